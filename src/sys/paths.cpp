@@ -1,0 +1,257 @@
+// Paths and folders on POSIX: /proc/self/exe, getcwd/chdir, XDG data folders, opendir/readdir,
+// stat.
+#include "sys/paths.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace sys
+{
+
+std::string GetModulePath()
+{
+    std::vector<char> buffer(4096);
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0)
+        return std::string();
+    return std::string(buffer.data(), static_cast<size_t>(n));
+}
+
+std::string GetModuleFolder()
+{
+    std::string path = GetModulePath();
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return std::string();
+    return path.substr(0, slash + 1);
+}
+
+std::string GetCurrentFolder()
+{
+    std::vector<char> buffer(4096);
+    if (getcwd(buffer.data(), buffer.size()) == nullptr)
+        return std::string();
+    return std::string(buffer.data());
+}
+
+bool SetCurrentFolder(const std::string& folder)
+{
+    return !folder.empty() && chdir(folder.c_str()) == 0;
+}
+
+namespace
+{
+std::string Environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string StripTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// Creates every missing level of an absolute folder path.
+bool MakeFolderTree(const std::string& path)
+{
+    for (size_t i = 1; i <= path.size(); ++i)
+    {
+        if (i == path.size() || path[i] == '/')
+        {
+            if (!MakeFolder(path.substr(0, i)))
+                return false;
+        }
+    }
+    return true;
+}
+
+std::string AppDataFolder()
+{
+    std::string xdg = Environment("XDG_DATA_HOME");
+    // The XDG rules ignore a relative value.
+    if (!xdg.empty() && xdg[0] == '/')
+        return StripTrailingSlashes(GetFullPath(xdg));
+    std::string home = Environment("HOME");
+    if (home.empty() || home[0] != '/')
+        return std::string();
+    return StripTrailingSlashes(GetFullPath(home)) + "/.local/share";
+}
+} // namespace
+
+bool GetSpecialFolder(SpecialFolder which, bool create, std::string& out)
+{
+    std::string folder;
+    switch (which)
+    {
+    case SpecialFolder::AppData:
+        folder = AppDataFolder();
+        break;
+    case SpecialFolder::CommonAppData:
+        folder = AppDataFolder();
+        if (!folder.empty())
+            folder += "/common";
+        break;
+    case SpecialFolder::Desktop:
+    {
+        std::string home = Environment("HOME");
+        if (home.empty() || home[0] != '/')
+            return false;
+        folder = StripTrailingSlashes(GetFullPath(home)) + "/Desktop";
+        FileStat st;
+        if (!StatPath(folder, st) || !st.isFolder)
+            return false;
+        out = folder;
+        return true;
+    }
+    }
+    if (folder.empty())
+        return false;
+    if (create && !MakeFolderTree(folder))
+        return false;
+    FileStat st;
+    if (!StatPath(folder, st) || !st.isFolder)
+        return false;
+    out = folder;
+    return true;
+}
+
+std::string GetFullPath(const std::string& path)
+{
+    if (path.empty())
+        return std::string();
+    std::string whole = path;
+    if (whole[0] != '/')
+    {
+        std::string cwd = GetCurrentFolder();
+        if (cwd.empty())
+            return std::string();
+        whole = cwd + "/" + whole;
+    }
+    std::vector<std::string> parts;
+    size_t i = 0;
+    while (i < whole.size())
+    {
+        size_t next = whole.find('/', i);
+        if (next == std::string::npos)
+            next = whole.size();
+        std::string part = whole.substr(i, next - i);
+        if (part == "..")
+        {
+            if (!parts.empty())
+                parts.pop_back();
+        }
+        else if (!part.empty() && part != ".")
+            parts.push_back(part);
+        i = next + 1;
+    }
+    std::string result;
+    for (const std::string& part : parts)
+        result += "/" + part;
+    // A path that named a folder with a trailing separator keeps it, as the Windows call does.
+    if (result.empty())
+        return "/";
+    if (whole.back() == '/')
+        result += "/";
+    return result;
+}
+
+bool PathAccess(const std::string& path, int mode)
+{
+    int how = F_OK;
+    if (mode & 2)
+        how |= W_OK;
+    if (mode & 4)
+        how |= R_OK;
+    return !path.empty() && access(path.c_str(), how) == 0;
+}
+
+bool StatPath(const std::string& path, FileStat& out)
+{
+    struct stat st
+    {
+    };
+    if (path.empty() || stat(path.c_str(), &st) != 0)
+        return false;
+    out.isFolder = S_ISDIR(st.st_mode);
+    out.size = static_cast<uint64_t>(st.st_size);
+    out.modifiedSeconds = static_cast<int64_t>(st.st_mtime);
+    return true;
+}
+
+bool MakeFolder(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    if (mkdir(path.c_str(), 0777) == 0)
+        return true;
+    FileStat st;
+    return StatPath(path, st) && st.isFolder;
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return !path.empty() && unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to)
+{
+    return !from.empty() && !to.empty() && rename(from.c_str(), to.c_str()) == 0;
+}
+
+FolderListing::~FolderListing()
+{
+    Close();
+}
+
+bool FolderListing::Open(const std::string& folder)
+{
+    Close();
+    if (folder.empty())
+        return false;
+    mDir = opendir(folder.c_str());
+    mFolder = folder;
+    if (!mFolder.empty() && mFolder.back() != '/')
+        mFolder += '/';
+    return mDir != nullptr;
+}
+
+void FolderListing::Close()
+{
+    if (mDir != nullptr)
+        closedir(static_cast<DIR*>(mDir));
+    mDir = nullptr;
+}
+
+bool FolderListing::Next(std::string& name, bool& isFolder)
+{
+    if (mDir == nullptr)
+        return false;
+    for (;;)
+    {
+        dirent* entry = readdir(static_cast<DIR*>(mDir));
+        if (entry == nullptr)
+            return false;
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        name = entry->d_name;
+        if (entry->d_type == DT_DIR)
+            isFolder = true;
+        else if (entry->d_type == DT_REG)
+            isFolder = false;
+        else
+        {
+            FileStat st;
+            isFolder = StatPath(mFolder + name, st) && st.isFolder;
+        }
+        return true;
+    }
+}
+
+} // namespace sys

@@ -1,0 +1,78 @@
+// Paths and folders: the executable's location, the working folder, the per-user data folders,
+// folder listing and the handful of file-system calls (stat, access, rename, mkdir, remove) the
+// platform needs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sys
+{
+
+// Full path of the running executable ("" when it cannot be had).
+std::string GetModulePath();
+// The executable's folder with a trailing "/" ("" when unknown).
+std::string GetModuleFolder();
+
+// The process's working folder (no trailing "/"; "" on failure) and switching it.
+std::string GetCurrentFolder();
+bool SetCurrentFolder(const std::string& folder);
+
+// The per-user special folders. AppData is $XDG_DATA_HOME (default $HOME/.local/share);
+// CommonAppData is <AppData>/common, since no machine-wide folder is writable for an ordinary user;
+// Desktop is $HOME/Desktop and exists only when that folder does.
+enum class SpecialFolder
+{
+    AppData,
+    CommonAppData,
+    Desktop
+};
+
+// Writes the folder (absolute, no trailing "/") to `out`. With `create`, the AppData and
+// CommonAppData folders are created when missing. False when the folder cannot be had.
+bool GetSpecialFolder(SpecialFolder which, bool create, std::string& out);
+
+// Absolute form of a path, resolved against the working folder and with "." and ".." components and
+// repeated separators folded away, without touching the disk. "" for an empty path.
+std::string GetFullPath(const std::string& path);
+
+// Access test with the runtime's mode numbers: 0 exists, 2 writable, 4 readable, 6 both.
+bool PathAccess(const std::string& path, int mode);
+
+struct FileStat
+{
+    bool isFolder = false;
+    uint64_t size = 0;
+    int64_t modifiedSeconds = 0;
+};
+
+// Follows symbolic links. False when nothing is at the path.
+bool StatPath(const std::string& path, FileStat& out);
+
+// One folder level; true when it was made or already exists as a folder.
+bool MakeFolder(const std::string& path);
+bool RemoveFile(const std::string& path);
+// Replaces `to` when it exists (the atomic step of writing through a temporary name).
+bool RenameFile(const std::string& from, const std::string& to);
+
+// Lists one folder's entries, never "." or "..". Not copyable.
+class FolderListing
+{
+public:
+    FolderListing() = default;
+    ~FolderListing();
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
+
+    bool Open(const std::string& folder);
+    void Close();
+    bool IsOpen() const { return mDir != nullptr; }
+    // The next entry; a symbolic link counts as what it points to. False at the end.
+    bool Next(std::string& name, bool& isFolder);
+
+private:
+    void* mDir = nullptr;
+    std::string mFolder;
+};
+
+} // namespace sys

@@ -1,0 +1,31 @@
+// Optional libraries: ".dll" names found as ".so" beside the executable, entries looked up.
+#include "sys/dynlib.h"
+
+#include <gtest/gtest.h>
+
+TEST(DynLib, DllNamesBecomeSharedObjectNames)
+{
+    EXPECT_EQ(sys::NativeLibraryName("qmlocale.dll"), "qmlocale.so");
+    EXPECT_EQ(sys::NativeLibraryName("/x/Q.DLL"), "/x/Q.so");
+    EXPECT_EQ(sys::NativeLibraryName("libz.so.1"), "libz.so.1");
+}
+
+TEST(DynLib, LoadsBesideTheExecutableAndFindsTheEntry)
+{
+    void* lib = sys::LoadLibrary("testlocale.dll");
+    ASSERT_NE(lib, nullptr);
+    using Collate = int (*)(const char*, const char*);
+    auto collate = reinterpret_cast<Collate>(sys::GetLibrarySymbol(lib, "qmCollate"));
+    ASSERT_NE(collate, nullptr);
+    EXPECT_GT(collate("a", "b"), 0);
+    EXPECT_EQ(sys::GetLibrarySymbol(lib, "noSuchEntry"), nullptr);
+    sys::FreeLibrary(lib);
+}
+
+TEST(DynLib, MissingLibraryGivesNull)
+{
+    EXPECT_EQ(sys::LoadLibrary("no_such_library_here.dll"), nullptr);
+    EXPECT_EQ(sys::LoadLibrary(""), nullptr);
+    EXPECT_EQ(sys::GetLibrarySymbol(nullptr, "x"), nullptr);
+    sys::FreeLibrary(nullptr);
+}

@@ -1,0 +1,167 @@
+// Folders and paths: XDG mapping of the special folders, full paths, folder listing, file calls.
+#include "sys/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <string>
+
+namespace
+{
+
+class ScratchFolder
+{
+public:
+    ScratchFolder()
+    {
+        char pattern[] = "/tmp/mw_paths_XXXXXX";
+        const char* made = mkdtemp(pattern);
+        mPath = made != nullptr ? made : "";
+    }
+    ~ScratchFolder() { std::system(("rm -rf '" + mPath + "'").c_str()); }
+    const std::string& Path() const { return mPath; }
+
+private:
+    std::string mPath;
+};
+
+class EnvironmentGuard
+{
+public:
+    explicit EnvironmentGuard(const char* name) : mName(name)
+    {
+        const char* value = std::getenv(name);
+        mHad = value != nullptr;
+        if (mHad)
+            mValue = value;
+    }
+    ~EnvironmentGuard()
+    {
+        if (mHad)
+            setenv(mName, mValue.c_str(), 1);
+        else
+            unsetenv(mName);
+    }
+
+private:
+    const char* mName;
+    bool mHad = false;
+    std::string mValue;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+} // namespace
+
+TEST(Paths, AppDataFollowsXdgDataHomeAndCommonLiesBelowIt)
+{
+    ScratchFolder scratch;
+    EnvironmentGuard xdg("XDG_DATA_HOME");
+    setenv("XDG_DATA_HOME", (scratch.Path() + "/data/").c_str(), 1);
+
+    std::string appData;
+    ASSERT_TRUE(sys::GetSpecialFolder(sys::SpecialFolder::AppData, true, appData));
+    EXPECT_EQ(appData, scratch.Path() + "/data");
+    std::string common;
+    ASSERT_TRUE(sys::GetSpecialFolder(sys::SpecialFolder::CommonAppData, true, common));
+    EXPECT_EQ(common, scratch.Path() + "/data/common");
+    sys::FileStat st;
+    ASSERT_TRUE(sys::StatPath(common, st));
+    EXPECT_TRUE(st.isFolder);
+}
+
+TEST(Paths, AppDataFallsBackToHomeWhenXdgIsUnsetOrRelative)
+{
+    ScratchFolder scratch;
+    EnvironmentGuard xdg("XDG_DATA_HOME");
+    EnvironmentGuard home("HOME");
+    setenv("HOME", scratch.Path().c_str(), 1);
+    setenv("XDG_DATA_HOME", "relative/path", 1);
+
+    std::string appData;
+    ASSERT_TRUE(sys::GetSpecialFolder(sys::SpecialFolder::AppData, true, appData));
+    EXPECT_EQ(appData, scratch.Path() + "/.local/share");
+
+    unsetenv("XDG_DATA_HOME");
+    std::string again;
+    ASSERT_TRUE(sys::GetSpecialFolder(sys::SpecialFolder::AppData, false, again));
+    EXPECT_EQ(again, appData);
+}
+
+TEST(Paths, DesktopExistsOnlyWhenTheFolderDoes)
+{
+    ScratchFolder scratch;
+    EnvironmentGuard home("HOME");
+    setenv("HOME", scratch.Path().c_str(), 1);
+    std::string desktop;
+    EXPECT_FALSE(sys::GetSpecialFolder(sys::SpecialFolder::Desktop, true, desktop));
+    ASSERT_TRUE(sys::MakeFolder(scratch.Path() + "/Desktop"));
+    ASSERT_TRUE(sys::GetSpecialFolder(sys::SpecialFolder::Desktop, true, desktop));
+    EXPECT_EQ(desktop, scratch.Path() + "/Desktop");
+}
+
+TEST(Paths, FullPathFoldsDotsAndResolvesAgainstTheWorkingFolder)
+{
+    EXPECT_EQ(sys::GetFullPath("/a/./b//c/../d"), "/a/b/d");
+    EXPECT_EQ(sys::GetFullPath("/a/b/"), "/a/b/");
+    EXPECT_EQ(sys::GetFullPath("/.."), "/");
+    EXPECT_EQ(sys::GetFullPath(""), "");
+    EXPECT_EQ(sys::GetFullPath("x/y"), sys::GetCurrentFolder() + "/x/y");
+}
+
+TEST(Paths, ModuleFolderHoldsTheTestProgram)
+{
+    std::string folder = sys::GetModuleFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(sys::GetModulePath().rfind(folder, 0), 0u);
+}
+
+TEST(Paths, ListingSkipsDotEntriesAndTellsFoldersApart)
+{
+    ScratchFolder scratch;
+    sys::FolderListing listing;
+    ASSERT_TRUE(listing.Open(scratch.Path()));
+    std::string name;
+    bool isFolder = false;
+    EXPECT_FALSE(listing.Next(name, isFolder));
+
+    WriteFile(scratch.Path() + "/File.TXT", "x");
+    ASSERT_TRUE(sys::MakeFolder(scratch.Path() + "/Sub"));
+    ASSERT_TRUE(listing.Open(scratch.Path() + "/"));
+    std::set<std::pair<std::string, bool>> seen;
+    while (listing.Next(name, isFolder))
+        seen.insert({name, isFolder});
+    EXPECT_EQ(seen, (std::set<std::pair<std::string, bool>>{{"File.TXT", false}, {"Sub", true}}));
+    EXPECT_FALSE(listing.Open(scratch.Path() + "/missing"));
+    EXPECT_FALSE(listing.Next(name, isFolder));
+}
+
+TEST(Paths, StatAccessRenameRemove)
+{
+    ScratchFolder scratch;
+    std::string a = scratch.Path() + "/a.bin";
+    std::string b = scratch.Path() + "/b.bin";
+    WriteFile(a, "12345");
+    sys::FileStat st;
+    ASSERT_TRUE(sys::StatPath(a, st));
+    EXPECT_FALSE(st.isFolder);
+    EXPECT_EQ(st.size, 5u);
+    EXPECT_TRUE(sys::PathAccess(a, 0));
+    EXPECT_TRUE(sys::PathAccess(a, 6));
+    WriteFile(b, "old");
+    ASSERT_TRUE(sys::RenameFile(a, b));
+    EXPECT_FALSE(sys::PathAccess(a, 0));
+    ASSERT_TRUE(sys::StatPath(b, st));
+    EXPECT_EQ(st.size, 5u);
+    EXPECT_TRUE(sys::RemoveFile(b));
+    EXPECT_FALSE(sys::RemoveFile(b));
+    EXPECT_FALSE(sys::StatPath(b, st));
+    EXPECT_TRUE(sys::MakeFolder(scratch.Path()));
+}
