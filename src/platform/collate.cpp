@@ -1,0 +1,7 @@
+// Lookup of the locale library's collation entry.
+#include "platform/collate.h"
+
+TCollateFn FindCollateFunction()
+{
+    return nullptr;
+}

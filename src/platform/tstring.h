@@ -1,0 +1,93 @@
+// TString: the shared, copy-on-write UTF-8 string of the whole system, and the small UTF-8 helpers.
+#pragma once
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdint>
+
+// The shared record. The count is atomic so that a string handed to a worker thread (the HTTP
+// client's) can be released there safely; a record is still written by one thread at a time.
+struct TStringData
+{
+    char* mText;
+    std::atomic<int32_t> mCount;
+    uint32_t mCapacity;
+};
+
+// Flag bits for the searching and replacing members.
+enum : int
+{
+    kStringIgnoreCase = 1,
+    kStringReplaceAll = 2,
+    kStringBackwards = 4,
+};
+
+class TString
+{
+public:
+    TString() = default;
+    TString(const char* text);
+    TString(const char* text, unsigned n);
+    TString(const TString& other);
+    TString(TString&& other) noexcept;
+    ~TString();
+
+    TString& operator=(const TString& other);
+    TString& operator=(TString&& other) noexcept;
+    TString& operator=(const char* text);
+
+    void Reserve(unsigned n);
+
+    int Length() const;
+    const char* c_str() const;
+    char CharAt(int i) const;
+    int ToInt() const;
+    float ToFloat() const;
+
+    int Compare(const TString& other) const;
+    bool operator==(const TString& other) const { return Compare(other) == 0; }
+    bool operator!=(const TString& other) const { return Compare(other) != 0; }
+    bool operator<(const TString& other) const { return Compare(other) < 0; }
+
+    int FindChar(char c, int flags = 0, int start = 0) const;
+    int Find(const TString& sub, int flags = 0, int start = 0) const;
+    int FindFirstOf(const TString& set, int start = 0) const;
+
+    TString Substr(int start, int count = -1) const;
+    TString operator+(const TString& other) const;
+    TString operator+(char c) const;
+
+    static TString Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+    static TString FormatV(const char* format, va_list args);
+    static TString FromCodePoint(uint32_t cp);
+
+    TString& operator+=(const TString& other);
+    TString& operator+=(char c);
+    void Append(const char* text, int n);
+    int WriteAt(int pos, const void* src, int n, bool terminate);
+    void Erase(int pos, int count = -1);
+    void Replace(const TString& from, const TString& to, int flags = 0, int start = 0);
+    void MakeLower();
+    void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // The shared record, or null for the empty handle (for inspection; never write through it).
+    const TStringData* GetData() const { return mData; }
+
+private:
+    static TStringData* NewRecord(unsigned capacity);
+    void Release();
+    void Unshare();
+
+    TStringData* mData = nullptr;
+};
+
+// Three-way comparison through the locale library's collation when it is installed, else unsigned
+// byte order.
+int CompareStrings(const char* a, const char* b);
+
+// Length of the UTF-8 sequence opened by the lead byte at p (0 for the terminating NUL).
+int Utf8CharLength(const char* p);
+// Writes the UTF-8 form of cp to out (room for 4 bytes); returns the byte count, 0 when refused.
+int EncodeUtf8(uint32_t cp, char* out);
+// The code point of the sequence at p; 0 for NUL and malformed sequences.
+uint32_t DecodeUtf8(const char* p);
