@@ -1,0 +1,13 @@
+// Entry point of the compiler front end (lexer, parser, code generator) used by the chunk loader.
+#pragma once
+
+#include <cstddef>
+
+#include "script/object.h"
+
+// Compiles the source text in buffer[0..size) into the main function's prototype. The loader
+// passes text only (precompiled chunks never reach here). When the text begins with the bytes
+// FF FE it is UTF-16LE: those two bytes are skipped and the rest is read as 16-bit units.
+// Syntax errors push their message and raise LUA_ERRSYNTAX through luaD_throw. Nothing is
+// collected while a chunk compiles.
+Proto* ParseChunk(lua_State* L, const char* buffer, size_t size, const char* chunkname);

@@ -1,0 +1,158 @@
+// Thread states, the global state they share, call records and the shared buffer.
+#pragma once
+
+#include "script/object.h"
+
+// Extra stack slots kept beyond the stack limit for metamethod calls and error handling.
+constexpr int EXTRA_STACK = 5;
+constexpr int BASIC_CI_SIZE = 8;
+constexpr int BASIC_STACK_SIZE = 2 * LUA_MINSTACK; // 40 usable slots plus EXTRA_STACK
+
+// Call-record state bits.
+enum
+{
+    CI_C = 1,        // a native function
+    CI_HASFRAME = 2, // a Lua function with a live frame
+    CI_CALLING = 4,  // a Lua function that called another in the same interpreter loop
+    CI_SAVEDPC = 8,  // savedpc holds the continuation
+    CI_YIELD = 16    // suspended in a yield
+};
+
+struct CallInfo
+{
+    StkId base; // base of this function
+    StkId top;  // top of this function's frame
+    int state;
+    const Instruction* savedpc; // Lua functions: the next instruction to run
+    int tailcalls;              // Lua functions: tail calls lost before this one
+};
+
+inline bool ci_isLua(const CallInfo* ci)
+{
+    return (ci->state & CI_C) == 0;
+}
+
+// Growable byte buffer shared by concatenation and the lexer.
+struct Mbuffer
+{
+    char* buffer;
+    size_t size;
+};
+
+struct stringtable
+{
+    GCObject** hash;
+    uint32_t nuse; // number of elements
+    int size;
+};
+
+// Number of the metamethod events; there are none for the bitwise operations.
+enum TMS
+{
+    TM_INDEX,
+    TM_NEWINDEX,
+    TM_GC,
+    TM_MODE,
+    TM_EQ, // last event with fast access
+    TM_ADD,
+    TM_SUB,
+    TM_MUL,
+    TM_DIV,
+    TM_POW,
+    TM_UNM,
+    TM_LT,
+    TM_LE,
+    TM_CONCAT,
+    TM_CALL,
+    TM_N
+};
+
+struct global_State
+{
+    stringtable strt;
+    lua_Alloc frealloc;
+    void* ud;
+    GCObject* rootgc;    // every collectable object except strings and userdata
+    GCObject* rootudata; // full userdata
+    GCObject* tmudata;   // userdata waiting to be finalised
+    Mbuffer buff;
+    size_t GCthreshold;
+    size_t nblocks; // bytes allocated
+    lua_CFunction panic;
+    TObject _registry;
+    TObject _defaultmeta;
+    lua_State* mainthread;
+    Node dummynode[1]; // the shared empty hash part
+    TString* tmname[TM_N];
+    TObject typemetatables[NUM_TYPE_METATABLES];
+    TString* memerrmsg; // "not enough memory"
+    int gcrunning;      // nonzero while a collection runs
+};
+
+struct lua_State : GCObject
+{
+    StkId top;  // first free slot
+    StkId base; // base of the current function
+    global_State* l_G;
+    CallInfo* ci;     // the current call
+    StkId stack_last; // last free slot in the stack
+    StkId stack;
+    int stacksize;
+    CallInfo* end_ci;
+    CallInfo* base_ci;
+    unsigned short size_ci;
+    unsigned short nCcalls; // nested native calls
+    lu_byte hookmask;       // always 0: hooks never run in this engine
+    lu_byte allowhook;
+    TObject _gt; // globals table
+    GCObject* openupval;
+    GCObject* gclist;
+    struct lua_longjmp* errorJmp; // innermost protected call (non-null while one is active)
+    ptrdiff_t errfunc;            // stack offset of the current error handler
+    int bufferResizing;           // set while the shared buffer is being resized
+};
+
+inline global_State* G(lua_State* L)
+{
+    return L->l_G;
+}
+inline TObject* registry(lua_State* L)
+{
+    return &G(L)->_registry;
+}
+inline TObject* defaultmeta(lua_State* L)
+{
+    return &G(L)->_defaultmeta;
+}
+inline TObject* gt(lua_State* L)
+{
+    return &L->_gt;
+}
+
+inline bool ttisproto(const TObject* o)
+{
+    return o->tt == LUA_TPROTO;
+}
+
+// Reserved words of the lexer, created as fixed strings with their number (index + 1) at state
+// creation; a name whose string has reserved number n is token 256 + n.
+constexpr int NUM_RESERVED = 22;
+extern const char* const luaX_reservedwords[NUM_RESERVED];
+
+// Shared-buffer helpers.
+char* luaZ_openspace(lua_State* L, Mbuffer* buff, size_t n);
+void luaZ_freebuffer(lua_State* L, Mbuffer* buff);
+
+// Metamethod lookup.
+const TObject* luaT_gettm(Table* events, TMS event, TString* ename);
+const TObject* luaT_gettmbyobj(lua_State* L, const TObject* o, TMS event);
+inline const TObject* fasttm(lua_State* L, Table* et, TMS e)
+{
+    if (et == nullptr || (et->flags & (1u << e)))
+        return nullptr;
+    return luaT_gettm(et, e, G(L)->tmname[e]);
+}
+extern const char* const luaT_typenames[];
+
+lua_State* luaE_newthread(lua_State* L);
+void luaE_freethread(lua_State* L, lua_State* L1);
