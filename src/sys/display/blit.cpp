@@ -1,0 +1,155 @@
+// Pixel transfers between surfaces: row copies where the bytes can move unchanged, per-pixel
+// conversion through A8R8G8B8 otherwise, nearest-texel stretching and raw fills.
+#include "sys/display/blit.h"
+
+#include "sys/display/surface.h"
+
+#include <cstring>
+#include <vector>
+
+namespace sys::display
+{
+namespace
+{
+bool SameLayoutIgnoringAlpha(const PixelFormat& a, const PixelFormat& b)
+{
+    // One may name the spare bits alpha while the other leaves them unused; never two different
+    // alpha layouts.
+    return a.IsRgb() && b.IsRgb() && a.mBitCount == b.mBitCount && a.mRMask == b.mRMask &&
+           a.mGMask == b.mGMask && a.mBMask == b.mBMask &&
+           (a.mAMask == b.mAMask || !a.HasAlpha() || !b.HasAlpha());
+}
+
+// Converts one row of `count` pixels between layouts.
+void ConvertRow(uint8_t* dst, const ChannelLayout& dstLayout, const uint8_t* src,
+                const ChannelLayout& srcLayout, int32_t count)
+{
+    const uint32_t sb = srcLayout.mBytesPerPixel;
+    const uint32_t db = dstLayout.mBytesPerPixel;
+    for (int32_t i = 0; i < count; ++i)
+    {
+        uint32_t argb = UnpackArgb(srcLayout, LoadRawPixel(src + static_cast<size_t>(i) * sb, sb));
+        StoreRawPixel(dst + static_cast<size_t>(i) * db, db, PackArgb(dstLayout, argb));
+    }
+}
+} // namespace
+
+bool CanCopyBytes(const Surface& dst, const Surface& src)
+{
+    const PixelFormat& a = dst.GetPixelFormat();
+    const PixelFormat& b = src.GetPixelFormat();
+    if (a == b)
+        return true;
+    if (a.IsDepth() || b.IsDepth())
+        return a.mBitCount == b.mBitCount;
+    return SameLayoutIgnoringAlpha(a, b);
+}
+
+void CopyPixels(Surface& dst, const Rect& dstRect, const Surface& src, const Rect& srcRect)
+{
+    const int32_t w = dstRect.Width();
+    const int32_t h = dstRect.Height();
+    const uint32_t sb = src.GetChannelLayout().mBytesPerPixel;
+    const uint32_t db = dst.GetChannelLayout().mBytesPerPixel;
+    const bool bytes = CanCopyBytes(dst, src);
+    // Rows are walked bottom-up when the destination lies below the source on the same surface,
+    // and each row is moved with memmove, so overlapping rectangles copy as through a temporary.
+    const bool sameSurface = &dst == &src;
+    const bool upward = sameSurface && dstRect.top > srcRect.top;
+    for (int32_t r = 0; r < h; ++r)
+    {
+        const int32_t row = upward ? h - 1 - r : r;
+        uint8_t* d = dst.GetRow(static_cast<uint32_t>(dstRect.top + row)) +
+                     static_cast<size_t>(dstRect.left) * db;
+        const uint8_t* s = src.GetRow(static_cast<uint32_t>(srcRect.top + row)) +
+                           static_cast<size_t>(srcRect.left) * sb;
+        if (bytes)
+            std::memmove(d, s, static_cast<size_t>(w) * db);
+        else
+            ConvertRow(d, dst.GetChannelLayout(), s, src.GetChannelLayout(), w);
+    }
+}
+
+void StretchPixels(Surface& dst, const Rect& dstRect, const Surface& src, const Rect& srcRect)
+{
+    const int32_t dw = dstRect.Width();
+    const int32_t dh = dstRect.Height();
+    const int32_t sw = srcRect.Width();
+    const int32_t sh = srcRect.Height();
+    // A stretch within one surface reads from a copy of the source rectangle.
+    std::shared_ptr<Surface> copy;
+    const Surface* from = &src;
+    Rect fromRect = srcRect;
+    if (&dst == &src)
+    {
+        copy = Surface::Create(static_cast<uint32_t>(sw), static_cast<uint32_t>(sh),
+                               src.GetPixelFormat());
+        if (!copy)
+            return;
+        CopyPixels(*copy, copy->GetRect(), src, srcRect);
+        from = copy.get();
+        fromRect = copy->GetRect();
+    }
+    const ChannelLayout& sl = from->GetChannelLayout();
+    const ChannelLayout& dl = dst.GetChannelLayout();
+    const uint32_t sb = sl.mBytesPerPixel;
+    const uint32_t db = dl.mBytesPerPixel;
+    const bool bytes = CanCopyBytes(dst, *from);
+    std::vector<uint32_t> columns(static_cast<size_t>(dw));
+    for (int32_t i = 0; i < dw; ++i)
+        columns[static_cast<size_t>(i)] =
+            static_cast<uint32_t>(fromRect.left + static_cast<int64_t>(i) * sw / dw);
+    for (int32_t y = 0; y < dh; ++y)
+    {
+        const int32_t sy = fromRect.top + static_cast<int32_t>(static_cast<int64_t>(y) * sh / dh);
+        const uint8_t* s = from->GetRow(static_cast<uint32_t>(sy));
+        uint8_t* d = dst.GetRow(static_cast<uint32_t>(dstRect.top + y)) +
+                     static_cast<size_t>(dstRect.left) * db;
+        if (bytes && db == 4)
+        {
+            uint32_t* d32 = reinterpret_cast<uint32_t*>(d);
+            const uint32_t* s32 = reinterpret_cast<const uint32_t*>(s);
+            for (int32_t i = 0; i < dw; ++i)
+                std::memcpy(d32 + i, s32 + columns[static_cast<size_t>(i)], 4);
+            continue;
+        }
+        for (int32_t i = 0; i < dw; ++i)
+        {
+            uint32_t raw =
+                LoadRawPixel(s + static_cast<size_t>(columns[static_cast<size_t>(i)]) * sb, sb);
+            if (!bytes)
+                raw = PackArgb(dl, UnpackArgb(sl, raw));
+            StoreRawPixel(d + static_cast<size_t>(i) * db, db, raw);
+        }
+    }
+}
+
+void FillPixels(Surface& dst, const Rect& rect, uint32_t raw)
+{
+    const uint32_t bpp = dst.GetChannelLayout().mBytesPerPixel;
+    const int32_t w = rect.Width();
+    for (int32_t y = rect.top; y < rect.bottom; ++y)
+    {
+        uint8_t* d = dst.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(rect.left) * bpp;
+        if (bpp == 4)
+        {
+            uint32_t* d32 = reinterpret_cast<uint32_t*>(d);
+            for (int32_t i = 0; i < w; ++i)
+                d32[i] = raw;
+        }
+        else if (bpp == 2)
+        {
+            uint16_t v = static_cast<uint16_t>(raw);
+            uint16_t* d16 = reinterpret_cast<uint16_t*>(d);
+            for (int32_t i = 0; i < w; ++i)
+                d16[i] = v;
+        }
+        else
+        {
+            for (int32_t i = 0; i < w; ++i)
+                StoreRawPixel(d + static_cast<size_t>(i) * bpp, bpp, raw);
+        }
+    }
+}
+
+} // namespace sys::display
