@@ -1,0 +1,34 @@
+// Machine and program identity: fresh GUIDs, the first network adapter's hardware address and the
+// version constants that stand in for the executable's version resource.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sys
+{
+
+// 16 fresh random bytes from the kernel, marked as a version-4 GUID in the Windows byte layout
+// (Data1-Data3 little-endian, then 8 bytes).
+void NewGuid(uint8_t out[16]);
+
+// The hardware address of the first network adapter (by interface index, loopback and adapters
+// without an address skipped), zero-padded to 8 bytes. False when there is no such adapter or more
+// than 16 of them (the Windows query the machine identifier mirrors has room for 16).
+bool GetFirstAdapterAddress(uint8_t out[8]);
+
+// Tests replace the adapter query: with `enabled`, GetFirstAdapterAddress answers `present` and
+// copies `address` (8 bytes) instead of asking the system.
+void SetAdapterAddressOverride(bool enabled, const uint8_t* address = nullptr, bool present = true);
+
+struct VersionInfo
+{
+    std::string versionText;  // "a.b.c.d", four numbers as the version resource gives them
+    std::string productName;  // the product name string
+    std::string internalName; // the internal name string (the build tag)
+};
+
+// The build's version constants.
+const VersionInfo& GetVersionInfo();
+
+} // namespace sys
