@@ -1,12 +1,19 @@
 // Tests of the XML reader and writer: tokens, tags, content, entities, the packed form, damage.
 #include "platform/xml.h"
 
+#include "platform/file_layer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 #include <zlib.h>
+
+namespace fs = std::filesystem;
 
 namespace
 {
@@ -389,4 +396,157 @@ TEST(XmlPacked, DamagedPackedFormsGiveEmptyTrees)
     EXPECT_TRUE(plainOut.empty());
     EXPECT_TRUE(UnpackZxml(good.data(), static_cast<uint32_t>(good.size()), plainOut));
     EXPECT_EQ(std::string(plainOut.begin(), plainOut.end()), plain);
+}
+
+namespace
+{
+
+class XmlFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::random_device device;
+        mRoot = fs::temp_directory_path() / ("murkwell_xml_" + std::to_string(device()));
+        fs::create_directories(mRoot);
+        ClearPathMap();
+        SetDataFolders(TString(mRoot.c_str()), TString(), TString());
+    }
+    void TearDown() override
+    {
+        ClearPathMap();
+        std::error_code ignored;
+        fs::remove_all(mRoot, ignored);
+    }
+    void Write(const char* name, const std::string& bytes) const
+    {
+        std::ofstream out(mRoot / name, std::ios::binary);
+        out << bytes;
+    }
+    fs::path mRoot;
+};
+
+const char kDocument[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                         "<!-- display settings -->\n"
+                         "<Settings LowMemoryVideo=\"1\">\n"
+                         "  <entry key=a>caf\xC3\xA9 &amp; \xFF more</entry>\n"
+                         "  <empty/>\n"
+                         "</Settings>\n";
+
+} // namespace
+
+TEST_F(XmlFileTest, PlainFileParsesLikeTheSameTextInMemory)
+{
+    Write("doc.xml", kDocument);
+    TXmlNode fromFile;
+    fromFile.ParseFile(TString("user:doc.xml"));
+    TXmlNode fromMemory;
+    fromMemory.ParseString(kDocument);
+    EXPECT_EQ(ChildNames(fromFile), (std::vector<std::string>{"?xml", "!--", "Settings"}));
+    TXmlNode* settings = fromFile.FindChild("Settings");
+    ASSERT_NE(settings, nullptr);
+    EXPECT_STREQ(settings->GetAttribute("LowMemoryVideo").c_str(), "1");
+    EXPECT_STREQ(settings->FindChild("entry")->GetText().c_str(), "caf\xC3\xA9 & \xFF more");
+    EXPECT_STREQ(settings->ToString().c_str(),
+                 fromMemory.FindChild("Settings")->ToString().c_str());
+}
+
+TEST_F(XmlFileTest, PackedFileParsesLikeThePlainFile)
+{
+    std::vector<char> packed = Pack(kDocument);
+    Write("doc.zxml", std::string(packed.begin(), packed.end()));
+    Write("doc.xml", kDocument);
+    TXmlNode plain;
+    plain.ParseFile(TString("user:doc.xml"));
+    TXmlNode zipped;
+    zipped.ParseFile(TString("user:doc.zxml"));
+    ASSERT_NE(zipped.FindChild("Settings"), nullptr);
+    EXPECT_EQ(ChildNames(zipped), ChildNames(plain));
+    EXPECT_STREQ(zipped.FindChild("Settings")->ToString().c_str(),
+                 plain.FindChild("Settings")->ToString().c_str());
+
+    // A packed length beyond the file's end is clamped to the bytes present.
+    std::vector<char> lying = packed;
+    lying[6] = 0x10;
+    Write("lying.zxml", std::string(lying.begin(), lying.end()));
+    TXmlNode clamped;
+    clamped.ParseFile(TString("user:lying.zxml"));
+    EXPECT_NE(clamped.FindChild("Settings"), nullptr);
+
+    // A file cut inside its stream gives an empty tree.
+    Write("cut.zxml", std::string(packed.begin(), packed.end() - 10));
+    TXmlNode cut;
+    cut.ParseFile(TString("user:cut.zxml"));
+    EXPECT_FALSE(cut.HasChildren());
+}
+
+TEST_F(XmlFileTest, MissingAndTinyFiles)
+{
+    TXmlNode missing;
+    missing.ParseFile(TString("user:nothing.xml"));
+    EXPECT_FALSE(missing.HasChildren());
+    Write("tiny.xml", "<a");
+    TXmlNode tiny;
+    tiny.ParseFile(TString("user:tiny.xml"));
+    EXPECT_NE(tiny.FindChild("a"), nullptr);
+    Write("zx.xml", "ZXML");
+    TXmlNode header;
+    header.ParseFile(TString("user:zx.xml"));
+    EXPECT_FALSE(header.HasChildren());
+}
+
+TEST_F(XmlFileTest, FileSourceStepsBackAndRewinds)
+{
+    Write("bytes.bin", std::string("\xFF"
+                                   "ab",
+                                   3));
+    TGetCharFile source(TString("user:bytes.bin"));
+    ASSERT_TRUE(source.IsOpen());
+    EXPECT_EQ(source.Unget(), -1);
+    EXPECT_EQ(source.Get(), 0xFF);
+    EXPECT_EQ(source.Get(), 'a');
+    EXPECT_EQ(source.Unget(), 0);
+    EXPECT_EQ(source.Get(), 'a');
+    EXPECT_EQ(source.Get(), 'b');
+    EXPECT_EQ(source.Get(), -1);
+    source.Rewind();
+    EXPECT_EQ(source.Get(), 0xFF);
+    source.mStop = true;
+    EXPECT_EQ(source.Get(), -1);
+    TGetCharFile absent(TString("user:absent.bin"));
+    EXPECT_FALSE(absent.IsOpen());
+    EXPECT_EQ(absent.Get(), -1);
+}
+
+TEST(XmlRobustness, MutatedDocumentsNeverCrash)
+{
+    const std::string base = std::string(kDocument) + "<r a=\"1\" b=2><c>&lt;x&#65;&#;</c></r>";
+    std::vector<char> packed = Pack(base);
+    std::mt19937 random(4242);
+    const char alphabet[] = "<>=\"/?!-&#;ab \n\xC3\xFF\xF0";
+    for (int round = 0; round < 400; ++round)
+    {
+        std::string text = round % 4 == 3 ? std::string(packed.begin(), packed.end()) : base;
+        int edits = 1 + static_cast<int>(random() % 10);
+        for (int e = 0; e < edits && !text.empty(); ++e)
+        {
+            size_t at = random() % text.size();
+            switch (random() % 3)
+            {
+            case 0:
+                text[at] = alphabet[random() % (sizeof alphabet - 1)];
+                break;
+            case 1:
+                text.erase(at, 1 + random() % 8);
+                break;
+            default:
+                text.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]);
+                break;
+            }
+        }
+        TXmlNode doc;
+        doc.ParseBuffer(text.data(), static_cast<uint32_t>(text.size()));
+        doc.ToString();
+    }
+    SUCCEED();
 }
