@@ -5,6 +5,7 @@
 #include "sys/display/blit.h"
 #include "sys/display/display_log.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -184,9 +185,43 @@ Result Surface::Blt(const Rect* destRect, Surface* src, const Rect* srcRect, uin
         return Result::SurfaceLost;
     if (mLocked || (src != nullptr && src->mLocked))
         return Result::SurfaceBusy;
-    Rect dst;
-    if (!ResolveRect(destRect, *this, &dst))
+    Rect dst = destRect != nullptr ? *destRect : GetRect();
+    if (dst.IsEmpty())
         return Result::InvalidRect;
+    Rect from;
+    if (!(flags & BLT_COLORFILL))
+    {
+        if (src == nullptr)
+            return Result::InvalidParams;
+        if (!ResolveRect(srcRect, *src, &from))
+            return Result::InvalidRect;
+    }
+    if (mClipper)
+    {
+        // Cut the destination to the clip rectangle and the source by the same share.
+        const Rect clip = mClipper();
+        const Rect cut{std::max(dst.left, clip.left), std::max(dst.top, clip.top),
+                       std::min(dst.right, clip.right), std::min(dst.bottom, clip.bottom)};
+        if (cut.IsEmpty() || !cut.IsInside(mWidth, mHeight))
+            return Result::Ok; // nothing of it is visible
+        if (!(flags & BLT_COLORFILL))
+        {
+            const int64_t dw = dst.Width(), dh = dst.Height();
+            const int64_t sw = from.Width(), sh = from.Height();
+            Rect cutFrom{static_cast<int32_t>(from.left + (cut.left - dst.left) * sw / dw),
+                         static_cast<int32_t>(from.top + (cut.top - dst.top) * sh / dh),
+                         static_cast<int32_t>(from.left + (cut.right - dst.left) * sw / dw),
+                         static_cast<int32_t>(from.top + (cut.bottom - dst.top) * sh / dh)};
+            if (cutFrom.IsEmpty())
+                return Result::Ok;
+            from = cutFrom;
+        }
+        dst = cut;
+    }
+    else if (!dst.IsInside(mWidth, mHeight))
+    {
+        return Result::InvalidRect;
+    }
     if (flags & BLT_COLORFILL)
     {
         if (fx == nullptr)
@@ -195,11 +230,6 @@ Result Surface::Blt(const Rect* destRect, Surface* src, const Rect* srcRect, uin
         NotifyChanged();
         return Result::Ok;
     }
-    if (src == nullptr)
-        return Result::InvalidParams;
-    Rect from;
-    if (!ResolveRect(srcRect, *src, &from))
-        return Result::InvalidRect;
     if (!IsSupportedFormat(src->mFormat) || src->mFormat.IsDepth() != mFormat.IsDepth())
         return Result::InvalidPixelFormat;
     if (from.Width() == dst.Width() && from.Height() == dst.Height())

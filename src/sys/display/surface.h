@@ -85,6 +85,7 @@ struct SurfaceDesc
     PixelFormat mPixelFormat;
     uint32_t mCaps = 0;
     uint32_t mCaps2 = 0;
+    uint32_t mRefreshRate = 0; // display modes only
 };
 
 // Effects for Blt: the fill value (raw, in the destination's format) and DDFX effects.
@@ -217,6 +218,12 @@ public:
     }
     void NotifyChanged();
 
+    // A clipper: blits into this surface are cut to the rectangle the function answers (with the
+    // source cut by the same share) instead of being refused. The screen sets one on the windowed
+    // primary, bound to the window. An empty function removes it.
+    void SetClipper(std::function<Rect()> clipRect) { mClipper = std::move(clipRect); }
+    bool HasClipper() const { return static_cast<bool>(mClipper); }
+
     // Video-memory bytes this surface holds in its display's budget (0 for system memory).
     uint64_t GetVideoMemoryBytes() const { return mVideoBytes; }
     void SwapPixels(Surface& other); // same size and format only; used by Flip
@@ -237,6 +244,7 @@ private:
     std::vector<std::shared_ptr<Surface>> mAttached; // back buffer, depth buffer
     std::shared_ptr<Surface> mNextMip;
     std::function<void(Surface&)> mChangeListener;
+    std::function<Rect()> mClipper;
 };
 
 // Byte pitch used for a width and format: rows padded to 4 bytes.

@@ -1,0 +1,561 @@
+// The display object: cooperative level, modes, caps, surface creation against the video-memory
+// budget, loss and restore, and the rendering-side enumeration.
+#include "sys/display/direct_draw.h"
+
+#include "sys/display/display_log.h"
+
+#include <algorithm>
+
+namespace sys::display
+{
+namespace
+{
+std::weak_ptr<DirectDraw> gLive;
+// The display object holding exclusive full-screen mode, if any.
+DirectDraw* gExclusiveOwner = nullptr;
+
+constexpr uint32_t kMaxSurfaceSide = 16384;
+
+Result TakeAnswer(std::deque<Result>& answers)
+{
+    Result r = answers.front();
+    answers.pop_front();
+    return r;
+}
+
+Guid AdapterGuid(uint32_t adapter)
+{
+    return Guid{{0x6d77'6164, 0x0001'0000, 0x6164'6170, adapter}};
+}
+} // namespace
+
+DirectDraw::DirectDraw(const DisplayConfig& config, uint32_t adapter)
+    : mConfig(config), mAdapter(adapter), mDesktopWidth(config.mDesktopWidth),
+      mDesktopHeight(config.mDesktopHeight),
+      mHost(std::make_shared<SurfaceHost>(config.mVideoMemory))
+{
+    if (mDesktopWidth == 0 || mDesktopHeight == 0)
+        ResolveDesktopSize(&mDesktopWidth, &mDesktopHeight);
+    if (mConfig.mModes.empty())
+        mConfig.mModes = StandardModes(mDesktopWidth, mDesktopHeight);
+    mScreen.SetFocusLostHandler(
+        [this]
+        {
+            if (!mFocusLost)
+            {
+                mFocusLost = true;
+                LoseAllSurfaces();
+            }
+        });
+}
+
+DirectDraw::~DirectDraw()
+{
+    mScreen.SetFocusLostHandler({});
+    if (gExclusiveOwner == this)
+        gExclusiveOwner = nullptr;
+}
+
+DisplayMode DirectDraw::CurrentMode() const
+{
+    if (mModeSet)
+        return mMode;
+    return DisplayMode{mDesktopWidth, mDesktopHeight, mConfig.mDesktopBitCount,
+                       mConfig.mMonitorFrequency};
+}
+
+Result DirectDraw::SetCooperativeLevel(WindowHandle window, uint32_t flags)
+{
+    const bool normal = (flags & SCL_NORMAL) != 0;
+    const bool exclusive =
+        (flags & (SCL_FULLSCREEN | SCL_EXCLUSIVE)) == (SCL_FULLSCREEN | SCL_EXCLUSIVE);
+    if (normal == exclusive || (!exclusive && (flags & (SCL_FULLSCREEN | SCL_EXCLUSIVE)) != 0))
+        return Result::InvalidParams;
+    if (exclusive && gExclusiveOwner != nullptr && gExclusiveOwner != this)
+        return Result::ExclusiveModeAlreadySet;
+    if (exclusive)
+        gExclusiveOwner = this;
+    else if (gExclusiveOwner == this)
+        gExclusiveOwner = nullptr;
+    if (mExclusive && !exclusive)
+        mModeSet = false; // leaving exclusive mode gives the desktop its mode back
+    mWindow = window;
+    mCooperativeFlags = flags;
+    mExclusive = exclusive;
+    mFocusLost = false;
+    mScreen.SetWindow(window, exclusive);
+    return Result::Ok;
+}
+
+void DirectDraw::CheckFocus()
+{
+    if (!mExclusive)
+        return;
+    if (mScreen.HasLostExclusiveFocus())
+    {
+        if (!mFocusLost)
+        {
+            mFocusLost = true;
+            LoseAllSurfaces();
+        }
+    }
+    else
+    {
+        mFocusLost = false;
+    }
+}
+
+Result DirectDraw::TestCooperativeLevel()
+{
+    if (!mTestCooperativeLevelAnswers.empty())
+        return TakeAnswer(mTestCooperativeLevelAnswers);
+    CheckFocus();
+    if (mExclusive && mFocusLost)
+        return Result::NoExclusiveMode;
+    if (!mExclusive && gExclusiveOwner != nullptr)
+        return Result::ExclusiveModeAlreadySet;
+    return Result::Ok;
+}
+
+Result DirectDraw::EnumDisplayModes(uint32_t /*flags*/, const SurfaceDesc* filter,
+                                    const std::function<bool(const SurfaceDesc&)>& callback)
+{
+    if (!callback)
+        return Result::InvalidParams;
+    for (const DisplayMode& mode : mConfig.mModes)
+    {
+        if (filter != nullptr)
+        {
+            if ((filter->mFlags & SD_WIDTH) && filter->mWidth != mode.mWidth)
+                continue;
+            if ((filter->mFlags & SD_HEIGHT) && filter->mHeight != mode.mHeight)
+                continue;
+            if ((filter->mFlags & SD_PIXELFORMAT) &&
+                filter->mPixelFormat.mBitCount != mode.mBitCount)
+                continue;
+        }
+        SurfaceDesc desc;
+        desc.mFlags = SD_WIDTH | SD_HEIGHT | SD_PITCH | SD_PIXELFORMAT;
+        desc.mWidth = mode.mWidth;
+        desc.mHeight = mode.mHeight;
+        desc.mPixelFormat = DisplayFormatFor(mode.mBitCount);
+        desc.mPixelFormat.mBitCount = mode.mBitCount; // 15-bit modes keep their own count
+        desc.mPitch = PitchFor(mode.mWidth, DisplayFormatFor(mode.mBitCount));
+        desc.mRefreshRate = mode.mRefreshRate;
+        if (!callback(desc))
+            break;
+    }
+    return Result::Ok;
+}
+
+Result DirectDraw::SetDisplayMode(uint32_t width, uint32_t height, uint32_t bits, uint32_t refresh,
+                                  uint32_t /*flags*/)
+{
+    if (!mExclusive)
+        return Result::NoExclusiveMode;
+    for (const DisplayMode& mode : mConfig.mModes)
+    {
+        if (mode.mWidth == width && mode.mHeight == height && mode.mBitCount == bits &&
+            (refresh == 0 || refresh == mode.mRefreshRate))
+        {
+            if (!mModeSet || !(mMode == mode))
+                LoseAllSurfaces(); // a mode change takes every surface's memory
+            mMode = mode;
+            mModeSet = true;
+            return Result::Ok;
+        }
+    }
+    return Result::UnsupportedMode;
+}
+
+Result DirectDraw::RestoreDisplayMode()
+{
+    if (mModeSet)
+    {
+        DisplayMode desktop{mDesktopWidth, mDesktopHeight, mConfig.mDesktopBitCount,
+                            mConfig.mMonitorFrequency};
+        if (!(mMode == desktop))
+            LoseAllSurfaces();
+        mModeSet = false;
+    }
+    return Result::Ok;
+}
+
+Result DirectDraw::GetDisplayMode(SurfaceDesc* desc) const
+{
+    if (desc == nullptr)
+        return Result::InvalidParams;
+    DisplayMode mode = CurrentMode();
+    *desc = SurfaceDesc{};
+    desc->mFlags = SD_WIDTH | SD_HEIGHT | SD_PITCH | SD_PIXELFORMAT;
+    desc->mWidth = mode.mWidth;
+    desc->mHeight = mode.mHeight;
+    desc->mPixelFormat = DisplayFormatFor(mode.mBitCount);
+    desc->mPixelFormat.mBitCount = mode.mBitCount;
+    desc->mPitch = PitchFor(mode.mWidth, DisplayFormatFor(mode.mBitCount));
+    desc->mRefreshRate = mode.mRefreshRate;
+    return Result::Ok;
+}
+
+Result DirectDraw::GetMonitorFrequency(uint32_t* hertz) const
+{
+    if (hertz == nullptr)
+        return Result::InvalidParams;
+    *hertz = CurrentMode().mRefreshRate;
+    return Result::Ok;
+}
+
+Result DirectDraw::GetCaps(DisplayCaps* driver, DisplayCaps* emulation) const
+{
+    if (driver == nullptr && emulation == nullptr)
+        return Result::InvalidParams;
+    if (driver != nullptr)
+    {
+        *driver = DisplayCaps{};
+        driver->mSurfaceCaps = CAPS_BACKBUFFER | CAPS_COMPLEX | CAPS_FLIP | CAPS_FRONTBUFFER |
+                               CAPS_OFFSCREENPLAIN | CAPS_PRIMARYSURFACE | CAPS_SYSTEMMEMORY |
+                               CAPS_TEXTURE | CAPS_3DDEVICE | CAPS_VIDEOMEMORY | CAPS_ZBUFFER |
+                               CAPS_MIPMAP;
+        driver->mVidMemTotal = mHost->GetTotalVideoMemory();
+        driver->mVidMemFree = mHost->GetFreeVideoMemory();
+    }
+    if (emulation != nullptr)
+        *emulation = DisplayCaps{};
+    return Result::Ok;
+}
+
+Result DirectDraw::GetAvailableVidMem(uint32_t /*caps*/, uint64_t* total, uint64_t* free) const
+{
+    if (total != nullptr)
+        *total = mHost->GetTotalVideoMemory();
+    if (free != nullptr)
+        *free = mHost->GetFreeVideoMemory();
+    return Result::Ok;
+}
+
+Result DirectDraw::GetDeviceIdentifier(DeviceIdentifier* identifier, uint32_t /*flags*/) const
+{
+    if (identifier == nullptr)
+        return Result::InvalidParams;
+    *identifier = mConfig.mIdentifier;
+    return Result::Ok;
+}
+
+void DirectDraw::Track(const std::shared_ptr<Surface>& surface)
+{
+    mSurfaces.erase(std::remove_if(mSurfaces.begin(), mSurfaces.end(),
+                                   [](const std::weak_ptr<Surface>& w) { return w.expired(); }),
+                    mSurfaces.end());
+    mSurfaces.push_back(surface);
+}
+
+std::vector<std::shared_ptr<Surface>> DirectDraw::LiveSurfaces()
+{
+    std::vector<std::shared_ptr<Surface>> live;
+    for (const auto& w : mSurfaces)
+    {
+        if (auto s = w.lock())
+            live.push_back(std::move(s));
+    }
+    return live;
+}
+
+std::shared_ptr<Surface> DirectDraw::MakeSurface(uint32_t width, uint32_t height,
+                                                 const PixelFormat& format, uint32_t caps,
+                                                 uint32_t caps2, Result* result)
+{
+    if (width == 0 || height == 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide)
+    {
+        *result = Result::InvalidParams;
+        return nullptr;
+    }
+    if (!IsSupportedFormat(format))
+    {
+        *result = Result::InvalidPixelFormat;
+        return nullptr;
+    }
+    uint64_t bytes = 0;
+    if (!(caps & CAPS_SYSTEMMEMORY))
+    {
+        caps |= CAPS_VIDEOMEMORY | CAPS_LOCALVIDMEM;
+        bytes = static_cast<uint64_t>(PitchFor(width, format)) * height;
+        if (!mHost->ReserveVideoMemory(bytes))
+        {
+            *result = Result::OutOfVideoMemory;
+            return nullptr;
+        }
+    }
+    auto surface = std::make_shared<Surface>(width, height, format, caps, caps2, mHost, bytes);
+    Track(surface);
+    *result = Result::Ok;
+    return surface;
+}
+
+Result DirectDraw::CreatePrimary(const SurfaceDesc& desc, std::shared_ptr<Surface>* out)
+{
+    if (mCooperativeFlags == 0)
+        return Result::Fail; // no cooperative level set yet
+    if (auto existing = mScreen.GetPrimary())
+    {
+        DisplayLog("CreateSurface: a primary surface already exists");
+        return Result::Fail;
+    }
+    const uint32_t backBuffers = (desc.mFlags & SD_BACKBUFFERCOUNT) ? desc.mBackBufferCount : 0;
+    Result result = Result::Ok;
+    std::shared_ptr<Surface> primary;
+    if (!mExclusive)
+    {
+        if (backBuffers != 0)
+            return Result::NoExclusiveMode; // flip chains need exclusive mode
+        primary =
+            MakeSurface(mDesktopWidth, mDesktopHeight, DisplayFormatFor(mConfig.mDesktopBitCount),
+                        CAPS_PRIMARYSURFACE | CAPS_FRONTBUFFER, desc.mCaps2, &result);
+        if (!primary)
+            return result;
+        // The window's clipper: presents and cursor blits are cut to the window on the desktop.
+        std::weak_ptr<Surface> weak = primary;
+        primary->SetClipper(
+            [this, weak]
+            {
+                auto self = weak.lock();
+                Rect bounds = self ? self->GetRect() : Rect{};
+                Rect window = mScreen.GetWindowRect();
+                return Rect{std::max(bounds.left, window.left), std::max(bounds.top, window.top),
+                            std::min(bounds.right, window.right),
+                            std::min(bounds.bottom, window.bottom)};
+            });
+    }
+    else
+    {
+        DisplayMode mode = CurrentMode();
+        PixelFormat format = DisplayFormatFor(mode.mBitCount);
+        uint32_t chain = backBuffers != 0 ? CAPS_FLIP | CAPS_COMPLEX : 0;
+        primary = MakeSurface(mode.mWidth, mode.mHeight, format,
+                              CAPS_PRIMARYSURFACE | CAPS_FRONTBUFFER | chain |
+                                  (desc.mCaps & CAPS_3DDEVICE),
+                              desc.mCaps2, &result);
+        if (!primary)
+            return result;
+        for (uint32_t i = 0; i < backBuffers; ++i)
+        {
+            auto back = MakeSurface(mode.mWidth, mode.mHeight, format,
+                                    CAPS_BACKBUFFER | CAPS_FLIP | CAPS_COMPLEX |
+                                        (desc.mCaps & CAPS_3DDEVICE),
+                                    desc.mCaps2, &result);
+            if (!back)
+                return result; // the primary goes with its reference
+            primary->AddAttachedSurface(back);
+        }
+    }
+    mScreen.SetPrimary(primary);
+    *out = primary;
+    return Result::Ok;
+}
+
+Result DirectDraw::CreateSurface(const SurfaceDesc& desc, std::shared_ptr<Surface>* out)
+{
+    if (out == nullptr)
+        return Result::InvalidParams;
+    out->reset();
+    if (!mCreateSurfaceAnswers.empty())
+    {
+        Result r = TakeAnswer(mCreateSurfaceAnswers);
+        if (r != Result::Ok)
+            return r;
+    }
+    CheckFocus();
+    const uint32_t caps = (desc.mFlags & SD_CAPS) ? desc.mCaps : CAPS_OFFSCREENPLAIN;
+    if ((caps & CAPS_SYSTEMMEMORY) && (caps & CAPS_VIDEOMEMORY))
+        return Result::InvalidParams;
+    if (caps & CAPS_PRIMARYSURFACE)
+    {
+        SurfaceDesc primaryDesc = desc;
+        primaryDesc.mCaps = caps;
+        return CreatePrimary(primaryDesc, out);
+    }
+    if ((desc.mFlags & (SD_WIDTH | SD_HEIGHT)) != (SD_WIDTH | SD_HEIGHT))
+        return Result::InvalidParams;
+    if (desc.mFlags & SD_BACKBUFFERCOUNT)
+        return Result::InvalidParams;
+    PixelFormat format;
+    if (desc.mFlags & SD_PIXELFORMAT)
+        format = desc.mPixelFormat;
+    else if (caps & CAPS_ZBUFFER)
+        return Result::InvalidPixelFormat;
+    else
+        format = DisplayFormatFor(CurrentMode().mBitCount);
+    if (format.IsDepth() != ((caps & CAPS_ZBUFFER) != 0))
+        return Result::InvalidPixelFormat;
+
+    Result result = Result::Ok;
+    auto surface = MakeSurface(desc.mWidth, desc.mHeight, format, caps, desc.mCaps2, &result);
+    if (!surface)
+        return result;
+    if ((caps & CAPS_MIPMAP) && (desc.mFlags & SD_MIPMAPCOUNT) && desc.mMipMapCount > 1)
+    {
+        Surface* previous = surface.get();
+        uint32_t w = desc.mWidth;
+        uint32_t h = desc.mHeight;
+        for (uint32_t level = 1; level < desc.mMipMapCount && (w > 1 || h > 1); ++level)
+        {
+            w = std::max(1u, w / 2);
+            h = std::max(1u, h / 2);
+            auto next = MakeSurface(w, h, format, caps, desc.mCaps2, &result);
+            if (!next)
+                return result;
+            previous->SetNextMipLevel(next);
+            previous = next.get();
+        }
+    }
+    *out = surface;
+    return Result::Ok;
+}
+
+Result DirectDraw::RestoreAllSurfaces()
+{
+    if (!mRestoreAllSurfacesAnswers.empty())
+        return TakeAnswer(mRestoreAllSurfacesAnswers);
+    CheckFocus();
+    if (mExclusive && mFocusLost)
+        return Result::NoExclusiveMode;
+    if (mHost->mRestoreAnswer != Result::Ok)
+        return mHost->mRestoreAnswer;
+    for (auto& surface : LiveSurfaces())
+        surface->Restore();
+    return Result::Ok;
+}
+
+void DirectDraw::LoseAllSurfaces()
+{
+    for (auto& surface : LiveSurfaces())
+        surface->MarkLost();
+}
+
+Result DirectDraw::WaitForVerticalBlank(uint32_t /*flags*/, void* /*event*/)
+{
+    // The wait happens in the presenter, whose next present is synchronised to the display.
+    mScreen.SetVSync(true);
+    return Result::Ok;
+}
+
+Result DirectDraw::FlipToGDISurface()
+{
+    return Result::Ok;
+}
+
+Result DirectDraw::QueryDirect3D(std::shared_ptr<Direct3D>* out)
+{
+    if (out == nullptr)
+        return Result::InvalidParams;
+    *out = std::make_shared<Direct3D>(shared_from_this());
+    return Result::Ok;
+}
+
+Result Direct3D::EnumDevices(const std::function<bool(const DeviceDesc&)>& callback) const
+{
+    if (!callback)
+        return Result::InvalidParams;
+    for (const DeviceDesc& device : mOwner->GetConfig().mDevices)
+    {
+        if (!callback(device))
+            break;
+    }
+    return Result::Ok;
+}
+
+const DeviceDesc* Direct3D::FindDevice(const Guid& device) const
+{
+    for (const DeviceDesc& d : mOwner->GetConfig().mDevices)
+    {
+        if (d.mDeviceGuid == device)
+            return &d;
+    }
+    return nullptr;
+}
+
+Result Direct3D::EnumZBufferFormats(const Guid& device,
+                                    const std::function<bool(const PixelFormat&)>& callback) const
+{
+    if (!callback)
+        return Result::InvalidParams;
+    if (FindDevice(device) == nullptr)
+        return Result::NotFound;
+    for (const PixelFormat& format : mOwner->GetConfig().mZBufferFormats)
+    {
+        if (!callback(format))
+            break;
+    }
+    return Result::Ok;
+}
+
+Result Direct3D::EnumTextureFormats(const std::function<bool(const PixelFormat&)>& callback) const
+{
+    if (!callback)
+        return Result::InvalidParams;
+    for (const PixelFormat& format : mOwner->GetConfig().mTextureFormats)
+    {
+        if (!callback(format))
+            break;
+    }
+    return Result::Ok;
+}
+
+Result DirectDrawEnumerate(const std::function<bool(const AdapterInfo&)>& callback,
+                           uint32_t /*flags*/)
+{
+    if (!callback)
+        return Result::InvalidParams;
+    const DisplayConfig& config = GetDisplayConfig();
+    AdapterInfo primary;
+    primary.mDescription = "Primary Display Driver";
+    primary.mName = "display";
+    if (!callback(primary))
+        return Result::Ok;
+    for (uint32_t i = 0; i < config.mAdapterCount; ++i)
+    {
+        AdapterInfo info;
+        info.mHasGuid = true;
+        info.mGuid = AdapterGuid(i);
+        info.mDescription = config.mIdentifier.mDescription;
+        info.mName = "display" + std::to_string(i + 1);
+        if (!callback(info))
+            break;
+    }
+    return Result::Ok;
+}
+
+Result DirectDrawCreate(const Guid* adapter, std::shared_ptr<DirectDraw>* out)
+{
+    if (out == nullptr)
+        return Result::InvalidParams;
+    out->reset();
+    const DisplayConfig& config = GetDisplayConfig();
+    if (config.mAdapterCount == 0)
+        return Result::NotFound;
+    uint32_t index = 0;
+    if (adapter != nullptr)
+    {
+        bool found = false;
+        for (uint32_t i = 0; i < config.mAdapterCount && !found; ++i)
+        {
+            if (AdapterGuid(i) == *adapter)
+            {
+                index = i;
+                found = true;
+            }
+        }
+        if (!found)
+            return Result::NotFound;
+    }
+    auto dd = std::make_shared<DirectDraw>(config, index);
+    gLive = dd;
+    *out = std::move(dd);
+    return Result::Ok;
+}
+
+std::shared_ptr<DirectDraw> GetLiveDirectDraw()
+{
+    return gLive.lock();
+}
+
+} // namespace sys::display

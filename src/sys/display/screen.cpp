@@ -1,0 +1,104 @@
+// The screen: primary-surface bookkeeping, the window's place on the desktop, focus loss in full
+// screen and handing changed front buffers to the presenter.
+#include "sys/display/screen.h"
+
+#include "sys/display/presenter.h"
+#include "sys/display/surface.h"
+
+#include <SDL.h>
+
+namespace sys::display
+{
+
+Screen::Screen() : mPresenter(std::make_unique<Presenter>(nullptr)) {}
+
+Screen::~Screen()
+{
+    if (auto primary = mPrimary.lock())
+    {
+        primary->SetChangeListener({});
+        primary->SetClipper({});
+    }
+}
+
+void Screen::SetWindow(SDL_Window* window, bool fullScreen)
+{
+    const bool changed = window != mWindow || fullScreen != mFullScreen || !mPresenter;
+    mWindow = window;
+    mFullScreen = fullScreen;
+    mHadFocus = false;
+    if (!changed)
+        return;
+    mPresenter = std::make_unique<Presenter>(window);
+    mPresenter->SetVSync(mVSync);
+    // Exclusive mode on this platform is a desktop-sized full-screen window; the presenter scales
+    // the mode-sized picture into it.
+    if (window != nullptr && !mPresenter->IsHeadless())
+        SDL_SetWindowFullscreen(window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+void Screen::SetPrimary(const std::shared_ptr<Surface>& primary)
+{
+    if (auto old = mPrimary.lock())
+        old->SetChangeListener({});
+    mPrimary = primary;
+    if (primary)
+        primary->SetChangeListener([this](Surface& front) { OnFrontChanged(front); });
+}
+
+Rect Screen::GetWindowRect() const
+{
+    if (mWindowRectOverride)
+        return *mWindowRectOverride;
+    if (mWindow != nullptr && !mPresenter->IsHeadless())
+    {
+        int x = 0, y = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(mWindow, &x, &y);
+        SDL_GetWindowSize(mWindow, &w, &h);
+        return Rect{x, y, x + w, y + h};
+    }
+    // No window to ask: the whole primary is "the window".
+    if (auto primary = mPrimary.lock())
+        return primary->GetRect();
+    return Rect{};
+}
+
+bool Screen::HasLostExclusiveFocus() const
+{
+    if (!mFullScreen || mWindow == nullptr || mPresenter->IsHeadless())
+        return false;
+    const uint32_t flags = SDL_GetWindowFlags(mWindow);
+    const bool focused = (flags & SDL_WINDOW_INPUT_FOCUS) != 0 && !(flags & SDL_WINDOW_MINIMIZED);
+    // Only a loss after the window once had the focus counts: a new window may not have it yet.
+    auto* self = const_cast<Screen*>(this);
+    if (focused)
+        self->mHadFocus = true;
+    return self->mHadFocus && !focused;
+}
+
+void Screen::SetVSync(bool vsync)
+{
+    mVSync = vsync;
+    mPresenter->SetVSync(vsync);
+}
+
+void Screen::PresentFront()
+{
+    if (auto primary = mPrimary.lock())
+        OnFrontChanged(*primary);
+}
+
+void Screen::OnFrontChanged(Surface& front)
+{
+    if (front.IsLost() != Result::Ok)
+        return;
+    if (mFullScreen && HasLostExclusiveFocus())
+    {
+        if (mFocusLostHandler)
+            mFocusLostHandler();
+        return;
+    }
+    mPresenter->Present(front, mFullScreen ? front.GetRect() : GetWindowRect());
+}
+
+} // namespace sys::display

@@ -1,0 +1,71 @@
+// The screen of a display object: which surface is the front buffer, where the window sits on the
+// desktop, windowed or exclusive full-screen presentation, and focus loss in full screen.
+#pragma once
+
+#include "sys/display/device_caps.h"
+#include "sys/display/rect.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+struct SDL_Window;
+
+namespace sys::display
+{
+
+class Presenter;
+class Surface;
+
+class Screen
+{
+public:
+    Screen();
+    ~Screen();
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
+
+    // The window presentation goes to (null: headless) and whether the display is exclusive
+    // full screen. Changing either rebuilds the presenter.
+    void SetWindow(SDL_Window* window, bool fullScreen);
+    SDL_Window* GetWindow() const { return mWindow; }
+    bool IsFullScreen() const { return mFullScreen; }
+
+    // The primary surface. Windowed it covers the desktop and only the window's client rectangle is
+    // shown; full screen it is the mode-sized front of the flip chain and is shown whole.
+    void SetPrimary(const std::shared_ptr<Surface>& primary);
+    std::shared_ptr<Surface> GetPrimary() const { return mPrimary.lock(); }
+
+    // The window's client rectangle in desktop pixels: from the window, unless a test placed it.
+    Rect GetWindowRect() const;
+    void SetWindowRectOverride(std::optional<Rect> rect) { mWindowRectOverride = rect; }
+
+    // Full screen only: true while the window is minimised or has lost the input focus, as when the
+    // player switches away from an exclusive display. Always false headless.
+    bool HasLostExclusiveFocus() const;
+
+    void SetVSync(bool vsync);
+    // Sends the front buffer to the presenter now (called after every change of the front buffer).
+    void PresentFront();
+    Presenter& GetPresenter() { return *mPresenter; }
+    // Called when a full-screen display loses the focus (the display object then loses its
+    // surfaces).
+    void SetFocusLostHandler(std::function<void()> handler)
+    {
+        mFocusLostHandler = std::move(handler);
+    }
+
+private:
+    void OnFrontChanged(Surface& front);
+
+    SDL_Window* mWindow = nullptr;
+    bool mFullScreen = false;
+    bool mVSync = false;
+    std::weak_ptr<Surface> mPrimary;
+    std::unique_ptr<Presenter> mPresenter;
+    std::optional<Rect> mWindowRectOverride;
+    std::function<void()> mFocusLostHandler;
+    bool mHadFocus = false;
+};
+
+} // namespace sys::display
