@@ -1,0 +1,879 @@
+// The 3-D device: state, vertex processing, clipping, primitive assembly and Clear.
+#include "sys/display/device.h"
+
+#include "sys/display/display_log.h"
+#include "sys/display/surface.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace sys::display
+{
+
+Matrix Multiply(const Matrix& a, const Matrix& b)
+{
+    Matrix r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+        {
+            float s = 0;
+            for (int k = 0; k < 4; ++k)
+                s += a.m[i][k] * b.m[k][j];
+            r.m[i][j] = s;
+        }
+    return r;
+}
+
+namespace
+{
+
+// Pre-transformed and projected vertices are cut to this many pixels around the target, which
+// keeps the rasteriser's fixed-point set-up far from overflow.
+constexpr float GUARD_PIXELS = 16384.0f;
+// Nearer than this to the eye (w), a vertex is cut away before the divide.
+constexpr float MIN_W = 1e-6f;
+constexpr int MAX_CLIP_VERTICES = 3 + 8;
+
+void ColorToFloats(uint32_t c, float out[4])
+{
+    out[0] = static_cast<float>((c >> 16) & 0xFF);
+    out[1] = static_cast<float>((c >> 8) & 0xFF);
+    out[2] = static_cast<float>(c & 0xFF);
+    out[3] = static_cast<float>(c >> 24);
+}
+
+bool IsRenderableFormat(const PixelFormat& f)
+{
+    return f.IsRgb() && !f.IsDepth() &&
+           (f.mBitCount == 16 || f.mBitCount == 24 || f.mBitCount == 32);
+}
+
+} // namespace
+
+std::unique_ptr<Device> Device::Create(std::shared_ptr<Surface> renderTarget,
+                                       const DeviceDesc& caps)
+{
+    if (renderTarget == nullptr || !IsRenderableFormat(renderTarget->GetPixelFormat()))
+    {
+        DisplayLog("Device: no usable render target");
+        return nullptr;
+    }
+    return std::make_unique<Device>(std::move(renderTarget), caps);
+}
+
+Device::Device(std::shared_ptr<Surface> renderTarget, const DeviceDesc& caps)
+    : mTarget(std::move(renderTarget)), mCaps(caps)
+{
+    uint32_t* rs = mRenderStates;
+    rs[RS_ANTIALIAS] = ANTIALIAS_NONE;
+    rs[RS_TEXTUREPERSPECTIVE] = 1;
+    rs[RS_ZENABLE] = FindDepthBuffer() != nullptr ? 1 : 0;
+    rs[RS_FILLMODE] = FILL_SOLID;
+    rs[RS_SHADEMODE] = SHADE_GOURAUD;
+    rs[RS_ZWRITEENABLE] = 1;
+    rs[RS_ALPHATESTENABLE] = 0;
+    rs[RS_LASTPIXEL] = 1;
+    rs[RS_SRCBLEND] = BLEND_ONE;
+    rs[RS_DESTBLEND] = BLEND_ZERO;
+    rs[RS_CULLMODE] = CULL_CCW;
+    rs[RS_ZFUNC] = CMP_LESSEQUAL;
+    rs[RS_ALPHAREF] = 0;
+    rs[RS_ALPHAFUNC] = CMP_ALWAYS;
+    rs[RS_ALPHABLENDENABLE] = 0;
+    rs[RS_SPECULARENABLE] = 0;
+    rs[RS_TEXTUREFACTOR] = 0xFFFFFFFFu;
+    rs[RS_CLIPPING] = 1;
+    rs[RS_LIGHTING] = 1;
+    rs[RS_AMBIENT] = 0;
+    rs[RS_COLORVERTEX] = 1;
+    rs[RS_LOCALVIEWER] = 1;
+    rs[RS_NORMALIZENORMALS] = 0;
+    rs[RS_DIFFUSEMATERIALSOURCE] = MCS_COLOR1;
+    rs[RS_SPECULARMATERIALSOURCE] = MCS_COLOR2;
+    rs[RS_AMBIENTMATERIALSOURCE] = MCS_MATERIAL;
+    rs[RS_EMISSIVEMATERIALSOURCE] = MCS_MATERIAL;
+    for (uint32_t s = 0; s < TEXTURE_STAGE_COUNT; ++s)
+    {
+        uint32_t* ts = mStageStates[s];
+        ts[TSS_COLOROP] = s == 0 ? TOP_MODULATE : TOP_DISABLE;
+        ts[TSS_COLORARG1] = TA_TEXTURE;
+        ts[TSS_COLORARG2] = TA_CURRENT;
+        ts[TSS_ALPHAOP] = s == 0 ? TOP_SELECTARG1 : TOP_DISABLE;
+        ts[TSS_ALPHAARG1] = TA_TEXTURE;
+        ts[TSS_ALPHAARG2] = TA_CURRENT;
+        ts[TSS_TEXCOORDINDEX] = s;
+        ts[TSS_ADDRESS] = TADDRESS_WRAP;
+        ts[TSS_ADDRESSU] = TADDRESS_WRAP;
+        ts[TSS_ADDRESSV] = TADDRESS_WRAP;
+        ts[TSS_MAGFILTER] = TFILTER_POINT;
+        ts[TSS_MINFILTER] = TFILTER_POINT;
+        ts[TSS_MIPFILTER] = TFP_NONE;
+    }
+    mViewport.width = mTarget->GetWidth();
+    mViewport.height = mTarget->GetHeight();
+}
+
+Result Device::GetCaps(DeviceDesc* desc) const
+{
+    if (desc == nullptr)
+        return Result::Pointer;
+    *desc = mCaps;
+    return Result::Ok;
+}
+
+Result Device::SetRenderTarget(std::shared_ptr<Surface> target, uint32_t /*flags*/)
+{
+    if (target == nullptr || !IsRenderableFormat(target->GetPixelFormat()))
+        return Result::InvalidParams;
+    mTarget = std::move(target);
+    // The platform resets the viewport to the whole of the new target.
+    mViewport = Viewport{0, 0, mTarget->GetWidth(), mTarget->GetHeight(), 0.0f, 1.0f};
+    return Result::Ok;
+}
+
+Result Device::GetRenderTarget(std::shared_ptr<Surface>* target) const
+{
+    if (target == nullptr)
+        return Result::Pointer;
+    *target = mTarget;
+    return Result::Ok;
+}
+
+Result Device::BeginScene()
+{
+    if (!mBeginSceneAnswers.empty())
+    {
+        Result r = mBeginSceneAnswers.front();
+        mBeginSceneAnswers.pop_front();
+        if (Failed(r))
+            return r;
+    }
+    if (mInScene)
+        return Result::Fail;
+    if (Failed(mTarget->IsLost()))
+        return Result::SurfaceLost;
+    mInScene = true;
+    return Result::Ok;
+}
+
+Result Device::EndScene()
+{
+    if (!mEndSceneAnswers.empty())
+    {
+        Result r = mEndSceneAnswers.front();
+        mEndSceneAnswers.pop_front();
+        if (Failed(r))
+        {
+            mInScene = false;
+            return r;
+        }
+    }
+    if (!mInScene)
+        return Result::Fail;
+    mInScene = false;
+    return Result::Ok;
+}
+
+Surface* Device::FindDepthBuffer() const
+{
+    std::shared_ptr<Surface> depth;
+    if (Failed(mTarget->GetAttachedSurface(CAPS_ZBUFFER, &depth)) || depth == nullptr)
+        return nullptr;
+    if (!depth->GetPixelFormat().IsDepth() || depth->GetWidth() < mTarget->GetWidth() ||
+        depth->GetHeight() < mTarget->GetHeight())
+        return nullptr;
+    // The attachment keeps it alive as long as the render target does.
+    return depth.get();
+}
+
+Result Device::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t color, float z,
+                     uint32_t /*stencil*/)
+{
+    if ((flags & (CLEAR_TARGET | CLEAR_ZBUFFER | CLEAR_STENCIL)) == 0)
+        return Result::InvalidParams;
+    if (Failed(mTarget->IsLost()))
+        return Result::SurfaceLost;
+    Surface* depth = FindDepthBuffer();
+    if ((flags & (CLEAR_ZBUFFER | CLEAR_STENCIL)) != 0 && depth == nullptr)
+        return Result::InvalidParams;
+    Rect viewport{static_cast<int32_t>(mViewport.x), static_cast<int32_t>(mViewport.y),
+                  static_cast<int32_t>(mViewport.x + mViewport.width),
+                  static_cast<int32_t>(mViewport.y + mViewport.height)};
+    Rect whole = viewport;
+    if (rects == nullptr)
+        count = 0;
+    uint32_t n = count == 0 ? 1 : count;
+    const PixelFormat& format = mTarget->GetPixelFormat();
+    bool argb32 = format.mBitCount == 32;
+    uint32_t raw = argb32 ? color : PackArgb(mTarget->GetChannelLayout(), color);
+    uint32_t bpp = format.BytesPerPixel();
+    uint32_t depthBytes = depth != nullptr ? depth->GetPixelFormat().BytesPerPixel() : 0;
+    uint32_t depthValue = QuantizeDepth(z, depthBytes);
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        Rect r = count == 0 ? whole : rects[i];
+        r.left = std::max(r.left, viewport.left);
+        r.top = std::max(r.top, viewport.top);
+        r.right = std::min(r.right, viewport.right);
+        r.bottom = std::min(r.bottom, viewport.bottom);
+        if (r.IsEmpty())
+            continue;
+        for (int32_t y = r.top; y < r.bottom; ++y)
+        {
+            if (flags & CLEAR_TARGET)
+            {
+                uint8_t* row = mTarget->GetRow(static_cast<uint32_t>(y));
+                if (argb32)
+                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, r.Width(), raw);
+                else
+                    for (int32_t x = r.left; x < r.right; ++x)
+                        StoreRawPixel(row + x * bpp, bpp, raw);
+            }
+            if ((flags & CLEAR_ZBUFFER) && depth != nullptr)
+            {
+                uint8_t* row = depth->GetRow(static_cast<uint32_t>(y));
+                if (depthBytes == 2)
+                    std::fill_n(reinterpret_cast<uint16_t*>(row) + r.left, r.Width(),
+                                static_cast<uint16_t>(depthValue));
+                else if (depthBytes == 4)
+                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, r.Width(), depthValue);
+            }
+        }
+    }
+    return Result::Ok;
+}
+
+Result Device::SetRenderState(RenderState state, uint32_t value)
+{
+    if (state >= RENDER_STATE_COUNT)
+        return Result::InvalidParams;
+    mRenderStates[state] = value;
+    return Result::Ok;
+}
+
+Result Device::GetRenderState(RenderState state, uint32_t* value) const
+{
+    if (value == nullptr)
+        return Result::Pointer;
+    if (state >= RENDER_STATE_COUNT)
+        return Result::InvalidParams;
+    *value = mRenderStates[state];
+    return Result::Ok;
+}
+
+Result Device::SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value)
+{
+    if (stage >= TEXTURE_STAGE_COUNT || state >= TEXTURE_STAGE_STATE_COUNT || state == 0)
+        return Result::InvalidParams;
+    mStageStates[stage][state] = value;
+    if (state == TSS_ADDRESS)
+    {
+        mStageStates[stage][TSS_ADDRESSU] = value;
+        mStageStates[stage][TSS_ADDRESSV] = value;
+    }
+    return Result::Ok;
+}
+
+Result Device::GetTextureStageState(uint32_t stage, TextureStageState state, uint32_t* value) const
+{
+    if (value == nullptr)
+        return Result::Pointer;
+    if (stage >= TEXTURE_STAGE_COUNT || state >= TEXTURE_STAGE_STATE_COUNT || state == 0)
+        return Result::InvalidParams;
+    *value = mStageStates[stage][state];
+    return Result::Ok;
+}
+
+Result Device::SetTexture(uint32_t stage, std::shared_ptr<Surface> texture)
+{
+    if (stage >= TEXTURE_STAGE_COUNT)
+        return Result::InvalidParams;
+    if (texture != nullptr && MakeTextureView(texture.get()).mLevelCount == 0)
+        return Result::InvalidPixelFormat;
+    mTextures[stage] = std::move(texture);
+    return Result::Ok;
+}
+
+Result Device::GetTexture(uint32_t stage, std::shared_ptr<Surface>* texture) const
+{
+    if (texture == nullptr)
+        return Result::Pointer;
+    if (stage >= TEXTURE_STAGE_COUNT)
+        return Result::InvalidParams;
+    *texture = mTextures[stage];
+    return Result::Ok;
+}
+
+Result Device::SetTransform(TransformState which, const Matrix& matrix)
+{
+    switch (which)
+    {
+    case TS_WORLD:
+        mWorld = matrix;
+        return Result::Ok;
+    case TS_VIEW:
+        mView = matrix;
+        return Result::Ok;
+    case TS_PROJECTION:
+        mProjection = matrix;
+        return Result::Ok;
+    }
+    return Result::InvalidParams;
+}
+
+Result Device::GetTransform(TransformState which, Matrix* matrix) const
+{
+    if (matrix == nullptr)
+        return Result::Pointer;
+    switch (which)
+    {
+    case TS_WORLD:
+        *matrix = mWorld;
+        return Result::Ok;
+    case TS_VIEW:
+        *matrix = mView;
+        return Result::Ok;
+    case TS_PROJECTION:
+        *matrix = mProjection;
+        return Result::Ok;
+    }
+    return Result::InvalidParams;
+}
+
+Result Device::SetViewport(const Viewport& viewport)
+{
+    uint64_t right = static_cast<uint64_t>(viewport.x) + viewport.width;
+    uint64_t bottom = static_cast<uint64_t>(viewport.y) + viewport.height;
+    if (right > mTarget->GetWidth() || bottom > mTarget->GetHeight())
+        return Result::InvalidParams;
+    if (!(viewport.minZ >= 0.0f && viewport.maxZ <= 1.0f && viewport.minZ <= viewport.maxZ))
+        return Result::InvalidParams;
+    mViewport = viewport;
+    return Result::Ok;
+}
+
+Result Device::GetViewport(Viewport* viewport) const
+{
+    if (viewport == nullptr)
+        return Result::Pointer;
+    *viewport = mViewport;
+    return Result::Ok;
+}
+
+Result Device::SetMaterial(const Material& material)
+{
+    mMaterial = material;
+    return Result::Ok;
+}
+
+Result Device::GetMaterial(Material* material) const
+{
+    if (material == nullptr)
+        return Result::Pointer;
+    *material = mMaterial;
+    return Result::Ok;
+}
+
+Result Device::SetLight(uint32_t index, const Light& light)
+{
+    if (light.type != LIGHT_POINT && light.type != LIGHT_SPOT && light.type != LIGHT_DIRECTIONAL)
+        return Result::InvalidParams;
+    if (light.type != LIGHT_DIRECTIONAL && !(light.range >= 0.0f))
+        return Result::InvalidParams;
+    mLights[index] = light;
+    return Result::Ok;
+}
+
+Result Device::GetLight(uint32_t index, Light* light) const
+{
+    if (light == nullptr)
+        return Result::Pointer;
+    auto it = mLights.find(index);
+    if (it == mLights.end())
+        return Result::InvalidParams;
+    *light = it->second;
+    return Result::Ok;
+}
+
+Result Device::LightEnable(uint32_t index, bool enable)
+{
+    if (enable && mLights.find(index) == mLights.end())
+    {
+        Light light;
+        light.type = LIGHT_DIRECTIONAL;
+        light.diffuse = ColorValue{1, 1, 1, 0};
+        light.direction = Vector3{0, 0, 1};
+        mLights[index] = light;
+    }
+    mLightEnabled[index] = enable;
+    return Result::Ok;
+}
+
+Result Device::GetLightEnable(uint32_t index, bool* enable) const
+{
+    if (enable == nullptr)
+        return Result::Pointer;
+    auto it = mLightEnabled.find(index);
+    if (it == mLightEnabled.end())
+        return Result::InvalidParams;
+    *enable = it->second;
+    return Result::Ok;
+}
+
+// ---- drawing ----
+
+bool Device::PrepareDraw(uint32_t fvf)
+{
+    const uint32_t* rs = mRenderStates;
+    const uint32_t* ts = mStageStates[0];
+    if (mViewport.width == 0 || mViewport.height == 0)
+        return false;
+
+    RenderTargetView target;
+    target.mBits = mTarget->GetBits();
+    target.mWidth = static_cast<int32_t>(mTarget->GetWidth());
+    target.mHeight = static_cast<int32_t>(mTarget->GetHeight());
+    target.mPitch = mTarget->GetPitch();
+    target.mLayout = mTarget->GetChannelLayout();
+    const PixelFormat& format = mTarget->GetPixelFormat();
+    target.mArgb32 = format.mBitCount == 32 && format.mRMask == 0x00FF0000u &&
+                     format.mGMask == 0x0000FF00u && format.mBMask == 0x000000FFu;
+    DepthTargetView depth;
+    Surface* depthSurface = FindDepthBuffer();
+    if (depthSurface != nullptr)
+    {
+        depth.mBits = depthSurface->GetBits();
+        depth.mWidth = static_cast<int32_t>(depthSurface->GetWidth());
+        depth.mHeight = static_cast<int32_t>(depthSurface->GetHeight());
+        depth.mPitch = depthSurface->GetPitch();
+        depth.mBytesPerPixel = depthSurface->GetPixelFormat().BytesPerPixel();
+    }
+    mRasterizer.SetTarget(target, depthSurface != nullptr ? &depth : nullptr);
+
+    PixelState& ps = mPixelState;
+    ps.mColorOp = static_cast<TextureOp>(ts[TSS_COLOROP]);
+    ps.mColorArg1 = ts[TSS_COLORARG1];
+    ps.mColorArg2 = ts[TSS_COLORARG2];
+    ps.mAlphaOp = static_cast<TextureOp>(ts[TSS_ALPHAOP]);
+    ps.mAlphaArg1 = ts[TSS_ALPHAARG1];
+    ps.mAlphaArg2 = ts[TSS_ALPHAARG2];
+    ps.mTextureFactor = rs[RS_TEXTUREFACTOR];
+    mTextureView = MakeTextureView(mTextures[0].get());
+    SamplerState sampler;
+    sampler.mMagFilter = ts[TSS_MAGFILTER] >= TFILTER_LINEAR ? TFILTER_LINEAR : TFILTER_POINT;
+    sampler.mMinFilter = ts[TSS_MINFILTER] >= TFILTER_LINEAR ? TFILTER_LINEAR : TFILTER_POINT;
+    sampler.mMipFilter = ts[TSS_MIPFILTER] == TFP_POINT    ? TFP_POINT
+                         : ts[TSS_MIPFILTER] == TFP_LINEAR ? TFP_LINEAR
+                                                           : TFP_NONE;
+    auto address = [](uint32_t v)
+    {
+        return v == TADDRESS_WRAP     ? TADDRESS_WRAP
+               : v == TADDRESS_MIRROR ? TADDRESS_MIRROR
+                                      : TADDRESS_CLAMP;
+    };
+    sampler.mAddressU = address(ts[TSS_ADDRESSU]);
+    sampler.mAddressV = address(ts[TSS_ADDRESSV]);
+    ps.mSampler.Bind(mTextureView.mLevelCount > 0 ? &mTextureView : nullptr, sampler);
+    ps.mSpecularEnable = rs[RS_SPECULARENABLE] != 0;
+    ps.mAlphaTest = rs[RS_ALPHATESTENABLE] != 0;
+    ps.mAlphaFunc = static_cast<CompareFunc>(rs[RS_ALPHAFUNC]);
+    ps.mAlphaRef = rs[RS_ALPHAREF] & 0xFF;
+    ps.mBlend = rs[RS_ALPHABLENDENABLE] != 0;
+    ps.mSrcBlend = static_cast<BlendFactor>(rs[RS_SRCBLEND]);
+    ps.mDestBlend = static_cast<BlendFactor>(rs[RS_DESTBLEND]);
+    ps.mZEnable = rs[RS_ZENABLE] != 0;
+    ps.mZWrite = rs[RS_ZWRITEENABLE] != 0;
+    ps.mZFunc = static_cast<CompareFunc>(rs[RS_ZFUNC]);
+    ps.mScissor = Rect{static_cast<int32_t>(mViewport.x), static_cast<int32_t>(mViewport.y),
+                       static_cast<int32_t>(mViewport.x + mViewport.width),
+                       static_cast<int32_t>(mViewport.y + mViewport.height)};
+    mRasterizer.SetState(&ps);
+
+    mPreTransformed = (fvf & FVF_XYZRHW) != 0;
+    mClipNearFar = rs[RS_CLIPPING] != 0;
+    mCullMode = rs[RS_CULLMODE];
+    mFlatShade = rs[RS_SHADEMODE] == SHADE_FLAT;
+    // The guard band keeps projected coordinates within GUARD_PIXELS of the origin.
+    mGuardX = std::max(1.0f, 2.0f * GUARD_PIXELS / static_cast<float>(mViewport.width) - 1.0f);
+    mGuardY = std::max(1.0f, 2.0f * GUARD_PIXELS / static_cast<float>(mViewport.height) - 1.0f);
+    return true;
+}
+
+void Device::TransformVertices(uint32_t fvf, const void* vertices, uint32_t count)
+{
+    mClipVertices.resize(count);
+    const uint8_t* bytes = static_cast<const uint8_t*>(vertices);
+    if (fvf == FVF_TLVERTEX)
+    {
+        for (uint32_t i = 0; i < count; ++i)
+        {
+            TLVertex in;
+            std::memcpy(&in, bytes + i * VERTEX_STRIDE, sizeof in);
+            ClipVertex& out = mClipVertices[i];
+            out.x = in.sx;
+            out.y = in.sy;
+            out.z = in.sz;
+            out.w = 1.0f;
+            out.rhw = in.rhw;
+            ColorToFloats(in.diffuse, out.diffuse);
+            ColorToFloats(in.specular, out.specular);
+            out.u = in.u;
+            out.v = in.v;
+        }
+        return;
+    }
+    Matrix wvp = Multiply(Multiply(mWorld, mView), mProjection);
+    bool lit = fvf == FVF_VERTEX && mRenderStates[RS_LIGHTING] != 0;
+    if (lit)
+    {
+        std::vector<Light> lights;
+        for (const auto& [index, enabled] : mLightEnabled)
+            if (enabled)
+                lights.push_back(mLights[index]);
+        mLighting.Prepare(mWorld, mView, mMaterial, mRenderStates[RS_AMBIENT], lights,
+                          mRenderStates[RS_SPECULARENABLE] != 0,
+                          mRenderStates[RS_NORMALIZENORMALS] != 0,
+                          mRenderStates[RS_LOCALVIEWER] != 0);
+    }
+    const auto& m = wvp.m;
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const uint8_t* src = bytes + i * VERTEX_STRIDE;
+        ClipVertex& out = mClipVertices[i];
+        float x, y, z;
+        if (fvf == FVF_VERTEX)
+        {
+            Vertex in;
+            std::memcpy(&in, src, sizeof in);
+            x = in.x;
+            y = in.y;
+            z = in.z;
+            out.u = in.u;
+            out.v = in.v;
+            if (lit)
+            {
+                LitVertex c =
+                    mLighting.Evaluate(Vector3{in.x, in.y, in.z}, Vector3{in.nx, in.ny, in.nz});
+                std::copy(c.diffuse, c.diffuse + 4, out.diffuse);
+                std::copy(c.specular, c.specular + 4, out.specular);
+            }
+            else
+            {
+                // Without lighting and without vertex colours: white, no specular.
+                std::fill(out.diffuse, out.diffuse + 4, 255.0f);
+                std::fill(out.specular, out.specular + 4, 0.0f);
+            }
+        }
+        else
+        {
+            LVertex in;
+            std::memcpy(&in, src, sizeof in);
+            x = in.x;
+            y = in.y;
+            z = in.z;
+            out.u = in.u;
+            out.v = in.v;
+            ColorToFloats(in.diffuse, out.diffuse);
+            ColorToFloats(in.specular, out.specular);
+        }
+        out.x = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
+        out.y = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
+        out.z = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
+        out.w = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
+        out.rhw = 1.0f;
+    }
+}
+
+bool Device::Inside(const ClipVertex& v) const
+{
+    if (mPreTransformed)
+        return std::fabs(v.x) <= GUARD_PIXELS && std::fabs(v.y) <= GUARD_PIXELS;
+    if (!(v.w >= MIN_W))
+        return false;
+    if (mClipNearFar && !(v.z >= 0.0f && v.z <= v.w))
+        return false;
+    return std::fabs(v.x) <= mGuardX * v.w && std::fabs(v.y) <= mGuardY * v.w;
+}
+
+int Device::ClipPolygon(ClipVertex* poly, int count, ClipVertex* scratch)
+{
+    // Plane distances: inside where >= 0. Projected vertices are cut in clip space against
+    // w > 0, the near and far planes (with CLIPPING) and the guard band; pre-transformed ones
+    // only against the guard band in pixels.
+    auto distance = [this](const ClipVertex& v, int plane) -> float
+    {
+        float w = mPreTransformed ? 1.0f : v.w;
+        float gx = mPreTransformed ? GUARD_PIXELS : mGuardX * w;
+        float gy = mPreTransformed ? GUARD_PIXELS : mGuardY * w;
+        switch (plane)
+        {
+        case 0:
+            return gx - v.x;
+        case 1:
+            return gx + v.x;
+        case 2:
+            return gy - v.y;
+        case 3:
+            return gy + v.y;
+        case 4:
+            return v.w - MIN_W;
+        case 5:
+            return v.z;
+        default:
+            return v.w - v.z;
+        }
+    };
+    int planes = mPreTransformed ? 4 : (mClipNearFar ? 7 : 5);
+    ClipVertex* in = poly;
+    ClipVertex* out = scratch;
+    for (int p = 0; p < planes && count > 0; ++p)
+    {
+        int n = 0;
+        for (int i = 0; i < count; ++i)
+        {
+            const ClipVertex& a = in[i];
+            const ClipVertex& b = in[(i + 1) % count];
+            float da = distance(a, p);
+            float db = distance(b, p);
+            if (da >= 0)
+                out[n++] = a;
+            if ((da >= 0) != (db >= 0) && n < MAX_CLIP_VERTICES)
+            {
+                float t = da / (da - db);
+                ClipVertex c;
+                auto lerp = [t](float x, float y) { return x + (y - x) * t; };
+                c.x = lerp(a.x, b.x);
+                c.y = lerp(a.y, b.y);
+                c.z = lerp(a.z, b.z);
+                c.w = lerp(a.w, b.w);
+                c.rhw = lerp(a.rhw, b.rhw);
+                for (int k = 0; k < 4; ++k)
+                {
+                    c.diffuse[k] = lerp(a.diffuse[k], b.diffuse[k]);
+                    c.specular[k] = lerp(a.specular[k], b.specular[k]);
+                }
+                c.u = lerp(a.u, b.u);
+                c.v = lerp(a.v, b.v);
+                out[n++] = c;
+            }
+            if (n >= MAX_CLIP_VERTICES)
+                break;
+        }
+        std::swap(in, out);
+        count = n;
+    }
+    if (in != poly)
+        std::copy(in, in + count, poly);
+    return count;
+}
+
+RasterVertex Device::Project(const ClipVertex& v) const
+{
+    RasterVertex r;
+    if (mPreTransformed)
+    {
+        r.x = v.x;
+        r.y = v.y;
+        r.z = v.z;
+        r.rhw = v.rhw;
+    }
+    else
+    {
+        float rhw = 1.0f / v.w;
+        float halfW = static_cast<float>(mViewport.width) * 0.5f;
+        float halfH = static_cast<float>(mViewport.height) * 0.5f;
+        r.x = static_cast<float>(mViewport.x) + (1.0f + v.x * rhw) * halfW;
+        r.y = static_cast<float>(mViewport.y) + (1.0f - v.y * rhw) * halfH;
+        r.z = mViewport.minZ + v.z * rhw * (mViewport.maxZ - mViewport.minZ);
+        r.rhw = rhw;
+    }
+    std::copy(v.diffuse, v.diffuse + 4, r.diffuse);
+    std::copy(v.specular, v.specular + 4, r.specular);
+    r.u = v.u;
+    r.v = v.v;
+    return r;
+}
+
+void Device::DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat)
+{
+    ClipVertex poly[MAX_CLIP_VERTICES];
+    ClipVertex scratch[MAX_CLIP_VERTICES];
+    poly[0] = mClipVertices[i0];
+    poly[1] = mClipVertices[i1];
+    poly[2] = mClipVertices[i2];
+    if (mFlatShade)
+    {
+        const ClipVertex& f = mClipVertices[flat];
+        for (int i = 0; i < 3; ++i)
+        {
+            std::copy(f.diffuse, f.diffuse + 4, poly[i].diffuse);
+            std::copy(f.specular, f.specular + 4, poly[i].specular);
+        }
+    }
+    int count = 3;
+    if (!(Inside(poly[0]) && Inside(poly[1]) && Inside(poly[2])))
+        count = ClipPolygon(poly, 3, scratch);
+    if (count < 3)
+        return;
+    RasterVertex r[MAX_CLIP_VERTICES];
+    for (int i = 0; i < count; ++i)
+        r[i] = Project(poly[i]);
+    if (mCullMode == CULL_CW || mCullMode == CULL_CCW)
+    {
+        // Shoelace area in pixels, y down: positive for a clockwise outline on screen.
+        double area = 0;
+        for (int i = 0; i < count; ++i)
+        {
+            const RasterVertex& a = r[i];
+            const RasterVertex& b = r[(i + 1) % count];
+            area += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
+        }
+        if ((mCullMode == CULL_CW && area > 0) || (mCullMode == CULL_CCW && area < 0))
+            return;
+    }
+    for (int i = 1; i + 1 < count; ++i)
+        mRasterizer.DrawTriangle(r[0], r[i], r[i + 1]);
+}
+
+void Device::DrawLine(uint32_t i0, uint32_t i1)
+{
+    ClipVertex poly[MAX_CLIP_VERTICES];
+    ClipVertex scratch[MAX_CLIP_VERTICES];
+    poly[0] = mClipVertices[i0];
+    poly[1] = mClipVertices[i1];
+    if (mFlatShade)
+    {
+        std::copy(poly[0].diffuse, poly[0].diffuse + 4, poly[1].diffuse);
+        std::copy(poly[0].specular, poly[0].specular + 4, poly[1].specular);
+    }
+    int count = 2;
+    if (!(Inside(poly[0]) && Inside(poly[1])))
+    {
+        // A two-point polygon clips as a segment: each plane keeps the part inside.
+        count = ClipPolygon(poly, 2, scratch);
+        if (count < 2)
+            return;
+        // The clipped outline of a segment repeats it; its two ends are the first two distinct.
+    }
+    mRasterizer.DrawLine(Project(poly[0]), Project(poly[1]));
+}
+
+void Device::DrawPoint(uint32_t i0)
+{
+    const ClipVertex& v = mClipVertices[i0];
+    if (!Inside(v))
+        return;
+    mRasterizer.DrawPoint(Project(v));
+}
+
+void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count)
+{
+    switch (type)
+    {
+    case PT_POINTLIST:
+        for (uint32_t i = 0; i < count; ++i)
+            DrawPoint(idx[i]);
+        break;
+    case PT_LINELIST:
+        for (uint32_t i = 0; i + 1 < count; i += 2)
+            DrawLine(idx[i], idx[i + 1]);
+        break;
+    case PT_LINESTRIP:
+        for (uint32_t i = 0; i + 1 < count; ++i)
+            DrawLine(idx[i], idx[i + 1]);
+        break;
+    case PT_TRIANGLELIST:
+        for (uint32_t i = 0; i + 2 < count; i += 3)
+            DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i]);
+        break;
+    case PT_TRIANGLESTRIP:
+        // Every second triangle is reversed so the whole strip keeps one winding.
+        for (uint32_t i = 0; i + 2 < count; ++i)
+            if (i % 2 == 0)
+                DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i]);
+            else
+                DrawTriangle(idx[i + 1], idx[i], idx[i + 2], idx[i]);
+        break;
+    case PT_TRIANGLEFAN:
+        // Flat-shaded fans take the colour of each triangle's second vertex.
+        for (uint32_t i = 1; i + 1 < count; ++i)
+            DrawTriangle(idx[0], idx[i], idx[i + 1], idx[i]);
+        break;
+    }
+}
+
+Result Device::DrawPrimitive(PrimitiveType type, uint32_t fvf, const void* vertices, uint32_t count,
+                             uint32_t /*flags*/)
+{
+    if (!mDrawAnswers.empty())
+    {
+        Result r = mDrawAnswers.front();
+        mDrawAnswers.pop_front();
+        if (Failed(r))
+            return r;
+    }
+    if (type < PT_POINTLIST || type > PT_TRIANGLEFAN)
+        return Result::InvalidParams;
+    if (fvf != FVF_VERTEX && fvf != FVF_LVERTEX && fvf != FVF_TLVERTEX)
+        return Result::InvalidParams;
+    if (count == 0)
+        return Result::Ok;
+    if (vertices == nullptr)
+        return Result::Pointer;
+    if (count > 65536)
+        return Result::InvalidParams;
+    if (Failed(mTarget->IsLost()))
+        return Result::SurfaceLost;
+    if (!PrepareDraw(fvf))
+        return Result::Ok;
+    TransformVertices(fvf, vertices, count);
+    if (mIdentity.size() < count)
+    {
+        size_t old = mIdentity.size();
+        mIdentity.resize(count);
+        for (size_t i = old; i < count; ++i)
+            mIdentity[i] = static_cast<uint16_t>(i);
+    }
+    DrawIndexed(type, mIdentity.data(), count);
+    return Result::Ok;
+}
+
+Result Device::DrawIndexedPrimitive(PrimitiveType type, uint32_t fvf, const void* vertices,
+                                    uint32_t vertexCount, const uint16_t* indices,
+                                    uint32_t indexCount, uint32_t /*flags*/)
+{
+    if (!mDrawAnswers.empty())
+    {
+        Result r = mDrawAnswers.front();
+        mDrawAnswers.pop_front();
+        if (Failed(r))
+            return r;
+    }
+    if (type < PT_POINTLIST || type > PT_TRIANGLEFAN)
+        return Result::InvalidParams;
+    if (fvf != FVF_VERTEX && fvf != FVF_LVERTEX && fvf != FVF_TLVERTEX)
+        return Result::InvalidParams;
+    if (indexCount == 0 || vertexCount == 0)
+        return Result::Ok;
+    if (vertices == nullptr || indices == nullptr)
+        return Result::Pointer;
+    if (vertexCount > 65536)
+        return Result::InvalidParams;
+    for (uint32_t i = 0; i < indexCount; ++i)
+        if (indices[i] >= vertexCount)
+        {
+            DisplayLog("DrawIndexedPrimitive: index %u at %u is past %u vertices", indices[i], i,
+                       vertexCount);
+            return Result::InvalidParams;
+        }
+    if (Failed(mTarget->IsLost()))
+        return Result::SurfaceLost;
+    if (!PrepareDraw(fvf))
+        return Result::Ok;
+    TransformVertices(fvf, vertices, vertexCount);
+    DrawIndexed(type, indices, indexCount);
+    return Result::Ok;
+}
+
+} // namespace sys::display

@@ -1,0 +1,143 @@
+// The 3-D device: render states, stage-0 texture stages, transforms, viewport, material and
+// lights, scene brackets, Clear, and DrawPrimitive / DrawIndexedPrimitive over the software
+// rasteriser, rendering into a memory surface and the depth buffer attached to it.
+#pragma once
+
+#include "sys/display/device_caps.h"
+#include "sys/display/device_types.h"
+#include "sys/display/lighting.h"
+#include "sys/display/rasterizer.h"
+#include "sys/display/rect.h"
+#include "sys/display/render_states.h"
+#include "sys/display/result.h"
+#include "sys/display/vertex_formats.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace sys::display
+{
+
+class Surface;
+
+class Device
+{
+public:
+    // A device rendering into `renderTarget` (any RGB format of the stand-in); the depth buffer is
+    // the Z surface attached to the render target, looked up at every draw and clear as the
+    // platform does. Null (and a log line) for a missing or unusable target.
+    static std::unique_ptr<Device> Create(std::shared_ptr<Surface> renderTarget,
+                                          const DeviceDesc& caps);
+    Device(std::shared_ptr<Surface> renderTarget, const DeviceDesc& caps);
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    Result GetCaps(DeviceDesc* desc) const;
+
+    Result SetRenderTarget(std::shared_ptr<Surface> target, uint32_t flags);
+    Result GetRenderTarget(std::shared_ptr<Surface>* target) const;
+
+    // SurfaceLost when the render target is lost; Fail when already inside a scene.
+    Result BeginScene();
+    // Fail outside a scene.
+    Result EndScene();
+    bool IsInScene() const { return mInScene; }
+
+    // Clears the rectangles (all of the viewport when count is 0 or rects null), each cut to the
+    // viewport: colour (A8R8G8B8) with CLEAR_TARGET, depth 0..1 with CLEAR_ZBUFFER.
+    Result Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t color, float z,
+                 uint32_t stencil);
+
+    Result SetRenderState(RenderState state, uint32_t value);
+    Result GetRenderState(RenderState state, uint32_t* value) const;
+    Result SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value);
+    Result GetTextureStageState(uint32_t stage, TextureStageState state, uint32_t* value) const;
+    // Only stage 0 takes part in drawing; the others keep what they are given. Null unbinds, and
+    // an unbound stage 0 samples as opaque white.
+    Result SetTexture(uint32_t stage, std::shared_ptr<Surface> texture);
+    Result GetTexture(uint32_t stage, std::shared_ptr<Surface>* texture) const;
+
+    Result SetTransform(TransformState which, const Matrix& matrix);
+    Result GetTransform(TransformState which, Matrix* matrix) const;
+
+    // Accepts any rectangle inside the render target, width or height 0 included (then nothing is
+    // drawn); InvalidParams for one reaching outside it.
+    Result SetViewport(const Viewport& viewport);
+    Result GetViewport(Viewport* viewport) const;
+
+    Result SetMaterial(const Material& material);
+    Result GetMaterial(Material* material) const;
+    Result SetLight(uint32_t index, const Light& light);
+    Result GetLight(uint32_t index, Light* light) const;
+    // Enabling a light never set gives it the default: white directional light along +z.
+    Result LightEnable(uint32_t index, bool enable);
+    Result GetLightEnable(uint32_t index, bool* enable) const;
+
+    // FVF_VERTEX, FVF_LVERTEX or FVF_TLVERTEX vertices, 32 bytes each.
+    Result DrawPrimitive(PrimitiveType type, uint32_t fvf, const void* vertices, uint32_t count,
+                         uint32_t flags);
+    // InvalidParams (nothing drawn) when an index reaches past vertexCount.
+    Result DrawIndexedPrimitive(PrimitiveType type, uint32_t fvf, const void* vertices,
+                                uint32_t vertexCount, const uint16_t* indices, uint32_t indexCount,
+                                uint32_t flags);
+
+    // Answers tests queue for the next calls (front first); empty means the normal behaviour.
+    std::deque<Result> mBeginSceneAnswers;
+    std::deque<Result> mEndSceneAnswers;
+    std::deque<Result> mDrawAnswers;
+
+    // Pixels the rasteriser wrote since the device was made (tests and benchmarks).
+    uint64_t GetPixelCount() const { return mRasterizer.GetPixelCount(); }
+
+private:
+    // A vertex in homogeneous clip space (screen space for pre-transformed vertices).
+    struct ClipVertex
+    {
+        float x, y, z, w;
+        float rhw; // pre-transformed vertices only
+        float diffuse[4];
+        float specular[4];
+        float u, v;
+    };
+
+    bool PrepareDraw(uint32_t fvf);
+    void TransformVertices(uint32_t fvf, const void* vertices, uint32_t count);
+    void DrawIndexed(PrimitiveType type, const uint16_t* indices, uint32_t count);
+    void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat);
+    void DrawLine(uint32_t i0, uint32_t i1);
+    void DrawPoint(uint32_t i0);
+    int ClipPolygon(ClipVertex* poly, int count, ClipVertex* scratch);
+    RasterVertex Project(const ClipVertex& v) const;
+    bool Inside(const ClipVertex& v) const;
+    Surface* FindDepthBuffer() const;
+
+    std::shared_ptr<Surface> mTarget;
+    DeviceDesc mCaps;
+    bool mInScene = false;
+    uint32_t mRenderStates[RENDER_STATE_COUNT] = {};
+    uint32_t mStageStates[TEXTURE_STAGE_COUNT][TEXTURE_STAGE_STATE_COUNT] = {};
+    std::shared_ptr<Surface> mTextures[TEXTURE_STAGE_COUNT];
+    Matrix mWorld, mView, mProjection;
+    Viewport mViewport;
+    Material mMaterial;
+    std::map<uint32_t, Light> mLights;
+    std::map<uint32_t, bool> mLightEnabled;
+
+    // Per-draw working state, kept to avoid allocations.
+    std::vector<ClipVertex> mClipVertices;
+    std::vector<uint16_t> mIdentity;
+    PixelState mPixelState;
+    TextureView mTextureView;
+    Rasterizer mRasterizer;
+    VertexLighting mLighting;
+    bool mPreTransformed = false;
+    bool mClipNearFar = true;
+    float mGuardX = 1, mGuardY = 1;
+    uint32_t mCullMode = CULL_CCW;
+    bool mFlatShade = false;
+};
+
+} // namespace sys::display
