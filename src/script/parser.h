@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <string>
 
+#include "script/codegen.h"
 #include "script/object.h"
 
 // Compiles the source text in buffer[0..size) into the main function's prototype. The loader
@@ -11,3 +14,13 @@
 // Syntax errors push their message and raise LUA_ERRSYNTAX through luaD_throw. Nothing is
 // collected while a chunk compiles.
 Proto* ParseChunk(lua_State* L, const char* buffer, size_t size, const char* chunkname);
+
+namespace script
+{
+
+// Compiles a chunk without a state: the main function and its nested functions, or a thrown
+// SyntaxError with the complete message. wideSource: the text is UTF-16LE without its mark.
+std::unique_ptr<FunctionPrototype> CompileChunk(const char* buffer, size_t size, bool wideSource,
+                                                const std::string& chunkName);
+
+} // namespace script
