@@ -65,6 +65,10 @@ bool TDiskFileData::Open(const TString& location, int mode)
     }
     else
     {
+        // A folder opens as a stream here but is no file to read or append to.
+        sys::FileStat st;
+        if (sys::StatPath(location.c_str(), st) && st.isFolder)
+            return false;
         mStream = std::fopen(location.c_str(), how);
     }
     mLastRead = -1;

@@ -53,6 +53,8 @@ TString PrefixedLocation(const TString& folder, const TString& rest)
     // Without a folder the name lies below the working folder rather than at the file-system root.
     if (folder.Length() == 0)
         return rest;
+    if (folder.CharAt(folder.Length() - 1) == '/')
+        return folder + rest;
     return folder + "/" + rest;
 }
 

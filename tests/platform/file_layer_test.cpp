@@ -123,6 +123,9 @@ TEST_F(FileLayerTest, NativeNamesBypassTheMapAndNeedTheFile)
     InitFileSystem();
     EXPECT_EQ(ResolvePath("::Native.bin", true), "Native.bin");
     EXPECT_EQ(ResolvePath("::missing.bin", false), "");
+    Folder("afolder");
+    TFile folder;
+    EXPECT_FALSE(folder.Open("::afolder", kFileReadBinary));
     EXPECT_EQ(GetPathMap().count("::native.bin"), 0u);
 }
 
