@@ -226,7 +226,11 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
                 return;
             }
             const char* keyBytes = reinterpret_cast<const char*>(payload.data() + 2);
-            size_t keyLength = n == 0 ? 0 : strnlen(keyBytes, n - 1);
+            size_t keyLength = n == 0 ? 0 : n - 1;
+            if (const void* nul = std::memchr(keyBytes, 0, keyLength))
+            {
+                keyLength = static_cast<size_t>(static_cast<const char*>(nul) - keyBytes);
+            }
             TString key(keyBytes, static_cast<unsigned>(keyLength));
             (*group)[static_cast<size_t>(slot)][key].assign(payload.begin() + 2 + long(n),
                                                             payload.end());

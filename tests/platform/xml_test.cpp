@@ -359,6 +359,14 @@ TEST(XmlPacked, DamagedPackedFormsGiveEmptyTrees)
     clamped.ParseBuffer(lying.data(), static_cast<uint32_t>(lying.size()));
     EXPECT_NE(clamped.FindChild("a"), nullptr);
 
+    // A packed length shorter than the stream: zlib cannot finish.
+    std::vector<char> shortened = good;
+    shortened[4] = static_cast<char>(shortened[4] - 3);
+    shortened[5] = shortened[6] = shortened[7] = 0;
+    TXmlNode shortStream;
+    shortStream.ParseBuffer(shortened.data(), static_cast<uint32_t>(shortened.size()));
+    EXPECT_FALSE(shortStream.HasChildren());
+
     // Cut short: zlib cannot finish.
     TXmlNode cut;
     cut.ParseBuffer(good.data(), static_cast<uint32_t>(good.size() - 4));
