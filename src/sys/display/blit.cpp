@@ -56,6 +56,15 @@ void CopyPixels(Surface& dst, const Rect& dstRect, const Surface& src, const Rec
     // and each row is moved with memmove, so overlapping rectangles copy as through a temporary.
     const bool sameSurface = &dst == &src;
     const bool upward = sameSurface && dstRect.top > srcRect.top;
+    // Whole rows of surfaces without padding are one block: a single move.
+    if (bytes && !sameSurface && dstRect.left == 0 && srcRect.left == 0 &&
+        static_cast<int64_t>(w) * db == dst.GetPitch() && dst.GetPitch() == src.GetPitch())
+    {
+        std::memcpy(dst.GetRow(static_cast<uint32_t>(dstRect.top)),
+                    src.GetRow(static_cast<uint32_t>(srcRect.top)),
+                    static_cast<size_t>(dst.GetPitch()) * static_cast<size_t>(h));
+        return;
+    }
     for (int32_t r = 0; r < h; ++r)
     {
         const int32_t row = upward ? h - 1 - r : r;
@@ -63,7 +72,9 @@ void CopyPixels(Surface& dst, const Rect& dstRect, const Surface& src, const Rec
                      static_cast<size_t>(dstRect.left) * db;
         const uint8_t* s = src.GetRow(static_cast<uint32_t>(srcRect.top + row)) +
                            static_cast<size_t>(srcRect.left) * sb;
-        if (bytes)
+        if (bytes && !sameSurface)
+            std::memcpy(d, s, static_cast<size_t>(w) * db);
+        else if (bytes)
             std::memmove(d, s, static_cast<size_t>(w) * db);
         else
             ConvertRow(d, dst.GetChannelLayout(), s, src.GetChannelLayout(), w);
@@ -128,28 +139,51 @@ void FillPixels(Surface& dst, const Rect& rect, uint32_t raw)
 {
     const uint32_t bpp = dst.GetChannelLayout().mBytesPerPixel;
     const int32_t w = rect.Width();
-    for (int32_t y = rect.top; y < rect.bottom; ++y)
+    const size_t rowBytes = static_cast<size_t>(w) * bpp;
+    if (bpp < 4)
+        raw &= (1u << (8 * bpp)) - 1;
+    // A value whose bytes are all equal (black above all) is a plain memset.
+    const uint8_t b0 = static_cast<uint8_t>(raw);
+    bool uniform = true;
+    for (uint32_t i = 1; i < bpp; ++i)
+        uniform = uniform && static_cast<uint8_t>(raw >> (8 * i)) == b0;
+    if (uniform)
     {
-        uint8_t* d = dst.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(rect.left) * bpp;
-        if (bpp == 4)
+        if (rect.left == 0 && static_cast<int64_t>(rowBytes) == dst.GetPitch())
         {
-            uint32_t* d32 = reinterpret_cast<uint32_t*>(d);
-            for (int32_t i = 0; i < w; ++i)
-                d32[i] = raw;
+            std::memset(dst.GetRow(static_cast<uint32_t>(rect.top)), b0,
+                        rowBytes * static_cast<size_t>(rect.Height()));
+            return;
         }
-        else if (bpp == 2)
-        {
-            uint16_t v = static_cast<uint16_t>(raw);
-            uint16_t* d16 = reinterpret_cast<uint16_t*>(d);
-            for (int32_t i = 0; i < w; ++i)
-                d16[i] = v;
-        }
-        else
-        {
-            for (int32_t i = 0; i < w; ++i)
-                StoreRawPixel(d + static_cast<size_t>(i) * bpp, bpp, raw);
-        }
+        for (int32_t y = rect.top; y < rect.bottom; ++y)
+            std::memset(dst.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(rect.left) * bpp,
+                        b0, rowBytes);
+        return;
     }
+    // Otherwise the first row is built pixel by pixel and copied to the others.
+    uint8_t* first =
+        dst.GetRow(static_cast<uint32_t>(rect.top)) + static_cast<size_t>(rect.left) * bpp;
+    if (bpp == 4)
+    {
+        uint32_t* d32 = reinterpret_cast<uint32_t*>(first);
+        for (int32_t i = 0; i < w; ++i)
+            d32[i] = raw;
+    }
+    else if (bpp == 2)
+    {
+        const uint16_t v = static_cast<uint16_t>(raw);
+        uint16_t* d16 = reinterpret_cast<uint16_t*>(first);
+        for (int32_t i = 0; i < w; ++i)
+            d16[i] = v;
+    }
+    else
+    {
+        for (int32_t i = 0; i < w; ++i)
+            StoreRawPixel(first + static_cast<size_t>(i) * bpp, bpp, raw);
+    }
+    for (int32_t y = rect.top + 1; y < rect.bottom; ++y)
+        std::memcpy(dst.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(rect.left) * bpp,
+                    first, rowBytes);
 }
 
 } // namespace sys::display
