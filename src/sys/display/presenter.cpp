@@ -22,8 +22,8 @@ bool IsDummyDriver()
 }
 } // namespace
 
-Presenter::Presenter(SDL_Window* window)
-    : mWindow(window), mHeadless(window == nullptr || IsDummyDriver()), mCapture(mHeadless)
+Presenter::Presenter(SDL_Window* window, bool useDummyDriver)
+    : mWindow(window), mHeadless(window == nullptr || (!useDummyDriver && IsDummyDriver()))
 {
 }
 

@@ -20,7 +20,8 @@ class Surface;
 class Presenter
 {
 public:
-    explicit Presenter(SDL_Window* window);
+    // `useDummyDriver` makes even SDL's dummy driver go through the SDL path (tests of that path).
+    explicit Presenter(SDL_Window* window, bool useDummyDriver = false);
     ~Presenter();
     Presenter(const Presenter&) = delete;
     Presenter& operator=(const Presenter&) = delete;
@@ -32,10 +33,11 @@ public:
     // Presentation waits for the vertical blank when set (renderer vsync).
     void SetVSync(bool vsync);
     bool IsHeadless() const { return mHeadless; }
-    // Keeps an A8R8G8B8 copy of every presented frame; always on when headless.
-    void SetCaptureFrames(bool capture) { mCapture = capture || mHeadless; }
+    // SDL refused a renderer or texture; frames are then only captured.
+    bool HasFailed() const { return mFailed; }
 
-    // The last presented frame as A8R8G8B8, rows of GetFrameWidth() pixels.
+    // The last presented frame (it is also what SDL uploads) as A8R8G8B8, rows of GetFrameWidth()
+    // pixels.
     const std::vector<uint32_t>& GetLastFrame() const { return mFrame; }
     uint32_t GetFrameWidth() const { return mFrameWidth; }
     uint32_t GetFrameHeight() const { return mFrameHeight; }
@@ -51,7 +53,6 @@ private:
     uint32_t mTextureWidth = 0;
     uint32_t mTextureHeight = 0;
     bool mHeadless;
-    bool mCapture;
     bool mVSync = false;
     bool mFailed = false; // SDL refused once; later frames are only captured
     std::vector<uint32_t> mFrame;

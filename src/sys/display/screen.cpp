@@ -50,7 +50,7 @@ Rect Screen::GetWindowRect() const
 {
     if (mWindowRectOverride)
         return *mWindowRectOverride;
-    if (mWindow != nullptr && !mPresenter->IsHeadless())
+    if (mWindow != nullptr)
     {
         int x = 0, y = 0, w = 0, h = 0;
         SDL_GetWindowPosition(mWindow, &x, &y);

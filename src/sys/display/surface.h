@@ -114,6 +114,21 @@ public:
     // One-shot answers for GetFlipStatus / GetBltStatus(IS...DONE), taken front first; empty = Ok.
     std::deque<Result> mFlipStatusAnswers;
     std::deque<Result> mBltStatusAnswers;
+    // One-shot answers for the rendering device drawing into these surfaces (BeginScene, EndScene,
+    // DrawPrimitive and DrawIndexedPrimitive), taken front first; empty = normal.
+    std::deque<Result> mBeginSceneAnswers;
+    std::deque<Result> mEndSceneAnswers;
+    std::deque<Result> mDrawAnswers;
+
+    // Takes the front answer of `answers`, or Ok when there is none.
+    static Result TakeAnswer(std::deque<Result>& answers)
+    {
+        if (answers.empty())
+            return Result::Ok;
+        Result r = answers.front();
+        answers.pop_front();
+        return r;
+    }
 
 private:
     uint64_t mTotalVideoMemory;
