@@ -562,10 +562,11 @@ void luaL_pushresult(luaL_Buffer* B)
 void luaL_addvalue(luaL_Buffer* B)
 {
     lua_State* L = B->L;
-    size_t vl = lua_strlen(L, -1);
-    size_t bytes = B->wide ? vl * 2 : vl;
+    // Convert first (a number becomes text in place), then measure.
     const void* src =
         B->wide ? (const void*)lua_towstring(L, -1) : (const void*)lua_tostring(L, -1);
+    size_t vl = lua_strlen(L, -1);
+    size_t bytes = B->wide ? vl * 2 : vl;
     if (src != nullptr && bytes <= BuffFree(B))
     {
         std::memcpy(B->p, src, bytes);

@@ -897,7 +897,7 @@ void OpenGlobals(lua_State* L)
     lua_rawset(L, -3);
     lua_pushcclosure(L, BaseNewproxy, 1);
     lua_rawset(L, -3);
-    lua_rawset(L, -3); // _G
+    lua_rawset(L, LUA_GLOBALSINDEX); // _G
 }
 
 } // namespace

@@ -257,7 +257,7 @@ const char* ClassEnd(MatchState* ms, const char* p)
     case kEsc:
         if (*p == '\0')
         {
-            luaL_error(ms->L, "malformed pattern (ends with `%%')");
+            luaL_error(ms->L, "malformed pattern (ends with `%s')", "%");
         }
         return p + 1;
     case '[':
@@ -533,7 +533,7 @@ const char* Match(MatchState* ms, const char* s, const char* p)
                 p += 2;
                 if (*p != '[')
                 {
-                    luaL_error(ms->L, "missing `[' after `%%f' in pattern");
+                    luaL_error(ms->L, "missing `[' after `%s' in pattern", "%f");
                 }
                 const char* ep = ClassEnd(ms, p);
                 int previous = (s == ms->mSrcInit) ? 0 : uchar(*(s - 1));
@@ -1713,6 +1713,11 @@ int StrUnpack(lua_State* L)
             size_t skip = 0;
             if (code == 'z')
             {
+                if (pos >= dl)
+                {
+                    stopped = true; // nothing left to read a string from
+                    break;
+                }
                 while (at + (units + 1) * unit <= dl)
                 {
                     if (GetUnsigned(u + at + units * unit, (int)unit, order) == 0)
