@@ -15,7 +15,9 @@ enum
     CI_HASFRAME = 2, // a Lua function with a live frame
     CI_CALLING = 4,  // a Lua function that called another in the same interpreter loop
     CI_SAVEDPC = 8,  // savedpc holds the continuation
-    CI_YIELD = 16    // suspended in a yield
+    CI_YIELD = 16,   // suspended in a yield
+    CI_INLINE = 32   // a Lua function called by CALL from a running interpreter loop: its return
+                     // continues that loop instead of leaving it
 };
 
 struct CallInfo

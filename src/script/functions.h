@@ -1,0 +1,12 @@
+// Internal operations on closures, prototypes and upvalues.
+#pragma once
+
+#include "script/state.h"
+
+// Finds or creates the open upvalue for a stack slot.
+UpVal* luaF_findupval(lua_State* L, StkId level);
+// Closes every open upvalue at or above level (their values move into the upvalue objects).
+void luaF_close(lua_State* L, StkId level);
+void luaF_freeproto(lua_State* L, Proto* f);
+void luaF_freeclosure(lua_State* L, Closure* c);
+void luaF_freeupval(lua_State* L, UpVal* uv);

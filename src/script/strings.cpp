@@ -1,0 +1,106 @@
+// The interned string table shared by 8-bit and wide strings: hashing, lookup and resizing.
+#include "script/calls.h"
+#include "script/gc.h"
+#include "script/object.h"
+#include "script/state.h"
+
+template <typename Unit> static lu_hash HashUnits(const Unit* str, size_t l)
+{
+    lu_hash h = static_cast<lu_hash>(l);
+    size_t step = (l >> 5) + 1;
+    for (size_t l1 = l; l1 >= step; l1 -= step)
+        h = h ^ ((h << 5) + (h >> 2) + static_cast<lu_hash>(str[l1 - 1]));
+    return h;
+}
+
+void luaS_resize(lua_State* L, int newsize)
+{
+    GCObject** newhash = luaM_newvector<GCObject*>(L, newsize);
+    stringtable* tb = &G(L)->strt;
+    for (int i = 0; i < newsize; i++)
+        newhash[i] = nullptr;
+    for (int i = 0; i < tb->size; i++)
+    {
+        GCObject* p = tb->hash[i];
+        while (p != nullptr)
+        {
+            GCObject* next = p->next;
+            lu_hash h = static_cast<TString*>(p)->hash;
+            int h1 = static_cast<int>(h & static_cast<lu_hash>(newsize - 1));
+            p->next = newhash[h1];
+            newhash[h1] = p;
+            p = next;
+        }
+    }
+    luaM_freearray(L, tb->hash, tb->size);
+    tb->size = newsize;
+    tb->hash = newhash;
+}
+
+static TString* NewString(lua_State* L, const void* data, size_t l, size_t unitSize, lu_byte kind,
+                          lu_hash h)
+{
+    size_t total = sizeof(TString) + (l + 1) * unitSize;
+    TString* ts = static_cast<TString*>(luaM_realloc(L, nullptr, 0, total));
+    ts->next = nullptr;
+    ts->tt = kind;
+    ts->marked = 0;
+    ts->reserved = 0;
+    ts->hash = h;
+    ts->len = static_cast<uint32_t>(l);
+    memcpy(ts + 1, data, l * unitSize);
+    memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);
+    stringtable* tb = &G(L)->strt;
+    int bucket = static_cast<int>(h & static_cast<lu_hash>(tb->size - 1));
+    ts->next = tb->hash[bucket];
+    tb->hash[bucket] = ts;
+    tb->nuse++;
+    if (tb->nuse > static_cast<uint32_t>(tb->size) && tb->size <= (1 << 30) / 2)
+        luaS_resize(L, tb->size * 2);
+    return ts;
+}
+
+static TString* Intern(lua_State* L, const void* data, size_t l, size_t unitSize, lu_byte kind,
+                       lu_hash h)
+{
+    stringtable* tb = &G(L)->strt;
+    for (GCObject* o = tb->hash[h & static_cast<lu_hash>(tb->size - 1)]; o != nullptr; o = o->next)
+    {
+        TString* ts = static_cast<TString*>(o);
+        if (ts->tt == kind && ts->len == l && memcmp(data, ts + 1, l * unitSize) == 0)
+            return ts;
+    }
+    return NewString(L, data, l, unitSize, kind, h);
+}
+
+TString* luaS_newlstr(lua_State* L, const char* str, size_t l)
+{
+    return Intern(L, str, l, 1, LUA_TSTRING,
+                  HashUnits(reinterpret_cast<const unsigned char*>(str), l));
+}
+
+TString* luaS_new(lua_State* L, const char* str)
+{
+    return luaS_newlstr(L, str, strlen(str));
+}
+
+TString* luaS_newlwstr(lua_State* L, const lua_WChar* str, size_t l)
+{
+    return Intern(L, str, l, sizeof(lua_WChar), LUA_TWSTRING, HashUnits(str, l));
+}
+
+void luaS_fix(TString* s)
+{
+    gc_setbit(s, FIXEDBIT);
+}
+
+size_t luaS_objectsize(const TString* ts)
+{
+    size_t unit = ts->tt == LUA_TWSTRING ? sizeof(lua_WChar) : 1;
+    return sizeof(TString) + (static_cast<size_t>(ts->len) + 1) * unit;
+}
+
+void luaS_freestr(lua_State* L, TString* ts)
+{
+    luaM_free(L, ts, luaS_objectsize(ts));
+}

@@ -1,0 +1,12 @@
+// Internal table operations: freeing, sizes for the collector, and the dead-key tag.
+#pragma once
+
+#include "script/state.h"
+
+// Tag given by the collector to the key of a node whose value is nil: the pointer stays so that
+// `next` can still find its place, but it is never followed.
+#define LUA_TDEADKEY 12
+
+void luaH_free(lua_State* L, Table* t);
+// Length rule of lua_getn: raw field "n" when a number, else the largest used integer position.
+int luaH_getn(lua_State* L, Table* t);
