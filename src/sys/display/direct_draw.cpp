@@ -131,15 +131,15 @@ Result DirectDraw::EnumDisplayModes(uint32_t /*flags*/, const SurfaceDesc* filte
             if ((filter->mFlags & SD_HEIGHT) && filter->mHeight != mode.mHeight)
                 continue;
             if ((filter->mFlags & SD_PIXELFORMAT) &&
-                filter->mPixelFormat.mBitCount != mode.mBitCount)
+                filter->mPixelFormat.mBitCount != DisplayFormatFor(mode.mBitCount).mBitCount)
                 continue;
         }
         SurfaceDesc desc;
-        desc.mFlags = SD_WIDTH | SD_HEIGHT | SD_PITCH | SD_PIXELFORMAT;
+        desc.mFlags = SD_WIDTH | SD_HEIGHT | SD_PITCH | SD_PIXELFORMAT | SD_REFRESHRATE;
         desc.mWidth = mode.mWidth;
         desc.mHeight = mode.mHeight;
+        // A 15-bit mode stores 16 bits a pixel with 5-5-5 masks, as the platform reports it.
         desc.mPixelFormat = DisplayFormatFor(mode.mBitCount);
-        desc.mPixelFormat.mBitCount = mode.mBitCount; // 15-bit modes keep their own count
         desc.mPitch = PitchFor(mode.mWidth, DisplayFormatFor(mode.mBitCount));
         desc.mRefreshRate = mode.mRefreshRate;
         if (!callback(desc))
@@ -153,11 +153,16 @@ Result DirectDraw::SetDisplayMode(uint32_t width, uint32_t height, uint32_t bits
 {
     if (!mExclusive)
         return Result::NoExclusiveMode;
-    for (const DisplayMode& mode : mConfig.mModes)
+    // An exact depth first; a 15-bit mode also answers to 16, the depth it is enumerated with.
+    for (int pass = 0; pass < 2; ++pass)
     {
-        if (mode.mWidth == width && mode.mHeight == height && mode.mBitCount == bits &&
-            (refresh == 0 || refresh == mode.mRefreshRate))
+        for (const DisplayMode& mode : mConfig.mModes)
         {
+            const uint32_t depth =
+                pass == 0 ? mode.mBitCount : DisplayFormatFor(mode.mBitCount).mBitCount;
+            if (mode.mWidth != width || mode.mHeight != height || depth != bits ||
+                (refresh != 0 && refresh != mode.mRefreshRate))
+                continue;
             if (!mModeSet || !(mMode == mode))
                 LoseAllSurfaces(); // a mode change takes every surface's memory
             mMode = mode;
@@ -187,11 +192,10 @@ Result DirectDraw::GetDisplayMode(SurfaceDesc* desc) const
         return Result::InvalidParams;
     DisplayMode mode = CurrentMode();
     *desc = SurfaceDesc{};
-    desc->mFlags = SD_WIDTH | SD_HEIGHT | SD_PITCH | SD_PIXELFORMAT;
+    desc->mFlags = SD_WIDTH | SD_HEIGHT | SD_PITCH | SD_PIXELFORMAT | SD_REFRESHRATE;
     desc->mWidth = mode.mWidth;
     desc->mHeight = mode.mHeight;
     desc->mPixelFormat = DisplayFormatFor(mode.mBitCount);
-    desc->mPixelFormat.mBitCount = mode.mBitCount;
     desc->mPitch = PitchFor(mode.mWidth, DisplayFormatFor(mode.mBitCount));
     desc->mRefreshRate = mode.mRefreshRate;
     return Result::Ok;
@@ -433,8 +437,8 @@ void DirectDraw::LoseAllSurfaces()
 
 Result DirectDraw::WaitForVerticalBlank(uint32_t /*flags*/, void* /*event*/)
 {
-    // The wait happens in the presenter, whose next present is synchronised to the display.
-    mScreen.SetVSync(true);
+    // The wait happens in the presenter: the next presentation is synchronised to the display.
+    mScreen.RequestVSync();
     return Result::Ok;
 }
 

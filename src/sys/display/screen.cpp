@@ -30,7 +30,6 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
     if (!changed)
         return;
     mPresenter = std::make_unique<Presenter>(window);
-    mPresenter->SetVSync(mVSync);
     // Exclusive mode on this platform is a desktop-sized full-screen window; the presenter scales
     // the mode-sized picture into it.
     if (window != nullptr && !mPresenter->IsHeadless())
@@ -65,21 +64,25 @@ Rect Screen::GetWindowRect() const
 
 bool Screen::HasLostExclusiveFocus() const
 {
-    if (!mFullScreen || mWindow == nullptr || mPresenter->IsHeadless())
+    if (!mFullScreen)
         return false;
-    const uint32_t flags = SDL_GetWindowFlags(mWindow);
-    const bool focused = (flags & SDL_WINDOW_INPUT_FOCUS) != 0 && !(flags & SDL_WINDOW_MINIMIZED);
+    bool focused = true;
+    if (mFocusOverride)
+    {
+        focused = *mFocusOverride;
+    }
+    else
+    {
+        if (mWindow == nullptr || mPresenter->IsHeadless())
+            return false;
+        const uint32_t flags = SDL_GetWindowFlags(mWindow);
+        focused = (flags & SDL_WINDOW_INPUT_FOCUS) != 0 && !(flags & SDL_WINDOW_MINIMIZED);
+    }
     // Only a loss after the window once had the focus counts: a new window may not have it yet.
     auto* self = const_cast<Screen*>(this);
     if (focused)
         self->mHadFocus = true;
     return self->mHadFocus && !focused;
-}
-
-void Screen::SetVSync(bool vsync)
-{
-    mVSync = vsync;
-    mPresenter->SetVSync(vsync);
 }
 
 void Screen::PresentFront()
@@ -98,6 +101,8 @@ void Screen::OnFrontChanged(Surface& front)
             mFocusLostHandler();
         return;
     }
+    mPresenter->SetVSync(mVSyncRequested);
+    mVSyncRequested = false;
     mPresenter->Present(front, mFullScreen ? front.GetRect() : GetWindowRect());
 }
 

@@ -44,7 +44,12 @@ public:
     // player switches away from an exclusive display. Always false headless.
     bool HasLostExclusiveFocus() const;
 
-    void SetVSync(bool vsync);
+    // The next presentation waits for the vertical blank (WaitForVerticalBlank before a present);
+    // presentations without such a request do not wait.
+    void RequestVSync() { mVSyncRequested = true; }
+    bool IsVSyncRequested() const { return mVSyncRequested; }
+    // Tests: stands in for the window's focus state in full screen (nullopt: ask the window).
+    void SetFocusOverride(std::optional<bool> focused) { mFocusOverride = focused; }
     // Sends the front buffer to the presenter now (called after every change of the front buffer).
     void PresentFront();
     Presenter& GetPresenter() { return *mPresenter; }
@@ -60,7 +65,8 @@ private:
 
     SDL_Window* mWindow = nullptr;
     bool mFullScreen = false;
-    bool mVSync = false;
+    bool mVSyncRequested = false;
+    std::optional<bool> mFocusOverride;
     std::weak_ptr<Surface> mPrimary;
     std::unique_ptr<Presenter> mPresenter;
     std::optional<Rect> mWindowRectOverride;

@@ -71,6 +71,8 @@ constexpr uint32_t SD_BACKBUFFERCOUNT = 0x00000020;
 constexpr uint32_t SD_LPSURFACE = 0x00000800;
 constexpr uint32_t SD_PIXELFORMAT = 0x00001000;
 constexpr uint32_t SD_MIPMAPCOUNT = 0x00020000;
+constexpr uint32_t SD_REFRESHRATE = 0x00040000;
+constexpr uint32_t SD_TEXTURESTAGE = 0x00100000; // accepted; there is one texture memory here
 
 // Description of a surface: what creation asks for and what GetSurfaceDesc / Lock answer.
 struct SurfaceDesc

@@ -445,3 +445,59 @@ TEST_F(DirectDrawTest, SurfaceCreationChecksItsDescription)
     EXPECT_EQ(s->GetMipLevel(1)->GetHeight(), 1u);
     EXPECT_EQ(s->GetMipLevel(3)->GetWidth(), 1u);
 }
+
+TEST_F(DirectDrawTest, FocusLossInFullScreenLosesSurfacesUntilTheFocusReturns)
+{
+    auto dd = Create();
+    std::shared_ptr<Surface> back;
+    auto front = FullScreen(*dd, &back);
+    dd->GetScreen().SetFocusOverride(true);
+    EXPECT_EQ(dd->TestCooperativeLevel(), Result::Ok);
+    dd->GetScreen().SetFocusOverride(false);        // the player switched away
+    EXPECT_EQ(front->Flip(nullptr, 0), Result::Ok); // presenting notices the loss
+    EXPECT_EQ(back->IsLost(), Result::SurfaceLost);
+    EXPECT_EQ(dd->TestCooperativeLevel(), Result::NoExclusiveMode);
+    EXPECT_EQ(dd->RestoreAllSurfaces(), Result::NoExclusiveMode);
+    dd->GetScreen().SetFocusOverride(true);
+    EXPECT_EQ(dd->TestCooperativeLevel(), Result::Ok);
+    EXPECT_EQ(back->IsLost(), Result::SurfaceLost); // until restored
+    EXPECT_EQ(dd->RestoreAllSurfaces(), Result::Ok);
+    EXPECT_EQ(front->Flip(nullptr, 0), Result::Ok);
+}
+
+TEST_F(DirectDrawTest, FocusIsIgnoredWindowed)
+{
+    auto dd = Create();
+    ASSERT_EQ(dd->SetCooperativeLevel(nullptr, SCL_NORMAL), Result::Ok);
+    dd->GetScreen().SetFocusOverride(false);
+    EXPECT_EQ(dd->TestCooperativeLevel(), Result::Ok);
+}
+
+TEST_F(DirectDrawTest, FifteenBitModesAreEnumeratedAsSixteenBitsOfFiveFiveFive)
+{
+    DisplayConfig config = GetDisplayConfig();
+    config.mModes = {DisplayMode{800, 600, 15, 60}};
+    SetDisplayConfig(config);
+    auto dd = Create();
+    SurfaceDesc seen;
+    dd->EnumDisplayModes(0, nullptr,
+                         [&](const SurfaceDesc& d)
+                         {
+                             seen = d;
+                             return false;
+                         });
+    EXPECT_EQ(seen.mPixelFormat, MakePixelFormat(FormatId::X1R5G5B5));
+    ASSERT_EQ(dd->SetCooperativeLevel(nullptr, SCL_FULLSCREEN | SCL_EXCLUSIVE), Result::Ok);
+    EXPECT_EQ(dd->SetDisplayMode(800, 600, 16, 0, 0), Result::Ok);
+}
+
+TEST_F(DirectDrawTest, WaitForVerticalBlankAppliesToTheNextPresentOnly)
+{
+    auto dd = Create();
+    std::shared_ptr<Surface> back;
+    auto front = FullScreen(*dd, &back);
+    EXPECT_EQ(dd->WaitForVerticalBlank(WAITVB_BLOCKBEGIN, nullptr), Result::Ok);
+    EXPECT_TRUE(dd->GetScreen().IsVSyncRequested());
+    ASSERT_EQ(front->Flip(nullptr, 0), Result::Ok);
+    EXPECT_FALSE(dd->GetScreen().IsVSyncRequested());
+}
