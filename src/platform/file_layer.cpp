@@ -274,7 +274,8 @@ void ScanFolder(const TString& folder, const TString& prefix)
         TString path = folder + "/" + name;
         if (isFolder)
         {
-            if (lowerName == ".svn")
+            // Paths stay within the platform's limit, which also ends a folder linked into itself.
+            if (lowerName == ".svn" || path.Length() >= kMaxPathBytes)
                 continue;
             ScanFolder(path, hasPrefix ? keyPrefix + lowerName + "/" : TString());
             continue;

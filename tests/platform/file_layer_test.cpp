@@ -4,6 +4,7 @@
 #include "platform/file.h"
 
 #include <cstring>
+#include <filesystem>
 
 using filetest::FileLayerTest;
 
@@ -354,4 +355,19 @@ TEST_F(FileLayerTest, DeleteFileOnlyTouchesUserAndCommonDiskFilesAndMemoryNames)
     RegisterMemoryFileName("mem.txt", block, 1);
     EXPECT_TRUE(DeleteFile("mem.txt"));
     EXPECT_FALSE(FileExists("mem.txt"));
+}
+
+TEST_F(FileLayerTest, FolderLinkedIntoItselfEndsAtThePathLimit)
+{
+    Folder("assets/loop");
+    Write("assets/loop/x.txt", "x");
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(mRoot + "/assets/loop", mRoot + "/assets/loop/again",
+                                              ec);
+    ASSERT_FALSE(ec);
+    InitFileSystem();
+    EXPECT_TRUE(FileExists("loop/x.txt"));
+    EXPECT_TRUE(FileExists("loop/again/x.txt"));
+    for (const auto& entry : GetPathMap())
+        EXPECT_LT(entry.second.Length(), 260 + 64);
 }
