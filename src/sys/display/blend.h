@@ -88,15 +88,54 @@ inline uint32_t BlendArgb(uint32_t src, uint32_t dst, BlendFactor srcFactor, Ble
     return out;
 }
 
-// The common source-over blend, SRCALPHA / INVSRCALPHA, written out for the span loops.
+// The four bytes of a colour spread into 16-bit lanes of a 64-bit word, and back, so that byte
+// products are computed for all channels at once.
+inline uint64_t ExpandLanes(uint32_t c)
+{
+    uint64_t x = c;
+    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
+    return (x | x << 8) & 0x00FF00FF00FF00FFull;
+}
+
+inline uint32_t CompactLanes(uint64_t x)
+{
+    x &= 0x00FF00FF00FF00FFull;
+    x = (x | x >> 8) & 0x0000FFFF0000FFFFull;
+    return static_cast<uint32_t>(x | x >> 16);
+}
+
+// Weighted mix of two colours in lanes, weight f of b in 1/256, rounded.
+inline uint64_t LerpLanes(uint64_t a, uint64_t b, uint32_t f)
+{
+    return ((a * (256 - f) + b * f + 0x0080008000800080ull) >> 8) & 0x00FF00FF00FF00FFull;
+}
+
+// Each lane (at most 65025) divided by 255, rounded; the same values as Div255.
+inline uint64_t Div255Lanes(uint64_t x)
+{
+    x += 0x0080008000800080ull;
+    return ((x + ((x >> 8) & 0x00FF00FF00FF00FFull)) >> 8) & 0x00FF00FF00FF00FFull;
+}
+
+// Lanes of at most 510 clamped to 255.
+inline uint64_t SaturateLanes(uint64_t x)
+{
+    uint64_t over = ((x >> 8) & 0x0001000100010001ull) * 0xFF;
+    return (x | over) & 0x00FF00FF00FF00FFull;
+}
+
+// The common source-over blend, SRCALPHA / INVSRCALPHA, for all four bytes at once.
 inline uint32_t BlendSrcAlpha(uint32_t src, uint32_t dst)
 {
     uint32_t a = src >> 24;
-    uint32_t ia = 255 - a;
-    uint32_t out = 0;
-    for (int s = 0; s < 32; s += 8)
-        out |= Div255(ChannelOf(src, s) * a + ChannelOf(dst, s) * ia) << s;
-    return out;
+    return CompactLanes(Div255Lanes(ExpandLanes(src) * a + ExpandLanes(dst) * (255 - a)));
+}
+
+// Additive SRCALPHA / ONE, saturating.
+inline uint32_t BlendSrcAlphaOne(uint32_t src, uint32_t dst)
+{
+    uint32_t a = src >> 24;
+    return CompactLanes(SaturateLanes(Div255Lanes(ExpandLanes(src) * a) + ExpandLanes(dst)));
 }
 
 inline bool CompareValues(CompareFunc func, uint32_t value, uint32_t reference)

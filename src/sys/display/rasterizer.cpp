@@ -128,6 +128,234 @@ uint32_t AddSpecular(uint32_t color, uint32_t specular)
     return out;
 }
 
+// The 2-D fast path: affine triangles with one diffuse colour, no depth, no specular, a 32-bit
+// target and a 32-bit texture level (or none). Texture coordinates step in 1/65536 texel; texel
+// centres sit on whole numbers. It gives the same bytes as the general path.
+struct FastPlan
+{
+    enum class Source
+    {
+        Constant,
+        Point,
+        Linear
+    };
+    enum class Blend
+    {
+        Off,
+        SrcAlpha,
+        SrcAlphaOne,
+        Generic
+    };
+    Source mSource = Source::Constant;
+    Blend mBlend = Blend::Off;
+    const PixelState* mState = nullptr;
+    const TextureView* mView = nullptr;
+    const TextureLevel* mLevel = nullptr;
+    uint32_t mOrMask = 0;
+    TextureAddress mAddressU = TADDRESS_CLAMP;
+    TextureAddress mAddressV = TADDRESS_CLAMP;
+    uint32_t mConstant = 0; // Source::Constant: the combined colour
+    bool mGenericCombine = false;
+    uint32_t mMultiplier = 0xFFFFFFFFu; // per-channel MODULATE factor (all 255: none)
+    bool mConstAlpha = false;
+    uint32_t mAlphaValue = 0;
+    uint32_t mDiffuse = 0;
+    uint32_t mSpecular = 0;
+    bool mAlphaTest = false;
+    CompareFunc mAlphaFunc = CMP_ALWAYS;
+    uint32_t mAlphaRef = 0;
+    // Texel coordinate planes: s = u * width - 0.5, t = v * height - 0.5.
+    double mScaleS = 0, mScaleT = 0;
+};
+
+inline uint32_t FastCombine(const FastPlan& p, uint32_t texel)
+{
+    if (p.mGenericCombine)
+        return CombineStage0(*p.mState, texel, p.mDiffuse, p.mSpecular);
+    uint32_t c = p.mMultiplier == 0xFFFFFFFFu ? texel : ModulateArgb(texel, p.mMultiplier);
+    if (p.mConstAlpha)
+        c = (c & 0x00FFFFFFu) | p.mAlphaValue;
+    return c;
+}
+
+template <FastPlan::Blend B> inline void FastWrite(const FastPlan& p, uint32_t* d, uint32_t c)
+{
+    if constexpr (B == FastPlan::Blend::Off)
+        *d = c;
+    else if constexpr (B == FastPlan::Blend::SrcAlpha)
+    {
+        uint32_t a = c >> 24;
+        if (a == 255)
+            *d = c;
+        else if (a != 0)
+            *d = BlendSrcAlpha(c, *d);
+    }
+    else if constexpr (B == FastPlan::Blend::SrcAlphaOne)
+    {
+        if ((c >> 24) != 0)
+            *d = BlendSrcAlphaOne(c, *d);
+    }
+    else
+        *d = BlendArgb(c, *d, p.mState->mSrcBlend, p.mState->mDestBlend);
+}
+
+inline bool FastAlphaPasses(const FastPlan& p, uint32_t c)
+{
+    if (!p.mAlphaTest)
+        return true;
+    if (p.mAlphaFunc == CMP_GREATEREQUAL)
+        return (c >> 24) >= p.mAlphaRef;
+    return CompareValues(p.mAlphaFunc, c >> 24, p.mAlphaRef);
+}
+
+// One span of n pixels; S, T at its first pixel and their steps, in 1/65536 texel.
+template <FastPlan::Source Src, bool Addressed, FastPlan::Blend B>
+uint64_t FastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t, int64_t ds,
+                  int64_t dt)
+{
+    uint64_t written = 0;
+    const TextureLevel* level = p.mLevel;
+    for (int64_t i = 0; i < n; ++i, s += ds, t += dt)
+    {
+        uint32_t c;
+        if constexpr (Src == FastPlan::Source::Constant)
+            c = p.mConstant;
+        else
+        {
+            uint32_t texel;
+            if constexpr (Src == FastPlan::Source::Point)
+            {
+                int64_t x = (s + 32768) >> 16;
+                int64_t y = (t + 32768) >> 16;
+                if constexpr (Addressed)
+                {
+                    x = AddressTexel(x, level->mWidth, p.mAddressU);
+                    y = AddressTexel(y, level->mHeight, p.mAddressV);
+                }
+                texel = reinterpret_cast<const uint32_t*>(level->mBits + y * level->mPitch)[x];
+            }
+            else
+            {
+                int64_t s8 = (s + 128) >> 8;
+                int64_t t8 = (t + 128) >> 8;
+                int64_t x0 = s8 >> 8, y0 = t8 >> 8;
+                int64_t x1 = x0 + 1, y1 = y0 + 1;
+                if constexpr (Addressed)
+                {
+                    x1 = AddressTexel(x1, level->mWidth, p.mAddressU);
+                    x0 = AddressTexel(x0, level->mWidth, p.mAddressU);
+                    y1 = AddressTexel(y1, level->mHeight, p.mAddressV);
+                    y0 = AddressTexel(y0, level->mHeight, p.mAddressV);
+                }
+                const uint32_t* r0 =
+                    reinterpret_cast<const uint32_t*>(level->mBits + y0 * level->mPitch);
+                const uint32_t* r1 =
+                    reinterpret_cast<const uint32_t*>(level->mBits + y1 * level->mPitch);
+                texel = BilinearMix(r0[x0], r0[x1], r1[x0], r1[x1], static_cast<uint32_t>(s8 & 255),
+                                    static_cast<uint32_t>(t8 & 255));
+            }
+            c = FastCombine(p, texel | p.mOrMask);
+        }
+        if (!FastAlphaPasses(p, c))
+            continue;
+        FastWrite<B>(p, dst + i, c);
+        ++written;
+    }
+    return written;
+}
+
+// Texels copied 1:1 along the span (one texel per pixel, fixed row, all inside the level).
+template <FastPlan::Blend B>
+uint64_t FastAlignedSpan(const FastPlan& p, uint32_t* dst, int64_t n, const uint32_t* src)
+{
+    uint64_t written = 0;
+    const bool plain =
+        !p.mGenericCombine && p.mMultiplier == 0xFFFFFFFFu && !p.mConstAlpha && p.mOrMask == 0;
+    for (int64_t i = 0; i < n; ++i)
+    {
+        uint32_t c = plain ? src[i] : FastCombine(p, src[i] | p.mOrMask);
+        if (!FastAlphaPasses(p, c))
+            continue;
+        FastWrite<B>(p, dst + i, c);
+        ++written;
+    }
+    return written;
+}
+
+template <FastPlan::Blend B>
+uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
+                        int64_t ds, int64_t dt)
+{
+    using Source = FastPlan::Source;
+    if (p.mSource == Source::Constant)
+        return FastSpan<Source::Constant, false, B>(p, dst, n, s, t, ds, dt);
+    const TextureLevel* level = p.mLevel;
+    bool linear = p.mSource == Source::Linear;
+    // The texels the span touches, from its two ends (the coordinates are affine).
+    int64_t sEnd = s + (n - 1) * ds;
+    int64_t tEnd = t + (n - 1) * dt;
+    int64_t sMin = std::min(s, sEnd), sMax = std::max(s, sEnd);
+    int64_t tMin = std::min(t, tEnd), tMax = std::max(t, tEnd);
+    int64_t xLo, xHi, yLo, yHi;
+    if (linear)
+    {
+        xLo = ((sMin + 128) >> 8) >> 8;
+        xHi = (((sMax + 128) >> 8) >> 8) + 1;
+        yLo = ((tMin + 128) >> 8) >> 8;
+        yHi = (((tMax + 128) >> 8) >> 8) + 1;
+    }
+    else
+    {
+        xLo = (sMin + 32768) >> 16;
+        xHi = (sMax + 32768) >> 16;
+        yLo = (tMin + 32768) >> 16;
+        yHi = (tMax + 32768) >> 16;
+    }
+    bool inside = xLo >= 0 && yLo >= 0 && xHi < level->mWidth && yHi < level->mHeight;
+    // One texel per pixel on one row: a copy, whatever the filter, when the samples sit on texel
+    // centres (bilinear weights 0) or the filter is point.
+    bool aligned = ds == 65536 && dt == 0 && (!linear || (((s + 128) >> 8) & 255) == 0) &&
+                   (!linear || (((t + 128) >> 8) & 255) == 0);
+    if (aligned)
+    {
+        int64_t x0 = linear ? ((s + 128) >> 8) >> 8 : (s + 32768) >> 16;
+        int64_t y0 = linear ? ((t + 128) >> 8) >> 8 : (t + 32768) >> 16;
+        if (x0 >= 0 && y0 >= 0 && x0 + n <= level->mWidth && y0 < level->mHeight)
+        {
+            const uint32_t* src =
+                reinterpret_cast<const uint32_t*>(level->mBits + y0 * level->mPitch) + x0;
+            return FastAlignedSpan<B>(p, dst, n, src);
+        }
+    }
+    if (linear)
+        return inside ? FastSpan<Source::Linear, false, B>(p, dst, n, s, t, ds, dt)
+                      : FastSpan<Source::Linear, true, B>(p, dst, n, s, t, ds, dt);
+    return inside ? FastSpan<Source::Point, false, B>(p, dst, n, s, t, ds, dt)
+                  : FastSpan<Source::Point, true, B>(p, dst, n, s, t, ds, dt);
+}
+
+uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
+                          int64_t ds, int64_t dt)
+{
+    switch (p.mBlend)
+    {
+    case FastPlan::Blend::Off:
+        return DispatchSource<FastPlan::Blend::Off>(p, dst, n, s, t, ds, dt);
+    case FastPlan::Blend::SrcAlpha:
+        return DispatchSource<FastPlan::Blend::SrcAlpha>(p, dst, n, s, t, ds, dt);
+    case FastPlan::Blend::SrcAlphaOne:
+        return DispatchSource<FastPlan::Blend::SrcAlphaOne>(p, dst, n, s, t, ds, dt);
+    case FastPlan::Blend::Generic:
+        break;
+    }
+    return DispatchSource<FastPlan::Blend::Generic>(p, dst, n, s, t, ds, dt);
+}
+
+bool IsDiffuseArg(uint32_t arg)
+{
+    return arg == TA_DIFFUSE || arg == TA_CURRENT;
+}
+
 } // namespace
 
 uint32_t CombineStage0(const PixelState& state, uint32_t texel, uint32_t diffuse, uint32_t specular)
@@ -284,6 +512,125 @@ public:
     }
 };
 
+namespace
+{
+
+// Fills the fast-path plan for a triangle; false when the triangle needs the general path.
+bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool depthActive,
+                   FastPlan& plan)
+{
+    if (span.mPerspective || depthActive || !span.mFlatDiffuse || state.mSpecularEnable)
+        return false;
+    plan = FastPlan{};
+    plan.mState = &state;
+    plan.mDiffuse = span.mDiffuse;
+    plan.mSpecular = span.mSpecular;
+    plan.mAlphaTest = state.mAlphaTest;
+    plan.mAlphaFunc = state.mAlphaFunc;
+    plan.mAlphaRef = state.mAlphaRef;
+    if (!state.mBlend)
+        plan.mBlend = FastPlan::Blend::Off;
+    else if (state.mSrcBlend == BLEND_SRCALPHA && state.mDestBlend == BLEND_INVSRCALPHA)
+        plan.mBlend = FastPlan::Blend::SrcAlpha;
+    else if (state.mSrcBlend == BLEND_SRCALPHA && state.mDestBlend == BLEND_ONE)
+        plan.mBlend = FastPlan::Blend::SrcAlphaOne;
+    else
+        plan.mBlend = FastPlan::Blend::Generic;
+
+    const TextureSampler& sampler = state.mSampler;
+    if (!sampler.IsBound())
+    {
+        plan.mSource = FastPlan::Source::Constant;
+        plan.mConstant = CombineStage0(state, 0xFFFFFFFFu, span.mDiffuse, span.mSpecular);
+        return true;
+    }
+    const TextureView* view = sampler.GetView();
+    if (view->mKind == TexelKind::Generic)
+        return false;
+    const SamplerState& ss = sampler.GetState();
+    int last = view->mLevelCount - 1;
+    int level = 0;
+    bool linear;
+    float lod = span.mLod;
+    if (!(lod > 0.0f) || ss.mMipFilter == TFP_NONE || last == 0)
+        linear = (lod > 0.0f ? ss.mMinFilter : ss.mMagFilter) == TFILTER_LINEAR;
+    else
+    {
+        linear = ss.mMinFilter == TFILTER_LINEAR;
+        if (ss.mMipFilter == TFP_POINT)
+            level = std::min(static_cast<int>(std::floor(lod + 0.5f)), last);
+        else if (static_cast<int>(std::floor(lod)) >= last)
+            level = last;
+        else
+            return false; // blending two levels: general path
+    }
+    plan.mSource = linear ? FastPlan::Source::Linear : FastPlan::Source::Point;
+    plan.mView = view;
+    plan.mLevel = &view->mLevels[level];
+    plan.mOrMask = view->mKind == TexelKind::Xrgb32 ? 0xFF000000u : 0;
+    plan.mAddressU = ss.mAddressU;
+    plan.mAddressV = ss.mAddressV;
+    plan.mScaleS = plan.mLevel->mWidth;
+    plan.mScaleT = plan.mLevel->mHeight;
+
+    // Stage 0 as a per-channel product with the diffuse colour where it can be said so.
+    uint32_t colorMul = 0x00FFFFFFu;
+    uint32_t alphaMul = 0xFF000000u;
+    bool generic = false;
+    uint32_t c1 = state.mColorArg1, c2 = state.mColorArg2;
+    switch (state.mColorOp)
+    {
+    case TOP_MODULATE:
+        if ((c1 == TA_TEXTURE && IsDiffuseArg(c2)) || (c2 == TA_TEXTURE && IsDiffuseArg(c1)))
+            colorMul = span.mDiffuse & 0x00FFFFFFu;
+        else
+            generic = true;
+        break;
+    case TOP_SELECTARG1:
+        generic = c1 != TA_TEXTURE;
+        break;
+    case TOP_SELECTARG2:
+        generic = c2 != TA_TEXTURE;
+        break;
+    default:
+        generic = true;
+        break;
+    }
+    uint32_t a1 = state.mAlphaArg1 & ~TA_ALPHAREPLICATE, a2 = state.mAlphaArg2 & ~TA_ALPHAREPLICATE;
+    switch (state.mAlphaOp)
+    {
+    case TOP_MODULATE:
+        if ((a1 == TA_TEXTURE && IsDiffuseArg(a2)) || (a2 == TA_TEXTURE && IsDiffuseArg(a1)))
+            alphaMul = span.mDiffuse & 0xFF000000u;
+        else
+            generic = true;
+        break;
+    case TOP_SELECTARG1:
+    case TOP_SELECTARG2:
+    {
+        uint32_t a = state.mAlphaOp == TOP_SELECTARG1 ? a1 : a2;
+        if (a == TA_TEXTURE)
+            break;
+        plan.mConstAlpha = true;
+        if (a == TA_TFACTOR)
+            plan.mAlphaValue = state.mTextureFactor & 0xFF000000u;
+        else if (IsDiffuseArg(a))
+            plan.mAlphaValue = span.mDiffuse & 0xFF000000u;
+        else
+            generic = true;
+        break;
+    }
+    default:
+        generic = true;
+        break;
+    }
+    plan.mGenericCombine = generic;
+    plan.mMultiplier = colorMul | alphaMul;
+    return true;
+}
+
+} // namespace
+
 void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c)
 {
     if (mState == nullptr || mTarget.mBits == nullptr)
@@ -348,6 +695,9 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
     TriangleSpanner span;
     span.Setup(v, xs, ys, mState->mSampler);
     const bool textured = mState->mSampler.IsBound();
+    FastPlan plan;
+    const bool fast =
+        mTarget.mArgb32 && BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
 
     for (int64_t py = minY; py <= maxY; ++py)
     {
@@ -369,6 +719,22 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
             continue;
 
         const double fy = static_cast<double>(py);
+        if (fast)
+        {
+            uint32_t* dst = reinterpret_cast<uint32_t*>(mTarget.mBits + py * mTarget.mPitch) + xl;
+            double px = static_cast<double>(xl);
+            int64_t s0 = 0, t0 = 0, ds = 0, dt = 0;
+            if (plan.mSource != FastPlan::Source::Constant)
+            {
+                constexpr double ONE = 65536.0;
+                s0 = std::llround((span.At(TriangleSpanner::U, px, fy) * plan.mScaleS - 0.5) * ONE);
+                t0 = std::llround((span.At(TriangleSpanner::V, px, fy) * plan.mScaleT - 0.5) * ONE);
+                ds = std::llround(span.mDx[TriangleSpanner::U] * plan.mScaleS * ONE);
+                dt = std::llround(span.mDx[TriangleSpanner::V] * plan.mScaleT * ONE);
+            }
+            mPixelCount += DispatchFastSpan(plan, dst, xr - xl + 1, s0, t0, ds, dt);
+            continue;
+        }
         double start[TriangleSpanner::COUNT];
         float step[TriangleSpanner::COUNT];
         for (int k = 0; k < TriangleSpanner::COUNT; ++k)

@@ -130,7 +130,7 @@ uint32_t TextureSampler::Sample(float u, float v, float lod) const
     uint32_t b = SampleLevel(level + 1, u, v, linear);
     if (f >= 256)
         return b;
-    return BilinearMix(a, b, a, b, f, 0);
+    return CompactLanes(LerpLanes(ExpandLanes(a), ExpandLanes(b), f));
 }
 
 } // namespace sys::display

@@ -2,6 +2,7 @@
 // bilinear filtering in 1/256-texel fixed point, every format read as A8R8G8B8.
 #pragma once
 
+#include "sys/display/blend.h"
 #include "sys/display/pixel_format.h"
 #include "sys/display/render_states.h"
 
@@ -92,18 +93,13 @@ inline uint32_t ReadTexel(const TextureView& view, const TextureLevel& level, in
     return UnpackArgb(view.mLayout, LoadRawPixel(row + x * bpp, bpp));
 }
 
-// Weighted mix of four texels, weights fx, fy in 1/256.
+// Weighted mix of four texels, weights fx, fy in 1/256: first along x (rounded), then along y.
 inline uint32_t BilinearMix(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fx,
                             uint32_t fy)
 {
-    uint32_t out = 0;
-    for (int s = 0; s < 32; s += 8)
-    {
-        uint32_t top = ((c00 >> s) & 0xFF) * (256 - fx) + ((c10 >> s) & 0xFF) * fx;
-        uint32_t bottom = ((c01 >> s) & 0xFF) * (256 - fx) + ((c11 >> s) & 0xFF) * fx;
-        out |= ((top * (256 - fy) + bottom * fy + 32768) >> 16) << s;
-    }
-    return out;
+    uint64_t top = LerpLanes(ExpandLanes(c00), ExpandLanes(c10), fx);
+    uint64_t bottom = LerpLanes(ExpandLanes(c01), ExpandLanes(c11), fx);
+    return CompactLanes(LerpLanes(top, bottom, fy));
 }
 
 class TextureSampler
