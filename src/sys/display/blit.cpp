@@ -4,6 +4,7 @@
 
 #include "sys/display/surface.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -20,16 +21,86 @@ bool SameLayoutIgnoringAlpha(const PixelFormat& a, const PixelFormat& b)
            (a.mAMask == b.mAMask || !a.HasAlpha() || !b.HasAlpha());
 }
 
+// Moves each channel from one layout to another in one mask and one shift, with the result the
+// plain-shift conversion through A8R8G8B8 gives: the top bits of a wider channel are kept, a
+// narrower one lands in the top bits with zeros below, a missing source alpha reads as opaque.
+class PixelConverter
+{
+public:
+    PixelConverter(const ChannelLayout& dst, const ChannelLayout& src)
+    {
+        for (int c = 0; c < 4; ++c)
+        {
+            const uint32_t nd = dst.mBits[c];
+            if (nd == 0)
+                continue;
+            const uint32_t ns = src.mBits[c];
+            if (ns == 0)
+            {
+                // Absent in the source: alpha is opaque, a colour reads as 0.
+                if (c == 0)
+                    mConstant |= dst.mMask[0];
+                continue;
+            }
+            const uint32_t kept = std::min(nd, ns);
+            Channel ch;
+            ch.mMask = ((1u << kept) - 1u) << (src.mShift[c] + ns - kept);
+            ch.mShift =
+                static_cast<int32_t>(dst.mShift[c] + nd) - static_cast<int32_t>(src.mShift[c] + ns);
+            mChannels[mCount++] = ch;
+        }
+    }
+
+    uint32_t operator()(uint32_t raw) const
+    {
+        uint32_t out = mConstant;
+        for (int i = 0; i < mCount; ++i)
+        {
+            const uint32_t part = raw & mChannels[i].mMask;
+            const int32_t shift = mChannels[i].mShift;
+            out |= shift >= 0 ? part << shift : part >> -shift;
+        }
+        return out;
+    }
+
+private:
+    struct Channel
+    {
+        uint32_t mMask = 0;
+        int32_t mShift = 0;
+    };
+    Channel mChannels[4];
+    int mCount = 0;
+    uint32_t mConstant = 0;
+};
+
 // Converts one row of `count` pixels between layouts.
 void ConvertRow(uint8_t* dst, const ChannelLayout& dstLayout, const uint8_t* src,
                 const ChannelLayout& srcLayout, int32_t count)
 {
+    const PixelConverter convert(dstLayout, srcLayout);
     const uint32_t sb = srcLayout.mBytesPerPixel;
     const uint32_t db = dstLayout.mBytesPerPixel;
+    if (sb == 4 && db == 2)
+    {
+        const uint32_t* s32 = reinterpret_cast<const uint32_t*>(src);
+        uint16_t* d16 = reinterpret_cast<uint16_t*>(dst);
+        for (int32_t i = 0; i < count; ++i)
+            d16[i] = static_cast<uint16_t>(convert(s32[i]));
+        return;
+    }
+    if (sb == 2 && db == 4)
+    {
+        const uint16_t* s16 = reinterpret_cast<const uint16_t*>(src);
+        uint32_t* d32 = reinterpret_cast<uint32_t*>(dst);
+        for (int32_t i = 0; i < count; ++i)
+            d32[i] = convert(s16[i]);
+        return;
+    }
     for (int32_t i = 0; i < count; ++i)
     {
-        uint32_t argb = UnpackArgb(srcLayout, LoadRawPixel(src + static_cast<size_t>(i) * sb, sb));
-        StoreRawPixel(dst + static_cast<size_t>(i) * db, db, PackArgb(dstLayout, argb));
+        const uint32_t raw = LoadRawPixel(src + static_cast<size_t>(i) * sb, sb);
+        StoreRawPixel(dst + static_cast<size_t>(i) * db, db, convert(raw));
     }
 }
 } // namespace
@@ -106,6 +177,7 @@ void StretchPixels(Surface& dst, const Rect& dstRect, const Surface& src, const 
     const uint32_t sb = sl.mBytesPerPixel;
     const uint32_t db = dl.mBytesPerPixel;
     const bool bytes = CanCopyBytes(dst, *from);
+    const PixelConverter convert(dl, sl);
     std::vector<uint32_t> columns(static_cast<size_t>(dw));
     for (int32_t i = 0; i < dw; ++i)
         columns[static_cast<size_t>(i)] =
@@ -129,7 +201,7 @@ void StretchPixels(Surface& dst, const Rect& dstRect, const Surface& src, const 
             uint32_t raw =
                 LoadRawPixel(s + static_cast<size_t>(columns[static_cast<size_t>(i)]) * sb, sb);
             if (!bytes)
-                raw = PackArgb(dl, UnpackArgb(sl, raw));
+                raw = convert(raw);
             StoreRawPixel(d + static_cast<size_t>(i) * db, db, raw);
         }
     }

@@ -1,5 +1,6 @@
 // Surfaces and blits: locking, raw colour fills, same-size and overlapping copies, stretches,
 // refused rectangles, BltFast and copies between formats.
+#include "sys/display/blit.h"
 #include "sys/display/surface.h"
 
 #include <gtest/gtest.h>
@@ -282,4 +283,39 @@ TEST(Surface, MipChainAndAttachments)
     EXPECT_EQ(next, depth);
     EXPECT_EQ(top->DeleteAttachedSurface(0, depth.get()), Result::Ok);
     EXPECT_EQ(top->GetAttachedSurface(CAPS_ZBUFFER, &next), Result::NotFound);
+}
+
+TEST(Blit, ConvertingCopiesMatchThePlainShiftConversionForEveryPair)
+{
+    const FormatId ids[] = {FormatId::A8R8G8B8, FormatId::X8R8G8B8, FormatId::R5G6B5,
+                            FormatId::X1R5G5B5, FormatId::A1R5G5B5, FormatId::A4R4G4B4,
+                            FormatId::R8G8B8};
+    uint32_t seed = 12345;
+    for (FormatId from : ids)
+        for (FormatId to : ids)
+        {
+            auto src = Make(16, 4, from);
+            auto dst = Make(16, 4, to);
+            if (CanCopyBytes(*dst, *src))
+                continue; // bytes move unchanged (checked above)
+            for (uint32_t y = 0; y < 4; ++y)
+                for (uint32_t x = 0; x < 16; ++x)
+                {
+                    seed = seed * 1103515245u + 12345u;
+                    src->WriteRaw(x, y, seed);
+                }
+            ASSERT_EQ(dst->Blt(nullptr, src.get(), nullptr, BLT_WAIT, nullptr), Result::Ok);
+            auto stretched = Make(32, 8, to);
+            ASSERT_EQ(stretched->Blt(nullptr, src.get(), nullptr, BLT_WAIT, nullptr), Result::Ok);
+            const PixelFormat& sf = src->GetPixelFormat();
+            const PixelFormat& df = dst->GetPixelFormat();
+            for (uint32_t y = 0; y < 4; ++y)
+                for (uint32_t x = 0; x < 16; ++x)
+                {
+                    const uint32_t expected = PackArgb(df, UnpackArgb(sf, src->ReadRaw(x, y)));
+                    ASSERT_EQ(dst->ReadRaw(x, y), expected)
+                        << FormatName(from) << " -> " << FormatName(to);
+                    ASSERT_EQ(stretched->ReadRaw(2 * x + 1, 2 * y + 1), expected);
+                }
+        }
 }
