@@ -83,5 +83,6 @@ int Collate(const char* a, const char* b);
 
 // 16 characters derived from the first network adapter's address (a fresh GUID when there is none).
 TString MakeComputerId();
-// The identifier for an 8-byte key (exposed for the machine identifier's own arithmetic).
+// The identifier for a finished 8-byte key (bytes 6 and 7 already copies of bytes 3 and 4): each
+// pair is 64 + (x & 31), then 66 + i + (x >> 5), for x = key[i] ^ key[(i + 1) % 8].
 TString MakeComputerIdFromKey(const uint8_t key[8]);
