@@ -14,8 +14,6 @@ std::weak_ptr<DirectDraw> gLive;
 // The display object holding exclusive full-screen mode, if any.
 DirectDraw* gExclusiveOwner = nullptr;
 
-constexpr uint32_t kMaxSurfaceSide = 16384;
-
 Result TakeAnswer(std::deque<Result>& answers)
 {
     Result r = answers.front();
@@ -52,6 +50,8 @@ DirectDraw::DirectDraw(const DisplayConfig& config, uint32_t adapter)
 DirectDraw::~DirectDraw()
 {
     mScreen.SetFocusLostHandler({});
+    if (mExclusive)
+        mScreen.SetWindow(mWindow, false); // the window leaves full screen with its display
     if (gExclusiveOwner == this)
         gExclusiveOwner = nullptr;
 }
@@ -268,14 +268,14 @@ std::shared_ptr<Surface> DirectDraw::MakeSurface(uint32_t width, uint32_t height
                                                  const PixelFormat& format, uint32_t caps,
                                                  uint32_t caps2, Result* result)
 {
-    if (width == 0 || height == 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide)
-    {
-        *result = Result::InvalidParams;
-        return nullptr;
-    }
     if (!IsSupportedFormat(format))
     {
         *result = Result::InvalidPixelFormat;
+        return nullptr;
+    }
+    if (!IsAcceptableSurfaceSize(width, height, format))
+    {
+        *result = Result::InvalidParams;
         return nullptr;
     }
     uint64_t bytes = 0;

@@ -79,10 +79,9 @@ bool Screen::HasLostExclusiveFocus() const
         focused = (flags & SDL_WINDOW_INPUT_FOCUS) != 0 && !(flags & SDL_WINDOW_MINIMIZED);
     }
     // Only a loss after the window once had the focus counts: a new window may not have it yet.
-    auto* self = const_cast<Screen*>(this);
     if (focused)
-        self->mHadFocus = true;
-    return self->mHadFocus && !focused;
+        mHadFocus = true;
+    return mHadFocus && !focused;
 }
 
 void Screen::PresentFront()

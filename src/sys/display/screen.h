@@ -71,7 +71,7 @@ private:
     std::unique_ptr<Presenter> mPresenter;
     std::optional<Rect> mWindowRectOverride;
     std::function<void()> mFocusLostHandler;
-    bool mHadFocus = false;
+    mutable bool mHadFocus = false; // a new window may not have the focus yet
 };
 
 } // namespace sys::display

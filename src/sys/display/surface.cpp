@@ -13,8 +13,9 @@ namespace sys::display
 {
 namespace
 {
-// Larger surfaces than this are refused outright; no display surface comes near it.
+// Larger surfaces than these are refused outright; no display surface comes near them.
 constexpr uint32_t kMaxSide = 16384;
+constexpr uint64_t kMaxBytes = 256ull << 20;
 // Bytes a lost surface is filled with, so a missing reload shows as a clear pattern.
 constexpr uint8_t kLostPattern = 0xCD;
 
@@ -49,18 +50,25 @@ int32_t PitchFor(uint32_t width, const PixelFormat& format)
     return static_cast<int32_t>((bytes + 3u) & ~3u);
 }
 
+bool IsAcceptableSurfaceSize(uint32_t width, uint32_t height, const PixelFormat& format)
+{
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
+        return false;
+    return static_cast<uint64_t>(PitchFor(width, format)) * height <= kMaxBytes;
+}
+
 std::shared_ptr<Surface> Surface::Create(uint32_t width, uint32_t height, const PixelFormat& format,
                                          uint32_t caps)
 {
-    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
-    {
-        DisplayLog("Surface size %ux%u refused", width, height);
-        return nullptr;
-    }
     if (!IsSupportedFormat(format))
     {
         DisplayLog("Surface pixel format not supported (%u bits, masks %08x %08x %08x %08x)",
                    format.mBitCount, format.mRMask, format.mGMask, format.mBMask, format.mAMask);
+        return nullptr;
+    }
+    if (!IsAcceptableSurfaceSize(width, height, format))
+    {
+        DisplayLog("Surface size %ux%u refused", width, height);
         return nullptr;
     }
     return std::make_shared<Surface>(width, height, format, caps, 0u, nullptr, 0u);

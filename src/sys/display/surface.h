@@ -121,6 +121,9 @@ public:
     std::deque<Result> mBeginSceneAnswers;
     std::deque<Result> mEndSceneAnswers;
     std::deque<Result> mDrawAnswers;
+    // Answers for creating a rendering device on these surfaces (SurfaceNotInVidMem,
+    // NoPaletteAttached, ...).
+    std::deque<Result> mCreateDeviceAnswers;
 
     // Takes the front answer of `answers`, or Ok when there is none.
     static Result TakeAnswer(std::deque<Result>& answers)
@@ -266,5 +269,7 @@ private:
 
 // Byte pitch used for a width and format: rows padded to 4 bytes.
 int32_t PitchFor(uint32_t width, const PixelFormat& format);
+// Whether a surface of that size can exist: sides 1 to 16384 and at most 256 MiB of pixels.
+bool IsAcceptableSurfaceSize(uint32_t width, uint32_t height, const PixelFormat& format);
 
 } // namespace sys::display

@@ -36,6 +36,7 @@ TEST(Surface, CreateRefusesBadSizesAndFormats)
 {
     EXPECT_FALSE(Surface::Create(0, 4, MakePixelFormat(FormatId::A8R8G8B8)));
     EXPECT_FALSE(Surface::Create(4, 100000, MakePixelFormat(FormatId::A8R8G8B8)));
+    EXPECT_FALSE(Surface::Create(16384, 16384, MakePixelFormat(FormatId::A8R8G8B8))); // 1 GiB
     EXPECT_FALSE(Surface::Create(4, 4, PixelFormat{}));
 }
 
