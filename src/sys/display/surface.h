@@ -244,6 +244,10 @@ public:
     void SetClipper(std::function<Rect()> clipRect) { mClipper = std::move(clipRect); }
     bool HasClipper() const { return static_cast<bool>(mClipper); }
 
+    // The display object's shared state this surface belongs to (budget, injected answers); null
+    // for surfaces made with Create.
+    const std::shared_ptr<SurfaceHost>& GetHost() const { return mHost; }
+
     // Video-memory bytes this surface holds in its display's budget (0 for system memory).
     uint64_t GetVideoMemoryBytes() const { return mVideoBytes; }
     void SwapPixels(Surface& other); // same size and format only; used by Flip
