@@ -308,3 +308,72 @@ TEST_F(SyntaxAdditionsTest, OrdinaryPrograms)
                   "end print(x)"),
               "18\n");
 }
+
+TEST_F(SyntaxAdditionsTest, ConditionalValues)
+{
+    EXPECT_EQ(Run("local a, b, c = nil, 2, 3 print(a and b or c, b and c or a, a or b and c)"),
+              "3\t3\t3\n");
+    EXPECT_EQ(Run("local a, b = 1, 2 local x = a < b or 'no' local y = a > b or 'no' print(x, y)"),
+              "true\tno\n");
+    EXPECT_EQ(Run("local a, b = 1, 2 print(not (a == b), not (a < b) and 'x' or 'y')"),
+              "true\ty\n");
+    EXPECT_EQ(Run("local t = {} t.x = 1 == 1 and 'a' .. 'b' or 'c' print(t.x)"), "ab\n");
+    EXPECT_EQ(Run("local a, b = false, nil print(a or b, b or a, a and b, b and a)"),
+              "nil\tfalse\tfalse\tnil\n");
+    EXPECT_EQ(Run("local n = 0 local a, b = 1, nil while a and not b do n = n + 1 "
+                  "if n == 3 then b = 1 end end print(n)"),
+              "3\n");
+    EXPECT_EQ(Run("local x = 5 if not x then print(1) elseif x > 4 then print(2) else print(3) "
+                  "end"),
+              "2\n");
+}
+
+TEST_F(SyntaxAdditionsTest, MultipleResultsAndCalls)
+{
+    EXPECT_EQ(Run("local function two() return 1, 2 end "
+                  "print(two(), two())"),
+              "1\t1\t2\n");
+    EXPECT_EQ(Run("local function two() return 1, 2 end local a, b, c = two() print(a, b, c)"),
+              "1\t2\tnil\n");
+    EXPECT_EQ(Run("local function two() return 1, 2 end local a, b, c = 0, two() print(a, b, c)"),
+              "0\t1\t2\n");
+    EXPECT_EQ(Run("local function two() return 1, 2 end local a = (two()) print(a)"), "1\n");
+    EXPECT_EQ(Run("local function count(...) return arg.n end local function two() return 1, 2 "
+                  "end print(count(two()), count(two(), 5), count((two())))"),
+              "2\t2\t1\n");
+    EXPECT_EQ(Run("local function loop(n) if n == 0 then return 'done' end return loop(n - 1) "
+                  "end print(loop(5000))"),
+              "done\n");
+}
+
+TEST_F(SyntaxAdditionsTest, AssignmentOrder)
+{
+    EXPECT_EQ(Run("local a = {} local i = 1 i, a[i] = i + 1, 20 print(i, a[1], a[2])"),
+              "2\t20\tnil\n");
+    EXPECT_EQ(Run("local a, b, c = 1 print(a, b, c) a, b = 5, 6, 7 print(a, b)"),
+              "1\tnil\tnil\n5\t6\n");
+    EXPECT_EQ(Run("t = { x = { y = 1 } } t.x.y, t.z = t.x.y + 1, 'z' print(t.x.y, t.z)"), "2\tz\n");
+}
+
+TEST_F(SyntaxAdditionsTest, UpvaluesAcrossLevels)
+{
+    EXPECT_EQ(Run("local x = 1 local function f() return function() x = x + 1 return x end end "
+                  "local g = f() g() print(g(), x)"),
+              "3\t3\n");
+    EXPECT_EQ(Run("local fs = {} for i = 1, 3 do local j = i fs[i] = function() j = j + 10 "
+                  "return j end end print(fs[1](), fs[1](), fs[2](), fs[3]())"),
+              "11\t21\t12\t13\n");
+    EXPECT_EQ(Run("local t = {} local i = 1 repeat local k = i t[i] = function() return k end "
+                  "i = i + 1 until i > 3 print(t[1](), t[2](), t[3]())"),
+              "1\t2\t3\n");
+}
+
+TEST_F(SyntaxAdditionsTest, ManyConstants)
+{
+    std::string text = "local s = 0\n";
+    for (int i = 1; i <= 400; ++i)
+        text += "if " + std::to_string(i) + " == " + std::to_string(i) + " then s = s + " +
+                std::to_string(i) + " end\n";
+    text += "print(s)";
+    EXPECT_EQ(Run(text), "80200\n");
+}
