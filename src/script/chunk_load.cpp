@@ -207,7 +207,8 @@ Proto* LoadFunction(LoadState* S, TString* p)
 
     n = LoadCount(S);
     if (n != 0 && n != f->nups)
-        LoadError(S, "bad nupvalues in %s: read %d; expected %d", n, f->nups, S->name);
+        LoadError(S, "bad nupvalues in %s: read %d; expected %d", S->name, n,
+                  static_cast<int>(f->nups));
     f->upvalues = luaM_newvector<TString*>(L, n);
     for (int i = 0; i < n; i++)
         f->upvalues[i] = nullptr;
