@@ -193,6 +193,12 @@ Result Surface::Blt(const Rect* destRect, Surface* src, const Rect* srcRect, uin
         return Result::SurfaceLost;
     if (mLocked || (src != nullptr && src->mLocked))
         return Result::SurfaceBusy;
+    if ((mCaps & CAPS_PRIMARYSURFACE) && mHost)
+    {
+        const Result injected = SurfaceHost::TakeAnswer(mHost->mPresentAnswers);
+        if (injected != Result::Ok)
+            return injected;
+    }
     Rect dst = destRect != nullptr ? *destRect : GetRect();
     if (dst.IsEmpty())
         return Result::InvalidRect;
@@ -306,6 +312,12 @@ Result Surface::Flip(Surface* target, uint32_t /*flags*/)
         return Result::SurfaceLost;
     if (mLocked || back->mLocked)
         return Result::SurfaceBusy;
+    if (mHost)
+    {
+        const Result injected = SurfaceHost::TakeAnswer(mHost->mPresentAnswers);
+        if (injected != Result::Ok)
+            return injected;
+    }
     SwapPixels(*back);
     NotifyChanged();
     return Result::Ok;

@@ -116,6 +116,9 @@ public:
     // One-shot answers for GetFlipStatus / GetBltStatus(IS...DONE), taken front first; empty = Ok.
     std::deque<Result> mFlipStatusAnswers;
     std::deque<Result> mBltStatusAnswers;
+    // One-shot answers for presenting: Flip, and Blt into a primary surface. A failure answer
+    // (WasStillDrawing, SurfaceLost, ...) is returned without doing the work.
+    std::deque<Result> mPresentAnswers;
     // One-shot answers for the rendering device drawing into these surfaces (BeginScene, EndScene,
     // DrawPrimitive and DrawIndexedPrimitive), taken front first; empty = normal.
     std::deque<Result> mBeginSceneAnswers;

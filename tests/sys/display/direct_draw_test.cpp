@@ -501,3 +501,30 @@ TEST_F(DirectDrawTest, WaitForVerticalBlankAppliesToTheNextPresentOnly)
     ASSERT_EQ(front->Flip(nullptr, 0), Result::Ok);
     EXPECT_FALSE(dd->GetScreen().IsVSyncRequested());
 }
+
+TEST_F(DirectDrawTest, InjectedPresentAnswersSkipTheWork)
+{
+    auto dd = Create();
+    std::shared_ptr<Surface> back;
+    auto front = FullScreen(*dd, &back);
+    BltFx fx = FillFx(0x00444444);
+    ASSERT_EQ(back->Blt(nullptr, nullptr, nullptr, BLT_COLORFILL, &fx), Result::Ok);
+    dd->GetHost()->mPresentAnswers = {Result::WasStillDrawing};
+    EXPECT_EQ(front->Flip(nullptr, 0), Result::WasStillDrawing);
+    EXPECT_EQ(front->ReadRaw(0, 0), 0u);
+    EXPECT_EQ(front->Flip(nullptr, 0), Result::Ok);
+    EXPECT_EQ(front->ReadRaw(0, 0), 0x00444444u);
+    // Windowed, the blit into the primary answers instead.
+    front.reset();
+    back.reset();
+    auto windowed = Create();
+    ASSERT_EQ(windowed->SetCooperativeLevel(nullptr, SCL_NORMAL), Result::Ok);
+    std::shared_ptr<Surface> primary, offscreen;
+    ASSERT_EQ(windowed->CreateSurface(Desc(CAPS_PRIMARYSURFACE), &primary), Result::Ok);
+    ASSERT_EQ(windowed->CreateSurface(Desc(CAPS_OFFSCREENPLAIN, 8, 8), &offscreen), Result::Ok);
+    windowed->GetHost()->mPresentAnswers = {Result::SurfaceLost};
+    Rect to{0, 0, 8, 8};
+    EXPECT_EQ(primary->Blt(&to, offscreen.get(), nullptr, BLT_WAIT, nullptr), Result::SurfaceLost);
+    EXPECT_EQ(offscreen->Blt(nullptr, offscreen.get(), nullptr, BLT_WAIT, nullptr), Result::Ok);
+    EXPECT_EQ(primary->Blt(&to, offscreen.get(), nullptr, BLT_WAIT, nullptr), Result::Ok);
+}
