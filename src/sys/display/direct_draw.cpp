@@ -36,15 +36,7 @@ DirectDraw::DirectDraw(const DisplayConfig& config, uint32_t adapter)
         ResolveDesktopSize(&mDesktopWidth, &mDesktopHeight);
     if (mConfig.mModes.empty())
         mConfig.mModes = StandardModes(mDesktopWidth, mDesktopHeight);
-    mScreen.SetFocusLostHandler(
-        [this]
-        {
-            if (!mFocusLost)
-            {
-                mFocusLost = true;
-                LoseAllSurfaces();
-            }
-        });
+    mScreen.SetFocusLostHandler([this] { SetFocusLost(true); });
 }
 
 DirectDraw::~DirectDraw()
@@ -82,27 +74,25 @@ Result DirectDraw::SetCooperativeLevel(WindowHandle window, uint32_t flags)
     mWindow = window;
     mCooperativeFlags = flags;
     mExclusive = exclusive;
-    mFocusLost = false;
+    SetFocusLost(false);
     mScreen.SetWindow(window, exclusive);
     return Result::Ok;
 }
 
+void DirectDraw::SetFocusLost(bool lost)
+{
+    const bool newlyLost = lost && !mFocusLost;
+    mFocusLost = lost;
+    // While away, surfaces cannot be restored one by one either.
+    mHost->mFocusLost = lost;
+    if (newlyLost)
+        LoseAllSurfaces();
+}
+
 void DirectDraw::CheckFocus()
 {
-    if (!mExclusive)
-        return;
-    if (mScreen.HasLostExclusiveFocus())
-    {
-        if (!mFocusLost)
-        {
-            mFocusLost = true;
-            LoseAllSurfaces();
-        }
-    }
-    else
-    {
-        mFocusLost = false;
-    }
+    if (mExclusive)
+        SetFocusLost(mScreen.HasLostExclusiveFocus());
 }
 
 Result DirectDraw::TestCooperativeLevel()

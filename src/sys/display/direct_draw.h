@@ -113,6 +113,7 @@ private:
     std::shared_ptr<Surface> MakeSurface(uint32_t width, uint32_t height, const PixelFormat& format,
                                          uint32_t caps, uint32_t caps2, Result* result);
     void CheckFocus();
+    void SetFocusLost(bool lost);
 
     DisplayConfig mConfig;
     uint32_t mAdapter;

@@ -152,6 +152,8 @@ Result Surface::Restore()
 {
     if (!mLost)
         return Result::Ok;
+    if (mHost && mHost->mFocusLost)
+        return Result::NoExclusiveMode;
     if (mHost && mHost->mRestoreAnswer != Result::Ok)
         return mHost->mRestoreAnswer;
     mLost = false;

@@ -113,6 +113,8 @@ public:
 
     // Answer of Surface::Restore while the display cannot give memory back (e.g. WrongMode).
     Result mRestoreAnswer = Result::Ok;
+    // Set by the display object while a full-screen display is away (Restore: NoExclusiveMode).
+    bool mFocusLost = false;
     // One-shot answers for GetFlipStatus / GetBltStatus(IS...DONE), taken front first; empty = Ok.
     std::deque<Result> mFlipStatusAnswers;
     std::deque<Result> mBltStatusAnswers;

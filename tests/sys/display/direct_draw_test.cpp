@@ -458,6 +458,7 @@ TEST_F(DirectDrawTest, FocusLossInFullScreenLosesSurfacesUntilTheFocusReturns)
     EXPECT_EQ(back->IsLost(), Result::SurfaceLost);
     EXPECT_EQ(dd->TestCooperativeLevel(), Result::NoExclusiveMode);
     EXPECT_EQ(dd->RestoreAllSurfaces(), Result::NoExclusiveMode);
+    EXPECT_EQ(back->Restore(), Result::NoExclusiveMode);
     dd->GetScreen().SetFocusOverride(true);
     EXPECT_EQ(dd->TestCooperativeLevel(), Result::Ok);
     EXPECT_EQ(back->IsLost(), Result::SurfaceLost); // until restored
