@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace sys::display
 {
 namespace
@@ -225,8 +229,8 @@ uint64_t FastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_
             uint32_t texel;
             if constexpr (Src == FastPlan::Source::Point)
             {
-                int64_t x = (s + 32768) >> 16;
-                int64_t y = (t + 32768) >> 16;
+                int64_t x = (((s + 128) >> 8) + 128) >> 8;
+                int64_t y = (((t + 128) >> 8) + 128) >> 8;
                 if constexpr (Addressed)
                 {
                     x = AddressTexel(x, level->mWidth, p.mAddressU);
@@ -264,10 +268,233 @@ uint64_t FastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_
     return written;
 }
 
+#if defined(__SSE2__)
+// Four pixels at a time for the aligned copies, in 16-bit lanes: products of bytes fit, and the
+// rounding division by 255 is the same (x + 128 + ((x + 128) >> 8)) >> 8 as the scalar code.
+inline __m128i Div255Epi16(__m128i x)
+{
+    x = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+inline __m128i AlphaEpi16(__m128i px16) // each pixel's alpha in its four lanes
+{
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(px16, 0xFF), 0xFF);
+}
+
+inline __m128i ModulateEpi8(__m128i px, __m128i mul16)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo = Div255Epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(px, zero), mul16));
+    __m128i hi = Div255Epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(px, zero), mul16));
+    return _mm_packus_epi16(lo, hi);
+}
+
+inline __m128i BlendSrcAlphaEpi8(__m128i src, __m128i dst)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i c255 = _mm_set1_epi16(255);
+    __m128i sl = _mm_unpacklo_epi8(src, zero), sh = _mm_unpackhi_epi8(src, zero);
+    __m128i dl = _mm_unpacklo_epi8(dst, zero), dh = _mm_unpackhi_epi8(dst, zero);
+    __m128i al = AlphaEpi16(sl), ah = AlphaEpi16(sh);
+    __m128i xl =
+        _mm_add_epi16(_mm_mullo_epi16(sl, al), _mm_mullo_epi16(dl, _mm_sub_epi16(c255, al)));
+    __m128i xh =
+        _mm_add_epi16(_mm_mullo_epi16(sh, ah), _mm_mullo_epi16(dh, _mm_sub_epi16(c255, ah)));
+    return _mm_packus_epi16(Div255Epi16(xl), Div255Epi16(xh));
+}
+
+inline __m128i ScaleBySrcAlphaEpi8(__m128i src)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i sl = _mm_unpacklo_epi8(src, zero), sh = _mm_unpackhi_epi8(src, zero);
+    return _mm_packus_epi16(Div255Epi16(_mm_mullo_epi16(sl, AlphaEpi16(sl))),
+                            Div255Epi16(_mm_mullo_epi16(sh, AlphaEpi16(sh))));
+}
+
+// The aligned row for the plain stage (texel times a constant) with blending off, source-over or
+// additive, and an alpha test that at most drops alpha 0. Answers the pixels written.
+template <FastPlan::Blend B>
+uint64_t AlignedRowSse2(const FastPlan& p, uint32_t* d, int64_t n, const uint32_t* s,
+                        bool dropClear)
+{
+    const __m128i orMask = _mm_set1_epi32(static_cast<int>(p.mOrMask));
+    const __m128i amask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i zero = _mm_setzero_si128();
+    const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
+    const __m128i mul16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(p.mMultiplier)), zero);
+    uint64_t written = 0;
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        __m128i src =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), orMask);
+        if (modulate)
+            src = ModulateEpi8(src, mul16);
+        __m128i alpha = _mm_and_si128(src, amask);
+        __m128i clearMask = _mm_cmpeq_epi32(alpha, zero);
+        int clear = _mm_movemask_epi8(clearMask);
+        if (clear == 0xFFFF && (dropClear || B != FastPlan::Blend::Off))
+            continue; // nothing changes: alpha 0 blends to the destination or is dropped
+        __m128i* dp = reinterpret_cast<__m128i*>(d + i);
+        int shown = 4 - __builtin_popcount(static_cast<unsigned>(clear)) / 4;
+        if constexpr (B == FastPlan::Blend::Off)
+        {
+            if (dropClear && clear != 0)
+            {
+                __m128i dst = _mm_loadu_si128(dp);
+                src = _mm_or_si128(_mm_and_si128(clearMask, dst), _mm_andnot_si128(clearMask, src));
+            }
+            _mm_storeu_si128(dp, src);
+            written += dropClear ? shown : 4;
+        }
+        else if constexpr (B == FastPlan::Blend::SrcAlpha)
+        {
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, amask)) == 0xFFFF)
+                _mm_storeu_si128(dp, src);
+            else
+                _mm_storeu_si128(dp, BlendSrcAlphaEpi8(src, _mm_loadu_si128(dp)));
+            written += dropClear ? shown : 4;
+        }
+        else
+        {
+            _mm_storeu_si128(dp, _mm_adds_epu8(ScaleBySrcAlphaEpi8(src), _mm_loadu_si128(dp)));
+            written += dropClear ? shown : 4;
+        }
+    }
+    for (; i < n; ++i)
+    {
+        uint32_t c = s[i] | p.mOrMask;
+        if (modulate)
+            c = ModulateArgb(c, p.mMultiplier);
+        if (dropClear && (c >> 24) == 0)
+            continue;
+        FastWrite<B>(p, d + i, c);
+        ++written;
+    }
+    return written;
+}
+
+// Bilinear spans in vector lanes: the sample, the product with the diffuse colour, the alpha
+// test and the blend of one pixel, without leaving 16-bit lanes.
+inline __m128i BilinearEpi16(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fx,
+                             uint32_t fy)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i c128 = _mm_set1_epi16(128);
+    __m128i top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(c00)),
+                                     _mm_cvtsi32_si128(static_cast<int>(c10)));
+    __m128i bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(c01)),
+                                        _mm_cvtsi32_si128(static_cast<int>(c11)));
+    __m128i t16 = _mm_unpacklo_epi8(top, zero);
+    __m128i b16 = _mm_unpacklo_epi8(bottom, zero);
+    __m128i v = _mm_add_epi16(_mm_mullo_epi16(t16, _mm_set1_epi16(static_cast<short>(256 - fy))),
+                              _mm_mullo_epi16(b16, _mm_set1_epi16(static_cast<short>(fy))));
+    v = _mm_srli_epi16(_mm_add_epi16(v, c128), 8);
+    const short wl = static_cast<short>(256 - fx), wr = static_cast<short>(fx);
+    __m128i h = _mm_mullo_epi16(v, _mm_set_epi16(wr, wr, wr, wr, wl, wl, wl, wl));
+    h = _mm_add_epi16(h, _mm_srli_si128(h, 8));
+    return _mm_srli_epi16(_mm_add_epi16(h, c128), 8);
+}
+
+inline int64_t AddressFast(int64_t i, int32_t size, TextureAddress mode)
+{
+    if (mode == TADDRESS_CLAMP)
+        return i < 0 ? 0 : (i >= size ? size - 1 : i);
+    if (mode == TADDRESS_WRAP && (size & (size - 1)) == 0)
+        return i & (size - 1);
+    return AddressTexel(i, size, mode);
+}
+
+template <bool Addressed, FastPlan::Blend B>
+uint64_t LinearSpanSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
+                        int64_t ds, int64_t dt)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
+    const __m128i mul16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(p.mMultiplier)), zero);
+    const TextureLevel* level = p.mLevel;
+    const uint32_t orMask = p.mOrMask;
+    uint64_t written = 0;
+    for (int64_t i = 0; i < n; ++i, s += ds, t += dt)
+    {
+        int64_t s8 = (s + 128) >> 8;
+        int64_t t8 = (t + 128) >> 8;
+        int64_t x0 = s8 >> 8, y0 = t8 >> 8;
+        int64_t x1 = x0 + 1, y1 = y0 + 1;
+        if constexpr (Addressed)
+        {
+            x1 = AddressFast(x1, level->mWidth, p.mAddressU);
+            x0 = AddressFast(x0, level->mWidth, p.mAddressU);
+            y1 = AddressFast(y1, level->mHeight, p.mAddressV);
+            y0 = AddressFast(y0, level->mHeight, p.mAddressV);
+        }
+        const uint32_t* r0 = reinterpret_cast<const uint32_t*>(level->mBits + y0 * level->mPitch);
+        const uint32_t* r1 = reinterpret_cast<const uint32_t*>(level->mBits + y1 * level->mPitch);
+        __m128i c =
+            BilinearEpi16(r0[x0] | orMask, r0[x1] | orMask, r1[x0] | orMask, r1[x1] | orMask,
+                          static_cast<uint32_t>(s8 & 255), static_cast<uint32_t>(t8 & 255));
+        if (modulate)
+            c = Div255Epi16(_mm_mullo_epi16(c, mul16));
+        if (p.mConstAlpha)
+            c = _mm_insert_epi16(c, static_cast<int>(p.mAlphaValue >> 24), 3);
+        uint32_t alpha = static_cast<uint32_t>(_mm_extract_epi16(c, 3));
+        if (p.mAlphaTest && !FastAlphaPasses(p, alpha << 24))
+            continue;
+        uint32_t* d = dst + i;
+        if constexpr (B == FastPlan::Blend::Off)
+            *d = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(c, zero)));
+        else if constexpr (B == FastPlan::Blend::SrcAlpha)
+        {
+            if (alpha == 255)
+                *d = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(c, zero)));
+            else if (alpha != 0)
+            {
+                __m128i d16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(*d)), zero);
+                __m128i a = _mm_shufflelo_epi16(c, 0xFF);
+                __m128i x =
+                    _mm_add_epi16(_mm_mullo_epi16(c, a),
+                                  _mm_mullo_epi16(d16, _mm_sub_epi16(_mm_set1_epi16(255), a)));
+                *d = static_cast<uint32_t>(
+                    _mm_cvtsi128_si32(_mm_packus_epi16(Div255Epi16(x), zero)));
+            }
+        }
+        else
+        {
+            if (alpha != 0)
+            {
+                __m128i a = _mm_shufflelo_epi16(c, 0xFF);
+                __m128i x = _mm_packus_epi16(Div255Epi16(_mm_mullo_epi16(c, a)), zero);
+                *d = static_cast<uint32_t>(
+                    _mm_cvtsi128_si32(_mm_adds_epu8(x, _mm_cvtsi32_si128(static_cast<int>(*d)))));
+            }
+        }
+        ++written;
+    }
+    return written;
+}
+#endif
+
 // Texels copied 1:1 along the span (one texel per pixel, fixed row, all inside the level).
 template <FastPlan::Blend B>
 uint64_t FastAlignedSpan(const FastPlan& p, uint32_t* dst, int64_t n, const uint32_t* src)
 {
+#if defined(__SSE2__)
+    if constexpr (B != FastPlan::Blend::Generic)
+    {
+        // Alpha tests that drop only alpha 0 (the display code's >= 1) fit the vector loop.
+        bool dropsOnlyClear =
+            !p.mAlphaTest || p.mAlphaFunc == CMP_ALWAYS ||
+            (p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef <= 1) ||
+            ((p.mAlphaFunc == CMP_GREATER || p.mAlphaFunc == CMP_NOTEQUAL) && p.mAlphaRef == 0);
+        if (!p.mGenericCombine && !p.mConstAlpha && dropsOnlyClear)
+        {
+            bool dropClear = p.mAlphaTest && p.mAlphaFunc != CMP_ALWAYS &&
+                             !(p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef == 0);
+            return AlignedRowSse2<B>(p, dst, n, src, dropClear);
+        }
+    }
+#endif
     uint64_t written = 0;
     const bool plain =
         !p.mGenericCombine && p.mMultiplier == 0xFFFFFFFFu && !p.mConstAlpha && p.mOrMask == 0;
@@ -306,10 +533,10 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
     }
     else
     {
-        xLo = (sMin + 32768) >> 16;
-        xHi = (sMax + 32768) >> 16;
-        yLo = (tMin + 32768) >> 16;
-        yHi = (tMax + 32768) >> 16;
+        xLo = (((sMin + 128) >> 8) + 128) >> 8;
+        xHi = (((sMax + 128) >> 8) + 128) >> 8;
+        yLo = (((tMin + 128) >> 8) + 128) >> 8;
+        yHi = (((tMax + 128) >> 8) + 128) >> 8;
     }
     bool inside = xLo >= 0 && yLo >= 0 && xHi < level->mWidth && yHi < level->mHeight;
     // One texel per pixel on one row: a copy, whatever the filter, when the samples sit on texel
@@ -318,8 +545,8 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
                    (!linear || (((t + 128) >> 8) & 255) == 0);
     if (aligned)
     {
-        int64_t x0 = linear ? ((s + 128) >> 8) >> 8 : (s + 32768) >> 16;
-        int64_t y0 = linear ? ((t + 128) >> 8) >> 8 : (t + 32768) >> 16;
+        int64_t x0 = linear ? ((s + 128) >> 8) >> 8 : (((s + 128) >> 8) + 128) >> 8;
+        int64_t y0 = linear ? ((t + 128) >> 8) >> 8 : (((t + 128) >> 8) + 128) >> 8;
         if (x0 >= 0 && y0 >= 0 && x0 + n <= level->mWidth && y0 < level->mHeight)
         {
             const uint32_t* src =
@@ -327,6 +554,14 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
             return FastAlignedSpan<B>(p, dst, n, src);
         }
     }
+#if defined(__SSE2__)
+    if constexpr (B != FastPlan::Blend::Generic)
+    {
+        if (linear && !p.mGenericCombine)
+            return inside ? LinearSpanSse2<false, B>(p, dst, n, s, t, ds, dt)
+                          : LinearSpanSse2<true, B>(p, dst, n, s, t, ds, dt);
+    }
+#endif
     if (linear)
         return inside ? FastSpan<Source::Linear, false, B>(p, dst, n, s, t, ds, dt)
                       : FastSpan<Source::Linear, true, B>(p, dst, n, s, t, ds, dt);
@@ -404,7 +639,12 @@ void Rasterizer::ShadeFragment(int32_t x, int32_t y, const Fragment& f)
         if (!CompareValues(s.mZFunc, depthValue, stored))
             return;
     }
-    uint32_t texel = s.mSampler.IsBound() ? s.mSampler.Sample(f.u, f.v, f.lod) : 0xFFFFFFFFu;
+    uint32_t texel = 0xFFFFFFFFu;
+    if (f.fixed)
+        texel = f.linear ? s.mSampler.SampleLinearFixed(f.level, f.s8, f.t8)
+                         : s.mSampler.SamplePointFixed(f.level, f.s8, f.t8);
+    else if (s.mSampler.IsBound())
+        texel = s.mSampler.Sample(f.u, f.v, f.lod);
     uint32_t color = CombineStage0(s, texel, f.diffuse, f.specular);
     if (s.mSpecularEnable)
         color = AddSpecular(color, f.specular);
@@ -515,6 +755,28 @@ public:
 namespace
 {
 
+// For a level of detail that holds over a whole triangle: the one level and filter it samples,
+// or false when it blends two levels.
+bool ChooseSingleLevel(const TextureSampler& sampler, float lod, int& level, bool& linear)
+{
+    const SamplerState& ss = sampler.GetState();
+    int last = sampler.GetView()->mLevelCount - 1;
+    level = 0;
+    if (!(lod > 0.0f) || ss.mMipFilter == TFP_NONE || last == 0)
+    {
+        linear = (lod > 0.0f ? ss.mMinFilter : ss.mMagFilter) == TFILTER_LINEAR;
+        return true;
+    }
+    linear = ss.mMinFilter == TFILTER_LINEAR;
+    if (ss.mMipFilter == TFP_POINT)
+        level = std::min(static_cast<int>(std::floor(lod + 0.5f)), last);
+    else if (static_cast<int>(std::floor(lod)) >= last)
+        level = last;
+    else
+        return false;
+    return true;
+}
+
 // Fills the fast-path plan for a triangle; false when the triangle needs the general path.
 bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool depthActive,
                    FastPlan& plan)
@@ -548,22 +810,10 @@ bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool de
     if (view->mKind == TexelKind::Generic)
         return false;
     const SamplerState& ss = sampler.GetState();
-    int last = view->mLevelCount - 1;
     int level = 0;
-    bool linear;
-    float lod = span.mLod;
-    if (!(lod > 0.0f) || ss.mMipFilter == TFP_NONE || last == 0)
-        linear = (lod > 0.0f ? ss.mMinFilter : ss.mMagFilter) == TFILTER_LINEAR;
-    else
-    {
-        linear = ss.mMinFilter == TFILTER_LINEAR;
-        if (ss.mMipFilter == TFP_POINT)
-            level = std::min(static_cast<int>(std::floor(lod + 0.5f)), last);
-        else if (static_cast<int>(std::floor(lod)) >= last)
-            level = last;
-        else
-            return false; // blending two levels: general path
-    }
+    bool linear = false;
+    if (!ChooseSingleLevel(sampler, span.mLod, level, linear))
+        return false; // blending two levels: general path
     plan.mSource = linear ? FastPlan::Source::Linear : FastPlan::Source::Point;
     plan.mView = view;
     plan.mLevel = &view->mLevels[level];
@@ -695,6 +945,14 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
     TriangleSpanner span;
     span.Setup(v, xs, ys, mState->mSampler);
     const bool textured = mState->mSampler.IsBound();
+    // Affine triangles sample one level at coordinates stepped in fixed point, exactly as the
+    // fast path does, so both paths give the same bytes.
+    int fixedLevel = 0;
+    bool fixedLinear = false;
+    const bool fixedTex = textured && !span.mPerspective &&
+                          ChooseSingleLevel(mState->mSampler, span.mLod, fixedLevel, fixedLinear);
+    double levelW = fixedTex ? mState->mSampler.GetView()->mLevels[fixedLevel].mWidth : 0;
+    double levelH = fixedTex ? mState->mSampler.GetView()->mLevels[fixedLevel].mHeight : 0;
     FastPlan plan;
     const bool fast =
         mTarget.mArgb32 && BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
@@ -746,6 +1004,19 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
         frag.diffuse = span.mDiffuse;
         frag.specular = span.mSpecular;
         frag.lod = span.mLod;
+        frag.fixed = fixedTex;
+        frag.level = fixedLevel;
+        frag.linear = fixedLinear;
+        int64_t s0 = 0, t0 = 0, ds = 0, dt = 0;
+        if (fixedTex)
+        {
+            constexpr double ONE = 65536.0;
+            double px = static_cast<double>(xl);
+            s0 = std::llround((span.At(TriangleSpanner::U, px, fy) * levelW - 0.5) * ONE);
+            t0 = std::llround((span.At(TriangleSpanner::V, px, fy) * levelH - 0.5) * ONE);
+            ds = std::llround(span.mDx[TriangleSpanner::U] * levelW * ONE);
+            dt = std::llround(span.mDx[TriangleSpanner::V] * levelH * ONE);
+        }
         for (int64_t px = xl; px <= xr; ++px)
         {
             float i = static_cast<float>(px - xl);
@@ -765,7 +1036,13 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
                 frag.specular =
                     PackColor(value(TriangleSpanner::SR) * w, value(TriangleSpanner::SG) * w,
                               value(TriangleSpanner::SB) * w, value(TriangleSpanner::SA) * w);
-            if (textured)
+            if (fixedTex)
+            {
+                int64_t k = px - xl;
+                frag.s8 = (s0 + k * ds + 128) >> 8;
+                frag.t8 = (t0 + k * dt + 128) >> 8;
+            }
+            else if (textured)
             {
                 frag.u = value(TriangleSpanner::U) * w;
                 frag.v = value(TriangleSpanner::V) * w;

@@ -107,6 +107,11 @@ private:
         uint32_t diffuse;
         uint32_t specular;
         float u, v, lod;
+        // Affine triangles: texel coordinates in 1/256 at one level, stepped in fixed point.
+        bool fixed;
+        bool linear;
+        int level;
+        int64_t s8, t8;
     };
     void ShadeFragment(int32_t x, int32_t y, const Fragment& f);
     bool ScissorContains(int32_t x, int32_t y) const;

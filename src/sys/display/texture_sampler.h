@@ -93,13 +93,14 @@ inline uint32_t ReadTexel(const TextureView& view, const TextureLevel& level, in
     return UnpackArgb(view.mLayout, LoadRawPixel(row + x * bpp, bpp));
 }
 
-// Weighted mix of four texels, weights fx, fy in 1/256: first along x (rounded), then along y.
+// Weighted mix of four texels, weights fx, fy in 1/256: first down each column (rounded), then
+// across. The vector span loops compute exactly this.
 inline uint32_t BilinearMix(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fx,
                             uint32_t fy)
 {
-    uint64_t top = LerpLanes(ExpandLanes(c00), ExpandLanes(c10), fx);
-    uint64_t bottom = LerpLanes(ExpandLanes(c01), ExpandLanes(c11), fx);
-    return CompactLanes(LerpLanes(top, bottom, fy));
+    uint64_t left = LerpLanes(ExpandLanes(c00), ExpandLanes(c01), fy);
+    uint64_t right = LerpLanes(ExpandLanes(c10), ExpandLanes(c11), fy);
+    return CompactLanes(LerpLanes(left, right, fx));
 }
 
 class TextureSampler

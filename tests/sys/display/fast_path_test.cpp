@@ -1,0 +1,120 @@
+// The 2-D fast paths (aligned copies, fixed-point point and bilinear spans, vector blends) give
+// the same bytes as the general per-pixel path, which a depth test that always passes forces.
+#include "device_test_util.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace devtest;
+
+namespace
+{
+
+std::shared_ptr<Surface> PatternTexture(uint32_t size)
+{
+    std::vector<uint32_t> texels(size * size);
+    for (uint32_t y = 0; y < size; ++y)
+        for (uint32_t x = 0; x < size; ++x)
+        {
+            uint32_t a =
+                (x * 37 + y * 11) % 5 == 0 ? 0 : ((x + y) % 3 == 0 ? 255 : (x * 29 + y * 7) & 0xFF);
+            texels[y * size + x] =
+                a << 24 | ((x * 13) & 0xFF) << 16 | ((y * 17) & 0xFF) << 8 | ((x ^ y) * 9 & 0xFF);
+        }
+    return MakeTexture(size, size, texels);
+}
+
+struct Case
+{
+    const char* name;
+    bool blend;
+    BlendFactor src, dest;
+    bool alphaTest;
+    uint32_t filter;
+    uint32_t diffuse;
+    float angle, scale, dx;
+};
+
+std::vector<uint32_t> Render(const Case& c, bool forceGeneral)
+{
+    auto target = MakeSurface(96, 96, FormatId::A8R8G8B8, 0x80604020u);
+    target->AddAttachedSurface(MakeSurface(96, 96, FormatId::D16));
+    auto dev = Make2dDevice(target);
+    if (forceGeneral)
+    {
+        dev->SetRenderState(RS_ZENABLE, 1);
+        dev->SetRenderState(RS_ZFUNC, CMP_ALWAYS);
+        dev->SetRenderState(RS_ZWRITEENABLE, 0);
+    }
+    dev->SetTexture(0, PatternTexture(32));
+    dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
+    dev->SetTextureStageState(0, TSS_MAGFILTER, c.filter);
+    dev->SetTextureStageState(0, TSS_MINFILTER, c.filter);
+    dev->SetTextureStageState(0, TSS_ADDRESS, TADDRESS_WRAP);
+    dev->SetRenderState(RS_ALPHABLENDENABLE, c.blend ? 1 : 0);
+    dev->SetRenderState(RS_SRCBLEND, c.src);
+    dev->SetRenderState(RS_DESTBLEND, c.dest);
+    dev->SetRenderState(RS_ALPHATESTENABLE, c.alphaTest ? 1 : 0);
+    dev->SetRenderState(RS_ALPHAREF, 1);
+    dev->SetRenderState(RS_ALPHAFUNC, CMP_GREATEREQUAL);
+    float half = 16 * c.scale;
+    float cs = std::cos(c.angle), sn = std::sin(c.angle);
+    const float corners[4][2] = {{-half, -half}, {half, -half}, {half, half}, {-half, half}};
+    const float uv[4][2] = {{0, 0}, {1.5f, 0}, {1.5f, 1.5f}, {0, 1.5f}};
+    LVertex v[4];
+    for (int i = 0; i < 4; ++i)
+    {
+        float x = corners[i][0] * 1.5f * cs - corners[i][1] * 1.5f * sn + 40 + c.dx;
+        float y = corners[i][0] * 1.5f * sn + corners[i][1] * 1.5f * cs + 40;
+        v[i] = LVertex{x, y, 0.1f, 0.5f, c.diffuse, 0xFF000000u, uv[i][0], uv[i][1]};
+    }
+    dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, v, 4, kQuadIndices, 6, 0);
+    std::vector<uint32_t> out;
+    for (uint32_t y = 0; y < 96; ++y)
+        for (uint32_t x = 0; x < 96; ++x)
+            out.push_back(target->ReadPixel(x, y));
+    return out;
+}
+
+} // namespace
+
+TEST(FastPath, MatchesTheGeneralPathByteForByte)
+{
+    const Case cases[] = {
+        {"aligned copy", false, BLEND_ONE, BLEND_ZERO, false, TFILTER_LINEAR, 0xFFFFFFFFu, 0, 1, 0},
+        {"aligned alpha", true, BLEND_SRCALPHA, BLEND_INVSRCALPHA, true, TFILTER_LINEAR,
+         0xFFFFFFFFu, 0, 1, 0},
+        {"aligned tinted alpha", true, BLEND_SRCALPHA, BLEND_INVSRCALPHA, true, TFILTER_POINT,
+         0x80FF8040u, 0, 1, 0},
+        {"aligned opaque test", false, BLEND_ONE, BLEND_ZERO, true, TFILTER_POINT, 0xC0FFFFFFu, 0,
+         1, 0},
+        {"aligned additive", true, BLEND_SRCALPHA, BLEND_ONE, true, TFILTER_LINEAR, 0xFFFFFFFFu, 0,
+         1, 0},
+        {"aligned subtractive", true, BLEND_ZERO, BLEND_INVSRCCOLOR, true, TFILTER_LINEAR,
+         0xFFFFFFFFu, 0, 1, 0},
+        {"half offset bilinear", true, BLEND_SRCALPHA, BLEND_INVSRCALPHA, true, TFILTER_LINEAR,
+         0xFFFFFFFFu, 0, 1, 0.5f},
+        {"scaled point", true, BLEND_SRCALPHA, BLEND_INVSRCALPHA, false, TFILTER_POINT, 0xFFFFFFFFu,
+         0, 1.3f, 0.25f},
+        {"rotated bilinear", true, BLEND_SRCALPHA, BLEND_INVSRCALPHA, true, TFILTER_LINEAR,
+         0xE0C0FFFFu, 0.4f, 1.1f, 0},
+        {"rotated multiply", true, BLEND_ZERO, BLEND_SRCCOLOR, false, TFILTER_LINEAR, 0xFFFFFFFFu,
+         2.0f, 0.7f, 0.3f},
+    };
+    for (const Case& c : cases)
+    {
+        std::vector<uint32_t> fast = Render(c, false);
+        std::vector<uint32_t> general = Render(c, true);
+        size_t differ = 0, first = 0;
+        for (size_t i = 0; i < fast.size(); ++i)
+            if (fast[i] != general[i] && differ++ == 0)
+                first = i;
+        EXPECT_EQ(differ, 0u) << c.name << ": first at " << first % 96 << "," << first / 96
+                              << " fast " << std::hex << fast[first] << " general "
+                              << general[first];
+        size_t drawn = 0;
+        for (uint32_t p : fast)
+            drawn += p != 0x80604020u;
+        EXPECT_GT(drawn, 500u) << c.name;
+    }
+}
