@@ -48,7 +48,8 @@ static TString* NewString(lua_State* L, const void* data, size_t l, size_t unitS
     ts->reserved = 0;
     ts->hash = h;
     ts->len = static_cast<uint32_t>(l);
-    memcpy(ts + 1, data, l * unitSize);
+    if (l > 0)
+        memcpy(ts + 1, data, l * unitSize);
     memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);
     stringtable* tb = &G(L)->strt;
     int bucket = static_cast<int>(h & static_cast<lu_hash>(tb->size - 1));
@@ -67,7 +68,7 @@ static TString* Intern(lua_State* L, const void* data, size_t l, size_t unitSize
     for (GCObject* o = tb->hash[h & static_cast<lu_hash>(tb->size - 1)]; o != nullptr; o = o->next)
     {
         TString* ts = static_cast<TString*>(o);
-        if (ts->tt == kind && ts->len == l && memcmp(data, ts + 1, l * unitSize) == 0)
+        if (ts->tt == kind && ts->len == l && (l == 0 || memcmp(data, ts + 1, l * unitSize) == 0))
             return ts;
     }
     return NewString(L, data, l, unitSize, kind, h);
