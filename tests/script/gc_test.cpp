@@ -1,0 +1,195 @@
+// The collector: thresholds in kilobytes, immediate collection, weak tables, "__gc" finalisers,
+// wide strings as collectable values, bounded memory under garbage, and closing the state.
+#include <gtest/gtest.h>
+
+#include "chunk_builder.h"
+#include "script/state.h"
+
+using namespace chunk_test;
+
+namespace
+{
+
+class GcTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { L = lua_open(); }
+    void TearDown() override
+    {
+        if (L != nullptr)
+            lua_close(L);
+    }
+
+    bool StringInterned(const std::u16string& units)
+    {
+        stringtable* tb = &G(L)->strt;
+        for (int i = 0; i < tb->size; i++)
+        {
+            for (GCObject* o = tb->hash[i]; o != nullptr; o = o->next)
+            {
+                TString* ts = static_cast<TString*>(o);
+                if (ts->tt == LUA_TWSTRING && ts->len == units.size() &&
+                    memcmp(getwstr(ts), units.data(), units.size() * 2) == 0)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    lua_State* L = nullptr;
+};
+
+TEST_F(GcTest, ThresholdAndCountInKilobytes)
+{
+    EXPECT_EQ(static_cast<int>(G(L)->nblocks / 1024), lua_getgccount(L));
+    EXPECT_EQ(static_cast<int>(G(L)->GCthreshold / 1024), lua_getgcthreshold(L));
+    lua_setgcthreshold(L, 100000);
+    EXPECT_EQ(100000, lua_getgcthreshold(L));
+    lua_setgcthreshold(L, 5000000);
+    EXPECT_GE(lua_getgcthreshold(L), 4194303);
+}
+
+TEST_F(GcTest, ZeroThresholdCollectsAtOnce)
+{
+    lua_newtable(L); // garbage once popped
+    lua_pop(L, 1);
+    size_t before = G(L)->nblocks;
+    lua_setgcthreshold(L, 0);
+    EXPECT_LT(G(L)->nblocks, before);
+    // The threshold is then twice the live bytes.
+    EXPECT_EQ(2 * G(L)->nblocks, G(L)->GCthreshold);
+}
+
+TEST_F(GcTest, WideStringHeldByALocalSurvivesUntilTheFunctionReturns)
+{
+    const std::u16string text = u"only held by a local";
+    lua_pushcfunction(L,
+                      [](lua_State* S)
+                      {
+                          lua_pushwstring(S, u"only held by a local");
+                          lua_setgcthreshold(S, 0);
+                          lua_setgcthreshold(S, 0);
+                          lua_pushboolean(S, std::u16string(lua_towstring(S, 1)) ==
+                                                 u"only held by a local");
+                          return 1;
+                      });
+    ASSERT_EQ(0, lua_pcall(L, 0, 1, 0));
+    EXPECT_TRUE(lua_toboolean(L, -1));
+    EXPECT_TRUE(StringInterned(text));
+    lua_pop(L, 1);
+    lua_setgcthreshold(L, 0);
+    EXPECT_FALSE(StringInterned(text));
+}
+
+TEST_F(GcTest, WeakTables)
+{
+    // t = setmetatable({}, {__mode = "k"}); t[{}] = 1; t["s"] = {}
+    lua_newtable(L);
+    lua_newtable(L);
+    lua_pushstring(L, "__mode");
+    lua_pushstring(L, "v");
+    lua_rawset(L, -3);
+    lua_setmetatable(L, -2);
+    lua_pushstring(L, "dropped");
+    lua_newtable(L);
+    lua_rawset(L, -3);
+    lua_pushstring(L, "kept");
+    lua_pushstring(L, "a string value");
+    lua_rawset(L, -3);
+    lua_pushstring(L, "anchored");
+    lua_newtable(L);
+    lua_pushvalue(L, -1);
+    lua_rawseti(L, LUA_REGISTRYINDEX, 1);
+    lua_rawset(L, -3);
+    lua_setgcthreshold(L, 0);
+    lua_pushstring(L, "dropped");
+    lua_rawget(L, 1);
+    EXPECT_TRUE(lua_isnil(L, -1));
+    lua_pushstring(L, "kept");
+    lua_rawget(L, 1);
+    EXPECT_STREQ("a string value", lua_tostring(L, -1));
+    lua_pushstring(L, "anchored");
+    lua_rawget(L, 1);
+    EXPECT_TRUE(lua_istable(L, -1));
+}
+
+int gFinalised = 0;
+
+int CountFinaliser(lua_State*)
+{
+    gFinalised++;
+    return 0;
+}
+
+void NewFinalisedUserdata(lua_State* L)
+{
+    lua_newuserdata(L, 8);
+    lua_newtable(L);
+    lua_pushstring(L, "__gc");
+    lua_pushcfunction(L, CountFinaliser);
+    lua_rawset(L, -3);
+    lua_setmetatable(L, -2);
+}
+
+TEST_F(GcTest, FinalisersRunForUnreachedUserdata)
+{
+    gFinalised = 0;
+    NewFinalisedUserdata(L);
+    lua_setgcthreshold(L, 0);
+    EXPECT_EQ(0, gFinalised); // still on the stack
+    lua_pop(L, 1);
+    lua_setgcthreshold(L, 0);
+    EXPECT_EQ(1, gFinalised);
+    lua_setgcthreshold(L, 0);
+    EXPECT_EQ(1, gFinalised); // only once
+}
+
+TEST_F(GcTest, CloseRunsPendingFinalisers)
+{
+    gFinalised = 0;
+    for (int i = 0; i < 3; i++)
+        NewFinalisedUserdata(L);
+    lua_rawseti(L, LUA_REGISTRYINDEX, 1);
+    lua_close(L);
+    L = nullptr;
+    EXPECT_EQ(3, gFinalised);
+}
+
+TEST_F(GcTest, GarbageLoopStaysInBoundedMemory)
+{
+    // while true do local t = {} ... end, run for many iterations from a hand-built chunk.
+    Function f;
+    f.maxStack = 4;
+    f.constants = {KNum(1), KNum(20000), KStr("x")};
+    f.code = {ABx(OP_LOADK, 0, 0),          ABx(OP_LOADK, 1, 1),     ABx(OP_LOADK, 2, 0),
+              ABC(OP_SUB, 0, 0, 2),         AsBx(OP_JMP, 0, 2),      ABC(OP_NEWTABLE, 3, 0, 2),
+              ABC(OP_SETTABLE, 3, K(2), 0), AsBx(OP_FORLOOP, 0, -3), ABC(OP_RETURN, 0, 1, 0)};
+    ASSERT_EQ(0, Load(L, Build(f)));
+    ASSERT_EQ(0, lua_pcall(L, 0, 0, 0)) << TopString(L);
+    EXPECT_LT(G(L)->nblocks, 1024u * 1024u);
+}
+
+TEST_F(GcTest, CoroutineClosuresKeepTheirValuesAfterTheThreadDies)
+{
+    // Built through the API: a closure capturing a local of a dead thread's stack.
+    lua_State* L1 = lua_newthread(L);
+    lua_pop(L, 1);
+    Function inner;
+    inner.nups = 1;
+    inner.code = {ABC(OP_GETUPVAL, 0, 0, 0), ABC(OP_RETURN, 0, 2, 0), ABC(OP_RETURN, 0, 1, 0)};
+    Function body;
+    body.maxStack = 3;
+    body.constants = {KStr("captured value")};
+    body.protos = {inner};
+    body.code = {ABx(OP_LOADK, 0, 0), ABx(OP_CLOSURE, 1, 0), ABC(OP_MOVE, 0, 0, 0),
+                 ABC(OP_RETURN, 1, 2, 0), ABC(OP_RETURN, 0, 1, 0)};
+    ASSERT_EQ(0, Load(L1, Build(body)));
+    ASSERT_EQ(0, lua_pcall(L1, 0, 1, 0));
+    lua_xmove(L1, L, 1);
+    lua_setgcthreshold(L, 0); // the thread is unreachable now
+    lua_setgcthreshold(L, 0);
+    ASSERT_EQ(0, lua_pcall(L, 0, 1, 0));
+    EXPECT_STREQ("captured value", lua_tostring(L, -1));
+}
+
+} // namespace

@@ -1,0 +1,221 @@
+// Tables and the string table: array and hash parts, wide and narrow keys, resizing, `next`,
+// table errors, string interning and bucket growth.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "chunk_builder.h"
+#include "script/state.h"
+#include "script/table.h"
+
+namespace
+{
+
+class TableTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { L = lua_open(); }
+    void TearDown() override { lua_close(L); }
+    lua_State* L = nullptr;
+};
+
+TEST_F(TableTest, WideAndNarrowKeysAreDistinct)
+{
+    lua_newtable(L);
+    lua_pushwstring(L, u"abc");
+    lua_pushnumber(L, 1);
+    lua_rawset(L, -3);
+    lua_pushstring(L, "abc");
+    lua_pushnumber(L, 2);
+    lua_rawset(L, -3);
+    lua_pushwstring(L, u"abc");
+    lua_rawget(L, -2);
+    EXPECT_EQ(1, lua_tonumber(L, -1));
+    lua_pop(L, 1);
+    lua_pushwstring(L, u"abc");
+    lua_rawget(L, -2);
+    EXPECT_EQ(1, lua_tonumber(L, -1));
+    lua_pop(L, 1);
+    lua_pushstring(L, "abc");
+    lua_rawget(L, -2);
+    EXPECT_EQ(2, lua_tonumber(L, -1));
+}
+
+TEST_F(TableTest, ArrayPartGrowsForDenseIntegerKeys)
+{
+    lua_newtable(L);
+    for (int i = 1; i <= 100; i++)
+    {
+        lua_pushnumber(L, i * 2);
+        lua_rawseti(L, -2, i);
+    }
+    Table* t = hvalue(L->top - 1);
+    EXPECT_GE(t->sizearray, 64);
+    EXPECT_EQ(0, t->sizearray & (t->sizearray - 1)); // a power of two
+    for (int i = 1; i <= 100; i++)
+    {
+        lua_rawgeti(L, -1, i);
+        ASSERT_EQ(i * 2, lua_tonumber(L, -1));
+        lua_pop(L, 1);
+    }
+    // Sparse keys stay in the hash part.
+    lua_newtable(L);
+    lua_pushboolean(L, 1);
+    lua_rawseti(L, -2, 1000000);
+    EXPECT_EQ(0, hvalue(L->top - 1)->sizearray);
+}
+
+TEST_F(TableTest, ManyKeysOfEveryKindStayFindable)
+{
+    lua_newtable(L);
+    for (int i = 0; i < 500; i++)
+    {
+        lua_pushfstring(L, "key%d", i);
+        lua_pushnumber(L, i);
+        lua_rawset(L, -3);
+        lua_pushnumber(L, i + 0.5);
+        lua_pushnumber(L, -i);
+        lua_rawset(L, -3);
+    }
+    lua_pushboolean(L, 0);
+    lua_pushstring(L, "false key");
+    lua_rawset(L, -3);
+    for (int i = 0; i < 500; i++)
+    {
+        lua_pushfstring(L, "key%d", i);
+        lua_rawget(L, -2);
+        ASSERT_EQ(i, lua_tonumber(L, -1));
+        lua_pop(L, 1);
+        lua_pushnumber(L, i + 0.5);
+        lua_rawget(L, -2);
+        ASSERT_EQ(-i, lua_tonumber(L, -1));
+        lua_pop(L, 1);
+    }
+    lua_pushboolean(L, 0);
+    lua_rawget(L, -2);
+    EXPECT_STREQ("false key", lua_tostring(L, -1));
+}
+
+TEST_F(TableTest, NextVisitsEveryEntryOnceAndToleratesClearing)
+{
+    lua_newtable(L);
+    for (int i = 1; i <= 50; i++)
+    {
+        lua_pushnumber(L, i);
+        lua_pushnumber(L, i);
+        lua_rawset(L, -3);
+        lua_pushfstring(L, "s%d", i);
+        lua_pushnumber(L, i);
+        lua_rawset(L, -3);
+    }
+    int count = 0;
+    double sum = 0;
+    lua_pushnil(L);
+    while (lua_next(L, 1))
+    {
+        count++;
+        sum += lua_tonumber(L, -1);
+        lua_pop(L, 1);
+        // Clearing the current field during the traversal is allowed.
+        lua_pushvalue(L, -1);
+        lua_pushnil(L);
+        lua_rawset(L, 1);
+    }
+    EXPECT_EQ(100, count);
+    EXPECT_EQ(2 * 1275, sum);
+    lua_pushnil(L);
+    EXPECT_EQ(0, lua_next(L, 1));
+}
+
+TEST_F(TableTest, TableErrors)
+{
+    lua_pushcfunction(L,
+                      [](lua_State* S)
+                      {
+                          lua_newtable(S);
+                          lua_pushnil(S);
+                          lua_pushnumber(S, 1);
+                          lua_rawset(S, -3);
+                          return 0;
+                      });
+    EXPECT_EQ(LUA_ERRRUN, lua_pcall(L, 0, 0, 0));
+    EXPECT_STREQ("table index is nil", lua_tostring(L, -1));
+    lua_pop(L, 1);
+    lua_pushcfunction(L,
+                      [](lua_State* S)
+                      {
+                          lua_newtable(S);
+                          lua_pushnumber(S, NAN);
+                          lua_pushnumber(S, 1);
+                          lua_rawset(S, -3);
+                          return 0;
+                      });
+    EXPECT_EQ(LUA_ERRRUN, lua_pcall(L, 0, 0, 0));
+    EXPECT_STREQ("table index is NaN", lua_tostring(L, -1));
+    lua_pop(L, 1);
+    lua_pushcfunction(L,
+                      [](lua_State* S)
+                      {
+                          lua_newtable(S);
+                          lua_pushstring(S, "absent");
+                          lua_next(S, -2);
+                          return 0;
+                      });
+    EXPECT_EQ(LUA_ERRRUN, lua_pcall(L, 0, 0, 0));
+    EXPECT_STREQ("invalid key for `next'", lua_tostring(L, -1));
+}
+
+TEST_F(TableTest, StringsAreInternedAndTheBucketArrayDoubles)
+{
+    global_State* g = G(L);
+    int size = g->strt.size;
+    uint32_t before = g->strt.nuse;
+    lua_pushstring(L, "interned once");
+    lua_pushstring(L, "interned once");
+    EXPECT_EQ(lua_tostring(L, -1), lua_tostring(L, -2));
+    EXPECT_EQ(before + 1, g->strt.nuse);
+    std::vector<std::string> names;
+    int i = 0;
+    while (g->strt.nuse <= static_cast<uint32_t>(size))
+    {
+        names.push_back("fill" + std::to_string(i++));
+        lua_pushstring(L, names.back().c_str());
+        lua_rawseti(L, LUA_REGISTRYINDEX, i);
+    }
+    EXPECT_EQ(2 * size, g->strt.size);
+    for (size_t j = 0; j < names.size(); j++)
+    {
+        lua_pushstring(L, names[j].c_str());
+        lua_rawgeti(L, LUA_REGISTRYINDEX, static_cast<int>(j + 1));
+        ASSERT_TRUE(lua_rawequal(L, -1, -2));
+        lua_pop(L, 2);
+    }
+}
+
+TEST_F(TableTest, StringHashOverUnits)
+{
+    // h = len; for each unit from the end (step 1 for short strings): h ^= (h<<5)+(h>>2)+unit
+    auto expected = [](const std::u16string& s)
+    {
+        uint32_t h = static_cast<uint32_t>(s.size());
+        for (size_t l = s.size(); l >= 1; l--)
+            h = h ^ ((h << 5) + (h >> 2) + s[l - 1]);
+        return h;
+    };
+    lua_pushwstring(L, u"hash me");
+    EXPECT_EQ(expected(u"hash me"), tsvalue(L->top - 1)->hash);
+    lua_pushstring(L, "hash me");
+    EXPECT_EQ(expected(u"hash me"), tsvalue(L->top - 1)->hash);
+    EXPECT_NE(tsvalue(L->top - 1), tsvalue(L->top - 2));
+}
+
+TEST_F(TableTest, NewTableTakesTheTableTypeMetatableAndAllFlags)
+{
+    lua_newtable(L);
+    Table* t = hvalue(L->top - 1);
+    EXPECT_EQ(255, t->flags);
+    lua_gettypemetatable(L, LUA_TTABLE);
+    EXPECT_EQ(hvalue(L->top - 1), t->metatable);
+}
+
+} // namespace
