@@ -415,6 +415,12 @@ uint64_t LinearSpanSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
     const __m128i mul16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(p.mMultiplier)), zero);
     const TextureLevel* level = p.mLevel;
     const uint32_t orMask = p.mOrMask;
+    const __m128i c255 = _mm_set1_epi16(255);
+    const bool dropsOnlyClear =
+        !p.mAlphaTest || p.mAlphaFunc == CMP_ALWAYS ||
+        (p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef <= 1) ||
+        ((p.mAlphaFunc == CMP_GREATER || p.mAlphaFunc == CMP_NOTEQUAL) && p.mAlphaRef == 0);
+    const bool testBranch = p.mAlphaTest && (B == FastPlan::Blend::Off || !dropsOnlyClear);
     uint64_t written = 0;
     for (int64_t i = 0; i < n; ++i, s += ds, t += dt)
     {
@@ -439,35 +445,27 @@ uint64_t LinearSpanSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
         if (p.mConstAlpha)
             c = _mm_insert_epi16(c, static_cast<int>(p.mAlphaValue >> 24), 3);
         uint32_t alpha = static_cast<uint32_t>(_mm_extract_epi16(c, 3));
-        if (p.mAlphaTest && !FastAlphaPasses(p, alpha << 24))
+        // Blending alpha 0 leaves the destination as it is, so the usual test (alpha >= 1) only
+        // needs a branch when blending is off.
+        if (testBranch && !FastAlphaPasses(p, alpha << 24))
             continue;
         uint32_t* d = dst + i;
         if constexpr (B == FastPlan::Blend::Off)
             *d = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(c, zero)));
         else if constexpr (B == FastPlan::Blend::SrcAlpha)
         {
-            if (alpha == 255)
-                *d = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(c, zero)));
-            else if (alpha != 0)
-            {
-                __m128i d16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(*d)), zero);
-                __m128i a = _mm_shufflelo_epi16(c, 0xFF);
-                __m128i x =
-                    _mm_add_epi16(_mm_mullo_epi16(c, a),
-                                  _mm_mullo_epi16(d16, _mm_sub_epi16(_mm_set1_epi16(255), a)));
-                *d = static_cast<uint32_t>(
-                    _mm_cvtsi128_si32(_mm_packus_epi16(Div255Epi16(x), zero)));
-            }
+            __m128i d16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(*d)), zero);
+            __m128i a = _mm_shufflelo_epi16(c, 0xFF);
+            __m128i x =
+                _mm_add_epi16(_mm_mullo_epi16(c, a), _mm_mullo_epi16(d16, _mm_sub_epi16(c255, a)));
+            *d = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(Div255Epi16(x), zero)));
         }
         else
         {
-            if (alpha != 0)
-            {
-                __m128i a = _mm_shufflelo_epi16(c, 0xFF);
-                __m128i x = _mm_packus_epi16(Div255Epi16(_mm_mullo_epi16(c, a)), zero);
-                *d = static_cast<uint32_t>(
-                    _mm_cvtsi128_si32(_mm_adds_epu8(x, _mm_cvtsi32_si128(static_cast<int>(*d)))));
-            }
+            __m128i a = _mm_shufflelo_epi16(c, 0xFF);
+            __m128i x = _mm_packus_epi16(Div255Epi16(_mm_mullo_epi16(c, a)), zero);
+            *d = static_cast<uint32_t>(
+                _mm_cvtsi128_si32(_mm_adds_epu8(x, _mm_cvtsi32_si128(static_cast<int>(*d)))));
         }
         ++written;
     }
