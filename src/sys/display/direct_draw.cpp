@@ -4,6 +4,8 @@
 
 #include "sys/display/display_log.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 
 namespace sys::display
@@ -307,17 +309,7 @@ Result DirectDraw::CreatePrimary(const SurfaceDesc& desc, std::shared_ptr<Surfac
         if (!primary)
             return result;
         // The window's clipper: presents and cursor blits are cut to the window on the desktop.
-        std::weak_ptr<Surface> weak = primary;
-        primary->SetClipper(
-            [this, weak]
-            {
-                auto self = weak.lock();
-                Rect bounds = self ? self->GetRect() : Rect{};
-                Rect window = mScreen.GetWindowRect();
-                return Rect{std::max(bounds.left, window.left), std::max(bounds.top, window.top),
-                            std::min(bounds.right, window.right),
-                            std::min(bounds.bottom, window.bottom)};
-            });
+        SetSurfaceClipper(*primary, std::make_shared<Clipper>(weak_from_this()));
     }
     else
     {
@@ -423,6 +415,45 @@ void DirectDraw::LoseAllSurfaces()
 {
     for (auto& surface : LiveSurfaces())
         surface->MarkLost();
+}
+
+Result DirectDraw::CreateClipper(uint32_t /*flags*/, std::shared_ptr<Clipper>* out)
+{
+    if (out == nullptr)
+        return Result::InvalidParams;
+    *out = std::make_shared<Clipper>(weak_from_this());
+    return Result::Ok;
+}
+
+Result Clipper::SetHWnd(uint32_t /*flags*/, WindowHandle window)
+{
+    mWindow = window;
+    return Result::Ok;
+}
+
+Rect Clipper::GetClipRect() const
+{
+    auto owner = mOwner.lock();
+    if (!owner)
+        return Rect{};
+    Screen& screen = owner->GetScreen();
+    if (mWindow == nullptr || mWindow == screen.GetWindow())
+        return screen.GetWindowRect();
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(mWindow, &x, &y);
+    SDL_GetWindowSize(mWindow, &w, &h);
+    return Rect{x, y, x + w, y + h};
+}
+
+Result SetSurfaceClipper(Surface& surface, const std::shared_ptr<Clipper>& clipper)
+{
+    if (!clipper)
+    {
+        surface.SetClipper({});
+        return Result::Ok;
+    }
+    surface.SetClipper([clipper] { return clipper->GetClipRect(); });
+    return Result::Ok;
 }
 
 Result DirectDraw::WaitForVerticalBlank(uint32_t /*flags*/, void* /*event*/)

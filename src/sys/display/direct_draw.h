@@ -45,6 +45,28 @@ struct AdapterInfo
 };
 
 class Direct3D;
+class DirectDraw;
+
+// Cuts blits into a surface to a window's client rectangle on the desktop. The windowed primary
+// gets one bound to the display window when it is created; the display code may set its own.
+class Clipper
+{
+public:
+    explicit Clipper(std::weak_ptr<DirectDraw> owner) : mOwner(std::move(owner)) {}
+
+    // The window whose client rectangle clips (null: the display window).
+    Result SetHWnd(uint32_t flags, WindowHandle window);
+    WindowHandle GetHWnd() const { return mWindow; }
+    // The window's client rectangle in desktop pixels; empty once the display object is gone.
+    Rect GetClipRect() const;
+
+private:
+    std::weak_ptr<DirectDraw> mOwner;
+    WindowHandle mWindow = nullptr;
+};
+
+// Binds a clipper to a surface (null removes it: blits outside the surface are refused again).
+Result SetSurfaceClipper(Surface& surface, const std::shared_ptr<Clipper>& clipper);
 
 class DirectDraw : public std::enable_shared_from_this<DirectDraw>
 {
@@ -83,6 +105,7 @@ public:
     Result CreateSurface(const SurfaceDesc& desc, std::shared_ptr<Surface>* out);
     Result RestoreAllSurfaces();
 
+    Result CreateClipper(uint32_t flags, std::shared_ptr<Clipper>* out);
     Result WaitForVerticalBlank(uint32_t flags, void* event);
     Result FlipToGDISurface();
     // The rendering side of this display object (created once, shared).

@@ -215,10 +215,12 @@ Result Surface::Blt(const Rect* destRect, Surface* src, const Rect* srcRect, uin
     if (mClipper)
     {
         // Cut the destination to the clip rectangle and the source by the same share.
+        // The clip rectangle never reaches beyond the surface itself.
         const Rect clip = mClipper();
-        const Rect cut{std::max(dst.left, clip.left), std::max(dst.top, clip.top),
-                       std::min(dst.right, clip.right), std::min(dst.bottom, clip.bottom)};
-        if (cut.IsEmpty() || !cut.IsInside(mWidth, mHeight))
+        const Rect cut{std::max({dst.left, clip.left, 0}), std::max({dst.top, clip.top, 0}),
+                       std::min({dst.right, clip.right, static_cast<int32_t>(mWidth)}),
+                       std::min({dst.bottom, clip.bottom, static_cast<int32_t>(mHeight)})};
+        if (cut.IsEmpty())
             return Result::Ok; // nothing of it is visible
         if (!(flags & BLT_COLORFILL))
         {

@@ -529,3 +529,33 @@ TEST_F(DirectDrawTest, InjectedPresentAnswersSkipTheWork)
     EXPECT_EQ(offscreen->Blt(nullptr, offscreen.get(), nullptr, BLT_WAIT, nullptr), Result::Ok);
     EXPECT_EQ(primary->Blt(&to, offscreen.get(), nullptr, BLT_WAIT, nullptr), Result::Ok);
 }
+
+TEST_F(DirectDrawTest, ClippersCutBlitsToTheirWindow)
+{
+    auto dd = Create();
+    ASSERT_EQ(dd->SetCooperativeLevel(nullptr, SCL_NORMAL), Result::Ok);
+    dd->GetScreen().SetWindowRectOverride(Rect{10, 10, 20, 20});
+    std::shared_ptr<Surface> primary, plain;
+    ASSERT_EQ(dd->CreateSurface(Desc(CAPS_PRIMARYSURFACE), &primary), Result::Ok);
+    ASSERT_EQ(dd->CreateSurface(Desc(CAPS_OFFSCREENPLAIN, 64, 64), &plain), Result::Ok);
+    BltFx fx = FillFx(0x00FFFFFF);
+    ASSERT_EQ(primary->Blt(nullptr, nullptr, nullptr, BLT_COLORFILL, &fx), Result::Ok);
+    EXPECT_EQ(primary->ReadRaw(10, 10), 0x00FFFFFFu);
+    EXPECT_EQ(primary->ReadRaw(19, 19), 0x00FFFFFFu);
+    EXPECT_EQ(primary->ReadRaw(9, 10), 0u); // outside the window: untouched
+    EXPECT_EQ(primary->ReadRaw(20, 19), 0u);
+    // A clipper bound by the display code works the same; removing it restores refusals.
+    std::shared_ptr<Clipper> clipper;
+    ASSERT_EQ(dd->CreateClipper(0, &clipper), Result::Ok);
+    ASSERT_EQ(clipper->SetHWnd(0, nullptr), Result::Ok);
+    EXPECT_EQ(clipper->GetClipRect(), (Rect{10, 10, 20, 20}));
+    ASSERT_EQ(SetSurfaceClipper(*plain, clipper), Result::Ok);
+    Rect wide{-5, -5, 100, 100};
+    EXPECT_EQ(plain->Blt(&wide, nullptr, nullptr, BLT_COLORFILL, &fx), Result::Ok);
+    EXPECT_EQ(plain->ReadRaw(15, 15), 0x00FFFFFFu);
+    EXPECT_EQ(plain->ReadRaw(25, 15), 0u);
+    ASSERT_EQ(SetSurfaceClipper(*plain, nullptr), Result::Ok);
+    EXPECT_EQ(plain->Blt(&wide, nullptr, nullptr, BLT_COLORFILL, &fx), Result::InvalidRect);
+    dd.reset();
+    EXPECT_TRUE(clipper->GetClipRect().IsEmpty()); // the display object is gone
+}
