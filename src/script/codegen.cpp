@@ -21,45 +21,45 @@ bool IsTestOp(OpCode op)
 } // namespace
 
 FuncState::FuncState(Lexer& lexer, FunctionPrototype& proto, FuncState* enclosing)
-    : lex(lexer), f(proto), prev(enclosing)
+    : mLex(lexer), mProto(proto), mPrev(enclosing)
 {
 }
 
 int FuncState::Emit(Instruction i, int line)
 {
     DischargeJpc(); // pending jumps land on this instruction
-    f.code.push_back(i);
-    f.lineInfo.push_back(line);
+    mProto.code.push_back(i);
+    mProto.lineInfo.push_back(line);
     return Pc() - 1;
 }
 
 int FuncState::CodeABC(OpCode o, int a, int b, int c)
 {
-    return Emit(CREATE_ABC(o, a, b, c), lex.LastLine());
+    return Emit(CREATE_ABC(o, a, b, c), mLex.LastLine());
 }
 
 int FuncState::CodeABx(OpCode o, int a, int bx)
 {
-    return Emit(CREATE_ABx(o, a, bx), lex.LastLine());
+    return Emit(CREATE_ABx(o, a, bx), mLex.LastLine());
 }
 
 void FuncState::FixLine(int line)
 {
-    f.lineInfo.back() = line;
+    mProto.lineInfo.back() = line;
 }
 
 void FuncState::RemoveLast()
 {
-    f.code.pop_back();
-    f.lineInfo.pop_back();
+    mProto.code.pop_back();
+    mProto.lineInfo.pop_back();
 }
 
 void FuncState::Nil(int from, int n)
 {
-    if (Pc() > lastTarget && Pc() > 0)
+    if (Pc() > mLastTarget && Pc() > 0)
     {
         // Nothing jumps here: a LOADNIL just before that touches this range can be widened.
-        Instruction& previous = f.code.back();
+        Instruction& previous = mProto.code.back();
         if (GET_OPCODE(previous) == OP_LOADNIL)
         {
             int pfrom = GETARG_A(previous);
@@ -77,8 +77,8 @@ void FuncState::Nil(int from, int n)
 
 int FuncState::Jump()
 {
-    int pending = jpc;
-    jpc = kNoJump;
+    int pending = mJpc;
+    mJpc = kNoJump;
     int j = CodeAsBx(OP_JMP, 0, kNoJump);
     Concat(j, pending); // whatever jumped here now goes where this jump goes
     return j;
@@ -89,13 +89,13 @@ void FuncState::FixJump(int pc, int dest)
     int offset = dest - (pc + 1);
     assert(dest != kNoJump);
     if (std::abs(offset) > MAXARG_sBx)
-        lex.SyntaxErrorHere("control structure too long");
+        mLex.SyntaxErrorHere("control structure too long");
     SETARG_sBx(InstructionAt(pc), offset);
 }
 
 int FuncState::GetLabel()
 {
-    lastTarget = Pc();
+    mLastTarget = Pc();
     return Pc();
 }
 
@@ -169,8 +169,8 @@ void FuncState::PatchListAux(int list, int ttarget, int treg, int ftarget, int f
 void FuncState::DischargeJpc()
 {
     int here = Pc();
-    PatchListAux(jpc, here, NO_REG, here, NO_REG, here);
-    jpc = kNoJump;
+    PatchListAux(mJpc, here, NO_REG, here, NO_REG, here);
+    mJpc = kNoJump;
 }
 
 void FuncState::PatchList(int list, int target)
@@ -189,7 +189,7 @@ void FuncState::PatchList(int list, int target)
 void FuncState::PatchToHere(int list)
 {
     GetLabel();
-    Concat(jpc, list);
+    Concat(mJpc, list);
 }
 
 void FuncState::Concat(int& l1, int l2)
@@ -209,27 +209,27 @@ void FuncState::Concat(int& l1, int l2)
 
 void FuncState::CheckStack(int n)
 {
-    int needed = freeReg + n;
-    if (needed > f.maxStackSize)
+    int needed = mFreeReg + n;
+    if (needed > mProto.maxStackSize)
     {
         if (needed >= MAXSTACK)
-            lex.SyntaxErrorHere("function or expression too complex");
-        f.maxStackSize = needed;
+            mLex.SyntaxErrorHere("function or expression too complex");
+        mProto.maxStackSize = needed;
     }
 }
 
 void FuncState::ReserveRegs(int n)
 {
     CheckStack(n);
-    freeReg += n;
+    mFreeReg += n;
 }
 
 void FuncState::FreeReg(int reg)
 {
-    if (reg >= nactvar && reg < MAXSTACK)
+    if (reg >= mActiveLocals && reg < MAXSTACK)
     {
-        --freeReg;
-        assert(reg == freeReg);
+        --mFreeReg;
+        assert(reg == mFreeReg);
     }
 }
 
@@ -241,10 +241,10 @@ void FuncState::FreeExp(const ExpDesc& e)
 
 int FuncState::AddConstant(ConstantValue value)
 {
-    if (static_cast<int>(f.constants.size()) >= MAXARG_Bx)
-        lex.SyntaxErrorHere("constant table overflow");
-    f.constants.push_back(std::move(value));
-    return static_cast<int>(f.constants.size()) - 1;
+    if (static_cast<int>(mProto.constants.size()) >= MAXARG_Bx)
+        mLex.SyntaxErrorHere("constant table overflow");
+    mProto.constants.push_back(std::move(value));
+    return static_cast<int>(mProto.constants.size()) - 1;
 }
 
 int FuncState::StringConstant(const std::string& s)
@@ -376,7 +376,7 @@ void FuncState::Discharge2AnyReg(ExpDesc& e)
     if (e.k != kExpNonRelocable)
     {
         ReserveRegs(1);
-        Discharge2Reg(e, freeReg - 1);
+        Discharge2Reg(e, mFreeReg - 1);
     }
 }
 
@@ -411,7 +411,7 @@ void FuncState::Exp2NextReg(ExpDesc& e)
     DischargeVars(e);
     FreeExp(e);
     ReserveRegs(1);
-    Exp2Reg(e, freeReg - 1);
+    Exp2Reg(e, mFreeReg - 1);
 }
 
 int FuncState::Exp2AnyReg(ExpDesc& e)
@@ -421,7 +421,7 @@ int FuncState::Exp2AnyReg(ExpDesc& e)
     {
         if (!HasJumps(e))
             return e.info;
-        if (e.info >= nactvar)
+        if (e.info >= mActiveLocals)
         {
             // A temporary: the jumps can deliver their values into it.
             Exp2Reg(e, e.info);
@@ -446,7 +446,7 @@ int FuncState::Exp2RK(ExpDesc& e)
     switch (e.k)
     {
     case kExpNil:
-        if (static_cast<int>(f.constants.size()) + MAXSTACK <= MAXARG_C)
+        if (static_cast<int>(mProto.constants.size()) + MAXSTACK <= MAXARG_C)
         {
             e.info = NilConstant();
             e.k = kExpConstant;
@@ -501,7 +501,7 @@ void FuncState::Self(ExpDesc& e, ExpDesc& key)
 {
     Exp2AnyReg(e);
     FreeExp(e);
-    int func = freeReg;
+    int func = mFreeReg;
     ReserveRegs(2);
     CodeABC(OP_SELF, func, e.info, Exp2RK(key));
     FreeExp(key);
@@ -634,9 +634,9 @@ void FuncState::Prefix(UnOpr op, ExpDesc& e)
     {
         Exp2Val(e);
         if (e.k == kExpConstant &&
-            f.constants[static_cast<size_t>(e.info)].kind == ConstantValue::kNumber)
+            mProto.constants[static_cast<size_t>(e.info)].kind == ConstantValue::kNumber)
         {
-            e.info = NumberConstant(-f.constants[static_cast<size_t>(e.info)].number);
+            e.info = NumberConstant(-mProto.constants[static_cast<size_t>(e.info)].number);
         }
         else
         {

@@ -134,19 +134,19 @@ class FuncState
 public:
     FuncState(Lexer& lexer, FunctionPrototype& proto, FuncState* enclosing);
 
-    Lexer& lex;
-    FunctionPrototype& f;
-    FuncState* prev;
-    BlockScope* bl = nullptr;
-    int lastTarget = -1; // pc of the last jump target
-    int jpc = kNoJump;   // jumps pending to the next instruction
-    int freeReg = 0;
-    int nactvar = 0;
-    std::vector<UpvalueDesc> upvalues;
-    std::vector<int> actvar; // index into f.locals of each active local
+    Lexer& mLex;
+    FunctionPrototype& mProto;
+    FuncState* mPrev;             // the enclosing function
+    BlockScope* mBlock = nullptr; // innermost open block
+    int mLastTarget = -1;         // pc of the last jump target
+    int mJpc = kNoJump;           // jumps pending to the next instruction
+    int mFreeReg = 0;             // first free register
+    int mActiveLocals = 0;        // number of active local variables
+    std::vector<UpvalueDesc> mUpvalues;
+    std::vector<int> mActiveVars; // index into mProto.locals of each active local
 
-    int Pc() const { return static_cast<int>(f.code.size()); }
-    Instruction& InstructionAt(int pc) { return f.code[static_cast<size_t>(pc)]; }
+    int Pc() const { return static_cast<int>(mProto.code.size()); }
+    Instruction& InstructionAt(int pc) { return mProto.code[static_cast<size_t>(pc)]; }
     Instruction& Code(const ExpDesc& e) { return InstructionAt(e.info); }
 
     int CodeABC(OpCode o, int a, int b, int c);

@@ -238,33 +238,33 @@ private:
 
     LocalVarInfo& LocalAt(FuncState& fs, int i)
     {
-        return fs.f.locals[static_cast<size_t>(fs.actvar[static_cast<size_t>(i)])];
+        return fs.mProto.locals[static_cast<size_t>(fs.mActiveVars[static_cast<size_t>(i)])];
     }
 
     void NewLocalVar(const std::string& name, int n)
     {
         FuncState& fs = *mFs;
-        mLex.CheckLimit(fs.nactvar + n + 1, kMaxLocals, "local variables");
-        size_t slot = static_cast<size_t>(fs.nactvar + n);
-        if (fs.actvar.size() <= slot)
-            fs.actvar.resize(slot + 1);
-        fs.f.locals.push_back(LocalVarInfo{name, 0, 0});
-        fs.actvar[slot] = static_cast<int>(fs.f.locals.size()) - 1;
+        mLex.CheckLimit(fs.mActiveLocals + n + 1, kMaxLocals, "local variables");
+        size_t slot = static_cast<size_t>(fs.mActiveLocals + n);
+        if (fs.mActiveVars.size() <= slot)
+            fs.mActiveVars.resize(slot + 1);
+        fs.mProto.locals.push_back(LocalVarInfo{name, 0, 0});
+        fs.mActiveVars[slot] = static_cast<int>(fs.mProto.locals.size()) - 1;
     }
 
     void AdjustLocalVars(int nvars)
     {
         FuncState& fs = *mFs;
-        fs.nactvar += nvars;
+        fs.mActiveLocals += nvars;
         for (; nvars; --nvars)
-            LocalAt(fs, fs.nactvar - nvars).startPc = fs.Pc();
+            LocalAt(fs, fs.mActiveLocals - nvars).startPc = fs.Pc();
     }
 
     void RemoveVars(int toLevel)
     {
         FuncState& fs = *mFs;
-        while (fs.nactvar > toLevel)
-            LocalAt(fs, --fs.nactvar).endPc = fs.Pc();
+        while (fs.mActiveLocals > toLevel)
+            LocalAt(fs, --fs.mActiveLocals).endPc = fs.Pc();
     }
 
     void CreateLocal(const char* name)
@@ -275,20 +275,20 @@ private:
 
     int IndexUpvalue(FuncState& fs, const std::string& name, const ExpDesc& v)
     {
-        for (size_t i = 0; i < fs.upvalues.size(); ++i)
+        for (size_t i = 0; i < fs.mUpvalues.size(); ++i)
         {
-            if (fs.upvalues[i].k == v.k && fs.upvalues[i].info == v.info)
+            if (fs.mUpvalues[i].k == v.k && fs.mUpvalues[i].info == v.info)
                 return static_cast<int>(i);
         }
-        mLex.CheckLimit(static_cast<long long>(fs.upvalues.size()) + 1, kMaxUpvalues, "upvalues");
-        fs.f.upvalueNames.push_back(name);
-        fs.upvalues.push_back(UpvalueDesc{v.k, v.info});
-        return static_cast<int>(fs.upvalues.size()) - 1;
+        mLex.CheckLimit(static_cast<long long>(fs.mUpvalues.size()) + 1, kMaxUpvalues, "upvalues");
+        fs.mProto.upvalueNames.push_back(name);
+        fs.mUpvalues.push_back(UpvalueDesc{v.k, v.info});
+        return static_cast<int>(fs.mUpvalues.size()) - 1;
     }
 
     int SearchVar(FuncState& fs, const std::string& name)
     {
-        for (int i = fs.nactvar - 1; i >= 0; --i)
+        for (int i = fs.mActiveLocals - 1; i >= 0; --i)
         {
             if (LocalAt(fs, i).name == name)
                 return i;
@@ -298,7 +298,7 @@ private:
 
     static void MarkUpvalue(FuncState& fs, int level)
     {
-        BlockScope* bl = fs.bl;
+        BlockScope* bl = fs.mBlock;
         while (bl && bl->nactvar > level)
             bl = bl->previous;
         if (bl)
@@ -320,7 +320,7 @@ private:
                 MarkUpvalue(*fs, v); // seen from an inner function
             return;
         }
-        SingleVarAux(fs->prev, name, var, false);
+        SingleVarAux(fs->mPrev, name, var, false);
         if (var.k == kExpGlobal)
         {
             if (base)
@@ -346,30 +346,30 @@ private:
         bl.breakList = kNoJump;
         bl.continueList = kNoJump;
         bl.isLoop = isLoop;
-        bl.nactvar = mFs->nactvar;
+        bl.nactvar = mFs->mActiveLocals;
         bl.upval = false;
-        bl.previous = mFs->bl;
-        mFs->bl = &bl;
-        assert(mFs->freeReg == mFs->nactvar);
+        bl.previous = mFs->mBlock;
+        mFs->mBlock = &bl;
+        assert(mFs->mFreeReg == mFs->mActiveLocals);
     }
 
     void LeaveBlock()
     {
         FuncState& fs = *mFs;
-        BlockScope* bl = fs.bl;
-        fs.bl = bl->previous;
+        BlockScope* bl = fs.mBlock;
+        fs.mBlock = bl->previous;
         RemoveVars(bl->nactvar);
         if (bl->upval)
             fs.CodeABC(OP_CLOSE, bl->nactvar, 0, 0);
-        fs.freeReg = fs.nactvar;
+        fs.mFreeReg = fs.mActiveLocals;
         fs.PatchToHere(bl->breakList);
     }
 
     void OpenFunction(FuncState& fs)
     {
-        fs.f.source = mLex.Source();
-        fs.f.maxStackSize = 2;
-        fs.actvar.reserve(kMaxLocals);
+        fs.mProto.source = mLex.Source();
+        fs.mProto.maxStackSize = 2;
+        fs.mActiveVars.reserve(kMaxLocals);
         mFs = &fs;
     }
 
@@ -377,19 +377,19 @@ private:
     {
         RemoveVars(0);
         mFs->CodeABC(OP_RETURN, 0, 1, 0); // final return
-        assert(mFs->bl == nullptr);
-        mFs = mFs->prev;
+        assert(mFs->mBlock == nullptr);
+        mFs = mFs->mPrev;
     }
 
     void PushClosure(FuncState& child, std::unique_ptr<FunctionPrototype> proto, ExpDesc& v)
     {
         FuncState& fs = *mFs;
-        if (static_cast<int>(fs.f.children.size()) >= MAXARG_Bx)
+        if (static_cast<int>(fs.mProto.children.size()) >= MAXARG_Bx)
             mLex.SyntaxErrorHere("constant table overflow");
-        fs.f.children.push_back(std::move(proto));
+        fs.mProto.children.push_back(std::move(proto));
         v.Init(kExpRelocable,
-               fs.CodeABx(OP_CLOSURE, 0, static_cast<int>(fs.f.children.size()) - 1));
-        for (const UpvalueDesc& up : child.upvalues)
+               fs.CodeABx(OP_CLOSURE, 0, static_cast<int>(fs.mProto.children.size()) - 1));
+        for (const UpvalueDesc& up : child.mUpvalues)
         {
             OpCode op = up.k == kExpLocal ? OP_MOVE : OP_GETUPVAL;
             fs.CodeABC(op, 0, up.info, 0);
@@ -420,12 +420,12 @@ private:
         }
         FuncState& fs = *mFs;
         AdjustLocalVars(nparams);
-        mLex.CheckLimit(fs.nactvar, kMaxParams, "parameters");
-        fs.f.numParams = fs.nactvar;
-        fs.f.isVararg = dots;
+        mLex.CheckLimit(fs.mActiveLocals, kMaxParams, "parameters");
+        fs.mProto.numParams = fs.mActiveLocals;
+        fs.mProto.isVararg = dots;
         if (dots)
             CreateLocal("arg");
-        fs.ReserveRegs(fs.nactvar);
+        fs.ReserveRegs(fs.mActiveLocals);
     }
 
     void Body(ExpDesc& e, bool needSelf, int line)
@@ -507,11 +507,11 @@ private:
         {
             if (args.k != kExpVoid)
                 fs.Exp2NextReg(args);
-            nparams = fs.freeReg - (base + 1);
+            nparams = fs.mFreeReg - (base + 1);
         }
         f.Init(kExpCall, fs.CodeABC(OP_CALL, base, nparams + 1, 2));
         fs.FixLine(line);
-        fs.freeReg = base + 1; // the call leaves one result unless told otherwise
+        fs.mFreeReg = base + 1; // the call leaves one result unless told otherwise
     }
 
     void Field(ExpDesc& v)
@@ -698,7 +698,7 @@ private:
         {
             fs.CodeABx(OP_SETLIST, cc.t->info, cc.na - 1);
             cc.toStore = 0;
-            fs.freeReg = cc.t->info + 1;
+            fs.mFreeReg = cc.t->info + 1;
         }
     }
 
@@ -718,7 +718,7 @@ private:
                 fs.Exp2NextReg(cc.v);
             fs.CodeABx(OP_SETLIST, cc.t->info, cc.na - 1);
         }
-        fs.freeReg = cc.t->info + 1;
+        fs.mFreeReg = cc.t->info + 1;
     }
 
     void ListField(ConstructorState& cc)
@@ -732,7 +732,7 @@ private:
     void RecField(ConstructorState& cc)
     {
         FuncState& fs = *mFs;
-        int reg = fs.freeReg;
+        int reg = fs.mFreeReg;
         ExpDesc key;
         ExpDesc val;
         if (Tok() == kTokName)
@@ -751,7 +751,7 @@ private:
         int rkKey = fs.Exp2RK(key);
         int rkVal = fs.Exp2RK(val);
         fs.CodeABC(OP_SETTABLE, cc.t->info, rkKey, rkVal);
-        fs.freeReg = reg;
+        fs.mFreeReg = reg;
     }
 
     void Constructor(ExpDesc& t)
@@ -822,7 +822,7 @@ private:
     void CheckConflict(AssignTarget* lh, const ExpDesc& v)
     {
         FuncState& fs = *mFs;
-        int extra = fs.freeReg;
+        int extra = fs.mFreeReg;
         bool conflict = false;
         for (; lh; lh = lh->prev)
         {
@@ -841,7 +841,7 @@ private:
         }
         if (conflict)
         {
-            fs.CodeABC(OP_MOVE, fs.freeReg, v.info, 0);
+            fs.CodeABC(OP_MOVE, fs.mFreeReg, v.info, 0);
             fs.ReserveRegs(1);
         }
     }
@@ -865,7 +865,7 @@ private:
                 fs.Exp2NextReg(e);
             if (extra > 0)
             {
-                int reg = fs.freeReg;
+                int reg = fs.mFreeReg;
                 fs.ReserveRegs(extra);
                 fs.Nil(reg, extra);
             }
@@ -898,7 +898,7 @@ private:
             {
                 AdjustAssign(nvars, nexps, e);
                 if (nexps > nvars)
-                    fs.freeReg -= nexps - nvars; // drop the extra values
+                    fs.mFreeReg -= nexps - nvars; // drop the extra values
             }
             else
             {
@@ -907,7 +907,7 @@ private:
                 return;
             }
         }
-        e.Init(kExpNonRelocable, fs.freeReg - 1); // the value for this target is on top
+        e.Init(kExpNonRelocable, fs.mFreeReg - 1); // the value for this target is on top
         fs.StoreVar(lh->v, e);
     }
 
@@ -940,7 +940,7 @@ private:
         }
         bool captured = false;
         int loops = 0;
-        BlockScope* target = fs.bl;
+        BlockScope* target = fs.mBlock;
         for (; target; target = target->previous)
         {
             if (target->isLoop && ++loops == count)
@@ -966,14 +966,14 @@ private:
             v.k = kExpTrue; // every constant is true here
         int lineExp = mLex.Line();
         fs.GoIfFalse(v);
-        fs.Concat(v.f, fs.jpc);
-        fs.jpc = kNoJump;
+        fs.Concat(v.f, fs.mJpc);
+        fs.mJpc = kNoJump;
         int sizeExp = fs.Pc() - expInit;
         if (sizeExp > kMaxWhileCondition)
             mLex.SyntaxErrorHere("`while' condition too complex");
-        std::vector<Instruction> condition(fs.f.code.begin() + expInit, fs.f.code.end());
-        fs.f.code.resize(static_cast<size_t>(expInit));
-        fs.f.lineInfo.resize(static_cast<size_t>(expInit));
+        std::vector<Instruction> condition(fs.mProto.code.begin() + expInit, fs.mProto.code.end());
+        fs.mProto.code.resize(static_cast<size_t>(expInit));
+        fs.mProto.lineInfo.resize(static_cast<size_t>(expInit));
         BlockScope bl;
         EnterBlock(bl, true);
         Check(kTokDo);
@@ -1038,7 +1038,7 @@ private:
     void ForNum(const std::string& varName, int line)
     {
         FuncState& fs = *mFs;
-        int base = fs.freeReg;
+        int base = fs.mFreeReg;
         NewLocalVar(varName, 0);
         NewLocalVar("(for limit)", 1);
         NewLocalVar("(for step)", 2);
@@ -1052,11 +1052,11 @@ private:
         }
         else
         {
-            fs.CodeABx(OP_LOADK, fs.freeReg, fs.NumberConstant(1));
+            fs.CodeABx(OP_LOADK, fs.mFreeReg, fs.NumberConstant(1));
             fs.ReserveRegs(1);
         }
         // The loop instruction adds the step before testing, so start one step early.
-        fs.CodeABC(OP_SUB, fs.freeReg - 3, fs.freeReg - 3, fs.freeReg - 1);
+        fs.CodeABC(OP_SUB, fs.mFreeReg - 3, fs.mFreeReg - 3, fs.mFreeReg - 1);
         fs.Jump();
         ForBody(base, line, 3, true);
     }
@@ -1065,7 +1065,7 @@ private:
     {
         FuncState& fs = *mFs;
         int nvars = 0;
-        int base = fs.freeReg;
+        int base = fs.mFreeReg;
         NewLocalVar("(for generator)", nvars++);
         NewLocalVar("(for state)", nvars++);
         NewLocalVar(indexName, nvars++);
@@ -1144,13 +1144,13 @@ private:
         ExpDesc v;
         ExpDesc b;
         NewLocalVar(CheckName(), 0);
-        v.Init(kExpLocal, fs.freeReg);
+        v.Init(kExpLocal, fs.mFreeReg);
         fs.ReserveRegs(1);
         AdjustLocalVars(1);
         Body(b, false, mLex.Line());
         fs.StoreVar(v, b);
         // The variable is visible to debug information only once it holds the function.
-        LocalAt(fs, fs.nactvar - 1).startPc = fs.Pc();
+        LocalAt(fs, fs.mActiveLocals - 1).startPc = fs.Pc();
     }
 
     void LocalStat()
@@ -1229,7 +1229,7 @@ private:
                 fs.SetCallReturns(e, kMultipleReturns);
                 if (nret == 1)
                     SET_OPCODE(fs.Code(e), OP_TAILCALL);
-                first = fs.nactvar;
+                first = fs.mActiveLocals;
                 nret = kMultipleReturns;
             }
             else if (nret == 1)
@@ -1239,8 +1239,8 @@ private:
             else
             {
                 fs.Exp2NextReg(e); // the values go to consecutive registers
-                first = fs.nactvar;
-                assert(nret == fs.freeReg - first);
+                first = fs.mActiveLocals;
+                assert(nret == fs.mFreeReg - first);
             }
         }
         fs.CodeABC(OP_RETURN, first, nret + 1, 0);
@@ -1302,8 +1302,8 @@ private:
         {
             isLast = Statement();
             TestNext(';');
-            assert(mFs->freeReg >= mFs->nactvar);
-            mFs->freeReg = mFs->nactvar; // free the registers of the statement
+            assert(mFs->mFreeReg >= mFs->mActiveLocals);
+            mFs->mFreeReg = mFs->mActiveLocals; // free the registers of the statement
         }
         LeaveLevel();
     }
