@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 namespace sys::display
@@ -230,6 +231,24 @@ void FillPixels(Surface& dst, const Rect& rect, uint32_t raw)
         for (int32_t y = rect.top; y < rect.bottom; ++y)
             std::memset(dst.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(rect.left) * bpp,
                         b0, rowBytes);
+        return;
+    }
+    // 32-bit values go through the C library's wide-character fill, which is as fast as memset;
+    // wchar_t is a 32-bit unit on this platform.
+    static_assert(sizeof(wchar_t) == 4, "wmemset fills 32-bit units");
+    if (bpp == 4)
+    {
+        if (rect.left == 0 && static_cast<int64_t>(rowBytes) == dst.GetPitch())
+        {
+            std::wmemset(reinterpret_cast<wchar_t*>(dst.GetRow(static_cast<uint32_t>(rect.top))),
+                         static_cast<wchar_t>(raw),
+                         static_cast<size_t>(w) * static_cast<size_t>(rect.Height()));
+            return;
+        }
+        for (int32_t y = rect.top; y < rect.bottom; ++y)
+            std::wmemset(reinterpret_cast<wchar_t*>(dst.GetRow(static_cast<uint32_t>(y)) +
+                                                    static_cast<size_t>(rect.left) * 4),
+                         static_cast<wchar_t>(raw), static_cast<size_t>(w));
         return;
     }
     // Otherwise the first row is built pixel by pixel and copied to the others.
