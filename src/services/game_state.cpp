@@ -1,0 +1,227 @@
+// The game-state store: states, the handler list, the increment and mute rules.
+#include "services/game_state.h"
+
+#include <climits>
+#include <cstdint>
+#include <utility>
+
+namespace
+{
+
+TGameState* sInstance = nullptr;
+
+std::vector<std::unique_ptr<TGameStateHandler>>& Handlers()
+{
+    static std::vector<std::unique_ptr<TGameStateHandler>> handlers;
+    return handlers;
+}
+
+struct GameStateLinks
+{
+    std::function<bool()> mApplicationProbe;
+    std::function<void(TGameState&)> mScriptRegistrar;
+    TGameStateVolumeLink mVolume;
+};
+
+GameStateLinks& Links()
+{
+    static GameStateLinks links;
+    return links;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Walks the handlers by index: a handler may set states (and so walk the list again) while it is
+// being asked.
+template <typename Ask> bool AskHandlers(Ask ask)
+{
+    auto& handlers = Handlers();
+    for (size_t i = 0; i < handlers.size(); ++i)
+    {
+        if (ask(*handlers[i]))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+const char* const kGameStateScriptFunctions[5] = {"GetState", "_SetState", "QueryMuteGame",
+                                                  "QueryRestartMode", "QueryJumpToMenu"};
+
+int ReadStateNumber(const TString& value)
+{
+    const char* p = value.c_str();
+    while (IsBlank(*p))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    // Saturates instead of overflowing, so a runaway counter stays at the largest number.
+    int64_t number = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+    {
+        number = number * 10 + (*p - '0');
+        if (number > static_cast<int64_t>(INT_MAX) + 1)
+            number = static_cast<int64_t>(INT_MAX) + 1;
+    }
+    if (negative)
+        number = -number;
+    if (number > INT_MAX)
+        return INT_MAX;
+    return static_cast<int>(number);
+}
+
+void SetGameStateApplicationProbe(std::function<bool()> probe)
+{
+    Links().mApplicationProbe = std::move(probe);
+}
+
+void SetGameStateScriptRegistrar(std::function<void(TGameState&)> registrar)
+{
+    Links().mScriptRegistrar = std::move(registrar);
+}
+
+void SetGameStateVolumeLink(TGameStateVolumeLink link)
+{
+    Links().mVolume = std::move(link);
+}
+
+void ScriptSetState(const TString& name, const TString& value)
+{
+    if (TGameState* store = TGameState::Instance())
+        store->SetState(name, value);
+}
+
+TGameState::TGameState()
+{
+    if (Links().mScriptRegistrar)
+        Links().mScriptRegistrar(*this);
+}
+
+TGameState::~TGameState()
+{
+    // Each handler finishes its work in Disable before the next one is touched. It leaves the list
+    // before it is deleted, so states set by later handlers never reach a deleted one.
+    auto& handlers = Handlers();
+    while (!handlers.empty())
+    {
+        handlers.front()->Disable();
+        std::unique_ptr<TGameStateHandler> handler = std::move(handlers.front());
+        handlers.erase(handlers.begin());
+        handler.reset();
+    }
+    mStates.clear();
+    if (sInstance == this)
+        sInstance = nullptr;
+}
+
+TGameState* TGameState::Instance()
+{
+    // A registrar that asks for the store while it is being built gets null, not a second one.
+    static bool creating = false;
+    if (sInstance == nullptr && !creating && Links().mApplicationProbe &&
+        Links().mApplicationProbe())
+    {
+        creating = true;
+        sInstance = new TGameState();
+        creating = false;
+    }
+    return sInstance;
+}
+
+void TGameState::Destroy()
+{
+    delete sInstance;
+    sInstance = nullptr;
+}
+
+void TGameState::AddHandler(TGameStateHandler* handler)
+{
+    if (handler != nullptr)
+        Handlers().emplace_back(handler);
+}
+
+void TGameState::SetState(TString name, TString value)
+{
+    if (name.Length() >= 2 && name.CharAt(0) == '+' && name.CharAt(1) == '+')
+    {
+        name = name.Substr(2);
+        int64_t next = static_cast<int64_t>(ReadStateNumber(GetState(name))) + 1;
+        value = TString::Format("%d", static_cast<int>(next > INT_MAX ? INT_MAX : next));
+    }
+
+    TString previousMute;
+    auto mute = mStates.find(TString("mute"));
+    if (mute != mStates.end())
+        previousMute = mute->second;
+    mStates[name] = value;
+
+    // Copies, because a handler may set this very state again while it is being offered.
+    TString offeredName = name;
+    TString offeredValue = value;
+    bool taken =
+        AskHandlers([&](TGameStateHandler& handler)
+                    { return handler.OnSetState(offeredName.c_str(), offeredValue.c_str()); });
+    if (taken || name != TString("mute"))
+        return;
+
+    bool wasOn = ReadStateNumber(previousMute) != 0;
+    bool isOn = ReadStateNumber(value) != 0;
+    const TGameStateVolumeLink& volume = Links().mVolume;
+    if (!wasOn && isOn)
+    {
+        mSavedMasterVolume = volume.mGetMasterVolume ? volume.mGetMasterVolume() : 0.0f;
+        if (volume.mSetMasterVolume)
+            volume.mSetMasterVolume(0.0f);
+    }
+    else if (wasOn && !isOn)
+    {
+        if (volume.mSetMasterVolume)
+            volume.mSetMasterVolume(mSavedMasterVolume);
+        mSavedMasterVolume = 0.0f;
+    }
+}
+
+void TGameState::SetStateInt(TString name, int value)
+{
+    SetState(name, TString::Format("%d", value));
+}
+
+TString TGameState::GetState(TString name)
+{
+    TString result = mStates[name];
+    auto& handlers = Handlers();
+    for (size_t i = 0; i < handlers.size(); ++i)
+    {
+        const char* filtered = handlers[i]->FilterGetState(name.c_str(), result.c_str());
+        // Copied at once: the handler's text need not outlive this call.
+        result = TString(filtered != nullptr ? filtered : "");
+    }
+    return result;
+}
+
+bool TGameState::QueryMuteGame()
+{
+    if (AskHandlers([](TGameStateHandler& handler) { return handler.QueryMute(); }))
+        return true;
+    return ReadStateNumber(GetState("mute")) != 0;
+}
+
+bool TGameState::QueryRestartMode()
+{
+    return AskHandlers([](TGameStateHandler& handler) { return handler.QueryRestartMode(); });
+}
+
+bool TGameState::QueryJumpToMenu()
+{
+    return AskHandlers([](TGameStateHandler& handler) { return handler.QueryJumpToMenu(); });
+}
+
+bool TGameState::QueryHostPause()
+{
+    return AskHandlers([](TGameStateHandler& handler) { return handler.QueryHostPause(); });
+}

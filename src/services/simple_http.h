@@ -1,0 +1,70 @@
+// TSimpleHttp: one HTTP or HTTPS request at a time, carried out on a worker thread of its own and
+// polled through a status word, so the caller's thread never waits on the network.
+#pragma once
+
+#include "platform/tstring.h"
+
+#include <cstdint>
+
+class TSimpleHttp
+{
+public:
+    // Option bits of Send.
+    enum : uint32_t
+    {
+        // Keep the answer out of the local cache (this platform keeps none).
+        kHttpNoCacheWrite = 1,
+        // HTTPS: accept a certificate whose name does not match the host. The certificate is
+        // still checked against the system's authorities.
+        kHttpIgnoreCertName = 2,
+    };
+    // Values of GetStatus.
+    enum : int32_t
+    {
+        kHttpRunning = 0,
+        kHttpFinished = 1,
+        kHttpFailed = 2,
+        kHttpOutputFileFailed = 3,
+    };
+
+    TSimpleHttp();
+    TSimpleHttp(const TSimpleHttp&) = delete;
+    TSimpleHttp& operator=(const TSimpleHttp&) = delete;
+    // Cancels a running request; its worker then ends by itself.
+    virtual ~TSimpleHttp();
+
+    // Starts a new request description. `outputFile` is the logical name that receives the answer
+    // (null or empty: the answer stays in memory). Abandons an earlier request.
+    void Open(const char* url, bool isPost, const char* outputFile = nullptr);
+    // name=value with the value percent-encoded: joined to the form text ("&" between pairs) for a
+    // POST, to the URL ("?" first, then "&") for a GET. Names are taken as they are.
+    void AddParameter(const char* name, const char* value);
+    // Replaces exactly the 24 characters that break a form field; every other byte is copied.
+    static TString UrlEncode(const char* text);
+
+    // Starts the request described since Open on a new worker; abandons an earlier one.
+    void Send(uint32_t options);
+    // 0 while running, 1 finished, 2 failed (also when nothing was sent), 3 the output file did
+    // not open. An error page from the server still finishes with 1: see GetResponseCode.
+    int32_t GetStatus() const;
+    // The server's HTTP status code (200, 404, ...) once the request has ended; 0 before that,
+    // when no answer came, or when nothing was sent.
+    int GetResponseCode() const;
+    TString GetFormText() const { return mFormText; }
+
+    // Worker threads that have not ended yet, abandoned ones included.
+    static int GetLiveWorkerCount();
+
+    // One request's record, shared with its worker thread (defined with the worker).
+    struct Worker;
+
+private:
+    void CancelWorker();
+
+    TString mUrl;
+    TString mOutputFile;
+    TString mFormText;
+    bool mFirstParameter = true;
+    bool mIsPost = false;
+    Worker* mWorker = nullptr;
+};
