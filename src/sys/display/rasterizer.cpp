@@ -29,6 +29,24 @@ int64_t FloorDiv(int64_t n, int64_t d) // d > 0
     return q;
 }
 
+// Nearest integer, halves away from zero, for values kept within +-2^52 (and NaN as the lower
+// limit); inline because the library call shows in every span set-up.
+inline int64_t RoundToInt(double v)
+{
+    constexpr double limit = 4503599627370496.0;
+    if (!(v > -limit))
+        v = -limit;
+    else if (v > limit)
+        v = limit;
+    int64_t t = static_cast<int64_t>(v);
+    double f = v - static_cast<double>(t);
+    if (f >= 0.5)
+        ++t;
+    else if (f <= -0.5)
+        --t;
+    return t;
+}
+
 int64_t CeilDiv(int64_t n, int64_t d)
 {
     return -FloorDiv(-n, d);
@@ -337,7 +355,8 @@ uint64_t AlignedRowSse2(const FastPlan& p, uint32_t* d, int64_t n, const uint32_
         if (clear == 0xFFFF && (dropClear || B != FastPlan::Blend::Off))
             continue; // nothing changes: alpha 0 blends to the destination or is dropped
         __m128i* dp = reinterpret_cast<__m128i*>(d + i);
-        int shown = 4 - __builtin_popcount(static_cast<unsigned>(clear)) / 4;
+        static constexpr int kSet[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+        int shown = 4 - kSet[_mm_movemask_ps(_mm_castsi128_ps(clearMask))];
         if constexpr (B == FastPlan::Blend::Off)
         {
             if (dropClear && clear != 0)
@@ -1004,8 +1023,8 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
     {
         if (!(std::fabs(v[i]->x) < COORD_LIMIT && std::fabs(v[i]->y) < COORD_LIMIT))
             return; // also refuses NaN
-        X[i] = std::llround(static_cast<double>(v[i]->x) * SUBPIXEL);
-        Y[i] = std::llround(static_cast<double>(v[i]->y) * SUBPIXEL);
+        X[i] = RoundToInt(static_cast<double>(v[i]->x) * SUBPIXEL);
+        Y[i] = RoundToInt(static_cast<double>(v[i]->y) * SUBPIXEL);
     }
     int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
     if (area == 0)
@@ -1062,21 +1081,59 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
     const bool fast =
         mTarget.mArgb32 && BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
 
+    // Each sloped edge bounds the span on one side by floor(N / d), N = +-K: stepped from row to
+    // row with a quotient and remainder instead of a division per row.
+    struct EdgeStep
+    {
+        int64_t q, r, d, dq, dr;
+        int sign;  // +1: N = K, -1: N = -K
+        bool left; // bounds xl (else xr)
+    };
+    EdgeStep steps[3];
+    for (int e = 0; e < 3; ++e)
+    {
+        int64_t a = A[e] * SUBPIXEL;
+        if (a == 0)
+            continue;
+        EdgeStep& st = steps[e];
+        st.left = a > 0;
+        st.d = a > 0 ? a : -a;
+        // a > 0: top-left xl = -floor(K / a), else floor(-K / a) + 1.
+        // a < 0: top-left xr = floor(K / -a), else -floor(-K / -a) - 1.
+        st.sign = topLeft[e] ? 1 : -1;
+        int64_t n0 = st.sign * (B[e] * minY * SUBPIXEL + C[e]);
+        st.q = FloorDiv(n0, st.d);
+        st.r = n0 - st.q * st.d;
+        int64_t dn = st.sign * B[e] * SUBPIXEL;
+        st.dq = FloorDiv(dn, st.d);
+        st.dr = dn - st.dq * st.d;
+    }
     for (int64_t py = minY; py <= maxY; ++py)
     {
         int64_t xl = minX;
         int64_t xr = maxX;
         bool empty = false;
-        for (int e = 0; e < 3 && !empty; ++e)
+        for (int e = 0; e < 3; ++e)
         {
-            int64_t a = A[e] * SUBPIXEL;
-            int64_t k = B[e] * py * SUBPIXEL + C[e];
-            if (a > 0)
-                xl = std::max(xl, topLeft[e] ? CeilDiv(-k, a) : FloorDiv(-k, a) + 1);
-            else if (a < 0)
-                xr = std::min(xr, topLeft[e] ? FloorDiv(k, -a) : CeilDiv(k, -a) - 1);
-            else if (!(k > 0 || (k == 0 && topLeft[e])))
-                empty = true;
+            if (A[e] == 0)
+            {
+                int64_t k = B[e] * py * SUBPIXEL + C[e];
+                if (!(k > 0 || (k == 0 && topLeft[e])))
+                    empty = true;
+                continue;
+            }
+            EdgeStep& st = steps[e];
+            if (st.left)
+                xl = std::max(xl, st.sign > 0 ? -st.q : st.q + 1);
+            else
+                xr = std::min(xr, st.sign > 0 ? st.q : -st.q - 1);
+            st.q += st.dq;
+            st.r += st.dr;
+            if (st.r >= st.d)
+            {
+                st.r -= st.d;
+                ++st.q;
+            }
         }
         if (empty || xl > xr)
             continue;
@@ -1090,10 +1147,10 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
             if (plan.mSource != FastPlan::Source::Constant)
             {
                 constexpr double ONE = 65536.0;
-                s0 = std::llround((span.At(TriangleSpanner::U, px, fy) * plan.mScaleS - 0.5) * ONE);
-                t0 = std::llround((span.At(TriangleSpanner::V, px, fy) * plan.mScaleT - 0.5) * ONE);
-                ds = std::llround(span.mDx[TriangleSpanner::U] * plan.mScaleS * ONE);
-                dt = std::llround(span.mDx[TriangleSpanner::V] * plan.mScaleT * ONE);
+                s0 = RoundToInt((span.At(TriangleSpanner::U, px, fy) * plan.mScaleS - 0.5) * ONE);
+                t0 = RoundToInt((span.At(TriangleSpanner::V, px, fy) * plan.mScaleT - 0.5) * ONE);
+                ds = RoundToInt(span.mDx[TriangleSpanner::U] * plan.mScaleS * ONE);
+                dt = RoundToInt(span.mDx[TriangleSpanner::V] * plan.mScaleT * ONE);
             }
             mPixelCount += DispatchFastSpan(plan, dst, xr - xl + 1, s0, t0, ds, dt);
             continue;
@@ -1117,10 +1174,10 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
         {
             constexpr double ONE = 65536.0;
             double px = static_cast<double>(xl);
-            s0 = std::llround((span.At(TriangleSpanner::U, px, fy) * levelW - 0.5) * ONE);
-            t0 = std::llround((span.At(TriangleSpanner::V, px, fy) * levelH - 0.5) * ONE);
-            ds = std::llround(span.mDx[TriangleSpanner::U] * levelW * ONE);
-            dt = std::llround(span.mDx[TriangleSpanner::V] * levelH * ONE);
+            s0 = RoundToInt((span.At(TriangleSpanner::U, px, fy) * levelW - 0.5) * ONE);
+            t0 = RoundToInt((span.At(TriangleSpanner::V, px, fy) * levelH - 0.5) * ONE);
+            ds = RoundToInt(span.mDx[TriangleSpanner::U] * levelW * ONE);
+            dt = RoundToInt(span.mDx[TriangleSpanner::V] * levelH * ONE);
         }
         for (int64_t px = xl; px <= xr; ++px)
         {
