@@ -233,8 +233,10 @@ int luaopen_math(lua_State* L)
     lua_pushliteral(L, "pi");
     lua_pushnumber(L, kPi);
     lua_settable(L, -3);
+    // The power operator's fallback is the library's own `pow`.
     lua_pushliteral(L, "__pow");
-    lua_pushcfunction(L, MathPow);
+    lua_pushliteral(L, "pow");
+    lua_rawget(L, -3);
     lua_settable(L, LUA_GLOBALSINDEX);
     return 1;
 }

@@ -182,7 +182,7 @@ int StrChar(lua_State* L)
 int DumpWriter(lua_State*, const void* p, size_t size, void* ud)
 {
     luaL_addlstring(static_cast<luaL_Buffer*>(ud), static_cast<const char*>(p), size);
-    return 1;
+    return 0; // success: the dump goes on
 }
 
 int StrDump(lua_State* L)

@@ -1,0 +1,268 @@
+// Auxiliary library: argument messages, table sizes, the wide string buffer, chunk loading
+// through the file layer (text, CR LF, precompiled and byte-order-marked files) and dostring.
+#include "lib_test_support.h"
+
+#include "platform/file_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <list>
+
+namespace
+{
+
+class AuxlibTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        for (const std::string& name : mRegistered)
+        {
+            RegisterMemoryFileName(TString(name.c_str()), nullptr, 0);
+        }
+    }
+
+    // Makes the bytes readable under a logical name through the file layer's memory files.
+    void AddMemoryFile(const std::string& name, const std::string& bytes)
+    {
+        mBlocks.push_back(bytes);
+        RegisterMemoryFileName(TString(name.c_str()), mBlocks.back().data(),
+                               (uint32_t)mBlocks.back().size());
+        mRegistered.push_back(name);
+    }
+
+    LibState mState;
+    std::list<std::string> mBlocks;
+    std::vector<std::string> mRegistered;
+};
+
+int ArgCheckingFunction(lua_State* L)
+{
+    luaL_checknumber(L, 1);
+    luaL_checktype(L, 2, LUA_TTABLE);
+    return 0;
+}
+
+TEST_F(AuxlibTest, ArgumentMessages)
+{
+    lua_register(mState.L, "f", ArgCheckingFunction);
+    EXPECT_EQ(mState.Run("f('x')"), "test:1: bad argument #1 to `f' (number expected, got string)");
+    EXPECT_EQ(mState.Run("f(1, 2)"), "test:1: bad argument #2 to `f' (table expected, got number)");
+    EXPECT_EQ(mState.Run("local t = {m = f} t:m(2)"),
+              "test:1: calling `m' on bad self (number expected, got table)");
+    EXPECT_EQ(mState.Run("f(1)"), "test:1: bad argument #2 to `f' (table expected, got no value)");
+}
+
+int WideArgFunction(lua_State* L)
+{
+    size_t n = 0;
+    const lua_WChar* w = luaL_checklwstring(L, 1, &n);
+    lua_pushnumber(L, (lua_Number)n);
+    lua_pushnumber(L, (lua_Number)w[0]);
+    return 2;
+}
+
+TEST_F(AuxlibTest, WideStringArguments)
+{
+    lua_register(mState.L, "w", WideArgFunction);
+    EXPECT_EQ(mState.EvalAll("w(L\"\\x263ab\")"), (std::vector<std::string>{"2", "9786"}));
+    EXPECT_EQ(mState.EvalAll("w(42)"), (std::vector<std::string>{"2", "52"}));
+    EXPECT_EQ(mState.Eval("w('narrow')"),
+              "error: test:1: bad argument #1 to `w' (wstring expected, got string)");
+}
+
+TEST_F(AuxlibTest, WideBufferFlushesOnceFor300Units)
+{
+    lua_State* L = mState.L;
+    lua_settop(L, 0);
+    luaL_Buffer b;
+    luaL_wbuffinit(L, &b);
+    lua_WChar units[300];
+    for (int i = 0; i < 300; i++)
+    {
+        units[i] = (lua_WChar)(0x100 + i);
+    }
+    luaL_addlwstring(&b, units, 300);
+    EXPECT_EQ(b.lvl, 1);
+    EXPECT_EQ(lua_gettop(L), 1);
+    luaL_pushresult(&b);
+    ASSERT_EQ(lua_type(L, -1), LUA_TWSTRING);
+    ASSERT_EQ(lua_strlen(L, -1), 300u);
+    EXPECT_EQ(std::memcmp(lua_towstring(L, -1), units, sizeof units), 0);
+    EXPECT_EQ(lua_gettop(L), 1);
+}
+
+TEST_F(AuxlibTest, EmptyWideBufferGivesAnEmptyWideString)
+{
+    lua_State* L = mState.L;
+    lua_settop(L, 0);
+    luaL_Buffer b;
+    luaL_wbuffinit(L, &b);
+    luaL_pushresult(&b);
+    EXPECT_EQ(lua_type(L, -1), LUA_TWSTRING);
+    EXPECT_EQ(lua_strlen(L, -1), 0u);
+}
+
+TEST_F(AuxlibTest, NarrowBufferJoinsManyPieces)
+{
+    lua_State* L = mState.L;
+    lua_settop(L, 0);
+    luaL_Buffer b;
+    luaL_buffinit(L, &b);
+    std::string expected;
+    for (int i = 0; i < 5000; i++)
+    {
+        std::string piece = std::to_string(i) + ",";
+        luaL_addlstring(&b, piece.data(), piece.size());
+        expected += piece;
+        lua_pushnumber(L, i);
+        luaL_addvalue(&b);
+        expected += std::to_string(i);
+        EXPECT_LT(lua_gettop(L), 20);
+    }
+    luaL_pushresult(&b);
+    EXPECT_EQ(std::string(lua_tostring(L, -1), lua_strlen(L, -1)), expected);
+}
+
+TEST_F(AuxlibTest, TableSizes)
+{
+    lua_State* L = mState.L;
+    EXPECT_EQ(mState.Run("t1 = {1, 2, 3, n = 2} t2 = {1, 2, nil, 4} t3 = {}"), "");
+    lua_getglobal(L, "t1");
+    EXPECT_EQ(luaL_getn(L, -1), 2);
+    luaL_setn(L, -1, 7);
+    lua_pushstring(L, "n");
+    lua_rawget(L, -2);
+    EXPECT_EQ(lua_tonumber(L, -1), 7);
+    lua_settop(L, 0);
+    lua_getglobal(L, "t2");
+    EXPECT_EQ(luaL_getn(L, -1), 2);
+    luaL_setn(L, -1, 4);
+    EXPECT_EQ(luaL_getn(L, -1), 4);
+    lua_pushstring(L, "n");
+    lua_rawget(L, -2);
+    EXPECT_TRUE(lua_isnil(L, -1)); // the size is kept aside, not in the table
+    lua_settop(L, 0);
+    // The side table sits at registry[2] with weak keys.
+    lua_rawgeti(L, LUA_REGISTRYINDEX, 2);
+    ASSERT_TRUE(lua_istable(L, -1));
+    lua_getmetatable(L, -1);
+    lua_pushstring(L, "__mode");
+    lua_rawget(L, -2);
+    EXPECT_STREQ(lua_tostring(L, -1), "k");
+    lua_settop(L, 0);
+}
+
+int CallerLine(lua_State* L)
+{
+    lua_Debug ar;
+    lua_getstack(L, 1, &ar);
+    lua_getinfo(L, "l", &ar);
+    lua_pushnumber(L, ar.currentline);
+    return 1;
+}
+
+TEST_F(AuxlibTest, LoadFileThroughTheFileLayer)
+{
+    AddMemoryFile("scripts/crlf.lua", "x = 1\r\ny = [[a\r\nb]]\r\nreturn debugline()\r\n");
+    lua_register(mState.L, "debugline", CallerLine);
+    lua_State* L = mState.L;
+    lua_settop(L, 0);
+    ASSERT_EQ(luaL_loadfile(L, "scripts/crlf.lua"), 0);
+    EXPECT_EQ(lua_gettop(L), 1);
+    ASSERT_EQ(lua_pcall(L, 0, 1, 0), 0);
+    EXPECT_EQ(lua_tonumber(L, -1), 4);
+    EXPECT_EQ(mState.Eval("y"), "a\nb"); // carriage returns dropped by the text read
+}
+
+TEST_F(AuxlibTest, MissingFileMessage)
+{
+    lua_State* L = mState.L;
+    lua_settop(L, 0);
+    EXPECT_EQ(luaL_loadfile(L, "scripts/none.lua"), LUA_ERRFILE);
+    EXPECT_EQ(lua_gettop(L), 1);
+    EXPECT_STREQ(lua_tostring(L, -1), "cannot read scripts/none.lua: No such file or directory");
+}
+
+TEST_F(AuxlibTest, SyntaxErrorInFile)
+{
+    AddMemoryFile("scripts/bad.lua", "x = = 2\n");
+    lua_State* L = mState.L;
+    lua_settop(L, 0);
+    EXPECT_EQ(luaL_loadfile(L, "scripts/bad.lua"), LUA_ERRSYNTAX);
+    EXPECT_EQ(lua_gettop(L), 1);
+    std::string msg = lua_tostring(L, -1);
+    EXPECT_EQ(msg.rfind("scripts/bad.lua:1:", 0), 0u) << msg;
+}
+
+TEST_F(AuxlibTest, PrecompiledFileIsReopenedInBinaryMode)
+{
+    // A dumped chunk starts with ESC and holds CR bytes that a text read would drop.
+    std::string dumped = mState.Eval("string.dump(loadstring('return \"\\\\r\\\\n\", 7'))");
+    ASSERT_EQ(dumped[0], '\x1b');
+    ASSERT_NE(dumped.find('\r'), std::string::npos);
+    AddMemoryFile("scripts/compiled.luc", dumped);
+    EXPECT_EQ(mState.EvalAll("loadfile('scripts/compiled.luc')()"),
+              (std::vector<std::string>{"\r\n", "7"}));
+}
+
+TEST_F(AuxlibTest, ByteOrderMarkedFileIsReadAsUtf16)
+{
+    std::string source = "return [[a\r\nb]], 2";
+    std::string bytes = "\xFF\xFE";
+    for (char c : source)
+    {
+        bytes += c;
+        bytes += '\0';
+    }
+    AddMemoryFile("scripts/wide.lua", bytes);
+    // Read in binary mode, so the carriage return inside the string is kept.
+    EXPECT_EQ(mState.Run("a, b = dofile('scripts/wide.lua')"), "");
+    EXPECT_EQ(mState.Eval("a"), "a\r\nb");
+    EXPECT_EQ(mState.Eval("b"), "2");
+}
+
+TEST_F(AuxlibTest, DostringSendsErrorsToAlert)
+{
+    lua_State* L = mState.L;
+    EXPECT_EQ(mState.Run("alerts = '' function _ALERT(m) alerts = alerts .. m end"), "");
+    EXPECT_EQ(lua_dostring(L, "error('oops', 0)"), LUA_ERRRUN);
+    EXPECT_EQ(lua_dostring(L, "x ="), LUA_ERRSYNTAX);
+    EXPECT_EQ(lua_dostring(L, "ok = 1"), 0);
+    EXPECT_EQ(lua_gettop(L), 0);
+    std::string alerts = mState.Eval("alerts");
+    EXPECT_EQ(alerts.rfind("oops", 0), 0u) << alerts;
+    EXPECT_NE(alerts.find("x ="), std::string::npos) << alerts;
+}
+
+TEST_F(AuxlibTest, DostringWithoutAlertWritesToStandardError)
+{
+    lua_State* L = mState.L;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lua_dostring(L, "error('to stderr', 0)"), LUA_ERRRUN);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "to stderr\n");
+    EXPECT_EQ(lua_gettop(L), 0);
+}
+
+TEST_F(AuxlibTest, References)
+{
+    lua_State* L = mState.L;
+    lua_settop(L, 0);
+    lua_pushstring(L, "one");
+    int r1 = luaL_ref(L, LUA_REGISTRYINDEX);
+    lua_pushstring(L, "two");
+    int r2 = luaL_ref(L, LUA_REGISTRYINDEX);
+    EXPECT_GT(r1, 2);
+    EXPECT_NE(r1, r2);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r1);
+    EXPECT_STREQ(lua_tostring(L, -1), "one");
+    lua_pop(L, 1);
+    luaL_unref(L, LUA_REGISTRYINDEX, r1);
+    lua_pushstring(L, "three");
+    EXPECT_EQ(luaL_ref(L, LUA_REGISTRYINDEX), r1); // the freed slot is reused
+    lua_pushnil(L);
+    EXPECT_EQ(luaL_ref(L, LUA_REGISTRYINDEX), -1);
+}
+
+} // namespace

@@ -1,0 +1,295 @@
+// Base library: conversions of wide strings, tonumber with bases, print, the registry's per-type
+// metatables, protected calls, iteration, coroutines, loading and require.
+#include "lib_test_support.h"
+
+#include "platform/file_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace
+{
+
+class BaseLibTest : public ::testing::Test
+{
+protected:
+    LibState mState;
+};
+
+TEST_F(BaseLibTest, VersionAndGlobals)
+{
+    EXPECT_EQ(mState.Eval("_VERSION"), "Lua 5.0.2");
+    EXPECT_EQ(mState.Eval("_G == getfenv()"), "true");
+    EXPECT_EQ(mState.Eval("type(_LOADED)"), "table");
+    EXPECT_EQ(mState.Eval("next(_LOADED)"), "nil");
+    EXPECT_EQ(mState.Eval("type(coroutine.create)"), "function");
+}
+
+TEST_F(BaseLibTest, TypeNames)
+{
+    EXPECT_EQ(mState.Eval("type(L\"x\")"), "wstring");
+    EXPECT_EQ(mState.Eval("type(nil)"), "nil");
+    EXPECT_EQ(mState.Eval("type(print)"), "function");
+    EXPECT_EQ(mState.Eval("type(newproxy())"), "userdata");
+    EXPECT_EQ(mState.Eval("type()"), "error: test:1: bad argument #1 to `type' (value expected)");
+}
+
+TEST_F(BaseLibTest, TonumberWithBases)
+{
+    EXPECT_EQ(mState.Eval("tonumber('ff', 16)"), "255");
+    EXPECT_EQ(mState.Eval("tonumber('ffffffff', 16)"), "4294967295");
+    EXPECT_EQ(mState.Eval("tonumber('  1010  ', 2)"), "10");
+    EXPECT_EQ(mState.Eval("tonumber('0x1F', 16)"), "31");
+    EXPECT_EQ(mState.Eval("tonumber('zz', 36)"), "1295");
+    EXPECT_EQ(mState.Eval("tonumber('-1', 16)"), "4294967295");
+    EXPECT_EQ(mState.Eval("tonumber('123456789abc', 16)"), "4294967295");
+    EXPECT_EQ(mState.Eval("tonumber('12g', 16)"), "nil");
+    EXPECT_EQ(mState.Eval("tonumber('', 16)"), "nil");
+    EXPECT_EQ(mState.Eval("tonumber('8', 8)"), "nil");
+    EXPECT_EQ(mState.Eval("tonumber('z', 37)"),
+              "error: test:1: bad argument #2 to `tonumber' (base out of range)");
+    EXPECT_EQ(mState.Eval("tonumber(L\"7f\", 16)"), "127");
+    EXPECT_EQ(mState.Eval("tonumber(towstring(string.rep('1', 100)), 2)"), "nil");
+}
+
+TEST_F(BaseLibTest, TonumberDecimal)
+{
+    EXPECT_EQ(mState.Eval("tonumber('  12.5e1 ')"), "125");
+    EXPECT_EQ(mState.Eval("tonumber('abc')"), "nil");
+    EXPECT_EQ(mState.Eval("tonumber({})"), "nil");
+    EXPECT_EQ(mState.Eval("tonumber()"),
+              "error: test:1: bad argument #1 to `tonumber' (value expected)");
+}
+
+TEST_F(BaseLibTest, Towstring)
+{
+    EXPECT_EQ(mState.Eval("towstring('abc') == L\"abc\""), "true");
+    EXPECT_EQ(mState.Eval("towstring(12) == L\"12\""), "true");
+    EXPECT_EQ(mState.Eval("towstring(nil) == L\"nil\""), "true");
+    EXPECT_EQ(mState.Eval("towstring(true) == L\"true\""), "true");
+    EXPECT_EQ(mState.Eval("towstring('') == L\"\""), "true");
+    EXPECT_EQ(mState.Eval("towstring('\\200')"), "L:\xC8");
+    EXPECT_EQ(mState.Eval("string.sub(tostring(towstring({})), 1, 7)"), "table: ");
+    EXPECT_EQ(mState.Eval("towstring()"),
+              "error: test:1: bad argument #1 to `towstring' (value expected)");
+}
+
+TEST_F(BaseLibTest, TowstringIgnoresTostringMetafield)
+{
+    EXPECT_EQ(mState.Eval("string.sub(tostring(towstring(setmetatable({}, "
+                          "{__tostring = function() return 'x' end}))), 1, 6)"),
+              "table:");
+}
+
+TEST_F(BaseLibTest, TostringOfWideStringsKeepsLowBytes)
+{
+    EXPECT_EQ(mState.Eval("tostring(L\"\\x263a\")"), ":");
+    EXPECT_EQ(mState.Eval("tostring(L\"ab\")"), "ab");
+    EXPECT_EQ(mState.Eval("tostring(L\"\")"), "");
+    EXPECT_EQ(mState.Eval("tostring(12.5)"), "12.5");
+    EXPECT_EQ(mState.Eval("tostring(setmetatable({}, {__tostring = function() return 'T' end}))"),
+              "T");
+}
+
+TEST_F(BaseLibTest, PrintWritesWideTextAsUtf8)
+{
+    testing::internal::CaptureStdout();
+    std::string err = mState.Run("print(L\"ab\", 1) print('x', nil, true) print(L\"\\x263a\")");
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(out, "ab\t1\nx\tnil\ttrue\n\xE2\x98\xBA\n");
+}
+
+TEST_F(BaseLibTest, PrintCutsWideTextAtItsFirstZeroUnit)
+{
+    testing::internal::CaptureStdout();
+    std::string err = mState.Run("print(L\"ab\\0cd\")");
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(out, "ab\n");
+}
+
+TEST_F(BaseLibTest, PrintNeedsStringsFromTheConverters)
+{
+    testing::internal::CaptureStdout();
+    std::string err1 = mState.Run("tostring = function() return {} end print(1)");
+    std::string err2 = mState.Run("towstring = function() return 'narrow' end print(L\"w\")");
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(err1, "test:1: `tostring' must return a string to `print'");
+    EXPECT_EQ(err2, "test:1: `tostring' must return a string to `print'");
+}
+
+TEST_F(BaseLibTest, RegistryHoldsThePerTypeMetatables)
+{
+    const char* keys[] = {"_boolean",  "_lightuserdata", "_number", "_string", "_table",
+                          "_function", "_userdata",      "_thread", "_wstring"};
+    for (int tag = 1; tag <= 9; tag++)
+    {
+        lua_pushstring(mState.L, keys[tag - 1]);
+        lua_rawget(mState.L, LUA_REGISTRYINDEX);
+        lua_gettypemetatable(mState.L, tag);
+        EXPECT_TRUE(lua_rawequal(mState.L, -1, -2)) << keys[tag - 1];
+        lua_settop(mState.L, 0);
+    }
+    lua_pushstring(mState.L, "_nil");
+    lua_rawget(mState.L, LUA_REGISTRYINDEX);
+    EXPECT_TRUE(lua_isnil(mState.L, -1));
+    lua_settop(mState.L, 0);
+    // The string entry is the string library table.
+    lua_pushstring(mState.L, "_string");
+    lua_rawget(mState.L, LUA_REGISTRYINDEX);
+    lua_pushstring(mState.L, "string");
+    lua_gettable(mState.L, LUA_GLOBALSINDEX);
+    EXPECT_TRUE(lua_rawequal(mState.L, -1, -2));
+    lua_settop(mState.L, 0);
+}
+
+TEST_F(BaseLibTest, ErrorsAndProtectedCalls)
+{
+    EXPECT_EQ(mState.EvalAll("pcall(error, 'boom')"), (std::vector<std::string>{"false", "boom"}));
+    EXPECT_EQ(mState.EvalAll("pcall(function() error('boom') end)"),
+              (std::vector<std::string>{"false", "test:1: boom"}));
+    EXPECT_EQ(mState.EvalAll("pcall(function() error('boom', 0) end)"),
+              (std::vector<std::string>{"false", "boom"}));
+    EXPECT_EQ(mState.EvalAll("pcall(function(a) return a, 2 end, 1)"),
+              (std::vector<std::string>{"true", "1", "2"}));
+    EXPECT_EQ(mState.EvalAll("xpcall(function() error({}) end, function(e) return type(e) end)"),
+              (std::vector<std::string>{"false", "table"}));
+    EXPECT_EQ(mState.Eval("assert(false)"), "error: test:1: assertion failed!");
+    EXPECT_EQ(mState.Eval("assert(nil, 'why')"), "error: test:1: why");
+    EXPECT_EQ(mState.Eval("assert(1)"), "1");
+}
+
+TEST_F(BaseLibTest, Metatables)
+{
+    EXPECT_EQ(mState.Eval("getmetatable(setmetatable({}, {__metatable = 'locked'}))"), "locked");
+    EXPECT_EQ(mState.Eval("setmetatable(setmetatable({}, {__metatable = 1}), {})"),
+              "error: test:1: cannot change a protected metatable");
+    EXPECT_EQ(mState.Eval("setmetatable({}, 1)"),
+              "error: test:1: bad argument #2 to `setmetatable' (nil or table expected)");
+    EXPECT_EQ(mState.Eval("getmetatable('abc') == string"), "true");
+}
+
+TEST_F(BaseLibTest, RawAccess)
+{
+    EXPECT_EQ(mState.Eval("rawget(setmetatable({}, {__index = function() return 1 end}), 'x')"),
+              "nil");
+    EXPECT_EQ(mState.Eval("rawequal({}, {})"), "false");
+    EXPECT_EQ(mState.Eval("rawset({}, 'a', 1).a"), "1");
+}
+
+TEST_F(BaseLibTest, Iteration)
+{
+    EXPECT_EQ(mState.Run("s = 0 for i, v in ipairs({10, 20, 30, nil, 50}) do s = s + i * v end"),
+              "");
+    EXPECT_EQ(mState.Eval("s"), "140");
+    EXPECT_EQ(mState.Run("n = 0 for k, v in pairs({a = 1, b = 2, 3}) do n = n + v end"), "");
+    EXPECT_EQ(mState.Eval("n"), "6");
+    EXPECT_EQ(mState.EvalAll("unpack({1, 2, 3})"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(mState.Eval("next({})"), "nil");
+}
+
+TEST_F(BaseLibTest, Loadstring)
+{
+    EXPECT_EQ(mState.Eval("loadstring('return 1 + 1')()"), "2");
+    std::vector<std::string> r = mState.EvalAll("loadstring('return +', 'chunk')");
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0], "nil");
+    EXPECT_NE(r[1].find("chunk"), std::string::npos);
+}
+
+TEST_F(BaseLibTest, Coroutines)
+{
+    EXPECT_EQ(mState.Run("co = coroutine.create(function(a) local b = coroutine.yield(a + 1) "
+                         "return b * 2 end)"),
+              "");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 1)"), (std::vector<std::string>{"true", "2"}));
+    EXPECT_EQ(mState.Eval("coroutine.status(co)"), "suspended");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 5)"), (std::vector<std::string>{"true", "10"}));
+    EXPECT_EQ(mState.Eval("coroutine.status(co)"), "dead");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co)"),
+              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
+    EXPECT_EQ(mState.Eval("coroutine.wrap(function() error('x') end)()"),
+              "error: test:1: test:1: x");
+    EXPECT_EQ(mState.Eval("coroutine.create(print)"),
+              "error: test:1: bad argument #1 to `create' (Lua function expected)");
+}
+
+TEST_F(BaseLibTest, NewproxySharesMetatables)
+{
+    EXPECT_EQ(mState.Run("p = newproxy(true) getmetatable(p).__index = function() return 7 end "
+                         "q = newproxy(p)"),
+              "");
+    EXPECT_EQ(mState.Eval("q.x"), "7");
+    EXPECT_EQ(mState.Eval("newproxy({})"),
+              "error: test:1: bad argument #1 to `newproxy' (boolean or proxy expected)");
+}
+
+// Files for dofile, loadfile and require, written to a temporary folder and named natively.
+class BaseLibFileTest : public BaseLibTest
+{
+protected:
+    void SetUp() override
+    {
+        mDir = std::filesystem::temp_directory_path() /
+               ("mw_baselib_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(mDir);
+    }
+    void TearDown() override { std::filesystem::remove_all(mDir); }
+
+    std::string Write(const std::string& name, const std::string& text)
+    {
+        std::ofstream(mDir / name, std::ios::binary) << text;
+        return "::" + (mDir / name).string();
+    }
+
+    std::filesystem::path mDir;
+};
+
+TEST_F(BaseLibFileTest, DofileAndLoadfile)
+{
+    std::string name = Write("m.lua", "x = (x or 0) + 1\nreturn x, 'two'\n");
+    EXPECT_EQ(mState.EvalAll("dofile('" + name + "')"), (std::vector<std::string>{"1", "two"}));
+    EXPECT_EQ(mState.Eval("loadfile('" + name + "')()"), "2");
+    std::vector<std::string> r = mState.EvalAll("loadfile('nosuch.lua')");
+    EXPECT_EQ(
+        r, (std::vector<std::string>{"nil", "cannot read nosuch.lua: No such file or directory"}));
+    EXPECT_EQ(mState.Eval("dofile('nosuch.lua')"),
+              "error: cannot read nosuch.lua: No such file or directory");
+}
+
+TEST_F(BaseLibFileTest, RequireSearchesLuaPath)
+{
+    Write("mod.lua", "loads = (loads or 0) + 1\nreturn _REQUIREDNAME .. '!'\n");
+    Write("plain.lua", "y = 1\n");
+    std::string path = "::" + (mDir / "none" / "?.x").string() + ";::" + (mDir / "?.lua").string();
+    EXPECT_EQ(mState.Run("LUA_PATH = '" + path + "'"), "");
+    EXPECT_EQ(mState.Eval("require('mod')"), "mod!");
+    EXPECT_EQ(mState.Eval("require('mod')"), "mod!");
+    EXPECT_EQ(mState.Eval("loads"), "1");
+    EXPECT_EQ(mState.Eval("_LOADED.mod"), "mod!");
+    EXPECT_EQ(mState.Eval("require('plain')"), "true");
+    EXPECT_EQ(mState.Eval("_REQUIREDNAME"), "nil");
+    EXPECT_EQ(mState.Eval("require('absent')"),
+              "error: test:1: could not load package `absent' from path `" + path + "'");
+}
+
+TEST_F(BaseLibFileTest, RequireReportsSyntaxErrors)
+{
+    Write("bad.lua", "x = = 1\n");
+    EXPECT_EQ(mState.Run("LUA_PATH = '::" + (mDir / "?.lua").string() + "'"), "");
+    std::string msg = mState.Eval("require('bad')");
+    EXPECT_EQ(msg.rfind("error: test:1: error loading package `bad' (", 0), 0u) << msg;
+}
+
+TEST_F(BaseLibFileTest, RequireNeedsTheLoadedTable)
+{
+    EXPECT_EQ(mState.Eval("(function() _LOADED = 1 return require('x') end)()"),
+              "error: test:1: `_LOADED' is not a table");
+}
+
+} // namespace

@@ -1,0 +1,297 @@
+// String library: stock functions, patterns and their messages, format with its added options,
+// lualex in both modes, pack and unpack.
+#include "lib_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+std::string Bytes(std::initializer_list<int> bytes)
+{
+    std::string s;
+    for (int b : bytes)
+    {
+        s += (char)b;
+    }
+    return s;
+}
+
+class StringLibTest : public ::testing::Test
+{
+protected:
+    LibState mState;
+};
+
+TEST_F(StringLibTest, StockFunctions)
+{
+    EXPECT_EQ(mState.Eval("string.len('abc')"), "3");
+    EXPECT_EQ(mState.Eval("string.sub('hello', 2, -2)"), "ell");
+    EXPECT_EQ(mState.Eval("string.sub('hello', -3)"), "llo");
+    EXPECT_EQ(mState.Eval("string.upper('aBc')"), "ABC");
+    EXPECT_EQ(mState.Eval("string.lower('aBc')"), "abc");
+    EXPECT_EQ(mState.Eval("string.char(72, 105)"), "Hi");
+    EXPECT_EQ(mState.Eval("string.rep('ab', 3)"), "ababab");
+    EXPECT_EQ(mState.Eval("string.rep('ab', 0)"), "");
+    EXPECT_EQ(mState.Eval("string.byte('A')"), "65");
+    EXPECT_EQ(mState.Eval("string.byte('abc', -1)"), "99");
+    EXPECT_EQ(mState.EvalAll("string.byte('abc', 10)").size(), 0u);
+}
+
+TEST_F(StringLibTest, MethodsThroughTheStringMetatable)
+{
+    EXPECT_EQ(mState.Eval("('abc'):upper()"), "ABC");
+    EXPECT_EQ(mState.Eval("('%d-%d'):format(1, 2)"), "1-2");
+}
+
+TEST_F(StringLibTest, CharRejectsValuesOutsideAByte)
+{
+    EXPECT_EQ(mState.Eval("string.char(256)"),
+              "error: test:1: bad argument #1 to `char' (invalid value)");
+}
+
+TEST_F(StringLibTest, WideStringArgumentsAreTypeErrors)
+{
+    EXPECT_EQ(mState.Eval("string.len(L\"ab\")"),
+              "error: test:1: bad argument #1 to `len' (string expected, got wstring)");
+}
+
+TEST_F(StringLibTest, FindPlainAndPatterns)
+{
+    EXPECT_EQ(mState.EvalAll("string.find('hello world', 'o w')"),
+              (std::vector<std::string>{"5", "7"}));
+    EXPECT_EQ(mState.EvalAll("string.find('a.b', '.', 1, true)"),
+              (std::vector<std::string>{"2", "2"}));
+    EXPECT_EQ(mState.EvalAll("string.find('key = value', '(%w+)%s*=%s*(%w+)')"),
+              (std::vector<std::string>{"1", "11", "key", "value"}));
+    EXPECT_EQ(mState.EvalAll("string.find('abc', '()b()')"),
+              (std::vector<std::string>{"2", "2", "2", "3"}));
+    EXPECT_EQ(mState.Eval("string.find('abc', '^b')"), "nil");
+    EXPECT_EQ(mState.EvalAll("string.find('abc', 'c$')"), (std::vector<std::string>{"3", "3"}));
+    EXPECT_EQ(mState.EvalAll("string.find('x = (a(b)c) y', '%b()')"),
+              (std::vector<std::string>{"5", "11"}));
+    EXPECT_EQ(mState.EvalAll("string.find('THE (quick) fox', '%f[%a]%a+', 5)"),
+              (std::vector<std::string>{"6", "10"}));
+    EXPECT_EQ(mState.EvalAll("string.find('aaab', 'a-b')"), (std::vector<std::string>{"1", "4"}));
+    EXPECT_EQ(mState.EvalAll("string.find('[x]', '[%]]')"), (std::vector<std::string>{"3", "3"}));
+    EXPECT_EQ(mState.EvalAll("string.find('abcabc', '(abc)%1')"),
+              (std::vector<std::string>{"1", "6", "abc"}));
+}
+
+TEST_F(StringLibTest, PatternErrorMessages)
+{
+    EXPECT_EQ(mState.Eval("string.find('a', 'a%')"),
+              "error: test:1: malformed pattern (ends with `%')");
+    EXPECT_EQ(mState.Eval("string.find('a', '[a')"),
+              "error: test:1: malformed pattern (missing `]')");
+    EXPECT_EQ(mState.Eval("string.find('a', '%b')"), "error: test:1: unbalanced pattern");
+    EXPECT_EQ(mState.Eval("string.find('a', '%fa')"),
+              "error: test:1: missing `[' after `%f' in pattern");
+    EXPECT_EQ(mState.Eval("string.find('a', '(a')"), "error: test:1: unfinished capture");
+    EXPECT_EQ(mState.Eval("string.find('a', '.)')"), "error: test:1: invalid pattern capture");
+    EXPECT_EQ(mState.Eval("string.find('a', '%1')"), "error: test:1: invalid capture index");
+    EXPECT_EQ(mState.Eval("string.find('a', string.rep('(', 40))"),
+              "error: test:1: too many captures");
+}
+
+TEST_F(StringLibTest, PatternTooComplexIsAnErrorNotACrash)
+{
+    std::string msg = mState.Eval("string.find(string.rep('a', 1000), string.rep('a?', 1000))");
+    EXPECT_EQ(msg, "error: test:1: pattern too complex");
+}
+
+TEST_F(StringLibTest, Gsub)
+{
+    EXPECT_EQ(mState.EvalAll("string.gsub('hello world', 'o', '0')"),
+              (std::vector<std::string>{"hell0 w0rld", "2"}));
+    EXPECT_EQ(mState.EvalAll("string.gsub('hello world', '(%w+)', '<%1>')"),
+              (std::vector<std::string>{"<hello> <world>", "2"}));
+    EXPECT_EQ(mState.EvalAll("string.gsub('abc', '%w', '%%')"),
+              (std::vector<std::string>{"%%%", "3"}));
+    EXPECT_EQ(mState.EvalAll("string.gsub('abc', '', '-')"),
+              (std::vector<std::string>{"-a-b-c-", "4"}));
+    EXPECT_EQ(mState.EvalAll("string.gsub('abc', 'b', function(c) return c .. c end)"),
+              (std::vector<std::string>{"abbc", "1"}));
+    EXPECT_EQ(mState.EvalAll("string.gsub('a b c', '%w', 'x', 2)"),
+              (std::vector<std::string>{"x x c", "2"}));
+    EXPECT_EQ(mState.EvalAll("string.gsub('aaa', '^a', 'b')"),
+              (std::vector<std::string>{"baa", "1"}));
+    EXPECT_EQ(mState.Eval("string.gsub('abc', 'b', {})"),
+              "error: test:1: bad argument #3 to `gsub' (string or function expected)");
+    EXPECT_EQ(mState.Eval("string.gsub('abc', 'b', '%0')"), "error: test:1: invalid capture index");
+}
+
+TEST_F(StringLibTest, Gfind)
+{
+    EXPECT_EQ(mState.Run("r = '' for k, v in string.gfind('a=1, b=2', '(%w+)=(%w+)') do "
+                         "r = r .. k .. v .. ';' end"),
+              "");
+    EXPECT_EQ(mState.Eval("r"), "a1;b2;");
+}
+
+TEST_F(StringLibTest, FormatStockOptions)
+{
+    EXPECT_EQ(mState.Eval("string.format('%d|%5.2f|%s|%x|%%', 42.9, 3.14159, 'hi', 255)"),
+              "42| 3.14|hi|ff|%");
+    EXPECT_EQ(mState.Eval("string.format('%q', 'a\"b\\\\c\\n\\0')"),
+              std::string("\"a\\\"b\\\\c\\\n\\000\""));
+    EXPECT_EQ(mState.Eval("string.format('%5s|%-3d|', 'ab', 7)"), "   ab|7  |");
+    EXPECT_EQ(mState.Eval("string.format('%c', 65)"), "A");
+    EXPECT_EQ(mState.Eval("string.format('%u', -1)"), "4294967295");
+    EXPECT_EQ(mState.Eval("string.format('%d', 4294967296 * 4)"), "-2147483648");
+}
+
+TEST_F(StringLibTest, FormatMessages)
+{
+    EXPECT_EQ(mState.Eval("string.format('%y', 1)"), "error: test:1: invalid option to `format'");
+    EXPECT_EQ(mState.Eval("string.format('%123d', 1)"),
+              "error: test:1: invalid format (width or precision too long)");
+    EXPECT_EQ(mState.Eval("string.format('%1$d', 1)"),
+              "error: test:1: obsolete option (d$) to `format'");
+    EXPECT_EQ(mState.Eval("string.format('%d')"),
+              "error: test:1: bad argument #2 to `format' (number expected, got no value)");
+}
+
+TEST_F(StringLibTest, FormatBooleans)
+{
+    EXPECT_EQ(mState.Eval("string.format('%B %B', true, nil)"), "true false");
+    EXPECT_EQ(mState.Eval("string.format('%B', 1)"),
+              "error: test:1: bad argument #2 to `format' (boolean expected, got number)");
+}
+
+TEST_F(StringLibTest, FormatRereadableQuoting)
+{
+    EXPECT_EQ(mState.Eval("string.format('%Q', 'a\\1')"), "\"a\\x01\"");
+    EXPECT_EQ(mState.Eval("string.format('%Q', 'q\"\\t\\200')"), "\"q\\\"\\t\\xc8\"");
+    EXPECT_EQ(mState.Eval("string.format('%Q', L\"a\\x263a\\n\")"), "L\"a\\x263a\\n\"");
+    EXPECT_EQ(mState.Eval("string.format('%Q', 12)"), "\"12\"");
+}
+
+TEST_F(StringLibTest, FormatQuotedTextReadsBack)
+{
+    EXPECT_EQ(mState.Run("local s = 'x\\1\\255\"\\\\\\r' "
+                         "assert(loadstring('return ' .. string.format('%Q', s))() == s) "
+                         "local w = L\"\\x263a\\0z\" "
+                         "assert(loadstring('return ' .. string.format('%Q', w))() == w)"),
+              "");
+}
+
+TEST_F(StringLibTest, FormatRawBinaryFields)
+{
+    EXPECT_EQ(mState.Eval("string.format('%bd', 1)"), Bytes({1, 0, 0, 0}));
+    EXPECT_EQ(mState.Eval("string.format('%bb%bw', 257, 258)"), Bytes({1, 2, 1}));
+    EXPECT_EQ(mState.Eval("string.format('%bf', 1)"), Bytes({0, 0, 0x80, 0x3F}));
+    EXPECT_EQ(mState.Eval("string.format('%bF', 1)"), Bytes({0, 0, 0, 0, 0, 0, 0xF0, 0x3F}));
+    EXPECT_EQ(mState.Eval("string.format('<%bz>', 1)"), "<>");
+}
+
+TEST_F(StringLibTest, LualexNarrow)
+{
+    EXPECT_EQ(mState.Eval("string.lualex('a\\\\tb\\\\65c', 0)"), "a\tbAc");
+    EXPECT_EQ(mState.Eval("string.lualex('\\\\a\\\\b\\\\f\\\\n\\\\r\\\\v\\\\q', 0)"),
+              "\a\b\f\n\r\vq");
+    // A \x escape is written as two bytes, the value's low byte first.
+    EXPECT_EQ(mState.Eval("string.lualex('\\\\x41!', 0)"), Bytes({'A', 0, '!'}));
+    EXPECT_EQ(mState.Eval("string.lualex('\\\\x4142', 0)"), Bytes({'A', 0, '4', '2'}));
+    EXPECT_EQ(mState.Eval("string.lualex('\\\\xg', 0)"), "xg");
+    EXPECT_EQ(mState.Eval("string.lualex('\\\\3001', 0)"), Bytes({300 & 0xFF, '1'}));
+    EXPECT_EQ(mState.Eval("string.lualex('a')"),
+              "error: test:1: bad argument #2 to `lualex' (number expected, got no value)");
+}
+
+TEST_F(StringLibTest, LualexWideGivesUtf16le)
+{
+    EXPECT_EQ(mState.Eval("string.lualex('a\\\\tb', 1)"), Bytes({'a', 0, 9, 0, 'b', 0}));
+    EXPECT_EQ(mState.Eval("string.lualex('\\\\x263a!', 1)"), Bytes({0x3a, 0x26, '!', 0}));
+    EXPECT_EQ(mState.Eval("string.lualex('\\\\65', 1)"), Bytes({'A', 0}));
+}
+
+TEST_F(StringLibTest, PackByteOrders)
+{
+    EXPECT_EQ(mState.Eval("string.pack('<H>H', 1, 1)"), Bytes({1, 0, 0, 1}));
+    EXPECT_EQ(mState.Eval("string.pack('I', 4294967295)"), Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(mState.Eval("string.pack('i', -1)"), Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(mState.Eval("string.pack('i', 3000000000)"), Bytes({0, 0, 0, 0x80}));
+    EXPECT_EQ(mState.Eval("string.pack('>h', -2)"), Bytes({0xFF, 0xFE}));
+    EXPECT_EQ(mState.Eval("string.pack('b3', 1, 2, 3)"), Bytes({1, 2, 3}));
+    EXPECT_EQ(mState.Eval("string.pack('B, B', true, false)"), Bytes({1, 0}));
+    EXPECT_EQ(mState.Eval("string.pack('f', 1)"), Bytes({0, 0, 0x80, 0x3F}));
+    EXPECT_EQ(mState.Eval("string.pack('>d', 1)"), Bytes({0x3F, 0xF0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(StringLibTest, PackStrings)
+{
+    EXPECT_EQ(mState.Eval("string.pack('p', 'abc')"), Bytes({3, 'a', 'b', 'c'}));
+    EXPECT_EQ(mState.Eval("string.pack('>P', 'ab')"), Bytes({0, 2, 'a', 'b'}));
+    EXPECT_EQ(mState.Eval("string.pack('a', 'x')"), Bytes({1, 0, 0, 0, 'x'}));
+    EXPECT_EQ(mState.Eval("string.pack('z', 'ab')"), Bytes({'a', 'b', 0}));
+    EXPECT_EQ(mState.Eval("string.pack('A', 'ab')"), "ab");
+    EXPECT_EQ(mState.Eval("string.pack('wz', L\"ab\")"), Bytes({'a', 0, 'b', 0, 0, 0}));
+    EXPECT_EQ(mState.Eval("string.pack('>wp', L\"a\")"), Bytes({1, 0, 'a'}));
+    EXPECT_EQ(mState.Eval("string.pack('wA', 12)"), Bytes({'1', 0, '2', 0}));
+}
+
+TEST_F(StringLibTest, PackPadding)
+{
+    EXPECT_EQ(mState.Eval("string.pack('@8:32 b @', 1)"), Bytes({1, 32, 32, 32, 32, 32, 32, 32}));
+    EXPECT_EQ(mState.Eval("string.pack('@4 H @ b @', 1, 2)"), Bytes({1, 0, 0, 0, 2}));
+}
+
+TEST_F(StringLibTest, PackErrors)
+{
+    EXPECT_EQ(mState.Eval("string.pack('k', 1)"),
+              "error: test:1: bad argument #1 to `pack' (bad code `k')");
+    EXPECT_EQ(mState.Eval("string.pack('B', 1)"), "error: test:1: expected a boolean");
+}
+
+TEST_F(StringLibTest, Unpack)
+{
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\1\\0\\0\\0', 'i')"),
+              (std::vector<std::string>{"5", "1"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\255', 'b')"),
+              (std::vector<std::string>{"2", "255"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\255', 'c')"), (std::vector<std::string>{"2", "-1"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('abc', 'A2')"), (std::vector<std::string>{"3", "ab"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\0\\1\\255\\255', '>H<h')"),
+              (std::vector<std::string>{"5", "1", "-1"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('ab\\0cd', 'zz')"),
+              (std::vector<std::string>{"6", "ab", "cd"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\3abcd', 'pb')"),
+              (std::vector<std::string>{"6", "abc", "100"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\1\\0', 'B2')"),
+              (std::vector<std::string>{"3", "true", "false"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('xxab', 'A2', 3)"),
+              (std::vector<std::string>{"5", "ab"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('a\\0b\\0\\0\\0', 'wz')"),
+              (std::vector<std::string>{"7", "L:ab"}));
+}
+
+TEST_F(StringLibTest, UnpackStopsOnShortData)
+{
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\1\\2\\3', 'bi')"),
+              (std::vector<std::string>{"2", "1"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\9ab', 'p')"), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(mState.Eval("string.unpack('ab', '@')"),
+              "error: test:1: bad argument #1 to `unpack' (bad code `@')");
+}
+
+TEST_F(StringLibTest, PackRoundTrip)
+{
+    EXPECT_EQ(mState.EvalAll("string.unpack(string.pack('>IhdwaP', 4000000000, -5, 0.5, L\"hi\", "
+                             "'xyz'), '>IhdwaP')"),
+              (std::vector<std::string>{"28", "4000000000", "-5", "0.5", "L:hi", "xyz"}));
+}
+
+TEST_F(StringLibTest, HugeRepeatCountIsAnError)
+{
+    EXPECT_EQ(mState.Eval("string.rep('x', 2^40)"), "error: test:1: resulting string too large");
+    EXPECT_EQ(mState.Eval("string.len(string.rep('', 2^40))"), "0");
+}
+
+TEST_F(StringLibTest, DumpAndLoadBack)
+{
+    EXPECT_EQ(mState.Eval("loadstring(string.dump(function(a) return a * 2 end))(21)"), "42");
+    EXPECT_EQ(mState.Eval("string.dump(print)"), "error: test:1: unable to dump given function");
+}
+
+} // namespace
