@@ -1,0 +1,277 @@
+// The HTTP client against a loopback server: request shapes, status values, failures and their log
+// lines, output files, abandoning and cancelling requests.
+#include "services/http_test_support.h"
+
+#include <memory>
+
+using httptest::HttpTest;
+using httptest::LoopbackServer;
+
+namespace
+{
+int CountOccurrences(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+} // namespace
+
+TEST_F(HttpTest, StatusIsFailedBeforeAnySend)
+{
+    TSimpleHttp http;
+    EXPECT_EQ(http.GetStatus(), 2);
+    EXPECT_EQ(http.GetResponseCode(), 0);
+    http.Open("http://127.0.0.1:1/", false);
+    EXPECT_EQ(http.GetStatus(), 2);
+}
+
+TEST_F(HttpTest, GetAppendsEncodedParametersToTheUrl)
+{
+    LoopbackServer server;
+    TSimpleHttp http;
+    http.Open(server.Url("/scores").c_str(), false);
+    http.AddParameter("name", "a b&c");
+    http.AddParameter("mode", "x/y");
+    http.Send(TSimpleHttp::kHttpNoCacheWrite);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 1);
+    EXPECT_EQ(http.GetResponseCode(), 200);
+    EXPECT_EQ(http.GetFormText(), TString(""));
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].mMethod, "GET");
+    EXPECT_EQ(requests[0].mTarget, "/scores?name=a%20b%26c&mode=x%2Fy");
+    EXPECT_EQ(requests[0].mHeaders["user-agent"], "qmlib");
+    // A plain GET goes the direct way: no form type, no cache pragma.
+    EXPECT_EQ(requests[0].mHeaders.count("content-type"), 0u);
+    EXPECT_EQ(requests[0].mHeaders.count("pragma"), 0u);
+}
+
+TEST_F(HttpTest, GetJoinsTheFirstParameterWithAQuestionMarkEvenAfterAQuery)
+{
+    LoopbackServer server;
+    TSimpleHttp http;
+    http.Open(server.Url("/q?x=1").c_str(), false);
+    http.AddParameter("a", "b");
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(server.WaitForRequests(1));
+    EXPECT_EQ(server.Requests()[0].mTarget, "/q?x=1?a=b");
+}
+
+TEST_F(HttpTest, PostSendsTheFormWithItsContentType)
+{
+    LoopbackServer server;
+    TSimpleHttp http;
+    http.Open(server.Url("/servlet/submit").c_str(), true);
+    http.AddParameter("name", "a b&c");
+    http.AddParameter("second", "2");
+    EXPECT_EQ(http.GetFormText(), TString("name=a%20b%26c&second=2"));
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 1);
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].mMethod, "POST");
+    EXPECT_EQ(requests[0].mTarget, "/servlet/submit");
+    EXPECT_EQ(requests[0].mBody, "name=a%20b%26c&second=2");
+    EXPECT_EQ(requests[0].mHeaders["content-type"], "application/x-www-form-urlencoded");
+    EXPECT_EQ(requests[0].mHeaders["user-agent"], "qmlib");
+    EXPECT_EQ(requests[0].mHeaders["pragma"], "no-cache");
+    EXPECT_EQ(requests[0].mHeaders.count("expect"), 0u);
+}
+
+TEST_F(HttpTest, PostWithoutParametersSendsAnEmptyForm)
+{
+    LoopbackServer server;
+    TSimpleHttp http;
+    http.Open(server.Url("/empty").c_str(), true);
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 1);
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].mMethod, "POST");
+    EXPECT_EQ(requests[0].mBody, "");
+    EXPECT_EQ(requests[0].mHeaders["content-length"], "0");
+    EXPECT_EQ(requests[0].mHeaders["content-type"], "application/x-www-form-urlencoded");
+}
+
+TEST_F(HttpTest, OpenStartsAFreshDescription)
+{
+    TSimpleHttp http;
+    http.Open("http://127.0.0.1:1/a", true);
+    http.AddParameter("x", "1");
+    http.Open("http://127.0.0.1:1/b", true);
+    http.AddParameter("y", "2");
+    EXPECT_EQ(http.GetFormText(), TString("y=2"));
+}
+
+TEST_F(HttpTest, StatusStaysRunningUntilTheAnswerComes)
+{
+    LoopbackServer server;
+    TSimpleHttp http;
+    http.Open(server.Url("/hang").c_str(), false);
+    http.Send(0);
+    ASSERT_TRUE(server.WaitForRequests(1));
+    // The server holds the answer, so the worker cannot have ended.
+    EXPECT_EQ(http.GetStatus(), 0);
+    EXPECT_EQ(http.GetResponseCode(), 0);
+    server.Release();
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 1);
+    EXPECT_EQ(http.GetResponseCode(), 200);
+}
+
+TEST_F(HttpTest, AnErrorPageFinishesWithItsCode)
+{
+    LoopbackServer server(404, "no such page");
+    TSimpleHttp http;
+    http.Open(server.Url("/missing").c_str(), true);
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 1);
+    EXPECT_EQ(http.GetResponseCode(), 404);
+}
+
+TEST_F(HttpTest, AnswerGoesToTheOutputFile)
+{
+    LoopbackServer server(200, "line one\nline two");
+    TSimpleHttp http;
+    http.Open(server.Url("/file").c_str(), false, "user:answers/answer.txt");
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 1);
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/answers/answer.txt"), "line one\nline two");
+}
+
+TEST_F(HttpTest, AnEmptyAnswerStillMakesTheOutputFile)
+{
+    LoopbackServer server(200, "");
+    Write("user/old.txt", "previous");
+    TSimpleHttp http;
+    http.Open(server.Url("/file").c_str(), false, "user:old.txt");
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 1);
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/old.txt"), "");
+}
+
+TEST_F(HttpTest, OutputFileThatCannotOpenGivesStatusThree)
+{
+    LoopbackServer server(200, "ignored");
+    TSimpleHttp http;
+    // An asset name the file layer does not know has nowhere to be written.
+    http.Open(server.Url("/file").c_str(), false, "nowhere/answer.txt");
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 3);
+}
+
+TEST_F(HttpTest, RefusedGetFailsAndLogsTheDirectRoad)
+{
+    int port = LoopbackServer::RefusedPort();
+    TSimpleHttp http;
+    http.Open(("http://127.0.0.1:" + std::to_string(port) + "/x").c_str(), false);
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 2);
+    EXPECT_EQ(http.GetResponseCode(), 0);
+    // 7: the connection could not be made.
+    EXPECT_NE(Log().find(": Error creating connection (InternetOpenUrl) 7\n"), std::string::npos)
+        << Log();
+}
+
+TEST_F(HttpTest, RefusedPostFailsWithoutALogLine)
+{
+    int port = LoopbackServer::RefusedPort();
+    TSimpleHttp http;
+    http.Open(("http://127.0.0.1:" + std::to_string(port) + "/x").c_str(), true);
+    http.AddParameter("a", "1");
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 2);
+    // Only describing the connection can fail loudly on this road; sending fails quietly.
+    EXPECT_EQ(Log().find("Error creating connection"), std::string::npos) << Log();
+}
+
+TEST_F(HttpTest, UnusableAddressesLogTheirRoad)
+{
+    struct Case
+    {
+        const char* mUrl;
+        bool mPost;
+        const char* mLine;
+    };
+    const Case cases[] = {
+        {"http://[bad/", false, ": Error creating connection (InternetOpenUrl) 3\n"},
+        {"http://[bad/", true, ": Error creating connection (POST) 3\n"},
+        {"https://[bad/", false, ": Error creating connection (HTTPS) 3\n"},
+    };
+    for (const Case& c : cases)
+    {
+        TSimpleHttp http;
+        http.Open(c.mUrl, c.mPost);
+        http.Send(0);
+        ASSERT_TRUE(WaitForEnd(http));
+        EXPECT_EQ(http.GetStatus(), 2);
+        EXPECT_EQ(CountOccurrences(Log(), c.mLine), 1) << c.mLine << Log();
+    }
+}
+
+TEST_F(HttpTest, HttpsToAServerWithoutTlsFailsQuietly)
+{
+    LoopbackServer server;
+    TSimpleHttp http;
+    http.Open(("https://127.0.0.1:" + std::to_string(server.Port()) + "/secure").c_str(), false);
+    http.Send(TSimpleHttp::kHttpIgnoreCertName);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 2);
+    EXPECT_EQ(server.RequestCount(), 0u);
+    EXPECT_EQ(Log().find("Error creating connection"), std::string::npos) << Log();
+}
+
+TEST_F(HttpTest, OtherSchemesAreRefused)
+{
+    Write("user/secret.txt", "secret");
+    TSimpleHttp http;
+    http.Open(("file://" + mRoot + "/user/secret.txt").c_str(), false, "user:copy.txt");
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 2);
+    EXPECT_FALSE(sys::PathAccess(mRoot + "/user/copy.txt", 0));
+}
+
+TEST_F(HttpTest, SecondSendAbandonsTheFirst)
+{
+    LoopbackServer server;
+    TSimpleHttp http;
+    http.Open(server.Url("/hang").c_str(), false);
+    http.Send(0);
+    ASSERT_TRUE(server.WaitForRequests(1));
+    // The first request is still held by the server; the second is answered.
+    http.AddParameter("go", "1");
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 1);
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].mTarget, "/hang?go=1");
+}
+
+TEST_F(HttpTest, DestructorCancelsARunningWorker)
+{
+    LoopbackServer server;
+    int before = TSimpleHttp::GetLiveWorkerCount();
+    {
+        auto http = std::make_unique<TSimpleHttp>();
+        http->Open(server.Url("/hang").c_str(), true);
+        http->Send(0);
+        ASSERT_TRUE(server.WaitForRequests(1));
+        EXPECT_EQ(TSimpleHttp::GetLiveWorkerCount(), before + 1);
+    }
+    // The server never answers; the worker ends because it was cancelled.
+    EXPECT_TRUE(httptest::WaitUntil([&] { return TSimpleHttp::GetLiveWorkerCount() == before; }));
+}
