@@ -1080,6 +1080,20 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
     FastPlan plan;
     const bool fast =
         mTarget.mArgb32 && BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
+    // Texel coordinates s = u * width - 0.5 (likewise t) as integer planes in 1/65536 texel from
+    // the bounding box's corner, shared by both paths.
+    int64_t sOrg = 0, tOrg = 0, sDx = 0, tDx = 0, sDy = 0, tDy = 0;
+    if (fixedTex)
+    {
+        constexpr double ONE = 65536.0;
+        double ox = static_cast<double>(minX), oy = static_cast<double>(minY);
+        sOrg = RoundToInt((span.At(TriangleSpanner::U, ox, oy) * levelW - 0.5) * ONE);
+        tOrg = RoundToInt((span.At(TriangleSpanner::V, ox, oy) * levelH - 0.5) * ONE);
+        sDx = RoundToInt(span.mDx[TriangleSpanner::U] * levelW * ONE);
+        tDx = RoundToInt(span.mDx[TriangleSpanner::V] * levelH * ONE);
+        sDy = RoundToInt(span.mDy[TriangleSpanner::U] * levelW * ONE);
+        tDy = RoundToInt(span.mDy[TriangleSpanner::V] * levelH * ONE);
+    }
 
     // Each sloped edge bounds the span on one side by floor(N / d), N = +-K: stepped from row to
     // row with a quotient and remainder instead of a division per row.
@@ -1142,15 +1156,13 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
         if (fast)
         {
             uint32_t* dst = reinterpret_cast<uint32_t*>(mTarget.mBits + py * mTarget.mPitch) + xl;
-            double px = static_cast<double>(xl);
             int64_t s0 = 0, t0 = 0, ds = 0, dt = 0;
             if (plan.mSource != FastPlan::Source::Constant)
             {
-                constexpr double ONE = 65536.0;
-                s0 = RoundToInt((span.At(TriangleSpanner::U, px, fy) * plan.mScaleS - 0.5) * ONE);
-                t0 = RoundToInt((span.At(TriangleSpanner::V, px, fy) * plan.mScaleT - 0.5) * ONE);
-                ds = RoundToInt(span.mDx[TriangleSpanner::U] * plan.mScaleS * ONE);
-                dt = RoundToInt(span.mDx[TriangleSpanner::V] * plan.mScaleT * ONE);
+                s0 = sOrg + (xl - minX) * sDx + (py - minY) * sDy;
+                t0 = tOrg + (xl - minX) * tDx + (py - minY) * tDy;
+                ds = sDx;
+                dt = tDx;
             }
             mPixelCount += DispatchFastSpan(plan, dst, xr - xl + 1, s0, t0, ds, dt);
             continue;
@@ -1172,12 +1184,10 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
         int64_t s0 = 0, t0 = 0, ds = 0, dt = 0;
         if (fixedTex)
         {
-            constexpr double ONE = 65536.0;
-            double px = static_cast<double>(xl);
-            s0 = RoundToInt((span.At(TriangleSpanner::U, px, fy) * levelW - 0.5) * ONE);
-            t0 = RoundToInt((span.At(TriangleSpanner::V, px, fy) * levelH - 0.5) * ONE);
-            ds = RoundToInt(span.mDx[TriangleSpanner::U] * levelW * ONE);
-            dt = RoundToInt(span.mDx[TriangleSpanner::V] * levelH * ONE);
+            s0 = sOrg + (xl - minX) * sDx + (py - minY) * sDy;
+            t0 = tOrg + (xl - minX) * tDx + (py - minY) * tDy;
+            ds = sDx;
+            dt = tDx;
         }
         for (int64_t px = xl; px <= xr; ++px)
         {
