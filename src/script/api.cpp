@@ -694,8 +694,9 @@ int lua_dump(lua_State* L, lua_Chunkwriter writer, void* data)
     TObject* o = L->top - 1;
     if (L->top <= L->base || !ttisfunction(o) || clvalue(o)->isC || clvalue(o)->nupvalues != 0)
         return 0;
-    // A writer failure is reported rather than passed off as a complete dump.
-    return luaU_dump(L, toL(clvalue(o))->p, writer, data) == 0 ? 1 : 0;
+    // As in the 5.0 protocol the writer's results are not consulted.
+    luaU_dump(L, toL(clvalue(o))->p, writer, data);
+    return 1;
 }
 
 // --- Collector ---------------------------------------------------------------------------------

@@ -15,8 +15,7 @@ struct DumpState
 
 void DumpBlock(DumpState* D, const void* b, size_t size)
 {
-    if (D->status == 0)
-        D->status = D->writer(D->L, b, size, D->data);
+    D->status = D->writer(D->L, b, size, D->data);
 }
 
 void DumpByte(DumpState* D, int y)

@@ -9,7 +9,7 @@ constexpr unsigned char LUA_SIGNATURE[4] = {27, 'L', 'u', 'a'};
 constexpr int LUAC_VERSION = 0x50;
 constexpr double LUAC_TEST_NUMBER = 31415926.535897933;
 
-// Writes f through w; returns the writer's last nonzero result (0 when every write succeeded).
+// Writes f through w, one call per field; returns the writer's last result.
 int luaU_dump(lua_State* L, const Proto* f, lua_Chunkwriter w, void* data);
 // Reads a chunk held in memory; raises the load errors as run-time errors.
 Proto* luaU_undump(lua_State* L, const char* buffer, size_t size, const char* chunkname);

@@ -295,7 +295,7 @@ const char* GetFuncName(lua_State* L, CallInfo* ci, const char** name)
         return nullptr;
     CallInfo* caller = ci - 1;
     Instruction i = toL(CiFunc(caller))->p->code[CurrentPc(caller)];
-    if (GET_OPCODE(i) == OP_CALL || GET_OPCODE(i) == OP_TFORLOOP)
+    if (GET_OPCODE(i) == OP_CALL || GET_OPCODE(i) == OP_TAILCALL || GET_OPCODE(i) == OP_TFORLOOP)
         return GetObjName(caller, GETARG_A(i), name);
     return nullptr;
 }
