@@ -223,3 +223,13 @@ TEST(CodegenTest, AssignmentToAParameterAtFunctionStart)
     ASSERT_EQ(f->children.size(), 1u);
     EXPECT_EQ(Listing(*f->children[0]), (Lines{"LOADNIL 0 0 0", "RETURN 0 2 0", "RETURN 0 1 0"}));
 }
+
+TEST(CodegenTest, JumpDistanceLimit)
+{
+    std::string text = "if x then\n";
+    for (int i = 0; i < 66000; ++i)
+        text += "a = 1\n";
+    text += "end";
+    std::string error = CompileError(text);
+    EXPECT_NE(error.find("control structure too long"), std::string::npos) << error;
+}
