@@ -14,6 +14,7 @@ struct GCState
     GCObject* gray; // marked objects whose children are still to be marked
     GCObject* weak; // weak tables found while marking
     global_State* g;
+    lua_State* running;
 };
 
 inline bool IsMarked(const GCObject* o)
@@ -160,11 +161,48 @@ void TraverseClosure(GCState* st, Closure* cl)
             MarkObject(st, c->upvals[i]);
 }
 
+// Halves the call records and the stack of a thread that uses little of them. Only idle or
+// suspended threads are touched: no native code can hold pointers into their stacks.
+void ShrinkThread(GCState* st, lua_State* L1)
+{
+    if (L1 == st->running || !(L1->ci == L1->base_ci || (L1->ci->state & CI_YIELD)))
+        return;
+    lua_longjmp guard{L1->errorJmp, 0};
+    L1->errorJmp = &guard;
+    try
+    {
+        int inuse = static_cast<int>(L1->ci - L1->base_ci);
+        if (4 * inuse < L1->size_ci && L1->size_ci > 2 * BASIC_CI_SIZE)
+            luaD_reallocCI(L1, L1->size_ci / 2);
+        if (L1->ci == L1->base_ci)
+        {
+            // An idle thread's room raised by lua_checkstack is not needed any more.
+            StkId room = L1->top + LUA_MINSTACK;
+            L1->ci->top = room < L1->stack_last ? room : L1->stack_last;
+        }
+        StkId lim = L1->top;
+        for (CallInfo* ci = L1->base_ci; ci <= L1->ci; ci++)
+        {
+            if (lim < ci->top)
+                lim = ci->top;
+        }
+        int used = static_cast<int>(lim - L1->stack);
+        if (4 * used < L1->stacksize && L1->stacksize > 2 * (BASIC_STACK_SIZE + EXTRA_STACK))
+            luaD_reallocstack(L1, L1->stacksize / 2);
+    }
+    catch (const LuaError&)
+    {
+        // Shrinking is an optimisation: keep the larger blocks when memory is short.
+    }
+    L1->errorJmp = guard.previous;
+}
+
 void TraverseThread(GCState* st, lua_State* L1)
 {
     MarkValue(st, gt(L1));
     if (L1->stack == nullptr)
         return;
+    ShrinkThread(st, L1);
     StkId lim = L1->top;
     for (CallInfo* ci = L1->base_ci; ci <= L1->ci; ci++)
     {
@@ -432,7 +470,7 @@ void luaC_collectgarbage(lua_State* L)
     if (g->gcrunning)
         return;
     g->gcrunning = 1;
-    GCState st{nullptr, nullptr, g};
+    GCState st{nullptr, nullptr, g, L};
     MarkValue(&st, defaultmeta(L));
     for (int i = 0; i < NUM_TYPE_METATABLES; i++)
         MarkValue(&st, &g->typemetatables[i]);

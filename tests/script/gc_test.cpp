@@ -192,4 +192,22 @@ TEST_F(GcTest, CoroutineClosuresKeepTheirValuesAfterTheThreadDies)
     EXPECT_STREQ("captured value", lua_tostring(L, -1));
 }
 
+TEST_F(GcTest, IdleThreadStacksShrink)
+{
+    lua_State* L1 = lua_newthread(L);
+    ASSERT_EQ(1, lua_checkstack(L1, 1000));
+    for (int i = 0; i < 1000; i++)
+        lua_pushnumber(L1, i);
+    lua_settop(L1, 0);
+    int before = L1->stacksize;
+    lua_setgcthreshold(L, 0);
+    EXPECT_LT(L1->stacksize, before);
+    for (int i = 0; i < 10; i++)
+        lua_setgcthreshold(L, 0);
+    EXPECT_LE(L1->stacksize, 2 * 2 * (40 + 5));
+    // Still usable.
+    lua_pushnumber(L1, 1);
+    EXPECT_EQ(1, lua_tonumber(L1, -1));
+}
+
 } // namespace
