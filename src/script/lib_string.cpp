@@ -1019,6 +1019,26 @@ void AddRawNumber(lua_State* L, luaL_Buffer* b, int arg, char kind)
     luaL_addlstring(b, reinterpret_cast<const char*>(bytes), n);
 }
 
+void AddDecimal(luaL_Buffer* b, int32_t value)
+{
+    char digits[12];
+    int n = 0;
+    uint32_t magnitude = value < 0 ? 0u - (uint32_t)value : (uint32_t)value;
+    do
+    {
+        digits[n++] = (char)('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+    {
+        luaL_putchar(b, '-');
+    }
+    while (n > 0)
+    {
+        luaL_putchar(b, digits[--n]);
+    }
+}
+
 const char* ScanFormat(lua_State* L, const char* strfrmt, char* form)
 {
     const char* p = strfrmt;
@@ -1092,9 +1112,16 @@ int StrFormat(lua_State* L)
         strfrmt = ScanFormat(L, strfrmt, form);
         switch (*strfrmt++)
         {
-        case 'c':
         case 'd':
         case 'i':
+            if (form[2] == '\0')
+            {
+                AddDecimal(&b, TruncToInt32(luaL_checknumber(L, arg))); // plain "%d"
+                continue;
+            }
+            std::snprintf(buff, sizeof buff, form, (int)TruncToInt32(luaL_checknumber(L, arg)));
+            break;
+        case 'c':
             std::snprintf(buff, sizeof buff, form, (int)TruncToInt32(luaL_checknumber(L, arg)));
             break;
         case 'o':
@@ -1117,6 +1144,12 @@ int StrFormat(lua_State* L)
         {
             size_t l;
             const char* s = luaL_checklstring(L, arg, &l);
+            if (form[2] == '\0')
+            {
+                // Plain "%s": the text up to its first zero byte, or all of a long one.
+                luaL_addlstring(&b, s, l >= 100 ? l : std::strlen(s));
+                continue;
+            }
             if (!std::strchr(form, '.') && l >= 100)
             {
                 lua_pushvalue(L, arg);
