@@ -412,9 +412,17 @@ void CheckSizes(lua_State* L, size_t deadmem)
     {
         size_t newsize = g->buff.size / 2;
         L->bufferResizing = 1;
-        g->buff.buffer = static_cast<char*>(luaM_realloc(L, g->buff.buffer, g->buff.size, newsize));
+        try
+        {
+            g->buff.buffer =
+                static_cast<char*>(luaM_realloc(L, g->buff.buffer, g->buff.size, newsize));
+            g->buff.size = newsize;
+        }
+        catch (const LuaError&)
+        {
+            // Keep the larger buffer when the allocator refuses.
+        }
         L->bufferResizing = 0;
-        g->buff.size = newsize;
     }
     size_t twice = 2 * g->nblocks;
     g->GCthreshold = twice > deadmem ? twice - deadmem : 0;

@@ -72,6 +72,23 @@ TEST_F(VmTest, ArithmeticAndWideCoercion)
     EXPECT_EQ("test:1: attempt to perform arithmetic on a wstring value", TopString(L));
 }
 
+TEST_F(VmTest, WideNumberReader)
+{
+    EXPECT_EQ(100, RunNumber(BinaryOp(OP_ADD, KWide(u"1e2"), KNum(0))));
+    EXPECT_EQ(-2.5, RunNumber(BinaryOp(OP_ADD, KWide(u"-2.5"), KNum(0))));
+    EXPECT_EQ(3, RunNumber(BinaryOp(OP_ADD, KWide(u"0x1.8p1"), KNum(0))));
+    EXPECT_EQ(0.75, RunNumber(BinaryOp(OP_ADD, KWide(u"0x1.8p-1"), KNum(0))));
+    EXPECT_EQ(255, RunNumber(BinaryOp(OP_ADD, KWide(u"0xFf"), KNum(0))));
+    EXPECT_EQ(12, RunNumber(BinaryOp(OP_ADD, KWide(u"12  "), KNum(0))));
+    // A sign or point without digits still counts as read.
+    EXPECT_EQ(0, RunNumber(BinaryOp(OP_ADD, KWide(u"-"), KNum(0))));
+    EXPECT_EQ(0, RunNumber(BinaryOp(OP_ADD, KWide(u"."), KNum(0))));
+    // No sign before "0x", and an empty text does not convert.
+    EXPECT_EQ(LUA_ERRRUN, Run(BinaryOp(OP_ADD, KWide(u"-0x10"), KNum(0))));
+    lua_pop(L, 1);
+    EXPECT_EQ(LUA_ERRRUN, Run(BinaryOp(OP_ADD, KWide(u""), KNum(0))));
+}
+
 TEST_F(VmTest, PowerGoesThroughTheGlobalPowFunction)
 {
     EXPECT_EQ(LUA_ERRRUN, Run(BinaryOp(OP_POW, KNum(2), KNum(3))));
