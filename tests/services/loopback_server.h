@@ -1,6 +1,6 @@
 // Test support: a tiny HTTP server on 127.0.0.1 (ephemeral port) running in a thread, recording
 // each request and answering with a set status and body. Requests whose target ends in "hang" are
-// held unanswered until Release() or the server stops.
+// held unanswered (all of them after HoldAll()) until Release() or the server stops.
 #pragma once
 
 #include <arpa/inet.h>
@@ -92,6 +92,8 @@ public:
         mBody = body;
     }
     void Release() { mReleased = true; }
+    // Holds every request, whatever its target.
+    void HoldAll() { mHoldAll = true; }
 
     std::vector<Request> Requests()
     {
@@ -223,7 +225,7 @@ private:
             body = mBody;
         }
         const std::string& target = request.mTarget;
-        if (target.size() >= 4 && target.compare(target.size() - 4, 4, "hang") == 0)
+        if (mHoldAll || (target.size() >= 4 && target.compare(target.size() - 4, 4, "hang") == 0))
         {
             while (!mStop && !mReleased)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -243,6 +245,7 @@ private:
     std::vector<std::thread> mClients;
     std::atomic<bool> mStop{false};
     std::atomic<bool> mReleased{false};
+    std::atomic<bool> mHoldAll{false};
     std::mutex mMutex;
     int mStatus;
     std::string mBody;
