@@ -266,3 +266,27 @@ TEST_F(AuxlibTest, References)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(AuxlibWideBufferTest, AddValueTakesWideStringsAndNumbers)
+{
+    LibState state;
+    lua_State* L = state.L;
+    lua_settop(L, 0);
+    luaL_Buffer b;
+    luaL_wbuffinit(L, &b);
+    const lua_WChar head[] = {u'a', u'b'};
+    luaL_addlwstring(&b, head, 2);
+    lua_pushlwstring(L, u"\u263a", 1);
+    luaL_addvalue(&b);
+    lua_pushnumber(L, 12);
+    luaL_addvalue(&b);
+    luaL_pushresult(&b);
+    ASSERT_EQ(lua_type(L, -1), LUA_TWSTRING);
+    ASSERT_EQ(lua_strlen(L, -1), 5u);
+    EXPECT_EQ(std::u16string(lua_towstring(L, -1), 5), u"ab\u263a12");
+}
+
+} // namespace

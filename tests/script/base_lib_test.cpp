@@ -293,3 +293,65 @@ TEST_F(BaseLibFileTest, RequireNeedsTheLoadedTable)
 }
 
 } // namespace
+
+namespace
+{
+
+// Hostile scripts end with an error message, never a crash.
+class BadInputTest : public ::testing::Test
+{
+protected:
+    LibState mState;
+};
+
+TEST_F(BadInputTest, DeeplyNestedSourceIsASyntaxError)
+{
+    EXPECT_EQ(mState.Run("src = 'x = ' .. string.rep('(', 100000) .. '1' .. string.rep(')', 100000)"
+                         " f, msg = loadstring(src)"),
+              "");
+    EXPECT_EQ(mState.Eval("f"), "nil");
+    EXPECT_EQ(mState.Eval("type(msg)"), "string");
+    EXPECT_EQ(mState.Run("src = string.rep('do ', 50000) .. string.rep('end ', 50000)"
+                         " f, msg = loadstring(src)"),
+              "");
+    EXPECT_EQ(mState.Eval("f"), "nil");
+}
+
+TEST_F(BadInputTest, HugeScriptLoads)
+{
+    EXPECT_EQ(mState.Run("local parts = {} for i = 1, 20000 do parts[i] = 'x' .. i .. ' = ' .. i "
+                         "end f = loadstring(table.concat(parts, '\\n')) f()"),
+              "");
+    EXPECT_EQ(mState.Eval("x20000"), "20000");
+}
+
+TEST_F(BadInputTest, MalformedChunksAreLoadErrors)
+{
+    EXPECT_EQ(mState.Run("good = string.dump(function(a) return a + 1 end)"), "");
+    EXPECT_EQ(mState.Run("for n = 1, string.len(good) - 1 do "
+                         "  local f, msg = loadstring(string.sub(good, 1, n)) "
+                         "  assert(f == nil and type(msg) == 'string', n) "
+                         "end"),
+              "");
+    EXPECT_EQ(
+        mState.Run("local f, msg = loadstring('\\27Lua\\80\\1\\4\\4\\4\\6\\8\\9\\9\\8garbage') "
+                   "assert(f == nil and type(msg) == 'string')"),
+        "");
+}
+
+TEST_F(BadInputTest, EndlessRecursionIsAStackOverflow)
+{
+    std::string msg = mState.Run("local function f() return 1 + f() end f()");
+    EXPECT_NE(msg.find("stack overflow"), std::string::npos) << msg;
+    EXPECT_EQ(mState.Eval("1 + 1"), "2"); // the state is still usable
+}
+
+TEST_F(BadInputTest, HugeAllocationsFromLibrariesAreErrors)
+{
+    EXPECT_EQ(mState.Eval("string.rep('ab', 2^31)"), "error: test:1: resulting string too large");
+    EXPECT_EQ(mState.Eval("string.len(string.pack('@99:1 @'))"), "99");
+    std::string msg = mState.Eval("string.unpack(string.rep('a', 10), 'A99999999')");
+    EXPECT_EQ(msg, "1");
+}
+
+} // namespace
