@@ -1,0 +1,340 @@
+// The application facade's operations: window title and activity, display mode and full screen,
+// the event pump, time, web pages, the clipboard, tasks, cursors and the managers the platform
+// owns.
+#include "platform/application.h"
+
+#include "platform/config.h"
+#include "platform/display_seam.h"
+#include "platform/file_layer.h"
+#include "platform/sound_manager_seam.h"
+#include "platform/string_table.h"
+#include "platform/system_cursor.h"
+#include "platform/window_manager_seam.h"
+#include "sys/clock.h"
+#include "sys/events.h"
+#include "sys/host.h"
+#include "sys/process.h"
+
+#include <cstdio>
+
+namespace
+{
+TString gCommandLine;
+std::unique_ptr<TDisplaySeam> gDisplay;
+bool gHostPageFullScreen = false;
+sys::WindowHandle gMainWindowParent = 0;
+
+// The window timer that wakes the message loop after a display-mode change.
+constexpr uint32_t kDisplayTimerMs = 250;
+constexpr int kMaxHostProgramBytes = 259;
+
+TApplicationImpl* Impl()
+{
+    TApplication* application = TApplication::Get();
+    return application ? application->GetImpl() : nullptr;
+}
+
+// "-pq=": the host page is told of full screen with WM_USER, wParam 1 or 0.
+void ReportFullScreenToHost(bool full)
+{
+    gHostPageFullScreen = full;
+    sys::SendMessage(gMainWindowParent, sys::WM_USER, full ? 1 : 0, 0);
+}
+} // namespace
+
+const TString& GetPlatformCommandLine()
+{
+    return gCommandLine;
+}
+
+void SetPlatformCommandLine(const TString& commandLine)
+{
+    gCommandLine = commandLine;
+}
+
+bool HasCommandLineOption(const char* marker)
+{
+    return gCommandLine.Find(marker) >= 0;
+}
+
+TDisplaySeam& GetDisplay()
+{
+    if (!gDisplay)
+        gDisplay = CreateDisplayFromSeam();
+    return *gDisplay;
+}
+
+void DestroyDisplay()
+{
+    gDisplay.reset();
+}
+
+bool GetHostPageFullScreen()
+{
+    return gHostPageFullScreen;
+}
+
+void SetHostPageFullScreen(bool full)
+{
+    gHostPageFullScreen = full;
+}
+
+sys::WindowHandle GetMainWindowParent()
+{
+    return gMainWindowParent;
+}
+
+void SetMainWindowParent(sys::WindowHandle parent)
+{
+    gMainWindowParent = parent;
+}
+
+bool TApplicationImpl::IsDisplayReady()
+{
+    return GetDisplay().CheckDevice();
+}
+
+bool TApplicationImpl::GetViewportScale(float& scale) const
+{
+    scale = mViewportScaleX;
+    return mHosted;
+}
+
+void TApplication::CreateMainWindow()
+{
+    mImpl->CreateMainWindow();
+}
+
+void TApplication::SetWindowTitle(const TString& title)
+{
+    // Titles are UTF-8 in both modes here; the window system has no narrow code page.
+    sys::SetWindowTitle(mImpl->mMainWindow, title.c_str());
+}
+
+bool TApplication::IsActive()
+{
+    if (!HasCommandLineOption("-pq="))
+        return sys::IsForegroundWindow(mImpl->mMainWindow);
+    if (sys::IsForegroundWindow(mImpl->mMainWindow))
+        return true;
+    // One of the main window's ancestors: the host's window chain.
+    sys::HostChannel& host = sys::GetHostChannel();
+    for (sys::WindowHandle ancestor = sys::GetParent(mImpl->mMainWindow); ancestor != 0;)
+    {
+        if (host.IsForeground(ancestor))
+            return true;
+        sys::WindowHandle top = host.GetTopLevelAncestor(ancestor);
+        if (top == ancestor)
+            break;
+        ancestor = top;
+    }
+    return false;
+}
+
+bool TApplication::SetFullscreen(bool full)
+{
+    if (!HasCommandLineOption("-pq="))
+        return GetDisplay().SetFullScreen(full);
+    ReportFullScreenToHost(full);
+    GetDisplay().SetFullScreen(false);
+    return true;
+}
+
+bool TApplication::IsFullscreen()
+{
+    if (HasCommandLineOption("-pq="))
+        return gHostPageFullScreen;
+    return GetDisplay().IsFullScreen();
+}
+
+void TApplication::GetDisplayMode(int& width, int& height, bool& full)
+{
+    GetDisplay().GetWindowSize(width, height, full);
+    if (HasCommandLineOption("-pq="))
+        full = gHostPageFullScreen;
+}
+
+void TApplication::SetDisplayMode(int width, int height, bool full)
+{
+    TWindowManagerSeam* manager = mImpl->mWindowManager.get();
+    if (manager && !manager->HasRoot())
+        manager->CreateRoot(width, height);
+
+    if (HasCommandLineOption("-pq="))
+    {
+        ReportFullScreenToHost(full);
+        full = false;
+    }
+    mImpl->mViewportScaleX = 1.0f;
+    if (mImpl->mHosted && width > 0)
+    {
+        int hostWidth = 0;
+        int hostHeight = 0;
+        if (sys::GetClientSize(mImpl->mExternalWindowParent, hostWidth, hostHeight))
+        {
+            mImpl->mViewportScaleX = static_cast<float>(hostWidth) / static_cast<float>(width);
+            mImpl->mViewportScaleY = mImpl->mViewportScaleX;
+        }
+    }
+
+    TDisplaySeam& display = GetDisplay();
+    if (display.SetDisplay(mImpl->mMainWindow, width, height, full, mImpl->mHosted))
+        mImpl->mDisplayModeSet = true;
+
+    if (!mImpl->mVectorRasteriserCreated)
+    {
+        display.CreateVectorRasteriser();
+        mImpl->mVectorRasteriserCreated = true;
+    }
+    display.RunRenderSelfTest();
+    sys::SetTimer(mImpl->mMainWindow, 0, kDisplayTimerMs);
+    mImpl->RestoreCursors();
+    display.ReplaceClipRect(width, height);
+}
+
+void TApplication::NextEvent(TPlatformEvent* event)
+{
+    mImpl->NextEvent(event);
+}
+
+uint32_t GetTimer()
+{
+    return GetPlatformTime();
+}
+
+void TApplication::Sleep(uint32_t ms)
+{
+    sys::SleepMs(ms);
+}
+
+int TApplication::OpenUrl(const char* url)
+{
+    if (!url)
+        return 2;
+    if (HasCommandLineOption("-pq=") && gHostPageFullScreen)
+    {
+        sys::WindowHandle top = sys::GetHostChannel().GetTopLevelAncestor(gMainWindowParent);
+        if (top != 0)
+            sys::GetHostChannel().Minimize(top);
+    }
+    if (mImpl->mHosted)
+    {
+        std::string program = "iexplore.exe";
+        int at = gCommandLine.Find("-host=");
+        if (at >= 0)
+        {
+            char word[kMaxHostProgramBytes + 1] = {};
+            if (std::sscanf(gCommandLine.c_str() + at + 6, "%259s", word) == 1)
+                program = word;
+        }
+        return sys::ShellOpen(program, url);
+    }
+    return sys::ShellOpen(url, std::string());
+}
+
+TStringTable* TApplication::GetStringTable()
+{
+    return mImpl->mStringTable.get();
+}
+
+bool TApplication::InitSoundManager()
+{
+    if (!mImpl->mSoundManager)
+        mImpl->mSoundManager = CreateSoundManagerFromSeam();
+    return mImpl->mSoundManager->Init();
+}
+
+TSoundManagerSeam* TApplication::GetSoundManager()
+{
+    return mImpl->mSoundManager.get();
+}
+
+TWindowManagerSeam* TApplication::GetWindowManager()
+{
+    return mImpl->mWindowManager.get();
+}
+
+TAssetManager* TApplication::GetAssetManager()
+{
+    return mImpl->mAssetManager.get();
+}
+
+void TApplication::PostQuit(int code)
+{
+    sys::PostQuitMessage(code);
+}
+
+void TApplication::OutOfVideoMemory()
+{
+    GetDisplay().OnOutOfVideoMemory();
+}
+
+void TApplication::AddTask(TTask* task)
+{
+    mImpl->mIdleTasks.Add(task);
+}
+
+bool TApplication::RemoveTask(TTask* task)
+{
+    return mImpl->mIdleTasks.Remove(task);
+}
+
+TTaskList* TApplication::GetTaskList()
+{
+    return &mImpl->mIdleTasks;
+}
+
+void TApplication::AddRestoreTask(TTask* task)
+{
+    mRestoreTasks.Add(task);
+}
+
+bool TApplication::RemoveRestoreTask(TTask* task)
+{
+    return mRestoreTasks.Remove(task);
+}
+
+bool StringToClipboard(const TString& text)
+{
+    TApplicationImpl* impl = Impl();
+    if (!impl || impl->mMainWindow == 0)
+        return false;
+    return sys::SetClipboardText(text.c_str());
+}
+
+TString TApplication::GetClipboardText()
+{
+    if (!sys::HasClipboardText())
+        return TString();
+    return TString(sys::GetClipboardText().c_str());
+}
+
+void TApplication::ShowSystemCursor(bool show)
+{
+    mImpl->ShowSystemCursor(show);
+}
+
+void TApplication::SetCursorTexture(const std::shared_ptr<TTexture>& texture, int hotX, int hotY,
+                                    int slot)
+{
+    mImpl->SetCursorTexture(texture, hotX, hotY, slot);
+}
+
+bool TApplication::IsPresentDone()
+{
+    return GetDisplay().IsPresentDone();
+}
+
+int TApplication::GetMouseMode()
+{
+    return 0;
+}
+
+void RegisterSystemCursorFile()
+{
+    if (ResolvePath("__systemcursor__.png", true).Length() != 0)
+        return;
+    uint32_t size = 0;
+    const uint8_t* data = GetSystemCursorPng(&size);
+    RegisterMemoryFileName("__systemcursor__.png", data, size);
+}

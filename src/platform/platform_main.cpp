@@ -1,0 +1,409 @@
+// Platform start-up and teardown: PlatformMain, the implementation object's construction and
+// destruction, and the application facade's start-up configuration and teardown.
+#include "platform/platform_main.h"
+
+#include "platform/asset_manager.h"
+#include "platform/config.h"
+#include "platform/data_folders.h"
+#include "platform/display_seam.h"
+#include "platform/file_layer.h"
+#include "platform/host_services_seam.h"
+#include "platform/log.h"
+#include "platform/sound_manager_seam.h"
+#include "platform/string_table.h"
+#include "platform/window_manager_seam.h"
+#include "platform/xml.h"
+#include "sys/clock.h"
+#include "sys/dynlib.h"
+#include "sys/events.h"
+#include "sys/identity.h"
+#include "sys/paths.h"
+#include "sys/process.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace
+{
+TApplication* gApplication = nullptr;
+
+// The lock file's name must stay a valid file name however deep the program is installed.
+constexpr int kMaxInstanceNameBytes = 200;
+
+TString CutPath(const std::string& path)
+{
+    size_t n =
+        path.size() < static_cast<size_t>(kMaxPathBytes - 1) ? path.size() : kMaxPathBytes - 1;
+    return TString(path.c_str(), static_cast<unsigned>(n));
+}
+
+uint32_t HostPauseTime()
+{
+    return GetHostServices().GetHostPauseTime();
+}
+
+// Every character that cannot stand in a file name goes, as the platform's separators do.
+TString MakeInstanceName(const TString& exePath)
+{
+    TString name = exePath;
+    GetShortPath(name, kMaxPathBytes);
+    name.MakeLower();
+    std::string out;
+    for (const char* p = name.c_str(); *p; ++p)
+    {
+        if (*p != '/' && *p != '\\' && *p != ':')
+            out += *p;
+    }
+    if (out.size() > static_cast<size_t>(kMaxInstanceNameBytes))
+        out = out.substr(out.size() - kMaxInstanceNameBytes);
+    return TString(out.c_str());
+}
+
+void LoadSettingsFile()
+{
+    TXmlNode root;
+    root.ParseFile("::assets/settings.xml");
+    TXmlNode* settings = root.FindChild("settings");
+    if (!settings)
+        return;
+    settings->ResetChildCursor();
+    TString name;
+    TXmlNode* node = nullptr;
+    while (settings->GetNextChild(name, node))
+        SetConfig(name, node->GetText());
+}
+} // namespace
+
+uint32_t StartupSeed(uint32_t ticks)
+{
+    return (ticks * 8627u) % 104729u;
+}
+
+TString GetCheatOption(const TString& commandLine)
+{
+    int at = commandLine.Find("--cheat");
+    if (at < 0)
+        return TString();
+    int start = at + 8;
+    if (start >= commandLine.Length())
+        return TString();
+    int end = commandLine.FindChar(' ', 0, start);
+    return commandLine.Substr(start, end < 0 ? -1 : end - start);
+}
+
+void StoreCommandLineOptions(const TString& commandLine)
+{
+    int at = commandLine.Find("options=");
+    if (at < 0)
+        return;
+    std::string rest = commandLine.c_str() + at + 8;
+    while (!rest.empty() && rest[0] != ' ')
+    {
+        size_t eq = rest.find('=');
+        if (eq == std::string::npos)
+            break;
+        std::string key = rest.substr(0, eq);
+        std::string after = rest.substr(eq + 1);
+        size_t separator = after.find('&');
+        if (separator == std::string::npos)
+            separator = after.find(' ');
+        if (separator == std::string::npos)
+        {
+            SetConfig(key.c_str(), after.c_str());
+            break;
+        }
+        SetConfig(key.c_str(), after.substr(0, separator).c_str());
+        rest = after.substr(separator + 1);
+    }
+}
+
+TString JoinCommandLine(int argc, char** argv)
+{
+    std::string line;
+    for (int i = 1; i < argc; ++i)
+    {
+        std::string arg = argv[i] ? argv[i] : "";
+        if (!line.empty())
+            line += ' ';
+        // A value with blanks is quoted behind its marker ("-wd=" reads the quoted form).
+        size_t eq = arg.find('=');
+        if (arg.find(' ') != std::string::npos && eq != std::string::npos && arg[0] == '-')
+            line += arg.substr(0, eq + 1) + '"' + arg.substr(eq + 1) + '"';
+        else if (arg.find(' ') != std::string::npos)
+            line += '"' + arg + '"';
+        else
+            line += arg;
+    }
+    return TString(line.c_str());
+}
+
+TApplicationImpl::TApplicationImpl(void* instance, void*, const TString& commandLine,
+                                   int showCommand, bool allowMultiple)
+    : mShowCommand(showCommand), mInstance(instance)
+{
+    mUtf8 = IsEnabled("utf8mode");
+    sys::BeginTimerPeriod(1);
+    SetPlatformCommandLine(commandLine);
+    int width = 0;
+    int height = 0;
+    sys::GetDesktopSize(width, height);
+    mScreenWidth = width;
+    mScreenHeight = height;
+
+    mWindowManager = CreateWindowManagerFromSeam();
+    mAssetManager = std::make_unique<TAssetManager>();
+    mStringTable = std::make_unique<TStringTable>();
+
+    mExePath = CutPath(sys::GetModulePath());
+    mExeFolder = CutPath(sys::GetModuleFolder());
+    mStartupFolder = CutPath(sys::GetCurrentFolder());
+    GetShortPath(mStartupFolder, kMaxPathBytes);
+
+    sys::SetCurrentFolder(mExeFolder.c_str());
+
+    mInstanceName = MakeInstanceName(mExePath);
+    mMutexName = mInstanceName + "_MUTEX";
+    mWindowClassName = mInstanceName + "_WNDCLASS";
+
+    if (!allowMultiple)
+    {
+        sys::InstanceLockResult result =
+            sys::AcquireInstanceLock(mMutexName.c_str(), mInstanceLock);
+        // The first instance's window cannot be brought forward from another process here; the
+        // second instance just ends, as it would after raising it.
+        if (result == sys::InstanceLockResult::AlreadyHeld)
+            sys::ExitProcess(0);
+    }
+
+    mAssetFolder = mExeFolder + "assets/";
+
+    StartPlatformTime();
+    mStartTime = sys::GetTimeMs();
+    mUserFolder = mExeFolder;
+    mCommonFolder = mExeFolder;
+    mDesktopFolder = mExeFolder;
+
+    const sys::VersionInfo& version = sys::GetVersionInfo();
+    mVersionText = version.versionText.c_str();
+    const char* product = version.productName.c_str();
+    while (*product == ' ' || *product == '\t')
+        ++product;
+    mGameName = GetConfig("gamename", product);
+    mBuildTag = version.internalName.c_str();
+    if (mGameName.Length() == 0)
+        mGameName = GetConfig("gamename", "Brightloom Application");
+    // The cursor thread serves Windows versions before 6.1; this platform reports 6.1, so the
+    // drawn cursor moves with each frame instead.
+}
+
+TApplicationImpl::~TApplicationImpl()
+{
+    sys::EndTimerPeriod(1);
+    mCursorSlots[0] = TCursorSlot{};
+    mCursorSlots[1] = TCursorSlot{};
+    sys::ReleaseInstanceLock(mInstanceLock);
+    mInstanceLock = -1;
+    if (!mTestHost && mMainWindow != 0)
+    {
+        sys::SetWindowUserData(mMainWindow, nullptr);
+        sys::DestroyWindow(mMainWindow);
+        mMainWindow = 0;
+    }
+}
+
+TApplication* TApplication::Get()
+{
+    return gApplication;
+}
+
+TApplication::TApplication(TApplicationImpl* impl)
+{
+    GetDisplay().RegisterImageFormats();
+    gApplication = this;
+
+    SetConfig("memorymax", "100000000");
+    SetConfig("texturememorymax", "100000000");
+
+    const TString& commandLine = GetPlatformCommandLine();
+    int url = commandLine.Find("-url=");
+    if (url >= 0)
+    {
+        int start = url + 5;
+        int end = commandLine.FindChar(' ', 0, start);
+        SetConfig("downloadurl", commandLine.Substr(start, end < 0 ? -1 : end - start));
+    }
+    if (HasCommandLineOption("--stringtest"))
+        SetConfig("stringtest", "1");
+    SetConfig("utf8modeinit", GetConfig("utf8mode"));
+
+    mImpl = impl;
+    uint32_t words[4];
+    for (uint32_t& word : words)
+    {
+        auto r1 = static_cast<uint32_t>(std::rand());
+        auto r2 = static_cast<uint32_t>(std::rand());
+        auto r3 = static_cast<uint32_t>(std::rand());
+        word = (r1 * 8u) * r2 + (r3 >> 3);
+    }
+    mImpl->mRandom.SeedByArray(words, 4);
+    SetAssetManager(mImpl->mAssetManager.get());
+    TConfigOptionHandler options;
+    options.mSetVSync = [](bool on) { GetDisplay().SetVSync(on); };
+    options.mSetViewportScale = [this](float scale) { mImpl->mViewportScaleX = scale; };
+    SetConfigOptionHandler(options);
+
+    mImpl->mWindowManager->CreateScript();
+
+    SetConfig("computerid", MakeComputerId());
+
+    LoadSettingsFile();
+
+    SetDataFolders(mImpl->mUserFolder, mImpl->mCommonFolder, mImpl->mDesktopFolder);
+    if (IsEnabled("glintview"))
+        SetPreviewMode(true);
+    InitFileSystem();
+
+    if (LoadStartupStringTables(*mImpl->mStringTable))
+        mImpl->mWindowManager->SetScriptTextFlag(true);
+
+    SetConfig("buildtag", mImpl->mBuildTag);
+    Log("%s, version %s.", mImpl->mGameName.c_str(), mImpl->mVersionText.c_str());
+    SetConfig("gamename", mImpl->mGameName);
+    SetConfig("version", mImpl->mVersionText);
+
+    RegisterOggDataSourceBuilder();
+
+    THostServicesSeam& services = GetHostServices();
+    services.EnsureGameState();
+    if (IsEnabled("glintview"))
+        services.AddGlintviewHandler();
+    else if (IsEnabled("postmetrics"))
+        services.AddPostMetricsHandler();
+}
+
+TApplication::~TApplication()
+{
+    mImpl->mWindowManager.reset();
+    mImpl->mIdleTasks.DeleteAll();
+    mImpl->mSoundManager.reset();
+    if (mImpl->mVectorRasteriserCreated)
+        GetDisplay().DestroyVectorRasteriser();
+    GetDisplay().DestroyRenderer();
+    gApplication = nullptr;
+    ClearConfigOptionHandler();
+    mImpl->mStringTable.reset();
+    SetAssetManager(nullptr);
+    mImpl->mAssetManager.reset();
+
+    delete mImpl;
+    mImpl = nullptr;
+
+    if (IsEnabled("postmetrics"))
+        GetHostServices().PostExitStatistics();
+    ClearConfig();
+    ClearPathMap();
+    GetDisplay().ClearImageFormats();
+    DestroyDisplay();
+}
+
+void PlatformMain(void* instance, void* previousInstance, const char* commandLine, int showCommand,
+                  TGameMainFn gameMain, bool allowMultiple)
+{
+    // The harness may point the command line elsewhere, into memory of its own; the library stays
+    // loaded until the end.
+    std::string original = commandLine ? commandLine : "";
+    std::vector<char> buffer(original.begin(), original.end());
+    buffer.push_back('\0');
+    char* line = buffer.data();
+    sys::WindowHandle harnessWindow = 0;
+    void* harness = sys::LoadLibrary("qmHarness.dll");
+    if (harness)
+    {
+        auto hook = reinterpret_cast<TTestHookFn>(sys::GetLibrarySymbol(harness, "TestHook"));
+        if (hook)
+            harnessWindow = hook(&line);
+    }
+    const TString command(line ? line : "");
+    SetPlatformCommandLine(command);
+
+    bool hostWindowGiven = HasCommandLineOption("-wnd=");
+    bool cheat = HasCommandLineOption("--cheat");
+    if (hostWindowGiven || HasCommandLineOption("--multiple"))
+        allowMultiple = true;
+
+    std::srand(StartupSeed(sys::GetTimeMs()));
+    SetHostPauseTimeFunction(&HostPauseTime);
+
+    auto* impl =
+        new TApplicationImpl(instance, previousInstance, command, showCommand, allowMultiple);
+
+    if (hostWindowGiven)
+    {
+        unsigned host = 0;
+        std::sscanf(command.c_str() + command.Find("-wnd=") + 5, "%x", &host);
+        impl->mExternalWindowParent = host;
+        impl->mHosted = true;
+        SetConfig("activex", "1");
+        if (host == 0 || !sys::IsWindow(host))
+            sys::ExitProcess(-1);
+    }
+
+    THostServicesSeam& services = GetHostServices();
+    if (HasCommandLineOption("-msn"))
+        services.InstallMsnHandler();
+    if (HasCommandLineOption("-zylom"))
+        services.InstallZylomHandler();
+    if (HasCommandLineOption("-aol"))
+        services.InstallAolHandler();
+
+    if (HasCommandLineOption("--axtest"))
+    {
+        impl->mTestHost = true;
+        impl->mHosted = true;
+    }
+
+    TDataFolders folders =
+        FixDataFolders(impl->mGameName, impl->mExeFolder, impl->mHosted, command);
+    impl->mUserFolder = folders.mUserFolder;
+    impl->mCommonFolder = folders.mCommonFolder;
+    impl->mDesktopFolder = folders.mDesktopFolder;
+
+    if (!impl->mHosted || HasCommandLineOption("-pq="))
+        SetLogFolder(impl->mUserFolder.c_str());
+
+    auto* application = new TApplication(impl);
+    application->CreateMainWindow();
+    if (impl->mTestHost)
+    {
+        impl->mExternalWindowParent = impl->mMainWindow;
+        SetConfig("activex", "1");
+    }
+    application->InitSoundManager();
+    GetDisplay().CreateRenderer();
+
+    TString installKey = impl->mExeFolder;
+    GetShortPath(installKey, kMaxPathBytes);
+    SetConfig("installkey", installKey);
+    SetConfig("startupdir", impl->mStartupFolder);
+    if (cheat)
+        SetConfig("cheatcode", GetCheatOption(command));
+    StoreCommandLineOptions(command);
+    if (HasCommandLineOption("-pq="))
+        services.InstallMsnHandler();
+
+    services.LoadAddOnModules();
+
+    services.SetState("cmdline", command);
+    services.SetState("commondatadir", impl->mCommonFolder);
+    services.SetState("userdatadir", impl->mUserFolder);
+
+    if (gameMain)
+        gameMain(application, command.c_str());
+
+    sys::PostMessage(harnessWindow, sys::WM_QUIT, 0, 0);
+    services.DestroyGameState();
+    delete application;
+    sys::FreeLibrary(harness);
+}

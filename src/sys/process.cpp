@@ -1,0 +1,153 @@
+// Processes on POSIX: flock for the single-instance lock, posix_spawnp for the shell's "open" and
+// child processes, waitpid with a time limit.
+#include "sys/process.h"
+
+#include "sys/clock.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace sys
+{
+
+std::string InstanceLockPath(const std::string& name)
+{
+    std::string folder = GetEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.empty())
+        folder = "/tmp";
+    return folder + "/" + name;
+}
+
+InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle)
+{
+    handle = -1;
+    int fd = open(InstanceLockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return InstanceLockResult::Failed;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+    {
+        int error = errno;
+        close(fd);
+        return error == EWOULDBLOCK ? InstanceLockResult::AlreadyHeld : InstanceLockResult::Failed;
+    }
+    handle = fd;
+    return InstanceLockResult::Acquired;
+}
+
+void ReleaseInstanceLock(int handle)
+{
+    if (handle >= 0)
+    {
+        flock(handle, LOCK_UN);
+        close(handle);
+    }
+}
+
+namespace
+{
+int Spawn(const std::vector<std::string>& argv, char** env)
+{
+    if (argv.empty())
+        return -1;
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), env) != 0)
+        return -1;
+    return static_cast<int>(pid);
+}
+} // namespace
+
+int ShellOpen(const std::string& file, const std::string& parameters)
+{
+    if (file.empty())
+        return 2;
+    std::vector<std::string> argv;
+    if (parameters.empty())
+        argv = {"xdg-open", file};
+    else
+        argv = {file, parameters};
+    // Openers are not waited for; those that ended since the last call are reaped here so they
+    // leave no zombies behind.
+    static std::vector<int> openers;
+    for (auto it = openers.begin(); it != openers.end();)
+    {
+        int status = 0;
+        it = waitpid(*it, &status, WNOHANG) != 0 ? openers.erase(it) : std::next(it);
+    }
+    int pid = Spawn(argv, environ);
+    if (pid < 0)
+        return 2;
+    openers.push_back(pid);
+    return 42;
+}
+
+int SpawnProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
+{
+    std::vector<std::string> entries;
+    for (char** e = environ; e && *e; ++e)
+        entries.emplace_back(*e);
+    for (const std::string& extra : extraEnv)
+    {
+        size_t eq = extra.find('=');
+        std::string key = extra.substr(0, eq + 1);
+        for (auto it = entries.begin(); it != entries.end();)
+            it = it->compare(0, key.size(), key) == 0 ? entries.erase(it) : std::next(it);
+        entries.push_back(extra);
+    }
+    std::vector<char*> env;
+    for (std::string& entry : entries)
+        env.push_back(entry.data());
+    env.push_back(nullptr);
+    return Spawn(argv, env.data());
+}
+
+bool WaitProcess(int pid, uint32_t timeoutMs, int& exitCode)
+{
+    uint32_t start = GetTimeMs();
+    for (;;)
+    {
+        int status = 0;
+        pid_t got = waitpid(pid, &status, WNOHANG);
+        if (got == pid)
+        {
+            exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return true;
+        }
+        if (got < 0 || GetTimeMs() - start >= timeoutMs)
+            return false;
+        usleep(5000);
+    }
+}
+
+void SignalProcess(int pid, bool kill)
+{
+    if (pid > 0)
+        ::kill(pid, kill ? SIGKILL : SIGTERM);
+}
+
+void ExitProcess(int exitCode)
+{
+    std::fflush(nullptr);
+    std::_Exit(exitCode & 0xFF);
+}
+
+std::string GetEnvironmentVariable(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+} // namespace sys

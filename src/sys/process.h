@@ -1,0 +1,48 @@
+// Processes: the single-instance lock, opening documents and programs the way the shell does,
+// starting and waiting for child processes, and ending the process with an exit code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sys
+{
+
+enum class InstanceLockResult
+{
+    Acquired,    // this process now holds the name
+    AlreadyHeld, // another process holds it
+    Failed       // the lock file could not be made; treated by callers as no other instance
+};
+
+// Takes the named single-instance lock: an exclusive flock on a file of that name in
+// $XDG_RUNTIME_DIR (or the temporary folder). `handle` receives what ReleaseInstanceLock frees
+// (-1 when nothing is held). The lock also ends with the process.
+InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle);
+void ReleaseInstanceLock(int handle);
+// The file that stands for a lock name.
+std::string InstanceLockPath(const std::string& name);
+
+// The shell's "open": with no parameters `file` is a document or address handed to the desktop's
+// opener ("xdg-open"); with parameters `file` is the program to start with them. Answers a value
+// above 32 when the program started, 2 when it could not be started (the shell's "file not found").
+int ShellOpen(const std::string& file, const std::string& parameters);
+
+// Starts a program (looked up on PATH) with these arguments (argv[0] first) and extra "NAME=value"
+// environment entries; -1 on failure.
+int SpawnProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv);
+// Waits for the child; true with its exit code (128 + signal when a signal ended it) when it ended
+// within the time.
+bool WaitProcess(int pid, uint32_t timeoutMs, int& exitCode);
+// Asks the child to end (SIGTERM), or with `kill` ends it (SIGKILL).
+void SignalProcess(int pid, bool kill);
+
+// Ends the process at once with the code (-1 shows as 255), without running exit handlers: like
+// the platform's process exit, nothing of the half-built program is torn down.
+[[noreturn]] void ExitProcess(int exitCode);
+
+// The value of an environment variable, empty when unset.
+std::string GetEnvironmentVariable(const char* name);
+
+} // namespace sys

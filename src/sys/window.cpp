@@ -1,0 +1,416 @@
+// Windows on SDL2: the handle table, window procedures, sent messages, capture, the clipboard, the
+// system cursor and window timers.
+#include "sys/window.h"
+
+#include "sys/clock.h"
+#include "sys/host.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace sys
+{
+namespace
+{
+
+struct WindowRecord
+{
+    SDL_Window* sdl = nullptr;
+    WindowProc proc = nullptr;
+    void* userData = nullptr;
+    WindowHandle parent = 0;
+    bool unicode = false;
+    bool focused = false;
+};
+
+struct Timer
+{
+    uint32_t period;
+    uint32_t due;
+};
+
+struct WindowingState
+{
+    int initResult = -1; // -1 not tried, 0 failed, 1 running
+    WindowHandle nextHandle = kFirstWindowHandle;
+    std::map<WindowHandle, std::unique_ptr<WindowRecord>> windows;
+    WindowHandle capture = 0;
+    bool cursorShown = true;
+    std::map<std::pair<WindowHandle, uintptr_t>, Timer> timers;
+};
+
+WindowingState& State()
+{
+    static WindowingState state;
+    return state;
+}
+
+WindowRecord* Find(WindowHandle window)
+{
+    auto& windows = State().windows;
+    auto found = windows.find(window);
+    return found == windows.end() ? nullptr : found->second.get();
+}
+
+} // namespace
+
+bool InitWindowing()
+{
+    WindowingState& state = State();
+    if (state.initResult < 0)
+    {
+        // The game answers a close request itself; SDL must not turn the last window's close
+        // into a quit of its own.
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        state.initResult = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : 0;
+        if (state.initResult == 0)
+            std::fprintf(stderr, "Video start-up failed: %s\n", SDL_GetError());
+    }
+    return state.initResult == 1;
+}
+
+WindowHandle CreateWindow(const WindowDesc& desc)
+{
+    if (!InitWindowing())
+        return 0;
+    SDL_Window* sdl = SDL_CreateWindow(desc.title.c_str(), desc.x, desc.y, desc.width, desc.height,
+                                       SDL_WINDOW_HIDDEN);
+    if (!sdl)
+    {
+        std::fprintf(stderr, "Window creation failed: %s\n", SDL_GetError());
+        return 0;
+    }
+    auto record = std::make_unique<WindowRecord>();
+    record->sdl = sdl;
+    record->proc = desc.proc;
+    record->parent = desc.parent;
+    record->unicode = desc.unicode;
+    WindowingState& state = State();
+    WindowHandle handle = state.nextHandle++;
+    state.windows[handle] = std::move(record);
+    return handle;
+}
+
+bool DestroyWindow(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return false;
+    WindowingState& state = State();
+    if (state.capture == window)
+        state.capture = 0;
+    SendMessage(window, WM_DESTROY, 0, 0);
+    // The window procedure may have destroyed it again.
+    record = Find(window);
+    if (!record)
+        return true;
+    for (auto it = state.timers.begin(); it != state.timers.end();)
+        it = it->first.first == window ? state.timers.erase(it) : std::next(it);
+    SDL_DestroyWindow(record->sdl);
+    state.windows.erase(window);
+    return true;
+}
+
+bool IsWindow(WindowHandle window)
+{
+    if (window == 0)
+        return false;
+    return Find(window) != nullptr || GetHostChannel().IsWindow(window);
+}
+
+bool IsUnicodeWindow(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record && record->unicode;
+}
+
+WindowHandle GetParent(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record ? record->parent : 0;
+}
+
+WindowHandle GetMainWindow()
+{
+    auto& windows = State().windows;
+    return windows.empty() ? 0 : windows.begin()->first;
+}
+
+void SetWindowUserData(WindowHandle window, void* data)
+{
+    if (WindowRecord* record = Find(window))
+        record->userData = data;
+}
+
+void* GetWindowUserData(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record ? record->userData : nullptr;
+}
+
+LParam SendMessage(WindowHandle window, uint32_t message, WParam wParam, LParam lParam)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return GetHostChannel().SendMessage(window, message, wParam, lParam);
+    if (record->proc)
+        return record->proc(window, message, wParam, lParam);
+    return DefWindowProc(window, message, wParam, lParam);
+}
+
+LParam DefWindowProc(WindowHandle window, uint32_t message, WParam, LParam)
+{
+    switch (message)
+    {
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_NCHITTEST:
+        return HTCLIENT;
+    default:
+        return 0;
+    }
+}
+
+bool ShowWindow(WindowHandle window, int command)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return false;
+    switch (command)
+    {
+    case SW_HIDE:
+        SDL_HideWindow(record->sdl);
+        break;
+    case SW_MINIMIZE:
+        SDL_MinimizeWindow(record->sdl);
+        break;
+    default:
+        SDL_ShowWindow(record->sdl);
+        SDL_RestoreWindow(record->sdl);
+        break;
+    }
+    return true;
+}
+
+bool IsWindowVisible(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record && (SDL_GetWindowFlags(record->sdl) & SDL_WINDOW_SHOWN) != 0;
+}
+
+bool IsWindowMinimized(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record && (SDL_GetWindowFlags(record->sdl) & SDL_WINDOW_MINIMIZED) != 0;
+}
+
+bool MoveWindow(WindowHandle window, int x, int y, int width, int height)
+{
+    WindowRecord* record = Find(window);
+    if (!record || width <= 0 || height <= 0)
+        return false;
+    SDL_SetWindowSize(record->sdl, width, height);
+    SDL_SetWindowPosition(record->sdl, x, y);
+    return true;
+}
+
+bool GetClientSize(WindowHandle window, int& width, int& height)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return GetHostChannel().GetClientSize(window, width, height);
+    SDL_GetWindowSize(record->sdl, &width, &height);
+    return true;
+}
+
+bool GetWindowPosition(WindowHandle window, int& x, int& y)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return false;
+    SDL_GetWindowPosition(record->sdl, &x, &y);
+    return true;
+}
+
+bool SetWindowTitle(WindowHandle window, const std::string& utf8)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return false;
+    SDL_SetWindowTitle(record->sdl, utf8.c_str());
+    return true;
+}
+
+std::string GetWindowTitle(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record ? std::string(SDL_GetWindowTitle(record->sdl)) : std::string();
+}
+
+bool IsForegroundWindow(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return GetHostChannel().IsForeground(window);
+    return record->focused || (SDL_GetWindowFlags(record->sdl) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
+bool SetForegroundWindow(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return false;
+    SDL_RaiseWindow(record->sdl);
+    return true;
+}
+
+void SetActiveWindow(WindowHandle window)
+{
+    // Activation follows input focus here; raising is all a window can ask for.
+    if (WindowRecord* record = Find(window))
+    {
+        if (SDL_GetWindowFlags(record->sdl) & SDL_WINDOW_SHOWN)
+            SDL_RaiseWindow(record->sdl);
+    }
+}
+
+void SetFocus(WindowHandle window)
+{
+    SetActiveWindow(window);
+}
+
+void GetDesktopSize(int& width, int& height)
+{
+    width = 800;
+    height = 600;
+    if (!InitWindowing())
+        return;
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0)
+    {
+        width = mode.w;
+        height = mode.h;
+    }
+}
+
+void SetCapture(WindowHandle window)
+{
+    if (!Find(window))
+        return;
+    State().capture = window;
+    // Without a real display there is no pointer to grab; the capture is still recorded.
+    SDL_CaptureMouse(SDL_TRUE);
+}
+
+bool ReleaseCapture()
+{
+    WindowingState& state = State();
+    WindowHandle had = state.capture;
+    state.capture = 0;
+    SDL_CaptureMouse(SDL_FALSE);
+    if (had != 0)
+        SendMessage(had, WM_CAPTURECHANGED, 0, 0);
+    return true;
+}
+
+WindowHandle GetCapture()
+{
+    return State().capture;
+}
+
+void ShowSystemCursor(bool show)
+{
+    State().cursorShown = show;
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool IsSystemCursorShown()
+{
+    return State().cursorShown;
+}
+
+bool SetClipboardText(const std::string& utf8)
+{
+    if (!InitWindowing())
+        return false;
+    return SDL_SetClipboardText(utf8.c_str()) == 0;
+}
+
+bool HasClipboardText()
+{
+    return InitWindowing() && SDL_HasClipboardText() == SDL_TRUE;
+}
+
+std::string GetClipboardText()
+{
+    if (!InitWindowing())
+        return std::string();
+    char* text = SDL_GetClipboardText();
+    std::string out = text ? text : "";
+    SDL_free(text);
+    return out;
+}
+
+bool SetTimer(WindowHandle window, uintptr_t id, uint32_t periodMs)
+{
+    if (!Find(window))
+        return false;
+    if (periodMs == 0)
+        periodMs = 1;
+    State().timers[{window, id}] = Timer{periodMs, GetTimeMs() + periodMs};
+    return true;
+}
+
+bool KillTimer(WindowHandle window, uintptr_t id)
+{
+    return State().timers.erase({window, id}) != 0;
+}
+
+namespace detail
+{
+
+WindowHandle WindowFromSdlId(uint32_t sdlId)
+{
+    for (auto& [handle, record] : State().windows)
+    {
+        if (SDL_GetWindowID(record->sdl) == sdlId)
+            return handle;
+    }
+    return GetMainWindow();
+}
+
+uint32_t SdlIdFromWindow(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record ? SDL_GetWindowID(record->sdl) : 0;
+}
+
+void NoteFocus(WindowHandle window, bool focused)
+{
+    if (WindowRecord* record = Find(window))
+        record->focused = focused;
+}
+
+bool TakeDueTimer(uint32_t now, WindowHandle& window, uintptr_t& id)
+{
+    for (auto& [key, timer] : State().timers)
+    {
+        if (static_cast<int32_t>(now - timer.due) >= 0)
+        {
+            timer.due = now + timer.period;
+            window = key.first;
+            id = key.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace detail
+
+} // namespace sys

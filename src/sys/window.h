@@ -1,0 +1,199 @@
+// The window stand-in: SDL windows behind window handles, each with its window procedure and user
+// word; messages sent to a window (or to a host window), capture, the clipboard, the system cursor,
+// titles, sizes, the foreground test and window timers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sys
+{
+
+// 0 is "no window". Handles of this process's windows start at kFirstWindowHandle; any other
+// value can only be a host window (see sys/host.h).
+using WindowHandle = uintptr_t;
+using WParam = uintptr_t;
+using LParam = intptr_t;
+using WindowProc = LParam (*)(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
+
+constexpr WindowHandle kFirstWindowHandle = 0x10001;
+
+// Window messages, numbered as the platform the game was written for numbers them, so that host
+// windows and tests speak the same codes.
+constexpr uint32_t WM_NULL = 0x0000;
+constexpr uint32_t WM_DESTROY = 0x0002;
+constexpr uint32_t WM_SIZE = 0x0005;
+constexpr uint32_t WM_ACTIVATE = 0x0006;
+constexpr uint32_t WM_PAINT = 0x000F;
+constexpr uint32_t WM_CLOSE = 0x0010;
+constexpr uint32_t WM_QUIT = 0x0012;
+constexpr uint32_t WM_ERASEBKGND = 0x0014;
+constexpr uint32_t WM_ACTIVATEAPP = 0x001C;
+constexpr uint32_t WM_SETCURSOR = 0x0020;
+constexpr uint32_t WM_MOUSEACTIVATE = 0x0021;
+constexpr uint32_t WM_WINDOWPOSCHANGING = 0x0046;
+constexpr uint32_t WM_WINDOWPOSCHANGED = 0x0047;
+constexpr uint32_t WM_DISPLAYCHANGE = 0x007E;
+constexpr uint32_t WM_NCHITTEST = 0x0084;
+constexpr uint32_t WM_KEYDOWN = 0x0100;
+constexpr uint32_t WM_KEYUP = 0x0101;
+constexpr uint32_t WM_CHAR = 0x0102;
+constexpr uint32_t WM_SYSKEYDOWN = 0x0104;
+constexpr uint32_t WM_SYSKEYUP = 0x0105;
+constexpr uint32_t WM_SYSCHAR = 0x0106;
+constexpr uint32_t WM_TIMER = 0x0113;
+constexpr uint32_t WM_INITMENUPOPUP = 0x0117;
+constexpr uint32_t WM_MOUSEMOVE = 0x0200;
+constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
+constexpr uint32_t WM_LBUTTONUP = 0x0202;
+constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
+constexpr uint32_t WM_RBUTTONUP = 0x0205;
+constexpr uint32_t WM_MBUTTONDOWN = 0x0207;
+constexpr uint32_t WM_MBUTTONUP = 0x0208;
+constexpr uint32_t WM_MOUSEWHEEL = 0x020A;
+constexpr uint32_t WM_XBUTTONDOWN = 0x020B;
+constexpr uint32_t WM_XBUTTONUP = 0x020C;
+constexpr uint32_t WM_MOUSEHWHEEL = 0x020E;
+constexpr uint32_t WM_CAPTURECHANGED = 0x0215;
+constexpr uint32_t WM_MOUSEHOVER = 0x02A1;
+constexpr uint32_t WM_MOUSELEAVE = 0x02A3;
+constexpr uint32_t WM_USER = 0x0400;
+
+// WM_SIZE kinds.
+constexpr WParam SIZE_RESTORED = 0;
+constexpr WParam SIZE_MINIMIZED = 1;
+constexpr WParam SIZE_MAXIMIZED = 2;
+constexpr WParam SIZE_MAXSHOW = 3;
+
+// Hit-test codes.
+constexpr LParam HTNOWHERE = 0;
+constexpr LParam HTCLIENT = 1;
+
+// Key-state bits of mouse messages' wParam.
+constexpr WParam MK_LBUTTON = 0x0001;
+constexpr WParam MK_RBUTTON = 0x0002;
+constexpr WParam MK_SHIFT = 0x0004;
+constexpr WParam MK_CONTROL = 0x0008;
+constexpr WParam MK_MBUTTON = 0x0010;
+constexpr WParam MK_XBUTTON1 = 0x0020;
+constexpr WParam MK_XBUTTON2 = 0x0040;
+
+// Show commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_MINIMIZE = 6;
+
+// WINDOWPOS flags.
+constexpr uint32_t SWP_NOSIZE = 0x0001;
+
+// What WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED point at (their lParam).
+struct WindowPos
+{
+    int x = 0;
+    int y = 0;
+    int cx = 0;
+    int cy = 0;
+    uint32_t flags = 0;
+};
+
+// The packed position of mouse messages: signed 16-bit x in the low word, y in the high word.
+constexpr LParam MakePointParam(int x, int y)
+{
+    return static_cast<LParam>((static_cast<uint32_t>(y & 0xFFFF) << 16) |
+                               static_cast<uint32_t>(x & 0xFFFF));
+}
+constexpr int PointParamX(LParam p)
+{
+    return static_cast<int16_t>(p & 0xFFFF);
+}
+constexpr int PointParamY(LParam p)
+{
+    return static_cast<int16_t>((p >> 16) & 0xFFFF);
+}
+
+struct WindowDesc
+{
+    std::string title;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    // A host window to sit in: kept as the window's parent, to which messages can be forwarded.
+    WindowHandle parent = 0;
+    // Characters arrive as UTF-16 units instead of bytes.
+    bool unicode = false;
+    WindowProc proc = nullptr;
+};
+
+// Starts SDL's video subsystem (once per process; later calls answer the first result). Closing a
+// window never quits the program by itself: the game decides.
+bool InitWindowing();
+
+// Creates a hidden, non-resizable window; 0 (and a line on stderr) when it cannot be made.
+WindowHandle CreateWindow(const WindowDesc& desc);
+// Sends WM_DESTROY to the window procedure, then destroys the window.
+bool DestroyWindow(WindowHandle window);
+// One of this process's windows, or a window that the host channel knows.
+bool IsWindow(WindowHandle window);
+bool IsUnicodeWindow(WindowHandle window);
+WindowHandle GetParent(WindowHandle window);
+// The first window of this process still alive, 0 when none.
+WindowHandle GetMainWindow();
+
+// Window word 0.
+void SetWindowUserData(WindowHandle window, void* data);
+void* GetWindowUserData(WindowHandle window);
+
+// Calls the window procedure at once (a host window's message goes through the host channel).
+LParam SendMessage(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
+// The default handling: WM_CLOSE destroys the window, WM_NCHITTEST answers HTCLIENT, the rest 0.
+LParam DefWindowProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
+
+bool ShowWindow(WindowHandle window, int command);
+bool IsWindowVisible(WindowHandle window);
+bool IsWindowMinimized(WindowHandle window);
+// Moves and sizes the window (the size is its client area).
+bool MoveWindow(WindowHandle window, int x, int y, int width, int height);
+bool GetClientSize(WindowHandle window, int& width, int& height);
+bool GetWindowPosition(WindowHandle window, int& x, int& y);
+bool SetWindowTitle(WindowHandle window, const std::string& utf8);
+std::string GetWindowTitle(WindowHandle window);
+
+// Input focus stands for the foreground window.
+bool IsForegroundWindow(WindowHandle window);
+bool SetForegroundWindow(WindowHandle window);
+void SetActiveWindow(WindowHandle window);
+void SetFocus(WindowHandle window);
+
+// Size of the desktop the window is on (the first display's mode; 800 x 600 without one).
+void GetDesktopSize(int& width, int& height);
+
+void SetCapture(WindowHandle window);
+// Releases the capture; the window that had it gets WM_CAPTURECHANGED (lParam 0) at once.
+bool ReleaseCapture();
+WindowHandle GetCapture();
+
+// The arrow cursor over this process's windows.
+void ShowSystemCursor(bool show);
+bool IsSystemCursorShown();
+
+// The text clipboard (UTF-8). SDL keeps it inside the process when the video driver has none.
+bool SetClipboardText(const std::string& utf8);
+bool HasClipboardText();
+std::string GetClipboardText();
+
+// A repeating WM_TIMER for the window; a timer's message comes only when nothing else waits.
+bool SetTimer(WindowHandle window, uintptr_t id, uint32_t periodMs);
+bool KillTimer(WindowHandle window, uintptr_t id);
+
+namespace detail
+{
+// For the message queue: the handle behind an SDL window id (the main window for 0 or an unknown
+// id), the SDL id behind a handle, focus bookkeeping and the due window timers.
+WindowHandle WindowFromSdlId(uint32_t sdlId);
+uint32_t SdlIdFromWindow(WindowHandle window);
+void NoteFocus(WindowHandle window, bool focused);
+bool TakeDueTimer(uint32_t now, WindowHandle& window, uintptr_t& id);
+} // namespace detail
+
+} // namespace sys
