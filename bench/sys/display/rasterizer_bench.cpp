@@ -107,24 +107,27 @@ void BM_SurfaceCopy(benchmark::State& state)
 }
 BENCHMARK(BM_SurfaceCopy);
 
+// The argument is the number of band threads (1: one core).
 void BM_AlignedAlphaBlendFullScreen(benchmark::State& state)
 {
     auto target = MakeTarget();
     auto texture = MakeSpriteTexture(1024);
     auto dev = Make2dDevice(target);
+    dev->SetRasterThreads(static_cast<uint32_t>(state.range(0)));
     dev->SetTexture(0, texture);
     for (auto _ : state)
         Sprite(*dev, W / 2.0f, H / 2.0f, W, H, 0, W / 1024.0f, H / 1024.0f);
     state.counters["pix/s"] = benchmark::Counter(static_cast<double>(W * H) * state.iterations(),
                                                  benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_AlignedAlphaBlendFullScreen);
+BENCHMARK(BM_AlignedAlphaBlendFullScreen)->Arg(1)->Arg(4)->UseRealTime();
 
 void BM_ScaledRotatedBilinear(benchmark::State& state)
 {
     auto target = MakeTarget();
     auto texture = MakeSpriteTexture(256);
     auto dev = Make2dDevice(target);
+    dev->SetRasterThreads(static_cast<uint32_t>(state.range(0)));
     dev->SetTexture(0, texture);
     // 400 x 400 on screen, rotated: about 160000 pixels.
     for (auto _ : state)
@@ -132,7 +135,7 @@ void BM_ScaledRotatedBilinear(benchmark::State& state)
     state.counters["pix/s"] =
         benchmark::Counter(400.0 * 400.0 * state.iterations(), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_ScaledRotatedBilinear);
+BENCHMARK(BM_ScaledRotatedBilinear)->Arg(1)->Arg(4)->UseRealTime();
 
 void BM_SmallSprites(benchmark::State& state)
 {
@@ -156,6 +159,7 @@ void BM_SyntheticFrame(benchmark::State& state)
     auto sprite = MakeSpriteTexture(64);
     auto particle = MakeSpriteTexture(16);
     auto dev = Make2dDevice(target);
+    dev->SetRasterThreads(static_cast<uint32_t>(state.range(0)));
     for (auto _ : state)
     {
         dev->SetTexture(0, layer);
@@ -177,6 +181,6 @@ void BM_SyntheticFrame(benchmark::State& state)
     state.counters["frames/s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_SyntheticFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SyntheticFrame)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace sys::display
 {
@@ -112,6 +113,14 @@ Device::Device(std::shared_ptr<Surface> renderTarget, const DeviceDesc& caps)
     }
     mViewport.width = mTarget->GetWidth();
     mViewport.height = mTarget->GetHeight();
+    mThreadCount = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+}
+
+void Device::SetRasterThreads(uint32_t count)
+{
+    mThreadCount = std::clamp(count, 1u, 16u);
+    if (mThreads != nullptr && mThreads->GetCount() != mThreadCount)
+        mThreads.reset();
 }
 
 Result Device::GetCaps(DeviceDesc* desc) const
@@ -450,6 +459,9 @@ bool Device::PrepareDraw(uint32_t fvf)
         depth.mBytesPerPixel = depthSurface->GetPixelFormat().BytesPerPixel();
     }
     mRasterizer.SetTarget(target, depthSurface != nullptr ? &depth : nullptr);
+    mTargetView = target;
+    mDepthView = depth;
+    mHasDepthView = depthSurface != nullptr;
 
     PixelState& ps = mPixelState;
     ps.mColorOp = static_cast<TextureOp>(ts[TSS_COLOROP]);
@@ -695,7 +707,8 @@ RasterVertex Device::Project(const ClipVertex& v) const
     return r;
 }
 
-void Device::DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat)
+void Device::DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat,
+                          Rasterizer& rasterizer)
 {
     ClipVertex poly[MAX_CLIP_VERTICES];
     ClipVertex scratch[MAX_CLIP_VERTICES];
@@ -733,7 +746,7 @@ void Device::DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat)
             return;
     }
     for (int i = 1; i + 1 < count; ++i)
-        mRasterizer.DrawTriangle(r[0], r[i], r[i + 1]);
+        rasterizer.DrawTriangle(r[0], r[i], r[i + 1]);
 }
 
 void Device::DrawLine(uint32_t i0, uint32_t i1)
@@ -767,6 +780,73 @@ void Device::DrawPoint(uint32_t i0)
     mRasterizer.DrawPoint(Project(v));
 }
 
+void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t count,
+                           Rasterizer& rasterizer)
+{
+    switch (type)
+    {
+    case PT_TRIANGLELIST:
+        for (uint32_t i = 0; i + 2 < count; i += 3)
+            DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i], rasterizer);
+        break;
+    case PT_TRIANGLESTRIP:
+        // Every second triangle is reversed so the whole strip keeps one winding.
+        for (uint32_t i = 0; i + 2 < count; ++i)
+            if (i % 2 == 0)
+                DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i], rasterizer);
+            else
+                DrawTriangle(idx[i + 1], idx[i], idx[i + 2], idx[i], rasterizer);
+        break;
+    case PT_TRIANGLEFAN:
+        // Flat-shaded fans take the colour of each triangle's second vertex.
+        for (uint32_t i = 1; i + 1 < count; ++i)
+            DrawTriangle(idx[0], idx[i], idx[i + 1], idx[i], rasterizer);
+        break;
+    default:
+        break;
+    }
+}
+
+bool Device::WorthBands(const uint16_t* idx, uint32_t count, uint32_t triangles) const
+{
+    // Worth it when the triangles are large on average: the screen box of their vertices,
+    // within the viewport, against their number (each band repeats every triangle's set-up).
+    constexpr double MIN_AREA = 65536.0;
+    constexpr double MIN_AREA_PER_TRIANGLE = 8192.0;
+    if (mThreadCount < 2 || triangles == 0)
+        return false;
+    double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const ClipVertex& v = mClipVertices[idx[i]];
+        double x, y;
+        if (mPreTransformed)
+        {
+            x = v.x;
+            y = v.y;
+        }
+        else if (v.w > MIN_W)
+        {
+            x = mViewport.x + (1.0 + v.x / v.w) * mViewport.width * 0.5;
+            y = mViewport.y + (1.0 - v.y / v.w) * mViewport.height * 0.5;
+        }
+        else
+            return true; // reaches behind the eye: assume it covers the viewport
+        x0 = std::min(x0, x);
+        y0 = std::min(y0, y);
+        x1 = std::max(x1, x);
+        y1 = std::max(y1, y);
+    }
+    x0 = std::max(x0, static_cast<double>(mViewport.x));
+    y0 = std::max(y0, static_cast<double>(mViewport.y));
+    x1 = std::min(x1, static_cast<double>(mViewport.x + mViewport.width));
+    y1 = std::min(y1, static_cast<double>(mViewport.y + mViewport.height));
+    if (x1 <= x0 || y1 <= y0)
+        return false;
+    double area = (x1 - x0) * (y1 - y0);
+    return area >= MIN_AREA && area / triangles >= MIN_AREA_PER_TRIANGLE && (y1 - y0) >= 64;
+}
+
 void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count)
 {
     switch (type)
@@ -774,33 +854,49 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
     case PT_POINTLIST:
         for (uint32_t i = 0; i < count; ++i)
             DrawPoint(idx[i]);
-        break;
+        return;
     case PT_LINELIST:
         for (uint32_t i = 0; i + 1 < count; i += 2)
             DrawLine(idx[i], idx[i + 1]);
-        break;
+        return;
     case PT_LINESTRIP:
         for (uint32_t i = 0; i + 1 < count; ++i)
             DrawLine(idx[i], idx[i + 1]);
-        break;
-    case PT_TRIANGLELIST:
-        for (uint32_t i = 0; i + 2 < count; i += 3)
-            DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i]);
-        break;
-    case PT_TRIANGLESTRIP:
-        // Every second triangle is reversed so the whole strip keeps one winding.
-        for (uint32_t i = 0; i + 2 < count; ++i)
-            if (i % 2 == 0)
-                DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i]);
-            else
-                DrawTriangle(idx[i + 1], idx[i], idx[i + 2], idx[i]);
-        break;
-    case PT_TRIANGLEFAN:
-        // Flat-shaded fans take the colour of each triangle's second vertex.
-        for (uint32_t i = 1; i + 1 < count; ++i)
-            DrawTriangle(idx[0], idx[i], idx[i + 1], idx[i]);
+        return;
+    default:
         break;
     }
+    uint32_t triangles = type == PT_TRIANGLELIST ? count / 3 : (count >= 3 ? count - 2 : 0);
+    if (!WorthBands(idx, count, triangles))
+    {
+        DrawTriangles(type, idx, count, mRasterizer);
+        return;
+    }
+    if (mThreads == nullptr)
+        mThreads = std::make_unique<RasterThreads>(mThreadCount);
+    // Contiguous bands of the viewport's rows, one per thread.
+    const Rect whole = mPixelState.mScissor;
+    const uint32_t bands = mThreads->GetCount();
+    const int32_t rows = whole.Height();
+    uint64_t pixels[16] = {};
+    mThreads->Run(
+        [&](uint32_t k)
+        {
+            PixelState state = mPixelState;
+            state.mScissor.top =
+                whole.top + static_cast<int32_t>(static_cast<int64_t>(rows) * k / bands);
+            state.mScissor.bottom =
+                whole.top + static_cast<int32_t>(static_cast<int64_t>(rows) * (k + 1) / bands);
+            if (state.mScissor.IsEmpty())
+                return;
+            Rasterizer band;
+            band.SetTarget(mTargetView, mHasDepthView ? &mDepthView : nullptr);
+            band.SetState(&state);
+            DrawTriangles(type, idx, count, band);
+            pixels[k] = band.GetPixelCount();
+        });
+    for (uint32_t k = 0; k < bands; ++k)
+        mBandPixels += pixels[k];
 }
 
 Result Device::DrawPrimitive(PrimitiveType type, uint32_t fvf, const void* vertices, uint32_t count,

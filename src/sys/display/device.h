@@ -6,6 +6,7 @@
 #include "sys/display/device_caps.h"
 #include "sys/display/device_types.h"
 #include "sys/display/lighting.h"
+#include "sys/display/raster_threads.h"
 #include "sys/display/rasterizer.h"
 #include "sys/display/rect.h"
 #include "sys/display/render_states.h"
@@ -90,7 +91,13 @@ public:
     std::deque<Result> mDrawAnswers;
 
     // Pixels the rasteriser wrote since the device was made (tests and benchmarks).
-    uint64_t GetPixelCount() const { return mRasterizer.GetPixelCount(); }
+    uint64_t GetPixelCount() const { return mRasterizer.GetPixelCount() + mBandPixels; }
+
+    // Large triangles are rasterised in horizontal bands on up to this many threads (1: all on
+    // the calling thread). Every pixel belongs to one band and each band draws the primitives
+    // in order, so the picture is the same for any count. The default is min(4, cores).
+    void SetRasterThreads(uint32_t count);
+    uint32_t GetRasterThreads() const { return mThreadCount; }
 
 private:
     // A vertex in homogeneous clip space (screen space for pre-transformed vertices).
@@ -106,7 +113,10 @@ private:
     bool PrepareDraw(uint32_t fvf);
     void TransformVertices(uint32_t fvf, const void* vertices, uint32_t count);
     void DrawIndexed(PrimitiveType type, const uint16_t* indices, uint32_t count);
-    void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat);
+    void DrawTriangles(PrimitiveType type, const uint16_t* indices, uint32_t count,
+                       Rasterizer& rasterizer);
+    bool WorthBands(const uint16_t* indices, uint32_t count, uint32_t triangles) const;
+    void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat, Rasterizer& rasterizer);
     void DrawLine(uint32_t i0, uint32_t i1);
     void DrawPoint(uint32_t i0);
     int ClipPolygon(ClipVertex* poly, int count, ClipVertex* scratch);
@@ -132,6 +142,12 @@ private:
     PixelState mPixelState;
     TextureView mTextureView;
     Rasterizer mRasterizer;
+    RenderTargetView mTargetView;
+    DepthTargetView mDepthView;
+    bool mHasDepthView = false;
+    uint32_t mThreadCount = 1;
+    std::unique_ptr<RasterThreads> mThreads;
+    uint64_t mBandPixels = 0;
     VertexLighting mLighting;
     bool mPreTransformed = false;
     bool mClipNearFar = true;

@@ -493,32 +493,46 @@ uint64_t LinearSpanSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
 // The four texels and weights of one bilinear sample.
 struct BilinearTaps
 {
-    uint32_t c00, c10, c01, c11;
-    short fx, fy;
+    __m128i top;    // c00, c10 in the low 64 bits
+    __m128i bottom; // c01, c11
+    int fx, fy;
 };
 
 template <bool Addressed>
-[[gnu::always_inline]] inline BilinearTaps FetchTaps(const FastPlan& p, int64_t s, int64_t t)
+[[gnu::always_inline]] inline BilinearTaps FetchTaps(const FastPlan& p, int64_t s, int64_t t,
+                                                     __m128i orMask)
 {
     const TextureLevel* level = p.mLevel;
     int64_t s8 = (s + 128) >> 8;
     int64_t t8 = (t + 128) >> 8;
     int64_t x0 = s8 >> 8, y0 = t8 >> 8;
-    int64_t x1 = x0 + 1, y1 = y0 + 1;
+    BilinearTaps k;
+    k.fx = static_cast<int>(s8 & 255);
+    k.fy = static_cast<int>(t8 & 255);
     // Spans that reach past the texture's edge address only the samples that do.
     if (Addressed && !(static_cast<uint64_t>(x0) < static_cast<uint64_t>(level->mWidth - 1) &&
                        static_cast<uint64_t>(y0) < static_cast<uint64_t>(level->mHeight - 1)))
     {
-        x1 = AddressFast(x1, level->mWidth, p.mAddressU);
+        int64_t x1 = AddressFast(x0 + 1, level->mWidth, p.mAddressU);
+        int64_t y1 = AddressFast(y0 + 1, level->mHeight, p.mAddressV);
         x0 = AddressFast(x0, level->mWidth, p.mAddressU);
-        y1 = AddressFast(y1, level->mHeight, p.mAddressV);
         y0 = AddressFast(y0, level->mHeight, p.mAddressV);
+        const uint32_t* r0 = reinterpret_cast<const uint32_t*>(level->mBits + y0 * level->mPitch);
+        const uint32_t* r1 = reinterpret_cast<const uint32_t*>(level->mBits + y1 * level->mPitch);
+        k.top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(r0[x0])),
+                                   _mm_cvtsi32_si128(static_cast<int>(r0[x1])));
+        k.bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(r1[x0])),
+                                      _mm_cvtsi32_si128(static_cast<int>(r1[x1])));
     }
-    const uint32_t* r0 = reinterpret_cast<const uint32_t*>(level->mBits + y0 * level->mPitch);
-    const uint32_t* r1 = reinterpret_cast<const uint32_t*>(level->mBits + y1 * level->mPitch);
-    return BilinearTaps{r0[x0] | p.mOrMask,           r0[x1] | p.mOrMask,
-                        r1[x0] | p.mOrMask,           r1[x1] | p.mOrMask,
-                        static_cast<short>(s8 & 255), static_cast<short>(t8 & 255)};
+    else
+    {
+        const uint8_t* r0 = level->mBits + y0 * level->mPitch + x0 * 4;
+        k.top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r0));
+        k.bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r0 + level->mPitch));
+    }
+    k.top = _mm_or_si128(k.top, orMask);
+    k.bottom = _mm_or_si128(k.bottom, orMask);
+    return k;
 }
 
 // Down the columns of one sample: left column in lanes 0-3, right in 4-7, then weighted for
@@ -526,18 +540,18 @@ template <bool Addressed>
 [[gnu::always_inline]] inline __m128i ColumnsEpi16(const BilinearTaps& k)
 {
     const __m128i zero = _mm_setzero_si128();
-    __m128i top = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(k.c00)),
-                                                       _mm_cvtsi32_si128(static_cast<int>(k.c10))),
-                                    zero);
-    __m128i bottom =
-        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(k.c01)),
-                                             _mm_cvtsi32_si128(static_cast<int>(k.c11))),
-                          zero);
-    __m128i v = _mm_add_epi16(_mm_mullo_epi16(top, _mm_set1_epi16(static_cast<short>(256 - k.fy))),
-                              _mm_mullo_epi16(bottom, _mm_set1_epi16(k.fy)));
+    const __m128i c256 = _mm_set1_epi16(256);
+    __m128i top = _mm_unpacklo_epi8(k.top, zero);
+    __m128i bottom = _mm_unpacklo_epi8(k.bottom, zero);
+    // Weights from one register: lanes 0-3 fy, then fx.
+    __m128i f = _mm_cvtsi32_si128(k.fx | k.fy << 16);
+    __m128i fy = _mm_shufflelo_epi16(f, 0x55);
+    fy = _mm_unpacklo_epi64(fy, fy);
+    __m128i fx = _mm_shufflelo_epi16(f, 0x00);
+    __m128i v =
+        _mm_add_epi16(_mm_mullo_epi16(top, _mm_sub_epi16(c256, fy)), _mm_mullo_epi16(bottom, fy));
     v = _mm_srli_epi16(_mm_add_epi16(v, _mm_set1_epi16(128)), 8);
-    const short wl = static_cast<short>(256 - k.fx);
-    return _mm_mullo_epi16(v, _mm_set_epi16(k.fx, k.fx, k.fx, k.fx, wl, wl, wl, wl));
+    return _mm_mullo_epi16(v, _mm_unpacklo_epi64(_mm_sub_epi16(c256, fx), fx));
 }
 
 // Two neighbouring pixels at once, for blends where alpha 0 needs no test of its own.
@@ -551,11 +565,24 @@ uint64_t LinearSpanPairsSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_
     const __m128i mul16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(p.mMultiplier)), zero);
     const __m128i alphaLanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
     const __m128i constAlpha = _mm_set1_epi16(static_cast<short>(p.mAlphaValue >> 24));
+    const __m128i orMask = _mm_set1_epi32(static_cast<int>(p.mOrMask));
+    const __m128i amask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    // Blending a sample whose four texels all have alpha 0 changes nothing.
+    const bool skipClear = B != FastPlan::Blend::Off && !p.mConstAlpha;
     int64_t i = 0;
     for (; i + 2 <= n; i += 2, s += 2 * ds, t += 2 * dt)
     {
-        __m128i ha = ColumnsEpi16(FetchTaps<Addressed>(p, s, t));
-        __m128i hb = ColumnsEpi16(FetchTaps<Addressed>(p, s + ds, t + dt));
+        BilinearTaps ka = FetchTaps<Addressed>(p, s, t, orMask);
+        BilinearTaps kb = FetchTaps<Addressed>(p, s + ds, t + dt, orMask);
+        if (skipClear)
+        {
+            __m128i any =
+                _mm_or_si128(_mm_or_si128(ka.top, ka.bottom), _mm_or_si128(kb.top, kb.bottom));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(any, amask), zero)) == 0xFFFF)
+                continue;
+        }
+        __m128i ha = ColumnsEpi16(ka);
+        __m128i hb = ColumnsEpi16(kb);
         __m128i c = _mm_add_epi16(_mm_unpacklo_epi64(ha, hb), _mm_unpackhi_epi64(ha, hb));
         c = _mm_srli_epi16(_mm_add_epi16(c, _mm_set1_epi16(128)), 8);
         if (modulate)
@@ -1036,6 +1063,10 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
         std::swap(v[1], v[2]);
     }
 
+    // The texel planes start from the triangle's own corner, not the scissor's, so a triangle
+    // cut into bands samples exactly as it does whole.
+    const int64_t originX = CeilDiv(std::min({X[0], X[1], X[2]}), SUBPIXEL);
+    const int64_t originY = CeilDiv(std::min({Y[0], Y[1], Y[2]}), SUBPIXEL);
     int64_t minX = std::max<int64_t>(CeilDiv(std::min({X[0], X[1], X[2]}), SUBPIXEL), scissor.left);
     int64_t maxX =
         std::min<int64_t>(FloorDiv(std::max({X[0], X[1], X[2]}), SUBPIXEL), scissor.right - 1);
@@ -1086,7 +1117,7 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
     if (fixedTex)
     {
         constexpr double ONE = 65536.0;
-        double ox = static_cast<double>(minX), oy = static_cast<double>(minY);
+        double ox = static_cast<double>(originX), oy = static_cast<double>(originY);
         sOrg = RoundToInt((span.At(TriangleSpanner::U, ox, oy) * levelW - 0.5) * ONE);
         tOrg = RoundToInt((span.At(TriangleSpanner::V, ox, oy) * levelH - 0.5) * ONE);
         sDx = RoundToInt(span.mDx[TriangleSpanner::U] * levelW * ONE);
@@ -1159,8 +1190,8 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
             int64_t s0 = 0, t0 = 0, ds = 0, dt = 0;
             if (plan.mSource != FastPlan::Source::Constant)
             {
-                s0 = sOrg + (xl - minX) * sDx + (py - minY) * sDy;
-                t0 = tOrg + (xl - minX) * tDx + (py - minY) * tDy;
+                s0 = sOrg + (xl - originX) * sDx + (py - originY) * sDy;
+                t0 = tOrg + (xl - originX) * tDx + (py - originY) * tDy;
                 ds = sDx;
                 dt = tDx;
             }
@@ -1184,8 +1215,8 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
         int64_t s0 = 0, t0 = 0, ds = 0, dt = 0;
         if (fixedTex)
         {
-            s0 = sOrg + (xl - minX) * sDx + (py - minY) * sDy;
-            t0 = tOrg + (xl - minX) * tDx + (py - minY) * tDy;
+            s0 = sOrg + (xl - originX) * sDx + (py - originY) * sDy;
+            t0 = tOrg + (xl - originX) * tDx + (py - originY) * tDy;
             ds = sDx;
             dt = tDx;
         }

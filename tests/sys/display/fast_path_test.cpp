@@ -118,3 +118,46 @@ TEST(FastPath, MatchesTheGeneralPathByteForByte)
         EXPECT_GT(drawn, 500u) << c.name;
     }
 }
+
+TEST(FastPath, BandThreadsGiveTheSamePictureAsOneThread)
+{
+    auto render = [](uint32_t threads)
+    {
+        auto target = MakeSurface(320, 240, FormatId::A8R8G8B8, 0xFF102030u);
+        target->AddAttachedSurface(MakeSurface(320, 240, FormatId::D16));
+        auto dev = Make2dDevice(target);
+        dev->SetRasterThreads(threads);
+        dev->SetTexture(0, PatternTexture(32));
+        dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
+        dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
+        dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
+        dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
+        dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
+        dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+        // Full-screen layers: aligned, scaled, rotated and a Gouraud fan with depth.
+        DrawQuad(*dev, Quad2d(0, 0, 320, 240, 0xFFFFFFFFu, 0, 0, 10, 7.5f));
+        DrawQuad(*dev, Quad2d(-13.3f, 7.7f, 300.1f, 250.9f, 0xC0FFFFFFu, 0.1f, 0.2f, 3.3f, 2.9f));
+        LVertex rotated[4] = {LVertex{160, -60, 0.1f, 0, 0xFFFFFFFFu, 0, 0, 0},
+                              LVertex{380, 120, 0.1f, 0, 0xFFFFFFFFu, 0, 2, 0},
+                              LVertex{160, 300, 0.1f, 0, 0xFFFFFFFFu, 0, 2, 2},
+                              LVertex{-60, 120, 0.1f, 0, 0xFFFFFFFFu, 0, 0, 2}};
+        dev->SetRenderState(RS_DESTBLEND, BLEND_ONE);
+        dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, rotated, 4, kQuadIndices, 6, 0);
+        dev->SetTexture(0, nullptr);
+        dev->SetRenderState(RS_ZENABLE, 1);
+        dev->Clear(0, nullptr, CLEAR_ZBUFFER, 0, 1.0f, 0);
+        TLVertex fan[4] = {TLVertex{10, 10, 0.2f, 1, 0x80FF0000u, 0, 0, 0},
+                           TLVertex{310, 30, 0.9f, 1, 0x8000FF00u, 0, 0, 0},
+                           TLVertex{290, 230, 0.5f, 1, 0x800000FFu, 0, 0, 0},
+                           TLVertex{20, 220, 0.1f, 1, 0x80FFFFFFu, 0, 0, 0}};
+        dev->DrawPrimitive(PT_TRIANGLEFAN, FVF_TLVERTEX, fan, 4, 0);
+        std::vector<uint32_t> out;
+        for (uint32_t y = 0; y < 240; ++y)
+            for (uint32_t x = 0; x < 320; ++x)
+                out.push_back(target->ReadPixel(x, y));
+        return out;
+    };
+    std::vector<uint32_t> one = render(1);
+    for (uint32_t threads : {2u, 3u, 4u, 7u})
+        EXPECT_EQ(render(threads), one) << threads << " threads";
+}

@@ -1,0 +1,43 @@
+// A small fixed pool of threads that runs the bands of one large draw side by side and returns
+// when all are done.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace sys::display
+{
+
+class RasterThreads
+{
+public:
+    // `count` bands at most per Run: count - 1 threads plus the caller.
+    explicit RasterThreads(uint32_t count);
+    ~RasterThreads();
+    RasterThreads(const RasterThreads&) = delete;
+    RasterThreads& operator=(const RasterThreads&) = delete;
+
+    uint32_t GetCount() const { return mCount; }
+
+    // Calls task(0) .. task(count - 1), task(0) on the calling thread, and waits for all of them.
+    void Run(const std::function<void(uint32_t)>& task);
+
+private:
+    void WorkerLoop(uint32_t index);
+
+    uint32_t mCount;
+    std::vector<std::thread> mThreads;
+    std::mutex mMutex;
+    std::condition_variable mStart;
+    std::condition_variable mDone;
+    const std::function<void(uint32_t)>* mTask = nullptr;
+    uint64_t mGeneration = 0;
+    uint32_t mPending = 0;
+    bool mStop = false;
+};
+
+} // namespace sys::display
