@@ -7,6 +7,8 @@
 #include "services/simple_http.h"
 #include "sys/clock.h"
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace
@@ -14,6 +16,38 @@ namespace
 
 constexpr int kMaxMetricsBytes = 65536;
 constexpr unsigned kPollMs = 50;
+// After the request is let go, its worker gets this long to end before the process goes on to
+// exit, so no transfer is still tearing down while the program's own teardown runs.
+constexpr int kWorkerEndSteps = 100;
+constexpr auto kWorkerEndStep = std::chrono::milliseconds(10);
+
+// Posts the text and waits for the answer; true when the server accepted it.
+bool PostMetricsText(const char* text)
+{
+    TSimpleHttp http;
+    TString url = TString::Format("http://%s/servlet/exitStats",
+                                  GetConfig("site", kDefaultConfigSite).c_str());
+    http.Open(url.c_str(), true, nullptr);
+    http.AddParameter("game", GetConfig("qmgamehandle").c_str());
+    http.AddParameter("game_version", GetConfig("version").c_str());
+    http.AddParameter("game_variant", "windows");
+    http.AddParameter("guid", GetConfig("computerid").c_str());
+    http.AddParameter("game_data", text);
+    http.Send(TSimpleHttp::kHttpNoCacheWrite);
+
+    // A server that never answers must not hold the program's exit: after the limit the request is
+    // abandoned (the client's destructor cancels it) and the file waits for the next run.
+    uint32_t start = sys::GetTimeMs();
+    while (http.GetStatus() == TSimpleHttp::kHttpRunning)
+    {
+        if (sys::GetTimeMs() - start >= kExitStatsWaitMs)
+            return false;
+        sys::SleepMs(kPollMs);
+    }
+    // An error page also ends the request normally; only an accepting answer lets the file go.
+    int code = http.GetResponseCode();
+    return http.GetStatus() == TSimpleHttp::kHttpFinished && code >= 200 && code <= 299;
+}
 
 } // namespace
 
@@ -34,28 +68,11 @@ bool PostExitStats()
         return false;
     text[static_cast<size_t>(length)] = '\0';
 
-    TSimpleHttp http;
-    TString url = TString::Format("http://%s/servlet/exitStats",
-                                  GetConfig("site", kDefaultConfigSite).c_str());
-    http.Open(url.c_str(), true, nullptr);
-    http.AddParameter("game", GetConfig("qmgamehandle").c_str());
-    http.AddParameter("game_version", GetConfig("version").c_str());
-    http.AddParameter("game_variant", "windows");
-    http.AddParameter("guid", GetConfig("computerid").c_str());
-    http.AddParameter("game_data", text.data());
-    http.Send(TSimpleHttp::kHttpNoCacheWrite);
-
-    // A server that never answers must not hold the program's exit: after the limit the request is
-    // abandoned (the client's destructor cancels it) and the file waits for the next run.
-    uint32_t start = sys::GetTimeMs();
-    while (http.GetStatus() == TSimpleHttp::kHttpRunning)
-    {
-        if (sys::GetTimeMs() - start >= kExitStatsWaitMs)
-            return false;
-        sys::SleepMs(kPollMs);
-    }
-    int code = http.GetResponseCode();
-    if (http.GetStatus() != TSimpleHttp::kHttpFinished || code < 200 || code > 299)
+    int workersBefore = TSimpleHttp::GetLiveWorkerCount();
+    bool accepted = PostMetricsText(text.data());
+    for (int i = 0; i < kWorkerEndSteps && TSimpleHttp::GetLiveWorkerCount() > workersBefore; ++i)
+        std::this_thread::sleep_for(kWorkerEndStep);
+    if (!accepted)
         return false;
     return DeleteFile("user:metrics.txt");
 }

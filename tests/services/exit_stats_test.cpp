@@ -41,6 +41,7 @@ TEST_F(ExitStatsTest, PostsTheFieldsInOrderAndDeletesTheFileOnSuccess)
                                  "&guid=ABCDEFGHIJKLMNOP"
                                  "&game_data=Session%2C%22a%20b%22%26c%3Dd\r\nnext\r\n");
     EXPECT_FALSE(MetricsKept());
+    EXPECT_EQ(TSimpleHttp::GetLiveWorkerCount(), mBaselineWorkers);
 }
 
 TEST_F(ExitStatsTest, MissingSettingsGiveEmptyFields)
@@ -117,4 +118,6 @@ TEST_F(ExitStatsTest, ASilentServerDoesNotHoldTheExit)
     EXPECT_GE(waited, kExitStatsWaitMs);
     EXPECT_LT(waited, kExitStatsWaitMs + 100);
     EXPECT_TRUE(MetricsKept());
+    // The abandoned request has ended before the exit goes on.
+    EXPECT_EQ(TSimpleHttp::GetLiveWorkerCount(), mBaselineWorkers);
 }
