@@ -176,6 +176,38 @@ bool TDiskFileData::AtEnd()
 
 // ---- TMemoryFile ----
 
+int ReadFromBlock(const uint8_t* start, uint32_t size, uint32_t& position, uint32_t wanted,
+                  bool textMode, void* buffer)
+{
+    auto* out = static_cast<uint8_t*>(buffer);
+    if (!textMode)
+    {
+        std::memcpy(out, start + position, wanted);
+        position += wanted;
+        return static_cast<int>(wanted);
+    }
+    uint32_t delivered = 0;
+    while (position < size && delivered < wanted)
+    {
+        uint8_t c = start[position++];
+        if (c != '\r')
+            out[delivered++] = c;
+    }
+    return static_cast<int>(delivered);
+}
+
+uint32_t SeekInBlock(uint32_t position, uint32_t size, int offset, int origin)
+{
+    uint64_t target = position;
+    if (origin == kSeekCurrent)
+        target = static_cast<uint32_t>(position + static_cast<uint32_t>(offset));
+    else if (origin == kSeekStart)
+        target = static_cast<uint32_t>(offset);
+    else if (origin == kSeekEnd)
+        target = static_cast<uint32_t>(size + static_cast<uint32_t>(offset));
+    return target > size ? size + 1 : static_cast<uint32_t>(target);
+}
+
 TMemoryFile::~TMemoryFile()
 {
     Close();
@@ -219,13 +251,7 @@ void TMemoryFile::UngetLast()
 
 void TMemoryFile::Seek(int offset, int origin)
 {
-    uint32_t position = mPosition;
-    if (origin == kSeekCurrent)
-        position = mPosition + static_cast<uint32_t>(offset);
-    else if (origin == kSeekStart)
-        position = static_cast<uint32_t>(offset);
-    else if (origin == kSeekEnd)
-        position = mSize + static_cast<uint32_t>(offset);
+    uint32_t position = SeekInBlock(mPosition, mSize, offset, origin);
     mPosition = position > mSize ? mSize : position;
 }
 
@@ -246,21 +272,7 @@ int TMemoryFile::Read(void* buffer, int count)
     uint32_t wanted = static_cast<uint32_t>(count);
     if (wanted > mSize - mPosition)
         wanted = mSize - mPosition;
-    auto* out = static_cast<uint8_t*>(buffer);
-    if (mMode != kFileReadText)
-    {
-        std::memcpy(out, mStart + mPosition, wanted);
-        mPosition += wanted;
-        return static_cast<int>(wanted);
-    }
-    uint32_t delivered = 0;
-    while (mPosition < mSize && delivered < wanted)
-    {
-        uint8_t c = mStart[mPosition++];
-        if (c != '\r')
-            out[delivered++] = c;
-    }
-    return static_cast<int>(delivered);
+    return ReadFromBlock(mStart, mSize, mPosition, wanted, mMode == kFileReadText, buffer);
 }
 
 int TMemoryFile::Write(const void*, int)

@@ -34,6 +34,13 @@ private:
     TString mFinalPath;
 };
 
+// Reading and seeking inside a block of bytes, shared by memory files and pack entries. Text mode
+// drops every CR. `ReadFromBlock` answers the bytes delivered and advances `position`;
+// `SeekInBlock` answers the new position, or `size + 1` when the target lies past the end.
+int ReadFromBlock(const uint8_t* start, uint32_t size, uint32_t& position, uint32_t wanted,
+                  bool textMode, void* buffer);
+uint32_t SeekInBlock(uint32_t position, uint32_t size, int offset, int origin);
+
 class TMemoryFile : public TFileData
 {
 public:

@@ -2,6 +2,7 @@
 #include "platform/pack_file.h"
 
 #include "platform/data_folders.h"
+#include "platform/file_data.h"
 #include "platform/log.h"
 #include "sys/mapped_file.h"
 #include "sys/paths.h"
@@ -231,13 +232,7 @@ void TFlatFileMap::UngetLast()
 
 void TFlatFileMap::Seek(int offset, int origin)
 {
-    uint32_t position = mPosition;
-    if (origin == kSeekCurrent)
-        position = mPosition + static_cast<uint32_t>(offset);
-    else if (origin == kSeekStart)
-        position = static_cast<uint32_t>(offset);
-    else if (origin == kSeekEnd)
-        position = mSize + static_cast<uint32_t>(offset);
+    uint32_t position = SeekInBlock(mPosition, mSize, offset, origin);
     if (position <= mSize)
     {
         mPosition = position;
@@ -267,21 +262,7 @@ int TFlatFileMap::Read(void* buffer, int count)
         wanted = mSize - mPosition;
         mEnd = true;
     }
-    auto* out = static_cast<uint8_t*>(buffer);
-    if (mMode != kFileReadText)
-    {
-        std::memcpy(out, mStart + mPosition, wanted);
-        mPosition += wanted;
-        return static_cast<int>(wanted);
-    }
-    uint32_t delivered = 0;
-    while (mPosition < mSize && delivered < wanted)
-    {
-        uint8_t c = mStart[mPosition++];
-        if (c != '\r')
-            out[delivered++] = c;
-    }
-    return static_cast<int>(delivered);
+    return ReadFromBlock(mStart, mSize, mPosition, wanted, mMode == kFileReadText, buffer);
 }
 
 int TFlatFileMap::Write(const void*, int)
