@@ -355,3 +355,46 @@ TEST_F(BadInputTest, HugeAllocationsFromLibrariesAreErrors)
 }
 
 } // namespace
+
+namespace
+{
+
+class EnvironmentTest : public ::testing::Test
+{
+protected:
+    LibState mState;
+};
+
+TEST_F(EnvironmentTest, SetfenvChangesWhatAFunctionSees)
+{
+    EXPECT_EQ(mState.Run("function f() return x end setfenv(f, {x = 5})"), "");
+    EXPECT_EQ(mState.Eval("f()"), "5");
+    EXPECT_EQ(mState.Eval("getfenv(f).x"), "5");
+    EXPECT_EQ(mState.Eval("getfenv(f) == _G"), "false");
+    EXPECT_EQ(mState.Eval("setfenv(print, {})"),
+              "error: test:1: `setfenv' cannot change environment of given function");
+    EXPECT_EQ(mState.Eval("setfenv(1, 2)"),
+              "error: test:1: bad argument #2 to `setfenv' (table expected, got number)");
+}
+
+TEST_F(EnvironmentTest, ProtectedEnvironment)
+{
+    EXPECT_EQ(mState.Run("function g() end setfenv(g, {__fenv = 'hidden'})"), "");
+    EXPECT_EQ(mState.Eval("getfenv(g)"), "hidden");
+    EXPECT_EQ(mState.Eval("setfenv(g, {})"),
+              "error: test:1: `setfenv' cannot change a protected environment");
+}
+
+TEST_F(EnvironmentTest, CoroutineStatusAndWrap)
+{
+    EXPECT_EQ(mState.Run("co = coroutine.create(function() st = coroutine.status(co) end) "
+                         "coroutine.resume(co)"),
+              "");
+    EXPECT_EQ(mState.Eval("st"), "running");
+    EXPECT_EQ(mState.Run("gen = coroutine.wrap(function() for i = 1, 3 do coroutine.yield(i) end "
+                         "end)"),
+              "");
+    EXPECT_EQ(mState.EvalAll("gen(), gen(), gen()"), (std::vector<std::string>{"1", "2", "3"}));
+}
+
+} // namespace
