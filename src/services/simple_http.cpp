@@ -2,7 +2,6 @@
 // carries one request out and then waits for its owner to let go of it.
 #include "services/simple_http.h"
 
-#include "platform/file_data.h"
 #include "platform/file_layer.h"
 #include "platform/log.h"
 #include "sys/paths.h"
@@ -11,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -31,6 +31,8 @@ constexpr long kConnectTimeoutMs = 60000;
 constexpr long kStalledSeconds = 60;
 
 std::atomic<int> sLiveWorkers{0};
+// Makes each worker's temporary output name its own.
+std::atomic<uint32_t> sOutputCounter{0};
 
 // The one process-wide client library set-up; it lives for the rest of the process.
 bool OpenSession()
@@ -155,15 +157,39 @@ struct TSimpleHttp::Worker
     uint64_t mReceived = 0;
     char* mData = nullptr;
     size_t mCapacity = 0;
-    TDiskFileData* mFile = nullptr;
+    // The answer is written beside the output file under a temporary name, and replaces the file
+    // only when it arrived whole: a failed or cancelled request leaves the old file as it was.
+    std::FILE* mFile = nullptr;
+    std::string mTempPath;
     bool mReceiverReady = false;
     bool mFileOpenFailed = false;
     bool mFileWriteFailed = false;
 
     ~Worker()
     {
-        delete mFile;
+        DiscardOutput();
         delete[] mData;
+    }
+
+    void DiscardOutput()
+    {
+        if (mFile == nullptr)
+            return;
+        std::fclose(mFile);
+        mFile = nullptr;
+        sys::RemoveFile(mTempPath);
+    }
+    // Closes the output and puts it in place; false when that fails.
+    bool CommitOutput()
+    {
+        if (mFile == nullptr)
+            return true;
+        bool closed = std::fclose(mFile) == 0;
+        mFile = nullptr;
+        if (closed && sys::RenameFile(mTempPath, mOutputLocation))
+            return true;
+        sys::RemoveFile(mTempPath);
+        return false;
     }
 
     bool PrepareReceiver();
@@ -220,19 +246,19 @@ bool TSimpleHttp::Worker::PrepareReceiver()
         mData[0] = '\0';
         return true;
     }
-    mFile = new TDiskFileData();
-    if (mOutputLocation.empty() || mOutputLocation[0] == '&' || mOutputLocation[0] == '@')
-        mFileOpenFailed = true;
-    else
+    // Memory blocks ("&") and pack entries ("@") are no place to write to.
+    if (!mOutputLocation.empty() && mOutputLocation[0] != '&' && mOutputLocation[0] != '@')
     {
-        MakeFoldersBelow(mOutputLocation, mUserFolder, mCommonFolder);
-        mFileOpenFailed = !mFile->Open(mOutputLocation.c_str(), kFileWriteBinary);
+        sys::FileStat existing;
+        bool isFolder = sys::StatPath(mOutputLocation, existing) && existing.isFolder;
+        if (!isFolder)
+        {
+            MakeFoldersBelow(mOutputLocation, mUserFolder, mCommonFolder);
+            mTempPath = mOutputLocation + ".part" + std::to_string(++sOutputCounter);
+            mFile = std::fopen(mTempPath.c_str(), "wb");
+        }
     }
-    if (mFileOpenFailed)
-    {
-        delete mFile;
-        mFile = nullptr;
-    }
+    mFileOpenFailed = mFile == nullptr;
     return !mFileOpenFailed;
 }
 
@@ -241,7 +267,7 @@ bool TSimpleHttp::Worker::Receive(const char* piece, size_t size)
     mReceived += size;
     if (mFile != nullptr)
     {
-        if (mFile->Write(piece, static_cast<int>(size)) != static_cast<int>(size))
+        if (std::fwrite(piece, 1, size, mFile) != size)
         {
             mFileWriteFailed = true;
             return false;
@@ -367,9 +393,9 @@ void TSimpleHttp::Worker::Run()
             if (!requestMade && (road == Road::Direct || IsConnectionSetupError(result)))
                 Log("Error creating connection (%s) %d", roadName, static_cast<int>(result));
         }
-        if (mFile != nullptr && mFile->Close() != 0 && status == kHttpFinished)
-            status = kHttpFailed;
         if (mFileWriteFailed)
+            status = kHttpFailed;
+        if (status == kHttpFinished && !CommitOutput())
             status = kHttpFailed;
         mResponseCode = static_cast<int>(code);
         mStatus = status;
@@ -379,8 +405,7 @@ void TSimpleHttp::Worker::Run()
     curl_easy_cleanup(easy);
     curl_multi_cleanup(multi);
     curl_slist_free_all(headers);
-    if (mFile != nullptr)
-        mFile->Close();
+    DiscardOutput();
 }
 
 namespace

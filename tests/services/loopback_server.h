@@ -94,6 +94,8 @@ public:
     void Release() { mReleased = true; }
     // Holds every request, whatever its target.
     void HoldAll() { mHoldAll = true; }
+    // Announces more body than is sent, then closes: the answer breaks off.
+    void BreakOffAnswers() { mBreakOff = true; }
 
     std::vector<Request> Requests()
     {
@@ -232,10 +234,10 @@ private:
             if (mStop)
                 return;
         }
-        std::string answer =
-            "HTTP/1.1 " + std::to_string(status) + " Status\r\n" +
-            "Content-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
-            "\r\nConnection: close\r\n\r\n" + body;
+        std::string answer = "HTTP/1.1 " + std::to_string(status) + " Status\r\n" +
+                             "Content-Type: text/plain\r\nContent-Length: " +
+                             std::to_string(body.size() + (mBreakOff ? 100 : 0)) +
+                             "\r\nConnection: close\r\n\r\n" + body;
         send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
     }
 
@@ -246,6 +248,7 @@ private:
     std::atomic<bool> mStop{false};
     std::atomic<bool> mReleased{false};
     std::atomic<bool> mHoldAll{false};
+    std::atomic<bool> mBreakOff{false};
     std::mutex mMutex;
     int mStatus;
     std::string mBody;

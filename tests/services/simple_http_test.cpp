@@ -159,12 +159,40 @@ TEST_F(HttpTest, AnEmptyAnswerStillMakesTheOutputFile)
     EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/old.txt"), "");
 }
 
+TEST_F(HttpTest, ABrokenOffAnswerLeavesTheOldOutputFile)
+{
+    LoopbackServer server(200, "partial");
+    server.BreakOffAnswers();
+    Write("user/old.txt", "previous");
+    TSimpleHttp http;
+    http.Open(server.Url("/file").c_str(), false, "user:old.txt");
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 2);
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/old.txt"), "previous");
+    // No temporary file is left beside it.
+    sys::FolderListing listing;
+    ASSERT_TRUE(listing.Open(mRoot + "/user"));
+    std::string name;
+    bool isFolder = false;
+    std::vector<std::string> names;
+    while (listing.Next(name, isFolder))
+        names.push_back(name);
+    EXPECT_EQ(names, std::vector<std::string>{"old.txt"});
+}
+
 TEST_F(HttpTest, OutputFileThatCannotOpenGivesStatusThree)
 {
     LoopbackServer server(200, "ignored");
     TSimpleHttp http;
     // An asset name the file layer does not know has nowhere to be written.
     http.Open(server.Url("/file").c_str(), false, "nowhere/answer.txt");
+    http.Send(0);
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 3);
+    // Nor has a name that is a folder.
+    Folder("user/taken");
+    http.Open(server.Url("/file").c_str(), false, "user:taken");
     http.Send(0);
     ASSERT_TRUE(WaitForEnd(http));
     EXPECT_EQ(http.GetStatus(), 3);
