@@ -147,6 +147,26 @@ TEST_F(HttpTest, AnswerGoesToTheOutputFile)
     EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/answers/answer.txt"), "line one\nline two");
 }
 
+TEST_F(HttpTest, LargeAnswersArriveWhole)
+{
+    std::string body;
+    for (int i = 0; body.size() < 300000; ++i)
+        body += std::to_string(i) + ",";
+    LoopbackServer server(200, body);
+    // In memory (the buffer grows as pieces come) and into a file, piece by piece.
+    TSimpleHttp memory;
+    memory.Open(server.Url("/big").c_str(), false);
+    memory.Send(0);
+    TSimpleHttp file;
+    file.Open(server.Url("/big").c_str(), false, "user:big.txt");
+    file.Send(0);
+    ASSERT_TRUE(WaitForEnd(memory));
+    ASSERT_TRUE(WaitForEnd(file));
+    EXPECT_EQ(memory.GetStatus(), 1);
+    EXPECT_EQ(file.GetStatus(), 1);
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/big.txt"), body);
+}
+
 TEST_F(HttpTest, AnEmptyAnswerStillMakesTheOutputFile)
 {
     LoopbackServer server(200, "");
