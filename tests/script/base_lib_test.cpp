@@ -262,6 +262,12 @@ TEST_F(BaseLibFileTest, DofileAndLoadfile)
               "error: cannot read nosuch.lua: No such file or directory");
 }
 
+TEST_F(BaseLibFileTest, DiskFileWithCrLfLineEnds)
+{
+    std::string name = Write("crlf.lua", "s = [[a\r\nb]]\r\nreturn s\r\n");
+    EXPECT_EQ(mState.Eval("dofile('" + name + "')"), "a\nb");
+}
+
 TEST_F(BaseLibFileTest, RequireSearchesLuaPath)
 {
     Write("mod.lua", "loads = (loads or 0) + 1\nreturn _REQUIREDNAME .. '!'\n");
