@@ -1,12 +1,15 @@
 // The 3-D device: state, vertex processing, clipping, primitive assembly and Clear.
 #include "sys/display/device.h"
 
+#include "sys/display/direct_draw.h"
 #include "sys/display/display_log.h"
 #include "sys/display/surface.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <thread>
 
 namespace sys::display
@@ -51,6 +54,51 @@ bool IsRenderableFormat(const PixelFormat& f)
 }
 
 } // namespace
+
+namespace
+{
+
+std::mutex gCreateAnswersMutex;
+std::deque<Result> gCreateAnswers;
+
+} // namespace
+
+void QueueCreateDeviceAnswer(Result answer)
+{
+    std::lock_guard<std::mutex> lock(gCreateAnswersMutex);
+    gCreateAnswers.push_back(answer);
+}
+
+void ClearCreateDeviceAnswers()
+{
+    std::lock_guard<std::mutex> lock(gCreateAnswersMutex);
+    gCreateAnswers.clear();
+}
+
+Result CreateDevice(const Direct3D& direct3d, const Guid& device,
+                    std::shared_ptr<Surface> renderTarget, std::unique_ptr<Device>* out)
+{
+    if (out == nullptr)
+        return Result::Pointer;
+    out->reset();
+    {
+        std::lock_guard<std::mutex> lock(gCreateAnswersMutex);
+        if (!gCreateAnswers.empty())
+        {
+            Result r = gCreateAnswers.front();
+            gCreateAnswers.pop_front();
+            if (Failed(r))
+                return r;
+        }
+    }
+    const DeviceDesc* desc = direct3d.FindDevice(device);
+    if (desc == nullptr)
+        return Result::NotFound;
+    if (renderTarget != nullptr && Failed(renderTarget->IsLost()))
+        return Result::SurfaceLost;
+    *out = Device::Create(std::move(renderTarget), *desc);
+    return *out != nullptr ? Result::Ok : Result::InvalidParams;
+}
 
 std::unique_ptr<Device> Device::Create(std::shared_ptr<Surface> renderTarget,
                                        const DeviceDesc& caps)

@@ -156,4 +156,15 @@ private:
     bool mFlatShade = false;
 };
 
+class Direct3D;
+
+// Creates the device with that GUID (from Direct3D::EnumDevices) rendering into `renderTarget`:
+// NotFound for an unknown GUID, InvalidParams for a missing or depth target. Answers queued with
+// QueueCreateDeviceAnswer come first (the display code's SurfaceNotInVidMem and
+// NoPaletteAttached fall-backs).
+Result CreateDevice(const Direct3D& direct3d, const Guid& device,
+                    std::shared_ptr<Surface> renderTarget, std::unique_ptr<Device>* out);
+void QueueCreateDeviceAnswer(Result answer);
+void ClearCreateDeviceAnswers();
+
 } // namespace sys::display

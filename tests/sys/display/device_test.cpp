@@ -3,6 +3,8 @@
 #include "device_test_util.h"
 
 #include <cmath>
+#include <map>
+
 #include <gtest/gtest.h>
 
 using namespace devtest;
@@ -410,116 +412,20 @@ TEST(DeviceLighting, EnablingAnUnsetLightGivesTheDefaultLight)
     EXPECT_EQ(dev->SetLight(1, bad), Result::InvalidParams);
 }
 
-namespace
-{
-
-// Left-handed perspective: x and y scaled by the focal length, z to 0..1 between near and far.
-Matrix Perspective(float fov, float aspect, float zn, float zf)
-{
-    Matrix m;
-    float h = 1.0f / std::tan(fov / 2);
-    m.m[0][0] = h / aspect;
-    m.m[1][1] = h;
-    m.m[2][2] = zf / (zf - zn);
-    m.m[2][3] = 1;
-    m.m[3][2] = -zn * zf / (zf - zn);
-    m.m[3][3] = 0;
-    return m;
-}
-
-// A unit cube (-1..1) as 24 vertices with face normals and 36 indices.
-void MakeCube(std::vector<Vertex>& v, std::vector<uint16_t>& idx)
-{
-    const float n[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
-    for (int f = 0; f < 6; ++f)
-    {
-        float nx = n[f][0], ny = n[f][1], nz = n[f][2];
-        // Two axes spanning the face, ordered so the corners wind clockwise seen from outside.
-        float ux = ny != 0 || nz != 0 ? 1.0f : 0.0f, uy = nx != 0 ? 1.0f : 0.0f, uz = 0.0f;
-        float wx = ny * uz - nz * uy, wy = nz * ux - nx * uz, wz = nx * uy - ny * ux;
-        uint16_t base = static_cast<uint16_t>(v.size());
-        const float s[4][2] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
-        for (auto& c : s)
-            v.push_back(Vertex{nx + c[0] * ux + c[1] * wx, ny + c[0] * uy + c[1] * wy,
-                               nz + c[0] * uz + c[1] * wz, nx, ny, nz, 0, 0});
-        for (uint16_t i : {0, 1, 2, 0, 2, 3})
-            idx.push_back(static_cast<uint16_t>(base + i));
-    }
-}
-
-} // namespace
-
 TEST(DeviceLighting, LitDepthTestedCubeShowsThreeFacesWithTheirOwnShades)
 {
-    auto target = TargetWithDepth(64, 64);
-    auto dev = Device::Create(target, TestCaps());
-    dev->SetRenderState(RS_LIGHTING, 1);
-    dev->SetRenderState(RS_ZENABLE, 1);
-    dev->SetRenderState(RS_ZWRITEENABLE, 1);
-    dev->SetRenderState(RS_CULLMODE, CULL_NONE); // the depth test alone must hide back faces
-    dev->SetRenderState(RS_NORMALIZENORMALS, 1);
-    dev->SetRenderState(RS_AMBIENT, 0xFF202020u);
-    Material m;
-    m.diffuse = ColorValue{1, 1, 1, 1};
-    m.ambient = ColorValue{1, 1, 1, 1};
-    dev->SetMaterial(m);
-    Light light;
-    light.type = LIGHT_DIRECTIONAL;
-    light.diffuse = ColorValue{1, 1, 1, 1};
-    light.direction = Vector3{-0.3f, -0.5f, 0.8f};
-    dev->SetLight(0, light);
-    dev->LightEnable(0, true);
-    // Looking at the cube from (3, 3, -5) rotated so three faces show: world rotation about y, x.
-    Matrix world;
-    float a = 0.6f, b = 0.5f;
-    Matrix ry, rx;
-    ry.m[0][0] = std::cos(a);
-    ry.m[0][2] = -std::sin(a);
-    ry.m[2][0] = std::sin(a);
-    ry.m[2][2] = std::cos(a);
-    rx.m[1][1] = std::cos(b);
-    rx.m[1][2] = std::sin(b);
-    rx.m[2][1] = -std::sin(b);
-    rx.m[2][2] = std::cos(b);
-    world = Multiply(ry, rx);
-    Matrix view;
-    view.m[3][2] = 5.0f;
-    dev->SetTransform(TS_WORLD, world);
-    dev->SetTransform(TS_VIEW, view);
-    dev->SetTransform(TS_PROJECTION, Perspective(1.0f, 1.0f, 1.0f, 20.0f));
-    dev->Clear(0, nullptr, CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
-    std::vector<Vertex> verts;
-    std::vector<uint16_t> idx;
-    MakeCube(verts, idx);
-    ASSERT_EQ(dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_VERTEX, verts.data(),
-                                        static_cast<uint32_t>(verts.size()), idx.data(),
-                                        static_cast<uint32_t>(idx.size()), 0),
-              Result::Ok);
-    // Count the distinct grey shades on the cube: three visible faces.
+    auto target = RenderLitCube(64);
+    // Count the distinct shades on the cube: three visible faces, each flat-lit.
     std::map<uint32_t, int> shades;
-    for (uint32_t y = 0; y < 64; ++y)
-        for (uint32_t x = 0; x < 64; ++x)
-            if (target->ReadPixel(x, y) != 0xFF000000u)
-                ++shades[target->ReadPixel(x, y)];
+    for (uint32_t p : ReadAll(*target))
+        if (p != 0xFF000000u)
+            ++shades[p];
     int big = 0;
     for (auto& [shade, count] : shades)
         big += count > 40;
     EXPECT_EQ(big, 3);
-    // Drawing again in another order gives the same picture: depth decides, not order.
-    std::vector<uint32_t> first;
-    for (uint32_t y = 0; y < 64; ++y)
-        for (uint32_t x = 0; x < 64; ++x)
-            first.push_back(target->ReadPixel(x, y));
-    std::vector<uint16_t> reversed(idx.rbegin(), idx.rend());
-    dev->Clear(0, nullptr, CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
-    dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_VERTEX, verts.data(),
-                              static_cast<uint32_t>(verts.size()), reversed.data(),
-                              static_cast<uint32_t>(reversed.size()), 0);
-    size_t differ = 0;
-    for (uint32_t y = 0; y < 64; ++y)
-        for (uint32_t x = 0; x < 64; ++x)
-            differ += target->ReadPixel(x, y) != first[y * 64 + x];
-    EXPECT_EQ(differ, 0u);
+    // Drawn in the other order the picture is the same: depth decides, not order.
+    EXPECT_EQ(ReadAll(*RenderLitCube(64, true)), ReadAll(*target));
 }
 
 TEST(DeviceClipping, GeometryBehindTheEyeIsCutAtTheNearPlane)

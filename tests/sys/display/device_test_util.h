@@ -6,6 +6,8 @@
 #include "sys/display/pixel_format.h"
 #include "sys/display/surface.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -111,6 +113,99 @@ inline int CountChanged(Surface& s, uint32_t background)
         for (uint32_t x = 0; x < s.GetWidth(); ++x)
             n += s.ReadPixel(x, y) != background;
     return n;
+}
+
+// Left-handed perspective: x and y scaled by the focal length, z to 0..1 between near and far.
+inline Matrix Perspective(float fov, float aspect, float zn, float zf)
+{
+    Matrix m;
+    float h = 1.0f / std::tan(fov / 2);
+    m.m[0][0] = h / aspect;
+    m.m[1][1] = h;
+    m.m[2][2] = zf / (zf - zn);
+    m.m[2][3] = 1;
+    m.m[3][2] = -zn * zf / (zf - zn);
+    m.m[3][3] = 0;
+    return m;
+}
+
+// A unit cube (-1..1) as 24 vertices with face normals and 36 indices.
+inline void MakeCube(std::vector<Vertex>& v, std::vector<uint16_t>& idx)
+{
+    const float n[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (int f = 0; f < 6; ++f)
+    {
+        float nx = n[f][0], ny = n[f][1], nz = n[f][2];
+        // Two axes spanning the face, ordered so the corners wind clockwise seen from outside.
+        float ux = ny != 0 || nz != 0 ? 1.0f : 0.0f, uy = nx != 0 ? 1.0f : 0.0f, uz = 0.0f;
+        float wx = ny * uz - nz * uy, wy = nz * ux - nx * uz, wz = nx * uy - ny * ux;
+        uint16_t base = static_cast<uint16_t>(v.size());
+        const float s[4][2] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
+        for (auto& c : s)
+            v.push_back(Vertex{nx + c[0] * ux + c[1] * wx, ny + c[0] * uy + c[1] * wy,
+                               nz + c[0] * uz + c[1] * wz, nx, ny, nz, 0, 0});
+        for (uint16_t i : {0, 1, 2, 0, 2, 3})
+            idx.push_back(static_cast<uint16_t>(base + i));
+    }
+}
+
+// A unit cube turned so three faces show, lit by one directional light and ambient, depth-tested
+// without culling, on a size x size target; the triangles in reverse order when asked.
+inline std::shared_ptr<Surface> RenderLitCube(uint32_t size, bool reversed = false)
+{
+    auto target = MakeSurface(size, size);
+    target->AddAttachedSurface(MakeSurface(size, size, FormatId::D16));
+    auto dev = Device::Create(target, TestCaps());
+    dev->SetRenderState(RS_LIGHTING, 1);
+    dev->SetRenderState(RS_ZENABLE, 1);
+    dev->SetRenderState(RS_ZWRITEENABLE, 1);
+    dev->SetRenderState(RS_CULLMODE, CULL_NONE); // the depth test alone must hide back faces
+    dev->SetRenderState(RS_NORMALIZENORMALS, 1);
+    dev->SetRenderState(RS_AMBIENT, 0xFF202020u);
+    Material m;
+    m.diffuse = ColorValue{1, 0.8f, 0.6f, 1};
+    m.ambient = ColorValue{1, 1, 1, 1};
+    dev->SetMaterial(m);
+    Light light;
+    light.type = LIGHT_DIRECTIONAL;
+    light.diffuse = ColorValue{1, 1, 1, 1};
+    light.direction = Vector3{-0.3f, -0.5f, 0.8f};
+    dev->SetLight(0, light);
+    dev->LightEnable(0, true);
+    Matrix ry, rx;
+    float a = 0.6f, b = 0.5f;
+    ry.m[0][0] = std::cos(a);
+    ry.m[0][2] = -std::sin(a);
+    ry.m[2][0] = std::sin(a);
+    ry.m[2][2] = std::cos(a);
+    rx.m[1][1] = std::cos(b);
+    rx.m[1][2] = std::sin(b);
+    rx.m[2][1] = -std::sin(b);
+    rx.m[2][2] = std::cos(b);
+    Matrix view;
+    view.m[3][2] = 5.0f;
+    dev->SetTransform(TS_WORLD, Multiply(ry, rx));
+    dev->SetTransform(TS_VIEW, view);
+    dev->SetTransform(TS_PROJECTION, Perspective(1.0f, 1.0f, 1.0f, 20.0f));
+    dev->Clear(0, nullptr, CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    std::vector<Vertex> verts;
+    std::vector<uint16_t> idx;
+    MakeCube(verts, idx);
+    if (reversed)
+        std::reverse(idx.begin(), idx.end());
+    dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_VERTEX, verts.data(),
+                              static_cast<uint32_t>(verts.size()), idx.data(),
+                              static_cast<uint32_t>(idx.size()), 0);
+    return target;
+}
+
+inline std::vector<uint32_t> ReadAll(Surface& s)
+{
+    std::vector<uint32_t> out;
+    for (uint32_t y = 0; y < s.GetHeight(); ++y)
+        for (uint32_t x = 0; x < s.GetWidth(); ++x)
+            out.push_back(s.ReadPixel(x, y));
+    return out;
 }
 
 } // namespace devtest
