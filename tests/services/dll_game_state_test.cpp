@@ -86,11 +86,12 @@ TEST_F(ModuleTest, StartUpLoadsTopLevelModulesOnly)
     TGameState* store = TGameState::Instance();
     store->SetState("cmdline", "murkwell --multiple");
     store->SetState("commondatadir", "/data/common");
-    store->SetState("userdatadir", "/data/user");
+    store->SetState("userdatadir", (mRoot + "/user").c_str());
     const std::string told = "create\n"
                              "set cmdline=murkwell --multiple\n"
                              "set commondatadir=/data/common\n"
-                             "set userdatadir=/data/user\n";
+                             "set userdatadir=" +
+                             mRoot + "/user\n";
     EXPECT_EQ(main.Record(), told);
     // A name that merely contains ".qmmod" counts.
     EXPECT_EQ(substring.Record(), told);
@@ -103,6 +104,8 @@ TEST_F(ModuleTest, StartUpLoadsTopLevelModulesOnly)
     TGameState::Destroy();
     EXPECT_EQ(main.Record(), told + "destroy\n");
     EXPECT_EQ(substring.Record(), told + "destroy\n");
+    // What a test of the whole program reads after the run.
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/testmodule_record.txt"), told + "destroy\n");
 }
 
 TEST_F(ModuleTest, LoadFailsAtEachMissingStep)
