@@ -86,6 +86,9 @@ void StartEvents()
     QueueState& queue = Queue();
     if (!queue.eventsStarted)
     {
+        // One message is taken per call anyway; SDL's end-of-pass marker would only make an event
+        // pushed right after a call wait for one more call.
+        SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
         SDL_InitSubSystem(SDL_INIT_EVENTS);
         queue.eventsStarted = true;
     }

@@ -65,6 +65,7 @@ bool InitWindowing()
         // The game answers a close request itself; SDL must not turn the last window's close
         // into a quit of its own.
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
         state.initResult = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : 0;
         if (state.initResult == 0)
             std::fprintf(stderr, "Video start-up failed: %s\n", SDL_GetError());
