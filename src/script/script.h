@@ -1,0 +1,78 @@
+// TScript: a script state (or a thread of one) run as a timed task whose step resumes the script's
+// coroutine, with the program's entry points into scripts (run text, run files, call functions,
+// globals and typed results).
+#pragma once
+
+#include "platform/geometry.h"
+#include "platform/task.h"
+#include "platform/tstring.h"
+#include "script/lua.h"
+
+#include <vector>
+
+class TLuaObjectWrapper;
+class TLuaTable;
+
+// The process-wide script search path ("assets/?;?;../?;../../?" unless changed).
+const TString& GetScriptSearchPath();
+void SetScriptSearchPath(const TString& path);
+
+class TScript : public TAnimTask
+{
+public:
+    // With a null state the script opens a state of its own and owns it ("_SCRIPT" names it).
+    explicit TScript(lua_State* L = nullptr);
+    ~TScript() override;
+    TScript(const TScript&) = delete;
+    TScript& operator=(const TScript&) = delete;
+
+    // The step: resume the coroutine once; a failed or finished script suspends its task.
+    bool Animate() override;
+    // Offered a function (on top of the stack) that should run inside the script's coroutine.
+    // This one pops it and answers false.
+    virtual bool HandleValue();
+
+    // Opens the libraries and registers the script host's globals.
+    void Init();
+
+    // Calls the function lying below its nargs arguments; answers the call's status.
+    int RunFunction(int nargs, int nresults);
+    void DoLuaString(const TString& text, int length = -1, int nresults = 0);
+    bool RunScript(const TString& file);
+    int Resume(int nargs);
+    bool IsYielded() const;
+    // The script deletes the object before its next run or resume (or when it is destroyed).
+    void QueueDelete(TLuaObjectWrapper* object);
+
+    double PopNumber();
+    TString PopString();
+    TVec4 PopVec4();
+    bool PopBool();
+
+    TString GetGlobalString(const TString& name);
+    void SetGlobalString(const TString& name, const TString& value);
+    void SetGlobalNumber(const TString& name, double value);
+    // A new wrapper (the caller deletes it) when the global is a table, else null.
+    TLuaTable* GetGlobalTable(const TString& name);
+    double GetGlobalNumber(const TString& name);
+
+    lua_State* GetState() const { return mState; }
+    // For a script that runs on another script's state: the object (typically a wrapper holding
+    // the thread) through which it reaches that state. The script owns and deletes it, and then
+    // does not close the state.
+    void SetOwnerLink(TLuaObjectWrapper* link);
+
+private:
+    void DeleteQueued();
+    // Runs "LUA_PATH='<path>' ;" so that `require` sees the search path.
+    void SetLuaPath();
+    // Starts the function on top as the script's coroutine (RunFunction's step 4).
+    void StartCoroutine();
+
+    lua_State* mState = nullptr;
+    TLuaObjectWrapper* mOwnerLink = nullptr;
+    std::vector<TLuaObjectWrapper*> mDeleteQueue;
+    // Stack height below the coroutine's function when this script started it, so that what a
+    // finished coroutine returns can be dropped; -1 when unknown.
+    int mCoroutineBase = -1;
+};
