@@ -70,7 +70,9 @@ protected:
     {
         lua_getglobal(L, name);
         const char* text = lua_tostring(L, -1);
-        std::string out = text != nullptr ? text : (lua_isnil(L, -1) ? "nil" : "?");
+        std::string out = text != nullptr ? text : lua_typename(L, lua_type(L, -1));
+        if (lua_isboolean(L, -1))
+            out = lua_toboolean(L, -1) ? "true" : "false";
         lua_pop(L, 1);
         return out;
     }
