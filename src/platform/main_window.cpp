@@ -32,7 +32,9 @@ bool TApplicationImpl::CreateMainWindow()
 {
     if (IsEnabled("utf8mode"))
         mUtf8 = true;
-    if (mHosted && !sys::IsWindow(mExternalWindowParent))
+    // In test-host mode the main window itself becomes the host once it exists, so there is no
+    // host window yet to have lost.
+    if (mHosted && !mTestHost && !sys::IsWindow(mExternalWindowParent))
     {
         Log("Error: mExternalWindowParent is lost, exiting");
         sys::ExitProcess(-1);
@@ -43,7 +45,7 @@ bool TApplicationImpl::CreateMainWindow()
     desc.y = 0;
     desc.width = kMainWindowWidth;
     desc.height = kMainWindowHeight;
-    desc.parent = mHosted ? mExternalWindowParent : 0;
+    desc.parent = mHosted && !mTestHost ? mExternalWindowParent : 0;
     desc.unicode = mUtf8;
     desc.proc = &TApplicationImpl::MainWindowProc;
     sys::WindowHandle window = sys::CreateWindow(desc);

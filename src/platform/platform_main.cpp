@@ -205,9 +205,11 @@ TApplicationImpl::~TApplicationImpl()
     mCursorSlots[1] = TCursorSlot{};
     sys::ReleaseInstanceLock(mInstanceLock);
     mInstanceLock = -1;
+    // The user word goes even when the window stays (test-host mode): a message reaching it later
+    // must not find the deleted application.
+    sys::SetWindowUserData(mMainWindow, nullptr);
     if (!mTestHost && mMainWindow != 0)
     {
-        sys::SetWindowUserData(mMainWindow, nullptr);
         sys::DestroyWindow(mMainWindow);
         mMainWindow = 0;
     }
