@@ -214,6 +214,7 @@ int TScript::Resume(int nargs)
 {
     lua_State* L = mState;
     DeleteQueued();
+    ++mResumeCount;
     int status = lua_resume(L, nargs);
     if (status != 0)
     {
@@ -238,6 +239,7 @@ void TScript::StartCoroutine()
         SetTiming(0, true, true, false);
     int base = lua_gettop(L) - 1;
     TThreadFrame frame = GetThreadFrame(L);
+    ++mResumeCount;
     int status = lua_resume(L, 0);
     if (status != 0)
     {
@@ -268,6 +270,7 @@ int TScript::RunFunction(int nargs, int nresults)
     if (IsYielded() && nresults <= 1)
     {
         TThreadFrame frame = GetThreadFrame(L);
+        unsigned resumes = mResumeCount;
         lua_getglobal(L, "_ALERT");
         lua_insert(L, 1);
         lua_getglobal(L, "GetClosure");
@@ -289,7 +292,7 @@ int TScript::RunFunction(int nargs, int nresults)
         if (HandleValue())
         {
             // The value resumed the coroutine; the frame the handler was put in may be gone.
-            if (GetThreadFrame(L) == frame)
+            if (mResumeCount == resumes && GetThreadFrame(L) == frame && lua_gettop(L) > 0)
                 lua_remove(L, 1);
             return 0;
         }
@@ -326,6 +329,7 @@ void TScript::DoLuaString(const TString& text, int length, int nresults)
     lua_State* L = mState;
     int top = lua_gettop(L);
     TThreadFrame frame = GetThreadFrame(L);
+    unsigned resumes = mResumeCount;
     SetLuaPath();
 
     const char* chunk = text.c_str();
@@ -347,7 +351,7 @@ void TScript::DoLuaString(const TString& text, int length, int nresults)
         status = RunFunction(0, nresults == 0 ? 1 : nresults);
         if (status == 0)
         {
-            if (nresults == 0 && GetThreadFrame(L) == frame)
+            if (nresults == 0 && mResumeCount == resumes && GetThreadFrame(L) == frame)
                 lua_settop(L, top);
             return;
         }
@@ -362,7 +366,7 @@ void TScript::DoLuaString(const TString& text, int length, int nresults)
         if (defined)
             CallGlobalWithText(L, "LuaErrorMessage", message);
     }
-    if (GetThreadFrame(L) == frame)
+    if (mResumeCount == resumes && GetThreadFrame(L) == frame)
         lua_settop(L, top);
 }
 
@@ -373,6 +377,7 @@ bool TScript::RunScript(const TString& file)
     lua_State* L = mState;
     int top = lua_gettop(L);
     TThreadFrame frame = GetThreadFrame(L);
+    unsigned resumes = mResumeCount;
 
     TString error;
     bool ok = false;
@@ -399,7 +404,7 @@ bool TScript::RunScript(const TString& file)
             message = LuaGetString(L, -1);
         CallGlobalWithText(L, "_ALERT", message);
     }
-    if (GetThreadFrame(L) == frame)
+    if (mResumeCount == resumes && GetThreadFrame(L) == frame)
         lua_settop(L, top);
     return ok;
 }

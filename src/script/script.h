@@ -75,4 +75,7 @@ private:
     // Stack height below the coroutine's function when this script started it, so that what a
     // finished coroutine returns can be dropped; -1 when unknown.
     int mCoroutineBase = -1;
+    // Counts resumes, so that a caller can tell that the frame it pushed into was left even when
+    // a new frame took the same place.
+    unsigned mResumeCount = 0;
 };

@@ -282,6 +282,17 @@ TEST_F(ScriptTaskTest, HandleValueCanResumeTheWaitingCoroutineWithTheClosure)
     EXPECT_EQ(script.RunFunction(1, 0), 0);
     EXPECT_EQ(GlobalText(S, "marked"), "inside");
     EXPECT_TRUE(script.IsYielded());
+    // The coroutine waits again in a frame just like the one the call started in; nothing of
+    // the call is left there and nothing of the new frame was taken.
+    EXPECT_EQ(lua_gettop(S), 0);
+    lua_getglobal(S, "mark");
+    lua_pushstring(S, "again");
+    EXPECT_EQ(script.RunFunction(1, 0), 0);
+    EXPECT_EQ(GlobalText(S, "marked"), "again");
+    EXPECT_EQ(lua_gettop(S), 0);
+    script.DoLuaString("direct = 1");
+    EXPECT_EQ(GlobalText(S, "direct"), "1");
+    EXPECT_EQ(lua_gettop(S), 0);
 }
 
 TEST_F(ScriptTaskTest, ToParamsSpreadsATableWithHoles)
