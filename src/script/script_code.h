@@ -27,7 +27,7 @@ public:
     // Empty when the name is empty or the file does not load; *error then gets the loader's
     // message.
     static std::shared_ptr<TScriptCode> Get(const TString& file, const TString& searchPath,
-                                            TString* error);
+                                            TString* error = nullptr);
     static std::shared_ptr<TScriptCode> DynamicCast(const std::shared_ptr<TAsset>& asset);
 
     // A copy of the chunk bytes (they may hold zero bytes: use GetSize, not the text length).
