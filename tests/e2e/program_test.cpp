@@ -1,0 +1,179 @@
+// End-to-end tests of the program itself, run headless on SDL's dummy drivers with its data folders
+// in a temporary folder: start-up on the assets beside it or on another game folder, the log line,
+// a quit request from the system, the single instance, the host-window check and the harness hook.
+#include "sys/clock.h"
+#include "sys/process.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// Start-up under the sanitizers is slow on a loaded machine; these only bound a hang.
+constexpr uint32_t kStartLimitMs = 60000;
+constexpr uint32_t kEndLimitMs = 60000;
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class ProgramTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::random_device device;
+        mRoot = fs::temp_directory_path() / ("mw_program_" + std::to_string(device()));
+        fs::create_directories(mRoot / "run");
+        WriteFile(mRoot / "game/assets/settings.xml",
+                  "<settings><gamesetting>1</gamesetting></settings>\n");
+        WriteFile(mRoot / "game/assets/strings.xml",
+                  "<Workbook><Table><Row><Cell><Data>TITLE</Data></Cell>"
+                  "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
+        mEnv = {"XDG_DATA_HOME=" + (mRoot / "data").string(),
+                "XDG_RUNTIME_DIR=" + (mRoot / "run").string(), "HOME=" + mRoot.string(),
+                "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
+    }
+
+    void TearDown() override
+    {
+        for (int pid : mStarted)
+        {
+            int code = 0;
+            if (!sys::WaitProcess(pid, 0, code))
+            {
+                sys::SignalProcess(pid, true);
+                sys::WaitProcess(pid, kEndLimitMs, code);
+            }
+        }
+        std::error_code ignored;
+        fs::remove_all(mRoot, ignored);
+    }
+
+    int Start(std::vector<std::string> args, std::vector<std::string> extraEnv = {})
+    {
+        args.insert(args.begin(), MURKWELL_PROGRAM);
+        std::vector<std::string> env = mEnv;
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        int pid = sys::SpawnProcess(args, env);
+        if (pid > 0)
+            mStarted.push_back(pid);
+        return pid;
+    }
+
+    fs::path LogFile() const { return mRoot / "data/Tovrix/Murkwell/logfile.txt"; }
+
+    // Waits until the log holds the start-up line.
+    bool WaitForStart(int pid)
+    {
+        uint32_t start = sys::GetTimeMs();
+        while (sys::GetTimeMs() - start < kStartLimitMs)
+        {
+            if (ReadFile(LogFile()).find(": Murkwell, version ") != std::string::npos)
+                return true;
+            int code = 0;
+            if (sys::WaitProcess(pid, 0, code))
+            {
+                ADD_FAILURE() << "the program ended early with " << code;
+                return false;
+            }
+            sys::SleepMs(20);
+        }
+        return false;
+    }
+
+    int WaitForEnd(int pid)
+    {
+        int code = -1;
+        EXPECT_TRUE(sys::WaitProcess(pid, kEndLimitMs, code)) << "the program did not end";
+        return code;
+    }
+
+    fs::path mRoot;
+    std::vector<std::string> mEnv;
+    std::vector<int> mStarted;
+};
+
+TEST_F(ProgramTest, StartsOnTheAssetsBesideItAndEndsWhenAskedToQuit)
+{
+    int pid = Start({});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForStart(pid));
+    // The system's request to end (as at log-out) reaches the game as a close request.
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    std::string log = ReadFile(LogFile());
+    EXPECT_NE(log.find(": Murkwell, version 1."), std::string::npos) << log;
+}
+
+TEST_F(ProgramTest, StartsOnAnotherGameFolderWithOptions)
+{
+    int pid = Start({"--multiple", "-wd=" + (mRoot / "game").string(), "options=a=1&b=2"});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForStart(pid));
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+}
+
+TEST_F(ProgramTest, ASecondInstanceEndsAtOnceWithoutLogging)
+{
+    int first = Start({});
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(WaitForStart(first));
+    std::string log = ReadFile(LogFile());
+
+    int second = Start({});
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(WaitForEnd(second), 0);
+    EXPECT_EQ(ReadFile(LogFile()), log);
+
+    // With "--multiple" another one starts.
+    int third = Start({"--multiple"});
+    ASSERT_GT(third, 0);
+    sys::SleepMs(200);
+    int code = 0;
+    EXPECT_FALSE(sys::WaitProcess(third, 0, code));
+    sys::SignalProcess(third, false);
+    EXPECT_EQ(WaitForEnd(third), 0);
+
+    sys::SignalProcess(first, false);
+    EXPECT_EQ(WaitForEnd(first), 0);
+}
+
+TEST_F(ProgramTest, AHostWindowThatIsNoWindowEndsWithMinusOne)
+{
+    int pid = Start({"-wnd=0"});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitForEnd(pid), 255);
+    EXPECT_FALSE(fs::exists(LogFile()));
+}
+
+TEST_F(ProgramTest, TheHarnessReplacesTheCommandLineBeforeAnyOptionIsRead)
+{
+    // Found through the library search path; its command line makes the start-up end at once.
+    int pid = Start({"--multiple"}, {"LD_LIBRARY_PATH=" + std::string(MURKWELL_HARNESS_FOLDER),
+                                     "MURKWELL_HARNESS_COMMAND_LINE=-wnd=0"});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitForEnd(pid), 255);
+}
+
+} // namespace
