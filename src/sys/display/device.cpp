@@ -797,6 +797,55 @@ void Device::DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat,
         rasterizer.DrawTriangle(r[0], r[i], r[i + 1]);
 }
 
+bool Device::DrawAsQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, Rasterizer& rasterizer)
+{
+    // Only sprite-like quads: nothing to clip, one w, a parallelogram on screen with attributes
+    // that follow it (d = a + c - b for positions and for every attribute), so one plane
+    // describes both triangles. Flat shading takes different vertices' colours: never merged.
+    if (mFlatShade)
+        return false;
+    const ClipVertex* v[4] = {&mClipVertices[a], &mClipVertices[b], &mClipVertices[c],
+                              &mClipVertices[d]};
+    for (const ClipVertex* p : v)
+        if (!Inside(*p))
+            return false;
+    if (!(v[0]->w == v[1]->w && v[0]->w == v[2]->w && v[0]->w == v[3]->w &&
+          v[0]->rhw == v[1]->rhw && v[0]->rhw == v[2]->rhw && v[0]->rhw == v[3]->rhw))
+        return false;
+    RasterVertex r[4];
+    for (int i = 0; i < 4; ++i)
+        r[i] = Project(*v[i]);
+    auto affine = [](float pa, float pb, float pc, float pd, float tolerance)
+    {
+        float expected = pa + pc - pb;
+        return std::fabs(expected - pd) <= tolerance * (1.0f + std::fabs(pd));
+    };
+    constexpr float POSITION = 1.0f / 4096.0f; // well below the 1/256-pixel snap
+    if (!affine(r[0].x, r[1].x, r[2].x, r[3].x, POSITION) ||
+        !affine(r[0].y, r[1].y, r[2].y, r[3].y, POSITION) ||
+        !affine(r[0].z, r[1].z, r[2].z, r[3].z, 1e-6f) ||
+        !affine(r[0].u, r[1].u, r[2].u, r[3].u, 1e-6f) ||
+        !affine(r[0].v, r[1].v, r[2].v, r[3].v, 1e-6f))
+        return false;
+    for (int k = 0; k < 4; ++k)
+        if (!affine(r[0].diffuse[k], r[1].diffuse[k], r[2].diffuse[k], r[3].diffuse[k], 1e-4f) ||
+            !affine(r[0].specular[k], r[1].specular[k], r[2].specular[k], r[3].specular[k], 1e-4f))
+            return false;
+    // Both triangles must face the same way (a convex outline) and survive culling alike.
+    double cross1 =
+        (static_cast<double>(r[1].x) - r[0].x) * (static_cast<double>(r[2].y) - r[0].y) -
+        (static_cast<double>(r[2].x) - r[0].x) * (static_cast<double>(r[1].y) - r[0].y);
+    double cross2 =
+        (static_cast<double>(r[2].x) - r[0].x) * (static_cast<double>(r[3].y) - r[0].y) -
+        (static_cast<double>(r[3].x) - r[0].x) * (static_cast<double>(r[2].y) - r[0].y);
+    if (!(cross1 * cross2 > 0))
+        return false;
+    if ((mCullMode == CULL_CW && cross1 > 0) || (mCullMode == CULL_CCW && cross1 < 0))
+        return true; // culled as a whole
+    rasterizer.DrawQuad(r[0], r[1], r[2], r[3]);
+    return true;
+}
+
 void Device::DrawLine(uint32_t i0, uint32_t i1)
 {
     ClipVertex poly[MAX_CLIP_VERTICES];
@@ -835,7 +884,16 @@ void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t cou
     {
     case PT_TRIANGLELIST:
         for (uint32_t i = 0; i + 2 < count; i += 3)
+        {
+            // Quads arrive as (a, b, c), (a, c, d).
+            if (i + 5 < count && idx[i + 3] == idx[i] && idx[i + 4] == idx[i + 2] &&
+                DrawAsQuad(idx[i], idx[i + 1], idx[i + 2], idx[i + 5], rasterizer))
+            {
+                i += 3;
+                continue;
+            }
             DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i], rasterizer);
+        }
         break;
     case PT_TRIANGLESTRIP:
         // Every second triangle is reversed so the whole strip keeps one winding.
@@ -847,6 +905,8 @@ void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t cou
         break;
     case PT_TRIANGLEFAN:
         // Flat-shaded fans take the colour of each triangle's second vertex.
+        if (count == 4 && DrawAsQuad(idx[0], idx[1], idx[2], idx[3], rasterizer))
+            break;
         for (uint32_t i = 1; i + 1 < count; ++i)
             DrawTriangle(idx[0], idx[i], idx[i + 1], idx[i], rasterizer);
         break;

@@ -117,6 +117,9 @@ private:
                        Rasterizer& rasterizer);
     bool WorthBands(const uint16_t* indices, uint32_t count, uint32_t triangles) const;
     void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat, Rasterizer& rasterizer);
+    // Draws triangles (a, b, c) and (a, c, d) as one quad when that gives the same picture;
+    // false (nothing drawn) otherwise.
+    bool DrawAsQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, Rasterizer& rasterizer);
     void DrawLine(uint32_t i0, uint32_t i1);
     void DrawPoint(uint32_t i0);
     int ClipPolygon(ClipVertex* poly, int count, ClipVertex* scratch);

@@ -47,6 +47,15 @@ inline int64_t RoundToInt(double v)
     return t;
 }
 
+// Texel coordinates are stepped in 1/2^24 texel, fine enough that the rounding of a plane's
+// gradient moves no sample by a visible amount across a screen; samples are taken at 1/256.
+constexpr int TEX_BITS = 24;
+constexpr int64_t TEX_ONE = int64_t{1} << TEX_BITS;
+inline int64_t To256(int64_t s)
+{
+    return (s + (TEX_ONE >> 9)) >> (TEX_BITS - 8);
+}
+
 int64_t CeilDiv(int64_t n, int64_t d)
 {
     return -FloorDiv(-n, d);
@@ -151,7 +160,7 @@ uint32_t AddSpecular(uint32_t color, uint32_t specular)
 }
 
 // The 2-D fast path: affine triangles with one diffuse colour, no depth, no specular, a 32-bit
-// target and a 32-bit texture level (or none). Texture coordinates step in 1/65536 texel; texel
+// target and a 32-bit texture level (or none). Texture coordinates step in 1/2^24 texel; texel
 // centres sit on whole numbers. It gives the same bytes as the general path.
 struct FastPlan
 {
@@ -230,7 +239,7 @@ inline bool FastAlphaPasses(const FastPlan& p, uint32_t c)
     return CompareValues(p.mAlphaFunc, c >> 24, p.mAlphaRef);
 }
 
-// One span of n pixels; S, T at its first pixel and their steps, in 1/65536 texel.
+// One span of n pixels; S, T at its first pixel and their steps, in 1/2^24 texel.
 template <FastPlan::Source Src, bool Addressed, FastPlan::Blend B>
 uint64_t FastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t, int64_t ds,
                   int64_t dt)
@@ -247,8 +256,8 @@ uint64_t FastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_
             uint32_t texel;
             if constexpr (Src == FastPlan::Source::Point)
             {
-                int64_t x = (((s + 128) >> 8) + 128) >> 8;
-                int64_t y = (((t + 128) >> 8) + 128) >> 8;
+                int64_t x = (To256(s) + 128) >> 8;
+                int64_t y = (To256(t) + 128) >> 8;
                 if constexpr (Addressed)
                 {
                     x = AddressTexel(x, level->mWidth, p.mAddressU);
@@ -258,8 +267,8 @@ uint64_t FastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_
             }
             else
             {
-                int64_t s8 = (s + 128) >> 8;
-                int64_t t8 = (t + 128) >> 8;
+                int64_t s8 = To256(s);
+                int64_t t8 = To256(t);
                 int64_t x0 = s8 >> 8, y0 = t8 >> 8;
                 int64_t x1 = x0 + 1, y1 = y0 + 1;
                 if constexpr (Addressed)
@@ -443,8 +452,8 @@ uint64_t LinearSpanSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
     uint64_t written = 0;
     for (int64_t i = 0; i < n; ++i, s += ds, t += dt)
     {
-        int64_t s8 = (s + 128) >> 8;
-        int64_t t8 = (t + 128) >> 8;
+        int64_t s8 = To256(s);
+        int64_t t8 = To256(t);
         int64_t x0 = s8 >> 8, y0 = t8 >> 8;
         int64_t x1 = x0 + 1, y1 = y0 + 1;
         if constexpr (Addressed)
@@ -503,8 +512,8 @@ template <bool Addressed>
                                                      __m128i orMask)
 {
     const TextureLevel* level = p.mLevel;
-    int64_t s8 = (s + 128) >> 8;
-    int64_t t8 = (t + 128) >> 8;
+    int64_t s8 = To256(s);
+    int64_t t8 = To256(t);
     int64_t x0 = s8 >> 8, y0 = t8 >> 8;
     BilinearTaps k;
     k.fx = static_cast<int>(s8 & 255);
@@ -666,27 +675,27 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
     int64_t xLo, xHi, yLo, yHi;
     if (linear)
     {
-        xLo = ((sMin + 128) >> 8) >> 8;
-        xHi = (((sMax + 128) >> 8) >> 8) + 1;
-        yLo = ((tMin + 128) >> 8) >> 8;
-        yHi = (((tMax + 128) >> 8) >> 8) + 1;
+        xLo = To256(sMin) >> 8;
+        xHi = (To256(sMax) >> 8) + 1;
+        yLo = To256(tMin) >> 8;
+        yHi = (To256(tMax) >> 8) + 1;
     }
     else
     {
-        xLo = (((sMin + 128) >> 8) + 128) >> 8;
-        xHi = (((sMax + 128) >> 8) + 128) >> 8;
-        yLo = (((tMin + 128) >> 8) + 128) >> 8;
-        yHi = (((tMax + 128) >> 8) + 128) >> 8;
+        xLo = (To256(sMin) + 128) >> 8;
+        xHi = (To256(sMax) + 128) >> 8;
+        yLo = (To256(tMin) + 128) >> 8;
+        yHi = (To256(tMax) + 128) >> 8;
     }
     bool inside = xLo >= 0 && yLo >= 0 && xHi < level->mWidth && yHi < level->mHeight;
     // One texel per pixel on one row: a copy, whatever the filter, when the samples sit on texel
     // centres (bilinear weights 0) or the filter is point.
-    bool aligned = ds == 65536 && dt == 0 && (!linear || (((s + 128) >> 8) & 255) == 0) &&
-                   (!linear || (((t + 128) >> 8) & 255) == 0);
+    bool aligned = ds == TEX_ONE && dt == 0 && (!linear || (To256(s) & 255) == 0) &&
+                   (!linear || (To256(t) & 255) == 0);
     if (aligned)
     {
-        int64_t x0 = linear ? ((s + 128) >> 8) >> 8 : (((s + 128) >> 8) + 128) >> 8;
-        int64_t y0 = linear ? ((t + 128) >> 8) >> 8 : (((t + 128) >> 8) + 128) >> 8;
+        int64_t x0 = linear ? To256(s) >> 8 : (To256(s) + 128) >> 8;
+        int64_t y0 = linear ? To256(t) >> 8 : (To256(t) + 128) >> 8;
         if (x0 >= 0 && y0 >= 0 && x0 + n <= level->mWidth && y0 < level->mHeight)
         {
             const uint32_t* src =
@@ -1034,8 +1043,31 @@ bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool de
 
 void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c)
 {
+    const RasterVertex* v[3] = {&a, &b, &c};
+    DrawPolygon(v, 3);
+}
+
+void Rasterizer::DrawQuad(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
+                          const RasterVertex& d)
+{
+    const RasterVertex* v[4] = {&a, &b, &c, &d};
+    DrawPolygon(v, 4);
+}
+
+void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
+{
     if (mState == nullptr || mTarget.mBits == nullptr)
         return;
+    if (n == 4 &&
+        !(in[0]->rhw == in[1]->rhw && in[1]->rhw == in[2]->rhw && in[2]->rhw == in[3]->rhw))
+    {
+        // Perspective-correct attributes are not affine over a quad: two triangles.
+        const RasterVertex* first[3] = {in[0], in[1], in[2]};
+        const RasterVertex* second[3] = {in[0], in[2], in[3]};
+        DrawPolygon(first, 3);
+        DrawPolygon(second, 3);
+        return;
+    }
     Rect scissor = mState->mScissor;
     scissor.left = std::max(scissor.left, 0);
     scissor.top = std::max(scissor.top, 0);
@@ -1044,47 +1076,61 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
     if (scissor.IsEmpty())
         return;
 
-    const RasterVertex* v[3] = {&a, &b, &c};
-    int64_t X[3], Y[3];
-    for (int i = 0; i < 3; ++i)
+    const RasterVertex* v[4] = {in[0], in[1], in[2], n > 3 ? in[3] : nullptr};
+    int64_t X[4], Y[4];
+    for (int i = 0; i < n; ++i)
     {
         if (!(std::fabs(v[i]->x) < COORD_LIMIT && std::fabs(v[i]->y) < COORD_LIMIT))
             return; // also refuses NaN
         X[i] = RoundToInt(static_cast<double>(v[i]->x) * SUBPIXEL);
         Y[i] = RoundToInt(static_cast<double>(v[i]->y) * SUBPIXEL);
     }
-    int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+    int64_t area = 0;
+    for (int i = 0; i < n; ++i)
+    {
+        int j = (i + 1) % n;
+        area += X[i] * Y[j] - X[j] * Y[i];
+    }
     if (area == 0)
         return;
     if (area < 0)
     {
-        std::swap(X[1], X[2]);
-        std::swap(Y[1], Y[2]);
-        std::swap(v[1], v[2]);
+        // Reverse the outline (keeping the first vertex) so that inside is positive.
+        std::reverse(X + 1, X + n);
+        std::reverse(Y + 1, Y + n);
+        std::reverse(v + 1, v + n);
     }
+    if ((X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]) == 0)
+        return; // the attribute planes come from the first three vertices
 
-    // The texel planes start from the triangle's own corner, not the scissor's, so a triangle
-    // cut into bands samples exactly as it does whole.
-    const int64_t originX = CeilDiv(std::min({X[0], X[1], X[2]}), SUBPIXEL);
-    const int64_t originY = CeilDiv(std::min({Y[0], Y[1], Y[2]}), SUBPIXEL);
-    int64_t minX = std::max<int64_t>(CeilDiv(std::min({X[0], X[1], X[2]}), SUBPIXEL), scissor.left);
-    int64_t maxX =
-        std::min<int64_t>(FloorDiv(std::max({X[0], X[1], X[2]}), SUBPIXEL), scissor.right - 1);
-    int64_t minY = std::max<int64_t>(CeilDiv(std::min({Y[0], Y[1], Y[2]}), SUBPIXEL), scissor.top);
-    int64_t maxY =
-        std::min<int64_t>(FloorDiv(std::max({Y[0], Y[1], Y[2]}), SUBPIXEL), scissor.bottom - 1);
+    // The texel planes start from the polygon's own corner, not the scissor's, so a polygon cut
+    // into bands samples exactly as it does whole.
+    int64_t loX = X[0], hiX = X[0], loY = Y[0], hiY = Y[0];
+    for (int i = 1; i < n; ++i)
+    {
+        loX = std::min(loX, X[i]);
+        hiX = std::max(hiX, X[i]);
+        loY = std::min(loY, Y[i]);
+        hiY = std::max(hiY, Y[i]);
+    }
+    const int64_t originX = CeilDiv(loX, SUBPIXEL);
+    const int64_t originY = CeilDiv(loY, SUBPIXEL);
+    int64_t minX = std::max<int64_t>(originX, scissor.left);
+    int64_t maxX = std::min<int64_t>(FloorDiv(hiX, SUBPIXEL), scissor.right - 1);
+    int64_t minY = std::max<int64_t>(originY, scissor.top);
+    int64_t maxY = std::min<int64_t>(FloorDiv(hiY, SUBPIXEL), scissor.bottom - 1);
     if (minX > maxX || minY > maxY)
         return;
 
     // Edge e runs from vertex e to vertex e + 1; inside is where A x + B y + C > 0, and a pixel
     // centre exactly on a top or left edge counts as inside.
-    int64_t A[3], B[3], C[3];
-    bool topLeft[3];
-    for (int e = 0; e < 3; ++e)
+    int64_t A[4], B[4], C[4];
+    bool topLeft[4];
+    for (int e = 0; e < n; ++e)
     {
-        int n = (e + 1) % 3;
-        int64_t dx = X[n] - X[e];
-        int64_t dy = Y[n] - Y[e];
+        int next = (e + 1) % n;
+        int64_t dx = X[next] - X[e];
+        int64_t dy = Y[next] - Y[e];
         A[e] = -dy;
         B[e] = dx;
         C[e] = dy * X[e] - dx * Y[e];
@@ -1111,12 +1157,12 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
     FastPlan plan;
     const bool fast =
         mTarget.mArgb32 && BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
-    // Texel coordinates s = u * width - 0.5 (likewise t) as integer planes in 1/65536 texel from
+    // Texel coordinates s = u * width - 0.5 (likewise t) as integer planes in 1/2^24 texel from
     // the bounding box's corner, shared by both paths.
     int64_t sOrg = 0, tOrg = 0, sDx = 0, tDx = 0, sDy = 0, tDy = 0;
     if (fixedTex)
     {
-        constexpr double ONE = 65536.0;
+        constexpr double ONE = static_cast<double>(TEX_ONE);
         double ox = static_cast<double>(originX), oy = static_cast<double>(originY);
         sOrg = RoundToInt((span.At(TriangleSpanner::U, ox, oy) * levelW - 0.5) * ONE);
         tOrg = RoundToInt((span.At(TriangleSpanner::V, ox, oy) * levelH - 0.5) * ONE);
@@ -1134,8 +1180,8 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
         int sign;  // +1: N = K, -1: N = -K
         bool left; // bounds xl (else xr)
     };
-    EdgeStep steps[3];
-    for (int e = 0; e < 3; ++e)
+    EdgeStep steps[4];
+    for (int e = 0; e < n; ++e)
     {
         int64_t a = A[e] * SUBPIXEL;
         if (a == 0)
@@ -1158,7 +1204,7 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
         int64_t xl = minX;
         int64_t xr = maxX;
         bool empty = false;
-        for (int e = 0; e < 3; ++e)
+        for (int e = 0; e < n; ++e)
         {
             if (A[e] == 0)
             {
@@ -1187,6 +1233,19 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
         if (fast)
         {
             uint32_t* dst = reinterpret_cast<uint32_t*>(mTarget.mBits + py * mTarget.mPitch) + xl;
+#if defined(__SSE2__)
+            // Small primitives jump from row to row, where the hardware does not guess: ask for
+            // the destination a row ahead (reading past the polygon is harmless, the target is
+            // only prefetched, never accessed out of bounds).
+            if (py < maxY)
+            {
+                const char* ahead = reinterpret_cast<const char*>(dst) + mTarget.mPitch;
+                const char* end = ahead + (xr - xl + 1) * 4;
+                for (const char* line = ahead; line < end; line += 64)
+                    _mm_prefetch(line, _MM_HINT_T0);
+                _mm_prefetch(end - 1, _MM_HINT_T0);
+            }
+#endif
             int64_t s0 = 0, t0 = 0, ds = 0, dt = 0;
             if (plan.mSource != FastPlan::Source::Constant)
             {
@@ -1242,8 +1301,8 @@ void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, cons
             if (fixedTex)
             {
                 int64_t k = px - xl;
-                frag.s8 = (s0 + k * ds + 128) >> 8;
-                frag.t8 = (t0 + k * dt + 128) >> 8;
+                frag.s8 = To256(s0 + k * ds);
+                frag.t8 = To256(t0 + k * dt);
             }
             else if (textured)
             {

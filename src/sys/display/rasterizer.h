@@ -91,6 +91,10 @@ public:
 
     // Any winding; culling is the caller's business.
     void DrawTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c);
+    // A convex quadrilateral whose attributes are affine over it (a parallelogram of a sprite):
+    // the same pixels and values as its two triangles, with one span per row instead of two.
+    void DrawQuad(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
+                  const RasterVertex& d);
     // Diamond-exit rule: a pixel is lit when the line leaves its diamond, so a line from a pixel's
     // centre to the next one's lights the first pixel only.
     void DrawLine(const RasterVertex& a, const RasterVertex& b);
@@ -114,6 +118,7 @@ private:
         int64_t s8, t8;
     };
     void ShadeFragment(int32_t x, int32_t y, const Fragment& f);
+    void DrawPolygon(const RasterVertex* const* v, int n);
     bool ScissorContains(int32_t x, int32_t y) const;
 
     RenderTargetView mTarget;
