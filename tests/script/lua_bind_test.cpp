@@ -214,9 +214,10 @@ double PlainSum(double a, double b)
 
 TEST_F(BindTest, PlainFunctionsUseTheSameAdapters)
 {
+    int before = gPlainCalls;
     LuaBindFunction(L, "Sum", &PlainSum);
     EXPECT_EQ(Eval("Sum(1.5, 2)"), "3.5");
-    EXPECT_EQ(gPlainCalls, 1);
+    EXPECT_EQ(gPlainCalls, before + 1);
     LuaUnbindMember(L, "Sum");
     EXPECT_EQ(Eval("Sum"), "nil");
 }
