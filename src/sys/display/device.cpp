@@ -10,7 +10,6 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 namespace sys::display
 {
@@ -161,7 +160,9 @@ Device::Device(std::shared_ptr<Surface> renderTarget, const DeviceDesc& caps)
     }
     mViewport.width = mTarget->GetWidth();
     mViewport.height = mTarget->GetHeight();
-    mThreadCount = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    // One thread by default: measured on the 2-D frame, the bands' gain on full-screen layers is
+    // lost again when the next small draws pull the picture back from the other cores' caches.
+    mThreadCount = 1;
 }
 
 void Device::SetRasterThreads(uint32_t count)

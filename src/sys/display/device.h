@@ -94,8 +94,8 @@ public:
     uint64_t GetPixelCount() const { return mRasterizer.GetPixelCount() + mBandPixels; }
 
     // Large triangles are rasterised in horizontal bands on up to this many threads (1: all on
-    // the calling thread). Every pixel belongs to one band and each band draws the primitives
-    // in order, so the picture is the same for any count. The default is min(4, cores).
+    // the calling thread, the default). Every pixel belongs to one band and each band draws the
+    // primitives in order, so the picture is the same for any count.
     void SetRasterThreads(uint32_t count);
     uint32_t GetRasterThreads() const { return mThreadCount; }
 
