@@ -176,4 +176,32 @@ TEST_F(ProgramTest, TheHarnessReplacesTheCommandLineBeforeAnyOptionIsRead)
     EXPECT_EQ(WaitForEnd(pid), 255);
 }
 
+TEST_F(ProgramTest, AnAddOnModuleHearsTheStartUpStatesAndIsDestroyedAtTheEnd)
+{
+#ifndef MURKWELL_TEST_MODULE
+    GTEST_SKIP() << "no test module in this build";
+#else
+    fs::copy_file(MURKWELL_TEST_MODULE, mRoot / "game/assets/testmodule.qmmod");
+    std::string game = (mRoot / "game").string();
+    int pid = Start({"--multiple", "-wd=" + game});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForStart(pid));
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    fs::path user = mRoot / "data/Tovrix/Murkwell";
+    std::string record = ReadFile(user / "testmodule_record.txt");
+    size_t cmdline = record.find("set cmdline=--multiple -wd=" + game + "\n");
+    size_t common =
+        record.find("set commondatadir=" + (mRoot / "data/common/Tovrix/Murkwell").string() + "\n");
+    size_t userdata = record.find("set userdatadir=" + user.string() + "\n");
+    EXPECT_EQ(record.rfind("create\n", 0), 0u) << record;
+    EXPECT_NE(cmdline, std::string::npos) << record;
+    EXPECT_LT(cmdline, common) << record;
+    EXPECT_LT(common, userdata) << record;
+    EXPECT_NE(common, std::string::npos) << record;
+    EXPECT_NE(userdata, std::string::npos) << record;
+    EXPECT_EQ(record.substr(record.size() - 8), "destroy\n") << record;
+#endif
+}
+
 } // namespace
