@@ -546,6 +546,7 @@ bool Device::PrepareDraw(uint32_t fvf)
     ps.mZEnable = rs[RS_ZENABLE] != 0;
     ps.mZWrite = rs[RS_ZWRITEENABLE] != 0;
     ps.mZFunc = static_cast<CompareFunc>(rs[RS_ZFUNC]);
+    ps.mLastPixel = rs[RS_LASTPIXEL] != 0;
     ps.mScissor = Rect{static_cast<int32_t>(mViewport.x), static_cast<int32_t>(mViewport.y),
                        static_cast<int32_t>(mViewport.x + mViewport.width),
                        static_cast<int32_t>(mViewport.y + mViewport.height)};

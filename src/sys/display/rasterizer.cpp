@@ -1340,14 +1340,30 @@ void Rasterizer::DrawLine(const RasterVertex& a, const RasterVertex& b)
     double len = xMajor ? dx : dy;
     if (len == 0.0)
         return;
-    // Along the major axis a pixel is lit when the line passes its centre plus half a pixel in
-    // the direction of travel: start < centre + 0.5 <= end. The minor axis rounds half up.
+    // Along the major axis a pixel is lit when the line leaves its diamond, half a pixel past
+    // its centre in the direction of travel, between the start (excluded) and the end
+    // (included); drawn the other way the rule is mirrored. The minor axis rounds half up.
+    // LASTPIXEL adds the pixel that holds the end point.
     const RasterVertex& s = len > 0 ? a : b;
     const RasterVertex& e = len > 0 ? b : a;
     double s0 = xMajor ? s.x : s.y;
     double e0 = xMajor ? e.x : e.y;
-    int64_t first = static_cast<int64_t>(std::floor(s0 - 0.5)) + 1;
-    int64_t last = static_cast<int64_t>(std::floor(e0 - 0.5));
+    int64_t first, last;
+    if (len > 0)
+    {
+        first = static_cast<int64_t>(std::floor(s0 - 0.5)) + 1;
+        last = static_cast<int64_t>(std::floor(e0 - 0.5));
+        if (mState->mLastPixel)
+            last = std::max(last, static_cast<int64_t>(std::floor(e0 + 0.5)));
+    }
+    else
+    {
+        // Travelling towards smaller coordinates from e0 (the start) to s0 (the end).
+        first = static_cast<int64_t>(std::ceil(s0 + 0.5));
+        last = static_cast<int64_t>(std::ceil(e0 + 0.5)) - 1;
+        if (mState->mLastPixel)
+            first = std::min(first, static_cast<int64_t>(std::ceil(s0 - 0.5)));
+    }
     double span = e0 - s0;
     bool linear = mState->mSampler.IsBound();
     for (int64_t m = first; m <= last; ++m)

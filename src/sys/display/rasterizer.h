@@ -76,7 +76,8 @@ struct PixelState
     bool mZEnable = false;
     bool mZWrite = false;
     CompareFunc mZFunc = CMP_LESSEQUAL;
-    Rect mScissor; // the only pixels that may be written: viewport within the target
+    bool mLastPixel = true; // lines also light the pixel holding their end point
+    Rect mScissor;          // the only pixels that may be written: viewport within the target
 };
 
 // Stage 0: combines texel, diffuse, specular and texture factor as the state says.
@@ -96,7 +97,7 @@ public:
     void DrawQuad(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
                   const RasterVertex& d);
     // Diamond-exit rule: a pixel is lit when the line leaves its diamond, so a line from a pixel's
-    // centre to the next one's lights the first pixel only.
+    // centre to the next one's lights the first pixel only (both with LASTPIXEL).
     void DrawLine(const RasterVertex& a, const RasterVertex& b);
     void DrawPoint(const RasterVertex& a);
 

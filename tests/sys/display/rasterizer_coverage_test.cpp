@@ -167,6 +167,7 @@ TEST(RasterizerCoverage, HorizontalLineLightsPixelsItLeavesNotTheLastOne)
 {
     auto target = MakeSurface(16, 16);
     auto dev = Make2dDevice(target);
+    dev->SetRenderState(RS_LASTPIXEL, 0);
     TLVertex line[2] = {Tl(2, 5, 0xFFFFFFFF), Tl(6, 5, 0xFFFFFFFF)};
     dev->DrawPrimitive(PT_LINELIST, FVF_TLVERTEX, line, 2, 0);
     EXPECT_EQ(CountChanged(*target, 0), 4);
@@ -174,19 +175,48 @@ TEST(RasterizerCoverage, HorizontalLineLightsPixelsItLeavesNotTheLastOne)
         EXPECT_EQ(target->ReadPixel(x, 5), 0xFFFFFFFFu);
 }
 
-TEST(RasterizerCoverage, VerticalAndReversedLinesCoverTheSameCount)
+TEST(RasterizerCoverage, LastPixelStateAddsTheEndPixel)
 {
     auto target = MakeSurface(16, 16);
     auto dev = Make2dDevice(target);
+    // The default is on.
+    TLVertex line[4] = {Tl(2, 5), Tl(6, 5), Tl(12, 9), Tl(8, 9)};
+    dev->DrawPrimitive(PT_LINELIST, FVF_TLVERTEX, line, 4, 0);
+    for (uint32_t x = 2; x <= 6; ++x)
+        EXPECT_NE(target->ReadPixel(x, 5), 0u) << x;
+    for (uint32_t x = 8; x <= 12; ++x)
+        EXPECT_NE(target->ReadPixel(x, 9), 0u) << x;
+    EXPECT_EQ(CountChanged(*target, 0), 10);
+}
+
+TEST(RasterizerCoverage, LinesDrawnEitherWayMirrorEachOther)
+{
+    auto target = MakeSurface(16, 16);
+    auto dev = Make2dDevice(target);
+    dev->SetRenderState(RS_LASTPIXEL, 0);
     TLVertex line[4] = {Tl(3, 2), Tl(3, 9), Tl(12, 7), Tl(5, 7)};
     dev->DrawPrimitive(PT_LINELIST, FVF_TLVERTEX, line, 4, 0);
+    // Downwards: it leaves the diamonds of rows 2..8.
     for (uint32_t y = 2; y < 9; ++y)
         EXPECT_NE(target->ReadPixel(3, y), 0u) << y;
     EXPECT_EQ(target->ReadPixel(3, 9), 0u);
-    // Drawn right to left, the line lights 5..11 (it leaves each of those diamonds going left).
-    for (uint32_t x = 6; x <= 11; ++x)
+    // Leftwards from 12 to 5: it leaves the diamonds of 12..6, not the one it ends in.
+    for (uint32_t x = 6; x <= 12; ++x)
         EXPECT_NE(target->ReadPixel(x, 7), 0u) << x;
+    EXPECT_EQ(target->ReadPixel(5, 7), 0u);
     EXPECT_EQ(CountChanged(*target, 0), 7 + 7);
+}
+
+TEST(RasterizerCoverage, LinesAreCutByTheViewport)
+{
+    auto target = MakeSurface(16, 16);
+    auto dev = Make2dDevice(target);
+    ASSERT_EQ(dev->SetViewport(Viewport{4, 0, 6, 16, 0, 1}), Result::Ok);
+    TLVertex line[2] = {Tl(-100, 3), Tl(300, 3)};
+    dev->DrawPrimitive(PT_LINELIST, FVF_TLVERTEX, line, 2, 0);
+    EXPECT_EQ(CountChanged(*target, 0), 6);
+    EXPECT_NE(target->ReadPixel(4, 3), 0u);
+    EXPECT_NE(target->ReadPixel(9, 3), 0u);
 }
 
 TEST(RasterizerCoverage, PointLightsTheNearestPixel)
