@@ -1,6 +1,7 @@
 // End-to-end tests of the program itself, run headless on SDL's dummy drivers with its data folders
 // in a temporary folder: start-up on the assets beside it or on another game folder, the log line,
 // a quit request from the system, the single instance, the host-window check and the harness hook.
+#include "services/loopback_server.h"
 #include "sys/clock.h"
 #include "sys/process.h"
 
@@ -202,6 +203,58 @@ TEST_F(ProgramTest, AnAddOnModuleHearsTheStartUpStatesAndIsDestroyedAtTheEnd)
     EXPECT_NE(userdata, std::string::npos) << record;
     EXPECT_EQ(record.substr(record.size() - 8), "destroy\n") << record;
 #endif
+}
+
+class ExitStatisticsProgramTest : public ProgramTest
+{
+protected:
+    // Runs the program on a game folder whose settings post the exit statistics to `server`,
+    // with a metrics file waiting in the user folder; answers the program's exit code.
+    int RunWithMetrics(httptest::LoopbackServer& server)
+    {
+        fs::path game = mRoot / "metricsgame";
+        WriteFile(game / "assets/settings.xml",
+                  "<settings><postmetrics>1</postmetrics><site>127.0.0.1:" +
+                      std::to_string(server.Port()) +
+                      "</site><qmgamehandle>murkwell-test</qmgamehandle></settings>\n");
+        WriteFile(MetricsFile(), "level=3&time=42");
+        int pid = Start({"--multiple", "-wd=" + game.string()});
+        EXPECT_GT(pid, 0);
+        if (pid <= 0 || !WaitForStart(pid))
+            return -1;
+        // Nothing is posted while the game runs.
+        EXPECT_EQ(server.RequestCount(), 0u);
+        sys::SignalProcess(pid, false);
+        return WaitForEnd(pid);
+    }
+
+    fs::path MetricsFile() const { return mRoot / "data/Tovrix/Murkwell/metrics.txt"; }
+};
+
+TEST_F(ExitStatisticsProgramTest, ArePostedAtTheEndAndTheFileGoes)
+{
+    httptest::LoopbackServer server(200, "ok");
+    EXPECT_EQ(RunWithMetrics(server), 0);
+    std::vector<httptest::Request> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].mMethod, "POST");
+    EXPECT_EQ(requests[0].mTarget, "/servlet/exitStats");
+    const std::string& body = requests[0].mBody;
+    EXPECT_EQ(body.rfind("game=murkwell-test&game_version=1.", 0), 0u) << body;
+    size_t variant = body.find("&game_variant=windows&guid=");
+    EXPECT_NE(variant, std::string::npos) << body;
+    std::string tail = "&game_data=level%3D3%26time%3D42";
+    ASSERT_GE(body.size(), tail.size());
+    EXPECT_EQ(body.substr(body.size() - tail.size()), tail) << body;
+    EXPECT_FALSE(fs::exists(MetricsFile()));
+}
+
+TEST_F(ExitStatisticsProgramTest, AreKeptWhenTheSiteFails)
+{
+    httptest::LoopbackServer server(500, "broken");
+    EXPECT_EQ(RunWithMetrics(server), 0);
+    EXPECT_EQ(server.RequestCount(), 1u);
+    EXPECT_EQ(ReadFile(MetricsFile()), "level=3&time=42");
 }
 
 } // namespace
