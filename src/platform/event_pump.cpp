@@ -303,6 +303,7 @@ void TranslateMessage(TApplicationImpl& impl, const sys::Message& msg, TPlatform
         TranslateKeyDown(msg, event);
         return;
     case sys::WM_KEYUP:
+        // Key-ups carry the same modifier bits as key-downs, so a consumer may rely on them.
         SetEvent(event, kEventKeyUp, MapVirtualKeyCode(static_cast<int32_t>(msg.wParam)), 0, 0,
                  KeyModifiers(msg.lParam));
         return;

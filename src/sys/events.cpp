@@ -247,8 +247,9 @@ void AddKey(WindowHandle window, const SDL_KeyboardEvent& e)
         lParam |= LParam(1) << 30;
     if (!down)
         lParam |= LParam(3) << 30;
-    // Keys held with Alt, Alt itself and F10 are system keys.
-    bool system = alt || vk == VK_MENU || vk == VK_F10;
+    // Keys held with Alt (but not also Control, which is how AltGr arrives), Alt itself and F10
+    // are system keys.
+    bool system = (alt && !(mods & kModControl)) || vk == VK_MENU || vk == VK_F10;
     uint32_t message =
         down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
     Add(window, message, static_cast<WParam>(vk), lParam, mods);
@@ -481,7 +482,8 @@ bool TranslateMessage(const Message& message)
     if (message.message != WM_KEYDOWN)
         return false;
     int vk = static_cast<int>(message.wParam);
-    bool control = (message.modifiers & kModControl) != 0;
+    // Control with Alt is AltGr: its characters come as text.
+    bool control = (message.modifiers & kModControl) != 0 && !(message.modifiers & kModAlt);
     int ch = -1;
     if (vk == VK_RETURN)
         ch = control ? 10 : 13;

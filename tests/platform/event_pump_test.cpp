@@ -232,6 +232,19 @@ TEST_F(EventPumpTest, AltKeysAreSystemKeysWithoutCharacters)
     EXPECT_EQ(event.mParam2, kModifierAlt | kModifierShift | kModifierExtended);
 }
 
+TEST_F(EventPumpTest, ControlWithAltIsAnOrdinaryKeyWhoseCharacterComesAsText)
+{
+    sys::PushKeyEvent('Q', true, sys::kModControl | sys::kModAlt);
+    sys::PushTextEvent("@", sys::kModControl | sys::kModAlt);
+    std::vector<TPlatformEvent> events = DrainEvents();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].mType, kEventKeyDown);
+    EXPECT_EQ(events[0].mParam, 'Q');
+    EXPECT_EQ(events[0].mParam2, kModifierControl);
+    EXPECT_EQ(events[1].mType, kEventWideChar);
+    EXPECT_EQ(events[1].mParam, '@');
+}
+
 TEST_F(EventPumpTest, F10IsASystemKeyWithoutAltAndIsAnOrdinaryKeyDown)
 {
     sys::PushKeyEvent(sys::VK_F10, true);
