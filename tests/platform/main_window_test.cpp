@@ -143,6 +143,22 @@ TEST_F(MainWindowTest, ApplicationDeactivationWhileFullScreenMarksInactiveFullSc
     Recorded().mFullScreen = false;
 }
 
+TEST_F(MainWindowTest, ADisplayChangeRereadsTheDesktopOnlyWhileInactive)
+{
+    Recorded().mDisplayExists = true;
+    Recorded().mCalls.clear();
+    sys::PushDisplayChangeEvent();
+    Drain();
+    EXPECT_TRUE(Recorded().mCalls.empty());
+    mImpl->mWindowActive = false;
+    sys::PushDisplayChangeEvent();
+    Drain();
+    ASSERT_EQ(Recorded().mCalls.size(), 1u);
+    EXPECT_EQ(Recorded().mCalls[0], "UpdateDesktopMode");
+    mImpl->mWindowActive = true;
+    Recorded().mDisplayExists = false;
+}
+
 TEST_F(MainWindowTest, MouseMovesMarkTheWindowManagerDirty)
 {
     sys::SendMessage(mWindow, sys::WM_MOUSEMOVE, 0, sys::MakePointParam(5, 6));

@@ -100,6 +100,7 @@ public:
         return true;
     }
     void ToggleStatsOverlay() override { ++Recorded().mStatsToggles; }
+    void UpdateDesktopMode() override { Recorded().mCalls.push_back("UpdateDesktopMode"); }
     void CreateRenderer() override { Recorded().mCalls.push_back("CreateRenderer"); }
     void DestroyRenderer() override { Recorded().mCalls.push_back("DestroyRenderer"); }
     void RegisterImageFormats() override { Recorded().mCalls.push_back("RegisterImageFormats"); }
