@@ -776,6 +776,17 @@ void Rasterizer::SetTarget(const RenderTargetView& target, const DepthTargetView
     mDepth = mHasDepth ? *depth : DepthTargetView{};
 }
 
+bool Rasterizer::DepthPasses(int32_t x, int32_t y, float z) const
+{
+    if (x >= mDepth.mWidth || y >= mDepth.mHeight)
+        return true;
+    const uint8_t* cell =
+        mDepth.mBits + static_cast<int64_t>(y) * mDepth.mPitch + x * mDepth.mBytesPerPixel;
+    uint32_t stored = mDepth.mBytesPerPixel == 2 ? *reinterpret_cast<const uint16_t*>(cell)
+                                                 : *reinterpret_cast<const uint32_t*>(cell);
+    return CompareValues(mState->mZFunc, QuantizeDepth(z, mDepth.mBytesPerPixel), stored);
+}
+
 bool Rasterizer::ScissorContains(int32_t x, int32_t y) const
 {
     const Rect& r = mState->mScissor;
@@ -794,10 +805,13 @@ void Rasterizer::ShadeFragment(int32_t x, int32_t y, const Fragment& f)
         depthCell =
             mDepth.mBits + static_cast<int64_t>(y) * mDepth.mPitch + x * mDepth.mBytesPerPixel;
         depthValue = QuantizeDepth(f.z, mDepth.mBytesPerPixel);
-        uint32_t stored = mDepth.mBytesPerPixel == 2 ? *reinterpret_cast<uint16_t*>(depthCell)
-                                                     : *reinterpret_cast<uint32_t*>(depthCell);
-        if (!CompareValues(s.mZFunc, depthValue, stored))
-            return;
+        if (!f.depthTested)
+        {
+            uint32_t stored = mDepth.mBytesPerPixel == 2 ? *reinterpret_cast<uint16_t*>(depthCell)
+                                                         : *reinterpret_cast<uint32_t*>(depthCell);
+            if (!CompareValues(s.mZFunc, depthValue, stored))
+                return;
+        }
     }
     uint32_t texel = 0xFFFFFFFFu;
     if (f.fixed)
@@ -805,7 +819,19 @@ void Rasterizer::ShadeFragment(int32_t x, int32_t y, const Fragment& f)
                          : s.mSampler.SamplePointFixed(f.level, f.s8, f.t8);
     else if (s.mSampler.IsBound())
         texel = s.mSampler.Sample(f.u, f.v, f.lod);
-    uint32_t color = CombineStage0(s, texel, f.diffuse, f.specular);
+    uint32_t color;
+    if (f.stage != nullptr)
+    {
+        // Texel times the diffuse colour per channel, as the stage states say.
+        const StageShortcut& k = *f.stage;
+        uint32_t mul = (k.mColorModulate ? f.diffuse & 0x00FFFFFFu : 0x00FFFFFFu) |
+                       (k.mAlphaModulate ? f.diffuse & 0xFF000000u : 0xFF000000u);
+        color = mul == 0xFFFFFFFFu ? texel : ModulateArgb(texel, mul);
+        if (k.mConstAlpha)
+            color = (color & 0x00FFFFFFu) | k.mAlphaValue;
+    }
+    else
+        color = CombineStage0(s, texel, f.diffuse, f.specular);
     if (s.mSpecularEnable)
         color = AddSpecular(color, f.specular);
     if (s.mAlphaTest && !CompareValues(s.mAlphaFunc, color >> 24, s.mAlphaRef))
@@ -1041,6 +1067,59 @@ bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool de
 
 } // namespace
 
+StageShortcut Rasterizer::ClassifyStage(const PixelState& state)
+{
+    // The stage as a per-channel product of the texel with the diffuse colour (either may be
+    // left out per channel), or with a constant alpha; anything else takes the general combine.
+    StageShortcut k;
+    auto diffuse = [](uint32_t arg) { return arg == TA_DIFFUSE || arg == TA_CURRENT; };
+    uint32_t c1 = state.mColorArg1, c2 = state.mColorArg2;
+    switch (state.mColorOp)
+    {
+    case TOP_MODULATE:
+        if (!((c1 == TA_TEXTURE && diffuse(c2)) || (c2 == TA_TEXTURE && diffuse(c1))))
+            return k;
+        k.mColorModulate = true;
+        break;
+    case TOP_SELECTARG1:
+        if (c1 != TA_TEXTURE)
+            return k;
+        break;
+    case TOP_SELECTARG2:
+        if (c2 != TA_TEXTURE)
+            return k;
+        break;
+    default:
+        return k;
+    }
+    uint32_t a1 = state.mAlphaArg1 & ~TA_ALPHAREPLICATE, a2 = state.mAlphaArg2 & ~TA_ALPHAREPLICATE;
+    switch (state.mAlphaOp)
+    {
+    case TOP_MODULATE:
+        if (!((a1 == TA_TEXTURE && diffuse(a2)) || (a2 == TA_TEXTURE && diffuse(a1))))
+            return k;
+        k.mAlphaModulate = true;
+        break;
+    case TOP_SELECTARG1:
+    case TOP_SELECTARG2:
+    {
+        uint32_t a = state.mAlphaOp == TOP_SELECTARG1 ? a1 : a2;
+        if (a == TA_TFACTOR)
+        {
+            k.mConstAlpha = true;
+            k.mAlphaValue = state.mTextureFactor & 0xFF000000u;
+        }
+        else if (a != TA_TEXTURE)
+            return k;
+        break;
+    }
+    default:
+        return k;
+    }
+    k.mValid = true;
+    return k;
+}
+
 void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c)
 {
     const RasterVertex* v[3] = {&a, &b, &c};
@@ -1154,6 +1233,25 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
                           ChooseSingleLevel(mState->mSampler, span.mLod, fixedLevel, fixedLinear);
     double levelW = fixedTex ? mState->mSampler.GetView()->mLevels[fixedLevel].mWidth : 0;
     double levelH = fixedTex ? mState->mSampler.GetView()->mLevels[fixedLevel].mHeight : 0;
+    // What the general path may leave out per pixel.
+    const bool depthActive = mState->mZEnable && mHasDepth;
+    auto selects = [](uint32_t arg, uint32_t which) { return (arg & TA_SELECTMASK) == which; };
+    const bool needSpecular = mState->mSpecularEnable || selects(mState->mColorArg1, TA_SPECULAR) ||
+                              selects(mState->mColorArg2, TA_SPECULAR) ||
+                              selects(mState->mAlphaArg1, TA_SPECULAR) ||
+                              selects(mState->mAlphaArg2, TA_SPECULAR);
+    bool needLod = false;
+    if (textured)
+    {
+        const SamplerState& ss = mState->mSampler.GetState();
+        needLod = ss.mMagFilter != ss.mMinFilter ||
+                  (ss.mMipFilter != TFP_NONE && mState->mSampler.GetView()->mLevelCount > 1);
+    }
+    const StageShortcut stage = ClassifyStage(*mState);
+    const int32_t level0W = textured ? mState->mSampler.GetView()->mLevels[0].mWidth : 0;
+    const int32_t level0H = textured ? mState->mSampler.GetView()->mLevels[0].mHeight : 0;
+    const bool perspectiveLinear =
+        textured && mState->mSampler.GetState().mMagFilter == TFILTER_LINEAR;
     FastPlan plan;
     const bool fast =
         mTarget.mArgb32 && BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
@@ -1268,6 +1366,10 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
         frag.diffuse = span.mDiffuse;
         frag.specular = span.mSpecular;
         frag.lod = span.mLod;
+        if (span.mPerspective && textured && !needLod)
+            frag.lod = 0.0f; // one level and one filter: the footprint does not matter
+        frag.depthTested = depthActive;
+        frag.stage = stage.mValid ? &stage : nullptr;
         frag.fixed = fixedTex;
         frag.level = fixedLevel;
         frag.linear = fixedLinear;
@@ -1283,18 +1385,22 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
         {
             float i = static_cast<float>(px - xl);
             auto value = [&](int k) { return static_cast<float>(start[k]) + i * step[k]; };
+            frag.z = value(TriangleSpanner::Z);
+            // Hidden pixels cost no more than their depth.
+            if (depthActive &&
+                !DepthPasses(static_cast<int32_t>(px), static_cast<int32_t>(py), frag.z))
+                continue;
             float w = 1.0f;
             if (span.mPerspective)
             {
                 float rhw = value(TriangleSpanner::RHW);
                 w = rhw != 0.0f ? 1.0f / rhw : 0.0f;
             }
-            frag.z = value(TriangleSpanner::Z);
             if (!span.mFlatDiffuse)
                 frag.diffuse =
                     PackColor(value(TriangleSpanner::DR) * w, value(TriangleSpanner::DG) * w,
                               value(TriangleSpanner::DB) * w, value(TriangleSpanner::DA) * w);
-            if (!span.mFlatSpecular)
+            if (!span.mFlatSpecular && needSpecular)
                 frag.specular =
                     PackColor(value(TriangleSpanner::SR) * w, value(TriangleSpanner::SG) * w,
                               value(TriangleSpanner::SB) * w, value(TriangleSpanner::SA) * w);
@@ -1304,11 +1410,20 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
                 frag.s8 = To256(s0 + k * ds);
                 frag.t8 = To256(t0 + k * dt);
             }
+            else if (textured && !needLod)
+            {
+                // One level, one filter: straight to the fixed-point read Sample would make.
+                frag.fixed = true;
+                frag.level = 0;
+                frag.linear = perspectiveLinear;
+                frag.s8 = TextureSampler::ToFixed(value(TriangleSpanner::U) * w, level0W);
+                frag.t8 = TextureSampler::ToFixed(value(TriangleSpanner::V) * w, level0H);
+            }
             else if (textured)
             {
                 frag.u = value(TriangleSpanner::U) * w;
                 frag.v = value(TriangleSpanner::V) * w;
-                if (span.mPerspective)
+                if (span.mPerspective && needLod)
                 {
                     // d(U/W) = (dU - u dW) / W with U = u * rhw, W = rhw.
                     float dWx = step[TriangleSpanner::RHW];

@@ -80,6 +80,17 @@ struct PixelState
     Rect mScissor;          // the only pixels that may be written: viewport within the target
 };
 
+// Stage 0 when it is a per-channel product of the texel and the diffuse colour (the usual
+// set-ups), so the pixel loops can skip the general combine.
+struct StageShortcut
+{
+    bool mValid = false;
+    bool mColorModulate = false;
+    bool mAlphaModulate = false;
+    bool mConstAlpha = false;
+    uint32_t mAlphaValue = 0;
+};
+
 // Stage 0: combines texel, diffuse, specular and texture factor as the state says.
 uint32_t CombineStage0(const PixelState& state, uint32_t texel, uint32_t diffuse,
                        uint32_t specular);
@@ -117,10 +128,14 @@ private:
         bool linear;
         int level;
         int64_t s8, t8;
+        bool depthTested;           // the caller already ran the depth test
+        const StageShortcut* stage; // null: the general combine
     };
+    static StageShortcut ClassifyStage(const PixelState& state);
     void ShadeFragment(int32_t x, int32_t y, const Fragment& f);
     void DrawPolygon(const RasterVertex* const* v, int n);
     bool ScissorContains(int32_t x, int32_t y) const;
+    bool DepthPasses(int32_t x, int32_t y, float z) const;
 
     RenderTargetView mTarget;
     DepthTargetView mDepth;

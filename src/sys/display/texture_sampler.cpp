@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace sys::display
 {
 
@@ -63,14 +67,12 @@ float TextureSampler::ComputeLod(float dudx, float dvdx, float dudy, float dvdy)
 
 int64_t TextureSampler::ToFixed(float coord, int32_t size)
 {
-    double s = static_cast<double>(coord) * size * 256.0 - 128.0;
-    // Far-away coordinates only matter modulo the texture; keep them inside int64 arithmetic.
+    // Far-away coordinates only matter modulo the texture; keep them within +-2^40, then round
+    // half up without a branch (biased to positive so truncation is a floor).
     constexpr double limit = 1099511627776.0; // 2^40
-    if (!(s > -limit))
-        s = -limit;
-    else if (s > limit)
-        s = limit;
-    return static_cast<int64_t>(std::llround(s));
+    double s = static_cast<double>(coord) * size * 256.0 - 128.0;
+    s = std::min(std::max(s, -limit), limit); // NaN becomes -limit
+    return static_cast<int64_t>(s + (2.0 * limit + 0.5)) - (int64_t{2} << 40);
 }
 
 uint32_t TextureSampler::SamplePointFixed(int level, int64_t s, int64_t t) const
@@ -92,8 +94,28 @@ uint32_t TextureSampler::SampleLinearFixed(int level, int64_t s, int64_t t) cons
     int32_t x1 = AddressTexel(sx + 1, l.mWidth, mState.mAddressU);
     int32_t y0 = AddressTexel(sy, l.mHeight, mState.mAddressV);
     int32_t y1 = AddressTexel(sy + 1, l.mHeight, mState.mAddressV);
-    return BilinearMix(ReadTexel(*mView, l, x0, y0), ReadTexel(*mView, l, x1, y0),
-                       ReadTexel(*mView, l, x0, y1), ReadTexel(*mView, l, x1, y1), fx, fy);
+    uint32_t c00 = ReadTexel(*mView, l, x0, y0), c10 = ReadTexel(*mView, l, x1, y0);
+    uint32_t c01 = ReadTexel(*mView, l, x0, y1), c11 = ReadTexel(*mView, l, x1, y1);
+#if defined(__SSE2__)
+    // The same two rounding steps as BilinearMix, in vector lanes.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i c128 = _mm_set1_epi16(128);
+    __m128i top = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(c00)),
+                                                       _mm_cvtsi32_si128(static_cast<int>(c10))),
+                                    zero);
+    __m128i bottom = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(c01)),
+                                                          _mm_cvtsi32_si128(static_cast<int>(c11))),
+                                       zero);
+    __m128i v = _mm_add_epi16(_mm_mullo_epi16(top, _mm_set1_epi16(static_cast<short>(256 - fy))),
+                              _mm_mullo_epi16(bottom, _mm_set1_epi16(static_cast<short>(fy))));
+    v = _mm_srli_epi16(_mm_add_epi16(v, c128), 8);
+    const short wl = static_cast<short>(256 - fx), wr = static_cast<short>(fx);
+    __m128i h = _mm_mullo_epi16(v, _mm_set_epi16(wr, wr, wr, wr, wl, wl, wl, wl));
+    h = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(h, _mm_srli_si128(h, 8)), c128), 8);
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(h, zero)));
+#else
+    return BilinearMix(c00, c10, c01, c11, fx, fy);
+#endif
 }
 
 uint32_t TextureSampler::SampleLevel(int level, float u, float v, bool linear) const

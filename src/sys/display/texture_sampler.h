@@ -57,19 +57,31 @@ struct SamplerState
 // Integer texel coordinate after addressing into [0, size).
 inline int32_t AddressTexel(int64_t i, int32_t size, TextureAddress mode)
 {
+    if (i >= 0 && i < size)
+        return static_cast<int32_t>(i);
+    // Texture sizes are mostly powers of two: a mask instead of a division.
+    const bool pow2 = (size & (size - 1)) == 0;
     switch (mode)
     {
     case TADDRESS_WRAP:
     {
+        if (pow2)
+            return static_cast<int32_t>(i & (size - 1));
         int64_t m = i % size;
         return static_cast<int32_t>(m < 0 ? m + size : m);
     }
     case TADDRESS_MIRROR:
     {
         int64_t period = 2 * static_cast<int64_t>(size);
-        int64_t m = i % period;
-        if (m < 0)
-            m += period;
+        int64_t m;
+        if (pow2)
+            m = i & (period - 1);
+        else
+        {
+            m = i % period;
+            if (m < 0)
+                m += period;
+        }
         return static_cast<int32_t>(m < size ? m : period - 1 - m);
     }
     default: // CLAMP, BORDER
