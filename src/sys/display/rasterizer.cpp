@@ -1253,8 +1253,9 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
     const bool perspectiveLinear =
         textured && mState->mSampler.GetState().mMagFilter == TFILTER_LINEAR;
     FastPlan plan;
-    const bool fast =
-        mTarget.mArgb32 && BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
+    // Targets of other formats take the fast path through a row of A8R8G8B8 (read, drawn,
+    // written back: the plain shifts give unchanged pixels back exactly).
+    const bool fast = BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
     // Texel coordinates s = u * width - 0.5 (likewise t) as integer planes in 1/2^24 texel from
     // the bounding box's corner, shared by both paths.
     int64_t sOrg = 0, tOrg = 0, sDx = 0, tDx = 0, sDy = 0, tDy = 0;
@@ -1330,15 +1331,28 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
         const double fy = static_cast<double>(py);
         if (fast)
         {
-            uint32_t* dst = reinterpret_cast<uint32_t*>(mTarget.mBits + py * mTarget.mPitch) + xl;
+            const int64_t count = xr - xl + 1;
+            uint8_t* rowBytes = mTarget.mBits + py * mTarget.mPitch;
+            const uint32_t bpp = mTarget.mLayout.mBytesPerPixel;
+            uint32_t* dst = reinterpret_cast<uint32_t*>(rowBytes) + xl;
+            if (!mTarget.mArgb32)
+            {
+                if (mRow.size() < static_cast<size_t>(count))
+                    mRow.resize(static_cast<size_t>(count));
+                dst = mRow.data();
+                for (int64_t i = 0; i < count; ++i)
+                    dst[i] =
+                        UnpackArgb(mTarget.mLayout, LoadRawPixel(rowBytes + (xl + i) * bpp, bpp));
+            }
 #if defined(__SSE2__)
             // Small primitives jump from row to row, where the hardware does not guess: ask for
             // the destination a row ahead (reading past the polygon is harmless, the target is
             // only prefetched, never accessed out of bounds).
             if (py < maxY)
             {
-                const char* ahead = reinterpret_cast<const char*>(dst) + mTarget.mPitch;
-                const char* end = ahead + (xr - xl + 1) * 4;
+                const char* ahead =
+                    reinterpret_cast<const char*>(rowBytes + mTarget.mPitch + xl * bpp);
+                const char* end = ahead + count * bpp;
                 for (const char* line = ahead; line < end; line += 64)
                     _mm_prefetch(line, _MM_HINT_T0);
                 _mm_prefetch(end - 1, _MM_HINT_T0);
@@ -1352,7 +1366,11 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
                 ds = sDx;
                 dt = tDx;
             }
-            mPixelCount += DispatchFastSpan(plan, dst, xr - xl + 1, s0, t0, ds, dt);
+            mPixelCount += DispatchFastSpan(plan, dst, count, s0, t0, ds, dt);
+            if (!mTarget.mArgb32)
+                for (int64_t i = 0; i < count; ++i)
+                    StoreRawPixel(rowBytes + (xl + i) * bpp, bpp,
+                                  PackArgb(mTarget.mLayout, dst[i]));
             continue;
         }
         double start[TriangleSpanner::COUNT];

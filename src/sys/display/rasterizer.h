@@ -9,6 +9,7 @@
 #include "sys/display/texture_sampler.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace sys::display
 {
@@ -142,6 +143,7 @@ private:
     bool mHasDepth = false;
     const PixelState* mState = nullptr;
     uint64_t mPixelCount = 0;
+    std::vector<uint32_t> mRow; // one span in A8R8G8B8 for targets of other formats
 
     friend class TriangleSpanner;
 };

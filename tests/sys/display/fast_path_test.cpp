@@ -38,9 +38,9 @@ struct Case
     float angle, scale, dx;
 };
 
-std::vector<uint32_t> Render(const Case& c, bool forceGeneral)
+std::vector<uint32_t> Render(const Case& c, bool forceGeneral, FormatId format = FormatId::A8R8G8B8)
 {
-    auto target = MakeSurface(96, 96, FormatId::A8R8G8B8, 0x80604020u);
+    auto target = MakeSurface(96, 96, format, 0x80604020u);
     target->AddAttachedSurface(MakeSurface(96, 96, FormatId::D16));
     auto dev = Make2dDevice(target);
     if (forceGeneral)
@@ -108,6 +108,8 @@ TEST(FastPath, MatchesTheGeneralPathByteForByte)
     {
         std::vector<uint32_t> fast = Render(c, false);
         std::vector<uint32_t> general = Render(c, true);
+        // The same through a 16-bit target's row conversion.
+        EXPECT_EQ(Render(c, false, FormatId::R5G6B5), Render(c, true, FormatId::R5G6B5)) << c.name;
         size_t differ = 0, first = 0;
         for (size_t i = 0; i < fast.size(); ++i)
             if (fast[i] != general[i] && differ++ == 0)
