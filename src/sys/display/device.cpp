@@ -862,11 +862,31 @@ void Device::DrawLine(uint32_t i0, uint32_t i1)
     int count = 2;
     if (!(Inside(poly[0]) && Inside(poly[1])))
     {
-        // A two-point polygon clips as a segment: each plane keeps the part inside.
+        // A two-point polygon clips as a segment: each plane keeps the part inside, and the
+        // outline that comes back runs along the segment and back. Its ends are the two points
+        // farthest apart, taken in the segment's own direction.
+        const ClipVertex a = poly[0], b = poly[1];
         count = ClipPolygon(poly, 2, scratch);
         if (count < 2)
             return;
-        // The clipped outline of a segment repeats it; its two ends are the first two distinct.
+        auto along = [&](const ClipVertex& v)
+        {
+            return (v.x - a.x) * (b.x - a.x) + (v.y - a.y) * (b.y - a.y) +
+                   (v.z - a.z) * (b.z - a.z) + (v.w - a.w) * (b.w - a.w);
+        };
+        int lo = 0, hi = 0;
+        for (int i = 1; i < count; ++i)
+        {
+            if (along(poly[i]) < along(poly[lo]))
+                lo = i;
+            if (along(poly[i]) > along(poly[hi]))
+                hi = i;
+        }
+        if (lo == hi)
+            return;
+        ClipVertex first = poly[lo], last = poly[hi];
+        poly[0] = first;
+        poly[1] = last;
     }
     mRasterizer.DrawLine(Project(poly[0]), Project(poly[1]));
 }

@@ -1,4 +1,4 @@
-// Scan conversion of screen-space triangles, lines and points into a render target: Direct3D's
+// Scan conversion of screen-space triangles, lines and points into a render target: the platform's
 // rules (pixel centres at integer coordinates, top-left fill rule), attribute interpolation and the
 // per-pixel pipeline (stage 0 combine, specular add, alpha test, depth test, blend).
 #pragma once

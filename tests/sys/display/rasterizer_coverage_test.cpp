@@ -271,3 +271,29 @@ TEST(RasterizerCoverage, EmptyViewportDrawsNothing)
     DrawQuad(*dev, Quad2d(0, 0, 16, 16));
     EXPECT_EQ(CountChanged(*target, 0), 0);
 }
+
+TEST(RasterizerCoverage, ProjectedLineCrossingTheNearPlaneIsCut)
+{
+    auto target = MakeSurface(32, 32);
+    auto dev = Make2dDevice(target);
+    dev->SetRenderState(RS_CLIPPING, 1);
+    dev->SetRenderState(RS_LASTPIXEL, 0);
+    dev->SetTransform(TS_PROJECTION, Projection2d(32, 32));
+    // z from -1 to 1 through the 2-D projection (z passes through): half the line is in front of
+    // the near plane and is cut away; the other half draws up to the end.
+    LVertex line[2] = {LVertex{2, 10, -1.0f, 0, 0xFFFFFFFFu, 0, 0, 0},
+                       LVertex{22, 10, 1.0f, 0, 0xFFFFFFFFu, 0, 0, 0}};
+    ASSERT_EQ(dev->DrawPrimitive(PT_LINELIST, FVF_LVERTEX, line, 2, 0), Result::Ok);
+    EXPECT_EQ(target->ReadPixel(5, 10), 0u);
+    EXPECT_NE(target->ReadPixel(15, 10), 0u);
+    EXPECT_NE(target->ReadPixel(20, 10), 0u);
+    // Drawn the other way round the same half remains.
+    auto target2 = MakeSurface(32, 32);
+    auto dev2 = Make2dDevice(target2);
+    dev2->SetRenderState(RS_CLIPPING, 1);
+    dev2->SetTransform(TS_PROJECTION, Projection2d(32, 32));
+    LVertex back[2] = {line[1], line[0]};
+    dev2->DrawPrimitive(PT_LINELIST, FVF_LVERTEX, back, 2, 0);
+    EXPECT_EQ(target2->ReadPixel(5, 10), 0u);
+    EXPECT_NE(target2->ReadPixel(15, 10), 0u);
+}
