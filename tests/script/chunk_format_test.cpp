@@ -221,6 +221,41 @@ TEST_F(ChunkFormatTest, CompiledSourceRoundTrips)
     EXPECT_EQ(std::u16string(u"w"), std::u16string(lua_towstring(L, 2)));
 }
 
+TEST_F(ChunkFormatTest, CompiledCodePassesTheChecker)
+{
+    const char* sources[] = {
+        "for k, v in pairs(t) do x = k end",
+        "for a, b, c, d in f do local z = a .. b end",
+        "for i = 10, 1, -1 do if i > 3 then break end end",
+        "local t = {f(), g(), h()} return unpack(t)",
+        "local t = {1, 2, 3, n = 4, [5] = 6, f()}",
+        "return f(g())",
+        "local a, b = x, y return a and b or not a",
+        "local function r(n) if n == 0 then return 0 end return r(n - 1) end return r(3)",
+        "local x = 1 local function up() x = x + 1 return function() return x end end",
+        "while true do local y = {} if y then break end end repeat local q = 1 until q",
+        "return a.b.c:d(1, 2, 3)",
+        "local s = 'a' .. 'b' .. c .. 1 << 2 >> 3 & 4 | 5",
+        "do local a = L\"wide\" end return -x",
+    };
+    int compiled = 0;
+    for (const char* source : sources)
+    {
+        int status = Load(L, source, "=src");
+        if (status != 0)
+        {
+            lua_pop(L, 1);
+            continue;
+        }
+        compiled++;
+        std::string bytes = Dump(L);
+        lua_pop(L, 1);
+        EXPECT_EQ(0, Load(L, bytes, "=src")) << source << ": " << TopString(L);
+        lua_settop(L, 0);
+    }
+    EXPECT_EQ(13, compiled);
+}
+
 TEST_F(ChunkFormatTest, DumpRefusesNativeFunctions)
 {
     lua_pushcfunction(L, [](lua_State*) { return 0; });
