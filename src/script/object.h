@@ -414,7 +414,8 @@ int luaO_log2(unsigned int x);
 int luaO_int2fb(unsigned int x);
 inline int luaO_fb2int(int x)
 {
-    return (x & 7) << (x >> 3);
+    int e = (x >> 3) & 31;
+    return e >= 28 ? 0x7FFFFFFF : (x & 7) << e; // out-of-range hints saturate
 }
 int luaO_rawequalObj(const TObject* t1, const TObject* t2);
 // Reads a number the 5.0.2 way (strtod, or a hexadecimal integer); 1 on success.

@@ -266,6 +266,8 @@ static void Rehash(lua_State* L, Table* t, const TObject* key)
 
 Table* luaH_new(lua_State* L, int narray, int lnhash)
 {
+    if (narray < 0 || narray > kMaxArraySize)
+        luaG_runerror(L, "table overflow");
     Table* t = static_cast<Table*>(luaM_realloc(L, nullptr, 0, sizeof(Table)));
     luaC_link(L, t, LUA_TTABLE);
     TObject* mt = &G(L)->typemetatables[LUA_TTABLE];
