@@ -1,0 +1,566 @@
+// The 2-D fast path's span loops: scalar, and vector ones where SSE2 is there.
+#include "sys/display/span_loops.h"
+
+#include "sys/display/blend.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace sys::display
+{
+namespace
+{
+
+inline uint32_t FastCombine(const FastPlan& p, uint32_t texel)
+{
+    if (p.mGenericCombine)
+        return CombineStage0(*p.mState, texel, p.mDiffuse, p.mSpecular);
+    uint32_t c = p.mMultiplier == 0xFFFFFFFFu ? texel : ModulateArgb(texel, p.mMultiplier);
+    if (p.mConstAlpha)
+        c = (c & 0x00FFFFFFu) | p.mAlphaValue;
+    return c;
+}
+
+template <FastPlan::Blend B> inline void FastWrite(const FastPlan& p, uint32_t* d, uint32_t c)
+{
+    if constexpr (B == FastPlan::Blend::Off)
+        *d = c;
+    else if constexpr (B == FastPlan::Blend::SrcAlpha)
+    {
+        uint32_t a = c >> 24;
+        if (a == 255)
+            *d = c;
+        else if (a != 0)
+            *d = BlendSrcAlpha(c, *d);
+    }
+    else if constexpr (B == FastPlan::Blend::SrcAlphaOne)
+    {
+        if ((c >> 24) != 0)
+            *d = BlendSrcAlphaOne(c, *d);
+    }
+    else
+        *d = BlendArgb(c, *d, p.mState->mSrcBlend, p.mState->mDestBlend);
+}
+
+inline bool FastAlphaPasses(const FastPlan& p, uint32_t c)
+{
+    if (!p.mAlphaTest)
+        return true;
+    if (p.mAlphaFunc == CMP_GREATEREQUAL)
+        return (c >> 24) >= p.mAlphaRef;
+    return CompareValues(p.mAlphaFunc, c >> 24, p.mAlphaRef);
+}
+
+// One span of n pixels; S, T at its first pixel and their steps, in 1/2^24 texel.
+template <FastPlan::Source Src, bool Addressed, FastPlan::Blend B>
+uint64_t FastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t, int64_t ds,
+                  int64_t dt)
+{
+    uint64_t written = 0;
+    const TextureLevel* level = p.mLevel;
+    for (int64_t i = 0; i < n; ++i, s += ds, t += dt)
+    {
+        uint32_t c;
+        if constexpr (Src == FastPlan::Source::Constant)
+            c = p.mConstant;
+        else
+        {
+            uint32_t texel;
+            if constexpr (Src == FastPlan::Source::Point)
+            {
+                int64_t x = (To256(s) + 128) >> 8;
+                int64_t y = (To256(t) + 128) >> 8;
+                if constexpr (Addressed)
+                {
+                    x = AddressTexel(x, level->mWidth, p.mAddressU);
+                    y = AddressTexel(y, level->mHeight, p.mAddressV);
+                }
+                texel = reinterpret_cast<const uint32_t*>(level->mBits + y * level->mPitch)[x];
+            }
+            else
+            {
+                int64_t s8 = To256(s);
+                int64_t t8 = To256(t);
+                int64_t x0 = s8 >> 8, y0 = t8 >> 8;
+                int64_t x1 = x0 + 1, y1 = y0 + 1;
+                if constexpr (Addressed)
+                {
+                    x1 = AddressTexel(x1, level->mWidth, p.mAddressU);
+                    x0 = AddressTexel(x0, level->mWidth, p.mAddressU);
+                    y1 = AddressTexel(y1, level->mHeight, p.mAddressV);
+                    y0 = AddressTexel(y0, level->mHeight, p.mAddressV);
+                }
+                const uint32_t* r0 =
+                    reinterpret_cast<const uint32_t*>(level->mBits + y0 * level->mPitch);
+                const uint32_t* r1 =
+                    reinterpret_cast<const uint32_t*>(level->mBits + y1 * level->mPitch);
+                texel = BilinearMix(r0[x0], r0[x1], r1[x0], r1[x1], static_cast<uint32_t>(s8 & 255),
+                                    static_cast<uint32_t>(t8 & 255));
+            }
+            c = FastCombine(p, texel | p.mOrMask);
+        }
+        if (!FastAlphaPasses(p, c))
+            continue;
+        FastWrite<B>(p, dst + i, c);
+        ++written;
+    }
+    return written;
+}
+
+#if defined(__SSE2__)
+// Four pixels at a time for the aligned copies, in 16-bit lanes: products of bytes fit, and the
+// rounding division by 255 is the same (x + 128 + ((x + 128) >> 8)) >> 8 as the scalar code.
+inline __m128i Div255Epi16(__m128i x)
+{
+    x = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+inline __m128i AlphaEpi16(__m128i px16) // each pixel's alpha in its four lanes
+{
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(px16, 0xFF), 0xFF);
+}
+
+inline __m128i ModulateEpi8(__m128i px, __m128i mul16)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo = Div255Epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(px, zero), mul16));
+    __m128i hi = Div255Epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(px, zero), mul16));
+    return _mm_packus_epi16(lo, hi);
+}
+
+inline __m128i BlendSrcAlphaEpi8(__m128i src, __m128i dst)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i c255 = _mm_set1_epi16(255);
+    __m128i sl = _mm_unpacklo_epi8(src, zero), sh = _mm_unpackhi_epi8(src, zero);
+    __m128i dl = _mm_unpacklo_epi8(dst, zero), dh = _mm_unpackhi_epi8(dst, zero);
+    __m128i al = AlphaEpi16(sl), ah = AlphaEpi16(sh);
+    __m128i xl =
+        _mm_add_epi16(_mm_mullo_epi16(sl, al), _mm_mullo_epi16(dl, _mm_sub_epi16(c255, al)));
+    __m128i xh =
+        _mm_add_epi16(_mm_mullo_epi16(sh, ah), _mm_mullo_epi16(dh, _mm_sub_epi16(c255, ah)));
+    return _mm_packus_epi16(Div255Epi16(xl), Div255Epi16(xh));
+}
+
+inline __m128i ScaleBySrcAlphaEpi8(__m128i src)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i sl = _mm_unpacklo_epi8(src, zero), sh = _mm_unpackhi_epi8(src, zero);
+    return _mm_packus_epi16(Div255Epi16(_mm_mullo_epi16(sl, AlphaEpi16(sl))),
+                            Div255Epi16(_mm_mullo_epi16(sh, AlphaEpi16(sh))));
+}
+
+// The aligned row for the plain stage (texel times a constant) with blending off, source-over or
+// additive, and an alpha test that at most drops alpha 0. Answers the pixels written.
+template <FastPlan::Blend B>
+uint64_t AlignedRowSse2(const FastPlan& p, uint32_t* d, int64_t n, const uint32_t* s,
+                        bool dropClear)
+{
+    const __m128i orMask = _mm_set1_epi32(static_cast<int>(p.mOrMask));
+    const __m128i amask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i zero = _mm_setzero_si128();
+    const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
+    const __m128i mul16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(p.mMultiplier)), zero);
+    uint64_t written = 0;
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        __m128i src =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), orMask);
+        if (modulate)
+            src = ModulateEpi8(src, mul16);
+        __m128i alpha = _mm_and_si128(src, amask);
+        __m128i clearMask = _mm_cmpeq_epi32(alpha, zero);
+        int clear = _mm_movemask_epi8(clearMask);
+        if (clear == 0xFFFF && (dropClear || B != FastPlan::Blend::Off))
+            continue; // nothing changes: alpha 0 blends to the destination or is dropped
+        __m128i* dp = reinterpret_cast<__m128i*>(d + i);
+        static constexpr int kSet[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+        int shown = 4 - kSet[_mm_movemask_ps(_mm_castsi128_ps(clearMask))];
+        if constexpr (B == FastPlan::Blend::Off)
+        {
+            if (dropClear && clear != 0)
+            {
+                __m128i dst = _mm_loadu_si128(dp);
+                src = _mm_or_si128(_mm_and_si128(clearMask, dst), _mm_andnot_si128(clearMask, src));
+            }
+            _mm_storeu_si128(dp, src);
+            written += dropClear ? shown : 4;
+        }
+        else if constexpr (B == FastPlan::Blend::SrcAlpha)
+        {
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, amask)) == 0xFFFF)
+                _mm_storeu_si128(dp, src);
+            else
+                _mm_storeu_si128(dp, BlendSrcAlphaEpi8(src, _mm_loadu_si128(dp)));
+            written += dropClear ? shown : 4;
+        }
+        else
+        {
+            _mm_storeu_si128(dp, _mm_adds_epu8(ScaleBySrcAlphaEpi8(src), _mm_loadu_si128(dp)));
+            written += dropClear ? shown : 4;
+        }
+    }
+    for (; i < n; ++i)
+    {
+        uint32_t c = s[i] | p.mOrMask;
+        if (modulate)
+            c = ModulateArgb(c, p.mMultiplier);
+        if (dropClear && (c >> 24) == 0)
+            continue;
+        FastWrite<B>(p, d + i, c);
+        ++written;
+    }
+    return written;
+}
+
+// Bilinear spans in vector lanes: the sample, the product with the diffuse colour, the alpha
+// test and the blend of one pixel, without leaving 16-bit lanes.
+inline __m128i BilinearEpi16(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fx,
+                             uint32_t fy)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i c128 = _mm_set1_epi16(128);
+    __m128i top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(c00)),
+                                     _mm_cvtsi32_si128(static_cast<int>(c10)));
+    __m128i bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(c01)),
+                                        _mm_cvtsi32_si128(static_cast<int>(c11)));
+    __m128i t16 = _mm_unpacklo_epi8(top, zero);
+    __m128i b16 = _mm_unpacklo_epi8(bottom, zero);
+    __m128i v = _mm_add_epi16(_mm_mullo_epi16(t16, _mm_set1_epi16(static_cast<short>(256 - fy))),
+                              _mm_mullo_epi16(b16, _mm_set1_epi16(static_cast<short>(fy))));
+    v = _mm_srli_epi16(_mm_add_epi16(v, c128), 8);
+    const short wl = static_cast<short>(256 - fx), wr = static_cast<short>(fx);
+    __m128i h = _mm_mullo_epi16(v, _mm_set_epi16(wr, wr, wr, wr, wl, wl, wl, wl));
+    h = _mm_add_epi16(h, _mm_srli_si128(h, 8));
+    return _mm_srli_epi16(_mm_add_epi16(h, c128), 8);
+}
+
+inline int64_t AddressFast(int64_t i, int32_t size, TextureAddress mode)
+{
+    if (mode == TADDRESS_CLAMP)
+        return i < 0 ? 0 : (i >= size ? size - 1 : i);
+    if (mode == TADDRESS_WRAP && (size & (size - 1)) == 0)
+        return i & (size - 1);
+    return AddressTexel(i, size, mode);
+}
+
+template <bool Addressed, FastPlan::Blend B>
+uint64_t LinearSpanSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
+                        int64_t ds, int64_t dt)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
+    const __m128i mul16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(p.mMultiplier)), zero);
+    const TextureLevel* level = p.mLevel;
+    const uint32_t orMask = p.mOrMask;
+    const __m128i c255 = _mm_set1_epi16(255);
+    const bool dropsOnlyClear =
+        !p.mAlphaTest || p.mAlphaFunc == CMP_ALWAYS ||
+        (p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef <= 1) ||
+        ((p.mAlphaFunc == CMP_GREATER || p.mAlphaFunc == CMP_NOTEQUAL) && p.mAlphaRef == 0);
+    const bool testBranch = p.mAlphaTest && (B == FastPlan::Blend::Off || !dropsOnlyClear);
+    uint64_t written = 0;
+    for (int64_t i = 0; i < n; ++i, s += ds, t += dt)
+    {
+        int64_t s8 = To256(s);
+        int64_t t8 = To256(t);
+        int64_t x0 = s8 >> 8, y0 = t8 >> 8;
+        int64_t x1 = x0 + 1, y1 = y0 + 1;
+        if constexpr (Addressed)
+        {
+            x1 = AddressFast(x1, level->mWidth, p.mAddressU);
+            x0 = AddressFast(x0, level->mWidth, p.mAddressU);
+            y1 = AddressFast(y1, level->mHeight, p.mAddressV);
+            y0 = AddressFast(y0, level->mHeight, p.mAddressV);
+        }
+        const uint32_t* r0 = reinterpret_cast<const uint32_t*>(level->mBits + y0 * level->mPitch);
+        const uint32_t* r1 = reinterpret_cast<const uint32_t*>(level->mBits + y1 * level->mPitch);
+        __m128i c =
+            BilinearEpi16(r0[x0] | orMask, r0[x1] | orMask, r1[x0] | orMask, r1[x1] | orMask,
+                          static_cast<uint32_t>(s8 & 255), static_cast<uint32_t>(t8 & 255));
+        if (modulate)
+            c = Div255Epi16(_mm_mullo_epi16(c, mul16));
+        if (p.mConstAlpha)
+            c = _mm_insert_epi16(c, static_cast<int>(p.mAlphaValue >> 24), 3);
+        uint32_t alpha = static_cast<uint32_t>(_mm_extract_epi16(c, 3));
+        // Blending alpha 0 leaves the destination as it is, so the usual test (alpha >= 1) only
+        // needs a branch when blending is off.
+        if (testBranch && !FastAlphaPasses(p, alpha << 24))
+            continue;
+        uint32_t* d = dst + i;
+        if constexpr (B == FastPlan::Blend::Off)
+            *d = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(c, zero)));
+        else if constexpr (B == FastPlan::Blend::SrcAlpha)
+        {
+            __m128i d16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(*d)), zero);
+            __m128i a = _mm_shufflelo_epi16(c, 0xFF);
+            __m128i x =
+                _mm_add_epi16(_mm_mullo_epi16(c, a), _mm_mullo_epi16(d16, _mm_sub_epi16(c255, a)));
+            *d = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(Div255Epi16(x), zero)));
+        }
+        else
+        {
+            __m128i a = _mm_shufflelo_epi16(c, 0xFF);
+            __m128i x = _mm_packus_epi16(Div255Epi16(_mm_mullo_epi16(c, a)), zero);
+            *d = static_cast<uint32_t>(
+                _mm_cvtsi128_si32(_mm_adds_epu8(x, _mm_cvtsi32_si128(static_cast<int>(*d)))));
+        }
+        ++written;
+    }
+    return written;
+}
+// The four texels and weights of one bilinear sample.
+struct BilinearTaps
+{
+    __m128i top;    // c00, c10 in the low 64 bits
+    __m128i bottom; // c01, c11
+    int fx, fy;
+};
+
+template <bool Addressed>
+[[gnu::always_inline]] inline BilinearTaps FetchTaps(const FastPlan& p, int64_t s, int64_t t,
+                                                     __m128i orMask)
+{
+    const TextureLevel* level = p.mLevel;
+    int64_t s8 = To256(s);
+    int64_t t8 = To256(t);
+    int64_t x0 = s8 >> 8, y0 = t8 >> 8;
+    BilinearTaps k;
+    k.fx = static_cast<int>(s8 & 255);
+    k.fy = static_cast<int>(t8 & 255);
+    // Spans that reach past the texture's edge address only the samples that do.
+    if (Addressed && !(static_cast<uint64_t>(x0) < static_cast<uint64_t>(level->mWidth - 1) &&
+                       static_cast<uint64_t>(y0) < static_cast<uint64_t>(level->mHeight - 1)))
+    {
+        int64_t x1 = AddressFast(x0 + 1, level->mWidth, p.mAddressU);
+        int64_t y1 = AddressFast(y0 + 1, level->mHeight, p.mAddressV);
+        x0 = AddressFast(x0, level->mWidth, p.mAddressU);
+        y0 = AddressFast(y0, level->mHeight, p.mAddressV);
+        const uint32_t* r0 = reinterpret_cast<const uint32_t*>(level->mBits + y0 * level->mPitch);
+        const uint32_t* r1 = reinterpret_cast<const uint32_t*>(level->mBits + y1 * level->mPitch);
+        k.top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(r0[x0])),
+                                   _mm_cvtsi32_si128(static_cast<int>(r0[x1])));
+        k.bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(r1[x0])),
+                                      _mm_cvtsi32_si128(static_cast<int>(r1[x1])));
+    }
+    else
+    {
+        const uint8_t* r0 = level->mBits + y0 * level->mPitch + x0 * 4;
+        k.top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r0));
+        k.bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r0 + level->mPitch));
+    }
+    k.top = _mm_or_si128(k.top, orMask);
+    k.bottom = _mm_or_si128(k.bottom, orMask);
+    return k;
+}
+
+// Down the columns of one sample: left column in lanes 0-3, right in 4-7, then weighted for
+// the step across.
+[[gnu::always_inline]] inline __m128i ColumnsEpi16(const BilinearTaps& k)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i c256 = _mm_set1_epi16(256);
+    __m128i top = _mm_unpacklo_epi8(k.top, zero);
+    __m128i bottom = _mm_unpacklo_epi8(k.bottom, zero);
+    // Weights from one register: lanes 0-3 fy, then fx.
+    __m128i f = _mm_cvtsi32_si128(k.fx | k.fy << 16);
+    __m128i fy = _mm_shufflelo_epi16(f, 0x55);
+    fy = _mm_unpacklo_epi64(fy, fy);
+    __m128i fx = _mm_shufflelo_epi16(f, 0x00);
+    __m128i v =
+        _mm_add_epi16(_mm_mullo_epi16(top, _mm_sub_epi16(c256, fy)), _mm_mullo_epi16(bottom, fy));
+    v = _mm_srli_epi16(_mm_add_epi16(v, _mm_set1_epi16(128)), 8);
+    return _mm_mullo_epi16(v, _mm_unpacklo_epi64(_mm_sub_epi16(c256, fx), fx));
+}
+
+// Two neighbouring pixels at once, for blends where alpha 0 needs no test of its own.
+template <bool Addressed, FastPlan::Blend B>
+uint64_t LinearSpanPairsSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
+                             int64_t ds, int64_t dt)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i c255 = _mm_set1_epi16(255);
+    const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
+    const __m128i mul16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(p.mMultiplier)), zero);
+    const __m128i alphaLanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+    const __m128i constAlpha = _mm_set1_epi16(static_cast<short>(p.mAlphaValue >> 24));
+    const __m128i orMask = _mm_set1_epi32(static_cast<int>(p.mOrMask));
+    const __m128i amask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    // Blending a sample whose four texels all have alpha 0 changes nothing.
+    const bool skipClear = B != FastPlan::Blend::Off && !p.mConstAlpha;
+    int64_t i = 0;
+    for (; i + 2 <= n; i += 2, s += 2 * ds, t += 2 * dt)
+    {
+        BilinearTaps ka = FetchTaps<Addressed>(p, s, t, orMask);
+        BilinearTaps kb = FetchTaps<Addressed>(p, s + ds, t + dt, orMask);
+        if (skipClear)
+        {
+            __m128i any =
+                _mm_or_si128(_mm_or_si128(ka.top, ka.bottom), _mm_or_si128(kb.top, kb.bottom));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(any, amask), zero)) == 0xFFFF)
+                continue;
+        }
+        __m128i ha = ColumnsEpi16(ka);
+        __m128i hb = ColumnsEpi16(kb);
+        __m128i c = _mm_add_epi16(_mm_unpacklo_epi64(ha, hb), _mm_unpackhi_epi64(ha, hb));
+        c = _mm_srli_epi16(_mm_add_epi16(c, _mm_set1_epi16(128)), 8);
+        if (modulate)
+            c = Div255Epi16(_mm_mullo_epi16(c, mul16));
+        if (p.mConstAlpha)
+            c = _mm_or_si128(_mm_andnot_si128(alphaLanes, c),
+                             _mm_and_si128(alphaLanes, constAlpha));
+        __m128i* d = reinterpret_cast<__m128i*>(dst + i);
+        if constexpr (B == FastPlan::Blend::Off)
+            _mm_storel_epi64(d, _mm_packus_epi16(c, zero));
+        else if constexpr (B == FastPlan::Blend::SrcAlpha)
+        {
+            __m128i d16 = _mm_unpacklo_epi8(_mm_loadl_epi64(d), zero);
+            __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF);
+            __m128i x =
+                _mm_add_epi16(_mm_mullo_epi16(c, a), _mm_mullo_epi16(d16, _mm_sub_epi16(c255, a)));
+            _mm_storel_epi64(d, _mm_packus_epi16(Div255Epi16(x), zero));
+        }
+        else
+        {
+            __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF);
+            __m128i x = _mm_packus_epi16(Div255Epi16(_mm_mullo_epi16(c, a)), zero);
+            _mm_storel_epi64(d, _mm_adds_epu8(x, _mm_loadl_epi64(d)));
+        }
+    }
+    uint64_t written = static_cast<uint64_t>(i);
+    if (i < n)
+        written += LinearSpanSse2<Addressed, B>(p, dst + i, n - i, s, t, ds, dt);
+    return written;
+}
+#endif
+
+// Texels copied 1:1 along the span (one texel per pixel, fixed row, all inside the level).
+template <FastPlan::Blend B>
+uint64_t FastAlignedSpan(const FastPlan& p, uint32_t* dst, int64_t n, const uint32_t* src)
+{
+#if defined(__SSE2__)
+    if constexpr (B != FastPlan::Blend::Generic)
+    {
+        // Alpha tests that drop only alpha 0 (the display code's >= 1) fit the vector loop.
+        bool dropsOnlyClear =
+            !p.mAlphaTest || p.mAlphaFunc == CMP_ALWAYS ||
+            (p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef <= 1) ||
+            ((p.mAlphaFunc == CMP_GREATER || p.mAlphaFunc == CMP_NOTEQUAL) && p.mAlphaRef == 0);
+        if (!p.mGenericCombine && !p.mConstAlpha && dropsOnlyClear)
+        {
+            bool dropClear = p.mAlphaTest && p.mAlphaFunc != CMP_ALWAYS &&
+                             !(p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef == 0);
+            return AlignedRowSse2<B>(p, dst, n, src, dropClear);
+        }
+    }
+#endif
+    uint64_t written = 0;
+    const bool plain =
+        !p.mGenericCombine && p.mMultiplier == 0xFFFFFFFFu && !p.mConstAlpha && p.mOrMask == 0;
+    for (int64_t i = 0; i < n; ++i)
+    {
+        uint32_t c = plain ? src[i] : FastCombine(p, src[i] | p.mOrMask);
+        if (!FastAlphaPasses(p, c))
+            continue;
+        FastWrite<B>(p, dst + i, c);
+        ++written;
+    }
+    return written;
+}
+
+template <FastPlan::Blend B>
+uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
+                        int64_t ds, int64_t dt)
+{
+    using Source = FastPlan::Source;
+    if (p.mSource == Source::Constant)
+        return FastSpan<Source::Constant, false, B>(p, dst, n, s, t, ds, dt);
+    const TextureLevel* level = p.mLevel;
+    bool linear = p.mSource == Source::Linear;
+    // The texels the span touches, from its two ends (the coordinates are affine).
+    int64_t sEnd = s + (n - 1) * ds;
+    int64_t tEnd = t + (n - 1) * dt;
+    int64_t sMin = std::min(s, sEnd), sMax = std::max(s, sEnd);
+    int64_t tMin = std::min(t, tEnd), tMax = std::max(t, tEnd);
+    int64_t xLo, xHi, yLo, yHi;
+    if (linear)
+    {
+        xLo = To256(sMin) >> 8;
+        xHi = (To256(sMax) >> 8) + 1;
+        yLo = To256(tMin) >> 8;
+        yHi = (To256(tMax) >> 8) + 1;
+    }
+    else
+    {
+        xLo = (To256(sMin) + 128) >> 8;
+        xHi = (To256(sMax) + 128) >> 8;
+        yLo = (To256(tMin) + 128) >> 8;
+        yHi = (To256(tMax) + 128) >> 8;
+    }
+    bool inside = xLo >= 0 && yLo >= 0 && xHi < level->mWidth && yHi < level->mHeight;
+    // One texel per pixel on one row: a copy, whatever the filter, when the samples sit on texel
+    // centres (bilinear weights 0) or the filter is point.
+    bool aligned = ds == TEX_ONE && dt == 0 && (!linear || (To256(s) & 255) == 0) &&
+                   (!linear || (To256(t) & 255) == 0);
+    if (aligned)
+    {
+        int64_t x0 = linear ? To256(s) >> 8 : (To256(s) + 128) >> 8;
+        int64_t y0 = linear ? To256(t) >> 8 : (To256(t) + 128) >> 8;
+        if (x0 >= 0 && y0 >= 0 && x0 + n <= level->mWidth && y0 < level->mHeight)
+        {
+            const uint32_t* src =
+                reinterpret_cast<const uint32_t*>(level->mBits + y0 * level->mPitch) + x0;
+            return FastAlignedSpan<B>(p, dst, n, src);
+        }
+    }
+#if defined(__SSE2__)
+    if constexpr (B != FastPlan::Blend::Generic)
+    {
+        if (linear && !p.mGenericCombine)
+        {
+            bool dropsOnlyClear =
+                !p.mAlphaTest || p.mAlphaFunc == CMP_ALWAYS ||
+                (p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef <= 1) ||
+                ((p.mAlphaFunc == CMP_GREATER || p.mAlphaFunc == CMP_NOTEQUAL) && p.mAlphaRef == 0);
+            bool pairs = (B == FastPlan::Blend::Off && !p.mAlphaTest) ||
+                         (B != FastPlan::Blend::Off && dropsOnlyClear);
+            if (pairs)
+                return inside ? LinearSpanPairsSse2<false, B>(p, dst, n, s, t, ds, dt)
+                              : LinearSpanPairsSse2<true, B>(p, dst, n, s, t, ds, dt);
+            return inside ? LinearSpanSse2<false, B>(p, dst, n, s, t, ds, dt)
+                          : LinearSpanSse2<true, B>(p, dst, n, s, t, ds, dt);
+        }
+    }
+#endif
+    if (linear)
+        return inside ? FastSpan<Source::Linear, false, B>(p, dst, n, s, t, ds, dt)
+                      : FastSpan<Source::Linear, true, B>(p, dst, n, s, t, ds, dt);
+    return inside ? FastSpan<Source::Point, false, B>(p, dst, n, s, t, ds, dt)
+                  : FastSpan<Source::Point, true, B>(p, dst, n, s, t, ds, dt);
+}
+
+} // namespace
+
+uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
+                          int64_t ds, int64_t dt)
+{
+    switch (p.mBlend)
+    {
+    case FastPlan::Blend::Off:
+        return DispatchSource<FastPlan::Blend::Off>(p, dst, n, s, t, ds, dt);
+    case FastPlan::Blend::SrcAlpha:
+        return DispatchSource<FastPlan::Blend::SrcAlpha>(p, dst, n, s, t, ds, dt);
+    case FastPlan::Blend::SrcAlphaOne:
+        return DispatchSource<FastPlan::Blend::SrcAlphaOne>(p, dst, n, s, t, ds, dt);
+    case FastPlan::Blend::Generic:
+        break;
+    }
+    return DispatchSource<FastPlan::Blend::Generic>(p, dst, n, s, t, ds, dt);
+}
+
+} // namespace sys::display
