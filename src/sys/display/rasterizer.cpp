@@ -360,12 +360,27 @@ bool ChooseSingleLevel(const TextureSampler& sampler, float lod, int& level, boo
     }
     linear = ss.mMinFilter == TFILTER_LINEAR;
     if (ss.mMipFilter == TFP_POINT)
+    {
         level = std::min(static_cast<int>(std::floor(lod + 0.5f)), last);
-    else if (static_cast<int>(std::floor(lod)) >= last)
+        return true;
+    }
+    level = static_cast<int>(std::floor(lod));
+    if (level >= last)
+    {
         level = last;
-    else
-        return false;
-    return true;
+        return true;
+    }
+    // Between two levels: a single one only when the blend weight (as the sampler rounds it)
+    // is 0 or whole, e.g. a sprite drawn at exactly half its size.
+    uint32_t weight = static_cast<uint32_t>((lod - static_cast<float>(level)) * 256.0f + 0.5f);
+    if (weight == 0)
+        return true;
+    if (weight >= 256)
+    {
+        ++level;
+        return true;
+    }
+    return false;
 }
 
 // Fills the fast-path plan for a triangle; false when the triangle needs the general path.

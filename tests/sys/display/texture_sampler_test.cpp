@@ -147,3 +147,19 @@ TEST(TextureSampler, DepthSurfacesCannotBeBound)
     dev->GetTexture(0, &bound);
     EXPECT_EQ(bound, nullptr);
 }
+
+TEST(TextureSampler, HalfSizeWithLinearMipsSamplesTheNextLevelAlone)
+{
+    // A sprite at exactly half size with MIPFILTER LINEAR reads level 1 only.
+    auto level0 = MakeTexture(8, 8, std::vector<uint32_t>(64, 0xFFFF0000u));
+    auto level1 = MakeTexture(4, 4, std::vector<uint32_t>(16, 0xFF00FF00u));
+    level0->SetNextMipLevel(level1);
+    auto target = MakeSurface(8, 8);
+    auto dev = Make2dDevice(target);
+    dev->SetTexture(0, level0);
+    dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
+    dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
+    dev->SetTextureStageState(0, TSS_MIPFILTER, TFP_LINEAR);
+    DrawQuad(*dev, Quad2d(0, 0, 4, 4));
+    EXPECT_EQ(target->ReadPixel(1, 1), 0xFF00FF00u);
+}
