@@ -220,8 +220,16 @@ void Rasterizer::ShadeFragment(int32_t x, int32_t y, const Fragment& f)
     }
     uint32_t texel = 0xFFFFFFFFu;
     if (f.fixed)
+    {
         texel = f.linear ? s.mSampler.SampleLinearFixed(f.level, f.s8, f.t8)
                          : s.mSampler.SamplePointFixed(f.level, f.s8, f.t8);
+        if (f.mipWeight != 0)
+        {
+            uint32_t next = f.linear ? s.mSampler.SampleLinearFixed(f.level + 1, f.s8b, f.t8b)
+                                     : s.mSampler.SamplePointFixed(f.level + 1, f.s8b, f.t8b);
+            texel = CompactLanes(LerpLanes(ExpandLanes(texel), ExpandLanes(next), f.mipWeight));
+        }
+    }
     else if (s.mSampler.IsBound())
         texel = s.mSampler.Sample(f.u, f.v, f.lod);
     uint32_t color;
@@ -348,39 +356,38 @@ namespace
 
 // For a level of detail that holds over a whole triangle: the one level and filter it samples,
 // or false when it blends two levels.
-bool ChooseSingleLevel(const TextureSampler& sampler, float lod, int& level, bool& linear)
+void ChooseLevels(const TextureSampler& sampler, float lod, int& level, bool& linear,
+                  uint32_t& weight)
 {
     const SamplerState& ss = sampler.GetState();
     int last = sampler.GetView()->mLevelCount - 1;
     level = 0;
+    weight = 0;
     if (!(lod > 0.0f) || ss.mMipFilter == TFP_NONE || last == 0)
     {
         linear = (lod > 0.0f ? ss.mMinFilter : ss.mMagFilter) == TFILTER_LINEAR;
-        return true;
+        return;
     }
     linear = ss.mMinFilter == TFILTER_LINEAR;
     if (ss.mMipFilter == TFP_POINT)
     {
         level = std::min(static_cast<int>(std::floor(lod + 0.5f)), last);
-        return true;
+        return;
     }
     level = static_cast<int>(std::floor(lod));
     if (level >= last)
     {
         level = last;
-        return true;
+        return;
     }
-    // Between two levels: a single one only when the blend weight (as the sampler rounds it)
-    // is 0 or whole, e.g. a sprite drawn at exactly half its size.
-    uint32_t weight = static_cast<uint32_t>((lod - static_cast<float>(level)) * 256.0f + 0.5f);
-    if (weight == 0)
-        return true;
+    // Between two levels, with the weight rounded as the sampler rounds it; a whole weight
+    // (e.g. a sprite at exactly half size) reads one level.
+    weight = static_cast<uint32_t>((lod - static_cast<float>(level)) * 256.0f + 0.5f);
     if (weight >= 256)
     {
         ++level;
-        return true;
+        weight = 0;
     }
-    return false;
 }
 
 // Fills the fast-path plan for a triangle; false when the triangle needs the general path.
@@ -418,16 +425,19 @@ bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool de
     const SamplerState& ss = sampler.GetState();
     int level = 0;
     bool linear = false;
-    if (!ChooseSingleLevel(sampler, span.mLod, level, linear))
-        return false; // blending two levels: general path
-    plan.mSource = linear ? FastPlan::Source::Linear : FastPlan::Source::Point;
+    uint32_t weight = 0;
+    ChooseLevels(sampler, span.mLod, level, linear, weight);
+    plan.mSource = weight != 0 ? FastPlan::Source::TwoLevels
+                   : linear    ? FastPlan::Source::Linear
+                               : FastPlan::Source::Point;
     plan.mView = view;
     plan.mLevel = &view->mLevels[level];
+    plan.mLevelIndex = level;
+    plan.mLinear = linear;
+    plan.mMipWeight = weight;
     plan.mOrMask = view->mKind == TexelKind::Xrgb32 ? 0xFF000000u : 0;
     plan.mAddressU = ss.mAddressU;
     plan.mAddressV = ss.mAddressV;
-    plan.mScaleS = plan.mLevel->mWidth;
-    plan.mScaleT = plan.mLevel->mHeight;
 
     // Stage 0 as a per-channel product with the diffuse colour where it can be said so.
     uint32_t colorMul = 0x00FFFFFFu;
@@ -649,10 +659,10 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
     // fast path does, so both paths give the same bytes.
     int fixedLevel = 0;
     bool fixedLinear = false;
-    const bool fixedTex = textured && !span.mPerspective &&
-                          ChooseSingleLevel(mState->mSampler, span.mLod, fixedLevel, fixedLinear);
-    double levelW = fixedTex ? mState->mSampler.GetView()->mLevels[fixedLevel].mWidth : 0;
-    double levelH = fixedTex ? mState->mSampler.GetView()->mLevels[fixedLevel].mHeight : 0;
+    uint32_t mipWeight = 0;
+    const bool fixedTex = textured && !span.mPerspective;
+    if (fixedTex)
+        ChooseLevels(mState->mSampler, span.mLod, fixedLevel, fixedLinear, mipWeight);
     // What the general path may leave out per pixel.
     const bool depthActive = mState->mZEnable && mHasDepth;
     auto selects = [](uint32_t arg, uint32_t which) { return (arg & TA_SELECTMASK) == which; };
@@ -678,17 +688,32 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
     const bool fast = BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
     // Texel coordinates s = u * width - 0.5 (likewise t) as integer planes in 1/2^24 texel from
     // the bounding box's corner, shared by both paths.
-    int64_t sOrg = 0, tOrg = 0, sDx = 0, tDx = 0, sDy = 0, tDy = 0;
+    struct TexelPlane
+    {
+        int64_t sOrg = 0, tOrg = 0, sDx = 0, tDx = 0, sDy = 0, tDy = 0;
+        void Setup(const TriangleSpanner& span, double w, double h, int64_t ox, int64_t oy)
+        {
+            constexpr double ONE = static_cast<double>(TEX_ONE);
+            double x = static_cast<double>(ox), y = static_cast<double>(oy);
+            sOrg = RoundToInt((span.At(TriangleSpanner::U, x, y) * w - 0.5) * ONE);
+            tOrg = RoundToInt((span.At(TriangleSpanner::V, x, y) * h - 0.5) * ONE);
+            sDx = RoundToInt(span.mDx[TriangleSpanner::U] * w * ONE);
+            tDx = RoundToInt(span.mDx[TriangleSpanner::V] * h * ONE);
+            sDy = RoundToInt(span.mDy[TriangleSpanner::U] * w * ONE);
+            tDy = RoundToInt(span.mDy[TriangleSpanner::V] * h * ONE);
+        }
+        int64_t S(int64_t dx, int64_t dy) const { return sOrg + dx * sDx + dy * sDy; }
+        int64_t T(int64_t dx, int64_t dy) const { return tOrg + dx * tDx + dy * tDy; }
+    };
+    TexelPlane plane1, plane2;
     if (fixedTex)
     {
-        constexpr double ONE = static_cast<double>(TEX_ONE);
-        double ox = static_cast<double>(originX), oy = static_cast<double>(originY);
-        sOrg = RoundToInt((span.At(TriangleSpanner::U, ox, oy) * levelW - 0.5) * ONE);
-        tOrg = RoundToInt((span.At(TriangleSpanner::V, ox, oy) * levelH - 0.5) * ONE);
-        sDx = RoundToInt(span.mDx[TriangleSpanner::U] * levelW * ONE);
-        tDx = RoundToInt(span.mDx[TriangleSpanner::V] * levelH * ONE);
-        sDy = RoundToInt(span.mDy[TriangleSpanner::U] * levelW * ONE);
-        tDy = RoundToInt(span.mDy[TriangleSpanner::V] * levelH * ONE);
+        const TextureView* view = mState->mSampler.GetView();
+        plane1.Setup(span, view->mLevels[fixedLevel].mWidth, view->mLevels[fixedLevel].mHeight,
+                     originX, originY);
+        if (mipWeight != 0)
+            plane2.Setup(span, view->mLevels[fixedLevel + 1].mWidth,
+                         view->mLevels[fixedLevel + 1].mHeight, originX, originY);
     }
 
     // Each sloped edge bounds the span on one side by floor(N / d), N = +-K: stepped from row to
@@ -778,15 +803,19 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
                 _mm_prefetch(end - 1, _MM_HINT_T0);
             }
 #endif
-            int64_t s0 = 0, t0 = 0, ds = 0, dt = 0;
+            SpanCoords coords;
             if (plan.mSource != FastPlan::Source::Constant)
             {
-                s0 = sOrg + (xl - originX) * sDx + (py - originY) * sDy;
-                t0 = tOrg + (xl - originX) * tDx + (py - originY) * tDy;
-                ds = sDx;
-                dt = tDx;
+                coords.s = plane1.S(xl - originX, py - originY);
+                coords.t = plane1.T(xl - originX, py - originY);
+                coords.ds = plane1.sDx;
+                coords.dt = plane1.tDx;
+                coords.s2 = plane2.S(xl - originX, py - originY);
+                coords.t2 = plane2.T(xl - originX, py - originY);
+                coords.ds2 = plane2.sDx;
+                coords.dt2 = plane2.tDx;
             }
-            mPixelCount += DispatchFastSpan(plan, dst, count, s0, t0, ds, dt);
+            mPixelCount += DispatchFastSpan(plan, dst, count, coords);
             if (!mTarget.mArgb32)
                 for (int64_t i = 0; i < count; ++i)
                     StoreRawPixel(rowBytes + (xl + i) * bpp, bpp,
@@ -811,14 +840,11 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
         frag.fixed = fixedTex;
         frag.level = fixedLevel;
         frag.linear = fixedLinear;
-        int64_t s0 = 0, t0 = 0, ds = 0, dt = 0;
-        if (fixedTex)
-        {
-            s0 = sOrg + (xl - originX) * sDx + (py - originY) * sDy;
-            t0 = tOrg + (xl - originX) * tDx + (py - originY) * tDy;
-            ds = sDx;
-            dt = tDx;
-        }
+        frag.mipWeight = mipWeight;
+        const int64_t s0 = plane1.S(xl - originX, py - originY);
+        const int64_t t0 = plane1.T(xl - originX, py - originY);
+        const int64_t s2 = plane2.S(xl - originX, py - originY);
+        const int64_t t2 = plane2.T(xl - originX, py - originY);
         for (int64_t px = xl; px <= xr; ++px)
         {
             float i = static_cast<float>(px - xl);
@@ -845,8 +871,10 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
             if (fixedTex)
             {
                 int64_t k = px - xl;
-                frag.s8 = To256(s0 + k * ds);
-                frag.t8 = To256(t0 + k * dt);
+                frag.s8 = To256(s0 + k * plane1.sDx);
+                frag.t8 = To256(t0 + k * plane1.tDx);
+                frag.s8b = To256(s2 + k * plane2.sDx);
+                frag.t8b = To256(t2 + k * plane2.tDx);
             }
             else if (textured && !needLod)
             {

@@ -129,6 +129,8 @@ private:
         bool linear;
         int level;
         int64_t s8, t8;
+        uint32_t mipWeight; // share of level + 1 (coordinates s8b, t8b), 0: one level
+        int64_t s8b, t8b;
         bool depthTested;           // the caller already ran the depth test
         const StageShortcut* stage; // null: the general combine
     };

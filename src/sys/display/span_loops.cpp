@@ -544,11 +544,50 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
                   : FastSpan<Source::Point, true, B>(p, dst, n, s, t, ds, dt);
 }
 
+// Two mip levels blended (a sprite drawn smaller than its texture between two level sizes):
+// each level read through the sampler's own fixed-point reads, as the general path does.
+template <FastPlan::Blend B>
+uint64_t TwoLevelSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)
+{
+    const TextureSampler& sampler = p.mState->mSampler;
+    const int level = p.mLevelIndex;
+    uint64_t written = 0;
+    int64_t s = c.s, t = c.t, s2 = c.s2, t2 = c.t2;
+    for (int64_t i = 0; i < n; ++i, s += c.ds, t += c.dt, s2 += c.ds2, t2 += c.dt2)
+    {
+        uint32_t a = p.mLinear ? sampler.SampleLinearFixed(level, To256(s), To256(t))
+                               : sampler.SamplePointFixed(level, To256(s), To256(t));
+        uint32_t b = p.mLinear ? sampler.SampleLinearFixed(level + 1, To256(s2), To256(t2))
+                               : sampler.SamplePointFixed(level + 1, To256(s2), To256(t2));
+        uint32_t texel = CompactLanes(LerpLanes(ExpandLanes(a), ExpandLanes(b), p.mMipWeight));
+        uint32_t color = FastCombine(p, texel);
+        if (!FastAlphaPasses(p, color))
+            continue;
+        FastWrite<B>(p, dst + i, color);
+        ++written;
+    }
+    return written;
+}
+
 } // namespace
 
-uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
-                          int64_t ds, int64_t dt)
+uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)
 {
+    if (p.mSource == FastPlan::Source::TwoLevels)
+    {
+        switch (p.mBlend)
+        {
+        case FastPlan::Blend::Off:
+            return TwoLevelSpan<FastPlan::Blend::Off>(p, dst, n, c);
+        case FastPlan::Blend::SrcAlpha:
+            return TwoLevelSpan<FastPlan::Blend::SrcAlpha>(p, dst, n, c);
+        case FastPlan::Blend::SrcAlphaOne:
+            return TwoLevelSpan<FastPlan::Blend::SrcAlphaOne>(p, dst, n, c);
+        case FastPlan::Blend::Generic:
+            return TwoLevelSpan<FastPlan::Blend::Generic>(p, dst, n, c);
+        }
+    }
+    const int64_t s = c.s, t = c.t, ds = c.ds, dt = c.dt;
     switch (p.mBlend)
     {
     case FastPlan::Blend::Off:

@@ -28,7 +28,8 @@ struct FastPlan
     {
         Constant,
         Point,
-        Linear
+        Linear,
+        TwoLevels // a blend of two mip levels (each point or bilinear as mLinear says)
     };
     enum class Blend
     {
@@ -42,6 +43,9 @@ struct FastPlan
     const PixelState* mState = nullptr;
     const TextureView* mView = nullptr;
     const TextureLevel* mLevel = nullptr;
+    int mLevelIndex = 0;
+    bool mLinear = false;    // TwoLevels: the filter within each level
+    uint32_t mMipWeight = 0; // TwoLevels: share of the next level, 1..255 of 256
     uint32_t mOrMask = 0;
     TextureAddress mAddressU = TADDRESS_CLAMP;
     TextureAddress mAddressV = TADDRESS_CLAMP;
@@ -55,13 +59,18 @@ struct FastPlan
     bool mAlphaTest = false;
     CompareFunc mAlphaFunc = CMP_ALWAYS;
     uint32_t mAlphaRef = 0;
-    // Texel coordinate planes: s = u * width - 0.5, t = v * height - 0.5.
-    double mScaleS = 0, mScaleT = 0;
 };
 
-// Draws n pixels from dst on; s, t are the first pixel's texel coordinates and ds, dt their steps
-// per pixel, in 1/2^24 texel (unused for an untextured plan). Answers the pixels written.
-uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
-                          int64_t ds, int64_t dt);
+// Texel coordinates of a span's first pixel and their steps per pixel, in 1/2^24 texel; s2, t2
+// for the next mip level when two are blended.
+struct SpanCoords
+{
+    int64_t s = 0, t = 0, ds = 0, dt = 0;
+    int64_t s2 = 0, t2 = 0, ds2 = 0, dt2 = 0;
+};
+
+// Draws n pixels from dst on (coordinates unused for an untextured plan). Answers the pixels
+// written.
+uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c);
 
 } // namespace sys::display

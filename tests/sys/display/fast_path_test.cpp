@@ -214,3 +214,47 @@ TEST(FastPath, QuadDrawnWholeMatchesItsTwoTriangles)
         EXPECT_LE(worst, 2) << "angle " << angle;
     }
 }
+
+TEST(FastPath, TwoMipLevelsBlendAlikeOnBothPaths)
+{
+    // A 32x32 texture with its chain, drawn rotated at 0.7 times its size with linear mips, so
+    // each pixel blends levels 0 and 1.
+    auto level0 = PatternTexture(32);
+    auto level1 = PatternTexture(16);
+    auto level2 = PatternTexture(8);
+    level1->SetNextMipLevel(level2);
+    level0->SetNextMipLevel(level1);
+    auto render = [&](bool forceGeneral)
+    {
+        auto target = MakeSurface(64, 64, FormatId::A8R8G8B8, 0xFF204060u);
+        target->AddAttachedSurface(MakeSurface(64, 64, FormatId::D16));
+        auto dev = Make2dDevice(target);
+        if (forceGeneral)
+        {
+            dev->SetRenderState(RS_ZENABLE, 1);
+            dev->SetRenderState(RS_ZFUNC, CMP_ALWAYS);
+            dev->SetRenderState(RS_ZWRITEENABLE, 0);
+        }
+        dev->SetTexture(0, level0);
+        dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
+        dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
+        dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
+        dev->SetTextureStageState(0, TSS_MIPFILTER, TFP_LINEAR);
+        dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
+        dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
+        dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+        float c = std::cos(0.3f) * 11.2f, s = std::sin(0.3f) * 11.2f;
+        LVertex v[4] = {LVertex{32 - c + s, 32 - s - c, 0.1f, 0, 0xFFFFFFFFu, 0, 0, 0},
+                        LVertex{32 + c + s, 32 + s - c, 0.1f, 0, 0xFFFFFFFFu, 0, 1, 0},
+                        LVertex{32 + c - s, 32 + s + c, 0.1f, 0, 0xFFFFFFFFu, 0, 1, 1},
+                        LVertex{32 - c - s, 32 - s + c, 0.1f, 0, 0xFFFFFFFFu, 0, 0, 1}};
+        dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, v, 4, kQuadIndices, 6, 0);
+        return ReadAll(*target);
+    };
+    std::vector<uint32_t> fast = render(false);
+    EXPECT_EQ(fast, render(true));
+    size_t drawn = 0;
+    for (uint32_t p : fast)
+        drawn += p != 0xFF204060u;
+    EXPECT_GT(drawn, 300u);
+}
