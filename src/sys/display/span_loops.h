@@ -19,9 +19,9 @@ inline int64_t To256(int64_t s)
     return (s + (TEX_ONE >> 9)) >> (TEX_BITS - 8);
 }
 
-// The 2-D fast path: affine triangles with one diffuse colour, no depth, no specular, a 32-bit
-// target and a 32-bit texture level (or none). Texture coordinates step in 1/2^24 texel; texel
-// centres sit on whole numbers. It gives the same bytes as the general path.
+// The 2-D fast path: affine polygons with one diffuse colour, no depth, no specular and a 32-bit
+// texture (or none), drawn into A8R8G8B8 pixels (other targets convert a row around it). Texel
+// centres sit on whole coordinates. It gives the same bytes as the general path.
 struct FastPlan
 {
     enum class Source
