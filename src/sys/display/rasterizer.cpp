@@ -694,13 +694,20 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
         void Setup(const TriangleSpanner& span, double w, double h, int64_t ox, int64_t oy)
         {
             constexpr double ONE = static_cast<double>(TEX_ONE);
+            // Beyond 65536 texels (absurd coordinates) values are held there, so that the
+            // products with pixel distances stay inside 64 bits.
+            auto fixed = [](double v)
+            {
+                constexpr double limit = 1099511627776.0; // 2^40
+                return RoundToInt(!(v > -limit) ? -limit : (v > limit ? limit : v));
+            };
             double x = static_cast<double>(ox), y = static_cast<double>(oy);
-            sOrg = RoundToInt((span.At(TriangleSpanner::U, x, y) * w - 0.5) * ONE);
-            tOrg = RoundToInt((span.At(TriangleSpanner::V, x, y) * h - 0.5) * ONE);
-            sDx = RoundToInt(span.mDx[TriangleSpanner::U] * w * ONE);
-            tDx = RoundToInt(span.mDx[TriangleSpanner::V] * h * ONE);
-            sDy = RoundToInt(span.mDy[TriangleSpanner::U] * w * ONE);
-            tDy = RoundToInt(span.mDy[TriangleSpanner::V] * h * ONE);
+            sOrg = fixed((span.At(TriangleSpanner::U, x, y) * w - 0.5) * ONE);
+            tOrg = fixed((span.At(TriangleSpanner::V, x, y) * h - 0.5) * ONE);
+            sDx = fixed(span.mDx[TriangleSpanner::U] * w * ONE);
+            tDx = fixed(span.mDx[TriangleSpanner::V] * h * ONE);
+            sDy = fixed(span.mDy[TriangleSpanner::U] * w * ONE);
+            tDy = fixed(span.mDy[TriangleSpanner::V] * h * ONE);
         }
         int64_t S(int64_t dx, int64_t dy) const { return sOrg + dx * sDx + dy * sDy; }
         int64_t T(int64_t dx, int64_t dy) const { return tOrg + dx * tDx + dy * tDy; }

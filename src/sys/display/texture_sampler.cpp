@@ -71,7 +71,10 @@ int64_t TextureSampler::ToFixed(float coord, int32_t size)
     // half up without a branch (biased to positive so truncation is a floor).
     constexpr double limit = 1099511627776.0; // 2^40
     double s = static_cast<double>(coord) * size * 256.0 - 128.0;
-    s = std::min(std::max(s, -limit), limit); // NaN becomes -limit
+    if (!(s > -limit)) // NaN too
+        s = -limit;
+    else if (s > limit)
+        s = limit;
     return static_cast<int64_t>(s + (2.0 * limit + 0.5)) - (int64_t{2} << 40);
 }
 

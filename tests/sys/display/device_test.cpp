@@ -3,6 +3,7 @@
 #include "device_test_util.h"
 
 #include <cmath>
+#include <limits>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -448,4 +449,48 @@ TEST(DeviceClipping, GeometryBehindTheEyeIsCutAtTheNearPlane)
             (y < 16 ? upper : lower) += target->ReadPixel(x, y) != 0;
     EXPECT_EQ(upper, 0);
     EXPECT_GT(lower, 50);
+}
+
+TEST(DeviceClipping, HostileVerticesNeitherCrashNorWriteOutsideTheViewport)
+{
+    const float nan = std::nanf("");
+    const float inf = std::numeric_limits<float>::infinity();
+    const float values[] = {0.0f, 1.0f, -1.0f, 1e30f, -1e30f, 3e38f, nan, inf, -inf, 1e-30f, 7.5f};
+    auto target = TargetWithDepth(32, 32);
+    auto dev = Make2dDevice(target);
+    ASSERT_EQ(dev->SetViewport(Viewport{4, 4, 20, 20, 0, 1}), Result::Ok);
+    dev->SetRenderState(RS_ZENABLE, 1);
+    dev->SetTexture(0, MakeTexture(2, 2, {0xFF000000u, 0xFFFFFFFFu, 0x80FF0000u, 0x0000FF00u}));
+    dev->SetTextureStageState(0, TSS_MIPFILTER, TFP_LINEAR);
+    dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    auto pick = [&] { return values[next() % (sizeof values / sizeof values[0])]; };
+    for (int round = 0; round < 300; ++round)
+    {
+        TLVertex tl[3];
+        LVertex lv[3];
+        Vertex v[3];
+        for (int i = 0; i < 3; ++i)
+        {
+            tl[i] =
+                TLVertex{pick() * 10, pick() * 10, pick(), pick(), next(), next(), pick(), pick()};
+            lv[i] = LVertex{pick(), pick(), pick(), 0, next(), next(), pick() * 100, pick()};
+            v[i] = Vertex{pick(), pick(), pick(), pick(), pick(), pick(), pick(), pick()};
+        }
+        PrimitiveType type = static_cast<PrimitiveType>(1 + next() % 6);
+        dev->SetRenderState(RS_CLIPPING, next() % 2);
+        dev->SetRenderState(RS_LIGHTING, next() % 2);
+        dev->SetTransform(TS_PROJECTION,
+                          round % 2 ? Projection2d(32, 32) : Perspective(1, 1, 1, 10));
+        dev->DrawPrimitive(type, FVF_TLVERTEX, tl, 3, 0);
+        dev->DrawPrimitive(type, FVF_LVERTEX, lv, 3, 0);
+        dev->DrawPrimitive(type, FVF_VERTEX, v, 3, 0);
+    }
+    for (uint32_t y = 0; y < 32; ++y)
+        for (uint32_t x = 0; x < 32; ++x)
+            if (x < 4 || x >= 24 || y < 4 || y >= 24)
+            {
+                ASSERT_EQ(target->ReadPixel(x, y), 0u) << x << "," << y;
+            }
 }
