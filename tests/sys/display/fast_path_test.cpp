@@ -258,3 +258,44 @@ TEST(FastPath, TwoMipLevelsBlendAlikeOnBothPaths)
         drawn += p != 0xFF204060u;
     EXPECT_GT(drawn, 300u);
 }
+
+TEST(FastPath, HostileSpritesStayInsideTheViewport)
+{
+    const float values[] = {0.0f,     0.5f,      -0.5f, 1.0f,          31.5f,  1e6f,   -1e6f,
+                            16000.0f, -16000.0f, 3e38f, std::nanf(""), 1e-20f, 100.25f};
+    auto target = MakeSurface(48, 48);
+    auto dev = Make2dDevice(target);
+    ASSERT_EQ(dev->SetViewport(Viewport{8, 8, 32, 32, 0, 1}), Result::Ok);
+    dev->SetTransform(TS_PROJECTION, Projection2d(32, 32));
+    auto tex = PatternTexture(16);
+    uint32_t seed = 99;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    auto pick = [&] { return values[next() % (sizeof values / sizeof values[0])]; };
+    const uint32_t modes[] = {TADDRESS_WRAP, TADDRESS_MIRROR, TADDRESS_CLAMP};
+    for (int round = 0; round < 400; ++round)
+    {
+        dev->SetTexture(0, round % 5 == 0 ? nullptr : tex);
+        dev->SetTextureStageState(0, TSS_ADDRESSU, modes[next() % 3]);
+        dev->SetTextureStageState(0, TSS_ADDRESSV, modes[next() % 3]);
+        dev->SetTextureStageState(0, TSS_MAGFILTER, 1 + next() % 2);
+        dev->SetTextureStageState(0, TSS_MINFILTER, 1 + next() % 2);
+        dev->SetRenderState(RS_ALPHABLENDENABLE, next() % 2);
+        dev->SetRenderState(RS_DESTBLEND, next() % 2 ? BLEND_ONE : BLEND_INVSRCALPHA);
+        dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
+        float x = pick(), y = pick(), w = pick(), h = pick();
+        auto quad =
+            Quad2d(x, y, x + w, y + h, next() | 0x01000000u, pick(), pick(), pick(), pick());
+        DrawQuad(*dev, quad);
+        TLVertex tl[4] = {TLVertex{pick(), pick(), 0.5f, 1, next(), 0, pick(), pick()},
+                          TLVertex{pick(), pick(), 0.5f, 1, next(), 0, pick(), pick()},
+                          TLVertex{pick(), pick(), 0.5f, 1, next(), 0, pick(), pick()},
+                          TLVertex{pick(), pick(), 0.5f, 1, next(), 0, pick(), pick()}};
+        dev->DrawPrimitive(PT_TRIANGLEFAN, FVF_TLVERTEX, tl, 4, 0);
+    }
+    for (uint32_t y = 0; y < 48; ++y)
+        for (uint32_t x = 0; x < 48; ++x)
+            if (x < 8 || x >= 40 || y < 8 || y >= 40)
+            {
+                ASSERT_EQ(target->ReadPixel(x, y), 0u) << x << "," << y;
+            }
+}
