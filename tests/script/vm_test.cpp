@@ -400,4 +400,43 @@ TEST_F(VmTest, WideStringsCompareEqualByUnits)
     EXPECT_FALSE(lua_toboolean(L, -1));
 }
 
+TEST_F(VmTest, AssignmentsToOtherTypesGoIntoTheTypeTable)
+{
+    ASSERT_EQ(0, Load(L, "local s = 'a' s.x = 5 return ('b').x, (L\"w\").x", "=src"))
+        << TopString(L);
+    ASSERT_EQ(0, lua_pcall(L, 0, 2, 0)) << TopString(L);
+    EXPECT_EQ(5, lua_tonumber(L, 1));
+    EXPECT_TRUE(lua_isnil(L, 2));
+    lua_settop(L, 0);
+    ASSERT_EQ(0, Load(L, "local n n.x = 1", "=src"));
+    ASSERT_EQ(LUA_ERRRUN, lua_pcall(L, 0, 0, 0));
+    EXPECT_EQ("src:1: attempt to index local `n' (a nil value)", TopString(L));
+    lua_settop(L, 0);
+    // A userdata without "__newindex" cannot be assigned to.
+    lua_pushstring(L, "u");
+    lua_newuserdata(L, 1);
+    lua_settable(L, LUA_GLOBALSINDEX);
+    ASSERT_EQ(0, Load(L, "u.x = 1", "=src"));
+    ASSERT_EQ(LUA_ERRRUN, lua_pcall(L, 0, 0, 0));
+    EXPECT_EQ("src:1: attempt to index global `u' (a userdata value)", TopString(L));
+}
+
+TEST_F(VmTest, IndexChainsStopAfterOneHundredSteps)
+{
+    const char* source = "local t = {} setmt(t, {__index = t}) return t.missing";
+    lua_register(L, "setmt",
+                 [](lua_State* S)
+                 {
+                     lua_setmetatable(S, 1);
+                     return 0;
+                 });
+    ASSERT_EQ(0, Load(L, source, "=src"));
+    ASSERT_EQ(LUA_ERRRUN, lua_pcall(L, 0, 1, 0));
+    EXPECT_EQ("src:1: loop in gettable", TopString(L));
+    lua_settop(L, 0);
+    ASSERT_EQ(0, Load(L, "local t = {} setmt(t, {__newindex = t}) t.x = 1", "=src"));
+    ASSERT_EQ(LUA_ERRRUN, lua_pcall(L, 0, 0, 0));
+    EXPECT_EQ("src:1: loop in settable", TopString(L));
+}
+
 } // namespace
