@@ -380,9 +380,13 @@ static void ProtectedParser(lua_State* L, void* ud)
     // Anchor the prototype while the closure is made.
     setptvalue(L->top, tf);
     incr_top(L);
-    Closure* cl = luaF_newLclosure(L, 0, gt(L));
+    // A main function never has upvalues; should a chunk claim some, they start as nil
+    // rather than pointing nowhere.
+    Closure* cl = luaF_newLclosure(L, tf->nups, gt(L));
     toL(cl)->p = tf;
     setclvalue(L->top - 1, cl);
+    for (int i = 0; i < tf->nups; i++)
+        toL(cl)->upvals[i] = luaF_newclosedupval(L);
 }
 
 int luaD_protectedparser(lua_State* L, const char* buffer, size_t size, const char* chunkname)

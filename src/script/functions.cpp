@@ -61,6 +61,15 @@ UpVal* luaF_findupval(lua_State* L, StkId level)
     return v;
 }
 
+UpVal* luaF_newclosedupval(lua_State* L)
+{
+    UpVal* v = static_cast<UpVal*>(luaM_realloc(L, nullptr, 0, sizeof(UpVal)));
+    luaC_link(L, v, LUA_TUPVAL);
+    setnilvalue(&v->value);
+    v->v = &v->value;
+    return v;
+}
+
 void luaF_close(lua_State* L, StkId level)
 {
     UpVal* p;

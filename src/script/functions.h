@@ -5,6 +5,8 @@
 
 // Finds or creates the open upvalue for a stack slot.
 UpVal* luaF_findupval(lua_State* L, StkId level);
+// A closed upvalue holding nil.
+UpVal* luaF_newclosedupval(lua_State* L);
 // Closes every open upvalue at or above level (their values move into the upvalue objects).
 void luaF_close(lua_State* L, StkId level);
 void luaF_freeproto(lua_State* L, Proto* f);

@@ -256,6 +256,16 @@ TEST_F(ChunkFormatTest, CompiledCodePassesTheChecker)
     EXPECT_EQ(13, compiled);
 }
 
+TEST_F(ChunkFormatTest, MainFunctionClaimingUpvaluesReadsNil)
+{
+    Function f;
+    f.nups = 1;
+    f.code = {ABC(OP_GETUPVAL, 0, 0, 0), ABC(OP_RETURN, 0, 2, 0), ABC(OP_RETURN, 0, 1, 0)};
+    ASSERT_EQ(0, Load(L, Build(f))) << TopString(L);
+    ASSERT_EQ(0, lua_pcall(L, 0, 1, 0));
+    EXPECT_TRUE(lua_isnil(L, -1));
+}
+
 TEST_F(ChunkFormatTest, DumpRefusesNativeFunctions)
 {
     lua_pushcfunction(L, [](lua_State*) { return 0; });
