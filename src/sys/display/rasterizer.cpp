@@ -817,10 +817,13 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
                 coords.t = plane1.T(xl - originX, py - originY);
                 coords.ds = plane1.sDx;
                 coords.dt = plane1.tDx;
-                coords.s2 = plane2.S(xl - originX, py - originY);
-                coords.t2 = plane2.T(xl - originX, py - originY);
-                coords.ds2 = plane2.sDx;
-                coords.dt2 = plane2.tDx;
+                if (plan.mSource == FastPlan::Source::TwoLevels)
+                {
+                    coords.s2 = plane2.S(xl - originX, py - originY);
+                    coords.t2 = plane2.T(xl - originX, py - originY);
+                    coords.ds2 = plane2.sDx;
+                    coords.dt2 = plane2.tDx;
+                }
             }
             mPixelCount += DispatchFastSpan(plan, dst, count, coords);
             if (!mTarget.mArgb32)
