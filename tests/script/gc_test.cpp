@@ -192,6 +192,53 @@ TEST_F(GcTest, CoroutineClosuresKeepTheirValuesAfterTheThreadDies)
     EXPECT_STREQ("captured value", lua_tostring(L, -1));
 }
 
+TEST_F(GcTest, PerTypeMetatablesAreRoots)
+{
+    lua_gettypemetatable(L, LUA_TNUMBER);
+    lua_pushstring(L, "kept");
+    lua_newtable(L);
+    lua_pushstring(L, "inner");
+    lua_pushwstring(L, u"value only reachable from the number type");
+    lua_rawset(L, -3);
+    lua_rawset(L, -3);
+    lua_settop(L, 0);
+    lua_setgcthreshold(L, 0);
+    lua_gettypemetatable(L, LUA_TNUMBER);
+    lua_pushstring(L, "kept");
+    lua_rawget(L, -2);
+    lua_pushstring(L, "inner");
+    lua_rawget(L, -2);
+    EXPECT_EQ(std::u16string(u"value only reachable from the number type"),
+              std::u16string(lua_towstring(L, -1)));
+}
+
+TEST_F(GcTest, WeakKeys)
+{
+    lua_newtable(L);
+    lua_newtable(L);
+    lua_pushstring(L, "__mode");
+    lua_pushstring(L, "k");
+    lua_rawset(L, -3);
+    lua_setmetatable(L, -2);
+    lua_newtable(L); // a key that dies
+    lua_pushnumber(L, 1);
+    lua_rawset(L, 1);
+    lua_newtable(L); // a key that stays
+    lua_pushvalue(L, -1);
+    lua_pushnumber(L, 2);
+    lua_rawset(L, 1);
+    lua_setgcthreshold(L, 0);
+    int count = 0;
+    lua_pushnil(L);
+    while (lua_next(L, 1))
+    {
+        count++;
+        EXPECT_EQ(2, lua_tonumber(L, -1));
+        lua_pop(L, 1);
+    }
+    EXPECT_EQ(1, count);
+}
+
 TEST_F(GcTest, IdleThreadStacksShrink)
 {
     lua_State* L1 = lua_newthread(L);
