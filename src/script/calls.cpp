@@ -13,6 +13,28 @@
 // Call records before "stack overflow", and nested native calls before "C stack overflow".
 static constexpr int kMaxCalls = 4096;
 static constexpr int kMaxCCalls = 200;
+// Native nesting across all threads (coroutines resuming coroutines each start their own count of
+// native calls): past this the machine stack itself would run out.
+static constexpr int kMaxNativeDepth = 1000;
+
+namespace
+{
+
+// Counts one level of native nesting for as long as it lives, also when an error unwinds it.
+class NativeDepthGuard
+{
+public:
+    explicit NativeDepthGuard(global_State* g) : mG(g) { mG->nativeDepth++; }
+    ~NativeDepthGuard() { mG->nativeDepth--; }
+    NativeDepthGuard(const NativeDepthGuard&) = delete;
+    NativeDepthGuard& operator=(const NativeDepthGuard&) = delete;
+    bool Exceeded() const { return mG->nativeDepth > kMaxNativeDepth; }
+
+private:
+    global_State* mG;
+};
+
+} // namespace
 
 void luaD_seterrorobj(lua_State* L, int errcode, StkId oldtop)
 {
@@ -233,6 +255,9 @@ void luaD_poscall(lua_State* L, int wanted, StkId firstResult)
 
 void luaD_call(lua_State* L, StkId func, int nResults)
 {
+    NativeDepthGuard depth(G(L));
+    if (depth.Exceeded())
+        luaG_runerror(L, "C stack overflow");
     if (++L->nCcalls >= kMaxCCalls)
     {
         if (L->nCcalls == kMaxCCalls)
@@ -321,6 +346,12 @@ int lua_resume(lua_State* L, int nargs)
     if (ci != L->base_ci && !(ci->state & CI_YIELD))
     {
         lua_pushliteral(L, "cannot resume non-suspended coroutine");
+        return LUA_ERRRUN;
+    }
+    NativeDepthGuard depth(G(L));
+    if (depth.Exceeded())
+    {
+        lua_pushliteral(L, "C stack overflow");
         return LUA_ERRRUN;
     }
     lu_byte old_allowhooks = L->allowhook;

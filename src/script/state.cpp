@@ -255,6 +255,7 @@ lua_State* lua_open(void)
         setnilvalue(&g->typemetatables[i]);
     g->memerrmsg = nullptr;
     g->gcrunning = 0;
+    g->nativeDepth = 0;
     if (luaD_rawrunprotected(L, OpenState, nullptr) != 0)
     {
         CloseState(L);

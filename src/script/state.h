@@ -89,6 +89,7 @@ struct global_State
     TObject typemetatables[NUM_TYPE_METATABLES];
     TString* memerrmsg; // "not enough memory"
     int gcrunning;      // nonzero while a collection runs
+    int nativeDepth;    // native calls and resumes active on the machine stack, all threads
 };
 
 struct lua_State : GCObject

@@ -175,4 +175,32 @@ TEST_F(CoroutineTest, YieldFromATailCalledNativeFunction)
     EXPECT_STREQ("back", lua_tostring(co, -1));
 }
 
+TEST_F(CoroutineTest, EndlesslyNestedResumesStopWithCStackOverflow)
+{
+    lua_register(L, "spawn",
+                 [](lua_State* S)
+                 {
+                     lua_State* co = lua_newthread(S);
+                     lua_pushstring(co, "f");
+                     lua_gettable(co, LUA_GLOBALSINDEX);
+                     if (lua_resume(co, 0) != 0)
+                     {
+                         lua_xmove(co, S, 1);
+                         return lua_error(S);
+                     }
+                     return 0;
+                 });
+    Define("depth = 0 function f() depth = depth + 1 spawn() end");
+    lua_pushstring(L, "f");
+    lua_gettable(L, LUA_GLOBALSINDEX);
+    ASSERT_EQ(LUA_ERRRUN, lua_pcall(L, 0, 0, 0));
+    EXPECT_STREQ("C stack overflow", lua_tostring(L, -1));
+    lua_settop(L, 0);
+    lua_pushstring(L, "depth");
+    lua_gettable(L, LUA_GLOBALSINDEX);
+    EXPECT_GT(lua_tonumber(L, -1), 200);
+    EXPECT_LE(lua_tonumber(L, -1), 1000);
+    Define("ok = 1");
+}
+
 } // namespace
