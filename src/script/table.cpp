@@ -227,11 +227,15 @@ static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
             luaG_runerror(L, "table overflow");
     }
     Node nodeCopy[1];
-    if (oldhsize == 0 && oldnode == G(L)->dummynode)
+    if (oldnode == G(L)->dummynode)
     {
-        // The shared empty node must not be touched while re-inserting.
+        // A key may have been placed in the shared empty node just before this rehash: take it
+        // out and leave the shared node empty before anything can fail.
         nodeCopy[0] = oldnode[0];
         oldnode = nodeCopy;
+        setnilvalue(gkey(G(L)->dummynode));
+        setnilvalue(gval(G(L)->dummynode));
+        G(L)->dummynode->next = nullptr;
     }
     if (nasize > oldasize)
         SetArrayVector(L, t, nasize);
@@ -296,29 +300,14 @@ void luaH_free(lua_State* L, Table* t)
 static TObject* NewKey(lua_State* L, Table* t, const TObject* key)
 {
     Node* mp = MainPosition(t, key);
-    if (!ttisnil(gval(mp)) || mp == G(L)->dummynode)
+    if (!ttisnil(gval(mp)))
     {
-        Node* n = nullptr;
-        if (t->node != G(L)->dummynode)
-        {
-            while (t->firstfree >= t->node)
-            {
-                if (ttisnil(gkey(t->firstfree)))
-                {
-                    n = t->firstfree;
-                    break;
-                }
-                t->firstfree--;
-            }
-        }
-        if (n == nullptr)
-        {
-            Rehash(L, t, key);
-            return luaH_set(L, t, key);
-        }
+        // The main position is taken; firstfree always names a node with a nil key here.
+        Node* n = t->firstfree;
         Node* othern = MainPosition(t, gkey(mp));
         if (othern != mp)
         {
+            // The colliding node is out of its main position: move it to the free node.
             while (othern->next != mp)
                 othern = othern->next;
             othern->next = n;
@@ -334,7 +323,20 @@ static TObject* NewKey(lua_State* L, Table* t, const TObject* key)
         }
     }
     setobj(gkey(mp), key);
-    return gval(mp);
+    for (;;)
+    {
+        if (ttisnil(gkey(t->firstfree)))
+            return gval(mp);
+        if (t->firstfree == t->node)
+            break;
+        t->firstfree--;
+    }
+    // No free node is left: grow now, counting the new key (held by a placeholder value).
+    setbvalue(gval(mp), 0);
+    Rehash(L, t, nullptr);
+    TObject* val = const_cast<TObject*>(luaH_get(t, key));
+    setnilvalue(val);
+    return val;
 }
 
 static const TObject* GetAny(Table* t, const TObject* key)

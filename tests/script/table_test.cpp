@@ -209,6 +209,23 @@ TEST_F(TableTest, StringHashOverUnits)
     EXPECT_NE(tsvalue(L->top - 1), tsvalue(L->top - 2));
 }
 
+TEST_F(TableTest, HashPartGrowsWhenItsLastFreeNodeIsTaken)
+{
+    lua_newtable(L);
+    Table* t = hvalue(L->top - 1);
+    const int expectedLog[] = {1, 2, 2, 3, 3, 3, 3, 4};
+    for (int i = 0; i < 8; i++)
+    {
+        lua_pushfstring(L, "key%d", i);
+        lua_pushnumber(L, i);
+        lua_rawset(L, -3);
+        EXPECT_EQ(expectedLog[i], t->lsizenode) << "after " << (i + 1) << " keys";
+    }
+    // The shared empty node is left empty.
+    EXPECT_TRUE(ttisnil(gkey(G(L)->dummynode)));
+    EXPECT_TRUE(ttisnil(gval(G(L)->dummynode)));
+}
+
 TEST_F(TableTest, NewTableTakesTheTableTypeMetatableAndAllFlags)
 {
     lua_newtable(L);
