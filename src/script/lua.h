@@ -6,8 +6,6 @@
 #include <cstddef>
 
 #define LUA_VERSION "Lua 5.0.2"
-#define LUA_COPYRIGHT "Copyright (C) 1994-2004 Tecgraf, PUC-Rio"
-#define LUA_AUTHORS "R. Ierusalimschy, L. H. de Figueiredo & W. Celes"
 
 // Option for multiple returns in lua_call and lua_pcall.
 #define LUA_MULTRET (-1)
