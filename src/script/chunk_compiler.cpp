@@ -73,7 +73,7 @@ Proto* BuildProto(lua_State* L, const FunctionPrototype& fp)
     }
 
     n = static_cast<int>(fp.upvalueNames.size());
-    p->upvalues = luaM_newvector<TString*>(L, n);
+    p->upvalues = luaM_newvector<ScriptString*>(L, n);
     for (int i = 0; i < n; ++i)
         p->upvalues[i] = nullptr;
     p->sizeupvalues = n;

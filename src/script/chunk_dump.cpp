@@ -41,7 +41,7 @@ void DumpNumber(DumpState* D, lua_Number x)
     DumpBlock(D, &x, sizeof(x));
 }
 
-void DumpString(DumpState* D, const TString* s)
+void DumpString(DumpState* D, const ScriptString* s)
 {
     if (s == nullptr || getstr(s) == nullptr)
     {
@@ -53,14 +53,14 @@ void DumpString(DumpState* D, const TString* s)
     DumpBlock(D, getstr(s), size);
 }
 
-void DumpWString(DumpState* D, const TString* s)
+void DumpWString(DumpState* D, const ScriptString* s)
 {
     size_t size = s->len + 1;
     DumpSize(D, size);
     DumpBlock(D, getwstr(s), size * 2);
 }
 
-void DumpFunction(DumpState* D, const Proto* f, const TString* p);
+void DumpFunction(DumpState* D, const Proto* f, const ScriptString* p);
 
 void DumpConstants(DumpState* D, const Proto* f)
 {
@@ -89,7 +89,7 @@ void DumpConstants(DumpState* D, const Proto* f)
         DumpFunction(D, f->p[i], f->source);
 }
 
-void DumpFunction(DumpState* D, const Proto* f, const TString* p)
+void DumpFunction(DumpState* D, const Proto* f, const ScriptString* p)
 {
     DumpString(D, (f->source == p) ? nullptr : f->source);
     DumpInt(D, f->lineDefined);

@@ -80,7 +80,7 @@ lua_Number LoadNumber(LoadState* S)
     return x;
 }
 
-TString* LoadString(LoadState* S)
+ScriptString* LoadString(LoadState* S)
 {
     size_t size = LoadSize(S);
     if (size == 0)
@@ -89,7 +89,7 @@ TString* LoadString(LoadState* S)
     return luaS_newlstr(S->L, reinterpret_cast<const char*>(b), size - 1);
 }
 
-TString* LoadWString(LoadState* S)
+ScriptString* LoadWString(LoadState* S)
 {
     size_t size = LoadSize(S);
     if (size == 0)
@@ -116,7 +116,7 @@ int LoadCount(LoadState* S)
     return n;
 }
 
-Proto* LoadFunction(LoadState* S, TString* p);
+Proto* LoadFunction(LoadState* S, ScriptString* p);
 
 void LoadConstants(LoadState* S, Proto* f)
 {
@@ -140,7 +140,7 @@ void LoadConstants(LoadState* S, Proto* f)
             break;
         case LUA_TSTRING:
         {
-            TString* s = LoadString(S);
+            ScriptString* s = LoadString(S);
             if (s == nullptr)
                 s = luaS_newlstr(L, "", 0);
             setsvalue(o, s);
@@ -148,7 +148,7 @@ void LoadConstants(LoadState* S, Proto* f)
         }
         case LUA_TWSTRING:
         {
-            TString* s = LoadWString(S);
+            ScriptString* s = LoadWString(S);
             if (s == nullptr)
                 s = luaS_newlwstr(L, nullptr, 0);
             setsvalue(o, s);
@@ -167,7 +167,7 @@ void LoadConstants(LoadState* S, Proto* f)
         f->p[i] = LoadFunction(S, f->source);
 }
 
-Proto* LoadFunction(LoadState* S, TString* p)
+Proto* LoadFunction(LoadState* S, ScriptString* p)
 {
     lua_State* L = S->L;
     Proto* f = luaF_newproto(L);
@@ -209,7 +209,7 @@ Proto* LoadFunction(LoadState* S, TString* p)
     if (n != 0 && n != f->nups)
         LoadError(S, "bad nupvalues in %s: read %d; expected %d", S->name, n,
                   static_cast<int>(f->nups));
-    f->upvalues = luaM_newvector<TString*>(L, n);
+    f->upvalues = luaM_newvector<ScriptString*>(L, n);
     for (int i = 0; i < n; i++)
         f->upvalues[i] = nullptr;
     f->sizeupvalues = n;

@@ -397,7 +397,7 @@ void SweepStrings(lua_State* L, bool all)
             {
                 *p = curr->next;
                 tb->nuse--;
-                luaS_freestr(L, static_cast<TString*>(curr));
+                luaS_freestr(L, static_cast<ScriptString*>(curr));
             }
         }
     }

@@ -25,7 +25,7 @@ struct GCObject
     lu_byte marked;
 };
 
-struct TString;
+struct ScriptString;
 struct Table;
 struct Udata;
 struct Proto;
@@ -114,9 +114,9 @@ inline int bvalue(const TObject* o)
 {
     return o->value.b;
 }
-inline TString* tsvalue(const TObject* o)
+inline ScriptString* tsvalue(const TObject* o)
 {
-    return reinterpret_cast<TString*>(o->value.gc);
+    return reinterpret_cast<ScriptString*>(o->value.gc);
 }
 inline Table* hvalue(const TObject* o)
 {
@@ -176,26 +176,26 @@ inline void setobj(TObject* dst, const TObject* src)
 
 // Strings (kind 4) and wide strings (kind 9) share this header; the bytes or 16-bit units follow it
 // with one terminating zero byte or unit. `reserved` holds a reserved word's number (index + 1).
-struct TString : GCObject
+struct ScriptString : GCObject
 {
     lu_byte reserved;
     lu_hash hash;
     uint32_t len; // bytes, or code units for a wide string
 };
 
-inline char* getstr(TString* ts)
+inline char* getstr(ScriptString* ts)
 {
     return reinterpret_cast<char*>(ts + 1);
 }
-inline const char* getstr(const TString* ts)
+inline const char* getstr(const ScriptString* ts)
 {
     return reinterpret_cast<const char*>(ts + 1);
 }
-inline lua_WChar* getwstr(TString* ts)
+inline lua_WChar* getwstr(ScriptString* ts)
 {
     return reinterpret_cast<lua_WChar*>(ts + 1);
 }
-inline const lua_WChar* getwstr(const TString* ts)
+inline const lua_WChar* getwstr(const ScriptString* ts)
 {
     return reinterpret_cast<const lua_WChar*>(ts + 1);
 }
@@ -204,7 +204,7 @@ inline const char* svalue(const TObject* o)
     return getstr(tsvalue(o));
 }
 // Sets a string or wide string value; the tag comes from the object's kind.
-inline void setsvalue(TObject* o, TString* s)
+inline void setsvalue(TObject* o, ScriptString* s)
 {
     setgcvalue(o, s, s->tt);
 }
@@ -244,7 +244,7 @@ inline void* udata_block(Udata* u)
 
 struct LocVar
 {
-    TString* varname;
+    ScriptString* varname;
     int startpc; // first point where the variable is active
     int endpc;   // first point where the variable is dead
 };
@@ -257,8 +257,8 @@ struct Proto : GCObject
     Proto** p;     // nested functions
     int* lineinfo; // source line of each instruction
     LocVar* locvars;
-    TString** upvalues; // upvalue names
-    TString* source;
+    ScriptString** upvalues; // upvalue names
+    ScriptString* source;
     int sizeupvalues;
     int sizek;
     int sizecode;
@@ -384,17 +384,17 @@ void luaM_growvector(lua_State* L, T*& v, int nelems, int& size, int limit, cons
 }
 
 // Strings: interned 8-bit and wide strings.
-TString* luaS_newlstr(lua_State* L, const char* str, size_t l);
-TString* luaS_new(lua_State* L, const char* str);
-TString* luaS_newlwstr(lua_State* L, const lua_WChar* str, size_t l);
+ScriptString* luaS_newlstr(lua_State* L, const char* str, size_t l);
+ScriptString* luaS_new(lua_State* L, const char* str);
+ScriptString* luaS_newlwstr(lua_State* L, const lua_WChar* str, size_t l);
 // Marks a string as never collected.
-void luaS_fix(TString* s);
+void luaS_fix(ScriptString* s);
 
 // Tables.
 Table* luaH_new(lua_State* L, int narray, int lnhash);
 const TObject* luaH_get(Table* t, const TObject* key);
 const TObject* luaH_getnum(Table* t, int key);
-const TObject* luaH_getstr(Table* t, TString* key);
+const TObject* luaH_getstr(Table* t, ScriptString* key);
 // Returns the slot for key, creating it (nil) when absent; raises "table index is nil/NaN".
 TObject* luaH_set(lua_State* L, Table* t, const TObject* key);
 TObject* luaH_setnum(lua_State* L, Table* t, int key);

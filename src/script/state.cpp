@@ -22,7 +22,7 @@ static const char* const kEventNames[TM_N] = {
     "__index", "__newindex", "__gc",  "__mode", "__eq", "__add",    "__sub", "__mul",
     "__div",   "__pow",      "__unm", "__lt",   "__le", "__concat", "__call"};
 
-const TObject* luaT_gettm(Table* events, TMS event, TString* ename)
+const TObject* luaT_gettm(Table* events, TMS event, ScriptString* ename)
 {
     const TObject* tm = luaH_getstr(events, ename);
     if (ttisnil(tm))
@@ -190,7 +190,7 @@ static void OpenState(lua_State* L, void*)
     }
     for (int i = 0; i < NUM_RESERVED; i++)
     {
-        TString* ts = luaS_new(L, luaX_reservedwords[i]);
+        ScriptString* ts = luaS_new(L, luaX_reservedwords[i]);
         luaS_fix(ts);
         ts->reserved = static_cast<lu_byte>(i + 1);
     }

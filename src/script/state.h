@@ -85,11 +85,11 @@ struct global_State
     TObject _defaultmeta;
     lua_State* mainthread;
     Node dummynode[1]; // the shared empty hash part
-    TString* tmname[TM_N];
+    ScriptString* tmname[TM_N];
     TObject typemetatables[NUM_TYPE_METATABLES];
-    TString* memerrmsg; // "not enough memory"
-    int gcrunning;      // nonzero while a collection runs
-    int nativeDepth;    // native calls and resumes active on the machine stack, all threads
+    ScriptString* memerrmsg; // "not enough memory"
+    int gcrunning;           // nonzero while a collection runs
+    int nativeDepth;         // native calls and resumes active on the machine stack, all threads
 };
 
 struct lua_State : GCObject
@@ -147,7 +147,7 @@ char* luaZ_openspace(lua_State* L, Mbuffer* buff, size_t n);
 void luaZ_freebuffer(lua_State* L, Mbuffer* buff);
 
 // Metamethod lookup.
-const TObject* luaT_gettm(Table* events, TMS event, TString* ename);
+const TObject* luaT_gettm(Table* events, TMS event, ScriptString* ename);
 const TObject* luaT_gettmbyobj(lua_State* L, const TObject* o, TMS event);
 inline const TObject* fasttm(lua_State* L, Table* et, TMS e)
 {

@@ -25,7 +25,7 @@ void luaS_resize(lua_State* L, int newsize)
         while (p != nullptr)
         {
             GCObject* next = p->next;
-            lu_hash h = static_cast<TString*>(p)->hash;
+            lu_hash h = static_cast<ScriptString*>(p)->hash;
             int h1 = static_cast<int>(h & static_cast<lu_hash>(newsize - 1));
             p->next = newhash[h1];
             newhash[h1] = p;
@@ -37,11 +37,11 @@ void luaS_resize(lua_State* L, int newsize)
     tb->hash = newhash;
 }
 
-static TString* NewString(lua_State* L, const void* data, size_t l, size_t unitSize, lu_byte kind,
-                          lu_hash h)
+static ScriptString* NewString(lua_State* L, const void* data, size_t l, size_t unitSize,
+                               lu_byte kind, lu_hash h)
 {
-    size_t total = sizeof(TString) + (l + 1) * unitSize;
-    TString* ts = static_cast<TString*>(luaM_realloc(L, nullptr, 0, total));
+    size_t total = sizeof(ScriptString) + (l + 1) * unitSize;
+    ScriptString* ts = static_cast<ScriptString*>(luaM_realloc(L, nullptr, 0, total));
     ts->next = nullptr;
     ts->tt = kind;
     ts->marked = 0;
@@ -61,47 +61,47 @@ static TString* NewString(lua_State* L, const void* data, size_t l, size_t unitS
     return ts;
 }
 
-static TString* Intern(lua_State* L, const void* data, size_t l, size_t unitSize, lu_byte kind,
-                       lu_hash h)
+static ScriptString* Intern(lua_State* L, const void* data, size_t l, size_t unitSize, lu_byte kind,
+                            lu_hash h)
 {
     stringtable* tb = &G(L)->strt;
     for (GCObject* o = tb->hash[h & static_cast<lu_hash>(tb->size - 1)]; o != nullptr; o = o->next)
     {
-        TString* ts = static_cast<TString*>(o);
+        ScriptString* ts = static_cast<ScriptString*>(o);
         if (ts->tt == kind && ts->len == l && (l == 0 || memcmp(data, ts + 1, l * unitSize) == 0))
             return ts;
     }
     return NewString(L, data, l, unitSize, kind, h);
 }
 
-TString* luaS_newlstr(lua_State* L, const char* str, size_t l)
+ScriptString* luaS_newlstr(lua_State* L, const char* str, size_t l)
 {
     return Intern(L, str, l, 1, LUA_TSTRING,
                   HashUnits(reinterpret_cast<const unsigned char*>(str), l));
 }
 
-TString* luaS_new(lua_State* L, const char* str)
+ScriptString* luaS_new(lua_State* L, const char* str)
 {
     return luaS_newlstr(L, str, strlen(str));
 }
 
-TString* luaS_newlwstr(lua_State* L, const lua_WChar* str, size_t l)
+ScriptString* luaS_newlwstr(lua_State* L, const lua_WChar* str, size_t l)
 {
     return Intern(L, str, l, sizeof(lua_WChar), LUA_TWSTRING, HashUnits(str, l));
 }
 
-void luaS_fix(TString* s)
+void luaS_fix(ScriptString* s)
 {
     gc_setbit(s, FIXEDBIT);
 }
 
-size_t luaS_objectsize(const TString* ts)
+size_t luaS_objectsize(const ScriptString* ts)
 {
     size_t unit = ts->tt == LUA_TWSTRING ? sizeof(lua_WChar) : 1;
-    return sizeof(TString) + (static_cast<size_t>(ts->len) + 1) * unit;
+    return sizeof(ScriptString) + (static_cast<size_t>(ts->len) + 1) * unit;
 }
 
-void luaS_freestr(lua_State* L, TString* ts)
+void luaS_freestr(lua_State* L, ScriptString* ts)
 {
     luaM_free(L, ts, luaS_objectsize(ts));
 }

@@ -4,5 +4,5 @@
 #include "script/state.h"
 
 void luaS_resize(lua_State* L, int newsize);
-size_t luaS_objectsize(const TString* ts);
-void luaS_freestr(lua_State* L, TString* ts);
+size_t luaS_objectsize(const ScriptString* ts);
+void luaS_freestr(lua_State* L, ScriptString* ts);

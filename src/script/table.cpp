@@ -366,7 +366,7 @@ const TObject* luaH_getnum(Table* t, int key)
     return &luaO_nilobject;
 }
 
-const TObject* luaH_getstr(Table* t, TString* key)
+const TObject* luaH_getstr(Table* t, ScriptString* key)
 {
     Node* n = HashPow2(t, key->hash);
     do

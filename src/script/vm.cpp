@@ -210,7 +210,7 @@ static int CallOrderTM(lua_State* L, const TObject* p1, const TObject* p2, TMS e
     return !l_isfalse(L->top);
 }
 
-static int CompareStrings(const TString* ls, const TString* rs)
+static int CompareStrings(const ScriptString* ls, const ScriptString* rs)
 {
     size_t ll = ls->len;
     size_t lr = rs->len;

@@ -27,7 +27,7 @@ protected:
         {
             for (GCObject* o = tb->hash[i]; o != nullptr; o = o->next)
             {
-                TString* ts = static_cast<TString*>(o);
+                ScriptString* ts = static_cast<ScriptString*>(o);
                 if (ts->tt == LUA_TWSTRING && ts->len == units.size() &&
                     memcmp(getwstr(ts), units.data(), units.size() * 2) == 0)
                     return true;
