@@ -288,16 +288,7 @@ TDllCollateHandler* LoadCollateHandler(const TString& library)
 
 int Collate(const char* a, const char* b)
 {
-    if (TCollateFn collate = FindCollateFunction())
-        return collate(a, b);
-    const auto* x = reinterpret_cast<const unsigned char*>(a);
-    const auto* y = reinterpret_cast<const unsigned char*>(b);
-    while (*x != 0 && *x == *y)
-    {
-        ++x;
-        ++y;
-    }
-    return *x < *y ? -1 : *x > *y ? 1 : 0;
+    return CompareStrings(a, b);
 }
 
 // ---- machine identifier ----
