@@ -224,12 +224,14 @@ Result Surface::Blt(const Rect* destRect, Surface* src, const Rect* srcRect, uin
             return Result::Ok; // nothing of it is visible
         if (!(flags & BLT_COLORFILL))
         {
-            const int64_t dw = dst.Width(), dh = dst.Height();
+            // In 64 bits: a destination may span the whole 32-bit range.
+            const int64_t dl = dst.left, dt = dst.top;
+            const int64_t dw = int64_t{dst.right} - dl, dh = int64_t{dst.bottom} - dt;
             const int64_t sw = from.Width(), sh = from.Height();
-            Rect cutFrom{static_cast<int32_t>(from.left + (cut.left - dst.left) * sw / dw),
-                         static_cast<int32_t>(from.top + (cut.top - dst.top) * sh / dh),
-                         static_cast<int32_t>(from.left + (cut.right - dst.left) * sw / dw),
-                         static_cast<int32_t>(from.top + (cut.bottom - dst.top) * sh / dh)};
+            Rect cutFrom{static_cast<int32_t>(from.left + (cut.left - dl) * sw / dw),
+                         static_cast<int32_t>(from.top + (cut.top - dt) * sh / dh),
+                         static_cast<int32_t>(from.left + (cut.right - dl) * sw / dw),
+                         static_cast<int32_t>(from.top + (cut.bottom - dt) * sh / dh)};
             if (cutFrom.IsEmpty())
                 return Result::Ok;
             from = cutFrom;
