@@ -3,33 +3,11 @@
 // main function.
 #include "platform/application.h"
 #include "platform/config.h"
-#include "platform/host_services_seam.h"
 #include "platform/platform_main.h"
-#include "services/dll_game_state.h"
-#include "services/exit_stats.h"
-#include "services/game_state.h"
-#include "services/host_pause.h"
+#include "services/platform_link.h"
 
 namespace
 {
-
-// The game-state store, its add-on modules and the exit statistics, as the platform calls them.
-class TServicesLink : public THostServicesSeam
-{
-public:
-    void EnsureGameState() override { TGameState::Instance(); }
-    bool GameStateExists() override { return TGameState::Instance() != nullptr; }
-    void SetState(const TString& name, const TString& value) override
-    {
-        if (TGameState* state = TGameState::Instance())
-            state->SetState(name, value);
-    }
-    bool QueryHostPause() override { return TGameState::QueryHostPause(); }
-    void DestroyGameState() override { TGameState::Destroy(); }
-    uint32_t GetHostPauseTime() override { return ::GetHostPauseTime(); }
-    int LoadAddOnModules() override { return ::LoadAddOnModules(); }
-    bool PostExitStatistics() override { return PostExitStats(); }
-};
 
 void SetGameIdentity()
 {
@@ -59,9 +37,7 @@ int GameMain(TApplication* application, const char*)
 int main(int argc, char** argv)
 {
     SetGameIdentity();
-    static TServicesLink services;
-    SetHostServices(&services);
-    SetGameStateApplicationProbe([] { return TApplication::Get() != nullptr; });
+    LinkServicesToPlatform();
     TString commandLine = JoinCommandLine(argc, argv);
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GameMain, false);
     return 0;

@@ -15,6 +15,15 @@ public:
     virtual void SetPaused(bool active) { (void)active; }
     // Delivers the queued stream notifications on the main thread.
     virtual void DispatchNotifications() {}
+    // The master volume times the group's volume, 0.0 to 1.0; the master volume alone for a group
+    // without an entry (-1 asks for exactly that).
+    virtual float GetEffectiveVolume(int group)
+    {
+        (void)group;
+        return 1.0f;
+    }
+    // Stores the master volume and applies it to every playing sound and stream.
+    virtual void SetMasterVolume(float volume) { (void)volume; }
 };
 
 // The stand-in before the sound layer exists: no device, so Init fails.

@@ -36,6 +36,8 @@ struct Record
     int mMoviesStopped = 0;
     std::vector<bool> mPauses; // SetPaused arguments
     int mNotifications = 0;
+    float mMasterVolume = 1.0f;
+    std::vector<int> mVolumeGroups; // GetEffectiveVolume arguments
     bool mSoundInitResult = true;
     bool mFullScreen = false;
     bool mDisplayExists = false;
@@ -85,6 +87,12 @@ public:
     }
     void SetPaused(bool active) override { Recorded().mPauses.push_back(active); }
     void DispatchNotifications() override { ++Recorded().mNotifications; }
+    float GetEffectiveVolume(int group) override
+    {
+        Recorded().mVolumeGroups.push_back(group);
+        return Recorded().mMasterVolume;
+    }
+    void SetMasterVolume(float volume) override { Recorded().mMasterVolume = volume; }
     ~FakeSoundManager() override { Recorded().mCalls.push_back("~SoundManager"); }
 };
 

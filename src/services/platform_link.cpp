@@ -1,0 +1,70 @@
+// The services behind the platform's host-services seam, and the game-state store's links to the
+// application facade and its sound manager.
+#include "services/platform_link.h"
+
+#include "platform/application.h"
+#include "platform/host_services_seam.h"
+#include "platform/sound_manager_seam.h"
+#include "services/dll_game_state.h"
+#include "services/exit_stats.h"
+#include "services/game_state.h"
+#include "services/host_pause.h"
+
+#include <utility>
+
+namespace
+{
+
+// The game-state store, its add-on modules and the exit statistics, as the platform calls them.
+class TServicesLink : public THostServicesSeam
+{
+public:
+    void EnsureGameState() override { TGameState::Instance(); }
+    bool GameStateExists() override { return TGameState::Instance() != nullptr; }
+    void SetState(const TString& name, const TString& value) override
+    {
+        if (TGameState* state = TGameState::Instance())
+            state->SetState(name, value);
+    }
+    bool QueryHostPause() override { return TGameState::QueryHostPause(); }
+    void DestroyGameState() override { TGameState::Destroy(); }
+    uint32_t GetHostPauseTime() override { return ::GetHostPauseTime(); }
+    int LoadAddOnModules() override { return ::LoadAddOnModules(); }
+    bool PostExitStatistics() override { return PostExitStats(); }
+};
+
+TServicesLink gServicesLink;
+
+// Null before InitSoundManager and after teardown: muting then changes no volume.
+TSoundManagerSeam* SoundManager()
+{
+    TApplication* application = TApplication::Get();
+    return application ? application->GetSoundManager() : nullptr;
+}
+
+} // namespace
+
+void LinkServicesToPlatform()
+{
+    SetHostServices(&gServicesLink);
+    SetGameStateApplicationProbe([] { return TApplication::Get() != nullptr; });
+    TGameStateVolumeLink volume;
+    volume.mGetMasterVolume = []
+    {
+        TSoundManagerSeam* sound = SoundManager();
+        return sound ? sound->GetEffectiveVolume(-1) : 0.0f;
+    };
+    volume.mSetMasterVolume = [](float level)
+    {
+        if (TSoundManagerSeam* sound = SoundManager())
+            sound->SetMasterVolume(level);
+    };
+    SetGameStateVolumeLink(std::move(volume));
+}
+
+void UnlinkServicesFromPlatform()
+{
+    SetHostServices(nullptr);
+    SetGameStateApplicationProbe(nullptr);
+    SetGameStateVolumeLink(TGameStateVolumeLink());
+}
