@@ -159,7 +159,9 @@ int TString::ToInt() const
 
 float TString::ToFloat() const
 {
-    return std::strtof(c_str(), nullptr);
+    // Parsed as a double, then narrowed: a text just past the midpoint of two floats rounds twice,
+    // as the engine's data has always been read.
+    return static_cast<float>(std::strtod(c_str(), nullptr));
 }
 
 int TString::Compare(const TString& other) const

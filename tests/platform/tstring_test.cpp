@@ -128,6 +128,8 @@ TEST(TString, ReadingAndNumbers)
     EXPECT_EQ(TString("+7").ToInt(), 7);
     EXPECT_FLOAT_EQ(TString("1.5e2 px").ToFloat(), 150.0f);
     EXPECT_FLOAT_EQ(TString("x").ToFloat(), 0.0f);
+    // Parsed as a double (exactly the midpoint of 1 and the next float), then narrowed to even.
+    EXPECT_EQ(TString("1.0000000596046447753906251").ToFloat(), 1.0f);
     EXPECT_EQ(TString("abc").CharAt(1), 'b');
     EXPECT_EQ(TString("abc").CharAt(3), 0);
     EXPECT_EQ(TString().CharAt(0), 0);
