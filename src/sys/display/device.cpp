@@ -82,13 +82,8 @@ Result CreateDevice(const Direct3D& direct3d, const Guid& device,
     out->reset();
     {
         std::lock_guard<std::mutex> lock(gCreateAnswersMutex);
-        if (!gCreateAnswers.empty())
-        {
-            Result r = gCreateAnswers.front();
-            gCreateAnswers.pop_front();
-            if (Failed(r))
-                return r;
-        }
+        if (const Result injected = TakeAnswer(gCreateAnswers); Failed(injected))
+            return injected;
     }
     const DeviceDesc* desc = direct3d.FindDevice(device);
     if (desc == nullptr)
@@ -200,13 +195,8 @@ Result Device::GetRenderTarget(std::shared_ptr<Surface>* target) const
 
 Result Device::BeginScene()
 {
-    if (!mBeginSceneAnswers.empty())
-    {
-        Result r = mBeginSceneAnswers.front();
-        mBeginSceneAnswers.pop_front();
-        if (Failed(r))
-            return r;
-    }
+    if (const Result injected = TakeAnswer(mBeginSceneAnswers); Failed(injected))
+        return injected;
     if (mInScene)
         return Result::Fail;
     if (Failed(mTarget->IsLost()))
@@ -217,15 +207,10 @@ Result Device::BeginScene()
 
 Result Device::EndScene()
 {
-    if (!mEndSceneAnswers.empty())
+    if (const Result injected = TakeAnswer(mEndSceneAnswers); Failed(injected))
     {
-        Result r = mEndSceneAnswers.front();
-        mEndSceneAnswers.pop_front();
-        if (Failed(r))
-        {
-            mInScene = false;
-            return r;
-        }
+        mInScene = false;
+        return injected;
     }
     if (!mInScene)
         return Result::Fail;
@@ -1029,20 +1014,22 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
         mBandPixels += pixels[k];
 }
 
-Result Device::DrawPrimitive(PrimitiveType type, uint32_t fvf, const void* vertices, uint32_t count,
-                             uint32_t /*flags*/)
+Result Device::CheckDrawCall(PrimitiveType type, uint32_t fvf)
 {
-    if (!mDrawAnswers.empty())
-    {
-        Result r = mDrawAnswers.front();
-        mDrawAnswers.pop_front();
-        if (Failed(r))
-            return r;
-    }
+    if (const Result injected = TakeAnswer(mDrawAnswers); Failed(injected))
+        return injected;
     if (type < PT_POINTLIST || type > PT_TRIANGLEFAN)
         return Result::InvalidParams;
     if (fvf != FVF_VERTEX && fvf != FVF_LVERTEX && fvf != FVF_TLVERTEX)
         return Result::InvalidParams;
+    return Result::Ok;
+}
+
+Result Device::DrawPrimitive(PrimitiveType type, uint32_t fvf, const void* vertices, uint32_t count,
+                             uint32_t /*flags*/)
+{
+    if (const Result checked = CheckDrawCall(type, fvf); checked != Result::Ok)
+        return checked;
     if (count == 0)
         return Result::Ok;
     if (vertices == nullptr)
@@ -1069,17 +1056,8 @@ Result Device::DrawIndexedPrimitive(PrimitiveType type, uint32_t fvf, const void
                                     uint32_t vertexCount, const uint16_t* indices,
                                     uint32_t indexCount, uint32_t /*flags*/)
 {
-    if (!mDrawAnswers.empty())
-    {
-        Result r = mDrawAnswers.front();
-        mDrawAnswers.pop_front();
-        if (Failed(r))
-            return r;
-    }
-    if (type < PT_POINTLIST || type > PT_TRIANGLEFAN)
-        return Result::InvalidParams;
-    if (fvf != FVF_VERTEX && fvf != FVF_LVERTEX && fvf != FVF_TLVERTEX)
-        return Result::InvalidParams;
+    if (const Result checked = CheckDrawCall(type, fvf); checked != Result::Ok)
+        return checked;
     if (indexCount == 0 || vertexCount == 0)
         return Result::Ok;
     if (vertices == nullptr || indices == nullptr)

@@ -110,6 +110,8 @@ private:
         float u, v;
     };
 
+    // What both draw calls check first: an injected answer, the primitive type, the format.
+    Result CheckDrawCall(PrimitiveType type, uint32_t fvf);
     bool PrepareDraw(uint32_t fvf);
     void TransformVertices(uint32_t fvf, const void* vertices, uint32_t count);
     void DrawIndexed(PrimitiveType type, const uint16_t* indices, uint32_t count);

@@ -16,13 +16,6 @@ std::weak_ptr<DirectDraw> gLive;
 // The display object holding exclusive full-screen mode, if any.
 DirectDraw* gExclusiveOwner = nullptr;
 
-Result TakeAnswer(std::deque<Result>& answers)
-{
-    Result r = answers.front();
-    answers.pop_front();
-    return r;
-}
-
 Guid AdapterGuid(uint32_t adapter)
 {
     return Guid{{0x6d77'6164, 0x0001'0000, 0x6164'6170, adapter}};
@@ -343,12 +336,8 @@ Result DirectDraw::CreateSurface(const SurfaceDesc& desc, std::shared_ptr<Surfac
     if (out == nullptr)
         return Result::InvalidParams;
     out->reset();
-    if (!mCreateSurfaceAnswers.empty())
-    {
-        Result r = TakeAnswer(mCreateSurfaceAnswers);
-        if (r != Result::Ok)
-            return r;
-    }
+    if (const Result injected = TakeAnswer(mCreateSurfaceAnswers); injected != Result::Ok)
+        return injected;
     CheckFocus();
     const uint32_t caps = (desc.mFlags & SD_CAPS) ? desc.mCaps : CAPS_OFFSCREENPLAIN;
     if ((caps & CAPS_SYSTEMMEMORY) && (caps & CAPS_VIDEOMEMORY))

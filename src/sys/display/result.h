@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 
 namespace sys::display
 {
@@ -45,6 +46,16 @@ inline bool Failed(Result r)
 inline uint32_t ToCode(Result r)
 {
     return static_cast<uint32_t>(r);
+}
+
+// Takes the front of a queue of answers a test injected; Ok when the queue is empty.
+inline Result TakeAnswer(std::deque<Result>& answers)
+{
+    if (answers.empty())
+        return Result::Ok;
+    const Result r = answers.front();
+    answers.pop_front();
+    return r;
 }
 
 // Short upper-case name for logs ("SURFACELOST"); "UNKNOWN" for anything else.

@@ -197,7 +197,7 @@ Result Surface::Blt(const Rect* destRect, Surface* src, const Rect* srcRect, uin
         return Result::SurfaceBusy;
     if ((mCaps & CAPS_PRIMARYSURFACE) && mHost)
     {
-        const Result injected = SurfaceHost::TakeAnswer(mHost->mPresentAnswers);
+        const Result injected = TakeAnswer(mHost->mPresentAnswers);
         if (injected != Result::Ok)
             return injected;
     }
@@ -290,13 +290,7 @@ Result Surface::GetBltStatus(uint32_t /*flags*/)
 {
     if (mLost)
         return Result::SurfaceLost;
-    if (mHost && !mHost->mBltStatusAnswers.empty())
-    {
-        Result r = mHost->mBltStatusAnswers.front();
-        mHost->mBltStatusAnswers.pop_front();
-        return r;
-    }
-    return Result::Ok;
+    return mHost ? TakeAnswer(mHost->mBltStatusAnswers) : Result::Ok;
 }
 
 Result Surface::Flip(Surface* target, uint32_t /*flags*/)
@@ -320,7 +314,7 @@ Result Surface::Flip(Surface* target, uint32_t /*flags*/)
         return Result::SurfaceBusy;
     if (mHost)
     {
-        const Result injected = SurfaceHost::TakeAnswer(mHost->mPresentAnswers);
+        const Result injected = TakeAnswer(mHost->mPresentAnswers);
         if (injected != Result::Ok)
             return injected;
     }
@@ -333,13 +327,7 @@ Result Surface::GetFlipStatus(uint32_t /*flags*/)
 {
     if (mLost)
         return Result::SurfaceLost;
-    if (mHost && !mHost->mFlipStatusAnswers.empty())
-    {
-        Result r = mHost->mFlipStatusAnswers.front();
-        mHost->mFlipStatusAnswers.pop_front();
-        return r;
-    }
-    return Result::Ok;
+    return mHost ? TakeAnswer(mHost->mFlipStatusAnswers) : Result::Ok;
 }
 
 Result Surface::GetAttachedSurface(uint32_t caps, std::shared_ptr<Surface>* out)

@@ -121,24 +121,6 @@ public:
     // One-shot answers for presenting: Flip, and Blt into a primary surface. A failure answer
     // (WasStillDrawing, SurfaceLost, ...) is returned without doing the work.
     std::deque<Result> mPresentAnswers;
-    // One-shot answers for the rendering device drawing into these surfaces (BeginScene, EndScene,
-    // DrawPrimitive and DrawIndexedPrimitive), taken front first; empty = normal.
-    std::deque<Result> mBeginSceneAnswers;
-    std::deque<Result> mEndSceneAnswers;
-    std::deque<Result> mDrawAnswers;
-    // Answers for creating a rendering device on these surfaces (SurfaceNotInVidMem,
-    // NoPaletteAttached, ...).
-    std::deque<Result> mCreateDeviceAnswers;
-
-    // Takes the front answer of `answers`, or Ok when there is none.
-    static Result TakeAnswer(std::deque<Result>& answers)
-    {
-        if (answers.empty())
-            return Result::Ok;
-        Result r = answers.front();
-        answers.pop_front();
-        return r;
-    }
 
 private:
     uint64_t mTotalVideoMemory;
