@@ -25,7 +25,8 @@ DeviceDesc DefaultDevice()
     p.mTextureCaps = TEXTURECAPS_PERSPECTIVE | TEXTURECAPS_POW2 | TEXTURECAPS_ALPHA;
     d.mLineCaps = p;
     d.mTriCaps = p;
-    d.mRenderBitDepth = BD_16 | BD_32;
+    // Every depth a display mode can have: the rasteriser writes 16-, 24- and 32-bit targets.
+    d.mRenderBitDepth = BD_16 | BD_24 | BD_32;
     d.mZBufferBitDepth = BD_16 | BD_32;
     d.mMaxTextureWidth = 4096;
     d.mMaxTextureHeight = 4096;

@@ -74,3 +74,24 @@ TEST_F(DeviceCreate, DepthBufferAttachedAfterCreationIsUsed)
     target->AddAttachedSurface(MakeSurface(8, 8, FormatId::D16));
     EXPECT_EQ(dev->Clear(0, nullptr, CLEAR_ZBUFFER, 0, 1.0f, 0), Result::Ok);
 }
+
+TEST_F(DeviceCreate, DeviceRendersAtEveryDisplayDepth)
+{
+    DeviceDesc desc;
+    mDirect3D->EnumDevices(
+        [&](const DeviceDesc& d)
+        {
+            desc = d;
+            return false;
+        });
+    EXPECT_EQ(desc.mRenderBitDepth & (BD_16 | BD_24 | BD_32), BD_16 | BD_24 | BD_32);
+    for (FormatId format : {FormatId::R5G6B5, FormatId::X1R5G5B5, FormatId::R8G8B8})
+    {
+        auto target = MakeSurface(4, 4, format);
+        std::unique_ptr<Device> dev;
+        ASSERT_EQ(CreateDevice(*mDirect3D, mGuid, target, &dev), Result::Ok);
+        EXPECT_EQ(dev->Clear(0, nullptr, CLEAR_TARGET, 0xFFFF0000u, 1.0f, 0), Result::Ok);
+        EXPECT_EQ(target->ReadPixel(3, 3), format == FormatId::R8G8B8 ? 0xFFFF0000u : 0xFFF80000u)
+            << FormatName(format);
+    }
+}
