@@ -274,6 +274,8 @@ bool TSimpleHttp::Worker::Receive(const char* piece, size_t size)
         }
         return true;
     }
+    if (mReceived > kMaxMemoryAnswerBytes)
+        return false;
     size_t used = static_cast<size_t>(mReceived - size);
     if (used + size + 1 > mCapacity)
     {
@@ -328,6 +330,10 @@ void TSimpleHttp::Worker::Run()
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
+    // An answer announced longer than memory may hold is refused before any of it is read.
+    if (mOutputFile.empty())
+        curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
+                         static_cast<curl_off_t>(kMaxMemoryAnswerBytes));
     if (road == Road::Https && (mOptions & kHttpIgnoreCertName) != 0)
         curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     if (road != Road::Direct)

@@ -18,6 +18,9 @@ public:
         // still checked against the system's authorities.
         kHttpIgnoreCertName = 2,
     };
+    // An answer kept in memory may grow to this size; a longer one fails the request (status 2)
+    // instead of exhausting the machine's memory. Answers written to a file have no limit.
+    static constexpr uint64_t kMaxMemoryAnswerBytes = uint64_t(64) << 20;
     // Values of GetStatus.
     enum : int32_t
     {

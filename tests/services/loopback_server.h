@@ -96,6 +96,9 @@ public:
     void HoldAll() { mHoldAll = true; }
     // Announces more body than is sent, then closes: the answer breaks off.
     void BreakOffAnswers() { mBreakOff = true; }
+    // Announces this many body bytes, sends the set body and keeps the connection open, silent,
+    // until Release() or the server stops.
+    void AnnounceBodyLength(size_t length) { mAnnouncedLength = length; }
 
     std::vector<Request> Requests()
     {
@@ -234,11 +237,18 @@ private:
             if (mStop)
                 return;
         }
-        std::string answer = "HTTP/1.1 " + std::to_string(status) + " Status\r\n" +
-                             "Content-Type: text/plain\r\nContent-Length: " +
-                             std::to_string(body.size() + (mBreakOff ? 100 : 0)) +
-                             "\r\nConnection: close\r\n\r\n" + body;
+        size_t announced =
+            mAnnouncedLength != 0 ? mAnnouncedLength.load() : body.size() + (mBreakOff ? 100 : 0);
+        std::string answer =
+            "HTTP/1.1 " + std::to_string(status) + " Status\r\n" +
+            "Content-Type: text/plain\r\nContent-Length: " + std::to_string(announced) +
+            "\r\nConnection: close\r\n\r\n" + body;
         send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+        if (mAnnouncedLength != 0)
+        {
+            while (!mStop && !mReleased)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     }
 
     int mListener = -1;
@@ -249,6 +259,7 @@ private:
     std::atomic<bool> mReleased{false};
     std::atomic<bool> mHoldAll{false};
     std::atomic<bool> mBreakOff{false};
+    std::atomic<size_t> mAnnouncedLength{0};
     std::mutex mMutex;
     int mStatus;
     std::string mBody;

@@ -201,6 +201,21 @@ TEST_F(HttpTest, ABrokenOffAnswerLeavesTheOldOutputFile)
     EXPECT_EQ(names, std::vector<std::string>{"old.txt"});
 }
 
+TEST_F(HttpTest, AnAnswerTooLargeForMemoryFailsAtOnce)
+{
+    LoopbackServer server(200, "start of a huge answer");
+    server.AnnounceBodyLength(static_cast<size_t>(TSimpleHttp::kMaxMemoryAnswerBytes) + 1);
+    TSimpleHttp http;
+    http.Open(server.Url("/huge").c_str(), false);
+    http.Send(0);
+    // The server keeps the connection open: only the announced size can end the request.
+    ASSERT_TRUE(WaitForEnd(http));
+    EXPECT_EQ(http.GetStatus(), 2);
+    EXPECT_EQ(http.GetResponseCode(), 200);
+    EXPECT_EQ(Log().find("Error creating connection"), std::string::npos) << Log();
+    server.Release();
+}
+
 TEST_F(HttpTest, OutputFileThatCannotOpenGivesStatusThree)
 {
     LoopbackServer server(200, "ignored");
