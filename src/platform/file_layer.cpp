@@ -47,12 +47,20 @@ bool StartsWith(const TString& text, const TString& prefix)
     return std::strncmp(text.c_str(), prefix.c_str(), static_cast<size_t>(prefix.Length())) == 0;
 }
 
+// A native path beginning with '@' or '&' would be opened as a pack entry or a memory block (and
+// "&<address>" read from an arbitrary address), so it is kept relative with "./".
+TString NativeLocation(const TString& path)
+{
+    char first = path.CharAt(0);
+    return first == '@' || first == '&' ? TString("./") + path : path;
+}
+
 // The location of a prefixed name: its data folder, "/" and the rest in the case it was given.
 TString PrefixedLocation(const TString& folder, const TString& rest)
 {
     // Without a folder the name lies below the working folder rather than at the file-system root.
     if (folder.Length() == 0)
-        return rest;
+        return NativeLocation(rest);
     if (folder.CharAt(folder.Length() - 1) == '/')
         return folder + rest;
     return folder + "/" + rest;
@@ -109,7 +117,7 @@ TString ResolvePath(const TString& name, bool strict)
 
     if (StartsWith(lower, "::"))
     {
-        TString native = name.Substr(2);
+        TString native = NativeLocation(name.Substr(2));
         return sys::PathAccess(native.c_str(), 4) ? native : TString();
     }
     if (strict && !IsNameVisible(lower))

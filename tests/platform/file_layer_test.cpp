@@ -130,6 +130,20 @@ TEST_F(FileLayerTest, NativeNamesBypassTheMapAndNeedTheFile)
     EXPECT_EQ(GetPathMap().count("::native.bin"), 0u);
 }
 
+TEST_F(FileLayerTest, NativeNamesThatLookLikeLocationsStayDiskFiles)
+{
+    Write("&1,4", "disk");
+    Write("@0:0,4", "pack");
+    InitFileSystem();
+    EXPECT_EQ(ReadAll("::&1,4", kFileReadBinary), "disk");
+    EXPECT_EQ(ReadAll("::@0:0,4", kFileReadBinary), "pack");
+    // The same below an empty data folder, which stands for the working folder.
+    SetDataFolders(TString(), TString(), TString());
+    EXPECT_EQ(ReadAll("user:&1,4", kFileReadBinary), "disk");
+    EXPECT_TRUE(DeleteFile("user:&1,4"));
+    EXPECT_FALSE(std::filesystem::exists(mRoot + "/&1,4"));
+}
+
 TEST_F(FileLayerTest, DiskTextReadsDropTheCrOfCrLfOnly)
 {
     Write("assets/text.txt", "a\r\nb\rc\r\n\r\r\n");
