@@ -31,7 +31,9 @@ std::string InstanceLockPath(const std::string& name)
 InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle)
 {
     handle = -1;
-    int fd = open(InstanceLockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // The temporary folder is shared with other users: a link planted under the lock's name is not
+    // followed (to create a file elsewhere or lock someone else's).
+    int fd = open(InstanceLockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return InstanceLockResult::Failed;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0)

@@ -39,6 +39,18 @@ TEST(InstanceLockTest, AnUnwritableFolderFails)
     EXPECT_EQ(handle, -1);
 }
 
+TEST(InstanceLockTest, ALinkUnderTheLockNameIsNotFollowed)
+{
+    std::string name = UniqueName();
+    std::string target = sys::InstanceLockPath(name + "_target");
+    std::filesystem::create_symlink(target, sys::InstanceLockPath(name));
+    int handle = -1;
+    EXPECT_EQ(sys::AcquireInstanceLock(name, handle), sys::InstanceLockResult::Failed);
+    EXPECT_EQ(handle, -1);
+    EXPECT_FALSE(std::filesystem::exists(target));
+    std::filesystem::remove(sys::InstanceLockPath(name));
+}
+
 TEST(ProcessTest, ChildrenReportTheirExitCodes)
 {
     int pid = sys::SpawnProcess({"sh", "-c", "exit $MW_CODE"}, {"MW_CODE=3"});
