@@ -368,14 +368,7 @@ const TObject* luaH_getnum(Table* t, int key)
 
 const TObject* luaH_getstr(Table* t, ScriptString* key)
 {
-    Node* n = HashPow2(t, key->hash);
-    do
-    {
-        if ((ttisstring(gkey(n)) || ttiswstring(gkey(n))) && tsvalue(gkey(n)) == key)
-            return gval(n);
-        n = n->next;
-    } while (n != nullptr);
-    return &luaO_nilobject;
+    return luaH_findstr(t, key);
 }
 
 const TObject* luaH_get(Table* t, const TObject* key)

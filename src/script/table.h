@@ -10,3 +10,17 @@
 void luaH_free(lua_State* L, Table* t);
 // Length rule of lua_getn: raw field "n" when a number, else the largest used integer position.
 int luaH_getn(lua_State* L, Table* t);
+
+// The string-key lookup of luaH_getstr, inline for the interpreter's field accesses: interned
+// keys compare by address.
+inline const TObject* luaH_findstr(const Table* t, const ScriptString* key)
+{
+    const Node* n = &t->node[key->hash & static_cast<lu_hash>(sizenode(t) - 1)];
+    do
+    {
+        if (n->i_key.value.gc == key && (n->i_key.tt == LUA_TSTRING || n->i_key.tt == LUA_TWSTRING))
+            return &n->i_val;
+        n = n->next;
+    } while (n != nullptr);
+    return &luaO_nilobject;
+}

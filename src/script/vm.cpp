@@ -195,6 +195,47 @@ void luaV_settable(lua_State* L, const TObject* t, TObject* key, StkId val)
     luaG_runerror(L, "loop in settable");
 }
 
+// A string-keyed read from a table, or from the table its "__index" names: the shape of fields,
+// methods and globals. nullptr sends the access to luaV_gettable, which starts over.
+static inline const TObject* FastGetStr(lua_State* L, Table* h, const ScriptString* key)
+{
+    const TObject* v = luaH_findstr(h, key);
+    if (!ttisnil(v))
+        return v;
+    const TObject* tm = fasttm(L, h->metatable, TM_INDEX);
+    if (tm == nullptr)
+        return v;
+    if (!ttistable(tm))
+        return nullptr;
+    v = luaH_findstr(hvalue(tm), key);
+    return ttisnil(v) ? nullptr : v;
+}
+
+// A read that needs no metamethod; nullptr otherwise.
+static inline const TObject* FastGet(lua_State* L, const TObject* t, const TObject* key)
+{
+    if (!ttistable(t))
+        return nullptr;
+    if (ttisstring(key))
+        return FastGetStr(L, hvalue(t), tsvalue(key));
+    const TObject* v = luaH_get(hvalue(t), key);
+    return ttisnil(v) ? nullptr : v;
+}
+
+// The slot of an assignment that needs no metamethod (the key already holds a value); nullptr
+// otherwise. Like luaH_set, it forgets the table's cached metamethod absences.
+static inline TObject* FastSetSlot(const TObject* t, const TObject* key)
+{
+    if (!ttistable(t))
+        return nullptr;
+    Table* h = hvalue(t);
+    const TObject* slot = ttisstring(key) ? luaH_findstr(h, tsvalue(key)) : luaH_get(h, key);
+    if (ttisnil(slot))
+        return nullptr;
+    h->flags = 0;
+    return const_cast<TObject*>(slot);
+}
+
 // --- Comparisons -------------------------------------------------------------------------------
 
 static int CallOrderTM(lua_State* L, const TObject* p1, const TObject* p2, TMS event)
@@ -531,20 +572,43 @@ reentry:
             break;
         case OP_GETGLOBAL:
         {
+            TObject* key = k + GETARG_Bx(i);
+            const TObject* v = FastGetStr(L, cl->g, tsvalue(key));
+            if (v != nullptr)
+            {
+                setobj(ra, v);
+                break;
+            }
             TObject g;
             sethvalue(&g, cl->g);
-            luaV_gettable(L, &g, k + GETARG_Bx(i), ra);
+            luaV_gettable(L, &g, key, ra);
             base = L->base;
             break;
         }
         case OP_GETTABLE:
-            luaV_gettable(L, RB(), RKC(), ra);
+        {
+            StkId rb = RB();
+            TObject* rc = RKC();
+            const TObject* v = FastGet(L, rb, rc);
+            if (v != nullptr)
+            {
+                setobj(ra, v);
+                break;
+            }
+            luaV_gettable(L, rb, rc, ra);
             base = L->base;
             break;
+        }
         case OP_SETGLOBAL:
         {
             TObject g;
             sethvalue(&g, cl->g);
+            TObject* slot = FastSetSlot(&g, k + GETARG_Bx(i));
+            if (slot != nullptr)
+            {
+                setobj(slot, ra);
+                break;
+            }
             luaV_settable(L, &g, k + GETARG_Bx(i), ra);
             base = L->base;
             break;
@@ -553,9 +617,18 @@ reentry:
             setobj(cl->upvals[GETARG_B(i)]->v, ra);
             break;
         case OP_SETTABLE:
-            luaV_settable(L, ra, RKB(), RKC());
+        {
+            TObject* rb = RKB();
+            TObject* slot = FastSetSlot(ra, rb);
+            if (slot != nullptr)
+            {
+                setobj(slot, RKC());
+                break;
+            }
+            luaV_settable(L, ra, rb, RKC());
             base = L->base;
             break;
+        }
         case OP_NEWTABLE:
             sethvalue(ra, luaH_new(L, luaO_fb2int(GETARG_B(i)), GETARG_C(i)));
             luaC_checkGC(L);
@@ -564,9 +637,16 @@ reentry:
         case OP_SELF:
         {
             StkId rb = RB();
+            TObject* rc = RKC();
             TObject self = *rb;
             setobj(ra + 1, &self);
-            luaV_gettable(L, rb, RKC(), ra);
+            const TObject* v = FastGet(L, &self, rc);
+            if (v != nullptr)
+            {
+                setobj(ra, v);
+                break;
+            }
+            luaV_gettable(L, rb, rc, ra);
             base = L->base;
             break;
         }
@@ -764,15 +844,19 @@ reentry:
                 luaG_runerror(L, "`for' initial value must be a number");
             TObject* plimit = ra + 1;
             TObject* pstep = ra + 2;
-            TObject tmp;
-            const TObject* n = luaV_tonumber(plimit, &tmp);
-            if (n == nullptr)
-                luaG_runerror(L, "`for' limit must be a number");
-            setnvalue(plimit, nvalue(n));
-            n = luaV_tonumber(pstep, &tmp);
-            if (n == nullptr)
-                luaG_runerror(L, "`for' step must be a number");
-            setnvalue(pstep, nvalue(n));
+            if (!ttisnumber(plimit) || !ttisnumber(pstep))
+            {
+                // Numeric strings are converted in place once; later rounds find numbers.
+                TObject tmp;
+                const TObject* n = luaV_tonumber(plimit, &tmp);
+                if (n == nullptr)
+                    luaG_runerror(L, "`for' limit must be a number");
+                setnvalue(plimit, nvalue(n));
+                n = luaV_tonumber(pstep, &tmp);
+                if (n == nullptr)
+                    luaG_runerror(L, "`for' step must be a number");
+                setnvalue(pstep, nvalue(n));
+            }
             lua_Number step = nvalue(pstep);
             lua_Number idx = nvalue(ra) + step;
             lua_Number limit = nvalue(plimit);
