@@ -314,3 +314,42 @@ TEST_F(StringTableTest, StartUpWithoutStringsXmlReportsFalse)
     EXPECT_FALSE(loaded);
     EXPECT_EQ(Get("U"), "u");
 }
+
+TEST_F(StringTableTest, MutatedFilesAndTextsNeverCrash)
+{
+    const std::string base = Sheet(Row("A", "Found %1% of %2%, 100%% &amp; %B%") +
+                                   Row("B", "b &#65; %3") + Row("C", "%"));
+    std::vector<char> packed = Pack(base);
+    std::mt19937 random(777);
+    const char alphabet[] = "<>%&#;RowDat1 \xC3\xFF";
+    const char* const arguments[] = {"", "%%", "%A%", "%B", "x", "%"};
+    for (int round = 0; round < 300; ++round)
+    {
+        std::string text = round % 4 == 3 ? std::string(packed.begin(), packed.end()) : base;
+        int edits = 1 + static_cast<int>(random() % 10);
+        for (int e = 0; e < edits && !text.empty(); ++e)
+        {
+            size_t at = random() % text.size();
+            switch (random() % 3)
+            {
+            case 0:
+                text[at] = alphabet[random() % (sizeof alphabet - 1)];
+                break;
+            case 1:
+                text.erase(at, 1 + random() % 8);
+                break;
+            default:
+                text.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]);
+                break;
+            }
+        }
+        TStringTable table;
+        table.LoadBuffer(text.data(), static_cast<uint32_t>(text.size()));
+        for (const char* label : {"A", "B", "C", ""})
+        {
+            table.GetString(TString(label), TString(arguments[random() % 6]),
+                            TString(arguments[random() % 6]), TString(arguments[random() % 6]));
+        }
+    }
+    SUCCEED();
+}
