@@ -19,7 +19,8 @@ uint32_t GetTimeMs()
         return gManualNow.load(std::memory_order_acquire);
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    uint64_t ms =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
 }
 
@@ -50,8 +51,14 @@ void SetManualClock(bool enabled, uint32_t startMs)
     gManual.store(enabled, std::memory_order_release);
 }
 
-void AdvanceManualClock(uint32_t ms) { gManualNow.fetch_add(ms, std::memory_order_acq_rel); }
+void AdvanceManualClock(uint32_t ms)
+{
+    gManualNow.fetch_add(ms, std::memory_order_acq_rel);
+}
 
-bool IsManualClock() { return gManual.load(std::memory_order_acquire); }
+bool IsManualClock()
+{
+    return gManual.load(std::memory_order_acquire);
+}
 
 } // namespace sys
