@@ -32,11 +32,13 @@ DirectDraw::DirectDraw(const DisplayConfig& config, uint32_t adapter)
     if (mConfig.mModes.empty())
         mConfig.mModes = StandardModes(mDesktopWidth, mDesktopHeight);
     mScreen.SetFocusLostHandler([this] { SetFocusLost(true); });
+    mScreen.SetDesktopChangedCheck([this] { return CheckDesktopMode(); });
 }
 
 DirectDraw::~DirectDraw()
 {
     mScreen.SetFocusLostHandler({});
+    mScreen.SetDesktopChangedCheck({});
     if (mExclusive)
         mScreen.SetWindow(mWindow, false); // the window leaves full screen with its display
     if (gExclusiveOwner == this)
@@ -90,11 +92,42 @@ void DirectDraw::CheckFocus()
         SetFocusLost(mScreen.HasLostExclusiveFocus());
 }
 
+bool DirectDraw::CheckDesktopMode()
+{
+    if (mExclusive || mCooperativeFlags == 0 || mWrongMode || mConfig.mDesktopWidth != 0 ||
+        mConfig.mDesktopHeight != 0)
+        return mWrongMode;
+    uint32_t width = 0, height = 0;
+    ResolveDesktopSize(&width, &height);
+    if (width != mDesktopWidth || height != mDesktopHeight)
+        ChangeDesktopMode(width, height, mConfig.mDesktopBitCount);
+    return mWrongMode;
+}
+
+void DirectDraw::ChangeDesktopMode(uint32_t width, uint32_t height, uint32_t bits)
+{
+    const bool changed =
+        width != mDesktopWidth || height != mDesktopHeight || bits != mConfig.mDesktopBitCount;
+    mDesktopWidth = width;
+    mDesktopHeight = height;
+    mConfig.mDesktopBitCount = bits;
+    // A full-screen display owns the mode; the desktop's comes back when it leaves.
+    if (!changed || mExclusive || mCooperativeFlags == 0)
+        return;
+    DisplayLog("Desktop mode changed to %ux%u at %u bits: display surfaces lost", width, height,
+               bits);
+    mWrongMode = true;
+    mHost->mRestoreAnswer = Result::WrongMode;
+    LoseAllSurfaces();
+}
+
 Result DirectDraw::TestCooperativeLevel()
 {
     if (!mTestCooperativeLevelAnswers.empty())
         return TakeAnswer(mTestCooperativeLevelAnswers);
     CheckFocus();
+    if (CheckDesktopMode())
+        return Result::WrongMode;
     if (mExclusive && mFocusLost)
         return Result::NoExclusiveMode;
     if (!mExclusive && gExclusiveOwner != nullptr)
@@ -391,6 +424,8 @@ Result DirectDraw::RestoreAllSurfaces()
     if (!mRestoreAllSurfacesAnswers.empty())
         return TakeAnswer(mRestoreAllSurfacesAnswers);
     CheckFocus();
+    if (CheckDesktopMode())
+        return Result::WrongMode;
     if (mExclusive && mFocusLost)
         return Result::NoExclusiveMode;
     if (mHost->mRestoreAnswer != Result::Ok)

@@ -81,7 +81,7 @@ public:
     // mode.
     Result SetCooperativeLevel(WindowHandle window, uint32_t flags);
     // Ok; NoExclusiveMode while a full-screen display has lost the focus (or a test says so);
-    // WrongMode after the mode changed under windowed surfaces.
+    // WrongMode after the desktop's mode changed under windowed surfaces.
     Result TestCooperativeLevel();
 
     // Calls `callback` for each mode (matching filter's width/height when SD_WIDTH/SD_HEIGHT are
@@ -123,6 +123,11 @@ public:
 
     // Every surface becomes lost (fault injection; also a focus loss in full screen).
     void LoseAllSurfaces();
+    // The desktop's mode changed (tests; in real use the video driver's desktop size is compared
+    // before each windowed presentation). Windowed, the primary no longer matches the desktop:
+    // every surface is lost and TestCooperativeLevel, RestoreAllSurfaces and Restore answer
+    // WrongMode until a new display object is made, as the window system does.
+    void ChangeDesktopMode(uint32_t width, uint32_t height, uint32_t bits);
     // One-shot answers, taken front first, for tests driving the restore paths. Empty = normal.
     std::deque<Result> mTestCooperativeLevelAnswers;
     std::deque<Result> mRestoreAllSurfacesAnswers;
@@ -136,6 +141,10 @@ private:
     std::shared_ptr<Surface> MakeSurface(uint32_t width, uint32_t height, const PixelFormat& format,
                                          uint32_t caps, uint32_t caps2, Result* result);
     void CheckFocus();
+    // Windowed: compares the video driver's desktop size with the one the primary was made for
+    // (desktop sizes the configuration fixes change only through ChangeDesktopMode). True when
+    // the surfaces are lost to a changed mode.
+    bool CheckDesktopMode();
     void SetFocusLost(bool lost);
 
     DisplayConfig mConfig;
@@ -150,6 +159,7 @@ private:
     bool mModeSet = false;
     DisplayMode mMode;
     bool mFocusLost = false;
+    bool mWrongMode = false;
     std::vector<std::weak_ptr<Surface>> mSurfaces;
 };
 

@@ -100,6 +100,8 @@ void Screen::OnFrontChanged(Surface& front)
             mFocusLostHandler();
         return;
     }
+    if (!mFullScreen && mDesktopChangedCheck && mDesktopChangedCheck())
+        return;
     mPresenter->SetVSync(mVSyncRequested);
     mVSyncRequested = false;
     mPresenter->Present(front, mFullScreen ? front.GetRect() : GetWindowRect());

@@ -59,6 +59,12 @@ public:
     {
         mFocusLostHandler = std::move(handler);
     }
+    // Windowed: asked before each presentation whether the desktop's mode changed under the
+    // primary surface; true (the display object lost its surfaces) drops the frame.
+    void SetDesktopChangedCheck(std::function<bool()> check)
+    {
+        mDesktopChangedCheck = std::move(check);
+    }
 
 private:
     void OnFrontChanged(Surface& front);
@@ -71,6 +77,7 @@ private:
     std::unique_ptr<Presenter> mPresenter;
     std::optional<Rect> mWindowRectOverride;
     std::function<void()> mFocusLostHandler;
+    std::function<bool()> mDesktopChangedCheck;
     mutable bool mHadFocus = false; // a new window may not have the focus yet
 };
 

@@ -559,3 +559,38 @@ TEST_F(DirectDrawTest, ClippersCutBlitsToTheirWindow)
     dd.reset();
     EXPECT_TRUE(clipper->GetClipRect().IsEmpty()); // the display object is gone
 }
+
+TEST_F(DirectDrawTest, DesktopModeChangeLosesWindowedSurfacesForGood)
+{
+    auto dd = Create();
+    ASSERT_EQ(dd->SetCooperativeLevel(nullptr, SCL_NORMAL), Result::Ok);
+    dd->GetScreen().SetWindowRectOverride(Rect{0, 0, 64, 48});
+    std::shared_ptr<Surface> front, back;
+    ASSERT_EQ(dd->CreateSurface(Desc(CAPS_PRIMARYSURFACE), &front), Result::Ok);
+    ASSERT_EQ(dd->CreateSurface(Desc(CAPS_OFFSCREENPLAIN | CAPS_3DDEVICE, 64, 48), &back),
+              Result::Ok);
+    dd->ChangeDesktopMode(1280, 1024, 32); // the same mode: nothing happens
+    EXPECT_EQ(dd->TestCooperativeLevel(), Result::Ok);
+    dd->ChangeDesktopMode(1024, 768, 32);
+    EXPECT_EQ(front->IsLost(), Result::SurfaceLost);
+    EXPECT_EQ(back->IsLost(), Result::SurfaceLost);
+    EXPECT_EQ(dd->GetDesktopWidth(), 1024u);
+    // The restore path ends in a new display object: nothing comes back in place.
+    EXPECT_EQ(dd->TestCooperativeLevel(), Result::WrongMode);
+    EXPECT_EQ(dd->RestoreAllSurfaces(), Result::WrongMode);
+    EXPECT_EQ(back->Restore(), Result::WrongMode);
+    EXPECT_EQ(front->Blt(nullptr, back.get(), nullptr, BLT_WAIT, nullptr), Result::SurfaceLost);
+}
+
+TEST_F(DirectDrawTest, DesktopModeChangeLeavesAFullScreenDisplayAlone)
+{
+    auto dd = Create();
+    std::shared_ptr<Surface> back;
+    auto front = FullScreen(*dd, &back);
+    dd->ChangeDesktopMode(1024, 768, 16);
+    EXPECT_EQ(front->IsLost(), Result::Ok);
+    EXPECT_EQ(dd->TestCooperativeLevel(), Result::Ok);
+    SurfaceDesc mode;
+    ASSERT_EQ(dd->GetDisplayMode(&mode), Result::Ok);
+    EXPECT_EQ(mode.mWidth, 800u);
+}
