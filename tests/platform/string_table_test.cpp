@@ -5,6 +5,7 @@
 #include "platform/config.h"
 #include "platform/file_layer.h"
 #include "platform/log.h"
+#include "zxml_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -34,23 +34,7 @@ std::string Sheet(const std::string& rows)
            "</Table></Worksheet></Workbook>\n";
 }
 
-std::vector<char> Pack(const std::string& plain)
-{
-    uLongf packedLength = compressBound(plain.size());
-    std::vector<char> packed(packedLength);
-    compress(reinterpret_cast<Bytef*>(packed.data()), &packedLength,
-             reinterpret_cast<const Bytef*>(plain.data()), plain.size());
-    std::vector<char> out = {'Z', 'X', 'M', 'L'};
-    for (uint32_t v : {static_cast<uint32_t>(packedLength), static_cast<uint32_t>(plain.size())})
-    {
-        for (int i = 0; i < 4; ++i)
-        {
-            out.push_back(static_cast<char>(v >> (8 * i)));
-        }
-    }
-    out.insert(out.end(), packed.begin(), packed.begin() + static_cast<long>(packedLength));
-    return out;
-}
+using zxmltest::Pack;
 
 class StringTableTest : public ::testing::Test
 {
@@ -321,28 +305,12 @@ TEST_F(StringTableTest, MutatedFilesAndTextsNeverCrash)
                                    Row("B", "b &#65; %3") + Row("C", "%"));
     std::vector<char> packed = Pack(base);
     std::mt19937 random(777);
-    const char alphabet[] = "<>%&#;RowDat1 \xC3\xFF";
+    const std::string alphabet = "<>%&#;RowDat1 \xC3\xFF";
     const char* const arguments[] = {"", "%%", "%A%", "%B", "x", "%"};
     for (int round = 0; round < 300; ++round)
     {
-        std::string text = round % 4 == 3 ? std::string(packed.begin(), packed.end()) : base;
-        int edits = 1 + static_cast<int>(random() % 10);
-        for (int e = 0; e < edits && !text.empty(); ++e)
-        {
-            size_t at = random() % text.size();
-            switch (random() % 3)
-            {
-            case 0:
-                text[at] = alphabet[random() % (sizeof alphabet - 1)];
-                break;
-            case 1:
-                text.erase(at, 1 + random() % 8);
-                break;
-            default:
-                text.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]);
-                break;
-            }
-        }
+        std::string text = zxmltest::Mutate(
+            round % 4 == 3 ? std::string(packed.begin(), packed.end()) : base, random, alphabet);
         TStringTable table;
         table.LoadBuffer(text.data(), static_cast<uint32_t>(text.size()));
         for (const char* label : {"A", "B", "C", ""})

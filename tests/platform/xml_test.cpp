@@ -2,6 +2,7 @@
 #include "platform/xml.h"
 
 #include "platform/file_layer.h"
+#include "zxml_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -11,33 +12,13 @@
 #include <random>
 #include <string>
 #include <vector>
-#include <zlib.h>
 
 namespace fs = std::filesystem;
 
 namespace
 {
 
-std::vector<char> Pack(const std::string& plain)
-{
-    uLongf packedLength = compressBound(plain.size());
-    std::vector<char> packed(packedLength);
-    compress(reinterpret_cast<Bytef*>(packed.data()), &packedLength,
-             reinterpret_cast<const Bytef*>(plain.data()), plain.size());
-    packed.resize(packedLength);
-    std::vector<char> out = {'Z', 'X', 'M', 'L'};
-    auto put = [&](uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-        {
-            out.push_back(static_cast<char>(v >> (8 * i)));
-        }
-    };
-    put(static_cast<uint32_t>(packed.size()));
-    put(static_cast<uint32_t>(plain.size()));
-    out.insert(out.end(), packed.begin(), packed.end());
-    return out;
-}
+using zxmltest::Pack;
 
 std::vector<std::string> ChildNames(TXmlNode& node)
 {
@@ -531,27 +512,11 @@ TEST(XmlRobustness, MutatedDocumentsNeverCrash)
     const std::string base = std::string(kDocument) + "<r a=\"1\" b=2><c>&lt;x&#65;&#;</c></r>";
     std::vector<char> packed = Pack(base);
     std::mt19937 random(4242);
-    const char alphabet[] = "<>=\"/?!-&#;ab \n\xC3\xFF\xF0";
+    const std::string alphabet = "<>=\"/?!-&#;ab \n\xC3\xFF\xF0";
     for (int round = 0; round < 400; ++round)
     {
-        std::string text = round % 4 == 3 ? std::string(packed.begin(), packed.end()) : base;
-        int edits = 1 + static_cast<int>(random() % 10);
-        for (int e = 0; e < edits && !text.empty(); ++e)
-        {
-            size_t at = random() % text.size();
-            switch (random() % 3)
-            {
-            case 0:
-                text[at] = alphabet[random() % (sizeof alphabet - 1)];
-                break;
-            case 1:
-                text.erase(at, 1 + random() % 8);
-                break;
-            default:
-                text.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]);
-                break;
-            }
-        }
+        std::string text = zxmltest::Mutate(
+            round % 4 == 3 ? std::string(packed.begin(), packed.end()) : base, random, alphabet);
         TXmlNode doc;
         doc.ParseBuffer(text.data(), static_cast<uint32_t>(text.size()));
         doc.ToString();
