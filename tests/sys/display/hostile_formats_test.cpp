@@ -235,3 +235,57 @@ TEST(HostileFormats, ClipperCutsRectanglesOfAnyExtent)
             EXPECT_EQ(dst->ReadPixel(x, y) != 0, inside) << x << "," << y;
         }
 }
+
+// Bands on targets of other formats and on the 3-D path (perspective, depth, lighting) give the
+// picture one thread gives.
+TEST(HostileFormats, BandThreadsMatchOneThreadOnEveryTargetFormatAndThe3dPath)
+{
+    for (FormatId format : {FormatId::R5G6B5, FormatId::R8G8B8, FormatId::X8R8G8B8})
+    {
+        auto render = [format](uint32_t threads)
+        {
+            auto target = MakeSurface(320, 240, format, 0xFF204060u);
+            target->AddAttachedSurface(MakeSurface(320, 240, FormatId::D32));
+            auto dev = Device::Create(target, TestCaps());
+            dev->SetRasterThreads(threads);
+            dev->SetRenderState(RS_CULLMODE, CULL_NONE);
+            dev->SetRenderState(RS_ZENABLE, 1);
+            dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
+            dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
+            dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+            dev->SetRenderState(RS_AMBIENT, 0xFF303030u);
+            Light light;
+            light.type = LIGHT_POINT;
+            light.diffuse = ColorValue{1, 0.9f, 0.7f, 1};
+            light.position = Vector3{0, 1, 1};
+            light.range = 20;
+            light.attenuation0 = 1;
+            dev->SetLight(0, light);
+            dev->LightEnable(0, true);
+            std::vector<uint32_t> texels(8 * 8);
+            for (uint32_t i = 0; i < texels.size(); ++i)
+                texels[i] = 0x80000000u | (i * 0x030507u);
+            dev->SetTexture(0, MakeTexture(8, 8, texels, FormatId::A4R4G4B4));
+            dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
+            dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
+            dev->SetTransform(TS_PROJECTION, Perspective(1.2f, 320.0f / 240.0f, 0.5f, 50.0f));
+            dev->Clear(0, nullptr, CLEAR_ZBUFFER, 0, 1.0f, 0);
+            // A floor running from behind the eye into the distance, and a wall through it.
+            Vertex floor[4] = {Vertex{-8, -1, -2, 0, 1, 0, 0, 0}, Vertex{8, -1, -2, 0, 1, 0, 4, 0},
+                               Vertex{8, -1, 30, 0, 1, 0, 4, 12},
+                               Vertex{-8, -1, 30, 0, 1, 0, 0, 12}};
+            dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_VERTEX, floor, 4, kQuadIndices, 6, 0);
+            Vertex wall[4] = {Vertex{-3, -2, 2, 0, 0, -1, 0, 0}, Vertex{3, -2, 6, 0, 0, -1, 2, 0},
+                              Vertex{3, 3, 6, 0, 0, -1, 2, 2}, Vertex{-3, 3, 2, 0, 0, -1, 0, 2}};
+            dev->DrawPrimitive(PT_TRIANGLEFAN, FVF_VERTEX, wall, 4, 0);
+            return ReadAll(*target);
+        };
+        const std::vector<uint32_t> one = render(1);
+        const uint32_t background = one[0]; // the top-left corner shows neither floor nor wall
+        EXPECT_GT(
+            std::count_if(one.begin(), one.end(), [&](uint32_t p) { return p != background; }),
+            20000);
+        for (uint32_t threads : {2u, 5u})
+            EXPECT_EQ(render(threads), one) << FormatName(format) << ", " << threads << " threads";
+    }
+}
