@@ -172,12 +172,29 @@ bool TPrefs::ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4
 
 void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
 {
+    size_t badChunk = 0;
+    if (!ReadAllChunks(data, size, installFileEmpty, badChunk))
+    {
+        // A lost profile must leave a trace: the player only sees that it is gone.
+        Log("ERROR: Preferences file '%s' is damaged at byte %u; only what came before was read",
+            mFileName.c_str(), static_cast<unsigned>(badChunk));
+    }
+}
+
+bool TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty,
+                           size_t& badChunk)
+{
     size_t pos = 0;
     char tag[4];
     std::vector<uint8_t> payload;
-    if (!data || !ReadChunk(data, size, pos, tag, payload) || tag[0] != 'I')
+    badChunk = 0;
+    if (!data || size == 0)
     {
-        return;
+        return true;
+    }
+    if (!ReadChunk(data, size, pos, tag, payload) || tag[0] != 'I')
+    {
+        return false;
     }
     if (installFileEmpty)
     {
@@ -187,8 +204,13 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
 
     TSlotList* group = nullptr;
     int slot = -1;
-    while (ReadChunk(data, size, pos, tag, payload))
+    for (;;)
     {
+        badChunk = pos;
+        if (!ReadChunk(data, size, pos, tag, payload))
+        {
+            return badChunk == size;
+        }
         switch (tag[0])
         {
         case 'I':
@@ -199,12 +221,12 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
         {
             if (!group || payload.size() < 2)
             {
-                return;
+                return false;
             }
             int index = ReadU16(payload.data());
             if (index > kPrefsMaxSlot)
             {
-                return;
+                return false;
             }
             if (group->size() < size_t(index) + 1)
             {
@@ -218,12 +240,12 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
             // A value before any "USER" chunk of its group belongs nowhere.
             if (!group || slot < 0 || payload.size() < 2)
             {
-                return;
+                return false;
             }
             size_t n = ReadU16(payload.data());
             if (payload.size() < n + 2)
             {
-                return;
+                return false;
             }
             const char* keyBytes = reinterpret_cast<const char*>(payload.data() + 2);
             size_t keyLength = n == 0 ? 0 : n - 1;
@@ -237,7 +259,7 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
             break;
         }
         default:
-            return;
+            return false;
         }
     }
 }

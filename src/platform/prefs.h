@@ -60,6 +60,9 @@ private:
     const TSlot* SlotForReading(int user) const;
     bool ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4],
                    std::vector<uint8_t>& payload);
+    // LoadChunks without its report: false, with the offset of the chunk that stopped the
+    // reading, when the image holds a bad chunk.
+    bool ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty, size_t& badChunk);
     void AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8_t* plain, size_t n,
                      bool encipher);
 

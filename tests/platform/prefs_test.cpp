@@ -507,6 +507,28 @@ TEST_F(PrefsTest, BadChunkLengthsEndTheReadingKeepingWhatCameBefore)
     }
 }
 
+TEST_F(PrefsTest, DamagedFileIsLoggedWhereTheReadingStopped)
+{
+    const std::vector<uint8_t> good =
+        TFileImage().Ikey("c:/games/murk").Ikey("c:/games/murk").User(0).Kv("a", "1").mData;
+    WritePrefsFile(good);
+    {
+        TPrefs prefs(false);
+    }
+    EXPECT_EQ(LogText().find("damaged"), std::string::npos);
+
+    std::vector<uint8_t> data = good;
+    data.push_back('K');
+    data.push_back('V');
+    WritePrefsFile(data);
+    TPrefs prefs(false);
+    EXPECT_STREQ(prefs.GetString("a", "").c_str(), "1");
+    const TString line = TString::Format(": ERROR: Preferences file 'user:prefs.dat' is damaged at "
+                                         "byte %u; only what came before was read\n",
+                                         static_cast<unsigned>(good.size()));
+    EXPECT_NE(LogText().find(line.c_str()), std::string::npos);
+}
+
 TEST_F(PrefsTest, SlotIndexLimit)
 {
     {
