@@ -127,22 +127,21 @@ void ReadPack(const TString& packName, TPathMap& map)
     if (std::strcmp(magic, "QMPK") != 0)
         return;
     uint32_t rawCount = 0;
-    ReadUint32(file, rawCount);
+    bool whole = ReadUint32(file, rawCount);
     int32_t count = static_cast<int32_t>(rawCount);
     // A directory cut short ends the reading: the records read before the cut stay registered.
-    for (int32_t i = 0; i < count; ++i)
+    int32_t registered = 0;
+    for (; whole && registered < count; ++registered)
     {
         uint8_t length = 0;
-        if (file.Read(&length, 1) != 1)
-            break;
         char entryName[256];
-        if (file.Read(entryName, length) != length)
-            break;
-        entryName[length] = 0;
         uint32_t offset = 0;
         uint32_t size = 0;
-        if (!ReadUint32(file, offset) || !ReadUint32(file, size))
+        whole = file.Read(&length, 1) == 1 && file.Read(entryName, length) == length &&
+                ReadUint32(file, offset) && ReadUint32(file, size);
+        if (!whole)
             break;
+        entryName[length] = 0;
         TString key(entryName);
         key.MakeLower();
         map[key] = TString::Format("@%d:%ld,%ld", static_cast<int>(index),
@@ -150,6 +149,9 @@ void ReadPack(const TString& packName, TPathMap& map)
                                    static_cast<long>(static_cast<int32_t>(size)));
     }
     file.Close();
+    if (!whole)
+        Log("Pack %s: directory cut short after %d entries", packName.c_str(),
+            static_cast<int>(registered));
 
     TFileMapHandler record;
     if (!record.Open(packName))

@@ -95,6 +95,8 @@ TEST_F(FileLayerTest, DirectoryCutShortKeepsTheEntriesBeforeTheCut)
     InitFileSystem();
     EXPECT_EQ(ReadEntry("first.txt"), "QMPK");
     EXPECT_FALSE(FileExists("second.txt"));
+    EXPECT_NE(Log().find(": Pack ::assets/cut.qmp: directory cut short after 1 entries\n"),
+              std::string::npos);
 }
 
 TEST_F(FileLayerTest, EntriesRunningPastThePackAreRefusedWhenOpened)
