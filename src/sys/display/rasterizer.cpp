@@ -242,6 +242,8 @@ void Rasterizer::ShadeFragment(int32_t x, int32_t y, const Fragment& f)
         color = mul == 0xFFFFFFFFu ? texel : ModulateArgb(texel, mul);
         if (k.mConstAlpha)
             color = (color & 0x00FFFFFFu) | k.mAlphaValue;
+        else if (k.mAlphaFromDiffuse)
+            color = (color & 0x00FFFFFFu) | (f.diffuse & 0xFF000000u);
     }
     else
         color = CombineStage0(s, texel, f.diffuse, f.specular);
@@ -390,6 +392,61 @@ void ChooseLevels(const TextureSampler& sampler, float lod, int& level, bool& li
     }
 }
 
+StageShortcut ClassifyStage(const PixelState& state)
+{
+    // The stage as a per-channel product of the texel with the diffuse colour (either may be
+    // left out per channel), or with a constant alpha; anything else takes the general combine.
+    StageShortcut k;
+    const auto diffuse = IsDiffuseArg;
+    uint32_t c1 = state.mColorArg1, c2 = state.mColorArg2;
+    switch (state.mColorOp)
+    {
+    case TOP_MODULATE:
+        if (!((c1 == TA_TEXTURE && diffuse(c2)) || (c2 == TA_TEXTURE && diffuse(c1))))
+            return k;
+        k.mColorModulate = true;
+        break;
+    case TOP_SELECTARG1:
+        if (c1 != TA_TEXTURE)
+            return k;
+        break;
+    case TOP_SELECTARG2:
+        if (c2 != TA_TEXTURE)
+            return k;
+        break;
+    default:
+        return k;
+    }
+    uint32_t a1 = state.mAlphaArg1 & ~TA_ALPHAREPLICATE, a2 = state.mAlphaArg2 & ~TA_ALPHAREPLICATE;
+    switch (state.mAlphaOp)
+    {
+    case TOP_MODULATE:
+        if (!((a1 == TA_TEXTURE && diffuse(a2)) || (a2 == TA_TEXTURE && diffuse(a1))))
+            return k;
+        k.mAlphaModulate = true;
+        break;
+    case TOP_SELECTARG1:
+    case TOP_SELECTARG2:
+    {
+        uint32_t a = state.mAlphaOp == TOP_SELECTARG1 ? a1 : a2;
+        if (a == TA_TFACTOR)
+        {
+            k.mConstAlpha = true;
+            k.mAlphaValue = state.mTextureFactor & 0xFF000000u;
+        }
+        else if (diffuse(a))
+            k.mAlphaFromDiffuse = true;
+        else if (a != TA_TEXTURE)
+            return k;
+        break;
+    }
+    default:
+        return k;
+    }
+    k.mValid = true;
+    return k;
+}
+
 // Fills the fast-path plan for a triangle; false when the triangle needs the general path.
 bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool depthActive,
                    FastPlan& plan)
@@ -439,116 +496,17 @@ bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool de
     plan.mAddressU = ss.mAddressU;
     plan.mAddressV = ss.mAddressV;
 
-    // Stage 0 as a per-channel product with the diffuse colour where it can be said so.
-    uint32_t colorMul = 0x00FFFFFFu;
-    uint32_t alphaMul = 0xFF000000u;
-    bool generic = false;
-    uint32_t c1 = state.mColorArg1, c2 = state.mColorArg2;
-    switch (state.mColorOp)
-    {
-    case TOP_MODULATE:
-        if ((c1 == TA_TEXTURE && IsDiffuseArg(c2)) || (c2 == TA_TEXTURE && IsDiffuseArg(c1)))
-            colorMul = span.mDiffuse & 0x00FFFFFFu;
-        else
-            generic = true;
-        break;
-    case TOP_SELECTARG1:
-        generic = c1 != TA_TEXTURE;
-        break;
-    case TOP_SELECTARG2:
-        generic = c2 != TA_TEXTURE;
-        break;
-    default:
-        generic = true;
-        break;
-    }
-    uint32_t a1 = state.mAlphaArg1 & ~TA_ALPHAREPLICATE, a2 = state.mAlphaArg2 & ~TA_ALPHAREPLICATE;
-    switch (state.mAlphaOp)
-    {
-    case TOP_MODULATE:
-        if ((a1 == TA_TEXTURE && IsDiffuseArg(a2)) || (a2 == TA_TEXTURE && IsDiffuseArg(a1)))
-            alphaMul = span.mDiffuse & 0xFF000000u;
-        else
-            generic = true;
-        break;
-    case TOP_SELECTARG1:
-    case TOP_SELECTARG2:
-    {
-        uint32_t a = state.mAlphaOp == TOP_SELECTARG1 ? a1 : a2;
-        if (a == TA_TEXTURE)
-            break;
-        plan.mConstAlpha = true;
-        if (a == TA_TFACTOR)
-            plan.mAlphaValue = state.mTextureFactor & 0xFF000000u;
-        else if (IsDiffuseArg(a))
-            plan.mAlphaValue = span.mDiffuse & 0xFF000000u;
-        else
-            generic = true;
-        break;
-    }
-    default:
-        generic = true;
-        break;
-    }
-    plan.mGenericCombine = generic;
-    plan.mMultiplier = colorMul | alphaMul;
+    // Stage 0 as a per-channel product with the (flat) diffuse colour where it can be said so.
+    const StageShortcut k = ClassifyStage(state);
+    plan.mGenericCombine = !k.mValid;
+    plan.mMultiplier = (k.mColorModulate ? span.mDiffuse & 0x00FFFFFFu : 0x00FFFFFFu) |
+                       (k.mAlphaModulate ? span.mDiffuse & 0xFF000000u : 0xFF000000u);
+    plan.mConstAlpha = k.mConstAlpha || k.mAlphaFromDiffuse;
+    plan.mAlphaValue = k.mAlphaFromDiffuse ? span.mDiffuse & 0xFF000000u : k.mAlphaValue;
     return true;
 }
 
 } // namespace
-
-StageShortcut Rasterizer::ClassifyStage(const PixelState& state)
-{
-    // The stage as a per-channel product of the texel with the diffuse colour (either may be
-    // left out per channel), or with a constant alpha; anything else takes the general combine.
-    StageShortcut k;
-    auto diffuse = [](uint32_t arg) { return arg == TA_DIFFUSE || arg == TA_CURRENT; };
-    uint32_t c1 = state.mColorArg1, c2 = state.mColorArg2;
-    switch (state.mColorOp)
-    {
-    case TOP_MODULATE:
-        if (!((c1 == TA_TEXTURE && diffuse(c2)) || (c2 == TA_TEXTURE && diffuse(c1))))
-            return k;
-        k.mColorModulate = true;
-        break;
-    case TOP_SELECTARG1:
-        if (c1 != TA_TEXTURE)
-            return k;
-        break;
-    case TOP_SELECTARG2:
-        if (c2 != TA_TEXTURE)
-            return k;
-        break;
-    default:
-        return k;
-    }
-    uint32_t a1 = state.mAlphaArg1 & ~TA_ALPHAREPLICATE, a2 = state.mAlphaArg2 & ~TA_ALPHAREPLICATE;
-    switch (state.mAlphaOp)
-    {
-    case TOP_MODULATE:
-        if (!((a1 == TA_TEXTURE && diffuse(a2)) || (a2 == TA_TEXTURE && diffuse(a1))))
-            return k;
-        k.mAlphaModulate = true;
-        break;
-    case TOP_SELECTARG1:
-    case TOP_SELECTARG2:
-    {
-        uint32_t a = state.mAlphaOp == TOP_SELECTARG1 ? a1 : a2;
-        if (a == TA_TFACTOR)
-        {
-            k.mConstAlpha = true;
-            k.mAlphaValue = state.mTextureFactor & 0xFF000000u;
-        }
-        else if (a != TA_TEXTURE)
-            return k;
-        break;
-    }
-    default:
-        return k;
-    }
-    k.mValid = true;
-    return k;
-}
 
 void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c)
 {

@@ -90,6 +90,7 @@ struct StageShortcut
     bool mAlphaModulate = false;
     bool mConstAlpha = false;
     uint32_t mAlphaValue = 0;
+    bool mAlphaFromDiffuse = false; // alpha is the diffuse alpha alone
 };
 
 // Stage 0: combines texel, diffuse, specular and texture factor as the state says.
@@ -134,7 +135,6 @@ private:
         bool depthTested;           // the caller already ran the depth test
         const StageShortcut* stage; // null: the general combine
     };
-    static StageShortcut ClassifyStage(const PixelState& state);
     void ShadeFragment(int32_t x, int32_t y, const Fragment& f);
     void DrawPolygon(const RasterVertex* const* v, int n);
     bool ScissorContains(int32_t x, int32_t y) const;
