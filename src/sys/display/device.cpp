@@ -348,40 +348,38 @@ Result Device::GetTexture(uint32_t stage, std::shared_ptr<Surface>* texture) con
     return Result::Ok;
 }
 
-Result Device::SetTransform(TransformState which, const Matrix& matrix)
+const Matrix* Device::TransformSlot(TransformState which) const
 {
     switch (which)
     {
     case TS_WORLD:
-        mWorld = matrix;
-        return Result::Ok;
+        return &mWorld;
     case TS_VIEW:
-        mView = matrix;
-        return Result::Ok;
+        return &mView;
     case TS_PROJECTION:
-        mProjection = matrix;
-        return Result::Ok;
+        return &mProjection;
     }
-    return Result::InvalidParams;
+    return nullptr;
+}
+
+Result Device::SetTransform(TransformState which, const Matrix& matrix)
+{
+    const Matrix* slot = TransformSlot(which);
+    if (slot == nullptr)
+        return Result::InvalidParams;
+    *const_cast<Matrix*>(slot) = matrix;
+    return Result::Ok;
 }
 
 Result Device::GetTransform(TransformState which, Matrix* matrix) const
 {
     if (matrix == nullptr)
         return Result::Pointer;
-    switch (which)
-    {
-    case TS_WORLD:
-        *matrix = mWorld;
-        return Result::Ok;
-    case TS_VIEW:
-        *matrix = mView;
-        return Result::Ok;
-    case TS_PROJECTION:
-        *matrix = mProjection;
-        return Result::Ok;
-    }
-    return Result::InvalidParams;
+    const Matrix* slot = TransformSlot(which);
+    if (slot == nullptr)
+        return Result::InvalidParams;
+    *matrix = *slot;
+    return Result::Ok;
 }
 
 Result Device::SetViewport(const Viewport& viewport)

@@ -113,6 +113,8 @@ private:
     // What both draw calls check first: an injected answer, the primitive type, the format.
     Result CheckDrawCall(PrimitiveType type, uint32_t fvf);
     bool PrepareDraw(uint32_t fvf);
+    // The matrix a transform state names, or null.
+    const Matrix* TransformSlot(TransformState which) const;
     void TransformVertices(uint32_t fvf, const void* vertices, uint32_t count);
     void DrawIndexed(PrimitiveType type, const uint16_t* indices, uint32_t count);
     void DrawTriangles(PrimitiveType type, const uint16_t* indices, uint32_t count,

@@ -48,6 +48,27 @@ TEST(Device, CapsAreTheOnesGiven)
     EXPECT_EQ(caps.mMaxTextureWidth, 4096u);
 }
 
+TEST(Device, TransformsAreKeptPerStateAndUnknownStatesRefused)
+{
+    auto dev = Device::Create(MakeSurface(4, 4), TestCaps());
+    Matrix world, view, projection, read;
+    world.m[3][0] = 1;
+    view.m[3][1] = 2;
+    projection.m[2][3] = 1;
+    ASSERT_EQ(dev->SetTransform(TS_WORLD, world), Result::Ok);
+    ASSERT_EQ(dev->SetTransform(TS_VIEW, view), Result::Ok);
+    ASSERT_EQ(dev->SetTransform(TS_PROJECTION, projection), Result::Ok);
+    EXPECT_EQ(dev->SetTransform(static_cast<TransformState>(4), world), Result::InvalidParams);
+    EXPECT_EQ(dev->GetTransform(static_cast<TransformState>(0), &read), Result::InvalidParams);
+    EXPECT_EQ(dev->GetTransform(TS_VIEW, nullptr), Result::Pointer);
+    ASSERT_EQ(dev->GetTransform(TS_WORLD, &read), Result::Ok);
+    EXPECT_EQ(read, world);
+    ASSERT_EQ(dev->GetTransform(TS_VIEW, &read), Result::Ok);
+    EXPECT_EQ(read, view);
+    ASSERT_EQ(dev->GetTransform(TS_PROJECTION, &read), Result::Ok);
+    EXPECT_EQ(read, projection);
+}
+
 TEST(Device, ViewportAcceptsEmptyAndRefusesOutsideRectangles)
 {
     auto dev = Device::Create(MakeSurface(64, 32), TestCaps());
