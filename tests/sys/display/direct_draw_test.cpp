@@ -594,3 +594,31 @@ TEST_F(DirectDrawTest, DesktopModeChangeLeavesAFullScreenDisplayAlone)
     ASSERT_EQ(dd->GetDisplayMode(&mode), Result::Ok);
     EXPECT_EQ(mode.mWidth, 800u);
 }
+
+TEST_F(DirectDrawTest, EnumerationsStopWhenTheCallbackSaysSo)
+{
+    auto dd = Create();
+    std::shared_ptr<Direct3D> d3d;
+    ASSERT_EQ(dd->QueryDirect3D(&d3d), Result::Ok);
+    int seen = 0;
+    EXPECT_EQ(d3d->EnumTextureFormats([&](const PixelFormat&) { return ++seen < 2; }), Result::Ok);
+    EXPECT_EQ(seen, 2);
+    Guid device;
+    seen = 0;
+    d3d->EnumDevices(
+        [&](const DeviceDesc& d)
+        {
+            device = d.mDeviceGuid;
+            ++seen;
+            return true;
+        });
+    EXPECT_EQ(seen, 1);
+    seen = 0;
+    EXPECT_EQ(d3d->EnumZBufferFormats(device, [&](const PixelFormat&) { return ++seen < 1; }),
+              Result::Ok);
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(d3d->EnumZBufferFormats(Guid{}, [](const PixelFormat&) { return true; }),
+              Result::NotFound);
+    EXPECT_EQ(d3d->EnumTextureFormats(nullptr), Result::InvalidParams);
+    EXPECT_EQ(d3d->EnumDevices(nullptr), Result::InvalidParams);
+}
