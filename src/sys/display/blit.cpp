@@ -254,13 +254,7 @@ void FillPixels(Surface& dst, const Rect& rect, uint32_t raw)
     // Otherwise the first row is built pixel by pixel and copied to the others.
     uint8_t* first =
         dst.GetRow(static_cast<uint32_t>(rect.top)) + static_cast<size_t>(rect.left) * bpp;
-    if (bpp == 4)
-    {
-        uint32_t* d32 = reinterpret_cast<uint32_t*>(first);
-        for (int32_t i = 0; i < w; ++i)
-            d32[i] = raw;
-    }
-    else if (bpp == 2)
+    if (bpp == 2)
     {
         const uint16_t v = static_cast<uint16_t>(raw);
         uint16_t* d16 = reinterpret_cast<uint16_t*>(first);
