@@ -28,6 +28,18 @@ Matrix Multiply(const Matrix& a, const Matrix& b)
     return r;
 }
 
+Matrix OrthoOffCenterLH(float left, float right, float bottom, float top, float zNear, float zFar)
+{
+    Matrix m;
+    m.m[0][0] = 2.0f / (right - left);
+    m.m[1][1] = 2.0f / (top - bottom);
+    m.m[2][2] = 1.0f / (zFar - zNear);
+    m.m[3][0] = (left + right) / (left - right);
+    m.m[3][1] = (top + bottom) / (bottom - top);
+    m.m[3][2] = zNear / (zNear - zFar);
+    return m;
+}
+
 namespace
 {
 

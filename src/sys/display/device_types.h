@@ -19,6 +19,10 @@ struct Matrix
 // a * b: first a, then b.
 Matrix Multiply(const Matrix& a, const Matrix& b);
 
+// The utility library's off-centre left-handed orthographic projection: x from left..right to
+// -1..1, y from bottom..top to -1..1, z from near..far to 0..1. The 2-D projection starts from it.
+Matrix OrthoOffCenterLH(float left, float right, float bottom, float top, float zNear, float zFar);
+
 struct Vector3
 {
     float x = 0, y = 0, z = 0;

@@ -2,6 +2,7 @@
 // depth test, perspective texturing, lighting and a lit cube.
 #include "device_test_util.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -67,6 +68,32 @@ TEST(Device, TransformsAreKeptPerStateAndUnknownStatesRefused)
     EXPECT_EQ(read, view);
     ASSERT_EQ(dev->GetTransform(TS_PROJECTION, &read), Result::Ok);
     EXPECT_EQ(read, projection);
+}
+
+TEST(Device, OffCentreOrthographicProjectionMapsItsBoxToClipSpace)
+{
+    const Matrix m = OrthoOffCenterLH(0.5f, 640.5f, 480.5f, 0.5f, 0.1f, 1000.0f);
+    auto apply = [&](float x, float y, float z)
+    {
+        return std::array<float, 3>{x * m.m[0][0] + y * m.m[1][0] + z * m.m[2][0] + m.m[3][0],
+                                    x * m.m[0][1] + y * m.m[1][1] + z * m.m[2][1] + m.m[3][1],
+                                    x * m.m[0][2] + y * m.m[1][2] + z * m.m[2][2] + m.m[3][2]};
+    };
+    const auto topLeftNear = apply(0.5f, 0.5f, 0.1f);
+    const auto bottomRightFar = apply(640.5f, 480.5f, 1000.0f);
+    EXPECT_FLOAT_EQ(topLeftNear[0], -1.0f);
+    EXPECT_FLOAT_EQ(topLeftNear[1], 1.0f);
+    EXPECT_NEAR(topLeftNear[2], 0.0f, 1e-6f);
+    EXPECT_FLOAT_EQ(bottomRightFar[0], 1.0f);
+    EXPECT_FLOAT_EQ(bottomRightFar[1], -1.0f);
+    EXPECT_FLOAT_EQ(bottomRightFar[2], 1.0f);
+    EXPECT_EQ(m.m[0][3], 0.0f);
+    EXPECT_EQ(m.m[3][3], 1.0f);
+    // With depth passed through it is the 2-D projection the other tests draw with.
+    Matrix flat = m;
+    flat.m[2][2] = 1;
+    flat.m[3][2] = 0;
+    EXPECT_EQ(flat, Projection2d(640, 480));
 }
 
 TEST(Device, ViewportAcceptsEmptyAndRefusesOutsideRectangles)
