@@ -103,7 +103,10 @@ Result CreateDevice(const Direct3D& direct3d, const Guid& device,
     if (renderTarget != nullptr && Failed(renderTarget->IsLost()))
         return Result::SurfaceLost;
     *out = Device::Create(std::move(renderTarget), *desc);
-    return *out != nullptr ? Result::Ok : Result::InvalidParams;
+    if (*out == nullptr)
+        return Result::InvalidParams;
+    (*out)->SetTextureFormats(direct3d.GetTextureFormats());
+    return Result::Ok;
 }
 
 std::unique_ptr<Device> Device::Create(std::shared_ptr<Surface> renderTarget,
@@ -118,7 +121,8 @@ std::unique_ptr<Device> Device::Create(std::shared_ptr<Surface> renderTarget,
 }
 
 Device::Device(std::shared_ptr<Surface> renderTarget, const DeviceDesc& caps)
-    : mTarget(std::move(renderTarget)), mCaps(caps)
+    : mTarget(std::move(renderTarget)), mCaps(caps),
+      mTextureFormats(DefaultDisplayConfig().mTextureFormats)
 {
     uint32_t* rs = mRenderStates;
     rs[RS_ANTIALIAS] = ANTIALIAS_NONE;
@@ -185,6 +189,11 @@ Result Device::GetCaps(DeviceDesc* desc) const
         return Result::Pointer;
     *desc = mCaps;
     return Result::Ok;
+}
+
+Result Device::EnumTextureFormats(const std::function<bool(const PixelFormat&)>& callback) const
+{
+    return EnumerateEntries(mTextureFormats, callback);
 }
 
 Result Device::SetRenderTarget(std::shared_ptr<Surface> target, uint32_t /*flags*/)

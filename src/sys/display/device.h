@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -37,6 +38,13 @@ public:
     Device& operator=(const Device&) = delete;
 
     Result GetCaps(DeviceDesc* desc) const;
+    // The texture formats the device samples: the display's list when the device was made
+    // through CreateDevice, the default list otherwise. A false answer stops the walk.
+    Result EnumTextureFormats(const std::function<bool(const PixelFormat&)>& callback) const;
+    void SetTextureFormats(std::vector<PixelFormat> formats)
+    {
+        mTextureFormats = std::move(formats);
+    }
 
     Result SetRenderTarget(std::shared_ptr<Surface> target, uint32_t flags);
     Result GetRenderTarget(std::shared_ptr<Surface>* target) const;
@@ -133,6 +141,7 @@ private:
 
     std::shared_ptr<Surface> mTarget;
     DeviceDesc mCaps;
+    std::vector<PixelFormat> mTextureFormats;
     bool mInScene = false;
     uint32_t mRenderStates[RENDER_STATE_COUNT] = {};
     uint32_t mStageStates[TEXTURE_STAGE_COUNT][TEXTURE_STAGE_STATE_COUNT] = {};

@@ -16,20 +16,6 @@ std::weak_ptr<DirectDraw> gLive;
 // The display object holding exclusive full-screen mode, if any.
 DirectDraw* gExclusiveOwner = nullptr;
 
-// Hands each entry to the callback until it answers false.
-template <typename T>
-Result Enumerate(const std::vector<T>& entries, const std::function<bool(const T&)>& callback)
-{
-    if (!callback)
-        return Result::InvalidParams;
-    for (const T& entry : entries)
-    {
-        if (!callback(entry))
-            break;
-    }
-    return Result::Ok;
-}
-
 Guid AdapterGuid(uint32_t adapter)
 {
     return Guid{{0x6d77'6164, 0x0001'0000, 0x6164'6170, adapter}};
@@ -516,7 +502,7 @@ Result DirectDraw::QueryDirect3D(std::shared_ptr<Direct3D>* out)
 
 Result Direct3D::EnumDevices(const std::function<bool(const DeviceDesc&)>& callback) const
 {
-    return Enumerate(mOwner->GetConfig().mDevices, callback);
+    return EnumerateEntries(mOwner->GetConfig().mDevices, callback);
 }
 
 const DeviceDesc* Direct3D::FindDevice(const Guid& device) const
@@ -536,12 +522,12 @@ Result Direct3D::EnumZBufferFormats(const Guid& device,
         return Result::InvalidParams;
     if (FindDevice(device) == nullptr)
         return Result::NotFound;
-    return Enumerate(mOwner->GetConfig().mZBufferFormats, callback);
+    return EnumerateEntries(mOwner->GetConfig().mZBufferFormats, callback);
 }
 
 Result Direct3D::EnumTextureFormats(const std::function<bool(const PixelFormat&)>& callback) const
 {
-    return Enumerate(mOwner->GetConfig().mTextureFormats, callback);
+    return EnumerateEntries(mOwner->GetConfig().mTextureFormats, callback);
 }
 
 Result DirectDrawEnumerate(const std::function<bool(const AdapterInfo&)>& callback,

@@ -176,6 +176,10 @@ public:
                               const std::function<bool(const PixelFormat&)>& callback) const;
     // Texture formats (the device's enumeration answers this list).
     Result EnumTextureFormats(const std::function<bool(const PixelFormat&)>& callback) const;
+    const std::vector<PixelFormat>& GetTextureFormats() const
+    {
+        return mOwner->GetConfig().mTextureFormats;
+    }
     // Managed textures live in memory surfaces here; nothing to evict.
     Result EvictManagedTextures() { return Result::Ok; }
     // The description of a device by GUID, or null.

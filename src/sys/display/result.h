@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <vector>
 
 namespace sys::display
 {
@@ -56,6 +58,21 @@ inline Result TakeAnswer(std::deque<Result>& answers)
     const Result r = answers.front();
     answers.pop_front();
     return r;
+}
+
+// Hands each entry to the callback until it answers false; InvalidParams without a callback.
+template <typename T>
+Result EnumerateEntries(const std::vector<T>& entries,
+                        const std::function<bool(const T&)>& callback)
+{
+    if (!callback)
+        return Result::InvalidParams;
+    for (const T& entry : entries)
+    {
+        if (!callback(entry))
+            break;
+    }
+    return Result::Ok;
 }
 
 // Short upper-case name for logs ("SURFACELOST"); "UNKNOWN" for anything else.

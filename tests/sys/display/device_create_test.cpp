@@ -95,3 +95,32 @@ TEST_F(DeviceCreate, DeviceRendersAtEveryDisplayDepth)
             << FormatName(format);
     }
 }
+
+TEST_F(DeviceCreate, DeviceEnumeratesTheDisplaysTextureFormats)
+{
+    DisplayConfig config = DefaultDisplayConfig();
+    config.mTextureFormats = {MakePixelFormat(FormatId::A4R4G4B4),
+                              MakePixelFormat(FormatId::R5G6B5)};
+    SetDisplayConfig(config);
+    std::shared_ptr<DirectDraw> dd;
+    ASSERT_EQ(DirectDrawCreate(nullptr, &dd), Result::Ok);
+    std::shared_ptr<Direct3D> d3d;
+    ASSERT_EQ(dd->QueryDirect3D(&d3d), Result::Ok);
+    std::unique_ptr<Device> dev;
+    ASSERT_EQ(CreateDevice(*d3d, mGuid, MakeSurface(4, 4), &dev), Result::Ok);
+    std::vector<PixelFormat> formats;
+    EXPECT_EQ(dev->EnumTextureFormats(
+                  [&](const PixelFormat& f)
+                  {
+                      formats.push_back(f);
+                      return true;
+                  }),
+              Result::Ok);
+    EXPECT_EQ(formats, config.mTextureFormats);
+    EXPECT_EQ(dev->EnumTextureFormats(nullptr), Result::InvalidParams);
+    // A device made without a display offers the default list.
+    auto plain = Device::Create(MakeSurface(4, 4), TestCaps());
+    int count = 0;
+    plain->EnumTextureFormats([&](const PixelFormat&) { return ++count < 100; });
+    EXPECT_EQ(count, static_cast<int>(DefaultDisplayConfig().mTextureFormats.size()));
+}
