@@ -422,6 +422,10 @@ int luaO_rawequalObj(const TObject* t1, const TObject* t2);
 int luaO_str2d(const char* s, lua_Number* result);
 // Reads a wide number (decimal or hexadecimal with fraction and exponent); 1 on success.
 int luaO_wstr2d(const lua_WChar* s, size_t len, lua_Number* result);
+// Writes a number as "%.14g" does (byte for byte) into buff, which holds at least
+// LUAI_MAXNUMBER2STR bytes; returns the length. No terminating zero is written.
+constexpr int LUAI_MAXNUMBER2STR = 32;
+int luaO_number2str(char* buff, lua_Number n);
 // Pushes a formatted string (%%, %c, %d, %f, %s) and returns it.
 const char* luaO_pushvfstring(lua_State* L, const char* fmt, va_list argp);
 const char* luaO_pushfstring(lua_State* L, const char* fmt, ...);

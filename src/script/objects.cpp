@@ -1,6 +1,7 @@
 // Memory management through the allocator hook and the generic object helpers: number reading,
 // formatted messages, chunk identifiers and raw equality.
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -224,6 +225,35 @@ int luaO_wstr2d(const lua_WChar* s, size_t len, lua_Number* result)
     return 1;
 }
 
+int luaO_number2str(char* buff, lua_Number n)
+{
+    // Whole numbers below 10^14 print all their digits under "%.14g", without exponent or
+    // point; -0 keeps its sign.
+    if (n > -1e14 && n < 1e14 && n == static_cast<lua_Number>(static_cast<long long>(n)))
+    {
+        if (n == 0 && std::signbit(n))
+        {
+            buff[0] = '-';
+            buff[1] = '0';
+            return 2;
+        }
+        return static_cast<int>(
+            std::to_chars(buff, buff + LUAI_MAXNUMBER2STR, static_cast<long long>(n)).ptr - buff);
+    }
+    if (std::isfinite(n))
+    {
+        // The standard defines this conversion as printf's, and it is exact, so the text is the
+        // same as "%.14g" gives, without the C library's slower arbitrary-precision path.
+        return static_cast<int>(
+            std::to_chars(buff, buff + LUAI_MAXNUMBER2STR, n, std::chars_format::general, 14).ptr -
+            buff);
+    }
+    char tmp[LUAI_MAXNUMBER2STR];
+    int len = snprintf(tmp, sizeof(tmp), "%.14g", n);
+    memcpy(buff, tmp, static_cast<size_t>(len));
+    return len;
+}
+
 static void PushString(lua_State* L, const char* s, size_t l)
 {
     setsvalue(L->top, luaS_newlstr(L, s, l));
@@ -257,9 +287,9 @@ const char* luaO_pushvfstring(lua_State* L, const char* fmt, va_list argp)
             break;
         case 'f':
         {
-            char buff[64];
-            snprintf(buff, sizeof(buff), "%.14g", va_arg(argp, double));
-            out.append(buff);
+            char buff[LUAI_MAXNUMBER2STR];
+            int len = luaO_number2str(buff, va_arg(argp, double));
+            out.append(buff, static_cast<size_t>(len));
             break;
         }
         case '\0':

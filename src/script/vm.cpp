@@ -13,11 +13,6 @@
 // Chained __index / __newindex steps before "loop in gettable" / "loop in settable".
 static constexpr int kMaxTagLoop = 100;
 
-static int FormatNumber(char* buff, size_t size, lua_Number n)
-{
-    return snprintf(buff, size, "%.14g", n);
-}
-
 const TObject* luaV_tonumber(const TObject* obj, TObject* n)
 {
     if (ttisnumber(obj))
@@ -40,8 +35,8 @@ int luaV_tostring(lua_State* L, StkId obj)
 {
     if (!ttisnumber(obj))
         return 0;
-    char s[64];
-    int len = FormatNumber(s, sizeof(s), nvalue(obj));
+    char s[LUAI_MAXNUMBER2STR];
+    int len = luaO_number2str(s, nvalue(obj));
     setsvalue(obj, luaS_newlstr(L, s, static_cast<size_t>(len)));
     return 1;
 }
@@ -50,8 +45,8 @@ int luaV_towstring(lua_State* L, TObject* obj)
 {
     if (!ttisnumber(obj))
         return 0;
-    char s[64];
-    int len = FormatNumber(s, sizeof(s), nvalue(obj));
+    char s[LUAI_MAXNUMBER2STR];
+    int len = luaO_number2str(s, nvalue(obj));
     lua_WChar units[64];
     for (int i = 0; i < len; i++)
         units[i] = static_cast<unsigned char>(s[i]);
@@ -436,6 +431,65 @@ static bool ToWide(lua_State* L, StkId o)
 
 static constexpr size_t kMaxConcat = 0xFFFFFFFDu;
 
+// Operands joined by one ConcatRun: bounds the room for their numbers' text.
+static constexpr int kMaxConcatRun = 32;
+
+inline bool IsConcatText(const TObject* o)
+{
+    return ttisstring(o) || ttisnumber(o);
+}
+
+// Joins the run of 8-bit strings and numbers that ends at the top into one string at the run's
+// first slot, leaving its length in *count. Declines (false, nothing changed) unless the last two
+// operands are both text and the last is not empty: those cases keep the general path, where a
+// number converted in place is what a "__concat" handler receives.
+static bool ConcatRun(lua_State* L, StkId top, int total, int* count)
+{
+    if (!IsConcatText(top - 2) || !IsConcatText(top - 1) ||
+        (ttisstring(top - 1) && tsvalue(top - 1)->len == 0))
+        return false;
+    char numbers[kMaxConcatRun][LUAI_MAXNUMBER2STR];
+    int numberLen[kMaxConcatRun];
+    int limit = total < kMaxConcatRun ? total : kMaxConcatRun;
+    size_t tl = 0;
+    int n = 0;
+    for (; n < limit; n++)
+    {
+        StkId o = top - n - 1;
+        if (ttisstring(o))
+            tl += tsvalue(o)->len;
+        else if (ttisnumber(o))
+        {
+            numberLen[n] = luaO_number2str(numbers[n], nvalue(o));
+            tl += static_cast<size_t>(numberLen[n]);
+        }
+        else
+            break;
+    }
+    if (tl > kMaxConcat)
+        luaG_runerror(L, "string size overflow");
+    char* buffer = luaZ_openspace(L, &G(L)->buff, tl);
+    size_t pos = 0;
+    for (int i = n - 1; i >= 0; i--)
+    {
+        StkId o = top - i - 1;
+        if (ttisstring(o))
+        {
+            size_t l = tsvalue(o)->len;
+            memcpy(buffer + pos, svalue(o), l);
+            pos += l;
+        }
+        else
+        {
+            memcpy(buffer + pos, numbers[i], static_cast<size_t>(numberLen[i]));
+            pos += static_cast<size_t>(numberLen[i]);
+        }
+    }
+    setsvalue(top - n, luaS_newlstr(L, buffer, tl));
+    *count = n;
+    return true;
+}
+
 void luaV_concat(lua_State* L, int total, int last)
 {
     bool wide = false;
@@ -454,8 +508,13 @@ void luaV_concat(lua_State* L, int total, int last)
     {
         StkId top = L->base + last + 1;
         int n = 2;
-        if (!wide)
+        if (!wide && ConcatRun(L, top, total, &n))
         {
+            // Strings and numbers joined without making strings of the numbers first.
+        }
+        else if (!wide)
+        {
+            n = 2;
             if (!ToNarrow(L, top - 2) || !ToNarrow(L, top - 1))
             {
                 if (!CallBinTM(L, top - 2, top - 1, top - 2, TM_CONCAT))

@@ -4,14 +4,115 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
 namespace
 {
 
 class VmFastPathsTest : public ::testing::Test
 {
 protected:
+    // The text of number n under a string.format form, produced by the script.
+    std::string Format(const char* form, double n)
+    {
+        lua_settop(mState.L, 0);
+        lua_getglobal(mState.L, "string");
+        lua_pushstring(mState.L, "format");
+        lua_gettable(mState.L, -2);
+        lua_pushstring(mState.L, form);
+        lua_pushnumber(mState.L, n);
+        EXPECT_EQ(0, lua_pcall(mState.L, 2, 1, 0));
+        std::string s(lua_tostring(mState.L, -1), lua_strlen(mState.L, -1));
+        lua_settop(mState.L, 0);
+        return s;
+    }
+
+    // The text of number n as concatenation and lua_tostring give it.
+    std::string Text(double n)
+    {
+        lua_settop(mState.L, 0);
+        lua_pushnumber(mState.L, n);
+        std::string s(lua_tostring(mState.L, -1), lua_strlen(mState.L, -1));
+        lua_settop(mState.L, 0);
+        return s;
+    }
+
+    static std::vector<double> Samples()
+    {
+        std::vector<double> v = {0.0,
+                                 -0.0,
+                                 1,
+                                 -1,
+                                 0.5,
+                                 1.5,
+                                 2.5,
+                                 0.125,
+                                 1.0 / 3,
+                                 -2.0 / 3,
+                                 99999999999999.0,
+                                 -99999999999999.0,
+                                 1e14,
+                                 123456789012345.0,
+                                 1e15,
+                                 9007199254740993.0,
+                                 1e300,
+                                 -1e-300,
+                                 5e-324,
+                                 std::ldexp(1.0, -21), // 15 significant digits ending in 5: a tie
+                                 std::ldexp(1.0, 63),
+                                 99999.995,
+                                 1.7976931348623157e308,
+                                 HUGE_VAL,
+                                 -HUGE_VAL,
+                                 std::nan("")};
+        std::mt19937_64 rng(12345);
+        for (int i = 0; i < 2000; i++)
+        {
+            uint64_t bits = rng();
+            double d;
+            std::memcpy(&d, &bits, sizeof d);
+            v.push_back(d);
+            v.push_back((double)(int64_t)(rng() % 2000000001) / 1000.0 - 1e6);
+            v.push_back(std::ldexp((double)(rng() % (1ull << 53)), (int)(rng() % 140) - 120));
+        }
+        return v;
+    }
+
     LibState mState;
 };
+
+TEST_F(VmFastPathsTest, NumberTextIsPrintfPrecision14)
+{
+    char expected[64];
+    for (double n : Samples())
+    {
+        std::snprintf(expected, sizeof expected, "%.14g", n);
+        ASSERT_EQ(Text(n), expected) << "value " << n;
+    }
+    EXPECT_EQ(mState.Eval("'x' .. 12 .. -3 .. 0.25 .. 1e100"), "x12-30.251e+100");
+}
+
+TEST_F(VmFastPathsTest, FloatFormatsArePrintfs)
+{
+    const char* forms[] = {"%f",      "%e",    "%g",    "%E",     "%G",      "%5.2f",
+                           "%-8.3f",  "%.0f",  "%.0e",  "%.0g",   "%.f",     "%10.4e",
+                           "%-12.6G", "%.14g", "%.17g", "%.20f",  "%99.99f", "%.99e",
+                           "%+5.2f",  "% f",   "%#g",   "%05.1f", "%-05.1f", "%3g"};
+    char expected[1024];
+    std::vector<double> samples = Samples();
+    for (const char* form : forms)
+    {
+        for (size_t i = 0; i < samples.size(); i += 7)
+        {
+            std::snprintf(expected, sizeof expected, form, samples[i]);
+            ASSERT_EQ(Format(form, samples[i]), expected) << form << " of " << samples[i];
+        }
+    }
+}
 
 TEST_F(VmFastPathsTest, AssigningAnExistingMetafieldForgetsCachedAbsence)
 {
