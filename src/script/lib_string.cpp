@@ -4,6 +4,7 @@
 #include "script/lualib.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -1081,6 +1082,97 @@ const char* ScanFormat(lua_State* L, const char* strfrmt, char* form)
     return p;
 }
 
+// Writes a finite number under a "%[-][width][.precision]" e/E/f/g/G form exactly as snprintf
+// does (the standard defines to_chars with a precision by printf, and it is exact), without the
+// C library's slower arbitrary-precision path. Returns the length, or -1 for forms with other
+// flags and for values it leaves to snprintf.
+int FormatFloat(const char* form, double v, char* buff, size_t size)
+{
+    if (!std::isfinite(v))
+    {
+        return -1;
+    }
+    const char* p = form + 1;
+    bool left = false;
+    while (*p == '-')
+    {
+        left = true;
+        p++;
+    }
+    if (std::strchr(kFormatFlags, *p) != nullptr && *p != '\0')
+    {
+        return -1;
+    }
+    int width = 0;
+    while (std::isdigit(uchar(*p)))
+    {
+        width = width * 10 + (*p++ - '0');
+    }
+    int precision = 6;
+    if (*p == '.')
+    {
+        p++;
+        precision = 0;
+        while (std::isdigit(uchar(*p)))
+        {
+            precision = precision * 10 + (*p++ - '0');
+        }
+    }
+    char conv = *p;
+    std::chars_format style;
+    switch (conv)
+    {
+    case 'f':
+        style = std::chars_format::fixed;
+        break;
+    case 'e':
+    case 'E':
+        style = std::chars_format::scientific;
+        break;
+    case 'g':
+    case 'G':
+        style = std::chars_format::general;
+        break;
+    default:
+        return -1;
+    }
+    if (p[1] != '\0' || (size_t)width >= size)
+    {
+        return -1;
+    }
+    std::to_chars_result r = std::to_chars(buff, buff + size - 1, v, style, precision);
+    if (r.ec != std::errc())
+    {
+        return -1;
+    }
+    size_t len = (size_t)(r.ptr - buff);
+    if (conv == 'E' || conv == 'G')
+    {
+        for (char* c = buff; c < r.ptr; c++)
+        {
+            if (*c == 'e')
+            {
+                *c = 'E';
+            }
+        }
+    }
+    if (len < (size_t)width)
+    {
+        size_t pad = (size_t)width - len;
+        if (left)
+        {
+            std::memset(buff + len, ' ', pad);
+        }
+        else
+        {
+            std::memmove(buff + pad, buff, len);
+            std::memset(buff, ' ', pad);
+        }
+        len = (size_t)width;
+    }
+    return (int)len;
+}
+
 int StrFormat(lua_State* L)
 {
     int arg = 1;
@@ -1135,8 +1227,17 @@ int StrFormat(lua_State* L)
         case 'f':
         case 'g':
         case 'G':
-            std::snprintf(buff, sizeof buff, form, (double)luaL_checknumber(L, arg));
+        {
+            double v = (double)luaL_checknumber(L, arg);
+            int len = FormatFloat(form, v, buff, sizeof buff);
+            if (len >= 0)
+            {
+                luaL_addlstring(&b, buff, (size_t)len);
+                continue;
+            }
+            std::snprintf(buff, sizeof buff, form, v);
             break;
+        }
         case 'q':
             AddQuoted(L, &b, arg);
             continue;
