@@ -51,6 +51,11 @@ void TextureSampler::Bind(const TextureView* view, const SamplerState& state)
     mState = state;
 }
 
+namespace
+{
+constexpr float kMaxLod = 64.0f;
+} // namespace
+
 float TextureSampler::ComputeLod(float dudx, float dvdx, float dudy, float dvdy) const
 {
     if (!IsBound())
@@ -62,7 +67,9 @@ float TextureSampler::ComputeLod(float dudx, float dvdx, float dudy, float dvdy)
     float rho2 = std::max(xLen, yLen);
     if (!(rho2 > 0.0f))
         return 0.0f;
-    return 0.5f * std::log2(rho2);
+    // Derivatives that overflow (absurd texture coordinates) give an infinite footprint; held
+    // far past the last level so that callers can turn it into a level number.
+    return std::min(0.5f * std::log2(rho2), kMaxLod);
 }
 
 int64_t TextureSampler::ToFixed(float coord, int32_t size)

@@ -289,3 +289,31 @@ TEST(HostileFormats, BandThreadsMatchOneThreadOnEveryTargetFormatAndThe3dPath)
             EXPECT_EQ(render(threads), one) << FormatName(format) << ", " << threads << " threads";
     }
 }
+
+// Texture coordinates so large that their derivatives overflow give an infinite footprint: the
+// mip level taken is the last one, on the affine and on the perspective path alike.
+TEST(HostileFormats, OverflowingTextureFootprintSamplesTheLastMipLevel)
+{
+    auto texture = MakeTexture(4, 4, std::vector<uint32_t>(16, 0xFFFF0000u));
+    auto half = MakeTexture(2, 2, std::vector<uint32_t>(4, 0xFF00FF00u));
+    auto last = MakeTexture(1, 1, {0xFF0000FFu});
+    half->SetNextMipLevel(last);
+    texture->SetNextMipLevel(half);
+    for (uint32_t mipFilter : {TFP_POINT, TFP_LINEAR})
+    {
+        auto target = MakeSurface(8, 8);
+        auto dev = Make2dDevice(target);
+        dev->SetTexture(0, texture);
+        dev->SetTextureStageState(0, TSS_MIPFILTER, mipFilter);
+        dev->SetTextureStageState(0, TSS_ADDRESS, TADDRESS_WRAP);
+        DrawQuad(*dev, Quad2d(0, 0, 8, 4, 0xFFFFFFFFu, 0, 0, 3e38f, 1));
+        // Perspective-correct (the vertices' rhw differ): the footprint is worked out per pixel.
+        TLVertex tl[4] = {TLVertex{-0.5f, 3.5f, 0.5f, 1.0f, 0xFFFFFFFFu, 0, 0, 0},
+                          TLVertex{7.5f, 3.5f, 0.5f, 0.5f, 0xFFFFFFFFu, 0, 3e38f, 0},
+                          TLVertex{7.5f, 7.5f, 0.5f, 0.5f, 0xFFFFFFFFu, 0, 3e38f, 1},
+                          TLVertex{-0.5f, 7.5f, 0.5f, 1.0f, 0xFFFFFFFFu, 0, 0, 1}};
+        dev->DrawPrimitive(PT_TRIANGLEFAN, FVF_TLVERTEX, tl, 4, 0);
+        EXPECT_EQ(target->ReadPixel(3, 1), 0xFF0000FFu) << mipFilter;
+        EXPECT_EQ(target->ReadPixel(3, 5), 0xFF0000FFu) << mipFilter;
+    }
+}
