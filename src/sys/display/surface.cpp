@@ -351,9 +351,29 @@ Result Surface::GetAttachedSurface(uint32_t caps, std::shared_ptr<Surface>* out)
     return Result::NotFound;
 }
 
+bool Surface::Holds(const Surface* surface) const
+{
+    if (surface == this)
+        return true;
+    for (const auto& a : mAttached)
+    {
+        if (a->Holds(surface))
+            return true;
+    }
+    return mNextMip && mNextMip->Holds(surface);
+}
+
+void Surface::SetNextMipLevel(std::shared_ptr<Surface> next)
+{
+    // A chain that led back here would never end.
+    if (next && next->Holds(this))
+        return;
+    mNextMip = std::move(next);
+}
+
 Result Surface::AddAttachedSurface(const std::shared_ptr<Surface>& surface)
 {
-    if (!surface || surface.get() == this)
+    if (!surface || surface->Holds(this))
         return Result::InvalidParams;
     for (auto& a : mAttached)
     {

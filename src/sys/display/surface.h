@@ -189,13 +189,15 @@ public:
     Result GetFlipStatus(uint32_t flags);
 
     // Attachments: back buffer (CAPS_BACKBUFFER), depth buffer (CAPS_ZBUFFER), next mip level
-    // (CAPS_MIPMAP). NotFound when none matches.
+    // (CAPS_MIPMAP). NotFound when none matches. A surface that already holds this one (directly
+    // or further down) cannot be attached to it: InvalidParams.
     Result GetAttachedSurface(uint32_t caps, std::shared_ptr<Surface>* out);
     Result AddAttachedSurface(const std::shared_ptr<Surface>& surface);
     Result DeleteAttachedSurface(uint32_t flags, Surface* surface);
     // Mip chain: each level holds the next smaller one (also answered by GetAttachedSurface).
     const std::shared_ptr<Surface>& GetNextMipLevel() const { return mNextMip; }
-    void SetNextMipLevel(std::shared_ptr<Surface> next) { mNextMip = std::move(next); }
+    // Refused (nothing changes) when `next` holds this surface.
+    void SetNextMipLevel(std::shared_ptr<Surface> next);
     // Level `n` of the chain starting here (0 = this surface); null past the end.
     Surface* GetMipLevel(uint32_t n);
     uint32_t GetMipLevelCount() const; // 1 without a chain
@@ -240,6 +242,9 @@ public:
     void SwapPixels(Surface& other); // same size and format only; used by Flip
 
 private:
+    // Whether `surface` is this one or hangs below it (attachments, mip levels).
+    bool Holds(const Surface* surface) const;
+
     uint32_t mWidth;
     uint32_t mHeight;
     int32_t mPitch;

@@ -317,3 +317,23 @@ TEST(HostileFormats, OverflowingTextureFootprintSamplesTheLastMipLevel)
         EXPECT_EQ(target->ReadPixel(3, 5), 0xFF0000FFu) << mipFilter;
     }
 }
+
+// Attachments and mip levels never form a loop: losing or restoring a surface walks everything
+// below it, and a loop would never end (nor would the surfaces ever be freed).
+TEST(HostileFormats, AttachmentsAndMipLevelsRefuseLoops)
+{
+    auto a = MakeSurface(4, 4);
+    auto b = MakeSurface(4, 4);
+    auto c = MakeSurface(2, 2);
+    EXPECT_EQ(a->AddAttachedSurface(a), Result::InvalidParams);
+    ASSERT_EQ(a->AddAttachedSurface(b), Result::Ok);
+    EXPECT_EQ(b->AddAttachedSurface(a), Result::InvalidParams);
+    b->SetNextMipLevel(c);
+    EXPECT_EQ(c->AddAttachedSurface(a), Result::InvalidParams);
+    c->SetNextMipLevel(a);
+    EXPECT_EQ(c->GetNextMipLevel(), nullptr);
+    a->MarkLost();
+    EXPECT_EQ(c->IsLost(), Result::SurfaceLost);
+    EXPECT_EQ(a->Restore(), Result::Ok);
+    EXPECT_EQ(c->IsLost(), Result::Ok);
+}
