@@ -1081,8 +1081,9 @@ Result Device::DrawIndexedPrimitive(PrimitiveType type, uint32_t fvf, const void
         return Result::Ok;
     if (vertices == nullptr || indices == nullptr)
         return Result::Pointer;
-    if (vertexCount > 65536)
-        return Result::InvalidParams;
+    // 16-bit indices reach the first 65536 vertices only; a longer array (a large vertex set
+    // drawn through an identity index list) is drawn as far as its indices go.
+    vertexCount = std::min(vertexCount, 65536u);
     for (uint32_t i = 0; i < indexCount; ++i)
         if (indices[i] >= vertexCount)
         {

@@ -88,7 +88,8 @@ public:
     // FVF_VERTEX, FVF_LVERTEX or FVF_TLVERTEX vertices, 32 bytes each.
     Result DrawPrimitive(PrimitiveType type, uint32_t fvf, const void* vertices, uint32_t count,
                          uint32_t flags);
-    // InvalidParams (nothing drawn) when an index reaches past vertexCount.
+    // InvalidParams (nothing drawn) when an index reaches past vertexCount. Vertices past the
+    // first 65536 are never read: no 16-bit index reaches them.
     Result DrawIndexedPrimitive(PrimitiveType type, uint32_t fvf, const void* vertices,
                                 uint32_t vertexCount, const uint16_t* indices, uint32_t indexCount,
                                 uint32_t flags);

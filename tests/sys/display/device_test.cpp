@@ -156,6 +156,32 @@ TEST(Device, DrawRefusesUnknownFormatsTypesAndBadIndices)
     EXPECT_EQ(CountChanged(*target, 0), 0);
 }
 
+TEST(Device, LargeVertexArraysDrawAsFarAsTheirIndicesReach)
+{
+    // 70000 vertices through an identity index list of 65535, as a large vertex set is drawn:
+    // the draw is accepted and its triangles (all over the top-left 4 x 4 pixels) drawn.
+    auto target = MakeSurface(8, 8);
+    auto dev = Make2dDevice(target);
+    std::vector<TLVertex> vertices(70000, TLVertex{0, 0, 0.5f, 1, 0xFF00FF00u, 0, 0, 0});
+    const float corner[3][2] = {{-0.5f, -0.5f}, {3.5f, -0.5f}, {-0.5f, 3.5f}};
+    for (size_t i = 0; i < vertices.size(); ++i)
+    {
+        vertices[i].sx = corner[i % 3][0];
+        vertices[i].sy = corner[i % 3][1];
+    }
+    std::vector<uint16_t> identity(65535);
+    for (size_t i = 0; i < identity.size(); ++i)
+        identity[i] = static_cast<uint16_t>(i);
+    ASSERT_EQ(dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_TLVERTEX, vertices.data(), 70000,
+                                        identity.data(), 65535, 0),
+              Result::Ok);
+    EXPECT_EQ(target->ReadPixel(0, 0), 0xFF00FF00u);
+    EXPECT_EQ(target->ReadPixel(4, 4), 0u);
+    // Without indices the platform's limit holds.
+    EXPECT_EQ(dev->DrawPrimitive(PT_TRIANGLELIST, FVF_TLVERTEX, vertices.data(), 70000, 0),
+              Result::InvalidParams);
+}
+
 TEST(Device, ClearFillsRectanglesCutToTheViewport)
 {
     auto target = TargetWithDepth(16, 16);
