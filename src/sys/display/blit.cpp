@@ -75,7 +75,8 @@ private:
     uint32_t mConstant = 0;
 };
 
-// Converts one row of `count` pixels between layouts.
+} // namespace
+
 void ConvertRow(uint8_t* dst, const ChannelLayout& dstLayout, const uint8_t* src,
                 const ChannelLayout& srcLayout, int32_t count)
 {
@@ -104,7 +105,6 @@ void ConvertRow(uint8_t* dst, const ChannelLayout& dstLayout, const uint8_t* src
         StoreRawPixel(dst + static_cast<size_t>(i) * db, db, convert(raw));
     }
 }
-} // namespace
 
 bool CanCopyBytes(const Surface& dst, const Surface& src)
 {

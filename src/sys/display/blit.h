@@ -2,6 +2,7 @@
 // converting between formats where they differ. Rectangles are checked by the caller.
 #pragma once
 
+#include "sys/display/pixel_format.h"
 #include "sys/display/rect.h"
 
 #include <cstdint>
@@ -22,6 +23,11 @@ void StretchPixels(Surface& dst, const Rect& dstRect, const Surface& src, const 
 
 // Writes the raw value (already in dst's format; bits beyond the pixel size are dropped) to rect.
 void FillPixels(Surface& dst, const Rect& rect, uint32_t raw);
+
+// Converts one row of `count` pixels from one layout to another with the plain-shift conversion
+// (what UnpackArgb then PackArgb give, one mask and shift a channel).
+void ConvertRow(uint8_t* dst, const ChannelLayout& dstLayout, const uint8_t* src,
+                const ChannelLayout& srcLayout, int32_t count);
 
 // True when a copy between the two formats can move bytes unchanged.
 bool CanCopyBytes(const Surface& dst, const Surface& src);

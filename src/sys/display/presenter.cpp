@@ -2,6 +2,7 @@
 // the last frame, uploaded to a streaming texture and drawn over the window.
 #include "sys/display/presenter.h"
 
+#include "sys/display/blit.h"
 #include "sys/display/display_log.h"
 #include "sys/display/surface.h"
 
@@ -63,6 +64,8 @@ void Presenter::Present(const Surface& front, const Rect& region)
     const bool direct32 = format.mBitCount == 32 && format.mRMask == 0x00FF0000 &&
                           format.mGMask == 0x0000FF00 && format.mBMask == 0x000000FF;
     const uint32_t forceAlpha = format.HasAlpha() ? 0u : 0xFF000000u;
+    const ChannelLayout argb = MakeChannelLayout(MakePixelFormat(FormatId::A8R8G8B8));
+    const uint32_t bpp = front.GetChannelLayout().mBytesPerPixel;
     for (int32_t y = y0; y < y1; ++y)
     {
         uint32_t* d =
@@ -77,8 +80,9 @@ void Presenter::Present(const Surface& front, const Rect& region)
         }
         else
         {
-            for (int32_t x = x0; x < x1; ++x)
-                d[x - x0] = front.ReadPixel(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
+            ConvertRow(reinterpret_cast<uint8_t*>(d), argb,
+                       front.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(x0) * bpp,
+                       front.GetChannelLayout(), x1 - x0);
         }
     }
     if (!mHeadless && !mFailed)

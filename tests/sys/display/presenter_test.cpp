@@ -102,3 +102,32 @@ TEST_F(PresenterWindow, SdlPathUploadsAndPresentsUnderTheDummyDriver)
     presenter.Present(*front, front->GetRect());
     EXPECT_FALSE(presenter.HasFailed());
 }
+
+TEST(Presenter, FramesOfEveryDisplayFormatReadAsTheirPixels)
+{
+    uint32_t seed = 3;
+    for (FormatId format : {FormatId::R5G6B5, FormatId::X1R5G5B5, FormatId::R8G8B8,
+                            FormatId::X8R8G8B8, FormatId::A8R8G8B8})
+    {
+        auto front = Surface::Create(13, 7, MakePixelFormat(format));
+        for (uint32_t y = 0; y < 7; ++y)
+            for (uint32_t x = 0; x < 13; ++x)
+                front->WriteRaw(x, y, seed = seed * 1664525u + 1013904223u);
+        Presenter presenter(nullptr);
+        // A region reaching past the surface on the left and at the bottom shows black there.
+        presenter.Present(*front, Rect{-2, 1, 11, 9});
+        const std::vector<uint32_t>& frame = presenter.GetLastFrame();
+        ASSERT_EQ(frame.size(), 13u * 8u);
+        for (int32_t y = 0; y < 8; ++y)
+            for (int32_t x = 0; x < 13; ++x)
+            {
+                const int32_t sx = x - 2, sy = y + 1;
+                const uint32_t expected =
+                    sx >= 0 && sy < 7
+                        ? front->ReadPixel(static_cast<uint32_t>(sx), static_cast<uint32_t>(sy))
+                        : 0xFF000000u;
+                ASSERT_EQ(frame[static_cast<size_t>(y) * 13 + static_cast<size_t>(x)], expected)
+                    << FormatName(format) << " " << x << "," << y;
+            }
+    }
+}
