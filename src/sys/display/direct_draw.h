@@ -117,6 +117,8 @@ public:
     int32_t GetDesktopColors() const { return mConfig.mDesktopColors; }
 
     const DisplayConfig& GetConfig() const { return mConfig; }
+    // Which adapter this display object drives (0 = the default one).
+    uint32_t GetAdapter() const { return mAdapter; }
     const std::shared_ptr<SurfaceHost>& GetHost() const { return mHost; }
     Screen& GetScreen() { return mScreen; }
     bool IsExclusive() const { return mExclusive; }

@@ -77,6 +77,7 @@ TEST_F(DirectDrawTest, EnumeratesTheDefaultAdapterThenOnePerAdapter)
     EXPECT_TRUE(seen[1].mHasGuid);
     std::shared_ptr<DirectDraw> dd;
     EXPECT_EQ(DirectDrawCreate(&seen[1].mGuid, &dd), Result::Ok);
+    EXPECT_EQ(dd->GetAdapter(), 0u);
     Guid unknown{{1, 2, 3, 4}};
     EXPECT_EQ(DirectDrawCreate(&unknown, &dd), Result::NotFound);
     EXPECT_FALSE(dd);
