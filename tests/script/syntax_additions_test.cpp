@@ -223,6 +223,51 @@ TEST_F(SyntaxAdditionsTest, ClosuresLeftByACountedBreakAreClosed)
               "kept\n");
 }
 
+// A plain `continue` from inside a nested block leaves that block's captured local behind; a
+// counted one leaves whole inner loops. Either way each closure keeps its own variable, and the
+// registers reused after the loops do not show through.
+TEST_F(SyntaxAdditionsTest, ContinueOutOfNestedBlocksClosesTheirLocals)
+{
+    EXPECT_EQ(Run("local fs = {}\n"
+                  "local i = 0\n"
+                  "while i < 4 do\n"
+                  "  i = i + 1\n"
+                  "  do\n"
+                  "    local v = i\n"
+                  "    fs[i] = function() return v end\n"
+                  "    if v == 2 or v == 4 then continue end\n"
+                  "  end\n"
+                  "end\n"
+                  "local a, b, c, d = 'a', 'b', 'c', 'd'\n"
+                  "print(fs[1](), fs[2](), fs[3](), fs[4]())"),
+              "1\t2\t3\t4\n");
+    EXPECT_EQ(Run("local fs, n = {}, 0\n"
+                  "for a = 1, 3 do\n"
+                  "  local oa = a\n"
+                  "  for b = 1, 3 do\n"
+                  "    local ib = a * 10 + b\n"
+                  "    n = n + 1\n"
+                  "    fs[n] = function() return oa + ib end\n"
+                  "    if b == 2 then continue 2 end\n"
+                  "  end\n"
+                  "end\n"
+                  "local x1, x2, x3, x4, x5, x6 = 0, 0, 0, 0, 0, 0\n"
+                  "print(fs[1](), fs[2](), fs[3](), fs[4](), fs[5](), fs[6]())"),
+              "12\t13\t23\t24\t34\t35\n");
+    // The control variable of an inner loop left by `continue 2` is closed with its last value.
+    EXPECT_EQ(Run("local fs, n = {}, 0\n"
+                  "for o = 1, 2 do\n"
+                  "  for i = 1, 3 do\n"
+                  "    n = n + 1\n"
+                  "    fs[n] = function() return i end\n"
+                  "    if i == 2 then continue 2 end\n"
+                  "  end\n"
+                  "end\n"
+                  "local y1, y2, y3, y4, y5, y6, y7 = 9, 9, 9, 9, 9, 9, 9\n"
+                  "print(fs[1](), fs[2](), fs[3](), fs[4]())"),
+              "2\t2\t2\t2\n");
+}
+
 TEST_F(SyntaxAdditionsTest, LoopExitErrorsFromTheLoader)
 {
     EXPECT_EQ(Run("while 1 do break 0 end"),
