@@ -204,3 +204,25 @@ TEST(PixelPipeline, BlendingOnSixteenBitTargetReadsTheStoredPixel)
     DrawQuad(*dev, Quad2d(0, 0, 1, 1, 0xFF000010u));
     EXPECT_EQ(target->ReadRaw(0, 0), 0xF800u | 0x02u);
 }
+
+// The back buffer's fourth byte is blended like the colour bytes although its format calls it
+// unused, so a render target copied into an alpha texture carries the blended alpha.
+TEST(PixelPipeline, FourthByteOfAnOpaqueTargetIsBlendedAndCopiesIntoAlphaTextures)
+{
+    auto target = MakeSurface(4, 4, FormatId::X8R8G8B8);
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 4; ++x)
+            target->WriteRaw(x, y, kBackground);
+    auto dev = Make2dDevice(target);
+    dev->SetTexture(0, MakeTexture(1, 1, {kTexel}));
+    dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
+    dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
+    dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
+    dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+    DrawQuad(*dev, Quad2d(0, 0, 4, 4));
+    EXPECT_EQ(target->ReadRaw(1, 1), 0xB0D06804u);
+    EXPECT_EQ(target->ReadPixel(1, 1), 0xFFD06804u); // read as the format says: opaque
+    auto texture = MakeSurface(4, 4, FormatId::A8R8G8B8);
+    ASSERT_EQ(texture->Blt(nullptr, target.get(), nullptr, BLT_WAIT, nullptr), Result::Ok);
+    EXPECT_EQ(texture->ReadPixel(1, 1), 0xB0D06804u);
+}
