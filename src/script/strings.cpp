@@ -3,6 +3,7 @@
 #include "script/gc.h"
 #include "script/object.h"
 #include "script/state.h"
+#include "script/strings.h"
 
 template <typename Unit> static lu_hash HashUnits(const Unit* str, size_t l)
 {
@@ -37,8 +38,8 @@ void luaS_resize(lua_State* L, int newsize)
     tb->hash = newhash;
 }
 
-static ScriptString* NewString(lua_State* L, const void* data, size_t l, size_t unitSize,
-                               lu_byte kind, lu_hash h)
+// Allocates and links a string of l units whose text the caller writes; its terminator is set.
+static ScriptString* NewString(lua_State* L, size_t l, size_t unitSize, lu_byte kind, lu_hash h)
 {
     size_t total = sizeof(ScriptString) + (l + 1) * unitSize;
     ScriptString* ts = static_cast<ScriptString*>(luaM_realloc(L, nullptr, 0, total));
@@ -48,8 +49,6 @@ static ScriptString* NewString(lua_State* L, const void* data, size_t l, size_t 
     ts->reserved = 0;
     ts->hash = h;
     ts->len = static_cast<uint32_t>(l);
-    if (l > 0)
-        memcpy(ts + 1, data, l * unitSize);
     memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);
     stringtable* tb = &G(L)->strt;
     int bucket = static_cast<int>(h & static_cast<lu_hash>(tb->size - 1));
@@ -71,7 +70,59 @@ static ScriptString* Intern(lua_State* L, const void* data, size_t l, size_t uni
         if (ts->tt == kind && ts->len == l && (l == 0 || memcmp(data, ts + 1, l * unitSize) == 0))
             return ts;
     }
-    return NewString(L, data, l, unitSize, kind, h);
+    ScriptString* ts = NewString(L, l, unitSize, kind, h);
+    if (l > 0)
+        memcpy(ts + 1, data, l * unitSize);
+    return ts;
+}
+
+// True when the pieces, one after another, hold the text of ts.
+static bool SamePieces(const ScriptString* ts, const StrPiece* pieces, int n)
+{
+    const char* text = getstr(ts);
+    for (int i = 0; i < n; i++)
+    {
+        if (pieces[i].len > 0 && memcmp(text, pieces[i].s, pieces[i].len) != 0)
+            return false;
+        text += pieces[i].len;
+    }
+    return true;
+}
+
+ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l)
+{
+    // The hash of the joined text (as HashUnits computes it), read through the pieces.
+    lu_hash h = static_cast<lu_hash>(l);
+    size_t step = (l >> 5) + 1;
+    int p = n - 1;
+    size_t pieceStart = l - pieces[p].len;
+    for (size_t l1 = l; l1 >= step; l1 -= step)
+    {
+        size_t at = l1 - 1;
+        while (at < pieceStart)
+        {
+            p--;
+            pieceStart -= pieces[p].len;
+        }
+        h = h ^ ((h << 5) + (h >> 2) +
+                 static_cast<lu_hash>(static_cast<unsigned char>(pieces[p].s[at - pieceStart])));
+    }
+    stringtable* tb = &G(L)->strt;
+    for (GCObject* o = tb->hash[h & static_cast<lu_hash>(tb->size - 1)]; o != nullptr; o = o->next)
+    {
+        ScriptString* ts = static_cast<ScriptString*>(o);
+        if (ts->tt == LUA_TSTRING && ts->len == l && SamePieces(ts, pieces, n))
+            return ts;
+    }
+    ScriptString* ts = NewString(L, l, 1, LUA_TSTRING, h);
+    char* text = getstr(ts);
+    for (int i = 0; i < n; i++)
+    {
+        if (pieces[i].len > 0)
+            memcpy(text, pieces[i].s, pieces[i].len);
+        text += pieces[i].len;
+    }
+    return ts;
 }
 
 ScriptString* luaS_newlstr(lua_State* L, const char* str, size_t l)

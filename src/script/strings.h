@@ -6,3 +6,14 @@
 void luaS_resize(lua_State* L, int newsize);
 size_t luaS_objectsize(const ScriptString* ts);
 void luaS_freestr(lua_State* L, ScriptString* ts);
+
+// A piece of 8-bit text, for building a string from several without joining them first.
+struct StrPiece
+{
+    const char* s;
+    size_t len;
+};
+
+// The interned string of the n pieces (n >= 1) joined, l bytes in all; the same string as
+// luaS_newlstr gives for that text. No piece may point into memory the call allocates.
+ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l);

@@ -7,6 +7,7 @@
 #include "script/debug_info.h"
 #include "script/functions.h"
 #include "script/gc.h"
+#include "script/strings.h"
 #include "script/table.h"
 #include "script/vm.h"
 
@@ -431,8 +432,8 @@ static bool ToWide(lua_State* L, StkId o)
 
 static constexpr size_t kMaxConcat = 0xFFFFFFFDu;
 
-// Operands joined by one ConcatRun: bounds the room for their numbers' text.
-static constexpr int kMaxConcatRun = 32;
+// Operands joined by one ConcatRun at most; longer runs continue in the next round.
+static constexpr int kMaxConcatRun = 64;
 
 inline bool IsConcatText(const TObject* o)
 {
@@ -449,43 +450,31 @@ static bool ConcatRun(lua_State* L, StkId top, int total, int* count)
         (ttisstring(top - 1) && tsvalue(top - 1)->len == 0))
         return false;
     char numbers[kMaxConcatRun][LUAI_MAXNUMBER2STR];
-    int numberLen[kMaxConcatRun];
+    StrPiece pieces[kMaxConcatRun];
     int limit = total < kMaxConcatRun ? total : kMaxConcatRun;
     size_t tl = 0;
     int n = 0;
     for (; n < limit; n++)
     {
         StkId o = top - n - 1;
+        StrPiece& piece = pieces[limit - 1 - n];
         if (ttisstring(o))
-            tl += tsvalue(o)->len;
+        {
+            piece.s = svalue(o);
+            piece.len = tsvalue(o)->len;
+        }
         else if (ttisnumber(o))
         {
-            numberLen[n] = luaO_number2str(numbers[n], nvalue(o));
-            tl += static_cast<size_t>(numberLen[n]);
+            piece.s = numbers[n];
+            piece.len = static_cast<size_t>(luaO_number2str(numbers[n], nvalue(o)));
         }
         else
             break;
+        tl += piece.len;
     }
     if (tl > kMaxConcat)
         luaG_runerror(L, "string size overflow");
-    char* buffer = luaZ_openspace(L, &G(L)->buff, tl);
-    size_t pos = 0;
-    for (int i = n - 1; i >= 0; i--)
-    {
-        StkId o = top - i - 1;
-        if (ttisstring(o))
-        {
-            size_t l = tsvalue(o)->len;
-            memcpy(buffer + pos, svalue(o), l);
-            pos += l;
-        }
-        else
-        {
-            memcpy(buffer + pos, numbers[i], static_cast<size_t>(numberLen[i]));
-            pos += static_cast<size_t>(numberLen[i]);
-        }
-    }
-    setsvalue(top - n, luaS_newlstr(L, buffer, tl));
+    setsvalue(top - n, luaS_newconcat(L, pieces + (limit - n), n, tl));
     *count = n;
     return true;
 }

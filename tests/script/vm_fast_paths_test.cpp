@@ -172,6 +172,27 @@ TEST_F(VmFastPathsTest, MethodCallsAndGlobals)
     EXPECT_EQ(mState.Eval("(function() local t = {x = 1}; t.x = nil; return t.x end)()"), "nil");
 }
 
+TEST_F(VmFastPathsTest, JoinedStringsAreTheInternedOnes)
+{
+    // Equality of strings is identity: a joined string must be the one its text interns to,
+    // short or long (long ones hash only sampled characters), whatever the pieces' borders.
+    EXPECT_EQ(mState.EvalAll("(function() local a, b = 'ab', 'cd'; local t = {abcd = 1};"
+                             " local s = a .. b; return s == 'abcd', t[s], t[a .. 'c' .. 'd']"
+                             " end)()"),
+              (std::vector<std::string>{"true", "1", "1"}));
+    EXPECT_EQ(
+        mState.EvalAll("(function() local x = string.rep('xy', 40); local y = 'q' .. 12;"
+                       " local s = x .. 7 .. y .. x; local w = string.rep('xy', 40) .. '7q12' "
+                       ".. string.rep('xy', 40); local t = {}; t[w] = 'hit';"
+                       " return s == w, t[s], string.len(s) end)()"),
+        (std::vector<std::string>{"true", "hit", "164"}));
+    EXPECT_EQ(mState.EvalAll("(function() local p = {}; for i = 1, 100 do p[i] = i .. '' end;"
+                             " local s = table.concat(p); local t = {[s] = true};"
+                             " return t[table.concat(p, '', 1, 50) .. table.concat(p, '', 51)]"
+                             " end)()"),
+              (std::vector<std::string>{"true"}));
+}
+
 TEST_F(VmFastPathsTest, NumericForWithStringBounds)
 {
     EXPECT_EQ(mState.Eval("(function() local s = 0; for i = 1, '4', '1' do s = s + i end; return s "
