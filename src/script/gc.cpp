@@ -84,6 +84,9 @@ void MarkObject(GCState* st, GCObject* o)
     }
 }
 
+// Array slots ahead whose object is fetched early while a table's array part is marked.
+constexpr int kMarkAhead = 8;
+
 void TraverseTable(GCState* st, Table* h)
 {
     MarkObject(st, h->metatable);
@@ -109,7 +112,11 @@ void TraverseTable(GCState* st, Table* h)
     if (!weakvalue)
     {
         for (int i = 0; i < h->sizearray; i++)
+        {
+            if (i + kMarkAhead < h->sizearray && iscollectable(&h->array[i + kMarkAhead]))
+                __builtin_prefetch(gcvalue(&h->array[i + kMarkAhead]), 1);
             MarkValue(st, &h->array[i]);
+        }
     }
     for (int i = sizenode(h) - 1; i >= 0; i--)
     {
@@ -379,11 +386,17 @@ void SweepList(lua_State* L, GCObject** p, bool all)
     }
 }
 
+// Buckets ahead whose first string is fetched early: the strings lie scattered in memory, and
+// visiting them one after another would wait for each in turn.
+constexpr int kSweepAhead = 8;
+
 void SweepStrings(lua_State* L, bool all)
 {
     stringtable* tb = &G(L)->strt;
     for (int i = 0; i < tb->size; i++)
     {
+        if (i + kSweepAhead < tb->size && tb->hash[i + kSweepAhead] != nullptr)
+            __builtin_prefetch(tb->hash[i + kSweepAhead], 1);
         GCObject** p = &tb->hash[i];
         GCObject* curr;
         while ((curr = *p) != nullptr)
