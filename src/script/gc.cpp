@@ -386,8 +386,8 @@ void SweepList(lua_State* L, GCObject** p, bool all)
     }
 }
 
-// Buckets ahead whose first string is fetched early: the strings lie scattered in memory, and
-// visiting them one after another would wait for each in turn.
+// Slots ahead whose string is fetched early: the strings lie scattered in memory, and visiting
+// them one after another would wait for each in turn.
 constexpr int kSweepAhead = 8;
 
 void SweepStrings(lua_State* L, bool all)
@@ -395,32 +395,43 @@ void SweepStrings(lua_State* L, bool all)
     stringtable* tb = &G(L)->strt;
     for (int i = 0; i < tb->size; i++)
     {
-        if (i + kSweepAhead < tb->size && tb->hash[i + kSweepAhead] != nullptr)
-            __builtin_prefetch(tb->hash[i + kSweepAhead], 1);
-        GCObject** p = &tb->hash[i];
-        GCObject* curr;
-        while ((curr = *p) != nullptr)
+        if (i + kSweepAhead < tb->size && tb->hash[i + kSweepAhead] > kStrSlotRemoved)
+            __builtin_prefetch(luaS_slotstring(tb->hash[i + kSweepAhead]), 1);
+        if (tb->hash[i] <= kStrSlotRemoved)
+            continue;
+        ScriptString* ts = luaS_slotstring(tb->hash[i]);
+        if (!all && (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT)))
         {
-            if (!all && (gc_testbit(curr, MARKBIT) || gc_testbit(curr, FIXEDBIT)))
-            {
-                gc_clearbit(curr, MARKBIT);
-                p = &curr->next;
-            }
-            else
-            {
-                *p = curr->next;
-                tb->nuse--;
-                luaS_freestr(L, static_cast<ScriptString*>(curr));
-            }
+            gc_clearbit(ts, MARKBIT);
+            continue;
         }
+        tb->hash[i] = kStrSlotRemoved;
+        tb->ntomb++;
+        tb->nuse--;
+        luaS_freestr(L, ts);
     }
 }
 
 void CheckSizes(lua_State* L, size_t deadmem)
 {
     global_State* g = G(L);
-    if (g->strt.nuse < static_cast<uint32_t>(g->strt.size / 4) && g->strt.size > 64)
-        luaS_resize(L, g->strt.size / 2);
+    // Shrinks a string table less than an eighth full (removed marks go with the rebuild); a
+    // failure keeps the current table, which stays valid.
+    stringtable* tb = &g->strt;
+    if (tb->nuse < static_cast<uint32_t>(tb->size / 8) && tb->size > 64)
+    {
+        int strsize = tb->size / 2;
+        lua_longjmp guard{L->errorJmp, 0};
+        L->errorJmp = &guard;
+        try
+        {
+            luaS_resize(L, strsize);
+        }
+        catch (const LuaError&)
+        {
+        }
+        L->errorJmp = guard.previous;
+    }
     if (g->buff.size > 64)
     {
         size_t newsize = g->buff.size / 2;

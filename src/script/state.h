@@ -41,11 +41,15 @@ struct Mbuffer
     size_t size;
 };
 
+// Open-addressed (linear probing) set of the interned strings. A slot holds 0 (empty), 1 (a
+// removed string) or a string's address with the top 16 bits of its hash above bit 48, so that a
+// probe rarely has to visit a string whose hash differs.
 struct stringtable
 {
-    GCObject** hash;
-    uint32_t nuse; // number of elements
-    int size;
+    uint64_t* hash;
+    uint32_t nuse;  // number of strings
+    uint32_t ntomb; // slots of removed strings
+    int size;       // a power of 2
 };
 
 // Number of the metamethod events; there are none for the bitwise operations.

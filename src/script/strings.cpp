@@ -14,33 +14,79 @@ template <typename Unit> static lu_hash HashUnits(const Unit* str, size_t l)
     return h;
 }
 
+static_assert(sizeof(void*) == 8, "string-table slots keep 48-bit addresses");
+
+static uint64_t SlotTag(lu_hash h)
+{
+    return static_cast<uint64_t>(h >> 16) << 48;
+}
+
+static uint64_t MakeSlot(ScriptString* ts)
+{
+    return SlotTag(ts->hash) | static_cast<uint64_t>(reinterpret_cast<uintptr_t>(ts));
+}
+
+// Puts ts in the first free slot of its probe sequence (no resizing).
+static void PlaceSlot(uint64_t* slots, int size, ScriptString* ts)
+{
+    uint32_t mask = static_cast<uint32_t>(size - 1);
+    uint32_t i = ts->hash & mask;
+    while (slots[i] > kStrSlotRemoved)
+        i = (i + 1) & mask;
+    slots[i] = MakeSlot(ts);
+}
+
 void luaS_resize(lua_State* L, int newsize)
 {
-    GCObject** newhash = luaM_newvector<GCObject*>(L, newsize);
+    uint64_t* fresh = luaM_newvector<uint64_t>(L, newsize);
     stringtable* tb = &G(L)->strt;
     for (int i = 0; i < newsize; i++)
-        newhash[i] = nullptr;
+        fresh[i] = kStrSlotEmpty;
     for (int i = 0; i < tb->size; i++)
     {
-        GCObject* p = tb->hash[i];
-        while (p != nullptr)
-        {
-            GCObject* next = p->next;
-            lu_hash h = static_cast<ScriptString*>(p)->hash;
-            int h1 = static_cast<int>(h & static_cast<lu_hash>(newsize - 1));
-            p->next = newhash[h1];
-            newhash[h1] = p;
-            p = next;
-        }
+        if (tb->hash[i] > kStrSlotRemoved)
+            PlaceSlot(fresh, newsize, luaS_slotstring(tb->hash[i]));
     }
     luaM_freearray(L, tb->hash, tb->size);
     tb->size = newsize;
-    tb->hash = newhash;
+    tb->hash = fresh;
+    tb->ntomb = 0;
 }
 
-// Allocates and links a string of l units whose text the caller writes; its terminator is set.
+// Finds the string with hash h for which same(ts) holds, or returns null.
+template <typename Same> static ScriptString* FindString(stringtable* tb, lu_hash h, Same same)
+{
+    uint32_t mask = static_cast<uint32_t>(tb->size - 1);
+    uint64_t tag = SlotTag(h);
+    for (uint32_t i = h & mask;; i = (i + 1) & mask)
+    {
+        uint64_t slot = tb->hash[i];
+        if (slot == kStrSlotEmpty)
+            return nullptr;
+        if ((slot & ~((uint64_t(1) << 48) - 1)) == tag && slot != kStrSlotRemoved)
+        {
+            ScriptString* ts = luaS_slotstring(slot);
+            if (ts->hash == h && same(ts))
+                return ts;
+        }
+    }
+}
+
+// Allocates and adds a string of l units whose text the caller writes; its terminator is set.
 static ScriptString* NewString(lua_State* L, size_t l, size_t unitSize, lu_byte kind, lu_hash h)
 {
+    stringtable* tb = &G(L)->strt;
+    // At most three quarters of the slots in use (strings and removed marks), so probes stay
+    // short and always reach an empty slot; the tags spare visits to strings on the way. Grown
+    // before the string exists, so a failure leaves nothing behind.
+    uint32_t size = static_cast<uint32_t>(tb->size);
+    if (tb->nuse + tb->ntomb + 1 > size / 4 * 3)
+    {
+        if (tb->nuse + 1 > size / 8 * 3 && tb->size <= (1 << 30) / 2)
+            luaS_resize(L, tb->size * 2);
+        else
+            luaS_resize(L, tb->size);
+    }
     size_t total = sizeof(ScriptString) + (l + 1) * unitSize;
     ScriptString* ts = static_cast<ScriptString*>(luaM_realloc(L, nullptr, 0, total));
     ts->next = nullptr;
@@ -50,26 +96,27 @@ static ScriptString* NewString(lua_State* L, size_t l, size_t unitSize, lu_byte 
     ts->hash = h;
     ts->len = static_cast<uint32_t>(l);
     memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);
-    stringtable* tb = &G(L)->strt;
-    int bucket = static_cast<int>(h & static_cast<lu_hash>(tb->size - 1));
-    ts->next = tb->hash[bucket];
-    tb->hash[bucket] = ts;
+    uint32_t mask = static_cast<uint32_t>(tb->size - 1);
+    uint32_t i = h & mask;
+    while (tb->hash[i] > kStrSlotRemoved)
+        i = (i + 1) & mask;
+    if (tb->hash[i] == kStrSlotRemoved)
+        tb->ntomb--;
+    tb->hash[i] = MakeSlot(ts);
     tb->nuse++;
-    if (tb->nuse > static_cast<uint32_t>(tb->size) && tb->size <= (1 << 30) / 2)
-        luaS_resize(L, tb->size * 2);
     return ts;
 }
 
 static ScriptString* Intern(lua_State* L, const void* data, size_t l, size_t unitSize, lu_byte kind,
                             lu_hash h)
 {
-    stringtable* tb = &G(L)->strt;
-    for (GCObject* o = tb->hash[h & static_cast<lu_hash>(tb->size - 1)]; o != nullptr; o = o->next)
-    {
-        ScriptString* ts = static_cast<ScriptString*>(o);
-        if (ts->tt == kind && ts->len == l && (l == 0 || memcmp(data, ts + 1, l * unitSize) == 0))
-            return ts;
-    }
+    ScriptString* found = FindString(&G(L)->strt, h,
+                                     [&](const ScriptString* ts) {
+                                         return ts->tt == kind && ts->len == l &&
+                                                (l == 0 || memcmp(data, ts + 1, l * unitSize) == 0);
+                                     });
+    if (found != nullptr)
+        return found;
     ScriptString* ts = NewString(L, l, unitSize, kind, h);
     if (l > 0)
         memcpy(ts + 1, data, l * unitSize);
@@ -107,13 +154,12 @@ ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t
         h = h ^ ((h << 5) + (h >> 2) +
                  static_cast<lu_hash>(static_cast<unsigned char>(pieces[p].s[at - pieceStart])));
     }
-    stringtable* tb = &G(L)->strt;
-    for (GCObject* o = tb->hash[h & static_cast<lu_hash>(tb->size - 1)]; o != nullptr; o = o->next)
-    {
-        ScriptString* ts = static_cast<ScriptString*>(o);
-        if (ts->tt == LUA_TSTRING && ts->len == l && SamePieces(ts, pieces, n))
-            return ts;
-    }
+    ScriptString* found =
+        FindString(&G(L)->strt, h,
+                   [&](const ScriptString* ts)
+                   { return ts->tt == LUA_TSTRING && ts->len == l && SamePieces(ts, pieces, n); });
+    if (found != nullptr)
+        return found;
     ScriptString* ts = NewString(L, l, 1, LUA_TSTRING, h);
     char* text = getstr(ts);
     for (int i = 0; i < n; i++)

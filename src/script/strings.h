@@ -3,7 +3,17 @@
 
 #include "script/state.h"
 
+// Rebuilds the string table with newsize slots (a power of 2), dropping removed-string marks.
 void luaS_resize(lua_State* L, int newsize);
+
+// String-table slots: see stringtable.
+constexpr uint64_t kStrSlotEmpty = 0;
+constexpr uint64_t kStrSlotRemoved = 1;
+inline ScriptString* luaS_slotstring(uint64_t slot)
+{
+    return reinterpret_cast<ScriptString*>(
+        static_cast<uintptr_t>(slot & ((uint64_t(1) << 48) - 1)));
+}
 size_t luaS_objectsize(const ScriptString* ts);
 void luaS_freestr(lua_State* L, ScriptString* ts);
 

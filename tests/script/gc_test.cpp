@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "chunk_builder.h"
+#include "script/strings.h"
 #include "script/state.h"
 
 using namespace chunk_test;
@@ -25,13 +26,12 @@ protected:
         stringtable* tb = &G(L)->strt;
         for (int i = 0; i < tb->size; i++)
         {
-            for (GCObject* o = tb->hash[i]; o != nullptr; o = o->next)
-            {
-                ScriptString* ts = static_cast<ScriptString*>(o);
-                if (ts->tt == LUA_TWSTRING && ts->len == units.size() &&
-                    memcmp(getwstr(ts), units.data(), units.size() * 2) == 0)
-                    return true;
-            }
+            if (tb->hash[i] <= kStrSlotRemoved)
+                continue;
+            ScriptString* ts = luaS_slotstring(tb->hash[i]);
+            if (ts->tt == LUA_TWSTRING && ts->len == units.size() &&
+                memcmp(getwstr(ts), units.data(), units.size() * 2) == 0)
+                return true;
         }
         return false;
     }
