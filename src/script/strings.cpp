@@ -44,6 +44,9 @@ void luaS_resize(lua_State* L, int newsize)
         fresh[i] = kStrSlotEmpty;
     for (int i = 0; i < tb->size; i++)
     {
+        // Each string is read for its full hash: fetch those a few slots ahead early.
+        if (i + 8 < tb->size && tb->hash[i + 8] > kStrSlotRemoved)
+            __builtin_prefetch(luaS_slotstring(tb->hash[i + 8]));
         if (tb->hash[i] > kStrSlotRemoved)
             PlaceSlot(fresh, newsize, luaS_slotstring(tb->hash[i]));
     }
