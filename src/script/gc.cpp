@@ -408,7 +408,10 @@ void SweepStrings(lua_State* L, bool all)
         tb->hash[i] = kStrSlotRemoved;
         tb->ntomb++;
         tb->nuse--;
-        luaS_freestr(L, ts);
+        if (all)
+            luaM_free(L, ts, luaS_objectsize(ts));
+        else
+            luaS_freestr(L, ts);
     }
 }
 
@@ -552,4 +555,5 @@ void luaC_closeall(lua_State* L)
     while (g->rootgc != nullptr)
         SweepList(L, &g->rootgc, true);
     SweepStrings(L, true);
+    luaS_releasefree(L);
 }

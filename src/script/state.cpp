@@ -254,6 +254,9 @@ lua_State* lua_open(void)
     for (int i = 0; i < NUM_TYPE_METATABLES; i++)
         setnilvalue(&g->typemetatables[i]);
     g->memerrmsg = nullptr;
+    for (int i = 0; i < kStringReuseSizes; i++)
+        g->strfree[i] = nullptr;
+    g->strfreebytes = 0;
     g->gcrunning = 0;
     g->nativeDepth = 0;
     if (luaD_rawrunprotected(L, OpenState, nullptr) != 0)
@@ -285,6 +288,8 @@ lua_CFunction lua_atpanic(lua_State* L, lua_CFunction panicf)
 
 void lua_setallocator(lua_State* L, lua_Alloc f, void* ud)
 {
+    luaS_releasefree(L); // kept blocks came from the allocator being replaced
+
     G(L)->frealloc = f;
     G(L)->ud = ud;
 }

@@ -73,6 +73,8 @@ enum TMS
     TM_N
 };
 
+constexpr int kStringReuseSizes = 128;
+
 struct global_State
 {
     stringtable strt;
@@ -92,8 +94,12 @@ struct global_State
     ScriptString* tmname[TM_N];
     TObject typemetatables[NUM_TYPE_METATABLES];
     ScriptString* memerrmsg; // "not enough memory"
-    int gcrunning;           // nonzero while a collection runs
-    int nativeDepth;         // native calls and resumes active on the machine stack, all threads
+    // Blocks of collected strings smaller than kStringReuseSizes bytes, kept by exact size for
+    // the next strings of that size (first word: the next block); counted as freed in nblocks.
+    void* strfree[kStringReuseSizes];
+    size_t strfreebytes;
+    int gcrunning;   // nonzero while a collection runs
+    int nativeDepth; // native calls and resumes active on the machine stack, all threads
 };
 
 struct lua_State : GCObject

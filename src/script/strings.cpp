@@ -5,6 +5,13 @@
 #include "script/state.h"
 #include "script/strings.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
+
 template <typename Unit> static lu_hash HashUnits(const Unit* str, size_t l)
 {
     lu_hash h = static_cast<lu_hash>(l);
@@ -75,6 +82,19 @@ template <typename Same> static ScriptString* FindString(stringtable* tb, lu_has
     }
 }
 
+// A kept block of exactly size bytes (counted as allocated again), or null.
+static void* TakeKeptBlock(global_State* g, size_t size)
+{
+    if (size >= static_cast<size_t>(kStringReuseSizes) || g->strfree[size] == nullptr)
+        return nullptr;
+    void* block = g->strfree[size];
+    ASAN_UNPOISON_MEMORY_REGION(block, size);
+    g->strfree[size] = *static_cast<void**>(block);
+    g->strfreebytes -= size;
+    g->nblocks += size;
+    return block;
+}
+
 // Allocates and adds a string of l units whose text the caller writes; its terminator is set.
 static ScriptString* NewString(lua_State* L, size_t l, size_t unitSize, lu_byte kind, lu_hash h)
 {
@@ -91,7 +111,9 @@ static ScriptString* NewString(lua_State* L, size_t l, size_t unitSize, lu_byte 
             luaS_resize(L, tb->size);
     }
     size_t total = sizeof(ScriptString) + (l + 1) * unitSize;
-    ScriptString* ts = static_cast<ScriptString*>(luaM_realloc(L, nullptr, 0, total));
+    ScriptString* ts = static_cast<ScriptString*>(TakeKeptBlock(G(L), total));
+    if (ts == nullptr)
+        ts = static_cast<ScriptString*>(luaM_realloc(L, nullptr, 0, total));
     ts->next = nullptr;
     ts->tt = kind;
     ts->marked = 0;
@@ -201,7 +223,42 @@ size_t luaS_objectsize(const ScriptString* ts)
     return sizeof(ScriptString) + (static_cast<size_t>(ts->len) + 1) * unit;
 }
 
+// Bytes of collected strings kept at most: a quarter of the memory in use, at least this.
+static constexpr size_t kMinKeptBytes = 64 * 1024;
+
 void luaS_freestr(lua_State* L, ScriptString* ts)
 {
-    luaM_free(L, ts, luaS_objectsize(ts));
+    // Collected strings are mostly followed by new ones of the same sizes: keeping the blocks
+    // spares the allocator a free and a malloc each, and the garbage collector's pacing still
+    // counts them as freed.
+    global_State* g = G(L);
+    size_t size = luaS_objectsize(ts);
+    size_t cap = g->nblocks / 4 > kMinKeptBytes ? g->nblocks / 4 : kMinKeptBytes;
+    if (size < static_cast<size_t>(kStringReuseSizes) && size >= sizeof(void*) &&
+        g->strfreebytes + size <= cap)
+    {
+        *reinterpret_cast<void**>(ts) = g->strfree[size];
+        g->strfree[size] = ts;
+        g->strfreebytes += size;
+        g->nblocks -= size;
+        ASAN_POISON_MEMORY_REGION(ts, size);
+        return;
+    }
+    luaM_free(L, ts, size);
+}
+
+void luaS_releasefree(lua_State* L)
+{
+    global_State* g = G(L);
+    for (int size = 0; size < kStringReuseSizes; size++)
+    {
+        while (g->strfree[size] != nullptr)
+        {
+            void* block = g->strfree[size];
+            ASAN_UNPOISON_MEMORY_REGION(block, static_cast<size_t>(size));
+            g->strfree[size] = *static_cast<void**>(block);
+            g->frealloc(g->ud, block, static_cast<size_t>(size), 0, 0, L->bufferResizing);
+        }
+    }
+    g->strfreebytes = 0;
 }

@@ -15,7 +15,10 @@ inline ScriptString* luaS_slotstring(uint64_t slot)
         static_cast<uintptr_t>(slot & ((uint64_t(1) << 48) - 1)));
 }
 size_t luaS_objectsize(const ScriptString* ts);
+// Frees a collected string; a small one may be kept for reuse by a later string of its size.
 void luaS_freestr(lua_State* L, ScriptString* ts);
+// Returns every kept block to the allocator (at close, and before the allocator is replaced).
+void luaS_releasefree(lua_State* L);
 
 // A piece of 8-bit text, for building a string from several without joining them first.
 struct StrPiece

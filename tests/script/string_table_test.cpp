@@ -77,4 +77,34 @@ TEST_F(StringTableTest, WideAndNarrowTextsOfTheSameBytesAreDifferentStrings)
               "21");
 }
 
+void* CountingAlloc(void* ud, void* block, size_t, size_t newsize, int, int)
+{
+    ++*static_cast<int*>(ud);
+    if (newsize == 0)
+    {
+        free(block);
+        return nullptr;
+    }
+    return realloc(block, newsize);
+}
+
+TEST_F(StringTableTest, KeptBlocksOfCollectedStringsCountAsFreedAndGoBackOnAllocatorChange)
+{
+    global_State* g = G(mState.L);
+    ASSERT_EQ(mState.Run("for i = 1, 5000 do local s = 'tmp' .. i end"), "");
+    size_t before = g->nblocks;
+    ASSERT_EQ(mState.Run("collectgarbage()"), "");
+    EXPECT_GT(g->strfreebytes, 0u);
+    EXPECT_LT(g->nblocks, before);
+    // New strings of those sizes take kept blocks again.
+    size_t kept = g->strfreebytes;
+    ASSERT_EQ(mState.Run("keep = {}; for i = 1, 50 do keep[i] = 'new' .. i end"), "");
+    EXPECT_LT(g->strfreebytes, kept);
+    int calls = 0;
+    lua_setallocator(mState.L, CountingAlloc, &calls);
+    EXPECT_EQ(g->strfreebytes, 0u);
+    EXPECT_EQ(calls, 0); // returned through the allocator that gave them
+    EXPECT_EQ(mState.Eval("keep[7] .. '!'"), "new7!");
+}
+
 } // namespace
