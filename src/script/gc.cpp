@@ -388,7 +388,7 @@ void SweepList(lua_State* L, GCObject** p, bool all)
 
 // Slots ahead whose string is fetched early: the strings lie scattered in memory, and visiting
 // them one after another would wait for each in turn.
-constexpr int kSweepAhead = 8;
+constexpr int kSweepAhead = 32;
 
 void SweepStrings(lua_State* L, bool all)
 {
