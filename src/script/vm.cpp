@@ -817,6 +817,26 @@ reentry:
             int nresults = GETARG_C(i) - 1;
             if (b != 0)
                 L->top = ra + b;
+            if (ttisfunction(ra) && !clvalue(ra)->isC)
+            {
+                // A fixed-argument Lua function with room for its frame and a free call record:
+                // what luaD_precall would do, without leaving the loop.
+                Proto* p = toL(clvalue(ra))->p;
+                if (!p->is_vararg && L->ci + 1 != L->end_ci &&
+                    L->stack_last - L->top > p->maxstacksize)
+                {
+                    CallInfo* ci = ++L->ci;
+                    L->base = ci->base = ra + 1;
+                    ci->top = L->base + p->maxstacksize;
+                    ci->savedpc = p->code;
+                    ci->tailcalls = 0;
+                    ci->state = CI_SAVEDPC | CI_INLINE;
+                    while (L->top < ci->top)
+                        setnilvalue(L->top++);
+                    L->top = ci->top;
+                    goto reentry;
+                }
+            }
             StkId firstResult = luaD_precall(L, ra);
             if (firstResult != nullptr)
             {
