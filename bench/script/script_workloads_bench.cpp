@@ -213,6 +213,40 @@ void BM_Native_StringFormat(benchmark::State& state)
     }
 }
 
+// --- short-lived strings: interning, number text, the string sweep ---------------------------
+
+const char* kStringChurnChunk = R"(
+function run()
+    local n = 0
+    for i = 1, 200000 do
+        local s = "k" .. i .. "_" .. i / 7
+        n = n + string.len(s)
+    end
+    return n
+end
+)";
+
+void BM_Script_StringChurn(benchmark::State& state)
+{
+    ScriptWorkload(kStringChurnChunk).RunBenchmark(state);
+}
+
+void BM_Native_StringChurn(benchmark::State& state)
+{
+    for (auto _ : state)
+    {
+        size_t n = 0;
+        char number[32];
+        for (int i = 1; i <= 200000; i++)
+        {
+            std::snprintf(number, sizeof number, "%.14g", i / 7.0);
+            std::string s = "k" + std::to_string(i) + "_" + number;
+            n += s.size();
+        }
+        benchmark::DoNotOptimize(n);
+    }
+}
+
 // --- method calls through a metatable -------------------------------------------------------
 
 const char* kMethodChunk = R"(
@@ -316,6 +350,8 @@ BENCHMARK(BM_Script_TableIntKeys)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Native_TableIntKeys)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Script_StringFormat)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Native_StringFormat)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Script_StringChurn)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Native_StringChurn)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Script_MethodCalls)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Native_MethodCalls)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Script_Closures)->Unit(benchmark::kMillisecond);
