@@ -42,7 +42,7 @@ struct Mbuffer
 };
 
 // Open-addressed (linear probing) set of the interned strings. A slot holds 0 (empty), 1 (a
-// removed string) or a string's address with the top 16 bits of its hash above bit 48, so that a
+// removed string) or a string's address with 16 bits mixed from its hash above bit 48, so that a
 // probe rarely has to visit a string whose hash differs.
 struct stringtable
 {

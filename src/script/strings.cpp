@@ -23,9 +23,11 @@ template <typename Unit> static lu_hash HashUnits(const Unit* str, size_t l)
 
 static_assert(sizeof(void*) == 8, "string-table slots keep 48-bit addresses");
 
+// The tag is the top of the hash after a multiplicative mix: the string hash moves its bits
+// upwards slowly, so similar short strings would share their raw top bits.
 static uint64_t SlotTag(lu_hash h)
 {
-    return static_cast<uint64_t>(h >> 16) << 48;
+    return static_cast<uint64_t>((h * 0x9E3779B1u) >> 16) << 48;
 }
 
 static uint64_t MakeSlot(ScriptString* ts)
