@@ -292,6 +292,9 @@ const char* luaO_pushvfstring(lua_State* L, const char* fmt, va_list argp)
             out.append(buff, static_cast<size_t>(len));
             break;
         }
+        case '%':
+            out.push_back('%');
+            break;
         case '\0':
             out.push_back('%');
             p--;
