@@ -2,6 +2,8 @@
 #include "script/lauxlib.h"
 #include "script/lualib.h"
 
+#include <cstring>
+
 namespace
 {
 
@@ -115,17 +117,21 @@ int TabRemove(lua_State* L)
     return 1;
 }
 
-int TabConcat(lua_State* L)
+// The text of t[i] (a string or a number, as tostring gives it) pushed on the stack; raises the
+// library's error for any other value.
+const char* PushPiece(lua_State* L, int i, size_t* len)
 {
-    size_t lsep;
-    const char* sep = luaL_optlstring(L, 2, "", &lsep);
-    int i = luaL_optint(L, 3, 1);
-    int n = luaL_optint(L, 4, 0);
-    luaL_checktype(L, 1, LUA_TTABLE);
-    if (n == 0)
-    {
-        n = luaL_getn(L, 1);
-    }
+    lua_rawgeti(L, 1, i);
+    int t = lua_type(L, -1);
+    luaL_argcheck(L, t == LUA_TSTRING || t == LUA_TNUMBER, 1, "table contains non-strings");
+    const char* s = lua_tostring(L, -1);
+    *len = lua_strlen(L, -1);
+    return s;
+}
+
+// Joins t[i..n] through the string buffer, piece by piece.
+void ConcatBuffered(lua_State* L, const char* sep, size_t lsep, int i, int n)
+{
     luaL_Buffer b;
     luaL_buffinit(L, &b);
     for (; i <= n; i++)
@@ -140,6 +146,61 @@ int TabConcat(lua_State* L)
         }
     }
     luaL_pushresult(&b);
+}
+
+// Results up to this length are joined in the string buffer; longer ones are measured first and
+// written once into a block of their size, instead of being joined from buffer-sized pieces.
+constexpr size_t kBufferedConcat = LUAL_BUFFERSIZE;
+constexpr size_t kMaxJoined = 0x7FFFFFFF;
+
+int TabConcat(lua_State* L)
+{
+    size_t lsep;
+    const char* sep = luaL_optlstring(L, 2, "", &lsep);
+    int i = luaL_optint(L, 3, 1);
+    int n = luaL_optint(L, 4, 0);
+    luaL_checktype(L, 1, LUA_TTABLE);
+    if (n == 0)
+    {
+        n = luaL_getn(L, 1);
+    }
+    size_t total = 0;
+    for (int k = i; k <= n && total <= kMaxJoined; k++)
+    {
+        size_t len;
+        PushPiece(L, k, &len);
+        lua_pop(L, 1);
+        total += len + (k != n ? lsep : 0);
+    }
+    if (total <= kBufferedConcat || total > kMaxJoined)
+    {
+        ConcatBuffered(L, sep, lsep, i, n);
+        return 1;
+    }
+    char* block = static_cast<char*>(lua_newuserdata(L, total));
+    size_t used = 0;
+    for (int k = i; k <= n; k++)
+    {
+        size_t len;
+        const char* s = PushPiece(L, k, &len);
+        size_t need = len + (k != n ? lsep : 0);
+        if (need > total - used)
+        {
+            // A finaliser run by a collection on the way changed the table: join what it holds now.
+            lua_settop(L, 4);
+            ConcatBuffered(L, sep, lsep, i, n);
+            return 1;
+        }
+        std::memcpy(block + used, s, len);
+        used += len;
+        lua_pop(L, 1);
+        if (k != n)
+        {
+            std::memcpy(block + used, sep, lsep);
+            used += lsep;
+        }
+    }
+    lua_pushlstring(L, block, used);
     return 1;
 }
 
