@@ -554,6 +554,8 @@ void luaC_closeall(lua_State* L)
     // Freeing a thread closes its upvalues into the general list: sweep until it stays empty.
     while (g->rootgc != nullptr)
         SweepList(L, &g->rootgc, true);
-    SweepStrings(L, true);
+    // Kept blocks first: freeing their address lists (large blocks) makes the C library tidy
+    // every small block freed before, which would then include all the strings.
     luaS_releasefree(L);
+    SweepStrings(L, true);
 }

@@ -255,7 +255,7 @@ lua_State* lua_open(void)
         setnilvalue(&g->typemetatables[i]);
     g->memerrmsg = nullptr;
     for (int i = 0; i < kStringReuseSizes; i++)
-        g->strfree[i] = nullptr;
+        g->strfree[i] = StrStash{nullptr, 0, 0};
     g->strfreebytes = 0;
     g->gcrunning = 0;
     g->nativeDepth = 0;

@@ -75,6 +75,14 @@ enum TMS
 
 constexpr int kStringReuseSizes = 128;
 
+// Kept blocks of one size: their addresses, the last kept first out.
+struct StrStash
+{
+    void** blocks;
+    uint32_t count;
+    uint32_t capacity;
+};
+
 struct global_State
 {
     stringtable strt;
@@ -95,8 +103,10 @@ struct global_State
     TObject typemetatables[NUM_TYPE_METATABLES];
     ScriptString* memerrmsg; // "not enough memory"
     // Blocks of collected strings smaller than kStringReuseSizes bytes, kept by exact size for
-    // the next strings of that size (first word: the next block); counted as freed in nblocks.
-    void* strfree[kStringReuseSizes];
+    // the next strings of that size; counted as freed in nblocks. Each size has an array of the
+    // block addresses (its room counted in nblocks), so that the blocks themselves stay untouched
+    // until they are used or released.
+    StrStash strfree[kStringReuseSizes];
     size_t strfreebytes;
     int gcrunning;   // nonzero while a collection runs
     int nativeDepth; // native calls and resumes active on the machine stack, all threads

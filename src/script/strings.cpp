@@ -87,11 +87,14 @@ template <typename Same> static ScriptString* FindString(stringtable* tb, lu_has
 // A kept block of exactly size bytes (counted as allocated again), or null.
 static void* TakeKeptBlock(global_State* g, size_t size)
 {
-    if (size >= static_cast<size_t>(kStringReuseSizes) || g->strfree[size] == nullptr)
+    if (size >= static_cast<size_t>(kStringReuseSizes) || g->strfree[size].count == 0)
         return nullptr;
-    void* block = g->strfree[size];
+    StrStash& stash = g->strfree[size];
+    void* block = stash.blocks[--stash.count];
+    // The next string of this size will be written to the next block out: fetch it now.
+    if (stash.count > 0)
+        __builtin_prefetch(stash.blocks[stash.count - 1], 1);
     ASAN_UNPOISON_MEMORY_REGION(block, size);
-    g->strfree[size] = *static_cast<void**>(block);
     g->strfreebytes -= size;
     g->nblocks += size;
     return block;
@@ -228,6 +231,21 @@ size_t luaS_objectsize(const ScriptString* ts)
 // Bytes of collected strings kept at most: a quarter of the memory in use, at least this.
 static constexpr size_t kMinKeptBytes = 64 * 1024;
 
+// Makes room for one more address in a stash; false when the allocator refuses.
+static bool GrowStash(global_State* g, StrStash* stash, lua_State* L)
+{
+    uint32_t capacity = stash->capacity < 64 ? 64 : stash->capacity * 2;
+    size_t oldBytes = stash->capacity * sizeof(void*);
+    size_t newBytes = capacity * sizeof(void*);
+    void* grown = g->frealloc(g->ud, stash->blocks, oldBytes, newBytes, 0, L->bufferResizing);
+    if (grown == nullptr)
+        return false;
+    stash->blocks = static_cast<void**>(grown);
+    stash->capacity = capacity;
+    g->nblocks += newBytes - oldBytes;
+    return true;
+}
+
 void luaS_freestr(lua_State* L, ScriptString* ts)
 {
     // Collected strings are mostly followed by new ones of the same sizes: keeping the blocks
@@ -236,31 +254,45 @@ void luaS_freestr(lua_State* L, ScriptString* ts)
     global_State* g = G(L);
     size_t size = luaS_objectsize(ts);
     size_t cap = g->nblocks / 4 > kMinKeptBytes ? g->nblocks / 4 : kMinKeptBytes;
-    if (size < static_cast<size_t>(kStringReuseSizes) && size >= sizeof(void*) &&
-        g->strfreebytes + size <= cap)
+    if (size < static_cast<size_t>(kStringReuseSizes) && g->strfreebytes + size <= cap)
     {
-        *reinterpret_cast<void**>(ts) = g->strfree[size];
-        g->strfree[size] = ts;
-        g->strfreebytes += size;
-        g->nblocks -= size;
-        ASAN_POISON_MEMORY_REGION(ts, size);
-        return;
+        StrStash& stash = g->strfree[size];
+        if (stash.count < stash.capacity || GrowStash(g, &stash, L))
+        {
+            stash.blocks[stash.count++] = ts;
+            g->strfreebytes += size;
+            g->nblocks -= size;
+            ASAN_POISON_MEMORY_REGION(ts, size);
+            return;
+        }
     }
     luaM_free(L, ts, size);
 }
+
+// Blocks ahead fetched early (the allocator reads around each) while the kept blocks are released.
+constexpr uint32_t kReleaseAhead = 16;
 
 void luaS_releasefree(lua_State* L)
 {
     global_State* g = G(L);
     for (int size = 0; size < kStringReuseSizes; size++)
     {
-        while (g->strfree[size] != nullptr)
+        StrStash& stash = g->strfree[size];
+        for (uint32_t i = 0; i < stash.count; i++)
         {
-            void* block = g->strfree[size];
+            if (i + kReleaseAhead < stash.count)
+                __builtin_prefetch(stash.blocks[i + kReleaseAhead], 1);
+            void* block = stash.blocks[i];
             ASAN_UNPOISON_MEMORY_REGION(block, static_cast<size_t>(size));
-            g->strfree[size] = *static_cast<void**>(block);
             g->frealloc(g->ud, block, static_cast<size_t>(size), 0, 0, L->bufferResizing);
         }
+        if (stash.blocks != nullptr)
+        {
+            size_t bytes = stash.capacity * sizeof(void*);
+            g->frealloc(g->ud, stash.blocks, bytes, 0, 0, L->bufferResizing);
+            g->nblocks -= bytes;
+        }
+        stash = StrStash{nullptr, 0, 0};
     }
     g->strfreebytes = 0;
 }

@@ -104,6 +104,11 @@ TEST_F(StringTableTest, KeptBlocksOfCollectedStringsCountAsFreedAndGoBackOnAlloc
     lua_setallocator(mState.L, CountingAlloc, &calls);
     EXPECT_EQ(g->strfreebytes, 0u);
     EXPECT_EQ(calls, 0); // returned through the allocator that gave them
+    for (int size = 0; size < kStringReuseSizes; size++)
+    {
+        EXPECT_EQ(g->strfree[size].blocks, nullptr); // and so were the lists of their addresses
+        EXPECT_EQ(g->strfree[size].count, 0u);
+    }
     EXPECT_EQ(mState.Eval("keep[7] .. '!'"), "new7!");
 }
 
