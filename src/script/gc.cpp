@@ -6,6 +6,8 @@
 #include "script/strings.h"
 #include "script/table.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -390,7 +392,7 @@ void SweepList(lua_State* L, GCObject** p, bool all)
 // them one after another would wait for each in turn.
 constexpr int kSweepAhead = 32;
 
-void SweepStrings(lua_State* L, bool all)
+void SweepStrings(lua_State* L)
 {
     stringtable* tb = &G(L)->strt;
     for (int i = 0; i < tb->size; i++)
@@ -400,7 +402,7 @@ void SweepStrings(lua_State* L, bool all)
         if (tb->hash[i] <= kStrSlotRemoved)
             continue;
         ScriptString* ts = luaS_slotstring(tb->hash[i]);
-        if (!all && (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT)))
+        if (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT))
         {
             gc_clearbit(ts, MARKBIT);
             continue;
@@ -408,11 +410,32 @@ void SweepStrings(lua_State* L, bool all)
         tb->hash[i] = kStrSlotRemoved;
         tb->ntomb++;
         tb->nuse--;
-        if (all)
-            luaM_free(L, ts, luaS_objectsize(ts));
-        else
-            luaS_freestr(L, ts);
+        luaS_freestr(L, ts);
     }
+}
+
+// At close: every string goes back to the allocator in one pass, and the table is emptied as a
+// whole afterwards instead of slot by slot.
+void FreeAllStrings(lua_State* L)
+{
+    global_State* g = G(L);
+    stringtable* tb = &g->strt;
+    size_t freed = 0;
+    for (int i = 0; i < tb->size; i++)
+    {
+        if (i + kSweepAhead < tb->size && tb->hash[i + kSweepAhead] > kStrSlotRemoved)
+            __builtin_prefetch(luaS_slotstring(tb->hash[i + kSweepAhead]), 1);
+        if (tb->hash[i] <= kStrSlotRemoved)
+            continue;
+        ScriptString* ts = luaS_slotstring(tb->hash[i]);
+        size_t size = luaS_objectsize(ts);
+        g->frealloc(g->ud, ts, size, 0, 0, L->bufferResizing);
+        freed += size;
+    }
+    g->nblocks -= freed;
+    std::fill(tb->hash, tb->hash + tb->size, kStrSlotEmpty);
+    tb->nuse = 0;
+    tb->ntomb = 0;
 }
 
 void CheckSizes(lua_State* L, size_t deadmem)
@@ -519,7 +542,7 @@ void luaC_collectgarbage(lua_State* L)
     MarkPending(&st);
     PropagateMarks(&st);
     ClearWeakTables(st.weak);
-    SweepStrings(L, false);
+    SweepStrings(L);
     SweepList(L, &g->rootgc, false);
     SweepList(L, &g->rootudata, false);
     // The main thread is not in any list: clear its own mark.
@@ -557,5 +580,5 @@ void luaC_closeall(lua_State* L)
     // Kept blocks first: freeing their address lists (large blocks) makes the C library tidy
     // every small block freed before, which would then include all the strings.
     luaS_releasefree(L);
-    SweepStrings(L, true);
+    FreeAllStrings(L);
 }
