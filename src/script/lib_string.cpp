@@ -870,7 +870,11 @@ int StrGsub(lua_State* L)
 // ---------------------------------------------------------------------------------------------
 // format
 
-constexpr const char* kFormatFlags = "-+ #0";
+// One of the format flags "-+ #0".
+inline bool IsFormatFlag(char c)
+{
+    return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0';
+}
 constexpr int kMaxFormat = 20;
 constexpr int kMaxItem = 512;
 
@@ -1043,7 +1047,7 @@ void AddDecimal(luaL_Buffer* b, int32_t value)
 const char* ScanFormat(lua_State* L, const char* strfrmt, char* form)
 {
     const char* p = strfrmt;
-    while (*p != '\0' && std::strchr(kFormatFlags, *p))
+    while (IsFormatFlag(*p))
     {
         p++;
     }
@@ -1099,7 +1103,7 @@ int FormatFloat(const char* form, double v, char* buff, size_t size)
         left = true;
         p++;
     }
-    if (std::strchr(kFormatFlags, *p) != nullptr && *p != '\0')
+    if (IsFormatFlag(*p))
     {
         return -1;
     }
