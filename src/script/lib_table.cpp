@@ -129,6 +129,17 @@ const char* PushPiece(lua_State* L, int i, size_t* len)
     return s;
 }
 
+// The length of t[i]'s text, checked as PushPiece checks it; the stack is left as it was.
+size_t PieceLength(lua_State* L, int i)
+{
+    lua_rawgeti(L, 1, i);
+    int t = lua_type(L, -1);
+    luaL_argcheck(L, t == LUA_TSTRING || t == LUA_TNUMBER, 1, "table contains non-strings");
+    size_t len = lua_strlen(L, -1);
+    lua_pop(L, 1);
+    return len;
+}
+
 // Joins t[i..n] through the string buffer, piece by piece.
 void ConcatBuffered(lua_State* L, const char* sep, size_t lsep, int i, int n)
 {
@@ -167,10 +178,7 @@ int TabConcat(lua_State* L)
     size_t total = 0;
     for (int k = i; k <= n && total <= kMaxJoined; k++)
     {
-        size_t len;
-        PushPiece(L, k, &len);
-        lua_pop(L, 1);
-        total += len + (k != n ? lsep : 0);
+        total += PieceLength(L, k) + (k != n ? lsep : 0);
     }
     if (total <= kBufferedConcat || total > kMaxJoined)
     {
