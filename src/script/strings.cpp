@@ -45,6 +45,9 @@ static void PlaceSlot(uint64_t* slots, int size, ScriptString* ts)
     slots[i] = MakeSlot(ts);
 }
 
+// Slots ahead whose string a rebuild fetches early (slots are sparse after sweeps).
+constexpr int kResizeAhead = 32;
+
 void luaS_resize(lua_State* L, int newsize)
 {
     uint64_t* fresh = luaM_newvector<uint64_t>(L, newsize);
@@ -54,8 +57,8 @@ void luaS_resize(lua_State* L, int newsize)
     for (int i = 0; i < tb->size; i++)
     {
         // Each string is read for its full hash: fetch those a few slots ahead early.
-        if (i + 8 < tb->size && tb->hash[i + 8] > kStrSlotRemoved)
-            __builtin_prefetch(luaS_slotstring(tb->hash[i + 8]));
+        if (i + kResizeAhead < tb->size && tb->hash[i + kResizeAhead] > kStrSlotRemoved)
+            __builtin_prefetch(luaS_slotstring(tb->hash[i + kResizeAhead]));
         if (tb->hash[i] > kStrSlotRemoved)
             PlaceSlot(fresh, newsize, luaS_slotstring(tb->hash[i]));
     }
