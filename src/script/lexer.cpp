@@ -2,6 +2,8 @@
 // character classes, numerals (decimal and 0x hexadecimal), narrow, wide and long strings.
 #include "script/lexer.h"
 
+#include "script/hex_digit.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -44,17 +46,6 @@ bool IsLetter(int c)
 bool IsLetterOrDigit(int c)
 {
     return IsLetter(c) || IsDigit(c);
-}
-
-int HexValue(int c)
-{
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 int ReservedIndex(const std::string& name)
@@ -448,9 +439,9 @@ void Lexer::ReadHexNumeral(Token& token)
     Advance();
     uint32_t value = 0;
     int digits = 0;
-    while (digits < 8 && HexValue(mChar) >= 0)
+    while (digits < 8 && HexDigitValue(mChar) >= 0)
     {
-        value = (value << 4) | static_cast<uint32_t>(HexValue(mChar));
+        value = (value << 4) | static_cast<uint32_t>(HexDigitValue(mChar));
         token.raw.push_back(static_cast<char>(mChar));
         Advance();
         ++digits;
@@ -532,7 +523,7 @@ void Lexer::ReadString(Token& token, int delimiter, bool wide)
             case 'x':
             {
                 Advance();
-                if (HexValue(mChar) < 0)
+                if (HexDigitValue(mChar) < 0)
                 {
                     // Not an escape after all: the "x" stands for itself.
                     store('x');
@@ -540,9 +531,9 @@ void Lexer::ReadString(Token& token, int delimiter, bool wide)
                 }
                 unsigned value = 0;
                 int maxDigits = wide ? 4 : 2;
-                for (int i = 0; i < maxDigits && HexValue(mChar) >= 0; ++i)
+                for (int i = 0; i < maxDigits && HexDigitValue(mChar) >= 0; ++i)
                 {
-                    value = value * 16 + static_cast<unsigned>(HexValue(mChar));
+                    value = value * 16 + static_cast<unsigned>(HexDigitValue(mChar));
                     Advance();
                 }
                 store(value);

@@ -2,6 +2,7 @@
 // escape resolution (`lualex`) and binary records (`pack`, `unpack`).
 #include "script/lauxlib.h"
 #include "script/lualib.h"
+#include "script/hex_digit.h"
 
 #include <cctype>
 #include <charconv>
@@ -1300,23 +1301,6 @@ int StrFormat(lua_State* L)
 // lualex: resolves the escapes of string syntax in text from outside a script. Mode 0 gives
 // bytes; any other mode gives UTF-16LE text (each character as one 16-bit unit).
 
-int HexValue(int c)
-{
-    if (c >= '0' && c <= '9')
-    {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f')
-    {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F')
-    {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 void AddLexUnit(luaL_Buffer* b, bool wide, unsigned value)
 {
     luaL_putchar(b, (char)(value & 0xFF));
@@ -1368,16 +1352,16 @@ int StrLualex(lua_State* L)
             break;
         case 'x':
         {
-            if (i >= l || HexValue(uchar(s[i])) < 0)
+            if (i >= l || HexDigitValue(uchar(s[i])) < 0)
             {
                 AddLexUnit(&b, wide, 'x');
                 break;
             }
             unsigned value = 0;
             int maxDigits = wide ? 4 : 2;
-            for (int k = 0; k < maxDigits && i < l && HexValue(uchar(s[i])) >= 0; k++)
+            for (int k = 0; k < maxDigits && i < l && HexDigitValue(uchar(s[i])) >= 0; k++)
             {
-                value = value * 16 + (unsigned)HexValue(uchar(s[i++]));
+                value = value * 16 + (unsigned)HexDigitValue(uchar(s[i++]));
             }
             if (wide)
             {

@@ -11,6 +11,7 @@
 #include "script/debug_info.h"
 #include "script/gc.h"
 #include "script/object.h"
+#include "script/hex_digit.h"
 #include "script/state.h"
 #include "script/vm.h"
 
@@ -125,17 +126,6 @@ int luaO_str2d(const char* s, lua_Number* result)
         return 0;
     *result = res;
     return 1;
-}
-
-static int HexDigitValue(lua_WChar c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 static bool IsDigitUnit(lua_WChar c)
