@@ -477,6 +477,12 @@ void lua_rawget(lua_State* L, int idx)
     setobj(L->top - 1, luaH_get(hvalue(t), L->top - 1));
 }
 
+Table* luaA_tableat(lua_State* L, int idx)
+{
+    const TObject* t = Index2Adr(L, idx);
+    return t != nullptr && ttistable(t) ? hvalue(t) : nullptr;
+}
+
 void lua_rawgeti(lua_State* L, int idx, int n)
 {
     const TObject* t = ValueOrNil(Index2Adr(L, idx));

@@ -3,6 +3,7 @@
 #include "script/lauxlib.h"
 
 #include "platform/file.h"
+#include "script/table.h"
 
 #include <cctype>
 #include <cerrno>
@@ -361,17 +362,9 @@ int luaL_getn(lua_State* L, int t)
     {
         return n;
     }
-    for (n = 1;; n++)
-    {
-        lua_rawgeti(L, t, n);
-        if (lua_isnil(L, -1))
-        {
-            break;
-        }
-        lua_pop(L, 1);
-    }
-    lua_pop(L, 1);
-    return n - 1;
+    // Counts the values before the first nil, reading the slots in place.
+    Table* h = luaA_tableat(L, t);
+    return h != nullptr ? luaH_prefixlength(h) : 0;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -394,7 +394,11 @@ constexpr int kSweepAhead = 32;
 
 void SweepStrings(lua_State* L)
 {
+    luaS_sweeprecent(L);
     stringtable* tb = &G(L)->strt;
+    // The filter loses the hashes of the strings swept out: rebuilt from those kept (their
+    // headers are read for the mark anyway).
+    luaS_clearfilter(tb);
     for (int i = 0; i < tb->size; i++)
     {
         if (i + kSweepAhead < tb->size && tb->hash[i + kSweepAhead] > kStrSlotRemoved)
@@ -405,6 +409,7 @@ void SweepStrings(lua_State* L)
         if (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT))
         {
             gc_clearbit(ts, MARKBIT);
+            luaS_filteradd(tb, ts->hash);
             continue;
         }
         tb->hash[i] = kStrSlotRemoved;
@@ -412,30 +417,6 @@ void SweepStrings(lua_State* L)
         tb->nuse--;
         luaS_freestr(L, ts);
     }
-}
-
-// At close: every string goes back to the allocator in one pass, and the table is emptied as a
-// whole afterwards instead of slot by slot.
-void FreeAllStrings(lua_State* L)
-{
-    global_State* g = G(L);
-    stringtable* tb = &g->strt;
-    size_t freed = 0;
-    for (int i = 0; i < tb->size; i++)
-    {
-        if (i + kSweepAhead < tb->size && tb->hash[i + kSweepAhead] > kStrSlotRemoved)
-            __builtin_prefetch(luaS_slotstring(tb->hash[i + kSweepAhead]), 1);
-        if (tb->hash[i] <= kStrSlotRemoved)
-            continue;
-        ScriptString* ts = luaS_slotstring(tb->hash[i]);
-        size_t size = luaS_objectsize(ts);
-        g->frealloc(g->ud, ts, size, 0, 0, L->bufferResizing);
-        freed += size;
-    }
-    g->nblocks -= freed;
-    std::fill(tb->hash, tb->hash + tb->size, kStrSlotEmpty);
-    tb->nuse = 0;
-    tb->ntomb = 0;
 }
 
 void CheckSizes(lua_State* L, size_t deadmem)
@@ -577,8 +558,5 @@ void luaC_closeall(lua_State* L)
     // Freeing a thread closes its upvalues into the general list: sweep until it stays empty.
     while (g->rootgc != nullptr)
         SweepList(L, &g->rootgc, true);
-    // Kept blocks first: freeing their address lists (large blocks) makes the C library tidy
-    // every small block freed before, which would then include all the strings.
-    luaS_releasefree(L);
-    FreeAllStrings(L);
+    luaS_freeall(L);
 }

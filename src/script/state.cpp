@@ -204,7 +204,7 @@ static void CloseState(lua_State* L)
     global_State* g = G(L);
     luaF_close(L, L->stack);
     luaC_closeall(L);
-    luaM_freearray(L, g->strt.hash, g->strt.size);
+    luaS_freetable(L);
     luaZ_freebuffer(L, &g->buff);
     FreeStack(L, L);
     lua_Alloc f = g->frealloc;
@@ -230,9 +230,7 @@ lua_State* lua_open(void)
     L->marked = 0;
     PresetState(L);
     L->l_G = g;
-    g->strt.hash = nullptr;
-    g->strt.nuse = 0;
-    g->strt.size = 0;
+    g->strt = stringtable{};
     g->frealloc = f;
     g->ud = nullptr;
     g->rootgc = nullptr;
@@ -257,6 +255,10 @@ lua_State* lua_open(void)
     for (int i = 0; i < kStringReuseSizes; i++)
         g->strfree[i] = StrStash{nullptr, 0, 0};
     g->strfreebytes = 0;
+    g->strslabs = nullptr;
+    g->strpoolnext = nullptr;
+    g->strpoolend = nullptr;
+    g->longstrings = nullptr;
     g->gcrunning = 0;
     g->nativeDepth = 0;
     if (luaD_rawrunprotected(L, OpenState, nullptr) != 0)

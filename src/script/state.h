@@ -41,15 +41,31 @@ struct Mbuffer
     size_t size;
 };
 
+// A string made while the table is large, not yet moved into the main slots.
+struct RecentString
+{
+    ScriptString* ts;
+    lu_hash h;
+};
+
 // Open-addressed (linear probing) set of the interned strings. A slot holds 0 (empty), 1 (a
-// removed string) or a string's address with 16 bits mixed from its hash above bit 48, so that a
+// removed string) or a string's address with low bits of its hash (see strings.cpp), so that a
 // probe rarely has to visit a string whose hash differs.
+//
+// Once the main slots outgrow the processor's caches, a probe for a new string would wait on
+// memory each time. New strings then go to a small set of recent slots instead and move into the
+// main slots a few thousand at a time, fetched ahead; a filter with one bit per hash class of the
+// main strings answers most lookups of absent texts without touching the main slots.
 struct stringtable
 {
     uint64_t* hash;
-    uint32_t nuse;  // number of strings
-    uint32_t ntomb; // slots of removed strings
-    int size;       // a power of 2
+    uint32_t nuse;            // number of strings, recent ones included
+    uint32_t ntomb;           // main slots of removed strings
+    int size;                 // main slots, a power of 2
+    uint64_t* recent;         // recent slots (null until the table first grows large)
+    RecentString* recentlist; // the recent strings in order of creation
+    uint32_t nrecent;
+    uint64_t* filter; // bits of the main strings' hash classes; null while the table is small
 };
 
 // Number of the metamethod events; there are none for the bitwise operations.
@@ -73,7 +89,9 @@ enum TMS
     TM_N
 };
 
-constexpr int kStringReuseSizes = 128;
+// Strings of up to 256 bytes (header included) live in slabs of the string pool, in blocks of a
+// multiple of 8 bytes; strfree[n] keeps the collected blocks of 8 * n bytes.
+constexpr int kStringReuseSizes = 33;
 
 // Kept blocks of one size: their addresses, the last kept first out.
 struct StrStash
@@ -81,6 +99,13 @@ struct StrStash
     void** blocks;
     uint32_t count;
     uint32_t capacity;
+};
+
+// Link before a string too long for the pool, for freeing every such string at close.
+struct LongStringLink
+{
+    LongStringLink* prev;
+    LongStringLink* next;
 };
 
 struct global_State
@@ -102,12 +127,18 @@ struct global_State
     ScriptString* tmname[TM_N];
     TObject typemetatables[NUM_TYPE_METATABLES];
     ScriptString* memerrmsg; // "not enough memory"
-    // Blocks of collected strings smaller than kStringReuseSizes bytes, kept by exact size for
-    // the next strings of that size; counted as freed in nblocks. Each size has an array of the
-    // block addresses (its room counted in nblocks), so that the blocks themselves stay untouched
-    // until they are used or released.
+    // String pool: slabs taken from the allocator (linked through their first word) and carved
+    // into string blocks, counted in nblocks by the bytes of the strings in use, so that the
+    // collector's pacing is the same as if each string had its own block. Collected blocks are
+    // kept by size for the next strings of that size; each size has an array of the block
+    // addresses (its room counted in nblocks), so that the blocks themselves stay untouched until
+    // they are used again. Slabs go back to the allocator at close.
     StrStash strfree[kStringReuseSizes];
     size_t strfreebytes;
+    void* strslabs;
+    char* strpoolnext; // unused end of the newest slab
+    char* strpoolend;
+    LongStringLink* longstrings;
     int gcrunning;   // nonzero while a collection runs
     int nativeDepth; // native calls and resumes active on the machine stack, all threads
 };

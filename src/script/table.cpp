@@ -7,6 +7,8 @@
 #include "script/gc.h"
 #include "script/table.h"
 
+#include <climits>
+
 static constexpr int kMaxArraySize = 1 << MAXBITS;
 
 static Node* HashMod(const Table* t, lu_hash n)
@@ -425,6 +427,18 @@ static int TruncateToInt(lua_Number x)
     if (x <= -2147483648.0)
         return -2147483647 - 1;
     return static_cast<int>(x);
+}
+
+int luaH_prefixlength(Table* t)
+{
+    int n = 0;
+    while (n < t->sizearray && !ttisnil(&t->array[n]))
+        n++;
+    if (n < t->sizearray)
+        return n;
+    while (n < INT_MAX && !ttisnil(luaH_getnum(t, n + 1)))
+        n++;
+    return n;
 }
 
 int luaH_getn(lua_State* L, Table* t)

@@ -10,6 +10,11 @@
 void luaH_free(lua_State* L, Table* t);
 // Length rule of lua_getn: raw field "n" when a number, else the largest used integer position.
 int luaH_getn(lua_State* L, Table* t);
+// Number of non-nil values t[1], t[2], ... before the first nil (raw reads).
+int luaH_prefixlength(Table* t);
+// The table at a stack index, or null when the value there is not a table (the libraries' way to
+// read a table's slots without a push per slot).
+Table* luaA_tableat(lua_State* L, int idx);
 
 // The string-key lookup of luaH_getstr, inline for the interpreter's field accesses: interned
 // keys compare by address.

@@ -2,9 +2,12 @@
 // per-type metatables, table length and allocation failures.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <cstdlib>
 
 #include "chunk_builder.h"
+#include "script/lauxlib.h"
 #include "script/state.h"
 
 using namespace chunk_test;
@@ -317,10 +320,12 @@ TEST_F(ApiStackTest, AllocationFailureRaisesMemoryErrorAndStateStaysUsable)
 {
     FailingAllocator alloc;
     lua_setallocator(L, MaybeFail, &alloc);
+    // Long enough to need a block of its own rather than a place in a slab of short strings.
     lua_pushcfunction(L,
                       [](lua_State* S)
                       {
-                          lua_pushstring(S, "a string that was never interned before");
+                          std::string text(400, 'x');
+                          lua_pushstring(S, (text + "a string that was never interned").c_str());
                           return 1;
                       });
     alloc.fail = true;
@@ -329,6 +334,30 @@ TEST_F(ApiStackTest, AllocationFailureRaisesMemoryErrorAndStateStaysUsable)
     alloc.fail = false;
     lua_pushstring(L, "fine");
     EXPECT_STREQ("fine", lua_tostring(L, -1));
+}
+
+TEST_F(ApiStackTest, ShortStringsRaiseMemoryErrorWhenTheirSlabsRunOut)
+{
+    // Short strings share slabs: once the current slab is used up, the next one is refused.
+    FailingAllocator alloc;
+    lua_setallocator(L, MaybeFail, &alloc);
+    lua_pushcfunction(L,
+                      [](lua_State* S)
+                      {
+                          for (int i = 0; i < 100000; i++)
+                          {
+                              lua_pushstring(S, ("short" + std::to_string(i)).c_str());
+                              lua_pop(S, 1);
+                          }
+                          return 0;
+                      });
+    alloc.fail = true;
+    EXPECT_EQ(LUA_ERRMEM, lua_pcall(L, 0, 0, 0));
+    EXPECT_STREQ("not enough memory", lua_tostring(L, -1));
+    alloc.fail = false;
+    lua_pushstring(L, "short99999");
+    EXPECT_STREQ("short99999", lua_tostring(L, -1));
+    EXPECT_EQ(0, lua_dostring(L, "local t = {} for i = 1, 5000 do t[i] = 'again' .. i end"));
 }
 
 TEST_F(ApiStackTest, HugeBlockIsRefused)

@@ -77,6 +77,49 @@ TEST_F(StringTableTest, WideAndNarrowTextsOfTheSameBytesAreDifferentStrings)
               "21");
 }
 
+TEST_F(StringTableTest, LargeTablesKeepOneStringPerTextThroughCollections)
+{
+    // Past some ten thousand strings new ones wait in a small recent set before they join the
+    // main slots a few thousand at a time; lookups must find them in either place, before and
+    // after a collection and after the table grows again.
+    ASSERT_EQ(mState.Run("keep = {} for i = 1, 60000 do keep[i] = 'big' .. i end"), "");
+    EXPECT_GE(Used(), 60000u);
+    EXPECT_GE(Size(), 1 << 15);
+    ASSERT_EQ(mState.Run("idx = {} for i = 1, 60000, 7 do idx['big' .. i] = i end"), "");
+    EXPECT_EQ(mState.Eval("idx[keep[7001]]"), "7001");
+    EXPECT_EQ(mState.Eval("rawequal(keep[59998], 'big' .. 59998)"), "true");
+    ASSERT_EQ(mState.Run("for i = 1, 30000 do local s = 'tmp' .. i end collectgarbage()"), "");
+    EXPECT_EQ(mState.Eval("rawequal(keep[12345], 'big' .. '12345')"), "true");
+    EXPECT_EQ(mState.Eval("(function() local n = 0 for i = 1, 60000 do "
+                          "if keep[i] ~= 'big' .. i then n = n + 1 end end return n end)()"),
+              "0");
+    // Collected texts made again are new strings, found once.
+    ASSERT_EQ(mState.Run("again = {} for i = 1, 30000 do again['tmp' .. i] = i end"), "");
+    EXPECT_EQ(mState.Eval("again['tmp' .. 29999]"), "29999");
+    // Dropping nearly everything shrinks the table (by half a collection) below the size that
+    // uses the recent set; the strings made since the last collection still resolve.
+    ASSERT_EQ(mState.Run("keep = nil idx = nil again = nil "
+                         "late = {} for i = 1, 100 do late[i] = 'late' .. i end "
+                         "for i = 1, 8 do collectgarbage() end"),
+              "");
+    EXPECT_LT(Size(), 1 << 15);
+    EXPECT_EQ(mState.Eval("rawequal(late[42], 'late' .. 42)"), "true");
+    EXPECT_LT(Used(), 2000u);
+}
+
+TEST_F(StringTableTest, LongStringsHaveBlocksOfTheirOwn)
+{
+    // Strings too long for the slabs of short strings are allocated one by one: made, found,
+    // collected and made again.
+    ASSERT_EQ(mState.Run("long = {} for i = 1, 50 do long[i] = string.rep('L', 300 + i) .. i end"),
+              "");
+    EXPECT_EQ(mState.Eval("rawequal(long[10], string.rep('L', 310) .. 10)"), "true");
+    size_t before = G(mState.L)->nblocks;
+    ASSERT_EQ(mState.Run("long = nil collectgarbage()"), "");
+    EXPECT_LT(G(mState.L)->nblocks, before - 50 * 300);
+    EXPECT_EQ(mState.Eval("string.len(string.rep('L', 320) .. 20)"), "322");
+}
+
 void* CountingAlloc(void* ud, void* block, size_t, size_t newsize, int, int)
 {
     ++*static_cast<int*>(ud);

@@ -61,4 +61,32 @@ TEST_F(TableConcatTest, FinaliserChangingTheTableDuringTheJoin)
     EXPECT_EQ(mState.Eval("string.len(r) >= 2000 * 2"), "true");
 }
 
+TEST_F(TableConcatTest, AllStringJoinIsTheInternedStringOfItsText)
+{
+    // Every piece a string: the result is written in place, then interned; a text that already
+    // exists gives the existing string, so equality and table keys behave as for any string.
+    EXPECT_EQ(mState.Run("t = {} for i = 1, 600 do t[i] = 'ab' end "
+                         "known = string.rep('ab', 600) seen = {[known] = 1}"),
+              "");
+    EXPECT_EQ(mState.Eval("table.concat(t) == known"), "true");
+    EXPECT_EQ(mState.Eval("seen[table.concat(t)]"), "1");
+    EXPECT_EQ(mState.Eval("string.len(table.concat(t, '--', 2, 599))"),
+              std::to_string(598 * 2 + 597 * 2));
+    EXPECT_EQ(mState.Eval("table.concat(t, '', 601, 600)"), "");
+    // A hole ends the measured run: the piece-by-piece path reports it.
+    EXPECT_EQ(mState.Run("t[300] = nil"), "");
+    EXPECT_EQ(mState.Eval("table.concat(t, '', 1, 600)"),
+              "error: test:1: bad argument #1 to `concat' (table contains non-strings)");
+}
+
+TEST_F(TableConcatTest, PiecesFromTheHashPart)
+{
+    // Integer keys set out of order live in the hash part; they are read the same way.
+    EXPECT_EQ(mState.Run("t = {} for i = 800, 1, -1 do t[i] = 'p' .. i end "
+                         "s = '' for i = 1, 800 do s = s .. t[i] end"),
+              "");
+    EXPECT_EQ(mState.Eval("table.concat(t) == s"), "true");
+    EXPECT_EQ(mState.Eval("table.getn(t)"), "800");
+}
+
 } // namespace
