@@ -171,7 +171,7 @@ static void FlushRecent(lua_State* L)
         const RecentString& r = tb->recentlist[j];
         if (PlaceSlot(tb->hash, tb->size, r.ts, r.h))
             tb->ntomb--;
-        FilterAdd(tb, r.h);
+        luaS_filteradd(tb, r.h);
     }
     tb->nrecent = 0;
     std::fill(tb->recent, tb->recent + kRecentSlots, kStrSlotEmpty);
