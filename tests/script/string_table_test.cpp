@@ -88,6 +88,11 @@ TEST_F(StringTableTest, LargeTablesKeepOneStringPerTextThroughCollections)
     ASSERT_EQ(mState.Run("idx = {} for i = 1, 60000, 7 do idx['big' .. i] = i end"), "");
     EXPECT_EQ(mState.Eval("idx[keep[7001]]"), "7001");
     EXPECT_EQ(mState.Eval("rawequal(keep[59998], 'big' .. 59998)"), "true");
+    // Wide strings share the table: the same units are one string, the same bytes as an 8-bit
+    // string another.
+    EXPECT_EQ(mState.Eval("(function() local t = {[L\"wxyz\"] = 1, wxyz = 2} "
+                          "return t[L\"wx\" .. L\"yz\"] * 10 + t['wx' .. 'yz'] end)()"),
+              "12");
     ASSERT_EQ(mState.Run("for i = 1, 30000 do local s = 'tmp' .. i end collectgarbage()"), "");
     EXPECT_EQ(mState.Eval("rawequal(keep[12345], 'big' .. '12345')"), "true");
     EXPECT_EQ(mState.Eval("(function() local n = 0 for i = 1, 60000 do "
