@@ -1091,6 +1091,93 @@ const char* ScanFormat(lua_State* L, const char* strfrmt, char* form)
 // does (the standard defines to_chars with a precision by printf, and it is exact), without the
 // C library's slower arbitrary-precision path. Returns the length, or -1 for forms with other
 // flags and for values it leaves to snprintf.
+// The digits of "%.<precision>f" for a finite v, computed exactly by integer arithmetic: the
+// value times 10^precision, rounded to nearest with ties to even as the C library rounds. Gives
+// the length written, or -1 when the precision or the magnitude is beyond this path (the general
+// conversion then serves).
+int FixedDigits(double v, int precision, char* out, size_t size)
+{
+    constexpr uint64_t kPow10[] = {1,      10,      100,      1000,      10000,
+                                   100000, 1000000, 10000000, 100000000, 1000000000};
+    if (precision < 0 || precision > 9 || size < 32)
+    {
+        return -1;
+    }
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    bool negative = (bits >> 63) != 0;
+    int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    uint64_t mantissa = bits & ((uint64_t(1) << 52) - 1);
+    int exponent = -1074;
+    if (biased != 0)
+    {
+        mantissa |= uint64_t(1) << 52;
+        exponent = biased - 1075;
+    }
+    // v = mantissa * 2^exponent; scaled = v * 10^precision, rounded.
+    uint64_t pow10 = kPow10[precision];
+    uint64_t scaled;
+    if (exponent >= 0)
+    {
+        if (exponent > 10)
+        {
+            return -1;
+        }
+        unsigned __int128 whole = (static_cast<unsigned __int128>(mantissa) << exponent) * pow10;
+        if (whole >> 64 != 0)
+        {
+            return -1;
+        }
+        scaled = static_cast<uint64_t>(whole);
+    }
+    else if (-exponent >= 128)
+    {
+        scaled = 0; // far below half a unit of the last digit
+    }
+    else
+    {
+        int shift = -exponent;
+        unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * pow10;
+        unsigned __int128 quotient = product >> shift;
+        unsigned __int128 rest = product - (quotient << shift);
+        unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        if (rest > half || (rest == half && (quotient & 1) != 0))
+        {
+            quotient++;
+        }
+        if (quotient >> 64 != 0)
+        {
+            return -1;
+        }
+        scaled = static_cast<uint64_t>(quotient);
+    }
+    char digits[24];
+    int n = 0;
+    do
+    {
+        digits[n++] = static_cast<char>('0' + scaled % 10);
+        scaled /= 10;
+    } while (scaled != 0 || n <= precision);
+    char* w = out;
+    if (negative)
+    {
+        *w++ = '-';
+    }
+    while (n > precision)
+    {
+        *w++ = digits[--n];
+    }
+    if (precision > 0)
+    {
+        *w++ = '.';
+        while (n > 0)
+        {
+            *w++ = digits[--n];
+        }
+    }
+    return static_cast<int>(w - out);
+}
+
 int FormatFloat(const char* form, double v, char* buff, size_t size)
 {
     if (!std::isfinite(v))
@@ -1145,15 +1232,24 @@ int FormatFloat(const char* form, double v, char* buff, size_t size)
     {
         return -1;
     }
-    std::to_chars_result r = std::to_chars(buff, buff + size - 1, v, style, precision);
-    if (r.ec != std::errc())
+    size_t len;
+    int fixed = conv == 'f' ? FixedDigits(v, precision, buff, size) : -1;
+    if (fixed >= 0)
     {
-        return -1;
+        len = (size_t)fixed;
     }
-    size_t len = (size_t)(r.ptr - buff);
+    else
+    {
+        std::to_chars_result r = std::to_chars(buff, buff + size - 1, v, style, precision);
+        if (r.ec != std::errc())
+        {
+            return -1;
+        }
+        len = (size_t)(r.ptr - buff);
+    }
     if (conv == 'E' || conv == 'G')
     {
-        for (char* c = buff; c < r.ptr; c++)
+        for (char* c = buff; c < buff + len; c++)
         {
             if (*c == 'e')
             {

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
 namespace
 {
 
@@ -139,6 +145,59 @@ TEST_F(StringLibTest, FormatStockOptions)
     EXPECT_EQ(mState.Eval("string.format('%c', 65)"), "A");
     EXPECT_EQ(mState.Eval("string.format('%u', -1)"), "4294967295");
     EXPECT_EQ(mState.Eval("string.format('%d', 4294967296 * 4)"), "-2147483648");
+}
+
+TEST_F(StringLibTest, FixedFormatMatchesTheCLibraryDigitForDigit)
+{
+    // "%.Nf" is computed without the C library for common precisions and magnitudes; it must
+    // round exactly as the C library does (ties to even on the exact binary value), for every
+    // magnitude, sign and width.
+    std::vector<double> values = {0.125,   0.375,
+                                  2.675,   0.005,
+                                  0.015,   -0.001,
+                                  1.0 / 3, 2.5,
+                                  3.5,     -2.5,
+                                  1e-7,    4.35,
+                                  1e15,    9.995,
+                                  99.995,  0.0,
+                                  1e18,    1e19,
+                                  1e20,    -1e-300,
+                                  5e-324,  123456789012.345,
+                                  8191.5,  0.5,
+                                  1.5,     -0.5,
+                                  1e-5,    0.045,
+                                  1e300};
+    std::mt19937_64 random(20261207);
+    for (int i = 0; i < 400; i++)
+    {
+        double magnitude = std::ldexp(1.0, static_cast<int>(random() % 90) - 45);
+        double v = static_cast<double>(random() % 1000000) / 1000.0 * magnitude;
+        values.push_back((random() & 1) != 0 ? -v : v);
+        // Exact ties at the last printed digit.
+        values.push_back(static_cast<double>(random() % 100000) / 8.0);
+    }
+    const char* forms[] = {"%.0f", "%.1f", "%.2f", "%5.2f", "%-9.3f", "%.6f", "%f", "%12.9f"};
+    for (const char* form : forms)
+    {
+        std::string code = "local out = {} for i, v in ipairs({";
+        for (double v : values)
+        {
+            char literal[64];
+            std::snprintf(literal, sizeof literal, "%.17g,", v);
+            code += literal;
+        }
+        code += std::string("}) do out[i] = string.format('") + form +
+                "', v) end return table.concat(out, '|')";
+        ASSERT_EQ(mState.Run(code), "") << form;
+        std::string expected;
+        for (size_t i = 0; i < values.size(); i++)
+        {
+            char text[512];
+            std::snprintf(text, sizeof text, form, values[i]);
+            expected += (i > 0 ? "|" : "") + std::string(text);
+        }
+        EXPECT_EQ(mState.Text(1), expected) << form;
+    }
 }
 
 TEST_F(StringLibTest, FormatMessages)
