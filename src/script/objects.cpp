@@ -64,13 +64,8 @@ void* luaM_growaux(lua_State* L, void* block, int* size, size_t elemsize, int li
 
 int luaO_log2(unsigned int x)
 {
-    int l = -1;
-    while (x != 0)
-    {
-        l++;
-        x >>= 1;
-    }
-    return l;
+    // Floor of log2, -1 for 0: the position of the highest set bit.
+    return x == 0 ? -1 : 31 - __builtin_clz(x);
 }
 
 int luaO_int2fb(unsigned int x)

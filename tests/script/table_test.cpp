@@ -192,6 +192,19 @@ TEST_F(TableTest, StringsAreInternedAndTheBucketArrayDoubles)
     }
 }
 
+TEST(TableSizing, Log2IsTheHighestSetBit)
+{
+    // Sizes of array parts and hash parts come from it.
+    EXPECT_EQ(-1, luaO_log2(0));
+    EXPECT_EQ(0, luaO_log2(1));
+    EXPECT_EQ(1, luaO_log2(2));
+    EXPECT_EQ(1, luaO_log2(3));
+    EXPECT_EQ(10, luaO_log2(1024));
+    EXPECT_EQ(10, luaO_log2(2047));
+    EXPECT_EQ(31, luaO_log2(0x80000000u));
+    EXPECT_EQ(31, luaO_log2(0xFFFFFFFFu));
+}
+
 TEST_F(TableTest, StringHashOverUnits)
 {
     // h = len; for each unit from the end (step 1 for short strings): h ^= (h<<5)+(h>>2)+unit
