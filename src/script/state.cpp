@@ -256,6 +256,7 @@ lua_State* lua_open(void)
         g->strfree[i] = StrStash{nullptr, 0, 0};
     g->strfreebytes = 0;
     g->strslabs = nullptr;
+    g->strslabbytes = 0;
     g->strpoolnext = nullptr;
     g->strpoolend = nullptr;
     g->longstrings = nullptr;

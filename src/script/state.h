@@ -136,7 +136,8 @@ struct global_State
     StrStash strfree[kStringReuseSizes];
     size_t strfreebytes;
     void* strslabs;
-    char* strpoolnext; // unused end of the newest slab
+    size_t strslabbytes; // all slabs together
+    char* strpoolnext;   // unused end of the newest slab
     char* strpoolend;
     LongStringLink* longstrings;
     int gcrunning;   // nonzero while a collection runs

@@ -321,8 +321,18 @@ template <typename Same> static ScriptString* FindString(stringtable* tb, lu_has
 
 // Pool blocks are multiples of 8 bytes; longer strings get a block of their own.
 constexpr size_t kPoolMaxBytes = 8 * (kStringReuseSizes - 1);
-constexpr size_t kSlabBytes = 256 * 1024;
-constexpr size_t kSlabHeader = 16; // the link to the next slab, keeping blocks 16-byte aligned
+// Slabs start small, so that a state with few strings (a particle system's) takes little, and
+// each new one is as large as all before it together, up to a size that keeps the allocator's
+// calls rare.
+constexpr size_t kFirstSlabBytes = 4 * 1024;
+constexpr size_t kMaxSlabBytes = 256 * 1024;
+// A slab begins with the link to the next slab and its own size, keeping blocks 16-byte aligned.
+struct SlabHeader
+{
+    void* next;
+    size_t bytes;
+};
+static_assert(sizeof(SlabHeader) == 16, "slab blocks stay 16-byte aligned");
 
 static size_t PoolClass(size_t size)
 {
@@ -333,13 +343,15 @@ static size_t PoolClass(size_t size)
 static void NewSlab(lua_State* L)
 {
     global_State* g = G(L);
-    char* slab = static_cast<char*>(luaM_realloc(L, nullptr, 0, kSlabBytes));
-    g->nblocks -= kSlabBytes;
-    *reinterpret_cast<void**>(slab) = g->strslabs;
+    size_t bytes = std::clamp(g->strslabbytes, kFirstSlabBytes, kMaxSlabBytes);
+    char* slab = static_cast<char*>(luaM_realloc(L, nullptr, 0, bytes));
+    g->nblocks -= bytes;
+    g->strslabbytes += bytes;
+    *reinterpret_cast<SlabHeader*>(slab) = SlabHeader{g->strslabs, bytes};
     g->strslabs = slab;
-    g->strpoolnext = slab + kSlabHeader;
-    g->strpoolend = slab + kSlabBytes;
-    ASAN_POISON_MEMORY_REGION(g->strpoolnext, kSlabBytes - kSlabHeader);
+    g->strpoolnext = slab + sizeof(SlabHeader);
+    g->strpoolend = slab + bytes;
+    ASAN_POISON_MEMORY_REGION(g->strpoolnext, bytes - sizeof(SlabHeader));
 }
 
 // A block for a string object of size bytes, counted in nblocks; raises the memory error.
@@ -605,11 +617,12 @@ void luaS_freeall(lua_State* L)
     }
     while (g->strslabs != nullptr)
     {
-        void* slab = g->strslabs;
-        g->strslabs = *static_cast<void**>(slab);
-        ASAN_UNPOISON_MEMORY_REGION(slab, kSlabBytes);
-        g->frealloc(g->ud, slab, kSlabBytes, 0, 0, L->bufferResizing);
+        SlabHeader header = *static_cast<SlabHeader*>(g->strslabs);
+        ASAN_UNPOISON_MEMORY_REGION(g->strslabs, header.bytes);
+        g->frealloc(g->ud, g->strslabs, header.bytes, 0, 0, L->bufferResizing);
+        g->strslabs = header.next;
     }
+    g->strslabbytes = 0;
     g->strpoolnext = nullptr;
     g->strpoolend = nullptr;
     std::fill(tb->hash, tb->hash + tb->size, kStrSlotEmpty);
