@@ -7,6 +7,7 @@
 #include "script/strings.h"
 #include "script/table.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace
@@ -150,13 +151,14 @@ void ConcatBuffered(lua_State* L, const char* sep, size_t lsep, int i, int n)
 {
     luaL_Buffer b;
     luaL_buffinit(L, &b);
-    for (; i <= n; i++)
+    // 64-bit positions: a range may end at the largest int.
+    for (int64_t k = i; k <= n; k++)
     {
-        lua_rawgeti(L, 1, i);
+        lua_rawgeti(L, 1, static_cast<int>(k));
         int t = lua_type(L, -1);
         luaL_argcheck(L, t == LUA_TSTRING || t == LUA_TNUMBER, 1, "table contains non-strings");
         luaL_addvalue(&b);
-        if (i != n)
+        if (k != n)
         {
             luaL_addlstring(&b, sep, lsep);
         }
@@ -173,11 +175,14 @@ constexpr size_t kMaxJoined = 0x7FFFFFFF;
 // the table's slots into the new string. False, with nothing done, for any other case.
 bool ConcatStrings(lua_State* L, const char* sep, size_t lsep, int i, int n)
 {
+    // A collection may run finalisers that change the table: it runs before the measuring, so
+    // that the pieces copied are the ones measured.
+    luaC_checkGC(L);
     Table* t = luaA_tableat(L, 1);
     size_t total = 0;
-    for (int k = i; k <= n; k++)
+    for (int64_t k = i; k <= n; k++)
     {
-        const TObject* o = luaH_getnum(t, k);
+        const TObject* o = luaH_getnum(t, static_cast<int>(k));
         if (!ttisstring(o))
         {
             return false;
@@ -192,13 +197,12 @@ bool ConcatStrings(lua_State* L, const char* sep, size_t lsep, int i, int n)
     {
         return false;
     }
-    luaC_checkGC(L);
-    // Nothing between the reservation and the commit can run a script or make a string.
+    // Nothing from the measuring to the commit can run a script or make a string.
     ScriptString* joined = luaS_reserve(L, total);
     char* out = getstr(joined);
-    for (int k = i; k <= n; k++)
+    for (int64_t k = i; k <= n; k++)
     {
-        const ScriptString* piece = tsvalue(luaH_getnum(t, k));
+        const ScriptString* piece = tsvalue(luaH_getnum(t, static_cast<int>(k)));
         std::memcpy(out, getstr(piece), piece->len);
         out += piece->len;
         if (k != n)
@@ -228,9 +232,9 @@ int TabConcat(lua_State* L)
         return 1;
     }
     size_t total = 0;
-    for (int k = i; k <= n && total <= kMaxJoined; k++)
+    for (int64_t k = i; k <= n && total <= kMaxJoined; k++)
     {
-        total += PieceLength(L, k) + (k != n ? lsep : 0);
+        total += PieceLength(L, static_cast<int>(k)) + (k != n ? lsep : 0);
     }
     if (total <= kBufferedConcat || total > kMaxJoined)
     {
@@ -239,10 +243,10 @@ int TabConcat(lua_State* L)
     }
     char* block = static_cast<char*>(lua_newuserdata(L, total));
     size_t used = 0;
-    for (int k = i; k <= n; k++)
+    for (int64_t k = i; k <= n; k++)
     {
         size_t len;
-        const char* s = PushPiece(L, k, &len);
+        const char* s = PushPiece(L, static_cast<int>(k), &len);
         size_t need = len + (k != n ? lsep : 0);
         if (need > total - used)
         {

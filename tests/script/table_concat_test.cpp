@@ -2,8 +2,11 @@
 // numbers as tostring writes them, separators, ranges and the non-string message.
 #include "lib_test_support.h"
 
+#include "script/state.h"
+
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 namespace
@@ -87,6 +90,79 @@ TEST_F(TableConcatTest, PiecesFromTheHashPart)
               "");
     EXPECT_EQ(mState.Eval("table.concat(t) == s"), "true");
     EXPECT_EQ(mState.Eval("table.getn(t)"), "800");
+}
+
+TEST_F(TableConcatTest, FinaliserRunByTheCollectionBeforeAnAllStringJoin)
+{
+    // Every entry a string, so the join is measured from the table's slots and written in place.
+    // A collection that starts on the way runs this finaliser, which lengthens every entry and
+    // puts a number in the middle: the join must hold what the table holds once it is written,
+    // never write past the measured block nor read a number as a string.
+    lua_State* L = mState.L;
+    ASSERT_EQ(mState.Run("t = {} for i = 1, 200 do t[i] = 'piece' .. i end "
+                         "local p = newproxy(true) "
+                         "getmetatable(p).__gc = function() "
+                         "  for i = 1, 200 do t[i] = string.rep('y', 300) .. i end t[100] = 7 end "
+                         "p = nil"),
+              "");
+    lua_getglobal(L, "table");
+    lua_pushliteral(L, "concat");
+    lua_rawget(L, -2);
+    lua_getglobal(L, "t");
+    lua_pushliteral(L, ",");
+    lua_pushnumber(L, 1);
+    lua_pushnumber(L, 200);
+    // Nothing before the join allocates: the collection starts where the join checks for one.
+    G(L)->GCthreshold = 0;
+    ASSERT_EQ(lua_pcall(L, 4, 1, 0), 0) << lua_tostring(L, -1);
+    std::string expected;
+    for (int i = 1; i <= 200; i++)
+    {
+        expected += i == 100 ? std::string("7") : std::string(300, 'y') + std::to_string(i);
+        if (i != 200)
+        {
+            expected += ",";
+        }
+    }
+    EXPECT_EQ(mState.Text(-1), expected);
+    EXPECT_EQ(mState.Eval("t[100]"), "7");
+}
+
+TEST_F(TableConcatTest, RangeEndingAtTheLargestIndex)
+{
+    // The loops over the range stop at its last index without stepping past the int range.
+    EXPECT_EQ(mState.Run("t = {[2147483646] = string.rep('a', 400), [2147483647] = "
+                         "string.rep('b', 400)}"),
+              "");
+    EXPECT_EQ(mState.Eval("table.concat(t, '-', 2147483646, 2147483647) == "
+                          "string.rep('a', 400) .. '-' .. string.rep('b', 400)"),
+              "true");
+    EXPECT_EQ(mState.Eval("table.concat(t, '', 2147483647, 2147483647) == string.rep('b', 400)"),
+              "true");
+    EXPECT_EQ(mState.Eval("table.concat({[2147483647] = 'x'}, '', 2147483647, 2147483647)"), "x");
+    EXPECT_EQ(mState.Eval("table.concat({[2147483647] = 5}, '', 2147483647, 2147483647)"), "5");
+}
+
+TEST_F(TableConcatTest, JoinOfAnExistingTextKeepsTheByteCount)
+{
+    // A join whose text is already interned gives that string and frees the block it wrote, with
+    // the byte count back where it was.
+    lua_State* L = mState.L;
+    ASSERT_EQ(mState.Run("t = {} for i = 1, 300 do t[i] = 'cd' end known = string.rep('cd', 300)"),
+              "");
+    lua_setgcthreshold(L, 1 << 20); // no collection during the measured calls
+    lua_getglobal(L, "table");
+    lua_pushliteral(L, "concat");
+    lua_rawget(L, -2);
+    lua_getglobal(L, "t");
+    lua_pushliteral(L, "");
+    lua_pushnumber(L, 1);
+    lua_pushnumber(L, 300);
+    size_t before = G(L)->nblocks;
+    ASSERT_EQ(lua_pcall(L, 4, 1, 0), 0);
+    EXPECT_EQ(G(L)->nblocks, before);
+    lua_getglobal(L, "known");
+    EXPECT_TRUE(lua_rawequal(L, -1, -2));
 }
 
 } // namespace
