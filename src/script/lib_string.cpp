@@ -1087,10 +1087,6 @@ const char* ScanFormat(lua_State* L, const char* strfrmt, char* form)
     return p;
 }
 
-// Writes a finite number under a "%[-][width][.precision]" e/E/f/g/G form exactly as snprintf
-// does (the standard defines to_chars with a precision by printf, and it is exact), without the
-// C library's slower arbitrary-precision path. Returns the length, or -1 for forms with other
-// flags and for values it leaves to snprintf.
 // The digits of "%.<precision>f" for a finite v, computed exactly by integer arithmetic: the
 // value times 10^precision, rounded to nearest with ties to even as the C library rounds. Gives
 // the length written, or -1 when the precision or the magnitude is beyond this path (the general
@@ -1178,6 +1174,10 @@ int FixedDigits(double v, int precision, char* out, size_t size)
     return static_cast<int>(w - out);
 }
 
+// Writes a finite number under a "%[-][width][.precision]" e/E/f/g/G form exactly as snprintf
+// does (the standard defines to_chars with a precision by printf, and it is exact), without the
+// C library's slower arbitrary-precision path. Returns the length, or -1 for forms with other
+// flags and for values it leaves to snprintf.
 int FormatFloat(const char* form, double v, char* buff, size_t size)
 {
     if (!std::isfinite(v))

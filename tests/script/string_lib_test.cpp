@@ -200,6 +200,73 @@ TEST_F(StringLibTest, FixedFormatMatchesTheCLibraryDigitForDigit)
     }
 }
 
+TEST_F(StringLibTest, FixedFormatEdgesMatchTheCLibrary)
+{
+    // The edges of the exact fixed path: negative zero and tiny negatives (the sign is kept),
+    // subnormals, values whose scaled form is just below or above 2^64 (the limit of the path),
+    // the largest exponents it takes, and precision 0, each against the C library.
+    lua_State* L = mState.L;
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  -1e-30,
+                                  1e-30,
+                                  5e-324,
+                                  -5e-324,
+                                  2.2250738585072014e-308,
+                                  0.49999999999999994,
+                                  0.5,
+                                  1.5,
+                                  -0.5,
+                                  -1.5,
+                                  2047.5,
+                                  9007199254740993.0,
+                                  std::ldexp(1.0, 63),
+                                  std::ldexp(1.0, 64),
+                                  std::ldexp(1.0, 62) * 3};
+    const double pow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    for (double p : pow10)
+    {
+        // The scaled value crosses 2^64 between these neighbours.
+        double limit = std::ldexp(1.0, 64) / p;
+        double v = limit;
+        for (int k = 0; k < 4; k++)
+        {
+            values.push_back(v);
+            values.push_back(-v);
+            v = std::nextafter(v, 0.0);
+        }
+        values.push_back(std::nextafter(limit, 1e300));
+        // A tie at the last digit in the scaled form just below 2^64.
+        values.push_back(std::ldexp(std::floor(std::ldexp(limit, -12)), 12) + 0.5);
+    }
+    for (int e = -40; e <= 12; e++)
+    {
+        values.push_back(std::ldexp(1.0, e) * 1.2345678901234567);
+        values.push_back(-std::ldexp(1.0, e) * 0.6180339887498949);
+    }
+    for (int precision = 0; precision <= 10; precision++)
+    {
+        std::string form = "%." + std::to_string(precision) + "f";
+        for (double v : values)
+        {
+            lua_getglobal(L, "string");
+            lua_pushliteral(L, "format");
+            lua_rawget(L, -2);
+            lua_pushstring(L, form.c_str());
+            lua_pushnumber(L, v);
+            ASSERT_EQ(lua_pcall(L, 2, 1, 0), 0) << lua_tostring(L, -1);
+            char expected[512];
+            std::snprintf(expected, sizeof expected, form.c_str(), v);
+            EXPECT_EQ(mState.Text(-1), expected) << form << " of " << v;
+            lua_settop(L, 0);
+        }
+    }
+    // Negative zero made at run time (a literal -0 folds into the constant 0).
+    EXPECT_EQ(mState.Eval("(function() local z = 0 z = -z "
+                          "return string.format('%.0f|%5.1f|%-6.2f|', z, z, z) end)()"),
+              "-0| -0.0|-0.00 |");
+}
+
 TEST_F(StringLibTest, FormatMessages)
 {
     EXPECT_EQ(mState.Eval("string.format('%y', 1)"), "error: test:1: invalid option to `format'");
