@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include <cstdlib>
 
@@ -148,6 +149,79 @@ TEST_F(ApiStackTest, GetnRules)
 
     lua_newtable(L);
     EXPECT_EQ(0, lua_getn(L, -1));
+}
+
+// The count luaL_getn falls back on, read one push at a time.
+int LeadingValues(lua_State* L, int t)
+{
+    int n = 0;
+    for (;;)
+    {
+        lua_rawgeti(L, t, n + 1);
+        bool nil = lua_isnil(L, -1);
+        lua_pop(L, 1);
+        if (nil)
+            return n;
+        n++;
+    }
+}
+
+TEST_F(ApiStackTest, AuxGetnCountsLeadingValuesInPlace)
+{
+    // Without a size recorded, luaL_getn counts t[1], t[2], ... up to the first nil, reading the
+    // array part and then the hash part in place; relative and pseudo indices name the table.
+    struct Case
+    {
+        std::vector<int> keys;
+        int expected;
+    };
+    std::vector<Case> cases = {
+        {{}, 0},
+        {{1, 2, 3, 4}, 4},
+        {{1, 2, 4, 5}, 2},          // a hole inside the array part
+        {{2, 3}, 0},                // no first value
+        {{5, 4, 3, 2, 1}, 5},       // set downwards: the hash part
+        {{1, 2, 3, 4, 5, 6, 7}, 7}, // array part full, the rest in the hash part
+    };
+    for (const Case& c : cases)
+    {
+        lua_settop(L, 0);
+        lua_newtable(L);
+        for (int k : c.keys)
+        {
+            lua_pushnumber(L, k);
+            lua_rawseti(L, 1, k);
+        }
+        EXPECT_EQ(c.expected, LeadingValues(L, 1));
+        EXPECT_EQ(c.expected, luaL_getn(L, 1));
+        lua_pushnil(L);
+        lua_pushnil(L);
+        EXPECT_EQ(c.expected, luaL_getn(L, -3));
+    }
+    // A table whose array part ends in values and whose hash part continues them.
+    lua_settop(L, 0);
+    lua_newtable(L);
+    for (int k = 1; k <= 8; k++)
+    {
+        lua_pushnumber(L, k);
+        lua_rawseti(L, 1, k);
+    }
+    for (int k = 100; k >= 9; k--)
+    {
+        lua_pushnumber(L, k);
+        lua_rawseti(L, 1, k);
+    }
+    EXPECT_EQ(100, luaL_getn(L, 1));
+    lua_pushnil(L);
+    lua_rawseti(L, 1, 50);
+    EXPECT_EQ(49, luaL_getn(L, 1));
+    // The globals through their pseudo index.
+    for (int k = 1; k <= 3; k++)
+    {
+        lua_pushstring(L, "g");
+        lua_rawseti(L, LUA_GLOBALSINDEX, k);
+    }
+    EXPECT_EQ(3, luaL_getn(L, LUA_GLOBALSINDEX));
 }
 
 TEST_F(ApiStackTest, WideStrings)

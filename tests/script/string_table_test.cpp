@@ -7,10 +7,90 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace
 {
+
+// Checks the table's invariants: every string (main slots and recent set) is the one lookups
+// give for its kind and text, the counts agree, each slot's address is a multiple of 8 with the
+// low hash bits above it, and the recent set and filter exist only while the table is large.
+// Looking up an interned text allocates nothing and changes nothing.
+void ExpectConsistentTable(lua_State* L)
+{
+    stringtable* tb = &G(L)->strt;
+    std::vector<ScriptString*> all;
+    uint32_t tombs = 0;
+    for (int i = 0; i < tb->size; i++)
+    {
+        if (tb->hash[i] == kStrSlotRemoved)
+            tombs++;
+        if (tb->hash[i] <= kStrSlotRemoved)
+            continue;
+        ScriptString* ts = luaS_slotstring(tb->hash[i]);
+        if (reinterpret_cast<uintptr_t>(ts) % 8 != 0 ||
+            tb->hash[i] >> 45 != (ts->hash & ((1u << 19) - 1)))
+            ADD_FAILURE() << "slot " << i << " holds " << tb->hash[i];
+        all.push_back(ts);
+    }
+    EXPECT_EQ(tombs, tb->ntomb);
+    if (tb->size < (1 << 15))
+    {
+        EXPECT_EQ(tb->nrecent, 0u);
+        EXPECT_EQ(tb->filter, nullptr);
+    }
+    for (uint32_t j = 0; j < tb->nrecent; j++)
+    {
+        if (tb->recentlist[j].h != tb->recentlist[j].ts->hash)
+            ADD_FAILURE() << "recent string " << j << " with another hash";
+        all.push_back(tb->recentlist[j].ts);
+    }
+    EXPECT_EQ(all.size(), tb->nuse);
+    // One string per text follows: of two with the same kind and text, a lookup gives only one.
+    size_t before = G(L)->nblocks;
+    for (ScriptString* ts : all)
+    {
+        ScriptString* found = ts->tt == LUA_TWSTRING ? luaS_newlwstr(L, getwstr(ts), ts->len)
+                                                     : luaS_newlstr(L, getstr(ts), ts->len);
+        if (found != ts)
+            ADD_FAILURE() << "not the string a lookup gives: " << std::string(getstr(ts), ts->len);
+    }
+    EXPECT_EQ(G(L)->nblocks, before);
+    EXPECT_EQ(all.size(), tb->nuse);
+}
+
+// Bytes counted in nblocks for the table's own arrays, the kept-block lists, the string buffer
+// and the main thread's stack: what a churn of strings may change besides the strings.
+size_t SideBytes(lua_State* L)
+{
+    global_State* g = G(L);
+    size_t bytes = static_cast<size_t>(g->strt.size) * 8 + g->buff.size;
+    if (g->strt.filter != nullptr)
+        bytes += 256 * 1024;
+    if (g->strt.recent != nullptr)
+        bytes += 8192 * 8 + 4096 * sizeof(RecentString);
+    for (int i = 0; i < kStringReuseSizes; i++)
+        bytes += g->strfree[i].capacity * sizeof(void*);
+    bytes += static_cast<size_t>(L->stacksize) * sizeof(TObject) +
+             static_cast<size_t>(L->size_ci) * sizeof(CallInfo);
+    return bytes;
+}
+
+// Pushes string i of a churn: 8-bit texts of every length from 0 to 330 (either side of the
+// pooled sizes) and wide texts, each made unique by i.
+void PushChurnString(lua_State* L, int i, bool wide)
+{
+    std::string text = std::to_string(i) + std::string(static_cast<size_t>(i % 331), 'c');
+    if (!wide)
+    {
+        lua_pushlstring(L, text.data(), text.size());
+        return;
+    }
+    std::vector<lua_WChar> units(text.begin(), text.end());
+    lua_pushlwstring(L, units.data(), units.size());
+}
 
 class StringTableTest : public ::testing::Test
 {
@@ -158,6 +238,231 @@ TEST_F(StringTableTest, KeptBlocksOfCollectedStringsCountAsFreedAndGoBackOnAlloc
         EXPECT_EQ(g->strfree[size].count, 0u);
     }
     EXPECT_EQ(mState.Eval("keep[7] .. '!'"), "new7!");
+}
+
+TEST_F(StringTableTest, InvariantsHoldAcrossTheLargeTableLifecycle)
+{
+    // Strings kept in a table through the switch to the recent set and filter, many flushes,
+    // collections that sweep recent and main strings, shrinking below the switch with recent
+    // strings pending, and growing past it again.
+    lua_State* L = mState.L;
+    lua_setgcthreshold(L, 4194303); // collections only where the test asks
+    lua_newtable(L);
+    auto keep = [&](int from, int to, bool wide)
+    {
+        for (int i = from; i <= to; i++)
+        {
+            PushChurnString(L, i, wide && i % 5 == 0);
+            lua_rawseti(L, 1, i);
+        }
+    };
+    keep(1, 12000, true);
+    ExpectConsistentTable(L);
+    EXPECT_LT(Size(), 1 << 15);
+    keep(12001, 14000, true); // the main slots reach the size that uses the recent set
+    EXPECT_GE(Size(), 1 << 15);
+    EXPECT_NE(G(L)->strt.filter, nullptr);
+    ExpectConsistentTable(L);
+    keep(14001, 50000, true); // several flushes and a growth of the main slots
+    ExpectConsistentTable(L);
+    // Garbage among the recent strings and the main ones.
+    for (int i = 50001; i <= 53000; i++)
+    {
+        PushChurnString(L, i, false);
+        lua_pop(L, 1);
+    }
+    for (int i = 1; i <= 50000; i += 2)
+    {
+        lua_pushnil(L);
+        lua_rawseti(L, 1, i);
+    }
+    EXPECT_GT(G(L)->strt.nrecent, 0u);
+    lua_setgcthreshold(L, 0);
+    lua_setgcthreshold(L, 4194303);
+    ExpectConsistentTable(L);
+    keep(60001, 61000, false);
+    ExpectConsistentTable(L);
+    // Nearly everything goes: the table shrinks in halves, below the switch, while the newest
+    // strings still wait in the recent set.
+    lua_newtable(L);
+    lua_replace(L, 1);
+    keep(70001, 70100, true);
+    EXPECT_GT(G(L)->strt.nrecent, 0u);
+    for (int round = 0; round < 8 && Size() >= (1 << 15); round++)
+    {
+        lua_setgcthreshold(L, 0);
+        lua_setgcthreshold(L, 4194303);
+        ExpectConsistentTable(L);
+    }
+    EXPECT_LT(Size(), 1 << 15);
+    EXPECT_EQ(G(L)->strt.filter, nullptr);
+    // And past the switch again: the recent set is reused and the filter rebuilt.
+    keep(80001, 105000, true);
+    EXPECT_GE(Size(), 1 << 15);
+    ExpectConsistentTable(L);
+    for (int i = 70001; i <= 70100; i++)
+    {
+        lua_rawgeti(L, 1, i);
+        PushChurnString(L, i, i % 5 == 0);
+        EXPECT_TRUE(lua_rawequal(L, -1, -2)) << i;
+        lua_pop(L, 2);
+    }
+}
+
+TEST_F(StringTableTest, ByteCountReturnsAfterAChurnOfStrings)
+{
+    // Strings of every pooled size, long ones, wide ones, and joins that find their text already
+    // interned: once all are collected, the byte count is back where it was but for the table's
+    // own arrays and lists.
+    lua_State* L = mState.L;
+    ASSERT_EQ(mState.Run("parts = {} for i = 1, 300 do parts[i] = 'ab' end "
+                         "joined = string.rep('ab', 300) "
+                         // The first getn makes the library's table of sizes, which stays.
+                         "table.concat(parts)"),
+              "");
+    lua_setgcthreshold(L, 0);
+    lua_setgcthreshold(L, 0);
+    size_t base = G(L)->nblocks - SideBytes(L);
+    for (int round = 0; round < 3; round++)
+    {
+        for (int i = 1; i <= 40000; i++)
+        {
+            PushChurnString(L, i + round * 7, i % 3 == 0);
+            lua_pop(L, 1);
+        }
+        for (int i = 0; i < 20; i++)
+        {
+            lua_getglobal(L, "table");
+            lua_pushliteral(L, "concat");
+            lua_rawget(L, -2);
+            lua_getglobal(L, "parts");
+            ASSERT_EQ(lua_pcall(L, 1, 1, 0), 0);
+            lua_settop(L, 0);
+        }
+        lua_setgcthreshold(L, 0);
+        lua_setgcthreshold(L, 0);
+        EXPECT_EQ(G(L)->nblocks - SideBytes(L), base) << "round " << round;
+        ExpectConsistentTable(L);
+    }
+}
+
+// Fails one chosen allocation (counting from 1 after it is armed) and checks on every call that
+// the size it is told for a block is the size the block was given.
+struct FaultAlloc
+{
+    long countdown = 0; // the allocation that fails; 0: none
+    long allocations = 0;
+    long failures = 0;
+    long sizeMismatches = 0;
+    std::map<void*, size_t> sizes;
+};
+
+void* FaultAllocate(void* ud, void* block, size_t oldsize, size_t newsize, int, int)
+{
+    auto* a = static_cast<FaultAlloc*>(ud);
+    if (block != nullptr)
+    {
+        auto it = a->sizes.find(block);
+        if (it != a->sizes.end())
+        {
+            if (it->second != oldsize)
+                a->sizeMismatches++;
+            a->sizes.erase(it);
+        }
+    }
+    if (newsize == 0)
+    {
+        free(block);
+        return nullptr;
+    }
+    if (newsize > oldsize && ++a->allocations == a->countdown)
+    {
+        a->failures++;
+        if (block != nullptr)
+            a->sizes[block] = oldsize; // the block stays as it was
+        return nullptr;
+    }
+    void* result = realloc(block, newsize);
+    if (result != nullptr)
+        a->sizes[result] = newsize;
+    return result;
+}
+
+// Short strings from argument 1 to argument 2 kept in the registry, with a long and a wide one
+// now and then and some garbage for the collections on the way.
+int MakeStrings(lua_State* L)
+{
+    int from = static_cast<int>(lua_tonumber(L, 1));
+    int to = static_cast<int>(lua_tonumber(L, 2));
+    for (int i = from; i <= to; i++)
+    {
+        std::string text = "s" + std::to_string(i);
+        if (i % 1000 == 0)
+            text += std::string(300, 'L');
+        if (i % 7 == 0)
+        {
+            std::vector<lua_WChar> units(text.begin(), text.end());
+            lua_pushlwstring(L, units.data(), units.size());
+        }
+        else
+            lua_pushlstring(L, text.data(), text.size());
+        lua_rawseti(L, LUA_REGISTRYINDEX, i);
+        if (i % 9 == 0)
+        {
+            text += "-garbage";
+            lua_pushlstring(L, text.data(), text.size());
+            lua_pop(L, 1);
+        }
+    }
+    return 0;
+}
+
+TEST(StringTableFaultTest, EveryAllocationFailureLeavesAConsistentTable)
+{
+    // Growing to past the recent-set switch takes a few dozen allocations (slabs, long strings,
+    // rebuilds of the main slots, the recent set and filter, flushes, kept-block lists, the
+    // registry). Each in turn is refused: the memory error leaves a table in which every string
+    // is found once, making the rest then succeeds, and every block is freed with its own size.
+    long total = 0;
+    for (long fail = 1;; fail++)
+    {
+        FaultAlloc alloc;
+        lua_State* L = lua_open();
+        ASSERT_NE(L, nullptr);
+        lua_setallocator(L, FaultAllocate, &alloc);
+        lua_setgcthreshold(L, 256);
+        lua_pushcfunction(L, MakeStrings);
+        lua_pushnumber(L, 1);
+        lua_pushnumber(L, 24000);
+        alloc.countdown = alloc.allocations + fail;
+        int status = lua_pcall(L, 2, 0, 0);
+        if (alloc.failures == 0)
+        {
+            // Every allocation of the run has had its turn.
+            EXPECT_EQ(status, 0);
+            total = alloc.allocations;
+            EXPECT_GE(G(L)->strt.size, 1 << 15);
+            EXPECT_NE(G(L)->strt.filter, nullptr);
+            ExpectConsistentTable(L);
+            lua_close(L);
+            EXPECT_EQ(alloc.sizeMismatches, 0);
+            EXPECT_TRUE(alloc.sizes.empty()) << alloc.sizes.size() << " blocks not freed";
+            break;
+        }
+        SCOPED_TRACE("failing allocation " + std::to_string(fail));
+        ExpectConsistentTable(L);
+        lua_settop(L, 0);
+        lua_pushcfunction(L, MakeStrings);
+        lua_pushnumber(L, 1);
+        lua_pushnumber(L, 24000);
+        ASSERT_EQ(lua_pcall(L, 2, 0, 0), 0) << lua_tostring(L, -1);
+        lua_setgcthreshold(L, 0);
+        ExpectConsistentTable(L);
+        lua_close(L);
+        EXPECT_EQ(alloc.sizeMismatches, 0);
+        EXPECT_TRUE(alloc.sizes.empty()) << alloc.sizes.size() << " blocks not freed";
+    }
+    EXPECT_GT(total, 20);
 }
 
 } // namespace
