@@ -68,34 +68,31 @@ constexpr int kRecentSlots = 2 * kRecentMax;
 // The filter's bits (256 KiB): a few per string of a large table, small enough to stay in the
 // processor's cache.
 constexpr int kFilterLog2 = 21;
+constexpr int kFilterWords = 1 << (kFilterLog2 - 6);
 
-static uint32_t FilterIndex(lu_hash h, int log2)
+static uint32_t FilterIndex(lu_hash h)
 {
-    // Another mix than the slot tag's, so that the two tests fail independently.
-    return static_cast<uint32_t>(h * 0x85EBCA77u) >> (32 - log2);
+    // The top of a multiplicative mix: independent of the low hash bits that place a string in
+    // the slots and that the slots keep.
+    return static_cast<uint32_t>(h * 0x85EBCA77u) >> (32 - kFilterLog2);
 }
 
 static void FilterAdd(stringtable* tb, lu_hash h)
 {
-    uint32_t bit = FilterIndex(h, kFilterLog2);
+    uint32_t bit = FilterIndex(h);
     tb->filter[bit >> 6] |= uint64_t(1) << (bit & 63);
 }
 
 static bool FilterHas(const stringtable* tb, lu_hash h)
 {
-    uint32_t bit = FilterIndex(h, kFilterLog2);
+    uint32_t bit = FilterIndex(h);
     return (tb->filter[bit >> 6] >> (bit & 63)) & 1;
-}
-
-static int FilterWords(int log2)
-{
-    return log2 >= 6 ? 1 << (log2 - 6) : 1;
 }
 
 void luaS_clearfilter(stringtable* tb)
 {
     if (tb->filter != nullptr)
-        std::fill(tb->filter, tb->filter + FilterWords(kFilterLog2), uint64_t(0));
+        std::fill(tb->filter, tb->filter + kFilterWords, uint64_t(0));
 }
 
 void luaS_filteradd(stringtable* tb, lu_hash h)
@@ -140,7 +137,7 @@ void luaS_resize(lua_State* L, int newsize)
         tb->nrecent = 0;
         if (tb->recent != nullptr)
             std::fill(tb->recent, tb->recent + kRecentSlots, kStrSlotEmpty);
-        luaM_freearray(L, tb->filter, tb->filter != nullptr ? FilterWords(kFilterLog2) : 0);
+        luaM_freearray(L, tb->filter, tb->filter != nullptr ? kFilterWords : 0);
         tb->filter = nullptr;
     }
 }
@@ -215,8 +212,8 @@ static void EnsureRoom(lua_State* L)
     }
     if (tb->filter == nullptr)
     {
-        tb->filter = luaM_newvector<uint64_t>(L, FilterWords(kFilterLog2));
-        std::fill(tb->filter, tb->filter + FilterWords(kFilterLog2), uint64_t(0));
+        tb->filter = luaM_newvector<uint64_t>(L, kFilterWords);
+        std::fill(tb->filter, tb->filter + kFilterWords, uint64_t(0));
         for (int i = 0; i < tb->size; i++)
         {
             if (i + kResizeAhead < tb->size && tb->hash[i + kResizeAhead] > kStrSlotRemoved)
@@ -268,7 +265,7 @@ void luaS_sweeprecent(lua_State* L)
 void luaS_freesidearrays(lua_State* L)
 {
     stringtable* tb = &G(L)->strt;
-    luaM_freearray(L, tb->filter, tb->filter != nullptr ? FilterWords(kFilterLog2) : 0);
+    luaM_freearray(L, tb->filter, tb->filter != nullptr ? kFilterWords : 0);
     luaM_freearray(L, tb->recent, tb->recent != nullptr ? kRecentSlots : 0);
     luaM_freearray(L, tb->recentlist, tb->recentlist != nullptr ? static_cast<int>(kRecentMax) : 0);
     tb->filter = nullptr;
