@@ -479,6 +479,49 @@ static bool ConcatRun(lua_State* L, StkId top, int total, int* count)
     return true;
 }
 
+// Joins the operands that end at the top the general way: two that are not both text go to
+// "__concat"; otherwise the longest run of text (8-bit, or wide when the expression holds a wide
+// string) is joined through the shared buffer. Returns the number of operands consumed.
+static int ConcatGeneral(lua_State* L, StkId top, int total, bool wide)
+{
+    auto toText = [&](StkId o) { return wide ? ToWide(L, o) : ToNarrow(L, o); };
+    if (!toText(top - 2) || !toText(top - 1))
+    {
+        if (!CallBinTM(L, top - 2, top - 1, top - 2, TM_CONCAT))
+        {
+            if (wide)
+                luaG_wconcaterror(L, top - 2, top - 1);
+            luaG_concaterror(L, top - 2, top - 1);
+        }
+        return 2;
+    }
+    if (tsvalue(top - 1)->len == 0)
+        return 2; // the result is the first operand, already text
+    int n = 2;
+    size_t tl = static_cast<size_t>(tsvalue(top - 1)->len) + tsvalue(top - 2)->len;
+    while (n < total && toText(top - n - 1))
+    {
+        tl += tsvalue(top - n - 1)->len;
+        n++;
+    }
+    if (tl > kMaxConcat)
+        luaG_runerror(L, "string size overflow");
+    size_t unit = wide ? sizeof(lua_WChar) : 1;
+    char* buffer = luaZ_openspace(L, &G(L)->buff, tl * unit);
+    size_t pos = 0;
+    for (int i = n; i > 0; i--)
+    {
+        size_t bytes = tsvalue(top - i)->len * unit;
+        memcpy(buffer + pos, tsvalue(top - i) + 1, bytes);
+        pos += bytes;
+    }
+    if (wide)
+        setsvalue(top - n, luaS_newlwstr(L, reinterpret_cast<lua_WChar*>(buffer), tl));
+    else
+        setsvalue(top - n, luaS_newlstr(L, buffer, tl));
+    return n;
+}
+
 void luaV_concat(lua_State* L, int total, int last)
 {
     bool wide = false;
@@ -501,69 +544,9 @@ void luaV_concat(lua_State* L, int total, int last)
         {
             // Strings and numbers joined without making strings of the numbers first.
         }
-        else if (!wide)
-        {
-            n = 2;
-            if (!ToNarrow(L, top - 2) || !ToNarrow(L, top - 1))
-            {
-                if (!CallBinTM(L, top - 2, top - 1, top - 2, TM_CONCAT))
-                    luaG_concaterror(L, top - 2, top - 1);
-            }
-            else if (tsvalue(top - 1)->len == 0)
-            {
-                // The result is the first operand, already text.
-            }
-            else
-            {
-                size_t tl = static_cast<size_t>(tsvalue(top - 1)->len) + tsvalue(top - 2)->len;
-                while (n < total && ToNarrow(L, top - n - 1))
-                {
-                    tl += tsvalue(top - n - 1)->len;
-                    n++;
-                }
-                if (tl > kMaxConcat)
-                    luaG_runerror(L, "string size overflow");
-                char* buffer = luaZ_openspace(L, &G(L)->buff, tl);
-                size_t pos = 0;
-                for (int i = n; i > 0; i--)
-                {
-                    size_t l = tsvalue(top - i)->len;
-                    memcpy(buffer + pos, svalue(top - i), l);
-                    pos += l;
-                }
-                setsvalue(top - n, luaS_newlstr(L, buffer, tl));
-            }
-        }
         else
         {
-            if (!ToWide(L, top - 2) || !ToWide(L, top - 1))
-            {
-                if (!CallBinTM(L, top - 2, top - 1, top - 2, TM_CONCAT))
-                    luaG_wconcaterror(L, top - 2, top - 1);
-            }
-            else if (tsvalue(top - 1)->len == 0)
-            {
-            }
-            else
-            {
-                size_t tl = static_cast<size_t>(tsvalue(top - 1)->len) + tsvalue(top - 2)->len;
-                while (n < total && ToWide(L, top - n - 1))
-                {
-                    tl += tsvalue(top - n - 1)->len;
-                    n++;
-                }
-                if (tl > kMaxConcat)
-                    luaG_runerror(L, "string size overflow");
-                char* buffer = luaZ_openspace(L, &G(L)->buff, tl * 2);
-                size_t pos = 0;
-                for (int i = n; i > 0; i--)
-                {
-                    size_t l = tsvalue(top - i)->len;
-                    memcpy(buffer + pos * 2, getwstr(tsvalue(top - i)), l * 2);
-                    pos += l;
-                }
-                setsvalue(top - n, luaS_newlwstr(L, reinterpret_cast<lua_WChar*>(buffer), tl));
-            }
+            n = ConcatGeneral(L, top, total, wide);
         }
         total -= n - 1;
         last -= n - 1;
