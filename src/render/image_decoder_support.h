@@ -1,0 +1,12 @@
+// What the three image decoders share: the failure text they leave for their caller and the
+// allocation of the square pixel block.
+#pragma once
+
+#include <cstdint>
+
+// Sets the text GetImageDecodeError answers; null or "" clears it.
+void SetImageDecodeError(const char* text);
+
+// A block of side x side pixels, four bytes each, zero-filled; null when the allocation fails.
+// Released with std::free (each decoder's release function).
+uint8_t* AllocateImageBlock(uint32_t side);

@@ -1,0 +1,47 @@
+// The decoders' shared pieces: the block side rule, the block allocation, the failure text, and
+// the format-table hooks.
+#include "render/image_decoders.h"
+
+#include "render/image_decoder_support.h"
+
+#include <cstdlib>
+
+namespace
+{
+TString& DecodeError()
+{
+    static TString text;
+    return text;
+}
+} // namespace
+
+uint32_t ImageBlockSide(uint32_t width, uint32_t height)
+{
+    uint32_t larger = width > height ? width : height;
+    if (width == 0 || height == 0 || larger > kMaxImageBlockSide)
+        return 0;
+    uint32_t side = 1;
+    while (side < larger)
+        side <<= 1;
+    return side;
+}
+
+uint8_t* AllocateImageBlock(uint32_t side)
+{
+    // calloc hands large blocks over as fresh zero pages, so clearing costs nothing up front.
+    return static_cast<uint8_t*>(std::calloc(static_cast<size_t>(side) * side, 4));
+}
+
+void SetImageDecodeError(const char* text)
+{
+    DecodeError() = TString(text != nullptr ? text : "");
+}
+
+const TString& GetImageDecodeError()
+{
+    return DecodeError();
+}
+
+void RegisterImageFormats() {}
+
+void ClearImageFormats() {}
