@@ -214,11 +214,14 @@ bool Jp2Load(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& h
     const opj_image_t& image = *d.mImage;
     uint32_t w = image.x1 - image.x0;
     uint32_t h = image.y1 - image.y0;
-    uint32_t side = image.x1 > image.x0 && image.y1 > image.y0 ? ImageBlockSide(w, h) : 0;
-    if (side == 0)
+    if (image.x1 <= image.x0 || image.y1 <= image.y0 || image.numcomps == 0)
+        return Fail(source, "empty image");
+    uint32_t side = ImageBlockSide(w, h);
+    // The library keeps every component as 32-bit samples: more of them than four components of
+    // the largest block are refused before decoding.
+    uint64_t samples = static_cast<uint64_t>(w) * h * image.numcomps;
+    if (side == 0 || samples > static_cast<uint64_t>(kMaxImageBlockSide) * kMaxImageBlockSide * 4)
         return Fail(source, "image too large");
-    if (image.numcomps == 0)
-        return Fail(source, "no components");
     for (OPJ_UINT32 i = 0; i < image.numcomps; ++i)
         if (image.comps[i].dx != 1 || image.comps[i].dy != 1)
             return Fail(source, "subsampled components are not supported");
