@@ -1,4 +1,4 @@
-// The decoders' shared pieces: the block side rule, the block allocation, the failure text, and
+// What the decoders share: the block side rule, the block allocation, the failure text, and
 // the format-table hooks.
 #include "render/image_decoders.h"
 

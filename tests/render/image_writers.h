@@ -22,7 +22,7 @@ namespace imagetest
 
 // A PNG image to write: `samples` holds each row's samples, one value per channel (16-bit depths
 // write the value as is, lower depths pack it).
-struct PngSpec
+struct PngPlan
 {
     uint32_t width = 1;
     uint32_t height = 1;
@@ -51,7 +51,7 @@ inline int PngChannels(int colorType)
     }
 }
 
-inline std::string EncodePng(const PngSpec& spec)
+inline std::string EncodePng(const PngPlan& plan)
 {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -67,44 +67,44 @@ inline std::string EncodePng(const PngSpec& spec)
         [](png_structp p, png_bytep data, size_t n)
         { static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n); },
         nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, plan.width, plan.height, plan.depth, plan.colorType,
+                 plan.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.paletteAlpha.empty())
-        png_set_tRNS(png, info, spec.paletteAlpha.data(),
-                     static_cast<int>(spec.paletteAlpha.size()), nullptr);
-    if (spec.transparentGrey >= 0)
+    if (!plan.palette.empty())
+        png_set_PLTE(png, info, plan.palette.data(), static_cast<int>(plan.palette.size()));
+    if (!plan.paletteAlpha.empty())
+        png_set_tRNS(png, info, plan.paletteAlpha.data(),
+                     static_cast<int>(plan.paletteAlpha.size()), nullptr);
+    if (plan.transparentGrey >= 0)
     {
         png_color_16 colour{};
-        colour.gray = static_cast<png_uint_16>(spec.transparentGrey);
+        colour.gray = static_cast<png_uint_16>(plan.transparentGrey);
         png_set_tRNS(png, info, nullptr, 0, &colour);
     }
-    if (spec.gamma != 0)
-        png_set_gAMA(png, info, spec.gamma);
+    if (plan.gamma != 0)
+        png_set_gAMA(png, info, plan.gamma);
     png_write_info(png, info);
 
-    int channels = PngChannels(spec.colorType);
-    size_t perRow = static_cast<size_t>(spec.width) * channels;
-    size_t rowBytes = (perRow * spec.depth + 7) / 8;
-    std::vector<std::vector<png_byte>> rows(spec.height, std::vector<png_byte>(rowBytes));
-    for (uint32_t y = 0; y < spec.height; ++y)
+    int channels = PngChannels(plan.colorType);
+    size_t perRow = static_cast<size_t>(plan.width) * channels;
+    size_t rowBytes = (perRow * plan.depth + 7) / 8;
+    std::vector<std::vector<png_byte>> rows(plan.height, std::vector<png_byte>(rowBytes));
+    for (uint32_t y = 0; y < plan.height; ++y)
         for (size_t i = 0; i < perRow; ++i)
         {
-            uint16_t v = spec.samples[y * perRow + i];
+            uint16_t v = plan.samples[y * perRow + i];
             png_byte* row = rows[y].data();
-            if (spec.depth == 16)
+            if (plan.depth == 16)
             {
                 row[i * 2] = static_cast<png_byte>(v >> 8);
                 row[i * 2 + 1] = static_cast<png_byte>(v);
             }
-            else if (spec.depth == 8)
+            else if (plan.depth == 8)
                 row[i] = static_cast<png_byte>(v);
             else
             {
-                size_t bit = i * spec.depth;
-                row[bit / 8] |= static_cast<png_byte>(v << (8 - spec.depth - bit % 8));
+                size_t bit = i * plan.depth;
+                row[bit / 8] |= static_cast<png_byte>(v << (8 - plan.depth - bit % 8));
             }
         }
     std::vector<png_bytep> pointers;
@@ -151,7 +151,7 @@ inline std::string EncodeJpeg(uint32_t width, uint32_t height, int components,
 }
 
 // A JPEG 2000 image, lossless (reversible transform), one vector of samples per component.
-struct Jp2Spec
+struct Jp2Plan
 {
     uint32_t width = 1;
     uint32_t height = 1;
@@ -163,27 +163,27 @@ struct Jp2Spec
     std::vector<std::vector<int32_t>> components;
 };
 
-inline std::string EncodeJp2(const Jp2Spec& spec)
+inline std::string EncodeJp2(const Jp2Plan& plan)
 {
-    std::vector<opj_image_cmptparm_t> params(spec.components.size());
+    std::vector<opj_image_cmptparm_t> params(plan.components.size());
     for (auto& p : params)
     {
         p = opj_image_cmptparm_t{};
-        p.dx = spec.subsampling;
-        p.dy = spec.subsampling;
-        p.w = spec.width / spec.subsampling;
-        p.h = spec.height / spec.subsampling;
-        p.prec = spec.precision;
+        p.dx = plan.subsampling;
+        p.dy = plan.subsampling;
+        p.w = plan.width / plan.subsampling;
+        p.h = plan.height / plan.subsampling;
+        p.prec = plan.precision;
     }
     opj_image_t* image =
-        opj_image_create(static_cast<OPJ_UINT32>(params.size()), params.data(), spec.space);
-    image->x1 = spec.width;
-    image->y1 = spec.height;
-    for (size_t c = 0; c < spec.components.size(); ++c)
+        opj_image_create(static_cast<OPJ_UINT32>(params.size()), params.data(), plan.space);
+    image->x1 = plan.width;
+    image->y1 = plan.height;
+    for (size_t c = 0; c < plan.components.size(); ++c)
     {
-        std::memcpy(image->comps[c].data, spec.components[c].data(),
-                    spec.components[c].size() * sizeof(int32_t));
-        image->comps[c].alpha = static_cast<int>(c) == spec.alphaComponent ? 1 : 0;
+        std::memcpy(image->comps[c].data, plan.components[c].data(),
+                    plan.components[c].size() * sizeof(int32_t));
+        image->comps[c].alpha = static_cast<int>(c) == plan.alphaComponent ? 1 : 0;
     }
     opj_cparameters_t parameters;
     opj_set_default_encoder_parameters(&parameters);
@@ -191,12 +191,12 @@ inline std::string EncodeJp2(const Jp2Spec& spec)
     parameters.tcp_rates[0] = 0; // lossless
     parameters.cp_disto_alloc = 1;
     // Small images need fewer resolution levels than the default six.
-    uint32_t smallest = std::min(spec.width, spec.height) / spec.subsampling;
+    uint32_t smallest = std::min(plan.width, plan.height) / plan.subsampling;
     int levels = 1;
     while (levels < 6 && (1u << levels) <= smallest)
         ++levels;
     parameters.numresolution = levels;
-    opj_codec_t* codec = opj_create_compress(spec.codestream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2);
+    opj_codec_t* codec = opj_create_compress(plan.codestream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2);
     opj_setup_encoder(codec, &parameters, image);
 
     std::string out;

@@ -38,20 +38,20 @@ template <typename F> std::vector<int32_t> Plane(uint32_t w, uint32_t h, F f)
     return plane;
 }
 
-Jp2Spec Colour(uint32_t w, uint32_t h, int components)
+Jp2Plan Colour(uint32_t w, uint32_t h, int components)
 {
-    Jp2Spec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.components = {Plane(w, h, [](uint32_t x, uint32_t) { return int32_t(x % 256); }),
+    Jp2Plan plan;
+    plan.width = w;
+    plan.height = h;
+    plan.components = {Plane(w, h, [](uint32_t x, uint32_t) { return int32_t(x % 256); }),
                        Plane(w, h, [](uint32_t, uint32_t y) { return int32_t(y % 256); }),
                        Plane(w, h, [](uint32_t x, uint32_t y) { return int32_t((x + y) % 7); })};
     if (components == 4)
     {
-        spec.components.push_back(Plane(w, h, [](uint32_t, uint32_t) { return 0x5A; }));
-        spec.alphaComponent = 3;
+        plan.components.push_back(Plane(w, h, [](uint32_t, uint32_t) { return 0x5A; }));
+        plan.alphaComponent = 3;
     }
-    return spec;
+    return plan;
 }
 
 class Jp2DecoderTest : public ImageFileTest
@@ -61,10 +61,10 @@ class Jp2DecoderTest : public ImageFileTest
 
 TEST_F(Jp2DecoderTest, RgbFileAndCodestreamWithEdgePadding)
 {
-    Jp2Spec spec = Colour(300, 200, 3);
-    Serve("rgb.jp2", EncodeJp2(spec));
-    spec.codestream = true;
-    Serve("rgb.j2k", EncodeJp2(spec));
+    Jp2Plan plan = Colour(300, 200, 3);
+    Serve("rgb.jp2", EncodeJp2(plan));
+    plan.codestream = true;
+    Serve("rgb.j2k", EncodeJp2(plan));
     for (const char* name : {"rgb.jp2", "rgb.j2k"})
     {
         SCOPED_TRACE(name);
@@ -89,11 +89,11 @@ TEST_F(Jp2DecoderTest, RgbFileAndCodestreamWithEdgePadding)
 
 TEST_F(Jp2DecoderTest, OnlyADefinedOpacityComponentGivesAlpha)
 {
-    Jp2Spec spec = Colour(8, 8, 4);
-    Serve("rgba.jp2", EncodeJp2(spec));
+    Jp2Plan plan = Colour(8, 8, 4);
+    Serve("rgba.jp2", EncodeJp2(plan));
     // A bare codestream has no channel definitions: its fourth component is not opacity.
-    spec.codestream = true;
-    Serve("rgba.j2k", EncodeJp2(spec));
+    plan.codestream = true;
+    Serve("rgba.j2k", EncodeJp2(plan));
 
     Jp2Result file, stream;
     Load("rgba.jp2", file);
@@ -108,18 +108,18 @@ TEST_F(Jp2DecoderTest, OnlyADefinedOpacityComponentGivesAlpha)
 
 TEST_F(Jp2DecoderTest, GreyWithAndWithoutAlpha)
 {
-    Jp2Spec spec;
-    spec.width = 5;
-    spec.height = 3;
-    spec.space = OPJ_CLRSPC_GRAY;
-    spec.components = {Plane(5, 3, [](uint32_t x, uint32_t y) { return int32_t(40 * x + y); })};
-    Serve("grey.jp2", EncodeJp2(spec));
-    spec.codestream = true;
-    Serve("grey.j2k", EncodeJp2(spec));
-    spec.codestream = false;
-    spec.components.push_back(Plane(5, 3, [](uint32_t x, uint32_t) { return int32_t(x * 50); }));
-    spec.alphaComponent = 1;
-    Serve("greyalpha.jp2", EncodeJp2(spec));
+    Jp2Plan plan;
+    plan.width = 5;
+    plan.height = 3;
+    plan.space = OPJ_CLRSPC_GRAY;
+    plan.components = {Plane(5, 3, [](uint32_t x, uint32_t y) { return int32_t(40 * x + y); })};
+    Serve("grey.jp2", EncodeJp2(plan));
+    plan.codestream = true;
+    Serve("grey.j2k", EncodeJp2(plan));
+    plan.codestream = false;
+    plan.components.push_back(Plane(5, 3, [](uint32_t x, uint32_t) { return int32_t(x * 50); }));
+    plan.alphaComponent = 1;
+    Serve("greyalpha.jp2", EncodeJp2(plan));
 
     for (const char* name : {"grey.jp2", "grey.j2k"})
     {
@@ -147,13 +147,13 @@ TEST_F(Jp2DecoderTest, PrecisionsOtherThan8)
          {std::tuple{4u, 0xA, 0xA0u}, {1u, 1, 0x80u}, {12u, 0xABC, 0xABu}, {16u, 0xFEDC, 0xFEu}})
     {
         SCOPED_TRACE(precision);
-        Jp2Spec spec;
-        spec.width = 4;
-        spec.height = 4;
-        spec.space = OPJ_CLRSPC_GRAY;
-        spec.precision = precision;
-        spec.components = {std::vector<int32_t>(16, sample)};
-        Serve("p.jp2", EncodeJp2(spec));
+        Jp2Plan plan;
+        plan.width = 4;
+        plan.height = 4;
+        plan.space = OPJ_CLRSPC_GRAY;
+        plan.precision = precision;
+        plan.components = {std::vector<int32_t>(16, sample)};
+        Serve("p.jp2", EncodeJp2(plan));
         Jp2Result r;
         Load("p.jp2", r);
         ASSERT_TRUE(r.ok) << GetImageDecodeError().c_str();
@@ -163,10 +163,10 @@ TEST_F(Jp2DecoderTest, PrecisionsOtherThan8)
 
 TEST_F(Jp2DecoderTest, DamagedFilesAndSubsamplingFailWithANullBlock)
 {
-    Jp2Spec spec = Colour(64, 64, 3);
-    spec.codestream = true;
-    std::string good = EncodeJp2(spec);
-    Jp2Spec sub = Colour(64, 64, 3);
+    Jp2Plan plan = Colour(64, 64, 3);
+    plan.codestream = true;
+    std::string good = EncodeJp2(plan);
+    Jp2Plan sub = Colour(64, 64, 3);
     sub.subsampling = 2;
     sub.components[1] = std::vector<int32_t>(32 * 32, 9);
     sub.components[2] = std::vector<int32_t>(32 * 32, 9);

@@ -48,15 +48,15 @@ class PngDecoderTest : public ImageFileTest
 
 TEST_F(PngDecoderTest, BlockLayoutOf300By200)
 {
-    PngSpec spec;
-    spec.width = 300;
-    spec.height = 200;
-    spec.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    spec.samples = Repeat({0x10, 0x20, 0x30, 0x40}, 300 * 200);
+    PngPlan plan;
+    plan.width = 300;
+    plan.height = 200;
+    plan.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    plan.samples = Repeat({0x10, 0x20, 0x30, 0x40}, 300 * 200);
     // The far corner pixel differs, to find it at its offset.
     std::vector<uint16_t> corner = {0xA1, 0xB2, 0xC3, 0xD4};
-    std::copy(corner.begin(), corner.end(), spec.samples.end() - 4);
-    Serve("art/wide.png", EncodePng(spec));
+    std::copy(corner.begin(), corner.end(), plan.samples.end() - 4);
+    Serve("art/wide.png", EncodePng(plan));
 
     PngResult r;
     Load("Art/Wide.png", r);
@@ -83,12 +83,12 @@ TEST_F(PngDecoderTest, BlockSideIsTheNextPowerOfTwo)
     for (auto [w, h, side] :
          {std::tuple{1u, 1u, 1u}, {256u, 256u, 256u}, {2u, 3u, 4u}, {257u, 1u, 512u}})
     {
-        PngSpec spec;
-        spec.width = w;
-        spec.height = h;
-        spec.colorType = PNG_COLOR_TYPE_GRAY;
-        spec.samples.assign(w * h, 7);
-        Serve("s.png", EncodePng(spec));
+        PngPlan plan;
+        plan.width = w;
+        plan.height = h;
+        plan.colorType = PNG_COLOR_TYPE_GRAY;
+        plan.samples.assign(w * h, 7);
+        Serve("s.png", EncodePng(plan));
         PngResult r;
         Load("s.png", r);
         ASSERT_TRUE(r.ok);
@@ -176,18 +176,18 @@ TEST_F(PngDecoderTest, EveryColourTypeAndDepth)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
-        PngSpec spec;
-        spec.width = 9; // odd widths exercise the packing of low depths
-        spec.height = 3;
-        spec.colorType = c.colorType;
-        spec.depth = c.depth;
-        spec.samples = Repeat(c.pixel, 9 * 3);
-        spec.interlaced = c.interlaced;
+        PngPlan plan;
+        plan.width = 9; // odd widths exercise the packing of low depths
+        plan.height = 3;
+        plan.colorType = c.colorType;
+        plan.depth = c.depth;
+        plan.samples = Repeat(c.pixel, 9 * 3);
+        plan.interlaced = c.interlaced;
         if (c.colorType == PNG_COLOR_TYPE_PALETTE)
-            spec.palette.assign(palette.begin(), palette.begin() + std::min(4, 1 << c.depth));
-        spec.paletteAlpha = c.paletteAlpha;
-        spec.transparentGrey = c.transparentGrey;
-        Serve("t.png", EncodePng(spec));
+            plan.palette.assign(palette.begin(), palette.begin() + std::min(4, 1 << c.depth));
+        plan.paletteAlpha = c.paletteAlpha;
+        plan.transparentGrey = c.transparentGrey;
+        Serve("t.png", EncodePng(plan));
         PngResult r;
         Load("t.png", r);
         ASSERT_TRUE(r.ok) << GetImageDecodeError().c_str();
@@ -201,14 +201,14 @@ TEST_F(PngDecoderTest, EveryColourTypeAndDepth)
 
 TEST_F(PngDecoderTest, GammaChunkCorrectsForAScreenOf2Point2)
 {
-    PngSpec spec;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.samples = {128};
-    Serve("plain.png", EncodePng(spec));
-    spec.gamma = 1.0; // linear samples: raised to 1 / 2.2 for the screen
-    Serve("linear.png", EncodePng(spec));
-    spec.gamma = 1 / 2.2; // already for the screen: unchanged
-    Serve("screen.png", EncodePng(spec));
+    PngPlan plan;
+    plan.colorType = PNG_COLOR_TYPE_GRAY;
+    plan.samples = {128};
+    Serve("plain.png", EncodePng(plan));
+    plan.gamma = 1.0; // linear samples: raised to 1 / 2.2 for the screen
+    Serve("linear.png", EncodePng(plan));
+    plan.gamma = 1 / 2.2; // already for the screen: unchanged
+    Serve("screen.png", EncodePng(plan));
 
     PngResult plain, linear, screen;
     Load("plain.png", plain);
@@ -235,11 +235,11 @@ TEST_F(PngDecoderTest, TheBuiltInCursorDecodes)
 
 TEST_F(PngDecoderTest, DamagedFilesFailWithANullBlockAndAReason)
 {
-    PngSpec spec;
-    spec.width = 64;
-    spec.height = 64;
-    spec.samples = Repeat({1, 2, 3}, 64 * 64);
-    std::string good = EncodePng(spec);
+    PngPlan plan;
+    plan.width = 64;
+    plan.height = 64;
+    plan.samples = Repeat({1, 2, 3}, 64 * 64);
+    std::string good = EncodePng(plan);
 
     std::string corrupt = good;
     for (size_t i = good.size() / 2; i < good.size() / 2 + 16; ++i)
