@@ -37,8 +37,9 @@ import sounds  # noqa: E402
 
 PROG = "gen.py"
 SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
-# The modules whose code decides the bytes of an output: a change to any of them remakes everything.
-SOURCES = ("audio.py", "formats.py", "images.py", "paint.py", "sounds.py")
+# The modules whose code decides the bytes of each kind of output: a change to one of them remakes
+# every output of that kind.
+SOURCES = {"sound": ("audio.py", "sounds.py"), "image": ("formats.py", "images.py", "paint.py")}
 PACK_TOOL_PLACES = ("build/tools/tools/packbuild", "build/release/tools/packbuild",
                     "build/asan/tools/packbuild")
 GITIGNORE_HEADER = ("# Made by tools/assetgen (gen.py --gitignore) and not committed: "
@@ -148,18 +149,22 @@ def file_digest(path):
     return digest.hexdigest()
 
 
-def sources_digest():
-    digest = hashlib.sha256()
-    for name in SOURCES:
-        with open(os.path.join(HERE, name), "rb") as source:
-            digest.update(name.encode() + b"\0" + source.read())
-    return digest.hexdigest()
+def sources_digests():
+    digests = {}
+    for kind, names in SOURCES.items():
+        digest = hashlib.sha256()
+        for name in names:
+            with open(os.path.join(HERE, name), "rb") as source:
+                digest.update(name.encode() + b"\0" + source.read())
+        digests[kind] = digest.hexdigest()
+    return digests
 
 
 def entry_key(entry, sources):
     description = json.dumps([entry.path, entry.generator, entry.pack, entry.seed, entry.params],
                              sort_keys=True)
-    return hashlib.sha256((description + sources).encode("utf-8")).hexdigest()
+    code = sources[kind_of(entry.generator)]
+    return hashlib.sha256((description + code).encode("utf-8")).hexdigest()
 
 
 class Stage:
@@ -313,7 +318,7 @@ def run(args):
 
 
 def build_and_install(args, entries, outputs, made, stage, encoder, pack_tool):
-    sources = sources_digest()
+    sources = sources_digests()
     keys = {e.path: entry_key(e, sources) for e in made}
     stale = [e for e in made
              if stage.read_key(e.path) != keys[e.path] or not os.path.exists(stage.file(e))]

@@ -108,7 +108,7 @@ def logo(p, rng):
         for i in range(24):
             t = i / 23
             x = cx + side * (70 + 150 * t)
-            y = cy + 2 + 10 * (t * (1 - t) * 4) * (-1) ** 0
+            y = cy + 2 + 40 * t * (1 - t)
             curl.append((x, y - 2.5 * (1 - t)))
         back = [(x, y + 5.0 * (1 - i / 23)) for i, (x, y) in enumerate(curl)]
         points = curl + back[::-1]
