@@ -163,7 +163,7 @@ def rattle(p, rng):
     f = frames(0.3, rate)
     hum = lowpass(noise(rng, n + f), 180, rate)
     hum = mix(hum, scale(resonator(hum, 100, 30, rate), 3.0))
-    return [mix(wrap_tail(clicks, n), scale(crossfade_seam(hum, n), 2.0))]
+    return [mix(wrap_tail(clicks, n), scale(crossfade_seam(hum, n), 0.5))]
 
 
 def murmur(p, rng):
@@ -205,7 +205,7 @@ def rumble(p, rng):
     low = lowpass(lowpass(noise(rng, n), 160, rate), 120, rate)
     swell = [0.3 + 0.7 * v for v in _smooth_random(rng, n, rate, 6.0)]
     body = multiply(multiply(low, swell), decay(n, rate, p["seconds"] * 0.3, attack=0.08))
-    out = scale(body, 6.0)
+    out = scale(body, 16.0)
     add_at(out, crack, 0, 0.5)
     return [out]
 
