@@ -13,8 +13,6 @@ def frames(seconds, rate):
     return int(round(seconds * rate))
 
 
-def silence(n):
-    return [0.0] * n
 
 
 def sine(freq, n, rate, phase=0.0):
@@ -28,9 +26,6 @@ def triangle(freq, n, rate, phase=0.0):
     return [1.0 - 4.0 * abs((phase + step * i) % 1.0 - 0.5) for i in range(n)]
 
 
-def pulse(freq, n, rate, duty=0.5):
-    step = freq / rate
-    return [1.0 if (step * i) % 1.0 < duty else -1.0 for i in range(n)]
 
 
 def noise(rng, n):
@@ -154,9 +149,6 @@ def resonator(x, freq, bandwidth, rate):
     return out
 
 
-def normalise(x, peak):
-    top = max((abs(v) for v in x), default=0.0)
-    return scale(x, peak / top) if top > 0.0 else list(x)
 
 
 def fade_edges(x, rate, seconds=0.003):

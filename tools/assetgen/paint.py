@@ -36,28 +36,6 @@ def vertical_gradient(size, stops, mode="RGB"):
     return column.resize((w, h), Image.NEAREST)
 
 
-def horizontal_gradient(size, stops, mode="RGB"):
-    w, h = size
-    row = Image.new(mode, (w, 1))
-    row.putdata(_flatten([_ramp_colour(stops, x / max(1, w - 1)) for x in range(w)], mode))
-    return row.resize((w, h), Image.NEAREST)
-
-
-def radial_mask(size, centre, radius, power=1.0):
-    """An "L" mask, 255 at `centre` falling to 0 at `radius` (and beyond)."""
-    w, h = size
-    cx, cy = centre
-    # Computed on a coarse grid and scaled up: smooth enough for glows, cheap for big images.
-    step = 4
-    gw, gh = w // step + 2, h // step + 2
-    grid = Image.new("L", (gw, gh))
-    values = []
-    for gy in range(gh):
-        for gx in range(gw):
-            d = ((gx * step - cx) ** 2 + (gy * step - cy) ** 2) ** 0.5 / radius
-            values.append(int(round(255 * max(0.0, 1.0 - d) ** power)))
-    grid.putdata(values)
-    return grid.resize((gw * step, gh * step), Image.BILINEAR).crop((0, 0, w, h))
 
 
 def value_noise(rng, size, cell, octaves=1, persistence=0.5):
@@ -92,8 +70,6 @@ def scale_mask(mask, factor):
     return mask.point([int(v * factor) for v in range(256)])
 
 
-def flat(size, colour):
-    return Image.new("RGBA", size, tuple(colour[:3]) + (255,))
 
 
 def paste_colour(image, colour, mask):

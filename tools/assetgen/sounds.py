@@ -4,7 +4,7 @@
 import math
 
 from audio import (add_at, adsr, crossfade_seam, decay, detuned, frames, highpass, lowpass, mix,
-                   multiply, noise, pulse, ramp, resonator, scale, sine, swept, triangle,
+                   multiply, noise, ramp, resonator, scale, sine, swept, triangle,
                    wrap_tail)
 
 PENTATONIC = (0, 2, 4, 7, 9)
