@@ -5,6 +5,8 @@
 #include "platform/config.h"
 #include "platform/platform_main.h"
 #include "services/platform_link.h"
+#include "sound/sound.h"
+#include "sound/sound_link.h"
 
 namespace
 {
@@ -18,11 +20,15 @@ void SetGameIdentity()
     SetConfig("brokenindexedverts", "1");
 }
 
-// Until the game's own main function exists: show the window and pump events until the player
-// closes it or the program is asked to quit.
+// Until the game's own main function exists: show the window, play the start sound and pump
+// events until the player closes it or the program is asked to quit.
 int GameMain(TApplication* application, const char*)
 {
     application->SetDisplayMode(800, 600, false);
+    // Held for the whole run: dropping the last reference to a sound stops it.
+    std::shared_ptr<TSound> startSound = TSound::Get("audio/8", true, 0);
+    if (startSound)
+        startSound->Play(false);
     TPlatformEvent event;
     for (;;)
     {
@@ -38,6 +44,7 @@ int main(int argc, char** argv)
 {
     SetGameIdentity();
     LinkServicesToPlatform();
+    LinkSoundToPlatform();
     TString commandLine = JoinCommandLine(argc, argv);
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GameMain, false);
     return 0;

@@ -46,11 +46,11 @@ bool TStreamSpooler::Fill(uint32_t count, void* buffer, uint32_t& written, bool 
     return !ended;
 }
 
-void TStreamSpooler::SetTime(float seconds)
+void TStreamSpooler::SetPosition(float seconds)
 {
     if (!mSource)
         return;
-    double frames = std::trunc(static_cast<double>(seconds) * mSource->GetSampleRate());
+    double frames = std::trunc(static_cast<double>(seconds) * mSource->GetRate());
     double bytes = frames * mSource->GetChannels() * 2;
     if (!(bytes >= 0))
         bytes = 0;

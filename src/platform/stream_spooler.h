@@ -13,7 +13,7 @@ public:
     // end).
     virtual uint32_t Read(void* buffer, uint32_t position, uint32_t count) = 0;
     virtual int64_t GetLength() = 0;
-    virtual int GetSampleRate() = 0;
+    virtual int GetRate() = 0;
     virtual int GetChannels() = 0;
     virtual double GetDuration() = 0;
 };
@@ -31,8 +31,10 @@ public:
     // the source starts over at its end. True when no end was met.
     virtual bool Fill(uint32_t count, void* buffer, uint32_t& written, bool loop);
     // Moves the read position to the 16-bit frame at that time.
-    virtual void SetTime(float seconds);
+    virtual void SetPosition(float seconds);
     virtual float GetDuration();
+    // Back to the start of the source.
+    virtual void Rewind() { SetPosition(0.0f); }
 
     uint32_t GetPosition() const { return mPosition; }
     TSoundDataSource* GetSource() const { return mSource.get(); }

@@ -28,7 +28,7 @@ public:
         return n;
     }
     int64_t GetLength() override { return mReportedLength >= 0 ? mReportedLength : mLength; }
-    int GetSampleRate() override { return mRate; }
+    int GetRate() override { return mRate; }
     int GetChannels() override { return mChannels; }
     double GetDuration() override { return 2.5; }
 
@@ -50,7 +50,7 @@ TEST(StreamSpooler, WithoutASourceTheBufferIsSilentAndTheFillSucceeds)
     EXPECT_EQ(written, 0u);
     EXPECT_EQ(buffer, std::vector<uint8_t>(16, 0));
     EXPECT_EQ(spooler.GetDuration(), 0.0f);
-    spooler.SetTime(1.0f);
+    spooler.SetPosition(1.0f);
     EXPECT_EQ(spooler.GetPosition(), 0u);
 }
 
@@ -114,21 +114,21 @@ TEST(StreamSpooler, LoopingOverAnEmptySourceEndsInSilence)
     EXPECT_LT(liar->mReads, 4);
 }
 
-TEST(StreamSpooler, SetTimeLandsOnAWholeFrame)
+TEST(StreamSpooler, SetPositionLandsOnAWholeFrame)
 {
     auto source = std::make_shared<TPatternSource>(1000000, 44100, 2);
     TStreamSpooler spooler(source);
-    spooler.SetTime(1.0f);
+    spooler.SetPosition(1.0f);
     EXPECT_EQ(spooler.GetPosition(), 44100u * 4);
-    spooler.SetTime(0.5f);
+    spooler.SetPosition(0.5f);
     EXPECT_EQ(spooler.GetPosition(), 22050u * 4);
     // 0.3 s at 22050 Hz mono: 6615 frames of 2 bytes.
     auto mono = std::make_shared<TPatternSource>(1000000, 22050, 1);
     TStreamSpooler monoSpooler(mono);
-    monoSpooler.SetTime(0.3f);
+    monoSpooler.SetPosition(0.3f);
     EXPECT_EQ(monoSpooler.GetPosition(), 6615u * 2);
     EXPECT_EQ(monoSpooler.GetPosition() % 2, 0u);
-    spooler.SetTime(-1.0f);
+    spooler.SetPosition(-1.0f);
     EXPECT_EQ(spooler.GetPosition(), 0u);
     EXPECT_FLOAT_EQ(spooler.GetDuration(), 2.5f);
 }

@@ -1,0 +1,117 @@
+// Sound data sources: what is decoded whole, the registry's choice of file, reads at any
+// position, shared sources, packs, and files that are not (whole) Ogg Vorbis.
+#include "sound_test_support.h"
+
+#include "platform/config.h"
+#include "sound/sound_data_source.h"
+
+using namespace soundtest;
+
+namespace
+{
+std::vector<int16_t> ReadAll(TSoundDataSource& source, uint32_t position, uint32_t count)
+{
+    std::vector<int16_t> out(count / 2);
+    out.resize(source.Read(out.data(), position, count) / 2);
+    return out;
+}
+} // namespace
+
+TEST_F(SoundTest, ShortOrKeptSoundsAreDecodedWholeLongOnesStayOgg)
+{
+    const std::string shortOgg = AddOgg("sfx/short.ogg", Tone(1, 22050, 33075), 1, 22050);
+    AddOgg("sfx/long.ogg", Tone(2, 44100, 44100 * 3), 2, 44100);
+    const std::vector<int16_t> decoded = DecodeOgg(shortOgg);
+
+    auto whole = BuildSoundDataSource("sfx/short.ogg", false);
+    ASSERT_NE(dynamic_cast<TMemDataSource*>(whole.get()), nullptr);
+    EXPECT_EQ(whole->GetLength(), int64_t(33075) * 1 * 2);
+    EXPECT_EQ(whole->GetRate(), 22050);
+    EXPECT_EQ(ReadAll(*whole, 0, 70000), decoded);
+    EXPECT_EQ(whole->Read(nullptr, 66150, 10), 0u);
+    EXPECT_NE(dynamic_cast<TOggDataSource*>(BuildSoundDataSource("sfx/short", true).get()),
+              nullptr);
+
+    auto ogg = BuildSoundDataSource("sfx/long", false);
+    ASSERT_NE(dynamic_cast<TOggDataSource*>(ogg.get()), nullptr);
+    EXPECT_EQ(ogg->GetLength(), int64_t(44100) * 3 * 4);
+    EXPECT_NEAR(ogg->GetDuration(), 3.0, 1e-9);
+    SetConfig("keepogguncompressed", "1");
+    EXPECT_NE(dynamic_cast<TMemDataSource*>(BuildSoundDataSource("sfx/long", false).get()),
+              nullptr);
+}
+
+TEST_F(SoundTest, RegistryScanAndTheOggRetry)
+{
+    AddOgg("a/plain.ogg", Tone(1, 8000, 800), 1, 8000);
+    AddOgg("a/odd.wav.ogg", Tone(1, 8000, 800), 1, 8000);
+    EXPECT_NE(BuildSoundDataSource("a/plain", true), nullptr);
+    // Not a registered extension: tried as the name with ".ogg" added.
+    EXPECT_NE(BuildSoundDataSource("a/odd.wav", true), nullptr);
+    EXPECT_EQ(BuildSoundDataSource("a/missing", true), nullptr);
+    EXPECT_EQ(BuildSoundDataSource("a/missing.ogg", true), nullptr);
+    EXPECT_EQ(Log().find("OGG file could not be opened"), std::string::npos);
+}
+
+TEST_F(SoundTest, ReadsAtAnyPositionEqualSequentialReadsAndSpoolersShareASource)
+{
+    for (bool streamed : {true, false})
+    {
+        const std::string bytes = AddOgg("s/tone.ogg", Tone(2, 44100, 44100 * 3), 2, 44100);
+        const std::vector<int16_t> decoded = DecodeOgg(bytes);
+        auto source = BuildSoundDataSource("s/tone.ogg", streamed);
+        ASSERT_NE(source, nullptr);
+        // Backwards, unaligned to the decoder's packets, and across the end.
+        for (uint32_t position : {400000u, 4096u, 123456u * 4, 529000u})
+        {
+            const auto got = ReadAll(*source, position, 4000);
+            const size_t from = position / 2;
+            const size_t n = std::min<size_t>(2000, decoded.size() - from);
+            ASSERT_EQ(got.size(), n) << position;
+            EXPECT_TRUE(std::equal(got.begin(), got.end(), decoded.begin() + from)) << position;
+        }
+        // Two spoolers reading in turn each get the whole sound.
+        TStreamSpooler first(source), second(source);
+        std::vector<int16_t> a(decoded.size()), b(decoded.size());
+        uint32_t written = 0;
+        for (size_t at = 0; at < decoded.size(); at += 8820)
+        {
+            const uint32_t n = static_cast<uint32_t>(std::min<size_t>(8820, decoded.size() - at));
+            first.Fill(n * 2, a.data() + at, written, false);
+            second.Fill(n * 2, b.data() + at, written, false);
+        }
+        EXPECT_EQ(a, decoded);
+        EXPECT_EQ(b, decoded);
+    }
+}
+
+TEST_F(SoundTest, SoundsInPacks)
+{
+    const std::string bytes = EncodeOgg(Tone(1, 22050, 2205), 1, 22050);
+    Write("assets/sound.qmp", filetest::PackBuilder().Add("audio/9.ogg", bytes).Build());
+    InitFileSystem();
+    auto source = BuildSoundDataSource("audio/9", false);
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(ReadAll(*source, 0, 10000), DecodeOgg(bytes));
+    EXPECT_NE(BuildSoundDataSource("audio/9", true), nullptr);
+}
+
+TEST_F(SoundTest, DamagedFilesFailOrPlayWhatDecodes)
+{
+    const std::string bytes = EncodeOgg(Noise(1, 22050 * 3), 1, 22050);
+    AddFile("bad/text.ogg", "this is not a sound at all, only some text");
+    AddFile("bad/headers.ogg", bytes.substr(0, 200));
+    AddFile("bad/cut.ogg", bytes.substr(0, bytes.size() / 2));
+    for (bool streamed : {true, false})
+    {
+        EXPECT_EQ(BuildSoundDataSource("bad/text.ogg", streamed), nullptr);
+        EXPECT_EQ(BuildSoundDataSource("bad/headers.ogg", streamed), nullptr);
+        auto cut = BuildSoundDataSource("bad/cut.ogg", streamed);
+        ASSERT_NE(cut, nullptr);
+        const auto got = ReadAll(*cut, 0, 22050 * 2 * 3);
+        EXPECT_GT(got.size(), 22050u / 2);
+        EXPECT_LT(got.size(), 22050u * 3);
+        EXPECT_EQ(size_t(cut->GetLength()), got.size() * 2);
+    }
+    EXPECT_NE(Log().find("OGG file could not be opened"), std::string::npos);
+}
