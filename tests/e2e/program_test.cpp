@@ -126,6 +126,26 @@ TEST_F(ProgramTest, StartsOnTheAssetsBesideItAndEndsWhenAskedToQuit)
     EXPECT_NE(log.find(": Murkwell, version 1."), std::string::npos) << log;
 }
 
+TEST_F(ProgramTest, PlaysTheStartSoundOnTheDummyAudioDriverAndEndsCleanly)
+{
+    int pid = Start({});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForStart(pid));
+    // Long enough for the 1.2 s start sound to play out and end; this only bounds the run.
+    sys::SleepMs(1500);
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    std::string log = ReadFile(LogFile());
+    EXPECT_EQ(log.find("DX Error"), std::string::npos) << log;
+    EXPECT_EQ(log.find("OGG file could not be opened"), std::string::npos) << log;
+    EXPECT_EQ(log.find("No Sound Manager"), std::string::npos) << log;
+    // The sample sounds are generated ("make assets"); with them, the start sound is found.
+    if (fs::exists(fs::path(MURKWELL_SOURCE_DIR) / "assets/sound.qmp"))
+    {
+        EXPECT_EQ(log.find("No valid sound file found"), std::string::npos) << log;
+    }
+}
+
 TEST_F(ProgramTest, StartsOnAnotherGameFolderWithOptions)
 {
     int pid = Start({"--multiple", "-wd=" + (mRoot / "game").string(), "options=a=1&b=2"});
