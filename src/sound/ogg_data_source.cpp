@@ -16,6 +16,11 @@
 namespace
 {
 constexpr double kDecodeWholeBelowSeconds = 2.0;
+// Two seconds of eight channels at the device's highest rate. A header that claims a short sound
+// of more PCM than this (an absurd rate) is decoded as it plays instead of allocated whole; so is
+// a kept sound claiming more than a gigabyte.
+constexpr int64_t kMaxShortBytes = int64_t(200000) * 8 * 2 * 2;
+constexpr int64_t kMaxKeptBytes = int64_t(1) << 30;
 
 // The whole compressed file, the decoder's data source in memory mode.
 struct OggMemoryStream
@@ -209,7 +214,10 @@ std::shared_ptr<TSoundDataSource> TOggDataSourceBuilder::Build(const TString& na
         return nullptr;
     if (streamed)
         return ogg;
-    if (ogg->GetDuration() < kDecodeWholeBelowSeconds || IsEnabled("keepogguncompressed"))
+    const bool shortSound =
+        ogg->GetDuration() < kDecodeWholeBelowSeconds && ogg->GetLength() <= kMaxShortBytes;
+    const bool kept = IsEnabled("keepogguncompressed") && ogg->GetLength() <= kMaxKeptBytes;
+    if (shortSound || kept)
         return std::make_shared<TMemDataSource>(ogg);
     return ogg;
 }

@@ -5,10 +5,48 @@
 #include "platform/config.h"
 #include "sound/sound_data_source.h"
 
+#include <ogg/ogg.h>
+
 using namespace soundtest;
 
 namespace
 {
+// The file with its sample rate and its last page's position replaced (checksums made anew).
+std::string WithHeaderClaims(const std::string& bytes, uint32_t rate, int64_t lastGranule)
+{
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    char* in = ogg_sync_buffer(&sync, static_cast<long>(bytes.size()));
+    std::memcpy(in, bytes.data(), bytes.size());
+    ogg_sync_wrote(&sync, static_cast<long>(bytes.size()));
+    std::vector<std::string> pages;
+    ogg_page page;
+    while (ogg_sync_pageout(&sync, &page) == 1)
+        pages.push_back(std::string(reinterpret_cast<char*>(page.header), page.header_len) +
+                        std::string(reinterpret_cast<char*>(page.body), page.body_len));
+    ogg_sync_clear(&sync);
+    auto reseal = [](std::string& raw, size_t headerLength)
+    {
+        ogg_page p;
+        p.header = reinterpret_cast<unsigned char*>(raw.data());
+        p.header_len = static_cast<long>(headerLength);
+        p.body = p.header + headerLength;
+        p.body_len = static_cast<long>(raw.size() - headerLength);
+        ogg_page_checksum_set(&p);
+    };
+    // The first page holds only the identification packet: 27 + 1 header bytes, then 12 bytes
+    // (type, "vorbis", version, channels) before the rate.
+    std::memcpy(pages.front().data() + 28 + 12, &rate, 4);
+    reseal(pages.front(), 28);
+    std::string& last = pages.back();
+    std::memcpy(last.data() + 6, &lastGranule, 8);
+    reseal(last, 27 + static_cast<unsigned char>(last[26]));
+    std::string out;
+    for (const auto& raw : pages)
+        out += raw;
+    return out;
+}
+
 std::vector<int16_t> ReadAll(TSoundDataSource& source, uint32_t position, uint32_t count)
 {
     std::vector<int16_t> out(count / 2);
@@ -114,4 +152,13 @@ TEST_F(SoundTest, DamagedFilesFailOrPlayWhatDecodes)
         EXPECT_EQ(size_t(cut->GetLength()), got.size() * 2);
     }
     EXPECT_NE(Log().find("OGG file could not be opened"), std::string::npos);
+
+    // A header claiming a short sound of absurd length (a huge rate and last position) is not
+    // allocated whole.
+    AddFile("bad/claims.ogg", WithHeaderClaims(bytes, 0x7FFFFFFF, (int64_t(1) << 31) - 1));
+    auto claims = BuildSoundDataSource("bad/claims.ogg", false);
+    ASSERT_NE(claims, nullptr);
+    EXPECT_LT(claims->GetDuration(), 2.0);
+    EXPECT_EQ(claims->GetLength(), (int64_t(1) << 32) - 2);
+    EXPECT_NE(dynamic_cast<TOggDataSource*>(claims.get()), nullptr);
 }
