@@ -11,8 +11,8 @@ using namespace soundtest;
 
 namespace
 {
-// The file with its sample rate and its last page's position replaced (checksums made anew).
-std::string WithHeaderClaims(const std::string& bytes, uint32_t rate, int64_t lastGranule)
+// The file's pages, each header and body together.
+std::vector<std::string> Pages(const std::string& bytes)
 {
     ogg_sync_state sync;
     ogg_sync_init(&sync);
@@ -25,6 +25,21 @@ std::string WithHeaderClaims(const std::string& bytes, uint32_t rate, int64_t la
         pages.push_back(std::string(reinterpret_cast<char*>(page.header), page.header_len) +
                         std::string(reinterpret_cast<char*>(page.body), page.body_len));
     ogg_sync_clear(&sync);
+    return pages;
+}
+
+std::string Join(const std::vector<std::string>& pages)
+{
+    std::string out;
+    for (const auto& raw : pages)
+        out += raw;
+    return out;
+}
+
+// The file with its sample rate and its last page's position replaced (checksums made anew).
+std::string WithHeaderClaims(const std::string& bytes, uint32_t rate, int64_t lastGranule)
+{
+    std::vector<std::string> pages = Pages(bytes);
     auto reseal = [](std::string& raw, size_t headerLength)
     {
         ogg_page p;
@@ -41,10 +56,7 @@ std::string WithHeaderClaims(const std::string& bytes, uint32_t rate, int64_t la
     std::string& last = pages.back();
     std::memcpy(last.data() + 6, &lastGranule, 8);
     reseal(last, 27 + static_cast<unsigned char>(last[26]));
-    std::string out;
-    for (const auto& raw : pages)
-        out += raw;
-    return out;
+    return Join(pages);
 }
 
 std::vector<int16_t> ReadAll(TSoundDataSource& source, uint32_t position, uint32_t count)
@@ -152,6 +164,22 @@ TEST_F(SoundTest, DamagedFilesFailOrPlayWhatDecodes)
         EXPECT_EQ(size_t(cut->GetLength()), got.size() * 2);
     }
     EXPECT_NE(Log().find("OGG file could not be opened"), std::string::npos);
+
+    // A page missing mid-stream is a hole: reading goes on after it.
+    std::vector<std::string> pages = Pages(bytes);
+    ASSERT_GT(pages.size(), 6u);
+    const size_t before = DecodeOgg(Join({pages.begin(), pages.begin() + 4})).size();
+    EXPECT_EQ(
+        DecodeOgg(Join({pages.begin(), pages.begin() + 4}) + Join({pages.begin() + 5, pages.end()}))
+            .size(),
+        before);
+    pages.erase(pages.begin() + 4);
+    AddFile("bad/hole.ogg", Join(pages));
+    auto hole = BuildSoundDataSource("bad/hole.ogg", true);
+    ASSERT_NE(hole, nullptr);
+    const auto afterHole = ReadAll(*hole, 0, 22050 * 2 * 3);
+    EXPECT_GT(afterHole.size(), before + 22050 / 2);
+    EXPECT_EQ(afterHole.size(), DecodeOgg(Join(pages), true).size());
 
     // A header claiming a short sound of absurd length (a huge rate and last position) is not
     // allocated whole.

@@ -23,8 +23,9 @@
 namespace soundtest
 {
 
-// What libvorbisfile decodes from the bytes: 16-bit little-endian interleaved PCM.
-inline std::vector<int16_t> DecodeOgg(const std::string& bytes)
+// What libvorbisfile decodes from the bytes: 16-bit little-endian interleaved PCM, to the end or
+// the first hole (or on over holes).
+inline std::vector<int16_t> DecodeOgg(const std::string& bytes, bool overHoles = false)
 {
     struct Memory
     {
@@ -58,6 +59,8 @@ inline std::vector<int16_t> DecodeOgg(const std::string& bytes)
     for (;;)
     {
         const long got = ov_read(&file, chunk, sizeof(chunk), 0, 2, 1, &section);
+        if (got == OV_HOLE && overHoles)
+            continue;
         if (got <= 0)
             break;
         const size_t at = pcm.size();
