@@ -370,22 +370,7 @@ void TQmMiniVecDraw::DrawGlyph(const uint8_t* outline, uint32_t size, int x, int
         // Cached runs take the current colours of their layer and level.
         ++mReplays;
         const TCacheEntry& entry = mEntries[static_cast<size_t>(found)];
-        size_t block = static_cast<size_t>(entry.mBlock);
-        int index = entry.mRun;
-        for (;;)
-        {
-            if (index == kRunsPerBlock)
-            {
-                ++block;
-                index = 0;
-            }
-            const TRun& run = mBlocks[block]->mRuns[static_cast<size_t>(index++)];
-            if (run.coverage == 0xFF)
-                break;
-            AddRun(pixelX + static_cast<int16_t>(run.x0), pixelX + static_cast<int16_t>(run.x1),
-                   pixelY + static_cast<int16_t>(run.y),
-                   mColours[static_cast<size_t>(run.layer * 32 + run.coverage)].GetPacked());
-        }
+        ReplayRuns(entry.mBlock, entry.mRun, pixelX, pixelY);
         return;
     }
 
@@ -412,6 +397,53 @@ void TQmMiniVecDraw::DrawGlyph(const uint8_t* outline, uint32_t size, int x, int
     ++mConversions;
     Sweep(pixelX, pixelY);
     AppendRun(0, 0, 0, 0xFF, 0);
+}
+
+// The warm path of every cached glyph: runs are copied into the batch in stretches that fit,
+// with the offsets held in locals (the vertex stores could otherwise alias them).
+void TQmMiniVecDraw::ReplayRuns(int blockIndex, int runIndex, int pixelX, int pixelY)
+{
+    size_t block = static_cast<size_t>(blockIndex);
+    const TRun* run = mBlocks[block]->mRuns.data() + runIndex;
+    const TRun* blockEnd = mBlocks[block]->mRuns.data() + kRunsPerBlock;
+    const float startX = static_cast<float>(pixelX) + mStartOffset;
+    const float endX = static_cast<float>(pixelX) + mEndOffset;
+    const float rowY = static_cast<float>(pixelY) + mRowOffset;
+    const bool pending = mTarget != nullptr;
+    for (;;)
+    {
+        if (mVertexCount + 2 > mBatchLimit)
+            FlushBatch();
+        TVecVertex* v = mVertices.data() + mVertexCount;
+        TVecVertex* vEnd = mVertices.data() + (mBatchLimit & ~1);
+        for (; v != vEnd; ++run, v += 2)
+        {
+            if (run == blockEnd)
+            {
+                ++block;
+                run = mBlocks[block]->mRuns.data();
+                blockEnd = run + kRunsPerBlock;
+            }
+            if (run->coverage == 0xFF)
+                break;
+            auto x0 = static_cast<int16_t>(run->x0), x1 = static_cast<int16_t>(run->x1);
+            auto y = static_cast<int16_t>(run->y);
+            uint32_t colour =
+                mColours[static_cast<size_t>(run->layer * 32 + run->coverage)].GetPacked();
+            v[0].x = static_cast<float>(x0) + startX;
+            v[1].x = static_cast<float>(x1) + endX;
+            v[0].y = v[1].y = static_cast<float>(y) + rowY;
+            v[0].colour = v[1].colour = colour;
+            if (pending)
+                mPending[static_cast<size_t>((v - mVertices.data()) / 2)] =
+                    TPendingRun{pixelX + x0, pixelX + x1, pixelY + y, colour};
+        }
+        mVertexCount = static_cast<int>(v - mVertices.data());
+        if (mVertexCount >= mBatchLimit)
+            FlushBatch();
+        if (v != vEnd)
+            return;
+    }
 }
 
 // ---- The sweep ----
@@ -587,22 +619,6 @@ void TQmMiniVecDraw::EmitPixelRow(int row, int pixelX, int pixelY)
 }
 
 // ---- Output ----
-
-void TQmMiniVecDraw::AddRun(int x0, int x1, int y, uint32_t colour)
-{
-    if (mVertexCount + 2 > mBatchLimit)
-        FlushBatch();
-    TVecVertex& a = mVertices[static_cast<size_t>(mVertexCount)];
-    TVecVertex& b = mVertices[static_cast<size_t>(mVertexCount + 1)];
-    a.x = static_cast<float>(x0) + mStartOffset;
-    b.x = static_cast<float>(x1) + mEndOffset;
-    a.y = b.y = static_cast<float>(y) + mRowOffset;
-    a.colour = b.colour = colour;
-    mPending[static_cast<size_t>(mVertexCount / 2)] = TPendingRun{x0, x1, y, colour};
-    mVertexCount += 2;
-    if (mVertexCount >= mBatchLimit)
-        FlushBatch();
-}
 
 void TQmMiniVecDraw::FlushBatch()
 {

@@ -14,7 +14,7 @@
 class TQmMiniVecDraw
 {
 public:
-    // The texture writer's modes (the copying flag and the accumulation flag; accumulation wins).
+    // Quarter-pixel rows from a glyph's top; pixels of a coverage row, and its pixel 0.
     static constexpr int kRowTableSize = 4096;
     static constexpr int kRowPixels = 3200;
     static constexpr int kRowOrigin = 1600;
@@ -118,7 +118,23 @@ private:
     void AddInterval(int layer, int x0, int x1);
     void EmitPixelRow(int row, int pixelX, int pixelY);
     void AppendRun(int x0, int x1, int y, int coverage, int layer);
-    void AddRun(int x0, int x1, int y, uint32_t colour);
+    // One run line [x0, x1) on pixel row y into the batch (the replay's inner loop: inline).
+    void AddRun(int x0, int x1, int y, uint32_t colour)
+    {
+        if (mVertexCount + 2 > mBatchLimit)
+            FlushBatch();
+        TVecVertex* v = mVertices.data() + mVertexCount;
+        v[0].x = static_cast<float>(x0) + mStartOffset;
+        v[1].x = static_cast<float>(x1) + mEndOffset;
+        v[0].y = v[1].y = static_cast<float>(y) + mRowOffset;
+        v[0].colour = v[1].colour = colour;
+        if (mTarget != nullptr) // whole pixels for the texture writer
+            mPending[static_cast<size_t>(mVertexCount / 2)] = TPendingRun{x0, x1, y, colour};
+        mVertexCount += 2;
+        if (mVertexCount >= mBatchLimit)
+            FlushBatch();
+    }
+    void ReplayRuns(int block, int run, int pixelX, int pixelY);
     void FlushBatch();
     void WriteBatchToTexture();
     bool LockTarget(const std::shared_ptr<TVecDrawTexture>& texture);
@@ -158,8 +174,6 @@ private:
     int mEdgeCount = 0;
     std::vector<int> mRowHeads;
     std::vector<int> mActive;
-    int mTopRow = 0;
-    int mBottomRow = 0;
     int mMaxGroup = 0;
 
     // Coverage rows (two bytes past the end take the differences of an end at the last pixel).

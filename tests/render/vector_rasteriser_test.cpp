@@ -503,3 +503,31 @@ TEST(VectorRasteriser, DeviceAndTextureWriterLightTheSamePixels)
         }
     EXPECT_GT(lit, 1000);
 }
+
+TEST(VectorRasteriser, ReplayIntoATextureMatchesTheConversion)
+{
+    // The same glyph at two places of one phase: converted once, the second written from the
+    // cache, pixel for pixel the same; across a batch boundary too (many runs).
+    TVectorFont font;
+    ASSERT_TRUE(font.LoadBuiltin());
+    int g = font.FindGlyph('@');
+    RecordingDevice device;
+    TQmMiniVecDraw draw(&device);
+    auto texture = std::make_shared<MemoryTexture>(160, 60);
+    draw.SetScale(0.5f, 0.5f);
+    draw.BeginDraw(2, 45, texture);
+    for (int i = 0; i < 3; ++i)
+        draw.DrawGlyph(font.GetGlyphData(g), font.GetGlyphDataSize(g), 4 * 52 * i + 1, 0);
+    draw.Flush();
+    EXPECT_EQ(draw.GetConversionCount(), 1);
+    EXPECT_EQ(draw.GetReplayCount(), 2);
+    int lit = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 52; ++x)
+        {
+            ASSERT_EQ(texture->At(x, y), texture->At(x + 52, y)) << x << "," << y;
+            ASSERT_EQ(texture->At(x, y), texture->At(x + 104, y)) << x << "," << y;
+            lit += texture->At(x, y) != 0;
+        }
+    EXPECT_GT(lit, 300);
+}

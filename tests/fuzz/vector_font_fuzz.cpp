@@ -1,0 +1,54 @@
+// Fuzz target: ".mvec" vector fonts: loading, lookups and metrics, and every glyph's outline
+// rasterised into a small texture (the outline reader must stay inside the image).
+#include "render/vector_font.h"
+#include "render/vector_rasteriser.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+
+class FuzzTexture : public TVecDrawTexture
+{
+public:
+    int GetWidth() const override { return 64; }
+    int GetHeight() const override { return 64; }
+    bool Lock(uint32_t*& pixels, int& pitch) override
+    {
+        pixels = mPixels.data();
+        pitch = 64;
+        return true;
+    }
+    void Unlock() override {}
+    std::vector<uint32_t> mPixels = std::vector<uint32_t>(64 * 64);
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > (1u << 20))
+        return 0;
+    auto copy = std::make_unique<uint8_t[]>(size);
+    if (size > 0)
+        std::memcpy(copy.get(), data, size);
+    TVectorFont font;
+    font.Load(std::move(copy), static_cast<uint32_t>(size));
+    font.FindGlyph('W');
+    TQmMiniVecDraw draw(nullptr);
+    auto texture = std::make_shared<FuzzTexture>();
+    draw.SetScale(0.3f, 0.3f);
+    draw.SetStrokeWidths(1.0f, 0.5f);
+    draw.BeginDraw(8, 40, texture);
+    for (int i = 0; i < font.GetGlyphCount() && i < 64; ++i)
+    {
+        font.GetGlyphMetricA(i);
+        font.GetGlyphScale(i);
+        draw.DrawGlyph(font.GetGlyphData(i), font.GetGlyphDataSize(i), 4 * i, 0);
+    }
+    draw.Flush();
+    return 0;
+}
