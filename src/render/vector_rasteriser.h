@@ -118,7 +118,8 @@ private:
     void AddInterval(int layer, int x0, int x1);
     void EmitPixelRow(int row, int pixelX, int pixelY);
     void AppendRun(int x0, int x1, int y, int coverage, int layer);
-    // One run line [x0, x1) on pixel row y into the batch (the replay's inner loop: inline).
+    // One run line on pixel row y into the batch. A run covers pixels x0 to x1 - 1: its end is
+    // the pixel after it, which the device's line rule and the texture writer leave out.
     void AddRun(int x0, int x1, int y, uint32_t colour)
     {
         if (mVertexCount + 2 > mBatchLimit)

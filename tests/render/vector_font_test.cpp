@@ -73,6 +73,23 @@ TEST(VectorFont, BuiltinFontIsWellFormedAndComplete)
 
     TVectorFont font;
     ASSERT_TRUE(font.LoadBuiltin());
+    // A composite's components are style groups of their own: one command 1 each.
+    auto groups = [&](uint32_t code) {
+        int i = font.FindGlyph(code);
+        const uint8_t* p = font.GetGlyphData(i);
+        const uint8_t* end = p + font.GetGlyphDataSize(i);
+        const uint8_t operands[9] = {0, 0, 1, 1, 4, 4, 8, 3, 0};
+        int n = 0;
+        while (p < end && *p != 8)
+        {
+            n += *p == 1;
+            p += 1 + operands[*p];
+        }
+        return n;
+    };
+    EXPECT_EQ(groups('A'), 1);
+    EXPECT_EQ(groups(' '), 1);
+    EXPECT_EQ(groups(0xE7), 2); // c with cedilla
     EXPECT_GE(font.FindGlyph('A'), 0);
     EXPECT_GE(font.FindGlyph('W'), 0);
     EXPECT_GE(font.FindGlyph(0xAD), 0);
