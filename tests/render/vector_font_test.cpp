@@ -74,7 +74,8 @@ TEST(VectorFont, BuiltinFontIsWellFormedAndComplete)
     TVectorFont font;
     ASSERT_TRUE(font.LoadBuiltin());
     // A composite's components are style groups of their own: one command 1 each.
-    auto groups = [&](uint32_t code) {
+    auto groups = [&](uint32_t code)
+    {
         int i = font.FindGlyph(code);
         const uint8_t* p = font.GetGlyphData(i);
         const uint8_t* end = p + font.GetGlyphDataSize(i);
