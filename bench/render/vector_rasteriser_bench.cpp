@@ -86,7 +86,7 @@ public:
 int DrawLine(TQmMiniVecDraw& draw, float size, const std::shared_ptr<TVecDrawTexture>& target)
 {
     const TVectorFont& font = Font();
-    float scale = size / 100.0f;
+    float scale = size * 4 * VectorFontBodyRatio / (font.GetAscent() + font.GetDescent());
     draw.SetScale(scale, scale);
     draw.BeginDraw(4, size, target);
     float pen = 0;
@@ -94,8 +94,7 @@ int DrawLine(TQmMiniVecDraw& draw, float size, const std::shared_ptr<TVecDrawTex
     for (const char* c = kLine; *c != '\0'; ++c, ++glyphs)
     {
         int g = font.FindGlyph(static_cast<uint8_t>(*c));
-        draw.DrawGlyph(font.GetGlyphData(g), font.GetGlyphDataSize(g), static_cast<int>(pen * 4),
-                       0);
+        draw.DrawGlyph(font.GetGlyphData(g), font.GetGlyphDataSize(g), static_cast<int>(pen), 0);
         pen += font.GetGlyphMetricA(g) * scale;
     }
     draw.Flush();

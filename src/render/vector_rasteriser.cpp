@@ -83,11 +83,10 @@ void TQmMiniVecDraw::SetScale(float x, float y)
     mScaleY = y;
 }
 
-void TQmMiniVecDraw::SetRotation(float angle)
+void TQmMiniVecDraw::SetRotation(float cosine, float sine)
 {
-    mRotation = angle;
-    mSin = std::sin(angle);
-    mCos = std::cos(angle);
+    mCos = cosine;
+    mSin = sine;
 }
 
 void TQmMiniVecDraw::SetSlant(bool slant)
@@ -133,20 +132,20 @@ void TQmMiniVecDraw::SetTextureModes(bool copying, bool accumulate)
 void TQmMiniVecDraw::Transform(float x, float y, bool slant, int subX, int subY, float& ox,
                                float& oy) const
 {
-    // Slant, scale, rotate, then quarter pixels with the sub-pixel phase added.
+    // Slant, scale (font units to quarter pixels), rotate, then the sub-pixel phase added.
     if (slant)
         x -= y / 3.0f;
     x *= mScaleX;
     y *= mScaleY;
-    if (mRotation != 0)
+    if (mSin != 0 || mCos != 1.0f)
     {
         float rx = x * mCos - y * mSin;
         float ry = x * mSin + y * mCos;
         x = rx;
         y = ry;
     }
-    ox = Bounded(x * 4.0f + static_cast<float>(subX));
-    oy = Bounded(y * 4.0f + static_cast<float>(subY));
+    ox = Bounded(x + static_cast<float>(subX));
+    oy = Bounded(y + static_cast<float>(subY));
 }
 
 void TQmMiniVecDraw::AddLine(float x0, float y0, float x1, float y1, int style, int group)
@@ -220,8 +219,8 @@ bool TQmMiniVecDraw::BuildEdges(const uint8_t* outline, uint32_t size, int subX,
             if (!(length > 0))
                 continue;
             float ux = dx / length, uy = dy / length;
-            float wx = mScaleX != 0 ? mStroke[s] / mScaleX : 0;
-            float wy = mScaleY != 0 ? mStroke[s] / mScaleY : 0;
+            float wx = mScaleX != 0 ? mStroke[s] * 4 / mScaleX : 0;
+            float wy = mScaleY != 0 ? mStroke[s] * 4 / mScaleY : 0;
             const float corners[6][2] = {
                 {sx0 + wx * uy, ay - wy * ux}, {sx0 - wx * ux, ay - wy * uy},
                 {sx0 - wx * uy, ay + wy * ux}, {sx1 - wx * uy, by + wy * ux},
@@ -362,7 +361,8 @@ void TQmMiniVecDraw::DrawGlyph(const uint8_t* outline, uint32_t size, int x, int
     key.stroke0 = mStroke[0];
     key.stroke1 = mStroke[1];
     key.slant = mSlant ? 1 : 0;
-    key.rotation = mRotation;
+    key.cosine = mCos;
+    key.sine = mSin;
 
     int found = FindEntry(key);
     if (found >= 0)

@@ -34,10 +34,10 @@ public:
     void DrawGlyph(const uint8_t* outline, uint32_t size, int x, int y);
     // Offsets added to each run line's start x, end x and y: a / 4 - 1, b / 4 - 1, c / 4.
     void SetPixelOffsets(int a, int b, int c);
-    // Pixels per font unit.
+    // Quarter pixels per font unit.
     void SetScale(float x, float y);
-    // Radians; 0 draws unrotated.
-    void SetRotation(float angle);
+    // The rotation's cosine and sine; (1, 0) draws unrotated.
+    void SetRotation(float cosine, float sine);
     void SetSlant(bool slant);
     // Stroke widths in pixels (0 = none) for stroke 0 (style 255) and stroke 1 (style 254).
     void SetStrokeWidths(float first, float second);
@@ -85,7 +85,8 @@ private:
         float scaleX, scaleY;
         float stroke0, stroke1;
         int32_t slant;
-        float rotation;
+        float cosine, sine;
+        int32_t reserved; // no padding: keys are compared byte for byte
     };
     struct TRun
     {
@@ -161,7 +162,6 @@ private:
     int mOriginY = 0;
     float mScaleX = 1.0f;
     float mScaleY = 1.0f;
-    float mRotation = 0;
     float mSin = 0;
     float mCos = 1.0f;
     bool mSlant = false;

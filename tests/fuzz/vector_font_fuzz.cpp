@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     font.FindGlyph('W');
     TQmMiniVecDraw draw(nullptr);
     auto texture = std::make_shared<FuzzTexture>();
-    draw.SetScale(0.3f, 0.3f);
+    draw.SetScale(1.2f, 1.2f);
     draw.SetStrokeWidths(1.0f, 0.5f);
     draw.BeginDraw(8, 40, texture);
     for (int i = 0; i < font.GetGlyphCount() && i < 64; ++i)

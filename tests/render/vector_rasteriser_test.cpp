@@ -38,13 +38,14 @@ std::vector<TRunLine> Runs(const RecordingDevice& device)
     return runs;
 }
 
-// One glyph at (x, y) quarter pixels into a fresh texture in copying mode; pixel scale 1.
+// One glyph at (x, y) quarter pixels into a fresh texture in copying mode; a font unit a pixel.
 std::shared_ptr<MemoryTexture> DrawCopied(const std::vector<uint8_t>& glyph, int w, int h,
                                           int x = 0, int y = 0)
 {
     RecordingDevice device;
     TQmMiniVecDraw draw(&device);
     auto texture = std::make_shared<MemoryTexture>(w, h);
+    draw.SetScale(4, 4);
     draw.SetTextureModes(true, false);
     draw.BeginDraw(0, 0, texture);
     draw.DrawGlyph(glyph.data(), static_cast<uint32_t>(glyph.size()), x, y);
@@ -84,6 +85,7 @@ TEST(VectorRasteriser, RunCacheByPhaseAndPosition)
     RecordingDevice device;
     TQmMiniVecDraw draw(&device);
     draw.SetPixelOffsets(4, 4, 0);
+    draw.SetScale(4, 4);
     draw.BeginDraw(0, 0, nullptr);
     EXPECT_EQ(device.mNoTexture, 1);
     std::vector<uint8_t> glyph = Square(0.5f, 0, 2, 2);
@@ -104,9 +106,9 @@ TEST(VectorRasteriser, RunCacheByPhaseAndPosition)
     // Another phase converts again; so do another scale, rotation, slant or stroke.
     draw.DrawGlyph(glyph.data(), size, 11, 0);
     EXPECT_EQ(draw.GetConversionCount(), 2);
-    draw.SetScale(2, 2);
+    draw.SetScale(8, 8);
     draw.DrawGlyph(glyph.data(), size, 11, 0);
-    draw.SetRotation(0.5f);
+    draw.SetRotation(0.8f, 0.6f);
     draw.DrawGlyph(glyph.data(), size, 11, 0);
     draw.SetSlant(true);
     draw.DrawGlyph(glyph.data(), size, 11, 0);
@@ -118,8 +120,8 @@ TEST(VectorRasteriser, RunCacheByPhaseAndPosition)
     // Cached runs take the colours of the moment they are replayed.
     draw.Flush();
     device.mVertices.clear();
-    draw.SetScale(1, 1);
-    draw.SetRotation(0);
+    draw.SetScale(4, 4);
+    draw.SetRotation(1, 0);
     draw.SetSlant(false);
     draw.SetStrokeWidths(0, 0);
     draw.SetTextColour(TVec4(1, 0, 0, 0.5f));
@@ -146,7 +148,7 @@ TEST(VectorRasteriser, CacheIsEmptiedPastItsCap)
     int most = 0;
     for (int i = 0; i < 1200; ++i)
     {
-        draw.SetScale(1.0f + i * 1e-3f, 1.0f);
+        draw.SetScale(4.0f + i * 4e-3f, 4.0f);
         draw.DrawGlyph(glyph.data(), size, 0, 0);
         most = std::max(most, draw.GetCacheBlockCount());
     }
@@ -155,12 +157,13 @@ TEST(VectorRasteriser, CacheIsEmptiedPastItsCap)
     // Output is the same as without the cache: a glyph converted after the flush matches.
     draw.Flush();
     device.mRecord = true;
-    draw.SetScale(1, 1);
+    draw.SetScale(4, 4);
     draw.DrawGlyph(glyph.data(), size, 0, 0);
     draw.Flush();
     std::vector<TRunLine> after = Runs(device);
     RecordingDevice fresh;
     TQmMiniVecDraw other(&fresh);
+    other.SetScale(4, 4);
     other.BeginDraw(0, 0, nullptr);
     other.DrawGlyph(glyph.data(), size, 0, 0);
     other.Flush();
@@ -179,6 +182,7 @@ TEST(VectorRasteriser, MoreThan512EdgesGrowTheTable)
     RecordingDevice device;
     TQmMiniVecDraw draw(&device);
     auto texture = std::make_shared<MemoryTexture>(52, 20);
+    draw.SetScale(4, 4);
     draw.SetTextureModes(true, false);
     draw.BeginDraw(0, 0, texture);
     draw.DrawGlyph(many.Bytes().data(), static_cast<uint32_t>(many.Bytes().size()), 0, 0);
@@ -204,7 +208,7 @@ TEST(VectorRasteriser, CutsAtTheCoverageRowAndRowTable)
     draw.BeginDraw(0, 0, nullptr);
     // 4000 pixels wide, 2000 tall: x is cut to -1600..1599, rows to the table's 1024 pixels.
     std::vector<uint8_t> glyph = Square(-200, 0, 200, 200);
-    draw.SetScale(10, 10);
+    draw.SetScale(40, 40);
     draw.DrawGlyph(glyph.data(), static_cast<uint32_t>(glyph.size()), 40, 0);
     draw.Flush();
     std::vector<TRunLine> runs = Runs(device);
@@ -232,6 +236,7 @@ TEST(VectorRasteriser, TextureWriterModes)
         RecordingDevice device;
         TQmMiniVecDraw draw(&device);
         auto texture = std::make_shared<MemoryTexture>(4, 2, 0x80204060u);
+        draw.SetScale(4, 4);
         draw.SetTextColour(TVec4(1, 0.5f, 0, 1));
         draw.SetTextureModes(copying, accumulate);
         EXPECT_TRUE(draw.BeginDraw(1, 0, texture));
@@ -257,6 +262,7 @@ TEST(VectorRasteriser, AccumulationSkipsRunsOfAlphaZero)
     RecordingDevice device;
     TQmMiniVecDraw draw(&device);
     auto texture = std::make_shared<MemoryTexture>(4, 1);
+    draw.SetScale(4, 4);
     draw.SetTextureModes(false, true);
     draw.BeginDraw(0, 0, texture);
     draw.SetTextColour(TVec4(1, 1, 1, 0));
@@ -274,6 +280,7 @@ TEST(VectorRasteriser, TargetThatCannotBeLocked)
     RecordingDevice device;
     TQmMiniVecDraw draw(&device);
     auto locked = std::make_shared<MemoryTexture>(4, 4, 0x11223344u, false);
+    draw.SetScale(4, 4);
     EXPECT_TRUE(draw.BeginDraw(0, 0, locked));
     draw.DrawGlyph(glyph.data(), static_cast<uint32_t>(glyph.size()), 0, 0);
     draw.Flush();
@@ -423,19 +430,20 @@ void DrawSample(TQmMiniVecDraw& draw, const TVectorFont& font,
     draw.SetFillColour(255, TVec4(1, 0, 0, 1), 1.0f);
     for (const Line& line : lines)
     {
-        float scale = line.size / 100.0f;
+        // Quarter pixels per font unit, as the text layout computes it.
+        float scale = line.size * 4 * VectorFontBodyRatio / (font.GetAscent() + font.GetDescent());
         draw.SetScale(scale, scale);
         draw.SetSlant(line.slant);
         draw.SetStrokeWidths(line.stroke, 0);
-        draw.SetRotation(line.rotation);
+        draw.SetRotation(std::cos(line.rotation), std::sin(line.rotation));
         draw.SetTextColour(TVec4(1, 0.9f, 0.5f, 1));
         draw.BeginDraw(line.x, line.y, target);
         float pen = 0;
         for (const char* c = line.text; *c != '\0'; ++c)
         {
             int g = font.FindGlyph(static_cast<uint8_t>(*c));
-            int qx = static_cast<int>(pen * 4 * std::cos(line.rotation));
-            int qy = static_cast<int>(pen * 4 * std::sin(line.rotation));
+            int qx = static_cast<int>(pen * std::cos(line.rotation));
+            int qy = static_cast<int>(pen * std::sin(line.rotation));
             draw.DrawGlyph(font.GetGlyphData(g), font.GetGlyphDataSize(g), qx, qy);
             pen += font.GetGlyphMetricA(g) * scale;
         }
@@ -514,7 +522,7 @@ TEST(VectorRasteriser, ReplayIntoATextureMatchesTheConversion)
     RecordingDevice device;
     TQmMiniVecDraw draw(&device);
     auto texture = std::make_shared<MemoryTexture>(160, 60);
-    draw.SetScale(0.5f, 0.5f);
+    draw.SetScale(2, 2);
     draw.BeginDraw(2, 45, texture);
     for (int i = 0; i < 3; ++i)
         draw.DrawGlyph(font.GetGlyphData(g), font.GetGlyphDataSize(g), 4 * 52 * i + 1, 0);
