@@ -407,6 +407,50 @@ TEST(VectorRasteriser, OutlinesEndAtUnknownCommandsAndAtTheirSize)
     EXPECT_EQ(whole->At(1, 1), 0xFEFFFFFFu);
 }
 
+TEST(VectorRasteriser, FillsToggleWithinAGroupAndGroupsJoin)
+{
+    // Two overlapping squares: in one group the overlap toggles back to empty; in two groups
+    // (as the converter writes composite glyphs) the higher group's style shows and they join.
+    Outline one, two, none;
+    one.Group().Left(1).Rect(0, 0, 3, 1).Rect(2, 0, 5, 1).End();
+    two.Group().Left(1).Rect(0, 0, 3, 1).Group().Left(1).Rect(2, 0, 5, 1).End();
+    // Commands before the first group command belong to the group it opens.
+    none.Left(1).Rect(0, 0, 3, 1).Group().Left(1).Rect(2, 0, 5, 1).End();
+    auto toggled = DrawCopied(one.Bytes(), 6, 1);
+    auto joined = DrawCopied(two.Bytes(), 6, 1);
+    auto ungrouped = DrawCopied(none.Bytes(), 6, 1);
+    for (int x = 0; x < 6; ++x)
+    {
+        uint32_t inside = x < 5 ? 0xFEFFFFFFu : 0u;
+        EXPECT_EQ(toggled->At(x, 0), x == 2 ? 0u : inside) << x;
+        EXPECT_EQ(joined->At(x, 0), inside) << x;
+        EXPECT_EQ(ungrouped->At(x, 0), toggled->At(x, 0)) << x;
+    }
+}
+
+TEST(VectorRasteriser, StrokesShowOutsideTheFill)
+{
+    // A 4 x 4 square with a stroke of 1 pixel: the stroke's colour (style 255) in the pixel ring
+    // around it, the fill (style 1, the highest group) over the stroke inside.
+    RecordingDevice device;
+    TQmMiniVecDraw draw(&device);
+    auto texture = std::make_shared<MemoryTexture>(8, 8);
+    draw.SetScale(4, 4);
+    draw.SetStrokeWidths(1, 0);
+    draw.SetFillColour(255, TVec4(1, 0, 0, 1), 1.0f);
+    draw.SetTextureModes(true, false);
+    draw.BeginDraw(0, 0, texture);
+    std::vector<uint8_t> glyph = Square(2, 2, 6, 6);
+    draw.DrawGlyph(glyph.data(), static_cast<uint32_t>(glyph.size()), 0, 0);
+    draw.Flush();
+    EXPECT_EQ(texture->At(3, 3), 0xFEFFFFFFu);
+    EXPECT_EQ(texture->At(1, 3), 0xFEFF0000u);
+    EXPECT_EQ(texture->At(6, 4), 0xFEFF0000u);
+    EXPECT_EQ(texture->At(4, 1), 0xFEFF0000u);
+    EXPECT_EQ(texture->At(0, 3), 0u);
+    EXPECT_EQ(texture->At(7, 7), 0u);
+}
+
 // ---- Golden pictures of built-in glyphs ----
 
 namespace
