@@ -73,14 +73,14 @@ bool TFile::Open(const TString& name, int mode)
     return true;
 }
 
-void TFile::Close()
+bool TFile::Close()
 {
-    if (mData != nullptr)
-    {
-        mData->Close();
-        delete mData;
-        mData = nullptr;
-    }
+    if (mData == nullptr)
+        return true;
+    int result = mData->Close();
+    delete mData;
+    mData = nullptr;
+    return result == 0;
 }
 
 bool TFile::AtEnd()

@@ -50,7 +50,9 @@ public:
 
     // Opens a logical name; read modes need the name to be known, write modes may create it.
     bool Open(const TString& name, int mode);
-    void Close();
+    // False when the file could not be finished: for a write, the data did not reach the disk or
+    // the temporary file did not replace the old one.
+    bool Close();
     bool IsOpen() const { return mData != nullptr; }
     bool AtEnd();
     void Seek(int offset, int origin);

@@ -525,3 +525,14 @@ uint32_t DecodeUtf8(const char* p)
     }
     return sum - kOffsets[length];
 }
+
+bool IsSingleByteText(const TString& text)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.c_str());
+    for (int i = 0; i < text.Length(); ++i)
+    {
+        if (bytes[i] == 0 || bytes[i] >= 192)
+            return false;
+    }
+    return true;
+}

@@ -91,3 +91,6 @@ int Utf8CharLength(const char* p);
 int EncodeUtf8(uint32_t cp, char* out);
 // The code point of the sequence at p; 0 for NUL and malformed sequences.
 uint32_t DecodeUtf8(const char* p);
+// True when no byte of the text is 0 or a UTF-8 lead byte (192 and above), so that every character
+// is one byte; the empty text passes. Text-edit input filters use it.
+bool IsSingleByteText(const TString& text);

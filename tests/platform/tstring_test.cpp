@@ -322,3 +322,11 @@ TEST(Utf8, DecodeAndLengths)
     EXPECT_STREQ(TString::FromCodePoint(0x20AC).c_str(), "\xE2\x82\xAC");
     EXPECT_STREQ(TString::FromCodePoint(0xFFFF).c_str(), "");
 }
+
+TEST(Utf8, SingleByteTextRefusesLeadBytesOnly)
+{
+    EXPECT_TRUE(IsSingleByteText(TString()));
+    EXPECT_TRUE(IsSingleByteText("plain \x7F\x80\xBF"));
+    EXPECT_FALSE(IsSingleByteText("caf\xC3\xA9"));
+    EXPECT_FALSE(IsSingleByteText("\xFF"));
+}

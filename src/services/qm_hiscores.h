@@ -1,0 +1,65 @@
+// TQmHiscores: the local high-score and medal store. One score table per game mode, the players'
+// medals and service accounts, kept in the enciphered file "user:hiscore.dat" and saved after
+// every change; it also carries the score service's address and the optional local score server.
+#pragma once
+
+#include "platform/tstring.h"
+
+#include <cstdint>
+#include <memory>
+
+class TQmHiscores
+{
+public:
+    // Values of SetParameter's first argument.
+    enum : int
+    {
+        kParameterLanguage = 0,
+        kParameterUser = 1,
+        kParameterMode = 2,
+    };
+
+    // Loads the score file, the local score server, "hiscore.xml" and "hiscoreserver.txt".
+    // Without saveEnabled nothing is ever written.
+    explicit TQmHiscores(bool saveEnabled);
+    ~TQmHiscores();
+    TQmHiscores(const TQmHiscores&) = delete;
+    TQmHiscores& operator=(const TQmHiscores&) = delete;
+
+    // The language (ignored once "hiscore.xml" fixed it), the current player (which forgets the
+    // password) or the current mode; other values of which are ignored.
+    void SetParameter(int which, const TString& value);
+    // bestOnly keeps one entry per player: the best.
+    void AddScore(int score, bool bestOnly, const char* gameData);
+    void SubmitScore(int score, bool bestOnly, const char* gameData, const char* serverData);
+    // Drops the player's entries from every table and their medals; service accounts stay.
+    void RemoveUserScores(const TString& player);
+
+    // With false: the service's table, which stays empty.
+    int GetNumScores(bool currentModeOnly) const;
+    // Every output may be null; a text is copied only into a buffer of size above 0, cut to
+    // size-1 bytes and always terminated.
+    bool GetScore(bool currentModeOnly, int index, int* rank, char* name, uint32_t nameSize,
+                  uint8_t* local, int* score, char* gameData, uint32_t gameDataSize) const;
+    // The current player's medals, in the stored order.
+    int GetNumMedals() const;
+    // notGameType is 0 when the medal's type is exactly "game".
+    bool GetMedal(int index, TString* medalName, int* notGameType, TString* mode,
+                  TString* gameData) const;
+
+    const TString& GetLanguage() const;
+    const TString& GetDefaultError() const;
+    // No request is ever sent to it.
+    const TString& GetServerUrl() const;
+
+private:
+    struct Record;
+
+    void Load();
+    void ReadSettingsFile();
+    void ReadServerAddress();
+    void Save();
+    void KeepDamagedFile();
+
+    std::unique_ptr<Record> mRecord;
+};
