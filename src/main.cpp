@@ -1,9 +1,10 @@
 // The program's entry point: puts the game's identity into the configuration store, links the
-// services above the platform into its seams and hands control to the platform with the game's
-// main function.
+// services into the platform's seams and the framework's store factory, and hands control to the
+// platform with the game's main function.
 #include "platform/application.h"
 #include "platform/config.h"
 #include "platform/platform_main.h"
+#include "game/hiscore_store_link.h"
 #include "services/platform_link.h"
 #include "sound/sound.h"
 #include "sound/sound_link.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
     SetGameIdentity();
     LinkServicesToPlatform();
     LinkSoundToPlatform();
+    LinkHiscoreStoreToFramework();
     TString commandLine = JoinCommandLine(argc, argv);
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GameMain, false);
     return 0;
