@@ -1,6 +1,6 @@
 // The program's entry point: puts the game's identity into the configuration store, links the
-// services into the platform's seams and the framework's store factory, and hands control to the
-// platform with the game's main function.
+// services and the sound layer into the platform's seams and the high-score store into the
+// framework, and hands control to the platform with the game's main function.
 #include "platform/application.h"
 #include "platform/config.h"
 #include "platform/platform_main.h"
