@@ -81,7 +81,7 @@ TEST_F(FileLayerTest, WritesReplaceTheFileOnlyWhenClosed)
     ASSERT_TRUE(file.Open("user:prefs.dat", kFileWriteBinary));
     file.Write("new!", 4);
     EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/prefs.dat"), "old");
-    file.Close();
+    EXPECT_TRUE(file.Close());
     EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/prefs.dat"), "new!");
     // Nothing is left behind under a temporary name.
     sys::FolderListing listing;
@@ -92,6 +92,16 @@ TEST_F(FileLayerTest, WritesReplaceTheFileOnlyWhenClosed)
     while (listing.Next(name, isFolder))
         ++count;
     EXPECT_EQ(count, 1);
+}
+
+TEST_F(FileLayerTest, AWriteThatCannotReplaceTheFileFailsAtClose)
+{
+    Folder("user/taken");
+    TFile file;
+    ASSERT_TRUE(file.Open("user:taken", kFileWriteBinary));
+    file.Write("x", 1);
+    EXPECT_FALSE(file.Close());
+    EXPECT_TRUE(file.Close()); // nothing open any more
 }
 
 TEST_F(FileLayerTest, AppendModesAddToTheFile)
