@@ -74,7 +74,13 @@ protected:
     {
         args.insert(args.begin(), MURKWELL_PROGRAM);
         std::vector<std::string> env = mEnv;
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        // A setting given again replaces the default (the first of two would win).
+        for (const std::string& extra : extraEnv)
+        {
+            std::string name = extra.substr(0, extra.find('=') + 1);
+            std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
+            env.push_back(extra);
+        }
         int pid = sys::SpawnProcess(args, env);
         if (pid > 0)
             mStarted.push_back(pid);
@@ -83,16 +89,14 @@ protected:
 
     fs::path LogFile() const { return mRoot / "data/Tovrix/Murkwell/logfile.txt"; }
 
-    // Waits until the log holds a start-up line that `before` (an earlier read of the log) did
-    // not: the program handles the request to end only once it has started.
-    bool WaitForStart(int pid, const std::string& before = {})
+    // Waits until the log holds the start-up line: the program handles a request to end only
+    // once it has started.
+    bool WaitForStart(int pid, const fs::path& logFile)
     {
         uint32_t start = sys::GetTimeMs();
         while (sys::GetTimeMs() - start < kStartLimitMs)
         {
-            std::string log = ReadFile(LogFile());
-            size_t from = log.compare(0, before.size(), before) == 0 ? before.size() : 0;
-            if (log.find(": Murkwell, version ", from) != std::string::npos)
+            if (ReadFile(logFile).find(": Murkwell, version ") != std::string::npos)
                 return true;
             int code = 0;
             if (sys::WaitProcess(pid, 0, code))
@@ -104,6 +108,7 @@ protected:
         }
         return false;
     }
+    bool WaitForStart(int pid) { return WaitForStart(pid, LogFile()); }
 
     int WaitForEnd(int pid)
     {
@@ -171,9 +176,12 @@ TEST_F(ProgramTest, ASecondInstanceEndsAtOnceWithoutLogging)
     EXPECT_EQ(ReadFile(LogFile()), log);
 
     // With "--multiple" another one starts.
-    int third = Start({"--multiple"});
+    // It logs into a data folder of its own (the lock is shared), so that its start-up line can
+    // be told from the first one's.
+    fs::path thirdData = mRoot / "data3";
+    int third = Start({"--multiple"}, {"XDG_DATA_HOME=" + thirdData.string()});
     ASSERT_GT(third, 0);
-    ASSERT_TRUE(WaitForStart(third, log));
+    ASSERT_TRUE(WaitForStart(third, thirdData / "Tovrix/Murkwell/logfile.txt"));
     sys::SignalProcess(third, false);
     EXPECT_EQ(WaitForEnd(third), 0);
 
