@@ -776,6 +776,9 @@ private:
         do
         {
             assert(cc.v.k == kExpVoid || cc.toStore > 0);
+            // A ";" may open the constructor or follow a separator: what is left of the old
+            // "{list; record}" form, accepted and ignored.
+            TestNext(';');
             if (Tok() == '}')
                 break;
             CloseListField(cc);

@@ -89,6 +89,15 @@ TEST(ParserTest, ConstructorItems)
 {
     EXPECT_EQ(CompileError("t = { 1, 2; x = 3, [4] = 5, }"), "(no error)");
     EXPECT_EQ(CompileError("t = { 1 2 }"), "t:1: `}' expected near `2'");
+    // The old two-part form's ";" after "{" or after a separator is accepted and ignored.
+    for (const char* text : {"x = {;}", "x = {;1}", "x = {;x=1}", "x = {x=1,;}", "x = {1,;}",
+                             "x = {1,;x=1,}", "x = {1;;2}"})
+        EXPECT_EQ(CompileError(text), "(no error)") << text;
+    EXPECT_EQ(CompileListing("x = {1, 2,; n = 3}"), CompileListing("x = {1, 2, n = 3}"));
+    EXPECT_EQ(CompileListing("x = {;1,;}"), CompileListing("x = {1}"));
+    EXPECT_EQ(CompileError("x = {;;}"), "t:1: unexpected symbol near `;'");
+    EXPECT_EQ(CompileError("x = {,}"), "t:1: unexpected symbol near `,'");
+    EXPECT_EQ(CompileError("x = {1,,2}"), "t:1: unexpected symbol near `,'");
     EXPECT_EQ(CompileError("t = {\n1,\n2"),
               "t:3: `}' expected (to close `{' at line 1) near `<eof>'");
 }
