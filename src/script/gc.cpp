@@ -276,19 +276,23 @@ void RemoveEntry(Node* n)
         gkey(n)->tt = LUA_TDEADKEY;
 }
 
-void ClearWeakTables(GCObject* list)
+// Removes the entries whose weak key (when keys is set) or weak value (when values is set) was
+// not reached.
+void ClearWeakTables(GCObject* list, bool keys, bool values)
 {
     for (; list != nullptr; list = static_cast<Table*>(list)->gclist)
     {
         Table* h = static_cast<Table*>(list);
-        bool weakkey = gc_testbit(h, KEYWEAKBIT);
-        bool weakvalue = gc_testbit(h, VALUEWEAKBIT);
+        bool weakkey = keys && gc_testbit(h, KEYWEAKBIT);
+        bool weakvalue = values && gc_testbit(h, VALUEWEAKBIT);
         if (weakvalue)
         {
             for (int i = 0; i < h->sizearray; i++)
                 if (IsCleared(&h->array[i]))
                     setnilvalue(&h->array[i]);
         }
+        if (!weakkey && !weakvalue)
+            continue;
         for (int i = sizenode(h) - 1; i >= 0; i--)
         {
             Node* n = gnode(h, i);
@@ -519,10 +523,17 @@ void luaC_collectgarbage(lua_State* L)
         MarkObject(&st, L);
     MarkPending(&st);
     PropagateMarks(&st);
+    // Weak values go before the unreached userdata are kept alive for their finalizers, so a
+    // finalizer never finds its object in a weak-valued table; weak keys keep it one more cycle.
+    GCObject* weak = st.weak;
+    st.weak = nullptr;
+    ClearWeakTables(weak, false, true);
     size_t deadmem = SeparateUdata(L, false);
     MarkPending(&st);
     PropagateMarks(&st);
-    ClearWeakTables(st.weak);
+    ClearWeakTables(weak, true, false);
+    // Weak tables first reached from the kept userdata.
+    ClearWeakTables(st.weak, true, true);
     SweepStrings(L);
     SweepList(L, &g->rootgc, false);
     SweepList(L, &g->rootudata, false);

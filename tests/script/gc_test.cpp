@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "chunk_builder.h"
+#include "lib_test_support.h"
 #include "script/strings.h"
 #include "script/state.h"
 
@@ -237,6 +238,30 @@ TEST_F(GcTest, WeakKeys)
         lua_pop(L, 1);
     }
     EXPECT_EQ(1, count);
+}
+
+TEST(GcFinaliserTest, WeakValuesGoBeforeFinalisersWeakKeysAfter)
+{
+    LibState state;
+    ASSERT_EQ(state.Run("tv = setmetatable({}, {__mode = 'v'}) "
+                        "tk = setmetatable({}, {__mode = 'k'}) "
+                        "tkv = setmetatable({}, {__mode = 'kv'}) "
+                        "local function make() "
+                        "  local u = newproxy(true) "
+                        "  getmetatable(u).__gc = function (o) "
+                        "    seen = {tv[1] ~= nil, tk[o] ~= nil, tkv[1] ~= nil, tkv[o] ~= nil} end "
+                        "  tv[1] = u tk[u] = true tkv[1] = u tkv[u] = true "
+                        "end "
+                        "make() collectgarbage()"),
+              "");
+    // Weak-valued entries are gone when the finaliser runs; weakly keyed ones are still there.
+    EXPECT_EQ(state.EvalAll("seen[1], seen[2], seen[3], seen[4]"),
+              (std::vector<std::string>{"false", "true", "false", "true"}));
+    EXPECT_EQ(state.EvalAll("tv[1], next(tk) ~= nil, tkv[1]"),
+              (std::vector<std::string>{"nil", "true", "nil"}));
+    // The next cycle frees the finalised userdata and its keys go too.
+    EXPECT_EQ(state.EvalAll("collectgarbage() or next(tk), next(tkv)"),
+              (std::vector<std::string>{"nil", "nil"}));
 }
 
 TEST_F(GcTest, IdleThreadStacksShrink)
