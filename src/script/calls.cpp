@@ -335,25 +335,27 @@ static void Resume(lua_State* L, void* ud)
         luaD_poscall(L, LUA_MULTRET, firstResult);
 }
 
+// A resume refused before it starts: the arguments go, the message takes their place (left
+// behind, they would become the body of a dead coroutine's next resume).
+static int ResumeError(lua_State* L, int nargs, const char* msg)
+{
+    if (nargs > L->top - L->base)
+        nargs = static_cast<int>(L->top - L->base);
+    L->top -= nargs;
+    lua_pushstring(L, msg);
+    return LUA_ERRRUN;
+}
+
 int lua_resume(lua_State* L, int nargs)
 {
     CallInfo* ci = L->ci;
     if (ci == L->base_ci && nargs >= L->top - L->base)
-    {
-        lua_pushliteral(L, "cannot resume dead coroutine");
-        return LUA_ERRRUN;
-    }
+        return ResumeError(L, nargs, "cannot resume dead coroutine");
     if (ci != L->base_ci && !(ci->state & CI_YIELD))
-    {
-        lua_pushliteral(L, "cannot resume non-suspended coroutine");
-        return LUA_ERRRUN;
-    }
+        return ResumeError(L, nargs, "cannot resume non-suspended coroutine");
     NativeDepthGuard depth(G(L));
     if (depth.Exceeded())
-    {
-        lua_pushliteral(L, "C stack overflow");
-        return LUA_ERRRUN;
-    }
+        return ResumeError(L, nargs, "C stack overflow");
     lu_byte old_allowhooks = L->allowhook;
     unsigned short oldnCcalls = L->nCcalls;
     L->nCcalls = 0;

@@ -218,6 +218,32 @@ TEST_F(BaseLibTest, Coroutines)
               "error: test:1: bad argument #1 to `create' (Lua function expected)");
 }
 
+TEST_F(BaseLibTest, RefusedResumesLeaveNoArgumentsBehind)
+{
+    // Arguments left on a dead coroutine's stack would become a body for the next resume.
+    EXPECT_EQ(mState.Run("co = coroutine.create(function () end) coroutine.resume(co)"), "");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, print)"),
+              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
+    EXPECT_EQ(mState.Eval("coroutine.status(co)"), "dead");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co)"),
+              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
+    EXPECT_EQ(mState.Run("w = coroutine.wrap(function () end) w()"), "");
+    EXPECT_EQ(mState.EvalAll("pcall(w, print)"),
+              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
+    EXPECT_EQ(mState.EvalAll("pcall(w)"),
+              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
+    // A coroutine resumed by the one it resumed: refused, and both go on normally.
+    EXPECT_EQ(mState.Run("a = coroutine.create(function () "
+                         "  local b = coroutine.create(function () "
+                         "    return coroutine.resume(a, 1, 2, 3) end) "
+                         "  return coroutine.resume(b) end)"),
+              "");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(a)"),
+              (std::vector<std::string>{"true", "true", "false",
+                                        "cannot resume non-suspended coroutine"}));
+    EXPECT_EQ(mState.Eval("coroutine.status(a)"), "dead");
+}
+
 TEST_F(BaseLibTest, NewproxySharesMetatables)
 {
     EXPECT_EQ(mState.Run("p = newproxy(true) getmetatable(p).__index = function() return 7 end "

@@ -143,6 +143,41 @@ TEST_F(CoroutineTest, ResumingARunningCoroutineFails)
     EXPECT_EQ(LUA_ERRRUN, lua_tonumber(co, 2));
 }
 
+TEST_F(CoroutineTest, RefusedResumesReplaceTheirArgumentsByTheMessage)
+{
+    Define("function done() end");
+    lua_State* co = Thread("done");
+    ASSERT_EQ(0, lua_resume(co, 0));
+    lua_settop(co, 0);
+    lua_pushnumber(co, 1);
+    lua_pushnumber(co, 2);
+    EXPECT_EQ(LUA_ERRRUN, lua_resume(co, 2));
+    EXPECT_EQ(1, lua_gettop(co));
+    EXPECT_STREQ("cannot resume dead coroutine", lua_tostring(co, 1));
+    // A running thread resuming itself keeps what lay below the arguments.
+    lua_register(L, "resumeself",
+                 [](lua_State* S)
+                 {
+                     int before = lua_gettop(S);
+                     lua_pushnumber(S, 1);
+                     lua_pushnumber(S, 2);
+                     int status = lua_resume(S, 2);
+                     lua_pushnumber(S, status);
+                     lua_pushnumber(S, lua_gettop(S) - before);
+                     return 3;
+                 });
+    Define("function body(x) local msg, status, grown = resumeself() return x, msg, status, grown "
+           "end");
+    co = Thread("body");
+    lua_pushstring(co, "kept");
+    ASSERT_EQ(0, lua_resume(co, 1)) << lua_tostring(co, -1);
+    ASSERT_EQ(4, lua_gettop(co));
+    EXPECT_STREQ("kept", lua_tostring(co, 1));
+    EXPECT_STREQ("cannot resume non-suspended coroutine", lua_tostring(co, 2));
+    EXPECT_EQ(LUA_ERRRUN, lua_tonumber(co, 3));
+    EXPECT_EQ(2, lua_tonumber(co, 4)); // the message and the status
+}
+
 TEST_F(CoroutineTest, ResumingTheMainThreadLikeAScriptTask)
 {
     Define("function task() local a = yield('waiting') log = 'resumed with ' .. a end");
