@@ -546,8 +546,7 @@ void luaC_collectgarbage(lua_State* L)
 
 static void CallAllFinalizers(lua_State* L, void*)
 {
-    while (SeparateUdata(L, true) > 0 || G(L)->tmudata != nullptr)
-        CallFinalizers(L);
+    CallFinalizers(L);
 }
 
 void luaC_closeall(lua_State* L)
@@ -555,7 +554,10 @@ void luaC_closeall(lua_State* L)
     global_State* g = G(L);
     if (g->strt.hash != nullptr && g->tmname[TM_GC] != nullptr)
     {
-        // Finalisers may fail; each failure is dropped and the rest still run.
+        // Only the userdata living when the close starts are finalised: those the finalisers
+        // make are freed without theirs, else a finaliser that makes one would never let the
+        // close end. Finalisers may fail; each failure is dropped and the rest still run.
+        SeparateUdata(L, true);
         while (luaD_rawrunprotected(L, CallAllFinalizers, nullptr) != 0)
         {
             L->ci = L->base_ci;

@@ -264,6 +264,33 @@ TEST(GcFinaliserTest, WeakValuesGoBeforeFinalisersWeakKeysAfter)
               (std::vector<std::string>{"nil", "nil"}));
 }
 
+std::vector<std::string> gCloseLog;
+
+TEST(GcFinaliserTest, CloseFinalisesOnlyTheUserdataLivingWhenItStarts)
+{
+    gCloseLog.clear();
+    lua_State* L = lua_open();
+    luaopen_base(L);
+    lua_register(L, "note",
+                 [](lua_State* S)
+                 {
+                     gCloseLog.push_back(lua_tostring(S, 1));
+                     return 0;
+                 });
+    // Each finaliser makes a new finalisable userdata; the second one also raises an error.
+    const std::string code = "local function make(name, fails) "
+                             "  local u = newproxy(true) "
+                             "  getmetatable(u).__gc = function (o) "
+                             "    note(name) newproxy(o) "
+                             "    if fails then error('fails') end end "
+                             "  return u end "
+                             "a = make('a') b = make('b', true) c = make('c')";
+    ASSERT_EQ(0, luaL_loadbuffer(L, code.data(), code.size(), "=close")) << lua_tostring(L, -1);
+    ASSERT_EQ(0, lua_pcall(L, 0, 0, 0)) << lua_tostring(L, -1);
+    lua_close(L);
+    EXPECT_EQ(gCloseLog, (std::vector<std::string>{"c", "b", "a"}));
+}
+
 TEST_F(GcTest, IdleThreadStacksShrink)
 {
     lua_State* L1 = lua_newthread(L);

@@ -35,10 +35,11 @@ protected:
         }
     }
 
-    // Runs the runner with the arguments (already quoted); returns the exit status.
-    int Run(const std::string& args)
+    // Runs the runner with the arguments (already quoted), after the prefix (a command that
+    // runs it); returns the exit status.
+    int Run(const std::string& args, const std::string& prefix = "")
     {
-        std::string command = "'" + mRunner.string() + "' " + args + " >'" +
+        std::string command = prefix + "'" + mRunner.string() + "' " + args + " >'" +
                               (mDir / "out").string() + "' 2>'" + (mDir / "err").string() + "'";
         int status = std::system(command.c_str());
         mOut = Slurp(mDir / "out");
@@ -91,6 +92,17 @@ TEST_F(ScriptrunTest, SurvivesHostileScripts)
     EXPECT_NE(mErr.find("stack overflow"), std::string::npos) << mErr;
     EXPECT_EQ(Run("-e 'string.rep(\"x\", 1e12)'"), 256);
     EXPECT_EQ(Run("-e 'loadstring(\"\\27Lua\\80\\1\\4\\4\\4\\6\\8\\9\\9\\8\")()'"), 256);
+}
+
+TEST_F(ScriptrunTest, ExitsWhenAFinaliserMakesAnotherAtClose)
+{
+    std::ofstream(mDir / "t.lua") << "local u = newproxy(true)\n"
+                                     "getmetatable(u).__gc = function (o) newproxy(o); print('gc') "
+                                     "end\n"
+                                     "keep = u\n";
+    // Bounded by a timeout: without the rule the close never ends.
+    EXPECT_EQ(Run("'" + (mDir / "t.lua").string() + "'", "timeout 60 "), 0);
+    EXPECT_EQ(mOut, "gc\n");
 }
 
 } // namespace
