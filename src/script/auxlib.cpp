@@ -295,7 +295,7 @@ namespace
 
 int CheckInt(lua_State* L, int topop)
 {
-    int n = (int)lua_tonumber(L, -1);
+    int n = luaL_numbertoint<int>(lua_tonumber(L, -1));
     if (n == 0 && !lua_isnumber(L, -1))
     {
         n = -1;

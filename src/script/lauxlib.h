@@ -5,6 +5,7 @@
 #include "script/lua.h"
 
 #include <cstddef>
+#include <limits>
 
 typedef struct luaL_reg
 {
@@ -50,10 +51,26 @@ int luaL_loadbuffer(lua_State* L, const char* buff, size_t sz, const char* name)
     luaL_argerror(L, numarg, extramsg)
 #define luaL_checkstring(L, n) (luaL_checklstring(L, (n), NULL))
 #define luaL_optstring(L, n, d) (luaL_optlstring(L, (n), (d), NULL))
-#define luaL_checkint(L, n) ((int)luaL_checknumber(L, n))
-#define luaL_checklong(L, n) ((long)luaL_checknumber(L, n))
-#define luaL_optint(L, n, d) ((int)luaL_optnumber(L, n, (lua_Number)(d)))
-#define luaL_optlong(L, n, d) ((long)luaL_optnumber(L, n, (lua_Number)(d)))
+#define luaL_checkint(L, n) (luaL_numbertoint<int>(luaL_checknumber(L, n)))
+#define luaL_checklong(L, n) (luaL_numbertoint<long>(luaL_checknumber(L, n)))
+#define luaL_optint(L, n, d) (luaL_numbertoint<int>(luaL_optnumber(L, n, (lua_Number)(d))))
+#define luaL_optlong(L, n, d) (luaL_numbertoint<long>(luaL_optnumber(L, n, (lua_Number)(d))))
+
+// A number taken as an integer: truncated toward zero, and beyond the type's range the nearest
+// end of it (NaN the lowest), so a huge position means the farthest one instead of a wrapped
+// value (a plain cast of such a number is undefined).
+template <typename Int> inline Int luaL_numbertoint(lua_Number v)
+{
+    constexpr Int kLow = std::numeric_limits<Int>::min();
+    constexpr Int kHigh = std::numeric_limits<Int>::max();
+    // -kLow as a double is exact (a power of two); kHigh may round up to it.
+    constexpr lua_Number kEnd = -static_cast<lua_Number>(kLow);
+    if (!(v > -kEnd))
+        return kLow;
+    if (v >= kEnd)
+        return kHigh;
+    return static_cast<Int>(v);
+}
 
 // String buffer. A narrow buffer collects bytes; a wide one collects 16-bit units (256 per
 // block). Full blocks are pushed on the stack as pieces and joined as they accumulate.

@@ -49,13 +49,15 @@ uint32_t TruncLow32(double d)
     return (uint32_t)(uint64_t)TruncToInt64(d);
 }
 
-long PosRelative(long pos, size_t len)
+// A position argument: negative counts from the end (-1 the last byte); before the start 0.
+long PosRelative(lua_Number arg, size_t len)
 {
+    long pos = luaL_numbertoint<long>(arg);
     if (pos >= 0)
     {
         return pos;
     }
-    if ((size_t)(-pos) > len)
+    if (pos < -(long)len)
     {
         return 0;
     }
@@ -77,8 +79,8 @@ int StrSub(lua_State* L)
 {
     size_t l;
     const char* s = luaL_checklstring(L, 1, &l);
-    long start = PosRelative((long)luaL_checknumber(L, 2), l);
-    long end = PosRelative((long)luaL_optnumber(L, 3, -1), l);
+    long start = PosRelative(luaL_checknumber(L, 2), l);
+    long end = PosRelative(luaL_optnumber(L, 3, -1), l);
     if (start < 1)
     {
         start = 1;
@@ -156,7 +158,7 @@ int StrByte(lua_State* L)
 {
     size_t l;
     const char* s = luaL_checklstring(L, 1, &l);
-    long pos = PosRelative((long)luaL_optnumber(L, 2, 1), l);
+    long pos = PosRelative(luaL_optnumber(L, 2, 1), l);
     if (pos <= 0 || (size_t)pos > l)
     {
         return 0;
@@ -687,7 +689,7 @@ int StrFind(lua_State* L)
     size_t l1, l2;
     const char* s = luaL_checklstring(L, 1, &l1);
     const char* p = luaL_checklstring(L, 2, &l2);
-    long init = PosRelative((long)luaL_optnumber(L, 3, 1), l1) - 1;
+    long init = PosRelative(luaL_optnumber(L, 3, 1), l1) - 1;
     if (init < 0)
     {
         init = 0;
@@ -820,8 +822,7 @@ int StrGsub(lua_State* L)
     size_t srcl;
     const char* src = luaL_checklstring(L, 1, &srcl);
     const char* p = luaL_checkstring(L, 2);
-    lua_Number maxArg = luaL_optnumber(L, 4, (lua_Number)srcl + 1);
-    long maxS = maxArg >= 2147483647.0 ? 2147483647L : (long)maxArg;
+    long maxS = luaL_optint(L, 4, (lua_Number)srcl + 1);
     bool anchor = (*p == '^');
     if (anchor)
     {

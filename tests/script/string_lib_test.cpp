@@ -44,6 +44,24 @@ TEST_F(StringLibTest, StockFunctions)
     EXPECT_EQ(mState.EvalAll("string.byte('abc', 10)").size(), 0u);
 }
 
+TEST_F(StringLibTest, PositionsBeyondTheIntegerRangeActAsTheFarthestOnes)
+{
+    EXPECT_EQ(mState.Eval("string.sub('abc', 1e300)"), "");
+    EXPECT_EQ(mState.Eval("string.sub('abc', 2, 1e300)"), "bc");
+    EXPECT_EQ(mState.Eval("string.sub('abc', -1e300)"), "abc");
+    EXPECT_EQ(mState.Eval("string.sub('abc', -2^63, -2^63)"), "");
+    EXPECT_EQ(mState.Eval("string.sub('abc', 0/0)"), "abc");
+    EXPECT_EQ(mState.Eval("string.find('abc', 'b', 1e300)"), "nil");
+    EXPECT_EQ(mState.Eval("string.find('abc', 'b', -1e300)"), "2");
+    EXPECT_EQ(mState.Eval("string.find('abc', 'b', 2^63, true)"), "nil");
+    EXPECT_EQ(mState.EvalAll("string.byte('abc', -2^63)").size(), 0u);
+    EXPECT_EQ(mState.EvalAll("string.byte('abc', 2^63)").size(), 0u);
+    EXPECT_EQ(mState.EvalAll("string.gsub('aaa', 'a', 'b', -1e300)"),
+              (std::vector<std::string>{"aaa", "0"}));
+    EXPECT_EQ(mState.EvalAll("string.gsub('aaa', 'a', 'b', 1e300)"),
+              (std::vector<std::string>{"bbb", "3"}));
+}
+
 TEST_F(StringLibTest, MethodsThroughTheStringMetatable)
 {
     EXPECT_EQ(mState.Eval("('abc'):upper()"), "ABC");
