@@ -7,6 +7,8 @@
 #include "script/strings.h"
 #include "script/table.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -77,7 +79,8 @@ int TabSetn(lua_State* L)
 int TabInsert(lua_State* L)
 {
     int v = lua_gettop(L);
-    int n = CheckedSize(L, 1) + 1;
+    // At most the largest size: one past a size of INT_MAX would wrap.
+    int n = std::min(CheckedSize(L, 1), INT_MAX - 1) + 1;
     int pos;
     if (v == 2)
     {
@@ -93,10 +96,10 @@ int TabInsert(lua_State* L)
         v = 3;
     }
     luaL_setn(L, 1, n);
-    while (--n >= pos)
+    for (; n > pos; n--) // written so that a position of INT_MIN does not wrap
     {
-        lua_rawgeti(L, 1, n);
-        lua_rawseti(L, 1, n + 1);
+        lua_rawgeti(L, 1, n - 1);
+        lua_rawseti(L, 1, n);
     }
     lua_pushvalue(L, v);
     lua_rawseti(L, 1, pos);

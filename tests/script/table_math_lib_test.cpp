@@ -34,6 +34,22 @@ TEST_F(TableLibTest, InsertAndRemove)
     EXPECT_EQ(mState.EvalAll("table.remove({})").size(), 0u);
 }
 
+TEST_F(TableLibTest, PositionsBeyondTheIntegerRangeActAsTheFarthestOnes)
+{
+    // A position past the end: the size grows to it and nothing is shifted.
+    EXPECT_EQ(mState.Run("t = {} table.insert(t, 1e300, 1)"), "");
+    EXPECT_EQ(mState.EvalAll("table.getn(t), t[2147483647], next(t, next(t))"),
+              (std::vector<std::string>{"2147483647", "1", "nil"}));
+    // Appending to a table of the largest size does not wrap to a negative position.
+    EXPECT_EQ(mState.Run("t = {n = 1e300} table.insert(t, 'x')"), "");
+    EXPECT_EQ(mState.EvalAll("t.n, t[2147483647]"), (std::vector<std::string>{"2147483647", "x"}));
+    EXPECT_EQ(mState.Eval("table.getn({n = -1e300})"), "0");
+    EXPECT_EQ(mState.EvalAll("table.remove({1, 2}, 1e300)"), (std::vector<std::string>{"nil"}));
+    EXPECT_EQ(mState.Eval("table.concat({1, 2}, ',', 1e300)"), "");
+    EXPECT_EQ(mState.Eval("table.concat({1, 2}, ',', -1e300, 1)"),
+              "error: test:1: bad argument #1 to `concat' (table contains non-strings)");
+}
+
 TEST_F(TableLibTest, GetnAndSetn)
 {
     EXPECT_EQ(mState.Eval("table.getn({1, 2, 3})"), "3");
