@@ -1,6 +1,8 @@
 // The native stack API: index rules (registry, globals, upvalues, registry integer keys below
 // -40000), pushes that grow the stack, access, calls, loading, collector control and the
 // additions for wide strings, per-type metatables, table length and pointer-holding userdata.
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "script/calls.h"
@@ -679,16 +681,36 @@ int lua_cpcall(lua_State* L, lua_CFunction func, void* ud)
     return status;
 }
 
+// The text of a chunk is gathered outside the state's allocator: its failure (out of memory, or
+// a size beyond any string) is the state's memory error all the same.
+static int LoadMemoryError(lua_State* L)
+{
+    setsvalue(L->top, G(L)->memerrmsg);
+    ApiIncrTop(L);
+    return LUA_ERRMEM;
+}
+
 int lua_load(lua_State* L, lua_Chunkreader reader, void* data, const char* chunkname)
 {
     std::string text;
-    for (;;)
+    try
     {
-        size_t size = 0;
-        const char* block = reader(L, data, &size);
-        if (block == nullptr || size == 0)
-            break;
-        text.append(block, size);
+        for (;;)
+        {
+            size_t size = 0;
+            const char* block = reader(L, data, &size);
+            if (block == nullptr || size == 0)
+                break;
+            text.append(block, size);
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        return LoadMemoryError(L);
+    }
+    catch (const std::length_error&)
+    {
+        return LoadMemoryError(L);
     }
     if (chunkname == nullptr)
         chunkname = "?";

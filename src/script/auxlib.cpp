@@ -10,6 +10,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <string>
 
 namespace
 {
@@ -583,10 +585,14 @@ void luaL_addvalue(luaL_Buffer* B)
 namespace
 {
 
+// A script file larger than this is refused: an endless device (or a huge file) would otherwise
+// be read until memory runs out.
+constexpr size_t kMaxScriptFileBytes = 64u << 20;
+
 struct FileReaderState
 {
     TFile* mFile;
-    char mBuffer[LUAL_BUFFERSIZE];
+    char mBuffer[16384];
 };
 
 const char* ReadFromFile(lua_State*, void* ud, size_t* size)
@@ -596,7 +602,7 @@ const char* ReadFromFile(lua_State*, void* ud, size_t* size)
     {
         return nullptr;
     }
-    int got = FileRead(lf->mFile, lf->mBuffer, LUAL_BUFFERSIZE);
+    int got = FileRead(lf->mFile, lf->mBuffer, sizeof lf->mBuffer);
     if (got <= 0)
     {
         return nullptr;
@@ -683,15 +689,50 @@ int luaL_loadfile(lua_State* L, const char* filename)
             return FileLoadError(L, fnameindex, errno ? errno : ENOENT);
         }
     }
-    int status = lua_load(L, ReadFromFile, &lf, lua_tostring(L, -1));
+    // The whole text is read before the compiler sees any of it, so that a file too large is
+    // refused without compiling its beginning.
+    std::string text;
+    bool tooLarge = false;
+    bool noMemory = false;
+    try
+    {
+        size_t size = 0;
+        while (const char* block = ReadFromFile(L, &lf, &size))
+        {
+            if (size > kMaxScriptFileBytes - text.size())
+            {
+                tooLarge = true;
+                break;
+            }
+            text.append(block, size);
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        noMemory = true;
+    }
     bool readError = FileError(lf.mFile);
     int savedErrno = errno;
     DestroyFile(lf.mFile);
+    if (noMemory)
+    {
+        lua_settop(L, fnameindex - 1);
+        lua_pushliteral(L, "not enough memory");
+        return LUA_ERRMEM;
+    }
     if (readError)
     {
-        lua_settop(L, fnameindex);
         return FileLoadError(L, fnameindex, savedErrno ? savedErrno : EIO);
     }
+    if (tooLarge)
+    {
+        lua_pushfstring(L, "cannot read %s: larger than the %d MB allowed for a script file",
+                        lua_tostring(L, fnameindex) + 1, (int)(kMaxScriptFileBytes >> 20));
+        lua_remove(L, fnameindex);
+        return LUA_ERRFILE;
+    }
+    BufferReaderState bs{text.data(), text.size()};
+    int status = lua_load(L, ReadFromBuffer, &bs, lua_tostring(L, -1));
     lua_remove(L, fnameindex);
     return status;
 }

@@ -176,6 +176,22 @@ TEST_F(AuxlibTest, LoadFileThroughTheFileLayer)
     EXPECT_EQ(mState.Eval("y"), "a\nb"); // carriage returns dropped by the text read
 }
 
+TEST_F(AuxlibTest, ChunkTooLargeToGatherIsAMemoryError)
+{
+    // A reader claiming a block larger than any string: refused before a byte of it is read.
+    static const char kByte = 'x';
+    lua_Chunkreader huge = [](lua_State*, void*, size_t* size) -> const char*
+    {
+        *size = SIZE_MAX / 2;
+        return &kByte;
+    };
+    lua_State* L = mState.L;
+    lua_settop(L, 0);
+    EXPECT_EQ(lua_load(L, huge, nullptr, "=huge"), LUA_ERRMEM);
+    EXPECT_EQ(lua_gettop(L), 1);
+    EXPECT_STREQ(lua_tostring(L, -1), "not enough memory");
+}
+
 TEST_F(AuxlibTest, MissingFileMessage)
 {
     lua_State* L = mState.L;

@@ -288,6 +288,14 @@ TEST_F(BaseLibFileTest, DofileAndLoadfile)
               "error: cannot read nosuch.lua: No such file or directory");
 }
 
+TEST_F(BaseLibFileTest, EndlessFileIsRefusedAtTheSizeLimit)
+{
+    const std::string msg =
+        "cannot read ::/dev/zero: larger than the 64 MB allowed for a script file";
+    EXPECT_EQ(mState.EvalAll("loadfile('::/dev/zero')"), (std::vector<std::string>{"nil", msg}));
+    EXPECT_EQ(mState.Eval("dofile('::/dev/zero')"), "error: " + msg);
+}
+
 TEST_F(BaseLibFileTest, DiskFileWithCrLfLineEnds)
 {
     std::string name = Write("crlf.lua", "s = [[a\r\nb]]\r\nreturn s\r\n");
