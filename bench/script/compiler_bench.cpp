@@ -1,7 +1,7 @@
 // Compiler front-end costs: lexing and compiling a generated script of many small functions,
 // the shape of a game's object scripts.
-#include "script/lexer.h"
-#include "script/parser.h"
+#include "script/compiler/lexer.h"
+#include "script/compiler/parser.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,7 +9,7 @@
 
 #include "chunk_builder.h"
 #include "script/lauxlib.h"
-#include "script/state.h"
+#include "script/core/state.h"
 
 using namespace chunk_test;
 

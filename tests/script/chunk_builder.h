@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "script/lua.h"
-#include "script/opcodes.h"
+#include "script/core/opcodes.h"
 
 namespace chunk_test
 {

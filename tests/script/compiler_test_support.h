@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "script/opcodes.h"
-#include "script/parser.h"
+#include "script/core/opcodes.h"
+#include "script/compiler/parser.h"
 
 namespace compiler_test
 {

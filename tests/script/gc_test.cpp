@@ -4,8 +4,8 @@
 
 #include "chunk_builder.h"
 #include "lib_test_support.h"
-#include "script/strings.h"
-#include "script/state.h"
+#include "script/core/strings.h"
+#include "script/core/state.h"
 
 using namespace chunk_test;
 

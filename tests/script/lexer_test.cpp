@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "script/lexer.h"
+#include "script/compiler/lexer.h"
 
 using namespace script;
 

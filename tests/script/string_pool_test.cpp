@@ -2,7 +2,7 @@
 // the strings so that a busy state asks the allocator rarely.
 #include "lib_test_support.h"
 
-#include "script/state.h"
+#include "script/core/state.h"
 
 #include <gtest/gtest.h>
 

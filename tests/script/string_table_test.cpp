@@ -2,8 +2,8 @@
 // strings whose hashes collide (long strings hash sampled characters only), wide and 8-bit alike.
 #include "lib_test_support.h"
 
-#include "script/state.h"
-#include "script/strings.h"
+#include "script/core/state.h"
+#include "script/core/strings.h"
 
 #include <gtest/gtest.h>
 

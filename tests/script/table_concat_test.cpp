@@ -2,7 +2,7 @@
 // numbers as tostring writes them, separators, ranges and the non-string message.
 #include "lib_test_support.h"
 
-#include "script/state.h"
+#include "script/core/state.h"
 
 #include <gtest/gtest.h>
 

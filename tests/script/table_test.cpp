@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "chunk_builder.h"
-#include "script/state.h"
-#include "script/table.h"
+#include "script/core/state.h"
+#include "script/core/table.h"
 
 namespace
 {

@@ -1,0 +1,58 @@
+// Call machinery: stack and call-record growth, calls of Lua and native functions, protected
+// calls, the error exit, coroutines and the protected chunk loader.
+#pragma once
+
+#include "script/core/state.h"
+
+// Thrown to unwind to the innermost protected call; carries the status code.
+struct LuaError
+{
+    int status;
+};
+
+struct lua_longjmp
+{
+    lua_longjmp* previous;
+    int status;
+};
+
+typedef void (*Pfunc)(lua_State* L, void* ud);
+
+inline ptrdiff_t savestack(lua_State* L, const TObject* p)
+{
+    return reinterpret_cast<const char*>(p) - reinterpret_cast<const char*>(L->stack);
+}
+inline TObject* restorestack(lua_State* L, ptrdiff_t n)
+{
+    return reinterpret_cast<TObject*>(reinterpret_cast<char*>(L->stack) + n);
+}
+
+void luaD_reallocstack(lua_State* L, int newsize);
+void luaD_growstack(lua_State* L, int n);
+inline void luaD_checkstack(lua_State* L, int n)
+{
+    if (reinterpret_cast<char*>(L->stack_last) - reinterpret_cast<char*>(L->top) <=
+        static_cast<ptrdiff_t>(n * sizeof(TObject)))
+        luaD_growstack(L, n);
+}
+// Advances the top by one, growing the stack when needed.
+inline void incr_top(lua_State* L)
+{
+    luaD_checkstack(L, 1);
+    L->top++;
+}
+void luaD_reallocCI(lua_State* L, int newsize);
+
+// Starts a call of the function at func: for a native function runs it and returns the first
+// result (a pointer above the top when it yielded); for a Lua function prepares the frame and
+// returns null.
+StkId luaD_precall(lua_State* L, StkId func);
+void luaD_poscall(lua_State* L, int wanted, StkId firstResult);
+void luaD_call(lua_State* L, StkId func, int nResults);
+int luaD_pcall(lua_State* L, Pfunc func, void* u, ptrdiff_t oldtop, ptrdiff_t ef);
+int luaD_rawrunprotected(lua_State* L, Pfunc f, void* ud);
+[[noreturn]] void luaD_throw(lua_State* L, int errcode);
+void luaD_seterrorobj(lua_State* L, int errcode, StkId oldtop);
+// Loads a chunk (text or precompiled) from a memory buffer in protected mode and pushes the
+// resulting function, or the error message; returns the status.
+int luaD_protectedparser(lua_State* L, const char* buffer, size_t size, const char* chunkname);

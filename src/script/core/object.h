@@ -1,0 +1,433 @@
+// Tagged values and the collectable objects of the script engine (strings, wide strings, tables,
+// prototypes, closures, upvalues, userdata), with the constructors the compiler stages use.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "script/lua.h"
+#include "script/core/opcodes.h"
+
+typedef uint8_t lu_byte;
+typedef uint32_t lu_hash;
+
+// Internal collectable kinds continue the public tag numbering.
+#define LUA_TPROTO 10
+#define LUA_TUPVAL 11
+// Per-type metatable slots: one for each tag 0 to 10.
+#define NUM_TYPE_METATABLES 11
+
+// Common header of every collectable object.
+struct GCObject
+{
+    GCObject* next;
+    lu_byte tt;
+    lu_byte marked;
+};
+
+struct ScriptString;
+struct Table;
+struct Udata;
+struct Proto;
+struct UpVal;
+struct Closure;
+
+union Value
+{
+    GCObject* gc;
+    void* p;
+    lua_Number n;
+    int b;
+};
+
+// A tagged value slot.
+struct TObject
+{
+    int tt;
+    Value value;
+};
+typedef TObject TValue;
+typedef TObject* StkId;
+
+inline bool iscollectable(const TObject* o)
+{
+    return o->tt >= LUA_TSTRING;
+}
+inline int ttype(const TObject* o)
+{
+    return o->tt;
+}
+inline bool ttisnil(const TObject* o)
+{
+    return o->tt == LUA_TNIL;
+}
+inline bool ttisnumber(const TObject* o)
+{
+    return o->tt == LUA_TNUMBER;
+}
+inline bool ttisstring(const TObject* o)
+{
+    return o->tt == LUA_TSTRING;
+}
+inline bool ttiswstring(const TObject* o)
+{
+    return o->tt == LUA_TWSTRING;
+}
+inline bool ttistable(const TObject* o)
+{
+    return o->tt == LUA_TTABLE;
+}
+inline bool ttisfunction(const TObject* o)
+{
+    return o->tt == LUA_TFUNCTION;
+}
+inline bool ttisboolean(const TObject* o)
+{
+    return o->tt == LUA_TBOOLEAN;
+}
+inline bool ttisuserdata(const TObject* o)
+{
+    return o->tt == LUA_TUSERDATA;
+}
+inline bool ttisthread(const TObject* o)
+{
+    return o->tt == LUA_TTHREAD;
+}
+inline bool ttislightuserdata(const TObject* o)
+{
+    return o->tt == LUA_TLIGHTUSERDATA;
+}
+
+inline GCObject* gcvalue(const TObject* o)
+{
+    return o->value.gc;
+}
+inline void* pvalue(const TObject* o)
+{
+    return o->value.p;
+}
+inline lua_Number nvalue(const TObject* o)
+{
+    return o->value.n;
+}
+inline int bvalue(const TObject* o)
+{
+    return o->value.b;
+}
+inline ScriptString* tsvalue(const TObject* o)
+{
+    return reinterpret_cast<ScriptString*>(o->value.gc);
+}
+inline Table* hvalue(const TObject* o)
+{
+    return reinterpret_cast<Table*>(o->value.gc);
+}
+inline Closure* clvalue(const TObject* o)
+{
+    return reinterpret_cast<Closure*>(o->value.gc);
+}
+inline Udata* uvalue(const TObject* o)
+{
+    return reinterpret_cast<Udata*>(o->value.gc);
+}
+inline lua_State* thvalue(const TObject* o)
+{
+    return reinterpret_cast<lua_State*>(o->value.gc);
+}
+inline Proto* ptvalue(const TObject* o)
+{
+    return reinterpret_cast<Proto*>(o->value.gc);
+}
+
+// false and nil are false; everything else is true.
+inline bool l_isfalse(const TObject* o)
+{
+    return o->tt == LUA_TNIL || (o->tt == LUA_TBOOLEAN && o->value.b == 0);
+}
+
+inline void setnilvalue(TObject* o)
+{
+    o->tt = LUA_TNIL;
+}
+inline void setnvalue(TObject* o, lua_Number x)
+{
+    o->tt = LUA_TNUMBER;
+    o->value.n = x;
+}
+inline void setbvalue(TObject* o, int x)
+{
+    o->tt = LUA_TBOOLEAN;
+    o->value.b = x;
+}
+inline void setpvalue(TObject* o, void* x)
+{
+    o->tt = LUA_TLIGHTUSERDATA;
+    o->value.p = x;
+}
+inline void setgcvalue(TObject* o, GCObject* x, int tt)
+{
+    o->tt = tt;
+    o->value.gc = x;
+}
+inline void setobj(TObject* dst, const TObject* src)
+{
+    *dst = *src;
+}
+
+// Strings (kind 4) and wide strings (kind 9) share this header; the bytes or 16-bit units follow it
+// with one terminating zero byte or unit. `reserved` holds a reserved word's number (index + 1).
+struct ScriptString : GCObject
+{
+    lu_byte reserved;
+    lu_hash hash;
+    uint32_t len; // bytes, or code units for a wide string
+};
+
+inline char* getstr(ScriptString* ts)
+{
+    return reinterpret_cast<char*>(ts + 1);
+}
+inline const char* getstr(const ScriptString* ts)
+{
+    return reinterpret_cast<const char*>(ts + 1);
+}
+inline lua_WChar* getwstr(ScriptString* ts)
+{
+    return reinterpret_cast<lua_WChar*>(ts + 1);
+}
+inline const lua_WChar* getwstr(const ScriptString* ts)
+{
+    return reinterpret_cast<const lua_WChar*>(ts + 1);
+}
+inline const char* svalue(const TObject* o)
+{
+    return getstr(tsvalue(o));
+}
+// Sets a string or wide string value; the tag comes from the object's kind.
+inline void setsvalue(TObject* o, ScriptString* s)
+{
+    setgcvalue(o, s, s->tt);
+}
+inline void sethvalue(TObject* o, Table* t)
+{
+    setgcvalue(o, reinterpret_cast<GCObject*>(t), LUA_TTABLE);
+}
+inline void setclvalue(TObject* o, Closure* c)
+{
+    setgcvalue(o, reinterpret_cast<GCObject*>(c), LUA_TFUNCTION);
+}
+inline void setuvalue(TObject* o, Udata* u)
+{
+    setgcvalue(o, reinterpret_cast<GCObject*>(u), LUA_TUSERDATA);
+}
+inline void setthvalue(TObject* o, lua_State* th)
+{
+    setgcvalue(o, reinterpret_cast<GCObject*>(th), LUA_TTHREAD);
+}
+// A prototype on the stack (the compiler anchors the one it is building so the collector keeps it).
+inline void setptvalue(TObject* o, Proto* p)
+{
+    setgcvalue(o, reinterpret_cast<GCObject*>(p), LUA_TPROTO);
+}
+
+// Full userdata: a length word whose low bit marks a reference userdata (length 1, the block holds
+// a pointer) and the block after the header.
+struct Udata : GCObject
+{
+    Table* metatable;
+    uint32_t len;
+};
+inline void* udata_block(Udata* u)
+{
+    return u + 1;
+}
+
+struct LocVar
+{
+    ScriptString* varname;
+    int startpc; // first point where the variable is active
+    int endpc;   // first point where the variable is dead
+};
+
+// Function prototype.
+struct Proto : GCObject
+{
+    TObject* k; // constants
+    Instruction* code;
+    Proto** p;     // nested functions
+    int* lineinfo; // source line of each instruction
+    LocVar* locvars;
+    ScriptString** upvalues; // upvalue names
+    ScriptString* source;
+    int sizeupvalues;
+    int sizek;
+    int sizecode;
+    int sizelineinfo;
+    int sizep;
+    int sizelocvars;
+    int lineDefined;
+    GCObject* gclist;
+    lu_byte nups; // number of upvalues
+    lu_byte numparams;
+    lu_byte is_vararg;
+    lu_byte maxstacksize;
+};
+
+// An upvalue points into a stack while open, and at its own `value` once closed.
+struct UpVal : GCObject
+{
+    TObject* v;
+    TObject value;
+};
+
+struct Closure : GCObject
+{
+    lu_byte isC;
+    lu_byte nupvalues;
+    GCObject* gclist;
+};
+
+struct CClosure : Closure
+{
+    lua_CFunction f;
+    TObject* upvalue; // nupvalues values, stored right after this header
+};
+
+struct LClosure : Closure
+{
+    Table* g; // environment
+    Proto* p;
+    UpVal** upvals; // nupvalues links, stored right after this header
+};
+
+inline CClosure* toC(Closure* c)
+{
+    return static_cast<CClosure*>(c);
+}
+inline LClosure* toL(Closure* c)
+{
+    return static_cast<LClosure*>(c);
+}
+inline bool iscfunction(const TObject* o)
+{
+    return ttisfunction(o) && clvalue(o)->isC;
+}
+
+// Tables.
+struct Node
+{
+    TObject i_key;
+    TObject i_val;
+    Node* next;
+};
+
+struct Table : GCObject
+{
+    lu_byte flags;     // 1 << event means the metamethod is known to be absent
+    lu_byte lsizenode; // log2 of the hash size
+    Table* metatable;
+    TObject* array;
+    Node* node;
+    Node* firstfree; // free positions are below this
+    GCObject* gclist;
+    int sizearray;
+};
+
+inline int sizenode(const Table* t)
+{
+    return 1 << t->lsizenode;
+}
+inline Node* gnode(const Table* t, int i)
+{
+    return &t->node[i];
+}
+inline TObject* gkey(Node* n)
+{
+    return &n->i_key;
+}
+inline TObject* gval(Node* n)
+{
+    return &n->i_val;
+}
+
+// Largest array index that may live in the array part, as a power of two.
+constexpr int MAXBITS = 24;
+
+// --- Constructors and helpers used by every stage ---------------------------------------------
+
+// Memory (all through the state's allocator hook; raise the memory error on failure).
+void* luaM_realloc(lua_State* L, void* block, size_t oldsize, size_t size);
+void luaM_free(lua_State* L, void* block, size_t size);
+// Grows an array: double, at least 4; near the limit take the limit while 4 entries stay spare,
+// otherwise raise `what` as a run-time error.
+void* luaM_growaux(lua_State* L, void* block, int* size, size_t elemsize, int limit,
+                   const char* what);
+
+template <typename T> T* luaM_newvector(lua_State* L, int n)
+{
+    return static_cast<T*>(luaM_realloc(L, nullptr, 0, static_cast<size_t>(n) * sizeof(T)));
+}
+template <typename T> void luaM_reallocvector(lua_State* L, T*& v, int oldn, int n)
+{
+    v = static_cast<T*>(luaM_realloc(L, v, static_cast<size_t>(oldn) * sizeof(T),
+                                     static_cast<size_t>(n) * sizeof(T)));
+}
+template <typename T> void luaM_freearray(lua_State* L, T* v, int n)
+{
+    luaM_free(L, v, static_cast<size_t>(n) * sizeof(T));
+}
+template <typename T>
+void luaM_growvector(lua_State* L, T*& v, int nelems, int& size, int limit, const char* what)
+{
+    if (nelems + 1 > size)
+        v = static_cast<T*>(luaM_growaux(L, v, &size, sizeof(T), limit, what));
+}
+
+// Strings: interned 8-bit and wide strings.
+ScriptString* luaS_newlstr(lua_State* L, const char* str, size_t l);
+ScriptString* luaS_new(lua_State* L, const char* str);
+ScriptString* luaS_newlwstr(lua_State* L, const lua_WChar* str, size_t l);
+// Marks a string as never collected.
+void luaS_fix(ScriptString* s);
+
+// Tables.
+Table* luaH_new(lua_State* L, int narray, int lnhash);
+const TObject* luaH_get(Table* t, const TObject* key);
+const TObject* luaH_getnum(Table* t, int key);
+const TObject* luaH_getstr(Table* t, ScriptString* key);
+// Returns the slot for key, creating it (nil) when absent; raises "table index is nil/NaN".
+TObject* luaH_set(lua_State* L, Table* t, const TObject* key);
+TObject* luaH_setnum(lua_State* L, Table* t, int key);
+int luaH_next(lua_State* L, Table* t, StkId key);
+
+// Functions.
+Proto* luaF_newproto(lua_State* L);
+Closure* luaF_newCclosure(lua_State* L, int nelems);
+Closure* luaF_newLclosure(lua_State* L, int nelems, TObject* e);
+// Name of the local variable number local_number active at pc, or null.
+const char* luaF_getlocalname(const Proto* func, int local_number, int pc);
+
+// Objects.
+extern const TObject luaO_nilobject;
+int luaO_log2(unsigned int x);
+// Table size hints of NEWTABLE: "floating byte" eeeeexxx meaning xxx * 2^eeeee.
+int luaO_int2fb(unsigned int x);
+inline int luaO_fb2int(int x)
+{
+    int e = (x >> 3) & 31;
+    return e >= 28 ? 0x7FFFFFFF : (x & 7) << e; // out-of-range hints saturate
+}
+int luaO_rawequalObj(const TObject* t1, const TObject* t2);
+// Reads a number the 5.0.2 way (strtod, or a hexadecimal integer); 1 on success.
+int luaO_str2d(const char* s, lua_Number* result);
+// Reads a wide number (decimal or hexadecimal with fraction and exponent); 1 on success.
+int luaO_wstr2d(const lua_WChar* s, size_t len, lua_Number* result);
+// Writes a number as "%.14g" does (byte for byte) into buff, which holds at least
+// LUAI_MAXNUMBER2STR bytes; returns the length. No terminating zero is written.
+constexpr int LUAI_MAXNUMBER2STR = 32;
+int luaO_number2str(char* buff, lua_Number n);
+// Pushes a formatted string (%%, %c, %d, %f, %s) and returns it.
+const char* luaO_pushvfstring(lua_State* L, const char* fmt, va_list argp);
+const char* luaO_pushfstring(lua_State* L, const char* fmt, ...);
+// Chunk identifier for messages.
+void luaO_chunkid(char* out, const char* source, int len);

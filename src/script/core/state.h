@@ -1,0 +1,213 @@
+// Thread states, the global state they share, call records and the shared buffer.
+#pragma once
+
+#include "script/core/object.h"
+
+// Extra stack slots kept beyond the stack limit for metamethod calls and error handling.
+constexpr int EXTRA_STACK = 5;
+constexpr int BASIC_CI_SIZE = 8;
+constexpr int BASIC_STACK_SIZE = 2 * LUA_MINSTACK; // 40 usable slots plus EXTRA_STACK
+
+// Call-record state bits.
+enum
+{
+    CI_C = 1,        // a native function
+    CI_HASFRAME = 2, // a Lua function with a live frame
+    CI_CALLING = 4,  // a Lua function that called another in the same interpreter loop
+    CI_SAVEDPC = 8,  // savedpc holds the continuation
+    CI_YIELD = 16,   // suspended in a yield
+    CI_INLINE = 32   // a Lua function called by CALL from a running interpreter loop: its return
+                     // continues that loop instead of leaving it
+};
+
+struct CallInfo
+{
+    StkId base; // base of this function
+    StkId top;  // top of this function's frame
+    int state;
+    const Instruction* savedpc; // Lua functions: the next instruction to run
+    int tailcalls;              // Lua functions: tail calls lost before this one
+};
+
+inline bool ci_isLua(const CallInfo* ci)
+{
+    return (ci->state & CI_C) == 0;
+}
+
+// Growable byte buffer shared by concatenation and the lexer.
+struct Mbuffer
+{
+    char* buffer;
+    size_t size;
+};
+
+// A string made while the table is large, not yet moved into the main slots.
+struct RecentString
+{
+    ScriptString* ts;
+    lu_hash h;
+};
+
+// Open-addressed (linear probing) set of the interned strings. A slot holds 0 (empty), 1 (a
+// removed string) or a string's address with low bits of its hash (see strings.cpp), so that a
+// probe rarely has to visit a string whose hash differs.
+//
+// Once the main slots outgrow the processor's caches, a probe for a new string would wait on
+// memory each time. New strings then go to a small set of recent slots instead and move into the
+// main slots a few thousand at a time, fetched ahead; a filter with one bit per hash class of the
+// main strings answers most lookups of absent texts without touching the main slots.
+struct stringtable
+{
+    uint64_t* hash;
+    uint32_t nuse;            // number of strings, recent ones included
+    uint32_t ntomb;           // main slots of removed strings
+    int size;                 // main slots, a power of 2
+    uint64_t* recent;         // recent slots (null until the table first grows large)
+    RecentString* recentlist; // the recent strings in order of creation
+    uint32_t nrecent;
+    uint64_t* filter; // bits of the main strings' hash classes; null while the table is small
+};
+
+// Number of the metamethod events; there are none for the bitwise operations.
+enum TMS
+{
+    TM_INDEX,
+    TM_NEWINDEX,
+    TM_GC,
+    TM_MODE,
+    TM_EQ, // last event with fast access
+    TM_ADD,
+    TM_SUB,
+    TM_MUL,
+    TM_DIV,
+    TM_POW,
+    TM_UNM,
+    TM_LT,
+    TM_LE,
+    TM_CONCAT,
+    TM_CALL,
+    TM_N
+};
+
+// Strings of up to 256 bytes (header included) live in slabs of the string pool, in blocks of a
+// multiple of 8 bytes; strfree[n] keeps the collected blocks of 8 * n bytes.
+constexpr int kStringReuseSizes = 33;
+
+// Kept blocks of one size: their addresses, the last kept first out.
+struct StrStash
+{
+    void** blocks;
+    uint32_t count;
+    uint32_t capacity;
+};
+
+// Link before a string too long for the pool, for freeing every such string at close.
+struct LongStringLink
+{
+    LongStringLink* prev;
+    LongStringLink* next;
+};
+
+struct global_State
+{
+    stringtable strt;
+    lua_Alloc frealloc;
+    void* ud;
+    GCObject* rootgc;    // every collectable object except strings and userdata
+    GCObject* rootudata; // full userdata
+    GCObject* tmudata;   // userdata waiting to be finalised
+    Mbuffer buff;
+    size_t GCthreshold;
+    size_t nblocks; // bytes allocated
+    lua_CFunction panic;
+    TObject _registry;
+    TObject _defaultmeta;
+    lua_State* mainthread;
+    Node dummynode[1]; // the shared empty hash part
+    ScriptString* tmname[TM_N];
+    TObject typemetatables[NUM_TYPE_METATABLES];
+    ScriptString* memerrmsg; // "not enough memory"
+    // String pool: slabs taken from the allocator (linked through their first word) and carved
+    // into string blocks, counted in nblocks by the bytes of the strings in use, so that the
+    // collector's pacing is the same as if each string had its own block. Collected blocks are
+    // kept by size for the next strings of that size; each size has an array of the block
+    // addresses (its room counted in nblocks), so that the blocks themselves stay untouched until
+    // they are used again. Slabs go back to the allocator at close.
+    StrStash strfree[kStringReuseSizes];
+    size_t strfreebytes;
+    void* strslabs;
+    size_t strslabbytes; // all slabs together
+    char* strpoolnext;   // unused end of the newest slab
+    char* strpoolend;
+    LongStringLink* longstrings;
+    int gcrunning;   // nonzero while a collection runs
+    int nativeDepth; // native calls and resumes active on the machine stack, all threads
+};
+
+struct lua_State : GCObject
+{
+    StkId top;  // first free slot
+    StkId base; // base of the current function
+    global_State* l_G;
+    CallInfo* ci;     // the current call
+    StkId stack_last; // last free slot in the stack
+    StkId stack;
+    int stacksize;
+    CallInfo* end_ci;
+    CallInfo* base_ci;
+    unsigned short size_ci;
+    unsigned short nCcalls; // nested native calls
+    lu_byte hookmask;       // always 0: hooks never run in this engine
+    lu_byte allowhook;
+    TObject _gt; // globals table
+    GCObject* openupval;
+    GCObject* gclist;
+    struct lua_longjmp* errorJmp; // innermost protected call (non-null while one is active)
+    ptrdiff_t errfunc;            // stack offset of the current error handler
+    int bufferResizing;           // set while the shared buffer is being resized
+};
+
+inline global_State* G(lua_State* L)
+{
+    return L->l_G;
+}
+inline TObject* registry(lua_State* L)
+{
+    return &G(L)->_registry;
+}
+inline TObject* defaultmeta(lua_State* L)
+{
+    return &G(L)->_defaultmeta;
+}
+inline TObject* gt(lua_State* L)
+{
+    return &L->_gt;
+}
+
+inline bool ttisproto(const TObject* o)
+{
+    return o->tt == LUA_TPROTO;
+}
+
+// Reserved words of the lexer, created as fixed strings with their number (index + 1) at state
+// creation; a name whose string has reserved number n is token 256 + n.
+constexpr int NUM_RESERVED = 22;
+extern const char* const luaX_reservedwords[NUM_RESERVED];
+
+// Shared-buffer helpers.
+char* luaZ_openspace(lua_State* L, Mbuffer* buff, size_t n);
+void luaZ_freebuffer(lua_State* L, Mbuffer* buff);
+
+// Metamethod lookup.
+const TObject* luaT_gettm(Table* events, TMS event, ScriptString* ename);
+const TObject* luaT_gettmbyobj(lua_State* L, const TObject* o, TMS event);
+inline const TObject* fasttm(lua_State* L, Table* et, TMS e)
+{
+    if (et == nullptr || (et->flags & (1u << e)))
+        return nullptr;
+    return luaT_gettm(et, e, G(L)->tmname[e]);
+}
+extern const char* const luaT_typenames[];
+
+lua_State* luaE_newthread(lua_State* L);
+void luaE_freethread(lua_State* L, lua_State* L1);

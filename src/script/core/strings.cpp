@@ -1,0 +1,629 @@
+// The interned string table shared by 8-bit and wide strings: hashing, lookup and resizing.
+#include "script/core/calls.h"
+#include "script/core/gc.h"
+#include "script/core/object.h"
+#include "script/core/state.h"
+#include "script/core/strings.h"
+
+#include <algorithm>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
+
+template <typename Unit> static lu_hash HashUnits(const Unit* str, size_t l)
+{
+    lu_hash h = static_cast<lu_hash>(l);
+    size_t step = (l >> 5) + 1;
+    for (size_t l1 = l; l1 >= step; l1 -= step)
+        h = h ^ ((h << 5) + (h >> 2) + static_cast<lu_hash>(str[l1 - 1]));
+    return h;
+}
+
+static_assert(sizeof(void*) == 8, "string-table slots keep 48-bit addresses");
+
+// A slot keeps a string's address (48 bits, a multiple of 8) in its low 45 bits and the low 19
+// bits of the string's hash above them: probes compare them before visiting a string, and a
+// rebuild of up to 2^19 slots finds every string's place without reading the string.
+constexpr int kSlotAddrBits = 45;
+constexpr int kSlotHashBits = 64 - kSlotAddrBits;
+constexpr lu_hash kSlotHashMask = (lu_hash(1) << kSlotHashBits) - 1;
+
+static uint64_t SlotTag(lu_hash h)
+{
+    return static_cast<uint64_t>(h & kSlotHashMask) << kSlotAddrBits;
+}
+
+static uint64_t MakeSlot(const ScriptString* ts, lu_hash h)
+{
+    return SlotTag(h) | (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(ts)) >> 3);
+}
+
+// Puts a slot whose string has hash h (or at least its low bits covering the index) in the first
+// free place of its probe sequence (no resizing); true when that place held a removed string.
+static bool PlaceRaw(uint64_t* slots, int size, uint64_t slot, lu_hash h)
+{
+    uint32_t mask = static_cast<uint32_t>(size - 1);
+    uint32_t i = h & mask;
+    while (slots[i] > kStrSlotRemoved)
+        i = (i + 1) & mask;
+    bool reused = slots[i] == kStrSlotRemoved;
+    slots[i] = slot;
+    return reused;
+}
+
+static bool PlaceSlot(uint64_t* slots, int size, ScriptString* ts, lu_hash h)
+{
+    return PlaceRaw(slots, size, MakeSlot(ts, h), h);
+}
+
+// Main tables from this size on (8 bytes a slot) take new strings through the recent slots.
+constexpr int kRecentFromSize = 1 << 15;
+// Recent strings held at most before they move into the main slots, and the recent slots.
+constexpr uint32_t kRecentMax = 4096;
+constexpr int kRecentSlots = 2 * kRecentMax;
+// The filter's bits (256 KiB): a few per string of a large table, small enough to stay in the
+// processor's cache.
+constexpr int kFilterLog2 = 21;
+constexpr int kFilterWords = 1 << (kFilterLog2 - 6);
+
+static uint32_t FilterIndex(lu_hash h)
+{
+    // The top of a multiplicative mix: independent of the low hash bits that place a string in
+    // the slots and that the slots keep.
+    return static_cast<uint32_t>(h * 0x85EBCA77u) >> (32 - kFilterLog2);
+}
+
+static void FilterAdd(stringtable* tb, lu_hash h)
+{
+    uint32_t bit = FilterIndex(h);
+    tb->filter[bit >> 6] |= uint64_t(1) << (bit & 63);
+}
+
+static bool FilterHas(const stringtable* tb, lu_hash h)
+{
+    uint32_t bit = FilterIndex(h);
+    return (tb->filter[bit >> 6] >> (bit & 63)) & 1;
+}
+
+void luaS_clearfilter(stringtable* tb)
+{
+    if (tb->filter != nullptr)
+        std::fill(tb->filter, tb->filter + kFilterWords, uint64_t(0));
+}
+
+void luaS_filteradd(stringtable* tb, lu_hash h)
+{
+    if (tb->filter != nullptr)
+        FilterAdd(tb, h);
+}
+
+// Slots ahead whose string a rebuild fetches early (slots are sparse after sweeps).
+constexpr int kResizeAhead = 32;
+
+void luaS_resize(lua_State* L, int newsize)
+{
+    stringtable* tb = &G(L)->strt;
+    uint64_t* fresh = luaM_newvector<uint64_t>(L, newsize);
+    std::fill(fresh, fresh + newsize, kStrSlotEmpty);
+    bool slotHashes = newsize <= (1 << kSlotHashBits);
+    for (int i = 0; i < tb->size; i++)
+    {
+        uint64_t slot = tb->hash[i];
+        if (slot <= kStrSlotRemoved)
+            continue;
+        if (slotHashes)
+        {
+            PlaceRaw(fresh, newsize, slot, static_cast<lu_hash>(slot >> kSlotAddrBits));
+            continue;
+        }
+        // Larger tables need the full hash from each string: fetch those a few slots ahead.
+        if (i + kResizeAhead < tb->size && tb->hash[i + kResizeAhead] > kStrSlotRemoved)
+            __builtin_prefetch(luaS_slotstring(tb->hash[i + kResizeAhead]));
+        PlaceRaw(fresh, newsize, slot, luaS_slotstring(slot)->hash);
+    }
+    luaM_freearray(L, tb->hash, tb->size);
+    tb->size = newsize;
+    tb->hash = fresh;
+    tb->ntomb = 0;
+    if (newsize < kRecentFromSize)
+    {
+        // A small table takes its strings directly again; the caller left room for them.
+        for (uint32_t j = 0; j < tb->nrecent; j++)
+            PlaceSlot(tb->hash, tb->size, tb->recentlist[j].ts, tb->recentlist[j].h);
+        tb->nrecent = 0;
+        if (tb->recent != nullptr)
+            std::fill(tb->recent, tb->recent + kRecentSlots, kStrSlotEmpty);
+        luaM_freearray(L, tb->filter, tb->filter != nullptr ? kFilterWords : 0);
+        tb->filter = nullptr;
+    }
+}
+
+// Main slots ahead fetched early while recent strings move in.
+constexpr uint32_t kFlushAhead = 16;
+
+// Moves the recent strings into the main slots, growing them first when needed.
+static void FlushRecent(lua_State* L)
+{
+    stringtable* tb = &G(L)->strt;
+    uint32_t size = static_cast<uint32_t>(tb->size);
+    uint32_t inmain = tb->nuse - tb->nrecent;
+    if (inmain + tb->ntomb + tb->nrecent > size / 4 * 3)
+    {
+        if (tb->nuse > size / 8 * 3 && tb->size <= (1 << 30) / 2)
+            luaS_resize(L, tb->size * 2);
+        else
+            luaS_resize(L, tb->size);
+        if (tb->nrecent == 0)
+            return;
+    }
+    uint32_t mask = static_cast<uint32_t>(tb->size - 1);
+    for (uint32_t j = 0; j < tb->nrecent; j++)
+    {
+        if (j + kFlushAhead < tb->nrecent)
+            __builtin_prefetch(&tb->hash[tb->recentlist[j + kFlushAhead].h & mask], 1);
+        const RecentString& r = tb->recentlist[j];
+        if (PlaceSlot(tb->hash, tb->size, r.ts, r.h))
+            tb->ntomb--;
+        luaS_filteradd(tb, r.h);
+    }
+    tb->nrecent = 0;
+    std::fill(tb->recent, tb->recent + kRecentSlots, kStrSlotEmpty);
+}
+
+// Makes sure one more string can be added without any allocation but its own; may raise the
+// memory error, before anything has changed.
+static void EnsureRoom(lua_State* L)
+{
+    stringtable* tb = &G(L)->strt;
+    if (tb->size < kRecentFromSize)
+    {
+        // At most three quarters of the slots in use (strings and removed marks), so probes
+        // stay short and always reach an empty slot; the tags spare visits to strings on the
+        // way.
+        uint32_t size = static_cast<uint32_t>(tb->size);
+        if (tb->nuse + tb->ntomb + 1 > size / 4 * 3)
+        {
+            if (tb->nuse + 1 > size / 8 * 3 && tb->size <= (1 << 30) / 2)
+                luaS_resize(L, tb->size * 2);
+            else
+                luaS_resize(L, tb->size);
+        }
+        if (tb->size < kRecentFromSize)
+            return;
+    }
+    if (tb->recent == nullptr)
+    {
+        tb->recentlist = luaM_newvector<RecentString>(L, static_cast<int>(kRecentMax));
+        try
+        {
+            tb->recent = luaM_newvector<uint64_t>(L, kRecentSlots);
+        }
+        catch (...)
+        {
+            luaM_freearray(L, tb->recentlist, static_cast<int>(kRecentMax));
+            tb->recentlist = nullptr;
+            throw;
+        }
+        std::fill(tb->recent, tb->recent + kRecentSlots, kStrSlotEmpty);
+    }
+    if (tb->filter == nullptr)
+    {
+        tb->filter = luaM_newvector<uint64_t>(L, kFilterWords);
+        std::fill(tb->filter, tb->filter + kFilterWords, uint64_t(0));
+        for (int i = 0; i < tb->size; i++)
+        {
+            if (i + kResizeAhead < tb->size && tb->hash[i + kResizeAhead] > kStrSlotRemoved)
+                __builtin_prefetch(luaS_slotstring(tb->hash[i + kResizeAhead]));
+            if (tb->hash[i] > kStrSlotRemoved)
+                FilterAdd(tb, luaS_slotstring(tb->hash[i])->hash);
+        }
+    }
+    if (tb->nrecent == kRecentMax)
+        FlushRecent(L);
+}
+
+// Adds ts (hash h) to the table; EnsureRoom has run since the last string was added.
+static void AddString(stringtable* tb, ScriptString* ts, lu_hash h)
+{
+    if (tb->size >= kRecentFromSize)
+    {
+        PlaceSlot(tb->recent, kRecentSlots, ts, h);
+        tb->recentlist[tb->nrecent++] = RecentString{ts, h};
+    }
+    else if (PlaceSlot(tb->hash, tb->size, ts, h))
+        tb->ntomb--;
+    tb->nuse++;
+}
+
+void luaS_sweeprecent(lua_State* L)
+{
+    stringtable* tb = &G(L)->strt;
+    if (tb->nrecent == 0)
+        return;
+    std::fill(tb->recent, tb->recent + kRecentSlots, kStrSlotEmpty);
+    uint32_t kept = 0;
+    for (uint32_t j = 0; j < tb->nrecent; j++)
+    {
+        ScriptString* ts = tb->recentlist[j].ts;
+        if (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT))
+        {
+            gc_clearbit(ts, MARKBIT);
+            PlaceSlot(tb->recent, kRecentSlots, ts, tb->recentlist[j].h);
+            tb->recentlist[kept++] = tb->recentlist[j];
+            continue;
+        }
+        tb->nuse--;
+        luaS_freestr(L, ts);
+    }
+    tb->nrecent = kept;
+}
+
+void luaS_freesidearrays(lua_State* L)
+{
+    stringtable* tb = &G(L)->strt;
+    luaM_freearray(L, tb->filter, tb->filter != nullptr ? kFilterWords : 0);
+    luaM_freearray(L, tb->recent, tb->recent != nullptr ? kRecentSlots : 0);
+    luaM_freearray(L, tb->recentlist, tb->recentlist != nullptr ? static_cast<int>(kRecentMax) : 0);
+    tb->filter = nullptr;
+    tb->recent = nullptr;
+    tb->recentlist = nullptr;
+    tb->nrecent = 0;
+}
+
+void luaS_freetable(lua_State* L)
+{
+    stringtable* tb = &G(L)->strt;
+    luaS_freesidearrays(L);
+    luaM_freearray(L, tb->hash, tb->size);
+    *tb = stringtable{};
+}
+
+// Finds the string with hash h for which same(ts) holds among the given slots, or returns null.
+template <typename Same>
+static ScriptString* ProbeSlots(const uint64_t* slots, int size, lu_hash h, Same same)
+{
+    uint32_t mask = static_cast<uint32_t>(size - 1);
+    uint64_t tag = SlotTag(h);
+    for (uint32_t i = h & mask;; i = (i + 1) & mask)
+    {
+        uint64_t slot = slots[i];
+        if (slot == kStrSlotEmpty)
+            return nullptr;
+        if ((slot & ~((uint64_t(1) << kSlotAddrBits) - 1)) == tag && slot != kStrSlotRemoved)
+        {
+            ScriptString* ts = luaS_slotstring(slot);
+            if (ts->hash == h && same(ts))
+                return ts;
+        }
+    }
+}
+
+// Finds the interned string with hash h for which same(ts) holds, or returns null.
+template <typename Same> static ScriptString* FindString(stringtable* tb, lu_hash h, Same same)
+{
+    if (tb->nrecent > 0)
+    {
+        ScriptString* ts = ProbeSlots(tb->recent, kRecentSlots, h, same);
+        if (ts != nullptr)
+            return ts;
+    }
+    if (tb->filter != nullptr && !FilterHas(tb, h))
+        return nullptr;
+    return ProbeSlots(tb->hash, tb->size, h, same);
+}
+
+// Pool blocks are multiples of 8 bytes; longer strings get a block of their own.
+constexpr size_t kPoolMaxBytes = 8 * (kStringReuseSizes - 1);
+// Slabs start small, so that a state with few strings (a particle system's) takes little, and
+// each new one is as large as all before it together, up to a size that keeps the allocator's
+// calls rare.
+constexpr size_t kFirstSlabBytes = 4 * 1024;
+constexpr size_t kMaxSlabBytes = 256 * 1024;
+// A slab begins with the link to the next slab and its own size, keeping blocks 16-byte aligned.
+struct SlabHeader
+{
+    void* next;
+    size_t bytes;
+};
+static_assert(sizeof(SlabHeader) == 16, "slab blocks stay 16-byte aligned");
+
+static size_t PoolClass(size_t size)
+{
+    return (size + 7) >> 3;
+}
+
+// Takes a new slab from the allocator; its bytes are counted as the strings carved from it are.
+static void NewSlab(lua_State* L)
+{
+    global_State* g = G(L);
+    size_t bytes = std::clamp(g->strslabbytes, kFirstSlabBytes, kMaxSlabBytes);
+    char* slab = static_cast<char*>(luaM_realloc(L, nullptr, 0, bytes));
+    g->nblocks -= bytes;
+    g->strslabbytes += bytes;
+    *reinterpret_cast<SlabHeader*>(slab) = SlabHeader{g->strslabs, bytes};
+    g->strslabs = slab;
+    g->strpoolnext = slab + sizeof(SlabHeader);
+    g->strpoolend = slab + bytes;
+    ASAN_POISON_MEMORY_REGION(g->strpoolnext, bytes - sizeof(SlabHeader));
+}
+
+// A block for a string object of size bytes, counted in nblocks; raises the memory error.
+static void* StringBlock(lua_State* L, size_t size)
+{
+    global_State* g = G(L);
+    if (size > kPoolMaxBytes)
+    {
+        auto* link = static_cast<LongStringLink*>(
+            luaM_realloc(L, nullptr, 0, sizeof(LongStringLink) + size));
+        g->nblocks -= sizeof(LongStringLink);
+        link->prev = nullptr;
+        link->next = g->longstrings;
+        if (link->next != nullptr)
+            link->next->prev = link;
+        g->longstrings = link;
+        return link + 1;
+    }
+    size_t cls = PoolClass(size);
+    size_t bytes = cls * 8;
+    StrStash& stash = g->strfree[cls];
+    void* block;
+    if (stash.count > 0)
+    {
+        block = stash.blocks[--stash.count];
+        // The next string of this size will be written to the next block out: fetch it now.
+        if (stash.count > 0)
+            __builtin_prefetch(stash.blocks[stash.count - 1], 1);
+        g->strfreebytes -= bytes;
+    }
+    else
+    {
+        if (static_cast<size_t>(g->strpoolend - g->strpoolnext) < bytes)
+            NewSlab(L);
+        block = g->strpoolnext;
+        g->strpoolnext += bytes;
+    }
+    ASAN_UNPOISON_MEMORY_REGION(block, bytes);
+    g->nblocks += size;
+    return block;
+}
+
+// Allocates a string of l units outside the table; the caller writes its text. The terminator
+// is set.
+static ScriptString* AllocString(lua_State* L, size_t l, size_t unitSize, lu_byte kind)
+{
+    size_t total = sizeof(ScriptString) + (l + 1) * unitSize;
+    ScriptString* ts = static_cast<ScriptString*>(StringBlock(L, total));
+    ts->next = nullptr;
+    ts->tt = kind;
+    ts->marked = 0;
+    ts->reserved = 0;
+    ts->len = static_cast<uint32_t>(l);
+    memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);
+    return ts;
+}
+
+// Allocates and adds a string of l units whose text the caller writes; its terminator is set.
+static ScriptString* NewString(lua_State* L, size_t l, size_t unitSize, lu_byte kind, lu_hash h)
+{
+    // Room first, so that a failure leaves nothing behind.
+    EnsureRoom(L);
+    ScriptString* ts = AllocString(L, l, unitSize, kind);
+    ts->hash = h;
+    AddString(&G(L)->strt, ts, h);
+    return ts;
+}
+
+static ScriptString* Intern(lua_State* L, const void* data, size_t l, size_t unitSize, lu_byte kind,
+                            lu_hash h)
+{
+    ScriptString* found = FindString(&G(L)->strt, h,
+                                     [&](const ScriptString* ts) {
+                                         return ts->tt == kind && ts->len == l &&
+                                                (l == 0 || memcmp(data, ts + 1, l * unitSize) == 0);
+                                     });
+    if (found != nullptr)
+        return found;
+    ScriptString* ts = NewString(L, l, unitSize, kind, h);
+    if (l > 0)
+        memcpy(ts + 1, data, l * unitSize);
+    return ts;
+}
+
+// True when the pieces, one after another, hold the text of ts.
+static bool SamePieces(const ScriptString* ts, const StrPiece* pieces, int n)
+{
+    const char* text = getstr(ts);
+    for (int i = 0; i < n; i++)
+    {
+        if (pieces[i].len > 0 && memcmp(text, pieces[i].s, pieces[i].len) != 0)
+            return false;
+        text += pieces[i].len;
+    }
+    return true;
+}
+
+ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l)
+{
+    // The hash of the joined text (as HashUnits computes it), read through the pieces.
+    lu_hash h = static_cast<lu_hash>(l);
+    size_t step = (l >> 5) + 1;
+    int p = n - 1;
+    size_t pieceStart = l - pieces[p].len;
+    for (size_t l1 = l; l1 >= step; l1 -= step)
+    {
+        size_t at = l1 - 1;
+        while (at < pieceStart)
+        {
+            p--;
+            pieceStart -= pieces[p].len;
+        }
+        h = h ^ ((h << 5) + (h >> 2) +
+                 static_cast<lu_hash>(static_cast<unsigned char>(pieces[p].s[at - pieceStart])));
+    }
+    ScriptString* found =
+        FindString(&G(L)->strt, h,
+                   [&](const ScriptString* ts)
+                   { return ts->tt == LUA_TSTRING && ts->len == l && SamePieces(ts, pieces, n); });
+    if (found != nullptr)
+        return found;
+    ScriptString* ts = NewString(L, l, 1, LUA_TSTRING, h);
+    char* text = getstr(ts);
+    for (int i = 0; i < n; i++)
+    {
+        if (pieces[i].len > 0)
+            memcpy(text, pieces[i].s, pieces[i].len);
+        text += pieces[i].len;
+    }
+    return ts;
+}
+
+ScriptString* luaS_reserve(lua_State* L, size_t l)
+{
+    EnsureRoom(L);
+    return AllocString(L, l, 1, LUA_TSTRING);
+}
+
+ScriptString* luaS_commit(lua_State* L, ScriptString* ts)
+{
+    size_t l = ts->len;
+    const char* text = getstr(ts);
+    lu_hash h = HashUnits(reinterpret_cast<const unsigned char*>(text), l);
+    ScriptString* found = FindString(&G(L)->strt, h,
+                                     [&](const ScriptString* other) {
+                                         return other->tt == LUA_TSTRING && other->len == l &&
+                                                memcmp(getstr(other), text, l) == 0;
+                                     });
+    if (found != nullptr)
+    {
+        luaS_freestr(L, ts);
+        return found;
+    }
+    ts->hash = h;
+    AddString(&G(L)->strt, ts, h);
+    return ts;
+}
+
+ScriptString* luaS_newlstr(lua_State* L, const char* str, size_t l)
+{
+    return Intern(L, str, l, 1, LUA_TSTRING,
+                  HashUnits(reinterpret_cast<const unsigned char*>(str), l));
+}
+
+ScriptString* luaS_new(lua_State* L, const char* str)
+{
+    return luaS_newlstr(L, str, strlen(str));
+}
+
+ScriptString* luaS_newlwstr(lua_State* L, const lua_WChar* str, size_t l)
+{
+    return Intern(L, str, l, sizeof(lua_WChar), LUA_TWSTRING, HashUnits(str, l));
+}
+
+void luaS_fix(ScriptString* s)
+{
+    gc_setbit(s, FIXEDBIT);
+}
+
+size_t luaS_objectsize(const ScriptString* ts)
+{
+    size_t unit = ts->tt == LUA_TWSTRING ? sizeof(lua_WChar) : 1;
+    return sizeof(ScriptString) + (static_cast<size_t>(ts->len) + 1) * unit;
+}
+
+// Makes room for one more address in a stash; false when the allocator refuses.
+static bool GrowStash(global_State* g, StrStash* stash, lua_State* L)
+{
+    uint32_t capacity = stash->capacity < 64 ? 64 : stash->capacity * 2;
+    size_t oldBytes = stash->capacity * sizeof(void*);
+    size_t newBytes = capacity * sizeof(void*);
+    void* grown = g->frealloc(g->ud, stash->blocks, oldBytes, newBytes, 0, L->bufferResizing);
+    if (grown == nullptr)
+        return false;
+    stash->blocks = static_cast<void**>(grown);
+    stash->capacity = capacity;
+    g->nblocks += newBytes - oldBytes;
+    return true;
+}
+
+void luaS_freestr(lua_State* L, ScriptString* ts)
+{
+    global_State* g = G(L);
+    size_t size = luaS_objectsize(ts);
+    if (size > kPoolMaxBytes)
+    {
+        LongStringLink* link = reinterpret_cast<LongStringLink*>(ts) - 1;
+        if (link->prev != nullptr)
+            link->prev->next = link->next;
+        else
+            g->longstrings = link->next;
+        if (link->next != nullptr)
+            link->next->prev = link->prev;
+        luaM_free(L, link, sizeof(LongStringLink) + size);
+        g->nblocks += sizeof(LongStringLink);
+        return;
+    }
+    // Collected strings are mostly followed by new ones of the same sizes: the block waits for
+    // the next of its size. When the list of addresses cannot grow, the block stays unused in
+    // its slab until close.
+    size_t cls = PoolClass(size);
+    StrStash& stash = g->strfree[cls];
+    g->nblocks -= size;
+    ASAN_POISON_MEMORY_REGION(ts, cls * 8);
+    if (stash.count < stash.capacity || GrowStash(g, &stash, L))
+    {
+        stash.blocks[stash.count++] = ts;
+        g->strfreebytes += cls * 8;
+    }
+}
+
+void luaS_releasefree(lua_State* L)
+{
+    // Only the address lists go back: the blocks belong to the slabs.
+    global_State* g = G(L);
+    for (int cls = 0; cls < kStringReuseSizes; cls++)
+    {
+        StrStash& stash = g->strfree[cls];
+        if (stash.blocks != nullptr)
+        {
+            size_t bytes = stash.capacity * sizeof(void*);
+            g->frealloc(g->ud, stash.blocks, bytes, 0, 0, L->bufferResizing);
+            g->nblocks -= bytes;
+        }
+        stash = StrStash{nullptr, 0, 0};
+    }
+    g->strfreebytes = 0;
+}
+
+void luaS_freeall(lua_State* L)
+{
+    global_State* g = G(L);
+    stringtable* tb = &g->strt;
+    luaS_releasefree(L);
+    luaS_freesidearrays(L);
+    while (g->longstrings != nullptr)
+    {
+        LongStringLink* link = g->longstrings;
+        g->longstrings = link->next;
+        size_t size = luaS_objectsize(reinterpret_cast<ScriptString*>(link + 1));
+        g->frealloc(g->ud, link, sizeof(LongStringLink) + size, 0, 0, L->bufferResizing);
+        g->nblocks -= size;
+    }
+    while (g->strslabs != nullptr)
+    {
+        SlabHeader header = *static_cast<SlabHeader*>(g->strslabs);
+        ASAN_UNPOISON_MEMORY_REGION(g->strslabs, header.bytes);
+        g->frealloc(g->ud, g->strslabs, header.bytes, 0, 0, L->bufferResizing);
+        g->strslabs = header.next;
+    }
+    g->strslabbytes = 0;
+    g->strpoolnext = nullptr;
+    g->strpoolend = nullptr;
+    std::fill(tb->hash, tb->hash + tb->size, kStrSlotEmpty);
+    tb->nuse = 0;
+    tb->ntomb = 0;
+    tb->nrecent = 0;
+}

@@ -1,0 +1,53 @@
+// Internal string-table operations beyond the constructors declared with the objects.
+#pragma once
+
+#include "script/core/state.h"
+
+// Rebuilds the main string slots with newsize slots (a power of 2), dropping removed-string
+// marks.
+void luaS_resize(lua_State* L, int newsize);
+// Frees the table's arrays (at close, once every string is gone).
+void luaS_freetable(lua_State* L);
+// Frees the filter and the recent slots (at close, once the recent strings are gone): the main
+// slots still find every string.
+void luaS_freesidearrays(lua_State* L);
+// The collector's side of the recent strings: frees the unmarked ones and clears the marks of
+// the others.
+void luaS_sweeprecent(lua_State* L);
+// The filter of the main strings' hashes, rebuilt by the sweep from the strings it keeps.
+void luaS_clearfilter(stringtable* tb);
+void luaS_filteradd(stringtable* tb, lu_hash h);
+
+// String-table slots: see stringtable.
+constexpr uint64_t kStrSlotEmpty = 0;
+constexpr uint64_t kStrSlotRemoved = 1;
+inline ScriptString* luaS_slotstring(uint64_t slot)
+{
+    return reinterpret_cast<ScriptString*>(
+        static_cast<uintptr_t>((slot & ((uint64_t(1) << 45) - 1)) << 3));
+}
+size_t luaS_objectsize(const ScriptString* ts);
+// Frees a collected string; a small one may be kept for reuse by a later string of its size.
+void luaS_freestr(lua_State* L, ScriptString* ts);
+// Gives the address lists of kept blocks back to the allocator (before it is replaced); the
+// blocks stay in their slabs.
+void luaS_releasefree(lua_State* L);
+// Frees every string at once (at close): the slabs, the long strings and the lists.
+void luaS_freeall(lua_State* L);
+
+// A piece of 8-bit text, for building a string from several without joining them first.
+struct StrPiece
+{
+    const char* s;
+    size_t len;
+};
+
+// The interned string of the n pieces (n >= 1) joined, l bytes in all; the same string as
+// luaS_newlstr gives for that text. No piece may point into memory the call allocates.
+ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l);
+
+// A string of l bytes not yet interned, for text written in place (the terminator is set), and
+// its interning: luaS_commit gives ts, or the equal string already interned after freeing ts.
+// Between the two calls no other string may be made and no error raised.
+ScriptString* luaS_reserve(lua_State* L, size_t l);
+ScriptString* luaS_commit(lua_State* L, ScriptString* ts);

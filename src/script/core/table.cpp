@@ -1,0 +1,465 @@
+// Tables: an array part for integer keys 1..n and a chained hash part with Brent's variation,
+// with the resizing and `next` traversal rules of the 5.0 engine.
+#include <cmath>
+
+#include "script/core/calls.h"
+#include "script/core/debug_info.h"
+#include "script/core/gc.h"
+#include "script/core/table.h"
+
+#include <climits>
+
+static constexpr int kMaxArraySize = 1 << MAXBITS;
+
+static Node* HashMod(const Table* t, lu_hash n)
+{
+    return gnode(t, static_cast<int>(n % static_cast<lu_hash>((sizenode(t) - 1) | 1)));
+}
+
+static Node* HashPow2(const Table* t, lu_hash n)
+{
+    return gnode(t, static_cast<int>(n & static_cast<lu_hash>(sizenode(t) - 1)));
+}
+
+static Node* HashNum(const Table* t, lua_Number n)
+{
+    unsigned int a[sizeof(lua_Number) / sizeof(unsigned int)];
+    n += 1; // folds -0 into +0
+    memcpy(a, &n, sizeof(a));
+    for (size_t i = 1; i < sizeof(a) / sizeof(a[0]); i++)
+        a[0] += a[i];
+    return HashMod(t, a[0]);
+}
+
+static Node* MainPosition(const Table* t, const TObject* key)
+{
+    switch (ttype(key))
+    {
+    case LUA_TNUMBER:
+        return HashNum(t, nvalue(key));
+    case LUA_TSTRING:
+    case LUA_TWSTRING:
+        return HashPow2(t, tsvalue(key)->hash);
+    case LUA_TBOOLEAN:
+        return HashPow2(t, static_cast<lu_hash>(bvalue(key)));
+    case LUA_TLIGHTUSERDATA:
+        return HashMod(t, static_cast<lu_hash>(reinterpret_cast<uintptr_t>(pvalue(key))));
+    default:
+        return HashMod(t, static_cast<lu_hash>(reinterpret_cast<uintptr_t>(gcvalue(key))));
+    }
+}
+
+// Array index of key, or -1 when the key is not a positive integer in range.
+static int ArrayIndex(const TObject* key)
+{
+    if (ttisnumber(key))
+    {
+        lua_Number n = nvalue(key);
+        if (n >= 1 && n <= kMaxArraySize)
+        {
+            int k = static_cast<int>(n);
+            if (static_cast<lua_Number>(k) == n)
+                return k;
+        }
+    }
+    return -1;
+}
+
+// Position of key in the traversal: -1 for the start, else index in array part then hash part.
+static int FindIndex(lua_State* L, Table* t, StkId key)
+{
+    if (ttisnil(key))
+        return -1;
+    int i = ArrayIndex(key);
+    if (i > 0 && i <= t->sizearray)
+        return i - 1;
+    Node* n = MainPosition(t, key);
+    do
+    {
+        const TObject* k = gkey(n);
+        bool same = luaO_rawequalObj(k, key) ||
+                    (ttype(k) == LUA_TDEADKEY && iscollectable(key) && gcvalue(k) == gcvalue(key));
+        if (same)
+            return static_cast<int>(n - gnode(t, 0)) + t->sizearray;
+        n = n->next;
+    } while (n != nullptr);
+    luaG_runerror(L, "invalid key for `next'");
+}
+
+int luaH_next(lua_State* L, Table* t, StkId key)
+{
+    int i = FindIndex(L, t, key);
+    for (i++; i < t->sizearray; i++)
+    {
+        if (!ttisnil(&t->array[i]))
+        {
+            setnvalue(key, static_cast<lua_Number>(i + 1));
+            setobj(key + 1, &t->array[i]);
+            return 1;
+        }
+    }
+    for (i -= t->sizearray; i < sizenode(t); i++)
+    {
+        if (!ttisnil(gval(gnode(t, i))))
+        {
+            setobj(key, gkey(gnode(t, i)));
+            setobj(key + 1, gval(gnode(t, i)));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// --- Resizing ----------------------------------------------------------------------------------
+
+// Chooses the array size: the largest power of two n such that more than half of 1..n are used.
+static void ComputeSizes(const int nums[], int ntotal, int* narray, int* nhash)
+{
+    int a = nums[0];
+    int na = a;
+    int n = (a == 0) ? -1 : 0;
+    for (int i = 1; a < *narray && *narray >= (1 << (i - 1)) && i <= MAXBITS; i++)
+    {
+        if (nums[i] > 0)
+        {
+            a += nums[i];
+            if (a >= (1 << (i - 1)))
+            {
+                n = i;
+                na = a;
+            }
+        }
+    }
+    *nhash = ntotal - na;
+    *narray = (n == -1) ? 0 : (1 << n);
+}
+
+// nums[i]: integer keys k with 2^(i-1) < k <= 2^i (nums[0]: the key 1).
+static void CountKey(int nums[], int k)
+{
+    if (k > 0)
+        nums[luaO_log2(static_cast<unsigned int>(k - 1)) + 1]++;
+}
+
+static void NumUse(const Table* t, int* narray, int* nhash, const TObject* extraKey)
+{
+    int nums[MAXBITS + 1] = {};
+    int totaluse = 0;
+    int arrayKeys = 0;
+    for (int i = 0; i < t->sizearray; i++)
+    {
+        if (!ttisnil(&t->array[i]))
+        {
+            CountKey(nums, i + 1);
+            arrayKeys++;
+        }
+    }
+    totaluse = arrayKeys;
+    for (int i = sizenode(t) - 1; i >= 0; i--)
+    {
+        Node* n = gnode(t, i);
+        if (!ttisnil(gval(n)))
+        {
+            int k = ArrayIndex(gkey(n));
+            if (k > 0)
+            {
+                CountKey(nums, k);
+                arrayKeys++;
+            }
+            totaluse++;
+        }
+    }
+    if (extraKey != nullptr)
+    {
+        int k = ArrayIndex(extraKey);
+        if (k > 0)
+        {
+            CountKey(nums, k);
+            arrayKeys++;
+        }
+        totaluse++;
+    }
+    *narray = arrayKeys;
+    ComputeSizes(nums, totaluse, narray, nhash);
+}
+
+static void SetArrayVector(lua_State* L, Table* t, int size)
+{
+    luaM_reallocvector(L, t->array, t->sizearray, size);
+    for (int i = t->sizearray; i < size; i++)
+        setnilvalue(&t->array[i]);
+    t->sizearray = size;
+}
+
+static void SetNodeVector(lua_State* L, Table* t, int lsize)
+{
+    if (lsize > MAXBITS)
+        luaG_runerror(L, "table overflow");
+    if (lsize == 0)
+    {
+        t->node = G(L)->dummynode;
+    }
+    else
+    {
+        int size = 1 << lsize;
+        t->node = luaM_newvector<Node>(L, size);
+        for (int i = 0; i < size; i++)
+        {
+            t->node[i].next = nullptr;
+            setnilvalue(gkey(gnode(t, i)));
+            setnilvalue(gval(gnode(t, i)));
+        }
+    }
+    t->lsizenode = static_cast<lu_byte>(lsize);
+    t->firstfree = gnode(t, (1 << lsize) - 1);
+}
+
+static TObject* NewKey(lua_State* L, Table* t, const TObject* key);
+
+static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
+{
+    int oldasize = t->sizearray;
+    int oldhsize = t->lsizenode;
+    Node* oldnode = t->node;
+    int lsize = 0;
+    if (nhsize > 0)
+    {
+        lsize = luaO_log2(static_cast<unsigned int>(nhsize)) + 1;
+        if (lsize > MAXBITS)
+            luaG_runerror(L, "table overflow");
+    }
+    Node nodeCopy[1];
+    if (oldnode == G(L)->dummynode)
+    {
+        // A key may have been placed in the shared empty node just before this rehash: take it
+        // out and leave the shared node empty before anything can fail.
+        nodeCopy[0] = oldnode[0];
+        oldnode = nodeCopy;
+        setnilvalue(gkey(G(L)->dummynode));
+        setnilvalue(gval(G(L)->dummynode));
+        G(L)->dummynode->next = nullptr;
+    }
+    if (nasize > oldasize)
+        SetArrayVector(L, t, nasize);
+    SetNodeVector(L, t, lsize);
+    if (nasize < oldasize)
+    {
+        t->sizearray = nasize;
+        for (int i = nasize; i < oldasize; i++)
+        {
+            if (!ttisnil(&t->array[i]))
+                setobj(luaH_setnum(L, t, i + 1), &t->array[i]);
+        }
+        luaM_reallocvector(L, t->array, oldasize, nasize);
+    }
+    for (int i = (1 << oldhsize) - 1; i >= 0; i--)
+    {
+        Node* old = oldnode + i;
+        if (!ttisnil(gval(old)))
+            setobj(luaH_set(L, t, gkey(old)), gval(old));
+    }
+    if (oldnode != nodeCopy && oldnode != G(L)->dummynode)
+        luaM_freearray(L, oldnode, 1 << oldhsize);
+}
+
+static void Rehash(lua_State* L, Table* t, const TObject* key)
+{
+    int nasize;
+    int nhsize;
+    NumUse(t, &nasize, &nhsize, key);
+    Resize(L, t, nasize, nhsize);
+}
+
+Table* luaH_new(lua_State* L, int narray, int lnhash)
+{
+    if (narray < 0 || narray > kMaxArraySize)
+        luaG_runerror(L, "table overflow");
+    Table* t = static_cast<Table*>(luaM_realloc(L, nullptr, 0, sizeof(Table)));
+    luaC_link(L, t, LUA_TTABLE);
+    TObject* mt = &G(L)->typemetatables[LUA_TTABLE];
+    t->metatable = ttistable(mt) ? hvalue(mt) : hvalue(defaultmeta(L));
+    t->flags = static_cast<lu_byte>(~0);
+    t->array = nullptr;
+    t->sizearray = 0;
+    t->lsizenode = 0;
+    t->node = nullptr;
+    t->gclist = nullptr;
+    SetArrayVector(L, t, narray);
+    SetNodeVector(L, t, lnhash);
+    return t;
+}
+
+void luaH_free(lua_State* L, Table* t)
+{
+    if (t->node != G(L)->dummynode)
+        luaM_freearray(L, t->node, sizenode(t));
+    luaM_freearray(L, t->array, t->sizearray);
+    luaM_free(L, t, sizeof(Table));
+}
+
+// Inserts a key known to be absent. A colliding node that is not in its own main position moves
+// to a free node; otherwise the new key takes the free node, chained after its main position.
+static TObject* NewKey(lua_State* L, Table* t, const TObject* key)
+{
+    Node* mp = MainPosition(t, key);
+    if (!ttisnil(gval(mp)))
+    {
+        // The main position is taken; firstfree always names a node with a nil key here.
+        Node* n = t->firstfree;
+        Node* othern = MainPosition(t, gkey(mp));
+        if (othern != mp)
+        {
+            // The colliding node is out of its main position: move it to the free node.
+            while (othern->next != mp)
+                othern = othern->next;
+            othern->next = n;
+            *n = *mp;
+            mp->next = nullptr;
+            setnilvalue(gval(mp));
+        }
+        else
+        {
+            n->next = mp->next;
+            mp->next = n;
+            mp = n;
+        }
+    }
+    setobj(gkey(mp), key);
+    for (;;)
+    {
+        if (ttisnil(gkey(t->firstfree)))
+            return gval(mp);
+        if (t->firstfree == t->node)
+            break;
+        t->firstfree--;
+    }
+    // No free node is left: grow now, counting the new key (held by a placeholder value).
+    setbvalue(gval(mp), 0);
+    Rehash(L, t, nullptr);
+    TObject* val = const_cast<TObject*>(luaH_get(t, key));
+    setnilvalue(val);
+    return val;
+}
+
+static const TObject* GetAny(Table* t, const TObject* key)
+{
+    Node* n = MainPosition(t, key);
+    do
+    {
+        if (luaO_rawequalObj(gkey(n), key))
+            return gval(n);
+        n = n->next;
+    } while (n != nullptr);
+    return &luaO_nilobject;
+}
+
+const TObject* luaH_getnum(Table* t, int key)
+{
+    if (key >= 1 && key <= t->sizearray)
+        return &t->array[key - 1];
+    lua_Number nk = static_cast<lua_Number>(key);
+    Node* n = HashNum(t, nk);
+    do
+    {
+        if (ttisnumber(gkey(n)) && nvalue(gkey(n)) == nk)
+            return gval(n);
+        n = n->next;
+    } while (n != nullptr);
+    return &luaO_nilobject;
+}
+
+const TObject* luaH_getstr(Table* t, ScriptString* key)
+{
+    return luaH_findstr(t, key);
+}
+
+const TObject* luaH_get(Table* t, const TObject* key)
+{
+    switch (ttype(key))
+    {
+    case LUA_TSTRING:
+    case LUA_TWSTRING:
+        return luaH_getstr(t, tsvalue(key));
+    case LUA_TNUMBER:
+    {
+        int k = ArrayIndex(key);
+        if (k > 0)
+            return luaH_getnum(t, k);
+        return GetAny(t, key);
+    }
+    case LUA_TNIL:
+        return &luaO_nilobject;
+    default:
+        return GetAny(t, key);
+    }
+}
+
+TObject* luaH_set(lua_State* L, Table* t, const TObject* key)
+{
+    const TObject* p = luaH_get(t, key);
+    t->flags = 0;
+    if (p != &luaO_nilobject)
+        return const_cast<TObject*>(p);
+    if (ttisnil(key))
+        luaG_runerror(L, "table index is nil");
+    if (ttisnumber(key) && std::isnan(nvalue(key)))
+        luaG_runerror(L, "table index is NaN");
+    return NewKey(L, t, key);
+}
+
+TObject* luaH_setnum(lua_State* L, Table* t, int key)
+{
+    const TObject* p = luaH_getnum(t, key);
+    if (p != &luaO_nilobject)
+        return const_cast<TObject*>(p);
+    TObject k;
+    setnvalue(&k, static_cast<lua_Number>(key));
+    return NewKey(L, t, &k);
+}
+
+// Truncates toward zero, saturating at the int range (NaN gives 0).
+static int TruncateToInt(lua_Number x)
+{
+    if (!(x == x))
+        return 0;
+    if (x >= 2147483647.0)
+        return 2147483647;
+    if (x <= -2147483648.0)
+        return -2147483647 - 1;
+    return static_cast<int>(x);
+}
+
+int luaH_prefixlength(Table* t)
+{
+    int n = 0;
+    while (n < t->sizearray && !ttisnil(&t->array[n]))
+        n++;
+    if (n < t->sizearray)
+        return n;
+    while (n < INT_MAX && !ttisnil(luaH_getnum(t, n + 1)))
+        n++;
+    return n;
+}
+
+int luaH_getn(lua_State* L, Table* t)
+{
+    const TObject* n = luaH_getstr(t, luaS_newlstr(L, "n", 1));
+    if (ttisnumber(n))
+        return TruncateToInt(nvalue(n));
+    lua_Number max = 0;
+    for (int i = t->sizearray - 1; i >= 0; i--)
+    {
+        if (!ttisnil(&t->array[i]))
+        {
+            max = i + 1;
+            break;
+        }
+    }
+    for (int i = 0; i < sizenode(t); i++)
+    {
+        Node* n = gnode(t, i);
+        if (ttisnumber(gkey(n)) && !ttisnil(gval(n)) && nvalue(gkey(n)) > max)
+            max = nvalue(gkey(n));
+    }
+    return TruncateToInt(max);
+}

@@ -1,0 +1,999 @@
+// The interpreter: one dispatch over the 39 operations, with coercions, metamethods, the per-type
+// metatables, bitwise operations, wide-string concatenation and Lua-to-Lua calls without recursion.
+#include <cmath>
+#include <cstdio>
+
+#include "script/core/calls.h"
+#include "script/core/debug_info.h"
+#include "script/core/functions.h"
+#include "script/core/gc.h"
+#include "script/core/strings.h"
+#include "script/core/table.h"
+#include "script/core/vm.h"
+
+// Chained __index / __newindex steps before "loop in gettable" / "loop in settable".
+static constexpr int kMaxTagLoop = 100;
+
+const TObject* luaV_tonumber(const TObject* obj, TObject* n)
+{
+    if (ttisnumber(obj))
+        return obj;
+    lua_Number num;
+    if (ttisstring(obj) && luaO_str2d(svalue(obj), &num))
+    {
+        setnvalue(n, num);
+        return n;
+    }
+    if (ttiswstring(obj) && luaO_wstr2d(getwstr(tsvalue(obj)), tsvalue(obj)->len, &num))
+    {
+        setnvalue(n, num);
+        return n;
+    }
+    return nullptr;
+}
+
+int luaV_tostring(lua_State* L, StkId obj)
+{
+    if (!ttisnumber(obj))
+        return 0;
+    char s[LUAI_MAXNUMBER2STR];
+    int len = luaO_number2str(s, nvalue(obj));
+    setsvalue(obj, luaS_newlstr(L, s, static_cast<size_t>(len)));
+    return 1;
+}
+
+int luaV_towstring(lua_State* L, TObject* obj)
+{
+    if (!ttisnumber(obj))
+        return 0;
+    char s[LUAI_MAXNUMBER2STR];
+    int len = luaO_number2str(s, nvalue(obj));
+    lua_WChar units[64];
+    for (int i = 0; i < len; i++)
+        units[i] = static_cast<unsigned char>(s[i]);
+    setsvalue(obj, luaS_newlwstr(L, units, static_cast<size_t>(len)));
+    return 1;
+}
+
+// --- Metamethod calls --------------------------------------------------------------------------
+
+void luaV_callTMres(lua_State* L, const TObject* f, const TObject* p1, const TObject* p2, StkId res)
+{
+    ptrdiff_t result = savestack(L, res);
+    TObject fc = *f;
+    TObject a = *p1;
+    TObject b = *p2;
+    luaD_checkstack(L, 3);
+    setobj(L->top, &fc);
+    setobj(L->top + 1, &a);
+    setobj(L->top + 2, &b);
+    L->top += 3;
+    luaD_call(L, L->top - 3, 1);
+    res = restorestack(L, result);
+    L->top--;
+    setobj(res, L->top);
+}
+
+static void CallTM(lua_State* L, const TObject* f, const TObject* p1, const TObject* p2,
+                   const TObject* p3)
+{
+    TObject fc = *f;
+    TObject a = *p1;
+    TObject b = *p2;
+    TObject c = *p3;
+    luaD_checkstack(L, 4);
+    setobj(L->top, &fc);
+    setobj(L->top + 1, &a);
+    setobj(L->top + 2, &b);
+    setobj(L->top + 3, &c);
+    L->top += 4;
+    luaD_call(L, L->top - 4, 0);
+}
+
+// --- Indexing ----------------------------------------------------------------------------------
+
+static Table* TypeTable(lua_State* L, const TObject* t)
+{
+    int tag = ttype(t);
+    if (tag <= LUA_TNIL || tag >= NUM_TYPE_METATABLES)
+        return nullptr;
+    TObject* mt = &G(L)->typemetatables[tag];
+    return ttistable(mt) ? hvalue(mt) : nullptr;
+}
+
+void luaV_gettable(lua_State* L, const TObject* t, TObject* key, StkId res)
+{
+    ptrdiff_t resr = savestack(L, res);
+    TObject mtHolder;
+    TObject current;
+    for (int loop = 0; loop < kMaxTagLoop; loop++)
+    {
+        const TObject* tm;
+        if (ttistable(t))
+        {
+            Table* h = hvalue(t);
+            const TObject* v = luaH_get(h, key);
+            if (!ttisnil(v) || (tm = fasttm(L, h->metatable, TM_INDEX)) == nullptr)
+            {
+                setobj(restorestack(L, resr), v);
+                return;
+            }
+        }
+        else if (ttisuserdata(t))
+        {
+            Table* mt = uvalue(t)->metatable;
+            tm = fasttm(L, mt, TM_INDEX);
+            if (tm == nullptr)
+            {
+                // Without "__index" the metatable itself is indexed.
+                sethvalue(&mtHolder, mt);
+                tm = &mtHolder;
+            }
+        }
+        else
+        {
+            Table* typeTable = TypeTable(L, t);
+            if (typeTable == nullptr)
+                luaG_typeerror(L, t, "index");
+            setobj(restorestack(L, resr), luaH_get(typeTable, key));
+            return;
+        }
+        if (ttisfunction(tm))
+        {
+            luaV_callTMres(L, tm, t, key, restorestack(L, resr));
+            return;
+        }
+        current = *tm;
+        t = &current;
+    }
+    luaG_runerror(L, "loop in gettable");
+}
+
+void luaV_settable(lua_State* L, const TObject* t, TObject* key, StkId val)
+{
+    TObject current;
+    for (int loop = 0; loop < kMaxTagLoop; loop++)
+    {
+        const TObject* tm;
+        if (ttistable(t))
+        {
+            Table* h = hvalue(t);
+            TObject* oldval = luaH_set(L, h, key);
+            if (!ttisnil(oldval) || (tm = fasttm(L, h->metatable, TM_NEWINDEX)) == nullptr)
+            {
+                setobj(oldval, val);
+                return;
+            }
+        }
+        else if (ttisuserdata(t))
+        {
+            tm = fasttm(L, uvalue(t)->metatable, TM_NEWINDEX);
+            if (tm == nullptr)
+                luaG_typeerror(L, t, "index");
+        }
+        else
+        {
+            Table* typeTable = TypeTable(L, t);
+            if (typeTable == nullptr)
+                luaG_typeerror(L, t, "index");
+            TObject v = *val;
+            setobj(luaH_set(L, typeTable, key), &v);
+            return;
+        }
+        if (ttisfunction(tm))
+        {
+            CallTM(L, tm, t, key, val);
+            return;
+        }
+        current = *tm;
+        t = &current;
+    }
+    luaG_runerror(L, "loop in settable");
+}
+
+// A string-keyed read from a table, or from the table its "__index" names: the shape of fields,
+// methods and globals. nullptr sends the access to luaV_gettable, which starts over.
+static inline const TObject* FastGetStr(lua_State* L, Table* h, const ScriptString* key)
+{
+    const TObject* v = luaH_findstr(h, key);
+    if (!ttisnil(v))
+        return v;
+    const TObject* tm = fasttm(L, h->metatable, TM_INDEX);
+    if (tm == nullptr)
+        return v;
+    if (!ttistable(tm))
+        return nullptr;
+    v = luaH_findstr(hvalue(tm), key);
+    return ttisnil(v) ? nullptr : v;
+}
+
+// A read that needs no metamethod; nullptr otherwise.
+static inline const TObject* FastGet(lua_State* L, const TObject* t, const TObject* key)
+{
+    if (!ttistable(t))
+        return nullptr;
+    if (ttisstring(key))
+        return FastGetStr(L, hvalue(t), tsvalue(key));
+    const TObject* v = luaH_get(hvalue(t), key);
+    return ttisnil(v) ? nullptr : v;
+}
+
+// The slot of an assignment that needs no metamethod (the key already holds a value); nullptr
+// otherwise. Like luaH_set, it forgets the table's cached metamethod absences.
+static inline TObject* FastSetSlot(const TObject* t, const TObject* key)
+{
+    if (!ttistable(t))
+        return nullptr;
+    Table* h = hvalue(t);
+    const TObject* slot = ttisstring(key) ? luaH_findstr(h, tsvalue(key)) : luaH_get(h, key);
+    if (ttisnil(slot))
+        return nullptr;
+    h->flags = 0;
+    return const_cast<TObject*>(slot);
+}
+
+// --- Comparisons -------------------------------------------------------------------------------
+
+static int CallOrderTM(lua_State* L, const TObject* p1, const TObject* p2, TMS event)
+{
+    const TObject* tm1 = luaT_gettmbyobj(L, p1, event);
+    if (ttisnil(tm1))
+        return -1;
+    const TObject* tm2 = luaT_gettmbyobj(L, p2, event);
+    if (!luaO_rawequalObj(tm1, tm2))
+        return -1;
+    luaD_checkstack(L, 1);
+    luaV_callTMres(L, tm1, p1, p2, L->top);
+    return !l_isfalse(L->top);
+}
+
+static int CompareStrings(const ScriptString* ls, const ScriptString* rs)
+{
+    size_t ll = ls->len;
+    size_t lr = rs->len;
+    int c = memcmp(getstr(ls), getstr(rs), ll < lr ? ll : lr);
+    if (c != 0)
+        return c;
+    return ll < lr ? -1 : (ll > lr ? 1 : 0);
+}
+
+int luaV_lessthan(lua_State* L, const TObject* l, const TObject* r)
+{
+    if (ttype(l) != ttype(r))
+        return luaG_ordererror(L, l, r);
+    if (ttisnumber(l))
+        return nvalue(l) < nvalue(r);
+    if (ttisstring(l))
+        return CompareStrings(tsvalue(l), tsvalue(r)) < 0;
+    int res = CallOrderTM(L, l, r, TM_LT);
+    if (res != -1)
+        return res;
+    return luaG_ordererror(L, l, r);
+}
+
+static int LessEqual(lua_State* L, const TObject* l, const TObject* r)
+{
+    if (ttype(l) != ttype(r))
+        return luaG_ordererror(L, l, r);
+    if (ttisnumber(l))
+        return nvalue(l) <= nvalue(r);
+    if (ttisstring(l))
+        return CompareStrings(tsvalue(l), tsvalue(r)) <= 0;
+    int res = CallOrderTM(L, l, r, TM_LE);
+    if (res != -1)
+        return res;
+    res = CallOrderTM(L, r, l, TM_LT);
+    if (res != -1)
+        return !res;
+    return luaG_ordererror(L, l, r);
+}
+
+static const TObject* GetCompTM(lua_State* L, Table* mt1, Table* mt2, TMS event)
+{
+    const TObject* tm1 = fasttm(L, mt1, event);
+    if (tm1 == nullptr)
+        return nullptr;
+    if (mt1 == mt2)
+        return tm1;
+    const TObject* tm2 = fasttm(L, mt2, event);
+    if (tm2 == nullptr)
+        return nullptr;
+    return luaO_rawequalObj(tm1, tm2) ? tm1 : nullptr;
+}
+
+int luaV_equalval(lua_State* L, const TObject* t1, const TObject* t2)
+{
+    const TObject* tm;
+    switch (ttype(t1))
+    {
+    case LUA_TNIL:
+        return 1;
+    case LUA_TNUMBER:
+        return nvalue(t1) == nvalue(t2);
+    case LUA_TBOOLEAN:
+        return bvalue(t1) == bvalue(t2);
+    case LUA_TLIGHTUSERDATA:
+        return pvalue(t1) == pvalue(t2);
+    case LUA_TUSERDATA:
+        if (uvalue(t1) == uvalue(t2))
+            return 1;
+        tm = GetCompTM(L, uvalue(t1)->metatable, uvalue(t2)->metatable, TM_EQ);
+        break;
+    case LUA_TTABLE:
+        if (hvalue(t1) == hvalue(t2))
+            return 1;
+        tm = GetCompTM(L, hvalue(t1)->metatable, hvalue(t2)->metatable, TM_EQ);
+        break;
+    default:
+        return gcvalue(t1) == gcvalue(t2);
+    }
+    if (tm == nullptr)
+        return 0;
+    luaD_checkstack(L, 1);
+    luaV_callTMres(L, tm, t1, t2, L->top);
+    return !l_isfalse(L->top);
+}
+
+// --- Arithmetic --------------------------------------------------------------------------------
+
+static int CallBinTM(lua_State* L, const TObject* p1, const TObject* p2, StkId res, TMS event)
+{
+    const TObject* tm = luaT_gettmbyobj(L, p1, event);
+    if (ttisnil(tm))
+        tm = luaT_gettmbyobj(L, p2, event);
+    if (!ttisfunction(tm))
+        return 0;
+    luaV_callTMres(L, tm, p1, p2, res);
+    return 1;
+}
+
+static void Arith(lua_State* L, StkId ra, const TObject* rb, const TObject* rc, TMS op)
+{
+    TObject tempb;
+    TObject tempc;
+    const TObject* b = luaV_tonumber(rb, &tempb);
+    const TObject* c = b != nullptr ? luaV_tonumber(rc, &tempc) : nullptr;
+    if (b != nullptr && c != nullptr)
+    {
+        switch (op)
+        {
+        case TM_ADD:
+            setnvalue(ra, nvalue(b) + nvalue(c));
+            break;
+        case TM_SUB:
+            setnvalue(ra, nvalue(b) - nvalue(c));
+            break;
+        case TM_MUL:
+            setnvalue(ra, nvalue(b) * nvalue(c));
+            break;
+        case TM_DIV:
+            setnvalue(ra, nvalue(b) / nvalue(c));
+            break;
+        case TM_POW:
+        {
+            const TObject* f = luaH_getstr(hvalue(gt(L)), G(L)->tmname[TM_POW]);
+            if (!ttisfunction(f))
+                luaG_runerror(L, "`__pow' (`^' operator) is not a function");
+            luaV_callTMres(L, f, b, c, ra);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    else if (!CallBinTM(L, rb, rc, ra, op))
+        luaG_aritherror(L, rb, rc);
+}
+
+// Truncates toward zero to 64 bits and keeps the low 32 (out of range gives 0).
+static uint32_t ToBits(lua_Number n)
+{
+    if (!(n >= -9223372036854775808.0 && n < 9223372036854775808.0))
+        return 0;
+    return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(n)));
+}
+
+static bool Bitwise(StkId ra, const TObject* rb, const TObject* rc, OpCode op)
+{
+    if (!ttisnumber(rb) || !ttisnumber(rc))
+        return false;
+    uint32_t x = ToBits(nvalue(rb));
+    uint32_t y = ToBits(nvalue(rc));
+    uint32_t r = 0;
+    switch (op)
+    {
+    case OP_BAND:
+        r = x & y;
+        break;
+    case OP_BOR:
+        r = x | y;
+        break;
+    case OP_SHL:
+        r = x << (y & 31);
+        break;
+    default:
+        r = x >> (y & 31);
+        break;
+    }
+    setnvalue(ra, static_cast<lua_Number>(r));
+    return true;
+}
+
+// --- Concatenation -----------------------------------------------------------------------------
+
+static bool ToNarrow(lua_State* L, StkId o)
+{
+    return ttisstring(o) || luaV_tostring(L, o);
+}
+static bool ToWide(lua_State* L, StkId o)
+{
+    return ttiswstring(o) || luaV_towstring(L, o);
+}
+
+static constexpr size_t kMaxConcat = 0xFFFFFFFDu;
+
+// Operands joined by one ConcatRun at most; longer runs continue in the next round.
+static constexpr int kMaxConcatRun = 64;
+
+inline bool IsConcatText(const TObject* o)
+{
+    return ttisstring(o) || ttisnumber(o);
+}
+
+// Joins the run of 8-bit strings and numbers that ends at the top into one string at the run's
+// first slot, leaving its length in *count. Declines (false, nothing changed) unless the last two
+// operands are both text and the last is not empty: those cases keep the general path, where a
+// number converted in place is what a "__concat" handler receives.
+static bool ConcatRun(lua_State* L, StkId top, int total, int* count)
+{
+    if (!IsConcatText(top - 2) || !IsConcatText(top - 1) ||
+        (ttisstring(top - 1) && tsvalue(top - 1)->len == 0))
+        return false;
+    char numbers[kMaxConcatRun][LUAI_MAXNUMBER2STR];
+    StrPiece pieces[kMaxConcatRun];
+    int limit = total < kMaxConcatRun ? total : kMaxConcatRun;
+    size_t tl = 0;
+    int n = 0;
+    for (; n < limit; n++)
+    {
+        StkId o = top - n - 1;
+        StrPiece& piece = pieces[limit - 1 - n];
+        if (ttisstring(o))
+        {
+            piece.s = svalue(o);
+            piece.len = tsvalue(o)->len;
+        }
+        else if (ttisnumber(o))
+        {
+            piece.s = numbers[n];
+            piece.len = static_cast<size_t>(luaO_number2str(numbers[n], nvalue(o)));
+        }
+        else
+            break;
+        tl += piece.len;
+    }
+    if (tl > kMaxConcat)
+        luaG_runerror(L, "string size overflow");
+    setsvalue(top - n, luaS_newconcat(L, pieces + (limit - n), n, tl));
+    *count = n;
+    return true;
+}
+
+// Joins the operands that end at the top the general way: two that are not both text go to
+// "__concat"; otherwise the longest run of text (8-bit, or wide when the expression holds a wide
+// string) is joined through the shared buffer. Returns the number of operands consumed.
+static int ConcatGeneral(lua_State* L, StkId top, int total, bool wide)
+{
+    auto toText = [&](StkId o) { return wide ? ToWide(L, o) : ToNarrow(L, o); };
+    if (!toText(top - 2) || !toText(top - 1))
+    {
+        if (!CallBinTM(L, top - 2, top - 1, top - 2, TM_CONCAT))
+        {
+            if (wide)
+                luaG_wconcaterror(L, top - 2, top - 1);
+            luaG_concaterror(L, top - 2, top - 1);
+        }
+        return 2;
+    }
+    if (tsvalue(top - 1)->len == 0)
+        return 2; // the result is the first operand, already text
+    int n = 2;
+    size_t tl = static_cast<size_t>(tsvalue(top - 1)->len) + tsvalue(top - 2)->len;
+    while (n < total && toText(top - n - 1))
+    {
+        tl += tsvalue(top - n - 1)->len;
+        n++;
+    }
+    if (tl > kMaxConcat)
+        luaG_runerror(L, "string size overflow");
+    size_t unit = wide ? sizeof(lua_WChar) : 1;
+    char* buffer = luaZ_openspace(L, &G(L)->buff, tl * unit);
+    size_t pos = 0;
+    for (int i = n; i > 0; i--)
+    {
+        size_t bytes = tsvalue(top - i)->len * unit;
+        memcpy(buffer + pos, tsvalue(top - i) + 1, bytes);
+        pos += bytes;
+    }
+    if (wide)
+        setsvalue(top - n, luaS_newlwstr(L, reinterpret_cast<lua_WChar*>(buffer), tl));
+    else
+        setsvalue(top - n, luaS_newlstr(L, buffer, tl));
+    return n;
+}
+
+void luaV_concat(lua_State* L, int total, int last)
+{
+    bool wide = false;
+    for (int j = last; j > last - total; j--)
+    {
+        StkId o = L->base + j;
+        if (ttisstring(o))
+            break;
+        if (ttiswstring(o))
+        {
+            wide = true;
+            break;
+        }
+    }
+    do
+    {
+        StkId top = L->base + last + 1;
+        int n = 2;
+        if (!wide && ConcatRun(L, top, total, &n))
+        {
+            // Strings and numbers joined without making strings of the numbers first.
+        }
+        else
+        {
+            n = ConcatGeneral(L, top, total, wide);
+        }
+        total -= n - 1;
+        last -= n - 1;
+    } while (total > 1);
+}
+
+// --- The interpreter loop ----------------------------------------------------------------------
+
+StkId luaV_execute(lua_State* L)
+{
+    LClosure* cl;
+    TObject* k;
+    const Instruction* pc;
+    StkId base;
+reentry:
+    pc = L->ci->savedpc;
+    cl = toL(clvalue(L->base - 1));
+    base = L->base;
+    k = cl->p->k;
+    for (;;)
+    {
+        const Instruction i = *pc++;
+        L->ci->savedpc = pc;
+        StkId ra = base + GETARG_A(i);
+        auto RB = [&]() { return base + GETARG_B(i); };
+        auto RKB = [&]()
+        { return ISK(GETARG_B(i)) ? k + (GETARG_B(i) - MAXSTACK) : base + GETARG_B(i); };
+        auto RKC = [&]()
+        { return ISK(GETARG_C(i)) ? k + (GETARG_C(i) - MAXSTACK) : base + GETARG_C(i); };
+        switch (GET_OPCODE(i))
+        {
+        case OP_MOVE:
+            setobj(ra, RB());
+            break;
+        case OP_LOADK:
+            setobj(ra, k + GETARG_Bx(i));
+            break;
+        case OP_LOADBOOL:
+            setbvalue(ra, GETARG_B(i));
+            if (GETARG_C(i))
+                pc++;
+            break;
+        case OP_LOADNIL:
+        {
+            StkId rb = RB();
+            do
+            {
+                setnilvalue(rb--);
+            } while (rb >= ra);
+            break;
+        }
+        case OP_GETUPVAL:
+            setobj(ra, cl->upvals[GETARG_B(i)]->v);
+            break;
+        case OP_GETGLOBAL:
+        {
+            TObject* key = k + GETARG_Bx(i);
+            const TObject* v = FastGetStr(L, cl->g, tsvalue(key));
+            if (v != nullptr)
+            {
+                setobj(ra, v);
+                break;
+            }
+            TObject g;
+            sethvalue(&g, cl->g);
+            luaV_gettable(L, &g, key, ra);
+            base = L->base;
+            break;
+        }
+        case OP_GETTABLE:
+        {
+            StkId rb = RB();
+            TObject* rc = RKC();
+            const TObject* v = FastGet(L, rb, rc);
+            if (v != nullptr)
+            {
+                setobj(ra, v);
+                break;
+            }
+            luaV_gettable(L, rb, rc, ra);
+            base = L->base;
+            break;
+        }
+        case OP_SETGLOBAL:
+        {
+            TObject g;
+            sethvalue(&g, cl->g);
+            TObject* slot = FastSetSlot(&g, k + GETARG_Bx(i));
+            if (slot != nullptr)
+            {
+                setobj(slot, ra);
+                break;
+            }
+            luaV_settable(L, &g, k + GETARG_Bx(i), ra);
+            base = L->base;
+            break;
+        }
+        case OP_SETUPVAL:
+            setobj(cl->upvals[GETARG_B(i)]->v, ra);
+            break;
+        case OP_SETTABLE:
+        {
+            TObject* rb = RKB();
+            TObject* slot = FastSetSlot(ra, rb);
+            if (slot != nullptr)
+            {
+                setobj(slot, RKC());
+                break;
+            }
+            luaV_settable(L, ra, rb, RKC());
+            base = L->base;
+            break;
+        }
+        case OP_NEWTABLE:
+            sethvalue(ra, luaH_new(L, luaO_fb2int(GETARG_B(i)), GETARG_C(i)));
+            luaC_checkGC(L);
+            base = L->base;
+            break;
+        case OP_SELF:
+        {
+            StkId rb = RB();
+            TObject* rc = RKC();
+            TObject self = *rb;
+            setobj(ra + 1, &self);
+            const TObject* v = FastGet(L, &self, rc);
+            if (v != nullptr)
+            {
+                setobj(ra, v);
+                break;
+            }
+            luaV_gettable(L, rb, rc, ra);
+            base = L->base;
+            break;
+        }
+        case OP_ADD:
+        case OP_SUB:
+        case OP_MUL:
+        case OP_DIV:
+        {
+            const TObject* rb = RKB();
+            const TObject* rc = RKC();
+            if (ttisnumber(rb) && ttisnumber(rc))
+            {
+                lua_Number x = nvalue(rb);
+                lua_Number y = nvalue(rc);
+                switch (GET_OPCODE(i))
+                {
+                case OP_ADD:
+                    setnvalue(ra, x + y);
+                    break;
+                case OP_SUB:
+                    setnvalue(ra, x - y);
+                    break;
+                case OP_MUL:
+                    setnvalue(ra, x * y);
+                    break;
+                default:
+                    setnvalue(ra, x / y);
+                    break;
+                }
+            }
+            else
+            {
+                static const TMS events[] = {TM_ADD, TM_SUB, TM_MUL, TM_DIV};
+                Arith(L, ra, rb, rc, events[GET_OPCODE(i) - OP_ADD]);
+                base = L->base;
+            }
+            break;
+        }
+        case OP_BAND:
+        case OP_BOR:
+        case OP_SHL:
+        case OP_SHR:
+            if (!Bitwise(ra, RKB(), RKC(), GET_OPCODE(i)))
+                luaG_bitwiseerror(L, RKB(), RKC());
+            break;
+        case OP_POW:
+            Arith(L, ra, RKB(), RKC(), TM_POW);
+            base = L->base;
+            break;
+        case OP_UNM:
+        {
+            StkId rb = RB();
+            TObject temp;
+            const TObject* n = luaV_tonumber(rb, &temp);
+            if (n != nullptr)
+                setnvalue(ra, -nvalue(n));
+            else
+            {
+                setnilvalue(&temp);
+                if (!CallBinTM(L, rb, &temp, ra, TM_UNM))
+                    luaG_aritherror(L, rb, &temp);
+                base = L->base;
+            }
+            break;
+        }
+        case OP_NOT:
+        {
+            int res = l_isfalse(RB());
+            setbvalue(ra, res);
+            break;
+        }
+        case OP_CONCAT:
+        {
+            int b = GETARG_B(i);
+            int c = GETARG_C(i);
+            luaV_concat(L, c - b + 1, c);
+            luaC_checkGC(L);
+            base = L->base;
+            setobj(base + GETARG_A(i), base + b);
+            break;
+        }
+        case OP_JMP:
+            pc += GETARG_sBx(i);
+            break;
+        case OP_EQ:
+        case OP_LT:
+        case OP_LE:
+        {
+            const TObject* rb = RKB();
+            const TObject* rc = RKC();
+            int res;
+            if (GET_OPCODE(i) == OP_EQ)
+                res = luaV_equalObj(L, rb, rc);
+            else if (GET_OPCODE(i) == OP_LT)
+                res = luaV_lessthan(L, rb, rc);
+            else
+                res = LessEqual(L, rb, rc);
+            base = L->base;
+            if (res != GETARG_A(i))
+                pc++;
+            else
+                pc += GETARG_sBx(*pc) + 1;
+            break;
+        }
+        case OP_TEST:
+        {
+            StkId rb = RB();
+            if (l_isfalse(rb) == GETARG_C(i))
+                pc++;
+            else
+            {
+                setobj(ra, rb);
+                pc += GETARG_sBx(*pc) + 1;
+            }
+            break;
+        }
+        case OP_CALL:
+        {
+            int b = GETARG_B(i);
+            int nresults = GETARG_C(i) - 1;
+            if (b != 0)
+                L->top = ra + b;
+            if (ttisfunction(ra) && !clvalue(ra)->isC)
+            {
+                // A fixed-argument Lua function with room for its frame and a free call record:
+                // what luaD_precall would do, without leaving the loop.
+                Proto* p = toL(clvalue(ra))->p;
+                if (!p->is_vararg && L->ci + 1 != L->end_ci &&
+                    L->stack_last - L->top > p->maxstacksize)
+                {
+                    CallInfo* ci = ++L->ci;
+                    L->base = ci->base = ra + 1;
+                    ci->top = L->base + p->maxstacksize;
+                    ci->savedpc = p->code;
+                    ci->tailcalls = 0;
+                    ci->state = CI_SAVEDPC | CI_INLINE;
+                    while (L->top < ci->top)
+                        setnilvalue(L->top++);
+                    L->top = ci->top;
+                    goto reentry;
+                }
+            }
+            StkId firstResult = luaD_precall(L, ra);
+            if (firstResult != nullptr)
+            {
+                if (firstResult > L->top)
+                    return nullptr; // yielded
+                luaD_poscall(L, nresults, firstResult);
+                if (nresults >= 0)
+                    L->top = L->ci->top;
+                base = L->base;
+            }
+            else
+            {
+                L->ci->state |= CI_INLINE;
+                goto reentry;
+            }
+            break;
+        }
+        case OP_TAILCALL:
+        {
+            int b = GETARG_B(i);
+            if (b != 0)
+                L->top = ra + b;
+            StkId firstResult = luaD_precall(L, ra);
+            if (firstResult != nullptr)
+            {
+                if (firstResult > L->top)
+                    return nullptr; // yielded
+                luaD_poscall(L, GETARG_C(i) - 1, firstResult);
+                base = L->base;
+            }
+            else
+            {
+                // Put the new frame in place of the calling one.
+                CallInfo* ci = L->ci - 1;
+                StkId func = ci->base - 1;
+                StkId pfunc = L->ci->base - 1;
+                if (L->openupval != nullptr)
+                    luaF_close(L, ci->base);
+                int aux = 0;
+                for (; pfunc + aux < L->top; aux++)
+                    setobj(func + aux, pfunc + aux);
+                ci->base = func + 1;
+                ci->top = L->top = func + aux;
+                ci->savedpc = L->ci->savedpc;
+                ci->tailcalls++;
+                ci->state = CI_SAVEDPC | (ci->state & CI_INLINE);
+                L->ci--;
+                L->base = L->ci->base;
+                goto reentry;
+            }
+            break;
+        }
+        case OP_RETURN:
+        {
+            int b = GETARG_B(i);
+            if (b != 0)
+                L->top = ra + b - 1;
+            if (L->openupval != nullptr)
+                luaF_close(L, base);
+            CallInfo* ci = L->ci;
+            if (!(ci->state & CI_INLINE))
+                return ra;
+            const Instruction call = *((ci - 1)->savedpc - 1);
+            int wanted = GETARG_C(call) - 1;
+            luaD_poscall(L, wanted, ra);
+            if (wanted >= 0)
+                L->top = L->ci->top;
+            goto reentry;
+        }
+        case OP_FORLOOP:
+        {
+            if (!ttisnumber(ra))
+                luaG_runerror(L, "`for' initial value must be a number");
+            TObject* plimit = ra + 1;
+            TObject* pstep = ra + 2;
+            if (!ttisnumber(plimit) || !ttisnumber(pstep))
+            {
+                // Numeric strings are converted in place once; later rounds find numbers.
+                TObject tmp;
+                const TObject* n = luaV_tonumber(plimit, &tmp);
+                if (n == nullptr)
+                    luaG_runerror(L, "`for' limit must be a number");
+                setnvalue(plimit, nvalue(n));
+                n = luaV_tonumber(pstep, &tmp);
+                if (n == nullptr)
+                    luaG_runerror(L, "`for' step must be a number");
+                setnvalue(pstep, nvalue(n));
+            }
+            lua_Number step = nvalue(pstep);
+            lua_Number idx = nvalue(ra) + step;
+            lua_Number limit = nvalue(plimit);
+            if (step > 0 ? idx <= limit : idx >= limit)
+            {
+                pc += GETARG_sBx(i);
+                setnvalue(ra, idx);
+            }
+            break;
+        }
+        case OP_TFORLOOP:
+        {
+            int nresults = GETARG_C(i) + 1;
+            StkId cb = ra + nresults + 2;
+            setobj(cb + 2, ra + 2);
+            setobj(cb + 1, ra + 1);
+            setobj(cb, ra);
+            L->top = cb + 3;
+            luaD_call(L, cb, nresults);
+            L->top = L->ci->top;
+            base = L->base;
+            ra = base + GETARG_A(i) + 2;
+            cb = ra + nresults;
+            do
+            {
+                nresults--;
+                setobj(ra + nresults, cb + nresults);
+            } while (nresults > 0);
+            if (ttisnil(ra))
+                pc++;
+            else
+                pc += GETARG_sBx(*pc) + 1;
+            break;
+        }
+        case OP_TFORPREP:
+            if (ttistable(ra))
+            {
+                setobj(ra + 1, ra);
+                setobj(ra, luaH_getstr(hvalue(gt(L)), luaS_newlstr(L, "next", 4)));
+            }
+            pc += GETARG_sBx(i);
+            break;
+        case OP_SETLIST:
+        case OP_SETLISTO:
+        {
+            if (!ttistable(ra))
+                luaG_runerror(L, "table expected in list constructor");
+            Table* h = hvalue(ra);
+            int bc = GETARG_Bx(i);
+            int n;
+            if (GET_OPCODE(i) == OP_SETLIST)
+                n = (bc & (LFIELDS_PER_FLUSH - 1)) + 1;
+            else
+            {
+                n = static_cast<int>(L->top - ra) - 1;
+                L->top = L->ci->top;
+            }
+            bc &= ~(LFIELDS_PER_FLUSH - 1);
+            for (; n > 0; n--)
+                setobj(luaH_setnum(L, h, bc + n), ra + n);
+            break;
+        }
+        case OP_CLOSE:
+            luaF_close(L, ra);
+            break;
+        case OP_CLOSURE:
+        {
+            Proto* p = cl->p->p[GETARG_Bx(i)];
+            int nup = p->nups;
+            TObject env;
+            sethvalue(&env, cl->g);
+            Closure* ncl = luaF_newLclosure(L, nup, &env);
+            toL(ncl)->p = p;
+            for (int j = 0; j < nup; j++, pc++)
+            {
+                if (GET_OPCODE(*pc) == OP_GETUPVAL)
+                    toL(ncl)->upvals[j] = cl->upvals[GETARG_B(*pc)];
+                else
+                    toL(ncl)->upvals[j] = luaF_findupval(L, base + GETARG_B(*pc));
+            }
+            setclvalue(ra, ncl);
+            L->ci->savedpc = pc;
+            luaC_checkGC(L);
+            base = L->base;
+            break;
+        }
+        }
+    }
+}

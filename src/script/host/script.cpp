@@ -1,0 +1,509 @@
+// TScript: the script task, its entry points into scripts and the globals every script state of
+// the host gets ("_ALERT", "DebugOut", "toparams", "DumpTable", "GetClosure", "LUA_PATH").
+#include "script/script.h"
+
+#include "platform/file_layer.h"
+#include "platform/log.h"
+#include "script/lauxlib.h"
+#include "script/lua_bind.h"
+#include "script/lua_object_wrapper.h"
+#include "script/lualib.h"
+#include "script/script_code.h"
+#include "script/core/thread_status.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace
+{
+
+TString& SearchPath()
+{
+    static TString path("assets/?;?;../?;../../?");
+    return path;
+}
+
+// "DumpTable" and its two helpers, defined in every host state. Each entry is one line; a table
+// value opens with "{" and closes with "}" at its entry's indentation, two spaces deeper per level,
+// and a table met deeper than ten spaces shows "..." instead of its entries.
+const char kDumpTableDefinition[] =
+    "function _Internal_DumpEntry( indent, k, v )\n"
+    "  if type( v ) == \"table\" then\n"
+    "    return indent .. tostring( k ) .. \" -> {\\n\" .. _Internal_DumpTable( v, indent .. \"  "
+    "\" )"
+    " .. indent .. \"}\\n\"\n"
+    "  end\n"
+    "  return indent .. tostring( k ) .. \" -> \" .. tostring( v ) .. \"\\n\"\n"
+    "end\n"
+    "function _Internal_DumpTable( t, indent )\n"
+    "  if string.len( indent ) > 10 then\n"
+    "    return indent .. \"...\\n\"\n"
+    "  end\n"
+    "  local out = \"\"\n"
+    "  table.foreach( t, function( k, v ) out = out .. _Internal_DumpEntry( indent, k, v ) end )\n"
+    "  return out\n"
+    "end\n"
+    "function DumpTable( t )\n"
+    "  DebugOut( \"Dump Table: \\n\" .. _Internal_DumpTable( t, \"  \" ) )\n"
+    "end\n";
+
+const char kGetClosureDefinition[] =
+    "function GetClosure( f, ... ) return function() return f( arg[1], arg[2], arg[3], arg[4], "
+    "arg[5], arg[6] ); end; end";
+
+const char* TextOrNull(lua_State* L, int idx)
+{
+    const char* text = lua_gettop(L) > 0 ? lua_tostring(L, idx) : nullptr;
+    return text != nullptr ? text : "(null)";
+}
+
+// Runs a statement of the host's own; a failure is dropped with its message.
+void RunStatement(lua_State* L, const char* text, size_t size)
+{
+    int status = luaL_loadbuffer(L, text, size, text);
+    if (status == 0)
+        status = lua_pcall(L, 0, 0, 0);
+    if (status != 0)
+        lua_pop(L, 1);
+}
+
+void RunStatement(lua_State* L, const char* text)
+{
+    RunStatement(L, text, std::strlen(text));
+}
+
+// Calls the global handler with one text, protected: a handler that is missing or raises must not
+// take the process down.
+void CallGlobalWithText(lua_State* L, const char* global, const TString& text)
+{
+    lua_getglobal(L, global);
+    LuaPushString(L, text);
+    if (lua_pcall(L, 1, 0, 0) != 0)
+        lua_pop(L, 1);
+}
+
+int AlertFunction(lua_State* L)
+{
+    Log("Lua error: %s", TextOrNull(L, -1));
+    return 0;
+}
+
+void DebugOutFunction(const char* text)
+{
+    (void)text;
+}
+
+int ToParamsFunction(lua_State* L)
+{
+    luaL_checktype(L, 1, LUA_TTABLE);
+    int n = std::max(lua_getn(L, 1), 0);
+    luaL_checkstack(L, n, "too many results to unpack");
+    for (int i = 1; i <= n; ++i)
+        lua_rawgeti(L, 1, i);
+    return n;
+}
+
+void PopIfAny(lua_State* L)
+{
+    if (lua_gettop(L) > 0)
+        lua_pop(L, 1);
+}
+
+} // namespace
+
+const TString& GetScriptSearchPath()
+{
+    return SearchPath();
+}
+
+void SetScriptSearchPath(const TString& path)
+{
+    SearchPath() = path;
+}
+
+TScript::TScript(lua_State* L) : TAnimTask(nullptr), mState(L)
+{
+    Suspend();
+    if (mState == nullptr)
+    {
+        mState = lua_open();
+        lua_pushstring(mState, "_SCRIPT");
+        lua_pushlightuserdata(mState, this);
+        lua_settable(mState, LUA_GLOBALSINDEX);
+    }
+    Init();
+}
+
+TScript::~TScript()
+{
+    DeleteQueued();
+    if (mOwnerLink == nullptr)
+    {
+        lua_close(mState);
+        return;
+    }
+    lua_pushstring(mState, "_SCRIPT");
+    lua_rawget(mState, LUA_GLOBALSINDEX);
+    TScript* owner = lua_islightuserdata(mState, -1)
+                         ? static_cast<TScript*>(lua_touserdata(mState, -1))
+                         : nullptr;
+    lua_pop(mState, 1);
+    if (owner != nullptr && owner != this)
+        owner->DeleteQueued();
+    delete mOwnerLink;
+}
+
+void TScript::SetOwnerLink(TLuaObjectWrapper* link)
+{
+    if (link != mOwnerLink)
+        delete mOwnerLink;
+    mOwnerLink = link;
+}
+
+void TScript::Init()
+{
+    lua_State* L = mState;
+    int top = lua_gettop(L);
+    luaopen_base(L);
+    luaopen_string(L);
+    luaopen_table(L);
+    lua_settop(L, top);
+    lua_register(L, "_ALERT", AlertFunction);
+    LuaBindFunction(L, "DebugOut", &DebugOutFunction);
+    lua_register(L, "toparams", ToParamsFunction);
+    RunStatement(L, kDumpTableDefinition);
+    lua_settop(L, top);
+}
+
+void TScript::DeleteQueued()
+{
+    // Taken out first: a destructor may queue again, and that belongs to the next round.
+    std::vector<TLuaObjectWrapper*> queued;
+    queued.swap(mDeleteQueue);
+    for (TLuaObjectWrapper* object : queued)
+        delete object;
+}
+
+void TScript::QueueDelete(TLuaObjectWrapper* object)
+{
+    mDeleteQueue.push_back(object);
+}
+
+bool TScript::IsYielded() const
+{
+    return IsThreadYielded(mState);
+}
+
+bool TScript::HandleValue()
+{
+    PopIfAny(mState);
+    return false;
+}
+
+bool TScript::Animate()
+{
+    if (Resume(0) != 0)
+        Suspend();
+    if (!IsYielded())
+        Suspend();
+    return true;
+}
+
+int TScript::Resume(int nargs)
+{
+    lua_State* L = mState;
+    DeleteQueued();
+    ++mResumeCount;
+    int status = lua_resume(L, nargs);
+    if (status != 0)
+    {
+        Log("lua_resume ERROR: %s", TextOrNull(L, -1));
+        PopIfAny(L);
+        mCoroutineBase = -1;
+    }
+    else if (!IsYielded() && mCoroutineBase >= 0 && GetThreadFrame(L).mDepth == 0)
+    {
+        // The coroutine this script started has returned: what it returned is nobody's.
+        lua_settop(L, std::min(mCoroutineBase, lua_gettop(L)));
+        mCoroutineBase = -1;
+    }
+    return status;
+}
+
+void TScript::StartCoroutine()
+{
+    lua_State* L = mState;
+    bool wasSuspended = IsSuspended();
+    if (wasSuspended)
+        SetTiming(0, true, true, false);
+    int base = lua_gettop(L) - 1;
+    TThreadFrame frame = GetThreadFrame(L);
+    ++mResumeCount;
+    int status = lua_resume(L, 0);
+    if (status != 0)
+    {
+        Log("lua_resume error: %s", TextOrNull(L, -1));
+        if (GetThreadFrame(L) == frame)
+            lua_settop(L, std::max(0, std::min(base, lua_gettop(L) - 1)));
+        mCoroutineBase = -1;
+    }
+    else if (IsYielded())
+    {
+        mCoroutineBase = base;
+        return;
+    }
+    else if (GetThreadFrame(L) == frame)
+    {
+        lua_settop(L, std::min(base, lua_gettop(L)));
+    }
+    // Finished or failed at once: nothing is left to resume, so the task must not keep resuming
+    // whatever else lies on the stack.
+    if (wasSuspended)
+        Suspend();
+}
+
+int TScript::RunFunction(int nargs, int nresults)
+{
+    lua_State* L = mState;
+    DeleteQueued();
+    if (IsYielded() && nresults <= 1)
+    {
+        TThreadFrame frame = GetThreadFrame(L);
+        unsigned resumes = mResumeCount;
+        lua_getglobal(L, "_ALERT");
+        lua_insert(L, 1);
+        lua_getglobal(L, "GetClosure");
+        if (lua_isnil(L, -1))
+        {
+            lua_pop(L, 1);
+            RunStatement(L, kGetClosureDefinition);
+            lua_getglobal(L, "GetClosure");
+        }
+        lua_insert(L, -(nargs + 2));
+        int status = lua_pcall(L, nargs + 1, 1, 1);
+        if (status != 0)
+        {
+            lua_remove(L, 1);
+            return status;
+        }
+        std::unique_ptr<TLuaFunction> closure(new TLuaFunction(L));
+        closure->Push();
+        if (HandleValue())
+        {
+            // The value resumed the coroutine; the frame the handler was put in may be gone.
+            if (mResumeCount == resumes && GetThreadFrame(L) == frame && lua_gettop(L) > 0)
+                lua_remove(L, 1);
+            return 0;
+        }
+        closure->Push();
+        closure.reset();
+        lua_remove(L, 1);
+        nargs = 0;
+    }
+
+    lua_getglobal(L, "_ALERT");
+    lua_insert(L, 1);
+    int status = lua_pcall(L, nargs, nresults, 1);
+    lua_remove(L, 1);
+    if (status == 0)
+    {
+        if (!IsYielded() && nresults == 1 && lua_isfunction(L, -1))
+            StartCoroutine();
+        return 0;
+    }
+    if (nresults >= 2)
+        Log("TScript::RunFunction failure. Too many return results? (%d, FAILURE CODE %d)",
+            nresults, status);
+    return status;
+}
+
+void TScript::SetLuaPath()
+{
+    TString statement = TString("LUA_PATH='") + GetScriptSearchPath() + "' ;";
+    RunStatement(mState, statement.c_str());
+}
+
+void TScript::DoLuaString(const TString& text, int length, int nresults)
+{
+    lua_State* L = mState;
+    int top = lua_gettop(L);
+    TThreadFrame frame = GetThreadFrame(L);
+    unsigned resumes = mResumeCount;
+    SetLuaPath();
+
+    const char* chunk = text.c_str();
+    size_t size = std::strlen(chunk);
+    if (length >= 0)
+    {
+        // A precompiled chunk holds zero bytes, so its length is given; it cannot reach past the
+        // string's own storage.
+        const TStringData* data = text.GetData();
+        size_t room = data != nullptr && data->mCapacity > 0 ? data->mCapacity - 1 : 0;
+        size = std::min(static_cast<size_t>(length), room);
+    }
+
+    const char* phase = "parsing";
+    int status = luaL_loadbuffer(L, chunk, size, chunk);
+    if (status == 0)
+    {
+        phase = "running";
+        status = RunFunction(0, nresults == 0 ? 1 : nresults);
+        if (status == 0)
+        {
+            if (nresults == 0 && mResumeCount == resumes && GetThreadFrame(L) == frame)
+                lua_settop(L, top);
+            return;
+        }
+    }
+    if (lua_type(L, -1) == LUA_TSTRING)
+    {
+        TString message = TString::Format("Lua Error: %s\n\twhen %s", lua_tostring(L, -1), phase);
+        Log("DoLuaString %s %s", message.c_str(), chunk);
+        lua_getglobal(L, "LuaErrorMessage");
+        bool defined = !lua_isnil(L, -1);
+        lua_pop(L, 1);
+        if (defined)
+            CallGlobalWithText(L, "LuaErrorMessage", message);
+    }
+    if (mResumeCount == resumes && GetThreadFrame(L) == frame)
+        lua_settop(L, top);
+}
+
+bool TScript::RunScript(const TString& file)
+{
+    if (file.Length() == 0 || !FileExists(file))
+        return false;
+    lua_State* L = mState;
+    int top = lua_gettop(L);
+    TThreadFrame frame = GetThreadFrame(L);
+    unsigned resumes = mResumeCount;
+
+    TString error;
+    bool ok = false;
+    std::shared_ptr<TScriptCode> code = TScriptCode::Get(file, GetScriptSearchPath(), &error);
+    int status = LUA_ERRFILE;
+    if (code != nullptr)
+    {
+        TString bytes = code->GetCode();
+        status =
+            luaL_loadbuffer(L, bytes.c_str(), static_cast<size_t>(code->GetSize()), file.c_str());
+    }
+    if (code != nullptr && status == 0)
+    {
+        status = RunFunction(0, 1);
+        if (status == 0)
+            ok = true;
+        else
+            Log("Failed to run script %s: %d", file.c_str(), status);
+    }
+    else
+    {
+        TString message = error;
+        if (message.Length() == 0 && code != nullptr)
+            message = LuaGetString(L, -1);
+        CallGlobalWithText(L, "_ALERT", message);
+    }
+    if (mResumeCount == resumes && GetThreadFrame(L) == frame)
+        lua_settop(L, top);
+    return ok;
+}
+
+double TScript::PopNumber()
+{
+    double value = lua_gettop(mState) > 0 ? lua_tonumber(mState, -1) : 0;
+    PopIfAny(mState);
+    return value;
+}
+
+TString TScript::PopString()
+{
+    TString value = lua_gettop(mState) > 0 ? LuaGetString(mState, -1) : TString();
+    PopIfAny(mState);
+    return value;
+}
+
+TVec4 TScript::PopVec4()
+{
+    lua_State* L = mState;
+    TVec4 value;
+    if (lua_istable(L, -1))
+    {
+        for (int i = 1; i <= 4; ++i)
+            lua_rawgeti(L, -i, i);
+        value =
+            TVec4(static_cast<float>(lua_tonumber(L, -4)), static_cast<float>(lua_tonumber(L, -3)),
+                  static_cast<float>(lua_tonumber(L, -2)), static_cast<float>(lua_tonumber(L, -1)));
+        lua_pop(L, 5);
+        return value;
+    }
+    PopIfAny(L);
+    return value;
+}
+
+bool TScript::PopBool()
+{
+    lua_State* L = mState;
+    int type = lua_type(L, -1);
+    bool value = false;
+    switch (type)
+    {
+    case LUA_TNIL:
+        break;
+    case LUA_TBOOLEAN:
+        value = lua_toboolean(L, -1) != 0;
+        break;
+    case LUA_TNUMBER:
+        value = lua_tonumber(L, -1) != 0;
+        break;
+    case LUA_TSTRING:
+        Log("PopBool used on lua string %s", lua_tostring(L, -1));
+        break;
+    default:
+        Log("PopBool used on a type that isn't a number, a boolean, or nil. (type: %d)", type);
+        return false;
+    }
+    lua_pop(L, 1);
+    return value;
+}
+
+TString TScript::GetGlobalString(const TString& name)
+{
+    lua_getglobal(mState, name.c_str());
+    TString value = LuaGetString(mState, -1);
+    lua_pop(mState, 1);
+    return value;
+}
+
+void TScript::SetGlobalString(const TString& name, const TString& value)
+{
+    lua_pushstring(mState, name.c_str());
+    LuaPushString(mState, value);
+    lua_settable(mState, LUA_GLOBALSINDEX);
+}
+
+void TScript::SetGlobalNumber(const TString& name, double value)
+{
+    lua_pushstring(mState, name.c_str());
+    lua_pushnumber(mState, value);
+    lua_settable(mState, LUA_GLOBALSINDEX);
+}
+
+TLuaTable* TScript::GetGlobalTable(const TString& name)
+{
+    lua_getglobal(mState, name.c_str());
+    if (!lua_istable(mState, -1))
+    {
+        lua_pop(mState, 1);
+        return nullptr;
+    }
+    return new TLuaTable(mState);
+}
+
+double TScript::GetGlobalNumber(const TString& name)
+{
+    lua_getglobal(mState, name.c_str());
+    double value = lua_tonumber(mState, -1);
+    lua_pop(mState, 1);
+    return value;
+}
