@@ -44,6 +44,15 @@ TEST_F(TableLibTest, PositionsBeyondTheIntegerRangeActAsTheFarthestOnes)
     EXPECT_EQ(mState.Run("t = {n = 1e300} table.insert(t, 'x')"), "");
     EXPECT_EQ(mState.EvalAll("t.n, t[2147483647]"), (std::vector<std::string>{"2147483647", "x"}));
     EXPECT_EQ(mState.Eval("table.getn({n = -1e300})"), "0");
+    // Positions far below the size move only the slots that hold values, as one by one would.
+    EXPECT_EQ(mState.Run("t = {1, 2, [-5] = 'a', [-3000000] = 'b'} table.insert(t, -1e300, 'x')"),
+              "");
+    EXPECT_EQ(mState.EvalAll("t[-2147483648], t[-2999999], t[-4], t[1], t[2], t[3], t.n"),
+              (std::vector<std::string>{"x", "b", "a", "nil", "1", "2", "nil"}));
+    EXPECT_EQ(mState.EvalAll("table.getn(t), table.remove(t, -1e300)"),
+              (std::vector<std::string>{"3", "x"}));
+    EXPECT_EQ(mState.EvalAll("t[-3000000], t[-5], t[1], t[2], t[3], table.getn(t)"),
+              (std::vector<std::string>{"b", "a", "1", "2", "nil", "2"}));
     EXPECT_EQ(mState.EvalAll("table.remove({1, 2}, 1e300)"), (std::vector<std::string>{"nil"}));
     EXPECT_EQ(mState.Eval("table.concat({1, 2}, ',', 1e300)"), "");
     EXPECT_EQ(mState.Eval("table.concat({1, 2}, ',', -1e300, 1)"),

@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -76,6 +78,83 @@ int TabSetn(lua_State* L)
     return 0;
 }
 
+// A shift over more slots than this visits only the keys the table holds: a position far below
+// the size (down to INT_MIN) would otherwise move about 2^31 empty slots one by one.
+constexpr long long kDenseShift = 1 << 20;
+
+// The integer keys in [lo, hi] of the table at index 1 that hold a value, ascending.
+std::vector<int> KeysInRange(lua_State* L, long long lo, long long hi)
+{
+    std::vector<int> keys;
+    lua_pushnil(L);
+    while (lua_next(L, 1))
+    {
+        lua_pop(L, 1);
+        if (lua_type(L, -1) != LUA_TNUMBER)
+        {
+            continue;
+        }
+        lua_Number k = lua_tonumber(L, -1);
+        if (k >= (lua_Number)lo && k <= (lua_Number)hi && k == std::floor(k))
+        {
+            keys.push_back((int)k);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// t[k + 1] = t[k] for k from hi - 1 down to lo, t[lo] left empty.
+void ShiftUp(lua_State* L, int lo, int hi)
+{
+    if ((long long)hi - lo <= kDenseShift)
+    {
+        for (int k = hi; k > lo; k--) // counted from the top: a lo of INT_MIN does not wrap
+        {
+            lua_rawgeti(L, 1, k - 1);
+            lua_rawseti(L, 1, k);
+        }
+        return;
+    }
+    std::vector<int> keys = KeysInRange(L, lo, hi);
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k)
+    {
+        if (*k < hi)
+        {
+            lua_rawgeti(L, 1, *k);
+            lua_rawseti(L, 1, *k + 1);
+        }
+        lua_pushnil(L);
+        lua_rawseti(L, 1, *k);
+    }
+}
+
+// t[k] = t[k + 1] for k from lo up to hi - 1, t[hi] left empty.
+void ShiftDown(lua_State* L, int lo, int hi)
+{
+    if ((long long)hi - lo <= kDenseShift)
+    {
+        for (int k = lo; k < hi; k++)
+        {
+            lua_rawgeti(L, 1, k + 1);
+            lua_rawseti(L, 1, k);
+        }
+        lua_pushnil(L);
+        lua_rawseti(L, 1, hi);
+        return;
+    }
+    for (int k : KeysInRange(L, lo, hi))
+    {
+        if (k > lo)
+        {
+            lua_rawgeti(L, 1, k);
+            lua_rawseti(L, 1, k - 1);
+        }
+        lua_pushnil(L);
+        lua_rawseti(L, 1, k);
+    }
+}
+
 int TabInsert(lua_State* L)
 {
     int v = lua_gettop(L);
@@ -96,11 +175,7 @@ int TabInsert(lua_State* L)
         v = 3;
     }
     luaL_setn(L, 1, n);
-    for (; n > pos; n--) // written so that a position of INT_MIN does not wrap
-    {
-        lua_rawgeti(L, 1, n - 1);
-        lua_rawseti(L, 1, n);
-    }
+    ShiftUp(L, pos, n);
     lua_pushvalue(L, v);
     lua_rawseti(L, 1, pos);
     return 0;
@@ -116,13 +191,7 @@ int TabRemove(lua_State* L)
     }
     luaL_setn(L, 1, n - 1);
     lua_rawgeti(L, 1, pos);
-    for (; pos < n; pos++)
-    {
-        lua_rawgeti(L, 1, pos + 1);
-        lua_rawseti(L, 1, pos);
-    }
-    lua_pushnil(L);
-    lua_rawseti(L, 1, n);
+    ShiftDown(L, pos, n);
     return 1;
 }
 
