@@ -3,7 +3,7 @@ local function make(n)
     return function() return n end
 end
 local s = 0
-for i = 1, 1000000 do
+for i = 1, 2500000 do
     local f = make(i)
     s = s + f()
 end

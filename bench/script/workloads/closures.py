@@ -6,7 +6,7 @@ def make(n):
 
 
 s = 0
-for i in range(1, 1000001):
+for i in range(1, 2500001):
     f = make(i)
     s = s + f()
 print(s)

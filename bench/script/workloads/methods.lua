@@ -10,7 +10,7 @@ function Point:add(o)
 end
 local p = Point.new(0, 0)
 local d = Point.new(1, 2)
-for i = 1, 3000000 do
+for i = 1, 4000000 do
     p:add(d)
 end
 print(p.x, p.y)

@@ -11,6 +11,6 @@ class Point:
 
 p = Point(0, 0)
 d = Point(1, 2)
-for i in range(3000000):
+for i in range(4000000):
     p.add(d)
-print(p.x, p.y)
+print(p.x, p.y, sep="\t")
