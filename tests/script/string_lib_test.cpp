@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -100,6 +101,41 @@ TEST_F(StringLibTest, FindPlainAndPatterns)
     EXPECT_EQ(mState.EvalAll("string.find('[x]', '[%]]')"), (std::vector<std::string>{"3", "3"}));
     EXPECT_EQ(mState.EvalAll("string.find('abcabc', '(abc)%1')"),
               (std::vector<std::string>{"1", "6", "abc"}));
+}
+
+TEST_F(StringLibTest, PatternClassesAnswerAsTheCLocaleForEveryByte)
+{
+    // Bytes 128-255 belong to no class; every class and its complement, alone and in a set.
+    const std::string letters = "acdlpsuwxz";
+    int (*const tests[])(int) = {
+        isalpha, iscntrl, isdigit, islower,  ispunct,
+        isspace, isupper, isalnum, isxdigit, [](int c) { return int(c == 0); }};
+    for (size_t k = 0; k < letters.size(); k++)
+    {
+        for (char letter : {letters[k], char(std::toupper(letters[k]))})
+        {
+            std::string expected;
+            for (int c = 0; c < 256; c++)
+            {
+                bool in = tests[k](c) != 0;
+                expected += (in != (letter != letters[k])) ? '1' : '0';
+            }
+            for (const std::string& item :
+                 {std::string("%") + letter, "[%" + std::string(1, letter) + "]"})
+            {
+                std::string got =
+                    mState.Eval("(function(p) local r = '' for c = 0, 255 do "
+                                "r = r .. (string.find(string.char(c), p) and '1' or '0') "
+                                "end return r end)('" +
+                                item + "')");
+                EXPECT_EQ(got, expected) << item;
+            }
+        }
+    }
+    EXPECT_EQ(mState.Eval("string.find('\200\255', '%a')"), "nil");
+    EXPECT_EQ(mState.EvalAll("string.find('a\233b', '%A')"), (std::vector<std::string>{"2", "2"}));
+    // A letter that names no class stands for itself.
+    EXPECT_EQ(mState.EvalAll("string.find('b%q', '%q')"), (std::vector<std::string>{"3", "3"}));
 }
 
 TEST_F(StringLibTest, PatternErrorMessages)

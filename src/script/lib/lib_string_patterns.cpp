@@ -4,6 +4,7 @@
 #include "script/lauxlib.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 
 namespace string_lib
@@ -94,45 +95,74 @@ const char* ClassEnd(MatchState* ms, const char* p)
     }
 }
 
-bool MatchClass(int c, int cl)
+// The pattern classes as bits, with the C locale's (plain ASCII) answers for every byte in a
+// table: one load per byte tested instead of a call into the C library. The program never sets
+// a locale, so the C library would answer the same.
+enum : uint16_t
 {
-    bool res;
-    switch (std::tolower(cl))
+    kClassAlpha = 1 << 0,
+    kClassCntrl = 1 << 1,
+    kClassDigit = 1 << 2,
+    kClassLower = 1 << 3,
+    kClassPunct = 1 << 4,
+    kClassSpace = 1 << 5,
+    kClassUpper = 1 << 6,
+    kClassAlnum = 1 << 7,
+    kClassXdigit = 1 << 8,
+    kClassZero = 1 << 9,
+    kClassComplement = 1 << 15, // an upper-case class letter: every byte outside the class
+};
+
+struct ClassTables
+{
+    uint16_t ofByte[256];   // the classes each byte belongs to
+    uint16_t ofLetter[256]; // the class a letter after "%" names; 0: the byte stands for itself
+};
+
+constexpr ClassTables MakeClassTables()
+{
+    ClassTables t{};
+    for (int c = 0; c < 256; c++)
     {
-    case 'a':
-        res = std::isalpha(c);
-        break;
-    case 'c':
-        res = std::iscntrl(c);
-        break;
-    case 'd':
-        res = std::isdigit(c);
-        break;
-    case 'l':
-        res = std::islower(c);
-        break;
-    case 'p':
-        res = std::ispunct(c);
-        break;
-    case 's':
-        res = std::isspace(c);
-        break;
-    case 'u':
-        res = std::isupper(c);
-        break;
-    case 'w':
-        res = std::isalnum(c);
-        break;
-    case 'x':
-        res = std::isxdigit(c);
-        break;
-    case 'z':
-        res = (c == 0);
-        break;
-    default:
+        bool upper = c >= 'A' && c <= 'Z';
+        bool lower = c >= 'a' && c <= 'z';
+        bool digit = c >= '0' && c <= '9';
+        bool graphic = c >= 0x21 && c <= 0x7E;
+        uint16_t bits = 0;
+        bits |= (upper || lower) ? kClassAlpha : 0;
+        bits |= (c < 0x20 || c == 0x7F) ? kClassCntrl : 0;
+        bits |= digit ? kClassDigit : 0;
+        bits |= lower ? kClassLower : 0;
+        bits |= (graphic && !upper && !lower && !digit) ? kClassPunct : 0;
+        bits |= (c == ' ' || (c >= '\t' && c <= '\r')) ? kClassSpace : 0;
+        bits |= upper ? kClassUpper : 0;
+        bits |= (upper || lower || digit) ? kClassAlnum : 0;
+        bits |= (digit || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) ? kClassXdigit : 0;
+        bits |= c == 0 ? kClassZero : 0;
+        t.ofByte[c] = bits;
+    }
+    const char letters[] = "acdlpsuwxz";
+    const uint16_t classes[] = {kClassAlpha, kClassCntrl, kClassDigit, kClassLower,  kClassPunct,
+                                kClassSpace, kClassUpper, kClassAlnum, kClassXdigit, kClassZero};
+    for (int i = 0; i < 10; i++)
+    {
+        t.ofLetter[uchar(letters[i])] = classes[i];
+        t.ofLetter[uchar(letters[i] - 'a' + 'A')] = classes[i] | kClassComplement;
+    }
+    return t;
+}
+
+constexpr ClassTables kClasses = MakeClassTables();
+
+inline bool MatchClass(int c, int cl)
+{
+    uint16_t cls = kClasses.ofLetter[cl];
+    if (cls == 0)
+    {
         return cl == c;
     }
-    return std::isupper(cl) ? !res : res;
+    bool res = (kClasses.ofByte[c] & cls) != 0;
+    return (cls & kClassComplement) ? !res : res;
 }
 
 // p points at '[', ec at the closing ']'.
