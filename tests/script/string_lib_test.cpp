@@ -205,7 +205,7 @@ TEST_F(StringLibTest, FixedFormatMatchesTheCLibraryDigitForDigit)
 {
     // "%.Nf" is computed without the C library for common precisions and magnitudes; it must
     // round exactly as the C library does (ties to even on the exact binary value), for every
-    // magnitude, sign and width.
+    // magnitude, sign, width and padding (zeros go after the sign; "-" wins over "0").
     std::vector<double> values = {0.125,   0.375,
                                   2.675,   0.005,
                                   0.015,   -0.001,
@@ -230,7 +230,9 @@ TEST_F(StringLibTest, FixedFormatMatchesTheCLibraryDigitForDigit)
         // Exact ties at the last printed digit.
         values.push_back(static_cast<double>(random() % 100000) / 8.0);
     }
-    const char* forms[] = {"%.0f", "%.1f", "%.2f", "%5.2f", "%-9.3f", "%.6f", "%f", "%12.9f"};
+    const char* forms[] = {"%.0f",   "%.1f",    "%.2f",    "%5.2f",   "%-9.3f",  "%.6f",
+                           "%f",     "%12.9f",  "%05.1f",  "%012.3f", "%0-9.2f", "%-09.2f",
+                           "%08.2e", "%010.3g", "%00012f", "%-012E"};
     for (const char* form : forms)
     {
         std::string code = "local out = {} for i, v in ipairs({";

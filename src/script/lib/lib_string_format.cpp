@@ -322,7 +322,7 @@ int FixedDigits(double v, int precision, char* out, size_t size)
     return static_cast<int>(w - out);
 }
 
-// Writes a finite number under a "%[-][width][.precision]" e/E/f/g/G form exactly as snprintf
+// Writes a finite number under a "%[-0][width][.precision]" e/E/f/g/G form exactly as snprintf
 // does (the standard defines to_chars with a precision by printf, and it is exact), without the
 // C library's slower arbitrary-precision path. Returns the length, or -1 for forms with other
 // flags and for values it leaves to snprintf.
@@ -334,14 +334,21 @@ int FormatFloat(const char* form, double v, char* buff, size_t size)
     }
     const char* p = form + 1;
     bool left = false;
-    while (*p == '-')
+    bool zero = false;
+    for (; IsFormatFlag(*p); p++)
     {
-        left = true;
-        p++;
-    }
-    if (IsFormatFlag(*p))
-    {
-        return -1;
+        if (*p == '-')
+        {
+            left = true;
+        }
+        else if (*p == '0')
+        {
+            zero = true;
+        }
+        else
+        {
+            return -1; // "+", " " and "#" are left to snprintf
+        }
     }
     int width = 0;
     while (std::isdigit(uchar(*p)))
@@ -411,6 +418,13 @@ int FormatFloat(const char* form, double v, char* buff, size_t size)
         if (left)
         {
             std::memset(buff + len, ' ', pad);
+        }
+        else if (zero)
+        {
+            // The zeros go between the sign and the digits.
+            size_t sign = buff[0] == '-' ? 1 : 0;
+            std::memmove(buff + sign + pad, buff + sign, len - sign);
+            std::memset(buff + sign, '0', pad);
         }
         else
         {
