@@ -193,6 +193,32 @@ TEST_F(VmFastPathsTest, JoinedStringsAreTheInternedOnes)
               (std::vector<std::string>{"true"}));
 }
 
+TEST_F(VmFastPathsTest, NumberComparisons)
+{
+    // NaN is neither less, equal nor greater; infinities and negative zero compare as numbers;
+    // a number against a string still raises the order error.
+    EXPECT_EQ(mState.EvalAll("0/0 < 1, 0/0 <= 0/0, 1 > 0/0, 0/0 >= 0/0, -0 <= 0, -0 < 0, "
+                             "-1/0 < -1e308, 1e308 <= 1/0, 2 <= 2, 3 < 2"),
+              (std::vector<std::string>{"false", "false", "false", "false", "true", "false", "true",
+                                        "true", "true", "false"}));
+    EXPECT_EQ(mState.Eval("1 < '2'"), "error: test:1: attempt to compare number with string");
+    EXPECT_EQ(mState.Eval("'10' < '9'"), "true");
+}
+
+TEST_F(VmFastPathsTest, ReturnsCloseOnlyTheirOwnUpvalues)
+{
+    // An open upvalue of the caller lies below every inner frame: returns keep it open, and a
+    // frame's own captured locals are closed with their last values.
+    EXPECT_EQ(
+        mState.Run("local outer = 0 "
+                   "local function inner(n) local x = n local f = function() return x end "
+                   "x = x + outer return f end "
+                   "local fs = {} for i = 1, 3 do fs[i] = inner(i * 10) outer = outer + 1 end "
+                   "result = fs[1]() .. ',' .. fs[2]() .. ',' .. fs[3]() .. ',' .. outer"),
+        "");
+    EXPECT_EQ(mState.Eval("result"), "10,21,32,3");
+}
+
 TEST_F(VmFastPathsTest, NumericForWithStringBounds)
 {
     EXPECT_EQ(mState.Eval("(function() local s = 0; for i = 1, '4', '1' do s = s + i end; return s "

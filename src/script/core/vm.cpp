@@ -771,6 +771,8 @@ reentry:
             int res;
             if (GET_OPCODE(i) == OP_EQ)
                 res = luaV_equalObj(L, rb, rc);
+            else if (ttisnumber(rb) && ttisnumber(rc)) // two numbers never reach a metamethod
+                res = GET_OPCODE(i) == OP_LT ? nvalue(rb) < nvalue(rc) : nvalue(rb) <= nvalue(rc);
             else if (GET_OPCODE(i) == OP_LT)
                 res = luaV_lessthan(L, rb, rc);
             else
@@ -877,7 +879,9 @@ reentry:
             int b = GETARG_B(i);
             if (b != 0)
                 L->top = ra + b - 1;
-            if (L->openupval != nullptr)
+            // The open upvalues are listed from the highest slot down: most returns find the
+            // first one below their frame and have nothing to close.
+            if (L->openupval != nullptr && static_cast<UpVal*>(L->openupval)->v >= base)
                 luaF_close(L, base);
             CallInfo* ci = L->ci;
             if (!(ci->state & CI_INLINE))
