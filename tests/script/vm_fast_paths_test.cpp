@@ -193,6 +193,25 @@ TEST_F(VmFastPathsTest, JoinedStringsAreTheInternedOnes)
               (std::vector<std::string>{"true"}));
 }
 
+TEST_F(VmFastPathsTest, IntegerKeysInAndPastTheArrayPart)
+{
+    EXPECT_EQ(mState.Run("t = {} for i = 1, 100 do t[i] = i end "
+                         "t[1.5] = 'h' t[0] = 'z' t[-1] = 'm' t[101] = 101 t[2^31 + 1] = 'big' "
+                         "t[50] = 'x'"),
+              "");
+    EXPECT_EQ(mState.EvalAll("t[1], t[50], t[100], t[101], t[1.5], t[0], t[-1], t[102], t[0/0], "
+                             "t[2^31 + 1], t[1e300], table.getn(t)"),
+              (std::vector<std::string>{"1", "x", "100", "101", "h", "z", "m", "nil", "nil", "big",
+                                        "nil", "101"}));
+    // An empty array slot still goes through "__index" and "__newindex".
+    EXPECT_EQ(mState.Run("u = setmetatable({1, nil, 3}, {__index = function(t, k) return 'd' .. k "
+                         "end, __newindex = function(t, k, v) rawset(t, k, v * 2) end}) u[2] = 5 "
+                         "u[1] = 7"),
+              "");
+    EXPECT_EQ(mState.EvalAll("u[1], u[2], u[3], u[4]"),
+              (std::vector<std::string>{"7", "10", "3", "d4"}));
+}
+
 TEST_F(VmFastPathsTest, NumberComparisons)
 {
     // NaN is neither less, equal nor greater; infinities and negative zero compare as numbers;

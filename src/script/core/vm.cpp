@@ -207,6 +207,18 @@ static inline const TObject* FastGetStr(lua_State* L, Table* h, const ScriptStri
     return ttisnil(v) ? nullptr : v;
 }
 
+// The array-part slot of a number key that is an integer within it; nullptr for any other key.
+static inline TObject* ArraySlot(Table* h, const TObject* key)
+{
+    if (!ttisnumber(key))
+        return nullptr;
+    lua_Number n = nvalue(key);
+    if (!(n >= 1 && n <= static_cast<lua_Number>(h->sizearray)))
+        return nullptr;
+    int k = static_cast<int>(n);
+    return static_cast<lua_Number>(k) == n ? &h->array[k - 1] : nullptr;
+}
+
 // A read that needs no metamethod; nullptr otherwise.
 static inline const TObject* FastGet(lua_State* L, const TObject* t, const TObject* key)
 {
@@ -214,7 +226,9 @@ static inline const TObject* FastGet(lua_State* L, const TObject* t, const TObje
         return nullptr;
     if (ttisstring(key))
         return FastGetStr(L, hvalue(t), tsvalue(key));
-    const TObject* v = luaH_get(hvalue(t), key);
+    const TObject* v = ArraySlot(hvalue(t), key);
+    if (v == nullptr)
+        v = luaH_get(hvalue(t), key);
     return ttisnil(v) ? nullptr : v;
 }
 
@@ -225,7 +239,9 @@ static inline TObject* FastSetSlot(const TObject* t, const TObject* key)
     if (!ttistable(t))
         return nullptr;
     Table* h = hvalue(t);
-    const TObject* slot = ttisstring(key) ? luaH_findstr(h, tsvalue(key)) : luaH_get(h, key);
+    const TObject* slot = ttisstring(key) ? luaH_findstr(h, tsvalue(key)) : ArraySlot(h, key);
+    if (slot == nullptr)
+        slot = luaH_get(h, key);
     if (ttisnil(slot))
         return nullptr;
     h->flags = 0;
