@@ -277,11 +277,13 @@ TEST(GcFinaliserTest, CloseFinalisesOnlyTheUserdataLivingWhenItStarts)
                      gCloseLog.push_back(lua_tostring(S, 1));
                      return 0;
                  });
-    // Each finaliser makes a new finalisable userdata; the second one also raises an error.
+    // Each finaliser makes a new finalisable userdata and enough garbage for collections to run;
+    // the second one also raises an error.
     const std::string code = "local function make(name, fails) "
                              "  local u = newproxy(true) "
                              "  getmetatable(u).__gc = function (o) "
                              "    note(name) newproxy(o) "
+                             "    for i = 1, 20000 do local garbage = {} end "
                              "    if fails then error('fails') end end "
                              "  return u end "
                              "a = make('a') b = make('b', true) c = make('c')";

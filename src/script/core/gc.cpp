@@ -552,6 +552,8 @@ static void CallAllFinalizers(lua_State* L, void*)
 void luaC_closeall(lua_State* L)
 {
     global_State* g = G(L);
+    // No collection from here on: it would finalise what the finalisers below make.
+    g->gcrunning = 1;
     if (g->strt.hash != nullptr && g->tmname[TM_GC] != nullptr)
     {
         // Only the userdata living when the close starts are finalised: those the finalisers
@@ -565,7 +567,6 @@ void luaC_closeall(lua_State* L)
             L->nCcalls = 0;
         }
     }
-    g->gcrunning = 1;
     SweepList(L, &g->rootudata, true);
     SweepList(L, &g->tmudata, true);
     // Freeing a thread closes its upvalues into the general list: sweep until it stays empty.
