@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <list>
 
@@ -178,8 +179,9 @@ TEST_F(AuxlibTest, LoadFileThroughTheFileLayer)
 
 TEST_F(AuxlibTest, ChunkTooLargeToGatherIsAMemoryError)
 {
-    // A reader claiming a block larger than any string: refused before a byte of it is read.
-    static const char kByte = 'x';
+    // A precompiled chunk is gathered whole: a reader claiming a block larger than any string
+    // is refused before a byte of it is read.
+    static const char kByte = '\x1b';
     lua_Chunkreader huge = [](lua_State*, void*, size_t* size) -> const char*
     {
         *size = SIZE_MAX / 2;
@@ -237,6 +239,60 @@ TEST_F(AuxlibTest, ByteOrderMarkedFileIsReadAsUtf16)
     EXPECT_EQ(mState.Run("a, b = dofile('scripts/wide.lua')"), "");
     EXPECT_EQ(mState.Eval("a"), "a\r\nb");
     EXPECT_EQ(mState.Eval("b"), "2");
+}
+
+// Hands a text to lua_load in blocks of a fixed size.
+struct BlockReader
+{
+    std::string text;
+    size_t step;
+    size_t pos = 0;
+
+    static const char* Read(lua_State*, void* ud, size_t* size)
+    {
+        BlockReader* r = static_cast<BlockReader*>(ud);
+        if (r->pos >= r->text.size())
+        {
+            return nullptr;
+        }
+        *size = std::min(r->step, r->text.size() - r->pos);
+        r->pos += *size;
+        return r->text.data() + r->pos - *size;
+    }
+};
+
+TEST_F(AuxlibTest, SourceInSmallBlocksCompilesAsAWhole)
+{
+    // Tokens, long strings and (in the wide text) 16-bit units straddle the blocks.
+    std::string narrow = "#!first line\nlocal s = \"ab\\ncd\" .. [[long\nstring]] "
+                         "x = 12.5e1 return s .. x, 'end'";
+    std::string wide = "\xFF\xFE";
+    for (char c : std::string("return [[w\r\n]] .. 0x1F, L\"u\""))
+    {
+        wide += c;
+        wide += '\0';
+    }
+    lua_State* L = mState.L;
+    for (size_t step : {1, 2, 3, 7})
+    {
+        lua_settop(L, 0);
+        BlockReader r{narrow, step};
+        ASSERT_EQ(lua_load(L, BlockReader::Read, &r, "=blocks"), 0) << lua_tostring(L, -1);
+        ASSERT_EQ(lua_pcall(L, 0, 2, 0), 0);
+        EXPECT_EQ(mState.Text(1), "ab\ncdlong\nstring125") << step;
+        EXPECT_EQ(mState.Text(2), "end") << step;
+        lua_settop(L, 0);
+        BlockReader w{wide, step};
+        ASSERT_EQ(lua_load(L, BlockReader::Read, &w, "=wide"), 0) << lua_tostring(L, -1);
+        ASSERT_EQ(lua_pcall(L, 0, 2, 0), 0);
+        EXPECT_EQ(mState.Text(1), "w\r\n31") << step;
+        EXPECT_EQ(mState.Text(2), "L:u") << step;
+        // An error's line counts across the blocks.
+        lua_settop(L, 0);
+        BlockReader bad{"x = 1\ny = = 2", step};
+        EXPECT_EQ(lua_load(L, BlockReader::Read, &bad, "=bad"), LUA_ERRSYNTAX);
+        EXPECT_STREQ(lua_tostring(L, -1), "bad:2: unexpected symbol near `='") << step;
+    }
 }
 
 TEST_F(AuxlibTest, DostringSendsErrorsToAlert)

@@ -95,7 +95,8 @@ Proto* BuildProto(lua_State* L, const FunctionPrototype& fp)
 
 } // namespace
 
-Proto* ParseChunk(lua_State* L, const char* buffer, size_t size, const char* chunkname)
+Proto* ParseChunk(lua_State* L, const char* buffer, size_t size, const char* chunkname,
+                  lua_Chunkreader reader, void* data)
 {
     bool wide = false;
     if (buffer && size >= 2 && static_cast<unsigned char>(buffer[0]) == 0xFF &&
@@ -108,7 +109,12 @@ Proto* ParseChunk(lua_State* L, const char* buffer, size_t size, const char* chu
     std::unique_ptr<script::FunctionPrototype> main;
     try
     {
-        main = script::CompileChunk(buffer, size, wide, chunkname ? chunkname : "?");
+        script::SourceRefill refill;
+        if (reader != nullptr)
+        {
+            refill = [L, reader, data](size_t* n) { return reader(L, data, n); };
+        }
+        main = script::CompileChunk(buffer, size, wide, chunkname ? chunkname : "?", refill);
     }
     catch (const script::SyntaxError& e)
     {

@@ -129,9 +129,10 @@ std::string ChunkId(std::string_view source, size_t bufferSize)
     return out;
 }
 
-Lexer::Lexer(const char* buffer, size_t size, bool wideSource, std::string_view chunkName)
+Lexer::Lexer(const char* buffer, size_t size, bool wideSource, std::string_view chunkName,
+             SourceRefill refill)
     : mData(reinterpret_cast<const unsigned char*>(buffer)), mSize(buffer ? size : 0),
-      mWide(wideSource), mSource(chunkName)
+      mRefill(std::move(refill)), mWide(wideSource), mSource(chunkName)
 {
     mAhead.code = kTokEos;
     Advance();
@@ -145,23 +146,45 @@ Lexer::Lexer(const char* buffer, size_t size, bool wideSource, std::string_view 
     }
 }
 
+bool Lexer::Refill()
+{
+    while (mRefill)
+    {
+        size_t size = 0;
+        const char* block = mRefill(&size);
+        if (block == nullptr || size == 0)
+        {
+            mRefill = nullptr; // the end: the reader is not asked again
+            break;
+        }
+        mData = reinterpret_cast<const unsigned char*>(block);
+        mSize = size;
+        mPos = 0;
+        return true;
+    }
+    return false;
+}
+
+int Lexer::NextByte()
+{
+    if (mPos >= mSize && !Refill())
+    {
+        return kEndOfInput;
+    }
+    return mData[mPos++];
+}
+
 void Lexer::Advance()
 {
     if (mWide)
     {
-        if (mPos + 1 < mSize)
-        {
-            mChar = mData[mPos] | (mData[mPos + 1] << 8);
-            mPos += 2;
-        }
-        else
-        {
-            mPos = mSize;
-            mChar = kEndOfInput;
-        }
+        // A unit may straddle two blocks; a lone last byte is no unit.
+        int low = NextByte();
+        int high = low == kEndOfInput ? kEndOfInput : NextByte();
+        mChar = high == kEndOfInput ? kEndOfInput : (low | (high << 8));
         return;
     }
-    mChar = mPos < mSize ? mData[mPos++] : kEndOfInput;
+    mChar = mPos < mSize ? mData[mPos++] : NextByte();
 }
 
 void Lexer::NewLine()

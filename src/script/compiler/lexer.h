@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -77,11 +78,17 @@ struct Token
     std::string raw;     // the token as read (numerals and strings), for messages
 };
 
+// The next block of a chunk's text once the lexer has used up the one before (which it reads no
+// more); nullptr or an empty block at the end. A block stays valid until the next call.
+using SourceRefill = std::function<const char*(size_t* size)>;
+
 class Lexer
 {
 public:
-    // wideSource: the text is UTF-16LE (its byte-order mark already skipped).
-    Lexer(const char* buffer, size_t size, bool wideSource, std::string_view chunkName);
+    // wideSource: the text is UTF-16LE (its byte-order mark already skipped). The text is
+    // buffer[0..size) followed by what refill gives, when there is one.
+    Lexer(const char* buffer, size_t size, bool wideSource, std::string_view chunkName,
+          SourceRefill refill = {});
 
     // Moves to the next token (the look-ahead one when it was read).
     void Next();
@@ -104,6 +111,8 @@ public:
 private:
     int Lex(Token& token);
     void Advance();
+    int NextByte();
+    bool Refill();
     void NewLine();
     void ReadNumeral(Token& token, bool leadingPoint);
     void ReadHexNumeral(Token& token);
@@ -114,6 +123,7 @@ private:
     const unsigned char* mData;
     size_t mSize;
     size_t mPos = 0;
+    SourceRefill mRefill;
     bool mWide;
     int mChar = -1;
     int mLine = 1;

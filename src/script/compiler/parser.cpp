@@ -1315,9 +1315,9 @@ private:
 } // namespace
 
 std::unique_ptr<FunctionPrototype> CompileChunk(const char* buffer, size_t size, bool wideSource,
-                                                const std::string& chunkName)
+                                                const std::string& chunkName, SourceRefill refill)
 {
-    Lexer lexer(buffer, size, wideSource, chunkName);
+    Lexer lexer(buffer, size, wideSource, chunkName, std::move(refill));
     Parser parser(lexer);
     return parser.MainFunction();
 }

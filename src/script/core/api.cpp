@@ -692,12 +692,23 @@ static int LoadMemoryError(lua_State* L)
 
 int lua_load(lua_State* L, lua_Chunkreader reader, void* data, const char* chunkname)
 {
+    if (chunkname == nullptr)
+        chunkname = "?";
+    size_t size = 0;
+    const char* first = reader(L, data, &size);
+    if (first == nullptr)
+        size = 0;
+    // Source text (a first block that shows neither a precompiled chunk nor half a byte-order
+    // mark) goes to the compiler block by block as it reads: the text is never held whole.
+    if (size >= 2 && static_cast<unsigned char>(first[0]) != 27)
+        return luaD_protectedparser(L, first, size, chunkname, reader, data);
+    // A precompiled chunk is read whole first.
     std::string text;
     try
     {
-        for (;;)
+        text.assign(first != nullptr ? first : "", size);
+        while (size > 0)
         {
-            size_t size = 0;
             const char* block = reader(L, data, &size);
             if (block == nullptr || size == 0)
                 break;
@@ -712,8 +723,6 @@ int lua_load(lua_State* L, lua_Chunkreader reader, void* data, const char* chunk
     {
         return LoadMemoryError(L);
     }
-    if (chunkname == nullptr)
-        chunkname = "?";
     return luaD_protectedparser(L, text.data(), text.size(), chunkname);
 }
 

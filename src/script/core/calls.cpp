@@ -401,6 +401,8 @@ struct SParser
     const char* buffer;
     size_t size;
     const char* name;
+    lua_Chunkreader reader;
+    void* data;
 };
 
 static void ProtectedParser(lua_State* L, void* ud)
@@ -409,7 +411,7 @@ static void ProtectedParser(lua_State* L, void* ud)
     luaC_checkGC(L);
     bool binary = p->size > 0 && static_cast<unsigned char>(p->buffer[0]) == 27;
     Proto* tf = binary ? luaU_undump(L, p->buffer, p->size, p->name)
-                       : ParseChunk(L, p->buffer, p->size, p->name);
+                       : ParseChunk(L, p->buffer, p->size, p->name, p->reader, p->data);
     // Anchor the prototype while the closure is made.
     setptvalue(L->top, tf);
     incr_top(L);
@@ -422,9 +424,10 @@ static void ProtectedParser(lua_State* L, void* ud)
         toL(cl)->upvals[i] = luaF_newclosedupval(L);
 }
 
-int luaD_protectedparser(lua_State* L, const char* buffer, size_t size, const char* chunkname)
+int luaD_protectedparser(lua_State* L, const char* buffer, size_t size, const char* chunkname,
+                         lua_Chunkreader reader, void* data)
 {
-    SParser p{buffer, size, chunkname};
+    SParser p{buffer, size, chunkname, reader, data};
     int status = luaD_pcall(L, ProtectedParser, &p, savestack(L, L->top), L->errfunc);
     return status;
 }

@@ -54,5 +54,7 @@ int luaD_rawrunprotected(lua_State* L, Pfunc f, void* ud);
 [[noreturn]] void luaD_throw(lua_State* L, int errcode);
 void luaD_seterrorobj(lua_State* L, int errcode, StkId oldtop);
 // Loads a chunk (text or precompiled) from a memory buffer in protected mode and pushes the
-// resulting function, or the error message; returns the status.
-int luaD_protectedparser(lua_State* L, const char* buffer, size_t size, const char* chunkname);
+// resulting function, or the error message; returns the status. Source text may go on in the
+// blocks of reader, read as the compiler needs them (a precompiled chunk is whole in buffer).
+int luaD_protectedparser(lua_State* L, const char* buffer, size_t size, const char* chunkname,
+                         lua_Chunkreader reader = nullptr, void* data = nullptr);

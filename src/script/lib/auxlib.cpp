@@ -10,8 +10,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <new>
-#include <string>
 
 namespace
 {
@@ -586,27 +584,38 @@ namespace
 {
 
 // A script file larger than this is refused: an endless device (or a huge file) would otherwise
-// be read until memory runs out.
+// be compiled until memory runs out.
 constexpr size_t kMaxScriptFileBytes = 64u << 20;
 
 struct FileReaderState
 {
     TFile* mFile;
+    size_t mTotal = 0;      // bytes handed to the loader
+    bool mTooLarge = false; // the file went on past the limit: the load's result is dropped
     char mBuffer[16384];
 };
 
 const char* ReadFromFile(lua_State*, void* ud, size_t* size)
 {
     FileReaderState* lf = static_cast<FileReaderState*>(ud);
-    if (FileEof(lf->mFile))
+    if (lf->mTooLarge || FileEof(lf->mFile))
     {
         return nullptr;
     }
-    int got = FileRead(lf->mFile, lf->mBuffer, sizeof lf->mBuffer);
+    // One byte beyond the room left tells a file that ends at the limit from a larger one.
+    size_t room = kMaxScriptFileBytes - lf->mTotal;
+    size_t want = room < sizeof lf->mBuffer ? room + 1 : sizeof lf->mBuffer;
+    int got = FileRead(lf->mFile, lf->mBuffer, (int)want);
     if (got <= 0)
     {
         return nullptr;
     }
+    if ((size_t)got > room)
+    {
+        lf->mTooLarge = true;
+        return nullptr;
+    }
+    lf->mTotal += (size_t)got;
     *size = (size_t)got;
     return lf->mBuffer;
 }
@@ -689,50 +698,23 @@ int luaL_loadfile(lua_State* L, const char* filename)
             return FileLoadError(L, fnameindex, errno ? errno : ENOENT);
         }
     }
-    // The whole text is read before the compiler sees any of it, so that a file too large is
-    // refused without compiling its beginning.
-    std::string text;
-    bool tooLarge = false;
-    bool noMemory = false;
-    try
-    {
-        size_t size = 0;
-        while (const char* block = ReadFromFile(L, &lf, &size))
-        {
-            if (size > kMaxScriptFileBytes - text.size())
-            {
-                tooLarge = true;
-                break;
-            }
-            text.append(block, size);
-        }
-    }
-    catch (const std::bad_alloc&)
-    {
-        noMemory = true;
-    }
+    int status = lua_load(L, ReadFromFile, &lf, lua_tostring(L, -1));
     bool readError = FileError(lf.mFile);
     int savedErrno = errno;
     DestroyFile(lf.mFile);
-    if (noMemory)
-    {
-        lua_settop(L, fnameindex - 1);
-        lua_pushliteral(L, "not enough memory");
-        return LUA_ERRMEM;
-    }
     if (readError)
     {
+        lua_settop(L, fnameindex);
         return FileLoadError(L, fnameindex, savedErrno ? savedErrno : EIO);
     }
-    if (tooLarge)
+    if (lf.mTooLarge)
     {
+        lua_settop(L, fnameindex);
         lua_pushfstring(L, "cannot read %s: larger than the %d MB allowed for a script file",
                         lua_tostring(L, fnameindex) + 1, (int)(kMaxScriptFileBytes >> 20));
         lua_remove(L, fnameindex);
         return LUA_ERRFILE;
     }
-    BufferReaderState bs{text.data(), text.size()};
-    int status = lua_load(L, ReadFromBuffer, &bs, lua_tostring(L, -1));
     lua_remove(L, fnameindex);
     return status;
 }
