@@ -212,6 +212,17 @@ TEST_F(VmFastPathsTest, IntegerKeysInAndPastTheArrayPart)
               (std::vector<std::string>{"7", "10", "3", "d4"}));
 }
 
+TEST_F(VmFastPathsTest, NewKeysAskNewindexOnlyWhenThereIsOne)
+{
+    // A "__newindex" added after the table cached its absence is still asked for new keys only.
+    EXPECT_EQ(mState.Run("mt = {} t = setmetatable({}, mt) t.a = 1 t[1] = 1 log = '' "
+                         "mt.__newindex = function(t, k, v) log = log .. k .. ';' rawset(t, k, v) "
+                         "end t.b = 2 t.a = 3 t[10] = 4 t[1] = 5 t.b = 6"),
+              "");
+    EXPECT_EQ(mState.EvalAll("log, t.a, t.b, t[10], t[1]"),
+              (std::vector<std::string>{"b;10;", "3", "6", "4", "5"}));
+}
+
 TEST_F(VmFastPathsTest, NumberComparisons)
 {
     // NaN is neither less, equal nor greater; infinities and negative zero compare as numbers;

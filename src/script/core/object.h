@@ -397,6 +397,8 @@ const TObject* luaH_getnum(Table* t, int key);
 const TObject* luaH_getstr(Table* t, ScriptString* key);
 // Returns the slot for key, creating it (nil) when absent; raises "table index is nil/NaN".
 TObject* luaH_set(lua_State* L, Table* t, const TObject* key);
+// luaH_set for a key its lookup did not find (luaH_get gave the nil object): no second lookup.
+TObject* luaH_setnew(lua_State* L, Table* t, const TObject* key);
 TObject* luaH_setnum(lua_State* L, Table* t, int key);
 int luaH_next(lua_State* L, Table* t, StkId key);
 

@@ -400,6 +400,12 @@ TObject* luaH_set(lua_State* L, Table* t, const TObject* key)
     t->flags = 0;
     if (p != &luaO_nilobject)
         return const_cast<TObject*>(p);
+    return luaH_setnew(L, t, key);
+}
+
+TObject* luaH_setnew(lua_State* L, Table* t, const TObject* key)
+{
+    t->flags = 0;
     if (ttisnil(key))
         luaG_runerror(L, "table index is nil");
     if (ttisnumber(key) && std::isnan(nvalue(key)))

@@ -232,6 +232,15 @@ static inline const TObject* FastGet(lua_State* L, const TObject* t, const TObje
     return ttisnil(v) ? nullptr : v;
 }
 
+// The slot of key in h as luaH_get finds it (the nil object when the table does not hold it).
+static inline const TObject* RawSlot(Table* h, const TObject* key)
+{
+    if (ttisstring(key))
+        return luaH_findstr(h, tsvalue(key));
+    const TObject* slot = ArraySlot(h, key);
+    return slot != nullptr ? slot : luaH_get(h, key);
+}
+
 // The slot of an assignment that needs no metamethod (the key already holds a value); nullptr
 // otherwise. Like luaH_set, it forgets the table's cached metamethod absences.
 static inline TObject* FastSetSlot(const TObject* t, const TObject* key)
@@ -239,9 +248,7 @@ static inline TObject* FastSetSlot(const TObject* t, const TObject* key)
     if (!ttistable(t))
         return nullptr;
     Table* h = hvalue(t);
-    const TObject* slot = ttisstring(key) ? luaH_findstr(h, tsvalue(key)) : ArraySlot(h, key);
-    if (slot == nullptr)
-        slot = luaH_get(h, key);
+    const TObject* slot = RawSlot(h, key);
     if (ttisnil(slot))
         return nullptr;
     h->flags = 0;
@@ -666,13 +673,26 @@ reentry:
         case OP_SETTABLE:
         {
             TObject* rb = RKB();
-            TObject* slot = FastSetSlot(ra, rb);
-            if (slot != nullptr)
+            TObject* rc = RKC();
+            if (ttistable(ra))
             {
-                setobj(slot, RKC());
-                break;
+                Table* h = hvalue(ra);
+                const TObject* slot = RawSlot(h, rb);
+                if (!ttisnil(slot))
+                {
+                    h->flags = 0;
+                    setobj(const_cast<TObject*>(slot), rc);
+                    break;
+                }
+                // A key the table does not hold, and no "__newindex" to ask: the new entry is
+                // made without looking the key up again.
+                if (slot == &luaO_nilobject && fasttm(L, h->metatable, TM_NEWINDEX) == nullptr)
+                {
+                    setobj(luaH_setnew(L, h, rb), rc);
+                    break;
+                }
             }
-            luaV_settable(L, ra, rb, RKC());
+            luaV_settable(L, ra, rb, rc);
             base = L->base;
             break;
         }
