@@ -503,6 +503,7 @@ bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool de
                        (k.mAlphaModulate ? span.mDiffuse & 0xFF000000u : 0xFF000000u);
     plan.mConstAlpha = k.mConstAlpha || k.mAlphaFromDiffuse;
     plan.mAlphaValue = k.mAlphaFromDiffuse ? span.mDiffuse & 0xFF000000u : k.mAlphaValue;
+    PrepareRowKernel(plan);
     return true;
 }
 

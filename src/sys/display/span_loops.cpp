@@ -111,111 +111,12 @@ uint64_t FastSpan(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_
 }
 
 #if defined(__SSE2__)
-// Four pixels at a time for the aligned copies, in 16-bit lanes: products of bytes fit, and the
+// Pixels in 16-bit lanes: products of bytes fit, and the
 // rounding division by 255 is the same (x + 128 + ((x + 128) >> 8)) >> 8 as the scalar code.
 inline __m128i Div255Epi16(__m128i x)
 {
     x = _mm_add_epi16(x, _mm_set1_epi16(128));
     return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
-}
-
-inline __m128i AlphaEpi16(__m128i px16) // each pixel's alpha in its four lanes
-{
-    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(px16, 0xFF), 0xFF);
-}
-
-inline __m128i ModulateEpi8(__m128i px, __m128i mul16)
-{
-    const __m128i zero = _mm_setzero_si128();
-    __m128i lo = Div255Epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(px, zero), mul16));
-    __m128i hi = Div255Epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(px, zero), mul16));
-    return _mm_packus_epi16(lo, hi);
-}
-
-inline __m128i BlendSrcAlphaEpi8(__m128i src, __m128i dst)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i c255 = _mm_set1_epi16(255);
-    __m128i sl = _mm_unpacklo_epi8(src, zero), sh = _mm_unpackhi_epi8(src, zero);
-    __m128i dl = _mm_unpacklo_epi8(dst, zero), dh = _mm_unpackhi_epi8(dst, zero);
-    __m128i al = AlphaEpi16(sl), ah = AlphaEpi16(sh);
-    __m128i xl =
-        _mm_add_epi16(_mm_mullo_epi16(sl, al), _mm_mullo_epi16(dl, _mm_sub_epi16(c255, al)));
-    __m128i xh =
-        _mm_add_epi16(_mm_mullo_epi16(sh, ah), _mm_mullo_epi16(dh, _mm_sub_epi16(c255, ah)));
-    return _mm_packus_epi16(Div255Epi16(xl), Div255Epi16(xh));
-}
-
-inline __m128i ScaleBySrcAlphaEpi8(__m128i src)
-{
-    const __m128i zero = _mm_setzero_si128();
-    __m128i sl = _mm_unpacklo_epi8(src, zero), sh = _mm_unpackhi_epi8(src, zero);
-    return _mm_packus_epi16(Div255Epi16(_mm_mullo_epi16(sl, AlphaEpi16(sl))),
-                            Div255Epi16(_mm_mullo_epi16(sh, AlphaEpi16(sh))));
-}
-
-// The aligned row for the plain stage (texel times a constant) with blending off, source-over or
-// additive, and an alpha test that at most drops alpha 0. Answers the pixels written.
-template <FastPlan::Blend B>
-uint64_t AlignedRowSse2(const FastPlan& p, uint32_t* d, int64_t n, const uint32_t* s,
-                        bool dropClear)
-{
-    const __m128i orMask = _mm_set1_epi32(static_cast<int>(p.mOrMask));
-    const __m128i amask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m128i zero = _mm_setzero_si128();
-    const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
-    const __m128i mul16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(p.mMultiplier)), zero);
-    uint64_t written = 0;
-    int64_t i = 0;
-    for (; i + 4 <= n; i += 4)
-    {
-        __m128i src =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), orMask);
-        if (modulate)
-            src = ModulateEpi8(src, mul16);
-        __m128i alpha = _mm_and_si128(src, amask);
-        __m128i clearMask = _mm_cmpeq_epi32(alpha, zero);
-        int clear = _mm_movemask_epi8(clearMask);
-        if (clear == 0xFFFF && (dropClear || B != FastPlan::Blend::Off))
-            continue; // nothing changes: alpha 0 blends to the destination or is dropped
-        __m128i* dp = reinterpret_cast<__m128i*>(d + i);
-        static constexpr int kSet[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-        int shown = 4 - kSet[_mm_movemask_ps(_mm_castsi128_ps(clearMask))];
-        if constexpr (B == FastPlan::Blend::Off)
-        {
-            if (dropClear && clear != 0)
-            {
-                __m128i dst = _mm_loadu_si128(dp);
-                src = _mm_or_si128(_mm_and_si128(clearMask, dst), _mm_andnot_si128(clearMask, src));
-            }
-            _mm_storeu_si128(dp, src);
-            written += dropClear ? shown : 4;
-        }
-        else if constexpr (B == FastPlan::Blend::SrcAlpha)
-        {
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, amask)) == 0xFFFF)
-                _mm_storeu_si128(dp, src);
-            else
-                _mm_storeu_si128(dp, BlendSrcAlphaEpi8(src, _mm_loadu_si128(dp)));
-            written += dropClear ? shown : 4;
-        }
-        else
-        {
-            _mm_storeu_si128(dp, _mm_adds_epu8(ScaleBySrcAlphaEpi8(src), _mm_loadu_si128(dp)));
-            written += dropClear ? shown : 4;
-        }
-    }
-    for (; i < n; ++i)
-    {
-        uint32_t c = s[i] | p.mOrMask;
-        if (modulate)
-            c = ModulateArgb(c, p.mMultiplier);
-        if (dropClear && (c >> 24) == 0)
-            continue;
-        FastWrite<B>(p, d + i, c);
-        ++written;
-    }
-    return written;
 }
 
 // Bilinear spans in vector lanes: the sample, the product with the diffuse colour, the alpha
@@ -443,22 +344,8 @@ uint64_t LinearSpanPairsSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_
 template <FastPlan::Blend B>
 uint64_t FastAlignedSpan(const FastPlan& p, uint32_t* dst, int64_t n, const uint32_t* src)
 {
-#if defined(__SSE2__)
-    if constexpr (B != FastPlan::Blend::Generic)
-    {
-        // Alpha tests that drop only alpha 0 (the display code's >= 1) fit the vector loop.
-        bool dropsOnlyClear =
-            !p.mAlphaTest || p.mAlphaFunc == CMP_ALWAYS ||
-            (p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef <= 1) ||
-            ((p.mAlphaFunc == CMP_GREATER || p.mAlphaFunc == CMP_NOTEQUAL) && p.mAlphaRef == 0);
-        if (!p.mGenericCombine && !p.mConstAlpha && dropsOnlyClear)
-        {
-            bool dropClear = p.mAlphaTest && p.mAlphaFunc != CMP_ALWAYS &&
-                             !(p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef == 0);
-            return AlignedRowSse2<B>(p, dst, n, src, dropClear);
-        }
-    }
-#endif
+    if (p.mRowKernel != nullptr)
+        return p.mRowKernel(p.mRowOp, dst, src, n);
     uint64_t written = 0;
     const bool plain =
         !p.mGenericCombine && p.mMultiplier == 0xFFFFFFFFu && !p.mConstAlpha && p.mOrMask == 0;
@@ -570,6 +457,40 @@ uint64_t TwoLevelSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoo
 }
 
 } // namespace
+
+void PrepareRowKernel(FastPlan& p)
+{
+    p.mRowKernel = nullptr;
+    if (p.mGenericCombine || p.mSource == FastPlan::Source::Constant)
+        return;
+    SpanBlend blend;
+    switch (p.mBlend)
+    {
+    case FastPlan::Blend::Off:
+        blend = SpanBlend::Copy;
+        break;
+    case FastPlan::Blend::SrcAlpha:
+        blend = SpanBlend::SrcAlpha;
+        break;
+    case FastPlan::Blend::SrcAlphaOne:
+        blend = SpanBlend::SrcAlphaOne;
+        break;
+    default:
+        if (p.mState->mSrcBlend != BLEND_ONE || p.mState->mDestBlend != BLEND_ONE)
+            return;
+        blend = SpanBlend::Add;
+        break;
+    }
+    SpanOp& op = p.mRowOp;
+    op.mOrMask = p.mOrMask;
+    op.mMultiplier = p.mMultiplier;
+    op.mAlphaKeep = p.mConstAlpha ? 0x00FFFFFFu : 0xFFFFFFFFu;
+    op.mAlphaSet = p.mConstAlpha ? p.mAlphaValue : 0;
+    op.mAlphaTest = p.mAlphaTest;
+    op.mAlphaFunc = p.mAlphaFunc;
+    op.mAlphaRef = p.mAlphaRef & 0xFF;
+    p.mRowKernel = GetSpanKernel(ActiveSpanIsa(), blend);
+}
 
 uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sys/display/rasterizer.h"
+#include "sys/display/span_kernels.h"
 #include "sys/display/texture_sampler.h"
 
 #include <cstdint>
@@ -59,7 +60,14 @@ struct FastPlan
     bool mAlphaTest = false;
     CompareFunc mAlphaFunc = CMP_ALWAYS;
     uint32_t mAlphaRef = 0;
+    // Rows copied one texel per pixel: the kernel chosen once per draw (null: the plan's own
+    // scalar loop) and what it applies.
+    SpanKernel mRowKernel = nullptr;
+    SpanOp mRowOp;
 };
+
+// Chooses the row kernel for a plan whose other fields are set.
+void PrepareRowKernel(FastPlan& plan);
 
 // Texel coordinates of a span's first pixel and their steps per pixel, in 1/2^24 texel; s2, t2
 // for the next mip level when two are blended.

@@ -1,0 +1,224 @@
+// The row kernels: the scalar reference loops, the SSE2 and AVX2 loops built from one body, and
+// the choice of the widest set the processor runs.
+#include "sys/display/span_kernels.h"
+
+#include "sys/display/blend.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define MURKWELL_SPAN_VECTORS 1
+#endif
+
+namespace sys::display
+{
+namespace
+{
+
+template <SpanBlend B>
+uint64_t ScalarRows(const SpanOp& op, uint32_t* dst, const uint32_t* src, int64_t n)
+{
+    uint64_t written = 0;
+    for (int64_t i = 0; i < n; ++i)
+    {
+        uint32_t c = src[i] | op.mOrMask;
+        if (op.mMultiplier != 0xFFFFFFFFu)
+            c = ModulateArgb(c, op.mMultiplier);
+        c = (c & op.mAlphaKeep) | op.mAlphaSet;
+        if (op.mAlphaTest && !CompareValues(op.mAlphaFunc, c >> 24, op.mAlphaRef))
+            continue;
+        uint32_t* d = dst + i;
+        if constexpr (B == SpanBlend::Copy)
+            *d = c;
+        else if constexpr (B == SpanBlend::SrcAlpha)
+        {
+            uint32_t a = c >> 24;
+            if (a == 255)
+                *d = c;
+            else if (a != 0)
+                *d = BlendSrcAlpha(c, *d);
+        }
+        else if constexpr (B == SpanBlend::SrcAlphaOne)
+        {
+            if ((c >> 24) != 0)
+                *d = BlendSrcAlphaOne(c, *d);
+        }
+        else
+            *d = CompactLanes(SaturateLanes(ExpandLanes(c) + ExpandLanes(*d)));
+        ++written;
+    }
+    return written;
+}
+
+#if defined(MURKWELL_SPAN_VECTORS)
+namespace sse2
+{
+struct Ops
+{
+    using V = __m128i;
+    static constexpr int PIXELS = 4;
+    static V Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
+    static void Store(uint32_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
+    static V Set1(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
+    static V And(V a, V b) { return _mm_and_si128(a, b); }
+    static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }
+    static V Or(V a, V b) { return _mm_or_si128(a, b); }
+    static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
+    static V Add16(V a, V b) { return _mm_add_epi16(a, b); }
+    static V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+    static V Mullo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+    static V MulHi16(V a, V b) { return _mm_mulhi_epu16(a, b); }
+    static V Srli16(V a, int k) { return _mm_srli_epi16(a, k); }
+    static V Slli16(V a, int k) { return _mm_slli_epi16(a, k); }
+    static V Srli32(V a, int k) { return _mm_srli_epi32(a, k); }
+    static V Slli32(V a, int k) { return _mm_slli_epi32(a, k); }
+    static V AddSat8(V a, V b) { return _mm_adds_epu8(a, b); }
+    static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+    static V CmpGt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }
+    static int PixelBits(V m) { return _mm_movemask_ps(_mm_castsi128_ps(m)); }
+};
+#include "sys/display/span_kernels_vector.inl"
+
+template <SpanBlend B>
+uint64_t Rows(const SpanOp& op, uint32_t* dst, const uint32_t* src, int64_t n)
+{
+    int64_t done = 0;
+    uint64_t written = VectorRows<B>(op, dst, src, n, done);
+    return written + ScalarRows<B>(op, dst + done, src + done, n - done);
+}
+} // namespace sse2
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+namespace avx2
+{
+struct Ops
+{
+    using V = __m256i;
+    static constexpr int PIXELS = 8;
+    static V Load(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
+    static void Store(uint32_t* p, V v) { _mm256_storeu_si256(reinterpret_cast<V*>(p), v); }
+    static V Set1(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
+    static V And(V a, V b) { return _mm256_and_si256(a, b); }
+    static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }
+    static V Or(V a, V b) { return _mm256_or_si256(a, b); }
+    static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
+    static V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
+    static V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
+    static V Mullo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
+    static V MulHi16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+    static V Srli16(V a, int k) { return _mm256_srli_epi16(a, k); }
+    static V Slli16(V a, int k) { return _mm256_slli_epi16(a, k); }
+    static V Srli32(V a, int k) { return _mm256_srli_epi32(a, k); }
+    static V Slli32(V a, int k) { return _mm256_slli_epi32(a, k); }
+    static V AddSat8(V a, V b) { return _mm256_adds_epu8(a, b); }
+    static V CmpEq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
+    static V CmpGt32(V a, V b) { return _mm256_cmpgt_epi32(a, b); }
+    static int PixelBits(V m) { return _mm256_movemask_ps(_mm256_castsi256_ps(m)); }
+};
+#include "sys/display/span_kernels_vector.inl"
+
+// The last few pixels (fewer than eight) go through the SSE2 loop and then the scalar one.
+template <SpanBlend B>
+uint64_t Rows(const SpanOp& op, uint32_t* dst, const uint32_t* src, int64_t n)
+{
+    int64_t done = 0;
+    uint64_t written = VectorRows<B>(op, dst, src, n, done);
+    return written + sse2::Rows<B>(op, dst + done, src + done, n - done);
+}
+} // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif
+
+template <template <SpanBlend> class Table> SpanKernel Pick(SpanBlend blend)
+{
+    switch (blend)
+    {
+    case SpanBlend::Copy:
+        return Table<SpanBlend::Copy>::Get();
+    case SpanBlend::SrcAlpha:
+        return Table<SpanBlend::SrcAlpha>::Get();
+    case SpanBlend::SrcAlphaOne:
+        return Table<SpanBlend::SrcAlphaOne>::Get();
+    case SpanBlend::Add:
+        break;
+    }
+    return Table<SpanBlend::Add>::Get();
+}
+
+template <SpanBlend B> struct ScalarTable
+{
+    static SpanKernel Get() { return &ScalarRows<B>; }
+};
+#if defined(MURKWELL_SPAN_VECTORS)
+template <SpanBlend B> struct Sse2Table
+{
+    static SpanKernel Get() { return &sse2::Rows<B>; }
+};
+template <SpanBlend B> struct Avx2Table
+{
+    static SpanKernel Get() { return &avx2::Rows<B>; }
+};
+#endif
+
+SpanIsa DetectSpanIsa()
+{
+    const char* off = std::getenv("MURKWELL_SCALAR_SPANS");
+    if (off != nullptr && off[0] != '\0' && std::strcmp(off, "0") != 0)
+        return SpanIsa::Scalar;
+    if (SpanIsaSupported(SpanIsa::Avx2))
+        return SpanIsa::Avx2;
+    if (SpanIsaSupported(SpanIsa::Sse2))
+        return SpanIsa::Sse2;
+    return SpanIsa::Scalar;
+}
+
+} // namespace
+
+bool SpanIsaSupported(SpanIsa isa)
+{
+#if defined(MURKWELL_SPAN_VECTORS)
+    switch (isa)
+    {
+    case SpanIsa::Scalar:
+        return true;
+    case SpanIsa::Sse2:
+        return __builtin_cpu_supports("sse2");
+    case SpanIsa::Avx2:
+        return __builtin_cpu_supports("avx2");
+    }
+    return false;
+#else
+    return isa == SpanIsa::Scalar;
+#endif
+}
+
+SpanIsa ActiveSpanIsa()
+{
+    static const SpanIsa isa = DetectSpanIsa();
+    return isa;
+}
+
+SpanKernel GetSpanKernel(SpanIsa isa, SpanBlend blend)
+{
+#if defined(MURKWELL_SPAN_VECTORS)
+    if (isa == SpanIsa::Avx2)
+        return Pick<Avx2Table>(blend);
+    if (isa == SpanIsa::Sse2)
+        return Pick<Sse2Table>(blend);
+#endif
+    (void)isa;
+    return Pick<ScalarTable>(blend);
+}
+
+} // namespace sys::display

@@ -1,0 +1,151 @@
+// The vector row loop of span_kernels.cpp, written once over an instruction set's operations
+// (struct Ops) and included once per set, each time inside that set's own namespace and target.
+// Bytes are split into 16-bit lanes by masks and shifts (blue and red, then green and alpha)
+// rather than by unpacking, which keeps the loop off the shuffle unit.
+
+// x / 255 rounded, for x up to 65025: ((x + 128) * 257) >> 16, the same value as (x + 127) / 255.
+[[gnu::always_inline]] inline Ops::V Div255V(Ops::V x)
+{
+    return Ops::MulHi16(Ops::Add16(x, Ops::Set1(0x00800080u)), Ops::Set1(0x01010101u));
+}
+
+[[gnu::always_inline]] inline Ops::V Merge(Ops::V even, Ops::V odd)
+{
+    return Ops::Or(even, Ops::Slli16(odd, 8));
+}
+
+// Each byte of c times the byte of m in the same place (m given as its even and odd lanes).
+[[gnu::always_inline]] inline Ops::V ModulateV(Ops::V c, Ops::V mEven, Ops::V mOdd)
+{
+    const Ops::V low = Ops::Set1(0x00FF00FFu);
+    return Merge(Div255V(Ops::Mullo16(Ops::And(c, low), mEven)),
+                 Div255V(Ops::Mullo16(Ops::Srli16(c, 8), mOdd)));
+}
+
+// Alpha of each pixel in both of its 16-bit halves.
+[[gnu::always_inline]] inline Ops::V AlphaWords(Ops::V c)
+{
+    Ops::V a = Ops::Srli32(c, 24);
+    return Ops::Or(a, Ops::Slli32(a, 16));
+}
+
+// Answers the pixels written; `done` the pixels handled (a multiple of the vector width).
+template <SpanBlend B>
+[[gnu::always_inline]] inline uint64_t VectorRows(const SpanOp& op, uint32_t* dst,
+                                                  const uint32_t* src, int64_t n, int64_t& done)
+{
+    using V = Ops::V;
+    constexpr int N = Ops::PIXELS;
+    constexpr int ALL = (1 << N) - 1;
+    const V low = Ops::Set1(0x00FF00FFu);
+    const V orMask = Ops::Set1(op.mOrMask);
+    const bool modulate = op.mMultiplier != 0xFFFFFFFFu;
+    const V mEven = Ops::Set1(op.mMultiplier & 0x00FF00FFu);
+    const V mOdd = Ops::Set1((op.mMultiplier >> 8) & 0x00FF00FFu);
+    const bool replaceAlpha = op.mAlphaKeep != 0xFFFFFFFFu || op.mAlphaSet != 0;
+    const V keep = Ops::Set1(op.mAlphaKeep);
+    const V set = Ops::Set1(op.mAlphaSet);
+    const V zero = Ops::Set1(0);
+    const V ones = Ops::Set1(0xFFFFFFFFu);
+    const V opaque = Ops::Set1(255);
+    const V ref = Ops::Set1(op.mAlphaRef & 0xFF);
+    // The test as one compare, perhaps inverted: which compare (0 none, 1 alpha < ref,
+    // 2 alpha > ref, 3 alpha == ref) and whether to invert it.
+    int compare = 0;
+    bool invert = true; // no compare, inverted: every pixel passes
+    if (op.mAlphaTest)
+    {
+        switch (op.mAlphaFunc)
+        {
+        case CMP_NEVER:
+            done = n - n % N;
+            return 0;
+        case CMP_LESS:
+            compare = 1, invert = false;
+            break;
+        case CMP_EQUAL:
+            compare = 3, invert = false;
+            break;
+        case CMP_LESSEQUAL:
+            compare = 2, invert = true;
+            break;
+        case CMP_GREATER:
+            compare = 2, invert = false;
+            break;
+        case CMP_NOTEQUAL:
+            compare = 3, invert = true;
+            break;
+        case CMP_GREATEREQUAL:
+            compare = 1, invert = true;
+            break;
+        default: // ALWAYS, and values the device never stores
+            break;
+        }
+    }
+    const V flip = invert ? ones : zero;
+    uint64_t written = 0;
+    int64_t i = 0;
+    for (; i + N <= n; i += N)
+    {
+        V c = Ops::Or(Ops::Load(src + i), orMask);
+        if (modulate)
+            c = ModulateV(c, mEven, mOdd);
+        if (replaceAlpha)
+            c = Ops::Or(Ops::And(c, keep), set);
+        const V alpha = Ops::Srli32(c, 24);
+        int pass = ALL;
+        V passMask = ones;
+        if (compare != 0)
+        {
+            V base = compare == 1   ? Ops::CmpGt32(ref, alpha)
+                     : compare == 2 ? Ops::CmpGt32(alpha, ref)
+                     : compare == 3 ? Ops::CmpEq32(alpha, ref)
+                                    : zero;
+            passMask = Ops::Xor(base, flip);
+            pass = Ops::PixelBits(passMask);
+            if (pass == 0)
+                continue;
+        }
+        written += static_cast<uint64_t>(__builtin_popcount(static_cast<unsigned>(pass)));
+        uint32_t* d = dst + i;
+        V out;
+        if constexpr (B == SpanBlend::Copy)
+            out = c;
+        else if constexpr (B == SpanBlend::Add)
+            out = Ops::AddSat8(c, Ops::Load(d));
+        else
+        {
+            const int clear = Ops::PixelBits(Ops::CmpEq32(alpha, zero));
+            if (clear == ALL)
+                continue; // alpha 0 leaves every destination pixel as it is
+            if constexpr (B == SpanBlend::SrcAlpha)
+            {
+                if (clear == 0 && Ops::PixelBits(Ops::CmpEq32(alpha, opaque)) == ALL)
+                    out = c;
+                else
+                {
+                    const V dv = Ops::Load(d);
+                    const V a = AlphaWords(c);
+                    const V ia = Ops::Sub16(low, a);
+                    V even = Ops::Add16(Ops::Mullo16(Ops::And(c, low), a),
+                                        Ops::Mullo16(Ops::And(dv, low), ia));
+                    V odd = Ops::Add16(Ops::Mullo16(Ops::Srli16(c, 8), a),
+                                       Ops::Mullo16(Ops::Srli16(dv, 8), ia));
+                    out = Merge(Div255V(even), Div255V(odd));
+                }
+            }
+            else
+            {
+                const V a = AlphaWords(c);
+                V scaled = Merge(Div255V(Ops::Mullo16(Ops::And(c, low), a)),
+                                 Div255V(Ops::Mullo16(Ops::Srli16(c, 8), a)));
+                out = Ops::AddSat8(scaled, Ops::Load(d));
+            }
+        }
+        if (pass != ALL)
+            out = Ops::Or(Ops::And(passMask, out), Ops::AndNot(passMask, Ops::Load(d)));
+        Ops::Store(d, out);
+    }
+    done = i;
+    return written;
+}

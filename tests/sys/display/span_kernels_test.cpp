@@ -1,0 +1,172 @@
+// Row kernels: every vector loop against the scalar reference on random rows, byte for byte, and
+// the scalar loop against the per-channel blend formulas.
+#include "sys/display/blend.h"
+#include "sys/display/span_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace sys::display;
+
+namespace
+{
+
+constexpr SpanBlend BLENDS[] = {SpanBlend::Copy, SpanBlend::SrcAlpha, SpanBlend::SrcAlphaOne,
+                                SpanBlend::Add};
+constexpr CompareFunc FUNCS[] = {CMP_NEVER,   CMP_LESS,     CMP_EQUAL,        CMP_LESSEQUAL,
+                                 CMP_GREATER, CMP_NOTEQUAL, CMP_GREATEREQUAL, CMP_ALWAYS};
+
+// Texels whose alpha is often 0 or 255, in runs, so that whole vectors of clear or opaque
+// pixels occur as well as mixed ones.
+uint32_t RandomTexel(std::mt19937& rng, uint32_t& runAlpha)
+{
+    uint32_t r = rng();
+    if ((r & 7) == 0)
+        runAlpha = std::array<uint32_t, 4>{0, 255, 1, 128}[(r >> 3) & 3];
+    uint32_t alpha = (r & 0x300) == 0 ? (rng() & 0xFF) : runAlpha;
+    return alpha << 24 | (rng() & 0x00FFFFFFu);
+}
+
+SpanOp RandomOp(std::mt19937& rng)
+{
+    SpanOp op;
+    if (rng() % 4 == 0)
+        op.mOrMask = 0xFF000000u;
+    if (rng() % 2 == 0)
+        op.mMultiplier = rng() % 3 == 0 ? 0x80FFFFFFu : rng();
+    if (rng() % 5 == 0)
+    {
+        op.mAlphaKeep = 0x00FFFFFFu;
+        op.mAlphaSet = (rng() & 0xFF) << 24;
+    }
+    op.mAlphaTest = rng() % 3 != 0;
+    op.mAlphaFunc = FUNCS[rng() % 8];
+    op.mAlphaRef = rng() % 4 == 0 ? 1 : rng() & 0xFF;
+    return op;
+}
+
+// The per-pixel definition, from the general blend of the pixel pipeline.
+uint32_t Expected(const SpanOp& op, SpanBlend blend, uint32_t texel, uint32_t dst, bool& passed)
+{
+    uint32_t c = ModulateArgb(texel | op.mOrMask, op.mMultiplier);
+    c = (c & op.mAlphaKeep) | op.mAlphaSet;
+    passed = !op.mAlphaTest || CompareValues(op.mAlphaFunc, c >> 24, op.mAlphaRef);
+    if (!passed)
+        return dst;
+    switch (blend)
+    {
+    case SpanBlend::Copy:
+        return c;
+    case SpanBlend::SrcAlpha:
+        return BlendArgb(c, dst, BLEND_SRCALPHA, BLEND_INVSRCALPHA);
+    case SpanBlend::SrcAlphaOne:
+        return BlendArgb(c, dst, BLEND_SRCALPHA, BLEND_ONE);
+    case SpanBlend::Add:
+        return BlendArgb(c, dst, BLEND_ONE, BLEND_ONE);
+    }
+    return 0;
+}
+
+std::string Describe(SpanIsa isa, SpanBlend blend, const SpanOp& op, int offset, int n)
+{
+    return "set " + std::to_string(static_cast<int>(isa)) + " blend " +
+           std::to_string(static_cast<int>(blend)) + " or " + std::to_string(op.mOrMask) + " mul " +
+           std::to_string(op.mMultiplier) + " keep " + std::to_string(op.mAlphaKeep) + " test " +
+           std::to_string(op.mAlphaTest) + " func " +
+           std::to_string(static_cast<int>(op.mAlphaFunc)) + " ref " +
+           std::to_string(op.mAlphaRef) + " offset " + std::to_string(offset) + " n " +
+           std::to_string(n);
+}
+
+} // namespace
+
+TEST(SpanKernels, ScalarLoopFollowsTheBlendFormulas)
+{
+    std::mt19937 rng(7);
+    uint32_t runAlpha = 0;
+    std::vector<uint32_t> src(67), dst(67);
+    for (int round = 0; round < 400; ++round)
+        for (SpanBlend blend : BLENDS)
+        {
+            SpanOp op = RandomOp(rng);
+            for (size_t i = 0; i < src.size(); ++i)
+            {
+                src[i] = RandomTexel(rng, runAlpha);
+                dst[i] = rng();
+            }
+            std::vector<uint32_t> out = dst;
+            uint64_t written = GetSpanKernel(SpanIsa::Scalar, blend)(
+                op, out.data(), src.data(), static_cast<int64_t>(src.size()));
+            uint64_t passed = 0;
+            for (size_t i = 0; i < src.size(); ++i)
+            {
+                bool pass = false;
+                ASSERT_EQ(out[i], Expected(op, blend, src[i], dst[i], pass))
+                    << Describe(SpanIsa::Scalar, blend, op, 0, 67) << " pixel " << i;
+                passed += pass ? 1 : 0;
+            }
+            ASSERT_EQ(written, passed);
+        }
+}
+
+// Rows of 0 to 67 pixels at every alignment of source and destination to 32 bytes, with guard
+// pixels on both sides that must stay untouched.
+TEST(SpanKernels, VectorLoopsMatchTheScalarLoopByteForByte)
+{
+    std::mt19937 rng(1234);
+    uint32_t runAlpha = 0;
+    constexpr int GUARD = 8;
+    int tested = 0;
+    for (SpanIsa isa : {SpanIsa::Sse2, SpanIsa::Avx2})
+    {
+        if (!SpanIsaSupported(isa))
+            continue;
+        ++tested;
+        for (SpanBlend blend : BLENDS)
+        {
+            SpanKernel vector = GetSpanKernel(isa, blend);
+            SpanKernel scalar = GetSpanKernel(SpanIsa::Scalar, blend);
+            for (int n = 0; n <= 67; ++n)
+                for (int offset = 0; offset < 8; ++offset)
+                    for (int round = 0; round < 6; ++round)
+                    {
+                        SpanOp op = RandomOp(rng);
+                        std::vector<uint32_t> src(n + 2 * GUARD), dst(n + 2 * GUARD);
+                        for (auto& t : src)
+                            t = RandomTexel(rng, runAlpha);
+                        for (auto& d : dst)
+                            d = rng();
+                        std::vector<uint32_t> want = dst, got = dst;
+                        const int so = (offset * 3) % 8; // the source at another alignment
+                        uint64_t wantCount = scalar(op, want.data() + offset, src.data() + so, n);
+                        uint64_t gotCount = vector(op, got.data() + offset, src.data() + so, n);
+                        ASSERT_EQ(0, std::memcmp(want.data(), got.data(), want.size() * 4))
+                            << Describe(isa, blend, op, offset, n);
+                        ASSERT_EQ(wantCount, gotCount) << Describe(isa, blend, op, offset, n);
+                    }
+        }
+    }
+    if (tested == 0)
+        GTEST_SKIP() << "no vector instruction set on this processor";
+}
+
+// MURKWELL_SCALAR_SPANS turns the vector loops off for the whole process; ctest runs this
+// program's drawing tests once more with it set.
+TEST(SpanKernels, EnvironmentChoosesTheSet)
+{
+    const char* off = std::getenv("MURKWELL_SCALAR_SPANS");
+    if (off != nullptr && off[0] != '\0' && std::strcmp(off, "0") != 0)
+        EXPECT_EQ(SpanIsa::Scalar, ActiveSpanIsa());
+    else if (SpanIsaSupported(SpanIsa::Avx2))
+        EXPECT_EQ(SpanIsa::Avx2, ActiveSpanIsa());
+    else if (SpanIsaSupported(SpanIsa::Sse2))
+        EXPECT_EQ(SpanIsa::Sse2, ActiveSpanIsa());
+    else
+        EXPECT_EQ(SpanIsa::Scalar, ActiveSpanIsa());
+}
