@@ -1,11 +1,14 @@
 // Rasteriser throughput: aligned 1:1 alpha-blended copies (the common 2-D case), scaled and
-// rotated bilinear quads, many small sprites and a synthetic 800x600 frame, against a plain copy
-// of the same surface for reference.
+// rotated bilinear quads, many small sprites, batches of particles and a synthetic 800x600 frame,
+// each beside memcpy's pixel rate measured in the same run ("x_memcpy": the case's pixel rate
+// over memcpy's, 4-byte pixels; "memcpy_ms": memcpy of one 800x600 surface).
 #include "sys/display/device.h"
 #include "sys/display/surface.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -39,6 +42,53 @@ std::shared_ptr<Surface> MakeSpriteTexture(uint32_t size)
         }
     }
     return t;
+}
+
+// Every texel partly transparent (alpha 1..254), so every pixel needs a real blend.
+std::shared_ptr<Surface> MakeTranslucentTexture(uint32_t size)
+{
+    auto t = Surface::Create(size, size, MakePixelFormat(FormatId::A8R8G8B8), CAPS_TEXTURE);
+    uint32_t seed = 12345;
+    for (uint32_t y = 0; y < size; ++y)
+    {
+        uint32_t* row = reinterpret_cast<uint32_t*>(t->GetRow(y));
+        for (uint32_t x = 0; x < size; ++x)
+        {
+            seed = seed * 1664525u + 1013904223u;
+            row[x] = (1 + (seed >> 24) % 254) << 24 | (seed & 0x00FFFFFFu);
+        }
+    }
+    return t;
+}
+
+// memcpy of one 800x600 surface of 4-byte pixels, in seconds: the best of several timed runs,
+// taken where the case itself is measured, so the ratio holds both under the same load.
+double MemcpySeconds()
+{
+    const size_t bytes = static_cast<size_t>(W) * H * 4;
+    std::vector<uint8_t> a(bytes, 1), b(bytes, 2);
+    double best = 1e9;
+    for (int run = 0; run < 15; ++run)
+    {
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 20; ++i)
+        {
+            std::memcpy(b.data(), a.data(), bytes);
+            benchmark::ClobberMemory();
+        }
+        std::chrono::duration<double> d = std::chrono::steady_clock::now() - start;
+        best = std::min(best, d.count() / 20);
+    }
+    return best;
+}
+
+// The case's pixel rate against memcpy's, and memcpy's time for one surface beside it.
+void ReportAgainstMemcpy(benchmark::State& state, double pixelsPerIteration, double memcpySeconds)
+{
+    state.counters["x_memcpy"] = benchmark::Counter(pixelsPerIteration * memcpySeconds / (W * H) *
+                                                        static_cast<double>(state.iterations()),
+                                                    benchmark::Counter::kIsRate);
+    state.counters["memcpy_ms"] = memcpySeconds * 1000.0;
 }
 
 // A device in the display code's 2-D state: alpha blend, alpha test >= 1, bilinear, clamp.
@@ -75,22 +125,55 @@ std::unique_ptr<Device> Make2dDevice(const std::shared_ptr<Surface>& target)
     return dev;
 }
 
-// A sprite quad: centre, size, rotation, texture rectangle.
+// A sprite quad (centre, size, rotation, texture rectangle) added to a batch of quads that one
+// draw call draws, as a sprite or particle renderer sends them.
+struct Batch
+{
+    std::vector<LVertex> mVertices;
+    std::vector<uint16_t> mIndices;
+    void Add(float cx, float cy, float w, float h, float angle, float u1, float v1,
+             uint32_t color = 0xFFFFFFFFu)
+    {
+        float c = std::cos(angle), s = std::sin(angle);
+        const float corners[4][2] = {
+            {-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}};
+        const float uv[4][2] = {{0, 0}, {u1, 0}, {u1, v1}, {0, v1}};
+        const uint16_t base = static_cast<uint16_t>(mVertices.size());
+        for (int i = 0; i < 4; ++i)
+        {
+            float x = corners[i][0] * c - corners[i][1] * s + cx;
+            float y = corners[i][0] * s + corners[i][1] * c + cy;
+            mVertices.push_back(LVertex{x, y, 0.1f, 0.5f, color, 0xFF000000u, uv[i][0], uv[i][1]});
+        }
+        for (uint16_t k : kQuad)
+            mIndices.push_back(static_cast<uint16_t>(base + k));
+    }
+    void Draw(Device& dev) const
+    {
+        dev.DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, mVertices.data(),
+                                 static_cast<uint32_t>(mVertices.size()), mIndices.data(),
+                                 static_cast<uint32_t>(mIndices.size()), 0);
+    }
+};
+
+// One sprite, one draw call.
 void Sprite(Device& dev, float cx, float cy, float w, float h, float angle, float u1, float v1,
             uint32_t color = 0xFFFFFFFFu)
 {
-    float c = std::cos(angle), s = std::sin(angle);
-    const float corners[4][2] = {
-        {-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}};
-    const float uv[4][2] = {{0, 0}, {u1, 0}, {u1, v1}, {0, v1}};
-    LVertex v[4];
-    for (int i = 0; i < 4; ++i)
-    {
-        float x = corners[i][0] * c - corners[i][1] * s + cx;
-        float y = corners[i][0] * s + corners[i][1] * c + cy;
-        v[i] = LVertex{x, y, 0.1f, 0.5f, color, 0xFF000000u, uv[i][0], uv[i][1]};
-    }
-    dev.DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, v, 4, kQuad, 6, 0);
+    Batch b;
+    b.mVertices.reserve(4);
+    b.Add(cx, cy, w, h, angle, u1, v1, color);
+    b.Draw(dev);
+}
+
+// The frame's particles: 500 additive quads of `size` pixels, rotated unless they are tiny.
+Batch Particles(float size)
+{
+    Batch b;
+    for (int i = 0; i < 500; ++i)
+        b.Add(static_cast<float>(20 + (i * 13) % 760), static_cast<float>(20 + (i * 29) % 560),
+              size, size, size > 8 ? static_cast<float>(i) * 0.1f : 0.0f, 1, 1, 0x80FFC080u);
+    return b;
 }
 
 void BM_SurfaceCopy(benchmark::State& state)
@@ -107,20 +190,28 @@ void BM_SurfaceCopy(benchmark::State& state)
 }
 BENCHMARK(BM_SurfaceCopy);
 
-// The argument is the number of band threads (1: one core).
+// Arguments: band threads (1: one core), and the art: 0 every texel partly transparent, 1 sprite
+// art (opaque, transparent and edge texels).
 void BM_AlignedAlphaBlendFullScreen(benchmark::State& state)
 {
     auto target = MakeTarget();
-    auto texture = MakeSpriteTexture(1024);
+    auto texture = state.range(1) == 0 ? MakeTranslucentTexture(1024) : MakeSpriteTexture(1024);
     auto dev = Make2dDevice(target);
     dev->SetRasterThreads(static_cast<uint32_t>(state.range(0)));
     dev->SetTexture(0, texture);
+    const double memcpySeconds = MemcpySeconds();
     for (auto _ : state)
         Sprite(*dev, W / 2.0f, H / 2.0f, W, H, 0, W / 1024.0f, H / 1024.0f);
     state.counters["pix/s"] = benchmark::Counter(static_cast<double>(W * H) * state.iterations(),
                                                  benchmark::Counter::kIsRate);
+    ReportAgainstMemcpy(state, static_cast<double>(W * H), memcpySeconds);
 }
-BENCHMARK(BM_AlignedAlphaBlendFullScreen)->Arg(1)->Arg(4)->UseRealTime();
+BENCHMARK(BM_AlignedAlphaBlendFullScreen)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({4, 0})
+    ->Args({4, 1})
+    ->UseRealTime();
 
 void BM_ScaledRotatedBilinear(benchmark::State& state)
 {
@@ -167,6 +258,30 @@ void BM_DrawCallOverhead(benchmark::State& state)
         benchmark::Counter(1000.0 * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DrawCallOverhead);
+
+// 500 additive particles per frame in one draw call. Arguments: particle size (8: unrotated
+// 8 x 8, 24: rotated 24 x 24) and band threads.
+void BM_ParticleBatch(benchmark::State& state)
+{
+    auto target = MakeTarget();
+    auto particle = MakeSpriteTexture(16);
+    auto dev = Make2dDevice(target);
+    dev->SetRasterThreads(static_cast<uint32_t>(state.range(1)));
+    dev->SetTexture(0, particle);
+    dev->SetRenderState(RS_DESTBLEND, BLEND_ONE);
+    const Batch batch = Particles(static_cast<float>(state.range(0)));
+    for (auto _ : state)
+        batch.Draw(*dev);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ParticleBatch)
+    ->Args({8, 1})
+    ->Args({8, 4})
+    ->Args({24, 1})
+    ->Args({24, 4})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The 3-D path: a lit, textured, depth-tested grid of 32 x 32 quads tilted away in perspective,
 // filling most of the screen (the general per-pixel path).
@@ -237,8 +352,9 @@ void BM_Lit3dGrid(benchmark::State& state)
 BENCHMARK(BM_Lit3dGrid);
 
 // The synthetic 800x600 frame: 4 full-screen layers, 200 sprites of 64x64 and 500 rotated
-// additive particle quads. Arguments: band threads, and which parts to draw (bit 0 layers,
-// bit 1 sprites, bit 2 particles).
+// additive particle quads of 24x24. Arguments: band threads, and which parts to draw (bit 0
+// layers, bit 1 sprites, bit 2 particles; bit 3: sprites and particles batched, one draw call
+// for each, as the renderer sends them, rather than one draw call per quad).
 void BM_SyntheticFrame(benchmark::State& state)
 {
     auto target = MakeTarget();
@@ -248,6 +364,13 @@ void BM_SyntheticFrame(benchmark::State& state)
     auto dev = Make2dDevice(target);
     dev->SetRasterThreads(static_cast<uint32_t>(state.range(0)));
     const int64_t parts = state.range(1);
+    const bool batched = (parts & 8) != 0;
+    Batch sprites;
+    for (int i = 0; i < 200; ++i)
+        sprites.Add(static_cast<float>(40 + (i * 37) % 720),
+                    static_cast<float>(40 + (i * 53) % 520), 64, 64, 0, 1, 1);
+    const Batch particles = Particles(24);
+    const double memcpySeconds = MemcpySeconds();
     for (auto _ : state)
     {
         dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
@@ -261,26 +384,35 @@ void BM_SyntheticFrame(benchmark::State& state)
         if (parts & 2)
         {
             dev->SetTexture(0, sprite);
-            for (int i = 0; i < 200; ++i)
-                Sprite(*dev, static_cast<float>(40 + (i * 37) % 720),
-                       static_cast<float>(40 + (i * 53) % 520), 64, 64, 0, 1, 1);
+            if (batched)
+                sprites.Draw(*dev);
+            else
+                for (int i = 0; i < 200; ++i)
+                    Sprite(*dev, static_cast<float>(40 + (i * 37) % 720),
+                           static_cast<float>(40 + (i * 53) % 520), 64, 64, 0, 1, 1);
         }
         if (parts & 4)
         {
             dev->SetTexture(0, particle);
             dev->SetRenderState(RS_DESTBLEND, BLEND_ONE);
-            for (int i = 0; i < 500; ++i)
-                Sprite(*dev, static_cast<float>(20 + (i * 13) % 760),
-                       static_cast<float>(20 + (i * 29) % 560), 24, 24,
-                       static_cast<float>(i) * 0.1f, 1, 1, 0x80FFC080u);
+            if (batched)
+                particles.Draw(*dev);
+            else
+                for (int i = 0; i < 500; ++i)
+                    Sprite(*dev, static_cast<float>(20 + (i * 13) % 760),
+                           static_cast<float>(20 + (i * 29) % 560), 24, 24,
+                           static_cast<float>(i) * 0.1f, 1, 1, 0x80FFC080u);
         }
     }
     state.counters["frames/s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["memcpy_ms"] = memcpySeconds * 1000.0;
 }
 BENCHMARK(BM_SyntheticFrame)
     ->Args({1, 7})
     ->Args({4, 7})
+    ->Args({1, 15})
+    ->Args({4, 15})
     ->Args({1, 1})
     ->Args({4, 1})
     ->Args({1, 2})

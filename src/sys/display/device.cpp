@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <mutex>
 
 namespace sys::display
@@ -903,8 +904,18 @@ void Device::DrawPoint(uint32_t i0)
     mRasterizer.DrawPoint(Project(v));
 }
 
+bool Device::MissesBand(const BandRows* band, uint32_t a, uint32_t b, uint32_t c) const
+{
+    if (band == nullptr)
+        return false;
+    const float ya = mScreenY[a], yb = mScreenY[b], yc = mScreenY[c];
+    // NaN (a vertex behind the eye) compares false both ways: drawn.
+    return (ya < band->top && yb < band->top && yc < band->top) ||
+           (ya > band->bottom && yb > band->bottom && yc > band->bottom);
+}
+
 void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t count,
-                           Rasterizer& rasterizer)
+                           Rasterizer& rasterizer, const BandRows* band)
 {
     switch (type)
     {
@@ -912,19 +923,30 @@ void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t cou
         for (uint32_t i = 0; i + 2 < count; i += 3)
         {
             // Quads arrive as (a, b, c), (a, c, d).
-            if (i + 5 < count && idx[i + 3] == idx[i] && idx[i + 4] == idx[i + 2] &&
-                DrawAsQuad(idx[i], idx[i + 1], idx[i + 2], idx[i + 5], rasterizer))
+            if (i + 5 < count && idx[i + 3] == idx[i] && idx[i + 4] == idx[i + 2])
             {
-                i += 3;
-                continue;
+                if (MissesBand(band, idx[i], idx[i + 1], idx[i + 2]) &&
+                    MissesBand(band, idx[i], idx[i + 2], idx[i + 5]))
+                {
+                    i += 3;
+                    continue;
+                }
+                if (DrawAsQuad(idx[i], idx[i + 1], idx[i + 2], idx[i + 5], rasterizer))
+                {
+                    i += 3;
+                    continue;
+                }
             }
-            DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i], rasterizer);
+            if (!MissesBand(band, idx[i], idx[i + 1], idx[i + 2]))
+                DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i], rasterizer);
         }
         break;
     case PT_TRIANGLESTRIP:
         // Every second triangle is reversed so the whole strip keeps one winding.
         for (uint32_t i = 0; i + 2 < count; ++i)
-            if (i % 2 == 0)
+            if (MissesBand(band, idx[i], idx[i + 1], idx[i + 2]))
+                continue;
+            else if (i % 2 == 0)
                 DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i], rasterizer);
             else
                 DrawTriangle(idx[i + 1], idx[i], idx[i + 2], idx[i], rasterizer);
@@ -934,51 +956,84 @@ void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t cou
         if (count == 4 && DrawAsQuad(idx[0], idx[1], idx[2], idx[3], rasterizer))
             break;
         for (uint32_t i = 1; i + 1 < count; ++i)
-            DrawTriangle(idx[0], idx[i], idx[i + 1], idx[i], rasterizer);
+            if (!MissesBand(band, idx[0], idx[i], idx[i + 1]))
+                DrawTriangle(idx[0], idx[i], idx[i + 1], idx[i], rasterizer);
         break;
     default:
         break;
     }
 }
 
-bool Device::WorthBands(const uint16_t* idx, uint32_t count, uint32_t triangles) const
+bool Device::WorthBands(PrimitiveType type, const uint16_t* idx, uint32_t count, uint32_t triangles)
 {
-    // Worth it when the triangles are large on average: the screen box of their vertices,
-    // within the viewport, against their number (each band repeats every triangle's set-up).
-    constexpr double MIN_AREA = 65536.0;
-    constexpr double MIN_AREA_PER_TRIANGLE = 8192.0;
+    // Worth it when the draw's work, its triangles' pixels within the viewport and a set-up per
+    // triangle, is well above the cost of waking the threads, and it is tall enough to share out.
+    // Many small quads in one draw qualify: each band sets up only the triangles that reach it.
+    constexpr double MIN_WORK = 65536.0;   // in pixels' worth of drawing
+    constexpr double SETUP_PIXELS = 256.0; // one triangle's set-up, likewise
+    constexpr double MIN_HEIGHT = 64.0;
     if (mThreadCount < 2 || triangles == 0)
         return false;
-    double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
-    for (uint32_t i = 0; i < count; ++i)
+    mScreenY.assign(mClipVertices.size(), std::numeric_limits<float>::quiet_NaN());
+    const double vx0 = mViewport.x, vy0 = mViewport.y;
+    const double vx1 = vx0 + mViewport.width, vy1 = vy0 + mViewport.height;
+    double y0 = 1e30, y1 = -1e30;
+    bool behindEye = false;
+    auto screen = [&](uint32_t i, double& x, double& y)
     {
-        const ClipVertex& v = mClipVertices[idx[i]];
-        double x, y;
+        const ClipVertex& v = mClipVertices[i];
         if (mPreTransformed)
         {
             x = v.x;
             y = v.y;
+            return true;
         }
-        else if (v.w > MIN_W)
+        if (!(v.w > MIN_W))
+            return false;
+        x = vx0 + (1.0 + v.x / v.w) * mViewport.width * 0.5;
+        y = vy0 + (1.0 - v.y / v.w) * mViewport.height * 0.5;
+        return true;
+    };
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        double x, y;
+        if (!screen(idx[i], x, y))
         {
-            x = mViewport.x + (1.0 + v.x / v.w) * mViewport.width * 0.5;
-            y = mViewport.y + (1.0 - v.y / v.w) * mViewport.height * 0.5;
+            behindEye = true;
+            continue;
         }
-        else
-            return true; // reaches behind the eye: assume it covers the viewport
-        x0 = std::min(x0, x);
+        mScreenY[idx[i]] = static_cast<float>(y);
         y0 = std::min(y0, y);
-        x1 = std::max(x1, x);
         y1 = std::max(y1, y);
     }
-    x0 = std::max(x0, static_cast<double>(mViewport.x));
-    y0 = std::max(y0, static_cast<double>(mViewport.y));
-    x1 = std::min(x1, static_cast<double>(mViewport.x + mViewport.width));
-    y1 = std::min(y1, static_cast<double>(mViewport.y + mViewport.height));
-    if (x1 <= x0 || y1 <= y0)
+    if (behindEye)
+        return true; // reaches behind the eye: assume it covers the viewport
+    y0 = std::max(y0, vy0);
+    y1 = std::min(y1, vy1);
+    if (!(y1 - y0 >= MIN_HEIGHT))
         return false;
-    double area = (x1 - x0) * (y1 - y0);
-    return area >= MIN_AREA && area / triangles >= MIN_AREA_PER_TRIANGLE && (y1 - y0) >= 64;
+    // The triangles' areas, each at most the viewport's.
+    const double viewportArea = (vx1 - vx0) * (vy1 - vy0);
+    double work = static_cast<double>(triangles) * SETUP_PIXELS;
+    auto add = [&](uint32_t a, uint32_t b, uint32_t c)
+    {
+        double xa = 0, ya = 0, xb = 0, yb = 0, xc = 0, yc = 0;
+        screen(a, xa, ya);
+        screen(b, xb, yb);
+        screen(c, xc, yc);
+        double area = std::fabs((xb - xa) * (yc - ya) - (xc - xa) * (yb - ya)) * 0.5;
+        work += area < viewportArea ? area : viewportArea;
+    };
+    if (type == PT_TRIANGLELIST)
+        for (uint32_t i = 0; i + 2 < count && work < MIN_WORK; i += 3)
+            add(idx[i], idx[i + 1], idx[i + 2]);
+    else if (type == PT_TRIANGLESTRIP)
+        for (uint32_t i = 0; i + 2 < count && work < MIN_WORK; ++i)
+            add(idx[i], idx[i + 1], idx[i + 2]);
+    else
+        for (uint32_t i = 1; i + 1 < count && work < MIN_WORK; ++i)
+            add(idx[0], idx[i], idx[i + 1]);
+    return work >= MIN_WORK;
 }
 
 void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count)
@@ -1001,34 +1056,36 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
         break;
     }
     uint32_t triangles = type == PT_TRIANGLELIST ? count / 3 : (count >= 3 ? count - 2 : 0);
-    if (!WorthBands(idx, count, triangles))
+    if (!WorthBands(type, idx, count, triangles))
     {
         DrawTriangles(type, idx, count, mRasterizer);
         return;
     }
     if (mThreads == nullptr)
         mThreads = std::make_unique<RasterThreads>(mThreadCount);
-    // Contiguous bands of the viewport's rows, one per thread.
+    // Contiguous bands of the viewport's rows, one per thread, each taking the whole draw.
     const Rect whole = mPixelState.mScissor;
     const uint32_t bands = mThreads->GetCount();
     const int32_t rows = whole.Height();
     uint64_t pixels[16] = {};
-    mThreads->Run(
-        [&](uint32_t k)
-        {
-            PixelState state = mPixelState;
-            state.mScissor.top =
-                whole.top + static_cast<int32_t>(static_cast<int64_t>(rows) * k / bands);
-            state.mScissor.bottom =
-                whole.top + static_cast<int32_t>(static_cast<int64_t>(rows) * (k + 1) / bands);
-            if (state.mScissor.IsEmpty())
-                return;
-            Rasterizer band;
-            band.SetTarget(mTargetView, mHasDepthView ? &mDepthView : nullptr);
-            band.SetState(&state);
-            DrawTriangles(type, idx, count, band);
-            pixels[k] = band.GetPixelCount();
-        });
+    auto task = [&](uint32_t k)
+    {
+        PixelState state = mPixelState;
+        state.mScissor.top =
+            whole.top + static_cast<int32_t>(static_cast<int64_t>(rows) * k / bands);
+        state.mScissor.bottom =
+            whole.top + static_cast<int32_t>(static_cast<int64_t>(rows) * (k + 1) / bands);
+        if (state.mScissor.IsEmpty())
+            return;
+        const BandRows band{static_cast<float>(state.mScissor.top) - 1.0f,
+                            static_cast<float>(state.mScissor.bottom) + 1.0f};
+        Rasterizer rasterizer;
+        rasterizer.SetTarget(mTargetView, mHasDepthView ? &mDepthView : nullptr);
+        rasterizer.SetState(&state);
+        DrawTriangles(type, idx, count, rasterizer, &band);
+        pixels[k] = rasterizer.GetPixelCount();
+    };
+    mThreads->Run(task);
     for (uint32_t k = 0; k < bands; ++k)
         mBandPixels += pixels[k];
 }

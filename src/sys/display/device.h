@@ -126,9 +126,19 @@ private:
     const Matrix* TransformSlot(TransformState which) const;
     void TransformVertices(uint32_t fvf, const void* vertices, uint32_t count);
     void DrawIndexed(PrimitiveType type, const uint16_t* indices, uint32_t count);
+    // The rows one band draws, widened by a pixel: primitives whose vertices all lie outside
+    // them are left to the other bands without being set up.
+    struct BandRows
+    {
+        float top, bottom;
+    };
     void DrawTriangles(PrimitiveType type, const uint16_t* indices, uint32_t count,
-                       Rasterizer& rasterizer);
-    bool WorthBands(const uint16_t* indices, uint32_t count, uint32_t triangles) const;
+                       Rasterizer& rasterizer, const BandRows* band = nullptr);
+    bool MissesBand(const BandRows* band, uint32_t a, uint32_t b, uint32_t c) const;
+    // Projects the draw's vertices to screen rows (mScreenY) and answers whether the draw has
+    // enough pixels and set-up work to share among the band threads.
+    bool WorthBands(PrimitiveType type, const uint16_t* indices, uint32_t count,
+                    uint32_t triangles);
     void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat, Rasterizer& rasterizer);
     // Draws triangles (a, b, c) and (a, c, d) as one quad when that gives the same picture;
     // false (nothing drawn) otherwise.
@@ -165,6 +175,7 @@ private:
     uint32_t mThreadCount = 1;
     std::unique_ptr<RasterThreads> mThreads;
     uint64_t mBandPixels = 0;
+    std::vector<float> mScreenY; // per vertex, when drawn in bands; NaN where unknown
     VertexLighting mLighting;
     bool mPreTransformed = false;
     bool mClipNearFar = true;

@@ -21,19 +21,21 @@ RasterThreads::~RasterThreads()
         t.join();
 }
 
-void RasterThreads::Run(const std::function<void(uint32_t)>& task)
+void RasterThreads::RunTask(TaskFunction function, void* context)
 {
     {
         std::lock_guard<std::mutex> lock(mMutex);
-        mTask = &task;
+        mTask = function;
+        mContext = context;
         mPending = mCount - 1;
         ++mGeneration;
     }
     mStart.notify_all();
-    task(0);
+    function(context, 0);
     std::unique_lock<std::mutex> lock(mMutex);
     mDone.wait(lock, [this] { return mPending == 0; });
     mTask = nullptr;
+    mContext = nullptr;
 }
 
 void RasterThreads::WorkerLoop(uint32_t index)
@@ -41,7 +43,8 @@ void RasterThreads::WorkerLoop(uint32_t index)
     uint64_t seen = 0;
     for (;;)
     {
-        const std::function<void(uint32_t)>* task;
+        TaskFunction task;
+        void* context;
         {
             std::unique_lock<std::mutex> lock(mMutex);
             mStart.wait(lock, [&] { return mStop || mGeneration != seen; });
@@ -49,8 +52,9 @@ void RasterThreads::WorkerLoop(uint32_t index)
                 return;
             seen = mGeneration;
             task = mTask;
+            context = mContext;
         }
-        (*task)(index);
+        task(context, index);
         {
             std::lock_guard<std::mutex> lock(mMutex);
             if (--mPending == 0)

@@ -4,7 +4,6 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -24,9 +23,16 @@ public:
     uint32_t GetCount() const { return mCount; }
 
     // Calls task(0) .. task(count - 1), task(0) on the calling thread, and waits for all of them.
-    void Run(const std::function<void(uint32_t)>& task);
+    // The task is called through a plain pointer: nothing is allocated per call.
+    template <class Task> void Run(Task& task) { RunTask(&Call<Task>, &task); }
 
 private:
+    using TaskFunction = void (*)(void* context, uint32_t index);
+    template <class Task> static void Call(void* context, uint32_t index)
+    {
+        (*static_cast<Task*>(context))(index);
+    }
+    void RunTask(TaskFunction function, void* context);
     void WorkerLoop(uint32_t index);
 
     uint32_t mCount;
@@ -34,7 +40,8 @@ private:
     std::mutex mMutex;
     std::condition_variable mStart;
     std::condition_variable mDone;
-    const std::function<void(uint32_t)>* mTask = nullptr;
+    TaskFunction mTask = nullptr;
+    void* mContext = nullptr;
     uint64_t mGeneration = 0;
     uint32_t mPending = 0;
     bool mStop = false;

@@ -4,6 +4,7 @@
 
 #include "sys/display/blend.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +17,17 @@ namespace sys::display
 {
 namespace
 {
+
+// The number of set bits of each byte, for the pixel masks of the vector loops.
+constexpr auto PIXELS_SET = []
+{
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[static_cast<size_t>(i)] =
+            static_cast<uint8_t>((i & 1) + ((i >> 1) & 1) + ((i >> 2) & 1) + ((i >> 3) & 1) +
+                                 ((i >> 4) & 1) + ((i >> 5) & 1) + ((i >> 6) & 1) + (i >> 7));
+    return t;
+}();
 
 template <SpanBlend B>
 uint64_t ScalarRows(const SpanOp& op, uint32_t* dst, const uint32_t* src, int64_t n)

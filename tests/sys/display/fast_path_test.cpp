@@ -156,10 +156,39 @@ TEST(FastPath, BandThreadsGiveTheSamePictureAsOneThread)
                            TLVertex{290, 230, 0.5f, 1, 0x800000FFu, 0, 0, 0},
                            TLVertex{20, 220, 0.1f, 1, 0x80FFFFFFu, 0, 0, 0}};
         dev->DrawPrimitive(PT_TRIANGLEFAN, FVF_TLVERTEX, fan, 4, 0);
+        // One draw of many small rotated quads (a particle batch), many across band edges, and
+        // a strip of thin triangles: each band sets up only what reaches it.
+        dev->SetRenderState(RS_ZENABLE, 0);
+        dev->SetTexture(0, PatternTexture(16));
+        std::vector<LVertex> batch;
+        std::vector<uint16_t> indices;
+        for (int i = 0; i < 300; ++i)
+        {
+            float cx = static_cast<float>((i * 37) % 330) - 5,
+                  cy = static_cast<float>((i * 53) % 250) - 5;
+            float c = std::cos(i * 0.7f) * 11, s = std::sin(i * 0.7f) * 11;
+            const uint16_t base = static_cast<uint16_t>(batch.size());
+            batch.push_back(LVertex{cx - c + s, cy - s - c, 0.1f, 0, 0x90FFC080u, 0, 0, 0});
+            batch.push_back(LVertex{cx + c + s, cy + s - c, 0.1f, 0, 0x90FFC080u, 0, 1, 0});
+            batch.push_back(LVertex{cx + c - s, cy + s + c, 0.1f, 0, 0x90FFC080u, 0, 1, 1});
+            batch.push_back(LVertex{cx - c - s, cy - s + c, 0.1f, 0, 0x90FFC080u, 0, 0, 1});
+            for (uint16_t k : kQuadIndices)
+                indices.push_back(static_cast<uint16_t>(base + k));
+        }
+        dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, batch.data(),
+                                  static_cast<uint32_t>(batch.size()), indices.data(),
+                                  static_cast<uint32_t>(indices.size()), 0);
+        std::vector<TLVertex> strip;
+        for (int i = 0; i < 200; ++i)
+            strip.push_back(TLVertex{static_cast<float>(i) * 1.6f, (i % 2) ? 239.5f : 0.25f, 0.5f,
+                                     1, 0x60FFFFFFu, 0, 0, 0});
+        dev->DrawPrimitive(PT_TRIANGLESTRIP, FVF_TLVERTEX, strip.data(),
+                           static_cast<uint32_t>(strip.size()), 0);
         std::vector<uint32_t> out;
         for (uint32_t y = 0; y < 240; ++y)
             for (uint32_t x = 0; x < 320; ++x)
                 out.push_back(target->ReadPixel(x, y));
+        out.push_back(static_cast<uint32_t>(dev->GetPixelCount()));
         return out;
     };
     std::vector<uint32_t> one = render(1);
