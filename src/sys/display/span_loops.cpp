@@ -4,9 +4,10 @@
 #include "sys/display/blend.h"
 
 #include <algorithm>
+#include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace sys::display
@@ -338,6 +339,152 @@ uint64_t LinearSpanPairsSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_
         written += LinearSpanSse2<Addressed, B>(p, dst + i, n - i, s, t, ds, dt);
     return written;
 }
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+namespace avx2
+{
+inline __m256i Div255Epi16(__m256i x)
+{
+    x = _mm256_add_epi16(x, _mm256_set1_epi16(128));
+    return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+}
+
+// Each of four 32-bit values (at most 255) in the four 16-bit lanes of its pixel.
+inline __m256i SpreadEpi16(__m128i v)
+{
+    const __m128i spread = _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+    return _mm256_cvtepu8_epi16(_mm_shuffle_epi8(v, spread));
+}
+
+inline int Texel(const uint8_t* bytes, int32_t offset)
+{
+    int v;
+    std::memcpy(&v, bytes + offset, 4);
+    return v;
+}
+
+// Texel indices after CLAMP, or WRAP on a power-of-two size (the only modes this loop takes
+// beyond the texture's edges).
+inline __m128i AddressEpi32(__m128i i, bool clamp, int32_t size)
+{
+    if (clamp)
+        return _mm_min_epi32(_mm_max_epi32(i, _mm_setzero_si128()), _mm_set1_epi32(size - 1));
+    return _mm_and_si128(i, _mm_set1_epi32(size - 1));
+}
+
+// Four neighbouring pixels of a bilinear span at once, their sixteen texels addressed in lanes,
+// with the same arithmetic as the pair loop, so the same bytes.
+template <FastPlan::Blend B>
+uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, int64_t t,
+                         int64_t ds, int64_t dt, bool wrapU, bool wrapV)
+{
+    const TextureLevel* level = p.mLevel;
+    const __m256i c256 = _mm256_set1_epi16(256);
+    const __m256i c255 = _mm256_set1_epi16(255);
+    const __m256i c128 = _mm256_set1_epi16(128);
+    const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
+    const __m256i mul16 = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(p.mMultiplier)));
+    const __m256i alphaLanes = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
+    const __m256i constAlpha = _mm256_set1_epi16(static_cast<short>(p.mAlphaValue >> 24));
+    const __m128i orMask = _mm_set1_epi32(static_cast<int>(p.mOrMask));
+    const __m128i amask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i byteMask = _mm_set1_epi32(255);
+    const __m128i one = _mm_set1_epi32(1);
+    const __m128i pitch = _mm_set1_epi32(level->mPitch);
+    const bool clampU = !wrapU; // clamping changes nothing within the texture
+    const bool clampV = !wrapV;
+    const uint8_t* bytes = level->mBits;
+    const bool skipClear = B != FastPlan::Blend::Off && !p.mConstAlpha;
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4, s += 4 * ds, t += 4 * dt)
+    {
+        // Built in registers: four small stores read back as one would stall the load.
+        auto at256 = [](int64_t v) { return static_cast<int>(To256(v)); };
+        const __m128i sv =
+            _mm_setr_epi32(at256(s), at256(s + ds), at256(s + 2 * ds), at256(s + 3 * ds));
+        const __m128i tv =
+            _mm_setr_epi32(at256(t), at256(t + dt), at256(t + 2 * dt), at256(t + 3 * dt));
+        const __m128i x0 = _mm_srai_epi32(sv, 8), y0 = _mm_srai_epi32(tv, 8);
+        const __m128i left = _mm_slli_epi32(AddressEpi32(x0, clampU, level->mWidth), 2);
+        const __m128i right =
+            _mm_slli_epi32(AddressEpi32(_mm_add_epi32(x0, one), clampU, level->mWidth), 2);
+        const __m128i top = _mm_mullo_epi32(AddressEpi32(y0, clampV, level->mHeight), pitch);
+        const __m128i bottom =
+            _mm_mullo_epi32(AddressEpi32(_mm_add_epi32(y0, one), clampV, level->mHeight), pitch);
+        // Plain loads by offset: gathers are slow on processors that mitigate them in microcode.
+        alignas(16) int32_t o[4][4]; // top left, top right, bottom left, bottom right
+        _mm_store_si128(reinterpret_cast<__m128i*>(o[0]), _mm_add_epi32(top, left));
+        _mm_store_si128(reinterpret_cast<__m128i*>(o[1]), _mm_add_epi32(top, right));
+        _mm_store_si128(reinterpret_cast<__m128i*>(o[2]), _mm_add_epi32(bottom, left));
+        _mm_store_si128(reinterpret_cast<__m128i*>(o[3]), _mm_add_epi32(bottom, right));
+        auto fetch = [&](const int32_t* at)
+        {
+            return _mm_or_si128(_mm_setr_epi32(Texel(bytes, at[0]), Texel(bytes, at[1]),
+                                               Texel(bytes, at[2]), Texel(bytes, at[3])),
+                                orMask);
+        };
+        const __m128i c00 = fetch(o[0]), c10 = fetch(o[1]), c01 = fetch(o[2]), c11 = fetch(o[3]);
+        if (skipClear)
+        {
+            __m128i any = _mm_or_si128(_mm_or_si128(c00, c10), _mm_or_si128(c01, c11));
+            if (_mm_testz_si128(any, amask))
+                continue; // blending alpha 0 changes nothing
+        }
+        const __m256i fx = SpreadEpi16(_mm_and_si128(sv, byteMask));
+        const __m256i fy = SpreadEpi16(_mm_and_si128(tv, byteMask));
+        const __m256i ify = _mm256_sub_epi16(c256, fy);
+        __m256i l = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(c00), ify),
+                                     _mm256_mullo_epi16(_mm256_cvtepu8_epi16(c01), fy));
+        __m256i r = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(c10), ify),
+                                     _mm256_mullo_epi16(_mm256_cvtepu8_epi16(c11), fy));
+        l = _mm256_srli_epi16(_mm256_add_epi16(l, c128), 8);
+        r = _mm256_srli_epi16(_mm256_add_epi16(r, c128), 8);
+        __m256i c = _mm256_add_epi16(_mm256_mullo_epi16(l, _mm256_sub_epi16(c256, fx)),
+                                     _mm256_mullo_epi16(r, fx));
+        c = _mm256_srli_epi16(_mm256_add_epi16(c, c128), 8);
+        if (modulate)
+            c = Div255Epi16(_mm256_mullo_epi16(c, mul16));
+        if (p.mConstAlpha)
+            c = _mm256_or_si256(_mm256_andnot_si256(alphaLanes, c),
+                                _mm256_and_si256(alphaLanes, constAlpha));
+        __m128i* d = reinterpret_cast<__m128i*>(dst + i);
+        if constexpr (B == FastPlan::Blend::Off)
+        {
+            (void)c255;
+        }
+        else if constexpr (B == FastPlan::Blend::SrcAlpha)
+        {
+            const __m256i d16 = _mm256_cvtepu8_epi16(_mm_loadu_si128(d));
+            const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(c, 0xFF), 0xFF);
+            c = Div255Epi16(_mm256_add_epi16(_mm256_mullo_epi16(c, a),
+                                             _mm256_mullo_epi16(d16, _mm256_sub_epi16(c255, a))));
+        }
+        else
+        {
+            const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(c, 0xFF), 0xFF);
+            c = Div255Epi16(_mm256_mullo_epi16(c, a));
+        }
+        __m128i out = _mm_packus_epi16(_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1));
+        if constexpr (B == FastPlan::Blend::SrcAlphaOne)
+            out = _mm_adds_epu8(out, _mm_loadu_si128(d));
+        _mm_storeu_si128(d, out);
+    }
+    uint64_t written = static_cast<uint64_t>(i);
+    if (i < n)
+        written += LinearSpanPairsSse2<true, B>(p, dst + i, n - i, s, t, ds, dt);
+    return written;
+}
+} // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
 #endif
 
 // Texels copied 1:1 along the span (one texel per pixel, fixed row, all inside the level).
@@ -408,7 +555,7 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
 #if defined(__SSE2__)
     if constexpr (B != FastPlan::Blend::Generic)
     {
-        if (linear && !p.mGenericCombine)
+        if (linear && !p.mGenericCombine && p.mIsa != SpanIsa::Scalar)
         {
             bool dropsOnlyClear =
                 !p.mAlphaTest || p.mAlphaFunc == CMP_ALWAYS ||
@@ -416,6 +563,19 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
                 ((p.mAlphaFunc == CMP_GREATER || p.mAlphaFunc == CMP_NOTEQUAL) && p.mAlphaRef == 0);
             bool pairs = (B == FastPlan::Blend::Off && !p.mAlphaTest) ||
                          (B != FastPlan::Blend::Off && dropsOnlyClear);
+            // Four at a time where the addressing fits vector lanes and the coordinates 32 bits.
+            auto lanes = [&](TextureAddress mode, int32_t size) {
+                return inside || mode == TADDRESS_CLAMP ||
+                       (mode == TADDRESS_WRAP && (size & (size - 1)) == 0);
+            };
+            constexpr int64_t LIMIT = int64_t{1} << 29;
+            if (pairs && p.mIsa == SpanIsa::Avx2 && n >= 4 && lanes(p.mAddressU, level->mWidth) &&
+                lanes(p.mAddressV, level->mHeight) && To256(sMin) > -LIMIT && To256(sMax) < LIMIT &&
+                To256(tMin) > -LIMIT && To256(tMax) < LIMIT &&
+                static_cast<int64_t>(level->mPitch) * level->mHeight < (int64_t{1} << 31))
+                return avx2::LinearSpanQuads<B>(p, dst, n, s, t, ds, dt,
+                                                !inside && p.mAddressU == TADDRESS_WRAP,
+                                                !inside && p.mAddressV == TADDRESS_WRAP);
             if (pairs)
                 return inside ? LinearSpanPairsSse2<false, B>(p, dst, n, s, t, ds, dt)
                               : LinearSpanPairsSse2<true, B>(p, dst, n, s, t, ds, dt);
@@ -460,6 +620,7 @@ uint64_t TwoLevelSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoo
 
 void PrepareRowKernel(FastPlan& p)
 {
+    p.mIsa = ActiveSpanIsa();
     p.mRowKernel = nullptr;
     if (p.mGenericCombine || p.mSource == FastPlan::Source::Constant)
         return;

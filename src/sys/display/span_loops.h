@@ -64,9 +64,11 @@ struct FastPlan
     // scalar loop) and what it applies.
     SpanKernel mRowKernel = nullptr;
     SpanOp mRowOp;
+    // The widest instruction set the span loops may use (Scalar: the scalar loops only).
+    SpanIsa mIsa = SpanIsa::Scalar;
 };
 
-// Chooses the row kernel for a plan whose other fields are set.
+// Chooses the instruction set and the row kernel for a plan whose other fields are set.
 void PrepareRowKernel(FastPlan& plan);
 
 // Texel coordinates of a span's first pixel and their steps per pixel, in 1/2^24 texel; s2, t2
