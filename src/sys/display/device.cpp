@@ -594,7 +594,8 @@ void Device::TransformVertices(uint32_t fvf, const void* vertices, uint32_t coun
     bool lit = fvf == FVF_VERTEX && mRenderStates[RS_LIGHTING] != 0;
     if (lit)
     {
-        std::vector<Light> lights;
+        std::vector<Light>& lights = mActiveLights; // kept: no allocation per draw
+        lights.clear();
         for (const auto& [index, enabled] : mLightEnabled)
             if (enabled)
                 lights.push_back(mLights[index]);

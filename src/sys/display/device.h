@@ -166,6 +166,7 @@ private:
     // Per-draw working state, kept to avoid allocations.
     std::vector<ClipVertex> mClipVertices;
     std::vector<uint16_t> mIdentity;
+    std::vector<Light> mActiveLights;
     PixelState mPixelState;
     TextureView mTextureView;
     Rasterizer mRasterizer;
