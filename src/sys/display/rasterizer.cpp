@@ -728,13 +728,11 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
                 xl = std::max(xl, st.sign > 0 ? -st.q : st.q + 1);
             else
                 xr = std::min(xr, st.sign > 0 ? st.q : -st.q - 1);
-            st.q += st.dq;
+            // The carry without a branch: it follows no pattern the processor could guess.
             st.r += st.dr;
-            if (st.r >= st.d)
-            {
-                st.r -= st.d;
-                ++st.q;
-            }
+            const int64_t carry = -static_cast<int64_t>(st.r >= st.d); // 0 or -1
+            st.r -= st.d & carry;
+            st.q += st.dq - carry;
         }
         if (empty || xl > xr)
             continue;
