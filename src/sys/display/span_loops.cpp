@@ -361,6 +361,13 @@ inline __m256i SpreadEpi16(__m128i v)
     return _mm256_cvtepu8_epi16(_mm_shuffle_epi8(v, spread));
 }
 
+// The low 32 bits of each of four 64-bit lanes.
+inline __m128i LowHalves(__m256i v)
+{
+    return _mm256_castsi256_si128(
+        _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+}
+
 inline int Texel(const uint8_t* bytes, int32_t offset)
 {
     int v;
@@ -400,15 +407,20 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
     const bool clampV = !wrapV;
     const uint8_t* bytes = level->mBits;
     const bool skipClear = B != FastPlan::Blend::Off && !p.mConstAlpha;
+    const __m256i half = _mm256_set1_epi64x(TEX_ONE >> 9);
+    __m256i sLanes = _mm256_setr_epi64x(s, s + ds, s + 2 * ds, s + 3 * ds);
+    __m256i tLanes = _mm256_setr_epi64x(t, t + dt, t + 2 * dt, t + 3 * dt);
+    const __m256i sStep = _mm256_set1_epi64x(4 * ds), tStep = _mm256_set1_epi64x(4 * dt);
     int64_t i = 0;
     for (; i + 4 <= n; i += 4, s += 4 * ds, t += 4 * dt)
     {
-        // Built in registers: four small stores read back as one would stall the load.
-        auto at256 = [](int64_t v) { return static_cast<int>(To256(v)); };
-        const __m128i sv =
-            _mm_setr_epi32(at256(s), at256(s + ds), at256(s + 2 * ds), at256(s + 3 * ds));
-        const __m128i tv =
-            _mm_setr_epi32(at256(t), at256(t + dt), at256(t + 2 * dt), at256(t + 3 * dt));
+        // To256 of the four coordinates: the low 32 bits of the shifted sum are the same for a
+        // logical shift as for the arithmetic one AVX2 lacks, and the caller made sure they
+        // hold the whole value.
+        const __m128i sv = LowHalves(_mm256_srli_epi64(_mm256_add_epi64(sLanes, half), 16));
+        const __m128i tv = LowHalves(_mm256_srli_epi64(_mm256_add_epi64(tLanes, half), 16));
+        sLanes = _mm256_add_epi64(sLanes, sStep);
+        tLanes = _mm256_add_epi64(tLanes, tStep);
         const __m128i x0 = _mm_srai_epi32(sv, 8), y0 = _mm_srai_epi32(tv, 8);
         const __m128i left = _mm_slli_epi32(AddressEpi32(x0, clampU, level->mWidth), 2);
         const __m128i right =
