@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__) || (defined(__i386__) && defined(__SSE2__))
 #include <immintrin.h>
 #define MURKWELL_SPAN_VECTORS 1
 #endif
