@@ -970,8 +970,10 @@ bool Device::WorthBands(PrimitiveType type, const uint16_t* idx, uint32_t count,
     // Worth it when the draw's work, its triangles' pixels within the viewport and a set-up per
     // triangle, is well above the cost of waking the threads, and it is tall enough to share out.
     // Many small quads in one draw qualify: each band sets up only the triangles that reach it.
-    constexpr double MIN_WORK = 65536.0;   // in pixels' worth of drawing
-    constexpr double SETUP_PIXELS = 256.0; // one triangle's set-up, likewise
+    // Measured with batches of 500 particles: 8 x 8 ones (about 64000) gained nothing from
+    // four threads, 24 x 24 ones (about 320000) drew in about half the time.
+    constexpr double MIN_WORK = 131072.0; // in pixels' worth of drawing
+    constexpr double SETUP_PIXELS = 32.0; // one triangle's set-up, likewise
     constexpr double MIN_HEIGHT = 64.0;
     if (mThreadCount < 2 || triangles == 0)
         return false;

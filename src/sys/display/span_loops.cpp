@@ -581,9 +581,11 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
                        (mode == TADDRESS_WRAP && (size & (size - 1)) == 0);
             };
             constexpr int64_t LIMIT = int64_t{1} << 29;
-            if (pairs && p.mIsa == SpanIsa::Avx2 && n >= 4 && lanes(p.mAddressU, level->mWidth) &&
-                lanes(p.mAddressV, level->mHeight) && To256(sMin) > -LIMIT && To256(sMax) < LIMIT &&
-                To256(tMin) > -LIMIT && To256(tMax) < LIMIT &&
+            constexpr int64_t QUADS_MIN = 16; // shorter spans do not repay the set-up
+            if (pairs && p.mIsa == SpanIsa::Avx2 && n >= QUADS_MIN &&
+                lanes(p.mAddressU, level->mWidth) && lanes(p.mAddressV, level->mHeight) &&
+                To256(sMin) > -LIMIT && To256(sMax) < LIMIT && To256(tMin) > -LIMIT &&
+                To256(tMax) < LIMIT &&
                 static_cast<int64_t>(level->mPitch) * level->mHeight < (int64_t{1} << 31))
                 return avx2::LinearSpanQuads<B>(p, dst, n, s, t, ds, dt,
                                                 !inside && p.mAddressU == TADDRESS_WRAP,

@@ -178,10 +178,13 @@ TEST(FastPath, BandThreadsGiveTheSamePictureAsOneThread)
         dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, batch.data(),
                                   static_cast<uint32_t>(batch.size()), indices.data(),
                                   static_cast<uint32_t>(indices.size()), 0);
-        std::vector<TLVertex> strip;
-        for (int i = 0; i < 200; ++i)
-            strip.push_back(TLVertex{static_cast<float>(i) * 1.6f, (i % 2) ? 239.5f : 0.25f, 0.5f,
-                                     1, 0x60FFFFFFu, 0, 0, 0});
+        std::vector<TLVertex> strip; // across the target and back, twice
+        for (int i = 0; i < 800; ++i)
+        {
+            float x = static_cast<float>(i % 200) * 1.6f;
+            strip.push_back(TLVertex{(i / 200) % 2 ? 318.4f - x : x, (i % 2) ? 239.5f : 0.25f, 0.5f,
+                                     1, 0x30FFFFFFu, 0, 0, 0});
+        }
         dev->DrawPrimitive(PT_TRIANGLESTRIP, FVF_TLVERTEX, strip.data(),
                            static_cast<uint32_t>(strip.size()), 0);
         std::vector<uint32_t> out;
