@@ -412,8 +412,18 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
     __m256i tLanes = _mm256_setr_epi64x(t, t + dt, t + 2 * dt, t + 3 * dt);
     const __m256i sStep = _mm256_set1_epi64x(4 * ds), tStep = _mm256_set1_epi64x(4 * dt);
     int64_t i = 0;
-    for (; i + 4 <= n; i += 4, s += 4 * ds, t += 4 * dt)
+    const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
+    for (; i < n; i += 4)
     {
+        // The last group may be partial: its pixels past the span are computed from addressed
+        // (so readable) texels but neither read from nor written to the destination.
+        const bool partial = n - i < 4;
+        const __m128i keep = _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int>(n - i)), laneIndex);
+        auto load = [&](const uint32_t* at)
+        {
+            return partial ? _mm_maskload_epi32(reinterpret_cast<const int*>(at), keep)
+                           : _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        };
         // To256 of the four coordinates: the low 32 bits of the shifted sum are the same for a
         // logical shift as for the arithmetic one AVX2 lacks, and the caller made sure they
         // hold the whole value.
@@ -464,14 +474,14 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
         if (p.mConstAlpha)
             c = _mm256_or_si256(_mm256_andnot_si256(alphaLanes, c),
                                 _mm256_and_si256(alphaLanes, constAlpha));
-        __m128i* d = reinterpret_cast<__m128i*>(dst + i);
+        uint32_t* d = dst + i;
         if constexpr (B == FastPlan::Blend::Off)
         {
             (void)c255;
         }
         else if constexpr (B == FastPlan::Blend::SrcAlpha)
         {
-            const __m256i d16 = _mm256_cvtepu8_epi16(_mm_loadu_si128(d));
+            const __m256i d16 = _mm256_cvtepu8_epi16(load(d));
             const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(c, 0xFF), 0xFF);
             c = Div255Epi16(_mm256_add_epi16(_mm256_mullo_epi16(c, a),
                                              _mm256_mullo_epi16(d16, _mm256_sub_epi16(c255, a))));
@@ -483,13 +493,13 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
         }
         __m128i out = _mm_packus_epi16(_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1));
         if constexpr (B == FastPlan::Blend::SrcAlphaOne)
-            out = _mm_adds_epu8(out, _mm_loadu_si128(d));
-        _mm_storeu_si128(d, out);
+            out = _mm_adds_epu8(out, load(d));
+        if (partial)
+            _mm_maskstore_epi32(reinterpret_cast<int*>(d), keep, out);
+        else
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), out);
     }
-    uint64_t written = static_cast<uint64_t>(i);
-    if (i < n)
-        written += LinearSpanPairsSse2<true, B>(p, dst + i, n - i, s, t, ds, dt);
-    return written;
+    return static_cast<uint64_t>(n);
 }
 } // namespace avx2
 #if defined(__clang__)
