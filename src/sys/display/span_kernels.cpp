@@ -98,6 +98,8 @@ uint64_t Rows(const SpanOp& op, uint32_t* dst, const uint32_t* src, int64_t n)
 {
     int64_t done = 0;
     uint64_t written = VectorRows<B>(op, dst, src, n, done);
+    if (done == n)
+        return written;
     return written + ScalarRows<B>(op, dst + done, src + done, n - done);
 }
 } // namespace sse2
@@ -142,6 +144,8 @@ uint64_t Rows(const SpanOp& op, uint32_t* dst, const uint32_t* src, int64_t n)
 {
     int64_t done = 0;
     uint64_t written = VectorRows<B>(op, dst, src, n, done);
+    if (done == n)
+        return written;
     return written + sse2::Rows<B>(op, dst + done, src + done, n - done);
 }
 } // namespace avx2
