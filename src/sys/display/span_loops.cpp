@@ -413,6 +413,9 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
     const __m256i sStep = _mm256_set1_epi64x(4 * ds), tStep = _mm256_set1_epi64x(4 * dt);
     int64_t i = 0;
     const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
+    const __m128i zero128 = _mm_setzero_si128();
+    const __m128i lastX = _mm_set1_epi32(level->mWidth - 2); // the last x with a right neighbour
+    const __m128i lastY = _mm_set1_epi32(level->mHeight - 2);
     for (; i < n; i += 4)
     {
         // The last group may be partial: its pixels past the span are computed from addressed
@@ -432,25 +435,52 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
         sLanes = _mm256_add_epi64(sLanes, sStep);
         tLanes = _mm256_add_epi64(tLanes, tStep);
         const __m128i x0 = _mm_srai_epi32(sv, 8), y0 = _mm_srai_epi32(tv, 8);
-        const __m128i left = _mm_slli_epi32(AddressEpi32(x0, clampU, level->mWidth), 2);
-        const __m128i right =
-            _mm_slli_epi32(AddressEpi32(_mm_add_epi32(x0, one), clampU, level->mWidth), 2);
-        const __m128i top = _mm_mullo_epi32(AddressEpi32(y0, clampV, level->mHeight), pitch);
-        const __m128i bottom =
-            _mm_mullo_epi32(AddressEpi32(_mm_add_epi32(y0, one), clampV, level->mHeight), pitch);
-        // Plain loads by offset: gathers are slow on processors that mitigate them in microcode.
-        alignas(16) int32_t o[4][4]; // top left, top right, bottom left, bottom right
-        _mm_store_si128(reinterpret_cast<__m128i*>(o[0]), _mm_add_epi32(top, left));
-        _mm_store_si128(reinterpret_cast<__m128i*>(o[1]), _mm_add_epi32(top, right));
-        _mm_store_si128(reinterpret_cast<__m128i*>(o[2]), _mm_add_epi32(bottom, left));
-        _mm_store_si128(reinterpret_cast<__m128i*>(o[3]), _mm_add_epi32(bottom, right));
-        auto fetch = [&](const int32_t* at)
+        __m128i c00, c10, c01, c11;
+        const __m128i outside =
+            _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi32(zero128, x0), _mm_cmpgt_epi32(x0, lastX)),
+                         _mm_or_si128(_mm_cmpgt_epi32(zero128, y0), _mm_cmpgt_epi32(y0, lastY)));
+        if (_mm_testz_si128(outside, outside))
         {
-            return _mm_or_si128(_mm_setr_epi32(Texel(bytes, at[0]), Texel(bytes, at[1]),
-                                               Texel(bytes, at[2]), Texel(bytes, at[3])),
-                                orMask);
-        };
-        const __m128i c00 = fetch(o[0]), c10 = fetch(o[1]), c01 = fetch(o[2]), c11 = fetch(o[3]);
+            // All four samples within the texture: each row's two texels are one 8-byte load.
+            const __m128i at = _mm_add_epi32(_mm_mullo_epi32(y0, pitch), _mm_slli_epi32(x0, 2));
+            const uint8_t* r[4] = {bytes + _mm_cvtsi128_si32(at), bytes + _mm_extract_epi32(at, 1),
+                                   bytes + _mm_extract_epi32(at, 2),
+                                   bytes + _mm_extract_epi32(at, 3)};
+            auto pairs = [&](int32_t down, __m128i& l, __m128i& rr)
+            {
+                auto pair = [&](int k)
+                { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r[k] + down)); };
+                const __m128 p01 = _mm_castsi128_ps(_mm_unpacklo_epi64(pair(0), pair(1)));
+                const __m128 p23 = _mm_castsi128_ps(_mm_unpacklo_epi64(pair(2), pair(3)));
+                l = _mm_or_si128(_mm_castps_si128(_mm_shuffle_ps(p01, p23, 0x88)), orMask);
+                rr = _mm_or_si128(_mm_castps_si128(_mm_shuffle_ps(p01, p23, 0xDD)), orMask);
+            };
+            pairs(0, c00, c10);
+            pairs(level->mPitch, c01, c11);
+        }
+        else
+        {
+            const __m128i left = _mm_slli_epi32(AddressEpi32(x0, clampU, level->mWidth), 2);
+            const __m128i right =
+                _mm_slli_epi32(AddressEpi32(_mm_add_epi32(x0, one), clampU, level->mWidth), 2);
+            const __m128i top = _mm_mullo_epi32(AddressEpi32(y0, clampV, level->mHeight), pitch);
+            const __m128i bottom = _mm_mullo_epi32(
+                AddressEpi32(_mm_add_epi32(y0, one), clampV, level->mHeight), pitch);
+            // Plain loads by offset: gathers are slow on processors that mitigate them in
+            // microcode.
+            alignas(16) int32_t o[4][4]; // top left, top right, bottom left, bottom right
+            _mm_store_si128(reinterpret_cast<__m128i*>(o[0]), _mm_add_epi32(top, left));
+            _mm_store_si128(reinterpret_cast<__m128i*>(o[1]), _mm_add_epi32(top, right));
+            _mm_store_si128(reinterpret_cast<__m128i*>(o[2]), _mm_add_epi32(bottom, left));
+            _mm_store_si128(reinterpret_cast<__m128i*>(o[3]), _mm_add_epi32(bottom, right));
+            auto fetch = [&](const int32_t* at)
+            {
+                return _mm_or_si128(_mm_setr_epi32(Texel(bytes, at[0]), Texel(bytes, at[1]),
+                                                   Texel(bytes, at[2]), Texel(bytes, at[3])),
+                                    orMask);
+            };
+            c00 = fetch(o[0]), c10 = fetch(o[1]), c01 = fetch(o[2]), c11 = fetch(o[3]);
+        }
         if (skipClear)
         {
             __m128i any = _mm_or_si128(_mm_or_si128(c00, c10), _mm_or_si128(c01, c11));
