@@ -636,7 +636,6 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
         needLod = ss.mMagFilter != ss.mMinFilter ||
                   (ss.mMipFilter != TFP_NONE && mState->mSampler.GetView()->mLevelCount > 1);
     }
-    const StageShortcut stage = ClassifyStage(*mState);
     const int32_t level0W = textured ? mState->mSampler.GetView()->mLevels[0].mWidth : 0;
     const int32_t level0H = textured ? mState->mSampler.GetView()->mLevels[0].mHeight : 0;
     const bool perspectiveLinear =
@@ -645,6 +644,8 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
     // Targets of other formats take the fast path through a row of A8R8G8B8 (read, drawn,
     // written back: the plain shifts give unchanged pixels back exactly).
     const bool fast = BuildFastPlan(*mState, span, mState->mZEnable && mHasDepth, plan);
+    // The per-pixel path's shortcut; the fast plan made its own.
+    const StageShortcut stage = fast ? StageShortcut{} : ClassifyStage(*mState);
     // Texel coordinates s = u * width - 0.5 (likewise t) as integer planes in 1/2^24 texel from
     // the bounding box's corner, shared by both paths.
     struct TexelPlane
