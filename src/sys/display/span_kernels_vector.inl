@@ -82,6 +82,15 @@ template <SpanBlend B>
             break;
         }
     }
+    // A test that drops exactly alpha 0 (the display code's >= 1) before a blend that leaves the
+    // destination as it is for alpha 0 changes no byte: the blend's own check of alpha 0 counts
+    // the pixels instead.
+    const bool dropsClear = (compare == 1 && invert && (op.mAlphaRef & 0xFF) == 1) ||
+                            (compare == 2 && !invert && (op.mAlphaRef & 0xFF) == 0) ||
+                            (compare == 3 && invert && (op.mAlphaRef & 0xFF) == 0);
+    const bool fuse = dropsClear && (B == SpanBlend::SrcAlpha || B == SpanBlend::SrcAlphaOne);
+    if (fuse)
+        compare = 0, invert = true;
     const V flip = invert ? ones : zero;
     uint64_t written = 0;
     int64_t i = 0;
@@ -106,16 +115,20 @@ template <SpanBlend B>
             if (pass == 0)
                 continue;
         }
-        written += PIXELS_SET[pass]; // no population-count instruction is assumed
         uint32_t* d = dst + i;
         V out;
-        if constexpr (B == SpanBlend::Copy)
-            out = c;
-        else if constexpr (B == SpanBlend::Add)
-            out = Ops::AddSat8(c, Ops::Load(d));
+        if constexpr (B == SpanBlend::Copy || B == SpanBlend::Add)
+        {
+            written += PIXELS_SET[pass]; // no population-count instruction is assumed
+            if constexpr (B == SpanBlend::Copy)
+                out = c;
+            else
+                out = Ops::AddSat8(c, Ops::Load(d));
+        }
         else
         {
             const int clear = Ops::PixelBits(Ops::CmpEq32(alpha, zero));
+            written += PIXELS_SET[fuse ? ALL & ~clear : pass];
             if (clear == ALL)
                 continue; // alpha 0 leaves every destination pixel as it is
             if constexpr (B == SpanBlend::SrcAlpha)
