@@ -125,8 +125,23 @@ std::unique_ptr<Device> Make2dDevice(const std::shared_ptr<Surface>& target)
     return dev;
 }
 
-// A sprite quad (centre, size, rotation, texture rectangle) added to a batch of quads that one
-// draw call draws, as a sprite or particle renderer sends them.
+// The corners of a sprite quad: centre, size, rotation, texture rectangle.
+void QuadCorners(LVertex v[4], float cx, float cy, float w, float h, float angle, float u1,
+                 float v1, uint32_t color)
+{
+    float c = std::cos(angle), s = std::sin(angle);
+    const float corners[4][2] = {
+        {-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}};
+    const float uv[4][2] = {{0, 0}, {u1, 0}, {u1, v1}, {0, v1}};
+    for (int i = 0; i < 4; ++i)
+    {
+        float x = corners[i][0] * c - corners[i][1] * s + cx;
+        float y = corners[i][0] * s + corners[i][1] * c + cy;
+        v[i] = LVertex{x, y, 0.1f, 0.5f, color, 0xFF000000u, uv[i][0], uv[i][1]};
+    }
+}
+
+// Quads drawn by one draw call, as a sprite or particle renderer sends them.
 struct Batch
 {
     std::vector<LVertex> mVertices;
@@ -134,17 +149,9 @@ struct Batch
     void Add(float cx, float cy, float w, float h, float angle, float u1, float v1,
              uint32_t color = 0xFFFFFFFFu)
     {
-        float c = std::cos(angle), s = std::sin(angle);
-        const float corners[4][2] = {
-            {-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}};
-        const float uv[4][2] = {{0, 0}, {u1, 0}, {u1, v1}, {0, v1}};
         const uint16_t base = static_cast<uint16_t>(mVertices.size());
-        for (int i = 0; i < 4; ++i)
-        {
-            float x = corners[i][0] * c - corners[i][1] * s + cx;
-            float y = corners[i][0] * s + corners[i][1] * c + cy;
-            mVertices.push_back(LVertex{x, y, 0.1f, 0.5f, color, 0xFF000000u, uv[i][0], uv[i][1]});
-        }
+        mVertices.resize(mVertices.size() + 4);
+        QuadCorners(&mVertices[base], cx, cy, w, h, angle, u1, v1, color);
         for (uint16_t k : kQuad)
             mIndices.push_back(static_cast<uint16_t>(base + k));
     }
@@ -160,10 +167,9 @@ struct Batch
 void Sprite(Device& dev, float cx, float cy, float w, float h, float angle, float u1, float v1,
             uint32_t color = 0xFFFFFFFFu)
 {
-    Batch b;
-    b.mVertices.reserve(4);
-    b.Add(cx, cy, w, h, angle, u1, v1, color);
-    b.Draw(dev);
+    LVertex v[4];
+    QuadCorners(v, cx, cy, w, h, angle, u1, v1, color);
+    dev.DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, v, 4, kQuad, 6, 0);
 }
 
 // The frame's particles: 500 additive quads of `size` pixels, rotated unless they are tiny.
