@@ -60,7 +60,7 @@ struct FastPlan
     bool mAlphaTest = false;
     CompareFunc mAlphaFunc = CMP_ALWAYS;
     uint32_t mAlphaRef = 0;
-    // Rows copied one texel per pixel: the kernel chosen once per draw (null: the plan's own
+    // Rows copied one texel per pixel: the kernel chosen once per polygon (null: the plan's own
     // scalar loop) and what it applies.
     SpanKernel mRowKernel = nullptr;
     SpanOp mRowOp;
