@@ -187,6 +187,26 @@ TEST(FastPath, BandThreadsGiveTheSamePictureAsOneThread)
         }
         dev->DrawPrimitive(PT_TRIANGLESTRIP, FVF_TLVERTEX, strip.data(),
                            static_cast<uint32_t>(strip.size()), 0);
+        // A floor in perspective reaching from behind the eye: its rows are unknown until clipped,
+        // and the cells from z = 0 to 3 reach down into the lowest band of four from above it.
+        dev->SetTransform(TS_PROJECTION, Perspective(1.2f, 320.0f / 240.0f, 1.0f, 30.0f));
+        std::vector<LVertex> floor;
+        std::vector<uint16_t> cells;
+        for (int j = 0; j <= 12; ++j)
+            for (int i = 0; i <= 12; ++i)
+                floor.push_back(LVertex{-6.0f + i, -1.0f, -3.0f + 3.0f * j, 0,
+                                        0xC0000000u | ((i * 40) << 16) | ((j * 20) << 8), 0,
+                                        i / 4.0f, j / 4.0f});
+        for (int j = 0; j < 12; ++j)
+            for (int i = 0; i < 12; ++i)
+            {
+                const int a = j * 13 + i;
+                for (int k : {a, a + 1, a + 14, a, a + 14, a + 13})
+                    cells.push_back(static_cast<uint16_t>(k));
+            }
+        dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, floor.data(),
+                                  static_cast<uint32_t>(floor.size()), cells.data(),
+                                  static_cast<uint32_t>(cells.size()), 0);
         std::vector<uint32_t> out;
         for (uint32_t y = 0; y < 240; ++y)
             for (uint32_t x = 0; x < 320; ++x)
