@@ -1,10 +1,11 @@
 // The program's entry point: puts the game's identity into the configuration store, links the
-// services and the sound layer into the platform's seams and the high-score store into the
-// framework, and hands control to the platform with the game's main function.
+// services, the sound layer and the display handler into the platform's seams and the high-score
+// store into the framework, and hands control to the platform with the game's main function.
 #include "platform/application.h"
 #include "platform/config.h"
 #include "platform/platform_main.h"
 #include "game/hiscore_store_link.h"
+#include "render/render_display_seam.h"
 #include "services/platform_link.h"
 #include "sound/sound.h"
 #include "sound/sound_link.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv)
     LinkServicesToPlatform();
     LinkSoundToPlatform();
     LinkHiscoreStoreToFramework();
+    SetDisplayFactory(&CreateRenderDisplaySeam);
     TString commandLine = JoinCommandLine(argc, argv);
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GameMain, false);
     return 0;

@@ -27,8 +27,17 @@ public:
     virtual bool HasRoot() const { return false; }
     virtual void CreateRoot(int width, int height)
     {
-        (void)width;
-        (void)height;
+        mRootRight = width;
+        mRootBottom = height;
+    }
+    // The root window's rectangle (window pixels); until the toolkit exists, the size given to
+    // CreateRoot at (0, 0). The drawn cursor is clipped to it when it is put on a frame.
+    virtual void GetRootRect(int& left, int& top, int& right, int& bottom) const
+    {
+        left = 0;
+        top = 0;
+        right = mRootRight;
+        bottom = mRootBottom;
     }
     // While clear, button messages right after an activating click are dropped.
     virtual bool IsFilterExempt() const { return false; }
@@ -39,6 +48,8 @@ public:
 
 protected:
     bool mScriptTextFlag = false;
+    int mRootRight = 0;
+    int mRootBottom = 0;
 };
 
 // The stand-in before the toolkit exists: every request is accepted and nothing happens.

@@ -31,4 +31,23 @@ struct VersionInfo
 // The build's version constants.
 const VersionInfo& GetVersionInfo();
 
+// The operating-system version this platform reports to code that tests it: 6.1, the first
+// version on which the drawn cursor moves with each frame and no cursor thread is needed.
+constexpr uint32_t kOsVersionMajor = 6;
+constexpr uint32_t kOsVersionMinor = 1;
+struct OsVersion
+{
+    uint32_t major;
+    uint32_t minor;
+};
+constexpr OsVersion GetOsVersion()
+{
+    return OsVersion{kOsVersionMajor, kOsVersionMinor};
+}
+// The version test the cursor thread is started by: versions before 6.1 need it.
+constexpr bool NeedsCursorThread(OsVersion version)
+{
+    return !(version.major >= 6 && version.minor >= 1);
+}
+
 } // namespace sys

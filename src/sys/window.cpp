@@ -1,5 +1,5 @@
 // Windows on SDL2: the handle table, window procedures, sent messages, capture, the clipboard, the
-// system cursor and window timers.
+// system and colour cursors, styles, monitors, message boxes and window timers.
 #include "sys/window.h"
 
 #include "sys/clock.h"
@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -24,6 +25,8 @@ struct WindowRecord
     WindowHandle parent = 0;
     bool unicode = false;
     bool focused = false;
+    uint32_t style = 0;
+    uint32_t exStyle = 0;
 };
 
 struct Timer
@@ -40,6 +43,13 @@ struct WindowingState
     WindowHandle capture = 0;
     bool cursorShown = true;
     std::map<std::pair<WindowHandle, uintptr_t>, Timer> timers;
+    std::vector<MessageBoxRecord> messageBoxes;
+    bool cursorOverride = false;
+    int cursorX = 0;
+    int cursorY = 0;
+    std::map<CursorHandle, SDL_Cursor*> cursors;
+    CursorHandle nextCursor = 1;
+    CursorHandle currentCursor = 0;
 };
 
 WindowingState& State()
@@ -53,6 +63,21 @@ WindowRecord* Find(WindowHandle window)
     auto& windows = State().windows;
     auto found = windows.find(window);
     return found == windows.end() ? nullptr : found->second.get();
+}
+
+// A real video driver shows boxes and has monitors; SDL's dummy driver has neither.
+bool HasRealVideoDriver()
+{
+    if (!SDL_WasInit(SDL_INIT_VIDEO))
+        return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "dummy") != 0 &&
+           std::strcmp(driver, "offscreen") != 0;
+}
+
+ScreenRect ToScreenRect(const SDL_Rect& r)
+{
+    return ScreenRect{r.x, r.y, r.x + r.w, r.y + r.h};
 }
 
 } // namespace
@@ -298,6 +323,227 @@ void GetDesktopSize(int& width, int& height)
     }
 }
 
+int GetSystemMetrics(int index)
+{
+    int width = 0;
+    int height = 0;
+    switch (index)
+    {
+    case SM_CXSCREEN:
+    case SM_CYSCREEN:
+        GetDesktopSize(width, height);
+        return index == SM_CXSCREEN ? width : height;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+        return kFrameWidth;
+    case SM_CXEDGE:
+    case SM_CYEDGE:
+        return kEdgeWidth;
+    case SM_CYCAPTION:
+        return kCaptionHeight;
+    default:
+        return 0;
+    }
+}
+
+bool SetWindowPosition(WindowHandle window, int x, int y)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return false;
+    SDL_SetWindowPosition(record->sdl, x, y);
+    return true;
+}
+
+bool GetWindowScreenRect(WindowHandle window, ScreenRect& rect)
+{
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    if (!GetWindowPosition(window, x, y) || !GetClientSize(window, width, height))
+        return false;
+    rect = ScreenRect{x, y, x + width, y + height};
+    return true;
+}
+
+void GetMonitorRects(WindowHandle window, ScreenRect& monitor, ScreenRect& workArea)
+{
+    monitor = ScreenRect{0, 0, 800, 600};
+    workArea = monitor;
+    if (!InitWindowing())
+        return;
+    WindowRecord* record = Find(window);
+    int index = record ? SDL_GetWindowDisplayIndex(record->sdl) : 0;
+    if (index < 0)
+        index = 0;
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(index, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0)
+        return;
+    monitor = ToScreenRect(bounds);
+    SDL_Rect usable;
+    workArea = SDL_GetDisplayUsableBounds(index, &usable) == 0 && usable.w > 0 && usable.h > 0
+                   ? ToScreenRect(usable)
+                   : monitor;
+}
+
+void SetWindowStyles(WindowHandle window, uint32_t style, uint32_t exStyle)
+{
+    if (WindowRecord* record = Find(window))
+    {
+        record->style = style;
+        record->exStyle = exStyle;
+    }
+}
+
+uint32_t GetWindowStyle(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record ? record->style : 0;
+}
+
+uint32_t GetWindowExStyle(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record ? record->exStyle : 0;
+}
+
+WindowHandle SetParent(WindowHandle window, WindowHandle parent)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return 0;
+    WindowHandle previous = record->parent;
+    record->parent = parent;
+    return previous;
+}
+
+int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+               uint32_t flags)
+{
+    State().messageBoxes.push_back(MessageBoxRecord{owner, text, caption, flags});
+    if (!HasRealVideoDriver())
+    {
+        std::fprintf(stderr, "Message box \"%s\": %s\n", caption.c_str(), text.c_str());
+        return IDOK;
+    }
+    uint32_t kind = SDL_MESSAGEBOX_INFORMATION;
+    if ((flags & 0xF0) == MB_ICONSTOP)
+        kind = SDL_MESSAGEBOX_ERROR;
+    else if ((flags & 0xF0) == MB_ICONEXCLAMATION)
+        kind = SDL_MESSAGEBOX_WARNING;
+    WindowRecord* record = Find(owner);
+    if (SDL_ShowSimpleMessageBox(kind, caption.c_str(), text.c_str(),
+                                 record ? record->sdl : nullptr) != 0)
+        std::fprintf(stderr, "Message box \"%s\": %s\n", caption.c_str(), text.c_str());
+    return IDOK;
+}
+
+const std::vector<MessageBoxRecord>& GetMessageBoxes()
+{
+    return State().messageBoxes;
+}
+
+void ClearMessageBoxes()
+{
+    State().messageBoxes.clear();
+}
+
+void GetCursorPos(int& x, int& y)
+{
+    WindowingState& state = State();
+    x = state.cursorX;
+    y = state.cursorY;
+    if (state.cursorOverride || !SDL_WasInit(SDL_INIT_VIDEO))
+        return;
+    SDL_GetGlobalMouseState(&x, &y);
+}
+
+void SetCursorPosOverride(bool enabled, int x, int y)
+{
+    WindowingState& state = State();
+    state.cursorOverride = enabled;
+    state.cursorX = enabled ? x : 0;
+    state.cursorY = enabled ? y : 0;
+}
+
+bool ScreenToClient(WindowHandle window, int& x, int& y)
+{
+    int left = 0;
+    int top = 0;
+    if (!GetWindowPosition(window, left, top))
+        return false;
+    x -= left;
+    y -= top;
+    return true;
+}
+
+bool ClientToScreen(WindowHandle window, int& x, int& y)
+{
+    int left = 0;
+    int top = 0;
+    if (!GetWindowPosition(window, left, top))
+        return false;
+    x += left;
+    y += top;
+    return true;
+}
+
+CursorHandle CreateColorCursor(const uint32_t* argb, int hotX, int hotY)
+{
+    if (argb == nullptr || !InitWindowing())
+        return 0;
+    // SDL copies the pixels into the cursor, so the caller's block may go at once.
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(argb), kColorCursorSize, kColorCursorSize, 32, kColorCursorSize * 4,
+        SDL_PIXELFORMAT_ARGB8888);
+    if (!surface)
+        return 0;
+    SDL_Cursor* cursor = SDL_CreateColorCursor(surface, hotX, hotY);
+    SDL_FreeSurface(surface);
+    if (!cursor)
+        return 0;
+    WindowingState& state = State();
+    CursorHandle handle = state.nextCursor++;
+    state.cursors[handle] = cursor;
+    return handle;
+}
+
+bool SetCursor(CursorHandle cursor)
+{
+    WindowingState& state = State();
+    if (cursor == 0)
+    {
+        state.currentCursor = 0;
+        if (SDL_WasInit(SDL_INIT_VIDEO))
+            SDL_SetCursor(SDL_GetDefaultCursor());
+        return true;
+    }
+    auto found = state.cursors.find(cursor);
+    if (found == state.cursors.end())
+        return false;
+    state.currentCursor = cursor;
+    SDL_SetCursor(found->second);
+    return true;
+}
+
+void DestroyCursor(CursorHandle cursor)
+{
+    WindowingState& state = State();
+    auto found = state.cursors.find(cursor);
+    if (found == state.cursors.end())
+        return;
+    if (state.currentCursor == cursor)
+        SetCursor(0);
+    SDL_FreeCursor(found->second);
+    state.cursors.erase(found);
+}
+
+CursorHandle GetCurrentCursor()
+{
+    return State().currentCursor;
+}
+
 void SetCapture(WindowHandle window)
 {
     if (!Find(window))
@@ -383,6 +629,12 @@ WindowHandle WindowFromSdlId(uint32_t sdlId)
             return handle;
     }
     return GetMainWindow();
+}
+
+SDL_Window* SdlWindowFromHandle(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    return record ? record->sdl : nullptr;
 }
 
 uint32_t SdlIdFromWindow(WindowHandle window)

@@ -1,10 +1,14 @@
 // The window stand-in: SDL windows behind window handles, each with its window procedure and user
-// word; messages sent to a window (or to a host window), capture, the clipboard, the system cursor,
-// titles, sizes, the foreground test and window timers.
+// word; messages sent to a window (or to a host window), capture, the clipboard, the system and
+// colour cursors, titles, sizes, styles and parents, monitors, metrics, message boxes, the
+// foreground test and window timers.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+struct SDL_Window;
 
 namespace sys
 {
@@ -85,6 +89,56 @@ constexpr int SW_MINIMIZE = 6;
 
 // WINDOWPOS flags.
 constexpr uint32_t SWP_NOSIZE = 0x0001;
+
+// Window styles and extended styles. SDL windows keep their own decoration: styles are recorded
+// for whoever asks, and change nothing on the screen.
+constexpr uint32_t WS_POPUP = 0x80000000;
+constexpr uint32_t WS_CHILD = 0x40000000;
+constexpr uint32_t WS_VISIBLE = 0x10000000;
+constexpr uint32_t WS_CAPTION = 0x00C00000;
+constexpr uint32_t WS_SYSMENU = 0x00080000;
+constexpr uint32_t WS_THICKFRAME = 0x00040000;
+constexpr uint32_t WS_MINIMIZEBOX = 0x00020000;
+constexpr uint32_t WS_EX_TOPMOST = 0x00000008;
+constexpr uint32_t WS_EX_APPWINDOW = 0x00040000;
+
+// System metrics. The frame, edge and caption sizes are fixed: the window-fits test needs numbers,
+// and an SDL window's decoration belongs to the desktop, which does not report it.
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CYCAPTION = 4;
+constexpr int SM_CXFRAME = 32;
+constexpr int SM_CYFRAME = 33;
+constexpr int SM_CXEDGE = 45;
+constexpr int SM_CYEDGE = 46;
+constexpr int kFrameWidth = 4;
+constexpr int kEdgeWidth = 2;
+constexpr int kCaptionHeight = 23;
+
+// Message-box flags and answers.
+constexpr uint32_t MB_OK = 0x00000000;
+constexpr uint32_t MB_ICONSTOP = 0x00000010;
+constexpr uint32_t MB_ICONEXCLAMATION = 0x00000030;
+constexpr int IDOK = 1;
+
+// A rectangle in desktop pixels, right and bottom exclusive.
+struct ScreenRect
+{
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool operator==(const ScreenRect&) const = default;
+};
+
+// A message box as it was asked for (tests read them back).
+struct MessageBoxRecord
+{
+    WindowHandle owner = 0;
+    std::string text;
+    std::string caption;
+    uint32_t flags = 0;
+};
 
 // What WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED point at (their lParam).
 struct WindowPos
@@ -168,6 +222,48 @@ void SetFocus(WindowHandle window);
 // Size of the desktop the window is on (the first display's mode; 800 x 600 without one).
 void GetDesktopSize(int& width, int& height);
 
+// Frame, edge and caption sizes (the constants above) and the desktop's size; 0 for other indexes.
+int GetSystemMetrics(int index);
+// Moves the window without sizing it.
+bool SetWindowPosition(WindowHandle window, int x, int y);
+// The window's client rectangle on the desktop.
+bool GetWindowScreenRect(WindowHandle window, ScreenRect& rect);
+// The full rectangle and the work area (without task bars) of the monitor the window is on, the
+// first monitor for no window; 800 x 600 at (0, 0) when the video driver knows no monitor.
+void GetMonitorRects(WindowHandle window, ScreenRect& monitor, ScreenRect& workArea);
+// Recorded styles (see above): a new window has none.
+void SetWindowStyles(WindowHandle window, uint32_t style, uint32_t exStyle);
+uint32_t GetWindowStyle(WindowHandle window);
+uint32_t GetWindowExStyle(WindowHandle window);
+// Records the new parent (what GetParent answers) and answers the previous one; the SDL window
+// stays a top-level window.
+WindowHandle SetParent(WindowHandle window, WindowHandle parent);
+
+// A modal box. With a real video driver SDL shows it and the answer is IDOK; headless (no driver,
+// or SDL's dummy one) the text goes to stderr and the answer is IDOK at once. Every box is
+// recorded either way.
+int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+               uint32_t flags);
+const std::vector<MessageBoxRecord>& GetMessageBoxes();
+void ClearMessageBoxes();
+
+// The pointer's position on the desktop. Tests set it (`enabled`), the desktop's mouse otherwise.
+void GetCursorPos(int& x, int& y);
+void SetCursorPosOverride(bool enabled, int x = 0, int y = 0);
+// Desktop pixels to the window's client pixels and back; false for an unknown window.
+bool ScreenToClient(WindowHandle window, int& x, int& y);
+bool ClientToScreen(WindowHandle window, int& x, int& y);
+
+// A colour cursor made from 32 x 32 A8R8G8B8 pixels (rows top-down) with its hot spot; 0 when SDL
+// cannot make one (no video, or a driver without cursors).
+using CursorHandle = uintptr_t;
+constexpr int kColorCursorSize = 32;
+CursorHandle CreateColorCursor(const uint32_t* argb, int hotX, int hotY);
+// Makes it the pointer's shape (0: the system arrow); false for an unknown cursor.
+bool SetCursor(CursorHandle cursor);
+void DestroyCursor(CursorHandle cursor);
+CursorHandle GetCurrentCursor();
+
 void SetCapture(WindowHandle window);
 // Releases the capture; the window that had it gets WM_CAPTURECHANGED (lParam 0) at once.
 bool ReleaseCapture();
@@ -193,6 +289,8 @@ namespace detail
 WindowHandle WindowFromSdlId(uint32_t sdlId);
 uint32_t SdlIdFromWindow(WindowHandle window);
 void NoteFocus(WindowHandle window, bool focused);
+// The SDL window behind a handle (null for 0 or an unknown handle), for the display stand-in.
+SDL_Window* SdlWindowFromHandle(WindowHandle window);
 bool TakeDueTimer(uint32_t now, WindowHandle& window, uintptr_t& id);
 } // namespace detail
 

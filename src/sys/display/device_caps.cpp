@@ -122,4 +122,82 @@ void ResolveDesktopSize(uint32_t* width, uint32_t* height)
     *height = 768;
 }
 
+void GetDesktopDeviceCaps(int32_t* colors, uint32_t* width, uint32_t* height)
+{
+    const DisplayConfig& config = GetDisplayConfig();
+    *colors = config.mDesktopColors;
+    *width = config.mDesktopWidth;
+    *height = config.mDesktopHeight;
+    if (*width == 0 || *height == 0)
+        ResolveDesktopSize(width, height);
+}
+
+namespace
+{
+// Appends little-endian 32-bit words to a record of fixed size; words past the end are dropped.
+class RecordWriter
+{
+public:
+    explicit RecordWriter(size_t size) : mBytes(size, 0) {}
+    void Word(uint32_t value)
+    {
+        for (int i = 0; i < 4; ++i, ++mAt)
+        {
+            if (mAt < mBytes.size())
+                mBytes[mAt] = static_cast<uint8_t>(value >> (8 * i));
+        }
+    }
+    void Wide(uint64_t value)
+    {
+        Word(static_cast<uint32_t>(value));
+        Word(static_cast<uint32_t>(value >> 32));
+    }
+    void Id(const Guid& guid)
+    {
+        for (uint32_t word : guid.mData)
+            Word(word);
+    }
+    void Primitive(const PrimitiveCaps& p)
+    {
+        for (uint32_t word : {p.mMiscCaps, p.mRasterCaps, p.mZCmpCaps, p.mSrcBlendCaps,
+                              p.mDestBlendCaps, p.mAlphaCmpCaps, p.mShadeCaps, p.mTextureCaps,
+                              p.mTextureFilterCaps, p.mTextureBlendCaps, p.mTextureAddressCaps})
+            Word(word);
+    }
+    std::vector<uint8_t> Take() { return std::move(mBytes); }
+
+private:
+    std::vector<uint8_t> mBytes;
+    size_t mAt = 0;
+};
+} // namespace
+
+std::vector<uint8_t> DisplayCapsRecord(const DisplayCaps& caps)
+{
+    RecordWriter out(kDisplayCapsRecordSize);
+    out.Word(static_cast<uint32_t>(kDisplayCapsRecordSize));
+    out.Word(caps.mCaps);
+    out.Word(caps.mCaps2);
+    out.Word(caps.mSurfaceCaps);
+    out.Wide(caps.mVidMemTotal);
+    out.Wide(caps.mVidMemFree);
+    return out.Take();
+}
+
+std::vector<uint8_t> DeviceDescRecord(const DeviceDesc& desc)
+{
+    RecordWriter out(kDeviceDescRecordSize);
+    out.Word(desc.mDevCaps);
+    out.Primitive(desc.mLineCaps);
+    out.Primitive(desc.mTriCaps);
+    for (uint32_t word :
+         {desc.mRenderBitDepth, desc.mZBufferBitDepth, desc.mMinTextureWidth,
+          desc.mMinTextureHeight, desc.mMaxTextureWidth, desc.mMaxTextureHeight,
+          desc.mMaxTextureRepeat, desc.mMaxTextureAspectRatio, desc.mMaxAnisotropy,
+          desc.mMaxActiveLights, desc.mMaxTextureBlendStages, desc.mMaxSimultaneousTextures})
+        out.Word(word);
+    out.Id(desc.mDeviceGuid);
+    return out.Take();
+}
+
 } // namespace sys::display

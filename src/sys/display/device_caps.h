@@ -151,5 +151,15 @@ void SetDisplayConfig(const DisplayConfig& config);
 void ResetDisplayConfig();
 // The desktop size from the video driver when it runs, else 1024 x 768.
 void ResolveDesktopSize(uint32_t* width, uint32_t* height);
+// What the screen's device context reports: palette colours (-1 above 8 bits), width and height,
+// from the configuration display objects are created with.
+void GetDesktopDeviceCaps(int32_t* colors, uint32_t* width, uint32_t* height);
+
+// The driver caps and device description as fixed-size records (little-endian 32-bit fields in
+// declaration order, GUIDs as four words, zero-padded): the sizes the platform's structures had.
+constexpr size_t kDisplayCapsRecordSize = 380;
+constexpr size_t kDeviceDescRecordSize = 236;
+std::vector<uint8_t> DisplayCapsRecord(const DisplayCaps& caps);
+std::vector<uint8_t> DeviceDescRecord(const DeviceDesc& desc);
 
 } // namespace sys::display

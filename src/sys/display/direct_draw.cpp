@@ -13,6 +13,7 @@ namespace sys::display
 namespace
 {
 std::weak_ptr<DirectDraw> gLive;
+std::function<void(DirectDraw&)> gCreateHook;
 // The display object holding exclusive full-screen mode, if any.
 DirectDraw* gExclusiveOwner = nullptr;
 
@@ -74,6 +75,11 @@ Result DirectDraw::SetCooperativeLevel(WindowHandle window, uint32_t flags)
     SetFocusLost(false);
     mScreen.SetWindow(window, exclusive);
     return Result::Ok;
+}
+
+Result DirectDraw::SetCooperativeLevel(sys::WindowHandle window, uint32_t flags)
+{
+    return SetCooperativeLevel(sys::detail::SdlWindowFromHandle(window), flags);
 }
 
 void DirectDraw::SetFocusLost(bool lost)
@@ -455,6 +461,11 @@ Result Clipper::SetHWnd(uint32_t /*flags*/, WindowHandle window)
     return Result::Ok;
 }
 
+Result Clipper::SetHWnd(uint32_t flags, sys::WindowHandle window)
+{
+    return SetHWnd(flags, sys::detail::SdlWindowFromHandle(window));
+}
+
 Rect Clipper::GetClipRect() const
 {
     auto owner = mOwner.lock();
@@ -579,6 +590,8 @@ Result DirectDrawCreate(const Guid* adapter, std::shared_ptr<DirectDraw>* out)
     }
     auto dd = std::make_shared<DirectDraw>(config, index);
     gLive = dd;
+    if (gCreateHook)
+        gCreateHook(*dd);
     *out = std::move(dd);
     return Result::Ok;
 }
@@ -586,6 +599,11 @@ Result DirectDrawCreate(const Guid* adapter, std::shared_ptr<DirectDraw>* out)
 std::shared_ptr<DirectDraw> GetLiveDirectDraw()
 {
     return gLive.lock();
+}
+
+void SetDirectDrawCreateHook(std::function<void(DirectDraw&)> hook)
+{
+    gCreateHook = std::move(hook);
 }
 
 } // namespace sys::display

@@ -7,6 +7,7 @@
 #include "sys/display/result.h"
 #include "sys/display/screen.h"
 #include "sys/display/surface.h"
+#include "sys/window.h"
 
 #include <deque>
 #include <functional>
@@ -56,6 +57,8 @@ public:
 
     // The window whose client rectangle clips (null: the display window).
     Result SetHWnd(uint32_t flags, WindowHandle window);
+    // The same for a window of the window stand-in (0: the display window).
+    Result SetHWnd(uint32_t flags, sys::WindowHandle window);
     WindowHandle GetHWnd() const { return mWindow; }
     // The window's client rectangle in desktop pixels; empty once the display object is gone.
     Rect GetClipRect() const;
@@ -80,6 +83,8 @@ public:
     // display mode's size. ExclusiveModeAlreadySet while another display object holds exclusive
     // mode.
     Result SetCooperativeLevel(WindowHandle window, uint32_t flags);
+    // The same for a window of the window stand-in (0: no window, headless).
+    Result SetCooperativeLevel(sys::WindowHandle window, uint32_t flags);
     // Ok; NoExclusiveMode while a full-screen display has lost the focus (or a test says so);
     // WrongMode after the desktop's mode changed under windowed surfaces.
     Result TestCooperativeLevel();
@@ -198,5 +203,8 @@ Result DirectDrawEnumerate(const std::function<bool(const AdapterInfo&)>& callba
 Result DirectDrawCreate(const Guid* adapter, std::shared_ptr<DirectDraw>* out);
 // The most recently created display object that is still alive (tests inject faults through it).
 std::shared_ptr<DirectDraw> GetLiveDirectDraw();
+// Called with every new display object before DirectDrawCreate answers, so tests can queue
+// answers for objects the code under test makes itself; an empty function removes it.
+void SetDirectDrawCreateHook(std::function<void(DirectDraw&)> hook);
 
 } // namespace sys::display

@@ -1,0 +1,48 @@
+// The rendering layer's side of the platform's display seam: the display handler answers for the
+// display; what later layers own (renderer drawing, cursor, images) keeps the "no display yet"
+// answers until they exist.
+#pragma once
+
+#include "platform/display_seam.h"
+
+#include <memory>
+
+class TPlatform;
+
+class TRenderDisplaySeam : public TNoDisplay
+{
+public:
+    TRenderDisplaySeam() = default;
+    ~TRenderDisplaySeam() override;
+
+    // False until the first display-mode change: the event pump must not restore a display that
+    // was never set.
+    bool Exists() const override { return mExists && mPlatform != nullptr; }
+    bool CheckDevice() override;
+    void Restore() override;
+    bool IsFullScreen() const override;
+    bool SetFullScreen(bool full) override;
+    // The handler raises the display-changed flag itself when it sets a mode, so the answer is
+    // always false.
+    bool SetDisplay(sys::WindowHandle window, int width, int height, bool full,
+                    bool hosted) override;
+    void GetWindowSize(int& width, int& height, bool& full) const override;
+    void GetViewport(int& width, int& height) const override;
+    void ResetWorkingCount() override;
+    void UpdateDesktopMode() override;
+    void OnOutOfVideoMemory() override;
+    void SetVSync(bool on) override;
+    // The display handler belongs to the renderer; until it exists these make and drop it.
+    void CreateRenderer() override;
+    void DestroyRenderer() override;
+
+    TPlatform* GetPlatform() const { return mPlatform.get(); }
+
+private:
+    std::unique_ptr<TPlatform> mPlatform;
+    bool mExists = false;
+    bool mVSync = false;
+};
+
+// The factory the program installs with SetDisplayFactory.
+std::unique_ptr<TDisplaySeam> CreateRenderDisplaySeam();

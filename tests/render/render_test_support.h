@@ -1,0 +1,125 @@
+// Test support for the display handler: an application with its main window on SDL's dummy
+// driver (the shell's fixture), the rendering layer's display seam installed over a display
+// stand-in configured by the test, data folders and the log in a scratch folder.
+#pragma once
+
+#include "platform/shell_test_support.h"
+#include "render/platform.h"
+#include "render/render_display_seam.h"
+#include "sys/display/device.h"
+#include "sys/display/direct_draw.h"
+#include "sys/window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace rendertest
+{
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// Counts the occurrences of `needle` in `text`.
+inline int CountOf(const std::string& text, const std::string& needle)
+{
+    int count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++count;
+    return count;
+}
+
+// The stand-in as most tests want it: a 1280 x 1024 desktop.
+inline sys::display::DisplayConfig StandardConfig()
+{
+    sys::display::DisplayConfig config = sys::display::DefaultDisplayConfig();
+    config.mDesktopWidth = 1280;
+    config.mDesktopHeight = 1024;
+    return config;
+}
+
+// A scratch folder for the log and the data folders; everything undone afterwards.
+class ScratchFolder
+{
+public:
+    ScratchFolder()
+    {
+        char pattern[] = "/tmp/mw_render_XXXXXX";
+        const char* made = mkdtemp(pattern);
+        mRoot = made ? made : "/tmp";
+        sys::MakeFolder(mRoot + "/common");
+        sys::MakeFolder(mRoot + "/user");
+    }
+    ~ScratchFolder()
+    {
+        SetLogFolder(nullptr);
+        SetDataFolders(TString(), TString(), TString());
+        std::system(("rm -rf '" + mRoot + "'").c_str());
+    }
+    void Activate() const
+    {
+        SetDataFolders((mRoot + "/user").c_str(), (mRoot + "/common").c_str(),
+                       (mRoot + "/desktop").c_str());
+        SetLogFolder((mRoot + "/log").c_str());
+    }
+    std::string Log() const { return ReadFile(mRoot + "/log/logfile.txt"); }
+    const std::string& Root() const { return mRoot; }
+
+private:
+    std::string mRoot;
+};
+
+class DisplayTest : public shelltest::ShellTest
+{
+protected:
+    void SetUp() override
+    {
+        sys::display::SetDisplayConfig(Config());
+        ShellTest::SetUp();
+        mScratch.Activate();
+        SetDisplayFactory(&CreateRenderDisplaySeam);
+        DestroyDisplay();
+        mSeam = static_cast<TRenderDisplaySeam*>(&GetDisplay());
+        mSeam->CreateRenderer();
+        sys::ClearMessageBoxes();
+    }
+
+    void TearDown() override
+    {
+        ShellTest::TearDown();
+        sys::display::SetDirectDrawCreateHook({});
+        sys::display::ClearCreateDeviceAnswers();
+        sys::display::ResetDisplayConfig();
+        sys::ClearMessageBoxes();
+    }
+
+    // The configuration display objects are made with; tests override it.
+    virtual sys::display::DisplayConfig Config() { return StandardConfig(); }
+
+    TPlatform& Platform() { return *mSeam->GetPlatform(); }
+    TPlatformData& Data() { return *Platform().GetData(); }
+    TDXContext& Context() { return *Platform().GetContext(); }
+    std::string Log() const { return mScratch.Log(); }
+    // The texts of the message boxes shown so far.
+    static std::vector<std::string> Boxes()
+    {
+        std::vector<std::string> texts;
+        for (const auto& box : sys::GetMessageBoxes())
+            texts.push_back(box.text);
+        return texts;
+    }
+
+    ScratchFolder mScratch;
+    TRenderDisplaySeam* mSeam = nullptr;
+};
+
+} // namespace rendertest
