@@ -7,7 +7,8 @@ TRenderDisplaySeam::~TRenderDisplaySeam() = default;
 
 bool TRenderDisplaySeam::CheckDevice()
 {
-    return mPlatform ? mPlatform->CheckDevice() : true;
+    // Before the first display-mode change there is no device to lose (and none to mark broken).
+    return Exists() ? mPlatform->CheckDevice() : true;
 }
 
 void TRenderDisplaySeam::Restore()

@@ -47,7 +47,14 @@ struct WindowingState
     bool cursorOverride = false;
     int cursorX = 0;
     int cursorY = 0;
-    std::map<CursorHandle, SDL_Cursor*> cursors;
+    struct ColorCursor
+    {
+        SDL_Cursor* sdl = nullptr; // null headless: the pixels are only kept
+        std::vector<uint32_t> pixels;
+        int hotX = 0;
+        int hotY = 0;
+    };
+    std::map<CursorHandle, ColorCursor> cursors;
     CursorHandle nextCursor = 1;
     CursorHandle currentCursor = 0;
 };
@@ -491,22 +498,41 @@ bool ClientToScreen(WindowHandle window, int& x, int& y)
 
 CursorHandle CreateColorCursor(const uint32_t* argb, int hotX, int hotY)
 {
-    if (argb == nullptr || !InitWindowing())
+    if (argb == nullptr)
         return 0;
-    // SDL copies the pixels into the cursor, so the caller's block may go at once.
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t*>(argb), kColorCursorSize, kColorCursorSize, 32, kColorCursorSize * 4,
-        SDL_PIXELFORMAT_ARGB8888);
-    if (!surface)
-        return 0;
-    SDL_Cursor* cursor = SDL_CreateColorCursor(surface, hotX, hotY);
-    SDL_FreeSurface(surface);
-    if (!cursor)
-        return 0;
+    WindowingState::ColorCursor cursor;
+    cursor.pixels.assign(argb, argb + kColorCursorSize * kColorCursorSize);
+    cursor.hotX = hotX;
+    cursor.hotY = hotY;
+    if (InitWindowing())
+    {
+        // SDL copies the pixels into its cursor; drivers without cursors (the dummy one) make
+        // none, and the cursor is then only kept.
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+            cursor.pixels.data(), kColorCursorSize, kColorCursorSize, 32, kColorCursorSize * 4,
+            SDL_PIXELFORMAT_ARGB8888);
+        if (surface)
+        {
+            cursor.sdl = SDL_CreateColorCursor(surface, hotX, hotY);
+            SDL_FreeSurface(surface);
+        }
+    }
     WindowingState& state = State();
     CursorHandle handle = state.nextCursor++;
-    state.cursors[handle] = cursor;
+    state.cursors[handle] = std::move(cursor);
     return handle;
+}
+
+bool GetColorCursor(CursorHandle cursor, std::vector<uint32_t>& argb, int& hotX, int& hotY)
+{
+    WindowingState& state = State();
+    auto found = state.cursors.find(cursor);
+    if (found == state.cursors.end())
+        return false;
+    argb = found->second.pixels;
+    hotX = found->second.hotX;
+    hotY = found->second.hotY;
+    return true;
 }
 
 bool SetCursor(CursorHandle cursor)
@@ -523,7 +549,8 @@ bool SetCursor(CursorHandle cursor)
     if (found == state.cursors.end())
         return false;
     state.currentCursor = cursor;
-    SDL_SetCursor(found->second);
+    if (found->second.sdl)
+        SDL_SetCursor(found->second.sdl);
     return true;
 }
 
@@ -535,7 +562,8 @@ void DestroyCursor(CursorHandle cursor)
         return;
     if (state.currentCursor == cursor)
         SetCursor(0);
-    SDL_FreeCursor(found->second);
+    if (found->second.sdl)
+        SDL_FreeCursor(found->second.sdl);
     state.cursors.erase(found);
 }
 

@@ -254,11 +254,13 @@ void SetCursorPosOverride(bool enabled, int x = 0, int y = 0);
 bool ScreenToClient(WindowHandle window, int& x, int& y);
 bool ClientToScreen(WindowHandle window, int& x, int& y);
 
-// A colour cursor made from 32 x 32 A8R8G8B8 pixels (rows top-down) with its hot spot; 0 when SDL
-// cannot make one (no video, or a driver without cursors).
+// A colour cursor made from 32 x 32 A8R8G8B8 pixels (rows top-down) with its hot spot; 0 only
+// without pixels. Where the video driver makes no cursors (headless) it is kept, not shown.
 using CursorHandle = uintptr_t;
 constexpr int kColorCursorSize = 32;
 CursorHandle CreateColorCursor(const uint32_t* argb, int hotX, int hotY);
+// The pixels and hot spot a cursor was made from; false for an unknown cursor.
+bool GetColorCursor(CursorHandle cursor, std::vector<uint32_t>& argb, int& hotX, int& hotY);
 // Makes it the pointer's shape (0: the system arrow); false for an unknown cursor.
 bool SetCursor(CursorHandle cursor);
 void DestroyCursor(CursorHandle cursor);

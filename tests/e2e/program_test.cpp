@@ -1,6 +1,7 @@
 // End-to-end tests of the program itself, run headless on SDL's dummy drivers with its data folders
 // in a temporary folder: start-up on the assets beside it or on another game folder, the log line,
-// a quit request from the system, the single instance, the host-window check and the harness hook.
+// a quit request from the system, the display and its device identifier, the single instance, the
+// host-window check and the harness hook.
 #include "services/loopback_server.h"
 #include "sys/clock.h"
 #include "sys/process.h"
@@ -152,6 +153,22 @@ TEST_F(ProgramTest, PlaysTheStartSoundOnTheDummyAudioDriverAndEndsCleanly)
     {
         EXPECT_EQ(log.find("No valid sound file found"), std::string::npos) << log;
     }
+}
+
+TEST_F(ProgramTest, SetsItsDisplayAndLogsTheDeviceIdentifier)
+{
+    int pid = Start({});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForStart(pid));
+    uint32_t start = sys::GetTimeMs();
+    std::string log;
+    while (sys::GetTimeMs() - start < kStartLimitMs &&
+           (log = ReadFile(LogFile())).find("  GUID:      ") == std::string::npos)
+        sys::SleepMs(20);
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    EXPECT_NE(log.find(": Device identifier:  \n  Driver: '"), std::string::npos) << log;
+    EXPECT_EQ(log.find("DX Error"), std::string::npos) << log;
 }
 
 TEST_F(ProgramTest, StartsOnAnotherGameFolderWithOptions)

@@ -1,8 +1,10 @@
 // Tests of the window stand-in: handles, window procedures and user words, sent messages, default
-// handling, capture, timers, titles, the clipboard and host windows.
+// handling, capture, timers, titles, the clipboard, host windows, message boxes, metrics, styles,
+// parents, the cursor position and the reported version.
 #include "sys/clock.h"
 #include "sys/events.h"
 #include "sys/host.h"
+#include "sys/identity.h"
 #include "sys/window.h"
 
 #include <gtest/gtest.h>
@@ -198,6 +200,98 @@ TEST_F(WindowTest, HostWindowsAreReachedThroughTheHostChannel)
     EXPECT_FALSE(sys::IsWindow(0x3000));
     sys::SetHostChannel(nullptr);
     EXPECT_FALSE(sys::IsWindow(0x2000));
+}
+
+TEST_F(WindowTest, HeadlessMessageBoxesAreRecordedAndAnsweredOk)
+{
+    sys::ClearMessageBoxes();
+    EXPECT_EQ(sys::MessageBox(mWindow, "Text", "Caption", sys::MB_ICONSTOP), sys::IDOK);
+    EXPECT_EQ(sys::MessageBox(0, "Second", "Error", sys::MB_OK), sys::IDOK);
+    const auto& boxes = sys::GetMessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].owner, mWindow);
+    EXPECT_EQ(boxes[0].text, "Text");
+    EXPECT_EQ(boxes[0].caption, "Caption");
+    EXPECT_EQ(boxes[0].flags, sys::MB_ICONSTOP);
+    EXPECT_EQ(boxes[1].owner, 0u);
+    sys::ClearMessageBoxes();
+    EXPECT_TRUE(sys::GetMessageBoxes().empty());
+}
+
+TEST_F(WindowTest, MetricsStylesAndParentsAreRecorded)
+{
+    EXPECT_EQ(sys::GetSystemMetrics(sys::SM_CXFRAME), 4);
+    EXPECT_EQ(sys::GetSystemMetrics(sys::SM_CYFRAME), 4);
+    EXPECT_EQ(sys::GetSystemMetrics(sys::SM_CXEDGE), 2);
+    EXPECT_EQ(sys::GetSystemMetrics(sys::SM_CYEDGE), 2);
+    EXPECT_EQ(sys::GetSystemMetrics(sys::SM_CYCAPTION), 23);
+    int width = 0, height = 0;
+    sys::GetDesktopSize(width, height);
+    EXPECT_EQ(sys::GetSystemMetrics(sys::SM_CXSCREEN), width);
+
+    EXPECT_EQ(sys::GetWindowStyle(mWindow), 0u);
+    sys::SetWindowStyles(mWindow, sys::WS_CHILD | sys::WS_VISIBLE, sys::WS_EX_TOPMOST);
+    EXPECT_EQ(sys::GetWindowStyle(mWindow), sys::WS_CHILD | sys::WS_VISIBLE);
+    EXPECT_EQ(sys::GetWindowExStyle(mWindow), sys::WS_EX_TOPMOST);
+    EXPECT_EQ(sys::SetParent(mWindow, 0x4444), 0u);
+    EXPECT_EQ(sys::GetParent(mWindow), 0x4444u);
+    EXPECT_EQ(sys::SetParent(mWindow, 0), 0x4444u);
+
+    sys::ScreenRect monitor, work;
+    sys::GetMonitorRects(mWindow, monitor, work);
+    EXPECT_GT(monitor.right - monitor.left, 0);
+    EXPECT_GE(work.left, monitor.left);
+    EXPECT_LE(work.right, monitor.right);
+}
+
+TEST_F(WindowTest, CursorPositionConvertsToClientPixels)
+{
+    sys::MoveWindow(mWindow, 100, 50, 320, 200);
+    sys::SetCursorPosOverride(true, 130, 70);
+    int x = 0, y = 0;
+    sys::GetCursorPos(x, y);
+    ASSERT_TRUE(sys::ScreenToClient(mWindow, x, y));
+    EXPECT_EQ(x, 30);
+    EXPECT_EQ(y, 20);
+    ASSERT_TRUE(sys::ClientToScreen(mWindow, x, y));
+    EXPECT_EQ(x, 130);
+    EXPECT_EQ(y, 70);
+    EXPECT_FALSE(sys::ScreenToClient(0, x, y));
+    sys::ScreenRect rect;
+    ASSERT_TRUE(sys::GetWindowScreenRect(mWindow, rect));
+    EXPECT_EQ(rect, (sys::ScreenRect{100, 50, 420, 250}));
+    sys::SetCursorPosOverride(false);
+}
+
+TEST_F(WindowTest, ColourCursorsComeAndGo)
+{
+    std::vector<uint32_t> pixels(sys::kColorCursorSize * sys::kColorCursorSize, 0xFFFF00FF);
+    pixels.back() = 0x80123456;
+    sys::CursorHandle cursor = sys::CreateColorCursor(pixels.data(), 2, 3);
+    ASSERT_NE(cursor, 0u);
+    std::vector<uint32_t> kept;
+    int hotX = 0, hotY = 0;
+    ASSERT_TRUE(sys::GetColorCursor(cursor, kept, hotX, hotY));
+    EXPECT_EQ(kept, pixels);
+    EXPECT_EQ(hotX, 2);
+    EXPECT_EQ(hotY, 3);
+    EXPECT_TRUE(sys::SetCursor(cursor));
+    EXPECT_EQ(sys::GetCurrentCursor(), cursor);
+    sys::DestroyCursor(cursor);
+    EXPECT_EQ(sys::GetCurrentCursor(), 0u);
+    EXPECT_FALSE(sys::SetCursor(cursor));
+    EXPECT_FALSE(sys::GetColorCursor(cursor, kept, hotX, hotY));
+}
+
+TEST(VersionTest, SixPointOneNeedsNoCursorThread)
+{
+    EXPECT_EQ(sys::GetOsVersion().major, 6u);
+    EXPECT_EQ(sys::GetOsVersion().minor, 1u);
+    EXPECT_FALSE(sys::NeedsCursorThread(sys::GetOsVersion()));
+    EXPECT_TRUE(sys::NeedsCursorThread(sys::OsVersion{6, 0}));
+    EXPECT_TRUE(sys::NeedsCursorThread(sys::OsVersion{5, 1}));
+    // The test as the game wrote it: the minor version alone decides above 6.
+    EXPECT_TRUE(sys::NeedsCursorThread(sys::OsVersion{10, 0}));
 }
 
 TEST(KeyTableTest, EveryVirtualKeyComesBackFromItsScancode)
