@@ -4,13 +4,52 @@
 #pragma once
 
 #include "platform/geometry.h"
+#include "platform/tstring.h"
 #include "render/dx_context.h"
+#include "render/vertex_set.h"
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 class TTexture;
+
+// The light record the drawing facade passes: type 0 directional, 1 point, 2 spot.
+struct TLight
+{
+    float mType = 0;
+    TVec4 mDiffuse;
+    TVec4 mSpecular;
+    TVec4 mAmbient;
+    TVec3 mPosition;
+    TVec3 mDirection;
+    float mRange = 0;
+    float mAttenuation0 = 0;
+    float mAttenuation1 = 0;
+    float mAttenuation2 = 0;
+    float mTheta = 0;
+    float mPhi = 0;
+};
+
+// Diffuse, ambient, specular, emissive (r, g, b, a) and power: 17 floats.
+struct TMaterial
+{
+    TVec4 mDiffuse;
+    TVec4 mAmbient;
+    TVec4 mSpecular;
+    TVec4 mEmissive;
+    float mPower = 0;
+};
+
+// Blend modes of the drawing facade.
+enum : int32_t
+{
+    kBlendAlpha = 0,
+    kBlendOpaque = 1,
+    kBlendAdditive = 2,
+    kBlendSubtractive = 3,
+    kBlendMultiply = 4
+};
 
 class TPlatformData
 {
@@ -73,6 +112,12 @@ public:
     bool mForced16Bit = false;
     // Ordinary textures use the 16-bit formats for the rest of the run.
     bool mSixteenBitTextures = false;
+    // The drawing facade's state the device state depends on: whether a 2-D block is open and
+    // whether a texture is bound. Begin2d/End2d and the texture binding keep them.
+    bool mFacadeIn2d = false;
+    bool mFacadeTextureBound = false;
+    // The vertices of expanded indexed draws, kept between draws.
+    std::vector<uint8_t> mExpandedVertices;
 };
 
 class TPlatform
@@ -105,6 +150,48 @@ public:
     // A perspective projection over the visible part of the viewport (aspect 0: from it).
     void SetProjection(float zNear, float zFar, float fov, float aspect);
 
+    // Draw state at the device.
+    void SetBlendMode(int32_t mode);
+    void SetTextureFilter(int32_t filter);
+    void SetTextureAddress(int32_t u, int32_t v);
+    void SetCullMode(int32_t mode);
+    void SetShadeMode(int32_t mode);
+    void SetZEnable(bool on);
+    void SetZWrite(bool on);
+    void SetWorldMatrix(const TMat4& m);
+    void SetViewMatrix(const TMat4& m);
+    void SetProjectionMatrix(const TMat4& m);
+    void SetAmbient(const TVec4& colour);
+    void SetMaterial(const TMaterial& material);
+    // Null disables the light.
+    void SetLight(uint32_t index, const TLight* light);
+    void SetOption(const TString& name, const TString& value);
+    TString GetOption(const TString& name) const;
+    void GetViewport(int& left, int& top, int& right, int& bottom) const;
+    void SetViewport(int left, int top, int right, int bottom);
+    void PushViewport(int left, int top, int right, int bottom);
+    void PopViewport();
+    bool SetClipRect(const TRect& rect);
+    bool NeedsSquareTextures() const { return mData->mSquareTexturesOnly; }
+    void Begin2d();
+    void End2d();
+    bool Begin3d();
+    void End3d() {}
+    void DrawVertices(uint32_t primitive, const TVertexSet& set);
+    void DrawIndexedVertices(uint32_t primitive, const TVertexSet& set, const uint16_t* indices,
+                             uint32_t indexCount);
+    // A render target of kind 4 is being drawn.
+    bool IsAlphaTarget() const;
+
+    // Frames (see the frame operations' file).
+    bool BeginScene(bool copyFront);
+    void EndDraw(bool present);
+    // Outside a frame: a colour fill of the back buffer within the screen and clip rectangles.
+    void FillRect(const TRect& rect, const TVec4& colour);
+    void WaitForFlip();
+    bool IsPresentDone();
+    void FlipToGDISurface();
+
     TPlatformData* GetData() const { return mData.get(); }
     TDXContext* GetContext() const { return mData ? mData->mContext.get() : nullptr; }
 
@@ -118,6 +205,12 @@ private:
                         bool active);
     void ApplyFixedRenderState();
     void FinishDisplay();
+    void ApplyTextureStages();
+    // Applies `rect` cut to the clip rectangle (or not) against the screen; false when refused.
+    bool ApplyViewport(const TRect& rect, bool clip);
+    // Lighting and vertex format for the kind; the 2-D projection rebuilt when due.
+    uint32_t SelectVertexKind(int32_t kind);
+    void Rebuild2dProjection();
 
     std::unique_ptr<TPlatformData> mData;
 };

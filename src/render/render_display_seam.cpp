@@ -79,6 +79,11 @@ void TRenderDisplaySeam::SetVSync(bool on)
         mPlatform->SetVSync(on);
 }
 
+bool TRenderDisplaySeam::IsPresentDone()
+{
+    return Exists() ? mPlatform->IsPresentDone() : true;
+}
+
 void TRenderDisplaySeam::CreateRenderer()
 {
     if (mPlatform)

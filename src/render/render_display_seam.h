@@ -32,6 +32,7 @@ public:
     void UpdateDesktopMode() override;
     void OnOutOfVideoMemory() override;
     void SetVSync(bool on) override;
+    bool IsPresentDone() override;
     // The display handler belongs to the renderer; until it exists these make and drop it.
     void CreateRenderer() override;
     void DestroyRenderer() override;

@@ -406,6 +406,8 @@ Result Device::GetTransform(TransformState which, Matrix* matrix) const
 
 Result Device::SetViewport(const Viewport& viewport)
 {
+    if (const Result injected = TakeAnswer(mSetViewportAnswers); injected != Result::Ok)
+        return injected;
     uint64_t right = static_cast<uint64_t>(viewport.x) + viewport.width;
     uint64_t bottom = static_cast<uint64_t>(viewport.y) + viewport.height;
     if (right > mTarget->GetWidth() || bottom > mTarget->GetHeight())

@@ -73,7 +73,8 @@ public:
     Result GetTransform(TransformState which, Matrix* matrix) const;
 
     // Accepts any rectangle inside the render target, width or height 0 included (then nothing is
-    // drawn); InvalidParams for one reaching outside it.
+    // drawn); InvalidParams for one reaching outside it. An injected failure answer comes first
+    // and leaves the viewport as it was.
     Result SetViewport(const Viewport& viewport);
     Result GetViewport(Viewport* viewport) const;
 
@@ -98,6 +99,7 @@ public:
     std::deque<Result> mBeginSceneAnswers;
     std::deque<Result> mEndSceneAnswers;
     std::deque<Result> mDrawAnswers;
+    std::deque<Result> mSetViewportAnswers;
 
     // Pixels the rasteriser wrote since the device was made (tests and benchmarks).
     uint64_t GetPixelCount() const { return mRasterizer.GetPixelCount() + mBandPixels; }
