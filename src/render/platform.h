@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class TRenderer;
 class TTexture;
 
 // The light record the drawing facade passes: type 0 directional, 1 point, 2 spot.
@@ -186,8 +187,11 @@ public:
     // Frames (see the frame operations' file).
     bool BeginScene(bool copyFront);
     void EndDraw(bool present);
-    // Outside a frame: a colour fill of the back buffer within the screen and clip rectangles.
+    // Inside a frame a coloured quad drawn in 2-D; outside one a colour fill of the back buffer
+    // within the screen and clip rectangles.
     void FillRect(const TRect& rect, const TVec4& colour);
+    // The facade's end of a render target: with none begun, nothing.
+    void EndRenderTarget();
     void WaitForFlip();
     bool IsPresentDone();
     void FlipToGDISurface();
@@ -211,6 +215,7 @@ private:
     // Lighting and vertex format for the kind; the 2-D projection rebuilt when due.
     uint32_t SelectVertexKind(int32_t kind);
     void Rebuild2dProjection();
+    void FillRectInFrame(TRenderer& renderer, const TRect& rect, const TVec4& colour);
 
     std::unique_ptr<TPlatformData> mData;
 };

@@ -5,7 +5,9 @@
 #include "platform/application.h"
 #include "platform/log.h"
 #include "platform/window_manager_seam.h"
+#include "render/renderer.h"
 #include "sys/clock.h"
+#include "sys/display/vertex_formats.h"
 
 #include <algorithm>
 #include <cmath>
@@ -138,6 +140,12 @@ void TPlatform::FillRect(const TRect& rect, const TVec4& colour)
     TPlatformData& d = *mData;
     if (!d.mBackBuffer)
         return;
+    TRenderer* renderer = TRenderer::Existing();
+    if (renderer && &renderer->GetPlatform() == this && renderer->InDrawBlock())
+    {
+        FillRectInFrame(*renderer, rect, colour);
+        return;
+    }
     TRect bounds;
     bounds.SetIntersection(d.mScreenRect, d.mClipRect);
     TRect area;
@@ -159,6 +167,47 @@ void TPlatform::FillRect(const TRect& rect, const TVec4& colour)
     DxResult hr = d.mBackBuffer->Blt(&dest, nullptr, nullptr, BLT_COLORFILL | BLT_WAIT, &fx);
     if (Failed(hr))
         ReportDxError(hr, kSource, __LINE__);
+}
+
+void TPlatform::FillRectInFrame(TRenderer& renderer, const TRect& rect, const TVec4& colour)
+{
+    TPlatformData& d = *mData;
+    const bool was3d = renderer.InBegin3d();
+    if (was3d)
+        renderer.End3d();
+    const bool entered = !renderer.InBegin2d() && renderer.Begin2d();
+    // 2-D positions are relative to the viewport.
+    const float left = static_cast<float>(rect.left - d.mViewport.left);
+    const float top = static_cast<float>(rect.top - d.mViewport.top);
+    const float right = static_cast<float>(rect.right - d.mViewport.left);
+    const float bottom = static_cast<float>(rect.bottom - d.mViewport.top);
+    const float alpha = IsAlphaTarget() ? colour.w : 1.0f;
+    const uint32_t packed = TColor(TVec4(colour.x, colour.y, colour.z, alpha)).GetPacked();
+    const LVertex quad[4] = {{left, top, 0.1f, 0.5f, packed, 0xFF000000u, 0, 0},
+                             {right, top, 0.1f, 0.5f, packed, 0xFF000000u, 1, 0},
+                             {right, bottom, 0.1f, 0.5f, packed, 0xFF000000u, 1, 1},
+                             {left, bottom, 0.1f, 0.5f, packed, 0xFF000000u, 0, 1}};
+    std::shared_ptr<Surface> previous;
+    d.mDevice->GetTexture(0, &previous);
+    const bool wasBound = d.mFacadeTextureBound;
+    d.mFacadeTextureBound = false;
+    d.mDevice->SetTexture(0, nullptr);
+    SetBlendMode(kBlendAlpha);
+    DrawVertices(PT_TRIANGLEFAN, TVertexSet{kVertexColored, quad, 4});
+    d.mDevice->SetTexture(0, previous);
+    d.mFacadeTextureBound = wasBound;
+    if (entered)
+        renderer.End2d();
+    if (was3d)
+        renderer.Begin3d();
+}
+
+void TPlatform::EndRenderTarget()
+{
+    // Render targets into textures come with the textures; without one begun there is nothing
+    // to copy back.
+    if (!mData->mRenderTargetTexture)
+        return;
 }
 
 void TPlatform::WaitForFlip()

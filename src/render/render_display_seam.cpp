@@ -1,30 +1,38 @@
-// The display seam over TPlatform.
+// The display seam over the renderer and its display handler.
 #include "render/render_display_seam.h"
 
 #include "render/platform.h"
+#include "render/renderer.h"
 
 TRenderDisplaySeam::~TRenderDisplaySeam() = default;
+
+TPlatform* TRenderDisplaySeam::GetPlatform() const
+{
+    TRenderer* renderer = TRenderer::Existing();
+    return renderer ? &renderer->GetPlatform() : nullptr;
+}
 
 bool TRenderDisplaySeam::CheckDevice()
 {
     // Before the first display-mode change there is no device to lose (and none to mark broken).
-    return Exists() ? mPlatform->CheckDevice() : true;
+    return Exists() ? GetPlatform()->CheckDevice() : true;
 }
 
 void TRenderDisplaySeam::Restore()
 {
-    if (mPlatform)
-        mPlatform->GetData()->Restore();
+    if (TPlatform* platform = GetPlatform())
+        platform->GetData()->Restore();
 }
 
 bool TRenderDisplaySeam::IsFullScreen() const
 {
-    return mPlatform && mPlatform->IsFullScreen();
+    TPlatform* platform = GetPlatform();
+    return platform && platform->IsFullScreen();
 }
 
 bool TRenderDisplaySeam::SetFullScreen(bool full)
 {
-    return mPlatform && mExists && mPlatform->SetFullScreen(full);
+    return Exists() && GetPlatform()->SetFullScreen(full);
 }
 
 bool TRenderDisplaySeam::SetDisplay(sys::WindowHandle, int width, int height, bool full,
@@ -32,7 +40,7 @@ bool TRenderDisplaySeam::SetDisplay(sys::WindowHandle, int width, int height, bo
 {
     CreateRenderer();
     mExists = true;
-    mPlatform->SetDisplay(width, height, full, false, false, hosted);
+    GetPlatform()->SetDisplay(width, height, full, false, false, hosted);
     return false;
 }
 
@@ -40,62 +48,76 @@ void TRenderDisplaySeam::GetWindowSize(int& width, int& height, bool& full) cons
 {
     width = height = 0;
     full = false;
-    if (mPlatform)
-        mPlatform->GetWindowSize(width, height, full);
+    if (TPlatform* platform = GetPlatform())
+        platform->GetWindowSize(width, height, full);
 }
 
 void TRenderDisplaySeam::GetViewport(int& width, int& height) const
 {
     width = height = 0;
-    if (mPlatform)
+    if (TPlatform* platform = GetPlatform())
     {
-        width = mPlatform->GetData()->mViewport.Width();
-        height = mPlatform->GetData()->mViewport.Height();
+        width = platform->GetData()->mViewport.Width();
+        height = platform->GetData()->mViewport.Height();
     }
 }
 
 void TRenderDisplaySeam::ResetWorkingCount()
 {
-    if (mPlatform)
-        mPlatform->ResetWorkingCount();
+    if (TPlatform* platform = GetPlatform())
+        platform->ResetWorkingCount();
 }
 
 void TRenderDisplaySeam::UpdateDesktopMode()
 {
-    if (mPlatform)
-        mPlatform->UpdateDesktopMode();
+    if (TPlatform* platform = GetPlatform())
+        platform->UpdateDesktopMode();
 }
 
 void TRenderDisplaySeam::OnOutOfVideoMemory()
 {
-    if (mPlatform)
-        mPlatform->OnOutOfVideoMemory();
+    if (TPlatform* platform = GetPlatform())
+        platform->OnOutOfVideoMemory();
 }
 
 void TRenderDisplaySeam::SetVSync(bool on)
 {
     mVSync = on;
-    if (mPlatform)
-        mPlatform->SetVSync(on);
+    if (TPlatform* platform = GetPlatform())
+        platform->SetVSync(on);
 }
 
 bool TRenderDisplaySeam::IsPresentDone()
 {
-    return Exists() ? mPlatform->IsPresentDone() : true;
+    return Exists() ? GetPlatform()->IsPresentDone() : true;
 }
 
 void TRenderDisplaySeam::CreateRenderer()
 {
-    if (mPlatform)
+    if (TRenderer::Existing())
         return;
-    mPlatform = std::make_unique<TPlatform>();
-    mPlatform->SetVSync(mVSync);
+    TRenderer::Instance()->GetPlatform().SetVSync(mVSync);
 }
 
 void TRenderDisplaySeam::DestroyRenderer()
 {
-    mPlatform.reset();
+    TRenderer::DestroyInstance();
     mExists = false;
+}
+
+void TRenderDisplaySeam::ToggleStatsOverlay()
+{
+    if (TRenderer* renderer = TRenderer::Existing())
+        renderer->ToggleStatsOverlay();
+}
+
+void TRenderDisplaySeam::ReplaceClipRect(int width, int height)
+{
+    if (TRenderer* renderer = TRenderer::Existing())
+    {
+        renderer->PopClipRect();
+        renderer->PushClipRect(TRect(0, 0, width, height));
+    }
 }
 
 std::unique_ptr<TDisplaySeam> CreateRenderDisplaySeam()

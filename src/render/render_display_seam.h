@@ -1,6 +1,6 @@
-// The rendering layer's side of the platform's display seam: the display handler answers for the
-// display; what later layers own (renderer drawing, cursor, images) keeps the "no display yet"
-// answers until they exist.
+// The rendering layer's side of the platform's display seam: the renderer and its display handler
+// answer for the display; what later work owns (cursor, images, the self-test, the vector
+// rasteriser) keeps the "no display yet" answers until it exists.
 #pragma once
 
 #include "platform/display_seam.h"
@@ -17,7 +17,7 @@ public:
 
     // False until the first display-mode change: the event pump must not restore a display that
     // was never set.
-    bool Exists() const override { return mExists && mPlatform != nullptr; }
+    bool Exists() const override { return mExists && GetPlatform() != nullptr; }
     bool CheckDevice() override;
     void Restore() override;
     bool IsFullScreen() const override;
@@ -33,14 +33,16 @@ public:
     void OnOutOfVideoMemory() override;
     void SetVSync(bool on) override;
     bool IsPresentDone() override;
-    // The display handler belongs to the renderer; until it exists these make and drop it.
+    // The renderer, which owns the display handler.
     void CreateRenderer() override;
     void DestroyRenderer() override;
+    void ToggleStatsOverlay() override;
+    // The renderer's top clip rectangle becomes (0, 0, width, height).
+    void ReplaceClipRect(int width, int height) override;
 
-    TPlatform* GetPlatform() const { return mPlatform.get(); }
+    TPlatform* GetPlatform() const;
 
 private:
-    std::unique_ptr<TPlatform> mPlatform;
     bool mExists = false;
     bool mVSync = false;
 };

@@ -6,6 +6,7 @@
 #include "platform/shell_test_support.h"
 #include "render/platform.h"
 #include "render/render_display_seam.h"
+#include "render/renderer.h"
 #include "sys/display/device.h"
 #include "sys/display/direct_draw.h"
 #include "sys/window.h"
@@ -96,6 +97,7 @@ protected:
     void TearDown() override
     {
         ShellTest::TearDown();
+        TRenderer::DestroyInstance();
         sys::display::SetDirectDrawCreateHook({});
         sys::display::ClearCreateDeviceAnswers();
         sys::display::ResetDisplayConfig();
