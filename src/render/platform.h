@@ -196,6 +196,11 @@ public:
     bool IsPresentDone();
     void FlipToGDISurface();
 
+    // A new, empty texture store for this display.
+    static std::unique_ptr<class TTextureData> CreateTextureData();
+    // Binds the texture's surface to stage 0 (none for an empty reference or a plain surface).
+    void SetTexture(const std::shared_ptr<TTexture>& texture);
+
     TPlatformData* GetData() const { return mData.get(); }
     TDXContext* GetContext() const { return mData ? mData->mContext.get() : nullptr; }
 

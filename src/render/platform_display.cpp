@@ -8,6 +8,7 @@
 #include "platform/host_services_seam.h"
 #include "platform/log.h"
 #include "platform/window_manager_seam.h"
+#include "render/texture_data.h"
 #include "sys/clock.h"
 #include "sys/process.h"
 
@@ -260,6 +261,7 @@ void TPlatform::FinishDisplay()
     d.mDevice->GetRenderTarget(&d.mBackBuffer);
     d.mRenderTarget = d.mBackBuffer;
     ApplyFixedRenderState();
+    TDxTextureData::ForgetAlphaFormat();
 
     TApplication* application = TApplication::Get();
     TWindowManagerSeam* manager = application ? application->GetWindowManager() : nullptr;

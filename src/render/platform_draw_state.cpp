@@ -6,6 +6,8 @@
 #include "platform/application.h"
 #include "platform/config.h"
 #include "platform/log.h"
+#include "render/renderer.h"
+#include "render/texture.h"
 
 #include <algorithm>
 #include <cstring>
@@ -137,6 +139,25 @@ void TPlatform::ApplyTextureStages()
         stage(TSS_ALPHAARG1, TA_TEXTURE);
         stage(TSS_ALPHAOP, TOP_MODULATE);
     }
+}
+
+std::unique_ptr<TTextureData> TPlatform::CreateTextureData()
+{
+    return std::make_unique<TDxTextureData>();
+}
+
+void TPlatform::SetTexture(const std::shared_ptr<TTexture>& texture)
+{
+    TPlatformData& d = *mData;
+    if (!CheckDevice())
+        return;
+    std::shared_ptr<Surface> surface;
+    if (texture && !texture->IsPlainSurface())
+        if (auto* store = dynamic_cast<TDxTextureData*>(texture->GetData()))
+            surface = store->GetSurface();
+    Check(d.mDevice->SetTexture(0, surface), __LINE__);
+    d.mFacadeTextureBound = texture != nullptr;
+    ApplyTextureStages();
 }
 
 void TPlatform::SetTextureFilter(int32_t filter)
@@ -450,7 +471,10 @@ void TPlatform::End2d()
 {
     TPlatformData& d = *mData;
     d.mFacadeIn2d = false;
-    // The facade's texture is unbound.
+    // The facade's texture is unbound through the facade, which forgets it too.
+    TRenderer* renderer = TRenderer::Existing();
+    if (renderer && &renderer->GetPlatform() == this)
+        renderer->SetTexture(nullptr);
     d.mFacadeTextureBound = false;
     if (d.mDevice)
         d.mDevice->SetTexture(0, nullptr);

@@ -3,6 +3,7 @@
 
 #include "render/platform.h"
 #include "render/renderer.h"
+#include "render/texture.h"
 
 TRenderDisplaySeam::~TRenderDisplaySeam() = default;
 
@@ -118,6 +119,11 @@ void TRenderDisplaySeam::ReplaceClipRect(int width, int height)
         renderer->PopClipRect();
         renderer->PushClipRect(TRect(0, 0, width, height));
     }
+}
+
+std::shared_ptr<TTexture> TRenderDisplaySeam::LoadSystemCursorTexture()
+{
+    return Exists() ? TTexture::GetSimple("__systemcursor__.png") : nullptr;
 }
 
 std::unique_ptr<TDisplaySeam> CreateRenderDisplaySeam()

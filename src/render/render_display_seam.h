@@ -39,6 +39,7 @@ public:
     void ToggleStatsOverlay() override;
     // The renderer's top clip rectangle becomes (0, 0, width, height).
     void ReplaceClipRect(int width, int height) override;
+    std::shared_ptr<TTexture> LoadSystemCursorTexture() override;
 
     TPlatform* GetPlatform() const;
 

@@ -4,6 +4,7 @@
 
 #include "platform/application.h"
 #include "platform/log.h"
+#include "render/texture.h"
 #include "sys/display/render_states.h"
 #include "sys/display/vertex_formats.h"
 
@@ -157,6 +158,14 @@ void TRenderer::FillRect(const TRect& rect, const TVec4& colour)
     TRect cut;
     cut.SetIntersection(moved, viewport);
     mPlatform->FillRect(cut, colour);
+}
+
+void TRenderer::SetTexture(const std::shared_ptr<TTexture>& texture)
+{
+    std::shared_ptr<TTexture> bound = texture && texture->IsPlainSurface() ? nullptr : texture;
+    if (mTexture != bound)
+        mTexture = bound;
+    mPlatform->SetTexture(bound);
 }
 
 void TRenderer::SetBlendMode(int32_t mode)

@@ -36,6 +36,9 @@ public:
                              uint32_t indexCount);
     // On the back buffer: moved by the viewport's origin and cut to the viewport.
     void FillRect(const TRect& rect, const TVec4& colour);
+    // A plain-surface texture is bound as none.
+    void SetTexture(const std::shared_ptr<TTexture>& texture);
+    std::shared_ptr<TTexture> GetTexture() const { return mTexture; }
     void SetBlendMode(int32_t mode);
     void SetTextureFilter(int32_t filter);
     void SetCullMode(int32_t mode);
@@ -74,6 +77,7 @@ private:
     uint32_t mFrameStamps[kFrameStamps] = {};
     bool mStatsOverlay = false;
     std::vector<TRect> mClipStack;
+    std::shared_ptr<TTexture> mTexture;
     bool mIn2d = false;
     bool mIn3d = false;
     bool mInDraw = false;
