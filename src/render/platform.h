@@ -117,6 +117,10 @@ public:
     // whether a texture is bound. Begin2d/End2d and the texture binding keep them.
     bool mFacadeIn2d = false;
     bool mFacadeTextureBound = false;
+    // The application's viewport scale while a render target is drawn (it is 1 meanwhile).
+    float mSavedViewportScale = 1.0f;
+    // Set while a render target ends, so its scene end copies nothing into the frame texture.
+    bool mEndingRenderTarget = false;
     // The vertices of expanded indexed draws, kept between draws.
     std::vector<uint8_t> mExpandedVertices;
 };
@@ -190,8 +194,12 @@ public:
     // Inside a frame a coloured quad drawn in 2-D; outside one a colour fill of the back buffer
     // within the screen and clip rectangles.
     void FillRect(const TRect& rect, const TVec4& colour);
-    // The facade's end of a render target: with none begun, nothing.
+    // Drawing into the texture happens on the back buffer's top-left area and is copied into it
+    // at the end, in one of five kinds (see the frame operations' file).
+    bool BeginRenderTarget(const std::shared_ptr<TTexture>& texture, int32_t kind);
     void EndRenderTarget();
+    // Fills the rectangle of the target texture (colour fill in its format).
+    void FillRect(const TRect& rect, const TVec4& colour, const std::shared_ptr<TTexture>& target);
     void WaitForFlip();
     bool IsPresentDone();
     void FlipToGDISurface();
@@ -221,6 +229,9 @@ private:
     uint32_t SelectVertexKind(int32_t kind);
     void Rebuild2dProjection();
     void FillRectInFrame(TRenderer& renderer, const TRect& rect, const TVec4& colour);
+    void ColorFill(sys::display::Surface& surface, const TRect& area, const TVec4& colour);
+    TRect TargetArea(const TTexture& texture) const;
+    void CopyTargetBack(TTexture& texture, int32_t kind);
 
     std::unique_ptr<TPlatformData> mData;
 };

@@ -6,10 +6,12 @@
 #include "platform/log.h"
 #include "platform/window_manager_seam.h"
 #include "render/renderer.h"
+#include "render/texture.h"
 #include "sys/clock.h"
 #include "sys/display/vertex_formats.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 using namespace sys::display;
@@ -120,6 +122,19 @@ void TPlatform::EndDraw(bool present)
         MarkDirectXBroken();
         return;
     }
+    // The finished frame goes into the facade's frame texture; never from a render target's own
+    // end, which would copy at the end of every target and call itself.
+    TRenderer* renderer = TRenderer::Existing();
+    if (!d.mEndingRenderTarget && renderer && &renderer->GetPlatform() == this)
+    {
+        if (std::shared_ptr<TTexture> frame = renderer->GetFrameTexture())
+        {
+            if (BeginRenderTarget(frame, 0))
+                EndRenderTarget();
+            else
+                renderer->SetFrameTexture(nullptr);
+        }
+    }
     if (Succeeded(hr) && present && !IsDrawingSuspended())
         hr = d.mContext->Present();
     if (hr == DxResult::SurfaceLost)
@@ -159,12 +174,35 @@ void TPlatform::FillRect(const TRect& rect, const TVec4& colour)
         auto scaled = [s](int value) { return static_cast<int>(static_cast<float>(value) * s); };
         area = TRect(scaled(area.left), scaled(area.top), scaled(area.right), scaled(area.bottom));
     }
-    const PixelFormat& format = d.mBackBuffer->GetPixelFormat();
+    ColorFill(*d.mBackBuffer, area, colour);
+}
+
+void TPlatform::FillRect(const TRect& rect, const TVec4& colour,
+                         const std::shared_ptr<TTexture>& target)
+{
+    if (!target)
+    {
+        FillRect(rect, colour);
+        return;
+    }
+    auto* store = dynamic_cast<TDxTextureData*>(target->GetData());
+    if (!store || !store->GetSurface())
+        return;
+    TRect area;
+    area.SetIntersection(rect, TRect(0, 0, static_cast<int32_t>(target->GetWidth()),
+                                     static_cast<int32_t>(target->GetHeight())));
+    if (area.Width() > 0 && area.Height() > 0)
+        ColorFill(*store->GetSurface(), area, colour);
+}
+
+void TPlatform::ColorFill(Surface& surface, const TRect& area, const TVec4& colour)
+{
+    const PixelFormat& format = surface.GetPixelFormat();
     BltFx fx;
     fx.mFillColor = ChannelValue(colour.x, format.mRMask) + ChannelValue(colour.y, format.mGMask) +
                     ChannelValue(colour.z, format.mBMask) + ChannelValue(colour.w, format.mAMask);
     const Rect dest{area.left, area.top, area.right, area.bottom};
-    DxResult hr = d.mBackBuffer->Blt(&dest, nullptr, nullptr, BLT_COLORFILL | BLT_WAIT, &fx);
+    DxResult hr = surface.Blt(&dest, nullptr, nullptr, BLT_COLORFILL | BLT_WAIT, &fx);
     if (Failed(hr))
         ReportDxError(hr, kSource, __LINE__);
 }
@@ -202,12 +240,159 @@ void TPlatform::FillRectInFrame(TRenderer& renderer, const TRect& rect, const TV
         renderer.Begin3d();
 }
 
+TRect TPlatform::TargetArea(const TTexture& texture) const
+{
+    return TRect(0, 0,
+                 std::min(mData->mScreenRect.Width(), static_cast<int32_t>(texture.GetWidth())),
+                 std::min(mData->mScreenRect.Height(), static_cast<int32_t>(texture.GetHeight())));
+}
+
+bool TPlatform::BeginRenderTarget(const std::shared_ptr<TTexture>& texture, int32_t kind)
+{
+    TPlatformData& d = *mData;
+    if (!d.mDevice || d.mDxBroken || !texture)
+        return false;
+    auto* store = dynamic_cast<TDxTextureData*>(texture->GetData());
+    if (!store || !store->GetSurface())
+    {
+        MarkDirectXBroken();
+        return false;
+    }
+    d.mRenderTargetKind = kind;
+    d.mRenderTargetTexture = texture;
+    WaitForFlip();
+    TApplication* application = TApplication::Get();
+    TApplicationImpl* impl = application ? application->GetImpl() : nullptr;
+    if (impl)
+    {
+        d.mSavedViewportScale = impl->mViewportScaleX;
+        impl->mViewportScaleX = 1.0f;
+    }
+    PushViewport(0, 0, static_cast<int>(texture->GetWidth()),
+                 static_cast<int>(texture->GetHeight()));
+    d.mTargetViewport = d.mViewport;
+    if (TWindowManagerSeam* manager = application ? application->GetWindowManager() : nullptr)
+        manager->SetDirty();
+
+    const TRect area = TargetArea(*texture);
+    const Rect rect{area.left, area.top, area.right, area.bottom};
+    bool ok = true;
+    if (kind == 2 || kind == 3)
+    {
+        DxResult hr =
+            d.mBackBuffer->Blt(&rect, store->GetSurface().get(), &rect, BLT_WAIT, nullptr);
+        if (Failed(hr))
+        {
+            ReportDxError(hr, kSource, __LINE__);
+            Log("BeginRenderTarget failed because of the above DX error.");
+            ok = false;
+        }
+    }
+    else if (kind == 4)
+    {
+        FillRect(area, TVec4(0, 0, 0, 0));
+    }
+    if (ok)
+    {
+        WaitForFlip();
+        ok = BeginScene(false);
+    }
+    if (ok)
+        return true;
+    d.mRenderTargetTexture.reset();
+    PopViewport();
+    if (impl)
+        impl->mViewportScaleX = d.mSavedViewportScale;
+    return false;
+}
+
 void TPlatform::EndRenderTarget()
 {
-    // Render targets into textures come with the textures; without one begun there is nothing
-    // to copy back.
-    if (!mData->mRenderTargetTexture)
+    TPlatformData& d = *mData;
+    TApplication* application = TApplication::Get();
+    if (application && application->GetImpl() && d.mRenderTargetTexture)
+        application->GetImpl()->mViewportScaleX = d.mSavedViewportScale;
+    if (!d.mRenderTargetTexture)
         return;
+    std::shared_ptr<TTexture> texture = d.mRenderTargetTexture;
+    d.mEndingRenderTarget = true;
+    EndDraw(false);
+    d.mEndingRenderTarget = false;
+    PopViewport();
+    d.mTargetViewport = d.mScreenRect;
+    CopyTargetBack(*texture, d.mRenderTargetKind);
+    d.mRenderTargetTexture.reset();
+}
+
+void TPlatform::CopyTargetBack(TTexture& texture, int32_t kind)
+{
+    TPlatformData& d = *mData;
+    auto* store = dynamic_cast<TDxTextureData*>(texture.GetData());
+    if (!store || !store->GetSurface() || !d.mBackBuffer)
+        return;
+    Surface& back = *d.mBackBuffer;
+    Surface& target = *store->GetSurface();
+    const TRect area = TargetArea(texture);
+    const Rect rect{area.left, area.top, area.right, area.bottom};
+    if (rect.IsEmpty())
+        return;
+    if (kind != 4)
+    {
+        bool copied = false;
+        if (back.GetPixelFormat().mBitCount == 32)
+            copied = Succeeded(target.Blt(&rect, &back, &rect, BLT_WAIT, nullptr));
+        if (!copied)
+        {
+            // No device contexts here: the lock-and-convert path for every depth.
+            SurfaceDesc backDesc;
+            if (Failed(back.Lock(nullptr, &backDesc, LOCK_WAIT)))
+                return;
+            for (int32_t y = rect.top; y < rect.bottom; ++y)
+                for (int32_t x = rect.left; x < rect.right; ++x)
+                    target.WritePixel(
+                        static_cast<uint32_t>(x), static_cast<uint32_t>(y),
+                        back.ReadPixel(static_cast<uint32_t>(x), static_cast<uint32_t>(y)));
+            back.Unlock(nullptr);
+        }
+        if (kind != 1 && texture.HasAlpha())
+        {
+            uint32_t* pixels = nullptr;
+            int pitch = 0;
+            if (texture.Lock(pixels, pitch))
+            {
+                uint32_t width = 0, height = 0;
+                texture.GetSurfaceSize(width, height);
+                width = std::min<uint32_t>(width, target.GetWidth());
+                height = std::min<uint32_t>(height, target.GetHeight());
+                for (uint32_t y = 0; y < height; ++y)
+                    for (uint32_t x = 0; x < width; ++x)
+                        pixels[static_cast<size_t>(y) * pitch + x] |= 0xFF000000u;
+                texture.Unlock();
+            }
+        }
+        return;
+    }
+    if (!texture.HasAlpha())
+        return;
+    const PixelFormat& format = back.GetPixelFormat();
+    const uint32_t redShift = format.mRMask == 0
+                                  ? 0
+                                  : static_cast<uint32_t>(std::countr_zero(format.mRMask)) +
+                                        static_cast<uint32_t>(std::popcount(format.mRMask)) - 8;
+    uint32_t* pixels = nullptr;
+    int pitch = 0;
+    if (!texture.Lock(pixels, pitch))
+        return;
+    for (int32_t y = rect.top; y < rect.bottom; ++y)
+        for (int32_t x = rect.left; x < rect.right; ++x)
+        {
+            const uint32_t raw = back.ReadRaw(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
+            const uint32_t alpha =
+                format.mBitCount == 32 ? (raw & 0xFF) : ((raw & format.mRMask) >> redShift);
+            uint32_t& texel = pixels[static_cast<size_t>(y) * pitch + x];
+            texel = (texel & 0x00FFFFFFu) | (alpha & 0xFF) << 24;
+        }
+    texture.Unlock();
 }
 
 void TPlatform::WaitForFlip()

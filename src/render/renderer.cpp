@@ -4,6 +4,7 @@
 
 #include "platform/application.h"
 #include "platform/log.h"
+#include "platform/window_manager_seam.h"
 #include "render/texture.h"
 #include "sys/display/render_states.h"
 #include "sys/display/vertex_formats.h"
@@ -51,6 +52,33 @@ bool TRenderer::BeginDraw(bool copyFront)
 {
     mInDraw = mPlatform->BeginScene(copyFront);
     return mInDraw;
+}
+
+bool TRenderer::BeginRenderTarget(const std::shared_ptr<TTexture>& texture, int32_t kind)
+{
+    if (!texture || texture->IsPlainSurface() || mInDraw || mInRenderTarget)
+        return false;
+    mInRenderTarget = mPlatform->BeginRenderTarget(texture, kind);
+    mInDraw = mInRenderTarget;
+    return mInRenderTarget;
+}
+
+void TRenderer::SetFrameTexture(const std::shared_ptr<TTexture>& texture)
+{
+    if (!texture)
+    {
+        mFrameTexture.reset();
+        return;
+    }
+    TApplication* application = TApplication::Get();
+    TWindowManagerSeam* manager = application ? application->GetWindowManager() : nullptr;
+    if (!manager)
+        return;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    manager->GetRootRect(left, top, right, bottom);
+    if (static_cast<int>(texture->GetWidth()) == right - left &&
+        static_cast<int>(texture->GetHeight()) == bottom - top)
+        mFrameTexture = texture;
 }
 
 void TRenderer::EndDraw()
@@ -150,8 +178,14 @@ void TRenderer::DrawIndexedVertices(uint32_t primitive, const TVertexSet& set,
     mPlatform->DrawIndexedVertices(primitive, set, indices, indexCount);
 }
 
-void TRenderer::FillRect(const TRect& rect, const TVec4& colour)
+void TRenderer::FillRect(const TRect& rect, const TVec4& colour,
+                         const std::shared_ptr<TTexture>& target)
 {
+    if (target)
+    {
+        mPlatform->FillRect(rect, colour, target);
+        return;
+    }
     const TRect viewport = GetViewport();
     TRect moved(rect.left + viewport.left, rect.top + viewport.top, rect.right + viewport.left,
                 rect.bottom + viewport.top);

@@ -22,6 +22,8 @@ public:
     static void DestroyInstance();
 
     bool BeginDraw(bool copyFront);
+    // Refused (false, nothing logged) for a plain surface or inside a block.
+    bool BeginRenderTarget(const std::shared_ptr<TTexture>& texture, int32_t kind);
     void EndDraw();
     bool Begin2d();
     bool Begin3d();
@@ -35,10 +37,14 @@ public:
     void DrawIndexedVertices(uint32_t primitive, const TVertexSet& set, const uint16_t* indices,
                              uint32_t indexCount);
     // On the back buffer: moved by the viewport's origin and cut to the viewport.
-    void FillRect(const TRect& rect, const TVec4& colour);
+    void FillRect(const TRect& rect, const TVec4& colour,
+                  const std::shared_ptr<TTexture>& target = nullptr);
     // A plain-surface texture is bound as none.
     void SetTexture(const std::shared_ptr<TTexture>& texture);
     std::shared_ptr<TTexture> GetTexture() const { return mTexture; }
+    // Taken only at the root window's size; empty clears it.
+    void SetFrameTexture(const std::shared_ptr<TTexture>& texture);
+    std::shared_ptr<TTexture> GetFrameTexture() const { return mFrameTexture; }
     void SetBlendMode(int32_t mode);
     void SetTextureFilter(int32_t filter);
     void SetCullMode(int32_t mode);
@@ -78,6 +84,7 @@ private:
     bool mStatsOverlay = false;
     std::vector<TRect> mClipStack;
     std::shared_ptr<TTexture> mTexture;
+    std::shared_ptr<TTexture> mFrameTexture;
     bool mIn2d = false;
     bool mIn3d = false;
     bool mInDraw = false;

@@ -65,6 +65,7 @@ public:
     bool HasRoot() const override { return mRoot; }
     void CreateRoot(int width, int height) override
     {
+        TWindowManagerSeam::CreateRoot(width, height);
         mRoot = true;
         Recorded().mCalls.push_back("CreateRoot " + std::to_string(width) + "x" +
                                     std::to_string(height));
