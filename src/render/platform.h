@@ -202,6 +202,8 @@ public:
     void FillRect(const TRect& rect, const TVec4& colour, const std::shared_ptr<TTexture>& target);
     void WaitForFlip();
     bool IsPresentDone();
+    // Measures the 2-D projection's half-pixel shift once (again after a refused render target).
+    void RunRenderSelfTest();
     void FlipToGDISurface();
 
     // A new, empty texture store for this display.

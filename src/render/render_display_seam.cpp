@@ -126,6 +126,12 @@ std::shared_ptr<TTexture> TRenderDisplaySeam::LoadSystemCursorTexture()
     return Exists() ? TTexture::GetSimple("__systemcursor__.png") : nullptr;
 }
 
+void TRenderDisplaySeam::RunRenderSelfTest()
+{
+    if (Exists())
+        GetPlatform()->RunRenderSelfTest();
+}
+
 std::unique_ptr<TDisplaySeam> CreateRenderDisplaySeam()
 {
     return std::make_unique<TRenderDisplaySeam>();

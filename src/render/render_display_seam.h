@@ -40,6 +40,7 @@ public:
     // The renderer's top clip rectangle becomes (0, 0, width, height).
     void ReplaceClipRect(int width, int height) override;
     std::shared_ptr<TTexture> LoadSystemCursorTexture() override;
+    void RunRenderSelfTest() override;
 
     TPlatform* GetPlatform() const;
 
