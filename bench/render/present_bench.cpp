@@ -1,8 +1,11 @@
 // A windowed presentation of an 800 x 600 32-bit frame through the display's objects (the back
-// buffer copied into the window's place on the primary and handed to the presenter), beside
-// memcpy of the frame's bytes in the same run.
+// buffer copied into the window's place on the primary and handed to the presenter), without and
+// with a 32 x 32 cursor composed onto it, beside memcpy of the frame's bytes in the same run.
 #include "render/dx_context.h"
+#include "render/platform.h"
+#include "render/texture.h"
 #include "sys/display/device_caps.h"
+#include "sys/window.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,17 +30,39 @@ void BM_MemcpyFrame(benchmark::State& state)
 }
 BENCHMARK(BM_MemcpyFrame);
 
-void BM_WindowedPresent(benchmark::State& state)
+void Present(benchmark::State& state, bool withCursor)
 {
     sys::display::DisplayConfig config = sys::display::DefaultDisplayConfig();
     config.mDesktopWidth = 1024;
     config.mDesktopHeight = 768;
     sys::display::SetDisplayConfig(config);
-    TDXContext context;
+    TPlatform platform;
+    TDXContext& context = *platform.GetContext();
     if (!context.Create(0, false, kWidth, kHeight, 32, 1))
     {
         state.SkipWithError("no windowed display");
         return;
+    }
+    if (withCursor)
+    {
+        // The texture needs the display handler's device.
+        platform.GetData()->mDirectDraw = context.GetDirectDraw();
+        platform.GetData()->mDevice = context.GetDevice();
+        platform.GetData()->mBackBuffer = context.GetBackBuffer();
+        auto cursor = TTexture::Create(32, 32, true);
+        uint32_t* pixels = nullptr;
+        int pitch = 0;
+        if (!cursor || !cursor->Lock(pixels, pitch))
+        {
+            state.SkipWithError("no cursor texture");
+            return;
+        }
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                pixels[y * pitch + x] = x <= y ? 0xC0FFFFFFu : 0;
+        cursor->Unlock();
+        context.SetMouseImage(cursor, 0, 0, true);
+        sys::SetCursorPosOverride(true, 400, 300);
     }
     sys::display::Surface& back = *context.GetBackBuffer();
     for (uint32_t y = 0; y < kHeight; ++y)
@@ -46,7 +71,19 @@ void BM_WindowedPresent(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(context.Present());
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kWidth * kHeight * 4));
+    sys::SetCursorPosOverride(false);
+}
+
+void BM_WindowedPresent(benchmark::State& state)
+{
+    Present(state, false);
 }
 BENCHMARK(BM_WindowedPresent);
+
+void BM_WindowedPresentWithCursor(benchmark::State& state)
+{
+    Present(state, true);
+}
+BENCHMARK(BM_WindowedPresentWithCursor);
 
 } // namespace

@@ -84,7 +84,19 @@ TDXContext::TDXContext()
 
 TDXContext::~TDXContext()
 {
+    if (mHardwareCursor != 0)
+        sys::DestroyCursor(mHardwareCursor);
+    if (mListener)
+    {
+        MouseTextureListener* listener = mListener;
+        listener->Detach();
+        mListener = nullptr;
+        TApplication* application = TApplication::Get();
+        if (application && application->RemoveRestoreTask(listener))
+            delete listener;
+    }
     Release();
+    ReleaseMouseSurfaces();
 }
 
 void TDXContext::ReadDesktopMetrics()
@@ -320,12 +332,37 @@ DxResult TDXContext::Present()
 {
     TMutexGuard guard(mMouseMutex, true);
     mDisplay.UpdateBounds();
+    if (mCursorWidth > 0 && mCursorHeight > 0)
+    {
+        if (mImageLost)
+            RestoreMouseImage();
+        if (mImageLost)
+            return DxResult::Ok;
+        if (mSurfacesMissing && !CreateMouseSurfaces())
+            return DxResult::Ok;
+    }
+    // The cursor goes onto the frame; the drawn state of the previous frame is the front's.
+    mCursorDrawn = false;
+    mRestoreToBackBuffer = true;
+    DrawMouse(-1, -1, true);
     if (mDisplay.IsWindowed() && mWaitForVerticalBlank && mDisplay.GetDirectDraw())
         mDisplay.GetDirectDraw()->WaitForVerticalBlank(WAITVB_BLOCKBEGIN, nullptr);
     DxResult hr = mDisplay.Present();
-    // Windowed, the front buffer keeps whatever was presented and the back buffer is redrawn;
-    // full screen the buffers swap, so the cursor's background lives on the front buffer.
-    mRestoreToBackBuffer = mDisplay.IsWindowed();
+    if (mDisplay.IsWindowed())
+    {
+        // The front buffer keeps the cursor; the back buffer is redrawn without it.
+        mRestoreToBackBuffer = true;
+        if (mCursorDrawn)
+        {
+            const Rect clip = RootClip();
+            PutBackground(&clip);
+            mCursorDrawn = true;
+        }
+    }
+    else
+    {
+        mRestoreToBackBuffer = false;
+    }
     return hr;
 }
 
@@ -349,6 +386,15 @@ bool TDXContext::RestoreFrontToBack()
     {
         ReportDxError(hr, kSource, __LINE__);
         return false;
+    }
+    // The copy holds the drawn cursor: lift it there, and it stays drawn on the front.
+    if (mCursorDrawn)
+    {
+        const bool toBack = mRestoreToBackBuffer;
+        mRestoreToBackBuffer = true;
+        PutBackground(nullptr);
+        mRestoreToBackBuffer = toBack;
+        mCursorDrawn = true;
     }
     return true;
 }

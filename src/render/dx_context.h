@@ -3,6 +3,7 @@
 // can be used, the device description, the cursor's bookkeeping and the mouse mutex.
 #pragma once
 
+#include "platform/task.h"
 #include "platform/tstring.h"
 #include "render/display.h"
 #include "sys/display/device.h"
@@ -10,6 +11,41 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <vector>
+
+class TDXContext;
+class TTexture;
+
+// Sets the cursor images again after every display restore (it stays in the restore tasks).
+class MouseTextureListener : public TTask
+{
+public:
+    explicit MouseTextureListener(TDXContext* context) : mContext(context) {}
+    ~MouseTextureListener() override;
+    bool Run() override;
+    void Detach() { mContext = nullptr; }
+
+private:
+    TDXContext* mContext;
+};
+
+// One visible cursor pixel against the display's format: colour adds and 255 minus its alpha.
+struct TBlendEntry
+{
+    uint16_t mRedAdd = 0;
+    uint16_t mGreenAdd = 0;
+    uint16_t mBlueAdd = 0;
+    uint8_t mInverseAlpha = 0;
+};
+
+// The visible pixels of one run of a cursor row, left to right.
+struct TRowSpan
+{
+    uint16_t mX = 0;
+    uint16_t mY = 0;
+    std::vector<TBlendEntry> mPixels;
+};
+using TSpanList = std::vector<TRowSpan>;
 
 class TDXContext
 {
@@ -72,6 +108,27 @@ public:
     void ResetMouse();
     void UpdateMouseBounds();
 
+    // The drawn cursor.
+    bool SetMouseImage(const std::shared_ptr<TTexture>& texture, int hotX, int hotY,
+                       bool alphaImage);
+    void RestoreMouseImage();
+    // Draws the cursor at (x, y) in client pixels (-1, -1: where the system's pointer is);
+    // answers the position used.
+    void DrawMouse(int x, int y, bool force, int* outX = nullptr, int* outY = nullptr);
+    void EraseMouse();
+    void ShowMouse(bool show);
+    void GetMousePosition(int& x, int& y);
+    void SetCursorShape(bool show);
+    std::shared_ptr<TTexture> GetCursorTexture() const;
+    bool SetHardwareCursor(const std::shared_ptr<TTexture>& texture, int hotX, int hotY);
+    bool IsCursorDrawn() const { return mCursorDrawn; }
+    bool IsCursorDisabled() const { return mCursorDisabled; }
+    bool IsCursorImageLost() const { return mImageLost; }
+    bool IsAlphaListActive() const { return mAlphaListActive; }
+    const TSpanList& GetSpans(bool alpha) const { return alpha ? mAlphaSpans : mKeyedSpans; }
+    sys::CursorHandle GetHardwareCursor() const { return mHardwareCursor; }
+    void DetachListener(MouseTextureListener* listener);
+
     // The mouse mutex: every cursor operation, creation and presentation hold it; the same thread
     // may take it again. The name is only for logs (one process uses it).
     std::recursive_timed_mutex& GetMouseMutex() { return mMouseMutex; }
@@ -85,6 +142,21 @@ private:
     bool Refuse();
     bool ViewportScaling(float& scale) const;
     void AppendCapsDumps(const sys::display::DisplayCaps& driverCaps);
+    bool BuildSpans(const std::shared_ptr<TTexture>& texture, bool alpha, TSpanList& spans);
+    TBlendEntry MakeEntry(uint32_t argb) const;
+    void BlendSpans(sys::display::SurfaceDesc& locked);
+    bool CreateMouseSurfaces();
+    void ReleaseMouseSurfaces();
+    bool ShouldDrawMouse(const sys::ScreenRect& bounds, bool moved);
+    void ReadMousePosition();
+    // Puts the saved background back over the drawn rectangle of the restore target.
+    DxResult PutBackground(const sys::display::Rect* clip);
+    sys::display::Surface* RestoreTarget() const;
+    // A rectangle in client pixels as a rectangle of `surface` (the windowed primary is the
+    // desktop).
+    sys::display::Rect OnSurface(const sys::display::Surface* surface,
+                                 const sys::display::Rect& client) const;
+    sys::display::Rect RootClip() const;
 
     TString mDescription;
     sys::WindowHandle mClipperWindow = 0;
@@ -103,8 +175,30 @@ private:
     int mDesktopWidth = 0;
     int mDesktopHeight = 0;
 
-    // Cursor bookkeeping kept here while the compositor is not built: where the cursor is and
-    // whether it is drawn.
+    // The cursor.
+    MouseTextureListener* mListener = nullptr;
+    uint32_t mLastDrawTime = 0;
+    CDisplaySurface mSaveUnder[2];
+    CDisplaySurface mComposition;
+    bool mCursorDisabled = false;
+    bool mImageLost = false;
+    bool mSurfacesMissing = false;
+    sys::display::Rect mDrawnRect;   // client pixels, as clipped
+    sys::display::Rect mDrawnSource; // cursor pixels
+    int mHotOffsetX = 0;
+    int mHotOffsetY = 0;
+    std::shared_ptr<TTexture> mKeyedTexture;
+    std::shared_ptr<TTexture> mAlphaTexture;
+    int mKeyedHotX = 0;
+    int mKeyedHotY = 0;
+    int mAlphaHotX = 0;
+    int mAlphaHotY = 0;
+    TSpanList mKeyedSpans;
+    TSpanList mAlphaSpans;
+    bool mAlphaListActive = false;
+    sys::CursorHandle mHardwareCursor = 0;
+    int mHardwareHotX = 0;
+    int mHardwareHotY = 0;
     int mSaveUnderIndex = 0;
     bool mRestoreToBackBuffer = false;
     bool mCursorDrawn = false;
