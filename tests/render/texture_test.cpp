@@ -117,6 +117,40 @@ TEST_F(TextureTest, ProbingAndTheSizeRules)
     EXPECT_EQ(SurfaceOf(slow)->GetHeight(), 512u);
 }
 
+TEST_F(TextureTest, OptionsAndAnExplicitMask)
+{
+    Serve("icon.png", Opaque(8, 8));
+    auto simple = TTexture::Get("icon.png?simple", 0);
+    ASSERT_NE(simple, nullptr);
+    EXPECT_TRUE(simple->IsPlainSurface());
+    EXPECT_EQ(SurfaceOf(simple)->GetCaps() & CAPS_OFFSCREENPLAIN, CAPS_OFFSCREENPLAIN);
+    auto options = TTexture::Get("icon.png?alpha,mipmap", kTextureNoAlpha);
+    ASSERT_NE(options, nullptr);
+    EXPECT_TRUE(options->HasAlpha()) << "the option wins over the request";
+    EXPECT_GT(SurfaceOf(options)->GetMipLevelCount(), 1u);
+    // The image decides: an RGBA PNG has alpha, an RGB one has none.
+    EXPECT_TRUE(TTexture::Get("icon.png", 0)->HasAlpha());
+    imagetest::PngPlan rgb;
+    rgb.width = rgb.height = 2;
+    rgb.samples.assign(2 * 2 * 3, 77);
+    Serve("rgb.png", imagetest::EncodePng(rgb));
+    EXPECT_FALSE(TTexture::Get("rgb.png", 0)->HasAlpha());
+
+    // An explicit mask: its red channel becomes the alpha; a mask name without extension is
+    // probed as ".jpg", then ".png".
+    Serve("shade.png", RgbaPng(8, 8, [](uint32_t x, uint32_t) { return 0xFF000000u | x << 16; }));
+    auto masked = TTexture::GetWithMask("icon.png", "shade", false);
+    ASSERT_NE(masked, nullptr);
+    EXPECT_STREQ(masked->GetData()->mMaskName.c_str(), "shade.png");
+    uint32_t* pixels = nullptr;
+    int pitch = 0;
+    ASSERT_TRUE(masked->Lock(pixels, pitch));
+    EXPECT_EQ(pixels[5] >> 24, 5u);
+    masked->Unlock();
+    EXPECT_EQ(TTexture::GetWithMask("icon.png", "shade", false), masked);
+    EXPECT_EQ(TTexture::GetWithMask("icon.png", "nomask.png", false), nullptr);
+}
+
 class SquareDeviceTest : public TextureTest
 {
 protected:
