@@ -2,6 +2,7 @@
 // renderer, beside the same quads handed to the stand-in's device directly; and a 256 x 256
 // render-target round trip (begin, fill, draw, end with its copy back) beside a BltFast of that
 // area. All in one run.
+#include "display_bench_support.h"
 #include "render/renderer.h"
 #include "render/texture.h"
 #include "sys/display/device_caps.h"
@@ -18,31 +19,6 @@ using namespace sys::display;
 namespace
 {
 constexpr int kQuads = 200;
-
-// A windowed 800 x 600 display set up for the renderer without an application (the display
-// handler's set-up needs one; the fields it fills are filled here).
-TRenderer* MakeRenderer()
-{
-    DisplayConfig config = DefaultDisplayConfig();
-    config.mDesktopWidth = 1024;
-    config.mDesktopHeight = 768;
-    SetDisplayConfig(config);
-    TRenderer::DestroyInstance();
-    TRenderer* renderer = TRenderer::Instance();
-    TPlatform& platform = renderer->GetPlatform();
-    TDXContext& context = *platform.GetContext();
-    if (!context.Create(0, false, 800, 600, 32, 1))
-        return nullptr;
-    TPlatformData& d = *platform.GetData();
-    d.mDirectDraw = context.GetDirectDraw();
-    d.mDirect3D = context.GetDirect3D();
-    d.mDevice = context.GetDevice();
-    d.mDevice->GetRenderTarget(&d.mBackBuffer);
-    d.mRenderTarget = d.mBackBuffer;
-    d.mViewport = d.mScreenRect = d.mClipRect = d.mTargetViewport = TRect(0, 0, 800, 600);
-    d.mFullScreen = false;
-    return renderer;
-}
 
 std::shared_ptr<TTexture> MakeSprite()
 {
@@ -70,7 +46,7 @@ float SpriteY(int i)
 
 void BM_SpritesThroughRenderer(benchmark::State& state)
 {
-    TRenderer* renderer = MakeRenderer();
+    TRenderer* renderer = MakeBenchRenderer();
     auto sprite = renderer ? MakeSprite() : nullptr;
     if (!sprite)
     {
@@ -94,7 +70,7 @@ BENCHMARK(BM_SpritesThroughRenderer);
 
 void BM_SpritesToTheDevice(benchmark::State& state)
 {
-    TRenderer* renderer = MakeRenderer();
+    TRenderer* renderer = MakeBenchRenderer();
     auto sprite = renderer ? MakeSprite() : nullptr;
     if (!sprite)
     {
@@ -135,7 +111,7 @@ BENCHMARK(BM_SpritesToTheDevice);
 
 void BM_RenderTargetRoundTrip(benchmark::State& state)
 {
-    TRenderer* renderer = MakeRenderer();
+    TRenderer* renderer = MakeBenchRenderer();
     auto sprite = renderer ? MakeSprite() : nullptr;
     auto target = renderer ? TTexture::Create(256, 256, true) : nullptr;
     if (!sprite || !target)

@@ -60,24 +60,34 @@ bool IsPlainArgb(const PixelFormat& f)
            f.mBMask == 0x000000FF && f.mAMask == 0xFF000000 && f.HasAlpha();
 }
 
-// (c >> (8 - n)) << s, masked.
-uint32_t PackChannel(uint32_t c, uint32_t mask)
+// One channel's place in a surface's pixels, worked out once per surface rather than per pixel.
+struct TChannel
 {
-    if (mask == 0)
-        return 0;
-    const uint32_t n = std::min<uint32_t>(CountBits(mask), 8);
-    return ((c >> (8 - n)) << LowestBit(mask)) & mask;
-}
+    uint32_t mMask = 0;
+    uint32_t mDrop = 8; // 8 - bits: low bits a byte loses
+    uint32_t mLowest = 0;
+    int mShift = 0; // lowest bit + bits - 8
 
-// (pixel AND mask) moved so the channel's top bit is bit 7.
-uint32_t UnpackChannel(uint32_t pixel, uint32_t mask)
-{
-    if (mask == 0)
-        return 0;
-    const int shift = static_cast<int>(LowestBit(mask) + CountBits(mask)) - 8;
-    const uint32_t value = pixel & mask;
-    return (shift >= 0 ? value >> shift : value << -shift) & 0xFF;
-}
+    explicit TChannel(uint32_t mask) : mMask(mask)
+    {
+        if (mask == 0)
+            return;
+        const uint32_t bits = std::min<uint32_t>(CountBits(mask), 8);
+        mDrop = 8 - bits;
+        mLowest = LowestBit(mask);
+        mShift = static_cast<int>(LowestBit(mask) + CountBits(mask)) - 8;
+    }
+    // (c >> (8 - n)) << s, masked.
+    uint32_t Pack(uint32_t c) const { return mMask == 0 ? 0 : ((c >> mDrop) << mLowest) & mMask; }
+    // (pixel AND mask) moved so the channel's top bit is bit 7.
+    uint32_t Unpack(uint32_t pixel) const
+    {
+        if (mMask == 0)
+            return 0;
+        const uint32_t value = pixel & mMask;
+        return (mShift >= 0 ? value >> mShift : value << -mShift) & 0xFF;
+    }
+};
 } // namespace
 
 uint64_t TDxTextureData::GetTextureMemory()
@@ -390,6 +400,7 @@ bool TDxTextureData::Upload(uint32_t width, uint32_t height, const uint8_t* pixe
     if (bytes >= 2 && bytes <= 4)
     {
         const bool alpha = (mFlags & kTexAlpha) != 0;
+        const TChannel red(f.mRMask), green(f.mGMask), blue(f.mBMask), opacity(f.mAMask);
         const uint32_t rows = std::min(mImageHeight, height);
         const uint32_t columns = std::min(mImageWidth, width);
         for (uint32_t y = 0; y < rows; ++y)
@@ -399,9 +410,8 @@ bool TDxTextureData::Upload(uint32_t width, uint32_t height, const uint8_t* pixe
                 static_cast<uint8_t*>(desc.mSurface) + static_cast<size_t>(y) * desc.mPitch;
             for (uint32_t x = 0; x < columns; ++x, in += 4, out += bytes)
             {
-                const uint32_t value = PackChannel(in[2], f.mRMask) | PackChannel(in[1], f.mGMask) |
-                                       PackChannel(in[0], f.mBMask) |
-                                       (alpha ? PackChannel(in[3], f.mAMask) : f.mAMask);
+                const uint32_t value = red.Pack(in[2]) | green.Pack(in[1]) | blue.Pack(in[0]) |
+                                       (alpha ? opacity.Pack(in[3]) : f.mAMask);
                 StoreRawPixel(out, bytes, value);
             }
         }
@@ -436,6 +446,7 @@ bool TDxTextureData::ConvertRegion(uint32_t columns, uint32_t rows, uint32_t pit
     }
     const uint32_t bytes = depth == 15 ? 2 : depth / 8;
     const bool alpha = (mFlags & kTexAlpha) != 0 && depth != 24;
+    const TChannel red(f.mRMask), green(f.mGMask), blue(f.mBMask), opacity(f.mAMask);
     rows = std::min(rows, mSurface->GetHeight());
     columns = std::min(columns, mSurface->GetWidth());
     for (uint32_t y = 0; y < rows; ++y)
@@ -446,9 +457,9 @@ bool TDxTextureData::ConvertRegion(uint32_t columns, uint32_t rows, uint32_t pit
         for (uint32_t x = 0; x < columns; ++x, in += bytes)
         {
             const uint32_t pixel = LoadRawPixel(in, bytes);
-            const uint32_t a = alpha ? UnpackChannel(pixel, f.mAMask) : 255;
-            out[x] = a << 24 | UnpackChannel(pixel, f.mRMask) << 16 |
-                     UnpackChannel(pixel, f.mGMask) << 8 | UnpackChannel(pixel, f.mBMask);
+            const uint32_t a = alpha ? opacity.Unpack(pixel) : 255;
+            out[x] =
+                a << 24 | red.Unpack(pixel) << 16 | green.Unpack(pixel) << 8 | blue.Unpack(pixel);
         }
     }
     mSurface->Unlock(nullptr);

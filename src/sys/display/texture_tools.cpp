@@ -7,6 +7,7 @@
 #include "sys/display/surface.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace sys::display::d3dx
@@ -43,6 +44,8 @@ void Store(Surface& level, const Rect& rect, const uint32_t* image, uint32_t pit
     const ChannelLayout& layout = level.GetChannelLayout();
     const uint32_t bpp = layout.mBytesPerPixel;
     const bool sameAsSource = level.GetPixelFormat() == MakePixelFormat(FormatId::A8R8G8B8);
+    // X8R8G8B8 is the source without its alpha byte: one masked copy.
+    const bool dropAlpha = level.GetPixelFormat() == MakePixelFormat(FormatId::X8R8G8B8);
     for (int32_t y = 0; y < rect.Height(); ++y)
     {
         const uint32_t* s = image + static_cast<size_t>(y) * pitch;
@@ -51,6 +54,13 @@ void Store(Surface& level, const Rect& rect, const uint32_t* image, uint32_t pit
         if (sameAsSource)
         {
             std::copy(s, s + rect.Width(), reinterpret_cast<uint32_t*>(d));
+            continue;
+        }
+        if (dropAlpha)
+        {
+            auto* out = reinterpret_cast<uint32_t*>(d);
+            for (int32_t x = 0; x < rect.Width(); ++x)
+                out[x] = s[x] & 0x00FFFFFFu;
             continue;
         }
         for (int32_t x = 0; x < rect.Width(); ++x)
@@ -192,15 +202,24 @@ Result LoadTextureFromMemory(Surface* texture, uint32_t level, const void* pixel
     const uint32_t pitchPixels = pitch != 0 ? pitch / 4 : sw;
     if (pitchPixels < sw)
         return Result::InvalidParams;
-    // Copy the source into aligned 32-bit pixels once (the caller's buffer may be unaligned).
-    std::vector<uint32_t> source(static_cast<size_t>(sw) * sh);
-    const uint8_t* bytes = static_cast<const uint8_t*>(pixels);
-    for (uint32_t y = 0; y < sh; ++y)
-        for (uint32_t x = 0; x < sw; ++x)
-            source[static_cast<size_t>(y) * sw + x] =
-                LoadRawPixel(bytes + (static_cast<size_t>(y) * pitchPixels + x) * 4, 4);
+    // An aligned buffer is read in place; an unaligned one is copied into aligned 32-bit pixels
+    // once. Pixels are stored little-endian, as this machine reads words.
+    std::vector<uint32_t> copy;
+    const uint32_t* image = static_cast<const uint32_t*>(pixels);
+    uint32_t imagePitch = pitchPixels;
+    if (reinterpret_cast<uintptr_t>(pixels) % alignof(uint32_t) != 0)
+    {
+        copy.resize(static_cast<size_t>(sw) * sh);
+        const uint8_t* bytes = static_cast<const uint8_t*>(pixels);
+        for (uint32_t y = 0; y < sh; ++y)
+            std::memcpy(copy.data() + static_cast<size_t>(y) * sw,
+                        bytes + static_cast<size_t>(y) * pitchPixels * 4,
+                        static_cast<size_t>(sw) * 4);
+        image = copy.data();
+        imagePitch = sw;
+    }
 
-    Store(*first, area, source.data(), sw);
+    Store(*first, area, image, imagePitch);
     if (!all)
         return Result::Ok;
     std::vector<uint32_t> scaled;
@@ -219,9 +238,9 @@ Result LoadTextureFromMemory(Surface* texture, uint32_t level, const void* pixel
         const uint32_t dh = static_cast<uint32_t>(r.Height());
         scaled.assign(static_cast<size_t>(dw) * dh, 0);
         if (filter == FILTER_POINT)
-            PointFilter(source.data(), sw, sh, sw, scaled.data(), dw, dh);
+            PointFilter(image, sw, sh, imagePitch, scaled.data(), dw, dh);
         else
-            BoxFilter(source.data(), sw, sh, sw, scaled.data(), dw, dh);
+            BoxFilter(image, sw, sh, imagePitch, scaled.data(), dw, dh);
         Store(*lvl, r, scaled.data(), dw);
     }
     return Result::Ok;

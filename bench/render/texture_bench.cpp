@@ -1,0 +1,186 @@
+// Textures: TTexture::Get of a 1024 x 768 PNG and JPEG (decode, convert, upload) beside the bare
+// decode of the same file, and Lock/Unlock of a 512 x 512 R5G6B5 texture (converted copy and
+// write-back) beside memcpy of its bytes. All in one run.
+#include "display_bench_support.h"
+#include "platform/asset_manager.h"
+#include "render/image_decoders.h"
+#include "render/texture.h"
+
+#include <benchmark/benchmark.h>
+#include <jpeglib.h>
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr uint32_t kWidth = 1024;
+constexpr uint32_t kHeight = 768;
+
+struct Files
+{
+    std::string folder;
+    std::string png;
+    std::string jpeg;
+
+    Files()
+    {
+        char pattern[] = "/tmp/mw_texture_bench_XXXXXX";
+        folder = mkdtemp(pattern);
+        png = folder + "/picture.png";
+        jpeg = folder + "/picture.jpg";
+        std::vector<uint8_t> rgba;
+        std::vector<uint8_t> rgb;
+        for (uint32_t y = 0; y < kHeight; ++y)
+            for (uint32_t x = 0; x < kWidth; ++x)
+            {
+                const uint8_t c[4] = {static_cast<uint8_t>(x / 4), static_cast<uint8_t>(y / 3),
+                                      static_cast<uint8_t>((x + y) / 7), 255};
+                rgba.insert(rgba.end(), c, c + 4);
+                rgb.insert(rgb.end(), c, c + 3);
+            }
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        image.width = kWidth;
+        image.height = kHeight;
+        image.format = PNG_FORMAT_RGBA;
+        png_image_write_to_file(&image, png.c_str(), 0, rgba.data(), 0, nullptr);
+
+        FILE* out = std::fopen(jpeg.c_str(), "wb");
+        jpeg_compress_struct info{};
+        jpeg_error_mgr errors{};
+        info.err = jpeg_std_error(&errors);
+        jpeg_create_compress(&info);
+        jpeg_stdio_dest(&info, out);
+        info.image_width = kWidth;
+        info.image_height = kHeight;
+        info.input_components = 3;
+        info.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, 90, TRUE);
+        jpeg_start_compress(&info, TRUE);
+        while (info.next_scanline < kHeight)
+        {
+            JSAMPROW row = rgb.data() + static_cast<size_t>(info.next_scanline) * kWidth * 3;
+            jpeg_write_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_compress(&info);
+        jpeg_destroy_compress(&info);
+        std::fclose(out);
+    }
+    ~Files() { std::system(("rm -rf '" + folder + "'").c_str()); }
+};
+
+const Files& TheFiles()
+{
+    static const Files files;
+    return files;
+}
+
+TString Logical(const std::string& path)
+{
+    return TString(("::" + path).c_str());
+}
+
+// Each iteration loads the texture anew: no asset manager, so nothing is cached.
+void Get(benchmark::State& state, const std::string& path)
+{
+    if (!MakeBenchRenderer())
+    {
+        state.SkipWithError("no display");
+        return;
+    }
+    const TString name = Logical(path);
+    for (auto _ : state)
+    {
+        auto texture = TTexture::Get(name, 0);
+        if (!texture)
+        {
+            state.SkipWithError("not loaded");
+            break;
+        }
+        benchmark::DoNotOptimize(texture.get());
+    }
+    TRenderer::DestroyInstance();
+}
+
+void BM_TextureGetPng(benchmark::State& state)
+{
+    Get(state, TheFiles().png);
+}
+BENCHMARK(BM_TextureGetPng)->Unit(benchmark::kMillisecond);
+
+void BM_DecodePng(benchmark::State& state)
+{
+    const TString name = Logical(TheFiles().png);
+    for (auto _ : state)
+    {
+        uint8_t* pixels = nullptr;
+        uint32_t w = 0, h = 0, side = 0;
+        int channels = 0;
+        bool alpha = false;
+        PngLoad(name, pixels, w, h, side, channels, alpha);
+        FreePngPixels(pixels);
+    }
+}
+BENCHMARK(BM_DecodePng)->Unit(benchmark::kMillisecond);
+
+void BM_TextureGetJpeg(benchmark::State& state)
+{
+    Get(state, TheFiles().jpeg);
+}
+BENCHMARK(BM_TextureGetJpeg)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeJpeg(benchmark::State& state)
+{
+    const TString name = Logical(TheFiles().jpeg);
+    for (auto _ : state)
+    {
+        uint8_t* pixels = nullptr;
+        uint32_t w = 0, h = 0, side = 0;
+        JpegLoad(name, pixels, w, h, side);
+        FreeJpegPixels(pixels);
+    }
+}
+BENCHMARK(BM_DecodeJpeg)->Unit(benchmark::kMillisecond);
+
+void BM_LockUnlock565(benchmark::State& state)
+{
+    TRenderer* renderer = MakeBenchRenderer();
+    if (!renderer)
+    {
+        state.SkipWithError("no display");
+        return;
+    }
+    // An opaque texture on a 16-bit screen is R5G6B5: the lock converts, the unlock writes back.
+    renderer->GetPlatform().GetData()->mSixteenBitTextures = true;
+    auto texture = TTexture::Create(512, 512, false);
+    for (auto _ : state)
+    {
+        uint32_t* pixels = nullptr;
+        int pitch = 0;
+        texture->Lock(pixels, pitch);
+        benchmark::DoNotOptimize(pixels);
+        texture->Unlock();
+    }
+    texture.reset();
+    TRenderer::DestroyInstance();
+}
+BENCHMARK(BM_LockUnlock565);
+
+void BM_Memcpy565Bytes(benchmark::State& state)
+{
+    std::vector<uint8_t> from(512 * 512 * 2, 1), to(512 * 512 * 2);
+    for (auto _ : state)
+    {
+        std::memcpy(to.data(), from.data(), from.size());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Memcpy565Bytes);
+
+} // namespace
