@@ -238,6 +238,6 @@ private:
     std::unique_ptr<TPlatformData> mData;
 };
 
-// The renderer's display-mode windows: true when the game counts as active for the display
-// handler (its active flag, and the main window active once activation was seen).
+// Whether the game counts as active for the display handler: the application's active flag and
+// its main window's.
 bool IsApplicationActiveForDisplay();
