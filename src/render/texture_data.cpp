@@ -266,6 +266,9 @@ DxResult TDxTextureData::CreateThroughHelpers(uint32_t width, uint32_t height)
     uint32_t levels = 0;
     DeviceDesc caps;
     d.mDevice->GetCaps(&caps);
+    // The helpers would clamp a larger request and leave the image bigger than its surface.
+    if (width > caps.mMaxTextureWidth || height > caps.mMaxTextureHeight)
+        return DxResult::InvalidParams;
     DxResult hr = d3dx::CreateTexture(*d.mDirectDraw, caps, mipmaps ? 0 : d3dx::TEXTURE_NOMIPMAP,
                                       &w, &h, &format, &mSurface, &levels);
     if (Failed(hr))
@@ -314,6 +317,11 @@ bool TDxTextureData::Create(uint32_t width, uint32_t height, bool clear)
     Release();
     mMarginX = mMarginY = 0;
     mMadeByHelpers = false;
+    if (width == 0 || height == 0)
+    {
+        Log("TDxTextureData::Create: no surface of %ux%u", width, height);
+        return false;
+    }
     TPlatform* platform = TPlatform::Instance();
     if (!(mFlags & kTexPlainSurface) && platform && platform->NeedsSquareTextures() &&
         width != height)

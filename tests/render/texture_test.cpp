@@ -151,6 +151,30 @@ TEST_F(TextureTest, OptionsAndAnExplicitMask)
     EXPECT_EQ(TTexture::GetWithMask("icon.png", "nomask.png", false), nullptr);
 }
 
+TEST_F(TextureTest, CopiesAreCutToBothSurfacesAndSizesOutOfReachFail)
+{
+    auto from = TTexture::Create(8, 8, true);
+    auto to = TTexture::Create(8, 8, true);
+    SurfaceOf(from)->WritePixel(1, 1, 0xFF102030);
+    SurfaceOf(from)->WritePixel(7, 7, 0xFF405060);
+    const TRect part(1, 1, 8, 8);
+    from->CopyRect(4, 4, &part, to.get()); // reaches past the target: cut
+    EXPECT_EQ(SurfaceOf(to)->ReadPixel(4, 4), 0xFF102030u);
+    EXPECT_EQ(SurfaceOf(to)->ReadPixel(7, 7), 0u);
+    // Without a target the copy goes to the back buffer.
+    from->CopyRect(796, 596, nullptr, nullptr);
+    EXPECT_EQ(Data().mBackBuffer->ReadPixel(797, 597) & 0xFFFFFF, 0x102030u);
+    // Inside a draw block copies are refused.
+    ASSERT_TRUE(TRenderer::Instance()->BeginDraw(false));
+    from->CopyRect(0, 0, nullptr, to.get());
+    TRenderer::Instance()->EndFrame(false);
+    EXPECT_EQ(SurfaceOf(to)->ReadPixel(1, 1), 0u);
+
+    EXPECT_EQ(TTexture::Create(0, 0, false), nullptr);
+    EXPECT_EQ(TTexture::Create(100000, 4, false), nullptr);
+    EXPECT_FALSE(Data().mDxBroken);
+}
+
 class SquareDeviceTest : public TextureTest
 {
 protected:
