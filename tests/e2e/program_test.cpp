@@ -192,8 +192,14 @@ TEST_F(ProgramTest, ASecondInstanceEndsAtOnceWithoutLogging)
     while (sys::GetTimeMs() - start < kStartLimitMs &&
            (log = ReadFile(LogFile())).find("  GUID:      ") == std::string::npos)
         sys::SleepMs(20);
-    for (std::string again; (again = (sys::SleepMs(200), ReadFile(LogFile()))) != log;)
+    for (;;)
+    {
+        sys::SleepMs(200);
+        std::string again = ReadFile(LogFile());
+        if (again == log)
+            break;
         log = again;
+    }
 
     int second = Start({});
     ASSERT_GT(second, 0);
