@@ -281,4 +281,34 @@ TEST_F(SixteenBitCursorTest, BlendsIntoTheMasks)
     CompareWithGolden(Front(), Rect{10, 10, 60, 60}, "cursor_alpha_16.png");
 }
 
+// A display mode of 24 bits: bytes blue, green, red, blended byte by byte.
+class TwentyFourBitCursorTest : public CursorTest
+{
+protected:
+    DisplayConfig Config() override
+    {
+        DisplayConfig config = StandardConfig();
+        config.mModes = {DisplayMode{800, 600, 24, 60}};
+        return config;
+    }
+    void SetUp() override
+    {
+        mFull = true;
+        CursorTest::SetUp();
+        ASSERT_EQ(Data().mBitDepth, 24);
+    }
+};
+
+TEST_F(TwentyFourBitCursorTest, BlendsByteByByte)
+{
+    Gradient(Back());
+    ASSERT_TRUE(Context().SetMouseImage(MakeCursor(true), 0, 0, true));
+    const TBlendEntry& opaque = Context().GetSpans(true)[2].mPixels[1]; // (1, 2): white
+    EXPECT_EQ(opaque.mRedAdd, 255 * 255);
+    EXPECT_EQ(opaque.mInverseAlpha, 0);
+    PointAt(20, 20);
+    ASSERT_EQ(Context().Present(), Result::Ok);
+    CompareWithGolden(Front(), Rect{10, 10, 60, 60}, "cursor_alpha_24.png");
+}
+
 } // namespace
