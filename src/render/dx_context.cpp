@@ -91,9 +91,9 @@ TDXContext::~TDXContext()
         MouseTextureListener* listener = mListener;
         listener->Detach();
         mListener = nullptr;
-        TApplication* application = TApplication::Get();
-        if (application && application->RemoveRestoreTask(listener))
-            delete listener;
+        if (TApplication* application = TApplication::Get())
+            application->RemoveRestoreTask(listener);
+        delete listener;
     }
     Release();
     ReleaseMouseSurfaces();

@@ -209,11 +209,11 @@ bool TDXContext::SetMouseImage(const std::shared_ptr<TTexture>& texture, int hot
         mKeyedHotY = hotY;
         BuildSpans(texture, false, mKeyedSpans);
     }
-    if (mKeyedTexture && !mListener)
+    TApplication* application = TApplication::Get();
+    if (mKeyedTexture && !mListener && application)
     {
         mListener = new MouseTextureListener(this);
-        if (TApplication* application = TApplication::Get())
-            application->AddRestoreTask(mListener);
+        application->AddRestoreTask(mListener);
     }
     const std::shared_ptr<TTexture>& active = mAlphaListActive ? mAlphaTexture : mKeyedTexture;
     if (mAlphaListActive == alphaImage && active)
