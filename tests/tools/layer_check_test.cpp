@@ -1,0 +1,93 @@
+// The layering check on a planted tree, with the project's own rules: each kind of violation is
+// found once, and what the rules allow (and names in comments or strings) is not reported.
+#include "layer_check.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+class LayerCheckTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(LoadLayerRules(MURKWELL_SOURCE_DIR "/tools/layering.txt", mRules, error))
+            << error;
+        mRoot = fs::temp_directory_path() /
+                ("layercheck_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                 "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(mRoot);
+    }
+    void TearDown() override { fs::remove_all(mRoot); }
+
+    void Plant(const std::string& rel, const std::string& text)
+    {
+        fs::path path = mRoot / "src" / rel;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << text;
+    }
+
+    std::vector<std::string> Check() { return CheckLayering((mRoot / "src").string(), mRules); }
+
+    TLayerRules mRules;
+    fs::path mRoot;
+};
+
+TEST_F(LayerCheckTest, FindsEachPlantedViolationAndNothingElse)
+{
+    Plant("platform/bad.cpp", "// exit(1) and fopen( in a comment are fine\n"
+                              "#include \"platform/file.h\"\n"
+                              "#include \"render/texture.h\"\n"
+                              "#include <unistd.h>\n"
+                              "#include <vector>\n"
+                              "#include <zlib.h>\n"
+                              "const char* kText = \"printf(\";\n"
+                              "void F() { std::exit(1); }\n"
+                              "int n = 1'000; char q = '\"'; void G() { getenv(\"HOME\"); }\n");
+    Plant("sound/voice.h", "#include \"ui/button.h\"\n");
+    Plant("ui/button.h", "#include \"sound/voice.h\"\n#include <SDL.h>\n"
+                         "void H() __attribute__((format(printf, 1, 2)));\n");
+    Plant("sys/window.cpp", "#include <SDL.h>\n#include <sys/stat.h>\n"
+                            "void W() { std::thread t; fprintf(stderr, \"x\"); }\n");
+    Plant("platform/file_data.cpp", "void D() { std::fopen(\"a\", \"r\"); my_fopen(); }\n");
+    Plant("script/core/vm.cpp", "#include \"script/lib/base.h\"\n");
+    Plant("newfolder/x.cpp", "");
+
+    EXPECT_EQ(Check(),
+              (std::vector<std::string>{
+                  "src/newfolder/x.cpp:1: folder \"newfolder\" is on no floor of the rules",
+                  "src/platform/bad.cpp:3: includes \"render/texture.h\" but render is not below "
+                  "platform",
+                  "src/platform/bad.cpp:4: system header <unistd.h> outside the system folder "
+                  "(wrap it in src/sys/)",
+                  "src/platform/bad.cpp:8: uses exit outside the owners of \"exit\" (add an owner "
+                  "line with its reason to the rules)",
+                  "src/platform/bad.cpp:9: uses getenv outside the owners of \"getenv\" (add an "
+                  "owner line with its reason to the rules)",
+                  "src/sound/voice.h:1: includes \"ui/button.h\" but ui is not below sound",
+                  "src/ui/button.h:2: system header <SDL.h> outside the system folder (wrap it in "
+                  "src/sys/)",
+              }));
+}
+
+TEST_F(LayerCheckTest, RulesFileErrorsNameTheLine)
+{
+    fs::create_directories(mRoot);
+    std::string error;
+    std::ofstream(mRoot / "a.txt") << "floor sys\nowner fopen sys/x.cpp\n";
+    EXPECT_FALSE(LoadLayerRules((mRoot / "a.txt").string(), mRules, error));
+    EXPECT_EQ(error, (mRoot / "a.txt").string() + ":2: an owner line needs its reason");
+    std::ofstream(mRoot / "b.txt") << "floor sys\nowner nosuch sys/x.cpp why\n";
+    EXPECT_FALSE(LoadLayerRules((mRoot / "b.txt").string(), mRules, error));
+    EXPECT_EQ(error, (mRoot / "b.txt").string() +
+                         ":2: owner of an unknown group \"nosuch\" (watch it first)");
+}
+
+} // namespace
