@@ -1,4 +1,4 @@
-# The commands the README shows. `make test` is what CI runs.
+# The commands the README shows. `make ci` is what CI runs.
 JOBS ?= $(shell nproc)
 ASAN_DIR := build/asan
 REL_DIR := build/release
@@ -6,14 +6,19 @@ REL_DIR := build/release
 TOOLS_DIR := build/tools
 # Debian's python3-pil is installed for the system interpreter.
 PYTHON := /usr/bin/python3
+REL_TESTS_DIR := build/release-tests
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := $(patsubst tests/fuzz/%_fuzz.cpp,fuzz_%,$(wildcard tests/fuzz/*_fuzz.cpp))
 
-.PHONY: test run bench deps build clean assets
+.PHONY: test run bench deps build release-tests ci fuzz clean assets
 
 deps:
 	@tools/install-deps
 
 $(ASAN_DIR)/build.ninja: | deps
-	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMURKWELL_SANITIZE=ON
+	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMURKWELL_SANITIZE=ON \
+	    -DMURKWELL_WERROR=ON
 
 $(REL_DIR)/build.ninja: | deps
 	cmake -S . -B $(REL_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMURKWELL_TESTS=OFF \
@@ -29,10 +34,24 @@ assets: deps $(TOOLS_DIR)/build.ninja
 	$(PYTHON) tools/assetgen/gen.py --out assets --packbuild $(TOOLS_DIR)/tools/packbuild \
 	    --jobs $(JOBS)
 
+# The optimised build with its tests and benchmarks, compiled only: warnings that only -O2 raises.
+$(REL_TESTS_DIR)/build.ninja: | deps
+	cmake -S . -B $(REL_TESTS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMURKWELL_BENCH=ON \
+	    -DMURKWELL_WERROR=ON
+
+$(FUZZ_DIR)/build.ninja: | deps
+	@tools/install-deps clang
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
 test: deps assets $(ASAN_DIR)/build.ninja
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
+
+release-tests: deps $(REL_TESTS_DIR)/build.ninja
+	cmake --build $(REL_TESTS_DIR) -j $(JOBS)
+
+ci: test release-tests
 
 build: deps $(REL_DIR)/build.ninja
 	cmake --build $(REL_DIR) -j $(JOBS)
@@ -42,6 +61,15 @@ run: build assets
 
 bench: build
 	@for b in $(REL_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# Each libFuzzer target in tests/fuzz/ for FUZZ_SECONDS; a crash stops with its input saved.
+fuzz: $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+	    mkdir -p $(FUZZ_DIR)/corpus/$$t && echo "fuzz: $$t for $(FUZZ_SECONDS) s" && \
+	    $(FUZZ_DIR)/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) \
+	        -artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus/$$t || exit 1; \
+	done
 
 clean:
 	rm -rf build
