@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     LinkSoundToPlatform();
     LinkHiscoreStoreToFramework();
     SetDisplayFactory(&CreateRenderDisplaySeam);
-    TString commandLine = JoinCommandLine(argc, argv);
+    TString commandLine = TCommandLine::Join(argc, argv);
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GameMain, false);
     return 0;
 }

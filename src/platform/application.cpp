@@ -15,18 +15,14 @@
 #include "sys/host.h"
 #include "sys/process.h"
 
-#include <cstdio>
-
 namespace
 {
-TString gCommandLine;
 std::unique_ptr<TDisplaySeam> gDisplay;
 bool gHostPageFullScreen = false;
 sys::WindowHandle gMainWindowParent = 0;
 
 // The window timer that wakes the message loop after a display-mode change.
 constexpr uint32_t kDisplayTimerMs = 250;
-constexpr int kMaxHostProgramBytes = 259;
 
 TApplicationImpl* Impl()
 {
@@ -41,21 +37,6 @@ void ReportFullScreenToHost(bool full)
     sys::SendMessage(gMainWindowParent, sys::WM_USER, full ? 1 : 0, 0);
 }
 } // namespace
-
-const TString& GetPlatformCommandLine()
-{
-    return gCommandLine;
-}
-
-void SetPlatformCommandLine(const TString& commandLine)
-{
-    gCommandLine = commandLine;
-}
-
-bool HasCommandLineOption(const char* marker)
-{
-    return gCommandLine.Find(marker) >= 0;
-}
 
 TDisplaySeam& GetDisplay()
 {
@@ -113,7 +94,7 @@ void TApplication::SetWindowTitle(const TString& title)
 
 bool TApplication::IsActive()
 {
-    if (!HasCommandLineOption("-pq="))
+    if (!mImpl->mCommandLine.mHostPage)
         return sys::IsForegroundWindow(mImpl->mMainWindow);
     if (sys::IsForegroundWindow(mImpl->mMainWindow))
         return true;
@@ -133,7 +114,7 @@ bool TApplication::IsActive()
 
 bool TApplication::SetFullscreen(bool full)
 {
-    if (!HasCommandLineOption("-pq="))
+    if (!mImpl->mCommandLine.mHostPage)
         return GetDisplay().SetFullScreen(full);
     ReportFullScreenToHost(full);
     GetDisplay().SetFullScreen(false);
@@ -142,7 +123,7 @@ bool TApplication::SetFullscreen(bool full)
 
 bool TApplication::IsFullscreen()
 {
-    if (HasCommandLineOption("-pq="))
+    if (mImpl->mCommandLine.mHostPage)
         return gHostPageFullScreen;
     return GetDisplay().IsFullScreen();
 }
@@ -150,7 +131,7 @@ bool TApplication::IsFullscreen()
 void TApplication::GetDisplayMode(int& width, int& height, bool& full)
 {
     GetDisplay().GetWindowSize(width, height, full);
-    if (HasCommandLineOption("-pq="))
+    if (mImpl->mCommandLine.mHostPage)
         full = gHostPageFullScreen;
 }
 
@@ -160,7 +141,7 @@ void TApplication::SetDisplayMode(int width, int height, bool full)
     if (manager && !manager->HasRoot())
         manager->CreateRoot(width, height);
 
-    if (HasCommandLineOption("-pq="))
+    if (mImpl->mCommandLine.mHostPage)
     {
         ReportFullScreenToHost(full);
         full = false;
@@ -211,7 +192,7 @@ int TApplication::OpenUrl(const char* url)
 {
     if (!url)
         return 2;
-    if (HasCommandLineOption("-pq=") && gHostPageFullScreen)
+    if (mImpl->mCommandLine.mHostPage && gHostPageFullScreen)
     {
         sys::WindowHandle top = sys::GetHostChannel().GetTopLevelAncestor(gMainWindowParent);
         if (top != 0)
@@ -219,15 +200,8 @@ int TApplication::OpenUrl(const char* url)
     }
     if (mImpl->mHosted)
     {
-        std::string program = "iexplore.exe";
-        int at = gCommandLine.Find("-host=");
-        if (at >= 0)
-        {
-            char word[kMaxHostProgramBytes + 1] = {};
-            if (std::sscanf(gCommandLine.c_str() + at + 6, "%259s", word) == 1)
-                program = word;
-        }
-        return sys::ShellOpen(program, url);
+        const TString& program = mImpl->mCommandLine.mHostProgram;
+        return sys::ShellOpen(program.Length() > 0 ? program.c_str() : "iexplore.exe", url);
     }
     return sys::ShellOpen(url, std::string());
 }

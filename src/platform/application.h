@@ -3,6 +3,7 @@
 // managers the platform owns and the drawn cursor.
 #pragma once
 
+#include "platform/command_line.h"
 #include "platform/event_pump.h"
 #include "platform/random.h"
 #include "platform/task.h"
@@ -23,12 +24,6 @@ class TWindowManagerSeam;
 // used.
 using TGameMainFn = int (*)(class TApplication* application, const char* commandLine);
 
-// The command line every option test reads (after the test hook had its chance to replace it).
-const TString& GetPlatformCommandLine();
-void SetPlatformCommandLine(const TString& commandLine);
-// A plain, case-sensitive substring test on the command line.
-bool HasCommandLineOption(const char* marker);
-
 // The display handler in use: the rendering layer's once installed, else "no display yet".
 TDisplaySeam& GetDisplay();
 // Teardown drops it; the next GetDisplay makes a new one.
@@ -37,7 +32,7 @@ void DestroyDisplay();
 class TApplicationImpl
 {
 public:
-    TApplicationImpl(void* instance, void* previousInstance, const TString& commandLine,
+    TApplicationImpl(void* instance, void* previousInstance, const TCommandLine& commandLine,
                      int showCommand, bool allowMultiple);
     ~TApplicationImpl();
     TApplicationImpl(const TApplicationImpl&) = delete;
@@ -63,6 +58,8 @@ public:
     void SetWindowActive(bool active, bool forced);
     void SetApplicationActive(bool active);
 
+    // Read once by PlatformMain; every option test asks it.
+    TCommandLine mCommandLine;
     int32_t mShowCommand = 0;
     bool mHosted = false;
     bool mTestHost = false;

@@ -4,7 +4,6 @@
 
 #include "platform/config.h"
 #include "platform/log.h"
-#include "sys/dynlib.h"
 #include "sys/identity.h"
 
 #include <cstring>
@@ -28,27 +27,11 @@ TString WithoutTrailingSlash(TString folder)
 }
 } // namespace
 
-TString GetWorkingFolderOption(const TString& commandLine)
-{
-    int at = commandLine.Find("-wd=");
-    if (at < 0)
-        return TString();
-    int start = at + 4;
-    if (commandLine.CharAt(start) == '"')
-    {
-        ++start;
-        int end = commandLine.FindChar('"', 0, start);
-        return commandLine.Substr(start, end < 0 ? -1 : end - start);
-    }
-    int end = commandLine.FindChar(' ', 0, start);
-    return commandLine.Substr(start, end < 0 ? -1 : end - start);
-}
-
 TDataFolders FixDataFolders(const TString& gameName, const TString& exeFolder, bool hosted,
-                            const TString& commandLine)
+                            const TCommandLine& commandLine)
 {
     TDataFolders folders{exeFolder, exeFolder, exeFolder};
-    if (!hosted || commandLine.Find("-pq=") >= 0)
+    if (!hosted || commandLine.mHostPage)
     {
         TString user;
         if (GetAppDataFolder(false, gameName, user, kMaxPathBytes) == 0)
@@ -64,12 +47,9 @@ TDataFolders FixDataFolders(const TString& gameName, const TString& exeFolder, b
     folders.mUserFolder = WithoutTrailingSlash(folders.mUserFolder);
     folders.mCommonFolder = WithoutTrailingSlash(folders.mCommonFolder);
 
-    if (commandLine.Find("-wd=") >= 0)
-    {
-        TString folder = GetWorkingFolderOption(commandLine);
-        Log("Switching current directory to: %s", folder.c_str());
-        sys::SetCurrentFolder(folder.c_str());
-    }
+    // The log is not open yet: PlatformMain writes the switch's line once it is.
+    if (commandLine.mWorkingFolderGiven)
+        folders.mWorkingFolderSwitched = sys::SetCurrentFolder(commandLine.mWorkingFolder.c_str());
     return folders;
 }
 
@@ -244,47 +224,6 @@ bool FolderSearch::Next(TString& name, bool* isFolder)
 }
 
 // ---- collation ----
-
-TDllCollateHandler::TDllCollateHandler(TDllCollateHandler&& other) noexcept
-    : mModule(other.mModule), mCollate(other.mCollate)
-{
-    other.mModule = nullptr;
-    other.mCollate = nullptr;
-}
-
-TDllCollateHandler& TDllCollateHandler::operator=(TDllCollateHandler&& other) noexcept
-{
-    if (this != &other)
-    {
-        sys::FreeLibrary(mModule);
-        mModule = other.mModule;
-        mCollate = other.mCollate;
-        other.mModule = nullptr;
-        other.mCollate = nullptr;
-    }
-    return *this;
-}
-
-TDllCollateHandler::~TDllCollateHandler()
-{
-    sys::FreeLibrary(mModule);
-}
-
-TDllCollateHandler* LoadCollateHandler(const TString& library)
-{
-    std::string path = library.Length() > 0 ? std::string(library.c_str())
-                                            : sys::GetModuleFolder() + "qmlocale.dll";
-    void* module = sys::LoadLibrary(path);
-    if (module == nullptr)
-        return nullptr;
-    auto collate = reinterpret_cast<TCollateFn>(sys::GetLibrarySymbol(module, "qmCollate"));
-    if (collate == nullptr)
-    {
-        sys::FreeLibrary(module);
-        return nullptr;
-    }
-    return new TDllCollateHandler(module, collate);
-}
 
 int Collate(const char* a, const char* b)
 {

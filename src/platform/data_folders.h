@@ -1,8 +1,9 @@
-// Data folders (user, common, desktop), path conversions, the folder enumerator, the optional
-// locale library's collation and the 16-letter machine identifier.
+// Data folders (user, common, desktop), path conversions, the folder enumerator, the process's
+// collation (the optional locale library's, in collate.h) and the 16-letter machine identifier.
 #pragma once
 
 #include "platform/collate.h"
+#include "platform/command_line.h"
 #include "platform/tstring.h"
 #include "sys/paths.h"
 
@@ -16,16 +17,15 @@ struct TDataFolders
     TString mUserFolder;
     TString mCommonFolder;
     TString mDesktopFolder;
+    // False when "-wd=" named a folder that cannot be made current (the caller logs it).
+    bool mWorkingFolderSwitched = true;
 };
 
 // The data folders for `gameName`, without trailing separators. Each starts as `exeFolder`; in
 // hosted mode without "-pq=" on the command line all three stay there. Then "-wd=" on the command
 // line, if present, switches the working folder.
 TDataFolders FixDataFolders(const TString& gameName, const TString& exeFolder, bool hosted,
-                            const TString& commandLine);
-// The value of "-wd=" (quoted: up to the closing quote; else up to the first blank); empty when
-// absent.
-TString GetWorkingFolderOption(const TString& commandLine);
+                            const TCommandLine& commandLine);
 
 // <appdata or common appdata>/<publisher>/<name>/ (publisher "Quillmark" when unset), created.
 // 0 on success, the needed length when `size` is too small, -1 when there is no such folder.
@@ -57,27 +57,6 @@ private:
     sys::FolderListing mListing;
 };
 
-// The optional locale library's collation entry, holding the library loaded while it lives.
-class TDllCollateHandler
-{
-public:
-    TDllCollateHandler(void* module, TCollateFn collate) : mModule(module), mCollate(collate) {}
-    TDllCollateHandler(TDllCollateHandler&& other) noexcept;
-    TDllCollateHandler& operator=(TDllCollateHandler&& other) noexcept;
-    TDllCollateHandler(const TDllCollateHandler&) = delete;
-    TDllCollateHandler& operator=(const TDllCollateHandler&) = delete;
-    virtual ~TDllCollateHandler();
-
-    TCollateFn GetCollate() const { return mCollate; }
-
-private:
-    void* mModule = nullptr;
-    TCollateFn mCollate = nullptr;
-};
-
-// Loads `library` (default: "qmlocale.dll" in the executable's folder) and its entry "qmCollate";
-// null, with nothing kept loaded, when either is missing.
-TDllCollateHandler* LoadCollateHandler(const TString& library = TString());
 // The process's collation: the locale library's when it has one, else unsigned bytewise (-1, 0, 1).
 int Collate(const char* a, const char* b);
 

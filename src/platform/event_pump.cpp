@@ -143,10 +143,10 @@ bool FilterButton(TApplicationImpl& impl, bool buttonUp)
     return dropped;
 }
 
-void ToggleFullScreen(TPlatformEvent* event)
+void ToggleFullScreen(const TApplicationImpl& impl, TPlatformEvent* event)
 {
     TDisplaySeam& display = GetDisplay();
-    if (!HasCommandLineOption("-pq="))
+    if (!impl.mCommandLine.mHostPage)
         display.SetFullScreen(!display.IsFullScreen());
     else if (TApplication* application = TApplication::Get())
         application->SetFullscreen(!GetHostPageFullScreen());
@@ -323,9 +323,9 @@ void TranslateMessage(TApplicationImpl& impl, const sys::Message& msg, TPlatform
         int32_t vk = static_cast<int32_t>(msg.wParam);
         if (vk == sys::VK_RETURN)
         {
-            if (impl.mHosted && !HasCommandLineOption("-pq="))
+            if (impl.mHosted && !impl.mCommandLine.mHostPage)
                 break;
-            ToggleFullScreen(event);
+            ToggleFullScreen(impl, event);
             return;
         }
         if (vk == sys::VK_F1)
@@ -353,7 +353,7 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
     TDisplaySeam& display = GetDisplay();
     THostServicesSeam& host = GetHostServices();
 
-    if ((host.IsZylomHost() || HasCommandLineOption("-pq=")) && mExternalWindowParent != 0 &&
+    if ((host.IsZylomHost() || mCommandLine.mHostPage) && mExternalWindowParent != 0 &&
         !sys::IsWindow(mExternalWindowParent))
     {
         SetEvent(event, kEventQuit);

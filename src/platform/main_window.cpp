@@ -156,7 +156,7 @@ sys::LParam TApplicationImpl::MainWindowProc(sys::WindowHandle window, uint32_t 
         }
         break;
     case sys::WM_WINDOWPOSCHANGING:
-        if (impl && lParam != 0 && sys::GetParent(window) == 0 && !HasCommandLineOption("-pq=") &&
+        if (impl && lParam != 0 && sys::GetParent(window) == 0 && !impl->mCommandLine.mHostPage &&
             display.Exists())
         {
             auto* pos = reinterpret_cast<sys::WindowPos*>(lParam);

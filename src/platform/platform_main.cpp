@@ -81,71 +81,18 @@ uint32_t StartupSeed(uint32_t ticks)
     return (ticks * 8627u) % 104729u;
 }
 
-TString GetCheatOption(const TString& commandLine)
+void StoreCommandLineOptions(const TCommandLine& commandLine)
 {
-    int at = commandLine.Find("--cheat");
-    if (at < 0)
-        return TString();
-    int start = at + 8;
-    if (start >= commandLine.Length())
-        return TString();
-    int end = commandLine.FindChar(' ', 0, start);
-    return commandLine.Substr(start, end < 0 ? -1 : end - start);
+    for (const auto& [key, value] : commandLine.mOptions)
+        SetConfig(key, value);
 }
 
-void StoreCommandLineOptions(const TString& commandLine)
-{
-    int at = commandLine.Find("options=");
-    if (at < 0)
-        return;
-    std::string rest = commandLine.c_str() + at + 8;
-    while (!rest.empty() && rest[0] != ' ')
-    {
-        size_t eq = rest.find('=');
-        if (eq == std::string::npos)
-            break;
-        std::string key = rest.substr(0, eq);
-        std::string after = rest.substr(eq + 1);
-        size_t separator = after.find('&');
-        if (separator == std::string::npos)
-            separator = after.find(' ');
-        if (separator == std::string::npos)
-        {
-            SetConfig(key.c_str(), after.c_str());
-            break;
-        }
-        SetConfig(key.c_str(), after.substr(0, separator).c_str());
-        rest = after.substr(separator + 1);
-    }
-}
-
-TString JoinCommandLine(int argc, char** argv)
-{
-    std::string line;
-    for (int i = 1; i < argc; ++i)
-    {
-        std::string arg = argv[i] ? argv[i] : "";
-        if (!line.empty())
-            line += ' ';
-        // A value with blanks is quoted behind its marker ("-wd=" reads the quoted form).
-        size_t eq = arg.find('=');
-        if (arg.find(' ') != std::string::npos && eq != std::string::npos && arg[0] == '-')
-            line += arg.substr(0, eq + 1) + '"' + arg.substr(eq + 1) + '"';
-        else if (arg.find(' ') != std::string::npos)
-            line += '"' + arg + '"';
-        else
-            line += arg;
-    }
-    return TString(line.c_str());
-}
-
-TApplicationImpl::TApplicationImpl(void* instance, void*, const TString& commandLine,
+TApplicationImpl::TApplicationImpl(void* instance, void*, const TCommandLine& commandLine,
                                    int showCommand, bool allowMultiple)
-    : mShowCommand(showCommand), mInstance(instance)
+    : mCommandLine(commandLine), mShowCommand(showCommand), mInstance(instance)
 {
     mUtf8 = IsEnabled("utf8mode");
     sys::BeginTimerPeriod(1);
-    SetPlatformCommandLine(commandLine);
     int width = 0;
     int height = 0;
     sys::GetDesktopSize(width, height);
@@ -228,15 +175,10 @@ TApplication::TApplication(TApplicationImpl* impl)
     SetConfig("memorymax", "100000000");
     SetConfig("texturememorymax", "100000000");
 
-    const TString& commandLine = GetPlatformCommandLine();
-    int url = commandLine.Find("-url=");
-    if (url >= 0)
-    {
-        int start = url + 5;
-        int end = commandLine.FindChar(' ', 0, start);
-        SetConfig("downloadurl", commandLine.Substr(start, end < 0 ? -1 : end - start));
-    }
-    if (HasCommandLineOption("--stringtest"))
+    const TCommandLine& commandLine = impl->mCommandLine;
+    if (commandLine.mDownloadUrlGiven)
+        SetConfig("downloadurl", commandLine.mDownloadUrl);
+    if (commandLine.mStringTest)
         SetConfig("stringtest", "1");
     SetConfig("utf8modeinit", GetConfig("utf8mode"));
 
@@ -327,12 +269,8 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
         if (hook)
             harnessWindow = hook(&line);
     }
-    const TString command(line ? line : "");
-    SetPlatformCommandLine(command);
-
-    bool hostWindowGiven = HasCommandLineOption("-wnd=");
-    bool cheat = HasCommandLineOption("--cheat");
-    if (hostWindowGiven || HasCommandLineOption("--multiple"))
+    const TCommandLine command(TString(line ? line : ""));
+    if (command.mHostWindowGiven || command.mMultiple)
         allowMultiple = true;
 
     std::srand(StartupSeed(sys::GetTimeMs()));
@@ -341,10 +279,9 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     auto* impl =
         new TApplicationImpl(instance, previousInstance, command, showCommand, allowMultiple);
 
-    if (hostWindowGiven)
+    if (command.mHostWindowGiven)
     {
-        unsigned host = 0;
-        std::sscanf(command.c_str() + command.Find("-wnd=") + 5, "%x", &host);
+        sys::WindowHandle host = command.mHostWindow;
         impl->mExternalWindowParent = host;
         impl->mHosted = true;
         SetConfig("activex", "1");
@@ -353,14 +290,14 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     }
 
     THostServicesSeam& services = GetHostServices();
-    if (HasCommandLineOption("-msn"))
+    if (command.mMsn)
         services.InstallMsnHandler();
-    if (HasCommandLineOption("-zylom"))
+    if (command.mZylom)
         services.InstallZylomHandler();
-    if (HasCommandLineOption("-aol"))
+    if (command.mAol)
         services.InstallAolHandler();
 
-    if (HasCommandLineOption("--axtest"))
+    if (command.mActiveXTest)
     {
         impl->mTestHost = true;
         impl->mHosted = true;
@@ -372,8 +309,16 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     impl->mCommonFolder = folders.mCommonFolder;
     impl->mDesktopFolder = folders.mDesktopFolder;
 
-    if (!impl->mHosted || HasCommandLineOption("-pq="))
+    if (!impl->mHosted || command.mHostPage)
         SetLogFolder(impl->mUserFolder.c_str());
+    // The switch was made before the log existed; its line is written now.
+    if (command.mWorkingFolderGiven)
+    {
+        Log("Switching current directory to: %s", command.mWorkingFolder.c_str());
+        if (!folders.mWorkingFolderSwitched)
+            Log("The folder \"%s\" cannot be made current; staying in \"%s\".",
+                command.mWorkingFolder.c_str(), sys::GetCurrentFolder().c_str());
+    }
 
     auto* application = new TApplication(impl);
     application->CreateMainWindow();
@@ -389,20 +334,20 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     GetShortPath(installKey, kMaxPathBytes);
     SetConfig("installkey", installKey);
     SetConfig("startupdir", impl->mStartupFolder);
-    if (cheat)
-        SetConfig("cheatcode", GetCheatOption(command));
+    if (command.mCheat)
+        SetConfig("cheatcode", command.mCheatCode);
     StoreCommandLineOptions(command);
-    if (HasCommandLineOption("-pq="))
+    if (command.mHostPage)
         services.InstallMsnHandler();
 
     services.LoadAddOnModules();
 
-    services.SetState("cmdline", command);
+    services.SetState("cmdline", command.GetText());
     services.SetState("commondatadir", impl->mCommonFolder);
     services.SetState("userdatadir", impl->mUserFolder);
 
     if (gameMain)
-        gameMain(application, command.c_str());
+        gameMain(application, command.GetText().c_str());
 
     sys::PostMessage(harnessWindow, sys::WM_QUIT, 0, 0);
     services.DestroyGameState();

@@ -14,13 +14,7 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
                   TGameMainFn gameMain, bool allowMultiple);
 
 // The "options=" pairs of a command line, stored with SetConfig.
-void StoreCommandLineOptions(const TString& commandLine);
-// The "--cheat" value: 8 characters after the marker's start, up to the first blank.
-TString GetCheatOption(const TString& commandLine);
+void StoreCommandLineOptions(const TCommandLine& commandLine);
 
 // The runtime generator's start-up seed for a tick count: (ticks * 8627) mod 104729, wrapping.
 uint32_t StartupSeed(uint32_t ticks);
-
-// The command line an entry point receives as arguments, as one line (argv[0] left out); a value
-// with blanks is quoted behind its "-x=" marker, any other argument with blanks as a whole.
-TString JoinCommandLine(int argc, char** argv);

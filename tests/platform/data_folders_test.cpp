@@ -103,37 +103,38 @@ TEST_F(DataFolderTest, TooSmallBufferGivesTheNeededLength)
 TEST_F(DataFolderTest, FixDataFoldersDropsTrailingSlashesAndFallsBack)
 {
     SetConfig("publisher", "Tovrix");
-    TDataFolders folders = FixDataFolders("Murkwell", "/exe/folder/", false, "");
+    TDataFolders folders = FixDataFolders("Murkwell", "/exe/folder/", false, TCommandLine(""));
     EXPECT_EQ(folders.mUserFolder, TString((mRoot + "/xdg/Tovrix/Murkwell").c_str()));
     EXPECT_EQ(folders.mCommonFolder, TString((mRoot + "/xdg/common/Tovrix/Murkwell").c_str()));
     // No desktop folder in the scratch home: the user folder (with its separator) stands in.
     EXPECT_EQ(folders.mDesktopFolder, TString((mRoot + "/xdg/Tovrix/Murkwell/").c_str()));
 
     sys::MakeFolder(mRoot + "/home/Desktop");
-    folders = FixDataFolders("Murkwell", "/exe/folder/", false, "");
+    folders = FixDataFolders("Murkwell", "/exe/folder/", false, TCommandLine(""));
     EXPECT_EQ(folders.mDesktopFolder, TString((mRoot + "/home/Desktop/").c_str()));
 }
 
 TEST_F(DataFolderTest, HostedWithoutPqKeepsTheExecutableFolder)
 {
-    TDataFolders folders = FixDataFolders("Murkwell", "/exe/folder/", true, "-aol");
+    TDataFolders folders = FixDataFolders("Murkwell", "/exe/folder/", true, TCommandLine("-aol"));
     EXPECT_EQ(folders.mUserFolder, "/exe/folder");
     EXPECT_EQ(folders.mCommonFolder, "/exe/folder");
     EXPECT_EQ(folders.mDesktopFolder, "/exe/folder/");
-    folders = FixDataFolders("Murkwell", "/exe/folder/", true, "-msn -pq=1");
+    folders = FixDataFolders("Murkwell", "/exe/folder/", true, TCommandLine("-msn -pq=1"));
     EXPECT_EQ(folders.mUserFolder, TString((mRoot + "/xdg/Quillmark/Murkwell").c_str()));
 }
 
-TEST_F(DataFolderTest, WorkingFolderOptionHonoursQuotes)
+TEST_F(DataFolderTest, WorkingFolderSwitchReportsAMissingFolder)
 {
-    EXPECT_EQ(GetWorkingFolderOption("-x -wd=\"/a b/c\" -y"), "/a b/c");
-    EXPECT_EQ(GetWorkingFolderOption("-wd=/a b/c"), "/a");
-    EXPECT_EQ(GetWorkingFolderOption("-wd=/last"), "/last");
-    EXPECT_EQ(GetWorkingFolderOption("-window"), "");
-
     std::string spaced = mRoot + "/with blank";
     sys::MakeFolder(spaced);
-    FixDataFolders("G", "/exe/", true, TString(("-wd=\"" + spaced + "\" -multiple").c_str()));
+    TDataFolders folders = FixDataFolders(
+        "G", "/exe/", true, TCommandLine(("-wd=\"" + spaced + "\" -multiple").c_str()));
+    EXPECT_EQ(sys::GetCurrentFolder(), spaced);
+    EXPECT_TRUE(folders.mWorkingFolderSwitched);
+
+    folders = FixDataFolders("G", "/exe/", true, TCommandLine(("-wd=" + mRoot + "/none").c_str()));
+    EXPECT_FALSE(folders.mWorkingFolderSwitched);
     EXPECT_EQ(sys::GetCurrentFolder(), spaced);
 }
 
@@ -182,23 +183,6 @@ TEST(DataFolders, FullAndShortPaths)
     EXPECT_EQ(path, "/some/long/path");
     GetShortPath(path, 6);
     EXPECT_EQ(path, "/some");
-}
-
-TEST(DataFolders, CollateHandlerComesFromTheLocaleLibrary)
-{
-    TDllCollateHandler* handler =
-        LoadCollateHandler(TString((sys::GetModuleFolder() + "testlocale.dll").c_str()));
-    ASSERT_NE(handler, nullptr);
-    ASSERT_NE(handler->GetCollate(), nullptr);
-    EXPECT_GT(handler->GetCollate()("a", "b"), 0);
-    TDllCollateHandler moved(std::move(*handler));
-    EXPECT_EQ(handler->GetCollate(), nullptr);
-    delete handler;
-    EXPECT_LT(moved.GetCollate()("b", "a"), 0);
-
-    EXPECT_EQ(LoadCollateHandler("no_such_locale.dll"), nullptr);
-    // A library without the entry is not kept.
-    EXPECT_EQ(LoadCollateHandler("libz.so.1"), nullptr);
 }
 
 TEST(DataFolders, WithoutTheLocaleLibraryCollationIsBytewise)

@@ -127,7 +127,6 @@ protected:
         ClearPathMap();
         sys::SetManualClock(false);
         sys::SetCurrentFolder(mOldFolder);
-        SetPlatformCommandLine(TString());
         for (auto it = mSavedEnv.rbegin(); it != mSavedEnv.rend(); ++it)
         {
             if (it->second.has_value())
@@ -210,6 +209,10 @@ TEST_F(PlatformMainTest, StartsReadsTheGameFolderLogsAndRunsTheGame)
         "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}: "
         "Murkwell, version [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\\.\n");
     EXPECT_TRUE(std::regex_search(log, versionLine)) << log;
+    // "-wd=" was acted on before the log existed; its line is there all the same.
+    EXPECT_NE(log.find(": Switching current directory to: " + mGame.string() + "\n"),
+              std::string::npos)
+        << log;
 
     EXPECT_EQ(mServices.State("cmdline"), line);
     EXPECT_EQ(mServices.State("userdatadir"), UserFolder().string());
@@ -251,6 +254,19 @@ TEST_F(PostMetricsStartTest, PostMetricsAddsItsHandlerAndPostsAfterTheWindowIsGo
     EXPECT_LT(IndexOf("~WindowManager"), IndexOf("ExitStatistics"));
     EXPECT_LT(IndexOf("ExitStatistics"), IndexOf("ClearImageFormats"));
     EXPECT_EQ(IndexOf("ExitStatistics-early"), Recorded().mCalls.size());
+}
+
+TEST_F(PlatformMainTest, AMissingWorkingFolderIsLogged)
+{
+    std::string missing = (mRoot / "missing").string();
+    Run("--multiple -wd=" + missing);
+    std::string log = ReadFile(UserFolder() / "logfile.txt");
+    EXPECT_NE(log.find(": Switching current directory to: " + missing + "\n"), std::string::npos);
+    EXPECT_NE(log.find(": The folder \"" + missing + "\" cannot be made current; staying in \"" +
+                       sys::GetModuleFolder().substr(0, sys::GetModuleFolder().size() - 1) +
+                       "\".\n"),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(PlatformMainTest, PortalSwitchesInstallTheirHandlers)
@@ -342,7 +358,7 @@ TEST_F(PlatformMainDeathTest, AHostWindowThatIsNoWindowEndsWithMinusOne)
 TEST_F(PlatformMainDeathTest, ASecondInstanceEndsAtOnceWithZero)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    auto* first = new TApplicationImpl(nullptr, nullptr, "", 1, false);
+    auto* first = new TApplicationImpl(nullptr, nullptr, TCommandLine(""), 1, false);
     ASSERT_GE(first->mInstanceLock, 0);
     EXPECT_EXIT(Run(WorkingFolderOption()), ::testing::ExitedWithCode(0), "");
     // "--multiple" lets it start: the game's main function then ends the process itself.
@@ -354,62 +370,13 @@ TEST_F(PlatformMainDeathTest, ASecondInstanceEndsAtOnceWithZero)
     EXPECT_FALSE(fs::exists(UserFolder() / "logfile.txt"));
 }
 
-TEST(CommandLineTest, OptionsArePairsUpToABlankRest)
-{
-    ClearConfig();
-    StoreCommandLineOptions("game options=a=1&b=2 -x");
-    EXPECT_EQ(GetConfig("a"), "1");
-    EXPECT_EQ(GetConfig("b"), "2");
-    EXPECT_EQ(GetConfig("-x", "<absent>"), "<absent>");
-
-    ClearConfig();
-    StoreCommandLineOptions("options=a=1 -wd=c:\\games");
-    EXPECT_EQ(GetConfig("a"), "1");
-    EXPECT_EQ(GetConfig("-wd"), "c:\\games");
-
-    ClearConfig();
-    StoreCommandLineOptions("options=k=&z=9  y=2");
-    EXPECT_EQ(GetConfig("k", "<absent>"), "");
-    EXPECT_EQ(GetConfig("z"), "9");
-    EXPECT_EQ(GetConfig("y", "<absent>"), "<absent>");
-
-    ClearConfig();
-    StoreCommandLineOptions("options=novalue");
-    StoreCommandLineOptions("no options at all");
-    EXPECT_EQ(GetConfig("novalue", "<absent>"), "<absent>");
-    ClearConfig();
-}
-
-TEST(CommandLineTest, TheCheatValueStartsEightCharactersOnAndEndsAtABlank)
-{
-    EXPECT_EQ(GetCheatOption("--cheat ABCDEF -x"), "ABCDEF");
-    EXPECT_EQ(GetCheatOption("a --cheat=QRS"), "QRS");
-    EXPECT_EQ(GetCheatOption("--cheat"), "");
-    EXPECT_EQ(GetCheatOption("--cheat "), "");
-    EXPECT_EQ(GetCheatOption("none"), "");
-}
-
-TEST(CommandLineTest, TheStartupSeedWrapsBeforeTheRemainder)
+TEST(StartupSeedTest, WrapsBeforeTheRemainder)
 {
     EXPECT_EQ(StartupSeed(0), 0u);
     EXPECT_EQ(StartupSeed(1), 8627u);
     EXPECT_EQ(StartupSeed(12), 103524u);
     EXPECT_EQ(StartupSeed(500000), 100400u);
     EXPECT_EQ(StartupSeed(0xFFFFFFFFu), 22379u);
-}
-
-TEST(CommandLineTest, ArgumentsAreJoinedWithBlanksQuotedBehindTheirMarker)
-{
-    char program[] = "murkwell";
-    char multiple[] = "--multiple";
-    char folder[] = "-wd=/tmp/my game";
-    char options[] = "options=a=1&b=2";
-    char spaced[] = "two words";
-    char* argv[] = {program, multiple, folder, options, spaced};
-    EXPECT_EQ(JoinCommandLine(5, argv),
-              "--multiple -wd=\"/tmp/my game\" options=a=1&b=2 \"two words\"");
-    EXPECT_EQ(GetWorkingFolderOption(JoinCommandLine(5, argv)), "/tmp/my game");
-    EXPECT_EQ(JoinCommandLine(1, argv), "");
 }
 
 } // namespace

@@ -226,8 +226,7 @@ protected:
         ResetEventPumpState();
         InstallFakes(mServices);
         SetConfig("utf8mode", mUtf8 ? "1" : "0");
-        SetPlatformCommandLine(mCommandLine.c_str());
-        mImpl = new TApplicationImpl(nullptr, nullptr, mCommandLine.c_str(), 1, true);
+        mImpl = new TApplicationImpl(nullptr, nullptr, TCommandLine(mCommandLine.c_str()), 1, true);
         mImpl->mHosted = mHosted;
         mImpl->mExternalWindowParent = mHostWindow;
         mApp = new TApplication(mImpl);
@@ -255,7 +254,6 @@ protected:
         ClearPathMap();
         sys::SetManualClock(false);
         sys::SetCurrentFolder(mOldFolder);
-        SetPlatformCommandLine(TString());
     }
 
     TPlatformEvent Next()
