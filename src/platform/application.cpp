@@ -77,8 +77,8 @@ bool TApplicationImpl::IsDisplayReady()
 
 bool TApplicationImpl::GetViewportScale(float& scale) const
 {
-    scale = mViewportScaleX;
-    return mHosted;
+    scale = mHost.mViewportScaleX;
+    return mHost.mHosted;
 }
 
 void TApplication::CreateMainWindow()
@@ -137,7 +137,7 @@ void TApplication::GetDisplayMode(int& width, int& height, bool& full)
 
 void TApplication::SetDisplayMode(int width, int height, bool full)
 {
-    TWindowManagerSeam* manager = mImpl->mWindowManager.get();
+    TWindowManagerSeam* manager = mImpl->mManagers.mWindowManager.get();
     if (manager && !manager->HasRoot())
         manager->CreateRoot(width, height);
 
@@ -146,26 +146,27 @@ void TApplication::SetDisplayMode(int width, int height, bool full)
         ReportFullScreenToHost(full);
         full = false;
     }
-    mImpl->mViewportScaleX = 1.0f;
-    if (mImpl->mHosted && width > 0)
+    mImpl->mHost.mViewportScaleX = 1.0f;
+    if (mImpl->mHost.mHosted && width > 0)
     {
         int hostWidth = 0;
         int hostHeight = 0;
-        if (sys::GetClientSize(mImpl->mExternalWindowParent, hostWidth, hostHeight))
+        if (sys::GetClientSize(mImpl->mHost.mExternalWindowParent, hostWidth, hostHeight))
         {
-            mImpl->mViewportScaleX = static_cast<float>(hostWidth) / static_cast<float>(width);
-            mImpl->mViewportScaleY = mImpl->mViewportScaleX;
+            mImpl->mHost.mViewportScaleX =
+                static_cast<float>(hostWidth) / static_cast<float>(width);
+            mImpl->mHost.mViewportScaleY = mImpl->mHost.mViewportScaleX;
         }
     }
 
     TDisplaySeam& display = GetDisplay();
-    if (display.SetDisplay(mImpl->mMainWindow, width, height, full, mImpl->mHosted))
-        mImpl->mDisplayModeSet = true;
+    if (display.SetDisplay(mImpl->mMainWindow, width, height, full, mImpl->mHost.mHosted))
+        mImpl->mPump.mDisplayModeSet = true;
 
-    if (!mImpl->mVectorRasteriserCreated)
+    if (!mImpl->mManagers.mVectorRasteriserCreated)
     {
         display.CreateVectorRasteriser();
-        mImpl->mVectorRasteriserCreated = true;
+        mImpl->mManagers.mVectorRasteriserCreated = true;
     }
     display.RunRenderSelfTest();
     sys::SetTimer(mImpl->mMainWindow, 0, kDisplayTimerMs);
@@ -198,7 +199,7 @@ int TApplication::OpenUrl(const char* url)
         if (top != 0)
             sys::GetHostChannel().Minimize(top);
     }
-    if (mImpl->mHosted)
+    if (mImpl->mHost.mHosted)
     {
         const TString& program = mImpl->mCommandLine.mHostProgram;
         return sys::ShellOpen(program.Length() > 0 ? program.c_str() : "iexplore.exe", url);
@@ -208,29 +209,29 @@ int TApplication::OpenUrl(const char* url)
 
 TStringTable* TApplication::GetStringTable()
 {
-    return mImpl->mStringTable.get();
+    return mImpl->mManagers.mStringTable.get();
 }
 
 bool TApplication::InitSoundManager()
 {
-    if (!mImpl->mSoundManager)
-        mImpl->mSoundManager = CreateSoundManagerFromSeam();
-    return mImpl->mSoundManager->Init();
+    if (!mImpl->mManagers.mSoundManager)
+        mImpl->mManagers.mSoundManager = CreateSoundManagerFromSeam();
+    return mImpl->mManagers.mSoundManager->Init();
 }
 
 TSoundManagerSeam* TApplication::GetSoundManager()
 {
-    return mImpl->mSoundManager.get();
+    return mImpl->mManagers.mSoundManager.get();
 }
 
 TWindowManagerSeam* TApplication::GetWindowManager()
 {
-    return mImpl->mWindowManager.get();
+    return mImpl->mManagers.mWindowManager.get();
 }
 
 TAssetManager* TApplication::GetAssetManager()
 {
-    return mImpl->mAssetManager.get();
+    return mImpl->mManagers.mAssetManager.get();
 }
 
 void TApplication::PostQuit(int code)
@@ -245,17 +246,17 @@ void TApplication::OutOfVideoMemory()
 
 void TApplication::AddTask(TTask* task)
 {
-    mImpl->mIdleTasks.Add(task);
+    mImpl->mManagers.mIdleTasks.Add(task);
 }
 
 bool TApplication::RemoveTask(TTask* task)
 {
-    return mImpl->mIdleTasks.Remove(task);
+    return mImpl->mManagers.mIdleTasks.Remove(task);
 }
 
 TTaskList* TApplication::GetTaskList()
 {
-    return &mImpl->mIdleTasks;
+    return &mImpl->mManagers.mIdleTasks;
 }
 
 void TApplication::AddRestoreTask(TTask* task)

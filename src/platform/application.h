@@ -29,6 +29,91 @@ TDisplaySeam& GetDisplay();
 // Teardown drops it; the next GetDisplay makes a new one.
 void DestroyDisplay();
 
+// The folders the application knows, written at start-up (the constructor, then PlatformMain's
+// data folders) and only read afterwards.
+struct TApplicationPaths
+{
+    TString mAssetFolder;
+    TString mExeFolder; // with its trailing separator
+    TString mExePath;
+    TString mUserFolder;
+    TString mCommonFolder;
+    TString mDesktopFolder;
+    TString mStartupFolder;
+};
+
+// The game's name and version and the instance name with what is named after it; written by the
+// constructor.
+struct TApplicationIdentity
+{
+    TString mGameName;
+    TString mVersionText;
+    TString mBuildTag;
+    TString mInstanceName;
+    TString mMutexName;
+    TString mWindowClassName;
+    int mInstanceLock = -1;
+};
+
+// Embedding in a host window: PlatformMain sets the mode at start-up; SetDisplayMode writes the
+// viewport scale.
+struct THostState
+{
+    bool mHosted = false;
+    bool mTestHost = false;
+    sys::WindowHandle mExternalWindowParent = 0;
+    float mViewportScaleX = 1.0f;
+    float mViewportScaleY = 1.0f;
+};
+
+// Written by the window procedure (main_window.cpp) and the display-mode change, read and cleared
+// by the event pump (event_pump.cpp).
+struct TPumpFlags
+{
+    bool mDisplayModeSet = false;
+    bool mWindowActive = true;
+    bool mActivationChanged = false;
+    bool mCloseRequested = false;
+    bool mApplicationActive = true;
+    bool mApplicationActivationChanged = false;
+    bool mInactiveFullScreen = false;
+    bool mRepaintRequested = false;
+    // The click that activated the window, and when, so the pump can drop it.
+    bool mActivationClick = false;
+    uint32_t mActivationTime = 0;
+    bool mHoverTracking = false;
+    bool mMouseLeft = false;
+    bool mLeaveTracking = false;
+};
+
+// The drawn cursor, owned by the main window's code (main_window.cpp).
+struct TCursorSlot
+{
+    std::shared_ptr<TTexture> mTexture;
+    int32_t mHotX = 0;
+    int32_t mHotY = 0;
+};
+struct TCursorState
+{
+    TCursorSlot mSlots[2];
+    bool mMouseShown = true;
+    std::shared_ptr<TTexture> mSystemCursorTexture;
+    int32_t mMouseMode = 0;
+};
+
+// What the platform creates at start-up and TApplication's destructor tears down in its fixed
+// order.
+struct TPlatformManagers
+{
+    std::unique_ptr<TWindowManagerSeam> mWindowManager;
+    std::unique_ptr<TAssetManager> mAssetManager;
+    std::unique_ptr<TSoundManagerSeam> mSoundManager;
+    std::unique_ptr<TStringTable> mStringTable;
+    TTaskList mIdleTasks;
+    TRandom mRandom;
+    bool mVectorRasteriserCreated = false;
+};
+
 class TApplicationImpl
 {
 public:
@@ -61,69 +146,19 @@ public:
     // Read once by PlatformMain; every option test asks it.
     TCommandLine mCommandLine;
     int32_t mShowCommand = 0;
-    bool mHosted = false;
-    bool mTestHost = false;
-    float mViewportScaleX = 1.0f;
-    float mViewportScaleY = 1.0f;
-    bool mMouseShown = true;
-    struct TCursorSlot
-    {
-        std::shared_ptr<TTexture> mTexture;
-        int32_t mHotX = 0;
-        int32_t mHotY = 0;
-    };
-    TCursorSlot mCursorSlots[2];
-
-    // Pump flags, written by the window procedure and the display handler, read by the pump.
-    bool mDisplayModeSet = false;
-    bool mWindowActive = true;
-    bool mActivationChanged = false;
-    bool mCloseRequested = false;
-    bool mApplicationActive = true;
-    bool mApplicationActivationChanged = false;
-    bool mInactiveFullScreen = false;
-    bool mRepaintRequested = false;
-
-    TString mAssetFolder;
-    TString mExeFolder; // with its trailing separator
-    TString mExePath;
-    TString mUserFolder;
-    TString mCommonFolder;
-    TString mDesktopFolder;
-    TString mStartupFolder;
-
-    uint32_t mStartTime = 0;
-    bool mActivationClick = false;
-    uint32_t mActivationTime = 0;
-    bool mHoverTracking = false;
-    bool mMouseLeft = false;
-    bool mLeaveTracking = false;
-
-    bool mVectorRasteriserCreated = false;
-    std::unique_ptr<TWindowManagerSeam> mWindowManager;
-    std::unique_ptr<TAssetManager> mAssetManager;
-    std::unique_ptr<TSoundManagerSeam> mSoundManager;
-    std::unique_ptr<TStringTable> mStringTable;
-    int32_t mMouseMode = 0;
-    TRandom mRandom;
-    TTaskList mIdleTasks;
-
     void* mInstance = nullptr;
     sys::WindowHandle mMainWindow = 0;
-    sys::WindowHandle mExternalWindowParent = 0;
-    std::shared_ptr<TTexture> mSystemCursorTexture;
-    TString mGameName;
-    TString mVersionText;
-    TString mBuildTag;
+    uint32_t mStartTime = 0;
     bool mUtf8 = false;
-    int mInstanceLock = -1;
     int32_t mScreenWidth = 0;
     int32_t mScreenHeight = 0;
 
-    // The instance name and what is named after it.
-    TString mInstanceName;
-    TString mMutexName;
-    TString mWindowClassName;
+    TApplicationPaths mPaths;
+    TApplicationIdentity mIdentity;
+    THostState mHost;
+    TPumpFlags mPump;
+    TCursorState mCursor;
+    TPlatformManagers mManagers;
 };
 
 class TApplication

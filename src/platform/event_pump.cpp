@@ -130,14 +130,14 @@ namespace
 // The activation-click filter and the window manager's input block; true drops the message.
 bool FilterButton(TApplicationImpl& impl, bool buttonUp)
 {
-    TWindowManagerSeam* manager = impl.mWindowManager.get();
+    TWindowManagerSeam* manager = impl.mManagers.mWindowManager.get();
     bool exempt = manager && manager->IsFilterExempt();
     bool dropped = false;
-    if (impl.mActivationClick && !exempt &&
-        GetPlatformTime() - impl.mActivationTime < kActivationFilterMs)
+    if (impl.mPump.mActivationClick && !exempt &&
+        GetPlatformTime() - impl.mPump.mActivationTime < kActivationFilterMs)
         dropped = true;
     if (buttonUp)
-        impl.mActivationClick = false;
+        impl.mPump.mActivationClick = false;
     if (manager && manager->IsInputBlocked())
         dropped = true;
     return dropped;
@@ -155,7 +155,7 @@ void ToggleFullScreen(const TApplicationImpl& impl, TPlatformEvent* event)
 
 void FullScreenUpkeep(TApplicationImpl& impl)
 {
-    if (impl.mInactiveFullScreen)
+    if (impl.mPump.mInactiveFullScreen)
     {
         sys::SleepMs(kInactiveFullScreenSleepMs);
         return;
@@ -220,7 +220,7 @@ void TranslateMessage(TApplicationImpl& impl, const sys::Message& msg, TPlatform
     case sys::WM_LBUTTONDOWN:
         if (FilterButton(impl, false))
             break;
-        if (impl.mHosted)
+        if (impl.mHost.mHosted)
             sys::SetFocus(main);
         sys::SetCapture(main);
         SetEvent(event, kEventLeftDown, 0, x, y, MouseModifiers(msg.wParam));
@@ -235,7 +235,7 @@ void TranslateMessage(TApplicationImpl& impl, const sys::Message& msg, TPlatform
     case sys::WM_MBUTTONDOWN:
         if (FilterButton(impl, false))
             break;
-        if (impl.mHosted)
+        if (impl.mHost.mHosted)
             sys::SetFocus(main);
         sys::SetCapture(main);
         SetEvent(event, kEventButton,
@@ -262,7 +262,7 @@ void TranslateMessage(TApplicationImpl& impl, const sys::Message& msg, TPlatform
     case sys::WM_XBUTTONDOWN:
         if (FilterButton(impl, false))
             break;
-        if (impl.mHosted)
+        if (impl.mHost.mHosted)
             sys::SetFocus(main);
         sys::SetCapture(main);
         if (msg.wParam & sys::MK_XBUTTON1)
@@ -274,17 +274,17 @@ void TranslateMessage(TApplicationImpl& impl, const sys::Message& msg, TPlatform
         return;
     case sys::WM_MOUSEMOVE:
         SetEvent(event, kEventMouseMove, 0, x, y);
-        if (!impl.mHoverTracking)
+        if (!impl.mPump.mHoverTracking)
         {
             sys::TrackMouseEvent(main, sys::TME_HOVER);
-            impl.mHoverTracking = true;
+            impl.mPump.mHoverTracking = true;
         }
-        if (!impl.mLeaveTracking)
-            impl.mLeaveTracking = sys::TrackMouseEvent(main, sys::TME_LEAVE);
+        if (!impl.mPump.mLeaveTracking)
+            impl.mPump.mLeaveTracking = sys::TrackMouseEvent(main, sys::TME_LEAVE);
         return;
     case sys::WM_MOUSEHOVER:
         sys::TrackMouseEvent(main, sys::TME_HOVER);
-        impl.mHoverTracking = true;
+        impl.mPump.mHoverTracking = true;
         SetEvent(event, kEventHover, 0, x, y);
         return;
     case sys::WM_CAPTURECHANGED:
@@ -294,7 +294,7 @@ void TranslateMessage(TApplicationImpl& impl, const sys::Message& msg, TPlatform
         return;
     case sys::WM_PAINT:
         SetEvent(event, kEventRepaint);
-        impl.mHoverTracking = false;
+        impl.mPump.mHoverTracking = false;
         return;
     case sys::WM_QUIT:
         SetEvent(event, kEventQuit);
@@ -323,7 +323,7 @@ void TranslateMessage(TApplicationImpl& impl, const sys::Message& msg, TPlatform
         int32_t vk = static_cast<int32_t>(msg.wParam);
         if (vk == sys::VK_RETURN)
         {
-            if (impl.mHosted && !impl.mCommandLine.mHostPage)
+            if (impl.mHost.mHosted && !impl.mCommandLine.mHostPage)
                 break;
             ToggleFullScreen(impl, event);
             return;
@@ -353,8 +353,8 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
     TDisplaySeam& display = GetDisplay();
     THostServicesSeam& host = GetHostServices();
 
-    if ((host.IsZylomHost() || mCommandLine.mHostPage) && mExternalWindowParent != 0 &&
-        !sys::IsWindow(mExternalWindowParent))
+    if ((host.IsZylomHost() || mCommandLine.mHostPage) && mHost.mExternalWindowParent != 0 &&
+        !sys::IsWindow(mHost.mExternalWindowParent))
     {
         SetEvent(event, kEventQuit);
         return;
@@ -384,12 +384,12 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
         }
     }
 
-    if (mActivationChanged)
+    if (mPump.mActivationChanged)
     {
-        mActivationChanged = false;
-        if (!mWindowActive)
+        mPump.mActivationChanged = false;
+        if (!mPump.mWindowActive)
             display.ResetWorkingCount();
-        SetEvent(event, kEventActivation, mWindowActive ? 1 : 0);
+        SetEvent(event, kEventActivation, mPump.mWindowActive ? 1 : 0);
         return;
     }
 
@@ -404,45 +404,45 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
             return;
         }
     }
-    if (!mInactiveFullScreen && mWindowActive && !mActivationChanged && haveDisplay &&
-        !display.CheckDevice())
+    if (!mPump.mInactiveFullScreen && mPump.mWindowActive && !mPump.mActivationChanged &&
+        haveDisplay && !display.CheckDevice())
     {
         display.Restore();
         SetEvent(event, kEventNothing);
         return;
     }
 
-    if (mDisplayModeSet)
+    if (mPump.mDisplayModeSet)
     {
-        mDisplayModeSet = false;
+        mPump.mDisplayModeSet = false;
         SetEvent(event, kEventDisplayModeSet);
         return;
     }
-    if (mRepaintRequested)
+    if (mPump.mRepaintRequested)
     {
-        mRepaintRequested = false;
+        mPump.mRepaintRequested = false;
         SetEvent(event, kEventRepaint);
-        if (haveDisplay && !display.CheckDevice() && !mInactiveFullScreen)
+        if (haveDisplay && !display.CheckDevice() && !mPump.mInactiveFullScreen)
             display.Restore();
         return;
     }
-    if (mApplicationActivationChanged)
+    if (mPump.mApplicationActivationChanged)
     {
-        mApplicationActivationChanged = false;
-        SetEvent(event, kEventActivation, mApplicationActive ? 1 : 0);
+        mPump.mApplicationActivationChanged = false;
+        SetEvent(event, kEventActivation, mPump.mApplicationActive ? 1 : 0);
         return;
     }
-    if (mCloseRequested)
+    if (mPump.mCloseRequested)
     {
-        mCloseRequested = false;
-        if (mWindowManager && mWindowManager->HasScript())
-            mWindowManager->StopMovieLocked();
+        mPump.mCloseRequested = false;
+        if (mManagers.mWindowManager && mManagers.mWindowManager->HasScript())
+            mManagers.mWindowManager->StopMovieLocked();
         SetEvent(event, kEventClose);
         return;
     }
-    if (mMouseLeft)
+    if (mPump.mMouseLeft)
     {
-        mMouseLeft = false;
+        mPump.mMouseLeft = false;
         int x = 0;
         int y = 0;
         display.GetDrawnMousePosition(x, y);
@@ -453,11 +453,11 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
     sys::Message msg;
     if (!sys::PeekMessage(msg))
     {
-        if (display.IsFullScreen() && mWindowActive && !mActivationChanged)
+        if (display.IsFullScreen() && mPump.mWindowActive && !mPump.mActivationChanged)
             FullScreenUpkeep(*this);
-        if (mSoundManager)
-            mSoundManager->DispatchNotifications();
-        mIdleTasks.Run(kTaskPassTime);
+        if (mManagers.mSoundManager)
+            mManagers.mSoundManager->DispatchNotifications();
+        mManagers.mIdleTasks.Run(kTaskPassTime);
         SetEvent(event, kEventTick);
         sys::WaitForInput(1);
         return;
@@ -466,7 +466,7 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
     ::TranslateMessage(*this, msg, event);
     // Hosted, the right button belongs to the host page's own menu.
     bool rightButton = msg.message == sys::WM_RBUTTONDOWN || msg.message == sys::WM_RBUTTONUP;
-    if (mHosted && rightButton && msg.window == mMainWindow)
+    if (mHost.mHosted && rightButton && msg.window == mMainWindow)
         return;
     sys::TranslateMessage(msg);
     sys::DispatchMessage(msg);

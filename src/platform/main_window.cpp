@@ -34,7 +34,7 @@ bool TApplicationImpl::CreateMainWindow()
         mUtf8 = true;
     // In test-host mode the main window itself becomes the host once it exists, so there is no
     // host window yet to have lost.
-    if (mHosted && !mTestHost && !sys::IsWindow(mExternalWindowParent))
+    if (mHost.mHosted && !mHost.mTestHost && !sys::IsWindow(mHost.mExternalWindowParent))
     {
         Log("Error: mExternalWindowParent is lost, exiting");
         sys::ExitProcess(-1);
@@ -45,7 +45,7 @@ bool TApplicationImpl::CreateMainWindow()
     desc.y = 0;
     desc.width = kMainWindowWidth;
     desc.height = kMainWindowHeight;
-    desc.parent = mHosted && !mTestHost ? mExternalWindowParent : 0;
+    desc.parent = mHost.mHosted && !mHost.mTestHost ? mHost.mExternalWindowParent : 0;
     desc.unicode = mUtf8;
     desc.proc = &TApplicationImpl::MainWindowProc;
     sys::WindowHandle window = sys::CreateWindow(desc);
@@ -58,7 +58,7 @@ bool TApplicationImpl::CreateMainWindow()
     mMainWindow = window;
     SetMainWindowParent(sys::GetParent(window));
     SetConfig("hwnd", TString::Format("%d", static_cast<int>(window)));
-    if (mTestHost)
+    if (mHost.mTestHost)
     {
         sys::MoveWindow(window, 0, 0, kTestHostWidth, kTestHostHeight);
         sys::ShowWindow(window, sys::SW_SHOWNORMAL);
@@ -72,36 +72,36 @@ bool TApplicationImpl::CreateMainWindow()
 
 void TApplicationImpl::SetApplicationActive(bool active)
 {
-    if (active == mApplicationActive)
+    if (active == mPump.mApplicationActive)
         return;
     SetWindowActive(active, true);
-    mApplicationActive = active;
-    mApplicationActivationChanged = true;
+    mPump.mApplicationActive = active;
+    mPump.mApplicationActivationChanged = true;
     if (!active)
     {
-        if (mSoundManager)
-            mSoundManager->SetPaused(false);
+        if (mManagers.mSoundManager)
+            mManagers.mSoundManager->SetPaused(false);
         if (GetDisplay().IsFullScreen())
-            mInactiveFullScreen = true;
+            mPump.mInactiveFullScreen = true;
     }
     else
     {
-        if (mSoundManager)
-            mSoundManager->SetPaused(true);
-        mInactiveFullScreen = false;
+        if (mManagers.mSoundManager)
+            mManagers.mSoundManager->SetPaused(true);
+        mPump.mInactiveFullScreen = false;
     }
 }
 
 void TApplicationImpl::SetWindowActive(bool active, bool forced)
 {
-    if (active == mWindowActive)
+    if (active == mPump.mWindowActive)
         return;
-    if (mSoundManager)
-        mSoundManager->SetPaused(active);
+    if (mManagers.mSoundManager)
+        mManagers.mSoundManager->SetPaused(active);
     if (!(GetDisplay().IsFullScreen() && !forced))
     {
-        mActivationChanged = !mActivationChanged;
-        mWindowActive = active;
+        mPump.mActivationChanged = !mPump.mActivationChanged;
+        mPump.mWindowActive = active;
     }
 }
 
@@ -127,16 +127,16 @@ sys::LParam TApplicationImpl::MainWindowProc(sys::WindowHandle window, uint32_t 
         }
         break;
     case sys::WM_PAINT:
-        if (impl && impl->mWindowManager)
+        if (impl && impl->mManagers.mWindowManager)
         {
-            impl->mWindowManager->SetDirty();
-            impl->mRepaintRequested = true;
+            impl->mManagers.mWindowManager->SetDirty();
+            impl->mPump.mRepaintRequested = true;
         }
         break;
     case sys::WM_CLOSE:
         // The game decides whether a close request ends it.
         if (impl)
-            impl->mCloseRequested = true;
+            impl->mPump.mCloseRequested = true;
         return 0;
     case sys::WM_ERASEBKGND:
         return 1;
@@ -149,10 +149,10 @@ sys::LParam TApplicationImpl::MainWindowProc(sys::WindowHandle window, uint32_t 
             return 1;
         break;
     case sys::WM_MOUSEACTIVATE:
-        if (impl && !impl->mHosted)
+        if (impl && !impl->mHost.mHosted)
         {
-            impl->mActivationClick = true;
-            impl->mActivationTime = GetPlatformTime();
+            impl->mPump.mActivationClick = true;
+            impl->mPump.mActivationTime = GetPlatformTime();
         }
         break;
     case sys::WM_WINDOWPOSCHANGING:
@@ -161,7 +161,7 @@ sys::LParam TApplicationImpl::MainWindowProc(sys::WindowHandle window, uint32_t 
         {
             auto* pos = reinterpret_cast<sys::WindowPos*>(lParam);
             if (!(pos->flags & sys::SWP_NOSIZE) && !display.IsFullScreen() &&
-                (impl->mExternalWindowParent == 0 || impl->mTestHost))
+                (impl->mHost.mExternalWindowParent == 0 || impl->mHost.mTestHost))
             {
                 // The frame has no thickness or caption bar of its own here.
                 int width = 0;
@@ -178,13 +178,13 @@ sys::LParam TApplicationImpl::MainWindowProc(sys::WindowHandle window, uint32_t 
             const auto* pos = reinterpret_cast<const sys::WindowPos*>(lParam);
             if (pos->cx == 0 || pos->cy == 0 || pos->x < -10000 || pos->y < -10000)
             {
-                impl->mInactiveFullScreen = true;
+                impl->mPump.mInactiveFullScreen = true;
                 impl->SetApplicationActive(false);
                 gWasParked = true;
             }
             else
             {
-                impl->mInactiveFullScreen = false;
+                impl->mPump.mInactiveFullScreen = false;
                 if (gWasParked)
                 {
                     impl->SetApplicationActive(true);
@@ -194,7 +194,7 @@ sys::LParam TApplicationImpl::MainWindowProc(sys::WindowHandle window, uint32_t 
         }
         break;
     case sys::WM_DISPLAYCHANGE:
-        if (impl && !impl->mWindowActive && display.Exists())
+        if (impl && !impl->mPump.mWindowActive && display.Exists())
             display.UpdateDesktopMode();
         break;
     case sys::WM_NCHITTEST:
@@ -215,17 +215,17 @@ sys::LParam TApplicationImpl::MainWindowProc(sys::WindowHandle window, uint32_t 
             display.DrawMouse(sys::PointParamX(lParam), sys::PointParamY(lParam));
         }
         // This platform reports Windows 6.1, on which the cursor is drawn with each frame.
-        if (impl && impl->mWindowManager)
-            impl->mWindowManager->SetDirty();
+        if (impl && impl->mManagers.mWindowManager)
+            impl->mManagers.mWindowManager->SetDirty();
         break;
     case sys::WM_MOUSELEAVE:
         if (display.Exists())
             display.EraseMouse();
         if (impl)
         {
-            impl->mHoverTracking = false;
-            impl->mLeaveTracking = false;
-            impl->mMouseLeft = true;
+            impl->mPump.mHoverTracking = false;
+            impl->mPump.mLeaveTracking = false;
+            impl->mPump.mMouseLeft = true;
         }
         return 0;
     case sys::WM_USER:
@@ -249,19 +249,19 @@ void TApplicationImpl::SetCursorTexture(const std::shared_ptr<TTexture>& texture
     std::shared_ptr<TTexture> shown = texture;
     if (slot == 0)
     {
-        mCursorSlots[0] = TCursorSlot{texture, hotX, hotY};
-        if (!mMouseShown)
+        mCursor.mSlots[0] = TCursorSlot{texture, hotX, hotY};
+        if (!mCursor.mMouseShown)
             return;
         if (!shown)
         {
-            if (!mSystemCursorTexture)
-                mSystemCursorTexture = GetDisplay().LoadSystemCursorTexture();
-            shown = mSystemCursorTexture;
+            if (!mCursor.mSystemCursorTexture)
+                mCursor.mSystemCursorTexture = GetDisplay().LoadSystemCursorTexture();
+            shown = mCursor.mSystemCursorTexture;
         }
     }
     else if (slot == 1)
     {
-        mCursorSlots[1] = TCursorSlot{texture, hotX, hotY};
+        mCursor.mSlots[1] = TCursorSlot{texture, hotX, hotY};
     }
     else
     {
@@ -280,7 +280,7 @@ void TApplicationImpl::RestoreCursors()
     for (int slot = 0; slot < 2; ++slot)
     {
         // Copied: applying a slot writes it again.
-        TCursorSlot cursor = mCursorSlots[slot];
+        TCursorSlot cursor = mCursor.mSlots[slot];
         if (cursor.mTexture)
             SetCursorTexture(cursor.mTexture, cursor.mHotX, cursor.mHotY, slot);
     }
@@ -288,8 +288,8 @@ void TApplicationImpl::RestoreCursors()
 
 void TApplicationImpl::ShowSystemCursor(bool show)
 {
-    if (show == mMouseShown)
+    if (show == mCursor.mMouseShown)
         return;
-    mMouseShown = show;
+    mCursor.mMouseShown = show;
     GetDisplay().ShowMouse(show);
 }

@@ -99,48 +99,48 @@ TApplicationImpl::TApplicationImpl(void* instance, void*, const TCommandLine& co
     mScreenWidth = width;
     mScreenHeight = height;
 
-    mWindowManager = CreateWindowManagerFromSeam();
-    mAssetManager = std::make_unique<TAssetManager>();
-    mStringTable = std::make_unique<TStringTable>();
+    mManagers.mWindowManager = CreateWindowManagerFromSeam();
+    mManagers.mAssetManager = std::make_unique<TAssetManager>();
+    mManagers.mStringTable = std::make_unique<TStringTable>();
 
-    mExePath = CutPath(sys::GetModulePath());
-    mExeFolder = CutPath(sys::GetModuleFolder());
-    mStartupFolder = CutPath(sys::GetCurrentFolder());
-    GetShortPath(mStartupFolder, kMaxPathBytes);
+    mPaths.mExePath = CutPath(sys::GetModulePath());
+    mPaths.mExeFolder = CutPath(sys::GetModuleFolder());
+    mPaths.mStartupFolder = CutPath(sys::GetCurrentFolder());
+    GetShortPath(mPaths.mStartupFolder, kMaxPathBytes);
 
-    sys::SetCurrentFolder(mExeFolder.c_str());
+    sys::SetCurrentFolder(mPaths.mExeFolder.c_str());
 
-    mInstanceName = MakeInstanceName(mExePath);
-    mMutexName = mInstanceName + "_MUTEX";
-    mWindowClassName = mInstanceName + "_WNDCLASS";
+    mIdentity.mInstanceName = MakeInstanceName(mPaths.mExePath);
+    mIdentity.mMutexName = mIdentity.mInstanceName + "_MUTEX";
+    mIdentity.mWindowClassName = mIdentity.mInstanceName + "_WNDCLASS";
 
     if (!allowMultiple)
     {
         sys::InstanceLockResult result =
-            sys::AcquireInstanceLock(mMutexName.c_str(), mInstanceLock);
+            sys::AcquireInstanceLock(mIdentity.mMutexName.c_str(), mIdentity.mInstanceLock);
         // The first instance's window cannot be brought forward from another process here; the
         // second instance just ends, as it would after raising it.
         if (result == sys::InstanceLockResult::AlreadyHeld)
             sys::ExitProcess(0);
     }
 
-    mAssetFolder = mExeFolder + "assets/";
+    mPaths.mAssetFolder = mPaths.mExeFolder + "assets/";
 
     StartPlatformTime();
     mStartTime = sys::GetTimeMs();
-    mUserFolder = mExeFolder;
-    mCommonFolder = mExeFolder;
-    mDesktopFolder = mExeFolder;
+    mPaths.mUserFolder = mPaths.mExeFolder;
+    mPaths.mCommonFolder = mPaths.mExeFolder;
+    mPaths.mDesktopFolder = mPaths.mExeFolder;
 
     const sys::VersionInfo& version = sys::GetVersionInfo();
-    mVersionText = version.versionText.c_str();
+    mIdentity.mVersionText = version.versionText.c_str();
     const char* product = version.productName.c_str();
     while (*product == ' ' || *product == '\t')
         ++product;
-    mGameName = GetConfig("gamename", product);
-    mBuildTag = version.internalName.c_str();
-    if (mGameName.Length() == 0)
-        mGameName = GetConfig("gamename", "Brightloom Application");
+    mIdentity.mGameName = GetConfig("gamename", product);
+    mIdentity.mBuildTag = version.internalName.c_str();
+    if (mIdentity.mGameName.Length() == 0)
+        mIdentity.mGameName = GetConfig("gamename", "Brightloom Application");
     // The cursor thread serves Windows versions before 6.1; this platform reports 6.1, so the
     // drawn cursor moves with each frame instead.
 }
@@ -148,14 +148,14 @@ TApplicationImpl::TApplicationImpl(void* instance, void*, const TCommandLine& co
 TApplicationImpl::~TApplicationImpl()
 {
     sys::EndTimerPeriod(1);
-    mCursorSlots[0] = TCursorSlot{};
-    mCursorSlots[1] = TCursorSlot{};
-    sys::ReleaseInstanceLock(mInstanceLock);
-    mInstanceLock = -1;
+    mCursor.mSlots[0] = TCursorSlot{};
+    mCursor.mSlots[1] = TCursorSlot{};
+    sys::ReleaseInstanceLock(mIdentity.mInstanceLock);
+    mIdentity.mInstanceLock = -1;
     // The user word goes even when the window stays (test-host mode): a message reaching it later
     // must not find the deleted application.
     sys::SetWindowUserData(mMainWindow, nullptr);
-    if (!mTestHost && mMainWindow != 0)
+    if (!mHost.mTestHost && mMainWindow != 0)
     {
         sys::DestroyWindow(mMainWindow);
         mMainWindow = 0;
@@ -191,31 +191,33 @@ TApplication::TApplication(TApplicationImpl* impl)
         auto r3 = static_cast<uint32_t>(std::rand());
         word = (r1 * 8u) * r2 + (r3 >> 3);
     }
-    mImpl->mRandom.SeedByArray(words, 4);
-    SetAssetManager(mImpl->mAssetManager.get());
+    mImpl->mManagers.mRandom.SeedByArray(words, 4);
+    SetAssetManager(mImpl->mManagers.mAssetManager.get());
     TConfigOptionHandler options;
     options.mSetVSync = [](bool on) { GetDisplay().SetVSync(on); };
-    options.mSetViewportScale = [this](float scale) { mImpl->mViewportScaleX = scale; };
+    options.mSetViewportScale = [this](float scale) { mImpl->mHost.mViewportScaleX = scale; };
     SetConfigOptionHandler(options);
 
-    mImpl->mWindowManager->CreateScript();
+    mImpl->mManagers.mWindowManager->CreateScript();
 
     SetConfig("computerid", MakeComputerId());
 
     LoadSettingsFile();
 
-    SetDataFolders(mImpl->mUserFolder, mImpl->mCommonFolder, mImpl->mDesktopFolder);
+    SetDataFolders(mImpl->mPaths.mUserFolder, mImpl->mPaths.mCommonFolder,
+                   mImpl->mPaths.mDesktopFolder);
     if (IsEnabled("glintview"))
         SetPreviewMode(true);
     InitFileSystem();
 
-    if (LoadStartupStringTables(*mImpl->mStringTable))
-        mImpl->mWindowManager->SetScriptTextFlag(true);
+    if (LoadStartupStringTables(*mImpl->mManagers.mStringTable))
+        mImpl->mManagers.mWindowManager->SetScriptTextFlag(true);
 
-    SetConfig("buildtag", mImpl->mBuildTag);
-    Log("%s, version %s.", mImpl->mGameName.c_str(), mImpl->mVersionText.c_str());
-    SetConfig("gamename", mImpl->mGameName);
-    SetConfig("version", mImpl->mVersionText);
+    SetConfig("buildtag", mImpl->mIdentity.mBuildTag);
+    Log("%s, version %s.", mImpl->mIdentity.mGameName.c_str(),
+        mImpl->mIdentity.mVersionText.c_str());
+    SetConfig("gamename", mImpl->mIdentity.mGameName);
+    SetConfig("version", mImpl->mIdentity.mVersionText);
 
     RegisterOggDataSourceBuilder();
 
@@ -229,17 +231,17 @@ TApplication::TApplication(TApplicationImpl* impl)
 
 TApplication::~TApplication()
 {
-    mImpl->mWindowManager.reset();
-    mImpl->mIdleTasks.DeleteAll();
-    mImpl->mSoundManager.reset();
-    if (mImpl->mVectorRasteriserCreated)
+    mImpl->mManagers.mWindowManager.reset();
+    mImpl->mManagers.mIdleTasks.DeleteAll();
+    mImpl->mManagers.mSoundManager.reset();
+    if (mImpl->mManagers.mVectorRasteriserCreated)
         GetDisplay().DestroyVectorRasteriser();
     GetDisplay().DestroyRenderer();
     gApplication = nullptr;
     ClearConfigOptionHandler();
-    mImpl->mStringTable.reset();
+    mImpl->mManagers.mStringTable.reset();
     SetAssetManager(nullptr);
-    mImpl->mAssetManager.reset();
+    mImpl->mManagers.mAssetManager.reset();
 
     delete mImpl;
     mImpl = nullptr;
@@ -282,8 +284,8 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     if (command.mHostWindowGiven)
     {
         sys::WindowHandle host = command.mHostWindow;
-        impl->mExternalWindowParent = host;
-        impl->mHosted = true;
+        impl->mHost.mExternalWindowParent = host;
+        impl->mHost.mHosted = true;
         SetConfig("activex", "1");
         if (host == 0 || !sys::IsWindow(host))
             sys::ExitProcess(-1);
@@ -299,18 +301,18 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
 
     if (command.mActiveXTest)
     {
-        impl->mTestHost = true;
-        impl->mHosted = true;
+        impl->mHost.mTestHost = true;
+        impl->mHost.mHosted = true;
     }
 
-    TDataFolders folders =
-        FixDataFolders(impl->mGameName, impl->mExeFolder, impl->mHosted, command);
-    impl->mUserFolder = folders.mUserFolder;
-    impl->mCommonFolder = folders.mCommonFolder;
-    impl->mDesktopFolder = folders.mDesktopFolder;
+    TDataFolders folders = FixDataFolders(impl->mIdentity.mGameName, impl->mPaths.mExeFolder,
+                                          impl->mHost.mHosted, command);
+    impl->mPaths.mUserFolder = folders.mUserFolder;
+    impl->mPaths.mCommonFolder = folders.mCommonFolder;
+    impl->mPaths.mDesktopFolder = folders.mDesktopFolder;
 
-    if (!impl->mHosted || command.mHostPage)
-        SetLogFolder(impl->mUserFolder.c_str());
+    if (!impl->mHost.mHosted || command.mHostPage)
+        SetLogFolder(impl->mPaths.mUserFolder.c_str());
     // The switch was made before the log existed; its line is written now.
     if (command.mWorkingFolderGiven)
     {
@@ -322,18 +324,18 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
 
     auto* application = new TApplication(impl);
     application->CreateMainWindow();
-    if (impl->mTestHost)
+    if (impl->mHost.mTestHost)
     {
-        impl->mExternalWindowParent = impl->mMainWindow;
+        impl->mHost.mExternalWindowParent = impl->mMainWindow;
         SetConfig("activex", "1");
     }
     application->InitSoundManager();
     GetDisplay().CreateRenderer();
 
-    TString installKey = impl->mExeFolder;
+    TString installKey = impl->mPaths.mExeFolder;
     GetShortPath(installKey, kMaxPathBytes);
     SetConfig("installkey", installKey);
-    SetConfig("startupdir", impl->mStartupFolder);
+    SetConfig("startupdir", impl->mPaths.mStartupFolder);
     if (command.mCheat)
         SetConfig("cheatcode", command.mCheatCode);
     StoreCommandLineOptions(command);
@@ -343,8 +345,8 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     services.LoadAddOnModules();
 
     services.SetState("cmdline", command.GetText());
-    services.SetState("commondatadir", impl->mCommonFolder);
-    services.SetState("userdatadir", impl->mUserFolder);
+    services.SetState("commondatadir", impl->mPaths.mCommonFolder);
+    services.SetState("userdatadir", impl->mPaths.mUserFolder);
 
     if (gameMain)
         gameMain(application, command.GetText().c_str());

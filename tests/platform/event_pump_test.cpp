@@ -370,7 +370,7 @@ TEST_F(EventPumpTest, AnActivatingClickAndItsReleaseAreDropped)
     sys::AdvanceManualClock(150);
     sys::PushMouseButton(1, false, 10, 10);
     EXPECT_EQ(Next().mType, kEventNothing);
-    EXPECT_FALSE(mImpl->mActivationClick);
+    EXPECT_FALSE(mImpl->mPump.mActivationClick);
 
     sys::AdvanceManualClock(300);
     sys::PushMouseButton(1, true, 12, 12);
@@ -381,8 +381,8 @@ TEST_F(EventPumpTest, AnActivatingClickAndItsReleaseAreDropped)
 
 TEST_F(EventPumpTest, ButtonsPastTheFilterTimeAreDelivered)
 {
-    mImpl->mActivationClick = true;
-    mImpl->mActivationTime = GetPlatformTime();
+    mImpl->mPump.mActivationClick = true;
+    mImpl->mPump.mActivationTime = GetPlatformTime();
     sys::AdvanceManualClock(399);
     sys::PushMouseButton(3, true, 1, 1);
     EXPECT_EQ(Next().mType, kEventNothing);
@@ -395,8 +395,8 @@ TEST_F(EventPumpTest, ButtonsPastTheFilterTimeAreDelivered)
 
 TEST_F(EventPumpTest, TheWindowManagerCanExemptFromTheFilterOrBlockInput)
 {
-    mImpl->mActivationClick = true;
-    mImpl->mActivationTime = GetPlatformTime();
+    mImpl->mPump.mActivationClick = true;
+    mImpl->mPump.mActivationTime = GetPlatformTime();
     Recorded().mFilterExempt = true;
     sys::PushMouseButton(1, true, 1, 1);
     EXPECT_EQ(Next().mType, kEventLeftDown);
@@ -420,7 +420,7 @@ TEST_F(HostedEventPumpTest, ClicksAreNotFilteredInAHost)
     std::vector<TPlatformEvent> events = DrainEvents();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().mType, kEventLeftDown);
-    EXPECT_FALSE(mImpl->mActivationClick);
+    EXPECT_FALSE(mImpl->mPump.mActivationClick);
 }
 
 TEST_F(EventPumpTest, TwoActivationChangesBetweenCallsCancelOut)
@@ -499,7 +499,7 @@ TEST_F(EventPumpTest, NothingComesWhileTheHostPausesTheGame)
 TEST_F(EventPumpTest, InactiveFullScreenSleepsInsteadOfKeepingTheWindowInFront)
 {
     Recorded().mFullScreen = true;
-    mImpl->mInactiveFullScreen = true;
+    mImpl->mPump.mInactiveFullScreen = true;
     uint32_t start = sys::GetTimeMs();
     EXPECT_EQ(Next().mType, kEventTick);
     EXPECT_EQ(sys::GetTimeMs() - start, 51u);
@@ -541,7 +541,7 @@ TEST_F(EventPumpTest, RepaintsAndModeChangesAreReported)
     EXPECT_EQ(events[1].mType, kEventRepaint);
     EXPECT_GE(Recorded().mDirtyCount, 1);
 
-    mImpl->mDisplayModeSet = true;
+    mImpl->mPump.mDisplayModeSet = true;
     EXPECT_EQ(Next().mType, kEventDisplayModeSet);
     EXPECT_EQ(Next().mType, kEventTick);
 }
@@ -574,14 +574,14 @@ TEST_F(EventPumpTest, MinimisingAndRestoringChangeActivation)
     EXPECT_EQ(events[0].mParam, 0);
     EXPECT_EQ(events[1].mType, kEventActivation);
     EXPECT_EQ(events[1].mParam, 0);
-    EXPECT_TRUE(mImpl->mInactiveFullScreen);
+    EXPECT_TRUE(mImpl->mPump.mInactiveFullScreen);
 
     sys::PushWindowEvent(sys::WindowEventKind::Restored);
     events = DrainEvents();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].mParam, 1);
     EXPECT_EQ(events[1].mParam, 1);
-    EXPECT_FALSE(mImpl->mInactiveFullScreen);
+    EXPECT_FALSE(mImpl->mPump.mInactiveFullScreen);
 }
 
 TEST_F(EventPumpTest, TheWindowIsDestroyedAtTeardown)

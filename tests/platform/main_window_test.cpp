@@ -50,7 +50,7 @@ TEST_F(MainWindowTest, IsCreatedHiddenWithItsTitleSizeAndApplication)
 TEST_F(MainWindowTest, CloseIsOnlyRecordedAndTheWindowStays)
 {
     EXPECT_EQ(sys::SendMessage(mWindow, sys::WM_CLOSE, 0, 0), 0);
-    EXPECT_TRUE(mImpl->mCloseRequested);
+    EXPECT_TRUE(mImpl->mPump.mCloseRequested);
     EXPECT_TRUE(sys::IsWindow(mWindow));
 }
 
@@ -84,15 +84,15 @@ TEST_F(HostedMainWindowTest, MessagesToTheParentAreForwardedToTheHost)
 TEST_F(HostedMainWindowTest, AClickDoesNotMarkAnActivation)
 {
     sys::SendMessage(mWindow, sys::WM_MOUSEACTIVATE, mWindow, 0);
-    EXPECT_FALSE(mImpl->mActivationClick);
+    EXPECT_FALSE(mImpl->mPump.mActivationClick);
 }
 
 TEST_F(MainWindowTest, AClickOnTheInactiveWindowMarksTheActivation)
 {
     sys::AdvanceManualClock(123);
     sys::SendMessage(mWindow, sys::WM_MOUSEACTIVATE, mWindow, 0);
-    EXPECT_TRUE(mImpl->mActivationClick);
-    EXPECT_EQ(mImpl->mActivationTime, GetPlatformTime());
+    EXPECT_TRUE(mImpl->mPump.mActivationClick);
+    EXPECT_EQ(mImpl->mPump.mActivationTime, GetPlatformTime());
 }
 
 TEST_F(MainWindowTest, MinimisingAFullScreenWindowPausesSoundAndRestoringResumes)
@@ -101,18 +101,18 @@ TEST_F(MainWindowTest, MinimisingAFullScreenWindowPausesSoundAndRestoringResumes
     sys::WindowPos parked{-32000, -32000, 160, 28, 0};
     sys::SendMessage(mWindow, sys::WM_WINDOWPOSCHANGED, 0, reinterpret_cast<sys::LParam>(&parked));
     sys::SendMessage(mWindow, sys::WM_SIZE, sys::SIZE_MINIMIZED, 0);
-    EXPECT_TRUE(mImpl->mInactiveFullScreen);
-    EXPECT_FALSE(mImpl->mApplicationActive);
-    EXPECT_FALSE(mImpl->mWindowActive);
+    EXPECT_TRUE(mImpl->mPump.mInactiveFullScreen);
+    EXPECT_FALSE(mImpl->mPump.mApplicationActive);
+    EXPECT_FALSE(mImpl->mPump.mWindowActive);
     ASSERT_FALSE(Recorded().mPauses.empty());
     EXPECT_FALSE(Recorded().mPauses.back());
 
     sys::WindowPos shown{0, 0, 800, 600, 0};
     sys::SendMessage(mWindow, sys::WM_WINDOWPOSCHANGED, 0, reinterpret_cast<sys::LParam>(&shown));
     sys::SendMessage(mWindow, sys::WM_SIZE, sys::SIZE_RESTORED, 0);
-    EXPECT_FALSE(mImpl->mInactiveFullScreen);
-    EXPECT_TRUE(mImpl->mApplicationActive);
-    EXPECT_TRUE(mImpl->mWindowActive);
+    EXPECT_FALSE(mImpl->mPump.mInactiveFullScreen);
+    EXPECT_TRUE(mImpl->mPump.mApplicationActive);
+    EXPECT_TRUE(mImpl->mPump.mWindowActive);
     EXPECT_TRUE(Recorded().mPauses.back());
     Recorded().mFullScreen = false;
 }
@@ -121,14 +121,14 @@ TEST_F(MainWindowTest, AFullScreenWindowKeepsItsActivationUnlessForced)
 {
     Recorded().mFullScreen = true;
     mImpl->SetWindowActive(false, false);
-    EXPECT_TRUE(mImpl->mWindowActive);
-    EXPECT_FALSE(mImpl->mActivationChanged);
+    EXPECT_TRUE(mImpl->mPump.mWindowActive);
+    EXPECT_FALSE(mImpl->mPump.mActivationChanged);
     // The sound still hears of it.
     ASSERT_EQ(Recorded().mPauses.size(), 1u);
     EXPECT_FALSE(Recorded().mPauses[0]);
     mImpl->SetWindowActive(false, true);
-    EXPECT_FALSE(mImpl->mWindowActive);
-    EXPECT_TRUE(mImpl->mActivationChanged);
+    EXPECT_FALSE(mImpl->mPump.mWindowActive);
+    EXPECT_TRUE(mImpl->mPump.mActivationChanged);
     Recorded().mFullScreen = false;
 }
 
@@ -136,10 +136,10 @@ TEST_F(MainWindowTest, ApplicationDeactivationWhileFullScreenMarksInactiveFullSc
 {
     Recorded().mFullScreen = true;
     sys::SendMessage(mWindow, sys::WM_ACTIVATEAPP, 0, 0);
-    EXPECT_TRUE(mImpl->mApplicationActivationChanged);
-    EXPECT_TRUE(mImpl->mInactiveFullScreen);
+    EXPECT_TRUE(mImpl->mPump.mApplicationActivationChanged);
+    EXPECT_TRUE(mImpl->mPump.mInactiveFullScreen);
     sys::SendMessage(mWindow, sys::WM_ACTIVATEAPP, 1, 0);
-    EXPECT_FALSE(mImpl->mInactiveFullScreen);
+    EXPECT_FALSE(mImpl->mPump.mInactiveFullScreen);
     Recorded().mFullScreen = false;
 }
 
@@ -150,12 +150,12 @@ TEST_F(MainWindowTest, ADisplayChangeRereadsTheDesktopOnlyWhileInactive)
     sys::PushDisplayChangeEvent();
     Drain();
     EXPECT_TRUE(Recorded().mCalls.empty());
-    mImpl->mWindowActive = false;
+    mImpl->mPump.mWindowActive = false;
     sys::PushDisplayChangeEvent();
     Drain();
     ASSERT_EQ(Recorded().mCalls.size(), 1u);
     EXPECT_EQ(Recorded().mCalls[0], "UpdateDesktopMode");
-    mImpl->mWindowActive = true;
+    mImpl->mPump.mWindowActive = true;
     Recorded().mDisplayExists = false;
 }
 
@@ -165,26 +165,26 @@ TEST_F(MainWindowTest, MouseMovesMarkTheWindowManagerDirty)
     EXPECT_EQ(Recorded().mDirtyCount, 1);
     sys::SendMessage(mWindow, sys::WM_PAINT, 0, 0);
     EXPECT_EQ(Recorded().mDirtyCount, 2);
-    EXPECT_TRUE(mImpl->mRepaintRequested);
+    EXPECT_TRUE(mImpl->mPump.mRepaintRequested);
 }
 
 TEST_F(MainWindowTest, LeavingUnarmsTrackingAndMarksTheMouseGone)
 {
-    mImpl->mHoverTracking = true;
-    mImpl->mLeaveTracking = true;
+    mImpl->mPump.mHoverTracking = true;
+    mImpl->mPump.mLeaveTracking = true;
     EXPECT_EQ(sys::SendMessage(mWindow, sys::WM_MOUSELEAVE, 0, 0), 0);
-    EXPECT_FALSE(mImpl->mHoverTracking);
-    EXPECT_FALSE(mImpl->mLeaveTracking);
-    EXPECT_TRUE(mImpl->mMouseLeft);
+    EXPECT_FALSE(mImpl->mPump.mHoverTracking);
+    EXPECT_FALSE(mImpl->mPump.mLeaveTracking);
+    EXPECT_TRUE(mImpl->mPump.mMouseLeft);
 }
 
 TEST_F(MainWindowTest, WithoutItsApplicationTheProcedureOnlyDoesWhatNeedsNone)
 {
     sys::SetWindowUserData(mWindow, nullptr);
     EXPECT_EQ(sys::SendMessage(mWindow, sys::WM_CLOSE, 0, 0), 0);
-    EXPECT_FALSE(mImpl->mCloseRequested);
+    EXPECT_FALSE(mImpl->mPump.mCloseRequested);
     sys::SendMessage(mWindow, sys::WM_PAINT, 0, 0);
-    EXPECT_FALSE(mImpl->mRepaintRequested);
+    EXPECT_FALSE(mImpl->mPump.mRepaintRequested);
     sys::SetWindowUserData(mWindow, mApp);
 }
 
@@ -194,19 +194,19 @@ TEST_F(MainWindowTest, CursorSlotsAreKeptAndShowingTheMouseIsRecorded)
     auto texture = std::shared_ptr<TTexture>(reinterpret_cast<TTexture*>(new int(1)),
                                              [](TTexture* t) { delete reinterpret_cast<int*>(t); });
     mApp->SetCursorTexture(texture, 3, 4, 0);
-    EXPECT_EQ(mImpl->mCursorSlots[0].mTexture, texture);
-    EXPECT_EQ(mImpl->mCursorSlots[0].mHotX, 3);
-    EXPECT_EQ(mImpl->mCursorSlots[0].mHotY, 4);
+    EXPECT_EQ(mImpl->mCursor.mSlots[0].mTexture, texture);
+    EXPECT_EQ(mImpl->mCursor.mSlots[0].mHotX, 3);
+    EXPECT_EQ(mImpl->mCursor.mSlots[0].mHotY, 4);
     mApp->SetCursorTexture(texture, 7, 8, 1);
-    EXPECT_EQ(mImpl->mCursorSlots[1].mHotY, 8);
+    EXPECT_EQ(mImpl->mCursor.mSlots[1].mHotY, 8);
     // Without a display nothing draws a cursor, so the system's arrow stays.
     EXPECT_TRUE(sys::IsSystemCursorShown());
 
     mApp->ShowSystemCursor(false);
-    EXPECT_FALSE(mImpl->mMouseShown);
+    EXPECT_FALSE(mImpl->mCursor.mMouseShown);
     mApp->SetCursorTexture(nullptr, 1, 1, 0);
-    EXPECT_EQ(mImpl->mCursorSlots[0].mTexture, nullptr);
-    EXPECT_EQ(mImpl->mCursorSlots[0].mHotX, 1);
+    EXPECT_EQ(mImpl->mCursor.mSlots[0].mTexture, nullptr);
+    EXPECT_EQ(mImpl->mCursor.mSlots[0].mHotX, 1);
 }
 
 } // namespace

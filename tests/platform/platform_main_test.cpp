@@ -359,7 +359,7 @@ TEST_F(PlatformMainDeathTest, ASecondInstanceEndsAtOnceWithZero)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto* first = new TApplicationImpl(nullptr, nullptr, TCommandLine(""), 1, false);
-    ASSERT_GE(first->mInstanceLock, 0);
+    ASSERT_GE(first->mIdentity.mInstanceLock, 0);
     EXPECT_EXIT(Run(WorkingFolderOption()), ::testing::ExitedWithCode(0), "");
     // "--multiple" lets it start: the game's main function then ends the process itself.
     auto endsInTheGame = [](TApplication*, const char*) -> int { sys::ExitProcess(7); };

@@ -227,8 +227,8 @@ protected:
         InstallFakes(mServices);
         SetConfig("utf8mode", mUtf8 ? "1" : "0");
         mImpl = new TApplicationImpl(nullptr, nullptr, TCommandLine(mCommandLine.c_str()), 1, true);
-        mImpl->mHosted = mHosted;
-        mImpl->mExternalWindowParent = mHostWindow;
+        mImpl->mHost.mHosted = mHosted;
+        mImpl->mHost.mExternalWindowParent = mHostWindow;
         mApp = new TApplication(mImpl);
         mApp->CreateMainWindow();
         mApp->InitSoundManager();
