@@ -7,8 +7,6 @@
 #include "services/simple_http.h"
 #include "sys/clock.h"
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
 namespace
@@ -16,10 +14,6 @@ namespace
 
 constexpr int kMaxMetricsBytes = 65536;
 constexpr unsigned kPollMs = 50;
-// After the request is let go, its worker gets this long to end before the process goes on to
-// exit, so no transfer is still tearing down while the program's own teardown runs.
-constexpr int kWorkerEndSteps = 100;
-constexpr auto kWorkerEndStep = std::chrono::milliseconds(10);
 
 // Posts the text and waits for the answer; true when the server accepted it.
 bool PostMetricsText(const char* text)
@@ -68,10 +62,9 @@ bool PostExitStats()
         return false;
     text[static_cast<size_t>(length)] = '\0';
 
-    int workersBefore = TSimpleHttp::GetLiveWorkerCount();
+    // The client joins its worker when it goes, so no transfer is still tearing down while the
+    // program's own teardown runs.
     bool accepted = PostMetricsText(text.data());
-    for (int i = 0; i < kWorkerEndSteps && TSimpleHttp::GetLiveWorkerCount() > workersBefore; ++i)
-        std::this_thread::sleep_for(kWorkerEndStep);
     if (!accepted)
         return false;
     return DeleteFile("user:metrics.txt");

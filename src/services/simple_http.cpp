@@ -1,5 +1,5 @@
-// TSimpleHttp over libcurl: request description, percent-encoding, and the detached worker that
-// carries one request out and then waits for its owner to let go of it.
+// TSimpleHttp over libcurl: request description, percent-encoding, and the worker thread that
+// carries one request out; its owner joins it when cancelling or when destroyed.
 #include "services/simple_http.h"
 
 #include "platform/file_layer.h"
@@ -9,7 +9,6 @@
 #include <curl/curl.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -22,10 +21,9 @@ namespace
 
 // Pieces of the answer are handed over at most this big.
 constexpr long kReadPieceBytes = 32768;
-// The worker's pass through its transfer loop; also how soon a cancelled request lets go.
+// The worker's pass through its transfer loop; also how soon a cancelled request lets go (and so
+// how long a cancel or the owner's destruction waits on the network).
 constexpr long kPollMs = 1;
-// A finished worker looks for its owner's cancel this often.
-constexpr auto kFinishedWait = std::chrono::milliseconds(100);
 // Limits that keep a dead server from holding a worker (and an exit waiting on it) for ever.
 constexpr long kConnectTimeoutMs = 60000;
 constexpr long kStalledSeconds = 60;
@@ -132,8 +130,8 @@ bool IsConnectionSetupError(CURLcode code)
 
 } // namespace
 
-// One request. The owner holds it from Send until it sets mCancel; from then on only the worker
-// thread touches it, and frees it.
+// One request. The owner reads the atomics while the worker runs and frees the record after
+// joining the worker's thread.
 struct TSimpleHttp::Worker
 {
     std::string mUrl;
@@ -146,8 +144,6 @@ struct TSimpleHttp::Worker
     std::string mBody;
     uint32_t mOptions = 0;
     bool mIsPost = false;
-    // No thread could be started: the owner frees the record itself.
-    bool mThreadless = false;
 
     std::atomic<bool> mCancel{false};
     std::atomic<int32_t> mStatus{kHttpRunning};
@@ -155,8 +151,7 @@ struct TSimpleHttp::Worker
 
     // Receiver state, the worker's own.
     uint64_t mReceived = 0;
-    char* mData = nullptr;
-    size_t mCapacity = 0;
+    std::string mAnswer;
     // The answer is written beside the output file under a temporary name, and replaces the file
     // only when it arrived whole: a failed or cancelled request leaves the old file as it was.
     std::FILE* mFile = nullptr;
@@ -165,11 +160,7 @@ struct TSimpleHttp::Worker
     bool mFileOpenFailed = false;
     bool mFileWriteFailed = false;
 
-    ~Worker()
-    {
-        DiscardOutput();
-        delete[] mData;
-    }
+    ~Worker() { DiscardOutput(); }
 
     void DiscardOutput()
     {
@@ -240,12 +231,7 @@ bool TSimpleHttp::Worker::PrepareReceiver()
         return !mFileOpenFailed;
     mReceiverReady = true;
     if (mOutputFile.empty())
-    {
-        mCapacity = 1;
-        mData = new char[mCapacity];
-        mData[0] = '\0';
         return true;
-    }
     // Memory blocks ("&") and pack entries ("@") are no place to write to.
     if (!mOutputLocation.empty() && mOutputLocation[0] != '&' && mOutputLocation[0] != '@')
     {
@@ -276,20 +262,7 @@ bool TSimpleHttp::Worker::Receive(const char* piece, size_t size)
     }
     if (mReceived > kMaxMemoryAnswerBytes)
         return false;
-    size_t used = static_cast<size_t>(mReceived - size);
-    if (used + size + 1 > mCapacity)
-    {
-        size_t capacity = mCapacity;
-        while (used + size + 1 > capacity)
-            capacity *= 2;
-        char* grown = new char[capacity];
-        std::memcpy(grown, mData, used);
-        delete[] mData;
-        mData = grown;
-        mCapacity = capacity;
-    }
-    std::memcpy(mData + used, piece, size);
-    mData[used + size] = '\0';
+    mAnswer.append(piece, size);
     return true;
 }
 
@@ -414,21 +387,6 @@ void TSimpleHttp::Worker::Run()
     DiscardOutput();
 }
 
-namespace
-{
-
-void RunDetachedWorker(TSimpleHttp::Worker* worker)
-{
-    worker->Run();
-    // The record stays readable until the owner lets go of it; only then is it freed here.
-    while (!worker->mCancel.load())
-        std::this_thread::sleep_for(kFinishedWait);
-    delete worker;
-    --sLiveWorkers;
-}
-
-} // namespace
-
 TSimpleHttp::TSimpleHttp() = default;
 
 TSimpleHttp::~TSimpleHttp()
@@ -440,11 +398,10 @@ void TSimpleHttp::CancelWorker()
 {
     if (mWorker == nullptr)
         return;
-    if (mWorker->mThreadless)
-        delete mWorker;
-    else
-        mWorker->mCancel = true;
-    mWorker = nullptr;
+    mWorker->mCancel = true;
+    if (mThread.joinable())
+        mThread.join();
+    mWorker.reset();
 }
 
 void TSimpleHttp::Open(const char* url, bool isPost, const char* outputFile)
@@ -496,7 +453,7 @@ void TSimpleHttp::Send(uint32_t options)
 {
     CancelWorker();
     OpenSession();
-    auto* worker = new Worker();
+    auto worker = std::make_unique<Worker>();
     worker->mUrl = mUrl.c_str();
     worker->mOutputFile = mOutputFile.c_str();
     if (mOutputFile.Length() > 0)
@@ -512,16 +469,20 @@ void TSimpleHttp::Send(uint32_t options)
     ++sLiveWorkers;
     try
     {
-        std::thread(RunDetachedWorker, worker).detach();
+        mThread = std::thread(
+            [record = worker.get()]
+            {
+                record->Run();
+                --sLiveWorkers;
+            });
     }
     catch (const std::system_error&)
     {
         --sLiveWorkers;
         Log("Error starting HTTP worker");
-        worker->mThreadless = true;
         worker->mStatus = kHttpFailed;
     }
-    mWorker = worker;
+    mWorker = std::move(worker);
 }
 
 int32_t TSimpleHttp::GetStatus() const

@@ -5,6 +5,8 @@
 #include "platform/tstring.h"
 
 #include <cstdint>
+#include <memory>
+#include <thread>
 
 class TSimpleHttp
 {
@@ -33,11 +35,11 @@ public:
     TSimpleHttp();
     TSimpleHttp(const TSimpleHttp&) = delete;
     TSimpleHttp& operator=(const TSimpleHttp&) = delete;
-    // Cancels a running request; its worker then ends by itself.
+    // Cancels a running request and waits for its worker to end.
     virtual ~TSimpleHttp();
 
     // Starts a new request description. `outputFile` is the logical name that receives the answer
-    // (null or empty: the answer stays in memory). Abandons an earlier request.
+    // (null or empty: the answer stays in memory). Cancels an earlier request.
     void Open(const char* url, bool isPost, const char* outputFile = nullptr);
     // name=value with the value percent-encoded: joined to the form text ("&" between pairs) for a
     // POST, to the URL ("?" first, then "&") for a GET. Names are taken as they are.
@@ -45,7 +47,7 @@ public:
     // Replaces exactly the 24 characters that break a form field; every other byte is copied.
     static TString UrlEncode(const char* text);
 
-    // Starts the request described since Open on a new worker; abandons an earlier one.
+    // Starts the request described since Open on a new worker; cancels an earlier one.
     void Send(uint32_t options);
     // 0 while running, 1 finished, 2 failed (also when nothing was sent), 3 the output file did
     // not open. An error page from the server still finishes with 1: see GetResponseCode.
@@ -55,13 +57,14 @@ public:
     int GetResponseCode() const;
     TString GetFormText() const { return mFormText; }
 
-    // Worker threads that have not ended yet, abandoned ones included.
+    // Worker threads of all clients that have not ended yet.
     static int GetLiveWorkerCount();
 
     // One request's record, shared with its worker thread (defined with the worker).
     struct Worker;
 
 private:
+    // Tells a running worker to stop, joins its thread and drops the record.
     void CancelWorker();
 
     TString mUrl;
@@ -69,5 +72,7 @@ private:
     TString mFormText;
     bool mFirstParameter = true;
     bool mIsPost = false;
-    Worker* mWorker = nullptr;
+    // The record outlives the thread: the owner reads its status after the thread has ended.
+    std::unique_ptr<Worker> mWorker;
+    std::thread mThread;
 };
