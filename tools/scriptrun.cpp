@@ -11,13 +11,14 @@
 namespace
 {
 
-void PrintUsage()
+// On standard output when asked for with "--help" or "-h", else on standard error.
+void PrintUsage(std::FILE* out = stderr)
 {
     std::fputs("usage: scriptrun [-e code] [script file] ...\n"
                "  Runs each piece of code and each file in order. File names are native paths;\n"
                "  names with a logical prefix (\"user:\", \"::\", ...) go to the file layer as "
                "they are.\n",
-               stderr);
+               out);
 }
 
 // A native path becomes a "::" name so that it bypasses the path map.
@@ -56,6 +57,17 @@ int main(int argc, char** argv)
     {
         PrintUsage();
         return 2;
+    }
+    for (int i = 1; i < argc; i++)
+    {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+        {
+            PrintUsage(stdout);
+            return 0;
+        }
+        // What follows "-e" is code, never an option.
+        if (std::strcmp(argv[i], "-e") == 0)
+            i++;
     }
     lua_State* L = lua_open();
     if (L == nullptr)

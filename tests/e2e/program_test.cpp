@@ -2,7 +2,8 @@
 // in a temporary folder: start-up on the assets beside it or on another game folder, the log line,
 // a quit request from the system, the display and its device identifier, the single instance, the
 // host-window check and the harness hook.
-#include "services/loopback_server.h"
+#include "support/files.h"
+#include "support/loopback_server.h"
 #include "sys/clock.h"
 #include "sys/process.h"
 
@@ -24,27 +25,14 @@ namespace
 constexpr uint32_t kStartLimitMs = 60000;
 constexpr uint32_t kEndLimitMs = 60000;
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 class ProgramTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        std::random_device device;
-        mRoot = fs::temp_directory_path() / ("mw_program_" + std::to_string(device()));
         fs::create_directories(mRoot / "run");
         WriteFile(mRoot / "game/assets/settings.xml",
                   "<settings><gamesetting>1</gamesetting></settings>\n");
@@ -67,8 +55,6 @@ protected:
                 sys::WaitProcess(pid, kEndLimitMs, code);
             }
         }
-        std::error_code ignored;
-        fs::remove_all(mRoot, ignored);
     }
 
     int Start(std::vector<std::string> args, std::vector<std::string> extraEnv = {})
@@ -118,7 +104,8 @@ protected:
         return code;
     }
 
-    fs::path mRoot;
+    testsupport::ScratchFolder mScratch{"mw_program"};
+    fs::path mRoot = mScratch.Path();
     std::vector<std::string> mEnv;
     std::vector<int> mStarted;
 };

@@ -1,6 +1,6 @@
 // Tests of the application facade: the singleton, title, clipboard, task lists, managers, display
 // mode through "no display yet", and host-page full screen.
-#include "shell_test_support.h"
+#include "support/shell_fixture.h"
 
 #include "platform/asset_manager.h"
 #include "platform/string_table.h"

@@ -6,6 +6,8 @@
 #include "platform/log.h"
 #include "sys/identity.h"
 #include "sys/paths.h"
+#include "support/environment.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -22,14 +24,6 @@ class DataFolderTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/mw_data_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        ASSERT_NE(made, nullptr);
-        mRoot = made;
-        Remember("XDG_DATA_HOME", mOldXdg, mHadXdg);
-        Remember("HOME", mOldHome, mHadHome);
-        setenv("XDG_DATA_HOME", (mRoot + "/xdg").c_str(), 1);
-        setenv("HOME", (mRoot + "/home").c_str(), 1);
         sys::MakeFolder(mRoot + "/home");
         mOldFolder = sys::GetCurrentFolder();
         ClearConfig();
@@ -37,24 +31,8 @@ protected:
     void TearDown() override
     {
         sys::SetCurrentFolder(mOldFolder);
-        Restore("XDG_DATA_HOME", mOldXdg, mHadXdg);
-        Restore("HOME", mOldHome, mHadHome);
         ClearConfig();
         sys::SetAdapterAddressOverride(false);
-        std::system(("rm -rf '" + mRoot + "'").c_str());
-    }
-    static void Remember(const char* name, std::string& value, bool& had)
-    {
-        const char* v = std::getenv(name);
-        had = v != nullptr;
-        value = had ? v : "";
-    }
-    static void Restore(const char* name, const std::string& value, bool had)
-    {
-        if (had)
-            setenv(name, value.c_str(), 1);
-        else
-            unsetenv(name);
     }
     bool IsFolder(const std::string& path) const
     {
@@ -62,10 +40,11 @@ protected:
         return sys::StatPath(path, st) && st.isFolder;
     }
 
-    std::string mRoot;
+    testsupport::ScratchFolder mScratch{"mw_data"};
+    std::string mRoot = mScratch.Path().string();
+    testsupport::EnvironmentGuard mXdg{"XDG_DATA_HOME", mRoot + "/xdg"};
+    testsupport::EnvironmentGuard mHome{"HOME", mRoot + "/home"};
     std::string mOldFolder;
-    std::string mOldXdg, mOldHome;
-    bool mHadXdg = false, mHadHome = false;
 };
 
 } // namespace

@@ -1,6 +1,6 @@
 // Tests of the event pump: key codes and characters, mouse buttons and the activation-click filter,
 // the conditions the window procedure records, ticks and the idle path.
-#include "shell_test_support.h"
+#include "support/shell_fixture.h"
 
 #include "platform/event_pump.h"
 

@@ -1,5 +1,5 @@
 // The path map over a scratch tree: case-insensitive names, prefixes, writes, exclusions, deletion.
-#include "file_test_support.h"
+#include "support/file_layer_fixture.h"
 
 #include "platform/file.h"
 

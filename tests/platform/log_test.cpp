@@ -1,6 +1,8 @@
 // The log file: line format, start-up deletion, folder creation, the wrap at 100 kB, threads.
 #include "platform/log.h"
 
+#include "support/files.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,26 +21,10 @@ namespace
 class LogTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        std::random_device device;
-        mRoot = fs::temp_directory_path() / ("murkwell_log_" + std::to_string(device()));
-        fs::create_directories(mRoot);
-    }
-    void TearDown() override
-    {
-        SetLogFolder(nullptr);
-        std::error_code ignored;
-        fs::remove_all(mRoot, ignored);
-    }
-    static std::string ReadAll(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    fs::path mRoot;
+    void TearDown() override { SetLogFolder(nullptr); }
+    static std::string ReadAll(const fs::path& path) { return testsupport::ReadFile(path); }
+    testsupport::ScratchFolder mScratch{"mw_log"};
+    fs::path mRoot = mScratch.Path();
 };
 
 const char kBanner[] = "\n\n\n\n ****************** LOG WRAP AROUND ******************\n\n\n\n";

@@ -1,6 +1,6 @@
 // Tests of the main window and its window procedure: creation, the flags it records for the pump,
 // host messages, hit tests, activation and the drawn cursor slots.
-#include "shell_test_support.h"
+#include "support/shell_fixture.h"
 
 #include <memory>
 

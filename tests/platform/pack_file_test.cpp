@@ -1,5 +1,5 @@
 // Pack files built byte by byte: precedence, names, bad directories, bounds, reads and re-reads.
-#include "file_test_support.h"
+#include "support/file_layer_fixture.h"
 
 #include "platform/file.h"
 

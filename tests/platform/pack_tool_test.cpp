@@ -1,5 +1,5 @@
 // Packs made by the pack writer tool: the exact layout, and the file layer reading them back.
-#include "file_test_support.h"
+#include "support/file_layer_fixture.h"
 
 #include "pack_writer.h"
 #include "platform/file.h"

@@ -1,6 +1,8 @@
 // Tests of start-up and teardown: PlatformMain over a fixture game folder (settings, strings, the
 // log line, options, the harness hook, hosted mode, early exits) and the command-line readers.
-#include "shell_test_support.h"
+#include "support/shell_fixture.h"
+#include "support/environment.h"
+#include "support/files.h"
 
 #include "platform/data_folders.h"
 #include "platform/platform_main.h"
@@ -73,27 +75,14 @@ int CaptureMain(TApplication* application, const char* commandLine)
     return 0;
 }
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 class PlatformMainTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        std::random_device device;
-        mRoot = fs::temp_directory_path() / ("mw_start_" + std::to_string(device()));
         mGame = mRoot / "game";
         WriteFile(mGame / "assets/settings.xml",
                   "<?xml version=\"1.0\"?>\n<settings>\n  <fixture>from settings</fixture>\n"
@@ -127,22 +116,14 @@ protected:
         ClearPathMap();
         sys::SetManualClock(false);
         sys::SetCurrentFolder(mOldFolder);
-        for (auto it = mSavedEnv.rbegin(); it != mSavedEnv.rend(); ++it)
-        {
-            if (it->second.has_value())
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-        std::error_code ignored;
-        fs::remove_all(mRoot, ignored);
+        // Put back in the reverse order of setting.
+        while (!mSavedEnv.empty())
+            mSavedEnv.pop_back();
     }
 
     void SaveEnv(const std::string& name, const std::string& value)
     {
-        const char* old = std::getenv(name.c_str());
-        mSavedEnv.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        setenv(name.c_str(), value.c_str(), 1);
+        mSavedEnv.push_back(std::make_unique<testsupport::EnvironmentGuard>(name, value));
     }
 
     void Run(const std::string& commandLine)
@@ -159,12 +140,13 @@ protected:
         return static_cast<size_t>(std::find(calls.begin(), calls.end(), call) - calls.begin());
     }
 
-    fs::path mRoot;
+    testsupport::ScratchFolder mScratch{"mw_start"};
+    fs::path mRoot = mScratch.Path();
     fs::path mGame;
     std::string mExtraSettings;
     std::string mOldFolder;
     FakeServices mServices;
-    std::vector<std::pair<std::string, std::optional<std::string>>> mSavedEnv;
+    std::vector<std::unique_ptr<testsupport::EnvironmentGuard>> mSavedEnv;
 };
 
 class PostMetricsStartTest : public PlatformMainTest

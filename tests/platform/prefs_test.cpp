@@ -6,6 +6,7 @@
 #include "platform/config.h"
 #include "platform/file_layer.h"
 #include "platform/log.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -140,8 +141,6 @@ class PrefsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        std::random_device device;
-        mRoot = fs::temp_directory_path() / ("murkwell_prefs_" + std::to_string(device()));
         mUser = mRoot / "user";
         fs::create_directories(mUser);
         fs::create_directories(mRoot / "log");
@@ -156,8 +155,6 @@ protected:
         RegisterMemoryFileName(TString("install.txt"), nullptr, 0);
         ClearPathMap();
         SetLogFolder(nullptr);
-        std::error_code ignored;
-        fs::remove_all(mRoot, ignored);
     }
     void SetInstallFile(const std::string& text)
     {
@@ -187,15 +184,10 @@ protected:
         }
         return names;
     }
-    std::string LogText() const
-    {
-        std::ifstream in(mRoot / "log" / "logfile.txt", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string LogText() const { return testsupport::ReadFile(mRoot / "log" / "logfile.txt"); }
 
-    fs::path mRoot;
+    testsupport::ScratchFolder mScratch{"mw_prefs"};
+    fs::path mRoot = mScratch.Path();
     fs::path mUser;
     std::string mInstallText;
 };

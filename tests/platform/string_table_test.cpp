@@ -5,6 +5,7 @@
 #include "platform/config.h"
 #include "platform/file_layer.h"
 #include "platform/log.h"
+#include "support/files.h"
 #include "zxml_test_support.h"
 
 #include <gtest/gtest.h>
@@ -41,8 +42,6 @@ class StringTableTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        std::random_device device;
-        mRoot = fs::temp_directory_path() / ("murkwell_strings_" + std::to_string(device()));
         fs::create_directories(mRoot / "log");
         SetLogFolder((mRoot / "log").c_str());
         SetConfig("stringtest", "0");
@@ -52,32 +51,23 @@ protected:
         SetLogFolder(nullptr);
         SetConfig("stringtest", "0");
         ClearPathMap();
-        std::error_code ignored;
-        fs::remove_all(mRoot, ignored);
     }
-    std::string LogText() const
-    {
-        std::ifstream in(mRoot / "log" / "logfile.txt", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string LogText() const { return testsupport::ReadFile(mRoot / "log" / "logfile.txt"); }
     void Load(const std::string& text)
     {
         ASSERT_TRUE(mTable.LoadBuffer(text.data(), static_cast<uint32_t>(text.size())));
     }
     static void Write(const fs::path& path, const std::string& text)
     {
-        fs::create_directories(path.parent_path());
-        std::ofstream out(path, std::ios::binary);
-        out << text;
+        testsupport::WriteFile(path, text);
     }
     std::string Get(const char* label, const char* a1 = "", const char* a2 = "")
     {
         return mTable.GetString(TString(label), TString(a1), TString(a2)).c_str();
     }
 
-    fs::path mRoot;
+    testsupport::ScratchFolder mScratch{"mw_strings"};
+    fs::path mRoot = mScratch.Path();
     TStringTable mTable;
 };
 

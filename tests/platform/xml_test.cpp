@@ -2,6 +2,7 @@
 #include "platform/xml.h"
 
 #include "platform/file_layer.h"
+#include "support/files.h"
 #include "zxml_test_support.h"
 
 #include <gtest/gtest.h>
@@ -395,24 +396,16 @@ class XmlFileTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        std::random_device device;
-        mRoot = fs::temp_directory_path() / ("murkwell_xml_" + std::to_string(device()));
-        fs::create_directories(mRoot);
         ClearPathMap();
         SetDataFolders(TString(mRoot.c_str()), TString(), TString());
     }
-    void TearDown() override
-    {
-        ClearPathMap();
-        std::error_code ignored;
-        fs::remove_all(mRoot, ignored);
-    }
+    void TearDown() override { ClearPathMap(); }
     void Write(const char* name, const std::string& bytes) const
     {
-        std::ofstream out(mRoot / name, std::ios::binary);
-        out << bytes;
+        testsupport::WriteFile(mRoot / name, bytes);
     }
-    fs::path mRoot;
+    testsupport::ScratchFolder mScratch{"mw_xml"};
+    fs::path mRoot = mScratch.Path();
 };
 
 const char kDocument[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

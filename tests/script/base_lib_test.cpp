@@ -1,6 +1,7 @@
 // Base library: conversions of wide strings, tonumber with bases, print, the registry's per-type
 // metatables, protected calls, iteration, coroutines, loading and require.
 #include "lib_test_support.h"
+#include "support/files.h"
 
 #include "platform/file_layer.h"
 
@@ -258,22 +259,14 @@ TEST_F(BaseLibTest, NewproxySharesMetatables)
 class BaseLibFileTest : public BaseLibTest
 {
 protected:
-    void SetUp() override
-    {
-        mDir = std::filesystem::temp_directory_path() /
-               ("mw_baselib_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(mDir);
-    }
-    void TearDown() override { std::filesystem::remove_all(mDir); }
-
     std::string Write(const std::string& name, const std::string& text)
     {
-        std::ofstream(mDir / name, std::ios::binary) << text;
+        testsupport::WriteFile(mDir / name, text);
         return "::" + (mDir / name).string();
     }
 
-    std::filesystem::path mDir;
+    testsupport::ScratchFolder mScratch{"mw_baselib"};
+    std::filesystem::path mDir = mScratch.Path();
 };
 
 TEST_F(BaseLibFileTest, DofileAndLoadfile)

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/asset_manager.h"
-#include "platform/file_test_support.h"
+#include "support/file_layer_fixture.h"
 #include "script/lauxlib.h"
 #include "script/lua.h"
 

@@ -1,5 +1,7 @@
 // The script runner end to end: a file and "-e" code run with the libraries, errors reported on
 // standard error with a non-zero exit. Skipped when the runner was not built beside the tests.
+#include "support/files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,17 +24,6 @@ protected:
         {
             GTEST_SKIP() << "scriptrun not built at " << mRunner;
         }
-        mDir = std::filesystem::temp_directory_path() /
-               ("mw_scriptrun_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::create_directories(mDir);
-    }
-    void TearDown() override
-    {
-        if (!mDir.empty())
-        {
-            std::filesystem::remove_all(mDir);
-        }
     }
 
     // Runs the runner with the arguments (already quoted), after the prefix (a command that
@@ -42,21 +33,14 @@ protected:
         std::string command = prefix + "'" + mRunner.string() + "' " + args + " >'" +
                               (mDir / "out").string() + "' 2>'" + (mDir / "err").string() + "'";
         int status = std::system(command.c_str());
-        mOut = Slurp(mDir / "out");
-        mErr = Slurp(mDir / "err");
+        mOut = testsupport::ReadFile(mDir / "out");
+        mErr = testsupport::ReadFile(mDir / "err");
         return status;
     }
 
-    static std::string Slurp(const std::filesystem::path& p)
-    {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-
     std::filesystem::path mRunner;
-    std::filesystem::path mDir;
+    testsupport::ScratchFolder mScratch{"mw_scriptrun"};
+    std::filesystem::path mDir = mScratch.Path();
     std::string mOut;
     std::string mErr;
 };
@@ -80,6 +64,17 @@ TEST_F(ScriptrunTest, RunsCodeAndReportsErrors)
     EXPECT_NE(mErr.find("cannot read"), std::string::npos) << mErr;
     EXPECT_NE(Run("-e 'x = = 1'"), 0);
     EXPECT_NE(mErr.find("(command line):1:"), std::string::npos) << mErr;
+}
+
+TEST_F(ScriptrunTest, HelpPrintsTheUsageAndSucceeds)
+{
+    EXPECT_EQ(Run("-e 'print(1)' --help"), 0);
+    EXPECT_EQ(mOut.rfind("usage: scriptrun [-e code] [script file] ...\n", 0), 0u) << mOut;
+    EXPECT_EQ(mErr, "");
+    // Nothing ran.
+    EXPECT_EQ(mOut.find("1\n"), std::string::npos);
+    EXPECT_EQ(Run("-x"), 256);
+    EXPECT_EQ(mErr.rfind("scriptrun: unknown option `-x'\nusage:", 0), 0u) << mErr;
 }
 
 TEST_F(ScriptrunTest, SurvivesHostileScripts)

@@ -1,6 +1,6 @@
 // Add-on module handlers: discovery at the top of the asset folder, the load steps and their
 // failures, forwarding to the module's object, and destruction through the module.
-#include "platform/file_test_support.h"
+#include "support/file_layer_fixture.h"
 #include "services/dll_game_state.h"
 #include "services/game_state_test_support.h"
 #include "sys/dynlib.h"

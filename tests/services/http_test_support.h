@@ -2,8 +2,8 @@
 // traffic, and no worker thread left behind by a test.
 #pragma once
 
-#include "platform/file_test_support.h"
-#include "services/loopback_server.h"
+#include "support/file_layer_fixture.h"
+#include "support/loopback_server.h"
 #include "services/simple_http.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Tests of the services' links into the platform: the store appears once the application exists,
 // window messages reach it, and muting goes to the sound manager's master volume.
-#include "platform/shell_test_support.h"
+#include "support/shell_fixture.h"
 
 #include "services/game_state.h"
 #include "services/platform_link.h"

@@ -7,6 +7,7 @@
 #include "platform/log.h"
 #include "platform/pack_file.h"
 #include "sys/paths.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -22,16 +23,12 @@ namespace filetest
 
 inline void WriteBytes(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
+    testsupport::WriteFile(path, bytes);
 }
 
 inline std::string ReadBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
+    return testsupport::ReadFile(path);
 }
 
 // A fresh working folder holding "assets", "user" and "common", with the file layer's state emptied
@@ -41,10 +38,6 @@ class FileLayerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/mw_files_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        ASSERT_NE(made, nullptr);
-        mRoot = made;
         mOldFolder = sys::GetCurrentFolder();
         ASSERT_TRUE(sys::SetCurrentFolder(mRoot));
         sys::MakeFolder(mRoot + "/assets");
@@ -62,7 +55,6 @@ protected:
         ResetState();
         SetDataFolders(TString(), TString(), TString());
         sys::SetCurrentFolder(mOldFolder);
-        std::system(("rm -rf '" + mRoot + "'").c_str());
     }
 
     static void ResetState()
@@ -81,7 +73,8 @@ protected:
     }
     void Folder(const std::string& relative) const { sys::MakeFolder(mRoot + "/" + relative); }
 
-    std::string mRoot;
+    testsupport::ScratchFolder mScratch{"mw_files"};
+    std::string mRoot = mScratch.Path().string();
     std::string mOldFolder;
 };
 

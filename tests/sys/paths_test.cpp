@@ -1,6 +1,9 @@
 // Folders and paths: XDG mapping of the special folders, full paths, folder listing, file calls.
 #include "sys/paths.h"
 
+#include "support/environment.h"
+#include "support/files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,66 +14,24 @@
 namespace
 {
 
-class ScratchFolder
-{
-public:
-    ScratchFolder()
-    {
-        char pattern[] = "/tmp/mw_paths_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        mPath = made != nullptr ? made : "";
-    }
-    ~ScratchFolder() { std::system(("rm -rf '" + mPath + "'").c_str()); }
-    const std::string& Path() const { return mPath; }
-
-private:
-    std::string mPath;
-};
-
-class EnvironmentGuard
-{
-public:
-    explicit EnvironmentGuard(const char* name) : mName(name)
-    {
-        const char* value = std::getenv(name);
-        mHad = value != nullptr;
-        if (mHad)
-            mValue = value;
-    }
-    ~EnvironmentGuard()
-    {
-        if (mHad)
-            setenv(mName, mValue.c_str(), 1);
-        else
-            unsetenv(mName);
-    }
-
-private:
-    const char* mName;
-    bool mHad = false;
-    std::string mValue;
-};
-
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
+using testsupport::EnvironmentGuard;
+using testsupport::ScratchFolder;
+using testsupport::WriteFile;
 
 } // namespace
 
 TEST(Paths, AppDataFollowsXdgDataHomeAndCommonLiesBelowIt)
 {
-    ScratchFolder scratch;
+    ScratchFolder scratch{"mw_paths"};
     EnvironmentGuard xdg("XDG_DATA_HOME");
-    setenv("XDG_DATA_HOME", (scratch.Path() + "/data/").c_str(), 1);
+    setenv("XDG_DATA_HOME", (scratch.Path().string() + "/data/").c_str(), 1);
 
     std::string appData;
     ASSERT_TRUE(sys::GetSpecialFolder(sys::SpecialFolder::AppData, true, appData));
-    EXPECT_EQ(appData, scratch.Path() + "/data");
+    EXPECT_EQ(appData, scratch.Path().string() + "/data");
     std::string common;
     ASSERT_TRUE(sys::GetSpecialFolder(sys::SpecialFolder::CommonAppData, true, common));
-    EXPECT_EQ(common, scratch.Path() + "/data/common");
+    EXPECT_EQ(common, scratch.Path().string() + "/data/common");
     sys::FileStat st;
     ASSERT_TRUE(sys::StatPath(common, st));
     EXPECT_TRUE(st.isFolder);
@@ -78,7 +39,7 @@ TEST(Paths, AppDataFollowsXdgDataHomeAndCommonLiesBelowIt)
 
 TEST(Paths, AppDataFallsBackToHomeWhenXdgIsUnsetOrRelative)
 {
-    ScratchFolder scratch;
+    ScratchFolder scratch{"mw_paths"};
     EnvironmentGuard xdg("XDG_DATA_HOME");
     EnvironmentGuard home("HOME");
     setenv("HOME", scratch.Path().c_str(), 1);
@@ -86,7 +47,7 @@ TEST(Paths, AppDataFallsBackToHomeWhenXdgIsUnsetOrRelative)
 
     std::string appData;
     ASSERT_TRUE(sys::GetSpecialFolder(sys::SpecialFolder::AppData, true, appData));
-    EXPECT_EQ(appData, scratch.Path() + "/.local/share");
+    EXPECT_EQ(appData, scratch.Path().string() + "/.local/share");
 
     unsetenv("XDG_DATA_HOME");
     std::string again;
@@ -96,14 +57,14 @@ TEST(Paths, AppDataFallsBackToHomeWhenXdgIsUnsetOrRelative)
 
 TEST(Paths, DesktopExistsOnlyWhenTheFolderDoes)
 {
-    ScratchFolder scratch;
+    ScratchFolder scratch{"mw_paths"};
     EnvironmentGuard home("HOME");
     setenv("HOME", scratch.Path().c_str(), 1);
     std::string desktop;
     EXPECT_FALSE(sys::GetSpecialFolder(sys::SpecialFolder::Desktop, true, desktop));
-    ASSERT_TRUE(sys::MakeFolder(scratch.Path() + "/Desktop"));
+    ASSERT_TRUE(sys::MakeFolder(scratch.Path().string() + "/Desktop"));
     ASSERT_TRUE(sys::GetSpecialFolder(sys::SpecialFolder::Desktop, true, desktop));
-    EXPECT_EQ(desktop, scratch.Path() + "/Desktop");
+    EXPECT_EQ(desktop, scratch.Path().string() + "/Desktop");
 }
 
 TEST(Paths, FullPathFoldsDotsAndResolvesAgainstTheWorkingFolder)
@@ -125,29 +86,29 @@ TEST(Paths, ModuleFolderHoldsTheTestProgram)
 
 TEST(Paths, ListingSkipsDotEntriesAndTellsFoldersApart)
 {
-    ScratchFolder scratch;
+    ScratchFolder scratch{"mw_paths"};
     sys::FolderListing listing;
     ASSERT_TRUE(listing.Open(scratch.Path()));
     std::string name;
     bool isFolder = false;
     EXPECT_FALSE(listing.Next(name, isFolder));
 
-    WriteFile(scratch.Path() + "/File.TXT", "x");
-    ASSERT_TRUE(sys::MakeFolder(scratch.Path() + "/Sub"));
-    ASSERT_TRUE(listing.Open(scratch.Path() + "/"));
+    WriteFile(scratch.Path().string() + "/File.TXT", "x");
+    ASSERT_TRUE(sys::MakeFolder(scratch.Path().string() + "/Sub"));
+    ASSERT_TRUE(listing.Open(scratch.Path().string() + "/"));
     std::set<std::pair<std::string, bool>> seen;
     while (listing.Next(name, isFolder))
         seen.insert({name, isFolder});
     EXPECT_EQ(seen, (std::set<std::pair<std::string, bool>>{{"File.TXT", false}, {"Sub", true}}));
-    EXPECT_FALSE(listing.Open(scratch.Path() + "/missing"));
+    EXPECT_FALSE(listing.Open(scratch.Path().string() + "/missing"));
     EXPECT_FALSE(listing.Next(name, isFolder));
 }
 
 TEST(Paths, StatAccessRenameRemove)
 {
-    ScratchFolder scratch;
-    std::string a = scratch.Path() + "/a.bin";
-    std::string b = scratch.Path() + "/b.bin";
+    ScratchFolder scratch{"mw_paths"};
+    std::string a = scratch.Path().string() + "/a.bin";
+    std::string b = scratch.Path().string() + "/b.bin";
     WriteFile(a, "12345");
     sys::FileStat st;
     ASSERT_TRUE(sys::StatPath(a, st));

@@ -1,0 +1,61 @@
+// Test support for files: a scratch folder that is removed with everything in it, and whole-file
+// reads and writes.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace testsupport
+{
+
+// A fresh, empty folder under the system's temporary folder, named "<prefix>_<random>"; it goes,
+// with everything in it, when the object does. Parallel test processes never share one.
+class ScratchFolder
+{
+public:
+    explicit ScratchFolder(const std::string& prefix = "mw_test")
+    {
+        std::random_device device;
+        std::error_code ec;
+        do
+            mPath =
+                std::filesystem::temp_directory_path() / (prefix + "_" + std::to_string(device()));
+        while (!std::filesystem::create_directory(mPath, ec) && !ec);
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(mPath, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return mPath; }
+    std::filesystem::path operator/(const std::string& relative) const { return mPath / relative; }
+
+private:
+    std::filesystem::path mPath;
+};
+
+// The whole file; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// Writes the bytes as the whole file, making its folders first.
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::error_code ignored;
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), ignored);
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+} // namespace testsupport
