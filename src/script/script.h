@@ -66,7 +66,8 @@ private:
     void DeleteQueued();
     // Runs "LUA_PATH='<path>' ;" so that `require` sees the search path.
     void SetLuaPath();
-    // Starts the function on top as the script's coroutine (RunFunction's step 4).
+    // Starts the function on top as the script's coroutine: RunFunction does this when a call made
+    // outside any coroutine returns a single function. Resumes it once; a yield leaves it running.
     void StartCoroutine();
 
     lua_State* mState = nullptr;
