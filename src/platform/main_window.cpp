@@ -56,6 +56,9 @@ bool TApplicationImpl::CreateMainWindow()
         sys::ExitProcess(-1);
     }
     mMainWindow = window;
+    // Said on standard error when video started; the log is open now.
+    if (!sys::GetVideoDriverNotice().empty())
+        Log("%s", sys::GetVideoDriverNotice().c_str());
     SetMainWindowParent(sys::GetParent(window));
     SetConfig("hwnd", TString::Format("%d", static_cast<int>(window)));
     if (mHost.mTestHost)

@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -38,6 +39,7 @@ struct Timer
 struct WindowingState
 {
     int initResult = -1; // -1 not tried, 0 failed, 1 running
+    std::string driverNotice;
     WindowHandle nextHandle = kFirstWindowHandle;
     std::map<WindowHandle, std::unique_ptr<WindowRecord>> windows;
     WindowHandle capture = 0;
@@ -101,8 +103,35 @@ bool InitWindowing()
         state.initResult = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : 0;
         if (state.initResult == 0)
             std::fprintf(stderr, "Video start-up failed: %s\n", SDL_GetError());
+        else
+        {
+            // Without a display SDL quietly falls back to a driver that draws nowhere; a player
+            // would wait for a window that never comes.
+            state.driverNotice =
+                MakeVideoDriverNotice(SDL_GetCurrentVideoDriver(), std::getenv("SDL_VIDEODRIVER"));
+            if (!state.driverNotice.empty())
+                std::fprintf(stderr, "%s\n", state.driverNotice.c_str());
+        }
     }
     return state.initResult == 1;
+}
+
+const std::string& GetVideoDriverNotice()
+{
+    return State().driverNotice;
+}
+
+std::string MakeVideoDriverNotice(const char* driver, const char* asked)
+{
+    if (driver == nullptr ||
+        (std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0))
+        return std::string();
+    if (asked != nullptr && *asked != '\0')
+        return std::string();
+    return std::string("No display found: video runs on SDL's \"") + driver +
+           "\" driver, so no window is shown. Set DISPLAY or WAYLAND_DISPLAY to play on a "
+           "display, or SDL_VIDEODRIVER=dummy to run without one on purpose; the program then "
+           "runs until it is interrupted (Ctrl+C) or terminated.";
 }
 
 WindowHandle CreateWindow(const WindowDesc& desc)

@@ -182,6 +182,12 @@ struct WindowDesc
 // Starts SDL's video subsystem (once per process; later calls answer the first result). Closing a
 // window never quits the program by itself: the game decides.
 bool InitWindowing();
+// What InitWindowing said on standard error when SDL fell back to a driver that shows no window,
+// for the log once it is open; empty otherwise.
+const std::string& GetVideoDriverNotice();
+// The notice for the driver SDL chose and the SDL_VIDEODRIVER value asked for (null when unset):
+// empty unless the driver shows nothing ("dummy", "offscreen") and none was asked for.
+std::string MakeVideoDriverNotice(const char* driver, const char* asked);
 
 // Creates a hidden, non-resizable window; 0 (and a line on stderr) when it cannot be made.
 WindowHandle CreateWindow(const WindowDesc& desc);

@@ -158,6 +158,24 @@ TEST_F(ProgramTest, SetsItsDisplayAndLogsTheDeviceIdentifier)
     EXPECT_EQ(log.find("DX Error"), std::string::npos) << log;
 }
 
+TEST_F(ProgramTest, WithoutADisplayTheFallbackDriverIsLogged)
+{
+    int pid = Start({}, {"SDL_VIDEODRIVER=", "DISPLAY=", "WAYLAND_DISPLAY="});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForStart(pid));
+    std::string log;
+    for (int i = 0; i < 100 && log.find(" driver, so no window") == std::string::npos; ++i)
+    {
+        sys::SleepMs(50);
+        log = ReadFile(LogFile());
+    }
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    if (log.find(" driver, so no window") == std::string::npos)
+        GTEST_SKIP() << "SDL found a display driver on this machine";
+    EXPECT_NE(log.find(": No display found: video runs on SDL's \""), std::string::npos) << log;
+}
+
 TEST_F(ProgramTest, StartsOnAnotherGameFolderWithOptions)
 {
     int pid = Start({"--multiple", "-wd=" + (mRoot / "game").string(), "options=a=1&b=2"});

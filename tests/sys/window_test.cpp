@@ -321,4 +321,22 @@ TEST(KeyTableTest, ExtendedKeysAndLayoutLetters)
     EXPECT_EQ(sys::VirtualKeyFromScancode(q, 0), 'Q');
 }
 
+TEST(VideoDriverNotice, OnlyADriverThatShowsNothingAndWasNotAskedFor)
+{
+    std::string notice = sys::MakeVideoDriverNotice("offscreen", nullptr);
+    EXPECT_EQ(
+        notice,
+        "No display found: video runs on SDL's \"offscreen\" driver, so no window is shown. "
+        "Set DISPLAY or WAYLAND_DISPLAY to play on a display, or SDL_VIDEODRIVER=dummy to run "
+        "without one on purpose; the program then runs until it is interrupted (Ctrl+C) or "
+        "terminated.");
+    EXPECT_NE(sys::MakeVideoDriverNotice("dummy", ""), "");
+    EXPECT_EQ(sys::MakeVideoDriverNotice("dummy", "dummy"), "");
+    EXPECT_EQ(sys::MakeVideoDriverNotice("x11", nullptr), "");
+    EXPECT_EQ(sys::MakeVideoDriverNotice(nullptr, nullptr), "");
+    // The test programs ask for the dummy driver: nothing is said.
+    ASSERT_TRUE(sys::InitWindowing());
+    EXPECT_EQ(sys::GetVideoDriverNotice(), "");
+}
+
 } // namespace
