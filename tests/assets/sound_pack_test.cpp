@@ -1,6 +1,6 @@
 // The generated sounds as the engine meets them: sound.qmp read through the file layer, every Ogg
 // decoded by libvorbisfile against what the generator's manifest says of it, and the sound table.
-#include "platform/file_test_support.h"
+#include "support/file_layer_fixture.h"
 
 #include "platform/file.h"
 

@@ -2,7 +2,7 @@
 // store, saving only when asked to.
 #include "framework/hiscore_store.h"
 #include "game/hiscore_store_link.h"
-#include "platform/file_test_support.h"
+#include "support/file_layer_fixture.h"
 
 using HiscoreStoreLinkTest = filetest::FileLayerTest;
 

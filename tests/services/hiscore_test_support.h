@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/cipher.h"
-#include "platform/file_test_support.h"
+#include "support/file_layer_fixture.h"
 #include "platform/xml.h"
 #include "services/qm_hiscores.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/asset_manager.h"
-#include "platform/file_test_support.h"
+#include "support/file_layer_fixture.h"
 #include "sound/ogg_encode.h"
 #include "sound/ogg_data_source.h"
 #include "sound/sound.h"
