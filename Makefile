@@ -9,7 +9,6 @@ PYTHON := /usr/bin/python3
 REL_TESTS_DIR := build/release-tests
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := $(patsubst tests/fuzz/%_fuzz.cpp,fuzz_%,$(wildcard tests/fuzz/*_fuzz.cpp))
 
 .PHONY: test run bench deps build release-tests ci fuzz clean assets
 
@@ -62,13 +61,15 @@ run: build assets
 bench: build
 	@for b in $(REL_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
-# Each libFuzzer target in tests/fuzz/ for FUZZ_SECONDS; a crash stops with its input saved.
+# Builds every libFuzzer target of tests/fuzz/ and runs each for FUZZ_SECONDS; a crash stops with
+# its input saved in build/fuzz/.
 fuzz: $(FUZZ_DIR)/build.ninja
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
-	@for t in $(FUZZ_TARGETS); do \
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target tests/fuzz/all
+	@for f in $(FUZZ_DIR)/tests/fuzz/fuzz_*; do \
+	    [ -x "$$f" ] || continue; t=$$(basename $$f); \
 	    mkdir -p $(FUZZ_DIR)/corpus/$$t && echo "fuzz: $$t for $(FUZZ_SECONDS) s" && \
-	    $(FUZZ_DIR)/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) \
-	        -artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus/$$t || exit 1; \
+	    $$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ_DIR)/ \
+	        $(FUZZ_DIR)/corpus/$$t || exit 1; \
 	done
 
 clean:
