@@ -262,6 +262,7 @@ public:
 
     void CheckFile(const std::string& rel, const std::string& text)
     {
+        mFiles.push_back(rel);
         std::string folder =
             rel.find('/') == std::string::npos ? "" : rel.substr(0, rel.rfind('/'));
         std::string unit;
@@ -277,6 +278,15 @@ public:
 
     std::vector<std::string> TakeViolations()
     {
+        // An owner line naming nothing (a file moved or gone) would hide a later violation there.
+        for (const auto& [group, path] : mRules.mOwners)
+        {
+            bool named =
+                std::any_of(mFiles.begin(), mFiles.end(),
+                            [&](const std::string& rel) { return UnderFolder(rel, path); });
+            if (!named)
+                mViolations.push_back("owner " + group + " " + path + ": no such file in src/");
+        }
         std::sort(mViolations.begin(), mViolations.end());
         return std::move(mViolations);
     }
@@ -471,6 +481,7 @@ private:
     const TLayerRules& mRules;
     int mTopFloor = 0;
     std::vector<std::string> mViolations;
+    std::vector<std::string> mFiles;
 };
 
 } // namespace
