@@ -48,7 +48,7 @@ uint32_t DepthBitFor(uint32_t bits)
 bool IsHosted()
 {
     TApplication* application = TApplication::Get();
-    return application && application->GetImpl() && application->GetImpl()->mHosted;
+    return application && application->GetImpl() && application->GetImpl()->mHost.mHosted;
 }
 } // namespace
 
@@ -311,7 +311,7 @@ bool TDXContext::Create(sys::WindowHandle window, bool fullScreen, int width, in
         platform->mBrokenIndexedVerts = true;
 
     if (IsEnabled("largevramusage") && platform && platform->mBrokenIndexedVerts &&
-        IsWindowsVistaOrLater() && !HasCommandLineOption("-pq=") && !scaling && bits > 16)
+        IsWindowsVistaOrLater() && !IsHostPageGame() && !scaling && bits > 16)
     {
         platform->GetData()->mForced16Bit = true;
         return Create(window, fullScreen, width, height, 16, flags);

@@ -370,7 +370,7 @@ bool TDXContext::ShouldDrawMouse(const sys::ScreenRect& bounds, bool moved)
         if (moved && IsWindowsVistaOrLater())
         {
             TPlatform* platform = TPlatform::Instance();
-            return platform && platform->IsFullScreen() && !HasCommandLineOption("-pq=");
+            return platform && platform->IsFullScreen() && !IsHostPageGame();
         }
         return true;
     }
@@ -390,7 +390,7 @@ void TDXContext::DrawMouse(int x, int y, bool force, int* outX, int* outY)
     if (!guard.IsHeld() || mCursorDisabled || mCursorWidth <= 0 || mCursorHeight <= 0)
         return;
     TApplicationImpl* impl = Impl();
-    if (impl && !impl->mApplicationActive)
+    if (impl && !impl->mPump.mApplicationActive)
         return;
     if (mHardwareCursor != 0 && mDisplay.IsWindowed())
     {

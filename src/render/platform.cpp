@@ -18,7 +18,7 @@ constexpr const char* kDisplaySettingsFile = "common:display.xml";
 TPlatformData::TPlatformData() : mContext(std::make_unique<TDXContext>())
 {
     mProjection.SetIdentity();
-    if (HasCommandLineOption("-pq="))
+    if (IsHostPageGame())
         return;
     TXmlNode document;
     document.ParseFile(kDisplaySettingsFile);
@@ -142,11 +142,17 @@ void TPlatform::SetProjection(float zNear, float zFar, float fov, float aspect)
     }
 }
 
+bool IsHostPageGame()
+{
+    TApplication* application = TApplication::Get();
+    return application && application->GetImpl() && application->GetImpl()->mCommandLine.mHostPage;
+}
+
 bool IsApplicationActiveForDisplay()
 {
     TApplication* application = TApplication::Get();
     if (!application || !application->GetImpl())
         return false;
     const TApplicationImpl& impl = *application->GetImpl();
-    return impl.mApplicationActive && impl.mWindowActive;
+    return impl.mPump.mApplicationActive && impl.mPump.mWindowActive;
 }

@@ -241,3 +241,6 @@ private:
 // Whether the game counts as active for the display handler: the application's active flag and
 // its main window's.
 bool IsApplicationActiveForDisplay();
+
+// True when the command line says the game runs inside a host page ("-pq=").
+bool IsHostPageGame();

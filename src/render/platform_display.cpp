@@ -85,7 +85,7 @@ void TPlatform::SetDisplay(int width, int height, bool fullScreen, bool force, b
     }
     if (d.mLowMemoryVideo)
     {
-        if (HasCommandLineOption("-pq="))
+        if (IsHostPageGame())
             ExitWithBox(kOutOfMemoryText);
         Log("SetDisplay Forcing Fullscreen (MEMORY)");
         fullScreen = true;
@@ -94,8 +94,8 @@ void TPlatform::SetDisplay(int width, int height, bool fullScreen, bool force, b
     if (!active && !force)
         return;
 
-    const sys::WindowHandle hostWindow = impl.mExternalWindowParent;
-    if (impl.mHosted && !impl.mTestHost)
+    const sys::WindowHandle hostWindow = impl.mHost.mExternalWindowParent;
+    if (impl.mHost.mHosted && !impl.mHost.mTestHost)
     {
         if (hostWindow == 0)
         {
@@ -150,7 +150,7 @@ void TPlatform::SetDisplay(int width, int height, bool fullScreen, bool force, b
         d.mReady = true;
         return;
     }
-    if (!HasCommandLineOption("-pq=") && !fullScreen)
+    if (!IsHostPageGame() && !fullScreen)
     {
         float scale = 1.0f;
         if (!impl.GetViewportScale(scale))
@@ -175,7 +175,7 @@ void TPlatform::SetDisplay(int width, int height, bool fullScreen, bool force, b
 
     if (TAssetManager* assets = GetAssetManager())
         assets->ReleaseAll();
-    impl.mDisplayModeSet = true;
+    impl.mPump.mDisplayModeSet = true;
 
     if (hostWindow == 0)
         sys::SetWindowStyles(mainWindow,
@@ -365,7 +365,7 @@ void TPlatform::OnCreateFailed(int width, int height, bool fullScreen, bool forc
         d.mFatalReported = true;
         sys::ExitProcess(-1);
     }
-    if (impl.mExternalWindowParent != 0)
+    if (impl.mHost.mExternalWindowParent != 0)
     {
         MarkDirectXBroken();
         return;

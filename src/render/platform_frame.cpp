@@ -265,8 +265,8 @@ bool TPlatform::BeginRenderTarget(const std::shared_ptr<TTexture>& texture, int3
     TApplicationImpl* impl = application ? application->GetImpl() : nullptr;
     if (impl)
     {
-        d.mSavedViewportScale = impl->mViewportScaleX;
-        impl->mViewportScaleX = 1.0f;
+        d.mSavedViewportScale = impl->mHost.mViewportScaleX;
+        impl->mHost.mViewportScaleX = 1.0f;
     }
     PushViewport(0, 0, static_cast<int>(texture->GetWidth()),
                  static_cast<int>(texture->GetHeight()));
@@ -302,7 +302,7 @@ bool TPlatform::BeginRenderTarget(const std::shared_ptr<TTexture>& texture, int3
     d.mRenderTargetTexture.reset();
     PopViewport();
     if (impl)
-        impl->mViewportScaleX = d.mSavedViewportScale;
+        impl->mHost.mViewportScaleX = d.mSavedViewportScale;
     return false;
 }
 
@@ -311,7 +311,7 @@ void TPlatform::EndRenderTarget()
     TPlatformData& d = *mData;
     TApplication* application = TApplication::Get();
     if (application && application->GetImpl() && d.mRenderTargetTexture)
-        application->GetImpl()->mViewportScaleX = d.mSavedViewportScale;
+        application->GetImpl()->mHost.mViewportScaleX = d.mSavedViewportScale;
     if (!d.mRenderTargetTexture)
         return;
     std::shared_ptr<TTexture> texture = d.mRenderTargetTexture;

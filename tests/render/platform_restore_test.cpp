@@ -92,7 +92,7 @@ TEST_F(RestoreTest, TooFewFramesSinceActivationMakeTheDisplayAgain)
     // Inactive, the display stays broken instead.
     mDevice = Data().mDevice;
     Data().mWorkingCount = 0;
-    mImpl->mApplicationActive = false;
+    mImpl->mPump.mApplicationActive = false;
     Platform().MarkDirectXBroken();
     Data().Restore();
     EXPECT_FALSE(DisplayWasMadeAgain());

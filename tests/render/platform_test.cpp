@@ -35,7 +35,7 @@ TEST_F(SetDisplayTest, WindowedDisplayIsReadyCentredAndInItsStartingState)
     EXPECT_STREQ(GetConfig("dxbroken").c_str(), "0");
     EXPECT_STREQ(GetConfig("monitorfrequency").c_str(), "60");
     EXPECT_EQ(Data().mBitDepth, 32);
-    EXPECT_TRUE(mImpl->mDisplayModeSet);
+    EXPECT_TRUE(mImpl->mPump.mDisplayModeSet);
     EXPECT_EQ(Data().mScreenRect, TRect(0, 0, 800, 600));
     EXPECT_EQ(Data().mBackBuffer, Context().GetBackBuffer());
     EXPECT_EQ(Data().mRenderTarget, Data().mBackBuffer);
@@ -63,15 +63,15 @@ TEST_F(SetDisplayTest, NothingToDoOnlySetsReadyAndForceRebuilds)
 {
     Set(false);
     Device* device = Data().mDevice;
-    mImpl->mDisplayModeSet = false;
+    mImpl->mPump.mDisplayModeSet = false;
     Data().mReady = false;
     Set(false);
     EXPECT_TRUE(Data().mReady);
     EXPECT_EQ(Data().mDevice, device);
-    EXPECT_FALSE(mImpl->mDisplayModeSet);
+    EXPECT_FALSE(mImpl->mPump.mDisplayModeSet);
     Set(false, true);
     EXPECT_NE(Data().mDevice, device);
-    EXPECT_TRUE(mImpl->mDisplayModeSet);
+    EXPECT_TRUE(mImpl->mPump.mDisplayModeSet);
 }
 
 TEST_F(SetDisplayTest, FullScreenSwapsModeAndSetFullScreenSwitchesBack)
@@ -97,7 +97,7 @@ TEST_F(SetDisplayTest, ReentryAndMinimisedAndInactiveCallsChangeNothing)
     EXPECT_TRUE(Data().mInSetDisplay); // the outer call still owns it
     Data().mInSetDisplay = false;
 
-    mImpl->mApplicationActive = false;
+    mImpl->mPump.mApplicationActive = false;
     Set(false);
     EXPECT_EQ(Data().mDevice, nullptr);
     Set(false, true); // force acts while inactive
@@ -160,7 +160,7 @@ TEST_F(SetDisplayTest, DxBrokenMirrorsTheMarkUntilTheNextDisplay)
 // broken (the mark lies in the past: now minus the mark, not the other way round).
 TEST_F(SetDisplayTest, HostedDisplayHoldsOffForASecondAfterTheBrokenMark)
 {
-    mImpl->mExternalWindowParent = 0x7777;
+    mImpl->mHost.mExternalWindowParent = 0x7777;
     Platform().MarkDirectXBroken();
     sys::AdvanceManualClock(999);
     Set(false, true);
@@ -194,7 +194,7 @@ TEST_F(PaletteDesktopTest, WindowedRequestRunsFullScreen)
 
 TEST_F(PaletteDesktopTest, WithAHostWindowTheBoxEndsTheProcess)
 {
-    mImpl->mExternalWindowParent = 0x7777;
+    mImpl->mHost.mExternalWindowParent = 0x7777;
     EXPECT_EXIT(Set(false), ::testing::ExitedWithCode(255),
                 "\"Error\": You cannot run this application when your video mode is 8 bits or "
                 "less. Change your display settings and run again.");
@@ -223,7 +223,7 @@ TEST_F(SmallDesktopTest, WindowThatDoesNotFitRunsFullScreen)
 
 TEST_F(SmallDesktopTest, WithAHostWindowTheBoxEndsTheProcess)
 {
-    mImpl->mExternalWindowParent = 0x7777;
+    mImpl->mHost.mExternalWindowParent = 0x7777;
     EXPECT_EXIT(Set(false), ::testing::ExitedWithCode(255),
                 "You cannot run this application at your current screen resolution. Change your "
                 "display settings and run again.");
@@ -239,15 +239,15 @@ TEST_F(SetDisplayTest, ExitPathsEndWithStatus255)
         ::testing::ExitedWithCode(255), "");
     EXPECT_EXIT(
         {
-            SetPlatformCommandLine("-pq=page");
+            mImpl->mCommandLine = TCommandLine("-pq=page");
             Data().mLowMemoryVideo = true;
             Set(false);
         },
         ::testing::ExitedWithCode(255), "\\(out of memory\\)");
     EXPECT_EXIT(
         {
-            mImpl->mHosted = true;
-            mImpl->mExternalWindowParent = 0x7777;
+            mImpl->mHost.mHosted = true;
+            mImpl->mHost.mExternalWindowParent = 0x7777;
             Set(false);
         },
         ::testing::ExitedWithCode(255), "");
@@ -325,7 +325,7 @@ TEST_F(NothingWorksTest, SecondFailureReportsAndQuits)
 
 TEST_F(NothingWorksTest, FailureInTheBackgroundMarksDirectXBroken)
 {
-    mImpl->mApplicationActive = false;
+    mImpl->mPump.mApplicationActive = false;
     Set(false, true);
     EXPECT_TRUE(Data().mDxBroken);
     EXPECT_STREQ(GetConfig("dxbroken").c_str(), "1");

@@ -3,7 +3,7 @@
 // stand-in configured by the test, data folders and the log in a scratch folder.
 #pragma once
 
-#include "platform/shell_test_support.h"
+#include "support/shell_fixture.h"
 #include "render/platform.h"
 #include "render/render_display_seam.h"
 #include "render/renderer.h"
