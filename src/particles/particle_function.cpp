@@ -1,7 +1,6 @@
 // The node base class, the value stack, the particle context and the frame's argument handling.
 #include "particles/particle_function.h"
 
-#include <climits>
 #include <cstring>
 
 const void* TParticleFunction::ClassId()
@@ -45,37 +44,4 @@ TParticleContext::TParticleContext(const uint8_t* memberWidths, uint32_t memberC
     }
     for (uint32_t i = mMemberCount + 1; i <= kMaxMembers; ++i)
         mMemberOffsets[i] = mMemberOffsets[mMemberCount];
-}
-
-void TParticleFrame::SetArguments(uint8_t n)
-{
-    if (mTop >= n)
-    {
-        mBase = static_cast<uint8_t>(mTop - n);
-        mArgc = n;
-    }
-}
-
-bool TParticleFrame::Push(const float* values, uint8_t width)
-{
-    // Slot numbers are bytes: a push into slot 255 would run off the stack's arrays.
-    if (width < 1 || width > TParticleStack::kMaxWidth || mBase >= TParticleStack::kSlots)
-        return false;
-    TParticleStack& stack = *mStack;
-    uint32_t offset = stack.mOffsets[mBase];
-    stack.mWidths[mBase] = width;
-    stack.mOffsets[mBase + 1] = offset + width;
-    stack.mCount = mBase + 1u;
-    // The values may be the slot's own floats (a node that passes an argument through).
-    std::memmove(stack.mData + offset, values, width * sizeof(float));
-    ++mBase;
-    mTop = mBase;
-    return true;
-}
-
-int32_t TruncateParticleIndex(float value)
-{
-    if (!(value > -2147483648.0f && value < 2147483648.0f))
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
 }

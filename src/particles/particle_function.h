@@ -4,6 +4,7 @@
 
 #include "platform/tstring.h"
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -90,10 +91,55 @@ struct TParticleFrame
     uint8_t mArgc = 0;
 
     // With at least n slots in use, makes the top n the arguments; otherwise changes nothing.
-    void SetArguments(uint8_t n);
+    void SetArguments(uint8_t n)
+    {
+        if (mTop >= n)
+        {
+            mBase = static_cast<uint8_t>(mTop - n);
+            mArgc = n;
+        }
+    }
     // Writes 1 to 4 floats into slot mBase, then mBase and mTop move past it. Refused (false) for
-    // another width or when mBase is the last slot number, which has no slot behind it.
-    bool Push(const float* values, uint8_t width);
+    // another width or when mBase is the last slot number, which has no slot behind it. The values
+    // are a node's own buffer, a constant or particle floats, never other stack floats.
+    bool Push(const float* values, uint8_t width)
+    {
+        // Slot numbers are bytes: a push into slot 255 would run off the stack's arrays.
+        if (width < 1 || width > TParticleStack::kMaxWidth || mBase >= TParticleStack::kSlots)
+            return false;
+        TParticleStack& stack = *mStack;
+        uint32_t offset = stack.mOffsets[mBase];
+        stack.mWidths[mBase] = width;
+        stack.mOffsets[mBase + 1] = offset + width;
+        stack.mCount = mBase + 1u;
+        float* target = stack.mData + offset;
+        for (int k = 0; k < width; ++k)
+            target[k] = values[k];
+        ++mBase;
+        mTop = mBase;
+        return true;
+    }
+
+    // The same for a node's own four-float buffer: all four are copied, which is always room enough
+    // (slot i starts at most 4i floats in), and floats past `width` lie above the top.
+    bool Push4(const float (&values)[4], uint8_t width)
+    {
+        if (width < 1 || width > TParticleStack::kMaxWidth || mBase >= TParticleStack::kSlots)
+            return false;
+        TParticleStack& stack = *mStack;
+        uint32_t offset = stack.mOffsets[mBase];
+        stack.mWidths[mBase] = width;
+        stack.mOffsets[mBase + 1] = offset + width;
+        stack.mCount = mBase + 1u;
+        float* target = stack.mData + offset;
+        target[0] = values[0];
+        target[1] = values[1];
+        target[2] = values[2];
+        target[3] = values[3];
+        ++mBase;
+        mTop = mBase;
+        return true;
+    }
 
     // Argument k's run-time width and floats (k < mArgc).
     uint8_t ArgWidth(int k) const { return mStack->mWidths[mBase + k]; }
@@ -115,4 +161,9 @@ using TParticleProgram = std::vector<TParticleInstruction>;
 
 // Truncates toward zero; NaN and values beyond the 32-bit range give INT32_MIN, which every index
 // check rejects.
-int32_t TruncateParticleIndex(float value);
+inline int32_t TruncateParticleIndex(float value)
+{
+    if (!(value > -2147483648.0f && value < 2147483648.0f))
+        return INT32_MIN;
+    return static_cast<int32_t>(value);
+}

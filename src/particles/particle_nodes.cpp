@@ -74,10 +74,10 @@ template <typename Op> bool Elementwise(TParticleFrame& frame, Op op)
     const float* a = frame.Arg(0);
     const float* b = frame.Arg(1);
     uint8_t width = frame.ArgWidth(0);
-    float result[4];
+    float result[4] = {};
     for (int k = 0; k < width; ++k)
         result[k] = op(a[k], b[k]);
-    return frame.Push(result, width);
+    return frame.Push4(result, width);
 }
 
 // a0[k] op a1 with a scalar a1.
@@ -88,18 +88,18 @@ template <typename Op> bool ByScalar(TParticleFrame& frame, Op op)
     const float* a = frame.Arg(0);
     float s = frame.Arg(1)[0];
     uint8_t width = frame.ArgWidth(0);
-    float result[4];
+    float result[4] = {};
     for (int k = 0; k < width; ++k)
         result[k] = op(a[k], s);
-    return frame.Push(result, width);
+    return frame.Push4(result, width);
 }
 
 template <typename Op> bool Compare(TParticleFrame& frame, Op op)
 {
     if (frame.mArgc != 2 || frame.ArgWidth(0) != 1 || frame.ArgWidth(1) != 1)
         return false;
-    float result = op(frame.Arg(0)[0], frame.Arg(1)[0]) ? 1.0f : 0.0f;
-    return frame.Push(&result, 1);
+    float result[4] = {op(frame.Arg(0)[0], frame.Arg(1)[0]) ? 1.0f : 0.0f};
+    return frame.Push4(result, 1);
 }
 
 // Shared by both cycles: a[0] + (b[0] - a[0]) * c / divisor(n), then the counter steps and wraps.
@@ -110,11 +110,11 @@ template <typename Divisor> bool Cycle(TParticleFrame& frame, uint32_t& step, Di
     float a = frame.Arg(0)[0];
     float b = frame.Arg(1)[0];
     float n = frame.Arg(2)[0];
-    float result = a + (b - a) * static_cast<float>(step) / divisor(n);
+    float result[4] = {a + (b - a) * static_cast<float>(step) / divisor(n)};
     ++step;
     if (static_cast<float>(step) >= n)
         step = 0;
-    return frame.Push(&result, 1);
+    return frame.Push4(result, 1);
 }
 
 template <typename T> constexpr uint8_t kPushWidth = sizeof(T) / sizeof(float);
@@ -132,9 +132,9 @@ template <typename T> uint8_t FPush<T>::GetWidth(uint8_t, const uint8_t*) const
 
 template <typename T> bool FPush<T>::Execute(TParticleContext&, TParticleFrame& frame)
 {
-    float values[kPushWidth<T>];
-    std::memcpy(values, &mValue, sizeof(values));
-    return frame.Push(values, kPushWidth<T>);
+    float values[4] = {};
+    std::memcpy(values, &mValue, sizeof(T));
+    return frame.Push4(values, kPushWidth<T>);
 }
 
 template class FPush<float>;
@@ -174,7 +174,10 @@ bool FAssign::Execute(TParticleContext& context, TParticleFrame& frame)
     uint8_t width = frame.ArgWidth(0);
     if (index < 0 || index + width > context.GetFloatCount())
         return false;
-    std::memcpy(context.mParticle + index, frame.Arg(0), width * sizeof(float));
+    const float* value = frame.Arg(0);
+    float* target = context.mParticle + index;
+    for (int k = 0; k < width; ++k)
+        target[k] = value[k];
     return true;
 }
 
@@ -229,10 +232,10 @@ bool FUnm::Execute(TParticleContext&, TParticleFrame& frame)
         return false;
     const float* a = frame.Arg(0);
     uint8_t width = frame.ArgWidth(0);
-    float result[4];
+    float result[4] = {};
     for (int k = 0; k < width; ++k)
         result[k] = -a[k];
-    return frame.Push(result, width);
+    return frame.Push4(result, width);
 }
 
 uint8_t FLt::GetWidth(uint8_t, const uint8_t*) const
@@ -269,8 +272,8 @@ bool FVIndex::Execute(TParticleContext&, TParticleFrame& frame)
         static_cast<uint32_t>(static_cast<int64_t>(TruncateParticleIndex(frame.Arg(1)[0])) - 1);
     if (i >= frame.ArgWidth(0))
         return false;
-    float result = frame.Arg(0)[i];
-    return frame.Push(&result, 1);
+    float result[4] = {frame.Arg(0)[i]};
+    return frame.Push4(result, 1);
 }
 
 uint8_t FIndex::GetWidth(uint8_t, const uint8_t*) const
@@ -293,8 +296,8 @@ bool FIndex::Execute(TParticleContext& context, TParticleFrame& frame)
                              __LINE__, __FILE_NAME__);
             return false;
         }
-        float value = context.mParticle[base + i];
-        return frame.Push(&value, 1);
+        float value[4] = {context.mParticle[base + i]};
+        return frame.Push4(value, 1);
     }
     TParticleFunction* function =
         frame.mSystem ? frame.mSystem->GetFunction(static_cast<uint32_t>(~base)) : nullptr;
@@ -357,10 +360,10 @@ bool FTimeScale::Execute(TParticleContext& context, TParticleFrame& frame)
         return false;
     const float* a = frame.Arg(0);
     uint8_t width = frame.ArgWidth(0);
-    float result[4];
+    float result[4] = {};
     for (int k = 0; k < width; ++k)
         result[k] = static_cast<float>(a[k] * static_cast<double>(context.mMilliseconds) / 1000.0);
-    return frame.Push(result, width);
+    return frame.Push4(result, width);
 }
 
 uint8_t FAge::GetWidth(uint8_t, const uint8_t*) const
@@ -372,8 +375,8 @@ bool FAge::Execute(TParticleContext& context, TParticleFrame& frame)
 {
     if (frame.mArgc != 0)
         return false;
-    float value = static_cast<float>(context.mMilliseconds);
-    return frame.Push(&value, 1);
+    float value[4] = {static_cast<float>(context.mMilliseconds)};
+    return frame.Push4(value, 1);
 }
 
 uint8_t FExpire::GetWidth(uint8_t, const uint8_t*) const
@@ -385,14 +388,14 @@ bool FExpire::Execute(TParticleContext& context, TParticleFrame& frame)
 {
     if (frame.mArgc != 1 || frame.ArgWidth(0) != 1)
         return false;
-    float value = 0.0f;
+    float value[4] = {};
     // NaN is not equal to 0: it ends the particle.
     if (!(frame.Arg(0)[0] == 0.0f))
     {
         context.mAlive = false;
-        value = 1.0f;
+        value[0] = 1.0f;
     }
-    return frame.Push(&value, 1);
+    return frame.Push4(value, 1);
 }
 
 uint8_t FVec::GetWidth(uint8_t, const uint8_t*) const
@@ -405,9 +408,9 @@ bool FVec::Execute(TParticleContext&, TParticleFrame& frame)
 {
     if (frame.mArgc < 1 || frame.mArgc > 4)
         return false;
-    float result[4];
+    float result[4] = {};
     std::memcpy(result, frame.Arg(0), frame.mArgc * sizeof(float));
-    return frame.Push(result, frame.mArgc);
+    return frame.Push4(result, frame.mArgc);
 }
 
 uint8_t FDistance::GetWidth(uint8_t, const uint8_t*) const
@@ -427,8 +430,8 @@ bool FDistance::Execute(TParticleContext&, TParticleFrame& frame)
         float difference = a[k] - b[k];
         sum += static_cast<double>(difference) * difference;
     }
-    float result = static_cast<float>(std::sqrt(sum));
-    return frame.Push(&result, 1);
+    float result[4] = {static_cast<float>(std::sqrt(sum))};
+    return frame.Push4(result, 1);
 }
 
 uint8_t FOpenCycle::GetWidth(uint8_t, const uint8_t*) const
@@ -487,7 +490,7 @@ bool FAlpha::Execute(TParticleContext&, TParticleFrame& frame)
         return false;
     const float* colour = frame.Arg(0);
     float result[4] = {colour[0], colour[1], colour[2], colour[frame.ArgWidth(0)]};
-    return frame.Push(result, 4);
+    return frame.Push4(result, 4);
 }
 
 uint8_t FRange::GetWidth(uint8_t argc, const uint8_t* widths) const
@@ -502,10 +505,10 @@ bool FRange::Execute(TParticleContext&, TParticleFrame& frame)
     const float* a = frame.Arg(0);
     const float* b = frame.Arg(1);
     uint8_t width = frame.ArgWidth(0);
-    float result[4];
+    float result[4] = {};
     for (int k = 0; k < width; ++k)
         result[k] = a[k] + (b[k] - a[k]) * NextFraction();
-    return frame.Push(result, width);
+    return frame.Push4(result, width);
 }
 
 uint8_t FPick::GetWidth(uint8_t argc, const uint8_t* widths) const
@@ -520,10 +523,10 @@ bool FPick::Execute(TParticleContext&, TParticleFrame& frame)
     int pick = static_cast<int>(GetParticleRandom().NextDouble() * frame.mArgc);
     if (pick >= frame.mArgc)
         pick = frame.mArgc - 1;
-    float result[4];
+    float result[4] = {};
     uint8_t width = frame.ArgWidth(pick);
     std::memcpy(result, frame.Arg(pick), width * sizeof(float));
-    return frame.Push(result, width);
+    return frame.Push4(result, width);
 }
 
 uint8_t FFade::GetWidth(uint8_t argc, const uint8_t* widths) const
@@ -558,18 +561,18 @@ bool FFade::Execute(TParticleContext&, TParticleFrame& frame)
     float f = t / d;
     const float* from = frame.Arg(i);
     uint8_t width = frame.ArgWidth(i);
-    float result[4];
+    float result[4] = {};
     if (i >= argc - 2)
     {
         std::memcpy(result, from, width * sizeof(float));
-        return frame.Push(result, width);
+        return frame.Push4(result, width);
     }
     if (frame.ArgWidth(i + 2) < width)
         return false;
     const float* to = frame.Arg(i + 2);
     for (int k = 0; k < width; ++k)
         result[k] = from[k] + (to[k] - from[k]) * f;
-    return frame.Push(result, width);
+    return frame.Push4(result, width);
 }
 
 uint8_t F2dRadius::GetWidth(uint8_t, const uint8_t*) const
