@@ -1,0 +1,71 @@
+// Particle drawing: 10,000 particles updated by the anim program and then drawn as quads through
+// a 1 x 1 clip rectangle (submitted and clipped, almost nothing rasterised), on a headless display.
+#include "particle_bench_program.h"
+
+#include "particles/particle_renderer_2d.h"
+#include "platform/application.h"
+#include "platform/config.h"
+#include "render/platform.h"
+#include "render/render_display_seam.h"
+#include "render/renderer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <list>
+
+namespace
+{
+// An application with its main window (SDL's dummy driver) and the rendering layer's display at
+// 800 x 600, made once for the program.
+bool MakeDisplay()
+{
+    static bool ready = []
+    {
+        auto* impl = new TApplicationImpl(nullptr, nullptr, "", 1, true);
+        auto* application = new TApplication(impl);
+        application->CreateMainWindow();
+        SetDisplayFactory(&CreateRenderDisplaySeam);
+        DestroyDisplay();
+        auto* seam = static_cast<TRenderDisplaySeam*>(&GetDisplay());
+        seam->CreateRenderer();
+        if (seam->GetPlatform() == nullptr)
+            return false;
+        seam->GetPlatform()->SetDisplay(800, 600, false, true, true, false);
+        return seam->GetPlatform()->IsDisplayReady();
+    }();
+    return ready;
+}
+
+void BM_ParticleAnimAndDraw_Nodes(benchmark::State& state)
+{
+    if (!MakeDisplay())
+    {
+        state.SkipWithError("no headless display");
+        return;
+    }
+    TParticleProgram program = particlebench::AnimProgram();
+    std::vector<float> particles = particlebench::MakeParticles();
+    std::list<float*> live;
+    for (int i = 0; i < particlebench::kParticles; ++i)
+        live.push_back(particles.data() + static_cast<size_t>(i) * particlebench::kFloats);
+    T2dParticleRenderer renderer;
+    TRenderer* out = TRenderer::Instance();
+    for (auto _ : state)
+    {
+        particlebench::Update(program, particles);
+        if (!out->BeginDraw(false))
+        {
+            state.SkipWithError("no frame");
+            return;
+        }
+        out->PushClipRect(TRect(0, 0, 1, 1));
+        out->Begin2d();
+        renderer.Draw(TVec3(400, 300, 0), 1.0f, live, particlebench::kParticles);
+        out->End2d();
+        out->PopClipRect();
+        out->EndFrame(false);
+    }
+    state.SetItemsProcessed(state.iterations() * particlebench::kParticles);
+}
+BENCHMARK(BM_ParticleAnimAndDraw_Nodes)->Unit(benchmark::kMicrosecond);
+} // namespace
