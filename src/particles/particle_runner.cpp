@@ -15,15 +15,21 @@ bool TParticleRunner::Run(const TParticleProgram& program, float* particle)
     frame.mStack = &mStack;
     mContext.mParticle = particle;
     mContext.mAlive = true;
+    // The top is kept here as well as in the frame, so each step only stores the frame's fields
+    // (what SetArguments would set) instead of reading back what it just wrote.
+    uint8_t top = 0;
     for (const TParticleInstruction& instruction : program)
     {
+        uint8_t argc = instruction.mArgc;
         // Fewer values stacked than the node takes: it would read stale slots, so it fails.
-        if (frame.mTop < instruction.mArgc)
+        if (top < argc)
             break;
-        frame.SetArguments(instruction.mArgc);
+        frame.mTop = top;
+        frame.mBase = static_cast<uint8_t>(top - argc);
+        frame.mArgc = argc;
         if (!instruction.mNode->Execute(mContext, frame))
             break;
-        frame.mTop = frame.mBase;
+        top = frame.mBase;
     }
     return mContext.mAlive;
 }
