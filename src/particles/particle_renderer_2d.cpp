@@ -206,6 +206,9 @@ void T2dParticleRenderer::Draw(const TVec3& position, float alpha, std::list<flo
 
     // More live particles than the array holds would run past it: those are not drawn.
     int32_t room = sVertexCapacity / per;
+    // Each indexed draw reads the index array from its start: it must cover the batch.
+    if (!mBrokenIndexedVerts && sIndexQuads < kQuadsPerIndexedDraw)
+        room = std::min(room, sIndexQuads);
     int32_t quads = 0;
     for (float* particle : live)
     {

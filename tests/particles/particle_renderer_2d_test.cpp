@@ -233,6 +233,10 @@ TEST_F(ParticleRendererDrawTest, CountsInBothIndexModesAndNothingAtCapacityZero)
     Draw(indexed, particles, 2);
     EXPECT_NE(T2dParticleRenderer::GetIndices(), nullptr);
     EXPECT_EQ(T2dParticleRenderer::GetLastDrawCounts().mIndices, 12u);
+    // More live particles than the capacity: only as many as the index array covers are drawn.
+    std::vector<Particle> five(5);
+    Draw(indexed, five, 2);
+    EXPECT_EQ(T2dParticleRenderer::GetLastDrawCounts().mIndices, 24u);
 }
 
 TEST_F(ParticleRendererDrawTest, IndexedDrawsTakeAtMost16384Quads)
