@@ -21,7 +21,7 @@ bool MakeDisplay()
 {
     static bool ready = []
     {
-        auto* impl = new TApplicationImpl(nullptr, nullptr, "", 1, true);
+        auto* impl = new TApplicationImpl(nullptr, nullptr, TCommandLine(""), 1, true);
         auto* application = new TApplication(impl);
         application->CreateMainWindow();
         SetDisplayFactory(&CreateRenderDisplaySeam);
