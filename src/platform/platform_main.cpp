@@ -13,6 +13,7 @@
 #include "platform/string_table.h"
 #include "platform/window_manager_seam.h"
 #include "platform/xml.h"
+#include "sys/memory.h"
 #include "sys/clock.h"
 #include "sys/dynlib.h"
 #include "sys/events.h"
@@ -257,6 +258,7 @@ TApplication::~TApplication()
 void PlatformMain(void* instance, void* previousInstance, const char* commandLine, int showCommand,
                   TGameMainFn gameMain, bool allowMultiple)
 {
+    sys::KeepFreedMemoryForReuse();
     // The harness may point the command line elsewhere, into memory of its own; the library stays
     // loaded until the end.
     std::string original = commandLine ? commandLine : "";

@@ -5,6 +5,7 @@
 #include "render/image_decoder_support.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace
 {
@@ -30,6 +31,22 @@ uint8_t* AllocateImageBlock(uint32_t side)
 {
     // calloc hands large blocks over as fresh zero pages, so clearing costs nothing up front.
     return static_cast<uint8_t*>(std::calloc(static_cast<size_t>(side) * side, 4));
+}
+
+uint8_t* AllocateImageBlockAround(uint32_t side, uint32_t width, uint32_t height)
+{
+    if (width > side || height > side)
+        return nullptr;
+    const size_t rowBytes = static_cast<size_t>(side) * 4;
+    auto* block = static_cast<uint8_t*>(std::malloc(rowBytes * side));
+    if (block == nullptr)
+        return nullptr;
+    const size_t imageBytes = static_cast<size_t>(width) * 4;
+    if (imageBytes < rowBytes)
+        for (uint32_t y = 0; y < height; ++y)
+            std::memset(block + y * rowBytes + imageBytes, 0, rowBytes - imageBytes);
+    std::memset(block + height * rowBytes, 0, (side - height) * rowBytes);
+    return block;
 }
 
 void SetImageDecodeError(const char* text)

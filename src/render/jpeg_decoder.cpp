@@ -117,7 +117,7 @@ bool Decode(JpegDecode& d, uint32_t& width, uint32_t& height, uint32_t& texSize)
     d.mInfo.out_color_space = JCS_EXT_BGRA;
     jpeg_start_decompress(&d.mInfo);
 
-    d.mBlock = AllocateImageBlock(side);
+    d.mBlock = AllocateImageBlockAround(side, d.mInfo.output_width, d.mInfo.output_height);
     if (d.mBlock == nullptr)
     {
         std::snprintf(d.mErrors.mMessage, sizeof(d.mErrors.mMessage), "out of memory");

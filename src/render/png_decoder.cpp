@@ -88,7 +88,7 @@ bool Decode(PngDecode& d, uint32_t& width, uint32_t& height, uint32_t& texSize, 
     // carry alpha 0 there, and a texture without alpha would show that colour.
     alpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 || hasTransparency;
 
-    d.mBlock = AllocateImageBlock(side);
+    d.mBlock = AllocateImageBlockAround(side, w, h);
     d.mRows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * h));
     if (d.mBlock == nullptr || d.mRows == nullptr)
         png_error(d.mPng, "Visual PNG: out of memory");
