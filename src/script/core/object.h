@@ -358,6 +358,9 @@ constexpr int MAXBITS = 24;
 // Memory (all through the state's allocator hook; raise the memory error on failure).
 void* luaM_realloc(lua_State* L, void* block, size_t oldsize, size_t size);
 void luaM_free(lua_State* L, void* block, size_t size);
+// Gives the kept small blocks back to the C library (at close, or before another allocator is
+// set).
+void luaM_releasesmall(lua_State* L);
 // Grows an array: double, at least 4; near the limit take the limit while 4 entries stay spare,
 // otherwise raise `what` as a run-time error.
 void* luaM_growaux(lua_State* L, void* block, int* size, size_t elemsize, int limit,

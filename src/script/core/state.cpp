@@ -207,6 +207,7 @@ static void CloseState(lua_State* L)
     luaS_freetable(L);
     luaZ_freebuffer(L, &g->buff);
     FreeStack(L, L);
+    luaM_releasesmall(L);
     lua_Alloc f = g->frealloc;
     void* ud = g->ud;
     f(ud, L, sizeof(lua_State), 0, 0, 0);
@@ -260,6 +261,10 @@ lua_State* lua_open(void)
     g->strpoolnext = nullptr;
     g->strpoolend = nullptr;
     g->longstrings = nullptr;
+    for (int i = 0; i < kSmallBlockClasses; i++)
+        g->smallfree[i] = nullptr;
+    g->smallfreebytes = 0;
+    g->smallpool = 1;
     g->gcrunning = 0;
     g->nativeDepth = 0;
     if (luaD_rawrunprotected(L, OpenState, nullptr) != 0)
@@ -292,6 +297,10 @@ lua_CFunction lua_atpanic(lua_State* L, lua_CFunction panicf)
 void lua_setallocator(lua_State* L, lua_Alloc f, void* ud)
 {
     luaS_releasefree(L); // kept blocks came from the allocator being replaced
+    // Blocks from now on come from f, which knows nothing of the rounded sizes; those already
+    // made are given back to it with the sizes they were asked for, as before.
+    luaM_releasesmall(L);
+    G(L)->smallpool = 0;
 
     G(L)->frealloc = f;
     G(L)->ud = ud;

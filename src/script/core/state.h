@@ -108,6 +108,11 @@ struct LongStringLink
     LongStringLink* next;
 };
 
+// Blocks of up to 1024 bytes from the default allocator are taken in 16-byte steps;
+// smallfree[n] lists the released blocks of 16 * n bytes kept for the next requests of that size.
+constexpr size_t kSmallBlockMax = 1024;
+constexpr int kSmallBlockClasses = static_cast<int>(kSmallBlockMax / 16) + 1;
+
 struct global_State
 {
     stringtable strt;
@@ -140,6 +145,12 @@ struct global_State
     char* strpoolnext;   // unused end of the newest slab
     char* strpoolend;
     LongStringLink* longstrings;
+    // Small-block lists, used only while the state has its default allocator (from the start):
+    // each kept block links to the next through its first word. Kept bytes are not counted in
+    // nblocks, so the collector's pacing and the reported memory are those of plain blocks.
+    void* smallfree[kSmallBlockClasses];
+    size_t smallfreebytes;
+    int smallpool;   // nonzero while the default allocator has served every block
     int gcrunning;   // nonzero while a collection runs
     int nativeDepth; // native calls and resumes active on the machine stack, all threads
 };
