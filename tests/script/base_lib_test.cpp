@@ -219,6 +219,30 @@ TEST_F(BaseLibTest, Coroutines)
               "error: test:1: bad argument #1 to `create' (Lua function expected)");
 }
 
+TEST_F(BaseLibTest, ResumeHandsEveryValueOverInOrder)
+{
+    // No, one and many values each way, nils among them; true goes in front of them all.
+    EXPECT_EQ(mState.Run("co = coroutine.create(function(...) "
+                         "  local a, b, c = coroutine.yield() "
+                         "  local d = coroutine.yield(a, nil, c, arg.n) "
+                         "  return d, unpack(arg) end)"),
+              "");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 'x', nil, 'z')"),
+              (std::vector<std::string>{"true"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 1, 2, 3)"),
+              (std::vector<std::string>{"true", "1", "nil", "3", "3"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 'd')"),
+              (std::vector<std::string>{"true", "d", "x", "nil", "z"}));
+    // The arguments must fit within a native function's slots on the coroutine's stack.
+    EXPECT_EQ(mState.Run("t = {} for i = 1, 2047 do t[i] = i end "
+                         "co = coroutine.create(function(...) return arg.n end)"),
+              "");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 0, unpack(t))"),
+              (std::vector<std::string>{"error: test:1: too many arguments to resume"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, unpack(t))"),
+              (std::vector<std::string>{"true", "2047"}));
+}
+
 TEST_F(BaseLibTest, RefusedResumesLeaveNoArgumentsBehind)
 {
     // Arguments left on a dead coroutine's stack would become a body for the next resume.

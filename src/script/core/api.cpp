@@ -13,9 +13,6 @@
 #include "script/core/table.h"
 #include "script/core/vm.h"
 
-// Slots a native function may use above its frame base.
-static constexpr int kMaxCStack = 2048;
-
 // Resolves an index; null for an invalid one ("no value"). Indices below -40000 give a read-only
 // view of a registry integer key (the nil object when absent).
 static TObject* Index2Adr(lua_State* L, int idx)
@@ -139,25 +136,12 @@ void lua_pushvalue(lua_State* L, int idx)
 
 int lua_checkstack(lua_State* L, int size)
 {
-    if ((L->top - L->base + size) > kMaxCStack)
-        return 0;
-    luaD_checkstack(L, size);
-    if (L->ci->top < L->top + size)
-        L->ci->top = L->top + size;
-    return 1;
+    return luaD_apicheckstack(L, size) ? 1 : 0;
 }
 
 void lua_xmove(lua_State* from, lua_State* to, int n)
 {
-    if (from == to || n <= 0)
-        return;
-    luaD_checkstack(to, n);
-    from->top -= n;
-    for (int i = 0; i < n; i++)
-    {
-        setobj(to->top, from->top + i);
-        to->top++;
-    }
+    luaD_xmove(from, to, n);
 }
 
 // --- Access ------------------------------------------------------------------------------------

@@ -35,6 +35,32 @@ inline void luaD_checkstack(lua_State* L, int n)
         static_cast<ptrdiff_t>(n * sizeof(TObject)))
         luaD_growstack(L, n);
 }
+// Slots a native function may use above its frame base.
+constexpr int kMaxCStack = 2048;
+
+// lua_checkstack and lua_xmove, inline for the coroutine library's resume (called per value
+// handed over).
+inline bool luaD_apicheckstack(lua_State* L, int size)
+{
+    if ((L->top - L->base + size) > kMaxCStack)
+        return false;
+    luaD_checkstack(L, size);
+    if (L->ci->top < L->top + size)
+        L->ci->top = L->top + size;
+    return true;
+}
+inline void luaD_xmove(lua_State* from, lua_State* to, int n)
+{
+    if (from == to || n <= 0)
+        return;
+    luaD_checkstack(to, n);
+    from->top -= n;
+    for (int i = 0; i < n; i++)
+    {
+        setobj(to->top, from->top + i);
+        to->top++;
+    }
+}
 // Advances the top by one, growing the stack when needed.
 inline void incr_top(lua_State* L)
 {

@@ -3,6 +3,8 @@
 #include "script/lauxlib.h"
 #include "script/lualib.h"
 
+#include "script/core/calls.h"
+
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -748,25 +750,26 @@ int BaseNewproxy(lua_State* L)
 // ---------------------------------------------------------------------------------------------
 // Coroutines
 
+// The public calls' work done inline: a producer and its consumer cross here for every value.
 int AuxResume(lua_State* L, lua_State* co, int narg)
 {
-    if (!lua_checkstack(co, narg))
+    if (!luaD_apicheckstack(co, narg))
     {
         luaL_error(L, "too many arguments to resume");
     }
-    lua_xmove(L, co, narg);
+    luaD_xmove(L, co, narg);
     int status = lua_resume(co, narg);
     if (status == 0)
     {
-        int nres = lua_gettop(co);
-        if (!lua_checkstack(L, nres))
+        int nres = static_cast<int>(co->top - co->base);
+        if (!luaD_apicheckstack(L, nres))
         {
             luaL_error(L, "too many results to resume");
         }
-        lua_xmove(co, L, nres);
+        luaD_xmove(co, L, nres);
         return nres;
     }
-    lua_xmove(co, L, 1); // the error message
+    luaD_xmove(co, L, 1); // the error message
     return -1;
 }
 
@@ -774,15 +777,18 @@ int CoResume(lua_State* L)
 {
     lua_State* co = lua_tothread(L, 1);
     luaL_argcheck(L, co, 1, "coroutine expected");
-    int r = AuxResume(L, co, lua_gettop(L) - 1);
+    int r = AuxResume(L, co, static_cast<int>(L->top - L->base) - 1);
     if (r < 0)
     {
         lua_pushboolean(L, 0);
         lua_insert(L, -2);
         return 2;
     }
-    lua_pushboolean(L, 1);
-    lua_insert(L, -(r + 1));
+    // true in front of the r results.
+    incr_top(L);
+    for (StkId q = L->top - 1; q > L->top - 1 - r; q--)
+        setobj(q, q - 1);
+    setbvalue(L->top - 1 - r, 1);
     return r + 1;
 }
 
