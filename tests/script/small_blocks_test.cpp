@@ -42,7 +42,7 @@ TEST(SmallBlocksTest, BulkCoroutinesAndTablesComeBackToTheSameCount)
         // Kept blocks are not counted: the live bytes are what they were.
         EXPECT_EQ(before, G(state.L)->nblocks) << "round " << round;
         EXPECT_GT(G(state.L)->smallfreebytes, 0u);
-        EXPECT_LE(G(state.L)->smallfreebytes, size_t(4) << 20);
+        EXPECT_LE(G(state.L)->smallfreebytes, size_t(1) << 20);
     }
 }
 

@@ -27,15 +27,22 @@ const TObject luaO_nilobject = {LUA_TNIL, {nullptr}};
 // Largest request served: requests of 2^32 - 3 bytes or more are refused.
 static constexpr size_t kMaxBlock = 0xFFFFFFFFu - 2;
 // Bytes of released small blocks kept at most; beyond them blocks go back to the C library.
-static constexpr size_t kSmallKeepMax = size_t(4) << 20;
+static constexpr size_t kSmallKeepMax = size_t(1) << 20;
 
+// Class n holds blocks of 16 * n - 8 bytes: the C library's chunks are 16-byte multiples with an
+// 8-byte header, so a block of its class takes the same chunk as one of its exact size.
 static size_t SmallClass(size_t size)
 {
-    return (size + 15) >> 4;
+    return (size + 8 + 15) >> 4;
+}
+
+static size_t SmallBytes(size_t cls)
+{
+    return cls * 16 - 8;
 }
 
 // The default allocator's side of luaM_realloc. Every block of up to kSmallBlockMax bytes is
-// taken with its size rounded up to its 16-byte class, so a released one serves any later
+// taken with its size rounded up to its class, so a released one serves any later
 // request of the same class; the C library's own calls per block were a quarter of the time of
 // scripts making many small tables, closures and coroutines. Same blocks, same counting: only
 // when the C library is asked changes.
@@ -46,7 +53,7 @@ static void* SmallRealloc(lua_State* L, global_State* g, void* block, size_t old
         if (block == nullptr)
             return nullptr;
         g->nblocks -= oldsize;
-        size_t bytes = SmallClass(oldsize) * 16;
+        size_t bytes = SmallBytes(SmallClass(oldsize));
         if (oldsize <= kSmallBlockMax && g->smallfreebytes + bytes <= kSmallKeepMax)
         {
             void*& head = g->smallfree[SmallClass(oldsize)];
@@ -67,12 +74,12 @@ static void* SmallRealloc(lua_State* L, global_State* g, void* block, size_t old
         if (block == nullptr && head != nullptr)
         {
             result = head;
-            ASAN_UNPOISON_MEMORY_REGION(result, cls * 16);
+            ASAN_UNPOISON_MEMORY_REGION(result, SmallBytes(cls));
             head = *static_cast<void**>(result);
-            g->smallfreebytes -= cls * 16;
+            g->smallfreebytes -= SmallBytes(cls);
         }
         else
-            result = std::realloc(block, cls * 16);
+            result = std::realloc(block, SmallBytes(cls));
     }
     else
         result = std::realloc(block, size);
@@ -85,12 +92,12 @@ static void* SmallRealloc(lua_State* L, global_State* g, void* block, size_t old
 void luaM_releasesmall(lua_State* L)
 {
     global_State* g = G(L);
-    for (int cls = 0; cls < kSmallBlockClasses; cls++)
+    for (int cls = 1; cls < kSmallBlockClasses; cls++)
     {
         while (g->smallfree[cls] != nullptr)
         {
             void* block = g->smallfree[cls];
-            ASAN_UNPOISON_MEMORY_REGION(block, static_cast<size_t>(cls) * 16);
+            ASAN_UNPOISON_MEMORY_REGION(block, SmallBytes(static_cast<size_t>(cls)));
             g->smallfree[cls] = *static_cast<void**>(block);
             std::free(block);
         }

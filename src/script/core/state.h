@@ -109,9 +109,10 @@ struct LongStringLink
 };
 
 // Blocks of up to 1024 bytes from the default allocator are taken in 16-byte steps;
-// smallfree[n] lists the released blocks of 16 * n bytes kept for the next requests of that size.
+// smallfree[n] lists the released blocks of 16 * n - 8 bytes kept for the next requests of that
+// size.
 constexpr size_t kSmallBlockMax = 1024;
-constexpr int kSmallBlockClasses = static_cast<int>(kSmallBlockMax / 16) + 1;
+constexpr int kSmallBlockClasses = static_cast<int>((kSmallBlockMax + 8 + 15) / 16) + 1;
 
 struct global_State
 {
