@@ -51,7 +51,8 @@ def main():
     # The interpreter itself, not a launcher in front of it whose start-up would be counted.
     parser.add_argument("--python", default=sys.executable)
     parser.add_argument("workloads", nargs="*")
-    args = parser.parse_args()
+    # Options may come after the runner as well as before it.
+    args = parser.parse_intermixed_args()
     runner = os.path.abspath(args.runner)
     names = args.workloads or sorted(
         f[:-4] for f in os.listdir(WORKLOADS)
