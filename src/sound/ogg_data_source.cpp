@@ -35,6 +35,9 @@ size_t MemoryRead(void* ptr, size_t size, size_t count, void* source)
     auto* stream = static_cast<OggMemoryStream*>(source);
     const size_t left = stream->mSize - stream->mPosition;
     const size_t n = std::min(size * count, left);
+    // An empty file has no bytes to copy from (the vector's data may be null).
+    if (n == 0)
+        return 0;
     std::memcpy(ptr, stream->mData.data() + stream->mPosition, n);
     stream->mPosition += static_cast<uint32_t>(n);
     return n;

@@ -150,11 +150,13 @@ TEST_F(SoundTest, DamagedFilesFailOrPlayWhatDecodes)
 {
     const std::string bytes = EncodeOgg(Noise(1, 22050 * 3), 1, 22050);
     AddFile("bad/text.ogg", "this is not a sound at all, only some text");
+    AddFile("bad/empty.ogg", "");
     AddFile("bad/headers.ogg", bytes.substr(0, 200));
     AddFile("bad/cut.ogg", bytes.substr(0, bytes.size() / 2));
     for (bool streamed : {true, false})
     {
         EXPECT_EQ(BuildSoundDataSource("bad/text.ogg", streamed), nullptr);
+        EXPECT_EQ(BuildSoundDataSource("bad/empty.ogg", streamed), nullptr);
         EXPECT_EQ(BuildSoundDataSource("bad/headers.ogg", streamed), nullptr);
         auto cut = BuildSoundDataSource("bad/cut.ogg", streamed);
         ASSERT_NE(cut, nullptr);
