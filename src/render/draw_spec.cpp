@@ -1,4 +1,4 @@
-// TDrawSpec's constructor.
+// TDrawSpec: its constructor and the combination with a parent spec.
 #include "render/draw_spec.h"
 
 TDrawSpec::TDrawSpec(const TVec2& position, float alpha, float scale, uint32_t flags)
@@ -10,4 +10,15 @@ TDrawSpec::TDrawSpec(const TVec2& position, float alpha, float scale, uint32_t f
     mMatrix.m[2][0] = position.x;
     mMatrix.m[2][1] = position.y;
     mMatrix.m[2][2] = 1;
+}
+
+TDrawSpec TDrawSpec::Combine(const TDrawSpec& parent) const
+{
+    TDrawSpec result = *this;
+    result.mMatrix = mMatrix * parent.mMatrix;
+    result.mAlpha = mAlpha * parent.mAlpha;
+    result.mFlags = mFlags ^ (parent.mFlags & (kDrawMirrorX | kDrawMirrorY));
+    if (mBlendMode == kDrawInheritBlend)
+        result.mBlendMode = parent.mBlendMode;
+    return result;
 }

@@ -1,5 +1,5 @@
 // TDrawSpec: the transform, colour, alpha, source rectangle, flags and blend mode with which a
-// sprite or a texture is drawn.
+// sprite or a texture is drawn, and how a child's spec combines with its parent's.
 #pragma once
 
 #include "platform/geometry.h"
@@ -38,4 +38,9 @@ struct TDrawSpec
     // rectangle, origin (0, 0), blend mode inherited.
     explicit TDrawSpec(const TVec2& position = TVec2(), float alpha = 1.0f, float scale = 1.0f,
                        uint32_t flags = 0);
+
+    // This spec under `parent`: the child's transform first, alphas multiplied, mirror bits
+    // toggled by the parent's, the parent's blend mode when this one inherits. Colour, origin and
+    // source rectangle stay this spec's own.
+    TDrawSpec Combine(const TDrawSpec& parent) const;
 };
