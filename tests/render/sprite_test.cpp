@@ -22,7 +22,8 @@ std::vector<DrawRecord> gDraws;
 class RecordingTexture : public TTexture
 {
 public:
-    RecordingTexture(std::string name, uint32_t w, uint32_t h) : mName(std::move(name)), mW(w), mH(h)
+    RecordingTexture(std::string name, uint32_t w, uint32_t h)
+        : mName(std::move(name)), mW(w), mH(h)
     {
     }
     void Draw(const TDrawSpec& spec) override { gDraws.push_back({mName, spec}); }
@@ -224,7 +225,7 @@ TEST_F(SpriteDrawTest, HitTestsOverTransparentAndOpaqueTexels)
     // The 32 x 16 sheet centred on (100, 100): x 84..115, the transparent band at 84..87.
     auto sprite = TSprite::Create(0, mSheet);
     const TDrawSpec at(TVec2(100, 100));
-    EXPECT_TRUE(sprite->HitTest(TVec2(85, 100), at, -1));  // the bounds alone
+    EXPECT_TRUE(sprite->HitTest(TVec2(85, 100), at, -1));   // the bounds alone
     EXPECT_FALSE(sprite->HitTest(TVec2(85, 100), at, 128)); // transparent texel
     EXPECT_TRUE(sprite->HitTest(TVec2(95, 100), at, 128));  // opaque
     EXPECT_TRUE(sprite->HitTest(TVec2(95, 100), at, 255));
