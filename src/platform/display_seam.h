@@ -35,7 +35,9 @@ public:
     // WM_SETCURSOR: true when the handler set the cursor itself.
     virtual bool ShowSystemCursor() = 0;
     virtual void ShowMouse(bool show) = 0;
-    virtual void SetCursorTexture(const std::shared_ptr<TTexture>& texture, int hotX, int hotY) = 0;
+    // Slot 0 the colour-keyed image, slot 1 the alpha image.
+    virtual void SetCursorTexture(const std::shared_ptr<TTexture>& texture, int hotX, int hotY,
+                                  int slot) = 0;
     // The built-in cursor image as a texture ("__systemcursor__.png"); empty without a display.
     virtual std::shared_ptr<TTexture> LoadSystemCursorTexture() = 0;
     virtual void DrawMouse(int x, int y) = 0;
@@ -80,7 +82,7 @@ public:
     void ResetWorkingCount() override {}
     bool ShowSystemCursor() override { return false; }
     void ShowMouse(bool) override {}
-    void SetCursorTexture(const std::shared_ptr<TTexture>&, int, int) override {}
+    void SetCursorTexture(const std::shared_ptr<TTexture>&, int, int, int) override {}
     std::shared_ptr<TTexture> LoadSystemCursorTexture() override { return nullptr; }
     void DrawMouse(int, int) override {}
     void EraseMouse() override {}

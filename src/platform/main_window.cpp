@@ -271,7 +271,7 @@ void TApplicationImpl::SetCursorTexture(const std::shared_ptr<TTexture>& texture
         return;
     }
     TDisplaySeam& display = GetDisplay();
-    display.SetCursorTexture(shown, hotX, hotY);
+    display.SetCursorTexture(shown, hotX, hotY, slot);
     // The display draws the cursor; the system's arrow would show on top of it. Without a display
     // nothing draws one, so the arrow stays.
     if (display.Exists())

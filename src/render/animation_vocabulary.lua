@@ -1,30 +1,37 @@
---The words animation scripts are written in.The host supplies WaitLuaNextFrame, SetAlpha,
-    --SetCurrentFrame, Load, GetScript, Die, Pause,
-    IsPlaying and Random.
+-- The words animation scripts are written in. The host supplies WaitLuaNextFrame, SetAlpha,
+-- SetCurrentFrame, Load, GetScript, Die, Pause, IsPlaying and Random.
 
-    local frameDelay = 16
+local frameDelay = 16
 
-    alpha = 1 alphadelta = 0 alphacount = 0
+alpha = 1
+alphadelta = 0
+alphacount = 0
 
-    function
-    delay(ms) frameDelay = ms end
+function delay(ms)
+    frameDelay = ms
+end
 
-        function
-        pause(ms) WaitLuaNextFrame(ms) end
+function pause(ms)
+    WaitLuaNextFrame(ms)
+end
 
-            function
-            showFrame() WaitLuaNextFrame(frameDelay) end
+function showFrame()
+    WaitLuaNextFrame(frameDelay)
+end
 
-                function
-                fadeout(n) alphadelta = -alpha / n alphacount = n end
+function fadeout(n)
+    alphadelta = -alpha / n
+    alphacount = n
+end
 
-                                            function
-                                            fadein(n) alphadelta = (1 - alpha) / n alphacount =
-                                                                       n end
+function fadein(n)
+    alphadelta = (1 - alpha) / n
+    alphacount = n
+end
 
-                                                                           function
-                                                                           setAlpha(a) alpha =
-                                                                               a SetAlpha(a)
+function setAlpha(a)
+    alpha = a
+    SetAlpha(a)
 end
 
 function frames(list)
@@ -49,26 +56,37 @@ function loop(n, list)
 end
 
 function run(t)
-local file = t[1] local image =
-    t.image or "" local mask =
-        t.mask or "" local anim =
-            t.anim or "DoAnim" if Load (file, image, mask) then local chunk =
-                loadstring(GetScript().."; "..anim.."()") if chunk then chunk() end end end
+    local file = t[1]
+    local image = t.image or ""
+    local mask = t.mask or ""
+    local anim = t.anim or "DoAnim"
+    if Load(file, image, mask) then
+        local chunk = loadstring(GetScript() .. "; " .. anim .. "()")
+        if chunk then
+            chunk()
+        end
+    end
+end
 
-                    function
-                    die() Die() end
+function die()
+    Die()
+end
 
-                        function
-                        halt() Pause(true, -1) end
+function halt()
+    Pause(true, -1)
+end
 
-                            function
-                            stop(n) Pause(true, n or -1) end
+function stop(n)
+    Pause(true, n or -1)
+end
 
-                                function
-                                isPlaying(n) return IsPlaying(n or -1) end
+function isPlaying(n)
+    return IsPlaying(n or -1)
+end
 
-                                    function
-                                    random(a, b) return Random(a, b) end
+function random(a, b)
+    return Random(a, b)
+end
 
-                                        function
-                                        endReferences() end
+function endReferences()
+end

@@ -118,6 +118,8 @@ public:
     void EraseMouse();
     void ShowMouse(bool show);
     void GetMousePosition(int& x, int& y);
+    // Reads the pointer's position into the drawn position and answers it.
+    void RefreshMousePosition(int& x, int& y);
     void SetCursorShape(bool show);
     std::shared_ptr<TTexture> GetCursorTexture() const;
     bool SetHardwareCursor(const std::shared_ptr<TTexture>& texture, int hotX, int hotY);

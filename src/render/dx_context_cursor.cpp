@@ -603,3 +603,11 @@ bool TDXContext::SetHardwareCursor(const std::shared_ptr<TTexture>& texture, int
     sys::SetCursor(cursor);
     return cursor != 0;
 }
+
+void TDXContext::RefreshMousePosition(int& x, int& y)
+{
+    TMutexGuard guard(mMouseMutex, true);
+    ReadMousePosition();
+    x = mMouseX;
+    y = mMouseY;
+}

@@ -206,6 +206,21 @@ public:
     void RunRenderSelfTest();
     void FlipToGDISurface();
 
+    // The software cursor over the context's compositor (see the cursor operations' file).
+    // Answers where the cursor is drawn.
+    void DrawMouse(int x, int y, int& drawnX, int& drawnY);
+    void EraseMouse();
+    void ShowMouse(bool show);
+    // The system cursor image while the application wants the system cursor in a window, else none.
+    void ShowSystemCursor();
+    void GetDrawnMousePosition(int& x, int& y);
+    void UpdateWindowBounds();
+    // The client area's top-left on the screen; (0, 0) in full screen.
+    void GetWindowOrigin(int& x, int& y) const;
+    void ResetMouseImage();
+    // Slot 0 is the colour-keyed image, slot 1 the alpha image.
+    void SetCursorTexture(const std::shared_ptr<TTexture>& texture, int hotX, int hotY, int slot);
+
     // A new, empty texture store for this display.
     static std::unique_ptr<class TTextureData> CreateTextureData();
     // Binds the texture's surface to stage 0 (none for an empty reference or a plain surface).

@@ -126,6 +126,54 @@ std::shared_ptr<TTexture> TRenderDisplaySeam::LoadSystemCursorTexture()
     return Exists() ? TTexture::GetSimple("__systemcursor__.png") : nullptr;
 }
 
+void TRenderDisplaySeam::GetDrawnMousePosition(int& x, int& y) const
+{
+    if (Exists())
+        GetPlatform()->GetDrawnMousePosition(x, y);
+    else
+        TNoDisplay::GetDrawnMousePosition(x, y);
+}
+
+bool TRenderDisplaySeam::ShowSystemCursor()
+{
+    if (!Exists())
+        return false;
+    GetPlatform()->ShowSystemCursor();
+    return true;
+}
+
+void TRenderDisplaySeam::ShowMouse(bool show)
+{
+    if (Exists())
+        GetPlatform()->ShowMouse(show);
+}
+
+void TRenderDisplaySeam::SetCursorTexture(const std::shared_ptr<TTexture>& texture, int hotX,
+                                          int hotY, int slot)
+{
+    if (Exists())
+        GetPlatform()->SetCursorTexture(texture, hotX, hotY, slot);
+}
+
+void TRenderDisplaySeam::DrawMouse(int x, int y)
+{
+    int drawnX = 0, drawnY = 0;
+    if (Exists())
+        GetPlatform()->DrawMouse(x, y, drawnX, drawnY);
+}
+
+void TRenderDisplaySeam::EraseMouse()
+{
+    if (Exists())
+        GetPlatform()->EraseMouse();
+}
+
+void TRenderDisplaySeam::UpdateWindowBounds()
+{
+    if (Exists())
+        GetPlatform()->UpdateWindowBounds();
+}
+
 void TRenderDisplaySeam::RunRenderSelfTest()
 {
     if (Exists())

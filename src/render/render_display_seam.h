@@ -1,6 +1,6 @@
 // The rendering layer's side of the platform's display seam: the renderer and its display handler
-// answer for the display; what later work owns (cursor, images, the self-test, the vector
-// rasteriser) keeps the "no display yet" answers until it exists.
+// answer for the display, the drawn cursor included; before the first display-mode change the
+// "no display yet" answers stand.
 #pragma once
 
 #include "platform/display_seam.h"
@@ -40,6 +40,15 @@ public:
     // The renderer's top clip rectangle becomes (0, 0, width, height).
     void ReplaceClipRect(int width, int height) override;
     std::shared_ptr<TTexture> LoadSystemCursorTexture() override;
+    // The drawn cursor through the display handler once the display exists.
+    void GetDrawnMousePosition(int& x, int& y) const override;
+    bool ShowSystemCursor() override;
+    void ShowMouse(bool show) override;
+    void SetCursorTexture(const std::shared_ptr<TTexture>& texture, int hotX, int hotY,
+                          int slot) override;
+    void DrawMouse(int x, int y) override;
+    void EraseMouse() override;
+    void UpdateWindowBounds() override;
     void RunRenderSelfTest() override;
 
     TPlatform* GetPlatform() const;

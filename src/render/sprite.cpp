@@ -4,6 +4,7 @@
 
 #include "platform/application.h"
 #include "platform/config.h"
+#include "platform/task.h"
 #include "render/animated_texture.h"
 #include "render/renderer.h"
 #include "render/texture.h"
@@ -20,6 +21,36 @@ std::atomic<int> gSpriteCount{0};
 void PublishSpriteCount(int count)
 {
     SetConfig("current_sprite_count", TString::Format("%d", count));
+}
+
+// Owns the hit test's target for the application's lifetime: the restore-task list deletes it at
+// teardown, so no texture outlives the display it was made for.
+class THitTestTargetOwner : public TTask
+{
+public:
+    explicit THitTestTargetOwner(std::shared_ptr<TTexture> texture) : mTexture(std::move(texture))
+    {
+    }
+    bool Run() override { return true; }
+
+private:
+    std::shared_ptr<TTexture> mTexture;
+};
+
+// The shared 4 x 4 alpha texture, made on first use.
+std::shared_ptr<TTexture> HitTestTarget()
+{
+    static std::weak_ptr<TTexture> shared;
+    if (auto existing = shared.lock())
+        return existing;
+    auto texture = TTexture::Create(4, 4, true);
+    TApplication* application = TApplication::Get();
+    if (texture && application)
+    {
+        application->AddRestoreTask(new THitTestTargetOwner(texture));
+        shared = texture;
+    }
+    return texture;
 }
 
 // Truncated toward zero.
@@ -176,15 +207,7 @@ bool TSprite::HitTest(const TVec2& point, const TDrawSpec& parent, int threshold
     TRenderer* renderer = TRenderer::Existing();
     if (!renderer)
         return false;
-    // One small target for every test, made on first use (again for a new renderer, whose device
-    // the old one's surface does not belong to).
-    static std::shared_ptr<TTexture> target;
-    static TRenderer* madeFor = nullptr;
-    if (!target || madeFor != renderer)
-    {
-        target = TTexture::Create(4, 4, true);
-        madeFor = renderer;
-    }
+    std::shared_ptr<TTexture> target = HitTestTarget();
     // The alpha target: its alpha is the drawn coverage, so transparent texels miss.
     if (!target || !renderer->BeginRenderTarget(target, 4))
         return false;
