@@ -44,11 +44,18 @@ std::shared_ptr<TTexture> HitTestTarget()
     if (auto existing = shared.lock())
         return existing;
     auto texture = TTexture::Create(4, 4, true);
-    TApplication* application = TApplication::Get();
-    if (texture && application)
+    if (!texture)
+        return nullptr;
+    shared = texture;
+    if (TApplication* application = TApplication::Get())
     {
         application->AddRestoreTask(new THitTestTargetOwner(texture));
-        shared = texture;
+    }
+    else
+    {
+        // A display without an application (tools, benchmarks) keeps it for the process.
+        static std::shared_ptr<TTexture> kept;
+        kept = texture;
     }
     return texture;
 }
