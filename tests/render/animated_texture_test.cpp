@@ -200,6 +200,17 @@ TEST_F(AnimatedTextureTest, FramesSelectionSizesAndRegistrations)
     sprite->GetBounds(box, TDrawSpec(TVec2(100, 100)));
     EXPECT_EQ(box, TRect(88, 85, 104, 101));
     EXPECT_EQ(sprite->GetSpec().mFlags, static_cast<uint32_t>(kDrawMirrorX)) << "spec restored";
+    // Sprites sharing the texture each show their own frame when drawn or tested.
+    auto other = TAnimatedSprite::Create(0);
+    other->SetTexture(texture);
+    other->SetFrame(2);
+    sprite->Draw(TDrawSpec());
+    EXPECT_EQ(texture->GetFrame(), 0);
+    other->HitTest(TVec2(), TDrawSpec(), -1);
+    EXPECT_EQ(texture->GetFrame(), 2);
+    sprite->SetFrame(5); // beyond the texture: kept by the sprite only
+    EXPECT_EQ(sprite->GetFrame(), 5);
+    EXPECT_EQ(texture->GetFrame(), 2);
     sprite->SetTexture(TTexture::Get("anim/sheet.png", 0));
     EXPECT_EQ(sprite->GetAnimatedTexture(), nullptr);
     EXPECT_EQ(sprite->GetFrameCount(), 1);

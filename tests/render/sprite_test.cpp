@@ -5,6 +5,7 @@
 #include "platform/config.h"
 #include "render/sprite.h"
 #include "render/texture.h"
+#include "script/script.h"
 
 using namespace rendertest;
 using namespace spritetest;
@@ -275,4 +276,27 @@ TEST_F(SpriteDrawTest, GoldenTreeWithMirroredFadedAndBlendedChildren)
     mRenderer->End2d();
     mRenderer->EndFrame(false);
     CompareWithGolden(*Data().mBackBuffer, sys::display::Rect{0, 0, 144, 56}, "sprite_tree.png");
+}
+
+// The running script of each slot is deleted; a pending one the application gives up from its
+// idle list takes its place; the pending slots are cleared and the rates reset either way.
+TEST_F(SpriteDrawTest, ShiftingAnimationTasks)
+{
+    TAnimationFrameState state;
+    auto* pending = new TScript();
+    mApp->AddTask(pending);
+    auto* unlisted = new TScript();
+    state.mSlots[0] = {new TScript(), pending, 2.5f};
+    state.mSlots[1] = {nullptr, unlisted, 0.5f};
+    ShiftAnimationTasks(state);
+    EXPECT_EQ(state.mSlots[0].mRunning, pending);
+    EXPECT_EQ(state.mSlots[0].mPending, nullptr);
+    EXPECT_EQ(state.mSlots[0].mRate, 1.0f);
+    EXPECT_FALSE(mApp->RemoveTask(pending)) << "taken out of the idle list";
+    EXPECT_EQ(state.mSlots[1].mRunning, nullptr) << "not in the idle list: not taken";
+    EXPECT_EQ(state.mSlots[1].mPending, nullptr);
+    EXPECT_EQ(state.mSlots[1].mRate, 1.0f);
+    delete unlisted;
+    // The state's destructor shifts twice: the running script goes too (the sanitizer sees a leak
+    // otherwise).
 }
