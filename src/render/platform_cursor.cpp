@@ -41,7 +41,7 @@ void TPlatform::ShowSystemCursor()
     TApplicationImpl* impl = Impl();
     TDXContext* context = GetContext();
     if (context)
-        context->SetCursorShape(impl && impl->mMouseShown);
+        context->SetCursorShape(impl && impl->mCursor.mMouseShown);
     else
         sys::SetCursor(0);
 }
