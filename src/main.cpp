@@ -1,6 +1,7 @@
 // The program's entry point: puts the game's identity into the configuration store, links the
-// services, the sound layer and the display handler into the platform's seams and the high-score
-// store into the framework, and hands control to the platform with the game's main function.
+// services, the sound layer, the display handler and the window manager into the platform's seams
+// and the high-score store into the framework, and hands control to the platform with the game's
+// main function.
 #include "platform/application.h"
 #include "platform/config.h"
 #include "platform/platform_main.h"
@@ -9,6 +10,7 @@
 #include "services/platform_link.h"
 #include "sound/sound.h"
 #include "sound/sound_link.h"
+#include "ui/window_manager.h"
 
 namespace
 {
@@ -22,8 +24,8 @@ void SetGameIdentity()
     SetConfig("brokenindexedverts", "1");
 }
 
-// Until the game's own main function exists: show the window, play the start sound and pump
-// events until the player closes it or the program is asked to quit.
+// Until the game's own main function exists: show the window, play the start sound and hand
+// every event to the window manager until the player closes it or the program is asked to quit.
 int GameMain(TApplication* application, const char*)
 {
     application->SetDisplayMode(800, 600, false);
@@ -35,6 +37,8 @@ int GameMain(TApplication* application, const char*)
     for (;;)
     {
         application->NextEvent(&event);
+        if (TWindowManager* manager = GetWindowManager())
+            manager->HandleEvent(event);
         if (event.mType == kEventClose || event.mType == kEventQuit)
             return 0;
     }
@@ -49,6 +53,7 @@ int main(int argc, char** argv)
     LinkSoundToPlatform();
     LinkHiscoreStoreToFramework();
     SetDisplayFactory(&CreateRenderDisplaySeam);
+    SetWindowManagerFactory(&CreateWindowManager);
     TString commandLine = TCommandLine::Join(argc, argv);
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GameMain, false);
     return 0;

@@ -152,6 +152,9 @@ public:
     bool mUtf8 = false;
     int32_t mScreenWidth = 0;
     int32_t mScreenHeight = 0;
+    // While set, frames keep the 12 ms interval when the application is inactive; nothing in the
+    // platform sets it yet.
+    bool mKeepFramePacing = false;
 
     TApplicationPaths mPaths;
     TApplicationIdentity mIdentity;

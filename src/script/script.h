@@ -17,6 +17,15 @@ class TLuaTable;
 const TString& GetScriptSearchPath();
 void SetScriptSearchPath(const TString& path);
 
+// The conversions behind TScript's Pop functions, for any state: each reads the top value and pops
+// it.
+TString PopScriptString(lua_State* L);
+// Elements 1 to 4 of a table as floats; all 0 for a value that is not a table.
+TVec4 PopScriptVec4(lua_State* L);
+// Nil false, numbers true when not 0; strings and other types are logged and read as false (a
+// value that is neither nil, a boolean, a number nor a string is left on the stack).
+bool PopScriptBool(lua_State* L);
+
 class TScript : public TAnimTask
 {
 public:

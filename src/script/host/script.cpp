@@ -418,14 +418,28 @@ double TScript::PopNumber()
 
 TString TScript::PopString()
 {
-    TString value = lua_gettop(mState) > 0 ? LuaGetString(mState, -1) : TString();
-    PopIfAny(mState);
-    return value;
+    return PopScriptString(mState);
 }
 
 TVec4 TScript::PopVec4()
 {
-    lua_State* L = mState;
+    return PopScriptVec4(mState);
+}
+
+bool TScript::PopBool()
+{
+    return PopScriptBool(mState);
+}
+
+TString PopScriptString(lua_State* L)
+{
+    TString value = lua_gettop(L) > 0 ? LuaGetString(L, -1) : TString();
+    PopIfAny(L);
+    return value;
+}
+
+TVec4 PopScriptVec4(lua_State* L)
+{
     TVec4 value;
     if (lua_istable(L, -1))
     {
@@ -441,9 +455,8 @@ TVec4 TScript::PopVec4()
     return value;
 }
 
-bool TScript::PopBool()
+bool PopScriptBool(lua_State* L)
 {
-    lua_State* L = mState;
     int type = lua_type(L, -1);
     bool value = false;
     switch (type)

@@ -1,0 +1,488 @@
+// TWindowManager: event routing (capture, overlays, the top modal), the modal stack, the message
+// queue and its listeners, deferred deletion and the frame's pacing.
+#include "ui/window_manager.h"
+
+#include "platform/application.h"
+#include "platform/config.h"
+#include "platform/display_seam.h"
+#include "ui/modal_window.h"
+
+#include <algorithm>
+
+namespace
+{
+TWindowManager* gWindowManager = nullptr;
+
+constexpr uint32_t kFrameIntervalMs = 12;
+constexpr uint32_t kInactiveFrameIntervalMs = 200;
+
+int GetMouseMode()
+{
+    TApplication* app = TApplication::Get();
+    return app != nullptr ? app->GetMouseMode() : 0;
+}
+
+bool Contains(const TRect& r, int32_t x, int32_t y)
+{
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
+bool IsInSubtree(const TWindow* window, const TWindow* root)
+{
+    for (const TWindow* w = window; w != nullptr; w = w->GetParent())
+    {
+        if (w == root)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TWindowManager* GetWindowManager()
+{
+    return gWindowManager;
+}
+
+std::unique_ptr<TWindowManagerSeam> CreateWindowManager()
+{
+    return std::make_unique<TWindowManager>();
+}
+
+TWindowManager::TWindowManager()
+{
+    gWindowManager = this;
+}
+
+TWindowManager::~TWindowManager()
+{
+    for (TMessageListener* listener : mListeners)
+        delete listener;
+    mListeners.clear();
+    mCaptures.clear();
+    while (!mModals.empty())
+        PopModal();
+    ProcessDeletions();
+    for (TWindow* overlay : mOverlays)
+        delete overlay;
+    mOverlays.clear();
+    for (TMessage* message : mQueue)
+        delete message;
+    mQueue.clear();
+    mRenderTarget.reset();
+    if (gWindowManager == this)
+        gWindowManager = nullptr;
+}
+
+void TWindowManager::CreateRoot(int width, int height)
+{
+    auto* screen = new TScreen();
+    screen->SetSize(width, height);
+    SetRoot(screen);
+}
+
+void TWindowManager::SetRoot(TModalWindow* window)
+{
+    mRoot = window;
+    PushModal(window);
+    // Before the display exists the viewport is empty; the size given at creation stands then.
+    int width = 0;
+    int height = 0;
+    GetDisplay().GetViewport(width, height);
+    if (width > 0 && height > 0)
+        window->SetSize(width, height);
+    window->OnAttach();
+}
+
+void TWindowManager::HandleEvent(const TPlatformEvent& event)
+{
+    if (event.mType == kEventNothing)
+        return;
+    if (event.mType == kEventDisplayModeSet)
+        mRenderTarget.reset();
+    ProcessDeletions();
+    TModalWindow* top = GetTopModal();
+    if (top == nullptr)
+        return;
+    switch (event.mType)
+    {
+    case kEventTick:
+        top->RunTasks(kTaskPassTime);
+        DispatchMessages();
+        DrawFrame();
+        DispatchMessages();
+        break;
+    case kEventRepaint:
+        SetDirty();
+        DispatchMessages();
+        DrawFrame();
+        DispatchMessages();
+        break;
+    case kEventActivation:
+        break;
+    case kEventMouseLost:
+        if (!mCaptures.empty())
+            SendMouseLeaveToCaptures(top);
+        DispatchMessages();
+        break;
+    case kEventLeftDown:
+    case kEventButton:
+    case kEventLeftUp:
+    case kEventMouseMove:
+    case kEventHover:
+        RouteMouse(event, top);
+        break;
+    case kEventKeyDown:
+    case kEventKeyUp:
+    case kEventChar:
+    case kEventWideChar:
+        (mFocus != nullptr ? mFocus : top)->HandleEvent(event, false);
+        DispatchMessages();
+        break;
+    default:
+        DispatchMessages();
+        top->HandleEvent(event, false);
+        break;
+    }
+}
+
+bool TWindowManager::IsCaptured(const TWindow* window) const
+{
+    return std::find(mCaptures.begin(), mCaptures.end(), window) != mCaptures.end();
+}
+
+void TWindowManager::SendMouseLeaveToCaptures(TModalWindow* top)
+{
+    mCaptureChanged = false;
+    // The walk runs over a copy: handlers may capture or release while it runs.
+    std::vector<TWindow*> walk = mCaptures;
+    for (size_t i = 0; i < walk.size(); ++i)
+    {
+        walk[i]->OnMouseLeave();
+        if (GetTopModal() != top)
+            return;
+        if (mCaptureChanged && i + 1 < walk.size() && !IsCaptured(walk[i + 1]))
+            return;
+    }
+}
+
+void TWindowManager::RouteMouse(const TPlatformEvent& event, TModalWindow* top)
+{
+    if (!mCaptures.empty())
+    {
+        mCaptureChanged = false;
+        std::vector<TWindow*> walk = mCaptures;
+        for (size_t i = 0; i < walk.size(); ++i)
+        {
+            TWindow* w = walk[i];
+            if (!Contains(w->GetScreenRect(), event.mX, event.mY) && GetMouseMode() == 0)
+            {
+                w->OnMouseLeave();
+                if (!IsCaptured(w))
+                    continue;
+            }
+            TPlatformEvent copy = event;
+            if (!(event.mType == kEventMouseMove && GetMouseMode() == 1))
+            {
+                TPoint p{event.mX, event.mY};
+                w->ScreenToClient(p);
+                copy.mX = p.x;
+                copy.mY = p.y;
+            }
+            w->HandleEvent(copy, false);
+            if (GetTopModal() != top)
+                break;
+            if (mCaptureChanged && i + 1 < walk.size() && !IsCaptured(walk[i + 1]))
+                break;
+        }
+        DispatchMessages();
+        return;
+    }
+    if (event.mType == kEventMouseMove && GetMouseMode() == 1)
+        return;
+    bool overlayMouse = IsEnabled("overlaymouse");
+    if (overlayMouse)
+    {
+        for (size_t i = 0; i < mOverlays.size(); ++i)
+        {
+            TWindow* overlay = mOverlays[i];
+            TPoint p{event.mX, event.mY};
+            overlay->ScreenToClient(p);
+            TWindow* hit = overlay->HitTest(p, UINT32_MAX);
+            if (hit == nullptr)
+                continue;
+            TPlatformEvent copy = event;
+            TPoint local{event.mX, event.mY};
+            hit->ScreenToClient(local);
+            copy.mX = local.x;
+            copy.mY = local.y;
+            if (hit->HandleEvent(copy, false))
+            {
+                mHover = hit;
+                if (mOutlineHover)
+                    SetDirty();
+                DispatchMessages();
+                return;
+            }
+        }
+    }
+    TPoint p{event.mX, event.mY};
+    top->ScreenToClient(p);
+    TWindow* hit = top->HitTest(p, UINT32_MAX);
+    mHover = hit;
+    if (mOutlineHover)
+        SetDirty();
+    TPlatformEvent copy = event;
+    TPoint local{event.mX, event.mY};
+    hit->ScreenToClient(local);
+    copy.mX = local.x;
+    copy.mY = local.y;
+    if (hit->HandleEvent(copy, false))
+    {
+        DispatchMessages();
+        return;
+    }
+    // Without overlay routing the modal already posted this while the event bubbled.
+    if (overlayMouse && event.mType == kEventLeftUp)
+        PostMessage(new TMessage(kPressAnyKey, "mouse:up"));
+    DispatchMessages();
+}
+
+void TWindowManager::PushModal(TModalWindow* window)
+{
+    mHover = nullptr;
+    if (!mCaptures.empty())
+    {
+        std::vector<TWindow*> released;
+        released.swap(mCaptures);
+        for (TWindow* w : released)
+            w->OnMouseLeave();
+    }
+    TModalWindow* oldTop = GetTopModal();
+    mModals.push_front(window);
+    if (oldTop != nullptr)
+    {
+        oldTop->AddChild(window, false);
+        oldTop->GetClock().Pause();
+    }
+    SetFocus(window);
+    window->OnAttach();
+    if (window->GetWidth() == 0 && window->GetParent() != nullptr)
+        window->SetSize(window->GetParent()->GetWidth(), window->GetParent()->GetHeight());
+    SetDirty();
+}
+
+void TWindowManager::PopModal()
+{
+    if (mModals.empty())
+        return;
+    TModalWindow* popped = mModals.front();
+    if (TWindow* parent = popped->GetParent())
+        parent->RemoveChild(popped);
+    ScheduleDelete(popped);
+    mModals.pop_front();
+    popped->ClearTasks();
+    if (TModalWindow* top = GetTopModal())
+        SetFocus(top);
+    TModalPoppedSpider spider;
+    popped->VisitChildren(spider, false);
+    SetDirty();
+    mModalsChanged = true;
+}
+
+void TWindowManager::DoPopModal(const TString& nameOrId)
+{
+    mHover = nullptr;
+    auto matches = [&](const TWindow* w)
+    { return w->GetName() == nameOrId || w->GetIdString() == nameOrId; };
+    bool found = false;
+    for (TWindow* w = GetTopModal(); w != nullptr && !found; w = w->GetParent())
+        found = matches(w);
+    if (found)
+    {
+        while (!mModals.empty())
+        {
+            TModalWindow* popped = mModals.front();
+            PopModal();
+            if (matches(popped))
+                break;
+        }
+    }
+    if (TModalWindow* top = GetTopModal())
+        top->GetClock().Start();
+}
+
+void TWindowManager::PostMessage(TMessage* message)
+{
+    mQueue.push_back(message);
+}
+
+void TWindowManager::DispatchMessages()
+{
+    while (!mQueue.empty())
+    {
+        TMessage* message = mQueue.front();
+        mQueue.pop_front();
+        DeliverMessage(message);
+    }
+}
+
+void TWindowManager::DeliverMessage(TMessage* message)
+{
+    if (message->mType == kQuitNow)
+    {
+        delete message;
+        if (TApplication* app = TApplication::Get())
+            app->PostQuit(0);
+        return;
+    }
+    TWindow* target = message->mTarget;
+    if (target == nullptr)
+    {
+        for (size_t i = 0; i < mListeners.size(); ++i)
+        {
+            if (mListeners[i]->OnMessage(message))
+            {
+                delete message;
+                return;
+            }
+        }
+        target = mFocus != nullptr ? mFocus : GetTopModal();
+        if (target == nullptr)
+        {
+            delete message;
+            return;
+        }
+    }
+    target->SendMessage(message);
+}
+
+void TWindowManager::SendToScript(TMessage* message)
+{
+    // No window script yet: what no window takes is dropped.
+    delete message;
+}
+
+void TWindowManager::AddMessageListener(TMessageListener* listener)
+{
+    mListeners.push_back(listener);
+}
+
+bool TWindowManager::RemoveMessageListener(TMessageListener* listener)
+{
+    auto it = std::find(mListeners.begin(), mListeners.end(), listener);
+    if (it == mListeners.end())
+        return false;
+    mListeners.erase(it);
+    return true;
+}
+
+void TWindowManager::SetCapture(TWindow* window)
+{
+    if (!IsCaptured(window))
+        mCaptures.push_back(window);
+}
+
+void TWindowManager::ReleaseCapture(TWindow* window)
+{
+    auto it = std::find(mCaptures.begin(), mCaptures.end(), window);
+    if (it == mCaptures.end())
+        return;
+    mCaptures.erase(it);
+    mCaptureChanged = true;
+}
+
+void TWindowManager::AddOverlayWindow(TWindow* window)
+{
+    mOverlays.push_back(window);
+}
+
+void TWindowManager::SetFocus(TWindow* window)
+{
+    TWindow* previous = mFocus;
+    mFocus = window;
+    if (window != nullptr)
+        window->OnSetFocus(previous);
+}
+
+void TWindowManager::ScheduleDelete(TWindow* window)
+{
+    // A window handed over twice is still deleted once.
+    if (std::find(mPendingDelete.begin(), mPendingDelete.end(), window) == mPendingDelete.end())
+        mPendingDelete.push_back(window);
+    mHover = nullptr;
+    for (TMessage* message : mQueue)
+    {
+        if (message->mTarget != nullptr && IsInSubtree(message->mTarget, window))
+            message->mTarget = nullptr;
+    }
+    mCaptures.erase(std::remove(mCaptures.begin(), mCaptures.end(), window), mCaptures.end());
+}
+
+void TWindowManager::ProcessDeletions()
+{
+    if (mPendingDelete.empty())
+        return;
+    mHover = nullptr;
+    std::vector<TWindow*> doomed;
+    doomed.swap(mPendingDelete);
+    for (TWindow* window : doomed)
+        delete window;
+    SetDirty();
+}
+
+void TWindowManager::WindowGone(TWindow* window)
+{
+    mHover = nullptr;
+    if (mFocus == window)
+        mFocus = nullptr;
+    ReleaseCapture(window);
+    if (mRoot == window)
+        mRoot = nullptr;
+    for (TWindow* w = GetTopModal(); w != nullptr && w->IsKindOf(TModalWindow::GetClassId());
+         w = w->GetParent())
+    {
+        auto* modal = static_cast<TModalWindow*>(w);
+        if (modal->GetFocusWindow() == window)
+            modal->SetFocusWindow(nullptr);
+    }
+}
+
+void TWindowManager::DrawFrame()
+{
+    mModalsChanged = false;
+    if (mDrawingSuspended || !mDirty)
+        return;
+    TApplication* app = TApplication::Get();
+    if (app != nullptr && !app->IsPresentDone())
+        return;
+    uint32_t interval = kFrameIntervalMs;
+    if (app != nullptr && !app->IsActive() && !app->GetImpl()->mCommandLine.mHostPage &&
+        !app->GetImpl()->mKeepFramePacing)
+        interval = kInactiveFrameIntervalMs;
+    uint32_t now = GetTimer();
+    if (now - mLastFrameTime < interval)
+        return;
+    mLastFrameTime = now;
+    if (!mModals.empty())
+    {
+        TModalWindow* bottom = mModals.back();
+        TWindowClearFlags clear(~static_cast<uint32_t>(kWindowInRenderTarget), true);
+        bottom->SetFlags(bottom->GetFlags() & ~static_cast<uint32_t>(kWindowInRenderTarget));
+        bottom->VisitChildren(clear, false);
+    }
+    TModalWindow* top = GetTopModal();
+    if (top == nullptr)
+        return;
+    if (app != nullptr)
+        app->GetTaskList()->Run(kTaskPassDraw);
+    top->RunTasks(kTaskPassDraw);
+    if (PaintFrame())
+        mDirty = false;
+}
+
+bool TWindowManager::PaintFrame()
+{
+    // The renderer's part of the frame is not built yet: no frame can start.
+    return false;
+}

@@ -1,0 +1,130 @@
+// TWindowManager: the one object through which platform events reach the window tree and frames
+// are drawn: the modal stack, overlays, mouse capture, focus, the message queue with its
+// listeners, deferred deletion and frame pacing. It is the platform's window-manager seam.
+#pragma once
+
+#include "platform/window_manager_seam.h"
+#include "ui/modal_window.h"
+
+#include <cstdint>
+#include <deque>
+#include <list>
+#include <memory>
+#include <vector>
+
+class TModalWindow;
+class TTexture;
+
+// Asked by OnMouseHover: true when it took the hover.
+class TWindowHoverHandler
+{
+public:
+    virtual ~TWindowHoverHandler() = default;
+    virtual bool OnHover(TWindow* window, TPoint point) = 0;
+};
+
+class TWindowManager : public TWindowManagerSeam
+{
+public:
+    // The newest manager is the one GetWindowManager answers.
+    TWindowManager();
+    ~TWindowManager() override;
+    TWindowManager(const TWindowManager&) = delete;
+    TWindowManager& operator=(const TWindowManager&) = delete;
+
+    // The platform seam.
+    void SetDirty() override { mDirty = true; }
+    bool HasRoot() const override { return mRoot != nullptr; }
+    // Makes the one TScreen at this size and sets it as the root.
+    void CreateRoot(int width, int height) override;
+    bool IsFilterExempt() const override { return mFilterExempt; }
+    bool IsInputBlocked() const override { return mInputBlocked; }
+    bool IsDrawingSuspended() const override { return mDrawingSuspended; }
+
+    void HandleEvent(const TPlatformEvent& event);
+
+    void SetRoot(TModalWindow* window);
+    TWindow* GetRoot() const { return mRoot; }
+    void PushModal(TModalWindow* window);
+    // Does nothing on an empty stack.
+    void PopModal();
+    // Pops down to and including the modal whose name or id text is the text.
+    void DoPopModal(const TString& nameOrId);
+    TModalWindow* GetTopModal() const { return mModals.empty() ? nullptr : mModals.front(); }
+    const std::list<TModalWindow*>& GetModals() const { return mModals; }
+
+    // The manager owns the message from here on.
+    void PostMessage(TMessage* message);
+    void DispatchMessages();
+    void DeliverMessage(TMessage* message);
+    // Hands an untaken message to the window script; without one it is deleted.
+    void SendToScript(TMessage* message);
+    size_t GetQueuedCount() const { return mQueue.size(); }
+    // Owned from here on.
+    void AddMessageListener(TMessageListener* listener);
+    // Not deleted; true when it was there.
+    bool RemoveMessageListener(TMessageListener* listener);
+
+    void SetCapture(TWindow* window);
+    void ReleaseCapture(TWindow* window);
+    const std::vector<TWindow*>& GetCaptures() const { return mCaptures; }
+    // Owned from here on.
+    void AddOverlayWindow(TWindow* window);
+    void SetFocus(TWindow* window);
+    TWindow* GetFocus() const { return mFocus; }
+    TWindow* GetHover() const { return mHover; }
+
+    // Deleted at the next event.
+    void ScheduleDelete(TWindow* window);
+    void ProcessDeletions();
+    // Called by every window's destructor.
+    void WindowGone(TWindow* window);
+
+    void SetTopModalOnly(bool value) { mTopModalOnly = value; }
+    void SetDrawingSuspended(bool value) { mDrawingSuspended = value; }
+    void SetOutlineHover(bool value) { mOutlineHover = value; }
+    void SetHoverHandler(TWindowHoverHandler* handler) { mHoverHandler = handler; }
+    TWindowHoverHandler* GetHoverHandler() const { return mHoverHandler; }
+    void SetFilterExempt(bool value) { mFilterExempt = value; }
+    void SetInputBlocked(bool value) { mInputBlocked = value; }
+    bool IsDirty() const { return mDirty; }
+    uint32_t GetLastFrameTime() const { return mLastFrameTime; }
+
+    // Draws a frame when the tree is dirty and the pacing allows; only HandleEvent calls it.
+    void DrawFrame();
+
+private:
+    void RouteMouse(const TPlatformEvent& event, TModalWindow* top);
+    void SendMouseLeaveToCaptures(TModalWindow* top);
+    bool IsCaptured(const TWindow* window) const;
+    // The renderer's part of a frame; false when no frame could be started.
+    bool PaintFrame();
+
+    std::shared_ptr<TTexture> mRenderTarget;
+    TModalWindow* mRoot = nullptr;
+    bool mModalsChanged = false;
+    uint32_t mLastFrameTime = 0;
+    // Front = top.
+    std::list<TModalWindow*> mModals;
+    std::vector<TWindow*> mPendingDelete;
+    std::vector<TWindow*> mOverlays;
+    bool mDrawingSuspended = false;
+    bool mTopModalOnly = false;
+    bool mDirty = true;
+    bool mOutlineHover = false;
+    bool mCaptureChanged = false;
+    TWindow* mHover = nullptr;
+    std::vector<TWindow*> mCaptures;
+    TWindow* mFocus = nullptr;
+    std::deque<TMessage*> mQueue;
+    std::vector<TMessageListener*> mListeners;
+    TWindowHoverHandler* mHoverHandler = nullptr;
+    // Read by the event pump: the activation-click filter and the input block.
+    bool mFilterExempt = false;
+    bool mInputBlocked = false;
+};
+
+// The application's window manager (the one made through the platform seam), or null.
+TWindowManager* GetWindowManager();
+// The factory the program's entry installs in the platform seam.
+std::unique_ptr<TWindowManagerSeam> CreateWindowManager();

@@ -1,0 +1,42 @@
+// TWindowStyle: typed reads with defaults from a window's script description table, falling back
+// to the default style ("gCurrentDefaultStyle") and its "parent" chain.
+#pragma once
+
+#include "platform/geometry.h"
+#include "platform/tstring.h"
+#include "script/lua.h"
+
+#include <cstdint>
+
+class TLuaFunction;
+class TLuaObjectWrapper;
+class TLuaTable;
+
+class TWindowStyle
+{
+public:
+    // The style reads through the wrapper's state; it does not own the wrapper.
+    explicit TWindowStyle(TLuaObjectWrapper* table) : mTable(table) {}
+    virtual ~TWindowStyle() = default;
+
+    // Every getter leaves the stack as it found it.
+    double GetNumber(const TString& key, double def) const;
+    // Truncated toward zero; NaN reads as 0 and values no int holds saturate.
+    int32_t GetInt(const TString& key, int32_t def) const;
+    TString GetString(const TString& key, const TString& def) const;
+    TVec4 GetColor(const TString& key, float r, float g, float b, float a) const;
+    bool GetBool(const TString& key, bool def) const;
+    // New wrappers owned by the caller; null when the key is not found.
+    TLuaTable* GetTable(const TString& key) const;
+    TLuaFunction* GetFunction(const TString& key) const;
+
+    // With the table to search on top: pushes the value found and answers true, else leaves the
+    // stack as it was and answers false.
+    static bool Find(lua_State* L, const TString& key, bool useDefault);
+
+private:
+    // Pushes the style table and searches; on success the value is on top.
+    bool PushValue(const TString& key) const;
+
+    TLuaObjectWrapper* mTable;
+};
