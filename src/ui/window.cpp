@@ -22,9 +22,13 @@ bool IsMouseEvent(int32_t type)
     return (type >= kEventLeftDown && type <= kEventMouseMove) || type == kEventHover;
 }
 
+// Placement results are held to +-2^29, so that a rectangle's edges and its width and height
+// (sums and differences of two such values) stay inside 32 bits whatever the style said.
+constexpr int64_t kPlacementLimit = int64_t(1) << 29;
+
 int32_t Saturate(int64_t value)
 {
-    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+    return static_cast<int32_t>(std::clamp<int64_t>(value, -kPlacementLimit, kPlacementLimit));
 }
 
 } // namespace
