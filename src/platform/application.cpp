@@ -302,7 +302,7 @@ bool TApplication::IsPresentDone()
 
 int TApplication::GetMouseMode()
 {
-    return 0;
+    return mImpl->mCursor.mMouseMode;
 }
 
 void RegisterSystemCursorFile()
