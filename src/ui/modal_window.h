@@ -77,6 +77,8 @@ public:
     {
         return id == GetClassId() || TModalWindow::IsKindOf(id);
     }
+    // Clears the viewport when it is the top modal (or always) unless told never to.
+    void Draw() override;
 
     bool mAlwaysClear = false;
     // The game's main function sets it on the root screen.

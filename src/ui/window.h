@@ -244,6 +244,10 @@ public:
     void FitToChildren();
     void ReadPlacement(TWindowStyle& style);
 
+    // Pass 0 is the normal pass, 1 the render-target pass, 2 what pass 1 did not draw. False when
+    // the window's flags kept it from being drawn.
+    bool Render(int pass);
+
     // The event's point is in this window's coordinates; true when consumed.
     bool HandleEvent(const TPlatformEvent& event, bool focusAssigned);
     // Synchronous delivery up the parents; takes the message.

@@ -477,12 +477,14 @@ void TWindowManager::DrawFrame()
     if (app != nullptr)
         app->GetTaskList()->Run(kTaskPassDraw);
     top->RunTasks(kTaskPassDraw);
-    if (PaintFrame())
-        mDirty = false;
+    PaintFrame();
 }
 
-bool TWindowManager::PaintFrame()
+void TWindowManager::GetRootRect(int& left, int& top, int& right, int& bottom) const
 {
-    // The renderer's part of the frame is not built yet: no frame can start.
-    return false;
+    TRect rect = mRoot != nullptr ? mRoot->GetRect() : TRect();
+    left = rect.left;
+    top = rect.top;
+    right = rect.right;
+    bottom = rect.bottom;
 }

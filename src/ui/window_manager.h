@@ -40,6 +40,8 @@ public:
     bool IsFilterExempt() const override { return mFilterExempt; }
     bool IsInputBlocked() const override { return mInputBlocked; }
     bool IsDrawingSuspended() const override { return mDrawingSuspended; }
+    // The root window's rectangle; all 0 without a root.
+    void GetRootRect(int& left, int& top, int& right, int& bottom) const override;
 
     void HandleEvent(const TPlatformEvent& event);
 
@@ -83,6 +85,9 @@ public:
     void SetTopModalOnly(bool value) { mTopModalOnly = value; }
     void SetDrawingSuspended(bool value) { mDrawingSuspended = value; }
     void SetOutlineHover(bool value) { mOutlineHover = value; }
+    // When set, frames draw the windows of render pass 1 into this texture first.
+    void SetRenderTarget(const std::shared_ptr<TTexture>& target) { mRenderTarget = target; }
+    const std::shared_ptr<TTexture>& GetRenderTarget() const { return mRenderTarget; }
     void SetHoverHandler(TWindowHoverHandler* handler) { mHoverHandler = handler; }
     TWindowHoverHandler* GetHoverHandler() const { return mHoverHandler; }
     void SetFilterExempt(bool value) { mFilterExempt = value; }
@@ -92,12 +97,15 @@ public:
 
     // Draws a frame when the tree is dirty and the pacing allows; only HandleEvent calls it.
     void DrawFrame();
+    // The modal windows from the top covering one up (only the top one in pass 2 or while
+    // topModalOnly is set).
+    void RenderModals(int pass);
 
 private:
     void RouteMouse(const TPlatformEvent& event, TModalWindow* top);
     void SendMouseLeaveToCaptures(TModalWindow* top);
     bool IsCaptured(const TWindow* window) const;
-    // The renderer's part of a frame; false when no frame could be started.
+    // The renderer's part of a frame: false, leaving the manager dirty, when no frame could start.
     bool PaintFrame();
 
     std::shared_ptr<TTexture> mRenderTarget;
