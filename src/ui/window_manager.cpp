@@ -5,7 +5,10 @@
 #include "platform/application.h"
 #include "platform/config.h"
 #include "platform/display_seam.h"
+#include "script/lua_bind.h"
+#include "script/window_script_seam.h"
 #include "ui/modal_window.h"
+#include "ui/window_script.h"
 
 #include <algorithm>
 
@@ -60,6 +63,10 @@ TWindowManager::~TWindowManager()
         delete listener;
     mListeners.clear();
     mCaptures.clear();
+    // Queued script messages hold values of the script's state: they go before the script.
+    for (TMessage* message : mQueue)
+        delete message;
+    mQueue.clear();
     while (!mModals.empty())
         PopModal();
     ProcessDeletions();
@@ -70,6 +77,8 @@ TWindowManager::~TWindowManager()
         delete message;
     mQueue.clear();
     mRenderTarget.reset();
+    // Windows may hold script values, so the script is the last to go.
+    DeleteScript();
     if (gWindowManager == this)
         gWindowManager = nullptr;
 }
@@ -100,6 +109,8 @@ void TWindowManager::HandleEvent(const TPlatformEvent& event)
         return;
     if (event.mType == kEventDisplayModeSet)
         mRenderTarget.reset();
+    if (event.mType == kEventClose && mScript != nullptr && mScript->IsYielded())
+        mScript->Resume(0);
     ProcessDeletions();
     TModalWindow* top = GetTopModal();
     if (top == nullptr)
@@ -266,6 +277,8 @@ void TWindowManager::PushModal(TModalWindow* window)
         oldTop->GetClock().Pause();
     }
     SetFocus(window);
+    if (mScript != nullptr)
+        mScript->ResetWindowStack(window);
     window->OnAttach();
     if (window->GetWidth() == 0 && window->GetParent() != nullptr)
         window->SetSize(window->GetParent()->GetWidth(), window->GetParent()->GetHeight());
@@ -283,7 +296,15 @@ void TWindowManager::PopModal()
     mModals.pop_front();
     popped->ClearTasks();
     if (TModalWindow* top = GetTopModal())
+    {
+        if (mScript != nullptr)
+            mScript->ResetWindowStack(top);
         SetFocus(top);
+    }
+    else if (mScript != nullptr)
+    {
+        mScript->ResetWindowStack(nullptr);
+    }
     TModalPoppedSpider spider;
     popped->VisitChildren(spider, false);
     SetDirty();
@@ -339,9 +360,13 @@ void TWindowManager::DeliverMessage(TMessage* message)
     TWindow* target = message->mTarget;
     if (target == nullptr)
     {
+        // Listeners see the message a posted script value holds.
+        TMessage* shown = message;
+        if (message->IsKindOf(TLuaMessageWrapper::GetClassId()))
+            shown = static_cast<TLuaMessageWrapper*>(message)->GetHeld();
         for (size_t i = 0; i < mListeners.size(); ++i)
         {
-            if (mListeners[i]->OnMessage(message))
+            if (mListeners[i]->OnMessage(shown))
             {
                 delete message;
                 return;
@@ -359,8 +384,81 @@ void TWindowManager::DeliverMessage(TMessage* message)
 
 void TWindowManager::SendToScript(TMessage* message)
 {
-    // No window script yet: what no window takes is dropped.
-    delete message;
+    if (mScript == nullptr)
+    {
+        delete message;
+        return;
+    }
+    mScript->HandleMessage(message, nullptr);
+}
+
+void TWindowManager::CreateScript()
+{
+    SetScript(new TWindowScript());
+}
+
+void TWindowManager::SetScript(TWindowScript* script)
+{
+    if (script == mScript)
+        return;
+    DeleteScript();
+    mScript = script;
+    if (script == nullptr)
+        return;
+    script->SetTextFlag(mScriptTextFlag);
+    if (TWindowCreator creator = GetCrossSellCreator())
+        RegisterWindowType("XSellWindow", creator);
+    if (TModalWindow* top = GetTopModal())
+        script->PushWindow(top);
+    LuaBindMember(script->GetState(), "SetTopModalOnly", this, &TWindowManager::SetTopModalOnly);
+    if (TApplication* app = TApplication::Get())
+        app->AddTask(script);
+    SetWindowScriptSource(
+        []() -> TScript*
+        {
+            TWindowManager* manager = GetWindowManager();
+            return manager != nullptr ? manager->GetScript() : nullptr;
+        });
+}
+
+void TWindowManager::DeleteScript()
+{
+    if (mScript == nullptr)
+        return;
+    LuaUnbindMember(mScript->GetState(), "SetTopModalOnly", this);
+    if (TApplication* app = TApplication::Get())
+        app->RemoveTask(mScript);
+    delete mScript;
+    mScript = nullptr;
+}
+
+void TWindowManager::RegisterWindowType(const TString& name, TWindowCreator creator)
+{
+    if (mScript != nullptr)
+        mScript->RegisterCreator(name, creator);
+}
+
+void TWindowManager::RunScriptInWindow(TWindow* window, const TString& text)
+{
+    if (mScript == nullptr)
+        return;
+    mScript->PushWindow(window);
+    mScript->DoLuaString(text);
+    mScript->PopWindow();
+}
+
+bool TWindowManager::SetScriptTextFlag(bool flag)
+{
+    bool previous = TWindowManagerSeam::SetScriptTextFlag(flag);
+    if (mScript != nullptr)
+        return mScript->SetTextFlag(flag);
+    return previous;
+}
+
+void TWindowManager::StopMovieLocked()
+{
+    if (mScript != nullptr)
+        mScript->StopMovieLocked();
 }
 
 void TWindowManager::AddMessageListener(TMessageListener* listener)
@@ -434,6 +532,8 @@ void TWindowManager::ProcessDeletions()
 void TWindowManager::WindowGone(TWindow* window)
 {
     mHover = nullptr;
+    if (mScript != nullptr)
+        mScript->WindowGone(window);
     if (mFocus == window)
         mFocus = nullptr;
     ReleaseCapture(window);

@@ -14,6 +14,7 @@
 
 class TModalWindow;
 class TTexture;
+class TWindowScript;
 
 // Asked by OnMouseHover: true when it took the hover.
 class TWindowHoverHandler
@@ -42,6 +43,19 @@ public:
     bool IsDrawingSuspended() const override { return mDrawingSuspended; }
     // The root window's rectangle; all 0 without a root.
     void GetRootRect(int& left, int& top, int& right, int& bottom) const override;
+    // Builds the window script and installs it.
+    void CreateScript() override;
+    bool HasScript() const override { return mScript != nullptr; }
+    void StopMovieLocked() override;
+    // Answers the previous value.
+    bool SetScriptTextFlag(bool flag) override;
+
+    // Owned from here on; it also joins the application's idle tasks.
+    void SetScript(TWindowScript* script);
+    TWindowScript* GetScript() const { return mScript; }
+    void RegisterWindowType(const TString& name, TWindow* (*creator)());
+    // Runs the text with the window as the script's current window.
+    void RunScriptInWindow(TWindow* window, const TString& text);
 
     void HandleEvent(const TPlatformEvent& event);
 
@@ -107,6 +121,7 @@ private:
     bool IsCaptured(const TWindow* window) const;
     // The renderer's part of a frame: false, leaving the manager dirty, when no frame could start.
     bool PaintFrame();
+    void DeleteScript();
 
     std::shared_ptr<TTexture> mRenderTarget;
     TModalWindow* mRoot = nullptr;
@@ -127,6 +142,7 @@ private:
     std::deque<TMessage*> mQueue;
     std::vector<TMessageListener*> mListeners;
     TWindowHoverHandler* mHoverHandler = nullptr;
+    TWindowScript* mScript = nullptr;
     // Read by the event pump: the activation-click filter and the input block.
     bool mFilterExempt = false;
     bool mInputBlocked = false;
