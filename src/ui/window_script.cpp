@@ -60,11 +60,8 @@ void BindRaw(lua_State* L, const char* name, TWindowScript* object, TRawMember m
 // the object.
 int CollectThunk(lua_State* L)
 {
-    if (TMessage* message = ToMessageValue(L, 1))
-    {
-        *static_cast<void**>(lua_touserdata(L, 1)) = nullptr;
-        delete message;
-    }
+    // The collector calls this once per value.
+    delete ToMessageValue(L, 1);
     return 0;
 }
 
@@ -170,7 +167,8 @@ TMessage* ToMessageValue(lua_State* L, int idx)
     lua_rawget(L, LUA_REGISTRYINDEX);
     bool ours = lua_rawequal(L, -1, -2) != 0;
     lua_pop(L, 2);
-    return ours ? *static_cast<TMessage**>(lua_touserdata(L, idx)) : nullptr;
+    // A boxed pointer reads back as the pointer itself.
+    return ours ? static_cast<TMessage*>(lua_touserdata(L, idx)) : nullptr;
 }
 
 TLuaMessageWrapper::TLuaMessageWrapper(lua_State* L, int idx, TMessage* held)
