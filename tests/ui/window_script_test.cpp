@@ -260,6 +260,11 @@ TEST_F(WindowScriptTest, TimeOutsAndPause)
     EXPECT_EQ(Global("stage"), "2");
     Tick(90);
     EXPECT_EQ(Global("stage"), "qp");
+
+    // A close request resumes a wait once, without a message.
+    Do("return function() c = WaitForMessage() stage = tostring(c) end");
+    Tick(0, kEventClose);
+    EXPECT_EQ(Global("stage"), "nil");
 }
 
 TEST_F(WindowScriptTest, DoModalReturnsTheValueAndTheModalGoes)
@@ -328,6 +333,11 @@ TEST_F(WindowScriptTest, LibraryFunctions)
                                 "DisplayDialog called with empty script; aborting;");
     // The close message CloseWindow posted, named with the current window's id.
     EXPECT_EQ(mManager->GetQueuedCount(), 1u);
+
+    // Without a movie player and without an image the splash's modal simply stays.
+    Do("DisplaySplash('intro.ogv', nil, 1000) splash = tostring(inMovie)");
+    EXPECT_EQ(Global("splash"), "false");
+    EXPECT_EQ(mManager->GetTopModal()->GetName(), TString("DisplaySplash"));
 }
 
 TEST_F(WindowScriptTest, LabelsHotKeysAndLookUps)
