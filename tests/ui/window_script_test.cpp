@@ -145,6 +145,19 @@ TEST_F(WindowScriptTest, FunctionsLibraryGlobalsAndMessageValues)
        "c = CreateCloseMessage() cn = c.type .. ':' .. c.name "
        "m = nil c = nil collectgarbage()");
     EXPECT_EQ(Global("t"), "1001hinil");
+
+    // A message handed to the script belongs to its collector.
+    struct Counted : TMessage
+    {
+        explicit Counted(int* alive) : TMessage(kGeneric, "c"), mAlive(alive) { ++*mAlive; }
+        ~Counted() override { --*mAlive; }
+        int* mAlive;
+    };
+    int alive = 0;
+    mManager->SendToScript(new Counted(&alive));
+    EXPECT_EQ(alive, 1);
+    Do("gMessageQueue = {} collectgarbage()");
+    EXPECT_EQ(alive, 0);
     EXPECT_EQ(Global("cn"), "1:" + std::string(mManager->GetRoot()->GetIdString().c_str()));
 }
 
