@@ -304,6 +304,30 @@ TEST_F(WindowScriptTest, DoModalReturnsTheValueAndTheModalGoes)
     EXPECT_EQ(Find("okbutton"), nullptr);
 }
 
+TEST_F(WindowScriptTest, MainWindowSwapsAndEndsWhenItsModalGoes)
+{
+    Screen("main.lua", "Window{ name = 'first', w = 10, h = 10 }()\n");
+    Screen("other.lua", "Window{ name = 'second', w = 20, h = 30 }()\n");
+    Do("return function() gMessageQueue = { 1 } FlushMessages() "
+       "  flushed = table.getn(gMessageQueue) DoMainWindow('main.lua') stage = 'done' end");
+    Tick(1);
+    EXPECT_EQ(Global("flushed"), "0");
+    TModalWindow* modal = mManager->GetTopModal();
+    ASSERT_NE(Find("first"), nullptr);
+    // Text run while the script waits reaches it as a command.
+    Do("SwapToModal('other.lua')");
+    EXPECT_EQ(Find("first"), nullptr);
+    ASSERT_NE(Find("second"), nullptr);
+    EXPECT_EQ(mManager->GetTopModal(), modal);
+    EXPECT_EQ(modal->GetWidth(), 20);
+    EXPECT_EQ(modal->GetHeight(), 30);
+    mManager->PostMessage(new TMessage(kCloseWindow, modal->GetIdString()));
+    Tick();
+    EXPECT_EQ(Global("stage"), "nil");
+    Tick();
+    EXPECT_EQ(Global("stage"), "done");
+}
+
 TEST_F(WindowScriptTest, ACloseDuringAnotherWaitIsRemembered)
 {
     Do("return function() WaitForCloseMessage('A') stage = 1 "
