@@ -116,6 +116,28 @@ int SpawnProcess(const std::vector<std::string>& argv, const std::vector<std::st
     return Spawn(argv, env.data());
 }
 
+int StartDetachedProcess(const std::vector<std::string>& argv)
+{
+    static std::vector<int> started;
+    for (auto it = started.begin(); it != started.end();)
+    {
+        int status = 0;
+        it = waitpid(*it, &status, WNOHANG) != 0 ? started.erase(it) : std::next(it);
+    }
+    if (argv.empty() || argv[0].empty())
+        return EINVAL;
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    int error = posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ);
+    if (error != 0)
+        return error;
+    started.push_back(static_cast<int>(pid));
+    return 0;
+}
+
 bool WaitProcess(int pid, uint32_t timeoutMs, int& exitCode)
 {
     uint32_t start = GetTimeMs();

@@ -32,6 +32,10 @@ int ShellOpen(const std::string& file, const std::string& parameters);
 // Starts a program (looked up on PATH) with these arguments (argv[0] first) and extra "NAME=value"
 // environment entries; -1 on failure.
 int SpawnProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv);
+// Starts a program (looked up on PATH) with these arguments (argv[0] first), inheriting the
+// environment and folder, and does not wait for it: children that have ended since the previous
+// call are reaped here, so none is left a zombie. Answers 0, or the errno of the failed start.
+int StartDetachedProcess(const std::vector<std::string>& argv);
 // Waits for the child; true with its exit code (128 + signal when a signal ended it) when it ended
 // within the time.
 bool WaitProcess(int pid, uint32_t timeoutMs, int& exitCode);

@@ -1,0 +1,89 @@
+// Model: the 3-D description of a model portal: mesh and texture names, material, one light, the
+// placement (position, scale, rotation, world matrix) and the projection.
+#pragma once
+
+#include "platform/geometry.h"
+#include "platform/tstring.h"
+
+#include <cmath>
+#include <memory>
+
+class TModel;
+class TTexture;
+
+struct ModelLight
+{
+    // 0 directional, 1 point, 2 spot.
+    int32_t mType = 0;
+    TVec4 mDiffuse = TVec4(1, 1, 1, 0);
+    TVec4 mSpecular;
+    TVec4 mAmbient;
+    TVec3 mPosition;
+    TVec3 mDirection = TVec3(0, 0, 1);
+    // The square root of the largest float.
+    float mRange = 1.8446743e19f;
+    float mAttenuation0 = 0;
+    float mAttenuation1 = 0;
+    float mAttenuation2 = 0;
+    float mTheta = 0;
+    float mPhi = 0;
+};
+
+struct ModelMaterial
+{
+    TVec4 mDiffuse;
+    TVec4 mAmbient;
+    TVec4 mSpecular;
+    TVec4 mEmissive;
+    float mPower = 0;
+};
+
+class Model
+{
+public:
+    Model() = default;
+
+    // With the light following, a move carries the light's position along.
+    void SetPosition(float x, float y, float z);
+    void SetPosition(const TVec3& position) { SetPosition(position.x, position.y, position.z); }
+    // Each scale or rotation setter rebuilds the world matrix with only its own kind of change
+    // and the position: a scale drops an earlier rotation and the reverse.
+    void SetScaleX(float s);
+    void SetScaleY(float s);
+    void SetScaleZ(float s);
+    void SetScale(float x, float y, float z);
+    void SetScale(const TVec3& scale) { SetScale(scale.x, scale.y, scale.z); }
+    void SetRotationX(float r);
+    void SetRotationY(float r);
+    void SetRotationZ(float r);
+    void SetRotation(float x, float y, float z);
+    void SetRotation(const TVec3& rotation) { SetRotation(rotation.x, rotation.y, rotation.z); }
+
+    const TVec3& GetPosition() const { return mPosition; }
+    const TVec3& GetScale() const { return mScale; }
+    const TVec3& GetRotation() const { return mRotation; }
+    // The diffuse alpha of the material.
+    float GetAlpha() const { return mMaterial.mDiffuse.w; }
+    void SetAlpha(float alpha) { mMaterial.mDiffuse.w = alpha; }
+
+    TString mModelName;
+    TString mTextureName;
+    std::shared_ptr<TModel> mMesh;
+    ModelMaterial mMaterial;
+    ModelLight mLight;
+    bool mLightFollows = false;
+    std::shared_ptr<TTexture> mTexture;
+    TMat4 mWorld;
+    TVec3 mPosition;
+    TVec3 mScale = TVec3(1, 1, 1);
+    TVec3 mRotation;
+    float mNearPlane = 0;
+    float mFarPlane = 0;
+    float mFov = 0;
+    float mAspect = 0;
+
+private:
+    void RebuildScaled();
+    void RebuildRotated();
+    void SetTranslationRow();
+};

@@ -1,0 +1,124 @@
+// The framework's frame driver.
+#include "framework/window_manager.h"
+
+#include "framework/delta_time.h"
+#include "framework/transform_manager.h"
+#include "platform/application.h"
+#include "platform/window_manager_seam.h"
+#include "script/lua_bind.h"
+#include "script/window_script_seam.h"
+
+WindowManager::WindowManager() : TAnimTask(nullptr), mRefreshListener(this)
+{
+    SetInstance(this);
+    mApplicationActive = ReadApplicationActive() ? 1 : 0;
+    Suspend();
+    SetTiming(16, true, true, false);
+    lua_State* L = GetWindowScriptState();
+    if (L != nullptr)
+        LuaBindMember(L, "GetFocus", this, &WindowManager::GetFocus);
+    TApplication* application = TApplication::Get();
+    if (application != nullptr)
+    {
+        application->AddRestoreTask(&mRefreshListener);
+        mRefreshListed = true;
+    }
+}
+
+WindowManager::~WindowManager()
+{
+    lua_State* L = GetWindowScriptState();
+    if (L != nullptr)
+        LuaUnbindMember(L, "GetFocus", this);
+    TApplication* application = TApplication::Get();
+    if (mRefreshListed && application != nullptr)
+        application->RemoveRestoreTask(&mRefreshListener);
+}
+
+void WindowManager::AddClient(SingletonBase* object, bool idle)
+{
+    auto record = std::make_unique<ClientRecord>();
+    record->mIdle = idle ? 1 : 0;
+    record->mObject = object;
+    mClients.push_back(std::move(record));
+}
+
+void WindowManager::SetTaskIdle(SingletonBase* object, bool idle)
+{
+    for (auto& record : mClients)
+        if (record->mObject == object)
+        {
+            record->mIdle = idle ? 1 : 0;
+            return;
+        }
+}
+
+bool WindowManager::IsTaskIdle(const SingletonBase* object) const
+{
+    for (const auto& record : mClients)
+        if (record->mObject == object)
+            return record->mIdle != 0;
+    return true;
+}
+
+namespace
+{
+WindowManager::ActiveSource gActiveSource = nullptr;
+} // namespace
+
+void WindowManager::SetActiveSource(ActiveSource source)
+{
+    gActiveSource = source;
+}
+
+bool WindowManager::ReadApplicationActive()
+{
+    if (gActiveSource != nullptr)
+        return gActiveSource();
+    TApplication* application = TApplication::Get();
+    return application == nullptr || application->IsActive();
+}
+
+void WindowManager::PostFrameMessage(uint32_t type)
+{
+    (void)type;
+}
+
+bool WindowManager::Animate()
+{
+    DeltaTime* clock = DeltaTime::Instance();
+    if (clock != nullptr)
+        clock->Advance(GetTime());
+
+    mApplicationActive = ReadApplicationActive() ? 1 : 0;
+    TransformManager* transforms = TransformManager::Instance();
+    if (mApplicationActive == 0)
+    {
+        if (mPausedInactive != 0)
+            return true;
+        if (transforms != nullptr)
+            transforms->PauseAll();
+        mPausedInactive = 1;
+        PostFrameMessage(kPausedInactiveMessage);
+        return true;
+    }
+
+    if (mPausedInactive != 0)
+    {
+        mPausedInactive = 0;
+        if (transforms != nullptr)
+            transforms->ResumeAll();
+        PostFrameMessage(kResumedActiveMessage);
+    }
+    if (mTexturesPending == 0)
+    {
+        TApplication* application = TApplication::Get();
+        if (application != nullptr && application->GetWindowManager() != nullptr)
+            application->GetWindowManager()->SetDirty();
+    }
+    // Clients may change their own flags while stepping; the list itself does not change.
+    for (size_t i = 0; i < mClients.size(); ++i)
+        if (mClients[i]->mIdle == 0)
+            mClients[i]->mObject->Update();
+    return true;
+}

@@ -1,0 +1,78 @@
+// WindowManager: the framework's per-frame driver, run from the application's idle list every
+// 16 ms: it reads the frame clock, pauses and resumes the game when the application leaves and
+// regains the foreground, updates the windows and steps its clients (the transform and audio
+// managers) while they are not idle.
+#pragma once
+
+#include "framework/singleton.h"
+#include "platform/task.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class WindowManager : public TAnimTask, public Singleton<WindowManager>
+{
+public:
+    // Message types posted when the game pauses in the background and resumes.
+    static constexpr uint32_t kPausedInactiveMessage = 1001;
+    static constexpr uint32_t kResumedActiveMessage = 1002;
+
+    WindowManager();
+    ~WindowManager() override;
+
+    // Appends a client record; the object is not owned.
+    void AddClient(SingletonBase* object, bool idle);
+    // Sets the idle flag of the first record of the object; nothing when it has none.
+    void SetTaskIdle(SingletonBase* object, bool idle);
+    // Whether the object's record is idle (true when it has none).
+    bool IsTaskIdle(const SingletonBase* object) const;
+
+    // The per-frame step.
+    bool Animate() override;
+
+    // Where the application's foreground state is read; null (the default) asks TApplication,
+    // and without an application the game counts as in the foreground.
+    using ActiveSource = bool (*)();
+    static void SetActiveSource(ActiveSource source);
+
+    // "GetFocus": false only while the game is paused in the background.
+    bool GetFocus() { return mPausedInactive == 0; }
+    bool IsPausedInactive() const { return mPausedInactive != 0; }
+    // Set after a display restore: the next foreground frame makes the windows' textures again.
+    void SetTexturesPending() { mTexturesPending = 1; }
+    bool AreTexturesPending() const { return mTexturesPending != 0; }
+
+private:
+    struct ClientRecord
+    {
+        uint8_t mIdle = 0;
+        SingletonBase* mObject = nullptr;
+    };
+
+    // Sets the pending flag after the display was restored; stays in the restore list.
+    class TextureRefreshListener : public TTask
+    {
+    public:
+        explicit TextureRefreshListener(WindowManager* owner) : mOwner(owner) {}
+        bool Ready(int) override { return true; }
+        bool Run() override
+        {
+            mOwner->SetTexturesPending();
+            return true;
+        }
+
+    private:
+        WindowManager* mOwner;
+    };
+
+    static bool ReadApplicationActive();
+    void PostFrameMessage(uint32_t type);
+
+    std::vector<std::unique_ptr<ClientRecord>> mClients;
+    TextureRefreshListener mRefreshListener;
+    uint8_t mTexturesPending = 0;
+    uint8_t mPausedInactive = 0;
+    uint8_t mApplicationActive = 0;
+    bool mRefreshListed = false;
+};

@@ -1,0 +1,131 @@
+// The frame driver: the frame clock's first step, idle clients, one pause and one resume per
+// loss of the foreground with the transforms' clocks shifted, "GetFocus".
+#include "framework/window_manager.h"
+
+#include "framework/transform_instructions.h"
+#include "framework/transform_target.h"
+#include "framework_test_support.h"
+#include "render/draw_spec.h"
+#include "script/lua_bind.h"
+#include "script/script.h"
+#include "script/window_script_seam.h"
+#include "sys/clock.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+bool gActive = true;
+
+struct CountingClient : SingletonBase
+{
+    void Update() override { ++mUpdates; }
+    int mUpdates = 0;
+};
+
+class FrameTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        sys::SetManualClock(true, 5000);
+        gActive = true;
+        WindowManager::SetActiveSource([] { return gActive; });
+    }
+    void TearDown() override
+    {
+        WindowManager::SetActiveSource(nullptr);
+        sys::SetManualClock(false);
+    }
+    // Advances the platform clock and runs the driver as the idle list would.
+    void Tick(uint32_t ms)
+    {
+        sys::AdvanceManualClock(ms);
+        mFrames->Run();
+    }
+    fwtest::LogCapture mLog;
+    DeltaTime mClock;
+    TransformManager mTransforms;
+    std::unique_ptr<WindowManager> mFrames = std::make_unique<WindowManager>();
+};
+
+TEST_F(FrameTest, TheFirstFrameKeepsTheStepAndLaterOnesMeasureIt)
+{
+    EXPECT_EQ(mFrames->GetPeriod(), 16u);
+    Tick(16);
+    uint32_t first = mClock.GetFrameTime();
+    EXPECT_EQ(mClock.GetStep(), 0u);
+    Tick(20);
+    EXPECT_EQ(mClock.GetStep(), 20u);
+    EXPECT_EQ(mClock.GetFrameTime(), first + 20);
+}
+
+TEST_F(FrameTest, IdleClientsAreSkipped)
+{
+    CountingClient busy;
+    CountingClient idle;
+    mFrames->AddClient(&busy, false);
+    mFrames->AddClient(&idle, true);
+    mFrames->SetTaskIdle(&mTransforms, false); // no record: nothing happens
+    Tick(16);
+    Tick(16);
+    EXPECT_EQ(busy.mUpdates, 2);
+    EXPECT_EQ(idle.mUpdates, 0);
+    mFrames->SetTaskIdle(&idle, false);
+    Tick(16);
+    EXPECT_EQ(idle.mUpdates, 1);
+}
+
+TEST_F(FrameTest, BackgroundPausesOnceAndResumesWhereItStopped)
+{
+    CountingClient client;
+    mFrames->AddClient(&mTransforms, true);
+    mFrames->AddClient(&client, false);
+    TDrawSpec spec;
+    TM_Transform2D target(&spec);
+    auto* list = new TM_InstructionList;
+    list->push_back(new TM_Alpha(1000, 0, 1, 0, 1.0f));
+    mTransforms.AddTransform(&target, list);
+    Tick(16); // the list starts
+    Tick(500);
+    EXPECT_FLOAT_EQ(spec.mAlpha, 0.5f);
+    EXPECT_TRUE(mFrames->GetFocus());
+
+    gActive = false;
+    Tick(16);
+    Tick(5000);
+    EXPECT_TRUE(mFrames->IsPausedInactive());
+    EXPECT_FALSE(mFrames->GetFocus());
+    EXPECT_TRUE(mTransforms.IsSuspended());
+    EXPECT_EQ(client.mUpdates, 2);      // no client while inactive
+    EXPECT_EQ(mClock.GetStep(), 5000u); // the clock still advances
+
+    gActive = true;
+    Tick(16);
+    EXPECT_TRUE(mFrames->GetFocus());
+    EXPECT_EQ(client.mUpdates, 3);
+    // The pause was taken at the first background frame (16 ms after 0.5): the clock resumes
+    // from there.
+    EXPECT_FLOAT_EQ(spec.mAlpha, 0.484f);
+}
+
+TEST_F(FrameTest, GetFocusIsBoundWhileTheDriverLives)
+{
+    static TScript* script = nullptr;
+    TScript owned;
+    script = &owned;
+    SetWindowScriptSource([] { return script; });
+    mFrames.reset();
+    mFrames = std::make_unique<WindowManager>();
+    owned.DoLuaString("if GetFocus() then focused = 'true' else focused = 'false' end");
+    EXPECT_EQ(std::string(owned.GetGlobalString("focused").c_str()), "true");
+    gActive = false;
+    Tick(16);
+    owned.DoLuaString("if GetFocus() then unfocused = 'true' else unfocused = 'false' end");
+    EXPECT_EQ(std::string(owned.GetGlobalString("unfocused").c_str()), "false");
+    mFrames.reset();
+    owned.DoLuaString("if GetFocus == nil then gone = 'nil' end");
+    EXPECT_EQ(std::string(owned.GetGlobalString("gone").c_str()), "nil");
+    SetWindowScriptSource(nullptr);
+}
+} // namespace
