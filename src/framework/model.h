@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 
+class TLuaTable;
 class TModel;
 class TTexture;
 
@@ -42,6 +43,9 @@ class Model
 {
 public:
     Model() = default;
+    // Reads the description table: "model", "texture", the projection, "localmatrix",
+    // "rotation", "material" and "light"; the light does not follow while the table is read.
+    explicit Model(const TLuaTable& table);
 
     // With the light following, a move carries the light's position along.
     void SetPosition(float x, float y, float z);
@@ -83,6 +87,8 @@ public:
     float mAspect = 0;
 
 private:
+    // The mesh and the texture by name; empty names load nothing.
+    void LoadAssets();
     void RebuildScaled();
     void RebuildRotated();
     void SetTranslationRow();
