@@ -1,6 +1,7 @@
 // The framework's frame driver.
 #include "framework/window_manager.h"
 
+#include "framework/audio_manager.h"
 #include "framework/delta_time.h"
 #include "framework/transform_manager.h"
 #include "platform/application.h"
@@ -98,6 +99,8 @@ bool WindowManager::Animate()
             return true;
         if (transforms != nullptr)
             transforms->PauseAll();
+        if (AudioManager* audio = AudioManager::Instance())
+            audio->PauseAll();
         mPausedInactive = 1;
         PostFrameMessage(kPausedInactiveMessage);
         return true;
@@ -108,6 +111,8 @@ bool WindowManager::Animate()
         mPausedInactive = 0;
         if (transforms != nullptr)
             transforms->ResumeAll();
+        if (AudioManager* audio = AudioManager::Instance())
+            audio->ResumeAll();
         PostFrameMessage(kResumedActiveMessage);
     }
     if (mTexturesPending == 0)

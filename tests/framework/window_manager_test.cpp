@@ -2,6 +2,7 @@
 // loss of the foreground with the transforms' clocks shifted, "GetFocus".
 #include "framework/window_manager.h"
 
+#include "framework/audio_manager.h"
 #include "framework/transform_instructions.h"
 #include "framework/transform_target.h"
 #include "framework_test_support.h"
@@ -91,9 +92,11 @@ TEST_F(FrameTest, BackgroundPausesOnceAndResumesWhereItStopped)
     EXPECT_FLOAT_EQ(spec.mAlpha, 0.5f);
     EXPECT_TRUE(mFrames->GetFocus());
 
+    AudioManager audio; // without a table: nothing to play, but paused and resumed all the same
     gActive = false;
     Tick(16);
     Tick(5000);
+    EXPECT_EQ(audio.GetState(), AudioManager::kIdle);
     EXPECT_TRUE(mFrames->IsPausedInactive());
     EXPECT_FALSE(mFrames->GetFocus());
     EXPECT_TRUE(mTransforms.IsSuspended());
