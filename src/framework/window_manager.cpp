@@ -32,8 +32,13 @@ WindowManager::~WindowManager()
     if (L != nullptr)
         LuaUnbindMember(L, "GetFocus", this);
     TApplication* application = TApplication::Get();
-    if (mRefreshListed && application != nullptr)
-        application->RemoveRestoreTask(&mRefreshListener);
+    if (application != nullptr)
+    {
+        if (mRefreshListed)
+            application->RemoveRestoreTask(&mRefreshListener);
+        // The idle list must not keep a driver that is gone.
+        application->RemoveTask(this);
+    }
 }
 
 void WindowManager::AddClient(SingletonBase* object, bool idle)
