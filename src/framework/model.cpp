@@ -1,6 +1,8 @@
 // The model portal's 3-D description: placement and world matrix.
 #include "framework/model.h"
 
+#include "render/renderer.h"
+#include "render/texture.h"
 #include "script/lua_object_wrapper.h"
 
 #include <cmath>
@@ -34,7 +36,14 @@ void ReadVec4(const TLuaTable& table, const char* key, TVec4& v)
 }
 } // namespace
 
-Model::Model(const TLuaTable& table)
+Model::Model()
+{
+    mLight.mDiffuse = TVec4(1, 1, 1, 0);
+    mLight.mDirection = TVec3(0, 0, 1);
+    mLight.mRange = 1.8446743e19f;
+}
+
+Model::Model(const TLuaTable& table) : Model()
 {
     mModelName = table.GetString("model");
     mTextureName = table.GetString("texture");
@@ -66,7 +75,7 @@ Model::Model(const TLuaTable& table)
         mLightFollows = true;
         return;
     }
-    mLight.mType = static_cast<int32_t>(std::trunc(light->GetNumber("type", 0)));
+    mLight.mType = static_cast<float>(std::trunc(light->GetNumber("type", 0)));
     ReadVec4(*light, "diffuse", mLight.mDiffuse);
     ReadVec4(*light, "specular", mLight.mSpecular);
     ReadVec4(*light, "ambient", mLight.mAmbient);
@@ -85,7 +94,25 @@ Model::Model(const TLuaTable& table)
     mLightFollows = light->GetBool("lightFollows", true);
 }
 
-void Model::LoadAssets() {}
+void Model::LoadAssets()
+{
+    if (mTextureName.Length() > 0)
+        mTexture = TTexture::Get(mTextureName, 0);
+    // The mesh comes with the model asset of the rendering layer; until then none is loaded and
+    // none is drawn.
+}
+
+void Model::Draw()
+{
+    TRenderer* renderer = TRenderer::Existing();
+    if (renderer == nullptr)
+        return;
+    renderer->SetProjection(mNearPlane, mFarPlane, mFov, mAspect);
+    renderer->SetTexture(mTexture);
+    renderer->SetLight(0, &mLight);
+    renderer->SetMaterial(mMaterial);
+    renderer->SetWorldMatrix(mWorld);
+}
 
 void Model::SetPosition(float x, float y, float z)
 {

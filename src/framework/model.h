@@ -4,45 +4,18 @@
 
 #include "platform/geometry.h"
 #include "platform/tstring.h"
+#include "render/platform.h"
 
-#include <cmath>
 #include <memory>
 
 class TLuaTable;
 class TModel;
 class TTexture;
 
-struct ModelLight
-{
-    // 0 directional, 1 point, 2 spot.
-    int32_t mType = 0;
-    TVec4 mDiffuse = TVec4(1, 1, 1, 0);
-    TVec4 mSpecular;
-    TVec4 mAmbient;
-    TVec3 mPosition;
-    TVec3 mDirection = TVec3(0, 0, 1);
-    // The square root of the largest float.
-    float mRange = 1.8446743e19f;
-    float mAttenuation0 = 0;
-    float mAttenuation1 = 0;
-    float mAttenuation2 = 0;
-    float mTheta = 0;
-    float mPhi = 0;
-};
-
-struct ModelMaterial
-{
-    TVec4 mDiffuse;
-    TVec4 mAmbient;
-    TVec4 mSpecular;
-    TVec4 mEmissive;
-    float mPower = 0;
-};
-
 class Model
 {
 public:
-    Model() = default;
+    Model();
     // Reads the description table: "model", "texture", the projection, "localmatrix",
     // "rotation", "material" and "light"; the light does not follow while the table is read.
     explicit Model(const TLuaTable& table);
@@ -70,11 +43,16 @@ public:
     float GetAlpha() const { return mMaterial.mDiffuse.w; }
     void SetAlpha(float alpha) { mMaterial.mDiffuse.w = alpha; }
 
+    // Projection, texture, light 0, material and world matrix on the renderer, then the mesh.
+    void Draw();
+
     TString mModelName;
     TString mTextureName;
     std::shared_ptr<TModel> mMesh;
-    ModelMaterial mMaterial;
-    ModelLight mLight;
+    TMaterial mMaterial;
+    // Type 0 (directional), white diffuse with alpha 0, direction (0, 0, 1), the range the square
+    // root of the largest float.
+    TLight mLight;
     bool mLightFollows = false;
     std::shared_ptr<TTexture> mTexture;
     TMat4 mWorld;

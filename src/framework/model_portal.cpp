@@ -4,6 +4,7 @@
 #include "framework/frame_services.h"
 #include "framework/transform_instructions.h"
 #include "framework/transform_manager.h"
+#include "render/renderer.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 
@@ -131,7 +132,25 @@ void ModelPortalController::StepCurrentModelPortal()
         portal->StartAnimation();
 }
 
-void ModelPortalController::DrawCurrentModelPortal() {}
+void ModelPortalController::DrawCurrentModelPortal()
+{
+    ModelPortal* portal = GetCurrent();
+    TRenderer* renderer = TRenderer::Existing();
+    if (portal == nullptr || !portal->HasModel() || renderer == nullptr)
+        return;
+    // Drawn only while its run animates.
+    if (renderer->InBegin3d())
+    {
+        if (!portal->mReady)
+            portal->mModel->Draw();
+        return;
+    }
+    if (!renderer->Begin3d())
+        return;
+    if (!portal->mReady)
+        portal->mModel->Draw();
+    renderer->End3d();
+}
 
 void ModelPortalController::HideModelPortal()
 {
