@@ -59,8 +59,31 @@ std::string FourPartVersion(const char* text)
 }
 } // namespace
 
+namespace
+{
+std::mutex gGuidMutex;
+bool gGuidOverride = false;
+uint8_t gGuid[16];
+} // namespace
+
+void SetNewGuidOverride(bool enabled, const uint8_t* guid)
+{
+    std::lock_guard<std::mutex> lock(gGuidMutex);
+    gGuidOverride = enabled && guid != nullptr;
+    if (gGuidOverride)
+        std::memcpy(gGuid, guid, 16);
+}
+
 void NewGuid(uint8_t out[16])
 {
+    {
+        std::lock_guard<std::mutex> lock(gGuidMutex);
+        if (gGuidOverride)
+        {
+            std::memcpy(out, gGuid, 16);
+            return;
+        }
+    }
     FillRandom(out, 16);
     out[7] = static_cast<uint8_t>((out[7] & 0x0F) | 0x40); // version 4 in Data3's high nibble
     out[8] = static_cast<uint8_t>((out[8] & 0x3F) | 0x80); // RFC 4122 variant

@@ -11,6 +11,8 @@ namespace sys
 // 16 fresh random bytes from the kernel, marked as a version-4 GUID in the Windows byte layout
 // (Data1-Data3 little-endian, then 8 bytes).
 void NewGuid(uint8_t out[16]);
+// Tests fix the GUIDs: with `enabled`, NewGuid copies `guid` (16 bytes) instead of drawing.
+void SetNewGuidOverride(bool enabled, const uint8_t* guid = nullptr);
 
 // The hardware address of the first network adapter (by interface index, loopback and adapters
 // without an address skipped), zero-padded to 8 bytes. False when there is no such adapter or more
