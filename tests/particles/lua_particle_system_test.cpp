@@ -7,6 +7,7 @@
 #include "script/lua.h"
 #include "script/script.h"
 #include "support/file_layer_fixture.h"
+#include "sys/identity.h"
 
 #include <gtest/gtest.h>
 
@@ -337,5 +338,30 @@ TEST_F(ParticleSystemTest, BadDescriptionsAreReportedAndTheSystemGoesOn)
     std::string log = Log();
     EXPECT_NE(log.find("boom"), std::string::npos);
     EXPECT_NE(log.find("Create"), std::string::npos);
+}
+} // namespace
+
+namespace
+{
+// The shared generator is made by the first system from a fresh GUID, which tests can fix.
+double FirstDraw()
+{
+    TLuaParticleSystem system;
+    system.GetScript()->DoLuaString("first = RandomFloat()");
+    return system.GetScript()->GetGlobalNumber("first");
+}
+
+TEST(ParticleRandomSeed, FollowsTheGuid)
+{
+    uint8_t guid[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    sys::SetNewGuidOverride(true, guid);
+    double a = FirstDraw();
+    double b = FirstDraw();
+    guid[0] = 99;
+    sys::SetNewGuidOverride(true, guid);
+    double c = FirstDraw();
+    sys::SetNewGuidOverride(false);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
 }
 } // namespace
