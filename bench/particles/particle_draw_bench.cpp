@@ -1,12 +1,9 @@
 // Particle drawing: 10,000 particles updated by the anim program and then drawn as quads through
 // a 1 x 1 clip rectangle (submitted and clipped, almost nothing rasterised), on a headless display.
+#include "particle_bench_display.h"
 #include "particle_bench_program.h"
 
 #include "particles/particle_renderer_2d.h"
-#include "platform/application.h"
-#include "platform/config.h"
-#include "render/platform.h"
-#include "render/render_display_seam.h"
 #include "render/renderer.h"
 
 #include <benchmark/benchmark.h>
@@ -15,30 +12,9 @@
 
 namespace
 {
-// An application with its main window (SDL's dummy driver) and the rendering layer's display at
-// 800 x 600, made once for the program.
-bool MakeDisplay()
-{
-    static bool ready = []
-    {
-        auto* impl = new TApplicationImpl(nullptr, nullptr, TCommandLine(""), 1, true);
-        auto* application = new TApplication(impl);
-        application->CreateMainWindow();
-        SetDisplayFactory(&CreateRenderDisplaySeam);
-        DestroyDisplay();
-        auto* seam = static_cast<TRenderDisplaySeam*>(&GetDisplay());
-        seam->CreateRenderer();
-        if (seam->GetPlatform() == nullptr)
-            return false;
-        seam->GetPlatform()->SetDisplay(800, 600, false, true, true, false);
-        return seam->GetPlatform()->IsDisplayReady();
-    }();
-    return ready;
-}
-
 void BM_ParticleAnimAndDraw_Nodes(benchmark::State& state)
 {
-    if (!MakeDisplay())
+    if (!particlebench::MakeDisplay())
     {
         state.SkipWithError("no headless display");
         return;
