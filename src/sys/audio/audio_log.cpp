@@ -2,36 +2,32 @@
 #include "sys/audio/audio_log.h"
 #include "sys/audio/result.h"
 
+#include "sys/stand_in_log.h"
+
 #include <cstdarg>
-#include <cstdio>
-#include <mutex>
 
 namespace sys::audio
 {
 namespace
 {
-std::mutex gSinkMutex;
-std::function<void(const std::string&)> gSink;
+StandInLog& Channel()
+{
+    static StandInLog channel("audio");
+    return channel;
+}
 } // namespace
 
 void AudioLog(const char* format, ...)
 {
-    char line[1024];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(line, sizeof(line), format, args);
+    Channel().WriteV(format, args);
     va_end(args);
-    std::lock_guard<std::mutex> lock(gSinkMutex);
-    if (gSink)
-        gSink(line);
-    else
-        std::fprintf(stderr, "audio: %s\n", line);
 }
 
 void SetAudioLogSink(std::function<void(const std::string&)> sink)
 {
-    std::lock_guard<std::mutex> lock(gSinkMutex);
-    gSink = std::move(sink);
+    Channel().SetSink(std::move(sink));
 }
 
 const char* ResultName(Result r)
