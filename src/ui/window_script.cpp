@@ -6,6 +6,7 @@
 #include "platform/config.h"
 #include "platform/log.h"
 #include "platform/string_table.h"
+#include "render/renderer.h"
 #include "script/lauxlib.h"
 #include "script/lua_bind.h"
 #include "ui/modal_window.h"
@@ -579,8 +580,14 @@ void TWindowScript::FillRect(TLuaTable* rect, TLuaTable* color)
     area.top = std::max(area.top, bounds.top);
     area.right = std::min(area.right, bounds.right);
     area.bottom = std::min(area.bottom, bounds.bottom);
-    // The back-buffer fill goes through the renderer's clip stack once the renderer is there.
-    (void)area;
+    // A script run before the display exists fills nothing.
+    TRenderer* renderer = TRenderer::Existing();
+    if (renderer == nullptr || area.right <= area.left || area.bottom <= area.top)
+        return;
+    auto channel = [&](double i) { return static_cast<float>(color->GetNumberAt(i, 0)); };
+    renderer->PushClipRect(area);
+    renderer->FillRect(area, TVec4(channel(1), channel(2), channel(3), channel(4)));
+    renderer->PopClipRect();
 }
 
 uint32_t TWindowScript::GetTimer()

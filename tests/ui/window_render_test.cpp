@@ -3,6 +3,7 @@
 // clean tree, a frame that cannot begin, and the hover outline.
 #include "render/render_test_support.h"
 #include "render/texture.h"
+#include "ui/window_script.h"
 #include "ui_test_support.h"
 
 namespace
@@ -178,3 +179,18 @@ TEST_F(DrawTest, HoverOutlineIsYellow)
 }
 
 } // namespace
+
+TEST_F(DrawTest, ScriptFillRectIsCutToTheRootAndClipsNothingAfter)
+{
+    mManager->CreateScript();
+    ASSERT_NE(mManager->GetScript(), nullptr);
+    // Left and top are truncated; the rectangle reaches past the root's right edge.
+    mManager->GetScript()->DoLuaString("FillRect({10.9, 20.2, 900, 40}, {0, 0, 1, 1})");
+    EXPECT_EQ(Back(10, 20), 0x0000FFu);
+    EXPECT_EQ(Back(799, 39), 0x0000FFu);
+    EXPECT_EQ(Back(9, 20), 0u);
+    EXPECT_EQ(Back(10, 40), 0u);
+    // The clip rectangle it pushed is gone again.
+    TRenderer::Instance()->FillRect(TRect(0, 100, 10, 110), TVec4(1, 0, 0, 1));
+    EXPECT_EQ(Back(5, 105), 0xFF0000u);
+}
