@@ -162,12 +162,16 @@ void TTextLayout::DrawLine(const TTextLine& line, float lineY, float scale, floa
         if (!run.mCursor && !run.mUnderline)
             continue;
         draw.SetFillColour(1, colour, alpha);
-        const float thickness = std::max(4.0f, static_cast<float>(run.mSize) / 4.0f);
+        // Whole pixels (a sixteenth of the size, at least one), the underline on the first
+        // whole pixel row a pixel below the baseline, so that unscaled marks come out sharp.
+        const float thickness =
+            4.0f * std::max(1.0f, std::round(static_cast<float>(run.mSize) / 16.0f));
         if (run.mCursor)
-            placer.Fill(lineX + run.mStartPen, baseline - static_cast<float>(run.mLineHeight),
-                        thickness, static_cast<float>(run.mSize) * 4.0f);
+            placer.Fill(std::round((lineX + run.mStartPen) / 4.0f) * 4.0f,
+                        baseline - static_cast<float>(run.mLineHeight), thickness,
+                        static_cast<float>(run.mSize) * 4.0f);
         if (run.mUnderline && run.mFirst >= 0 && run.mEndPen > run.mStartPen)
-            placer.Fill(lineX + run.mStartPen, baseline + thickness, run.mEndPen - run.mStartPen,
-                        thickness);
+            placer.Fill(lineX + run.mStartPen, std::ceil(baseline / 4.0f) * 4.0f + 4.0f,
+                        run.mEndPen - run.mStartPen, thickness);
     }
 }
