@@ -551,8 +551,10 @@ void TTextLayout::TLayoutPass::FinishLine(float width)
     }
     else if (align == 2)
     {
-        line.mAnchorX = mLayout.mWidth - 1 -
-                        (lastGlyphRun != nullptr ? RoundToInt(lastGlyphRun->mOutlineSize) : 0);
+        // In 64 bits: any width and outline size give an anchor without overflow.
+        int64_t anchor = static_cast<int64_t>(mLayout.mWidth) - 1 -
+                         (lastGlyphRun != nullptr ? RoundToInt(lastGlyphRun->mOutlineSize) : 0);
+        line.mAnchorX = static_cast<int32_t>(std::clamp<int64_t>(anchor, INT_MIN, INT_MAX));
         line.mOffsetX = -static_cast<float>(w);
     }
     else
@@ -768,7 +770,8 @@ void TTextLayout::GetBounds(TRect& out, float scale) const
     out.left = any ? TruncToInt(left) : 0;
     out.right = any ? TruncToInt(right) : 0;
     out.top = mTop;
-    out.bottom = mTop + mTotalHeight;
+    out.bottom = static_cast<int32_t>(
+        std::clamp<int64_t>(static_cast<int64_t>(mTop) + mTotalHeight, INT_MIN, INT_MAX));
 }
 
 int TTextLayout::CountLinesFromEnd(float scale, float spacing) const

@@ -20,7 +20,7 @@ constexpr uint32_t kSoftHyphen = 0xAD;
 constexpr uint8_t kUnitSquare[] = {1, 2,   1, 4, 0, 0, 0,   0, 5, 128, 0, 0, 0, 5, 128,
                                    0, 128, 0, 5, 0, 0, 128, 0, 5, 0,   0, 0, 0, 8};
 
-int32_t ToQuarter(float v)
+int32_t RoundClamped(float v)
 {
     if (!(v == v))
         return 0;
@@ -49,7 +49,7 @@ public:
             x = mOriginX + dx * mCos - dy * mSin;
             y = mOriginY + dx * mSin + dy * mCos;
         }
-        mDraw.DrawGlyph(outline, size, ToQuarter(x), ToQuarter(y));
+        mDraw.DrawGlyph(outline, size, RoundClamped(x), RoundClamped(y));
     }
     // A rectangle (quarter pixels, unscaled) in the current fill colour.
     void Fill(float x, float y, float width, float height)
@@ -84,7 +84,7 @@ void TTextLayout::Draw(const TVec2& position, float heightLimit, float scale, fl
     float y = mUnscaledOffsets
                   ? (scale != 0 ? static_cast<float>(mTop) / scale : 0) + mVerticalOffset
                   : mVerticalOffset * scale + static_cast<float>(mTop);
-    size_t first = static_cast<size_t>(std::max(0L, std::lround(mFirstVisibleLine)));
+    size_t first = static_cast<size_t>(std::max(0, RoundClamped(mFirstVisibleLine)));
     for (size_t i = first; i < mLines.size(); ++i)
     {
         const TTextLine& line = *mLines[i];
