@@ -126,6 +126,10 @@ public:
               const std::shared_ptr<TVecDrawTexture>& target = nullptr,
               TQmMiniVecDraw* rasteriser = nullptr);
 
+    // Draws `layout` at the rectangle's top-left corner with its height as the height limit.
+    static void DrawInRect(TTextLayout* layout, const TRect& rect, float scale, float spacing,
+                           float alpha, const std::shared_ptr<TVecDrawTexture>& target = nullptr);
+
     void SetFirstVisibleLine(float line) { mFirstVisibleLine = line; }
     float GetFirstVisibleLine() const { return mFirstVisibleLine; }
     void SetUnscaledOffsets(bool on) { mUnscaledOffsets = on; }

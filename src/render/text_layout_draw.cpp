@@ -97,6 +97,15 @@ void TTextLayout::Draw(const TVec2& position, float heightLimit, float scale, fl
     draw->Flush();
 }
 
+void TTextLayout::DrawInRect(TTextLayout* layout, const TRect& rect, float scale, float spacing,
+                             float alpha, const std::shared_ptr<TVecDrawTexture>& target)
+{
+    if (layout == nullptr)
+        return;
+    layout->Draw(TVec2(static_cast<float>(rect.left), static_cast<float>(rect.top)),
+                 static_cast<float>(rect.Height()), scale, spacing, alpha, target);
+}
+
 void TTextLayout::DrawLine(const TTextLine& line, float lineY, float scale, float alpha,
                            TQmMiniVecDraw& draw) const
 {

@@ -53,6 +53,21 @@ TEST_F(TextDraw, WhichGlyphsAreDrawn)
     EXPECT_EQ(Drawn(Make("ab<cursor>")), 3);
 }
 
+TEST_F(TextDraw, InRectUsesTheInstalledRasteriser)
+{
+    RecordingDevice device;
+    TQmMiniVecDraw draw(&device);
+    auto three = Make("a<br>b<br>c");
+    TTextLayout::DrawInRect(three.get(), TRect(5, 5, 50, 30), 1, 0, 1);
+    EXPECT_EQ(draw.GetConversionCount(), 0);
+    SetTextRasteriser(&draw);
+    // The rectangle's height (25) limits the lines.
+    TTextLayout::DrawInRect(three.get(), TRect(5, 5, 50, 30), 1, 0, 1);
+    TTextLayout::DrawInRect(nullptr, TRect(5, 5, 50, 30), 1, 0, 1);
+    SetTextRasteriser(nullptr);
+    EXPECT_EQ(draw.GetConversionCount() + draw.GetReplayCount(), 2);
+}
+
 TEST_F(TextDraw, PositionAndRotation)
 {
     // Size 20: a letter is 4 pixels square, the baseline 15 pixels down, the line shifted by 1.
