@@ -77,6 +77,12 @@ TEST_F(TextDraw, PositionAndRotation)
         for (int x = 0; x < 20; ++x)
             EXPECT_EQ(plain->At(x, y), x >= 3 && x < 7 && y >= 14 && y < 18 ? 0x00FEFEFEu : 0u)
                 << x << "," << y;
+    // A glyph too tall for the line is scaled about its origin on the baseline: '^' (1 x 7.5
+    // units, fit 0.5) covers 2 x 15 pixels ending on the baseline.
+    auto tall = Picture(Make("^", 100, 100, 0, 20), TVec2(0, 0));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(tall->At(x, y) != 0, x >= 1 && x < 3 && y >= 0 && y < 15) << x << "," << y;
     // A quarter turn about the layout's origin: (x, y) goes to (-y, x).
     layout->SetRotation(90, 0, 0);
     auto turned = Picture(layout, TVec2(20, 2));

@@ -35,7 +35,7 @@ inline Glyph Box(uint32_t code, float left, float right, float top, float bottom
 // scale is 10 x 4 x 0.8 / 4 = 8 quarter pixels (2 pixels) per unit and a run's line height is
 // (0.75 + 3) x 8 = 30 quarter pixels. Letters are one unit square (2 pixels at size 10); the
 // blank advances one unit; 'g' advances half a unit over an extent of one; 'L' has a left
-// bearing of half a unit; 0xAD (soft hyphen) is one unit.
+// bearing of half a unit; '^' is 7.5 units tall (fit factor 0.5); 0xAD (soft hyphen) is one unit.
 inline std::vector<uint8_t> SquareFont()
 {
     std::vector<Glyph> glyphs;
@@ -51,6 +51,8 @@ inline std::vector<uint8_t> SquareFont()
         else
             glyphs.push_back(Box(c, 0, 1, -1, 0, 1));
     }
+    // Twice as tall as the line allows: drawn at half its size.
+    glyphs.push_back(Box('^', 0, 1, -7.5f, 0, 1));
     for (uint32_t c = 'a'; c <= 'z'; ++c)
     {
         if (c == 'g')
