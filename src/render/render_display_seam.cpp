@@ -3,9 +3,42 @@
 
 #include "render/platform.h"
 #include "render/renderer.h"
+#include "render/text_layout.h"
 #include "render/texture.h"
+#include "render/vector_draw_renderer.h"
+#include "render/vector_rasteriser.h"
 
-TRenderDisplaySeam::~TRenderDisplaySeam() = default;
+TRenderDisplaySeam::TRenderDisplaySeam()
+{
+    SetFontMap(&mFontMap);
+}
+
+TRenderDisplaySeam::~TRenderDisplaySeam()
+{
+    DestroyVectorRasteriser();
+    if (&::GetFontMap() == &mFontMap)
+        SetFontMap(nullptr);
+    mFontMap.Clear();
+}
+
+void TRenderDisplaySeam::CreateVectorRasteriser()
+{
+    if (mRasteriser != nullptr)
+        return;
+    mVecDevice = std::make_unique<TRendererVecDrawDevice>();
+    mRasteriser = std::make_unique<TQmMiniVecDraw>(mVecDevice.get());
+    if (Exists())
+        mRasteriser->SelfTest();
+    SetTextRasteriser(mRasteriser.get());
+}
+
+void TRenderDisplaySeam::DestroyVectorRasteriser()
+{
+    if (GetTextRasteriser() == mRasteriser.get())
+        SetTextRasteriser(nullptr);
+    mRasteriser.reset();
+    mVecDevice.reset();
+}
 
 TPlatform* TRenderDisplaySeam::GetPlatform() const
 {

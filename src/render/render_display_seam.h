@@ -4,15 +4,19 @@
 #pragma once
 
 #include "platform/display_seam.h"
+#include "render/font_map.h"
 
 #include <memory>
 
 class TPlatform;
+class TQmMiniVecDraw;
+class TRendererVecDrawDevice;
 
 class TRenderDisplaySeam : public TNoDisplay
 {
 public:
-    TRenderDisplaySeam() = default;
+    // Its font map is the text layout's from now on; destroying the seam clears it.
+    TRenderDisplaySeam();
     ~TRenderDisplaySeam() override;
 
     // False until the first display-mode change: the event pump must not restore a display that
@@ -50,10 +54,18 @@ public:
     void EraseMouse() override;
     void UpdateWindowBounds() override;
     void RunRenderSelfTest() override;
+    // The text layout's rasteriser, drawing through the renderer, calibrated by its self test.
+    void CreateVectorRasteriser() override;
+    void DestroyVectorRasteriser() override;
 
     TPlatform* GetPlatform() const;
+    TQmMiniVecDraw* GetVectorRasteriser() const { return mRasteriser.get(); }
+    TFontMap& GetFontMap() { return mFontMap; }
 
 private:
+    TFontMap mFontMap;
+    std::unique_ptr<TRendererVecDrawDevice> mVecDevice;
+    std::unique_ptr<TQmMiniVecDraw> mRasteriser;
     bool mExists = false;
     bool mVSync = false;
 };

@@ -3,8 +3,10 @@
 #include "render/renderer.h"
 
 #include "platform/application.h"
+#include "platform/config.h"
 #include "platform/log.h"
 #include "platform/window_manager_seam.h"
+#include "render/text_layout.h"
 #include "render/texture.h"
 #include "sys/display/render_states.h"
 #include "sys/display/vertex_formats.h"
@@ -329,9 +331,24 @@ void TRenderer::EndFrame(bool present)
 
 void TRenderer::DrawStatsOverlay()
 {
-    // The overlay's text comes with the text layout; its box is drawn already.
+    if (mOverlayText == nullptr)
+        mOverlayText = {
+            TTextLayout::Create(TString(), 512, 512, TString(), 0, 16, TVec4(1, 0, 0, 1)),
+            &TTextLayout::Delete};
+    const int memory = static_cast<int>(GetMemoryAllocated() / 1024);
+    const int maxMemory = static_cast<int>(GetMaxMemoryAllocated() / 1024);
+    const int textureMemory = GetConfig("texture_ram_allocated").ToInt() / 1024;
+    const int maxTextureMemory = GetConfig("max_texture_ram_allocated").ToInt() / 1024;
+    const int sprites = GetConfig("current_sprite_count").ToInt();
+    const TString text = TString::Format(
+        "Brightloom Version %d.%d.%d.%d<br>%f FPS<tab pos='150'>Sprites: %d<br>Mem: %dkB<tab "
+        "pos='150'>TexMem: %dkB<br>MaxMem: %dkB<tab pos='150'>MaxTexMem: %dkB<br>",
+        4, 0, 25, 1001, static_cast<double>(mFramesPerSecond), sprites, memory, textureMemory,
+        maxMemory, maxTextureMemory);
     const bool began = Begin2d();
     FillRect(kOverlayBox, TVec4(0, 0, 0, 0));
+    mOverlayText->SetText(text);
+    TTextLayout::DrawInRect(mOverlayText.get(), TRect(0, 0, 512, 512), 1, 0, 1);
     if (began)
         End2d();
 }

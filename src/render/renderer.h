@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+class TTextLayout;
+
 class TRenderer
 {
 public:
@@ -82,6 +84,7 @@ private:
     float mFramesPerSecond = 0;
     uint32_t mFrameStamps[kFrameStamps] = {};
     bool mStatsOverlay = false;
+    std::unique_ptr<TTextLayout, void (*)(TTextLayout*)> mOverlayText{nullptr, nullptr};
     std::vector<TRect> mClipStack;
     std::shared_ptr<TTexture> mTexture;
     std::shared_ptr<TTexture> mFrameTexture;

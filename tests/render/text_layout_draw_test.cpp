@@ -115,14 +115,8 @@ TEST_F(TextDraw, HoverColourOutlineAndUnderline)
 
 TEST_F(TextDraw, GoldenParagraphInTheBuiltInFont)
 {
-    LayoutPtr layout(TTextLayout::Create(
-        "Plain <b>bold</b> <i>italic</i> <u>underlined</u><br>"
-        "<font color='FFCC00'>colour</font> <outline color='0000FF'>outlined</outline>"
-        "<center>centred line</center><right>right line</right>"
-        "tab<tab pos='60'>stop <a id='go' color='00FF00'>a link</a>",
-        190, 120, "", 0, 14, TVec4(1, 1, 1, 1)));
-    TVec2 over(92, 66);
-    ASSERT_TRUE(layout->UpdateHoverLink(&over, 2));
+    LayoutPtr layout(TTextLayout::Create(kParagraph, 190, 120, "", 0, 14, TVec4(1, 1, 1, 1)));
+    ASSERT_TRUE(layout->UpdateHoverLink(&kParagraphLinkPoint, 2));
     RecordingDevice device;
     TQmMiniVecDraw draw(&device);
     auto texture = std::make_shared<MemoryTexture>(200, 100, 0xFF202020u);

@@ -73,6 +73,15 @@ inline std::vector<uint8_t> FallbackFont()
         {Box('#', 0, 2, -1, 0, 2), Box('W', 0, 1, -3, 0, 1), Box('j', 0, 1, -1, 1, 1)});
 }
 
+// The golden pictures' paragraph: styles, colours, an outline, alignment tags, a tab and a link
+// (hovered at kParagraphLinkPoint with spacing 2), 190 x 120 pixels in the built-in font at 14.
+constexpr const char* kParagraph =
+    "Plain <b>bold</b> <i>italic</i> <u>underlined</u><br>"
+    "<font color='FFCC00'>colour</font> <outline color='0000FF'>outlined</outline>"
+    "<center>centred line</center><right>right line</right>"
+    "tab<tab pos='60'>stop <a id='go' color='00FF00'>a link</a>";
+const TVec2 kParagraphLinkPoint(92, 66);
+
 struct LayoutDeleter
 {
     void operator()(TTextLayout* layout) const { TTextLayout::Delete(layout); }
