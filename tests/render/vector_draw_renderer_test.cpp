@@ -68,6 +68,16 @@ TEST_F(TextRenderTest, SeamOwnsTheFontMapAndTheCalibratedRasteriser)
     mSeam->GetFontMap().GetFont("__DEFAULT");
     mSeam->DestroyVectorRasteriser();
     EXPECT_EQ(GetTextRasteriser(), nullptr);
+    // A seam that goes away lets go of its map.
+    TFontMap* held = nullptr;
+    {
+        TRenderDisplaySeam other;
+        EXPECT_EQ(&GetFontMap(), &other.GetFontMap());
+        other.GetFontMap().GetFont("__DEFAULT");
+        held = &other.GetFontMap();
+    }
+    EXPECT_NE(&GetFontMap(), held);
+    EXPECT_NE(&GetFontMap(), &mSeam->GetFontMap());
 }
 
 TEST_F(TextRenderTest, TextInAPushedViewportLandsWhereAFillLands)
