@@ -1,11 +1,12 @@
 // The program's entry point: puts the game's identity into the configuration store, links the
-// services, the sound layer, the display handler and the window manager into the platform's seams
-// and the high-score store into the framework, and hands control to the platform with the game's
-// main function.
+// services, the sound layer, the display handler and the window manager into the platform's seams,
+// the sound loader into the asset map and the high-score store into the framework, and hands
+// control to the platform with the game's main function.
 #include "platform/application.h"
 #include "platform/config.h"
 #include "platform/platform_main.h"
 #include "game/hiscore_store_link.h"
+#include "render/asset_map.h"
 #include "render/render_display_seam.h"
 #include "services/platform_link.h"
 #include "sound/sound.h"
@@ -51,6 +52,8 @@ int main(int argc, char** argv)
     SetGameIdentity();
     LinkServicesToPlatform();
     LinkSoundToPlatform();
+    SetAssetMapSoundLoader(TSound::GetClassId(), [](const TString& name)
+                           { return std::shared_ptr<TAsset>(TSound::Get(name, true, -1)); });
     LinkHiscoreStoreToFramework();
     SetDisplayFactory(&CreateRenderDisplaySeam);
     SetWindowManagerFactory(&CreateWindowManager);
