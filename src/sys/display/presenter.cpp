@@ -4,6 +4,7 @@
 
 #include "sys/display/blit.h"
 #include "sys/display/display_log.h"
+#include "sys/display/frame_shot.h"
 #include "sys/display/surface.h"
 
 #include <SDL.h>
@@ -79,7 +80,10 @@ void Presenter::Present(const Surface& front, const Rect& region)
     ++mPresentCount;
     mRegion = region;
     if (region.IsEmpty())
+    {
+        NoteFramePresented(nullptr, 0, 0);
         return;
+    }
     mFrameWidth = static_cast<uint32_t>(region.Width());
     mFrameHeight = static_cast<uint32_t>(region.Height());
     // The part of the region that lies on the surface; the rest stays black.
@@ -117,6 +121,7 @@ void Presenter::Present(const Surface& front, const Rect& region)
                        front.GetChannelLayout(), x1 - x0);
         }
     }
+    NoteFramePresented(mFrame.data(), mFrameWidth, mFrameHeight);
     if (!mHeadless && !mFailed)
         Upload();
 }
