@@ -5,6 +5,7 @@
 #include "platform/asset_manager.h"
 #include "platform/file_layer.h"
 #include "platform/log.h"
+#include "render/animated_texture.h"
 #include "render/model.h"
 #include "render/texture.h"
 #include "script/script_code.h"
@@ -37,7 +38,8 @@ TString Normalised(const TString& name)
 }
 
 // One row of the loader table: the class a cached asset must be, its key in the asset cache and
-// the loader of the found file.
+// the loader of the found file. The texture and animation keys are the loaders' own keys of the
+// requested name with the options part once more.
 struct LoaderRow
 {
     TAssetClassId mClass = nullptr;
@@ -53,6 +55,13 @@ bool RowFor(const TString& extension, const TString& requested, const TString& o
         row.mClass = TTexture::GetClassId();
         row.mKey = TTexture::FileKey(requested + options, 0, false);
         row.mLoad = [](const TString& found) { return TTexture::Get(found, 0); };
+        return true;
+    }
+    if (extension == "xml" || extension == "anm")
+    {
+        row.mClass = TAnimatedTexture::GetClassId();
+        row.mKey = requested + options + "::";
+        row.mLoad = [](const TString& found) { return TAnimatedTexture::Get(found); };
         return true;
     }
     if (extension == "ogg" || extension == "spx")

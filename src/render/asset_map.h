@@ -1,6 +1,6 @@
-// TAssetMap: a client-owned named set of strongly held assets (textures, models, compiled scripts,
-// sounds through a registered loader), loaded by name with extension probing and shared with the
-// asset cache; and the hook through which the program registers its sound loader.
+// TAssetMap: a client-owned named set of strongly held assets (textures, animated textures, models,
+// compiled scripts, sounds through a registered loader), loaded by name with extension probing and
+// shared with the asset cache; and the hook through which the program registers its sound loader.
 #pragma once
 
 #include "platform/asset.h"

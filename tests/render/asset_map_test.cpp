@@ -5,6 +5,7 @@
 
 #include "image_writers.h"
 #include "platform/asset_manager.h"
+#include "render/animated_texture.h"
 #include "render/asset_map.h"
 #include "render/model.h"
 #include "render/texture.h"
@@ -85,20 +86,23 @@ TEST_F(AssetMapTest, ProbesTheStandardExtensionsInOrder)
     Write("shape.mesh", kEmptyMesh);
     Write("shape.lua", "x = 1");
     Write("code.lua", "x = 1");
-    Write("both.xml", "<Animation/>");
-    Write("both.png", PngBytes());
+    Write("maps/both.xml", "<sequence><img w=\"2\" h=\"2\" name=\"both.png\"/><framelist>"
+                           "<frame x=\"0\" y=\"0\" w=\"2\" h=\"2\"/></framelist></sequence>");
+    Write("maps/both.png", PngBytes());
     TAssetMap map;
     map.AddAsset("user:pic", nullptr);
     map.AddAsset("user:shape", nullptr);
     map.AddAsset("user:code", nullptr);
-    map.AddAsset("user:both", nullptr);
+    map.AddAsset("user:maps/both", nullptr);
     EXPECT_NE(map.GetTexture("user:pic"), nullptr) << ".png before .mesh and .lua";
     EXPECT_NE(std::dynamic_pointer_cast<TModel>(GetAssetManager()->GetAsset("user:shape")), nullptr)
         << ".mesh before .lua";
     EXPECT_NE(std::dynamic_pointer_cast<TScriptCode>(GetAssetManager()->GetAsset("user:code")),
               nullptr);
-    EXPECT_FALSE(map.HasAsset("user:both")) << ".xml is probed first";
-    EXPECT_TRUE(Logged("TAssetMap::AddAsset: Error loading user:both.xml")) << Log();
+    auto animated = TAnimatedTexture::FromTexture(map.GetTexture("user:maps/both"));
+    ASSERT_NE(animated, nullptr) << ".xml is probed first";
+    EXPECT_EQ(GetAssetManager()->GetAsset("user:maps/both::"), animated);
+    EXPECT_EQ(Log().find("TAssetMap"), std::string::npos) << Log();
 }
 
 TEST_F(AssetMapTest, NamesWithExtensionsCaseAndBackslashes)
