@@ -115,6 +115,7 @@ public:
     int GetLineCount() const { return static_cast<int>(mLines.size()); }
     TString GetHoverLink() const { return mHoverLink; }
     TString GetLayoutText() const { return mText; }
+    const TVec4& GetColor() const { return mColour; }
     void GetBounds(TRect& out, float scale) const;
     int CountLinesFromEnd(float scale, float spacing) const;
     TString GetLinkAt(const TVec2& point, float spacing) const;

@@ -1,14 +1,16 @@
 // End-to-end tests of the program itself, run headless on SDL's dummy drivers with its data folders
 // in a temporary folder: start-up on the assets beside it or on another game folder, the log line,
-// a quit request from the system, the display and its device identifier, the single instance, the
-// host-window check and the harness hook.
+// a quit request from the system, the display and its device identifier, the test screen's frame,
+// the single instance, the host-window check and the harness hook.
 #include "support/files.h"
 #include "support/loopback_server.h"
 #include "sys/clock.h"
 #include "sys/process.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -27,6 +29,41 @@ constexpr uint32_t kEndLimitMs = 60000;
 
 using testsupport::ReadFile;
 using testsupport::WriteFile;
+
+// A PNG file's pixels as B, G, R, A bytes; empty when it cannot be read.
+struct Picture
+{
+    uint32_t mWidth = 0;
+    uint32_t mHeight = 0;
+    std::vector<uint8_t> mPixels;
+};
+
+Picture ReadPicture(const fs::path& path)
+{
+    Picture picture;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return picture;
+    image.format = PNG_FORMAT_BGRA;
+    picture.mPixels.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, picture.mPixels.data(), 0, nullptr))
+        return Picture();
+    picture.mWidth = image.width;
+    picture.mHeight = image.height;
+    return picture;
+}
+
+// Compressed, unlike the frame test mode's own file, to keep the golden small.
+bool WritePicture(const Picture& picture, const fs::path& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = picture.mWidth;
+    image.height = picture.mHeight;
+    image.format = PNG_FORMAT_BGRA;
+    return png_image_write_to_file(&image, path.c_str(), 0, picture.mPixels.data(), 0, nullptr);
+}
 
 class ProgramTest : public ::testing::Test
 {
@@ -223,6 +260,34 @@ TEST_F(ProgramTest, ASecondInstanceEndsAtOnceWithoutLogging)
 
     sys::SignalProcess(first, false);
     EXPECT_EQ(WaitForEnd(first), 0);
+}
+
+// The test screen of the interim main function: its 30th presented frame, written by the display's
+// frame test mode, equals the golden picture (MURKWELL_UPDATE_GOLDEN=1 writes it); the program
+// then ends on the system's request to quit.
+TEST_F(ProgramTest, TestScreenFrameMatchesItsGolden)
+{
+    const fs::path shot = mRoot / "frame.png";
+    int pid = Start({}, {"MURKWELL_SHOT=30:" + shot.string()});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForStart(pid));
+    uint32_t start = sys::GetTimeMs();
+    while (sys::GetTimeMs() - start < kStartLimitMs && !fs::exists(shot))
+        sys::SleepMs(20);
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    ASSERT_TRUE(fs::exists(shot)) << ReadFile(LogFile());
+    const fs::path golden = fs::path(MURKWELL_SOURCE_DIR) / "tests/data/e2e/test_screen.png";
+    const Picture frame = ReadPicture(shot);
+    ASSERT_EQ(frame.mWidth, 800u);
+    ASSERT_EQ(frame.mHeight, 600u);
+    const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1")
+    {
+        ASSERT_TRUE(WritePicture(frame, golden));
+    }
+    const Picture expected = ReadPicture(golden);
+    EXPECT_TRUE(frame.mPixels == expected.mPixels) << "the frame differs from " << golden;
 }
 
 TEST_F(ProgramTest, AHostWindowThatIsNoWindowEndsWithMinusOne)
