@@ -3,13 +3,15 @@
 
 #include "framework/audio_manager.h"
 #include "framework/delta_time.h"
+#include "framework/frame_services.h"
 #include "framework/transform_manager.h"
 #include "platform/application.h"
 #include "platform/window_manager_seam.h"
 #include "script/lua_bind.h"
 #include "script/window_script_seam.h"
+#include "ui/window_manager.h"
 
-WindowManager::WindowManager() : TAnimTask(nullptr), mRefreshListener(this)
+WindowManager::WindowManager() : TAnimTask(nullptr), mCreateTextures(this), mRefreshListener(this)
 {
     SetInstance(this);
     mApplicationActive = ReadApplicationActive() ? 1 : 0;
@@ -70,7 +72,32 @@ bool WindowManager::IsTaskIdle(const SingletonBase* object) const
 namespace
 {
 WindowManager::ActiveSource gActiveSource = nullptr;
+WindowManager::GameWindowRefresher gGameWindowRefresher = nullptr;
 } // namespace
+
+void WindowManager::SetGameWindowRefresher(GameWindowRefresher refresher)
+{
+    gGameWindowRefresher = refresher;
+}
+
+bool WindowManager::WindowUpdate::Visit(TWindow* window)
+{
+    window->Animate();
+    window->VisitChildren(*this, false);
+    return true;
+}
+
+bool WindowManager::CreateTextures::Visit(TWindow* window)
+{
+    if (gGameWindowRefresher != nullptr && !gGameWindowRefresher(window))
+    {
+        TString message = window->GetName() + " is failing!";
+        ReportError(message.c_str(), "windowmanager", 27, false);
+        mOwner->SetTexturesPending();
+    }
+    window->VisitChildren(*this, false);
+    return true;
+}
 
 void WindowManager::SetActiveSource(ActiveSource source)
 {
@@ -87,7 +114,8 @@ bool WindowManager::ReadApplicationActive()
 
 void WindowManager::PostFrameMessage(uint32_t type)
 {
-    (void)type;
+    if (TWindowManager* windows = GetWindowManager())
+        windows->PostMessage(new TMessage(static_cast<int32_t>(type), TString()));
 }
 
 bool WindowManager::Animate()
@@ -111,6 +139,13 @@ bool WindowManager::Animate()
         return true;
     }
 
+    TWindowManager* windows = GetWindowManager();
+    if (mTexturesPending != 0)
+    {
+        mTexturesPending = 0;
+        if (windows != nullptr && windows->GetRoot() != nullptr)
+            windows->GetRoot()->VisitChildren(mCreateTextures, false);
+    }
     if (mPausedInactive != 0)
     {
         mPausedInactive = 0;
@@ -123,9 +158,13 @@ bool WindowManager::Animate()
     if (mTexturesPending == 0)
     {
         TApplication* application = TApplication::Get();
-        if (application != nullptr && application->GetWindowManager() != nullptr)
+        if (windows != nullptr)
+            windows->SetDirty();
+        else if (application != nullptr && application->GetWindowManager() != nullptr)
             application->GetWindowManager()->SetDirty();
     }
+    if (windows != nullptr && windows->GetTopModal() != nullptr)
+        windows->GetTopModal()->VisitChildren(mWindowUpdate, false);
     // Clients may change their own flags while stepping; the list itself does not change.
     for (size_t i = 0; i < mClients.size(); ++i)
         if (mClients[i]->mIdle == 0)

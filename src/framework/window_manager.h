@@ -6,6 +6,7 @@
 
 #include "framework/singleton.h"
 #include "platform/task.h"
+#include "ui/window.h"
 
 #include <cstdint>
 #include <memory>
@@ -43,6 +44,12 @@ public:
     void SetTexturesPending() { mTexturesPending = 1; }
     bool AreTexturesPending() const { return mTexturesPending != 0; }
 
+    // Makes one window's textures again; false when it failed. The screens' window class
+    // (GameWindow) does not exist yet: when it does, the texture walk asks it through its kind
+    // test and its Refresh. Until then no refresher is set and the walk refreshes nothing.
+    using GameWindowRefresher = bool (*)(TWindow* window);
+    static void SetGameWindowRefresher(GameWindowRefresher refresher);
+
 private:
     struct ClientRecord
     {
@@ -66,10 +73,29 @@ private:
         WindowManager* mOwner;
     };
 
+    // Steps every window under the top modal, parent before child.
+    class WindowUpdate : public TWindowSpider
+    {
+    public:
+        bool Visit(TWindow* window) override;
+    };
+    // Makes the textures of every game window again; a failure leaves the flag set.
+    class CreateTextures : public TWindowSpider
+    {
+    public:
+        explicit CreateTextures(WindowManager* owner) : mOwner(owner) {}
+        bool Visit(TWindow* window) override;
+
+    private:
+        WindowManager* mOwner;
+    };
+
     static bool ReadApplicationActive();
     void PostFrameMessage(uint32_t type);
 
     std::vector<std::unique_ptr<ClientRecord>> mClients;
+    WindowUpdate mWindowUpdate;
+    CreateTextures mCreateTextures;
     TextureRefreshListener mRefreshListener;
     uint8_t mTexturesPending = 0;
     uint8_t mPausedInactive = 0;

@@ -5,6 +5,7 @@
 #include "framework/audio_manager.h"
 #include "framework/transform_instructions.h"
 #include "framework/transform_target.h"
+#include "../ui/ui_test_support.h"
 #include "framework_test_support.h"
 #include "render/draw_spec.h"
 #include "script/lua_bind.h"
@@ -130,5 +131,131 @@ TEST_F(FrameTest, GetFocusIsBoundWhileTheDriverLives)
     owned.DoLuaString("if GetFocus == nil then gone = 'nil' end");
     EXPECT_EQ(std::string(owned.GetGlobalString("gone").c_str()), "nil");
     SetWindowScriptSource(nullptr);
+}
+} // namespace
+
+namespace
+{
+// A modal window that records its own Animate, which the driver must never call.
+class ProbeModal : public TModalWindow
+{
+public:
+    explicit ProbeModal(std::vector<std::string>* log) : mLog(log) { SetName("dialog"); }
+    bool Animate() override
+    {
+        mLog->push_back("dialog animate");
+        return true;
+    }
+
+private:
+    std::vector<std::string>* mLog;
+};
+
+// Keeps the types of the messages that reach the broadcast listeners.
+class TypeListener : public TMessageListener
+{
+public:
+    explicit TypeListener(std::vector<int>* types) : mTypes(types) {}
+    bool OnMessage(TMessage* message) override
+    {
+        mTypes->push_back(message->mType);
+        return true;
+    }
+
+private:
+    std::vector<int>* mTypes;
+};
+
+class FrameWindowsTest : public FrameTest
+{
+protected:
+    void SetUp() override
+    {
+        FrameTest::SetUp();
+        mWindows = std::make_unique<TWindowManager>();
+        mWindows->CreateRoot(800, 600);
+        mWindows->DispatchMessages();
+        mWindows->AddMessageListener(new TypeListener(&mTypes));
+        mDialog = new ProbeModal(&mSteps);
+        mWindows->PushModal(mDialog);
+    }
+    void TearDown() override
+    {
+        WindowManager::SetGameWindowRefresher(nullptr);
+        mFrames.reset();
+        mWindows.reset();
+        FrameTest::TearDown();
+    }
+    uitest::ProbeWindow* Add(TWindow* parent, const char* name)
+    {
+        auto* window = new uitest::ProbeWindow(&mSteps, name, {0, 0, 10, 10});
+        parent->AddChild(window, false);
+        return window;
+    }
+    // Runs one frame and delivers what it posted.
+    void Frame()
+    {
+        Tick(16);
+        mWindows->DispatchMessages();
+    }
+
+    std::unique_ptr<TWindowManager> mWindows;
+    ProbeModal* mDialog = nullptr;
+    std::vector<std::string> mSteps;
+    std::vector<int> mTypes;
+};
+
+TEST_F(FrameWindowsTest, TheTopModalsTreeAnimatesParentFirstOnlyInTheForeground)
+{
+    Add(mWindows->GetRoot(), "under"); // beneath the top modal: not stepped
+    uitest::ProbeWindow* first = Add(mDialog, "first");
+    Add(first, "leaf");
+    Add(mDialog, "second"); // most recently added: stepped first
+    Frame();
+    using Log = std::vector<std::string>;
+    EXPECT_EQ(mSteps, (Log{"second animate", "first animate", "leaf animate"}));
+    EXPECT_TRUE(mTypes.empty());
+
+    mSteps.clear();
+    gActive = false;
+    Frame();
+    Frame();
+    Frame();
+    EXPECT_TRUE(mSteps.empty());
+    EXPECT_EQ(mTypes, (std::vector<int>{1001}));
+    gActive = true;
+    Frame();
+    Frame();
+    EXPECT_EQ(mTypes, (std::vector<int>{1001, 1002}));
+    EXPECT_EQ(mSteps.size(), 6u);
+    gActive = false;
+    Frame();
+    EXPECT_EQ(mTypes, (std::vector<int>{1001, 1002, 1001}));
+}
+
+TEST_F(FrameWindowsTest, AFailingTextureRefreshIsReportedAndRetried)
+{
+    Add(Add(mWindows->GetRoot(), "outer"), "bad");
+    static int failures = 0;
+    failures = 1;
+    static std::vector<std::string> refreshed;
+    refreshed.clear();
+    WindowManager::SetGameWindowRefresher(
+        [](TWindow* window)
+        {
+            refreshed.push_back(window->GetName().c_str());
+            return !(window->GetName() == TString("bad") && failures-- > 0);
+        });
+    Frame(); // nothing pending: nothing refreshed
+    EXPECT_TRUE(refreshed.empty());
+    mFrames->SetTexturesPending();
+    Frame();
+    EXPECT_TRUE(mLog.Has("ERROR:bad is failing!   FILE:windowmanager LINE:27"));
+    EXPECT_TRUE(mFrames->AreTexturesPending());
+    Frame();
+    EXPECT_FALSE(mFrames->AreTexturesPending());
+    // Every window under the root, the top modal included, each attempt.
+    EXPECT_EQ(refreshed,
+              (std::vector<std::string>{"outer", "bad", "dialog", "outer", "bad", "dialog"}));
 }
 } // namespace
