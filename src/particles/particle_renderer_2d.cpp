@@ -4,6 +4,7 @@
 
 #include "platform/config.h"
 #include "platform/log.h"
+#include "render/animated_texture.h"
 #include "render/renderer.h"
 #include "render/texture.h"
 #include "render/vertex_set.h"
@@ -49,6 +50,12 @@ uint32_t AlphaByte(float c, float alpha)
     if (product >= 255.0f)
         return 255;
     return static_cast<uint32_t>(product);
+}
+
+// pFrame truncated toward zero; a value no integer holds names no frame.
+int32_t FrameIndex(float frame)
+{
+    return (frame > -2147483648.0f && frame < 2147483648.0f) ? static_cast<int32_t>(frame) : -1;
 }
 
 const char* const kInitString = "pPosition = Allocate(2);\npUp = Allocate(2);\npScale = "
@@ -210,13 +217,58 @@ void T2dParticleRenderer::Draw(const TVec3& position, float alpha, std::list<flo
     if (!mBrokenIndexedVerts && sIndexQuads < kQuadsPerIndexedDraw)
         room = std::min(room, sIndexQuads);
     int32_t quads = 0;
-    for (float* particle : live)
+    std::shared_ptr<TAnimatedTexture> animated = TAnimatedTexture::FromTexture(mTexture);
+    if (!animated)
     {
-        if (quads >= room)
-            break;
-        BuildQuad(sVertices.get() + static_cast<size_t>(quads) * per, particle, offset, alpha, 0, 0,
-                  1, 1);
-        ++quads;
+        for (float* particle : live)
+        {
+            if (quads >= room)
+                break;
+            BuildQuad(sVertices.get() + static_cast<size_t>(quads) * per, particle, offset, alpha,
+                      0, 0, 1, 1);
+            ++quads;
+        }
+    }
+    else
+    {
+        // Frame rectangles are read against the allocated surface, not the image inside it.
+        const TTextureData& data = *animated->GetData();
+        float w = static_cast<float>(data.mSurfaceWidth);
+        float h = static_cast<float>(data.mSurfaceHeight);
+        bool shifted = IsEnabled("animatedparticles");
+        TRect first;
+        animated->GetFrameRect(0, first);
+        TVec2 firstReg = animated->GetFrameRegistration(0);
+        TVec2 size = mSize;
+        for (float* particle : live)
+        {
+            if (quads >= room)
+                break;
+            int32_t frame = FrameIndex(particle[9]);
+            TRect rect;
+            animated->GetFrameRect(frame, rect);
+            TVec3 at = offset;
+            if (shifted)
+            {
+                // Every frame's registration point lands where frame 0's lies, unturned.
+                float scale = particle[4];
+                TVec2 reg = animated->GetFrameRegistration(frame);
+                int32_t halfW = (rect.Width() - first.Width()) / 2;
+                int32_t halfH = (rect.Height() - first.Height()) / 2;
+                at.x += (firstReg.x - reg.x) * scale + static_cast<float>(halfW) * scale;
+                at.y += (firstReg.y - reg.y) * scale + static_cast<float>(halfH) * scale;
+                mSize = TVec2(static_cast<float>(rect.Width()), static_cast<float>(rect.Height()));
+            }
+            // An empty rectangle (a frame out of range, or no surface) samples one texel.
+            float u0 = w > 0 ? static_cast<float>(rect.left) / w : 0;
+            float u1 = w > 0 ? static_cast<float>(rect.right) / w : 0;
+            float v0 = h > 0 ? static_cast<float>(rect.top) / h : 0;
+            float v1 = h > 0 ? static_cast<float>(rect.bottom) / h : 0;
+            BuildQuad(sVertices.get() + static_cast<size_t>(quads) * per, particle, at, alpha, u0,
+                      v0, u1, v1);
+            ++quads;
+        }
+        mSize = size;
     }
 
     sLastDraw = TDrawCounts();

@@ -5,6 +5,7 @@
 
 #include "particles/particle_renderer_2d.h"
 #include "platform/config.h"
+#include "render/animated_texture.h"
 #include "render/texture.h"
 #include "sys/display/surface_png.h"
 
@@ -36,6 +37,11 @@ struct Particle
     Particle& Scale(float s)
     {
         f[4] = s;
+        return *this;
+    }
+    Particle& Frame(float frame)
+    {
+        f[9] = frame;
         return *this;
     }
     Particle& Colour(float r, float g, float b, float a)
@@ -86,6 +92,7 @@ protected:
     void TearDown() override
     {
         SetConfig("brokenindexedverts", "0");
+        SetConfig("animatedparticles", "0");
         DisplayTest::TearDown();
     }
     // One draw of the particles inside a frame's 2-D block.
@@ -117,6 +124,44 @@ protected:
             for (uint32_t x = 0; x < w; ++x)
                 pixels[y * pitch + x] =
                     (255 - x * 255 / w) << 24 | (y * 255 / h) << 16 | 0x40 << 8 | 0xC0;
+        texture->Unlock();
+        return texture;
+    }
+    // A 32 x 16 sheet: frame 0 the left 16 x 16 square, registered at its bottom centre; frame 1
+    // an 8 x 4 strip at (16, 4), registered at (2, 3); frame 2 the 16 x 8 bottom right.
+    static std::shared_ptr<TAnimatedTexture> MakeAnimated()
+    {
+        auto texture = std::make_shared<TAnimatedTexture>();
+        TAnimationDescription& d = texture->GetDescription();
+        const int32_t frames[3][6] = {
+            {0, 0, 16, 16, 8, 16}, {16, 4, 8, 4, 2, 3}, {16, 8, 16, 8, 8, 8}};
+        for (const auto& f : frames)
+        {
+            TAnimationFrame frame;
+            frame.mX = f[0];
+            frame.mY = f[1];
+            frame.mW = f[2];
+            frame.mH = f[3];
+            frame.mRegX = f[4];
+            frame.mRegY = f[5];
+            d.mFrames.push_back(frame);
+        }
+        d.mFrameCount = 3;
+        d.mImageWidth = 32;
+        d.mImageHeight = 16;
+        TTextureData& data = *texture->GetData();
+        data.mFlags = kTexAlpha | kTexCreated;
+        EXPECT_TRUE(data.Create(32, 16, true));
+        uint32_t* pixels = nullptr;
+        int pitch = 0;
+        EXPECT_TRUE(texture->Lock(pixels, pitch));
+        // Each frame its own colour, the texel at (0, 0) white.
+        for (uint32_t y = 0; y < 16; ++y)
+            for (uint32_t x = 0; x < 32; ++x)
+                pixels[y * pitch + x] = x < 16  ? 0xFFFF4020u - y * 0x0800u
+                                        : y < 8 ? 0xC020C0FFu
+                                                : 0xFF40FF40u + (x - 16) * 0x08u;
+        pixels[0] = 0xFFFFFFFFu;
         texture->Unlock();
         return texture;
     }
@@ -239,6 +284,58 @@ TEST_F(ParticleRendererDrawTest, CountsInBothIndexModesAndNothingAtCapacityZero)
     EXPECT_EQ(T2dParticleRenderer::GetLastDrawCounts().mIndices, 24u);
 }
 
+TEST_F(ParticleRendererDrawTest, AnimatedFramesAndTheirShifts)
+{
+    T2dParticleRenderer renderer;
+    renderer.SetTexture(MakeAnimated());
+    EXPECT_EQ(renderer.mSize, TVec2(16, 16)); // the current frame's size
+    std::vector<Particle> particles = {Particle().At(40, 40).Frame(1.9f),
+                                       Particle().At(40, 40).Frame(3).Scale(2),
+                                       Particle().At(40, 40).Frame(-0.9f)};
+    Draw(renderer, particles, 3);
+    // Frame 1 (truncated from 1.9) over the 32 x 16 surface; the size stays the texture's.
+    const float frame1[4][2] = {{0.5f, 0.25f}, {0.75f, 0.25f}, {0.5f, 0.5f}, {0.75f, 0.5f}};
+    for (int i = 0; i < 4; ++i)
+    {
+        EXPECT_EQ(Vertex(i).u, frame1[i][0]) << i;
+        EXPECT_EQ(Vertex(i).v, frame1[i][1]) << i;
+    }
+    EXPECT_EQ(Vertex(0).x, 39.5f - 8);
+    EXPECT_EQ(Vertex(3).y, 39.5f + 8);
+    // A frame beyond the last samples the one texel at (0, 0); -0.9 truncates to frame 0.
+    for (int i = 4; i < 8; ++i)
+    {
+        EXPECT_EQ(Vertex(i).u, 0.0f) << i;
+        EXPECT_EQ(Vertex(i).v, 0.0f) << i;
+    }
+    EXPECT_EQ(Vertex(4).x, 39.5f - 16);
+    EXPECT_EQ(Vertex(11).u, 0.5f);
+    EXPECT_EQ(Vertex(11).v, 1.0f);
+
+    // Shifted: frame 1 sized 8 x 4, moved by (R0 - R1 + (w1 - w0) / 2, ...) x scale =
+    // ((8 - 2) + (-4), (16 - 3) + (-6)) x 2 = (4, 14); the shift ignores the turn.
+    SetConfig("animatedparticles", "1");
+    std::vector<Particle> shifted = {Particle().At(40, 40).Frame(1).Scale(2).Up(1, 0),
+                                     Particle().At(40, 40).Frame(2).Scale(0.5f),
+                                     Particle().At(40, 40).Frame(7)};
+    Draw(renderer, shifted, 3);
+    // Up (1, 0) turns the 16 x 8 quad: its first corner at (M.x + sy/2, M.y - sx/2).
+    EXPECT_EQ(Vertex(0).x, 43.5f + 4);
+    EXPECT_EQ(Vertex(0).y, 53.5f - 8);
+    // Frame 2: 16 x 8 registered at (8, 8): (0 + 0, 8 - 4) x 0.5 = (0, 2), size 8 x 4.
+    EXPECT_EQ(Vertex(4).x, 39.5f - 4);
+    EXPECT_EQ(Vertex(4).y, 41.5f - 2);
+    EXPECT_EQ(Vertex(7).x, 39.5f + 4);
+    EXPECT_EQ(Vertex(7).y, 41.5f + 2);
+    // Frame 7 does not exist: no size, shifted by frame 0's registration and half size lost,
+    // (8 - 8, 16 - 8) = (0, 8).
+    EXPECT_EQ(Vertex(8).x, 39.5f);
+    EXPECT_EQ(Vertex(8).y, 47.5f);
+    EXPECT_EQ(Vertex(11).x, 39.5f);
+    // The texture's size is back for the next draw.
+    EXPECT_EQ(renderer.mSize, TVec2(16, 16));
+}
+
 TEST_F(ParticleRendererDrawTest, IndexedDrawsTakeAtMost16384Quads)
 {
     T2dParticleRenderer renderer;
@@ -271,16 +368,18 @@ TEST_F(ParticleRendererDrawTest, BlendOptionStaysAndTheRenderersModeReturnsToAlp
     mRenderer->EndFrame(false);
 }
 
-// Each blend mode's column holds an untextured particle and a textured one, two of them turned,
-// over a gradient; MURKWELL_UPDATE_GOLDEN=1 writes the picture instead.
-TEST_F(ParticleRendererDrawTest, GoldenBlendModesPlainAndTextured)
+// Each blend mode's column holds an untextured particle, a textured one, two of them turned, and
+// three frames of an animated texture (the last beyond the last frame), over a gradient;
+// MURKWELL_UPDATE_GOLDEN=1 writes the picture instead.
+TEST_F(ParticleRendererDrawTest, GoldenBlendModesPlainTexturedAndAnimated)
 {
-    constexpr int kW = 100, kH = 40;
+    constexpr int kW = 100, kH = 60;
     ASSERT_TRUE(mRenderer->BeginDraw(false));
     for (int x = 0; x < kW; x += 4)
         mRenderer->FillRect(TRect(x, 0, x + 4, kH),
                             TVec4(x / 100.0f, 0.3f, 1.0f - x / 100.0f, 1.0f));
     auto texture = MakeTexture(8, 8);
+    auto animated = MakeAnimated();
     for (int mode = 0; mode < 5; ++mode)
     {
         const float option[4] = {static_cast<float>(mode), 0, 0, 0};
@@ -295,6 +394,14 @@ TEST_F(ParticleRendererDrawTest, GoldenBlendModesPlainAndTextured)
             Particle().At(10, 30).Scale(1.5f).Colour(1, 1, 1, 1),
             Particle().At(10, 30).Up(0.7071f, -0.7071f).Colour(0.5f, 1, 1, 0.5f)};
         Draw(textured, b, 2, TVec3(mode * 20.0f, 0, 0), 1.0f, false);
+        T2dParticleRenderer frames;
+        frames.SetTexture(animated);
+        frames.SetOption("blendmode", option);
+        std::vector<Particle> c = {
+            Particle().At(5, 45).Scale(0.5f).Frame(0),
+            Particle().At(14, 45).Scale(0.5f).Frame(2).Up(1, 0).Colour(1, 1, 1, 0.75f),
+            Particle().At(10, 54).Scale(0.25f).Frame(3).Colour(1, 0.5f, 0.5f, 1)};
+        Draw(frames, c, 3, TVec3(mode * 20.0f, 0, 0), 1.0f, false);
     }
     std::vector<uint32_t> pixels;
     for (int y = 0; y < kH; ++y)
