@@ -1,12 +1,12 @@
 // The framework's particle nodes: their argument checks, random draws and the path's length table.
 #include "framework/particle_functions.h"
 
+#include "framework/delta_time.h"
+
 #include <cmath>
 
 namespace
 {
-TParticleFrameTime sFrameTime;
-
 #define MW_FRAMEWORK_PARTICLE_NODE(Class)                                                          \
     const void* Class::ClassId()                                                                   \
     {                                                                                              \
@@ -24,15 +24,11 @@ MW_FRAMEWORK_PARTICLE_NODE(ParticleRandom)
 MW_FRAMEWORK_PARTICLE_NODE(ParticleNormalize)
 MW_FRAMEWORK_PARTICLE_NODE(ParticleColorAdjust)
 
-TParticleFrameTime GetParticleFrameTime()
+// The clock's last step; 0 while no clock exists.
+uint32_t FrameStep()
 {
-    return sFrameTime;
-}
-
-void SetParticleFrameTime(uint32_t previousFrame, uint32_t step)
-{
-    sFrameTime.mPreviousFrame = previousFrame;
-    sFrameTime.mStep = step;
+    DeltaTime* clock = DeltaTime::Instance();
+    return clock != nullptr ? clock->GetStep() : 0;
 }
 
 float ParticleFraction(TRandom& random)
@@ -55,7 +51,7 @@ bool ParticleSin::Execute(TParticleContext&, TParticleFrame& frame)
 
 ParticleRandom::ParticleRandom()
 {
-    mRandom.Seed(GetParticleFrameTime().mPreviousFrame);
+    mRandom.Seed(DeltaTime::Now());
 }
 
 uint8_t ParticleRandom::GetWidth(uint8_t argc, const uint8_t* widths) const
@@ -113,7 +109,7 @@ bool ParticleNormalize::Execute(TParticleContext&, TParticleFrame& frame)
 
 ParticleColorAdjust::ParticleColorAdjust()
 {
-    mRandom.Seed(GetParticleFrameTime().mStep);
+    mRandom.Seed(FrameStep());
 }
 
 uint8_t ParticleColorAdjust::GetWidth(uint8_t, const uint8_t*) const
@@ -172,7 +168,7 @@ void ParticlePathRandom::SetPath(const TString& text)
     mPoints.clear();
     for (size_t i = 0; i + 1 < numbers.size(); i += 2)
         mPoints.emplace_back(numbers[i], numbers[i + 1]);
-    mRandom.Seed(GetParticleFrameTime().mStep);
+    mRandom.Seed(FrameStep());
 
     mCumulative.assign(mPoints.size(), 0.0f);
     float total = 0;

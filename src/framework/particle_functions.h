@@ -1,6 +1,6 @@
 // The framework's particle nodes: sine, weighted random choice, normalising, colour lightening, a
-// constant vector the program supplies and a random point on a polyline; and the frame time they
-// seed from.
+// constant vector the program supplies and a random point on a polyline. Their seeds come from the
+// frame clock (DeltaTime).
 #pragma once
 
 #include "particles/particle_nodes.h"
@@ -9,16 +9,6 @@
 #include "platform/tstring.h"
 
 #include <vector>
-
-// The frame clock the seeds come from, in milliseconds: the previous frame's clock value and the
-// last frame's step. The framework's frame loop sets it each frame (tests set it directly).
-struct TParticleFrameTime
-{
-    uint32_t mPreviousFrame = 0;
-    uint32_t mStep = 0;
-};
-TParticleFrameTime GetParticleFrameTime();
-void SetParticleFrameTime(uint32_t previousFrame, uint32_t step);
 
 // A random fraction in [0, 1): the next 32 bits times (1 - 2^-25) / 2^32, as a float.
 float ParticleFraction(TRandom& random);
@@ -37,7 +27,7 @@ class ParticleSin : public TParticleFunction
 class ParticleRandom : public TParticleFunction
 {
     MW_PARTICLE_NODE(ParticleRandom)
-    // Seeded with the previous frame's clock value.
+    // Seeded with the clock's frame time.
     ParticleRandom();
     static std::shared_ptr<TParticleFunction> Create();
     uint8_t GetWidth(uint8_t argc, const uint8_t* widths) const override;

@@ -2,6 +2,8 @@
 // at its bounds, weighted choice, constant vectors and points on a path.
 #include "framework/particle_functions.h"
 
+#include "framework/delta_time.h"
+
 #include "particles/particle_test_support.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,17 @@ namespace
 {
 using particle_test::GuardedParticle;
 using particle_test::ProgramBuilder;
+
+// A frame clock reading `frameTime` with the step `step`, for the nodes' seeds.
+struct FrameClock
+{
+    FrameClock(uint32_t frameTime, uint32_t step)
+    {
+        mClock.SetFrameTime(frameTime);
+        mClock.SetStep(step);
+    }
+    DeltaTime mClock;
+};
 
 // Runs the program once; the pushed value (empty when the program failed or pushed nothing).
 std::vector<float> RunOnce(const TParticleProgram& program)
@@ -42,7 +55,7 @@ std::vector<float> RunOnce(const TParticleProgram& program)
 
 TEST(FrameworkParticleNodes, SinNormalizeAndColorAdjust)
 {
-    SetParticleFrameTime(1234, 16);
+    FrameClock clock(1234, 16);
     EXPECT_EQ(RunOnce(ProgramBuilder().Push(0.5f).Add(ParticleSin::Create(), 1)),
               std::vector<float>{std::sin(0.5f)});
     EXPECT_TRUE(RunOnce(ProgramBuilder().Push(TVec2(1, 2)).Add(ParticleSin::Create(), 1)).empty());
@@ -71,7 +84,7 @@ TEST(FrameworkParticleNodes, SinNormalizeAndColorAdjust)
 
 TEST(FrameworkParticleNodes, RandomChoosesInProportionToTheWeights)
 {
-    SetParticleFrameTime(77, 16);
+    FrameClock clock(77, 16);
     std::shared_ptr<TParticleFunction> node = ParticleRandom::Create();
     ProgramBuilder program;
     program.Push(TVec2(1, 1)).Push(1.0f).Push(TVec2(2, 2)).Push(3.0f).Add(node, 4);
@@ -112,7 +125,7 @@ TEST(FrameworkParticleNodes, VectorsOfWidthOneToFourOnly)
 
 TEST(FrameworkParticleNodes, PathPointsLieOnThePolylineSpreadByLength)
 {
-    SetParticleFrameTime(0, 16);
+    FrameClock clock(0, 16);
     auto path = std::make_shared<ParticlePathRandom>();
     path->SetPath("{0,0,10,0,10,30,");
     ASSERT_EQ(path->mPoints.size(), 3u);
