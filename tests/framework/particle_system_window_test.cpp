@@ -98,7 +98,7 @@ TEST_F(ParticleWindowTest, RunAheadDefaultsToZero)
     EXPECT_TRUE(window->GetVectors().empty());
 }
 
-// A white one-pixel particle at (20, 30) (the pixel at 19, 29) in a window placed at (300, 300):
+// A red 6x6 particle centred near (20, 30) in a window placed at (300, 300):
 // drawn at screen coordinates
 // in a 2-D block the window opens, or inside one already open, which it leaves open.
 class ParticleWindowDrawTest : public rendertest::DisplayTest
@@ -124,7 +124,8 @@ TEST_F(ParticleWindowDrawTest, DrawsAtScreenCoordinatesInItsOwn2dBlockOnlyWhenIt
 {
     mManager->GetScript()->DoLuaString(
         "ParticleWindow{ name = 'fx', x = 300, y = 300, w = 50, h = 50, initialstarttime = 10, "
-        "script = 'SetNumParticles(1) pPosition:Init(Vec2(20, 30)) "
+        "script = 'SetNumParticles(1) pPosition:Init(Vec2(20, 30)) pScale:Init(6) "
+        "pColor:Init(Color(1, 0, 0, 1)) "
         "function Update(s) CreateParticles(1) end' }()");
     auto* window =
         static_cast<ParticleSystemWindow*>(mManager->GetRoot()->FindChild("fx", 0xFFFFFFFFu));
@@ -137,14 +138,14 @@ TEST_F(ParticleWindowDrawTest, DrawsAtScreenCoordinatesInItsOwn2dBlockOnlyWhenIt
     window->Draw();
     EXPECT_FALSE(renderer->InBegin2d());
 
-    EXPECT_EQ(Back(19, 29), 0xFFFFFFu);
-    EXPECT_EQ(Back(319, 329), 0u);
+    EXPECT_EQ(Back(17, 27), 0xFF0000u);
+    EXPECT_EQ(Back(317, 327), 0u);
 
     renderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
     ASSERT_TRUE(renderer->Begin2d());
     window->Draw();
     EXPECT_TRUE(renderer->InBegin2d());
-    EXPECT_EQ(Back(19, 29), 0xFFFFFFu);
+    EXPECT_EQ(Back(17, 27), 0xFF0000u);
     renderer->End2d();
     renderer->EndDraw();
 
