@@ -19,30 +19,6 @@
 namespace spritetest
 {
 
-inline void CompareWithGolden(const sys::display::Surface& surface,
-                              const sys::display::Rect& region, const std::string& name)
-{
-    std::vector<uint32_t> pixels;
-    for (int32_t y = region.top; y < region.bottom; ++y)
-        for (int32_t x = region.left; x < region.right; ++x)
-            pixels.push_back(surface.ReadPixel(static_cast<uint32_t>(x), static_cast<uint32_t>(y)));
-    const auto w = static_cast<uint32_t>(region.Width());
-    const auto h = static_cast<uint32_t>(region.Height());
-    const std::string path = std::string(MURKWELL_TEST_DATA) + "/render/" + name;
-    const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
-    if (update != nullptr && std::string(update) == "1")
-    {
-        ASSERT_TRUE(sys::display::SavePixelsPng(pixels.data(), w, h, path));
-        return;
-    }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in.good()) << "missing golden " << path;
-    const std::vector<uint8_t> golden((std::istreambuf_iterator<char>(in)),
-                                      std::istreambuf_iterator<char>());
-    EXPECT_TRUE(golden == sys::display::EncodePng(pixels.data(), w, h))
-        << name << " differs from its golden";
-}
-
 // A 32 x 16 sheet of two 16 x 16 frames: frame 0 red with a transparent left column band
 // (x < 4), frame 1 a blue-green ramp; both with a white top row so that mirroring shows.
 inline std::string MakeSheetPng()

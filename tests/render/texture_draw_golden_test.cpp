@@ -19,28 +19,6 @@ using namespace sys::display;
 namespace
 {
 
-void CompareWithGolden(const Surface& surface, const Rect& region, const std::string& name)
-{
-    std::vector<uint32_t> pixels;
-    for (int32_t y = region.top; y < region.bottom; ++y)
-        for (int32_t x = region.left; x < region.right; ++x)
-            pixels.push_back(surface.ReadPixel(static_cast<uint32_t>(x), static_cast<uint32_t>(y)));
-    const auto w = static_cast<uint32_t>(region.Width());
-    const auto h = static_cast<uint32_t>(region.Height());
-    const std::string path = std::string(MURKWELL_TEST_DATA) + "/render/" + name;
-    const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
-    if (update != nullptr && std::string(update) == "1")
-    {
-        ASSERT_TRUE(SavePixelsPng(pixels.data(), w, h, path));
-        return;
-    }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in.good()) << "missing golden " << path;
-    const std::vector<uint8_t> golden((std::istreambuf_iterator<char>(in)),
-                                      std::istreambuf_iterator<char>());
-    EXPECT_TRUE(golden == EncodePng(pixels.data(), w, h)) << name << " differs from its golden";
-}
-
 class DrawGoldenTest : public DisplayTest
 {
 protected:
