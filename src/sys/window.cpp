@@ -59,6 +59,7 @@ struct WindowingState
     std::map<CursorHandle, ColorCursor> cursors;
     CursorHandle nextCursor = 1;
     CursorHandle currentCursor = 0;
+    std::vector<CursorHandle> cursorRecord;
 };
 
 WindowingState& State()
@@ -636,6 +637,48 @@ void ShowSystemCursor(bool show)
 bool IsSystemCursorShown()
 {
     return State().cursorShown;
+}
+
+CursorHandle LoadArrowCursor()
+{
+    return kArrowCursor;
+}
+
+CursorHandle GetSystemCursor()
+{
+    WindowingState& state = State();
+    if (!state.cursorShown)
+        return 0;
+    return state.currentCursor != 0 ? state.currentCursor : kArrowCursor;
+}
+
+CursorHandle SetSystemCursor(CursorHandle cursor)
+{
+    WindowingState& state = State();
+    CursorHandle previous = GetSystemCursor();
+    if (!HasRealVideoDriver())
+    {
+        // Half the record goes at once, so a long headless run costs one move per many calls.
+        if (state.cursorRecord.size() >= kCursorRecordLimit)
+            state.cursorRecord.erase(state.cursorRecord.begin(),
+                                     state.cursorRecord.begin() + kCursorRecordLimit / 2);
+        state.cursorRecord.push_back(cursor);
+    }
+    if (cursor == 0)
+        ShowSystemCursor(false);
+    else if (SetCursor(cursor == kArrowCursor ? 0 : cursor))
+        ShowSystemCursor(true);
+    return previous;
+}
+
+const std::vector<CursorHandle>& GetSystemCursorRecord()
+{
+    return State().cursorRecord;
+}
+
+void ClearSystemCursorRecord()
+{
+    State().cursorRecord.clear();
 }
 
 bool SetClipboardText(const std::string& utf8)

@@ -281,6 +281,20 @@ WindowHandle GetCapture();
 void ShowSystemCursor(bool show);
 bool IsSystemCursorShown();
 
+// The pointer's shape as the game's own code sets it, over the same state as the two groups above:
+// the standard arrow (LoadArrowCursor), a colour cursor, or 0 for none, which hides the pointer.
+// SetSystemCursor answers the cursor before the call (as GetSystemCursor would have); an unknown
+// handle changes nothing. GetSystemCursor is 0 while the pointer is hidden.
+constexpr CursorHandle kArrowCursor = ~CursorHandle(0);
+CursorHandle LoadArrowCursor();
+CursorHandle SetSystemCursor(CursorHandle cursor);
+CursorHandle GetSystemCursor();
+// Headless (no driver that shows a pointer) every SetSystemCursor argument is kept, the latest
+// kCursorRecordLimit of them, so tests can read what the game asked for.
+constexpr size_t kCursorRecordLimit = 256;
+const std::vector<CursorHandle>& GetSystemCursorRecord();
+void ClearSystemCursorRecord();
+
 // The text clipboard (UTF-8). SDL keeps it inside the process when the video driver has none.
 bool SetClipboardText(const std::string& utf8);
 bool HasClipboardText();

@@ -283,6 +283,37 @@ TEST_F(WindowTest, ColourCursorsComeAndGo)
     EXPECT_FALSE(sys::GetColorCursor(cursor, kept, hotX, hotY));
 }
 
+TEST_F(WindowTest, TheGamesCursorAnswersThePreviousOneAndNullHides)
+{
+    sys::ShowSystemCursor(false);
+    sys::ClearSystemCursorRecord();
+    EXPECT_EQ(sys::GetSystemCursor(), 0u);
+    const sys::CursorHandle arrow = sys::LoadArrowCursor();
+    EXPECT_EQ(sys::SetSystemCursor(arrow), 0u);
+    EXPECT_TRUE(sys::IsSystemCursorShown());
+    EXPECT_EQ(sys::GetCurrentCursor(), 0u);
+    EXPECT_EQ(sys::GetSystemCursor(), arrow);
+
+    // A colour cursor set by the display is what the next call answers.
+    std::vector<uint32_t> pixels(sys::kColorCursorSize * sys::kColorCursorSize, 0);
+    sys::CursorHandle colour = sys::CreateColorCursor(pixels.data(), 0, 0);
+    sys::SetCursor(colour);
+    EXPECT_EQ(sys::SetSystemCursor(0), colour);
+    EXPECT_FALSE(sys::IsSystemCursorShown());
+    EXPECT_EQ(sys::GetSystemCursor(), 0u);
+    EXPECT_EQ(sys::SetSystemCursor(colour + 1000), 0u); // unknown: nothing changes
+    EXPECT_EQ(sys::GetSystemCursor(), 0u);
+    EXPECT_EQ(sys::GetSystemCursorRecord(),
+              (std::vector<sys::CursorHandle>{arrow, 0, colour + 1000}));
+
+    for (size_t i = 0; i < 3 * sys::kCursorRecordLimit; ++i)
+        sys::SetSystemCursor(0);
+    EXPECT_LE(sys::GetSystemCursorRecord().size(), sys::kCursorRecordLimit);
+    sys::DestroyCursor(colour);
+    sys::ShowSystemCursor(true);
+    sys::ClearSystemCursorRecord();
+}
+
 TEST(VersionTest, SixPointOneNeedsNoCursorThread)
 {
     EXPECT_EQ(sys::GetOsVersion().major, 6u);
