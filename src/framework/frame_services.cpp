@@ -2,9 +2,8 @@
 // tests.
 #include "framework/frame_services.h"
 
+#include "framework/settings.h"
 #include "platform/log.h"
-#include "script/script.h"
-#include "script/window_script_seam.h"
 #include "sys/process.h"
 
 #include <algorithm>
@@ -26,11 +25,7 @@ void ReportError(const char* message, const TString& file, int line, bool fatal)
     Log("ERROR:%s   FILE:%s LINE:%d", message != nullptr ? message : "", name, line);
     if (!fatal)
         return;
-    TScript* script = GetWindowScript();
-    if (script != nullptr)
-        script->DoLuaString("PostMessage( CreateNamedMessage( kQuitNow, \"quit\" ) )");
-    else
-        Log("The error is fatal, but there is no window script to end the game");
+    RequestQuit();
 }
 
 std::vector<std::string> SplitCommandLine(const char* commandLine)

@@ -175,6 +175,7 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
     size_t badChunk = 0;
     if (!ReadAllChunks(data, size, installFileEmpty, badChunk))
     {
+        mLoadedDamaged = true;
         // A lost profile must leave a trace: the player only sees that it is gone.
         Log("ERROR: Preferences file '%s' is damaged at byte %u; only what came before was read",
             mFileName.c_str(), static_cast<unsigned>(badChunk));

@@ -48,6 +48,9 @@ public:
     // installFileEmpty: an "install.txt" was present but empty, so the file's first key is used.
     void LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty);
 
+    // The file as loaded held a bad chunk: what came after it is lost once the file is saved.
+    bool LoadedDamaged() const { return mLoadedDamaged; }
+    const TString& GetFileName() const { return mFileName; }
     const TString& GetInstallKey() const { return mInstallKey; }
     const std::map<TString, TSlotList>& GetGroups() const { return mGroups; }
     const TSlotList& GetCurrentSlots() const { return *mCurrent; }
@@ -72,4 +75,5 @@ private:
     TString mFileName;
     TString mInstallKey;
     bool mWritable;
+    bool mLoadedDamaged = false;
 };

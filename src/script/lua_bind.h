@@ -230,3 +230,6 @@ template <class R, class... A> void LuaBindFunction(lua_State* L, const char* na
 // Sets globals[name] to nil. When the global still calls a member of `object`, that binding is
 // cut as well, so a copy a script kept raises an error instead of calling a destroyed object.
 void LuaUnbindMember(lua_State* L, const char* name, const void* object = nullptr);
+// As LuaUnbindMember, but only when the global still calls a member of `object`: a later object
+// that took the name keeps it. True when the global was set to nil.
+bool LuaUnbindMemberIfBound(lua_State* L, const char* name, const void* object);

@@ -40,6 +40,8 @@ struct Record
     std::vector<int> mVolumeGroups; // GetEffectiveVolume arguments
     bool mSoundInitResult = true;
     bool mFullScreen = false;
+    bool mFullScreenFails = false;          // SetFullScreen answers false and changes nothing
+    std::vector<std::string> mDisplayModes; // "<w>x<h> full|window" per SetDisplay
     bool mDisplayExists = false;
     int mStatsToggles = 0;
 };
@@ -105,8 +107,17 @@ public:
     bool IsFullScreen() const override { return Recorded().mFullScreen; }
     bool SetFullScreen(bool full) override
     {
+        if (Recorded().mFullScreenFails)
+            return false;
         Recorded().mFullScreen = full;
         return true;
+    }
+    bool SetDisplay(sys::WindowHandle window, int width, int height, bool full,
+                    bool hosted) override
+    {
+        Recorded().mDisplayModes.push_back(std::to_string(width) + "x" + std::to_string(height) +
+                                           (full ? " full" : " window"));
+        return TNoDisplay::SetDisplay(window, width, height, full, hosted);
     }
     void ToggleStatsOverlay() override { ++Recorded().mStatsToggles; }
     void UpdateDesktopMode() override { Recorded().mCalls.push_back("UpdateDesktopMode"); }

@@ -72,3 +72,23 @@ void LuaUnbindMember(lua_State* L, const char* name, const void* object)
     lua_pushnil(L);
     lua_settable(L, LUA_GLOBALSINDEX);
 }
+
+bool LuaUnbindMemberIfBound(lua_State* L, const char* name, const void* object)
+{
+    bool bound = false;
+    lua_pushstring(L, name);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    if (lua_iscfunction(L, -1) && lua_getupvalue(L, -1, 1) != nullptr)
+    {
+        if (IsMemberRecord(L, -1))
+        {
+            auto* head = static_cast<luabind_detail::MemberRecordHead*>(lua_touserdata(L, -1));
+            bound = object != nullptr && (head->mOwner == object || head->mObject == object);
+        }
+        lua_pop(L, 1);
+    }
+    lua_pop(L, 1);
+    if (bound)
+        LuaUnbindMember(L, name, object);
+    return bound;
+}
