@@ -439,25 +439,6 @@ TEST_F(SettingsTest, WrongTypedArgumentsToEveryFunctionAreLoggedOrHarmless)
 {
     Start();
     Profiles({"Ann", "Ben"});
-    const char* functions[] = {"CreateNewUser",    "GetCurrentUserName", "SetCurrentUser",
-                               "GetNumUsers",      "DeleteUser",         "IsUserNameInUse",
-                               "ToggleFullScreen", "IsFullScreen",       "DeletePlayerData",
-                               "HasPlayerData",    "SetGameMode",        "GetGameMode",
-                               "IsWindows",        "IsUsingCursorOS",    "SetCursorOSuse",
-                               "GetGameVersion",   "HasEarnedMedal",     "GetCurrentScore"};
-    const char* arguments[] = {"nil", "{}", "true", "print"};
-    Run("failures = 0");
-    for (const char* function : functions)
-        for (const char* argument : arguments)
-            Run(std::string("if not pcall(") + function + ", " + argument + ", " + argument +
-                ") then failures = failures + 1 end");
-    EXPECT_EQ(Num("failures"), 0);
-    EXPECT_EQ(Num("GetNumUsers()"), 2); // no nameless profile from nil or a table
-    EXPECT_TRUE(Logged("Script function CreateNewUser: argument 1 is not a string; nothing done"));
-    EXPECT_TRUE(Logged("Script function SetCurrentUser: argument 1 is not a number; nothing done"));
-    EXPECT_TRUE(Logged("Script function SetGameMode: argument 1 is not a number; nothing done"));
-    EXPECT_TRUE(Logged("Script function DeletePlayerData: argument 1 is not a string"));
-
     // Numbers: NaN is 0, huge ones saturate and so fail the range test.
     Run("SetCurrentUser(1) SetCurrentUser(1e300) DeleteUser(-1e300) DeleteUser(1e300)");
     EXPECT_EQ(Str("GetCurrentUserName()"), "Ben");
@@ -469,7 +450,34 @@ TEST_F(SettingsTest, WrongTypedArgumentsToEveryFunctionAreLoggedOrHarmless)
     EXPECT_EQ(Num("GetGameMode()"), -2147483648.0);
     EXPECT_EQ(ScriptNumberToInt(std::nan("")), 0);
     EXPECT_EQ(ScriptNumberToInt(-2.9), -2);
+
+    // Neither nil nor a table makes a nameless profile or clears the player's data.
+    mSettings->SetPlayerData("", "\1\2", 2);
+    Run("CreateNewUser(nil) CreateNewUser({}) DeletePlayerData(nil) SetCurrentUser({})");
     EXPECT_EQ(Num("GetNumUsers()"), 2);
+    EXPECT_TRUE(Bool("HasPlayerData('')"));
+    EXPECT_EQ(Str("GetCurrentUserName()"), "Ann");
+    EXPECT_TRUE(Logged("Script function CreateNewUser: argument 1 is not a string; nothing done"));
+    EXPECT_TRUE(Logged("Script function SetCurrentUser: argument 1 is not a number; nothing done"));
+    EXPECT_TRUE(Logged("Script function DeletePlayerData: argument 1 is not a string"));
+
+    const char* functions[] = {"CreateNewUser",    "GetCurrentUserName", "SetCurrentUser",
+                               "GetNumUsers",      "DeleteUser",         "IsUserNameInUse",
+                               "ToggleFullScreen", "IsFullScreen",       "DeletePlayerData",
+                               "HasPlayerData",    "SetGameMode",        "GetGameMode",
+                               "IsWindows",        "IsUsingCursorOS",    "SetCursorOSuse",
+                               "GetGameVersion",   "HasEarnedMedal",     "GetCurrentScore"};
+    const char* arguments[] = {"nil", "{}", "true", "print", "0/0", "1e300", "-1e300"};
+    Run("failures = 0");
+    for (const char* function : functions)
+        for (const char* argument : arguments)
+            Run(std::string("if not pcall(") + function + ", " + argument + ", " + argument +
+                ") then failures = failures + 1 end");
+    EXPECT_EQ(Num("failures"), 0);
+    Run("SetGameMode(2, {})");
+    EXPECT_TRUE(Logged("Script function SetGameMode: argument 1 is not a number; nothing done"));
+    EXPECT_TRUE(Logged("Script function SetGameMode: argument 2 is not a string; nothing done"));
+    EXPECT_TRUE(Bool("IsWindows()"));
 }
 
 TEST(RequestQuitTest, PostsTheQuitMessageThroughTheWindowScript)
