@@ -87,7 +87,11 @@ public:
     TAssetMap& GetAssets() { return mAssets; }
     const std::vector<int32_t>& GetLoadedSounds() const { return mLoadedSounds; }
 
-    bool mLeftButtonDown = false;
+    // Set while the left button is held (the game's main loop clears it on release); framework
+    // buttons and sliders skip their rollover look and sound meanwhile, so a drag stays quiet.
+    bool IsLeftButtonDown() const { return mLeftButtonDown; }
+    void SetLeftButtonDown(bool down) { mLeftButtonDown = down; }
+
     bool mMouseInside = true;
     int32_t mMouseX = 0;
     int32_t mMouseY = 0;
@@ -119,6 +123,7 @@ private:
     bool ScriptIsWindows() { return true; }
     bool ScriptHasEarnedMedal(TScriptText medalName);
 
+    bool mLeftButtonDown = false;
     TAssetMap mAssets;
     std::vector<int32_t> mLoadedSounds;
     std::unique_ptr<TPrefs> mPrefs;

@@ -320,8 +320,8 @@ TEST_F(SettingsTest, TheCursorRuleSwapsTheArrowAndTheDrawnCursor)
     Drain();
     mSettings->mMouseInside = false; // outside the window the arrow stays
     mSettings->UpdateCursor();
-    EXPECT_TRUE(mSettings->mLeftButtonDown);
-    EXPECT_TRUE(mSettings->mMouseInside == false && !mSettings->mOsCursorShown);
+    EXPECT_TRUE(mSettings->IsLeftButtonDown());
+    EXPECT_FALSE(mSettings->mOsCursorShown);
     EXPECT_EQ(sys::GetSystemCursorRecord(), (std::vector<sys::CursorHandle>{arrow, 0, arrow}));
     EXPECT_EQ(sys::GetSystemCursor(), arrow);
 }
