@@ -115,6 +115,8 @@ public:
     int GetLineCount() const { return static_cast<int>(mLines.size()); }
     TString GetHoverLink() const { return mHoverLink; }
     TString GetLayoutText() const { return mText; }
+    // The font name the layout was made with.
+    TString GetSecondaryText() const { return mFontName; }
     const TVec4& GetColor() const { return mColour; }
     void GetBounds(TRect& out, float scale) const;
     int CountLinesFromEnd(float scale, float spacing) const;

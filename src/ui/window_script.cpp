@@ -10,6 +10,8 @@
 #include "script/lauxlib.h"
 #include "script/lua_bind.h"
 #include "ui/modal_window.h"
+#include "ui/text_edit.h"
+#include "ui/text_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_style.h"
 
@@ -189,6 +191,8 @@ TClassId TLuaMessageWrapper::GetClassId()
 TWindowScript::TWindowScript(lua_State* L) : TScript(L)
 {
     BindFunctions();
+    RegisterCreator("Text", &TText::Create);
+    RegisterCreator("TextEdit", &TTextEdit::Create);
     RegisterCreator("Window", &TWindow::Create);
     BuildMessageMetatable();
     RunLibrary();
@@ -461,9 +465,11 @@ TString TWindowScript::GetLabel(const TString& name)
     TWindowManager* manager = GetWindowManager();
     if (manager == nullptr || manager->GetTopModal() == nullptr)
         return TString();
-    if (FindUnderTopModal(name) == nullptr)
+    TWindow* window = FindUnderTopModal(name);
+    if (window == nullptr)
         return name + "_is_not_found";
-    // Text windows and buttons answer here once the standard window types exist.
+    if (window->IsKindOf(TText::GetClassId()))
+        return static_cast<TText*>(window)->GetText();
     return name + "_is_not_a_TText_window_or_TButton";
 }
 
@@ -478,8 +484,9 @@ void TWindowScript::RegisterHotkey(const TString& key, const TString& button)
 void TWindowScript::SetLabel(const TString& name, const TString& text)
 {
     // Only text windows and buttons take a label; other windows are left alone.
-    (void)FindUnderTopModal(name);
-    (void)text;
+    TWindow* window = FindUnderTopModal(name);
+    if (window != nullptr && window->IsKindOf(TText::GetClassId()))
+        static_cast<TText*>(window)->SetText(text);
 }
 
 TString TWindowScript::TagHotKey(const TString& label, const TString& key)
