@@ -198,10 +198,15 @@ void TText::Draw()
     TRenderer* renderer = TRenderer::Existing();
     if (renderer == nullptr)
         return;
+    // The screen rectangle as the renderer's coordinates see it: drawing is relative to the
+    // viewport, which the window's own render pass has moved to the window.
+    TRect at = GetScreenRect();
+    TRect viewport = renderer->GetViewport();
+    at = TRect(at.left - viewport.left, at.top - viewport.top, at.right - viewport.left,
+               at.bottom - viewport.top);
     Render2dGuard block;
     block.mOpened = renderer->Begin2d();
-    TTextLayout::DrawInRect(mLayout.get(), GetScreenRect(), mScale, static_cast<float>(mPadding),
-                            mAlpha);
+    TTextLayout::DrawInRect(mLayout.get(), at, mScale, static_cast<float>(mPadding), mAlpha);
     block.End();
 }
 
