@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/config.h"
+#include "platform/task.h"
 #include "script/lauxlib.h"
 #include "script/lua_object_wrapper.h"
 #include "script/lualib.h"
@@ -137,6 +138,10 @@ class ManagerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        // Platform time counts from 0 as in a fresh process, whatever application an earlier
+        // test started.
+        sys::SetManualClock(true, 0);
+        StartPlatformTime();
         sys::SetManualClock(true, 100000);
         gSwallowNextChar = false;
         mManager = std::make_unique<TWindowManager>();
