@@ -91,17 +91,13 @@ protected:
 
     void Do(const std::string& code) { mScript->DoLuaString(code.c_str()); }
     TWindow* Find(const char* name) { return mRoot->FindChild(name, 0xFFFFFFFFu); }
-    TText* FindText(const char* name)
+    template <class T> T* FindAs(const char* name)
     {
         TWindow* w = Find(name);
-        return w != nullptr && w->IsKindOf(TText::GetClassId()) ? static_cast<TText*>(w) : nullptr;
+        return w != nullptr && w->IsKindOf(T::GetClassId()) ? static_cast<T*>(w) : nullptr;
     }
-    TTextEdit* FindEdit(const char* name)
-    {
-        TWindow* w = Find(name);
-        return w != nullptr && w->IsKindOf(TTextEdit::GetClassId()) ? static_cast<TTextEdit*>(w)
-                                                                    : nullptr;
-    }
+    TText* FindText(const char* name) { return FindAs<TText>(name); }
+    TTextEdit* FindEdit(const char* name) { return FindAs<TTextEdit>(name); }
     // The shown mark-up.
     static std::string Shown(TText* text)
     {
@@ -124,14 +120,18 @@ protected:
         Send(kEventRepaint);
     }
     uint32_t Back(int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; }
-    // Pixels in the rectangle that are not black.
-    int Lit(const TRect& r)
+    // Pixels in the rectangle that pass the test; Lit counts those that are not black.
+    template <class Test> int Count(const TRect& r, Test test)
     {
         int count = 0;
         for (int y = r.top; y < r.bottom; ++y)
             for (int x = r.left; x < r.right; ++x)
-                count += Back(x, y) != 0 ? 1 : 0;
+                count += test(Back(x, y)) ? 1 : 0;
         return count;
+    }
+    int Lit(const TRect& r)
+    {
+        return Count(r, [](uint32_t c) { return c != 0; });
     }
     // Takes and empties the recorded messages.
     std::vector<std::string> Messages()
