@@ -97,8 +97,15 @@ TEST_F(TextWindowTest, StyleDefaultsZeroSizeAndMalformedStyles)
        "Text{ name = 'm2', w = 50, h = 20, font = { 7, 'size', 'colour' } }() "
        "Text{ name = 'm3', w = -50, h = -20, label = 'neg' }() "
        "Text{ name = 'm4', w = 50, h = 20, font = { 'fonts/nothing.mvec', -4 }, rotation = 30, "
-       "rotationOriginX = kCenter, rotationAlign = 5 }()");
+       "rotationOriginX = kCenter, rotationAlign = 5 }() "
+       "TextEdit{ name = 'm5', w = 50, h = 20, length = -3, ignore = {}, utf8 = 'yes', "
+       "password = 7 }()");
     ASSERT_NE(FindText("m1"), nullptr);
+    mManager->SetFocus(FindText("m5"));
+    ASSERT_TRUE(StringToClipboard("pasted"));
+    Send(kEventChar, 0, 0, 'a');
+    Send(kEventKeyDown, 0, 0, 'V', kModifierControl);
+    EXPECT_EQ(FindText("m5")->GetText(), TString()) << "a negative length takes nothing";
     EXPECT_EQ(Shown(FindText("m1")), "5");
     EXPECT_GT(FindText("m3")->GetWidth(), 0) << "a negative size counts from the far edge";
     Frame();
