@@ -7,9 +7,13 @@
 #include "platform/log.h"
 #include "platform/string_table.h"
 #include "render/renderer.h"
+#include "render/texture.h"
 #include "script/lauxlib.h"
 #include "script/lua_bind.h"
+#include "ui/button.h"
+#include "ui/image.h"
 #include "ui/modal_window.h"
+#include "ui/slider.h"
 #include "ui/text_edit.h"
 #include "ui/text_window.h"
 #include "ui/window_manager.h"
@@ -191,6 +195,9 @@ TClassId TLuaMessageWrapper::GetClassId()
 TWindowScript::TWindowScript(lua_State* L) : TScript(L)
 {
     BindFunctions();
+    RegisterCreator("Slider", &TSlider::Create);
+    RegisterCreator("Bitmap", &TImage::Create);
+    RegisterCreator("Button", &TButton::Create);
     RegisterCreator("Text", &TText::Create);
     RegisterCreator("TextEdit", &TTextEdit::Create);
     RegisterCreator("Window", &TWindow::Create);
@@ -470,6 +477,8 @@ TString TWindowScript::GetLabel(const TString& name)
         return name + "_is_not_found";
     if (window->IsKindOf(TText::GetClassId()))
         return static_cast<TText*>(window)->GetText();
+    if (TButton* button = TButton::FromWindow(window))
+        return button->GetLabel();
     return name + "_is_not_a_TText_window_or_TButton";
 }
 
@@ -487,6 +496,8 @@ void TWindowScript::SetLabel(const TString& name, const TString& text)
     TWindow* window = FindUnderTopModal(name);
     if (window != nullptr && window->IsKindOf(TText::GetClassId()))
         static_cast<TText*>(window)->SetText(text);
+    else if (TButton* button = TButton::FromWindow(window))
+        button->SetLabel(text);
 }
 
 TString TWindowScript::TagHotKey(const TString& label, const TString& key)
@@ -516,10 +527,8 @@ TString TWindowScript::TagHotKey(const TString& label, const TString& key)
 
 void TWindowScript::SetBitmap(const TString& name, const TString& image, float scale)
 {
-    // Only image windows take a bitmap.
-    (void)FindUnderTopModal(name);
-    (void)image;
-    (void)scale;
+    if (TImage* window = TImage::FromWindow(FindUnderTopModal(name)))
+        window->SetTexture(TTexture::Get(image, 0), scale);
 }
 
 void TWindowScript::SetPosition(const TString& name, int32_t x, int32_t y)
@@ -540,8 +549,13 @@ void TWindowScript::SetPosition(const TString& name, int32_t x, int32_t y)
 
 int TWindowScript::SetCommand(lua_State* L)
 {
-    // Only buttons carry a command; the value is wrapped for them.
-    (void)FindUnderTopModal(LuaGetString(L, 1));
+    TString name = LuaGetString(L, 1);
+    lua_pushvalue(L, 2);
+    auto* function = new TLuaFunction(L);
+    if (TButton* button = TButton::FromWindow(FindUnderTopModal(name)))
+        button->SetAction(new TButton::LuaAction(function));
+    else
+        delete function;
     return 0;
 }
 
@@ -614,8 +628,13 @@ bool TWindowScript::IsEnabled(const TString& key)
 
 void TWindowScript::DoSelectLayer(int32_t layer)
 {
-    // Only layered windows have layers.
-    (void)layer;
+    if (TLayeredWindow* window = TLayeredWindow::FromWindow(GetCurrentWindow()))
+    {
+        auto index = static_cast<uint32_t>(layer);
+        // Layers the window does not have are refused rather than read past its lists.
+        if (index < window->GetLayerCount() || index == TLayeredWindow::kAllLayers)
+            window->SelectLayer(index);
+    }
 }
 
 bool TWindowScript::EnableWindow(const TString& name, bool on)
@@ -625,21 +644,27 @@ bool TWindowScript::EnableWindow(const TString& name, bool on)
         return false;
     uint32_t flags = window->GetFlags();
     window->SetFlags(on ? flags | kWindowVisible : flags & ~static_cast<uint32_t>(kWindowVisible));
+    if (TButton* button = TButton::FromWindow(window); button != nullptr && !on)
+        button->OnMouseLeave();
     GetWindowManager()->SetDirty();
     return true;
 }
 
 bool TWindowScript::GetButtonToggleState(const TString& name)
 {
-    // Only buttons have a toggle state.
-    (void)FindUpChain(name);
-    return false;
+    TButton* button = TButton::FromWindow(FindUpChain(name));
+    return button != nullptr && button->IsOn();
 }
 
 void TWindowScript::SetButtonToggleState(const TString& name, bool on)
 {
-    (void)FindUpChain(name);
-    (void)on;
+    TWindowManager* manager = GetWindowManager();
+    for (TWindow* w = manager != nullptr ? manager->GetTopModal() : nullptr; w != nullptr;
+         w = w->GetParent())
+    {
+        if (TButton* button = TButton::FromWindow(w->FindChild(name, kAnyDepth)))
+            button->SetToggleState(on);
+    }
 }
 
 void TWindowScript::PopWindow()
@@ -836,9 +861,8 @@ void TWindowScript::StopMovie()
 
 bool TWindowScript::ImageLoaded(const TString& name)
 {
-    // Only image windows hold a texture.
-    (void)FindUnderTopModal(name);
-    return false;
+    TImage* image = TImage::FromWindow(FindUnderTopModal(name));
+    return image != nullptr && image->GetTexture() != nullptr;
 }
 
 void TWindowScript::DestroyWindow(const TString& name)
