@@ -225,8 +225,8 @@ TEST_F(ButtonTest, ScriptCommandEnterEscapeAndHotKeys)
           "Button{ name = 'go]]x', w = 30, h = 30, "
           "  command = function() ran = GetButtonName() end }() "
           "Button{ name = 'ok', x = 40, w = 30, h = 30, default = true, close = true }() "
-          "Button{ name = 'no', x = 80, w = 30, h = 30, cancel = true, "
-          "  command = function() presses = (presses or 0) + 1 end }() "
+          "Button{ name = 'no', x = 80, w = 30, h = 30, cancel = true }() "
+          "SetCommand('no', function() presses = (presses or 0) + 1 end) "
           "Button{ name = 'hidden', x = 120, w = 30, h = 30, default = true }() "
           "EnableWindow('hidden', false) _RegisterHotkey('@k', 'no')");
     Do("return function() result = DoModal('dlg.lua') end");
