@@ -12,6 +12,16 @@ namespace
 {
 constexpr float kQuarterTurn = 1.5707964f;
 
+// Truncated toward zero; NaN gives 0 and the result stays within 2^24 either way, so that
+// positions and sizes made from free style numbers can be added up in the tree without overflow.
+int32_t ToSize(double value)
+{
+    constexpr double kLimit = 16777216.0;
+    if (!(value == value))
+        return 0;
+    return static_cast<int32_t>(value > kLimit ? kLimit : (value < -kLimit ? -kLimit : value));
+}
+
 void MarkDirty()
 {
     if (TWindowManager* manager = GetWindowManager())
@@ -54,8 +64,8 @@ void TImage::ApplySizeRule()
     uint32_t height = mTexture->GetHeight();
     if (mRotate)
         std::swap(width, height);
-    SetSize(static_cast<int32_t>(static_cast<float>(width) * mScale + 0.5f),
-            static_cast<int32_t>(static_cast<float>(height) * mScale + 0.5f));
+    SetSize(ToSize(static_cast<float>(width) * mScale + 0.5f),
+            ToSize(static_cast<float>(height) * mScale + 0.5f));
 }
 
 void TImage::SetTexture(const std::shared_ptr<TTexture>& texture, float scale)

@@ -10,7 +10,6 @@
 #include "ui/window_style.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace
 {
@@ -30,6 +29,16 @@ static_assert(sizeof(TRailVertex) == 32);
 
 // The two triangles of a piece, as unit corners (across, along).
 constexpr float kCorners[6][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 1}};
+
+// Truncated toward zero; NaN gives 0 and the result stays within 2^24 either way, so that
+// positions and sizes made from free style numbers can be added up in the tree without overflow.
+int32_t ToInt(double value)
+{
+    constexpr double kLimit = 16777216.0;
+    if (!(value == value))
+        return 0;
+    return static_cast<int32_t>(value > kLimit ? kLimit : (value < -kLimit ? -kLimit : value));
+}
 
 } // namespace
 
@@ -66,7 +75,7 @@ void TSlider::MoveThumb()
     const TRect& thumb = mThumb->GetRect();
     int32_t length = mHorizontal ? GetWidth() : GetHeight();
     int32_t thumbLength = mHorizontal ? thumb.Width() : thumb.Height();
-    auto along = static_cast<int32_t>(static_cast<float>(length - thumbLength) * mValue);
+    int32_t along = ToInt(static_cast<float>(int64_t{length} - thumbLength) * mValue);
     if (mHorizontal)
         mThumb->SetPosition(along, mOffset);
     else
@@ -79,11 +88,10 @@ void TSlider::ApplySizeRule()
     for (const auto& image : mRailImages)
     {
         if (image)
-            thickness = std::max(
-                thickness, static_cast<int32_t>(static_cast<float>(image->GetWidth()) * mScale));
+            thickness = std::max(thickness, ToInt(static_cast<float>(image->GetWidth()) * mScale));
     }
     int32_t across = mHorizontal ? mThumb->GetHeight() : mThumb->GetWidth();
-    thickness = std::max(thickness, std::abs(mOffset) + across);
+    thickness = std::max(thickness, ToInt(std::fabs(double(mOffset)) + across));
     mThickness = thickness;
     if (mHorizontal)
         SetSize(GetWidth(), thickness);
@@ -147,7 +155,7 @@ void TSlider::Init(TWindowStyle& style)
     double hslider = style.GetNumber("hslider", -1);
     mHorizontal = hslider < 0 ? w > h : style.GetBool("hslider", false);
     mScale = static_cast<float>(style.GetNumber("scale", 1.0));
-    mOffset = style.GetInt("yoffset", 0);
+    mOffset = ToInt(style.GetNumber("yoffset", 0));
     SetValue(static_cast<float>(style.GetNumber("value", 0)), true);
 
     auto load = [&](const char* key)
@@ -193,7 +201,7 @@ void TSlider::Draw()
         if (!image)
             continue;
         auto imageWidth = static_cast<int32_t>(image->GetWidth());
-        auto across = static_cast<float>((acrossSize - imageWidth) / 2);
+        auto across = static_cast<float>((int64_t{acrossSize} - imageWidth) / 2);
         float width = static_cast<float>(imageWidth) * mRailScale;
         uint32_t surfaceWidth = 1;
         uint32_t surfaceHeight = 1;
@@ -249,7 +257,7 @@ bool TSlider::OnMouseDown(TPoint point)
         return true;
     }
     const TRect& thumb = mThumb->GetRect();
-    int32_t d = mHorizontal ? point.x - thumb.left : point.y - thumb.top;
+    int64_t d = mHorizontal ? int64_t{point.x} - thumb.left : int64_t{point.y} - thumb.top;
     Notify(d < 0 ? kSliderPageUp : kSliderPageDown);
     return true;
 }

@@ -275,4 +275,32 @@ TEST_F(ButtonTest, ScreenScriptWithImageSliderAndButton)
     EXPECT_EQ(mManager->GetTopModal(), mRoot);
 }
 
+TEST_F(ButtonTest, MalformedStylesNeverCrash)
+{
+    Do("Button{ name = 'b1', graphics = 5, command = 'text', sound = {}, mask = 'missing.png', "
+       "  type = 'radio', scale = -1, on = 'yes' }() "
+       "Button{ name = 'b2', type = kToggle, scale = -2, graphics = { 'b0.png', {}, 7 }, "
+       "  rolloversound = 'missing.ogg', w = -40 }() "
+       "Bitmap{ name = 'i1', image = {}, scale = -2, rotate = 'x' }() "
+       "Bitmap{ name = 'i2', image = 'b0.png', scale = -2, autoscale = true }() "
+       "Slider{ name = 's1', w = -50, h = 1e12, hslider = 'x', yoffset = 1e12, value = 'abc', "
+       "  scale = -3, sliderimage = 'b0.png', railmid = 'missing.png' }() "
+       "Slider{ name = 's2', value = 0 / 0, sliderimage = 'b0.png' }() "
+       "Slider{ name = 's3', w = 1e12, h = 5, yoffset = -1e12, scale = 1e30, value = 1, "
+       "  sliderimage = 'b0.png', railtop = 'b1.png' }() "
+       "Bitmap{ name = 'i3', image = 'b0.png', scale = 1e30 }()");
+    for (const char* name : {"b1", "b2", "i1", "i2", "i3", "s1", "s2", "s3"})
+        EXPECT_NE(Find(name), nullptr) << name;
+    EXPECT_EQ(Button("b1")->GetAction(), nullptr) << "a command that is no function";
+    EXPECT_EQ(TSlider::FromWindow(Find("s2"))->GetValue(), 0.0f);
+    Frame();
+    for (int32_t x : {0, 5, 50, 700})
+    {
+        Mouse(kEventMouseMove, x, 5);
+        Mouse(kEventLeftDown, x, 5);
+        Mouse(kEventLeftUp, x, 5);
+    }
+    Frame();
+}
+
 } // namespace
