@@ -12,6 +12,8 @@
 #include "ui/window_script.h"
 #include "ui/window_style.h"
 
+#include <new>
+
 namespace
 {
 // A mask pixel hits when one of its colour bytes reaches this.
