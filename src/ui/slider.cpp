@@ -27,7 +27,7 @@ struct TRailVertex
 };
 static_assert(sizeof(TRailVertex) == 32);
 
-// The two triangles of a piece, as unit corners (across, along).
+// The two triangles of a rail section, as unit corners (across, along).
 constexpr float kCorners[6][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 1}};
 
 // Truncated toward zero; NaN gives 0 and the result stays within 2^24 either way, so that
@@ -187,11 +187,11 @@ void TSlider::Draw()
         guard.mOpened = renderer->Begin2d();
     int32_t length = mHorizontal ? GetWidth() : GetHeight();
     int32_t acrossSize = mHorizontal ? GetHeight() : GetWidth();
-    auto pieceLength = [&](int i) {
+    auto sectionLength = [&](int i) {
         return mRailImages[i] ? static_cast<float>(mRailImages[i]->GetHeight()) * mRailScale : 0.0f;
     };
-    float startLength = pieceLength(0);
-    float endLength = pieceLength(2);
+    float startLength = sectionLength(0);
+    float endLength = sectionLength(2);
     float middleLength = std::max(0.0f, static_cast<float>(length) - startLength - endLength);
     const float begins[3] = {0.0f, startLength, startLength + middleLength};
     const float lengths[3] = {startLength, middleLength, endLength};

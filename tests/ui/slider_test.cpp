@@ -130,7 +130,7 @@ TEST_F(SliderTest, DragsPagesAndCapture)
     EXPECT_EQ(flat->GetValue(), 0.0f);
 }
 
-TEST_F(SliderTest, RailPiecesDrawn)
+TEST_F(SliderTest, RailSectionsDrawn)
 {
     Serve("top.png", uitest::FlatPng(10, 5, 0xFF0000));
     Serve("mid.png", uitest::FlatPng(10, 4, 0x00FF00));
@@ -150,7 +150,7 @@ TEST_F(SliderTest, RailPiecesDrawn)
     EXPECT_EQ(Back(305, 199), 0x0000FFu);
     EXPECT_EQ(Back(305, 200), 0u);
     EXPECT_EQ(Back(310, 150), 0u);
-    // Horizontal: the same pieces laid along x.
+    // Horizontal: the same sections laid along x.
     EXPECT_EQ(Back(300, 300), 0xFF0000u);
     EXPECT_EQ(Back(304, 309), 0xFF0000u);
     EXPECT_EQ(Back(305, 300), 0x00FF00u);
