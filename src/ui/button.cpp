@@ -8,6 +8,7 @@
 #include "script/lua_object_wrapper.h"
 #include "sound/sound.h"
 #include "ui/image.h"
+#include "ui/text_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
 #include "ui/window_style.h"
@@ -317,14 +318,16 @@ void TButton::Toggle()
 
 void TButton::SetLabel(const TString& text)
 {
-    // Text windows take labels once they exist; until then no "label" child is one.
-    (void)FindChild("label", UINT32_MAX);
-    (void)text;
+    TWindow* label = FindChild("label", UINT32_MAX);
+    if (label != nullptr && label->IsKindOf(TText::GetClassId()))
+        static_cast<TText*>(label)->SetText(text);
 }
 
 TString TButton::GetLabel()
 {
-    (void)FindChild("label", UINT32_MAX);
+    TWindow* label = FindChild("label", UINT32_MAX);
+    if (label != nullptr && label->IsKindOf(TText::GetClassId()))
+        return static_cast<TText*>(label)->GetText();
     return TString();
 }
 

@@ -147,6 +147,17 @@ TEST_F(ButtonTest, GraphicsTogglesAndLayerSelection)
     EXPECT_TRUE(mManager->IsDirty());
 }
 
+TEST_F(ButtonTest, ALabelAddedAfterTheImagesShowsInEveryLayer)
+{
+    Do("Button{ name = 'lb', graphics = { 'b0.png', 'b1.png', 'b2.png' }, "
+       "  Text{ name = 'label', w = 40, h = 20, label = '#Go' } }() "
+       "a = GetLabel('lb') SetLabel('lb', 'Stop') b = GetLabel('lb')");
+    TButton* lb = Button("lb");
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(Names(lb->GetLayer(i)).find("label"), 0u) << i;
+    EXPECT_EQ(Global("a") + "," + Global("b"), "#Go,Stop") << "the label as it was set";
+}
+
 TEST_F(ButtonTest, RadioGroupsEndAtBeginGroupWindows)
 {
     Do("Window{ name = 'radios', w = 400, h = 50, "
