@@ -178,7 +178,7 @@ TEST_F(ConversationTest, IncompleteCharactersAreLaidOutButNeverDrawn)
     noFont.mBubbleTransform.SetAlpha(1);
     c.Draw(TDrawSpec());
     renderer->End2d();
-    renderer->EndDraw();
+    renderer->EndFrame(false);
     for (int x = 0; x < 800; x += 7)
         for (int y = 0; y < 600; y += 7)
             ASSERT_EQ(Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF, 0x0000FFu) << x << "," << y;

@@ -46,7 +46,7 @@ inline std::string Image(uint32_t width, uint32_t height,
 }
 
 // The standard cast: portraits of 60 x 100 whose left third is darker (mirroring shows), a
-// 100 x 40 bubble with a dark left edge, a 200 x 150 scrim image.
+// 100 x 40 bubble with a dark left edge, a 100 x 80 scrim image.
 inline std::string CharacterInfo(const std::string& extra = "")
 {
     return "chars = { scrim = { maxalpha = 0.5, fadetime = 100 },"
@@ -116,11 +116,12 @@ protected:
                                                     return {60, 60, 60, 255};
                                                 return {250, 250, 235, 230};
                                             }));
-        mFiles.Add("conv/scrim.png",
-                   Image(200, 150,
-                         [](uint32_t x, uint32_t y) -> std::array<uint16_t, 4> {
-                             return {static_cast<uint16_t>(x), 0, static_cast<uint16_t>(y), 200};
-                         }));
+        mFiles.Add(
+            "conv/scrim.png",
+            Image(100, 80,
+                  [](uint32_t x, uint32_t y) -> std::array<uint16_t, 4> {
+                      return {static_cast<uint16_t>(x * 2), 0, static_cast<uint16_t>(y * 3), 200};
+                  }));
 
         sScript = &mScript;
         SetWindowScriptSource([] { return sScript; });
