@@ -1,7 +1,7 @@
 // Conversations: the worst text fit of one line (a 500-byte text of short broken lines, which
-// never fits a 200 x 60 box, from size 48 down to 4) beside one layout of it, and a frame of three characters with the
-// speaker's bubble and text over the black scrim beside the same images, text and quad drawn
-// bare.
+// never fits a 200 x 60 box, from size 48 down to 4) beside one layout of it, and a frame of three
+// characters with the speaker's bubble and text over the black scrim beside the same images, text
+// and quad drawn bare.
 #include "../render/display_bench_support.h"
 #include "framework/conversation_controller.h"
 #include "framework/delta_time.h"

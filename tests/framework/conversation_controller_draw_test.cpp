@@ -1,6 +1,6 @@
 // Conversations drawn by the real renderer on the headless display, compared byte for byte with
-// golden pictures: a left character and a mirrored right one with the speaker's bubble and text
-// over the black scrim at fixed frames, the speaker drawn over its overlapping neighbour, and the
+// golden pictures: a mirrored character on each side with the right one's bubble and text over
+// the black scrim at fixed frames, the speaker drawn over its overlapping neighbour, and the
 // scrim image.
 #include "conversation_test_support.h"
 
@@ -39,9 +39,11 @@ protected:
 
 TEST_F(ConversationDrawTest, TwoSidesWithTheSpeakersBubbleTextAndScrim)
 {
-    // Ben stands at 800 - (400 + 50) = 350, close to Ann at 250.
+    // Ben stands at 800 - (400 + 50) = 350, close to Ann at 250; both are mirrored.
     std::string info = CharacterInfo();
     info.replace(info.find("flip = true, xhome = 200"), 24, "flip = true, xhome = 400");
+    info.replace(info.find("left = true, groupid = 1"), 24,
+                 "left = true, flip = true, groupid = 1");
     Make("{ a = { charactertospeak = 'ben', text = 'hi', sound = 'hello',"
          "        characterstoshow = { 'ann', 'ben' } } }",
          info);

@@ -67,6 +67,11 @@ TEST_F(ConversationRunTest, EachSideIsLaidOutFromItsHomeAndTheSpacingInSignedAri
          "ann",
          With(CharacterInfo(), "characterspacing = 50", "characterspacing = -250"),
          {{"cat", -275}, {"ann", -550}}},
+        // A negative slide time ends the slide at the next frame.
+        {"'ann'",
+         "ann",
+         With(CharacterInfo(), "timeslide = 100", "timeslide = -100"),
+         {{"ann", 250}}},
         // A right-hand place past the left edge: 800 - 1000.
         {"'ben'",
          "ben",
@@ -76,10 +81,14 @@ TEST_F(ConversationRunTest, EachSideIsLaidOutFromItsHomeAndTheSpacingInSignedAri
     };
     for (const Case& k : cases)
     {
-        Make(std::string("{ a = { charactertospeak = '") + k.mSpeaker + "', characterstoshow = { " +
-                 k.mShow + " } } }",
+        // The voice keeps the line going past the checks.
+        Make(std::string("{ a = { sound = 'hello', charactertospeak = '") + k.mSpeaker +
+                 "', characterstoshow = { " + k.mShow + " } } }",
              k.mInfo);
         Start("a");
+        Frame(Now() + 10);
+        if (k.mInfo.find("timeslide = -100") != std::string::npos)
+            EXPECT_EQ(X("ann"), 250.0f);
         EXPECT_STREQ(mController->mLeftCharacters.empty()
                          ? mController->mRightCharacters.front()->mName.c_str()
                          : mController->mLeftCharacters.front()->mName.c_str(),
@@ -390,14 +399,19 @@ TEST_F(ConversationRunTest, DestroyedAtAnyStageItLeavesNothingPointingIntoIt)
         mAudio->Stop(other, false);
     }
 
-    // The caller's end callback destroys the controller from inside the sound update.
-    Make("{ a = { charactertospeak = 'ann', sound = 'hello', characterstoshow = { 'ann' } } }");
-    mEnded.mAction = [&] { mController.reset(); };
-    Start("a");
-    RunUntil([&] { return mController == nullptr; });
-    RunTo(Now() + 500);
-    EXPECT_EQ(mTransforms->GetGroupCount(), 0u);
-    EXPECT_EQ(mAudio->GetEntry(Handle("hello")), nullptr);
+    // The caller's callbacks destroy the controller: the end from inside the sound update, the
+    // last slide-out from inside the transform update.
+    for (Counter* destroyer : {&mEnded, &mAllGone})
+    {
+        Make("{ a = { charactertospeak = 'ann', sound = 'hello', characterstoshow = { 'ann' } } }");
+        destroyer->mAction = [&] { mController.reset(); };
+        Start("a");
+        RunUntil([&] { return mController == nullptr; });
+        destroyer->mAction = nullptr;
+        RunTo(Now() + 500);
+        EXPECT_EQ(mTransforms->GetGroupCount(), 0u);
+        EXPECT_EQ(mAudio->GetEntry(Handle("hello")), nullptr);
+    }
 }
 
 } // namespace
