@@ -3,6 +3,7 @@
 #include "framework/conversation.h"
 
 #include "framework/audio_manager.h"
+#include "framework/settings.h"
 #include "framework/transform_instructions.h"
 #include "framework/transform_manager.h"
 #include "platform/application.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace
 {
@@ -88,18 +88,6 @@ std::shared_ptr<TTexture> LoadTexture(const TString& name)
 }
 } // namespace
 
-int32_t TruncateToInt32(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    const double t = std::trunc(value);
-    if (t <= static_cast<double>(std::numeric_limits<int32_t>::min()))
-        return std::numeric_limits<int32_t>::min();
-    if (t >= static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(t);
-}
-
 // ---- Conversation ----
 
 Conversation::Conversation(const TLuaTable& entry, const TLuaTable& conversationInfo)
@@ -109,7 +97,7 @@ Conversation::Conversation(const TLuaTable& entry, const TLuaTable& conversation
       mCharactersToShow(ReadNames(entry, "characterstoshow")),
       mCharactersToHide(ReadNames(entry, "characterstohide"))
 {
-    const int32_t group = TruncateToInt32(conversationInfo.GetNumber("groupid", 0));
+    const int32_t group = ScriptNumberToInt(conversationInfo.GetNumber("groupid", 0));
     // The sound layer takes the name as the text before the last "?", so a specifier with a
     // query of its own gets the group as one more parameter; its own "group=" comes first and
     // wins. A line without a voice stays without one.
@@ -128,12 +116,13 @@ void ConversationCharacter::SoundCallBack::OnSoundEnd(const std::shared_ptr<TSou
 
 ConversationCharacter::ConversationCharacter(const TLuaTable& characterTable, const TLuaTable& info)
     : mLeft(characterTable.GetBool("left")), mFlip(characterTable.GetBool("flip")),
-      mGroup(TruncateToInt32(characterTable.GetNumber("groupid"))),
-      mTextFlags(TruncateToInt32(info.GetNumber("flags"))), mName(characterTable.GetString("name")),
-      mBubble(TSprite::Create(0)), mBubbleSpec(TVec2(), 0.0f), mBubbleTransform(&mBubbleSpec),
-      mPortrait(TSprite::Create(0)), mPortraitTransform(&mPortrait->GetSpec()),
-      mSoundCallBack(this), mTimeSlide(TruncateToInt32(info.GetNumber("timeslide"))),
-      mTimeBubbleFade(TruncateToInt32(info.GetNumber("timebubblefade"))),
+      mGroup(ScriptNumberToInt(characterTable.GetNumber("groupid"))),
+      mTextFlags(ScriptNumberToInt(info.GetNumber("flags"))),
+      mName(characterTable.GetString("name")), mBubble(TSprite::Create(0)),
+      mBubbleSpec(TVec2(), 0.0f), mBubbleTransform(&mBubbleSpec), mPortrait(TSprite::Create(0)),
+      mPortraitTransform(&mPortrait->GetSpec()), mSoundCallBack(this),
+      mTimeSlide(ScriptNumberToInt(info.GetNumber("timeslide"))),
+      mTimeBubbleFade(ScriptNumberToInt(info.GetNumber("timebubblefade"))),
       mXHome(static_cast<float>(characterTable.GetNumber("xhome")))
 {
     std::unique_ptr<TLuaTable> font(characterTable.GetTable("font"));
@@ -144,8 +133,8 @@ ConversationCharacter::ConversationCharacter(const TLuaTable& characterTable, co
     int32_t boxHeight = 0;
     if (bounds != nullptr)
     {
-        boxWidth = TruncateToInt32(bounds->GetNumber("w"));
-        boxHeight = TruncateToInt32(bounds->GetNumber("h"));
+        boxWidth = ScriptNumberToInt(bounds->GetNumber("w"));
+        boxHeight = ScriptNumberToInt(bounds->GetNumber("h"));
     }
     std::shared_ptr<TTexture> portrait = LoadTexture(characterTable.GetString("image"));
     std::shared_ptr<TTexture> bubble = LoadTexture(info.GetString("image"));
@@ -156,7 +145,7 @@ ConversationCharacter::ConversationCharacter(const TLuaTable& characterTable, co
     if (!mComplete)
         return;
 
-    mFontSize = TruncateToInt32(font->GetNumberAt(2));
+    mFontSize = ScriptNumberToInt(font->GetNumberAt(2));
     mPortraitTransform.SetY(static_cast<float>(characterTable.GetNumber("y")));
 
     const auto portraitWidth = static_cast<float>(portrait->GetWidth());

@@ -104,6 +104,3 @@ private:
     // this character back.
     void ReleaseVoice();
 };
-
-// A script number as a 32-bit integer, truncated toward zero and held inside the range.
-int32_t TruncateToInt32(double value);

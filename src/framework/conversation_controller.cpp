@@ -5,6 +5,7 @@
 
 #include "framework/audio_manager.h"
 #include "framework/frame_services.h"
+#include "framework/settings.h"
 #include "framework/transform_instructions.h"
 #include "render/renderer.h"
 #include "render/texture.h"
@@ -90,7 +91,7 @@ ConversationController::ConversationController(const TLuaTable& conversationsTab
     mSlideOutCallback = Callback(this, &OnSlideOutDoneThunk);
     mLoaded = true;
     mMaxAlpha = static_cast<float>(scrim->GetNumber("maxalpha"));
-    mFadeTime = TruncateToInt32(scrim->GetNumber("fadetime"));
+    mFadeTime = ScriptNumberToInt(scrim->GetNumber("fadetime"));
 
     const TString scrimName = scrim->GetString("scrim");
     if (scrimName.Length() > 0)
@@ -113,7 +114,7 @@ ConversationController::ConversationController(const TLuaTable& conversationsTab
             mScrimQuad[i].mDiffuse = TColor(0, 0, 0, 0).GetPacked();
         }
     }
-    mCharacterSpacing = TruncateToInt32(characterTable.GetNumber("characterspacing"));
+    mCharacterSpacing = ScriptNumberToInt(characterTable.GetNumber("characterspacing"));
 
     if (AudioManager* audio = AudioManager::Instance())
     {
@@ -285,7 +286,7 @@ void ConversationController::LayOut(const std::vector<ConversationCharacter*>& s
     const float home = left ? side.front()->mXHome : side.back()->mXHome;
     // Signed throughout: a negative spacing or a place past the left edge stays what it is.
     const int64_t spread = static_cast<int64_t>(n - 1) * mCharacterSpacing;
-    const int32_t sum = TruncateToInt32(static_cast<double>(spread) + static_cast<double>(home));
+    const int32_t sum = ScriptNumberToInt(static_cast<double>(spread) + static_cast<double>(home));
     const int64_t step = static_cast<int64_t>(sum / n) + mCharacterSpacing;
     for (int32_t k = 1; k <= n; ++k)
     {
