@@ -121,9 +121,9 @@ ConversationController::ConversationController(const TLuaTable& conversationsTab
         const TString enter = characterTable.GetString("soundenter");
         if (enter.Length() > 0)
             mSoundEnter = audio->Play(enter, false);
-        const TString exit = characterTable.GetString("soundexit");
-        if (exit.Length() > 0)
-            mSoundExit = audio->Play(exit, false);
+        const TString leave = characterTable.GetString("soundexit");
+        if (leave.Length() > 0)
+            mSoundExit = audio->Play(leave, false);
     }
 }
 
