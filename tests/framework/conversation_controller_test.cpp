@@ -88,7 +88,9 @@ TEST_F(ConversationRunTest, EachSideIsLaidOutFromItsHomeAndTheSpacingInSignedAri
         Start("a");
         Frame(Now() + 10);
         if (k.mInfo.find("timeslide = -100") != std::string::npos)
+        {
             EXPECT_EQ(X("ann"), 250.0f);
+        }
         EXPECT_STREQ(mController->mLeftCharacters.empty()
                          ? mController->mRightCharacters.front()->mName.c_str()
                          : mController->mLeftCharacters.front()->mName.c_str(),
