@@ -4,6 +4,7 @@
 #include "framework/audio_manager.h"
 #include "framework/delta_time.h"
 #include "framework/frame_services.h"
+#include "framework/game_window.h"
 #include "framework/transform_manager.h"
 #include "platform/application.h"
 #include "platform/window_manager_seam.h"
@@ -72,13 +73,7 @@ bool WindowManager::IsTaskIdle(const SingletonBase* object) const
 namespace
 {
 WindowManager::ActiveSource gActiveSource = nullptr;
-WindowManager::GameWindowRefresher gGameWindowRefresher = nullptr;
 } // namespace
-
-void WindowManager::SetGameWindowRefresher(GameWindowRefresher refresher)
-{
-    gGameWindowRefresher = refresher;
-}
 
 bool WindowManager::WindowUpdate::Visit(TWindow* window)
 {
@@ -89,7 +84,7 @@ bool WindowManager::WindowUpdate::Visit(TWindow* window)
 
 bool WindowManager::CreateTextures::Visit(TWindow* window)
 {
-    if (gGameWindowRefresher != nullptr && !gGameWindowRefresher(window))
+    if (window->IsKindOf(GameWindow::GetClassId()) && !static_cast<GameWindow*>(window)->Refresh())
     {
         TString message = window->GetName() + " is failing!";
         ReportError(message.c_str(), "windowmanager", 27, false);

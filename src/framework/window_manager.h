@@ -44,12 +44,6 @@ public:
     void SetTexturesPending() { mTexturesPending = 1; }
     bool AreTexturesPending() const { return mTexturesPending != 0; }
 
-    // Makes one window's textures again; false when it failed. The screens' window class
-    // (GameWindow) does not exist yet: when it does, the texture walk asks it through its kind
-    // test and its Refresh. Until then no refresher is set and the walk refreshes nothing.
-    using GameWindowRefresher = bool (*)(TWindow* window);
-    static void SetGameWindowRefresher(GameWindowRefresher refresher);
-
 private:
     struct ClientRecord
     {
@@ -79,7 +73,8 @@ private:
     public:
         bool Visit(TWindow* window) override;
     };
-    // Makes the textures of every game window again; a failure leaves the flag set.
+    // Makes the textures of every game window again (GameWindow::Refresh); a failure is
+    // reported and leaves the flag set, so the next foreground frame tries again.
     class CreateTextures : public TWindowSpider
     {
     public:

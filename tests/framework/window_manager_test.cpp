@@ -3,6 +3,7 @@
 #include "framework/window_manager.h"
 
 #include "framework/audio_manager.h"
+#include "framework/game_window.h"
 #include "framework/transform_instructions.h"
 #include "framework/transform_target.h"
 #include "../ui/ui_test_support.h"
@@ -181,7 +182,6 @@ protected:
     }
     void TearDown() override
     {
-        WindowManager::SetGameWindowRefresher(nullptr);
         mFrames.reset();
         mWindows.reset();
         FrameTest::TearDown();
@@ -233,29 +233,47 @@ TEST_F(FrameWindowsTest, TheTopModalsTreeAnimatesParentFirstOnlyInTheForeground)
     EXPECT_EQ(mTypes, (std::vector<int>{1001, 1002, 1001}));
 }
 
-TEST_F(FrameWindowsTest, AFailingTextureRefreshIsReportedAndRetried)
+// A screen whose texture refresh fails a given number of times.
+class RefreshingScreen : public GameWindow
 {
-    Add(Add(mWindows->GetRoot(), "outer"), "bad");
-    static int failures = 0;
-    failures = 1;
-    static std::vector<std::string> refreshed;
-    refreshed.clear();
-    WindowManager::SetGameWindowRefresher(
-        [](TWindow* window)
-        {
-            refreshed.push_back(window->GetName().c_str());
-            return !(window->GetName() == TString("bad") && failures-- > 0);
-        });
+public:
+    RefreshingScreen(const char* name, std::vector<std::string>* log, int failures)
+        : mLog(log), mFailures(failures)
+    {
+        SetName(name);
+    }
+    bool Refresh() override
+    {
+        mLog->push_back(GetName().c_str());
+        return mFailures-- <= 0;
+    }
+
+private:
+    std::vector<std::string>* mLog;
+    int mFailures;
+};
+
+TEST_F(FrameWindowsTest, OnlyGameWindowsRefreshAndAFailureIsRetriedEachFrame)
+{
+    std::vector<std::string> refreshed;
+    TWindow* outer = Add(mWindows->GetRoot(), "outer");
+    outer->AddChild(new RefreshingScreen("bad", &refreshed, 2), false);
+    mDialog->AddChild(new RefreshingScreen("good", &refreshed, 0), false);
     Frame(); // nothing pending: nothing refreshed
     EXPECT_TRUE(refreshed.empty());
     mFrames->SetTexturesPending();
     Frame();
-    EXPECT_TRUE(mLog.Has("ERROR:bad is failing!   FILE:windowmanager LINE:27"));
-    EXPECT_TRUE(mFrames->AreTexturesPending());
     Frame();
+    Frame();
+    Frame();
+    const std::string line = "ERROR:bad is failing!   FILE:windowmanager LINE:27";
+    std::string text = mLog.Text();
+    int reports = 0;
+    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+        ++reports;
+    EXPECT_EQ(reports, 2);
     EXPECT_FALSE(mFrames->AreTexturesPending());
-    // Every window under the root, the top modal included, each attempt.
-    EXPECT_EQ(refreshed,
-              (std::vector<std::string>{"outer", "bad", "dialog", "outer", "bad", "dialog"}));
+    // Every game window under the root, the top modal's included, each attempt.
+    EXPECT_EQ(refreshed, (std::vector<std::string>{"bad", "good", "bad", "good", "bad", "good"}));
 }
 } // namespace

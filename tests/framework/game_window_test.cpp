@@ -1,0 +1,319 @@
+// The screen base class made by screen scripts: fade-out and its close script, "popchildren",
+// "FadeOut" bound while its window lives, the scrim search, pausing under a covering modal, the
+// music's ramps, particle systems handed on at a pop, messages handled once per window.
+#include "framework/game_window.h"
+
+#include "../ui/ui_test_support.h"
+#include "audio_test_support.h"
+#include "framework/particle_functions.h"
+#include "framework/transform_manager.h"
+#include "framework/window_manager.h"
+#include "particles/lua_particle_system.h"
+#include "script/script.h"
+#include "ui/window_script.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace
+{
+
+// A widget the enabler reaches through the button seam.
+class FakeButton : public TWindow
+{
+public:
+    static TWindow* Create() { return new FakeButton; }
+    static TClassId GetClassId() { return reinterpret_cast<TClassId>(&FakeButton::Create); }
+    bool IsKindOf(TClassId id) const override
+    {
+        return id == GetClassId() || TWindow::IsKindOf(id);
+    }
+    static void Enable(TWindow* window, bool enable)
+    {
+        if (window->IsKindOf(GetClassId()))
+            static_cast<FakeButton*>(window)->mEnabled = enable;
+    }
+    bool mEnabled = true;
+};
+
+// Counts the pause messages that reach it.
+class CountingScreen : public GameWindow
+{
+public:
+    static TWindow* Create() { return new CountingScreen; }
+    bool OnMessage(TMessage* message) override
+    {
+        if (message->mType == WindowManager::kPausedInactiveMessage)
+            ++mPauses;
+        return false;
+    }
+    int mPauses = 0;
+};
+
+class GameWindowTest : public fwtest::AudioTest
+{
+protected:
+    void SetUp() override
+    {
+        AudioTest::SetUp();
+        WindowManager::SetActiveSource([] { return true; });
+        GameWindow::UIEnabler::SetButtonEnabler(&FakeButton::Enable);
+        mWindows = std::make_unique<TWindowManager>();
+        mWindows->CreateRoot(800, 600);
+        mWindows->CreateScript();
+        mWindows->RegisterWindowType("GameWindow", &GameWindow::Create);
+        mWindows->RegisterWindowType("CountingScreen", &CountingScreen::Create);
+        mWindows->RegisterWindowType("Button", &FakeButton::Create);
+        mFrames = std::make_unique<WindowManager>();
+        mFrames->AddClient(&mTransforms, true);
+        mWindows->DispatchMessages();
+    }
+    void TearDown() override
+    {
+        mWindows.reset();
+        mFrames.reset();
+        GameWindow::UIEnabler::SetButtonEnabler(nullptr);
+        WindowManager::SetActiveSource(nullptr);
+        AudioTest::TearDown();
+    }
+    void StartAudio(const std::string& table, std::vector<uint32_t> lengths)
+    {
+        Start(table, std::move(lengths));
+        mFrames->AddClient(mAudio.get(), true);
+    }
+    void Run(const std::string& code) { mWindows->GetScript()->DoLuaString(code.c_str()); }
+    std::string Global(const char* name)
+    {
+        return mWindows->GetScript()->GetGlobalString(name).c_str();
+    }
+    // A framework frame ms after the last one, then a tick of the window manager (deletions,
+    // messages).
+    void Frame(uint32_t ms)
+    {
+        sys::AdvanceManualClock(ms);
+        mFrames->Run();
+        mWindows->HandleEvent(uitest::MakeEvent(kEventTick));
+    }
+    // A modal window holding a window made by the description; the window of that name.
+    template <class T = GameWindow> T* Push(const std::string& modal, const std::string& window)
+    {
+        Run("PushModal('" + modal + "') " + window + "()");
+        return Find<T>(mWindows->GetTopModal(), "gamewindow");
+    }
+    template <class T = GameWindow> T* Find(TWindow* under, const char* name)
+    {
+        TWindow* window = under->FindChild(name, 0xFFFFFFFFu);
+        return window != nullptr && window->IsKindOf(GameWindow::GetClassId())
+                   ? static_cast<T*>(window)
+                   : nullptr;
+    }
+
+    TransformManager mTransforms;
+    std::unique_ptr<WindowManager> mFrames;
+    std::unique_ptr<TWindowManager> mWindows;
+};
+
+TEST_F(GameWindowTest, FadeOutTwiceRunsOneFadeAndTheSecondScriptAfterPoppingTheChildren)
+{
+    GameWindow* screen = Push("first", "GameWindow{ name = 'gamewindow', fade = true, skipintro = "
+                                       "true, popchildren = true, fadetime = 100, "
+                                       "Button{ name = 'b' } }");
+    ASSERT_NE(screen, nullptr);
+    EXPECT_STREQ(screen->GetClassName(), "GameWindow");
+    auto* button = static_cast<FakeButton*>(screen->FindChild("b", 1));
+    EXPECT_EQ(screen->GetState(), GameWindow::kIdle);
+    EXPECT_TRUE(button->mEnabled);
+
+    Run("FadeOut('n = (n or 0) + 10') FadeOut('n = (n or 0) + 1')");
+    EXPECT_EQ(screen->GetState(), GameWindow::kFadingOut);
+    EXPECT_EQ(mTransforms.GetGroupCount(), 1u);
+    EXPECT_FALSE(button->mEnabled);
+    Frame(16);
+    Frame(100); // the fade ends after the windows' step
+    EXPECT_EQ(screen->GetState(), GameWindow::kClosePending);
+    EXPECT_FLOAT_EQ(screen->GetAlpha(), 1.0f);
+    Frame(16); // the children go first
+    EXPECT_EQ(screen->FindChild("b", 1), nullptr);
+    EXPECT_EQ(Global("n"), "");
+    Frame(16);
+    EXPECT_EQ(Global("n"), "1");
+    Frame(16);
+    EXPECT_EQ(Global("n"), "1");
+}
+
+TEST_F(GameWindowTest, FadeOutStaysBoundToTheLastWindowAndIsClearedWithIt)
+{
+    Run("PushModal('m') GameWindow{ name = 'first', fade = true, skipintro = true }() "
+        "GameWindow{ name = 'second', fade = true, skipintro = true }()");
+    GameWindow* first = Find(mWindows->GetTopModal(), "first");
+    GameWindow* second = Find(mWindows->GetTopModal(), "second");
+    first->GetParent()->RemoveChild(first);
+    delete first;
+    Run("FadeOut('')");
+    EXPECT_EQ(second->GetState(), GameWindow::kFadingOut);
+
+    Run("kept = FadeOut");
+    second->GetParent()->RemoveChild(second);
+    delete second;
+    Run("cleared = tostring(FadeOut == nil) ok = tostring(pcall(kept, 'x'))");
+    EXPECT_EQ(Global("cleared"), "true");
+    EXPECT_EQ(Global("ok"), "false");
+}
+
+TEST_F(GameWindowTest, AScrimIsNotStackedOverAScrimScreenAndFadesInOverScrimtime)
+{
+    GameWindow* screen = Push("a", "GameWindow{ name = 'gamewindow', scrim = true, "
+                                   "skipintro = true, scrimalpha = 0.5, scrimright = 512, "
+                                   "scrimbottom = 256 }");
+    EXPECT_TRUE(screen->IsScrim());
+    EXPECT_FLOAT_EQ(screen->GetAlpha(), 0.5f);
+    EXPECT_TRUE(screen->HasScrimRect());
+    EXPECT_EQ(screen->GetScrimRect(), TRect(0, 0, 512, 256));
+
+    Run("PushModal('b') GameWindow{ name = 'popup', scrim = true }()");
+    GameWindow* popup = Find(mWindows->GetTopModal(), "popup");
+    EXPECT_FALSE(popup->IsScrim());
+    EXPECT_EQ(popup->GetState(), GameWindow::kIdle);
+    EXPECT_EQ(mTransforms.GetGroupCount(), 0u);
+
+    // Over a pop-up that is no screen the search ends and the scrim stays; a rectangle with no
+    // height is none.
+    Run("PushModal('c') GameWindow{ name = 'second', scrim = true, scrimright = 100 }()");
+    GameWindow* second = Find(mWindows->GetTopModal(), "second");
+    EXPECT_TRUE(second->IsScrim());
+    EXPECT_FALSE(second->HasScrimRect());
+    EXPECT_EQ(second->GetState(), GameWindow::kScrimFadingIn);
+    EXPECT_FLOAT_EQ(second->GetAlpha(), 0.0f);
+    Frame(16);
+    Frame(200);
+    EXPECT_EQ(second->GetState(), GameWindow::kIdle);
+    EXPECT_FLOAT_EQ(second->GetAlpha(), 0.85f);
+}
+
+TEST_F(GameWindowTest, ACoveringModalPausesTransformsAndMusicUntilItCloses)
+{
+    StartAudio("1,theme,1", {5000});
+    GameWindow* screen = Push("a", "GameWindow{ name = 'gamewindow', fade = true, fadetime = 1000, "
+                                   "pausemusiconpause = true, music = 'theme' }");
+    int32_t music = screen->GetMusic();
+    ASSERT_NE(music, 0);
+    Frame(700); // loading time is no step
+    EXPECT_EQ(mClock.GetStep(), 0u);
+    Frame(500);
+    EXPECT_EQ(mClock.GetStep(), 500u);
+    EXPECT_FLOAT_EQ(screen->GetAlpha(), 0.5f);
+
+    Run("PushModal('dialog') GameWindow{ name = 'popup' }()");
+    GameWindow* popup = Find(mWindows->GetTopModal(), "popup");
+    Frame(16);
+    EXPECT_TRUE(screen->IsCovered());
+    EXPECT_FALSE(popup->IsCovered());
+    EXPECT_EQ(Entry(music).mState, SoundEntry::kPaused);
+    float held = screen->GetAlpha();
+    Frame(3000);
+    EXPECT_FLOAT_EQ(screen->GetAlpha(), held);
+    EXPECT_EQ(screen->GetState(), GameWindow::kFadingIn);
+
+    mWindows->PopModal();
+    Frame(16);
+    EXPECT_FALSE(screen->IsCovered());
+    EXPECT_EQ(Entry(music).mState, SoundEntry::kPlaying);
+    Frame(500);
+    EXPECT_EQ(screen->GetState(), GameWindow::kIdle);
+    EXPECT_FLOAT_EQ(screen->GetAlpha(), 0.0f);
+}
+
+TEST_F(GameWindowTest, MusicStartsWithItsRampsAndAPausedTrackFadesBackIn)
+{
+    StartAudio("1,theme,1", {5000});
+    GameWindow* screen = Push("a", "GameWindow{ name = 'gamewindow', musicfadetime = 800, "
+                                   "pausemusiconpause = true, music = 'theme' }");
+    int32_t music = screen->GetMusic();
+    ASSERT_EQ(Entry(music).GetRecordCount(), 1u);
+    const SoundPlayRecord& record = *Entry(music).mRecords[0];
+    EXPECT_EQ(record.mLoop, 1);
+    ASSERT_EQ(record.mRamps.size(), 2u);
+    EXPECT_EQ(record.mRamps[0]->mDuration, 800u);
+    EXPECT_EQ(record.mRamps[0]->mDelay, 0u);
+    EXPECT_EQ(record.mRamps[0]->mFrom, 0.0f);
+    EXPECT_EQ(record.mRamps[0]->mTo, 1.0f);
+    EXPECT_EQ(record.mRamps[1]->mDuration, 800u);
+    EXPECT_EQ(record.mRamps[1]->mFrom, 1.0f);
+    EXPECT_EQ(record.mRamps[1]->mTo, 0.0f);
+    EXPECT_EQ(record.mRamps[1]->mDelay + 800u, record.mDuration);
+    Frame(16);
+    Frame(400);
+    EXPECT_NEAR(record.mApplied, (16 + 400) / 800.0f, 0.001f);
+
+    // Covered, the track pauses; a screen asking for it then fades it in over its fade time.
+    Run("PushModal('dialog') GameWindow{ name = 'popup' }()");
+    Frame(16);
+    EXPECT_EQ(Entry(music).mState, SoundEntry::kPaused);
+    Run("GameWindow{ name = 'second', fadetime = 400, music = 'theme' }()");
+    GameWindow* second = Find(mWindows->GetTopModal(), "second");
+    EXPECT_EQ(second->GetMusic(), music);
+    EXPECT_EQ(Entry(music).mState, SoundEntry::kPlaying);
+    EXPECT_EQ(Entry(music).GetRecordCount(), 1u);
+    Frame(16);
+    Frame(200);
+    EXPECT_NEAR(record.mApplied, 0.5f, 0.05f);
+    // A track that plays already is left alone.
+    Run("GameWindow{ name = 'third', music = 'theme' }()");
+    EXPECT_EQ(Find(mWindows->GetTopModal(), "third")->GetMusic(), 0);
+}
+
+TEST_F(GameWindowTest, ParticleSystemsAreHandedOnAtAPopAndDroppedAtCountZero)
+{
+    GameWindow* screen = Push("a", "GameWindow{ name = 'gamewindow' }");
+    Run("PushModal('dialog') GameWindow{ name = 'popup' }()");
+    GameWindow* popup = Find(mWindows->GetTopModal(), "popup");
+    auto system = std::make_shared<TLuaParticleSystem>();
+    ASSERT_TRUE(system->Load("SetNumParticles(2) pAge = Allocate(1) "
+                             "pAge:Anim(pAge + fTimeScale(1)) Anim(fExpire(fLess(1, pAge)))"));
+    system->GetScript()->DoLuaString("CreateParticles(2)");
+    auto vector = std::make_shared<ParticleVector>();
+    popup->AddParticleSystem(system, {vector});
+    std::weak_ptr<TLuaParticleSystem> weakSystem = system;
+    std::weak_ptr<ParticleVector> weakVector = vector;
+    system.reset();
+    vector.reset();
+
+    mWindows->PopModal();
+    Frame(16); // the pop-up is deleted
+    EXPECT_EQ(screen->GetParticleSystemCount(), 1u);
+    EXPECT_FALSE(weakSystem.expired());
+    Frame(600);
+    EXPECT_EQ(screen->GetParticleSystemCount(), 1u);
+    Frame(600);
+    EXPECT_EQ(screen->GetParticleSystemCount(), 0u);
+    EXPECT_TRUE(weakSystem.expired());
+    EXPECT_TRUE(weakVector.expired());
+
+    // With nothing to hand over nobody is searched for; with particles and no screen beneath,
+    // the report.
+    const std::string report = "ERROR:Cannot find gamewindow!   FILE:gamewindow LINE:349";
+    Run("PushModal('plain') PushModal('empty') GameWindow{ name = 'popup' }()");
+    mWindows->PopModal();
+    EXPECT_EQ(Log().find(report), std::string::npos);
+    Run("PushModal('busy') GameWindow{ name = 'popup' }()");
+    auto orphan = std::make_shared<TLuaParticleSystem>();
+    Find(mWindows->GetTopModal(), "popup")->AddParticleSystem(orphan, {});
+    mWindows->PopModal();
+    EXPECT_NE(Log().find(report), std::string::npos);
+}
+
+TEST_F(GameWindowTest, AnUntargetedMessageReachesAScreenOnce)
+{
+    auto* screen = Push<CountingScreen>("a", "CountingScreen{ name = 'gamewindow' }");
+    mWindows->PostMessage(new TMessage(WindowManager::kPausedInactiveMessage, TString()));
+    mWindows->DispatchMessages();
+    EXPECT_EQ(screen->mPauses, 1); // through the listener
+    mWindows->SetFocus(screen);
+    mWindows->PostMessage(new TMessage(WindowManager::kPausedInactiveMessage, TString()));
+    mWindows->DispatchMessages();
+    EXPECT_EQ(screen->mPauses, 2); // along the focus path only
+}
+
+} // namespace
