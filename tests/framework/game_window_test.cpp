@@ -9,6 +9,9 @@
 #include "framework/transform_manager.h"
 #include "framework/window_manager.h"
 #include "particles/lua_particle_system.h"
+#include "render/render_test_support.h"
+#include "render/sprite.h"
+#include "render/sprite_test_support.h"
 #include "script/script.h"
 #include "ui/window_script.h"
 
@@ -314,6 +317,164 @@ TEST_F(GameWindowTest, AnUntargetedMessageReachesAScreenOnce)
     mWindows->PostMessage(new TMessage(WindowManager::kPausedInactiveMessage, TString()));
     mWindows->DispatchMessages();
     EXPECT_EQ(screen->mPauses, 2); // along the focus path only
+}
+
+// The screens drawn by the real renderer on the display stand-in, over a root screen cleared
+// white, with the frame driver run by hand.
+class GameWindowDrawTest : public rendertest::DisplayTest
+{
+protected:
+    void SetUp() override
+    {
+        DisplayTest::SetUp();
+        SetWindowManagerFactory(&CreateWindowManager);
+        mImpl->mManagers.mWindowManager = CreateWindowManagerFromSeam();
+        mApp->SetDisplayMode(800, 600, false);
+        mWindows = GetWindowManager();
+        ASSERT_NE(mWindows, nullptr);
+        mWindows->CreateScript();
+        mWindows->RegisterWindowType("GameWindow", &GameWindow::Create);
+        mWindows->RegisterWindowType("Button", &FakeButton::Create);
+        auto* root = static_cast<TScreen*>(mWindows->GetRoot());
+        root->mAlwaysClear = true;
+        root->mClearColor = TVec4(1, 1, 1, 1);
+        WindowManager::SetActiveSource([] { return true; });
+        GameWindow::UIEnabler::SetButtonEnabler(&FakeButton::Enable);
+        mFrames = std::make_unique<WindowManager>();
+        mFrames->AddClient(&mTransforms, true);
+    }
+    void TearDown() override
+    {
+        mFrames.reset();
+        GameWindow::UIEnabler::SetButtonEnabler(nullptr);
+        WindowManager::SetActiveSource(nullptr);
+        DisplayTest::TearDown();
+    }
+    void Run(const std::string& code) { mWindows->GetScript()->DoLuaString(code.c_str()); }
+    void Frame(uint32_t ms)
+    {
+        sys::AdvanceManualClock(ms);
+        mFrames->Run();
+        mWindows->ProcessDeletions();
+        mWindows->DispatchMessages();
+    }
+    // Draws the modal windows into the back buffer; Pixel reads it.
+    void Paint()
+    {
+        TRenderer* renderer = TRenderer::Instance();
+        ASSERT_TRUE(renderer->BeginDraw(false));
+        mWindows->RenderModals(0);
+        mPixels.clear();
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x)
+                mPixels.push_back(Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF);
+        renderer->EndFrame(true);
+    }
+    uint32_t Pixel(int x, int y) const { return mPixels[static_cast<size_t>(y) * 800 + x]; }
+    GameWindow* Top(const char* name)
+    {
+        return static_cast<GameWindow*>(mWindows->GetTopModal()->FindChild(name, 1));
+    }
+
+    DeltaTime mClock;
+    TransformManager mTransforms;
+    std::unique_ptr<WindowManager> mFrames;
+    TWindowManager* mWindows = nullptr;
+    std::vector<uint32_t> mPixels;
+};
+
+TEST_F(GameWindowDrawTest, AFadingScreenStartsBlackAndClearsOverFadetimeWithItsButtonsDisabled)
+{
+    Run("PushModal('a') GameWindow{ name = 'gamewindow', fade = true, w = 800, h = 600, "
+        "Button{ name = 'b', w = 10, h = 10 } }()");
+    GameWindow* screen = Top("gamewindow");
+    auto* button = static_cast<FakeButton*>(screen->FindChild("b", 1));
+    EXPECT_EQ(screen->GetState(), GameWindow::kFadingIn);
+    EXPECT_FALSE(button->mEnabled);
+    Paint();
+    EXPECT_EQ(Pixel(0, 0), 0u);
+    EXPECT_EQ(Pixel(799, 599), 0u);
+    Frame(16);
+    Frame(125); // the logistic curve's middle
+    Paint();
+    EXPECT_EQ(Pixel(400, 300), 0x7F7F7Fu);
+    EXPECT_FALSE(button->mEnabled);
+    Frame(125);
+    EXPECT_EQ(screen->GetState(), GameWindow::kIdle);
+    EXPECT_TRUE(button->mEnabled);
+    Paint();
+    EXPECT_EQ(Pixel(400, 300), 0xFFFFFFu);
+}
+
+TEST_F(GameWindowDrawTest, ScrimRectangleAndScrimImage)
+{
+    Run("PushModal('a') GameWindow{ name = 'gamewindow', w = 800, h = 600 }()");
+    Run("PushModal('b') GameWindow{ name = 'popup', scrim = true, skipintro = true, "
+        "scrimalpha = 0.5, scrimright = 512, scrimbottom = 256, w = 800, h = 600 }()");
+    Paint();
+    EXPECT_EQ(Pixel(0, 0), 0x7F7F7Fu);
+    EXPECT_EQ(Pixel(511, 255), 0x7F7F7Fu);
+    EXPECT_EQ(Pixel(512, 0), 0xFFFFFFu);
+    EXPECT_EQ(Pixel(0, 256), 0xFFFFFFu);
+
+    mWindows->PopModal();
+    mWindows->ProcessDeletions();
+    mWindows->DrawFrame(); // draws again after a pop
+    imagetest::PngPlan plan;
+    plan.width = plan.height = 4;
+    plan.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    for (int i = 0; i < 16; ++i)
+        plan.samples.insert(plan.samples.end(), {255, 0, 0, 255});
+    spritetest::MemoryFiles files;
+    files.Add("scrim.png", imagetest::EncodePng(plan));
+    Run("PushModal('c') GameWindow{ name = 'popup', scrim = true, skipintro = true, "
+        "scrimalpha = 1, scrimimage = 'scrim.png', w = 800, h = 600 }()");
+    Paint();
+    EXPECT_EQ(Pixel(398, 298), 0xFF0000u);
+    EXPECT_EQ(Pixel(401, 301), 0xFF0000u);
+    EXPECT_EQ(Pixel(397, 297), 0xFFFFFFu);
+    EXPECT_EQ(Pixel(402, 302), 0xFFFFFFu);
+}
+
+// Counts its texture refreshes; fails the first ones.
+class RefreshingScreen : public GameWindow
+{
+public:
+    explicit RefreshingScreen(int failures) : mFailures(failures) { SetName("gamewindow"); }
+    bool Refresh() override
+    {
+        ++mRefreshes;
+        return mFailures-- <= 0;
+    }
+    int mFailures;
+    int mRefreshes = 0;
+};
+
+TEST_F(GameWindowDrawTest, TexturesAreMadeAgainAfterADeviceLossAndAFailureHoldsTheRedraw)
+{
+    Run("PushModal('a')");
+    auto* screen = new RefreshingScreen(2);
+    mWindows->GetTopModal()->AddChild(screen, false);
+    Frame(16);
+    EXPECT_EQ(screen->mRefreshes, 0);
+
+    Data().mWorkingCount = 3;
+    Data().mDirectDraw->LoseAllSurfaces();
+    Data().Restore();
+    EXPECT_TRUE(mFrames->AreTexturesPending());
+    const std::string report = "ERROR:gamewindow is failing!   FILE:windowmanager LINE:27";
+    for (int frame = 1; frame <= 3; ++frame)
+    {
+        sys::AdvanceManualClock(20);
+        mWindows->DrawFrame();
+        ASSERT_FALSE(mWindows->IsDirty());
+        Frame(16);
+        EXPECT_EQ(screen->mRefreshes, frame);
+        EXPECT_EQ(rendertest::CountOf(Log(), report), std::min(frame, 2));
+        EXPECT_EQ(mWindows->IsDirty(), frame == 3) << frame;
+    }
+    Paint();
+    EXPECT_EQ(Pixel(400, 300), 0xFFFFFFu);
 }
 
 } // namespace
