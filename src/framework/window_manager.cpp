@@ -78,8 +78,25 @@ WindowManager::ActiveSource gActiveSource = nullptr;
 bool WindowManager::WindowUpdate::Visit(TWindow* window)
 {
     window->Animate();
-    window->VisitChildren(*this, false);
+    VisitChildrenOf(window);
     return true;
+}
+
+void WindowManager::WindowUpdate::VisitChildrenOf(TWindow* parent)
+{
+    const std::list<TWindow*>& children = parent->GetChildren();
+    if (children.empty())
+        return;
+    const size_t first = mPending.size();
+    mPending.insert(mPending.end(), children.begin(), children.end());
+    const size_t end = mPending.size();
+    for (size_t i = first; i < end; ++i)
+    {
+        TWindow* child = mPending[i];
+        if (child->GetParent() == parent)
+            Visit(child);
+    }
+    mPending.resize(first);
 }
 
 bool WindowManager::CreateTextures::Visit(TWindow* window)
@@ -159,7 +176,7 @@ bool WindowManager::Animate()
             application->GetWindowManager()->SetDirty();
     }
     if (windows != nullptr && windows->GetTopModal() != nullptr)
-        windows->GetTopModal()->VisitChildren(mWindowUpdate, false);
+        mWindowUpdate.VisitChildrenOf(windows->GetTopModal());
     // Clients may change their own flags while stepping; the list itself does not change.
     for (size_t i = 0; i < mClients.size(); ++i)
         if (mClients[i]->mIdle == 0)

@@ -9,6 +9,7 @@
 #include "ui/window.h"
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <vector>
 
@@ -67,11 +68,19 @@ private:
         WindowManager* mOwner;
     };
 
-    // Steps every window under the top modal, parent before child.
+    // Steps every window under the top modal, parent before child. A step may run a script
+    // that takes windows out of the tree (a screen's close script clears its modal window), so
+    // each level is walked over a copy of its child list, skipping children no longer attached;
+    // the toolkit deletes windows only later, so the copied pointers stay valid for the walk.
     class WindowUpdate : public TWindowSpider
     {
     public:
         bool Visit(TWindow* window) override;
+        void VisitChildrenOf(TWindow* parent);
+
+    private:
+        // The copies of every level being walked, one after another.
+        std::vector<TWindow*> mPending;
     };
     // Makes the textures of every game window again (GameWindow::Refresh); a failure is
     // reported and leaves the flag set, so the next foreground frame tries again.

@@ -146,6 +146,18 @@ TEST_F(GameWindowTest, FadeOutTwiceRunsOneFadeAndTheSecondScriptAfterPoppingTheC
     EXPECT_EQ(Global("n"), "1");
 }
 
+TEST_F(GameWindowTest, ACloseScriptMayClearTheScreensBesideIt)
+{
+    Run("PushModal('m') GameWindow{ name = 'beside' }() GameWindow{ name = 'beside2' }() "
+        "GameWindow{ name = 'gamewindow', fade = true, skipintro = true, fadetime = 10 }()");
+    Run("FadeOut('ClearModalChildren() cleared = 1')");
+    Frame(16);
+    Frame(16);
+    Frame(16);
+    EXPECT_EQ(Global("cleared"), "1");
+    EXPECT_TRUE(mWindows->GetTopModal()->GetChildren().empty());
+}
+
 TEST_F(GameWindowTest, FadeOutStaysBoundToTheLastWindowAndIsClearedWithIt)
 {
     Run("PushModal('m') GameWindow{ name = 'first', fade = true, skipintro = true }() "
