@@ -212,6 +212,19 @@ double PlainSum(double a, double b)
     return a + b;
 }
 
+TEST_F(BindTest, UnbindingOnlyWhileBoundLeavesANameALaterObjectTook)
+{
+    Gadget first(L);
+    Gadget second(L);
+    EXPECT_FALSE(LuaUnbindMemberIfBound(L, "Add", &first));
+    EXPECT_EQ(Eval("Add(1, 2)"), "3");
+    EXPECT_FALSE(LuaUnbindMemberIfBound(L, "Nothing", &second));
+    LuaBindFunction(L, "Sum", &PlainSum);
+    EXPECT_FALSE(LuaUnbindMemberIfBound(L, "Sum", &second)); // no member binding
+    EXPECT_TRUE(LuaUnbindMemberIfBound(L, "Add", &second));
+    EXPECT_EQ(Eval("Add"), "nil");
+}
+
 TEST_F(BindTest, PlainFunctionsUseTheSameAdapters)
 {
     int before = gPlainCalls;
