@@ -1,0 +1,99 @@
+// A framework frame (the frame driver's step, then the window tree drawn on the headless display)
+// over 200 windows filling 64 x 64 each under a screen window, beside the same tree under a plain
+// window.
+#include "framework/delta_time.h"
+#include "framework/game_window.h"
+#include "framework/transform_manager.h"
+#include "framework/window_manager.h"
+#include "platform/application.h"
+#include "platform/command_line.h"
+#include "render/render_display_seam.h"
+#include "render/renderer.h"
+#include "ui/modal_window.h"
+#include "ui/window_manager.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace
+{
+constexpr int kWindows = 200;
+
+class FillWindow : public TWindow
+{
+public:
+    void Draw() override
+    {
+        TRenderer::Instance()->FillRect(GetClientRect(), TVec4(0.5f, 0.5f, 0.5f, 1));
+    }
+};
+
+// One application with the toolkit's manager and the rendering layer's display, made once.
+TApplication* Application()
+{
+    static TApplication* app = []
+    {
+        setenv("SDL_VIDEODRIVER", "dummy", 0);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        SetDisplayFactory(&CreateRenderDisplaySeam);
+        DestroyDisplay();
+        SetWindowManagerFactory(&CreateWindowManager);
+        auto* a = new TApplication(
+            new TApplicationImpl(nullptr, nullptr, TCommandLine("--multiple"), 1, true));
+        a->CreateMainWindow();
+        a->SetDisplayMode(800, 600, false);
+        return a;
+    }();
+    return app;
+}
+
+void RunFrames(benchmark::State& state, TWindow* parent)
+{
+    Application();
+    TWindowManager* manager = GetWindowManager();
+    TModalWindow* root = manager->GetTopModal();
+    parent->SetSize(800, 600);
+    for (int i = 0; i < kWindows; ++i)
+    {
+        auto* window = new FillWindow;
+        window->SetPosition((i * 37) % (800 - 64), (i * 53) % (600 - 64));
+        window->SetSize(64, 64);
+        parent->AddChild(window, false);
+    }
+    root->AddChild(parent, false);
+    manager->DispatchMessages();
+    DeltaTime clock;
+    TransformManager transforms;
+    WindowManager frames;
+    frames.AddClient(&transforms, true);
+    TRenderer* renderer = TRenderer::Instance();
+    for (auto _ : state)
+    {
+        frames.Run();
+        if (renderer->BeginDraw(false))
+        {
+            root->Render(0);
+            renderer->EndFrame(false);
+        }
+    }
+    root->RemoveChild(parent);
+    delete parent;
+    manager->DispatchMessages();
+}
+
+void BM_FrameOf200WindowsUnderAScreen(benchmark::State& state)
+{
+    RunFrames(state, new GameWindow);
+}
+BENCHMARK(BM_FrameOf200WindowsUnderAScreen)->Unit(benchmark::kMicrosecond);
+
+// The peer: the same tree under a plain window.
+void BM_FrameOf200WindowsUnderAPlainWindow(benchmark::State& state)
+{
+    RunFrames(state, new TWindow);
+}
+BENCHMARK(BM_FrameOf200WindowsUnderAPlainWindow)->Unit(benchmark::kMicrosecond);
+
+} // namespace
