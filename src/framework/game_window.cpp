@@ -20,6 +20,8 @@
 #include "ui/window_manager.h"
 #include "ui/window_style.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace
@@ -52,6 +54,13 @@ uint32_t AlphaByte(float alpha)
     if (alpha >= 1)
         return 255;
     return static_cast<uint32_t>(std::lround(alpha * 255.0f));
+}
+
+// A style's edge moved by the window's place, held inside 32 bits whatever the style said.
+int32_t Offset(int32_t origin, int32_t edge)
+{
+    int64_t sum = static_cast<int64_t>(origin) + edge;
+    return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
 template <void (GameWindow::*Done)()> void CallDone(void* object, TM_Transform*, uint32_t)
@@ -388,8 +397,8 @@ void GameWindow::Draw()
     {
         // The rectangle is in the window's own coordinates and stays inside the window's clip.
         TRect screen = GetScreenRect();
-        TRect rect(screen.left + mScrimRect.left, screen.top + mScrimRect.top,
-                   screen.left + mScrimRect.right, screen.top + mScrimRect.bottom);
+        TRect rect(Offset(screen.left, mScrimRect.left), Offset(screen.top, mScrimRect.top),
+                   Offset(screen.left, mScrimRect.right), Offset(screen.top, mScrimRect.bottom));
         TRect clip;
         clip.SetIntersection(renderer->GetClipRect(), rect);
         renderer->PushClipRect(clip);

@@ -166,8 +166,9 @@ TEST_F(GameWindowTest, FadeOutStaysBoundToTheLastWindowAndIsClearedWithIt)
     GameWindow* second = Find(mWindows->GetTopModal(), "second");
     first->GetParent()->RemoveChild(first);
     delete first;
-    Run("FadeOut('')");
+    Run("FadeOut(0/0) FadeOut({}) FadeOut(nil)"); // wrongly typed: an empty script
     EXPECT_EQ(second->GetState(), GameWindow::kFadingOut);
+    EXPECT_EQ(second->GetCloseScript().Length(), 0u);
 
     Run("kept = FadeOut");
     second->GetParent()->RemoveChild(second);
@@ -446,6 +447,20 @@ TEST_F(GameWindowDrawTest, ScrimRectangleAndScrimImage)
     EXPECT_EQ(Pixel(401, 301), 0xFF0000u);
     EXPECT_EQ(Pixel(397, 297), 0xFFFFFFu);
     EXPECT_EQ(Pixel(402, 302), 0xFFFFFFu);
+
+    // Absurd numbers: no fade time, an alpha that is no number drawn as none, edges held inside
+    // the window.
+    mWindows->PopModal();
+    mWindows->ProcessDeletions();
+    mWindows->DrawFrame();
+    Run("PushModal('d') GameWindow{ name = 'popup', scrim = true, scrimtime = -5, "
+        "scrimalpha = 0/0, scrimleft = -1e300, scrimright = 1e300, scrimbottom = 1e300, "
+        "w = 800, h = 600 }()");
+    Frame(16);
+    Frame(16);
+    EXPECT_EQ(Top("popup")->GetState(), GameWindow::kIdle);
+    Paint();
+    EXPECT_EQ(Pixel(400, 300), 0xFFFFFFu);
 }
 
 // Counts its texture refreshes; fails the first ones.
