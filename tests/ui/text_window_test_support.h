@@ -12,6 +12,7 @@
 #include "ui/text_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
+#include "ui_display_support.h"
 #include "ui_test_support.h"
 
 #include <string>
@@ -55,21 +56,13 @@ private:
     std::vector<std::string>* mOut;
 };
 
-class TextTest : public rendertest::DisplayTest
+class TextTest : public UiDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
-        SetWindowManagerFactory(&CreateWindowManager);
-        mImpl->mManagers.mWindowManager = CreateWindowManagerFromSeam();
-        mApp->SetDisplayMode(800, 600, false);
+        UiDisplayTest::SetUp();
         mSeam->CreateVectorRasteriser();
-        mManager = GetWindowManager();
-        ASSERT_NE(mManager, nullptr);
-        mManager->CreateScript();
-        mScript = mManager->GetScript();
-        mRoot = mManager->GetTopModal();
         mSquare = texttest::SquareFont();
         mFallback = texttest::FallbackFont();
         RegisterMemoryFileName("fonts/square.mvec", mSquare.data(),
@@ -83,14 +76,12 @@ protected:
     void TearDown() override
     {
         SetButtonQuery(nullptr);
-        DisplayTest::TearDown();
+        UiDisplayTest::TearDown();
         RegisterMemoryFileName("fonts/square.mvec", nullptr, 0);
         RegisterMemoryFileName("fonts/default.mvec", nullptr, 0);
         GetFontMap().Clear();
     }
 
-    void Do(const std::string& code) { mScript->DoLuaString(code.c_str()); }
-    TWindow* Find(const char* name) { return mRoot->FindChild(name, 0xFFFFFFFFu); }
     template <class T> T* FindAs(const char* name)
     {
         TWindow* w = Find(name);
@@ -113,13 +104,6 @@ protected:
             Send(kEventChar, 0, 0, static_cast<unsigned char>(c));
     }
     void Key(int32_t key, int32_t modifiers = 0) { Send(kEventKeyDown, 0, 0, key, modifiers); }
-    // A repaint after the pacing interval.
-    void Frame()
-    {
-        sys::AdvanceManualClock(20);
-        Send(kEventRepaint);
-    }
-    uint32_t Back(int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; }
     // Pixels in the rectangle that pass the test; Lit counts those that are not black.
     template <class Test> int Count(const TRect& r, Test test)
     {
@@ -141,9 +125,6 @@ protected:
         return out;
     }
 
-    TWindowManager* mManager = nullptr;
-    TWindowScript* mScript = nullptr;
-    TModalWindow* mRoot = nullptr;
     std::vector<uint8_t> mSquare;
     std::vector<uint8_t> mFallback;
     std::vector<std::string> mMessages;
