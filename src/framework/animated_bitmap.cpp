@@ -177,7 +177,9 @@ void AnimatedBitmap::Load(const KeySource& keys)
     if (keys.Bool("initialload", true))
         CreateSprites();
 
-    SetFrameMode(keys.String("animation"), keys.Int("initialframe"), frameTime, crossFade);
+    const TString mode = keys.String("animation");
+    const int32_t initialFrame = keys.Int("initialframe");
+    SetFrameMode(mode, initialFrame, frameTime, crossFade);
 
     static const char* const kBlockKeys[kBlockCount] = {"move", "rotate", "alpha",
                                                         "fade", "path",   "scale"};

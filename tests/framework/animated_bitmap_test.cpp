@@ -1,0 +1,176 @@
+// Animated bitmaps: the table's defaults and reading order, image sources, frame modes with their
+// edge cases, the blocks' countdowns, loops and back-and-forth, children, bounds, the cross-fade
+// picture and the restart operations.
+#include "framework_display_support.h"
+
+#include "framework/animated_bitmap.h"
+#include "framework/transform_target.h"
+#include "render/draw_spec.h"
+#include "render/sprite.h"
+
+#include <cmath>
+#include <set>
+
+namespace
+{
+class BitmapTest : public fwtest::FrameworkDisplayTest
+{
+protected:
+    std::shared_ptr<AnimatedBitmap> Make(const std::string& lua)
+    {
+        std::unique_ptr<TLuaTable> table = Table(lua);
+        return AnimatedBitmap::Create(*table);
+    }
+    void Step(AnimatedBitmap& bitmap, uint32_t ms)
+    {
+        FrameworkDisplayTest::Step(ms, [&bitmap] { bitmap.Update(); });
+    }
+    // Three 4 x 4 frames: red, green, blue.
+    void ThreeFrames()
+    {
+        Image("frames/f1.png", 4, 4, 0xFFFF0000);
+        Image("frames/f2.png", 4, 4, 0xFF00FF00);
+        Image("frames/f3.png", 4, 4, 0xFF0000FF);
+    }
+    // The frames shown after each of n updates of `ms`.
+    std::vector<int32_t> Frames(AnimatedBitmap& bitmap, int n, uint32_t ms)
+    {
+        std::vector<int32_t> shown;
+        for (int i = 0; i < n; ++i)
+        {
+            Step(bitmap, ms);
+            shown.push_back(bitmap.GetCurrentFrame());
+        }
+        return shown;
+    }
+};
+
+TEST_F(BitmapTest, DefaultsAndTheOrderInWhichKeysAreRead)
+{
+    auto plain = Make("{}");
+    EXPECT_STREQ(plain->GetName().c_str(), "");
+    EXPECT_EQ(plain->GetSprite()->GetLayer(), 0);
+    EXPECT_EQ(plain->GetPosition(), TVec2(0, 0));
+    EXPECT_EQ(plain->GetTransform().GetScaleX(), 1.0f);
+    EXPECT_EQ(plain->GetTransform().GetAlpha(), 1.0f);
+    EXPECT_EQ(plain->GetSprite()->GetSpec().mColor, TVec4(1, 1, 1, 1));
+    EXPECT_EQ(plain->GetFrameMode(), AnimatedBitmap::kPlayOnce);
+    EXPECT_FALSE(plain->IsAnimating());
+    for (int kind = 0; kind < AnimatedBitmap::kBlockCount; ++kind)
+        EXPECT_EQ(plain->GetBlock(AnimatedBitmap::BlockKind(kind)).mCountdown, -1);
+
+    auto set = Make("{ name = 'lamp', depth = 3.9, x = 12.5, y = -4, initialscale = 2, "
+                    "initialalpha = 0.25, rotation = 0.25, tint = { 1, 0.5, 0, 1 } }");
+    EXPECT_STREQ(set->GetName().c_str(), "lamp");
+    EXPECT_EQ(set->GetSprite()->GetLayer(), 3);
+    EXPECT_EQ(set->GetPosition(), TVec2(12.5f, -4));
+    EXPECT_EQ(set->GetTransform().GetScaleX(), 2.0f);
+    EXPECT_EQ(set->GetTransform().GetRotationZ(), 0.25f);
+    EXPECT_EQ(set->GetTransform().GetAlpha(), 0.25f);
+    EXPECT_EQ(set->GetSprite()->GetSpec().mColor, TVec4(1, 0.5f, 0, 1));
+
+    // Every key read goes through __index of an empty table with this metatable.
+    mScript.DoLuaString("_read = {} _spy = setmetatable({}, { __index = function(t, k) "
+                        "if _read[table.getn(_read)] ~= k then table.insert(_read, k) end end })");
+    std::unique_ptr<TLuaTable> spy(mScript.GetGlobalTable("_spy"));
+    AnimatedBitmap::Create(*spy);
+    mScript.DoLuaString("_order = table.concat(_read, ' ')");
+    EXPECT_STREQ(mScript.GetGlobalString("_order").c_str(),
+                 "depth name framespeed framespeeddelay ycenter xcenter flags crossfade "
+                 "fittopixel initialscale rotation initialalpha y x tint image initialload "
+                 "animation initialframe move rotate alpha fade path scale children");
+}
+
+TEST_F(BitmapTest, ImageSources)
+{
+    File("anim/walk.xml", "<animation/>");
+    File("anim/run.anm", "x");
+    auto walk = Make("{ image = 'anim/walk', initialload = false }");
+    EXPECT_STREQ(walk->GetAnimationFile().c_str(), "anim/walk");
+    EXPECT_TRUE(walk->GetFrameNames().empty());
+    EXPECT_STREQ(Make("{ image = 'anim/run', initialload = false }")->GetAnimationFile().c_str(),
+                 "anim/run");
+
+    // Listed in the file list's order: the ".db" file skipped, f10 longer than the first name.
+    Image("frames/f1.png", 4, 4, 0xFFFF0000);
+    Image("frames/f10.png", 4, 4, 0xFFFF0000);
+    Image("frames/f2.png", 4, 4, 0xFFFF0000);
+    File("frames/a.db", "x");
+    auto series = Make("{ image = 'frames' }");
+    ASSERT_EQ(series->GetFrameNames().size(), 2u);
+    EXPECT_STREQ(series->GetFrameNames()[0].c_str(), "frames/f1.png");
+    EXPECT_STREQ(series->GetFrameNames()[1].c_str(), "frames/f2.png");
+    EXPECT_EQ(series->GetFrameCount(), 2);
+    EXPECT_EQ(series->GetWidth(), 4);
+
+    Image("single.png", 6, 2, 0xFFFF0000);
+    auto single = Make("{ image = 'single' }");
+    ASSERT_EQ(single->GetFrameNames().size(), 1u);
+    EXPECT_STREQ(single->GetFrameNames()[0].c_str(), "single");
+    EXPECT_EQ(single->GetWidth(), 6);
+    EXPECT_EQ(single->GetHeight(), 2);
+    EXPECT_TRUE(Make("{}")->GetFrameNames().empty());
+}
+
+TEST_F(BitmapTest, FrameModes)
+{
+    ThreeFrames();
+    // Several frames in one update: two steps, 50 ms of the third frame left.
+    auto wrap = Make("{ image = 'frames', framespeed = 100, animation = 'wrap' }");
+    EXPECT_TRUE(wrap->IsAnimating());
+    EXPECT_EQ(wrap->GetCurrentFrame(), 0);
+    Step(*wrap, 250);
+    EXPECT_EQ(wrap->GetCurrentFrame(), 2);
+    EXPECT_EQ(wrap->GetTimeLeft(), 50);
+    EXPECT_TRUE(wrap->HasCycleEnded());
+
+    // Once: stops on the last frame.
+    auto once = Make("{ image = 'frames', framespeed = 100 }");
+    EXPECT_EQ(Frames(*once, 4, 101), (std::vector<int32_t>{1, 2, 2, 2}));
+    EXPECT_FALSE(once->IsAnimating());
+
+    auto bounce = Make("{ image = 'frames', framespeed = 100, animation = 'nowrap' }");
+    EXPECT_EQ(Frames(*bounce, 7, 101), (std::vector<int32_t>{1, 2, 1, 0, 1, 2, 1}));
+
+    // Backwards: the sequence goes on from frame 1 whatever the initial frame, then downwards.
+    auto back = Make("{ image = 'frames', framespeed = -100, animation = 'wrap' }");
+    EXPECT_FALSE(back->IsForward());
+    EXPECT_EQ(back->GetFrameTime(), 100);
+    EXPECT_EQ(Frames(*back, 7, 101), (std::vector<int32_t>{1, 0, 2, 1, 0, 2, 1}));
+
+    auto random = Make("{ image = 'frames', framespeed = 10, animation = 'random' }");
+    std::vector<int32_t> shown = Frames(*random, 60, 10);
+    for (size_t i = 1; i < shown.size(); ++i)
+        ASSERT_NE(shown[i], shown[i - 1]) << i;
+    EXPECT_EQ(std::set<int32_t>(shown.begin(), shown.end()).size(), 3u);
+
+    // The end-of-cycle pause: the last frame stays 500 ms longer.
+    auto pause = Make("{ image = 'frames', framespeed = 100, framespeeddelay = 500, "
+                      "animation = 'wrap' }");
+    EXPECT_EQ(Frames(*pause, 9, 100), (std::vector<int32_t>{0, 1, 2, 2, 2, 2, 2, 2, 0}));
+}
+
+TEST_F(BitmapTest, FrameFaultsThatCouldHangOrIndexNothing)
+{
+    // "random" with one frame would look for another frame for ever: it keeps its frame.
+    Image("one.png", 4, 4, 0xFFFF0000);
+    auto one = Make("{ image = 'one', framespeed = 100, animation = 'random' }");
+    EXPECT_EQ(one->GetCurrentFrame(), 0);
+    EXPECT_EQ(one->GetNextFrame(), 0);
+
+    // No frames: no step, so no frame -1 or beyond.
+    auto none = Make("{ framespeed = 100, animation = 'wrap', initialframe = 2 }");
+    EXPECT_EQ(none->GetCurrentFrame(), 0);
+    none->RestartFrames("nowrap", 1, 100, false);
+    EXPECT_EQ(none->GetCurrentFrame(), 0);
+
+    // A negative end-of-cycle pause would keep the catch-up loop going: it reads as none.
+    ThreeFrames();
+    auto negative = Make("{ image = 'frames', framespeed = 100, framespeeddelay = -1000, "
+                         "animation = 'wrap' }");
+    EXPECT_EQ(negative->GetFrameDelay(), 0);
+    Step(*negative, 450);
+    EXPECT_EQ(negative->GetCurrentFrame(), 1);
+    EXPECT_EQ(negative->GetTimeLeft(), 50);
+}
+} // namespace
