@@ -173,4 +173,113 @@ TEST_F(BitmapTest, FrameFaultsThatCouldHangOrIndexNothing)
     EXPECT_EQ(negative->GetCurrentFrame(), 1);
     EXPECT_EQ(negative->GetTimeLeft(), 50);
 }
+
+TEST_F(BitmapTest, OscillatingLoopingMoveWaitsAtEachEnd)
+{
+    auto move = Make("{ move = { endx = 100, duration = 500, oscillate = true, loop = true, "
+                     "mindelay = 1000, maxdelay = 1000 } }");
+    EXPECT_EQ(move->GetBlock(AnimatedBitmap::kMove).mCountdown, 1000);
+    std::vector<float> xs;
+    std::vector<int32_t> countdowns;
+    for (int i = 0; i < 60; ++i)
+    {
+        Step(*move, 100);
+        xs.push_back(move->GetPosition().x);
+        countdowns.push_back(move->GetBlock(AnimatedBitmap::kMove).mCountdown);
+    }
+    // Starts once the countdown has run out, reaches the end in 500 ms and waits there.
+    EXPECT_EQ(xs[8], 0);
+    EXPECT_EQ(countdowns[9], -1);
+    EXPECT_NEAR(xs[12], 60, 0.01);
+    EXPECT_EQ(xs[14], 100);
+    size_t left = 15;
+    while (left < xs.size() && xs[left] == 100)
+        ++left;
+    EXPECT_GE((left - 14) * 100, 1000u);
+    // Back at the beginning the loop counts its delay again before the next move.
+    size_t home = left;
+    while (home < xs.size() && xs[home] != 0)
+        ++home;
+    ASSERT_LT(home + 11, xs.size());
+    EXPECT_EQ(countdowns[home], 1000);
+    EXPECT_EQ(xs[home + 9], 0);
+    EXPECT_GT(xs[home + 11], 0);
+}
+
+TEST_F(BitmapTest, FlickerRotateFadeScaleAndPathBlocks)
+{
+    // Without "randomopacity" the flicker blinks between its two opacities for ever.
+    auto flicker = Make("{ alpha = { minopacity = 0.2, maxopacity = 1, mindelay = 300, "
+                        "maxdelay = 300 } }");
+    std::set<float> seen;
+    int changes = 0;
+    float last = flicker->GetTransform().GetAlpha();
+    for (int i = 0; i < 60; ++i)
+    {
+        Step(*flicker, 100);
+        float alpha = flicker->GetTransform().GetAlpha();
+        seen.insert(alpha);
+        changes += alpha != last;
+        last = alpha;
+    }
+    EXPECT_EQ(seen, (std::set<float>{0.2f, 1.0f}));
+    EXPECT_GE(changes, 10);
+
+    File("paths/p.txt", "2,10,20,30,40");
+    auto blocks = Make("{ rotate = { endrotation = 0.5, duration = 200, initialdelay = 50, "
+                       "forwarddelay = 100 }, "
+                       "fade = { beginopacity = 1, endopacity = 0.5, duration = 100, "
+                       "loop = true, delay = 200 }, "
+                       "scale = { beginscale = 1, endscale = 3, duration = 100 }, "
+                       "path = { filename = 'paths/p.txt', duration = 100, delay = 400 } }");
+    EXPECT_EQ(blocks->GetBlock(AnimatedBitmap::kRotate).mCountdown, 150);
+    EXPECT_EQ(blocks->GetBlock(AnimatedBitmap::kFade).mCountdown, 200);
+    EXPECT_EQ(blocks->GetBlock(AnimatedBitmap::kScale).mCountdown, 0);
+    EXPECT_EQ(blocks->GetBlock(AnimatedBitmap::kPath).mCountdown, 400);
+    for (int i = 0; i < 6; ++i)
+        Step(*blocks, 100);
+    EXPECT_FLOAT_EQ(blocks->GetTransform().GetRotationZ(), 0.5f);
+    EXPECT_FLOAT_EQ(blocks->GetTransform().GetScaleX(), 3.0f);
+    EXPECT_FLOAT_EQ(blocks->GetTransform().GetAlpha(), 0.5f);
+    // The looping fade counts its delay again; the others are idle.
+    EXPECT_EQ(blocks->GetBlock(AnimatedBitmap::kFade).mCountdown, 200);
+    EXPECT_EQ(blocks->GetBlock(AnimatedBitmap::kScale).mCountdown, -1);
+    EXPECT_EQ(blocks->GetBlock(AnimatedBitmap::kRotate).mCountdown, -1);
+    for (int i = 0; i < 3; ++i)
+        Step(*blocks, 100);
+    EXPECT_EQ(blocks->GetPosition(), TVec2(30, 40));
+}
+
+TEST_F(BitmapTest, RandomStartAndEndCallbacks)
+{
+    TRandom copy;
+    const double r = static_cast<double>(copy.Next()) / 4294967296.0;
+    auto move = Make("{ move = { beginx = 0, endx = 1000, duration = 1000, randomstart = true } }");
+    EXPECT_EQ(move->GetBlock(AnimatedBitmap::kMove).mCountdown, -1);
+    Step(*move, 0);
+    EXPECT_NEAR(move->GetPosition().x, 1000 * r, 0.01);
+    // The rest of the way takes the rest of the time.
+    const auto rest = static_cast<uint32_t>(1000 * (1 - r));
+    Step(*move, rest / 2);
+    EXPECT_NEAR(move->GetPosition().x, 1000 * r + (1000 - 1000 * r) / 2, 2);
+
+    struct Seen
+    {
+        int calls = 0;
+        uint32_t id = 0;
+    } seen;
+    Callback told(&seen,
+                  [](void* object, TM_Transform*, uint32_t id)
+                  {
+                      ++static_cast<Seen*>(object)->calls;
+                      static_cast<Seen*>(object)->id = id;
+                  });
+    auto fade = Make("{}");
+    std::unique_ptr<TLuaTable> table = Table("{ endopacity = 0.5, duration = 100, loop = true }");
+    fade->LoadBlock(AnimatedBitmap::kFade, *table, &told);
+    for (int i = 0; i < 8; ++i)
+        Step(*fade, 100);
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_GT(seen.id, 0u);
+}
 } // namespace
