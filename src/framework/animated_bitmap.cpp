@@ -289,8 +289,9 @@ void AnimatedBitmap::CreateSprites()
         mHeight = first ? static_cast<int32_t>(first->GetHeight()) : 0;
     }
     const int32_t count = GetFrameCount();
+    // A play-once sequence marked as finished shows its last frame, also through the step below.
     if (mCurrentFrame == -1)
-        mCurrentFrame = count - 1;
+        mCurrentFrame = mNextFrame = count - 1;
     if (count > 1 && mFrameTime != 0)
     {
         mAnimating = true;

@@ -1,9 +1,11 @@
 // Animated bitmaps: the table's defaults and reading order, image sources, frame modes with their
 // edge cases, the blocks' countdowns, loops and back-and-forth, children, bounds, the cross-fade
 // picture and the restart operations.
+#include "audio_test_support.h"
 #include "framework_display_support.h"
 
 #include "framework/animated_bitmap.h"
+#include "framework/sound_effect.h"
 #include "framework/transform_target.h"
 #include "render/draw_spec.h"
 #include "render/sprite.h"
@@ -281,5 +283,153 @@ TEST_F(BitmapTest, RandomStartAndEndCallbacks)
         Step(*fade, 100);
     EXPECT_EQ(seen.calls, 1);
     EXPECT_GT(seen.id, 0u);
+}
+
+TEST_F(BitmapTest, ChildrenInTurnAfterTheirCycleSortedByDepth)
+{
+    ThreeFrames();
+    auto parent = Make("{ name = 'p', children = { action = 'linear', list = { "
+                       "{ name = 'b', depth = 2, image = 'frames', framespeed = 100 }, "
+                       "{ name = 'a', depth = -1, image = 'frames', framespeed = 100, "
+                       "animation = 'wrap' } } } }");
+    ASSERT_EQ(parent->GetChildren().size(), 2u);
+    EXPECT_STREQ(parent->GetChildren()[0]->GetName().c_str(), "a");
+    EXPECT_EQ(parent->GetChildAction(), AnimatedBitmap::kInTurnAfterCycle);
+    EXPECT_EQ(parent->CollectEntries(), (std::vector<TString>{"p", "a", "b"}));
+    EXPECT_EQ(parent->CollectNames().size(), 6u);
+
+    // Only the current child runs; the next one comes after its cycle has ended: "a" wraps
+    // after its third frame, "b" plays once and stops on its last.
+    std::vector<size_t> current;
+    for (int i = 0; i < 5; ++i)
+    {
+        Step(*parent, 101);
+        current.push_back(parent->GetCurrentChild());
+    }
+    EXPECT_EQ(current, (std::vector<size_t>{0, 0, 1, 1, 0}));
+    EXPECT_EQ(parent->GetChildren()[1]->GetCurrentFrame(), 2);
+
+    // Without a "list" the report is fatal and no child is made.
+    auto broken = Make("{ children = { action = 'showall' } }");
+    EXPECT_TRUE(broken->GetChildren().empty());
+    EXPECT_NE(Log().find("ERROR:listTable   FILE:animated_bitmap.cpp LINE:"), std::string::npos);
+}
+
+TEST_F(BitmapTest, BoundsAndTheCrossFadePicture)
+{
+    Image("wide.png", 100, 50, 0xFFFF0000);
+    auto wide = Make("{ image = 'wide', flags = 5, x = 200, y = 100 }");
+    EXPECT_EQ(wide->GetBounds(TDrawSpec()), TRect(150, 75, 250, 125));
+    auto anchored = Make("{ image = 'wide', xcenter = 10, ycenter = 20, x = 200, y = 100 }");
+    EXPECT_EQ(anchored->GetBounds(TDrawSpec(TVec2(5, 5))), TRect(195, 85, 295, 135));
+
+    // Half way through the red frame both frames are drawn at alpha 0.5: blue first, then red.
+    Image("fade/f1.png", 8, 8, 0xFFFF0000);
+    Image("fade/f2.png", 8, 8, 0xFF0000FF);
+    auto fade = Make("{ image = 'fade', x = 40, y = 40, framespeed = 100, animation = 'wrap', "
+                     "crossfade = true }");
+    Step(*fade, 50);
+    BeginBlackFrame();
+    TRenderer* renderer = TRenderer::Instance();
+    ASSERT_TRUE(renderer->Begin2d());
+    fade->Draw(TDrawSpec());
+    renderer->End2d();
+    renderer->EndDraw();
+    const uint32_t mixed = Back(42, 42);
+    EXPECT_NEAR(int(mixed >> 16), 128, 2);
+    EXPECT_NEAR(int(mixed & 0xFF), 64, 2);
+    EXPECT_EQ(Back(39, 42), 0u);
+    EXPECT_EQ(Back(48, 42), 0u);
+}
+
+TEST_F(BitmapTest, RestartOperations)
+{
+    auto bitmap = Make("{ x = 5, y = 5 }");
+    bitmap->RestartMove(
+        *Table("{ beginx = 1, beginy = 2, endx = 10, endy = 20, oscillate = true }"));
+    EXPECT_EQ(bitmap->GetPosition(), TVec2(1, 2));
+    bitmap->RestartMove(*Table("{ endx = 10, endy = 20, anchored = false }"));
+    EXPECT_EQ(bitmap->GetPosition(), TVec2(11, 22));
+    bitmap->RestartRotate(*Table("{ beginrotation = 0.25, endrotation = 0.5 }"));
+    EXPECT_EQ(bitmap->GetTransform().GetRotationZ(), 0.5f);
+    bitmap->RestartFade(*Table("{ beginopacity = 0.3, oscillate = true }"));
+    EXPECT_FLOAT_EQ(bitmap->GetTransform().GetAlpha(), 0.3f);
+    bitmap->RestartScale(*Table("{ endscale = 2 }"));
+    EXPECT_FLOAT_EQ(bitmap->GetTransform().GetScaleX(), 2.0f);
+    // A looping table loads the block again.
+    bitmap->RestartFade(*Table("{ endopacity = 1, loop = true, delay = 70, initialdelay = 5 }"));
+    EXPECT_EQ(bitmap->GetBlock(AnimatedBitmap::kFade).mCountdown, 75);
+    // The path starts at once.
+    File("paths/r.txt", "2,0,0,50,0");
+    bitmap->RestartPath(*Table("{ filename = 'paths/r.txt', duration = 100 }"));
+    Step(*bitmap, 0);
+    Step(*bitmap, 50);
+    EXPECT_NEAR(bitmap->GetPosition().x, 25, 0.01);
+
+    // A play-once restart with a frame time only marks the end; the next load shows it.
+    ThreeFrames();
+    auto frames = Make("{ image = 'frames', framespeed = 100, animation = 'wrap' }");
+    frames->RestartFrames("once", 0, 100, false);
+    EXPECT_EQ(frames->GetCurrentFrame(), -1);
+    frames->CreateSprites();
+    EXPECT_EQ(frames->GetCurrentFrame(), 2);
+    frames->RestartFrames("nowrap", 2, 50, true);
+    EXPECT_EQ(frames->GetFrameMode(), AnimatedBitmap::kBounce);
+    EXPECT_EQ(frames->GetFrameTime(), 50);
+    EXPECT_EQ(frames->GetCurrentFrame(), 0);
+    EXPECT_EQ(frames->GetNextFrame(), 1);
+}
+
+// A block's sound waits its own delays from the block's start, through the bitmap's updates, and
+// pauses with the bitmap.
+class BitmapSoundTest : public fwtest::AudioTest
+{
+protected:
+    void SetUp() override
+    {
+        AudioTest::SetUp();
+        Start("2,a,1,b,2", {400, 400});
+        At(0);
+    }
+    void StepAll(AnimatedBitmap& bitmap, uint32_t ms)
+    {
+        mClock.SetStep(ms);
+        mClock.SetFrameTime(mClock.GetFrameTime() + ms);
+        bitmap.Update();
+        mTransforms.Update();
+        mAudio->Update();
+    }
+    TScript mScript;
+    TransformManager mTransforms;
+};
+
+TEST_F(BitmapSoundTest, BlockSoundsStartAfterTheirDelaysAndPauseWithTheBitmap)
+{
+    mScript.DoLuaString("t = { fade = { beginopacity = 1, duration = 1000, initialdelay = 100, "
+                        "sound = { sounds = { 'b' }, initialdelay = 30, delay = 20 } } }");
+    std::unique_ptr<TLuaTable> table(mScript.GetGlobalTable("t"));
+    auto bitmap = AnimatedBitmap::Create(*table);
+    SoundEffect* sound = bitmap->GetBlock(AnimatedBitmap::kFade).mSound.get();
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(sound->mPending, -1);
+    for (int i = 0; i < 10; ++i)
+        StepAll(*bitmap, 10);
+    EXPECT_EQ(sound->mPending, 50); // the block started in this update
+    for (int i = 0; i < 4; ++i)
+        StepAll(*bitmap, 10);
+    EXPECT_TRUE(sound->mHandles.empty()); // not yet started
+    StepAll(*bitmap, 10);
+    EXPECT_EQ(Entry(2).GetRecordCount(), 1u);
+    EXPECT_EQ(Entry(2).mState, SoundEntry::kPlaying);
+
+    bitmap->Pause();
+    EXPECT_EQ(Entry(2).mState, SoundEntry::kPaused);
+    const float alpha = bitmap->GetTransform().GetAlpha();
+    StepAll(*bitmap, 100);
+    EXPECT_EQ(bitmap->GetTransform().GetAlpha(), alpha);
+    bitmap->Resume();
+    EXPECT_EQ(Entry(2).mState, SoundEntry::kPlaying);
+    StepAll(*bitmap, 100);
+    EXPECT_LT(bitmap->GetTransform().GetAlpha(), alpha);
 }
 } // namespace
