@@ -334,7 +334,7 @@ TEST_F(BitmapTest, BoundsAndTheCrossFadePicture)
     ASSERT_TRUE(renderer->Begin2d());
     fade->Draw(TDrawSpec());
     renderer->End2d();
-    renderer->EndDraw();
+    EndFrame();
     const uint32_t mixed = Back(42, 42);
     EXPECT_NEAR(int(mixed >> 16), 128, 2);
     EXPECT_NEAR(int(mixed & 0xFF), 64, 2);

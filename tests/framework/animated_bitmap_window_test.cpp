@@ -91,6 +91,6 @@ TEST_F(BitmapWindowTest, DrawsInItsOwn2dBlockOrInsideOneAlreadyOpen)
     EXPECT_TRUE(renderer->InBegin2d());
     EXPECT_EQ(Back(53, 63), 0xFF0000u);
     renderer->End2d();
-    renderer->EndDraw();
+    EndFrame();
 }
 } // namespace

@@ -81,6 +81,8 @@ protected:
         ASSERT_TRUE(renderer->BeginDraw(false));
         renderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
     }
+    // Ends the frame without presenting it; the back buffer keeps its pixels.
+    static void EndFrame() { TRenderer::Instance()->EndFrame(false); }
 
     TWindowManager* mWindows = nullptr;
     TScript mScript;
