@@ -114,6 +114,35 @@ TEST_F(BitmapTest, ImageSources)
     EXPECT_TRUE(Make("{}")->GetFrameNames().empty());
 }
 
+TEST_F(BitmapTest, AnimationFileFramesComeFromItsTexture)
+{
+    // An 8 x 4 sheet: a red frame, then a blue one.
+    std::vector<uint32_t> sheet(32);
+    for (size_t i = 0; i < sheet.size(); ++i)
+        sheet[i] = (i % 8) < 4 ? 0xFFFF0000 : 0xFF0000FF;
+    std::vector<uint8_t> png = sys::display::EncodePng(sheet.data(), 8, 4);
+    File("anim/sheet.png", std::string(png.begin(), png.end()));
+    File("anim/lamp.xml", "<sequence><img w=\"8\" h=\"4\" name=\"sheet.png\"/><framelist>"
+                          "<frame x=\"0\" y=\"0\" w=\"4\" h=\"4\"/>"
+                          "<frame x=\"4\" y=\"0\" w=\"4\" h=\"4\"/></framelist></sequence>");
+    auto lamp = Make("{ image = 'anim/lamp', x = 20, y = 20, framespeed = 100, "
+                     "animation = 'wrap' }");
+    EXPECT_EQ(lamp->GetFrameCount(), 2);
+    EXPECT_EQ(lamp->GetWidth(), 4);
+    EXPECT_TRUE(lamp->IsAnimating());
+    Step(*lamp, 101);
+    EXPECT_EQ(lamp->GetCurrentFrame(), 1);
+
+    BeginBlackFrame();
+    TRenderer* renderer = TRenderer::Instance();
+    ASSERT_TRUE(renderer->Begin2d());
+    lamp->Draw(TDrawSpec());
+    renderer->End2d();
+    EndFrame();
+    EXPECT_EQ(Back(21, 21), 0x0000FFu);
+    EXPECT_EQ(Back(24, 21), 0u);
+}
+
 TEST_F(BitmapTest, FrameModes)
 {
     ThreeFrames();
