@@ -338,6 +338,25 @@ TEST_F(BitmapTest, ChildrenInTurnAfterTheirCycleSortedByDepth)
     EXPECT_EQ(current, (std::vector<size_t>{0, 0, 1, 1, 0}));
     EXPECT_EQ(parent->GetChildren()[1]->GetCurrentFrame(), 2);
 
+    // Show-all runs every child; in-turn on a timer moves on whenever its delay has run out.
+    auto all =
+        Make("{ children = { action = 'showall', list = { "
+             "{ image = 'frames', framespeed = 100 }, { image = 'frames', framespeed = 100 } "
+             "} } }");
+    Step(*all, 101);
+    EXPECT_EQ(all->GetChildren()[0]->GetCurrentFrame(), 1);
+    EXPECT_EQ(all->GetChildren()[1]->GetCurrentFrame(), 1);
+    auto timed = Make("{ children = { mindelay = 250, maxdelay = 250, list = { {}, {}, {} } } }");
+    EXPECT_EQ(timed->GetChildAction(), AnimatedBitmap::kInTurnOnTimer);
+    EXPECT_EQ(timed->GetChildCountdown(), 250);
+    current.clear();
+    for (int i = 0; i < 8; ++i)
+    {
+        Step(*timed, 100);
+        current.push_back(timed->GetCurrentChild());
+    }
+    EXPECT_EQ(current, (std::vector<size_t>{0, 0, 1, 1, 1, 2, 2, 2}));
+
     // Without a "list" the report is fatal and no child is made.
     auto broken = Make("{ children = { action = 'showall' } }");
     EXPECT_TRUE(broken->GetChildren().empty());
