@@ -60,10 +60,12 @@ void AnimatedBitmapWindow::Draw()
     if (!mBitmap)
         return;
     TRenderer* renderer = TRenderer::Existing();
-    const bool opened = renderer != nullptr && renderer->Begin2d();
+    // An open block is used as it is, without the renderer's complaint about a second one.
+    Render2dGuard guard;
+    if (renderer != nullptr && !renderer->InBegin2d())
+        guard.mOpened = renderer->Begin2d();
     mBitmap->Draw(TDrawSpec(TVec2(0, 0), 1.0f, 1.0f, 0));
-    if (opened)
-        renderer->End2d();
+    guard.End();
 }
 
 bool AnimatedBitmapWindow::MessageListener::OnMessage(TMessage* message)

@@ -37,6 +37,8 @@ public:
     // and without an application the game counts as in the foreground.
     using ActiveSource = bool (*)();
     static void SetActiveSource(ActiveSource source);
+    // The application's foreground state as the driver reads it.
+    static bool IsApplicationActive() { return ReadApplicationActive(); }
 
     // "GetFocus": false only while the game is paused in the background.
     bool GetFocus() { return mPausedInactive == 0; }
