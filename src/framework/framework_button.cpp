@@ -343,6 +343,16 @@ void TVButton::PlaySound(int32_t handle)
         audio->PlayIndex(handle);
 }
 
+TSprite* TVButton::CurrentGraphic() const
+{
+    if (mGraphics.empty())
+        return nullptr;
+    // A state without a graphic of its own (fewer graphics than states) shows the first.
+    if (mCurrentGraphic < 0 || static_cast<size_t>(mCurrentGraphic) >= mGraphics.size())
+        return mGraphics.front().get();
+    return mGraphics[static_cast<size_t>(mCurrentGraphic)].get();
+}
+
 TDrawSpec TVButton::CombinedSpec() const
 {
     return mDrawSpec.Combine(mTransformSpec);
@@ -352,11 +362,11 @@ bool TVButton::HitTest(TPoint point)
 {
     if (!mSpriteCollision)
         return true;
-    if (mGraphics.empty() || mCurrentGraphic < 0 ||
-        static_cast<size_t>(mCurrentGraphic) >= mGraphics.size())
+    TSprite* graphic = CurrentGraphic();
+    if (graphic == nullptr)
         return false;
-    return mGraphics[static_cast<size_t>(mCurrentGraphic)]->HitTest(
-        TVec2(static_cast<float>(point.x), static_cast<float>(point.y)), CombinedSpec(), 0x7f, -1);
+    return graphic->HitTest(TVec2(static_cast<float>(point.x), static_cast<float>(point.y)),
+                            CombinedSpec(), 0x7f, -1);
 }
 
 bool TVButton::Update()
@@ -385,9 +395,8 @@ bool TVButton::Update()
             mCurrentGraphic += mOnShown ? kOnShift : -kOnShift;
     }
 
-    if (mCurrentGraphic >= 0 && static_cast<size_t>(mCurrentGraphic) < mGraphics.size())
+    if (TSprite* graphic = CurrentGraphic())
     {
-        TSprite* graphic = mGraphics[static_cast<size_t>(mCurrentGraphic)].get();
         auto* animated = graphic->IsKindOf(TAnimatedSprite::GetClassId())
                              ? static_cast<TAnimatedSprite*>(graphic)
                              : nullptr;
@@ -437,9 +446,7 @@ bool TVButton::OnMouseDown(TPoint point)
     if (!mGraphics.empty())
     {
         mCurrentGraphic = StateGraphic(kGraphicPressed);
-        if (static_cast<size_t>(mCurrentGraphic) < mGraphics.size() &&
-            !mGraphics[static_cast<size_t>(mCurrentGraphic)]->IsKindOf(
-                TAnimatedSprite::GetClassId()))
+        if (!CurrentGraphic()->IsKindOf(TAnimatedSprite::GetClassId()))
             mFrame = 0;
     }
     PlaySound(mClickSound);
@@ -494,8 +501,8 @@ void TVButton::Draw()
         Translate(spec, mClickOffset);
     else if (mHovered)
         Translate(spec, mRolloverOffset);
-    if (mCurrentGraphic >= 0 && static_cast<size_t>(mCurrentGraphic) < mGraphics.size())
-        mGraphics[static_cast<size_t>(mCurrentGraphic)]->Draw(spec, -1);
+    if (TSprite* graphic = CurrentGraphic())
+        graphic->Draw(spec, -1);
     for (auto& image : mImages)
         image->Draw(spec, -1);
     DrawExtra(spec);

@@ -108,6 +108,7 @@ public:
 private:
     static bool OnListenerMessage(TVButton* button, TMessage* message);
     bool HitTest(TPoint point);
+    TSprite* CurrentGraphic() const;
     // The graphic index of a state, shifted for a toggle that is on.
     int32_t StateGraphic(int32_t index) const;
     bool IsOnToggle() const { return GetType() == kToggle && mOnShown; }
