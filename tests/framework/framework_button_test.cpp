@@ -13,6 +13,7 @@
 #include "framework/window_manager.h"
 #include "platform/application.h"
 #include "platform/string_table.h"
+#include "render/sprite.h"
 #include "render/text_sprite.h"
 #include "ui/window_style.h"
 
@@ -147,6 +148,26 @@ TEST_F(ButtonTest, OnToggleShowsTheUpperGraphicsAndTheOnAlpha)
     EXPECT_FALSE(toggle->IsOn());
     EXPECT_EQ(toggle->GetCurrentGraphic(), 2);
     EXPECT_EQ(toggle->GetDrawSpec().mAlpha, 0.5f);
+}
+
+TEST_F(ButtonTest, AnimatedGraphicAdvancesByTheFrameClock)
+{
+    std::vector<uint32_t> sheet(48, 0xFFFF0000);
+    std::vector<uint8_t> png = sys::display::EncodePng(sheet.data(), 12, 4);
+    File("anim/glow.png", std::string(png.begin(), png.end()));
+    File("anim/glow.xml", "<sequence><img w=\"12\" h=\"4\" name=\"glow.png\"/><framelist>"
+                          "<frame x=\"0\" w=\"4\" h=\"4\"/><frame x=\"4\" w=\"4\" h=\"4\"/>"
+                          "<frame x=\"8\" w=\"4\" h=\"4\"/></framelist></sequence>");
+    TVButton* button = Make("g", "buttongraphics = { 'anim/glow' }, animatespeed = 100, "
+                                 "loopanimation = false");
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->GetGraphics()[0]->IsKindOf(TAnimatedSprite::GetClassId()));
+    mClock.SetStep(250);
+    button->Update();
+    EXPECT_EQ(button->GetFrame(), 2);
+    EXPECT_EQ(static_cast<TAnimatedSprite&>(*button->GetGraphics()[0]).GetFrame(), 2);
+    button->Update(); // not looping: stays on the last frame
+    EXPECT_EQ(button->GetFrame(), 2);
 }
 
 TEST_F(ButtonTest, OffsetsWidenQuarterTurnsKeepTheCentreAndThePositionSpecLeads)
