@@ -197,12 +197,12 @@ void TVButton::Init(TWindowStyle& style)
     if (AudioManager* audio = AudioManager::Instance())
     {
         const TString enter = style.GetString("soundenter", TString());
-        const TString exit = style.GetString("soundexit", TString());
+        const TString leave = style.GetString("soundexit", TString());
         const TString click = style.GetString("soundclick", TString());
         if (enter.Length() > 0)
             mEnterSound = audio->Play(enter, false);
-        if (exit.Length() > 0)
-            mExitSound = audio->Play(exit, false);
+        if (leave.Length() > 0)
+            mExitSound = audio->Play(leave, false);
         if (click.Length() > 0)
             mClickSound = audio->Play(click, false);
     }

@@ -168,6 +168,12 @@ TEST_F(ButtonTest, AnimatedGraphicAdvancesByTheFrameClock)
     EXPECT_EQ(static_cast<TAnimatedSprite&>(*button->GetGraphics()[0]).GetFrame(), 2);
     button->Update(); // not looping: stays on the last frame
     EXPECT_EQ(button->GetFrame(), 2);
+
+    // Without a period the frames would never be used up: the graphic keeps its frame.
+    TVButton* still = Make("s", "buttongraphics = { 'anim/glow' }");
+    ASSERT_NE(still, nullptr);
+    still->Update();
+    EXPECT_EQ(still->GetFrame(), 0);
 }
 
 TEST_F(ButtonTest, OffsetsWidenQuarterTurnsKeepTheCentreAndThePositionSpecLeads)
