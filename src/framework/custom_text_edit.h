@@ -38,11 +38,8 @@ public:
     bool OnKeyDown(char key, int32_t modifiers) override;
     bool FilterEvent(int32_t kind, int32_t character) override;
 
-    bool IsInitialKept() const { return mInitialKept; }
-    bool IsForceUpper() const { return mForceUpper; }
-    bool IsForceLower() const { return mForceLower; }
+    // The handles of "sounds", unknown names left out.
     const std::vector<int32_t>& GetSounds() const { return mSounds; }
-    const TString& GetEnableWindow() const { return mEnableWindow; }
 
 private:
     void TakeFocus();
