@@ -504,6 +504,18 @@ void SetCursorPosOverride(bool enabled, int x, int y)
     state.cursorY = enabled ? y : 0;
 }
 
+void SetCursorPos(int x, int y)
+{
+    WindowingState& state = State();
+    if (!state.cursorOverride && HasRealVideoDriver())
+    {
+        SDL_WarpMouseGlobal(x, y);
+        return;
+    }
+    state.cursorX = x;
+    state.cursorY = y;
+}
+
 bool ScreenToClient(WindowHandle window, int& x, int& y)
 {
     int left = 0;

@@ -256,6 +256,10 @@ void ClearMessageBoxes();
 // The pointer's position on the desktop. Tests set it (`enabled`), the desktop's mouse otherwise.
 void GetCursorPos(int& x, int& y);
 void SetCursorPosOverride(bool enabled, int x = 0, int y = 0);
+// Moves the pointer on the desktop. With a real video driver and no override the pointer itself
+// moves; otherwise (headless, or while a test overrides it) the position is recorded, and
+// GetCursorPos answers it under the override.
+void SetCursorPos(int x, int y);
 // Desktop pixels to the window's client pixels and back; false for an unknown window.
 bool ScreenToClient(WindowHandle window, int& x, int& y);
 bool ClientToScreen(WindowHandle window, int& x, int& y);

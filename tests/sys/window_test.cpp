@@ -260,6 +260,11 @@ TEST_F(WindowTest, CursorPositionConvertsToClientPixels)
     sys::ScreenRect rect;
     ASSERT_TRUE(sys::GetWindowScreenRect(mWindow, rect));
     EXPECT_EQ(rect, (sys::ScreenRect{100, 50, 420, 250}));
+    // Headless, a move is recorded and read back.
+    sys::SetCursorPos(-5, 900);
+    sys::GetCursorPos(x, y);
+    EXPECT_EQ(x, -5);
+    EXPECT_EQ(y, 900);
     sys::SetCursorPosOverride(false);
 }
 
