@@ -58,13 +58,15 @@ public:
     // Transformed masks made so far, so a caller can see a rebuild was skipped.
     uint32_t GetTransformBuilds() const { return mTransformBuilds; }
 
+    // The glow of `frame` of a locked image into a locked texture of the frame's size plus 8 on
+    // every side: copy, glow, hollow. Every texel is written, whatever the texture held.
+    static void FillHilite(uint32_t* hilite, int hilitePitch, const uint32_t* image, int imagePitch,
+                           const TRect& frame, uint32_t glowColour);
+
 private:
     void FreeMasks();
     void FreeTransformedMask();
     void UseBaseMask();
-    // Fills the locked hilite from the locked frame: copy, glow, hollow.
-    static void FillHilite(uint32_t* hilite, int hilitePitch, const uint32_t* image, int imagePitch,
-                           const TRect& frame, uint32_t glowColour);
 
     std::unique_ptr<uint8_t[]> mBaseMask;
     // Either mBaseMask's bytes or mTransformed's; null without a mask or for an empty copy.

@@ -273,6 +273,29 @@ TEST_F(MaskSpriteTest, HiliteIsARingOfFallingGlowAroundAnOpaqueFrame)
     out->Unlock();
 }
 
+TEST_F(MaskSpriteTest, HiliteFillWritesEveryTexelWhateverTheTextureHeld)
+{
+    // A 2 x 1 frame, one opaque and one half-transparent texel, into a texture full of junk.
+    const uint32_t image[2] = {0xFF102030u, 0x80405060u};
+    std::vector<uint32_t> hilite(18 * 17 + 5, 0xDEADBEEFu);
+    MaskCollisionSprite::FillHilite(hilite.data(), 18, image, 2, TRect(0, 0, 2, 1), 0x11223344u);
+    auto at = [&](int x, int y) { return hilite[size_t(y) * 18 + size_t(x)]; };
+    for (int y = 0; y < 17; ++y)
+        for (int x = 0; x < 18; ++x)
+        {
+            const bool glow = x >= 4 && x < 14 && y >= 4 && y < 13;
+            if (!glow || (x == 8 && y == 8))
+                EXPECT_EQ(at(x, y), 0u) << x << "," << y;
+            else
+                EXPECT_EQ(at(x, y) & 0x00FFFFFFu, 0x223344u) << x << "," << y;
+        }
+    // The half-transparent texel is not hollowed: the glow shows through it.
+    EXPECT_GT(at(9, 8) >> 24, 0u);
+    // The first glow texel sees only the opaque texel in its block: 255 / 81, truncated.
+    EXPECT_EQ(at(4, 4) >> 24, 3u);
+    EXPECT_EQ(hilite[18 * 17], 0xDEADBEEFu);
+}
+
 TEST_F(MaskSpriteTest, FailuresAreReportedAndLeaveASafeState)
 {
     auto sprite = MaskCollisionSprite::Create();
@@ -304,6 +327,19 @@ TEST_F(MaskSpriteTest, FailuresAreReportedAndLeaveASafeState)
     sheet->Unlock();
     EXPECT_EQ(rendertest::CountOf(Log(), "ERROR:Failed to lock animatedTexture"), 1);
 
+    // Without a device a new texture gets no surface until the next restore: the glow texture
+    // cannot be locked.
+    auto mask = MakeTexture(4, 4, kSolid);
+    auto device = Data().mDevice;
+    Data().mDevice = nullptr;
+    const bool made = sprite->CreateMaskAnimated(out, 0, TColor(0u), mask, sheet);
+    Data().mDevice = device;
+    EXPECT_FALSE(made);
+    EXPECT_EQ(rendertest::CountOf(Log(), "ERROR:Failed to lock hilite texture"), 1);
+    EXPECT_NE(sprite->GetHilite(), nullptr);
+    EXPECT_EQ(out, nullptr);
+    sprite->ReleaseMasks();
+
     // Frames that reach outside the sheet are refused before anything is read or made.
     for (const TRect& bad :
          {TRect(4, 0, 12, 8), TRect(-1, 0, 4, 4), TRect(0, 6, 4, 9), TRect(4, 4, 2, 6)})
@@ -317,7 +353,6 @@ TEST_F(MaskSpriteTest, FailuresAreReportedAndLeaveASafeState)
     }
     EXPECT_EQ(rendertest::CountOf(Log(), "ERROR:Invalid param"), 6);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(sprite->GetHilite(), nullptr);
     // The sheet was unlocked each time.
     ASSERT_TRUE(sheet->Lock(texels, pitch));
     sheet->Unlock();
