@@ -1,8 +1,5 @@
-// The game's own mouse cursor: CursorOverlay, one named (possibly animated) image with an optional
-// shadow, and CursorOverlayController, the overlay window that keeps the cursors by name, draws
-// the current one at the mouse point above every window and offers "AddOverlayCursor",
-// "ShowCursor" and "RemoveCursor" to scripts. With the system arrow up, a cursor's own movement
-// is carried over to the arrow instead.
+// The game's drawn mouse cursor: CursorOverlay (a named image with an optional shadow) and the
+// overlay window that keeps cursors by name, draws the current one and offers script functions.
 #pragma once
 
 #include "platform/task.h"

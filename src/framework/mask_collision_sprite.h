@@ -1,6 +1,5 @@
-// MaskCollisionSprite: a sprite with a byte-per-texel collision mask taken from a mask texture, a
-// copy of it that follows the sprite's drawn rotation and scale for screen-space overlap tests, and
-// the soft glow ("hilite") texture made around an animated image's frame.
+// MaskCollisionSprite: a sprite with a byte mask per texel, a copy that follows its drawn rotation
+// and scale for screen-space overlap tests, and the glow ("hilite") texture around an image frame.
 #pragma once
 
 #include "platform/geometry.h"

@@ -1,6 +1,5 @@
-// The drawn cursor and its controller on the headless display: the list rules from scripts and
-// from C++, drawing the current cursor (shadow first) at the mouse point, the system arrow moved
-// by a cursor's own placement, the failure lines and the end of the task and globals.
+// The drawn cursor and its controller on the headless display: list rules from scripts and C++,
+// drawing at the mouse point, the system arrow moved by a cursor's placement, failures, teardown.
 #include "framework/cursor_overlay.h"
 
 #include "framework/animated_bitmap.h"

@@ -1,6 +1,5 @@
-// The mouse trail overlay over the real particle system, with its trail description in a test
-// asset folder: lazy loading, the mouse fed after each drawn frame, the distance global, dropped
-// stalls, the background pause and the task's end with the overlay.
+// The mouse trail overlay with its trail description in a test asset folder: lazy loading, the
+// mouse fed after each drawn frame, the distance, dropped stalls, the background, the task's end.
 #include "framework/mouse_overlay.h"
 
 #include "../render/render_test_support.h"
