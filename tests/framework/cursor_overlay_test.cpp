@@ -111,10 +111,10 @@ TEST_F(CursorOverlayTest, AddSelectAndRemoveRules)
     Lua("ShowCursor(true)");
     EXPECT_TRUE(mController->IsShown());
 
-    // No "main": a fatal line and nothing added.
-    Lua("AddOverlayCursor{ shadow = { name = 'x', image = 'cursor_shadow' } }");
+    // No "main" (or no table at all): a fatal line and nothing added.
+    Lua("AddOverlayCursor{ shadow = { name = 'x', image = 'cursor_shadow' } } AddOverlayCursor(7)");
     EXPECT_EQ(mController->GetCursors().size(), 1u);
-    EXPECT_EQ(rendertest::CountOf(Log(), "ERROR:CursorOverlay has no main table!"), 1);
+    EXPECT_EQ(rendertest::CountOf(Log(), "ERROR:CursorOverlay has no main table!"), 2);
 }
 
 TEST_F(CursorOverlayTest, CurrentCursorDrawnShadowFirstAtTheMousePoint)
