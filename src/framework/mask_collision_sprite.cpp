@@ -16,6 +16,8 @@ const char* const kSource = "maskcollisionsprite";
 // Margin of the glow around the frame, and the half-size of the block it averages.
 constexpr int kMargin = 8;
 constexpr int kGlowRadius = 4;
+// The largest transformed mask made (256 MB).
+constexpr int64_t kMaxMaskBytes = int64_t(1) << 28;
 } // namespace
 
 std::shared_ptr<MaskCollisionSprite> MaskCollisionSprite::Create()
@@ -219,9 +221,10 @@ void MaskCollisionSprite::UpdateTransformedMask(const TDrawSpec& parentSpec)
     const int64_t height = static_cast<int64_t>(bounds.bottom) - bounds.top;
     const int64_t width = static_cast<int64_t>(bounds.right) - bounds.left;
     // A zero or non-finite scale, or bounds without area, leave an empty mask rather than a
-    // division by zero or a negative allocation.
+    // division by zero or a negative allocation; so does a scale that would ask for more memory
+    // than any overlap test is worth.
     if (!mBaseMask || !std::isfinite(s) || !std::isfinite(theta) || s == 0.0f || width <= 0 ||
-        height <= 0 || width > INT32_MAX || height > INT32_MAX)
+        height <= 0 || width > INT32_MAX || height > INT32_MAX || width * height > kMaxMaskBytes)
     {
         mMaskHeight = 0;
         mMaskWidth = 0;

@@ -177,7 +177,7 @@ TEST_F(MaskSpriteTest, DegenerateTransformsGiveAnEmptyMask)
     auto other = Sprite(4, 4, kSolid);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    for (float scale : {0.0f, nan, inf, 1e-30f})
+    for (float scale : {0.0f, nan, inf, 1e-30f, 1e5f})
     {
         TDrawSpec parent(TVec2(10, 10));
         parent.mMatrix.m[0][0] = parent.mMatrix.m[1][1] = scale;
