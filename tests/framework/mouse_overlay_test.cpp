@@ -128,7 +128,7 @@ TEST_F(MouseOverlayTest, FirstMoveLoadsOnceThenFeedsTheMouseAfterEachDrawnFrame)
     EXPECT_EQ(mOverlay->GetMouseVector().mValue[0], 7.0f);
 }
 
-TEST_F(MouseOverlayTest, InTheBackgroundNothingRunsAndTheFrameStaysMarked)
+TEST_F(MouseOverlayTest, NothingInTheBackgroundAndTheTaskEndsWithTheOverlay)
 {
     mOverlay = std::make_unique<MouseOverlay>();
     gActive = false;
@@ -142,11 +142,8 @@ TEST_F(MouseOverlayTest, InTheBackgroundNothingRunsAndTheFrameStaysMarked)
     mApp->GetTaskList()->Run(kTaskPassDraw);
     EXPECT_TRUE(mOverlay->IsTrailStarted());
     EXPECT_FALSE(mOverlay->IsDrawn());
-}
 
-TEST_F(MouseOverlayTest, TheTaskEndsWithTheOverlay)
-{
-    mOverlay = std::make_unique<MouseOverlay>();
+    // The task leaves the application's list with the overlay.
     TTask* task = mOverlay->GetTask();
     EXPECT_TRUE(mApp->GetTaskList()->Contains(task));
     mOverlay.reset();
