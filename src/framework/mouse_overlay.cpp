@@ -45,8 +45,7 @@ bool MouseOverlay::MouseOverlayTask::Run()
 {
     if (!mDrawn)
         return true;
-    WindowManager* frames = WindowManager::Instance();
-    if (frames != nullptr && !frames->IsApplicationActive())
+    if (!WindowManager::IsApplicationActive())
         return true;
     Settings* settings = Settings::Instance();
     if (settings != nullptr)

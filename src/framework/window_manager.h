@@ -43,8 +43,6 @@ public:
     // "GetFocus": false only while the game is paused in the background.
     bool GetFocus() { return mPausedInactive == 0; }
     bool IsPausedInactive() const { return mPausedInactive != 0; }
-    // The foreground state as last read (at construction and every frame).
-    bool IsApplicationActive() const { return mApplicationActive != 0; }
     // Set after a display restore: the next foreground frame makes the windows' textures again.
     void SetTexturesPending() { mTexturesPending = 1; }
     bool AreTexturesPending() const { return mTexturesPending != 0; }
