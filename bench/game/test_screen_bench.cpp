@@ -2,7 +2,7 @@
 // through the renderer on the display stand-in. Its ratio to the stand-in's synthetic frame
 // (bench_sys_display's BM_SyntheticFrame) is in the benchmarks README.
 #include "../render/display_bench_support.h"
-#include "game/test_screen.h"
+#include "test_screen.h"
 #include "render/text_layout.h"
 #include "render/vector_draw_renderer.h"
 #include "render/vector_rasteriser.h"

@@ -24,4 +24,12 @@ void SetManualClock(bool enabled, uint32_t startMs = 0);
 void AdvanceManualClock(uint32_t ms);
 bool IsManualClock();
 
+// Test mode of whole-program runs: MURKWELL_FIXED_STEP=<ms> (read at the first use of the clock)
+// starts the manual clock, which the message queue then advances by <ms> at each empty poll, so a
+// run repeats. The step, or 0 when the mode is off; a malformed value is reported on standard error
+// and leaves it off.
+uint32_t GetFixedStepMs();
+// Tests set the step directly (0 turns it off; the manual clock is left as it is).
+void SetFixedStepMs(uint32_t ms);
+
 } // namespace sys

@@ -4,6 +4,7 @@
 
 #include "sys/clock.h"
 #include "sys/host.h"
+#include "sys/input_script.h"
 
 #include <SDL.h>
 
@@ -466,6 +467,14 @@ bool PeekMessage(Message& out, uint32_t filterMin, uint32_t filterMax, bool remo
     SDL_Event event;
     while (queue.waiting.empty() && SDL_PollEvent(&event))
         Convert(event);
+    // The test modes act on an empty queue: the input script's next step, the fixed clock step.
+    if (queue.waiting.empty() && FeedInputScript())
+    {
+        while (queue.waiting.empty() && SDL_PollEvent(&event))
+            Convert(event);
+    }
+    if (queue.waiting.empty() && GetFixedStepMs() != 0)
+        AdvanceManualClock(GetFixedStepMs());
     if (queue.waiting.empty() && !AddQuietMessages())
         return false;
     out = queue.waiting.front();
@@ -536,6 +545,9 @@ void PostQuitMessage(int exitCode)
 
 void WaitForInput(uint32_t ms)
 {
+    // On the fixed step, time passes only at empty polls.
+    if (GetFixedStepMs() != 0)
+        return;
     if (IsManualClock())
     {
         SleepMs(ms);

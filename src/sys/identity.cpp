@@ -2,10 +2,12 @@
 #include "sys/identity.h"
 
 #include "sys/build_info.h"
+#include "sys/process.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -64,7 +66,48 @@ namespace
 std::mutex gGuidMutex;
 bool gGuidOverride = false;
 uint8_t gGuid[16];
+bool gSeedRead = false;
+bool gSeeded = false;
+uint64_t gSeedState = 0;
+
+// splitmix64: a whole sequence from one number, so seeded runs repeat.
+uint64_t NextSeeded()
+{
+    uint64_t z = (gSeedState += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// Test mode of whole-program runs: MURKWELL_GUID_SEED=<n> makes the GUIDs a sequence seeded by n.
+// Called with the mutex held.
+void ReadGuidSeed()
+{
+    gSeedRead = true;
+    const std::string text = GetEnvironmentVariable("MURKWELL_GUID_SEED");
+    if (text.empty())
+        return;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long seed = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != 0 || text[0] < '0' || text[0] > '9')
+    {
+        std::fprintf(stderr, "MURKWELL_GUID_SEED=%s ignored: expected a whole number\n",
+                     text.c_str());
+        return;
+    }
+    gSeeded = true;
+    gSeedState = seed;
+}
 } // namespace
+
+void SetNewGuidSeed(bool enabled, uint64_t seed)
+{
+    std::lock_guard<std::mutex> lock(gGuidMutex);
+    gSeedRead = true;
+    gSeeded = enabled;
+    gSeedState = seed;
+}
 
 void SetNewGuidOverride(bool enabled, const uint8_t* guid)
 {
@@ -76,6 +119,7 @@ void SetNewGuidOverride(bool enabled, const uint8_t* guid)
 
 void NewGuid(uint8_t out[16])
 {
+    bool seeded = false;
     {
         std::lock_guard<std::mutex> lock(gGuidMutex);
         if (gGuidOverride)
@@ -84,7 +128,21 @@ void NewGuid(uint8_t out[16])
             return;
         }
     }
-    FillRandom(out, 16);
+    {
+        std::lock_guard<std::mutex> lock(gGuidMutex);
+        if (!gSeedRead)
+            ReadGuidSeed();
+        if (gSeeded)
+        {
+            seeded = true;
+            const uint64_t high = NextSeeded();
+            const uint64_t low = NextSeeded();
+            std::memcpy(out, &high, 8);
+            std::memcpy(out + 8, &low, 8);
+        }
+    }
+    if (!seeded)
+        FillRandom(out, 16);
     out[7] = static_cast<uint8_t>((out[7] & 0x0F) | 0x40); // version 4 in Data3's high nibble
     out[8] = static_cast<uint8_t>((out[8] & 0x3F) | 0x80); // RFC 4122 variant
 }

@@ -13,6 +13,9 @@ namespace sys
 void NewGuid(uint8_t out[16]);
 // Tests fix the GUIDs: with `enabled`, NewGuid copies `guid` (16 bytes) instead of drawing.
 void SetNewGuidOverride(bool enabled, const uint8_t* guid = nullptr);
+// Runs repeat with GUIDs from a sequence: with `enabled`, NewGuid draws from a generator started at
+// `seed` (still marked as version 4). MURKWELL_GUID_SEED=<n> turns this on at the first GUID.
+void SetNewGuidSeed(bool enabled, uint64_t seed = 0);
 
 // The hardware address of the first network adapter (by interface index, loopback and adapters
 // without an address skipped), zero-padded to 8 bytes. False when there is no such adapter or more

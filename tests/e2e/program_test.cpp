@@ -1,7 +1,8 @@
 // End-to-end tests of the program itself, run headless on SDL's dummy drivers with its data folders
 // in a temporary folder: start-up on the assets beside it or on another game folder, the log line,
-// a quit request from the system, the display and its device identifier, the test screen's frame,
-// the single instance, the host-window check and the harness hook.
+// a quit request from the system, the display and its device identifier, the single instance, the
+// host-window check and the harness hook; the first screen driven by input scripts on the fixed
+// clock (its button, a close request, its picture against a golden one, bad content).
 #include "support/files.h"
 #include "support/loopback_server.h"
 #include "sys/clock.h"
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -262,34 +264,6 @@ TEST_F(ProgramTest, ASecondInstanceEndsAtOnceWithoutLogging)
     EXPECT_EQ(WaitForEnd(first), 0);
 }
 
-// The test screen of the interim main function: its 30th presented frame, written by the display's
-// frame test mode, equals the golden picture (MURKWELL_UPDATE_GOLDEN=1 writes it); the program
-// then ends on the system's request to quit.
-TEST_F(ProgramTest, TestScreenFrameMatchesItsGolden)
-{
-    const fs::path shot = mRoot / "frame.png";
-    int pid = Start({}, {"MURKWELL_SHOT=30:" + shot.string()});
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitForStart(pid));
-    uint32_t start = sys::GetTimeMs();
-    while (sys::GetTimeMs() - start < kStartLimitMs && !fs::exists(shot))
-        sys::SleepMs(20);
-    sys::SignalProcess(pid, false);
-    EXPECT_EQ(WaitForEnd(pid), 0);
-    ASSERT_TRUE(fs::exists(shot)) << ReadFile(LogFile());
-    const fs::path golden = fs::path(MURKWELL_SOURCE_DIR) / "tests/data/e2e/test_screen.png";
-    const Picture frame = ReadPicture(shot);
-    ASSERT_EQ(frame.mWidth, 800u);
-    ASSERT_EQ(frame.mHeight, 600u);
-    const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
-    if (update != nullptr && std::string(update) == "1")
-    {
-        ASSERT_TRUE(WritePicture(frame, golden));
-    }
-    const Picture expected = ReadPicture(golden);
-    EXPECT_TRUE(frame.mPixels == expected.mPixels) << "the frame differs from " << golden;
-}
-
 TEST_F(ProgramTest, AHostWindowThatIsNoWindowEndsWithMinusOne)
 {
     int pid = Start({"-wnd=0"});
@@ -334,6 +308,168 @@ TEST_F(ProgramTest, AnAddOnModuleHearsTheStartUpStatesAndIsDestroyedAtTheEnd)
     EXPECT_EQ(record.substr(record.size() - 8), "destroy\n") << record;
 #endif
 }
+
+// Runs of the first screen: input scripts on the fixed clock, with seeded GUIDs.
+class ScreenProgramTest : public ProgramTest
+{
+protected:
+    // A game folder holding a copy of the repository's content, for a test to spoil.
+    fs::path CopyGame(const std::string& name)
+    {
+        fs::path game = mRoot / name;
+        fs::create_directories(game);
+        fs::copy(fs::path(MURKWELL_SOURCE_DIR) / "assets", game / "assets",
+                 fs::copy_options::recursive);
+        return game;
+    }
+
+    // Runs the program on `game` with the input script; answers its exit code.
+    int RunScripted(const fs::path& game, const std::string& script,
+                    std::vector<std::string> args = {})
+    {
+        const fs::path input = mRoot / ("input" + std::to_string(++mRuns) + ".txt");
+        WriteFile(input, script);
+        args.insert(args.begin(), {"--multiple", "-wd=" + game.string()});
+        int pid = Start(args, {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
+                               "MURKWELL_GUID_SEED=1"});
+        EXPECT_GT(pid, 0);
+        return pid > 0 ? WaitForEnd(pid) : -1;
+    }
+
+    // The start line first, and none of the lines that tell of a fault.
+    void ExpectCleanLog()
+    {
+        const std::string log = ReadFile(LogFile());
+        EXPECT_TRUE(std::regex_search(
+            log, std::regex("^.{24}: Murkwell, version \\d+\\.\\d+\\.\\d+\\.\\d+\\.\n")))
+            << log;
+        for (const char* fault :
+             {"ERROR:", "Lua Error", "Lua error", "lua_resume error", "Failed to run script",
+              "Missing string for label", "DX Error", "Cannot find cursor"})
+            EXPECT_EQ(log.find(fault), std::string::npos) << fault << " in\n" << log;
+    }
+
+    const fs::path mRepository = MURKWELL_SOURCE_DIR;
+    int mRuns = 0;
+};
+
+// The dev screen's "Quit" button (centred, 220 x 44, its top at 440) clicked; a close request
+// follows after a shot, so that a click that does nothing shows as a picture, not as a hang.
+constexpr const char* kClickQuit = "wait 10\nclick 400 462\nwait 60\nshot after\nclose\n";
+
+TEST_F(ScreenProgramTest, DISABLED_TheFirstScreensButtonEndsTheGame)
+{
+    EXPECT_EQ(RunScripted(CopyGame("content"), kClickQuit), 0);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click did not end the game";
+    ExpectCleanLog();
+}
+
+TEST_F(ScreenProgramTest, DISABLED_OnTheRepositorysContentAClickOrACloseEndsTheGame)
+{
+    for (const char* script : {kClickQuit, "wait 10\nclose\n"})
+    {
+        fs::remove(LogFile());
+        EXPECT_EQ(RunScripted(mRepository, script), 0) << script;
+        ExpectCleanLog();
+    }
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click did not end the game";
+}
+
+// Two runs on the fixed clock give the same picture, which matches the golden one within the
+// tolerance of JPEG decoding and text drawing: 99 % of the pixels within 8 per channel
+// (MURKWELL_UPDATE_GOLDEN=1 writes it).
+TEST_F(ScreenProgramTest, DISABLED_TheFirstScreensPictureRepeatsAndMatchesItsGolden)
+{
+    const std::string script = "wait 20\nshot screen\nclose\n";
+    ASSERT_EQ(RunScripted(mRepository, script), 0);
+    const Picture first = ReadPicture(mRoot / "screen.png");
+    fs::remove(mRoot / "screen.png");
+    ASSERT_EQ(RunScripted(mRepository, script), 0);
+    const Picture second = ReadPicture(mRoot / "screen.png");
+    ASSERT_EQ(first.mWidth, 800u);
+    ASSERT_EQ(first.mHeight, 600u);
+    EXPECT_TRUE(first.mPixels == second.mPixels) << "two runs differ";
+
+    const fs::path golden = mRepository / "tests/e2e/golden/dev_screen.png";
+    const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1")
+    {
+        fs::create_directories(golden.parent_path());
+        ASSERT_TRUE(WritePicture(first, golden));
+    }
+    const Picture expected = ReadPicture(golden);
+    ASSERT_EQ(expected.mPixels.size(), first.mPixels.size()) << golden;
+    size_t near = 0;
+    for (size_t i = 0; i < first.mPixels.size(); i += 4)
+    {
+        bool close = true;
+        for (size_t c = 0; c < 3; ++c)
+            close =
+                close && std::abs(int(first.mPixels[i + c]) - int(expected.mPixels[i + c])) <= 8;
+        near += close;
+    }
+    EXPECT_GE(near * 100, size_t(first.mWidth) * first.mHeight * 99) << "differs from " << golden;
+}
+
+// Spoilt content: one file of a copy of the content replaced; the run logs the fault, goes on, and
+// ends with 0 on a close request.
+struct BadContent
+{
+    const char* mName;
+    const char* mFile;
+    const char* mText;
+    const char* mLogLine;
+};
+
+void PrintTo(const BadContent& bad, std::ostream* out)
+{
+    *out << bad.mName;
+}
+
+class BadContentProgramTest : public ScreenProgramTest,
+                              public ::testing::WithParamInterface<BadContent>
+{
+};
+
+TEST_P(BadContentProgramTest, IsLoggedAndTheGameRunsOn)
+{
+    const BadContent& bad = GetParam();
+    const fs::path game = CopyGame("content");
+    WriteFile(game / "assets" / bad.mFile, bad.mText);
+    EXPECT_EQ(RunScripted(game, "wait 10\nclick 400 462\nwait 10\nclose\n"), 0);
+    const std::string log = ReadFile(LogFile());
+    EXPECT_NE(log.find(bad.mLogLine), std::string::npos) << log;
+}
+
+const char* const kScreen = "scripts/dev/toolkit.lua";
+
+INSTANTIATE_TEST_SUITE_P(
+    Content, BadContentProgramTest,
+    ::testing::Values(
+        BadContent{"MainLoopSyntax", "scripts/mainloop.lua", "return function() DoModal( end\n",
+                   ": Lua error: scripts/mainloop.lua:1: unexpected symbol near `end'"},
+        BadContent{"MainLoopRaising", "scripts/mainloop.lua", "error('no start')\n",
+                   ": Failed to run script scripts/mainloop.lua: 1"},
+        BadContent{"ScreenRaising", kScreen, "error('the screen broke')\n",
+                   ": lua_resume error: assets/scripts/dev/toolkit.lua:1: the screen broke"}),
+    [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
+
+INSTANTIATE_TEST_SUITE_P(
+    DISABLED_Toolkit, BadContentProgramTest,
+    ::testing::Values(
+        BadContent{"UnknownTypeAndWrongStyles", kScreen,
+                   "MakeDialog { Bitmap { name = 7, image = {}, x = 'left', y = true },\n"
+                   "  Text { label = 3, w = 'wide', h = {}, font = 'big' },\n"
+                   "  Button { close = 'yes', graphics = 'none', x = {} } }\n"
+                   "MakeDialog { Gadget { name = 'gadget' } }\n",
+                   "attempt to call global `Gadget' (a nil value)"},
+        BadContent{"MissingImage", kScreen,
+                   "MakeDialog { Bitmap { name = 'bg', image = 'menu/nothing' } }\n",
+                   "menu/nothing"},
+        BadContent{"MissingLabel", kScreen,
+                   "MakeDialog { Text { label = 'no_such_label', w = 200, h = 40 } }\n",
+                   "Missing string for label 'no_such_label'"}),
+    [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
 
 class ExitStatisticsProgramTest : public ProgramTest
 {

@@ -1,9 +1,11 @@
 // The frame test mode: the request parsed once from the environment, the process-wide count of
-// presented frames, and the write of the requested one through the PNG writer.
+// presented frames, and the write of the requested one (or the one an input script's "shot" line
+// asks for) through the PNG writer.
 #include "sys/display/frame_shot.h"
 
 #include "sys/display/display_log.h"
 #include "sys/display/surface_png.h"
+#include "sys/input_script.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -63,6 +65,11 @@ void NoteFramePresented(const uint32_t* pixels, uint32_t width, uint32_t height)
             DisplayLog("MURKWELL_SHOT=%s ignored: expected <frame number>:<file.png>", request);
     }
     ++state.mCount;
+    std::string scripted;
+    if (pixels != nullptr && TakeShotRequest(scripted) &&
+        !SavePixelsPng(pixels, width, height, scripted))
+        DisplayLog("input script: frame %u could not be written to %s", state.mCount,
+                   scripted.c_str());
     if (state.mShot.mFrame == 0 || state.mCount != state.mShot.mFrame)
         return;
     if (!SavePixelsPng(pixels, width, height, state.mShot.mPath))

@@ -18,7 +18,7 @@ struct FrameShot
 bool ParseFrameShot(const char* text, FrameShot& shot);
 
 // Counts a presented frame (A8R8G8B8 rows of `width` pixels) and writes it when it is the
-// requested one. The request is read from the environment at the first frame unless one was set.
+// requested one or an input script's "shot" line waits for it. The request is read from the environment at the first frame unless one was set.
 void NoteFramePresented(const uint32_t* pixels, uint32_t width, uint32_t height);
 
 // Replaces the request and starts the count again (tests).

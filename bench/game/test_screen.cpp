@@ -1,6 +1,6 @@
 // The test screen: textures painted in code, the sprite tree and text sprites, and one frame drawn
 // through the renderer.
-#include "game/test_screen.h"
+#include "test_screen.h"
 
 #include "platform/config.h"
 #include "render/renderer.h"

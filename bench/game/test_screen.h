@@ -1,6 +1,6 @@
-// TTestScreen: the screen the program shows until a screen script replaces it: a dark frame, the
-// name and version in the built-in font, a sprite tree of textures painted in code turning with
-// the frame count, a centred text sprite. A frame number fixes the picture: nothing uses a clock.
+// TTestScreen: the program's first screen, kept as a frame workload for the benchmark: a dark
+// frame, the name and version in the built-in font, a sprite tree of textures painted in code
+// turning with the frame count, a centred text sprite. A frame number fixes the picture.
 #pragma once
 
 #include "render/draw_spec.h"

@@ -1,0 +1,390 @@
+// The input script: lines parsed into actions, actions split into steps that each push their SDL
+// events at one empty poll, pointer moves that also move the reported cursor position, and the
+// pending frame request of a "shot" line.
+#include "sys/input_script.h"
+
+#include "sys/events.h"
+#include "sys/process.h"
+#include "sys/window.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+namespace sys
+{
+namespace
+{
+
+// A frame is presented within a few polls of the repaint a shot asks for; past this many the
+// request is dropped, so a run without a display still reaches its next lines.
+constexpr int kShotPollLimit = 120;
+// A drag moves in this many steps between its two points, so sliders see the way, not a jump.
+constexpr int kDragSteps = 4;
+// What one SDL text event holds.
+constexpr size_t kMaxTextBytes = 31;
+
+struct Step
+{
+    enum class Kind
+    {
+        Wait,
+        Move,
+        Button,
+        Key,
+        Text,
+        Focus,
+        Close,
+        Shot
+    };
+    Kind mKind = Kind::Wait;
+    int mA = 0;
+    int mB = 0;
+    std::string mText;
+};
+
+struct ScriptState
+{
+    std::mutex mMutex;
+    bool mRead = false;
+    std::string mFolder;
+    std::deque<Step> mSteps;
+    int mWaitLeft = 0;
+    bool mJustFed = false;
+    std::string mPendingShot;
+    int mShotPolls = 0;
+    int mPointerX = 0;
+    int mPointerY = 0;
+};
+
+ScriptState& State()
+{
+    static ScriptState state;
+    return state;
+}
+
+bool ReadInt(std::istringstream& in, int& value)
+{
+    std::string word;
+    if (!(in >> word))
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long number = std::strtol(word.c_str(), &end, 0);
+    if (errno != 0 || end == word.c_str() || *end != 0 || number < -1000000 || number > 1000000)
+        return false;
+    value = static_cast<int>(number);
+    return true;
+}
+
+bool AtEnd(std::istringstream& in)
+{
+    std::string rest;
+    return !(in >> rest);
+}
+
+Step MakeStep(Step::Kind kind, int a = 0, int b = 0, std::string text = std::string())
+{
+    Step step;
+    step.mKind = kind;
+    step.mA = a;
+    step.mB = b;
+    step.mText = std::move(text);
+    return step;
+}
+
+void AddSteps(std::deque<Step>& steps, const InputAction& action, const std::string& folder)
+{
+    using Kind = InputAction::Kind;
+    const int* a = action.mArgs;
+    switch (action.mKind)
+    {
+    case Kind::Wait:
+        steps.push_back(MakeStep(Step::Kind::Wait, a[0]));
+        break;
+    case Kind::Move:
+        steps.push_back(MakeStep(Step::Kind::Move, a[0], a[1]));
+        break;
+    case Kind::Down:
+    case Kind::Up:
+        steps.push_back(MakeStep(Step::Kind::Button, action.mKind == Kind::Down));
+        break;
+    case Kind::Click:
+        steps.push_back(MakeStep(Step::Kind::Move, a[0], a[1]));
+        steps.push_back(MakeStep(Step::Kind::Button, 1));
+        steps.push_back(MakeStep(Step::Kind::Button, 0));
+        break;
+    case Kind::Drag:
+        steps.push_back(MakeStep(Step::Kind::Move, a[0], a[1]));
+        steps.push_back(MakeStep(Step::Kind::Button, 1));
+        for (int i = 1; i <= kDragSteps; ++i)
+            steps.push_back(MakeStep(Step::Kind::Move, a[0] + (a[2] - a[0]) * i / kDragSteps,
+                                     a[1] + (a[3] - a[1]) * i / kDragSteps));
+        steps.push_back(MakeStep(Step::Kind::Button, 0));
+        break;
+    case Kind::Key:
+        steps.push_back(MakeStep(Step::Kind::Key, a[0], 1));
+        steps.push_back(MakeStep(Step::Kind::Key, a[0], 0));
+        break;
+    case Kind::Text:
+        steps.push_back(MakeStep(Step::Kind::Text, 0, 0, action.mText));
+        break;
+    case Kind::Focus:
+        steps.push_back(MakeStep(Step::Kind::Focus, a[0]));
+        break;
+    case Kind::Close:
+        steps.push_back(MakeStep(Step::Kind::Close));
+        break;
+    case Kind::Shot:
+        steps.push_back(MakeStep(Step::Kind::Shot, 0, 0, folder + action.mText + ".png"));
+        break;
+    }
+}
+
+bool Load(ScriptState& state, const std::string& path)
+{
+    state.mSteps.clear();
+    state.mWaitLeft = 0;
+    state.mJustFed = false;
+    state.mPendingShot.clear();
+    state.mFolder.clear();
+    if (path.empty())
+        return true;
+    std::ifstream in(path);
+    if (!in)
+    {
+        std::fprintf(stderr, "input script %s cannot be read\n", path.c_str());
+        return false;
+    }
+    const size_t slash = path.rfind('/');
+    state.mFolder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line))
+    {
+        ++number;
+        InputAction action;
+        std::string error;
+        if (ParseInputLine(line, action, error))
+            AddSteps(state.mSteps, action, state.mFolder);
+        else if (!error.empty())
+            std::fprintf(stderr, "%s:%d: %s; line skipped\n", path.c_str(), number, error.c_str());
+    }
+    return true;
+}
+
+// Pushes one step's events; false when it pushed none.
+bool Perform(ScriptState& state, const Step& step)
+{
+    switch (step.mKind)
+    {
+    case Step::Kind::Move:
+    {
+        state.mPointerX = step.mA;
+        state.mPointerY = step.mB;
+        // The event pump reads positions from the drawn cursor, which follows the desktop pointer.
+        int x = step.mA;
+        int y = step.mB;
+        ClientToScreen(GetMainWindow(), x, y);
+        SetCursorPosOverride(true, x, y);
+        return PushMouseMotion(step.mA, step.mB);
+    }
+    case Step::Kind::Button:
+        return PushMouseButton(1, step.mA != 0, state.mPointerX, state.mPointerY);
+    case Step::Kind::Key:
+        return PushKeyEvent(step.mA, step.mB != 0);
+    case Step::Kind::Text:
+        return PushTextEvent(step.mText);
+    case Step::Kind::Focus:
+        return PushWindowEvent(step.mA != 0 ? WindowEventKind::FocusGained
+                                            : WindowEventKind::FocusLost);
+    case Step::Kind::Close:
+        return PushWindowEvent(WindowEventKind::Close);
+    case Step::Kind::Shot:
+        state.mPendingShot = step.mText;
+        state.mShotPolls = 0;
+        // A repaint, so that a frame is presented even when nothing on the screen changes.
+        return PushWindowEvent(WindowEventKind::Exposed);
+    case Step::Kind::Wait:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
+bool ParseInputLine(const std::string& line, InputAction& action, std::string& error)
+{
+    using Kind = InputAction::Kind;
+    error.clear();
+    action = InputAction();
+    std::istringstream in(line);
+    std::string word;
+    if (!(in >> word) || word[0] == '#')
+        return false;
+    int* a = action.mArgs;
+    int count = 0;
+    if (word == "wait")
+    {
+        action.mKind = Kind::Wait;
+        count = 1;
+    }
+    else if (word == "move" || word == "click")
+    {
+        action.mKind = word == "move" ? Kind::Move : Kind::Click;
+        count = 2;
+    }
+    else if (word == "down" || word == "up")
+        action.mKind = word == "down" ? Kind::Down : Kind::Up;
+    else if (word == "drag")
+    {
+        action.mKind = Kind::Drag;
+        count = 4;
+    }
+    else if (word == "key")
+    {
+        action.mKind = Kind::Key;
+        count = 1;
+    }
+    else if (word == "close")
+        action.mKind = Kind::Close;
+    else if (word == "text" || word == "shot")
+    {
+        action.mKind = word == "text" ? Kind::Text : Kind::Shot;
+        // The rest of the line after one separating space, kept byte for byte.
+        const size_t start = line.find(word) + word.size();
+        std::string rest = start < line.size() ? line.substr(start + 1) : std::string();
+        while (!rest.empty() && (rest.back() == '\r' || rest.back() == '\n'))
+            rest.pop_back();
+        if (rest.empty() || (action.mKind == Kind::Shot && rest.find('/') != std::string::npos))
+        {
+            error = "\"" + word + "\" needs " + (word == "text" ? "a text" : "a file name");
+            return false;
+        }
+        if (action.mKind == Kind::Text && rest.size() > kMaxTextBytes)
+        {
+            error = "\"text\" takes at most " + std::to_string(kMaxTextBytes) + " bytes";
+            return false;
+        }
+        action.mText = rest;
+        return true;
+    }
+    else if (word == "focus")
+    {
+        action.mKind = Kind::Focus;
+        std::string which;
+        in >> which;
+        if ((which != "lost" && which != "gained") || !AtEnd(in))
+        {
+            error = "\"focus\" takes lost or gained";
+            return false;
+        }
+        a[0] = which == "gained";
+        return true;
+    }
+    else
+    {
+        error = "unknown action \"" + word + "\"";
+        return false;
+    }
+    for (int i = 0; i < count; ++i)
+    {
+        if (!ReadInt(in, a[i]))
+        {
+            error = "\"" + word + "\" takes " + std::to_string(count) + " whole number" +
+                    (count > 1 ? "s" : "");
+            return false;
+        }
+    }
+    if (!AtEnd(in))
+    {
+        error = "\"" + word + "\" has more than " + std::to_string(count) + " argument" +
+                (count == 1 ? "" : "s");
+        return false;
+    }
+    if (action.mKind == Kind::Key && ScancodeFromVirtualKey(a[0]) < 0)
+    {
+        error = "no key gives virtual-key " + std::to_string(a[0]);
+        return false;
+    }
+    if (action.mKind == Kind::Wait && a[0] < 0)
+    {
+        error = "\"wait\" takes a count of 0 or more";
+        return false;
+    }
+    return true;
+}
+
+bool SetInputScript(const std::string& path)
+{
+    ScriptState& state = State();
+    std::lock_guard<std::mutex> lock(state.mMutex);
+    state.mRead = true;
+    return Load(state, path);
+}
+
+bool FeedInputScript()
+{
+    ScriptState& state = State();
+    std::lock_guard<std::mutex> lock(state.mMutex);
+    if (!state.mRead)
+    {
+        state.mRead = true;
+        Load(state, GetEnvironmentVariable("MURKWELL_INPUT_SCRIPT"));
+    }
+    if (state.mJustFed)
+    {
+        state.mJustFed = false;
+        return false;
+    }
+    if (!state.mPendingShot.empty())
+    {
+        if (++state.mShotPolls <= kShotPollLimit)
+            return false;
+        std::fprintf(stderr, "input script: no frame presented for %s\n",
+                     state.mPendingShot.c_str());
+        state.mPendingShot.clear();
+    }
+    if (state.mWaitLeft > 0)
+    {
+        --state.mWaitLeft;
+        return false;
+    }
+    while (!state.mSteps.empty())
+    {
+        const Step step = state.mSteps.front();
+        state.mSteps.pop_front();
+        if (step.mKind == Step::Kind::Wait)
+        {
+            if (step.mA == 0)
+                continue;
+            state.mWaitLeft = step.mA - 1;
+            return false;
+        }
+        if (Perform(state, step))
+        {
+            state.mJustFed = true;
+            return true;
+        }
+        if (step.mKind == Step::Kind::Shot)
+            return false;
+    }
+    return false;
+}
+
+bool TakeShotRequest(std::string& path)
+{
+    ScriptState& state = State();
+    std::lock_guard<std::mutex> lock(state.mMutex);
+    if (state.mPendingShot.empty())
+        return false;
+    path = state.mPendingShot;
+    state.mPendingShot.clear();
+    return true;
+}
+
+} // namespace sys

@@ -1,0 +1,52 @@
+// Test mode of whole-program runs: MURKWELL_INPUT_SCRIPT names a file of input actions, one a line,
+// which the message queue turns into SDL events whenever it finds itself empty; and the frame
+// requests of its "shot" lines, which the presenter takes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sys
+{
+
+// One line of an input script. Positions are the window's client pixels.
+struct InputAction
+{
+    enum class Kind
+    {
+        Wait,  // wait <n>: n empty polls pass
+        Move,  // move <x> <y>
+        Down,  // down: the left button, where the pointer is
+        Up,    // up
+        Click, // click <x> <y>: move, down, up
+        Drag,  // drag <x1> <y1> <x2> <y2>: move, down, moves along the way, up
+        Key,   // key <virtual-key>: down and up
+        Text,  // text <utf-8>: the rest of the line
+        Focus, // focus lost|gained
+        Close, // close: a window close request
+        Shot   // shot <name>: the next presented frame as <name>.png beside the script
+    };
+    Kind mKind = Kind::Wait;
+    int mArgs[4] = {};
+    std::string mText;
+};
+
+// Parses one line. Blank lines and lines starting with "#" give no action and no error (false with
+// an empty `error`); a bad line gives false and says why.
+bool ParseInputLine(const std::string& line, InputAction& action, std::string& error);
+
+// Reads the script file (its bad lines reported on standard error and skipped) and starts it; an
+// empty path stops any script. False when the file cannot be read.
+bool SetInputScript(const std::string& path);
+
+// Called by the message queue at each poll that finds nothing waiting. Takes the next step of the
+// script (reading MURKWELL_INPUT_SCRIPT the first time): true when it pushed SDL events. Every step
+// is followed by one empty poll, so the program ticks once between two steps.
+bool FeedInputScript();
+
+// The file of a pending "shot" line, taken by the first frame presented after it; false when none
+// is pending.
+bool TakeShotRequest(std::string& path);
+
+} // namespace sys

@@ -1,0 +1,189 @@
+// The toolkit game in-process: the repository's own content started through the platform, the
+// start-up script opening the dev screen, drawn by the real renderer on the headless display,
+// pointed at, asked for its label, and ended by a close request with every modal popped.
+#include "game/game_main.h"
+#include "game/hiscore_store_link.h"
+#include "platform/application.h"
+#include "platform/config.h"
+#include "platform/display_seam.h"
+#include "platform/platform_main.h"
+#include "platform/sound_manager_seam.h"
+#include "platform/window_manager_seam.h"
+#include "render/platform.h"
+#include "render/render_display_seam.h"
+#include "support/environment.h"
+#include "support/files.h"
+#include "sys/clock.h"
+#include "sys/display/surface.h"
+#include "sys/events.h"
+#include "sys/window.h"
+#include "ui/window_manager.h"
+#include "ui/window_script.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// The dev screen's push button: centred, 220 x 44, its top at 440.
+constexpr int kButtonLeft = 290;
+constexpr int kButtonTop = 440;
+// A point of the button's body, left of the centred label.
+constexpr int kBodyX = 30;
+constexpr int kBodyY = 22;
+
+// An image's pixels as 0xAARRGGBB; empty when it cannot be read.
+std::vector<uint32_t> ReadImage(const fs::path& path, uint32_t& width)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<uint32_t> pixels;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return pixels;
+    image.format = PNG_FORMAT_BGRA;
+    pixels.resize(PNG_IMAGE_SIZE(image) / 4);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        return {};
+    width = image.width;
+    return pixels;
+}
+
+uint32_t ImagePixel(const char* name, int x, int y)
+{
+    uint32_t width = 0;
+    std::vector<uint32_t> pixels =
+        ReadImage(fs::path(MURKWELL_SOURCE_DIR) / "assets" / name, width);
+    EXPECT_FALSE(pixels.empty()) << name << " is made by `make assets`";
+    return pixels.empty() ? 0 : pixels[static_cast<size_t>(y) * width + static_cast<size_t>(x)];
+}
+
+bool Near(uint32_t a, uint32_t b)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+    {
+        const int da =
+            static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (da < -2 || da > 2)
+            return false;
+    }
+    return true;
+}
+
+struct Seen
+{
+    uint32_t mNormal = 0;
+    uint32_t mHover = 0;
+    int mLabelPixels = 0;
+    std::string mLabel;
+    size_t mModalsAtEnd = 0;
+};
+
+Seen gSeen;
+
+uint32_t FramePixel(int x, int y)
+{
+    auto& seam = static_cast<TRenderDisplaySeam&>(GetDisplay());
+    return seam.GetPlatform()->GetData()->mBackBuffer->ReadPixel(static_cast<uint32_t>(x),
+                                                                 static_cast<uint32_t>(y)) &
+           0xFFFFFF;
+}
+
+// Ticks until the pointer's work is drawn; every tick moves the fixed clock.
+void Pump(TApplication* application, TToolkitGame& game, int events)
+{
+    TPlatformEvent event;
+    for (int i = 0; i < events; ++i)
+    {
+        application->NextEvent(&event);
+        ASSERT_TRUE(game.Handle(event)) << "the game ended early";
+    }
+}
+
+int ProbeMain(TApplication* application, const char*)
+{
+    TToolkitGame game;
+    game.Start(application);
+    Pump(application, game, 40);
+    gSeen.mNormal = FramePixel(kButtonLeft + kBodyX, kButtonTop + kBodyY);
+    // The label's light text over the button's dark body.
+    for (int y = kButtonTop; y < kButtonTop + 44; ++y)
+        for (int x = kButtonLeft + 60; x < kButtonLeft + 160; ++x)
+            gSeen.mLabelPixels += ((FramePixel(x, y) >> 16) & 0xFF) > 160;
+    if (TWindowScript* script = GetWindowManager()->GetScript())
+        gSeen.mLabel = script->GetLabel("quit").c_str();
+
+    int x = kButtonLeft + kBodyX;
+    int y = kButtonTop + kBodyY;
+    sys::ClientToScreen(application->GetImpl()->mMainWindow, x, y);
+    sys::SetCursorPosOverride(true, x, y);
+    sys::PushMouseMotion(kButtonLeft + kBodyX, kButtonTop + kBodyY);
+    Pump(application, game, 40);
+    gSeen.mHover = FramePixel(kButtonLeft + kBodyX, kButtonTop + kBodyY);
+
+    sys::PushWindowEvent(sys::WindowEventKind::Close);
+    game.Run(application);
+    game.Stop();
+    gSeen.mModalsAtEnd = GetWindowManager()->GetModals().size();
+    return 0;
+}
+
+class GameMainTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(mRoot / "run");
+        mEnv.push_back(std::make_unique<testsupport::EnvironmentGuard>("XDG_DATA_HOME",
+                                                                       (mRoot / "data").string()));
+        mEnv.push_back(std::make_unique<testsupport::EnvironmentGuard>("XDG_RUNTIME_DIR",
+                                                                       (mRoot / "run").string()));
+        sys::SetManualClock(true, 1000);
+        sys::SetFixedStepMs(16);
+        sys::FlushInput();
+        ClearConfig();
+        SetGameIdentity();
+        LinkGameToPlatform();
+        gSeen = Seen();
+    }
+    void TearDown() override
+    {
+        sys::SetCursorPosOverride(false);
+        sys::SetFixedStepMs(0);
+        sys::SetManualClock(false);
+        UnlinkHiscoreStoreFromFramework();
+        SetDisplayFactory(nullptr);
+        SetWindowManagerFactory(nullptr);
+        SetSoundManagerFactory(nullptr);
+        ClearConfig();
+        mEnv.clear();
+    }
+
+    testsupport::ScratchFolder mScratch{"mw_game"};
+    fs::path mRoot = mScratch.Path();
+    std::vector<std::unique_ptr<testsupport::EnvironmentGuard>> mEnv;
+};
+
+TEST_F(GameMainTest, DISABLED_TheDevScreenShowsItsButtonHoversAndEndsOnAClose)
+{
+    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR);
+    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &ProbeMain, false);
+    const uint32_t normal = ImagePixel("ui/button_n.png", kBodyX, kBodyY) & 0xFFFFFF;
+    const uint32_t hover = ImagePixel("ui/button_h.png", kBodyX, kBodyY) & 0xFFFFFF;
+    ASSERT_NE(normal, hover);
+    EXPECT_TRUE(Near(gSeen.mNormal, normal)) << std::hex << gSeen.mNormal << " " << normal;
+    EXPECT_TRUE(Near(gSeen.mHover, hover)) << std::hex << gSeen.mHover << " " << hover;
+    EXPECT_GT(gSeen.mLabelPixels, 20) << "no text drawn on the button";
+    EXPECT_EQ(gSeen.mLabel, "Quit");
+    // Teardown popped the dev screen's modal: only the root is left.
+    EXPECT_EQ(gSeen.mModalsAtEnd, 1u);
+}
+
+} // namespace
