@@ -135,6 +135,41 @@ int ProbeMain(TApplication* application, const char*)
     return 0;
 }
 
+// What a run of a fixture game saw: the modal windows (top first) before the close request and
+// after teardown, the window title, and whether the close went on to the window manager.
+struct Stack
+{
+    std::vector<std::string> mBefore;
+    size_t mAfter = 0;
+    std::string mTitle;
+    bool mCloseHandedOn = true;
+};
+
+Stack gStack;
+
+std::vector<std::string> ModalNames()
+{
+    std::vector<std::string> names;
+    for (TModalWindow* modal : GetWindowManager()->GetModals())
+        names.push_back(modal->GetName().c_str());
+    return names;
+}
+
+int StackMain(TApplication* application, const char*)
+{
+    TToolkitGame game;
+    game.Start(application);
+    Pump(application, game, 10);
+    gStack.mBefore = ModalNames();
+    gStack.mTitle = sys::GetWindowTitle(application->GetImpl()->mMainWindow);
+    TPlatformEvent close;
+    close.mType = kEventClose;
+    gStack.mCloseHandedOn = game.Handle(close);
+    game.Stop();
+    gStack.mAfter = GetWindowManager()->GetModals().size();
+    return 0;
+}
+
 class GameMainTest : public ::testing::Test
 {
 protected:
@@ -187,3 +222,25 @@ TEST_F(GameMainTest, DISABLED_TheDevScreenShowsItsButtonHoversAndEndsOnAClose)
 }
 
 } // namespace
+
+TEST_F(GameMainTest, TeardownPopsEveryModalAboveTheRoot)
+{
+    const fs::path game = mRoot / "game";
+    testsupport::WriteFile(game / "assets/settings.xml", "<settings></settings>\n");
+    testsupport::WriteFile(game / "assets/strings.xml",
+                           "<Workbook><Table><Row><Cell><Data>windowtitle</Data></Cell>"
+                           "<Cell><Data>Fixture Title</Data></Cell></Row></Table></Workbook>\n");
+    // Three modals stacked by the start-up script's coroutine, which then waits for ever.
+    testsupport::WriteFile(game / "assets/scripts/mainloop.lua",
+                           "return function() PushModal('first'); PushModal('second'); "
+                           "PushModal('third'); while true do WaitForMessage() end end\n");
+    gStack = Stack();
+    const std::string commandLine = "--multiple -wd=" + game.string();
+    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &StackMain, false);
+    ASSERT_EQ(gStack.mBefore.size(), 4u);
+    EXPECT_EQ(gStack.mBefore[0], "third");
+    EXPECT_EQ(gStack.mBefore[2], "first");
+    EXPECT_EQ(gStack.mAfter, 1u) << "only the root is left";
+    EXPECT_FALSE(gStack.mCloseHandedOn);
+    EXPECT_EQ(gStack.mTitle, "Fixture Title");
+}
