@@ -460,7 +460,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadContent{"MainLoopRaising", "scripts/mainloop.lua", "error('no start')\n",
                    ": Failed to run script scripts/mainloop.lua: 1"},
         BadContent{"ScreenRaising", kScreen, "error('the screen broke')\n",
-                   ": lua_resume error: assets/scripts/dev/toolkit.lua:1: the screen broke"}),
+                   ": lua_resume error: assets/scripts/dev/toolkit.lua:1: the screen broke"},
+        BadContent{"MissingLabel", kScreen,
+                   "MakeDialog { Text { label = 'no_such_label', w = 200, h = 40 } }\n",
+                   "Missing string for label 'no_such_label'"}),
     [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -477,10 +480,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadContent{"MissingImage", kScreen,
                    "MakeDialog { Bitmap { name = 'bg', image = 'menu/nothing' },\n"
                    "  Text { label = 'after_the_image', w = 200, h = 40 } }\n",
-                   "Missing string for label 'after_the_image'"},
-        BadContent{"MissingLabel", kScreen,
-                   "MakeDialog { Text { label = 'no_such_label', w = 200, h = 40 } }\n",
-                   "Missing string for label 'no_such_label'"}),
+                   "Missing string for label 'after_the_image'"}),
     [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
 
 class ExitStatisticsProgramTest : public ProgramTest
