@@ -366,14 +366,14 @@ protected:
 constexpr const char* kClickQuit =
     "focus gained\nwait 20\nclick 400 462\nwait 60\nshot after\nclose\n";
 
-TEST_F(ScreenProgramTest, DISABLED_TheFirstScreensButtonEndsTheGame)
+TEST_F(ScreenProgramTest, TheFirstScreensButtonEndsTheGame)
 {
     EXPECT_EQ(RunScripted(CopyGame("content"), kClickQuit), 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click did not end the game";
     ExpectCleanLog();
 }
 
-TEST_F(ScreenProgramTest, DISABLED_OnTheRepositorysContentAClickOrACloseEndsTheGame)
+TEST_F(ScreenProgramTest, OnTheRepositorysContentAClickOrACloseEndsTheGame)
 {
     for (const char* script : {kClickQuit, "wait 10\nclose\n"})
     {
@@ -387,7 +387,7 @@ TEST_F(ScreenProgramTest, DISABLED_OnTheRepositorysContentAClickOrACloseEndsTheG
 // Two runs on the fixed clock give the same picture, which matches the golden one within the
 // tolerance of JPEG decoding and text drawing: 99 % of the pixels within 8 per channel
 // (MURKWELL_UPDATE_GOLDEN=1 writes it).
-TEST_F(ScreenProgramTest, DISABLED_TheFirstScreensPictureRepeatsAndMatchesItsGolden)
+TEST_F(ScreenProgramTest, TheFirstScreensPictureRepeatsAndMatchesItsGolden)
 {
     const std::string script = "wait 20\nshot screen\nclose\n";
     ASSERT_EQ(RunScripted(mRepository, script), 0);
@@ -467,7 +467,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
 
 INSTANTIATE_TEST_SUITE_P(
-    DISABLED_Toolkit, BadContentProgramTest,
+    Toolkit, BadContentProgramTest,
     ::testing::Values(
         BadContent{"UnknownTypeAndWrongStyles", kScreen,
                    "MakeDialog { Bitmap { name = 7, image = {}, x = 'left', y = true },\n"

@@ -206,7 +206,7 @@ protected:
     std::vector<std::unique_ptr<testsupport::EnvironmentGuard>> mEnv;
 };
 
-TEST_F(GameMainTest, DISABLED_TheDevScreenShowsItsButtonHoversAndEndsOnAClose)
+TEST_F(GameMainTest, TheDevScreenShowsItsButtonHoversAndEndsOnAClose)
 {
     const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR);
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &ProbeMain, false);
