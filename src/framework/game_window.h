@@ -75,6 +75,8 @@ public:
 
     // Fades the scrim out (a window without one ends at once) and keeps the script; idle only.
     void CloseScrim(const TString& script);
+    // Runs the UI enabler over the children: pop-ups moving over the screen disable its widgets.
+    void SetWidgetsEnabled(bool enable);
 
     // What keeps a particle system's registered functions alive while it runs.
     using ParticleFunctions = std::vector<std::shared_ptr<TParticleFunction>>;
@@ -125,7 +127,6 @@ protected:
     void FadeOutMusic();
     // One alpha fade on the window's transform that calls `done` when the transform ends.
     void StartFade(float from, float to, uint32_t ms, void (GameWindow::*done)());
-    void SetWidgetsEnabled(bool enable);
     // Whether the window manager delivers an untargeted message to this window along the focus
     // path anyway (so the listener need not hand it over a second time).
     bool IsOnDeliveryPath() const;

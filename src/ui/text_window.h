@@ -38,6 +38,7 @@ public:
     virtual TString GetText() const;
 
     void SetAlpha(float alpha) { mAlpha = alpha; }
+    float GetAlpha() const { return mAlpha; }
     void SetRotation(float degrees, int32_t originX, int32_t originY);
     // 0 shows the first line; 1 scrolls the last lines that fit into view, plus half a line.
     void SetScrollPosition(float fraction);
