@@ -153,7 +153,8 @@ void DialogWindow::Init(TWindowStyle& style)
         return;
     }
 
-    std::shared_ptr<TTexture> texture = TTexture::Get(style.GetString("image", "dialogs/dialog"), 0);
+    std::shared_ptr<TTexture> texture =
+        TTexture::Get(style.GetString("image", "dialogs/dialog"), 0);
     if (texture != nullptr)
     {
         SetSize(static_cast<int32_t>(texture->GetWidth()),
@@ -322,6 +323,10 @@ void DialogWindow::StartExit()
         new TM_Move(Duration(mTimeExit), true, TVec2(x, above), TVec2(x, y), 0, kSmoothing));
     exit->push_back(new TM_Alpha(Duration(mTimeExit), 0.0f, 1.0f, 0, kSmoothing));
     TransformManager* transforms = TransformManager::Instance();
+    // An entry or exit still running would call back into the new exit: its end would show the
+    // dialog again halfway out, or run the return statement a second time.
+    if (transforms != nullptr)
+        transforms->RemoveTransforms(&mTransform);
     if (transforms != nullptr)
         transforms->AddTransform(&mTransform, exit, nullptr,
                                  new Callback(this, &DialogWindowCallbacks::ExitDone));
@@ -367,8 +372,8 @@ void DialogWindow::OnExitDone()
 {
     if (GameWindow* screen = FindEnclosingScreen())
         screen->SetWidgetsEnabled(true);
-    TString statement =
-        TString::Format("ModalReturn( '%s' ); CloseWindow();", QuoteForScript(mReturnValue).c_str());
+    TString statement = TString::Format("ModalReturn( '%s' ); CloseWindow();",
+                                        QuoteForScript(mReturnValue).c_str());
     if (TScript* script = GetWindowScript())
         script->DoLuaString(statement);
 }
