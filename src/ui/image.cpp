@@ -82,6 +82,14 @@ void TImage::SetAlpha(float alpha)
     mAlpha = alpha;
     bool covers = alpha == 1.0f && mTexture && !mTexture->HasAlpha();
     uint32_t flags = GetFlags();
+    // The bit is only ever cleared through SetFlags, which takes the image out of its modal's
+    // cover set: with the bit clear and staying clear there is nothing to re-evaluate. Fades set
+    // the alpha of whole screens every frame.
+    if (!covers && (flags & kWindowCovers) == 0)
+    {
+        MarkDirty();
+        return;
+    }
     SetFlags(covers ? flags | kWindowCovers : flags & ~static_cast<uint32_t>(kWindowCovers));
     MarkDirty();
 }

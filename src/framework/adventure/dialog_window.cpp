@@ -474,15 +474,22 @@ void DialogWindow::OnModalPopped()
     RunInParticleScript("gEmit = 0;");
 }
 
+DialogWindow::WindowFade::WindowFade()
+    : mTextId(TText::GetClassId()), mImageId(TImage::GetClassId()),
+      mDialogId(DialogWindow::GetClassId())
+{
+}
+
 bool DialogWindow::WindowFade::Visit(TWindow* window)
 {
-    if (window->IsKindOf(TText::GetClassId()))
-        static_cast<TText*>(window)->SetAlpha(mAlpha);
-    if (window->IsKindOf(TImage::GetClassId()))
+    // The fade runs over whole screens every frame: the kinds are tested most common first, and
+    // a window is of one of these three at most (each derives from the plain window alone).
+    if (window->IsKindOf(mImageId))
         static_cast<TImage*>(window)->SetAlpha(mAlpha);
-    if (window->IsKindOf(DialogWindow::GetClassId()))
-        if (const std::shared_ptr<TSprite>& sprite = static_cast<DialogWindow*>(window)->mSprite)
-            sprite->GetSpec().mAlpha = mAlpha;
+    else if (window->IsKindOf(mTextId))
+        static_cast<TText*>(window)->SetAlpha(mAlpha);
+    else if (window->IsKindOf(mDialogId))
+        static_cast<DialogWindow*>(window)->mSprite->GetSpec().mAlpha = mAlpha;
     ApplyWidgetAlpha(window, mAlpha);
     window->VisitChildren(*this, false);
     return true;

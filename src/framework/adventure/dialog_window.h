@@ -84,9 +84,15 @@ public:
     class WindowFade : public TWindowSpider
     {
     public:
+        WindowFade();
         bool Visit(TWindow* window) override;
 
         float mAlpha = 1.0f;
+
+    private:
+        TClassId mTextId;
+        TClassId mImageId;
+        TClassId mDialogId;
     };
 
     // Offered every message without a target window; never takes one.
