@@ -70,6 +70,8 @@ public:
     int32_t GetState() const { return mState; }
     bool IsPaused() const { return mPaused; }
     const TString& GetReturnValue() const { return mReturnValue; }
+    int32_t GetSoundIn() const { return mSoundIn; }
+    int32_t GetSoundOut() const { return mSoundOut; }
     TM_Transform2D& GetTransform() { return mTransform; }
     const std::shared_ptr<TSprite>& GetSprite() const { return mSprite; }
     const std::shared_ptr<TLuaParticleSystem>& GetParticles() const { return mParticles; }

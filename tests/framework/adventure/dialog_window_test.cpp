@@ -3,6 +3,8 @@
 // widgets, pausing under a covering modal, the emitter and its hand-over, and broken styles.
 #include "framework/adventure/dialog_window.h"
 
+#include "framework/audio_test_support.h"
+
 #include "framework/delta_time.h"
 #include "framework/game_window.h"
 #include "framework/transform_manager.h"
@@ -390,6 +392,58 @@ TEST_F(DialogWindowTest, WithoutTransformTableTheGameQuitsAndTheDialogStaysSafe)
     EXPECT_EQ(dialog->GetReturnValue(), TString(""));
     Do("WindowReturn(12)");
     EXPECT_EQ(dialog->GetReturnValue(), TString("12"));
+}
+
+// The named sounds, with the sound layer's test output and no display.
+class DialogWindowSoundTest : public fwtest::AudioTest
+{
+protected:
+    void SetUp() override
+    {
+        AudioTest::SetUp();
+        Start("2,in,1,out,2", {300, 300});
+        mWindows = std::make_unique<TWindowManager>();
+        mWindows->CreateRoot(800, 600);
+        mWindows->CreateScript();
+        mWindows->RegisterWindowType("DialogWindow", &DialogWindow::Create);
+    }
+    void TearDown() override
+    {
+        mWindows.reset();
+        AudioTest::TearDown();
+    }
+    DialogWindow* Make(const std::string& keys)
+    {
+        mWindows->GetScript()->DoLuaString(
+            ("PushModal('m') DialogWindow{ name = 'dlg', soundin = 'in', soundout = 'out', "
+             "transform = {}, " +
+             keys + " }()")
+                .c_str());
+        return static_cast<DialogWindow*>(mWindows->GetTopModal()->FindChild("dlg", 1));
+    }
+
+    TransformManager mTransforms;
+    std::unique_ptr<TWindowManager> mWindows;
+};
+
+TEST_F(DialogWindowSoundTest, TheEntrySoundPlaysWhenTheDropStartsAndTheExitSoundWhenItLeaves)
+{
+    DialogWindow* dialog = Make("skipintro = true");
+    int32_t in = dialog->GetSoundIn();
+    int32_t out = dialog->GetSoundOut();
+    ASSERT_NE(in, 0);
+    ASSERT_NE(out, 0);
+    EXPECT_EQ(Entry(in).GetRecordCount(), 0u) << "resolved, not started";
+    EXPECT_EQ(Entry(out).GetRecordCount(), 0u);
+    mWindows->GetScript()->DoLuaString("WindowReturn('x')");
+    EXPECT_EQ(Entry(in).GetRecordCount(), 0u);
+    EXPECT_EQ(Entry(out).GetRecordCount(), 1u);
+
+    mWindows->PopModal();
+    mWindows->ProcessDeletions();
+    DialogWindow* second = Make("");
+    EXPECT_EQ(Entry(second->GetSoundIn()).GetRecordCount(), 1u);
+    EXPECT_EQ(second->GetState(), DialogWindow::kEntering);
 }
 
 } // namespace
