@@ -3,9 +3,11 @@
 // the particle effect that follows it and is handed to the screen beneath when it goes.
 #include "framework/adventure/dialog_window.h"
 
+#include "framework/animated_bitmap.h"
 #include "framework/audio_manager.h"
 #include "framework/delta_time.h"
 #include "framework/frame_services.h"
+#include "framework/framework_button.h"
 #include "framework/game_window.h"
 #include "framework/transform_instructions.h"
 #include "framework/transform_manager.h"
@@ -13,6 +15,7 @@
 #include "render/renderer.h"
 #include "render/sprite.h"
 #include "render/texture.h"
+#include "script/lauxlib.h"
 #include "script/lua_bind.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
@@ -63,14 +66,13 @@ int32_t Truncate(float value)
     return static_cast<int32_t>(value);
 }
 
-// Where the framework's own widgets take the fade: the framework slider's draw spec and the
-// framework button's drawn alpha join the text and image windows here.
-void ApplyWidgetAlpha(TWindow* window, float alpha)
+// Where the framework's own widgets take the fade; the framework slider's draw spec joins the
+// button here.
+void ApplyWidgetAlpha(TWindow* window, float alpha, TClassId buttonId)
 {
-    (void)window;
-    (void)alpha;
+    if (window->IsKindOf(buttonId))
+        static_cast<TVButton*>(window)->SetAlpha(alpha);
 }
-
 } // namespace
 
 // The callbacks are protected members; these reach them for the transform manager.
@@ -122,6 +124,7 @@ DialogWindow::~DialogWindow()
     mWidth.clear();
     mLocus.clear();
     mParticles.reset();
+    mBitmaps.clear();
     mSprite.reset();
     if (TransformManager* transforms = TransformManager::Instance())
         transforms->RemoveTransforms(&mTransform);
@@ -203,6 +206,23 @@ void DialogWindow::Init(TWindowStyle& style)
         mLocus.push_back(locus);
         mWidth.push_back(width);
         mPreviousPosition.push_back(previous);
+    }
+
+    std::unique_ptr<TLuaTable> bitmaps(style.GetTable("bitmaps"));
+    if (bitmaps != nullptr)
+    {
+        TLuaObjectWrapper* key = nullptr;
+        while (TLuaTable* value = bitmaps->Next(&key))
+        {
+            std::unique_ptr<TLuaTable> entry(value);
+            lua_State* L = entry->GetState();
+            entry->Push();
+            bool isTable = lua_istable(L, -1);
+            lua_pop(L, 1);
+            if (isTable)
+                if (std::shared_ptr<AnimatedBitmap> bitmap = AnimatedBitmap::Create(*entry))
+                    mBitmaps.push_back(bitmap);
+        }
     }
 }
 
@@ -380,6 +400,8 @@ void DialogWindow::OnExitDone()
 
 void DialogWindow::Pause()
 {
+    for (const std::shared_ptr<AnimatedBitmap>& bitmap : mBitmaps)
+        bitmap->Pause();
     mPaused = true;
     if (TransformManager* transforms = TransformManager::Instance())
         transforms->PauseTransforms(&mTransform);
@@ -387,6 +409,8 @@ void DialogWindow::Pause()
 
 void DialogWindow::Resume()
 {
+    for (const std::shared_ptr<AnimatedBitmap>& bitmap : mBitmaps)
+        bitmap->Resume();
     mPaused = false;
     if (TransformManager* transforms = TransformManager::Instance())
         transforms->ResumeTransforms(&mTransform);
@@ -418,6 +442,8 @@ bool DialogWindow::Update()
         DeltaTime* clock = DeltaTime::Instance();
         mParticles->Update(static_cast<int32_t>(clock != nullptr ? clock->GetStep() : 0));
     }
+    for (const std::shared_ptr<AnimatedBitmap>& bitmap : mBitmaps)
+        bitmap->Update();
     return false;
 }
 
@@ -428,6 +454,8 @@ void DialogWindow::Draw()
         return;
     bool entered = !renderer->InBegin2d() && renderer->Begin2d();
     mSprite->Draw(TDrawSpec(), -1);
+    for (const std::shared_ptr<AnimatedBitmap>& bitmap : mBitmaps)
+        bitmap->Draw(TDrawSpec());
     if (entered)
         renderer->End2d();
 }
@@ -476,21 +504,22 @@ void DialogWindow::OnModalPopped()
 
 DialogWindow::WindowFade::WindowFade()
     : mTextId(TText::GetClassId()), mImageId(TImage::GetClassId()),
-      mDialogId(DialogWindow::GetClassId())
+      mDialogId(DialogWindow::GetClassId()), mButtonId(TVButton::GetClassId())
 {
 }
 
 bool DialogWindow::WindowFade::Visit(TWindow* window)
 {
     // The fade runs over whole screens every frame: the kinds are tested most common first, and
-    // a window is of one of these three at most (each derives from the plain window alone).
+    // a window is of one of these kinds at most (none derives from another).
     if (window->IsKindOf(mImageId))
         static_cast<TImage*>(window)->SetAlpha(mAlpha);
     else if (window->IsKindOf(mTextId))
         static_cast<TText*>(window)->SetAlpha(mAlpha);
     else if (window->IsKindOf(mDialogId))
         static_cast<DialogWindow*>(window)->mSprite->GetSpec().mAlpha = mAlpha;
-    ApplyWidgetAlpha(window, mAlpha);
+    else
+        ApplyWidgetAlpha(window, mAlpha, mButtonId);
     window->VisitChildren(*this, false);
     return true;
 }

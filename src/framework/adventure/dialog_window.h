@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class AnimatedBitmap;
 class GameWindow;
 class TLuaParticleSystem;
 class TSprite;
@@ -75,6 +76,7 @@ public:
     TM_Transform2D& GetTransform() { return mTransform; }
     const std::shared_ptr<TSprite>& GetSprite() const { return mSprite; }
     const std::shared_ptr<TLuaParticleSystem>& GetParticles() const { return mParticles; }
+    const std::vector<std::shared_ptr<AnimatedBitmap>>& GetBitmaps() const { return mBitmaps; }
     const std::vector<std::shared_ptr<ParticleVector>>& GetLocus() const { return mLocus; }
     const std::vector<std::shared_ptr<ParticleVector>>& GetWidthVectors() const { return mWidth; }
     const std::vector<std::shared_ptr<ParticleVector>>& GetPreviousPosition() const
@@ -95,6 +97,7 @@ public:
         TClassId mTextId;
         TClassId mImageId;
         TClassId mDialogId;
+        TClassId mButtonId;
     };
 
     // Offered every message without a target window; never takes one.
@@ -130,6 +133,8 @@ protected:
     int32_t mState = kEntering;
     int32_t mSoundIn = 0;
     int32_t mSoundOut = 0;
+    // Drawn on the face in this order.
+    std::vector<std::shared_ptr<AnimatedBitmap>> mBitmaps;
     std::shared_ptr<TLuaParticleSystem> mParticles;
     std::vector<std::shared_ptr<ParticleVector>> mLocus;
     std::vector<std::shared_ptr<ParticleVector>> mWidth;

@@ -5,7 +5,9 @@
 
 #include "framework/audio_test_support.h"
 
+#include "framework/animated_bitmap.h"
 #include "framework/delta_time.h"
+#include "framework/framework_button.h"
 #include "framework/game_window.h"
 #include "framework/transform_manager.h"
 #include "framework/window_manager.h"
@@ -59,6 +61,7 @@ protected:
         mManager->RegisterWindowType("DialogWindow", &DialogWindow::Create);
         mManager->RegisterWindowType("GameWindow", &GameWindow::Create);
         mManager->RegisterWindowType("Button", &FakeButton::Create);
+        mManager->RegisterWindowType("VButton", &TVButton::Create);
         auto* root = static_cast<TScreen*>(mManager->GetRoot());
         root->mAlwaysClear = true;
         root->mClearColor = TVec4(1, 1, 1, 1);
@@ -238,8 +241,9 @@ TEST_F(DialogWindowTest, ASecondWindowReturnWhileLeavingRestartsTheExitAndHandsO
 
 TEST_F(DialogWindowTest, ACoveringModalPausesItAndItsClosingResumesAndRebindsWindowReturn)
 {
+    Serve("dot.png", uitest::FlatPng(10, 10, 0x0000FF));
     Do(std::string("PushModal('a') DialogWindow{ name = 'dlg', ") + kFace +
-       ", transform = { timeenter = 200 } }()");
+       ", transform = { timeenter = 200 }, bitmaps = { { image = 'dot.png' } } }()");
     DialogWindow* dialog = Dialog();
     Step(16);
     Step(100);
@@ -250,6 +254,7 @@ TEST_F(DialogWindowTest, ACoveringModalPausesItAndItsClosingResumesAndRebindsWin
        kFace + ", transform = {} }()");
     Step(16);
     EXPECT_TRUE(dialog->IsPaused());
+    EXPECT_TRUE(dialog->GetBitmaps()[0]->IsPaused());
     EXPECT_FALSE(Dialog("over")->IsPaused());
     Step(1000);
     Step(16);
@@ -259,6 +264,7 @@ TEST_F(DialogWindowTest, ACoveringModalPausesItAndItsClosingResumesAndRebindsWin
     mManager->PopModal();
     Step(16);
     EXPECT_FALSE(dialog->IsPaused());
+    EXPECT_FALSE(dialog->GetBitmaps()[0]->IsPaused());
     EXPECT_EQ(Dialog("over"), nullptr);
     Step(16);
     EXPECT_GT(dialog->GetRect().top, top) << "goes on where it stopped";
@@ -283,9 +289,12 @@ TEST_F(DialogWindowTest, TheFadeReachesTheSiblingsAndTheirChildren)
     Serve("dot.png", uitest::FlatPng(10, 10, 0x0000FF));
     Do(std::string("PushModal('a') GameWindow{ name = 'gamewindow', w = 800, h = 600, "
                    "Text{ name = 'caption', w = 100, h = 20, text = 'Hi' }, "
-                   "Window{ name = 'group', Bitmap{ name = 'pic', image = 'dot.png' } }, "
+                   "Window{ name = 'group', Bitmap{ name = 'pic', image = 'dot.png' }, "
+                   "  VButton{ name = 'vb', buttongraphics = { 'dot.png' } } }, "
                    "DialogWindow{ name = 'dlg', ") +
-       kFace + ", transform = { timeenter = 200, timeexit = 200 } } }()");
+       kFace +
+       ", transform = { timeenter = 200, timeexit = 200 }, "
+       "  bitmaps = { { image = 'dot.png', x = 10, y = 10 }, 'no table' } } }()");
     DialogWindow* dialog = Dialog();
     auto* caption = static_cast<TText*>(Find("caption"));
     auto* picture = TImage::FromWindow(Find("pic"));
@@ -296,6 +305,9 @@ TEST_F(DialogWindowTest, TheFadeReachesTheSiblingsAndTheirChildren)
     EXPECT_FLOAT_EQ(caption->GetAlpha(), 0.5f);
     EXPECT_FLOAT_EQ(picture->GetAlpha(), 0.5f);
     EXPECT_FLOAT_EQ(dialog->GetSprite()->GetSpec().mAlpha, 0.5f);
+    auto* button = static_cast<TVButton*>(Find("vb"));
+    EXPECT_FLOAT_EQ(button->GetDrawSpec().mAlpha, 0.5f);
+    ASSERT_EQ(dialog->GetBitmaps().size(), 1u);
     Paint();
     int32_t top = dialog->GetRect().top;
     EXPECT_EQ(Pixel(250, top + 10), 0xFF7F7Fu);
@@ -303,6 +315,9 @@ TEST_F(DialogWindowTest, TheFadeReachesTheSiblingsAndTheirChildren)
     Step(0);
     EXPECT_FLOAT_EQ(caption->GetAlpha(), 1.0f);
     EXPECT_FLOAT_EQ(picture->GetAlpha(), 1.0f);
+    Paint(); // the bitmap on the face
+    EXPECT_EQ(Pixel(200 + 12, 100 + 12), 0x0000FFu);
+    EXPECT_EQ(Pixel(200 + 30, 100 + 30), 0xFF0000u);
 
     Do("WindowReturn('')");
     Step(16);
