@@ -47,11 +47,6 @@ TWindow* TImage::Create()
     return new TImage(true);
 }
 
-TClassId TImage::GetClassId()
-{
-    return reinterpret_cast<TClassId>(&TImage::Create);
-}
-
 TImage* TImage::FromWindow(TWindow* window)
 {
     return window != nullptr && window->IsKindOf(GetClassId()) ? static_cast<TImage*>(window)

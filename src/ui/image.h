@@ -17,7 +17,7 @@ public:
 
     // The creator registered for "Bitmap"; its address is the class id.
     static TWindow* Create();
-    static TClassId GetClassId();
+    static TClassId GetClassId() { return reinterpret_cast<TClassId>(&TImage::Create); }
     // The window when it is an image, else null.
     static TImage* FromWindow(TWindow* window);
 

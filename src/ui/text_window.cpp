@@ -89,11 +89,6 @@ TWindow* TText::Create()
     return new TText(false);
 }
 
-TClassId TText::GetClassId()
-{
-    return reinterpret_cast<TClassId>(&TText::Create);
-}
-
 void TText::Init(TWindowStyle& style)
 {
     TString fontName = "__DEFAULT";

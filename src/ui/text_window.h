@@ -17,7 +17,7 @@ public:
     ~TText() override;
 
     static TWindow* Create();
-    static TClassId GetClassId();
+    static TClassId GetClassId() { return reinterpret_cast<TClassId>(&TText::Create); }
 
     const char* GetClassName() const override { return "TText"; }
     bool IsKindOf(TClassId id) const override

@@ -46,11 +46,6 @@ TWindow* TWindow::Create()
     return new TWindow();
 }
 
-TClassId TWindow::GetClassId()
-{
-    return reinterpret_cast<TClassId>(&TWindow::Create);
-}
-
 TWindow::~TWindow()
 {
     // Every deletion path takes the window out of its parent first; only a parent that is being

@@ -122,7 +122,7 @@ public:
 
     // The creator registered for "Window"; its address is the class id.
     static TWindow* Create();
-    static TClassId GetClassId();
+    static TClassId GetClassId() { return reinterpret_cast<TClassId>(&TWindow::Create); }
 
     // The virtual operations, in their fixed order.
     virtual const char* GetClassName() const { return "TWindow"; }
