@@ -407,6 +407,28 @@ TEST_F(DialogWindowTest, WithoutTransformTableTheGameQuitsAndTheDialogStaysSafe)
     EXPECT_EQ(dialog->GetReturnValue(), TString(""));
     Do("WindowReturn(12)");
     EXPECT_EQ(dialog->GetReturnValue(), TString("12"));
+
+    // Wrongly typed and absurd style values: read as their defaults or held in range.
+    Do("PushModal('b') DialogWindow{ name = 'odd', image = {}, skipintro = 'no', soundin = {}, "
+       "transform = { timeenter = 'x', timeexit = -5, timeenterbounce = 1e300, "
+       "moveenterbounce = 0/0 }, particles = { 'a', {}, 1e300 }, bitmaps = 7 }() "
+       "DialogWindow{ name = 'odd2', transform = 5, particles = 'x', bitmaps = { 1, 'b' } }()");
+    DialogWindow* odd = Dialog("odd");
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(odd->GetBitmaps().size(), 0u);
+    ASSERT_NE(odd->GetParticles(), nullptr);
+    EXPECT_EQ(odd->GetLocus()[0]->mValue[0], 0.0f);
+    Step(16);
+    Step(16);
+    EXPECT_EQ(odd->GetState(), DialogWindow::kEntering) << "the settle takes the most an int holds";
+    Paint();
+    Do("WindowReturn('z')");
+    Step(16);
+    Step(16);
+    Step(0);
+    EXPECT_EQ(rendertest::CountOf(Log(), "No transform table in DialogWindow"), 2)
+        << "a transform that is no table is none";
+    EXPECT_EQ(Dialog("odd2")->GetParticles(), nullptr);
 }
 
 // The named sounds, with the sound layer's test output and no display.
