@@ -6,6 +6,7 @@
 #include "framework/audio_test_support.h"
 
 #include "framework/animated_bitmap.h"
+#include "framework/custom_text_edit.h"
 #include "framework/delta_time.h"
 #include "framework/framework_button.h"
 #include "framework/game_window.h"
@@ -62,6 +63,7 @@ protected:
         mManager->RegisterWindowType("GameWindow", &GameWindow::Create);
         mManager->RegisterWindowType("Button", &FakeButton::Create);
         mManager->RegisterWindowType("VButton", &TVButton::Create);
+        mManager->RegisterWindowType("TextEdit", &CustomTextEdit::Create);
         auto* root = static_cast<TScreen*>(mManager->GetRoot());
         root->mAlwaysClear = true;
         root->mClearColor = TVec4(1, 1, 1, 1);
@@ -207,6 +209,25 @@ TEST_F(DialogWindowTest, WindowReturnFliesOutThenDoModalAnswersTheValueUnchanged
     Step(1);
     Step(0);
     EXPECT_EQ(Global("result"), value);
+    EXPECT_EQ(mManager->GetTopModal(), mRoot);
+}
+
+TEST_F(DialogWindowTest, ANameTypedIntoTheDialogComesBackFromDoModalUnchanged)
+{
+    Serve("name.lua", std::string("GameWindow{ name = 'gamewindow', DialogWindow{ name = 'dlg', ") +
+                          kFace +
+                          ", transform = { timeexit = 50 }, "
+                          "  TextEdit{ name = 'name', x = 10, y = 10, w = 80, h = 20, "
+                          "    length = 40 } } }()");
+    Do("return function() result = DoModal('name.lua') end");
+    ASSERT_NE(Find("name"), nullptr);
+    const std::string typed = "O'Brien \\ \\' ]] %s";
+    for (char c : typed)
+        mManager->HandleEvent(uitest::MakeEvent(kEventChar, 0, 0, static_cast<uint8_t>(c)));
+    Do("WindowReturn(GetLabel('name'))");
+    for (int i = 0; i < 4; ++i)
+        Step(30);
+    EXPECT_EQ(Global("result"), typed);
     EXPECT_EQ(mManager->GetTopModal(), mRoot);
 }
 
