@@ -349,24 +349,24 @@ void DialogWindow::StartExit()
     float x = static_cast<float>(GetRect().left);
     float y = static_cast<float>(GetRect().top);
 
-    auto* exit = new TM_InstructionList;
+    auto* flyOut = new TM_InstructionList;
     GameWindow* screen = FindEnclosingScreen();
     mState = kExiting;
     mTransform.SetX(x);
     mTransform.SetY(y);
-    exit->push_back(
+    flyOut->push_back(
         new TM_Move(Duration(mTimeExit), true, TVec2(x, above), TVec2(x, y), 0, kSmoothing));
-    exit->push_back(new TM_Alpha(Duration(mTimeExit), 0.0f, 1.0f, 0, kSmoothing));
+    flyOut->push_back(new TM_Alpha(Duration(mTimeExit), 0.0f, 1.0f, 0, kSmoothing));
     TransformManager* transforms = TransformManager::Instance();
     // An entry or exit still running would call back into the new exit: its end would show the
     // dialog again halfway out, or run the return statement a second time.
     if (transforms != nullptr)
         transforms->RemoveTransforms(&mTransform);
     if (transforms != nullptr)
-        transforms->AddTransform(&mTransform, exit, nullptr,
+        transforms->AddTransform(&mTransform, flyOut, nullptr,
                                  new Callback(this, &DialogWindowCallbacks::ExitDone));
     else
-        delete exit;
+        delete flyOut;
     if (screen != nullptr)
         screen->CloseScrim(TString());
     if (mSoundOut != 0)
