@@ -361,12 +361,15 @@ void DialogWindow::StartExit()
     // An entry or exit still running would call back into the new exit: its end would show the
     // dialog again halfway out, or run the return statement a second time.
     if (transforms != nullptr)
+    {
         transforms->RemoveTransforms(&mTransform);
-    if (transforms != nullptr)
         transforms->AddTransform(&mTransform, flyOut, nullptr,
                                  new Callback(this, &DialogWindowCallbacks::ExitDone));
+    }
     else
+    {
         delete flyOut;
+    }
     if (screen != nullptr)
         screen->CloseScrim(TString());
     if (mSoundOut != 0)
