@@ -295,3 +295,42 @@ TEST_F(TextScrollTest, MissingTablesAreReportedAndNothingScrolls)
 }
 
 } // namespace
+
+namespace
+{
+TEST_F(TextScrollTest, DrawsScrimTextAndImagesAtTheScrollOffsetMidWay)
+{
+    TextScroll* scroll =
+        Make("scrollspeed = 100, textscrim = true, "
+             "texttypes = { name = { x = 200, w = 400, h = 40, allowlinebreaks = false, "
+             "font = { '', 20, { 1, 1, 1, 1 } } } }, "
+             "objects = { { type = 'name', text = 'first', yoffset = 40 }, "
+             "{ type = 'image', bitmap = { image = 'pic', x = 100 } } }");
+    ASSERT_NE(scroll, nullptr);
+    Frame(16, scroll);
+    Frame(4000, scroll);
+    const int top = static_cast<int>(Offset(scroll));
+    const TRect line = Bounds(*scroll->GetTextObjects()[0]);
+    const int picture = top + 40 + (line.bottom - line.top);
+    ASSERT_GT(top, 100);
+
+    TRenderer* renderer = TRenderer::Instance();
+    ASSERT_TRUE(renderer->BeginDraw(false));
+    renderer->FillRect(TRect(0, 0, 800, 600), TVec4(1, 1, 1, 1));
+    scroll->Draw();
+    EXPECT_FALSE(renderer->InBegin2d());
+    EndFrame();
+    EXPECT_EQ(Back(5, 5), 0u); // the opaque scrim over the white
+    EXPECT_EQ(Back(110, picture + 1), 0x00FF00u);
+    EXPECT_EQ(Back(110, picture + 58), 0x00FF00u);
+    EXPECT_EQ(Back(110, picture - 2), 0u);
+    EXPECT_EQ(Back(131, picture + 30), 0u);
+    int lit = 0;
+    for (int y = top + 40; y < picture; ++y)
+        for (int x = 200; x < 600; ++x)
+            lit += Back(x, y) != 0 ? 1 : 0;
+    EXPECT_GT(lit, 20); // the line, between the window's top and the picture
+    for (int x = 200; x < 600; ++x)
+        EXPECT_EQ(Back(x, top + 38), 0u);
+}
+} // namespace
