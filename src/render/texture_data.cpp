@@ -269,8 +269,12 @@ DxResult TDxTextureData::CreateThroughHelpers(uint32_t width, uint32_t height)
     // The helpers would clamp a larger request and leave the image bigger than its surface.
     if (width > caps.mMaxTextureWidth || height > caps.mMaxTextureHeight)
         return DxResult::InvalidParams;
-    DxResult hr = d3dx::CreateTexture(*d.mDirectDraw, caps, mipmaps ? 0 : d3dx::TEXTURE_NOMIPMAP,
-                                      &w, &h, &format, &mSurface, &levels);
+    // Helper uploads store every texel of the area: one covering the surface needs no clear.
+    const bool filled = !mConvertUploads && width == mUploadWidth && height == mUploadHeight;
+    const uint32_t flags =
+        (mipmaps ? 0 : d3dx::TEXTURE_NOMIPMAP) | (filled ? d3dx::TEXTURE_UNCLEARED : 0u);
+    DxResult hr =
+        d3dx::CreateTexture(*d.mDirectDraw, caps, flags, &w, &h, &format, &mSurface, &levels);
     if (Failed(hr))
         return hr;
     mMarginX += static_cast<int32_t>(w - width) / 2;
@@ -379,6 +383,15 @@ bool TDxTextureData::Create(uint32_t width, uint32_t height, bool clear)
     ReportDxError(hr, kSource, __LINE__);
     Release();
     return false;
+}
+
+bool TDxTextureData::CreateForUpload(uint32_t width, uint32_t height)
+{
+    mUploadWidth = width;
+    mUploadHeight = height;
+    const bool created = Create(width, height, false);
+    mUploadWidth = mUploadHeight = 0;
+    return created;
 }
 
 bool TDxTextureData::Upload(uint32_t width, uint32_t height, const uint8_t* pixels)

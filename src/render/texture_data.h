@@ -42,6 +42,12 @@ public:
     // `pixels`: width x height pixels, bytes blue, green, red, alpha.
     virtual bool Upload(uint32_t width, uint32_t height, const uint8_t* pixels) = 0;
     virtual bool Create(uint32_t width, uint32_t height, bool clear) = 0;
+    // Create without a clear, for an Upload of width x height pixels that follows at once: where
+    // that upload fills the whole surface, its memory is not cleared first either.
+    virtual bool CreateForUpload(uint32_t width, uint32_t height)
+    {
+        return Create(width, height, false);
+    }
     // Copies `rect` (the whole image when null) of this store to (x, y) of the target's surface,
     // or of the back buffer without a target.
     virtual void CopyRect(int x, int y, const TRect* rect, TTexture* target) = 0;
@@ -74,6 +80,7 @@ public:
     void Restore() override;
     bool Upload(uint32_t width, uint32_t height, const uint8_t* pixels) override;
     bool Create(uint32_t width, uint32_t height, bool clear) override;
+    bool CreateForUpload(uint32_t width, uint32_t height) override;
     void CopyRect(int x, int y, const TRect* rect, TTexture* target) override;
     void Clear() override;
     bool Lock(uint32_t*& pixels, int& pitch) override;
@@ -99,6 +106,9 @@ private:
     int32_t mLoadLevel = 0;
     bool mMadeByHelpers = false;
     bool mConvertUploads = false;
+    // Set while CreateForUpload runs: the size the coming upload fills.
+    uint32_t mUploadWidth = 0;
+    uint32_t mUploadHeight = 0;
     std::vector<uint32_t> mShadow;
     bool mHasShadow = false;
     uint64_t mCountedBytes = 0;

@@ -196,7 +196,7 @@ bool TTextureData::LoadFromFile(const TString& requested, const TString& maskReq
     }
     mFileName = requested;
     mMaskName = mask;
-    const bool created = Create(width, height, false);
+    const bool created = CreateForUpload(width, height);
     mImageWidth = image.mWidth;
     mImageHeight = image.mHeight;
     mMarginX = static_cast<int32_t>(width - image.mWidth) / 2;

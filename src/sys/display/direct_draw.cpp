@@ -290,7 +290,8 @@ std::vector<std::shared_ptr<Surface>> DirectDraw::LiveSurfaces()
 
 std::shared_ptr<Surface> DirectDraw::MakeSurface(uint32_t width, uint32_t height,
                                                  const PixelFormat& format, uint32_t caps,
-                                                 uint32_t caps2, Result* result)
+                                                 uint32_t caps2, Result* result,
+                                                 SurfaceMemory memory)
 {
     if (!IsSupportedFormat(format))
     {
@@ -313,7 +314,8 @@ std::shared_ptr<Surface> DirectDraw::MakeSurface(uint32_t width, uint32_t height
             return nullptr;
         }
     }
-    auto surface = std::make_shared<Surface>(width, height, format, caps, caps2, mHost, bytes);
+    auto surface =
+        std::make_shared<Surface>(width, height, format, caps, caps2, mHost, bytes, memory);
     Track(surface);
     *result = Result::Ok;
     return surface;
@@ -370,7 +372,8 @@ Result DirectDraw::CreatePrimary(const SurfaceDesc& desc, std::shared_ptr<Surfac
     return Result::Ok;
 }
 
-Result DirectDraw::CreateSurface(const SurfaceDesc& desc, std::shared_ptr<Surface>* out)
+Result DirectDraw::CreateSurface(const SurfaceDesc& desc, std::shared_ptr<Surface>* out,
+                                 SurfaceMemory memory)
 {
     if (out == nullptr)
         return Result::InvalidParams;
@@ -402,7 +405,8 @@ Result DirectDraw::CreateSurface(const SurfaceDesc& desc, std::shared_ptr<Surfac
         return Result::InvalidPixelFormat;
 
     Result result = Result::Ok;
-    auto surface = MakeSurface(desc.mWidth, desc.mHeight, format, caps, desc.mCaps2, &result);
+    auto surface =
+        MakeSurface(desc.mWidth, desc.mHeight, format, caps, desc.mCaps2, &result, memory);
     if (!surface)
         return result;
     if ((caps & CAPS_MIPMAP) && (desc.mFlags & SD_MIPMAPCOUNT) && desc.mMipMapCount > 1)
@@ -414,7 +418,7 @@ Result DirectDraw::CreateSurface(const SurfaceDesc& desc, std::shared_ptr<Surfac
         {
             w = std::max(1u, w / 2);
             h = std::max(1u, h / 2);
-            auto next = MakeSurface(w, h, format, caps, desc.mCaps2, &result);
+            auto next = MakeSurface(w, h, format, caps, desc.mCaps2, &result, memory);
             if (!next)
                 return result;
             previous->SetNextMipLevel(next);

@@ -106,8 +106,10 @@ public:
 
     // Primary (with CAPS_PRIMARYSURFACE; SD_BACKBUFFERCOUNT adds the flip chain in exclusive mode),
     // off-screen plain, texture, depth (CAPS_ZBUFFER) surfaces. Surfaces not in system memory take
-    // their bytes from the video-memory budget: OutOfVideoMemory when it is spent.
-    Result CreateSurface(const SurfaceDesc& desc, std::shared_ptr<Surface>* out);
+    // their bytes from the video-memory budget: OutOfVideoMemory when it is spent. `memory`
+    // applies to every surface made (all mip levels); primaries are always cleared.
+    Result CreateSurface(const SurfaceDesc& desc, std::shared_ptr<Surface>* out,
+                         SurfaceMemory memory = SurfaceMemory::Cleared);
     Result RestoreAllSurfaces();
 
     Result CreateClipper(uint32_t flags, std::shared_ptr<Clipper>* out);
@@ -146,7 +148,8 @@ private:
     std::vector<std::shared_ptr<Surface>> LiveSurfaces();
     Result CreatePrimary(const SurfaceDesc& desc, std::shared_ptr<Surface>* out);
     std::shared_ptr<Surface> MakeSurface(uint32_t width, uint32_t height, const PixelFormat& format,
-                                         uint32_t caps, uint32_t caps2, Result* result);
+                                         uint32_t caps, uint32_t caps2, Result* result,
+                                         SurfaceMemory memory = SurfaceMemory::Cleared);
     void CheckFocus();
     // Windowed: compares the video driver's desktop size with the one the primary was made for
     // (desktop sizes the configuration fixes change only through ChangeDesktopMode). True when

@@ -75,12 +75,16 @@ std::shared_ptr<Surface> Surface::Create(uint32_t width, uint32_t height, const 
 }
 
 Surface::Surface(uint32_t width, uint32_t height, const PixelFormat& format, uint32_t caps,
-                 uint32_t caps2, std::shared_ptr<SurfaceHost> host, uint64_t videoBytes)
+                 uint32_t caps2, std::shared_ptr<SurfaceHost> host, uint64_t videoBytes,
+                 SurfaceMemory memory)
     : mWidth(width), mHeight(height), mPitch(PitchFor(width, format)), mFormat(format),
       mLayout(MakeChannelLayout(format)), mCaps(caps), mCaps2(caps2),
-      mMemory(static_cast<size_t>(mPitch) * height, 0), mHost(std::move(host)),
-      mVideoBytes(videoBytes)
+      mMemory(static_cast<size_t>(mPitch) * height), mHost(std::move(host)), mVideoBytes(videoBytes)
 {
+    // Rows padded past their pixels keep zeroed padding: no pixel write reaches it.
+    if (memory == SurfaceMemory::Cleared ||
+        static_cast<uint64_t>(mPitch) != uint64_t{width} * mLayout.mBytesPerPixel)
+        std::memset(mMemory.data(), 0, mMemory.size());
 }
 
 Surface::~Surface()

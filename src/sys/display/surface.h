@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace sys::display
@@ -90,6 +91,14 @@ struct SurfaceDesc
     uint32_t mRefreshRate = 0; // display modes only
 };
 
+// What a new surface's memory holds: zeros, or whatever the heap gave, for a caller that writes
+// every pixel before anything reads it (a texture load whose image covers the whole surface).
+enum class SurfaceMemory
+{
+    Cleared,
+    Uninitialised
+};
+
 // Effects for Blt: the fill value (raw, in the destination's format) and DDFX effects.
 struct BltFx
 {
@@ -137,7 +146,8 @@ public:
                                            uint32_t caps = CAPS_SYSTEMMEMORY | CAPS_OFFSCREENPLAIN);
     // Used by the display object: `host` may be null; `videoBytes` were already reserved in it.
     Surface(uint32_t width, uint32_t height, const PixelFormat& format, uint32_t caps,
-            uint32_t caps2, std::shared_ptr<SurfaceHost> host, uint64_t videoBytes);
+            uint32_t caps2, std::shared_ptr<SurfaceHost> host, uint64_t videoBytes,
+            SurfaceMemory memory = SurfaceMemory::Cleared);
     ~Surface();
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
@@ -242,6 +252,23 @@ public:
     void SwapPixels(Surface& other); // same size and format only; used by Flip
 
 private:
+    // Leaves new elements default-initialised (bytes: untouched), so a surface whose pixels are
+    // about to be written is not cleared first; the constructor clears the others itself.
+    template <class T> struct UninitialisedAllocator : std::allocator<T>
+    {
+        template <class U> struct rebind
+        {
+            using other = UninitialisedAllocator<U>;
+        };
+        UninitialisedAllocator() = default;
+        template <class U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+        template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+        template <class U, class... Args> void construct(U* p, Args&&... args)
+        {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+
     // Whether `surface` is this one or hangs below it (attachments, mip levels).
     bool Holds(const Surface* surface) const;
 
@@ -252,7 +279,7 @@ private:
     ChannelLayout mLayout;
     uint32_t mCaps;
     uint32_t mCaps2;
-    std::vector<uint8_t> mMemory;
+    std::vector<uint8_t, UninitialisedAllocator<uint8_t>> mMemory;
     bool mLocked = false;
     bool mLost = false;
     std::shared_ptr<SurfaceHost> mHost;

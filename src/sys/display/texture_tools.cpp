@@ -179,7 +179,11 @@ Result CreateTexture(DirectDraw& display, const DeviceDesc& device, uint32_t fla
         desc.mMipMapCount = levels;
         desc.mCaps |= CAPS_MIPMAP | CAPS_COMPLEX;
     }
-    const Result r = display.CreateSurface(desc, texture);
+    const bool asked = width != nullptr && *width == w && height != nullptr && *height == h;
+    const SurfaceMemory memory = (flags & TEXTURE_UNCLEARED) && levels == 1 && asked
+                                     ? SurfaceMemory::Uninitialised
+                                     : SurfaceMemory::Cleared;
+    const Result r = display.CreateSurface(desc, texture, memory);
     if (r != Result::Ok)
         return r;
     if (width != nullptr)

@@ -22,6 +22,10 @@ namespace d3dx
 
 // CreateTexture flags.
 constexpr uint32_t TEXTURE_NOMIPMAP = 0x00000100;
+// This platform's own: the caller loads every texel of the texture before reading any, so its
+// memory is not cleared first. Honoured only for a single level made at the size asked for (a
+// grown texture has texels the caller's image does not reach).
+constexpr uint32_t TEXTURE_UNCLEARED = 0x80000000;
 // "Every level" for LoadTextureFromMemory; "as large as needed" elsewhere.
 constexpr uint32_t DEFAULT = 0xFFFFFFFF;
 // Filters for LoadTextureFromMemory.
