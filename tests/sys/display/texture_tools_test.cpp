@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 using namespace sys::display;
 
 namespace
@@ -60,6 +63,38 @@ TEST_F(TextureTools, NoMipMapFlagMakesOneLevel)
     auto t = Create(d3dx::TEXTURE_NOMIPMAP, 64, 64, FormatId::X8R8G8B8);
     EXPECT_EQ(t->GetMipLevelCount(), 1u);
     EXPECT_EQ(t->GetPixelFormat(), MakePixelFormat(FormatId::X8R8G8B8));
+}
+
+// Skipping the clear is for one level the caller fills at the size it asked for: a mip chain, a
+// size grown past the one asked or a padded row keeps zeroed texels the caller never writes.
+TEST_F(TextureTools, UnclearedTexturesAreClearedWhereTheCallerCannotFillThem)
+{
+    const auto allZero = [](Surface& s)
+    {
+        const uint8_t* bits = s.GetBits();
+        return std::all_of(bits, bits + static_cast<size_t>(s.GetPitch()) * s.GetHeight(),
+                           [](uint8_t b) { return b == 0; });
+    };
+    const uint32_t unclearedOneLevel = d3dx::TEXTURE_UNCLEARED | d3dx::TEXTURE_NOMIPMAP;
+    auto chain = Create(d3dx::TEXTURE_UNCLEARED, 32, 32, FormatId::A8R8G8B8);
+    for (uint32_t level = 0; level < chain->GetMipLevelCount(); ++level)
+        EXPECT_TRUE(allZero(*chain->GetMipLevel(level))) << "level " << level;
+    uint32_t w = 0, h = 0;
+    auto grown = Create(unclearedOneLevel, 30, 32, FormatId::A8R8G8B8, &w, &h);
+    EXPECT_EQ(w, 32u);
+    EXPECT_TRUE(allZero(*grown));
+    auto padded = Create(unclearedOneLevel, 1, 2, FormatId::R5G6B5);
+    ASSERT_EQ(padded->GetPitch(), 4);
+    EXPECT_TRUE(allZero(*padded));
+    // Filled whole, an uncleared texture holds just what was loaded.
+    auto filled = Create(unclearedOneLevel, 16, 8, FormatId::A8R8G8B8);
+    const std::vector<uint32_t> pixels(16 * 8, 0x80402010u);
+    ASSERT_EQ(d3dx::LoadTextureFromMemory(filled.get(), 0, pixels.data(), FormatId::A8R8G8B8, 0,
+                                          nullptr, d3dx::FILTER_POINT),
+              Result::Ok);
+    for (uint32_t y = 0; y < 8; ++y)
+        for (uint32_t x = 0; x < 16; ++x)
+            ASSERT_EQ(filled->ReadRaw(x, y), 0x80402010u);
 }
 
 TEST_F(TextureTools, DeviceLimitsShapeTheSize)
