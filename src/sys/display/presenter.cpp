@@ -45,6 +45,45 @@ void CopyRowSettingAlpha(uint32_t* __restrict out, const uint8_t* __restrict in,
     }
 }
 
+// Writes a row of 32-bit pixels to `out` unchanged and to `frame` with the alpha bits set: a blit
+// into the front and the presenter's copy of it from one read.
+void CopyRowTwice(uint32_t* __restrict out, uint32_t* __restrict frame,
+                  const uint8_t* __restrict in, size_t count, uint32_t alpha)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(alpha));
+    for (; i + 8 <= count; i += 8)
+    {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i * 4));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i * 4 + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + i), _mm_or_si128(a, mask));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + i + 4), _mm_or_si128(b, mask));
+    }
+#endif
+    for (; i < count; ++i)
+    {
+        uint32_t word;
+        std::memcpy(&word, in + i * 4, 4);
+        out[i] = word;
+        frame[i] = word | alpha;
+    }
+}
+
+bool IsDirect32(const PixelFormat& format)
+{
+    return format.mBitCount == 32 && format.mRMask == 0x00FF0000 && format.mGMask == 0x0000FF00 &&
+           format.mBMask == 0x000000FF;
+}
+
+// The alpha bits the frame gains from a front without alpha.
+uint32_t ForcedAlpha(const PixelFormat& format)
+{
+    return format.HasAlpha() ? 0u : 0xFF000000u;
+}
+
 bool IsDummyDriver()
 {
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -75,6 +114,50 @@ void Presenter::SetVSync(bool vsync)
         SDL_RenderSetVSync(mRenderer, vsync ? 1 : 0);
 }
 
+Rect Presenter::BeginFrame(const Surface& front, const Rect& region)
+{
+    mFrameWidth = static_cast<uint32_t>(region.Width());
+    mFrameHeight = static_cast<uint32_t>(region.Height());
+    // The part of the region that lies on the surface; the rest stays black.
+    const Rect shown{std::max(region.left, 0), std::max(region.top, 0),
+                     std::min(region.right, static_cast<int32_t>(front.GetWidth())),
+                     std::min(region.bottom, static_cast<int32_t>(front.GetHeight()))};
+    const size_t pixels = static_cast<size_t>(mFrameWidth) * mFrameHeight;
+    // Every pixel of a region inside the surface is written: the black fill (a second pass over
+    // the frame) is only needed when part of the region lies outside.
+    if (shown.left != region.left || shown.top != region.top || shown.right != region.right ||
+        shown.bottom != region.bottom)
+        mFrame.assign(pixels, 0xFF000000u);
+    else
+        mFrame.resize(pixels);
+    return shown;
+}
+
+void Presenter::EndFrame()
+{
+    NoteFramePresented(mFrame.data(), mFrameWidth, mFrameHeight);
+    if (!mHeadless && !mFailed)
+        Upload();
+}
+
+void Presenter::CopyFromFront(const Surface& front, int32_t y, int32_t x0, int32_t x1)
+{
+    if (x0 >= x1)
+        return;
+    uint32_t* d = FrameAt(x0, y);
+    const PixelFormat& format = front.GetPixelFormat();
+    const ChannelLayout& layout = front.GetChannelLayout();
+    const uint8_t* row =
+        front.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(x0) * layout.mBytesPerPixel;
+    if (IsDirect32(format))
+    {
+        CopyRowSettingAlpha(d, row, static_cast<size_t>(x1 - x0), ForcedAlpha(format));
+        return;
+    }
+    static const ChannelLayout argb = MakeChannelLayout(MakePixelFormat(FormatId::A8R8G8B8));
+    ConvertRow(reinterpret_cast<uint8_t*>(d), argb, row, layout, x1 - x0);
+}
+
 void Presenter::Present(const Surface& front, const Rect& region)
 {
     ++mPresentCount;
@@ -84,46 +167,64 @@ void Presenter::Present(const Surface& front, const Rect& region)
         NoteFramePresented(nullptr, 0, 0);
         return;
     }
-    mFrameWidth = static_cast<uint32_t>(region.Width());
-    mFrameHeight = static_cast<uint32_t>(region.Height());
-    // The part of the region that lies on the surface; the rest stays black.
-    const int32_t x0 = std::max(region.left, 0);
-    const int32_t y0 = std::max(region.top, 0);
-    const int32_t x1 = std::min(region.right, static_cast<int32_t>(front.GetWidth()));
-    const int32_t y1 = std::min(region.bottom, static_cast<int32_t>(front.GetHeight()));
-    const size_t pixels = static_cast<size_t>(mFrameWidth) * mFrameHeight;
-    // Every pixel of a region inside the surface is written below: the black fill (a second pass
-    // over the frame) is only needed when part of the region lies outside.
-    if (x0 != region.left || y0 != region.top || x1 != region.right || y1 != region.bottom)
-        mFrame.assign(pixels, 0xFF000000u);
-    else
-        mFrame.resize(pixels);
-    const PixelFormat& format = front.GetPixelFormat();
-    const bool direct32 = format.mBitCount == 32 && format.mRMask == 0x00FF0000 &&
-                          format.mGMask == 0x0000FF00 && format.mBMask == 0x000000FF;
-    const uint32_t forceAlpha = format.HasAlpha() ? 0u : 0xFF000000u;
-    const ChannelLayout argb = MakeChannelLayout(MakePixelFormat(FormatId::A8R8G8B8));
-    const uint32_t bpp = front.GetChannelLayout().mBytesPerPixel;
-    for (int32_t y = y0; y < y1; ++y)
+    const Rect shown = BeginFrame(front, region);
+    for (int32_t y = shown.top; y < shown.bottom; ++y)
+        CopyFromFront(front, y, shown.left, shown.right);
+    EndFrame();
+}
+
+bool Presenter::CanPresentCopy(const Surface& front, const Surface& src)
+{
+    return &front != &src && IsDirect32(front.GetPixelFormat()) && CanCopyBytes(front, src) &&
+           src.GetChannelLayout().mBytesPerPixel == 4;
+}
+
+void Presenter::PresentCopy(Surface& front, const Rect& dst, const Surface& src, const Rect& from,
+                            const Rect& region)
+{
+    if (region.IsEmpty())
     {
-        uint32_t* d =
-            mFrame.data() + static_cast<size_t>(y - region.top) * mFrameWidth + (x0 - region.left);
-        if (direct32)
-        {
-            const uint8_t* row =
-                front.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(x0) * 4;
-            CopyRowSettingAlpha(d, row, static_cast<size_t>(x1 - x0), forceAlpha);
-        }
-        else
-        {
-            ConvertRow(reinterpret_cast<uint8_t*>(d), argb,
-                       front.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(x0) * bpp,
-                       front.GetChannelLayout(), x1 - x0);
-        }
+        CopyPixels(front, dst, src, from);
+        Present(front, region);
+        return;
     }
-    NoteFramePresented(mFrame.data(), mFrameWidth, mFrameHeight);
-    if (!mHeadless && !mFailed)
-        Upload();
+    ++mPresentCount;
+    mRegion = region;
+    const Rect shown = BeginFrame(front, region);
+    const uint32_t alpha = ForcedAlpha(front.GetPixelFormat());
+    // The blit's columns the frame shows.
+    const int32_t left = std::max(dst.left, shown.left);
+    const int32_t right = std::min(dst.right, shown.right);
+    for (int32_t r = 0; r < dst.Height(); ++r)
+    {
+        const int32_t y = dst.top + r;
+        uint8_t* d = front.GetRow(static_cast<uint32_t>(y)) + static_cast<size_t>(dst.left) * 4;
+        const uint8_t* s =
+            src.GetRow(static_cast<uint32_t>(from.top + r)) + static_cast<size_t>(from.left) * 4;
+        if (y < shown.top || y >= shown.bottom || left >= right)
+        {
+            std::memcpy(d, s, static_cast<size_t>(dst.Width()) * 4);
+            continue;
+        }
+        const size_t before = static_cast<size_t>(left - dst.left) * 4;
+        const size_t after = static_cast<size_t>(right - dst.left) * 4;
+        std::memcpy(d, s, before);
+        CopyRowTwice(reinterpret_cast<uint32_t*>(d + before), FrameAt(left, y), s + before,
+                     static_cast<size_t>(right - left), alpha);
+        std::memcpy(d + after, s + after, static_cast<size_t>(dst.Width()) * 4 - after);
+    }
+    // What the region shows beside the blit comes from the front as it is.
+    for (int32_t y = shown.top; y < shown.bottom; ++y)
+    {
+        if (y < dst.top || y >= dst.bottom || left >= right)
+        {
+            CopyFromFront(front, y, shown.left, shown.right);
+            continue;
+        }
+        CopyFromFront(front, y, shown.left, left);
+        CopyFromFront(front, y, right, shown.right);
+    }
+    EndFrame();
 }
 
 void Presenter::Upload()

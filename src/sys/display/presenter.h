@@ -5,6 +5,7 @@
 
 #include "sys/display/rect.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +30,14 @@ public:
     // Shows `region` of `front` (parts outside the surface show black) stretched over the window's
     // client area. Errors from SDL are logged once and the frame is dropped.
     void Present(const Surface& front, const Rect& region);
+    // Whether PresentCopy can take a same-size blit from `src` into `front`: a 32-bit front of
+    // the usual channel order and a source whose bytes copy unchanged.
+    static bool CanPresentCopy(const Surface& front, const Surface& src);
+    // The blit of `from` of `src` to `dst` of `front` (same size, inside both), then Present of
+    // `region`, in one pass over the blit's pixels: each row read once is written to the front
+    // and, where the region shows it, to the frame.
+    void PresentCopy(Surface& front, const Rect& dst, const Surface& src, const Rect& from,
+                     const Rect& region);
 
     // Presentation waits for the vertical blank when set (renderer vsync).
     void SetVSync(bool vsync);
@@ -45,6 +54,17 @@ public:
     uint32_t GetPresentCount() const { return mPresentCount; }
 
 private:
+    // Sizes the frame for a non-empty region (black where it lies off the surface) and answers
+    // the part of the region on the surface.
+    Rect BeginFrame(const Surface& front, const Rect& region);
+    void EndFrame();
+    uint32_t* FrameAt(int32_t x, int32_t y)
+    {
+        return mFrame.data() + static_cast<size_t>(y - mRegion.top) * mFrameWidth +
+               (x - mRegion.left);
+    }
+    // The frame's pixels in [x0, x1) of row y, from the front as it is.
+    void CopyFromFront(const Surface& front, int32_t y, int32_t x0, int32_t x1);
     void Upload();
 
     SDL_Window* mWindow;

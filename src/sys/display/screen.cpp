@@ -17,6 +17,7 @@ Screen::~Screen()
     if (auto primary = mPrimary.lock())
     {
         primary->SetChangeListener({});
+        primary->SetCopyListener({});
         primary->SetClipper({});
     }
 }
@@ -39,10 +40,18 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
 void Screen::SetPrimary(const std::shared_ptr<Surface>& primary)
 {
     if (auto old = mPrimary.lock())
+    {
         old->SetChangeListener({});
+        old->SetCopyListener({});
+    }
     mPrimary = primary;
     if (primary)
+    {
         primary->SetChangeListener([this](Surface& front) { OnFrontChanged(front); });
+        primary->SetCopyListener(
+            [this](Surface& front, const Rect& dst, const Surface& src, const Rect& from)
+            { return OnFrontCopied(front, dst, src, from); });
+    }
 }
 
 Rect Screen::GetWindowRect() const
@@ -105,6 +114,21 @@ void Screen::OnFrontChanged(Surface& front)
     mPresenter->SetVSync(mVSyncRequested);
     mVSyncRequested = false;
     mPresenter->Present(front, mFullScreen ? front.GetRect() : GetWindowRect());
+}
+
+bool Screen::OnFrontCopied(Surface& front, const Rect& dst, const Surface& src, const Rect& from)
+{
+    if (mFullScreen || !Presenter::CanPresentCopy(front, src))
+        return false;
+    // The desktop check answers without side effects unless it loses the surfaces now; then the
+    // loss's fill would have covered the copy, which is skipped. Lost before (and the front made
+    // since), the copy is left to the blit and the frame is dropped as ever.
+    if (mDesktopChangedCheck && mDesktopChangedCheck())
+        return front.IsLost() != Result::Ok;
+    mPresenter->SetVSync(mVSyncRequested);
+    mVSyncRequested = false;
+    mPresenter->PresentCopy(front, dst, src, from, GetWindowRect());
+    return true;
 }
 
 } // namespace sys::display

@@ -68,6 +68,9 @@ public:
 
 private:
     void OnFrontChanged(Surface& front);
+    // A same-size blit into the windowed primary: made and shown in one pass when the presenter
+    // can, with the same checks and outcome as the copy followed by OnFrontChanged.
+    bool OnFrontCopied(Surface& front, const Rect& dst, const Surface& src, const Rect& from);
 
     SDL_Window* mWindow = nullptr;
     bool mFullScreen = false;

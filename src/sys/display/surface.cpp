@@ -257,9 +257,15 @@ Result Surface::Blt(const Rect* destRect, Surface* src, const Rect* srcRect, uin
     if (!IsSupportedFormat(src->mFormat) || src->mFormat.IsDepth() != mFormat.IsDepth())
         return Result::InvalidPixelFormat;
     if (from.Width() == dst.Width() && from.Height() == dst.Height())
+    {
+        if (mCopyListener && mCopyListener(*this, dst, *src, from))
+            return Result::Ok;
         CopyPixels(*this, dst, *src, from);
+    }
     else
+    {
         StretchPixels(*this, dst, *src, from);
+    }
     NotifyChanged();
     return Result::Ok;
 }

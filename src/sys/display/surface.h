@@ -236,6 +236,12 @@ public:
         mChangeListener = std::move(listener);
     }
     void NotifyChanged();
+    // Offered each same-size Blt into this surface (destination rectangle, source, source
+    // rectangle, all checked) before it copies: true when the listener made the copy and dealt
+    // with the change itself, false to leave both to the blit. Set by the screen on its primary
+    // surface, which shows the copy as it makes it.
+    using CopyListener = std::function<bool(Surface&, const Rect&, const Surface&, const Rect&)>;
+    void SetCopyListener(CopyListener listener) { mCopyListener = std::move(listener); }
 
     // A clipper: blits into this surface are cut to the rectangle the function answers (with the
     // source cut by the same share) instead of being refused. The screen sets one on the windowed
@@ -287,6 +293,7 @@ private:
     std::vector<std::shared_ptr<Surface>> mAttached; // back buffer, depth buffer
     std::shared_ptr<Surface> mNextMip;
     std::function<void(Surface&)> mChangeListener;
+    CopyListener mCopyListener;
     std::function<Rect()> mClipper;
 };
 

@@ -1,9 +1,13 @@
 // The display object: adapters, cooperative level, modes, caps, surface creation against the
 // video-memory budget, windowed and full-screen presentation, loss and restore.
+#include "sys/display/blit.h"
 #include "sys/display/direct_draw.h"
 #include "sys/display/presenter.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
 
 using namespace sys::display;
 
@@ -288,6 +292,59 @@ TEST_F(DirectDrawTest, WindowedPresentOfAWindowPartlyOffTheDesktopIsClipped)
     const auto& frame = dd->GetScreen().GetPresenter().GetLastFrame();
     EXPECT_EQ(frame[10 * 64], 0xFFABCDEFu);
     EXPECT_EQ(frame[0], 0xFF000000u); // above the desktop: black
+}
+
+// A blit into the windowed primary is shown as it is made: front and frame must equal what the
+// copy followed by a present of the window gives, for a blit smaller than the window, one cut by
+// the window, and a window partly off the desktop.
+TEST_F(DirectDrawTest, WindowedBlitShowsWhatTheCopyThenThePresentWouldShow)
+{
+    struct Case
+    {
+        Rect window;
+        Rect dest;
+        Rect from;
+    };
+    for (const Case& c : {Case{{200, 100, 264, 148}, {210, 107, 243, 130}, {5, 9, 38, 32}},
+                          Case{{200, 100, 264, 148}, {180, 90, 230, 120}, {0, 0, 50, 30}},
+                          Case{{1250, -10, 1314, 38}, {1250, -10, 1314, 38}, {0, 0, 64, 48}}})
+    {
+        auto dd = Create();
+        ASSERT_EQ(dd->SetCooperativeLevel(nullptr, SCL_NORMAL), Result::Ok);
+        dd->GetScreen().SetWindowRectOverride(c.window);
+        std::shared_ptr<Surface> front, back;
+        ASSERT_EQ(dd->CreateSurface(Desc(CAPS_PRIMARYSURFACE), &front), Result::Ok);
+        ASSERT_EQ(dd->CreateSurface(Desc(CAPS_OFFSCREENPLAIN, 64, 48), &back), Result::Ok);
+        for (uint32_t y = 0; y < front->GetHeight(); ++y)
+            for (uint32_t x = 0; x < front->GetWidth(); ++x)
+                front->WriteRaw(x, y, x * 3 + y * 5000);
+        for (uint32_t y = 0; y < 48; ++y)
+            for (uint32_t x = 0; x < 64; ++x)
+                back->WriteRaw(x, y, 0x00800000 + x * 256 + y);
+        // The reference: the clipped copy into a copy of the front, then a present of it.
+        auto expected =
+            Surface::Create(front->GetWidth(), front->GetHeight(), front->GetPixelFormat());
+        std::memcpy(expected->GetBits(), front->GetBits(),
+                    static_cast<size_t>(front->GetPitch()) * front->GetHeight());
+        const Rect cut{std::max({c.dest.left, c.window.left, 0}),
+                       std::max({c.dest.top, c.window.top, 0}),
+                       std::min({c.dest.right, c.window.right, 1280}),
+                       std::min({c.dest.bottom, c.window.bottom, 1024})};
+        const Rect cutFrom{c.from.left + cut.left - c.dest.left, c.from.top + cut.top - c.dest.top,
+                           c.from.left + cut.right - c.dest.left,
+                           c.from.top + cut.bottom - c.dest.top};
+        CopyPixels(*expected, cut, *back, cutFrom);
+        Presenter reference(nullptr);
+        reference.Present(*expected, c.window);
+
+        ASSERT_EQ(front->Blt(&c.dest, back.get(), &c.from, BLT_WAIT, nullptr), Result::Ok);
+        const Presenter& presenter = dd->GetScreen().GetPresenter();
+        EXPECT_EQ(presenter.GetPresentCount(), 1u);
+        EXPECT_TRUE(presenter.GetLastFrame() == reference.GetLastFrame());
+        EXPECT_EQ(std::memcmp(front->GetBits(), expected->GetBits(),
+                              static_cast<size_t>(front->GetPitch()) * front->GetHeight()),
+                  0);
+    }
 }
 
 TEST_F(DirectDrawTest, FullScreenFlipSwapsSoTheBackBufferHoldsThePreviousPicture)
