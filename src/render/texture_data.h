@@ -7,6 +7,7 @@
 #include "platform/tstring.h"
 #include "render/dx_error.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -48,6 +49,13 @@ public:
     {
         return Create(width, height, false);
     }
+    // Upload from a block of `bytes` from std::malloc, which the surface may take as its memory
+    // (`block` then null; the caller frees what is left).
+    virtual bool UploadBlock(uint32_t width, uint32_t height, uint8_t*& block, size_t bytes)
+    {
+        (void)bytes;
+        return Upload(width, height, block);
+    }
     // Copies `rect` (the whole image when null) of this store to (x, y) of the target's surface,
     // or of the back buffer without a target.
     virtual void CopyRect(int x, int y, const TRect* rect, TTexture* target) = 0;
@@ -81,6 +89,7 @@ public:
     bool Upload(uint32_t width, uint32_t height, const uint8_t* pixels) override;
     bool Create(uint32_t width, uint32_t height, bool clear) override;
     bool CreateForUpload(uint32_t width, uint32_t height) override;
+    bool UploadBlock(uint32_t width, uint32_t height, uint8_t*& block, size_t bytes) override;
     void CopyRect(int x, int y, const TRect* rect, TTexture* target) override;
     void Clear() override;
     bool Lock(uint32_t*& pixels, int& pitch) override;

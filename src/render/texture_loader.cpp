@@ -202,6 +202,7 @@ bool TTextureData::LoadFromFile(const TString& requested, const TString& maskReq
     mMarginX = static_cast<int32_t>(width - image.mWidth) / 2;
     mMarginY = static_cast<int32_t>(height - image.mHeight) / 2;
     if (created)
-        Upload(width, height, image.mPixels);
+        UploadBlock(width, height, image.mPixels,
+                    static_cast<size_t>(image.mSide) * image.mSide * 4);
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace sys::display
@@ -79,12 +80,15 @@ Surface::Surface(uint32_t width, uint32_t height, const PixelFormat& format, uin
                  SurfaceMemory memory)
     : mWidth(width), mHeight(height), mPitch(PitchFor(width, format)), mFormat(format),
       mLayout(MakeChannelLayout(format)), mCaps(caps), mCaps2(caps2),
-      mMemory(static_cast<size_t>(mPitch) * height), mHost(std::move(host)), mVideoBytes(videoBytes)
+      mMemory(static_cast<uint8_t*>(std::malloc(static_cast<size_t>(mPitch) * height))),
+      mBytes(static_cast<size_t>(mPitch) * height), mHost(std::move(host)), mVideoBytes(videoBytes)
 {
+    if (!mMemory)
+        throw std::bad_alloc();
     // Rows padded past their pixels keep zeroed padding: no pixel write reaches it.
     if (memory == SurfaceMemory::Cleared ||
         static_cast<uint64_t>(mPitch) != uint64_t{width} * mLayout.mBytesPerPixel)
-        std::memset(mMemory.data(), 0, mMemory.size());
+        std::memset(mMemory.get(), 0, mBytes);
 }
 
 Surface::~Surface()
@@ -136,7 +140,7 @@ Result Surface::Lock(const Rect* rect, SurfaceDesc* desc, uint32_t /*flags*/)
         return Result::InvalidRect;
     GetSurfaceDesc(desc);
     desc->mFlags |= SD_LPSURFACE;
-    desc->mSurface = mMemory.data() + static_cast<size_t>(area.top) * mPitch +
+    desc->mSurface = mMemory.get() + static_cast<size_t>(area.top) * mPitch +
                      static_cast<size_t>(area.left) * mFormat.BytesPerPixel();
     mLocked = true;
     return Result::Ok;
@@ -171,7 +175,7 @@ Result Surface::Restore()
 void Surface::MarkLost()
 {
     mLost = true;
-    std::memset(mMemory.data(), kLostPattern, mMemory.size());
+    std::memset(mMemory.get(), kLostPattern, mBytes);
     for (auto& a : mAttached)
         a->MarkLost();
     if (mNextMip)
@@ -458,6 +462,14 @@ void Surface::SwapPixels(Surface& other)
     if (other.mWidth != mWidth || other.mHeight != mHeight || !(other.mFormat == mFormat))
         return;
     mMemory.swap(other.mMemory);
+}
+
+bool Surface::AdoptPixels(uint8_t* block, size_t bytes)
+{
+    if (block == nullptr || bytes != mBytes || mLocked || mLost)
+        return false;
+    mMemory.reset(block);
+    return true;
 }
 
 } // namespace sys::display

@@ -6,7 +6,9 @@
 #include "sys/display/rect.h"
 #include "sys/display/result.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -213,12 +215,12 @@ public:
     uint32_t GetMipLevelCount() const; // 1 without a chain
 
     // Direct access for the rasteriser and conversion helpers (no lock bookkeeping, no loss check).
-    uint8_t* GetBits() { return mMemory.data(); }
-    const uint8_t* GetBits() const { return mMemory.data(); }
-    uint8_t* GetRow(uint32_t y) { return mMemory.data() + static_cast<size_t>(y) * mPitch; }
+    uint8_t* GetBits() { return mMemory.get(); }
+    const uint8_t* GetBits() const { return mMemory.get(); }
+    uint8_t* GetRow(uint32_t y) { return mMemory.get() + static_cast<size_t>(y) * mPitch; }
     const uint8_t* GetRow(uint32_t y) const
     {
-        return mMemory.data() + static_cast<size_t>(y) * mPitch;
+        return mMemory.get() + static_cast<size_t>(y) * mPitch;
     }
     uint32_t ReadRaw(uint32_t x, uint32_t y) const;
     void WriteRaw(uint32_t x, uint32_t y, uint32_t raw);
@@ -256,23 +258,16 @@ public:
     // Video-memory bytes this surface holds in its display's budget (0 for system memory).
     uint64_t GetVideoMemoryBytes() const { return mVideoBytes; }
     void SwapPixels(Surface& other); // same size and format only; used by Flip
+    // Makes `block` (from std::malloc, `bytes` long, laid out as this surface's pixels) the
+    // surface's memory, freeing the old. Refused (false, the block stays the caller's) unless
+    // `bytes` is exactly the surface's size and the surface is neither locked nor lost.
+    bool AdoptPixels(uint8_t* block, size_t bytes);
 
 private:
-    // Leaves new elements default-initialised (bytes: untouched), so a surface whose pixels are
-    // about to be written is not cleared first; the constructor clears the others itself.
-    template <class T> struct UninitialisedAllocator : std::allocator<T>
+    // Pixel memory comes from std::malloc, so that a decoded block can become a surface's.
+    struct FreeBlock
     {
-        template <class U> struct rebind
-        {
-            using other = UninitialisedAllocator<U>;
-        };
-        UninitialisedAllocator() = default;
-        template <class U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
-        template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
-        template <class U, class... Args> void construct(U* p, Args&&... args)
-        {
-            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-        }
+        void operator()(uint8_t* block) const noexcept { std::free(block); }
     };
 
     // Whether `surface` is this one or hangs below it (attachments, mip levels).
@@ -285,7 +280,8 @@ private:
     ChannelLayout mLayout;
     uint32_t mCaps;
     uint32_t mCaps2;
-    std::vector<uint8_t, UninitialisedAllocator<uint8_t>> mMemory;
+    std::unique_ptr<uint8_t, FreeBlock> mMemory;
+    size_t mBytes;
     bool mLocked = false;
     bool mLost = false;
     std::shared_ptr<SurfaceHost> mHost;

@@ -41,13 +41,28 @@ bool HasAlpha(FormatId id)
     return MakePixelFormat(id).HasAlpha();
 }
 
+// X8R8G8B8 is A8R8G8B8 without its alpha byte: one masked copy (in place when out == in).
+void DropAlpha(uint32_t* out, const uint32_t* in, size_t count)
+{
+    size_t x = 0;
+#if defined(__SSE2__)
+    // Every opaque texture upload passes here; the compiler leaves the loop scalar at -O2.
+    const __m128i mask = _mm_set1_epi32(0x00FFFFFF);
+    for (; x + 4 <= count; x += 4)
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out + x),
+            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)), mask));
+#endif
+    for (; x < count; ++x)
+        out[x] = in[x] & 0x00FFFFFFu;
+}
+
 // Writes a w x h A8R8G8B8 image (rows of `pitch` pixels) into `rect` of `level`.
 void Store(Surface& level, const Rect& rect, const uint32_t* image, uint32_t pitch)
 {
     const ChannelLayout& layout = level.GetChannelLayout();
     const uint32_t bpp = layout.mBytesPerPixel;
     const bool sameAsSource = level.GetPixelFormat() == MakePixelFormat(FormatId::A8R8G8B8);
-    // X8R8G8B8 is the source without its alpha byte: one masked copy.
     const bool dropAlpha = level.GetPixelFormat() == MakePixelFormat(FormatId::X8R8G8B8);
     for (int32_t y = 0; y < rect.Height(); ++y)
     {
@@ -61,19 +76,7 @@ void Store(Surface& level, const Rect& rect, const uint32_t* image, uint32_t pit
         }
         if (dropAlpha)
         {
-            auto* out = reinterpret_cast<uint32_t*>(d);
-            const int32_t width = rect.Width();
-            int32_t x = 0;
-#if defined(__SSE2__)
-            // Every opaque texture upload passes here; the compiler leaves the loop scalar at -O2.
-            const __m128i mask = _mm_set1_epi32(0x00FFFFFF);
-            for (; x + 4 <= width; x += 4)
-                _mm_storeu_si128(
-                    reinterpret_cast<__m128i*>(out + x),
-                    _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x)), mask));
-#endif
-            for (; x < width; ++x)
-                out[x] = s[x] & 0x00FFFFFFu;
+            DropAlpha(reinterpret_cast<uint32_t*>(d), s, static_cast<size_t>(rect.Width()));
             continue;
         }
         for (int32_t x = 0; x < rect.Width(); ++x)
@@ -261,6 +264,32 @@ Result LoadTextureFromMemory(Surface* texture, uint32_t level, const void* pixel
         Store(*lvl, r, scaled.data(), dw);
     }
     return Result::Ok;
+}
+
+Result LoadTextureFromBlock(Surface* texture, uint8_t*& pixels, size_t bytes)
+{
+    if (texture == nullptr || pixels == nullptr)
+        return Result::InvalidParams;
+    const PixelFormat& format = texture->GetPixelFormat();
+    const bool opaque = format == MakePixelFormat(FormatId::X8R8G8B8);
+    const size_t rowBytes = static_cast<size_t>(texture->GetWidth()) * 4;
+    if ((opaque || format == MakePixelFormat(FormatId::A8R8G8B8)) && !texture->GetNextMipLevel() &&
+        static_cast<size_t>(texture->GetPitch()) == rowBytes &&
+        bytes == rowBytes * texture->GetHeight() && texture->IsLost() == Result::Ok &&
+        reinterpret_cast<uintptr_t>(pixels) % alignof(uint32_t) == 0 && !texture->IsLocked())
+    {
+        if (opaque)
+        {
+            auto* words = reinterpret_cast<uint32_t*>(pixels);
+            DropAlpha(words, words, bytes / 4);
+        }
+        if (texture->AdoptPixels(pixels, bytes))
+        {
+            pixels = nullptr;
+            return Result::Ok;
+        }
+    }
+    return LoadTextureFromMemory(texture, 0, pixels, FormatId::A8R8G8B8, 0, nullptr, FILTER_POINT);
 }
 
 } // namespace sys::display::d3dx

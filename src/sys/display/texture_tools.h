@@ -8,6 +8,7 @@
 #include "sys/display/rect.h"
 #include "sys/display/result.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -51,6 +52,13 @@ Result CreateTexture(DirectDraw& display, const DeviceDesc& device, uint32_t fla
 Result LoadTextureFromMemory(Surface* texture, uint32_t level, const void* pixels,
                              FormatId sourceFormat, uint32_t pitch, const Rect* rect,
                              uint32_t filter);
+
+// Loads level 0 of `texture` from A8R8G8B8 pixels of its own size, rows width x 4 bytes apart, in
+// a block from std::malloc of `bytes`. An A8R8G8B8 or X8R8G8B8 texture of one level whose memory
+// is laid out like the block takes the block as its memory (X8R8G8B8 drops the alpha in place):
+// `pixels` becomes null. Otherwise the pixels are copied as LoadTextureFromMemory copies them and
+// the block stays the caller's.
+Result LoadTextureFromBlock(Surface* texture, uint8_t*& pixels, size_t bytes);
 
 // Box filter of an A8R8G8B8 image to a smaller size: each destination pixel is the rounded average
 // of the source block it covers. Exposed for tests and the benchmark.

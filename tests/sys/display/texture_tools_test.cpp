@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 using namespace sys::display;
@@ -95,6 +96,43 @@ TEST_F(TextureTools, UnclearedTexturesAreClearedWhereTheCallerCannotFillThem)
     for (uint32_t y = 0; y < 8; ++y)
         for (uint32_t x = 0; x < 16; ++x)
             ASSERT_EQ(filled->ReadRaw(x, y), 0x80402010u);
+}
+
+// A block laid out as the texture becomes its memory (X8R8G8B8 without the alpha byte); any other
+// texture gets a copy and the block stays the caller's, unchanged.
+TEST_F(TextureTools, BlockUploadsTakeTheBlockOnlyWhereItIsTheTexturesLayout)
+{
+    const auto block = [](uint32_t count)
+    {
+        auto* words = static_cast<uint32_t*>(std::malloc(count * 4));
+        for (uint32_t i = 0; i < count; ++i)
+            words[i] = 0x80000000u | i;
+        return reinterpret_cast<uint8_t*>(words);
+    };
+    for (const FormatId format : {FormatId::X8R8G8B8, FormatId::A8R8G8B8})
+    {
+        auto t = Create(d3dx::TEXTURE_NOMIPMAP, 8, 4, format);
+        uint8_t* pixels = block(32);
+        const uint8_t* given = pixels;
+        ASSERT_EQ(d3dx::LoadTextureFromBlock(t.get(), pixels, 128), Result::Ok);
+        EXPECT_EQ(pixels, nullptr);
+        EXPECT_EQ(t->GetBits(), given);
+        EXPECT_EQ(t->ReadRaw(3, 2), format == FormatId::X8R8G8B8 ? 19u : 0x80000013u);
+    }
+    auto chain = Create(0, 8, 8, FormatId::A8R8G8B8);
+    auto sixteen = Create(d3dx::TEXTURE_NOMIPMAP, 8, 8, FormatId::R5G6B5);
+    auto small = Create(d3dx::TEXTURE_NOMIPMAP, 8, 4, FormatId::A8R8G8B8);
+    for (Surface* t : {chain.get(), sixteen.get(), small.get()})
+    {
+        uint8_t* pixels = block(64);
+        const uint8_t* given = pixels;
+        ASSERT_EQ(d3dx::LoadTextureFromBlock(t, pixels, 256), Result::Ok);
+        EXPECT_EQ(pixels, given);
+        EXPECT_NE(t->GetBits(), given);
+        EXPECT_EQ(reinterpret_cast<uint32_t*>(pixels)[19], 0x80000013u);
+        EXPECT_EQ(t->ReadRaw(3, 2), PackArgb(t->GetChannelLayout(), 0x80000013u));
+        std::free(pixels);
+    }
 }
 
 TEST_F(TextureTools, DeviceLimitsShapeTheSize)
