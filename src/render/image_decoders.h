@@ -25,6 +25,10 @@ bool PngLoad(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& h
 // JPEG pixels always carry alpha 255.
 bool JpegLoad(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& height,
               uint32_t& texSize);
+// The same block with a zero fourth byte, for a texture without alpha (it is the texture's
+// X8R8G8B8 layout, and each row is changed while the decoder still has it at hand).
+bool JpegLoadWithoutAlpha(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& height,
+                          uint32_t& texSize);
 // A JP2 file or a bare J2K codestream; `alpha` is true when a component is defined as opacity.
 bool Jp2Load(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& height,
              uint32_t& texSize, bool& alpha);

@@ -1,5 +1,6 @@
 // The JPEG decoder: libjpeg (6b interface) reading through the file layer with a source manager of
-// its own, emitting blue, green, red, 255 straight into the square block.
+// its own, emitting blue, green, red, 255 (or 0 for an opaque texture) straight into the square
+// block.
 #include "render/image_decoder_support.h"
 #include "render/image_decoders.h"
 
@@ -86,6 +87,14 @@ void SkipInputData(j_decompress_ptr info, long count)
 
 void TermSource(j_decompress_ptr) {}
 
+// Rows are 4-byte aligned (the block comes from malloc, rows side x 4 bytes apart).
+void ClearFourthBytes(uint8_t* row, uint32_t count)
+{
+    auto* words = reinterpret_cast<uint32_t*>(row);
+    for (uint32_t i = 0; i < count; ++i)
+        words[i] &= 0x00FFFFFFu;
+}
+
 // Everything the decode touches after its recovery point, in the caller's frame.
 struct JpegDecode
 {
@@ -99,7 +108,7 @@ struct JpegDecode
 
 // The decode from the header on; false after any library error. No object with a destructor lives
 // in this frame, since errors leave it by a long jump.
-bool Decode(JpegDecode& d, uint32_t& width, uint32_t& height, uint32_t& texSize)
+bool Decode(JpegDecode& d, uint32_t& width, uint32_t& height, uint32_t& texSize, bool withAlpha)
 {
     if (setjmp(d.mErrors.mJump))
         return false;
@@ -130,6 +139,8 @@ bool Decode(JpegDecode& d, uint32_t& width, uint32_t& height, uint32_t& texSize)
         // The source never suspends, so no progress means a broken stream.
         if (jpeg_read_scanlines(&d.mInfo, &row, 1) != 1)
             return false;
+        if (!withAlpha)
+            ClearFourthBytes(row, d.mInfo.output_width);
     }
     width = d.mInfo.output_width;
     height = d.mInfo.output_height;
@@ -137,10 +148,9 @@ bool Decode(JpegDecode& d, uint32_t& width, uint32_t& height, uint32_t& texSize)
     jpeg_finish_decompress(&d.mInfo);
     return true;
 }
-} // namespace
 
-bool JpegLoad(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& height,
-              uint32_t& texSize)
+bool Load(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& height,
+          uint32_t& texSize, bool withAlpha)
 {
     pixels = nullptr;
     SetImageDecodeError(nullptr);
@@ -162,7 +172,7 @@ bool JpegLoad(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& 
     d.mSource.mFile = &d.mFile;
     d.mSource.mStartOfFile = true;
 
-    bool ok = Decode(d, width, height, texSize);
+    bool ok = Decode(d, width, height, texSize, withAlpha);
     jpeg_destroy_decompress(&d.mInfo);
     d.mFile.Close();
     if (!ok)
@@ -173,6 +183,20 @@ bool JpegLoad(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& 
     }
     pixels = d.mBlock;
     return true;
+}
+
+} // namespace
+
+bool JpegLoad(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& height,
+              uint32_t& texSize)
+{
+    return Load(name, pixels, width, height, texSize, true);
+}
+
+bool JpegLoadWithoutAlpha(const TString& name, uint8_t*& pixels, uint32_t& width, uint32_t& height,
+                          uint32_t& texSize)
+{
+    return Load(name, pixels, width, height, texSize, false);
 }
 
 void FreeJpegPixels(uint8_t* pixels)

@@ -394,12 +394,13 @@ bool TDxTextureData::CreateForUpload(uint32_t width, uint32_t height)
     return created;
 }
 
-bool TDxTextureData::UploadBlock(uint32_t width, uint32_t height, uint8_t*& block, size_t bytes)
+bool TDxTextureData::UploadBlock(uint32_t width, uint32_t height, uint8_t*& block, size_t bytes,
+                                 bool alphaZero)
 {
     if (!mSurface || !block || !mMadeByHelpers || mConvertUploads || mLoadLevel != 0 ||
         mSurface->GetWidth() != width || mSurface->GetHeight() != height)
         return Upload(width, height, block);
-    const DxResult hr = d3dx::LoadTextureFromBlock(mSurface.get(), block, bytes);
+    const DxResult hr = d3dx::LoadTextureFromBlock(mSurface.get(), block, bytes, alphaZero);
     if (Failed(hr))
         ReportDxError(hr, kSource, __LINE__);
     return true;

@@ -50,10 +50,13 @@ public:
         return Create(width, height, false);
     }
     // Upload from a block of `bytes` from std::malloc, which the surface may take as its memory
-    // (`block` then null; the caller frees what is left).
-    virtual bool UploadBlock(uint32_t width, uint32_t height, uint8_t*& block, size_t bytes)
+    // (`block` then null; the caller frees what is left). `alphaZero`: every fourth byte is zero
+    // (a texture without alpha needs no pass to clear them).
+    virtual bool UploadBlock(uint32_t width, uint32_t height, uint8_t*& block, size_t bytes,
+                             bool alphaZero)
     {
         (void)bytes;
+        (void)alphaZero;
         return Upload(width, height, block);
     }
     // Copies `rect` (the whole image when null) of this store to (x, y) of the target's surface,
@@ -89,7 +92,8 @@ public:
     bool Upload(uint32_t width, uint32_t height, const uint8_t* pixels) override;
     bool Create(uint32_t width, uint32_t height, bool clear) override;
     bool CreateForUpload(uint32_t width, uint32_t height) override;
-    bool UploadBlock(uint32_t width, uint32_t height, uint8_t*& block, size_t bytes) override;
+    bool UploadBlock(uint32_t width, uint32_t height, uint8_t*& block, size_t bytes,
+                     bool alphaZero) override;
     void CopyRect(int x, int y, const TRect* rect, TTexture* target) override;
     void Clear() override;
     bool Lock(uint32_t*& pixels, int& pitch) override;

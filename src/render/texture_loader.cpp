@@ -32,6 +32,7 @@ struct TImage
     uint32_t mHeight = 0;
     uint32_t mSide = 0;
     bool mAlpha = false;
+    bool mAlphaZero = false; // the block's fourth bytes are all zero
 
     TImage() = default;
     TImage(const TImage&) = delete;
@@ -54,9 +55,11 @@ struct TImage
         }
     }
 
-    bool Load(const TString& name, TDecoder decoder)
+    // `opaque`: a JPEG's fourth bytes are left zero (its texture keeps no alpha).
+    bool Load(const TString& name, TDecoder decoder, bool opaque = false)
     {
         mDecoder = decoder;
+        mAlphaZero = opaque && decoder == TDecoder::Jpeg;
         bool ok = false;
         int channels = 0;
         switch (decoder)
@@ -65,7 +68,8 @@ struct TImage
             ok = PngLoad(name, mPixels, mWidth, mHeight, mSide, channels, mAlpha);
             break;
         case TDecoder::Jpeg:
-            ok = JpegLoad(name, mPixels, mWidth, mHeight, mSide);
+            ok = mAlphaZero ? JpegLoadWithoutAlpha(name, mPixels, mWidth, mHeight, mSide)
+                            : JpegLoad(name, mPixels, mWidth, mHeight, mSide);
             break;
         case TDecoder::Jp2:
             ok = Jp2Load(name, mPixels, mWidth, mHeight, mSide, mAlpha);
@@ -143,18 +147,23 @@ bool TTextureData::LoadFromFile(const TString& requested, const TString& maskReq
                              : Contains(name, ".jpg") ? TDecoder::Jpeg
                              : Contains(name, ".jp2") ? TDecoder::Jp2
                                                       : TDecoder::None;
-    if (decoder == TDecoder::None || !image.Load(name, decoder))
-        return false;
+    TString automatic;
     if (decoder == TDecoder::Jpeg && IsEnabled("automergemask"))
     {
-        TString automatic = name;
+        automatic = name;
         automatic.Replace(".jpg", ".mask.png");
-        if (::FileExists(automatic))
-        {
-            mFlags |= kTexAlpha;
-            mFlags &= static_cast<uint8_t>(~kTexAlphaFromImage);
-            mask = automatic;
-        }
+        if (!::FileExists(automatic))
+            automatic = TString();
+    }
+    // A JPEG whose texture gets no alpha from anywhere is decoded in the opaque layout at once.
+    const bool opaque = mask.Length() == 0 && automatic.Length() == 0 && !(mFlags & kTexAlpha);
+    if (decoder == TDecoder::None || !image.Load(name, decoder, opaque))
+        return false;
+    if (automatic.Length() != 0)
+    {
+        mFlags |= kTexAlpha;
+        mFlags &= static_cast<uint8_t>(~kTexAlphaFromImage);
+        mask = automatic;
     }
     if (decoder != TDecoder::Jpeg && (mFlags & kTexAlphaFromImage))
     {
@@ -203,6 +212,6 @@ bool TTextureData::LoadFromFile(const TString& requested, const TString& maskReq
     mMarginY = static_cast<int32_t>(height - image.mHeight) / 2;
     if (created)
         UploadBlock(width, height, image.mPixels,
-                    static_cast<size_t>(image.mSide) * image.mSide * 4);
+                    static_cast<size_t>(image.mSide) * image.mSide * 4, image.mAlphaZero);
     return true;
 }

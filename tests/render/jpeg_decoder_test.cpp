@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 using namespace imagetest;
 
 namespace
@@ -74,6 +77,23 @@ TEST_F(JpegDecoderTest, BaselineAndProgressiveGiveBlueGreenRedAndOpaque)
         for (auto [x, y] : {std::pair{300u, 0u}, {511u, 199u}, {0u, 200u}, {511u, 511u}})
             EXPECT_EQ(std::vector<uint8_t>(r.At(x, y), r.At(x, y) + 4), std::vector<uint8_t>(4, 0));
     }
+}
+
+// The variant for textures without alpha: the same block, every fourth byte zero.
+TEST_F(JpegDecoderTest, WithoutAlphaTheBlockIsTheSameSaveItsFourthBytes)
+{
+    Serve("opaque.jpg",
+          EncodeJpeg(300, 200, 3, TwoColours(300, 200, 3, {250, 40, 10}, {20, 60, 240}), false));
+    JpegResult r, opaque;
+    Load("opaque.jpg", r);
+    opaque.ok =
+        JpegLoadWithoutAlpha("opaque.jpg", opaque.pixels, opaque.width, opaque.height, opaque.side);
+    ASSERT_TRUE(r.ok && opaque.ok);
+    ASSERT_EQ(opaque.side, r.side);
+    std::vector<uint8_t> expected(r.pixels, r.pixels + size_t{r.side} * r.side * 4);
+    for (size_t i = 3; i < expected.size(); i += 4)
+        expected[i] = 0;
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), opaque.pixels));
 }
 
 TEST_F(JpegDecoderTest, GreyFilesGiveEqualColourBytes)

@@ -266,7 +266,7 @@ Result LoadTextureFromMemory(Surface* texture, uint32_t level, const void* pixel
     return Result::Ok;
 }
 
-Result LoadTextureFromBlock(Surface* texture, uint8_t*& pixels, size_t bytes)
+Result LoadTextureFromBlock(Surface* texture, uint8_t*& pixels, size_t bytes, bool alphaZero)
 {
     if (texture == nullptr || pixels == nullptr)
         return Result::InvalidParams;
@@ -278,7 +278,7 @@ Result LoadTextureFromBlock(Surface* texture, uint8_t*& pixels, size_t bytes)
         bytes == rowBytes * texture->GetHeight() && texture->IsLost() == Result::Ok &&
         reinterpret_cast<uintptr_t>(pixels) % alignof(uint32_t) == 0 && !texture->IsLocked())
     {
-        if (opaque)
+        if (opaque && !alphaZero)
         {
             auto* words = reinterpret_cast<uint32_t*>(pixels);
             DropAlpha(words, words, bytes / 4);

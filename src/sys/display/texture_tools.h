@@ -57,8 +57,10 @@ Result LoadTextureFromMemory(Surface* texture, uint32_t level, const void* pixel
 // a block from std::malloc of `bytes`. An A8R8G8B8 or X8R8G8B8 texture of one level whose memory
 // is laid out like the block takes the block as its memory (X8R8G8B8 drops the alpha in place):
 // `pixels` becomes null. Otherwise the pixels are copied as LoadTextureFromMemory copies them and
-// the block stays the caller's.
-Result LoadTextureFromBlock(Surface* texture, uint8_t*& pixels, size_t bytes);
+// the block stays the caller's. `alphaZero`: the caller knows every alpha byte to be zero already,
+// so X8R8G8B8 takes the block as it is.
+Result LoadTextureFromBlock(Surface* texture, uint8_t*& pixels, size_t bytes,
+                            bool alphaZero = false);
 
 // Box filter of an A8R8G8B8 image to a smaller size: each destination pixel is the rounded average
 // of the source block it covers. Exposed for tests and the benchmark.
