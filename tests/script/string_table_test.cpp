@@ -16,8 +16,8 @@ namespace
 
 // Checks the table's invariants: every string (main slots and recent set) is the one lookups
 // give for its kind and text, the counts agree, each slot's address is a multiple of 8 with the
-// low hash bits above it, and the recent set and filter exist only while the table is large.
-// Looking up an interned text allocates nothing and changes nothing.
+// bits mixed from its hash above it, and the recent set and filter exist only while the table is
+// large. Looking up an interned text allocates nothing and changes nothing.
 void ExpectConsistentTable(lua_State* L)
 {
     stringtable* tb = &G(L)->strt;
@@ -30,8 +30,7 @@ void ExpectConsistentTable(lua_State* L)
         if (tb->hash[i] <= kStrSlotRemoved)
             continue;
         ScriptString* ts = luaS_slotstring(tb->hash[i]);
-        if (reinterpret_cast<uintptr_t>(ts) % 8 != 0 ||
-            tb->hash[i] >> 45 != (ts->hash & ((1u << 19) - 1)))
+        if (reinterpret_cast<uintptr_t>(ts) % 8 != 0 || tb->hash[i] != luaS_makeslot(ts, ts->hash))
             ADD_FAILURE() << "slot " << i << " holds " << tb->hash[i];
         all.push_back(ts);
     }

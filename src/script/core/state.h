@@ -49,7 +49,7 @@ struct RecentString
 };
 
 // Open-addressed (linear probing) set of the interned strings. A slot holds 0 (empty), 1 (a
-// removed string) or a string's address with low bits of its hash (see strings.cpp), so that a
+// removed string) or a string's address with bits mixed from its hash (see strings.cpp), so that a
 // probe rarely has to visit a string whose hash differs.
 //
 // Once the main slots outgrow the processor's caches, a probe for a new string would wait on

@@ -23,25 +23,6 @@ template <typename Unit> static lu_hash HashUnits(const Unit* str, size_t l)
     return h;
 }
 
-static_assert(sizeof(void*) == 8, "string-table slots keep 48-bit addresses");
-
-// A slot keeps a string's address (48 bits, a multiple of 8) in its low 45 bits and the low 19
-// bits of the string's hash above them: probes compare them before visiting a string, and a
-// rebuild of up to 2^19 slots finds every string's place without reading the string.
-constexpr int kSlotAddrBits = 45;
-constexpr int kSlotHashBits = 64 - kSlotAddrBits;
-constexpr lu_hash kSlotHashMask = (lu_hash(1) << kSlotHashBits) - 1;
-
-static uint64_t SlotTag(lu_hash h)
-{
-    return static_cast<uint64_t>(h & kSlotHashMask) << kSlotAddrBits;
-}
-
-static uint64_t MakeSlot(const ScriptString* ts, lu_hash h)
-{
-    return SlotTag(h) | (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(ts)) >> 3);
-}
-
 // Puts a slot whose string has hash h (or at least its low bits covering the index) in the first
 // free place of its probe sequence (no resizing); true when that place held a removed string.
 static bool PlaceRaw(uint64_t* slots, int size, uint64_t slot, lu_hash h)
@@ -57,7 +38,7 @@ static bool PlaceRaw(uint64_t* slots, int size, uint64_t slot, lu_hash h)
 
 static bool PlaceSlot(uint64_t* slots, int size, ScriptString* ts, lu_hash h)
 {
-    return PlaceRaw(slots, size, MakeSlot(ts, h), h);
+    return PlaceRaw(slots, size, luaS_makeslot(ts, h), h);
 }
 
 // Main tables from this size on (8 bytes a slot) take new strings through the recent slots.
@@ -109,18 +90,12 @@ void luaS_resize(lua_State* L, int newsize)
     stringtable* tb = &G(L)->strt;
     uint64_t* fresh = luaM_newvector<uint64_t>(L, newsize);
     std::fill(fresh, fresh + newsize, kStrSlotEmpty);
-    bool slotHashes = newsize <= (1 << kSlotHashBits);
     for (int i = 0; i < tb->size; i++)
     {
         uint64_t slot = tb->hash[i];
         if (slot <= kStrSlotRemoved)
             continue;
-        if (slotHashes)
-        {
-            PlaceRaw(fresh, newsize, slot, static_cast<lu_hash>(slot >> kSlotAddrBits));
-            continue;
-        }
-        // Larger tables need the full hash from each string: fetch those a few slots ahead.
+        // The slot's bits do not give the string's place: fetch the strings a few slots ahead.
         if (i + kResizeAhead < tb->size && tb->hash[i + kResizeAhead] > kStrSlotRemoved)
             __builtin_prefetch(luaS_slotstring(tb->hash[i + kResizeAhead]));
         PlaceRaw(fresh, newsize, slot, luaS_slotstring(slot)->hash);
@@ -287,13 +262,13 @@ template <typename Same>
 static ScriptString* ProbeSlots(const uint64_t* slots, int size, lu_hash h, Same same)
 {
     uint32_t mask = static_cast<uint32_t>(size - 1);
-    uint64_t tag = SlotTag(h);
+    uint64_t tag = luaS_slottag(h);
     for (uint32_t i = h & mask;; i = (i + 1) & mask)
     {
         uint64_t slot = slots[i];
         if (slot == kStrSlotEmpty)
             return nullptr;
-        if ((slot & ~((uint64_t(1) << kSlotAddrBits) - 1)) == tag && slot != kStrSlotRemoved)
+        if ((slot & ~((uint64_t(1) << kStrSlotAddrBits) - 1)) == tag && slot != kStrSlotRemoved)
         {
             ScriptString* ts = luaS_slotstring(slot);
             if (ts->hash == h && same(ts))

@@ -21,10 +21,26 @@ void luaS_filteradd(stringtable* tb, lu_hash h);
 // String-table slots: see stringtable.
 constexpr uint64_t kStrSlotEmpty = 0;
 constexpr uint64_t kStrSlotRemoved = 1;
+static_assert(sizeof(void*) == 8, "string-table slots keep 48-bit addresses");
+// A slot keeps a string's address (48 bits, a multiple of 8) in its low 45 bits and 19 bits mixed
+// from the string's hash above them: probes compare them before visiting a string. The low hash
+// bits would tell nothing there, as they already chose the slot; mixed bits turn away all but
+// one in half a million strings met on the way, each of which would be a cache miss.
+constexpr int kStrSlotAddrBits = 45;
+inline uint64_t luaS_slottag(lu_hash h)
+{
+    return static_cast<uint64_t>(static_cast<uint32_t>(h * 0x9E3779B1u) >>
+                                 (32 - (64 - kStrSlotAddrBits)))
+           << kStrSlotAddrBits;
+}
+inline uint64_t luaS_makeslot(const ScriptString* ts, lu_hash h)
+{
+    return luaS_slottag(h) | (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(ts)) >> 3);
+}
 inline ScriptString* luaS_slotstring(uint64_t slot)
 {
     return reinterpret_cast<ScriptString*>(
-        static_cast<uintptr_t>((slot & ((uint64_t(1) << 45) - 1)) << 3));
+        static_cast<uintptr_t>((slot & ((uint64_t(1) << kStrSlotAddrBits) - 1)) << 3));
 }
 size_t luaS_objectsize(const ScriptString* ts);
 // Frees a collected string; a small one may be kept for reuse by a later string of its size.
