@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "chunk_builder.h"
 #include "script/core/state.h"
@@ -237,6 +239,51 @@ TEST_F(TableTest, HashPartGrowsWhenItsLastFreeNodeIsTaken)
     // The shared empty node is left empty.
     EXPECT_TRUE(ttisnil(gkey(G(L)->dummynode)));
     EXPECT_TRUE(ttisnil(gval(G(L)->dummynode)));
+}
+
+// Growth reinserts the old nodes in a fixed order; string keys skip the lookup there. The order
+// `next` gives afterwards (values name the keys) is pinned for a mix of narrow and wide strings,
+// integers that move to the array part, fractions and a removed key.
+TEST_F(TableTest, TraversalOrderAfterGrowthWithMixedKeys)
+{
+    lua_newtable(L);
+    for (int i = 1; i <= 24; i++)
+    {
+        switch (i % 4)
+        {
+        case 0:
+            lua_pushfstring(L, "k%d", i);
+            break;
+        case 1:
+            lua_pushnumber(L, i);
+            break;
+        case 2:
+        {
+            // L"w" .. i
+            std::vector<lua_WChar> wide{'w'};
+            for (char c : std::to_string(i))
+                wide.push_back(static_cast<lua_WChar>(c));
+            lua_pushlwstring(L, wide.data(), wide.size());
+            break;
+        }
+        default:
+            lua_pushnumber(L, i + 0.5);
+        }
+        lua_pushnumber(L, i);
+        lua_rawset(L, -3);
+    }
+    lua_pushstring(L, "k8");
+    lua_pushnil(L);
+    lua_rawset(L, -3);
+    std::vector<int> order;
+    lua_pushnil(L);
+    while (lua_next(L, -2) != 0)
+    {
+        order.push_back(static_cast<int>(lua_tonumber(L, -1)));
+        lua_pop(L, 1);
+    }
+    EXPECT_EQ(order, (std::vector<int>{1,  16, 2,  7,  3, 17, 9,  19, 18, 21, 20, 5,
+                                       11, 24, 22, 23, 6, 12, 13, 15, 14, 4,  10}));
 }
 
 TEST_F(TableTest, NewTableTakesTheTableTypeMetatableAndAllFlags)

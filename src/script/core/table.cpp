@@ -216,6 +216,9 @@ static void SetNodeVector(lua_State* L, Table* t, int lsize)
 
 static TObject* NewKey(lua_State* L, Table* t, const TObject* key);
 
+// Old nodes ahead of the one a rebuild reinserts whose new places it fetches early.
+constexpr int kRehashAhead = 8;
+
 static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
 {
     int oldasize = t->sizearray;
@@ -254,8 +257,29 @@ static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
     }
     for (int i = (1 << oldhsize) - 1; i >= 0; i--)
     {
+        // In a large table each key string and each new main position is a cache miss: fetch
+        // the strings further ahead, then the nodes their hashes name.
+        if (i >= 2 * kRehashAhead)
+        {
+            const TObject* far = gkey(oldnode + i - 2 * kRehashAhead);
+            if (ttisstring(far) || ttiswstring(far))
+                __builtin_prefetch(tsvalue(far));
+        }
+        if (i >= kRehashAhead)
+        {
+            Node* near = oldnode + i - kRehashAhead;
+            if ((ttisstring(gkey(near)) || ttiswstring(gkey(near))) && !ttisnil(gval(near)))
+                __builtin_prefetch(MainPosition(t, gkey(near)), 1);
+        }
         Node* old = oldnode + i;
-        if (!ttisnil(gval(old)))
+        if (ttisnil(gval(old)))
+            continue;
+        t->flags = 0;
+        // The old keys are distinct and a string never goes to the array part, so a string key
+        // is new here without a lookup.
+        if (ttisstring(gkey(old)) || ttiswstring(gkey(old)))
+            setobj(NewKey(L, t, gkey(old)), gval(old));
+        else
             setobj(luaH_set(L, t, gkey(old)), gval(old));
     }
     if (oldnode != nodeCopy && oldnode != G(L)->dummynode)
