@@ -43,6 +43,12 @@ GCObject** GcListOf(GCObject* o)
 
 void MarkObject(GCState* st, GCObject* o);
 
+// A string holds no references: marking it is all there is.
+void MarkObject(GCState*, ScriptString* ts)
+{
+    gc_setbit(ts, MARKBIT);
+}
+
 void MarkValue(GCState* st, const TObject* v)
 {
     if (iscollectable(v) && ttype(v) <= LUA_TUPVAL)

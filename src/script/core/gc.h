@@ -25,6 +25,18 @@ inline void gc_clearbit(GCObject* o, int b)
 {
     o->marked = static_cast<lu_byte>(o->marked & ~(1 << b));
 }
+inline bool gc_testbit(const ScriptString* ts, int b)
+{
+    return (ts->marked >> b) & 1;
+}
+inline void gc_setbit(ScriptString* ts, int b)
+{
+    ts->marked = static_cast<lu_byte>(ts->marked | (1 << b));
+}
+inline void gc_clearbit(ScriptString* ts, int b)
+{
+    ts->marked = static_cast<lu_byte>(ts->marked & ~(1 << b));
+}
 
 // Links a new object into the general list.
 void luaC_link(lua_State* L, GCObject* o, lu_byte tt);

@@ -2,6 +2,7 @@
 // prototypes, closures, upvalues, userdata), with the constructors the compiler stages use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -176,12 +177,31 @@ inline void setobj(TObject* dst, const TObject* src)
 
 // Strings (kind 4) and wide strings (kind 9) share this header; the bytes or 16-bit units follow it
 // with one terminating zero byte or unit. `reserved` holds a reserved word's number (index + 1).
-struct ScriptString : GCObject
+// The string table keeps the strings, never the collector's object lists, so a string has no
+// link: its hash and length take the link's place and its kind and marks sit where every
+// object's header has them, which is all the collector and the value tags read. The header is
+// 16 bytes (32 with a link), so a string counts 17 bytes plus its length, a wide one 18 plus
+// twice its length.
+struct alignas(8) ScriptString
 {
-    lu_byte reserved;
     lu_hash hash;
     uint32_t len; // bytes, or code units for a wide string
+    lu_byte tt;
+    lu_byte marked;
+    lu_byte reserved;
 };
+static_assert(sizeof(ScriptString) == 16, "a string counts 17 bytes plus its length");
+static_assert(offsetof(ScriptString, tt) == offsetof(GCObject, tt) &&
+                  offsetof(ScriptString, marked) == offsetof(GCObject, marked),
+              "a string's kind and marks are read through the common header");
+inline GCObject* obj2gco(ScriptString* ts)
+{
+    return reinterpret_cast<GCObject*>(ts);
+}
+inline const GCObject* obj2gco(const ScriptString* ts)
+{
+    return reinterpret_cast<const GCObject*>(ts);
+}
 
 inline char* getstr(ScriptString* ts)
 {
@@ -206,7 +226,7 @@ inline const char* svalue(const TObject* o)
 // Sets a string or wide string value; the tag comes from the object's kind.
 inline void setsvalue(TObject* o, ScriptString* s)
 {
-    setgcvalue(o, s, s->tt);
+    setgcvalue(o, obj2gco(s), s->tt);
 }
 inline void sethvalue(TObject* o, Table* t)
 {

@@ -372,7 +372,6 @@ static ScriptString* AllocString(lua_State* L, size_t l, size_t unitSize, lu_byt
 {
     size_t total = sizeof(ScriptString) + (l + 1) * unitSize;
     ScriptString* ts = static_cast<ScriptString*>(StringBlock(L, total));
-    ts->next = nullptr;
     ts->tt = kind;
     ts->marked = 0;
     ts->reserved = 0;
