@@ -153,6 +153,7 @@ void Slider::PostInit(TWindowStyle& style)
 
 void Slider::LoadThumbs(const TLuaTable& graphics)
 {
+    mThumbSprites.clear();
     for (int i = 1; i <= 3; ++i)
     {
         TString name = graphics.GetStringAt(i, "");
