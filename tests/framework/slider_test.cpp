@@ -3,8 +3,7 @@
 // manual output and its pictures on the display stand-in compared with golden PNGs.
 #include "framework/slider.h"
 
-#include "../render/image_writers.h"
-#include "../render/render_test_support.h"
+#include "framework_display_support.h"
 #include "framework/audio_manager.h"
 #include "framework/delta_time.h"
 #include "framework/settings.h"
@@ -33,17 +32,6 @@ namespace
 
 using uitest::MakeEvent;
 
-std::string Png(uint32_t w, uint32_t h, uint16_t r, uint16_t g, uint16_t b)
-{
-    imagetest::PngPlan plan;
-    plan.width = w;
-    plan.height = h;
-    plan.colorType = PNG_COLOR_TYPE_RGBA;
-    for (uint32_t i = 0; i < w * h; ++i)
-        plan.samples.insert(plan.samples.end(), {r, g, b, 255});
-    return imagetest::EncodePng(plan);
-}
-
 // Rail 8 thick (caps 8 x 6, middle 8 x 4), thumb 12 x 20 in three colours, four sounds.
 constexpr const char* kSkin =
     "railtop = 'ui/rt.png', railmiddle = 'ui/rm.png', railbottom = 'ui/rb.png', "
@@ -58,19 +46,14 @@ enum Sound
     kTick = 4
 };
 
-class SliderTest : public rendertest::DisplayTest
+class SliderTest : public fwtest::FrameworkDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
+        FrameworkDisplayTest::SetUp();
         SetConfig("encryptionkey", "Tk7pQ2mW9xLr");
-        SetWindowManagerFactory(&CreateWindowManager);
-        mImpl->mManagers.mWindowManager = CreateWindowManagerFromSeam();
-        mApp->SetDisplayMode(800, 600, false);
-        mManager = GetWindowManager();
-        ASSERT_NE(mManager, nullptr);
-        mManager->CreateScript();
+        mManager = mWindows;
         mManager->RegisterWindowType("Slider", &Slider::Create);
 
         sys::audio::SetOutputKind(sys::audio::OutputKind::Manual);
@@ -79,17 +62,17 @@ protected:
         auto sound = std::make_unique<TSoundManager>();
         sound->Init();
         mImpl->mManagers.mSoundManager = std::move(sound);
-        Memory("audio/snd.txt", "4,enter,1,exit,2,click,3,tick,4");
+        File("audio/snd.txt", "4,enter,1,exit,2,click,3,tick,4");
         for (int i = 1; i <= 4; ++i)
-            Memory("audio/" + std::to_string(i) + ".ogg",
-                   soundtest::EncodeOgg(soundtest::Tone(1, 8000, 800), 1, 8000));
+            File("audio/" + std::to_string(i) + ".ogg",
+                 soundtest::EncodeOgg(soundtest::Tone(1, 8000, 800), 1, 8000));
 
-        Memory("ui/rt.png", Png(8, 6, 255, 0, 0));
-        Memory("ui/rm.png", Png(8, 4, 0, 255, 0));
-        Memory("ui/rb.png", Png(8, 6, 0, 0, 255));
-        Memory("ui/t1.png", Png(12, 20, 255, 255, 255));
-        Memory("ui/t2.png", Png(12, 20, 255, 255, 0));
-        Memory("ui/t3.png", Png(12, 20, 0, 255, 255));
+        Image("ui/rt.png", 8, 6, 0xFFFF0000);
+        Image("ui/rm.png", 8, 4, 0xFF00FF00);
+        Image("ui/rb.png", 8, 6, 0xFF0000FF);
+        Image("ui/t1.png", 12, 20, 0xFFFFFFFF);
+        Image("ui/t2.png", 12, 20, 0xFFFFFF00);
+        Image("ui/t3.png", 12, 20, 0xFF00FFFF);
 
         mAudio = std::make_unique<AudioManager>();
         mSettings = std::make_unique<Settings>();
@@ -100,18 +83,9 @@ protected:
     {
         mSettings.reset();
         mAudio.reset();
-        DisplayTest::TearDown();
+        FrameworkDisplayTest::TearDown();
         ClearSoundDataSourceBuilders();
         sys::audio::ResetOutputKind();
-        for (const std::string& name : mNames)
-            RegisterMemoryFileName(name.c_str(), nullptr, 0);
-    }
-    void Memory(const std::string& name, const std::string& bytes)
-    {
-        mFiles.push_back(bytes);
-        RegisterMemoryFileName(name.c_str(), mFiles.back().data(),
-                               static_cast<uint32_t>(mFiles.back().size()));
-        mNames.push_back(name);
     }
     // Made by the window script inside the panel.
     Slider* Make(const std::string& style)
@@ -149,11 +123,8 @@ protected:
     TWindowManager* mManager = nullptr;
     uitest::ProbeWindow* mPanel = nullptr;
     std::vector<std::string> mLog;
-    std::list<std::string> mFiles;
-    std::vector<std::string> mNames;
     std::unique_ptr<AudioManager> mAudio;
     std::unique_ptr<Settings> mSettings;
-    DeltaTime mClock;
 };
 
 TEST_F(SliderTest, ShapeGivesTheOrientationAndTheWindowGrowsAroundTheThumbInItsParent)
@@ -330,14 +301,14 @@ TEST_F(SliderTest, RailAndThumbOfBothOrientationsMatchTheirGoldens)
 
 TEST_F(SliderTest, AnimatedThumbStepsWithTheFrameClockAndHoldsItsFrameWithoutASpeed)
 {
-    Memory("ui/spin.png", Png(36, 20, 255, 128, 0));
-    Memory("ui/spin.xml", "<sequence name=\"spin\" source=\"spin.src\">\n"
-                          " <img regx=\"6\" regy=\"10\" w=\"36\" h=\"20\" name=\"spin.png\" "
-                          "mask=\"\"/>\n <framelist>\n"
-                          "  <frame x=\"0\" y=\"0\" w=\"12\" h=\"20\" regx=\"6\" regy=\"10\"/>\n"
-                          "  <frame x=\"12\" y=\"0\" w=\"12\" h=\"20\" regx=\"6\" regy=\"10\"/>\n"
-                          "  <frame x=\"24\" y=\"0\" w=\"12\" h=\"20\" regx=\"6\" regy=\"10\"/>\n"
-                          " </framelist>\n</sequence>\n");
+    Image("ui/spin.png", 36, 20, 0xFFFF8000);
+    File("ui/spin.xml", "<sequence name=\"spin\" source=\"spin.src\">\n"
+                        " <img regx=\"6\" regy=\"10\" w=\"36\" h=\"20\" name=\"spin.png\" "
+                        "mask=\"\"/>\n <framelist>\n"
+                        "  <frame x=\"0\" y=\"0\" w=\"12\" h=\"20\" regx=\"6\" regy=\"10\"/>\n"
+                        "  <frame x=\"12\" y=\"0\" w=\"12\" h=\"20\" regx=\"6\" regy=\"10\"/>\n"
+                        "  <frame x=\"24\" y=\"0\" w=\"12\" h=\"20\" regx=\"6\" regy=\"10\"/>\n"
+                        " </framelist>\n</sequence>\n");
     const std::string spin = "x = 20, y = 30, w = 200, h = 20, graphics = { 'ui/spin.xml' }";
     mClock.SetStep(100);
 
@@ -404,9 +375,9 @@ TEST_F(SliderTest, BadStylesReportAndLeaveASafeSlider)
         Send(kEventLeftDown, 150, 55);
         Send(kEventMouseMove, 170, 55);
         Send(kEventLeftUp, 170, 55);
-        ASSERT_TRUE(TRenderer::Instance()->BeginDraw(false));
+        BeginBlackFrame();
         mPanel->Render(0);
-        TRenderer::Instance()->EndFrame(false);
+        EndFrame();
         Drop(slider);
         mLog.clear();
     }

@@ -3,13 +3,8 @@
 // and its background drawn on the display stand-in.
 #include "framework/tool_tip.h"
 
-#include "../render/render_test_support.h"
-#include "framework/delta_time.h"
-#include "framework/transform_manager.h"
+#include "framework_display_support.h"
 #include "render/text_sprite.h"
-#include "script/lua_object_wrapper.h"
-#include "script/script.h"
-#include "script/window_script_seam.h"
 
 #include <gtest/gtest.h>
 
@@ -19,28 +14,19 @@
 namespace
 {
 
-TScript* gTipScript = nullptr;
 const TColor kRed(255, 0, 0, 255);
 
-class ToolTipTest : public rendertest::DisplayTest
+class ToolTipTest : public fwtest::FrameworkDisplayTest
 {
 protected:
-    void SetUp() override
-    {
-        DisplayTest::SetUp();
-        gTipScript = &mScript;
-        SetWindowScriptSource([] { return gTipScript; });
-    }
     void TearDown() override
     {
         mTip.reset();
-        SetWindowScriptSource(nullptr);
-        DisplayTest::TearDown();
+        FrameworkDisplayTest::TearDown();
     }
     void Make(const std::string& table)
     {
-        mScript.DoLuaString(("t = " + table).c_str());
-        std::unique_ptr<TLuaTable> t(mScript.GetGlobalTable("t"));
+        std::unique_ptr<TLuaTable> t = Table(table);
         ASSERT_NE(t, nullptr);
         mTip = std::make_shared<ToolTip>(*t);
     }
@@ -66,10 +52,6 @@ protected:
         return -1;
     }
 
-    TScript mScript;
-    DeltaTime mClock;
-    TransformManager mTransforms;
-    uint32_t mNow = 1000;
     std::shared_ptr<ToolTip> mTip;
 };
 
@@ -212,29 +194,26 @@ TEST_F(ToolTipTest, BackgroundCornersFollowThePlacementAndFadeWithTheBox)
     mTip->UpdateScrim();
 
     TRenderer* renderer = TRenderer::Instance();
-    ASSERT_TRUE(renderer->BeginDraw(false));
-    renderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
+    BeginBlackFrame();
     ASSERT_TRUE(renderer->Begin2d());
     mTip->Draw();
     EXPECT_TRUE(renderer->InBegin2d()) << "the owner's block stays open";
     renderer->End2d();
-    renderer->EndFrame(false);
-    auto pixel = [&](int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFFu; };
+    EndFrame();
     const int left = static_cast<int>(c[0].x), top = static_cast<int>(c[0].y);
-    EXPECT_EQ(pixel(left + 1, top + 1), 0xFF0000u);
-    EXPECT_EQ(pixel(static_cast<int>(c[2].x) - 2, static_cast<int>(c[2].y) - 2), 0xFF0000u);
-    EXPECT_EQ(pixel(left - 2, top + 1), 0u);
-    EXPECT_EQ(pixel(static_cast<int>(c[2].x) + 1, top + 1), 0u);
+    EXPECT_EQ(Back(left + 1, top + 1), 0xFF0000u);
+    EXPECT_EQ(Back(static_cast<int>(c[2].x) - 2, static_cast<int>(c[2].y) - 2), 0xFF0000u);
+    EXPECT_EQ(Back(left - 2, top + 1), 0u);
+    EXPECT_EQ(Back(static_cast<int>(c[2].x) + 1, top + 1), 0u);
 
     // Hidden: nothing drawn, the scrim left alone.
     mTip->Hide(true);
     mTip->UpdateScrim();
     EXPECT_EQ(TColor(c[0].colour).GetA(), 255);
-    ASSERT_TRUE(renderer->BeginDraw(false));
-    renderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
+    BeginBlackFrame();
     mTip->Draw();
-    renderer->EndFrame(false);
-    EXPECT_EQ(pixel(left + 1, top + 1), 0u);
+    EndFrame();
+    EXPECT_EQ(Back(left + 1, top + 1), 0u);
 }
 
 TEST_F(ToolTipTest, WithoutAFontItReportsAndNeverShows)
