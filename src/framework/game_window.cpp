@@ -5,6 +5,8 @@
 #include "framework/audio_manager.h"
 #include "framework/delta_time.h"
 #include "framework/frame_services.h"
+#include "framework/framework_button.h"
+#include "framework/slider.h"
 #include "framework/transform_instructions.h"
 #include "framework/transform_manager.h"
 #include "framework/window_manager.h"
@@ -531,6 +533,10 @@ bool GameWindow::UIEnabler::Visit(TWindow* window)
 {
     if (gButtonEnabler != nullptr)
         gButtonEnabler(window, mEnable != 0);
+    else if (window->IsKindOf(TVButton::GetClassId()))
+        static_cast<TVButton*>(window)->SetEnabled(mEnable != 0, true);
+    else if (window->IsKindOf(Slider::GetClassId()))
+        static_cast<Slider*>(window)->SetDisabled(mEnable == 0);
     window->VisitChildren(*this, false);
     return true;
 }

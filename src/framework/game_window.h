@@ -112,8 +112,8 @@ public:
     public:
         bool Visit(TWindow* window) override;
 
-        // How one widget type is enabled: called for every window visited, it enables or
-        // disables the window when it is of its type. The framework button installs it.
+        // Framework buttons and sliders are enabled by the visit itself; an installed enabler
+        // takes their place for every window visited (tests use it for widget stand-ins).
         using WidgetEnabler = void (*)(TWindow* window, bool enable);
         static void SetButtonEnabler(WidgetEnabler enabler);
 

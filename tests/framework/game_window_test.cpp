@@ -5,7 +5,9 @@
 
 #include "../ui/ui_test_support.h"
 #include "audio_test_support.h"
+#include "framework/framework_button.h"
 #include "framework/particle_functions.h"
+#include "framework/slider.h"
 #include "framework/transform_manager.h"
 #include "framework/window_manager.h"
 #include "particles/lua_particle_system.h"
@@ -144,6 +146,24 @@ TEST_F(GameWindowTest, FadeOutTwiceRunsOneFadeAndTheSecondScriptAfterPoppingTheC
     EXPECT_EQ(Global("n"), "1");
     Frame(16);
     EXPECT_EQ(Global("n"), "1");
+}
+
+TEST_F(GameWindowTest, TheEnablerReachesFrameworkButtonsAndSlidersAtAnyDepth)
+{
+    GameWindow::UIEnabler::SetButtonEnabler(nullptr);
+    GameWindow screen;
+    auto* panel = new TWindow;
+    auto* button = new TVButton;
+    auto* slider = new Slider;
+    screen.AddChild(panel, false);
+    panel->AddChild(button, false);
+    panel->AddChild(slider, false);
+    screen.SetWidgetsEnabled(false);
+    EXPECT_TRUE(button->IsDisabled());
+    EXPECT_TRUE(slider->IsDisabled());
+    screen.SetWidgetsEnabled(true);
+    EXPECT_FALSE(button->IsDisabled());
+    EXPECT_FALSE(slider->IsDisabled());
 }
 
 TEST_F(GameWindowTest, ACloseScriptMayClearTheScreensBesideIt)

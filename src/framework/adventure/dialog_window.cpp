@@ -9,6 +9,7 @@
 #include "framework/frame_services.h"
 #include "framework/framework_button.h"
 #include "framework/game_window.h"
+#include "framework/slider.h"
 #include "framework/transform_instructions.h"
 #include "framework/transform_manager.h"
 #include "particles/lua_particle_system.h"
@@ -81,12 +82,14 @@ int32_t Truncate(float value)
     return static_cast<int32_t>(value);
 }
 
-// Where the framework's own widgets take the fade; the framework slider's draw spec joins the
-// button here.
-void ApplyWidgetAlpha(TWindow* window, float alpha, TClassId buttonId)
+// Where the framework's own widgets take the fade: the button its alpha, the slider its draw
+// spec's.
+void ApplyWidgetAlpha(TWindow* window, float alpha, TClassId buttonId, TClassId sliderId)
 {
     if (window->IsKindOf(buttonId))
         static_cast<TVButton*>(window)->SetAlpha(alpha);
+    else if (window->IsKindOf(sliderId))
+        static_cast<Slider*>(window)->GetSpec().mAlpha = alpha;
 }
 } // namespace
 
@@ -522,7 +525,8 @@ void DialogWindow::OnModalPopped()
 
 DialogWindow::WindowFade::WindowFade()
     : mTextId(TText::GetClassId()), mImageId(TImage::GetClassId()),
-      mDialogId(DialogWindow::GetClassId()), mButtonId(TVButton::GetClassId())
+      mDialogId(DialogWindow::GetClassId()), mButtonId(TVButton::GetClassId()),
+      mSliderId(Slider::GetClassId())
 {
 }
 
@@ -537,7 +541,7 @@ bool DialogWindow::WindowFade::Visit(TWindow* window)
     else if (window->IsKindOf(mDialogId))
         static_cast<DialogWindow*>(window)->mSprite->GetSpec().mAlpha = mAlpha;
     else
-        ApplyWidgetAlpha(window, mAlpha, mButtonId);
+        ApplyWidgetAlpha(window, mAlpha, mButtonId, mSliderId);
     window->VisitChildren(*this, false);
     return true;
 }

@@ -98,6 +98,7 @@ public:
         TClassId mImageId;
         TClassId mDialogId;
         TClassId mButtonId;
+        TClassId mSliderId;
     };
 
     // Offered every message without a target window; never takes one.
