@@ -291,6 +291,14 @@ void Settings::UpdateCursor()
     ApplyCursorRule(true);
 }
 
+void Settings::PointerLeft()
+{
+    mMouseInside = false;
+    if (sys::GetSystemCursor() == 0)
+        mSavedCursor = sys::SetSystemCursor(mArrowCursor);
+    mOsCursorShown = true;
+}
+
 void Settings::ApplyCursorRule(bool activityTest)
 {
     bool drawnWanted = !mUseOsCursor;

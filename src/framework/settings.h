@@ -54,6 +54,8 @@ public:
     // On mouse moves and left-button presses.
     void UpdateCursorAt(const TPoint& point);
     void UpdateCursor();
+    // When the pointer leaves the window or the capture is lost: the system's arrow shows outside.
+    void PointerLeft();
 
     void CreateNewUser(const TString& name);
     // An index at or beyond the profile count (a negative one too) changes nothing.

@@ -1,7 +1,18 @@
-// The game's identity, the layer links, and the toolkit game's start-up, event loop and teardown in
-// the order the game's own main function will keep.
+// The game's identity, the layer links, and the game's start-up, event loop and teardown: the
+// framework's singletons, the window types the scripts open by name, and the event actions.
 #include "game/game_main.h"
 
+#include "framework/animated_bitmap_window.h"
+#include "framework/audio_manager.h"
+#include "framework/custom_text_edit.h"
+#include "framework/delta_time.h"
+#include "framework/frame_services.h"
+#include "framework/framework_button.h"
+#include "framework/game_window.h"
+#include "framework/particle_system_window.h"
+#include "framework/settings.h"
+#include "framework/transform_manager.h"
+#include "framework/window_manager.h"
 #include "game/hiscore_store_link.h"
 #include "platform/application.h"
 #include "platform/command_line.h"
@@ -18,13 +29,51 @@
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
 
+#include <new>
+#include <vector>
+
 namespace
 {
-constexpr int kScreenWidth = 800;
-constexpr int kScreenHeight = 600;
 // The start sound: the studio logo's bell.
 constexpr const char* kStartSound = "audio/8";
 constexpr const char* kStartScript = "scripts/mainloop.lua";
+// The destroy operations of the singletons made so far, run newest first when a run ends (where a
+// C runtime would run them at process exit), so that a run in a test process starts clean.
+std::vector<void (*)()> gExitList;
+
+template <class T> void DestroySingleton()
+{
+    // The destructor clears the instance pointer.
+    delete T::Instance();
+}
+
+// Makes the singleton unless it exists; its constructor stores itself as the instance, which
+// stays null when allocation fails.
+template <class T> void CreateSingleton()
+{
+    if (T::Instance() != nullptr)
+        return;
+    new (std::nothrow) T();
+    gExitList.push_back(&DestroySingleton<T>);
+}
+
+void RunExitList()
+{
+    while (!gExitList.empty())
+    {
+        void (*destroy)() = gExitList.back();
+        gExitList.pop_back();
+        destroy();
+    }
+}
+
+// The game window's widget enabler reaches the framework's buttons through this.
+void EnableFrameworkButton(TWindow* window, bool enable)
+{
+    if (window->IsKindOf(TVButton::GetClassId()))
+        static_cast<TVButton*>(window)->SetEnabled(enable, true);
+}
+
 } // namespace
 
 void SetGameIdentity()
@@ -45,11 +94,27 @@ void LinkGameToPlatform()
     LinkHiscoreStoreToFramework();
     SetDisplayFactory(&CreateRenderDisplaySeam);
     SetWindowManagerFactory(&CreateWindowManager);
+    GameWindow::UIEnabler::SetButtonEnabler(&EnableFrameworkButton);
 }
 
-void TToolkitGame::Start(TApplication* application)
+void TGameRun::Start(TApplication* application)
 {
-    if (TRenderer* renderer = TRenderer::Instance())
+    CreateSingleton<DeltaTime>();
+    TWindowManager* manager = GetWindowManager();
+    TRenderer* renderer = TRenderer::Instance();
+    CreateSingleton<Settings>();
+    CreateSingleton<AudioManager>();
+    CreateSingleton<TransformManager>();
+    CreateSingleton<WindowManager>();
+    WindowManager* frames = WindowManager::Instance();
+    if (frames != nullptr)
+    {
+        // Each wakes itself through the frame driver when it has work.
+        frames->AddClient(TransformManager::Instance(), true);
+        frames->AddClient(AudioManager::Instance(), true);
+    }
+
+    if (renderer != nullptr)
     {
         renderer->SetTexture(nullptr);
         renderer->SetOption("fps", "0");
@@ -59,33 +124,67 @@ void TToolkitGame::Start(TApplication* application)
     }
     if (TStringTable* strings = application->GetStringTable())
         application->SetWindowTitle(strings->GetString("windowtitle"));
-    // Until stored display preferences exist: a window of the game's size.
-    application->SetDisplayMode(kScreenWidth, kScreenHeight, false);
-    // The built-in image, tip at its hot spot.
-    application->SetCursorTexture(nullptr, 2, 2, 0);
+    if (frames != nullptr)
+        application->AddTask(frames);
+    if (Settings* settings = Settings::Instance())
+        settings->LoadDisplaySettings();
+    ProbeColorShifts();
+    if (manager != nullptr)
+        RegisterWindowTypes(manager);
+
     mStartSound = TSound::Get(kStartSound, true, 0);
     if (mStartSound)
         mStartSound->Play(false);
-    // The window script registers the toolkit's window types itself; the framework's need the
-    // framework's singletons, which come with the game's own layer.
-    TWindowManager* manager = GetWindowManager();
     if (manager != nullptr && manager->GetScript() != nullptr)
         manager->GetScript()->RunScript(kStartScript);
     SetConfig("vsync", "1");
     SetConfig("texturememorymax", "209715200");
 }
 
-bool TToolkitGame::Handle(const TPlatformEvent& event)
+void TGameRun::RegisterWindowTypes(TWindowManager* manager)
+{
+    // The framework's button takes the toolkit's name, so every script's buttons are the game's.
+    manager->RegisterWindowType("Button", &TVButton::Create);
+    manager->RegisterWindowType("GameWindow", &GameWindow::Create);
+    manager->RegisterWindowType("TextEdit", &CustomTextEdit::Create);
+    manager->RegisterWindowType("AnimatedBitmap", &AnimatedBitmapWindow::Create);
+    manager->RegisterWindowType("ParticleWindow", &ParticleSystemWindow::Create);
+}
+
+bool TGameRun::Handle(const TPlatformEvent& event)
 {
     if (event.mType == kEventClose || event.mType == kEventQuit)
         return false;
     mLastEvent = event;
+    if (Settings* settings = Settings::Instance())
+    {
+        switch (event.mType)
+        {
+        case kEventLeftDown:
+            settings->UpdateCursor();
+            break;
+        case kEventLeftUp:
+            settings->SetLeftButtonDown(false);
+            break;
+        case kEventMouseMove:
+            settings->UpdateCursorAt(TPoint{event.mX, event.mY});
+            break;
+        case kEventMouseLost:
+            settings->PointerLeft();
+            break;
+        case kEventFullScreenToggled:
+            settings->SaveFullScreen();
+            break;
+        default:
+            break;
+        }
+    }
     if (TWindowManager* manager = GetWindowManager())
         manager->HandleEvent(event);
     return true;
 }
 
-void TToolkitGame::Run(TApplication* application)
+void TGameRun::Run(TApplication* application)
 {
     TPlatformEvent event;
     do
@@ -93,32 +192,40 @@ void TToolkitGame::Run(TApplication* application)
     while (Handle(event));
 }
 
-void TToolkitGame::Stop()
+void TGameRun::Stop(TApplication* application)
 {
-    TWindowManager* manager = GetWindowManager();
-    if (manager == nullptr)
-        return;
-    while (TModalWindow* top = manager->GetTopModal())
+    if (TWindowManager* manager = GetWindowManager())
     {
-        if (top == manager->GetRoot())
-            break;
-        const size_t before = manager->GetModals().size();
-        manager->DoPopModal(top->GetIdString());
-        // A modal that would not go must not hold the program open.
-        if (manager->GetModals().size() >= before)
-            break;
+        while (TModalWindow* top = manager->GetTopModal())
+        {
+            if (top == manager->GetRoot())
+                break;
+            const size_t before = manager->GetModals().size();
+            manager->DoPopModal(top->GetIdString());
+            // A modal that would not go must not hold the program open.
+            if (manager->GetModals().size() >= before)
+                break;
+        }
+        TPlatformEvent last = mLastEvent;
+        last.mType = kEventTick;
+        manager->HandleEvent(last);
     }
-    TPlatformEvent last = mLastEvent;
-    last.mType = kEventTick;
-    manager->HandleEvent(last);
+    DestroySingleton<Settings>();
+    if (WindowManager* frames = WindowManager::Instance())
+    {
+        if (application != nullptr)
+            application->RemoveTask(frames);
+        DestroySingleton<WindowManager>();
+    }
+    RunExitList();
 }
 
 int GameMain(TApplication* application, const char*)
 {
-    TToolkitGame game;
+    TGameRun game;
     game.Start(application);
     game.Run(application);
-    game.Stop();
+    game.Stop(application);
     return 0;
 }
 

@@ -1,5 +1,5 @@
-// The program's game side until the game's own layer exists: its identity, the links between the
-// layers, and the main function that shows the toolkit's screens from the start-up script.
+// The program's game side: its identity, the links between the layers, and the main function that
+// makes the framework's singletons and runs the screens of the start-up script.
 #pragma once
 
 #include "platform/event_pump.h"
@@ -8,30 +8,38 @@
 
 class TApplication;
 class TSound;
+class TWindowManager;
 
 // Writes the game's identity into the configuration store; runs before the platform starts.
 void SetGameIdentity();
-// Joins the layers through the platform's seams and the asset map's loaders.
+// Joins the layers through the platform's seams, the asset map's loaders and the framework's
+// widget enabler.
 void LinkGameToPlatform();
 
 // One run of the game: start-up, the event loop and teardown, each callable on its own so that
 // tests can look at the screen between them.
-class TToolkitGame
+class TGameRun
 {
 public:
-    TToolkitGame() = default;
-    TToolkitGame(const TToolkitGame&) = delete;
-    TToolkitGame& operator=(const TToolkitGame&) = delete;
+    TGameRun() = default;
+    TGameRun(const TGameRun&) = delete;
+    TGameRun& operator=(const TGameRun&) = delete;
 
-    // Display, cursor, start sound, window title, then the start-up script; a failing script is
-    // logged by the script and the game goes on.
+    // The framework's singletons, display options, window title, the frame driver's task, the
+    // stored display preferences, the window types, then the start-up script; a failing script
+    // is logged by the script and the game goes on.
     void Start(TApplication* application);
-    // Hands one event on; false, without handing it on, for a close request or a quit.
+    // Updates the pointer and full-screen state the settings keep, then hands the event on;
+    // false, without handing it on, for a close request or a quit.
     bool Handle(const TPlatformEvent& event);
     // Takes events until a close request or a quit.
     void Run(TApplication* application);
-    // Pops every modal window above the root, then one last tick.
-    void Stop();
+    // Pops every modal window above the root, one last tick, then the settings, the frame driver
+    // and, newest first, the other singletons made: a later run starts without them.
+    void Stop(TApplication* application);
+
+    // The window types the game's scripts open by name, in the order the game registers them.
+    static void RegisterWindowTypes(TWindowManager* manager);
 
 private:
     // Held for the whole run: dropping the last reference to a sound stops it.

@@ -97,7 +97,7 @@ uint32_t FramePixel(int x, int y)
 }
 
 // Ticks until the pointer's work is drawn; every tick moves the fixed clock.
-void Pump(TApplication* application, TToolkitGame& game, int events)
+void Pump(TApplication* application, TGameRun& game, int events)
 {
     TPlatformEvent event;
     for (int i = 0; i < events; ++i)
@@ -109,8 +109,10 @@ void Pump(TApplication* application, TToolkitGame& game, int events)
 
 int ProbeMain(TApplication* application, const char*)
 {
-    TToolkitGame game;
+    TGameRun game;
     game.Start(application);
+    // The game draws only while its window has the focus, which a desktop gives it.
+    sys::PushWindowEvent(sys::WindowEventKind::FocusGained);
     Pump(application, game, 40);
     gSeen.mNormal = FramePixel(kButtonLeft + kBodyX, kButtonTop + kBodyY);
     // The label's light text over the button's dark body.
@@ -130,7 +132,7 @@ int ProbeMain(TApplication* application, const char*)
 
     sys::PushWindowEvent(sys::WindowEventKind::Close);
     game.Run(application);
-    game.Stop();
+    game.Stop(application);
     gSeen.mModalsAtEnd = GetWindowManager()->GetModals().size();
     return 0;
 }
@@ -157,7 +159,7 @@ std::vector<std::string> ModalNames()
 
 int StackMain(TApplication* application, const char*)
 {
-    TToolkitGame game;
+    TGameRun game;
     game.Start(application);
     Pump(application, game, 10);
     gStack.mBefore = ModalNames();
@@ -165,7 +167,7 @@ int StackMain(TApplication* application, const char*)
     TPlatformEvent close;
     close.mType = kEventClose;
     gStack.mCloseHandedOn = game.Handle(close);
-    game.Stop();
+    game.Stop(application);
     gStack.mAfter = GetWindowManager()->GetModals().size();
     return 0;
 }

@@ -193,9 +193,23 @@ def pointer(p, rng):
     return Image.alpha_composite(img, face)
 
 
+def pointer_soft(p, rng):
+    """The arrow for the colour-keyed cursor slot: an 8-bit palette image without transparency,
+    magenta where the cursor is clear, the outline and face hard-edged (a colour key has no
+    partial cover)."""
+    size = tuple(p["size"])
+    drawn = pointer(p, rng)
+    key = Image.new("RGBA", size, (255, 0, 255, 255))
+    # Only the arrow itself, not its soft shadow, survives the key.
+    cover = drawn.getchannel("A").point(lambda a: 255 if a >= 192 else 0)
+    key.paste(drawn, (0, 0), cover)
+    return key.convert("RGB").quantize(colors=16, method=Image.Quantize.MEDIANCUT, dither=0)
+
+
 RECIPES = {
     "menu_background": menu_background,
     "logo": logo,
     "button": button,
     "pointer": pointer,
+    "pointer_soft": pointer_soft,
 }

@@ -1,5 +1,5 @@
--- A screen built from the toolkit's own window types only, the smoke screen of the window toolkit:
--- the menu background, the title, and a push button that closes the screen (and so the program,
+-- The smoke screen of the window toolkit: the menu background, the title, and a push button (the
+-- framework's, which the game registers as "Button") that closes the screen (and so the program,
 -- when this is the first screen). Nothing here waits: only button commands may.
 local titleFont = { "__DEFAULT", 40, { 0.95, 0.88, 0.6, 1 } }
 local buttonFont = { "__DEFAULT", 20, { 0.95, 0.9, 0.75, 1 } }
@@ -15,7 +15,7 @@ MakeDialog {
     Button {
         name = "quit", close = true,
         x = kCenter, y = 440,
-        graphics = { "ui/button_n", "ui/button_p", "ui/button_h" },
+        buttongraphics = { "ui/button_n", "ui/button_p", "ui/button_h" },
         Text {
             name = "label", label = "menu_quit",
             x = 0, y = 0, w = 220, h = 44, flags = kCentred, font = buttonFont,
