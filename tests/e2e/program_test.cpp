@@ -99,6 +99,13 @@ protected:
     int Start(std::vector<std::string> args, std::vector<std::string> extraEnv = {})
     {
         args.insert(args.begin(), MURKWELL_PROGRAM);
+        // What the scripts print goes to standard output: a shell that gives way to the program
+        // sends it to the file.
+        if (!mOutputFile.empty())
+        {
+            args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\""});
+            extraEnv.push_back("MW_OUTPUT=" + mOutputFile.string());
+        }
         std::vector<std::string> env = mEnv;
         // A setting given again replaces the default (the first of two would win).
         for (const std::string& extra : extraEnv)
@@ -147,6 +154,8 @@ protected:
     fs::path mRoot = mScratch.Path();
     std::vector<std::string> mEnv;
     std::vector<int> mStarted;
+    // Where the next runs' standard output goes; empty: it is not kept.
+    fs::path mOutputFile;
 };
 
 TEST_F(ProgramTest, StartsOnTheAssetsBesideItAndEndsWhenAskedToQuit)
@@ -482,6 +491,114 @@ INSTANTIATE_TEST_SUITE_P(
                    "  Text { label = 'after_the_image', w = 200, h = 40 } }\n",
                    "Missing string for label 'after_the_image'"}),
     [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
+
+// Runs of screens made of the framework's windows, on a small game folder of their own: the
+// scripts report through print, which reaches standard output.
+class GameProgramTest : public ScreenProgramTest
+{
+protected:
+    void SetUp() override
+    {
+        ScreenProgramTest::SetUp();
+        const fs::path assets = mGame / "assets";
+        WriteFile(assets / "settings.xml", "<settings></settings>\n");
+        WriteFile(assets / "strings.xml",
+                  "<Workbook><Table><Row><Cell><Data>windowtitle</Data></Cell>"
+                  "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
+        for (const char* file : {"scripts/mainloop.lua", "audio/snd.txt"})
+        {
+            fs::create_directories((assets / file).parent_path());
+            fs::copy_file(mRepository / "assets" / file, assets / file);
+        }
+    }
+
+    // Runs the start-up script with `screen` (a file below scripts/) as the first screen;
+    // answers what the run printed.
+    std::string RunScreen(const std::string& screen, const std::string& input, int& code)
+    {
+        mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
+        code = RunScripted(mGame, input, {"options=start=scripts/" + screen});
+        const std::string log = ReadFile(LogFile());
+        for (const char* fault : {"Lua error", "lua_resume error", "Failed to run script"})
+            EXPECT_EQ(log.find(fault), std::string::npos) << fault << " in\n" << log;
+        return ReadFile(mOutputFile);
+    }
+
+    void WriteScript(const std::string& name, const std::string& text)
+    {
+        WriteFile(mGame / "assets/scripts" / name, text);
+    }
+
+    const fs::path mGame = mRoot / "fixture";
+};
+
+TEST_F(GameProgramTest, ProfilesMadeByAScreenAreFoundByTheNextRun)
+{
+    WriteScript("make.lua", "CreateNewUser('Ann')\nCreateNewUser('Bob')\n"
+                            "print('made', GetNumUsers())\n");
+    WriteScript("find.lua", "print(GetNumUsers(), GetCurrentUserName(), IsUserNameInUse('Ann'),\n"
+                            "      IsUserNameInUse('Bob'), IsUserNameInUse('Cid'))\n");
+    int code = -1;
+    EXPECT_EQ(RunScreen("find.lua", "wait 5\nclose\n", code), "0\t\tfalse\tfalse\tfalse\n");
+    EXPECT_EQ(RunScreen("make.lua", "wait 5\nclose\n", code), "made\t2\n");
+    EXPECT_EQ(code, 0);
+    // The last one made is the current one.
+    EXPECT_EQ(RunScreen("find.lua", "wait 5\nclose\n", code), "2\tBob\ttrue\ttrue\tfalse\n");
+    EXPECT_EQ(code, 0);
+}
+
+// A fading screen whose button starts the fade out; the fade's close script ends the game.
+constexpr const char* kFadeScreen = R"lua(MakeDialog {
+    GameWindow {
+        name = "fade", x = 0, y = 0, w = 800, h = 600, fade = true, fadetime = 100,
+        Button {
+            name = "go", x = 300, y = 250, w = 200, h = 100, spritecollision = false,
+            command = function()
+                print("fading")
+                FadeOut("print('closed'); PostMessage(CreateNamedMessage(kQuitNow, 'quit'))")
+            end,
+}
+,
+}
+,
+}
+)lua";
+
+TEST_F(GameProgramTest, AFadingScreensButtonEndsTheGameThroughItsCloseScript)
+{
+    WriteScript("fade.lua", kFadeScreen);
+    int code = -1;
+    const std::string output = RunScreen(
+        "fade.lua", "focus gained\nwait 20\nclick 400 300\nwait 60\nshot after\nclose\n", code);
+    EXPECT_EQ(output, "fading\nclosed\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the close script did not end the game";
+}
+
+TEST_F(GameProgramTest, LosingAndRegainingTheFocusReachTheScreenAsOnePauseAndOneResume)
+{
+    WriteScript("fade.lua", kFadeScreen);
+    // The start-up script's own loop, which hears every message the screen's script would.
+    WriteScript("mainloop.lua", R"(return function()
+    local id = PushModal("scripts/fade.lua")
+    ReadFile("scripts/fade.lua")
+    repeat
+        local msg = WaitForMessage()
+        if msg ~= nil and msg.type == 1001 then print("paused") end
+        if msg ~= nil and msg.type == 1002 then print("resumed") end
+    until msg ~= nil and msg.type == kModalClosed and msg.name == id
+    PostMessage(CreateNamedMessage(kQuitNow, "quit"))
+end
+)");
+    int code = -1;
+    const std::string output =
+        RunScreen("fade.lua",
+                  "focus gained\nwait 20\nfocus lost\nwait 20\nfocus gained\nwait 20\n"
+                  "click 400 300\nwait 60\nclose\n",
+                  code);
+    EXPECT_EQ(output, "paused\nresumed\nfading\nclosed\n");
+    EXPECT_EQ(code, 0);
+}
 
 class ExitStatisticsProgramTest : public ProgramTest
 {
