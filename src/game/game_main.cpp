@@ -76,6 +76,16 @@ void EnableFrameworkButton(TWindow* window, bool enable)
 
 } // namespace
 
+// The framework's button and entry field take the toolkit's names, so every script's buttons and
+// entry fields are the game's.
+const TGameWindowType kGameWindowTypes[5] = {
+    {"Button", &TVButton::Create},
+    {"GameWindow", &GameWindow::Create},
+    {"TextEdit", &CustomTextEdit::Create},
+    {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
+    {"ParticleWindow", &ParticleSystemWindow::Create},
+};
+
 void SetGameIdentity()
 {
     SetConfig("gamename", "Murkwell");
@@ -130,7 +140,8 @@ void TGameRun::Start(TApplication* application)
         settings->LoadDisplaySettings();
     ProbeColorShifts();
     if (manager != nullptr)
-        RegisterWindowTypes(manager);
+        for (const TGameWindowType& type : kGameWindowTypes)
+            manager->RegisterWindowType(type.mName, type.mCreator);
 
     mStartSound = TSound::Get(kStartSound, true, 0);
     if (mStartSound)
@@ -139,16 +150,6 @@ void TGameRun::Start(TApplication* application)
         manager->GetScript()->RunScript(kStartScript);
     SetConfig("vsync", "1");
     SetConfig("texturememorymax", "209715200");
-}
-
-void TGameRun::RegisterWindowTypes(TWindowManager* manager)
-{
-    // The framework's button takes the toolkit's name, so every script's buttons are the game's.
-    manager->RegisterWindowType("Button", &TVButton::Create);
-    manager->RegisterWindowType("GameWindow", &GameWindow::Create);
-    manager->RegisterWindowType("TextEdit", &CustomTextEdit::Create);
-    manager->RegisterWindowType("AnimatedBitmap", &AnimatedBitmapWindow::Create);
-    manager->RegisterWindowType("ParticleWindow", &ParticleSystemWindow::Create);
 }
 
 bool TGameRun::Handle(const TPlatformEvent& event)

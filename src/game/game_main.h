@@ -8,7 +8,17 @@
 
 class TApplication;
 class TSound;
+class TWindow;
 class TWindowManager;
+
+// A window type the game's scripts open by name, and the creator of its class.
+struct TGameWindowType
+{
+    const char* mName;
+    TWindow* (*mCreator)();
+};
+// The game's window types in the order it registers them, after the toolkit's own.
+extern const TGameWindowType kGameWindowTypes[5];
 
 // Writes the game's identity into the configuration store; runs before the platform starts.
 void SetGameIdentity();
@@ -37,9 +47,6 @@ public:
     // Pops every modal window above the root, one last tick, then the settings, the frame driver
     // and, newest first, the other singletons made: a later run starts without them.
     void Stop(TApplication* application);
-
-    // The window types the game's scripts open by name, in the order the game registers them.
-    static void RegisterWindowTypes(TWindowManager* manager);
 
 private:
     // Held for the whole run: dropping the last reference to a sound stops it.

@@ -1,6 +1,16 @@
 // The toolkit game in-process: the repository's own content started through the platform, the
 // start-up script opening the dev screen, drawn by the real renderer on the headless display,
 // pointed at, asked for its label, and ended by a close request with every modal popped.
+#include "framework/animated_bitmap_window.h"
+#include "framework/audio_manager.h"
+#include "framework/custom_text_edit.h"
+#include "framework/delta_time.h"
+#include "framework/framework_button.h"
+#include "framework/game_window.h"
+#include "framework/particle_system_window.h"
+#include "framework/settings.h"
+#include "framework/transform_manager.h"
+#include "framework/window_manager.h"
 #include "game/game_main.h"
 #include "game/hiscore_store_link.h"
 #include "platform/application.h"
@@ -172,6 +182,109 @@ int StackMain(TApplication* application, const char*)
     return 0;
 }
 
+// What a run saw of the framework's singletons and of the settings' event state.
+struct Framework
+{
+    bool mAllMade = false;
+    bool mClientsIdle = false;
+    std::vector<std::string> mKinds;
+    int32_t mMouseX = 0;
+    int32_t mMouseY = 0;
+    bool mDownAfterPress = false;
+    bool mDownAfterRelease = true;
+    bool mInsideAfterLeave = true;
+    bool mShownAfterLeave = false;
+    int mFullScreenBefore = 0;
+    int mFullScreenAfter = 0;
+    bool mFullScreen = false;
+    bool mAllGone = false;
+};
+
+Framework gFramework;
+
+bool NoSingletons()
+{
+    return DeltaTime::Instance() == nullptr && Settings::Instance() == nullptr &&
+           AudioManager::Instance() == nullptr && TransformManager::Instance() == nullptr &&
+           WindowManager::Instance() == nullptr;
+}
+
+// The name of the framework class a creator's window is, and whether it is still a toolkit kind.
+std::string KindOf(TWindow* window)
+{
+    std::string kind =
+        window->IsKindOf(TVButton::GetClassId())               ? "TVButton"
+        : window->IsKindOf(GameWindow::GetClassId())           ? "GameWindow"
+        : window->IsKindOf(CustomTextEdit::GetClassId())       ? "CustomTextEdit"
+        : window->IsKindOf(AnimatedBitmapWindow::GetClassId()) ? "AnimatedBitmapWindow"
+        : window->IsKindOf(ParticleSystemWindow::GetClassId()) ? "ParticleSystemWindow"
+                                                               : "?";
+    if (window->IsKindOf(TButton::GetClassId()))
+        kind += "/TButton";
+    if (window->IsKindOf(TTextEdit::GetClassId()))
+        kind += "/TTextEdit";
+    return kind;
+}
+
+TPlatformEvent Event(int32_t type, int32_t x = 0, int32_t y = 0)
+{
+    TPlatformEvent event;
+    event.mType = type;
+    event.mX = x;
+    event.mY = y;
+    return event;
+}
+
+int FrameworkMain(TApplication* application, const char*)
+{
+    TGameRun game;
+    gFramework.mAllGone = NoSingletons();
+    game.Start(application);
+    WindowManager* frames = WindowManager::Instance();
+    Settings* settings = Settings::Instance();
+    gFramework.mAllMade = DeltaTime::Instance() != nullptr && settings != nullptr &&
+                          AudioManager::Instance() != nullptr &&
+                          TransformManager::Instance() != nullptr && frames != nullptr;
+    if (!gFramework.mAllMade)
+        return 0;
+    gFramework.mClientsIdle = frames->IsTaskIdle(TransformManager::Instance()) &&
+                              frames->IsTaskIdle(AudioManager::Instance());
+    // Idle is also the answer for an object without a record: waking one shows it has one.
+    for (SingletonBase* client : {static_cast<SingletonBase*>(TransformManager::Instance()),
+                                  static_cast<SingletonBase*>(AudioManager::Instance())})
+    {
+        frames->SetTaskIdle(client, false);
+        gFramework.mClientsIdle = gFramework.mClientsIdle && !frames->IsTaskIdle(client);
+        frames->SetTaskIdle(client, true);
+    }
+    gFramework.mKinds.clear();
+    for (const TGameWindowType& type : kGameWindowTypes)
+    {
+        TWindow* window = type.mCreator();
+        gFramework.mKinds.push_back(std::string(type.mName) + "=" + KindOf(window));
+        delete window;
+    }
+
+    game.Handle(Event(kEventMouseMove, 123, 45));
+    gFramework.mMouseX = settings->mMouseX;
+    gFramework.mMouseY = settings->mMouseY;
+    game.Handle(Event(kEventLeftDown, 123, 45));
+    gFramework.mDownAfterPress = settings->IsLeftButtonDown();
+    game.Handle(Event(kEventLeftUp, 123, 45));
+    gFramework.mDownAfterRelease = settings->IsLeftButtonDown();
+    game.Handle(Event(kEventMouseLost));
+    gFramework.mInsideAfterLeave = settings->mMouseInside;
+    gFramework.mShownAfterLeave = settings->mOsCursorShown;
+    gFramework.mFullScreenBefore = settings->GetPrefs()->GetInt("fullscreen", -5, -1);
+    game.Handle(Event(kEventFullScreenToggled));
+    gFramework.mFullScreenAfter = settings->GetPrefs()->GetInt("fullscreen", -5, -1);
+    gFramework.mFullScreen = settings->IsFullScreen();
+
+    game.Stop(application);
+    gFramework.mAllGone = gFramework.mAllGone && NoSingletons();
+    return 0;
+}
+
 class GameMainTest : public ::testing::Test
 {
 protected:
@@ -221,6 +334,34 @@ TEST_F(GameMainTest, TheDevScreenShowsItsButtonHoversAndEndsOnAClose)
     EXPECT_EQ(gSeen.mLabel, "Quit");
     // Teardown popped the dev screen's modal: only the root is left.
     EXPECT_EQ(gSeen.mModalsAtEnd, 1u);
+}
+
+TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEndsClean)
+{
+    gFramework = Framework();
+    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR);
+    for (int run = 0; run < 2; ++run)
+    {
+        PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &FrameworkMain, false);
+        // None before the run, none after: the second run starts as the first.
+        EXPECT_TRUE(gFramework.mAllGone) << run;
+    }
+    ASSERT_TRUE(gFramework.mAllMade);
+    EXPECT_TRUE(gFramework.mClientsIdle);
+    EXPECT_EQ(gFramework.mKinds,
+              (std::vector<std::string>{"Button=TVButton/TButton", "GameWindow=GameWindow",
+                                        "TextEdit=CustomTextEdit/TTextEdit",
+                                        "AnimatedBitmap=AnimatedBitmapWindow",
+                                        "ParticleWindow=ParticleSystemWindow"}));
+    EXPECT_EQ(gFramework.mMouseX, 123);
+    EXPECT_EQ(gFramework.mMouseY, 45);
+    EXPECT_TRUE(gFramework.mDownAfterPress);
+    EXPECT_FALSE(gFramework.mDownAfterRelease);
+    EXPECT_FALSE(gFramework.mInsideAfterLeave);
+    EXPECT_TRUE(gFramework.mShownAfterLeave);
+    // A fresh folder asks for full screen without storing it; the toggle event stores the state.
+    EXPECT_EQ(gFramework.mFullScreenBefore, -5);
+    EXPECT_EQ(gFramework.mFullScreenAfter, gFramework.mFullScreen ? 1 : 0);
 }
 
 } // namespace
