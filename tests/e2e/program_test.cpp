@@ -2,7 +2,9 @@
 // in a temporary folder: start-up on the assets beside it or on another game folder, the log line,
 // a quit request from the system, the display and its device identifier, the single instance, the
 // host-window check and the harness hook; the first screen driven by input scripts on the fixed
-// clock (its button, a close request, its picture against a golden one, bad content).
+// clock (its button, a close request, its picture against a golden one, bad content); framework
+// screens on a game folder of their own (profiles kept between runs, a fade ending the game, the
+// pause and resume on a lost and regained focus).
 #include "support/files.h"
 #include "support/loopback_server.h"
 #include "sys/clock.h"

@@ -1,6 +1,7 @@
-// The toolkit game in-process: the repository's own content started through the platform, the
-// start-up script opening the dev screen, drawn by the real renderer on the headless display,
-// pointed at, asked for its label, and ended by a close request with every modal popped.
+// The game in-process: the repository's own content started through the platform, the start-up
+// script opening the dev screen, drawn by the real renderer on the headless display, pointed at,
+// asked for its label, and ended by a close request with every modal popped; the framework's
+// singletons, window types and event actions, and a second run starting clean.
 #include "framework/animated_bitmap_window.h"
 #include "framework/audio_manager.h"
 #include "framework/custom_text_edit.h"
