@@ -4,11 +4,13 @@
 
 #include "framework/animated_bitmap_window.h"
 #include "framework/audio_manager.h"
+#include "framework/cursor_overlay.h"
 #include "framework/custom_text_edit.h"
 #include "framework/delta_time.h"
 #include "framework/frame_services.h"
 #include "framework/framework_button.h"
 #include "framework/game_window.h"
+#include "framework/mouse_overlay.h"
 #include "framework/particle_system_window.h"
 #include "framework/settings.h"
 #include "framework/transform_manager.h"
@@ -55,6 +57,14 @@ template <class T> void CreateSingleton()
         return;
     new (std::nothrow) T();
     gExitList.push_back(&DestroySingleton<T>);
+}
+
+// The window manager owns the overlay; the settings' map only names it for the game's code.
+void AddOverlay(TWindowManager* manager, TWindow* overlay, const char* name)
+{
+    if (Settings* settings = Settings::Instance())
+        settings->mOverlays[name] = overlay;
+    manager->AddOverlayWindow(overlay);
 }
 
 void RunExitList()
@@ -140,8 +150,13 @@ void TGameRun::Start(TApplication* application)
         settings->LoadDisplaySettings();
     ProbeColorShifts();
     if (manager != nullptr)
+    {
         for (const TGameWindowType& type : kGameWindowTypes)
             manager->RegisterWindowType(type.mName, type.mCreator);
+        AddOverlay(manager, new CursorOverlayController(), "cursoroverlay");
+        // The trail waits until a screen starts it.
+        AddOverlay(manager, new MouseOverlay(true), "mouseoverlay");
+    }
 
     mStartSound = TSound::Get(kStartSound, true, 0);
     if (mStartSound)

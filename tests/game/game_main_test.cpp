@@ -4,10 +4,12 @@
 // singletons, window types and event actions, and a second run starting clean.
 #include "framework/animated_bitmap_window.h"
 #include "framework/audio_manager.h"
+#include "framework/cursor_overlay.h"
 #include "framework/custom_text_edit.h"
 #include "framework/delta_time.h"
 #include "framework/framework_button.h"
 #include "framework/game_window.h"
+#include "framework/mouse_overlay.h"
 #include "framework/particle_system_window.h"
 #include "framework/settings.h"
 #include "framework/transform_manager.h"
@@ -189,6 +191,7 @@ struct Framework
     bool mAllMade = false;
     bool mClientsIdle = false;
     std::vector<std::string> mKinds;
+    bool mOverlays = false;
     int32_t mMouseX = 0;
     int32_t mMouseY = 0;
     bool mDownAfterPress = false;
@@ -259,6 +262,12 @@ int FrameworkMain(TApplication* application, const char*)
         frames->SetTaskIdle(client, true);
     }
     gFramework.mKinds.clear();
+    TWindow* cursor = settings->mOverlays["cursoroverlay"];
+    TWindow* trail = settings->mOverlays["mouseoverlay"];
+    gFramework.mOverlays = settings->mOverlays.size() == 2 && cursor != nullptr &&
+                           cursor->IsKindOf(CursorOverlayController::GetClassId()) &&
+                           trail != nullptr && trail->IsKindOf(MouseOverlay::GetClassId()) &&
+                           static_cast<MouseOverlay*>(trail)->IsSuspended();
     for (const TGameWindowType& type : kGameWindowTypes)
     {
         TWindow* window = type.mCreator();
@@ -349,6 +358,7 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
     }
     ASSERT_TRUE(gFramework.mAllMade);
     EXPECT_TRUE(gFramework.mClientsIdle);
+    EXPECT_TRUE(gFramework.mOverlays) << "the cursor overlay and a suspended mouse trail";
     EXPECT_EQ(gFramework.mKinds,
               (std::vector<std::string>{"Button=TVButton/TButton", "GameWindow=GameWindow",
                                         "TextEdit=CustomTextEdit/TTextEdit",
