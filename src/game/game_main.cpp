@@ -2,6 +2,7 @@
 // framework's singletons, the window types the scripts open by name, and the event actions.
 #include "game/game_main.h"
 
+#include "framework/adventure/dialog_window.h"
 #include "framework/animated_bitmap_window.h"
 #include "framework/audio_manager.h"
 #include "framework/cursor_overlay.h"
@@ -13,6 +14,8 @@
 #include "framework/mouse_overlay.h"
 #include "framework/particle_system_window.h"
 #include "framework/settings.h"
+#include "framework/slider.h"
+#include "framework/text_scroll.h"
 #include "framework/transform_manager.h"
 #include "framework/window_manager.h"
 #include "game/hiscore_store_link.h"
@@ -77,23 +80,16 @@ void RunExitList()
     }
 }
 
-// The game window's widget enabler reaches the framework's buttons through this.
-void EnableFrameworkButton(TWindow* window, bool enable)
-{
-    if (window->IsKindOf(TVButton::GetClassId()))
-        static_cast<TVButton*>(window)->SetEnabled(enable, true);
-}
-
 } // namespace
 
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
-const TGameWindowType kGameWindowTypes[5] = {
-    {"Button", &TVButton::Create},
-    {"GameWindow", &GameWindow::Create},
-    {"TextEdit", &CustomTextEdit::Create},
-    {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
-    {"ParticleWindow", &ParticleSystemWindow::Create},
+// The dialog is the framework's until the game's own takes the name.
+const TGameWindowType kGameWindowTypes[8] = {
+    {"Button", &TVButton::Create},         {"GameWindow", &GameWindow::Create},
+    {"TextEdit", &CustomTextEdit::Create}, {"DialogWindow", &DialogWindow::Create},
+    {"Slider", &Slider::Create},           {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
+    {"TextScroll", &TextScroll::Create},   {"ParticleWindow", &ParticleSystemWindow::Create},
 };
 
 void SetGameIdentity()
@@ -114,7 +110,6 @@ void LinkGameToPlatform()
     LinkHiscoreStoreToFramework();
     SetDisplayFactory(&CreateRenderDisplaySeam);
     SetWindowManagerFactory(&CreateWindowManager);
-    GameWindow::UIEnabler::SetButtonEnabler(&EnableFrameworkButton);
 }
 
 void TGameRun::Start(TApplication* application)

@@ -2,6 +2,7 @@
 // script opening the dev screen, drawn by the real renderer on the headless display, pointed at,
 // asked for its label, and ended by a close request with every modal popped; the framework's
 // singletons, window types and event actions, and a second run starting clean.
+#include "framework/adventure/dialog_window.h"
 #include "framework/animated_bitmap_window.h"
 #include "framework/audio_manager.h"
 #include "framework/cursor_overlay.h"
@@ -12,6 +13,8 @@
 #include "framework/mouse_overlay.h"
 #include "framework/particle_system_window.h"
 #include "framework/settings.h"
+#include "framework/slider.h"
+#include "framework/text_scroll.h"
 #include "framework/transform_manager.h"
 #include "framework/window_manager.h"
 #include "game/game_main.h"
@@ -218,6 +221,9 @@ std::string KindOf(TWindow* window)
 {
     std::string kind =
         window->IsKindOf(TVButton::GetClassId())               ? "TVButton"
+        : window->IsKindOf(TextScroll::GetClassId())           ? "TextScroll"
+        : window->IsKindOf(DialogWindow::GetClassId())         ? "DialogWindow"
+        : window->IsKindOf(Slider::GetClassId())               ? "Slider"
         : window->IsKindOf(GameWindow::GetClassId())           ? "GameWindow"
         : window->IsKindOf(CustomTextEdit::GetClassId())       ? "CustomTextEdit"
         : window->IsKindOf(AnimatedBitmapWindow::GetClassId()) ? "AnimatedBitmapWindow"
@@ -225,6 +231,8 @@ std::string KindOf(TWindow* window)
                                                                : "?";
     if (window->IsKindOf(TButton::GetClassId()))
         kind += "/TButton";
+    if (kind == "TextScroll" && window->IsKindOf(GameWindow::GetClassId()))
+        kind += "/GameWindow";
     if (window->IsKindOf(TTextEdit::GetClassId()))
         kind += "/TTextEdit";
     return kind;
@@ -359,11 +367,12 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
     ASSERT_TRUE(gFramework.mAllMade);
     EXPECT_TRUE(gFramework.mClientsIdle);
     EXPECT_TRUE(gFramework.mOverlays) << "the cursor overlay and a suspended mouse trail";
-    EXPECT_EQ(gFramework.mKinds,
-              (std::vector<std::string>{"Button=TVButton/TButton", "GameWindow=GameWindow",
-                                        "TextEdit=CustomTextEdit/TTextEdit",
-                                        "AnimatedBitmap=AnimatedBitmapWindow",
-                                        "ParticleWindow=ParticleSystemWindow"}));
+    EXPECT_EQ(
+        gFramework.mKinds,
+        (std::vector<std::string>{
+            "Button=TVButton/TButton", "GameWindow=GameWindow", "TextEdit=CustomTextEdit/TTextEdit",
+            "DialogWindow=DialogWindow", "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow",
+            "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
     EXPECT_EQ(gFramework.mMouseY, 45);
     EXPECT_TRUE(gFramework.mDownAfterPress);
