@@ -24,21 +24,6 @@ namespace
 // A quarter turn, as the rail images are drawn for a vertical rail and turned for a horizontal one.
 constexpr float kQuarterTurn = 1.5707964f;
 
-// The style's value when it is a table; a value of another type counts as missing.
-std::unique_ptr<TLuaTable> StyleTable(const TWindowStyle& style, const char* key)
-{
-    std::unique_ptr<TLuaTable> table(style.GetTable(key));
-    if (table == nullptr)
-        return nullptr;
-    lua_State* L = table->GetState();
-    table->Push();
-    bool isTable = lua_istable(L, -1);
-    lua_pop(L, 1);
-    if (!isTable)
-        return nullptr;
-    return table;
-}
-
 int32_t TextureWidth(const std::shared_ptr<TSprite>& sprite)
 {
     auto texture = sprite != nullptr ? sprite->GetTexture() : nullptr;
@@ -122,7 +107,7 @@ void Slider::PostInit(TWindowStyle& style)
     // its screen rectangle would be wrong for a parent away from the screen's origin.
     TRect placed = GetRect();
 
-    std::unique_ptr<TLuaTable> graphics = StyleTable(style, "graphics");
+    std::unique_ptr<TLuaTable> graphics = style.GetTableOnly("graphics");
     if (graphics == nullptr)
     {
         ReportError("graphicsTable", "slider", 63, true);
@@ -142,7 +127,7 @@ void Slider::PostInit(TWindowStyle& style)
 
     if (!mShowValue)
         return;
-    std::unique_ptr<TLuaTable> font = StyleTable(style, "font");
+    std::unique_ptr<TLuaTable> font = style.GetTableOnly("font");
     if (font == nullptr)
     {
         ReportError("font", "slider", 198, true);

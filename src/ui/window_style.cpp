@@ -137,6 +137,15 @@ TLuaTable* TWindowStyle::GetTable(const TString& key) const
     return new TLuaTable(L);
 }
 
+std::unique_ptr<TLuaTable> TWindowStyle::GetTableOnly(const TString& key) const
+{
+    lua_State* L = mTable != nullptr ? mTable->GetState() : nullptr;
+    TStackGuard guard(L);
+    if (!PushValue(key) || !lua_istable(L, -1))
+        return nullptr;
+    return std::make_unique<TLuaTable>(L);
+}
+
 TLuaFunction* TWindowStyle::GetFunction(const TString& key) const
 {
     lua_State* L = mTable != nullptr ? mTable->GetState() : nullptr;

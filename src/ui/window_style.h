@@ -7,6 +7,7 @@
 #include "script/lua.h"
 
 #include <cstdint>
+#include <memory>
 
 class TLuaFunction;
 class TLuaObjectWrapper;
@@ -29,6 +30,8 @@ public:
     // New wrappers owned by the caller; null when the key is not found.
     TLuaTable* GetTable(const TString& key) const;
     TLuaFunction* GetFunction(const TString& key) const;
+    // The value when it is a table; a value of another type counts as missing.
+    std::unique_ptr<TLuaTable> GetTableOnly(const TString& key) const;
 
     // With the table to search on top: pushes the value found and answers true, else leaves the
     // stack as it was and answers false.

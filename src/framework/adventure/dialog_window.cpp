@@ -50,21 +50,6 @@ int32_t ReadMilliseconds(const TLuaTable& table, const char* key)
     return static_cast<int32_t>(value);
 }
 
-// The style's sub-table under the key; null when the value is missing or no table.
-std::unique_ptr<TLuaTable> StyleTable(TWindowStyle& style, const char* key)
-{
-    std::unique_ptr<TLuaTable> table(style.GetTable(key));
-    if (table == nullptr)
-        return nullptr;
-    lua_State* L = table->GetState();
-    table->Push();
-    bool isTable = lua_istable(L, -1);
-    lua_pop(L, 1);
-    if (!isTable)
-        return nullptr;
-    return table;
-}
-
 uint32_t Duration(int32_t ms)
 {
     return ms > 0 ? static_cast<uint32_t>(ms) : 0;
@@ -167,7 +152,7 @@ void DialogWindow::BindWindowReturn()
 void DialogWindow::Init(TWindowStyle& style)
 {
     TWindow::Init(style);
-    std::unique_ptr<TLuaTable> transform = StyleTable(style, "transform");
+    std::unique_ptr<TLuaTable> transform = style.GetTableOnly("transform");
     if (transform == nullptr)
     {
         ReportError("ERROR: No transform table in DialogWindow", kSourceName, 77, true);
@@ -200,7 +185,7 @@ void DialogWindow::Init(TWindowStyle& style)
             mSoundOut = audio->Play(out, false);
     }
 
-    std::unique_ptr<TLuaTable> particles = StyleTable(style, "particles");
+    std::unique_ptr<TLuaTable> particles = style.GetTableOnly("particles");
     if (particles != nullptr)
     {
         TString script = style.GetString("particlescript", "");
@@ -226,7 +211,7 @@ void DialogWindow::Init(TWindowStyle& style)
         mPreviousPosition.push_back(previous);
     }
 
-    std::unique_ptr<TLuaTable> bitmaps = StyleTable(style, "bitmaps");
+    std::unique_ptr<TLuaTable> bitmaps = style.GetTableOnly("bitmaps");
     if (bitmaps != nullptr)
     {
         TLuaObjectWrapper* key = nullptr;
