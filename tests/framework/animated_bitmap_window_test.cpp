@@ -15,26 +15,26 @@ protected:
     void SetUp() override
     {
         FrameworkDisplayTest::SetUp();
-        mWindows->RegisterWindowType("AnimatedBitmap", &AnimatedBitmapWindow::Create);
+        mManager->RegisterWindowType("AnimatedBitmap", &AnimatedBitmapWindow::Create);
         Image("lamp/f1.png", 4, 4, 0xFFFF0000);
         Image("lamp/f2.png", 4, 4, 0xFF0000FF);
-        mWindows->GetScript()->DoLuaString(
+        mManager->GetScript()->DoLuaString(
             "AnimatedBitmap{ name = 'ab', x = 50, y = 60, w = 10, h = 10, image = 'lamp', "
             "framespeed = 100, animation = 'wrap' }()");
-        TWindow* window = mWindows->GetRoot()->FindChild("ab", 0xFFFFFFFFu);
+        TWindow* window = mManager->GetRoot()->FindChild("ab", 0xFFFFFFFFu);
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(window->IsKindOf(AnimatedBitmapWindow::GetClassId()));
         mWindow = static_cast<AnimatedBitmapWindow*>(window);
     }
     void Post(int32_t type)
     {
-        mWindows->PostMessage(new TMessage(type, TString("m")));
-        mWindows->DispatchMessages();
+        mManager->PostMessage(new TMessage(type, TString("m")));
+        mManager->DispatchMessages();
     }
     double ScriptNumber(const char* expression)
     {
-        mWindows->GetScript()->DoLuaString((std::string("_n = ") + expression).c_str());
-        return mWindows->GetScript()->GetGlobalNumber("_n");
+        mManager->GetScript()->DoLuaString((std::string("_n = ") + expression).c_str());
+        return mManager->GetScript()->GetGlobalNumber("_n");
     }
 
     AnimatedBitmapWindow* mWindow = nullptr;
@@ -60,7 +60,7 @@ TEST_F(BitmapWindowTest, PausedWhileAnotherModalIsOnTop)
     const auto& bitmap = mWindow->GetBitmap();
     const double queued = ScriptNumber("table.getn(gMessageQueue)");
     auto* dialog = new TModalWindow();
-    mWindows->PushModal(dialog);
+    mManager->PushModal(dialog);
     Post(kButtonPress);
     EXPECT_FALSE(bitmap->IsPaused());
     Post(kUserMessageBase);
@@ -68,9 +68,9 @@ TEST_F(BitmapWindowTest, PausedWhileAnotherModalIsOnTop)
     // The listener takes no message: both went on to the script.
     EXPECT_EQ(ScriptNumber("table.getn(gMessageQueue)"), queued + 2);
 
-    mWindows->PopModal();
-    mWindows->ProcessDeletions();
-    mWindows->DispatchMessages(); // the dialog's kModalClosed
+    mManager->PopModal();
+    mManager->ProcessDeletions();
+    mManager->DispatchMessages(); // the dialog's kModalClosed
     EXPECT_FALSE(bitmap->IsPaused());
     Post(kUserMessageBase);
     EXPECT_FALSE(bitmap->IsPaused());

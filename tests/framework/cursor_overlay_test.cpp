@@ -38,11 +38,11 @@ protected:
         sys::SetCursorPosOverride(false);
         FrameworkDisplayTest::TearDown();
     }
-    void Lua(const std::string& code) { mWindows->GetScript()->DoLuaString(code.c_str()); }
+    void Lua(const std::string& code) { mManager->GetScript()->DoLuaString(code.c_str()); }
     std::string LuaText(const std::string& expression)
     {
         Lua("_r = tostring(" + expression + ")");
-        return mWindows->GetScript()->GetGlobalString("_r").c_str();
+        return mManager->GetScript()->GetGlobalString("_r").c_str();
     }
     std::string Current()
     {

@@ -31,8 +31,8 @@ protected:
     {
         FrameworkDisplayTest::SetUp();
         WindowManager::SetActiveSource(&Active);
-        mWindows->RegisterWindowType("Button", &TVButton::Create);
-        mWindows->RegisterWindowType("AnimatedBitmap", &AnimatedBitmapWindow::Create);
+        mManager->RegisterWindowType("Button", &TVButton::Create);
+        mManager->RegisterWindowType("AnimatedBitmap", &AnimatedBitmapWindow::Create);
         const uint32_t colours[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
                                      0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
         for (int i = 0; i < 6; ++i)
@@ -45,19 +45,19 @@ protected:
     }
     TVButton* Make(const std::string& name, const std::string& keys)
     {
-        mWindows->GetScript()->DoLuaString(
+        mManager->GetScript()->DoLuaString(
             ("Button{ name = '" + name + "', " + keys + " }()").c_str());
-        return TVButton::Cast(mWindows->GetRoot()->FindChild(name.c_str(), 0xFFFFFFFFu));
+        return TVButton::Cast(mManager->GetRoot()->FindChild(name.c_str(), 0xFFFFFFFFu));
     }
     void Post(int32_t type)
     {
-        mWindows->PostMessage(new TMessage(type, TString("m")));
-        mWindows->DispatchMessages();
+        mManager->PostMessage(new TMessage(type, TString("m")));
+        mManager->DispatchMessages();
     }
     double ScriptNumber(const std::string& expression)
     {
-        mWindows->GetScript()->DoLuaString(("_n = " + expression).c_str());
-        return mWindows->GetScript()->GetGlobalNumber("_n");
+        mManager->GetScript()->DoLuaString(("_n = " + expression).c_str());
+        return mManager->GetScript()->GetGlobalNumber("_n");
     }
     // The colour drawn at a screen point after the window renders on black.
     uint32_t Drawn(TWindow* window, int x, int y)
@@ -79,7 +79,7 @@ TEST_F(ButtonTest, GraphicPerStateAndEnablingWithAndWithoutAFade)
     ASSERT_NE(button, nullptr);
     EXPECT_STREQ(button->GetClassName(), "TVButton");
     EXPECT_TRUE(button->IsKindOf(TButton::GetClassId()));
-    EXPECT_EQ(TVButton::Cast(mWindows->GetRoot()), nullptr);
+    EXPECT_EQ(TVButton::Cast(mManager->GetRoot()), nullptr);
     EXPECT_EQ(button->GetRect(), TRect(100, 100, 120, 110));
     EXPECT_EQ(Drawn(button, 105, 105), 0xFF0000u);
 
@@ -87,10 +87,10 @@ TEST_F(ButtonTest, GraphicPerStateAndEnablingWithAndWithoutAFade)
     EXPECT_EQ(button->GetCurrentGraphic(), 2);
     button->OnMouseDown({5, 5});
     EXPECT_EQ(button->GetCurrentGraphic(), 1);
-    const size_t queued = mWindows->GetQueuedCount();
+    const size_t queued = mManager->GetQueuedCount();
     button->OnMouseUp({5, 5});
     EXPECT_EQ(button->GetCurrentGraphic(), 2);
-    EXPECT_EQ(mWindows->GetQueuedCount(), queued + 1); // the toolkit button's press
+    EXPECT_EQ(mManager->GetQueuedCount(), queued + 1); // the toolkit button's press
     // While the left button is held elsewhere, hovering shows nothing new.
     Settings settings;
     settings.SetLeftButtonDown(true);
@@ -257,21 +257,21 @@ TEST_F(ButtonTest, PausesWithItsModalsClockThroughItsListener)
 
 TEST_F(ButtonTest, AScreenScriptBuildsButtonsAndBitmapsAndHearsThePress)
 {
-    mWindows->GetScript()->DoLuaString(
+    mManager->GetScript()->DoLuaString(
         "AnimatedBitmap{ name = 'bg', image = 'btn/0.png' }() "
         "Button{ name = 'play', x = 10, y = 10, buttongraphics = { 'btn/1.png' } }()");
-    TVButton* play = TVButton::Cast(mWindows->GetRoot()->FindChild("play", 0xFFFFFFFFu));
+    TVButton* play = TVButton::Cast(mManager->GetRoot()->FindChild("play", 0xFFFFFFFFu));
     ASSERT_NE(play, nullptr);
-    ASSERT_NE(mWindows->GetRoot()->FindChild("bg", 0xFFFFFFFFu), nullptr);
+    ASSERT_NE(mManager->GetRoot()->FindChild("bg", 0xFFFFFFFFu), nullptr);
     // One graphic for every state: hovering and pressing keep testing against it.
     play->OnMouseMove({5, 5});
     play->OnMouseDown({5, 5});
     play->OnMouseUp({5, 5});
-    mWindows->DispatchMessages();
-    mWindows->GetScript()->DoLuaString(
+    mManager->DispatchMessages();
+    mManager->GetScript()->DoLuaString(
         "_m = gMessageQueue[table.getn(gMessageQueue)] _name = _m.name _type = _m.type");
-    EXPECT_STREQ(mWindows->GetScript()->GetGlobalString("_name").c_str(), "play");
-    EXPECT_EQ(mWindows->GetScript()->GetGlobalNumber("_type"), kButtonPress);
+    EXPECT_STREQ(mManager->GetScript()->GetGlobalString("_name").c_str(), "play");
+    EXPECT_EQ(mManager->GetScript()->GetGlobalNumber("_type"), kButtonPress);
 }
 
 // The named sounds: registered at Init, started by the mouse.

@@ -11,6 +11,7 @@
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 #include "sys/display/surface_png.h"
+#include "ui/ui_display_support.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
 
@@ -24,24 +25,20 @@
 namespace fwtest
 {
 
-class FrameworkDisplayTest : public rendertest::DisplayTest
+class FrameworkDisplayTest : public uitest::WindowDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
-        SetWindowManagerFactory(&CreateWindowManager);
-        mImpl->mManagers.mWindowManager = CreateWindowManagerFromSeam();
-        mApp->SetDisplayMode(800, 600, false);
-        mWindows = GetWindowManager();
-        ASSERT_NE(mWindows, nullptr);
-        mWindows->CreateScript();
+        WindowDisplayTest::SetUp();
+        if (!HasFatalFailure())
+            mManager->CreateScript();
     }
     void TearDown() override
     {
         for (const std::string& name : mNames)
             RegisterMemoryFileName(name.c_str(), nullptr, 0);
-        DisplayTest::TearDown();
+        WindowDisplayTest::TearDown();
     }
 
     // A w x h image of one ARGB colour as a PNG memory file.
@@ -73,7 +70,6 @@ protected:
         update();
         mTransforms.Update();
     }
-    uint32_t Back(int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; }
     // A frame begun on a black back buffer.
     void BeginBlackFrame()
     {
@@ -84,7 +80,6 @@ protected:
     // Ends the frame without presenting it; the back buffer keeps its pixels.
     static void EndFrame() { TRenderer::Instance()->EndFrame(false); }
 
-    TWindowManager* mWindows = nullptr;
     TScript mScript;
     DeltaTime mClock;
     TransformManager mTransforms;

@@ -3,6 +3,7 @@
 // music's ramps, particle systems handed on at a pop, messages handled once per window.
 #include "framework/game_window.h"
 
+#include "../ui/ui_display_support.h"
 #include "../ui/ui_test_support.h"
 #include "audio_test_support.h"
 #include "framework/framework_button.h"
@@ -354,17 +355,13 @@ TEST_F(GameWindowTest, AnUntargetedMessageReachesAScreenOnce)
 
 // The screens drawn by the real renderer on the display stand-in, over a root screen cleared
 // white, with the frame driver run by hand.
-class GameWindowDrawTest : public rendertest::DisplayTest
+class GameWindowDrawTest : public uitest::WindowDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
-        SetWindowManagerFactory(&CreateWindowManager);
-        mImpl->mManagers.mWindowManager = CreateWindowManagerFromSeam();
-        mApp->SetDisplayMode(800, 600, false);
-        mWindows = GetWindowManager();
-        ASSERT_NE(mWindows, nullptr);
+        WindowDisplayTest::SetUp();
+        mWindows = mManager;
         mWindows->CreateScript();
         mWindows->RegisterWindowType("GameWindow", &GameWindow::Create);
         mWindows->RegisterWindowType("Button", &FakeButton::Create);
@@ -381,7 +378,7 @@ protected:
         mFrames.reset();
         GameWindow::UIEnabler::SetButtonEnabler(nullptr);
         WindowManager::SetActiveSource(nullptr);
-        DisplayTest::TearDown();
+        WindowDisplayTest::TearDown();
     }
     void Run(const std::string& code) { mWindows->GetScript()->DoLuaString(code.c_str()); }
     void Frame(uint32_t ms)

@@ -7,6 +7,7 @@
 #include "render/renderer.h"
 #include "script/script_host_test_support.h"
 #include "sys/clock.h"
+#include "ui/ui_display_support.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
 
@@ -101,23 +102,15 @@ TEST_F(ParticleWindowTest, RunAheadDefaultsToZero)
 // A red 6x6 particle centred near (20, 30) in a window placed at (300, 300):
 // drawn at screen coordinates
 // in a 2-D block the window opens, or inside one already open, which it leaves open.
-class ParticleWindowDrawTest : public rendertest::DisplayTest
+class ParticleWindowDrawTest : public uitest::WindowDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
-        SetWindowManagerFactory(&CreateWindowManager);
-        mImpl->mManagers.mWindowManager = CreateWindowManagerFromSeam();
-        mApp->SetDisplayMode(800, 600, false);
-        mManager = GetWindowManager();
-        ASSERT_NE(mManager, nullptr);
+        WindowDisplayTest::SetUp();
         mManager->CreateScript();
         mManager->RegisterWindowType("ParticleWindow", &ParticleSystemWindow::Create);
     }
-    uint32_t Back(int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; }
-
-    TWindowManager* mManager = nullptr;
 };
 
 TEST_F(ParticleWindowDrawTest, DrawsAtScreenCoordinatesInItsOwn2dBlockOnlyWhenItCan)

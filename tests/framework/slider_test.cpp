@@ -53,7 +53,6 @@ protected:
     {
         FrameworkDisplayTest::SetUp();
         SetConfig("encryptionkey", "Tk7pQ2mW9xLr");
-        mManager = mWindows;
         mManager->RegisterWindowType("Slider", &Slider::Create);
 
         sys::audio::SetOutputKind(sys::audio::OutputKind::Manual);
@@ -120,7 +119,6 @@ protected:
     }
     std::string Text(const Slider* slider) { return slider->GetValueText()->GetText().c_str(); }
 
-    TWindowManager* mManager = nullptr;
     uitest::ProbeWindow* mPanel = nullptr;
     std::vector<std::string> mLog;
     std::unique_ptr<AudioManager> mAudio;

@@ -23,8 +23,8 @@ protected:
     void SetUp() override
     {
         FrameworkDisplayTest::SetUp();
-        mWindows->RegisterWindowType("TextScroll", &TextScroll::Create);
-        mWindows->RegisterWindowType("Button", &TVButton::Create);
+        mManager->RegisterWindowType("TextScroll", &TextScroll::Create);
+        mManager->RegisterWindowType("Button", &TVButton::Create);
         if (!mImpl->mManagers.mStringTable)
             mImpl->mManagers.mStringTable = std::make_unique<TStringTable>();
         const std::string strings =
@@ -39,7 +39,7 @@ protected:
     TextScroll* Make(const std::string& keys, const std::string& name = "scroll")
     {
         Run("TextScroll{ name = '" + name + "', w = 800, h = 600, " + keys + " }()");
-        TWindow* window = mWindows->GetRoot()->FindChild(name.c_str(), 0xFFFFFFFFu);
+        TWindow* window = mManager->GetRoot()->FindChild(name.c_str(), 0xFFFFFFFFu);
         return window != nullptr && window->IsKindOf(TextScroll::GetClassId())
                    ? static_cast<TextScroll*>(window)
                    : nullptr;
@@ -51,11 +51,11 @@ protected:
                            "objects = { { type = 'image', yoffset = 40, "
                            "bitmap = { image = 'pic' } } }");
     }
-    void Run(const std::string& code) { mWindows->GetScript()->DoLuaString(code.c_str()); }
+    void Run(const std::string& code) { mManager->GetScript()->DoLuaString(code.c_str()); }
     double Number(const std::string& expression)
     {
         Run("_n = " + expression);
-        return mWindows->GetScript()->GetGlobalNumber("_n");
+        return mManager->GetScript()->GetGlobalNumber("_n");
     }
     void Frame(uint32_t ms, TextScroll* scroll)
     {
@@ -225,8 +225,8 @@ TEST_F(TextScrollTest, BackgroundMessagesFireTheMenuButtonOnlyWhileRunning)
     const double queued = Number("table.getn(gCommandQueue)");
     EXPECT_TRUE(Deliver(scroll, WindowManager::kPausedInactiveMessage));
     EXPECT_EQ(Number("table.getn(gCommandQueue)"), queued + 1);
-    mWindows->PostMessage(new TMessage(WindowManager::kPausedInactiveMessage, TString("m")));
-    mWindows->DispatchMessages();
+    mManager->PostMessage(new TMessage(WindowManager::kPausedInactiveMessage, TString("m")));
+    mManager->DispatchMessages();
     EXPECT_EQ(Number("table.getn(gCommandQueue)"), queued + 2); // once per message
 
     Run("PauseTextScroll()");

@@ -38,7 +38,8 @@ inline std::string FlatPng(uint32_t width, uint32_t height, uint32_t colour)
     return RgbPng(width, height, std::vector<uint32_t>(size_t(width) * height, colour));
 }
 
-class UiDisplayTest : public rendertest::DisplayTest
+// The headless display at 800 x 600 whose application's window manager is the toolkit's.
+class WindowDisplayTest : public rendertest::DisplayTest
 {
 protected:
     void SetUp() override
@@ -51,6 +52,22 @@ protected:
         ASSERT_NE(mManager, nullptr);
         mRoot = mManager->GetTopModal();
         ASSERT_NE(mRoot, nullptr);
+    }
+    uint32_t Back(int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; }
+
+    TWindowManager* mManager = nullptr;
+    TModalWindow* mRoot = nullptr;
+};
+
+// With the window script, images served as memory files and script globals read back.
+class UiDisplayTest : public WindowDisplayTest
+{
+protected:
+    void SetUp() override
+    {
+        WindowDisplayTest::SetUp();
+        if (HasFatalFailure())
+            return;
         mManager->CreateScript();
         mScript = mManager->GetScript();
         ASSERT_NE(mScript, nullptr);
@@ -59,7 +76,7 @@ protected:
     {
         for (const auto& name : mNames)
             RegisterMemoryFileName(name.c_str(), nullptr, 0);
-        DisplayTest::TearDown();
+        WindowDisplayTest::TearDown();
     }
 
     void Serve(const std::string& name, std::string bytes)
@@ -99,10 +116,7 @@ protected:
         mManager->SetDirty();
         mManager->HandleEvent(MakeEvent(kEventRepaint));
     }
-    uint32_t Back(int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; }
 
-    TWindowManager* mManager = nullptr;
-    TModalWindow* mRoot = nullptr;
     TWindowScript* mScript = nullptr;
     std::list<std::string> mFiles;
     std::vector<std::string> mNames;

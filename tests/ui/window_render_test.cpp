@@ -4,6 +4,7 @@
 #include "render/render_test_support.h"
 #include "render/texture.h"
 #include "ui/window_script.h"
+#include "ui_display_support.h"
 #include "ui_test_support.h"
 
 namespace
@@ -36,31 +37,20 @@ const TVec4 kRed(1, 0, 0, 1);
 const TVec4 kGreen(0, 1, 0, 1);
 const TVec4 kBlue(0, 0, 1, 1);
 
-class DrawTest : public rendertest::DisplayTest
+class DrawTest : public uitest::WindowDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
-        SetWindowManagerFactory(&CreateWindowManager);
-        mImpl->mManagers.mWindowManager = CreateWindowManagerFromSeam();
-        mApp->SetDisplayMode(800, 600, false);
-        mManager = GetWindowManager();
-        ASSERT_NE(mManager, nullptr);
-        mRoot = mManager->GetTopModal();
-        ASSERT_NE(mRoot, nullptr);
+        WindowDisplayTest::SetUp();
         ASSERT_TRUE(mImpl->IsDisplayReady());
     }
-    uint32_t Back(int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; }
     // A repaint after the pacing interval.
     void Frame()
     {
         sys::AdvanceManualClock(20);
         mManager->HandleEvent(MakeEvent(kEventRepaint));
     }
-
-    TWindowManager* mManager = nullptr;
-    TModalWindow* mRoot = nullptr;
 };
 
 TEST_F(DrawTest, ChildrenAreClippedToParentsAndClippedSubtreesSkipped)
