@@ -11,6 +11,8 @@
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 
+#include "../ui/window_bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -19,22 +21,9 @@ namespace
 {
 constexpr int kWindows = 200;
 
-// One application with the toolkit's manager and the rendering layer's display, made once.
 TApplication* Application()
 {
-    static TApplication* app = []
-    {
-        setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        SetDisplayFactory(&CreateRenderDisplaySeam);
-        DestroyDisplay();
-        SetWindowManagerFactory(&CreateWindowManager);
-        auto* a = new TApplication(
-            new TApplicationImpl(nullptr, nullptr, TCommandLine("--multiple"), 1, true));
-        a->CreateMainWindow();
-        a->SetDisplayMode(800, 600, false);
-        return a;
-    }();
+    static TApplication* app = MakeWindowBenchApplication();
     return app;
 }
 

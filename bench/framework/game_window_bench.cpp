@@ -12,6 +12,8 @@
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 
+#include "../ui/window_bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -21,31 +23,9 @@ namespace
 {
 constexpr int kWindows = 200;
 
-class FillWindow : public TWindow
-{
-public:
-    void Draw() override
-    {
-        TRenderer::Instance()->FillRect(GetClientRect(), TVec4(0.5f, 0.5f, 0.5f, 1));
-    }
-};
-
-// One application with the toolkit's manager and the rendering layer's display, made once.
 TApplication* Application()
 {
-    static TApplication* app = []
-    {
-        setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        SetDisplayFactory(&CreateRenderDisplaySeam);
-        DestroyDisplay();
-        SetWindowManagerFactory(&CreateWindowManager);
-        auto* a = new TApplication(
-            new TApplicationImpl(nullptr, nullptr, TCommandLine("--multiple"), 1, true));
-        a->CreateMainWindow();
-        a->SetDisplayMode(800, 600, false);
-        return a;
-    }();
+    static TApplication* app = MakeWindowBenchApplication();
     return app;
 }
 
@@ -57,7 +37,7 @@ void RunFrames(benchmark::State& state, TWindow* parent)
     parent->SetSize(800, 600);
     for (int i = 0; i < kWindows; ++i)
     {
-        auto* window = new FillWindow;
+        auto* window = new GreyFillWindow;
         window->SetPosition((i * 37) % (800 - 64), (i * 53) % (600 - 64));
         window->SetSize(64, 64);
         parent->AddChild(window, false);

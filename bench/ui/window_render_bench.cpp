@@ -10,6 +10,8 @@
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 
+#include "window_bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -17,33 +19,9 @@
 namespace
 {
 
-// Fills its client rectangle in grey.
-class FillWindow : public TWindow
-{
-public:
-    void Draw() override
-    {
-        TRenderer::Instance()->FillRect(GetClientRect(), TVec4(0.5f, 0.5f, 0.5f, 1));
-    }
-};
-
-// One application with the toolkit's manager and the rendering layer's display, made once.
 TApplication* Application()
 {
-    static TApplication* app = []
-    {
-        setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        SetDisplayFactory(&CreateRenderDisplaySeam);
-        // A display made before (by a manager of another benchmark) is not the renderer's.
-        DestroyDisplay();
-        SetWindowManagerFactory(&CreateWindowManager);
-        auto* a = new TApplication(
-            new TApplicationImpl(nullptr, nullptr, TCommandLine("--multiple"), 1, true));
-        a->CreateMainWindow();
-        a->SetDisplayMode(800, 600, false);
-        return a;
-    }();
+    static TApplication* app = MakeWindowBenchApplication();
     return app;
 }
 
@@ -128,7 +106,7 @@ static void FrameOf500FillingWindows(benchmark::State& state)
         return state.SkipWithError("no display");
     for (int i = 0; i < 500; ++i)
     {
-        auto* w = new FillWindow();
+        auto* w = new GreyFillWindow();
         TRect r = FillRectOf(i);
         w->SetPosition(r.left, r.top);
         w->SetSize(64, 64);
