@@ -35,9 +35,9 @@ protected:
         FrameworkDisplayTest::SetUp();
         SetConfig("encryptionkey", "Tk7pQ2mW9xLr");
         WindowManager::SetActiveSource([] { return true; });
-        mWindows->RegisterWindowType("SelectPlayerWindow", &TSelectPlayer::Create);
-        mWindows->RegisterWindowType("Button", &TVButton::Create);
-        mWindows->RegisterWindowType("Slider", &Slider::Create);
+        mManager->RegisterWindowType("SelectPlayerWindow", &TSelectPlayer::Create);
+        mManager->RegisterWindowType("Button", &TVButton::Create);
+        mManager->RegisterWindowType("Slider", &Slider::Create);
         Image("ui/rt.png", 8, 6, 0xFFFF0000);
         Image("ui/rm.png", 8, 4, 0xFF00FF00);
         Image("ui/rb.png", 8, 6, 0xFF0000FF);
@@ -50,11 +50,11 @@ protected:
         WindowManager::SetActiveSource(nullptr);
         FrameworkDisplayTest::TearDown();
     }
-    void Run(const std::string& code) { mWindows->GetScript()->DoLuaString(code.c_str()); }
+    void Run(const std::string& code) { mManager->GetScript()->DoLuaString(code.c_str()); }
     std::string Str(const std::string& expr)
     {
         Run("_r = " + expr);
-        return mWindows->GetScript()->GetGlobalString("_r").c_str();
+        return mManager->GetScript()->GetGlobalString("_r").c_str();
     }
     void Profiles(int count)
     {
@@ -80,7 +80,7 @@ protected:
     }
     TSelectPlayer* Screen()
     {
-        TWindow* modal = mWindows->GetTopModal();
+        TWindow* modal = mManager->GetTopModal();
         TWindow* window = modal != nullptr ? modal->FindChild("sp", kAnyDepth) : nullptr;
         if (window == nullptr || !window->IsKindOf(TSelectPlayer::GetClassId()))
             return nullptr;
@@ -109,12 +109,12 @@ protected:
     void MoveSlider(float value)
     {
         static_cast<Slider*>(Child("slider"))->SetValue(value);
-        mWindows->DispatchMessages();
+        mManager->DispatchMessages();
     }
     void Press(const char* name)
     {
-        mWindows->PostMessage(new TMessage(kButtonPress, TString(name), Child(name)->GetParent()));
-        mWindows->DispatchMessages();
+        mManager->PostMessage(new TMessage(kButtonPress, TString(name), Child(name)->GetParent()));
+        mManager->DispatchMessages();
     }
     bool Logged(const std::string& text) { return Log().find(text) != std::string::npos; }
     std::string Error(const char* message, int line)
@@ -138,7 +138,7 @@ TEST_F(SelectPlayerTest, NoProfilesHidesEverythingAndTheSliderFollowsCurUser)
     EXPECT_EQ(Str("GetCurrentSelectedUser()"), "-1");
     EXPECT_EQ(Str("GetSelectedPlayerName()"), "");
     EXPECT_EQ(SliderValue(), 1.0f);
-    mWindows->DispatchMessages();
+    mManager->DispatchMessages();
     EXPECT_EQ(Rows(), "- - - - -");
 
     mSettings->GetPrefs()->SetInt("curuser", 0, -1, true);
@@ -179,18 +179,18 @@ TEST_F(SelectPlayerTest, MoreProfilesWithTheLastCurrentScrollByScriptAndTheEchoK
 
     Run("MoveTopPlayerUp()");
     EXPECT_FLOAT_EQ(SliderValue(), 0.5f);
-    mWindows->DispatchMessages(); // the slider's own change message comes back
+    mManager->DispatchMessages(); // the slider's own change message comes back
     EXPECT_EQ(screen->GetTopIndex(), 1u);
     EXPECT_EQ(Rows(), "b c d e f");
     Run("MoveTopPlayerUp()");
-    mWindows->DispatchMessages();
+    mManager->DispatchMessages();
     EXPECT_EQ(SliderValue(), 0.0f);
     EXPECT_EQ(Rows(), "a b c d e");
     Run("MoveTopPlayerUp()");
     EXPECT_EQ(screen->GetTopIndex(), 0u);
 
     Run("MoveTopPlayerDown() MoveTopPlayerDown() MoveTopPlayerDown()");
-    mWindows->DispatchMessages();
+    mManager->DispatchMessages();
     EXPECT_EQ(screen->GetTopIndex(), 2u);
     EXPECT_EQ(SliderValue(), 1.0f);
 }
@@ -215,7 +215,7 @@ TEST_F(SelectPlayerTest, ARowPressSelectsWithoutReachingTheScriptOtherPressesDo)
     Profiles(7);
     TSelectPlayer* screen = Open(5);
     ASSERT_EQ(screen->GetTopIndex(), 2u);
-    mWindows->DispatchMessages();
+    mManager->DispatchMessages();
     Run("gMessageQueue = {}");
     Press("button2");
     EXPECT_EQ(Str("GetCurrentSelectedUser()"), "4");
@@ -232,7 +232,7 @@ TEST_F(SelectPlayerTest, NoCurrentProfileHidesTheRowsUntilTheSliderEchoBringsThe
     TSelectPlayer* screen = Open(5);
     EXPECT_EQ(Rows(), "- - - - -");
     EXPECT_EQ(SliderValue(), 1.0f);
-    mWindows->DispatchMessages();
+    mManager->DispatchMessages();
     EXPECT_EQ(screen->GetTopIndex(), 2u);
     EXPECT_EQ(Rows(), "c d e f g");
     EXPECT_EQ(Str("GetCurrentSelectedUser()"), "-1");
@@ -256,7 +256,7 @@ TEST_F(SelectPlayerTest, RowCountIsTheGlobalBoundedByTheRowsPresent)
     EXPECT_TRUE(Logged("has no row button 'button2'"));
     EXPECT_EQ(Rows(), "b *c");
     Run("PopModal()");
-    mWindows->DispatchMessages();
+    mManager->DispatchMessages();
     EXPECT_EQ(Open(3, "kMaxProfileButtons = 2147483647")->GetMaxButtons(), 3u);
     Run("PopModal()");
     EXPECT_EQ(Open(3, "kMaxProfileButtons = -4")->GetMaxButtons(), 0u);
@@ -283,11 +283,11 @@ TEST_F(SelectPlayerTest, DamagedLayoutsReportAndCarryOn)
     EXPECT_EQ(Rows(), "b");
 
     // A change message naming nothing, or a window that is no slider.
-    mWindows->PostMessage(new TMessage(kSliderValChanged, TString("nothing"), Screen()));
-    mWindows->DispatchMessages();
+    mManager->PostMessage(new TMessage(kSliderValChanged, TString("nothing"), Screen()));
+    mManager->DispatchMessages();
     EXPECT_TRUE(Logged(Error("window", 146)));
-    mWindows->PostMessage(new TMessage(kSliderValChanged, TString("button0"), Screen()));
-    mWindows->DispatchMessages();
+    mManager->PostMessage(new TMessage(kSliderValChanged, TString("button0"), Screen()));
+    mManager->DispatchMessages();
     EXPECT_TRUE(Logged(Error("slider", 154)));
     EXPECT_EQ(Rows(), "b");
 
