@@ -4,7 +4,7 @@
 // host-window check and the harness hook; the first screen driven by input scripts on the fixed
 // clock (its button, a close request, its picture against a golden one, bad content); framework
 // screens on a game folder of their own (profiles kept between runs, a fade ending the game, the
-// pause and resume on a lost and regained focus).
+// pause and resume on a lost and regained focus, credits whose end ends the game).
 #include "support/files.h"
 #include "support/loopback_server.h"
 #include "sys/clock.h"
@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -366,6 +368,33 @@ protected:
             EXPECT_EQ(log.find(fault), std::string::npos) << fault << " in\n" << log;
     }
 
+    // Within the tolerance of JPEG decoding and text drawing: 99 % of the pixels within 8 per
+    // channel (MURKWELL_UPDATE_GOLDEN=1 writes the golden picture).
+    void ExpectMatchesGolden(const Picture& picture, const std::string& name)
+    {
+        const fs::path golden = mRepository / "tests/e2e/golden" / name;
+        const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
+        if (update != nullptr && std::string(update) == "1")
+        {
+            fs::create_directories(golden.parent_path());
+            ASSERT_TRUE(WritePicture(picture, golden));
+        }
+        const Picture expected = ReadPicture(golden);
+        ASSERT_EQ(expected.mWidth, picture.mWidth) << golden;
+        ASSERT_EQ(expected.mPixels.size(), picture.mPixels.size()) << golden;
+        size_t near = 0;
+        for (size_t i = 0; i < picture.mPixels.size(); i += 4)
+        {
+            bool close = true;
+            for (size_t c = 0; c < 3; ++c)
+                close = close &&
+                        std::abs(int(picture.mPixels[i + c]) - int(expected.mPixels[i + c])) <= 8;
+            near += close;
+        }
+        EXPECT_GE(near * 100, size_t(picture.mWidth) * picture.mHeight * 99)
+            << "differs from " << golden;
+    }
+
     const fs::path mRepository = MURKWELL_SOURCE_DIR;
     int mRuns = 0;
 };
@@ -395,9 +424,7 @@ TEST_F(ScreenProgramTest, OnTheRepositorysContentAClickOrACloseEndsTheGame)
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click did not end the game";
 }
 
-// Two runs on the fixed clock give the same picture, which matches the golden one within the
-// tolerance of JPEG decoding and text drawing: 99 % of the pixels within 8 per channel
-// (MURKWELL_UPDATE_GOLDEN=1 writes it).
+// Two runs on the fixed clock give the same picture, which matches the golden one.
 TEST_F(ScreenProgramTest, TheFirstScreensPictureRepeatsAndMatchesItsGolden)
 {
     const std::string script = "wait 20\nshot screen\nclose\n";
@@ -410,25 +437,7 @@ TEST_F(ScreenProgramTest, TheFirstScreensPictureRepeatsAndMatchesItsGolden)
     ASSERT_EQ(first.mHeight, 600u);
     EXPECT_TRUE(first.mPixels == second.mPixels) << "two runs differ";
 
-    const fs::path golden = mRepository / "tests/e2e/golden/dev_screen.png";
-    const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
-    if (update != nullptr && std::string(update) == "1")
-    {
-        fs::create_directories(golden.parent_path());
-        ASSERT_TRUE(WritePicture(first, golden));
-    }
-    const Picture expected = ReadPicture(golden);
-    ASSERT_EQ(expected.mPixels.size(), first.mPixels.size()) << golden;
-    size_t near = 0;
-    for (size_t i = 0; i < first.mPixels.size(); i += 4)
-    {
-        bool close = true;
-        for (size_t c = 0; c < 3; ++c)
-            close =
-                close && std::abs(int(first.mPixels[i + c]) - int(expected.mPixels[i + c])) <= 8;
-        near += close;
-    }
-    EXPECT_GE(near * 100, size_t(first.mWidth) * first.mHeight * 99) << "differs from " << golden;
+    ExpectMatchesGolden(first, "dev_screen.png");
 }
 
 // Spoilt content: one file of a copy of the content replaced; the run logs the fault, goes on, and
@@ -600,6 +609,96 @@ end
                   code);
     EXPECT_EQ(output, "paused\nresumed\nfading\nclosed\n");
     EXPECT_EQ(code, 0);
+}
+
+// A credits screen: a background, then a text scroll of an ornament, a title and lines with a side
+// image each (its own place, from the line's box, puts it before the line and centres it on the
+// line), 400 pixels a second; its completion statement closes the screen, which ends the game.
+constexpr const char* kCreditsScreen = R"lua(local function lines(size, colour, h)
+    return { font = { "__DEFAULT", size, colour }, x = 260, w = 500, h = h, flags = 0 }
+end
+local objects = {
+    { type = "image", bitmap = { image = "credits/ornament", x = 336 } },
+    { type = "title", text = "credits_title", yoffset = 20 },
+}
+for i = 1, 6 do
+    table.insert(objects, { type = "line", text = "credits_" .. i, yoffset = 12,
+                            leftimage = { image = "credits/spark", x = 236, y = -8 } })
+end
+table.insert(objects, { type = "image", yoffset = 30,
+                        bitmap = { image = "credits/ornament", x = 336 } })
+MakeDialog {
+    Bitmap { name = "bg", image = "credits/bg", x = 0, y = 0 },
+    TextScroll {
+        name = "credits", x = 0, y = 0, w = 800, h = 600, scrollspeed = 400,
+        completestring = "print('complete'); CloseWindow('done')",
+        texttypes = { title = lines(32, { 0.95, 0.88, 0.6, 1 }, 44),
+                      line = lines(20, { 0.9, 0.9, 0.85, 1 }, 28) },
+        objects = objects,
+    },
+}
+)lua";
+
+// Blue to red from top to bottom, or a square ring of `argb`.
+Picture MakePicture(uint32_t width, uint32_t height, uint32_t argb, bool gradient)
+{
+    Picture picture{width, height, std::vector<uint8_t>(size_t(width) * height * 4)};
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+        {
+            uint8_t* p = &picture.mPixels[(size_t(y) * width + x) * 4];
+            const auto shade = uint8_t(y * 255 / height);
+            const bool ring =
+                std::min({x, y, width - 1 - x, height - 1 - y}) < std::min(width, height) / 4;
+            const uint32_t colour =
+                gradient ? 0xFF000000u | uint32_t(shade) << 16 | uint32_t(255 - shade)
+                         : (ring ? argb : 0);
+            for (int c = 0; c < 4; ++c)
+                p[c] = uint8_t(colour >> (8 * c));
+        }
+    return picture;
+}
+
+TEST_F(GameProgramTest, CreditsPictureMidScrollRepeatsAndTheirCompletionEndsTheGame)
+{
+    const fs::path assets = mGame / "assets";
+    std::string strings = "<Workbook><Table>";
+    for (const auto& [label, text] :
+         std::vector<std::pair<std::string, std::string>>{{"windowtitle", "Fixture"},
+                                                          {"credits_title", "Credits"},
+                                                          {"credits_1", "Design: Ann Ash"},
+                                                          {"credits_2", "Code: Bob Birch"},
+                                                          {"credits_3", "Pictures: Cid Cedar"},
+                                                          {"credits_4", "Sound: Dee Dogwood"},
+                                                          {"credits_5", "Words: Eve Elm"},
+                                                          {"credits_6", "Thanks for playing"}})
+        strings += "<Row><Cell><Data>" + label + "</Data></Cell><Cell><Data>" + text +
+                   "</Data></Cell></Row>";
+    WriteFile(assets / "strings.xml", strings + "</Table></Workbook>\n");
+    fs::create_directories(assets / "credits");
+    ASSERT_TRUE(WritePicture(MakePicture(800, 600, 0, true), assets / "credits/bg.png"));
+    ASSERT_TRUE(
+        WritePicture(MakePicture(128, 64, 0xFFE0C040u, false), assets / "credits/ornament.png"));
+    ASSERT_TRUE(
+        WritePicture(MakePicture(16, 16, 0xFF40E0FFu, false), assets / "credits/spark.png"));
+    WriteScript("credits.lua", kCreditsScreen);
+
+    // Distance 600 + about 400 of content: the scroll ends after some 160 frames; the shot is
+    // taken after 75, with content on the whole height of the screen.
+    const std::string input = "focus gained\nwait 75\nshot credits\nwait 300\nshot after\nclose\n";
+    int code = -1;
+    EXPECT_EQ(RunScreen("credits.lua", input, code), "complete\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the completion did not end the game";
+    const Picture first = ReadPicture(mRoot / "credits.png");
+    fs::remove(mRoot / "credits.png");
+    EXPECT_EQ(RunScreen("credits.lua", input, code), "complete\n");
+    const Picture second = ReadPicture(mRoot / "credits.png");
+    ASSERT_EQ(first.mWidth, 800u);
+    ASSERT_EQ(first.mHeight, 600u);
+    EXPECT_TRUE(first.mPixels == second.mPixels) << "two runs differ";
+    ExpectMatchesGolden(first, "credits_scroll.png");
+    ExpectCleanLog();
 }
 
 class ExitStatisticsProgramTest : public ProgramTest
