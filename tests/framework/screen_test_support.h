@@ -1,0 +1,161 @@
+// Shared by the standard-screen tests: the real renderer on the headless display with the window
+// manager made through the platform seam, the frame driver stepping windows, transforms and named
+// sounds on the manual clock, the sound layer's manual output, Settings over the scratch user
+// folder, and images and sounds served as memory files.
+#pragma once
+
+#include "../render/image_writers.h"
+#include "../render/render_test_support.h"
+#include "framework/audio_manager.h"
+#include "framework/delta_time.h"
+#include "framework/frame_services.h"
+#include "framework/game_window.h"
+#include "framework/settings.h"
+#include "framework/transform_manager.h"
+#include "framework/window_manager.h"
+#include "platform/config.h"
+#include "platform/file_layer.h"
+#include "script/script.h"
+#include "sound/ogg_data_source.h"
+#include "sound/ogg_encode.h"
+#include "sound/sound_manager.h"
+#include "sys/audio/direct_sound.h"
+#include "sys/audio/test_hooks.h"
+#include "ui/modal_window.h"
+#include "ui/window_manager.h"
+#include "ui/window_script.h"
+
+#include <array>
+#include <functional>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace screentest
+{
+
+// A width x height RGBA image; `paint` gives r, g, b, a of each texel.
+inline std::string Image(uint32_t width, uint32_t height,
+                         const std::function<std::array<uint16_t, 4>(uint32_t, uint32_t)>& paint)
+{
+    imagetest::PngPlan plan;
+    plan.width = width;
+    plan.height = height;
+    plan.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+        {
+            const auto texel = paint(x, y);
+            plan.samples.insert(plan.samples.end(), texel.begin(), texel.end());
+        }
+    return imagetest::EncodePng(plan);
+}
+
+class ScreenTest : public rendertest::DisplayTest
+{
+protected:
+    void SetUp() override
+    {
+        DisplayTest::SetUp();
+        ProbeColorShifts();
+        sys::audio::ClearFaults();
+        sys::audio::SetOutputKind(sys::audio::OutputKind::Manual);
+        ClearSoundDataSourceBuilders();
+        RegisterOggBuilder();
+        auto sound = std::make_unique<TSoundManager>();
+        sound->Init();
+        mSound = sound.get();
+        mImpl->mManagers.mSoundManager = std::move(sound);
+        // Sounds of 200 ms each.
+        Serve("audio/snd.txt", "4,logo,1,theme,2,click,3,boom,4");
+        for (int i = 1; i <= 4; ++i)
+            Serve("audio/" + std::to_string(i) + ".ogg",
+                  soundtest::EncodeOgg(soundtest::Tone(1, 8000, 1600), 1, 8000));
+
+        SetWindowManagerFactory(&CreateWindowManager);
+        mImpl->mManagers.mWindowManager = CreateWindowManagerFromSeam();
+        mApp->SetDisplayMode(800, 600, false);
+        mWindows = GetWindowManager();
+        ASSERT_NE(mWindows, nullptr);
+        mWindows->CreateScript();
+        mWindows->RegisterWindowType("GameWindow", &GameWindow::Create);
+        auto* root = static_cast<TScreen*>(mWindows->GetRoot());
+        root->mAlwaysClear = true;
+        root->mClearColor = TVec4(1, 1, 1, 1);
+
+        SetConfig("encryptionkey", "Tk7pQ2mW9xLr");
+        mAudio = std::make_unique<AudioManager>();
+        mAudio->AddGroup(1000, -1, 1.0f);
+        mAudio->AddGroup(1001, -1, 0.5f);
+        mSettings = std::make_unique<Settings>();
+        WindowManager::SetActiveSource([] { return true; });
+        mFrames = std::make_unique<WindowManager>();
+        mFrames->AddClient(&mTransforms, true);
+        mFrames->AddClient(mAudio.get(), true);
+    }
+    void TearDown() override
+    {
+        // The screens go first: their destructors reach the audio and transform managers.
+        mImpl->mManagers.mWindowManager.reset();
+        mFrames.reset();
+        mSettings.reset();
+        mAudio.reset();
+        WindowManager::SetActiveSource(nullptr);
+        for (const auto& name : mNames)
+            RegisterMemoryFileName(name.c_str(), nullptr, 0);
+        DisplayTest::TearDown();
+        ClearSoundDataSourceBuilders();
+        sys::audio::ResetOutputKind();
+    }
+
+    void Serve(const std::string& name, std::string bytes)
+    {
+        mFiles.push_back(std::move(bytes));
+        mNames.push_back(name);
+        RegisterMemoryFileName(name.c_str(), mFiles.back().data(),
+                               static_cast<uint32_t>(mFiles.back().size()));
+    }
+    void Run(const std::string& code) { mWindows->GetScript()->DoLuaString(code.c_str()); }
+    double Number(const char* name) { return mWindows->GetScript()->GetGlobalNumber(name); }
+    // One framework frame ms after the last, then the toolkit's deletions and messages.
+    void Frame(uint32_t ms)
+    {
+        sys::AdvanceManualClock(ms);
+        mFrames->Run();
+        mWindows->ProcessDeletions();
+        mWindows->DispatchMessages();
+    }
+    TWindow* Find(const char* name)
+    {
+        TModalWindow* top = mWindows->GetTopModal();
+        return top != nullptr ? top->FindChild(name, 0xFFFFFFFFu) : nullptr;
+    }
+    // Draws the modal windows into the back buffer.
+    void Paint()
+    {
+        TRenderer* renderer = TRenderer::Instance();
+        ASSERT_TRUE(renderer->BeginDraw(false));
+        mWindows->RenderModals(0);
+        mPixels.clear();
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x)
+                mPixels.push_back(Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF);
+        renderer->EndFrame(true);
+    }
+    uint32_t Pixel(int x, int y) const { return mPixels[static_cast<size_t>(y) * 800 + x]; }
+    int CountInLog(const std::string& text) { return rendertest::CountOf(Log(), text); }
+
+    TSoundManager* mSound = nullptr;
+    TWindowManager* mWindows = nullptr;
+    DeltaTime mClock;
+    TransformManager mTransforms;
+    std::unique_ptr<AudioManager> mAudio;
+    std::unique_ptr<Settings> mSettings;
+    std::unique_ptr<WindowManager> mFrames;
+    std::list<std::string> mFiles;
+    std::vector<std::string> mNames;
+    std::vector<uint32_t> mPixels;
+};
+
+} // namespace screentest
