@@ -146,7 +146,8 @@ TString TStringTable::GetString(const TString& label, const TString& a1, const T
     auto it = mStrings.find(label);
     if (it == mStrings.end())
     {
-        Log(" ##### : Missing string for label '%s'", label.c_str());
+        if (!mQuiet)
+            Log(" ##### : Missing string for label '%s'", label.c_str());
         return TString(kMissingText);
     }
     const TString* args[5] = {&a1, &a2, &a3, &a4, &a5};

@@ -32,12 +32,18 @@ public:
     int GetCount() const { return static_cast<int>(mStrings.size()); }
     void Clear() { mStrings.clear(); }
 
+    // While set, a missing label still yields "#####" but is not logged: for callers that probe
+    // whether a label exists.
+    void SetQuiet(bool quiet) { mQuiet = quiet; }
+    bool IsQuiet() const { return mQuiet; }
+
 private:
     void ScanRows(const char* text);
     // The text of a label inside an escape or argument, as it stands; empty when missing.
     TString LookUpRaw(const TString& label) const;
 
     std::map<TString, TString> mStrings;
+    bool mQuiet = false;
 };
 
 // The start-up loading order: "strings.xml" first (its result is returned: the caller sets the
