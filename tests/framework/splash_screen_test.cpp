@@ -116,6 +116,10 @@ TEST_F(SplashTest, StagesFollowTheirTimesThenTheMenuComesOnce)
                          "tovrixduration = 100, tovrixoutro = 60, soundlogo = 'logo',"
                          "Text{ name = 'copyright', text = 'c' }")),
               nullptr);
+    // A screen beside the splash, later in the walk: the swap clears it too while the frame
+    // driver's walk still holds it.
+    Run("GameWindow{ name = 'beside' }()");
+    ASSERT_NE(Find("beside"), nullptr);
     EXPECT_EQ(Splash()->GetPhase(), SplashScreen::kPublisher);
     EXPECT_EQ(mWindows->GetFocus(), Splash());
     // Groups under their parents: effective volume = own x parent's (1001 at 0.5, 1000 at 1).
@@ -150,6 +154,7 @@ TEST_F(SplashTest, StagesFollowTheirTimesThenTheMenuComesOnce)
     // Swapped at frame 54 and deleted by the toolkit after the frame driver's walk.
     EXPECT_EQ(frame, 54);
     EXPECT_NE(Find("menu"), nullptr);
+    EXPECT_EQ(Find("beside"), nullptr);
     for (int i = 0; i < 5; ++i)
         Frame(10);
     EXPECT_EQ(Number("swaps"), 1);
