@@ -426,14 +426,16 @@ void SplashScreen::StartOutro()
 
 void SplashScreen::FadeTrail(uint32_t* pixels, int32_t pitch)
 {
+    // Locals: the texel stores could alias the global mask and stop the loop being vectorised.
     const uint32_t step = 4u << alphaShift;
+    const uint32_t mask = alphaMask;
     for (int32_t row = 0; row < kCanvasHeight; ++row)
     {
         uint32_t* line = pixels + static_cast<size_t>(row) * pitch;
         for (int32_t col = 0; col < kCanvasWidth; ++col)
         {
             const uint32_t p = line[col];
-            line[col] = (p & alphaMask) >= step ? p - step : p;
+            line[col] = (p & mask) >= step ? p - step : p;
         }
     }
 }
