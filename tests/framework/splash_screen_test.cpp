@@ -294,7 +294,7 @@ TEST_F(SplashTest, LockFailuresAreReportedAndTheMenuStillComes)
     EXPECT_GT(RunToMenu(), 0);
 }
 
-TEST_F(SplashTest, ATinyLogoWithoutAnIntroTimeLandsAtOnce)
+TEST_F(SplashTest, ATinyOrMissingLogoWithoutAnIntroTime)
 {
     // Three rows: no jitter range; intro time 0 on the step-less first frame: t = 1.
     Serve("splash/tiny.png", Flat(4, 3, {255, 255, 0, 255}));
@@ -312,6 +312,12 @@ TEST_F(SplashTest, ATinyLogoWithoutAnIntroTimeLandsAtOnce)
     EXPECT_EQ(CanvasAt(401, 301), 0xFFFFFF00u);
     EXPECT_EQ(CanvasAt(397, 299), 0u);
     EXPECT_GT(RunToMenu(), 0);
+
+    // No logo at all and a notice of the wrong kind: nothing to fly in, nothing reported.
+    Make(Style("screen1 = 'splash/none', screen2 = '', GameWindow{ name = 'copyright' }"));
+    EXPECT_TRUE(Splash()->GetPixels().empty());
+    EXPECT_GT(RunToMenu(), 0);
+    EXPECT_EQ(CountInLog("ERROR:"), 0);
 }
 
 TEST_F(SplashTest, ALargeBrandingImageIsScaledIntoTheScreenAndCentred)
