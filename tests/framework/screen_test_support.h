@@ -1,11 +1,10 @@
-// Shared by the standard-screen tests: the real renderer on the headless display with the window
-// manager made through the platform seam, the frame driver stepping windows, transforms and named
-// sounds on the manual clock, the sound layer's manual output, Settings over the scratch user
-// folder, and images and sounds served as memory files.
+// Shared by the standard-screen tests: the framework display fixture with the frame driver
+// stepping windows, transforms and named sounds on the manual clock, the sound layer's manual
+// output, Settings over the scratch user folder, and sounds served as memory files.
 #pragma once
 
 #include "../render/image_writers.h"
-#include "../render/render_test_support.h"
+#include "framework_display_support.h"
 #include "framework/audio_manager.h"
 #include "framework/delta_time.h"
 #include "framework/frame_services.h"
@@ -36,8 +35,8 @@ namespace screentest
 {
 
 // A width x height RGBA image; `paint` gives r, g, b, a of each texel.
-inline std::string Image(uint32_t width, uint32_t height,
-                         const std::function<std::array<uint16_t, 4>(uint32_t, uint32_t)>& paint)
+inline std::string Png(uint32_t width, uint32_t height,
+                       const std::function<std::array<uint16_t, 4>(uint32_t, uint32_t)>& paint)
 {
     imagetest::PngPlan plan;
     plan.width = width;
@@ -52,12 +51,12 @@ inline std::string Image(uint32_t width, uint32_t height,
     return imagetest::EncodePng(plan);
 }
 
-class ScreenTest : public rendertest::DisplayTest
+class ScreenTest : public fwtest::FrameworkDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
+        FrameworkDisplayTest::SetUp();
         ProbeColorShifts();
         sys::audio::ClearFaults();
         sys::audio::SetOutputKind(sys::audio::OutputKind::Manual);
@@ -68,17 +67,11 @@ protected:
         mSound = sound.get();
         mImpl->mManagers.mSoundManager = std::move(sound);
         // Sounds of 200 ms each.
-        Serve("audio/snd.txt", "4,logo,1,theme,2,click,3,boom,4");
+        File("audio/snd.txt", "4,logo,1,theme,2,click,3,boom,4");
         for (int i = 1; i <= 4; ++i)
-            Serve("audio/" + std::to_string(i) + ".ogg",
-                  soundtest::EncodeOgg(soundtest::Tone(1, 8000, 1600), 1, 8000));
+            File("audio/" + std::to_string(i) + ".ogg",
+                 soundtest::EncodeOgg(soundtest::Tone(1, 8000, 1600), 1, 8000));
 
-        SetWindowManagerFactory(&CreateWindowManager);
-        mImpl->mManagers.mWindowManager = CreateWindowManagerFromSeam();
-        mApp->SetDisplayMode(800, 600, false);
-        mWindows = GetWindowManager();
-        ASSERT_NE(mWindows, nullptr);
-        mWindows->CreateScript();
         mWindows->RegisterWindowType("GameWindow", &GameWindow::Create);
         auto* root = static_cast<TScreen*>(mWindows->GetRoot());
         root->mAlwaysClear = true;
@@ -102,20 +95,11 @@ protected:
         mSettings.reset();
         mAudio.reset();
         WindowManager::SetActiveSource(nullptr);
-        for (const auto& name : mNames)
-            RegisterMemoryFileName(name.c_str(), nullptr, 0);
-        DisplayTest::TearDown();
+        FrameworkDisplayTest::TearDown();
         ClearSoundDataSourceBuilders();
         sys::audio::ResetOutputKind();
     }
 
-    void Serve(const std::string& name, std::string bytes)
-    {
-        mFiles.push_back(std::move(bytes));
-        mNames.push_back(name);
-        RegisterMemoryFileName(name.c_str(), mFiles.back().data(),
-                               static_cast<uint32_t>(mFiles.back().size()));
-    }
     void Run(const std::string& code) { mWindows->GetScript()->DoLuaString(code.c_str()); }
     double Number(const char* name) { return mWindows->GetScript()->GetGlobalNumber(name); }
     // One framework frame ms after the last, then the toolkit's deletions and messages.
@@ -147,14 +131,9 @@ protected:
     int CountInLog(const std::string& text) { return rendertest::CountOf(Log(), text); }
 
     TSoundManager* mSound = nullptr;
-    TWindowManager* mWindows = nullptr;
-    DeltaTime mClock;
-    TransformManager mTransforms;
     std::unique_ptr<AudioManager> mAudio;
     std::unique_ptr<Settings> mSettings;
     std::unique_ptr<WindowManager> mFrames;
-    std::list<std::string> mFiles;
-    std::vector<std::string> mNames;
     std::vector<uint32_t> mPixels;
 };
 

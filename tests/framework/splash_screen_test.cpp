@@ -19,12 +19,12 @@
 namespace
 {
 
-using screentest::Image;
+using screentest::Png;
 
 // 32 x 16, a colour ramp with its top-left 4 x 4 corner transparent.
 std::string Logo()
 {
-    return Image(
+    return Png(
         32, 16,
         [](uint32_t x, uint32_t y) -> std::array<uint16_t, 4>
         {
@@ -36,7 +36,7 @@ std::string Logo()
 
 std::string Flat(uint32_t width, uint32_t height, std::array<uint16_t, 4> colour)
 {
-    return Image(width, height, [=](uint32_t, uint32_t) { return colour; });
+    return Png(width, height, [=](uint32_t, uint32_t) { return colour; });
 }
 
 class SplashTest : public screentest::ScreenTest
@@ -46,9 +46,9 @@ protected:
     {
         ScreenTest::SetUp();
         mWindows->RegisterWindowType("SplashScreen", &SplashScreen::Create);
-        Serve("splash/logo.png", Logo());
-        Serve("splash/back.png", Flat(200, 100, {0, 120, 0, 255}));
-        Serve("scripts/mainmenu.lua", "swaps = (swaps or 0) + 1 GameWindow{ name = 'menu' }()");
+        File("splash/logo.png", Logo());
+        File("splash/back.png", Flat(200, 100, {0, 120, 0, 255}));
+        File("scripts/mainmenu.lua", "swaps = (swaps or 0) + 1 GameWindow{ name = 'menu' }()");
         std::srand(7);
     }
     static std::string Style(const std::string& extra)
@@ -70,7 +70,7 @@ protected:
                    ? static_cast<SplashScreen*>(window)
                    : nullptr;
     }
-    void Brand() { Serve("screenbranding/brand.png", Flat(100, 50, {200, 0, 0, 255})); }
+    void Brand() { File("screenbranding/brand.png", Flat(100, 50, {200, 0, 0, 255})); }
     void Click() { mWindows->HandleEvent(uitest::MakeEvent(kEventLeftDown, 400, 300)); }
     void Key() { mWindows->HandleEvent(uitest::MakeEvent(kEventKeyDown, 0, 0, 'a')); }
     // Frames of 10 ms until the phase is reached; false when it never is.
@@ -195,19 +195,19 @@ TEST_F(SplashTest, WithoutABrandingImageOrWithADbFileTheStudioStartsAtOnce)
     EXPECT_EQ(Make(Style(""))->GetPhase(), SplashScreen::kStudioSetUp);
     EXPECT_GT(Splash()->GetPixels().size(), 0u);
     RunToMenu();
-    Serve("screenbranding/thumbs.db", "not an image");
+    File("screenbranding/thumbs.db", "not an image");
     EXPECT_EQ(Make(Style(""))->GetPhase(), SplashScreen::kStudioSetUp);
     RunToMenu();
     // A branding file that is no image: the publisher stages run on black.
-    Serve("screenbranding/a.png", "not an image either");
+    File("screenbranding/a.png", "not an image either");
     EXPECT_EQ(Make(Style(""))->GetPhase(), SplashScreen::kPublisher);
     EXPECT_EQ(Splash()->GetBrandingSprite()->GetTexture(), nullptr);
 }
 
 TEST_F(SplashTest, TheMenuWaitsForEveryPreloadItemEvenWithAllTimesZero)
 {
-    Serve("art/a.png", Flat(4, 4, {1, 2, 3, 255}));
-    Serve("art/b.png", Flat(4, 4, {1, 2, 3, 255}));
+    File("art/a.png", Flat(4, 4, {1, 2, 3, 255}));
+    File("art/b.png", Flat(4, 4, {1, 2, 3, 255}));
     Brand();
     // Eight items: loaded on the first eight updates, last first; the ninth finds none left.
     Make(Style("assets = { graphics = { 'art/a', 'art/b', 'art/a', 'art/b' },"
@@ -297,7 +297,7 @@ TEST_F(SplashTest, LockFailuresAreReportedAndTheMenuStillComes)
 TEST_F(SplashTest, ATinyOrMissingLogoWithoutAnIntroTime)
 {
     // Three rows: no jitter range; intro time 0 on the step-less first frame: t = 1.
-    Serve("splash/tiny.png", Flat(4, 3, {255, 255, 0, 255}));
+    File("splash/tiny.png", Flat(4, 3, {255, 255, 0, 255}));
     Make(Style("screen1 = 'splash/tiny'"));
     ASSERT_EQ(Splash()->GetPixels().size(), 12u);
     for (const auto& record : Splash()->GetPixels())
@@ -324,13 +324,13 @@ TEST_F(SplashTest, ALargeBrandingImageIsScaledIntoTheScreenAndCentred)
 {
     // 1000 x 1000 (textures end at 1024), red left half and blue right half: drawn at 0.6, a
     // 600 x 600 square about the centre.
-    Serve("screenbranding/big.png", Image(1000, 1000,
-                                          [](uint32_t x, uint32_t) -> std::array<uint16_t, 4>
-                                          {
-                                              if (x < 500)
-                                                  return {255, 0, 0, 255};
-                                              return {0, 0, 255, 255};
-                                          }));
+    File("screenbranding/big.png", Png(1000, 1000,
+                                       [](uint32_t x, uint32_t) -> std::array<uint16_t, 4>
+                                       {
+                                           if (x < 500)
+                                               return {255, 0, 0, 255};
+                                           return {0, 0, 255, 255};
+                                       }));
     Make(Style("publisherduration = 9000"));
     ASSERT_NE(Splash()->GetBrandingSprite()->GetTexture(), nullptr);
     Frame(10);
