@@ -350,7 +350,7 @@ TEST_F(SplashTest, IntroHoldAndOutroFramesOfASmallLogo)
         Frame(10);
     ASSERT_EQ(Splash()->GetPhase(), SplashScreen::kStudioIntro);
     Paint();
-    rendertest::CompareWithGolden(*Data().mBackBuffer, {200, 100, 600, 500}, "splash_intro.png");
+    rendertest::CompareWithGolden(*Data().mBackBuffer, {280, 180, 480, 320}, "splash_intro.png");
     ASSERT_TRUE(RunToPhase(SplashScreen::kStudioHold));
     for (int i = 0; i < 10; ++i)
         Frame(10);
