@@ -11,10 +11,13 @@
 #include "framework/frame_services.h"
 #include "framework/framework_button.h"
 #include "framework/game_window.h"
+#include "framework/main_menu.h"
 #include "framework/mouse_overlay.h"
+#include "framework/options_screen.h"
 #include "framework/particle_system_window.h"
 #include "framework/settings.h"
 #include "framework/slider.h"
+#include "framework/splash_screen.h"
 #include "framework/text_scroll.h"
 #include "framework/transform_manager.h"
 #include "framework/window_manager.h"
@@ -85,11 +88,18 @@ void RunExitList()
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
 // The dialog is the framework's until the game's own takes the name.
-const TGameWindowType kGameWindowTypes[8] = {
-    {"Button", &TVButton::Create},         {"GameWindow", &GameWindow::Create},
-    {"TextEdit", &CustomTextEdit::Create}, {"DialogWindow", &DialogWindow::Create},
-    {"Slider", &Slider::Create},           {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
-    {"TextScroll", &TextScroll::Create},   {"ParticleWindow", &ParticleSystemWindow::Create},
+const TGameWindowType kGameWindowTypes[11] = {
+    {"Button", &TVButton::Create},
+    {"OptionsWindow", &Options::Create},
+    {"SplashScreen", &SplashScreen::Create},
+    {"GameWindow", &GameWindow::Create},
+    {"MainMenu", &TMainMenu::Create},
+    {"TextEdit", &CustomTextEdit::Create},
+    {"DialogWindow", &DialogWindow::Create},
+    {"Slider", &Slider::Create},
+    {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
+    {"TextScroll", &TextScroll::Create},
+    {"ParticleWindow", &ParticleSystemWindow::Create},
 };
 
 void SetGameIdentity()

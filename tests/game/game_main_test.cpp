@@ -10,10 +10,13 @@
 #include "framework/delta_time.h"
 #include "framework/framework_button.h"
 #include "framework/game_window.h"
+#include "framework/main_menu.h"
 #include "framework/mouse_overlay.h"
+#include "framework/options_screen.h"
 #include "framework/particle_system_window.h"
 #include "framework/settings.h"
 #include "framework/slider.h"
+#include "framework/splash_screen.h"
 #include "framework/text_scroll.h"
 #include "framework/transform_manager.h"
 #include "framework/window_manager.h"
@@ -221,6 +224,9 @@ std::string KindOf(TWindow* window)
 {
     std::string kind =
         window->IsKindOf(TVButton::GetClassId())               ? "TVButton"
+        : window->IsKindOf(Options::GetClassId())              ? "Options"
+        : window->IsKindOf(SplashScreen::GetClassId())         ? "SplashScreen"
+        : window->IsKindOf(TMainMenu::GetClassId())            ? "TMainMenu"
         : window->IsKindOf(TextScroll::GetClassId())           ? "TextScroll"
         : window->IsKindOf(DialogWindow::GetClassId())         ? "DialogWindow"
         : window->IsKindOf(Slider::GetClassId())               ? "Slider"
@@ -370,7 +376,8 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
     EXPECT_EQ(
         gFramework.mKinds,
         (std::vector<std::string>{
-            "Button=TVButton/TButton", "GameWindow=GameWindow", "TextEdit=CustomTextEdit/TTextEdit",
+            "Button=TVButton/TButton", "OptionsWindow=Options", "SplashScreen=SplashScreen",
+            "GameWindow=GameWindow", "MainMenu=TMainMenu", "TextEdit=CustomTextEdit/TTextEdit",
             "DialogWindow=DialogWindow", "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow",
             "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
