@@ -15,6 +15,7 @@
 #include "framework/mouse_overlay.h"
 #include "framework/options_screen.h"
 #include "framework/particle_system_window.h"
+#include "framework/select_player.h"
 #include "framework/settings.h"
 #include "framework/slider.h"
 #include "framework/splash_screen.h"
@@ -88,9 +89,10 @@ void RunExitList()
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
 // The dialog is the framework's until the game's own takes the name.
-const TGameWindowType kGameWindowTypes[11] = {
+const TGameWindowType kGameWindowTypes[12] = {
     {"Button", &TVButton::Create},
     {"OptionsWindow", &Options::Create},
+    {"SelectPlayerWindow", &TSelectPlayer::Create},
     {"SplashScreen", &SplashScreen::Create},
     {"GameWindow", &GameWindow::Create},
     {"MainMenu", &TMainMenu::Create},

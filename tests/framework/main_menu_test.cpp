@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         ScreenTest::SetUp();
-        mWindows->RegisterWindowType("MainMenu", &TMainMenu::Create);
+        mManager->RegisterWindowType("MainMenu", &TMainMenu::Create);
         if (!mImpl->mManagers.mStringTable)
             mImpl->mManagers.mStringTable = std::make_unique<TStringTable>();
     }
@@ -74,7 +74,7 @@ TEST_F(MainMenuTest, AWelcomeThatIsNoTextOrNoneChangesNothingAndTheGlobalGoesWit
     EXPECT_EQ(Greeting("GameWindow{ name = 'welcome' }"), "(none)");
     EXPECT_EQ(Greeting("Text{ name = 'other', text = 'x' }"), "(none)");
     Run("kind = type(SetWelcomeName)");
-    EXPECT_EQ(std::string(mWindows->GetScript()->GetGlobalString("kind").c_str()), "nil");
+    EXPECT_EQ(std::string(mManager->GetScript()->GetGlobalString("kind").c_str()), "nil");
 }
 
 } // namespace

@@ -27,9 +27,9 @@ protected:
     void SetUp() override
     {
         ScreenTest::SetUp();
-        mWindows->RegisterWindowType("OptionsWindow", &Options::Create);
-        mWindows->RegisterWindowType("Slider", &Slider::Create);
-        mWindows->RegisterWindowType("Button", &TVButton::Create);
+        mManager->RegisterWindowType("OptionsWindow", &Options::Create);
+        mManager->RegisterWindowType("Slider", &Slider::Create);
+        mManager->RegisterWindowType("Button", &TVButton::Create);
         Image("ui/rt.png", 8, 6, 0xFFFF0000);
         Image("ui/rm.png", 8, 4, 0xFF00FF00);
         Image("ui/rb.png", 8, 6, 0xFF0000FF);
@@ -48,7 +48,7 @@ protected:
         Run("PushModal('optionsmodal') OptionsWindow{ name = 'options', w = 800, h = 600, "
             "fullscreen = 'gofull', window = 'gowin', " +
             children + " }()");
-        mWindows->DispatchMessages();
+        mManager->DispatchMessages();
         TWindow* window = Find("options");
         return window != nullptr && window->IsKindOf(Options::GetClassId())
                    ? static_cast<Options*>(window)
@@ -74,10 +74,10 @@ TEST_F(OptionsTest, SlidersOpenAtTheStoredLevelsAndMoveTheGroupsAfterTheFirstTwo
     EXPECT_FLOAT_EQ(mSound->GetEffectiveVolume(1001), 0.5f);
 
     SliderNamed("sfxlevelslider")->SetValue(0.25f);
-    mWindows->DispatchMessages();
+    mManager->DispatchMessages();
     EXPECT_FLOAT_EQ(mSound->GetEffectiveVolume(1000), 0.25f);
     SliderNamed("musiclevelslider")->SetValue(0.9999f);
-    mWindows->DispatchMessages();
+    mManager->DispatchMessages();
     EXPECT_FLOAT_EQ(mSound->GetEffectiveVolume(1001), 0.9999f);
     EXPECT_EQ(Pref("soundlevel"), 500) << "nothing stored before SaveVolumes";
     Run("SaveVolumes()");
@@ -100,7 +100,7 @@ TEST_F(OptionsTest, TheToggleNamesTheOtherModeAndAMissingOneIsReportedOnly)
     Run("PopModal('optionsmodal')");
     Frame(10);
     Run("kinds = type(SaveVolumes) .. type(SetFullScreenToggleText)");
-    EXPECT_EQ(std::string(mWindows->GetScript()->GetGlobalString("kinds").c_str()), "nilnil");
+    EXPECT_EQ(std::string(mManager->GetScript()->GetGlobalString("kinds").c_str()), "nilnil");
 
     // No toggle, no sliders: reported once, not fatal; "SaveVolumes" stores nothing.
     options = Make("optionsmusic = 'theme'");

@@ -72,8 +72,8 @@ protected:
             File("audio/" + std::to_string(i) + ".ogg",
                  soundtest::EncodeOgg(soundtest::Tone(1, 8000, 1600), 1, 8000));
 
-        mWindows->RegisterWindowType("GameWindow", &GameWindow::Create);
-        auto* root = static_cast<TScreen*>(mWindows->GetRoot());
+        mManager->RegisterWindowType("GameWindow", &GameWindow::Create);
+        auto* root = static_cast<TScreen*>(mManager->GetRoot());
         root->mAlwaysClear = true;
         root->mClearColor = TVec4(1, 1, 1, 1);
 
@@ -100,19 +100,19 @@ protected:
         sys::audio::ResetOutputKind();
     }
 
-    void Run(const std::string& code) { mWindows->GetScript()->DoLuaString(code.c_str()); }
-    double Number(const char* name) { return mWindows->GetScript()->GetGlobalNumber(name); }
+    void Run(const std::string& code) { mManager->GetScript()->DoLuaString(code.c_str()); }
+    double Number(const char* name) { return mManager->GetScript()->GetGlobalNumber(name); }
     // One framework frame ms after the last, then the toolkit's deletions and messages.
     void Frame(uint32_t ms)
     {
         sys::AdvanceManualClock(ms);
         mFrames->Run();
-        mWindows->ProcessDeletions();
-        mWindows->DispatchMessages();
+        mManager->ProcessDeletions();
+        mManager->DispatchMessages();
     }
     TWindow* Find(const char* name)
     {
-        TModalWindow* top = mWindows->GetTopModal();
+        TModalWindow* top = mManager->GetTopModal();
         return top != nullptr ? top->FindChild(name, 0xFFFFFFFFu) : nullptr;
     }
     // Draws the modal windows into the back buffer.
@@ -120,7 +120,7 @@ protected:
     {
         TRenderer* renderer = TRenderer::Instance();
         ASSERT_TRUE(renderer->BeginDraw(false));
-        mWindows->RenderModals(0);
+        mManager->RenderModals(0);
         mPixels.clear();
         for (int y = 0; y < 600; ++y)
             for (int x = 0; x < 800; ++x)

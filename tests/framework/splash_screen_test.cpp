@@ -45,7 +45,7 @@ protected:
     void SetUp() override
     {
         ScreenTest::SetUp();
-        mWindows->RegisterWindowType("SplashScreen", &SplashScreen::Create);
+        mManager->RegisterWindowType("SplashScreen", &SplashScreen::Create);
         File("splash/logo.png", Logo());
         File("splash/back.png", Flat(200, 100, {0, 120, 0, 255}));
         File("scripts/mainmenu.lua", "swaps = (swaps or 0) + 1 GameWindow{ name = 'menu' }()");
@@ -71,8 +71,8 @@ protected:
                    : nullptr;
     }
     void Brand() { File("screenbranding/brand.png", Flat(100, 50, {200, 0, 0, 255})); }
-    void Click() { mWindows->HandleEvent(uitest::MakeEvent(kEventLeftDown, 400, 300)); }
-    void Key() { mWindows->HandleEvent(uitest::MakeEvent(kEventKeyDown, 0, 0, 'a')); }
+    void Click() { mManager->HandleEvent(uitest::MakeEvent(kEventLeftDown, 400, 300)); }
+    void Key() { mManager->HandleEvent(uitest::MakeEvent(kEventKeyDown, 0, 0, 'a')); }
     // Frames of 10 ms until the phase is reached; false when it never is.
     bool RunToPhase(int32_t phase)
     {
@@ -121,7 +121,7 @@ TEST_F(SplashTest, StagesFollowTheirTimesThenTheMenuComesOnce)
     Run("GameWindow{ name = 'beside' }()");
     ASSERT_NE(Find("beside"), nullptr);
     EXPECT_EQ(Splash()->GetPhase(), SplashScreen::kPublisher);
-    EXPECT_EQ(mWindows->GetFocus(), Splash());
+    EXPECT_EQ(mManager->GetFocus(), Splash());
     // Groups under their parents: effective volume = own x parent's (1001 at 0.5, 1000 at 1).
     EXPECT_FLOAT_EQ(mSound->GetEffectiveVolume(5), 0.2f);
     EXPECT_FLOAT_EQ(mSound->GetEffectiveVolume(6), 0.8f);

@@ -14,6 +14,7 @@
 #include "framework/mouse_overlay.h"
 #include "framework/options_screen.h"
 #include "framework/particle_system_window.h"
+#include "framework/select_player.h"
 #include "framework/settings.h"
 #include "framework/slider.h"
 #include "framework/splash_screen.h"
@@ -225,6 +226,7 @@ std::string KindOf(TWindow* window)
     std::string kind =
         window->IsKindOf(TVButton::GetClassId())               ? "TVButton"
         : window->IsKindOf(Options::GetClassId())              ? "Options"
+        : window->IsKindOf(TSelectPlayer::GetClassId())        ? "TSelectPlayer"
         : window->IsKindOf(SplashScreen::GetClassId())         ? "SplashScreen"
         : window->IsKindOf(TMainMenu::GetClassId())            ? "TMainMenu"
         : window->IsKindOf(TextScroll::GetClassId())           ? "TextScroll"
@@ -376,10 +378,11 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
     EXPECT_EQ(
         gFramework.mKinds,
         (std::vector<std::string>{
-            "Button=TVButton/TButton", "OptionsWindow=Options", "SplashScreen=SplashScreen",
-            "GameWindow=GameWindow", "MainMenu=TMainMenu", "TextEdit=CustomTextEdit/TTextEdit",
-            "DialogWindow=DialogWindow", "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow",
-            "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
+            "Button=TVButton/TButton", "OptionsWindow=Options", "SelectPlayerWindow=TSelectPlayer",
+            "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
+            "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=DialogWindow", "Slider=Slider",
+            "AnimatedBitmap=AnimatedBitmapWindow", "TextScroll=TextScroll/GameWindow",
+            "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
     EXPECT_EQ(gFramework.mMouseY, 45);
     EXPECT_TRUE(gFramework.mDownAfterPress);
