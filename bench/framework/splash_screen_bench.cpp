@@ -3,11 +3,8 @@
 // frame, and the trail fade alone beside a memcpy of the canvas bytes.
 #include "framework/frame_services.h"
 #include "framework/splash_screen.h"
-#include "platform/application.h"
-#include "platform/command_line.h"
-#include "render/render_display_seam.h"
 #include "render/texture.h"
-#include "ui/window_manager.h"
+#include "../ui/window_bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,17 +24,8 @@ constexpr int32_t kHeight = SplashScreen::kCanvasHeight;
 // The application of this program; another benchmark file may have made it first.
 void EnsureApplication()
 {
-    if (TApplication::Get() != nullptr)
-        return;
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    SetDisplayFactory(&CreateRenderDisplaySeam);
-    DestroyDisplay();
-    SetWindowManagerFactory(&CreateWindowManager);
-    auto* app = new TApplication(
-        new TApplicationImpl(nullptr, nullptr, TCommandLine("--multiple"), 1, true));
-    app->CreateMainWindow();
-    app->SetDisplayMode(800, 600, false);
+    if (TApplication::Get() == nullptr)
+        MakeWindowBenchApplication();
 }
 
 // The records of a fully opaque 320 x 160 logo, made as the studio set-up makes them.

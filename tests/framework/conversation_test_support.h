@@ -28,23 +28,6 @@
 namespace convtest
 {
 
-// A width x height image; `paint` gives r, g, b, a of each texel.
-inline std::string Image(uint32_t width, uint32_t height,
-                         const std::function<std::array<uint16_t, 4>(uint32_t, uint32_t)>& paint)
-{
-    imagetest::PngPlan plan;
-    plan.width = width;
-    plan.height = height;
-    plan.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x)
-        {
-            const auto texel = paint(x, y);
-            plan.samples.insert(plan.samples.end(), texel.begin(), texel.end());
-        }
-    return imagetest::EncodePng(plan);
-}
-
 // The standard cast: portraits of 60 x 100 whose left third is darker (mirroring shows), a
 // 100 x 40 bubble with a dark left edge, a 100 x 80 scrim image.
 inline std::string CharacterInfo(const std::string& extra = "")
@@ -107,21 +90,23 @@ protected:
                         static_cast<uint16_t>(b / dim + y), 255};
             };
         };
-        mFiles.Add("conv/ann.png", Image(60, 100, portrait(240, 160, 40)));
-        mFiles.Add("conv/ben.png", Image(60, 100, portrait(40, 200, 120)));
-        mFiles.Add("conv/bubble.png", Image(100, 40,
-                                            [](uint32_t x, uint32_t) -> std::array<uint16_t, 4>
-                                            {
-                                                if (x < 6)
-                                                    return {60, 60, 60, 255};
-                                                return {250, 250, 235, 230};
-                                            }));
+        mFiles.Add("conv/ann.png", imagetest::PaintedPng(60, 100, portrait(240, 160, 40)));
+        mFiles.Add("conv/ben.png", imagetest::PaintedPng(60, 100, portrait(40, 200, 120)));
+        mFiles.Add("conv/bubble.png",
+                   imagetest::PaintedPng(100, 40,
+                                         [](uint32_t x, uint32_t) -> std::array<uint16_t, 4>
+                                         {
+                                             if (x < 6)
+                                                 return {60, 60, 60, 255};
+                                             return {250, 250, 235, 230};
+                                         }));
         mFiles.Add(
             "conv/scrim.png",
-            Image(100, 80,
-                  [](uint32_t x, uint32_t y) -> std::array<uint16_t, 4> {
-                      return {static_cast<uint16_t>(x * 2), 0, static_cast<uint16_t>(y * 3), 200};
-                  }));
+            imagetest::PaintedPng(
+                100, 80,
+                [](uint32_t x, uint32_t y) -> std::array<uint16_t, 4> {
+                    return {static_cast<uint16_t>(x * 2), 0, static_cast<uint16_t>(y * 3), 200};
+                }));
 
         sScript = &mScript;
         SetWindowScriptSource([] { return sScript; });

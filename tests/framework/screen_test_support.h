@@ -34,23 +34,6 @@
 namespace screentest
 {
 
-// A width x height RGBA image; `paint` gives r, g, b, a of each texel.
-inline std::string Png(uint32_t width, uint32_t height,
-                       const std::function<std::array<uint16_t, 4>(uint32_t, uint32_t)>& paint)
-{
-    imagetest::PngPlan plan;
-    plan.width = width;
-    plan.height = height;
-    plan.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x)
-        {
-            const auto texel = paint(x, y);
-            plan.samples.insert(plan.samples.end(), texel.begin(), texel.end());
-        }
-    return imagetest::EncodePng(plan);
-}
-
 class ScreenTest : public fwtest::FrameworkDisplayTest
 {
 protected:

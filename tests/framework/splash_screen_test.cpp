@@ -19,12 +19,10 @@
 namespace
 {
 
-using screentest::Png;
-
 // 32 x 16, a colour ramp with its top-left 4 x 4 corner transparent.
 std::string Logo()
 {
-    return Png(
+    return imagetest::PaintedPng(
         32, 16,
         [](uint32_t x, uint32_t y) -> std::array<uint16_t, 4>
         {
@@ -36,7 +34,7 @@ std::string Logo()
 
 std::string Flat(uint32_t width, uint32_t height, std::array<uint16_t, 4> colour)
 {
-    return Png(width, height, [=](uint32_t, uint32_t) { return colour; });
+    return imagetest::PaintedPng(width, height, [=](uint32_t, uint32_t) { return colour; });
 }
 
 class SplashTest : public screentest::ScreenTest
@@ -324,13 +322,14 @@ TEST_F(SplashTest, ALargeBrandingImageIsScaledIntoTheScreenAndCentred)
 {
     // 1000 x 1000 (textures end at 1024), red left half and blue right half: drawn at 0.6, a
     // 600 x 600 square about the centre.
-    File("screenbranding/big.png", Png(1000, 1000,
-                                       [](uint32_t x, uint32_t) -> std::array<uint16_t, 4>
-                                       {
-                                           if (x < 500)
-                                               return {255, 0, 0, 255};
-                                           return {0, 0, 255, 255};
-                                       }));
+    File("screenbranding/big.png",
+         imagetest::PaintedPng(1000, 1000,
+                               [](uint32_t x, uint32_t) -> std::array<uint16_t, 4>
+                               {
+                                   if (x < 500)
+                                       return {255, 0, 0, 255};
+                                   return {0, 0, 255, 255};
+                               }));
     Make(Style("publisherduration = 9000"));
     ASSERT_NE(Splash()->GetBrandingSprite()->GetTexture(), nullptr);
     Frame(10);

@@ -8,10 +8,12 @@
 #include <openjpeg.h>
 #include <png.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <jpeglib.h>
 #include <list>
 #include <string>
@@ -114,6 +116,24 @@ inline std::string EncodePng(const PngPlan& plan)
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
+}
+
+// A width x height RGBA PNG; `paint` gives r, g, b, a of each texel.
+inline std::string
+PaintedPng(uint32_t width, uint32_t height,
+           const std::function<std::array<uint16_t, 4>(uint32_t, uint32_t)>& paint)
+{
+    PngPlan plan;
+    plan.width = width;
+    plan.height = height;
+    plan.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+        {
+            const auto texel = paint(x, y);
+            plan.samples.insert(plan.samples.end(), texel.begin(), texel.end());
+        }
+    return EncodePng(plan);
 }
 
 // A JPEG of `components` (1 grey or 3 RGB) bytes a pixel.
