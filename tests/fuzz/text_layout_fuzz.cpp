@@ -2,31 +2,12 @@
 // alignments, the getters, and drawing into a small texture (no read outside the text).
 #include "render/font_map.h"
 #include "render/text_layout.h"
+#include "fuzz_texture.h"
 #include "render/vector_rasteriser.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-namespace
-{
-
-class FuzzTexture : public TVecDrawTexture
-{
-public:
-    int GetWidth() const override { return 64; }
-    int GetHeight() const override { return 64; }
-    bool Lock(uint32_t*& pixels, int& pitch) override
-    {
-        pixels = mPixels.data();
-        pitch = 64;
-        return true;
-    }
-    void Unlock() override {}
-    std::vector<uint32_t> mPixels = std::vector<uint32_t>(64 * 64);
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,32 +1,13 @@
 // Fuzz target: ".mvec" vector fonts: loading, lookups and metrics, and every glyph's outline
 // rasterised into a small texture (the outline reader must stay inside the image).
 #include "render/vector_font.h"
+#include "fuzz_texture.h"
 #include "render/vector_rasteriser.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-namespace
-{
-
-class FuzzTexture : public TVecDrawTexture
-{
-public:
-    int GetWidth() const override { return 64; }
-    int GetHeight() const override { return 64; }
-    bool Lock(uint32_t*& pixels, int& pitch) override
-    {
-        pixels = mPixels.data();
-        pitch = 64;
-        return true;
-    }
-    void Unlock() override {}
-    std::vector<uint32_t> mPixels = std::vector<uint32_t>(64 * 64);
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
