@@ -1,0 +1,268 @@
+// The fixtures of the end-to-end tests: the program started as a process on SDL's dummy drivers
+// with its data folders in a temporary folder, runs driven by input scripts on the fixed clock,
+// their log checked for fault lines and their shots compared with golden pictures.
+#pragma once
+
+#include "support/files.h"
+#include "sys/clock.h"
+#include "sys/process.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace e2etest
+{
+namespace fs = std::filesystem;
+
+// Start-up under the sanitizers is slow on a loaded machine; these only bound a hang.
+constexpr uint32_t kStartLimitMs = 60000;
+constexpr uint32_t kEndLimitMs = 60000;
+
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+// A PNG file's pixels as B, G, R, A bytes; empty when it cannot be read.
+struct Picture
+{
+    uint32_t mWidth = 0;
+    uint32_t mHeight = 0;
+    std::vector<uint8_t> mPixels;
+};
+
+inline Picture ReadPicture(const fs::path& path)
+{
+    Picture picture;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return picture;
+    image.format = PNG_FORMAT_BGRA;
+    picture.mPixels.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, picture.mPixels.data(), 0, nullptr))
+        return Picture();
+    picture.mWidth = image.width;
+    picture.mHeight = image.height;
+    return picture;
+}
+
+// Compressed, unlike the frame test mode's own file, to keep the golden small.
+inline bool WritePicture(const Picture& picture, const fs::path& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = picture.mWidth;
+    image.height = picture.mHeight;
+    image.format = PNG_FORMAT_BGRA;
+    return png_image_write_to_file(&image, path.c_str(), 0, picture.mPixels.data(), 0, nullptr);
+}
+
+class ProgramTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(mRoot / "run");
+        WriteFile(mRoot / "game/assets/settings.xml",
+                  "<settings><gamesetting>1</gamesetting></settings>\n");
+        WriteFile(mRoot / "game/assets/strings.xml",
+                  "<Workbook><Table><Row><Cell><Data>TITLE</Data></Cell>"
+                  "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
+        mEnv = {"XDG_DATA_HOME=" + (mRoot / "data").string(),
+                "XDG_RUNTIME_DIR=" + (mRoot / "run").string(), "HOME=" + mRoot.string(),
+                "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
+    }
+
+    void TearDown() override
+    {
+        for (int pid : mStarted)
+        {
+            int code = 0;
+            if (!sys::WaitProcess(pid, 0, code))
+            {
+                sys::SignalProcess(pid, true);
+                sys::WaitProcess(pid, kEndLimitMs, code);
+            }
+        }
+    }
+
+    int Start(std::vector<std::string> args, std::vector<std::string> extraEnv = {})
+    {
+        args.insert(args.begin(), MURKWELL_PROGRAM);
+        // What the scripts print goes to standard output: a shell that gives way to the program
+        // sends it to the file.
+        if (!mOutputFile.empty())
+        {
+            args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\""});
+            extraEnv.push_back("MW_OUTPUT=" + mOutputFile.string());
+        }
+        std::vector<std::string> env = mEnv;
+        // A setting given again replaces the default (the first of two would win).
+        for (const std::string& extra : extraEnv)
+        {
+            std::string name = extra.substr(0, extra.find('=') + 1);
+            std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
+            env.push_back(extra);
+        }
+        int pid = sys::SpawnProcess(args, env);
+        if (pid > 0)
+            mStarted.push_back(pid);
+        return pid;
+    }
+
+    fs::path LogFile() const { return mRoot / "data/Tovrix/Murkwell/logfile.txt"; }
+
+    // Waits until the log holds the start-up line: the program handles a request to end only
+    // once it has started.
+    bool WaitForStart(int pid, const fs::path& logFile)
+    {
+        uint32_t start = sys::GetTimeMs();
+        while (sys::GetTimeMs() - start < kStartLimitMs)
+        {
+            if (ReadFile(logFile).find(": Murkwell, version ") != std::string::npos)
+                return true;
+            int code = 0;
+            if (sys::WaitProcess(pid, 0, code))
+            {
+                ADD_FAILURE() << "the program ended early with " << code;
+                return false;
+            }
+            sys::SleepMs(20);
+        }
+        return false;
+    }
+    bool WaitForStart(int pid) { return WaitForStart(pid, LogFile()); }
+
+    int WaitForEnd(int pid)
+    {
+        int code = -1;
+        EXPECT_TRUE(sys::WaitProcess(pid, kEndLimitMs, code)) << "the program did not end";
+        return code;
+    }
+
+    testsupport::ScratchFolder mScratch{"mw_program"};
+    fs::path mRoot = mScratch.Path();
+    std::vector<std::string> mEnv;
+    std::vector<int> mStarted;
+    // Where the next runs' standard output goes; empty: it is not kept.
+    fs::path mOutputFile;
+};
+
+class ScreenProgramTest : public ProgramTest
+{
+protected:
+    // A game folder holding a copy of the repository's content, for a test to spoil.
+    fs::path CopyGame(const std::string& name)
+    {
+        fs::path game = mRoot / name;
+        fs::create_directories(game);
+        fs::copy(fs::path(MURKWELL_SOURCE_DIR) / "assets", game / "assets",
+                 fs::copy_options::recursive);
+        return game;
+    }
+
+    // Runs the program on `game` with the input script; answers its exit code.
+    int RunScripted(const fs::path& game, const std::string& script,
+                    std::vector<std::string> args = {})
+    {
+        const fs::path input = mRoot / ("input" + std::to_string(++mRuns) + ".txt");
+        WriteFile(input, script);
+        args.insert(args.begin(), {"--multiple", "-wd=" + game.string()});
+        int pid = Start(args, {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
+                               "MURKWELL_GUID_SEED=1"});
+        EXPECT_GT(pid, 0);
+        return pid > 0 ? WaitForEnd(pid) : -1;
+    }
+
+    // The start line first, and none of the lines that tell of a fault.
+    void ExpectCleanLog()
+    {
+        const std::string log = ReadFile(LogFile());
+        // Only the line saying which folder -wd= chose comes before it.
+        EXPECT_TRUE(std::regex_search(
+            log, std::regex("^(.{24}: Switching current directory to: [^\n]*\n)?"
+                            ".{24}: Murkwell, version \\d+\\.\\d+\\.\\d+\\.\\d+\\.\n")))
+            << log;
+        for (const char* fault :
+             {"ERROR:", "Lua Error", "Lua error", "lua_resume error", "Failed to run script",
+              "Missing string for label", "DX Error", "Cannot find cursor"})
+            EXPECT_EQ(log.find(fault), std::string::npos) << fault << " in\n" << log;
+    }
+
+    // Within the tolerance of JPEG decoding and text drawing: 99 % of the pixels within 8 per
+    // channel (MURKWELL_UPDATE_GOLDEN=1 writes the golden picture).
+    void ExpectMatchesGolden(const Picture& picture, const std::string& name)
+    {
+        const fs::path golden = mRepository / "tests/e2e/golden" / name;
+        const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
+        if (update != nullptr && std::string(update) == "1")
+        {
+            fs::create_directories(golden.parent_path());
+            ASSERT_TRUE(WritePicture(picture, golden));
+        }
+        const Picture expected = ReadPicture(golden);
+        ASSERT_EQ(expected.mWidth, picture.mWidth) << golden;
+        ASSERT_EQ(expected.mPixels.size(), picture.mPixels.size()) << golden;
+        size_t near = 0;
+        for (size_t i = 0; i < picture.mPixels.size(); i += 4)
+        {
+            bool close = true;
+            for (size_t c = 0; c < 3; ++c)
+                close = close &&
+                        std::abs(int(picture.mPixels[i + c]) - int(expected.mPixels[i + c])) <= 8;
+            near += close;
+        }
+        EXPECT_GE(near * 100, size_t(picture.mWidth) * picture.mHeight * 99)
+            << "differs from " << golden;
+    }
+
+    const fs::path mRepository = MURKWELL_SOURCE_DIR;
+    int mRuns = 0;
+};
+
+// Runs of screens made of the framework's windows, on a small game folder of their own: the
+// scripts report through print, which reaches standard output.
+class GameProgramTest : public ScreenProgramTest
+{
+protected:
+    void SetUp() override
+    {
+        ScreenProgramTest::SetUp();
+        const fs::path assets = mGame / "assets";
+        WriteFile(assets / "settings.xml", "<settings></settings>\n");
+        WriteFile(assets / "strings.xml",
+                  "<Workbook><Table><Row><Cell><Data>windowtitle</Data></Cell>"
+                  "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
+        for (const char* file : {"scripts/mainloop.lua", "audio/snd.txt"})
+        {
+            fs::create_directories((assets / file).parent_path());
+            fs::copy_file(mRepository / "assets" / file, assets / file);
+        }
+    }
+
+    // Runs the start-up script with `screen` (a file below scripts/) as the first screen;
+    // answers what the run printed.
+    std::string RunScreen(const std::string& screen, const std::string& input, int& code)
+    {
+        mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
+        code = RunScripted(mGame, input, {"options=start=scripts/" + screen});
+        const std::string log = ReadFile(LogFile());
+        for (const char* fault : {"Lua error", "lua_resume error", "Failed to run script"})
+            EXPECT_EQ(log.find(fault), std::string::npos) << fault << " in\n" << log;
+        return ReadFile(mOutputFile);
+    }
+
+    void WriteScript(const std::string& name, const std::string& text)
+    {
+        WriteFile(mGame / "assets/scripts" / name, text);
+    }
+
+    const fs::path mGame = mRoot / "fixture";
+};
+
+} // namespace e2etest
