@@ -187,12 +187,16 @@ void BM_MainMenuFrame(benchmark::State& state)
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     sys::SetManualClock(true, 1000);
     sys::SetFixedStepMs(16);
+    // A repetition starts without the input of the run before.
+    sys::FlushInput();
     SetGameIdentity();
     LinkGameToPlatform();
 
     gState = &state;
     gError = nullptr;
     gFrame = 0;
+    for (TSeen& seen : gSeen)
+        seen = TSeen();
     const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR);
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &MenuBenchMain, false);
     if (gError != nullptr)
