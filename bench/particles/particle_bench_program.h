@@ -2,6 +2,7 @@
 // (velocity, gravity, age, alpha fade, expiry), with the update that respawns expired ones.
 #pragma once
 
+#include "particles/compiled_particle_program.h"
 #include "particles/particle_nodes.h"
 #include "particles/particle_runner.h"
 
@@ -82,14 +83,27 @@ inline void Respawn(float* p)
     p[kAge] = 0.0f;
 }
 
-// One update of every particle by the node runner.
-inline void Update(const TParticleProgram& program, std::vector<float>& particles)
+// One update of every particle by the node runner, one node at a time through the node interface.
+inline void UpdateByNodes(const TParticleProgram& program, std::vector<float>& particles)
 {
     TParticleRunner runner(kWidths, 7, kStep, nullptr);
     for (int i = 0; i < kParticles; ++i)
     {
         float* p = particles.data() + static_cast<size_t>(i) * kFloats;
         if (!runner.Run(program, p))
+            Respawn(p);
+    }
+}
+
+// The same update with the program compiled once for the batch, as the particle system runs it.
+inline void Update(const TParticleProgram& program, std::vector<float>& particles)
+{
+    TParticleRunner runner(kWidths, 7, kStep, nullptr);
+    TCompiledParticleProgram compiled(program, runner);
+    for (int i = 0; i < kParticles; ++i)
+    {
+        float* p = particles.data() + static_cast<size_t>(i) * kFloats;
+        if (!compiled.Run(p))
             Respawn(p);
     }
 }

@@ -2,6 +2,7 @@
 // shared by every system), the script functions bound to it, spawning and the per-update run.
 #include "particles/lua_particle_system.h"
 
+#include "particles/compiled_particle_program.h"
 #include "particles/particle_random.h"
 #include "particles/particle_renderer_2d.h"
 #include "particles/particle_runner.h"
@@ -28,6 +29,8 @@ extern const unsigned long kParticleLibrarySize;
 namespace
 {
 const char* const kOneScriptKey = "lpsonescript";
+// Spawn requests from this many particles up run the init program compiled.
+constexpr float kCompiledInitFrom = 16.0f;
 
 // What every system shares: the generator, the live count and, with one script for all, that
 // script, its holders and the next system number.
@@ -318,10 +321,11 @@ void TLuaParticleSystem::Update(int32_t milliseconds)
         return;
     TParticleRunner runner(mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()),
                            static_cast<uint32_t>(milliseconds), this);
+    TCompiledParticleProgram anim(mAnimProgram, runner);
     auto& live = mCollection->mLive;
     for (auto it = live.begin(); it != live.end();)
     {
-        if (runner.Run(mAnimProgram, *it))
+        if (anim.Run(*it))
             ++it;
         else
             it = mCollection->FreeBlock(it);
@@ -447,6 +451,10 @@ void TLuaParticleSystem::CreateParticles(float n)
     mSpawnDebt += n;
     TParticleRunner runner(mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()), 0,
                            this);
+    // Compiling costs about as much as a few runs of the program: not for a handful.
+    std::unique_ptr<TCompiledParticleProgram> init;
+    if (mSpawnDebt >= kCompiledInitFrom)
+        init = std::make_unique<TCompiledParticleProgram>(mInitProgram, runner);
     const float* defaults = mRenderer->GetDefaultParticle();
     int defaultCount = mRenderer->GetParticleWidth();
     if (defaultCount > mFloatsPerParticle)
@@ -459,7 +467,10 @@ void TLuaParticleSystem::CreateParticles(float n)
             break;
         std::memset(block, 0, sizeof(float) * mFloatsPerParticle);
         std::memcpy(block, defaults, sizeof(float) * static_cast<size_t>(defaultCount));
-        runner.Run(mInitProgram, block);
+        if (init)
+            init->Run(block);
+        else
+            runner.Run(mInitProgram, block);
     }
 }
 
