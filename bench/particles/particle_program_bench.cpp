@@ -35,6 +35,33 @@ void BM_ParticleAnim_Compiled(benchmark::State& state)
 }
 BENCHMARK(BM_ParticleAnim_Compiled)->Unit(benchmark::kMicrosecond);
 
+// The gravity read from a registered function: one node called through the node interface.
+void BM_ParticleAnim_CompiledWithACall(benchmark::State& state)
+{
+    TParticleProgram program = AnimProgram(true);
+    std::vector<float> particles = MakeParticles();
+    for (auto _ : state)
+    {
+        Update(program, particles);
+        benchmark::DoNotOptimize(particles.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kParticles);
+}
+BENCHMARK(BM_ParticleAnim_CompiledWithACall)->Unit(benchmark::kMicrosecond);
+
+void BM_ParticleAnim_NodesWithACall(benchmark::State& state)
+{
+    TParticleProgram program = AnimProgram(true);
+    std::vector<float> particles = MakeParticles();
+    for (auto _ : state)
+    {
+        UpdateByNodes(program, particles);
+        benchmark::DoNotOptimize(particles.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kParticles);
+}
+BENCHMARK(BM_ParticleAnim_NodesWithACall)->Unit(benchmark::kMicrosecond);
+
 // What compiling the program for a batch costs, against one particle run node by node.
 void BM_ParticleAnim_Compile(benchmark::State& state)
 {

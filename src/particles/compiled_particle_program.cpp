@@ -45,6 +45,7 @@ struct TRun
     float* mStack;
     float* mParticle;
     const uint16_t* mLists;
+    TCompiledParticleProgram* mOwner;
     double mMilliseconds;
     uint32_t mFloatCount;
     bool mAlive;
@@ -336,7 +337,10 @@ TCompiledParticleProgram::TCompiledParticleProgram(const TParticleProgram& progr
     for (const TParticleInstruction& instruction : program)
     {
         if (!instruction.mNode)
+        {
+            mOps.clear();
             return;
+        }
         uint8_t argc = instruction.mArgc;
         // Too few values stacked: the runner stops every particle here.
         if (mTop < argc)
@@ -351,6 +355,7 @@ TCompiledParticleProgram::TCompiledParticleProgram(const TParticleProgram& progr
         if (step == TStep::kFails)
             break;
         mTop = mBase;
+        ++mInstruction;
     }
     mCompiled = true;
 }
@@ -464,7 +469,7 @@ TCompiledParticleProgram::TStep TCompiledParticleProgram::CompileNode(TParticleF
     if (auto* member = As<FGetParticleParam>(node))
     {
         if (member->mBase < 0)
-            return TStep::kUnknown;
+            return CallOut(node, argc);
         if (static_cast<uint32_t>(member->mBase) + member->mSize > mFloatCount)
             return TStep::kFails;
         if (member->mSize < 1 || member->mSize > TParticleStack::kMaxWidth ||
@@ -576,7 +581,7 @@ TCompiledParticleProgram::TStep TCompiledParticleProgram::CompileNode(TParticleF
         for (int k = first; k < argc; k += stride)
         {
             if (w[k] != w[first])
-                return TStep::kUnknown;
+                return CallOut(node, argc);
         }
         TOp& op = Emit(fade ? Fade : Pick, w[first], 0, argc);
         op.mList = static_cast<uint32_t>(mLists.size());
@@ -619,7 +624,73 @@ TCompiledParticleProgram::TStep TCompiledParticleProgram::CompileNode(TParticleF
         Emit(VIndex, w[0], src[0], src[1]);
         return pushed(1);
     }
-    return TStep::kUnknown;
+    return CallOut(node, argc);
+}
+
+TCompiledParticleProgram::TStep TCompiledParticleProgram::CallOut(TParticleFunction& node,
+                                                                  uint8_t argc)
+{
+    // The width the node announces for these arguments is the one the compile goes on with.
+    uint8_t width = node.GetWidth(argc, mWidths + mBase);
+    int top = mBase + argc;
+    TOp& op = Emit(RunCallOut, width, mBase, argc);
+    op.mInstruction = mInstruction;
+    op.mList = static_cast<uint32_t>(mCallSlots.size());
+    for (int slot = 0; slot < top; ++slot)
+    {
+        mCallSlots.push_back(mSources[slot]);
+        mCallSlots.push_back(mSlotOffsets[slot]);
+        mCallSlots.push_back(mWidths[slot]);
+    }
+    mCallSlots.push_back(mSlotOffsets[top]);
+    if (width == 0)
+        return TStep::kRuns;
+    // A width no push gives, or no slot left: every particle goes on in the runner after it.
+    return PushSlot(width) ? TStep::kRuns : TStep::kFails;
+}
+
+bool TCompiledParticleProgram::RunCallOut(const TOp& op, particleops::TRun& run)
+{
+    TCompiledParticleProgram& self = *run.mOwner;
+    TParticleStack& stack = self.mRunner.GetStack();
+    TParticleContext& context = self.mRunner.GetContext();
+    const uint16_t* slots = self.mCallSlots.data() + op.mList;
+    int base = op.mA;
+    int top = base + op.mB;
+    for (int slot = 0; slot < top; ++slot)
+    {
+        const uint16_t* entry = slots + 3 * slot;
+        stack.mWidths[slot] = static_cast<uint8_t>(entry[2]);
+        stack.mOffsets[slot] = entry[1];
+        std::memcpy(stack.mData + entry[1], run.mStack + entry[0], entry[2] * sizeof(float));
+    }
+    stack.mOffsets[top] = slots[3 * top];
+    stack.mCount = static_cast<uint32_t>(top);
+    context.mParticle = run.mParticle;
+    context.mAlive = run.mAlive;
+    TParticleFrame frame;
+    frame.mSystem = self.mRunner.GetFunctions();
+    frame.mStack = &stack;
+    frame.mBase = static_cast<uint8_t>(base);
+    frame.mTop = static_cast<uint8_t>(top);
+    frame.mArgc = static_cast<uint8_t>(op.mB);
+    if (!self.mProgram[op.mInstruction].mNode->Execute(context, frame))
+    {
+        run.mAlive = context.mAlive;
+        return false;
+    }
+    int width = op.mWidth;
+    bool asCompiled = width == 0 ? frame.mBase == base
+                                 : frame.mBase == base + 1 && stack.mWidths[base] == width &&
+                                       stack.mOffsets[base] == op.mDst;
+    if (!asCompiled)
+    {
+        run.mAlive = self.mRunner.Continue(self.mProgram, op.mInstruction + 1, frame.mBase);
+        return false;
+    }
+    std::memcpy(run.mStack + op.mDst, stack.mData + op.mDst, width * sizeof(float));
+    run.mAlive = context.mAlive;
+    return true;
 }
 
 bool TCompiledParticleProgram::Run(float* particle)
@@ -628,9 +699,9 @@ bool TCompiledParticleProgram::Run(float* particle)
         return mRunner.Run(mProgram, particle);
     // Every stack float an operation reads was written earlier in this run: the simulated slots
     // below the top are the ones this run pushed, or constants.
-    particleops::TRun run = {mMemory.data(), particle,
-                             mLists.data(),  static_cast<double>(mMilliseconds),
-                             mFloatCount,    true};
+    particleops::TRun run = {
+        mMemory.data(), particle, mLists.data(), this, static_cast<double>(mMilliseconds),
+        mFloatCount,    true};
     for (const TOp& op : mOps)
     {
         if (!op.mRun(op, run))

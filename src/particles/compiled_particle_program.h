@@ -23,18 +23,22 @@ struct TOp
     uint16_t mB;
     uint8_t mWidth;
     // Fades and picks: their arguments' offsets from mList in the program's lists, mB of them;
-    // the value's offset for "newindex".
+    // the value's offset for "newindex"; a call's slots from mList in the program's call slots.
     uint32_t mList;
+    // A call: its instruction in the program.
+    uint32_t mInstruction;
     float mValue[4];
 };
 } // namespace particleops
 
 // The platform's own nodes push values whose widths follow from their arguments' widths, so over a
 // batch (one member layout, one step time) every slot's width and offset is the same for every
-// particle and each node can become one operation on a local float array. A program with a node
-// whose effect is not known here (an indexed read, a cycle, "fDebug", a registered function, a
-// node type of the system's own, a pick or fade whose result width the draw decides) is handed to
-// the runner whole.
+// particle and each node can become one operation on a local float array. A node whose effect is
+// not known here (an indexed read, a cycle, "fDebug", a registered function, a node type of the
+// system's own, a pick or fade whose result width the draw decides) is called through the node
+// interface on the runner's stack, laid out as the runner would have it; when what it pushed is
+// not the width it announced, the runner runs the rest of that particle's program. Such nodes may
+// change nothing on the stack but what they push, as the platform's own.
 class TCompiledParticleProgram
 {
 public:
@@ -45,7 +49,7 @@ public:
     TCompiledParticleProgram(const TCompiledParticleProgram&) = delete;
     TCompiledParticleProgram& operator=(const TCompiledParticleProgram&) = delete;
 
-    // True when the program runs as operations; false when the runner runs it.
+    // True when the program runs as operations; false when the runner runs it (a null node).
     bool IsCompiled() const { return mCompiled; }
     // The runner's answer for `particle`: the same floats written, the same draws from the shared
     // random generator in the same order, and whether the particle is still alive. Only the
@@ -62,6 +66,9 @@ private:
         kFails,   // it fails for every particle: the rest of the program never runs
         kUnknown, // only the runner can run it
     };
+    // The running node called through the node interface on the runner's stack.
+    TStep CallOut(TParticleFunction& node, uint8_t argc);
+    static bool RunCallOut(const TOp& op, particleops::TRun& run);
     // The running node's arguments are the simulated slots from mBase to mTop.
     TStep CompileNode(TParticleFunction& node, uint8_t argc);
     // A node that reads nothing but its arguments, all constants: run once, its value a constant.
@@ -84,6 +91,8 @@ private:
     // The run's stack floats, then the constants.
     std::vector<float> mMemory;
     std::vector<uint16_t> mLists;
+    // For each call: every slot below its top as (source, offset, width), then the top's offset.
+    std::vector<uint16_t> mCallSlots;
     uint32_t mMilliseconds;
     uint32_t mFloatCount;
     bool mCompiled = false;
@@ -95,6 +104,7 @@ private:
     uint16_t mSources[TParticleStack::kSlots] = {};
     uint8_t mBase = 0;
     uint8_t mTop = 0;
+    uint32_t mInstruction = 0;
     std::unique_ptr<TParticleStack> mFoldStack;
     std::unique_ptr<TParticleContext> mFoldContext;
 };

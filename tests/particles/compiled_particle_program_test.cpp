@@ -1,6 +1,6 @@
 // The compiled program against the node runner on the same particles: random programs (valid and
 // broken), constants beyond the constant area, values moved below the top, failing indices, and
-// the programs the compiled form leaves to the runner.
+// nodes called through the node interface, down to one that pushes another width than it announced.
 #include "particle_test_support.h"
 
 #include "particles/compiled_particle_program.h"
@@ -18,12 +18,51 @@ namespace
 {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr int kBatch = 4;
+using V = std::vector<float>;
+
+// A registered function: three floats.
+class Triple : public TParticleFunction
+{
+public:
+    uint8_t GetWidth(uint8_t, const uint8_t*) const override { return 3; }
+    bool Execute(TParticleContext&, TParticleFrame& frame) override
+    {
+        const float value[3] = {10.0f, 20.0f, 30.0f};
+        return frame.Push(value, 3);
+    }
+};
+
+// Announces one float, but pushes its argument twice when it is positive.
+class Widening : public TParticleFunction
+{
+public:
+    uint8_t GetWidth(uint8_t, const uint8_t*) const override { return 1; }
+    bool Execute(TParticleContext&, TParticleFrame& frame) override
+    {
+        if (frame.mArgc != 1)
+            return false;
+        float a = frame.Arg(0)[0];
+        const float value[2] = {a, a};
+        return frame.Push(value, a > 0.0f ? 2 : 1);
+    }
+};
+
+class Functions : public TParticleFunctionTable
+{
+public:
+    TParticleFunction* GetFunction(uint32_t n) const override
+    {
+        return n == 0 ? const_cast<Triple*>(&mTriple) : nullptr;
+    }
+    Triple mTriple;
+};
 
 struct Outcome
 {
     std::vector<float> mBlocks; // every particle's block with its guards
     std::vector<bool> mAlive;
     uint32_t mNextRandom = 0;
+    std::vector<std::string> mReports;
 };
 
 // Runs one batch of particles (the same start values) through the runner or the compiled form,
@@ -34,13 +73,15 @@ Outcome RunBatch(const TParticleProgram& program, bool compiled, uint32_t millis
     TRandom random;
     random.Seed(1234);
     SetParticleRandom(&random);
+    RecordingFailure failure;
+    Functions functions;
     std::vector<GuardedParticle> particles(kBatch);
     for (int i = 0; i < kBatch; ++i)
     {
         for (int k = 0; k < kFloats; ++k)
             particles[i].Floats()[k] = static_cast<float>((i + 1) * (k % 5)) - 3.5f;
     }
-    TParticleRunner runner(kMemberWidths, kMemberCount, milliseconds, nullptr);
+    TParticleRunner runner(kMemberWidths, kMemberCount, milliseconds, &functions);
     TCompiledParticleProgram form(program, runner);
     if (wasCompiled != nullptr)
         *wasCompiled = form.IsCompiled();
@@ -55,6 +96,7 @@ Outcome RunBatch(const TParticleProgram& program, bool compiled, uint32_t millis
                                particle.mBlock + std::size(particle.mBlock));
     }
     outcome.mNextRandom = random.Next();
+    outcome.mReports = failure.mLines;
     SetParticleRandom(nullptr);
     return outcome;
 }
@@ -71,6 +113,7 @@ void ExpectSameOutcome(const TParticleProgram& program, uint32_t milliseconds,
               0);
     EXPECT_EQ(byNodes.mAlive, compiled.mAlive);
     EXPECT_EQ(byNodes.mNextRandom, compiled.mNextRandom);
+    EXPECT_EQ(byNodes.mReports, compiled.mReports);
 }
 
 struct NodeKind
@@ -87,7 +130,7 @@ const NodeKind kKinds[] = {
     {"fAlpha", {2, 2, 1}},       {"fFade", {2, 4, 6}},      {"fRange", {2, 2, 2}},
     {"fPick", {1, 2, 3}},        {"f2dRadius", {1, 2, 1}},  {"f2dRotation", {1, 1, 1}},
     {"vindex", {2, 2, 2}},       {"newindex", {3, 3, 3}},   {"assign", {3, 3, 3}},
-    {"fClosedCycle", {3, 3, 3}},
+    {"fClosedCycle", {3, 3, 3}}, {"index", {2, 2, 2}},      {"fDebug", {1, 2, 0}},
 };
 
 float RandomConstant(std::mt19937& draw)
@@ -117,7 +160,7 @@ ProgramBuilder RandomProgram(uint32_t seed)
     int length = 4 + static_cast<int>(draw() % 24);
     for (int i = 0; i < length; ++i)
     {
-        uint32_t choice = draw() % 10;
+        uint32_t choice = draw() % 11;
         if (choice < 3)
         {
             float v[4] = {RandomConstant(draw), RandomConstant(draw), RandomConstant(draw),
@@ -140,8 +183,14 @@ ProgramBuilder RandomProgram(uint32_t seed)
         }
         else if (choice < 5)
         {
-            // Now and then a read past the particle or of a width no slot holds.
-            program.Member(static_cast<int16_t>(draw() % 13), static_cast<uint8_t>(draw() % 6));
+            // Now and then a read past the particle, of a width no slot holds, or of the
+            // registered function.
+            int16_t base = static_cast<int16_t>(static_cast<int>(draw() % 14) - 1);
+            program.Member(base, base < 0 ? 3 : static_cast<uint8_t>(draw() % 6));
+        }
+        else if (choice == 10)
+        {
+            program.Add(std::make_shared<Widening>(), 1);
         }
         else
         {
@@ -168,9 +217,7 @@ TEST(CompiledParticleProgram, RandomProgramsGiveTheRunnersParticlesAndDraws)
             return;
         }
     }
-    // Cycles and mixed-width picks and fades go to the runner; most programs run compiled.
-    EXPECT_GT(compiled, kPrograms / 2);
-    EXPECT_LT(compiled, kPrograms);
+    EXPECT_EQ(compiled, kPrograms);
 }
 
 TEST(CompiledParticleProgram, TypicalAnimProgramRunsCompiled)
@@ -241,30 +288,35 @@ TEST(CompiledParticleProgram, IndicesCheckedWhenCompiledOrOnEachParticle)
     ExpectSameOutcome(computed, 0);
 }
 
-TEST(CompiledParticleProgram, LeftToTheRunnerWhenANodeIsNotKnown)
+TEST(CompiledParticleProgram, NodesItDoesNotKnowAreCalled)
 {
-    // A registered function's member read, a node of the system's own, and a pick whose result
-    // width depends on the draw.
-    ProgramBuilder registered;
-    registered.Member(-1, 3);
+    // A registered function's member read, a node type of the system's own (a subclass runs as it
+    // likes), a pick whose width depends on the draw, and a node that pushes two floats where it
+    // announced one, for the particles whose argument is positive: the runner runs the rest.
     class Own : public FAdd
     {
     };
+    ProgramBuilder registered;
+    registered.Member(-1, 3).Push(3.0f).Push(3.0f).Node("assign", 3);
     ProgramBuilder own;
-    own.Push(1.0f).Push(2.0f).Add(std::make_shared<Own>(), 2);
+    own.Push(1.0f).Push(2.0f).Add(std::make_shared<Own>(), 2).Push(0.0f).Push(1.0f);
+    own.Node("assign", 3);
     ProgramBuilder pick;
     pick.Push(1.0f).Push(TVec2(2, 3)).Node("fPick", 2).Push(0.0f).Push(1.0f).Node("assign", 3);
-    for (const ProgramBuilder* program : {&registered, &own, &pick})
+    ProgramBuilder widening;
+    widening.Member(1, 1).Add(std::make_shared<Widening>(), 1).Push(4.0f).Push(2.0f);
+    widening.Node("assign", 3).Push(7.0f).Push(9.0f).Push(1.0f).Node("assign", 3);
+    for (const ProgramBuilder* program : {&registered, &own, &pick, &widening})
     {
-        bool wasCompiled = true;
+        bool wasCompiled = false;
         ExpectSameOutcome(*program, 16, &wasCompiled);
-        EXPECT_FALSE(wasCompiled);
+        EXPECT_TRUE(wasCompiled);
     }
-    // The same pick over values of one width runs compiled.
-    ProgramBuilder even;
-    even.Push(TVec2(1, 4)).Push(TVec2(2, 3)).Node("fPick", 2).Push(0.0f).Push(2.0f);
-    even.Node("assign", 3);
-    bool wasCompiled = false;
-    ExpectSameOutcome(even, 16, &wasCompiled);
-    EXPECT_TRUE(wasCompiled);
+    // Float 1 of the four particles is -2.5, -1.5, -0.5 and 0.5: the last goes on in the runner
+    // and assigns both floats; all four complete.
+    Outcome outcome = RunBatch(widening, true, 16);
+    const float* last = outcome.mBlocks.data() + 3 * (kFloats + 2 * kGuard) + kGuard;
+    EXPECT_EQ(V(last + 4, last + 6), V({0.5f, 0.5f}));
+    for (int i = 0; i < kBatch; ++i)
+        EXPECT_EQ(outcome.mBlocks[i * (kFloats + 2 * kGuard) + kGuard + 9], 7.0f);
 }
