@@ -346,13 +346,7 @@ TCompiledParticleProgram::TCompiledParticleProgram(const TParticleProgram& progr
         if (mTop < argc)
             break;
         mBase = static_cast<uint8_t>(mTop - argc);
-        TStep step = CompileNode(*instruction.mNode, argc);
-        if (step == TStep::kUnknown)
-        {
-            mOps.clear();
-            return;
-        }
-        if (step == TStep::kFails)
+        if (CompileNode(*instruction.mNode, argc) == TStep::kFails)
             break;
         mTop = mBase;
         ++mInstruction;

@@ -52,8 +52,8 @@ public:
     // True when the program runs as operations; false when the runner runs it (a null node).
     bool IsCompiled() const { return mCompiled; }
     // The runner's answer for `particle`: the same floats written, the same draws from the shared
-    // random generator in the same order, and whether the particle is still alive. Only the
-    // runner's own stack is left as it was.
+    // random generator in the same order, the same failure lines, and whether the particle is
+    // still alive. Only what the runner's stack holds afterwards differs.
     bool Run(float* particle);
 
 private:
@@ -62,9 +62,9 @@ private:
     // What a node does for every particle of the batch, as far as it is known before any runs.
     enum class TStep : uint8_t
     {
-        kRuns,    // its operation is emitted (it may still fail on a particle's values)
-        kFails,   // it fails for every particle: the rest of the program never runs
-        kUnknown, // only the runner can run it
+        kRuns,  // its operation is emitted (it may still fail on a particle's values)
+        kFails, // it fails for every particle, or every particle goes on in the runner after it:
+                // nothing after it is compiled
     };
     // The running node called through the node interface on the runner's stack.
     TStep CallOut(TParticleFunction& node, uint8_t argc);

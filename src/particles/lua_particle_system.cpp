@@ -29,8 +29,9 @@ extern const unsigned long kParticleLibrarySize;
 namespace
 {
 const char* const kOneScriptKey = "lpsonescript";
-// Spawn requests from this many particles up run the init program compiled.
-constexpr float kCompiledInitFrom = 16.0f;
+// Batches of this many particles run their program compiled: compiling costs about as much as
+// running a few particles node by node.
+constexpr int kCompiledFrom = 16;
 
 // What every system shares: the generator, the live count and, with one script for all, that
 // script, its holders and the next system number.
@@ -321,11 +322,13 @@ void TLuaParticleSystem::Update(int32_t milliseconds)
         return;
     TParticleRunner runner(mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()),
                            static_cast<uint32_t>(milliseconds), this);
-    TCompiledParticleProgram anim(mAnimProgram, runner);
+    std::unique_ptr<TCompiledParticleProgram> anim;
+    if (mCollection->mLiveCount >= kCompiledFrom)
+        anim = std::make_unique<TCompiledParticleProgram>(mAnimProgram, runner);
     auto& live = mCollection->mLive;
     for (auto it = live.begin(); it != live.end();)
     {
-        if (anim.Run(*it))
+        if (anim ? anim->Run(*it) : runner.Run(mAnimProgram, *it))
             ++it;
         else
             it = mCollection->FreeBlock(it);
@@ -451,9 +454,8 @@ void TLuaParticleSystem::CreateParticles(float n)
     mSpawnDebt += n;
     TParticleRunner runner(mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()), 0,
                            this);
-    // Compiling costs about as much as a few runs of the program: not for a handful.
     std::unique_ptr<TCompiledParticleProgram> init;
-    if (mSpawnDebt >= kCompiledInitFrom)
+    if (mSpawnDebt >= static_cast<float>(kCompiledFrom))
         init = std::make_unique<TCompiledParticleProgram>(mInitProgram, runner);
     const float* defaults = mRenderer->GetDefaultParticle();
     int defaultCount = mRenderer->GetParticleWidth();
