@@ -24,6 +24,10 @@ namespace fs = std::filesystem;
 constexpr uint32_t kStartLimitMs = 60000;
 constexpr uint32_t kEndLimitMs = 60000;
 
+// The toolkit's own screen, opened first instead of the card and the splash screen.
+constexpr const char* kToolkitScreen = "scripts/dev/toolkit.lua";
+constexpr const char* kToolkitStart = "options=start=scripts/dev/toolkit.lua";
+
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
@@ -238,7 +242,8 @@ protected:
         WriteFile(assets / "strings.xml",
                   "<Workbook><Table><Row><Cell><Data>windowtitle</Data></Cell>"
                   "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
-        for (const char* file : {"scripts/mainloop.lua", "audio/snd.txt"})
+        for (const char* file : {"scripts/mainloop.lua", "scripts/game.lua", "scripts/styles.lua",
+                                 "audio/snd.txt"})
         {
             fs::create_directories((assets / file).parent_path());
             fs::copy_file(mRepository / "assets" / file, assets / file);
