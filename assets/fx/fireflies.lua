@@ -14,7 +14,7 @@ local rate = NewParticleGenerator()
 pPosition:Init(dCenter + fRange(Vec2(-380, -250), Vec2(380, 270)))
 pVelocity:Init(fRange(Vec2(-10, -22), Vec2(10, -6)))
 pPhase:Init(fRange(0, 6.28))
-pScale:Init(fRandom(0.35, 3, 0.6, 1))
+pScale:Init(fRandom(0.7, 3, 1.1, 1))
 pColor:Init(Color(1, 0.9, 0.5, 0))
 pLife:Init(0)
 

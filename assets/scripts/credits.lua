@@ -7,7 +7,7 @@ title.font = { "fonts/title.mvec", 32, { 0.95, 0.88, 0.6, 1 } }
 local line = gStyles.textobject(kLineX, 0, kLineW, 28, "", gStyles.fonts.light)
 
 local objects = {
-    { type = "image", yoffset = 0, bitmap = { image = "credits/ornament", x = 336 } },
+    { type = "image", yoffset = 0, bitmap = { image = "credits/ornament", x = 272 } },
     { type = "title", text = "credits_title", yoffset = 20 },
 }
 for i = 1, 8 do
@@ -18,7 +18,7 @@ for i = 1, 8 do
         leftimage = { image = "fx/spark", x = kLineX - 28, y = -8 },
     })
 end
-table.insert(objects, { type = "image", yoffset = 30, bitmap = { image = "credits/ornament", x = 336 } })
+table.insert(objects, { type = "image", yoffset = 30, bitmap = { image = "credits/ornament", x = 272 } })
 
 MakeDialog {
     name = "credits",
