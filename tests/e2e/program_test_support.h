@@ -66,6 +66,25 @@ inline bool WritePicture(const Picture& picture, const fs::path& path)
     return png_image_write_to_file(&image, path.c_str(), 0, picture.mPixels.data(), 0, nullptr);
 }
 
+// What `prefsdump` prints of a preferences file, its error line (when it has one) last; the
+// tool's own exit code is not judged here, so damaged files can be looked at too.
+inline std::string DumpPrefs(const fs::path& prefs)
+{
+    const fs::path output = prefs.string() + ".dump.txt";
+    int pid = sys::SpawnProcess({"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1",
+                                 MURKWELL_PREFSDUMP, prefs.string()},
+                                {"MW_OUTPUT=" + output.string()});
+    int code = -1;
+    EXPECT_GT(pid, 0) << "prefsdump did not start";
+    if (pid <= 0)
+        return std::string();
+    EXPECT_TRUE(sys::WaitProcess(pid, kEndLimitMs, code)) << "prefsdump did not end";
+    std::string text = ReadFile(output);
+    std::error_code ignored;
+    fs::remove(output, ignored);
+    return text;
+}
+
 class ProgramTest : public ::testing::Test
 {
 protected:
