@@ -42,4 +42,9 @@ MakeDialog {
     },
 }
 SetWelcomeName()
-Trace("menu")
+-- Whom the menu greets, for the tests.
+if GetCurrentUserName() == "" then
+    Trace("menu")
+else
+    Trace("menu " .. GetCurrentUserName())
+end

@@ -10,7 +10,7 @@ MakeDialog {
         Text {
             name = "title", label = "pause_title",
             x = kCenter, y = 6, w = 320, h = 38, flags = gStyles.centred,
-            font = gStyles.fonts.title,
+            font = gStyles.fonts.dialog,
         },
         Button(ButtonStyle {
             name = "resume", text = "pause_resume", x = kCenter, y = 46,

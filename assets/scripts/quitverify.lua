@@ -20,7 +20,7 @@ MakeDialog {
         Text {
             name = "text", label = "quit_question",
             x = kCenter, y = 14, w = 320, h = 60, flags = gStyles.centred,
-            font = gStyles.fonts.title,
+            font = gStyles.fonts.dialog,
         },
         Button(ButtonStyle {
             name = "yes", text = "quit_yes", x = kCenter, y = 84,

@@ -4,6 +4,8 @@ local fonts = {
     body = { "fonts/default.mvec", 16, { 0.1, 0.08, 0.05, 1 } },
     light = { "fonts/default.mvec", 18, { 0.92, 0.88, 0.78, 1 } },
     title = { "fonts/title.mvec", 26, { 0.95, 0.88, 0.6, 1 } },
+    -- Dark ink on the dialogs' parchment faces.
+    dialog = { "fonts/title.mvec", 22, { 0.3, 0.18, 0.08, 1 } },
     button = { "fonts/title.mvec", 20, { 0.95, 0.9, 0.75, 1 } },
     small = { "fonts/default.mvec", 14, { 0.85, 0.8, 0.7, 1 } },
 }
