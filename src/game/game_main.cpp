@@ -31,6 +31,7 @@
 #include "render/asset_map.h"
 #include "render/render_display_seam.h"
 #include "render/renderer.h"
+#include "script/lua_bind.h"
 #include "services/platform_link.h"
 #include "sound/sound.h"
 #include "sound/sound_link.h"
@@ -43,9 +44,12 @@
 
 namespace
 {
-// The start sound: the studio logo's bell.
-constexpr const char* kStartSound = "audio/8";
 constexpr const char* kStartScript = "scripts/mainloop.lua";
+// The top modal that is itself the quit question: Escape there is only a key for it.
+constexpr const char* kQuitQuestion = "quitverify";
+constexpr const char* kAskToQuit = "DisplayQuitVerify();";
+// The script functions the game binds for the loop, unbound before its last frame.
+constexpr const char* kBoundFunctions[] = {"GetConfig", "RunProcess"};
 // The destroy operations of the singletons made so far, run newest first when a run ends (where a
 // C runtime would run them at process exit), so that a run in a test process starts clean.
 std::vector<void (*)()> gExitList;
@@ -72,6 +76,24 @@ void AddOverlay(TWindowManager* manager, TWindow* overlay, const char* name)
     if (Settings* settings = Settings::Instance())
         settings->mOverlays[name] = overlay;
     manager->AddOverlayWindow(overlay);
+}
+
+// Both arguments are read as text: a missing default is empty, as the window script's own
+// one-argument lookup answered.
+TString ScriptGetConfig(const TString& key, const TString& defaultValue)
+{
+    return GetConfig(key, defaultValue);
+}
+
+void ScriptRunProcess(const TString& commandLine)
+{
+    RunProcess(commandLine.c_str());
+}
+
+lua_State* WindowScriptState(TWindowManager* manager)
+{
+    TWindowScript* script = manager != nullptr ? manager->GetScript() : nullptr;
+    return script != nullptr ? script->GetState() : nullptr;
 }
 
 void RunExitList()
@@ -108,7 +130,7 @@ void SetGameIdentity()
 {
     SetConfig("gamename", "Murkwell");
     SetConfig("publisher", "Tovrix");
-    SetConfig("encryptionkey", "MwTvx7Rk2qLe");
+    SetConfig("encryptionkey", "RumblyOakZZQ");
     SetConfig("automergemask", "1");
     SetConfig("brokenindexedverts", "1");
 }
@@ -165,13 +187,22 @@ void TGameRun::Start(TApplication* application)
         AddOverlay(manager, new MouseOverlay(true), "mouseoverlay");
     }
 
-    mStartSound = TSound::Get(kStartSound, true, 0);
-    if (mStartSound)
-        mStartSound->Play(false);
     if (manager != nullptr && manager->GetScript() != nullptr)
         manager->GetScript()->RunScript(kStartScript);
+    // The game's screens cover the whole display, so the root need not clear it first.
+    if (manager != nullptr && !manager->GetModals().empty())
+    {
+        TModalWindow* root = manager->GetModals().back();
+        if (root->IsKindOf(TScreen::GetClassId()))
+            static_cast<TScreen*>(root)->mNeverClear = true;
+    }
     SetConfig("vsync", "1");
     SetConfig("texturememorymax", "209715200");
+    if (lua_State* L = WindowScriptState(manager))
+    {
+        LuaBindFunction(L, kBoundFunctions[0], &ScriptGetConfig);
+        LuaBindFunction(L, kBoundFunctions[1], &ScriptRunProcess);
+    }
 }
 
 bool TGameRun::Handle(const TPlatformEvent& event)
@@ -179,6 +210,14 @@ bool TGameRun::Handle(const TPlatformEvent& event)
     if (event.mType == kEventClose || event.mType == kEventQuit)
         return false;
     mLastEvent = event;
+    TWindowManager* manager = GetWindowManager();
+    if (event.mType == kEventKeyDown && event.mParam == 27 && manager != nullptr)
+    {
+        TModalWindow* top = manager->GetTopModal();
+        TWindowScript* script = manager->GetScript();
+        if (script != nullptr && (top == nullptr || top->GetName().Compare(kQuitQuestion) != 0))
+            script->DoLuaString(kAskToQuit);
+    }
     if (Settings* settings = Settings::Instance())
     {
         switch (event.mType)
@@ -202,7 +241,7 @@ bool TGameRun::Handle(const TPlatformEvent& event)
             break;
         }
     }
-    if (TWindowManager* manager = GetWindowManager())
+    if (manager != nullptr)
         manager->HandleEvent(event);
     return true;
 }
@@ -229,6 +268,9 @@ void TGameRun::Stop(TApplication* application)
             if (manager->GetModals().size() >= before)
                 break;
         }
+        if (lua_State* L = WindowScriptState(manager))
+            for (const char* name : kBoundFunctions)
+                LuaUnbindMember(L, name);
         TPlatformEvent last = mLastEvent;
         last.mType = kEventTick;
         manager->HandleEvent(last);

@@ -4,10 +4,7 @@
 
 #include "platform/event_pump.h"
 
-#include <memory>
-
 class TApplication;
-class TSound;
 class TWindow;
 class TWindowManager;
 
@@ -36,21 +33,22 @@ public:
     TGameRun& operator=(const TGameRun&) = delete;
 
     // The framework's singletons, display options, window title, the frame driver's task, the
-    // stored display preferences, the window types, then the start-up script; a failing script
-    // is logged by the script and the game goes on.
+    // stored display preferences, the window types, then the start-up script (a failing script
+    // is logged by the script and the game goes on); then the root stops clearing the display and
+    // "GetConfig" and "RunProcess" are bound for the scripts.
     void Start(TApplication* application);
-    // Updates the pointer and full-screen state the settings keep, then hands the event on;
-    // false, without handing it on, for a close request or a quit.
+    // Escape asks the quit question unless it is up; updates the pointer and full-screen state
+    // the settings keep, then hands the event on; false, without handing it on, for a close
+    // request or a quit.
     bool Handle(const TPlatformEvent& event);
     // Takes events until a close request or a quit.
     void Run(TApplication* application);
-    // Pops every modal window above the root, one last tick, then the settings, the frame driver
-    // and, newest first, the other singletons made: a later run starts without them.
+    // Pops every modal window above the root, unbinds the two script functions, one last tick, then
+    // the settings, the frame driver and, newest first, the other singletons made: a later run
+    // starts without them.
     void Stop(TApplication* application);
 
 private:
-    // Held for the whole run: dropping the last reference to a sound stops it.
-    std::shared_ptr<TSound> mStartSound;
     TPlatformEvent mLastEvent;
 };
 

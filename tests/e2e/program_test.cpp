@@ -42,12 +42,12 @@ TEST_F(ProgramTest, StartsOnTheAssetsBesideItAndEndsWhenAskedToQuit)
     EXPECT_NE(log.find(": Murkwell, version 1."), std::string::npos) << log;
 }
 
-TEST_F(ProgramTest, PlaysTheStartSoundOnTheDummyAudioDriverAndEndsCleanly)
+TEST_F(ProgramTest, RunsOnTheDummyAudioDriverAndEndsCleanly)
 {
     int pid = Start({});
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitForStart(pid));
-    // Long enough for the 1.2 s start sound to play out and end; this only bounds the run.
+    // Long enough for the first screen's sounds to start and end; this only bounds the run.
     sys::SleepMs(1500);
     sys::SignalProcess(pid, false);
     EXPECT_EQ(WaitForEnd(pid), 0);
@@ -55,7 +55,7 @@ TEST_F(ProgramTest, PlaysTheStartSoundOnTheDummyAudioDriverAndEndsCleanly)
     EXPECT_EQ(log.find("DX Error"), std::string::npos) << log;
     EXPECT_EQ(log.find("OGG file could not be opened"), std::string::npos) << log;
     EXPECT_EQ(log.find("No Sound Manager"), std::string::npos) << log;
-    // The sample sounds are generated ("make assets"); with them, the start sound is found.
+    // The sample sounds are generated ("make assets"); with them, every sound named is found.
     if (fs::exists(fs::path(MURKWELL_SOURCE_DIR) / "assets/sound.qmp"))
     {
         EXPECT_EQ(log.find("No valid sound file found"), std::string::npos) << log;
@@ -205,7 +205,7 @@ constexpr const char* kClickQuit =
 
 TEST_F(ScreenProgramTest, TheFirstScreensButtonEndsTheGame)
 {
-    EXPECT_EQ(RunScripted(CopyGame("content"), kClickQuit), 0);
+    EXPECT_EQ(RunScripted(CopyGame("content"), kClickQuit, {kToolkitStart}), 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click did not end the game";
     ExpectCleanLog();
 }
@@ -215,7 +215,7 @@ TEST_F(ScreenProgramTest, OnTheRepositorysContentAClickOrACloseEndsTheGame)
     for (const char* script : {kClickQuit, "wait 10\nclose\n"})
     {
         fs::remove(LogFile());
-        EXPECT_EQ(RunScripted(mRepository, script), 0) << script;
+        EXPECT_EQ(RunScripted(mRepository, script, {kToolkitStart}), 0) << script;
         ExpectCleanLog();
     }
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click did not end the game";
@@ -225,10 +225,10 @@ TEST_F(ScreenProgramTest, OnTheRepositorysContentAClickOrACloseEndsTheGame)
 TEST_F(ScreenProgramTest, TheFirstScreensPictureRepeatsAndMatchesItsGolden)
 {
     const std::string script = "wait 20\nshot screen\nclose\n";
-    ASSERT_EQ(RunScripted(mRepository, script), 0);
+    ASSERT_EQ(RunScripted(mRepository, script, {kToolkitStart}), 0);
     const Picture first = ReadPicture(mRoot / "screen.png");
     fs::remove(mRoot / "screen.png");
-    ASSERT_EQ(RunScripted(mRepository, script), 0);
+    ASSERT_EQ(RunScripted(mRepository, script, {kToolkitStart}), 0);
     const Picture second = ReadPicture(mRoot / "screen.png");
     ASSERT_EQ(first.mWidth, 800u);
     ASSERT_EQ(first.mHeight, 600u);
@@ -262,12 +262,14 @@ TEST_P(BadContentProgramTest, IsLoggedAndTheGameRunsOn)
     const BadContent& bad = GetParam();
     const fs::path game = CopyGame("content");
     WriteFile(game / "assets" / bad.mFile, bad.mText);
-    EXPECT_EQ(RunScripted(game, "focus gained\nwait 20\nclick 400 462\nwait 10\nclose\n"), 0);
+    EXPECT_EQ(RunScripted(game, "focus gained\nwait 20\nclick 400 462\nwait 10\nclose\n",
+                          {kToolkitStart}),
+              0);
     const std::string log = ReadFile(LogFile());
     EXPECT_NE(log.find(bad.mLogLine), std::string::npos) << log;
 }
 
-const char* const kScreen = "scripts/dev/toolkit.lua";
+const char* const kScreen = kToolkitScreen;
 
 INSTANTIATE_TEST_SUITE_P(
     Content, BadContentProgramTest,
@@ -300,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Missing string for label 'after_the_image'"}),
     [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
 
-TEST_F(GameProgramTest, ProfilesMadeByAScreenAreFoundByTheNextRun)
+TEST_F(GameProgramTest, ProfilesMadeByAScreenAreStoredAndFoundByTheNextRun)
 {
     WriteScript("make.lua", "CreateNewUser('Ann')\nCreateNewUser('Bob')\n"
                             "print('made', GetNumUsers())\n");
@@ -310,6 +312,17 @@ TEST_F(GameProgramTest, ProfilesMadeByAScreenAreFoundByTheNextRun)
     EXPECT_EQ(RunScreen("find.lua", "wait 5\nclose\n", code), "0\t\tfalse\tfalse\tfalse\n");
     EXPECT_EQ(RunScreen("make.lua", "wait 5\nclose\n", code), "made\t2\n");
     EXPECT_EQ(code, 0);
+    // The shared slot, then one slot per profile.
+    const fs::path prefs = mRoot / "data/Tovrix/Murkwell/prefs.dat";
+    const std::string slots = "USER 0\n  curuser = \"1\"\nUSER 1\n  gamemode = \"1\"\n"
+                              "  name = \"Ann\"\nUSER 2\n  gamemode = \"1\"\n";
+    EXPECT_EQ(DumpPrefs(prefs), slots + "  name = \"Bob\"\n");
+    // Cut inside its last chunk: what came before, then the error.
+    const std::string bytes = ReadFile(prefs);
+    WriteFile(mRoot / "cut.dat", bytes.substr(0, bytes.size() - 3));
+    EXPECT_EQ(DumpPrefs(mRoot / "cut.dat"),
+              slots + "prefsdump: '" + (mRoot / "cut.dat").string() +
+                  "' is damaged: only what came before the bad chunk was read\n");
     // The last one made is the current one.
     EXPECT_EQ(RunScreen("find.lua", "wait 5\nclose\n", code), "2\tBob\ttrue\ttrue\tfalse\n");
     EXPECT_EQ(code, 0);

@@ -24,6 +24,10 @@ namespace fs = std::filesystem;
 constexpr uint32_t kStartLimitMs = 60000;
 constexpr uint32_t kEndLimitMs = 60000;
 
+// The toolkit's own screen, opened first instead of the card and the splash screen.
+constexpr const char* kToolkitScreen = "scripts/dev/toolkit.lua";
+constexpr const char* kToolkitStart = "options=start=scripts/dev/toolkit.lua";
+
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
@@ -60,6 +64,25 @@ inline bool WritePicture(const Picture& picture, const fs::path& path)
     image.height = picture.mHeight;
     image.format = PNG_FORMAT_BGRA;
     return png_image_write_to_file(&image, path.c_str(), 0, picture.mPixels.data(), 0, nullptr);
+}
+
+// What `prefsdump` prints of a preferences file, its error line (when it has one) last; the
+// tool's own exit code is not judged here, so damaged files can be looked at too.
+inline std::string DumpPrefs(const fs::path& prefs)
+{
+    const fs::path output = prefs.string() + ".dump.txt";
+    int pid = sys::SpawnProcess({"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1",
+                                 MURKWELL_PREFSDUMP, prefs.string()},
+                                {"MW_OUTPUT=" + output.string()});
+    int code = -1;
+    EXPECT_GT(pid, 0) << "prefsdump did not start";
+    if (pid <= 0)
+        return std::string();
+    EXPECT_TRUE(sys::WaitProcess(pid, kEndLimitMs, code)) << "prefsdump did not end";
+    std::string text = ReadFile(output);
+    std::error_code ignored;
+    fs::remove(output, ignored);
+    return text;
 }
 
 class ProgramTest : public ::testing::Test
@@ -238,7 +261,8 @@ protected:
         WriteFile(assets / "strings.xml",
                   "<Workbook><Table><Row><Cell><Data>windowtitle</Data></Cell>"
                   "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
-        for (const char* file : {"scripts/mainloop.lua", "audio/snd.txt"})
+        for (const char* file : {"scripts/mainloop.lua", "scripts/game.lua", "scripts/styles.lua",
+                                 "audio/snd.txt"})
         {
             fs::create_directories((assets / file).parent_path());
             fs::copy_file(mRepository / "assets" / file, assets / file);

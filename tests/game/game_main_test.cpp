@@ -1,7 +1,8 @@
 // The game in-process: the repository's own content started through the platform, the start-up
 // script opening the dev screen, drawn by the real renderer on the headless display, pointed at,
 // asked for its label, and ended by a close request with every modal popped; the framework's
-// singletons, window types and event actions, and a second run starting clean.
+// singletons, window types and event actions, and a second run starting clean; Escape and the
+// quit question, the game's two script functions and the root that no longer clears.
 #include "framework/adventure/dialog_window.h"
 #include "framework/animated_bitmap_window.h"
 #include "framework/audio_manager.h"
@@ -37,6 +38,7 @@
 #include "sys/display/surface.h"
 #include "sys/events.h"
 #include "sys/window.h"
+#include "ui/modal_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
 
@@ -311,6 +313,47 @@ int FrameworkMain(TApplication* application, const char*)
     return 0;
 }
 
+// What a run saw of Escape, the game's two script functions and the root's fill.
+struct Loop
+{
+    bool mRootNeverClears = false;
+    std::string mConfig;
+    std::vector<std::string> mAfterEscape;
+    std::string mAfterStop;
+};
+
+Loop gLoop;
+
+int LoopMain(TApplication* application, const char*)
+{
+    TGameRun game;
+    game.Start(application);
+    Pump(application, game, 5);
+    TWindowManager* manager = GetWindowManager();
+    TWindowScript* script = manager->GetScript();
+    TModalWindow* root = manager->GetModals().back();
+    gLoop.mRootNeverClears =
+        root->IsKindOf(TScreen::GetClassId()) && static_cast<TScreen*>(root)->mNeverClear;
+    script->DoLuaString("gConfig = GetConfig('gamename') .. '|' .. GetConfig('nokey', 'fallback')"
+                        " .. '|' .. GetConfig('nokey') .. '|' .. GetConfig('vsync', '0')");
+    gLoop.mConfig = script->GetGlobalString("gConfig").c_str();
+    TPlatformEvent escape = Event(kEventKeyDown);
+    escape.mParam = 27;
+    for (int i = 0; i < 2; ++i)
+    {
+        game.Handle(escape);
+        Pump(application, game, 2);
+        gLoop.mAfterEscape.push_back(
+            std::to_string(static_cast<int>(script->GetGlobalNumber("gAsked"))) + " asked " +
+            std::to_string(static_cast<int>(script->GetGlobalNumber("gKeys"))) + " keys " +
+            manager->GetTopModal()->GetName().c_str());
+    }
+    game.Stop(application);
+    script->DoLuaString("gUnbound = type(GetConfig) .. ' ' .. type(RunProcess)");
+    gLoop.mAfterStop = script->GetGlobalString("gUnbound").c_str();
+    return 0;
+}
+
 class GameMainTest : public ::testing::Test
 {
 protected:
@@ -340,6 +383,19 @@ protected:
         SetSoundManagerFactory(nullptr);
         ClearConfig();
         mEnv.clear();
+    }
+
+    // A game folder of settings, the window title and this start-up script.
+    std::string FixtureGame(const std::string& mainloop)
+    {
+        const fs::path game = mRoot / "game";
+        testsupport::WriteFile(game / "assets/settings.xml", "<settings></settings>\n");
+        testsupport::WriteFile(
+            game / "assets/strings.xml",
+            "<Workbook><Table><Row><Cell><Data>windowtitle</Data></Cell>"
+            "<Cell><Data>Fixture Title</Data></Cell></Row></Table></Workbook>\n");
+        testsupport::WriteFile(game / "assets/scripts/mainloop.lua", mainloop);
+        return "--multiple -wd=" + game.string();
     }
 
     testsupport::ScratchFolder mScratch{"mw_game"};
@@ -398,17 +454,11 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
 
 TEST_F(GameMainTest, TeardownPopsEveryModalAboveTheRoot)
 {
-    const fs::path game = mRoot / "game";
-    testsupport::WriteFile(game / "assets/settings.xml", "<settings></settings>\n");
-    testsupport::WriteFile(game / "assets/strings.xml",
-                           "<Workbook><Table><Row><Cell><Data>windowtitle</Data></Cell>"
-                           "<Cell><Data>Fixture Title</Data></Cell></Row></Table></Workbook>\n");
     // Three modals stacked by the start-up script's coroutine, which then waits for ever.
-    testsupport::WriteFile(game / "assets/scripts/mainloop.lua",
-                           "return function() PushModal('first'); PushModal('second'); "
-                           "PushModal('third'); while true do WaitForMessage() end end\n");
+    const std::string commandLine =
+        FixtureGame("return function() PushModal('first'); PushModal('second'); "
+                    "PushModal('third'); while true do WaitForMessage() end end\n");
     gStack = Stack();
-    const std::string commandLine = "--multiple -wd=" + game.string();
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &StackMain, false);
     ASSERT_EQ(gStack.mBefore.size(), 4u);
     EXPECT_EQ(gStack.mBefore[0], "third");
@@ -416,4 +466,23 @@ TEST_F(GameMainTest, TeardownPopsEveryModalAboveTheRoot)
     EXPECT_EQ(gStack.mAfter, 1u) << "only the root is left";
     EXPECT_FALSE(gStack.mCloseHandedOn);
     EXPECT_EQ(gStack.mTitle, "Fixture Title");
+}
+
+TEST_F(GameMainTest, EscapeAsksToQuitUnlessTheQuestionIsUpAndTheKeyGoesOnEitherWay)
+{
+    // The question is a modal named as the game's; every key a modal does not use reaches the
+    // start-up script's coroutine as a message.
+    const std::string commandLine = FixtureGame(
+        "gAsked = 0; gKeys = 0\n"
+        "function DisplayQuitVerify() gAsked = gAsked + 1; PushModal('quitverify') end\n"
+        "return function() while true do local m = WaitForMessage()\n"
+        "  if m ~= nil and m.type == kPressAnyKey then gKeys = gKeys + 1 end end end\n");
+    gLoop = Loop();
+    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &LoopMain, false);
+    EXPECT_TRUE(gLoop.mRootNeverClears);
+    // Two arguments: the stored value or the default; one: an absent key reads as empty.
+    EXPECT_EQ(gLoop.mConfig, "Murkwell|fallback||1");
+    EXPECT_EQ(gLoop.mAfterEscape,
+              (std::vector<std::string>{"1 asked 1 keys quitverify", "1 asked 2 keys quitverify"}));
+    EXPECT_EQ(gLoop.mAfterStop, "nil nil");
 }

@@ -32,16 +32,22 @@ sys.path.insert(0, HERE)
 
 import audio  # noqa: E402
 import formats  # noqa: E402
+import frontend  # noqa: E402
 import images  # noqa: E402
+import sheets  # noqa: E402
 import sounds  # noqa: E402
 
 PROG = "gen.py"
 SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 # The modules whose code decides the bytes of each kind of output: a change to one of them remakes
 # every output of that kind.
-SOURCES = {"sound": ("audio.py", "sounds.py"), "image": ("formats.py", "images.py", "paint.py")}
+SOURCES = {"sound": ("audio.py", "sounds.py"),
+           "image": ("formats.py", "frontend.py", "images.py", "paint.py", "sheets.py"),
+           "description": ("sheets.py",)}
 PACK_TOOL_PLACES = ("build/tools/tools/packbuild", "build/release/tools/packbuild",
                     "build/asan/tools/packbuild")
+# Every picture recipe: the menu, buttons and cursors (images.py) and the other front-end screens.
+PICTURES = dict(images.RECIPES, **frontend.RECIPES)
 GITIGNORE_HEADER = ("# Made by tools/assetgen (gen.py --gitignore) and not committed: "
                     "`make assets` regenerates them.\n")
 
@@ -59,8 +65,10 @@ def kind_of(generator):
         return "pack"
     if generator in sounds.RECIPES:
         return "sound"
-    if generator in images.RECIPES:
+    if generator in PICTURES:
         return "image"
+    if generator in sheets.DESCRIPTIONS:
+        return "description"
     return None
 
 
@@ -108,6 +116,8 @@ def validate(entries):
         extension = os.path.splitext(path)[1].lower()
         if kind == "image" and extension not in formats.WRITERS:
             fail(path, "no image writer for \"%s\"" % extension)
+        if kind == "description" and extension != ".xml":
+            fail(path, "a description is an .xml file")
         if kind == "sound":
             p = entry.params
             if extension != ".ogg" or entry.pack is None:
@@ -216,8 +226,10 @@ def make_one(job):
         rng = random.Random(seed)
         temporary = scratch + ".out"
         if kind_of(generator) == "image":
-            picture = images.RECIPES[generator](params, rng)
+            picture = PICTURES[generator](params, rng)
             formats.WRITERS[os.path.splitext(path)[1].lower()](picture, temporary)
+        elif kind_of(generator) == "description":
+            sheets.write_text(sheets.DESCRIPTIONS[generator](params, rng), temporary)
         else:
             channels = sounds.RECIPES[generator](params, rng)
             n = audio.frames(params["seconds"], params["rate"])

@@ -124,20 +124,15 @@ def logo(p, rng):
     glow = Image.new("L", size, 0)
     ImageDraw.Draw(glow).ellipse((fx - 34, fy - 40, fx + 34, fy + 20), fill=200)
     glow = paint.soft(glow, 14)
-    img = Image.alpha_composite(img, _coloured(size, AMBER, glow))
+    img = Image.alpha_composite(img, paint.coloured(size, AMBER, glow))
     outer = [(fx, fy - 40), (fx + 10, fy - 18), (fx + 13, fy - 2), (fx + 8, fy + 10),
              (fx, fy + 14), (fx - 8, fy + 10), (fx - 13, fy - 2), (fx - 10, fy - 18)]
-    img = Image.alpha_composite(img, _coloured(size, AMBER, paint.polygon_mask(size, outer)))
+    img = Image.alpha_composite(img, paint.coloured(size, AMBER, paint.polygon_mask(size, outer)))
     core = [(fx, fy - 22), (fx + 6, fy - 6), (fx + 5, fy + 6), (fx, fy + 9), (fx - 5, fy + 6),
             (fx - 6, fy - 6)]
-    img = Image.alpha_composite(img, _coloured(size, AMBER_PALE, paint.polygon_mask(size, core)))
+    img = Image.alpha_composite(img, paint.coloured(size, AMBER_PALE,
+                                                    paint.polygon_mask(size, core)))
     return img
-
-
-def _coloured(size, colour, mask):
-    layer = Image.new("RGBA", size, tuple(colour[:3]) + (0,))
-    layer.putalpha(mask)
-    return layer
 
 
 def button(p, rng):
@@ -151,7 +146,7 @@ def button(p, rng):
     radius = (h - 2 * inset) // 2 - 2
     if state == "hover":
         halo = paint.soft(paint.rounded_rect_mask(size, box, radius), 2.5)
-        img = Image.alpha_composite(img, _coloured(size, AMBER, paint.scale_mask(halo, 0.8)))
+        img = Image.alpha_composite(img, paint.coloured(size, AMBER, paint.scale_mask(halo, 0.8)))
     rim_top, rim_bottom = (AMBER_PALE, BRONZE) if state == "hover" else (AMBER, BRONZE_DARK)
     if state == "pressed":
         rim_top, rim_bottom = BRONZE_DARK, BRONZE
@@ -170,10 +165,11 @@ def button(p, rng):
     sheen = paint.rounded_rect_mask(size, (body_box[0] + 4, body_box[1] + 2, body_box[2] - 4,
                                            (body_box[1] + body_box[3]) // 2), radius - 6)
     if state != "pressed":
-        img = Image.alpha_composite(img, _coloured(size, (255, 255, 255),
-                                                   paint.scale_mask(sheen, 0.08)))
+        img = Image.alpha_composite(img, paint.coloured(size, (255, 255, 255),
+                                                        paint.scale_mask(sheen, 0.08)))
     grain = paint.scale_mask(paint.value_noise(rng, size, 8, octaves=2), 0.06)
-    img = Image.alpha_composite(img, _coloured(size, (0, 0, 0), ImageChops.multiply(grain, body)))
+    img = Image.alpha_composite(img, paint.coloured(size, (0, 0, 0),
+                                                    ImageChops.multiply(grain, body)))
     return img
 
 
@@ -183,8 +179,9 @@ def pointer(p, rng):
     arrow = [(1, 1), (1, 23), (6.5, 18), (10.5, 27), (14, 25.5), (10, 17), (17.5, 17)]
     img = Image.new("RGBA", size, (0, 0, 0, 0))
     shadow = paint.soft(paint.polygon_mask(size, [(x + 2, y + 2) for x, y in arrow]), 1.2)
-    img = Image.alpha_composite(img, _coloured(size, (0, 0, 0), paint.scale_mask(shadow, 0.55)))
-    img = Image.alpha_composite(img, _coloured(size, INK, paint.polygon_mask(size, arrow)))
+    img = Image.alpha_composite(img, paint.coloured(size, (0, 0, 0),
+                                                    paint.scale_mask(shadow, 0.55)))
+    img = Image.alpha_composite(img, paint.coloured(size, INK, paint.polygon_mask(size, arrow)))
     inner = [(2.4, 4.2), (2.4, 19.8), (6.9, 15.7), (11.1, 25.0), (12.4, 24.4), (8.2, 15.6),
              (14.2, 15.6)]
     face = paint.vertical_gradient(size, [(0.0, IVORY + (255,)), (1.0, (196, 182, 150, 255))],

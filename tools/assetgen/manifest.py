@@ -85,4 +85,56 @@ IMAGES = [
     image("cursor/pointer_soft.png", "pointer_soft", size=(32, 32)),
 ]
 
-ENTRIES = SOUNDS + IMAGES + [Entry(SOUND_PACK, "pack")]
+
+def animation(path, sheet, generator, name, frames, frame, **params):
+    """An animated texture: the frame sheet at `sheet` and its XML description at `path`, beside
+    it, both from the same layout."""
+    folder, _, image_name = sheet.rpartition("/")
+    assert path.rpartition("/")[0] == folder, "the description lies beside its sheet"
+    return [Entry(path, "animation_xml", name=name, image=image_name, frames=frames, frame=frame),
+            Entry(sheet, generator, frames=frames, frame=frame, **params)]
+
+
+def states(pattern, generator, **params):
+    """The normal, pressed and rollover pictures of a control: `pattern` % "n", "p", "h"."""
+    return [image(pattern % letter, generator, state=state, **params)
+            for letter, state in (("n", "normal"), ("p", "pressed"), ("h", "hover"))]
+
+
+# The front end: splash stages, the menu's flame, particle textures, the options and profile
+# controls, dialog faces and the credits.
+FRONT_END = [
+    image("splash/card.jpg", "card", size=(800, 600)),
+    image("splash/studio.png", "studio_logo", size=(320, 160)),
+    image("splash/studio_bg.jpg", "studio_background", size=(800, 600)),
+    # The splash shows the first file of this folder: it holds this one only.
+    image("screenbranding/project.png", "branding", size=(640, 200)),
+    *animation("menu/flame.xml", "menu/flame_sheet.png", "flame_sheet", name="flame", frames=4,
+               frame=(48, 64), heights=(50, 45, 53, 47), sways=(-3, 2, 4, -1)),
+    image("fx/spark.png", "spark", size=(16, 16)),
+    image("fx/puff.png", "puff", size=(32, 32)),
+    *states("ui/check_%s.png", "check", size=(32, 32)),
+    *states("ui/check_on_%s.png", "check", size=(32, 32), on=True),
+    *states("ui/row_%s.png", "row", size=(300, 36)),
+    *states("ui/row_on_%s.png", "row", size=(300, 36), on=True),
+    # Rail pictures stand upright (width across the rail): the engine turns them for a horizontal
+    # rail and stretches the middle along it. The ends read the same either way round.
+    image("ui/rail_l.png", "rail_end", size=(16, 10)),
+    image("ui/rail_m.png", "rail_middle", size=(10, 4)),
+    image("ui/rail_r.png", "rail_end", size=(16, 10)),
+    image("ui/vrail_t.png", "rail_end", size=(16, 10)),
+    image("ui/vrail_m.png", "rail_middle", size=(10, 4)),
+    image("ui/vrail_b.png", "rail_end", size=(16, 10)),
+    *states("ui/thumb_%s.png", "thumb", size=(24, 24)),
+    *states("ui/up_%s.png", "arrow_button", size=(32, 32), direction="up"),
+    *states("ui/down_%s.png", "arrow_button", size=(32, 32), direction="down"),
+    image("dialogs/dialog.png", "dialog", size=(420, 280)),
+    image("dialogs/small.png", "dialog", size=(360, 200)),
+    image("dialogs/panel.png", "dialog", size=(520, 420)),
+    image("dialogs/wax_streak.png", "wax_streak", size=(8, 64)),
+    image("dialogs/wax_drop.png", "wax_drop", size=(12, 16)),
+    image("credits/bg.jpg", "credits_background", size=(800, 600)),
+    image("credits/ornament.png", "ornament", size=(256, 64)),
+]
+
+ENTRIES = SOUNDS + IMAGES + FRONT_END + [Entry(SOUND_PACK, "pack")]

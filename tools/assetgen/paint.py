@@ -1,5 +1,7 @@
 # Drawing primitives over Pillow: gradients, value noise of our own, polygons and ellipses drawn
 # supersampled, soft glows, star fields. Every random draw comes from the caller's generator.
+import math
+
 from PIL import Image, ImageDraw, ImageFilter
 
 SUPER = 4  # supersampling factor of the anti-aliased shapes
@@ -36,6 +38,28 @@ def vertical_gradient(size, stops, mode="RGB"):
     return column.resize((w, h), Image.NEAREST)
 
 
+def horizontal_gradient(size, stops, mode="RGB"):
+    """Columns coloured along the stops, left (0) to right (1)."""
+    w, h = size
+    return vertical_gradient((h, w), stops, mode).transpose(Image.TRANSPOSE)
+
+
+def radial_mask(size, centre, radius, power=1.0, peak=255):
+    """An "L" image: `peak` at `centre`, falling as (1 - d / radius) ** power to 0 at `radius`.
+    Large masks are worked out at most 256 pixels across and enlarged, which a smooth falloff
+    allows."""
+    w, h = size
+    step = max(1.0, max(w, h) / 256.0)
+    sw, sh = max(1, int(round(w / step))), max(1, int(round(h / step)))
+    cx, cy = centre
+    values = []
+    for y in range(sh):
+        for x in range(sw):
+            d = math.hypot((x + 0.5) * w / sw - cx, (y + 0.5) * h / sh - cy) / radius
+            values.append(int(round(peak * max(0.0, 1.0 - d) ** power)))
+    mask = Image.new("L", (sw, sh))
+    mask.putdata(values)
+    return mask if (sw, sh) == (w, h) else mask.resize((w, h), Image.BILINEAR)
 
 
 def value_noise(rng, size, cell, octaves=1, persistence=0.5):
@@ -70,6 +94,11 @@ def scale_mask(mask, factor):
     return mask.point([int(v * factor) for v in range(256)])
 
 
+def coloured(size, colour, mask):
+    """An RGBA layer of one colour whose alpha is `mask`, for Image.alpha_composite."""
+    layer = Image.new("RGBA", size, tuple(colour[:3]) + (0,))
+    layer.putalpha(mask)
+    return layer
 
 
 def paste_colour(image, colour, mask):

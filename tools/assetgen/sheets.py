@@ -1,0 +1,54 @@
+# Frame sheets (frames side by side, left to right) and the animation XML that describes them, in
+# the element and attribute layout the engine's animated-texture loader reads.
+from PIL import Image
+
+
+def layout(p):
+    """The frame rectangles (x, y, w, h) of a sheet entry: `frames` frames of `frame` = (w, h) in
+    one row."""
+    w, h = p["frame"]
+    return [(i * w, 0, w, h) for i in range(p["frames"])]
+
+
+def strip(p, draw_frame, mode="RGBA"):
+    """A sheet whose frame i is `draw_frame(i, (w, h))`, a Pillow image of the frame's size."""
+    rects = layout(p)
+    w, h = p["frame"]
+    sheet = Image.new(mode, (w * len(rects), h), (0, 0, 0, 0) if mode == "RGBA" else 0)
+    for i, (x, y, _, _) in enumerate(rects):
+        sheet.paste(draw_frame(i, (w, h)), (x, y))
+    return sheet
+
+
+def _attributes(pairs):
+    return "".join(' %s="%s"' % (name, value) for name, value in pairs)
+
+
+def animation_xml(p, rng):
+    """The description of a sheet: its sequence name, the sheet's file name beside the XML (the
+    loader tries the XML's own folder first), and every frame with a name "<name><i>". The image's
+    registration is (0, 0), so a frame's top-left corner sits at the window's place."""
+    rects = layout(p)
+    w, h = p["frame"]
+    name = p["name"]
+    lines = ['<sequence%s>' % _attributes((("name", name), ("source", p["image"])))]
+    lines.append(' <img%s/>' % _attributes((("regx", 0), ("regy", 0), ("w", w * len(rects)),
+                                            ("h", h), ("name", p["image"]), ("mask", ""))))
+    lines.append(" <framelist>")
+    for i, (x, y, fw, fh) in enumerate(rects):
+        lines.append('  <frame%s/>' % _attributes((("x", x), ("y", y), ("w", fw), ("h", fh),
+                                                   ("name", "%s%d" % (name, i)), ("alpha", 1))))
+    lines.append(" </framelist>")
+    lines.append("</sequence>")
+    return "".join(line + "\n" for line in lines)
+
+
+def write_text(text, path):
+    with open(path, "wb") as out:
+        out.write(text.encode("utf-8"))
+
+
+# Recipes that make text, not pictures: each returns a str written as UTF-8 with "\n" line ends.
+DESCRIPTIONS = {
+    "animation_xml": animation_xml,
+}

@@ -1,0 +1,137 @@
+// Development tool: prints a preferences file's user slots and their keys, read through the
+// platform's own reader and cipher with the game's identity; the install keys are left out.
+#include "game/game_main.h"
+#include "platform/file_layer.h"
+#include "platform/prefs.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+void PrintUsage()
+{
+    std::fputs("usage: prefsdump <prefs.dat>\n"
+               "  Prints every user slot (\"USER n\", n = 0 the shared slot) and its keys, one\n"
+               "  \"  key = value\" line each, in key order. A value that is printable text ended\n"
+               "  by a NUL shows as \"text\" (the quotes are not escaped), any other as\n"
+               "  \"hex\" and its bytes. Exit code 1 when the file cannot be read or is damaged.\n",
+               stderr);
+}
+
+// Length of the UTF-8 sequence starting at `p` (at most `left` bytes), 0 when it is not valid.
+size_t Utf8Length(const uint8_t* p, size_t left)
+{
+    const uint8_t lead = p[0];
+    size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 0;
+    if ((lead >> 3) == 0x1E)
+        length = 4;
+    if (length == 0 || length > left || (length == 2 && lead < 0xC2) || lead > 0xF4)
+        return 0;
+    for (size_t i = 1; i < length; ++i)
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+// Text without control characters: what a profile name or a number the game stored looks like.
+bool IsPrintable(const std::vector<uint8_t>& bytes, size_t count)
+{
+    for (size_t i = 0; i < count;)
+    {
+        if (bytes[i] < 0x20 || bytes[i] == 0x7F)
+            return false;
+        const size_t length = Utf8Length(&bytes[i], count - i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string FormatValue(const std::vector<uint8_t>& value)
+{
+    if (!value.empty() && value.back() == 0 && IsPrintable(value, value.size() - 1))
+        return "\"" + std::string(value.begin(), value.end() - 1) + "\"";
+    std::string text = "hex";
+    char byte[4];
+    for (uint8_t b : value)
+    {
+        std::snprintf(byte, sizeof byte, " %02x", b);
+        text += byte;
+    }
+    return text;
+}
+
+void PrintSlots(const TPrefs::TSlotList& slots)
+{
+    for (size_t s = 0; s < slots.size(); ++s)
+    {
+        std::printf("USER %zu\n", s);
+        for (const auto& [key, value] : slots[s])
+            std::printf("  %s = %s\n", key.c_str(), FormatValue(value).c_str());
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        PrintUsage();
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    std::vector<uint8_t> data;
+    if (in)
+        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof())
+    {
+        std::fprintf(stderr, "prefsdump: cannot read '%s'\n", argv[1]);
+        return 1;
+    }
+    if (data.size() > UINT32_MAX)
+    {
+        std::fprintf(stderr, "prefsdump: '%s' is too large for a preferences file\n", argv[1]);
+        return 1;
+    }
+    if (data.empty())
+    {
+        std::fprintf(stderr, "prefsdump: '%s' holds no chunks\n", argv[1]);
+        return 1;
+    }
+
+    // The reader takes its key from the configuration store, as in the game.
+    SetGameIdentity();
+    // The file is handed to the reader as the file it loads; an empty install file makes the
+    // file's first install key the current one, whatever this machine's would be.
+    static const char kNoInstallKey = 0;
+    RegisterMemoryFileName("user:prefs.dat", data.data(), static_cast<uint32_t>(data.size()));
+    RegisterMemoryFileName("install.txt", &kNoInstallKey, 0);
+    TPrefs prefs(false);
+
+    PrintSlots(prefs.GetCurrentSlots());
+    // Slots kept for other installs follow, after a line of their own, without their key.
+    for (const auto& [key, slots] : prefs.GetGroups())
+    {
+        if (key == prefs.GetInstallKey() || slots.empty())
+            continue;
+        std::printf("another install\n");
+        PrintSlots(slots);
+    }
+    std::fflush(stdout);
+    if (prefs.LoadedDamaged())
+    {
+        std::fprintf(stderr,
+                     "prefsdump: '%s' is damaged: only what came before the bad chunk was read\n",
+                     argv[1]);
+        return 1;
+    }
+    return 0;
+}
