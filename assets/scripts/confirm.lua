@@ -1,8 +1,6 @@
 -- A yes-or-no question: gDialogTable.text is the question's label and gDialogTable.arg fills its
 -- first place. Returns "yes" or "no".
-local fonts = gStyles.fonts
-local question = gDialogTable.text or ""
-local kCentred = kHAlignCenter + kVAlignCenter
+local question = GetString(gDialogTable.text or "", gDialogTable.arg)
 
 MakeDialog {
     name = "confirm",
@@ -10,20 +8,20 @@ MakeDialog {
         name = "confirmdialog", image = "dialogs/small",
         x = kCenter, y = 180,
         transform = gStyles.dialogtransform,
+        soundin = "whoosh", soundout = "whoosh",
         Text {
-            name = "question", label = "#" .. GetString(question, gDialogTable.arg),
-            x = 20, y = 16, w = 320, h = 70, flags = kCentred, font = fonts.body,
+            name = "question", label = "#" .. question,
+            x = kCenter, y = 14, w = 320, h = 60, flags = gStyles.centred,
+            -- The body font: names may hold letters beyond Latin-1.
+            font = gStyles.fonts.body,
         },
-        SetStyle(gStyles.button),
-        Button {
-            name = "yes", text = "confirm_yes",
-            x = kCenter, y = 92, w = 220, h = 44,
+        Button(ButtonStyle {
+            name = "yes", text = "confirm_yes", x = kCenter, y = 84,
             command = function() WindowReturn("yes") end,
-        },
-        Button {
-            name = "no", text = "confirm_no",
-            x = kCenter, y = 146, w = 220, h = 44,
+        }),
+        Button(ButtonStyle {
+            name = "no", text = "confirm_no", x = kCenter, y = 140,
             command = function() WindowReturn("no") end,
-        },
+        }),
     },
 }

@@ -1,8 +1,7 @@
 -- The options screen over the menu: the two volume sliders (the screen applies their moves at
 -- once), the full-screen switch (applied and stored at once, its caption the other mode) and the
--- drawn-cursor choice; "OK" stores the volumes and the cursor choice and closes.
+-- system-cursor choice. "OK" stores the volumes and the cursor choice and closes.
 local fonts = gStyles.fonts
-local kCentred = kHAlignCenter + kVAlignCenter
 local kLeftCentred = kHAlignLeft + kVAlignCenter
 
 local function Caption(name, label, y)
@@ -18,6 +17,8 @@ local function VolumeSlider(name, y)
         x = 330, y = y, w = 280, h = 24,
         railtop = "ui/rail_l", railmiddle = "ui/rail_m", railbottom = "ui/rail_r",
         graphics = { "ui/thumb_n", "ui/thumb_p", "ui/thumb_h" },
+        -- Half the thumb: it stays whole at either end.
+        xoffset = 12,
         soundtick = "click",
     }
 end
@@ -32,7 +33,7 @@ MakeDialog {
         Bitmap { name = "panel", image = "dialogs/panel", x = kCenter, y = kCenter },
         Text {
             name = "title", label = "opt_title",
-            x = kCenter, y = 110, w = 480, h = 44, flags = kCentred, font = fonts.title,
+            x = kCenter, y = 110, w = 480, h = 44, flags = gStyles.centred, font = fonts.dialog,
         },
         Caption("soundcaption", "opt_sound", 190),
         VolumeSlider("sfxlevelslider", 193),
@@ -46,29 +47,26 @@ MakeDialog {
                 "ui/check_n", "ui/check_p", "ui/check_h",
                 "ui/check_on_n", "ui/check_on_p", "ui/check_on_h",
             },
-            soundclick = gStyles.button.soundclick,
+            soundclick = "click",
         },
         Text {
             name = "cursorcaption", label = "opt_cursor",
-            x = 214, y = 292, w = 400, h = 32, flags = kLeftCentred, font = fonts.body,
+            x = 214, y = 293, w = 400, h = 30, flags = kLeftCentred, font = fonts.body,
         },
-        SetStyle(gStyles.button),
-        Button {
-            name = "fullscreentoggle", text = "opt_fullscreen",
-            x = kCenter, y = 356, w = 220, h = 44,
+        Button(ButtonStyle {
+            name = "fullscreentoggle", text = "opt_fullscreen", x = kCenter, y = 356,
             command = function()
                 ToggleFullScreen()
                 SetFullScreenToggleText()
             end,
-        },
-        Button {
-            name = "ok", text = "opt_ok",
-            x = kCenter, y = 436, w = 220, h = 44,
+        }),
+        Button(ButtonStyle {
+            name = "ok", text = "opt_ok", x = kCenter, y = 436,
             command = function()
                 SaveVolumes()
                 SetCursorOSuse(GetButtonToggleState("cursor"))
                 CloseWindow("ok")
             end,
-        },
+        }),
     },
 }

@@ -2,7 +2,6 @@
 -- arrows; new profiles are named in scripts/newplayer.lua, a deletion is asked first in
 -- scripts/confirm.lua. "Select" makes the pressed row's profile the current one.
 local fonts = gStyles.fonts
-local kCentred = kHAlignCenter + kVAlignCenter
 local kRowTop = 150
 local kRowStep = 44
 
@@ -53,17 +52,15 @@ local function Row(index)
         x = 190, y = kRowTop + index * kRowStep, w = 300, h = 36,
         buttongraphics = { "ui/row_n", "ui/row_p", "ui/row_h" },
         onalpha = 1.0, offalpha = 0.55,
-        font = fonts.body,
-        soundclick = gStyles.button.soundclick,
+        font = fonts.light, soundclick = "click",
     }
 end
 
-local function Arrow(name, y, images, command)
+local function Arrow(name, y, command)
     return Button {
         name = name, x = 508, y = y, w = 32, h = 32,
-        buttongraphics = { images .. "_n", images .. "_p", images .. "_h" },
-        soundclick = gStyles.button.soundclick,
-        command = command,
+        buttongraphics = { "ui/" .. name .. "_n", "ui/" .. name .. "_p", "ui/" .. name .. "_h" },
+        soundclick = "click", command = command,
     }
 end
 
@@ -76,7 +73,7 @@ MakeDialog {
         Bitmap { name = "panel", image = "dialogs/panel", x = kCenter, y = kCenter },
         Text {
             name = "title", label = "players_title",
-            x = kCenter, y = 100, w = 480, h = 44, flags = kCentred, font = fonts.title,
+            x = kCenter, y = 106, w = 480, h = 40, flags = gStyles.centred, font = fonts.dialog,
         },
         -- The rows and the slider are the screen's own children: their messages reach it.
         BeginGroup(),
@@ -86,27 +83,23 @@ MakeDialog {
             x = 512, y = kRowTop + 36, w = 24, h = 4 * kRowStep - 36,
             railtop = "ui/vrail_t", railmiddle = "ui/vrail_m", railbottom = "ui/vrail_b",
             graphics = { "ui/thumb_n", "ui/thumb_p", "ui/thumb_h" },
+            -- Half the thumb: it stays whole at either end.
+            xoffset = 12,
         },
-        -- The radio group of the rows ends here.
+        -- The rows' radio group ends here.
         BeginGroup(),
-        Arrow("up", kRowTop, "ui/up", function() MoveTopPlayerUp() end),
-        Arrow("down", kRowTop + 4 * kRowStep + 4, "ui/down", function() MoveTopPlayerDown() end),
-        SetStyle(gStyles.button),
-        Button {
-            name = "new", text = "players_new",
-            x = 170, y = 384, w = 220, h = 44, command = NewPlayer,
-        },
-        Button {
-            name = "delete", text = "players_delete",
-            x = 410, y = 384, w = 220, h = 44, command = DeleteSelectedPlayer,
-        },
-        Button {
-            name = "select", text = "players_select",
-            x = 170, y = 440, w = 220, h = 44, command = SelectPlayer,
-        },
-        Button {
-            name = "cancel", text = "players_cancel", close = true,
-            x = 410, y = 440, w = 220, h = 44,
-        },
+        Arrow("up", kRowTop, function() MoveTopPlayerUp() end),
+        Arrow("down", kRowTop + 4 * kRowStep + 4, function() MoveTopPlayerDown() end),
+        Button(ButtonStyle {
+            name = "new", text = "players_new", x = 170, y = 384, command = NewPlayer,
+        }),
+        Button(ButtonStyle {
+            name = "delete", text = "players_delete", x = 410, y = 384,
+            command = DeleteSelectedPlayer,
+        }),
+        Button(ButtonStyle {
+            name = "select", text = "players_select", x = 170, y = 440, command = SelectPlayer,
+        }),
+        Button(ButtonStyle { name = "cancel", text = "players_cancel", x = 410, y = 440, close = true }),
     },
 }
