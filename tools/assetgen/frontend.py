@@ -350,8 +350,9 @@ def rail_end(p, rng):
     r = min(w, h) * 0.2
     img = _over(img, BRONZE_DARK, paint.ellipse_mask(size, (w / 2 - r, h / 2 - r, w / 2 + r,
                                                             h / 2 + r)))
+    # The glint sits on the lit side, level with the rivet's middle, to keep both ends alike.
     return _over(img, AMBER_PALE, paint.scale_mask(paint.ellipse_mask(
-        size, (w / 2 - r * 0.6, h / 2 - r * 0.6, w / 2, h / 2)), 0.7))
+        size, (w / 2 - 1.5, h / 2 - 0.75, w / 2 - 0.25, h / 2 + 0.75)), 0.7))
 
 
 def rail_middle(p, rng):
