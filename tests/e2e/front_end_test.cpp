@@ -83,14 +83,19 @@ TEST_F(FrontEndTest, StagesAreSkippedByClickAndKeyAndEscapeAsksBeforeTheGameEnds
 
 // The credits' whole height passes the screen. On the content as it stands that takes a thousand
 // frames: the copy scrolls six times as fast.
-TEST_F(FrontEndTest, TheCreditsEndByThemselves)
+fs::path FastCredits(const fs::path& game)
 {
-    const fs::path game = CopyGame("content");
     const fs::path credits = game / "assets/scripts/credits.lua";
     const std::string text = ReadFile(credits);
     WriteFile(credits,
               std::regex_replace(text, std::regex("scrollspeed = (\\d+)"), "scrollspeed = 6 * $1"));
-    ASSERT_NE(ReadFile(credits), text);
+    EXPECT_NE(ReadFile(credits), text);
+    return game;
+}
+
+TEST_F(FrontEndTest, TheCreditsEndByThemselves)
+{
+    const fs::path game = FastCredits(CopyGame("content"));
     int code = -1;
     EXPECT_EQ(RunTraced(game, "focus gained\nwait 70\nshot credits\nwait 200\nshot after\nclose\n",
                         "start=scripts/credits.lua", code),
@@ -99,6 +104,27 @@ TEST_F(FrontEndTest, TheCreditsEndByThemselves)
     EXPECT_FALSE(HasShot("after")) << "the credits did not end";
     ExpectCleanLog();
     ExpectMatchesGolden(Shot("credits"), "front_credits.png");
+}
+
+// "Play" without a profile asks for a name, makes the profile, shows the credits in place of the
+// game and comes back to the menu, which greets the new player.
+TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndComesBackThroughTheCredits)
+{
+    const fs::path game = FastCredits(CopyGame("content"));
+    int code = -1;
+    EXPECT_EQ(RunTraced(game,
+                        "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\n"
+                        "click 400 276\nwait 250\nshot menu\nkey 27\nwait 40\nclick 400 306\n"
+                        "wait 60\nshot after\nclose\n",
+                        "start=scripts/mainmenu.lua", code),
+              (Traces{"start", "menu", "profile Ann", "credits", "quitverify"}));
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(HasShot("after")) << "the menu did not come back";
+    ExpectCleanLog();
+    EXPECT_EQ(DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"),
+              "USER 0\n  curuser = \"0\"\nUSER 1\n  gamemode = \"1\"\n  name = \"Ann\"\n");
+    // The greeting's line of the menu.
+    ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
 }
 
 // "Resume" closes the dialog, and so ends the game it was the first screen of.
