@@ -54,7 +54,7 @@ TEST_F(FrontEndTest, TheStartShowsCardSplashAndMenuAndACloseEndsIt)
 constexpr const char* kSkipAndQuit =
     "focus gained\nwait 20\nclick 400 300\nwait 20\nkey 32\nwait 40\nclick 400 300\nwait 60\n"
     "shot menu\nkey 27\nwait 40\nshot question\nkey 27\nwait 20\nclick 400 362\nwait 40\n"
-    "key 27\nwait 40\nclick 400 306\nwait 60\nshot after\nclose\n";
+    "key 27\nwait 40\nclick 400 306\nwait 20\nshot after\nclose\n";
 
 TEST_F(FrontEndTest, StagesAreSkippedByClickAndKeyAndEscapeAsksBeforeTheGameEnds)
 {
