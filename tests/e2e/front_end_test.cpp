@@ -132,7 +132,7 @@ TEST_F(FrontEndTest, ThePauseDialogOpenedByNameResumes)
 {
     int code = -1;
     EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 40\nshot pause\nclick 400 198\nwait 60\n"
+                        "focus gained\nwait 40\nshot pause\nclick 400 246\nwait 60\n"
                         "shot after\nclose\n",
                         "start=scripts/pause.lua", code),
               Traces{"start"});
