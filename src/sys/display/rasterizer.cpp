@@ -757,8 +757,9 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
 #if defined(__SSE2__)
             // Small primitives jump from row to row, where the hardware does not guess: ask for
             // the destination a row ahead (reading past the polygon is harmless, the target is
-            // only prefetched, never accessed out of bounds).
-            if (py < maxY)
+            // only prefetched, never accessed out of bounds). Wide rows stream well on their own,
+            // and a prefetch per line of them stalls once the misses in flight fill up.
+            if (py < maxY && count * bpp <= 512)
             {
                 const char* ahead =
                     reinterpret_cast<const char*>(rowBytes + mTarget.mPitch + xl * bpp);
