@@ -91,6 +91,8 @@ struct Ops
     static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
     static V CmpGt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }
     static int PixelBits(V m) { return _mm_movemask_ps(_mm_castsi128_ps(m)); }
+    // No population-count instruction is assumed.
+    static int CountPixels(int bits) { return PIXELS_SET[static_cast<size_t>(bits)]; }
     static bool AllOpaque(V c)
     {
         return (_mm_movemask_epi8(_mm_cmpeq_epi8(c, Set1(0xFFFFFFFFu))) & 0x8888) == 0x8888;
@@ -110,10 +112,10 @@ uint64_t Rows(const SpanOp& op, uint32_t* dst, const uint32_t* src, int64_t n)
 } // namespace sse2
 
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx2,popcnt"))), apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx2")
+#pragma GCC target("avx2,popcnt")
 #endif
 namespace avx2
 {
@@ -140,6 +142,7 @@ struct Ops
     static V CmpEq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
     static V CmpGt32(V a, V b) { return _mm256_cmpgt_epi32(a, b); }
     static int PixelBits(V m) { return _mm256_movemask_ps(_mm256_castsi256_ps(m)); }
+    static int CountPixels(int bits) { return __builtin_popcount(static_cast<unsigned>(bits)); }
     static bool AllOpaque(V c) { return _mm256_testc_si256(c, Set1(0xFF000000u)) != 0; }
 
     // Each channel's source and destination bytes side by side, less 128 so that they fit signed
@@ -244,7 +247,7 @@ bool SpanIsaSupported(SpanIsa isa)
     case SpanIsa::Sse2:
         return __builtin_cpu_supports("sse2");
     case SpanIsa::Avx2:
-        return __builtin_cpu_supports("avx2");
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     }
     return false;
 #else

@@ -71,6 +71,7 @@ template <SpanBlend B, bool MODULATE, bool GENERAL>
     const V low = Ops::Set1(0x00FF00FFu);
     const V zero = Ops::Set1(0);
     const V ones = Ops::Set1(0xFFFFFFFFu);
+    const int fusedClear = k.mFuse ? ALL : 0; // the clear pixels the count leaves out
     uint64_t written = 0;
     int64_t i = 0;
     for (; i + N <= n; i += N)
@@ -97,7 +98,7 @@ template <SpanBlend B, bool MODULATE, bool GENERAL>
         V out;
         if constexpr (B == SpanBlend::Copy || B == SpanBlend::Add)
         {
-            written += PIXELS_SET[pass]; // no population-count instruction is assumed
+            written += Ops::CountPixels(pass);
             if constexpr (B == SpanBlend::Copy)
                 out = c;
             else
@@ -106,7 +107,7 @@ template <SpanBlend B, bool MODULATE, bool GENERAL>
         else
         {
             const int clear = Ops::PixelBits(Ops::CmpEq32(alpha, zero));
-            written += PIXELS_SET[k.mFuse ? ALL & ~clear : pass];
+            written += Ops::CountPixels(pass & ~(clear & fusedClear));
             if (clear == ALL)
                 continue; // alpha 0 leaves every destination pixel as it is
             if constexpr (B == SpanBlend::SrcAlpha)
