@@ -416,6 +416,7 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
     const __m128i zero128 = _mm_setzero_si128();
     const __m128i lastX = _mm_set1_epi32(level->mWidth - 2); // the last x with a right neighbour
     const __m128i lastY = _mm_set1_epi32(level->mHeight - 2);
+    const bool clampBoth = clampU && clampV && level->mWidth >= 2 && level->mHeight >= 2;
     for (; i < n; i += 4)
     {
         // The last group may be partial: its pixels past the span are computed from addressed
@@ -439,10 +440,10 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
         const __m128i outside =
             _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi32(zero128, x0), _mm_cmpgt_epi32(x0, lastX)),
                          _mm_or_si128(_mm_cmpgt_epi32(zero128, y0), _mm_cmpgt_epi32(y0, lastY)));
-        if (_mm_testz_si128(outside, outside))
+        // Each row's two texels as one 8-byte load from the texel pairs at (x, y) and below.
+        auto quad = [&](__m128i x, __m128i y)
         {
-            // All four samples within the texture: each row's two texels are one 8-byte load.
-            const __m128i at = _mm_add_epi32(_mm_mullo_epi32(y0, pitch), _mm_slli_epi32(x0, 2));
+            const __m128i at = _mm_add_epi32(_mm_mullo_epi32(y, pitch), _mm_slli_epi32(x, 2));
             const uint8_t* r[4] = {bytes + _mm_cvtsi128_si32(at), bytes + _mm_extract_epi32(at, 1),
                                    bytes + _mm_extract_epi32(at, 2),
                                    bytes + _mm_extract_epi32(at, 3)};
@@ -457,6 +458,27 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
             };
             pairs(0, c00, c10);
             pairs(level->mPitch, c01, c11);
+        };
+        if (_mm_testz_si128(outside, outside))
+            quad(x0, y0); // all four samples within the texture
+        else if (clampBoth)
+        {
+            // CLAMP on both axes: the pairs at the clamped corner hold every texel the samples
+            // need. Left of the texture both columns are its first; right of it, its last; rows
+            // alike.
+            const __m128i xc = _mm_min_epi32(_mm_max_epi32(x0, zero128), lastX);
+            const __m128i yc = _mm_min_epi32(_mm_max_epi32(y0, zero128), lastY);
+            quad(xc, yc);
+            const __m128i leftOut = _mm_cmpgt_epi32(zero128, x0);
+            const __m128i rightOut = _mm_cmpgt_epi32(x0, lastX);
+            const __m128i aboveOut = _mm_cmpgt_epi32(zero128, y0);
+            const __m128i belowOut = _mm_cmpgt_epi32(y0, lastY);
+            auto pick = [](__m128i a, __m128i b, __m128i takeB)
+            { return _mm_blendv_epi8(a, b, takeB); };
+            const __m128i l0 = pick(c00, c10, rightOut), r0 = pick(c10, c00, leftOut);
+            const __m128i l1 = pick(c01, c11, rightOut), r1 = pick(c11, c01, leftOut);
+            c00 = pick(l0, l1, belowOut), c01 = pick(l1, l0, aboveOut);
+            c10 = pick(r0, r1, belowOut), c11 = pick(r1, r0, aboveOut);
         }
         else
         {

@@ -202,7 +202,8 @@ TEST(SpanKernels, EnvironmentChoosesTheSet)
 }
 
 // Bilinear spans (scaled, rotated, reaching past the texture's edges under each addressing
-// mode) drawn by the scalar, SSE2 and AVX2 span loops: the same bytes.
+// mode, on textures down to one texel wide) drawn by the scalar, SSE2 and AVX2 span loops: the
+// same bytes.
 TEST(SpanKernels, BilinearSpansMatchAcrossInstructionSets)
 {
     std::mt19937 rng(99);
@@ -211,7 +212,7 @@ TEST(SpanKernels, BilinearSpansMatchAcrossInstructionSets)
     const TextureAddress modes[] = {TADDRESS_CLAMP, TADDRESS_WRAP, TADDRESS_MIRROR};
     const FastPlan::Blend blends[] = {FastPlan::Blend::Off, FastPlan::Blend::SrcAlpha,
                                       FastPlan::Blend::SrcAlphaOne};
-    for (auto [w, h] : {std::pair{16, 16}, std::pair{12, 10}})
+    for (auto [w, h] : {std::pair{16, 16}, std::pair{12, 10}, std::pair{2, 3}, std::pair{1, 4}})
     {
         std::vector<uint32_t> texels(static_cast<size_t>(w * h));
         for (auto& t : texels)
