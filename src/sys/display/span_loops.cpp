@@ -643,7 +643,7 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
                        (mode == TADDRESS_WRAP && (size & (size - 1)) == 0);
             };
             constexpr int64_t LIMIT = int64_t{1} << 29;
-            constexpr int64_t QUADS_MIN = 16; // shorter spans do not repay the set-up
+            constexpr int64_t QUADS_MIN = 4; // shorter spans do not repay the set-up
             if (pairs && p.mIsa == SpanIsa::Avx2 && n >= QUADS_MIN &&
                 lanes(p.mAddressU, level->mWidth) && lanes(p.mAddressV, level->mHeight) &&
                 To256(sMin) > -LIMIT && To256(sMax) < LIMIT && To256(tMin) > -LIMIT &&
