@@ -553,6 +553,13 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
     }
     return static_cast<uint64_t>(n);
 }
+
+// A row of a polygon that PrepareLinearRows found fit for the loop above as a whole.
+template <FastPlan::Blend B, bool WRAP_U, bool WRAP_V>
+uint64_t LinearRow(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)
+{
+    return LinearSpanQuads<B>(p, dst, n, c.s, c.t, c.ds, c.dt, WRAP_U, WRAP_V);
+}
 } // namespace avx2
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -727,6 +734,65 @@ void PrepareRowKernel(FastPlan& p)
     op.mAlphaFunc = p.mAlphaFunc;
     op.mAlphaRef = p.mAlphaRef & 0xFF;
     p.mRowKernel = GetSpanKernel(ActiveSpanIsa(), blend);
+}
+
+#if defined(__SSE2__)
+namespace
+{
+template <FastPlan::Blend B>
+auto PickLinearRow(bool wrapU, bool wrapV) -> decltype(FastPlan::mLinearRow)
+{
+    if (wrapU)
+        return wrapV ? &avx2::LinearRow<B, true, true> : &avx2::LinearRow<B, true, false>;
+    return wrapV ? &avx2::LinearRow<B, false, true> : &avx2::LinearRow<B, false, false>;
+}
+} // namespace
+#endif
+
+void PrepareLinearRows(FastPlan& p, int64_t sLo, int64_t sHi, int64_t tLo, int64_t tHi, int64_t ds,
+                       int64_t dt)
+{
+    p.mLinearRow = nullptr;
+#if defined(__SSE2__)
+    // The conditions under which DispatchSource takes the loop for any row within these bounds
+    // (a row of the texture's own texels, one per pixel, goes to the row kernels instead).
+    if (p.mSource != FastPlan::Source::Linear || p.mGenericCombine || p.mIsa != SpanIsa::Avx2 ||
+        p.mBlend == FastPlan::Blend::Generic || (ds == TEX_ONE && dt == 0))
+        return;
+    const bool dropsOnlyClear =
+        !p.mAlphaTest || p.mAlphaFunc == CMP_ALWAYS ||
+        (p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef <= 1) ||
+        ((p.mAlphaFunc == CMP_GREATER || p.mAlphaFunc == CMP_NOTEQUAL) && p.mAlphaRef == 0);
+    const bool pairs = (p.mBlend == FastPlan::Blend::Off && !p.mAlphaTest) ||
+                       (p.mBlend != FastPlan::Blend::Off && dropsOnlyClear);
+    const TextureLevel* level = p.mLevel;
+    // Beyond the texture, rows wrap or clamp in lanes; WRAP on a row within the texture changes
+    // no index, so the flags need not follow each row.
+    auto lanes = [](TextureAddress mode, int32_t size)
+    { return mode == TADDRESS_CLAMP || (mode == TADDRESS_WRAP && (size & (size - 1)) == 0); };
+    constexpr int64_t LIMIT = int64_t{1} << 29;
+    if (!pairs || !lanes(p.mAddressU, level->mWidth) || !lanes(p.mAddressV, level->mHeight) ||
+        !(To256(sLo) > -LIMIT && To256(sHi) < LIMIT && To256(tLo) > -LIMIT && To256(tHi) < LIMIT) ||
+        static_cast<int64_t>(level->mPitch) * level->mHeight >= (int64_t{1} << 31))
+        return;
+    const bool wrapU = p.mAddressU == TADDRESS_WRAP, wrapV = p.mAddressV == TADDRESS_WRAP;
+    switch (p.mBlend)
+    {
+    case FastPlan::Blend::Off:
+        p.mLinearRow = PickLinearRow<FastPlan::Blend::Off>(wrapU, wrapV);
+        break;
+    case FastPlan::Blend::SrcAlpha:
+        p.mLinearRow = PickLinearRow<FastPlan::Blend::SrcAlpha>(wrapU, wrapV);
+        break;
+    case FastPlan::Blend::SrcAlphaOne:
+        p.mLinearRow = PickLinearRow<FastPlan::Blend::SrcAlphaOne>(wrapU, wrapV);
+        break;
+    case FastPlan::Blend::Generic:
+        break;
+    }
+#else
+    (void)sLo, (void)sHi, (void)tLo, (void)tHi, (void)ds, (void)dt;
+#endif
 }
 
 uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)
