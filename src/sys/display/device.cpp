@@ -1068,11 +1068,13 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
     }
     if (mThreads == nullptr)
         mThreads = std::make_unique<RasterThreads>(mThreadCount);
-    // Contiguous bands of the viewport's rows, one per thread, each taking the whole draw.
+    // Contiguous bands of the viewport's rows, each taking the whole draw: two per thread, so
+    // that a thread which gets its core late, or a band with less to draw, leaves the rest to
+    // the others. More would set up the triangles crossing their edges more often.
     const Rect whole = mPixelState.mScissor;
-    const uint32_t bands = mThreads->GetCount();
+    const uint32_t bands = 2 * mThreads->GetCount();
     const int32_t rows = whole.Height();
-    uint64_t pixels[16] = {};
+    uint64_t pixels[32] = {};
     auto task = [&](uint32_t k)
     {
         PixelState state = mPixelState;
@@ -1090,7 +1092,7 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
         DrawTriangles(type, idx, count, rasterizer, &band);
         pixels[k] = rasterizer.GetPixelCount();
     };
-    mThreads->Run(task);
+    mThreads->Run(task, bands);
     for (uint32_t k = 0; k < bands; ++k)
         mBandPixels += pixels[k];
 }

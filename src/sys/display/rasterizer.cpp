@@ -683,6 +683,24 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
                          view->mLevels[fixedLevel + 1].mHeight, originX, originY);
     }
 
+    if (fast && plan.mSource == FastPlan::Source::Linear)
+    {
+        // The texel coordinates at the corners of the rows' bounding box bound every span's.
+        const int64_t sx[2] = {plane1.S(minX - originX, minY - originY),
+                               plane1.S(maxX - originX, minY - originY)};
+        const int64_t ty[2] = {plane1.T(minX - originX, minY - originY),
+                               plane1.T(maxX - originX, minY - originY)};
+        const int64_t down = maxY - minY;
+        int64_t sLo = INT64_MAX, sHi = INT64_MIN, tLo = INT64_MAX, tHi = INT64_MIN;
+        for (int k = 0; k < 2; ++k)
+            for (int64_t s : {sx[k], sx[k] + down * plane1.sDy})
+                sLo = std::min(sLo, s), sHi = std::max(sHi, s);
+        for (int k = 0; k < 2; ++k)
+            for (int64_t t : {ty[k], ty[k] + down * plane1.tDy})
+                tLo = std::min(tLo, t), tHi = std::max(tHi, t);
+        PrepareLinearRows(plan, sLo, sHi, tLo, tHi, plane1.sDx, plane1.tDx);
+    }
+
     // Each sloped edge bounds the span on one side by floor(N / d), N = +-K: stepped from row to
     // row with a quotient and remainder instead of a division per row.
     struct EdgeStep
@@ -757,8 +775,9 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
 #if defined(__SSE2__)
             // Small primitives jump from row to row, where the hardware does not guess: ask for
             // the destination a row ahead (reading past the polygon is harmless, the target is
-            // only prefetched, never accessed out of bounds).
-            if (py < maxY)
+            // only prefetched, never accessed out of bounds). Wide rows stream well on their own,
+            // and a prefetch per line of them stalls once the misses in flight fill up.
+            if (py < maxY && count * bpp <= 512)
             {
                 const char* ahead =
                     reinterpret_cast<const char*>(rowBytes + mTarget.mPitch + xl * bpp);
@@ -783,7 +802,8 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
                     coords.dt2 = plane2.tDx;
                 }
             }
-            mPixelCount += DispatchFastSpan(plan, dst, count, coords);
+            mPixelCount += plan.mLinearRow != nullptr ? plan.mLinearRow(plan, dst, count, coords)
+                                                      : DispatchFastSpan(plan, dst, count, coords);
             if (!mTarget.mArgb32)
                 for (int64_t i = 0; i < count; ++i)
                     StoreRawPixel(rowBytes + (xl + i) * bpp, bpp,
