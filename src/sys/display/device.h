@@ -137,6 +137,14 @@ private:
     void DrawTriangles(PrimitiveType type, const uint16_t* indices, uint32_t count,
                        Rasterizer& rasterizer, const BandRows* band = nullptr);
     bool MissesBand(const BandRows* band, uint32_t a, uint32_t b, uint32_t c) const;
+    // Per vertex (mOffScissor), the sides of the viewport it lies beyond, where it reaches the
+    // rasteriser unclipped; a triangle whose vertices share a side draws nothing and is dropped
+    // before it is copied, projected and set up.
+    void MarkOffScissor();
+    bool OffScissor(uint32_t a, uint32_t b, uint32_t c) const
+    {
+        return (mOffScissor[a] & mOffScissor[b] & mOffScissor[c]) != 0;
+    }
     // Projects the draw's vertices to screen rows (mScreenY) and answers whether the draw has
     // enough pixels and set-up work to share among the band threads.
     bool WorthBands(PrimitiveType type, const uint16_t* indices, uint32_t count,
@@ -179,6 +187,7 @@ private:
     std::unique_ptr<RasterThreads> mThreads;
     uint64_t mBandPixels = 0;
     std::vector<float> mScreenY; // per vertex, when drawn in bands; NaN where unknown
+    std::vector<uint8_t> mOffScissor;
     VertexLighting mLighting;
     bool mPreTransformed = false;
     bool mClipNearFar = true;
