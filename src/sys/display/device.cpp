@@ -790,21 +790,56 @@ void Device::DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat,
     RasterVertex r[MAX_CLIP_VERTICES];
     for (int i = 0; i < count; ++i)
         r[i] = Project(poly[i]);
-    if (mCullMode == CULL_CW || mCullMode == CULL_CCW)
-    {
-        // Shoelace area in pixels, y down: positive for a clockwise outline on screen.
-        double area = 0;
-        for (int i = 0; i < count; ++i)
-        {
-            const RasterVertex& a = r[i];
-            const RasterVertex& b = r[(i + 1) % count];
-            area += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
-        }
-        if ((mCullMode == CULL_CW && area > 0) || (mCullMode == CULL_CCW && area < 0))
-            return;
-    }
+    const RasterVertex* outline[MAX_CLIP_VERTICES];
+    for (int i = 0; i < count; ++i)
+        outline[i] = &r[i];
+    if (Culls(outline, count))
+        return;
     for (int i = 1; i + 1 < count; ++i)
         rasterizer.DrawTriangle(r[0], r[i], r[i + 1]);
+}
+
+bool Device::Culls(const RasterVertex* const* r, int count) const
+{
+    if (mCullMode != CULL_CW && mCullMode != CULL_CCW)
+        return false;
+    // Shoelace area in pixels, y down: positive for a clockwise outline on screen.
+    double area = 0;
+    for (int i = 0; i < count; ++i)
+    {
+        const RasterVertex& a = *r[i];
+        const RasterVertex& b = *r[(i + 1) % count];
+        area += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
+    }
+    return (mCullMode == CULL_CW && area > 0) || (mCullMode == CULL_CCW && area < 0);
+}
+
+bool Device::DrawAsSplitRectangle(uint32_t a, uint32_t b, uint32_t c, uint32_t d,
+                                  Rasterizer& rasterizer)
+{
+    // As DrawTriangle draws (a, b, c) and (b, d, c) when nothing is clipped: the same projected
+    // corners and cull decisions; the rasteriser merges them only where the bytes are the same.
+    // Flat shading takes each triangle's first vertex's colours: never merged.
+    if (mFlatShade)
+        return false;
+    const ClipVertex* v[4] = {&mClipVertices[a], &mClipVertices[b], &mClipVertices[c],
+                              &mClipVertices[d]};
+    for (const ClipVertex* p : v)
+        if (!Inside(*p))
+            return false;
+    RasterVertex r[4];
+    for (int i = 0; i < 4; ++i)
+        r[i] = Project(*v[i]);
+    const RasterVertex* first[3] = {&r[0], &r[1], &r[2]};
+    const RasterVertex* second[3] = {&r[1], &r[3], &r[2]};
+    const bool drawFirst = !Culls(first, 3), drawSecond = !Culls(second, 3);
+    if (drawFirst && drawSecond && rasterizer.DrawSplitRectangle(r[0], r[1], r[2], r[3]))
+        return true;
+    if (drawFirst)
+        rasterizer.DrawTriangle(r[0], r[1], r[2]);
+    if (drawSecond)
+        rasterizer.DrawTriangle(r[1], r[3], r[2]);
+    return true;
 }
 
 bool Device::DrawAsQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, Rasterizer& rasterizer)
@@ -973,6 +1008,21 @@ void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t cou
                     continue;
                 }
                 if (DrawAsQuad(idx[i], idx[i + 1], idx[i + 2], idx[i + 5], rasterizer))
+                {
+                    i += 3;
+                    continue;
+                }
+            }
+            // Or as the particle renderer sends them: (a, b, c), (b, d, c).
+            else if (i + 5 < count && idx[i + 3] == idx[i + 1] && idx[i + 5] == idx[i + 2])
+            {
+                const bool skipFirst = MissesBand(band, idx[i], idx[i + 1], idx[i + 2]) ||
+                                       OffScissor(idx[i], idx[i + 1], idx[i + 2]);
+                const bool skipSecond = MissesBand(band, idx[i + 1], idx[i + 4], idx[i + 2]) ||
+                                        OffScissor(idx[i + 1], idx[i + 4], idx[i + 2]);
+                if ((skipFirst && skipSecond) ||
+                    (!skipFirst && !skipSecond &&
+                     DrawAsSplitRectangle(idx[i], idx[i + 1], idx[i + 2], idx[i + 4], rasterizer)))
                 {
                     i += 3;
                     continue;

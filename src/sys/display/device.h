@@ -153,6 +153,13 @@ private:
     // Draws triangles (a, b, c) and (a, c, d) as one quad when that gives the same picture;
     // false (nothing drawn) otherwise.
     bool DrawAsQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, Rasterizer& rasterizer);
+    // Draws triangles (a, b, c) and (b, d, c), unclipped, as DrawTriangle would, through the
+    // rasteriser's rectangle shortcut where it applies; false (nothing drawn) when a corner needs
+    // clipping or flat shading is on.
+    bool DrawAsSplitRectangle(uint32_t a, uint32_t b, uint32_t c, uint32_t d,
+                              Rasterizer& rasterizer);
+    // Whether the cull mode drops this projected outline.
+    bool Culls(const RasterVertex* const* outline, int count) const;
     void DrawLine(uint32_t i0, uint32_t i1);
     void DrawPoint(uint32_t i0);
     int ClipPolygon(ClipVertex* poly, int count, ClipVertex* scratch);

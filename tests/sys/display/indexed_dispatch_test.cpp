@@ -148,3 +148,155 @@ TEST(IndexedDispatch, PrimitivesBeyondTheViewportLeaveItsPixelsAsTheyWere)
         EXPECT_EQ(ReadAll(*target), expected) << (projected ? "projected" : "screen");
     }
 }
+
+namespace
+{
+
+// Rectangles with sides along the axes, corners (a, b, c, d) = top-left, top-right, bottom-left,
+// bottom-right up to a mirroring in either direction, at any fraction of a pixel, some on pixel
+// centres, some across the viewport's sides, some past the guard band (clipped); whole textures,
+// frames of a sheet and arbitrary texture rectangles.
+std::vector<LVertex> MakeRectangles()
+{
+    uint32_t seed = 777;
+    auto next = [&]
+    {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8; // 24 bits
+    };
+    auto unit = [&] { return static_cast<float>(next()) / 16777216.0f; };
+    std::vector<LVertex> out;
+    for (int k = 0; k < 300; ++k)
+    {
+        float x0, y0, x1, y1;
+        if (k % 5 == 0)
+        {
+            x0 = static_cast<float>(next() % 90);
+            y0 = static_cast<float>(next() % 90);
+            x1 = x0 + static_cast<float>(1 + next() % 9);
+            y1 = y0 + static_cast<float>(1 + next() % 9);
+        }
+        else
+        {
+            x0 = unit() * 110 - 10;
+            y0 = unit() * 110 - 10;
+            x1 = x0 + unit() * 16 + 0.1f;
+            y1 = y0 + unit() * 16 + 0.1f;
+        }
+        if (k == 150)
+        {
+            x0 = -40000;
+            x1 = 50;
+        }
+        if (k % 2 == 1)
+            std::swap(x0, x1);
+        if (k % 4 >= 2)
+            std::swap(y0, y1);
+        float u0 = 0, v0 = 0, u1 = 1, v1 = 1;
+        if (k % 3 == 1)
+        {
+            u0 = 0.25f * static_cast<float>(next() % 4);
+            v0 = 0.5f;
+            u1 = u0 + 0.25f;
+        }
+        else if (k % 3 == 2)
+        {
+            u0 = unit() * 2 - 1;
+            v0 = unit() * 2 - 1;
+            u1 = unit() * 3;
+            v1 = unit() * 3;
+        }
+        const uint32_t color = (next() << 8 & 0xFF000000u) | 0x40000000u | (next() & 0xFFFFFF);
+        const uint32_t specular = 0xFF000000u | next();
+        out.push_back(LVertex{x0, y0, 0.5f, 0, color, specular, u0, v0});
+        out.push_back(LVertex{x1, y0, 0.5f, 0, color, specular, u1, v0});
+        out.push_back(LVertex{x0, y1, 0.5f, 0, color, specular, u0, v1});
+        out.push_back(LVertex{x1, y1, 0.5f, 0, color, specular, u1, v1});
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(IndexedDispatch, RectanglesSentAsTheParticleRendererSendsThemDrawAsTheirTwoTriangles)
+{
+    const std::vector<LVertex> rects = MakeRectangles();
+    std::vector<uint16_t> particleOrder, fanOrder;
+    for (uint16_t b = 0; b < rects.size(); b += 4)
+    {
+        particleOrder.insert(particleOrder.end(),
+                             {b, uint16_t(b + 1), uint16_t(b + 2), uint16_t(b + 1), uint16_t(b + 3),
+                              uint16_t(b + 2)});
+        fanOrder.insert(fanOrder.end(),
+                        {b, uint16_t(b + 1), uint16_t(b + 3), b, uint16_t(b + 3), uint16_t(b + 2)});
+    }
+    struct Setup
+    {
+        const char* name;
+        uint32_t filter; // 0: no texture
+        uint32_t cull;
+        bool depth; // the per-pixel path, through a depth test that always passes
+        bool specular;
+    };
+    const Setup setups[] = {
+        {"untextured", 0, CULL_NONE, false, false},
+        {"point", TFILTER_POINT, CULL_NONE, false, false},
+        {"linear", TFILTER_LINEAR, CULL_NONE, false, false},
+        {"linear, culled clockwise", TFILTER_LINEAR, CULL_CW, false, false},
+        {"point, culled counter-clockwise", TFILTER_POINT, CULL_CCW, false, false},
+        {"linear, per pixel with specular", TFILTER_LINEAR, CULL_NONE, true, true},
+        {"untextured, per pixel", 0, CULL_NONE, true, false},
+    };
+    for (const Setup& setup : setups)
+    {
+        // 0: the particle renderer's order in one draw; 1: each triangle drawn alone, in the
+        // same order; 2: the other quad order in one draw.
+        auto render = [&](int how)
+        {
+            auto target = MakeSurface(96, 96, FormatId::A8R8G8B8, kBackground);
+            target->AddAttachedSurface(MakeSurface(96, 96, FormatId::D16));
+            auto dev = Make2dDevice(target);
+            EXPECT_EQ(dev->SetViewport(Viewport{6, 4, 84, 88, 0, 1}), Result::Ok);
+            if (setup.filter != 0)
+            {
+                dev->SetTexture(0, Texture());
+                dev->SetTextureStageState(0, TSS_MAGFILTER, setup.filter);
+                dev->SetTextureStageState(0, TSS_MINFILTER, setup.filter);
+                dev->SetTextureStageState(0, TSS_ADDRESS, TADDRESS_WRAP);
+            }
+            dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
+            dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
+            dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
+            dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+            dev->SetRenderState(RS_CULLMODE, setup.cull);
+            dev->SetRenderState(RS_SPECULARENABLE, setup.specular ? 1 : 0);
+            if (setup.depth)
+            {
+                dev->SetRenderState(RS_ZENABLE, 1);
+                dev->SetRenderState(RS_ZFUNC, CMP_ALWAYS);
+            }
+            const uint32_t n = static_cast<uint32_t>(rects.size());
+            if (how == 0 || how == 2)
+            {
+                const std::vector<uint16_t>& idx = how == 0 ? particleOrder : fanOrder;
+                dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, rects.data(), n, idx.data(),
+                                          static_cast<uint32_t>(idx.size()), 0);
+            }
+            else
+                for (size_t i = 0; i < particleOrder.size(); i += 3)
+                {
+                    LVertex tri[3] = {rects[particleOrder[i]], rects[particleOrder[i + 1]],
+                                      rects[particleOrder[i + 2]]};
+                    dev->DrawPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, tri, 3, 0);
+                }
+            return ReadAll(*target);
+        };
+        const std::vector<uint32_t> reference = render(1);
+        size_t drawn = 0;
+        for (uint32_t p : reference)
+            drawn += p != kBackground;
+        EXPECT_GT(drawn, 3000u) << setup.name;
+        EXPECT_EQ(render(0), reference) << setup.name;
+        EXPECT_EQ(render(2), reference) << setup.name;
+    }
+}
