@@ -327,15 +327,9 @@ public:
         }
         mX0 = x[0];
         mY0 = y[0];
-        double area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+        const double area = Area(x, y);
         for (int k = 0; k < COUNT; ++k)
-        {
-            double d1 = f[1][k] - f[0][k];
-            double d2 = f[2][k] - f[0][k];
-            mDx[k] = (d1 * (y[2] - y[0]) - d2 * (y[1] - y[0])) / area;
-            mDy[k] = (d2 * (x[1] - x[0]) - d1 * (x[2] - x[0])) / area;
-            mBase[k] = f[0][k];
-        }
+            SetPlane(k, f[0][k], f[1][k], f[2][k], x, y, area);
         auto same = [&](const float* a, const float* b, const float* c)
         { return std::equal(a, a + 4, b) && std::equal(a, a + 4, c); };
         mFlatDiffuse = same(v[0]->diffuse, v[1]->diffuse, v[2]->diffuse);
@@ -345,6 +339,31 @@ public:
         if (!mPerspective)
             mLod = sampler.ComputeLod(static_cast<float>(mDx[U]), static_cast<float>(mDx[V]),
                                       static_cast<float>(mDy[U]), static_cast<float>(mDy[V]));
+    }
+
+    // The texture coordinates' planes alone, as Setup makes them for corners of one rhw.
+    void SetupTexturePlanes(const RasterVertex* v[3], const double x[3], const double y[3])
+    {
+        mX0 = x[0];
+        mY0 = y[0];
+        const double area = Area(x, y);
+        SetPlane(U, v[0]->u * 1.0, v[1]->u * 1.0, v[2]->u * 1.0, x, y, area);
+        SetPlane(V, v[0]->v * 1.0, v[1]->v * 1.0, v[2]->v * 1.0, x, y, area);
+    }
+
+    static double Area(const double x[3], const double y[3])
+    {
+        return (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    }
+
+    void SetPlane(int k, double f0, double f1, double f2, const double x[3], const double y[3],
+                  double area)
+    {
+        const double d1 = f1 - f0;
+        const double d2 = f2 - f0;
+        mDx[k] = (d1 * (y[2] - y[0]) - d2 * (y[1] - y[0])) / area;
+        mDy[k] = (d2 * (x[1] - x[0]) - d1 * (x[2] - x[0])) / area;
+        mBase[k] = f0;
     }
 
     double At(int k, double px, double py) const
@@ -540,9 +559,10 @@ bool SnapOutline(const RasterVertex* const* in, int n, const RasterVertex** v, i
     return (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]) != 0;
 }
 
-// The attribute planes of a snapped outline, from its first three corners.
+// The attribute planes of a snapped outline, from its first three corners (only the texture
+// coordinates' without a sampler).
 void SetupPlanes(TriangleSpanner& span, const RasterVertex** v, const int64_t* X, const int64_t* Y,
-                 const TextureSampler& sampler)
+                 const TextureSampler* sampler)
 {
     double xs[3], ys[3];
     for (int i = 0; i < 3; ++i)
@@ -550,7 +570,10 @@ void SetupPlanes(TriangleSpanner& span, const RasterVertex** v, const int64_t* X
         xs[i] = static_cast<double>(X[i]) / SUBPIXEL;
         ys[i] = static_cast<double>(Y[i]) / SUBPIXEL;
     }
-    span.Setup(v, xs, ys, sampler);
+    if (sampler != nullptr)
+        span.Setup(v, xs, ys, *sampler);
+    else
+        span.SetupTexturePlanes(v, xs, ys);
 }
 
 } // namespace
@@ -603,7 +626,7 @@ bool Rasterizer::DrawSplitRectangle(const RasterVertex& a, const RasterVertex& b
             if (k == 2 && std::equal(corners[2], corners[2] + 3, corners[1]))
                 spans[2] = spans[1]; // the same corners in the same order: the same planes
             else
-                SetupPlanes(spans[k], corners[k], X, Y, mState->mSampler);
+                SetupPlanes(spans[k], corners[k], X, Y, nullptr);
         }
         const double ox =
             static_cast<double>(CeilDiv(std::min({X[0], X[1], X[2], X[3]}), SUBPIXEL));
@@ -682,7 +705,7 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
     }
 
     TriangleSpanner span;
-    SetupPlanes(span, v, X, Y, mState->mSampler);
+    SetupPlanes(span, v, X, Y, &mState->mSampler);
     const bool textured = mState->mSampler.IsBound();
     // Affine triangles sample one level at coordinates stepped in fixed point, exactly as the
     // fast path does, so both paths give the same bytes.
