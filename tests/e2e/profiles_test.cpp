@@ -1,0 +1,160 @@
+// End-to-end runs of the options and profile screens on the repository's content: sliders, the
+// full-screen switch and the cursor choice stored and shown again; profiles typed, scrolled,
+// deleted after the question and selected; "Play" without a profile; the menu's greeting.
+#include "e2e/program_test_support.h"
+
+namespace e2etest
+{
+namespace
+{
+
+// Where the screens' controls lie on the 800 x 600 screen (centres).
+constexpr const char* kNewProfile = "click 280 406\n";
+constexpr const char* kDeleteProfile = "click 520 406\n";
+constexpr const char* kSelectProfile = "click 280 462\n";
+// The first and second buttons of the dialogs: the name's "OK", the question's "Yes" and "No".
+constexpr const char* kNameOk = "click 400 276\n";
+constexpr const char* kYes = "click 400 286\n";
+constexpr const char* kNo = "click 400 342\n";
+
+std::string ClickRow(int row)
+{
+    return "click 340 " + std::to_string(168 + 44 * row) + "\n";
+}
+
+// "New player", the name typed once the dialog has dropped in, "OK", and the dialog's way out.
+std::string TypeProfile(const std::string& name)
+{
+    return std::string(kNewProfile) + "wait 36\ntext " + name + "\nwait 3\n" + kNameOk +
+           "wait 20\n";
+}
+
+Picture Crop(const Picture& picture, uint32_t left, uint32_t top, uint32_t width, uint32_t height)
+{
+    Picture part{width, height, std::vector<uint8_t>(size_t(width) * height * 4)};
+    for (uint32_t y = 0; y < height && top + y < picture.mHeight; ++y)
+        for (uint32_t x = 0; x < width && left + x < picture.mWidth; ++x)
+            for (int c = 0; c < 4; ++c)
+                part.mPixels[(size_t(y) * width + x) * 4 + c] =
+                    picture.mPixels[(size_t(top + y) * picture.mWidth + left + x) * 4 + c];
+    return part;
+}
+
+class ProfilesProgramTest : public ScreenProgramTest
+{
+protected:
+    // Runs `game` opening `screen` (below scripts/) first, with the trace lines on; answers what
+    // the run printed.
+    std::string Run(const fs::path& game, const std::string& screen, const std::string& input,
+                    int& code)
+    {
+        mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
+        code = RunScripted(game, input, {"options=start=scripts/" + screen + "&trace=1"});
+        return ReadFile(mOutputFile);
+    }
+
+    std::string Prefs() { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
+
+    Picture Shot(const std::string& name)
+    {
+        const Picture picture = ReadPicture(mRoot / (name + ".png"));
+        EXPECT_EQ(picture.mWidth, 800u) << name << " was not taken";
+        return picture;
+    }
+};
+
+TEST_F(ProfilesProgramTest, OptionsAreAppliedStoredByOkAndShownByTheNextRun)
+{
+    // The effect slider's thumb from 0.75 to 0.25 (a 256-pixel travel from x 342), the display to
+    // a window, the system cursor on, then "OK", which closes the first screen and so the game.
+    const std::string change = "focus gained\nwait 30\ndrag 534 201 406 201\nwait 5\n"
+                               "click 400 377\nwait 5\nclick 186 308\nwait 5\n"
+                               "click 400 457\nwait 60\nshot after\nclose\n";
+    int code = -1;
+    EXPECT_EQ(Run(mRepository, "options.lua", change, code), "trace: start\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"OK\" did not close the screen";
+    ExpectCleanLog();
+    const std::string stored = "USER 0\n  cursorosuse = \"1\"\n  fullscreen = \"0\"\n"
+                               "  musiclevel = \"750\"\n  soundlevel = \"250\"\n";
+    EXPECT_EQ(Prefs(), stored);
+
+    // Opened again: the slider where it was left, the switch offering full screen, the box ticked
+    // (and no drawn cursor). Closing without "OK" stores nothing.
+    EXPECT_EQ(Run(mRepository, "options.lua", "focus gained\nwait 40\nshot stored\nclose\n", code),
+              "trace: start\n");
+    EXPECT_EQ(code, 0);
+    // The controls, not the panel around them.
+    ExpectMatchesGolden(Crop(Shot("stored"), 160, 180, 480, 220), "options_stored.png");
+    EXPECT_EQ(Prefs(), stored);
+}
+
+TEST_F(ProfilesProgramTest, ProfilesAreTypedScrolledDeletedAfterTheQuestionAndSelected)
+{
+    // Quotes of both kinds and letters beyond ASCII go through the entry field, the dialog's
+    // return statement and the preferences unchanged.
+    const std::string zoe = "Zoë \"Ł\" O'Neil";
+    std::string input = "focus gained\nwait 30\n";
+    for (const std::string& name : {zoe, std::string("Ann"), std::string("Bob"), std::string("Cid"),
+                                    std::string("Dee"), std::string("Eve")})
+        input += TypeProfile(name);
+    // Six profiles: the newest, current one on the last of the five rows, the list scrolled by
+    // one; the arrow brings the first back.
+    input += "shot scrolled\nclick 524 166\nwait 5\n";
+    // Ann's deletion answered "No", Cid's "Yes"; then Zoë's row and "Select", which closes the
+    // first screen and so the game.
+    input += ClickRow(1) + "wait 3\n" + kDeleteProfile + "wait 40\n" + kNo + "wait 30\n";
+    input += ClickRow(3) + "wait 3\n" + kDeleteProfile + "wait 40\n" + kYes + "wait 30\n";
+    input += "shot deleted\n" + ClickRow(0) + "wait 3\n" + kSelectProfile + "wait 60\n";
+    input += "shot after\nclose\n";
+
+    int code = -1;
+    EXPECT_EQ(Run(mRepository, "selectplayer.lua", input, code),
+              "trace: start\ntrace: profile " + zoe + "\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Select\" did not close the screen";
+    ExpectCleanLog();
+    std::string profiles = "USER 0\n  curuser = \"0\"\n";
+    int slot = 0;
+    for (const std::string& name :
+         {zoe, std::string("Ann"), std::string("Bob"), std::string("Dee"), std::string("Eve")})
+        profiles +=
+            "USER " + std::to_string(++slot) + "\n  gamemode = \"1\"\n  name = \"" + name + "\"\n";
+    EXPECT_EQ(Prefs(), profiles);
+    // The rows and the slider beside them.
+    ExpectMatchesGolden(Crop(Shot("scrolled"), 186, 146, 358, 220), "profiles_scrolled.png");
+    ExpectMatchesGolden(Crop(Shot("deleted"), 186, 146, 358, 220), "profiles_deleted.png");
+}
+
+// "Play" without a profile asks for a name, plays (the credits, for now) and comes back to the
+// menu, which greets the new player; a profile made and selected on the profile screen is greeted
+// next. The credits of a copy of the content scroll fast, so the run does not wait for them.
+TEST_F(ProfilesProgramTest, PlayWithoutAProfileAsksForANameAndTheGreetingFollowsTheProfile)
+{
+    const fs::path game = CopyGame("fast");
+    const fs::path credits = game / "assets/scripts/credits.lua";
+    std::string script = ReadFile(credits);
+    const size_t speed = script.find("scrollspeed = 60,");
+    ASSERT_NE(speed, std::string::npos);
+    WriteFile(credits, script.replace(speed, 17, "scrollspeed = 6000,"));
+
+    const std::string input =
+        "focus gained\nwait 30\nclick 400 272\nwait 40\ntext Ann\nwait 3\n" + std::string(kNameOk) +
+        "wait 100\nshot ann\nclick 400 382\nwait 30\n" + TypeProfile("Bob") + kSelectProfile +
+        "wait 30\nshot bob\nclick 400 492\nwait 60\nshot after\nclose\n";
+    int code = -1;
+    EXPECT_EQ(Run(game, "mainmenu.lua", input, code),
+              "trace: start\ntrace: menu\ntrace: profile Ann\ntrace: credits\n"
+              "trace: profile Bob\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Quit\" did not end the game";
+    ExpectCleanLog();
+    EXPECT_EQ(Prefs(), "USER 0\n  curuser = \"1\"\nUSER 1\n  gamemode = \"1\"\n  name = \"Ann\"\n"
+                       "USER 2\n  gamemode = \"1\"\n  name = \"Bob\"\n");
+    // The greeting's line under the logo.
+    ExpectMatchesGolden(Crop(Shot("ann"), 200, 196, 400, 36), "greeting_ann.png");
+    ExpectMatchesGolden(Crop(Shot("bob"), 200, 196, 400, 36), "greeting_bob.png");
+}
+
+} // namespace
+} // namespace e2etest
