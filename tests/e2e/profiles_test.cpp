@@ -94,17 +94,19 @@ TEST_F(ProfilesProgramTest, ProfilesAreTypedScrolledDeletedAfterTheQuestionAndSe
     // Quotes of both kinds and letters beyond ASCII go through the entry field, the dialog's
     // return statement and the preferences unchanged.
     const std::string zoe = "Zoë \"Ł\" O'Neil";
-    std::string input = "focus gained\nwait 30\n";
-    for (const std::string& name : {zoe, std::string("Ann"), std::string("Bob"), std::string("Cid"),
-                                    std::string("Dee"), std::string("Eve")})
+    std::string input = "focus gained\nwait 30\n" + TypeProfile(zoe);
+    for (const char* name : {"Ann", "Bob", "Cid", "Dee", "Eve", "Fay"})
         input += TypeProfile(name);
-    // Six profiles: the newest, current one on the last of the five rows, the list scrolled by
-    // one; the arrow brings the first back.
-    input += "shot scrolled\nclick 524 166\nwait 5\n";
-    // Ann's deletion answered "No", Cid's "Yes"; then Zoë's row and "Select", which closes the
-    // first screen and so the game.
-    input += ClickRow(1) + "wait 3\n" + kDeleteProfile + "wait 40\n" + kNo + "wait 30\n";
-    input += ClickRow(3) + "wait 3\n" + kDeleteProfile + "wait 40\n" + kYes + "wait 30\n";
+    // Seven profiles: the newest, current one on the last of the five rows, the list scrolled by
+    // two. Each row pressed next tells where the list stands: the thumb dragged to the top and the
+    // lower arrow put Bob on the second row; after his deletion, the upper arrow puts Dee on the
+    // fourth. Her deletion is answered "No" once, then "Yes".
+    input += "shot scrolled\ndrag 520 314 520 190\nwait 5\nclick 524 346\nwait 5\n";
+    input += ClickRow(1) + "wait 3\n" + kDeleteProfile + "wait 36\n" + kYes + "wait 20\n";
+    input += "click 524 166\nwait 5\n" + ClickRow(3) + "wait 3\n";
+    input += std::string(kDeleteProfile) + "wait 36\n" + kNo + "wait 20\n";
+    input += std::string(kDeleteProfile) + "wait 36\n" + kYes + "wait 20\n";
+    // Zoë's row and "Select", which closes the first screen and so the game.
     input += "shot deleted\n" + ClickRow(0) + "wait 3\n" + kSelectProfile + "wait 60\n";
     input += "shot after\nclose\n";
 
@@ -117,7 +119,7 @@ TEST_F(ProfilesProgramTest, ProfilesAreTypedScrolledDeletedAfterTheQuestionAndSe
     std::string profiles = "USER 0\n  curuser = \"0\"\n";
     int slot = 0;
     for (const std::string& name :
-         {zoe, std::string("Ann"), std::string("Bob"), std::string("Dee"), std::string("Eve")})
+         {zoe, std::string("Ann"), std::string("Cid"), std::string("Eve"), std::string("Fay")})
         profiles +=
             "USER " + std::to_string(++slot) + "\n  gamemode = \"1\"\n  name = \"" + name + "\"\n";
     EXPECT_EQ(Prefs(), profiles);
