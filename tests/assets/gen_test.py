@@ -64,6 +64,10 @@ class BadInput(Scratch):
         "missing parameter": (
             "ENTRIES = ENTRIES + [image('ui/odd.png', 'button', size=(40, 20))]\n",
             ["--only", "ui/*"], "gen.py: ui/odd.png: button failed: missing parameter 'state'\n"),
+        "description not XML": (
+            "ENTRIES = ENTRIES + [Entry('menu/spin.anm', 'animation_xml', name='spin', "
+            "image='spin.png', frames=2, frame=(4, 4))]\n",
+            [], "gen.py: menu/spin.anm: a description is an .xml file\n"),
         "missing encoder": (
             "", ["--only", "audio/*"],
             "gen.py: audio/1.ogg: encoder \"oggenc\" not found (Debian package vorbis-tools)\n"),

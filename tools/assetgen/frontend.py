@@ -197,7 +197,7 @@ def _flame_frame(i, size, p, rng):
     sways = p["sways"]
     height = heights[i % len(heights)]
     sway = sways[i % len(sways)]
-    base_x, base_y = w / 2, h - 6
+    base_x, base_y = w / 2, h - 11
     jitter = [rng.uniform(-0.8, 0.8) for _ in range(17)]
 
     def outline(scale, lift):
@@ -221,12 +221,23 @@ def _flame_frame(i, size, p, rng):
     img = _over(img, EMBER, body)
     img = _over(img, AMBER, paint.soft(paint.polygon_mask(size, outline(0.72, 2)), 1))
     img = _over(img, (255, 244, 214), paint.soft(paint.polygon_mask(size, outline(0.4, 4)), 1))
-    return img
+    # The bronze dish it burns in, over the flame's foot.
+    cx = w / 2
+    img = _over(img, BRONZE_DARK, paint.polygon_mask(size, [
+        (cx - 4, h - 6), (cx + 4, h - 6), (cx + 8, h - 1), (cx - 8, h - 1)]))
+    dish = paint.polygon_mask(size, [(cx - 16, h - 14), (cx + 16, h - 14), (cx + 10, h - 6),
+                                     (cx - 10, h - 6)])
+    metal = paint.horizontal_gradient(size, [(0.0, BRONZE + (255,)), (0.4, AMBER + (255,)),
+                                             (0.6, BRONZE + (255,)), (1.0, BRONZE_DARK + (255,))],
+                                      "RGBA")
+    img.paste(metal, (0, 0), dish)
+    return _over(img, AMBER_PALE, paint.polygon_mask(size, [
+        (cx - 16, h - 14), (cx + 16, h - 14), (cx + 15, h - 12.5), (cx - 15, h - 12.5)]))
 
 
 def flame_sheet(p, rng):
-    """The menu's flame: frames side by side, each a flickering flame standing on the frame's
-    bottom middle, with its glow inside the frame."""
+    """The menu's flame: frames side by side, each a flickering flame in a bronze dish at the
+    frame's bottom middle, with its glow inside the frame."""
     return sheets.strip(p, lambda i, size: _flame_frame(i, size, p, rng))
 
 
@@ -459,7 +470,7 @@ def credits_background(p, rng):
     paint.paste_colour(img, (10, 14, 22), paint.shape_mask(size, lambda d, k: [
         d.polygon([(px * k, py * k) for px, py in house], fill=255) for house in houses]))
     for lx, ly in lights:
-        paint.glow(img, (lx, ly), 36, AMBER, 0.5)
+        paint.glow(img, (lx, ly), 48, AMBER, 0.7)
         paint.paste_colour(img, AMBER_PALE, paint.shape_mask(size, lambda d, k: d.rectangle(
             ((lx - 2) * k, (ly - 3) * k, (lx + 2) * k, (ly + 3) * k), fill=255)))
         # The light's reflection: a blurred streak below the water line.

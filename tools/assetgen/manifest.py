@@ -110,7 +110,7 @@ FRONT_END = [
     # The splash shows the first file of this folder: it holds this one only.
     image("screenbranding/project.png", "branding", size=(640, 200)),
     *animation("menu/flame.xml", "menu/flame_sheet.png", "flame_sheet", name="flame", frames=4,
-               frame=(48, 64), heights=(50, 45, 53, 47), sways=(-3, 2, 4, -1)),
+               frame=(48, 64), heights=(44, 40, 47, 42), sways=(-3, 2, 4, -1)),
     image("fx/spark.png", "spark", size=(16, 16)),
     image("fx/puff.png", "puff", size=(32, 32)),
     *states("ui/check_%s.png", "check", size=(32, 32)),
