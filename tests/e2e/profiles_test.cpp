@@ -40,19 +40,11 @@ Picture Crop(const Picture& picture, uint32_t left, uint32_t top, uint32_t width
     return part;
 }
 
+using Traces = std::vector<std::string>;
+
 class ProfilesProgramTest : public ScreenProgramTest
 {
 protected:
-    // Runs `game` opening `screen` (below scripts/) first, with the trace lines on; answers what
-    // the run printed.
-    std::string Run(const fs::path& game, const std::string& screen, const std::string& input,
-                    int& code)
-    {
-        mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
-        code = RunScripted(game, input, {"options=start=scripts/" + screen + "&trace=1"});
-        return ReadFile(mOutputFile);
-    }
-
     std::string Prefs() { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
 
     Picture Shot(const std::string& name)
@@ -71,7 +63,7 @@ TEST_F(ProfilesProgramTest, OptionsAreAppliedStoredByOkAndShownByTheNextRun)
                                "click 400 377\nwait 5\nclick 186 308\nwait 5\n"
                                "click 400 457\nwait 60\nshot after\nclose\n";
     int code = -1;
-    EXPECT_EQ(Run(mRepository, "options.lua", change, code), "trace: start\n");
+    EXPECT_EQ(RunTraced(mRepository, change, "start=scripts/options.lua", code), Traces{"start"});
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"OK\" did not close the screen";
     ExpectCleanLog();
@@ -81,8 +73,9 @@ TEST_F(ProfilesProgramTest, OptionsAreAppliedStoredByOkAndShownByTheNextRun)
 
     // Opened again: the slider where it was left, the switch offering full screen, the box ticked
     // (and no drawn cursor). Closing without "OK" stores nothing.
-    EXPECT_EQ(Run(mRepository, "options.lua", "focus gained\nwait 40\nshot stored\nclose\n", code),
-              "trace: start\n");
+    EXPECT_EQ(RunTraced(mRepository, "focus gained\nwait 40\nshot stored\nclose\n",
+                        "start=scripts/options.lua", code),
+              Traces{"start"});
     EXPECT_EQ(code, 0);
     // The controls, not the panel around them.
     ExpectMatchesGolden(Crop(Shot("stored"), 160, 180, 480, 220), "options_stored.png");
@@ -111,8 +104,8 @@ TEST_F(ProfilesProgramTest, ProfilesAreTypedScrolledDeletedAfterTheQuestionAndSe
     input += "shot after\nclose\n";
 
     int code = -1;
-    EXPECT_EQ(Run(mRepository, "selectplayer.lua", input, code),
-              "trace: start\ntrace: profile " + zoe + "\n");
+    EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/selectplayer.lua", code),
+              (Traces{"start", "profile " + zoe}));
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Select\" did not close the screen";
     ExpectCleanLog();
@@ -135,19 +128,18 @@ TEST_F(ProfilesProgramTest, PlayWithoutAProfileAsksForANameAndTheGreetingFollows
 {
     const fs::path game = CopyGame("fast");
     const fs::path credits = game / "assets/scripts/credits.lua";
-    std::string script = ReadFile(credits);
-    const size_t speed = script.find("scrollspeed = 60,");
-    ASSERT_NE(speed, std::string::npos);
-    WriteFile(credits, script.replace(speed, 17, "scrollspeed = 6000,"));
+    const std::string script = ReadFile(credits);
+    const std::regex speed("scrollspeed = \\d+,");
+    ASSERT_TRUE(std::regex_search(script, speed));
+    WriteFile(credits, std::regex_replace(script, speed, "scrollspeed = 6000,"));
 
     const std::string input =
         "focus gained\nwait 30\nclick 400 272\nwait 40\ntext Ann\nwait 3\n" + std::string(kNameOk) +
         "wait 100\nshot ann\nclick 400 382\nwait 30\n" + TypeProfile("Bob") + kSelectProfile +
         "wait 30\nshot bob\nclick 400 492\nwait 60\nshot after\nclose\n";
     int code = -1;
-    EXPECT_EQ(Run(game, "mainmenu.lua", input, code),
-              "trace: start\ntrace: menu\ntrace: profile Ann\ntrace: credits\n"
-              "trace: profile Bob\n");
+    EXPECT_EQ(RunTraced(game, input, "start=scripts/mainmenu.lua", code),
+              (Traces{"start", "menu", "profile Ann", "credits", "profile Bob"}));
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Quit\" did not end the game";
     ExpectCleanLog();
