@@ -56,6 +56,18 @@ inline Picture ReadPicture(const fs::path& path)
     return picture;
 }
 
+// The part of a picture at x, y of w by h (which must lie inside it): a small golden for one
+// window of a screen.
+inline Picture Crop(const Picture& picture, uint32_t x, uint32_t y, uint32_t w, uint32_t h)
+{
+    Picture part{w, h, std::vector<uint8_t>(size_t(w) * h * 4)};
+    for (uint32_t row = 0; row < h && y + row < picture.mHeight; ++row)
+        for (uint32_t col = 0; col < w * 4 && (x * 4 + col) < picture.mWidth * 4; ++col)
+            part.mPixels[(size_t(row) * w * 4) + col] =
+                picture.mPixels[(size_t(y + row) * picture.mWidth + x) * 4 + col];
+    return part;
+}
+
 // Compressed, unlike the frame test mode's own file, to keep the golden small.
 inline bool WritePicture(const Picture& picture, const fs::path& path)
 {
