@@ -19,7 +19,9 @@ for i = 1, 8 do
         leftimage = { image = "fx/spark", x = kLineX - kLineW / 2 - 24, y = -32 },
     })
 end
-table.insert(objects, { type = "image", yoffset = 30, bitmap = { image = "credits/ornament", x = 272 } })
+table.insert(objects, {
+    type = "image", yoffset = 30, bitmap = { image = "credits/ornament", x = 272 },
+})
 
 MakeDialog {
     name = "credits",

@@ -13,7 +13,9 @@ MakeDialog {
         fade = true, fadetime = 250,
         music = "music_menu?group=1001",
         Bitmap { name = "bg", image = "menu/bg", x = 0, y = 0 },
-        Bitmap { name = "logo", image = "menu/logo", x = kCenter, y = 30, w = 480, h = 160, alpha = true },
+        Bitmap {
+            name = "logo", image = "menu/logo", x = kCenter, y = 30, w = 480, h = 160, alpha = true,
+        },
         AnimatedBitmap {
             name = "flame", image = "menu/flame", x = 640, y = 300,
             framespeed = 90, animation = "wrap",
@@ -38,7 +40,9 @@ MakeDialog {
         MenuButton("credits", "menu_credits", 415,
                    function() DisplayDialog { "scripts/credits.lua" } end),
         -- Closing the menu's modal window ends the start-up script's wait: the game ends.
-        Button(ButtonStyle { name = "quit", text = "menu_quit", x = kCenter, y = 470, close = true }),
+        Button(ButtonStyle {
+            name = "quit", text = "menu_quit", x = kCenter, y = 470, close = true,
+        }),
     },
 }
 SetWelcomeName()

@@ -33,6 +33,8 @@ return {
         w = 220, h = 44,
     },
     -- How a dialog drops in from above, overshoots and settles, and flies out again.
-    dialogtransform = { timeenter = 350, timeenterbounce = 150, timeexit = 250, moveenterbounce = 18 },
+    dialogtransform = {
+        timeenter = 350, timeenterbounce = 150, timeexit = 250, moveenterbounce = 18,
+    },
     textobject = textobject,
 }
