@@ -2,6 +2,7 @@
 // (velocity, gravity, age, alpha fade, expiry), with the update that respawns expired ones.
 #pragma once
 
+#include "particles/compiled_particle_program.h"
 #include "particles/particle_nodes.h"
 #include "particles/particle_runner.h"
 
@@ -41,15 +42,37 @@ public:
     TParticleProgram mProgram;
 };
 
+// A registered function that pushes the gravity, as a vector a window registers would.
+class Gravity : public TParticleFunction, public TParticleFunctionTable
+{
+public:
+    uint8_t GetWidth(uint8_t, const uint8_t*) const override { return 2; }
+    bool Execute(TParticleContext&, TParticleFrame& frame) override
+    {
+        const float value[2] = {0, 100};
+        return frame.Push(value, 2);
+    }
+    TParticleFunction* GetFunction(uint32_t n) const override
+    {
+        return n == 0 ? const_cast<Gravity*>(this) : nullptr;
+    }
+};
+
 // What the particle library compiles for: pPosition:Anim(pPosition + fTimeScale(pVelocity)),
 // pVelocity:Anim(pVelocity + fTimeScale(gravity)), pAge:Anim(pAge + fAge()),
-// pColor:Anim(fAlpha(white, fFade(pAge, 1, lifetime, 0))), fExpire(lifetime < pAge).
-inline TParticleProgram AnimProgram()
+// pColor:Anim(fAlpha(white, fFade(pAge, 1, lifetime, 0))), fExpire(lifetime < pAge); the gravity
+// read from registered function 0 when asked.
+inline TParticleProgram AnimProgram(bool gravityFromFunction = false)
 {
     Builder b;
     b.Member(0, 2).Member(kVelocity, 2).Node("fTimeScale", 1).Node("add", 2);
     b.Push(0.0f).Push(2.0f).Node("assign", 3);
-    b.Member(kVelocity, 2).Push(TVec2(0, 100)).Node("fTimeScale", 1).Node("add", 2);
+    b.Member(kVelocity, 2);
+    if (gravityFromFunction)
+        b.Member(-1, 2);
+    else
+        b.Push(TVec2(0, 100));
+    b.Node("fTimeScale", 1).Node("add", 2);
     b.Push(static_cast<float>(kVelocity)).Push(2.0f).Node("assign", 3);
     b.Member(kAge, 1).Node("fAge", 0).Node("add", 2);
     b.Push(static_cast<float>(kAge)).Push(1.0f).Node("assign", 3);
@@ -82,14 +105,29 @@ inline void Respawn(float* p)
     p[kAge] = 0.0f;
 }
 
-// One update of every particle by the node runner.
-inline void Update(const TParticleProgram& program, std::vector<float>& particles)
+// One update of every particle by the node runner, one node at a time through the node interface.
+inline void UpdateByNodes(const TParticleProgram& program, std::vector<float>& particles)
 {
-    TParticleRunner runner(kWidths, 7, kStep, nullptr);
+    static Gravity gravity;
+    TParticleRunner runner(kWidths, 7, kStep, &gravity);
     for (int i = 0; i < kParticles; ++i)
     {
         float* p = particles.data() + static_cast<size_t>(i) * kFloats;
         if (!runner.Run(program, p))
+            Respawn(p);
+    }
+}
+
+// The same update with the program compiled once for the batch, as the particle system runs it.
+inline void Update(const TParticleProgram& program, std::vector<float>& particles)
+{
+    static Gravity gravity;
+    TParticleRunner runner(kWidths, 7, kStep, &gravity);
+    TCompiledParticleProgram compiled(program, runner);
+    for (int i = 0; i < kParticles; ++i)
+    {
+        float* p = particles.data() + static_cast<size_t>(i) * kFloats;
+        if (!compiled.Run(p))
             Respawn(p);
     }
 }

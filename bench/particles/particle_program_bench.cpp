@@ -1,5 +1,5 @@
 // Particle updates: 10,000 live particles through a typical anim program (velocity, gravity, age,
-// alpha fade, expiry) by the node runner, against the same update as a plain C++ loop.
+// alpha fade, expiry) node by node and compiled for the batch, against a plain C++ loop.
 #include "particle_bench_program.h"
 
 #include <benchmark/benchmark.h>
@@ -14,13 +14,80 @@ void BM_ParticleAnim_Nodes(benchmark::State& state)
     std::vector<float> particles = MakeParticles();
     for (auto _ : state)
     {
-        Update(program, particles);
+        UpdateByNodes(program, particles);
         benchmark::DoNotOptimize(particles.data());
     }
     state.SetItemsProcessed(state.iterations() * kParticles);
     state.counters["instructions"] = static_cast<double>(program.size());
 }
 BENCHMARK(BM_ParticleAnim_Nodes)->Unit(benchmark::kMicrosecond);
+
+void BM_ParticleAnim_Compiled(benchmark::State& state)
+{
+    TParticleProgram program = AnimProgram();
+    std::vector<float> particles = MakeParticles();
+    for (auto _ : state)
+    {
+        Update(program, particles);
+        benchmark::DoNotOptimize(particles.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kParticles);
+}
+BENCHMARK(BM_ParticleAnim_Compiled)->Unit(benchmark::kMicrosecond);
+
+// The gravity read from a registered function: one node called through the node interface.
+void BM_ParticleAnim_CompiledWithACall(benchmark::State& state)
+{
+    TParticleProgram program = AnimProgram(true);
+    std::vector<float> particles = MakeParticles();
+    for (auto _ : state)
+    {
+        Update(program, particles);
+        benchmark::DoNotOptimize(particles.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kParticles);
+}
+BENCHMARK(BM_ParticleAnim_CompiledWithACall)->Unit(benchmark::kMicrosecond);
+
+void BM_ParticleAnim_NodesWithACall(benchmark::State& state)
+{
+    TParticleProgram program = AnimProgram(true);
+    std::vector<float> particles = MakeParticles();
+    for (auto _ : state)
+    {
+        UpdateByNodes(program, particles);
+        benchmark::DoNotOptimize(particles.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kParticles);
+}
+BENCHMARK(BM_ParticleAnim_NodesWithACall)->Unit(benchmark::kMicrosecond);
+
+// What compiling the program for a batch costs, against one particle run node by node.
+void BM_ParticleAnim_Compile(benchmark::State& state)
+{
+    TParticleProgram program = AnimProgram();
+    TParticleRunner runner(kWidths, 7, kStep, nullptr);
+    for (auto _ : state)
+    {
+        TCompiledParticleProgram compiled(program, runner);
+        benchmark::DoNotOptimize(&compiled);
+    }
+}
+BENCHMARK(BM_ParticleAnim_Compile);
+
+void BM_ParticleAnim_OneParticleByNodes(benchmark::State& state)
+{
+    TParticleProgram program = AnimProgram();
+    std::vector<float> particles = MakeParticles();
+    TParticleRunner runner(kWidths, 7, kStep, nullptr);
+    for (auto _ : state)
+    {
+        runner.Run(program, particles.data());
+        particles[kAge] = 0.0f;
+        benchmark::DoNotOptimize(particles.data());
+    }
+}
+BENCHMARK(BM_ParticleAnim_OneParticleByNodes);
 
 void BM_ParticleAnim_Native(benchmark::State& state)
 {

@@ -2,6 +2,7 @@
 // shared by every system), the script functions bound to it, spawning and the per-update run.
 #include "particles/lua_particle_system.h"
 
+#include "particles/compiled_particle_program.h"
 #include "particles/particle_random.h"
 #include "particles/particle_renderer_2d.h"
 #include "particles/particle_runner.h"
@@ -28,6 +29,9 @@ extern const unsigned long kParticleLibrarySize;
 namespace
 {
 const char* const kOneScriptKey = "lpsonescript";
+// Batches of this many particles run their program compiled: compiling costs about as much as
+// running a few particles node by node.
+constexpr int kCompiledFrom = 16;
 
 // What every system shares: the generator, the live count and, with one script for all, that
 // script, its holders and the next system number.
@@ -318,10 +322,13 @@ void TLuaParticleSystem::Update(int32_t milliseconds)
         return;
     TParticleRunner runner(mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()),
                            static_cast<uint32_t>(milliseconds), this);
+    std::unique_ptr<TCompiledParticleProgram> anim;
+    if (mCollection->mLiveCount >= kCompiledFrom)
+        anim = std::make_unique<TCompiledParticleProgram>(mAnimProgram, runner);
     auto& live = mCollection->mLive;
     for (auto it = live.begin(); it != live.end();)
     {
-        if (runner.Run(mAnimProgram, *it))
+        if (anim ? anim->Run(*it) : runner.Run(mAnimProgram, *it))
             ++it;
         else
             it = mCollection->FreeBlock(it);
@@ -447,6 +454,9 @@ void TLuaParticleSystem::CreateParticles(float n)
     mSpawnDebt += n;
     TParticleRunner runner(mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()), 0,
                            this);
+    std::unique_ptr<TCompiledParticleProgram> init;
+    if (mSpawnDebt >= static_cast<float>(kCompiledFrom))
+        init = std::make_unique<TCompiledParticleProgram>(mInitProgram, runner);
     const float* defaults = mRenderer->GetDefaultParticle();
     int defaultCount = mRenderer->GetParticleWidth();
     if (defaultCount > mFloatsPerParticle)
@@ -459,7 +469,10 @@ void TLuaParticleSystem::CreateParticles(float n)
             break;
         std::memset(block, 0, sizeof(float) * mFloatsPerParticle);
         std::memcpy(block, defaults, sizeof(float) * static_cast<size_t>(defaultCount));
-        runner.Run(mInitProgram, block);
+        if (init)
+            init->Run(block);
+        else
+            runner.Run(mInitProgram, block);
     }
 }
 

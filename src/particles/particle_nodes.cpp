@@ -45,14 +45,7 @@ MW_PARTICLE_CLASS_ID(F2dRotation)
 
 namespace
 {
-constexpr double kRandomFactor = 2.3283063671497593e-10;
 constexpr float kPi = 3.1415927410125732f;
-
-// A random fraction in [0, 1): the next output scaled just under 2^-32, rounded to float.
-float NextFraction()
-{
-    return static_cast<float>(GetParticleRandom().Next() * kRandomFactor);
-}
 
 uint8_t FirstWidth(uint8_t argc, const uint8_t* widths, int k = 0)
 {
@@ -507,7 +500,7 @@ bool FRange::Execute(TParticleContext&, TParticleFrame& frame)
     uint8_t width = frame.ArgWidth(0);
     float result[4] = {};
     for (int k = 0; k < width; ++k)
-        result[k] = a[k] + (b[k] - a[k]) * NextFraction();
+        result[k] = a[k] + (b[k] - a[k]) * NextParticleFraction();
     return frame.Push4(result, width);
 }
 
@@ -587,7 +580,7 @@ bool F2dRadius::Execute(TParticleContext&, TParticleFrame& frame)
     if (frame.mArgc == 2 && frame.ArgWidth(1) != 2)
         return false;
     float r = frame.Arg(0)[0];
-    float u = NextFraction();
+    float u = NextParticleFraction();
     float theta = (u + u) * kPi;
     float result[2] = {static_cast<float>(std::cos(static_cast<double>(theta)) * r),
                        static_cast<float>(std::sin(static_cast<double>(theta)) * r)};

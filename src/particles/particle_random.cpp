@@ -6,7 +6,8 @@
 namespace
 {
 TRandom* sInstalled = nullptr;
-}
+constexpr double kRandomFactor = 2.3283063671497593e-10;
+} // namespace
 
 TRandom& GetParticleRandom()
 {
@@ -19,4 +20,9 @@ TRandom& GetParticleRandom()
 void SetParticleRandom(TRandom* random)
 {
     sInstalled = random;
+}
+
+float NextParticleFraction()
+{
+    return static_cast<float>(GetParticleRandom().Next() * kRandomFactor);
 }

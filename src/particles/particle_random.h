@@ -8,3 +8,6 @@ class TRandom;
 TRandom& GetParticleRandom();
 // Installs `random` (null uninstalls); the owner keeps it alive while it is installed.
 void SetParticleRandom(TRandom* random);
+// A fraction in [0, 1) from the installed generator: its next output scaled just under 2^-32,
+// rounded to float.
+float NextParticleFraction();

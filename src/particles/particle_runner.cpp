@@ -10,16 +10,21 @@ TParticleRunner::TParticleRunner(const uint8_t* memberWidths, uint32_t memberCou
 
 bool TParticleRunner::Run(const TParticleProgram& program, float* particle)
 {
+    mContext.mParticle = particle;
+    mContext.mAlive = true;
+    return Continue(program, 0, 0);
+}
+
+bool TParticleRunner::Continue(const TParticleProgram& program, size_t next, uint8_t top)
+{
     TParticleFrame frame;
     frame.mSystem = mFunctions;
     frame.mStack = &mStack;
-    mContext.mParticle = particle;
-    mContext.mAlive = true;
     // The top is kept here as well as in the frame, so each step only stores the frame's fields
     // (what SetArguments would set) instead of reading back what it just wrote.
-    uint8_t top = 0;
-    for (const TParticleInstruction& instruction : program)
+    for (size_t i = next; i < program.size(); ++i)
     {
+        const TParticleInstruction& instruction = program[i];
         uint8_t argc = instruction.mArgc;
         // Fewer values stacked than the node takes: it would read stale slots, so it fails.
         if (top < argc)

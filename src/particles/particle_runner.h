@@ -15,6 +15,11 @@ public:
     // Runs the program over `particle` from an empty frame with the particle alive; a failing node
     // skips the rest of the program for this particle only. Answers whether it is still alive.
     bool Run(const TParticleProgram& program, float* particle);
+    // Runs the program's instructions from `next` on, over the context's particle, with the stack's
+    // slots below `top` as an earlier part of the run left them. Answers whether it is alive.
+    bool Continue(const TParticleProgram& program, size_t next, uint8_t top);
+
+    TParticleFunctionTable* GetFunctions() const { return mFunctions; }
 
     TParticleStack& GetStack() { return mStack; }
     TParticleContext& GetContext() { return mContext; }

@@ -3,6 +3,7 @@
 #include "particles/lua_particle_system.h"
 
 #include "particles/particle_nodes.h"
+#include "particles/particle_runner.h"
 #include "platform/config.h"
 #include "script/lua.h"
 #include "script/script.h"
@@ -364,4 +365,44 @@ TEST(ParticleRandomSeed, FollowsTheGuid)
     EXPECT_EQ(a, b);
     EXPECT_NE(a, c);
 }
+// Updates of 16 live particles or more run the anim program compiled, fewer node by node: both
+// against the runner over copies of the same particles, as the two batches expire in turn.
+TEST_F(ParticleSystemTest, UpdatesAroundTheCompiledBatchSizeMatchTheRunner)
+{
+    const uint8_t widths[] = {2, 2, 1, 4, 1, 1, 2};
+    for (int second : {7, 8})
+    {
+        TLuaParticleSystem system;
+        ASSERT_TRUE(
+            system.Load("SetNumParticles(20)\npAge = Allocate(1)\nSetUpGravity(50)\n"
+                        "pVelocity:Init(f2dRadius(40))\n"
+                        "pAge:Anim(pAge + fTimeScale(1))\n"
+                        "pPosition:Anim(pPosition + fTimeScale(pVelocity))\n"
+                        "pColor:Anim(fAlpha(Color(1, 0.5, 0.2, 1), fFade(pAge, 1, 0.04, 0)))\n"
+                        "Anim(fExpire(fLess(0.03, pAge)))\n"
+                        "function Update(s) end\n"));
+        ASSERT_EQ(system.GetFloatsPerParticle(), 13);
+        system.GetScript()->DoLuaString("CreateParticles(8)");
+        system.Update(16);
+        system.GetScript()->DoLuaString(
+            ("CreateParticles(" + std::to_string(second) + ")").c_str());
+        std::vector<std::vector<float>> copies;
+        for (float* block : system.GetCollection().mLive)
+            copies.emplace_back(block, block + 13);
+        ASSERT_EQ(copies.size(), 8u + second);
+        for (int step = 0; step < 3; ++step)
+        {
+            system.Update(16);
+            TParticleRunner runner(widths, 7, 16, &system);
+            for (auto it = copies.begin(); it != copies.end();)
+                it = runner.Run(system.GetAnimProgram(), it->data()) ? it + 1 : copies.erase(it);
+            std::vector<std::vector<float>> live;
+            for (float* block : system.GetCollection().mLive)
+                live.emplace_back(block, block + 13);
+            EXPECT_EQ(live, copies) << "step " << step << ", " << 8 + second << " particles";
+        }
+        EXPECT_TRUE(copies.empty());
+    }
+}
+
 } // namespace
