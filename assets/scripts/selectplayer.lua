@@ -100,6 +100,8 @@ MakeDialog {
         Button(ButtonStyle {
             name = "select", text = "players_select", x = 170, y = 440, command = SelectPlayer,
         }),
-        Button(ButtonStyle { name = "cancel", text = "players_cancel", x = 410, y = 440, close = true }),
+        Button(ButtonStyle {
+            name = "cancel", text = "players_cancel", x = 410, y = 440, close = true,
+        }),
     },
 }
