@@ -205,7 +205,7 @@ constexpr const char* kClickQuit =
 
 TEST_F(ScreenProgramTest, TheFirstScreensButtonEndsTheGame)
 {
-    EXPECT_EQ(RunScripted(CopyGame("content"), kClickQuit), 0);
+    EXPECT_EQ(RunScripted(CopyGame("content"), kClickQuit, {kToolkitStart}), 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click did not end the game";
     ExpectCleanLog();
 }
@@ -215,7 +215,7 @@ TEST_F(ScreenProgramTest, OnTheRepositorysContentAClickOrACloseEndsTheGame)
     for (const char* script : {kClickQuit, "wait 10\nclose\n"})
     {
         fs::remove(LogFile());
-        EXPECT_EQ(RunScripted(mRepository, script), 0) << script;
+        EXPECT_EQ(RunScripted(mRepository, script, {kToolkitStart}), 0) << script;
         ExpectCleanLog();
     }
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click did not end the game";
@@ -225,10 +225,10 @@ TEST_F(ScreenProgramTest, OnTheRepositorysContentAClickOrACloseEndsTheGame)
 TEST_F(ScreenProgramTest, TheFirstScreensPictureRepeatsAndMatchesItsGolden)
 {
     const std::string script = "wait 20\nshot screen\nclose\n";
-    ASSERT_EQ(RunScripted(mRepository, script), 0);
+    ASSERT_EQ(RunScripted(mRepository, script, {kToolkitStart}), 0);
     const Picture first = ReadPicture(mRoot / "screen.png");
     fs::remove(mRoot / "screen.png");
-    ASSERT_EQ(RunScripted(mRepository, script), 0);
+    ASSERT_EQ(RunScripted(mRepository, script, {kToolkitStart}), 0);
     const Picture second = ReadPicture(mRoot / "screen.png");
     ASSERT_EQ(first.mWidth, 800u);
     ASSERT_EQ(first.mHeight, 600u);
@@ -262,12 +262,14 @@ TEST_P(BadContentProgramTest, IsLoggedAndTheGameRunsOn)
     const BadContent& bad = GetParam();
     const fs::path game = CopyGame("content");
     WriteFile(game / "assets" / bad.mFile, bad.mText);
-    EXPECT_EQ(RunScripted(game, "focus gained\nwait 20\nclick 400 462\nwait 10\nclose\n"), 0);
+    EXPECT_EQ(RunScripted(game, "focus gained\nwait 20\nclick 400 462\nwait 10\nclose\n",
+                          {kToolkitStart}),
+              0);
     const std::string log = ReadFile(LogFile());
     EXPECT_NE(log.find(bad.mLogLine), std::string::npos) << log;
 }
 
-const char* const kScreen = "scripts/dev/toolkit.lua";
+const char* const kScreen = kToolkitScreen;
 
 INSTANTIATE_TEST_SUITE_P(
     Content, BadContentProgramTest,

@@ -20,9 +20,14 @@ namespace e2etest
 {
 namespace fs = std::filesystem;
 
-// Start-up under the sanitizers is slow on a loaded machine; these only bound a hang.
+// Start-up under the sanitizers is slow on a loaded machine; these only bound a hang. A run of the
+// whole credits takes a thousand frames.
 constexpr uint32_t kStartLimitMs = 60000;
-constexpr uint32_t kEndLimitMs = 60000;
+constexpr uint32_t kEndLimitMs = 120000;
+
+// The toolkit's own screen, opened first instead of the card and the splash screen.
+constexpr const char* kToolkitScreen = "scripts/dev/toolkit.lua";
+constexpr const char* kToolkitStart = "options=start=scripts/dev/toolkit.lua";
 
 using testsupport::ReadFile;
 using testsupport::WriteFile;
@@ -49,6 +54,18 @@ inline Picture ReadPicture(const fs::path& path)
     picture.mWidth = image.width;
     picture.mHeight = image.height;
     return picture;
+}
+
+// The part of a picture at x, y of w by h (which must lie inside it): a small golden for one
+// window of a screen.
+inline Picture Crop(const Picture& picture, uint32_t x, uint32_t y, uint32_t w, uint32_t h)
+{
+    Picture part{w, h, std::vector<uint8_t>(size_t(w) * h * 4)};
+    for (uint32_t row = 0; row < h && y + row < picture.mHeight; ++row)
+        for (uint32_t col = 0; col < w * 4 && (x * 4 + col) < picture.mWidth * 4; ++col)
+            part.mPixels[(size_t(row) * w * 4) + col] =
+                picture.mPixels[(size_t(y + row) * picture.mWidth + x) * 4 + col];
+    return part;
 }
 
 // Compressed, unlike the frame test mode's own file, to keep the golden small.
@@ -79,6 +96,24 @@ inline std::string DumpPrefs(const fs::path& prefs)
     std::error_code ignored;
     fs::remove(output, ignored);
     return text;
+}
+
+// The lines the content's trace printed ("trace: " taken off), in their order.
+inline std::vector<std::string> TraceLines(const std::string& output)
+{
+    std::vector<std::string> lines;
+    const std::string prefix = "trace: ";
+    size_t start = 0;
+    while (start < output.size())
+    {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos)
+            end = output.size();
+        if (output.compare(start, prefix.size(), prefix) == 0)
+            lines.push_back(output.substr(start + prefix.size(), end - start - prefix.size()));
+        start = end + 1;
+    }
+    return lines;
 }
 
 class ProgramTest : public ::testing::Test
@@ -198,6 +233,20 @@ protected:
         return pid > 0 ? WaitForEnd(pid) : -1;
     }
 
+    // Runs `game` with the content's trace on, and `options` ("key=value&...") after it; answers
+    // the trace lines, and the exit code in `code`. The log of an earlier run goes first.
+    std::vector<std::string> RunTraced(const fs::path& game, const std::string& script,
+                                       const std::string& options, int& code)
+    {
+        std::error_code ignored;
+        fs::remove(LogFile(), ignored);
+        mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
+        code =
+            RunScripted(game, script, {"options=trace=1" + (options.empty() ? "" : "&" + options)});
+        mOutputFile.clear();
+        return TraceLines(ReadFile(mRoot / ("output" + std::to_string(mRuns) + ".txt")));
+    }
+
     // The start line first, and none of the lines that tell of a fault.
     void ExpectCleanLog()
     {
@@ -257,7 +306,8 @@ protected:
         WriteFile(assets / "strings.xml",
                   "<Workbook><Table><Row><Cell><Data>windowtitle</Data></Cell>"
                   "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
-        for (const char* file : {"scripts/mainloop.lua", "audio/snd.txt"})
+        for (const char* file :
+             {"scripts/mainloop.lua", "scripts/game.lua", "scripts/styles.lua", "audio/snd.txt"})
         {
             fs::create_directories((assets / file).parent_path());
             fs::copy_file(mRepository / "assets" / file, assets / file);

@@ -405,7 +405,8 @@ protected:
 
 TEST_F(GameMainTest, TheDevScreenShowsItsButtonHoversAndEndsOnAClose)
 {
-    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR);
+    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR) +
+                                    " options=start=scripts/dev/toolkit.lua";
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &ProbeMain, false);
     const uint32_t normal = ImagePixel("ui/button_n.png", kBodyX, kBodyY) & 0xFFFFFF;
     const uint32_t hover = ImagePixel("ui/button_h.png", kBodyX, kBodyY) & 0xFFFFFF;

@@ -790,21 +790,56 @@ void Device::DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat,
     RasterVertex r[MAX_CLIP_VERTICES];
     for (int i = 0; i < count; ++i)
         r[i] = Project(poly[i]);
-    if (mCullMode == CULL_CW || mCullMode == CULL_CCW)
-    {
-        // Shoelace area in pixels, y down: positive for a clockwise outline on screen.
-        double area = 0;
-        for (int i = 0; i < count; ++i)
-        {
-            const RasterVertex& a = r[i];
-            const RasterVertex& b = r[(i + 1) % count];
-            area += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
-        }
-        if ((mCullMode == CULL_CW && area > 0) || (mCullMode == CULL_CCW && area < 0))
-            return;
-    }
+    const RasterVertex* outline[MAX_CLIP_VERTICES];
+    for (int i = 0; i < count; ++i)
+        outline[i] = &r[i];
+    if (Culls(outline, count))
+        return;
     for (int i = 1; i + 1 < count; ++i)
         rasterizer.DrawTriangle(r[0], r[i], r[i + 1]);
+}
+
+bool Device::Culls(const RasterVertex* const* r, int count) const
+{
+    if (mCullMode != CULL_CW && mCullMode != CULL_CCW)
+        return false;
+    // Shoelace area in pixels, y down: positive for a clockwise outline on screen.
+    double area = 0;
+    for (int i = 0; i < count; ++i)
+    {
+        const RasterVertex& a = *r[i];
+        const RasterVertex& b = *r[(i + 1) % count];
+        area += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
+    }
+    return (mCullMode == CULL_CW && area > 0) || (mCullMode == CULL_CCW && area < 0);
+}
+
+bool Device::DrawAsSplitRectangle(uint32_t a, uint32_t b, uint32_t c, uint32_t d,
+                                  Rasterizer& rasterizer)
+{
+    // As DrawTriangle draws (a, b, c) and (b, d, c) when nothing is clipped: the same projected
+    // corners and cull decisions; the rasteriser merges them only where the bytes are the same.
+    // Flat shading takes each triangle's first vertex's colours: never merged.
+    if (mFlatShade)
+        return false;
+    const ClipVertex* v[4] = {&mClipVertices[a], &mClipVertices[b], &mClipVertices[c],
+                              &mClipVertices[d]};
+    for (const ClipVertex* p : v)
+        if (!Inside(*p))
+            return false;
+    RasterVertex r[4];
+    for (int i = 0; i < 4; ++i)
+        r[i] = Project(*v[i]);
+    const RasterVertex* first[3] = {&r[0], &r[1], &r[2]};
+    const RasterVertex* second[3] = {&r[1], &r[3], &r[2]};
+    const bool drawFirst = !Culls(first, 3), drawSecond = !Culls(second, 3);
+    if (drawFirst && drawSecond && rasterizer.DrawSplitRectangle(r[0], r[1], r[2], r[3]))
+        return true;
+    if (drawFirst)
+        rasterizer.DrawTriangle(r[0], r[1], r[2]);
+    if (drawSecond)
+        rasterizer.DrawTriangle(r[1], r[3], r[2]);
+    return true;
 }
 
 bool Device::DrawAsQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, Rasterizer& rasterizer)
@@ -917,6 +952,42 @@ bool Device::MissesBand(const BandRows* band, uint32_t a, uint32_t b, uint32_t c
            (ya > band->bottom && yb > band->bottom && yc > band->bottom);
 }
 
+void Device::MarkOffScissor()
+{
+    // Only vertices that Inside accepts: a triangle of three such is drawn unclipped from their
+    // projections, whose snapped coordinates then lie beyond the same side, so it covers no
+    // pixel. The side is widened by a pixel against the last bits of the projection. Any other
+    // vertex (clipped, behind the eye, NaN) gets no side, and its triangles take the full path.
+    const Rect& s = mPixelState.mScissor;
+    const float left = static_cast<float>(s.left) - 1.0f;
+    const float right = static_cast<float>(s.right) + 1.0f;
+    const float top = static_cast<float>(s.top) - 1.0f;
+    const float bottom = static_cast<float>(s.bottom) + 1.0f;
+    const float halfW = static_cast<float>(mViewport.width) * 0.5f;
+    const float halfH = static_cast<float>(mViewport.height) * 0.5f;
+    const float originX = static_cast<float>(mViewport.x);
+    const float originY = static_cast<float>(mViewport.y);
+    mOffScissor.resize(mClipVertices.size());
+    for (size_t i = 0; i < mClipVertices.size(); ++i)
+    {
+        const ClipVertex& v = mClipVertices[i];
+        uint8_t sides = 0;
+        if (Inside(v))
+        {
+            float x = v.x, y = v.y;
+            if (!mPreTransformed)
+            {
+                const float rhw = 1.0f / v.w;
+                x = originX + (1.0f + v.x * rhw) * halfW;
+                y = originY + (1.0f - v.y * rhw) * halfH;
+            }
+            sides = static_cast<uint8_t>((x < left ? 1 : 0) | (x > right ? 2 : 0) |
+                                         (y < top ? 4 : 0) | (y > bottom ? 8 : 0));
+        }
+        mOffScissor[i] = sides;
+    }
+}
+
 void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t count,
                            Rasterizer& rasterizer, const BandRows* band)
 {
@@ -928,8 +999,10 @@ void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t cou
             // Quads arrive as (a, b, c), (a, c, d).
             if (i + 5 < count && idx[i + 3] == idx[i] && idx[i + 4] == idx[i + 2])
             {
-                if (MissesBand(band, idx[i], idx[i + 1], idx[i + 2]) &&
-                    MissesBand(band, idx[i], idx[i + 2], idx[i + 5]))
+                if ((MissesBand(band, idx[i], idx[i + 1], idx[i + 2]) ||
+                     OffScissor(idx[i], idx[i + 1], idx[i + 2])) &&
+                    (MissesBand(band, idx[i], idx[i + 2], idx[i + 5]) ||
+                     OffScissor(idx[i], idx[i + 2], idx[i + 5])))
                 {
                     i += 3;
                     continue;
@@ -940,14 +1013,31 @@ void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t cou
                     continue;
                 }
             }
-            if (!MissesBand(band, idx[i], idx[i + 1], idx[i + 2]))
+            // Or as the particle renderer sends them: (a, b, c), (b, d, c).
+            else if (i + 5 < count && idx[i + 3] == idx[i + 1] && idx[i + 5] == idx[i + 2])
+            {
+                const bool skipFirst = MissesBand(band, idx[i], idx[i + 1], idx[i + 2]) ||
+                                       OffScissor(idx[i], idx[i + 1], idx[i + 2]);
+                const bool skipSecond = MissesBand(band, idx[i + 1], idx[i + 4], idx[i + 2]) ||
+                                        OffScissor(idx[i + 1], idx[i + 4], idx[i + 2]);
+                if ((skipFirst && skipSecond) ||
+                    (!skipFirst && !skipSecond &&
+                     DrawAsSplitRectangle(idx[i], idx[i + 1], idx[i + 2], idx[i + 4], rasterizer)))
+                {
+                    i += 3;
+                    continue;
+                }
+            }
+            if (!MissesBand(band, idx[i], idx[i + 1], idx[i + 2]) &&
+                !OffScissor(idx[i], idx[i + 1], idx[i + 2]))
                 DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i], rasterizer);
         }
         break;
     case PT_TRIANGLESTRIP:
         // Every second triangle is reversed so the whole strip keeps one winding.
         for (uint32_t i = 0; i + 2 < count; ++i)
-            if (MissesBand(band, idx[i], idx[i + 1], idx[i + 2]))
+            if (MissesBand(band, idx[i], idx[i + 1], idx[i + 2]) ||
+                OffScissor(idx[i], idx[i + 1], idx[i + 2]))
                 continue;
             else if (i % 2 == 0)
                 DrawTriangle(idx[i], idx[i + 1], idx[i + 2], idx[i], rasterizer);
@@ -959,7 +1049,8 @@ void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t cou
         if (count == 4 && DrawAsQuad(idx[0], idx[1], idx[2], idx[3], rasterizer))
             break;
         for (uint32_t i = 1; i + 1 < count; ++i)
-            if (!MissesBand(band, idx[0], idx[i], idx[i + 1]))
+            if (!MissesBand(band, idx[0], idx[i], idx[i + 1]) &&
+                !OffScissor(idx[0], idx[i], idx[i + 1]))
                 DrawTriangle(idx[0], idx[i], idx[i + 1], idx[i], rasterizer);
         break;
     default:
@@ -1060,6 +1151,7 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
     default:
         break;
     }
+    MarkOffScissor();
     uint32_t triangles = type == PT_TRIANGLELIST ? count / 3 : (count >= 3 ? count - 2 : 0);
     if (!WorthBands(type, idx, count, triangles))
     {
@@ -1068,11 +1160,13 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
     }
     if (mThreads == nullptr)
         mThreads = std::make_unique<RasterThreads>(mThreadCount);
-    // Contiguous bands of the viewport's rows, one per thread, each taking the whole draw.
+    // Contiguous bands of the viewport's rows, each taking the whole draw: two per thread, so
+    // that a thread which gets its core late, or a band with less to draw, leaves the rest to
+    // the others. More would set up the triangles crossing their edges more often.
     const Rect whole = mPixelState.mScissor;
-    const uint32_t bands = mThreads->GetCount();
+    const uint32_t bands = 2 * mThreads->GetCount();
     const int32_t rows = whole.Height();
-    uint64_t pixels[16] = {};
+    uint64_t pixels[32] = {};
     auto task = [&](uint32_t k)
     {
         PixelState state = mPixelState;
@@ -1090,7 +1184,7 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
         DrawTriangles(type, idx, count, rasterizer, &band);
         pixels[k] = rasterizer.GetPixelCount();
     };
-    mThreads->Run(task);
+    mThreads->Run(task, bands);
     for (uint32_t k = 0; k < bands; ++k)
         mBandPixels += pixels[k];
 }

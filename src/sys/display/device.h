@@ -137,6 +137,14 @@ private:
     void DrawTriangles(PrimitiveType type, const uint16_t* indices, uint32_t count,
                        Rasterizer& rasterizer, const BandRows* band = nullptr);
     bool MissesBand(const BandRows* band, uint32_t a, uint32_t b, uint32_t c) const;
+    // Per vertex (mOffScissor), the sides of the viewport it lies beyond, where it reaches the
+    // rasteriser unclipped; a triangle whose vertices share a side draws nothing and is dropped
+    // before it is copied, projected and set up.
+    void MarkOffScissor();
+    bool OffScissor(uint32_t a, uint32_t b, uint32_t c) const
+    {
+        return (mOffScissor[a] & mOffScissor[b] & mOffScissor[c]) != 0;
+    }
     // Projects the draw's vertices to screen rows (mScreenY) and answers whether the draw has
     // enough pixels and set-up work to share among the band threads.
     bool WorthBands(PrimitiveType type, const uint16_t* indices, uint32_t count,
@@ -145,6 +153,13 @@ private:
     // Draws triangles (a, b, c) and (a, c, d) as one quad when that gives the same picture;
     // false (nothing drawn) otherwise.
     bool DrawAsQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, Rasterizer& rasterizer);
+    // Draws triangles (a, b, c) and (b, d, c), unclipped, as DrawTriangle would, through the
+    // rasteriser's rectangle shortcut where it applies; false (nothing drawn) when a corner needs
+    // clipping or flat shading is on.
+    bool DrawAsSplitRectangle(uint32_t a, uint32_t b, uint32_t c, uint32_t d,
+                              Rasterizer& rasterizer);
+    // Whether the cull mode drops this projected outline.
+    bool Culls(const RasterVertex* const* outline, int count) const;
     void DrawLine(uint32_t i0, uint32_t i1);
     void DrawPoint(uint32_t i0);
     int ClipPolygon(ClipVertex* poly, int count, ClipVertex* scratch);
@@ -179,6 +194,7 @@ private:
     std::unique_ptr<RasterThreads> mThreads;
     uint64_t mBandPixels = 0;
     std::vector<float> mScreenY; // per vertex, when drawn in bands; NaN where unknown
+    std::vector<uint8_t> mOffScissor;
     VertexLighting mLighting;
     bool mPreTransformed = false;
     bool mClipNearFar = true;

@@ -7,7 +7,7 @@ namespace sys::display
 RasterThreads::RasterThreads(uint32_t count) : mCount(count < 1 ? 1 : count)
 {
     for (uint32_t i = 1; i < mCount; ++i)
-        mThreads.emplace_back([this, i] { WorkerLoop(i); });
+        mThreads.emplace_back([this] { WorkerLoop(); });
 }
 
 RasterThreads::~RasterThreads()
@@ -21,30 +21,59 @@ RasterThreads::~RasterThreads()
         t.join();
 }
 
-void RasterThreads::RunTask(TaskFunction function, void* context)
+void RasterThreads::RunTask(TaskFunction function, void* context, uint32_t bands)
 {
+    if (bands == 0)
+        return;
+    uint32_t generation;
     {
         std::lock_guard<std::mutex> lock(mMutex);
         mTask = function;
         mContext = context;
-        mPending = mCount - 1;
-        ++mGeneration;
+        mBands = bands;
+        generation = ++mGeneration;
+        mFinished.store(0);
+        mNext.store(uint64_t{generation} << 32);
     }
-    mStart.notify_all();
-    function(context, 0);
+    if (bands > 1)
+        mStart.notify_all();
+    TakeBands(generation, function, context, bands);
     std::unique_lock<std::mutex> lock(mMutex);
-    mDone.wait(lock, [this] { return mPending == 0; });
+    mDone.wait(lock, [&] { return mFinished.load() == bands; });
     mTask = nullptr;
     mContext = nullptr;
 }
 
-void RasterThreads::WorkerLoop(uint32_t index)
+void RasterThreads::TakeBands(uint32_t generation, TaskFunction function, void* context,
+                              uint32_t bands)
 {
-    uint64_t seen = 0;
+    for (;;)
+    {
+        uint64_t next = mNext.load();
+        do
+        {
+            if (static_cast<uint32_t>(next >> 32) != generation ||
+                static_cast<uint32_t>(next) >= bands)
+                return;
+        } while (!mNext.compare_exchange_weak(next, next + 1));
+        function(context, static_cast<uint32_t>(next));
+        // The context may be gone once the last band is counted: only members from here on.
+        if (mFinished.fetch_add(1) + 1 == bands)
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            mDone.notify_one();
+        }
+    }
+}
+
+void RasterThreads::WorkerLoop()
+{
+    uint32_t seen = 0;
     for (;;)
     {
         TaskFunction task;
         void* context;
+        uint32_t bands;
         {
             std::unique_lock<std::mutex> lock(mMutex);
             mStart.wait(lock, [&] { return mStop || mGeneration != seen; });
@@ -53,13 +82,10 @@ void RasterThreads::WorkerLoop(uint32_t index)
             seen = mGeneration;
             task = mTask;
             context = mContext;
+            bands = mBands;
         }
-        task(context, index);
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            if (--mPending == 0)
-                mDone.notify_one();
-        }
+        if (task != nullptr)
+            TakeBands(seen, task, context, bands);
     }
 }
 

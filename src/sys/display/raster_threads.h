@@ -2,6 +2,7 @@
 // when all are done.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -14,7 +15,7 @@ namespace sys::display
 class RasterThreads
 {
 public:
-    // `count` bands at most per Run: count - 1 threads plus the caller.
+    // count - 1 threads plus the caller.
     explicit RasterThreads(uint32_t count);
     ~RasterThreads();
     RasterThreads(const RasterThreads&) = delete;
@@ -22,9 +23,14 @@ public:
 
     uint32_t GetCount() const { return mCount; }
 
-    // Calls task(0) .. task(count - 1), task(0) on the calling thread, and waits for all of them.
-    // The task is called through a plain pointer: nothing is allocated per call.
-    template <class Task> void Run(Task& task) { RunTask(&Call<Task>, &task); }
+    // Calls task(0) .. task(bands - 1) once each and waits for all of them. The bands are taken
+    // one at a time by whichever thread is free, the caller included, so a thread that gets no
+    // core for a while leaves its share to the others. The task is called through a plain
+    // pointer: nothing is allocated per call.
+    template <class Task> void Run(Task& task, uint32_t bands)
+    {
+        RunTask(&Call<Task>, &task, bands);
+    }
 
 private:
     using TaskFunction = void (*)(void* context, uint32_t index);
@@ -32,8 +38,10 @@ private:
     {
         (*static_cast<Task*>(context))(index);
     }
-    void RunTask(TaskFunction function, void* context);
-    void WorkerLoop(uint32_t index);
+    void RunTask(TaskFunction function, void* context, uint32_t bands);
+    // Takes and runs bands of run `generation` until none is left.
+    void TakeBands(uint32_t generation, TaskFunction function, void* context, uint32_t bands);
+    void WorkerLoop();
 
     uint32_t mCount;
     std::vector<std::thread> mThreads;
@@ -42,8 +50,12 @@ private:
     std::condition_variable mDone;
     TaskFunction mTask = nullptr;
     void* mContext = nullptr;
-    uint64_t mGeneration = 0;
-    uint32_t mPending = 0;
+    uint32_t mBands = 0;
+    uint32_t mGeneration = 0;
+    // The run's generation in the high half and its next band in the low half, so that a thread
+    // arriving after its run has ended takes nothing from the next one.
+    std::atomic<uint64_t> mNext{0};
+    std::atomic<uint32_t> mFinished{0};
     bool mStop = false;
 };
 

@@ -327,15 +327,9 @@ public:
         }
         mX0 = x[0];
         mY0 = y[0];
-        double area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+        const double area = Area(x, y);
         for (int k = 0; k < COUNT; ++k)
-        {
-            double d1 = f[1][k] - f[0][k];
-            double d2 = f[2][k] - f[0][k];
-            mDx[k] = (d1 * (y[2] - y[0]) - d2 * (y[1] - y[0])) / area;
-            mDy[k] = (d2 * (x[1] - x[0]) - d1 * (x[2] - x[0])) / area;
-            mBase[k] = f[0][k];
-        }
+            SetPlane(k, f[0][k], f[1][k], f[2][k], x, y, area);
         auto same = [&](const float* a, const float* b, const float* c)
         { return std::equal(a, a + 4, b) && std::equal(a, a + 4, c); };
         mFlatDiffuse = same(v[0]->diffuse, v[1]->diffuse, v[2]->diffuse);
@@ -345,6 +339,31 @@ public:
         if (!mPerspective)
             mLod = sampler.ComputeLod(static_cast<float>(mDx[U]), static_cast<float>(mDx[V]),
                                       static_cast<float>(mDy[U]), static_cast<float>(mDy[V]));
+    }
+
+    // The texture coordinates' planes alone, as Setup makes them for corners of one rhw.
+    void SetupTexturePlanes(const RasterVertex* v[3], const double x[3], const double y[3])
+    {
+        mX0 = x[0];
+        mY0 = y[0];
+        const double area = Area(x, y);
+        SetPlane(U, v[0]->u * 1.0, v[1]->u * 1.0, v[2]->u * 1.0, x, y, area);
+        SetPlane(V, v[0]->v * 1.0, v[1]->v * 1.0, v[2]->v * 1.0, x, y, area);
+    }
+
+    static double Area(const double x[3], const double y[3])
+    {
+        return (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    }
+
+    void SetPlane(int k, double f0, double f1, double f2, const double x[3], const double y[3],
+                  double area)
+    {
+        const double d1 = f1 - f0;
+        const double d2 = f2 - f0;
+        mDx[k] = (d1 * (y[2] - y[0]) - d2 * (y[1] - y[0])) / area;
+        mDy[k] = (d2 * (x[1] - x[0]) - d1 * (x[2] - x[0])) / area;
+        mBase[k] = f0;
     }
 
     double At(int k, double px, double py) const
@@ -507,6 +526,56 @@ bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool de
     return true;
 }
 
+// The outline as DrawPolygon draws it: corners snapped to 1/256 pixel and turned, the first kept
+// first, so that inside is positive. False when it covers nothing: a corner beyond the limit (or
+// NaN), no area, or no attribute plane through the first three corners.
+bool SnapOutline(const RasterVertex* const* in, int n, const RasterVertex** v, int64_t* X,
+                 int64_t* Y)
+{
+    for (int i = 0; i < n; ++i)
+    {
+        v[i] = in[i];
+        if (!(std::fabs(v[i]->x) < COORD_LIMIT && std::fabs(v[i]->y) < COORD_LIMIT))
+            return false; // also refuses NaN
+        X[i] = RoundToInt(static_cast<double>(v[i]->x) * SUBPIXEL);
+        Y[i] = RoundToInt(static_cast<double>(v[i]->y) * SUBPIXEL);
+    }
+    int64_t area = 0;
+    for (int i = 0; i < n; ++i)
+    {
+        int j = (i + 1) % n;
+        area += X[i] * Y[j] - X[j] * Y[i];
+    }
+    if (area == 0)
+        return false;
+    if (area < 0)
+    {
+        // Reverse the outline (keeping the first vertex) so that inside is positive.
+        std::reverse(X + 1, X + n);
+        std::reverse(Y + 1, Y + n);
+        std::reverse(v + 1, v + n);
+    }
+    // The attribute planes come from the first three vertices.
+    return (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]) != 0;
+}
+
+// The attribute planes of a snapped outline, from its first three corners (only the texture
+// coordinates' without a sampler).
+void SetupPlanes(TriangleSpanner& span, const RasterVertex** v, const int64_t* X, const int64_t* Y,
+                 const TextureSampler* sampler)
+{
+    double xs[3], ys[3];
+    for (int i = 0; i < 3; ++i)
+    {
+        xs[i] = static_cast<double>(X[i]) / SUBPIXEL;
+        ys[i] = static_cast<double>(Y[i]) / SUBPIXEL;
+    }
+    if (sampler != nullptr)
+        span.Setup(v, xs, ys, *sampler);
+    else
+        span.SetupTexturePlanes(v, xs, ys);
+}
+
 } // namespace
 
 void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c)
@@ -520,6 +589,58 @@ void Rasterizer::DrawQuad(const RasterVertex& a, const RasterVertex& b, const Ra
 {
     const RasterVertex* v[4] = {&a, &b, &c, &d};
     DrawPolygon(v, 4);
+}
+
+bool Rasterizer::DrawSplitRectangle(const RasterVertex& a, const RasterVertex& b,
+                                    const RasterVertex& c, const RasterVertex& d)
+{
+    // Sides along the axes: the quad (b, d, c, a) covers the pixels of the two triangles, the
+    // diagonal's once (its two directions are never both top-left), and all three share one
+    // bounding box, where the texel planes start.
+    if (!(a.x == c.x && b.x == d.x && a.y == b.y && c.y == d.y))
+        return false;
+    // One depth, rhw, diffuse and specular colour at every corner: those planes are flat, their
+    // values the same in all three polygons.
+    auto same = [&a](const RasterVertex& p)
+    {
+        return p.z == a.z && p.rhw == a.rhw && std::equal(a.diffuse, a.diffuse + 4, p.diffuse) &&
+               std::equal(a.specular, a.specular + 4, p.specular);
+    };
+    if (!(same(b) && same(c) && same(d)))
+        return false;
+    const RasterVertex* whole[4] = {&b, &d, &c, &a};
+    if (mState != nullptr && mTarget.mBits != nullptr && mState->mSampler.IsBound())
+    {
+        // Texture coordinates are read from planes stepped from the box's corner: each
+        // triangle's and the quad's must agree there and in their steps, bit for bit.
+        const RasterVertex* first[3] = {&a, &b, &c};
+        const RasterVertex* second[3] = {&b, &d, &c};
+        const RasterVertex* const* outlines[3] = {first, second, whole};
+        TriangleSpanner spans[3];
+        const RasterVertex* corners[3][4] = {};
+        int64_t X[4], Y[4];
+        for (int k = 0; k < 3; ++k)
+        {
+            if (!SnapOutline(outlines[k], k == 2 ? 4 : 3, corners[k], X, Y))
+                return false;
+            if (k == 2 && std::equal(corners[2], corners[2] + 3, corners[1]))
+                spans[2] = spans[1]; // the same corners in the same order: the same planes
+            else
+                SetupPlanes(spans[k], corners[k], X, Y, nullptr);
+        }
+        const double ox =
+            static_cast<double>(CeilDiv(std::min({X[0], X[1], X[2], X[3]}), SUBPIXEL));
+        const double oy =
+            static_cast<double>(CeilDiv(std::min({Y[0], Y[1], Y[2], Y[3]}), SUBPIXEL));
+        for (int attr : {TriangleSpanner::U, TriangleSpanner::V})
+            for (int k = 1; k < 3; ++k)
+                if (!(spans[k].mDx[attr] == spans[0].mDx[attr] &&
+                      spans[k].mDy[attr] == spans[0].mDy[attr] &&
+                      spans[k].At(attr, ox, oy) == spans[0].At(attr, ox, oy)))
+                    return false;
+    }
+    DrawPolygon(whole, 4);
+    return true;
 }
 
 void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
@@ -544,32 +665,10 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
     if (scissor.IsEmpty())
         return;
 
-    const RasterVertex* v[4] = {in[0], in[1], in[2], n > 3 ? in[3] : nullptr};
+    const RasterVertex* v[4] = {};
     int64_t X[4], Y[4];
-    for (int i = 0; i < n; ++i)
-    {
-        if (!(std::fabs(v[i]->x) < COORD_LIMIT && std::fabs(v[i]->y) < COORD_LIMIT))
-            return; // also refuses NaN
-        X[i] = RoundToInt(static_cast<double>(v[i]->x) * SUBPIXEL);
-        Y[i] = RoundToInt(static_cast<double>(v[i]->y) * SUBPIXEL);
-    }
-    int64_t area = 0;
-    for (int i = 0; i < n; ++i)
-    {
-        int j = (i + 1) % n;
-        area += X[i] * Y[j] - X[j] * Y[i];
-    }
-    if (area == 0)
+    if (!SnapOutline(in, n, v, X, Y))
         return;
-    if (area < 0)
-    {
-        // Reverse the outline (keeping the first vertex) so that inside is positive.
-        std::reverse(X + 1, X + n);
-        std::reverse(Y + 1, Y + n);
-        std::reverse(v + 1, v + n);
-    }
-    if ((X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]) == 0)
-        return; // the attribute planes come from the first three vertices
 
     // The texel planes start from the polygon's own corner, not the scissor's, so a polygon cut
     // into bands samples exactly as it does whole.
@@ -605,14 +704,8 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
         topLeft[e] = dy < 0 || (dy == 0 && dx > 0);
     }
 
-    double xs[3], ys[3];
-    for (int i = 0; i < 3; ++i)
-    {
-        xs[i] = static_cast<double>(X[i]) / SUBPIXEL;
-        ys[i] = static_cast<double>(Y[i]) / SUBPIXEL;
-    }
     TriangleSpanner span;
-    span.Setup(v, xs, ys, mState->mSampler);
+    SetupPlanes(span, v, X, Y, &mState->mSampler);
     const bool textured = mState->mSampler.IsBound();
     // Affine triangles sample one level at coordinates stepped in fixed point, exactly as the
     // fast path does, so both paths give the same bytes.
@@ -681,6 +774,24 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
         if (mipWeight != 0)
             plane2.Setup(span, view->mLevels[fixedLevel + 1].mWidth,
                          view->mLevels[fixedLevel + 1].mHeight, originX, originY);
+    }
+
+    if (fast && plan.mSource == FastPlan::Source::Linear)
+    {
+        // The texel coordinates at the corners of the rows' bounding box bound every span's.
+        const int64_t sx[2] = {plane1.S(minX - originX, minY - originY),
+                               plane1.S(maxX - originX, minY - originY)};
+        const int64_t ty[2] = {plane1.T(minX - originX, minY - originY),
+                               plane1.T(maxX - originX, minY - originY)};
+        const int64_t down = maxY - minY;
+        int64_t sLo = INT64_MAX, sHi = INT64_MIN, tLo = INT64_MAX, tHi = INT64_MIN;
+        for (int k = 0; k < 2; ++k)
+            for (int64_t s : {sx[k], sx[k] + down * plane1.sDy})
+                sLo = std::min(sLo, s), sHi = std::max(sHi, s);
+        for (int k = 0; k < 2; ++k)
+            for (int64_t t : {ty[k], ty[k] + down * plane1.tDy})
+                tLo = std::min(tLo, t), tHi = std::max(tHi, t);
+        PrepareLinearRows(plan, sLo, sHi, tLo, tHi, plane1.sDx, plane1.tDx);
     }
 
     // Each sloped edge bounds the span on one side by floor(N / d), N = +-K: stepped from row to
@@ -757,8 +868,9 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
 #if defined(__SSE2__)
             // Small primitives jump from row to row, where the hardware does not guess: ask for
             // the destination a row ahead (reading past the polygon is harmless, the target is
-            // only prefetched, never accessed out of bounds).
-            if (py < maxY)
+            // only prefetched, never accessed out of bounds). Wide rows stream well on their own,
+            // and a prefetch per line of them stalls once the misses in flight fill up.
+            if (py < maxY && count * bpp <= 512)
             {
                 const char* ahead =
                     reinterpret_cast<const char*>(rowBytes + mTarget.mPitch + xl * bpp);
@@ -783,7 +895,8 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
                     coords.dt2 = plane2.tDx;
                 }
             }
-            mPixelCount += DispatchFastSpan(plan, dst, count, coords);
+            mPixelCount += plan.mLinearRow != nullptr ? plan.mLinearRow(plan, dst, count, coords)
+                                                      : DispatchFastSpan(plan, dst, count, coords);
             if (!mTarget.mArgb32)
                 for (int64_t i = 0; i < count; ++i)
                     StoreRawPixel(rowBytes + (xl + i) * bpp, bpp,

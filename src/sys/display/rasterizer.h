@@ -109,6 +109,10 @@ public:
     // the same pixels and values as its two triangles, with one span per row instead of two.
     void DrawQuad(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
                   const RasterVertex& d);
+    // Triangles (a, b, c) and (b, d, c) of a rectangle with sides along the axes as one quad,
+    // where that gives the very bytes the two give; false (nothing drawn) otherwise.
+    bool DrawSplitRectangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
+                            const RasterVertex& d);
     // Diamond-exit rule: a pixel is lit when the line leaves its diamond, so a line from a pixel's
     // centre to the next one's lights the first pixel only (both with LASTPIXEL).
     void DrawLine(const RasterVertex& a, const RasterVertex& b);

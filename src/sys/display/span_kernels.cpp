@@ -71,6 +71,7 @@ struct Ops
 {
     using V = __m128i;
     static constexpr int PIXELS = 4;
+    static constexpr bool PAIRED = false; // no byte-pair multiply-add before SSSE3
     static V Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
     static void Store(uint32_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
     static V Set1(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
@@ -90,6 +91,12 @@ struct Ops
     static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
     static V CmpGt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }
     static int PixelBits(V m) { return _mm_movemask_ps(_mm_castsi128_ps(m)); }
+    // No population-count instruction is assumed.
+    static int CountPixels(int bits) { return PIXELS_SET[static_cast<size_t>(bits)]; }
+    static bool AllOpaque(V c)
+    {
+        return (_mm_movemask_epi8(_mm_cmpeq_epi8(c, Set1(0xFFFFFFFFu))) & 0x8888) == 0x8888;
+    }
 };
 #include "sys/display/span_kernels_vector.inl"
 
@@ -105,10 +112,10 @@ uint64_t Rows(const SpanOp& op, uint32_t* dst, const uint32_t* src, int64_t n)
 } // namespace sse2
 
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx2,popcnt"))), apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx2")
+#pragma GCC target("avx2,popcnt")
 #endif
 namespace avx2
 {
@@ -135,6 +142,35 @@ struct Ops
     static V CmpEq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
     static V CmpGt32(V a, V b) { return _mm256_cmpgt_epi32(a, b); }
     static int PixelBits(V m) { return _mm256_movemask_ps(_mm256_castsi256_ps(m)); }
+    static int CountPixels(int bits) { return __builtin_popcount(static_cast<unsigned>(bits)); }
+    static bool AllOpaque(V c) { return _mm256_testc_si256(c, Set1(0xFF000000u)) != 0; }
+
+    // Each channel's source and destination bytes side by side, less 128 so that they fit signed
+    // bytes, against (a, 255 - a): c * a + d * (255 - a) - 128 * 255 lies within -32640..32385,
+    // so the pair's sum never saturates. Adding 128 * 255 + 128 (one flip of the sign bit) gives
+    // the rounding division's (x + 128), and the product with 257 its quotient.
+    static constexpr bool PAIRED = true;
+    static V SourceOver(V c, V d)
+    {
+        const V bias = _mm256_set1_epi8(static_cast<char>(0x80));
+        const V sx = _mm256_xor_si256(c, bias);
+        const V dx = _mm256_xor_si256(d, bias);
+        // Alpha bytes of the two pixels each half of a 128-bit lane holds, eight times each.
+        const V alphaLow = _mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 7, 7, 7, 7, 7, 7, 7, 7, 3, 3, 3,
+                                            3, 3, 3, 3, 3, 7, 7, 7, 7, 7, 7, 7, 7);
+        const V alphaHigh =
+            _mm256_setr_epi8(11, 11, 11, 11, 11, 11, 11, 11, 15, 15, 15, 15, 15, 15, 15, 15, 11, 11,
+                             11, 11, 11, 11, 11, 11, 15, 15, 15, 15, 15, 15, 15, 15);
+        const V invertOdd = _mm256_set1_epi16(static_cast<short>(0xFF00));
+        const V flip = _mm256_set1_epi16(static_cast<short>(0x8000));
+        const V by257 = _mm256_set1_epi16(0x0101);
+        const V wl = _mm256_xor_si256(_mm256_shuffle_epi8(c, alphaLow), invertOdd);
+        const V wh = _mm256_xor_si256(_mm256_shuffle_epi8(c, alphaHigh), invertOdd);
+        const V sl = _mm256_maddubs_epi16(wl, _mm256_unpacklo_epi8(sx, dx));
+        const V sh = _mm256_maddubs_epi16(wh, _mm256_unpackhi_epi8(sx, dx));
+        return _mm256_packus_epi16(_mm256_mulhi_epu16(_mm256_xor_si256(sl, flip), by257),
+                                   _mm256_mulhi_epu16(_mm256_xor_si256(sh, flip), by257));
+    }
 };
 #include "sys/display/span_kernels_vector.inl"
 
@@ -211,7 +247,7 @@ bool SpanIsaSupported(SpanIsa isa)
     case SpanIsa::Sse2:
         return __builtin_cpu_supports("sse2");
     case SpanIsa::Avx2:
-        return __builtin_cpu_supports("avx2");
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     }
     return false;
 #else

@@ -29,28 +29,126 @@
     return Ops::Or(a, Ops::Slli32(a, 16));
 }
 
-// Answers the pixels written; `done` the pixels handled (a multiple of the vector width).
-template <SpanBlend B>
-[[gnu::always_inline]] inline uint64_t VectorRows(const SpanOp& op, uint32_t* dst,
-                                                  const uint32_t* src, int64_t n, int64_t& done)
+// Source-over of c onto d on all four bytes: (c * a + d * (255 - a)) / 255 rounded, a being the
+// alpha of c. Sets with byte-pair multiply-adds (Ops::PAIRED) take one product per channel pair
+// in place of four split products per two channels.
+template <class O>
+[[gnu::always_inline]] inline typename O::V SourceOverV(typename O::V c, typename O::V d)
+{
+    if constexpr (O::PAIRED)
+        return O::SourceOver(c, d);
+    else
+    {
+        using V = typename O::V;
+        const V low = O::Set1(0x00FF00FFu);
+        const V a = AlphaWords(c);
+        const V ia = O::Sub16(low, a);
+        V even = O::Add16(O::Mullo16(O::And(c, low), a), O::Mullo16(O::And(d, low), ia));
+        V odd = O::Add16(O::Mullo16(O::Srli16(c, 8), a), O::Mullo16(O::Srli16(d, 8), ia));
+        return Merge(Div255V(even), Div255V(odd));
+    }
+}
+
+// What a row loop applies, worked out once per call.
+struct RowConsts
+{
+    Ops::V mOrMask, mEven, mOdd, mKeep, mSet, mRef, mFlip;
+    int mCompare; // 0 none, 1 alpha < ref, 2 alpha > ref, 3 alpha == ref; then xor mFlip
+    bool mReplaceAlpha;
+    bool mFuse; // the test drops exactly alpha 0, which the blend's own check counts
+};
+
+// The loop over whole vectors. MODULATE and GENERAL (a replaced alpha or a compare) are template
+// arguments so that the common rows (a texel as it is, the usual test folded into the blend) run
+// a loop without the branches of the others.
+template <SpanBlend B, bool MODULATE, bool GENERAL>
+[[gnu::always_inline]] inline uint64_t RowLoop(const RowConsts& k, uint32_t* dst,
+                                               const uint32_t* src, int64_t n, int64_t& done)
 {
     using V = Ops::V;
     constexpr int N = Ops::PIXELS;
     constexpr int ALL = (1 << N) - 1;
     const V low = Ops::Set1(0x00FF00FFu);
-    const V orMask = Ops::Set1(op.mOrMask);
-    const bool modulate = op.mMultiplier != 0xFFFFFFFFu;
-    const V mEven = Ops::Set1(op.mMultiplier & 0x00FF00FFu);
-    const V mOdd = Ops::Set1((op.mMultiplier >> 8) & 0x00FF00FFu);
-    const bool replaceAlpha = op.mAlphaKeep != 0xFFFFFFFFu || op.mAlphaSet != 0;
-    const V keep = Ops::Set1(op.mAlphaKeep);
-    const V set = Ops::Set1(op.mAlphaSet);
     const V zero = Ops::Set1(0);
     const V ones = Ops::Set1(0xFFFFFFFFu);
-    const V opaque = Ops::Set1(255);
-    const V ref = Ops::Set1(op.mAlphaRef & 0xFF);
-    // The test as one compare, perhaps inverted: which compare (0 none, 1 alpha < ref,
-    // 2 alpha > ref, 3 alpha == ref) and whether to invert it.
+    const int fusedClear = k.mFuse ? ALL : 0; // the clear pixels the count leaves out
+    uint64_t written = 0;
+    int64_t i = 0;
+    for (; i + N <= n; i += N)
+    {
+        V c = Ops::Or(Ops::Load(src + i), k.mOrMask);
+        if constexpr (MODULATE)
+            c = ModulateV(c, k.mEven, k.mOdd);
+        if (GENERAL && k.mReplaceAlpha)
+            c = Ops::Or(Ops::And(c, k.mKeep), k.mSet);
+        const V alpha = Ops::Srli32(c, 24);
+        int pass = ALL;
+        V passMask = ones;
+        if (GENERAL && k.mCompare != 0)
+        {
+            V base = k.mCompare == 1   ? Ops::CmpGt32(k.mRef, alpha)
+                     : k.mCompare == 2 ? Ops::CmpGt32(alpha, k.mRef)
+                                       : Ops::CmpEq32(alpha, k.mRef);
+            passMask = Ops::Xor(base, k.mFlip);
+            pass = Ops::PixelBits(passMask);
+            if (pass == 0)
+                continue;
+        }
+        uint32_t* d = dst + i;
+        V out;
+        if constexpr (B == SpanBlend::Copy || B == SpanBlend::Add)
+        {
+            written += Ops::CountPixels(pass);
+            if constexpr (B == SpanBlend::Copy)
+                out = c;
+            else
+                out = Ops::AddSat8(c, Ops::Load(d));
+        }
+        else
+        {
+            const int clear = Ops::PixelBits(Ops::CmpEq32(alpha, zero));
+            written += Ops::CountPixels(pass & ~(clear & fusedClear));
+            if (clear == ALL)
+                continue; // alpha 0 leaves every destination pixel as it is
+            if constexpr (B == SpanBlend::SrcAlpha)
+            {
+                if (clear == 0 && Ops::AllOpaque(c))
+                    out = c;
+                else
+                    out = SourceOverV<Ops>(c, Ops::Load(d));
+            }
+            else
+            {
+                const V a = AlphaWords(c);
+                V scaled = Merge(Div255V(Ops::Mullo16(Ops::And(c, low), a)),
+                                 Div255V(Ops::Mullo16(Ops::Srli16(c, 8), a)));
+                out = Ops::AddSat8(scaled, Ops::Load(d));
+            }
+        }
+        if (GENERAL && pass != ALL)
+            out = Ops::Or(Ops::And(passMask, out), Ops::AndNot(passMask, Ops::Load(d)));
+        Ops::Store(d, out);
+    }
+    done = i;
+    return written;
+}
+
+// Answers the pixels written; `done` the pixels handled (a multiple of the vector width).
+template <SpanBlend B>
+[[gnu::always_inline]] inline uint64_t VectorRows(const SpanOp& op, uint32_t* dst,
+                                                  const uint32_t* src, int64_t n, int64_t& done)
+{
+    constexpr int N = Ops::PIXELS;
+    RowConsts k;
+    k.mOrMask = Ops::Set1(op.mOrMask);
+    const bool modulate = op.mMultiplier != 0xFFFFFFFFu;
+    k.mEven = Ops::Set1(op.mMultiplier & 0x00FF00FFu);
+    k.mOdd = Ops::Set1((op.mMultiplier >> 8) & 0x00FF00FFu);
+    k.mReplaceAlpha = op.mAlphaKeep != 0xFFFFFFFFu || op.mAlphaSet != 0;
+    k.mKeep = Ops::Set1(op.mAlphaKeep);
+    k.mSet = Ops::Set1(op.mAlphaSet);
+    k.mRef = Ops::Set1(op.mAlphaRef & 0xFF);
+    // The test as one compare, perhaps inverted.
     int compare = 0;
     bool invert = true; // no compare, inverted: every pixel passes
     if (op.mAlphaTest)
@@ -88,77 +186,14 @@ template <SpanBlend B>
     const bool dropsClear = (compare == 1 && invert && (op.mAlphaRef & 0xFF) == 1) ||
                             (compare == 2 && !invert && (op.mAlphaRef & 0xFF) == 0) ||
                             (compare == 3 && invert && (op.mAlphaRef & 0xFF) == 0);
-    const bool fuse = dropsClear && (B == SpanBlend::SrcAlpha || B == SpanBlend::SrcAlphaOne);
-    if (fuse)
+    k.mFuse = dropsClear && (B == SpanBlend::SrcAlpha || B == SpanBlend::SrcAlphaOne);
+    if (k.mFuse)
         compare = 0, invert = true;
-    const V flip = invert ? ones : zero;
-    uint64_t written = 0;
-    int64_t i = 0;
-    for (; i + N <= n; i += N)
-    {
-        V c = Ops::Or(Ops::Load(src + i), orMask);
-        if (modulate)
-            c = ModulateV(c, mEven, mOdd);
-        if (replaceAlpha)
-            c = Ops::Or(Ops::And(c, keep), set);
-        const V alpha = Ops::Srli32(c, 24);
-        int pass = ALL;
-        V passMask = ones;
-        if (compare != 0)
-        {
-            V base = compare == 1   ? Ops::CmpGt32(ref, alpha)
-                     : compare == 2 ? Ops::CmpGt32(alpha, ref)
-                     : compare == 3 ? Ops::CmpEq32(alpha, ref)
-                                    : zero;
-            passMask = Ops::Xor(base, flip);
-            pass = Ops::PixelBits(passMask);
-            if (pass == 0)
-                continue;
-        }
-        uint32_t* d = dst + i;
-        V out;
-        if constexpr (B == SpanBlend::Copy || B == SpanBlend::Add)
-        {
-            written += PIXELS_SET[pass]; // no population-count instruction is assumed
-            if constexpr (B == SpanBlend::Copy)
-                out = c;
-            else
-                out = Ops::AddSat8(c, Ops::Load(d));
-        }
-        else
-        {
-            const int clear = Ops::PixelBits(Ops::CmpEq32(alpha, zero));
-            written += PIXELS_SET[fuse ? ALL & ~clear : pass];
-            if (clear == ALL)
-                continue; // alpha 0 leaves every destination pixel as it is
-            if constexpr (B == SpanBlend::SrcAlpha)
-            {
-                if (clear == 0 && Ops::PixelBits(Ops::CmpEq32(alpha, opaque)) == ALL)
-                    out = c;
-                else
-                {
-                    const V dv = Ops::Load(d);
-                    const V a = AlphaWords(c);
-                    const V ia = Ops::Sub16(low, a);
-                    V even = Ops::Add16(Ops::Mullo16(Ops::And(c, low), a),
-                                        Ops::Mullo16(Ops::And(dv, low), ia));
-                    V odd = Ops::Add16(Ops::Mullo16(Ops::Srli16(c, 8), a),
-                                       Ops::Mullo16(Ops::Srli16(dv, 8), ia));
-                    out = Merge(Div255V(even), Div255V(odd));
-                }
-            }
-            else
-            {
-                const V a = AlphaWords(c);
-                V scaled = Merge(Div255V(Ops::Mullo16(Ops::And(c, low), a)),
-                                 Div255V(Ops::Mullo16(Ops::Srli16(c, 8), a)));
-                out = Ops::AddSat8(scaled, Ops::Load(d));
-            }
-        }
-        if (pass != ALL)
-            out = Ops::Or(Ops::And(passMask, out), Ops::AndNot(passMask, Ops::Load(d)));
-        Ops::Store(d, out);
-    }
-    done = i;
-    return written;
+    k.mCompare = compare;
+    k.mFlip = invert ? Ops::Set1(0xFFFFFFFFu) : Ops::Set1(0);
+    if (k.mReplaceAlpha || compare != 0)
+        return modulate ? RowLoop<B, true, true>(k, dst, src, n, done)
+                        : RowLoop<B, false, true>(k, dst, src, n, done);
+    return modulate ? RowLoop<B, true, false>(k, dst, src, n, done)
+                    : RowLoop<B, false, false>(k, dst, src, n, done);
 }

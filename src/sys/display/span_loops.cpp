@@ -416,6 +416,7 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
     const __m128i zero128 = _mm_setzero_si128();
     const __m128i lastX = _mm_set1_epi32(level->mWidth - 2); // the last x with a right neighbour
     const __m128i lastY = _mm_set1_epi32(level->mHeight - 2);
+    const bool clampBoth = clampU && clampV && level->mWidth >= 2 && level->mHeight >= 2;
     for (; i < n; i += 4)
     {
         // The last group may be partial: its pixels past the span are computed from addressed
@@ -439,10 +440,10 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
         const __m128i outside =
             _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi32(zero128, x0), _mm_cmpgt_epi32(x0, lastX)),
                          _mm_or_si128(_mm_cmpgt_epi32(zero128, y0), _mm_cmpgt_epi32(y0, lastY)));
-        if (_mm_testz_si128(outside, outside))
+        // Each row's two texels as one 8-byte load from the texel pairs at (x, y) and below.
+        auto quad = [&](__m128i x, __m128i y)
         {
-            // All four samples within the texture: each row's two texels are one 8-byte load.
-            const __m128i at = _mm_add_epi32(_mm_mullo_epi32(y0, pitch), _mm_slli_epi32(x0, 2));
+            const __m128i at = _mm_add_epi32(_mm_mullo_epi32(y, pitch), _mm_slli_epi32(x, 2));
             const uint8_t* r[4] = {bytes + _mm_cvtsi128_si32(at), bytes + _mm_extract_epi32(at, 1),
                                    bytes + _mm_extract_epi32(at, 2),
                                    bytes + _mm_extract_epi32(at, 3)};
@@ -457,6 +458,27 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
             };
             pairs(0, c00, c10);
             pairs(level->mPitch, c01, c11);
+        };
+        if (_mm_testz_si128(outside, outside))
+            quad(x0, y0); // all four samples within the texture
+        else if (clampBoth)
+        {
+            // CLAMP on both axes: the pairs at the clamped corner hold every texel the samples
+            // need. Left of the texture both columns are its first; right of it, its last; rows
+            // alike.
+            const __m128i xc = _mm_min_epi32(_mm_max_epi32(x0, zero128), lastX);
+            const __m128i yc = _mm_min_epi32(_mm_max_epi32(y0, zero128), lastY);
+            quad(xc, yc);
+            const __m128i leftOut = _mm_cmpgt_epi32(zero128, x0);
+            const __m128i rightOut = _mm_cmpgt_epi32(x0, lastX);
+            const __m128i aboveOut = _mm_cmpgt_epi32(zero128, y0);
+            const __m128i belowOut = _mm_cmpgt_epi32(y0, lastY);
+            auto pick = [](__m128i a, __m128i b, __m128i takeB)
+            { return _mm_blendv_epi8(a, b, takeB); };
+            const __m128i l0 = pick(c00, c10, rightOut), r0 = pick(c10, c00, leftOut);
+            const __m128i l1 = pick(c01, c11, rightOut), r1 = pick(c11, c01, leftOut);
+            c00 = pick(l0, l1, belowOut), c01 = pick(l1, l0, aboveOut);
+            c10 = pick(r0, r1, belowOut), c11 = pick(r1, r0, aboveOut);
         }
         else
         {
@@ -530,6 +552,13 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d), out);
     }
     return static_cast<uint64_t>(n);
+}
+
+// A row of a polygon that PrepareLinearRows found fit for the loop above as a whole.
+template <FastPlan::Blend B, bool WRAP_U, bool WRAP_V>
+uint64_t LinearRow(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)
+{
+    return LinearSpanQuads<B>(p, dst, n, c.s, c.t, c.ds, c.dt, WRAP_U, WRAP_V);
 }
 } // namespace avx2
 #if defined(__clang__)
@@ -621,7 +650,7 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
                        (mode == TADDRESS_WRAP && (size & (size - 1)) == 0);
             };
             constexpr int64_t LIMIT = int64_t{1} << 29;
-            constexpr int64_t QUADS_MIN = 16; // shorter spans do not repay the set-up
+            constexpr int64_t QUADS_MIN = 4; // shorter spans do not repay the set-up
             if (pairs && p.mIsa == SpanIsa::Avx2 && n >= QUADS_MIN &&
                 lanes(p.mAddressU, level->mWidth) && lanes(p.mAddressV, level->mHeight) &&
                 To256(sMin) > -LIMIT && To256(sMax) < LIMIT && To256(tMin) > -LIMIT &&
@@ -705,6 +734,65 @@ void PrepareRowKernel(FastPlan& p)
     op.mAlphaFunc = p.mAlphaFunc;
     op.mAlphaRef = p.mAlphaRef & 0xFF;
     p.mRowKernel = GetSpanKernel(ActiveSpanIsa(), blend);
+}
+
+#if defined(__SSE2__)
+namespace
+{
+template <FastPlan::Blend B>
+auto PickLinearRow(bool wrapU, bool wrapV) -> decltype(FastPlan::mLinearRow)
+{
+    if (wrapU)
+        return wrapV ? &avx2::LinearRow<B, true, true> : &avx2::LinearRow<B, true, false>;
+    return wrapV ? &avx2::LinearRow<B, false, true> : &avx2::LinearRow<B, false, false>;
+}
+} // namespace
+#endif
+
+void PrepareLinearRows(FastPlan& p, int64_t sLo, int64_t sHi, int64_t tLo, int64_t tHi, int64_t ds,
+                       int64_t dt)
+{
+    p.mLinearRow = nullptr;
+#if defined(__SSE2__)
+    // The conditions under which DispatchSource takes the loop for any row within these bounds
+    // (a row of the texture's own texels, one per pixel, goes to the row kernels instead).
+    if (p.mSource != FastPlan::Source::Linear || p.mGenericCombine || p.mIsa != SpanIsa::Avx2 ||
+        p.mBlend == FastPlan::Blend::Generic || (ds == TEX_ONE && dt == 0))
+        return;
+    const bool dropsOnlyClear =
+        !p.mAlphaTest || p.mAlphaFunc == CMP_ALWAYS ||
+        (p.mAlphaFunc == CMP_GREATEREQUAL && p.mAlphaRef <= 1) ||
+        ((p.mAlphaFunc == CMP_GREATER || p.mAlphaFunc == CMP_NOTEQUAL) && p.mAlphaRef == 0);
+    const bool pairs = (p.mBlend == FastPlan::Blend::Off && !p.mAlphaTest) ||
+                       (p.mBlend != FastPlan::Blend::Off && dropsOnlyClear);
+    const TextureLevel* level = p.mLevel;
+    // Beyond the texture, rows wrap or clamp in lanes; WRAP on a row within the texture changes
+    // no index, so the flags need not follow each row.
+    auto lanes = [](TextureAddress mode, int32_t size)
+    { return mode == TADDRESS_CLAMP || (mode == TADDRESS_WRAP && (size & (size - 1)) == 0); };
+    constexpr int64_t LIMIT = int64_t{1} << 29;
+    if (!pairs || !lanes(p.mAddressU, level->mWidth) || !lanes(p.mAddressV, level->mHeight) ||
+        !(To256(sLo) > -LIMIT && To256(sHi) < LIMIT && To256(tLo) > -LIMIT && To256(tHi) < LIMIT) ||
+        static_cast<int64_t>(level->mPitch) * level->mHeight >= (int64_t{1} << 31))
+        return;
+    const bool wrapU = p.mAddressU == TADDRESS_WRAP, wrapV = p.mAddressV == TADDRESS_WRAP;
+    switch (p.mBlend)
+    {
+    case FastPlan::Blend::Off:
+        p.mLinearRow = PickLinearRow<FastPlan::Blend::Off>(wrapU, wrapV);
+        break;
+    case FastPlan::Blend::SrcAlpha:
+        p.mLinearRow = PickLinearRow<FastPlan::Blend::SrcAlpha>(wrapU, wrapV);
+        break;
+    case FastPlan::Blend::SrcAlphaOne:
+        p.mLinearRow = PickLinearRow<FastPlan::Blend::SrcAlphaOne>(wrapU, wrapV);
+        break;
+    case FastPlan::Blend::Generic:
+        break;
+    }
+#else
+    (void)sLo, (void)sHi, (void)tLo, (void)tHi, (void)ds, (void)dt;
+#endif
 }
 
 uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)

@@ -20,6 +20,8 @@ inline int64_t To256(int64_t s)
     return (s + (TEX_ONE >> 9)) >> (TEX_BITS - 8);
 }
 
+struct SpanCoords;
+
 // The 2-D fast path: affine polygons with one diffuse colour, no depth, no specular and a 32-bit
 // texture (or none), drawn into A8R8G8B8 pixels (other targets convert a row around it). Texel
 // centres sit on whole coordinates. It gives the same bytes as the general path.
@@ -66,6 +68,10 @@ struct FastPlan
     SpanOp mRowOp;
     // The widest instruction set the span loops may use (Scalar: the scalar loops only).
     SpanIsa mIsa = SpanIsa::Scalar;
+    // Bilinear rows that all take the four-at-a-time loop: that loop, chosen once per polygon
+    // (null: each row is dispatched on its own).
+    uint64_t (*mLinearRow)(const FastPlan& p, uint32_t* dst, int64_t n,
+                           const SpanCoords& c) = nullptr;
 };
 
 // Chooses the instruction set and the row kernel for a plan whose other fields are set.
@@ -82,5 +88,11 @@ struct SpanCoords
 // Draws n pixels from dst on (coordinates unused for an untextured plan). Answers the pixels
 // written.
 uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c);
+
+// Sets mLinearRow when every row of a polygon whose texel coordinates lie within [sLo, sHi] x
+// [tLo, tHi] (in 1/2^24 texel) would be drawn by the four-at-a-time bilinear loop anyway, so
+// that rows skip the dispatch. ds and dt are the polygon's steps along a row.
+void PrepareLinearRows(FastPlan& p, int64_t sLo, int64_t sHi, int64_t tLo, int64_t tHi, int64_t ds,
+                       int64_t dt);
 
 } // namespace sys::display

@@ -351,3 +351,62 @@ TEST(FastPath, HostileSpritesStayInsideTheViewport)
                 ASSERT_EQ(target->ReadPixel(x, y), 0u) << x << "," << y;
             }
 }
+
+// Rotated, magnified bilinear quads reaching past small textures (power-of-two and not) under
+// every pair of addressing modes and each blend: whole polygons whose rows all take the vector
+// bilinear loop give the general path's bytes too.
+TEST(FastPath, BilinearQuadsPastTheTextureEdgesUnderEveryAddressing)
+{
+    const uint32_t modes[] = {TADDRESS_WRAP, TADDRESS_MIRROR, TADDRESS_CLAMP};
+    const BlendFactor dests[] = {BLEND_INVSRCALPHA, BLEND_ONE};
+    std::vector<uint32_t> texels(12 * 8);
+    for (size_t i = 0; i < texels.size(); ++i)
+        texels[i] = static_cast<uint32_t>(i * 0x9E3779B9u) | (i % 4 == 0 ? 0xFF000000u : 0);
+    const std::shared_ptr<Surface> textures[] = {PatternTexture(8), MakeTexture(12, 8, texels)};
+    for (const auto& texture : textures)
+        for (uint32_t u : modes)
+            for (uint32_t v : modes)
+                for (int blend = 0; blend < 3; ++blend)
+                {
+                    auto render = [&](bool forceGeneral)
+                    {
+                        auto target = MakeSurface(64, 64, FormatId::A8R8G8B8, 0xFF204060u);
+                        target->AddAttachedSurface(MakeSurface(64, 64, FormatId::D16));
+                        auto dev = Make2dDevice(target);
+                        if (forceGeneral)
+                        {
+                            dev->SetRenderState(RS_ZENABLE, 1);
+                            dev->SetRenderState(RS_ZFUNC, CMP_ALWAYS);
+                            dev->SetRenderState(RS_ZWRITEENABLE, 0);
+                        }
+                        dev->SetTexture(0, texture);
+                        dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
+                        dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
+                        dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
+                        dev->SetTextureStageState(0, TSS_ADDRESSU, u);
+                        dev->SetTextureStageState(0, TSS_ADDRESSV, v);
+                        dev->SetRenderState(RS_ALPHABLENDENABLE, blend != 0);
+                        dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
+                        dev->SetRenderState(RS_DESTBLEND, dests[blend % 2]);
+                        for (int q = 0; q < 6; ++q)
+                        {
+                            const float cx = 10.0f + 9.0f * q, cy = 12.0f + 7.0f * q;
+                            const float c = std::cos(0.4f * q) * (5.0f + 3.0f * q),
+                                        s = std::sin(0.4f * q) * (5.0f + 3.0f * q);
+                            const float lo = -0.7f + 0.1f * q, hi = 1.6f - 0.2f * q;
+                            const uint32_t color = q % 2 ? 0xFFFFFFFFu : 0xA0FFC080u;
+                            LVertex quad[4] = {
+                                LVertex{cx - c + s, cy - s - c, 0.1f, 0, color, 0, lo, lo},
+                                LVertex{cx + c + s, cy + s - c, 0.1f, 0, color, 0, hi, lo},
+                                LVertex{cx + c - s, cy + s + c, 0.1f, 0, color, 0, hi, hi},
+                                LVertex{cx - c - s, cy - s + c, 0.1f, 0, color, 0, lo, hi}};
+                            dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, quad, 4,
+                                                      kQuadIndices, 6, 0);
+                        }
+                        return ReadAll(*target);
+                    };
+                    ASSERT_EQ(render(false), render(true))
+                        << "modes " << u << "," << v << " blend " << blend << " width "
+                        << texture->GetWidth();
+                }
+}

@@ -1,0 +1,93 @@
+-- The game's globals, run once by the start-up script: the shared look, the trace lines the tests
+-- read, how "Play" starts the game, and the functions the program runs by name (the quit question
+-- on Escape, the pause dialog on a lost focus, the ends of a location, the map and the cut-scene).
+gStyles = ReadFile("scripts/styles.lua")
+
+-- What the game does, one line on standard output, when started with "options=trace=1".
+function Trace(text)
+    if GetConfig("trace", "") == "1" then
+        print("trace: " .. text)
+    end
+end
+
+-- Fields of the window tables that copy the shared push-button look, with their own added.
+function ButtonStyle(t)
+    for key, value in pairs(gStyles.button) do
+        if t[key] == nil then
+            t[key] = value
+        end
+    end
+    return t
+end
+
+-- Where the game is and where it goes next: the name of the screen modal the pause dialog leaves
+-- for the menu, and the outcome of the statements the program runs by name, whose return values
+-- do not reach the dialog that waits for them.
+gScreen = nil
+gRoute = nil
+
+-- "Play": a player first (a new one when there is none), then the game. Until the locations
+-- exist, the game is its ending: the credits, then back to the menu.
+function StartPlaying()
+    if GetNumUsers() == 0 then
+        local name = DisplayDialog { "scripts/newplayer.lua" }
+        if name == nil or name == "" or IsUserNameInUse(name) then
+            return
+        end
+        CreateNewUser(name)
+    elseif GetCurrentUserName() == "" then
+        DisplayDialog { "scripts/selectplayer.lua" }
+    end
+    if SetWelcomeName ~= nil then
+        SetWelcomeName()
+    end
+    if GetCurrentUserName() == "" then
+        return
+    end
+    Trace("profile " .. GetCurrentUserName())
+    PlayGame()
+end
+
+function PlayGame()
+    gRoute = nil
+    Trace("credits")
+    DisplayDialog { "scripts/credits.lua" }
+end
+
+-- Escape anywhere but over the question itself (the program checks the top modal's name).
+function DisplayQuitVerify()
+    Trace("quitverify")
+    DisplayDialog { "scripts/quitverify.lua" }
+end
+
+-- A lost focus in a location, on the map or in the cut-scene.
+function ShowPauseDialog()
+    Trace("pause")
+    if DisplayDialog { "scripts/pause.lua" } == "menu" then
+        gRoute = "menu"
+        if gScreen ~= nil then
+            DoPopModal(gScreen)
+        end
+    end
+end
+
+-- A location is done: the game ends after the last one, the map follows the others.
+function LocationComplete()
+    Trace("complete")
+    gRoute = "end"
+    if gScreen ~= nil then
+        DoPopModal(gScreen)
+    end
+end
+
+-- The map's travel is over.
+function ContinueMap()
+    gRoute = "mapdone"
+    CloseWindow()
+end
+
+-- The cut-scene's last panel is over.
+function ContinueForward()
+    gRoute = "storydone"
+    CloseWindow()
+end

@@ -1,0 +1,54 @@
+-- The main menu, swapped into the splash screen's modal window: the background, the logo, a flame
+-- and fireflies, the greeting of the current player and five buttons. Escape needs no button here:
+-- the program asks the quit question itself.
+local function MenuButton(name, label, y, command)
+    return Button(ButtonStyle {
+        name = name, text = label, x = kCenter, y = y, command = command,
+    })
+end
+
+MakeDialog {
+    MainMenu {
+        name = "mainmenu", x = 0, y = 0, w = 800, h = 600,
+        fade = true, fadetime = 250,
+        music = "music_menu?group=1001",
+        Bitmap { name = "bg", image = "menu/bg", x = 0, y = 0 },
+        Bitmap {
+            name = "logo", image = "menu/logo", x = kCenter, y = 30, w = 480, h = 160, alpha = true,
+        },
+        AnimatedBitmap {
+            name = "flame", image = "menu/flame", x = 640, y = 300,
+            framespeed = 90, animation = "wrap",
+        },
+        ParticleWindow {
+            name = "fireflies", x = 0, y = 0, w = 800, h = 600,
+            script = "fx/fireflies.lua", functions = { "fSin", "fRandom" },
+            data = { dCenter = { 400, 300 } }, initialstarttime = 2000,
+        },
+        Text {
+            name = "welcome", label = "welcome",
+            x = kCenter, y = 196, w = 600, h = 36, flags = gStyles.centred,
+            font = gStyles.fonts.light,
+        },
+        MenuButton("play", "menu_play", 250, function() StartPlaying() end),
+        MenuButton("options", "menu_options", 305,
+                   function() DisplayDialog { "scripts/options.lua" } end),
+        MenuButton("players", "menu_players", 360, function()
+            DisplayDialog { "scripts/selectplayer.lua" }
+            SetWelcomeName()
+        end),
+        MenuButton("credits", "menu_credits", 415,
+                   function() DisplayDialog { "scripts/credits.lua" } end),
+        -- Closing the menu's modal window ends the start-up script's wait: the game ends.
+        Button(ButtonStyle {
+            name = "quit", text = "menu_quit", x = kCenter, y = 470, close = true,
+        }),
+    },
+}
+SetWelcomeName()
+-- Whom the menu greets, for the tests.
+if GetCurrentUserName() == "" then
+    Trace("menu")
+else
+    Trace("menu " .. GetCurrentUserName())
+end

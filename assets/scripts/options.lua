@@ -1,0 +1,72 @@
+-- The options screen over the menu: the two volume sliders (the screen applies their moves at
+-- once), the full-screen switch (applied and stored at once, its caption the other mode) and the
+-- system-cursor choice. "OK" stores the volumes and the cursor choice and closes.
+local fonts = gStyles.fonts
+local kLeftCentred = kHAlignLeft + kVAlignCenter
+
+local function Caption(name, label, y)
+    return Text {
+        name = name, label = label,
+        x = 170, y = y, w = 150, h = 30, flags = kLeftCentred, font = fonts.body,
+    }
+end
+
+local function VolumeSlider(name, y)
+    return Slider {
+        name = name,
+        x = 330, y = y, w = 280, h = 24,
+        railtop = "ui/rail_l", railmiddle = "ui/rail_m", railbottom = "ui/rail_r",
+        graphics = { "ui/thumb_n", "ui/thumb_p", "ui/thumb_h" },
+        -- Half the thumb: it stays whole at either end.
+        xoffset = 12,
+        soundtick = "click",
+    }
+end
+
+MakeDialog {
+    name = "options",
+    OptionsWindow {
+        name = "optionswindow",
+        x = 0, y = 0, w = 800, h = 600,
+        scrim = true, scrimalpha = 0.7,
+        fullscreen = "opt_fullscreen", window = "opt_window",
+        Bitmap { name = "panel", image = "dialogs/panel", x = kCenter, y = kCenter },
+        Text {
+            name = "title", label = "opt_title",
+            x = kCenter, y = 110, w = 480, h = 44, flags = gStyles.centred, font = fonts.dialog,
+        },
+        Caption("soundcaption", "opt_sound", 190),
+        VolumeSlider("sfxlevelslider", 193),
+        Caption("musiccaption", "opt_music", 240),
+        VolumeSlider("musiclevelslider", 243),
+        -- Read when "OK" is pressed: a toggle's command runs before the button turns over.
+        Button {
+            name = "cursor", type = kToggle, on = IsUsingCursorOS(),
+            x = 170, y = 292, w = 32, h = 32,
+            buttongraphics = {
+                "ui/check_n", "ui/check_p", "ui/check_h",
+                "ui/check_on_n", "ui/check_on_p", "ui/check_on_h",
+            },
+            soundclick = "click",
+        },
+        Text {
+            name = "cursorcaption", label = "opt_cursor",
+            x = 214, y = 293, w = 400, h = 30, flags = kLeftCentred, font = fonts.body,
+        },
+        Button(ButtonStyle {
+            name = "fullscreentoggle", text = "opt_fullscreen", x = kCenter, y = 356,
+            command = function()
+                ToggleFullScreen()
+                SetFullScreenToggleText()
+            end,
+        }),
+        Button(ButtonStyle {
+            name = "ok", text = "opt_ok", x = kCenter, y = 436,
+            command = function()
+                SaveVolumes()
+                SetCursorOSuse(GetButtonToggleState("cursor"))
+                CloseWindow("ok")
+            end,
+        }),
+    },
+}

@@ -1,0 +1,40 @@
+-- The shared look of the game's screens, returned as one table (game.lua keeps it as gStyles):
+-- fonts, the push-button look, the dialogs' drop-in motion and a maker of text-object tables.
+local fonts = {
+    body = { "fonts/default.mvec", 16, { 0.1, 0.08, 0.05, 1 } },
+    light = { "fonts/default.mvec", 18, { 0.92, 0.88, 0.78, 1 } },
+    title = { "fonts/title.mvec", 26, { 0.95, 0.88, 0.6, 1 } },
+    -- Dark ink on the dialogs' parchment faces.
+    dialog = { "fonts/title.mvec", 22, { 0.3, 0.18, 0.08, 1 } },
+    button = { "fonts/title.mvec", 20, { 0.95, 0.9, 0.75, 1 } },
+    small = { "fonts/default.mvec", 14, { 0.85, 0.8, 0.7, 1 } },
+}
+
+local kCentred = kHAlignCenter + kVAlignCenter
+
+-- A TextObject table: centred text of `label` in the box at x, y of w by h.
+local function textobject(x, y, w, h, label, font)
+    return {
+        text = label, font = font or fonts.body,
+        x = x, y = y, w = w, h = h, flags = kCentred, alpha = 1,
+        dropshadowcolor = { 0, 0, 0, 0.6 }, dropshadowoffset = 2,
+        allowlinebreaks = true, drawtotexture = false, maxtexturescale = 1,
+    }
+end
+
+return {
+    fonts = fonts,
+    centred = kCentred,
+    -- The keys of a framework push button; a button adds name, place, text and command.
+    button = {
+        buttongraphics = { "ui/button_n", "ui/button_p", "ui/button_h" },
+        soundclick = "click", soundenter = "hover",
+        font = fonts.button, textwidth = 1.0,
+        w = 220, h = 44,
+    },
+    -- How a dialog drops in from above, overshoots and settles, and flies out again.
+    dialogtransform = {
+        timeenter = 350, timeenterbounce = 150, timeexit = 250, moveenterbounce = 18,
+    },
+    textobject = textobject,
+}

@@ -1,0 +1,273 @@
+// End-to-end runs of the sample game's front end on the repository's content: the card, the splash
+// screen and the main menu, waited for and skipped; the quit question on Escape; the credits and
+// the pause dialog opened by name; and spoilt copies of the content, none of which may crash.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+
+namespace
+{
+using namespace e2etest;
+using Traces = std::vector<std::string>;
+
+class FrontEndTest : public ScreenProgramTest
+{
+protected:
+    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
+    bool HasShot(const std::string& name) const { return fs::exists(mRoot / (name + ".png")); }
+
+    void RemoveShots(std::initializer_list<const char*> names)
+    {
+        for (const char* name : names)
+            fs::remove(mRoot / (std::string(name) + ".png"));
+    }
+};
+
+// The card shows for 1.5 s, the publisher's stage for 1.9 s, the studio's for 3.3 s; the menu
+// then fades in. A close request ends the game at once: no question, no later shot.
+constexpr const char* kWaitForTheMenu = "focus gained\nwait 40\nshot card\nwait 90\nshot branding\n"
+                                        "wait 170\nshot studio\nwait 180\nshot menu\n"
+                                        "close\nwait 30\nshot after\n";
+
+TEST_F(FrontEndTest, TheStartShowsCardSplashAndMenuAndACloseEndsIt)
+{
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository, kWaitForTheMenu, "", code), (Traces{"start", "menu"}));
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(HasShot("after")) << "the close request did not end the game";
+    ExpectCleanLog();
+    // The menu's music and the buttons' sounds were preloaded and found.
+    EXPECT_EQ(ReadFile(LogFile()).find("No valid sound file found"), std::string::npos);
+    for (const char* name : {"card", "branding", "studio", "menu"})
+        ExpectMatchesGolden(Shot(name), std::string("front_") + name + ".png");
+}
+
+// A click ends the card, a key the publisher's stage and a click the studio's: the menu is up
+// within 2.3 s. Escape asks; Escape again while the question is up asks nothing more; "No" goes
+// back to the menu; Escape asks again and "Yes" ends the game. Two runs give the same pictures.
+constexpr const char* kSkipAndQuit =
+    "focus gained\nwait 20\nclick 400 300\nwait 20\nkey 32\nwait 40\nclick 400 300\nwait 60\n"
+    "shot menu\nkey 27\nwait 40\nshot question\nkey 27\nwait 20\nclick 400 362\nwait 40\n"
+    "key 27\nwait 40\nclick 400 306\nwait 20\nshot after\nclose\n";
+
+TEST_F(FrontEndTest, StagesAreSkippedByClickAndKeyAndEscapeAsksBeforeTheGameEnds)
+{
+    std::vector<Picture> first;
+    for (int run = 0; run < 2; ++run)
+    {
+        int code = -1;
+        EXPECT_EQ(RunTraced(mRepository, kSkipAndQuit, "", code),
+                  (Traces{"start", "menu", "quitverify", "quitverify"}));
+        EXPECT_EQ(code, 0);
+        EXPECT_FALSE(HasShot("after")) << "\"Yes\" did not end the game";
+        ExpectCleanLog();
+        const Picture shots[] = {Shot("menu"), Shot("question")};
+        for (size_t i = 0; i < std::size(shots); ++i)
+        {
+            ASSERT_EQ(shots[i].mWidth, 800u) << i;
+            if (run == 0)
+                first.push_back(shots[i]);
+            else
+                EXPECT_TRUE(shots[i].mPixels == first[i].mPixels) << i << ": two runs differ";
+        }
+        RemoveShots({"menu", "question"});
+    }
+    ExpectMatchesGolden(first[1], "front_question.png");
+}
+
+// The credits' whole height passes the screen. On the content as it stands that takes a thousand
+// frames: the copy scrolls six times as fast.
+fs::path FastCredits(const fs::path& game)
+{
+    const fs::path credits = game / "assets/scripts/credits.lua";
+    const std::string text = ReadFile(credits);
+    WriteFile(credits,
+              std::regex_replace(text, std::regex("scrollspeed = (\\d+)"), "scrollspeed = 6 * $1"));
+    EXPECT_NE(ReadFile(credits), text);
+    return game;
+}
+
+TEST_F(FrontEndTest, TheCreditsEndByThemselves)
+{
+    const fs::path game = FastCredits(CopyGame("content"));
+    int code = -1;
+    EXPECT_EQ(RunTraced(game, "focus gained\nwait 70\nshot credits\nwait 200\nshot after\nclose\n",
+                        "start=scripts/credits.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(HasShot("after")) << "the credits did not end";
+    ExpectCleanLog();
+    ExpectMatchesGolden(Shot("credits"), "front_credits.png");
+}
+
+// "Play" without a profile asks for a name, makes the profile, shows the credits in place of the
+// game and comes back to the menu, which greets the new player.
+TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndComesBackThroughTheCredits)
+{
+    const fs::path game = FastCredits(CopyGame("content"));
+    int code = -1;
+    EXPECT_EQ(RunTraced(game,
+                        "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\n"
+                        "click 400 276\nwait 250\nshot menu\nkey 27\nwait 40\nclick 400 306\n"
+                        "wait 60\nshot after\nclose\n",
+                        "start=scripts/mainmenu.lua", code),
+              (Traces{"start", "menu", "profile Ann", "credits", "quitverify"}));
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(HasShot("after")) << "the menu did not come back";
+    ExpectCleanLog();
+    EXPECT_EQ(DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"),
+              "USER 0\n  curuser = \"0\"\nUSER 1\n  gamemode = \"1\"\n  name = \"Ann\"\n");
+    // The greeting's line of the menu.
+    ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
+}
+
+// "Resume" closes the dialog, and so ends the game it was the first screen of.
+TEST_F(FrontEndTest, ThePauseDialogOpenedByNameResumes)
+{
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository,
+                        "focus gained\nwait 40\nshot pause\nclick 400 246\nwait 60\n"
+                        "shot after\nclose\n",
+                        "start=scripts/pause.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(HasShot("after")) << "\"Resume\" did not close the pause dialog";
+    ExpectCleanLog();
+    ExpectMatchesGolden(Shot("pause"), "front_pause.png");
+}
+
+// Spoilt content: a copy of the content with one change, run with its own input; the log says
+// what is wrong and the game ends cleanly, by itself or on a close request.
+struct BadContent
+{
+    const char* mName;
+    std::function<void(const fs::path& assets)> mSpoil;
+    const char* mOptions;
+    const char* mInput;
+    Traces mTraces;
+    const char* mLogLine; // null: the log stays clean
+};
+
+void PrintTo(const BadContent& bad, std::ostream* out)
+{
+    *out << bad.mName;
+}
+
+class BadFrontEndTest : public FrontEndTest, public ::testing::WithParamInterface<BadContent>
+{
+};
+
+TEST_P(BadFrontEndTest, IsLoggedAndNothingCrashes)
+{
+    const BadContent& bad = GetParam();
+    const fs::path game = CopyGame("content");
+    bad.mSpoil(game / "assets");
+    int code = -1;
+    EXPECT_EQ(RunTraced(game, bad.mInput, bad.mOptions, code), bad.mTraces);
+    EXPECT_EQ(code, 0);
+    if (bad.mLogLine == nullptr)
+        ExpectCleanLog();
+    else
+        EXPECT_NE(ReadFile(LogFile()).find(bad.mLogLine), std::string::npos) << ReadFile(LogFile());
+}
+
+// Takes the row of `label` out of the string table.
+void RemoveLabel(const fs::path& assets, const std::string& label)
+{
+    const std::string strings = ReadFile(assets / "strings.xml");
+    const std::regex row("<Row>\\s*<Cell><Data[^>]*>" + label +
+                         "</Data></Cell>\\s*<Cell>[^\\n]*</Cell>\\s*</Row>");
+    WriteFile(assets / "strings.xml", std::regex_replace(strings, row, ""));
+}
+
+constexpr const char* kSkipToTheMenu =
+    "focus gained\nwait 20\nclick 400 300\nwait 20\nkey 32\nwait 40\nclick 400 300\nwait 60\n"
+    "close\n";
+constexpr const char* kMenuThenClose = "focus gained\nwait 30\nclose\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Content, BadFrontEndTest,
+    ::testing::Values(
+        // The splash swaps in a menu that does not compile: the screen stays empty.
+        BadContent{"ScreenSyntaxError",
+                   [](const fs::path& assets)
+                   { WriteFile(assets / "scripts/mainmenu.lua", "MakeDialog { MainMenu {\n"); },
+                   "", kSkipToTheMenu, Traces{"start"},
+                   "lua_resume ERROR: assets/scripts/mainmenu.lua:2: unexpected symbol near "
+                   "`<eof>'"},
+        // A missing picture just does not show.
+        BadContent{"MissingImage",
+                   [](const fs::path& assets) { fs::remove(assets / "menu/logo.png"); },
+                   "start=scripts/mainmenu.lua", kMenuThenClose, Traces{"start", "menu"}, nullptr},
+        BadContent{"MissingLabel",
+                   [](const fs::path& assets) { RemoveLabel(assets, "menu_credits"); },
+                   "start=scripts/mainmenu.lua", kMenuThenClose, Traces{"start", "menu"},
+                   " ##### : Missing string for label 'menu_credits'"},
+        // Fatal: the game ends by itself.
+        BadContent{"SplashWithoutSoundGroups",
+                   [](const fs::path& assets)
+                   {
+                       const std::string splash = ReadFile(assets / "scripts/splash.lua");
+                       WriteFile(
+                           assets / "scripts/splash.lua",
+                           std::regex_replace(splash, std::regex("soundgroups = [^\\n]*"), ""));
+                   },
+                   "start=scripts/splash.lua", "focus gained\nwait 200\nshot after\nclose\n",
+                   Traces{"start"}, ": ERROR:soundgroups   FILE:splashscreen LINE:91"}),
+    [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
+
+// Two profiles made by a screen of the copied content; then the menu on the preferences cut short
+// inside the last profile's name, and on the whole file with garbage after it.
+TEST_F(FrontEndTest, DamagedPreferencesBringTheMenuUpWithWhatWasRead)
+{
+    const fs::path game = CopyGame("content");
+    WriteFile(game / "assets/scripts/make.lua", "CreateNewUser('Ann')\nCreateNewUser('Bob')\n");
+    int code = -1;
+    EXPECT_EQ(RunTraced(game, "wait 5\nclose\n", "start=scripts/make.lua", code), Traces{"start"});
+    ASSERT_EQ(code, 0);
+    const fs::path prefs = mRoot / "data/Tovrix/Murkwell/prefs.dat";
+    const std::string good = ReadFile(prefs);
+    const std::string slots = "USER 0\n  curuser = \"1\"\nUSER 1\n  gamemode = \"1\"\n"
+                              "  name = \"Ann\"\nUSER 2\n  gamemode = \"1\"\n";
+    ASSERT_EQ(DumpPrefs(prefs), slots + "  name = \"Bob\"\n");
+
+    struct Damage
+    {
+        std::string mBytes;
+        Traces mTraces;
+        std::string mLogLine;
+        std::string mKept;
+    };
+    const Damage damages[] = {
+        // Bob's name is lost: the current profile has none, and the menu greets nobody.
+        // Where the cut chunk starts depends on the length of the install path the file holds.
+        {good.substr(0, good.size() - 3), Traces{"start", "menu"},
+         ": ERROR: Preferences file 'user:prefs.dat' is damaged at byte ", slots},
+        {good + "GARBAGE\x01\x02\xff junk", Traces{"start", "menu Bob"},
+         ": ERROR: Preferences file 'user:prefs.dat' is damaged at byte " +
+             std::to_string(good.size()) + "; only what came before was read",
+         slots + "  name = \"Bob\"\n"},
+    };
+    for (const Damage& damage : damages)
+    {
+        WriteFile(prefs, damage.mBytes);
+        EXPECT_EQ(RunTraced(game, kMenuThenClose, "start=scripts/mainmenu.lua", code),
+                  damage.mTraces);
+        EXPECT_EQ(code, 0);
+        const std::string log = ReadFile(LogFile());
+        EXPECT_NE(log.find(damage.mLogLine), std::string::npos) << log;
+        EXPECT_NE(log.find("The damaged preferences were kept as 'user:prefs.dat.bad'"),
+                  std::string::npos)
+            << log;
+        // What was read is what the game kept.
+        EXPECT_EQ(DumpPrefs(prefs), damage.mKept);
+    }
+}
+
+} // namespace

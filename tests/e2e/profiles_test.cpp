@@ -1,0 +1,137 @@
+// End-to-end runs of the options and profile screens on the repository's content: sliders, the
+// full-screen switch and the cursor choice stored and shown again; profiles typed, scrolled,
+// deleted after the question and selected; the menu's greeting of the current profile.
+#include "e2e/program_test_support.h"
+
+namespace e2etest
+{
+namespace
+{
+
+// Where the screens' controls lie on the 800 x 600 screen (centres).
+constexpr const char* kNewProfile = "click 280 406\n";
+constexpr const char* kDeleteProfile = "click 520 406\n";
+constexpr const char* kSelectProfile = "click 280 462\n";
+constexpr const char* kCancelProfiles = "click 520 462\n";
+// The first and second buttons of the dialogs: the name's "OK", the question's "Yes" and "No".
+constexpr const char* kNameOk = "click 400 276\n";
+constexpr const char* kYes = "click 400 286\n";
+constexpr const char* kNo = "click 400 342\n";
+
+std::string ClickRow(int row)
+{
+    return "click 340 " + std::to_string(168 + 44 * row) + "\n";
+}
+
+// "New player", the name typed once the dialog has dropped in, "OK", and the dialog's way out.
+std::string TypeProfile(const std::string& name)
+{
+    return std::string(kNewProfile) + "wait 36\ntext " + name + "\nwait 3\n" + kNameOk +
+           "wait 20\n";
+}
+
+using Traces = std::vector<std::string>;
+
+class ProfilesProgramTest : public ScreenProgramTest
+{
+protected:
+    std::string Prefs() { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
+
+    Picture Shot(const std::string& name)
+    {
+        const Picture picture = ReadPicture(mRoot / (name + ".png"));
+        EXPECT_EQ(picture.mWidth, 800u) << name << " was not taken";
+        return picture;
+    }
+};
+
+TEST_F(ProfilesProgramTest, OptionsAreAppliedStoredByOkAndShownByTheNextRun)
+{
+    // The effect slider's thumb from 0.75 to 0.25 (a 256-pixel travel from x 342), the display to
+    // a window, the system cursor on, then "OK", which closes the first screen and so the game.
+    const std::string change = "focus gained\nwait 30\ndrag 534 201 406 201\nwait 5\n"
+                               "click 400 377\nwait 5\nclick 186 308\nwait 5\n"
+                               "click 400 457\nwait 60\nshot after\nclose\n";
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository, change, "start=scripts/options.lua", code), Traces{"start"});
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"OK\" did not close the screen";
+    ExpectCleanLog();
+    const std::string stored = "USER 0\n  cursorosuse = \"1\"\n  fullscreen = \"0\"\n"
+                               "  musiclevel = \"750\"\n  soundlevel = \"250\"\n";
+    EXPECT_EQ(Prefs(), stored);
+
+    // Opened again: the slider where it was left, the switch offering full screen, the box ticked
+    // (and no drawn cursor). Closing without "OK" stores nothing.
+    EXPECT_EQ(RunTraced(mRepository, "focus gained\nwait 40\nshot stored\nclose\n",
+                        "start=scripts/options.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    // The controls, not the panel around them.
+    ExpectMatchesGolden(Crop(Shot("stored"), 160, 180, 480, 220), "options_stored.png");
+    EXPECT_EQ(Prefs(), stored);
+}
+
+TEST_F(ProfilesProgramTest, ProfilesAreTypedScrolledDeletedAfterTheQuestionAndSelected)
+{
+    // Quotes of both kinds and letters beyond ASCII go through the entry field, the dialog's
+    // return statement and the preferences unchanged.
+    const std::string zoe = "Zoë \"Ł\" O'Neil";
+    std::string input = "focus gained\nwait 30\n" + TypeProfile(zoe);
+    for (const char* name : {"Ann", "Bob", "Cid", "Dee", "Eve", "Fay"})
+        input += TypeProfile(name);
+    // Seven profiles: the newest, current one on the last of the five rows, the list scrolled by
+    // two. Each row pressed next tells where the list stands: the thumb dragged to the top and the
+    // lower arrow put Bob on the second row; after his deletion, the upper arrow puts Dee on the
+    // fourth. Her deletion is answered "No" once, then "Yes".
+    input += "shot scrolled\ndrag 520 314 520 190\nwait 5\nclick 524 346\nwait 5\n";
+    input += ClickRow(1) + "wait 3\n" + kDeleteProfile + "wait 36\n" + kYes + "wait 20\n";
+    input += "click 524 166\nwait 5\n" + ClickRow(3) + "wait 3\n";
+    input += std::string(kDeleteProfile) + "wait 36\n" + kNo + "wait 20\n";
+    input += std::string(kDeleteProfile) + "wait 36\n" + kYes + "wait 20\n";
+    // Zoë's row and "Select", which closes the first screen and so the game.
+    input += "shot deleted\n" + ClickRow(0) + "wait 3\n" + kSelectProfile + "wait 60\n";
+    input += "shot after\nclose\n";
+
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/selectplayer.lua", code),
+              (Traces{"start", "profile " + zoe}));
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Select\" did not close the screen";
+    ExpectCleanLog();
+    std::string profiles = "USER 0\n  curuser = \"0\"\n";
+    int slot = 0;
+    for (const std::string& name :
+         {zoe, std::string("Ann"), std::string("Cid"), std::string("Eve"), std::string("Fay")})
+        profiles +=
+            "USER " + std::to_string(++slot) + "\n  gamemode = \"1\"\n  name = \"" + name + "\"\n";
+    EXPECT_EQ(Prefs(), profiles);
+    // The rows and the slider beside them.
+    ExpectMatchesGolden(Crop(Shot("scrolled"), 186, 146, 358, 220), "profiles_scrolled.png");
+    ExpectMatchesGolden(Crop(Shot("deleted"), 186, 146, 358, 220), "profiles_deleted.png");
+}
+
+// The menu greets the profile made and selected on the profile screen; a profile made there and
+// left with "Cancel" is current too, and greeted next.
+TEST_F(ProfilesProgramTest, TheMenusGreetingFollowsTheCurrentProfile)
+{
+    const std::string players = "click 400 382\nwait 30\n";
+    const std::string input = "focus gained\nwait 30\n" + players + TypeProfile("Ann") +
+                              kSelectProfile + "wait 30\nshot ann\n" + players +
+                              TypeProfile("Bob") + kCancelProfiles +
+                              "wait 30\nshot bob\nclick 400 492\nwait 60\nshot after\nclose\n";
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/mainmenu.lua", code),
+              (Traces{"start", "menu", "profile Ann"}));
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Quit\" did not end the game";
+    ExpectCleanLog();
+    EXPECT_EQ(Prefs(), "USER 0\n  curuser = \"1\"\nUSER 1\n  gamemode = \"1\"\n  name = \"Ann\"\n"
+                       "USER 2\n  gamemode = \"1\"\n  name = \"Bob\"\n");
+    // The greeting's line under the logo.
+    ExpectMatchesGolden(Crop(Shot("ann"), 200, 196, 400, 36), "greeting_ann.png");
+    ExpectMatchesGolden(Crop(Shot("bob"), 200, 196, 400, 36), "greeting_bob.png");
+}
+
+} // namespace
+} // namespace e2etest
