@@ -1,6 +1,6 @@
--- The main menu, swapped into the splash screen's modal window: the background, the logo, a flame
--- and fireflies, the greeting of the current player and five buttons. Escape needs no button here:
--- the program asks the quit question itself.
+-- The main menu, swapped into the splash screen's modal window: the background, the logo with the
+-- game's name, a flame and fireflies, the greeting of the current player and five buttons. Escape
+-- needs no button here: the program asks the quit question itself.
 local function MenuButton(name, label, y, command)
     return Button(ButtonStyle {
         name = name, text = label, x = kCenter, y = y, command = command,
@@ -15,6 +15,11 @@ MakeDialog {
         Bitmap { name = "bg", image = "menu/bg", x = 0, y = 0 },
         Bitmap {
             name = "logo", image = "menu/logo", x = kCenter, y = 30, w = 480, h = 160, alpha = true,
+        },
+        Text {
+            name = "title", label = "windowtitle",
+            x = kCenter, y = 96, w = 360, h = 60, flags = gStyles.centred,
+            font = { "fonts/title.mvec", 44, { 0.95, 0.88, 0.6, 1 } },
         },
         AnimatedBitmap {
             name = "flame", image = "menu/flame", x = 640, y = 300,
