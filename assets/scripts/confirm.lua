@@ -2,31 +2,21 @@
 -- first place. Returns "yes" or "no".
 local question = GetString(gDialogTable.text or "", gDialogTable.arg)
 
-MakeDialog {
-    name = "confirm",
-    -- Dims what lies under the dialog.
-    GameWindow {
-        name = "gamewindow", x = 0, y = 0, w = 800, h = 600,
-        scrim = true, scrimalpha = 0.5,
-        DialogWindow {
-            name = "confirmdialog", image = "dialogs/small",
-            x = kCenter, y = 180,
-            transform = gStyles.dialogtransform,
-            soundin = "whoosh", soundout = "whoosh",
-            Text {
-                name = "question", label = "#" .. question,
-                x = kCenter, y = 14, w = 320, h = 60, flags = gStyles.centred,
-                -- The body font: names may hold letters beyond Latin-1.
-                font = gStyles.fonts.body,
-            },
-            Button(ButtonStyle {
-                name = "yes", text = "confirm_yes", x = kCenter, y = 84,
-                command = function() WindowReturn("yes") end,
-            }),
-            Button(ButtonStyle {
-                name = "no", text = "confirm_no", x = kCenter, y = 140,
-                command = function() WindowReturn("no") end,
-            }),
-        },
+DimmedDialog("confirm", {
+    name = "confirmdialog", image = "dialogs/small",
+    x = kCenter, y = 180,
+    Text {
+        name = "question", label = "#" .. question,
+        x = kCenter, y = 14, w = 320, h = 60, flags = gStyles.centred,
+        -- The body font: names may hold letters beyond Latin-1.
+        font = gStyles.fonts.body,
     },
-}
+    Button(ButtonStyle {
+        name = "yes", text = "confirm_yes", x = kCenter, y = 84,
+        command = function() WindowReturn("yes") end,
+    }),
+    Button(ButtonStyle {
+        name = "no", text = "confirm_no", x = kCenter, y = 140,
+        command = function() WindowReturn("no") end,
+    }),
+})

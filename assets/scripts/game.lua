@@ -20,6 +20,22 @@ function ButtonStyle(t)
     return t
 end
 
+-- A dialog of the game over the screen it covers, dimmed: the named modal window holding a dimming
+-- layer and the dialog, which enters and leaves as every dialog of the game does.
+function DimmedDialog(name, dialog)
+    dialog.transform = dialog.transform or gStyles.dialogtransform
+    dialog.soundin = dialog.soundin or "whoosh"
+    dialog.soundout = dialog.soundout or "whoosh"
+    MakeDialog {
+        name = name,
+        GameWindow {
+            name = "gamewindow", x = 0, y = 0, w = 800, h = 600,
+            scrim = true, scrimalpha = 0.5,
+            DialogWindow(dialog),
+        },
+    }
+end
+
 -- Where the game is and where it goes next: the name of the screen modal the pause dialog leaves
 -- for the menu, and the outcome of the statements the program runs by name, whose return values
 -- do not reach the dialog that waits for them.

@@ -1,37 +1,27 @@
 -- The name of a new profile: a dialog with one entry field. "OK" (shown only while the field holds
 -- a name) returns the name as typed, "Cancel" an empty text.
-MakeDialog {
-    name = "newplayer",
-    -- Dims what lies under the dialog.
-    GameWindow {
-        name = "gamewindow", x = 0, y = 0, w = 800, h = 600,
-        scrim = true, scrimalpha = 0.5,
-        DialogWindow {
-            name = "namedialog", image = "dialogs/dialog",
-            x = kCenter, y = 130,
-            transform = gStyles.dialogtransform,
-            soundin = "whoosh", soundout = "whoosh",
-            Text {
-                name = "title", label = "newplayer_title",
-                x = kCenter, y = 20, w = 380, h = 40, flags = gStyles.centred,
-                font = gStyles.fonts.dialog,
-            },
-            -- The body font: it draws the letters beyond Latin-1 that names may hold.
-            TextEdit {
-                name = "name", x = 60, y = 76, w = 300, h = 32,
-                length = 16, utf8 = true, clearinitial = true, enablewindow = "ok",
-                sounds = { "click" }, font = gStyles.fonts.body,
-            },
-            Button(ButtonStyle {
-                name = "ok", text = "newplayer_ok", x = kCenter, y = 124,
-                command = function() WindowReturn(GetLabel("name")) end,
-            }),
-            Button(ButtonStyle {
-                name = "cancel", text = "newplayer_cancel", x = kCenter, y = 180,
-                command = function() WindowReturn("") end,
-            }),
-        },
+DimmedDialog("newplayer", {
+    name = "namedialog", image = "dialogs/dialog",
+    x = kCenter, y = 130,
+    Text {
+        name = "title", label = "newplayer_title",
+        x = kCenter, y = 20, w = 380, h = 40, flags = gStyles.centred,
+        font = gStyles.fonts.dialog,
     },
-}
+    -- The body font: it draws the letters beyond Latin-1 that names may hold.
+    TextEdit {
+        name = "name", x = 60, y = 76, w = 300, h = 32,
+        length = 16, utf8 = true, clearinitial = true, enablewindow = "ok",
+        sounds = { "click" }, font = gStyles.fonts.body,
+    },
+    Button(ButtonStyle {
+        name = "ok", text = "newplayer_ok", x = kCenter, y = 124,
+        command = function() WindowReturn(GetLabel("name")) end,
+    }),
+    Button(ButtonStyle {
+        name = "cancel", text = "newplayer_cancel", x = kCenter, y = 180,
+        command = function() WindowReturn("") end,
+    }),
+})
 -- No name yet: the field shows "OK" at its first letter.
 EnableWindow("ok", false)
