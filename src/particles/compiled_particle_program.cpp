@@ -226,23 +226,9 @@ bool Fade(const TOp& op, TRun& run)
     const uint16_t* args = run.mLists + op.mList;
     int argc = op.mB;
     float t = s[args[0]];
-    if (t < 0.0f)
-        t = 0.0f;
-    int i = 1;
     float d = 0.0f;
-    if (argc > 2)
-    {
-        for (;;)
-        {
-            d = s[args[i + 1]];
-            if (d > t)
-                break;
-            t -= d;
-            i += 2;
-            if (i + 1 >= argc)
-                break;
-        }
-    }
+    int i = FindFadeSegment(
+        argc, [&](int n) { return s[args[n]]; }, t, d);
     float f = t / d;
     const float* from = s + args[i];
     float result[4];

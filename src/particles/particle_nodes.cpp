@@ -534,23 +534,9 @@ bool FFade::Execute(TParticleContext&, TParticleFrame& frame)
     if (argc < 2 || argc % 2 != 0)
         return false;
     float t = frame.Arg(0)[0];
-    if (t < 0.0f)
-        t = 0.0f;
-    int i = 1;
     float d = 0.0f;
-    if (argc > 2)
-    {
-        for (;;)
-        {
-            d = frame.Arg(i + 1)[0];
-            if (d > t)
-                break;
-            t -= d;
-            i += 2;
-            if (i + 1 >= argc)
-                break;
-        }
-    }
+    int i = FindFadeSegment(
+        argc, [&](int n) { return frame.Arg(n)[0]; }, t, d);
     float f = t / d;
     const float* from = frame.Arg(i);
     uint8_t width = frame.ArgWidth(i);

@@ -76,6 +76,32 @@ MW_DECLARE_PARTICLE_NODE(FAlpha)
 MW_DECLARE_PARTICLE_NODE(FRange)
 MW_DECLARE_PARTICLE_NODE(FPick)
 MW_DECLARE_PARTICLE_NODE(FFade)
+
+// The segment of a fade's (t, x0, d0, x1, ..., xk) arguments that the time falls in, shared by the
+// node and the compiled program so both pick the same one: answers the index of the segment's first
+// value and leaves in `t` the time into it (negative times count as 0) and in `d` the last duration
+// read (0 when there is none). `duration(n)` reads argument n.
+template <class Duration> int FindFadeSegment(int argc, Duration duration, float& t, float& d)
+{
+    if (t < 0.0f)
+        t = 0.0f;
+    int i = 1;
+    d = 0.0f;
+    if (argc > 2)
+    {
+        for (;;)
+        {
+            d = duration(i + 1);
+            if (d > t)
+                break;
+            t -= d;
+            i += 2;
+            if (i + 1 >= argc)
+                break;
+        }
+    }
+    return i;
+}
 MW_DECLARE_PARTICLE_NODE(F2dRadius)
 MW_DECLARE_PARTICLE_NODE(F2dRotation)
 
