@@ -193,6 +193,25 @@ TEST_F(VmFastPathsTest, JoinedStringsAreTheInternedOnes)
               (std::vector<std::string>{"true"}));
 }
 
+TEST_F(VmFastPathsTest, JoinedKeysIndexTablesOfEverySize)
+{
+    // A joined key used at once by the next instruction: tables with no hash part, a large one
+    // that grows while written, "__index" and "__newindex", a string indexed through its
+    // library, and a register that holds no table.
+    EXPECT_EQ(mState.Run("big = {} for i = 1, 5000 do big['k' .. i] = i end "
+                         "sum = 0 for i = 1, 5000 do sum = sum + big['k' .. i] end "
+                         "local e = {} miss = e['k' .. 1] "
+                         "log = '' w = setmetatable({}, {__index = function(t, k) return k .. '?' "
+                         "end, __newindex = function(t, k, v) log = log .. k .. '=' .. v end}) "
+                         "w['a' .. 1] = 2 got = w['b' .. 2] "
+                         "local s = 'abc' len = s['le' .. 'n'](s)"),
+              "");
+    EXPECT_EQ(mState.EvalAll("sum, miss, log, got, len, rawget(w, 'a1')"),
+              (std::vector<std::string>{"12502500", "nil", "a1=2", "b2?", "3", "nil"}));
+    // Numbers are indexed through their type's table, which has no such field.
+    EXPECT_EQ(mState.Eval("(function() local n = 5; return n['x' .. 1] end)()"), "nil");
+}
+
 TEST_F(VmFastPathsTest, IntegerKeysInAndPastTheArrayPart)
 {
     EXPECT_EQ(mState.Run("t = {} for i = 1, 100 do t[i] = i end "

@@ -59,8 +59,11 @@ struct StrPiece
 };
 
 // The interned string of the n pieces (n >= 1) joined, l bytes in all; the same string as
-// luaS_newlstr gives for that text. No piece may point into memory the call allocates.
-ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l);
+// luaS_newlstr gives for that text. No piece may point into memory the call allocates. When
+// the result is about to index a table (`keyFor`, else null), the node its hash names is
+// fetched while the string table is searched.
+ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l,
+                             const Table* keyFor = nullptr);
 
 // A string of l bytes not yet interned, for text written in place (the terminator is set), and
 // its interning: luaS_commit gives ts, or the equal string already interned after freeing ts.

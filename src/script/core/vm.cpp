@@ -467,7 +467,7 @@ inline bool IsConcatText(const TObject* o)
 // first slot, leaving its length in *count. Declines (false, nothing changed) unless the last two
 // operands are both text and the last is not empty: those cases keep the general path, where a
 // number converted in place is what a "__concat" handler receives.
-static bool ConcatRun(lua_State* L, StkId top, int total, int* count)
+static bool ConcatRun(lua_State* L, StkId top, int total, int* count, const Table* keyFor)
 {
     if (!IsConcatText(top - 2) || !IsConcatText(top - 1) ||
         (ttisstring(top - 1) && tsvalue(top - 1)->len == 0))
@@ -497,7 +497,7 @@ static bool ConcatRun(lua_State* L, StkId top, int total, int* count)
     }
     if (tl > kMaxConcat)
         luaG_runerror(L, "string size overflow");
-    setsvalue(top - n, luaS_newconcat(L, pieces + (limit - n), n, tl));
+    setsvalue(top - n, luaS_newconcat(L, pieces + (limit - n), n, tl, keyFor));
     *count = n;
     return true;
 }
@@ -545,7 +545,7 @@ static int ConcatGeneral(lua_State* L, StkId top, int total, bool wide)
     return n;
 }
 
-void luaV_concat(lua_State* L, int total, int last)
+void luaV_concat(lua_State* L, int total, int last, const Table* keyFor)
 {
     bool wide = false;
     for (int j = last; j > last - total; j--)
@@ -563,7 +563,7 @@ void luaV_concat(lua_State* L, int total, int last)
     {
         StkId top = L->base + last + 1;
         int n = 2;
-        if (!wide && ConcatRun(L, top, total, &n))
+        if (!wide && ConcatRun(L, top, total, &n, keyFor))
         {
             // Strings and numbers joined without making strings of the numbers first.
         }
@@ -789,7 +789,17 @@ reentry:
         {
             int b = GETARG_B(i);
             int c = GETARG_C(i);
-            luaV_concat(L, c - b + 1, c);
+            // A result that indexes a table next (`t[a .. b]`, `t[a .. b] = v`): the table's node
+            // for it is fetched as soon as its hash is known.
+            const Table* keyFor = nullptr;
+            const Instruction next = *pc;
+            if (GET_OPCODE(next) == OP_GETTABLE && GETARG_C(next) == GETARG_A(i) &&
+                ttistable(base + GETARG_B(next)))
+                keyFor = hvalue(base + GETARG_B(next));
+            else if (GET_OPCODE(next) == OP_SETTABLE && GETARG_B(next) == GETARG_A(i) &&
+                     ttistable(base + GETARG_A(next)))
+                keyFor = hvalue(base + GETARG_A(next));
+            luaV_concat(L, c - b + 1, c, keyFor);
             luaC_checkGC(L);
             base = L->base;
             setobj(base + GETARG_A(i), base + b);
