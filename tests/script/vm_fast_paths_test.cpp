@@ -231,6 +231,24 @@ TEST_F(VmFastPathsTest, IntegerKeysInAndPastTheArrayPart)
               (std::vector<std::string>{"7", "10", "3", "d4"}));
 }
 
+TEST_F(VmFastPathsTest, ChainsSurviveMovedNodesAndDeadKeys)
+{
+    // A node's chain link shares the key's slot: nodes moved out of a new key's way, keys the
+    // collector marks dead and new keys written over dead ones must leave every chain whole.
+    EXPECT_EQ(mState.Run("t = setmetatable({}, {__mode = 'k'}) keep = {} "
+                         "for i = 1, 200 do t['s' .. i] = i local k = {} t[k] = -i "
+                         "if math.mod(i, 2) == 0 then keep[i] = k end end "
+                         "collectgarbage() "
+                         "sum, n = 0, 0 for i = 1, 200 do sum = sum + t['s' .. i] end "
+                         "for k, v in pairs(t) do n = n + 1 end "
+                         "for i = 201, 300 do t['s' .. i] = i end "
+                         "sum2, neg = 0, 0 for i = 1, 300 do sum2 = sum2 + t['s' .. i] end "
+                         "for i, k in pairs(keep) do neg = neg + t[k] end"),
+              "");
+    EXPECT_EQ(mState.EvalAll("sum, n, sum2, neg"),
+              (std::vector<std::string>{"20100", "300", "45150", "-10100"}));
+}
+
 TEST_F(VmFastPathsTest, NewKeysAskNewindexOnlyWhenThereIsOne)
 {
     // A "__newindex" added after the table cached its absence is still asked for new keys only.

@@ -81,7 +81,7 @@ static int FindIndex(lua_State* L, Table* t, StkId key)
                     (ttype(k) == LUA_TDEADKEY && iscollectable(key) && gcvalue(k) == gcvalue(key));
         if (same)
             return static_cast<int>(n - gnode(t, 0)) + t->sizearray;
-        n = n->next;
+        n = gnext(n);
     } while (n != nullptr);
     luaG_runerror(L, "invalid key for `next'");
 }
@@ -205,7 +205,7 @@ static void SetNodeVector(lua_State* L, Table* t, int lsize)
         t->node = luaM_newvector<Node>(L, size);
         for (int i = 0; i < size; i++)
         {
-            t->node[i].next = nullptr;
+            setgnext(&t->node[i], nullptr);
             setnilvalue(gkey(gnode(t, i)));
             setnilvalue(gval(gnode(t, i)));
         }
@@ -240,7 +240,7 @@ static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
         oldnode = nodeCopy;
         setnilvalue(gkey(G(L)->dummynode));
         setnilvalue(gval(G(L)->dummynode));
-        G(L)->dummynode->next = nullptr;
+        setgnext(G(L)->dummynode, nullptr);
     }
     if (nasize > oldasize)
         SetArrayVector(L, t, nasize);
@@ -334,21 +334,22 @@ static TObject* NewKey(lua_State* L, Table* t, const TObject* key)
         if (othern != mp)
         {
             // The colliding node is out of its main position: move it to the free node.
-            while (othern->next != mp)
-                othern = othern->next;
-            othern->next = n;
+            while (gnext(othern) != mp)
+                othern = gnext(othern);
+            setgnext(othern, n);
             *n = *mp;
-            mp->next = nullptr;
+            setgnext(n, gnext(mp)); // the copied link counted from mp
+            setgnext(mp, nullptr);
             setnilvalue(gval(mp));
         }
         else
         {
-            n->next = mp->next;
-            mp->next = n;
+            setgnext(n, gnext(mp));
+            setgnext(mp, n);
             mp = n;
         }
     }
-    setobj(gkey(mp), key);
+    setnodekey(mp, key);
     for (;;)
     {
         if (ttisnil(gkey(t->firstfree)))
@@ -372,7 +373,7 @@ static const TObject* GetAny(Table* t, const TObject* key)
     {
         if (luaO_rawequalObj(gkey(n), key))
             return gval(n);
-        n = n->next;
+        n = gnext(n);
     } while (n != nullptr);
     return &luaO_nilobject;
 }
@@ -387,7 +388,7 @@ const TObject* luaH_getnum(Table* t, int key)
     {
         if (ttisnumber(gkey(n)) && nvalue(gkey(n)) == nk)
             return gval(n);
-        n = n->next;
+        n = gnext(n);
     } while (n != nullptr);
     return &luaO_nilobject;
 }

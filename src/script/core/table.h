@@ -23,9 +23,10 @@ inline const TObject* luaH_findstr(const Table* t, const ScriptString* key)
     const Node* n = &t->node[key->hash & static_cast<lu_hash>(sizenode(t) - 1)];
     do
     {
-        if (n->i_key.value.gc == obj2gco(key) && (n->i_key.tt == LUA_TSTRING || n->i_key.tt == LUA_TWSTRING))
+        if (n->i_key.value.gc == obj2gco(key) &&
+            (n->i_key.tt == LUA_TSTRING || n->i_key.tt == LUA_TWSTRING))
             return &n->i_val;
-        n = n->next;
+        n = gnext(n);
     } while (n != nullptr);
     return &luaO_nilobject;
 }
