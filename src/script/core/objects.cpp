@@ -185,6 +185,37 @@ int luaO_rawequalObj(const TObject* t1, const TObject* t2)
     }
 }
 
+// Reads p (after its sign) when it is at most 15 digits with an optional point and no exponent,
+// followed only by white space: such a number is an integer below 2^53 over a power of ten of
+// at most 10^22, both exact as doubles, and the one correctly rounded division gives what strtod
+// gives. Anything else is left to strtod (false).
+static bool ShortDecimal(const char* p, bool negative, lua_Number* result)
+{
+    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr int kMaxDigits = 15;
+    uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = 0;
+    for (; *p >= '0' && *p <= '9' && digits <= kMaxDigits; p++, digits++)
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    if (*p == '.')
+    {
+        for (p++; *p >= '0' && *p <= '9' && digits <= kMaxDigits; p++, digits++, decimals++)
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    }
+    if (digits == 0 || digits > kMaxDigits)
+        return false;
+    while (isspace(static_cast<unsigned char>(*p)))
+        p++;
+    if (*p != '\0')
+        return false;
+    double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+    *result = negative ? -value : value;
+    return true;
+}
+
 int luaO_str2d(const char* s, lua_Number* result)
 {
     // Decimal text only (as the original platform's C library read it): no hexadecimal, no
@@ -192,12 +223,15 @@ int luaO_str2d(const char* s, lua_Number* result)
     const char* p = s;
     while (isspace(static_cast<unsigned char>(*p)))
         p++;
+    bool negative = *p == '-';
     if (*p == '+' || *p == '-')
         p++;
     if (!(isdigit(static_cast<unsigned char>(*p)) || *p == '.'))
         return 0;
     if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
         return 0;
+    if (ShortDecimal(p, negative, result))
+        return 1;
     char* endptr;
     lua_Number res = strtod(s, &endptr);
     if (endptr == s)
