@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,61 @@ TEST_F(TableTest, ManyKeysOfEveryKindStayFindable)
     lua_pushboolean(L, 0);
     lua_rawget(L, -2);
     EXPECT_STREQ("false key", lua_tostring(L, -1));
+}
+
+TEST_F(TableTest, RandomInsertsAndRemovalsMatchAModel)
+{
+    // Nodes moved out of a new key's way, keys placed away from their main positions, removed
+    // entries reused and tables grown and shrunk: every key stays findable and `next` visits
+    // exactly the live ones.
+    std::map<std::string, int> model;
+    std::mt19937 rng(99);
+    lua_newtable(L);
+    auto pushKey = [&](int k)
+    {
+        if (k % 3 == 0)
+            lua_pushfstring(L, "s%d", k);
+        else if (k % 3 == 1)
+            lua_pushnumber(L, k + 0.5);
+        else
+            lua_pushnumber(L, k * 1000.0);
+    };
+    for (int step = 0; step < 20000; step++)
+    {
+        int k = static_cast<int>(rng() % 3000);
+        pushKey(k);
+        bool remove = rng() % 3 == 0;
+        if (remove)
+        {
+            lua_pushnil(L);
+            model.erase(std::to_string(k));
+        }
+        else
+        {
+            lua_pushnumber(L, step);
+            model[std::to_string(k)] = step;
+        }
+        lua_rawset(L, 1);
+    }
+    for (int k = 0; k < 3000; k++)
+    {
+        pushKey(k);
+        lua_rawget(L, 1);
+        auto it = model.find(std::to_string(k));
+        if (it == model.end())
+            ASSERT_TRUE(lua_isnil(L, -1)) << k;
+        else
+            ASSERT_EQ(it->second, lua_tonumber(L, -1)) << k;
+        lua_pop(L, 1);
+    }
+    size_t visited = 0;
+    lua_pushnil(L);
+    while (lua_next(L, 1))
+    {
+        visited++;
+        lua_pop(L, 1);
+    }
+    EXPECT_EQ(model.size(), visited);
 }
 
 TEST_F(TableTest, NextVisitsEveryEntryOnceAndToleratesClearing)

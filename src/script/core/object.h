@@ -336,13 +336,14 @@ inline bool iscfunction(const TObject* o)
 // Tables.
 // The key of a hash node seen with its chain link: the link lives in the four bytes a value slot
 // leaves unused after its tag, so a node takes 32 bytes (two to a cache line) rather than 40.
-// The link counts nodes from this one (0 ends the chain), so that it survives the node being
-// copied only when it is rewritten (setgnext). Nothing but the link reads those bytes, and a key
-// is written by setnodekey, never as a whole slot.
+// The link holds the distance in nodes to the next node of the chain (0 ends it), doubled, and
+// in its low bit whether the key sits away from its main position (so that an insertion that
+// collides with a key in its own place need not read that key to hash it). Nothing but the link
+// reads those bytes, and a key is written by setnodekey, never as a whole slot.
 struct NodeKey
 {
     int tt;
-    int next;
+    int link;
     Value value;
 };
 
@@ -387,21 +388,35 @@ inline TObject* gval(Node* n)
 }
 inline Node* gnext(Node* n)
 {
-    return n->i_link.next != 0 ? n + n->i_link.next : nullptr;
+    int d = n->i_link.link >> 1;
+    return d != 0 ? n + d : nullptr;
 }
 inline const Node* gnext(const Node* n)
 {
-    return n->i_link.next != 0 ? n + n->i_link.next : nullptr;
+    int d = n->i_link.link >> 1;
+    return d != 0 ? n + d : nullptr;
 }
 inline void setgnext(Node* n, const Node* to)
 {
-    n->i_link.next = to != nullptr ? static_cast<int>(to - n) : 0;
+    int d = to != nullptr ? static_cast<int>(to - n) : 0;
+    n->i_link.link = d * 2 | (n->i_link.link & 1);
 }
-// Writes a key's tag and value, leaving the chain link that shares its slot.
-inline void setnodekey(Node* n, const TObject* key)
+// A node out of any chain, with no key placed.
+inline void cleargnext(Node* n)
+{
+    n->i_link.link = 0;
+}
+// Writes a key's tag and value, leaving the chain link that shares its slot; away tells whether
+// the node is not the key's main position.
+inline void setnodekey(Node* n, const TObject* key, bool away)
 {
     n->i_link.tt = key->tt;
     n->i_link.value = key->value;
+    n->i_link.link = (n->i_link.link & ~1) | (away ? 1 : 0);
+}
+inline bool nodeaway(const Node* n)
+{
+    return (n->i_link.link & 1) != 0;
 }
 
 // Largest array index that may live in the array part, as a power of two.

@@ -245,7 +245,7 @@ lua_State* lua_open(void)
     setnilvalue(registry(L));
     setnilvalue(defaultmeta(L));
     g->mainthread = L;
-    setgnext(g->dummynode, nullptr);
+    cleargnext(g->dummynode);
     setnilvalue(gkey(g->dummynode));
     setnilvalue(gval(g->dummynode));
     for (int i = 0; i < TM_N; i++)

@@ -205,7 +205,7 @@ static void SetNodeVector(lua_State* L, Table* t, int lsize)
         t->node = luaM_newvector<Node>(L, size);
         for (int i = 0; i < size; i++)
         {
-            setgnext(&t->node[i], nullptr);
+            cleargnext(&t->node[i]);
             setnilvalue(gkey(gnode(t, i)));
             setnilvalue(gval(gnode(t, i)));
         }
@@ -240,7 +240,7 @@ static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
         oldnode = nodeCopy;
         setnilvalue(gkey(G(L)->dummynode));
         setnilvalue(gval(G(L)->dummynode));
-        setgnext(G(L)->dummynode, nullptr);
+        cleargnext(G(L)->dummynode);
     }
     if (nasize > oldasize)
         SetArrayVector(L, t, nasize);
@@ -326,11 +326,13 @@ void luaH_free(lua_State* L, Table* t)
 static TObject* NewKey(lua_State* L, Table* t, const TObject* key)
 {
     Node* mp = MainPosition(t, key);
+    bool away = false;
     if (!ttisnil(gval(mp)))
     {
         // The main position is taken; firstfree always names a node with a nil key here.
         Node* n = t->firstfree;
-        Node* othern = MainPosition(t, gkey(mp));
+        // Only a key away from its main position is hashed again to find it.
+        Node* othern = nodeaway(mp) ? MainPosition(t, gkey(mp)) : mp;
         if (othern != mp)
         {
             // The colliding node is out of its main position: move it to the free node.
@@ -347,9 +349,10 @@ static TObject* NewKey(lua_State* L, Table* t, const TObject* key)
             setgnext(n, gnext(mp));
             setgnext(mp, n);
             mp = n;
+            away = true;
         }
     }
-    setnodekey(mp, key);
+    setnodekey(mp, key, away);
     for (;;)
     {
         if (ttisnil(gkey(t->firstfree)))
