@@ -7,7 +7,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -101,6 +103,93 @@ TEST_F(StringLibTest, FindPlainAndPatterns)
     EXPECT_EQ(mState.EvalAll("string.find('[x]', '[%]]')"), (std::vector<std::string>{"3", "3"}));
     EXPECT_EQ(mState.EvalAll("string.find('abcabc', '(abc)%1')"),
               (std::vector<std::string>{"1", "6", "abc"}));
+}
+
+TEST_F(StringLibTest, SearchesGiveWhatAnAttemptAtEveryPositionGives)
+{
+    // find, gsub and gfind pass over bytes where the pattern's first item cannot begin a match;
+    // an anchored find tried at every position, which never does, must agree with them: same
+    // positions, captures, counts and errors, over bytes 0 and 128-255 and the items that may
+    // begin without a byte (*, ?, -, %b, %f, $, back references, captures).
+    // Space-separated patterns, then one of 31 nested captures.
+    std::istringstream list("%a+ %d [%w_]+ [^%s]+ %u%l* (%a+)(%d+) ()a ((%d)) []] [^]]+ %% %$ $ a$ "
+                            "x$ $x %s+ . [\x80-\xff]+ [a-] %z %Z+ \xe9+ \xff %p %x+ [%a%d]+$ "
+                            "%b() %f[%a]%a+ a* a?b a-b (a)%1 [a % (%");
+    std::vector<std::string> patterns{std::istream_iterator<std::string>(list), {}};
+    patterns.push_back(std::string(31, '(') + "a" + std::string(31, ')'));
+    EXPECT_EQ(mState.Run(R"(
+        subject = 'Ab1 ' .. string.char(0) .. ' x' .. string.char(233, 233, 255) .. 'a]%$ 42 (z) [a-z]ab1'
+        local function each(s, pat, init)
+            for i = init, string.len(s) + 1 do
+                local r = {string.find(s, '^' .. pat, i)}
+                if r[1] then return r end
+            end
+            return {}
+        end
+        local function spots(s, pat)
+            local out, i = {}, 1
+            while i <= string.len(s) + 1 do
+                local r = {string.find(s, '^' .. pat, i)}
+                if r[1] then
+                    table.insert(out, r[1] .. '-' .. r[2])
+                    if r[2] >= r[1] then i = r[2] + 1 else i = i + 1 end
+                else
+                    i = i + 1
+                end
+            end
+            return table.concat(out, ' ')
+        end
+        local function text(ok, ...)
+            if not ok then return 'error ' .. string.gsub(tostring(arg[1]), '^test:%d+: ', '') end
+            local t = {}
+            for k = 1, arg.n do t[k] = tostring(arg[k]) end
+            return table.concat(t, ',')
+        end
+        function compare(pat)
+            local out = ''
+            for init = 1, string.len(subject) + 1, 5 do
+                local got = text(pcall(string.find, subject, pat, init))
+                local want = text(pcall(function()
+                    local r = each(subject, pat, init)
+                    if r[1] then return unpack(r) end
+                    return nil end))
+                if got ~= want then out = out .. 'find ' .. init .. ': ' .. got .. ' / ' .. want .. '; ' end
+            end
+            local got = text(pcall(function()
+                local r, n = string.gsub(subject, pat, '') return n end))
+            local want = text(pcall(function()
+                local n = 0 for k in string.gfind(spots(subject, pat), '%S+') do n = n + 1 end
+                return n end))
+            if got ~= want then out = out .. 'gsub: ' .. got .. ' / ' .. want .. '; ' end
+            got = text(pcall(function()
+                local t = {}
+                for a in string.gfind(subject, '()' .. pat) do table.insert(t, a) end
+                return table.concat(t, ' ') end))
+            want = text(pcall(function()
+                local t = {}
+                for a in string.gfind(spots(subject, pat), '(%d+)%-') do table.insert(t, a) end
+                return table.concat(t, ' ') end))
+            if got ~= want then out = out .. 'gfind: ' .. got .. ' / ' .. want .. '; ' end
+            return out
+        end)"),
+              "");
+    for (const std::string& pattern : patterns)
+    {
+        lua_getglobal(mState.L, "compare");
+        lua_pushlstring(mState.L, pattern.data(), pattern.size());
+        ASSERT_EQ(0, lua_pcall(mState.L, 1, 1, 0));
+        EXPECT_STREQ("", lua_tostring(mState.L, -1)) << pattern;
+        lua_pop(mState.L, 1);
+    }
+    // The replaced text keeps every byte a match cannot begin at; a pattern opening more
+    // captures than allowed is an error even where its first item finds no byte.
+    EXPECT_EQ(mState.EvalAll("string.gsub('a1 \\0\\233b22', '%d+', '#')"),
+              (std::vector<std::string>{std::string("a# \0\xe9"
+                                                    "b#",
+                                                    7),
+                                        "2"}));
+    EXPECT_EQ(mState.Eval("string.find('xyz', string.rep('(', 33) .. 'a' .. string.rep(')', 33))"),
+              "error: test:1: too many captures");
 }
 
 TEST_F(StringLibTest, PatternClassesAnswerAsTheCLocaleForEveryByte)

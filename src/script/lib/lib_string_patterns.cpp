@@ -215,6 +215,87 @@ bool SingleMatch(int c, const char* p, const char* ep)
     }
 }
 
+// The first item of pattern p when every match must begin with one byte of its class: a
+// literal, ".", a "%" class or a set, not followed by "*", "?" or "-", after any opening
+// parentheses (which consume nothing). Null for anything else (an item that may match nothing,
+// "%b", "%f", a back reference, "$" at the end, a closing parenthesis, the end of the pattern, an
+// item Match would report as malformed, or as many parentheses as captures allowed), so that Match
+// meets those as before. A search may then pass over bytes the item does not take without calling
+// Match, which would fail there before reading further.
+const char* LeadingClass(const char* p, const char** itemEnd)
+{
+    for (int opened = 0; *p == '('; opened++)
+    {
+        if (opened + 1 >= kMaxCaptures)
+        {
+            return nullptr;
+        }
+        p += (*(p + 1) == ')') ? 2 : 1;
+    }
+    const char* ep;
+    switch (*p)
+    {
+    case '\0':
+    case ')':
+        return nullptr;
+    case '$':
+        if (*(p + 1) == '\0')
+        {
+            return nullptr;
+        }
+        ep = p + 1;
+        break;
+    case kEsc:
+        if (*(p + 1) == '\0' || *(p + 1) == 'b' || *(p + 1) == 'f' || std::isdigit(uchar(*(p + 1))))
+        {
+            return nullptr;
+        }
+        ep = p + 2;
+        break;
+    case '[':
+    {
+        // As ClassEnd reads a set, without its errors.
+        ep = p + 1;
+        if (*ep == '^')
+        {
+            ep++;
+        }
+        do
+        {
+            if (*ep == '\0')
+            {
+                return nullptr;
+            }
+            if (*(ep++) == kEsc && *ep != '\0')
+            {
+                ep++;
+            }
+        } while (*ep != ']');
+        ep++;
+        break;
+    }
+    default:
+        ep = p + 1;
+        break;
+    }
+    if (*ep == '*' || *ep == '?' || *ep == '-')
+    {
+        return nullptr;
+    }
+    *itemEnd = ep;
+    return p;
+}
+
+// The first position from s on where the leading item [p, ep) takes the byte, or end.
+const char* SkipToLead(const char* s, const char* end, const char* p, const char* ep)
+{
+    while (s < end && !SingleMatch(uchar(*s), p, ep))
+    {
+        s++;
+    }
+    return s;
+}
+
 const char* MatchBalance(MatchState* ms, const char* s, const char* p)
 {
     if (*p == '\0' || *(p + 1) == '\0')
@@ -558,8 +639,18 @@ int StrFind(lua_State* L)
         }
         const char* s1 = s + init;
         InitMatch(&ms, L, s, l1);
+        const char* leadEnd = nullptr;
+        const char* lead = anchor ? nullptr : LeadingClass(p, &leadEnd);
         do
         {
+            if (lead != nullptr)
+            {
+                s1 = SkipToLead(s1, ms.mSrcEnd, lead, leadEnd);
+                if (s1 == ms.mSrcEnd)
+                {
+                    break; // no byte left for the leading item
+                }
+            }
             ms.mLevel = 0;
             ms.mDepth = 0;
             const char* res = Match(&ms, s1, p);
@@ -585,9 +676,19 @@ int GfindAux(lua_State* L)
     size_t ls = lua_strlen(L, lua_upvalueindex(1));
     const char* p = lua_tostring(L, lua_upvalueindex(2));
     InitMatch(&ms, L, s, ls);
+    const char* leadEnd = nullptr;
+    const char* lead = LeadingClass(p, &leadEnd);
     for (const char* src = s + (size_t)lua_tonumber(L, lua_upvalueindex(3)); src <= ms.mSrcEnd;
          src++)
     {
+        if (lead != nullptr)
+        {
+            src = SkipToLead(src, ms.mSrcEnd, lead, leadEnd);
+            if (src == ms.mSrcEnd)
+            {
+                break; // no byte left for the leading item
+            }
+        }
         ms.mLevel = 0;
         ms.mDepth = 0;
         const char* e = Match(&ms, src, p);
@@ -685,9 +786,22 @@ int StrGsub(lua_State* L)
     luaL_buffinit(L, &b);
     MatchState ms;
     InitMatch(&ms, L, src, srcl);
+    const char* leadEnd = nullptr;
+    const char* lead = anchor ? nullptr : LeadingClass(p, &leadEnd);
     long n = 0;
     while (n < maxS)
     {
+        if (lead != nullptr)
+        {
+            // Bytes where no match can begin are copied as they are, in one piece.
+            const char* next = SkipToLead(src, ms.mSrcEnd, lead, leadEnd);
+            luaL_addlstring(&b, src, (size_t)(next - src));
+            src = next;
+            if (src == ms.mSrcEnd)
+            {
+                break;
+            }
+        }
         ms.mLevel = 0;
         ms.mDepth = 0;
         const char* e = Match(&ms, src, p);
