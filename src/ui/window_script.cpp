@@ -387,10 +387,12 @@ bool TWindowScript::HandleValue()
     lua_State* L = GetState();
     lua_pushnil(L);
     lua_insert(L, -2);
-    int status = Resume(2);
+    // Taken either way: a statement that failed in the coroutine has run, and its error is logged;
+    // run again outside, on a thread that died with it, it would only fail once more.
+    Resume(2);
     if (!IsYielded())
         Suspend();
-    return status == 0;
+    return true;
 }
 
 void TWindowScript::RunCommand(TLuaFunction* function)

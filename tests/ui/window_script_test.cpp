@@ -252,6 +252,20 @@ TEST_F(WindowScriptTest, AScriptYieldedElsewhereRunsTheCommandAndDropsTheMessage
     EXPECT_TRUE(mScript->IsYielded());
 }
 
+// A statement handed to the waiting coroutine that fails there has run: its error is logged once
+// and it is not run a second time outside the coroutine.
+TEST_F(WindowScriptTest, AStatementFailingInTheWaitingCoroutineRunsOnce)
+{
+    Do("return function() while true do WaitForMessage() end end");
+    ASSERT_EQ(mScript->GetWaitState(), TWindowScript::kWaitWaiting);
+    Do("gRuns = (gRuns or 0) + 1; error('broken statement')");
+    EXPECT_EQ(Global("gRuns"), "1");
+    EXPECT_TRUE(LogHas("lua_resume ERROR: [string \"gRuns = (gRuns or 0) + 1; error('broken "
+                       "sta...\"]:1: broken statement"))
+        << LogText();
+    EXPECT_FALSE(LogHas("Lua error")) << LogText();
+}
+
 TEST_F(WindowScriptTest, TimeOutsAndPause)
 {
     Do("return function() a = WaitForMessage(0) stage = 1 "
