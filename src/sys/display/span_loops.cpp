@@ -354,18 +354,12 @@ inline __m256i Div255Epi16(__m256i x)
     return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
 }
 
-// Each of four 32-bit values (at most 255) in the four 16-bit lanes of its pixel.
-inline __m256i SpreadEpi16(__m128i v)
+// From a towards b by f / 256, f given times 128: with d = b - a (at most 255 either way),
+// a + ((d * f * 128 + 2^14) >> 15), the rounding high product, is a + floor((d * f + 128) / 256),
+// which is the scalar lerp's (a * (256 - f) + b * f + 128) >> 8 in one multiply.
+inline __m256i LerpEpi16(__m256i a, __m256i b, __m256i f128)
 {
-    const __m128i spread = _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
-    return _mm256_cvtepu8_epi16(_mm_shuffle_epi8(v, spread));
-}
-
-// The low 32 bits of each of four 64-bit lanes.
-inline __m128i LowHalves(__m256i v)
-{
-    return _mm256_castsi256_si128(
-        _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+    return _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(b, a), f128));
 }
 
 inline int Texel(const uint8_t* bytes, int32_t offset)
@@ -391,31 +385,39 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
                          int64_t ds, int64_t dt, bool wrapU, bool wrapV)
 {
     const TextureLevel* level = p.mLevel;
-    const __m256i c256 = _mm256_set1_epi16(256);
     const __m256i c255 = _mm256_set1_epi16(255);
-    const __m256i c128 = _mm256_set1_epi16(128);
     const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
     const __m256i mul16 = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(p.mMultiplier)));
     const __m256i alphaLanes = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
     const __m256i constAlpha = _mm256_set1_epi16(static_cast<short>(p.mAlphaValue >> 24));
     const __m128i orMask = _mm_set1_epi32(static_cast<int>(p.mOrMask));
     const __m128i amask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m128i byteMask = _mm_set1_epi32(255);
     const __m128i one = _mm_set1_epi32(1);
     const __m128i pitch = _mm_set1_epi32(level->mPitch);
     const bool clampU = !wrapU; // clamping changes nothing within the texture
     const bool clampV = !wrapV;
     const uint8_t* bytes = level->mBits;
     const bool skipClear = B != FastPlan::Blend::Off && !p.mConstAlpha;
-    const __m256i half = _mm256_set1_epi64x(TEX_ONE >> 9);
-    __m256i sLanes = _mm256_setr_epi64x(s, s + ds, s + 2 * ds, s + 3 * ds);
-    __m256i tLanes = _mm256_setr_epi64x(t, t + dt, t + 2 * dt, t + 3 * dt);
+    // The lanes carry To256's rounding half from the start.
+    const int64_t half = TEX_ONE >> 9;
+    __m256i sLanes =
+        _mm256_setr_epi64x(s + half, s + ds + half, s + 2 * ds + half, s + 3 * ds + half);
+    __m256i tLanes =
+        _mm256_setr_epi64x(t + half, t + dt + half, t + 2 * dt + half, t + 3 * dt + half);
     const __m256i sStep = _mm256_set1_epi64x(4 * ds), tStep = _mm256_set1_epi64x(4 * dt);
     int64_t i = 0;
     const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
     const __m128i zero128 = _mm_setzero_si128();
     const __m128i lastX = _mm_set1_epi32(level->mWidth - 2); // the last x with a right neighbour
     const __m128i lastY = _mm_set1_epi32(level->mHeight - 2);
+    const __m256i lastXY = _mm256_set_m128i(lastY, lastX);
+    // Each pixel's weight in the four 16-bit lanes of its channels, from x or y in 32-bit lanes
+    // (the low byte is the weight).
+    const __m256i toPixels = _mm256_setr_epi32(0, 1, 0, 1, 2, 3, 2, 3);
+    const __m256i spread = _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1,
+                                            0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1);
+    const __m256i sAndT = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    const __m256i toPixelsT = _mm256_setr_epi32(4, 5, 4, 5, 6, 7, 6, 7);
     const bool clampBoth = clampU && clampV && level->mWidth >= 2 && level->mHeight >= 2;
     for (; i < n; i += 4)
     {
@@ -431,22 +433,27 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
         // To256 of the four coordinates: the low 32 bits of the shifted sum are the same for a
         // logical shift as for the arithmetic one AVX2 lacks, and the caller made sure they
         // hold the whole value.
-        const __m128i sv = LowHalves(_mm256_srli_epi64(_mm256_add_epi64(sLanes, half), 16));
-        const __m128i tv = LowHalves(_mm256_srli_epi64(_mm256_add_epi64(tLanes, half), 16));
+        // s in the even 32-bit lanes, t in the odd ones (its shifted-up bits 32 to 63), then
+        // the four s below the four t: one lane each for x and y from here on.
+        const __m256i st = _mm256_permutevar8x32_epi32(
+            _mm256_blend_epi32(_mm256_srli_epi64(sLanes, 16), _mm256_slli_epi64(tLanes, 16), 0xAA),
+            sAndT);
         sLanes = _mm256_add_epi64(sLanes, sStep);
         tLanes = _mm256_add_epi64(tLanes, tStep);
-        const __m128i x0 = _mm_srai_epi32(sv, 8), y0 = _mm_srai_epi32(tv, 8);
+        const __m256i xy = _mm256_srai_epi32(st, 8);
+        const __m128i x0 = _mm256_castsi256_si128(xy), y0 = _mm256_extracti128_si256(xy, 1);
         __m128i c00, c10, c01, c11;
-        const __m128i outside =
-            _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi32(zero128, x0), _mm_cmpgt_epi32(x0, lastX)),
-                         _mm_or_si128(_mm_cmpgt_epi32(zero128, y0), _mm_cmpgt_epi32(y0, lastY)));
+        const __m256i outsideXY = _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), xy),
+                                                  _mm256_cmpgt_epi32(xy, lastXY));
         // Each row's two texels as one 8-byte load from the texel pairs at (x, y) and below.
-        auto quad = [&](__m128i x, __m128i y)
+        auto quad = [&](__m128i x, __m128i y) __attribute__((always_inline))
         {
+            // The offsets are never negative here: two to a 64-bit move.
             const __m128i at = _mm_add_epi32(_mm_mullo_epi32(y, pitch), _mm_slli_epi32(x, 2));
-            const uint8_t* r[4] = {bytes + _mm_cvtsi128_si32(at), bytes + _mm_extract_epi32(at, 1),
-                                   bytes + _mm_extract_epi32(at, 2),
-                                   bytes + _mm_extract_epi32(at, 3)};
+            const uint64_t at01 = static_cast<uint64_t>(_mm_cvtsi128_si64(at));
+            const uint64_t at23 = static_cast<uint64_t>(_mm_extract_epi64(at, 1));
+            const uint8_t* r[4] = {bytes + static_cast<uint32_t>(at01), bytes + (at01 >> 32),
+                                   bytes + static_cast<uint32_t>(at23), bytes + (at23 >> 32)};
             auto pairs = [&](int32_t down, __m128i& l, __m128i& rr)
             {
                 auto pair = [&](int k)
@@ -459,7 +466,7 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
             pairs(0, c00, c10);
             pairs(level->mPitch, c01, c11);
         };
-        if (_mm_testz_si128(outside, outside))
+        if (_mm256_testz_si256(outsideXY, outsideXY))
             quad(x0, y0); // all four samples within the texture
         else if (clampBoth)
         {
@@ -509,18 +516,14 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
             if (_mm_testz_si128(any, amask))
                 continue; // blending alpha 0 changes nothing
         }
-        const __m256i fx = SpreadEpi16(_mm_and_si128(sv, byteMask));
-        const __m256i fy = SpreadEpi16(_mm_and_si128(tv, byteMask));
-        const __m256i ify = _mm256_sub_epi16(c256, fy);
-        __m256i l = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(c00), ify),
-                                     _mm256_mullo_epi16(_mm256_cvtepu8_epi16(c01), fy));
-        __m256i r = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(c10), ify),
-                                     _mm256_mullo_epi16(_mm256_cvtepu8_epi16(c11), fy));
-        l = _mm256_srli_epi16(_mm256_add_epi16(l, c128), 8);
-        r = _mm256_srli_epi16(_mm256_add_epi16(r, c128), 8);
-        __m256i c = _mm256_add_epi16(_mm256_mullo_epi16(l, _mm256_sub_epi16(c256, fx)),
-                                     _mm256_mullo_epi16(r, fx));
-        c = _mm256_srli_epi16(_mm256_add_epi16(c, c128), 8);
+        // Each pixel's weights in its four channel lanes, times 128 for LerpEpi16.
+        const __m256i fx = _mm256_slli_epi16(
+            _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(st, toPixels), spread), 7);
+        const __m256i fy = _mm256_slli_epi16(
+            _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(st, toPixelsT), spread), 7);
+        const __m256i l = LerpEpi16(_mm256_cvtepu8_epi16(c00), _mm256_cvtepu8_epi16(c01), fy);
+        const __m256i r = LerpEpi16(_mm256_cvtepu8_epi16(c10), _mm256_cvtepu8_epi16(c11), fy);
+        __m256i c = LerpEpi16(l, r, fx);
         if (modulate)
             c = Div255Epi16(_mm256_mullo_epi16(c, mul16));
         if (p.mConstAlpha)
