@@ -348,10 +348,11 @@ uint64_t LinearSpanPairsSse2(const FastPlan& p, uint32_t* dst, int64_t n, int64_
 #endif
 namespace avx2
 {
+// The same rounding division by 255 as the scalar code in two operations: for y = x + 128
+// (below 2^16), (y + (y >> 8)) >> 8 is (y * 257) >> 16, the unsigned high product.
 inline __m256i Div255Epi16(__m256i x)
 {
-    x = _mm256_add_epi16(x, _mm256_set1_epi16(128));
-    return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+    return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
 // From a towards b by f / 256, f given times 128: with d = b - a (at most 255 either way),
@@ -390,14 +391,19 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
     const __m256i mul16 = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(p.mMultiplier)));
     const __m256i alphaLanes = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
     const __m256i constAlpha = _mm256_set1_epi16(static_cast<short>(p.mAlphaValue >> 24));
-    const __m128i orMask = _mm_set1_epi32(static_cast<int>(p.mOrMask));
+    // A texture without alpha has the alpha of every texel set: the lerps of four 255s give
+    // 255, so the mask goes onto the sample instead of its texels.
+    const __m256i orMask = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(p.mOrMask)));
+    const __m256i alphaWords =
+        _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7, 6, 7,
+                         6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
     const __m128i amask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i one = _mm_set1_epi32(1);
     const __m128i pitch = _mm_set1_epi32(level->mPitch);
     const bool clampU = !wrapU; // clamping changes nothing within the texture
     const bool clampV = !wrapV;
     const uint8_t* bytes = level->mBits;
-    const bool skipClear = B != FastPlan::Blend::Off && !p.mConstAlpha;
+    const bool skipClear = B != FastPlan::Blend::Off && !p.mConstAlpha && p.mOrMask == 0;
     // The lanes carry To256's rounding half from the start.
     const int64_t half = TEX_ONE >> 9;
     __m256i sLanes =
@@ -460,8 +466,8 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
                 { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r[k] + down)); };
                 const __m128 p01 = _mm_castsi128_ps(_mm_unpacklo_epi64(pair(0), pair(1)));
                 const __m128 p23 = _mm_castsi128_ps(_mm_unpacklo_epi64(pair(2), pair(3)));
-                l = _mm_or_si128(_mm_castps_si128(_mm_shuffle_ps(p01, p23, 0x88)), orMask);
-                rr = _mm_or_si128(_mm_castps_si128(_mm_shuffle_ps(p01, p23, 0xDD)), orMask);
+                l = _mm_castps_si128(_mm_shuffle_ps(p01, p23, 0x88));
+                rr = _mm_castps_si128(_mm_shuffle_ps(p01, p23, 0xDD));
             };
             pairs(0, c00, c10);
             pairs(level->mPitch, c01, c11);
@@ -504,9 +510,8 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
             _mm_store_si128(reinterpret_cast<__m128i*>(o[3]), _mm_add_epi32(bottom, right));
             auto fetch = [&](const int32_t* at)
             {
-                return _mm_or_si128(_mm_setr_epi32(Texel(bytes, at[0]), Texel(bytes, at[1]),
-                                                   Texel(bytes, at[2]), Texel(bytes, at[3])),
-                                    orMask);
+                return _mm_setr_epi32(Texel(bytes, at[0]), Texel(bytes, at[1]), Texel(bytes, at[2]),
+                                      Texel(bytes, at[3]));
             };
             c00 = fetch(o[0]), c10 = fetch(o[1]), c01 = fetch(o[2]), c11 = fetch(o[3]);
         }
@@ -523,7 +528,7 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
             _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(st, toPixelsT), spread), 7);
         const __m256i l = LerpEpi16(_mm256_cvtepu8_epi16(c00), _mm256_cvtepu8_epi16(c01), fy);
         const __m256i r = LerpEpi16(_mm256_cvtepu8_epi16(c10), _mm256_cvtepu8_epi16(c11), fy);
-        __m256i c = LerpEpi16(l, r, fx);
+        __m256i c = _mm256_or_si256(LerpEpi16(l, r, fx), orMask);
         if (modulate)
             c = Div255Epi16(_mm256_mullo_epi16(c, mul16));
         if (p.mConstAlpha)
@@ -537,13 +542,13 @@ uint64_t LinearSpanQuads(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s,
         else if constexpr (B == FastPlan::Blend::SrcAlpha)
         {
             const __m256i d16 = _mm256_cvtepu8_epi16(load(d));
-            const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(c, 0xFF), 0xFF);
+            const __m256i a = _mm256_shuffle_epi8(c, alphaWords);
             c = Div255Epi16(_mm256_add_epi16(_mm256_mullo_epi16(c, a),
                                              _mm256_mullo_epi16(d16, _mm256_sub_epi16(c255, a))));
         }
         else
         {
-            const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(c, 0xFF), 0xFF);
+            const __m256i a = _mm256_shuffle_epi8(c, alphaWords);
             c = Div255Epi16(_mm256_mullo_epi16(c, a));
         }
         __m128i out = _mm_packus_epi16(_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1));

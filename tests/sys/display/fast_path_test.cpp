@@ -352,9 +352,9 @@ TEST(FastPath, HostileSpritesStayInsideTheViewport)
             }
 }
 
-// Rotated, magnified bilinear quads reaching past small textures (power-of-two and not) under
-// every pair of addressing modes and each blend: whole polygons whose rows all take the vector
-// bilinear loop give the general path's bytes too.
+// Rotated, magnified bilinear quads reaching past small textures (power-of-two and not, with
+// and without alpha) under every pair of addressing modes and each blend: whole polygons whose
+// rows all take the vector bilinear loop give the general path's bytes too.
 TEST(FastPath, BilinearQuadsPastTheTextureEdgesUnderEveryAddressing)
 {
     const uint32_t modes[] = {TADDRESS_WRAP, TADDRESS_MIRROR, TADDRESS_CLAMP};
@@ -362,7 +362,9 @@ TEST(FastPath, BilinearQuadsPastTheTextureEdgesUnderEveryAddressing)
     std::vector<uint32_t> texels(12 * 8);
     for (size_t i = 0; i < texels.size(); ++i)
         texels[i] = static_cast<uint32_t>(i * 0x9E3779B9u) | (i % 4 == 0 ? 0xFF000000u : 0);
-    const std::shared_ptr<Surface> textures[] = {PatternTexture(8), MakeTexture(12, 8, texels)};
+    // The texture without alpha has every texel's alpha forced to 255 before the filter.
+    const std::shared_ptr<Surface> textures[] = {PatternTexture(8), MakeTexture(12, 8, texels),
+                                                 MakeTexture(8, 12, texels, FormatId::X8R8G8B8)};
     for (const auto& texture : textures)
         for (uint32_t u : modes)
             for (uint32_t v : modes)
@@ -406,7 +408,7 @@ TEST(FastPath, BilinearQuadsPastTheTextureEdgesUnderEveryAddressing)
                         return ReadAll(*target);
                     };
                     ASSERT_EQ(render(false), render(true))
-                        << "modes " << u << "," << v << " blend " << blend << " width "
-                        << texture->GetWidth();
+                        << "modes " << u << "," << v << " blend " << blend << " size "
+                        << texture->GetWidth() << "x" << texture->GetHeight();
                 }
 }
