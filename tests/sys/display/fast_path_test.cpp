@@ -38,10 +38,12 @@ struct Case
     float angle, scale, dx;
 };
 
-std::vector<uint32_t> Render(const Case& c, bool forceGeneral, FormatId format = FormatId::A8R8G8B8)
+// A 2-D device over `target`, given a depth buffer: `forceGeneral` turns on a depth test that
+// always passes, which keeps every draw off the fast paths without changing what it draws.
+std::unique_ptr<Device> MakeComparedDevice(const std::shared_ptr<Surface>& target,
+                                           bool forceGeneral)
 {
-    auto target = MakeSurface(96, 96, format, 0x80604020u);
-    target->AddAttachedSurface(MakeSurface(96, 96, FormatId::D16));
+    target->AddAttachedSurface(MakeSurface(target->GetWidth(), target->GetHeight(), FormatId::D16));
     auto dev = Make2dDevice(target);
     if (forceGeneral)
     {
@@ -49,6 +51,22 @@ std::vector<uint32_t> Render(const Case& c, bool forceGeneral, FormatId format =
         dev->SetRenderState(RS_ZFUNC, CMP_ALWAYS);
         dev->SetRenderState(RS_ZWRITEENABLE, 0);
     }
+    return dev;
+}
+
+// Stage 0 draws `texture` filtered linearly, its alpha modulated by the vertices'.
+void SetLinearTexture(Device& dev, const std::shared_ptr<Surface>& texture)
+{
+    dev.SetTexture(0, texture);
+    dev.SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
+    dev.SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
+    dev.SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
+}
+
+std::vector<uint32_t> Render(const Case& c, bool forceGeneral, FormatId format = FormatId::A8R8G8B8)
+{
+    auto target = MakeSurface(96, 96, format, 0x80604020u);
+    auto dev = MakeComparedDevice(target, forceGeneral);
     dev->SetTexture(0, PatternTexture(32));
     dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
     dev->SetTextureStageState(0, TSS_MAGFILTER, c.filter);
@@ -279,18 +297,8 @@ TEST(FastPath, TwoMipLevelsBlendAlikeOnBothPaths)
     auto render = [&](bool forceGeneral)
     {
         auto target = MakeSurface(64, 64, FormatId::A8R8G8B8, 0xFF204060u);
-        target->AddAttachedSurface(MakeSurface(64, 64, FormatId::D16));
-        auto dev = Make2dDevice(target);
-        if (forceGeneral)
-        {
-            dev->SetRenderState(RS_ZENABLE, 1);
-            dev->SetRenderState(RS_ZFUNC, CMP_ALWAYS);
-            dev->SetRenderState(RS_ZWRITEENABLE, 0);
-        }
-        dev->SetTexture(0, level0);
-        dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
-        dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
-        dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
+        auto dev = MakeComparedDevice(target, forceGeneral);
+        SetLinearTexture(*dev, level0);
         dev->SetTextureStageState(0, TSS_MIPFILTER, TFP_LINEAR);
         dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
         dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
@@ -373,18 +381,8 @@ TEST(FastPath, BilinearQuadsPastTheTextureEdgesUnderEveryAddressing)
                     auto render = [&](bool forceGeneral)
                     {
                         auto target = MakeSurface(64, 64, FormatId::A8R8G8B8, 0xFF204060u);
-                        target->AddAttachedSurface(MakeSurface(64, 64, FormatId::D16));
-                        auto dev = Make2dDevice(target);
-                        if (forceGeneral)
-                        {
-                            dev->SetRenderState(RS_ZENABLE, 1);
-                            dev->SetRenderState(RS_ZFUNC, CMP_ALWAYS);
-                            dev->SetRenderState(RS_ZWRITEENABLE, 0);
-                        }
-                        dev->SetTexture(0, texture);
-                        dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
-                        dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
-                        dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
+                        auto dev = MakeComparedDevice(target, forceGeneral);
+                        SetLinearTexture(*dev, texture);
                         dev->SetTextureStageState(0, TSS_ADDRESSU, u);
                         dev->SetTextureStageState(0, TSS_ADDRESSV, v);
                         dev->SetRenderState(RS_ALPHABLENDENABLE, blend != 0);
