@@ -204,10 +204,7 @@ void BM_MainMenuFrame(benchmark::State& state)
 
     sys::SetFixedStepMs(0);
     sys::SetManualClock(false);
-    UnlinkHiscoreStoreFromFramework();
-    SetDisplayFactory(nullptr);
-    SetWindowManagerFactory(nullptr);
-    SetSoundManagerFactory(nullptr);
+    UnlinkGameFromPlatform();
     ClearConfig();
     std::error_code ignored;
     fs::remove_all(root, ignored);

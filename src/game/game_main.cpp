@@ -26,8 +26,11 @@
 #include "platform/application.h"
 #include "platform/command_line.h"
 #include "platform/config.h"
+#include "platform/display_seam.h"
 #include "platform/platform_main.h"
+#include "platform/sound_manager_seam.h"
 #include "platform/string_table.h"
+#include "platform/window_manager_seam.h"
 #include "render/asset_map.h"
 #include "render/render_display_seam.h"
 #include "render/renderer.h"
@@ -144,6 +147,14 @@ void LinkGameToPlatform()
     LinkHiscoreStoreToFramework();
     SetDisplayFactory(&CreateRenderDisplaySeam);
     SetWindowManagerFactory(&CreateWindowManager);
+}
+
+void UnlinkGameFromPlatform()
+{
+    UnlinkHiscoreStoreFromFramework();
+    SetDisplayFactory(nullptr);
+    SetWindowManagerFactory(nullptr);
+    SetSoundManagerFactory(nullptr);
 }
 
 void TGameRun::Start(TApplication* application)

@@ -22,6 +22,9 @@ void SetGameIdentity();
 // Joins the layers through the platform's seams, the asset map's loaders and the framework's
 // widget enabler.
 void LinkGameToPlatform();
+// Takes back the seams' factories and the high-score link, so that a test or benchmark process
+// that ran the game leaves the platform as it found it.
+void UnlinkGameFromPlatform();
 
 // One run of the game: start-up, the event loop and teardown, each callable on its own so that
 // tests can look at the screen between them.

@@ -377,10 +377,7 @@ protected:
         sys::SetCursorPosOverride(false);
         sys::SetFixedStepMs(0);
         sys::SetManualClock(false);
-        UnlinkHiscoreStoreFromFramework();
-        SetDisplayFactory(nullptr);
-        SetWindowManagerFactory(nullptr);
-        SetSoundManagerFactory(nullptr);
+        UnlinkGameFromPlatform();
         ClearConfig();
         mEnv.clear();
     }
