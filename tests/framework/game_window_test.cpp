@@ -388,19 +388,6 @@ protected:
         mWindows->ProcessDeletions();
         mWindows->DispatchMessages();
     }
-    // Draws the modal windows into the back buffer; Pixel reads it.
-    void Paint()
-    {
-        TRenderer* renderer = TRenderer::Instance();
-        ASSERT_TRUE(renderer->BeginDraw(false));
-        mWindows->RenderModals(0);
-        mPixels.clear();
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x)
-                mPixels.push_back(Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF);
-        renderer->EndFrame(true);
-    }
-    uint32_t Pixel(int x, int y) const { return mPixels[static_cast<size_t>(y) * 800 + x]; }
     GameWindow* Top(const char* name)
     {
         return static_cast<GameWindow*>(mWindows->GetTopModal()->FindChild(name, 1));
@@ -410,7 +397,6 @@ protected:
     TransformManager mTransforms;
     std::unique_ptr<WindowManager> mFrames;
     TWindowManager* mWindows = nullptr;
-    std::vector<uint32_t> mPixels;
 };
 
 TEST_F(GameWindowDrawTest, AFadingScreenStartsBlackAndClearsOverFadetimeWithItsButtonsDisabled)

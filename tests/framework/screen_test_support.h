@@ -98,26 +98,12 @@ protected:
         TModalWindow* top = mManager->GetTopModal();
         return top != nullptr ? top->FindChild(name, 0xFFFFFFFFu) : nullptr;
     }
-    // Draws the modal windows into the back buffer.
-    void Paint()
-    {
-        TRenderer* renderer = TRenderer::Instance();
-        ASSERT_TRUE(renderer->BeginDraw(false));
-        mManager->RenderModals(0);
-        mPixels.clear();
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x)
-                mPixels.push_back(Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF);
-        renderer->EndFrame(true);
-    }
-    uint32_t Pixel(int x, int y) const { return mPixels[static_cast<size_t>(y) * 800 + x]; }
     int CountInLog(const std::string& text) { return rendertest::CountOf(Log(), text); }
 
     TSoundManager* mSound = nullptr;
     std::unique_ptr<AudioManager> mAudio;
     std::unique_ptr<Settings> mSettings;
     std::unique_ptr<WindowManager> mFrames;
-    std::vector<uint32_t> mPixels;
 };
 
 } // namespace screentest

@@ -6,6 +6,7 @@
 #include "platform/file_layer.h"
 #include "render/image_writers.h"
 #include "render/render_test_support.h"
+#include "render/renderer.h"
 #include "script/script.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
@@ -54,9 +55,23 @@ protected:
         ASSERT_NE(mRoot, nullptr);
     }
     uint32_t Back(int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; }
+    // Draws the modal windows into the back buffer and keeps its pixels, which Pixel reads.
+    void Paint()
+    {
+        TRenderer* renderer = TRenderer::Instance();
+        ASSERT_TRUE(renderer->BeginDraw(false));
+        mManager->RenderModals(0);
+        mPixels.clear();
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x)
+                mPixels.push_back(Back(x, y));
+        renderer->EndFrame(true);
+    }
+    uint32_t Pixel(int x, int y) const { return mPixels[static_cast<size_t>(y) * 800 + x]; }
 
     TWindowManager* mManager = nullptr;
     TModalWindow* mRoot = nullptr;
+    std::vector<uint32_t> mPixels;
 };
 
 // With the window script, images served as memory files and script globals read back.

@@ -98,24 +98,10 @@ protected:
                    : nullptr;
     }
     FakeButton* ButtonNamed(const char* name) { return static_cast<FakeButton*>(Find(name)); }
-    // Draws the modal windows into the back buffer.
-    void Paint()
-    {
-        TRenderer* renderer = TRenderer::Instance();
-        ASSERT_TRUE(renderer->BeginDraw(false));
-        mManager->RenderModals(0);
-        mPixels.clear();
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x)
-                mPixels.push_back(Back(x, y));
-        renderer->EndFrame(true);
-    }
-    uint32_t Pixel(int x, int y) const { return mPixels[static_cast<size_t>(y) * 800 + x]; }
 
     DeltaTime mClock;
     TransformManager mTransforms;
     std::unique_ptr<WindowManager> mFrames;
-    std::vector<uint32_t> mPixels;
 };
 
 TEST_F(DialogWindowTest, DropsOvershootsAndSettlesWithTheScreensButtonsOffUntilItRests)
