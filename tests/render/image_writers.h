@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/file_layer.h"
+#include "render/image_decoders.h"
 
 #include <gtest/gtest.h>
 #include <openjpeg.h>
@@ -276,6 +277,37 @@ protected:
         // A memory file needs an address even when it is empty.
         RegisterMemoryFileName(name, kept.empty() ? static_cast<const void*>(&kept) : kept.data(),
                                static_cast<uint32_t>(kept.size()));
+    }
+
+    // A damaged or foreign file: the decoder fails, hands back no pixels and says why (`reason`,
+    // or any message where it is null); a missing file fails without a message.
+    struct Rejected
+    {
+        const char* name;
+        std::string bytes;
+        const char* reason;
+    };
+    template <class Result>
+    void ExpectRejected(const std::vector<Rejected>& cases, const char* missingName)
+    {
+        for (const Rejected& c : cases)
+        {
+            SCOPED_TRACE(c.name);
+            Serve(c.name, c.bytes);
+            Result r;
+            Load(c.name, r);
+            EXPECT_FALSE(r.ok);
+            EXPECT_EQ(r.pixels, nullptr);
+            if (c.reason != nullptr)
+                EXPECT_EQ(GetImageDecodeError(), TString(c.reason));
+            else
+                EXPECT_NE(GetImageDecodeError(), TString(""));
+        }
+        Result missing;
+        Load(missingName, missing);
+        EXPECT_FALSE(missing.ok);
+        EXPECT_EQ(missing.pixels, nullptr);
+        EXPECT_EQ(GetImageDecodeError(), TString(""));
     }
 
 private:

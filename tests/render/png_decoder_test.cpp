@@ -258,37 +258,14 @@ TEST_F(PngDecoderTest, DamagedFilesFailWithANullBlockAndAReason)
     for (int i = 0; i < 4; ++i)
         huge[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
 
-    struct Case
-    {
-        const char* name;
-        std::string bytes;
-        const char* reason; // null: any
-    };
-    const Case cases[] = {
-        {"truncated.png", good.substr(0, good.size() / 2), "Read Error"},
-        {"header-only.png", good.substr(0, 8), "Read Error"},
-        {"corrupt.png", corrupt, nullptr},
-        {"empty.png", std::string(), "not a PNG file"},
-        {"text.png", std::string("GIF89a not a png at all"), "not a PNG file"},
-        {"huge.png", huge, "image too large"},
-    };
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.name);
-        Serve(c.name, c.bytes);
-        PngResult r;
-        Load(c.name, r);
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.pixels, nullptr);
-        if (c.reason != nullptr)
-            EXPECT_EQ(GetImageDecodeError(), TString(c.reason));
-        else
-            EXPECT_NE(GetImageDecodeError(), TString(""));
-    }
-
-    PngResult missing;
-    Load("missing.png", missing);
-    EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(missing.pixels, nullptr);
-    EXPECT_EQ(GetImageDecodeError(), TString(""));
+    ExpectRejected<PngResult>(
+        {
+            {"truncated.png", good.substr(0, good.size() / 2), "Read Error"},
+            {"header-only.png", good.substr(0, 8), "Read Error"},
+            {"corrupt.png", corrupt, nullptr},
+            {"empty.png", std::string(), "not a PNG file"},
+            {"text.png", std::string("GIF89a not a png at all"), "not a PNG file"},
+            {"huge.png", huge, "image too large"},
+        },
+        "missing.png");
 }
