@@ -1,6 +1,7 @@
 // The image decoders against each library's own read loop on the same 1024 x 768 file in the same
 // run: the decoder's cost over the bare decode is the file layer, the square block and (JPEG 2000)
 // the conversion to bytes.
+#include "image_file_writers.h"
 #include "platform/file_layer.h"
 #include "render/image_decoders.h"
 
@@ -52,34 +53,8 @@ struct Files
         std::vector<uint8_t> rgba = Picture(4);
         std::vector<uint8_t> rgb = Picture(3);
 
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        image.width = kWidth;
-        image.height = kHeight;
-        image.format = PNG_FORMAT_RGBA;
-        png_image_write_to_file(&image, png.c_str(), 0, rgba.data(), 0, nullptr);
-
-        FILE* out = std::fopen(jpeg.c_str(), "wb");
-        jpeg_compress_struct info{};
-        jpeg_error_mgr errors{};
-        info.err = jpeg_std_error(&errors);
-        jpeg_create_compress(&info);
-        jpeg_stdio_dest(&info, out);
-        info.image_width = kWidth;
-        info.image_height = kHeight;
-        info.input_components = 3;
-        info.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&info);
-        jpeg_set_quality(&info, 90, TRUE);
-        jpeg_start_compress(&info, TRUE);
-        while (info.next_scanline < kHeight)
-        {
-            JSAMPROW row = rgb.data() + static_cast<size_t>(info.next_scanline) * kWidth * 3;
-            jpeg_write_scanlines(&info, &row, 1);
-        }
-        jpeg_finish_compress(&info);
-        jpeg_destroy_compress(&info);
-        std::fclose(out);
+        WritePngFile(png, kWidth, kHeight, rgba);
+        WriteJpegFile(jpeg, kWidth, kHeight, rgb);
 
         opj_image_cmptparm_t params[4] = {};
         for (auto& p : params)

@@ -2,6 +2,7 @@
 // decode of the same file, and Lock/Unlock of a 512 x 512 R5G6B5 texture (converted copy and
 // write-back) beside memcpy of its bytes. All in one run.
 #include "display_bench_support.h"
+#include "image_file_writers.h"
 #include "platform/asset_manager.h"
 #include "render/image_decoders.h"
 #include "render/texture.h"
@@ -47,34 +48,8 @@ struct Files
                 rgba.insert(rgba.end(), c, c + 4);
                 rgb.insert(rgb.end(), c, c + 3);
             }
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        image.width = kWidth;
-        image.height = kHeight;
-        image.format = PNG_FORMAT_RGBA;
-        png_image_write_to_file(&image, png.c_str(), 0, rgba.data(), 0, nullptr);
-
-        FILE* out = std::fopen(jpeg.c_str(), "wb");
-        jpeg_compress_struct info{};
-        jpeg_error_mgr errors{};
-        info.err = jpeg_std_error(&errors);
-        jpeg_create_compress(&info);
-        jpeg_stdio_dest(&info, out);
-        info.image_width = kWidth;
-        info.image_height = kHeight;
-        info.input_components = 3;
-        info.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&info);
-        jpeg_set_quality(&info, 90, TRUE);
-        jpeg_start_compress(&info, TRUE);
-        while (info.next_scanline < kHeight)
-        {
-            JSAMPROW row = rgb.data() + static_cast<size_t>(info.next_scanline) * kWidth * 3;
-            jpeg_write_scanlines(&info, &row, 1);
-        }
-        jpeg_finish_compress(&info);
-        jpeg_destroy_compress(&info);
-        std::fclose(out);
+        WritePngFile(png, kWidth, kHeight, rgba);
+        WriteJpegFile(jpeg, kWidth, kHeight, rgb);
     }
     ~Files() { std::system(("rm -rf '" + folder + "'").c_str()); }
 };
