@@ -2,6 +2,7 @@
 // on the same file in the same run: the source should cost within 5% of the bare decoder.
 #include "sound/ogg_data_source.h"
 #include "sound/ogg_encode.h"
+#include "sound/ogg_memory_source.h"
 
 #include "platform/file_layer.h"
 #include "sys/paths.h"
@@ -65,30 +66,8 @@ void ReadSource(benchmark::State& state, bool streamed)
 void ReadPlain(benchmark::State& state, bool fromFile)
 {
     BenchFile& file = File();
-    struct Memory
-    {
-        const std::string* bytes;
-        size_t at;
-    };
-    ov_callbacks callbacks = {
-        [](void* p, size_t size, size_t count, void* s) -> size_t
-        {
-            auto* m = static_cast<Memory*>(s);
-            const size_t n = std::min(size * count, m->bytes->size() - m->at);
-            std::memcpy(p, m->bytes->data() + m->at, n);
-            m->at += n;
-            return size ? n / size : 0;
-        },
-        [](void* s, ogg_int64_t offset, int whence) -> int
-        {
-            auto* m = static_cast<Memory*>(s);
-            const ogg_int64_t base = whence == 0 ? 0 : whence == 1 ? m->at : m->bytes->size();
-            m->at =
-                static_cast<size_t>(std::clamp<ogg_int64_t>(base + offset, 0, m->bytes->size()));
-            return 0;
-        },
-        nullptr, [](void* s) -> long { return static_cast<long>(static_cast<Memory*>(s)->at); }};
-    Memory memory{&file.bytes, 0};
+    ov_callbacks callbacks = soundtest::OggMemoryCallbacks();
+    soundtest::OggMemory memory{&file.bytes, 0};
     OggVorbis_File vf;
     const int opened = fromFile ? ov_fopen((file.root + "/assets/bench.ogg").c_str(), &vf)
                                 : ov_open_callbacks(&memory, &vf, nullptr, 0, callbacks);

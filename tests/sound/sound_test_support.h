@@ -6,6 +6,7 @@
 #include "platform/asset_manager.h"
 #include "support/file_layer_fixture.h"
 #include "sound/ogg_encode.h"
+#include "sound/ogg_memory_source.h"
 #include "sound/ogg_data_source.h"
 #include "sound/sound.h"
 #include "sound/sound_manager.h"
@@ -27,29 +28,8 @@ namespace soundtest
 // the first hole (or on over holes).
 inline std::vector<int16_t> DecodeOgg(const std::string& bytes, bool overHoles = false)
 {
-    struct Memory
-    {
-        const std::string* bytes;
-        size_t at;
-    } memory{&bytes, 0};
-    ov_callbacks callbacks = {
-        [](void* p, size_t size, size_t count, void* s) -> size_t
-        {
-            auto* m = static_cast<Memory*>(s);
-            const size_t n = std::min(size * count, m->bytes->size() - m->at);
-            std::memcpy(p, m->bytes->data() + m->at, n);
-            m->at += n;
-            return size ? n / size : 0;
-        },
-        [](void* s, ogg_int64_t offset, int whence) -> int
-        {
-            auto* m = static_cast<Memory*>(s);
-            const ogg_int64_t base = whence == 0 ? 0 : whence == 1 ? m->at : m->bytes->size();
-            m->at =
-                static_cast<size_t>(std::clamp<ogg_int64_t>(base + offset, 0, m->bytes->size()));
-            return 0;
-        },
-        nullptr, [](void* s) -> long { return static_cast<long>(static_cast<Memory*>(s)->at); }};
+    OggMemory memory{&bytes, 0};
+    ov_callbacks callbacks = OggMemoryCallbacks();
     OggVorbis_File file;
     std::vector<int16_t> pcm;
     if (ov_open_callbacks(&memory, &file, nullptr, 0, callbacks) != 0)
