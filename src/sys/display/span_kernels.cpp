@@ -4,6 +4,7 @@
 
 #include "sys/display/blend.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -71,7 +72,12 @@ struct Ops
 {
     using V = __m128i;
     static constexpr int PIXELS = 4;
-    static constexpr bool PAIRED = false; // no byte-pair multiply-add before SSSE3
+    static constexpr bool PAIRED = false;      // no byte-pair multiply-add before SSSE3
+    static constexpr bool TESTS_ALPHA = false; // no flag test of a vector before SSE4.1
+    struct OverConsts
+    {
+    };
+    static OverConsts MakeOverConsts() { return {}; }
     static V Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
     static void Store(uint32_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
     static V Set1(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
@@ -145,31 +151,68 @@ struct Ops
     static int CountPixels(int bits) { return __builtin_popcount(static_cast<unsigned>(bits)); }
     static bool AllOpaque(V c) { return _mm256_testc_si256(c, Set1(0xFF000000u)) != 0; }
 
+    // One test of the alpha bytes answers both skips of source-over: true when some alpha is
+    // not 0 and some is not 255, so the vector needs the blend; AllClear then splits the rest.
+    static constexpr bool TESTS_ALPHA = true;
+    static bool NeedsBlend(V c, V alphaMask) { return _mm256_testnzc_si256(c, alphaMask) != 0; }
+    static bool AllClear(V c, V alphaMask) { return _mm256_testz_si256(c, alphaMask) != 0; }
+    // Each clear pixel adds one to its lane's alpha byte (the compare's 0xFF subtracted), so a
+    // count stays exact for up to 255 vectors.
+    static V CountClear(V counts, V c)
+    {
+        return _mm256_sub_epi8(counts, _mm256_cmpeq_epi8(c, _mm256_setzero_si256()));
+    }
+    static uint64_t SumClear(V counts)
+    {
+        const V sums = _mm256_sad_epu8(_mm256_srli_epi32(counts, 24), _mm256_setzero_si256());
+        const __m128i s =
+            _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+        return static_cast<uint64_t>(_mm_cvtsi128_si64(s)) +
+               static_cast<uint64_t>(_mm_extract_epi64(s, 1));
+    }
+
     // Each channel's source and destination bytes side by side, less 128 so that they fit signed
     // bytes, against (a, 255 - a): c * a + d * (255 - a) - 128 * 255 lies within -32640..32385,
     // so the pair's sum never saturates. Adding 128 * 255 + 128 (one flip of the sign bit) gives
     // the rounding division's (x + 128), and the product with 257 its quotient.
     static constexpr bool PAIRED = true;
-    static V SourceOver(V c, V d)
+    struct OverConsts
     {
-        const V bias = _mm256_set1_epi8(static_cast<char>(0x80));
-        const V sx = _mm256_xor_si256(c, bias);
-        const V dx = _mm256_xor_si256(d, bias);
+        V mBias, mAlphaLow, mAlphaHigh, mInvertOdd, mFlip, mBy257;
+    };
+    // Made once before a loop. Each goes through an empty asm so that the compiler keeps it in a
+    // register: left to itself it rebuilt the broadcast of 257 inside the loop (a move and a
+    // shuffle per vector).
+    static V Keep(V v)
+    {
+        asm("" : "+x"(v));
+        return v;
+    }
+    static OverConsts MakeOverConsts()
+    {
+        OverConsts k;
+        k.mBias = Keep(_mm256_set1_epi8(static_cast<char>(0x80)));
         // Alpha bytes of the two pixels each half of a 128-bit lane holds, eight times each.
-        const V alphaLow = _mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 7, 7, 7, 7, 7, 7, 7, 7, 3, 3, 3,
-                                            3, 3, 3, 3, 3, 7, 7, 7, 7, 7, 7, 7, 7);
-        const V alphaHigh =
-            _mm256_setr_epi8(11, 11, 11, 11, 11, 11, 11, 11, 15, 15, 15, 15, 15, 15, 15, 15, 11, 11,
-                             11, 11, 11, 11, 11, 11, 15, 15, 15, 15, 15, 15, 15, 15);
-        const V invertOdd = _mm256_set1_epi16(static_cast<short>(0xFF00));
-        const V flip = _mm256_set1_epi16(static_cast<short>(0x8000));
-        const V by257 = _mm256_set1_epi16(0x0101);
-        const V wl = _mm256_xor_si256(_mm256_shuffle_epi8(c, alphaLow), invertOdd);
-        const V wh = _mm256_xor_si256(_mm256_shuffle_epi8(c, alphaHigh), invertOdd);
+        k.mAlphaLow = Keep(_mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 7, 7, 7, 7, 7, 7, 7, 7, 3, 3, 3,
+                                            3, 3, 3, 3, 3, 7, 7, 7, 7, 7, 7, 7, 7));
+        k.mAlphaHigh =
+            Keep(_mm256_setr_epi8(11, 11, 11, 11, 11, 11, 11, 11, 15, 15, 15, 15, 15, 15, 15, 15,
+                                  11, 11, 11, 11, 11, 11, 11, 11, 15, 15, 15, 15, 15, 15, 15, 15));
+        k.mInvertOdd = Keep(_mm256_set1_epi16(static_cast<short>(0xFF00)));
+        k.mFlip = Keep(_mm256_set1_epi16(static_cast<short>(0x8000)));
+        k.mBy257 = Keep(_mm256_set1_epi16(0x0101));
+        return k;
+    }
+    static V SourceOver(const OverConsts& k, V c, V d)
+    {
+        const V sx = _mm256_xor_si256(c, k.mBias);
+        const V dx = _mm256_xor_si256(d, k.mBias);
+        const V wl = _mm256_xor_si256(_mm256_shuffle_epi8(c, k.mAlphaLow), k.mInvertOdd);
+        const V wh = _mm256_xor_si256(_mm256_shuffle_epi8(c, k.mAlphaHigh), k.mInvertOdd);
         const V sl = _mm256_maddubs_epi16(wl, _mm256_unpacklo_epi8(sx, dx));
         const V sh = _mm256_maddubs_epi16(wh, _mm256_unpackhi_epi8(sx, dx));
-        return _mm256_packus_epi16(_mm256_mulhi_epu16(_mm256_xor_si256(sl, flip), by257),
-                                   _mm256_mulhi_epu16(_mm256_xor_si256(sh, flip), by257));
+        return _mm256_packus_epi16(_mm256_mulhi_epu16(_mm256_xor_si256(sl, k.mFlip), k.mBy257),
+                                   _mm256_mulhi_epu16(_mm256_xor_si256(sh, k.mFlip), k.mBy257));
     }
 };
 #include "sys/display/span_kernels_vector.inl"

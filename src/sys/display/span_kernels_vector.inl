@@ -33,10 +33,11 @@
 // alpha of c. Sets with byte-pair multiply-adds (Ops::PAIRED) take one product per channel pair
 // in place of four split products per two channels.
 template <class O>
-[[gnu::always_inline]] inline typename O::V SourceOverV(typename O::V c, typename O::V d)
+[[gnu::always_inline]] inline typename O::V
+SourceOverV([[maybe_unused]] const typename O::OverConsts& over, typename O::V c, typename O::V d)
 {
     if constexpr (O::PAIRED)
-        return O::SourceOver(c, d);
+        return O::SourceOver(over, c, d);
     else
     {
         using V = typename O::V;
@@ -72,6 +73,7 @@ template <SpanBlend B, bool MODULATE, bool GENERAL>
     const V zero = Ops::Set1(0);
     const V ones = Ops::Set1(0xFFFFFFFFu);
     const int fusedClear = k.mFuse ? ALL : 0; // the clear pixels the count leaves out
+    const auto over = Ops::MakeOverConsts();
     uint64_t written = 0;
     int64_t i = 0;
     for (; i + N <= n; i += N)
@@ -115,7 +117,7 @@ template <SpanBlend B, bool MODULATE, bool GENERAL>
                 if (clear == 0 && Ops::AllOpaque(c))
                     out = c;
                 else
-                    out = SourceOverV<Ops>(c, Ops::Load(d));
+                    out = SourceOverV<Ops>(over, c, Ops::Load(d));
             }
             else
             {
@@ -131,6 +133,49 @@ template <SpanBlend B, bool MODULATE, bool GENERAL>
     }
     done = i;
     return written;
+}
+
+// Source-over of rows without a replaced alpha or an alpha compare, on sets that test a vector's
+// alpha bytes in one instruction: one test per vector sends it to the blend, and only vectors
+// that are all clear or all opaque take a second. The clear pixels of blended vectors are
+// counted in vector lanes, flushed every 255 vectors, instead of through a mask per vector.
+template <class O, bool MODULATE, bool OR>
+[[gnu::always_inline]] inline uint64_t SourceOverRows(const RowConsts& k, uint32_t* dst,
+                                                      const uint32_t* src, int64_t n, int64_t& done)
+{
+    using V = typename O::V;
+    constexpr int N = O::PIXELS;
+    const V alphaMask = O::Set1(0xFF000000u);
+    const auto over = O::MakeOverConsts();
+    uint64_t clear = 0;   // clear pixels of blended vectors
+    uint64_t skipped = 0; // vectors that were all clear
+    int64_t i = 0;
+    while (i + N <= n)
+    {
+        const int64_t end = std::min(n - (N - 1), i + int64_t{255} * N);
+        V counts = O::Set1(0);
+        for (; i < end; i += N)
+        {
+            V c = O::Load(src + i);
+            if constexpr (OR)
+                c = O::Or(c, k.mOrMask);
+            if constexpr (MODULATE)
+                c = ModulateV(c, k.mEven, k.mOdd);
+            if (O::NeedsBlend(c, alphaMask)) [[likely]]
+            {
+                counts = O::CountClear(counts, c);
+                O::Store(dst + i, SourceOverV<O>(over, c, O::Load(dst + i)));
+            }
+            else if (O::AllClear(c, alphaMask))
+                ++skipped;
+            else
+                O::Store(dst + i, c);
+        }
+        clear += O::SumClear(counts);
+    }
+    done = i;
+    // Without the folded test every pixel counts as written, clear ones included.
+    return k.mFuse ? static_cast<uint64_t>(i) - clear - skipped * N : static_cast<uint64_t>(i);
 }
 
 // Answers the pixels written; `done` the pixels handled (a multiple of the vector width).
@@ -194,6 +239,14 @@ template <SpanBlend B>
     if (k.mReplaceAlpha || compare != 0)
         return modulate ? RowLoop<B, true, true>(k, dst, src, n, done)
                         : RowLoop<B, false, true>(k, dst, src, n, done);
+    if constexpr (B == SpanBlend::SrcAlpha && Ops::PAIRED && Ops::TESTS_ALPHA)
+    {
+        if (op.mOrMask != 0)
+            return modulate ? SourceOverRows<Ops, true, true>(k, dst, src, n, done)
+                            : SourceOverRows<Ops, false, true>(k, dst, src, n, done);
+        return modulate ? SourceOverRows<Ops, true, false>(k, dst, src, n, done)
+                        : SourceOverRows<Ops, false, false>(k, dst, src, n, done);
+    }
     return modulate ? RowLoop<B, true, false>(k, dst, src, n, done)
                     : RowLoop<B, false, false>(k, dst, src, n, done);
 }

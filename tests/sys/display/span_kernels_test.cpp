@@ -186,6 +186,42 @@ TEST(SpanKernels, SourceOverMatchesForEveryByteTriple)
     }
 }
 
+// Rows longer than the 255 vectors a lane count of clear pixels holds, every vector blended and
+// most of its pixels clear: the written count and the bytes stay the scalar loop's.
+TEST(SpanKernels, LongRowsCountLikeTheScalarLoop)
+{
+    std::mt19937 rng(99);
+    for (SpanIsa isa : {SpanIsa::Sse2, SpanIsa::Avx2})
+    {
+        if (!SpanIsaSupported(isa))
+            continue;
+        for (int n : {2040, 2047, 4099})
+            for (bool test : {true, false})
+            {
+                SpanOp op;
+                op.mAlphaTest = test;
+                op.mAlphaFunc = CMP_GREATEREQUAL;
+                op.mAlphaRef = 1;
+                std::vector<uint32_t> src(static_cast<size_t>(n)), want(src.size());
+                for (size_t i = 0; i < src.size(); ++i)
+                {
+                    // Mostly clear, with one partly transparent pixel in every eight.
+                    const bool clear = i % 8 != 3 && rng() % 16 != 0;
+                    const uint32_t alpha = clear ? 0 : 1 + rng() % 254;
+                    src[i] = alpha << 24 | (rng() & 0x00FFFFFFu);
+                    want[i] = rng();
+                }
+                std::vector<uint32_t> got = want;
+                const uint64_t wantCount = GetSpanKernel(SpanIsa::Scalar, SpanBlend::SrcAlpha)(
+                    op, want.data(), src.data(), n);
+                const uint64_t gotCount =
+                    GetSpanKernel(isa, SpanBlend::SrcAlpha)(op, got.data(), src.data(), n);
+                ASSERT_EQ(want, got) << "set " << static_cast<int>(isa) << " n " << n;
+                ASSERT_EQ(wantCount, gotCount) << "set " << static_cast<int>(isa) << " n " << n;
+            }
+    }
+}
+
 // MURKWELL_SCALAR_SPANS turns the vector loops off for the whole process; ctest runs this
 // program's drawing tests once more with it set.
 TEST(SpanKernels, EnvironmentChoosesTheSet)
