@@ -25,9 +25,12 @@ struct CallInfo
     StkId base; // base of this function
     StkId top;  // top of this function's frame
     int state;
+    int nresults;               // CI_INLINE: results the calling CALL wants (-1: all)
     const Instruction* savedpc; // Lua functions: the next instruction to run
     int tailcalls;              // Lua functions: tail calls lost before this one
 };
+// nresults sits in what was padding: the records, and so the counted bytes, keep their size.
+static_assert(sizeof(void*) != 8 || sizeof(CallInfo) == 40, "a call record is 40 bytes");
 
 inline bool ci_isLua(const CallInfo* ci)
 {

@@ -851,21 +851,28 @@ reentry:
             if (ttisfunction(ra) && !clvalue(ra)->isC)
             {
                 // A fixed-argument Lua function with room for its frame and a free call record:
-                // what luaD_precall would do, without leaving the loop.
-                Proto* p = toL(clvalue(ra))->p;
+                // what luaD_precall would do, without leaving the loop or reloading what is known.
+                LClosure* callee = toL(clvalue(ra));
+                Proto* p = callee->p;
                 if (!p->is_vararg && L->ci + 1 != L->end_ci &&
                     L->stack_last - L->top > p->maxstacksize)
                 {
                     CallInfo* ci = ++L->ci;
-                    L->base = ci->base = ra + 1;
-                    ci->top = L->base + p->maxstacksize;
+                    base = ra + 1;
+                    StkId top = base + p->maxstacksize;
+                    L->base = ci->base = base;
+                    ci->top = top;
                     ci->savedpc = p->code;
                     ci->tailcalls = 0;
                     ci->state = CI_SAVEDPC | CI_INLINE;
-                    while (L->top < ci->top)
-                        setnilvalue(L->top++);
-                    L->top = ci->top;
-                    goto reentry;
+                    ci->nresults = nresults;
+                    for (StkId slot = L->top; slot < top; slot++)
+                        setnilvalue(slot);
+                    L->top = top;
+                    cl = callee;
+                    pc = p->code;
+                    k = p->k;
+                    continue;
                 }
             }
             StkId firstResult = luaD_precall(L, ra);
@@ -881,6 +888,7 @@ reentry:
             else
             {
                 L->ci->state |= CI_INLINE;
+                L->ci->nresults = nresults;
                 goto reentry;
             }
             break;
@@ -932,12 +940,25 @@ reentry:
             CallInfo* ci = L->ci;
             if (!(ci->state & CI_INLINE))
                 return ra;
-            const Instruction call = *((ci - 1)->savedpc - 1);
-            int wanted = GETARG_C(call) - 1;
-            luaD_poscall(L, wanted, ra);
-            if (wanted >= 0)
-                L->top = L->ci->top;
-            goto reentry;
+            // Back to the calling function in this loop: luaD_poscall's work, with the caller's
+            // frame taken up here rather than reloaded.
+            const int wanted = ci->nresults;
+            StkId res = base - 1;
+            StkId last = L->top;
+            ci--;
+            L->ci = ci;
+            base = ci->base;
+            L->base = base;
+            int n = wanted;
+            for (; n != 0 && ra < last; n--)
+                setobj(res++, ra++);
+            for (; n > 0; n--)
+                setnilvalue(res++);
+            L->top = wanted >= 0 ? ci->top : res;
+            cl = toL(clvalue(base - 1));
+            pc = ci->savedpc;
+            k = cl->p->k;
+            continue;
         }
         case OP_FORLOOP:
         {
