@@ -49,10 +49,21 @@ void MarkObject(GCState*, ScriptString* ts)
     gc_setbit(ts, MARKBIT);
 }
 
-void MarkValue(GCState* st, const TObject* v)
+// Strings, and objects already reached, are settled here without a call: they are most of what
+// a collection meets (the keys of every library table, at each cycle).
+inline void MarkValue(GCState* st, const TObject* v)
 {
-    if (iscollectable(v) && ttype(v) <= LUA_TUPVAL)
-        MarkObject(st, gcvalue(v));
+    if (!iscollectable(v) || ttype(v) > LUA_TUPVAL)
+        return;
+    GCObject* o = gcvalue(v);
+    if (ttisstring(v) || ttiswstring(v))
+    {
+        gc_setbit(o, MARKBIT);
+        return;
+    }
+    if (o->tt != LUA_TUPVAL && gc_testbit(o, MARKBIT))
+        return;
+    MarkObject(st, o);
 }
 
 void MarkObject(GCState* st, GCObject* o)
@@ -79,6 +90,11 @@ void MarkObject(GCState* st, GCObject* o)
     case LUA_TUSERDATA:
         MarkObject(st, static_cast<Udata*>(o)->metatable);
         break;
+    case LUA_TFUNCTION:
+        // A native function without upvalues holds nothing more to mark.
+        if (static_cast<Closure*>(o)->isC && toC(static_cast<Closure*>(o))->nupvalues == 0)
+            break;
+        [[fallthrough]];
     default:
     {
         GCObject** list = GcListOf(o);
@@ -399,8 +415,31 @@ void SweepList(lua_State* L, GCObject** p, bool all)
 }
 
 // Slots ahead whose string is fetched early: the strings lie scattered in memory, and visiting
-// them one after another would wait for each in turn.
+// them one after another would wait for each in turn. A table of up to kSweepPlain slots is
+// walked without: its few strings stay in the caches, and with a small heap (a collection every
+// few dozen coroutines) looking ahead cost more than the sweep itself.
 constexpr int kSweepAhead = 32;
+constexpr int kSweepPlain = 1024;
+
+// Keeps the string of a slot when it was reached or is fixed, frees it otherwise.
+inline void SweepSlot(lua_State* L, stringtable* tb, uint64_t* slot, bool filter)
+{
+    const uint64_t s = *slot;
+    if (s <= kStrSlotRemoved)
+        return;
+    ScriptString* ts = luaS_slotstring(s);
+    if (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT))
+    {
+        gc_clearbit(ts, MARKBIT);
+        if (filter)
+            luaS_filteradd(tb, ts->hash);
+        return;
+    }
+    *slot = kStrSlotRemoved;
+    tb->ntomb++;
+    tb->nuse--;
+    luaS_freestr(L, ts);
+}
 
 void SweepStrings(lua_State* L)
 {
@@ -409,24 +448,22 @@ void SweepStrings(lua_State* L)
     // The filter loses the hashes of the strings swept out: rebuilt from those kept (their
     // headers are read for the mark anyway).
     luaS_clearfilter(tb);
-    for (int i = 0; i < tb->size; i++)
+    const bool filter = tb->filter != nullptr;
+    // Freeing a string never moves the slot array.
+    uint64_t* slots = tb->hash;
+    const int size = tb->size;
+    int i = 0;
+    if (size > kSweepPlain)
     {
-        if (i + kSweepAhead < tb->size && tb->hash[i + kSweepAhead] > kStrSlotRemoved)
-            __builtin_prefetch(luaS_slotstring(tb->hash[i + kSweepAhead]), 1);
-        if (tb->hash[i] <= kStrSlotRemoved)
-            continue;
-        ScriptString* ts = luaS_slotstring(tb->hash[i]);
-        if (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT))
+        for (; i < size - kSweepAhead; i++)
         {
-            gc_clearbit(ts, MARKBIT);
-            luaS_filteradd(tb, ts->hash);
-            continue;
+            if (slots[i + kSweepAhead] > kStrSlotRemoved)
+                __builtin_prefetch(luaS_slotstring(slots[i + kSweepAhead]), 1);
+            SweepSlot(L, tb, &slots[i], filter);
         }
-        tb->hash[i] = kStrSlotRemoved;
-        tb->ntomb++;
-        tb->nuse--;
-        luaS_freestr(L, ts);
     }
+    for (; i < size; i++)
+        SweepSlot(L, tb, &slots[i], filter);
 }
 
 void CheckSizes(lua_State* L, size_t deadmem)

@@ -1,6 +1,7 @@
 // Creation and destruction of states and threads, the per-type metatables, metamethod lookup,
 // the shared buffer and the default allocator.
 #include <cstdlib>
+#include <cstring>
 
 #include "script/core/calls.h"
 #include "script/core/debug_info.h"
@@ -97,8 +98,10 @@ static void StackInit(lua_State* L1, lua_State* L)
     L1->stacksize = BASIC_STACK_SIZE + EXTRA_STACK;
     L1->top = L1->stack;
     L1->stack_last = L1->stack + (L1->stacksize - EXTRA_STACK) - 1;
-    for (int i = 0; i < L1->stacksize; i++)
-        setnilvalue(&L1->stack[i]);
+    // Nil is the zero tag: one block clear instead of a store per slot (a new coroutine each
+    // time).
+    static_assert(LUA_TNIL == 0, "a cleared slot reads as nil");
+    memset(static_cast<void*>(L1->stack), 0, sizeof(TObject) * L1->stacksize);
     L1->base_ci = luaM_newvector<CallInfo>(L, BASIC_CI_SIZE);
     L1->ci = L1->base_ci;
     L1->ci->state = CI_C;   // not a Lua function
