@@ -848,7 +848,37 @@ reentry:
             int nresults = GETARG_C(i) - 1;
             if (b != 0)
                 L->top = ra + b;
-            if (ttisfunction(ra) && !clvalue(ra)->isC)
+            if (ttisfunction(ra) && clvalue(ra)->isC)
+            {
+                // A native function with room for its frame and a free call record: what
+                // luaD_precall and luaD_poscall would do, without the two calls.
+                if (L->ci + 1 != L->end_ci && L->stack_last - L->top > LUA_MINSTACK)
+                {
+                    CallInfo* ci = ++L->ci;
+                    L->base = ci->base = ra + 1;
+                    ci->top = L->top + LUA_MINSTACK;
+                    ci->state = CI_C;
+                    ci->savedpc = nullptr;
+                    ci->tailcalls = 0;
+                    const int n = toC(clvalue(ra))->f(L);
+                    if (n < 0)
+                        return nullptr; // yielded
+                    StkId first = L->top - n;
+                    StkId last = L->top;
+                    StkId res = L->base - 1;
+                    ci = --L->ci;
+                    base = ci->base;
+                    L->base = base;
+                    int wanted = nresults;
+                    for (; wanted != 0 && first < last; wanted--)
+                        setobj(res++, first++);
+                    for (; wanted > 0; wanted--)
+                        setnilvalue(res++);
+                    L->top = nresults >= 0 ? ci->top : res;
+                    break;
+                }
+            }
+            else if (ttisfunction(ra))
             {
                 // A fixed-argument Lua function with room for its frame and a free call record:
                 // what luaD_precall would do, without leaving the loop or reloading what is known.
