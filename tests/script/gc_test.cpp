@@ -311,4 +311,45 @@ TEST_F(GcTest, IdleThreadStacksShrink)
     EXPECT_EQ(1, lua_tonumber(L1, -1));
 }
 
+int Answer(lua_State* L)
+{
+    lua_pushnumber(L, 42);
+    return 1;
+}
+
+TEST_F(GcTest, NativeFunctionsAndCoroutinesSurviveThroughWhatReachesThem)
+{
+    // A native function without upvalues is marked without being queued; one with upvalues (a
+    // wrapped coroutine) still marks its thread.
+    LibState lib;
+    lua_State* S = lib.L;
+    lua_newtable(S);
+    lua_pushstring(S, "answer");
+    lua_pushcfunction(S, Answer);
+    lua_rawset(S, -3);
+    lua_setglobal(S, "holder");
+    ASSERT_EQ(lib.Run("step = coroutine.wrap(function() coroutine.yield(1) coroutine.yield(2) end) "
+                      "step() for i = 1, 3 do collectgarbage() end"),
+              "");
+    EXPECT_EQ(lib.EvalAll("holder.answer(), step()"), (std::vector<std::string>{"42", "2"}));
+}
+
+TEST_F(GcTest, CoroutinesOnReusedBlocksStartClean)
+{
+    // Thousands of coroutines collected, their stacks and records kept for reuse: the next ones
+    // start with nil slots, fail with their own message and end dead.
+    LibState lib;
+    ASSERT_EQ(lib.Run("for i = 1, 3000 do local co = coroutine.wrap(function(a) "
+                      "  local x, y, z = a, a, a coroutine.yield(x) end) co({}) end "
+                      "collectgarbage() "
+                      "co = coroutine.create(function(a) local u, v "
+                      "  error(a .. tostring(u) .. tostring(v)) end) "
+                      "ok, msg = coroutine.resume(co, 'boom:') "
+                      "again, msg2 = coroutine.resume(co)"),
+              "");
+    EXPECT_EQ(lib.EvalAll("ok, msg, coroutine.status(co), again, msg2"),
+              (std::vector<std::string>{"false", "test:1: boom:nilnil", "dead", "false",
+                                        "cannot resume dead coroutine"}));
+}
+
 } // namespace

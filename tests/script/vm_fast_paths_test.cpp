@@ -344,4 +344,44 @@ TEST_F(VmFastPathsTest, NumericForWithStringBounds)
               "error: test:1: `for' limit must be a number");
 }
 
+TEST_F(VmFastPathsTest, ResultCountsOfLuaAndNativeCalls)
+{
+    // Each wanted count against more, fewer and all results, through tail calls (whose record
+    // keeps the original call's count), and natives that move the stack while they run.
+    EXPECT_EQ(
+        mState.Run("local function three() return 1, 2, 3 end "
+                   "local function none() end "
+                   "local function tail() return three() end "
+                   "local function tailnone() return none() end "
+                   "local function count(...) return arg.n end "
+                   "local a, b, c, d = three() "
+                   "local e, f = tail() "
+                   "local g, h = tailnone() "
+                   "local big = {} for i = 1, 1500 do big[i] = i end "
+                   "local x, y = unpack(big) "
+                   "local p, q, r = string.find('xab', '(a)(b)') local s1, s2 = string.len('abc') "
+                   "result = table.concat({a, b, c, tostring(d), e, f, tostring(g), "
+                   "  tostring(h), count(tail()), count(none()), "
+                   "  count(tailnone()), x, y, count(unpack(big)), "
+                   "  table.getn({unpack(big)}), p, q, r, count(string.find('xab', '(a)(b)')), s1, "
+                   "tostring(s2)}, ',')"),
+        "");
+    EXPECT_EQ(mState.Eval("result"), "1,2,3,nil,1,2,nil,nil,3,0,0,1,2,1500,1500,2,3,a,4,3,nil");
+}
+
+TEST_F(VmFastPathsTest, DeepRecursionGrowsTheStackAndStopsAtTheSameDepth)
+{
+    // Every level calls a native function too: near the end of the stack both kinds of call
+    // leave the loop to grow it.
+    EXPECT_EQ(mState.Eval("(function() local function f(n) if n == 0 then return 0 end "
+                          "return f(n - 1) + string.len('ab') end return f(3000) end)()"),
+              "6000");
+    EXPECT_EQ(mState.Run("depth = 0 local function f(a, b, c, d, e) depth = depth + 1 "
+                         "local x, y, z = f(a, b, c, d, e) return x end "
+                         "ok, msg = pcall(f)"),
+              "");
+    EXPECT_EQ(mState.EvalAll("ok, msg, depth"),
+              (std::vector<std::string>{"false", "test:1: stack overflow", "4093"}));
+}
+
 } // namespace
