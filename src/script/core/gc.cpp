@@ -63,6 +63,11 @@ inline void MarkValue(GCState* st, const TObject* v)
     }
     if (o->tt != LUA_TUPVAL && gc_testbit(o, MARKBIT))
         return;
+    if (ttisfunction(v) && clvalue(v)->isC && toC(clvalue(v))->nupvalues == 0)
+    {
+        gc_setbit(o, MARKBIT); // a library function: nothing inside to mark
+        return;
+    }
     MarkObject(st, o);
 }
 
@@ -116,8 +121,12 @@ void TraverseTable(GCState* st, Table* h)
     MarkObject(st, h->metatable);
     bool weakkey = false;
     bool weakvalue = false;
-    const TObject* mode = luaH_getstr(h->metatable, st->g->tmname[TM_MODE]);
-    if (ttisstring(mode))
+    // The metatable's cached absences answer for most tables (the default metatable has none).
+    Table* mt = h->metatable;
+    const TObject* mode = mt == nullptr || (mt->flags & (1u << TM_MODE))
+                              ? nullptr
+                              : luaT_gettm(mt, TM_MODE, st->g->tmname[TM_MODE]);
+    if (mode != nullptr && ttisstring(mode))
     {
         weakkey = strchr(svalue(mode), 'k') != nullptr;
         weakvalue = strchr(svalue(mode), 'v') != nullptr;
