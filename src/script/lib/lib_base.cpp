@@ -751,7 +751,10 @@ int BaseNewproxy(lua_State* L)
 // Coroutines
 
 // The public calls' work done inline: a producer and its consumer cross here for every value.
-int AuxResume(lua_State* L, lua_State* co, int narg)
+// Resumes co with the narg values on L's top. On success their place takes the results, after a
+// true when withTrue is set (coroutine.resume's answer, put in front as they arrive rather than
+// by moving them up); returns their number, or -1 with the error message on top.
+int AuxResume(lua_State* L, lua_State* co, int narg, bool withTrue)
 {
     if (!luaD_apicheckstack(co, narg))
     {
@@ -766,6 +769,11 @@ int AuxResume(lua_State* L, lua_State* co, int narg)
         {
             luaL_error(L, "too many results to resume");
         }
+        if (withTrue)
+        {
+            setbvalue(L->top, 1);
+            incr_top(L);
+        }
         luaD_xmove(co, L, nres);
         return nres;
     }
@@ -773,29 +781,31 @@ int AuxResume(lua_State* L, lua_State* co, int narg)
     return -1;
 }
 
+// The thread in a value, or null (lua_tothread's answer, without the index lookup).
+lua_State* ThreadIn(const TObject* o)
+{
+    return ttisthread(o) ? thvalue(o) : nullptr;
+}
+
 int CoResume(lua_State* L)
 {
-    lua_State* co = lua_tothread(L, 1);
+    lua_State* co = L->top > L->base ? ThreadIn(L->base) : nullptr;
     luaL_argcheck(L, co, 1, "coroutine expected");
-    int r = AuxResume(L, co, static_cast<int>(L->top - L->base) - 1);
+    int r = AuxResume(L, co, static_cast<int>(L->top - L->base) - 1, true);
     if (r < 0)
     {
         lua_pushboolean(L, 0);
         lua_insert(L, -2);
         return 2;
     }
-    // true in front of the r results.
-    incr_top(L);
-    for (StkId q = L->top - 1; q > L->top - 1 - r; q--)
-        setobj(q, q - 1);
-    setbvalue(L->top - 1 - r, 1);
     return r + 1;
 }
 
 int CoAuxWrap(lua_State* L)
 {
-    lua_State* co = lua_tothread(L, lua_upvalueindex(1));
-    int r = AuxResume(L, co, lua_gettop(L));
+    // The running function is this closure; its one upvalue is the thread.
+    lua_State* co = ThreadIn(&toC(clvalue(L->base - 1))->upvalue[0]);
+    int r = AuxResume(L, co, lua_gettop(L), false);
     if (r < 0)
     {
         if (lua_type(L, -1) == LUA_TSTRING)
