@@ -923,15 +923,23 @@ void PrepareQuadRows(FastPlan& p, int64_t ds, int64_t dt)
         q.mStepS[k] = 4 * ds;
         q.mStepT[k] = 4 * dt;
     }
-    for (int k = 0; k < 16; ++k)
+    // Four 16-bit lanes (a pixel's channels) repeated for the four pixels.
+    auto repeat = [](uint16_t* out, uint64_t lanes)
     {
-        const int channel = (k & 3) * 8;
-        q.mOrMask[k] = static_cast<uint16_t>((p.mOrMask >> channel) & 0xFF);
-        q.mMultiplier[k] = static_cast<uint16_t>((p.mMultiplier >> channel) & 0xFF);
-        q.mAlpha[k] = static_cast<uint16_t>(p.mAlphaValue >> 24);
-        q.mRound[k] = 128;
-        q.mTimes257[k] = 257;
-    }
+        for (int k = 0; k < 16; k += 4)
+            std::memcpy(out + k, &lanes, 8);
+    };
+    auto channels = [](uint64_t argb)
+    {
+        return (argb & 0xFFu) | (argb & 0xFF00u) << 8 | (argb & 0xFF0000u) << 16 |
+               (argb & 0xFF000000u) << 24;
+    };
+    constexpr uint64_t EACH = 0x0001000100010001u;
+    repeat(q.mOrMask, channels(p.mOrMask));
+    repeat(q.mMultiplier, channels(p.mMultiplier));
+    repeat(q.mAlpha, (p.mAlphaValue >> 24) * EACH);
+    repeat(q.mRound, 128 * EACH);
+    repeat(q.mTimes257, 257 * EACH);
     for (uint32_t& bits : q.mAlphaBits)
         bits = 0xFF000000u;
     for (int k = 0; k < 8; k += 2)
