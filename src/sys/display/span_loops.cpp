@@ -587,7 +587,7 @@ enum class QuadEdges
 // s and t side by side in 32-bit lanes: a pixel's two texel pairs are one 16-byte lane of two
 // registers, its texel offset one multiply-add, and a sample past a clamped edge is moved onto
 // it (same bytes: a weight of 0 on the edge texel gives that texel, as the clamped pair does).
-template <FastPlan::Blend B, QuadEdges E, bool MODULATE>
+template <FastPlan::Blend B, QuadEdges E, bool MODULATE, bool PLAIN>
 uint64_t QuadRow(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)
 {
     const FastPlan::QuadRows& q = p.mQuad;
@@ -596,8 +596,10 @@ uint64_t QuadRow(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& 
     __m256i sLanes = _mm256_add_epi64(_mm256_set1_epi64x(c.s), Load256(q.mLaneS));
     __m256i tLanes = _mm256_add_epi64(_mm256_set1_epi64x(c.t), Load256(q.mLaneT));
     const __m256i zero = _mm256_setzero_si256();
-    const bool skipClear = q.mSkipClear;
-    const bool constAlpha = p.mConstAlpha;
+    // PLAIN: the usual blend of a texture with alpha, whose clear samples are skipped, without
+    // a replaced alpha.
+    const bool skipClear = PLAIN || q.mSkipClear;
+    const bool constAlpha = !PLAIN && p.mConstAlpha;
     // A pixel's weights in its four channel lanes, times 128 for LerpEpi16: fx of pixels 0 and
     // 1 (2 and 3), fy of pixel 0 (2) for the first column lerp, fy of pixel 1 (3) for the other.
     const __m256i spreadX = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9, 0, 1,
@@ -896,15 +898,21 @@ auto PickLinearRow(bool wrapU, bool wrapV) -> decltype(FastPlan::mLinearRow)
     return wrapV ? &avx2::LinearRow<B, false, true> : &avx2::LinearRow<B, false, false>;
 }
 
-template <FastPlan::Blend B>
-auto PickQuadRow(avx2::QuadEdges edges, bool modulate) -> decltype(FastPlan::mLinearRow)
+template <FastPlan::Blend B, avx2::QuadEdges E>
+auto PickQuadRow(bool modulate, bool plain) -> decltype(FastPlan::mLinearRow)
 {
-    using avx2::QuadEdges;
-    if (edges == QuadEdges::Inside)
-        return modulate ? &avx2::QuadRow<B, QuadEdges::Inside, true>
-                        : &avx2::QuadRow<B, QuadEdges::Inside, false>;
-    return modulate ? &avx2::QuadRow<B, QuadEdges::Clamp, true>
-                    : &avx2::QuadRow<B, QuadEdges::Clamp, false>;
+    if constexpr (B != FastPlan::Blend::Off)
+        if (plain)
+            return modulate ? &avx2::QuadRow<B, E, true, true> : &avx2::QuadRow<B, E, false, true>;
+    return modulate ? &avx2::QuadRow<B, E, true, false> : &avx2::QuadRow<B, E, false, false>;
+}
+
+template <FastPlan::Blend B>
+auto PickQuadRow(avx2::QuadEdges edges, bool modulate, bool plain) -> decltype(FastPlan::mLinearRow)
+{
+    return edges == avx2::QuadEdges::Inside
+               ? PickQuadRow<B, avx2::QuadEdges::Inside>(modulate, plain)
+               : PickQuadRow<B, avx2::QuadEdges::Clamp>(modulate, plain);
 }
 
 // The constants of avx2::QuadRow for a polygon stepping ds, dt along its rows.
@@ -998,16 +1006,17 @@ void PrepareLinearRows(FastPlan& p, int64_t sLo, int64_t sHi, int64_t tLo, int64
             const avx2::QuadEdges edges = inside ? avx2::QuadEdges::Inside : avx2::QuadEdges::Clamp;
             const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
             PrepareQuadRows(p, ds, dt);
+            const bool plain = p.mQuad.mSkipClear && !p.mConstAlpha;
             switch (p.mBlend)
             {
             case FastPlan::Blend::Off:
-                p.mLinearRow = PickQuadRow<FastPlan::Blend::Off>(edges, modulate);
+                p.mLinearRow = PickQuadRow<FastPlan::Blend::Off>(edges, modulate, plain);
                 return;
             case FastPlan::Blend::SrcAlpha:
-                p.mLinearRow = PickQuadRow<FastPlan::Blend::SrcAlpha>(edges, modulate);
+                p.mLinearRow = PickQuadRow<FastPlan::Blend::SrcAlpha>(edges, modulate, plain);
                 return;
             case FastPlan::Blend::SrcAlphaOne:
-                p.mLinearRow = PickQuadRow<FastPlan::Blend::SrcAlphaOne>(edges, modulate);
+                p.mLinearRow = PickQuadRow<FastPlan::Blend::SrcAlphaOne>(edges, modulate, plain);
                 return;
             case FastPlan::Blend::Generic:
                 return;
