@@ -925,22 +925,24 @@ void PrepareQuadRows(FastPlan& p, int64_t ds, int64_t dt)
     {
         q.mLaneS[k] = k * ds + half;
         q.mLaneT[k] = k * dt + half;
-    }
-    for (int k = 0; k < 4; ++k)
-    {
         q.mStepS[k] = 4 * ds;
         q.mStepT[k] = 4 * dt;
     }
-    // Four 16-bit lanes (a pixel's channels) repeated for the four pixels.
-    auto repeat = [](uint16_t* out, uint64_t lanes)
+    // A 32-byte vector as one 8-byte pattern four times: a pixel's four channels, or a pair of
+    // 32-bit lanes (s and t).
+    auto repeat = [](void* out, uint64_t pattern)
     {
-        for (int k = 0; k < 16; k += 4)
-            std::memcpy(out + k, &lanes, 8);
+        for (int k = 0; k < 32; k += 8)
+            std::memcpy(static_cast<uint8_t*>(out) + k, &pattern, 8);
     };
     auto channels = [](uint64_t argb)
     {
         return (argb & 0xFFu) | (argb & 0xFF00u) << 8 | (argb & 0xFF0000u) << 16 |
                (argb & 0xFF000000u) << 24;
+    };
+    auto pair = [](int64_t low, int64_t high) {
+        return static_cast<uint64_t>(static_cast<uint32_t>(low)) | static_cast<uint64_t>(high)
+                                                                       << 32;
     };
     constexpr uint64_t EACH = 0x0001000100010001u;
     repeat(q.mOrMask, channels(p.mOrMask));
@@ -948,20 +950,10 @@ void PrepareQuadRows(FastPlan& p, int64_t ds, int64_t dt)
     repeat(q.mAlpha, (p.mAlphaValue >> 24) * EACH);
     repeat(q.mRound, 128 * EACH);
     repeat(q.mTimes257, 257 * EACH);
-    for (uint32_t& bits : q.mAlphaBits)
-        bits = 0xFF000000u;
-    for (int k = 0; k < 8; k += 2)
-    {
-        q.mMaxST[k] = (level->mWidth - 1) * 256;
-        q.mMaxST[k + 1] = (level->mHeight - 1) * 256;
-        q.mLastXY[k] = level->mWidth - 2;
-        q.mLastXY[k + 1] = level->mHeight - 2;
-    }
-    for (int k = 0; k < 16; k += 2)
-    {
-        q.mToOffset[k] = 4;
-        q.mToOffset[k + 1] = static_cast<int16_t>(level->mPitch);
-    }
+    repeat(q.mAlphaBits, 0xFF000000FF000000u);
+    repeat(q.mMaxST, pair((level->mWidth - 1) * 256, (level->mHeight - 1) * 256));
+    repeat(q.mLastXY, pair(level->mWidth - 2, level->mHeight - 2));
+    repeat(q.mToOffset, (4 | static_cast<uint64_t>(level->mPitch) << 16) * 0x0000000100000001u);
     q.mSkipClear = p.mBlend != FastPlan::Blend::Off && !p.mConstAlpha && p.mOrMask == 0;
 }
 } // namespace
