@@ -795,56 +795,71 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
     }
 
     // Each sloped edge bounds the span on one side by floor(N / d), N = +-K: stepped from row to
-    // row with a quotient and remainder instead of a division per row.
+    // row with a quotient and remainder instead of a division per row. The bound is (q ^ flip)
+    // + add (-q = ~q + 1), the left edges first, so that a row costs a few operations an edge.
     struct EdgeStep
     {
-        int64_t q, r, d, dq, dr;
-        int sign;  // +1: N = K, -1: N = -K
-        bool left; // bounds xl (else xr)
+        int64_t q, r, d, dq, dr, flip, add;
     };
     EdgeStep steps[4];
+    int sloped = 0, lefts = 0;
+    int flat[4], flats = 0;
     for (int e = 0; e < n; ++e)
     {
         int64_t a = A[e] * SUBPIXEL;
         if (a == 0)
+        {
+            flat[flats++] = e;
             continue;
-        EdgeStep& st = steps[e];
-        st.left = a > 0;
+        }
+        // Left edges fill the array from the front, right ones from the back.
+        const bool left = a > 0;
+        EdgeStep& st = left ? steps[lefts++] : steps[n - 1 - (sloped - lefts)];
+        ++sloped;
         st.d = a > 0 ? a : -a;
         // a > 0: top-left xl = -floor(K / a), else floor(-K / a) + 1.
         // a < 0: top-left xr = floor(K / -a), else -floor(-K / -a) - 1.
-        st.sign = topLeft[e] ? 1 : -1;
-        int64_t n0 = st.sign * (B[e] * minY * SUBPIXEL + C[e]);
+        const int sign = topLeft[e] ? 1 : -1;
+        st.flip = (sign > 0) == left ? -1 : 0;
+        st.add = left ? 1 : 0;
+        int64_t n0 = sign * (B[e] * minY * SUBPIXEL + C[e]);
         st.q = FloorDiv(n0, st.d);
         st.r = n0 - st.q * st.d;
-        int64_t dn = st.sign * B[e] * SUBPIXEL;
+        int64_t dn = sign * B[e] * SUBPIXEL;
         st.dq = FloorDiv(dn, st.d);
         st.dr = dn - st.dq * st.d;
     }
+    EdgeStep* const rights = steps + (n - (sloped - lefts));
+    const int rightCount = sloped - lefts;
     for (int64_t py = minY; py <= maxY; ++py)
     {
         int64_t xl = minX;
         int64_t xr = maxX;
         bool empty = false;
-        for (int e = 0; e < n; ++e)
+        for (int k = 0; k < flats; ++k)
         {
-            if (A[e] == 0)
-            {
-                int64_t k = B[e] * py * SUBPIXEL + C[e];
-                if (!(k > 0 || (k == 0 && topLeft[e])))
-                    empty = true;
-                continue;
-            }
-            EdgeStep& st = steps[e];
-            if (st.left)
-                xl = std::max(xl, st.sign > 0 ? -st.q : st.q + 1);
-            else
-                xr = std::min(xr, st.sign > 0 ? st.q : -st.q - 1);
-            // The carry without a branch: it follows no pattern the processor could guess.
+            const int e = flat[k];
+            int64_t kk = B[e] * py * SUBPIXEL + C[e];
+            if (!(kk > 0 || (kk == 0 && topLeft[e])))
+                empty = true;
+        }
+        // The carry without a branch: it follows no pattern the processor could guess.
+        auto advance = [](EdgeStep& st)
+        {
             st.r += st.dr;
             const int64_t carry = -static_cast<int64_t>(st.r >= st.d); // 0 or -1
             st.r -= st.d & carry;
             st.q += st.dq - carry;
+        };
+        for (int k = 0; k < lefts; ++k)
+        {
+            xl = std::max(xl, (steps[k].q ^ steps[k].flip) + steps[k].add);
+            advance(steps[k]);
+        }
+        for (int k = 0; k < rightCount; ++k)
+        {
+            xr = std::min(xr, (rights[k].q ^ rights[k].flip) + rights[k].add);
+            advance(rights[k]);
         }
         if (empty || xl > xr)
             continue;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -568,6 +569,148 @@ uint64_t LinearRow(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords
 {
     return LinearSpanQuads<B>(p, dst, n, c.s, c.t, c.ds, c.dt, WRAP_U, WRAP_V);
 }
+
+inline __m256i Load256(const void* at)
+{
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(at));
+}
+
+// Where a polygon's samples fall: all on texels with a neighbour right and below (Inside), or
+// anywhere on a texture clamped on both axes (Clamp).
+enum class QuadEdges
+{
+    Inside,
+    Clamp
+};
+
+// The loop above for a whole polygon whose constants PrepareLinearRows made, with each pixel's
+// s and t side by side in 32-bit lanes: a pixel's two texel pairs are one 16-byte lane of two
+// registers, its texel offset one multiply-add, and a sample past a clamped edge is moved onto
+// it (same bytes: a weight of 0 on the edge texel gives that texel, as the clamped pair does).
+template <FastPlan::Blend B, QuadEdges E, bool MODULATE, bool PLAIN>
+uint64_t QuadRow(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)
+{
+    const FastPlan::QuadRows& q = p.mQuad;
+    const uint8_t* top = p.mLevel->mBits;
+    const uint8_t* below = top + p.mLevel->mPitch;
+    __m256i sLanes = _mm256_add_epi64(_mm256_set1_epi64x(c.s), Load256(q.mLaneS));
+    __m256i tLanes = _mm256_add_epi64(_mm256_set1_epi64x(c.t), Load256(q.mLaneT));
+    const __m256i zero = _mm256_setzero_si256();
+    // PLAIN: the usual blend of a texture with alpha, whose clear samples are skipped, without
+    // a replaced alpha.
+    const bool skipClear = PLAIN || q.mSkipClear;
+    const bool constAlpha = !PLAIN && p.mConstAlpha;
+    // A pixel's weights in its four channel lanes, times 128 for LerpEpi16: fx of pixels 0 and
+    // 1 (2 and 3), fy of pixel 0 (2) for the first column lerp, fy of pixel 1 (3) for the other.
+    const __m256i spreadX = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9, 0, 1,
+                                             0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9);
+    const __m256i spreadY0 = _mm256_set1_epi16(0x0504);
+    const __m256i spreadY1 = _mm256_set1_epi16(0x0D0C);
+    const __m256i alphaWords =
+        _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7, 6, 7,
+                         6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
+    const __m256i alphaLanes = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
+    auto div255 = [&](__m256i x) __attribute__((always_inline))
+    {
+        return _mm256_mulhi_epu16(_mm256_add_epi16(x, Load256(q.mRound)), Load256(q.mTimes257));
+    };
+    auto group = [&](uint32_t * d, auto partialTag) __attribute__((always_inline))
+    {
+        constexpr bool partial = decltype(partialTag)::value;
+        // s and t of the four pixels in 1/256 texel: s0 t0 s1 t1 | s2 t2 s3 t3 (the low 32 bits
+        // of To256 hold the whole value, as the caller made sure).
+        __m256i st =
+            _mm256_blend_epi32(_mm256_srli_epi64(sLanes, 16), _mm256_slli_epi64(tLanes, 16), 0xAA);
+        sLanes = _mm256_add_epi64(sLanes, Load256(q.mStepS));
+        tLanes = _mm256_add_epi64(tLanes, Load256(q.mStepT));
+        if constexpr (E == QuadEdges::Clamp)
+            st = _mm256_min_epi32(_mm256_max_epi32(st, zero), Load256(q.mMaxST));
+        __m256i xy = _mm256_srai_epi32(st, 8);
+        // Clamp: a sample on the last column (row) reads the pair before it and takes that
+        // pair's second texel below.
+        __m256i over = zero;
+        if constexpr (E == QuadEdges::Clamp)
+        {
+            over = _mm256_cmpgt_epi32(xy, Load256(q.mLastXY));
+            xy = _mm256_add_epi32(xy, over);
+        }
+        else if constexpr (partial) // lanes past the span
+            xy = _mm256_min_epi32(_mm256_max_epi32(xy, zero), Load256(q.mLastXY));
+        const __m256i offsets = _mm256_madd_epi16(_mm256_packs_epi32(xy, xy), Load256(q.mToOffset));
+        const uint64_t at01 = static_cast<uint64_t>(_mm256_extract_epi64(offsets, 0));
+        const uint64_t at23 = static_cast<uint64_t>(_mm256_extract_epi64(offsets, 2));
+        auto pairs = [&](const uint8_t* row) __attribute__((always_inline))
+        {
+            auto pair = [&](uint64_t at)
+            {
+                uint64_t v;
+                std::memcpy(&v, row + at, 8);
+                return static_cast<long long>(v);
+            };
+            return _mm256_setr_epi64x(pair(static_cast<uint32_t>(at01)), pair(at01 >> 32),
+                                      pair(static_cast<uint32_t>(at23)), pair(at23 >> 32));
+        };
+        __m256i t = pairs(top), b = pairs(below);
+        if (skipClear && _mm256_testz_si256(_mm256_or_si256(t, b), Load256(q.mAlphaBits)))
+            return; // blending alpha 0 changes nothing
+        if (E == QuadEdges::Clamp && !_mm256_testz_si256(over, over))
+        {
+            t = _mm256_blendv_epi8(t, b, _mm256_shuffle_epi32(over, 0xF5));
+            const __m256i onRight = _mm256_shuffle_epi32(over, 0xA0);
+            t = _mm256_blendv_epi8(t, _mm256_shuffle_epi32(t, 0xF5), onRight);
+            b = _mm256_blendv_epi8(b, _mm256_shuffle_epi32(b, 0xF5), onRight);
+        }
+        const __m256i f = _mm256_slli_epi32(_mm256_and_si256(st, _mm256_set1_epi32(255)), 7);
+        // Columns of pixels 0 and 2, then of 1 and 3: left column in a lane's low 64 bits.
+        const __m256i col02 =
+            LerpEpi16(_mm256_unpacklo_epi8(t, zero), _mm256_unpacklo_epi8(b, zero),
+                      _mm256_shuffle_epi8(f, spreadY0));
+        const __m256i col13 =
+            LerpEpi16(_mm256_unpackhi_epi8(t, zero), _mm256_unpackhi_epi8(b, zero),
+                      _mm256_shuffle_epi8(f, spreadY1));
+        __m256i color =
+            LerpEpi16(_mm256_unpacklo_epi64(col02, col13), _mm256_unpackhi_epi64(col02, col13),
+                      _mm256_shuffle_epi8(f, spreadX));
+        color = _mm256_or_si256(color, Load256(q.mOrMask));
+        if constexpr (MODULATE)
+            color = div255(_mm256_mullo_epi16(color, Load256(q.mMultiplier)));
+        if (constAlpha)
+            color = _mm256_or_si256(_mm256_andnot_si256(alphaLanes, color),
+                                    _mm256_and_si256(alphaLanes, Load256(q.mAlpha)));
+        const __m128i keep = partial ? _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int>(n & 3)),
+                                                       _mm_setr_epi32(0, 1, 2, 3))
+                                     : __m128i{};
+        auto load = [&]
+        {
+            return partial ? _mm_maskload_epi32(reinterpret_cast<const int*>(d), keep)
+                           : _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+        };
+        if constexpr (B == FastPlan::Blend::SrcAlpha)
+        {
+            const __m256i d16 = _mm256_cvtepu8_epi16(load());
+            const __m256i a = _mm256_shuffle_epi8(color, alphaWords);
+            color = div255(_mm256_add_epi16(
+                _mm256_mullo_epi16(color, a),
+                _mm256_mullo_epi16(d16, _mm256_sub_epi16(_mm256_set1_epi16(255), a))));
+        }
+        else if constexpr (B == FastPlan::Blend::SrcAlphaOne)
+            color = div255(_mm256_mullo_epi16(color, _mm256_shuffle_epi8(color, alphaWords)));
+        __m128i out =
+            _mm_packus_epi16(_mm256_castsi256_si128(color), _mm256_extracti128_si256(color, 1));
+        if constexpr (B == FastPlan::Blend::SrcAlphaOne)
+            out = _mm_adds_epu8(out, load());
+        if constexpr (partial)
+            _mm_maskstore_epi32(reinterpret_cast<int*>(d), keep, out);
+        else
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), out);
+    };
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        group(dst + i, std::false_type{});
+    if (i < n)
+        group(dst + i, std::true_type{});
+    return static_cast<uint64_t>(n);
+}
 } // namespace avx2
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -754,6 +897,65 @@ auto PickLinearRow(bool wrapU, bool wrapV) -> decltype(FastPlan::mLinearRow)
         return wrapV ? &avx2::LinearRow<B, true, true> : &avx2::LinearRow<B, true, false>;
     return wrapV ? &avx2::LinearRow<B, false, true> : &avx2::LinearRow<B, false, false>;
 }
+
+template <FastPlan::Blend B, avx2::QuadEdges E>
+auto PickQuadRow(bool modulate, bool plain) -> decltype(FastPlan::mLinearRow)
+{
+    if constexpr (B != FastPlan::Blend::Off)
+        if (plain)
+            return modulate ? &avx2::QuadRow<B, E, true, true> : &avx2::QuadRow<B, E, false, true>;
+    return modulate ? &avx2::QuadRow<B, E, true, false> : &avx2::QuadRow<B, E, false, false>;
+}
+
+template <FastPlan::Blend B>
+auto PickQuadRow(avx2::QuadEdges edges, bool modulate, bool plain) -> decltype(FastPlan::mLinearRow)
+{
+    return edges == avx2::QuadEdges::Inside
+               ? PickQuadRow<B, avx2::QuadEdges::Inside>(modulate, plain)
+               : PickQuadRow<B, avx2::QuadEdges::Clamp>(modulate, plain);
+}
+
+// The constants of avx2::QuadRow for a polygon stepping ds, dt along its rows.
+void PrepareQuadRows(FastPlan& p, int64_t ds, int64_t dt)
+{
+    FastPlan::QuadRows& q = p.mQuad;
+    const TextureLevel* level = p.mLevel;
+    const int64_t half = TEX_ONE >> 9;
+    for (int k = 0; k < 4; ++k)
+    {
+        q.mLaneS[k] = k * ds + half;
+        q.mLaneT[k] = k * dt + half;
+        q.mStepS[k] = 4 * ds;
+        q.mStepT[k] = 4 * dt;
+    }
+    // A 32-byte vector as one 8-byte pattern four times: a pixel's four channels, or a pair of
+    // 32-bit lanes (s and t).
+    auto repeat = [](void* out, uint64_t pattern)
+    {
+        for (int k = 0; k < 32; k += 8)
+            std::memcpy(static_cast<uint8_t*>(out) + k, &pattern, 8);
+    };
+    auto channels = [](uint64_t argb)
+    {
+        return (argb & 0xFFu) | (argb & 0xFF00u) << 8 | (argb & 0xFF0000u) << 16 |
+               (argb & 0xFF000000u) << 24;
+    };
+    auto pair = [](int64_t low, int64_t high) {
+        return static_cast<uint64_t>(static_cast<uint32_t>(low)) | static_cast<uint64_t>(high)
+                                                                       << 32;
+    };
+    constexpr uint64_t EACH = 0x0001000100010001u;
+    repeat(q.mOrMask, channels(p.mOrMask));
+    repeat(q.mMultiplier, channels(p.mMultiplier));
+    repeat(q.mAlpha, (p.mAlphaValue >> 24) * EACH);
+    repeat(q.mRound, 128 * EACH);
+    repeat(q.mTimes257, 257 * EACH);
+    repeat(q.mAlphaBits, 0xFF000000FF000000u);
+    repeat(q.mMaxST, pair((level->mWidth - 1) * 256, (level->mHeight - 1) * 256));
+    repeat(q.mLastXY, pair(level->mWidth - 2, level->mHeight - 2));
+    repeat(q.mToOffset, (4 | static_cast<uint64_t>(level->mPitch) << 16) * 0x0000000100000001u);
+    q.mSkipClear = p.mBlend != FastPlan::Blend::Off && !p.mConstAlpha && p.mOrMask == 0;
+}
 } // namespace
 #endif
 
@@ -783,6 +985,36 @@ void PrepareLinearRows(FastPlan& p, int64_t sLo, int64_t sHi, int64_t tLo, int64
         !(To256(sLo) > -LIMIT && To256(sHi) < LIMIT && To256(tLo) > -LIMIT && To256(tHi) < LIMIT) ||
         static_cast<int64_t>(level->mPitch) * level->mHeight >= (int64_t{1} << 31))
         return;
+    // Polygons whose samples all have their four texels within the texture, or that clamp on
+    // both axes, take the loop with its constants made here, where texel offsets fit 16 bits.
+    const int32_t w = level->mWidth, h = level->mHeight;
+    if (w >= 2 && h >= 2 && level->mPitch <= INT16_MAX && h <= INT16_MAX)
+    {
+        const bool inside = To256(sLo) >= 0 && (To256(sHi) >> 8) <= w - 2 && To256(tLo) >= 0 &&
+                            (To256(tHi) >> 8) <= h - 2;
+        const bool clamp = p.mAddressU == TADDRESS_CLAMP && p.mAddressV == TADDRESS_CLAMP;
+        if (inside || clamp)
+        {
+            const avx2::QuadEdges edges = inside ? avx2::QuadEdges::Inside : avx2::QuadEdges::Clamp;
+            const bool modulate = p.mMultiplier != 0xFFFFFFFFu;
+            PrepareQuadRows(p, ds, dt);
+            const bool plain = p.mQuad.mSkipClear && !p.mConstAlpha;
+            switch (p.mBlend)
+            {
+            case FastPlan::Blend::Off:
+                p.mLinearRow = PickQuadRow<FastPlan::Blend::Off>(edges, modulate, plain);
+                return;
+            case FastPlan::Blend::SrcAlpha:
+                p.mLinearRow = PickQuadRow<FastPlan::Blend::SrcAlpha>(edges, modulate, plain);
+                return;
+            case FastPlan::Blend::SrcAlphaOne:
+                p.mLinearRow = PickQuadRow<FastPlan::Blend::SrcAlphaOne>(edges, modulate, plain);
+                return;
+            case FastPlan::Blend::Generic:
+                return;
+            }
+        }
+    }
     const bool wrapU = p.mAddressU == TADDRESS_WRAP, wrapV = p.mAddressV == TADDRESS_WRAP;
     switch (p.mBlend)
     {

@@ -72,6 +72,26 @@ struct FastPlan
     // (null: each row is dispatched on its own).
     uint64_t (*mLinearRow)(const FastPlan& p, uint32_t* dst, int64_t n,
                            const SpanCoords& c) = nullptr;
+    // What that loop would otherwise work out at every row, worked out with it: a row then
+    // starts from its first pixel's coordinates alone. 32-byte vectors, which the loop reads
+    // where it needs them rather than keep in registers.
+    struct QuadRows
+    {
+        alignas(32) int64_t mLaneS[4]; // lane k: k steps along the row and To256's rounding half
+        alignas(32) int64_t mLaneT[4];
+        alignas(32) int64_t mStepS[4]; // four pixels' steps
+        alignas(32) int64_t mStepT[4];
+        alignas(32) int32_t mMaxST[8];     // CLAMP: the last texel in 1/256, s and t alternating
+        alignas(32) int32_t mLastXY[8];    // the last texel with a neighbour right (below), alike
+        alignas(32) int16_t mToOffset[16]; // 4 and the pitch alternating: (x, y) to a byte offset
+        alignas(32) uint16_t mOrMask[16];  // per channel, a pixel's four lanes at a time
+        alignas(32) uint16_t mMultiplier[16];
+        alignas(32) uint16_t mAlpha[16]; // the replaced alpha in every lane
+        alignas(32) uint16_t mRound[16]; // 128 and 257: the division by 255
+        alignas(32) uint16_t mTimes257[16];
+        alignas(32) uint32_t mAlphaBits[8]; // 0xFF000000
+        bool mSkipClear = false;            // samples of four clear texels leave the pixel alone
+    } mQuad;
 };
 
 // Chooses the instruction set and the row kernel for a plan whose other fields are set.

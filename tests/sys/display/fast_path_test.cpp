@@ -410,3 +410,46 @@ TEST(FastPath, BilinearQuadsPastTheTextureEdgesUnderEveryAddressing)
                         << texture->GetWidth() << "x" << texture->GetHeight();
                 }
 }
+
+// Scaled bilinear quads whose samples all keep their four texels within the texture, reaching
+// within a step of its last texels (the last group of a row samples past the quad), with and
+// without a tint, a replaced alpha and each blend, at widths that leave every remainder of four.
+TEST(FastPath, BilinearQuadsJustInsideTheTexture)
+{
+    const std::shared_ptr<Surface> textures[] = {PatternTexture(8), PatternTexture(12)};
+    for (const auto& texture : textures)
+        for (int blend = 0; blend < 3; ++blend)
+            for (int look = 0; look < 3; ++look)
+            {
+                auto render = [&](bool forceGeneral)
+                {
+                    auto target = MakeSurface(96, 64, FormatId::A8R8G8B8, 0xFF204060u);
+                    auto dev = MakeComparedDevice(target, forceGeneral);
+                    SetLinearTexture(*dev, texture);
+                    dev->SetTextureStageState(0, TSS_ADDRESS,
+                                              look == 1 ? TADDRESS_WRAP : TADDRESS_CLAMP);
+                    // A replaced alpha: the diffuse colour's.
+                    if (look == 2)
+                        dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_SELECTARG2);
+                    dev->SetRenderState(RS_ALPHABLENDENABLE, blend != 0);
+                    dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
+                    dev->SetRenderState(RS_DESTBLEND, blend == 1 ? BLEND_INVSRCALPHA : BLEND_ONE);
+                    const float lo = 0.07f, hi = 1.0f - 0.07f * 8 / texture->GetWidth();
+                    for (int q = 0; q < 8; ++q)
+                    {
+                        const float x = 3.3f + 11.0f * q, y = 2.6f + 7.0f * q;
+                        const float w = 3.0f + 1.7f * q, h = 5.0f + 0.9f * q;
+                        const uint32_t color = look == 0 ? 0xFFFFFFFFu : 0xA0FFC080u;
+                        LVertex quad[4] = {LVertex{x, y, 0.1f, 0, color, 0, lo, lo},
+                                           LVertex{x + w, y, 0.1f, 0, color, 0, hi, lo},
+                                           LVertex{x + w, y + h, 0.1f, 0, color, 0, hi, hi},
+                                           LVertex{x, y + h, 0.1f, 0, color, 0, lo, hi}};
+                        dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, quad, 4,
+                                                  kQuadIndices, 6, 0);
+                    }
+                    return ReadAll(*target);
+                };
+                ASSERT_EQ(render(false), render(true))
+                    << "blend " << blend << " look " << look << " size " << texture->GetWidth();
+            }
+}
