@@ -10,6 +10,7 @@
 #include "script/core/debug_info.h"
 #include "script/core/functions.h"
 #include "script/core/gc.h"
+#include "script/core/strings.h"
 #include "script/core/table.h"
 #include "script/core/vm.h"
 
@@ -345,6 +346,13 @@ void lua_pushlstring(lua_State* L, const char* s, size_t len)
 {
     luaC_checkGC(L);
     setsvalue(L->top, luaS_newlstr(L, s, len));
+    ApiIncrTop(L);
+}
+
+void luaA_pushloose(lua_State* L, const char* s, size_t len)
+{
+    luaC_checkGC(L);
+    setsvalue(L->top, luaS_newloose(L, s, len));
     ApiIncrTop(L);
 }
 

@@ -182,6 +182,12 @@ inline void setobj(TObject* dst, const TObject* src)
 // object's header has them, which is all the collector and the value tags read. The header is
 // 16 bytes (32 with a link), so a string counts 17 bytes plus its length, a wide one 18 plus
 // twice its length.
+//
+// Most 8-bit strings made while scripts run (joins, formatted text, captures, numbers as text)
+// are born loose: hashed, but not entered in the string table until something needs them there
+// (a table key being created). Interned strings are one object per text; a loose one may have
+// twins, so wherever strings are compared, two interned strings compare by address and any
+// other pair by kind, length, hash and text (luaS_equal).
 struct alignas(8) ScriptString
 {
     lu_hash hash;
@@ -189,6 +195,7 @@ struct alignas(8) ScriptString
     lu_byte tt;
     lu_byte marked;
     lu_byte reserved;
+    lu_byte interned; // 1 once the string table holds it; 0 while loose
 };
 static_assert(sizeof(ScriptString) == 16, "a string counts 17 bytes plus its length");
 static_assert(offsetof(ScriptString, tt) == offsetof(GCObject, tt) &&
@@ -218,6 +225,18 @@ inline lua_WChar* getwstr(ScriptString* ts)
 inline const lua_WChar* getwstr(const ScriptString* ts)
 {
     return reinterpret_cast<const lua_WChar*>(ts + 1);
+}
+// The same string value: the same object, or (unless both are interned, one object per text)
+// the same kind, length, hash and units.
+inline bool luaS_equal(const ScriptString* a, const ScriptString* b)
+{
+    if (a == b)
+        return true;
+    if (a->interned & b->interned)
+        return false;
+    size_t unit = a->tt == LUA_TWSTRING ? sizeof(lua_WChar) : 1;
+    return a->hash == b->hash && a->len == b->len && a->tt == b->tt &&
+           memcmp(a + 1, b + 1, a->len * unit) == 0;
 }
 inline const char* svalue(const TObject* o)
 {

@@ -180,6 +180,9 @@ int luaO_rawequalObj(const TObject* t1, const TObject* t2)
         return bvalue(t1) == bvalue(t2);
     case LUA_TLIGHTUSERDATA:
         return pvalue(t1) == pvalue(t2);
+    case LUA_TSTRING:
+    case LUA_TWSTRING:
+        return luaS_equal(tsvalue(t1), tsvalue(t2));
     default:
         return gcvalue(t1) == gcvalue(t2);
     }

@@ -204,6 +204,7 @@ static void EnsureRoom(lua_State* L)
 // Adds ts (hash h) to the table; EnsureRoom has run since the last string was added.
 static void AddString(stringtable* tb, ScriptString* ts, lu_hash h)
 {
+    ts->interned = 1;
     if (tb->size >= kRecentFromSize)
     {
         PlaceSlot(tb->recent, kRecentSlots, ts, h);
@@ -375,6 +376,7 @@ static ScriptString* AllocString(lua_State* L, size_t l, size_t unitSize, lu_byt
     ts->tt = kind;
     ts->marked = 0;
     ts->reserved = 0;
+    ts->interned = 0;
     ts->len = static_cast<uint32_t>(l);
     memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);
     return ts;
@@ -420,6 +422,121 @@ static bool SamePieces(const ScriptString* ts, const StrPiece* pieces, int n)
     return true;
 }
 
+// Loose strings listed at least, once the list first grows.
+constexpr uint32_t kMinLoose = 64;
+
+// Makes room in the loose list for one more string; may raise the memory error, before anything
+// has changed.
+static void EnsureLooseRoom(lua_State* L)
+{
+    stringtable* tb = &G(L)->strt;
+    if (tb->nloose < tb->sizeloose)
+        return;
+    if (tb->sizeloose >= (1u << 31))
+        luaD_throw(L, LUA_ERRMEM);
+    uint32_t size = tb->sizeloose < kMinLoose ? kMinLoose : tb->sizeloose * 2;
+    tb->loose = static_cast<ScriptString**>(luaM_realloc(
+        L, tb->loose, tb->sizeloose * sizeof(ScriptString*), size * sizeof(ScriptString*)));
+    tb->sizeloose = size;
+}
+
+// Allocates a loose 8-bit string of l bytes with hash h, whose text the caller writes; its
+// terminator is set.
+static ScriptString* NewLoose(lua_State* L, size_t l, lu_hash h)
+{
+    EnsureLooseRoom(L);
+    ScriptString* ts = AllocString(L, l, 1, LUA_TSTRING);
+    ts->hash = h;
+    stringtable* tb = &G(L)->strt;
+    tb->loose[tb->nloose++] = ts;
+    return ts;
+}
+
+ScriptString* luaS_newloose(lua_State* L, const char* str, size_t l)
+{
+    ScriptString* ts = NewLoose(L, l, HashUnits(reinterpret_cast<const unsigned char*>(str), l));
+    if (l > 0)
+        memcpy(getstr(ts), str, l);
+    return ts;
+}
+
+// The interned string of the same kind and text as the loose ts, or null.
+static ScriptString* FindTwin(stringtable* tb, const ScriptString* ts)
+{
+    size_t bytes = ts->len * (ts->tt == LUA_TWSTRING ? sizeof(lua_WChar) : 1);
+    return FindString(tb, ts->hash,
+                      [&](const ScriptString* other) {
+                          return other->tt == ts->tt && other->len == ts->len &&
+                                 memcmp(other + 1, ts + 1, bytes) == 0;
+                      });
+}
+
+ScriptString* luaS_intern(lua_State* L, ScriptString* ts)
+{
+    if (ts->interned)
+        return ts;
+    ScriptString* twin = FindTwin(&G(L)->strt, ts);
+    if (twin != nullptr)
+        return twin;
+    EnsureRoom(L);
+    stringtable* tb = &G(L)->strt;
+    AddString(tb, ts, ts->hash);
+    // Most often the string was the last one made (a joined key): it leaves the list now.
+    if (tb->nloose > 0 && tb->loose[tb->nloose - 1] == ts)
+        tb->nloose--;
+    return ts;
+}
+
+const ScriptString* luaS_findinterned(lua_State* L, const ScriptString* ts)
+{
+    return ts->interned ? ts : FindTwin(&G(L)->strt, ts);
+}
+
+// Loose strings ahead whose header the sweep fetches early.
+constexpr uint32_t kLooseAhead = 16;
+
+void luaS_sweeploose(lua_State* L)
+{
+    stringtable* tb = &G(L)->strt;
+    uint32_t kept = 0;
+    for (uint32_t j = 0; j < tb->nloose; j++)
+    {
+        if (j + kLooseAhead < tb->nloose)
+            __builtin_prefetch(tb->loose[j + kLooseAhead], 1);
+        ScriptString* ts = tb->loose[j];
+        // One interned since it was made is the string table's to keep or free.
+        if (ts->interned)
+            continue;
+        if (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT))
+        {
+            gc_clearbit(ts, MARKBIT);
+            tb->loose[kept++] = ts;
+            continue;
+        }
+        luaS_freestr(L, ts);
+    }
+    tb->nloose = kept;
+}
+
+void luaS_shrinkloose(lua_State* L)
+{
+    stringtable* tb = &G(L)->strt;
+    // The smallest power of two that holds them (none when there are none), so that the list's
+    // size after a collection depends only on the strings it keeps.
+    uint32_t size = 0;
+    if (tb->nloose > 0)
+    {
+        size = kMinLoose;
+        while (size < tb->nloose)
+            size *= 2;
+    }
+    if (size >= tb->sizeloose)
+        return;
+    tb->loose = static_cast<ScriptString**>(luaM_realloc(
+        L, tb->loose, tb->sizeloose * sizeof(ScriptString*), size * sizeof(ScriptString*)));
+    tb->sizeloose = size;
+}
+
 ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l,
                              const Table* keyFor)
 {
@@ -439,17 +556,20 @@ ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t
         h = h ^ ((h << 5) + (h >> 2) +
                  static_cast<lu_hash>(static_cast<unsigned char>(pieces[p].s[at - pieceStart])));
     }
-    // In a large table the key's node is a cache miss, as is the string-table slot below: the
-    // two are waited for together rather than one after the other.
     if (keyFor != nullptr)
+    {
+        // A key: the table's node is fetched while the string table is searched, and an interned
+        // twin serves as it is (no new string; the table's chain is walked by address).
         __builtin_prefetch(&keyFor->node[h & static_cast<lu_hash>(sizenode(keyFor) - 1)]);
-    ScriptString* found =
-        FindString(&G(L)->strt, h,
-                   [&](const ScriptString* ts)
-                   { return ts->tt == LUA_TSTRING && ts->len == l && SamePieces(ts, pieces, n); });
-    if (found != nullptr)
-        return found;
-    ScriptString* ts = NewString(L, l, 1, LUA_TSTRING, h);
+        ScriptString* found = FindString(&G(L)->strt, h,
+                                         [&](const ScriptString* ts) {
+                                             return ts->tt == LUA_TSTRING && ts->len == l &&
+                                                    SamePieces(ts, pieces, n);
+                                         });
+        if (found != nullptr)
+            return found;
+    }
+    ScriptString* ts = NewLoose(L, l, h);
     char* text = getstr(ts);
     for (int i = 0; i < n; i++)
     {
@@ -583,6 +703,10 @@ void luaS_freeall(lua_State* L)
     stringtable* tb = &g->strt;
     luaS_releasefree(L);
     luaS_freesidearrays(L);
+    luaM_free(L, tb->loose, tb->sizeloose * sizeof(ScriptString*));
+    tb->loose = nullptr;
+    tb->nloose = 0;
+    tb->sizeloose = 0;
     while (g->longstrings != nullptr)
     {
         LongStringLink* link = g->longstrings;

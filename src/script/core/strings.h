@@ -58,12 +58,29 @@ struct StrPiece
     size_t len;
 };
 
-// The interned string of the n pieces (n >= 1) joined, l bytes in all; the same string as
-// luaS_newlstr gives for that text. No piece may point into memory the call allocates. When
-// the result is about to index a table (`keyFor`, else null), the node its hash names is
-// fetched while the string table is searched.
+// The string of the n pieces (n >= 1) joined, l bytes in all: a new loose string, or, when the
+// result is about to index a table (`keyFor`, else null), its interned twin if there is one (the
+// node its hash names is fetched meanwhile). No piece may point into memory the call allocates.
 ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l,
                              const Table* keyFor = nullptr);
+
+// Loose strings (see ScriptString): made without a look at the string table, equal to their
+// interned twins by luaS_equal, kept in the loose list until a collection frees them.
+ScriptString* luaS_newloose(lua_State* L, const char* str, size_t l);
+// lua_pushlstring for the libraries' results (joined text, captures, pieces): pushes a loose
+// string.
+void luaA_pushloose(lua_State* L, const char* s, size_t len);
+// The interned string equal to ts: ts itself when interned, else its interned twin, else ts,
+// entered into the table now. May raise the memory error, before anything has changed.
+ScriptString* luaS_intern(lua_State* L, ScriptString* ts);
+// The interned string equal to ts, or null when there is none; allocates nothing.
+const ScriptString* luaS_findinterned(lua_State* L, const ScriptString* ts);
+// The collector's side of the loose list: frees the unmarked loose strings, clears the marks of
+// the others and drops those interned since (the string table's sweep takes them). Runs before
+// that sweep, which may free them.
+void luaS_sweeploose(lua_State* L);
+// Shrinks the loose list after a sweep (may raise the memory error; the list stays valid).
+void luaS_shrinkloose(lua_State* L);
 
 // A string of l bytes not yet interned, for text written in place (the terminator is set), and
 // its interning: luaS_commit gives ts, or the equal string already interned after freeing ts.

@@ -5,6 +5,7 @@
 #include "script/core/calls.h"
 #include "script/core/debug_info.h"
 #include "script/core/gc.h"
+#include "script/core/strings.h"
 #include "script/core/table.h"
 
 #include <climits>
@@ -66,13 +67,25 @@ static int ArrayIndex(const TObject* key)
 }
 
 // Position of key in the traversal: -1 for the start, else index in array part then hash part.
-static int FindIndex(lua_State* L, Table* t, StkId key)
+static int FindIndex(lua_State* L, Table* t, const TObject* key)
 {
     if (ttisnil(key))
         return -1;
     int i = ArrayIndex(key);
     if (i > 0 && i <= t->sizearray)
         return i - 1;
+    TObject canonical;
+    if (ttisstring(key) && !tsvalue(key)->interned)
+    {
+        // Dead keys are compared by address, and they were interned: use the key's interned
+        // twin when there is one (without one, no key of the table holds this text).
+        const ScriptString* twin = luaS_findinterned(L, tsvalue(key));
+        if (twin != nullptr)
+        {
+            setsvalue(&canonical, const_cast<ScriptString*>(twin));
+            key = &canonical;
+        }
+    }
     Node* n = MainPosition(t, key);
     do
     {
@@ -396,6 +409,22 @@ const TObject* luaH_getnum(Table* t, int key)
     return &luaO_nilobject;
 }
 
+const TObject* luaH_findloose(const Table* t, const ScriptString* key)
+{
+    const Node* n = &t->node[key->hash & static_cast<lu_hash>(sizenode(t) - 1)];
+    // A main position holding a key from another chain starts no chain of its own: absent.
+    if (nodeaway(n))
+        return &luaO_nilobject;
+    do
+    {
+        // A dead key's tag is neither string kind, so its string (perhaps freed) is not read.
+        if (n->i_key.tt == key->tt && luaS_equal(tsvalue(&n->i_key), key))
+            return &n->i_val;
+        n = gnext(n);
+    } while (n != nullptr);
+    return &luaO_nilobject;
+}
+
 const TObject* luaH_getstr(Table* t, ScriptString* key)
 {
     return luaH_findstr(t, key);
@@ -422,8 +451,20 @@ const TObject* luaH_get(Table* t, const TObject* key)
     }
 }
 
+// A key as tables keep it: a loose string is interned first (its twin, or itself entered), so
+// that the node holds the one string of its text. May raise the memory error.
+static const TObject* KeptKey(lua_State* L, const TObject* key, TObject* holder)
+{
+    if (!ttisstring(key) || tsvalue(key)->interned)
+        return key;
+    setsvalue(holder, luaS_intern(L, tsvalue(key)));
+    return holder;
+}
+
 TObject* luaH_set(lua_State* L, Table* t, const TObject* key)
 {
+    TObject holder;
+    key = KeptKey(L, key, &holder);
     const TObject* p = luaH_get(t, key);
     t->flags = 0;
     if (p != &luaO_nilobject)
@@ -438,7 +479,8 @@ TObject* luaH_setnew(lua_State* L, Table* t, const TObject* key)
         luaG_runerror(L, "table index is nil");
     if (ttisnumber(key) && std::isnan(nvalue(key)))
         luaG_runerror(L, "table index is NaN");
-    return NewKey(L, t, key);
+    TObject holder;
+    return NewKey(L, t, KeptKey(L, key, &holder));
 }
 
 TObject* luaH_setnum(lua_State* L, Table* t, int key)

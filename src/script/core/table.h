@@ -16,10 +16,16 @@ int luaH_prefixlength(Table* t);
 // read a table's slots without a push per slot).
 Table* luaA_tableat(lua_State* L, int idx);
 
+// luaH_findstr for a loose key: keys in tables are interned, so an equal key is found by hash and
+// text.
+const TObject* luaH_findloose(const Table* t, const ScriptString* key);
+
 // The string-key lookup of luaH_getstr, inline for the interpreter's field accesses: interned
 // keys compare by address.
 inline const TObject* luaH_findstr(const Table* t, const ScriptString* key)
 {
+    if (!key->interned)
+        return luaH_findloose(t, key);
     const Node* n = &t->node[key->hash & static_cast<lu_hash>(sizenode(t) - 1)];
     do
     {

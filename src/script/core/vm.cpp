@@ -38,7 +38,7 @@ int luaV_tostring(lua_State* L, StkId obj)
         return 0;
     char s[LUAI_MAXNUMBER2STR];
     int len = luaO_number2str(s, nvalue(obj));
-    setsvalue(obj, luaS_newlstr(L, s, static_cast<size_t>(len)));
+    setsvalue(obj, luaS_newloose(L, s, static_cast<size_t>(len)));
     return 1;
 }
 
@@ -347,6 +347,9 @@ int luaV_equalval(lua_State* L, const TObject* t1, const TObject* t2)
             return 1;
         tm = GetCompTM(L, hvalue(t1)->metatable, hvalue(t2)->metatable, TM_EQ);
         break;
+    case LUA_TSTRING:
+    case LUA_TWSTRING:
+        return luaS_equal(tsvalue(t1), tsvalue(t2));
     default:
         return gcvalue(t1) == gcvalue(t2);
     }
@@ -541,7 +544,7 @@ static int ConcatGeneral(lua_State* L, StkId top, int total, bool wide)
     if (wide)
         setsvalue(top - n, luaS_newlwstr(L, reinterpret_cast<lua_WChar*>(buffer), tl));
     else
-        setsvalue(top - n, luaS_newlstr(L, buffer, tl));
+        setsvalue(top - n, luaS_newloose(L, buffer, tl));
     return n;
 }
 
@@ -674,6 +677,14 @@ reentry:
         {
             TObject* rb = RKB();
             TObject* rc = RKC();
+            // A loose string key is interned before the lookup: a new key needs it anyway, and
+            // the chain is then walked by address.
+            TObject kept;
+            if (ttisstring(rb) && !tsvalue(rb)->interned)
+            {
+                setsvalue(&kept, luaS_intern(L, tsvalue(rb)));
+                rb = &kept;
+            }
             if (ttistable(ra))
             {
                 Table* h = hvalue(ra);

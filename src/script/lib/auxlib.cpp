@@ -3,6 +3,7 @@
 #include "script/lauxlib.h"
 
 #include "platform/file.h"
+#include "script/core/strings.h"
 #include "script/core/table.h"
 
 #include <cctype>
@@ -446,7 +447,7 @@ int EmptyBuffer(luaL_Buffer* B)
     }
     else
     {
-        lua_pushlstring(B->L, B->buffer, l);
+        luaA_pushloose(B->L, B->buffer, l);
     }
     B->p = B->buffer;
     B->lvl++;

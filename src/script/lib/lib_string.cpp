@@ -4,6 +4,7 @@
 #include "script/lauxlib.h"
 #include "script/lualib.h"
 #include "script/core/hex_digit.h"
+#include "script/core/strings.h"
 
 #include <cctype>
 #include <cmath>
@@ -93,7 +94,7 @@ int StrSub(lua_State* L)
     }
     if (start <= end)
     {
-        lua_pushlstring(L, s + start - 1, (size_t)(end - start + 1));
+        luaA_pushloose(L, s + start - 1, (size_t)(end - start + 1));
     }
     else
     {

@@ -1,6 +1,7 @@
 // String library, pattern matching: the matcher with its classes, captures and balanced pairs,
 // and `find`, `gfind` and `gsub` built on it.
 #include "script/lib/lib_string.h"
+#include "script/core/strings.h"
 #include "script/lauxlib.h"
 
 #include <cctype>
@@ -560,7 +561,7 @@ void PushOneCapture(MatchState* ms, int i, const char* s, const char* e)
     {
         if (i == 0)
         {
-            lua_pushlstring(ms->L, s, (size_t)(e - s)); // the whole match
+            luaA_pushloose(ms->L, s, (size_t)(e - s)); // the whole match
         }
         else
         {
@@ -579,7 +580,7 @@ void PushOneCapture(MatchState* ms, int i, const char* s, const char* e)
     }
     else
     {
-        lua_pushlstring(ms->L, ms->mCapture[i].mInit, (size_t)l);
+        luaA_pushloose(ms->L, ms->mCapture[i].mInit, (size_t)l);
     }
 }
 
