@@ -24,7 +24,7 @@ const TObject* luaH_findloose(const Table* t, const ScriptString* key);
 // keys compare by address.
 inline const TObject* luaH_findstr(const Table* t, const ScriptString* key)
 {
-    if (!key->interned)
+    if (__builtin_expect(!key->interned, 0))
         return luaH_findloose(t, key);
     const Node* n = &t->node[key->hash & static_cast<lu_hash>(sizenode(t) - 1)];
     do
