@@ -184,10 +184,10 @@ inline void setobj(TObject* dst, const TObject* src)
 // twice its length.
 //
 // Most 8-bit strings made while scripts run (joins, formatted text, captures, numbers as text)
-// are born loose: hashed, but not entered in the string table until something needs them there
-// (a table key being created). Interned strings are one object per text; a loose one may have
-// twins, so wherever strings are compared, two interned strings compare by address and any
-// other pair by kind, length, hash and text (luaS_equal).
+// are born loose: not entered in the string table until something needs them there (a table
+// key being created), and hashed only when first looked up. Interned strings are one object per
+// text; a loose one may have twins, so wherever strings are compared, two interned strings
+// compare by address and any other pair by kind, length and text (luaS_equal).
 struct alignas(8) ScriptString
 {
     lu_hash hash;
@@ -196,6 +196,7 @@ struct alignas(8) ScriptString
     lu_byte marked;
     lu_byte reserved;
     lu_byte interned; // 1 once the string table holds it; 0 while loose
+    lu_byte hashed;   // 1 once `hash` holds the text's hash (always for an interned string)
 };
 static_assert(sizeof(ScriptString) == 16, "a string counts 17 bytes plus its length");
 static_assert(offsetof(ScriptString, tt) == offsetof(GCObject, tt) &&
@@ -227,16 +228,16 @@ inline const lua_WChar* getwstr(const ScriptString* ts)
     return reinterpret_cast<const lua_WChar*>(ts + 1);
 }
 // The same string value: the same object, or (unless both are interned, one object per text)
-// the same kind, length, hash and units.
+// the same kind, length and units; hashes, when both are known, tell most others apart early.
 inline bool luaS_equal(const ScriptString* a, const ScriptString* b)
 {
     if (a == b)
         return true;
-    if (a->interned & b->interned)
+    if ((a->interned & b->interned) || a->len != b->len || a->tt != b->tt ||
+        ((a->hashed & b->hashed) && a->hash != b->hash))
         return false;
     size_t unit = a->tt == LUA_TWSTRING ? sizeof(lua_WChar) : 1;
-    return a->hash == b->hash && a->len == b->len && a->tt == b->tt &&
-           memcmp(a + 1, b + 1, a->len * unit) == 0;
+    return memcmp(a + 1, b + 1, a->len * unit) == 0;
 }
 inline const char* svalue(const TObject* o)
 {

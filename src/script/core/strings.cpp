@@ -204,6 +204,8 @@ static void EnsureRoom(lua_State* L)
 // Adds ts (hash h) to the table; EnsureRoom has run since the last string was added.
 static void AddString(stringtable* tb, ScriptString* ts, lu_hash h)
 {
+    ts->hash = h;
+    ts->hashed = 1;
     ts->interned = 1;
     if (tb->size >= kRecentFromSize)
     {
@@ -377,6 +379,7 @@ static ScriptString* AllocString(lua_State* L, size_t l, size_t unitSize, lu_byt
     ts->marked = 0;
     ts->reserved = 0;
     ts->interned = 0;
+    ts->hashed = 0;
     ts->len = static_cast<uint32_t>(l);
     memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);
     return ts;
@@ -440,13 +443,12 @@ static void EnsureLooseRoom(lua_State* L)
     tb->sizeloose = size;
 }
 
-// Allocates a loose 8-bit string of l bytes with hash h, whose text the caller writes; its
+// Allocates a loose 8-bit string of l bytes, not yet hashed, whose text the caller writes; its
 // terminator is set.
-static ScriptString* NewLoose(lua_State* L, size_t l, lu_hash h)
+static ScriptString* NewLoose(lua_State* L, size_t l)
 {
     EnsureLooseRoom(L);
     ScriptString* ts = AllocString(L, l, 1, LUA_TSTRING);
-    ts->hash = h;
     stringtable* tb = &G(L)->strt;
     tb->loose[tb->nloose++] = ts;
     return ts;
@@ -454,17 +456,27 @@ static ScriptString* NewLoose(lua_State* L, size_t l, lu_hash h)
 
 ScriptString* luaS_newloose(lua_State* L, const char* str, size_t l)
 {
-    ScriptString* ts = NewLoose(L, l, HashUnits(reinterpret_cast<const unsigned char*>(str), l));
+    ScriptString* ts = NewLoose(L, l);
     if (l > 0)
         memcpy(getstr(ts), str, l);
     return ts;
+}
+
+lu_hash luaS_sethash(const ScriptString* ts)
+{
+    auto* s = const_cast<ScriptString*>(ts);
+    s->hash = ts->tt == LUA_TWSTRING
+                  ? HashUnits(getwstr(ts), ts->len)
+                  : HashUnits(reinterpret_cast<const unsigned char*>(getstr(ts)), ts->len);
+    s->hashed = 1;
+    return s->hash;
 }
 
 // The interned string of the same kind and text as the loose ts, or null.
 static ScriptString* FindTwin(stringtable* tb, const ScriptString* ts)
 {
     size_t bytes = ts->len * (ts->tt == LUA_TWSTRING ? sizeof(lua_WChar) : 1);
-    return FindString(tb, ts->hash,
+    return FindString(tb, luaS_hash(ts),
                       [&](const ScriptString* other) {
                           return other->tt == ts->tt && other->len == ts->len &&
                                  memcmp(other + 1, ts + 1, bytes) == 0;
@@ -480,7 +492,7 @@ ScriptString* luaS_intern(lua_State* L, ScriptString* ts)
         return twin;
     EnsureRoom(L);
     stringtable* tb = &G(L)->strt;
-    AddString(tb, ts, ts->hash);
+    AddString(tb, ts, luaS_hash(ts));
     // Most often the string was the last one made (a joined key): it leaves the list now.
     if (tb->nloose > 0 && tb->loose[tb->nloose - 1] == ts)
         tb->nloose--;
@@ -540,26 +552,28 @@ void luaS_shrinkloose(lua_State* L)
 ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l,
                              const Table* keyFor)
 {
-    // The hash of the joined text (as HashUnits computes it), read through the pieces.
-    lu_hash h = static_cast<lu_hash>(l);
-    size_t step = (l >> 5) + 1;
-    int p = n - 1;
-    size_t pieceStart = l - pieces[p].len;
-    for (size_t l1 = l; l1 >= step; l1 -= step)
-    {
-        size_t at = l1 - 1;
-        while (at < pieceStart)
-        {
-            p--;
-            pieceStart -= pieces[p].len;
-        }
-        h = h ^ ((h << 5) + (h >> 2) +
-                 static_cast<lu_hash>(static_cast<unsigned char>(pieces[p].s[at - pieceStart])));
-    }
+    lu_hash h = 0;
     if (keyFor != nullptr)
     {
-        // A key: the table's node is fetched while the string table is searched, and an interned
-        // twin serves as it is (no new string; the table's chain is walked by address).
+        // A key: the hash of the joined text (as HashUnits computes it), read through the
+        // pieces. The table's node is fetched while the string table is searched, and an
+        // interned twin serves as it is (no new string; the table's chain is walked by address).
+        h = static_cast<lu_hash>(l);
+        size_t step = (l >> 5) + 1;
+        int p = n - 1;
+        size_t pieceStart = l - pieces[p].len;
+        for (size_t l1 = l; l1 >= step; l1 -= step)
+        {
+            size_t at = l1 - 1;
+            while (at < pieceStart)
+            {
+                p--;
+                pieceStart -= pieces[p].len;
+            }
+            h = h ^
+                ((h << 5) + (h >> 2) +
+                 static_cast<lu_hash>(static_cast<unsigned char>(pieces[p].s[at - pieceStart])));
+        }
         __builtin_prefetch(&keyFor->node[h & static_cast<lu_hash>(sizenode(keyFor) - 1)]);
         ScriptString* found = FindString(&G(L)->strt, h,
                                          [&](const ScriptString* ts) {
@@ -569,7 +583,12 @@ ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t
         if (found != nullptr)
             return found;
     }
-    ScriptString* ts = NewLoose(L, l, h);
+    ScriptString* ts = NewLoose(L, l);
+    if (keyFor != nullptr)
+    {
+        ts->hash = h;
+        ts->hashed = 1;
+    }
     char* text = getstr(ts);
     for (int i = 0; i < n; i++)
     {

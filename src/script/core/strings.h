@@ -64,9 +64,15 @@ struct StrPiece
 ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l,
                              const Table* keyFor = nullptr);
 
-// Loose strings (see ScriptString): made without a look at the string table, equal to their
-// interned twins by luaS_equal, kept in the loose list until a collection frees them.
+// Loose strings (see ScriptString): made without a look at the string table or a hash, equal to
+// their interned twins by luaS_equal, kept in the loose list until a collection frees them.
 ScriptString* luaS_newloose(lua_State* L, const char* str, size_t l);
+// The hash of a string, computed and kept on first use for a loose one.
+lu_hash luaS_sethash(const ScriptString* ts);
+inline lu_hash luaS_hash(const ScriptString* ts)
+{
+    return ts->hashed ? ts->hash : luaS_sethash(ts);
+}
 // lua_pushlstring for the libraries' results (joined text, captures, pieces): pushes a loose
 // string.
 void luaA_pushloose(lua_State* L, const char* s, size_t len);

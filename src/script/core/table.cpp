@@ -411,7 +411,7 @@ const TObject* luaH_getnum(Table* t, int key)
 
 const TObject* luaH_findloose(const Table* t, const ScriptString* key)
 {
-    const Node* n = &t->node[key->hash & static_cast<lu_hash>(sizenode(t) - 1)];
+    const Node* n = &t->node[luaS_hash(key) & static_cast<lu_hash>(sizenode(t) - 1)];
     // A main position holding a key from another chain starts no chain of its own: absent.
     if (nodeaway(n))
         return &luaO_nilobject;
