@@ -145,24 +145,48 @@ TEST_F(LooseStringTest, CollectionsKeepLooseStringsOnTheStackAndInUpvalues)
     EXPECT_EQ(mState.Eval("r"), "3");
 }
 
+TEST_F(LooseStringTest, TheSweepWalksSlabsOfMixedStringsAndTheLongOnes)
+{
+    // Loose strings kept and dropped among interned and wide ones, of every pooled size and
+    // longer, over many slabs, through collections that free blocks between live ones and
+    // rounds that reuse them.
+    EXPECT_EQ(mState.Run("keep, names = {}, {} "
+                         "for round = 1, 3 do for i = 1, 12000 do "
+                         "  local s = string.rep('x', math.mod(i * 7, 300)) .. i .. '_' .. round "
+                         "  local k = math.mod(i, 4) "
+                         "  if k == 0 then names[s] = i elseif k == 1 then keep[i] = s "
+                         "  elseif k == 2 then names[L\"w\" .. i] = s end "
+                         "end collectgarbage() end "
+                         "bad, nnames = 0, 0 "
+                         "for i = 1, 12000, 4 do local s = keep[i] "
+                         "  if s ~= string.rep('x', math.mod(i * 7, 300)) .. i .. '_3' then "
+                         "    bad = bad + 1 end end "
+                         "for k, v in pairs(names) do nnames = nnames + 1 end"),
+              "");
+    EXPECT_EQ(mState.Eval("bad"), "0");
+    EXPECT_EQ(mState.Eval("nnames"), std::to_string(3 * 3000 + 3000));
+}
+
 TEST_F(LooseStringTest, ALooseStringCountsHeaderAndTextAndGoesBackWhenCollected)
 {
     lua_State* L = mState.L;
     lua_settop(L, 0);
-    luaA_pushloose(L, "warm", 4); // stays: the loose list keeps room after collections
-    // One string of the size made and collected first: its kept block's address list exists.
+    // One string of each size made and collected first: their kept blocks' address lists exist.
     std::string text(40, 'z');
     luaA_pushloose(L, text.data(), text.size());
-    lua_pop(L, 1);
+    luaA_pushloose(L, "kept", 4);
+    lua_pop(L, 2);
     lua_setgcthreshold(L, 0);
     size_t before = G(L)->nblocks;
     luaA_pushloose(L, text.data(), text.size());
     EXPECT_EQ(G(L)->nblocks - before, 17u + 40);
-    EXPECT_EQ(mState.Text(2), text);
-    lua_pop(L, 1);
+    luaA_pushloose(L, "kept", 4);
+    lua_setgcthreshold(L, 0);
+    EXPECT_EQ(mState.Text(1), text);
+    EXPECT_EQ(mState.Text(2), "kept");
+    lua_settop(L, 0);
     lua_setgcthreshold(L, 0);
     EXPECT_EQ(G(L)->nblocks, before);
-    EXPECT_EQ(mState.Text(1), "warm");
 }
 
 } // namespace

@@ -452,8 +452,6 @@ inline void SweepSlot(lua_State* L, stringtable* tb, uint64_t* slot, bool filter
 
 void SweepStrings(lua_State* L)
 {
-    // Loose strings first: those interned since are dropped from the loose list while they are
-    // certainly still there to read.
     luaS_sweeploose(L);
     luaS_sweeprecent(L);
     stringtable* tb = &G(L)->strt;
@@ -495,19 +493,6 @@ void CheckSizes(lua_State* L, size_t deadmem)
         }
         catch (const LuaError&)
         {
-        }
-        L->errorJmp = guard.previous;
-    }
-    {
-        lua_longjmp guard{L->errorJmp, 0};
-        L->errorJmp = &guard;
-        try
-        {
-            luaS_shrinkloose(L);
-        }
-        catch (const LuaError&)
-        {
-            // A failed shrink keeps the larger list, which stays valid.
         }
         L->errorJmp = guard.previous;
     }

@@ -69,11 +69,6 @@ struct stringtable
     RecentString* recentlist; // the recent strings in order of creation
     uint32_t nrecent;
     uint64_t* filter; // bits of the main strings' hash classes; null while the table is small
-    // Loose strings (made but not interned, see ScriptString) for the collector to sweep, in
-    // order of creation; one interned since stays listed until the next sweep drops it.
-    ScriptString** loose;
-    uint32_t nloose;
-    uint32_t sizeloose;
 };
 
 // Number of the metamethod events; there are none for the bitwise operations.

@@ -301,13 +301,22 @@ constexpr size_t kPoolMaxBytes = 8 * (kStringReuseSizes - 1);
 // calls rare.
 constexpr size_t kFirstSlabBytes = 4 * 1024;
 constexpr size_t kMaxSlabBytes = 256 * 1024;
-// A slab begins with the link to the next slab and its own size, keeping blocks 16-byte aligned.
+// A slab begins with the link to the next slab, its own size and, once a newer slab is taken,
+// the bytes carved from it, keeping blocks 16-byte aligned. Carved blocks lie one after another
+// and each always starts with a string header (a freed block's says so, and its size), so the
+// collector can walk a slab's strings in address order.
 struct SlabHeader
 {
     void* next;
     size_t bytes;
+    size_t used;
+    size_t unused;
 };
-static_assert(sizeof(SlabHeader) == 16, "slab blocks stay 16-byte aligned");
+static_assert(sizeof(SlabHeader) == 32, "slab blocks stay 16-byte aligned");
+
+// Kind written in the header of a freed pool block; its `reserved` byte holds the block's size
+// in 8-byte units.
+constexpr lu_byte kFreeBlock = 0;
 
 static size_t PoolClass(size_t size)
 {
@@ -322,7 +331,10 @@ static void NewSlab(lua_State* L)
     char* slab = static_cast<char*>(luaM_realloc(L, nullptr, 0, bytes));
     g->nblocks -= bytes;
     g->strslabbytes += bytes;
-    *reinterpret_cast<SlabHeader*>(slab) = SlabHeader{g->strslabs, bytes};
+    if (g->strslabs != nullptr)
+        static_cast<SlabHeader*>(g->strslabs)->used =
+            static_cast<size_t>(g->strpoolnext - static_cast<char*>(g->strslabs));
+    *reinterpret_cast<SlabHeader*>(slab) = SlabHeader{g->strslabs, bytes, 0, 0};
     g->strslabs = slab;
     g->strpoolnext = slab + sizeof(SlabHeader);
     g->strpoolend = slab + bytes;
@@ -425,33 +437,11 @@ static bool SamePieces(const ScriptString* ts, const StrPiece* pieces, int n)
     return true;
 }
 
-// Loose strings listed at least, once the list first grows.
-constexpr uint32_t kMinLoose = 64;
-
-// Makes room in the loose list for one more string; may raise the memory error, before anything
-// has changed.
-static void EnsureLooseRoom(lua_State* L)
-{
-    stringtable* tb = &G(L)->strt;
-    if (tb->nloose < tb->sizeloose)
-        return;
-    if (tb->sizeloose >= (1u << 31))
-        luaD_throw(L, LUA_ERRMEM);
-    uint32_t size = tb->sizeloose < kMinLoose ? kMinLoose : tb->sizeloose * 2;
-    tb->loose = static_cast<ScriptString**>(luaM_realloc(
-        L, tb->loose, tb->sizeloose * sizeof(ScriptString*), size * sizeof(ScriptString*)));
-    tb->sizeloose = size;
-}
-
 // Allocates a loose 8-bit string of l bytes, not yet hashed, whose text the caller writes; its
 // terminator is set.
 static ScriptString* NewLoose(lua_State* L, size_t l)
 {
-    EnsureLooseRoom(L);
-    ScriptString* ts = AllocString(L, l, 1, LUA_TSTRING);
-    stringtable* tb = &G(L)->strt;
-    tb->loose[tb->nloose++] = ts;
-    return ts;
+    return AllocString(L, l, 1, LUA_TSTRING);
 }
 
 ScriptString* luaS_newloose(lua_State* L, const char* str, size_t l)
@@ -491,11 +481,7 @@ ScriptString* luaS_intern(lua_State* L, ScriptString* ts)
     if (twin != nullptr)
         return twin;
     EnsureRoom(L);
-    stringtable* tb = &G(L)->strt;
-    AddString(tb, ts, luaS_hash(ts));
-    // Most often the string was the last one made (a joined key): it leaves the list now.
-    if (tb->nloose > 0 && tb->loose[tb->nloose - 1] == ts)
-        tb->nloose--;
+    AddString(&G(L)->strt, ts, luaS_hash(ts));
     return ts;
 }
 
@@ -504,49 +490,45 @@ const ScriptString* luaS_findinterned(lua_State* L, const ScriptString* ts)
     return ts->interned ? ts : FindTwin(&G(L)->strt, ts);
 }
 
-// Loose strings ahead whose header the sweep fetches early.
-constexpr uint32_t kLooseAhead = 16;
+// Frees a loose string the collector did not reach, or clears the mark of one it did; interned
+// strings are the string table's sweep's.
+static void SweepLooseString(lua_State* L, ScriptString* ts)
+{
+    if (ts->interned)
+        return;
+    if (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT))
+        gc_clearbit(ts, MARKBIT);
+    else
+        luaS_freestr(L, ts);
+}
 
 void luaS_sweeploose(lua_State* L)
 {
-    stringtable* tb = &G(L)->strt;
-    uint32_t kept = 0;
-    for (uint32_t j = 0; j < tb->nloose; j++)
+    global_State* g = G(L);
+    for (char* slab = static_cast<char*>(g->strslabs); slab != nullptr;)
     {
-        if (j + kLooseAhead < tb->nloose)
-            __builtin_prefetch(tb->loose[j + kLooseAhead], 1);
-        ScriptString* ts = tb->loose[j];
-        // One interned since it was made is the string table's to keep or free.
-        if (ts->interned)
-            continue;
-        if (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT))
+        const SlabHeader* header = reinterpret_cast<const SlabHeader*>(slab);
+        char* next = static_cast<char*>(header->next);
+        const char* end = slab == g->strslabs ? g->strpoolnext : slab + header->used;
+        for (char* p = slab + sizeof(SlabHeader); p < end;)
         {
-            gc_clearbit(ts, MARKBIT);
-            tb->loose[kept++] = ts;
-            continue;
+            ScriptString* ts = reinterpret_cast<ScriptString*>(p);
+            if (ts->tt == kFreeBlock)
+            {
+                p += ts->reserved * size_t(8);
+                continue;
+            }
+            p += PoolClass(luaS_objectsize(ts)) * 8;
+            SweepLooseString(L, ts);
         }
-        luaS_freestr(L, ts);
+        slab = next;
     }
-    tb->nloose = kept;
-}
-
-void luaS_shrinkloose(lua_State* L)
-{
-    stringtable* tb = &G(L)->strt;
-    // The smallest power of two that holds them (none when there are none), so that the list's
-    // size after a collection depends only on the strings it keeps.
-    uint32_t size = 0;
-    if (tb->nloose > 0)
+    for (LongStringLink* link = g->longstrings; link != nullptr;)
     {
-        size = kMinLoose;
-        while (size < tb->nloose)
-            size *= 2;
+        LongStringLink* next = link->next; // freeing the string unlinks it
+        SweepLooseString(L, reinterpret_cast<ScriptString*>(link + 1));
+        link = next;
     }
-    if (size >= tb->sizeloose)
-        return;
-    tb->loose = static_cast<ScriptString**>(luaM_realloc(
-        L, tb->loose, tb->sizeloose * sizeof(ScriptString*), size * sizeof(ScriptString*)));
-    tb->sizeloose = size;
 }
 
 ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l,
@@ -690,7 +672,10 @@ void luaS_freestr(lua_State* L, ScriptString* ts)
     size_t cls = PoolClass(size);
     StrStash& stash = g->strfree[cls];
     g->nblocks -= size;
-    ASAN_POISON_MEMORY_REGION(ts, cls * 8);
+    // The header stays readable for the collector's walk of the slab.
+    ts->tt = kFreeBlock;
+    ts->reserved = static_cast<lu_byte>(cls);
+    ASAN_POISON_MEMORY_REGION(ts + 1, cls * 8 - sizeof(ScriptString));
     if (stash.count < stash.capacity || GrowStash(g, &stash, L))
     {
         stash.blocks[stash.count++] = ts;
@@ -722,10 +707,6 @@ void luaS_freeall(lua_State* L)
     stringtable* tb = &g->strt;
     luaS_releasefree(L);
     luaS_freesidearrays(L);
-    luaM_free(L, tb->loose, tb->sizeloose * sizeof(ScriptString*));
-    tb->loose = nullptr;
-    tb->nloose = 0;
-    tb->sizeloose = 0;
     while (g->longstrings != nullptr)
     {
         LongStringLink* link = g->longstrings;

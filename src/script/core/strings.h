@@ -65,7 +65,8 @@ ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t
                              const Table* keyFor = nullptr);
 
 // Loose strings (see ScriptString): made without a look at the string table or a hash, equal to
-// their interned twins by luaS_equal, kept in the loose list until a collection frees them.
+// their interned twins by luaS_equal, found by the collector in the slabs and the long-string
+// list.
 ScriptString* luaS_newloose(lua_State* L, const char* str, size_t l);
 // The hash of a string, computed and kept on first use for a loose one.
 lu_hash luaS_sethash(const ScriptString* ts);
@@ -81,12 +82,10 @@ void luaA_pushloose(lua_State* L, const char* s, size_t len);
 ScriptString* luaS_intern(lua_State* L, ScriptString* ts);
 // The interned string equal to ts, or null when there is none; allocates nothing.
 const ScriptString* luaS_findinterned(lua_State* L, const ScriptString* ts);
-// The collector's side of the loose list: frees the unmarked loose strings, clears the marks of
-// the others and drops those interned since (the string table's sweep takes them). Runs before
-// that sweep, which may free them.
+// The collector's side of the loose strings: walks the slabs and the long strings, freeing the
+// unmarked loose ones and clearing the marks of the others (interned ones are left to the string
+// table's sweep).
 void luaS_sweeploose(lua_State* L);
-// Shrinks the loose list after a sweep (may raise the memory error; the list stays valid).
-void luaS_shrinkloose(lua_State* L);
 
 // A string of l bytes not yet interned, for text written in place (the terminator is set), and
 // its interning: luaS_commit gives ts, or the equal string already interned after freeing ts.
