@@ -392,6 +392,7 @@ static ScriptString* AllocString(lua_State* L, size_t l, size_t unitSize, lu_byt
     ts->reserved = 0;
     ts->interned = 0;
     ts->hashed = 0;
+    ts->hash = 0; // read, never trusted, before the hash is known
     ts->len = static_cast<uint32_t>(l);
     memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);
     return ts;
@@ -532,7 +533,7 @@ void luaS_sweeploose(lua_State* L)
 }
 
 ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l,
-                             const Table* keyFor)
+                             const Table* keyFor, bool keyWritten)
 {
     lu_hash h = 0;
     if (keyFor != nullptr)
@@ -565,7 +566,8 @@ ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t
         if (found != nullptr)
             return found;
     }
-    ScriptString* ts = NewLoose(L, l);
+    // A new key: interned now, so that the assignment walks the table's chain by address.
+    ScriptString* ts = keyWritten ? NewString(L, l, 1, LUA_TSTRING, h) : NewLoose(L, l);
     if (keyFor != nullptr)
     {
         ts->hash = h;

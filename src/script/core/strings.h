@@ -60,9 +60,11 @@ struct StrPiece
 
 // The string of the n pieces (n >= 1) joined, l bytes in all: a new loose string, or, when the
 // result is about to index a table (`keyFor`, else null), its interned twin if there is one (the
-// node its hash names is fetched meanwhile). No piece may point into memory the call allocates.
+// node its hash names is fetched meanwhile); a key about to be assigned (`keyWritten`) is
+// interned in any case, as a new key would be. No piece may point into memory the call
+// allocates.
 ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t l,
-                             const Table* keyFor = nullptr);
+                             const Table* keyFor = nullptr, bool keyWritten = false);
 
 // Loose strings (see ScriptString): made without a look at the string table or a hash, equal to
 // their interned twins by luaS_equal, found by the collector in the slabs and the long-string

@@ -21,11 +21,11 @@ Table* luaA_tableat(lua_State* L, int idx);
 const TObject* luaH_findloose(const Table* t, const ScriptString* key);
 
 // The string-key lookup of luaH_getstr, inline for the interpreter's field accesses: interned
-// keys compare by address.
+// keys compare by address. A loose key is never a node's key, so the walk by address finds
+// nothing for it (its hash may not be known yet: 0 then) and its lookup follows; the walk for
+// interned keys that are found, the common case, is all there is.
 inline const TObject* luaH_findstr(const Table* t, const ScriptString* key)
 {
-    if (__builtin_expect(!key->interned, 0))
-        return luaH_findloose(t, key);
     const Node* n = &t->node[key->hash & static_cast<lu_hash>(sizenode(t) - 1)];
     do
     {
@@ -34,5 +34,7 @@ inline const TObject* luaH_findstr(const Table* t, const ScriptString* key)
             return &n->i_val;
         n = gnext(n);
     } while (n != nullptr);
+    if (__builtin_expect(!key->interned, 0))
+        return luaH_findloose(t, key);
     return &luaO_nilobject;
 }

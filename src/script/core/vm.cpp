@@ -470,7 +470,8 @@ inline bool IsConcatText(const TObject* o)
 // first slot, leaving its length in *count. Declines (false, nothing changed) unless the last two
 // operands are both text and the last is not empty: those cases keep the general path, where a
 // number converted in place is what a "__concat" handler receives.
-static bool ConcatRun(lua_State* L, StkId top, int total, int* count, const Table* keyFor)
+static bool ConcatRun(lua_State* L, StkId top, int total, int* count, const Table* keyFor,
+                      bool keyWritten)
 {
     if (!IsConcatText(top - 2) || !IsConcatText(top - 1) ||
         (ttisstring(top - 1) && tsvalue(top - 1)->len == 0))
@@ -500,7 +501,7 @@ static bool ConcatRun(lua_State* L, StkId top, int total, int* count, const Tabl
     }
     if (tl > kMaxConcat)
         luaG_runerror(L, "string size overflow");
-    setsvalue(top - n, luaS_newconcat(L, pieces + (limit - n), n, tl, keyFor));
+    setsvalue(top - n, luaS_newconcat(L, pieces + (limit - n), n, tl, keyFor, keyWritten));
     *count = n;
     return true;
 }
@@ -548,7 +549,7 @@ static int ConcatGeneral(lua_State* L, StkId top, int total, bool wide)
     return n;
 }
 
-void luaV_concat(lua_State* L, int total, int last, const Table* keyFor)
+void luaV_concat(lua_State* L, int total, int last, const Table* keyFor, bool keyWritten)
 {
     bool wide = false;
     for (int j = last; j > last - total; j--)
@@ -566,7 +567,7 @@ void luaV_concat(lua_State* L, int total, int last, const Table* keyFor)
     {
         StkId top = L->base + last + 1;
         int n = 2;
-        if (!wide && ConcatRun(L, top, total, &n, keyFor))
+        if (!wide && ConcatRun(L, top, total, &n, keyFor, keyWritten))
         {
             // Strings and numbers joined without making strings of the numbers first.
         }
@@ -677,14 +678,6 @@ reentry:
         {
             TObject* rb = RKB();
             TObject* rc = RKC();
-            // A loose string key is interned before the lookup: a new key needs it anyway, and
-            // the chain is then walked by address.
-            TObject kept;
-            if (ttisstring(rb) && !tsvalue(rb)->interned)
-            {
-                setsvalue(&kept, luaS_intern(L, tsvalue(rb)));
-                rb = &kept;
-            }
             if (ttistable(ra))
             {
                 Table* h = hvalue(ra);
@@ -803,14 +796,18 @@ reentry:
             // A result that indexes a table next (`t[a .. b]`, `t[a .. b] = v`): the table's node
             // for it is fetched as soon as its hash is known.
             const Table* keyFor = nullptr;
+            bool keyWritten = false;
             const Instruction next = *pc;
             if (GET_OPCODE(next) == OP_GETTABLE && GETARG_C(next) == GETARG_A(i) &&
                 ttistable(base + GETARG_B(next)))
                 keyFor = hvalue(base + GETARG_B(next));
             else if (GET_OPCODE(next) == OP_SETTABLE && GETARG_B(next) == GETARG_A(i) &&
                      ttistable(base + GETARG_A(next)))
+            {
                 keyFor = hvalue(base + GETARG_A(next));
-            luaV_concat(L, c - b + 1, c, keyFor);
+                keyWritten = true;
+            }
+            luaV_concat(L, c - b + 1, c, keyFor, keyWritten);
             luaC_checkGC(L);
             base = L->base;
             setobj(base + GETARG_A(i), base + b);

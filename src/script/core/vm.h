@@ -19,7 +19,9 @@ inline int luaV_equalObj(lua_State* L, const TObject* o1, const TObject* o2)
     return ttype(o1) == ttype(o2) && luaV_equalval(L, o1, o2);
 }
 // Concatenates the `total` values ending at base + last, leaving the result at the first of them.
-void luaV_concat(lua_State* L, int total, int last, const Table* keyFor = nullptr);
+// keyFor names the table the result indexes next, if any; keyWritten says the index assigns.
+void luaV_concat(lua_State* L, int total, int last, const Table* keyFor = nullptr,
+                 bool keyWritten = false);
 // Runs the Lua function of the current call record; returns its first result, or null when the
 // run was suspended by a yield.
 StkId luaV_execute(lua_State* L);
