@@ -310,7 +310,7 @@ struct SlabHeader
     void* next;
     size_t bytes;
     size_t used;
-    size_t unused;
+    size_t padding;
 };
 static_assert(sizeof(SlabHeader) == 32, "slab blocks stay 16-byte aligned");
 
