@@ -167,6 +167,43 @@ TEST_F(LooseStringTest, TheSweepWalksSlabsOfMixedStringsAndTheLongOnes)
     EXPECT_EQ(mState.Eval("nnames"), std::to_string(3 * 3000 + 3000));
 }
 
+TEST_F(LooseStringTest, TheCountOfLooseStringsFollowsMakingInterningAndCollecting)
+{
+    // The collector's walk ends with the last loose string it counts: a count off by one would
+    // leave a string unswept or walk every slab.
+    lua_State* L = mState.L;
+    lua_settop(L, 0);
+    lua_setgcthreshold(L, 0);
+    const uint32_t base = G(L)->strt.nloose;
+    lua_newtable(L);
+    for (int i = 0; i < 10; i++)
+    {
+        std::string text = "count" + std::to_string(i);
+        luaA_pushloose(L, text.data(), text.size());
+    }
+    luaA_pushloose(L, std::string(400, 'L').data(), 400); // long: not in the slabs, not counted
+    EXPECT_EQ(G(L)->strt.nloose, base + 10);
+    for (int i = 2; i <= 4; i++) // three become keys: interned themselves
+    {
+        lua_pushvalue(L, i);
+        lua_pushboolean(L, 1);
+        lua_rawset(L, 1);
+    }
+    EXPECT_EQ(G(L)->strt.nloose, base + 7);
+    // An old loose string behind slabs of interned ones is still found and freed.
+    lua_settop(L, 2);
+    for (int i = 0; i < 20000; i++)
+    {
+        std::string text = "filler" + std::to_string(i);
+        lua_pushlstring(L, text.data(), text.size());
+        lua_pushboolean(L, 1);
+        lua_rawset(L, 1);
+    }
+    lua_settop(L, 1);
+    lua_setgcthreshold(L, 0);
+    EXPECT_EQ(G(L)->strt.nloose, base); // the seven left loose were freed
+}
+
 TEST_F(LooseStringTest, ALooseStringCountsHeaderAndTextAndGoesBackWhenCollected)
 {
     lua_State* L = mState.L;

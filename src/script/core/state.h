@@ -69,6 +69,7 @@ struct stringtable
     RecentString* recentlist; // the recent strings in order of creation
     uint32_t nrecent;
     uint64_t* filter; // bits of the main strings' hash classes; null while the table is small
+    uint32_t nloose;  // loose strings in the string pool's slabs (see ScriptString)
 };
 
 // Number of the metamethod events; there are none for the bitwise operations.

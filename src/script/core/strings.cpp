@@ -442,7 +442,10 @@ static bool SamePieces(const ScriptString* ts, const StrPiece* pieces, int n)
 // terminator is set.
 static ScriptString* NewLoose(lua_State* L, size_t l)
 {
-    return AllocString(L, l, 1, LUA_TSTRING);
+    ScriptString* ts = AllocString(L, l, 1, LUA_TSTRING);
+    if (luaS_objectsize(ts) <= kPoolMaxBytes)
+        G(L)->strt.nloose++;
+    return ts;
 }
 
 ScriptString* luaS_newloose(lua_State* L, const char* str, size_t l)
@@ -482,7 +485,10 @@ ScriptString* luaS_intern(lua_State* L, ScriptString* ts)
     if (twin != nullptr)
         return twin;
     EnsureRoom(L);
-    AddString(&G(L)->strt, ts, luaS_hash(ts));
+    stringtable* tb = &G(L)->strt;
+    AddString(tb, ts, luaS_hash(ts));
+    if (luaS_objectsize(ts) <= kPoolMaxBytes)
+        tb->nloose--;
     return ts;
 }
 
@@ -491,27 +497,31 @@ const ScriptString* luaS_findinterned(lua_State* L, const ScriptString* ts)
     return ts->interned ? ts : FindTwin(&G(L)->strt, ts);
 }
 
-// Frees a loose string the collector did not reach, or clears the mark of one it did; interned
-// strings are the string table's sweep's.
-static void SweepLooseString(lua_State* L, ScriptString* ts)
+// Frees a loose string the collector did not reach (true), or clears the mark of one it did.
+static bool SweepLooseString(lua_State* L, ScriptString* ts)
 {
-    if (ts->interned)
-        return;
     if (gc_testbit(ts, MARKBIT) || gc_testbit(ts, FIXEDBIT))
+    {
         gc_clearbit(ts, MARKBIT);
-    else
-        luaS_freestr(L, ts);
+        return false;
+    }
+    luaS_freestr(L, ts);
+    return true;
 }
 
 void luaS_sweeploose(lua_State* L)
 {
     global_State* g = G(L);
-    for (char* slab = static_cast<char*>(g->strslabs); slab != nullptr;)
+    stringtable* tb = &g->strt;
+    // Newest slabs first, where young strings are; the walk ends with the last loose string,
+    // so that the slabs of long-lived interned strings (the libraries' names) are rarely read.
+    uint32_t left = tb->nloose;
+    for (char* slab = static_cast<char*>(g->strslabs); slab != nullptr && left > 0;)
     {
         const SlabHeader* header = reinterpret_cast<const SlabHeader*>(slab);
         char* next = static_cast<char*>(header->next);
         const char* end = slab == g->strslabs ? g->strpoolnext : slab + header->used;
-        for (char* p = slab + sizeof(SlabHeader); p < end;)
+        for (char* p = slab + sizeof(SlabHeader); p < end && left > 0;)
         {
             ScriptString* ts = reinterpret_cast<ScriptString*>(p);
             if (ts->tt == kFreeBlock)
@@ -520,14 +530,20 @@ void luaS_sweeploose(lua_State* L)
                 continue;
             }
             p += PoolClass(luaS_objectsize(ts)) * 8;
-            SweepLooseString(L, ts);
+            if (ts->interned)
+                continue; // the string table's sweep's
+            left--;
+            if (SweepLooseString(L, ts))
+                tb->nloose--;
         }
         slab = next;
     }
     for (LongStringLink* link = g->longstrings; link != nullptr;)
     {
         LongStringLink* next = link->next; // freeing the string unlinks it
-        SweepLooseString(L, reinterpret_cast<ScriptString*>(link + 1));
+        ScriptString* ts = reinterpret_cast<ScriptString*>(link + 1);
+        if (!ts->interned)
+            SweepLooseString(L, ts);
         link = next;
     }
 }
@@ -731,4 +747,5 @@ void luaS_freeall(lua_State* L)
     tb->nuse = 0;
     tb->ntomb = 0;
     tb->nrecent = 0;
+    tb->nloose = 0;
 }

@@ -20,11 +20,10 @@ Table* luaA_tableat(lua_State* L, int idx);
 // text.
 const TObject* luaH_findloose(const Table* t, const ScriptString* key);
 
-// The string-key lookup of luaH_getstr, inline for the interpreter's field accesses: interned
-// keys compare by address. A loose key is never a node's key, so the walk by address finds
-// nothing for it (its hash may not be known yet: 0 then) and its lookup follows; the walk for
-// interned keys that are found, the common case, is all there is.
-inline const TObject* luaH_findstr(const Table* t, const ScriptString* key)
+// The string-key lookup by address, inline for the interpreter's field accesses: all there is
+// for an interned key. A loose key is never a node's key, so for one this finds nothing (its
+// hash may not be known yet: 0 then).
+inline const TObject* luaH_findinterned(const Table* t, const ScriptString* key)
 {
     const Node* n = &t->node[key->hash & static_cast<lu_hash>(sizenode(t) - 1)];
     do
@@ -34,7 +33,16 @@ inline const TObject* luaH_findstr(const Table* t, const ScriptString* key)
             return &n->i_val;
         n = gnext(n);
     } while (n != nullptr);
-    if (__builtin_expect(!key->interned, 0))
-        return luaH_findloose(t, key);
     return &luaO_nilobject;
+}
+
+// The string-key lookup of luaH_getstr, for a key interned or loose: a loose key's lookup
+// follows the walk by address that found nothing, so that an interned key found, the common
+// case, costs no more than the walk.
+inline const TObject* luaH_findstr(const Table* t, const ScriptString* key)
+{
+    const TObject* v = luaH_findinterned(t, key);
+    if (__builtin_expect(v == &luaO_nilobject && !key->interned, 0))
+        return luaH_findloose(t, key);
+    return v;
 }

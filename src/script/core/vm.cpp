@@ -192,18 +192,21 @@ void luaV_settable(lua_State* L, const TObject* t, TObject* key, StkId val)
 }
 
 // A string-keyed read from a table, or from the table its "__index" names: the shape of fields,
-// methods and globals. nullptr sends the access to luaV_gettable, which starts over.
+// methods and globals. nullptr sends the access to luaV_gettable, which starts over (and reads
+// by text a loose key, which the walk by address cannot find).
 static inline const TObject* FastGetStr(lua_State* L, Table* h, const ScriptString* key)
 {
-    const TObject* v = luaH_findstr(h, key);
+    const TObject* v = luaH_findinterned(h, key);
     if (!ttisnil(v))
         return v;
+    if (!key->interned)
+        return nullptr;
     const TObject* tm = fasttm(L, h->metatable, TM_INDEX);
     if (tm == nullptr)
         return v;
     if (!ttistable(tm))
         return nullptr;
-    v = luaH_findstr(hvalue(tm), key);
+    v = luaH_findinterned(hvalue(tm), key);
     return ttisnil(v) ? nullptr : v;
 }
 
