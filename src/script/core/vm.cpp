@@ -238,8 +238,8 @@ static inline const TObject* FastGet(lua_State* L, const TObject* t, const TObje
 // The slot of key in h as luaH_get finds it (the nil object when the table does not hold it).
 static inline const TObject* RawSlot(Table* h, const TObject* key)
 {
-    if (ttisstring(key))
-        return luaH_findstr(h, tsvalue(key));
+    if (ttisstring(key) && tsvalue(key)->interned)
+        return luaH_findinterned(h, tsvalue(key));
     const TObject* slot = ArraySlot(h, key);
     return slot != nullptr ? slot : luaH_get(h, key);
 }
