@@ -831,6 +831,54 @@ void Rasterizer::DrawPolygon(const RasterVertex* const* in, int n)
     }
     EdgeStep* const rights = steps + (n - (sloped - lefts));
     const int rightCount = sloped - lefts;
+    // Upright sides (a sprite's rectangle): each bound is the same on every row, and the rows the
+    // flat edges let through are one run (each lets through the rows on one side of it). Drawn
+    // 1:1 from the texture, such a run is rows stepped by their pitches, with no walk.
+    bool upright = fast && mTarget.mArgb32;
+    int64_t spanL = minX, spanR = maxX;
+    for (int k = 0; k < lefts && upright; ++k)
+    {
+        upright = steps[k].dq == 0 && steps[k].dr == 0;
+        spanL = std::max(spanL, (steps[k].q ^ steps[k].flip) + steps[k].add);
+    }
+    for (int k = 0; k < rightCount && upright; ++k)
+    {
+        upright = rights[k].dq == 0 && rights[k].dr == 0;
+        spanR = std::min(spanR, (rights[k].q ^ rights[k].flip) + rights[k].add);
+    }
+    if (upright)
+    {
+        auto open = [&](int64_t py)
+        {
+            for (int k = 0; k < flats; ++k)
+            {
+                const int64_t kk = B[flat[k]] * py * SUBPIXEL + C[flat[k]];
+                if (!(kk > 0 || (kk == 0 && topLeft[flat[k]])))
+                    return false;
+            }
+            return true;
+        };
+        int64_t top = minY, bottom = maxY;
+        while (top <= bottom && !open(top))
+            ++top;
+        while (bottom > top && !open(bottom))
+            --bottom;
+        if (spanL > spanR || top > bottom)
+            return;
+        SpanCoords coords;
+        coords.s = plane1.S(spanL - originX, top - originY);
+        coords.t = plane1.T(spanL - originX, top - originY);
+        coords.ds = plane1.sDx;
+        coords.dt = plane1.tDx;
+        uint64_t written = 0;
+        if (DrawAlignedRect(plan, mTarget.mBits + top * mTarget.mPitch + spanL * 4, mTarget.mPitch,
+                            spanR - spanL + 1, bottom - top + 1, coords, plane1.sDy, plane1.tDy,
+                            written))
+        {
+            mPixelCount += written;
+            return;
+        }
+    }
     for (int64_t py = minY; py <= maxY; ++py)
     {
         int64_t xl = minX;

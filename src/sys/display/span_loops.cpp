@@ -825,6 +825,33 @@ uint64_t DispatchSource(const FastPlan& p, uint32_t* dst, int64_t n, int64_t s, 
                   : FastSpan<Source::Point, true, B>(p, dst, n, s, t, ds, dt);
 }
 
+// A run of rows copied 1:1, each a pitch further on in the target and a texture row further on
+// in the texels, as DispatchSource would send each of them to FastAlignedSpan.
+template <FastPlan::Blend B>
+uint64_t AlignedRows(const FastPlan& p, uint8_t* dst, int64_t pitch, const uint8_t* src, int64_t n,
+                     int64_t rows)
+{
+    const int64_t srcPitch = p.mLevel->mPitch;
+    uint64_t written = 0;
+    for (int64_t row = 0; row < rows; ++row, dst += pitch, src += srcPitch)
+    {
+#if defined(__SSE2__)
+        // Narrow rows: the next one asked for ahead, as the edge walk does for small primitives.
+        if (n * 4 <= 512 && row + 1 < rows)
+        {
+            const char* ahead = reinterpret_cast<const char*>(dst + pitch);
+            const char* end = ahead + n * 4;
+            for (const char* line = ahead; line < end; line += 64)
+                _mm_prefetch(line, _MM_HINT_T0);
+            _mm_prefetch(end - 1, _MM_HINT_T0);
+        }
+#endif
+        written += FastAlignedSpan<B>(p, reinterpret_cast<uint32_t*>(dst), n,
+                                      reinterpret_cast<const uint32_t*>(src));
+    }
+    return written;
+}
+
 // Two mip levels blended (a sprite drawn smaller than its texture between two level sizes):
 // each level read through the sampler's own fixed-point reads, as the general path does.
 template <FastPlan::Blend B>
@@ -1033,6 +1060,44 @@ void PrepareLinearRows(FastPlan& p, int64_t sLo, int64_t sHi, int64_t tLo, int64
 #else
     (void)sLo, (void)sHi, (void)tLo, (void)tHi, (void)ds, (void)dt;
 #endif
+}
+
+bool DrawAlignedRect(const FastPlan& p, uint8_t* dst, int64_t pitch, int64_t n, int64_t rows,
+                     const SpanCoords& c, int64_t sDy, int64_t tDy, uint64_t& written)
+{
+    using Source = FastPlan::Source;
+    if ((p.mSource != Source::Point && p.mSource != Source::Linear) || p.mLinearRow != nullptr ||
+        c.ds != TEX_ONE || c.dt != 0 || sDy != 0 || tDy != TEX_ONE || n <= 0 || rows <= 0)
+        return false;
+    // A whole texel a row keeps every row's fraction and column those of the first, and moves
+    // its texel row by one: DispatchSource's test for a 1:1 copy, made for the first row, holds
+    // for all of them exactly when the last row stays inside the level too.
+    const int64_t s = To256(c.s), t = To256(c.t);
+    const bool linear = p.mSource == Source::Linear;
+    if (linear && ((s & 255) != 0 || (t & 255) != 0))
+        return false;
+    const int64_t x0 = linear ? s >> 8 : (s + 128) >> 8;
+    const int64_t y0 = linear ? t >> 8 : (t + 128) >> 8;
+    const TextureLevel* level = p.mLevel;
+    if (!(x0 >= 0 && y0 >= 0 && x0 + n <= level->mWidth && y0 + rows <= level->mHeight))
+        return false;
+    const uint8_t* src = level->mBits + y0 * level->mPitch + x0 * 4;
+    switch (p.mBlend)
+    {
+    case FastPlan::Blend::Off:
+        written = AlignedRows<FastPlan::Blend::Off>(p, dst, pitch, src, n, rows);
+        break;
+    case FastPlan::Blend::SrcAlpha:
+        written = AlignedRows<FastPlan::Blend::SrcAlpha>(p, dst, pitch, src, n, rows);
+        break;
+    case FastPlan::Blend::SrcAlphaOne:
+        written = AlignedRows<FastPlan::Blend::SrcAlphaOne>(p, dst, pitch, src, n, rows);
+        break;
+    case FastPlan::Blend::Generic:
+        written = AlignedRows<FastPlan::Blend::Generic>(p, dst, pitch, src, n, rows);
+        break;
+    }
+    return true;
 }
 
 uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c)

@@ -109,6 +109,13 @@ struct SpanCoords
 // written.
 uint64_t DispatchFastSpan(const FastPlan& p, uint32_t* dst, int64_t n, const SpanCoords& c);
 
+// A polygon whose rows are all the same span [.., .. + n) over `rows` rows from dst on (a pitch
+// apart), texel coordinates c at the first pixel, stepped by (sDy, tDy) a row: drawn here, one
+// texel per pixel, when every row would be a 1:1 copy inside the texture level. False (nothing
+// drawn) otherwise; `written` gets the pixels written.
+bool DrawAlignedRect(const FastPlan& p, uint8_t* dst, int64_t pitch, int64_t n, int64_t rows,
+                     const SpanCoords& c, int64_t sDy, int64_t tDy, uint64_t& written);
+
 // Sets mLinearRow when every row of a polygon whose texel coordinates lie within [sLo, sHi] x
 // [tLo, tHi] (in 1/2^24 texel) would be drawn by the four-at-a-time bilinear loop anyway, so
 // that rows skip the dispatch. ds and dt are the polygon's steps along a row.

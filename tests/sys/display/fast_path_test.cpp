@@ -453,3 +453,85 @@ TEST(FastPath, BilinearQuadsJustInsideTheTexture)
                     << "blend " << blend << " look " << look << " size " << texture->GetWidth();
             }
 }
+
+// Upright rectangles drawn one texel per pixel run as rows stepped by their pitches; around them
+// the cases that must not (texel centres missed under bilinear, past the texture, mirrored) and
+// the edges' fill rule, the viewport's clipping and the triangle order of the particle renderer.
+TEST(FastPath, UprightOneToOneRectanglesMatchTheGeneralPath)
+{
+    struct Rect
+    {
+        const char* name;
+        float x0, y0, x1, y1; // vertex coordinates; pixel centres sit on whole ones plus a half
+        float tx, ty;         // the texel at the top-left corner, in texels
+        uint32_t filter;
+        BlendFactor src, dest; // BLEND_ZERO, BLEND_ZERO: no blend
+        uint32_t diffuse = 0xFFFFFFFFu;
+        bool mirrored = false, splitOrder = false, viewport = false;
+    };
+    const Rect rects[] = {
+        {"odd sizes", 10, 7, 43, 28, 5, 9, TFILTER_LINEAR, BLEND_SRCALPHA, BLEND_INVSRCALPHA},
+        {"tinted point", 10, 7, 43, 28, 5, 9, TFILTER_POINT, BLEND_SRCALPHA, BLEND_INVSRCALPHA,
+         0x80FF8040u},
+        {"copy", 3, 2, 67, 66, 0, 0, TFILTER_POINT, BLEND_ZERO, BLEND_ZERO},
+        {"additive", 20, 20, 21, 60, 63, 1, TFILTER_LINEAR, BLEND_SRCALPHA, BLEND_ONE},
+        {"subtractive", 20, 20, 60, 21, 1, 63, TFILTER_LINEAR, BLEND_ZERO, BLEND_INVSRCCOLOR},
+        {"edges on pixel centres", 10.5f, 7.5f, 43.5f, 28.5f, 5, 9, TFILTER_POINT, BLEND_SRCALPHA,
+         BLEND_INVSRCALPHA},
+        {"centres missed, bilinear", 10.5f, 7.5f, 43.5f, 28.5f, 5, 9, TFILTER_LINEAR,
+         BLEND_SRCALPHA, BLEND_INVSRCALPHA},
+        {"quarter off, point", 10.25f, 7.75f, 43.25f, 28.75f, 5, 9, TFILTER_POINT, BLEND_SRCALPHA,
+         BLEND_INVSRCALPHA},
+        {"last texel column and row", 10, 7, 43, 28, 31, 43, TFILTER_LINEAR, BLEND_SRCALPHA,
+         BLEND_INVSRCALPHA},
+        {"a column past the texture", 10, 7, 43, 28, 32, 9, TFILTER_POINT, BLEND_SRCALPHA,
+         BLEND_INVSRCALPHA},
+        {"a row past the texture", 10, 7, 43, 28, 5, 44, TFILTER_POINT, BLEND_SRCALPHA,
+         BLEND_INVSRCALPHA},
+        {"mirrored", 10, 7, 43, 28, 5, 9, TFILTER_POINT, BLEND_SRCALPHA, BLEND_INVSRCALPHA,
+         0xFFFFFFFFu, true},
+        {"particle order", 10, 7, 43, 28, 5, 9, TFILTER_POINT, BLEND_SRCALPHA, BLEND_ONE,
+         0xFFFFFFFFu, false, true},
+        {"clipped by the viewport", -6, 3, 58, 67, 0, 0, TFILTER_LINEAR, BLEND_SRCALPHA,
+         BLEND_INVSRCALPHA, 0xFFFFFFFFu, false, false, true},
+    };
+    auto texture = PatternTexture(64);
+    for (const Rect& r : rects)
+    {
+        auto render = [&](bool forceGeneral, uint64_t& pixels)
+        {
+            auto target = MakeSurface(96, 96, FormatId::A8R8G8B8, 0x80604020u);
+            auto dev = MakeComparedDevice(target, forceGeneral);
+            dev->SetTexture(0, texture);
+            dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
+            dev->SetTextureStageState(0, TSS_MAGFILTER, r.filter);
+            dev->SetTextureStageState(0, TSS_MINFILTER, r.filter);
+            dev->SetTextureStageState(0, TSS_ADDRESS, TADDRESS_CLAMP);
+            dev->SetRenderState(RS_ALPHABLENDENABLE, r.src != BLEND_ZERO || r.dest != BLEND_ZERO);
+            dev->SetRenderState(RS_SRCBLEND, r.src);
+            dev->SetRenderState(RS_DESTBLEND, r.dest);
+            dev->SetRenderState(RS_ALPHATESTENABLE, 1);
+            dev->SetRenderState(RS_ALPHAREF, 1);
+            dev->SetRenderState(RS_ALPHAFUNC, CMP_GREATEREQUAL);
+            if (r.viewport)
+            {
+                EXPECT_EQ(dev->SetViewport(Viewport{8, 5, 70, 60, 0, 1}), Result::Ok);
+                dev->SetTransform(TS_PROJECTION, Projection2d(70, 60));
+            }
+            const float u0 = r.tx / 64, v0 = r.ty / 64;
+            const float u1 = u0 + (r.x1 - r.x0) / 64, v1 = v0 + (r.y1 - r.y0) / 64;
+            auto quad = r.mirrored ? Quad2d(r.x0, r.y0, r.x1, r.y1, r.diffuse, u1, v0, u0, v1)
+                                   : Quad2d(r.x0, r.y0, r.x1, r.y1, r.diffuse, u0, v0, u1, v1);
+            const uint16_t particleOrder[6] = {0, 1, 3, 1, 2, 3};
+            dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, quad.data(), 4,
+                                      r.splitOrder ? particleOrder : kQuadIndices, 6, 0);
+            pixels = dev->GetPixelCount();
+            return ReadAll(*target);
+        };
+        uint64_t fastPixels = 0, generalPixels = 0;
+        const std::vector<uint32_t> fast = render(false, fastPixels);
+        EXPECT_EQ(fast, render(true, generalPixels)) << r.name;
+        EXPECT_EQ(fastPixels, generalPixels) << r.name;
+        EXPECT_GT(fastPixels, 20u) << r.name;
+    }
+}
