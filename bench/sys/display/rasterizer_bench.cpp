@@ -449,6 +449,10 @@ BENCHMARK(BM_SyntheticFrame)
     ->Args({4, 1})
     ->Args({1, 2})
     ->Args({1, 4})
+    ->Args({1, 10})
+    ->Args({4, 10})
+    ->Args({1, 12})
+    ->Args({4, 12})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

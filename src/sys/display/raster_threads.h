@@ -52,11 +52,13 @@ private:
     void* mContext = nullptr;
     uint32_t mBands = 0;
     uint32_t mGeneration = 0;
+    // mGeneration as last posted, read without the lock by threads waiting for the next run.
+    alignas(64) std::atomic<uint32_t> mPosted{0};
+    std::atomic<bool> mStop{false};
     // The run's generation in the high half and its next band in the low half, so that a thread
     // arriving after its run has ended takes nothing from the next one.
-    std::atomic<uint64_t> mNext{0};
+    alignas(64) std::atomic<uint64_t> mNext{0};
     std::atomic<uint32_t> mFinished{0};
-    bool mStop = false;
 };
 
 } // namespace sys::display
