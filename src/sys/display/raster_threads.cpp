@@ -1,6 +1,8 @@
 // The band thread pool.
 #include "sys/display/raster_threads.h"
 
+#include <algorithm>
+#include <bit>
 #include <chrono>
 #include <immintrin.h>
 
@@ -38,7 +40,7 @@ template <class Done> bool SpinUntil(Done done)
 RasterThreads::RasterThreads(uint32_t count) : mCount(count < 1 ? 1 : count)
 {
     for (uint32_t i = 1; i < mCount; ++i)
-        mThreads.emplace_back([this] { WorkerLoop(); });
+        mThreads.emplace_back([this, i] { WorkerLoop(i); });
 }
 
 RasterThreads::~RasterThreads()
@@ -56,6 +58,7 @@ void RasterThreads::RunTask(TaskFunction function, void* context, uint32_t bands
 {
     if (bands == 0)
         return;
+    bands = std::min(bands, MAX_BANDS);
     uint32_t generation;
     {
         std::lock_guard<std::mutex> lock(mMutex);
@@ -64,13 +67,13 @@ void RasterThreads::RunTask(TaskFunction function, void* context, uint32_t bands
         mBands = bands;
         generation = ++mGeneration;
         mFinished.store(0);
-        mNext.store(uint64_t{generation} << 32);
+        mTaken.store(uint64_t{generation} << 32);
         mPosted.store(generation);
     }
     // Without waiters (all still spinning) this makes no system call.
     if (bands > 1)
         mStart.notify_all();
-    TakeBands(generation, function, context, bands);
+    TakeBands(0, generation, function, context, bands);
     if (!SpinUntil([&] { return mFinished.load() == bands; }))
     {
         std::unique_lock<std::mutex> lock(mMutex);
@@ -83,19 +86,33 @@ void RasterThreads::RunTask(TaskFunction function, void* context, uint32_t bands
     mContext = nullptr;
 }
 
-void RasterThreads::TakeBands(uint32_t generation, TaskFunction function, void* context,
-                              uint32_t bands)
+void RasterThreads::TakeBands(uint32_t thread, uint32_t generation, TaskFunction function,
+                              void* context, uint32_t bands)
 {
+    // This thread's own share: bands [first, last).
+    const uint32_t first = thread * bands / mCount;
+    const uint32_t last = (thread + 1) * bands / mCount;
+    const uint64_t all = (uint64_t{1} << bands) - 1;
+    const uint64_t own = ((uint64_t{1} << last) - 1) & ~((uint64_t{1} << first) - 1);
     for (;;)
     {
-        uint64_t next = mNext.load();
+        uint64_t taken = mTaken.load();
+        uint32_t band;
         do
         {
-            if (static_cast<uint32_t>(next >> 32) != generation ||
-                static_cast<uint32_t>(next) >= bands)
+            if (static_cast<uint32_t>(taken >> 32) != generation)
                 return;
-        } while (!mNext.compare_exchange_weak(next, next + 1));
-        function(context, static_cast<uint32_t>(next));
+            const uint64_t free = ~taken & all;
+            if (free == 0)
+                return;
+            // Else the highest free band below the own share (wrapping round): the one its
+            // owner would come to last.
+            const uint64_t below = free & ((uint64_t{1} << first) - 1);
+            band = static_cast<uint32_t>(
+                (free & own) != 0 ? std::countr_zero(free & own)
+                                  : 63 - std::countl_zero(below != 0 ? below : free));
+        } while (!mTaken.compare_exchange_weak(taken, taken | uint64_t{1} << band));
+        function(context, band);
         // The context may be gone once the last band is counted: only members from here on.
         if (mFinished.fetch_add(1) + 1 == bands)
         {
@@ -105,7 +122,7 @@ void RasterThreads::TakeBands(uint32_t generation, TaskFunction function, void* 
     }
 }
 
-void RasterThreads::WorkerLoop()
+void RasterThreads::WorkerLoop(uint32_t thread)
 {
     uint32_t seen = 0;
     for (;;)
@@ -125,7 +142,7 @@ void RasterThreads::WorkerLoop()
             bands = mBands;
         }
         if (task != nullptr)
-            TakeBands(seen, task, context, bands);
+            TakeBands(thread, seen, task, context, bands);
     }
 }
 

@@ -23,10 +23,14 @@ public:
 
     uint32_t GetCount() const { return mCount; }
 
-    // Calls task(0) .. task(bands - 1) once each and waits for all of them. The bands are taken
-    // one at a time by whichever thread is free, the caller included, so a thread that gets no
-    // core for a while leaves its share to the others. The task is called through a plain
-    // pointer: nothing is allocated per call.
+    // At most this many bands a run.
+    static constexpr uint32_t MAX_BANDS = 32;
+
+    // Calls task(0) .. task(bands - 1) once each and waits for all of them. Each thread, the
+    // caller included, first takes the bands of its own share (the same ones run after run, so
+    // the rows it drew stay in its core's cache), then any band still free, so a thread that
+    // gets no core for a while leaves its share to the others. The task is called through a
+    // plain pointer: nothing is allocated per call.
     template <class Task> void Run(Task& task, uint32_t bands)
     {
         RunTask(&Call<Task>, &task, bands);
@@ -39,9 +43,11 @@ private:
         (*static_cast<Task*>(context))(index);
     }
     void RunTask(TaskFunction function, void* context, uint32_t bands);
-    // Takes and runs bands of run `generation` until none is left.
-    void TakeBands(uint32_t generation, TaskFunction function, void* context, uint32_t bands);
-    void WorkerLoop();
+    // Takes and runs bands of run `generation` until none is left; `thread` is 0 for the
+    // caller, 1 .. count - 1 for the pool's threads.
+    void TakeBands(uint32_t thread, uint32_t generation, TaskFunction function, void* context,
+                   uint32_t bands);
+    void WorkerLoop(uint32_t thread);
 
     uint32_t mCount;
     std::vector<std::thread> mThreads;
@@ -55,9 +61,9 @@ private:
     // mGeneration as last posted, read without the lock by threads waiting for the next run.
     alignas(64) std::atomic<uint32_t> mPosted{0};
     std::atomic<bool> mStop{false};
-    // The run's generation in the high half and its next band in the low half, so that a thread
-    // arriving after its run has ended takes nothing from the next one.
-    alignas(64) std::atomic<uint64_t> mNext{0};
+    // The run's generation in the high half and a bit per band taken in the low half, so that a
+    // thread arriving after its run has ended takes nothing from the next one.
+    alignas(64) std::atomic<uint64_t> mTaken{0};
     std::atomic<uint32_t> mFinished{0};
 };
 
