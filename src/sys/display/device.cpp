@@ -571,11 +571,57 @@ bool Device::PrepareDraw(uint32_t fvf)
 
 void Device::TransformVertices(uint32_t fvf, const void* vertices, uint32_t count)
 {
-    mClipVertices.resize(count);
-    const uint8_t* bytes = static_cast<const uint8_t*>(vertices);
+    // Grown only: shrinking and growing again would clear the array at the next larger draw.
+    if (mClipVertices.size() < count)
+    {
+        mClipVertices.resize(count);
+        mOffScissor.resize(count);
+        mScreen.resize(count);
+    }
+    mVertexCount = count;
+    Matrix wvp;
+    const bool lit = fvf == FVF_VERTEX && mRenderStates[RS_LIGHTING] != 0;
+    if (fvf != FVF_TLVERTEX)
+        wvp = Multiply(Multiply(mWorld, mView), mProjection);
+    if (lit)
+    {
+        std::vector<Light>& lights = mActiveLights; // kept: no allocation per draw
+        lights.clear();
+        for (const auto& [index, enabled] : mLightEnabled)
+            if (enabled)
+                lights.push_back(mLights[index]);
+        mLighting.Prepare(mWorld, mView, mMaterial, mRenderStates[RS_AMBIENT], lights,
+                          mRenderStates[RS_SPECULARENABLE] != 0,
+                          mRenderStates[RS_NORMALIZENORMALS] != 0,
+                          mRenderStates[RS_LOCALVIEWER] != 0);
+    }
+    auto part = [&](uint32_t begin, uint32_t end)
+    {
+        TransformRange(fvf, static_cast<const uint8_t*>(vertices), wvp, lit, begin, end);
+        MarkOffScissor(begin, end);
+    };
+    // A long array is shared among the band threads, each a contiguous part: done on the
+    // calling thread alone, it held up the threads for a good part of a batched draw (its
+    // first writes fetch the lines the threads read at the previous draw).
+    constexpr uint32_t SHARED_VERTICES = 512;
+    if (mThreadCount < 2 || count < SHARED_VERTICES)
+    {
+        part(0, count);
+        return;
+    }
+    if (mThreads == nullptr)
+        mThreads = std::make_unique<RasterThreads>(mThreadCount);
+    const uint32_t parts = mThreads->GetCount();
+    auto task = [&](uint32_t k) { part(count * k / parts, count * (k + 1) / parts); };
+    mThreads->Run(task, parts);
+}
+
+void Device::TransformRange(uint32_t fvf, const uint8_t* bytes, const Matrix& wvp, bool lit,
+                            uint32_t begin, uint32_t end)
+{
     if (fvf == FVF_TLVERTEX)
     {
-        for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t i = begin; i < end; ++i)
         {
             TLVertex in;
             std::memcpy(&in, bytes + i * VERTEX_STRIDE, sizeof in);
@@ -592,22 +638,8 @@ void Device::TransformVertices(uint32_t fvf, const void* vertices, uint32_t coun
         }
         return;
     }
-    Matrix wvp = Multiply(Multiply(mWorld, mView), mProjection);
-    bool lit = fvf == FVF_VERTEX && mRenderStates[RS_LIGHTING] != 0;
-    if (lit)
-    {
-        std::vector<Light>& lights = mActiveLights; // kept: no allocation per draw
-        lights.clear();
-        for (const auto& [index, enabled] : mLightEnabled)
-            if (enabled)
-                lights.push_back(mLights[index]);
-        mLighting.Prepare(mWorld, mView, mMaterial, mRenderStates[RS_AMBIENT], lights,
-                          mRenderStates[RS_SPECULARENABLE] != 0,
-                          mRenderStates[RS_NORMALIZENORMALS] != 0,
-                          mRenderStates[RS_LOCALVIEWER] != 0);
-    }
     const auto& m = wvp.m;
-    for (uint32_t i = 0; i < count; ++i)
+    for (uint32_t i = begin; i < end; ++i)
     {
         const uint8_t* src = bytes + i * VERTEX_STRIDE;
         ClipVertex& out = mClipVertices[i];
@@ -946,13 +978,13 @@ bool Device::MissesBand(const BandRows* band, uint32_t a, uint32_t b, uint32_t c
 {
     if (band == nullptr)
         return false;
-    const float ya = mScreenY[a], yb = mScreenY[b], yc = mScreenY[c];
+    const float ya = mScreen[a].y, yb = mScreen[b].y, yc = mScreen[c].y;
     // NaN (a vertex behind the eye) compares false both ways: drawn.
     return (ya < band->top && yb < band->top && yc < band->top) ||
            (ya > band->bottom && yb > band->bottom && yc > band->bottom);
 }
 
-void Device::MarkOffScissor()
+void Device::MarkOffScissor(uint32_t begin, uint32_t end)
 {
     // Only vertices that Inside accepts: a triangle of three such is drawn unclipped from their
     // projections, whose snapped coordinates then lie beyond the same side, so it covers no
@@ -967,23 +999,27 @@ void Device::MarkOffScissor()
     const float halfH = static_cast<float>(mViewport.height) * 0.5f;
     const float originX = static_cast<float>(mViewport.x);
     const float originY = static_cast<float>(mViewport.y);
-    mOffScissor.resize(mClipVertices.size());
-    for (size_t i = 0; i < mClipVertices.size(); ++i)
+    constexpr float NOT_KNOWN = std::numeric_limits<float>::quiet_NaN();
+    for (uint32_t i = begin; i < end; ++i)
     {
         const ClipVertex& v = mClipVertices[i];
-        uint8_t sides = 0;
-        if (Inside(v))
+        float x = v.x, y = v.y;
+        if (!mPreTransformed)
         {
-            float x = v.x, y = v.y;
-            if (!mPreTransformed)
+            if (v.w > MIN_W)
             {
                 const float rhw = 1.0f / v.w;
                 x = originX + (1.0f + v.x * rhw) * halfW;
                 y = originY + (1.0f - v.y * rhw) * halfH;
             }
+            else
+                x = y = NOT_KNOWN; // behind the eye
+        }
+        mScreen[i] = ScreenPoint{x, y};
+        uint8_t sides = 0;
+        if (Inside(v))
             sides = static_cast<uint8_t>((x < left ? 1 : 0) | (x > right ? 2 : 0) |
                                          (y < top ? 4 : 0) | (y > bottom ? 8 : 0));
-        }
         mOffScissor[i] = sides;
     }
 }
@@ -1070,53 +1106,27 @@ bool Device::WorthBands(PrimitiveType type, const uint16_t* idx, uint32_t count,
     constexpr double MIN_HEIGHT = 64.0;
     if (mThreadCount < 2 || triangles == 0)
         return false;
-    mScreenY.assign(mClipVertices.size(), std::numeric_limits<float>::quiet_NaN());
-    const double vx0 = mViewport.x, vy0 = mViewport.y;
-    const double vx1 = vx0 + mViewport.width, vy1 = vy0 + mViewport.height;
+    const double vy0 = mViewport.y, vy1 = vy0 + mViewport.height;
     double y0 = 1e30, y1 = -1e30;
-    bool behindEye = false;
-    auto screen = [&](uint32_t i, double& x, double& y)
-    {
-        const ClipVertex& v = mClipVertices[i];
-        if (mPreTransformed)
-        {
-            x = v.x;
-            y = v.y;
-            return true;
-        }
-        if (!(v.w > MIN_W))
-            return false;
-        x = vx0 + (1.0 + v.x / v.w) * mViewport.width * 0.5;
-        y = vy0 + (1.0 - v.y / v.w) * mViewport.height * 0.5;
-        return true;
-    };
     for (uint32_t i = 0; i < count; ++i)
     {
-        double x, y;
-        if (!screen(idx[i], x, y))
-        {
-            behindEye = true;
-            continue;
-        }
-        mScreenY[idx[i]] = static_cast<float>(y);
+        const double y = mScreen[idx[i]].y;
+        if (std::isnan(y))
+            return true; // behind the eye: assume it covers the viewport
         y0 = std::min(y0, y);
         y1 = std::max(y1, y);
     }
-    if (behindEye)
-        return true; // reaches behind the eye: assume it covers the viewport
     y0 = std::max(y0, vy0);
     y1 = std::min(y1, vy1);
     if (!(y1 - y0 >= MIN_HEIGHT))
         return false;
     // The triangles' areas, each at most the viewport's.
-    const double viewportArea = (vx1 - vx0) * (vy1 - vy0);
+    const double viewportArea = static_cast<double>(mViewport.width) * mViewport.height;
     double work = static_cast<double>(triangles) * SETUP_PIXELS;
     auto add = [&](uint32_t a, uint32_t b, uint32_t c)
     {
-        double xa = 0, ya = 0, xb = 0, yb = 0, xc = 0, yc = 0;
-        screen(a, xa, ya);
-        screen(b, xb, yb);
-        screen(c, xc, yc);
+        const double xa = mScreen[a].x, ya = mScreen[a].y, xb = mScreen[b].x,
+                     yb = mScreen[b].y, xc = mScreen[c].x, yc = mScreen[c].y;
         double area = std::fabs((xb - xa) * (yc - ya) - (xc - xa) * (yb - ya)) * 0.5;
         work += area < viewportArea ? area : viewportArea;
     };
@@ -1151,7 +1161,6 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
     default:
         break;
     }
-    MarkOffScissor();
     uint32_t triangles = type == PT_TRIANGLELIST ? count / 3 : (count >= 3 ? count - 2 : 0);
     if (!WorthBands(type, idx, count, triangles))
     {

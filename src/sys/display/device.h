@@ -126,7 +126,11 @@ private:
     bool PrepareDraw(uint32_t fvf);
     // The matrix a transform state names, or null.
     const Matrix* TransformSlot(TransformState which) const;
+    // Transforms the draw's vertices, marks their sides off the scissor and their screen points;
+    // a long array on the band threads.
     void TransformVertices(uint32_t fvf, const void* vertices, uint32_t count);
+    void TransformRange(uint32_t fvf, const uint8_t* vertices, const Matrix& wvp, bool lit,
+                        uint32_t begin, uint32_t end);
     void DrawIndexed(PrimitiveType type, const uint16_t* indices, uint32_t count);
     // The rows one band draws, widened by a pixel: primitives whose vertices all lie outside
     // them are left to the other bands without being set up.
@@ -140,13 +144,12 @@ private:
     // Per vertex (mOffScissor), the sides of the viewport it lies beyond, where it reaches the
     // rasteriser unclipped; a triangle whose vertices share a side draws nothing and is dropped
     // before it is copied, projected and set up.
-    void MarkOffScissor();
+    void MarkOffScissor(uint32_t begin, uint32_t end);
     bool OffScissor(uint32_t a, uint32_t b, uint32_t c) const
     {
         return (mOffScissor[a] & mOffScissor[b] & mOffScissor[c]) != 0;
     }
-    // Projects the draw's vertices to screen rows (mScreenY) and answers whether the draw has
-    // enough pixels and set-up work to share among the band threads.
+    // Whether the draw has enough pixels and set-up work to share among the band threads.
     bool WorthBands(PrimitiveType type, const uint16_t* indices, uint32_t count,
                     uint32_t triangles);
     void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat, Rasterizer& rasterizer);
@@ -181,7 +184,8 @@ private:
     std::map<uint32_t, bool> mLightEnabled;
 
     // Per-draw working state, kept to avoid allocations.
-    std::vector<ClipVertex> mClipVertices;
+    std::vector<ClipVertex> mClipVertices; // grown only: the draw's are the first mVertexCount
+    uint32_t mVertexCount = 0;
     std::vector<uint16_t> mIdentity;
     std::vector<Light> mActiveLights;
     PixelState mPixelState;
@@ -193,7 +197,12 @@ private:
     uint32_t mThreadCount = 1;
     std::unique_ptr<RasterThreads> mThreads;
     uint64_t mBandPixels = 0;
-    std::vector<float> mScreenY; // per vertex, when drawn in bands; NaN where unknown
+    // Per vertex, its point on the screen; NaN behind the eye.
+    struct ScreenPoint
+    {
+        float x, y;
+    };
+    std::vector<ScreenPoint> mScreen;
     std::vector<uint8_t> mOffScissor;
     VertexLighting mLighting;
     bool mPreTransformed = false;
