@@ -1094,52 +1094,88 @@ void Device::DrawTriangles(PrimitiveType type, const uint16_t* idx, uint32_t cou
     }
 }
 
-bool Device::WorthBands(PrimitiveType type, const uint16_t* idx, uint32_t count, uint32_t triangles)
+bool Device::PlanBands(PrimitiveType type, const uint16_t* idx, uint32_t count, uint32_t bands,
+                       int32_t* cuts)
 {
     // Worth it when the draw's work, its triangles' pixels within the viewport and a set-up per
-    // triangle, is well above the cost of waking the threads, and it is tall enough to share out.
-    // Many small quads in one draw qualify: each band sets up only the triangles that reach it.
-    // Measured with batches of 500 particles: 8 x 8 ones (about 64000) gained nothing from
-    // four threads, 24 x 24 ones (about 320000) drew in about half the time.
-    constexpr double MIN_WORK = 131072.0; // in pixels' worth of drawing
-    constexpr double SETUP_PIXELS = 32.0; // one triangle's set-up, likewise
-    constexpr double MIN_HEIGHT = 64.0;
-    if (mThreadCount < 2 || triangles == 0)
+    // triangle, is well above the cost of handing it to the threads, and it is tall enough to
+    // share out. Many small quads in one draw qualify: each band sets up only the triangles
+    // that reach it. Measured with batches of 500 particles: 8 x 8 ones (about 64000) gained
+    // nothing from four threads, 24 x 24 ones (about 320000) drew in about half the time.
+    constexpr float MIN_WORK = 131072.0f; // in pixels' worth of drawing
+    constexpr float SETUP_PIXELS = 32.0f; // one triangle's set-up, likewise
+    constexpr float MIN_HEIGHT = 64.0f;
+    if (mThreadCount < 2 || count < 3)
         return false;
-    const double vy0 = mViewport.y, vy1 = vy0 + mViewport.height;
-    double y0 = 1e30, y1 = -1e30;
-    for (uint32_t i = 0; i < count; ++i)
+    // The band edges are cut at equal shares of the work, each triangle's spread evenly over
+    // the rows it spans (kept per row as differences, summed up below). Even cuts, the rows
+    // shared out alike, left the top and bottom bands of a batch of sprites (which reach the
+    // screen's edges less often) with half the work of the others, and their threads idle for
+    // the last quarter of the draw.
+    const Rect& whole = mPixelState.mScissor;
+    const int32_t rows = whole.Height();
+    const float top = static_cast<float>(whole.top), bottom = static_cast<float>(whole.bottom);
+    const float viewportArea = static_cast<float>(mViewport.width) * mViewport.height;
+    // A draw of a few large triangles (a full-screen layer) is cut evenly.
+    const uint32_t triangles = type == PT_TRIANGLELIST ? count / 3 : count - 2;
+    const bool byWork = triangles >= 16;
+    if (byWork)
+        mRowWork.assign(static_cast<size_t>(rows) + 1, 0.0f);
+    float low = bottom, high = top, work = 0;
+    bool known = true;
+    for (uint32_t t = 0; t < triangles; ++t)
     {
-        const double y = mScreen[idx[i]].y;
-        if (std::isnan(y))
-            return true; // behind the eye: assume it covers the viewport
-        y0 = std::min(y0, y);
-        y1 = std::max(y1, y);
+        const uint32_t first = type == PT_TRIANGLELIST ? 3 * t : type == PT_TRIANGLESTRIP ? t : 0;
+        const ScreenPoint pa = mScreen[idx[first]];
+        const ScreenPoint pb = mScreen[idx[type == PT_TRIANGLELIST ? 3 * t + 1 : t + 1]];
+        const ScreenPoint pc = mScreen[idx[type == PT_TRIANGLELIST ? 3 * t + 2 : t + 2]];
+        const float y0 = std::min(std::min(pa.y, pb.y), pc.y);
+        const float y1 = std::max(std::max(pa.y, pb.y), pc.y);
+        if (!(y1 - y0 < 1e9f)) // NaN (behind the eye) or past the guard band
+        {
+            known = false;
+            break;
+        }
+        const float from = std::max(y0, top), to = std::min(y1, bottom);
+        if (!(from < to))
+            continue;
+        low = std::min(low, from);
+        high = std::max(high, to);
+        const float area = std::min(
+            std::fabs((pb.x - pa.x) * (pc.y - pa.y) - (pc.x - pa.x) * (pb.y - pa.y)) * 0.5f,
+            viewportArea);
+        work += area + SETUP_PIXELS;
+        if (byWork)
+        {
+            const float perRow = (area + SETUP_PIXELS) / std::max(y1 - y0, 1.0f);
+            mRowWork[static_cast<uint32_t>(from - top)] += perRow;
+            mRowWork[std::min(static_cast<int32_t>(to - top) + 1, rows)] -= perRow;
+        }
     }
-    y0 = std::max(y0, vy0);
-    y1 = std::min(y1, vy1);
-    if (!(y1 - y0 >= MIN_HEIGHT))
+    for (uint32_t k = 0; k <= bands; ++k)
+        cuts[k] = whole.top + static_cast<int32_t>(static_cast<int64_t>(rows) * k / bands);
+    if (!known)
+        return true; // reaches behind the eye: assume it covers the viewport, cut evenly
+    if (!(high - low >= MIN_HEIGHT && work >= MIN_WORK))
         return false;
-    // The triangles' areas, each at most the viewport's.
-    const double viewportArea = static_cast<double>(mViewport.width) * mViewport.height;
-    double work = static_cast<double>(triangles) * SETUP_PIXELS;
-    auto add = [&](uint32_t a, uint32_t b, uint32_t c)
+    if (!byWork)
+        return true;
+    float perRow = 0, total = 0;
+    for (int32_t r = 0; r < rows; ++r)
     {
-        const double xa = mScreen[a].x, ya = mScreen[a].y, xb = mScreen[b].x,
-                     yb = mScreen[b].y, xc = mScreen[c].x, yc = mScreen[c].y;
-        double area = std::fabs((xb - xa) * (yc - ya) - (xc - xa) * (yb - ya)) * 0.5;
-        work += area < viewportArea ? area : viewportArea;
-    };
-    if (type == PT_TRIANGLELIST)
-        for (uint32_t i = 0; i + 2 < count && work < MIN_WORK; i += 3)
-            add(idx[i], idx[i + 1], idx[i + 2]);
-    else if (type == PT_TRIANGLESTRIP)
-        for (uint32_t i = 0; i + 2 < count && work < MIN_WORK; ++i)
-            add(idx[i], idx[i + 1], idx[i + 2]);
-    else
-        for (uint32_t i = 1; i + 1 < count && work < MIN_WORK; ++i)
-            add(idx[0], idx[i], idx[i + 1]);
-    return work >= MIN_WORK;
+        perRow += mRowWork[static_cast<size_t>(r)];
+        total += perRow;
+        mRowWork[static_cast<size_t>(r)] = total; // the work of rows 0 .. r
+    }
+    int32_t r = 0;
+    for (uint32_t k = 1; k < bands; ++k)
+    {
+        const float share = total * static_cast<float>(k) / static_cast<float>(bands);
+        while (r < rows && mRowWork[static_cast<size_t>(r)] < share)
+            ++r;
+        cuts[k] = whole.top + r;
+    }
+    return true;
 }
 
 void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count)
@@ -1161,28 +1197,25 @@ void Device::DrawIndexed(PrimitiveType type, const uint16_t* idx, uint32_t count
     default:
         break;
     }
-    uint32_t triangles = type == PT_TRIANGLELIST ? count / 3 : (count >= 3 ? count - 2 : 0);
-    if (!WorthBands(type, idx, count, triangles))
+    // Contiguous bands of the viewport's rows, each taking the whole draw: two per thread, so
+    // that a thread which gets its core late leaves the rest to the others. More would set up
+    // the triangles crossing their edges more often (measured: three or four per thread were
+    // no faster).
+    const uint32_t bands = 2 * mThreadCount;
+    int32_t cuts[RasterThreads::MAX_BANDS + 1];
+    if (!PlanBands(type, idx, count, bands, cuts))
     {
         DrawTriangles(type, idx, count, mRasterizer);
         return;
     }
     if (mThreads == nullptr)
         mThreads = std::make_unique<RasterThreads>(mThreadCount);
-    // Contiguous bands of the viewport's rows, each taking the whole draw: two per thread, so
-    // that a thread which gets its core late, or a band with less to draw, leaves the rest to
-    // the others. More would set up the triangles crossing their edges more often.
-    const Rect whole = mPixelState.mScissor;
-    const uint32_t bands = 2 * mThreads->GetCount();
-    const int32_t rows = whole.Height();
-    uint64_t pixels[32] = {};
+    uint64_t pixels[RasterThreads::MAX_BANDS] = {};
     auto task = [&](uint32_t k)
     {
         PixelState state = mPixelState;
-        state.mScissor.top =
-            whole.top + static_cast<int32_t>(static_cast<int64_t>(rows) * k / bands);
-        state.mScissor.bottom =
-            whole.top + static_cast<int32_t>(static_cast<int64_t>(rows) * (k + 1) / bands);
+        state.mScissor.top = cuts[k];
+        state.mScissor.bottom = cuts[k + 1];
         if (state.mScissor.IsEmpty())
             return;
         const BandRows band{static_cast<float>(state.mScissor.top) - 1.0f,

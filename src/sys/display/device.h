@@ -149,9 +149,10 @@ private:
     {
         return (mOffScissor[a] & mOffScissor[b] & mOffScissor[c]) != 0;
     }
-    // Whether the draw has enough pixels and set-up work to share among the band threads.
-    bool WorthBands(PrimitiveType type, const uint16_t* indices, uint32_t count,
-                    uint32_t triangles);
+    // Whether the draw has enough pixels and set-up work to share among the band threads and,
+    // if so, the rows where its bands 0 .. bands - 1 start, and its end in cuts[bands].
+    bool PlanBands(PrimitiveType type, const uint16_t* indices, uint32_t count, uint32_t bands,
+                   int32_t* cuts);
     void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat, Rasterizer& rasterizer);
     // Draws triangles (a, b, c) and (a, c, d) as one quad when that gives the same picture;
     // false (nothing drawn) otherwise.
@@ -203,6 +204,7 @@ private:
         float x, y;
     };
     std::vector<ScreenPoint> mScreen;
+    std::vector<float> mRowWork; // per row of a banded draw, its estimated work
     std::vector<uint8_t> mOffScissor;
     VertexLighting mLighting;
     bool mPreTransformed = false;

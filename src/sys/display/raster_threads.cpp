@@ -108,9 +108,9 @@ void RasterThreads::TakeBands(uint32_t thread, uint32_t generation, TaskFunction
             // Else the highest free band below the own share (wrapping round): the one its
             // owner would come to last.
             const uint64_t below = free & ((uint64_t{1} << first) - 1);
-            band = static_cast<uint32_t>(
-                (free & own) != 0 ? std::countr_zero(free & own)
-                                  : 63 - std::countl_zero(below != 0 ? below : free));
+            band = static_cast<uint32_t>((free & own) != 0
+                                             ? std::countr_zero(free & own)
+                                             : 63 - std::countl_zero(below != 0 ? below : free));
         } while (!mTaken.compare_exchange_weak(taken, taken | uint64_t{1} << band));
         function(context, band);
         // The context may be gone once the last band is counted: only members from here on.

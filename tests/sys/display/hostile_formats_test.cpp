@@ -236,8 +236,8 @@ TEST(HostileFormats, ClipperCutsRectanglesOfAnyExtent)
         }
 }
 
-// Bands on targets of other formats and on the 3-D path (perspective, depth, lighting) give the
-// picture one thread gives.
+// Bands on targets of other formats and on the 3-D path (perspective, depth, lighting, a long
+// vertex array) give the picture one thread gives.
 TEST(HostileFormats, BandThreadsMatchOneThreadOnEveryTargetFormatAndThe3dPath)
 {
     for (FormatId format : {FormatId::R5G6B5, FormatId::R8G8B8, FormatId::X8R8G8B8})
@@ -278,6 +278,24 @@ TEST(HostileFormats, BandThreadsMatchOneThreadOnEveryTargetFormatAndThe3dPath)
             Vertex wall[4] = {Vertex{-3, -2, 2, 0, 0, -1, 0, 0}, Vertex{3, -2, 6, 0, 0, -1, 2, 0},
                               Vertex{3, 3, 6, 0, 0, -1, 2, 2}, Vertex{-3, 3, 2, 0, 0, -1, 0, 2}};
             dev->DrawPrimitive(PT_TRIANGLEFAN, FVF_VERTEX, wall, 4, 0);
+            // A lit, rippled grid long enough for its vertices to be shared out among the
+            // threads, over the lower part of the screen only: the bands are cut unevenly.
+            std::vector<Vertex> grid;
+            std::vector<uint16_t> indices;
+            for (int j = 0; j <= 32; ++j)
+                for (int i = 0; i <= 32; ++i)
+                    grid.push_back(Vertex{-4.0f + 0.25f * i, -0.8f + 0.1f * std::sin(i * 0.7f),
+                                          1.0f + 0.3f * j, 0, 1, 0, i / 8.0f, j / 8.0f});
+            for (uint16_t j = 0; j < 32; ++j)
+                for (uint16_t i = 0; i < 32; ++i)
+                {
+                    const uint16_t a = static_cast<uint16_t>(j * 33 + i);
+                    for (int k : {0, 1, 34, 0, 34, 33})
+                        indices.push_back(static_cast<uint16_t>(a + k));
+                }
+            dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_VERTEX, grid.data(),
+                                      static_cast<uint32_t>(grid.size()), indices.data(),
+                                      static_cast<uint32_t>(indices.size()), 0);
             return ReadAll(*target);
         };
         const std::vector<uint32_t> one = render(1);
