@@ -197,6 +197,7 @@ private:
     bool mHasDepthView = false;
     uint32_t mThreadCount = 1;
     std::unique_ptr<RasterThreads> mThreads;
+    bool mLastDrawBanded = false;
     uint64_t mBandPixels = 0;
     // Per vertex, its point on the screen; NaN behind the eye.
     struct ScreenPoint

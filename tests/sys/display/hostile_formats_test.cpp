@@ -278,8 +278,9 @@ TEST(HostileFormats, BandThreadsMatchOneThreadOnEveryTargetFormatAndThe3dPath)
             Vertex wall[4] = {Vertex{-3, -2, 2, 0, 0, -1, 0, 0}, Vertex{3, -2, 6, 0, 0, -1, 2, 0},
                               Vertex{3, 3, 6, 0, 0, -1, 2, 2}, Vertex{-3, 3, 2, 0, 0, -1, 0, 2}};
             dev->DrawPrimitive(PT_TRIANGLEFAN, FVF_VERTEX, wall, 4, 0);
-            // A lit, rippled grid long enough for its vertices to be shared out among the
-            // threads, over the lower part of the screen only: the bands are cut unevenly.
+            // A lit, rippled grid over the lower part of the screen only (the bands are cut
+            // unevenly), drawn twice: the second time, after a draw in bands, its vertices are
+            // long enough to be shared out among the threads.
             std::vector<Vertex> grid;
             std::vector<uint16_t> indices;
             for (int j = 0; j <= 32; ++j)
@@ -293,9 +294,10 @@ TEST(HostileFormats, BandThreadsMatchOneThreadOnEveryTargetFormatAndThe3dPath)
                     for (int k : {0, 1, 34, 0, 34, 33})
                         indices.push_back(static_cast<uint16_t>(a + k));
                 }
-            dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_VERTEX, grid.data(),
-                                      static_cast<uint32_t>(grid.size()), indices.data(),
-                                      static_cast<uint32_t>(indices.size()), 0);
+            for (int pass = 0; pass < 2; ++pass)
+                dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_VERTEX, grid.data(),
+                                          static_cast<uint32_t>(grid.size()), indices.data(),
+                                          static_cast<uint32_t>(indices.size()), 0);
             return ReadAll(*target);
         };
         const std::vector<uint32_t> one = render(1);
