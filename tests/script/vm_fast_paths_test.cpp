@@ -344,6 +344,35 @@ TEST_F(VmFastPathsTest, NumericForWithStringBounds)
               "error: test:1: `for' limit must be a number");
 }
 
+TEST_F(VmFastPathsTest, ErrorsNameTheLineOfTheirInstructionAfterQuietOnes)
+{
+    // Lines 1 to 5 run only instructions that neither call nor raise (moves, constants, number
+    // arithmetic and comparisons, upvalues, array reads, jumps, loops); the error on line 6 must
+    // still name line 6, and a metamethod's error at level 2 the line that invoked it.
+    const std::string quiet = "local t, u = {1, 2}, 3\n"
+                              "local f = function() return u end\n"
+                              "local a = t[1] + u * 2 - t[2]\n"
+                              "for i = 1, 3 do if a < i then a = a + 1 else a = -a end end\n"
+                              "local b = not a\n";
+    const std::pair<const char*, const char*> cases[] = {
+        {"return a + 'x'", "test:6: attempt to perform arithmetic on a string value"},
+        {"return t.x.y", "test:6: attempt to index field `x' (a nil value)"},
+        {"return zz.y", "test:6: attempt to index global `zz' (a nil value)"},
+        {"return a()", "test:6: attempt to call local `a' (a number value)"},
+        {"return a < 'x'", "test:6: attempt to compare number with string"},
+        {"return a .. nil", "test:6: attempt to concatenate a nil value"},
+        {"t[nil] = 1", "test:6: table index is nil"},
+        {"return -print",
+         "test:6: attempt to perform arithmetic on global `print' (a function value)"},
+        {"for i = 1, 'x' do end", "test:6: `for' limit must be a number"},
+        {"setmetatable(t, {__index = function() error('from tm', 2) end}) return t.y",
+         "test:6: from tm"},
+        {"return f() + nil", "test:6: attempt to perform arithmetic on a nil value"},
+    };
+    for (const auto& [line6, message] : cases)
+        EXPECT_EQ(mState.Run(quiet + line6), message) << line6;
+}
+
 TEST_F(VmFastPathsTest, ResultCountsOfLuaAndNativeCalls)
 {
     // Each wanted count against more, fewer and all results, through tail calls (whose record

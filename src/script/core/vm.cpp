@@ -585,370 +585,513 @@ void luaV_concat(lua_State* L, int total, int last, const Table* keyFor, bool ke
 
 // --- The interpreter loop ----------------------------------------------------------------------
 
+// With labels as values each handler ends in its own jump to the next one, which the processor
+// predicts per handler; other compilers take the switch.
+#if defined(__GNUC__) || defined(__clang__)
+#define VM_THREADED 1
+#endif
+
+#ifdef VM_THREADED
+#define VM_CASE(op) L_##op:
+#define VM_NEXT()                                                                                  \
+    do                                                                                             \
+    {                                                                                              \
+        i = *pc++;                                                                                 \
+        ra = base + GETARG_A(i);                                                                   \
+        goto* kHandlers[GET_OPCODE(i)];                                                            \
+    } while (0)
+#else
+#define VM_CASE(op) case op:
+#define VM_NEXT() continue
+#endif
+
+// The position of the running instruction is stored in the call record only before something
+// can read it: an error (its line and variable names), a call (the callee's traceback, a yield,
+// the return), a metamethod or the collector (a finalizer's traceback). The paths that do none
+// of these leave it behind.
+#define VM_SAVEPC() (L->ci->savedpc = pc)
+
 StkId luaV_execute(lua_State* L)
 {
     LClosure* cl;
     TObject* k;
     const Instruction* pc;
     StkId base;
+    Instruction i;
+    StkId ra;
+    auto RB = [&]() { return base + GETARG_B(i); };
+    auto RKB = [&]()
+    { return ISK(GETARG_B(i)) ? k + (GETARG_B(i) - MAXSTACK) : base + GETARG_B(i); };
+    auto RKC = [&]()
+    { return ISK(GETARG_C(i)) ? k + (GETARG_C(i) - MAXSTACK) : base + GETARG_C(i); };
+#ifdef VM_THREADED
+    // Indexed by the six opcode bits without a range check: codes past the last operation do
+    // nothing, as the switch does.
+    static const void* const kHandlers[1 << SIZE_OP] = {
+        &&L_OP_MOVE,      &&L_OP_LOADK,    &&L_OP_LOADBOOL,  &&L_OP_LOADNIL,  &&L_OP_GETUPVAL,
+        &&L_OP_GETGLOBAL, &&L_OP_GETTABLE, &&L_OP_SETGLOBAL, &&L_OP_SETUPVAL, &&L_OP_SETTABLE,
+        &&L_OP_NEWTABLE,  &&L_OP_SELF,     &&L_OP_ADD,       &&L_OP_SUB,      &&L_OP_MUL,
+        &&L_OP_DIV,       &&L_OP_BAND,     &&L_OP_BOR,       &&L_OP_SHL,      &&L_OP_SHR,
+        &&L_OP_POW,       &&L_OP_UNM,      &&L_OP_NOT,       &&L_OP_CONCAT,   &&L_OP_JMP,
+        &&L_OP_EQ,        &&L_OP_LT,       &&L_OP_LE,        &&L_OP_TEST,     &&L_OP_CALL,
+        &&L_OP_TAILCALL,  &&L_OP_RETURN,   &&L_OP_FORLOOP,   &&L_OP_TFORLOOP, &&L_OP_TFORPREP,
+        &&L_OP_SETLIST,   &&L_OP_SETLISTO, &&L_OP_CLOSE,     &&L_OP_CLOSURE,  &&L_INVALID,
+        &&L_INVALID,      &&L_INVALID,     &&L_INVALID,      &&L_INVALID,     &&L_INVALID,
+        &&L_INVALID,      &&L_INVALID,     &&L_INVALID,      &&L_INVALID,     &&L_INVALID,
+        &&L_INVALID,      &&L_INVALID,     &&L_INVALID,      &&L_INVALID,     &&L_INVALID,
+        &&L_INVALID,      &&L_INVALID,     &&L_INVALID,      &&L_INVALID,     &&L_INVALID,
+        &&L_INVALID,      &&L_INVALID,     &&L_INVALID,      &&L_INVALID};
+    static_assert(OP_CLOSURE == 38 && NUM_OPCODES == 39, "one handler per operation, in order");
+#endif
 reentry:
     pc = L->ci->savedpc;
     cl = toL(clvalue(L->base - 1));
     base = L->base;
     k = cl->p->k;
+#ifdef VM_THREADED
+    VM_NEXT();
+#endif
     for (;;)
     {
-        const Instruction i = *pc++;
-        L->ci->savedpc = pc;
-        StkId ra = base + GETARG_A(i);
-        auto RB = [&]() { return base + GETARG_B(i); };
-        auto RKB = [&]()
-        { return ISK(GETARG_B(i)) ? k + (GETARG_B(i) - MAXSTACK) : base + GETARG_B(i); };
-        auto RKC = [&]()
-        { return ISK(GETARG_C(i)) ? k + (GETARG_C(i) - MAXSTACK) : base + GETARG_C(i); };
+#ifndef VM_THREADED
+        i = *pc++;
+        ra = base + GETARG_A(i);
         switch (GET_OPCODE(i))
         {
-        case OP_MOVE:
-            setobj(ra, RB());
-            break;
-        case OP_LOADK:
-            setobj(ra, k + GETARG_Bx(i));
-            break;
-        case OP_LOADBOOL:
-            setbvalue(ra, GETARG_B(i));
-            if (GETARG_C(i))
-                pc++;
-            break;
-        case OP_LOADNIL:
+        default:
+            VM_NEXT();
+#else
         {
-            StkId rb = RB();
-            do
+        L_INVALID:
+            VM_NEXT();
+#endif
+            VM_CASE(OP_MOVE)
             {
-                setnilvalue(rb--);
-            } while (rb >= ra);
-            break;
-        }
-        case OP_GETUPVAL:
-            setobj(ra, cl->upvals[GETARG_B(i)]->v);
-            break;
-        case OP_GETGLOBAL:
-        {
-            TObject* key = k + GETARG_Bx(i);
-            const TObject* v = FastGetStr(L, cl->g, tsvalue(key));
-            if (v != nullptr)
-            {
-                setobj(ra, v);
-                break;
+                setobj(ra, RB());
+                VM_NEXT();
             }
-            TObject g;
-            sethvalue(&g, cl->g);
-            luaV_gettable(L, &g, key, ra);
-            base = L->base;
-            break;
-        }
-        case OP_GETTABLE:
-        {
-            StkId rb = RB();
-            TObject* rc = RKC();
-            const TObject* v = FastGet(L, rb, rc);
-            if (v != nullptr)
+            VM_CASE(OP_LOADK)
             {
-                setobj(ra, v);
-                break;
+                setobj(ra, k + GETARG_Bx(i));
+                VM_NEXT();
             }
-            luaV_gettable(L, rb, rc, ra);
-            base = L->base;
-            break;
-        }
-        case OP_SETGLOBAL:
-        {
-            TObject g;
-            sethvalue(&g, cl->g);
-            TObject* slot = FastSetSlot(&g, k + GETARG_Bx(i));
-            if (slot != nullptr)
+            VM_CASE(OP_LOADBOOL)
             {
-                setobj(slot, ra);
-                break;
+                setbvalue(ra, GETARG_B(i));
+                if (GETARG_C(i))
+                    pc++;
+                VM_NEXT();
             }
-            luaV_settable(L, &g, k + GETARG_Bx(i), ra);
-            base = L->base;
-            break;
-        }
-        case OP_SETUPVAL:
-            setobj(cl->upvals[GETARG_B(i)]->v, ra);
-            break;
-        case OP_SETTABLE:
-        {
-            TObject* rb = RKB();
-            TObject* rc = RKC();
-            if (ttistable(ra))
+            VM_CASE(OP_LOADNIL)
             {
-                Table* h = hvalue(ra);
-                const TObject* slot = RawSlot(h, rb);
-                if (!ttisnil(slot))
+                StkId rb = RB();
+                do
                 {
-                    h->flags = 0;
-                    setobj(const_cast<TObject*>(slot), rc);
-                    break;
-                }
-                // A key the table does not hold, and no "__newindex" to ask: the new entry is
-                // made without looking the key up again.
-                if (slot == &luaO_nilobject && fasttm(L, h->metatable, TM_NEWINDEX) == nullptr)
+                    setnilvalue(rb--);
+                } while (rb >= ra);
+                VM_NEXT();
+            }
+            VM_CASE(OP_GETUPVAL)
+            {
+                setobj(ra, cl->upvals[GETARG_B(i)]->v);
+                VM_NEXT();
+            }
+            VM_CASE(OP_GETGLOBAL)
+            {
+                TObject* key = k + GETARG_Bx(i);
+                const TObject* v = FastGetStr(L, cl->g, tsvalue(key));
+                if (v != nullptr)
                 {
-                    setobj(luaH_setnew(L, h, rb), rc);
-                    break;
+                    setobj(ra, v);
+                    VM_NEXT();
                 }
-            }
-            luaV_settable(L, ra, rb, rc);
-            base = L->base;
-            break;
-        }
-        case OP_NEWTABLE:
-            sethvalue(ra, luaH_new(L, luaO_fb2int(GETARG_B(i)), GETARG_C(i)));
-            luaC_checkGC(L);
-            base = L->base;
-            break;
-        case OP_SELF:
-        {
-            StkId rb = RB();
-            TObject* rc = RKC();
-            TObject self = *rb;
-            setobj(ra + 1, &self);
-            const TObject* v = FastGet(L, &self, rc);
-            if (v != nullptr)
-            {
-                setobj(ra, v);
-                break;
-            }
-            luaV_gettable(L, rb, rc, ra);
-            base = L->base;
-            break;
-        }
-        case OP_ADD:
-        case OP_SUB:
-        case OP_MUL:
-        case OP_DIV:
-        {
-            const TObject* rb = RKB();
-            const TObject* rc = RKC();
-            if (ttisnumber(rb) && ttisnumber(rc))
-            {
-                lua_Number x = nvalue(rb);
-                lua_Number y = nvalue(rc);
-                switch (GET_OPCODE(i))
-                {
-                case OP_ADD:
-                    setnvalue(ra, x + y);
-                    break;
-                case OP_SUB:
-                    setnvalue(ra, x - y);
-                    break;
-                case OP_MUL:
-                    setnvalue(ra, x * y);
-                    break;
-                default:
-                    setnvalue(ra, x / y);
-                    break;
-                }
-            }
-            else
-            {
-                static const TMS events[] = {TM_ADD, TM_SUB, TM_MUL, TM_DIV};
-                Arith(L, ra, rb, rc, events[GET_OPCODE(i) - OP_ADD]);
+                TObject g;
+                sethvalue(&g, cl->g);
+                VM_SAVEPC();
+                luaV_gettable(L, &g, key, ra);
                 base = L->base;
+                VM_NEXT();
             }
-            break;
-        }
-        case OP_BAND:
-        case OP_BOR:
-        case OP_SHL:
-        case OP_SHR:
-            if (!Bitwise(ra, RKB(), RKC(), GET_OPCODE(i)))
-                luaG_bitwiseerror(L, RKB(), RKC());
-            break;
-        case OP_POW:
-            Arith(L, ra, RKB(), RKC(), TM_POW);
-            base = L->base;
-            break;
-        case OP_UNM:
-        {
-            StkId rb = RB();
-            TObject temp;
-            const TObject* n = luaV_tonumber(rb, &temp);
-            if (n != nullptr)
-                setnvalue(ra, -nvalue(n));
-            else
+            VM_CASE(OP_GETTABLE)
             {
+                StkId rb = RB();
+                TObject* rc = RKC();
+                const TObject* v = FastGet(L, rb, rc);
+                if (v != nullptr)
+                {
+                    setobj(ra, v);
+                    VM_NEXT();
+                }
+                VM_SAVEPC();
+                luaV_gettable(L, rb, rc, ra);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_SETGLOBAL)
+            {
+                TObject g;
+                sethvalue(&g, cl->g);
+                TObject* slot = FastSetSlot(&g, k + GETARG_Bx(i));
+                if (slot != nullptr)
+                {
+                    setobj(slot, ra);
+                    VM_NEXT();
+                }
+                VM_SAVEPC();
+                luaV_settable(L, &g, k + GETARG_Bx(i), ra);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_SETUPVAL)
+            {
+                setobj(cl->upvals[GETARG_B(i)]->v, ra);
+                VM_NEXT();
+            }
+            VM_CASE(OP_SETTABLE)
+            {
+                TObject* rb = RKB();
+                TObject* rc = RKC();
+                if (ttistable(ra))
+                {
+                    Table* h = hvalue(ra);
+                    const TObject* slot = RawSlot(h, rb);
+                    if (!ttisnil(slot))
+                    {
+                        h->flags = 0;
+                        setobj(const_cast<TObject*>(slot), rc);
+                        VM_NEXT();
+                    }
+                    // A key the table does not hold, and no "__newindex" to ask: the new entry is
+                    // made without looking the key up again.
+                    if (slot == &luaO_nilobject && fasttm(L, h->metatable, TM_NEWINDEX) == nullptr)
+                    {
+                        VM_SAVEPC();
+                        setobj(luaH_setnew(L, h, rb), rc);
+                        VM_NEXT();
+                    }
+                }
+                VM_SAVEPC();
+                luaV_settable(L, ra, rb, rc);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_NEWTABLE)
+            {
+                VM_SAVEPC();
+                sethvalue(ra, luaH_new(L, luaO_fb2int(GETARG_B(i)), GETARG_C(i)));
+                luaC_checkGC(L);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_SELF)
+            {
+                StkId rb = RB();
+                TObject* rc = RKC();
+                TObject self = *rb;
+                setobj(ra + 1, &self);
+                const TObject* v = FastGet(L, &self, rc);
+                if (v != nullptr)
+                {
+                    setobj(ra, v);
+                    VM_NEXT();
+                }
+                VM_SAVEPC();
+                luaV_gettable(L, rb, rc, ra);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_ADD)
+            {
+                const TObject* rb = RKB();
+                const TObject* rc = RKC();
+                if (ttisnumber(rb) && ttisnumber(rc))
+                {
+                    setnvalue(ra, nvalue(rb) + nvalue(rc));
+                    VM_NEXT();
+                }
+                VM_SAVEPC();
+                Arith(L, ra, rb, rc, TM_ADD);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_SUB)
+            {
+                const TObject* rb = RKB();
+                const TObject* rc = RKC();
+                if (ttisnumber(rb) && ttisnumber(rc))
+                {
+                    setnvalue(ra, nvalue(rb) - nvalue(rc));
+                    VM_NEXT();
+                }
+                VM_SAVEPC();
+                Arith(L, ra, rb, rc, TM_SUB);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_MUL)
+            {
+                const TObject* rb = RKB();
+                const TObject* rc = RKC();
+                if (ttisnumber(rb) && ttisnumber(rc))
+                {
+                    setnvalue(ra, nvalue(rb) * nvalue(rc));
+                    VM_NEXT();
+                }
+                VM_SAVEPC();
+                Arith(L, ra, rb, rc, TM_MUL);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_DIV)
+            {
+                const TObject* rb = RKB();
+                const TObject* rc = RKC();
+                if (ttisnumber(rb) && ttisnumber(rc))
+                {
+                    setnvalue(ra, nvalue(rb) / nvalue(rc));
+                    VM_NEXT();
+                }
+                VM_SAVEPC();
+                Arith(L, ra, rb, rc, TM_DIV);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_BAND)
+            VM_CASE(OP_BOR)
+            VM_CASE(OP_SHL)
+            VM_CASE(OP_SHR)
+            {
+                if (!Bitwise(ra, RKB(), RKC(), GET_OPCODE(i)))
+                {
+                    VM_SAVEPC();
+                    luaG_bitwiseerror(L, RKB(), RKC());
+                }
+                VM_NEXT();
+            }
+            VM_CASE(OP_POW)
+            {
+                VM_SAVEPC();
+                Arith(L, ra, RKB(), RKC(), TM_POW);
+                base = L->base;
+                VM_NEXT();
+            }
+            VM_CASE(OP_UNM)
+            {
+                StkId rb = RB();
+                TObject temp;
+                const TObject* n = luaV_tonumber(rb, &temp);
+                if (n != nullptr)
+                {
+                    setnvalue(ra, -nvalue(n));
+                    VM_NEXT();
+                }
                 setnilvalue(&temp);
+                VM_SAVEPC();
                 if (!CallBinTM(L, rb, &temp, ra, TM_UNM))
                     luaG_aritherror(L, rb, &temp);
                 base = L->base;
+                VM_NEXT();
             }
-            break;
-        }
-        case OP_NOT:
-        {
-            int res = l_isfalse(RB());
-            setbvalue(ra, res);
-            break;
-        }
-        case OP_CONCAT:
-        {
-            int b = GETARG_B(i);
-            int c = GETARG_C(i);
-            // A result that indexes a table next (`t[a .. b]`, `t[a .. b] = v`): the table's node
-            // for it is fetched as soon as its hash is known.
-            const Table* keyFor = nullptr;
-            bool keyWritten = false;
-            const Instruction next = *pc;
-            if (GET_OPCODE(next) == OP_GETTABLE && GETARG_C(next) == GETARG_A(i) &&
-                ttistable(base + GETARG_B(next)))
-                keyFor = hvalue(base + GETARG_B(next));
-            else if (GET_OPCODE(next) == OP_SETTABLE && GETARG_B(next) == GETARG_A(i) &&
-                     ttistable(base + GETARG_A(next)))
+            VM_CASE(OP_NOT)
             {
-                keyFor = hvalue(base + GETARG_A(next));
-                keyWritten = true;
+                int res = l_isfalse(RB());
+                setbvalue(ra, res);
+                VM_NEXT();
             }
-            luaV_concat(L, c - b + 1, c, keyFor, keyWritten);
-            luaC_checkGC(L);
-            base = L->base;
-            setobj(base + GETARG_A(i), base + b);
-            break;
-        }
-        case OP_JMP:
-            pc += GETARG_sBx(i);
-            break;
-        case OP_EQ:
-        case OP_LT:
-        case OP_LE:
-        {
-            const TObject* rb = RKB();
-            const TObject* rc = RKC();
-            int res;
-            if (GET_OPCODE(i) == OP_EQ)
-                res = luaV_equalObj(L, rb, rc);
-            else if (ttisnumber(rb) && ttisnumber(rc)) // two numbers never reach a metamethod
-                res = GET_OPCODE(i) == OP_LT ? nvalue(rb) < nvalue(rc) : nvalue(rb) <= nvalue(rc);
-            else if (GET_OPCODE(i) == OP_LT)
-                res = luaV_lessthan(L, rb, rc);
-            else
-                res = LessEqual(L, rb, rc);
-            base = L->base;
-            if (res != GETARG_A(i))
-                pc++;
-            else
-                pc += GETARG_sBx(*pc) + 1;
-            break;
-        }
-        case OP_TEST:
-        {
-            StkId rb = RB();
-            if (l_isfalse(rb) == GETARG_C(i))
-                pc++;
-            else
+            VM_CASE(OP_CONCAT)
             {
-                setobj(ra, rb);
-                pc += GETARG_sBx(*pc) + 1;
-            }
-            break;
-        }
-        case OP_CALL:
-        {
-            int b = GETARG_B(i);
-            int nresults = GETARG_C(i) - 1;
-            if (b != 0)
-                L->top = ra + b;
-            if (ttisfunction(ra) && clvalue(ra)->isC)
-            {
-                // A native function with room for its frame and a free call record: what
-                // luaD_precall and luaD_poscall would do, without the two calls.
-                if (L->ci + 1 != L->end_ci && L->stack_last - L->top > LUA_MINSTACK)
+                int b = GETARG_B(i);
+                int c = GETARG_C(i);
+                // A result that indexes a table next (`t[a .. b]`, `t[a .. b] = v`): the table's
+                // node for it is fetched as soon as its hash is known.
+                const Table* keyFor = nullptr;
+                bool keyWritten = false;
+                const Instruction next = *pc;
+                if (GET_OPCODE(next) == OP_GETTABLE && GETARG_C(next) == GETARG_A(i) &&
+                    ttistable(base + GETARG_B(next)))
+                    keyFor = hvalue(base + GETARG_B(next));
+                else if (GET_OPCODE(next) == OP_SETTABLE && GETARG_B(next) == GETARG_A(i) &&
+                         ttistable(base + GETARG_A(next)))
                 {
-                    CallInfo* ci = ++L->ci;
-                    L->base = ci->base = ra + 1;
-                    ci->top = L->top + LUA_MINSTACK;
-                    ci->state = CI_C;
-                    ci->savedpc = nullptr;
-                    ci->tailcalls = 0;
-                    const int n = toC(clvalue(ra))->f(L);
-                    if (n < 0)
-                        return nullptr; // yielded
-                    StkId first = L->top - n;
-                    StkId last = L->top;
-                    StkId res = L->base - 1;
-                    ci = --L->ci;
-                    base = ci->base;
-                    L->base = base;
-                    int wanted = nresults;
-                    for (; wanted != 0 && first < last; wanted--)
-                        setobj(res++, first++);
-                    for (; wanted > 0; wanted--)
-                        setnilvalue(res++);
-                    L->top = nresults >= 0 ? ci->top : res;
-                    break;
+                    keyFor = hvalue(base + GETARG_A(next));
+                    keyWritten = true;
                 }
-            }
-            else if (ttisfunction(ra))
-            {
-                // A fixed-argument Lua function with room for its frame and a free call record:
-                // what luaD_precall would do, without leaving the loop or reloading what is known.
-                LClosure* callee = toL(clvalue(ra));
-                Proto* p = callee->p;
-                if (!p->is_vararg && L->ci + 1 != L->end_ci &&
-                    L->stack_last - L->top > p->maxstacksize)
-                {
-                    CallInfo* ci = ++L->ci;
-                    base = ra + 1;
-                    StkId top = base + p->maxstacksize;
-                    L->base = ci->base = base;
-                    ci->top = top;
-                    ci->savedpc = p->code;
-                    ci->tailcalls = 0;
-                    ci->state = CI_SAVEDPC | CI_INLINE;
-                    ci->nresults = nresults;
-                    for (StkId slot = L->top; slot < top; slot++)
-                        setnilvalue(slot);
-                    L->top = top;
-                    cl = callee;
-                    pc = p->code;
-                    k = p->k;
-                    continue;
-                }
-            }
-            StkId firstResult = luaD_precall(L, ra);
-            if (firstResult != nullptr)
-            {
-                if (firstResult > L->top)
-                    return nullptr; // yielded
-                luaD_poscall(L, nresults, firstResult);
-                if (nresults >= 0)
-                    L->top = L->ci->top;
+                VM_SAVEPC();
+                luaV_concat(L, c - b + 1, c, keyFor, keyWritten);
+                luaC_checkGC(L);
                 base = L->base;
+                setobj(base + GETARG_A(i), base + b);
+                VM_NEXT();
             }
-            else
+            VM_CASE(OP_JMP)
             {
+                pc += GETARG_sBx(i);
+                VM_NEXT();
+            }
+            VM_CASE(OP_EQ)
+            {
+                const TObject* rb = RKB();
+                const TObject* rc = RKC();
+                int res;
+                if (ttisnumber(rb) && ttisnumber(rc))
+                    res = nvalue(rb) == nvalue(rc);
+                else
+                {
+                    VM_SAVEPC();
+                    res = luaV_equalObj(L, rb, rc);
+                    base = L->base;
+                }
+                if (res != GETARG_A(i))
+                    pc++;
+                else
+                    pc += GETARG_sBx(*pc) + 1;
+                VM_NEXT();
+            }
+            VM_CASE(OP_LT)
+            {
+                const TObject* rb = RKB();
+                const TObject* rc = RKC();
+                int res;
+                if (ttisnumber(rb) && ttisnumber(rc)) // two numbers never reach a metamethod
+                    res = nvalue(rb) < nvalue(rc);
+                else
+                {
+                    VM_SAVEPC();
+                    res = luaV_lessthan(L, rb, rc);
+                    base = L->base;
+                }
+                if (res != GETARG_A(i))
+                    pc++;
+                else
+                    pc += GETARG_sBx(*pc) + 1;
+                VM_NEXT();
+            }
+            VM_CASE(OP_LE)
+            {
+                const TObject* rb = RKB();
+                const TObject* rc = RKC();
+                int res;
+                if (ttisnumber(rb) && ttisnumber(rc))
+                    res = nvalue(rb) <= nvalue(rc);
+                else
+                {
+                    VM_SAVEPC();
+                    res = LessEqual(L, rb, rc);
+                    base = L->base;
+                }
+                if (res != GETARG_A(i))
+                    pc++;
+                else
+                    pc += GETARG_sBx(*pc) + 1;
+                VM_NEXT();
+            }
+            VM_CASE(OP_TEST)
+            {
+                StkId rb = RB();
+                if (l_isfalse(rb) == GETARG_C(i))
+                    pc++;
+                else
+                {
+                    setobj(ra, rb);
+                    pc += GETARG_sBx(*pc) + 1;
+                }
+                VM_NEXT();
+            }
+            VM_CASE(OP_CALL)
+            {
+                int b = GETARG_B(i);
+                int nresults = GETARG_C(i) - 1;
+                if (b != 0)
+                    L->top = ra + b;
+                VM_SAVEPC();
+                if (ttisfunction(ra) && clvalue(ra)->isC)
+                {
+                    // A native function with room for its frame and a free call record: what
+                    // luaD_precall and luaD_poscall would do, without the two calls.
+                    if (L->ci + 1 != L->end_ci && L->stack_last - L->top > LUA_MINSTACK)
+                    {
+                        CallInfo* ci = ++L->ci;
+                        L->base = ci->base = ra + 1;
+                        ci->top = L->top + LUA_MINSTACK;
+                        ci->state = CI_C;
+                        ci->savedpc = nullptr;
+                        ci->tailcalls = 0;
+                        const int n = toC(clvalue(ra))->f(L);
+                        if (n < 0)
+                            return nullptr; // yielded
+                        StkId first = L->top - n;
+                        StkId last = L->top;
+                        StkId res = L->base - 1;
+                        ci = --L->ci;
+                        base = ci->base;
+                        L->base = base;
+                        int wanted = nresults;
+                        for (; wanted != 0 && first < last; wanted--)
+                            setobj(res++, first++);
+                        for (; wanted > 0; wanted--)
+                            setnilvalue(res++);
+                        L->top = nresults >= 0 ? ci->top : res;
+                        VM_NEXT();
+                    }
+                }
+                else if (ttisfunction(ra))
+                {
+                    // A fixed-argument Lua function with room for its frame and a free call record:
+                    // what luaD_precall would do, without leaving the loop or reloading what is
+                    // known.
+                    LClosure* callee = toL(clvalue(ra));
+                    Proto* p = callee->p;
+                    if (!p->is_vararg && L->ci + 1 != L->end_ci &&
+                        L->stack_last - L->top > p->maxstacksize)
+                    {
+                        CallInfo* ci = ++L->ci;
+                        base = ra + 1;
+                        StkId top = base + p->maxstacksize;
+                        L->base = ci->base = base;
+                        ci->top = top;
+                        ci->savedpc = p->code;
+                        ci->tailcalls = 0;
+                        ci->state = CI_SAVEDPC | CI_INLINE;
+                        ci->nresults = nresults;
+                        for (StkId slot = L->top; slot < top; slot++)
+                            setnilvalue(slot);
+                        L->top = top;
+                        cl = callee;
+                        pc = p->code;
+                        k = p->k;
+                        VM_NEXT();
+                    }
+                }
+                StkId firstResult = luaD_precall(L, ra);
+                if (firstResult != nullptr)
+                {
+                    if (firstResult > L->top)
+                        return nullptr; // yielded
+                    luaD_poscall(L, nresults, firstResult);
+                    if (nresults >= 0)
+                        L->top = L->ci->top;
+                    base = L->base;
+                    VM_NEXT();
+                }
                 L->ci->state |= CI_INLINE;
                 L->ci->nresults = nresults;
                 goto reentry;
             }
-            break;
-        }
-        case OP_TAILCALL:
-        {
-            int b = GETARG_B(i);
-            if (b != 0)
-                L->top = ra + b;
-            StkId firstResult = luaD_precall(L, ra);
-            if (firstResult != nullptr)
+            VM_CASE(OP_TAILCALL)
             {
-                if (firstResult > L->top)
-                    return nullptr; // yielded
-                luaD_poscall(L, GETARG_C(i) - 1, firstResult);
-                base = L->base;
-            }
-            else
-            {
+                int b = GETARG_B(i);
+                if (b != 0)
+                    L->top = ra + b;
+                VM_SAVEPC();
+                StkId firstResult = luaD_precall(L, ra);
+                if (firstResult != nullptr)
+                {
+                    if (firstResult > L->top)
+                        return nullptr; // yielded
+                    luaD_poscall(L, GETARG_C(i) - 1, firstResult);
+                    base = L->base;
+                    VM_NEXT();
+                }
                 // Put the new frame in place of the calling one.
                 CallInfo* ci = L->ci - 1;
                 StkId func = ci->base - 1;
@@ -967,145 +1110,163 @@ reentry:
                 L->base = L->ci->base;
                 goto reentry;
             }
-            break;
-        }
-        case OP_RETURN:
-        {
-            int b = GETARG_B(i);
-            if (b != 0)
-                L->top = ra + b - 1;
-            // The open upvalues are listed from the highest slot down: most returns find the
-            // first one below their frame and have nothing to close.
-            if (L->openupval != nullptr && static_cast<UpVal*>(L->openupval)->v >= base)
-                luaF_close(L, base);
-            CallInfo* ci = L->ci;
-            if (!(ci->state & CI_INLINE))
-                return ra;
-            // Back to the calling function in this loop: luaD_poscall's work, with the caller's
-            // frame taken up here rather than reloaded.
-            const int wanted = ci->nresults;
-            StkId res = base - 1;
-            StkId last = L->top;
-            ci--;
-            L->ci = ci;
-            base = ci->base;
-            L->base = base;
-            int n = wanted;
-            for (; n != 0 && ra < last; n--)
-                setobj(res++, ra++);
-            for (; n > 0; n--)
-                setnilvalue(res++);
-            L->top = wanted >= 0 ? ci->top : res;
-            cl = toL(clvalue(base - 1));
-            pc = ci->savedpc;
-            k = cl->p->k;
-            continue;
-        }
-        case OP_FORLOOP:
-        {
-            if (!ttisnumber(ra))
-                luaG_runerror(L, "`for' initial value must be a number");
-            TObject* plimit = ra + 1;
-            TObject* pstep = ra + 2;
-            if (!ttisnumber(plimit) || !ttisnumber(pstep))
+            VM_CASE(OP_RETURN)
             {
-                // Numeric strings are converted in place once; later rounds find numbers.
-                TObject tmp;
-                const TObject* n = luaV_tonumber(plimit, &tmp);
-                if (n == nullptr)
-                    luaG_runerror(L, "`for' limit must be a number");
-                setnvalue(plimit, nvalue(n));
-                n = luaV_tonumber(pstep, &tmp);
-                if (n == nullptr)
-                    luaG_runerror(L, "`for' step must be a number");
-                setnvalue(pstep, nvalue(n));
+                int b = GETARG_B(i);
+                if (b != 0)
+                    L->top = ra + b - 1;
+                // The open upvalues are listed from the highest slot down: most returns find the
+                // first one below their frame and have nothing to close.
+                if (L->openupval != nullptr && static_cast<UpVal*>(L->openupval)->v >= base)
+                    luaF_close(L, base);
+                CallInfo* ci = L->ci;
+                if (!(ci->state & CI_INLINE))
+                {
+                    VM_SAVEPC();
+                    return ra;
+                }
+                // Back to the calling function in this loop: luaD_poscall's work, with the caller's
+                // frame taken up here rather than reloaded.
+                const int wanted = ci->nresults;
+                StkId res = base - 1;
+                StkId last = L->top;
+                ci--;
+                L->ci = ci;
+                base = ci->base;
+                L->base = base;
+                int n = wanted;
+                for (; n != 0 && ra < last; n--)
+                    setobj(res++, ra++);
+                for (; n > 0; n--)
+                    setnilvalue(res++);
+                L->top = wanted >= 0 ? ci->top : res;
+                cl = toL(clvalue(base - 1));
+                pc = ci->savedpc;
+                k = cl->p->k;
+                VM_NEXT();
             }
-            lua_Number step = nvalue(pstep);
-            lua_Number idx = nvalue(ra) + step;
-            lua_Number limit = nvalue(plimit);
-            if (step > 0 ? idx <= limit : idx >= limit)
+            VM_CASE(OP_FORLOOP)
             {
-                pc += GETARG_sBx(i);
-                setnvalue(ra, idx);
+                if (!ttisnumber(ra))
+                {
+                    VM_SAVEPC();
+                    luaG_runerror(L, "`for' initial value must be a number");
+                }
+                TObject* plimit = ra + 1;
+                TObject* pstep = ra + 2;
+                if (!ttisnumber(plimit) || !ttisnumber(pstep))
+                {
+                    // Numeric strings are converted in place once; later rounds find numbers.
+                    VM_SAVEPC();
+                    TObject tmp;
+                    const TObject* n = luaV_tonumber(plimit, &tmp);
+                    if (n == nullptr)
+                        luaG_runerror(L, "`for' limit must be a number");
+                    setnvalue(plimit, nvalue(n));
+                    n = luaV_tonumber(pstep, &tmp);
+                    if (n == nullptr)
+                        luaG_runerror(L, "`for' step must be a number");
+                    setnvalue(pstep, nvalue(n));
+                }
+                lua_Number step = nvalue(pstep);
+                lua_Number idx = nvalue(ra) + step;
+                lua_Number limit = nvalue(plimit);
+                if (step > 0 ? idx <= limit : idx >= limit)
+                {
+                    pc += GETARG_sBx(i);
+                    setnvalue(ra, idx);
+                }
+                VM_NEXT();
             }
-            break;
-        }
-        case OP_TFORLOOP:
-        {
-            int nresults = GETARG_C(i) + 1;
-            StkId cb = ra + nresults + 2;
-            setobj(cb + 2, ra + 2);
-            setobj(cb + 1, ra + 1);
-            setobj(cb, ra);
-            L->top = cb + 3;
-            luaD_call(L, cb, nresults);
-            L->top = L->ci->top;
-            base = L->base;
-            ra = base + GETARG_A(i) + 2;
-            cb = ra + nresults;
-            do
+            VM_CASE(OP_TFORLOOP)
             {
-                nresults--;
-                setobj(ra + nresults, cb + nresults);
-            } while (nresults > 0);
-            if (ttisnil(ra))
-                pc++;
-            else
-                pc += GETARG_sBx(*pc) + 1;
-            break;
-        }
-        case OP_TFORPREP:
-            if (ttistable(ra))
-            {
-                setobj(ra + 1, ra);
-                setobj(ra, luaH_getstr(hvalue(gt(L)), luaS_newlstr(L, "next", 4)));
-            }
-            pc += GETARG_sBx(i);
-            break;
-        case OP_SETLIST:
-        case OP_SETLISTO:
-        {
-            if (!ttistable(ra))
-                luaG_runerror(L, "table expected in list constructor");
-            Table* h = hvalue(ra);
-            int bc = GETARG_Bx(i);
-            int n;
-            if (GET_OPCODE(i) == OP_SETLIST)
-                n = (bc & (LFIELDS_PER_FLUSH - 1)) + 1;
-            else
-            {
-                n = static_cast<int>(L->top - ra) - 1;
+                int nresults = GETARG_C(i) + 1;
+                StkId cb = ra + nresults + 2;
+                setobj(cb + 2, ra + 2);
+                setobj(cb + 1, ra + 1);
+                setobj(cb, ra);
+                L->top = cb + 3;
+                VM_SAVEPC();
+                luaD_call(L, cb, nresults);
                 L->top = L->ci->top;
-            }
-            bc &= ~(LFIELDS_PER_FLUSH - 1);
-            for (; n > 0; n--)
-                setobj(luaH_setnum(L, h, bc + n), ra + n);
-            break;
-        }
-        case OP_CLOSE:
-            luaF_close(L, ra);
-            break;
-        case OP_CLOSURE:
-        {
-            Proto* p = cl->p->p[GETARG_Bx(i)];
-            int nup = p->nups;
-            TObject env;
-            sethvalue(&env, cl->g);
-            Closure* ncl = luaF_newLclosure(L, nup, &env);
-            toL(ncl)->p = p;
-            for (int j = 0; j < nup; j++, pc++)
-            {
-                if (GET_OPCODE(*pc) == OP_GETUPVAL)
-                    toL(ncl)->upvals[j] = cl->upvals[GETARG_B(*pc)];
+                base = L->base;
+                ra = base + GETARG_A(i) + 2;
+                cb = ra + nresults;
+                do
+                {
+                    nresults--;
+                    setobj(ra + nresults, cb + nresults);
+                } while (nresults > 0);
+                if (ttisnil(ra))
+                    pc++;
                 else
-                    toL(ncl)->upvals[j] = luaF_findupval(L, base + GETARG_B(*pc));
+                    pc += GETARG_sBx(*pc) + 1;
+                VM_NEXT();
             }
-            setclvalue(ra, ncl);
-            L->ci->savedpc = pc;
-            luaC_checkGC(L);
-            base = L->base;
-            break;
-        }
+            VM_CASE(OP_TFORPREP)
+            {
+                if (ttistable(ra))
+                {
+                    VM_SAVEPC();
+                    setobj(ra + 1, ra);
+                    setobj(ra, luaH_getstr(hvalue(gt(L)), luaS_newlstr(L, "next", 4)));
+                }
+                pc += GETARG_sBx(i);
+                VM_NEXT();
+            }
+            VM_CASE(OP_SETLIST)
+            VM_CASE(OP_SETLISTO)
+            {
+                VM_SAVEPC();
+                if (!ttistable(ra))
+                    luaG_runerror(L, "table expected in list constructor");
+                Table* h = hvalue(ra);
+                int bc = GETARG_Bx(i);
+                int n;
+                if (GET_OPCODE(i) == OP_SETLIST)
+                    n = (bc & (LFIELDS_PER_FLUSH - 1)) + 1;
+                else
+                {
+                    n = static_cast<int>(L->top - ra) - 1;
+                    L->top = L->ci->top;
+                }
+                bc &= ~(LFIELDS_PER_FLUSH - 1);
+                for (; n > 0; n--)
+                    setobj(luaH_setnum(L, h, bc + n), ra + n);
+                VM_NEXT();
+            }
+            VM_CASE(OP_CLOSE)
+            {
+                luaF_close(L, ra);
+                VM_NEXT();
+            }
+            VM_CASE(OP_CLOSURE)
+            {
+                VM_SAVEPC();
+                Proto* p = cl->p->p[GETARG_Bx(i)];
+                int nup = p->nups;
+                TObject env;
+                sethvalue(&env, cl->g);
+                Closure* ncl = luaF_newLclosure(L, nup, &env);
+                toL(ncl)->p = p;
+                for (int j = 0; j < nup; j++, pc++)
+                {
+                    if (GET_OPCODE(*pc) == OP_GETUPVAL)
+                        toL(ncl)->upvals[j] = cl->upvals[GETARG_B(*pc)];
+                    else
+                        toL(ncl)->upvals[j] = luaF_findupval(L, base + GETARG_B(*pc));
+                }
+                setclvalue(ra, ncl);
+                VM_SAVEPC();
+                luaC_checkGC(L);
+                base = L->base;
+                VM_NEXT();
+            }
         }
     }
 }
+
+#undef VM_SAVEPC
+#undef VM_NEXT
+#undef VM_CASE
+#undef VM_THREADED
