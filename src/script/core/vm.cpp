@@ -611,6 +611,29 @@ void luaV_concat(lua_State* L, int total, int last, const Table* keyFor, bool ke
 // of these leave it behind.
 #define VM_SAVEPC() (L->ci->savedpc = pc)
 
+// EQ, LT and LE: two numbers compare in place (they never reach a metamethod); anything else
+// goes to `slow`, which may call one. The jump that follows is taken when the outcome equals A.
+// A plain block, not a do-while: under the switch VM_NEXT is a `continue`.
+#define VM_COMPARE(numberOp, slow)                                                                 \
+    {                                                                                              \
+        const TObject* rb = RKB();                                                                 \
+        const TObject* rc = RKC();                                                                 \
+        int res;                                                                                   \
+        if (ttisnumber(rb) && ttisnumber(rc))                                                      \
+            res = nvalue(rb) numberOp nvalue(rc);                                                  \
+        else                                                                                       \
+        {                                                                                          \
+            VM_SAVEPC();                                                                           \
+            res = slow(L, rb, rc);                                                                 \
+            base = L->base;                                                                        \
+        }                                                                                          \
+        if (res != GETARG_A(i))                                                                    \
+            pc++;                                                                                  \
+        else                                                                                       \
+            pc += GETARG_sBx(*pc) + 1;                                                             \
+        VM_NEXT();                                                                                 \
+    }
+
 StkId luaV_execute(lua_State* L)
 {
     LClosure* cl;
@@ -930,60 +953,15 @@ reentry:
             }
             VM_CASE(OP_EQ)
             {
-                const TObject* rb = RKB();
-                const TObject* rc = RKC();
-                int res;
-                if (ttisnumber(rb) && ttisnumber(rc))
-                    res = nvalue(rb) == nvalue(rc);
-                else
-                {
-                    VM_SAVEPC();
-                    res = luaV_equalObj(L, rb, rc);
-                    base = L->base;
-                }
-                if (res != GETARG_A(i))
-                    pc++;
-                else
-                    pc += GETARG_sBx(*pc) + 1;
-                VM_NEXT();
+                VM_COMPARE(==, luaV_equalObj);
             }
             VM_CASE(OP_LT)
             {
-                const TObject* rb = RKB();
-                const TObject* rc = RKC();
-                int res;
-                if (ttisnumber(rb) && ttisnumber(rc)) // two numbers never reach a metamethod
-                    res = nvalue(rb) < nvalue(rc);
-                else
-                {
-                    VM_SAVEPC();
-                    res = luaV_lessthan(L, rb, rc);
-                    base = L->base;
-                }
-                if (res != GETARG_A(i))
-                    pc++;
-                else
-                    pc += GETARG_sBx(*pc) + 1;
-                VM_NEXT();
+                VM_COMPARE(<, luaV_lessthan);
             }
             VM_CASE(OP_LE)
             {
-                const TObject* rb = RKB();
-                const TObject* rc = RKC();
-                int res;
-                if (ttisnumber(rb) && ttisnumber(rc))
-                    res = nvalue(rb) <= nvalue(rc);
-                else
-                {
-                    VM_SAVEPC();
-                    res = LessEqual(L, rb, rc);
-                    base = L->base;
-                }
-                if (res != GETARG_A(i))
-                    pc++;
-                else
-                    pc += GETARG_sBx(*pc) + 1;
-                VM_NEXT();
+                VM_COMPARE(<=, LessEqual);
             }
             VM_CASE(OP_TEST)
             {
@@ -1266,6 +1244,7 @@ reentry:
     }
 }
 
+#undef VM_COMPARE
 #undef VM_SAVEPC
 #undef VM_NEXT
 #undef VM_CASE
