@@ -226,12 +226,7 @@ StkId luaD_precall(lua_State* L, StkId func)
     }
     luaD_checkstack(L, LUA_MINSTACK);
     func = restorestack(L, funcr);
-    CallInfo* ci = ++L->ci;
-    L->base = ci->base = func + 1;
-    ci->top = L->top + LUA_MINSTACK;
-    ci->state = CI_C;
-    ci->savedpc = nullptr;
-    ci->tailcalls = 0;
+    luaD_enterCframe(L, func);
     int n = toC(cl)->f(L);
     if (n < 0)
         return L->top + 1; // yielded: a position above the top marks it

@@ -69,6 +69,19 @@ inline void incr_top(lua_State* L)
 }
 void luaD_reallocCI(lua_State* L, int newsize);
 
+// The call record of a native function at `func`, whose arguments run from func + 1 to the
+// top; the caller has made sure of a free record and LUA_MINSTACK slots above the top.
+inline CallInfo* luaD_enterCframe(lua_State* L, StkId func)
+{
+    CallInfo* ci = ++L->ci;
+    L->base = ci->base = func + 1;
+    ci->top = L->top + LUA_MINSTACK;
+    ci->state = CI_C;
+    ci->savedpc = nullptr;
+    ci->tailcalls = 0;
+    return ci;
+}
+
 // Starts a call of the function at func: for a native function runs it and returns the first
 // result (a pointer above the top when it yielded); for a Lua function prepares the frame and
 // returns null.

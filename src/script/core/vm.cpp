@@ -988,12 +988,7 @@ reentry:
                     // luaD_precall and luaD_poscall would do, without the two calls.
                     if (L->ci + 1 != L->end_ci && L->stack_last - L->top > LUA_MINSTACK)
                     {
-                        CallInfo* ci = ++L->ci;
-                        L->base = ci->base = ra + 1;
-                        ci->top = L->top + LUA_MINSTACK;
-                        ci->state = CI_C;
-                        ci->savedpc = nullptr;
-                        ci->tailcalls = 0;
+                        CallInfo* ci = luaD_enterCframe(L, ra);
                         const int n = toC(clvalue(ra))->f(L);
                         if (n < 0)
                             return nullptr; // yielded
