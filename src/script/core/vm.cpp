@@ -611,6 +611,23 @@ void luaV_concat(lua_State* L, int total, int last, const Table* keyFor, bool ke
 // of these leave it behind.
 #define VM_SAVEPC() (L->ci->savedpc = pc)
 
+// ADD, SUB, MUL and DIV: two numbers in place; anything else (text that reads as a number, a
+// metamethod) through Arith, which may call one.
+#define VM_ARITH(numberOp, event)                                                                  \
+    {                                                                                              \
+        const TObject* rb = RKB();                                                                 \
+        const TObject* rc = RKC();                                                                 \
+        if (ttisnumber(rb) && ttisnumber(rc))                                                      \
+        {                                                                                          \
+            setnvalue(ra, nvalue(rb) numberOp nvalue(rc));                                         \
+            VM_NEXT();                                                                             \
+        }                                                                                          \
+        VM_SAVEPC();                                                                               \
+        Arith(L, ra, rb, rc, event);                                                               \
+        base = L->base;                                                                            \
+        VM_NEXT();                                                                                 \
+    }
+
 // EQ, LT and LE: two numbers compare in place (they never reach a metamethod); anything else
 // goes to `slow`, which may call one. The jump that follows is taken when the outcome equals A.
 // A plain block, not a do-while: under the switch VM_NEXT is a `continue`.
@@ -825,59 +842,19 @@ reentry:
             }
             VM_CASE(OP_ADD)
             {
-                const TObject* rb = RKB();
-                const TObject* rc = RKC();
-                if (ttisnumber(rb) && ttisnumber(rc))
-                {
-                    setnvalue(ra, nvalue(rb) + nvalue(rc));
-                    VM_NEXT();
-                }
-                VM_SAVEPC();
-                Arith(L, ra, rb, rc, TM_ADD);
-                base = L->base;
-                VM_NEXT();
+                VM_ARITH(+, TM_ADD);
             }
             VM_CASE(OP_SUB)
             {
-                const TObject* rb = RKB();
-                const TObject* rc = RKC();
-                if (ttisnumber(rb) && ttisnumber(rc))
-                {
-                    setnvalue(ra, nvalue(rb) - nvalue(rc));
-                    VM_NEXT();
-                }
-                VM_SAVEPC();
-                Arith(L, ra, rb, rc, TM_SUB);
-                base = L->base;
-                VM_NEXT();
+                VM_ARITH(-, TM_SUB);
             }
             VM_CASE(OP_MUL)
             {
-                const TObject* rb = RKB();
-                const TObject* rc = RKC();
-                if (ttisnumber(rb) && ttisnumber(rc))
-                {
-                    setnvalue(ra, nvalue(rb) * nvalue(rc));
-                    VM_NEXT();
-                }
-                VM_SAVEPC();
-                Arith(L, ra, rb, rc, TM_MUL);
-                base = L->base;
-                VM_NEXT();
+                VM_ARITH(*, TM_MUL);
             }
             VM_CASE(OP_DIV)
             {
-                const TObject* rb = RKB();
-                const TObject* rc = RKC();
-                if (ttisnumber(rb) && ttisnumber(rc))
-                {
-                    setnvalue(ra, nvalue(rb) / nvalue(rc));
-                    VM_NEXT();
-                }
-                VM_SAVEPC();
-                Arith(L, ra, rb, rc, TM_DIV);
-                base = L->base;
-                VM_NEXT();
+                VM_ARITH(/, TM_DIV);
             }
             VM_CASE(OP_BAND)
             VM_CASE(OP_BOR)
@@ -1239,6 +1216,7 @@ reentry:
     }
 }
 
+#undef VM_ARITH
 #undef VM_COMPARE
 #undef VM_SAVEPC
 #undef VM_NEXT
