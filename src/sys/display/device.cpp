@@ -847,19 +847,30 @@ bool Device::Culls(const RasterVertex* const* r, int count) const
     return (mCullMode == CULL_CW && area > 0) || (mCullMode == CULL_CCW && area < 0);
 }
 
+bool Device::MergeableCorners(uint32_t a, uint32_t b, uint32_t c, uint32_t d,
+                              const ClipVertex* v[4]) const
+{
+    if (mFlatShade)
+        return false;
+    v[0] = &mClipVertices[a];
+    v[1] = &mClipVertices[b];
+    v[2] = &mClipVertices[c];
+    v[3] = &mClipVertices[d];
+    for (int i = 0; i < 4; ++i)
+        if (!Inside(*v[i]))
+            return false;
+    return true;
+}
+
 bool Device::DrawAsSplitRectangle(uint32_t a, uint32_t b, uint32_t c, uint32_t d,
                                   Rasterizer& rasterizer)
 {
     // As DrawTriangle draws (a, b, c) and (b, d, c) when nothing is clipped: the same projected
     // corners and cull decisions; the rasteriser merges them only where the bytes are the same.
     // Flat shading takes each triangle's first vertex's colours: never merged.
-    if (mFlatShade)
+    const ClipVertex* v[4];
+    if (!MergeableCorners(a, b, c, d, v))
         return false;
-    const ClipVertex* v[4] = {&mClipVertices[a], &mClipVertices[b], &mClipVertices[c],
-                              &mClipVertices[d]};
-    for (const ClipVertex* p : v)
-        if (!Inside(*p))
-            return false;
     RasterVertex r[4];
     for (int i = 0; i < 4; ++i)
         r[i] = Project(*v[i]);
@@ -880,13 +891,9 @@ bool Device::DrawAsQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, Rasteriz
     // Only sprite-like quads: nothing to clip, one w, a parallelogram on screen with attributes
     // that follow it (d = a + c - b for positions and for every attribute), so one plane
     // describes both triangles. Flat shading takes different vertices' colours: never merged.
-    if (mFlatShade)
+    const ClipVertex* v[4];
+    if (!MergeableCorners(a, b, c, d, v))
         return false;
-    const ClipVertex* v[4] = {&mClipVertices[a], &mClipVertices[b], &mClipVertices[c],
-                              &mClipVertices[d]};
-    for (const ClipVertex* p : v)
-        if (!Inside(*p))
-            return false;
     if (!(v[0]->w == v[1]->w && v[0]->w == v[2]->w && v[0]->w == v[3]->w &&
           v[0]->rhw == v[1]->rhw && v[0]->rhw == v[2]->rhw && v[0]->rhw == v[3]->rhw))
         return false;

@@ -154,6 +154,10 @@ private:
     bool PlanBands(PrimitiveType type, const uint16_t* indices, uint32_t count, uint32_t bands,
                    int32_t* cuts);
     void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, uint32_t flat, Rasterizer& rasterizer);
+    // Fills v with the quad's corners; whether its two triangles may be drawn as one at all: no
+    // flat shading (each triangle takes its own first vertex's colours) and no corner to clip.
+    bool MergeableCorners(uint32_t a, uint32_t b, uint32_t c, uint32_t d,
+                          const ClipVertex* v[4]) const;
     // Draws triangles (a, b, c) and (a, c, d) as one quad when that gives the same picture;
     // false (nothing drawn) otherwise.
     bool DrawAsQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, Rasterizer& rasterizer);
