@@ -257,7 +257,7 @@ lua_State* lua_open(void)
         setnilvalue(&g->typemetatables[i]);
     g->memerrmsg = nullptr;
     for (int i = 0; i < kStringReuseSizes; i++)
-        g->strfree[i] = StrStash{nullptr, 0, 0};
+        g->strfree[i] = nullptr;
     g->strfreebytes = 0;
     g->strslabs = nullptr;
     g->strslabbytes = 0;
@@ -299,9 +299,9 @@ lua_CFunction lua_atpanic(lua_State* L, lua_CFunction panicf)
 
 void lua_setallocator(lua_State* L, lua_Alloc f, void* ud)
 {
-    luaS_releasefree(L); // kept blocks came from the allocator being replaced
     // Blocks from now on come from f, which knows nothing of the rounded sizes; those already
-    // made are given back to it with the sizes they were asked for, as before.
+    // made are given back to it with the sizes they were asked for, as before. Kept string
+    // blocks lie inside the slabs and serve on.
     luaM_releasesmall(L);
     G(L)->smallpool = 0;
 

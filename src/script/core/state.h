@@ -97,14 +97,6 @@ enum TMS
 // multiple of 8 bytes; strfree[n] keeps the collected blocks of 8 * n bytes.
 constexpr int kStringReuseSizes = 33;
 
-// Kept blocks of one size: their addresses, the last kept first out.
-struct StrStash
-{
-    void** blocks;
-    uint32_t count;
-    uint32_t capacity;
-};
-
 // Link before a string too long for the pool, for freeing every such string at close.
 struct LongStringLink
 {
@@ -140,10 +132,10 @@ struct global_State
     // String pool: slabs taken from the allocator (linked through their first word) and carved
     // into string blocks, counted in nblocks by the bytes of the strings in use, so that the
     // collector's pacing is the same as if each string had its own block. Collected blocks are
-    // kept by size for the next strings of that size; each size has an array of the block
-    // addresses (its room counted in nblocks), so that the blocks themselves stay untouched until
-    // they are used again. Slabs go back to the allocator at close.
-    StrStash strfree[kStringReuseSizes];
+    // kept by size for the next strings of that size, each linking to the next through the word
+    // after its header (the smallest block has room for it), so keeping them costs no memory of
+    // its own. Slabs go back to the allocator at close.
+    void* strfree[kStringReuseSizes];
     size_t strfreebytes;
     void* strslabs;
     size_t strslabbytes; // all slabs together

@@ -341,6 +341,14 @@ static void NewSlab(lua_State* L)
     ASAN_POISON_MEMORY_REGION(g->strpoolnext, bytes - sizeof(SlabHeader));
 }
 
+// The link of a kept block to the next kept block of its size, in the word after its header.
+static void** KeptLink(void* block)
+{
+    return reinterpret_cast<void**>(static_cast<ScriptString*>(block) + 1);
+}
+static_assert(sizeof(ScriptString) + sizeof(void*) <= 8 * ((sizeof(ScriptString) + 1 + 7) / 8),
+              "the smallest pooled block has room for a link");
+
 // A block for a string object of size bytes, counted in nblocks; raises the memory error.
 static void* StringBlock(lua_State* L, size_t size)
 {
@@ -359,14 +367,14 @@ static void* StringBlock(lua_State* L, size_t size)
     }
     size_t cls = PoolClass(size);
     size_t bytes = cls * 8;
-    StrStash& stash = g->strfree[cls];
-    void* block;
-    if (stash.count > 0)
+    void* block = g->strfree[cls];
+    if (block != nullptr)
     {
-        block = stash.blocks[--stash.count];
+        void* next = *KeptLink(block);
+        g->strfree[cls] = next;
         // The next string of this size will be written to the next block out: fetch it now.
-        if (stash.count > 0)
-            __builtin_prefetch(stash.blocks[stash.count - 1], 1);
+        if (next != nullptr)
+            __builtin_prefetch(next, 1);
         g->strfreebytes -= bytes;
     }
     else
@@ -652,21 +660,6 @@ size_t luaS_objectsize(const ScriptString* ts)
     return sizeof(ScriptString) + (static_cast<size_t>(ts->len) + 1) * unit;
 }
 
-// Makes room for one more address in a stash; false when the allocator refuses.
-static bool GrowStash(global_State* g, StrStash* stash, lua_State* L)
-{
-    uint32_t capacity = stash->capacity < 64 ? 64 : stash->capacity * 2;
-    size_t oldBytes = stash->capacity * sizeof(void*);
-    size_t newBytes = capacity * sizeof(void*);
-    void* grown = g->frealloc(g->ud, stash->blocks, oldBytes, newBytes, 0, L->bufferResizing);
-    if (grown == nullptr)
-        return false;
-    stash->blocks = static_cast<void**>(grown);
-    stash->capacity = capacity;
-    g->nblocks += newBytes - oldBytes;
-    return true;
-}
-
 void luaS_freestr(lua_State* L, ScriptString* ts)
 {
     global_State* g = G(L);
@@ -685,45 +678,22 @@ void luaS_freestr(lua_State* L, ScriptString* ts)
         return;
     }
     // Collected strings are mostly followed by new ones of the same sizes: the block waits for
-    // the next of its size. When the list of addresses cannot grow, the block stays unused in
-    // its slab until close.
+    // the next of its size.
     size_t cls = PoolClass(size);
-    StrStash& stash = g->strfree[cls];
     g->nblocks -= size;
     // The header stays readable for the collector's walk of the slab.
     ts->tt = kFreeBlock;
     ts->reserved = static_cast<lu_byte>(cls);
-    ASAN_POISON_MEMORY_REGION(ts + 1, cls * 8 - sizeof(ScriptString));
-    if (stash.count < stash.capacity || GrowStash(g, &stash, L))
-    {
-        stash.blocks[stash.count++] = ts;
-        g->strfreebytes += cls * 8;
-    }
-}
-
-void luaS_releasefree(lua_State* L)
-{
-    // Only the address lists go back: the blocks belong to the slabs.
-    global_State* g = G(L);
-    for (int cls = 0; cls < kStringReuseSizes; cls++)
-    {
-        StrStash& stash = g->strfree[cls];
-        if (stash.blocks != nullptr)
-        {
-            size_t bytes = stash.capacity * sizeof(void*);
-            g->frealloc(g->ud, stash.blocks, bytes, 0, 0, L->bufferResizing);
-            g->nblocks -= bytes;
-        }
-        stash = StrStash{nullptr, 0, 0};
-    }
-    g->strfreebytes = 0;
+    *KeptLink(ts) = g->strfree[cls];
+    g->strfree[cls] = ts;
+    g->strfreebytes += cls * 8;
+    ASAN_POISON_MEMORY_REGION(KeptLink(ts) + 1, cls * 8 - sizeof(ScriptString) - sizeof(void*));
 }
 
 void luaS_freeall(lua_State* L)
 {
     global_State* g = G(L);
     stringtable* tb = &g->strt;
-    luaS_releasefree(L);
     luaS_freesidearrays(L);
     while (g->longstrings != nullptr)
     {
@@ -740,6 +710,8 @@ void luaS_freeall(lua_State* L)
         g->frealloc(g->ud, g->strslabs, header.bytes, 0, 0, L->bufferResizing);
         g->strslabs = header.next;
     }
+    std::fill(g->strfree, g->strfree + kStringReuseSizes, nullptr);
+    g->strfreebytes = 0;
     g->strslabbytes = 0;
     g->strpoolnext = nullptr;
     g->strpoolend = nullptr;

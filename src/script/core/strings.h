@@ -45,10 +45,7 @@ inline ScriptString* luaS_slotstring(uint64_t slot)
 size_t luaS_objectsize(const ScriptString* ts);
 // Frees a collected string; a small one may be kept for reuse by a later string of its size.
 void luaS_freestr(lua_State* L, ScriptString* ts);
-// Gives the address lists of kept blocks back to the allocator (before it is replaced); the
-// blocks stay in their slabs.
-void luaS_releasefree(lua_State* L);
-// Frees every string at once (at close): the slabs, the long strings and the lists.
+// Frees every string at once (at close): the slabs and the long strings.
 void luaS_freeall(lua_State* L);
 
 // A piece of 8-bit text, for building a string from several without joining them first.
