@@ -991,10 +991,11 @@ reentry:
                     // known.
                     LClosure* callee = toL(clvalue(ra));
                     Proto* p = callee->p;
-                    if (!p->is_vararg && L->ci + 1 != L->end_ci &&
-                        L->stack_last - L->top > p->maxstacksize)
+                    StkId slot = L->top;
+                    CallInfo* ci = L->ci + 1;
+                    if (!p->is_vararg && ci != L->end_ci && L->stack_last - slot > p->maxstacksize)
                     {
-                        CallInfo* ci = ++L->ci;
+                        L->ci = ci;
                         base = ra + 1;
                         StkId top = base + p->maxstacksize;
                         L->base = ci->base = base;
@@ -1003,7 +1004,15 @@ reentry:
                         ci->tailcalls = 0;
                         ci->state = CI_SAVEDPC | CI_INLINE;
                         ci->nresults = nresults;
-                        for (StkId slot = L->top; slot < top; slot++)
+                        // The registers above the arguments start as nil. The first four are
+                        // cleared without counting: with more than maxstacksize slots free above
+                        // the arguments and the spare slots past the limit, they are inside the
+                        // stack, and those above the new frame's top are unused.
+                        setnilvalue(slot);
+                        setnilvalue(slot + 1);
+                        setnilvalue(slot + 2);
+                        setnilvalue(slot + 3);
+                        for (slot += 4; slot < top; slot++)
                             setnilvalue(slot);
                         L->top = top;
                         cl = callee;
@@ -1063,33 +1072,54 @@ reentry:
             VM_CASE(OP_RETURN)
             {
                 int b = GETARG_B(i);
-                if (b != 0)
-                    L->top = ra + b - 1;
                 // The open upvalues are listed from the highest slot down: most returns find the
                 // first one below their frame and have nothing to close.
                 if (L->openupval != nullptr && static_cast<UpVal*>(L->openupval)->v >= base)
                     luaF_close(L, base);
                 CallInfo* ci = L->ci;
-                if (!(ci->state & CI_INLINE))
+                if (b == 2 && ci->nresults == 1 && (ci->state & CI_INLINE))
                 {
-                    VM_SAVEPC();
-                    return ra;
+                    // One value returned to a CALL that wants one: the usual return of an
+                    // expression, without the general counting.
+                    setobj(base - 1, ra);
+                    ci--;
                 }
-                // Back to the calling function in this loop: luaD_poscall's work, with the caller's
-                // frame taken up here rather than reloaded.
-                const int wanted = ci->nresults;
-                StkId res = base - 1;
-                StkId last = L->top;
-                ci--;
+                else
+                {
+                    if (b != 0)
+                        L->top = ra + b - 1;
+                    if (!(ci->state & CI_INLINE))
+                    {
+                        VM_SAVEPC();
+                        return ra;
+                    }
+                    // Back to the calling function in this loop: luaD_poscall's work, with the
+                    // caller's frame taken up here rather than reloaded.
+                    const int wanted = ci->nresults;
+                    StkId res = base - 1;
+                    StkId last = L->top;
+                    ci--;
+                    int n = wanted;
+                    for (; n != 0 && ra < last; n--)
+                        setobj(res++, ra++);
+                    for (; n > 0; n--)
+                        setnilvalue(res++);
+                    if (wanted < 0)
+                    {
+                        L->top = res;
+                        L->ci = ci;
+                        base = ci->base;
+                        L->base = base;
+                        cl = toL(clvalue(base - 1));
+                        pc = ci->savedpc;
+                        k = cl->p->k;
+                        VM_NEXT();
+                    }
+                }
+                L->top = ci->top;
                 L->ci = ci;
                 base = ci->base;
                 L->base = base;
-                int n = wanted;
-                for (; n != 0 && ra < last; n--)
-                    setobj(res++, ra++);
-                for (; n > 0; n--)
-                    setnilvalue(res++);
-                L->top = wanted >= 0 ? ci->top : res;
                 cl = toL(clvalue(base - 1));
                 pc = ci->savedpc;
                 k = cl->p->k;
