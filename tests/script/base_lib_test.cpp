@@ -243,6 +243,24 @@ TEST_F(BaseLibTest, ResumeHandsEveryValueOverInOrder)
               (std::vector<std::string>{"true", "2047"}));
 }
 
+TEST_F(BaseLibTest, ResumeFillsTheWaitingYieldsResults)
+{
+    // The values of a resume land where the yield's call wants them: all of them for a call
+    // taking any number, and an error after such a resume ends the coroutine with its line.
+    EXPECT_EQ(mState.Run("co = coroutine.create(function() "
+                         "  local t = {coroutine.yield()} "
+                         "  local u = {table.getn(t), coroutine.yield(unpack(t))} "
+                         "  return u[1] + u[3], nil + u[2] end)"),
+              "");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co)"), (std::vector<std::string>{"true"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 'a', 'b', 'c')"),
+              (std::vector<std::string>{"true", "a", "b", "c"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 4, 5)"),
+              (std::vector<std::string>{"false",
+                                        "test:1: attempt to perform arithmetic on a nil value"}));
+    EXPECT_EQ(mState.Eval("coroutine.status(co)"), "dead");
+}
+
 TEST_F(BaseLibTest, RefusedResumesLeaveNoArgumentsBehind)
 {
     // Arguments left on a dead coroutine's stack would become a body for the next resume.

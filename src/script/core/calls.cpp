@@ -369,6 +369,60 @@ int lua_resume(lua_State* L, int nargs)
     return status;
 }
 
+// The executing part of a resume whose arguments are already in place.
+static void ResumeRun(lua_State* L, void*)
+{
+    StkId firstResult = luaV_execute(L);
+    if (firstResult != nullptr)
+        luaD_poscall(L, LUA_MULTRET, firstResult);
+}
+
+int luaD_resumefrom(lua_State* from, lua_State* co, int nargs)
+{
+    CallInfo* ci = co->ci;
+    global_State* g = G(co);
+    // The common case: co waits in a yield that a Lua function called, and the native depth has
+    // room. The arguments go straight from `from` to where that call's results belong (what
+    // lua_xmove and then Resume's luaD_poscall would do in two moves); anything else takes the
+    // public path, with its checks and messages.
+    if (ci == co->base_ci || (ci->state & (CI_YIELD | CI_C)) != (CI_YIELD | CI_C) ||
+        g->nativeDepth >= kMaxNativeDepth)
+    {
+        luaD_xmove(from, co, nargs);
+        return lua_resume(co, nargs);
+    }
+    const Instruction* pc = (ci - 1)->savedpc;
+    const int wanted = GETARG_C(*(pc - 1)) - 1;
+    StkId res = ci->base - 1;
+    co->ci = --ci;
+    co->base = ci->base;
+    StkId first = from->top - nargs;
+    from->top = first;
+    int n = wanted;
+    for (int i = 0; n != 0 && i < nargs; i++, n--)
+        setobj(res++, first + i);
+    for (; n > 0; n--)
+        setnilvalue(res++);
+    co->top = wanted >= 0 ? ci->top : res;
+    NativeDepthGuard depth(g);
+    lu_byte old_allowhooks = co->allowhook;
+    unsigned short oldnCcalls = co->nCcalls;
+    co->nCcalls = 0;
+    int status = luaD_rawrunprotected(co, ResumeRun, nullptr);
+    if (status != 0)
+    {
+        co->ci = co->base_ci;
+        co->base = co->ci->base;
+        co->nCcalls = 0;
+        luaF_close(co, co->base);
+        luaD_seterrorobj(co, status, co->base);
+        co->allowhook = old_allowhooks;
+        RestoreStackLimit(co);
+    }
+    co->nCcalls = oldnCcalls;
+    return status;
+}
+
 int lua_yield(lua_State* L, int nresults)
 {
     CallInfo* ci = L->ci;

@@ -61,6 +61,9 @@ inline void luaD_xmove(lua_State* from, lua_State* to, int n)
         to->top++;
     }
 }
+// lua_xmove of the nargs values on from's top to co, then lua_resume(co, nargs): the coroutine
+// library's resume, with the values moved once when co waits in a yield.
+int luaD_resumefrom(lua_State* from, lua_State* co, int nargs);
 // Advances the top by one, growing the stack when needed.
 inline void incr_top(lua_State* L)
 {

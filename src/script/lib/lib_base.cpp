@@ -760,8 +760,7 @@ int AuxResume(lua_State* L, lua_State* co, int narg, bool withTrue)
     {
         luaL_error(L, "too many arguments to resume");
     }
-    luaD_xmove(L, co, narg);
-    int status = lua_resume(co, narg);
+    int status = luaD_resumefrom(L, co, narg);
     if (status == 0)
     {
         int nres = static_cast<int>(co->top - co->base);
