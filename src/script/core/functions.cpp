@@ -14,7 +14,7 @@ static size_t LClosureSize(int n)
 
 Closure* luaF_newCclosure(lua_State* L, int nelems)
 {
-    CClosure* c = static_cast<CClosure*>(luaM_realloc(L, nullptr, 0, CClosureSize(nelems)));
+    CClosure* c = static_cast<CClosure*>(luaM_newblock(L, CClosureSize(nelems)));
     luaC_link(L, c, LUA_TFUNCTION);
     c->isC = 1;
     c->nupvalues = static_cast<lu_byte>(nelems);
@@ -28,7 +28,7 @@ Closure* luaF_newCclosure(lua_State* L, int nelems)
 
 Closure* luaF_newLclosure(lua_State* L, int nelems, TObject* e)
 {
-    LClosure* c = static_cast<LClosure*>(luaM_realloc(L, nullptr, 0, LClosureSize(nelems)));
+    LClosure* c = static_cast<LClosure*>(luaM_newblock(L, LClosureSize(nelems)));
     luaC_link(L, c, LUA_TFUNCTION);
     c->isC = 0;
     c->nupvalues = static_cast<lu_byte>(nelems);
@@ -125,7 +125,7 @@ void luaF_freeproto(lua_State* L, Proto* f)
 void luaF_freeclosure(lua_State* L, Closure* c)
 {
     size_t size = c->isC ? CClosureSize(c->nupvalues) : LClosureSize(c->nupvalues);
-    luaM_free(L, c, size);
+    luaM_freeblock(L, c, size);
 }
 
 void luaF_freeupval(lua_State* L, UpVal* uv)

@@ -26,19 +26,16 @@ const TObject luaO_nilobject = {LUA_TNIL, {nullptr}};
 
 // Largest request served: requests of 2^32 - 3 bytes or more are refused.
 static constexpr size_t kMaxBlock = 0xFFFFFFFFu - 2;
-// Bytes of released small blocks kept at most; beyond them blocks go back to the C library.
-static constexpr size_t kSmallKeepMax = size_t(1) << 20;
-
 // Class n holds blocks of 16 * n - 8 bytes: the C library's chunks are 16-byte multiples with an
 // 8-byte header, so a block of its class takes the same chunk as one of its exact size.
 static size_t SmallClass(size_t size)
 {
-    return (size + 8 + 15) >> 4;
+    return luaM_smallclass(size);
 }
 
 static size_t SmallBytes(size_t cls)
 {
-    return cls * 16 - 8;
+    return luaM_smallbytes(cls);
 }
 
 // The default allocator's side of luaM_realloc. Every block of up to kSmallBlockMax bytes is

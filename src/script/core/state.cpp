@@ -94,7 +94,8 @@ static void* DefaultAlloc(void*, void* block, size_t, size_t newsize, int, int)
 
 static void StackInit(lua_State* L1, lua_State* L)
 {
-    L1->stack = luaM_newvector<TObject>(L, BASIC_STACK_SIZE + EXTRA_STACK);
+    L1->stack =
+        static_cast<TObject*>(luaM_newblock(L, sizeof(TObject) * (BASIC_STACK_SIZE + EXTRA_STACK)));
     L1->stacksize = BASIC_STACK_SIZE + EXTRA_STACK;
     L1->top = L1->stack;
     L1->stack_last = L1->stack + (L1->stacksize - EXTRA_STACK) - 1;
@@ -102,7 +103,7 @@ static void StackInit(lua_State* L1, lua_State* L)
     // time).
     static_assert(LUA_TNIL == 0, "a cleared slot reads as nil");
     memset(static_cast<void*>(L1->stack), 0, sizeof(TObject) * L1->stacksize);
-    L1->base_ci = luaM_newvector<CallInfo>(L, BASIC_CI_SIZE);
+    L1->base_ci = static_cast<CallInfo*>(luaM_newblock(L, sizeof(CallInfo) * BASIC_CI_SIZE));
     L1->ci = L1->base_ci;
     L1->ci->state = CI_C;   // not a Lua function
     setnilvalue(L1->top++); // the "function" entry of this call record
@@ -116,8 +117,8 @@ static void StackInit(lua_State* L1, lua_State* L)
 
 static void FreeStack(lua_State* L, lua_State* L1)
 {
-    luaM_freearray(L, L1->base_ci, L1->size_ci);
-    luaM_freearray(L, L1->stack, L1->stacksize);
+    luaM_freeblock(L, L1->base_ci, sizeof(CallInfo) * L1->size_ci);
+    luaM_freeblock(L, L1->stack, sizeof(TObject) * static_cast<size_t>(L1->stacksize));
 }
 
 static void PresetState(lua_State* L)
@@ -141,7 +142,7 @@ static void PresetState(lua_State* L)
 
 lua_State* luaE_newthread(lua_State* L)
 {
-    lua_State* L1 = static_cast<lua_State*>(luaM_realloc(L, nullptr, 0, sizeof(lua_State)));
+    lua_State* L1 = static_cast<lua_State*>(luaM_newblock(L, sizeof(lua_State)));
     luaC_link(L, L1, LUA_TTHREAD);
     PresetState(L1);
     L1->l_G = G(L);
@@ -154,7 +155,7 @@ void luaE_freethread(lua_State* L, lua_State* L1)
 {
     luaF_close(L1, L1->stack);
     FreeStack(L, L1);
-    luaM_free(L, L1, sizeof(lua_State));
+    luaM_freeblock(L, L1, sizeof(lua_State));
 }
 
 static Table* NewTypeTable(lua_State* L)
