@@ -37,8 +37,9 @@ Proto* BuildProto(lua_State* L, const FunctionPrototype& fp)
 
     n = static_cast<int>(fp.constants.size());
     p->k = luaM_newvector<TObject>(L, n);
-    for (int i = 0; i < n; ++i)
-        setnilvalue(&p->k[i]);
+    // Nil constants with no remembered node position (nil is the zero tag).
+    if (n > 0)
+        memset(static_cast<void*>(p->k), 0, sizeof(TObject) * static_cast<size_t>(n));
     p->sizek = n;
     for (int i = 0; i < n; ++i)
     {

@@ -123,8 +123,9 @@ void LoadConstants(LoadState* S, Proto* f)
     lua_State* L = S->L;
     int n = LoadCount(S);
     f->k = luaM_newvector<TObject>(L, n);
-    for (int i = 0; i < n; i++)
-        setnilvalue(&f->k[i]);
+    // Nil constants with no remembered node position (nil is the zero tag).
+    if (n > 0)
+        memset(static_cast<void*>(f->k), 0, sizeof(TObject) * static_cast<size_t>(n));
     f->sizek = n;
     for (int i = 0; i < n; i++)
     {

@@ -47,6 +47,21 @@ struct TObject
     int tt;
     Value value;
 };
+static_assert(offsetof(TObject, value) == 8, "four spare bytes follow the tag");
+
+// In a prototype's constants the four bytes after the tag keep, for a string key, the node
+// position where the interpreter last found it in a table; the constant arrays are built
+// cleared, and nothing else reads those bytes of a constant.
+inline uint32_t luaO_consthint(const TObject* k)
+{
+    uint32_t hint;
+    memcpy(&hint, reinterpret_cast<const char*>(k) + sizeof(int), sizeof hint);
+    return hint;
+}
+inline void luaO_setconsthint(TObject* k, uint32_t hint)
+{
+    memcpy(reinterpret_cast<char*>(k) + sizeof(int), &hint, sizeof hint);
+}
 typedef TObject TValue;
 typedef TObject* StkId;
 

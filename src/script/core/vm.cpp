@@ -191,12 +191,47 @@ void luaV_settable(lua_State* L, const TObject* t, TObject* key, StkId val)
     luaG_runerror(L, "loop in settable");
 }
 
+// luaH_findinterned, trying first the node where a constant key was last found in a table (the
+// four spare bytes of the constant keep its position; any table may be asked). A node is taken
+// only when it holds this very key as a live string key, which is what the chain walk looks for
+// (a key is in at most one such node of a table), so a position left from another table, or
+// from before a rebuild, a removal or a collection, is simply passed over.
+[[gnu::always_inline]] static inline const TObject* FindStr(const Table* h, const ScriptString* key,
+                                                            TObject* kobj)
+{
+    auto holds = [key](const Node* n)
+    {
+        return n->i_key.value.gc == obj2gco(key) &&
+               (n->i_key.tt == LUA_TSTRING || n->i_key.tt == LUA_TWSTRING);
+    };
+    if (kobj != nullptr)
+    {
+        uint32_t hint = luaO_consthint(kobj);
+        if (hint < static_cast<uint32_t>(sizenode(h)) && holds(&h->node[hint]))
+            return &h->node[hint].i_val;
+    }
+    const Node* n = &h->node[key->hash & static_cast<lu_hash>(sizenode(h) - 1)];
+    do
+    {
+        if (holds(n))
+        {
+            if (kobj != nullptr)
+                luaO_setconsthint(kobj, static_cast<uint32_t>(n - h->node));
+            return &n->i_val;
+        }
+        n = gnext(n);
+    } while (n != nullptr);
+    return &luaO_nilobject;
+}
+
 // A string-keyed read from a table, or from the table its "__index" names: the shape of fields,
 // methods and globals. nullptr sends the access to luaV_gettable, which starts over (and reads
-// by text a loose key, which the walk by address cannot find).
-static inline const TObject* FastGetStr(lua_State* L, Table* h, const ScriptString* key)
+// by text a loose key, which the walk by address cannot find). kobj is the key's constant, or
+// null for a key in a register.
+[[gnu::always_inline]] static inline const TObject*
+FastGetStr(lua_State* L, Table* h, const ScriptString* key, TObject* kobj)
 {
-    const TObject* v = luaH_findinterned(h, key);
+    const TObject* v = FindStr(h, key, kobj);
     if (!ttisnil(v))
         return v;
     if (!key->interned)
@@ -206,7 +241,7 @@ static inline const TObject* FastGetStr(lua_State* L, Table* h, const ScriptStri
         return v;
     if (!ttistable(tm))
         return nullptr;
-    v = luaH_findinterned(hvalue(tm), key);
+    v = FindStr(hvalue(tm), key, kobj);
     return ttisnil(v) ? nullptr : v;
 }
 
@@ -222,13 +257,14 @@ static inline TObject* ArraySlot(Table* h, const TObject* key)
     return static_cast<lua_Number>(k) == n ? &h->array[k - 1] : nullptr;
 }
 
-// A read that needs no metamethod; nullptr otherwise.
-static inline const TObject* FastGet(lua_State* L, const TObject* t, const TObject* key)
+// A read that needs no metamethod; nullptr otherwise. kobj: as for FastGetStr.
+[[gnu::always_inline]] static inline const TObject* FastGet(lua_State* L, const TObject* t,
+                                                            const TObject* key, TObject* kobj)
 {
     if (!ttistable(t))
         return nullptr;
     if (ttisstring(key))
-        return FastGetStr(L, hvalue(t), tsvalue(key));
+        return FastGetStr(L, hvalue(t), tsvalue(key), kobj);
     const TObject* v = ArraySlot(hvalue(t), key);
     if (v == nullptr)
         v = luaH_get(hvalue(t), key);
@@ -739,7 +775,7 @@ reentry:
             VM_CASE(OP_GETGLOBAL)
             {
                 TObject* key = k + GETARG_Bx(i);
-                const TObject* v = FastGetStr(L, cl->g, tsvalue(key));
+                const TObject* v = FastGetStr(L, cl->g, tsvalue(key), key);
                 if (v != nullptr)
                 {
                     setobj(ra, v);
@@ -756,7 +792,7 @@ reentry:
             {
                 StkId rb = RB();
                 TObject* rc = RKC();
-                const TObject* v = FastGet(L, rb, rc);
+                const TObject* v = FastGet(L, rb, rc, ISK(GETARG_C(i)) ? rc : nullptr);
                 if (v != nullptr)
                 {
                     setobj(ra, v);
@@ -829,7 +865,7 @@ reentry:
                 TObject* rc = RKC();
                 TObject self = *rb;
                 setobj(ra + 1, &self);
-                const TObject* v = FastGet(L, &self, rc);
+                const TObject* v = FastGet(L, &self, rc, ISK(GETARG_C(i)) ? rc : nullptr);
                 if (v != nullptr)
                 {
                     setobj(ra, v);
