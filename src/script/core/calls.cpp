@@ -369,9 +369,22 @@ int lua_resume(lua_State* L, int nargs)
     return status;
 }
 
-// The executing part of a resume whose arguments are already in place.
-static void ResumeRun(lua_State* L, void*)
+// The protected part of a resume whose arguments are in place: a fresh coroutine's body is
+// called first (with *nargs arguments; ud null for one waiting in a yield), then the
+// interpreter runs on.
+static void ResumeRun(lua_State* L, void* ud)
 {
+    if (ud != nullptr)
+    {
+        int nargs = *static_cast<int*>(ud);
+        StkId first = luaD_precall(L, L->top - (nargs + 1));
+        if (first != nullptr)
+        {
+            // A native coroutine body ran to completion inside precall.
+            luaD_poscall(L, LUA_MULTRET, first);
+            return;
+        }
+    }
     StkId firstResult = luaV_execute(L);
     if (firstResult != nullptr)
         luaD_poscall(L, LUA_MULTRET, firstResult);
@@ -381,34 +394,41 @@ int luaD_resumefrom(lua_State* from, lua_State* co, int nargs)
 {
     CallInfo* ci = co->ci;
     global_State* g = G(co);
-    // The common case: co waits in a yield that a Lua function called, and the native depth has
-    // room. The arguments go straight from `from` to where that call's results belong (what
-    // lua_xmove and then Resume's luaD_poscall would do in two moves); anything else takes the
-    // public path, with its checks and messages.
-    if (ci == co->base_ci || (ci->state & (CI_YIELD | CI_C)) != (CI_YIELD | CI_C) ||
-        g->nativeDepth >= kMaxNativeDepth)
+    // The common cases: co not started (its body on its stack) or waiting in a yield that a Lua
+    // function called, and the native depth has room. For the yield, the arguments go straight
+    // from `from` to where that call's results belong (what lua_xmove and then Resume's
+    // luaD_poscall would do in two moves). Anything else (a dead or running coroutine, the depth
+    // at its limit) takes the public path, with its checks and messages.
+    const bool fresh = ci == co->base_ci;
+    if (g->nativeDepth >= kMaxNativeDepth ||
+        (fresh ? co->top == co->base : (ci->state & (CI_YIELD | CI_C)) != (CI_YIELD | CI_C)))
     {
         luaD_xmove(from, co, nargs);
         return lua_resume(co, nargs);
     }
-    const Instruction* pc = (ci - 1)->savedpc;
-    const int wanted = GETARG_C(*(pc - 1)) - 1;
-    StkId res = ci->base - 1;
-    co->ci = --ci;
-    co->base = ci->base;
-    StkId first = from->top - nargs;
-    from->top = first;
-    int n = wanted;
-    for (int i = 0; n != 0 && i < nargs; i++, n--)
-        setobj(res++, first + i);
-    for (; n > 0; n--)
-        setnilvalue(res++);
-    co->top = wanted >= 0 ? ci->top : res;
+    if (fresh)
+        luaD_xmove(from, co, nargs);
+    else
+    {
+        const Instruction* pc = (ci - 1)->savedpc;
+        const int wanted = GETARG_C(*(pc - 1)) - 1;
+        StkId res = ci->base - 1;
+        co->ci = --ci;
+        co->base = ci->base;
+        StkId first = from->top - nargs;
+        from->top = first;
+        int n = wanted;
+        for (int i = 0; n != 0 && i < nargs; i++, n--)
+            setobj(res++, first + i);
+        for (; n > 0; n--)
+            setnilvalue(res++);
+        co->top = wanted >= 0 ? ci->top : res;
+    }
     NativeDepthGuard depth(g);
     lu_byte old_allowhooks = co->allowhook;
     unsigned short oldnCcalls = co->nCcalls;
     co->nCcalls = 0;
-    int status = luaD_rawrunprotected(co, ResumeRun, nullptr);
+    int status = luaD_rawrunprotected(co, ResumeRun, fresh ? &nargs : nullptr);
     if (status != 0)
     {
         co->ci = co->base_ci;

@@ -768,12 +768,15 @@ int AuxResume(lua_State* L, lua_State* co, int narg, bool withTrue)
         {
             luaL_error(L, "too many results to resume");
         }
+        // The check above leaves room for one value more than it asks for: the true.
+        StkId to = L->top;
         if (withTrue)
-        {
-            setbvalue(L->top, 1);
-            incr_top(L);
-        }
-        luaD_xmove(co, L, nres);
+            setbvalue(to++, 1);
+        StkId first = co->top - nres;
+        for (int i = 0; i < nres; i++)
+            setobj(to++, first + i);
+        co->top = first;
+        L->top = to;
         return nres;
     }
     luaD_xmove(co, L, 1); // the error message
@@ -821,9 +824,12 @@ int CoAuxWrap(lua_State* L)
 int CoCreate(lua_State* L)
 {
     lua_State* nl = lua_newthread(L);
-    luaL_argcheck(L, lua_isfunction(L, 1) && !lua_iscfunction(L, 1), 1, "Lua function expected");
-    lua_pushvalue(L, 1);
-    lua_xmove(L, nl, 1);
+    // The first argument (the new thread itself when there was none) goes to the new thread's
+    // fresh stack, which has room: lua_pushvalue and lua_xmove without the index lookups.
+    const TObject* body = L->base;
+    luaL_argcheck(L, ttisfunction(body) && !clvalue(body)->isC, 1, "Lua function expected");
+    setobj(nl->top, body);
+    nl->top++;
     return 1;
 }
 
