@@ -372,7 +372,7 @@ int lua_resume(lua_State* L, int nargs)
 // The protected part of a resume whose arguments are in place: a fresh coroutine's body is
 // called first (with *nargs arguments; ud null for one waiting in a yield), then the
 // interpreter runs on.
-static void ResumeRun(lua_State* L, void* ud)
+static inline void ResumeRun(lua_State* L, void* ud)
 {
     if (ud != nullptr)
     {
@@ -428,7 +428,21 @@ int luaD_resumefrom(lua_State* from, lua_State* co, int nargs)
     lu_byte old_allowhooks = co->allowhook;
     unsigned short oldnCcalls = co->nCcalls;
     co->nCcalls = 0;
-    int status = luaD_rawrunprotected(co, ResumeRun, fresh ? &nargs : nullptr);
+    // luaD_rawrunprotected(co, ResumeRun, ...), without the call through a pointer.
+    lua_longjmp lj;
+    lj.status = 0;
+    lj.previous = co->errorJmp;
+    co->errorJmp = &lj;
+    try
+    {
+        ResumeRun(co, fresh ? &nargs : nullptr);
+    }
+    catch (const LuaError& e)
+    {
+        lj.status = e.status;
+    }
+    co->errorJmp = lj.previous;
+    int status = lj.status;
     if (status != 0)
     {
         co->ci = co->base_ci;

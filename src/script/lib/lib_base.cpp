@@ -842,7 +842,7 @@ int CoWrap(lua_State* L)
 
 int CoYield(lua_State* L)
 {
-    return lua_yield(L, lua_gettop(L));
+    return lua_yield(L, static_cast<int>(L->top - L->base));
 }
 
 int CoStatus(lua_State* L)
