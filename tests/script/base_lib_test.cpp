@@ -259,6 +259,11 @@ TEST_F(BaseLibTest, ResumeFillsTheWaitingYieldsResults)
               (std::vector<std::string>{"false",
                                         "test:1: attempt to perform arithmetic on a nil value"}));
     EXPECT_EQ(mState.Eval("coroutine.status(co)"), "dead");
+    // A yield in a tail call: the resume's values are the body's results.
+    EXPECT_EQ(mState.Run("co = coroutine.create(function(x) return coroutine.yield(x) end)"), "");
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 1)"), (std::vector<std::string>{"true", "1"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 2, nil, 3)"),
+              (std::vector<std::string>{"true", "2", "nil", "3"}));
 }
 
 TEST_F(BaseLibTest, RefusedResumesLeaveNoArgumentsBehind)
