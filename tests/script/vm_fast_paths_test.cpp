@@ -298,6 +298,44 @@ TEST_F(VmFastPathsTest, ChainsSurviveMovedNodesAndDeadKeys)
               (std::vector<std::string>{"20100", "300", "45150", "-10100"}));
 }
 
+TEST_F(VmFastPathsTest, KeysNoTableHeldYetAreEnteredWithoutALookup)
+{
+    // A string no table has taken as a key yet is entered without a look at its chain; once any
+    // table holds it, every assignment looks it up again. The same joined key in two tables and
+    // a constant key must each leave one entry per key (a key entered twice would also make
+    // `next` go round for ever: the counts stop early).
+    EXPECT_EQ(mState.Run("a, b = {}, {} local k = 'n' .. 1 a[k] = 1 b[k] = 2 a[k] = 3 "
+                         "a['n' .. 1] = 4 a.fresh = 1 a.fresh = 5 "
+                         "na = 0 for _ in pairs(a) do na = na + 1 if na > 9 then break end end"),
+              "");
+    EXPECT_EQ(mState.EvalAll("na, a.n1, b.n1, a.fresh"),
+              (std::vector<std::string>{"2", "4", "2", "5"}));
+    // Collections in this loop come only after a join (its only allocation), between the join
+    // and its assignment: a finalizer (re-armed each time) enters the key just joined there.
+    EXPECT_EQ(mState.Run("t, cur, hits = {}, 0, 0 "
+                         "local function fin() t['k' .. cur] = 'gc' hits = hits + 1 "
+                         "  getmetatable(newproxy(true)).__gc = fin end "
+                         "getmetatable(newproxy(true)).__gc = fin "
+                         "for i = 1, 20000 do cur = i t['k' .. i] = i end "
+                         "nt, bad = 0, 0 for k, v in pairs(t) do nt = nt + 1 "
+                         "  if nt > 20000 then break end "
+                         "  if v ~= tonumber(string.sub(k, 2)) then bad = bad + 1 end end"),
+              "");
+    EXPECT_EQ(mState.EvalAll("hits > 0, nt, bad"),
+              (std::vector<std::string>{"true", "20000", "0"}));
+    // Built by such assignments across many growths, a table keeps the order of the same keys
+    // entered through lookups.
+    EXPECT_EQ(
+        mState.Run("local function order(t) local o = {} "
+                   "  for k in pairs(t) do table.insert(o, k) end return table.concat(o, ',') end "
+                   "local u, v = {}, {} "
+                   "for i = 1, 3000 do u['q' .. i] = i end "
+                   "for i = 1, 3000 do rawset(v, 'q' .. i, i) end "
+                   "same = order(u) == order(v)"),
+        "");
+    EXPECT_EQ(mState.Eval("same"), "true");
+}
+
 TEST_F(VmFastPathsTest, NewKeysAskNewindexOnlyWhenThereIsOne)
 {
     // A "__newindex" added after the table cached its absence is still asked for new keys only.

@@ -230,6 +230,9 @@ struct alignas(8) ScriptString
     lu_byte reserved;
     lu_byte interned; // 1 once the string table holds it; 0 while loose
     lu_byte hashed;   // 1 once `hash` holds the text's hash (always for an interned string)
+    // 1 from its interning until a table first takes it as a key (keys are interned strings, so
+    // until then no table can hold it): an assignment with it as key knows the key is new.
+    lu_byte unkeyed;
 };
 static_assert(sizeof(ScriptString) == 16, "a string counts 17 bytes plus its length");
 static_assert(offsetof(ScriptString, tt) == offsetof(GCObject, tt) &&

@@ -207,6 +207,7 @@ static void AddString(stringtable* tb, ScriptString* ts, lu_hash h)
     ts->hash = h;
     ts->hashed = 1;
     ts->interned = 1;
+    ts->unkeyed = 1;
     if (tb->size >= kRecentFromSize)
     {
         PlaceSlot(tb->recent, kRecentSlots, ts, h);
@@ -400,6 +401,7 @@ static ScriptString* AllocString(lua_State* L, size_t l, size_t unitSize, lu_byt
     ts->reserved = 0;
     ts->interned = 0;
     ts->hashed = 0;
+    ts->unkeyed = 0;
     ts->hash = 0; // read, never trusted, before the hash is known
     ts->len = static_cast<uint32_t>(l);
     memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);

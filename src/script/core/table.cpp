@@ -366,6 +366,8 @@ static TObject* NewKey(lua_State* L, Table* t, const TObject* key)
         }
     }
     setnodekey(mp, key, away);
+    if ((ttisstring(key) || ttiswstring(key)) && tsvalue(key)->unkeyed)
+        tsvalue(key)->unkeyed = 0;
     for (;;)
     {
         if (ttisnil(gkey(t->firstfree)))

@@ -830,7 +830,10 @@ reentry:
                 if (ttistable(ra))
                 {
                     Table* h = hvalue(ra);
-                    const TObject* slot = RawSlot(h, rb);
+                    // A string no table has taken as a key yet (a join made for this assignment,
+                    // mostly) is new here without a walk of its chain.
+                    const TObject* slot =
+                        ttisstring(rb) && tsvalue(rb)->unkeyed ? &luaO_nilobject : RawSlot(h, rb);
                     if (!ttisnil(slot))
                     {
                         h->flags = 0;
