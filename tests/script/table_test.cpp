@@ -344,9 +344,9 @@ TEST_F(TableTest, TraversalOrderAfterGrowthWithMixedKeys)
                                        11, 24, 22, 23, 6, 12, 13, 15, 14, 4,  10}));
 }
 
-// A lookup whose main node holds a key from another chain answers absent at once, as no key of
-// that main position can be in the table then: while that key is there, once it is removed and
-// dead, and after the missing key has taken the node.
+// A main node holding a key from another chain starts no chain of its own (the lookup of a loose
+// key answers absent there at once): the node's mark and the answers while that key is there,
+// once it is removed and dead, and after the missing key has taken the node.
 TEST_F(TableTest, AbsentKeyWhoseMainNodeHoldsAKeyFromAnotherChain)
 {
     sethvalue(L->top, luaH_new(L, 0, 2)); // four nodes

@@ -26,19 +26,13 @@ const TObject* luaH_findloose(const Table* t, const ScriptString* key);
 inline const TObject* luaH_findinterned(const Table* t, const ScriptString* key)
 {
     const Node* n = &t->node[key->hash & static_cast<lu_hash>(sizenode(t) - 1)];
-    if (n->i_key.value.gc == obj2gco(key) &&
-        (n->i_key.tt == LUA_TSTRING || n->i_key.tt == LUA_TWSTRING))
-        return &n->i_val;
-    // A main position holding a key from another chain starts no chain of its own: whatever
-    // follows it belongs to that other chain, so the key is absent.
-    if (nodeaway(n))
-        return &luaO_nilobject;
-    while ((n = gnext(n)) != nullptr)
+    do
     {
         if (n->i_key.value.gc == obj2gco(key) &&
             (n->i_key.tt == LUA_TSTRING || n->i_key.tt == LUA_TWSTRING))
             return &n->i_val;
-    }
+        n = gnext(n);
+    } while (n != nullptr);
     return &luaO_nilobject;
 }
 
