@@ -370,8 +370,6 @@ static TObject* NewKey(lua_State* L, Table* t, const TObject* key)
         }
     }
     setnodekey(mp, key, away);
-    if ((ttisstring(key) || ttiswstring(key)) && tsvalue(key)->unkeyed)
-        tsvalue(key)->unkeyed = 0;
     for (;;)
     {
         if (ttisnil(gkey(t->firstfree)))
@@ -486,7 +484,13 @@ TObject* luaH_setnew(lua_State* L, Table* t, const TObject* key)
     if (ttisnumber(key) && std::isnan(nvalue(key)))
         luaG_runerror(L, "table index is NaN");
     TObject holder;
-    return NewKey(L, t, KeptKey(L, key, &holder));
+    key = KeptKey(L, key, &holder);
+    // Every new string key comes this way (a rebuild reinserts keys tables already held): from
+    // here on a table may hold it. Cleared before the insertion, which may fail once the key
+    // is in.
+    if ((ttisstring(key) || ttiswstring(key)) && tsvalue(key)->unkeyed)
+        tsvalue(key)->unkeyed = 0;
+    return NewKey(L, t, key);
 }
 
 TObject* luaH_setnum(lua_State* L, Table* t, int key)
