@@ -10,7 +10,6 @@
 
 #include "chunk_builder.h"
 #include "script/core/state.h"
-#include "script/core/strings.h"
 #include "script/core/table.h"
 
 namespace
@@ -342,60 +341,6 @@ TEST_F(TableTest, TraversalOrderAfterGrowthWithMixedKeys)
     }
     EXPECT_EQ(order, (std::vector<int>{1,  16, 2,  7,  3, 17, 9,  19, 18, 21, 20, 5,
                                        11, 24, 22, 23, 6, 12, 13, 15, 14, 4,  10}));
-}
-
-// A main node holding a key from another chain starts no chain of its own (the lookup of a loose
-// key answers absent there at once): the node's mark and the answers while that key is there,
-// once it is removed and dead, and after the missing key has taken the node.
-TEST_F(TableTest, AbsentKeyWhoseMainNodeHoldsAKeyFromAnotherChain)
-{
-    sethvalue(L->top, luaH_new(L, 0, 2)); // four nodes
-    L->top++;
-    Table* t = hvalue(L->top - 1);
-    // The n-th string "s<i>" whose main position among four nodes is pos.
-    auto named = [&](unsigned pos, int n)
-    {
-        for (int i = 0;; i++)
-        {
-            std::string s = "s" + std::to_string(i);
-            if ((luaS_new(L, s.c_str())->hash & 3) == pos && n-- == 0)
-                return s;
-        }
-    };
-    auto set = [&](const std::string& k, int v)
-    {
-        lua_pushstring(L, k.c_str());
-        if (v != 0)
-            lua_pushnumber(L, v);
-        else
-            lua_pushnil(L);
-        lua_rawset(L, 1);
-    };
-    auto get = [&](const std::string& k)
-    {
-        lua_pushstring(L, k.c_str());
-        lua_rawget(L, 1);
-        std::string r = lua_isnil(L, -1) ? "nil" : lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return r;
-    };
-    std::string a = named(0, 0), b = named(0, 1), c = named(3, 0);
-    set(a, 1);
-    set(b, 2); // collides with a in its own place: takes the free node 3, away
-    ASSERT_TRUE(nodeaway(gnode(t, 3)));
-    ASSERT_EQ(get(b), "2");
-    EXPECT_EQ(get(c), "nil");
-    set(b, 0);
-    lua_setgcthreshold(L, 0); // b's key is marked dead, and its string collected
-    EXPECT_EQ(ttype(gkey(gnode(t, 3))), LUA_TDEADKEY);
-    EXPECT_EQ(get(c), "nil");
-    EXPECT_EQ(get(b), "nil");
-    EXPECT_EQ(get(a), "1");
-    set(c, 3); // takes its main node over the dead key
-    EXPECT_FALSE(nodeaway(gnode(t, 3)));
-    EXPECT_EQ(get(c), "3");
-    EXPECT_EQ(get(a), "1");
-    EXPECT_EQ(get(b), "nil");
 }
 
 TEST_F(TableTest, NewTableTakesTheTableTypeMetatableAndAllFlags)
