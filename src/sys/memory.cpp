@@ -1,10 +1,7 @@
-// The heap's handling of large freed blocks (the C library's allocator settings), and large-page
-// advice for large blocks read at random.
+// The heap's handling of large freed blocks, on the C library's allocator settings.
 #include "sys/memory.h"
 
-#include <cstdint>
 #include <malloc.h>
-#include <sys/mman.h>
 
 namespace sys
 {
@@ -15,18 +12,5 @@ void KeepFreedMemoryForReuse()
     // given back once more than the trim threshold is free.
     mallopt(M_MMAP_THRESHOLD, kLargestKeptBlock);
     mallopt(M_TRIM_THRESHOLD, 4 * kLargestKeptBlock);
-}
-
-void PreferLargePages(void* block, size_t bytes)
-{
-    constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
-    if (block == nullptr || bytes < 2 * kLargePage)
-        return;
-    uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + kLargePage - 1) & ~(kLargePage - 1);
-    uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kLargePage - 1);
-    // Refused advice (no such support, or memory that is not the process's own pages) changes
-    // nothing.
-    if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 } // namespace sys

@@ -7,7 +7,6 @@
 #include "script/core/gc.h"
 #include "script/core/strings.h"
 #include "script/core/table.h"
-#include "sys/memory.h"
 
 #include <climits>
 
@@ -217,9 +216,6 @@ static void SetNodeVector(lua_State* L, Table* t, int lsize)
     {
         int size = 1 << lsize;
         t->node = luaM_newvector<Node>(L, size);
-        // A large hash part is read at random, a node per key: each read would miss the
-        // address translation as well as the cache with small pages.
-        sys::PreferLargePages(t->node, static_cast<size_t>(size) * sizeof(Node));
         for (int i = 0; i < size; i++)
         {
             cleargnext(&t->node[i]);
