@@ -341,6 +341,18 @@ static int ResumeError(lua_State* L, int nargs, const char* msg)
     return LUA_ERRRUN;
 }
 
+// A coroutine whose resume raised an error: dead, its stack unwound to the error message.
+static void EndFailedResume(lua_State* co, int status, lu_byte allowhook)
+{
+    co->ci = co->base_ci;
+    co->base = co->ci->base;
+    co->nCcalls = 0;
+    luaF_close(co, co->base);
+    luaD_seterrorobj(co, status, co->base);
+    co->allowhook = allowhook;
+    RestoreStackLimit(co);
+}
+
 int lua_resume(lua_State* L, int nargs)
 {
     CallInfo* ci = L->ci;
@@ -356,15 +368,7 @@ int lua_resume(lua_State* L, int nargs)
     L->nCcalls = 0;
     int status = luaD_rawrunprotected(L, Resume, &nargs);
     if (status != 0)
-    {
-        L->ci = L->base_ci;
-        L->base = L->ci->base;
-        L->nCcalls = 0;
-        luaF_close(L, L->base);
-        luaD_seterrorobj(L, status, L->base);
-        L->allowhook = old_allowhooks;
-        RestoreStackLimit(L);
-    }
+        EndFailedResume(L, status, old_allowhooks);
     L->nCcalls = oldnCcalls;
     return status;
 }
@@ -444,15 +448,7 @@ int luaD_resumefrom(lua_State* from, lua_State* co, int nargs)
     co->errorJmp = lj.previous;
     int status = lj.status;
     if (status != 0)
-    {
-        co->ci = co->base_ci;
-        co->base = co->ci->base;
-        co->nCcalls = 0;
-        luaF_close(co, co->base);
-        luaD_seterrorobj(co, status, co->base);
-        co->allowhook = old_allowhooks;
-        RestoreStackLimit(co);
-    }
+        EndFailedResume(co, status, old_allowhooks);
     co->nCcalls = oldnCcalls;
     return status;
 }

@@ -1122,6 +1122,7 @@ reentry:
                     // expression, without the general counting.
                     setobj(base - 1, ra);
                     ci--;
+                    L->top = ci->top;
                 }
                 else
                 {
@@ -1143,19 +1144,8 @@ reentry:
                         setobj(res++, ra++);
                     for (; n > 0; n--)
                         setnilvalue(res++);
-                    if (wanted < 0)
-                    {
-                        L->top = res;
-                        L->ci = ci;
-                        base = ci->base;
-                        L->base = base;
-                        cl = toL(clvalue(base - 1));
-                        pc = ci->savedpc;
-                        k = cl->p->k;
-                        VM_NEXT();
-                    }
+                    L->top = wanted < 0 ? res : ci->top;
                 }
-                L->top = ci->top;
                 L->ci = ci;
                 base = ci->base;
                 L->base = base;
