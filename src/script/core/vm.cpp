@@ -664,6 +664,24 @@ void luaV_concat(lua_State* L, int total, int last, const Table* keyFor, bool ke
         VM_NEXT();                                                                                 \
     }
 
+// GETTABLE and SELF: R(A) := obj[key], read in place when no metamethod is needed (a constant
+// key, RK(C) being one, remembers its node); otherwise through luaV_gettable on `slowObj`, which
+// may call one.
+#define VM_INDEX(obj, slowObj, key)                                                                \
+    {                                                                                              \
+        TObject* indexKey = (key);                                                                 \
+        const TObject* v = FastGet(L, obj, indexKey, ISK(GETARG_C(i)) ? indexKey : nullptr);       \
+        if (v != nullptr)                                                                          \
+        {                                                                                          \
+            setobj(ra, v);                                                                         \
+            VM_NEXT();                                                                             \
+        }                                                                                          \
+        VM_SAVEPC();                                                                               \
+        luaV_gettable(L, slowObj, indexKey, ra);                                                   \
+        base = L->base;                                                                            \
+        VM_NEXT();                                                                                 \
+    }
+
 // EQ, LT and LE: two numbers compare in place (they never reach a metamethod); anything else
 // goes to `slow`, which may call one. The jump that follows is taken when the outcome equals A.
 // A plain block, not a do-while: under the switch VM_NEXT is a `continue`.
@@ -791,17 +809,7 @@ reentry:
             VM_CASE(OP_GETTABLE)
             {
                 StkId rb = RB();
-                TObject* rc = RKC();
-                const TObject* v = FastGet(L, rb, rc, ISK(GETARG_C(i)) ? rc : nullptr);
-                if (v != nullptr)
-                {
-                    setobj(ra, v);
-                    VM_NEXT();
-                }
-                VM_SAVEPC();
-                luaV_gettable(L, rb, rc, ra);
-                base = L->base;
-                VM_NEXT();
+                VM_INDEX(rb, rb, RKC());
             }
             VM_CASE(OP_SETGLOBAL)
             {
@@ -865,19 +873,10 @@ reentry:
             VM_CASE(OP_SELF)
             {
                 StkId rb = RB();
-                TObject* rc = RKC();
+                TObject* rc = RKC(); // before R(A+1) is written
                 TObject self = *rb;
                 setobj(ra + 1, &self);
-                const TObject* v = FastGet(L, &self, rc, ISK(GETARG_C(i)) ? rc : nullptr);
-                if (v != nullptr)
-                {
-                    setobj(ra, v);
-                    VM_NEXT();
-                }
-                VM_SAVEPC();
-                luaV_gettable(L, rb, rc, ra);
-                base = L->base;
-                VM_NEXT();
+                VM_INDEX(&self, rb, rc);
             }
             VM_CASE(OP_ADD)
             {
@@ -1276,6 +1275,7 @@ reentry:
 }
 
 #undef VM_ARITH
+#undef VM_INDEX
 #undef VM_COMPARE
 #undef VM_SAVEPC
 #undef VM_NEXT
