@@ -1,8 +1,8 @@
 // Development tool: prints a preferences file's user slots and their keys, read through the
 // platform's own reader and cipher with the game's identity; the install keys are left out.
 #include "game/game_main.h"
-#include "platform/file_layer.h"
-#include "platform/prefs.h"
+#include "platform/files/file_layer.h"
+#include "platform/config/prefs.h"
 
 #include <cstdint>
 #include <cstdio>

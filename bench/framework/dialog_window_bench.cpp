@@ -1,17 +1,17 @@
 // A dialog's per-frame step while it enters over a screen of 200 windows (its fade visits the
 // whole tree beside it), against a visit of the same tree by a spider that does nothing.
 #include "framework/adventure/dialog_window.h"
-#include "framework/delta_time.h"
-#include "framework/game_window.h"
-#include "framework/transform_manager.h"
-#include "platform/application.h"
-#include "platform/command_line.h"
-#include "render/render_display_seam.h"
+#include "framework/core/delta_time.h"
+#include "framework/screens/game_window.h"
+#include "framework/transforms/transform_manager.h"
+#include "platform/shell/application.h"
+#include "platform/shell/command_line.h"
+#include "render/display/render_display_seam.h"
 #include "ui/image.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 
-#include "../ui/window_bench_support.h"
+#include "ui/window_bench_support.h"
 
 #include <benchmark/benchmark.h>
 

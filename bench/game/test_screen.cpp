@@ -2,12 +2,12 @@
 // through the renderer.
 #include "test_screen.h"
 
-#include "platform/config.h"
-#include "render/renderer.h"
-#include "render/sprite.h"
-#include "render/text_layout.h"
-#include "render/text_sprite.h"
-#include "render/texture.h"
+#include "platform/config/config.h"
+#include "render/renderer/renderer.h"
+#include "render/sprites/sprite.h"
+#include "render/text/text_layout.h"
+#include "render/text/text_sprite.h"
+#include "render/textures/texture.h"
 
 #include <cmath>
 

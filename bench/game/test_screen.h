@@ -3,7 +3,7 @@
 // turning with the frame count, a centred text sprite. A frame number fixes the picture.
 #pragma once
 
-#include "render/draw_spec.h"
+#include "render/renderer/draw_spec.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,11 +1,11 @@
 // The test screen: one whole 800 x 600 frame (clear, sprite tree, text sprites; not presented)
 // through the renderer on the display stand-in. Its ratio to the stand-in's synthetic frame
 // (bench_sys_display's BM_SyntheticFrame) is in the benchmarks README.
-#include "../render/display_bench_support.h"
+#include "render/display_bench_support.h"
 #include "test_screen.h"
-#include "render/text_layout.h"
-#include "render/vector_draw_renderer.h"
-#include "render/vector_rasteriser.h"
+#include "render/text/text_layout.h"
+#include "render/text/vector_draw_renderer.h"
+#include "render/text/vector_rasteriser.h"
 
 #include <benchmark/benchmark.h>
 

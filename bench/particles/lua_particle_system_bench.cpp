@@ -4,7 +4,7 @@
 #include "particle_bench_display.h"
 
 #include "particles/lua_particle_system.h"
-#include "render/renderer.h"
+#include "render/renderer/renderer.h"
 
 #include <benchmark/benchmark.h>
 

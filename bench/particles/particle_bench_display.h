@@ -2,9 +2,9 @@
 // the rendering layer's display at 800 x 600, made once for the program.
 #pragma once
 
-#include "platform/application.h"
-#include "render/platform.h"
-#include "render/render_display_seam.h"
+#include "platform/shell/application.h"
+#include "render/display/platform.h"
+#include "render/display/render_display_seam.h"
 
 namespace particlebench
 {

@@ -5,7 +5,7 @@
 #include "particle_bench_program.h"
 
 #include "particles/particle_renderer_2d.h"
-#include "render/renderer.h"
+#include "render/renderer/renderer.h"
 
 #include <benchmark/benchmark.h>
 

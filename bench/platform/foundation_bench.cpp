@@ -1,7 +1,7 @@
 // Costs of the foundation types: string copies and formatting, cipher blocks, random draws.
-#include "platform/cipher.h"
-#include "platform/random.h"
-#include "platform/tstring.h"
+#include "platform/config/cipher.h"
+#include "platform/maths/random.h"
+#include "platform/strings/tstring.h"
 
 #include <benchmark/benchmark.h>
 

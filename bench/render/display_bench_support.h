@@ -2,7 +2,7 @@
 // application (the display handler's set-up needs one; the fields it fills are filled here).
 #pragma once
 
-#include "render/renderer.h"
+#include "render/renderer/renderer.h"
 #include "sys/display/device_caps.h"
 
 inline TRenderer* MakeBenchRenderer()

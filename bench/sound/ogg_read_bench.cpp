@@ -4,7 +4,7 @@
 #include "sound/ogg_encode.h"
 #include "sound/ogg_memory_source.h"
 
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 #include "sys/paths.h"
 
 #include <benchmark/benchmark.h>

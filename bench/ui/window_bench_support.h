@@ -3,10 +3,10 @@
 // fills its client rectangle in grey.
 #pragma once
 
-#include "platform/application.h"
-#include "platform/command_line.h"
-#include "render/render_display_seam.h"
-#include "render/renderer.h"
+#include "platform/shell/application.h"
+#include "platform/shell/command_line.h"
+#include "render/display/render_display_seam.h"
+#include "render/renderer/renderer.h"
 #include "ui/window.h"
 #include "ui/window_manager.h"
 

@@ -2,11 +2,11 @@
 // (the tree walk with the clip and viewport stacks) beside an empty frame, and 500 windows filling
 // 64 x 64 each on 800 x 600 beside the same 500 fills made straight through the renderer and the
 // same pixels drawn as 500 opaque 64 x 64 sprites.
-#include "platform/application.h"
-#include "platform/command_line.h"
-#include "render/render_display_seam.h"
-#include "render/renderer.h"
-#include "render/texture.h"
+#include "platform/shell/application.h"
+#include "platform/shell/command_line.h"
+#include "render/display/render_display_seam.h"
+#include "render/renderer/renderer.h"
+#include "render/textures/texture.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 

@@ -2,7 +2,7 @@
 // makes the framework's singletons and runs the screens of the start-up script.
 #pragma once
 
-#include "platform/event_pump.h"
+#include "platform/shell/event_pump.h"
 
 class TApplication;
 class TWindow;

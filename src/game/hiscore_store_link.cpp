@@ -1,7 +1,7 @@
 // THiscoreStore over TQmHiscores, and the factory that makes it.
 #include "game/hiscore_store_link.h"
 
-#include "framework/hiscore_store.h"
+#include "framework/core/hiscore_store.h"
 #include "services/qm_hiscores.h"
 
 namespace

@@ -6,8 +6,8 @@
 #include "particles/particle_function.h"
 #include "particles/particle_nodes.h"
 #include "particles/particle_renderer.h"
-#include "platform/geometry.h"
-#include "platform/tstring.h"
+#include "platform/maths/geometry.h"
+#include "platform/strings/tstring.h"
 
 #include <map>
 #include <memory>

@@ -2,7 +2,7 @@
 // context, the frame over the stack, program instructions and the table of registered functions.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 
 #include <climits>
 #include <cstdint>

@@ -4,7 +4,7 @@
 
 #include "particles/failure.h"
 #include "particles/particle_random.h"
-#include "platform/random.h"
+#include "platform/maths/random.h"
 
 #include <cmath>
 #include <cstring>

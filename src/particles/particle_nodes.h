@@ -3,7 +3,7 @@
 #pragma once
 
 #include "particles/particle_function.h"
-#include "platform/geometry.h"
+#include "platform/maths/geometry.h"
 
 // A node class's identity, class name and kind test.
 #define MW_PARTICLE_NODE(Class)                                                                    \

@@ -1,7 +1,7 @@
 // The process-wide pointer to the particle systems' shared generator.
 #include "particles/particle_random.h"
 
-#include "platform/random.h"
+#include "platform/maths/random.h"
 
 namespace
 {

@@ -2,8 +2,8 @@
 // members it puts at the front of every particle.
 #pragma once
 
-#include "platform/geometry.h"
-#include "platform/tstring.h"
+#include "platform/maths/geometry.h"
+#include "platform/strings/tstring.h"
 
 #include <list>
 #include <memory>

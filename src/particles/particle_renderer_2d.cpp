@@ -2,12 +2,12 @@
 // renderer, in batches that 16-bit indices can address.
 #include "particles/particle_renderer_2d.h"
 
-#include "platform/config.h"
+#include "platform/config/config.h"
 #include "platform/log.h"
-#include "render/animated_texture.h"
-#include "render/renderer.h"
-#include "render/texture.h"
-#include "render/vertex_set.h"
+#include "render/sprites/animated_texture.h"
+#include "render/renderer/renderer.h"
+#include "render/textures/texture.h"
+#include "render/renderer/vertex_set.h"
 
 #include <algorithm>
 #include <new>

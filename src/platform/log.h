@@ -1,7 +1,7 @@
 // The platform's log file: time-stamped lines appended to "logfile.txt" in the user-data folder.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 
 #include <cstdarg>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // live (LuaBindMember / LuaUnbindMember), each called through the adapter of its signature.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 #include "script/lua.h"
 #include "script/lua_object_wrapper.h"
 

@@ -2,8 +2,8 @@
 // and let program objects read it: TLuaObjectWrapper, TLuaFunction and TLuaTable.
 #pragma once
 
-#include "platform/geometry.h"
-#include "platform/tstring.h"
+#include "platform/maths/geometry.h"
+#include "platform/strings/tstring.h"
 #include "script/lua.h"
 
 class TLuaObjectWrapper

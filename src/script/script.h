@@ -3,9 +3,9 @@
 // globals and typed results).
 #pragma once
 
-#include "platform/geometry.h"
-#include "platform/task.h"
-#include "platform/tstring.h"
+#include "platform/maths/geometry.h"
+#include "platform/shell/task.h"
+#include "platform/strings/tstring.h"
 #include "script/lua.h"
 
 #include <vector>

@@ -2,8 +2,8 @@
 // cache while someone holds it.
 #pragma once
 
-#include "platform/asset.h"
-#include "platform/tstring.h"
+#include "platform/files/asset.h"
+#include "platform/strings/tstring.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 // Add-on module handlers: loading a ".qmmod" module and forwarding the handler calls to its object.
 #include "services/dll_game_state.h"
 
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 #include "services/game_state.h"
 #include "sys/dynlib.h"
 

@@ -2,7 +2,7 @@
 // the top of the asset folder), and the start-up walk that loads every such module.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 #include "services/game_state_handler.h"
 
 // The entries an add-on module exports (with C linkage): "CreateHandler" makes its handler object,

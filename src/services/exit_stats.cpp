@@ -1,9 +1,9 @@
 // Posting "user:metrics.txt" with the game's identity when the program ends.
 #include "services/exit_stats.h"
 
-#include "platform/config.h"
-#include "platform/file.h"
-#include "platform/file_layer.h"
+#include "platform/config/config.h"
+#include "platform/files/file.h"
+#include "platform/files/file_layer.h"
 #include "services/simple_http.h"
 #include "sys/clock.h"
 

@@ -2,7 +2,7 @@
 // every change and answer the host's yes/no questions, and the links it needs to the layers around.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 #include "services/game_state_handler.h"
 
 #include <functional>

@@ -1,10 +1,10 @@
 // Writing and reading the enciphered score file and its document text.
 #include "services/hiscore_file.h"
 
-#include "platform/cipher.h"
-#include "platform/file.h"
+#include "platform/config/cipher.h"
+#include "platform/files/file.h"
 #include "platform/log.h"
-#include "platform/xml.h"
+#include "platform/config/xml.h"
 
 #include <cstring>
 

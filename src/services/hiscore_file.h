@@ -2,7 +2,7 @@
 // enciphered XOR checksum block, and reading it back with the checksum checked before parsing.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 #include "services/score_table.h"
 
 #include <cstdint>

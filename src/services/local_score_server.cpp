@@ -1,7 +1,7 @@
 // Loading, configuring and releasing the local score server module.
 #include "services/local_score_server.h"
 
-#include "platform/config.h"
+#include "platform/config/config.h"
 #include "sys/dynlib.h"
 
 #include <vector>

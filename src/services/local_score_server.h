@@ -2,7 +2,7 @@
 // distributor may place beside the game, configured at start and released at the end.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 
 // The module's entries (C linkage); results are ignored except the server object.
 using TCreateLocalServerEntry = void* (*)();

@@ -2,9 +2,9 @@
 // application facade and its sound manager.
 #include "services/platform_link.h"
 
-#include "platform/application.h"
-#include "platform/host_services_seam.h"
-#include "platform/sound_manager_seam.h"
+#include "platform/shell/application.h"
+#include "platform/seams/host_services_seam.h"
+#include "platform/seams/sound_manager_seam.h"
 #include "services/dll_game_state.h"
 #include "services/exit_stats.h"
 #include "services/game_state.h"

@@ -2,11 +2,11 @@
 // and saving through the file layer with a damaged file kept aside first.
 #include "services/qm_hiscores.h"
 
-#include "platform/cipher.h"
-#include "platform/config.h"
-#include "platform/file.h"
+#include "platform/config/cipher.h"
+#include "platform/config/config.h"
+#include "platform/files/file.h"
 #include "platform/log.h"
-#include "platform/xml.h"
+#include "platform/config/xml.h"
 #include "services/hiscore_file.h"
 #include "services/local_score_server.h"
 #include "services/score_table.h"

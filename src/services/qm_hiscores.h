@@ -3,7 +3,7 @@
 // every change; it also carries the score service's address and the optional local score server.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 
 #include <cstdint>
 #include <memory>

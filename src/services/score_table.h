@@ -2,7 +2,7 @@
 // ordered insertion under the 500-entry limit, competition ranks, removing a player's entries.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 
 #include <cstdint>
 #include <cstring>

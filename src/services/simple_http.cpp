@@ -2,7 +2,7 @@
 // carries one request out; its owner joins it when cancelling or when destroyed.
 #include "services/simple_http.h"
 
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "sys/paths.h"
 

@@ -2,7 +2,7 @@
 // polled through a status word, so the caller's thread never waits on the network.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 
 #include <cstdint>
 #include <memory>

@@ -3,8 +3,8 @@
 #include "sound/ogg_data_source.h"
 #include "sound/sound_manager.h"
 
-#include "platform/config.h"
-#include "platform/file.h"
+#include "platform/config/config.h"
+#include "platform/files/file.h"
 #include "platform/log.h"
 
 #include <vorbis/vorbisfile.h>

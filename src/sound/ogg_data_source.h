@@ -2,8 +2,8 @@
 // file in memory, and its builder, registered for "ogg".
 #pragma once
 
-#include "platform/stream_spooler.h"
-#include "platform/tstring.h"
+#include "platform/files/stream_spooler.h"
+#include "platform/strings/tstring.h"
 #include "sound/sound_data_source.h"
 
 #include <memory>

@@ -4,7 +4,7 @@
 #include "sound/sound_data_source.h"
 #include "sound/sound_stream.h"
 
-#include "platform/asset_manager.h"
+#include "platform/files/asset_manager.h"
 #include "platform/log.h"
 
 #include <cstdlib>

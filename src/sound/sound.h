@@ -3,9 +3,9 @@
 // copy; and TSoundCallBack, told when an attached instance ends.
 #pragma once
 
-#include "platform/asset.h"
-#include "platform/stream_spooler.h"
-#include "platform/tstring.h"
+#include "platform/files/asset.h"
+#include "platform/files/stream_spooler.h"
+#include "platform/strings/tstring.h"
 #include "sound/sound_manager.h"
 
 #include <map>

@@ -2,7 +2,7 @@
 #include "sound/sound_data_source.h"
 #include "sound/sound_manager.h"
 
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,8 +2,8 @@
 // decoded whole into one PCM block.
 #pragma once
 
-#include "platform/stream_spooler.h"
-#include "platform/tstring.h"
+#include "platform/files/stream_spooler.h"
+#include "platform/strings/tstring.h"
 
 #include <memory>
 #include <vector>

@@ -4,7 +4,7 @@
 #include "sound/sound_manager.h"
 #include "sound/sound_stream.h"
 
-#include "platform/application.h"
+#include "platform/shell/application.h"
 #include "platform/log.h"
 #include "sys/audio/direct_sound.h"
 

@@ -3,8 +3,8 @@
 // how a stream reports the end of a source.
 #pragma once
 
-#include "platform/sound_manager_seam.h"
-#include "platform/task.h"
+#include "platform/seams/sound_manager_seam.h"
+#include "platform/shell/task.h"
 #include "sys/audio/result.h"
 
 #include <functional>

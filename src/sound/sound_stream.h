@@ -2,8 +2,8 @@
 // a TStreamSpooler by the sound thread, or timed by its own clock when there is no device.
 #pragma once
 
-#include "platform/stream_spooler.h"
-#include "platform/task.h"
+#include "platform/files/stream_spooler.h"
+#include "platform/shell/task.h"
 #include "sys/audio/sound_buffer.h"
 
 #include <memory>

@@ -3,8 +3,8 @@
 // script command action.
 #include "ui/button.h"
 
-#include "platform/config.h"
-#include "render/texture.h"
+#include "platform/config/config.h"
+#include "render/textures/texture.h"
 #include "script/lua_object_wrapper.h"
 #include "sound/sound.h"
 #include "ui/image.h"

@@ -2,9 +2,9 @@
 // mip-maps, mirroring, the quarter turn, autoscale) and drawing through the renderer.
 #include "ui/image.h"
 
-#include "platform/application.h"
-#include "render/renderer.h"
-#include "render/texture.h"
+#include "platform/shell/application.h"
+#include "render/renderer/renderer.h"
+#include "render/textures/texture.h"
 #include "ui/window_manager.h"
 #include "ui/window_style.h"
 

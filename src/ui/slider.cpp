@@ -2,9 +2,9 @@
 // three quads, dragging with the mouse capture, page requests and the value messages.
 #include "ui/slider.h"
 
-#include "render/renderer.h"
-#include "render/texture.h"
-#include "render/vertex_set.h"
+#include "render/renderer/renderer.h"
+#include "render/textures/texture.h"
+#include "render/renderer/vertex_set.h"
 #include "ui/image.h"
 #include "ui/window_manager.h"
 #include "ui/window_style.h"

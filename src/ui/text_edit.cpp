@@ -2,9 +2,9 @@
 // masking, the caret's blink, change messages, and the Tab group found by TextSpider.
 #include "ui/text_edit.h"
 
-#include "platform/application.h"
-#include "render/font_map.h"
-#include "render/text_layout.h"
+#include "platform/shell/application.h"
+#include "render/text/font_map.h"
+#include "render/text/text_layout.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_style.h"

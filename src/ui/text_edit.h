@@ -3,7 +3,7 @@
 // the group). Its creator is the window type "TextEdit".
 #pragma once
 
-#include "platform/task.h"
+#include "platform/shell/task.h"
 #include "ui/text_window.h"
 
 #include <cstdint>

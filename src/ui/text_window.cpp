@@ -2,11 +2,11 @@
 // rotation), drawing the layout, scrolling, and command links that fire buttons by name.
 #include "ui/text_window.h"
 
-#include "platform/application.h"
+#include "platform/shell/application.h"
 #include "platform/log.h"
-#include "platform/string_table.h"
-#include "render/renderer.h"
-#include "render/text_layout.h"
+#include "platform/strings/string_table.h"
+#include "render/renderer/renderer.h"
+#include "render/text/text_layout.h"
 #include "script/lua_object_wrapper.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"

@@ -2,7 +2,7 @@
 // dispatch with focus and bubbling, the message walk, the tree's visitors and the animation task.
 #include "ui/window.h"
 
-#include "platform/config.h"
+#include "platform/config/config.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_style.h"

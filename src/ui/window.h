@@ -3,10 +3,10 @@
 // the window's animation task TWindowAnim.
 #pragma once
 
-#include "platform/event_pump.h"
-#include "platform/geometry.h"
-#include "platform/task.h"
-#include "platform/tstring.h"
+#include "platform/shell/event_pump.h"
+#include "platform/maths/geometry.h"
+#include "platform/shell/task.h"
+#include "platform/strings/tstring.h"
 
 #include <cstdint>
 #include <list>

@@ -2,9 +2,9 @@
 // queue and its listeners, deferred deletion and the frame's pacing.
 #include "ui/window_manager.h"
 
-#include "platform/application.h"
-#include "platform/config.h"
-#include "platform/display_seam.h"
+#include "platform/shell/application.h"
+#include "platform/config/config.h"
+#include "platform/seams/display_seam.h"
 #include "script/lua_bind.h"
 #include "script/window_script_seam.h"
 #include "ui/modal_window.h"

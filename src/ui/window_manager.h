@@ -3,7 +3,7 @@
 // listeners, deferred deletion and frame pacing. It is the platform's window-manager seam.
 #pragma once
 
-#include "platform/window_manager_seam.h"
+#include "platform/seams/window_manager_seam.h"
 #include "ui/modal_window.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Drawing of the window tree through the renderer: a window's render passes with clipping, the
 // screen's clear, the modal windows from the top covering one up, and the frame itself.
-#include "platform/application.h"
-#include "render/renderer.h"
-#include "render/texture.h"
+#include "platform/shell/application.h"
+#include "render/renderer/renderer.h"
+#include "render/textures/texture.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 

@@ -2,12 +2,12 @@
 // wait for messages and the hand-over of messages to the waiting screen script; message values.
 #include "ui/window_script.h"
 
-#include "platform/application.h"
-#include "platform/config.h"
+#include "platform/shell/application.h"
+#include "platform/config/config.h"
 #include "platform/log.h"
-#include "platform/string_table.h"
-#include "render/renderer.h"
-#include "render/texture.h"
+#include "platform/strings/string_table.h"
+#include "render/renderer/renderer.h"
+#include "render/textures/texture.h"
 #include "script/lauxlib.h"
 #include "script/lua_bind.h"
 #include "ui/button.h"

@@ -3,7 +3,7 @@
 // waiting screen scripts), with the script-side message objects TLuaMessage and TLuaMessageWrapper.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 #include "ui/window.h"

@@ -2,8 +2,8 @@
 // to the default style ("gCurrentDefaultStyle") and its "parent" chain.
 #pragma once
 
-#include "platform/geometry.h"
-#include "platform/tstring.h"
+#include "platform/maths/geometry.h"
+#include "platform/strings/tstring.h"
 #include "script/lua.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "render/sprite_test_support.h"
 #include "support/file_layer_fixture.h"
 
-#include "render/animated_texture.h"
+#include "render/sprites/animated_texture.h"
 
 namespace
 {

@@ -2,7 +2,7 @@
 // decoded by libvorbisfile against what the generator's manifest says of it, and the sound table.
 #include "support/file_layer_fixture.h"
 
-#include "platform/file.h"
+#include "platform/files/file.h"
 
 #include <vorbis/vorbisfile.h>
 

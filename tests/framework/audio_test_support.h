@@ -3,9 +3,9 @@
 // set by hand and the audio manager stepped as the frame driver would.
 #pragma once
 
-#include "framework/audio_manager.h"
-#include "framework/delta_time.h"
-#include "framework/window_manager.h"
+#include "framework/sound/audio_manager.h"
+#include "framework/core/delta_time.h"
+#include "framework/core/window_manager.h"
 #include "sound/sound_test_support.h"
 #include "sound/sound_stream.h"
 

@@ -4,11 +4,11 @@
 // frame driver steps them (the frame clock, then transforms, then sounds).
 #pragma once
 
-#include "framework/audio_manager.h"
-#include "framework/conversation_controller.h"
-#include "framework/delta_time.h"
-#include "framework/transform_manager.h"
-#include "platform/string_table.h"
+#include "framework/sound/audio_manager.h"
+#include "framework/conversation/conversation_controller.h"
+#include "framework/core/delta_time.h"
+#include "framework/transforms/transform_manager.h"
+#include "platform/strings/string_table.h"
 #include "render/image_writers.h"
 #include "render/render_test_support.h"
 #include "render/sprite_test_support.h"

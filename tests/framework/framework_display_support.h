@@ -3,11 +3,11 @@
 // tables, images written as memory files and back-buffer pixels read back.
 #pragma once
 
-#include "framework/delta_time.h"
-#include "framework/transform_manager.h"
-#include "platform/file_layer.h"
+#include "framework/core/delta_time.h"
+#include "framework/transforms/transform_manager.h"
+#include "platform/files/file_layer.h"
 #include "render/render_test_support.h"
-#include "render/renderer.h"
+#include "render/renderer/renderer.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 #include "sys/display/surface_png.h"

@@ -2,9 +2,9 @@
 // transform manager stepped by hand, and memory files.
 #pragma once
 
-#include "framework/delta_time.h"
-#include "framework/transform_manager.h"
-#include "platform/file_layer.h"
+#include "framework/core/delta_time.h"
+#include "framework/transforms/transform_manager.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
 
 #include <gtest/gtest.h>

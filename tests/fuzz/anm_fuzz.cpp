@@ -1,5 +1,5 @@
 // Fuzz target: the packed animation reader over arbitrary bytes, then the frame queries.
-#include "render/animated_texture.h"
+#include "render/sprites/animated_texture.h"
 
 #include <cstddef>
 #include <cstdint>

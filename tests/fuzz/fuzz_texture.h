@@ -2,7 +2,7 @@
 // lockable, so the rasteriser's writes stay checked by the sanitizers.
 #pragma once
 
-#include "render/vector_rasteriser.h"
+#include "render/text/vector_rasteriser.h"
 
 #include <cstdint>
 #include <vector>

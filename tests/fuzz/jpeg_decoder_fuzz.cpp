@@ -1,6 +1,6 @@
 // Fuzz target: the JPEG decoder over arbitrary file bytes served as a memory file.
-#include "platform/file_layer.h"
-#include "render/image_decoders.h"
+#include "platform/files/file_layer.h"
+#include "render/textures/image_decoders.h"
 
 #include <cstddef>
 #include <cstdint>

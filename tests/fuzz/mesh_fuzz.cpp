@@ -1,7 +1,7 @@
 // Fuzz target: ".mesh" models read through the file layer from a memory block; a mesh that loads
 // must have every index inside its vertex array.
-#include "platform/file_layer.h"
-#include "render/model.h"
+#include "platform/files/file_layer.h"
+#include "render/renderer/model.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Fuzz target: Ogg sources over arbitrary bytes, opened from memory and as a streamed file, read
 // whole and at scattered positions.
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 #include "sound/ogg_data_source.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Fuzz target: the preferences reader over arbitrary file images.
-#include "platform/config.h"
-#include "platform/file_layer.h"
-#include "platform/prefs.h"
+#include "platform/config/config.h"
+#include "platform/files/file_layer.h"
+#include "platform/config/prefs.h"
 
 #include <cstddef>
 #include <cstdint>

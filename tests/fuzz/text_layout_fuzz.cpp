@@ -1,9 +1,9 @@
 // Fuzz target: marked-up text through TTextLayout: the layout pass at a few widths, sizes and
 // alignments, the getters, and drawing into a small texture (no read outside the text).
-#include "render/font_map.h"
-#include "render/text_layout.h"
+#include "render/text/font_map.h"
+#include "render/text/text_layout.h"
 #include "fuzz_texture.h"
-#include "render/vector_rasteriser.h"
+#include "render/text/vector_rasteriser.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Fuzz target: ".mvec" vector fonts: loading, lookups and metrics, and every glyph's outline
 // rasterised into a small texture (the outline reader must stay inside the image).
-#include "render/vector_font.h"
+#include "render/text/vector_font.h"
 #include "fuzz_texture.h"
-#include "render/vector_rasteriser.h"
+#include "render/text/vector_rasteriser.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Fuzz target: the XML reader and writer and the string-table scanner over arbitrary bytes.
-#include "platform/string_table.h"
-#include "platform/xml.h"
+#include "platform/strings/string_table.h"
+#include "platform/config/xml.h"
 
 #include <cstddef>
 #include <cstdint>

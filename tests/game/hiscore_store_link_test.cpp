@@ -1,6 +1,6 @@
 // The program's store behind the framework's interface: none before the link, then the services'
 // store, saving only when asked to.
-#include "framework/hiscore_store.h"
+#include "framework/core/hiscore_store.h"
 #include "game/hiscore_store_link.h"
 #include "support/file_layer_fixture.h"
 

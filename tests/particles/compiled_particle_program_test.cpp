@@ -5,7 +5,7 @@
 
 #include "particles/compiled_particle_program.h"
 #include "particles/particle_random.h"
-#include "platform/random.h"
+#include "platform/maths/random.h"
 
 #include <cmath>
 #include <cstring>

@@ -4,7 +4,7 @@
 
 #include "particles/particle_nodes.h"
 #include "particles/particle_runner.h"
-#include "platform/config.h"
+#include "platform/config/config.h"
 #include "script/lua.h"
 #include "script/script.h"
 #include "support/file_layer_fixture.h"

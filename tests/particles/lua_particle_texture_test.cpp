@@ -4,8 +4,8 @@
 
 #include "particles/lua_particle_system.h"
 #include "particles/particle_renderer_2d.h"
-#include "platform/file_layer.h"
-#include "render/texture.h"
+#include "platform/files/file_layer.h"
+#include "render/textures/texture.h"
 #include "support/files.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "particle_test_support.h"
 
 #include "particles/particle_random.h"
-#include "platform/random.h"
+#include "platform/maths/random.h"
 
 #include <cmath>
 #include <cstring>

@@ -4,9 +4,9 @@
 #include "render/render_test_support.h"
 
 #include "particles/particle_renderer_2d.h"
-#include "platform/config.h"
-#include "render/animated_texture.h"
-#include "render/texture.h"
+#include "platform/config/config.h"
+#include "render/sprites/animated_texture.h"
+#include "render/textures/texture.h"
 #include "sys/display/surface_png.h"
 
 #include <cstdlib>

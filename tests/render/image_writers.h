@@ -2,8 +2,8 @@
 // libraries' own encoders, and a fixture that serves them to the file layer as memory files.
 #pragma once
 
-#include "platform/file_layer.h"
-#include "render/image_decoders.h"
+#include "platform/files/file_layer.h"
+#include "render/textures/image_decoders.h"
 
 #include <gtest/gtest.h>
 #include <openjpeg.h>

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "support/shell_fixture.h"
-#include "render/platform.h"
-#include "render/render_display_seam.h"
-#include "render/renderer.h"
+#include "render/display/platform.h"
+#include "render/display/render_display_seam.h"
+#include "render/renderer/renderer.h"
 #include "sys/display/device.h"
 #include "sys/display/direct_draw.h"
 #include "sys/window.h"

@@ -5,7 +5,7 @@
 #include "render_test_support.h"
 
 #include "image_writers.h"
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 #include "sys/display/surface_png.h"
 
 #include <cstdlib>

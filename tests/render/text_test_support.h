@@ -5,9 +5,9 @@
 
 #include "vector_test_support.h"
 
-#include "platform/file_layer.h"
-#include "render/font_map.h"
-#include "render/text_layout.h"
+#include "platform/files/file_layer.h"
+#include "render/text/font_map.h"
+#include "render/text/text_layout.h"
 
 #include <gtest/gtest.h>
 

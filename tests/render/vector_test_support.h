@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/log.h"
-#include "render/vector_draw_output.h"
+#include "render/text/vector_draw_output.h"
 #include "sys/display/device.h"
 #include "sys/display/pixel_format.h"
 #include "sys/display/surface.h"

@@ -2,7 +2,7 @@
 // through the file layer (text, CR LF, precompiled and byte-order-marked files) and dostring.
 #include "lib_test_support.h"
 
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 
 #include <gtest/gtest.h>
 

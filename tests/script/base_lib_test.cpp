@@ -3,7 +3,7 @@
 #include "lib_test_support.h"
 #include "support/files.h"
 
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 
 #include <gtest/gtest.h>
 

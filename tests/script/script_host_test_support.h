@@ -2,7 +2,7 @@
 // asset manager installed so compiled scripts are cached as in the running program.
 #pragma once
 
-#include "platform/asset_manager.h"
+#include "platform/files/asset_manager.h"
 #include "support/file_layer_fixture.h"
 #include "script/lauxlib.h"
 #include "script/lua.h"

@@ -2,7 +2,7 @@
 // results, globals and the host's own script functions, with the exact log lines.
 #include "script_host_test_support.h"
 
-#include "platform/task.h"
+#include "platform/shell/task.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 #include "script/window_script_seam.h"

@@ -1,5 +1,5 @@
 // The exit statistics: what is posted where, and when the metrics file is deleted or kept.
-#include "platform/config.h"
+#include "platform/config/config.h"
 #include "services/exit_stats.h"
 #include "services/http_test_support.h"
 #include "sys/clock.h"

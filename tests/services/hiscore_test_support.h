@@ -2,9 +2,9 @@
 // the score file enciphered and deciphered independently of the store, and table dumps.
 #pragma once
 
-#include "platform/cipher.h"
+#include "platform/config/cipher.h"
 #include "support/file_layer_fixture.h"
-#include "platform/xml.h"
+#include "platform/config/xml.h"
 #include "services/qm_hiscores.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // position, shared sources, packs, and files that are not (whole) Ogg Vorbis.
 #include "sound_test_support.h"
 
-#include "platform/config.h"
+#include "platform/config/config.h"
 #include "sound/sound_data_source.h"
 
 #include <ogg/ogg.h>

@@ -3,7 +3,7 @@
 // manual audio output and a sound manager, where time moves only with the pulled samples.
 #pragma once
 
-#include "platform/asset_manager.h"
+#include "platform/files/asset_manager.h"
 #include "support/file_layer_fixture.h"
 #include "sound/ogg_encode.h"
 #include "sound/ogg_memory_source.h"

@@ -2,10 +2,10 @@
 // that lays pack files out byte by byte.
 #pragma once
 
-#include "platform/config.h"
-#include "platform/file_layer.h"
+#include "platform/config/config.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
-#include "platform/pack_file.h"
+#include "platform/files/pack_file.h"
 #include "sys/paths.h"
 #include "support/files.h"
 

@@ -3,14 +3,14 @@
 // main window on SDL's dummy video driver under a manual clock.
 #pragma once
 
-#include "platform/application.h"
-#include "platform/config.h"
-#include "platform/display_seam.h"
-#include "platform/file_layer.h"
-#include "platform/host_services_seam.h"
+#include "platform/shell/application.h"
+#include "platform/config/config.h"
+#include "platform/seams/display_seam.h"
+#include "platform/files/file_layer.h"
+#include "platform/seams/host_services_seam.h"
 #include "platform/log.h"
-#include "platform/sound_manager_seam.h"
-#include "platform/window_manager_seam.h"
+#include "platform/seams/sound_manager_seam.h"
+#include "platform/seams/window_manager_seam.h"
 #include "sys/clock.h"
 #include "sys/events.h"
 #include "sys/host.h"

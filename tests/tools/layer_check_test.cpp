@@ -66,7 +66,14 @@ TEST_F(LayerCheckTest, FindsEachPlantedViolationAndNothingElse)
                          "void H() __attribute__((format(printf, 1, 2)));\n");
     Plant("sys/window.cpp", "#include <SDL.h>\n#include <sys/stat.h>\n"
                             "void W() { std::thread t; fprintf(stderr, \"x\"); }\n");
-    Plant("platform/file_data.cpp", "void D() { std::fopen(\"a\", \"r\"); my_fopen(); }\n");
+    Plant("platform/files/file_data.cpp", "void D() { std::fopen(\"a\", \"r\"); my_fopen(); }\n");
+    // The framework's purpose folders are floors of their own: widgets stand on core, core reaches
+    // up only to what the rules name (the frame driver's screens), and never to widgets.
+    Plant("framework/widgets/w.h", "#include \"framework/core/c.h\"\n");
+    Plant("framework/core/c.h", "#include \"framework/widgets/w.h\"\n"
+                                "#include \"framework/screens/s.h\"\n");
+    Plant("framework/screens/s.h", "#include \"framework/widgets/w.h\"\n");
+    Plant("framework/sound/n.h", "#include \"framework/transforms/t.h\"\n");
     Plant("script/core/vm.cpp", "#include \"script/lib/base.h\"\n");
     Plant("newfolder/x.cpp", "");
 
@@ -77,10 +84,14 @@ TEST_F(LayerCheckTest, FindsEachPlantedViolationAndNothingElse)
         std::find(stale.begin(), stale.end(), "owner fopen platform/log.cpp: no such file in src/"),
         stale.end());
     EXPECT_EQ(std::find(stale.begin(), stale.end(),
-                        "owner fopen platform/file_data.cpp: no such file in src/"),
+                        "owner fopen platform/files/file_data.cpp: no such file in src/"),
               stale.end());
     EXPECT_EQ(InFiles(all, true),
               (std::vector<std::string>{
+                  "src/framework/core/c.h:1: includes \"framework/widgets/w.h\" but "
+                  "framework/widgets is not below framework/core",
+                  "src/framework/sound/n.h:1: includes \"framework/transforms/t.h\" but "
+                  "framework/transforms is not below framework/sound",
                   "src/newfolder/x.cpp:1: folder \"newfolder\" is on no floor of the rules",
                   "src/platform/bad.cpp:3: includes \"render/texture.h\" but render is not below "
                   "platform",

@@ -1,7 +1,7 @@
 // The image window on the headless display: the size rule (scale, quarter turn, rounding),
 // autoscale against the display, the covering flag, and plain, mirrored, turned and masked
 // drawing read back.
-#include "render/texture.h"
+#include "render/textures/texture.h"
 #include "ui/image.h"
 #include "ui_display_support.h"
 

@@ -1,7 +1,7 @@
 // The slider through the window manager: orientation, clamping, thumb geometry and the size rule,
 // drags measured from the slider's edge with one value message per move, page presses that keep
 // the value, the capture, a silent initial value, a zero-length slider, and the rail drawn.
-#include "render/texture.h"
+#include "render/textures/texture.h"
 #include "ui/image.h"
 #include "ui/slider.h"
 #include "ui_display_support.h"

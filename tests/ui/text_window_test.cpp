@@ -1,7 +1,7 @@
 // The text window made by screen scripts: label rules with and without the string table, the
 // style's defaults, a zero size, command links fired by name through the window manager with
 // their error lines, hover capture, scrolling, and drawing on the headless display.
-#include "platform/string_table.h"
+#include "platform/strings/string_table.h"
 #include "text_window_test_support.h"
 
 namespace

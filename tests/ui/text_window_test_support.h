@@ -5,7 +5,7 @@
 #pragma once
 
 #include "render/render_test_support.h"
-#include "render/text_layout.h"
+#include "render/text/text_layout.h"
 #include "render/text_test_support.h"
 #include "ui/modal_window.h"
 #include "ui/text_edit.h"

@@ -3,10 +3,10 @@
 // frames drawn on demand with the back buffer read back, and mouse events through the manager.
 #pragma once
 
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 #include "render/image_writers.h"
 #include "render/render_test_support.h"
-#include "render/renderer.h"
+#include "render/renderer/renderer.h"
 #include "script/script.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"

@@ -3,8 +3,8 @@
 // manual clock.
 #pragma once
 
-#include "platform/config.h"
-#include "platform/task.h"
+#include "platform/config/config.h"
+#include "platform/shell/task.h"
 #include "script/lauxlib.h"
 #include "script/lua_object_wrapper.h"
 #include "script/lualib.h"

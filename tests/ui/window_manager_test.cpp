@@ -4,8 +4,8 @@
 // root made on the first display-mode change.
 #include "ui_test_support.h"
 
-#include "platform/application.h"
-#include "platform/command_line.h"
+#include "platform/shell/application.h"
+#include "platform/shell/command_line.h"
 #include "support/shell_fixture.h"
 
 namespace

@@ -2,7 +2,7 @@
 // the render passes and their 0x400 marks, drawing from the top covering modal, topModalOnly, a
 // clean tree, a frame that cannot begin, and the hover outline.
 #include "render/render_test_support.h"
-#include "render/texture.h"
+#include "render/textures/texture.h"
 #include "ui/window_script.h"
 #include "ui_display_support.h"
 #include "ui_test_support.h"

@@ -1,8 +1,8 @@
 // Window script tests, driven through the script: the bound functions and the library's globals,
 // message values, window creation, the three delivery cases and time-outs, the modal protocol end
 // to end with screen files in a scratch asset folder, and bad input.
-#include "platform/event_pump.h"
-#include "platform/file_layer.h"
+#include "platform/shell/event_pump.h"
+#include "platform/files/file_layer.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script_host_test_support.h"
 #include "sys/clock.h"

@@ -4,10 +4,10 @@
 // pauses under a covering modal window and may carry a particle effect that follows it.
 #pragma once
 
-#include "framework/particle_functions.h"
-#include "framework/transform_target.h"
-#include "platform/geometry.h"
-#include "render/draw_spec.h"
+#include "framework/widgets/particle_functions.h"
+#include "framework/transforms/transform_target.h"
+#include "platform/maths/geometry.h"
+#include "render/renderer/draw_spec.h"
 #include "ui/window.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // the host gets ("_ALERT", "DebugOut", "toparams", "DumpTable", "GetClosure", "LUA_PATH").
 #include "script/script.h"
 
-#include "platform/file_layer.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "script/lauxlib.h"
 #include "script/lua_bind.h"

@@ -2,7 +2,7 @@
 // asset cache while it is held.
 #include "script/script_code.h"
 
-#include "platform/asset_manager.h"
+#include "platform/files/asset_manager.h"
 #include "script/lauxlib.h"
 #include "script/lua.h"
 

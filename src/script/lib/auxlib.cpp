@@ -2,7 +2,7 @@
 // wide string buffer, and loading chunks from memory and through the platform's file layer.
 #include "script/lauxlib.h"
 
-#include "platform/file.h"
+#include "platform/files/file.h"
 #include "script/core/strings.h"
 #include "script/core/table.h"
 

@@ -6,6 +6,7 @@
 #include "sys/display/surface.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -71,6 +72,7 @@ namespace
 {
 
 std::mutex gCreateAnswersMutex;
+std::atomic<uint64_t> gDevicesCreated{0};
 std::deque<Result> gCreateAnswers;
 
 } // namespace
@@ -121,10 +123,16 @@ std::unique_ptr<Device> Device::Create(std::shared_ptr<Surface> renderTarget,
     return std::make_unique<Device>(std::move(renderTarget), caps);
 }
 
+uint64_t Device::CreatedCount()
+{
+    return gDevicesCreated.load();
+}
+
 Device::Device(std::shared_ptr<Surface> renderTarget, const DeviceDesc& caps)
     : mTarget(std::move(renderTarget)), mCaps(caps),
       mTextureFormats(DefaultDisplayConfig().mTextureFormats)
 {
+    gDevicesCreated++;
     uint32_t* rs = mRenderStates;
     rs[RS_ANTIALIAS] = ANTIALIAS_NONE;
     rs[RS_TEXTUREPERSPECTIVE] = 1;

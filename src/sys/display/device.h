@@ -34,6 +34,9 @@ public:
     static std::unique_ptr<Device> Create(std::shared_ptr<Surface> renderTarget,
                                           const DeviceDesc& caps);
     Device(std::shared_ptr<Surface> renderTarget, const DeviceDesc& caps);
+    // How many devices the process has made: a new device can take a freed one's address, so
+    // this, not the address, tells whether the display was made again.
+    static uint64_t CreatedCount();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 

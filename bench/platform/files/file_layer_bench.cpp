@@ -1,0 +1,74 @@
+// File layer costs: resolving a name in a large path map, and reading a pack entry from its
+// mapping.
+#include "platform/files/file.h"
+#include "platform/files/file_layer.h"
+#include "platform/files/pack_file.h"
+#include "sys/paths.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace
+{
+void FillPathMap(int count)
+{
+    ClearPathMap();
+    for (int i = 0; i < count; ++i)
+        GetPathMap()[TString::Format("scripts/level%03d/object%04d.lua", i % 100, i)] =
+            TString::Format("assets/Scripts/Level%03d/Object%04d.lua", i % 100, i);
+}
+} // namespace
+
+static void BM_ResolveMixedCaseName(benchmark::State& state)
+{
+    FillPathMap(static_cast<int>(state.range(0)));
+    TString name("Scripts/Level042/OBJECT0042.lua");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ResolvePath(name, true));
+    ClearPathMap();
+}
+BENCHMARK(BM_ResolveMixedCaseName)->Arg(1000)->Arg(20000);
+
+static void BM_ReadPackEntry(benchmark::State& state)
+{
+    char pattern[] = "/tmp/mw_bench_XXXXXX";
+    std::string root = mkdtemp(pattern);
+    std::string old = sys::GetCurrentFolder();
+    sys::SetCurrentFolder(root);
+    sys::MakeFolder(root + "/assets");
+    const uint32_t size = static_cast<uint32_t>(state.range(0));
+    std::string pack = "QMPK";
+    auto put = [&pack](uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            pack += static_cast<char>(v >> (8 * i) & 0xFF);
+    };
+    put(1);
+    pack += static_cast<char>(5);
+    pack += "e.bin";
+    put(8 + 1 + 5 + 8);
+    put(size);
+    pack += std::string(size, 'x');
+    FILE* f = std::fopen("assets/b.qmp", "wb");
+    std::fwrite(pack.data(), 1, pack.size(), f);
+    std::fclose(f);
+    ClearPathMap();
+    ClearPackTable();
+    ReadPack("::assets/b.qmp", GetPathMap());
+    std::string buffer(size, '\0');
+    for (auto _ : state)
+    {
+        TFile file;
+        file.Open("e.bin", kFileReadBinary);
+        benchmark::DoNotOptimize(file.Read(buffer.data(), static_cast<int>(size)));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * size);
+    ClearPathMap();
+    ClearPackTable();
+    sys::SetCurrentFolder(old);
+    std::system(("rm -rf '" + root + "'").c_str());
+}
+BENCHMARK(BM_ReadPackEntry)->Arg(4096)->Arg(1 << 20);

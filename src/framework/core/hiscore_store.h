@@ -1,0 +1,39 @@
+// THiscoreStore: the high-score and medal store as the framework's settings use it, and the factory
+// through which the program supplies the store (the framework does not know who implements it).
+#pragma once
+
+#include "platform/strings/tstring.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class THiscoreStore
+{
+public:
+    virtual ~THiscoreStore() = default;
+
+    // Adds a score of the current player to the current mode's table; bestOnly keeps one entry
+    // per player, the best.
+    virtual void AddScore(int score, bool bestOnly, const char* gameData) = 0;
+    // 1: the current player; 2: the game mode (tables are kept per mode); 0: the language.
+    virtual void SetParameter(int which, const TString& value) = 0;
+    // The current player's medals; false past the end.
+    virtual int GetNumMedals() const = 0;
+    virtual bool GetMedal(int index, TString* medalName, int* notGameType, TString* mode,
+                          TString* gameData) const = 0;
+    // The current mode's table in score order (with false: the always-empty service table); any
+    // output may be null; false out of range.
+    virtual int GetNumScores(bool currentModeOnly) const = 0;
+    virtual bool GetScore(bool currentModeOnly, int index, int* rank, char* name, uint32_t nameSize,
+                          uint8_t* local, int* score, char* gameData,
+                          uint32_t gameDataSize) const = 0;
+};
+
+using THiscoreStoreFactory = std::function<std::unique_ptr<THiscoreStore>(bool saveEnabled)>;
+
+// Installs the maker of stores; an empty function takes it out again.
+void SetHiscoreStoreFactory(THiscoreStoreFactory factory);
+// A new store, or null while no factory is installed (the callers then answer as if no score had
+// ever been kept).
+std::unique_ptr<THiscoreStore> CreateHiscoreStore(bool saveEnabled);

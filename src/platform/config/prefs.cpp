@@ -1,0 +1,463 @@
+// The preferences file: loading and saving the "IKEY", "USER" and "KVPR" chunks of
+// "user:prefs.dat", and the typed accessors over the per-user slots.
+#include "platform/config/prefs.h"
+
+#include "platform/config/config.h"
+#include "platform/files/file.h"
+#include "platform/log.h"
+
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+TString EncryptionKeyFromConfig()
+{
+    TString key = GetConfig("encryptionkey", "");
+    if (key.Length() == 0)
+    {
+        Log("ERROR: No encryption key set before TPrefs construction!");
+    }
+    return key;
+}
+
+uint32_t ReadU32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+uint16_t ReadU16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+    {
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+}
+
+void PutU16(std::vector<uint8_t>& out, uint16_t v)
+{
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+// The text at the start of a payload, up to its NUL or the payload's end.
+TString PayloadText(const std::vector<uint8_t>& payload)
+{
+    size_t n = 0;
+    while (n < payload.size() && payload[n] != 0)
+    {
+        ++n;
+    }
+    return TString(reinterpret_cast<const char*>(payload.data()), static_cast<unsigned>(n));
+}
+
+TString LowerCase(TString text)
+{
+    text.MakeLower();
+    return text;
+}
+
+// The padded length of an enciphered payload of n plain bytes.
+size_t PaddedLength(size_t n)
+{
+    return n / 8 * 8 + 8;
+}
+
+std::vector<uint8_t> ReadWholeFile(TFile& file)
+{
+    std::vector<uint8_t> data;
+    uint8_t block[4096];
+    for (;;)
+    {
+        int got = file.Read(block, static_cast<int>(sizeof block));
+        if (got <= 0)
+        {
+            break;
+        }
+        data.insert(data.end(), block, block + got);
+    }
+    return data;
+}
+
+} // namespace
+
+TPrefs::TPrefs(bool writable) : mCipher(EncryptionKeyFromConfig()), mWritable(writable)
+{
+    mInstallKey = GetConfig("installkey", "");
+    if (mInstallKey.Length() == 0)
+    {
+        mInstallKey = "unknown";
+    }
+    mFileName = "user:prefs.dat";
+    Load();
+}
+
+void TPrefs::SelectCurrentGroup()
+{
+    mCurrent = &mGroups[mInstallKey];
+}
+
+void TPrefs::Load()
+{
+    bool installFileEmpty = false;
+    {
+        TFile install;
+        if (install.Open(TString("install.txt"), kFileReadText))
+        {
+            std::vector<uint8_t> text = ReadWholeFile(install);
+            if (text.empty())
+            {
+                installFileEmpty = true;
+            }
+            else
+            {
+                mInstallKey = TString(reinterpret_cast<const char*>(text.data()),
+                                      static_cast<unsigned>(text.size()));
+            }
+        }
+    }
+    mInstallKey.MakeLower();
+    SelectCurrentGroup();
+
+    TFile file;
+    if (!file.Open(mFileName, kFileReadBinary))
+    {
+        return;
+    }
+    std::vector<uint8_t> data = ReadWholeFile(file);
+    file.Close();
+    LoadChunks(data.data(), data.size(), installFileEmpty);
+}
+
+bool TPrefs::ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4],
+                       std::vector<uint8_t>& payload)
+{
+    if (pos > size || size - pos < 8)
+    {
+        return false;
+    }
+    std::memcpy(tag, data + pos, 4);
+    uint32_t length = ReadU32(data + pos + 4);
+    if (length < 1 || length > kPrefsMaxChunk || size - pos - 8 < length)
+    {
+        return false;
+    }
+    const uint8_t* body = data + pos + 8;
+    pos += 8 + size_t(length);
+    if (tag[0] == 'U')
+    {
+        payload.assign(body, body + length);
+        return true;
+    }
+    payload.assign(PaddedLength(length), 0);
+    if (mCipher.Decrypt(body, static_cast<int>(length), payload.data(),
+                        static_cast<int>(payload.size()), false) != 0)
+    {
+        return false;
+    }
+    int plain = mCipher.GetLastLength();
+    if (plain <= 0 || static_cast<size_t>(plain) > length)
+    {
+        return false;
+    }
+    payload.resize(static_cast<size_t>(plain));
+    return true;
+}
+
+void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
+{
+    size_t badChunk = 0;
+    if (!ReadAllChunks(data, size, installFileEmpty, badChunk))
+    {
+        mLoadedDamaged = true;
+        // A lost profile must leave a trace: the player only sees that it is gone.
+        Log("ERROR: Preferences file '%s' is damaged at byte %u; only what came before was read",
+            mFileName.c_str(), static_cast<unsigned>(badChunk));
+    }
+}
+
+bool TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty,
+                           size_t& badChunk)
+{
+    size_t pos = 0;
+    char tag[4];
+    std::vector<uint8_t> payload;
+    badChunk = 0;
+    if (!data || size == 0)
+    {
+        return true;
+    }
+    if (!ReadChunk(data, size, pos, tag, payload) || tag[0] != 'I')
+    {
+        return false;
+    }
+    if (installFileEmpty)
+    {
+        mInstallKey = LowerCase(PayloadText(payload));
+    }
+    SelectCurrentGroup();
+
+    TSlotList* group = nullptr;
+    int slot = -1;
+    for (;;)
+    {
+        badChunk = pos;
+        if (!ReadChunk(data, size, pos, tag, payload))
+        {
+            return badChunk == size;
+        }
+        switch (tag[0])
+        {
+        case 'I':
+            group = &mGroups[LowerCase(PayloadText(payload))];
+            slot = -1;
+            break;
+        case 'U':
+        {
+            if (!group || payload.size() < 2)
+            {
+                return false;
+            }
+            int index = ReadU16(payload.data());
+            if (index > kPrefsMaxSlot)
+            {
+                return false;
+            }
+            if (group->size() < size_t(index) + 1)
+            {
+                group->resize(size_t(index) + 1);
+            }
+            slot = index;
+            break;
+        }
+        case 'K':
+        {
+            // A value before any "USER" chunk of its group belongs nowhere.
+            if (!group || slot < 0 || payload.size() < 2)
+            {
+                return false;
+            }
+            size_t n = ReadU16(payload.data());
+            if (payload.size() < n + 2)
+            {
+                return false;
+            }
+            const char* keyBytes = reinterpret_cast<const char*>(payload.data() + 2);
+            size_t keyLength = n == 0 ? 0 : n - 1;
+            if (const void* nul = std::memchr(keyBytes, 0, keyLength))
+            {
+                keyLength = static_cast<size_t>(static_cast<const char*>(nul) - keyBytes);
+            }
+            TString key(keyBytes, static_cast<unsigned>(keyLength));
+            (*group)[static_cast<size_t>(slot)][key].assign(payload.begin() + 2 + long(n),
+                                                            payload.end());
+            break;
+        }
+        default:
+            return false;
+        }
+    }
+}
+
+int TPrefs::GetNumUsers() const
+{
+    return mCurrent->empty() ? 0 : static_cast<int>(mCurrent->size()) - 1;
+}
+
+const TPrefs::TSlot* TPrefs::SlotForReading(int user) const
+{
+    if (user < -1 || static_cast<size_t>(user + 1) >= mCurrent->size())
+    {
+        return nullptr;
+    }
+    return &(*mCurrent)[static_cast<size_t>(user + 1)];
+}
+
+TPrefs::TSlot* TPrefs::SlotForWriting(const TString& key, int user, size_t valueLength)
+{
+    if (user < -1 || user + 1 > kPrefsMaxSlot)
+    {
+        Log("ERROR: Preferences user %d is out of range; '%s' not stored", user, key.c_str());
+        return nullptr;
+    }
+    // A chunk the reader would refuse would also lose every chunk written after it.
+    size_t keyLength = static_cast<size_t>(key.Length());
+    if (keyLength + 1 > 0xFFFF || PaddedLength(2 + keyLength + 1 + valueLength) > kPrefsMaxChunk)
+    {
+        Log("ERROR: Preferences value '%s' is too large to store (%u bytes)", key.c_str(),
+            static_cast<unsigned>(valueLength));
+        return nullptr;
+    }
+    if (mCurrent->size() < static_cast<size_t>(user + 2))
+    {
+        mCurrent->resize(static_cast<size_t>(user + 2));
+    }
+    return &(*mCurrent)[static_cast<size_t>(user + 1)];
+}
+
+TString TPrefs::GetString(const TString& key, const TString& defaultValue, int user) const
+{
+    const TSlot* slot = SlotForReading(user);
+    if (!slot)
+    {
+        return defaultValue;
+    }
+    auto it = slot->find(key);
+    if (it == slot->end())
+    {
+        return defaultValue;
+    }
+    const std::vector<uint8_t>& value = it->second;
+    size_t n = 0;
+    while (n < value.size() && value[n] != 0)
+    {
+        ++n;
+    }
+    return TString(reinterpret_cast<const char*>(value.data()), static_cast<unsigned>(n));
+}
+
+int TPrefs::GetInt(const TString& key, int defaultValue, int user) const
+{
+    return GetString(key, TString::Format("%d", defaultValue), user).ToInt();
+}
+
+int TPrefs::GetData(const TString& key, void* buffer, int size, int user) const
+{
+    const TSlot* slot = SlotForReading(user);
+    if (!slot)
+    {
+        return -1;
+    }
+    auto it = slot->find(key);
+    if (it == slot->end())
+    {
+        return -1;
+    }
+    int length = static_cast<int>(it->second.size());
+    if (!buffer || size < length)
+    {
+        return length;
+    }
+    if (length > 0)
+    {
+        std::memcpy(buffer, it->second.data(), static_cast<size_t>(length));
+    }
+    return 0;
+}
+
+void TPrefs::SetString(const TString& key, const TString& value, int user, bool save)
+{
+    const char* text = value.c_str();
+    SetData(key, text, value.Length() + 1, user, save);
+}
+
+void TPrefs::SetInt(const TString& key, int value, int user, bool save)
+{
+    SetString(key, TString::Format("%d", value), user, save);
+}
+
+void TPrefs::SetData(const TString& key, const void* data, int length, int user, bool save)
+{
+    if (length < 0 || (!data && length > 0))
+    {
+        Log("ERROR: Preferences value '%s' has no data", key.c_str());
+        return;
+    }
+    TSlot* slot = SlotForWriting(key, user, static_cast<size_t>(length));
+    if (!slot)
+    {
+        return;
+    }
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    (*slot)[key].assign(bytes, bytes + length);
+    if (save)
+    {
+        Save();
+    }
+}
+
+void TPrefs::DeleteUser(int index)
+{
+    if (index >= 0 && index < GetNumUsers())
+    {
+        mCurrent->erase(mCurrent->begin() + index + 1);
+    }
+}
+
+void TPrefs::AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8_t* plain, size_t n,
+                         bool encipher)
+{
+    out.insert(out.end(), tag, tag + 4);
+    if (!encipher)
+    {
+        PutU32(out, static_cast<uint32_t>(n));
+        out.insert(out.end(), plain, plain + n);
+        return;
+    }
+    size_t padded = PaddedLength(n);
+    PutU32(out, static_cast<uint32_t>(padded));
+    size_t at = out.size();
+    out.resize(at + padded);
+    mCipher.Encrypt(plain, static_cast<int>(n), out.data() + at, static_cast<int>(padded), false);
+}
+
+std::vector<uint8_t> TPrefs::BuildFile()
+{
+    std::vector<uint8_t> out;
+    auto appendKey = [&](const TString& key)
+    {
+        AppendChunk(out, "IKEY", reinterpret_cast<const uint8_t*>(key.c_str()),
+                    static_cast<size_t>(key.Length()) + 1, true);
+    };
+    appendKey(mInstallKey);
+    std::vector<uint8_t> plain;
+    for (const auto& [groupKey, slots] : mGroups)
+    {
+        appendKey(groupKey);
+        for (size_t s = 0; s < slots.size(); ++s)
+        {
+            plain.clear();
+            PutU16(plain, static_cast<uint16_t>(s));
+            AppendChunk(out, "USER", plain.data(), plain.size(), false);
+            for (const auto& [key, value] : slots[s])
+            {
+                plain.clear();
+                PutU16(plain, static_cast<uint16_t>(key.Length() + 1));
+                plain.insert(plain.end(), key.c_str(), key.c_str() + key.Length() + 1);
+                plain.insert(plain.end(), value.begin(), value.end());
+                AppendChunk(out, "KVPR", plain.data(), plain.size(), true);
+            }
+        }
+    }
+    return out;
+}
+
+void TPrefs::Save()
+{
+    if (!mWritable)
+    {
+        return;
+    }
+    std::vector<uint8_t> data = BuildFile();
+    // The file layer writes a temporary file and renames it over the old one when it is closed,
+    // so a crash mid-write leaves the previous profiles whole.
+    TFile file;
+    if (!file.Open(mFileName, kFileWriteBinary))
+    {
+        Log("ERROR: Preferences could not be written to '%s'", mFileName.c_str());
+        return;
+    }
+    int written = file.Write(data.data(), static_cast<int>(data.size()));
+    if (written != static_cast<int>(data.size()))
+    {
+        Log("ERROR: Preferences could not be written to '%s' (%d of %d bytes)", mFileName.c_str(),
+            written, static_cast<int>(data.size()));
+    }
+    file.Close();
+}

@@ -1,0 +1,79 @@
+// TPrefs: every persistent per-installation and per-player value, kept per user slot under install
+// keys and stored enciphered in "user:prefs.dat".
+#pragma once
+
+#include "platform/config/cipher.h"
+#include "platform/strings/tstring.h"
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+// The limits of the file format: a chunk payload holds at most this many bytes, and a "USER" chunk
+// names a slot up to this index.
+constexpr uint32_t kPrefsMaxChunk = 0x400000;
+constexpr int kPrefsMaxSlot = 1024;
+
+class TPrefs
+{
+public:
+    using TSlot = std::map<TString, std::vector<uint8_t>>;
+    using TSlotList = std::vector<TSlot>;
+
+    explicit TPrefs(bool writable);
+
+    // Number of user slots of the current install key.
+    int GetNumUsers() const;
+
+    // user -1 is the shared slot; user u (from 0) is a player's slot.
+    TString GetString(const TString& key, const TString& defaultValue, int user = -1) const;
+    int GetInt(const TString& key, int defaultValue, int user = -1) const;
+    // With a buffer: 0 when copied, the value's length when size is too small (nothing copied).
+    // Without a buffer: the value's length. -1 when the slot or the key does not exist.
+    int GetData(const TString& key, void* buffer, int size, int user = -1) const;
+
+    void SetString(const TString& key, const TString& value, int user = -1, bool save = true);
+    void SetInt(const TString& key, int value, int user = -1, bool save = true);
+    void SetData(const TString& key, const void* data, int length, int user = -1, bool save = true);
+
+    // Removes user index's slot; the later users move down by one.
+    void DeleteUser(int index);
+
+    // Writes the whole file (a temporary file renamed over the old one); nothing when read-only.
+    void Save();
+
+    // The chunks Save writes, built in memory.
+    std::vector<uint8_t> BuildFile();
+    // Reads a file image as loading does: everything before the first bad chunk is kept.
+    // installFileEmpty: an "install.txt" was present but empty, so the file's first key is used.
+    void LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty);
+
+    // The file as loaded held a bad chunk: what came after it is lost once the file is saved.
+    bool LoadedDamaged() const { return mLoadedDamaged; }
+    const TString& GetFileName() const { return mFileName; }
+    const TString& GetInstallKey() const { return mInstallKey; }
+    const std::map<TString, TSlotList>& GetGroups() const { return mGroups; }
+    const TSlotList& GetCurrentSlots() const { return *mCurrent; }
+
+private:
+    void Load();
+    void SelectCurrentGroup();
+    // Grows the current group to hold user's slot; null (and a log line) for an invalid user.
+    TSlot* SlotForWriting(const TString& key, int user, size_t valueLength);
+    const TSlot* SlotForReading(int user) const;
+    bool ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4],
+                   std::vector<uint8_t>& payload);
+    // LoadChunks without its report: false, with the offset of the chunk that stopped the
+    // reading, when the image holds a bad chunk.
+    bool ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty, size_t& badChunk);
+    void AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8_t* plain, size_t n,
+                     bool encipher);
+
+    TCipher mCipher;
+    std::map<TString, TSlotList> mGroups;
+    TSlotList* mCurrent = nullptr;
+    TString mFileName;
+    TString mInstallKey;
+    bool mWritable;
+    bool mLoadedDamaged = false;
+};

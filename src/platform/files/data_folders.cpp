@@ -1,0 +1,260 @@
+// Data folders, path conversions, folder enumeration, optional collation and the machine
+// identifier.
+#include "platform/files/data_folders.h"
+
+#include "platform/config/config.h"
+#include "platform/log.h"
+#include "sys/identity.h"
+
+#include <cstring>
+#include <string>
+
+namespace
+{
+TString EnsureTrailingSlash(TString folder)
+{
+    if (folder.Length() == 0 || folder.CharAt(folder.Length() - 1) != '/')
+        folder += '/';
+    return folder;
+}
+
+TString WithoutTrailingSlash(TString folder)
+{
+    int n = folder.Length();
+    if (n > 1 && folder.CharAt(n - 1) == '/')
+        folder = folder.Substr(0, n - 1);
+    return folder;
+}
+} // namespace
+
+TDataFolders FixDataFolders(const TString& gameName, const TString& exeFolder, bool hosted,
+                            const TCommandLine& commandLine)
+{
+    TDataFolders folders{exeFolder, exeFolder, exeFolder};
+    if (!hosted || commandLine.mHostPage)
+    {
+        TString user;
+        if (GetAppDataFolder(false, gameName, user, kMaxPathBytes) == 0)
+            folders.mUserFolder = user;
+        TString common;
+        folders.mCommonFolder = GetAppDataFolder(true, gameName, common, kMaxPathBytes) == 0
+                                    ? common
+                                    : folders.mUserFolder;
+        TString desktop;
+        folders.mDesktopFolder =
+            GetDesktopFolder(desktop, kMaxPathBytes) == 0 ? desktop : folders.mUserFolder;
+    }
+    folders.mUserFolder = WithoutTrailingSlash(folders.mUserFolder);
+    folders.mCommonFolder = WithoutTrailingSlash(folders.mCommonFolder);
+
+    // The log is not open yet: PlatformMain writes the switch's line once it is.
+    if (commandLine.mWorkingFolderGiven)
+        folders.mWorkingFolderSwitched = sys::SetCurrentFolder(commandLine.mWorkingFolder.c_str());
+    return folders;
+}
+
+int GetAppDataFolder(bool common, const TString& name, TString& out, int size)
+{
+    // An absent publisher and an empty one differ: only the absent one gets the default.
+    const TString absent("\x01");
+    TString publisher = GetConfig("publisher", absent);
+    TString publisherPart = publisher == absent ? TString("Quillmark/") : publisher + "/";
+    std::string special;
+    if (!sys::GetSpecialFolder(common ? sys::SpecialFolder::CommonAppData
+                                      : sys::SpecialFolder::AppData,
+                               true, special))
+        return -1;
+    TString folder = EnsureTrailingSlash(GetFullPath(TString(special.c_str())));
+    if (folder.Length() <= 1)
+        return -1;
+    int needed = folder.Length() + 1 + publisherPart.Length() + name.Length();
+    if (needed > size)
+        return needed;
+    out = folder + publisherPart;
+    sys::MakeFolder(out.c_str());
+    out = out + name + "/";
+    sys::MakeFolder(out.c_str());
+    return 0;
+}
+
+int GetDesktopFolder(TString& out, int size)
+{
+    std::string desktop;
+    if (!sys::GetSpecialFolder(sys::SpecialFolder::Desktop, true, desktop))
+        return -1;
+    TString folder = EnsureTrailingSlash(GetFullPath(TString(desktop.c_str())));
+    if (folder.Length() + 1 > size)
+        return folder.Length() + 1;
+    out = folder;
+    return 0;
+}
+
+const char16_t* Utf8ToWide(const char* text)
+{
+    static std::u16string buffer;
+    static const char16_t kEmpty[1] = {0};
+    if (text == nullptr || *text == 0)
+    {
+        std::u16string().swap(buffer);
+        return kEmpty;
+    }
+    buffer.clear();
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p != 0)
+    {
+        uint32_t cp = *p;
+        int extra = cp < 0x80 ? 0 : cp < 0xE0 ? 1 : cp < 0xF0 ? 2 : 3;
+        if (cp >= 0x80 && cp < 0xC0)
+        {
+            // A stray continuation byte stands for itself as U+FFFD.
+            buffer.push_back(0xFFFD);
+            ++p;
+            continue;
+        }
+        cp &= extra == 0 ? 0x7F : extra == 1 ? 0x1F : extra == 2 ? 0x0F : 0x07;
+        ++p;
+        bool bad = false;
+        for (int i = 0; i < extra; ++i)
+        {
+            if ((*p & 0xC0) != 0x80)
+            {
+                bad = true;
+                break;
+            }
+            cp = cp << 6 | (*p & 0x3F);
+            ++p;
+        }
+        if (bad || cp > 0x10FFFF)
+            cp = 0xFFFD;
+        if (cp >= 0x10000)
+        {
+            cp -= 0x10000;
+            buffer.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            buffer.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        }
+        else
+            buffer.push_back(static_cast<char16_t>(cp));
+    }
+    return buffer.c_str();
+}
+
+TString WideToUtf8(const char16_t* wide)
+{
+    if (wide == nullptr)
+        return TString();
+    TString out("");
+    for (const char16_t* p = wide; *p != 0; ++p)
+    {
+        uint32_t cp = *p;
+        if (cp >= 0xD800 && cp < 0xDC00 && p[1] >= 0xDC00 && p[1] < 0xE000)
+        {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (p[1] - 0xDC00);
+            ++p;
+        }
+        else if (cp >= 0xD800 && cp < 0xE000)
+            cp = 0xFFFD;
+        char bytes[4];
+        int n = 0;
+        if (cp < 0x80)
+            bytes[n++] = static_cast<char>(cp);
+        else if (cp < 0x800)
+        {
+            bytes[n++] = static_cast<char>(0xC0 | cp >> 6);
+            bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        else if (cp < 0x10000)
+        {
+            bytes[n++] = static_cast<char>(0xE0 | cp >> 12);
+            bytes[n++] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        else
+        {
+            bytes[n++] = static_cast<char>(0xF0 | cp >> 18);
+            bytes[n++] = static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        out.Append(bytes, n);
+    }
+    return out;
+}
+
+TString GetFullPath(const TString& path)
+{
+    std::string full = sys::GetFullPath(path.c_str());
+    if (full.empty() || static_cast<int>(full.size()) >= kMaxPathBytes)
+        return TString();
+    return TString(full.c_str());
+}
+
+void GetShortPath(TString& path, int size)
+{
+    if (size <= 0)
+        path = "";
+    else if (path.Length() >= size)
+        path = path.Substr(0, size - 1);
+}
+
+// ---- FolderSearch ----
+
+void FolderSearch::Open(const TString& folder)
+{
+    mListing.Close();
+    if (folder.Length() == 0)
+        return;
+    mListing.Open(folder.c_str());
+}
+
+bool FolderSearch::Next(TString& name, bool* isFolder)
+{
+    std::string entry;
+    bool folder = false;
+    while (mListing.Next(entry, folder))
+    {
+        if (folder && isFolder == nullptr)
+            continue;
+        name = entry.c_str();
+        if (isFolder != nullptr)
+            *isFolder = folder;
+        return true;
+    }
+    mListing.Close();
+    return false;
+}
+
+// ---- collation ----
+
+int Collate(const char* a, const char* b)
+{
+    return CompareStrings(a, b);
+}
+
+// ---- machine identifier ----
+
+TString MakeComputerIdFromKey(const uint8_t key[8])
+{
+    TString id;
+    id.Reserve(17);
+    for (int i = 0; i < 8; ++i)
+    {
+        uint8_t x = static_cast<uint8_t>(key[i] ^ key[(i + 1) % 8]);
+        id += static_cast<char>(64 + (x & 31));
+        id += static_cast<char>(66 + i + (x >> 5));
+    }
+    return id;
+}
+
+TString MakeComputerId()
+{
+    uint8_t key[8] = {};
+    if (!sys::GetFirstAdapterAddress(key))
+    {
+        uint8_t guid[16];
+        sys::NewGuid(guid);
+        std::memcpy(key, guid, 8);
+    }
+    key[6] = key[3];
+    key[7] = key[4];
+    return MakeComputerIdFromKey(key);
+}

@@ -1,0 +1,184 @@
+// TFile: opening a logical name as the right kind of open file, and the stream-style free
+// functions.
+#include "platform/files/file.h"
+
+#include "platform/files/file_data.h"
+#include "platform/files/pack_file.h"
+#include "sys/paths.h"
+
+namespace
+{
+// Creates the missing folders on the way to a disk file below the user or common folder.
+void MakeFoldersFor(const TString& location)
+{
+    const TString* base = nullptr;
+    for (const TString* folder : {&GetUserDataFolder(), &GetCommonDataFolder()})
+    {
+        int n = folder->Length();
+        if (n > 0 && location.Length() > n && location.Substr(0, n) == *folder &&
+            location.CharAt(n) == '/')
+        {
+            base = folder;
+            break;
+        }
+    }
+    if (base == nullptr)
+        return;
+    TString built = *base;
+    TString rest = location.Substr(base->Length() + 1);
+    int start = 0;
+    for (;;)
+    {
+        int slash = rest.FindChar('/', 0, start);
+        if (slash < 0)
+            break;
+        built += "/";
+        built += rest.Substr(start, slash - start);
+        if (!sys::PathAccess(built.c_str(), 6))
+            sys::MakeFolder(built.c_str());
+        start = slash + 1;
+    }
+}
+} // namespace
+
+TFile::~TFile()
+{
+    Close();
+}
+
+bool TFile::Open(const TString& name, int mode)
+{
+    Close();
+    TString location = ResolvePath(name, mode < kFileWriteBinary);
+    if (location.Length() == 0)
+        return false;
+    TFileData* data = nullptr;
+    char kind = location.CharAt(0);
+    if (kind == '@')
+        data = new TFlatFileMap();
+    else if (kind == '&')
+        data = new TMemoryFile();
+    else
+    {
+        if (mode >= kFileWriteBinary && mode <= kFileAppendText)
+            MakeFoldersFor(location);
+        data = new TDiskFileData();
+    }
+    if (!data->Open(location, mode))
+    {
+        delete data;
+        return false;
+    }
+    mData = data;
+    return true;
+}
+
+bool TFile::Close()
+{
+    if (mData == nullptr)
+        return true;
+    int result = mData->Close();
+    delete mData;
+    mData = nullptr;
+    return result == 0;
+}
+
+bool TFile::AtEnd()
+{
+    return mData == nullptr || mData->AtEnd();
+}
+
+void TFile::Seek(int offset, int origin)
+{
+    if (mData != nullptr)
+        mData->Seek(offset, origin);
+}
+
+int TFile::Length()
+{
+    return mData != nullptr ? mData->Length() : 0;
+}
+
+int TFile::Tell()
+{
+    return mData != nullptr ? mData->Tell() : -1;
+}
+
+int TFile::Read(void* buffer, int count)
+{
+    return mData != nullptr ? mData->Read(buffer, count) : 0;
+}
+
+int TFile::Write(const void* buffer, int count)
+{
+    return mData != nullptr ? mData->Write(buffer, count) : 0;
+}
+
+void TFile::UngetLast()
+{
+    if (mData != nullptr)
+        mData->UngetLast();
+}
+
+TFile* OpenFile(const char* name, int mode)
+{
+    auto* file = new TFile();
+    if (!file->Open(TString(name), mode))
+    {
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+void DestroyFile(TFile* file)
+{
+    delete file;
+}
+
+void FileSeek(TFile* file, int offset, int origin)
+{
+    if (file != nullptr)
+        file->Seek(offset, origin);
+}
+
+int FileTell(TFile* file)
+{
+    return file != nullptr ? file->Tell() : -1;
+}
+
+int FileRead(TFile* file, void* buffer, int count)
+{
+    return file != nullptr ? file->Read(buffer, count) : 0;
+}
+
+int FileWrite(TFile* file, const void* buffer, int count)
+{
+    return file != nullptr ? file->Write(buffer, count) : 0;
+}
+
+bool FileEof(TFile* file)
+{
+    return file == nullptr || file->AtEnd();
+}
+
+int FileGetc(TFile* file)
+{
+    if (file == nullptr || file->AtEnd())
+        return -1;
+    unsigned char c = 0;
+    if (file->Read(&c, 1) != 1)
+        return -1;
+    return c;
+}
+
+void FileUngetc(TFile* file)
+{
+    if (file != nullptr)
+        file->UngetLast();
+}
+
+bool FileError(TFile* file)
+{
+    return file == nullptr || !file->IsOpen();
+}

@@ -1,0 +1,82 @@
+// TFile, the handle through which every logical file is read and written, its open-file kinds' base
+// TFileData, and the stream-style free functions over a TFile pointer.
+#pragma once
+
+#include "platform/files/file_layer.h"
+#include "platform/strings/tstring.h"
+
+// Open modes.
+enum : int
+{
+    kFileReadBinary = 0,
+    kFileReadText = 1,
+    kFileWriteBinary = 2,
+    kFileWriteText = 3,
+    kFileAppendBinary = 4,
+    kFileAppendText = 5
+};
+
+// Seek origins. Note the order: not the C library's.
+enum : int
+{
+    kSeekCurrent = 0,
+    kSeekStart = 1,
+    kSeekEnd = 2
+};
+
+// An open file behind a TFile: a disk file, a memory block or a pack entry.
+class TFileData
+{
+public:
+    virtual ~TFileData() = default;
+    virtual bool Open(const TString& location, int mode) = 0;
+    virtual int Close() = 0;
+    virtual void UngetLast() = 0;
+    virtual void Seek(int offset, int origin) = 0;
+    virtual int Length() = 0;
+    virtual int Tell() = 0;
+    virtual int Read(void* buffer, int count) = 0;
+    virtual int Write(const void* buffer, int count) = 0;
+    virtual bool AtEnd() = 0;
+};
+
+class TFile
+{
+public:
+    TFile() = default;
+    ~TFile();
+    TFile(const TFile&) = delete;
+    TFile& operator=(const TFile&) = delete;
+
+    // Opens a logical name; read modes need the name to be known, write modes may create it.
+    bool Open(const TString& name, int mode);
+    // False when the file could not be finished: for a write, the data did not reach the disk or
+    // the temporary file did not replace the old one.
+    bool Close();
+    bool IsOpen() const { return mData != nullptr; }
+    bool AtEnd();
+    void Seek(int offset, int origin);
+    int Length();
+    int Tell();
+    int Read(void* buffer, int count);
+    int Write(const void* buffer, int count);
+    void UngetLast();
+
+private:
+    TFileData* mData = nullptr;
+};
+
+// A heap handle opened on `name`, or null when the open fails.
+TFile* OpenFile(const char* name, int mode);
+void DestroyFile(TFile* file);
+void FileSeek(TFile* file, int offset, int origin);
+int FileTell(TFile* file);
+int FileRead(TFile* file, void* buffer, int count);
+int FileWrite(TFile* file, const void* buffer, int count);
+bool FileEof(TFile* file);
+// The next byte as 0-255, or -1 at the end.
+int FileGetc(TFile* file);
+// Pushes the last byte read back.
+void FileUngetc(TFile* file);
+// True when the handle holds no open file.
+bool FileError(TFile* file);

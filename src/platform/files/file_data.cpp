@@ -1,0 +1,286 @@
+// Disk files over stdio streams (with the platform's text-mode rules) and read-only memory files.
+#include "platform/files/file_data.h"
+
+#include "sys/paths.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+// Reads the unsigned decimal number at `p` up to the first non-digit.
+uint64_t ParseDecimal(const char* p)
+{
+    uint64_t value = 0;
+    while (*p >= '0' && *p <= '9')
+    {
+        value = value * 10 + static_cast<uint64_t>(*p - '0');
+        ++p;
+    }
+    return value;
+}
+
+unsigned gTempCounter = 0;
+} // namespace
+
+// ---- TDiskFileData ----
+
+TDiskFileData::~TDiskFileData()
+{
+    Close();
+}
+
+bool TDiskFileData::Open(const TString& location, int mode)
+{
+    Close();
+    const char* how = "rb";
+    mTextRead = false;
+    switch (mode)
+    {
+    case kFileReadBinary:
+        break;
+    case kFileWriteBinary:
+    case kFileWriteText:
+        how = "wb";
+        break;
+    case kFileAppendBinary:
+    case kFileAppendText:
+        how = "ab";
+        break;
+    default:
+        // Read text, and any unknown mode.
+        mTextRead = true;
+        break;
+    }
+    if (mode == kFileWriteBinary || mode == kFileWriteText)
+    {
+        mFinalPath = location;
+        mTempPath = TString::Format("%s.tmp%u", location.c_str(), ++gTempCounter);
+        mStream = std::fopen(mTempPath.c_str(), how);
+        if (mStream == nullptr)
+        {
+            mFinalPath = TString();
+            mTempPath = TString();
+        }
+    }
+    else
+    {
+        // A folder opens as a stream here but is no file to read or append to.
+        sys::FileStat st;
+        if (sys::StatPath(location.c_str(), st) && st.isFolder)
+            return false;
+        mStream = std::fopen(location.c_str(), how);
+    }
+    mLastRead = -1;
+    return mStream != nullptr;
+}
+
+int TDiskFileData::Close()
+{
+    if (mStream == nullptr)
+        return 0;
+    int result = std::fclose(mStream);
+    mStream = nullptr;
+    mLastRead = -1;
+    if (mTempPath.Length() > 0)
+    {
+        if (result != 0 || !sys::RenameFile(mTempPath.c_str(), mFinalPath.c_str()))
+        {
+            sys::RemoveFile(mTempPath.c_str());
+            result = -1;
+        }
+        mTempPath = TString();
+        mFinalPath = TString();
+    }
+    return result;
+}
+
+void TDiskFileData::UngetLast()
+{
+    if (mStream == nullptr || mLastRead < 0)
+        return;
+    std::ungetc(mLastRead, mStream);
+    mLastRead = -1;
+}
+
+void TDiskFileData::Seek(int offset, int origin)
+{
+    if (mStream == nullptr)
+        return;
+    int whence = origin == kSeekCurrent ? SEEK_CUR : origin == kSeekEnd ? SEEK_END : SEEK_SET;
+    std::fseek(mStream, offset, whence);
+}
+
+int TDiskFileData::Length()
+{
+    if (mStream == nullptr)
+        return 0;
+    long here = std::ftell(mStream);
+    std::fseek(mStream, 0, SEEK_END);
+    long length = std::ftell(mStream);
+    std::fseek(mStream, here, SEEK_SET);
+    return static_cast<int>(length);
+}
+
+int TDiskFileData::Tell()
+{
+    if (mStream == nullptr)
+        return 0;
+    return static_cast<int>(std::ftell(mStream));
+}
+
+int TDiskFileData::Read(void* buffer, int count)
+{
+    if (mStream == nullptr || buffer == nullptr || count <= 0)
+        return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    int delivered = 0;
+    if (!mTextRead)
+    {
+        delivered = static_cast<int>(std::fread(out, 1, static_cast<size_t>(count), mStream));
+    }
+    else
+    {
+        while (delivered < count)
+        {
+            int c = std::getc(mStream);
+            if (c == EOF)
+                break;
+            if (c == '\r')
+            {
+                int next = std::getc(mStream);
+                if (next == '\n')
+                    c = '\n';
+                else if (next != EOF)
+                    std::fseek(mStream, -1, SEEK_CUR);
+            }
+            out[delivered++] = static_cast<uint8_t>(c);
+        }
+    }
+    if (delivered > 0)
+        mLastRead = out[delivered - 1];
+    return delivered;
+}
+
+int TDiskFileData::Write(const void* buffer, int count)
+{
+    if (mStream == nullptr || buffer == nullptr || count <= 0)
+        return 0;
+    return static_cast<int>(std::fwrite(buffer, 1, static_cast<size_t>(count), mStream));
+}
+
+bool TDiskFileData::AtEnd()
+{
+    return mStream == nullptr || std::feof(mStream) != 0;
+}
+
+// ---- TMemoryFile ----
+
+int ReadFromBlock(const uint8_t* start, uint32_t size, uint32_t& position, uint32_t wanted,
+                  bool textMode, void* buffer)
+{
+    auto* out = static_cast<uint8_t*>(buffer);
+    if (!textMode)
+    {
+        std::memcpy(out, start + position, wanted);
+        position += wanted;
+        return static_cast<int>(wanted);
+    }
+    uint32_t delivered = 0;
+    while (position < size && delivered < wanted)
+    {
+        uint8_t c = start[position++];
+        if (c != '\r')
+            out[delivered++] = c;
+    }
+    return static_cast<int>(delivered);
+}
+
+uint32_t SeekInBlock(uint32_t position, uint32_t size, int offset, int origin)
+{
+    uint64_t target = position;
+    if (origin == kSeekCurrent)
+        target = static_cast<uint32_t>(position + static_cast<uint32_t>(offset));
+    else if (origin == kSeekStart)
+        target = static_cast<uint32_t>(offset);
+    else if (origin == kSeekEnd)
+        target = static_cast<uint32_t>(size + static_cast<uint32_t>(offset));
+    return target > size ? size + 1 : static_cast<uint32_t>(target);
+}
+
+TMemoryFile::~TMemoryFile()
+{
+    Close();
+}
+
+bool TMemoryFile::Open(const TString& location, int mode)
+{
+    Close();
+    if (mode >= kFileWriteBinary)
+        return false;
+    const char* text = location.c_str();
+    if (text[0] != '&')
+        return false;
+    uint64_t address = ParseDecimal(text + 1);
+    const char* comma = std::strchr(text, ',');
+    if (address == 0 || comma == nullptr)
+    {
+        Close();
+        return false;
+    }
+    mStart = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(address));
+    mSize = static_cast<uint32_t>(ParseDecimal(comma + 1));
+    mPosition = 0;
+    mMode = mode;
+    return true;
+}
+
+int TMemoryFile::Close()
+{
+    mStart = nullptr;
+    mPosition = 0;
+    mSize = 0;
+    mMode = 0;
+    return 0;
+}
+
+void TMemoryFile::UngetLast()
+{
+    Seek(-1, kSeekCurrent);
+}
+
+void TMemoryFile::Seek(int offset, int origin)
+{
+    uint32_t position = SeekInBlock(mPosition, mSize, offset, origin);
+    mPosition = position > mSize ? mSize : position;
+}
+
+int TMemoryFile::Length()
+{
+    return static_cast<int>(mSize);
+}
+
+int TMemoryFile::Tell()
+{
+    return static_cast<int>(mPosition);
+}
+
+int TMemoryFile::Read(void* buffer, int count)
+{
+    if (mStart == nullptr || buffer == nullptr || count <= 0)
+        return 0;
+    uint32_t wanted = static_cast<uint32_t>(count);
+    if (wanted > mSize - mPosition)
+        wanted = mSize - mPosition;
+    return ReadFromBlock(mStart, mSize, mPosition, wanted, mMode == kFileReadText, buffer);
+}
+
+int TMemoryFile::Write(const void*, int)
+{
+    return 0;
+}
+
+bool TMemoryFile::AtEnd()
+{
+    return mPosition == mSize;
+}

@@ -1,0 +1,65 @@
+// The two plain kinds of open file: TDiskFileData on a buffered stream, TMemoryFile on a memory
+// block.
+#pragma once
+
+#include "platform/files/file.h"
+
+#include <cstdint>
+#include <cstdio>
+
+class TDiskFileData : public TFileData
+{
+public:
+    TDiskFileData() = default;
+    ~TDiskFileData() override;
+
+    bool Open(const TString& location, int mode) override;
+    int Close() override;
+    void UngetLast() override;
+    void Seek(int offset, int origin) override;
+    int Length() override;
+    int Tell() override;
+    int Read(void* buffer, int count) override;
+    int Write(const void* buffer, int count) override;
+    bool AtEnd() override;
+
+private:
+    FILE* mStream = nullptr;
+    int mLastRead = -1;
+    // Text reads drop the CR of each CR LF pair; text writes keep LF as it is.
+    bool mTextRead = false;
+    // A whole-file write goes to a temporary name and replaces the file only when it is closed, so
+    // an interrupted save never leaves a half-written file behind.
+    TString mTempPath;
+    TString mFinalPath;
+};
+
+// Reading and seeking inside a block of bytes, shared by memory files and pack entries. Text mode
+// drops every CR. `ReadFromBlock` answers the bytes delivered and advances `position`;
+// `SeekInBlock` answers the new position, or `size + 1` when the target lies past the end.
+int ReadFromBlock(const uint8_t* start, uint32_t size, uint32_t& position, uint32_t wanted,
+                  bool textMode, void* buffer);
+uint32_t SeekInBlock(uint32_t position, uint32_t size, int offset, int origin);
+
+class TMemoryFile : public TFileData
+{
+public:
+    TMemoryFile() = default;
+    ~TMemoryFile() override;
+
+    bool Open(const TString& location, int mode) override;
+    int Close() override;
+    void UngetLast() override;
+    void Seek(int offset, int origin) override;
+    int Length() override;
+    int Tell() override;
+    int Read(void* buffer, int count) override;
+    int Write(const void* buffer, int count) override;
+    bool AtEnd() override;
+
+private:
+    const uint8_t* mStart = nullptr;
+    uint32_t mPosition = 0;
+    uint32_t mSize = 0;
+    int mMode = 0;
+};

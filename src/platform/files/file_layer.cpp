@@ -1,0 +1,329 @@
+// The path map and its filling: prefixes, the exclusion list, folder scans, memory files, deletion.
+#include "platform/files/file_layer.h"
+
+#include "platform/config/config.h"
+#include "platform/files/data_folders.h"
+#include "platform/files/pack_file.h"
+#include "platform/shell/system_cursor.h"
+#include "sys/paths.h"
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <vector>
+
+namespace
+{
+struct FileLayerState
+{
+    TPathMap mPathMap;
+    std::set<TString> mExclusions;
+    TString mUserFolder;
+    TString mCommonFolder;
+    TString mDesktopFolder;
+    bool mPreview = false;
+};
+
+FileLayerState& State()
+{
+    static FileLayerState state;
+    return state;
+}
+
+TString Lower(const TString& text)
+{
+    TString lower = text;
+    lower.MakeLower();
+    return lower;
+}
+
+bool StartsWith(const TString& text, const char* prefix)
+{
+    return std::strncmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
+}
+
+bool StartsWith(const TString& text, const TString& prefix)
+{
+    return std::strncmp(text.c_str(), prefix.c_str(), static_cast<size_t>(prefix.Length())) == 0;
+}
+
+// A native path beginning with '@' or '&' would be opened as a pack entry or a memory block (and
+// "&<address>" read from an arbitrary address), so it is kept relative with "./".
+TString NativeLocation(const TString& path)
+{
+    char first = path.CharAt(0);
+    return first == '@' || first == '&' ? TString("./") + path : path;
+}
+
+// The location of a prefixed name: its data folder, "/" and the rest in the case it was given.
+TString PrefixedLocation(const TString& folder, const TString& rest)
+{
+    // Without a folder the name lies below the working folder rather than at the file-system root.
+    if (folder.Length() == 0)
+        return NativeLocation(rest);
+    if (folder.CharAt(folder.Length() - 1) == '/')
+        return folder + rest;
+    return folder + "/" + rest;
+}
+
+// Exclusion files of this size or more are ignored.
+constexpr long kMaxExclusionFileBytes = 100000;
+} // namespace
+
+TPathMap& GetPathMap()
+{
+    return State().mPathMap;
+}
+
+void SetDataFolders(const TString& user, const TString& common, const TString& desktop)
+{
+    State().mUserFolder = user;
+    State().mCommonFolder = common;
+    State().mDesktopFolder = desktop;
+}
+
+const TString& GetUserDataFolder()
+{
+    return State().mUserFolder;
+}
+
+const TString& GetCommonDataFolder()
+{
+    return State().mCommonFolder;
+}
+
+const TString& GetDesktopDataFolder()
+{
+    return State().mDesktopFolder;
+}
+
+void SetPreviewMode(bool preview)
+{
+    State().mPreview = preview;
+}
+
+bool IsNameVisible(const TString& name)
+{
+    return State().mExclusions.count(name) == 0;
+}
+
+TString ResolvePath(const TString& name, bool strict)
+{
+    FileLayerState& state = State();
+    TString lower = Lower(name);
+    auto found = state.mPathMap.find(lower);
+    if (found != state.mPathMap.end() && found->second.Length() > 0)
+        return found->second;
+
+    if (StartsWith(lower, "::"))
+    {
+        TString native = NativeLocation(name.Substr(2));
+        return sys::PathAccess(native.c_str(), 4) ? native : TString();
+    }
+    if (strict && !IsNameVisible(lower))
+        return TString();
+
+    struct Prefix
+    {
+        const char* mText;
+        const TString* mFolder;
+    };
+    const Prefix prefixes[] = {{"user:", &state.mUserFolder},
+                               {"common:", &state.mCommonFolder},
+                               {"desktop:", &state.mDesktopFolder}};
+    for (const Prefix& prefix : prefixes)
+    {
+        if (!StartsWith(lower, prefix.mText))
+            continue;
+        int skip = static_cast<int>(std::strlen(prefix.mText));
+        TString location = PrefixedLocation(*prefix.mFolder, name.Substr(skip));
+        if (strict && !sys::PathAccess(location.c_str(), 6))
+            return TString();
+        state.mPathMap[lower] = location;
+        return location;
+    }
+
+    if (StartsWith(lower, "assets") && (lower.CharAt(6) == '/' || lower.CharAt(6) == '\\'))
+        return ResolvePath(name.Substr(7), false);
+    return TString();
+}
+
+bool FileExists(const TString& name)
+{
+    return ResolvePath(name, true).Length() > 0;
+}
+
+bool DeleteFile(const TString& name)
+{
+    TString location = ResolvePath(name, true);
+    if (location.Length() == 0)
+        return false;
+    TString lower = Lower(name);
+    char kind = location.CharAt(0);
+    if (kind == '@')
+        return false;
+    if (kind != '&')
+    {
+        if (!StartsWith(lower, "user:") && !StartsWith(lower, "common:"))
+            return false;
+        if (lower.Find("..") >= 0)
+            return false;
+        if (!sys::RemoveFile(location.c_str()))
+            return false;
+    }
+    State().mPathMap.erase(lower);
+    return true;
+}
+
+bool NextFileInFolder(const TString& folder, TString& cursor, bool recursive)
+{
+    const TPathMap& map = State().mPathMap;
+    TString lower = Lower(folder);
+    bool fromCursor = cursor.Length() > 0;
+    char last = lower.Length() > 0 ? lower.CharAt(lower.Length() - 1) : '/';
+    bool needsSeparator = last != '/' && last != ':';
+    auto it = map.lower_bound(fromCursor ? cursor : lower);
+    for (; it != map.end(); ++it)
+    {
+        const TString& key = it->first;
+        if (fromCursor && key == cursor)
+            continue;
+        if (!StartsWith(key, lower))
+            return false;
+        // A folder named without its separator holds "levels/a.xml" but not "levelsx.xml".
+        if (needsSeparator && key.CharAt(lower.Length()) != '/')
+            continue;
+        if (!recursive && key.Substr(lower.Length() + 1).FindChar('/') >= 0)
+            continue;
+        cursor = key;
+        return true;
+    }
+    return false;
+}
+
+void RegisterMemoryFileName(const TString& name, const void* data, uint32_t size)
+{
+    TString lower = Lower(name);
+    if (data == nullptr)
+    {
+        State().mPathMap.erase(lower);
+        return;
+    }
+    State().mPathMap[lower] =
+        TString::Format("&%lu,%lu", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(data)),
+                        static_cast<unsigned long>(size));
+}
+
+bool ParseExclusionList(const char* text, bool add)
+{
+    if (text == nullptr)
+        return false;
+    std::set<TString>& list = State().mExclusions;
+    bool cleared = false;
+    const char* separators = " \t\n\r";
+    const char* p = text;
+    while (*p != 0)
+    {
+        size_t skip = std::strspn(p, separators);
+        p += skip;
+        size_t length = std::strcspn(p, separators);
+        if (length == 0)
+            break;
+        TString token(p, static_cast<unsigned>(length));
+        token.MakeLower();
+        p += length;
+        if (token == "-*")
+        {
+            list.clear();
+            cleared = true;
+        }
+        else if (add)
+            list.insert(token);
+        else
+            list.erase(token);
+    }
+    return cleared;
+}
+
+void ClearExclusionList()
+{
+    State().mExclusions.clear();
+}
+
+void ClearPathMap()
+{
+    State().mPathMap.clear();
+}
+
+void ScanFolder(const TString& folder, const TString& prefix)
+{
+    ScanPacks(folder, State().mPathMap);
+
+    FolderSearch search(folder);
+    TString lowerFolder = Lower(folder);
+    bool hasPrefix = prefix.Length() > 0;
+    TString base;
+    TString keyPrefix = Lower(prefix);
+    if (!hasPrefix)
+        base = StartsWith(lowerFolder, "assets") ? lowerFolder.Substr(7) : lowerFolder;
+    else if (keyPrefix == ".")
+        keyPrefix = TString();
+    if (base.Length() > 0)
+        base += '/';
+
+    TString name;
+    bool isFolder = false;
+    while (search.Next(name, &isFolder))
+    {
+        TString lowerName = Lower(name);
+        TString key = keyPrefix + base + lowerName;
+        if (!IsNameVisible(key))
+            continue;
+        TString path = folder + "/" + name;
+        if (isFolder)
+        {
+            // Paths stay within the platform's limit, which also ends a folder linked into itself.
+            if (lowerName == ".svn" || path.Length() >= kMaxPathBytes)
+                continue;
+            ScanFolder(path, hasPrefix ? keyPrefix + lowerName + "/" : TString());
+            continue;
+        }
+        State().mPathMap[key] = path;
+    }
+}
+
+void InitFileSystem()
+{
+    FileLayerState& state = State();
+    if (ResolvePath("__systemcursor__.png", false).Length() == 0)
+    {
+        uint32_t size = 0;
+        const uint8_t* data = GetSystemCursorPng(&size);
+        RegisterMemoryFileName("__systemcursor__.png", data, size);
+    }
+
+    const char* exclusionFile = state.mPreview ? "glintview.txt" : "final.txt";
+    if (FILE* file = std::fopen(exclusionFile, "rb"))
+    {
+        std::fseek(file, 0, SEEK_END);
+        long size = std::ftell(file);
+        std::fseek(file, 0, SEEK_SET);
+        if (size >= 0 && size < kMaxExclusionFileBytes)
+        {
+            std::vector<char> text(static_cast<size_t>(size) + 1, 0);
+            size_t got = std::fread(text.data(), 1, static_cast<size_t>(size), file);
+            text[got] = 0;
+            ParseExclusionList(text.data(), true);
+        }
+        std::fclose(file);
+    }
+
+    ScanFolder("assets", TString());
+    if (GetConfig("activex") != "1")
+    {
+        if (state.mUserFolder.Length() > 0)
+            ScanFolder(state.mUserFolder, "user:");
+        if (state.mCommonFolder.Length() > 0)
+            ScanFolder(state.mCommonFolder, "common:");
+    }
+}

@@ -1,0 +1,360 @@
+// Platform start-up and teardown: PlatformMain, the implementation object's construction and
+// destruction, and the application facade's start-up configuration and teardown.
+#include "platform/shell/platform_main.h"
+
+#include "platform/files/asset_manager.h"
+#include "platform/config/config.h"
+#include "platform/files/data_folders.h"
+#include "platform/seams/display_seam.h"
+#include "platform/files/file_layer.h"
+#include "platform/seams/host_services_seam.h"
+#include "platform/log.h"
+#include "platform/seams/sound_manager_seam.h"
+#include "platform/strings/string_table.h"
+#include "platform/seams/window_manager_seam.h"
+#include "platform/config/xml.h"
+#include "sys/memory.h"
+#include "sys/clock.h"
+#include "sys/dynlib.h"
+#include "sys/events.h"
+#include "sys/identity.h"
+#include "sys/paths.h"
+#include "sys/process.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace
+{
+TApplication* gApplication = nullptr;
+
+// The lock file's name must stay a valid file name however deep the program is installed.
+constexpr int kMaxInstanceNameBytes = 200;
+
+TString CutPath(const std::string& path)
+{
+    size_t n =
+        path.size() < static_cast<size_t>(kMaxPathBytes - 1) ? path.size() : kMaxPathBytes - 1;
+    return TString(path.c_str(), static_cast<unsigned>(n));
+}
+
+uint32_t HostPauseTime()
+{
+    return GetHostServices().GetHostPauseTime();
+}
+
+// Every character that cannot stand in a file name goes, as the platform's separators do.
+TString MakeInstanceName(const TString& exePath)
+{
+    TString name = exePath;
+    GetShortPath(name, kMaxPathBytes);
+    name.MakeLower();
+    std::string out;
+    for (const char* p = name.c_str(); *p; ++p)
+    {
+        if (*p != '/' && *p != '\\' && *p != ':')
+            out += *p;
+    }
+    if (out.size() > static_cast<size_t>(kMaxInstanceNameBytes))
+        out = out.substr(out.size() - kMaxInstanceNameBytes);
+    return TString(out.c_str());
+}
+
+void LoadSettingsFile()
+{
+    TXmlNode root;
+    root.ParseFile("::assets/settings.xml");
+    TXmlNode* settings = root.FindChild("settings");
+    if (!settings)
+        return;
+    settings->ResetChildCursor();
+    TString name;
+    TXmlNode* node = nullptr;
+    while (settings->GetNextChild(name, node))
+        SetConfig(name, node->GetText());
+}
+} // namespace
+
+uint32_t StartupSeed(uint32_t ticks)
+{
+    return (ticks * 8627u) % 104729u;
+}
+
+void StoreCommandLineOptions(const TCommandLine& commandLine)
+{
+    for (const auto& [key, value] : commandLine.mOptions)
+        SetConfig(key, value);
+}
+
+TApplicationImpl::TApplicationImpl(void* instance, void*, const TCommandLine& commandLine,
+                                   int showCommand, bool allowMultiple)
+    : mCommandLine(commandLine), mShowCommand(showCommand), mInstance(instance)
+{
+    mUtf8 = IsEnabled("utf8mode");
+    sys::BeginTimerPeriod(1);
+    int width = 0;
+    int height = 0;
+    sys::GetDesktopSize(width, height);
+    mScreenWidth = width;
+    mScreenHeight = height;
+
+    mManagers.mWindowManager = CreateWindowManagerFromSeam();
+    mManagers.mAssetManager = std::make_unique<TAssetManager>();
+    mManagers.mStringTable = std::make_unique<TStringTable>();
+
+    mPaths.mExePath = CutPath(sys::GetModulePath());
+    mPaths.mExeFolder = CutPath(sys::GetModuleFolder());
+    mPaths.mStartupFolder = CutPath(sys::GetCurrentFolder());
+    GetShortPath(mPaths.mStartupFolder, kMaxPathBytes);
+
+    sys::SetCurrentFolder(mPaths.mExeFolder.c_str());
+
+    mIdentity.mInstanceName = MakeInstanceName(mPaths.mExePath);
+    mIdentity.mMutexName = mIdentity.mInstanceName + "_MUTEX";
+    mIdentity.mWindowClassName = mIdentity.mInstanceName + "_WNDCLASS";
+
+    if (!allowMultiple)
+    {
+        sys::InstanceLockResult result =
+            sys::AcquireInstanceLock(mIdentity.mMutexName.c_str(), mIdentity.mInstanceLock);
+        // The first instance's window cannot be brought forward from another process here; the
+        // second instance just ends, as it would after raising it.
+        if (result == sys::InstanceLockResult::AlreadyHeld)
+            sys::ExitProcess(0);
+    }
+
+    mPaths.mAssetFolder = mPaths.mExeFolder + "assets/";
+
+    StartPlatformTime();
+    mStartTime = sys::GetTimeMs();
+    mPaths.mUserFolder = mPaths.mExeFolder;
+    mPaths.mCommonFolder = mPaths.mExeFolder;
+    mPaths.mDesktopFolder = mPaths.mExeFolder;
+
+    const sys::VersionInfo& version = sys::GetVersionInfo();
+    mIdentity.mVersionText = version.versionText.c_str();
+    const char* product = version.productName.c_str();
+    while (*product == ' ' || *product == '\t')
+        ++product;
+    mIdentity.mGameName = GetConfig("gamename", product);
+    mIdentity.mBuildTag = version.internalName.c_str();
+    if (mIdentity.mGameName.Length() == 0)
+        mIdentity.mGameName = GetConfig("gamename", "Brightloom Application");
+    // The cursor thread serves Windows versions before 6.1; this platform reports 6.1, so the
+    // drawn cursor moves with each frame instead.
+}
+
+TApplicationImpl::~TApplicationImpl()
+{
+    sys::EndTimerPeriod(1);
+    mCursor.mSlots[0] = TCursorSlot{};
+    mCursor.mSlots[1] = TCursorSlot{};
+    sys::ReleaseInstanceLock(mIdentity.mInstanceLock);
+    mIdentity.mInstanceLock = -1;
+    // The user word goes even when the window stays (test-host mode): a message reaching it later
+    // must not find the deleted application.
+    sys::SetWindowUserData(mMainWindow, nullptr);
+    if (!mHost.mTestHost && mMainWindow != 0)
+    {
+        sys::DestroyWindow(mMainWindow);
+        mMainWindow = 0;
+    }
+}
+
+TApplication* TApplication::Get()
+{
+    return gApplication;
+}
+
+TApplication::TApplication(TApplicationImpl* impl)
+{
+    GetDisplay().RegisterImageFormats();
+    gApplication = this;
+
+    SetConfig("memorymax", "100000000");
+    SetConfig("texturememorymax", "100000000");
+
+    const TCommandLine& commandLine = impl->mCommandLine;
+    if (commandLine.mDownloadUrlGiven)
+        SetConfig("downloadurl", commandLine.mDownloadUrl);
+    if (commandLine.mStringTest)
+        SetConfig("stringtest", "1");
+    SetConfig("utf8modeinit", GetConfig("utf8mode"));
+
+    mImpl = impl;
+    uint32_t words[4];
+    for (uint32_t& word : words)
+    {
+        auto r1 = static_cast<uint32_t>(std::rand());
+        auto r2 = static_cast<uint32_t>(std::rand());
+        auto r3 = static_cast<uint32_t>(std::rand());
+        word = (r1 * 8u) * r2 + (r3 >> 3);
+    }
+    mImpl->mManagers.mRandom.SeedByArray(words, 4);
+    SetAssetManager(mImpl->mManagers.mAssetManager.get());
+    TConfigOptionHandler options;
+    options.mSetVSync = [](bool on) { GetDisplay().SetVSync(on); };
+    options.mSetViewportScale = [this](float scale) { mImpl->mHost.mViewportScaleX = scale; };
+    SetConfigOptionHandler(options);
+
+    mImpl->mManagers.mWindowManager->CreateScript();
+
+    SetConfig("computerid", MakeComputerId());
+
+    LoadSettingsFile();
+
+    SetDataFolders(mImpl->mPaths.mUserFolder, mImpl->mPaths.mCommonFolder,
+                   mImpl->mPaths.mDesktopFolder);
+    if (IsEnabled("glintview"))
+        SetPreviewMode(true);
+    InitFileSystem();
+
+    if (LoadStartupStringTables(*mImpl->mManagers.mStringTable))
+        mImpl->mManagers.mWindowManager->SetScriptTextFlag(true);
+
+    SetConfig("buildtag", mImpl->mIdentity.mBuildTag);
+    Log("%s, version %s.", mImpl->mIdentity.mGameName.c_str(),
+        mImpl->mIdentity.mVersionText.c_str());
+    SetConfig("gamename", mImpl->mIdentity.mGameName);
+    SetConfig("version", mImpl->mIdentity.mVersionText);
+
+    RegisterOggDataSourceBuilder();
+
+    THostServicesSeam& services = GetHostServices();
+    services.EnsureGameState();
+    if (IsEnabled("glintview"))
+        services.AddGlintviewHandler();
+    else if (IsEnabled("postmetrics"))
+        services.AddPostMetricsHandler();
+}
+
+TApplication::~TApplication()
+{
+    mImpl->mManagers.mWindowManager.reset();
+    mImpl->mManagers.mIdleTasks.DeleteAll();
+    mImpl->mManagers.mSoundManager.reset();
+    if (mImpl->mManagers.mVectorRasteriserCreated)
+        GetDisplay().DestroyVectorRasteriser();
+    GetDisplay().DestroyRenderer();
+    gApplication = nullptr;
+    ClearConfigOptionHandler();
+    mImpl->mManagers.mStringTable.reset();
+    SetAssetManager(nullptr);
+    mImpl->mManagers.mAssetManager.reset();
+
+    delete mImpl;
+    mImpl = nullptr;
+
+    if (IsEnabled("postmetrics"))
+        GetHostServices().PostExitStatistics();
+    ClearConfig();
+    ClearPathMap();
+    GetDisplay().ClearImageFormats();
+    DestroyDisplay();
+}
+
+void PlatformMain(void* instance, void* previousInstance, const char* commandLine, int showCommand,
+                  TGameMainFn gameMain, bool allowMultiple)
+{
+    sys::KeepFreedMemoryForReuse();
+    // The harness may point the command line elsewhere, into memory of its own; the library stays
+    // loaded until the end.
+    std::string original = commandLine ? commandLine : "";
+    std::vector<char> buffer(original.begin(), original.end());
+    buffer.push_back('\0');
+    char* line = buffer.data();
+    sys::WindowHandle harnessWindow = 0;
+    void* harness = sys::LoadLibrary("qmHarness.dll");
+    if (harness)
+    {
+        auto hook = reinterpret_cast<TTestHookFn>(sys::GetLibrarySymbol(harness, "TestHook"));
+        if (hook)
+            harnessWindow = hook(&line);
+    }
+    const TCommandLine command(TString(line ? line : ""));
+    if (command.mHostWindowGiven || command.mMultiple)
+        allowMultiple = true;
+
+    std::srand(StartupSeed(sys::GetTimeMs()));
+    SetHostPauseTimeFunction(&HostPauseTime);
+
+    auto* impl =
+        new TApplicationImpl(instance, previousInstance, command, showCommand, allowMultiple);
+
+    if (command.mHostWindowGiven)
+    {
+        sys::WindowHandle host = command.mHostWindow;
+        impl->mHost.mExternalWindowParent = host;
+        impl->mHost.mHosted = true;
+        SetConfig("activex", "1");
+        if (host == 0 || !sys::IsWindow(host))
+            sys::ExitProcess(-1);
+    }
+
+    THostServicesSeam& services = GetHostServices();
+    if (command.mMsn)
+        services.InstallMsnHandler();
+    if (command.mZylom)
+        services.InstallZylomHandler();
+    if (command.mAol)
+        services.InstallAolHandler();
+
+    if (command.mActiveXTest)
+    {
+        impl->mHost.mTestHost = true;
+        impl->mHost.mHosted = true;
+    }
+
+    TDataFolders folders = FixDataFolders(impl->mIdentity.mGameName, impl->mPaths.mExeFolder,
+                                          impl->mHost.mHosted, command);
+    impl->mPaths.mUserFolder = folders.mUserFolder;
+    impl->mPaths.mCommonFolder = folders.mCommonFolder;
+    impl->mPaths.mDesktopFolder = folders.mDesktopFolder;
+
+    if (!impl->mHost.mHosted || command.mHostPage)
+        SetLogFolder(impl->mPaths.mUserFolder.c_str());
+    // The switch was made before the log existed; its line is written now.
+    if (command.mWorkingFolderGiven)
+    {
+        Log("Switching current directory to: %s", command.mWorkingFolder.c_str());
+        if (!folders.mWorkingFolderSwitched)
+            Log("The folder \"%s\" cannot be made current; staying in \"%s\".",
+                command.mWorkingFolder.c_str(), sys::GetCurrentFolder().c_str());
+    }
+
+    auto* application = new TApplication(impl);
+    application->CreateMainWindow();
+    if (impl->mHost.mTestHost)
+    {
+        impl->mHost.mExternalWindowParent = impl->mMainWindow;
+        SetConfig("activex", "1");
+    }
+    application->InitSoundManager();
+    GetDisplay().CreateRenderer();
+
+    TString installKey = impl->mPaths.mExeFolder;
+    GetShortPath(installKey, kMaxPathBytes);
+    SetConfig("installkey", installKey);
+    SetConfig("startupdir", impl->mPaths.mStartupFolder);
+    if (command.mCheat)
+        SetConfig("cheatcode", command.mCheatCode);
+    StoreCommandLineOptions(command);
+    if (command.mHostPage)
+        services.InstallMsnHandler();
+
+    services.LoadAddOnModules();
+
+    services.SetState("cmdline", command.GetText());
+    services.SetState("commondatadir", impl->mPaths.mCommonFolder);
+    services.SetState("userdatadir", impl->mPaths.mUserFolder);
+
+    if (gameMain)
+        gameMain(application, command.GetText().c_str());
+
+    sys::PostMessage(harnessWindow, sys::WM_QUIT, 0, 0);
+    services.DestroyGameState();
+    delete application;
+    sys::FreeLibrary(harness);
+}

@@ -1,0 +1,538 @@
+// TString operations: sharing, copy on write, searching, editing, formatting, UTF-8 helpers.
+#include "platform/strings/tstring.h"
+
+#include "platform/strings/collate.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+namespace
+{
+const char kEmptyText[1] = {0};
+constexpr unsigned kMinCapacity = 16;
+constexpr int kFormatBufferSize = 4096;
+
+char UpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool SameByte(char a, char b, bool ignoreCase)
+{
+    return ignoreCase ? UpperAscii(a) == UpperAscii(b) : a == b;
+}
+} // namespace
+
+TStringData* TString::NewRecord(unsigned capacity)
+{
+    // Zero-filled so that bytes beyond the text never hold stale data.
+    auto* data = new TStringData{static_cast<char*>(::operator new(capacity)), 1, capacity};
+    std::memset(data->mText, 0, capacity);
+    return data;
+}
+
+TString::TString(const char* text)
+{
+    if (text == nullptr)
+    {
+        mData = NewRecord(kMinCapacity);
+        return;
+    }
+    unsigned n = static_cast<unsigned>(std::strlen(text));
+    mData = NewRecord(n + 1);
+    std::memcpy(mData->mText, text, n);
+}
+
+TString::TString(const char* text, unsigned n)
+{
+    mData = NewRecord(std::max(n + 1, kMinCapacity));
+    if (text != nullptr && n > 0)
+        std::memcpy(mData->mText, text, n);
+}
+
+TString::TString(const TString& other) : mData(other.mData)
+{
+    if (mData != nullptr)
+        mData->mCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+TString::TString(TString&& other) noexcept : mData(other.mData)
+{
+    other.mData = nullptr;
+}
+
+TString::~TString()
+{
+    Release();
+}
+
+void TString::Release()
+{
+    if (mData == nullptr)
+        return;
+    if (mData->mCount.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    {
+        ::operator delete(mData->mText);
+        delete mData;
+    }
+    mData = nullptr;
+}
+
+TString& TString::operator=(const TString& other)
+{
+    if (this == &other || mData == other.mData)
+        return *this;
+    if (other.mData != nullptr)
+        other.mData->mCount.fetch_add(1, std::memory_order_relaxed);
+    Release();
+    mData = other.mData;
+    return *this;
+}
+
+TString& TString::operator=(TString&& other) noexcept
+{
+    if (this != &other)
+    {
+        Release();
+        mData = other.mData;
+        other.mData = nullptr;
+    }
+    return *this;
+}
+
+TString& TString::operator=(const char* text)
+{
+    // Built before releasing: the text may live in this handle's own record.
+    TString fresh(text);
+    return *this = std::move(fresh);
+}
+
+void TString::Unshare()
+{
+    if (mData != nullptr && mData->mCount.load(std::memory_order_acquire) > 1)
+        *this = c_str();
+}
+
+void TString::Reserve(unsigned n)
+{
+    unsigned capacity = std::max(n, kMinCapacity);
+    TStringData* fresh = NewRecord(capacity);
+    if (mData != nullptr)
+    {
+        // The old buffer is copied whole; a smaller reservation keeps what fits, still terminated.
+        unsigned copy = std::min(mData->mCapacity, capacity);
+        std::memcpy(fresh->mText, mData->mText, copy);
+        fresh->mText[capacity - 1] = 0;
+    }
+    Release();
+    mData = fresh;
+}
+
+int TString::Length() const
+{
+    return mData == nullptr ? 0 : static_cast<int>(std::strlen(mData->mText));
+}
+
+const char* TString::c_str() const
+{
+    return mData == nullptr ? kEmptyText : mData->mText;
+}
+
+char TString::CharAt(int i) const
+{
+    if (i < 0 || i >= Length())
+        return 0;
+    return mData->mText[i];
+}
+
+int TString::ToInt() const
+{
+    errno = 0;
+    long long value = std::strtoll(c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+float TString::ToFloat() const
+{
+    // Parsed as a double, then narrowed: a text just past the midpoint of two floats rounds twice,
+    // as the engine's data has always been read.
+    return static_cast<float>(std::strtod(c_str(), nullptr));
+}
+
+int TString::Compare(const TString& other) const
+{
+    if (mData == other.mData)
+        return 0;
+    int result = CompareStrings(c_str(), other.c_str());
+    return (result > 0) - (result < 0);
+}
+
+int TString::FindChar(char c, int flags, int start) const
+{
+    int length = Length();
+    if (start < 0 || start >= length)
+        return -1;
+    const char* text = c_str();
+    bool ignoreCase = (flags & kStringIgnoreCase) != 0;
+    if (flags & kStringBackwards)
+    {
+        for (int i = length - 1 - start; i >= 0; --i)
+            if (SameByte(text[i], c, ignoreCase))
+                return i;
+        return -1;
+    }
+    for (int i = start; i < length; ++i)
+        if (SameByte(text[i], c, ignoreCase))
+            return i;
+    return -1;
+}
+
+int TString::Find(const TString& sub, int flags, int start) const
+{
+    int length = Length();
+    if (start < 0 || start >= length)
+        return -1;
+    const char* text = c_str();
+    const char* pattern = sub.c_str();
+    int subLength = sub.Length();
+    bool ignoreCase = (flags & kStringIgnoreCase) != 0;
+    auto matchesAt = [&](int i)
+    {
+        for (int k = 0; k < subLength; ++k)
+            if (!SameByte(text[i + k], pattern[k], ignoreCase))
+                return false;
+        return true;
+    };
+    if (flags & kStringBackwards)
+    {
+        for (int i = length - subLength - start; i >= 0; --i)
+            if (matchesAt(i))
+                return i;
+        return -1;
+    }
+    for (int i = start; i <= length - subLength; ++i)
+        if (matchesAt(i))
+            return i;
+    return -1;
+}
+
+int TString::FindFirstOf(const TString& set, int start) const
+{
+    int length = Length();
+    if (start < 0)
+        start = 0;
+    if (start >= length)
+        return length;
+    return start + static_cast<int>(std::strcspn(c_str() + start, set.c_str()));
+}
+
+TString TString::Substr(int start, int count) const
+{
+    int length = Length();
+    if (start < 0)
+        start = 0;
+    if (start >= length || count == 0)
+        return TString("");
+    int available = length - start;
+    if (count < 0 || count > available)
+        count = available;
+    return TString(c_str() + start, static_cast<unsigned>(count));
+}
+
+TString TString::operator+(const TString& other) const
+{
+    unsigned a = static_cast<unsigned>(Length());
+    unsigned b = static_cast<unsigned>(other.Length());
+    TString result;
+    result.mData = NewRecord(std::max(a + b + 1, kMinCapacity));
+    std::memcpy(result.mData->mText, c_str(), a);
+    std::memcpy(result.mData->mText + a, other.c_str(), b);
+    return result;
+}
+
+TString TString::operator+(char c) const
+{
+    unsigned a = static_cast<unsigned>(Length());
+    TString result;
+    result.mData = NewRecord(std::max(a + 2, kMinCapacity));
+    std::memcpy(result.mData->mText, c_str(), a);
+    result.mData->mText[a] = c;
+    return result;
+}
+
+TString TString::Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    TString result = FormatV(format, args);
+    va_end(args);
+    return result;
+}
+
+TString TString::FormatV(const char* format, va_list args)
+{
+    char buffer[kFormatBufferSize];
+    va_list second;
+    va_copy(second, args);
+    int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    if (length < 0)
+    {
+        va_end(second);
+        return TString("");
+    }
+    if (length < kFormatBufferSize)
+    {
+        va_end(second);
+        return TString(buffer);
+    }
+    TString result;
+    result.Reserve(static_cast<unsigned>(length) + 1);
+    std::vsnprintf(result.mData->mText, static_cast<size_t>(length) + 1, format, second);
+    va_end(second);
+    return result;
+}
+
+void TString::Printf(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    *this = FormatV(format, args);
+    va_end(args);
+}
+
+TString TString::FromCodePoint(uint32_t cp)
+{
+    char bytes[4];
+    int n = EncodeUtf8(cp, bytes);
+    if (n == 0)
+        return TString();
+    return TString(bytes, static_cast<unsigned>(n));
+}
+
+TString& TString::operator+=(const TString& other)
+{
+    // Holding a reference keeps the appended text alive and makes a shared record unshare below.
+    TString tail(other);
+    Unshare();
+    unsigned a = static_cast<unsigned>(Length());
+    unsigned b = static_cast<unsigned>(tail.Length());
+    unsigned needed = a + b + 1;
+    if (mData == nullptr || mData->mCapacity < needed)
+        Reserve(needed);
+    std::memmove(mData->mText + a, tail.c_str(), b);
+    mData->mText[a + b] = 0;
+    return *this;
+}
+
+void TString::Append(const char* text, int n)
+{
+    if (text == nullptr || n <= 0)
+        return;
+    *this += TString(text, static_cast<unsigned>(n));
+}
+
+TString& TString::operator+=(char c)
+{
+    WriteAt(-1, &c, 1, true);
+    return *this;
+}
+
+int TString::WriteAt(int pos, const void* src, int n, bool terminate)
+{
+    if (n < 0)
+        n = 0;
+    // A source inside this handle's own buffer would not survive a reallocation; copy it first.
+    TString staged;
+    if (mData != nullptr && n > 0)
+    {
+        auto* from = static_cast<const char*>(src);
+        const char* begin = mData->mText;
+        if (!std::less<const char*>()(from, begin) &&
+            std::less<const char*>()(from, begin + mData->mCapacity))
+        {
+            staged = TString(from, static_cast<unsigned>(n));
+            src = staged.c_str();
+        }
+    }
+    Unshare();
+    int length = Length();
+    if (pos < 0 || pos > length)
+        pos = length;
+    unsigned needed = static_cast<unsigned>(pos + n + 1);
+    if (mData == nullptr)
+    {
+        Reserve(needed);
+    }
+    else if (mData->mCapacity < needed)
+    {
+        unsigned capacity = mData->mCapacity;
+        while (capacity < needed)
+            capacity *= 2;
+        Reserve(capacity);
+    }
+    std::memmove(mData->mText + pos, src, static_cast<size_t>(n));
+    // Writing over the old end leaves no terminator behind it, so one is written regardless.
+    if (terminate || pos + n > length)
+        mData->mText[pos + n] = 0;
+    return pos + n;
+}
+
+void TString::Erase(int pos, int count)
+{
+    int length = Length();
+    if (pos < 0 || pos >= length || count == 0)
+        return;
+    Unshare();
+    char* text = mData->mText;
+    if (count < 0 || count >= length - pos)
+    {
+        text[pos] = 0;
+        return;
+    }
+    std::memmove(text + pos, text + pos + count, static_cast<size_t>(length - pos - count) + 1);
+}
+
+void TString::Replace(const TString& from, const TString& to, int flags, int start)
+{
+    TString pattern(from);
+    TString replacement(to);
+    int fromLength = pattern.Length();
+    int toLength = replacement.Length();
+    if (fromLength == 0 || Length() == 0)
+        return;
+    int pos = Find(pattern, flags, start);
+    while (pos >= 0)
+    {
+        Unshare();
+        int length = Length();
+        if (toLength > fromLength)
+        {
+            unsigned needed = static_cast<unsigned>(length + 1 + toLength - fromLength);
+            if (mData->mCapacity < needed)
+                Reserve(needed);
+        }
+        char* text = mData->mText;
+        std::memmove(text + pos + toLength, text + pos + fromLength,
+                     static_cast<size_t>(length - pos - fromLength) + 1);
+        std::memcpy(text + pos, replacement.c_str(), static_cast<size_t>(toLength));
+        if (!(flags & kStringReplaceAll))
+            break;
+        if (flags & kStringBackwards)
+        {
+            // Backwards the start counts from the end: continue just before this match, so
+            // replaced text is never searched again and the loop always ends.
+            int next = Length() - pos;
+            pos = pos == 0 ? -1 : Find(pattern, flags, next);
+        }
+        else
+        {
+            pos = Find(pattern, flags, pos + toLength);
+        }
+    }
+}
+
+void TString::MakeLower()
+{
+    if (mData == nullptr)
+        return;
+    Unshare();
+    for (char* p = mData->mText; *p != 0; ++p)
+        if (*p >= 'A' && *p <= 'Z')
+            *p = static_cast<char>(*p - 'A' + 'a');
+}
+
+int CompareStrings(const char* a, const char* b)
+{
+    static const TCollateFn collate = FindCollateFunction();
+    if (collate != nullptr)
+        return collate(a, b);
+    const auto* x = reinterpret_cast<const unsigned char*>(a);
+    const auto* y = reinterpret_cast<const unsigned char*>(b);
+    while (*x != 0 && *x == *y)
+    {
+        ++x;
+        ++y;
+    }
+    if (*x == *y)
+        return 0;
+    return *x < *y ? -1 : 1;
+}
+
+int Utf8CharLength(const char* p)
+{
+    auto lead = static_cast<unsigned char>(*p);
+    if (lead == 0)
+        return 0;
+    if (lead < 0xC0)
+        return 1;
+    if (lead < 0xE0)
+        return 2;
+    if (lead < 0xF0)
+        return 3;
+    return 4;
+}
+
+int EncodeUtf8(uint32_t cp, char* out)
+{
+    if (cp == 0xFFFE || cp == 0xFEFF || cp == 0xFFFF || cp >= 0x110000)
+        return 0;
+    if (cp < 0x80)
+    {
+        out[0] = static_cast<char>(cp);
+        return 1;
+    }
+    if (cp < 0x800)
+    {
+        out[0] = static_cast<char>(0xC0 | (cp >> 6));
+        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000)
+    {
+        out[0] = static_cast<char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+uint32_t DecodeUtf8(const char* p)
+{
+    static const uint32_t kOffsets[5] = {0, 0, 0x3080, 0xE2080, 0x3C82080};
+    int length = Utf8CharLength(p);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(p);
+    if (length == 0)
+        return 0;
+    if (length == 1)
+        return bytes[0] >= 0x80 ? 0 : bytes[0];
+    uint32_t sum = bytes[0];
+    for (int i = 1; i < length; ++i)
+    {
+        // Stops at a NUL too, so a sequence cut short never reads past the text.
+        if (bytes[i] < 0x80)
+            return 0;
+        sum = (sum << 6) + bytes[i];
+    }
+    return sum - kOffsets[length];
+}
+
+bool IsSingleByteText(const TString& text)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.c_str());
+    for (int i = 0; i < text.Length(); ++i)
+    {
+        if (bytes[i] == 0 || bytes[i] >= 192)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,12 @@
+// The display code's error line and its out-of-video-memory hook.
+#include "render/display/dx_error.h"
+
+#include "platform/shell/application.h"
+#include "platform/log.h"
+
+void ReportDxError(DxResult hr, const char* file, int line)
+{
+    if (hr == DxResult::OutOfVideoMemory)
+        TApplication::OutOfVideoMemory();
+    Log("DX Error: %s (0x%x), File %s, Line %d", "", sys::display::ToCode(hr), file, line);
+}

@@ -1,0 +1,84 @@
+// TFontMap: the font sources in their order of preference and the installed map.
+#include "render/text/font_map.h"
+
+#include "platform/files/file.h"
+#include "platform/log.h"
+
+namespace
+{
+
+constexpr const char* kDefaultFontName = "__DEFAULT";
+constexpr const char* kDefaultFontFile = "fonts/default.mvec";
+
+TFontMap* gInstalled = nullptr;
+
+// A font read whole from a logical file; null when the file cannot be read or holds no font.
+std::unique_ptr<TVectorFont> LoadFontFile(const TString& name)
+{
+    TFile file;
+    if (!file.Open(name, kFileReadBinary))
+        return nullptr;
+    file.Seek(0, kSeekEnd);
+    int size = file.Tell();
+    file.Seek(0, kSeekStart);
+    if (size <= 0)
+        return nullptr;
+    auto data = std::make_unique<uint8_t[]>(static_cast<size_t>(size));
+    if (file.Read(data.get(), size) != size)
+        return nullptr;
+    auto font = std::make_unique<TVectorFont>();
+    // A file that is not a font would draw nothing at all: the next source is tried instead.
+    if (!font->Load(std::move(data), static_cast<uint32_t>(size)))
+    {
+        Log("TFontMap: %s is not a vector font", name.c_str());
+        return nullptr;
+    }
+    return font;
+}
+
+std::unique_ptr<TVectorFont> LoadBuiltin()
+{
+    auto font = std::make_unique<TVectorFont>();
+    if (!font->LoadBuiltin())
+        return nullptr;
+    return font;
+}
+
+} // namespace
+
+TVectorFont* TFontMap::GetFont(const TString& name)
+{
+    auto found = mFonts.find(name);
+    if (found != mFonts.end())
+        return found->second.get();
+    std::unique_ptr<TVectorFont> font;
+    if (name == kDefaultFontName)
+        font = LoadBuiltin();
+    else
+    {
+        font = LoadFontFile(name);
+        if (font == nullptr)
+            font = LoadFontFile(kDefaultFontFile);
+        if (font == nullptr)
+            font = LoadBuiltin();
+    }
+    if (font == nullptr)
+    {
+        Log("Font not found: %s", name.c_str());
+        return nullptr;
+    }
+    TVectorFont* result = font.get();
+    mFonts[name] = std::move(font);
+    return result;
+}
+
+TFontMap& GetFontMap()
+{
+    static TFontMap held;
+    return gInstalled != nullptr ? *gInstalled : held;
+}
+
+void SetFontMap(TFontMap* map)
+{
+    gInstalled = map;
+}

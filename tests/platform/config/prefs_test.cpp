@@ -1,0 +1,675 @@
+// Tests of the preferences file: values of every kind per user and shared, the exact chunks and
+// their order, install keys, damaged files, and values read back by a second process.
+#include "platform/config/prefs.h"
+
+#include "platform/config/cipher.h"
+#include "platform/config/config.h"
+#include "platform/files/file_layer.h"
+#include "platform/log.h"
+#include "support/files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+const char kKey[] = "Tk7pQ2mW9xLr";
+
+struct TChunk
+{
+    std::string mTag;
+    uint32_t mLength = 0;
+    std::vector<uint8_t> mRaw;   // the payload as stored
+    std::vector<uint8_t> mPlain; // deciphered (or the raw "USER" payload)
+};
+
+uint32_t U32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+std::vector<uint8_t> Bytes(const std::string& text)
+{
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+std::vector<uint8_t> Encipher(const std::vector<uint8_t>& plain)
+{
+    TCipher cipher{TString(kKey)};
+    std::vector<uint8_t> out(plain.size() / 8 * 8 + 8);
+    EXPECT_EQ(cipher.Encrypt(plain.data(), static_cast<int>(plain.size()), out.data(),
+                             static_cast<int>(out.size()), false),
+              0);
+    return out;
+}
+
+std::vector<TChunk> SplitChunks(const std::vector<uint8_t>& file)
+{
+    TCipher cipher{TString(kKey)};
+    std::vector<TChunk> chunks;
+    size_t pos = 0;
+    while (pos + 8 <= file.size())
+    {
+        TChunk chunk;
+        chunk.mTag.assign(reinterpret_cast<const char*>(&file[pos]), 4);
+        chunk.mLength = U32(&file[pos + 4]);
+        pos += 8;
+        if (pos + chunk.mLength > file.size())
+        {
+            ADD_FAILURE() << "chunk runs past the end";
+            break;
+        }
+        chunk.mRaw.assign(file.begin() + long(pos), file.begin() + long(pos + chunk.mLength));
+        pos += chunk.mLength;
+        if (chunk.mTag == "USER")
+        {
+            chunk.mPlain = chunk.mRaw;
+        }
+        else
+        {
+            chunk.mPlain.resize(chunk.mRaw.size());
+            cipher.Decrypt(chunk.mRaw.data(), static_cast<int>(chunk.mRaw.size()),
+                           chunk.mPlain.data(), static_cast<int>(chunk.mPlain.size()), false);
+            chunk.mPlain.resize(static_cast<size_t>(cipher.GetLastLength()));
+        }
+        chunks.push_back(chunk);
+    }
+    EXPECT_EQ(pos, file.size());
+    return chunks;
+}
+
+std::vector<uint8_t> Kvpr(const std::string& key, const std::vector<uint8_t>& value)
+{
+    // Sized once and filled by index: GCC 12 at -O2 takes growing inserts for out-of-bounds writes.
+    uint16_t n = static_cast<uint16_t>(key.size() + 1);
+    std::vector<uint8_t> plain(2 + key.size() + 1 + value.size(), 0);
+    plain[0] = static_cast<uint8_t>(n);
+    plain[1] = static_cast<uint8_t>(n >> 8);
+    std::copy(key.begin(), key.end(), plain.begin() + 2);
+    std::copy(value.begin(), value.end(), plain.begin() + 2 + static_cast<long>(key.size()) + 1);
+    return plain;
+}
+
+// Builds a prefs file image chunk by chunk.
+class TFileImage
+{
+public:
+    TFileImage& Raw(const char* tag, const std::vector<uint8_t>& payload)
+    {
+        mData.insert(mData.end(), tag, tag + 4);
+        uint32_t n = static_cast<uint32_t>(payload.size());
+        for (int i = 0; i < 4; ++i)
+        {
+            mData.push_back(static_cast<uint8_t>(n >> (8 * i)));
+        }
+        mData.insert(mData.end(), payload.begin(), payload.end());
+        return *this;
+    }
+    TFileImage& Ikey(const std::string& key)
+    {
+        std::vector<uint8_t> plain = Bytes(key);
+        plain.push_back(0);
+        return Raw("IKEY", Encipher(plain));
+    }
+    TFileImage& User(uint16_t slot)
+    {
+        return Raw("USER", {static_cast<uint8_t>(slot), static_cast<uint8_t>(slot >> 8)});
+    }
+    TFileImage& Kv(const std::string& key, const std::string& value)
+    {
+        std::vector<uint8_t> v = Bytes(value);
+        v.push_back(0);
+        return Raw("KVPR", Encipher(Kvpr(key, v)));
+    }
+    std::vector<uint8_t> mData;
+};
+
+class PrefsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        mUser = mRoot / "user";
+        fs::create_directories(mUser);
+        fs::create_directories(mRoot / "log");
+        SetLogFolder((mRoot / "log").c_str());
+        ClearPathMap();
+        SetDataFolders(TString(mUser.c_str()), TString((mRoot / "common").c_str()), TString());
+        SetConfig("encryptionkey", kKey);
+        SetConfig("installkey", "C:/Games/Murk");
+    }
+    void TearDown() override
+    {
+        RegisterMemoryFileName(TString("install.txt"), nullptr, 0);
+        ClearPathMap();
+        SetLogFolder(nullptr);
+    }
+    void SetInstallFile(const std::string& text)
+    {
+        mInstallText = text;
+        // A block that stays valid: an empty text still needs a non-null address.
+        mInstallText.push_back('\0');
+        RegisterMemoryFileName(TString("install.txt"), mInstallText.data(),
+                               static_cast<uint32_t>(text.size()));
+    }
+    std::vector<uint8_t> ReadPrefsFile() const
+    {
+        std::ifstream in(mUser / "prefs.dat", std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    }
+    void WritePrefsFile(const std::vector<uint8_t>& data) const
+    {
+        std::ofstream out(mUser / "prefs.dat", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
+    }
+    // What the user folder holds: no temporary file may stay behind after a save.
+    std::vector<std::string> FolderEntries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(mUser))
+        {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+    std::string LogText() const { return testsupport::ReadFile(mRoot / "log" / "logfile.txt"); }
+
+    testsupport::ScratchFolder mScratch{"mw_prefs"};
+    fs::path mRoot = mScratch.Path();
+    fs::path mUser;
+    std::string mInstallText;
+};
+
+std::vector<std::string> Tags(const std::vector<TChunk>& chunks)
+{
+    std::vector<std::string> tags;
+    for (const TChunk& chunk : chunks)
+    {
+        std::string tag = chunk.mTag;
+        if (chunk.mTag == "USER")
+        {
+            tag += " " + std::to_string(chunk.mPlain[0] | chunk.mPlain[1] << 8);
+        }
+        else
+        {
+            tag += " " + std::string(reinterpret_cast<const char*>(chunk.mPlain.data() +
+                                                                   (chunk.mTag == "KVPR" ? 2 : 0)));
+        }
+        tags.push_back(tag);
+    }
+    return tags;
+}
+
+void WriteEveryKind(TPrefs& prefs)
+{
+    prefs.SetString("volume", "0.75", -1, false);
+    prefs.SetInt("fullscreen", 1, -1, false);
+    prefs.SetInt("current", -2, -1, false);
+    const uint8_t blob[6] = {0, 1, 0xFF, 0x80, 0, 7};
+    prefs.SetData("blob", blob, sizeof blob, -1, false);
+    for (int u = 0; u < 40; ++u)
+    {
+        prefs.SetString("name", TString::Format("Player %d caf\xC3\xA9", u), u, false);
+        prefs.SetInt("score", u * 1000 - 7, u, false);
+        std::vector<uint8_t> data(static_cast<size_t>(u * 37 + 1));
+        for (size_t i = 0; i < data.size(); ++i)
+        {
+            data[i] = static_cast<uint8_t>(i * 31 + u);
+        }
+        prefs.SetData("progress", data.data(), static_cast<int>(data.size()), u, false);
+    }
+    prefs.SetString("empty", "", 3, true);
+}
+
+void ExpectEveryKind(const TPrefs& prefs)
+{
+    EXPECT_EQ(prefs.GetNumUsers(), 40);
+    EXPECT_STREQ(prefs.GetString("volume", "x").c_str(), "0.75");
+    EXPECT_EQ(prefs.GetInt("fullscreen", 0), 1);
+    EXPECT_EQ(prefs.GetInt("current", 0), -2);
+    uint8_t blob[6] = {};
+    EXPECT_EQ(prefs.GetData("blob", nullptr, 0), 6);
+    EXPECT_EQ(prefs.GetData("blob", blob, sizeof blob), 0);
+    const uint8_t expected[6] = {0, 1, 0xFF, 0x80, 0, 7};
+    EXPECT_EQ(std::memcmp(blob, expected, 6), 0);
+    for (int u = 0; u < 40; ++u)
+    {
+        EXPECT_STREQ(prefs.GetString("name", "", u).c_str(),
+                     TString::Format("Player %d caf\xC3\xA9", u).c_str());
+        EXPECT_EQ(prefs.GetInt("score", 0, u), u * 1000 - 7);
+        std::vector<uint8_t> data(static_cast<size_t>(u * 37 + 1));
+        ASSERT_EQ(prefs.GetData("progress", data.data(), static_cast<int>(data.size()), u), 0);
+        for (size_t i = 0; i < data.size(); ++i)
+        {
+            ASSERT_EQ(data[i], static_cast<uint8_t>(i * 31 + u));
+        }
+    }
+    EXPECT_STREQ(prefs.GetString("empty", "default", 3).c_str(), "");
+    EXPECT_EQ(prefs.GetData("empty", nullptr, 0, 3), 1);
+}
+
+} // namespace
+
+TEST_F(PrefsTest, SettingWithoutSavingGrowsTheSlotListAndStoresTheNul)
+{
+    TPrefs prefs(true);
+    EXPECT_EQ(prefs.GetNumUsers(), 0);
+    prefs.SetString("name", "Ann", 0, false);
+    ASSERT_EQ(prefs.GetCurrentSlots().size(), 2u);
+    EXPECT_EQ(prefs.GetCurrentSlots()[1].at(TString("name")),
+              (std::vector<uint8_t>{0x41, 0x6E, 0x6E, 0x00}));
+    EXPECT_EQ(prefs.GetNumUsers(), 1);
+    EXPECT_FALSE(fs::exists(mUser / "prefs.dat"));
+    EXPECT_STREQ(prefs.GetInstallKey().c_str(), "c:/games/murk");
+}
+
+TEST_F(PrefsTest, DefaultsForMissingSlotsAndKeys)
+{
+    TPrefs prefs(true);
+    prefs.SetString("a", "1", -1, false);
+    EXPECT_STREQ(prefs.GetString("a", "d").c_str(), "1");
+    EXPECT_STREQ(prefs.GetString("b", "d").c_str(), "d");
+    EXPECT_STREQ(prefs.GetString("a", "d", 0).c_str(), "d");
+    EXPECT_EQ(prefs.GetInt("b", 42), 42);
+    EXPECT_EQ(prefs.GetInt("a", 42, 5), 42);
+    EXPECT_STREQ(prefs.GetString("a", "d", -2).c_str(), "d");
+}
+
+TEST_F(PrefsTest, GetDataReportsLengthsAndAbsence)
+{
+    TPrefs prefs(true);
+    const uint8_t value[4] = {1, 2, 3, 4};
+    prefs.SetData("k", value, 4, 0, false);
+    uint8_t small[2] = {9, 9};
+    EXPECT_EQ(prefs.GetData("k", small, 2, 0), 4);
+    EXPECT_EQ(small[0], 9);
+    EXPECT_EQ(small[1], 9);
+    uint8_t big[8] = {};
+    EXPECT_EQ(prefs.GetData("k", big, 8, 0), 0);
+    EXPECT_EQ(std::memcmp(big, value, 4), 0);
+    EXPECT_EQ(prefs.GetData("k", nullptr, 0, 0), 4);
+    EXPECT_EQ(prefs.GetData("missing", big, 8, 0), -1);
+    EXPECT_EQ(prefs.GetData("missing", big, 8, -1), -1);
+    // A user slot that does not exist reports absence rather than a successful copy.
+    EXPECT_EQ(prefs.GetData("k", big, 8, 7), -1);
+}
+
+TEST_F(PrefsTest, ChunkOrderAndBytesOfASavedFile)
+{
+    // An older install's group comes from the file; the current group is added to it.
+    WritePrefsFile(TFileImage().Ikey("zz-old").Ikey("zz-old").User(0).Kv("o", "x").User(1).mData);
+    TPrefs prefs(true);
+    prefs.SetString("b", "2", -1, false);
+    prefs.SetString("a", "1", -1, false);
+    prefs.SetString("name", "Ann", 1, false);
+    prefs.Save();
+    std::vector<uint8_t> file = ReadPrefsFile();
+    EXPECT_EQ(file, prefs.BuildFile());
+    std::vector<TChunk> chunks = SplitChunks(file);
+    EXPECT_EQ(Tags(chunks),
+              (std::vector<std::string>{"IKEY c:/games/murk", "IKEY c:/games/murk", "USER 0",
+                                        "KVPR a", "KVPR b", "USER 1", "USER 2", "KVPR name",
+                                        "IKEY zz-old", "USER 0", "KVPR o", "USER 1"}));
+    // "USER" is plain: two bytes, little-endian.
+    EXPECT_EQ(chunks[6].mLength, 2u);
+    EXPECT_EQ(chunks[6].mRaw, (std::vector<uint8_t>{2, 0}));
+    // "KVPR": u16 key length + 1, the key, its NUL, the value; padded and enciphered.
+    EXPECT_EQ(chunks[7].mPlain, Kvpr("name", {'A', 'n', 'n', 0}));
+    EXPECT_EQ(chunks[7].mRaw, Encipher(Kvpr("name", {'A', 'n', 'n', 0})));
+    EXPECT_EQ(chunks[7].mLength, 16u); // 2 + 5 + 4 = 11 plain bytes
+    // "IKEY": the key and its NUL, enciphered.
+    EXPECT_EQ(chunks[0].mPlain, Bytes(std::string("c:/games/murk") + '\0'));
+    EXPECT_EQ(chunks[0].mLength, 16u);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"prefs.dat"});
+}
+
+TEST_F(PrefsTest, PayloadPaddingHoldsThePadCount)
+{
+    // "abcdefgh" and its NUL make 9 plain bytes: 16 stored, 7 pad bytes of 7. "abcdefg" and its
+    // NUL make 8: 16 stored, 8 pad bytes of 8.
+    for (auto [key, pad] : {std::pair<std::string, uint8_t>{"abcdefgh", 7}, {"abcdefg", 8}})
+    {
+        SetConfig("installkey", key.c_str());
+        TPrefs prefs(true);
+        std::vector<TChunk> chunks = SplitChunks(prefs.BuildFile());
+        ASSERT_GE(chunks.size(), 1u);
+        EXPECT_EQ(chunks[0].mLength, 16u);
+        std::vector<uint8_t> padded = Bytes(key);
+        padded.push_back(0);
+        padded.insert(padded.end(), pad, pad);
+        ASSERT_EQ(padded.size(), 16u);
+        // ECB: the first two blocks of the padded text enciphered alone are the stored payload.
+        std::vector<uint8_t> blocks = Encipher(padded);
+        blocks.resize(16);
+        EXPECT_EQ(chunks[0].mRaw, blocks);
+    }
+}
+
+TEST_F(PrefsTest, SavedValuesOfEveryKindReadBackEqual)
+{
+    {
+        TPrefs prefs(true);
+        WriteEveryKind(prefs);
+    }
+    TPrefs again(true);
+    ExpectEveryKind(again);
+}
+
+TEST_F(PrefsTest, ReadOnlyStoreNeverWrites)
+{
+    TPrefs prefs(false);
+    prefs.SetString("a", "1");
+    prefs.Save();
+    EXPECT_FALSE(fs::exists(mUser / "prefs.dat"));
+    EXPECT_STREQ(prefs.GetString("a", "").c_str(), "1");
+}
+
+TEST_F(PrefsTest, SavingReplacesTheOldFileWhole)
+{
+    TPrefs prefs(true);
+    prefs.SetString("a", std::string(5000, 'x').c_str());
+    std::vector<uint8_t> first = ReadPrefsFile();
+    prefs.SetString("a", "short");
+    std::vector<uint8_t> second = ReadPrefsFile();
+    EXPECT_LT(second.size(), first.size());
+    EXPECT_EQ(second, prefs.BuildFile());
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"prefs.dat"});
+}
+
+TEST_F(PrefsTest, InstallKeysMatchWithoutRegardToCase)
+{
+    SetInstallFile("ABC");
+    {
+        TPrefs prefs(true);
+        EXPECT_STREQ(prefs.GetInstallKey().c_str(), "abc");
+        prefs.SetString("level", "7", 0);
+    }
+    SetInstallFile("abc");
+    {
+        TPrefs prefs(true);
+        EXPECT_STREQ(prefs.GetString("level", "", 0).c_str(), "7");
+    }
+    // Without the install file the configured key is used: another group.
+    RegisterMemoryFileName(TString("install.txt"), nullptr, 0);
+    TPrefs other(true);
+    EXPECT_STREQ(other.GetInstallKey().c_str(), "c:/games/murk");
+    EXPECT_EQ(other.GetNumUsers(), 0);
+    EXPECT_EQ(other.GetGroups().count(TString("abc")), 1u);
+}
+
+TEST_F(PrefsTest, EmptyInstallFileTakesTheFilesCurrentKey)
+{
+    WritePrefsFile(TFileImage().Ikey("Saved-Key").Ikey("saved-key").User(0).Kv("v", "1").mData);
+    SetInstallFile("");
+    TPrefs prefs(true);
+    EXPECT_STREQ(prefs.GetInstallKey().c_str(), "saved-key");
+    EXPECT_STREQ(prefs.GetString("v", "").c_str(), "1");
+}
+
+TEST_F(PrefsTest, MissingEncryptionKeyIsLogged)
+{
+    SetConfig("encryptionkey", "");
+    TPrefs prefs(false);
+    EXPECT_NE(LogText().find(": ERROR: No encryption key set before TPrefs construction!\n"),
+              std::string::npos);
+}
+
+TEST_F(PrefsTest, ConfiguredInstallKeyDefaultsToUnknown)
+{
+    SetConfig("installkey", "");
+    TPrefs prefs(false);
+    EXPECT_STREQ(prefs.GetInstallKey().c_str(), "unknown");
+}
+
+TEST_F(PrefsTest, DeleteUserRemovesThatUsersSlotAndKeepsShared)
+{
+    TPrefs prefs(true);
+    prefs.SetString("shared", "s", -1, false);
+    for (int u = 0; u < 3; ++u)
+    {
+        prefs.SetInt("id", u, u, false);
+    }
+    prefs.DeleteUser(0);
+    EXPECT_EQ(prefs.GetNumUsers(), 2);
+    EXPECT_STREQ(prefs.GetString("shared", "").c_str(), "s");
+    EXPECT_EQ(prefs.GetInt("id", -1, 0), 1);
+    EXPECT_EQ(prefs.GetInt("id", -1, 1), 2);
+    prefs.DeleteUser(2); // out of range: nothing
+    prefs.DeleteUser(-1);
+    EXPECT_EQ(prefs.GetNumUsers(), 2);
+    prefs.DeleteUser(1);
+    EXPECT_EQ(prefs.GetNumUsers(), 1);
+    EXPECT_EQ(prefs.GetInt("id", -1, 0), 1);
+}
+
+TEST_F(PrefsTest, FirstChunkMustBeAnInstallKey)
+{
+    WritePrefsFile(TFileImage().User(0).Ikey("c:/games/murk").User(0).Kv("a", "1").mData);
+    TPrefs prefs(true);
+    EXPECT_EQ(prefs.GetGroups().size(), 1u);
+    EXPECT_EQ(prefs.GetNumUsers(), 0);
+}
+
+TEST_F(PrefsTest, BadChunkLengthsEndTheReadingKeepingWhatCameBefore)
+{
+    auto base = []()
+    { return TFileImage().Ikey("c:/games/murk").Ikey("c:/games/murk").User(0).Kv("a", "1"); };
+    {
+        WritePrefsFile(base().Raw("USER", {}).User(1).Kv("b", "2").mData);
+        TPrefs prefs(true);
+        EXPECT_STREQ(prefs.GetString("a", "").c_str(), "1");
+        EXPECT_EQ(prefs.GetNumUsers(), 0);
+    }
+    {
+        std::vector<uint8_t> data = base().User(1).mData;
+        // Length 0x400001 in the last chunk's header.
+        data[data.size() - 6] = 0x01;
+        data[data.size() - 5] = 0x00;
+        data[data.size() - 4] = 0x40;
+        WritePrefsFile(data);
+        TPrefs prefs(true);
+        EXPECT_STREQ(prefs.GetString("a", "").c_str(), "1");
+        EXPECT_EQ(prefs.GetNumUsers(), 0);
+    }
+    {
+        // A chunk whose length runs past the end, and a file cut inside a header.
+        std::vector<uint8_t> data = base().Kv("b", "2").mData;
+        data.resize(data.size() - 3);
+        WritePrefsFile(data);
+        TPrefs prefs(true);
+        EXPECT_STREQ(prefs.GetString("a", "").c_str(), "1");
+        EXPECT_STREQ(prefs.GetString("b", "none").c_str(), "none");
+        data = base().mData;
+        data.push_back('K');
+        data.push_back('V');
+        WritePrefsFile(data);
+        TPrefs cut(true);
+        EXPECT_STREQ(cut.GetString("a", "").c_str(), "1");
+    }
+}
+
+TEST_F(PrefsTest, DamagedFileIsLoggedWhereTheReadingStopped)
+{
+    const std::vector<uint8_t> good =
+        TFileImage().Ikey("c:/games/murk").Ikey("c:/games/murk").User(0).Kv("a", "1").mData;
+    WritePrefsFile(good);
+    {
+        TPrefs prefs(false);
+    }
+    EXPECT_EQ(LogText().find("damaged"), std::string::npos);
+
+    std::vector<uint8_t> data = good;
+    data.push_back('K');
+    data.push_back('V');
+    WritePrefsFile(data);
+    TPrefs prefs(false);
+    EXPECT_STREQ(prefs.GetString("a", "").c_str(), "1");
+    const TString line = TString::Format(": ERROR: Preferences file 'user:prefs.dat' is damaged at "
+                                         "byte %u; only what came before was read\n",
+                                         static_cast<unsigned>(good.size()));
+    EXPECT_NE(LogText().find(line.c_str()), std::string::npos);
+}
+
+TEST_F(PrefsTest, SlotIndexLimit)
+{
+    {
+        WritePrefsFile(TFileImage()
+                           .Ikey("c:/games/murk")
+                           .Ikey("c:/games/murk")
+                           .User(1024)
+                           .Kv("top", "t")
+                           .User(1025)
+                           .Kv("never", "n")
+                           .mData);
+        TPrefs prefs(true);
+        EXPECT_EQ(prefs.GetCurrentSlots().size(), 1025u);
+        EXPECT_STREQ(prefs.GetString("top", "", 1023).c_str(), "t");
+        EXPECT_EQ(prefs.GetData("never", nullptr, 0, 1024), -1);
+    }
+    // The setters refuse what the reader would stop at, so one bad value cannot hide the rest.
+    TPrefs prefs(true);
+    prefs.SetString("x", "1", 1024, false);
+    EXPECT_EQ(prefs.GetCurrentSlots().size(), 1025u);
+    prefs.SetString("x", "1", 1023, false);
+    EXPECT_STREQ(prefs.GetString("x", "", 1023).c_str(), "1");
+    prefs.SetString("y", "1", -2, false);
+    std::vector<uint8_t> huge(kPrefsMaxChunk);
+    prefs.SetData("huge", huge.data(), static_cast<int>(huge.size()), -1, false);
+    EXPECT_EQ(prefs.GetData("huge", nullptr, 0), -1);
+    EXPECT_NE(LogText().find("too large"), std::string::npos);
+}
+
+TEST_F(PrefsTest, MalformedChunksStopTheReading)
+{
+    auto start = []() { return TFileImage().Ikey("c:/games/murk").Ikey("c:/games/murk"); };
+    {
+        // A value before any "USER" chunk of its group.
+        WritePrefsFile(start().Kv("early", "1").User(0).Kv("a", "1").mData);
+        TPrefs prefs(true);
+        EXPECT_EQ(prefs.GetNumUsers(), 0);
+        EXPECT_STREQ(prefs.GetString("a", "none").c_str(), "none");
+    }
+    {
+        // A "KVPR" whose key length runs past its payload, then an unknown tag.
+        std::vector<uint8_t> bad = {0xFF, 0x00, 'k', 0};
+        WritePrefsFile(start().User(0).Kv("a", "1").Raw("KVPR", Encipher(bad)).Kv("b", "2").mData);
+        TPrefs prefs(true);
+        EXPECT_STREQ(prefs.GetString("a", "").c_str(), "1");
+        EXPECT_STREQ(prefs.GetString("b", "none").c_str(), "none");
+        WritePrefsFile(
+            start().User(0).Kv("a", "1").Raw("XTRA", Encipher({1, 2})).Kv("b", "2").mData);
+        TPrefs unknown(true);
+        EXPECT_STREQ(unknown.GetString("a", "").c_str(), "1");
+        EXPECT_STREQ(unknown.GetString("b", "none").c_str(), "none");
+    }
+    {
+        // A payload that does not decipher to a valid padding.
+        WritePrefsFile(
+            start().User(0).Kv("a", "1").Raw("KVPR", std::vector<uint8_t>(8, 0x55)).mData);
+        TPrefs prefs(true);
+        EXPECT_STREQ(prefs.GetString("a", "").c_str(), "1");
+    }
+}
+
+TEST_F(PrefsTest, AFileWrittenWithAnotherKeyGivesNothing)
+{
+    {
+        TPrefs prefs(true);
+        prefs.SetString("secret", "value", 0);
+    }
+    SetConfig("encryptionkey", "AnotherKey99");
+    TPrefs prefs(true);
+    EXPECT_EQ(prefs.GetNumUsers(), 0);
+    EXPECT_STREQ(prefs.GetString("secret", "none", 0).c_str(), "none");
+}
+
+TEST_F(PrefsTest, MutatedFilesNeverCrash)
+{
+    {
+        TPrefs prefs(true);
+        WriteEveryKind(prefs);
+    }
+    const std::vector<uint8_t> good = ReadPrefsFile();
+    std::mt19937 random(12345);
+    TPrefs reader(false);
+    for (int round = 0; round < 300; ++round)
+    {
+        std::vector<uint8_t> data = good;
+        int edits = 1 + static_cast<int>(random() % 8);
+        for (int e = 0; e < edits; ++e)
+        {
+            size_t at = random() % data.size();
+            switch (random() % 3)
+            {
+            case 0:
+                data[at] = static_cast<uint8_t>(random());
+                break;
+            case 1:
+                data.resize(at);
+                break;
+            default:
+                data.insert(data.begin() + long(at), static_cast<uint8_t>(random()));
+                break;
+            }
+            if (data.empty())
+            {
+                break;
+            }
+        }
+        reader.LoadChunks(data.data(), data.size(), round % 2 == 0);
+    }
+    SUCCEED();
+}
+
+// The two halves of the cross-process test: run only when the parent test starts this program
+// again with a data folder in MURKWELL_PREFS_CHILD_DIR.
+TEST(PrefsChildProcess, DISABLED_Write)
+{
+    const char* dir = std::getenv("MURKWELL_PREFS_CHILD_DIR");
+    ASSERT_NE(dir, nullptr);
+    SetDataFolders(TString(dir), TString(), TString());
+    SetConfig("encryptionkey", kKey);
+    SetConfig("installkey", "C:/Games/Murk");
+    TPrefs prefs(true);
+    WriteEveryKind(prefs);
+}
+
+TEST(PrefsChildProcess, DISABLED_Read)
+{
+    const char* dir = std::getenv("MURKWELL_PREFS_CHILD_DIR");
+    ASSERT_NE(dir, nullptr);
+    SetDataFolders(TString(dir), TString(), TString());
+    SetConfig("encryptionkey", kKey);
+    SetConfig("installkey", "C:/Games/Murk");
+    TPrefs prefs(true);
+    ExpectEveryKind(prefs);
+    EXPECT_STREQ(prefs.GetString("from", "", -1).c_str(), "parent");
+    EXPECT_EQ(prefs.GetNumUsers(), 40);
+}
+
+TEST_F(PrefsTest, ValuesSavedInOneProcessReadBackEqualInAnother)
+{
+    std::string exe = fs::read_symlink("/proc/self/exe").string();
+    std::string run = "MURKWELL_PREFS_CHILD_DIR='" + mUser.string() + "' '" + exe +
+                      "' --gtest_also_run_disabled_tests --gtest_filter=PrefsChildProcess.";
+    ASSERT_EQ(std::system((run + "DISABLED_Write > /dev/null 2>&1").c_str()), 0);
+    ASSERT_TRUE(fs::exists(mUser / "prefs.dat"));
+    {
+        TPrefs prefs(true);
+        ExpectEveryKind(prefs);
+        prefs.SetString("from", "parent");
+    }
+    EXPECT_EQ(std::system((run + "DISABLED_Read > /dev/null 2>&1").c_str()), 0);
+}

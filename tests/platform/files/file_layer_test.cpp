@@ -1,0 +1,397 @@
+// The path map over a scratch tree: case-insensitive names, prefixes, writes, exclusions, deletion.
+#include "support/file_layer_fixture.h"
+
+#include "platform/files/file.h"
+
+#include <cstring>
+#include <filesystem>
+
+using filetest::FileLayerTest;
+
+namespace
+{
+std::string ReadAll(const TString& name, int mode)
+{
+    TFile file;
+    if (!file.Open(name, mode))
+        return "<closed>";
+    std::string out;
+    char buffer[7];
+    int n = 0;
+    while ((n = file.Read(buffer, sizeof buffer)) > 0)
+        out.append(buffer, static_cast<size_t>(n));
+    return out;
+}
+} // namespace
+
+TEST_F(FileLayerTest, NamesResolveWhateverTheirCaseAndKeepTheRealPath)
+{
+    Folder("assets/Scripts");
+    Write("assets/Scripts/MainLoop.LUA", "print(1)");
+    InitFileSystem();
+    EXPECT_EQ(ResolvePath("scripts/mainloop.lua", true), "assets/Scripts/MainLoop.LUA");
+    EXPECT_EQ(ResolvePath("SCRIPTS/MainLoop.lua", true), "assets/Scripts/MainLoop.LUA");
+    EXPECT_EQ(ReadAll("Scripts/MAINLOOP.lua", kFileReadBinary), "print(1)");
+    EXPECT_TRUE(FileExists("scripts/mainloop.lua"));
+}
+
+TEST_F(FileLayerTest, AssetsPrefixResolvesAsTheBareName)
+{
+    Write("assets/settings.xml", "<x/>");
+    InitFileSystem();
+    EXPECT_EQ(ResolvePath("assets/settings.xml", true), "assets/settings.xml");
+    EXPECT_EQ(ResolvePath("ASSETS\\settings.xml", true), "assets/settings.xml");
+    EXPECT_EQ(ResolvePath("assetsXsettings.xml", false), "");
+    EXPECT_EQ(ResolvePath("unknown.xml", false), "");
+}
+
+TEST_F(FileLayerTest, TheBuiltInCursorIsAMemoryFileALooseFileReplaces)
+{
+    InitFileSystem();
+    TFile file;
+    ASSERT_TRUE(file.Open("__systemcursor__.png", kFileReadBinary));
+    unsigned char magic[4] = {};
+    ASSERT_EQ(file.Read(magic, 4), 4);
+    EXPECT_EQ(std::memcmp(magic, "\x89PNG", 4), 0);
+    file.Close();
+
+    ClearPathMap();
+    Write("assets/__systemcursor__.png", "mine");
+    InitFileSystem();
+    EXPECT_EQ(ResolvePath("__systemcursor__.png", true), "assets/__systemcursor__.png");
+}
+
+TEST_F(FileLayerTest, UserWritesCreateTheirFoldersAndAreFoundLater)
+{
+    InitFileSystem();
+    TFile file;
+    ASSERT_TRUE(file.Open("user:Saves/Slot1/Game.dat", kFileWriteBinary));
+    EXPECT_EQ(file.Write("abc", 3), 3);
+    file.Close();
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/Saves/Slot1/Game.dat"), "abc");
+    EXPECT_EQ(GetPathMap().count("user:saves/slot1/game.dat"), 1u);
+    EXPECT_EQ(ReadAll("USER:saves/slot1/game.dat", kFileReadBinary), "abc");
+}
+
+TEST_F(FileLayerTest, WritesReplaceTheFileOnlyWhenClosed)
+{
+    Write("user/prefs.dat", "old");
+    InitFileSystem();
+    TFile file;
+    ASSERT_TRUE(file.Open("user:prefs.dat", kFileWriteBinary));
+    file.Write("new!", 4);
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/prefs.dat"), "old");
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/prefs.dat"), "new!");
+    // Nothing is left behind under a temporary name.
+    sys::FolderListing listing;
+    ASSERT_TRUE(listing.Open(mRoot + "/user"));
+    std::string name;
+    bool isFolder = false;
+    int count = 0;
+    while (listing.Next(name, isFolder))
+        ++count;
+    EXPECT_EQ(count, 1);
+}
+
+TEST_F(FileLayerTest, AWriteThatCannotReplaceTheFileFailsAtClose)
+{
+    Folder("user/taken");
+    TFile file;
+    ASSERT_TRUE(file.Open("user:taken", kFileWriteBinary));
+    file.Write("x", 1);
+    EXPECT_FALSE(file.Close());
+    EXPECT_TRUE(file.Close()); // nothing open any more
+}
+
+TEST_F(FileLayerTest, AppendModesAddToTheFile)
+{
+    Write("user/log.txt", "one\n");
+    InitFileSystem();
+    TFile file;
+    ASSERT_TRUE(file.Open("user:log.txt", kFileAppendText));
+    file.Write("two\n", 4);
+    file.Close();
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/log.txt"), "one\ntwo\n");
+}
+
+TEST_F(FileLayerTest, StrictLookupOfMissingUserFileStoresNothing)
+{
+    InitFileSystem();
+    EXPECT_EQ(ResolvePath("user:missing.txt", true), "");
+    EXPECT_EQ(GetPathMap().count("user:missing.txt"), 0u);
+    EXPECT_EQ(ResolvePath("user:Missing.txt", false),
+              TString((mRoot + "/user/Missing.txt").c_str()));
+    EXPECT_EQ(GetPathMap().count("user:missing.txt"), 1u);
+    EXPECT_EQ(ResolvePath("common:a/b", false), TString((mRoot + "/common/a/b").c_str()));
+    EXPECT_EQ(ResolvePath("desktop:shot.png", false),
+              TString((mRoot + "/desktop/shot.png").c_str()));
+}
+
+TEST_F(FileLayerTest, NativeNamesBypassTheMapAndNeedTheFile)
+{
+    Write("Native.bin", "n");
+    InitFileSystem();
+    EXPECT_EQ(ResolvePath("::Native.bin", true), "Native.bin");
+    EXPECT_EQ(ResolvePath("::missing.bin", false), "");
+    Folder("afolder");
+    TFile folder;
+    EXPECT_FALSE(folder.Open("::afolder", kFileReadBinary));
+    EXPECT_EQ(GetPathMap().count("::native.bin"), 0u);
+}
+
+TEST_F(FileLayerTest, NativeNamesThatLookLikeLocationsStayDiskFiles)
+{
+    Write("&1,4", "disk");
+    Write("@0:0,4", "pack");
+    InitFileSystem();
+    EXPECT_EQ(ReadAll("::&1,4", kFileReadBinary), "disk");
+    EXPECT_EQ(ReadAll("::@0:0,4", kFileReadBinary), "pack");
+    // The same below an empty data folder, which stands for the working folder.
+    SetDataFolders(TString(), TString(), TString());
+    EXPECT_EQ(ReadAll("user:&1,4", kFileReadBinary), "disk");
+    EXPECT_TRUE(DeleteFile("user:&1,4"));
+    EXPECT_FALSE(std::filesystem::exists(mRoot + "/&1,4"));
+}
+
+TEST_F(FileLayerTest, DiskTextReadsDropTheCrOfCrLfOnly)
+{
+    Write("assets/text.txt", "a\r\nb\rc\r\n\r\r\n");
+    InitFileSystem();
+    EXPECT_EQ(ReadAll("text.txt", kFileReadText), "a\nb\rc\n\r\n");
+    EXPECT_EQ(ReadAll("text.txt", kFileReadBinary), "a\r\nb\rc\r\n\r\r\n");
+    // An unknown mode reads as text.
+    EXPECT_EQ(ReadAll("text.txt", 9), "a\nb\rc\n\r\n");
+}
+
+TEST_F(FileLayerTest, TextWritesKeepLineFeeds)
+{
+    InitFileSystem();
+    TFile file;
+    ASSERT_TRUE(file.Open("user:out.txt", kFileWriteText));
+    file.Write("x\ny\n", 4);
+    file.Close();
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/out.txt"), "x\ny\n");
+}
+
+TEST_F(FileLayerTest, DiskSeekUsesThePlatformOriginsAndUngetRereads)
+{
+    Write("assets/d.bin", "0123456789");
+    InitFileSystem();
+    TFile* file = OpenFile("d.bin", kFileReadBinary);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->Length(), 10);
+    FileSeek(file, 4, kSeekStart);
+    EXPECT_EQ(FileGetc(file), '4');
+    FileSeek(file, 2, kSeekCurrent);
+    EXPECT_EQ(FileGetc(file), '7');
+    FileUngetc(file);
+    EXPECT_EQ(FileGetc(file), '7');
+    FileSeek(file, -1, kSeekEnd);
+    EXPECT_EQ(FileTell(file), 9);
+    EXPECT_EQ(FileGetc(file), '9');
+    EXPECT_EQ(FileGetc(file), -1);
+    EXPECT_TRUE(FileEof(file));
+    EXPECT_FALSE(FileError(file));
+    DestroyFile(file);
+    EXPECT_EQ(OpenFile("nothing.bin", kFileReadBinary), nullptr);
+    EXPECT_TRUE(FileError(nullptr));
+}
+
+TEST_F(FileLayerTest, ClosedHandleAnswersItsDefaults)
+{
+    TFile file;
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_TRUE(file.AtEnd());
+    EXPECT_EQ(file.Length(), 0);
+    EXPECT_EQ(file.Tell(), -1);
+    char c = 0;
+    EXPECT_EQ(file.Read(&c, 1), 0);
+    EXPECT_EQ(file.Write(&c, 1), 0);
+    file.Seek(1, kSeekStart);
+    file.UngetLast();
+}
+
+TEST_F(FileLayerTest, MemoryFilesInTextModeDropEveryCr)
+{
+    static const char block[] = {'a', '\r', '\n', 'b'};
+    RegisterMemoryFileName("Mem/Block.bin", block, 4);
+    TFile file;
+    ASSERT_TRUE(file.Open("mem/block.bin", kFileReadText));
+    char out[4] = {};
+    EXPECT_EQ(file.Read(out, 4), 3);
+    EXPECT_EQ(std::string(out, 3), "a\nb");
+    EXPECT_TRUE(file.AtEnd());
+    ASSERT_TRUE(file.Open("mem/block.bin", kFileReadBinary));
+    EXPECT_EQ(file.Read(out, 4), 4);
+    EXPECT_EQ(std::string(out, 4), std::string(block, 4));
+}
+
+TEST_F(FileLayerTest, MemoryFileSeeksClampToTheEnd)
+{
+    static const char block[] = "0123456789";
+    RegisterMemoryFileName("m.bin", block, 10);
+    TFile* file = OpenFile("m.bin", kFileReadBinary);
+    ASSERT_NE(file, nullptr);
+    FileSeek(file, -5, kSeekStart);
+    EXPECT_EQ(FileTell(file), 10);
+    EXPECT_EQ(FileGetc(file), -1);
+    FileSeek(file, -2, kSeekEnd);
+    EXPECT_EQ(FileGetc(file), '8');
+    FileUngetc(file);
+    EXPECT_EQ(FileGetc(file), '8');
+    EXPECT_EQ(FileWrite(file, "x", 1), 0);
+    DestroyFile(file);
+    // Memory blocks cannot be opened for writing.
+    TFile writer;
+    EXPECT_FALSE(writer.Open("m.bin", kFileWriteBinary));
+    RegisterMemoryFileName("M.BIN", nullptr, 0);
+    EXPECT_FALSE(FileExists("m.bin"));
+}
+
+TEST_F(FileLayerTest, MemoryFileRegisteredLaterReplacesTheScannedFile)
+{
+    Write("assets/data.bin", "disk");
+    InitFileSystem();
+    static const char block[] = "mem";
+    RegisterMemoryFileName("DATA.bin", block, 3);
+    EXPECT_EQ(ReadAll("data.bin", kFileReadBinary), "mem");
+}
+
+TEST_F(FileLayerTest, ExclusionListHidesFilesAndFoldersFromScanAndStrictLookups)
+{
+    Folder("assets/secret");
+    Write("assets/secret/a.txt", "a");
+    Write("assets/Hidden.txt", "h");
+    Write("assets/shown.txt", "s");
+    Write("user/private.txt", "p");
+    Write("final.txt", "SECRET hidden.txt\r\nuser:private.txt\tdropped -* secret hidden.txt "
+                       "user:private.txt");
+    InitFileSystem();
+    // Listed before "-*", so dropped again.
+    EXPECT_TRUE(IsNameVisible("dropped"));
+    EXPECT_FALSE(FileExists("hidden.txt"));
+    EXPECT_FALSE(FileExists("secret/a.txt"));
+    EXPECT_TRUE(FileExists("shown.txt"));
+    EXPECT_EQ(GetPathMap().count("user:private.txt"), 0u);
+    EXPECT_EQ(ResolvePath("user:private.txt", true), "");
+    // Writes are not strict.
+    EXPECT_NE(ResolvePath("user:private.txt", false), "");
+}
+
+TEST_F(FileLayerTest, TokenDashStarEmptiesTheList)
+{
+    EXPECT_FALSE(ParseExclusionList("a b", true));
+    EXPECT_TRUE(ParseExclusionList("c -* d", true));
+    EXPECT_TRUE(IsNameVisible("a"));
+    EXPECT_TRUE(IsNameVisible("c"));
+    EXPECT_FALSE(IsNameVisible("d"));
+    EXPECT_FALSE(ParseExclusionList("D", false));
+    EXPECT_TRUE(IsNameVisible("d"));
+}
+
+TEST_F(FileLayerTest, ExclusionFileOf100000BytesIsIgnoredOneByteLessIsRead)
+{
+    Write("assets/gone.txt", "g");
+    std::string text = "gone.txt";
+    Write("final.txt", text + std::string(100000 - text.size(), ' '));
+    InitFileSystem();
+    EXPECT_TRUE(FileExists("gone.txt"));
+
+    ClearPathMap();
+    Write("final.txt", text + std::string(99999 - text.size(), ' '));
+    InitFileSystem();
+    EXPECT_FALSE(FileExists("gone.txt"));
+}
+
+TEST_F(FileLayerTest, PreviewModeReadsItsOwnExclusionFile)
+{
+    Write("assets/a.txt", "a");
+    Write("assets/b.txt", "b");
+    Write("final.txt", "a.txt");
+    Write("glintview.txt", "b.txt");
+    SetPreviewMode(true);
+    InitFileSystem();
+    EXPECT_TRUE(FileExists("a.txt"));
+    EXPECT_FALSE(FileExists("b.txt"));
+}
+
+TEST_F(FileLayerTest, UserAndCommonFoldersAreScannedWithPrefixesUnlessActiveX)
+{
+    Folder("user/Saves");
+    Write("user/Saves/One.sav", "1");
+    Write("common/Display.xml", "d");
+    Folder("assets/.svn");
+    Write("assets/.svn/entries", "x");
+    InitFileSystem();
+    EXPECT_EQ(GetPathMap().count("user:saves/one.sav"), 1u);
+    EXPECT_EQ(GetPathMap().count("common:display.xml"), 1u);
+    EXPECT_EQ(GetPathMap().count(".svn/entries"), 0u);
+    EXPECT_EQ(ResolvePath("user:saves/one.sav", true),
+              TString((mRoot + "/user/Saves/One.sav").c_str()));
+
+    ClearPathMap();
+    SetConfig("activex", "1");
+    InitFileSystem();
+    EXPECT_EQ(GetPathMap().count("user:saves/one.sav"), 0u);
+    // Still found on demand.
+    EXPECT_TRUE(FileExists("user:Saves/One.sav"));
+}
+
+TEST_F(FileLayerTest, NextFileInFolderListsOneLevelOrAll)
+{
+    Folder("assets/levels");
+    Folder("assets/levels/deep");
+    Write("assets/levels/b.xml", "");
+    Write("assets/levels/a.xml", "");
+    Write("assets/levels/deep/c.xml", "");
+    Write("assets/levelsx.xml", "");
+    InitFileSystem();
+    std::vector<std::string> flat;
+    TString cursor;
+    while (NextFileInFolder("Levels", cursor, false))
+        flat.push_back(cursor.c_str());
+    EXPECT_EQ(flat, (std::vector<std::string>{"levels/a.xml", "levels/b.xml"}));
+    std::vector<std::string> all;
+    cursor = TString();
+    while (NextFileInFolder("levels/", cursor, true))
+        all.push_back(cursor.c_str());
+    EXPECT_EQ(all, (std::vector<std::string>{"levels/a.xml", "levels/b.xml", "levels/deep/c.xml"}));
+}
+
+TEST_F(FileLayerTest, DeleteFileOnlyTouchesUserAndCommonDiskFilesAndMemoryNames)
+{
+    Write("assets/asset.txt", "a");
+    Write("user/victim.txt", "v");
+    Write("common/keep.txt", "k");
+    InitFileSystem();
+    EXPECT_FALSE(DeleteFile("asset.txt"));
+    EXPECT_TRUE(sys::PathAccess(mRoot + "/assets/asset.txt", 0));
+    EXPECT_FALSE(DeleteFile("user:../common/keep.txt"));
+    EXPECT_TRUE(sys::PathAccess(mRoot + "/common/keep.txt", 0));
+    EXPECT_FALSE(DeleteFile("user:nothing.txt"));
+
+    EXPECT_TRUE(DeleteFile("USER:Victim.txt"));
+    EXPECT_FALSE(sys::PathAccess(mRoot + "/user/victim.txt", 0));
+    EXPECT_EQ(GetPathMap().count("user:victim.txt"), 0u);
+
+    static const char block[] = "m";
+    RegisterMemoryFileName("mem.txt", block, 1);
+    EXPECT_TRUE(DeleteFile("mem.txt"));
+    EXPECT_FALSE(FileExists("mem.txt"));
+}
+
+TEST_F(FileLayerTest, FolderLinkedIntoItselfEndsAtThePathLimit)
+{
+    Folder("assets/loop");
+    Write("assets/loop/x.txt", "x");
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(mRoot + "/assets/loop", mRoot + "/assets/loop/again",
+                                              ec);
+    ASSERT_FALSE(ec);
+    InitFileSystem();
+    EXPECT_TRUE(FileExists("loop/x.txt"));
+    EXPECT_TRUE(FileExists("loop/again/x.txt"));
+    for (const auto& entry : GetPathMap())
+        EXPECT_LT(entry.second.Length(), 260 + 64);
+}

@@ -1,0 +1,216 @@
+// Pack files built byte by byte: precedence, names, bad directories, bounds, reads and re-reads.
+#include "support/file_layer_fixture.h"
+
+#include "platform/files/file.h"
+
+#include <cstring>
+
+using filetest::FileLayerTest;
+using filetest::PackBuilder;
+
+namespace
+{
+std::string ReadEntry(const TString& name, int mode = kFileReadBinary)
+{
+    TFile file;
+    if (!file.Open(name, mode))
+        return "<closed>";
+    std::string out(static_cast<size_t>(file.Length()) + 8, '\0');
+    int n = file.Read(out.data(), static_cast<int>(out.size()));
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+} // namespace
+
+TEST_F(FileLayerTest, PackLayoutGivesEntryLocations)
+{
+    Write("assets/one.qmp", PackBuilder().Add("Dir/Entry.TXT", "hello").Build());
+    InitFileSystem();
+    // 8 header bytes + 1 + 13 + 8 directory bytes put the data at 30.
+    EXPECT_EQ(ResolvePath("dir/entry.txt", true), "@0:30,5");
+    EXPECT_EQ(ReadEntry("DIR/entry.txt"), "hello");
+    EXPECT_EQ(GetPackCount(), 1);
+}
+
+TEST_F(FileLayerTest, LaterSortedPackWinsAndLooseFileBeatsPacks)
+{
+    Write("assets/b.qmp", PackBuilder().Add("shared.txt", "from b").Add("only_b.txt", "b").Build());
+    Write("assets/a.qmp",
+          PackBuilder().Add("shared.txt", "from a").Add("loose.txt", "pack").Build());
+    Write("assets/loose.txt", "loose");
+    InitFileSystem();
+    EXPECT_EQ(ReadEntry("shared.txt"), "from b");
+    EXPECT_EQ(ReadEntry("only_b.txt"), "b");
+    EXPECT_EQ(ReadEntry("loose.txt"), "loose");
+}
+
+TEST_F(FileLayerTest, PackNamesMatchQmpAnywhereButOnlyInLowerCase)
+{
+    Write("assets/extra.qmp.bak", PackBuilder().Add("x.txt", "x").Build());
+    Write("assets/upper.QMP", PackBuilder().Add("y.txt", "y").Build());
+    InitFileSystem();
+    EXPECT_EQ(ReadEntry("x.txt"), "x");
+    EXPECT_FALSE(FileExists("y.txt"));
+}
+
+TEST_F(FileLayerTest, ExclusionListDoesNotHidePackEntries)
+{
+    Write("assets/p.qmp", PackBuilder().Add("secret.txt", "s").Build());
+    Write("final.txt", "secret.txt");
+    InitFileSystem();
+    EXPECT_EQ(ReadEntry("secret.txt"), "s");
+}
+
+TEST_F(FileLayerTest, WrongMagicIsSkippedSilently)
+{
+    Write("assets/bad.qmp", PackBuilder().Add("z.txt", "z").Build("QMPX"));
+    Write("assets/short.qmp", "QM");
+    InitFileSystem();
+    EXPECT_FALSE(FileExists("z.txt"));
+    EXPECT_EQ(GetPackCount(), 0);
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(FileLayerTest, EmptyOrNegativeCountStillTakesATableIndex)
+{
+    std::string negative = "QMPK";
+    PackBuilder::PutU32(negative, 0xFFFFFFFFu);
+    Write("assets/a.qmp", negative);
+    Write("assets/b.qmp", PackBuilder().Build());
+    Write("assets/c.qmp", PackBuilder().Add("c.txt", "c").Build());
+    InitFileSystem();
+    EXPECT_EQ(GetPackCount(), 3);
+    EXPECT_EQ(ResolvePath("c.txt", true), "@2:22,1");
+}
+
+TEST_F(FileLayerTest, DirectoryCutShortKeepsTheEntriesBeforeTheCut)
+{
+    std::string pack = PackBuilder().Add("first.txt", "1").Add("second.txt", "2").Build();
+    // Cut inside the second record: the data of the first entry lies beyond the cut too, so give
+    // the first record an offset inside what is left.
+    std::string cut = pack.substr(0, 8 + 1 + 9 + 8 + 1 + 4);
+    // Point the first entry at byte 0 (the magic) with size 4.
+    cut.replace(8 + 1 + 9, 8, std::string("\0\0\0\0\4\0\0\0", 8));
+    Write("assets/cut.qmp", cut);
+    InitFileSystem();
+    EXPECT_EQ(ReadEntry("first.txt"), "QMPK");
+    EXPECT_FALSE(FileExists("second.txt"));
+    EXPECT_NE(Log().find(": Pack ::assets/cut.qmp: directory cut short after 1 entries\n"),
+              std::string::npos);
+}
+
+TEST_F(FileLayerTest, EntriesRunningPastThePackAreRefusedWhenOpened)
+{
+    std::string pack = "QMPK";
+    PackBuilder::PutU32(pack, 3);
+    auto record = [&pack](const std::string& name, uint32_t offset, uint32_t size)
+    {
+        pack += static_cast<char>(name.size());
+        pack += name;
+        PackBuilder::PutU32(pack, offset);
+        PackBuilder::PutU32(pack, size);
+    };
+    record("past.txt", 10, 1000);
+    record("negative.txt", 4, 0x80000000u);
+    record("huge.txt", 0x90000000u, 1);
+    Write("assets/bad.qmp", pack);
+    InitFileSystem();
+    EXPECT_EQ(ResolvePath("negative.txt", true), "@0:4,-2147483648");
+    EXPECT_EQ(ResolvePath("huge.txt", true), "@0:-1879048192,1");
+    TFile file;
+    EXPECT_FALSE(file.Open("past.txt", kFileReadBinary));
+    EXPECT_FALSE(file.Open("negative.txt", kFileReadBinary));
+    EXPECT_FALSE(file.Open("huge.txt", kFileReadBinary));
+    std::string log = Log();
+    EXPECT_NE(log.find(": error reading @0:10,1000 from flat file\n"), std::string::npos);
+    EXPECT_NE(log.find(": error reading @0:4,-2147483648 from flat file\n"), std::string::npos);
+    EXPECT_NE(log.find(": error reading @0:-1879048192,1 from flat file\n"), std::string::npos);
+}
+
+TEST_F(FileLayerTest, BadLocationsFailQuietly)
+{
+    Write("assets/p.qmp", PackBuilder().Add("e.txt", "e").Build());
+    InitFileSystem();
+    RegisterMemoryFileName("probe", "x", 1);
+    GetPathMap()["nocolon"] = "@0";
+    GetPathMap()["nocomma"] = "@0:1";
+    GetPathMap()["beyond"] = "@7:0,1";
+    TFile file;
+    EXPECT_FALSE(file.Open("nocolon", kFileReadBinary));
+    EXPECT_FALSE(file.Open("nocomma", kFileReadBinary));
+    EXPECT_FALSE(file.Open("beyond", kFileReadBinary));
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(FileLayerTest, EntryEndFlagIsSetOnlyByAShortRead)
+{
+    Write("assets/p.qmp", PackBuilder().Add("ten.bin", "0123456789").Build());
+    InitFileSystem();
+    TFile file;
+    ASSERT_TRUE(file.Open("ten.bin", kFileReadBinary));
+    char buffer[16];
+    EXPECT_EQ(file.Read(buffer, 10), 10);
+    EXPECT_FALSE(file.AtEnd());
+    EXPECT_EQ(file.Read(buffer, 1), 0);
+    EXPECT_TRUE(file.AtEnd());
+    file.Seek(0, kSeekStart);
+    EXPECT_FALSE(file.AtEnd());
+    file.Seek(-3, kSeekEnd);
+    EXPECT_EQ(file.Tell(), 7);
+    file.Seek(100, kSeekCurrent);
+    EXPECT_EQ(file.Tell(), 10);
+    EXPECT_EQ(file.Read(buffer, 4), 0);
+    file.UngetLast();
+    EXPECT_FALSE(file.AtEnd());
+    EXPECT_EQ(file.Read(buffer, 4), 1);
+    EXPECT_EQ(buffer[0], '9');
+}
+
+TEST_F(FileLayerTest, EntryReadInTextModeDropsCarriageReturns)
+{
+    Write("assets/p.qmp", PackBuilder().Add("t.txt", "a\r\nb\rc").Build());
+    InitFileSystem();
+    EXPECT_EQ(ReadEntry("t.txt", kFileReadText), "a\nbc");
+    EXPECT_EQ(ReadEntry("t.txt", kFileReadBinary), "a\r\nb\rc");
+}
+
+TEST_F(FileLayerTest, EntriesOpenForWritingTakeNoBytes)
+{
+    Write("assets/p.qmp", PackBuilder().Add("w.txt", "w").Build());
+    InitFileSystem();
+    TFile file;
+    ASSERT_TRUE(file.Open("w.txt", kFileWriteBinary));
+    EXPECT_EQ(file.Write("x", 1), 0);
+    file.Close();
+    EXPECT_FALSE(DeleteFile("w.txt"));
+    EXPECT_EQ(ReadEntry("w.txt"), "w");
+}
+
+TEST_F(FileLayerTest, RereadingAPackKeepsItsIndexAndOpenEntriesReadable)
+{
+    Write("assets/p.qmp", PackBuilder().Add("e.txt", "first").Build());
+    InitFileSystem();
+    TFile open;
+    ASSERT_TRUE(open.Open("e.txt", kFileReadBinary));
+
+    // Replaced as a save would replace it: a new file under the old name.
+    Write("assets/p.new", PackBuilder().Add("e.txt", "other").Add("f.txt", "new").Build());
+    ASSERT_TRUE(sys::RenameFile(mRoot + "/assets/p.new", mRoot + "/assets/p.qmp"));
+    ReadPack("::assets/p.qmp", GetPathMap());
+    EXPECT_EQ(GetPackCount(), 1);
+    char buffer[5];
+    ASSERT_EQ(open.Read(buffer, 5), 5);
+    EXPECT_EQ(std::string(buffer, 5), "first");
+    EXPECT_EQ(ReadEntry("f.txt"), "new");
+    EXPECT_EQ(ReadEntry("e.txt"), "other");
+}
+
+TEST_F(FileLayerTest, PacksListedInOtherFoldersAreReadFromTheAssetFolder)
+{
+    Write("assets/shared.qmp", PackBuilder().Add("s.txt", "asset pack").Build());
+    Write("user/shared.qmp", PackBuilder().Add("s.txt", "user pack").Build());
+    Write("user/lonely.qmp", PackBuilder().Add("l.txt", "l").Build());
+    InitFileSystem();
+    EXPECT_EQ(ReadEntry("s.txt"), "asset pack");
+    EXPECT_FALSE(FileExists("l.txt"));
+}

@@ -1,0 +1,332 @@
+// TString: record sharing, capacities, searching, editing, formatting and the UTF-8 helpers.
+#include "platform/strings/tstring.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace
+{
+int CountOf(const TString& s)
+{
+    return s.GetData() == nullptr ? 0 : s.GetData()->mCount.load();
+}
+unsigned CapacityOf(const TString& s)
+{
+    return s.GetData() == nullptr ? 0 : s.GetData()->mCapacity;
+}
+} // namespace
+
+TEST(TString, NullAndEmptyCompareEqual)
+{
+    TString null;
+    TString empty("");
+    EXPECT_EQ(null.GetData(), nullptr);
+    EXPECT_NE(empty.GetData(), nullptr);
+    EXPECT_TRUE(null == empty);
+    EXPECT_EQ(null.Length(), 0);
+    EXPECT_EQ(empty.Length(), 0);
+    ASSERT_NE(null.c_str(), nullptr);
+    EXPECT_STREQ(null.c_str(), "");
+    EXPECT_STREQ(empty.c_str(), "");
+    EXPECT_LT(null.Compare(TString("a")), 0);
+    EXPECT_EQ(TString("a").Compare(null), 1);
+}
+
+TEST(TString, CopiesShareUntilOneWrites)
+{
+    TString a("abc");
+    TString b;
+    b = a;
+    EXPECT_EQ(a.GetData(), b.GetData());
+    EXPECT_EQ(CountOf(a), 2);
+    b += 'd';
+    EXPECT_NE(a.GetData(), b.GetData());
+    EXPECT_STREQ(a.c_str(), "abc");
+    EXPECT_STREQ(b.c_str(), "abcd");
+    EXPECT_EQ(CountOf(a), 1);
+    EXPECT_EQ(CountOf(b), 1);
+}
+
+TEST(TString, SelfAssignmentKeepsTheRecord)
+{
+    TString a("x");
+    const TStringData* before = a.GetData();
+    TString& alias = a;
+    a = alias;
+    EXPECT_EQ(a.GetData(), before);
+    EXPECT_EQ(CountOf(a), 1);
+    a = a.c_str();
+    EXPECT_STREQ(a.c_str(), "x");
+}
+
+TEST(TString, CapacityRules)
+{
+    EXPECT_EQ(CapacityOf(TString("abc")), 4u);
+    EXPECT_EQ(CapacityOf(TString("abc", 3)), 16u);
+    EXPECT_EQ(CapacityOf(TString(nullptr)), 16u);
+    EXPECT_EQ(CapacityOf(TString("a") + TString("b")), 16u);
+    EXPECT_EQ(CapacityOf(TString("a") + 'b'), 16u);
+    std::string twenty(20, 'x');
+    EXPECT_EQ(CapacityOf(TString(twenty.c_str()) + 'y'), 22u);
+    TString reserved("abc");
+    reserved.Reserve(5);
+    EXPECT_EQ(CapacityOf(reserved), 16u);
+    reserved.Reserve(40);
+    EXPECT_EQ(CapacityOf(reserved), 40u);
+    EXPECT_STREQ(reserved.c_str(), "abc");
+}
+
+TEST(TString, WriteAtDoublesButAppendGrowsExactly)
+{
+    std::string nineteen(19, 'x');
+    TString viaWrite;
+    viaWrite.Reserve(20);
+    viaWrite.WriteAt(0, nineteen.data(), 19, true);
+    ASSERT_EQ(CapacityOf(viaWrite), 20u);
+    EXPECT_EQ(viaWrite.WriteAt(-1, "yz", 2, true), 21);
+    EXPECT_EQ(CapacityOf(viaWrite), 40u);
+    EXPECT_EQ(viaWrite.Length(), 21);
+
+    TString viaAppend;
+    viaAppend.Reserve(20);
+    viaAppend.WriteAt(0, nineteen.data(), 19, true);
+    viaAppend += TString("yz");
+    EXPECT_EQ(CapacityOf(viaAppend), 22u);
+    EXPECT_EQ(viaAppend.Length(), 21);
+}
+
+TEST(TString, WriteAtWithoutTerminatorOverwritesInPlace)
+{
+    TString s("hello");
+    EXPECT_EQ(s.WriteAt(1, "EL", 2, false), 3);
+    EXPECT_STREQ(s.c_str(), "hELlo");
+    EXPECT_EQ(s.WriteAt(1, "a", 1, true), 2);
+    EXPECT_STREQ(s.c_str(), "ha");
+    TString null;
+    EXPECT_EQ(null.WriteAt(0, "abc", 3, true), 3);
+    EXPECT_STREQ(null.c_str(), "abc");
+}
+
+TEST(TString, WriteAtFromItsOwnText)
+{
+    TString s("abcdefghijklmno"); // capacity 16, full
+    s.WriteAt(-1, s.c_str(), 15, true);
+    EXPECT_STREQ(s.c_str(), "abcdefghijklmnoabcdefghijklmno");
+    TString t("ab");
+    t += t;
+    EXPECT_STREQ(t.c_str(), "abab");
+}
+
+TEST(TString, ReadingAndNumbers)
+{
+    TString s("  -42xyz");
+    EXPECT_EQ(s.ToInt(), -42);
+    EXPECT_EQ(TString("abc").ToInt(), 0);
+    EXPECT_EQ(TString().ToInt(), 0);
+    EXPECT_EQ(TString("+7").ToInt(), 7);
+    EXPECT_FLOAT_EQ(TString("1.5e2 px").ToFloat(), 150.0f);
+    EXPECT_FLOAT_EQ(TString("x").ToFloat(), 0.0f);
+    // Parsed as a double (exactly the midpoint of 1 and the next float), then narrowed to even.
+    EXPECT_EQ(TString("1.0000000596046447753906251").ToFloat(), 1.0f);
+    EXPECT_EQ(TString("abc").CharAt(1), 'b');
+    EXPECT_EQ(TString("abc").CharAt(3), 0);
+    EXPECT_EQ(TString().CharAt(0), 0);
+}
+
+TEST(TString, FindOnBanana)
+{
+    TString s("banana");
+    EXPECT_EQ(s.FindChar('a', kStringBackwards, 0), 5);
+    EXPECT_EQ(s.FindChar('a', kStringBackwards, 1), 3);
+    EXPECT_EQ(s.FindChar('a', 0, 2), 3);
+    EXPECT_EQ(s.FindChar('A', kStringIgnoreCase, 0), 1);
+    EXPECT_EQ(s.FindChar('a', 0, 6), -1);
+    EXPECT_EQ(s.FindChar('z'), -1);
+    EXPECT_EQ(s.Find("an", 0, 2), 3);
+    EXPECT_EQ(s.Find("AN", kStringIgnoreCase, 0), 1);
+    EXPECT_EQ(s.Find("AN", 0, 0), -1);
+    EXPECT_EQ(s.Find("an", kStringBackwards, 0), 3);
+    EXPECT_EQ(s.Find("an", kStringBackwards, 1), 3);
+    EXPECT_EQ(s.Find("an", kStringBackwards, 2), 1);
+    EXPECT_EQ(s.Find("", 0, 2), 2);
+    EXPECT_EQ(s.Find("nan", 0, 6), -1);
+    EXPECT_EQ(s.Find("bananas"), -1);
+    EXPECT_EQ(TString().Find(""), -1);
+}
+
+TEST(TString, FindFirstOf)
+{
+    TString s("key=value");
+    EXPECT_EQ(s.FindFirstOf("=:"), 3);
+    EXPECT_EQ(s.FindFirstOf("=", 4), 9);
+    EXPECT_EQ(s.FindFirstOf("=", 20), 9);
+}
+
+TEST(TString, Substr)
+{
+    TString s("hello");
+    EXPECT_STREQ(s.Substr(2, -1).c_str(), "llo");
+    EXPECT_STREQ(s.Substr(1, 2).c_str(), "el");
+    EXPECT_STREQ(s.Substr(3, 50).c_str(), "lo");
+    TString past = s.Substr(9, 2);
+    EXPECT_NE(past.GetData(), nullptr);
+    EXPECT_STREQ(past.c_str(), "");
+    EXPECT_STREQ(s.Substr(0, 0).c_str(), "");
+}
+
+TEST(TString, Replace)
+{
+    TString path("a\\b\\c");
+    path.Replace("\\", "/", kStringReplaceAll, 0);
+    EXPECT_STREQ(path.c_str(), "a/b/c");
+
+    TString doubled("aa");
+    doubled.Replace("a", "aa", kStringReplaceAll, 0);
+    EXPECT_STREQ(doubled.c_str(), "aaaa");
+
+    TString first("x-x-x");
+    first.Replace("x", "yy");
+    EXPECT_STREQ(first.c_str(), "yy-x-x");
+
+    TString shrink("one, two, three");
+    shrink.Replace(", ", ",", kStringReplaceAll);
+    EXPECT_STREQ(shrink.c_str(), "one,two,three");
+
+    TString caseless("Hello HELLO");
+    caseless.Replace("hello", "bye", kStringReplaceAll | kStringIgnoreCase);
+    EXPECT_STREQ(caseless.c_str(), "bye bye");
+
+    TString back("a.b.c");
+    back.Replace(".", "..", kStringBackwards);
+    EXPECT_STREQ(back.c_str(), "a.b..c");
+    TString backAll("aa");
+    backAll.Replace("a", "aa", kStringBackwards | kStringReplaceAll);
+    EXPECT_STREQ(backAll.c_str(), "aaaa");
+
+    TString untouched("abc");
+    untouched.Replace("", "x", kStringReplaceAll);
+    EXPECT_STREQ(untouched.c_str(), "abc");
+    TString empty;
+    empty.Replace("a", "b", kStringReplaceAll);
+    EXPECT_EQ(empty.GetData(), nullptr);
+
+    TString original("a\\b");
+    TString shared = original;
+    shared.Replace("\\", "/", kStringReplaceAll);
+    EXPECT_STREQ(original.c_str(), "a\\b");
+    EXPECT_STREQ(shared.c_str(), "a/b");
+}
+
+TEST(TString, Erase)
+{
+    TString s("abcdef");
+    s.Erase(1, 2);
+    EXPECT_STREQ(s.c_str(), "adef");
+    s.Erase(2);
+    EXPECT_STREQ(s.c_str(), "ad");
+    s.Erase(1, 100);
+    EXPECT_STREQ(s.c_str(), "a");
+    s.Erase(5, 1);
+    EXPECT_STREQ(s.c_str(), "a");
+}
+
+TEST(TString, AppendAndLower)
+{
+    TString s("Ab");
+    s.Append("CDEF", 2);
+    EXPECT_STREQ(s.c_str(), "AbCD");
+    TString copy = s;
+    s.MakeLower();
+    EXPECT_STREQ(s.c_str(), "abcd");
+    EXPECT_STREQ(copy.c_str(), "AbCD");
+    TString bytes("\xC3\x89Z");
+    bytes.MakeLower();
+    EXPECT_STREQ(bytes.c_str(), "\xC3\x89z");
+}
+
+TEST(TString, FormattingBelowTheBufferTakesOnePass)
+{
+    TString s = TString::Format("%s=%d", "level", 7);
+    EXPECT_STREQ(s.c_str(), "level=7");
+    EXPECT_EQ(CapacityOf(s), 8u);
+    std::string long4095(4095, 'q');
+    TString exact = TString::Format("%s", long4095.c_str());
+    EXPECT_EQ(exact.Length(), 4095);
+    EXPECT_EQ(CapacityOf(exact), 4096u);
+}
+
+TEST(TString, FormattingPastTheBufferIsComplete)
+{
+    std::string text(4096, 'r');
+    text += "tail";
+    TString s = TString::Format("%s!", text.c_str());
+    EXPECT_EQ(s.Length(), 4101);
+    EXPECT_EQ(std::string(s.c_str()), text + "!");
+    EXPECT_EQ(CapacityOf(s), 4102u);
+    TString p;
+    p.Printf("%05d", 42);
+    EXPECT_STREQ(p.c_str(), "00042");
+}
+
+TEST(TString, MapOrderIsByteOrder)
+{
+    std::map<TString, int> keys{{"a", 1}, {"B", 2}, {"\xC3\xA9", 3}, {"", 4}};
+    std::string order;
+    for (const auto& entry : keys)
+        order += std::to_string(entry.second);
+    EXPECT_EQ(order, "4213");
+    EXPECT_EQ(CompareStrings("abc", "abd"), -1);
+    EXPECT_EQ(CompareStrings("abc", "ab"), 1);
+    EXPECT_EQ(CompareStrings("", ""), 0);
+}
+
+TEST(Utf8, EncodeLengthsAndRefusals)
+{
+    char out[4] = {'-', '-', '-', '-'};
+    EXPECT_EQ(EncodeUtf8(0xFEFF, out), 0);
+    EXPECT_EQ(EncodeUtf8(0xFFFE, out), 0);
+    EXPECT_EQ(EncodeUtf8(0xFFFF, out), 0);
+    EXPECT_EQ(EncodeUtf8(0x110000, out), 0);
+    EXPECT_EQ(out[0], '-');
+    EXPECT_EQ(EncodeUtf8(0x41, out), 1);
+    EXPECT_EQ(out[0], 'A');
+    EXPECT_EQ(EncodeUtf8(0xE9, out), 2);
+    EXPECT_EQ(std::string(out, 2), "\xC3\xA9");
+    EXPECT_EQ(EncodeUtf8(0x20AC, out), 3);
+    EXPECT_EQ(std::string(out, 3), "\xE2\x82\xAC");
+    EXPECT_EQ(EncodeUtf8(0xD800, out), 3);
+    EXPECT_EQ(std::string(out, 3), "\xED\xA0\x80");
+    EXPECT_EQ(EncodeUtf8(0x1F600, out), 4);
+    EXPECT_EQ(std::string(out, 4), "\xF0\x9F\x98\x80");
+}
+
+TEST(Utf8, DecodeAndLengths)
+{
+    EXPECT_EQ(DecodeUtf8("A"), 0x41u);
+    EXPECT_EQ(DecodeUtf8("\xC3\xA9"), 0xE9u);
+    EXPECT_EQ(DecodeUtf8("\xE2\x82\xAC"), 0x20ACu);
+    EXPECT_EQ(DecodeUtf8("\xF0\x9F\x98\x80"), 0x1F600u);
+    EXPECT_EQ(DecodeUtf8("\xE2\x41"), 0u);
+    EXPECT_EQ(DecodeUtf8("\x80"), 0u);
+    EXPECT_EQ(DecodeUtf8("\xE2\x82"), 0u); // cut short by the terminator
+    EXPECT_EQ(DecodeUtf8(""), 0u);
+    EXPECT_EQ(DecodeUtf8("\xC0\x81"), 0x01u); // overlong forms are not rejected
+    EXPECT_EQ(Utf8CharLength("\x80"), 1);
+    EXPECT_EQ(Utf8CharLength(""), 0);
+    EXPECT_EQ(Utf8CharLength("\xDF"), 2);
+    EXPECT_EQ(Utf8CharLength("\xEF"), 3);
+    EXPECT_EQ(Utf8CharLength("\xF0"), 4);
+    EXPECT_EQ(Utf8CharLength("\xFF"), 4);
+    EXPECT_STREQ(TString::FromCodePoint(0x20AC).c_str(), "\xE2\x82\xAC");
+    EXPECT_STREQ(TString::FromCodePoint(0xFFFF).c_str(), "");
+}
+
+TEST(Utf8, SingleByteTextRefusesLeadBytesOnly)
+{
+    EXPECT_TRUE(IsSingleByteText(TString()));
+    EXPECT_TRUE(IsSingleByteText("plain \x7F\x80\xBF"));
+    EXPECT_FALSE(IsSingleByteText("caf\xC3\xA9"));
+    EXPECT_FALSE(IsSingleByteText("\xFF"));
+}

@@ -1,0 +1,135 @@
+// Frames at the device: each refusal of BeginScene, the working count, EndDraw's present and its
+// failures, fills outside a frame with the fill value built from the surface's masks, and the
+// present status.
+#include "render/render_test_support.h"
+
+#include "platform/config/config.h"
+
+using namespace rendertest;
+using namespace sys::display;
+
+namespace
+{
+
+class FrameTest : public DisplayTest
+{
+protected:
+    void SetUp() override
+    {
+        DisplayTest::SetUp();
+        Platform().SetDisplay(800, 600, mFull, false, false, false);
+        ASSERT_TRUE(Platform().IsDisplayReady());
+    }
+    SurfaceHost& Host() { return *Data().mBackBuffer->GetHost(); }
+    bool mFull = false;
+};
+
+TEST_F(FrameTest, BeginSceneRefusals)
+{
+    Host().mFlipStatusAnswers = {Result::WasStillDrawing};
+    EXPECT_FALSE(Platform().BeginScene(false)) << "a flip still pending skips the frame";
+    EXPECT_FALSE(Data().mInScene);
+
+    Data().mBackBuffer->MarkLost();
+    EXPECT_FALSE(Platform().BeginScene(false));
+    EXPECT_FALSE(Data().mDxBroken);
+    Data().mBackBuffer->Restore();
+
+    Context().GetFrontBuffer()->MarkLost();
+    EXPECT_FALSE(Platform().BeginScene(false));
+    EXPECT_TRUE(Data().mDxBroken) << "a lost front buffer in the foreground marks DirectX broken";
+    Context().GetFrontBuffer()->Restore();
+    EXPECT_FALSE(Platform().BeginScene(false)) << "and nothing begins while broken";
+
+    Platform().SetDisplay(800, 600, false, true, false, false);
+    Data().mDevice->mBeginSceneAnswers = {Result::Fail};
+    EXPECT_FALSE(Platform().BeginScene(false));
+    EXPECT_EQ(Data().mWorkingCount, 0u);
+    EXPECT_TRUE(Platform().BeginScene(false));
+    EXPECT_TRUE(Data().mInScene);
+    EXPECT_EQ(Data().mWorkingCount, 1u);
+}
+
+TEST_F(FrameTest, LostSurfaceAtBeginSceneRestores)
+{
+    Data().mWorkingCount = 3;
+    Data().mDevice->mBeginSceneAnswers = {Result::SurfaceLost};
+    EXPECT_TRUE(Platform().BeginScene(false));
+    EXPECT_NE(Log().find("TRenderer::BeginDraw: DDERR_SURFACELOST on BeginScene"),
+              std::string::npos);
+    Platform().EndDraw(false);
+}
+
+TEST_F(FrameTest, EndDrawPresentsAndHandlesItsFailures)
+{
+    ASSERT_TRUE(Platform().BeginScene(false));
+    Platform().FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 1, 1));
+    Platform().EndDraw(true);
+    EXPECT_FALSE(Data().mInScene);
+    const sys::ScreenRect& rect = Context().GetDisplay().GetWindowRect();
+    EXPECT_EQ(Context().GetFrontBuffer()->ReadPixel(rect.left, rect.top) & 0xFFFFFF, 0x0000FFu);
+
+    ASSERT_TRUE(Platform().BeginScene(false));
+    Data().mDevice->mEndSceneAnswers = {Result::SceneEndFailed};
+    Platform().EndDraw(true);
+    EXPECT_TRUE(Data().mDxBroken);
+
+    Platform().SetDisplay(800, 600, false, true, false, false);
+    Data().mWorkingCount = 3;
+    ASSERT_TRUE(Platform().BeginScene(false));
+    Host().mPresentAnswers = {Result::SurfaceLost};
+    Platform().EndDraw(true);
+    EXPECT_NE(Log().find("TPlatform::EndDraw: DDERR_SURFACELOST on UpdateFrame or EndScene"),
+              std::string::npos);
+    EXPECT_TRUE(Platform().IsDisplayReady()) << "restored";
+}
+
+TEST_F(FrameTest, FillOutsideAFrameUsesTheMasksAndTheClipRectangle)
+{
+    Platform().FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
+    Platform().FillRect(TRect(900, 0, 1000, 50), TVec4(1, 1, 1, 1));
+    Platform().FillRect(TRect(-10, -10, 0, 0), TVec4(1, 1, 1, 1));
+    Surface& back = *Data().mBackBuffer;
+    EXPECT_EQ(back.ReadRaw(799, 0), 0u) << "outside the screen nothing is filled";
+    EXPECT_EQ(back.ReadRaw(0, 0), 0u);
+    Platform().SetClipRect(TRect(0, 0, 10, 10));
+    Platform().FillRect(TRect(5, 5, 20, 20), TVec4(0.5f, 1, 0.25f, 1));
+    // trunc(channel x mask) AND mask: 0.5 x 0xFF0000 = 0x7F8000 -> 0x7F0000.
+    EXPECT_EQ(back.ReadRaw(9, 9), 0x7FFF3Fu);
+    EXPECT_EQ(back.ReadRaw(10, 10), 0u);
+}
+
+TEST_F(FrameTest, PresentStatusAndFlipWait)
+{
+    EXPECT_TRUE(Platform().IsPresentDone());
+    Host().mBltStatusAnswers = {Result::WasStillDrawing};
+    EXPECT_FALSE(Platform().IsPresentDone());
+    EXPECT_TRUE(Platform().IsPresentDone());
+    Host().mFlipStatusAnswers = {Result::WasStillDrawing, Result::WasStillDrawing};
+    const uint32_t before = GetPlatformTime();
+    Platform().WaitForFlip();
+    EXPECT_EQ(GetPlatformTime() - before, 2u) << "one 1 ms sleep per pending answer";
+}
+
+class SixteenBitFrameTest : public FrameTest
+{
+protected:
+    void SetUp() override
+    {
+        mFull = true;
+        DisplayTest::SetUp();
+        Data().mLowMemoryVideo = true;
+        Platform().SetDisplay(800, 600, true, false, false, false);
+        ASSERT_EQ(Data().mBitDepth, 16);
+    }
+};
+
+TEST_F(SixteenBitFrameTest, FillValueFromTheSixteenBitMasks)
+{
+    Platform().FillRect(TRect(0, 0, 4, 4), TVec4(1, 0.5f, 0, 1));
+    // Red 0xF800, green trunc(0.5 x 0x07E0) AND 0x07E0 = 0x03E0.
+    EXPECT_EQ(Data().mBackBuffer->ReadRaw(0, 0), 0xFBE0u);
+    EXPECT_STREQ(Platform().GetOption("16bitmode").c_str(), "1");
+}
+
+} // namespace
