@@ -5,6 +5,7 @@
 #include "platform/shell/application.h"
 #include "render/text/font_map.h"
 #include "render/text/text_layout.h"
+#include "render/text/text_markup.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_style.h"
@@ -201,15 +202,20 @@ void TTextEdit::UpdateShownText()
 {
     TString shown =
         mPassword ? TString(std::string(static_cast<size_t>(mText.Length()), '*').c_str()) : mText;
+    // What the player typed is shown as typed: its backslashes and "<" are escaped so the layout
+    // reads no mark-up in it; only the caret the field adds is a tag.
     TWindowManager* manager = GetWindowManager();
     if (manager == nullptr || manager->GetFocus() != this)
     {
-        TText::SetText(shown);
+        TText::SetText(markup::Escape(shown));
         return;
     }
     bool on = mCaretClock.GetTime() % kCaretPeriodMs > kCaretOffMs;
     if (on)
-        shown = shown.Substr(0, mCaret) + "<cursor>" + shown.Substr(mCaret);
+        shown = markup::Escape(shown.Substr(0, mCaret)) + "<cursor>" +
+                markup::Escape(shown.Substr(mCaret));
+    else
+        shown = markup::Escape(shown);
     if (on != mCaretShown)
     {
         mCaretShown = on;

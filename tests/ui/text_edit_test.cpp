@@ -308,3 +308,51 @@ TEST_F(TextEditTest, AScreenScriptHearsTheChangesOfAClickedEdit)
 }
 
 } // namespace
+
+TEST_F(TextEditTest, TypedMarkUpCharactersAreShownAsTyped)
+{
+    Do("TextEdit{ name = 'e', x = 20, y = 100, w = 300, h = 40, font = { '__DEFAULT', 30 } }()");
+    Do("Text{ name = 'same', x = 20, y = 200, w = 300, h = 40, font = { '__DEFAULT', 30 }, "
+       "label = 'x\\\\<b>y\\\\\\\\' }()");
+    Do("Text{ name = 'bare', x = 20, y = 300, w = 300, h = 40, font = { '__DEFAULT', 30 }, "
+       "label = 'xy' }()");
+    TTextEdit* edit = FindEdit("e");
+    ASSERT_NE(edit, nullptr);
+    mManager->SetFocus(edit);
+    Type("x<b>y\\");
+    EXPECT_EQ(Text(edit), "x<b>y\\") << "what is kept and returned is what was typed";
+
+    // Unfocused: the five characters drawn exactly as a text of the escaped string draws them.
+    mManager->SetFocus(nullptr);
+    edit->Animate();
+    EXPECT_EQ(Shown(edit), "x\\<b>y\\\\");
+    Frame();
+    const TRect shown = edit->GetScreenRect();
+    const TRect same = FindText("same")->GetScreenRect();
+    for (int y = 0; y < shown.bottom - shown.top; ++y)
+        for (int x = 0; x < shown.right - shown.left; ++x)
+            ASSERT_EQ(Back(shown.left + x, shown.top + y), Back(same.left + x, same.top + y))
+                << "at " << x << ", " << y;
+    EXPECT_GT(Lit(shown), Lit(FindText("bare")->GetScreenRect()) + 0) << "<, b, > and \\ drawn";
+
+    // Focused, a caret after the trailing backslash is a caret, not the text "<cursor>".
+    mManager->SetFocus(edit);
+    int lit[2] = {0, 0};
+    bool caretSeen = false;
+    for (int i = 0; i < 8; ++i)
+    {
+        sys::AdvanceManualClock(100);
+        Send(kEventTick);
+        const bool on = Shown(edit) != "x\\<b>y\\\\";
+        if (on)
+        {
+            EXPECT_EQ(Shown(edit), "x\\<b>y\\\\<cursor>");
+            caretSeen = true;
+        }
+        Frame();
+        lit[on ? 1 : 0] = Lit(shown);
+    }
+    EXPECT_TRUE(caretSeen);
+    EXPECT_GT(lit[1], lit[0]);
+    EXPECT_LT(lit[1] - lit[0], lit[0]) << "only a caret added, no text";
+}

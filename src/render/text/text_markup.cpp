@@ -39,6 +39,19 @@ uint32_t ReadChar(const char* text, int length, int& i)
     return code;
 }
 
+TString Escape(const TString& text)
+{
+    std::string out;
+    out.reserve(static_cast<size_t>(text.Length()));
+    for (const char* c = text.c_str(); *c != 0; ++c)
+    {
+        if (*c == '\\' || *c == '<')
+            out += '\\';
+        out += *c;
+    }
+    return TString(out.c_str());
+}
+
 namespace
 {
 

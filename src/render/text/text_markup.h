@@ -19,6 +19,10 @@ constexpr int kNumberLimit = 100000;
 // whose sequence would run past the end is a character of its own.
 uint32_t ReadChar(const char* text, int length, int& i);
 
+// `text` with a backslash before every backslash and "<", so that the layout shows it as it is and
+// reads no tag or escape in it: for text a player typed.
+TString Escape(const TString& text);
+
 enum class TTagName
 {
     None, // any other tag: consumed and ignored
