@@ -1,9 +1,9 @@
 // Reading the cut-scene tables: checked numbers, array lengths and localized texts.
 #include "game/cutscenes/cutscene_keys.h"
 
-#include "platform/application.h"
+#include "platform/shell/application.h"
 #include "platform/log.h"
-#include "platform/string_table.h"
+#include "platform/strings/string_table.h"
 #include "script/lauxlib.h"
 #include "script/lua_object_wrapper.h"
 

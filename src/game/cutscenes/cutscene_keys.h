@@ -2,7 +2,7 @@
 // and read as the default), integers truncated toward zero, array lengths and the string table.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 
 #include <cstdint>
 

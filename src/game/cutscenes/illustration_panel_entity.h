@@ -3,7 +3,7 @@
 // cell calls on each of them every frame.
 #pragma once
 
-#include "platform/tstring.h"
+#include "platform/strings/tstring.h"
 
 #include <cstdint>
 

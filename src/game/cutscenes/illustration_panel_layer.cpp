@@ -2,8 +2,8 @@
 // parent, and drawing the live and the aged look.
 #include "game/cutscenes/illustration_panel_layer.h"
 
-#include "framework/animated_bitmap.h"
-#include "render/sprite.h"
+#include "framework/widgets/animated_bitmap.h"
+#include "render/sprites/sprite.h"
 #include "script/lua_object_wrapper.h"
 
 namespace

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "game/cutscenes/illustration_panel_entity.h"
-#include "render/draw_spec.h"
+#include "render/renderer/draw_spec.h"
 
 #include <memory>
 

@@ -2,11 +2,11 @@
 // burn-out switch and drawing at the cell's position.
 #include "game/cutscenes/illustration_panel_particle.h"
 
-#include "framework/particle_functions.h"
+#include "framework/widgets/particle_functions.h"
 #include "game/cutscenes/cutscene_keys.h"
 #include "particles/lua_particle_system.h"
 #include "platform/log.h"
-#include "render/draw_spec.h"
+#include "render/renderer/draw_spec.h"
 #include "script/lua_object_wrapper.h"
 
 #include <algorithm>

@@ -3,14 +3,14 @@
 // nothing pointing back at it.
 #include "game/cutscenes/illustration_panel_speech.h"
 
-#include "framework/audio_manager.h"
-#include "framework/frame_services.h"
-#include "framework/text_object.h"
-#include "framework/transform_instructions.h"
-#include "framework/transform_manager.h"
+#include "framework/sound/audio_manager.h"
+#include "framework/core/frame_services.h"
+#include "framework/widgets/text_object.h"
+#include "framework/transforms/transform_instructions.h"
+#include "framework/transforms/transform_manager.h"
 #include "game/cutscenes/cutscene_keys.h"
-#include "render/sprite.h"
-#include "render/texture.h"
+#include "render/sprites/sprite.h"
+#include "render/textures/texture.h"
 #include "script/lua_object_wrapper.h"
 
 #include <algorithm>

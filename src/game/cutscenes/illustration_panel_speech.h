@@ -2,9 +2,9 @@
 // fades in, plays its voice, and fades out when the voice has ended, telling the cell once.
 #pragma once
 
-#include "framework/transform_target.h"
-#include "platform/tstring.h"
-#include "render/draw_spec.h"
+#include "framework/transforms/transform_target.h"
+#include "platform/strings/tstring.h"
+#include "render/renderer/draw_spec.h"
 #include "sound/sound.h"
 
 #include <cstdint>

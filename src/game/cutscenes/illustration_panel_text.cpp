@@ -2,11 +2,11 @@
 // string table, drawn through the layer's placement.
 #include "game/cutscenes/illustration_panel_text.h"
 
-#include "framework/animated_bitmap.h"
-#include "framework/frame_services.h"
-#include "framework/text_object.h"
+#include "framework/widgets/animated_bitmap.h"
+#include "framework/core/frame_services.h"
+#include "framework/widgets/text_object.h"
 #include "game/cutscenes/cutscene_keys.h"
-#include "render/sprite.h"
+#include "render/sprites/sprite.h"
 #include "script/lua_object_wrapper.h"
 
 IllustrationPanelText::IllustrationPanelText(TLuaTable& table) : IllustrationPanelLayer(table)

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "framework/conversation_test_support.h"
-#include "render/renderer.h"
+#include "render/renderer/renderer.h"
 
 #include <array>
 #include <functional>

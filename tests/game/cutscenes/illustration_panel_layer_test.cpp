@@ -3,12 +3,12 @@
 // live and aged looks compared with golden pictures.
 #include "cutscene_test_support.h"
 
-#include "framework/animated_bitmap.h"
-#include "framework/text_object.h"
+#include "framework/widgets/animated_bitmap.h"
+#include "framework/widgets/text_object.h"
 #include "game/cutscenes/illustration_panel_layer.h"
 #include "game/cutscenes/illustration_panel_speech.h"
 #include "game/cutscenes/illustration_panel_text.h"
-#include "render/sprite.h"
+#include "render/sprites/sprite.h"
 
 namespace
 {

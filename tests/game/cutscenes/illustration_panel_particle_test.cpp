@@ -2,7 +2,7 @@
 // switch-off once the effect has burnt out, and drawing at the cell's position only.
 #include "cutscene_test_support.h"
 
-#include "framework/particle_functions.h"
+#include "framework/widgets/particle_functions.h"
 #include "game/cutscenes/illustration_panel_particle.h"
 #include "particles/lua_particle_system.h"
 #include "script/script.h"

@@ -3,9 +3,9 @@
 // voice still plays.
 #include "cutscene_test_support.h"
 
-#include "framework/text_object.h"
+#include "framework/widgets/text_object.h"
 #include "game/cutscenes/illustration_panel_speech.h"
-#include "render/sprite.h"
+#include "render/sprites/sprite.h"
 
 namespace
 {
