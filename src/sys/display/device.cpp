@@ -1269,7 +1269,7 @@ Result Device::DrawPrimitive(PrimitiveType type, uint32_t fvf, const void* verti
         return Result::Ok;
     if (vertices == nullptr)
         return Result::Pointer;
-    if (count > 65536)
+    if (count > kMaxDrawVertices)
         return Result::InvalidParams;
     if (Failed(mTarget->IsLost()))
         return Result::SurfaceLost;

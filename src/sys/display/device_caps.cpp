@@ -23,6 +23,10 @@ DeviceDesc DefaultDevice()
     p.mShadeCaps = SHADECAPS_COLORFLATRGB | SHADECAPS_COLORGOURAUDRGB |
                    SHADECAPS_SPECULARGOURAUDRGB | SHADECAPS_ALPHAGOURAUDBLEND;
     p.mTextureCaps = TEXTURECAPS_PERSPECTIVE | TEXTURECAPS_POW2 | TEXTURECAPS_ALPHA;
+    // The sampler wraps, mirrors and clamps; border addressing is sampled as a clamp, so it is
+    // not claimed.
+    p.mTextureAddressCaps =
+        TEXTUREADDRESSCAPS_WRAP | TEXTUREADDRESSCAPS_MIRROR | TEXTUREADDRESSCAPS_CLAMP;
     d.mLineCaps = p;
     d.mTriCaps = p;
     // Every depth a display mode can have: the rasteriser writes 16-, 24- and 32-bit targets.
@@ -120,6 +124,20 @@ void ResolveDesktopSize(uint32_t* width, uint32_t* height)
     }
     *width = 1024;
     *height = 768;
+}
+
+bool DescribeDrawingDevice(DrawingDeviceSummary* summary)
+{
+    const DisplayConfig& config = GetDisplayConfig();
+    if (config.mDevices.empty())
+        return false;
+    const DeviceDesc& device = config.mDevices.front();
+    summary->mMaxTextureWidth = device.mMaxTextureWidth;
+    summary->mMaxTextureHeight = device.mMaxTextureHeight;
+    summary->mMaxSimultaneousTextures = device.mMaxSimultaneousTextures;
+    summary->mMaxPrimitiveCount = kMaxDrawVertices;
+    summary->mTextureAddressCaps = device.mTriCaps.mTextureAddressCaps;
+    return true;
 }
 
 void GetDesktopDeviceCaps(int32_t* colors, uint32_t* width, uint32_t* height)

@@ -39,6 +39,10 @@ constexpr uint32_t TEXTURECAPS_PERSPECTIVE = 0x00000001;
 constexpr uint32_t TEXTURECAPS_POW2 = 0x00000002;
 constexpr uint32_t TEXTURECAPS_ALPHA = 0x00000004;
 constexpr uint32_t TEXTURECAPS_SQUAREONLY = 0x00000020;
+// Texture addressing modes a device samples.
+constexpr uint32_t TEXTUREADDRESSCAPS_WRAP = 0x00000001;
+constexpr uint32_t TEXTUREADDRESSCAPS_MIRROR = 0x00000002;
+constexpr uint32_t TEXTUREADDRESSCAPS_CLAMP = 0x00000004;
 // Render depths a device supports.
 constexpr uint32_t BD_8 = 0x00000800;
 constexpr uint32_t BD_16 = 0x00000400;
@@ -83,6 +87,9 @@ struct DeviceDesc
     uint32_t mMaxTextureBlendStages = 0;
     uint32_t mMaxSimultaneousTextures = 0;
 };
+
+// The most vertices one DrawPrimitive call takes; a point list draws that many primitives.
+constexpr uint32_t kMaxDrawVertices = 65536;
 
 // The adapter's identity (GetDeviceIdentifier).
 struct DeviceIdentifier
@@ -154,6 +161,18 @@ void ResolveDesktopSize(uint32_t* width, uint32_t* height);
 // What the screen's device context reports: palette colours (-1 above 8 bits), width and height,
 // from the configuration display objects are created with.
 void GetDesktopDeviceCaps(int32_t* colors, uint32_t* width, uint32_t* height);
+
+// What a machine summary reports of the drawing device: the first device of the configuration.
+struct DrawingDeviceSummary
+{
+    uint32_t mMaxTextureWidth = 0;
+    uint32_t mMaxTextureHeight = 0;
+    uint32_t mMaxSimultaneousTextures = 0;
+    uint32_t mMaxPrimitiveCount = 0;  // of one draw call
+    uint32_t mTextureAddressCaps = 0; // TEXTUREADDRESSCAPS_ bits of triangles
+};
+// False when the configuration describes no device.
+bool DescribeDrawingDevice(DrawingDeviceSummary* summary);
 
 // The driver caps and device description as fixed-size records (little-endian 32-bit fields in
 // declaration order, GUIDs as four words, zero-padded): the sizes the platform's structures had.
