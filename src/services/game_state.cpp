@@ -145,6 +145,11 @@ void TGameState::AddHandler(TGameStateHandler* handler)
         Handlers().emplace_back(handler);
 }
 
+const TGameStateHandler* TGameState::GetHandler(size_t index)
+{
+    return index < Handlers().size() ? Handlers()[index].get() : nullptr;
+}
+
 void TGameState::SetState(TString name, TString value)
 {
     if (name.Length() >= 2 && name.CharAt(0) == '+' && name.CharAt(1) == '+')

@@ -20,6 +20,8 @@ public:
     static void Destroy();
     // Appends a handler, which the list owns from then on. Works before the store exists.
     static void AddHandler(TGameStateHandler* handler);
+    // The handler at a place in the list, null past its end (to see what start-up installed).
+    static const TGameStateHandler* GetHandler(size_t index);
 
     // A name starting "++" increments the state without the "++" and ignores `value`.
     void SetState(TString name, TString value);

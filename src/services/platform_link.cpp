@@ -9,6 +9,7 @@
 #include "services/exit_stats.h"
 #include "services/game_state.h"
 #include "services/host_pause.h"
+#include "services/metrics_handler.h"
 
 #include <utility>
 
@@ -29,6 +30,8 @@ public:
     bool QueryHostPause() override { return TGameState::QueryHostPause(); }
     void DestroyGameState() override { TGameState::Destroy(); }
     uint32_t GetHostPauseTime() override { return ::GetHostPauseTime(); }
+    void AddGlintviewHandler() override { TGameState::AddHandler(TGlintviewHandler::Create()); }
+    void AddPostMetricsHandler() override { TGameState::AddHandler(TPostMetricsHandler::Create()); }
     int LoadAddOnModules() override { return ::LoadAddOnModules(); }
     bool PostExitStatistics() override { return PostExitStats(); }
 };
