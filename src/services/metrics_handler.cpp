@@ -7,12 +7,17 @@
 namespace
 {
 
-constexpr int kElapsedPrefixLength = 13; // "begin-elapsed"
-constexpr int kElapsedCountIndex = 14;   // after one separator
+constexpr size_t kElapsedPrefixLength = 13; // "begin-elapsed"
+constexpr size_t kElapsedCountIndex = 14;   // after one separator
 
-bool StartsWith(const TString& text, const char* prefix)
+bool StartsWith(const char* text, const char* prefix)
 {
-    return std::strncmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+bool Is(const char* text, const char* word)
+{
+    return std::strcmp(text, word) == 0;
 }
 
 } // namespace
@@ -44,36 +49,34 @@ void TMetricsGameStateHandler::WriteDueBlocks()
 bool TMetricsGameStateHandler::OnSetState(const char* key, const char* value)
 {
     WriteDueBlocks();
-    TString name(key);
-    TString text(value);
-    TString plain = DispatchState(name, text);
-    if (plain.Length() == 0)
+    const char* plain = DispatchState(key, value);
+    if (plain[0] == '\0')
         return true;
-    if (plain == "commondatadir")
+    if (Is(plain, "commondatadir"))
         return false;
-    if (plain == "userdatadir")
+    if (Is(plain, "userdatadir"))
     {
-        mRecorder.SetUserDataDir(text);
+        mRecorder.SetUserDataDir(value);
         mRecorder.LoadTime();
         mStarted = true;
     }
-    else if (plain == "outputfile")
+    else if (Is(plain, "outputfile"))
     {
-        mRecorder.SetOutputFile(text);
+        mRecorder.SetOutputFile(value);
         mRecorder.LoadTime();
         mStarted = true;
     }
     else
     {
-        mRecorder.UpdateTimer(name, text);
-        mRecorder.SetLatestValue(name, text);
+        mRecorder.UpdateTimer(key, value);
+        mRecorder.SetLatestValue(key, value);
     }
     return false;
 }
 
-TString TMetricsGameStateHandler::DispatchState(const TString& key, const TString& value)
+const char* TMetricsGameStateHandler::DispatchState(const char* key, const char* value)
 {
-    TString result;
+    const char* result = "";
     if (mMode == kTopLevel)
         result = ProcessBegin(key, value);
     else if (mMode == kSkippingBlock)
@@ -81,37 +84,37 @@ TString TMetricsGameStateHandler::DispatchState(const TString& key, const TStrin
     else
         result = ProcessBlock(key, value);
     // Inside a block every state is taken, commands or not.
-    return mMode != kTopLevel ? TString() : result;
+    return mMode != kTopLevel ? "" : result;
 }
 
-TString TMetricsGameStateHandler::ProcessBegin(const TString& key, const TString& value)
+const char* TMetricsGameStateHandler::ProcessBegin(const char* key, const char* value)
 {
-    if (key == "begin-status")
+    if (Is(key, "begin-status"))
     {
         mMode = kStatusBlock;
         mStatusBlock = std::make_unique<TStatusBlock>(value);
         mCurrent = mStatusBlock.get();
-        return TString();
+        return "";
     }
-    if (key == "begin-session")
+    if (Is(key, "begin-session"))
     {
         mMode = kSessionBlock;
-        mCurrent = &mSessionBlocks[value];
+        mCurrent = &mSessionBlocks[TString(value)];
         mCurrent->SetName(value);
-        return TString();
+        return "";
     }
-    if (std::strncmp(key.c_str(), "begin-elapsed", kElapsedPrefixLength) == 0)
+    if (std::strncmp(key, "begin-elapsed", kElapsedPrefixLength) == 0)
     {
         mMode = kElapsedBlock;
         mCurrent = nullptr;
         // A key with nothing after the prefix has no count: it reads as 0.
-        int32_t count = key.Length() >= kElapsedCountIndex
-                            ? static_cast<int32_t>(std::atoi(key.c_str() + kElapsedCountIndex))
+        int32_t count = std::strlen(key) >= kElapsedCountIndex
+                            ? static_cast<int32_t>(std::atoi(key + kElapsedCountIndex))
                             : 0;
         if (count == 0)
         {
             WriteError(TString("Incorrect time value in: ") + key);
-            return TString();
+            return "";
         }
         // A negative count is, unsigned, beyond any play time: collected and never written.
         uint32_t minutes = static_cast<uint32_t>(count);
@@ -122,12 +125,12 @@ TString TMetricsGameStateHandler::ProcessBegin(const TString& key, const TString
         }
         else
             mMode = kSkippingBlock;
-        return TString();
+        return "";
     }
     return key;
 }
 
-TString TMetricsGameStateHandler::ProcessBlock(const TString& key, const TString& value)
+const char* TMetricsGameStateHandler::ProcessBlock(const char* key, const char* value)
 {
     if (StartsWith(key, "end-"))
     {
@@ -136,28 +139,28 @@ TString TMetricsGameStateHandler::ProcessBlock(const TString& key, const TString
         mStatusBlock.reset();
         mCurrent = nullptr;
         mMode = kTopLevel;
-        return TString();
+        return "";
     }
     std::shared_ptr<TGameStateValue> added;
-    if (key == "add-state")
+    if (Is(key, "add-state"))
         added = std::make_shared<TStatusValue>(value);
-    else if (key == "add-timer")
+    else if (Is(key, "add-timer"))
         added = std::make_shared<TElapsedTimeValue>(value);
-    else if (key == "add-value")
+    else if (Is(key, "add-value"))
         added = std::make_shared<TConstValue>(value);
     else
         return key;
     // After a refused "begin-elapsed" there is no block: its values are dropped up to its "end-".
     if (mCurrent != nullptr)
         mCurrent->AddValue(std::move(added));
-    return TString();
+    return "";
 }
 
-TString TMetricsGameStateHandler::SkipBlock(const TString& key)
+const char* TMetricsGameStateHandler::SkipBlock(const char* key)
 {
     if (StartsWith(key, "end-"))
         mMode = kTopLevel;
-    return TString();
+    return "";
 }
 
 void TMetricsGameStateHandler::WriteError(const TString& message)

@@ -53,11 +53,11 @@ protected:
     void SaveTime() const { mRecorder.SaveTime(); }
 
 private:
-    // Empty when the state was taken; otherwise the key, a plain state at top level.
-    TString DispatchState(const TString& key, const TString& value);
-    TString ProcessBegin(const TString& key, const TString& value);
-    TString ProcessBlock(const TString& key, const TString& value);
-    TString SkipBlock(const TString& key);
+    // "" when the state was taken; otherwise the key, a plain state at top level.
+    const char* DispatchState(const char* key, const char* value);
+    const char* ProcessBegin(const char* key, const char* value);
+    const char* ProcessBlock(const char* key, const char* value);
+    const char* SkipBlock(const char* key);
     void WriteError(const TString& message);
 
     TMetricsRecorder mRecorder;

@@ -110,6 +110,16 @@ std::string MakeMetricsLine(const TString& tag, const std::string& timeText,
     return line;
 }
 
+bool TStateNameLess::operator()(const TString& a, const char* b) const
+{
+    return CompareStrings(a.c_str(), b) < 0;
+}
+
+bool TStateNameLess::operator()(const char* a, const TString& b) const
+{
+    return CompareStrings(a, b.c_str()) < 0;
+}
+
 TMetricsRecorder::TMetricsRecorder() : mStartTime(GetPlatformTime()) {}
 
 TMetricsRecorder::~TMetricsRecorder()
@@ -193,36 +203,47 @@ uint32_t TMetricsRecorder::GetTotalTime() const
     return GetSessionTime() + mAccumulatedTime;
 }
 
-void TMetricsRecorder::UpdateTimer(const TString& key, const TString& value)
+int32_t& TMetricsRecorder::Timer(const char* key)
 {
-    if (IsElapsedTimeKey(key.c_str()))
-    {
-        mTimers[TString(ElapsedTimeName(key.c_str()))] = std::atoi(value.c_str());
-        return;
-    }
-    uint32_t now = GetPlatformTime();
-    int32_t& timer = mTimers[key];
-    if (std::strcmp(value.c_str(), "0") == 0)
-    {
-        if (timer < 0)
-            timer = AddTime(timer, now);
-    }
-    else if (std::strncmp(value.c_str(), "restart", 7) == 0)
-        timer = SubtractTime(0, now);
-    else if (timer >= 0)
-        timer = SubtractTime(timer, now);
+    auto found = mTimers.find(key);
+    if (found == mTimers.end())
+        found = mTimers.emplace(TString(key), 0).first;
+    return found->second;
 }
 
-void TMetricsRecorder::SetLatestValue(const TString& key, const TString& value)
+void TMetricsRecorder::UpdateTimer(const char* key, const char* value)
 {
-    mValues[key] = value;
+    if (IsElapsedTimeKey(key))
+    {
+        Timer(ElapsedTimeName(key)) = std::atoi(value);
+        return;
+    }
+    int32_t& timer = Timer(key);
+    if (std::strcmp(value, "0") == 0)
+    {
+        if (timer < 0)
+            timer = AddTime(timer, GetPlatformTime());
+    }
+    else if (std::strncmp(value, "restart", 7) == 0)
+        timer = SubtractTime(0, GetPlatformTime());
+    else if (timer >= 0)
+        timer = SubtractTime(timer, GetPlatformTime());
+}
+
+void TMetricsRecorder::SetLatestValue(const char* key, const char* value)
+{
+    auto found = mValues.find(key);
+    if (found == mValues.end())
+        mValues.emplace(TString(key), TString(value));
+    else if (std::strcmp(found->second.c_str(), value) != 0)
+        found->second = value;
 }
 
 const char* TMetricsRecorder::FilterGetState(const char* key, const char* value)
 {
     if (!IsElapsedTimeKey(key))
         return value;
-    int32_t& timer = mTimers[TString(ElapsedTimeName(key))];
+    int32_t& timer = Timer(ElapsedTimeName(key));
     int32_t time = timer < 0 ? AddTime(timer, GetPlatformTime()) : timer;
     mAnswer = TString::Format("%12d", time);
     return mAnswer.c_str();

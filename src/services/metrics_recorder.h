@@ -13,6 +13,16 @@
 
 class TStatusBlock;
 
+// State names in the recorder's maps are ordered as the store orders them; texts the store hands
+// over are looked up without being copied first.
+struct TStateNameLess
+{
+    using is_transparent = void;
+    bool operator()(const TString& a, const TString& b) const { return a < b; }
+    bool operator()(const TString& a, const char* b) const;
+    bool operator()(const char* a, const TString& b) const;
+};
+
 class TMetricsRecorder
 {
 public:
@@ -41,8 +51,8 @@ public:
 
     // The timer rule: "elapsed-time<sep>NAME" sets NAME's timer; "0" stops a running timer, a
     // value starting "restart" restarts it, any other value starts a stopped one.
-    void UpdateTimer(const TString& key, const TString& value);
-    void SetLatestValue(const TString& key, const TString& value);
+    void UpdateTimer(const char* key, const char* value);
+    void SetLatestValue(const char* key, const char* value);
     // "elapsed-time<sep>NAME" answers NAME's timer as "%12d"; any other key answers `value`. The
     // answer stays valid until the next call.
     const char* FilterGetState(const char* key, const char* value);
@@ -68,9 +78,10 @@ public:
 
 private:
     void UpdatePaths();
+    int32_t& Timer(const char* key);
 
-    std::map<TString, TString> mValues;
-    std::map<TString, int32_t> mTimers;
+    std::map<TString, TString, TStateNameLess> mValues;
+    std::map<TString, int32_t, TStateNameLess> mTimers;
     uint32_t mStartTime = 0;
     uint32_t mAccumulatedTime = 0;
     TString mFolder;
