@@ -7,18 +7,11 @@
 #include <string>
 #include <vector>
 
+using metricstest::Le32;
 using metricstest::MetricsTest;
 
 namespace
 {
-
-std::string Le32(uint32_t value)
-{
-    std::string bytes;
-    for (int i = 0; i < 4; ++i)
-        bytes += static_cast<char>(value >> (8 * i) & 0xFF);
-    return bytes;
-}
 
 // Writes no file: remembers the blocks it was handed, with their values at that moment.
 class RecordingMetricsHandler : public TMetricsGameStateHandler

@@ -7,20 +7,8 @@
 #include <cstring>
 #include <memory>
 
+using metricstest::Le32;
 using metricstest::MetricsTest;
-
-namespace
-{
-
-std::string Le32(uint32_t value)
-{
-    std::string bytes;
-    for (int i = 0; i < 4; ++i)
-        bytes += static_cast<char>(value >> (8 * i) & 0xFF);
-    return bytes;
-}
-
-} // namespace
 
 TEST(MetricsLine, FieldsAreQuotedWhenTheyHoldACommaOrDoNotBeginWithADigit)
 {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <ctime>
 #include <regex>
 #include <string>
@@ -65,6 +66,15 @@ protected:
 
     testsupport::EnvironmentGuard mTimeZone{"TZ", "UTC"};
 };
+
+// The bytes of a little-endian 32-bit number, as the play-time file holds it.
+inline std::string Le32(uint32_t value)
+{
+    std::string bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+    return bytes;
+}
 
 // The machine report as the diagnostics tool lays it out, with every element the summary reads.
 inline std::string FullReport()
