@@ -509,9 +509,14 @@ TEST_F(ExitStatisticsProgramTest, ArePostedAtTheEndAndTheFileGoes)
     EXPECT_EQ(body.rfind("game=murkwell-test&game_version=1.", 0), 0u) << body;
     size_t variant = body.find("&game_variant=windows&guid=");
     EXPECT_NE(variant, std::string::npos) << body;
-    std::string tail = "&game_data=level%3D3%26time%3D42";
-    ASSERT_GE(body.size(), tail.size());
-    EXPECT_EQ(body.substr(body.size() - tail.size()), tail) << body;
+    // The waiting text, then this run's own records: the metrics handler's machine summary.
+    size_t data = body.find(
+        "&game_data=level%3D3%26time%3D42DxInfo%2CThe%20current%20date%2Ftime%20is%3A%20");
+    EXPECT_NE(data, std::string::npos) << body;
+    EXPECT_NE(body.find("\r\nDxDiag%2CThe%20current%20date%2Ftime%20is%3A%20", data),
+              std::string::npos)
+        << body;
+    EXPECT_EQ(body.substr(body.size() - 2), "\r\n");
     EXPECT_FALSE(fs::exists(MetricsFile()));
 }
 
@@ -520,7 +525,9 @@ TEST_F(ExitStatisticsProgramTest, AreKeptWhenTheSiteFails)
     httptest::LoopbackServer server(500, "broken");
     EXPECT_EQ(RunWithMetrics(server), 0);
     EXPECT_EQ(server.RequestCount(), 1u);
-    EXPECT_EQ(ReadFile(MetricsFile()), "level=3&time=42");
+    std::string kept = ReadFile(MetricsFile());
+    EXPECT_EQ(kept.rfind("level=3&time=42DxInfo,The current date/time is: ", 0), 0u) << kept;
+    EXPECT_NE(kept.find("\r\nDxDiag,The current date/time is: "), std::string::npos) << kept;
 }
 
 } // namespace

@@ -1,0 +1,118 @@
+// End-to-end runs with the metrics settings: the program writes its records, play time and machine
+// summary into the data folder ("glintview"), or posts them at exit and lets the accepted file go
+// ("postmetrics").
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+#include "support/loopback_server.h"
+
+namespace
+{
+using namespace e2etest;
+
+// The menu is up after the card and the splash screen; then the window is closed.
+constexpr const char* kMenuThenClose = "focus gained\nwait 500\nclose\n";
+
+class MetricsProgramTest : public ScreenProgramTest
+{
+protected:
+    // A copy of the content whose settings hold the metrics setting (read before the options).
+    fs::path GameWith(const std::string& setting)
+    {
+        fs::path game = CopyGame("metricsgame");
+        WriteFile(game / "assets/settings.xml",
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings>\n"
+                  "    <utf8mode>1</utf8mode>\n    <" +
+                      setting + ">1</" + setting + ">\n</settings>\n");
+        return game;
+    }
+
+    fs::path UserFile(const std::string& name) const
+    {
+        return mRoot / "data/Tovrix/Murkwell" / name;
+    }
+
+    // The tags of the metrics file's records, in order.
+    std::vector<std::string> Tags() const
+    {
+        std::string text = ReadFile(UserFile("metrics.txt"));
+        std::vector<std::string> tags;
+        size_t start = 0;
+        while (start < text.size())
+        {
+            size_t end = text.find("\r\n", start);
+            if (end == std::string::npos)
+                break;
+            tags.push_back(text.substr(start, text.find(',', start) - start));
+            start = end + 2;
+        }
+        return tags;
+    }
+
+    // Runs on the real clock: the exit statistics wait for their worker in clock time, which the
+    // fixed step would run through at once.
+    int RunOnRealClock(const fs::path& game, const std::string& options)
+    {
+        const fs::path input = mRoot / ("input" + std::to_string(++mRuns) + ".txt");
+        WriteFile(input, "focus gained\nwait 20\nclose\n");
+        int pid = Start({"--multiple", "-wd=" + game.string(), "options=" + options},
+                        {"MURKWELL_INPUT_SCRIPT=" + input.string()});
+        EXPECT_GT(pid, 0);
+        return pid > 0 ? WaitForEnd(pid) : -1;
+    }
+
+    uint32_t PlayTime() const
+    {
+        std::string bytes = ReadFile(UserFile("time.dat"));
+        EXPECT_EQ(bytes.size(), 4u);
+        uint32_t total = 0;
+        for (size_t i = 0; i < bytes.size() && i < 4; ++i)
+            total |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << (8 * i);
+        return total;
+    }
+};
+
+TEST_F(MetricsProgramTest, GlintviewWritesTheSummaryAndPlayTimeAndASecondRunAddsItsOwn)
+{
+    fs::path game = GameWith("glintview");
+    int code = -1;
+    RunTraced(game, kMenuThenClose, "", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"DxInfo", "DxDiagNames", "DxDiag"}));
+    EXPECT_TRUE(fs::exists(UserFile("dxdiag.xml")));
+    uint32_t first = PlayTime();
+    EXPECT_GT(first, 0u);
+
+    RunTraced(game, kMenuThenClose, "", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"DxInfo", "DxDiagNames", "DxDiag", "DxInfo",
+                                                "DxDiagNames", "DxDiag"}));
+    EXPECT_GT(PlayTime(), first);
+}
+
+TEST_F(MetricsProgramTest, PostMetricsSendsTheRecordsAtExitAndKeepsThemWhenNobodyListens)
+{
+    fs::path game = GameWith("postmetrics");
+    int refused = httptest::LoopbackServer::RefusedPort();
+    EXPECT_EQ(RunOnRealClock(game, "site=127.0.0.1:" + std::to_string(refused)), 0);
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"DxInfo", "DxDiagNames", "DxDiag"}));
+
+    httptest::LoopbackServer server(200, "thanks");
+    EXPECT_EQ(RunOnRealClock(game, "site=127.0.0.1:" + std::to_string(server.Port())), 0);
+    std::vector<httptest::Request> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].mTarget, "/servlet/exitStats");
+    const std::string& body = requests[0].mBody;
+    size_t data = body.find("&game_data=DxInfo%2CThe%20current%20date%2Ftime%20is%3A%20");
+    EXPECT_NE(data, std::string::npos) << body;
+    EXPECT_NE(body.find("\r\nDxInfo%2C", data), std::string::npos) << "both runs' records";
+    EXPECT_FALSE(fs::exists(UserFile("metrics.txt")));
+}
+
+} // namespace
