@@ -47,6 +47,8 @@ public:
     void ResolveSounds();
     // Stops what plays without calling back and gives every handle back.
     void Release();
+    // One of the effect's sounds is under way, playing or paused.
+    bool IsPlaying() const { return !mRecords.empty(); }
     void OnSoundEnd(SoundCallBack* callback, const std::shared_ptr<TSoundInstance>& instance,
                     const std::shared_ptr<TSound>& next);
 

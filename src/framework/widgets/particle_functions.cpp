@@ -2,6 +2,9 @@
 #include "framework/widgets/particle_functions.h"
 
 #include "framework/core/delta_time.h"
+#include "particles/lua_particle_system.h"
+#include "script/lauxlib.h"
+#include "script/lua_object_wrapper.h"
 
 #include <cmath>
 
@@ -215,4 +218,50 @@ bool ParticlePathRandom::Execute(TParticleContext&, TParticleFrame& frame)
     }
     float value[2] = {point.x + mOffset.x, point.y + mOffset.y};
     return frame.Push(value, 2);
+}
+
+TParticleNodeFactory FindParticleNodeType(const TString& name)
+{
+    if (name == "fSin")
+        return &ParticleSin::Create;
+    if (name == "fNormalize")
+        return &ParticleNormalize::Create;
+    if (name == "fRandom")
+        return &ParticleRandom::Create;
+    return nullptr;
+}
+
+void RegisterParticleTables(TLuaParticleSystem& system, const TLuaTable* functions,
+                            const TLuaTable* data,
+                            std::vector<std::shared_ptr<ParticleVector>>& vectors)
+{
+    TLuaObjectWrapper* key = nullptr;
+    if (functions != nullptr)
+    {
+        while (TLuaTable* value = functions->Next(&key))
+        {
+            TString name = value->ToString();
+            delete value;
+            if (TParticleNodeFactory factory = FindParticleNodeType(name))
+                system.RegisterNodeType(name, factory);
+        }
+    }
+    if (data != nullptr)
+    {
+        while (TLuaTable* entry = data->Next(&key))
+        {
+            auto vector = std::make_shared<ParticleVector>();
+            vectors.push_back(vector);
+            lua_State* L = entry->GetState();
+            entry->Push();
+            int n = lua_istable(L, -1) ? luaL_getn(L, -1) : 0;
+            lua_pop(L, 1);
+            vector->mWidth = static_cast<uint8_t>(n);
+            if (n >= 1 && n <= 4)
+                for (int i = 0; i < n; ++i)
+                    vector->mValue[i] = static_cast<float>(entry->GetNumberAt(i + 1, 0));
+            delete entry;
+            system.RegisterFunction(key->ToString(), vector.get());
+        }
+    }
 }

@@ -1,6 +1,6 @@
 // The framework's particle nodes: sine, weighted random choice, normalising, colour lightening, a
 // constant vector the program supplies and a random point on a polyline. Their seeds come from the
-// frame clock (DeltaTime).
+// frame clock (DeltaTime). Also the reading of a description's "functions" and "data" tables.
 #pragma once
 
 #include "particles/particle_nodes.h"
@@ -8,7 +8,11 @@
 #include "platform/maths/random.h"
 #include "platform/strings/tstring.h"
 
+#include <memory>
 #include <vector>
+
+class TLuaParticleSystem;
+class TLuaTable;
 
 // A random fraction in [0, 1): the next 32 bits times (1 - 2^-25) / 2^32, as a float.
 float ParticleFraction(TRandom& random);
@@ -90,3 +94,15 @@ public:
     TVec2 mOffset = TVec2(0, 0);
     TRandom mRandom;
 };
+
+// The node types a description's "functions" may name: "fSin", "fNormalize", "fRandom"; null
+// for any other name.
+TParticleNodeFactory FindParticleNodeType(const TString& name);
+// Registers with the system each known node type that "functions" names (others are passed
+// over silently) and, for each entry of "data" (key -> array of numbers), a constant vector
+// under the entry's key: its width is the array's length, its values the array's numbers when
+// there are 1 to 4 of them. The vectors are appended to `vectors`, which must outlive the
+// system. Either table may be null.
+void RegisterParticleTables(TLuaParticleSystem& system, const TLuaTable* functions,
+                            const TLuaTable* data,
+                            std::vector<std::shared_ptr<ParticleVector>>& vectors);

@@ -4,24 +4,11 @@
 
 #include "framework/core/delta_time.h"
 #include "render/renderer/renderer.h"
-#include "script/lauxlib.h"
 #include "script/lua_object_wrapper.h"
 #include "ui/window_style.h"
 
 namespace
 {
-// The three node types a window's description may ask for by name.
-TParticleNodeFactory KnownFunction(const TString& name)
-{
-    if (name == "fSin")
-        return &ParticleSin::Create;
-    if (name == "fNormalize")
-        return &ParticleNormalize::Create;
-    if (name == "fRandom")
-        return &ParticleRandom::Create;
-    return nullptr;
-}
-
 // Ends the 2-D block on every way out of Draw when Draw began it.
 struct T2dBlock
 {
@@ -58,38 +45,8 @@ void ParticleSystemWindow::PostInit(TWindowStyle& style)
     int32_t startTime = style.GetInt("initialstarttime", 0);
 
     std::unique_ptr<TLuaTable> functions(style.GetTable("functions"));
-    if (functions != nullptr)
-    {
-        TLuaObjectWrapper* key = nullptr;
-        while (TLuaTable* value = functions->Next(&key))
-        {
-            TString name = value->ToString();
-            delete value;
-            if (TParticleNodeFactory factory = KnownFunction(name))
-                mSystem->RegisterNodeType(name, factory);
-        }
-    }
-
     std::unique_ptr<TLuaTable> data(style.GetTable("data"));
-    if (data != nullptr)
-    {
-        TLuaObjectWrapper* key = nullptr;
-        while (TLuaTable* entry = data->Next(&key))
-        {
-            auto vector = std::make_shared<ParticleVector>();
-            mVectors.push_back(vector);
-            lua_State* L = entry->GetState();
-            entry->Push();
-            int n = lua_istable(L, -1) ? luaL_getn(L, -1) : 0;
-            lua_pop(L, 1);
-            vector->mWidth = static_cast<uint8_t>(n);
-            if (n >= 1 && n <= 4)
-                for (int i = 0; i < n; ++i)
-                    vector->mValue[i] = static_cast<float>(entry->GetNumberAt(i + 1, 0));
-            delete entry;
-            mSystem->RegisterFunction(key->ToString(), vector.get());
-        }
-    }
+    RegisterParticleTables(*mSystem, functions.get(), data.get(), mVectors);
 
     mSystem->Load(style.GetString("script", TString()));
     mSystem->Update(startTime);

@@ -1,0 +1,107 @@
+// GameplayEntity: the common base of what a scene holds and shows (sounds, particle effects,
+// layers, texts, hidden items, clickable areas): name, depth, type code, the saved flag byte and
+// the completion protocol through which animated state changes report their end.
+#pragma once
+
+#include "framework/transforms/transform_manager.h"
+#include "platform/maths/geometry.h"
+#include "platform/strings/tstring.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class TLuaTable;
+struct TDrawSpec;
+
+class GameplayEntity
+{
+public:
+    // Type codes of the kinds.
+    enum : uint32_t
+    {
+        kTypeSound = 10,
+        kTypeParticle = 20,
+        kTypeLayer = 30,
+        kTypeItem = 40,
+        kTypeArea = 50,
+        kTypeText = 60
+    };
+    // Flag bits the base defines; kinds use further bits of the same byte, so the whole byte is
+    // saved and restored.
+    enum : uint8_t
+    {
+        kActive = 0x01,
+        kShown = 0x02
+    };
+
+    // Reads "depth" (truncated, default 0) and "name" (default empty).
+    GameplayEntity(const TLuaTable& table, uint32_t typeCode);
+    // Scenes hold their entities as shared pointers of this base.
+    virtual ~GameplayEntity();
+    GameplayEntity(const GameplayEntity&) = delete;
+    GameplayEntity& operator=(const GameplayEntity&) = delete;
+
+    uint8_t GetFlags() const { return mFlags; }
+    void SetFlags(uint8_t flags) { mFlags = flags; }
+    int32_t GetDepth() const { return mDepth; }
+    const TString& GetName() const { return mName; }
+    uint32_t GetType() const { return mTypeCode; }
+
+    // Fires the held callback when a change finished without animation.
+    virtual void Update(uint32_t elapsedMs);
+    virtual void Draw(const TDrawSpec& parent) = 0;
+    // The second drawing pass, after every entity's Draw.
+    virtual void DrawEffects(const TDrawSpec& parent) = 0;
+    virtual void Pause() = 0;
+    virtual void Resume() = 0;
+    // The screen rectangle; kinds without one answer zeros.
+    virtual TRect GetRect(const TDrawSpec& parent) = 0;
+    // Appends the flag byte.
+    virtual void SaveState(std::vector<uint8_t>& out);
+    // False, and nothing changed, when the entity's block does not fit in `size` bytes.
+    virtual bool LoadState(const uint8_t* data, size_t size);
+    virtual uint32_t GetStateSize() const;
+    // A non-null callback becomes the held one; a null one leaves it.
+    virtual void Activate(bool animate, Callback* callback);
+    virtual void Deactivate(bool animate, Callback* callback);
+    virtual void Show(bool animate, Callback* callback);
+    virtual void Hide(bool animate, Callback* callback);
+    // Names of the still and the animated pictures the entity needs, for preloading.
+    virtual std::vector<TString> GetTextureNames() const;
+    virtual std::vector<TString> GetAnimationNames() const;
+    virtual void LoadTextures();
+    // After the display lost its textures; false when something could not be rebuilt.
+    virtual bool RestoreTextures();
+    // Asked entity by entity in time slices until it answers true.
+    virtual bool FinishTextures();
+    virtual void CreateTextures() = 0;
+    virtual void ReleaseTextures() = 0;
+
+    // The length of this entity's block as saved at `data`; 0 when it does not fit in `size`.
+    virtual size_t MeasureState(const uint8_t* data, size_t size) const;
+
+protected:
+    // A copy of the own callback for the transform manager, which deletes the callbacks it gets.
+    Callback* NewOwnCallback() { return new Callback(mOwnCallback); }
+    void HoldCallback(Callback* callback)
+    {
+        if (callback != nullptr)
+            mHeldCallback = callback;
+    }
+    // The end of a change: completion pending cleared, the held callback (if any) cleared and
+    // called once.
+    void Complete();
+
+    uint8_t mFlags = 0;
+    // The caller's; never deleted here.
+    Callback* mHeldCallback = nullptr;
+    uint8_t mCompletionPending = 0;
+    int32_t mDepth = 0;
+    TString mName;
+    Callback mOwnCallback;
+    uint32_t mTypeCode = 0;
+
+private:
+    static void OnOwnCallback(void* object, TM_Transform* target, uint32_t id);
+};

@@ -1,0 +1,99 @@
+// Sound entities: the set's countdown, activation and the end of a one-shot set.
+#include "framework/adventure/entities/gameplay_sound.h"
+
+#include "framework/sound/sound_effect.h"
+
+#include <algorithm>
+
+void GameplaySound::SoundCallBack::OnSoundEnd(const std::shared_ptr<TSoundInstance>&,
+                                              const std::shared_ptr<TSound>&)
+{
+    mOwner->mFlags &= static_cast<uint8_t>(~kActive);
+}
+
+GameplaySound::GameplaySound(const TLuaTable& table)
+    : GameplayEntity(table, kTypeSound), mEndCallback(std::make_shared<SoundCallBack>(this)),
+      mSound(SoundEffect::Create(table))
+{
+}
+
+GameplaySound::~GameplaySound()
+{
+    mSound->mEndCallback = nullptr;
+    mSound->Release();
+}
+
+void GameplaySound::Update(uint32_t elapsedMs)
+{
+    mSound->Update(elapsedMs);
+    GameplayEntity::Update(elapsedMs);
+}
+
+void GameplaySound::Draw(const TDrawSpec&) {}
+
+void GameplaySound::DrawEffects(const TDrawSpec&) {}
+
+void GameplaySound::Pause()
+{
+    mSound->Pause();
+}
+
+void GameplaySound::Resume()
+{
+    mSound->Resume();
+}
+
+TRect GameplaySound::GetRect(const TDrawSpec&)
+{
+    return TRect(0, 0, 0, 0);
+}
+
+void GameplaySound::Activate(bool animate, Callback* callback)
+{
+    mCompletionPending = 1;
+    if (animate || mSound->mLoop != 0)
+    {
+        mSound->Stop();
+        mSound->mEndCallback = mEndCallback.get();
+        const int64_t wait = int64_t(mSound->mInitialDelay) + mSound->mDelay;
+        mSound->mPending = static_cast<int32_t>(std::clamp<int64_t>(wait, 0, INT32_MAX));
+        mFlags |= kActive;
+        HoldCallback(callback);
+        return;
+    }
+    if (callback != nullptr)
+    {
+        mFlags &= static_cast<uint8_t>(~kActive);
+        mHeldCallback = callback;
+    }
+}
+
+void GameplaySound::Deactivate(bool, Callback* callback)
+{
+    mSound->Stop();
+    // A start still counting down would otherwise play a deactivated sound later.
+    mSound->mPending = -1;
+    mFlags &= static_cast<uint8_t>(~kActive);
+    mCompletionPending = 1;
+    HoldCallback(callback);
+}
+
+void GameplaySound::CreateTextures()
+{
+    mSound->ResolveSounds();
+}
+
+void GameplaySound::ReleaseTextures()
+{
+    mSound->Release();
+}
+
+bool GameplaySound::IsPlaying() const
+{
+    return mSound->IsPlaying();
+}
+
+bool GameplaySound::IsLooping() const
+{
+    return mSound->mLoop != 0;
+}
