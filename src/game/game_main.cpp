@@ -2,7 +2,9 @@
 // framework's singletons, the window types the scripts open by name, and the event actions.
 #include "game/game_main.h"
 
+#include "framework/adventure/dialog/gameplay_dialog.h"
 #include "framework/adventure/dialog_window.h"
+#include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/widgets/animated_bitmap_window.h"
 #include "framework/sound/audio_manager.h"
 #include "framework/widgets/cursor_overlay.h"
@@ -22,6 +24,7 @@
 #include "framework/screens/text_scroll.h"
 #include "framework/transforms/transform_manager.h"
 #include "framework/core/window_manager.h"
+#include "game/dev_dialog.h"
 #include "game/hiscore_store_link.h"
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
@@ -113,8 +116,8 @@ void RunExitList()
 
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
-// The dialog is the framework's until the game's own takes the name.
-const TGameWindowType kGameWindowTypes[12] = {
+// The dialog and the HUD are the framework's until the game's own take the names.
+const TGameWindowType kGameWindowTypes[14] = {
     {"Button", &TVButton::Create},
     {"OptionsWindow", &Options::Create},
     {"SelectPlayerWindow", &TSelectPlayer::Create},
@@ -123,8 +126,10 @@ const TGameWindowType kGameWindowTypes[12] = {
     {"MainMenu", &TMainMenu::Create},
     {"TextEdit", &CustomTextEdit::Create},
     {"DialogWindow", &DialogWindow::Create},
+    {"GameplayHud", &GameplayHud::Create},
     {"Slider", &Slider::Create},
     {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
+    {"GameplayDialog", &GameplayDialog::Create},
     {"TextScroll", &TextScroll::Create},
     {"ParticleWindow", &ParticleSystemWindow::Create},
 };
@@ -213,6 +218,7 @@ void TGameRun::Start(TApplication* application)
     {
         LuaBindFunction(L, kBoundFunctions[0], &ScriptGetConfig);
         LuaBindFunction(L, kBoundFunctions[1], &ScriptRunProcess);
+        BindDevFunctions(L);
     }
 }
 
@@ -280,8 +286,11 @@ void TGameRun::Stop(TApplication* application)
                 break;
         }
         if (lua_State* L = WindowScriptState(manager))
+        {
             for (const char* name : kBoundFunctions)
                 LuaUnbindMember(L, name);
+            UnbindDevFunctions(L);
+        }
         TPlatformEvent last = mLastEvent;
         last.mType = kEventTick;
         manager->HandleEvent(last);

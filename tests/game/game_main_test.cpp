@@ -3,7 +3,9 @@
 // asked for its label, and ended by a close request with every modal popped; the framework's
 // singletons, window types and event actions, and a second run starting clean; Escape and the
 // quit question, the game's two script functions and the root that no longer clears.
+#include "framework/adventure/dialog/gameplay_dialog.h"
 #include "framework/adventure/dialog_window.h"
+#include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/widgets/animated_bitmap_window.h"
 #include "framework/sound/audio_manager.h"
 #include "framework/widgets/cursor_overlay.h"
@@ -238,6 +240,8 @@ std::string KindOf(TWindow* window)
         : window->IsKindOf(CustomTextEdit::GetClassId())       ? "CustomTextEdit"
         : window->IsKindOf(AnimatedBitmapWindow::GetClassId()) ? "AnimatedBitmapWindow"
         : window->IsKindOf(ParticleSystemWindow::GetClassId()) ? "ParticleSystemWindow"
+        : window->IsKindOf(GameplayHud::GetClassId())          ? "GameplayHud"
+        : window->IsKindOf(GameplayDialog::GetClassId())       ? "GameplayDialog"
                                                                : "?";
     if (window->IsKindOf(TButton::GetClassId()))
         kind += "/TButton";
@@ -434,8 +438,9 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
         (std::vector<std::string>{
             "Button=TVButton/TButton", "OptionsWindow=Options", "SelectPlayerWindow=TSelectPlayer",
             "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
-            "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=DialogWindow", "Slider=Slider",
-            "AnimatedBitmap=AnimatedBitmapWindow", "TextScroll=TextScroll/GameWindow",
+            "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=DialogWindow",
+            "GameplayHud=GameplayHud", "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow",
+            "GameplayDialog=GameplayDialog", "TextScroll=TextScroll/GameWindow",
             "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
     EXPECT_EQ(gFramework.mMouseY, 45);
