@@ -137,4 +137,19 @@ FRONT_END = [
     image("credits/ornament.png", "ornament", size=(256, 64)),
 ]
 
-ENTRIES = SOUNDS + IMAGES + FRONT_END + [Entry(SOUND_PACK, "pack")]
+# The scene's HUD: its bar, front, progress bar and hint background, the strip's arrows and the
+# journal and pause buttons; the tutorial prompt's arrow and dialog.
+HUD = [
+    image("hud/bar.png", "hud_bar", size=(800, 100)),
+    image("hud/bar_fg.png", "hud_bar_front", size=(800, 100)),
+    image("hud/progress.png", "hud_progress", size=(200, 12)),
+    image("hud/hintbg.png", "hud_hint_background", size=(800, 100)),
+    *states("hud/arrow_l_%s.png", "hud_button", size=(24, 48), mark="left"),
+    *states("hud/arrow_r_%s.png", "hud_button", size=(24, 48), mark="right"),
+    *states("hud/journal_%s.png", "hud_button", size=(48, 48), mark="book"),
+    *states("hud/pause_%s.png", "hud_button", size=(40, 40), mark="pause"),
+    image("tutorial/arrow.png", "tutorial_arrow", size=(48, 48)),
+    image("tutorial/dialog.png", "tutorial_dialog", size=(320, 120)),
+]
+
+ENTRIES = SOUNDS + IMAGES + FRONT_END + HUD + [Entry(SOUND_PACK, "pack")]
