@@ -1,0 +1,64 @@
+// End-to-end runs of the development screens of the scene HUD and the in-scene dialog on the
+// repository's content: the HUD as drawn, the dialog shown through the developer's function and
+// closed by its button, and a HUD description without its progress bar.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+
+namespace
+{
+using namespace e2etest;
+using Traces = std::vector<std::string>;
+
+class HudDialogTest : public ScreenProgramTest
+{
+protected:
+    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
+};
+
+TEST_F(HudDialogTest, TheHudScreenShowsTheBarAndItsButtons)
+{
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository, "focus gained\nwait 30\nshot hud\nclose\n",
+                        "start=scripts/dev/hud.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    ExpectMatchesGolden(Crop(Shot("hud"), 0, 500, 800, 100), "hud_dev.png");
+}
+
+// "show" (centred at 400, 522) asks for the dialog; once faded in, "ok" (400, 302) closes it and
+// the statement given with it runs with the value 0.
+TEST_F(HudDialogTest, TheDialogShownByNameClosesOnItsButtonAndCallsBackWithZero)
+{
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository,
+                        "focus gained\nwait 30\nclick 400 522\nwait 40\nshot dialog\n"
+                        "click 400 302\nwait 40\nshot after\nclose\n",
+                        "dev=1&start=scripts/dev/dialog.lua", code),
+              (Traces{"start", "dialog closed 0"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    ExpectMatchesGolden(Crop(Shot("dialog"), 220, 150, 360, 200), "dialog_dev.png");
+}
+
+TEST_F(HudDialogTest, AHudWithoutItsProgressBarIsFatalAndTheGameEnds)
+{
+    const fs::path game = CopyGame("content");
+    const fs::path hud = game / "assets/scripts/hud.lua";
+    WriteFile(hud, std::regex_replace(ReadFile(hud), std::regex("progressbar = \\{[^}]*\\},"), ""));
+    int code = -1;
+    RunTraced(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/hud.lua", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(ReadFile(LogFile()).find(
+                  "ERROR:No progressbar table for GameplayHud!   FILE:gameplayhud LINE:84"),
+              std::string::npos)
+        << ReadFile(LogFile());
+}
+
+} // namespace
