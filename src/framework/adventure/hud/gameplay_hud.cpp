@@ -512,14 +512,14 @@ void GameplayHud::OnRightOut(void* object, TM_Transform*, uint32_t)
     static_cast<GameplayHud*>(object)->mSlideState = 2;
 }
 
-void GameplayHud::SlideSubsetIn()
+void GameplayHud::SlideRangeIn(const std::vector<GameplayInventory*>& strip, bool lifted,
+                               bool fromRight)
 {
-    mShown = mSubset;
+    mShown = strip;
     mRangeFirst = mRangeLast = 0;
-    SetButtonsEnabled(true);
     ComputeRange(0);
     for (GameplayInventory* object : mShown)
-        object->SetLiftedParts(true);
+        object->SetLiftedParts(lifted);
     Callback* callback = mSubsetCallback;
     mSubsetCallback = nullptr;
     if (!mShown.empty())
@@ -531,40 +531,13 @@ void GameplayHud::SlideSubsetIn()
         const std::vector<float> centres = RangeCentres();
         for (size_t i = mRangeFirst; i <= mRangeLast; ++i)
         {
-            mShown[i]->SetPosition(OutsideRight(i), mStripY);
+            mShown[i]->SetPosition(fromRight ? OutsideRight(i) : OutsideLeft(i), mStripY);
+            // From the right the first object leads; from the left the last one starts at once,
+            // so it lands first and carries the callback.
+            const size_t order = fromRight ? i - mRangeFirst : mRangeLast - i;
             mShown[i]->MoveTo(centres[i - mRangeFirst], mStripY,
                               i == mRangeLast ? callback : nullptr,
-                              static_cast<int32_t>(i - mRangeFirst) * mHideDelay);
-        }
-        callback = nullptr;
-    }
-    CallLater(callback);
-    FadeInHintBackground();
-}
-
-void GameplayHud::SlideStripBack()
-{
-    mShown = mSavedStrip;
-    mRangeFirst = mRangeLast = 0;
-    ComputeRange(0);
-    for (GameplayInventory* object : mShown)
-        object->SetLiftedParts(false);
-    Callback* callback = mSubsetCallback;
-    mSubsetCallback = nullptr;
-    if (!mShown.empty())
-    {
-        for (size_t i = 0; i < mRangeFirst; ++i)
-            mShown[i]->SetPosition(OutsideLeft(i), mStripY);
-        for (size_t i = mRangeLast + 1; i < mShown.size(); ++i)
-            mShown[i]->SetPosition(OutsideRight(i), mStripY);
-        const std::vector<float> centres = RangeCentres();
-        // The last object starts first, so it lands first and carries the callback.
-        for (size_t i = mRangeFirst; i <= mRangeLast; ++i)
-        {
-            mShown[i]->SetPosition(OutsideLeft(i), mStripY);
-            mShown[i]->MoveTo(centres[i - mRangeFirst], mStripY,
-                              i == mRangeLast ? callback : nullptr,
-                              static_cast<int32_t>(mRangeLast - i) * mHideDelay);
+                              static_cast<int32_t>(order) * mHideDelay);
         }
         callback = nullptr;
     }
@@ -633,9 +606,15 @@ void GameplayHud::Update()
     const int32_t slide = mSlideState;
     mSlideState = 0;
     if (slide == 1)
-        SlideSubsetIn();
+    {
+        SetButtonsEnabled(true);
+        SlideRangeIn(mSubset, true, true);
+        FadeInHintBackground();
+    }
     else if (slide == 2)
-        SlideStripBack();
+    {
+        SlideRangeIn(mSavedStrip, false, false);
+    }
     if (!mLateCallbacks.empty())
     {
         std::vector<Callback*> due;

@@ -121,8 +121,9 @@ protected:
     void CallLater(Callback* callback);
     static void OnLeftOut(void* object, TM_Transform* target, uint32_t id);
     static void OnRightOut(void* object, TM_Transform* target, uint32_t id);
-    void SlideSubsetIn();
-    void SlideStripBack();
+    // The continuation of a slide-out: `strip` becomes the shown strip, its range laid out from
+    // the start, its lifted look set, and the range's objects glide in from one side.
+    void SlideRangeIn(const std::vector<GameplayInventory*>& strip, bool lifted, bool fromRight);
 
     bool mButtonsEnabled = true;
     bool mPaused = false;
