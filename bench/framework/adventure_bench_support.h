@@ -68,7 +68,8 @@ inline void RegisterInventoryPictures()
     files->Png("bench/fe.png", std::vector<uint32_t>(12, 0xFFFFFF00), 3, 4);
 }
 
-// `count` objects shown, two of three parts found, a 56-pixel bar; the clock stepped by Frame.
+// `count` objects shown in their incomplete look: one of two parts found, a 56-pixel bar half
+// filled; the clock stepped by Frame.
 struct InventoryStrip
 {
     explicit InventoryStrip(int count)
@@ -84,7 +85,7 @@ struct InventoryStrip
         for (int i = 0; i < count; ++i)
         {
             mScript.DoLuaString(("_o = { name = 'o" + std::to_string(i) +
-                                 "', image = 'bench/inv', partcount = 3, y = 300, x = " +
+                                 "', image = 'bench/inv', partcount = 2, y = 300, x = " +
                                  std::to_string(20 + (i * 26) % 760) + " }")
                                     .c_str());
             std::unique_ptr<TLuaTable> object(mScript.GetGlobalTable("_o"));
@@ -92,7 +93,6 @@ struct InventoryStrip
             made->Init(*object, *shared);
             made->PlaceInHud(nullptr, false);
             made->AddPart(1, true);
-            made->AddPart(2, true);
             mObjects.push_back(std::move(made));
         }
         Frame(1);
@@ -113,8 +113,9 @@ struct InventoryStrip
     std::vector<std::unique_ptr<GameplayInventory>> mObjects;
 };
 
-// What one strip object in its incomplete look draws, made as plain sprite draws: the four
-// picture frames, both bar ends, the left fill end, 56 frame columns and 38 fill columns.
+// What one strip object in its incomplete look draws, made as plain sprite draws: the silhouette,
+// the darkened whole and the one found part, both bar ends, the left fill end, 56 frame columns and
+// 28 fill columns.
 struct DirectInventorySprites
 {
     DirectInventorySprites()
@@ -125,7 +126,7 @@ struct DirectInventorySprites
     }
     void Draw(const TDrawSpec& at)
     {
-        for (int frame : {1, 0, 3, 2})
+        for (int frame : {1, 0, 2})
         {
             mPicture->SetFrame(frame);
             mPicture->Draw(at, 0);
@@ -137,7 +138,7 @@ struct DirectInventorySprites
         {
             const TDrawSpec x = TDrawSpec(TVec2(static_cast<float>(c + 3), 0)).Combine(bar);
             mColumn->Draw(x, 0);
-            if (c < 38)
+            if (c < 28)
                 mFill->Draw(x, 0);
         }
         mEnd->Draw(TDrawSpec(TVec2(59, 0)).Combine(bar), 0);
