@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -68,6 +70,45 @@ std::string FormatValue(const std::vector<uint8_t>& value)
     return text;
 }
 
+// The file's bytes; false with the reason when it is no file that can be read (a folder, a file
+// without read permission, a read error midway). No exception leaves here.
+bool ReadWholeFile(const char* path, std::vector<uint8_t>& data, std::string& reason)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error)
+    {
+        reason = error.message();
+        return false;
+    }
+    if (std::filesystem::is_directory(status))
+    {
+        reason = "it is a folder";
+        return false;
+    }
+    try
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+        {
+            reason = "it cannot be opened";
+            return false;
+        }
+        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad())
+        {
+            reason = "read error";
+            return false;
+        }
+    }
+    catch (const std::exception& failure)
+    {
+        reason = failure.what();
+        return false;
+    }
+    return true;
+}
+
 void PrintSlots(const TPrefs::TSlotList& slots)
 {
     for (size_t s = 0; s < slots.size(); ++s)
@@ -87,13 +128,11 @@ int main(int argc, char** argv)
         PrintUsage();
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
     std::vector<uint8_t> data;
-    if (in)
-        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof())
+    std::string reason;
+    if (!ReadWholeFile(argv[1], data, reason))
     {
-        std::fprintf(stderr, "prefsdump: cannot read '%s'\n", argv[1]);
+        std::fprintf(stderr, "prefsdump: cannot read '%s': %s\n", argv[1], reason.c_str());
         return 1;
     }
     if (data.size() > UINT32_MAX)

@@ -155,10 +155,10 @@ void TQmHiscores::KeepDamagedFile()
             kDamagedScoreFile);
 }
 
-void TQmHiscores::Save()
+bool TQmHiscores::Save()
 {
     if (!mRecord->mSaveEnabled)
-        return;
+        return true;
     if (mRecord->mKeepDamagedFile)
     {
         KeepDamagedFile();
@@ -168,15 +168,34 @@ void TQmHiscores::Save()
         EncipherHiscoreDocument(mRecord->mCipher, BuildHiscoreDocument(mRecord->mData));
     // The file layer writes a temporary file and renames it over the old one when it is closed.
     TFile file;
-    if (bytes.empty() || !file.Open(kScoreFile, kFileWriteBinary))
+    if (bytes.empty())
     {
-        Log("ERROR: HiScores: The scores could not be saved to '%s'.", kScoreFile);
-        return;
+        Log("ERROR: HiScores: The scores could not be saved to '%s': nothing to write.",
+            kScoreFile);
+        return false;
     }
-    int size = static_cast<int>(bytes.size());
-    bool written = file.Write(bytes.data(), size) == size;
-    if (!file.Close() || !written)
-        Log("ERROR: HiScores: The scores could not be saved to '%s'.", kScoreFile);
+    if (!file.Open(kScoreFile, kFileWriteBinary))
+    {
+        Log("ERROR: HiScores: The scores could not be saved to '%s': %s.", kScoreFile,
+            file.GetError().c_str());
+        return false;
+    }
+    const int size = static_cast<int>(bytes.size());
+    const int written = file.Write(bytes.data(), size);
+    if (written != size)
+    {
+        file.Discard();
+        Log("ERROR: HiScores: The scores could not be saved to '%s': %d of %d bytes written.",
+            kScoreFile, written, size);
+        return false;
+    }
+    if (!file.Close())
+    {
+        Log("ERROR: HiScores: The scores could not be saved to '%s': %s.", kScoreFile,
+            file.GetError().c_str());
+        return false;
+    }
+    return true;
 }
 
 void TQmHiscores::SetParameter(int which, const TString& value)

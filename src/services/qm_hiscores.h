@@ -58,7 +58,8 @@ private:
     void Load();
     void ReadSettingsFile();
     void ReadServerAddress();
-    void Save();
+    // False (and a log line with the reason) when the score file could not be written.
+    bool Save();
     void KeepDamagedFile();
 
     std::unique_ptr<Record> mRecord;

@@ -2,6 +2,7 @@
 // stat.
 #include "sys/paths.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -198,6 +199,25 @@ bool MakeFolder(const std::string& path)
 bool RemoveFile(const std::string& path)
 {
     return !path.empty() && unlink(path.c_str()) == 0;
+}
+
+bool CanWriteInFolder(const std::string& folder, std::string& reason)
+{
+    std::string pattern = folder;
+    if (pattern.empty() || pattern.back() != '/')
+        pattern += '/';
+    pattern += ".write-check-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0)
+    {
+        reason = std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    unlink(name.data());
+    return true;
 }
 
 bool RenameFile(const std::string& from, const std::string& to)

@@ -52,6 +52,9 @@ bool StatPath(const std::string& path, FileStat& out);
 // One folder level; true when it was made or already exists as a folder.
 bool MakeFolder(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Whether a file can be made in the folder (made and removed again; permission bits alone do not
+// tell on a read-only mount or for the superuser). False with the system's reason otherwise.
+bool CanWriteInFolder(const std::string& folder, std::string& reason);
 // Replaces `to` when it exists (the atomic step of writing through a temporary name).
 bool RenameFile(const std::string& from, const std::string& to);
 

@@ -174,4 +174,9 @@ std::string GetEnvironmentVariable(const char* name)
     return value ? value : "";
 }
 
+void PrintNotice(const std::string& line)
+{
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 } // namespace sys

@@ -48,5 +48,7 @@ void SignalProcess(int pid, bool kill);
 
 // The value of an environment variable, empty when unset.
 std::string GetEnvironmentVariable(const char* name);
+// One line on standard error, for what the player must read in the terminal.
+void PrintNotice(const std::string& line);
 
 } // namespace sys

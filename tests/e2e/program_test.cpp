@@ -323,6 +323,14 @@ TEST_F(GameProgramTest, ProfilesMadeByAScreenAreStoredAndFoundByTheNextRun)
     EXPECT_EQ(DumpPrefs(mRoot / "cut.dat"),
               slots + "prefsdump: '" + (mRoot / "cut.dat").string() +
                   "' is damaged: only what came before the bad chunk was read\n");
+    // A folder, or nothing at all, is no file to read: a message and exit code 1.
+    int dumpCode = -1;
+    EXPECT_EQ(DumpPrefs(mRoot, &dumpCode),
+              "prefsdump: cannot read '" + mRoot.string() + "': it is a folder\n");
+    EXPECT_EQ(dumpCode, 1);
+    EXPECT_NE(DumpPrefs(mRoot / "absent.dat", &dumpCode).find("prefsdump: cannot read '"),
+              std::string::npos);
+    EXPECT_EQ(dumpCode, 1);
     // The last one made is the current one.
     EXPECT_EQ(RunScreen("find.lua", "wait 5\nclose\n", code), "2\tBob\ttrue\ttrue\tfalse\n");
     EXPECT_EQ(code, 0);

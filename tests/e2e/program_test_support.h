@@ -81,7 +81,7 @@ inline bool WritePicture(const Picture& picture, const fs::path& path)
 
 // What `prefsdump` prints of a preferences file, its error line (when it has one) last; the
 // tool's own exit code is not judged here, so damaged files can be looked at too.
-inline std::string DumpPrefs(const fs::path& prefs)
+inline std::string DumpPrefs(const fs::path& prefs, int* exitCode = nullptr)
 {
     const fs::path output = prefs.string() + ".dump.txt";
     int pid = sys::SpawnProcess({"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1",
@@ -92,6 +92,8 @@ inline std::string DumpPrefs(const fs::path& prefs)
     if (pid <= 0)
         return std::string();
     EXPECT_TRUE(sys::WaitProcess(pid, kEndLimitMs, code)) << "prefsdump did not end";
+    if (exitCode != nullptr)
+        *exitCode = code;
     std::string text = ReadFile(output);
     std::error_code ignored;
     fs::remove(output, ignored);

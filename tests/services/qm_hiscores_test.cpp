@@ -3,6 +3,10 @@
 #include "services/hiscore_test_support.h"
 #include "services/http_test_support.h"
 
+#include "platform/files/file.h"
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 using namespace hiscoretest;
@@ -349,8 +353,33 @@ TEST_F(HiscoresTest, FailuresToSaveAndAMissingKeyAreLogged)
     Open("ann", "m")->AddScore(1, false, nullptr);
     EXPECT_NE(Log().find("ERROR: No encryption key set before TQmHiscores construction!"),
               std::string::npos);
-    EXPECT_NE(Log().find("ERROR: HiScores: The scores could not be saved to 'user:hiscore.dat'."),
+    EXPECT_NE(Log().find("ERROR: HiScores: The scores could not be saved to 'user:hiscore.dat'"),
               std::string::npos);
+}
+
+// The disk full at the close, or a folder where the file goes: the reason in the log, and the
+// scores saved before still on disk as they were.
+TEST_F(HiscoresTest, AFailedSaveSaysWhyAndKeepsTheSavedScores)
+{
+    auto store = Open("ann", "m");
+    store->AddScore(10, false, nullptr);
+    const std::string saved = ScoreFile();
+    ASSERT_FALSE(saved.empty());
+    InjectDiskCloseFailure(ENOSPC);
+    store->AddScore(20, false, nullptr);
+    EXPECT_EQ(ScoreFile(), saved);
+    EXPECT_NE(Log().find("ERROR: HiScores: The scores could not be saved to 'user:hiscore.dat': " +
+                         std::string(std::strerror(ENOSPC)) + "."),
+              std::string::npos)
+        << Log();
+    EXPECT_EQ(Open("ann", "m")->GetNumScores(true), 1);
+
+    std::filesystem::remove(mRoot + "/user/hiscore.dat");
+    Folder("user/hiscore.dat");
+    store->AddScore(30, false, nullptr);
+    EXPECT_NE(Log().find("'user:hiscore.dat': " + std::string(std::strerror(EISDIR)) + "."),
+              std::string::npos)
+        << Log();
 }
 
 TEST_F(HiscoresTest, TheScoreServiceIsNamedButNeverCalled)

@@ -351,35 +351,32 @@ int TPrefs::GetData(const TString& key, void* buffer, int size, int user) const
     return 0;
 }
 
-void TPrefs::SetString(const TString& key, const TString& value, int user, bool save)
+bool TPrefs::SetString(const TString& key, const TString& value, int user, bool save)
 {
     const char* text = value.c_str();
-    SetData(key, text, value.Length() + 1, user, save);
+    return SetData(key, text, value.Length() + 1, user, save);
 }
 
-void TPrefs::SetInt(const TString& key, int value, int user, bool save)
+bool TPrefs::SetInt(const TString& key, int value, int user, bool save)
 {
-    SetString(key, TString::Format("%d", value), user, save);
+    return SetString(key, TString::Format("%d", value), user, save);
 }
 
-void TPrefs::SetData(const TString& key, const void* data, int length, int user, bool save)
+bool TPrefs::SetData(const TString& key, const void* data, int length, int user, bool save)
 {
     if (length < 0 || (!data && length > 0))
     {
         Log("ERROR: Preferences value '%s' has no data", key.c_str());
-        return;
+        return false;
     }
     TSlot* slot = SlotForWriting(key, user, static_cast<size_t>(length));
     if (!slot)
     {
-        return;
+        return false;
     }
     const auto* bytes = static_cast<const uint8_t*>(data);
     (*slot)[key].assign(bytes, bytes + length);
-    if (save)
-    {
-        Save();
-    }
+    return !save || Save();
 }
 
 void TPrefs::DeleteUser(int index)
@@ -438,11 +435,11 @@ std::vector<uint8_t> TPrefs::BuildFile()
     return out;
 }
 
-void TPrefs::Save()
+bool TPrefs::Save()
 {
     if (!mWritable)
     {
-        return;
+        return true;
     }
     std::vector<uint8_t> data = BuildFile();
     // The file layer writes a temporary file and renames it over the old one when it is closed,
@@ -450,14 +447,24 @@ void TPrefs::Save()
     TFile file;
     if (!file.Open(mFileName, kFileWriteBinary))
     {
-        Log("ERROR: Preferences could not be written to '%s'", mFileName.c_str());
-        return;
+        Log("ERROR: Preferences could not be written to '%s': %s", mFileName.c_str(),
+            file.GetError().c_str());
+        return false;
     }
-    int written = file.Write(data.data(), static_cast<int>(data.size()));
-    if (written != static_cast<int>(data.size()))
+    const int size = static_cast<int>(data.size());
+    const int written = file.Write(data.data(), size);
+    if (written != size)
     {
-        Log("ERROR: Preferences could not be written to '%s' (%d of %d bytes)", mFileName.c_str(),
-            written, static_cast<int>(data.size()));
+        file.Discard();
+        Log("ERROR: Preferences could not be written to '%s': %d of %d bytes written",
+            mFileName.c_str(), written, size);
+        return false;
     }
-    file.Close();
+    if (!file.Close())
+    {
+        Log("ERROR: Preferences could not be written to '%s': %s", mFileName.c_str(),
+            file.GetError().c_str());
+        return false;
+    }
+    return true;
 }

@@ -32,15 +32,19 @@ public:
     // Without a buffer: the value's length. -1 when the slot or the key does not exist.
     int GetData(const TString& key, void* buffer, int size, int user = -1) const;
 
-    void SetString(const TString& key, const TString& value, int user = -1, bool save = true);
-    void SetInt(const TString& key, int value, int user = -1, bool save = true);
-    void SetData(const TString& key, const void* data, int length, int user = -1, bool save = true);
+    // False when the value was refused or, with `save`, the file could not be written (the value
+    // is then held in memory only).
+    bool SetString(const TString& key, const TString& value, int user = -1, bool save = true);
+    bool SetInt(const TString& key, int value, int user = -1, bool save = true);
+    bool SetData(const TString& key, const void* data, int length, int user = -1, bool save = true);
 
     // Removes user index's slot; the later users move down by one.
     void DeleteUser(int index);
 
     // Writes the whole file (a temporary file renamed over the old one); nothing when read-only.
-    void Save();
+    // A failure is logged with the file and the reason, answers false and leaves the old file as
+    // it was.
+    bool Save();
 
     // The chunks Save writes, built in memory.
     std::vector<uint8_t> BuildFile();

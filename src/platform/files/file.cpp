@@ -49,9 +49,13 @@ TFile::~TFile()
 bool TFile::Open(const TString& name, int mode)
 {
     Close();
+    mError = TString();
     TString location = ResolvePath(name, mode < kFileWriteBinary);
     if (location.Length() == 0)
+    {
+        mError = "no such file";
         return false;
+    }
     TFileData* data = nullptr;
     char kind = location.CharAt(0);
     if (kind == '@')
@@ -66,6 +70,9 @@ bool TFile::Open(const TString& name, int mode)
     }
     if (!data->Open(location, mode))
     {
+        mError = data->GetError();
+        if (mError.Length() == 0)
+            mError = "no such file";
         delete data;
         return false;
     }
@@ -78,9 +85,20 @@ bool TFile::Close()
     if (mData == nullptr)
         return true;
     int result = mData->Close();
+    if (result != 0)
+        mError = mData->GetError();
     delete mData;
     mData = nullptr;
     return result == 0;
+}
+
+void TFile::Discard()
+{
+    if (mData == nullptr)
+        return;
+    mData->Discard();
+    delete mData;
+    mData = nullptr;
 }
 
 bool TFile::AtEnd()

@@ -38,6 +38,11 @@ public:
     virtual int Read(void* buffer, int count) = 0;
     virtual int Write(const void* buffer, int count) = 0;
     virtual bool AtEnd() = 0;
+    // Why the last open or close failed, for the log; empty when nothing failed or the kind
+    // cannot tell.
+    virtual TString GetError() const { return TString(); }
+    // Ends a write that must not replace the file (it came out short); other kinds just close.
+    virtual void Discard() { Close(); }
 };
 
 class TFile
@@ -53,6 +58,8 @@ public:
     // False when the file could not be finished: for a write, the data did not reach the disk or
     // the temporary file did not replace the old one.
     bool Close();
+    // Closes a write without letting it replace the file it was to replace.
+    void Discard();
     bool IsOpen() const { return mData != nullptr; }
     bool AtEnd();
     void Seek(int offset, int origin);
@@ -61,10 +68,17 @@ public:
     int Read(void* buffer, int count);
     int Write(const void* buffer, int count);
     void UngetLast();
+    // Why the last Open or Close of this handle failed ("no such file", the system's reason...).
+    const TString& GetError() const { return mError; }
 
 private:
     TFileData* mData = nullptr;
+    TString mError;
 };
+
+// Tests: the next disk write's close fails with the given system error number as a full disk would
+// (the temporary file removed, the old file kept); 0 cancels.
+void InjectDiskCloseFailure(int errorNumber);
 
 // A heap handle opened on `name`, or null when the open fails.
 TFile* OpenFile(const char* name, int mode);

@@ -3,6 +3,7 @@
 
 #include "sys/paths.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,7 +22,18 @@ uint64_t ParseDecimal(const char* p)
 }
 
 unsigned gTempCounter = 0;
+int gInjectedCloseError = 0;
+
+TString DescribeError(int number)
+{
+    return number != 0 ? TString(std::strerror(number)) : TString("unknown error");
+}
 } // namespace
+
+void InjectDiskCloseFailure(int errorNumber)
+{
+    gInjectedCloseError = errorNumber;
+}
 
 // ---- TDiskFileData ----
 
@@ -33,6 +45,7 @@ TDiskFileData::~TDiskFileData()
 bool TDiskFileData::Open(const TString& location, int mode)
 {
     Close();
+    mError = TString();
     const char* how = "rb";
     mTextRead = false;
     switch (mode)
@@ -59,6 +72,7 @@ bool TDiskFileData::Open(const TString& location, int mode)
         mStream = std::fopen(mTempPath.c_str(), how);
         if (mStream == nullptr)
         {
+            mError = DescribeError(errno);
             mFinalPath = TString();
             mTempPath = TString();
         }
@@ -68,8 +82,13 @@ bool TDiskFileData::Open(const TString& location, int mode)
         // A folder opens as a stream here but is no file to read or append to.
         sys::FileStat st;
         if (sys::StatPath(location.c_str(), st) && st.isFolder)
+        {
+            mError = "it is a folder";
             return false;
+        }
         mStream = std::fopen(location.c_str(), how);
+        if (mStream == nullptr)
+            mError = DescribeError(errno);
     }
     mLastRead = -1;
     return mStream != nullptr;
@@ -79,20 +98,49 @@ int TDiskFileData::Close()
 {
     if (mStream == nullptr)
         return 0;
+    // Buffered output meets a full disk or an I/O error only here: the close is the write's
+    // last word.
     int result = std::fclose(mStream);
+    int error = result != 0 ? errno : 0;
     mStream = nullptr;
     mLastRead = -1;
     if (mTempPath.Length() > 0)
     {
-        if (result != 0 || !sys::RenameFile(mTempPath.c_str(), mFinalPath.c_str()))
+        if (result == 0 && gInjectedCloseError != 0)
         {
-            sys::RemoveFile(mTempPath.c_str());
             result = -1;
+            error = gInjectedCloseError;
+            gInjectedCloseError = 0;
+        }
+        if (result == 0 && !sys::RenameFile(mTempPath.c_str(), mFinalPath.c_str()))
+        {
+            result = -1;
+            error = errno;
+        }
+        if (result != 0)
+        {
+            mError = DescribeError(error);
+            sys::RemoveFile(mTempPath.c_str());
         }
         mTempPath = TString();
         mFinalPath = TString();
     }
+    if (result != 0 && mError.Length() == 0)
+        mError = DescribeError(error);
     return result;
+}
+
+void TDiskFileData::Discard()
+{
+    if (mStream == nullptr)
+        return;
+    std::fclose(mStream);
+    mStream = nullptr;
+    mLastRead = -1;
+    if (mTempPath.Length() > 0)
+        sys::RemoveFile(mTempPath.c_str());
+    mTempPath = TString();
+    mFinalPath = TString();
 }
 
 void TDiskFileData::UngetLast()

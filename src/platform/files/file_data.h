@@ -22,9 +22,12 @@ public:
     int Read(void* buffer, int count) override;
     int Write(const void* buffer, int count) override;
     bool AtEnd() override;
+    TString GetError() const override { return mError; }
+    void Discard() override;
 
 private:
     FILE* mStream = nullptr;
+    TString mError;
     int mLastRead = -1;
     // Text reads drop the CR of each CR LF pair; text writes keep LF as it is.
     bool mTextRead = false;

@@ -62,6 +62,21 @@ TString MakeInstanceName(const TString& exePath)
     return TString(out.c_str());
 }
 
+// Profiles, options and scores would seem kept and be gone at the next start: the log and the
+// terminal say so once, at start-up, instead of each save failing quietly.
+void WarnIfUserFolderReadOnly(const TString& folder)
+{
+    std::string reason;
+    if (folder.Length() == 0 || sys::CanWriteInFolder(folder.c_str(), reason))
+        return;
+    const TString line = TString::Format(
+        "ERROR: The data folder '%s' cannot be written (%s): profiles, options and scores will "
+        "not be kept.",
+        folder.c_str(), reason.c_str());
+    Log("%s", line.c_str());
+    sys::PrintNotice(line.c_str());
+}
+
 void LoadSettingsFile()
 {
     TXmlNode root;
@@ -323,6 +338,9 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
             Log("The folder \"%s\" cannot be made current; staying in \"%s\".",
                 command.mWorkingFolder.c_str(), sys::GetCurrentFolder().c_str());
     }
+
+    if (!impl->mHost.mHosted || command.mHostPage)
+        WarnIfUserFolderReadOnly(impl->mPaths.mUserFolder);
 
     auto* application = new TApplication(impl);
     application->CreateMainWindow();

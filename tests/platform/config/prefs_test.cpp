@@ -4,6 +4,7 @@
 
 #include "platform/config/cipher.h"
 #include "platform/config/config.h"
+#include "platform/files/file.h"
 #include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "support/files.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -386,6 +388,49 @@ TEST_F(PrefsTest, SavingReplacesTheOldFileWhole)
     EXPECT_LT(second.size(), first.size());
     EXPECT_EQ(second, prefs.BuildFile());
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"prefs.dat"});
+}
+
+// A save that fails (the disk full when the buffered data is flushed at the close, a folder where
+// the file is, a data folder that cannot hold files) says so once with the file and the reason,
+// answers false, and leaves the file that was there as it was.
+TEST_F(PrefsTest, FailedSavesAreLoggedAnsweredFalseAndKeepTheOldFile)
+{
+    TPrefs prefs(true);
+    ASSERT_TRUE(prefs.SetString("a", "kept"));
+    const std::vector<uint8_t> good = ReadPrefsFile();
+    const std::string file = "user:prefs.dat";
+
+    InjectDiskCloseFailure(ENOSPC);
+    EXPECT_FALSE(prefs.SetString("a", "lost"));
+    EXPECT_EQ(ReadPrefsFile(), good);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"prefs.dat"});
+    const std::string full = "ERROR: Preferences could not be written to '" + file +
+                             "': " + std::strerror(ENOSPC) + "\n";
+    EXPECT_NE(LogText().find(full), std::string::npos) << LogText();
+    // The value stays in memory, and the next save that works stores it.
+    EXPECT_STREQ(prefs.GetString("a", "").c_str(), "lost");
+    EXPECT_TRUE(prefs.Save());
+    EXPECT_EQ(ReadPrefsFile(), prefs.BuildFile());
+
+    // The rename over a folder fails: the folder stays, no temporary file is left.
+    fs::remove(mUser / "prefs.dat");
+    fs::create_directory(mUser / "prefs.dat");
+    EXPECT_FALSE(prefs.Save());
+    EXPECT_TRUE(fs::is_directory(mUser / "prefs.dat"));
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"prefs.dat"});
+    EXPECT_NE(LogText().find("': " + std::string(std::strerror(EISDIR))), std::string::npos)
+        << LogText();
+
+    // A data folder whose place is taken by a file (permissions do not stop the superuser).
+    testsupport::WriteFile(mRoot / "blocker", "x");
+    ClearPathMap();
+    SetDataFolders(TString((mRoot / "blocker/user").c_str()), TString((mRoot / "common").c_str()),
+                   TString());
+    TPrefs elsewhere(true);
+    EXPECT_FALSE(elsewhere.SetInt("b", 1));
+    EXPECT_NE(LogText().find("': " + std::string(std::strerror(ENOTDIR))), std::string::npos)
+        << LogText();
+    EXPECT_EQ(testsupport::ReadFile(mRoot / "blocker"), "x");
 }
 
 TEST_F(PrefsTest, InstallKeysMatchWithoutRegardToCase)
