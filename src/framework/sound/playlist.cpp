@@ -195,8 +195,16 @@ void PlaylistController::Start(bool restart)
         ResumeTrack();
         return;
     }
-    auto found = mCallbacks.find(track);
     uint32_t cross = static_cast<uint32_t>(mCrossFadeTime);
+    // A list of one track plays it on as a loop: cross-faded with itself at every end, the two
+    // unrelated halves dipped the music there. Its fade-in stays; there is no next track to call.
+    if (mHasCurrent && mPlaylists[mCurrent]->mTracks.size() == 1)
+    {
+        audio->PlayWithCallback(track, new SoundFade(cross, 0, 0.0f, 1.0f), nullptr,
+                                new SoundPlayRecord(true, nullptr, 0));
+        return;
+    }
+    auto found = mCallbacks.find(track);
     auto* record = new SoundPlayRecord(
         false, found != mCallbacks.end() ? found->second.get() : nullptr, cross);
     audio->PlayWithCallback(track, new SoundFade(cross, 0, 0.0f, 1.0f),

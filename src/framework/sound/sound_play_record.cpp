@@ -76,6 +76,17 @@ void SoundPlayRecord::Start(uint32_t now, const std::shared_ptr<TSoundInstance>&
 {
     bool first = mFirstStart != 0;
     mFirstStart = 0;
+    // The platform instance loops by itself: a loop point is neither an end nor a new start, so
+    // a looping record plays its ramps once and never the one into the end. Run again at every
+    // loop, they dipped looping music to silence and back each time round.
+    if (first && mLoop != 0)
+        std::erase_if(mRamps, [](const std::unique_ptr<SoundFade>& ramp)
+                      { return ramp->mEnd == 0 && ramp->mDelay == SoundFade::kAtEnd; });
+    else if (!first && mLoop != 0)
+    {
+        mRamps.clear();
+        mRampIndex = -1;
+    }
     mState = kPlaying;
     mInstance = instance;
     double seconds = 0;

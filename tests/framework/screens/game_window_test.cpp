@@ -271,15 +271,13 @@ TEST_F(GameWindowTest, MusicStartsWithItsRampsAndAPausedTrackFadesBackIn)
     ASSERT_EQ(Entry(music).GetRecordCount(), 1u);
     const SoundPlayRecord& record = *Entry(music).mRecords[0];
     EXPECT_EQ(record.mLoop, 1);
-    ASSERT_EQ(record.mRamps.size(), 2u);
+    // The fade-out into the end is left out: the looping track never reaches an end, and run at
+    // each loop point it dipped the music to silence there.
+    ASSERT_EQ(record.mRamps.size(), 1u);
     EXPECT_EQ(record.mRamps[0]->mDuration, 800u);
     EXPECT_EQ(record.mRamps[0]->mDelay, 0u);
     EXPECT_EQ(record.mRamps[0]->mFrom, 0.0f);
     EXPECT_EQ(record.mRamps[0]->mTo, 1.0f);
-    EXPECT_EQ(record.mRamps[1]->mDuration, 800u);
-    EXPECT_EQ(record.mRamps[1]->mFrom, 1.0f);
-    EXPECT_EQ(record.mRamps[1]->mTo, 0.0f);
-    EXPECT_EQ(record.mRamps[1]->mDelay + 800u, record.mDuration);
     Frame(16);
     Frame(400);
     EXPECT_NEAR(record.mApplied, (16 + 400) / 800.0f, 0.001f);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace
 {
 using fwtest::AudioTest;
@@ -197,5 +199,42 @@ TEST_F(AudioTest, DestroyedAfterTheSoundAndAssetManagers)
     SetAssetManager(nullptr);
     mAudio.reset(); // reaches neither (sanitizers)
     SetAssetManager(&mAssets);
+}
+} // namespace
+
+namespace
+{
+double Rms(const std::vector<int16_t>& stereo, size_t first, size_t frames)
+{
+    double sum = 0;
+    for (size_t i = first; i < first + frames; ++i)
+        sum += double(stereo[i * 2]) * stereo[i * 2];
+    return std::sqrt(sum / double(frames));
+}
+
+// Looping music started as a screen starts its music (a fade-in, and a fade-out into an end that a
+// loop never reaches): the mixed output, in 100 ms windows after the fade-in, never falls more than
+// 6 dB below the track's own level, across several loop points of a streamed track.
+TEST_F(AudioTest, LoopingMusicPlaysOnThroughItsLoopPointsWithoutADip)
+{
+    Start("1,music,1", {1500});
+    const int32_t music = mAudio->Play("music?group=1001", true);
+    ASSERT_NE(music, 0);
+    ASSERT_TRUE(mAudio->PlayWithCallback(music, new SoundFade(400, 0, 0, 1),
+                                         new SoundFade(400, SoundFade::kAtEnd, 1, 0),
+                                         new SoundPlayRecord(true, nullptr, 0)));
+    std::vector<int16_t> mixed;
+    for (uint32_t t = 0; t < 5000; t += 50)
+    {
+        Frame(t);
+        const std::vector<int16_t> part = Run(50);
+        mixed.insert(mixed.end(), part.begin(), part.end());
+    }
+    const size_t window = 4410;
+    // The tone is steady: its level between the fade-in and the first loop point is the track's.
+    const double track = Rms(mixed, 22050, 22050);
+    ASSERT_GT(track, 100.0);
+    for (size_t at = 4410 * 5; at + window <= mixed.size() / 2; at += window)
+        EXPECT_GE(20 * std::log10(Rms(mixed, at, window) / track), -6.0) << at / 44.1 << " ms";
 }
 } // namespace

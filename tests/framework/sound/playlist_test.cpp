@@ -1,5 +1,5 @@
 // Playlists: cross-fades at the callback, a shared track kept across a selection, one-track lists
-// fading with themselves, music-group ramps, forgetting the current list, handle 0 left out.
+// looping without a fade, music-group ramps, forgetting the current list, handle 0 left out.
 #include "framework/sound/playlist.h"
 
 #include "framework/audio_test_support.h"
@@ -86,22 +86,28 @@ TEST_F(PlaylistTest, SelectingAListThatSharesThePlayingTrackKeepsIt)
     EXPECT_EQ(Entry(H("y")).mState, SoundEntry::kPaused);
 }
 
-TEST_F(PlaylistTest, OneTrackCrossFadesWithItselfAndShortTracksDoNotRecurse)
+// A list of one track loops it: one playback at full volume through every loop point, no
+// cross-fade with itself (two unrelated halves mixed there dipped the music). A track shorter than
+// the cross-fade loops the same way.
+TEST_F(PlaylistTest, OneTrackPlaysOnThroughItsLoopWithoutAFade)
 {
     mMusic->AddPlaylist({"solo"});
     mMusic->SelectPlaylist(1);
-    Frame(10);
-    Frame(4000);
-    EXPECT_EQ(Entry(H("solo")).GetRecordCount(), 2u);
-    Frame(6000);
-    EXPECT_EQ(Entry(H("solo")).GetRecordCount(), 1u);
+    Frame(1000);
+    EXPECT_FLOAT_EQ(Applied("solo"), 0.5f);
+    for (uint32_t t : {2000u, 4000u, 5000u, 5990u, 6000u, 6010u, 8000u, 11990u, 12010u})
+    {
+        Frame(t);
+        ASSERT_EQ(Entry(H("solo")).GetRecordCount(), 1u) << t;
+        EXPECT_FLOAT_EQ(Applied("solo"), 1.0f) << t;
+    }
 
-    // Shorter than the cross-fade: each start calls back at its first update, not inside itself.
     mMusic->AddPlaylist({"blip"});
     mMusic->SelectPlaylist(2);
-    Frame(6010);
-    Frame(6020);
-    EXPECT_LE(Entry(H("blip")).GetRecordCount(), 3u);
+    RunTo(16000);
+    EXPECT_EQ(Entry(H("blip")).GetRecordCount(), 1u);
+    EXPECT_EQ(Entry(H("blip")).mState, SoundEntry::kPlaying);
+    EXPECT_FLOAT_EQ(Applied("blip"), 1.0f);
 }
 
 TEST_F(PlaylistTest, FadeVolumeRampsTheMusicGroups)
