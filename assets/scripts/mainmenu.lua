@@ -40,7 +40,11 @@ MakeDialog {
                    function() DisplayDialog { "scripts/options.lua" } end),
         MenuButton("players", "menu_players", 360, function()
             DisplayDialog { "scripts/selectplayer.lua" }
-            SetWelcomeName()
+            -- The game may have ended while the list was up (the quit question answered, the
+            -- window closed): the menu and its greeting are gone then.
+            if SetWelcomeName ~= nil then
+                SetWelcomeName()
+            end
         end),
         MenuButton("credits", "menu_credits", 415,
                    function() DisplayDialog { "scripts/credits.lua" } end),

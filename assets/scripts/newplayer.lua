@@ -1,5 +1,6 @@
 -- The name of a new profile: a dialog with one entry field. "OK" (shown only while the field holds
--- a name) returns the name as typed, "Cancel" an empty text.
+-- a name) returns the name as typed, and so does Enter (the dialog's default button); "Cancel" an
+-- empty text.
 DimmedDialog("newplayer", {
     name = "namedialog", image = "dialogs/dialog",
     x = kCenter, y = 130,
@@ -15,7 +16,7 @@ DimmedDialog("newplayer", {
         sounds = { "click" }, font = gStyles.fonts.body,
     },
     Button(ButtonStyle {
-        name = "ok", text = "newplayer_ok", x = kCenter, y = 124,
+        name = "ok", text = "newplayer_ok", x = kCenter, y = 124, default = true,
         command = function() WindowReturn(GetLabel("name")) end,
     }),
     Button(ButtonStyle {

@@ -3,6 +3,8 @@
 // deleted after the question and selected; the menu's greeting of the current profile.
 #include "e2e/program_test_support.h"
 
+#include <algorithm>
+
 namespace e2etest
 {
 namespace
@@ -131,6 +133,39 @@ TEST_F(ProfilesProgramTest, TheMenusGreetingFollowsTheCurrentProfile)
     // The greeting's line under the logo.
     ExpectMatchesGolden(Crop(Shot("ann"), 200, 196, 400, 36), "greeting_ann.png");
     ExpectMatchesGolden(Crop(Shot("bob"), 200, 196, 400, 36), "greeting_bob.png");
+}
+
+// Enter in the name dialog is its "OK": the profile is made as with a click.
+TEST_F(ProfilesProgramTest, EnterConfirmsTheNameDialog)
+{
+    const std::string input = std::string("focus gained\nwait 30\n") + kNewProfile +
+                              "wait 36\ntext Ann\nwait 3\nkey 13\nwait 20\n" + kSelectProfile +
+                              "wait 60\nclose\n";
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/selectplayer.lua", code),
+              (Traces{"start", "profile Ann"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(Prefs(), "USER 0\n  curuser = \"0\"\nUSER 1\n  gamemode = \"1\"\n  name = \"Ann\"\n");
+}
+
+// The game ended from inside a dialog the menu opened (the quit question answered "yes", or the
+// window closed): nothing the menu's script does afterwards logs an error.
+TEST_F(ProfilesProgramTest, EndingTheGameFromTheMenusDialogsLogsNoError)
+{
+    const std::string players = "focus gained\nwait 30\nclick 400 382\nwait 30\n";
+    // The quit question's "Yes"; the close after it only ends a run the answer did not end.
+    const std::string quit = "key 27\nwait 40\nclick 400 306\nwait 30\nclose\n";
+    const std::string play = "focus gained\nwait 30\nclick 400 272\nwait 36\n";
+    for (const std::string& input : {players + quit, players + "close\n", play + quit})
+    {
+        int code = -1;
+        const Traces traces = RunTraced(mRepository, input, "start=scripts/mainmenu.lua", code);
+        EXPECT_EQ(code, 0) << input;
+        const bool asked = std::find(traces.begin(), traces.end(), "quitverify") != traces.end();
+        EXPECT_EQ(asked, input.find("key 27") != std::string::npos) << input;
+        ExpectCleanLog();
+    }
 }
 
 } // namespace
