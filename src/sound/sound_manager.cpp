@@ -6,6 +6,7 @@
 
 #include "platform/shell/application.h"
 #include "platform/log.h"
+#include "platform/source_path.h"
 #include "sys/audio/direct_sound.h"
 
 #include <algorithm>
@@ -50,7 +51,8 @@ bool LogDxFailure(audio::Result result, const char* file, int line)
         return false;
     if (audio::ToCode(result) == 0x8876017C)
         TApplication::OutOfVideoMemory();
-    Log("DX Error: %s (0x%x), File %s, Line %d", "", audio::ToCode(result), file, line);
+    Log("DX Error: %s (0x%x), File %s, Line %d", audio::ResultName(result), audio::ToCode(result),
+        SourceRelativePath(file), line);
     return true;
 }
 

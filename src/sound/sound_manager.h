@@ -98,6 +98,7 @@ private:
     TSoundManager* mManager;
 };
 
-// "DX Error: (0x%x), File %s, Line %d" for a failed device call; true when it failed.
+// "DX Error: <name> (0x%x), File %s, Line %d" for a failed device call (the file relative to the
+// source tree); true when it failed.
 bool LogDxFailure(sys::audio::Result result, const char* file, int line);
 #define SOUND_DX_FAILED(call) LogDxFailure((call), __FILE__, __LINE__)

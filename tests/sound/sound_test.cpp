@@ -95,7 +95,8 @@ TEST_F(SoundTest, ASixChannelSoundIsRefusedAndPlaysSilentButTimed)
     auto instance = sound->Play(false);
     ASSERT_NE(instance, nullptr);
     EXPECT_FALSE(instance->GetStream()->HasBuffer());
-    EXPECT_NE(Log().find("DX Error:  (0x80070057), File "), std::string::npos);
+    EXPECT_NE(Log().find("DX Error: INVALIDPARAM (0x80070057), File src/sound/"),
+              std::string::npos);
     RecordingCallBack callback;
     sound->SetInstanceCallback(instance, &callback, nullptr);
     const auto mixed = Run(1500);

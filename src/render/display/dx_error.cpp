@@ -3,10 +3,12 @@
 
 #include "platform/shell/application.h"
 #include "platform/log.h"
+#include "platform/source_path.h"
 
 void ReportDxError(DxResult hr, const char* file, int line)
 {
     if (hr == DxResult::OutOfVideoMemory)
         TApplication::OutOfVideoMemory();
-    Log("DX Error: %s (0x%x), File %s, Line %d", "", sys::display::ToCode(hr), file, line);
+    Log("DX Error: %s (0x%x), File %s, Line %d", sys::display::ResultName(hr),
+        sys::display::ToCode(hr), SourceRelativePath(file), line);
 }

@@ -6,6 +6,6 @@
 
 using DxResult = sys::display::Result;
 
-// "DX Error: %s (0x%x), File %s, Line %d" with an empty name. OutOfVideoMemory first runs the
+// "DX Error: %s (0x%x), File %s, Line %d" with the result's name. OutOfVideoMemory first runs the
 // application's out-of-video-memory handler.
 void ReportDxError(DxResult hr, const char* file, int line);

@@ -13,6 +13,8 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -39,12 +41,41 @@ std::atomic<uint32_t> gNextBufferId{1};
 std::mutex gRegistryMutex;
 std::vector<DirectSound*> gDevices;
 
+// Whether SDL could find anything to play on: a sound server's socket or a sound card. Asked
+// with neither, SDL's back-ends (the sound card library first) print their complaints on the
+// player's terminal; a driver chosen in SDL_AUDIODRIVER is always tried.
+bool MayHaveAudioDevice()
+{
+    if (!GetEnvironmentVariable("SDL_AUDIODRIVER").empty())
+        return true;
+    struct stat st
+    {
+    };
+    if (stat("/dev/snd", &st) == 0)
+        return true;
+    const std::string server = GetEnvironmentVariable("PULSE_SERVER");
+    if (!server.empty())
+        return true;
+    const std::string runtime = GetEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.empty())
+        return false;
+    for (const char* socket : {"/pulse/native", "/pipewire-0"})
+        if (stat((runtime + socket).c_str(), &st) == 0)
+            return true;
+    return false;
+}
+
 // Pulls from the mixer in SDL's audio thread. The callback takes only the mixer's lock.
 class SdlOutput : public Output
 {
 public:
     static std::unique_ptr<SdlOutput> Open(const std::shared_ptr<Mixer>& mixer)
     {
+        if (!MayHaveAudioDevice())
+        {
+            AudioLog("no sound card and no sound server: no audio output");
+            return nullptr;
+        }
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         {
             AudioLog("SDL audio cannot start: %s", SDL_GetError());

@@ -137,7 +137,7 @@ TEST_F(RestoreTest, RestoreAllSurfacesFailuresMakeTheDisplayAgain)
     Data().Restore();
     EXPECT_TRUE(DisplayWasMadeAgain());
     EXPECT_NE(Log().find("RestoreAllSurfaces failed!\n"), std::string::npos);
-    EXPECT_NE(Log().find("DX Error:  (0x80004005), File platform"), std::string::npos);
+    EXPECT_NE(Log().find("DX Error: FAIL (0x80004005), File platform"), std::string::npos);
 }
 
 TEST_F(RestoreTest, ReentryMarksBrokenAndMinimisedWaits)
