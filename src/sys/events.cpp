@@ -188,13 +188,23 @@ void AddCharacters(WindowHandle window, const char* text, uint32_t mods)
     }
 }
 
+// The picture's pixel under a point of the window (the same point without a full-screen fit).
+void ToPicture(WindowHandle window, int& x, int& y)
+{
+    if (window == GetMainWindow())
+        WindowToPicture(x, y);
+}
+
 void AddMouseButton(WindowHandle window, const SDL_MouseButtonEvent& e)
 {
     QueueState& queue = Queue();
     uint32_t mods = ModifiersOf(SDL_GetModState());
-    queue.mouseX = e.x;
-    queue.mouseY = e.y;
-    LParam where = MakePointParam(e.x, e.y);
+    int x = e.x;
+    int y = e.y;
+    ToPicture(window, x, y);
+    queue.mouseX = x;
+    queue.mouseY = y;
+    LParam where = MakePointParam(x, y);
     WParam keys = MouseKeyState(mods);
     bool down = e.type == SDL_MOUSEBUTTONDOWN;
     if (down && window != 0)
@@ -351,13 +361,15 @@ void Convert(const SDL_Event& e)
     case SDL_MOUSEMOTION:
     {
         WindowHandle window = detail::WindowFromSdlId(e.motion.windowID);
-        queue.mouseX = e.motion.x;
-        queue.mouseY = e.motion.y;
+        int x = e.motion.x;
+        int y = e.motion.y;
+        ToPicture(window, x, y);
+        queue.mouseX = x;
+        queue.mouseY = y;
         queue.lastMoveTime = GetTimeMs();
         queue.pointerInside = true;
         uint32_t mods = ModifiersOf(SDL_GetModState());
-        Add(window, WM_MOUSEMOVE, MouseKeyState(mods), MakePointParam(e.motion.x, e.motion.y),
-            mods);
+        Add(window, WM_MOUSEMOVE, MouseKeyState(mods), MakePointParam(x, y), mods);
         break;
     }
     case SDL_MOUSEBUTTONDOWN:

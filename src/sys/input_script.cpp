@@ -184,14 +184,19 @@ bool Perform(ScriptState& state, const Step& step)
     {
     case Step::Kind::Move:
     {
-        state.mPointerX = step.mA;
-        state.mPointerY = step.mB;
-        // The event pump reads positions from the drawn cursor, which follows the desktop pointer.
+        // Scripts give points of the picture; the events carry the window's points that show
+        // them, as a real pointer's would, full screen on a larger screen included.
         int x = step.mA;
         int y = step.mB;
-        ClientToScreen(GetMainWindow(), x, y);
-        SetCursorPosOverride(true, x, y);
-        return PushMouseMotion(step.mA, step.mB);
+        PictureToWindow(x, y);
+        state.mPointerX = x;
+        state.mPointerY = y;
+        // The event pump reads positions from the drawn cursor, which follows the desktop pointer.
+        int desktopX = x;
+        int desktopY = y;
+        ClientToScreen(GetMainWindow(), desktopX, desktopY);
+        SetCursorPosOverride(true, desktopX, desktopY);
+        return PushMouseMotion(x, y);
     }
     case Step::Kind::Button:
         return PushMouseButton(1, step.mA != 0, state.mPointerX, state.mPointerY);

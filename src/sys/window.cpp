@@ -7,6 +7,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +62,10 @@ struct WindowingState
     CursorHandle nextCursor = 1;
     CursorHandle currentCursor = 0;
     std::vector<CursorHandle> cursorRecord;
+    bool fitted = false;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    ScreenRect shown; // where the picture lies in the window
 };
 
 WindowingState& State()
@@ -253,7 +259,10 @@ bool ShowWindow(WindowHandle window, int command)
         break;
     default:
         SDL_ShowWindow(record->sdl);
-        SDL_RestoreWindow(record->sdl);
+        // Only a minimised or maximised window is restored: a restore can take a full-screen
+        // window back to its first, windowed size.
+        if ((SDL_GetWindowFlags(record->sdl) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED)) != 0)
+            SDL_RestoreWindow(record->sdl);
         break;
     }
     return true;
@@ -486,14 +495,93 @@ void ClearMessageBoxes()
     State().messageBoxes.clear();
 }
 
+void SetPictureFit(int pictureWidth, int pictureHeight, int screenWidth, int screenHeight)
+{
+    WindowingState& state = State();
+    if (pictureWidth <= 0 || pictureHeight <= 0 || screenWidth <= 0 || screenHeight <= 0)
+    {
+        state.fitted = false;
+        return;
+    }
+    state.fitted = true;
+    state.pictureWidth = pictureWidth;
+    state.pictureHeight = pictureHeight;
+    state.shown = FitPicture(pictureWidth, pictureHeight, screenWidth, screenHeight);
+}
+
+void ClearPictureFit()
+{
+    State().fitted = false;
+}
+
+ScreenRect FitPicture(int pictureWidth, int pictureHeight, int screenWidth, int screenHeight)
+{
+    if (pictureWidth <= 0 || pictureHeight <= 0 || screenWidth <= 0 || screenHeight <= 0)
+        return ScreenRect{0, 0, screenWidth, screenHeight};
+    // The larger side that fits, in whole pixels: width over height compared without rounding.
+    int width = screenWidth;
+    int height = screenHeight;
+    const int64_t across = int64_t(screenWidth) * pictureHeight;
+    const int64_t down = int64_t(screenHeight) * pictureWidth;
+    if (across > down)
+        width = static_cast<int>((down + pictureHeight / 2) / pictureHeight);
+    else if (across < down)
+        height = static_cast<int>((across + pictureWidth / 2) / pictureWidth);
+    const int left = (screenWidth - width) / 2;
+    const int top = (screenHeight - height) / 2;
+    return ScreenRect{left, top, left + width, top + height};
+}
+
+void WindowToPicture(int& x, int& y)
+{
+    const WindowingState& state = State();
+    if (!state.fitted)
+        return;
+    const ScreenRect& shown = state.shown;
+    const int64_t width = shown.right - shown.left;
+    const int64_t height = shown.bottom - shown.top;
+    // The picture pixel under the middle of the screen pixel; floor division, so a point left of
+    // or above the picture stays outside until clamped.
+    int64_t px = (2 * (int64_t(x) - shown.left) + 1) * state.pictureWidth;
+    int64_t py = (2 * (int64_t(y) - shown.top) + 1) * state.pictureHeight;
+    px = px >= 0 ? px / (2 * width) : -((-px + 2 * width - 1) / (2 * width));
+    py = py >= 0 ? py / (2 * height) : -((-py + 2 * height - 1) / (2 * height));
+    x = static_cast<int>(std::clamp<int64_t>(px, 0, state.pictureWidth - 1));
+    y = static_cast<int>(std::clamp<int64_t>(py, 0, state.pictureHeight - 1));
+}
+
+void PictureToWindow(int& x, int& y)
+{
+    const WindowingState& state = State();
+    if (!state.fitted)
+        return;
+    const ScreenRect& shown = state.shown;
+    const int64_t width = shown.right - shown.left;
+    const int64_t height = shown.bottom - shown.top;
+    // The middle of the picture pixel's area on the screen, so the way back finds the same pixel.
+    x = static_cast<int>(shown.left + ((2 * int64_t(x) + 1) * width) / (2 * state.pictureWidth));
+    y = static_cast<int>(shown.top + ((2 * int64_t(y) + 1) * height) / (2 * state.pictureHeight));
+}
+
 void GetCursorPos(int& x, int& y)
 {
     WindowingState& state = State();
     x = state.cursorX;
     y = state.cursorY;
-    if (state.cursorOverride || !SDL_WasInit(SDL_INIT_VIDEO))
+    if (!state.cursorOverride && SDL_WasInit(SDL_INIT_VIDEO))
+        SDL_GetGlobalMouseState(&x, &y);
+    if (!state.fitted)
         return;
-    SDL_GetGlobalMouseState(&x, &y);
+    // Desktop to the main window, to the picture, and back to desktop pixels as the game counts
+    // them (its window's client area starting where the window does).
+    int left = 0;
+    int top = 0;
+    GetWindowPosition(GetMainWindow(), left, top);
+    x -= left;
+    y -= top;
+    WindowToPicture(x, y);
+    x += left;
+    y += top;
 }
 
 void SetCursorPosOverride(bool enabled, int x, int y)
@@ -507,6 +595,17 @@ void SetCursorPosOverride(bool enabled, int x, int y)
 void SetCursorPos(int x, int y)
 {
     WindowingState& state = State();
+    if (state.fitted)
+    {
+        int left = 0;
+        int top = 0;
+        GetWindowPosition(GetMainWindow(), left, top);
+        x -= left;
+        y -= top;
+        PictureToWindow(x, y);
+        x += left;
+        y += top;
+    }
     if (!state.cursorOverride && HasRealVideoDriver())
     {
         SDL_WarpMouseGlobal(x, y);

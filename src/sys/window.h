@@ -253,12 +253,26 @@ int MessageBox(WindowHandle owner, const std::string& text, const std::string& c
 const std::vector<MessageBoxRecord>& GetMessageBoxes();
 void ClearMessageBoxes();
 
-// The pointer's position on the desktop. Tests set it (`enabled`), the desktop's mouse otherwise.
+// Full screen shows the picture (the display mode's size) scaled into the screen with its
+// proportions kept, centred between black bars. Every pointer position the game sees goes through
+// the same mapping: window pixels to picture pixels for events and GetCursorPos (a point over a
+// bar lands on the picture's edge), picture to window pixels for SetCursorPos and input scripts.
+// Without a fit (windowed, or nothing presented yet) both directions leave points as they are.
+void SetPictureFit(int pictureWidth, int pictureHeight, int screenWidth, int screenHeight);
+void ClearPictureFit();
+// Where a picture of the given size is shown on a screen of the given size.
+ScreenRect FitPicture(int pictureWidth, int pictureHeight, int screenWidth, int screenHeight);
+// Points relative to the main window's client area.
+void WindowToPicture(int& x, int& y);
+void PictureToWindow(int& x, int& y);
+
+// The pointer's position on the desktop (in picture pixels under a fit). Tests set it (`enabled`,
+// desktop pixels), the desktop's mouse otherwise.
 void GetCursorPos(int& x, int& y);
 void SetCursorPosOverride(bool enabled, int x = 0, int y = 0);
-// Moves the pointer on the desktop. With a real video driver and no override the pointer itself
-// moves; otherwise (headless, or while a test overrides it) the position is recorded, and
-// GetCursorPos answers it under the override.
+// Moves the pointer on the desktop (the point in picture pixels under a fit). With a real video
+// driver and no override the pointer itself moves; otherwise (headless, or while a test overrides
+// it) the position is recorded, and GetCursorPos answers it under the override.
 void SetCursorPos(int x, int y);
 // Desktop pixels to the window's client pixels and back; false for an unknown window.
 bool ScreenToClient(WindowHandle window, int& x, int& y);

@@ -146,11 +146,15 @@ int ProbeMain(TApplication* application, const char*)
     if (TWindowScript* script = GetWindowManager()->GetScript())
         gSeen.mLabel = script->GetLabel("quit").c_str();
 
+    // A first start is full screen: the pointer goes where the screen shows the button.
     int x = kButtonLeft + kBodyX;
     int y = kButtonTop + kBodyY;
+    sys::PictureToWindow(x, y);
+    const int windowX = x;
+    const int windowY = y;
     sys::ClientToScreen(application->GetImpl()->mMainWindow, x, y);
     sys::SetCursorPosOverride(true, x, y);
-    sys::PushMouseMotion(kButtonLeft + kBodyX, kButtonTop + kBodyY);
+    sys::PushMouseMotion(windowX, windowY);
     Pump(application, game, 40);
     gSeen.mHover = FramePixel(kButtonLeft + kBodyX, kButtonTop + kBodyY);
 

@@ -268,6 +268,55 @@ TEST_F(WindowTest, CursorPositionConvertsToClientPixels)
     sys::SetCursorPosOverride(false);
 }
 
+// Full screen on a screen of another size: the picture scaled with its proportions, centred
+// between bars. Events, GetCursorPos and SetCursorPos all go through the one mapping; a pointer
+// over a bar lands on the picture's edge; without a fit points pass unchanged.
+TEST_F(WindowTest, PointerPositionsFollowThePictureOnAFullScreen)
+{
+    EXPECT_EQ(sys::FitPicture(800, 600, 1024, 768), (sys::ScreenRect{0, 0, 1024, 768}));
+    EXPECT_EQ(sys::FitPicture(800, 600, 1280, 720), (sys::ScreenRect{160, 0, 1120, 720}));
+    EXPECT_EQ(sys::FitPicture(800, 600, 1024, 1024), (sys::ScreenRect{0, 128, 1024, 896}));
+
+    sys::MoveWindow(mWindow, 0, 0, 1280, 720);
+    sys::SetPictureFit(800, 600, 1280, 720);
+    ASSERT_TRUE(sys::PushMouseMotion(640, 360));
+    ASSERT_TRUE(sys::PushMouseButton(1, true, 100, 719)); // over the left bar
+    ASSERT_TRUE(sys::PushMouseButton(1, false, 1279, 0)); // over the right bar
+    ASSERT_TRUE(sys::PushMouseWheel(1));
+    std::vector<std::pair<uint32_t, sys::LParam>> seen;
+    sys::Message message;
+    while (sys::PeekMessage(message))
+        if (message.message >= sys::WM_MOUSEMOVE && message.message <= sys::WM_MOUSEWHEEL)
+            seen.emplace_back(message.message, message.lParam);
+    EXPECT_EQ(seen, (std::vector<std::pair<uint32_t, sys::LParam>>{
+                        {sys::WM_MOUSEMOVE, sys::MakePointParam(400, 300)},
+                        {sys::WM_LBUTTONDOWN, sys::MakePointParam(0, 599)},
+                        {sys::WM_LBUTTONUP, sys::MakePointParam(799, 0)},
+                        {sys::WM_MOUSEWHEEL, sys::MakePointParam(799, 0)}}));
+
+    // The desktop pointer both ways: a picture point goes to the middle of its screen pixels and
+    // comes back as itself.
+    sys::SetCursorPosOverride(true, 1119, 719);
+    int x = 0, y = 0;
+    sys::GetCursorPos(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(799, 599));
+    sys::SetCursorPos(400, 300);
+    sys::GetCursorPos(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(400, 300));
+    for (int px : {0, 1, 399, 798, 799})
+    {
+        int wx = px, wy = px % 600;
+        sys::PictureToWindow(wx, wy);
+        sys::WindowToPicture(wx, wy);
+        EXPECT_EQ(std::make_pair(wx, wy), std::make_pair(px, px % 600));
+    }
+
+    sys::ClearPictureFit();
+    sys::GetCursorPos(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(640, 360));
+    sys::SetCursorPosOverride(false);
+}
+
 TEST_F(WindowTest, ColourCursorsComeAndGo)
 {
     std::vector<uint32_t> pixels(sys::kColorCursorSize * sys::kColorCursorSize, 0xFFFF00FF);

@@ -32,6 +32,7 @@ DirectDraw::DirectDraw(const DisplayConfig& config, uint32_t adapter)
         ResolveDesktopSize(&mDesktopWidth, &mDesktopHeight);
     if (mConfig.mModes.empty())
         mConfig.mModes = StandardModes(mDesktopWidth, mDesktopHeight);
+    mScreen.SetDesktopSize(mDesktopWidth, mDesktopHeight);
     mScreen.SetFocusLostHandler([this] { SetFocusLost(true); });
     mScreen.SetDesktopChangedCheck([this] { return CheckDesktopMode(); });
 }
@@ -117,6 +118,7 @@ void DirectDraw::ChangeDesktopMode(uint32_t width, uint32_t height, uint32_t bit
     mDesktopWidth = width;
     mDesktopHeight = height;
     mConfig.mDesktopBitCount = bits;
+    mScreen.SetDesktopSize(width, height);
     // A full-screen display owns the mode; the desktop's comes back when it leaves.
     if (!changed || mExclusive || mCooperativeFlags == 0)
         return;

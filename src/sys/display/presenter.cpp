@@ -6,6 +6,7 @@
 #include "sys/display/display_log.h"
 #include "sys/display/frame_shot.h"
 #include "sys/display/surface.h"
+#include "sys/window.h"
 
 #include <SDL.h>
 
@@ -84,6 +85,27 @@ uint32_t ForcedAlpha(const PixelFormat& format)
     return format.HasAlpha() ? 0u : 0xFF000000u;
 }
 
+// Whether the renderer draws through a GL that the processor runs (Mesa's llvmpipe and the like).
+bool IsSoftwareGl(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr ||
+        std::strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    if (getString == nullptr)
+        return false;
+    constexpr unsigned int kGlRenderer = 0x1F01;
+    const auto* name = reinterpret_cast<const char*>(getString(kGlRenderer));
+    if (name == nullptr)
+        return false;
+    for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+        if (std::strstr(name, software) != nullptr)
+            return true;
+    return false;
+}
+
 bool IsDummyDriver()
 {
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -95,6 +117,15 @@ bool IsDummyDriver()
 Presenter::Presenter(SDL_Window* window, bool useDummyDriver)
     : mWindow(window), mHeadless(window == nullptr || (!useDummyDriver && IsDummyDriver()))
 {
+    // At once rather than at the first frame: a renderer may remake its window, which would show
+    // the player a second window replacing the first.
+    if (!mHeadless)
+        CreateRenderer();
+}
+
+bool Presenter::IsHeadlessWindow(SDL_Window* window)
+{
+    return window == nullptr || IsDummyDriver();
 }
 
 Presenter::~Presenter()
@@ -227,28 +258,41 @@ void Presenter::PresentCopy(Surface& front, const Rect& dst, const Surface& src,
     EndFrame();
 }
 
-void Presenter::Upload()
+bool Presenter::CreateRenderer()
 {
+    uint32_t flags = mVSync ? static_cast<uint32_t>(SDL_RENDERER_PRESENTVSYNC) : 0u;
+    mRenderer = SDL_CreateRenderer(mWindow, -1, flags | SDL_RENDERER_ACCELERATED);
+    if (mRenderer != nullptr && IsSoftwareGl(mRenderer))
+    {
+        // A GL drawn by the processor costs many times SDL's own software path for one picture a
+        // frame (upload, scale, swap through its threads): the idle menu took half a core.
+        SDL_DestroyRenderer(mRenderer);
+        mRenderer = nullptr;
+    }
+    if (mRenderer == nullptr)
+        mRenderer = SDL_CreateRenderer(mWindow, -1, flags | SDL_RENDERER_SOFTWARE);
     if (mRenderer == nullptr)
     {
-        uint32_t flags = mVSync ? static_cast<uint32_t>(SDL_RENDERER_PRESENTVSYNC) : 0u;
-        mRenderer = SDL_CreateRenderer(mWindow, -1, flags | SDL_RENDERER_ACCELERATED);
-        if (mRenderer == nullptr)
-            mRenderer = SDL_CreateRenderer(mWindow, -1, flags | SDL_RENDERER_SOFTWARE);
-        if (mRenderer == nullptr)
-        {
-            DisplayLog("Presenter: no renderer for the window (%s)", SDL_GetError());
-            mFailed = true;
-            return;
-        }
+        DisplayLog("Presenter: no renderer for the window (%s)", SDL_GetError());
+        mFailed = true;
+        return false;
     }
+    return true;
+}
+
+void Presenter::Upload()
+{
+    if (mRenderer == nullptr && !CreateRenderer())
+        return;
     if (mTexture == nullptr || mTextureWidth != mFrameWidth || mTextureHeight != mFrameHeight)
     {
         if (mTexture != nullptr)
             SDL_DestroyTexture(mTexture);
-        mTexture =
-            SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                              static_cast<int>(mFrameWidth), static_cast<int>(mFrameHeight));
+        // The frame is opaque: a texture without alpha is copied, not blended, and matches the
+        // window surfaces of the usual desktops byte for byte (SDL's software path then copies
+        // rows instead of converting and blending each pixel).
+        mTexture = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                     static_cast<int>(mFrameWidth), static_cast<int>(mFrameHeight));
         if (mTexture == nullptr)
         {
             DisplayLog("Presenter: no %ux%u streaming texture (%s)", mFrameWidth, mFrameHeight,
@@ -256,17 +300,32 @@ void Presenter::Upload()
             mFailed = true;
             return;
         }
+        SDL_SetTextureBlendMode(mTexture, SDL_BLENDMODE_NONE);
         mTextureWidth = mFrameWidth;
         mTextureHeight = mFrameHeight;
-        // Keeps the picture's proportions when the window is larger (full screen on a desktop
-        // of another shape).
-        SDL_RenderSetLogicalSize(mRenderer, static_cast<int>(mFrameWidth),
-                                 static_cast<int>(mFrameHeight));
     }
     SDL_UpdateTexture(mTexture, nullptr, mFrame.data(), static_cast<int>(mFrameWidth * 4));
-    SDL_SetRenderDrawColor(mRenderer, 0, 0, 0, 255);
-    SDL_RenderClear(mRenderer);
-    SDL_RenderCopy(mRenderer, mTexture, nullptr, nullptr);
+    // The picture keeps its proportions on a window of another shape (full screen), placed by the
+    // same fit the pointer goes through, so a click lands where the picture shows it. SDL's own
+    // logical size would map pointer events a second time.
+    int outputWidth = 0;
+    int outputHeight = 0;
+    if (SDL_GetRendererOutputSize(mRenderer, &outputWidth, &outputHeight) != 0 ||
+        outputWidth <= 0 || outputHeight <= 0)
+    {
+        outputWidth = static_cast<int>(mFrameWidth);
+        outputHeight = static_cast<int>(mFrameHeight);
+    }
+    const sys::ScreenRect fit = sys::FitPicture(
+        static_cast<int>(mFrameWidth), static_cast<int>(mFrameHeight), outputWidth, outputHeight);
+    const SDL_Rect shown{fit.left, fit.top, fit.right - fit.left, fit.bottom - fit.top};
+    // Only bars need the black; a picture that covers the window is drawn over every pixel.
+    if (shown.x != 0 || shown.y != 0 || shown.w != outputWidth || shown.h != outputHeight)
+    {
+        SDL_SetRenderDrawColor(mRenderer, 0, 0, 0, 255);
+        SDL_RenderClear(mRenderer);
+    }
+    SDL_RenderCopy(mRenderer, mTexture, nullptr, &shown);
     SDL_RenderPresent(mRenderer);
 }
 

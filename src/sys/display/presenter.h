@@ -42,6 +42,9 @@ public:
     // Presentation waits for the vertical blank when set (renderer vsync).
     void SetVSync(bool vsync);
     bool IsHeadless() const { return mHeadless; }
+    // Whether a presenter for the window would be headless (no window, or a driver that shows
+    // nothing).
+    static bool IsHeadlessWindow(SDL_Window* window);
     // SDL refused a renderer or texture; frames are then only captured.
     bool HasFailed() const { return mFailed; }
 
@@ -66,6 +69,7 @@ private:
     // The frame's pixels in [x0, x1) of row y, from the front as it is.
     void CopyFromFront(const Surface& front, int32_t y, int32_t x0, int32_t x1);
     void Upload();
+    bool CreateRenderer();
 
     SDL_Window* mWindow;
     SDL_Renderer* mRenderer = nullptr;

@@ -5,6 +5,8 @@
 #include "sys/display/presenter.h"
 #include "sys/display/surface.h"
 
+#include "sys/window.h"
+
 #include <SDL.h>
 
 namespace sys::display
@@ -14,6 +16,8 @@ Screen::Screen() : mPresenter(std::make_unique<Presenter>(nullptr)) {}
 
 Screen::~Screen()
 {
+    if (mFullScreen)
+        sys::ClearPictureFit();
     if (auto primary = mPrimary.lock())
     {
         primary->SetChangeListener({});
@@ -28,13 +32,56 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
     mWindow = window;
     mFullScreen = fullScreen;
     mHadFocus = false;
+    if (!fullScreen)
+        sys::ClearPictureFit();
     if (!changed)
         return;
-    mPresenter = std::make_unique<Presenter>(window);
     // Exclusive mode on this platform is a desktop-sized full-screen window; the presenter scales
-    // the mode-sized picture into it.
-    if (window != nullptr && !mPresenter->IsHeadless())
+    // the mode-sized picture into it. The window takes its final size and place before anything
+    // shows it: without a window manager the full-screen request alone leaves it at its first
+    // size, cropping the picture.
+    const bool real = window != nullptr && !Presenter::IsHeadlessWindow(window);
+    if (real)
+    {
         SDL_SetWindowFullscreen(window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        if (fullScreen && mDesktopWidth != 0 && mDesktopHeight != 0)
+        {
+            SDL_Rect bounds{0, 0, static_cast<int>(mDesktopWidth),
+                            static_cast<int>(mDesktopHeight)};
+            const int display = SDL_GetWindowDisplayIndex(window);
+            if (display >= 0)
+                SDL_GetDisplayBounds(display, &bounds);
+            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+            SDL_SetWindowSize(window, bounds.w, bounds.h);
+        }
+    }
+    // Made after the window's mode: the renderer may have to remake the window, which must happen
+    // before the window is first shown, not as a second window later.
+    mPresenter = std::make_unique<Presenter>(window);
+}
+
+void Screen::FitPointer(const Surface& front)
+{
+    int width = static_cast<int>(mDesktopWidth);
+    int height = static_cast<int>(mDesktopHeight);
+    if (mWindow != nullptr && !mPresenter->IsHeadless())
+    {
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(mWindow, &w, &h);
+        if (w > 0 && h > 0)
+        {
+            width = w;
+            height = h;
+        }
+    }
+    if (width <= 0 || height <= 0)
+    {
+        width = static_cast<int>(front.GetWidth());
+        height = static_cast<int>(front.GetHeight());
+    }
+    sys::SetPictureFit(static_cast<int>(front.GetWidth()), static_cast<int>(front.GetHeight()),
+                       width, height);
 }
 
 void Screen::SetPrimary(const std::shared_ptr<Surface>& primary)
@@ -113,6 +160,8 @@ void Screen::OnFrontChanged(Surface& front)
         return;
     mPresenter->SetVSync(mVSyncRequested);
     mVSyncRequested = false;
+    if (mFullScreen)
+        FitPointer(front);
     mPresenter->Present(front, mFullScreen ? front.GetRect() : GetWindowRect());
 }
 

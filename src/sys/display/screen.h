@@ -28,6 +28,13 @@ public:
     // The window presentation goes to (null: headless) and whether the display is exclusive
     // full screen. Changing either rebuilds the presenter.
     void SetWindow(SDL_Window* window, bool fullScreen);
+    // The desktop's size: what a full-screen window covers, where the window cannot tell (no
+    // real video driver, or the window not yet resized).
+    void SetDesktopSize(uint32_t width, uint32_t height)
+    {
+        mDesktopWidth = width;
+        mDesktopHeight = height;
+    }
     SDL_Window* GetWindow() const { return mWindow; }
     bool IsFullScreen() const { return mFullScreen; }
 
@@ -68,6 +75,8 @@ public:
 
 private:
     void OnFrontChanged(Surface& front);
+    // Full screen: tells the pointer mapping where the front's picture lies on the screen.
+    void FitPointer(const Surface& front);
     // A same-size blit into the windowed primary: made and shown in one pass when the presenter
     // can, with the same checks and outcome as the copy followed by OnFrontChanged.
     bool OnFrontCopied(Surface& front, const Rect& dst, const Surface& src, const Rect& from);
@@ -82,6 +91,8 @@ private:
     std::function<void()> mFocusLostHandler;
     std::function<bool()> mDesktopChangedCheck;
     mutable bool mHadFocus = false; // a new window may not have the focus yet
+    uint32_t mDesktopWidth = 0;
+    uint32_t mDesktopHeight = 0;
 };
 
 } // namespace sys::display

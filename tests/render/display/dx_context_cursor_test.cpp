@@ -97,6 +97,8 @@ protected:
     // Points the system's pointer at client pixel (x, y).
     void PointAt(int x, int y)
     {
+        // Full screen, the picture's pixel is where the screen shows it.
+        sys::PictureToWindow(x, y);
         sys::ClientToScreen(mWindow, x, y);
         sys::SetCursorPosOverride(true, x, y);
     }

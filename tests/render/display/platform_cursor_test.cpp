@@ -39,6 +39,8 @@ protected:
     }
     void PointAt(int x, int y)
     {
+        // Full screen, the picture's pixel is where the screen shows it.
+        sys::PictureToWindow(x, y);
         sys::ClientToScreen(mWindow, x, y);
         sys::SetCursorPosOverride(true, x, y);
     }

@@ -3,6 +3,7 @@
 #include "sys/display/blit.h"
 #include "sys/display/direct_draw.h"
 #include "sys/display/presenter.h"
+#include "sys/window.h"
 
 #include <gtest/gtest.h>
 
@@ -374,6 +375,31 @@ TEST_F(DirectDrawTest, FullScreenFlipSwapsSoTheBackBufferHoldsThePreviousPicture
     ASSERT_EQ(front->Blt(&cursor, nullptr, nullptr, BLT_COLORFILL, &red), Result::Ok);
     EXPECT_GT(presenter.GetPresentCount(), presents);
     EXPECT_EQ(presenter.GetLastFrame()[10 * 800 + 10], 0xFFFF0000u);
+}
+
+// The full-screen picture is scaled into the desktop (here 1280 x 1024: bars above and below), and
+// the pointer mapping takes the same fit from the first presented frame; windowed, points are the
+// window's own again.
+TEST_F(DirectDrawTest, AFullScreenPictureFitsThePointerToTheDesktop)
+{
+    auto dd = Create();
+    std::shared_ptr<Surface> back;
+    auto front = FullScreen(*dd, &back);
+    ASSERT_EQ(front->Flip(nullptr, 0), Result::Ok);
+    int x = 640, y = 31;
+    sys::WindowToPicture(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(400, 0));
+    x = 1279, y = 991;
+    sys::WindowToPicture(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(799, 599));
+    x = 0, y = 0;
+    sys::PictureToWindow(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(0, 32));
+
+    ASSERT_EQ(dd->SetCooperativeLevel(nullptr, SCL_NORMAL), Result::Ok);
+    x = 1279, y = 991;
+    sys::WindowToPicture(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(1279, 991));
 }
 
 TEST_F(DirectDrawTest, FlipAndBltStatusAnswerDoneUnlessInjected)
