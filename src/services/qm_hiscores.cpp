@@ -167,32 +167,12 @@ bool TQmHiscores::Save()
     std::vector<uint8_t> bytes =
         EncipherHiscoreDocument(mRecord->mCipher, BuildHiscoreDocument(mRecord->mData));
     // The file layer writes a temporary file and renames it over the old one when it is closed.
-    TFile file;
-    if (bytes.empty())
-    {
-        Log("ERROR: HiScores: The scores could not be saved to '%s': nothing to write.",
-            kScoreFile);
-        return false;
-    }
-    if (!file.Open(kScoreFile, kFileWriteBinary))
+    TString reason = "nothing to write";
+    if (bytes.empty() ||
+        !WriteWholeFile(kScoreFile, bytes.data(), static_cast<int>(bytes.size()), reason))
     {
         Log("ERROR: HiScores: The scores could not be saved to '%s': %s.", kScoreFile,
-            file.GetError().c_str());
-        return false;
-    }
-    const int size = static_cast<int>(bytes.size());
-    const int written = file.Write(bytes.data(), size);
-    if (written != size)
-    {
-        file.Discard();
-        Log("ERROR: HiScores: The scores could not be saved to '%s': %d of %d bytes written.",
-            kScoreFile, written, size);
-        return false;
-    }
-    if (!file.Close())
-    {
-        Log("ERROR: HiScores: The scores could not be saved to '%s': %s.", kScoreFile,
-            file.GetError().c_str());
+            reason.c_str());
         return false;
     }
     return true;

@@ -96,6 +96,20 @@ ScreenRect ToScreenRect(const SDL_Rect& r)
     return ScreenRect{r.x, r.y, r.x + r.w, r.y + r.h};
 }
 
+// A desktop point taken into the main window's client pixels, mapped, and put back on the desktop
+// (the game counts its client area from where its window starts).
+void MapThroughMainWindow(int& x, int& y, void (*map)(int&, int&))
+{
+    int left = 0;
+    int top = 0;
+    GetWindowPosition(GetMainWindow(), left, top);
+    x -= left;
+    y -= top;
+    map(x, y);
+    x += left;
+    y += top;
+}
+
 } // namespace
 
 bool InitWindowing()
@@ -570,18 +584,8 @@ void GetCursorPos(int& x, int& y)
     y = state.cursorY;
     if (!state.cursorOverride && SDL_WasInit(SDL_INIT_VIDEO))
         SDL_GetGlobalMouseState(&x, &y);
-    if (!state.fitted)
-        return;
-    // Desktop to the main window, to the picture, and back to desktop pixels as the game counts
-    // them (its window's client area starting where the window does).
-    int left = 0;
-    int top = 0;
-    GetWindowPosition(GetMainWindow(), left, top);
-    x -= left;
-    y -= top;
-    WindowToPicture(x, y);
-    x += left;
-    y += top;
+    if (state.fitted)
+        MapThroughMainWindow(x, y, &WindowToPicture);
 }
 
 void SetCursorPosOverride(bool enabled, int x, int y)
@@ -596,16 +600,7 @@ void SetCursorPos(int x, int y)
 {
     WindowingState& state = State();
     if (state.fitted)
-    {
-        int left = 0;
-        int top = 0;
-        GetWindowPosition(GetMainWindow(), left, top);
-        x -= left;
-        y -= top;
-        PictureToWindow(x, y);
-        x += left;
-        y += top;
-    }
+        MapThroughMainWindow(x, y, &PictureToWindow);
     if (!state.cursorOverride && HasRealVideoDriver())
     {
         SDL_WarpMouseGlobal(x, y);

@@ -444,26 +444,11 @@ bool TPrefs::Save()
     std::vector<uint8_t> data = BuildFile();
     // The file layer writes a temporary file and renames it over the old one when it is closed,
     // so a crash mid-write leaves the previous profiles whole.
-    TFile file;
-    if (!file.Open(mFileName, kFileWriteBinary))
+    TString reason;
+    if (!WriteWholeFile(mFileName, data.data(), static_cast<int>(data.size()), reason))
     {
         Log("ERROR: Preferences could not be written to '%s': %s", mFileName.c_str(),
-            file.GetError().c_str());
-        return false;
-    }
-    const int size = static_cast<int>(data.size());
-    const int written = file.Write(data.data(), size);
-    if (written != size)
-    {
-        file.Discard();
-        Log("ERROR: Preferences could not be written to '%s': %d of %d bytes written",
-            mFileName.c_str(), written, size);
-        return false;
-    }
-    if (!file.Close())
-    {
-        Log("ERROR: Preferences could not be written to '%s': %s", mFileName.c_str(),
-            file.GetError().c_str());
+            reason.c_str());
         return false;
     }
     return true;

@@ -92,6 +92,30 @@ bool TFile::Close()
     return result == 0;
 }
 
+bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason)
+{
+    TFile file;
+    if (!file.Open(name, kFileWriteBinary))
+    {
+        reason = file.GetError();
+        return false;
+    }
+    const int written = file.Write(data, size);
+    if (written != size)
+    {
+        // Closed without replacing: a short file must not take the place of a whole one.
+        file.Discard();
+        reason = TString::Format("%d of %d bytes written", written, size);
+        return false;
+    }
+    if (!file.Close())
+    {
+        reason = file.GetError();
+        return false;
+    }
+    return true;
+}
+
 void TFile::Discard()
 {
     if (mData == nullptr)

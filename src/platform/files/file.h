@@ -76,6 +76,10 @@ private:
     TString mError;
 };
 
+// Writes `size` bytes as the whole of the file (a temporary file renamed over the old one): false
+// with the reason when any step fails, the old file then left as it was.
+bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason);
+
 // Tests: the next disk write's close fails with the given system error number as a full disk would
 // (the temporary file removed, the old file kept); 0 cancels.
 void InjectDiskCloseFailure(int errorNumber);
