@@ -57,6 +57,8 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
     }
     // Made after the window's mode: the renderer may have to remake the window, which must happen
     // before the window is first shown, not as a second window later.
+    // The old presenter gives the window's renderer back first: a window holds one.
+    mPresenter.reset();
     mPresenter = std::make_unique<Presenter>(window);
 }
 
