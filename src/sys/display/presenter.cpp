@@ -268,6 +268,9 @@ bool Presenter::CreateRenderer()
         // frame (upload, scale, swap through its threads): the idle menu took half a core.
         SDL_DestroyRenderer(mRenderer);
         mRenderer = nullptr;
+        // SDL would otherwise put the software renderer's window surface on a GL texture of its
+        // own, the same GL again; this way it goes to the window as an image.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }
     if (mRenderer == nullptr)
         mRenderer = SDL_CreateRenderer(mWindow, -1, flags | SDL_RENDERER_SOFTWARE);
