@@ -1,6 +1,7 @@
 -- The main menu, swapped into the splash screen's modal window: the background, the logo with the
--- game's name, a flame and fireflies, the greeting of the current player and five buttons. Escape
--- needs no button here: the program asks the quit question itself.
+-- game's name, a flame and fireflies, the greeting of the current player, five buttons and the
+-- smaller "More stories" in the corner. Escape needs no button here: the program asks the quit
+-- question itself.
 local function MenuButton(name, label, y, command)
     return Button(ButtonStyle {
         name = name, text = label, x = kCenter, y = y, command = command,
@@ -48,6 +49,15 @@ MakeDialog {
         end),
         MenuButton("credits", "menu_credits", 415,
                    function() DisplayDialog { "scripts/credits.lua" } end),
+        -- The other stories: a smaller button in the bottom-right corner, out of the column.
+        Button(ButtonStyle {
+            name = "more", text = "menu_more", x = 564, y = 544,
+            font = gStyles.fonts.small,
+            command = function()
+                DisplayDialog { "scripts/moregames.lua" }
+                Trace("menu")
+            end,
+        }),
         -- Closing the menu's modal window ends the start-up script's wait: the game ends.
         Button(ButtonStyle {
             name = "quit", text = "menu_quit", x = kCenter, y = 470, close = true,

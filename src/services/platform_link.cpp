@@ -10,6 +10,8 @@
 #include "services/game_state.h"
 #include "services/host_pause.h"
 #include "services/metrics_handler.h"
+#include "services/xsell_window.h"
+#include "ui/window_script.h"
 
 #include <utility>
 
@@ -50,6 +52,8 @@ TSoundManagerSeam* SoundManager()
 void LinkServicesToPlatform()
 {
     SetHostServices(&gServicesLink);
+    // Before the platform starts, so the window script registers "XSellWindow" with the others.
+    SetCrossSellCreator(&TXSellWindow::Create);
     SetGameStateApplicationProbe([] { return TApplication::Get() != nullptr; });
     TGameStateVolumeLink volume;
     volume.mGetMasterVolume = []
@@ -68,6 +72,7 @@ void LinkServicesToPlatform()
 void UnlinkServicesFromPlatform()
 {
     SetHostServices(nullptr);
+    SetCrossSellCreator(nullptr);
     SetGameStateApplicationProbe(nullptr);
     SetGameStateVolumeLink(TGameStateVolumeLink());
 }

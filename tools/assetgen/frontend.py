@@ -520,6 +520,45 @@ def ornament(p, rng):
     return _over(img, (255, 244, 214), core)
 
 
+def xsell_logo(p, rng):
+    """The cross-sell page's site mark: a lantern in a bronze roundel on a dark plate."""
+    w, h = size = tuple(p["size"])
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    plate = paint.rounded_rect_mask(size, (2, 2, w - 2, h - 2), 14)
+    img.paste(paint.vertical_gradient(size, [(0.0, (34, 46, 40, 255)), (1.0, (12, 20, 16, 255))],
+                                      "RGBA"), (0, 0), plate)
+    r = min(w, h) // 2 - 8
+    cx, cy = w // 2, h // 2
+    img = _over(img, BRONZE, paint.ellipse_mask(size, (cx - r, cy - r, cx + r, cy + r)))
+    img = _over(img, (16, 24, 20), paint.ellipse_mask(size, (cx - r + 4, cy - r + 4, cx + r - 4,
+                                                             cy + r - 4)))
+    glow = paint.soft(paint.ellipse_mask(size, (cx - 14, cy - 16, cx + 14, cy + 14)), 6)
+    img = _over(img, AMBER, glow)
+    body = [(cx - 9, cy - 10), (cx + 9, cy - 10), (cx + 12, cy + 12), (cx - 12, cy + 12)]
+    img = _over(img, BRONZE_DARK, paint.polygon_mask(size, body))
+    img = _over(img, AMBER_PALE, paint.polygon_mask(size, [(cx, cy - 7), (cx + 5, cy + 4),
+                                                          (cx, cy + 9), (cx - 5, cy + 4)]))
+    return img
+
+
+def xsell_brand(p, rng):
+    """The publisher's mark beside the site link: a quill over an ink stroke."""
+    w, h = size = tuple(p["size"])
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    stroke = []
+    for i in range(25):
+        t = i / 24
+        stroke.append((w * (0.15 + 0.7 * t), h * (0.8 + 0.05 * math.sin(t * math.pi * 2))))
+    lower = [(x, y + 3 * (1 - abs(0.5 - i / 24) * 2)) for i, (x, y) in enumerate(stroke)]
+    img = _over(img, INK, paint.polygon_mask(size, stroke + lower[::-1]))
+    vane = [(w * 0.78, h * 0.08), (w * 0.62, h * 0.3), (w * 0.42, h * 0.56), (w * 0.3, h * 0.72),
+            (w * 0.36, h * 0.52), (w * 0.5, h * 0.28)]
+    img = _over(img, IVORY, paint.polygon_mask(size, vane))
+    img = _over(img, BRONZE, paint.polygon_mask(size, [(w * 0.3, h * 0.72), (w * 0.33, h * 0.66),
+                                                      (w * 0.27, h * 0.78)]))
+    return img
+
+
 RECIPES = {
     "card": card,
     "studio_background": studio_background,
@@ -539,4 +578,6 @@ RECIPES = {
     "wax_drop": wax_drop,
     "credits_background": credits_background,
     "ornament": ornament,
+    "xsell_logo": xsell_logo,
+    "xsell_brand": xsell_brand,
 }

@@ -102,7 +102,7 @@ def states(pattern, generator, **params):
 
 
 # The front end: splash stages, the menu's flame, particle textures, the options and profile
-# controls, dialog faces and the credits.
+# controls, dialog faces, the credits and the cross-sell page's marks.
 FRONT_END = [
     image("splash/card.jpg", "card", size=(800, 600)),
     image("splash/studio.png", "studio_logo", size=(320, 160)),
@@ -135,6 +135,8 @@ FRONT_END = [
     image("dialogs/wax_drop.png", "wax_drop", size=(12, 16)),
     image("credits/bg.jpg", "credits_background", size=(800, 600)),
     image("credits/ornament.png", "ornament", size=(256, 64)),
+    image("xsell/logo.png", "xsell_logo", size=(160, 96)),
+    image("xsell/brand.png", "xsell_brand", size=(96, 96)),
 ]
 
 # The scene's HUD: its bar, front, progress bar and hint background, the strip's arrows and the
