@@ -65,6 +65,7 @@ TWindow::~TWindow()
     {
         TWindow* child = mChildren.front();
         mChildren.pop_front();
+        mChildSet.erase(child);
         delete child;
     }
     if (manager != nullptr)
@@ -91,7 +92,7 @@ void TWindow::PostInit(TWindowStyle& style)
 
 bool TWindow::AddChild(TWindow* child, bool attach)
 {
-    if (std::find(mChildren.begin(), mChildren.end(), child) == mChildren.end())
+    if (mChildSet.insert(child).second)
     {
         mChildren.push_front(child);
         child->mParent = this;
@@ -102,18 +103,18 @@ bool TWindow::AddChild(TWindow* child, bool attach)
         return true;
     child->mParent = nullptr;
     mChildren.remove(child);
+    mChildSet.erase(child);
     child->SetSize(child->GetWidth(), child->GetHeight());
     return false;
 }
 
 TWindow* TWindow::RemoveChild(TWindow* child)
 {
-    auto it = std::find(mChildren.begin(), mChildren.end(), child);
-    if (it != mChildren.end())
+    if (mChildSet.erase(child) != 0)
     {
         if (TWindowManager* manager = GetWindowManager())
             manager->SetDirty();
-        mChildren.erase(it);
+        mChildren.erase(std::find(mChildren.begin(), mChildren.end(), child));
     }
     child->LeaveCoverSet();
     TWindow* former = child->mParent;

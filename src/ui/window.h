@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <list>
+#include <unordered_set>
 
 class TModalWindow;
 class TWindow;
@@ -271,6 +272,9 @@ private:
     TWindow* mParent = nullptr;
     // Front = top of the stacking order.
     std::list<TWindow*> mChildren;
+    // The same windows, for the membership test of each insertion: building a window of many
+    // children must not walk the list once per child.
+    std::unordered_set<TWindow*> mChildSet;
     TRect mRect;
     TString mName;
     uint32_t mFlags = kWindowVisible;

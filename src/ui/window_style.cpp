@@ -1,10 +1,13 @@
 // TWindowStyle's getters and the lookup through the default style's "parent" chain.
 #include "ui/window_style.h"
 
+#include "platform/log.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -27,20 +30,65 @@ private:
     int mTop;
 };
 
+// Deeper than any style a screen builds on purpose.
+constexpr size_t kMaxStyleDepth = 64;
+
+// Once per style table: a getter runs for every key a window reads, often each frame. The tables
+// already reported are kept weakly in the registry, so that a collected one takes nothing along.
+bool FirstReport(lua_State* L, int table)
+{
+    static const char kReported = 0;
+    lua_pushlightuserdata(L, const_cast<char*>(&kReported));
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    if (!lua_istable(L, -1))
+    {
+        lua_pop(L, 1);
+        lua_newtable(L);
+        lua_newtable(L);
+        lua_pushstring(L, "__mode");
+        lua_pushstring(L, "k");
+        lua_rawset(L, -3);
+        lua_setmetatable(L, -2);
+        lua_pushlightuserdata(L, const_cast<char*>(&kReported));
+        lua_pushvalue(L, -2);
+        lua_rawset(L, LUA_REGISTRYINDEX);
+    }
+    lua_pushvalue(L, table);
+    lua_rawget(L, -2);
+    const bool first = lua_isnil(L, -1);
+    lua_pop(L, 1);
+    if (first)
+    {
+        lua_pushvalue(L, table);
+        lua_pushboolean(L, 1);
+        lua_rawset(L, -3);
+    }
+    lua_pop(L, 1);
+    return first;
+}
+
+// With the table where the walk stopped on top.
+void ReportBrokenChain(lua_State* L, const TString& key, bool cycle)
+{
+    const int table = lua_gettop(L);
+    if (!FirstReport(L, table))
+        return;
+    lua_pushstring(L, "name");
+    lua_rawget(L, table);
+    const TString name = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : "(unnamed)";
+    lua_pop(L, 1);
+    Log("Window style %s: its \"parent\" chain %s (reading \"%s\"); the key counts as absent",
+        name.c_str(), cycle ? "comes back to itself" : "is deeper than 64 styles", key.c_str());
+}
+
 } // namespace
 
 bool TWindowStyle::Find(lua_State* L, const TString& key, bool useDefault)
 {
-    if (lua_istable(L, -1))
-    {
-        lua_pushstring(L, key.c_str());
-        lua_gettable(L, -2);
-    }
-    else
-    {
-        lua_pushstring(L, key.c_str());
-        lua_gettable(L, LUA_GLOBALSINDEX);
-    }
+    const int base = lua_gettop(L);
+    const bool fromTable = lua_istable(L, -1);
+    lua_pushstring(L, key.c_str());
+    lua_gettable(L, fromTable ? -2 : LUA_GLOBALSINDEX);
     if (!lua_isnil(L, -1))
         return true;
     lua_pop(L, 1);
@@ -49,7 +97,7 @@ bool TWindowStyle::Find(lua_State* L, const TString& key, bool useDefault)
         lua_pushstring(L, "gCurrentDefaultStyle");
         lua_gettable(L, LUA_GLOBALSINDEX);
     }
-    else if (lua_istable(L, -1))
+    else if (fromTable)
     {
         lua_pushstring(L, "parent");
         lua_gettable(L, -2);
@@ -58,17 +106,35 @@ bool TWindowStyle::Find(lua_State* L, const TString& key, bool useDefault)
     {
         return false;
     }
-    if (!lua_istable(L, -1))
+    // The chain is walked in place, one table on the stack at a time: content decides its length,
+    // and a table that names itself (or an earlier link) as parent would never end.
+    std::vector<const void*> seen;
+    if (!useDefault)
+        seen.push_back(lua_topointer(L, base));
+    while (lua_istable(L, -1))
     {
+        const void* link = lua_topointer(L, -1);
+        const bool cycle = std::find(seen.begin(), seen.end(), link) != seen.end();
+        if (cycle || seen.size() >= kMaxStyleDepth)
+        {
+            ReportBrokenChain(L, key, cycle);
+            lua_settop(L, base);
+            return false;
+        }
+        seen.push_back(link);
+        lua_pushstring(L, key.c_str());
+        lua_gettable(L, -2);
+        if (!lua_isnil(L, -1))
+        {
+            lua_remove(L, -2);
+            return true;
+        }
         lua_pop(L, 1);
-        return false;
-    }
-    if (Find(L, key, false))
-    {
+        lua_pushstring(L, "parent");
+        lua_gettable(L, -2);
         lua_remove(L, -2);
-        return true;
     }
-    lua_pop(L, 1);
+    lua_settop(L, base);
     return false;
 }
 

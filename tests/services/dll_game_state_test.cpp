@@ -130,6 +130,17 @@ TEST_F(ModuleTest, LoadFailsAtEachMissingStep)
     EXPECT_EQ(LoadAddOnModules(), 0);
 }
 
+TEST_F(ModuleTest, APackEntryWithoutANameDoesNotStallTheModuleSearch)
+{
+    std::string pack = "QMPK";
+    filetest::PackBuilder::PutU32(pack, 1);
+    pack += std::string(9, '\0');
+    Write("assets/empty.qmp", pack);
+    Write("assets/readme.txt", "not a module");
+    InitFileSystem();
+    EXPECT_EQ(LoadAddOnModules(), 0);
+}
+
 TEST_F(ModuleTest, ExcludedModulesAreNotLoaded)
 {
     ModuleView view(Place("testmodule", "testmodule.qmmod"));

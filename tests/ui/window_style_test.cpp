@@ -4,6 +4,7 @@
 #include "ui_test_support.h"
 
 #include "platform/log.h"
+#include "support/files.h"
 
 namespace
 {
@@ -68,6 +69,54 @@ TEST_F(StyleTest, WithoutDefaultStyleEveryAbsentKeyGivesTheDefault)
     TWindowStyle style(mTable.get());
     EXPECT_EQ(style.GetInt("size", 42), 42);
     EXPECT_EQ(std::string(style.GetString("deep", "none").c_str()), "none");
+}
+
+// A chain that comes back on itself, or runs deeper than any screen builds, ends the lookup with
+// one line per style, and the key reads as absent; the stack stays as it was.
+TEST_F(StyleTest, ParentChainsThatLoopOrRunTooDeepAnswerAbsent)
+{
+    testsupport::ScratchFolder folder("mw_style");
+    SetLogFolder(folder.Path().c_str());
+    mStyles.Run("looped = {name = 'looped'}\n"
+                "looped.parent = looped\n"
+                "gCurrentDefaultStyle = {parent = looped}\n"
+                "local deep = {deepest = 1}\n"
+                "for i = 1, 10000 do deep = {parent = deep} end\n"
+                "chain = deep\n");
+    TWindowStyle style(mTable.get());
+    EXPECT_EQ(style.GetInt("size", 42), 42);
+    EXPECT_EQ(style.GetInt("other", 3), 3);
+    EXPECT_EQ(lua_gettop(mStyles.L), 0);
+
+    mStyles.Run("gCurrentDefaultStyle = chain");
+    EXPECT_EQ(style.GetInt("deepest", 5), 5);
+    lua_getglobal(mStyles.L, "chain");
+    EXPECT_FALSE(TWindowStyle::Find(mStyles.L, "deepest", false));
+    EXPECT_EQ(lua_gettop(mStyles.L), 1);
+    lua_pop(mStyles.L, 1);
+    // 64 styles are still followed.
+    mStyles.Run("local deep = {deepest = 7}\n"
+                "for i = 1, 63 do deep = {parent = deep} end\n"
+                "gCurrentDefaultStyle = deep\n");
+    EXPECT_EQ(style.GetInt("deepest", 5), 7);
+
+    const std::string log = testsupport::ReadFile(GetLogPath().c_str());
+    SetLogFolder(nullptr);
+    EXPECT_NE(log.find(": Window style looped: its \"parent\" chain comes back to itself "
+                       "(reading \"size\"); the key counts as absent\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(
+        log.find(": Window style (unnamed): its \"parent\" chain is deeper than 64 styles (reading "
+                 "\"deepest\"); the key counts as absent\n"),
+        std::string::npos)
+        << log;
+    // One line for each broken table, however often it is read.
+    size_t lines = 0;
+    for (size_t at = log.find("Window style"); at != std::string::npos;
+         at = log.find("Window style", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 2u) << log;
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // sizes, the two passes, numbers no int holds), id text, flags, visibility, hit testing, fitting.
 #include "ui_test_support.h"
 
+#include <vector>
+
 namespace
 {
 
@@ -183,6 +185,28 @@ class RefusingWindow : public TWindow
 public:
     bool OnAttach() override { return false; }
 };
+
+// A screen of a hundred thousand buttons: each insertion checks membership without walking the
+// list, and a child added twice is still held once.
+TEST(WindowTest, ManyChildrenAreAddedOnceEach)
+{
+    TWindow parent;
+    std::vector<TWindow*> children;
+    for (int i = 0; i < 100000; ++i)
+    {
+        children.push_back(new TWindow());
+        ASSERT_TRUE(parent.AddChild(children.back(), false));
+    }
+    EXPECT_TRUE(parent.AddChild(children[500], false));
+    EXPECT_EQ(parent.GetChildren().size(), 100000u);
+    EXPECT_EQ(parent.GetChildren().front(), children.back());
+    EXPECT_EQ(parent.RemoveChild(children[500]), &parent);
+    EXPECT_EQ(parent.GetChildren().size(), 99999u);
+    // Taken out, it may come back, on top.
+    EXPECT_TRUE(parent.AddChild(children[500], false));
+    EXPECT_EQ(parent.GetChildren().front(), children[500]);
+    EXPECT_EQ(parent.GetChildren().size(), 100000u);
+}
 
 TEST(WindowTest, RefusedAttachmentLeavesNoLink)
 {

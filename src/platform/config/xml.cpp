@@ -364,11 +364,17 @@ void TXmlNode::CloseTag(const char*) {}
 
 void TXmlNode::AppendText(const char* token, int length)
 {
-    if (mTextLength != 0)
+    // The measured length is kept beside the written one (they differ only after a word holding
+    // a zero byte), so that a long text is not measured again at each word.
+    auto write = [this](const char* bytes, int n)
     {
-        mTextLength = mText.WriteAt(mTextLength, " ", 1, true);
-    }
-    mTextLength = mText.WriteAt(mTextLength, token, length, true);
+        const int at = std::min(mTextLength, mTextEnd);
+        mTextLength = mText.WriteAt(at, bytes, n, true, mTextEnd);
+        mTextEnd = at + static_cast<int32_t>(strnlen(bytes, static_cast<size_t>(std::max(n, 0))));
+    };
+    if (mTextLength != 0)
+        write(" ", 1);
+    write(token, length);
 }
 
 void TXmlNode::AddAttribute(const char* name, const char* value, bool quoted)

@@ -122,6 +122,8 @@ private:
 
     TString mText;
     int32_t mTextLength = 0;
+    // What Length() of the text answers, kept so that appending never measures it.
+    int32_t mTextEnd = 0;
     int32_t mReserveHint = 4096;
     TString mName;
     std::list<std::unique_ptr<TXmlNode>> mChildren;

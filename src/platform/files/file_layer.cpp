@@ -186,7 +186,8 @@ bool NextFileInFolder(const TString& folder, TString& cursor, bool recursive)
     for (; it != map.end(); ++it)
     {
         const TString& key = it->first;
-        if (fromCursor && key == cursor)
+        // The empty name would hand the caller the cursor that means "start again".
+        if ((fromCursor && key == cursor) || key.Length() == 0)
             continue;
         if (!StartsWith(key, lower))
             return false;

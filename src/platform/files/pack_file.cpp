@@ -131,6 +131,8 @@ void ReadPack(const TString& packName, TPathMap& map)
     int32_t count = static_cast<int32_t>(rawCount);
     // A directory cut short ends the reading: the records read before the cut stay registered.
     int32_t registered = 0;
+    // An entry without a name would be the empty key, which folder walks take as "start again".
+    int32_t nameless = 0;
     for (; whole && registered < count; ++registered)
     {
         uint8_t length = 0;
@@ -142,6 +144,11 @@ void ReadPack(const TString& packName, TPathMap& map)
         if (!whole)
             break;
         entryName[length] = 0;
+        if (entryName[0] == 0)
+        {
+            ++nameless;
+            continue;
+        }
         TString key(entryName);
         key.MakeLower();
         map[key] = TString::Format("@%d:%ld,%ld", static_cast<int>(index),
@@ -149,6 +156,9 @@ void ReadPack(const TString& packName, TPathMap& map)
                                    static_cast<long>(static_cast<int32_t>(size)));
     }
     file.Close();
+    if (nameless > 0)
+        Log("Pack %s: %d entries without a name skipped", packName.c_str(),
+            static_cast<int>(nameless));
     if (!whole)
         Log("Pack %s: directory cut short after %d entries", packName.c_str(),
             static_cast<int>(registered));

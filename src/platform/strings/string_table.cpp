@@ -6,9 +6,12 @@
 #include "platform/log.h"
 #include "platform/config/xml.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace
 {
@@ -20,8 +23,20 @@ const char kMissingText[] = "#####";
 // points at that "<" (or at the text's NUL when the cell is not closed).
 bool ReadDataCell(const char* from, const char* bound, TString& text, const char*& end)
 {
-    const char* data = std::strstr(from, "<Data");
-    if (!data || (bound && data >= bound))
+    // Searched only up to the next row: a table of rows without data cells would otherwise be
+    // searched to its end once per row.
+    const char* data = nullptr;
+    if (bound)
+    {
+        const std::string_view row(from, static_cast<size_t>(std::max<ptrdiff_t>(bound - from, 0)));
+        const size_t at = row.find("<Data");
+        data = at == std::string_view::npos ? nullptr : from + at;
+    }
+    else
+    {
+        data = std::strstr(from, "<Data");
+    }
+    if (!data)
     {
         return false;
     }
@@ -114,10 +129,18 @@ bool TStringTable::LoadBuffer(const char* data, uint32_t size)
 
 void TStringTable::ScanRows(const char* text)
 {
-    const char* row = std::strstr(text, "<Row");
+    // Searched as one view of known length: a search that measures the rest of the text for each
+    // row (as the sanitizers' checked searches do) would make a long table quadratic.
+    const std::string_view all(text);
+    auto find = [&](const char* from) -> const char*
+    {
+        const size_t at = all.find("<Row", static_cast<size_t>(from - text));
+        return at == std::string_view::npos ? nullptr : text + at;
+    };
+    const char* row = find(text);
     while (row)
     {
-        const char* next = std::strstr(row + 1, "<Row");
+        const char* next = find(row + 1);
         TString label;
         const char* labelEnd = nullptr;
         if (ReadDataCell(row + 1, next, label, labelEnd))

@@ -344,6 +344,11 @@ TString& TString::operator+=(char c)
 
 int TString::WriteAt(int pos, const void* src, int n, bool terminate)
 {
+    return WriteAt(pos, src, n, terminate, Length());
+}
+
+int TString::WriteAt(int pos, const void* src, int n, bool terminate, int length)
+{
     if (n < 0)
         n = 0;
     // A source inside this handle's own buffer would not survive a reallocation; copy it first.
@@ -360,7 +365,6 @@ int TString::WriteAt(int pos, const void* src, int n, bool terminate)
         }
     }
     Unshare();
-    int length = Length();
     if (pos < 0 || pos > length)
         pos = length;
     unsigned needed = static_cast<unsigned>(pos + n + 1);

@@ -65,6 +65,9 @@ public:
     TString& operator+=(char c);
     void Append(const char* text, int n);
     int WriteAt(int pos, const void* src, int n, bool terminate);
+    // The same for a writer that keeps the text's length itself (`length` must be Length()): a
+    // text built word by word is then never measured again.
+    int WriteAt(int pos, const void* src, int n, bool terminate, int length);
     void Erase(int pos, int count = -1);
     void Replace(const TString& from, const TString& to, int flags = 0, int start = 0);
     void MakeLower();

@@ -32,6 +32,45 @@ int32_t IntAttribute(TXmlNode* node, const char* name)
     return node->GetAttribute(name).ToInt();
 }
 
+// Far beyond any sheet a texture holds; within it, a frame's far edges and the source rectangles
+// drawn from it stay inside the integers that carry them.
+constexpr int32_t kFrameCoordinateLimit = 1 << 24;
+
+// The frames whose rectangle was refused while reading one description: emptied, counted, and
+// reported in one line when the reading ends.
+struct TRefusedFrames
+{
+    int32_t mCount = 0;
+    int32_t mFirst = -1;
+    int32_t mFirstGeometry[4] = {0, 0, 0, 0};
+
+    void Check(TAnimationFrame& frame, int32_t index)
+    {
+        auto outside = [](int32_t v)
+        { return v < -kFrameCoordinateLimit || v > kFrameCoordinateLimit; };
+        if (!outside(frame.mX) && !outside(frame.mY) && !outside(frame.mW) && !outside(frame.mH))
+            return;
+        if (mCount++ == 0)
+        {
+            mFirst = index;
+            mFirstGeometry[0] = frame.mX;
+            mFirstGeometry[1] = frame.mY;
+            mFirstGeometry[2] = frame.mW;
+            mFirstGeometry[3] = frame.mH;
+        }
+        frame.mX = frame.mY = frame.mW = frame.mH = 0;
+    }
+    void Report(const TString& path) const
+    {
+        if (mCount > 0)
+            Log("Animation %s: %d frame rectangles out of range, shown empty (the first, frame %d: "
+                "x %d, y %d, w %d, h %d)",
+                path.c_str(), static_cast<int>(mCount), static_cast<int>(mFirst),
+                static_cast<int>(mFirstGeometry[0]), static_cast<int>(mFirstGeometry[1]),
+                static_cast<int>(mFirstGeometry[2]), static_cast<int>(mFirstGeometry[3]));
+    }
+};
+
 // Reads the packed form from a block, never past its end.
 class TPackedReader
 {
@@ -239,6 +278,7 @@ bool TAnimatedTexture::LoadXml(const TString& path)
     }
     d.mFrames.assign(frameNodes.size(), TAnimationFrame());
     d.mFrameCount = static_cast<int32_t>(frameNodes.size());
+    TRefusedFrames refused;
     for (size_t i = 0; i < frameNodes.size(); ++i)
     {
         TXmlNode* node = frameNodes[i];
@@ -248,6 +288,7 @@ bool TAnimatedTexture::LoadXml(const TString& path)
         frame.mY = IntAttribute(node, "y");
         frame.mW = IntAttribute(node, "w");
         frame.mH = IntAttribute(node, "h");
+        refused.Check(frame, static_cast<int32_t>(i));
         frame.mName = node->GetAttribute("name");
         const TString alpha = node->GetAttribute("alpha");
         frame.mAlpha = alpha.Length() != 0 ? alpha.ToFloat() : 1.0f;
@@ -290,6 +331,7 @@ bool TAnimatedTexture::LoadXml(const TString& path)
         d.mWidestFrame = std::max(d.mWidestFrame, frame.mW);
         d.mHighestFrame = std::max(d.mHighestFrame, frame.mH);
     }
+    refused.Report(path);
     if (TXmlNode* script = sequence->FindChild("script"))
     {
         d.mScript = script->GetAttribute("luascript");
@@ -331,11 +373,14 @@ bool TAnimatedTexture::LoadPacked(const uint8_t* data, uint32_t size)
         d.mFrames.assign(static_cast<size_t>(count), TAnimationFrame());
         d.mFrameCount = count;
     }
+    TRefusedFrames refused;
     for (int32_t i = 0; whole && i < count; ++i)
     {
         TAnimationFrame& frame = d.mFrames[static_cast<size_t>(i)];
         whole = in.Int(frame.mRegX) && in.Int(frame.mRegY) && in.Int(frame.mX) &&
                 in.Int(frame.mY) && in.Int(frame.mW) && in.Int(frame.mH);
+        if (whole)
+            refused.Check(frame, i);
         if (whole && version >= 2)
             whole = in.Float(frame.mAlpha);
         for (int k = 0; k < 6 && whole; ++k)
@@ -355,6 +400,7 @@ bool TAnimatedTexture::LoadPacked(const uint8_t* data, uint32_t size)
         d.mFrameCount = 0;
         return false;
     }
+    refused.Report(d.mFilePath);
     if (!in.Tag("SCRP") || !in.String(d.mScript))
         d.mScript = DefaultScript(d.mFrameCount);
     return true;

@@ -96,6 +96,34 @@ TEST(XmlReader, TextOnBothSidesOfAChildIsJoined)
     EXPECT_STREQ(doc.FindChild("a")->GetText().c_str(), "one two");
 }
 
+// Ten megabytes of words in one element: each word joins the text without the text being
+// measured again (quadratic, this never finished). A word holding a zero byte ends what the text
+// shows, as before, and the next word goes on from there.
+TEST(XmlReader, LongTextIsJoinedWordByWord)
+{
+    std::string document = "<a>";
+    const std::string word = "word ";
+    const size_t words = (10u << 20) / word.size();
+    for (size_t i = 0; i < words; ++i)
+        document += word;
+    document += "end</a>";
+    TXmlNode doc;
+    doc.ParseBuffer(document.data(), static_cast<uint32_t>(document.size()));
+    const TString text = doc.FindChild("a")->GetText();
+    ASSERT_EQ(static_cast<size_t>(text.Length()), words * word.size() + 3);
+    EXPECT_EQ(std::string(text.c_str() + text.Length() - 8), "word end");
+
+    TXmlNode node("n");
+    node.AppendText("ab\0cd", 5);
+    EXPECT_STREQ(node.GetText().c_str(), "ab");
+    node.AppendText("ef", 2);
+    EXPECT_STREQ(node.GetText().c_str(), "ab ef");
+    TXmlNode led("n");
+    led.AppendText("\0x", 2);
+    led.AppendText("y", 1);
+    EXPECT_STREQ(led.GetText().c_str(), " y");
+}
+
 TEST(XmlReader, CommentsAndDoctypeArePseudoElements)
 {
     TXmlNode doc;

@@ -99,6 +99,47 @@ TEST_F(FileLayerTest, DirectoryCutShortKeepsTheEntriesBeforeTheCut)
               std::string::npos);
 }
 
+// An empty key is the folder walk's "start again" cursor: a nameless entry must never become one.
+TEST_F(FileLayerTest, NamelessEntriesAreSkippedAndTheRestOfThePackKept)
+{
+    std::string empty = "QMPK";
+    PackBuilder::PutU32(empty, 1);
+    empty += std::string(9, '\0');
+    ASSERT_EQ(empty.size(), 17u);
+    Write("assets/a.qmp", empty);
+    // A NUL-led name between two good entries, and a damaged count over a run of zero bytes.
+    Write("assets/b.qmp", PackBuilder()
+                              .Add("one.txt", "1")
+                              .Add(std::string("\0x", 2), "?")
+                              .Add("two.txt", "2")
+                              .Build());
+    std::string flood = "QMPK";
+    PackBuilder::PutU32(flood, 5000);
+    flood += std::string(9 * 3000, '\0');
+    Write("assets/c.qmp", flood);
+    InitFileSystem();
+    EXPECT_EQ(GetPackCount(), 3);
+    EXPECT_EQ(ReadEntry("one.txt"), "1");
+    EXPECT_EQ(ReadEntry("two.txt"), "2");
+    EXPECT_FALSE(FileExists(""));
+    // The walk of the asset folder ends, passing the good entries once.
+    TString cursor;
+    std::string walked;
+    for (int steps = 0; steps < 100 && NextFileInFolder(TString(), cursor, false); ++steps)
+        walked += std::string(cursor.c_str()) + " ";
+    EXPECT_NE(walked.find("a.qmp b.qmp c.qmp one.txt two.txt "), std::string::npos) << walked;
+    EXPECT_LT(walked.size(), 200u) << walked;
+    std::string log = Log();
+    EXPECT_NE(log.find(": Pack ::assets/a.qmp: 1 entries without a name skipped\n"),
+              std::string::npos);
+    EXPECT_NE(log.find(": Pack ::assets/b.qmp: 1 entries without a name skipped\n"),
+              std::string::npos);
+    EXPECT_NE(log.find(": Pack ::assets/c.qmp: 3000 entries without a name skipped\n"),
+              std::string::npos);
+    EXPECT_NE(log.find(": Pack ::assets/c.qmp: directory cut short after 3000 entries\n"),
+              std::string::npos);
+}
+
 TEST_F(FileLayerTest, EntriesRunningPastThePackAreRefusedWhenOpened)
 {
     std::string pack = "QMPK";

@@ -95,6 +95,20 @@ TEST_F(StringTableTest, OneCellRowStoresAnEmptyTextAndDoesNotReachIntoTheNextRow
     EXPECT_EQ(Get("LAST"), "end");
 }
 
+// Ten megabytes of rows without data cells: each row's search for its cells stops at the next
+// row (searched to the end of the table, this took over a minute).
+TEST_F(StringTableTest, RowsWithoutDataCellsAreSkippedRowByRow)
+{
+    std::string rows;
+    const std::string empty = "<Row><Cell>no data</Cell></Row>\n";
+    while (rows.size() < (10u << 20))
+        rows += empty;
+    Load(Sheet(Row("FIRST", "1") + rows + Row("LAST", "end")));
+    EXPECT_EQ(mTable.GetCount(), 2);
+    EXPECT_EQ(Get("FIRST"), "1");
+    EXPECT_EQ(Get("LAST"), "end");
+}
+
 TEST_F(StringTableTest, CellTextIsRawTextWithEntitiesDecoded)
 {
     // Not parsed as XML: only the bytes between ">" and "<" count, and references are decoded.

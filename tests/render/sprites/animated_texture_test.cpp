@@ -283,6 +283,55 @@ TEST_F(AnimatedTextureTest, DamagedPackedFilesAreRefused)
             << name;
 }
 
+// Frames whose numbers no sheet holds (their far edges would overflow, which the sanitizer
+// reports) are read as empty frames, with one line for the file; the good frames around them and
+// the frame count stay.
+TEST_F(AnimatedTextureTest, FrameRectanglesOutOfRangeAreReadEmpty)
+{
+    mFiles.Add("anim/wide.xml", "<sequence><img name=\"sheet.png\" w=\"32\" h=\"16\"/><framelist>\n"
+                                " <frame x=\"2147483000\" y=\"0\" w=\"2000\" h=\"16\"/>\n"
+                                " <frame x=\"16\" y=\"0\" w=\"16\" h=\"16\"/>\n"
+                                " <frame x=\"0\" y=\"-2147483648\" w=\"8\" h=\"-2147483648\"/>\n"
+                                "</framelist></sequence>\n");
+    auto texture = TAnimatedTexture::Get("anim/wide.xml");
+    ASSERT_NE(texture, nullptr);
+    ASSERT_EQ(texture->GetFrameCount(), 3);
+    TRect rect;
+    texture->GetFrameRect(0, rect);
+    EXPECT_EQ(rect, TRect(0, 0, 0, 0));
+    texture->GetFrameRect(1, rect);
+    EXPECT_EQ(rect, TRect(16, 0, 32, 16));
+    texture->GetFrameRect(2, rect);
+    EXPECT_EQ(rect, TRect(0, 0, 0, 0));
+    EXPECT_EQ(texture->GetDescription().mWidestFrame, 16);
+    texture->SetFrame(0);
+    EXPECT_EQ(texture->GetWidth(), 0u);
+    texture->Draw(TDrawSpec(TVec2(10, 10)));
+
+    AnmWriter w;
+    w.Tag("ANIM").Int(0).Int(2).Str("s").Str("").Tag("IMGN").Int(0).Int(0).Int(0).Int(0);
+    w.Str("sheet.png").Str("").Tag("FRMS").Int(1);
+    w.Int(0).Int(0).Int(0x7FFFFFF0).Int(0).Int(0x7FFFFFF0).Int(4).Float(1);
+    for (int k = 0; k < 6; ++k)
+        w.Float(0);
+    w.Str("").Int(0);
+    mFiles.Add("anim/wide.anm", w.Bytes());
+    TAnimatedTexture packed;
+    ASSERT_TRUE(packed.Load("anim/wide.anm"));
+    packed.GetFrameRect(0, rect);
+    EXPECT_EQ(rect, TRect(0, 0, 0, 0));
+
+    const std::string log = Log();
+    EXPECT_EQ(CountOf(log, "Animation anim/wide.xml: 2 frame rectangles out of range, shown empty "
+                           "(the first, frame 0: x 2147483000, y 0, w 2000, h 16)"),
+              1)
+        << log;
+    EXPECT_EQ(CountOf(log, "Animation anim/wide.anm: 1 frame rectangles out of range, shown empty "
+                           "(the first, frame 0: x 2147483632, y 0, w 2147483632, h 4)"),
+              1)
+        << log;
+}
+
 TEST_F(AnimatedTextureTest, GoldenFramesWithTransformsAndMirroring)
 {
     mFiles.Add("anim/walk.xml", kWalkXml);
