@@ -29,6 +29,8 @@
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
 #include "platform/config/config.h"
+#include "platform/files/file_layer.h"
+#include "platform/log.h"
 #include "platform/seams/display_seam.h"
 #include "platform/shell/platform_main.h"
 #include "platform/seams/sound_manager_seam.h"
@@ -59,6 +61,9 @@ constexpr const char* kBoundFunctions[] = {"GetConfig", "RunProcess"};
 // The destroy operations of the singletons made so far, run newest first when a run ends (where a
 // C runtime would run them at process exit), so that a run in a test process starts clean.
 std::vector<void (*)()> gExitList;
+// What the process ends with: not 0 when the start-up script gave nothing to run.
+constexpr int kStartFailedStatus = 1;
+int gRunStatus = 0;
 
 template <class T> void DestroySingleton()
 {
@@ -100,6 +105,25 @@ lua_State* WindowScriptState(TWindowManager* manager)
 {
     TWindowScript* script = manager != nullptr ? manager->GetScript() : nullptr;
     return script != nullptr ? script->GetState() : nullptr;
+}
+
+// The start-up script must return the function that becomes the window script's coroutine:
+// without it nothing would ever show, and the program would end with no word of why.
+bool RunStartScript(TWindowScript& script)
+{
+    if (!FileExists(kStartScript))
+    {
+        Log("The start-up script %s is missing: nothing to run", kStartScript);
+        return false;
+    }
+    const unsigned resumes = script.GetResumeCount();
+    // A script that fails says so itself, and the game goes on as before.
+    if (script.RunScript(kStartScript) && script.GetResumeCount() == resumes)
+    {
+        Log("The start-up script %s returned no function: nothing to run", kStartScript);
+        return false;
+    }
+    return true;
 }
 
 void RunExitList()
@@ -162,7 +186,7 @@ void UnlinkGameFromPlatform()
     SetSoundManagerFactory(nullptr);
 }
 
-void TGameRun::Start(TApplication* application)
+bool TGameRun::Start(TApplication* application)
 {
     CreateSingleton<DeltaTime>();
     TWindowManager* manager = GetWindowManager();
@@ -203,8 +227,9 @@ void TGameRun::Start(TApplication* application)
         AddOverlay(manager, new MouseOverlay(true), "mouseoverlay");
     }
 
-    if (manager != nullptr && manager->GetScript() != nullptr)
-        manager->GetScript()->RunScript(kStartScript);
+    bool started = true;
+    if (TWindowScript* script = manager != nullptr ? manager->GetScript() : nullptr)
+        started = RunStartScript(*script);
     // The game's screens cover the whole display, so the root need not clear it first.
     if (manager != nullptr && !manager->GetModals().empty())
     {
@@ -220,6 +245,7 @@ void TGameRun::Start(TApplication* application)
         LuaBindFunction(L, kBoundFunctions[1], &ScriptRunProcess);
         BindDevFunctions(L);
     }
+    return started;
 }
 
 bool TGameRun::Handle(const TPlatformEvent& event)
@@ -308,10 +334,12 @@ void TGameRun::Stop(TApplication* application)
 int GameMain(TApplication* application, const char*)
 {
     TGameRun game;
-    game.Start(application);
-    game.Run(application);
+    const bool started = game.Start(application);
+    if (started)
+        game.Run(application);
     game.Stop(application);
-    return 0;
+    gRunStatus = started ? 0 : kStartFailedStatus;
+    return gRunStatus;
 }
 
 int RunProgram(int argc, char** argv)
@@ -319,6 +347,7 @@ int RunProgram(int argc, char** argv)
     SetGameIdentity();
     LinkGameToPlatform();
     TString commandLine = TCommandLine::Join(argc, argv);
+    gRunStatus = 0;
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GameMain, false);
-    return 0;
+    return gRunStatus;
 }

@@ -38,8 +38,9 @@ public:
     // The framework's singletons, display options, window title, the frame driver's task, the
     // stored display preferences, the window types, then the start-up script (a failing script
     // is logged by the script and the game goes on); then the root stops clearing the display and
-    // "GetConfig" and "RunProcess" are bound for the scripts.
-    void Start(TApplication* application);
+    // "GetConfig" and "RunProcess" are bound for the scripts. False, logged, when the start-up
+    // script is missing or returns no function: there is nothing to run.
+    bool Start(TApplication* application);
     // Escape asks the quit question unless it is up; updates the pointer and full-screen state
     // the settings keep, then hands the event on; false, without handing it on, for a close
     // request or a quit.
@@ -55,8 +56,10 @@ private:
     TPlatformEvent mLastEvent;
 };
 
-// The platform's callback: a whole run.
+// The platform's callback: a whole run; the loop is skipped when the start gives nothing to run,
+// and the answer is then not 0.
 int GameMain(TApplication* application, const char* commandLine);
 
-// The process entry's work: identity, links, then the platform with GameMain.
+// The process entry's work: identity, links, then the platform with GameMain; answers the
+// process's exit status.
 int RunProgram(int argc, char** argv);

@@ -149,6 +149,8 @@ void TLuaParticleSystem::ReleaseScript()
 {
     if (mScript == nullptr)
         return;
+    // An update error still being counted is told now, while the system can still be named.
+    mScript->ForgetRepeatedErrors(this);
     if (mScript == sSharedScript)
     {
         if (--sSharedReferences == 0)
@@ -311,11 +313,11 @@ void TLuaParticleSystem::Update(int32_t milliseconds)
     if (IsOneScript())
     {
         BindSpawning();
-        mScript->DoLuaString(TString::Format("Update%d(%f);", mId, seconds));
+        mScript->DoRepeatedLuaString(this, TString::Format("Update%d(%f);", mId, seconds));
     }
     else
     {
-        mScript->DoLuaString(TString::Format("Update(%f);", seconds));
+        mScript->DoRepeatedLuaString(this, TString::Format("Update(%f);", seconds));
     }
 
     if (mCollection->mLiveCount <= 0 || mAnimProgram.empty())

@@ -8,6 +8,7 @@
 #include "platform/strings/tstring.h"
 #include "script/lua.h"
 
+#include <map>
 #include <vector>
 
 class TLuaObjectWrapper;
@@ -47,9 +48,17 @@ public:
     // Calls the function lying below its nargs arguments; answers the call's status.
     int RunFunction(int nargs, int nresults);
     void DoLuaString(const TString& text, int length = -1, int nresults = 0);
+    // DoLuaString for a text run again and again for `source` (a callback each frame): an error
+    // is logged once, the same error again only counted; the count is logged when the source
+    // runs cleanly again, is forgotten, or the script goes. Whatever else an error does is
+    // unchanged.
+    void DoRepeatedLuaString(const void* source, const TString& text);
+    void ForgetRepeatedErrors(const void* source);
     bool RunScript(const TString& file);
     int Resume(int nargs);
     bool IsYielded() const;
+    // Counts the resumes of coroutines: by it a caller tells whether what it ran started one.
+    unsigned GetResumeCount() const { return mResumeCount; }
     // The script deletes the object before its next run or resume (or when it is destroyed).
     void QueueDelete(TLuaObjectWrapper* object);
 
@@ -88,4 +97,13 @@ private:
     // Counts resumes, so that a caller can tell that the frame it pushed into was left even when
     // a new frame took the same place.
     unsigned mResumeCount = 0;
+    // The last error of each source of repeated runs, and how often it came again since.
+    struct TRepeatedError
+    {
+        TString mKey;
+        TString mFirstLine;
+        unsigned mCount = 0;
+    };
+    std::map<const void*, TRepeatedError> mRepeatedErrors;
+    static void LogRepeatCount(const TRepeatedError& record);
 };

@@ -5,6 +5,7 @@
 #include "sys/clock.h"
 #include "sys/host.h"
 #include "sys/input_script.h"
+#include "sys/quit_watch.h"
 
 #include <SDL.h>
 
@@ -90,6 +91,7 @@ void StartEvents()
         // One message is taken per call anyway; SDL's end-of-pass marker would only make an event
         // pushed right after a call wait for one more call.
         SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
+        StartQuitWatch();
         SDL_InitSubSystem(SDL_INIT_EVENTS);
         queue.eventsStarted = true;
     }
@@ -477,6 +479,13 @@ bool PeekMessage(Message& out, uint32_t filterMin, uint32_t filterMax, bool remo
         return false;
     }
     SDL_Event event;
+    // A request from the system goes before the input waiting behind it, as SDL's would.
+    if (queue.waiting.empty() && TakeQuitRequest())
+    {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        Convert(quit);
+    }
     while (queue.waiting.empty() && SDL_PollEvent(&event))
         Convert(event);
     // The test modes act on an empty queue: the input script's next step, the fixed clock step.

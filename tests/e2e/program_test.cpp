@@ -105,6 +105,19 @@ TEST_F(ProgramTest, StartsOnAnotherGameFolderWithOptions)
     EXPECT_EQ(WaitForEnd(pid), 0);
 }
 
+// Without the start-up script there is nothing to run: the run says so and ends with 1.
+TEST_F(ProgramTest, WithoutItsStartUpScriptTheRunEndsWithALineAndOne)
+{
+    fs::remove(mRoot / "game/assets/scripts/mainloop.lua");
+    int pid = Start({"--multiple", "-wd=" + (mRoot / "game").string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitForEnd(pid), 1);
+    const std::string log = ReadFile(LogFile());
+    EXPECT_NE(log.find(": The start-up script scripts/mainloop.lua is missing: nothing to run\n"),
+              std::string::npos)
+        << log;
+}
+
 TEST_F(ProgramTest, ASecondInstanceEndsAtOnceWithoutLogging)
 {
     int first = Start({});
@@ -362,6 +375,27 @@ TEST_F(GameProgramTest, AFadingScreensButtonEndsTheGameThroughItsCloseScript)
     EXPECT_EQ(output, "fading\nclosed\n");
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the close script did not end the game";
+}
+
+// A screen script that never returns holds the main loop: the system's request to end is not
+// taken, so the watch ends the program 5 s later, with a line and a status that is not 0.
+TEST_F(GameProgramTest, AQuitRequestALoopingScriptNeverTakesEndsTheProgram)
+{
+    WriteScript("loop.lua", "MakeDialog { Text { label = 'now_looping', w = 200, h = 40 } }\n"
+                            "while true do end\n");
+    int pid = Start({"--multiple", "-wd=" + mGame.string(), "options=start=scripts/loop.lua"});
+    ASSERT_GT(pid, 0);
+    const uint32_t start = sys::GetTimeMs();
+    while (ReadFile(LogFile()).find("'now_looping'") == std::string::npos &&
+           sys::GetTimeMs() - start < kStartLimitMs)
+        sys::SleepMs(20);
+    ASSERT_NE(ReadFile(LogFile()).find("'now_looping'"), std::string::npos);
+    sys::SignalProcess(pid, false);
+    int code = 0;
+    ASSERT_TRUE(sys::WaitProcess(pid, 6000, code)) << "still running 6 s after the request";
+    EXPECT_EQ(code, 2);
+    const std::string log = ReadFile(LogFile());
+    EXPECT_NE(log.find(": quit request not answered in 5 s: ending\n"), std::string::npos) << log;
 }
 
 TEST_F(GameProgramTest, LosingAndRegainingTheFocusReachTheScreenAsOnePauseAndOneResume)

@@ -129,6 +129,9 @@ protected:
         WriteFile(mRoot / "game/assets/strings.xml",
                   "<Workbook><Table><Row><Cell><Data>TITLE</Data></Cell>"
                   "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
+        // A start-up script that shows nothing and waits: the run ends on a request to.
+        WriteFile(mRoot / "game/assets/scripts/mainloop.lua",
+                  "return function() while true do WaitForMessage() end end\n");
         mEnv = {"XDG_DATA_HOME=" + (mRoot / "data").string(),
                 "XDG_RUNTIME_DIR=" + (mRoot / "run").string(), "HOME=" + mRoot.string(),
                 "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};

@@ -459,6 +459,52 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
 
 } // namespace
 
+namespace
+{
+int gStatus = -1;
+
+int StatusMain(TApplication* application, const char* commandLine)
+{
+    gStatus = GameMain(application, commandLine);
+    return gStatus;
+}
+} // namespace
+
+// A start-up script that is missing, or that returns no function, leaves nothing to run: one line
+// says which, and the run ends at once with a status that is not 0. A coroutine that ends at once
+// was still something to run.
+TEST_F(GameMainTest, AStartUpScriptMissingOrReturningNoFunctionEndsTheRunWithALine)
+{
+    const fs::path log = mRoot / "data/Tovrix/Murkwell/logfile.txt";
+    struct Case
+    {
+        const char* mScript;
+        int mStatus;
+        const char* mLine;
+    };
+    const Case cases[] = {
+        {"return 5\n", 1,
+         ": The start-up script scripts/mainloop.lua returned no function: nothing to run\n"},
+        {"local x = 1\n", 1,
+         ": The start-up script scripts/mainloop.lua returned no function: nothing to run\n"},
+        {nullptr, 1, ": The start-up script scripts/mainloop.lua is missing: nothing to run\n"},
+        {"return function() PostMessage(CreateNamedMessage(kQuitNow, 'quit')) end\n", 0, nullptr}};
+    for (const Case& c : cases)
+    {
+        const std::string commandLine = FixtureGame(c.mScript != nullptr ? c.mScript : "");
+        if (c.mScript == nullptr)
+            fs::remove(mRoot / "game/assets/scripts/mainloop.lua");
+        gStatus = -1;
+        PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &StatusMain, false);
+        const std::string text = testsupport::ReadFile(log);
+        EXPECT_EQ(gStatus, c.mStatus) << text;
+        if (c.mLine != nullptr)
+            EXPECT_NE(text.find(c.mLine), std::string::npos) << text;
+        else
+            EXPECT_EQ(text.find("start-up script"), std::string::npos) << text;
+    }
+}
+
 TEST_F(GameMainTest, TeardownPopsEveryModalAboveTheRoot)
 {
     // Three modals stacked by the start-up script's coroutine, which then waits for ever.

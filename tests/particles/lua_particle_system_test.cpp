@@ -340,6 +340,42 @@ TEST_F(ParticleSystemTest, BadDescriptionsAreReportedAndTheSystemGoesOn)
     EXPECT_NE(log.find("boom"), std::string::npos);
     EXPECT_NE(log.find("Create"), std::string::npos);
 }
+
+// An update that raises every frame is logged once, then counted: the count comes when the update
+// runs cleanly again, and when the system goes. The time step in the call does not make a
+// message new.
+TEST_F(ParticleSystemTest, AnUpdateThatFailsEveryFrameIsLoggedOnceThenCounted)
+{
+    auto countOf = [](const std::string& text, const std::string& part)
+    {
+        size_t n = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    };
+    {
+        TLuaParticleSystem system;
+        ASSERT_TRUE(system.Load("broken = true\n"
+                                "function Update(s) if broken then error('every frame') end end"));
+        for (int frame = 0; frame < 100; ++frame)
+            system.Update(10 + frame % 7);
+        std::string log = Log();
+        EXPECT_EQ(countOf(log, "every frame"), 2u) << log; // the handler's line and the run's
+        EXPECT_EQ(countOf(log, "more times"), 0u) << log;
+        system.GetScript()->DoLuaString("broken = false");
+        system.Update(16);
+        system.Update(16);
+        log = Log();
+        EXPECT_EQ(countOf(log, ": The same error came 99 more times: Lua error: "), 1u) << log;
+        EXPECT_EQ(countOf(log, "every frame"), 3u) << log;
+        system.GetScript()->DoLuaString("broken = true");
+        for (int frame = 0; frame < 3; ++frame)
+            system.Update(16);
+    }
+    const std::string log = Log();
+    EXPECT_EQ(countOf(log, "every frame"), 6u) << log;
+    EXPECT_EQ(countOf(log, ": The same error came 2 more times: Lua error: "), 1u) << log;
+}
 } // namespace
 
 namespace

@@ -228,6 +228,26 @@ TEST_F(ScriptTaskTest, AFailingResumeIsLoggedAndSuspendsTheTask)
     EXPECT_EQ(lua_gettop(L), 0);
 }
 
+// An error value that is not a string is told by its type and where it was raised, whether the
+// coroutine fails at its start, later, or in a protected call; a failing __tostring is never
+// called.
+TEST_F(ScriptTaskTest, ErrorValuesThatAreNotStringsAreLoggedByTypeAndPlace)
+{
+    mScript->DoLuaString("return function()\n error(nil)\n end", -1, 1);
+    mScript->DoLuaString("return function()\n coroutine.yield()\n\n error({})\n end", -1, 1);
+    EXPECT_TRUE(mScript->Animate());
+    mScript->DoLuaString("local t = setmetatable({}, {__tostring = function() error('no') end})\n"
+                         "error(t)");
+    EXPECT_EQ(LogText(),
+              "lua_resume error: an error value of type nil, raised at [string \"return "
+              "function()...\"]:2\n"
+              "lua_resume ERROR: an error value of type table, raised at [string \"return "
+              "function()...\"]:4\n"
+              "Lua error: an error value of type table, raised at [string \"local t = "
+              "setmetatable({}, {__...\"]:2\n");
+    EXPECT_EQ(lua_gettop(L), 0);
+}
+
 TEST_F(ScriptTaskTest, ResumeOfNothingReportsTheEngineError)
 {
     EXPECT_EQ(mScript->Resume(0), LUA_ERRRUN);

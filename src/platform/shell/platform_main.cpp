@@ -20,6 +20,7 @@
 #include "sys/identity.h"
 #include "sys/paths.h"
 #include "sys/process.h"
+#include "sys/quit_watch.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -274,6 +275,8 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
                   TGameMainFn gameMain, bool allowMultiple)
 {
     sys::KeepFreedMemoryForReuse();
+    // Before any part of SDL starts, so that the system's requests to end are the watch's.
+    sys::StartQuitWatch();
     // The harness may point the command line elsewhere, into memory of its own; the library stays
     // loaded until the end.
     std::string original = commandLine ? commandLine : "";
@@ -330,6 +333,7 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
 
     if (!impl->mHost.mHosted || command.mHostPage)
         SetLogFolder(impl->mPaths.mUserFolder.c_str());
+    sys::SetQuitWatchLogSink([](const std::string& text) { Log("%s", text.c_str()); });
     // The switch was made before the log existed; its line is written now.
     if (command.mWorkingFolderGiven)
     {
@@ -374,5 +378,6 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     sys::PostMessage(harnessWindow, sys::WM_QUIT, 0, 0);
     services.DestroyGameState();
     delete application;
+    sys::SetQuitWatchLogSink({});
     sys::FreeLibrary(harness);
 }

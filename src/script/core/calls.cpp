@@ -1,5 +1,6 @@
 // Call machinery: stack and call-record growth, calls of Lua and native functions, protected
 // calls and the error exit (C++ exceptions), coroutines, and the protected chunk loader.
+#include <cstdio>
 #include <cstdlib>
 
 #include "script/core/calls.h"
@@ -342,8 +343,30 @@ static int ResumeError(lua_State* L, int nargs, const char* msg)
 }
 
 // A coroutine whose resume raised an error: dead, its stack unwound to the error message.
+// An error value that is not a string says nothing of where it was raised, and the frames that
+// could are dropped with the failed thread: the innermost Lua function's place is noted first.
+static void NoteFailedResumePosition(lua_State* co, int status)
+{
+    char* where = G(co)->failedresumewhere;
+    where[0] = 0;
+    if (status != LUA_ERRRUN || co->top <= co->stack || ttisstring(co->top - 1))
+        return;
+    lua_Debug ar;
+    for (int level = 0; lua_getstack(co, level, &ar); ++level)
+    {
+        lua_getinfo(co, "Sl", &ar);
+        if (ar.currentline > 0)
+        {
+            std::snprintf(where, sizeof(G(co)->failedresumewhere), "%s:%d", ar.short_src,
+                          ar.currentline);
+            return;
+        }
+    }
+}
+
 static void EndFailedResume(lua_State* co, int status, lu_byte allowhook)
 {
+    NoteFailedResumePosition(co, status);
     co->ci = co->base_ci;
     co->base = co->ci->base;
     co->nCcalls = 0;

@@ -271,6 +271,7 @@ lua_State* lua_open(void)
     g->smallpool = 1;
     g->gcrunning = 0;
     g->nativeDepth = 0;
+    g->failedresumewhere[0] = 0;
     if (luaD_rawrunprotected(L, OpenState, nullptr) != 0)
     {
         CloseState(L);

@@ -154,6 +154,9 @@ struct global_State
     int smallpool;   // nonzero while the default allocator has served every block
     int gcrunning;   // nonzero while a collection runs
     int nativeDepth; // native calls and resumes active on the machine stack, all threads
+    // "source:line" where the last failed resume stopped, kept when its error value is not a
+    // string (which carries no position); empty otherwise.
+    char failedresumewhere[128];
 };
 
 struct lua_State : GCObject

@@ -15,3 +15,8 @@ TThreadFrame GetThreadFrame(lua_State* L)
     frame.mBase = L->base - L->stack;
     return frame;
 }
+
+const char* GetFailedResumePosition(lua_State* L)
+{
+    return G(L)->failedresumewhere;
+}

@@ -19,3 +19,7 @@ struct TThreadFrame
     bool operator==(const TThreadFrame& other) const = default;
 };
 TThreadFrame GetThreadFrame(lua_State* L);
+
+// Where the last failed resume in the thread's universe stopped ("source:line"), when its error
+// value was not a string; empty when it was, or when no Lua function was running.
+const char* GetFailedResumePosition(lua_State* L);

@@ -52,10 +52,29 @@ const char kGetClosureDefinition[] =
     "function GetClosure( f, ... ) return function() return f( arg[1], arg[2], arg[3], arg[4], "
     "arg[5], arg[6] ); end; end";
 
-const char* TextOrNull(lua_State* L, int idx)
+// The error value on top as a log text: a string or number as itself; any other value by its type
+// and the place it was raised (`where`, empty when unknown), without calling into it.
+TString ErrorText(lua_State* L, const char* where)
 {
-    const char* text = lua_gettop(L) > 0 ? lua_tostring(L, idx) : nullptr;
-    return text != nullptr ? text : "(null)";
+    if (lua_gettop(L) == 0)
+        return "(null)";
+    if (lua_isstring(L, -1))
+        return lua_tostring(L, -1);
+    return TString::Format("an error value of type %s, raised at %s",
+                           lua_typename(L, lua_type(L, -1)), where[0] != 0 ? where : "(unknown)");
+}
+
+// Where the innermost Lua function of the running stack stands, as "source:line"; empty when none.
+TString StackPosition(lua_State* L)
+{
+    lua_Debug ar;
+    for (int level = 1; lua_getstack(L, level, &ar); ++level)
+    {
+        lua_getinfo(L, "Sl", &ar);
+        if (ar.currentline > 0)
+            return TString::Format("%s:%d", ar.short_src, ar.currentline);
+    }
+    return TString();
 }
 
 // Runs a statement of the host's own; a failure is dropped with its message.
@@ -83,9 +102,20 @@ void CallGlobalWithText(lua_State* L, const char* global, const TString& text)
         lua_pop(L, 1);
 }
 
+// The error lines of a repeated run are collected here instead of logged, for the run to judge.
+std::vector<TString>* gCollectedErrors = nullptr;
+
+void LogScriptError(const TString& line)
+{
+    if (gCollectedErrors != nullptr)
+        gCollectedErrors->push_back(line);
+    else
+        Log("%s", line.c_str());
+}
+
 int AlertFunction(lua_State* L)
 {
-    Log("Lua error: %s", TextOrNull(L, -1));
+    LogScriptError(TString("Lua error: ") + ErrorText(L, StackPosition(L).c_str()));
     return 0;
 }
 
@@ -137,6 +167,8 @@ TScript::TScript(lua_State* L) : TAnimTask(nullptr), mState(L)
 
 TScript::~TScript()
 {
+    for (const auto& [source, record] : mRepeatedErrors)
+        LogRepeatCount(record);
     DeleteQueued();
     if (mOwnerLink == nullptr)
     {
@@ -218,7 +250,7 @@ int TScript::Resume(int nargs)
     int status = lua_resume(L, nargs);
     if (status != 0)
     {
-        Log("lua_resume ERROR: %s", TextOrNull(L, -1));
+        Log("lua_resume ERROR: %s", ErrorText(L, GetFailedResumePosition(L)).c_str());
         PopIfAny(L);
         mCoroutineBase = -1;
     }
@@ -243,7 +275,7 @@ void TScript::StartCoroutine()
     int status = lua_resume(L, 0);
     if (status != 0)
     {
-        Log("lua_resume error: %s", TextOrNull(L, -1));
+        Log("lua_resume error: %s", ErrorText(L, GetFailedResumePosition(L)).c_str());
         if (GetThreadFrame(L) == frame)
             lua_settop(L, std::max(0, std::min(base, lua_gettop(L) - 1)));
         mCoroutineBase = -1;
@@ -359,7 +391,7 @@ void TScript::DoLuaString(const TString& text, int length, int nresults)
     if (lua_type(L, -1) == LUA_TSTRING)
     {
         TString message = TString::Format("Lua Error: %s\n\twhen %s", lua_tostring(L, -1), phase);
-        Log("DoLuaString %s %s", message.c_str(), chunk);
+        LogScriptError(TString::Format("DoLuaString %s %s", message.c_str(), chunk));
         lua_getglobal(L, "LuaErrorMessage");
         bool defined = !lua_isnil(L, -1);
         lua_pop(L, 1);
@@ -368,6 +400,57 @@ void TScript::DoLuaString(const TString& text, int length, int nresults)
     }
     if (mResumeCount == resumes && GetThreadFrame(L) == frame)
         lua_settop(L, top);
+}
+
+void TScript::DoRepeatedLuaString(const void* source, const TString& text)
+{
+    std::vector<TString> lines;
+    std::vector<TString>* outer = gCollectedErrors;
+    gCollectedErrors = &lines;
+    DoLuaString(text);
+    gCollectedErrors = outer;
+    auto found = mRepeatedErrors.find(source);
+    if (lines.empty())
+    {
+        if (found != mRepeatedErrors.end())
+        {
+            LogRepeatCount(found->second);
+            mRepeatedErrors.erase(found);
+        }
+        return;
+    }
+    // The text itself may differ from run to run (a time step), and error messages quote it.
+    TString key;
+    for (const TString& line : lines)
+        key += line + "\n";
+    key.Replace(text, TString(), kStringReplaceAll);
+    TRepeatedError& record = mRepeatedErrors[source];
+    if (record.mKey.Length() != 0 && record.mKey == key)
+    {
+        ++record.mCount;
+        return;
+    }
+    LogRepeatCount(record);
+    for (const TString& line : lines)
+        LogScriptError(line);
+    record.mKey = key;
+    record.mFirstLine = lines.front();
+    record.mCount = 0;
+}
+
+void TScript::ForgetRepeatedErrors(const void* source)
+{
+    auto found = mRepeatedErrors.find(source);
+    if (found == mRepeatedErrors.end())
+        return;
+    LogRepeatCount(found->second);
+    mRepeatedErrors.erase(found);
+}
+
+void TScript::LogRepeatCount(const TRepeatedError& record)
+{
+    if (record.mCount > 0)
+        Log("The same error came %u more times: %s", record.mCount, record.mFirstLine.c_str());
 }
 
 bool TScript::RunScript(const TString& file)

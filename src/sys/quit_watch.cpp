@@ -1,0 +1,106 @@
+// The system's quit requests: the signal handlers, the pump's check and the watch thread.
+#include "sys/quit_watch.h"
+
+#include "sys/process.h"
+#include "sys/stand_in_log.h"
+
+#include <SDL.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdarg>
+#include <mutex>
+#include <semaphore.h>
+#include <thread>
+
+namespace sys
+{
+namespace
+{
+// Requests counted by the handler and by the pump: only lock-free atomics and sem_post are safe in
+// a signal handler.
+std::atomic<uint32_t> gRequested{0};
+std::atomic<uint32_t> gTaken{0};
+sem_t gWake;
+
+StandInLog& Channel()
+{
+    static StandInLog channel("quit");
+    return channel;
+}
+
+void WriteLine(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    Channel().WriteV(format, args);
+    va_end(args);
+}
+
+void OnQuitSignal(int)
+{
+    const int saved = errno;
+    gRequested.fetch_add(1);
+    sem_post(&gWake);
+    errno = saved;
+}
+
+// Sleeps until a request arrives, then gives the main loop the grace time to take it.
+void Watch()
+{
+    for (;;)
+    {
+        while (sem_wait(&gWake) != 0)
+        {
+        }
+        const uint32_t wanted = gRequested.load();
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kQuitGraceMs);
+        while (gTaken.load() < wanted && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (gTaken.load() < wanted)
+        {
+            WriteLine("quit request not answered in %u s: ending",
+                      static_cast<unsigned>(kQuitGraceMs / 1000));
+            ExitProcess(kUnansweredQuitStatus);
+        }
+    }
+}
+} // namespace
+
+void StartQuitWatch()
+{
+    static std::once_flag started;
+    std::call_once(started,
+                   []
+                   {
+                       // SDL's own handlers would turn the signal into an event only a running
+                       // pump sees; these do that and also wake the watch.
+                       SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+                       sem_init(&gWake, 0, 0);
+                       std::thread(Watch).detach();
+                       struct sigaction action = {};
+                       action.sa_handler = OnQuitSignal;
+                       sigemptyset(&action.sa_mask);
+                       action.sa_flags = SA_RESTART;
+                       sigaction(SIGTERM, &action, nullptr);
+                       sigaction(SIGINT, &action, nullptr);
+                   });
+}
+
+bool TakeQuitRequest()
+{
+    const uint32_t requested = gRequested.load();
+    if (gTaken.load() >= requested)
+        return false;
+    gTaken.store(requested);
+    return true;
+}
+
+void SetQuitWatchLogSink(std::function<void(const std::string&)> sink)
+{
+    Channel().SetSink(std::move(sink));
+}
+
+} // namespace sys
