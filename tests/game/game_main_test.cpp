@@ -472,37 +472,45 @@ int StatusMain(TApplication* application, const char* commandLine)
 
 // A start-up script that is missing, or that returns no function, leaves nothing to run: one line
 // says which, and the run ends at once with a status that is not 0. A coroutine that ends at once
-// was still something to run.
-TEST_F(GameMainTest, AStartUpScriptMissingOrReturningNoFunctionEndsTheRunWithALine)
+// was still something to run. One run each: a process keeps its first game folder.
+class StartUpScriptTest : public GameMainTest
 {
-    const fs::path log = mRoot / "data/Tovrix/Murkwell/logfile.txt";
-    struct Case
+protected:
+    std::string RunOn(const std::string& commandLine)
     {
-        const char* mScript;
-        int mStatus;
-        const char* mLine;
-    };
-    const Case cases[] = {
-        {"return 5\n", 1,
-         ": The start-up script scripts/mainloop.lua returned no function: nothing to run\n"},
-        {"local x = 1\n", 1,
-         ": The start-up script scripts/mainloop.lua returned no function: nothing to run\n"},
-        {nullptr, 1, ": The start-up script scripts/mainloop.lua is missing: nothing to run\n"},
-        {"return function() PostMessage(CreateNamedMessage(kQuitNow, 'quit')) end\n", 0, nullptr}};
-    for (const Case& c : cases)
-    {
-        const std::string commandLine = FixtureGame(c.mScript != nullptr ? c.mScript : "");
-        if (c.mScript == nullptr)
-            fs::remove(mRoot / "game/assets/scripts/mainloop.lua");
         gStatus = -1;
         PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &StatusMain, false);
-        const std::string text = testsupport::ReadFile(log);
-        EXPECT_EQ(gStatus, c.mStatus) << text;
-        if (c.mLine != nullptr)
-            EXPECT_NE(text.find(c.mLine), std::string::npos) << text;
-        else
-            EXPECT_EQ(text.find("start-up script"), std::string::npos) << text;
+        return testsupport::ReadFile(mRoot / "data/Tovrix/Murkwell/logfile.txt");
     }
+};
+
+TEST_F(StartUpScriptTest, ReturningANumberEndsTheRunWithALine)
+{
+    const std::string log = RunOn(FixtureGame("return 5\n"));
+    EXPECT_EQ(gStatus, 1);
+    EXPECT_NE(log.find(": The start-up script scripts/mainloop.lua returned no function: nothing "
+                       "to run\n"),
+              std::string::npos)
+        << log;
+}
+
+TEST_F(StartUpScriptTest, AMissingOneEndsTheRunWithALine)
+{
+    const std::string commandLine = FixtureGame("");
+    fs::remove(mRoot / "game/assets/scripts/mainloop.lua");
+    const std::string log = RunOn(commandLine);
+    EXPECT_EQ(gStatus, 1);
+    EXPECT_NE(log.find(": The start-up script scripts/mainloop.lua is missing: nothing to run\n"),
+              std::string::npos)
+        << log;
+}
+
+TEST_F(StartUpScriptTest, AFunctionThatEndsAtOnceIsARun)
+{
+    const std::string log = RunOn(
+        FixtureGame("return function() PostMessage(CreateNamedMessage(kQuitNow, 'quit')) end\n"));
+    EXPECT_EQ(gStatus, 0);
+    EXPECT_EQ(log.find("start-up script"), std::string::npos) << log;
 }
 
 TEST_F(GameMainTest, TeardownPopsEveryModalAboveTheRoot)

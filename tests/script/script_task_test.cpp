@@ -244,7 +244,7 @@ TEST_F(ScriptTaskTest, ErrorValuesThatAreNotStringsAreLoggedByTypeAndPlace)
               "lua_resume ERROR: an error value of type table, raised at [string \"return "
               "function()...\"]:4\n"
               "Lua error: an error value of type table, raised at [string \"local t = "
-              "setmetatable({}, {__...\"]:2\n");
+              "setmetatable({}, {__tostring = fu...\"]:2\n");
     EXPECT_EQ(lua_gettop(L), 0);
 }
 
