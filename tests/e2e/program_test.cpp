@@ -525,6 +525,7 @@ protected:
                   "<settings><postmetrics>1</postmetrics><site>127.0.0.1:" +
                       std::to_string(server.Port()) +
                       "</site><qmgamehandle>murkwell-test</qmgamehandle></settings>\n");
+        WriteFile(game / "assets/scripts/mainloop.lua", kWaitingStartScript);
         WriteFile(MetricsFile(), "level=3&time=42");
         int pid = Start({"--multiple", "-wd=" + game.string()});
         EXPECT_GT(pid, 0);

@@ -29,6 +29,11 @@ constexpr uint32_t kEndLimitMs = 120000;
 constexpr const char* kToolkitScreen = "scripts/dev/toolkit.lua";
 constexpr const char* kToolkitStart = "options=start=scripts/dev/toolkit.lua";
 
+// A start-up script that shows nothing and waits: a run on a game folder of the tests' own ends
+// on a request to (without one it would end at once, with status 1).
+constexpr const char* kWaitingStartScript =
+    "return function() while true do WaitForMessage() end end\n";
+
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
@@ -129,9 +134,7 @@ protected:
         WriteFile(mRoot / "game/assets/strings.xml",
                   "<Workbook><Table><Row><Cell><Data>TITLE</Data></Cell>"
                   "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
-        // A start-up script that shows nothing and waits: the run ends on a request to.
-        WriteFile(mRoot / "game/assets/scripts/mainloop.lua",
-                  "return function() while true do WaitForMessage() end end\n");
+        WriteFile(mRoot / "game/assets/scripts/mainloop.lua", kWaitingStartScript);
         mEnv = {"XDG_DATA_HOME=" + (mRoot / "data").string(),
                 "XDG_RUNTIME_DIR=" + (mRoot / "run").string(), "HOME=" + mRoot.string(),
                 "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
