@@ -10,6 +10,15 @@
 #include <algorithm>
 #include <cstdint>
 
+void DrawParticlesAt(TLuaParticleSystem& system, const TDrawSpec& spec)
+{
+    TRenderer* renderer = TRenderer::Existing();
+    const bool entered = renderer != nullptr && !renderer->InBegin2d() && renderer->Begin2d();
+    system.Draw(TVec3(spec.mMatrix.m[2][0], spec.mMatrix.m[2][1], 0));
+    if (entered)
+        renderer->End2d();
+}
+
 GameplayParticle::GameplayParticle(const TLuaTable& table) : GameplayEntity(table, kTypeParticle)
 {
     mEndWithNoParticles = table.GetBool("endwithnoparticles", false);
@@ -47,11 +56,7 @@ void GameplayParticle::Draw(const TDrawSpec& parent)
 {
     if ((mFlags & (kShown | kActive)) != (kShown | kActive))
         return;
-    TRenderer* renderer = TRenderer::Existing();
-    const bool entered = renderer != nullptr && !renderer->InBegin2d() && renderer->Begin2d();
-    mSystem->Draw(TVec3(parent.mMatrix.m[2][0], parent.mMatrix.m[2][1], 0));
-    if (entered)
-        renderer->End2d();
+    DrawParticlesAt(*mSystem, parent);
 }
 
 void GameplayParticle::DrawEffects(const TDrawSpec&) {}

@@ -10,6 +10,9 @@
 class ParticleVector;
 class TLuaParticleSystem;
 
+// Draws the effect at the spec's translation, inside a 2-D block of its own when none is open.
+void DrawParticlesAt(TLuaParticleSystem& system, const TDrawSpec& spec);
+
 class GameplayParticle : public GameplayEntity
 {
 public:
