@@ -94,7 +94,8 @@ TVec2 ClickPoint()
     return TVec2(40 + 14 * 48 - 12, 40 + 3 * 48);
 }
 
-void BM_GameplayItems_HitTest60(benchmark::State& state)
+// Tests the click against every item with `hit` (item, point, scene spec) -> bool.
+template <class Hit> void TestClicks(benchmark::State& state, Hit hit)
 {
     if (MakeBenchRenderer() == nullptr)
     {
@@ -108,43 +109,33 @@ void BM_GameplayItems_HitTest60(benchmark::State& state)
         int hits = 0;
         for (auto _ : state)
             for (auto& item : items.mItems)
-                hits += item->HitTest(point, scene) ? 1 : 0;
+                hits += hit(*item, point, scene) ? 1 : 0;
         state.counters["hits"] =
             static_cast<double>(hits) / static_cast<double>(state.iterations());
     }
     TRenderer::DestroyInstance();
+}
+
+void BM_GameplayItems_HitTest60(benchmark::State& state)
+{
+    TestClicks(state, [](GameplayItem& item, const TVec2& point, const TDrawSpec& scene)
+               { return item.HitTest(point, scene); });
 }
 BENCHMARK(BM_GameplayItems_HitTest60)->Unit(benchmark::kMicrosecond);
 
 // The peer: the same bounds queries, then the one mask test, made on the sprites directly.
 void BM_SpriteBoundsAndOneMaskTest60(benchmark::State& state)
 {
-    if (MakeBenchRenderer() == nullptr)
-    {
-        state.SkipWithError("no display");
-        return;
-    }
-    {
-        Items items(kItems, false);
-        const TDrawSpec scene;
-        const TVec2 point = ClickPoint();
-        int hits = 0;
-        for (auto _ : state)
-            for (auto& item : items.mItems)
-            {
-                TRect bounds;
-                item->GetMask()->GetBounds(bounds, item->GetImage()->GetSpec(), -1);
-                if (point.x >= bounds.left && point.x < bounds.right && point.y >= bounds.top &&
-                    point.y < bounds.bottom)
-                    hits += item->GetMask()->HitTest(
-                                point, item->GetImage()->GetSpec().Combine(scene), 127, -1)
-                                ? 1
-                                : 0;
-            }
-        state.counters["hits"] =
-            static_cast<double>(hits) / static_cast<double>(state.iterations());
-    }
-    TRenderer::DestroyInstance();
+    TestClicks(state,
+               [](GameplayItem& item, const TVec2& point, const TDrawSpec& scene)
+               {
+                   TRect bounds;
+                   item.GetMask()->GetBounds(bounds, item.GetImage()->GetSpec(), -1);
+                   return point.x >= bounds.left && point.x < bounds.right &&
+                          point.y >= bounds.top && point.y < bounds.bottom &&
+                          item.GetMask()->HitTest(point, item.GetImage()->GetSpec().Combine(scene),
+                                                  127, -1);
+               });
 }
 BENCHMARK(BM_SpriteBoundsAndOneMaskTest60)->Unit(benchmark::kMicrosecond);
 
