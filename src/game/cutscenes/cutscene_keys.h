@@ -3,10 +3,10 @@
 #pragma once
 
 #include "platform/strings/tstring.h"
+#include "script/lua_object_wrapper.h"
 
 #include <cstdint>
-
-class TLuaTable;
+#include <memory>
 
 namespace cutscene
 {
@@ -20,6 +20,18 @@ int32_t ReadInt(const TLuaTable& table, const char* key, int32_t def, const char
 int32_t ArrayLength(const TLuaTable& table);
 // Whether the wrapped value is a table.
 bool IsTable(const TLuaTable& value);
+// Calls `visit` with each value of the list that is a table, in iteration order; other values
+// are skipped.
+template <class Visit> void ForEachTable(const TLuaTable& list, Visit visit)
+{
+    TLuaObjectWrapper* key = nullptr;
+    while (TLuaTable* entry = list.Next(&key))
+    {
+        std::unique_ptr<TLuaTable> owned(entry);
+        if (IsTable(*owned))
+            visit(*owned);
+    }
+}
 // The application string table's text for the label; the label itself without a string table.
 TString LocalizedText(const TString& label);
 

@@ -118,6 +118,13 @@ IllustrationPanelCell::IllustrationPanelCell(const TLuaTable& cell, const TLuaTa
         LoadSkipText(cellInfo);
 }
 
+template <class Entity>
+void IllustrationPanelCell::Append(std::vector<std::shared_ptr<Entity>>& list, TLuaTable& table)
+{
+    list.push_back(std::make_shared<Entity>(table));
+    mDrawList.push_back(list.back().get());
+}
+
 bool IllustrationPanelCell::Load(const TLuaTable& cell, const TLuaTable& cellInfo)
 {
     mCrossfade = cell.GetBool("crossfade", false);
@@ -137,16 +144,13 @@ bool IllustrationPanelCell::Load(const TLuaTable& cell, const TLuaTable& cellInf
         return false;
     }
     const double groupId = cutscene::ReadNumber(cellInfo, "soundgroupid", 0, kOwner);
-    TLuaObjectWrapper* key = nullptr;
-    while (TLuaTable* entry = sounds->Next(&key))
-    {
-        std::unique_ptr<TLuaTable> owned(entry);
-        if (!cutscene::IsTable(*owned))
-            continue;
-        if (groupId != 0)
-            owned->SetNumber("groupid", groupId);
-        mSoundEffects.push_back(SoundEffect::Create(*owned));
-    }
+    cutscene::ForEachTable(*sounds,
+                           [&](TLuaTable& entry)
+                           {
+                               if (groupId != 0)
+                                   entry.SetNumber("groupid", groupId);
+                               mSoundEffects.push_back(SoundEffect::Create(entry));
+                           });
 
     std::unique_ptr<TLuaTable> layers(cell.GetTable("colorlayers"));
     if (layers == nullptr)
@@ -154,37 +158,16 @@ bool IllustrationPanelCell::Load(const TLuaTable& cell, const TLuaTable& cellInf
         Fatal("Cannot find 'colorlayers' table for IllustrationPanelCell!", __LINE__);
         return false;
     }
-    while (TLuaTable* entry = layers->Next(&key))
-    {
-        std::unique_ptr<TLuaTable> owned(entry);
-        if (!cutscene::IsTable(*owned))
-            continue;
-        mColorLayers.push_back(std::make_shared<IllustrationPanelLayer>(*owned));
-        mDrawList.push_back(mColorLayers.back().get());
-    }
+    cutscene::ForEachTable(*layers, [&](TLuaTable& entry) { Append(mColorLayers, entry); });
     if (std::unique_ptr<TLuaTable> texts{cell.GetTable("text")})
-        while (TLuaTable* entry = texts->Next(&key))
-        {
-            std::unique_ptr<TLuaTable> owned(entry);
-            if (!cutscene::IsTable(*owned))
-                continue;
-            mTexts.push_back(std::make_shared<IllustrationPanelText>(*owned));
-            mDrawList.push_back(mTexts.back().get());
-        }
+        cutscene::ForEachTable(*texts, [&](TLuaTable& entry) { Append(mTexts, entry); });
     std::unique_ptr<TLuaTable> particles(cell.GetTable("particles"));
     if (particles == nullptr)
     {
         Fatal("Cannot find 'particles' table for IllustrationPanelCell!", __LINE__);
         return false;
     }
-    while (TLuaTable* entry = particles->Next(&key))
-    {
-        std::unique_ptr<TLuaTable> owned(entry);
-        if (!cutscene::IsTable(*owned))
-            continue;
-        mParticles.push_back(std::make_shared<IllustrationPanelParticle>(*owned));
-        mDrawList.push_back(mParticles.back().get());
-    }
+    cutscene::ForEachTable(*particles, [&](TLuaTable& entry) { Append(mParticles, entry); });
 
     for (const auto& layer : mColorLayers)
         if (layer->GetParentName().Length() > 0)

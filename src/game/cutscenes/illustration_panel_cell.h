@@ -122,6 +122,9 @@ public:
 private:
     bool Load(const TLuaTable& cell, const TLuaTable& cellInfo);
     bool LoadSkipText(const TLuaTable& cellInfo);
+    // A new element of the list, also appended to the draw list.
+    template <class Entity>
+    void Append(std::vector<std::shared_ptr<Entity>>& list, TLuaTable& table);
     void DrawAged();
     void DrawScrim(const TDrawSpec& combined);
     // The inactive texture's size, and the area the blotches may fall in.

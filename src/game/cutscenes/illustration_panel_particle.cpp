@@ -13,18 +13,6 @@
 
 namespace
 {
-// The node types a cell's effect may ask for by name.
-TParticleNodeFactory KnownFunction(const TString& name)
-{
-    if (name == "fSin")
-        return &ParticleSin::Create;
-    if (name == "fNormalize")
-        return &ParticleNormalize::Create;
-    if (name == "fRandom")
-        return &ParticleRandom::Create;
-    return nullptr;
-}
-
 // A vector holds at most four components.
 constexpr int32_t kMaxComponents = 4;
 } // namespace
@@ -69,7 +57,7 @@ void IllustrationPanelParticle::RegisterFunctions(const TLuaTable& names)
     {
         const TString name = value->ToString();
         delete value;
-        if (TParticleNodeFactory factory = KnownFunction(name))
+        if (TParticleNodeFactory factory = FindParticleNodeType(name))
             mSystem->RegisterNodeType(name, factory);
     }
 }
