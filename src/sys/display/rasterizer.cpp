@@ -83,8 +83,8 @@ uint32_t ReplicateAlpha(uint32_t c)
     return a << 24 | a << 16 | a << 8 | a;
 }
 
-uint32_t StageArgument(uint32_t arg, uint32_t texel, uint32_t diffuse, uint32_t specular,
-                       uint32_t factor)
+inline __attribute__((always_inline)) uint32_t
+StageArgument(uint32_t arg, uint32_t texel, uint32_t diffuse, uint32_t specular, uint32_t factor)
 {
     uint32_t v;
     switch (arg & TA_SELECTMASK)
@@ -164,6 +164,15 @@ uint32_t CombineStage0(const PixelState& state, uint32_t texel, uint32_t diffuse
     uint32_t color;
     if (state.mColorOp == TOP_DISABLE)
         return diffuse; // a disabled first stage disables the whole cascade
+    // Both stages selecting their first argument (the alpha pass of a render target draws every
+    // texel so) need neither second argument nor the general operation.
+    if (state.mColorOp == TOP_SELECTARG1 && state.mAlphaOp == TOP_SELECTARG1)
+    {
+        color = StageArgument(state.mColorArg1, texel, diffuse, specular, f);
+        uint32_t alpha =
+            StageArgument(state.mAlphaArg1 & ~TA_ALPHAREPLICATE, texel, diffuse, specular, f);
+        return (color & 0x00FFFFFFu) | (alpha & 0xFF000000u);
+    }
     uint32_t c1 = StageArgument(state.mColorArg1, texel, diffuse, specular, f);
     uint32_t c2 = StageArgument(state.mColorArg2, texel, diffuse, specular, f);
     color = ApplyOp(state.mColorOp, c1, c2, diffuse);
@@ -418,6 +427,13 @@ StageShortcut ClassifyStage(const PixelState& state)
     StageShortcut k;
     const auto diffuse = IsDiffuseArg;
     uint32_t c1 = state.mColorArg1, c2 = state.mColorArg2;
+    if (state.mColorOp == TOP_SELECTARG1 && c1 == (TA_TEXTURE | TA_ALPHAREPLICATE) &&
+        state.mAlphaOp == TOP_SELECTARG1 && (state.mAlphaArg1 & ~TA_ALPHAREPLICATE) == TA_TFACTOR)
+    {
+        k.mAlphaAsGrey = true;
+        k.mAlphaValue = state.mTextureFactor & 0xFF000000u;
+        return k;
+    }
     switch (state.mColorOp)
     {
     case TOP_MODULATE:
@@ -518,6 +534,8 @@ bool BuildFastPlan(const PixelState& state, const TriangleSpanner& span, bool de
     // Stage 0 as a per-channel product with the (flat) diffuse colour where it can be said so.
     const StageShortcut k = ClassifyStage(state);
     plan.mGenericCombine = !k.mValid;
+    plan.mAlphaAsGrey = k.mAlphaAsGrey;
+    plan.mGreyAlpha = k.mAlphaValue;
     plan.mMultiplier = (k.mColorModulate ? span.mDiffuse & 0x00FFFFFFu : 0x00FFFFFFu) |
                        (k.mAlphaModulate ? span.mDiffuse & 0xFF000000u : 0xFF000000u);
     plan.mConstAlpha = k.mConstAlpha || k.mAlphaFromDiffuse;

@@ -91,6 +91,9 @@ struct StageShortcut
     bool mConstAlpha = false;
     uint32_t mAlphaValue = 0;
     bool mAlphaFromDiffuse = false; // alpha is the diffuse alpha alone
+    // Not a product (mValid stays false): the texel's alpha as grey under the factor's alpha, what
+    // a render target's alpha pass draws; the span loops take it without the general combine.
+    bool mAlphaAsGrey = false;
 };
 
 // Stage 0: combines texel, diffuse, specular and texture factor as the state says.

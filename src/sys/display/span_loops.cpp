@@ -19,7 +19,14 @@ namespace
 inline uint32_t FastCombine(const FastPlan& p, uint32_t texel)
 {
     if (p.mGenericCombine)
+    {
+        if (p.mAlphaAsGrey)
+        {
+            const uint32_t a = texel >> 24;
+            return (a << 16 | a << 8 | a) | p.mGreyAlpha;
+        }
         return CombineStage0(*p.mState, texel, p.mDiffuse, p.mSpecular);
+    }
     uint32_t c = p.mMultiplier == 0xFFFFFFFFu ? texel : ModulateArgb(texel, p.mMultiplier);
     if (p.mConstAlpha)
         c = (c & 0x00FFFFFFu) | p.mAlphaValue;

@@ -54,6 +54,9 @@ struct FastPlan
     TextureAddress mAddressV = TADDRESS_CLAMP;
     uint32_t mConstant = 0; // Source::Constant: the combined colour
     bool mGenericCombine = false;
+    // With the general combine: the texel's alpha as grey, mGreyAlpha as alpha (same result).
+    bool mAlphaAsGrey = false;
+    uint32_t mGreyAlpha = 0;
     uint32_t mMultiplier = 0xFFFFFFFFu; // per-channel MODULATE factor (all 255: none)
     bool mConstAlpha = false;
     uint32_t mAlphaValue = 0;
