@@ -2,6 +2,8 @@
 -- read, how "Play" starts the game, and the functions the program runs by name (the quit question
 -- on Escape, the pause dialog on a lost focus, the ends of a location, the map and the cut-scene).
 gStyles = ReadFile("scripts/styles.lua")
+-- TutorialTable(first): the tutorial prompts a location's gameplay style carries.
+ReadFile("scripts/tutorials.lua")
 
 -- What the game does, one line on standard output, when started with "options=trace=1".
 function Trace(text)

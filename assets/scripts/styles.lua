@@ -37,4 +37,13 @@ return {
         timeenter = 350, timeenterbounce = 150, timeexit = 250, moveenterbounce = 18,
     },
     textobject = textobject,
+    -- The inventory tooltip of the gameplay window: the name of the object under the mouse, with
+    -- the pictures of the items still missing for it, flown out to just above the HUD.
+    tooltipinventory = {
+        font = fonts.light, x = 400, y = 470, w = 300, h = 40, widthperline = 240,
+        timeintro = 150, timeoutro = 150, timevisible = 2500, timeinitialwait = 300,
+        borderwidth = 8, borderheight = 6, distancebetweenitems = 6,
+        itemdropshadowcolor = { 0, 0, 0, 0.5 }, itemdropshadowoffsetx = 2, itemdropshadowoffsety = 2,
+        backgroundcolor = { 0, 0, 0, 0.6 }, textmask = "%s", sound = "hover",
+    },
 }

@@ -1,0 +1,40 @@
+-- The tutorial prompts of a location, as the "tutorials" table of the gameplay window's style:
+-- TutorialTable(first) gives all twelve prompts for the first location and only the two hint
+-- medallion prompts for the others. Each prompt's text is the string-table text of its name; its
+-- index is the bit it takes in the player's tutorial flags.
+local info = {
+    fadetime = 250, arrowtime = 600, arrowdist = 14,
+    arrowimage = "tutorial/arrow", arrowcenterx = 24, arrowcentery = 24,
+    dialog = "tutorial/dialog",
+    bounds = { x = 0, y = 0, w = 280, h = 92 },
+    font = { "fonts/default.mvec", 16, { 0.95, 0.9, 0.78, 1 } },
+}
+
+-- name, index, arrow turns (0 points right, 0.25 down), arrow tip, dialog centre.
+local prompts = {
+    { "tutorial_item", 0, 0.5, 190, 300, 400, 160 },
+    { "tutorial_hint", 1, 0.25, 110, 490, 250, 400 },
+    { "tutorial_hintselect", 2, 0.25, 376, 510, 400, 400 },
+    { "tutorial_itemtwo", 3, 0, 570, 410, 400, 300 },
+    { "tutorial_inventory", 4, 0.25, 376, 510, 400, 400 },
+    { "tutorial_solve", 5, 0, 510, 270, 300, 200 },
+    { "tutorial_portal", 6, 0, 510, 270, 300, 200 },
+    { "tutorial_hintlirae", 7, 0.25, 690, 490, 550, 400 },
+    { "tutorial_hintselectlirae", 8, 0.25, 305, 510, 400, 400 },
+    { "tutorial_openjournal", 9, 0.25, 616, 480, 450, 400 },
+    { "tutorial_lirae", 10, 0.25, 750, 500, 550, 400 },
+    { "tutorial_thessalor", 11, 0.25, 50, 500, 250, 400 },
+}
+
+function TutorialTable(first)
+    local t = { info = info }
+    for i, p in ipairs(prompts) do
+        if first or i > #prompts - 2 then
+            t[#t + 1] = {
+                name = p[1], index = p[2], arrowrotation = p[3],
+                arrowx = p[4], arrowy = p[5], dialogx = p[6], dialogy = p[7],
+            }
+        end
+    end
+    return t
+end
