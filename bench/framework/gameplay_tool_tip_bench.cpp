@@ -26,7 +26,7 @@ std::unique_ptr<GameplayToolTip> MakeTip(InventoryStrip& strip, int widthPerLine
                                "timeoutro = 150, minimumwidth = 100, widthperline = " +
                                std::to_string(widthPerLine) +
                                ", backgroundcolor = { 0, 0, 0, 0.6 }, "
-                               "font = { '', 16, { 1, 1, 1, 1 } } }")
+                               "font = { '', 24, { 1, 1, 1, 1 } } }")
                                   .c_str());
     std::unique_ptr<TLuaTable> table(strip.mScript.GetGlobalTable("_t"));
     return std::make_unique<GameplayToolTip>(*table);
@@ -71,7 +71,14 @@ void BM_ToolTip_Show(benchmark::State& state)
     }
     state.counters["breaks"] = breaks;
 }
-BENCHMARK(BM_ToolTip_Show)->Arg(1000)->Arg(160)->Arg(90)->Arg(50)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ToolTip_Show)
+    ->Arg(2000)
+    ->Arg(300)
+    ->Arg(120)
+    ->Arg(60)
+    ->Arg(20)
+    ->Arg(0)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_ToolTip_DrawShown(benchmark::State& state)
 {
