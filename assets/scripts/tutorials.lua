@@ -28,12 +28,13 @@ local prompts = {
 
 function TutorialTable(first)
     local t = { info = info }
+    local count = table.getn(prompts)
     for i, p in ipairs(prompts) do
-        if first or i > #prompts - 2 then
-            t[#t + 1] = {
+        if first or i > count - 2 then
+            table.insert(t, {
                 name = p[1], index = p[2], arrowrotation = p[3],
                 arrowx = p[4], arrowy = p[5], dialogx = p[6], dialogy = p[7],
-            }
+            })
         end
     end
     return t

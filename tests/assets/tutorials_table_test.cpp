@@ -27,11 +27,12 @@ TEST(TutorialTable, AllPromptsFirstThenTheMedallionPromptsLabelledAndEachOnItsOw
     TScript script;
     script.Init();
     script.DoLuaString(Read(kAssets + "/scripts/tutorials.lua").c_str());
-    script.DoLuaString("_first = TutorialTable(true) _later = TutorialTable(false) "
-                       "_n1 = #_first _n2 = #_later _info = _first.info.dialog "
-                       "_names = '' for i, t in ipairs(_first) do "
-                       "_names = _names .. t.name .. '=' .. t.index .. ' ' end "
-                       "_later1 = _later[1].name .. ' ' .. _later[2].name");
+    script.DoLuaString(
+        "_first = TutorialTable(true) _later = TutorialTable(false) "
+        "_n1 = table.getn(_first) _n2 = table.getn(_later) _info = _first.info.dialog "
+        "_names = '' for i, t in ipairs(_first) do "
+        "_names = _names .. t.name .. '=' .. t.index .. ' ' end "
+        "_later1 = _later[1].name .. ' ' .. _later[2].name");
     EXPECT_EQ(script.GetGlobalNumber("_n1"), 12);
     EXPECT_EQ(script.GetGlobalNumber("_n2"), 2);
     EXPECT_STREQ(script.GetGlobalString("_info").c_str(), "tutorial/dialog");
