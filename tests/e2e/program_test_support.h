@@ -314,8 +314,8 @@ protected:
         WriteFile(assets / "strings.xml",
                   "<Workbook><Table><Row><Cell><Data>windowtitle</Data></Cell>"
                   "<Cell><Data>Fixture</Data></Cell></Row></Table></Workbook>\n");
-        for (const char* file :
-             {"scripts/mainloop.lua", "scripts/game.lua", "scripts/styles.lua", "audio/snd.txt"})
+        for (const char* file : {"scripts/mainloop.lua", "scripts/game.lua", "scripts/styles.lua",
+                                 "scripts/tutorials.lua", "audio/snd.txt"})
         {
             fs::create_directories((assets / file).parent_path());
             fs::copy_file(mRepository / "assets" / file, assets / file);
