@@ -3,6 +3,7 @@
 // box drawn with its text and button.
 #include "framework/adventure/dialog/gameplay_dialog.h"
 
+#include "framework/adventure/adventure_test_support.h"
 #include "framework/framework_display_support.h"
 #include "framework/screens/game_window.h"
 #include "framework/transforms/transform_manager.h"
@@ -19,15 +20,7 @@
 namespace
 {
 
-struct Calls
-{
-    static void On(void* object, TM_Transform*, uint32_t id)
-    {
-        static_cast<Calls*>(object)->mArgs.push_back(id);
-    }
-    Callback mCallback{this, &Calls::On};
-    std::vector<uint32_t> mArgs;
-};
+using adventuretest::Calls;
 
 const char kBox[] =
     "GameplayDialog{ name = 'help', x = 100, y = 80, image = 'dlg/box.png', imagex = 0, "

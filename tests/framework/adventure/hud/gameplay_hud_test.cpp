@@ -4,6 +4,7 @@
 #include "framework/adventure/hud/gameplay_hud.h"
 
 #include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/adventure_test_support.h"
 #include "framework/framework_display_support.h"
 #include "framework/transforms/transform_manager.h"
 #include "framework/widgets/framework_button.h"
@@ -19,16 +20,7 @@
 namespace
 {
 
-struct Calls
-{
-    static void On(void* object, TM_Transform*, uint32_t id)
-    {
-        static_cast<Calls*>(object)->mArgs.push_back(id);
-    }
-    size_t Count() const { return mArgs.size(); }
-    Callback mCallback{this, &Calls::On};
-    std::vector<uint32_t> mArgs;
-};
+using adventuretest::Calls;
 
 // The window at (0, 500); the strip's bounds from x 100 to 400 in screen coordinates.
 const char kHud[] =

@@ -3,6 +3,7 @@
 // looks and the parts bar on the headless display, and objects destroyed mid-animation.
 #include "framework/adventure/inventory/gameplay_inventory.h"
 
+#include "framework/adventure/adventure_test_support.h"
 #include "framework/framework_display_support.h"
 #include "framework/widgets/mask_collision_sprite.h"
 #include "framework/core/settings.h"
@@ -21,6 +22,8 @@
 
 namespace
 {
+
+using adventuretest::Calls;
 
 // The fields the game's subclass reads, opened for the tests.
 struct Probe : GameplayInventory
@@ -41,25 +44,6 @@ struct Probe : GameplayInventory
     using GameplayInventory::mScaleEquip;
     using GameplayInventory::mTimeToMove;
     using GameplayInventory::mTimeVisible;
-};
-
-// Counts the calls of one callback record and may act on each.
-struct Calls
-{
-    static void On(void* object, TM_Transform* target, uint32_t id)
-    {
-        auto* calls = static_cast<Calls*>(object);
-        calls->mTargets.push_back(target);
-        calls->mArgs.push_back(id);
-        if (calls->mThen)
-            calls->mThen();
-    }
-    size_t Count() const { return mArgs.size(); }
-
-    Callback mCallback{this, &Calls::On};
-    std::vector<uint32_t> mArgs;
-    std::vector<TM_Transform*> mTargets;
-    std::function<void()> mThen;
 };
 
 const char kShared[] =

@@ -6,6 +6,7 @@
 
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/core/window_manager.h"
+#include "framework/adventure/adventure_test_support.h"
 #include "framework/framework_display_support.h"
 #include "framework/transforms/transform_manager.h"
 #include "platform/shell/application.h"
@@ -42,19 +43,9 @@ protected:
         FrameworkDisplayTest::SetUp();
         if (HasFatalFailure())
             return;
-        std::string rows;
-        for (const auto& [label, text] : std::vector<std::pair<std::string, std::string>>{
-                 {"inv_key", "Iron Key"},
-                 {"inv_long", "The torn and faded map of the old fen roads"},
-                 {"inv_word", "Supercalifragilisticexpialidocious"}})
-            rows += "<Row><Cell><Data ss:Type=\"String\">" + label +
-                    "</Data></Cell><Cell><Data ss:Type=\"String\">" + text +
-                    "</Data></Cell></Row>\n";
-        const std::string sheet =
-            "<?xml version=\"1.0\"?>\n<Workbook><Worksheet ss:Name=\"Sheet1\"><Table>\n" + rows +
-            "</Table></Worksheet></Workbook>\n";
-        ASSERT_TRUE(TApplication::Get()->GetStringTable()->LoadBuffer(
-            sheet.data(), static_cast<uint32_t>(sheet.size())));
+        adventuretest::LoadStrings({{"inv_key", "Iron Key"},
+                                    {"inv_long", "The torn and faded map of the old fen roads"},
+                                    {"inv_word", "Supercalifragilisticexpialidocious"}});
         // Item pictures: frame 0 grey, frame 1 (the found look) orange, 20 x 16.
         std::vector<uint32_t> pixels(40 * 16);
         for (size_t i = 0; i < pixels.size(); ++i)

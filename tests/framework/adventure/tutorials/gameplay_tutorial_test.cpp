@@ -3,6 +3,7 @@
 // is drawn in each state, and broken tables.
 #include "framework/adventure/tutorials/gameplay_tutorial.h"
 
+#include "framework/adventure/adventure_test_support.h"
 #include "framework/framework_display_support.h"
 #include "framework/transforms/transform_manager.h"
 #include "platform/shell/application.h"
@@ -19,15 +20,7 @@
 namespace
 {
 
-struct Calls
-{
-    static void On(void* object, TM_Transform*, uint32_t id)
-    {
-        static_cast<Calls*>(object)->mArgs.push_back(id);
-    }
-    Callback mCallback{this, &Calls::On};
-    std::vector<uint32_t> mArgs;
-};
+using adventuretest::Calls;
 
 const char kInfo[] =
     "info = { fadetime = 100, arrowtime = 200, arrowdist = 20, arrowimage = 'tut/arrow.png', "
@@ -44,22 +37,12 @@ protected:
             return;
         Image("tut/arrow.png", 48, 48, 0xFFE0E020);
         Image("tut/dialog.png", 320, 120, 0xFF304060);
-        std::string rows;
-        for (const auto& [label, text] : std::vector<std::pair<std::string, std::string>>{
-                 {"tut_short", "Click the key."},
-                 {"tut_long", "Find every piece of the torn map, then drag it onto the old "
-                              "chest in the corner of the hall to open the lid and look inside "
-                              "for the lantern."},
-                 {"tut_huge", std::string(4000, 'W')}})
-            rows += "<Row><Cell><Data ss:Type=\"String\">" + label +
-                    "</Data></Cell><Cell><Data ss:Type=\"String\">" + text +
-                    "</Data></Cell></Row>\n";
-        const std::string sheet =
-            "<?xml version=\"1.0\"?>\n<Workbook><Worksheet ss:Name=\"Sheet1\"><Table>\n" + rows +
-            "</Table></Worksheet></Workbook>\n";
-        TStringTable* strings = TApplication::Get()->GetStringTable();
-        ASSERT_NE(strings, nullptr);
-        ASSERT_TRUE(strings->LoadBuffer(sheet.data(), static_cast<uint32_t>(sheet.size())));
+        adventuretest::LoadStrings(
+            {{"tut_short", "Click the key."},
+             {"tut_long", "Find every piece of the torn map, then drag it onto the old chest in "
+                          "the corner of the hall to open the lid and look inside for the "
+                          "lantern."},
+             {"tut_huge", std::string(4000, 'W')}});
     }
     std::unique_ptr<GameplayTutorialController> Make(const std::string& entries,
                                                      const std::string& info = kInfo)
