@@ -2,6 +2,7 @@
 // objects, the subset slide for the hint choice and back, the progress bar and its two bytes.
 #include "framework/adventure/hud/gameplay_hud.h"
 
+#include "framework/adventure/entities/gameplay_item.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/core/delta_time.h"
 #include "framework/core/frame_services.h"
@@ -337,6 +338,11 @@ void GameplayHud::ScrollToInventory(GameplayInventory* object)
         ArrangeInventory(static_cast<int32_t>(first - index), true, nullptr);
     else if (index > last)
         ArrangeInventory(static_cast<int32_t>(last - index), true, nullptr);
+}
+
+void GameplayHud::OnItemArrived(const GameplayItem& item)
+{
+    OnItemArrived(item.GetInventoryName(), item.GetInventoryParts());
 }
 
 void GameplayHud::OnItemArrived(const TString& inventoryName, const std::vector<int32_t>& parts)

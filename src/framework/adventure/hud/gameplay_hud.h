@@ -17,6 +17,7 @@
 #include <vector>
 
 class GameplayInventory;
+class GameplayItem;
 class TSprite;
 class TTexture;
 class TVButton;
@@ -79,7 +80,8 @@ public:
     void RemoveInventory(GameplayInventory* object);
     void ScrollToInventory(GameplayInventory* object);
     // A found item arrived: one more on the progress bar, and the item's parts (numbers from 1)
-    // added to the shown object of that name, counted once.
+    // added to the shown object of its inventory name, counted once.
+    void OnItemArrived(const GameplayItem& item);
     void OnItemArrived(const TString& inventoryName, const std::vector<int32_t>& parts);
     // The names of the complete shown objects, in strip order.
     std::vector<TString> GetShownInventoryNames() const;

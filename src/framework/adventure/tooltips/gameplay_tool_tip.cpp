@@ -2,6 +2,7 @@
 // the two-pass composition into its texture, and the fly-out and fly-back.
 #include "framework/adventure/tooltips/gameplay_tool_tip.h"
 
+#include "framework/adventure/entities/gameplay_item.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/core/delta_time.h"
 #include "framework/core/frame_services.h"
@@ -143,6 +144,26 @@ GameplayToolTip::~GameplayToolTip()
 }
 
 // --- the state machine --------------------------------------------------------------------------
+
+void GameplayToolTip::Update(GameplayInventory* target, uint32_t colour, bool immediate,
+                             std::vector<GameplayItem*> items)
+{
+    std::vector<std::shared_ptr<TAnimatedTexture>> pictures;
+    // Read only when the box is about to show: the other frames need no pictures.
+    if (mState == kHidden && !mDismissed)
+        for (GameplayItem* item : items)
+        {
+            if (item == nullptr)
+                continue;
+            std::shared_ptr<TAnimatedTexture> picture =
+                item->GetImage() != nullptr ? item->GetImage()->GetAnimatedTexture() : nullptr;
+            // An item whose textures a scene has not finished yet: its picture by name.
+            if (picture == nullptr)
+                picture = TAnimatedTexture::Get(item->GetImageName());
+            pictures.push_back(picture);
+        }
+    Update(target, colour, immediate, pictures);
+}
 
 void GameplayToolTip::Update(GameplayInventory* target, uint32_t colour, bool immediate,
                              const std::vector<std::shared_ptr<TAnimatedTexture>>& pictures)

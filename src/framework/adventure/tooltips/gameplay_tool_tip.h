@@ -14,6 +14,7 @@
 #include <vector>
 
 class GameplayInventory;
+class GameplayItem;
 class TAnimatedSprite;
 class TAnimatedTexture;
 class TLuaTable;
@@ -50,8 +51,11 @@ public:
     GameplayToolTip& operator=(const GameplayToolTip&) = delete;
     ~GameplayToolTip();
 
-    // Every frame while an object is under the mouse; `pictures` are the animated pictures of the
-    // items still to find for it (their frame 1 is shown), left to right.
+    // Every frame while an object is under the mouse; `items` are the hidden items still to find
+    // for it, whose found look (frame 1) forms the row above the name, left to right.
+    void Update(GameplayInventory* target, uint32_t colour, bool immediate,
+                std::vector<GameplayItem*> items);
+    // The same with the items' animated pictures.
     void Update(GameplayInventory* target, uint32_t colour, bool immediate,
                 const std::vector<std::shared_ptr<TAnimatedTexture>>& pictures);
     void Hide();

@@ -3,6 +3,7 @@
 // hint choice and back, pausing, the two saved bytes, broken styles, and the HUD drawn.
 #include "framework/adventure/hud/gameplay_hud.h"
 
+#include "framework/adventure/entities/gameplay_item.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/adventure/adventure_test_support.h"
 #include "framework/framework_display_support.h"
@@ -304,7 +305,10 @@ TEST_F(HudTest, ItemsArriveAndPointsAreTested)
     EXPECT_EQ(hud->GetProgress(), 1);
     EXPECT_EQ(strip[1]->GetParts(), (std::vector<bool>{true, true}));
     EXPECT_EQ(strip[1]->GetPartsFound(), 1);
-    hud->OnItemArrived("nobody", {1});
+    // From the item itself: its inventory name and part numbers.
+    GameplayItem item(*Table("{ name = 'coin', inventory = 'nobody', inventoryparts = { 1 } }"),
+                      *Table("{}"));
+    hud->OnItemArrived(item);
     EXPECT_EQ(hud->GetProgress(), 2);
     EXPECT_EQ(hud->GetProgressBarSprite()->GetSpec().mSourceRect, TRect(0, 0, 20, 10));
     Frames(hud, 10);

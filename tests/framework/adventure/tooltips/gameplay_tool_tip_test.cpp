@@ -4,6 +4,7 @@
 // that asks for the textures again, and the box drawn.
 #include "framework/adventure/tooltips/gameplay_tool_tip.h"
 
+#include "framework/adventure/entities/gameplay_item.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/core/window_manager.h"
 #include "framework/adventure/adventure_test_support.h"
@@ -224,6 +225,16 @@ TEST_F(ToolTipTest, LayoutOfTextAndPictures)
     EXPECT_EQ(tip->GetText()->GetSpec().mMatrix.m[2][1], 28.0f + textBoxH / 2);
     EXPECT_EQ(tip->GetEndScale(), 1.0f);
     ASSERT_NE(tip->GetSprite()->GetTexture(), nullptr);
+
+    // The items themselves: their pictures' found look.
+    GameplayItem coin(*Table("{ name = 'coin', inventory = 'o0', image = 'items/coin', "
+                             "inventoryparts = { 1 } }"),
+                      *Table("{}"));
+    auto fromItems = Make();
+    Step(10, [&] { fromItems->Update(key, 0x80336699u, true, std::vector<GameplayItem*>{&coin}); });
+    ASSERT_EQ(fromItems->GetItems().size(), 1u);
+    EXPECT_EQ(fromItems->GetItems()[0]->GetFrame(), 1);
+    EXPECT_NE(fromItems->GetItems()[0]->GetAnimatedTexture(), nullptr);
 
     // No pictures: a row block of 2 x "borderheight".
     auto plain = Make();
