@@ -6,8 +6,8 @@
 #include "script/script.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <vector>
 
 namespace
 {
@@ -108,20 +108,23 @@ bool TWindowStyle::Find(lua_State* L, const TString& key, bool useDefault)
     }
     // The chain is walked in place, one table on the stack at a time: content decides its length,
     // and a table that names itself (or an earlier link) as parent would never end.
-    std::vector<const void*> seen;
+    // On the stack: a lookup runs for every key a window reads, and most walk the chain.
+    std::array<const void*, kMaxStyleDepth> seen;
+    size_t count = 0;
     if (!useDefault)
-        seen.push_back(lua_topointer(L, base));
+        seen[count++] = lua_topointer(L, base);
     while (lua_istable(L, -1))
     {
         const void* link = lua_topointer(L, -1);
-        const bool cycle = std::find(seen.begin(), seen.end(), link) != seen.end();
-        if (cycle || seen.size() >= kMaxStyleDepth)
+        const bool cycle =
+            std::find(seen.begin(), seen.begin() + count, link) != seen.begin() + count;
+        if (cycle || count >= kMaxStyleDepth)
         {
             ReportBrokenChain(L, key, cycle);
             lua_settop(L, base);
             return false;
         }
-        seen.push_back(link);
+        seen[count++] = link;
         lua_pushstring(L, key.c_str());
         lua_gettable(L, -2);
         if (!lua_isnil(L, -1))
