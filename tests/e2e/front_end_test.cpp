@@ -3,6 +3,8 @@
 // the pause dialog opened by name; and spoilt copies of the content, none of which may crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -28,6 +30,41 @@ protected:
             fs::remove(mRoot / (std::string(name) + ".png"));
     }
 };
+
+// The first start is full screen on the dummy driver's 1024 x 768 desktop: the script's picture
+// points reach the game as the screen points that show them and come back through the same fit,
+// so the drawn cursor sits at the point (its arrow one pixel in), not 1.28 times further out.
+TEST_F(FrontEndTest, FullScreenTheDrawnCursorIsWhereThePointerIs)
+{
+    const std::string input = "focus gained\nwait 40\nmove 120 80\nwait 3\nshot a\n"
+                              "move 680 540\nwait 3\nshot b\nclose\n";
+    int code = -1;
+    RunTraced(mRepository, input, "start=scripts/options.lua", code);
+    EXPECT_EQ(code, 0);
+    const Picture a = Shot("a");
+    const Picture b = Shot("b");
+    ASSERT_EQ(a.mWidth, 800u);
+    ASSERT_EQ(b.mWidth, 800u);
+    // Where the two shots differ near each point: the cursor, there in one shot only.
+    for (const auto& [x, y] : {std::pair{120u, 80u}, std::pair{680u, 540u}})
+    {
+        uint32_t left = 800, top = 600;
+        for (uint32_t row = y - 40; row < y + 60; ++row)
+            for (uint32_t col = x - 40; col < x + 60; ++col)
+            {
+                const size_t at = (size_t(row) * 800 + col) * 4;
+                if (std::memcmp(&a.mPixels[at], &b.mPixels[at], 3) != 0)
+                {
+                    left = std::min(left, col);
+                    top = std::min(top, row);
+                }
+            }
+        EXPECT_GE(left, x) << x << "," << y;
+        EXPECT_LE(left, x + 3) << x << "," << y;
+        EXPECT_GE(top, y) << x << "," << y;
+        EXPECT_LE(top, y + 3) << x << "," << y;
+    }
+}
 
 // The card shows for 1.5 s, the publisher's stage for 1.9 s, the studio's for 3.3 s; the menu
 // then fades in. A close request ends the game at once: no question, no later shot.
