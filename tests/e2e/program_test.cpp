@@ -14,7 +14,9 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -40,6 +42,32 @@ TEST_F(ProgramTest, StartsOnTheAssetsBesideItAndEndsWhenAskedToQuit)
     EXPECT_EQ(WaitForEnd(pid), 0);
     std::string log = ReadFile(LogFile());
     EXPECT_NE(log.find(": Murkwell, version 1."), std::string::npos) << log;
+}
+
+// A data folder that cannot be written (here its place is taken by a file) is said once on
+// standard error at start-up, with the folder and the reason; the game runs on and ends as asked.
+TEST_F(ProgramTest, ADataFolderThatCannotBeWrittenIsSaidOnceAtStartUp)
+{
+    WriteFile(mRoot / "data/Tovrix", "a file where the publisher's folder goes\n");
+    const fs::path input = mRoot / "input.txt";
+    WriteFile(input, "focus gained\nwait 5\nclose\n");
+    const fs::path said = mRoot / "stderr.txt";
+    std::vector<std::string> env = mEnv;
+    env.insert(env.end(), {"MW_OUTPUT=" + said.string(), "MURKWELL_INPUT_SCRIPT=" + input.string(),
+                           "MURKWELL_FIXED_STEP=16"});
+    const int pid = sys::SpawnProcess(
+        {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$MW_OUTPUT\"", MURKWELL_PROGRAM, "--multiple"},
+        env);
+    ASSERT_GT(pid, 0);
+    mStarted.push_back(pid);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    const std::string text = ReadFile(said);
+    const std::string line = "ERROR: The data folder '" +
+                             (mRoot / "data/Tovrix/Murkwell").string() + "' cannot be written (" +
+                             std::strerror(ENOTDIR) +
+                             "): profiles, options and scores will not be kept.\n";
+    EXPECT_NE(text.find(line), std::string::npos) << text;
+    EXPECT_EQ(text.find(line), text.rfind(line)) << "said more than once:\n" << text;
 }
 
 TEST_F(ProgramTest, RunsOnTheDummyAudioDriverAndEndsCleanly)

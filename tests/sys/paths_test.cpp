@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
@@ -125,4 +128,19 @@ TEST(Paths, StatAccessRenameRemove)
     EXPECT_FALSE(sys::RemoveFile(b));
     EXPECT_FALSE(sys::StatPath(b, st));
     EXPECT_TRUE(sys::MakeFolder(scratch.Path()));
+}
+
+// The write probe makes and removes a real file: it leaves nothing behind, and a folder that is
+// not one (its place taken by a file) gives the system's reason.
+TEST(Paths, AFolderIsWritableOnlyWhenAFileCanBeMadeInIt)
+{
+    ScratchFolder scratch{"mw_paths"};
+    std::string reason;
+    EXPECT_TRUE(sys::CanWriteInFolder(scratch.Path().string(), reason));
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.Path()));
+    WriteFile(scratch.Path() / "taken", "x");
+    EXPECT_FALSE(sys::CanWriteInFolder((scratch.Path() / "taken").string(), reason));
+    EXPECT_EQ(reason, std::strerror(ENOTDIR));
+    EXPECT_FALSE(sys::CanWriteInFolder((scratch.Path() / "missing/deeper").string(), reason));
+    EXPECT_EQ(reason, std::strerror(ENOENT));
 }
