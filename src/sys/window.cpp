@@ -546,20 +546,26 @@ ScreenRect FitPicture(int pictureWidth, int pictureHeight, int screenWidth, int 
     return ScreenRect{left, top, left + width, top + height};
 }
 
+namespace
+{
+// Pixel `v` of an axis `from` pixels long, taken at its middle onto an axis `to` pixels long
+// (floor division, so a point before the axis stays before it). Both directions use it, so the
+// way back from a picture pixel's screen point finds the same picture pixel.
+int64_t MapMiddle(int64_t v, int64_t from, int64_t to)
+{
+    const int64_t scaled = (2 * v + 1) * to;
+    return scaled >= 0 ? scaled / (2 * from) : -((-scaled + 2 * from - 1) / (2 * from));
+}
+} // namespace
+
 void WindowToPicture(int& x, int& y)
 {
     const WindowingState& state = State();
     if (!state.fitted)
         return;
     const ScreenRect& shown = state.shown;
-    const int64_t width = shown.right - shown.left;
-    const int64_t height = shown.bottom - shown.top;
-    // The picture pixel under the middle of the screen pixel; floor division, so a point left of
-    // or above the picture stays outside until clamped.
-    int64_t px = (2 * (int64_t(x) - shown.left) + 1) * state.pictureWidth;
-    int64_t py = (2 * (int64_t(y) - shown.top) + 1) * state.pictureHeight;
-    px = px >= 0 ? px / (2 * width) : -((-px + 2 * width - 1) / (2 * width));
-    py = py >= 0 ? py / (2 * height) : -((-py + 2 * height - 1) / (2 * height));
+    const int64_t px = MapMiddle(x - shown.left, shown.right - shown.left, state.pictureWidth);
+    const int64_t py = MapMiddle(y - shown.top, shown.bottom - shown.top, state.pictureHeight);
     x = static_cast<int>(std::clamp<int64_t>(px, 0, state.pictureWidth - 1));
     y = static_cast<int>(std::clamp<int64_t>(py, 0, state.pictureHeight - 1));
 }
@@ -570,11 +576,8 @@ void PictureToWindow(int& x, int& y)
     if (!state.fitted)
         return;
     const ScreenRect& shown = state.shown;
-    const int64_t width = shown.right - shown.left;
-    const int64_t height = shown.bottom - shown.top;
-    // The middle of the picture pixel's area on the screen, so the way back finds the same pixel.
-    x = static_cast<int>(shown.left + ((2 * int64_t(x) + 1) * width) / (2 * state.pictureWidth));
-    y = static_cast<int>(shown.top + ((2 * int64_t(y) + 1) * height) / (2 * state.pictureHeight));
+    x = static_cast<int>(shown.left + MapMiddle(x, state.pictureWidth, shown.right - shown.left));
+    y = static_cast<int>(shown.top + MapMiddle(y, state.pictureHeight, shown.bottom - shown.top));
 }
 
 void GetCursorPos(int& x, int& y)
