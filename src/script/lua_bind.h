@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/strings/tstring.h"
+#include "script/lauxlib.h"
 #include "script/lua.h"
 #include "script/lua_object_wrapper.h"
 
@@ -13,6 +14,14 @@
 #include <tuple>
 #include <type_traits>
 #include <utility>
+
+// A string argument a function cannot do without: a string or a number is taken, as the script's
+// own string functions take them; anything else, or nothing, raises the script's "bad argument"
+// error instead of reaching the function as empty text.
+struct TLuaRequiredString
+{
+    TString mText;
+};
 
 namespace luabind_detail
 {
@@ -67,6 +76,18 @@ template <> struct Arg<TString>
     using Holder = TString;
     static Holder Get(lua_State* L, int i) { return LuaGetString(L, i); }
     static const TString& Pass(Holder& h) { return h; }
+};
+
+template <> struct Arg<TLuaRequiredString>
+{
+    using Holder = TLuaRequiredString;
+    static Holder Get(lua_State* L, int i)
+    {
+        size_t length = 0;
+        const char* text = luaL_checklstring(L, i, &length);
+        return TLuaRequiredString{TString(text, static_cast<unsigned>(length))};
+    }
+    static const TLuaRequiredString& Pass(Holder& h) { return h; }
 };
 
 // The text stays valid while the argument stays on the stack, that is for the whole call.

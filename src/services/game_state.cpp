@@ -1,6 +1,9 @@
 // The game-state store: states, the handler list, the increment and mute rules.
 #include "services/game_state.h"
 
+#include "script/lua_bind.h"
+#include "script/window_script_seam.h"
+
 #include <climits>
 #include <cstdint>
 #include <utility>
@@ -96,6 +99,42 @@ void ScriptSetState(const TString& name, const TString& value)
         store->SetState(name, value);
 }
 
+namespace
+{
+// "_SetState" as scripts reach it: both arguments must be given.
+void ScriptSetStateChecked(const TLuaRequiredString& name, const TLuaRequiredString& value)
+{
+    ScriptSetState(name.mText, value.mText);
+}
+} // namespace
+
+void TGameState::BindScriptFunctions(TGameState& store)
+{
+    lua_State* L = GetWindowScriptState();
+    if (L == nullptr)
+        return;
+    LuaBindMember(L, kGameStateScriptFunctions[0], &store, &TGameState::ScriptGetState);
+    LuaBindFunction(L, kGameStateScriptFunctions[1], &ScriptSetStateChecked);
+    LuaBindMember(L, kGameStateScriptFunctions[2], &store, &TGameState::QueryMuteGame);
+    LuaBindMember(L, kGameStateScriptFunctions[3], &store, &TGameState::ScriptQueryRestartMode);
+    LuaBindMember(L, kGameStateScriptFunctions[4], &store, &TGameState::ScriptQueryJumpToMenu);
+}
+
+TString TGameState::ScriptGetState(const TLuaRequiredString& name)
+{
+    return GetState(name.mText);
+}
+
+bool TGameState::ScriptQueryRestartMode()
+{
+    return QueryRestartMode();
+}
+
+bool TGameState::ScriptQueryJumpToMenu()
+{
+    return QueryJumpToMenu();
+}
+
 TGameState::TGameState()
 {
     if (Links().mScriptRegistrar)
@@ -115,6 +154,12 @@ TGameState::~TGameState()
         handler.reset();
     }
     mStates.clear();
+    // "_SetState" stays: it goes through Instance() and holds no store.
+    if (lua_State* L = GetWindowScriptState())
+    {
+        for (const char* name : kGameStateScriptFunctions)
+            LuaUnbindMemberIfBound(L, name, this);
+    }
     if (sInstance == this)
         sInstance = nullptr;
 }

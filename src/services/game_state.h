@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+struct TLuaRequiredString;
+
 class TGameState
 {
 public:
@@ -36,10 +38,19 @@ public:
     // The master volume saved when the game was muted (0 while not muted).
     float GetSavedMasterVolume() const { return mSavedMasterVolume; }
 
+    // Binds kGameStateScriptFunctions on the window manager's script state, in their order; does
+    // nothing while there is none. The destructor unbinds those that still call this store.
+    static void BindScriptFunctions(TGameState& store);
+
     virtual ~TGameState();
 
 private:
     TGameState();
+
+    // What the script globals call: a missing or unreadable argument is the script's error.
+    TString ScriptGetState(const TLuaRequiredString& name);
+    bool ScriptQueryRestartMode();
+    bool ScriptQueryJumpToMenu();
 
     std::map<TString, TString> mStates;
     float mSavedMasterVolume = 0.0f;
@@ -59,8 +70,8 @@ void ScriptSetState(const TString& name, const TString& value);
 //
 // Whether the application facade exists yet; without a probe it never does.
 void SetGameStateApplicationProbe(std::function<bool()> probe);
-// Registers kGameStateScriptFunctions on the window manager's script state; called by the store's
-// constructor. Until the window manager exists there is none and the scripts see no functions.
+// Registers the script functions (TGameState::BindScriptFunctions in the program); called by the
+// store's constructor. Without one the scripts see no functions.
 void SetGameStateScriptRegistrar(std::function<void(TGameState&)> registrar);
 // The sound manager's master volume: the effective volume of group -1, and setting it. Without it
 // muting stores the state but leaves the volume alone.

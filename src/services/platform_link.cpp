@@ -55,6 +55,7 @@ void LinkServicesToPlatform()
     // Before the platform starts, so the window script registers "XSellWindow" with the others.
     SetCrossSellCreator(&TXSellWindow::Create);
     SetGameStateApplicationProbe([] { return TApplication::Get() != nullptr; });
+    SetGameStateScriptRegistrar(&TGameState::BindScriptFunctions);
     TGameStateVolumeLink volume;
     volume.mGetMasterVolume = []
     {
@@ -74,5 +75,6 @@ void UnlinkServicesFromPlatform()
     SetHostServices(nullptr);
     SetCrossSellCreator(nullptr);
     SetGameStateApplicationProbe(nullptr);
+    SetGameStateScriptRegistrar(nullptr);
     SetGameStateVolumeLink(TGameStateVolumeLink());
 }

@@ -5,6 +5,7 @@
 #include "sys/clock.h"
 #include "sys/host.h"
 #include "sys/input_script.h"
+#include "sys/process.h"
 #include "sys/quit_watch.h"
 
 #include <SDL.h>
@@ -488,6 +489,15 @@ bool PeekMessage(Message& out, uint32_t filterMin, uint32_t filterMax, bool remo
     }
     while (queue.waiting.empty() && SDL_PollEvent(&event))
         Convert(event);
+    // A second start of the program asks for the window; what that changes arrives as events.
+    if (queue.waiting.empty() && TakeInstanceNotice())
+    {
+        if (WindowHandle main = GetMainWindow())
+        {
+            RestoreWindow(main);
+            RaiseWindow(main);
+        }
+    }
     // The test modes act on an empty queue: the input script's next step, the fixed clock step.
     if (queue.waiting.empty() && FeedInputScript())
     {

@@ -1,5 +1,5 @@
-// Processes on POSIX: flock for the single-instance lock, posix_spawnp for the shell's "open" and
-// child processes, waitpid with a time limit.
+// Processes on POSIX: flock for the single-instance lock with its notice socket, posix_spawnp for
+// the shell's "open" and child processes, waitpid with a time limit.
 #include "sys/process.h"
 
 #include "sys/clock.h"
@@ -10,8 +10,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +32,74 @@ std::string InstanceLockPath(const std::string& name)
     return folder + "/" + name;
 }
 
+std::string InstanceNoticePath(const std::string& name)
+{
+    return InstanceLockPath(name) + ".raise";
+}
+
+namespace
+{
+// The notice sockets of the locks this process holds, by lock handle.
+struct NoticeChannel
+{
+    int mSocket = -1;
+    std::string mPath;
+};
+
+std::map<int, NoticeChannel>& NoticeChannels()
+{
+    static std::map<int, NoticeChannel> channels;
+    return channels;
+}
+
+// False when the path does not fit a socket address: that lock then has no notice channel.
+bool MakeSocketAddress(const std::string& path, sockaddr_un& address)
+{
+    std::memset(&address, 0, sizeof(address));
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// Only the lock's holder calls this, so whatever lies under the name is a leftover of an earlier
+// holder (killed before it could remove it) and goes first.
+int OpenNoticeChannel(const std::string& path)
+{
+    sockaddr_un address;
+    if (!MakeSocketAddress(path, address))
+        return -1;
+    unlink(path.c_str());
+    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+    {
+        close(fd);
+        return -1;
+    }
+    chmod(path.c_str(), 0600);
+    return fd;
+}
+
+void SendNotice(const std::string& path)
+{
+    sockaddr_un address;
+    if (!MakeSocketAddress(path, address))
+        return;
+    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
+    {
+        const char notice = 1;
+        [[maybe_unused]] ssize_t sent = send(fd, &notice, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
+    }
+    close(fd);
+}
+} // namespace
+
 InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle)
 {
     handle = -1;
@@ -40,19 +112,46 @@ InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle)
     {
         int error = errno;
         close(fd);
-        return error == EWOULDBLOCK ? InstanceLockResult::AlreadyHeld : InstanceLockResult::Failed;
+        if (error != EWOULDBLOCK)
+            return InstanceLockResult::Failed;
+        SendNotice(InstanceNoticePath(name));
+        return InstanceLockResult::AlreadyHeld;
     }
     handle = fd;
+    NoticeChannel channel;
+    channel.mPath = InstanceNoticePath(name);
+    channel.mSocket = OpenNoticeChannel(channel.mPath);
+    if (channel.mSocket >= 0)
+        NoticeChannels()[fd] = channel;
     return InstanceLockResult::Acquired;
 }
 
 void ReleaseInstanceLock(int handle)
 {
-    if (handle >= 0)
+    if (handle < 0)
+        return;
+    // The socket goes while the lock is still held, so it never outlives its holder's lock.
+    auto found = NoticeChannels().find(handle);
+    if (found != NoticeChannels().end())
     {
-        flock(handle, LOCK_UN);
-        close(handle);
+        unlink(found->second.mPath.c_str());
+        close(found->second.mSocket);
+        NoticeChannels().erase(found);
     }
+    flock(handle, LOCK_UN);
+    close(handle);
+}
+
+bool TakeInstanceNotice()
+{
+    bool taken = false;
+    for (const auto& [handle, channel] : NoticeChannels())
+    {
+        char notice[16];
+        while (recv(channel.mSocket, notice, sizeof(notice), MSG_DONTWAIT) >= 0)
+            taken = true;
+    }
+    return taken;
 }
 
 namespace

@@ -19,10 +19,21 @@ enum class InstanceLockResult
 // Takes the named single-instance lock: an exclusive flock on a file of that name in
 // $XDG_RUNTIME_DIR (or the temporary folder). `handle` receives what ReleaseInstanceLock frees
 // (-1 when nothing is held). The lock also ends with the process.
+//
+// The holder also listens on a notice channel, a UNIX-domain socket beside the lock file
+// (InstanceNoticePath), made by the holder alone (a stale one left by a killed holder is removed
+// first). A start that finds the lock held sends one byte there, so that the holder brings its
+// window forward; a send that fails (no holder listening) changes nothing.
 InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle);
+// Closes and removes the holder's notice channel, then releases the lock.
 void ReleaseInstanceLock(int handle);
 // The file that stands for a lock name.
 std::string InstanceLockPath(const std::string& name);
+// The notice channel's socket file: InstanceLockPath(name) + ".raise".
+std::string InstanceNoticePath(const std::string& name);
+// True when another start has sent a notice to a lock this process holds since the last call;
+// takes every waiting notice. Never blocks.
+bool TakeInstanceNotice();
 
 // The shell's "open": with no parameters `file` is a document or address handed to the desktop's
 // opener ("xdg-open"); with parameters `file` is the program to start with them. Answers a value

@@ -66,6 +66,7 @@ struct WindowingState
     int pictureWidth = 0;
     int pictureHeight = 0;
     ScreenRect shown; // where the picture lies in the window
+    std::vector<WindowRequest> requestRecord;
 };
 
 WindowingState& State()
@@ -343,6 +344,38 @@ bool IsForegroundWindow(WindowHandle window)
     if (!record)
         return GetHostChannel().IsForeground(window);
     return record->focused || (SDL_GetWindowFlags(record->sdl) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
+bool RestoreWindow(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return false;
+    if (!HasRealVideoDriver())
+        State().requestRecord.push_back(WindowRequest::Restore);
+    SDL_RestoreWindow(record->sdl);
+    return true;
+}
+
+bool RaiseWindow(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    if (!record)
+        return false;
+    if (!HasRealVideoDriver())
+        State().requestRecord.push_back(WindowRequest::Raise);
+    SDL_RaiseWindow(record->sdl);
+    return true;
+}
+
+const std::vector<WindowRequest>& GetWindowRequestRecord()
+{
+    return State().requestRecord;
+}
+
+void ClearWindowRequestRecord()
+{
+    State().requestRecord.clear();
 }
 
 bool SetForegroundWindow(WindowHandle window)

@@ -219,6 +219,19 @@ bool GetWindowPosition(WindowHandle window, int& x, int& y);
 bool SetWindowTitle(WindowHandle window, const std::string& utf8);
 std::string GetWindowTitle(WindowHandle window);
 
+// Brings a window back from the task bar, and above the other windows: what a second start of the
+// program asks of the first one's window. Headless (no driver that shows windows) each call is
+// also recorded, in order, so that tests can read what was asked.
+bool RestoreWindow(WindowHandle window);
+bool RaiseWindow(WindowHandle window);
+enum class WindowRequest
+{
+    Restore,
+    Raise
+};
+const std::vector<WindowRequest>& GetWindowRequestRecord();
+void ClearWindowRequestRecord();
+
 // Input focus stands for the foreground window.
 bool IsForegroundWindow(WindowHandle window);
 bool SetForegroundWindow(WindowHandle window);

@@ -209,6 +209,11 @@ function SetBitmap(name, image, scale)
 end
 
 function SetState(name, value)
+    -- A table's or a function's text is its address: a state under it could never be read back.
+    local kind = type(name)
+    if kind ~= "string" and kind ~= "number" then
+        error("SetState: the state's name must be a string or a number", 2)
+    end
     if value == true then
         value = 1
     elseif value == false then

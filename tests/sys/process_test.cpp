@@ -1,6 +1,11 @@
-// Tests of processes: the single-instance lock, the shell's "open", child processes and their exit
-// codes.
+// Tests of processes: the single-instance lock and its notice to the holder, the shell's "open",
+// child processes and their exit codes.
 #include "sys/process.h"
+
+#include "support/files.h"
+#include "sys/clock.h"
+#include "sys/events.h"
+#include "sys/window.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +54,136 @@ TEST(InstanceLockTest, ALinkUnderTheLockNameIsNotFollowed)
     EXPECT_EQ(handle, -1);
     EXPECT_FALSE(std::filesystem::exists(target));
     std::filesystem::remove(sys::InstanceLockPath(name));
+}
+
+TEST(InstanceLockTest, ASecondAcquisitionNotifiesTheHolderOnce)
+{
+    std::string name = UniqueName();
+    int first = -1;
+    ASSERT_EQ(sys::AcquireInstanceLock(name, first), sys::InstanceLockResult::Acquired);
+    EXPECT_TRUE(std::filesystem::is_socket(sys::InstanceNoticePath(name)));
+    EXPECT_FALSE(sys::TakeInstanceNotice());
+    int second = -1;
+    EXPECT_EQ(sys::AcquireInstanceLock(name, second), sys::InstanceLockResult::AlreadyHeld);
+    EXPECT_EQ(sys::AcquireInstanceLock(name, second), sys::InstanceLockResult::AlreadyHeld);
+    EXPECT_TRUE(sys::TakeInstanceNotice());
+    EXPECT_FALSE(sys::TakeInstanceNotice()) << "both notices are taken at once";
+    sys::ReleaseInstanceLock(first);
+    EXPECT_FALSE(std::filesystem::exists(sys::InstanceNoticePath(name)));
+    std::filesystem::remove(sys::InstanceLockPath(name));
+}
+
+// The child side of the tests below, run as a process of its own (skipped otherwise): it takes
+// the lock named in MW_NOTICE_LOCK with a window, writes "ready" in MW_NOTICE_FOLDER, then either
+// (MW_NOTICE_MODE=wait) polls its message queue until the notice has restored and raised the
+// window, at most 1 s after "sent" appears there, or (hold) sleeps until it is killed.
+TEST(InstanceNoticeChild, HoldsTheLock)
+{
+    const std::string name = sys::GetEnvironmentVariable("MW_NOTICE_LOCK");
+    if (name.empty())
+        GTEST_SKIP() << "run only as the child of the instance notice tests";
+    const std::filesystem::path folder = sys::GetEnvironmentVariable("MW_NOTICE_FOLDER");
+    const std::string mode = sys::GetEnvironmentVariable("MW_NOTICE_MODE");
+    int handle = -1;
+    ASSERT_EQ(sys::AcquireInstanceLock(name, handle), sys::InstanceLockResult::Acquired);
+    sys::WindowDesc desc;
+    desc.width = 64;
+    desc.height = 64;
+    sys::WindowHandle window = sys::CreateWindow(desc);
+    ASSERT_NE(window, 0u);
+    sys::ClearWindowRequestRecord();
+    testsupport::WriteFile(folder / "ready", "1");
+    if (mode == "hold")
+    {
+        for (;;)
+            sys::SleepMs(100);
+    }
+    while (!std::filesystem::exists(folder / "sent"))
+        sys::SleepMs(5);
+    const uint32_t start = sys::GetTimeMs();
+    sys::Message message;
+    while (sys::GetWindowRequestRecord().size() < 2 && sys::GetTimeMs() - start < 1000)
+    {
+        while (sys::PeekMessage(message))
+            sys::DispatchMessage(message);
+        sys::SleepMs(1);
+    }
+    EXPECT_EQ(
+        sys::GetWindowRequestRecord(),
+        (std::vector<sys::WindowRequest>{sys::WindowRequest::Restore, sys::WindowRequest::Raise}));
+    sys::DestroyWindow(window);
+    sys::ReleaseInstanceLock(handle);
+}
+
+class InstanceNoticeTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        int code = 0;
+        if (mChild > 0 && !sys::WaitProcess(mChild, 0, code))
+        {
+            sys::SignalProcess(mChild, true);
+            sys::WaitProcess(mChild, 10000, code);
+        }
+        std::error_code ignored;
+        std::filesystem::remove(sys::InstanceNoticePath(mName), ignored);
+        std::filesystem::remove(sys::InstanceLockPath(mName), ignored);
+    }
+
+    // Starts this test program as the child holding the lock; true once it holds it.
+    bool StartHolder(const std::string& mode)
+    {
+        const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+        mChild = sys::SpawnProcess({self, "--gtest_filter=InstanceNoticeChild.HoldsTheLock"},
+                                   {"MW_NOTICE_LOCK=" + mName,
+                                    "MW_NOTICE_FOLDER=" + mFolder.Path().string(),
+                                    "MW_NOTICE_MODE=" + mode, "SDL_VIDEODRIVER=dummy"});
+        if (mChild <= 0)
+            return false;
+        const uint32_t start = sys::GetTimeMs();
+        int code = 0;
+        while (!std::filesystem::exists(mFolder / "ready"))
+        {
+            if (sys::GetTimeMs() - start > 60000 || sys::WaitProcess(mChild, 0, code))
+                return false;
+            sys::SleepMs(10);
+        }
+        return true;
+    }
+
+    std::string mName = UniqueName();
+    testsupport::ScratchFolder mFolder{"mw_notice"};
+    int mChild = -1;
+};
+
+TEST_F(InstanceNoticeTest, ASecondStartRestoresAndRaisesTheHoldersWindow)
+{
+    ASSERT_TRUE(StartHolder("wait"));
+    int handle = -1;
+    EXPECT_EQ(sys::AcquireInstanceLock(mName, handle), sys::InstanceLockResult::AlreadyHeld);
+    testsupport::WriteFile(mFolder / "sent", "1");
+    int code = -1;
+    ASSERT_TRUE(sys::WaitProcess(mChild, 60000, code));
+    EXPECT_EQ(code, 0) << "the holder saw no restore and raise within 1 s";
+}
+
+TEST_F(InstanceNoticeTest, ASocketLeftByAKilledHolderMisleadsNoLaterOne)
+{
+    ASSERT_TRUE(StartHolder("hold"));
+    sys::SignalProcess(mChild, true);
+    int code = 0;
+    ASSERT_TRUE(sys::WaitProcess(mChild, 10000, code));
+    ASSERT_TRUE(std::filesystem::is_socket(sys::InstanceNoticePath(mName))) << "left behind";
+
+    int handle = -1;
+    ASSERT_EQ(sys::AcquireInstanceLock(mName, handle), sys::InstanceLockResult::Acquired);
+    EXPECT_FALSE(sys::TakeInstanceNotice());
+    // The new holder's own channel works.
+    int second = -1;
+    EXPECT_EQ(sys::AcquireInstanceLock(mName, second), sys::InstanceLockResult::AlreadyHeld);
+    EXPECT_TRUE(sys::TakeInstanceNotice());
+    sys::ReleaseInstanceLock(handle);
 }
 
 TEST(ProcessTest, ChildrenReportTheirExitCodes)

@@ -1,6 +1,7 @@
 // Models: TModel::Draw of a lit 2,000-triangle mesh in the renderer's 3-D block, beside the same
 // vertex and index arrays handed to the stand-in's device directly, in one run.
 #include "render/display_bench_support.h"
+#include "render/mesh_bench_support.h"
 #include "platform/files/file_layer.h"
 #include "render/renderer/model.h"
 #include "render/renderer/renderer.h"
@@ -9,48 +10,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <string>
 
 using namespace sys::display;
 
 namespace
 {
-constexpr int kColumns = 41; // 40 x 25 cells, two triangles each: 2,000 triangles
-constexpr int kRows = 26;
-
-void PutU16(std::string& out, int value)
-{
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-
-// A rippled sheet facing the camera, in the file's thousandths.
-std::string GridMesh()
-{
-    std::string out = "TRIS";
-    PutU16(out, kColumns * kRows);
-    PutU16(out, (kColumns - 1) * (kRows - 1) * 2);
-    for (int row = 0; row < kRows; ++row)
-        for (int column = 0; column < kColumns; ++column)
-        {
-            const double x = (column - 20) * 0.1, y = (row - 12.5) * 0.1;
-            const double z = 0.2 * std::sin(x * 3) * std::cos(y * 3);
-            const double values[8] = {
-                x, y, z, -0.3 * std::cos(x * 3), 0.2, -0.9, column / 40.0, row / 25.0};
-            for (double value : values)
-                PutU16(out, static_cast<int>(std::lround(value * 1000)));
-        }
-    for (int row = 0; row + 1 < kRows; ++row)
-        for (int column = 0; column + 1 < kColumns; ++column)
-        {
-            const int a = row * kColumns + column, b = a + 1, c = a + kColumns, d = c + 1;
-            for (int index : {a, b, d, a, d, c})
-                PutU16(out, index);
-        }
-    return out;
-}
-
 // A renderer in its 3-D block with a projection, a world matrix, a material and a light.
 TRenderer* Open3dBlock()
 {
@@ -89,7 +54,7 @@ std::shared_ptr<TModel> LoadGrid(const std::string& bytes)
 
 void BM_ModelDraw(benchmark::State& state)
 {
-    const std::string bytes = GridMesh();
+    const std::string bytes = benchmesh::GridMesh();
     auto model = LoadGrid(bytes);
     TRenderer* renderer = model ? Open3dBlock() : nullptr;
     if (!renderer)
@@ -111,7 +76,7 @@ BENCHMARK(BM_ModelDraw);
 
 void BM_SameArraysToTheDevice(benchmark::State& state)
 {
-    const std::string bytes = GridMesh();
+    const std::string bytes = benchmesh::GridMesh();
     auto model = LoadGrid(bytes);
     TRenderer* renderer = model ? Open3dBlock() : nullptr;
     if (!renderer)

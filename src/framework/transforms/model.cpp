@@ -1,6 +1,7 @@
-// The model portal's 3-D description: placement and world matrix.
+// The model portal's 3-D description: its mesh and texture, placement and world matrix.
 #include "framework/transforms/model.h"
 
+#include "render/renderer/model.h"
 #include "render/renderer/renderer.h"
 #include "render/textures/texture.h"
 #include "script/lua_object_wrapper.h"
@@ -96,10 +97,11 @@ Model::Model(const TLuaTable& table) : Model()
 
 void Model::LoadAssets()
 {
+    // A mesh that fails to load is logged by the asset layer and leaves the portal without one.
+    if (mModelName.Length() > 0)
+        mMesh = TModel::Get(mModelName);
     if (mTextureName.Length() > 0)
         mTexture = TTexture::Get(mTextureName, 0);
-    // The mesh comes with the model asset of the rendering layer; until then none is loaded and
-    // none is drawn.
 }
 
 void Model::Draw()
@@ -112,6 +114,9 @@ void Model::Draw()
     renderer->SetLight(0, &mLight);
     renderer->SetMaterial(mMaterial);
     renderer->SetWorldMatrix(mWorld);
+    // An empty "model" name, or a file that did not load, leaves nothing to draw.
+    if (mMesh)
+        mMesh->Draw();
 }
 
 void Model::SetPosition(float x, float y, float z)

@@ -199,11 +199,11 @@ int TApplication::OpenUrl(const char* url)
         if (top != 0)
             sys::GetHostChannel().Minimize(top);
     }
-    if (mImpl->mHost.mHosted)
-    {
-        const TString& program = mImpl->mCommandLine.mHostProgram;
-        return sys::ShellOpen(program.Length() > 0 ? program.c_str() : "iexplore.exe", url);
-    }
+    // Hosted, "-host=" names the program that shows pages. Without it the page goes to the
+    // desktop's opener, as it does when not hosted: there is no one browser program to name.
+    const TString& program = mImpl->mCommandLine.mHostProgram;
+    if (mImpl->mHost.mHosted && program.Length() > 0)
+        return sys::ShellOpen(program.c_str(), url);
     return sys::ShellOpen(url, std::string());
 }
 

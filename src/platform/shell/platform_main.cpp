@@ -135,8 +135,7 @@ TApplicationImpl::TApplicationImpl(void* instance, void*, const TCommandLine& co
     {
         sys::InstanceLockResult result =
             sys::AcquireInstanceLock(mIdentity.mMutexName.c_str(), mIdentity.mInstanceLock);
-        // The first instance's window cannot be brought forward from another process here; the
-        // second instance just ends, as it would after raising it.
+        // The lock has already asked the first instance to bring its window forward.
         if (result == sys::InstanceLockResult::AlreadyHeld)
             sys::ExitProcess(0);
     }

@@ -1,9 +1,12 @@
 // Tests of the application facade: the singleton, title, clipboard, task lists, managers, display
-// mode through "no display yet", and host-page full screen.
+// mode through "no display yet", host-page full screen, and where web pages go when hosted.
+#include "support/environment.h"
+#include "support/files.h"
 #include "support/shell_fixture.h"
 
 #include "platform/files/asset_manager.h"
 #include "platform/strings/string_table.h"
+#include "sys/process.h"
 
 using namespace shelltest;
 
@@ -35,6 +38,87 @@ protected:
     }
     sys::RecordingHost mHost;
 };
+
+// Stand-ins for the desktop's opener and a host's browser, first on PATH: each appends its name
+// and arguments to "opened.txt" in their folder.
+class FakeOpeners
+{
+public:
+    FakeOpeners()
+        : mPath("PATH", mFolder.Path().string() + ":" + sys::GetEnvironmentVariable("PATH"))
+    {
+        for (const char* name : {"xdg-open", "prog"})
+        {
+            const std::filesystem::path script = mFolder / name;
+            testsupport::WriteFile(script, "#!/bin/sh\necho \"" + std::string(name) +
+                                               " $*\" >> \"" + (mFolder / "opened.txt").string() +
+                                               "\"\n");
+            std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        }
+    }
+    // What was opened, once a line has come (the openers are not waited for).
+    std::string Opened() const
+    {
+        for (int i = 0; i < 500; ++i)
+        {
+            std::string text = testsupport::ReadFile(mFolder / "opened.txt");
+            if (!text.empty())
+                return text;
+            sys::SleepMs(10);
+        }
+        return std::string();
+    }
+
+private:
+    testsupport::ScratchFolder mFolder{"mw_openers"};
+    testsupport::EnvironmentGuard mPath;
+};
+
+// Hosted in a window given with "-wnd=" (a recording host's).
+class HostedApplicationTest : public ShellTest
+{
+protected:
+    void SetUp() override
+    {
+        mHost.AddWindow(0x6161, 800, 600);
+        sys::SetHostChannel(&mHost);
+        mHosted = true;
+        mHostWindow = 0x6161;
+        mCommandLine = "-wnd=6161 " + mHostProgram;
+        ShellTest::SetUp();
+    }
+    void TearDown() override
+    {
+        ShellTest::TearDown();
+        sys::SetHostChannel(nullptr);
+    }
+    sys::RecordingHost mHost;
+    std::string mHostProgram;
+};
+
+class HostedWithProgramTest : public HostedApplicationTest
+{
+protected:
+    void SetUp() override
+    {
+        mHostProgram = "-host=prog";
+        HostedApplicationTest::SetUp();
+    }
+};
+
+TEST_F(HostedApplicationTest, APageGoesToTheDesktopsOpener)
+{
+    FakeOpeners openers;
+    EXPECT_GT(mApp->OpenUrl("http://example.invalid/page"), 32);
+    EXPECT_EQ(openers.Opened(), "xdg-open http://example.invalid/page\n");
+}
+
+TEST_F(HostedWithProgramTest, APageGoesToTheNamedProgram)
+{
+    FakeOpeners openers;
+    EXPECT_GT(mApp->OpenUrl("http://example.invalid/page"), 32);
+    EXPECT_EQ(openers.Opened(), "prog http://example.invalid/page\n");
+}
 
 struct NullTask : TTask
 {
@@ -204,10 +288,11 @@ TEST_F(HostPageApplicationTest, OpeningAPageInFullScreenMinimisesTheHost)
     mHost.AddWindow(0x7000, 1600, 1200);
     mHost.AddWindow(0x6161, 1600, 1200, 0x7000);
     SetHostPageFullScreen(true);
-    // No such browser exists here, so the start fails; the host is minimised first all the same.
-    EXPECT_LE(mApp->OpenUrl("http://example.invalid/"), 32);
+    FakeOpeners openers;
+    EXPECT_GT(mApp->OpenUrl("http://example.invalid/"), 32);
     ASSERT_EQ(mHost.mMinimized.size(), 1u);
     EXPECT_EQ(mHost.mMinimized[0], 0x7000u);
+    EXPECT_EQ(openers.Opened(), "xdg-open http://example.invalid/\n");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Models: the ".mesh" layout with its fixed-point values, empty meshes, sharing by name, the name
 // rules and their silence, damaged files (one line naming the file), a lit mesh drawn in a 3-D
 // block against its golden picture, and the reload after an injected device loss.
+#include "render/mesh_test_support.h"
 #include "render/render_test_support.h"
 
 #include "platform/files/asset_manager.h"
@@ -20,57 +21,6 @@ using namespace sys::display;
 
 namespace
 {
-
-struct MeshPlan
-{
-    std::vector<std::array<int16_t, 8>> mVertices;
-    std::vector<std::array<uint16_t, 3>> mTriangles;
-};
-
-void PutU16(std::string& out, uint16_t value)
-{
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>(value >> 8));
-}
-
-std::string MeshBytes(const MeshPlan& plan)
-{
-    std::string out = "TRIS";
-    PutU16(out, static_cast<uint16_t>(plan.mVertices.size()));
-    PutU16(out, static_cast<uint16_t>(plan.mTriangles.size()));
-    for (const auto& vertex : plan.mVertices)
-        for (int16_t value : vertex)
-            PutU16(out, static_cast<uint16_t>(value));
-    for (const auto& triangle : plan.mTriangles)
-        for (uint16_t index : triangle)
-            PutU16(out, index);
-    return out;
-}
-
-// A pyramid on a square base, apex toward the viewer (-z), one face normal per triangle, in
-// thousandths.
-MeshPlan Pyramid()
-{
-    MeshPlan plan;
-    const int16_t apex[3] = {0, 0, -1400};
-    const int16_t base[4][3] = {
-        {-1000, 1000, 0}, {1000, 1000, 0}, {1000, -1000, 0}, {-1000, -1000, 0}};
-    const int16_t normals[4][3] = {
-        {0, 814, -581}, {814, 0, -581}, {0, -814, -581}, {-814, 0, -581}};
-    for (uint16_t side = 0; side < 4; ++side)
-    {
-        const int16_t* a = base[side];
-        const int16_t* b = base[(side + 1) % 4];
-        const int16_t* n = normals[side];
-        plan.mVertices.push_back({apex[0], apex[1], apex[2], n[0], n[1], n[2], 500, 0});
-        plan.mVertices.push_back({a[0], a[1], a[2], n[0], n[1], n[2], 0, 1000});
-        plan.mVertices.push_back({b[0], b[1], b[2], n[0], n[1], n[2], 1000, 1000});
-        const auto first = static_cast<uint16_t>(side * 3);
-        plan.mTriangles.push_back(
-            {first, static_cast<uint16_t>(first + 1), static_cast<uint16_t>(first + 2)});
-    }
-    return plan;
-}
 
 class ModelTest : public DisplayTest
 {

@@ -1,0 +1,44 @@
+// Shared by the benchmarks that draw meshes: a rippled 2,000-triangle sheet as ".mesh" bytes.
+#pragma once
+
+#include <cmath>
+#include <string>
+
+namespace benchmesh
+{
+inline constexpr int kColumns = 41; // 40 x 25 cells, two triangles each: 2,000 triangles
+inline constexpr int kRows = 26;
+
+inline void PutU16(std::string& out, int value)
+{
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+// A rippled sheet facing the camera, in the file's thousandths.
+inline std::string GridMesh()
+{
+    std::string out = "TRIS";
+    PutU16(out, kColumns * kRows);
+    PutU16(out, (kColumns - 1) * (kRows - 1) * 2);
+    for (int row = 0; row < kRows; ++row)
+        for (int column = 0; column < kColumns; ++column)
+        {
+            const double x = (column - 20) * 0.1, y = (row - 12.5) * 0.1;
+            const double z = 0.2 * std::sin(x * 3) * std::cos(y * 3);
+            const double values[8] = {
+                x, y, z, -0.3 * std::cos(x * 3), 0.2, -0.9, column / 40.0, row / 25.0};
+            for (double value : values)
+                PutU16(out, static_cast<int>(std::lround(value * 1000)));
+        }
+    for (int row = 0; row + 1 < kRows; ++row)
+        for (int column = 0; column + 1 < kColumns; ++column)
+        {
+            const int a = row * kColumns + column, b = a + 1, c = a + kColumns, d = c + 1;
+            for (int index : {a, b, d, a, d, c})
+                PutU16(out, index);
+        }
+    return out;
+}
+
+} // namespace benchmesh
