@@ -190,6 +190,39 @@ TEST_F(ProgramTest, ASecondInstanceEndsAtOnceWithoutLogging)
     EXPECT_EQ(WaitForEnd(first), 0);
 }
 
+// The first instance holds the lock and listens beside it while a second start, which finds the
+// lock held, tells it so and ends at once; the first runs on to the end of its input script.
+TEST_F(ProgramTest, ASecondStartEndsWithinSecondsAndTheFirstRunsOnToItsClose)
+{
+    const fs::path input = mRoot / "first.txt";
+    WriteFile(input, "focus gained\nwait 20\nshot ready\nwait 2000\nclose\n");
+    int first = Start({kToolkitStart},
+                      {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16"});
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(WaitForStart(first));
+    const uint32_t start = sys::GetTimeMs();
+    while (!fs::exists(mRoot / "ready.png") && sys::GetTimeMs() - start < kStartLimitMs)
+        sys::SleepMs(20);
+    ASSERT_TRUE(fs::exists(mRoot / "ready.png"));
+    const std::string log = ReadFile(LogFile());
+    bool listening = false;
+    for (const auto& entry : fs::directory_iterator(mRoot / "run"))
+        listening = listening || (entry.path().extension() == ".raise" && entry.is_socket());
+    EXPECT_TRUE(listening) << "no notice socket beside the lock";
+
+    int second = Start({});
+    ASSERT_GT(second, 0);
+    int code = -1;
+    EXPECT_TRUE(sys::WaitProcess(second, 5000, code)) << "the second start did not end in 5 s";
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(sys::WaitProcess(first, 0, code)) << "the first instance ended early";
+    EXPECT_EQ(ReadFile(LogFile()), log);
+
+    EXPECT_EQ(WaitForEnd(first), 0);
+    for (const auto& entry : fs::directory_iterator(mRoot / "run"))
+        EXPECT_NE(entry.path().extension(), ".raise") << "the notice socket outlived its holder";
+}
+
 TEST_F(ProgramTest, AHostWindowThatIsNoWindowEndsWithMinusOne)
 {
     int pid = Start({"-wnd=0"});
