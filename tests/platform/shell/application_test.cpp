@@ -8,6 +8,9 @@
 #include "platform/strings/string_table.h"
 #include "sys/process.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace shelltest;
 
 namespace
@@ -56,15 +59,16 @@ public:
             std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         }
     }
-    // What was opened, once a line has come (the openers are not waited for).
+    // What was opened, once a line has come (the openers are not waited for; the fixture's clock
+    // is a manual one, so the wait is the thread's own).
     std::string Opened() const
     {
-        for (int i = 0; i < 500; ++i)
+        for (int i = 0; i < 3000; ++i)
         {
             std::string text = testsupport::ReadFile(mFolder / "opened.txt");
             if (!text.empty())
                 return text;
-            sys::SleepMs(10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return std::string();
     }
