@@ -1,5 +1,9 @@
-// Shared by the benchmarks that draw meshes: a rippled 2,000-triangle sheet as ".mesh" bytes.
+// Shared by the benchmarks that draw meshes: a rippled 2,000-triangle sheet as ".mesh" bytes, and a
+// renderer in its 3-D block set up to draw it lit.
 #pragma once
+
+#include "render/display_bench_support.h"
+#include "render/renderer/renderer.h"
 
 #include <cmath>
 #include <string>
@@ -39,6 +43,36 @@ inline std::string GridMesh()
                 PutU16(out, index);
         }
     return out;
+}
+
+// A renderer in its 3-D block with a projection, a world matrix, a material and a light.
+inline TRenderer* Open3dBlock()
+{
+    TRenderer* renderer = MakeBenchRenderer();
+    if (!renderer || !renderer->BeginDraw(false) || !renderer->Begin3d())
+        return nullptr;
+    renderer->SetProjection(0.1f, 100.0f, 0.785398f, 0);
+    TMat4 world;
+    world.SetIdentity();
+    world.Translate(TVec3(0, 0, 5));
+    renderer->SetWorldMatrix(world);
+    TMaterial material;
+    ClearMaterial(material);
+    material.mDiffuse = TVec4(0.7f, 0.7f, 0.5f, 1);
+    material.mAmbient = TVec4(0.2f, 0.2f, 0.2f, 1);
+    renderer->SetMaterial(material);
+    TLight light{};
+    light.mDiffuse = TVec4(1, 1, 1, 1);
+    light.mDirection = TVec3(0.2f, -0.3f, 1);
+    renderer->SetLight(0, &light);
+    return renderer;
+}
+
+inline void Close3dBlock(TRenderer* renderer)
+{
+    renderer->End3d();
+    renderer->EndFrame(false);
+    TRenderer::DestroyInstance();
 }
 
 } // namespace benchmesh

@@ -346,26 +346,28 @@ bool IsForegroundWindow(WindowHandle window)
     return record->focused || (SDL_GetWindowFlags(record->sdl) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }
 
-bool RestoreWindow(WindowHandle window)
+namespace
+{
+bool RequestWindow(WindowHandle window, WindowRequest request, void (*act)(SDL_Window*))
 {
     WindowRecord* record = Find(window);
     if (!record)
         return false;
     if (!HasRealVideoDriver())
-        State().requestRecord.push_back(WindowRequest::Restore);
-    SDL_RestoreWindow(record->sdl);
+        State().requestRecord.push_back(request);
+    act(record->sdl);
     return true;
+}
+} // namespace
+
+bool RestoreWindow(WindowHandle window)
+{
+    return RequestWindow(window, WindowRequest::Restore, &SDL_RestoreWindow);
 }
 
 bool RaiseWindow(WindowHandle window)
 {
-    WindowRecord* record = Find(window);
-    if (!record)
-        return false;
-    if (!HasRealVideoDriver())
-        State().requestRecord.push_back(WindowRequest::Raise);
-    SDL_RaiseWindow(record->sdl);
-    return true;
+    return RequestWindow(window, WindowRequest::Raise, &SDL_RaiseWindow);
 }
 
 const std::vector<WindowRequest>& GetWindowRequestRecord()

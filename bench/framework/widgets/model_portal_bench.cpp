@@ -1,6 +1,6 @@
 // The model portal: one frame of a shown, animating portal (its own 3-D block, the renderer
-// settings and the mesh), beside TModel::Draw of the same mesh alone in an open 3-D block.
-#include "render/display_bench_support.h"
+// settings and the mesh), beside TModel::Draw of the same mesh alone in an open 3-D block with the
+// same settings.
 #include "render/mesh_bench_support.h"
 #include "framework/core/delta_time.h"
 #include "framework/widgets/model_portal.h"
@@ -78,25 +78,12 @@ void BM_TheSameMeshAlone(benchmark::State& state)
 {
     MeshFile mesh;
     std::shared_ptr<TModel> model = TModel::Get("grid.mesh");
-    TRenderer* renderer = model ? MakeBenchRenderer() : nullptr;
-    if (!renderer || !renderer->BeginDraw(false) || !renderer->Begin3d())
+    TRenderer* renderer = model ? benchmesh::Open3dBlock() : nullptr;
+    if (!renderer)
     {
         state.SkipWithError("no display or no model");
         return;
     }
-    renderer->SetProjection(0.1f, 100.0f, 0.785398f, 0);
-    TMat4 world;
-    world.SetIdentity();
-    world.Translate(TVec3(0, 0, 5));
-    renderer->SetWorldMatrix(world);
-    TMaterial material;
-    material.mDiffuse = TVec4(0.7f, 0.7f, 0.5f, 1);
-    material.mAmbient = TVec4(0.2f, 0.2f, 0.2f, 1);
-    renderer->SetMaterial(material);
-    TLight light{};
-    light.mDiffuse = TVec4(1, 1, 1, 1);
-    light.mDirection = TVec3(0.2f, -0.3f, 1);
-    renderer->SetLight(0, &light);
     sys::display::Device& device = *renderer->GetPlatform().GetData()->mDevice;
     for (auto _ : state)
     {
@@ -104,9 +91,7 @@ void BM_TheSameMeshAlone(benchmark::State& state)
         model->Draw();
     }
     state.SetItemsProcessed(state.iterations() * 2000);
-    renderer->End3d();
-    renderer->EndFrame(false);
-    TRenderer::DestroyInstance();
+    benchmesh::Close3dBlock(renderer);
 }
 BENCHMARK(BM_TheSameMeshAlone);
 

@@ -1,6 +1,5 @@
 // Models: TModel::Draw of a lit 2,000-triangle mesh in the renderer's 3-D block, beside the same
 // vertex and index arrays handed to the stand-in's device directly, in one run.
-#include "render/display_bench_support.h"
 #include "render/mesh_bench_support.h"
 #include "platform/files/file_layer.h"
 #include "render/renderer/model.h"
@@ -16,36 +15,6 @@ using namespace sys::display;
 
 namespace
 {
-// A renderer in its 3-D block with a projection, a world matrix, a material and a light.
-TRenderer* Open3dBlock()
-{
-    TRenderer* renderer = MakeBenchRenderer();
-    if (!renderer || !renderer->BeginDraw(false) || !renderer->Begin3d())
-        return nullptr;
-    renderer->SetProjection(0.1f, 100.0f, 0.785398f, 0);
-    TMat4 world;
-    world.SetIdentity();
-    world.Translate(TVec3(0, 0, 5));
-    renderer->SetWorldMatrix(world);
-    TMaterial material;
-    ClearMaterial(material);
-    material.mDiffuse = TVec4(0.7f, 0.7f, 0.5f, 1);
-    material.mAmbient = TVec4(0.2f, 0.2f, 0.2f, 1);
-    renderer->SetMaterial(material);
-    TLight light{};
-    light.mDiffuse = TVec4(1, 1, 1, 1);
-    light.mDirection = TVec3(0.2f, -0.3f, 1);
-    renderer->SetLight(0, &light);
-    return renderer;
-}
-
-void Close3dBlock(TRenderer* renderer)
-{
-    renderer->End3d();
-    renderer->EndFrame(false);
-    TRenderer::DestroyInstance();
-}
-
 std::shared_ptr<TModel> LoadGrid(const std::string& bytes)
 {
     RegisterMemoryFileName("grid.mesh", bytes.data(), static_cast<uint32_t>(bytes.size()));
@@ -56,7 +25,7 @@ void BM_ModelDraw(benchmark::State& state)
 {
     const std::string bytes = benchmesh::GridMesh();
     auto model = LoadGrid(bytes);
-    TRenderer* renderer = model ? Open3dBlock() : nullptr;
+    TRenderer* renderer = model ? benchmesh::Open3dBlock() : nullptr;
     if (!renderer)
     {
         state.SkipWithError("no display or no model");
@@ -69,7 +38,7 @@ void BM_ModelDraw(benchmark::State& state)
         model->Draw();
     }
     state.SetItemsProcessed(state.iterations() * 2000);
-    Close3dBlock(renderer);
+    benchmesh::Close3dBlock(renderer);
     RegisterMemoryFileName("grid.mesh", nullptr, 0);
 }
 BENCHMARK(BM_ModelDraw);
@@ -78,7 +47,7 @@ void BM_SameArraysToTheDevice(benchmark::State& state)
 {
     const std::string bytes = benchmesh::GridMesh();
     auto model = LoadGrid(bytes);
-    TRenderer* renderer = model ? Open3dBlock() : nullptr;
+    TRenderer* renderer = model ? benchmesh::Open3dBlock() : nullptr;
     if (!renderer)
     {
         state.SkipWithError("no display or no model");
@@ -94,7 +63,7 @@ void BM_SameArraysToTheDevice(benchmark::State& state)
                                     mesh.GetIndexCount(), 0);
     }
     state.SetItemsProcessed(state.iterations() * 2000);
-    Close3dBlock(renderer);
+    benchmesh::Close3dBlock(renderer);
     RegisterMemoryFileName("grid.mesh", nullptr, 0);
 }
 BENCHMARK(BM_SameArraysToTheDevice);
