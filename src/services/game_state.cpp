@@ -32,6 +32,14 @@ GameStateLinks& Links()
     return links;
 }
 
+// Made once: every change compares its name with it, and a text buffer per change would cost as
+// much as the change itself.
+const TString& MuteName()
+{
+    static const TString name("mute");
+    return name;
+}
+
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -205,7 +213,7 @@ void TGameState::SetState(TString name, TString value)
     }
 
     TString previousMute;
-    auto mute = mStates.find(TString("mute"));
+    auto mute = mStates.find(MuteName());
     if (mute != mStates.end())
         previousMute = mute->second;
     mStates[name] = value;
@@ -216,7 +224,7 @@ void TGameState::SetState(TString name, TString value)
     bool taken =
         AskHandlers([&](TGameStateHandler& handler)
                     { return handler.OnSetState(offeredName.c_str(), offeredValue.c_str()); });
-    if (taken || name != TString("mute"))
+    if (taken || name != MuteName())
         return;
 
     bool wasOn = ReadStateNumber(previousMute) != 0;
@@ -258,7 +266,7 @@ bool TGameState::QueryMuteGame()
 {
     if (AskHandlers([](TGameStateHandler& handler) { return handler.QueryMute(); }))
         return true;
-    return ReadStateNumber(GetState("mute")) != 0;
+    return ReadStateNumber(GetState(MuteName())) != 0;
 }
 
 bool TGameState::QueryRestartMode()
