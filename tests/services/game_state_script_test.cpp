@@ -141,7 +141,10 @@ std::unique_ptr<TWindowManagerSeam> MakeScriptedWindowManager()
 
 TEST(GameStateStartUpTest, TheApplicationBuildsTheWindowScriptBeforeTheStore)
 {
+    // As the shell's fixture builds its application: the platform's clock starts from the manual
+    // clock, which later tests take up.
     const std::string folder = sys::GetCurrentFolder();
+    sys::SetManualClock(true, 100000);
     shelltest::FakeServices fakes;
     shelltest::InstallFakes(fakes);
     SetWindowManagerFactory(&MakeScriptedWindowManager);
@@ -160,6 +163,7 @@ TEST(GameStateStartUpTest, TheApplicationBuildsTheWindowScriptBeforeTheStore)
     shelltest::UninstallFakes();
     ClearConfig();
     ClearPathMap();
+    sys::SetManualClock(false);
     sys::SetCurrentFolder(folder);
 }
 

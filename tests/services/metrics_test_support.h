@@ -3,6 +3,7 @@
 // records with their time stamps checked and taken out.
 #pragma once
 
+#include "platform/shell/task.h"
 #include "support/environment.h"
 #include "support/file_layer_fixture.h"
 #include "sys/clock.h"
@@ -26,6 +27,10 @@ protected:
     {
         filetest::FileLayerTest::SetUp();
         tzset();
+        // Platform time counts from 0 whatever a test before this one started it from (an
+        // application built by an earlier test starts it at its own clock).
+        sys::SetManualClock(true, 0);
+        StartPlatformTime();
         sys::SetManualClock(true, 1000);
         sys::display::ResetDisplayConfig();
     }
