@@ -33,7 +33,8 @@ assets: deps $(TOOLS_DIR)/build.ninja
 	$(PYTHON) tools/assetgen/gen.py --out assets --packbuild $(TOOLS_DIR)/tools/packbuild \
 	    --jobs $(JOBS)
 
-# The optimised build with its tests and benchmarks, compiled only: warnings that only -O2 raises.
+# The optimised build with its tests and benchmarks: warnings that only -O2 raises, and faults that
+# only optimised code shows (the tests run again there).
 $(REL_TESTS_DIR)/build.ninja: | deps
 	cmake -S . -B $(REL_TESTS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMURKWELL_BENCH=ON \
 	    -DMURKWELL_WERROR=ON
@@ -47,8 +48,10 @@ test: deps assets $(ASAN_DIR)/build.ninja
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
 
-release-tests: deps $(REL_TESTS_DIR)/build.ninja
+release-tests: deps assets $(REL_TESTS_DIR)/build.ninja
 	cmake --build $(REL_TESTS_DIR) -j $(JOBS)
+	cd $(REL_TESTS_DIR) && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
+	    ctest --output-on-failure -j $(JOBS)
 
 ci: test release-tests
 
