@@ -53,6 +53,7 @@ function StartPlaying()
             return
         end
         CreateNewUser(name)
+        NewGame()
     elseif GetCurrentUserName() == "" then
         DisplayDialog { "scripts/selectplayer.lua" }
     end
@@ -63,11 +64,13 @@ function StartPlaying()
         return
     end
     Trace("profile " .. GetCurrentUserName())
+    LoadProfile()
     PlayGame()
 end
 
 function PlayGame()
     gRoute = nil
+    Trace("record " .. GetGameState() .. " " .. GetCurrentLocation(true))
     Trace("credits")
     DisplayDialog { "scripts/credits.lua" }
 end

@@ -1,5 +1,5 @@
 -- The main menu, swapped into the splash screen's modal window: the background, the logo with the
--- game's name, a flame and fireflies, the greeting of the current player, five buttons and the
+-- game's name, a flame and fireflies, the greeting of the current player, six buttons and the
 -- smaller "More stories" in the corner. Escape needs no button here: the program asks the quit
 -- question itself.
 local function MenuButton(name, label, y, command)
@@ -37,17 +37,26 @@ MakeDialog {
             font = gStyles.fonts.light,
         },
         MenuButton("play", "menu_play", 250, function() StartPlaying() end),
-        MenuButton("options", "menu_options", 305,
+        -- The current player's record starts again, after the question.
+        MenuButton("newgame", "menu_newgame", 305, function()
+            if DisplayDialog { "scripts/confirm.lua", text = "menu_confirmnew" } == "yes" then
+                NewGame()
+                StartPlaying()
+            end
+        end),
+        MenuButton("options", "menu_options", 360,
                    function() DisplayDialog { "scripts/options.lua" } end),
-        MenuButton("players", "menu_players", 360, function()
+        -- Another profile chosen brings its own record.
+        MenuButton("players", "menu_players", 415, function()
             DisplayDialog { "scripts/selectplayer.lua" }
+            LoadProfile()
             -- The game may have ended while the list was up (the quit question answered, the
             -- window closed): the menu and its greeting are gone then.
             if SetWelcomeName ~= nil then
                 SetWelcomeName()
             end
         end),
-        MenuButton("credits", "menu_credits", 415,
+        MenuButton("credits", "menu_credits", 470,
                    function() DisplayDialog { "scripts/credits.lua" } end),
         -- The other stories: a smaller button in the bottom-right corner, out of the column.
         Button(ButtonStyle {
@@ -60,7 +69,7 @@ MakeDialog {
         }),
         -- Closing the menu's modal window ends the start-up script's wait: the game ends.
         Button(ButtonStyle {
-            name = "quit", text = "menu_quit", x = kCenter, y = 470, close = true,
+            name = "quit", text = "menu_quit", x = kCenter, y = 525, close = true,
         }),
     },
 }

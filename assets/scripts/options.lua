@@ -1,6 +1,7 @@
 -- The options screen over the menu: the two volume sliders (the screen applies their moves at
--- once), the full-screen switch (applied and stored at once, its caption the other mode) and the
--- system-cursor choice. "OK" stores the volumes and the cursor choice and closes.
+-- once), the full-screen switch (applied and stored at once, its caption the other mode), the
+-- system-cursor choice and the full character dialogs. "OK" stores the volumes and the two choices
+-- and closes.
 local fonts = gStyles.fonts
 local kLeftCentred = kHAlignLeft + kVAlignCenter
 
@@ -23,6 +24,26 @@ local function VolumeSlider(name, y)
     }
 end
 
+-- A box ticked when `on`; its caption beside it.
+local function CheckBox(name, on, y)
+    return Button {
+        name = name, type = kToggle, on = on,
+        x = 170, y = y, w = 32, h = 32,
+        buttongraphics = {
+            "ui/check_n", "ui/check_p", "ui/check_h",
+            "ui/check_on_n", "ui/check_on_p", "ui/check_on_h",
+        },
+        soundclick = "click",
+    }
+end
+
+local function CheckCaption(name, label, y)
+    return Text {
+        name = name, label = label,
+        x = 214, y = y + 1, w = 400, h = 30, flags = kLeftCentred, font = fonts.body,
+    }
+end
+
 MakeDialog {
     name = "options",
     OptionsWindow {
@@ -40,31 +61,23 @@ MakeDialog {
         Caption("musiccaption", "opt_music", 240),
         VolumeSlider("musiclevelslider", 243),
         -- Read when "OK" is pressed: a toggle's command runs before the button turns over.
-        Button {
-            name = "cursor", type = kToggle, on = IsUsingCursorOS(),
-            x = 170, y = 292, w = 32, h = 32,
-            buttongraphics = {
-                "ui/check_n", "ui/check_p", "ui/check_h",
-                "ui/check_on_n", "ui/check_on_p", "ui/check_on_h",
-            },
-            soundclick = "click",
-        },
-        Text {
-            name = "cursorcaption", label = "opt_cursor",
-            x = 214, y = 293, w = 400, h = 30, flags = kLeftCentred, font = fonts.body,
-        },
+        CheckBox("cursor", IsUsingCursorOS(), 284),
+        CheckCaption("cursorcaption", "opt_cursor", 284),
+        CheckBox("dialogs", GetFullCharacterDialogState(), 324),
+        CheckCaption("dialogscaption", "opt_dialogs", 324),
         Button(ButtonStyle {
-            name = "fullscreentoggle", text = "opt_fullscreen", x = kCenter, y = 356,
+            name = "fullscreentoggle", text = "opt_fullscreen", x = kCenter, y = 376,
             command = function()
                 ToggleFullScreen()
                 SetFullScreenToggleText()
             end,
         }),
         Button(ButtonStyle {
-            name = "ok", text = "opt_ok", x = kCenter, y = 436,
+            name = "ok", text = "opt_ok", x = kCenter, y = 440,
             command = function()
                 SaveVolumes()
                 SetCursorOSuse(GetButtonToggleState("cursor"))
+                SetFullCharacterDialogState(GetButtonToggleState("dialogs"))
                 CloseWindow("ok")
             end,
         }),

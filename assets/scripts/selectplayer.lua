@@ -17,6 +17,8 @@ local function NewPlayer()
     local name = DisplayDialog { "scripts/newplayer.lua" }
     if name ~= nil and name ~= "" and not IsUserNameInUse(name) then
         CreateNewUser(name)
+        -- A new profile starts from nothing, not from the record of the one before it.
+        NewGame()
         ShowSelected()
     end
 end

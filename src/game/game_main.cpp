@@ -5,6 +5,7 @@
 #include "framework/adventure/dialog/gameplay_dialog.h"
 #include "framework/adventure/dialog_window.h"
 #include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/player_data.h"
 #include "framework/widgets/animated_bitmap_window.h"
 #include "framework/sound/audio_manager.h"
 #include "framework/widgets/cursor_overlay.h"
@@ -192,6 +193,9 @@ bool TGameRun::Start(TApplication* application)
     TWindowManager* manager = GetWindowManager();
     TRenderer* renderer = TRenderer::Instance();
     CreateSingleton<Settings>();
+    // After the settings, whose profiles it reads, and the window script, which holds its
+    // functions.
+    CreateSingleton<PlayerData>();
     CreateSingleton<AudioManager>();
     CreateSingleton<TransformManager>();
     CreateSingleton<WindowManager>();
@@ -321,6 +325,10 @@ void TGameRun::Stop(TApplication* application)
         last.mType = kEventTick;
         manager->HandleEvent(last);
     }
+    // After the last frame, so that what the closing screens changed is kept; before the
+    // settings, through which it is stored.
+    if (PlayerData* record = PlayerData::Instance())
+        record->SaveProfile();
     DestroySingleton<Settings>();
     if (WindowManager* frames = WindowManager::Instance())
     {

@@ -47,9 +47,9 @@ public:
     bool Handle(const TPlatformEvent& event);
     // Takes events until a close request or a quit.
     void Run(TApplication* application);
-    // Pops every modal window above the root, unbinds the two script functions, one last tick, then
-    // the settings, the frame driver and, newest first, the other singletons made: a later run
-    // starts without them.
+    // Pops every modal window above the root, unbinds the two script functions, one last tick,
+    // saves the player's record, then the settings, the frame driver and, newest first, the other
+    // singletons made: a later run starts without them.
     void Stop(TApplication* application);
 
 private:

@@ -18,6 +18,9 @@ public:
     virtual void AddScore(int score, bool bestOnly, const char* gameData) = 0;
     // 1: the current player; 2: the game mode (tables are kept per mode); 0: the language.
     virtual void SetParameter(int which, const TString& value) = 0;
+    // Drops every entry of the player from all tables (with their medals), so that the next
+    // AddScore enters the player's new score even where it is worse by the table's order.
+    virtual void RemoveUserScores(const TString& name) = 0;
     // The current player's medals; false past the end.
     virtual int GetNumMedals() const = 0;
     virtual bool GetMedal(int index, TString* medalName, int* notGameType, TString* mode,

@@ -2,6 +2,7 @@
 // plays, the cursor rule between the drawn cursor and the system arrow, the script functions.
 #include "framework/core/settings.h"
 
+#include "framework/core/script_arguments.h"
 #include "framework/sound/audio_manager.h"
 #include "platform/shell/application.h"
 #include "platform/config/config.h"
@@ -16,31 +17,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-
-// How the script functions read their typed arguments.
-template <> struct luabind_detail::Arg<TScriptNumber, void>
-{
-    using Holder = TScriptNumber;
-    static Holder Get(lua_State* L, int i)
-    {
-        if (lua_isnumber(L, i) == 0)
-            return TScriptNumber{};
-        return TScriptNumber{lua_tonumber(L, i), true};
-    }
-    static TScriptNumber Pass(Holder& h) { return h; }
-};
-
-template <> struct luabind_detail::Arg<TScriptText, void>
-{
-    using Holder = TScriptText;
-    static Holder Get(lua_State* L, int i)
-    {
-        if (lua_isstring(L, i) == 0)
-            return TScriptText{};
-        return TScriptText{LuaGetString(L, i), true};
-    }
-    static TScriptText Pass(Holder& h) { return h; }
-};
 
 namespace
 {
@@ -85,13 +61,13 @@ bool ParseStoredInt(const TString& text, int32_t& value)
     return true;
 }
 
+} // namespace
+
 void LogWrongArgument(const char* function, int position, const char* expected)
 {
     Log("ERROR: Script function %s: argument %d is not a %s; nothing done", function, position,
         expected);
 }
-
-} // namespace
 
 void RequestQuit()
 {

@@ -55,6 +55,10 @@ public:
     {
         gStore.mCalls.push_back("SetParameter " + std::to_string(which) + " " + value.c_str());
     }
+    void RemoveUserScores(const TString& name) override
+    {
+        gStore.mCalls.push_back(std::string("RemoveUserScores ") + name.c_str());
+    }
     int GetNumMedals() const override { return static_cast<int>(gStore.mMedals.size()); }
     bool GetMedal(int index, TString* name, int*, TString*, TString*) const override
     {

@@ -1,0 +1,75 @@
+// PlayerData: the current profile's progress record (accumulated score, tutorials shown, location,
+// where in the game the player is), kept per profile under "playerdata" in the preferences, and
+// the nine script functions that load, save, restart and read it.
+#pragma once
+
+#include "framework/core/settings.h"
+#include "framework/core/singleton.h"
+
+#include <array>
+#include <cstdint>
+
+class PlayerData : public Singleton<PlayerData>
+{
+public:
+    // The stored record's length; its layout is fixed by profiles already saved.
+    static constexpr int kRecordSize = 12;
+    using Record = std::array<uint8_t, kRecordSize>;
+
+    // Values of the game-state byte.
+    enum GameState : uint8_t
+    {
+        kNewGame = 0,
+        kOnMap = 1,
+        kInCutScene = 2,
+        kInLocation = 3,
+    };
+
+    // Binds the nine script functions on the window script, then loads the current profile.
+    PlayerData();
+    ~PlayerData() override;
+
+    // The current profile's stored record replaces this one; nothing stored, or no current
+    // profile, keeps it; a record of the wrong length is a fatal report.
+    void LoadProfile();
+    // Stores the record for the current profile and saves the preferences at once; without a
+    // current profile nothing is written.
+    void SaveProfile();
+    // A zero record, saved, and the location in progress forgotten.
+    void NewGame();
+    // Enters the score in the high-score table when it beats the player's best (less is better:
+    // it is play time) or when there is no best yet.
+    void SaveHighScore();
+
+    int32_t GetScore() const { return mScore; }
+    void SetScore(int32_t score) { mScore = score; }
+    // Tutorial indices 0-31; others are never shown and cannot be set.
+    bool IsTutorialShown(int index) const;
+    void SetTutorialShown(int index);
+    uint8_t GetLocation() const { return mLocation; }
+    void SetLocation(uint8_t location) { mLocation = location; }
+    uint8_t GetGameState() const { return mGameState; }
+    void SetGameState(uint8_t state) { mGameState = state; }
+
+    // The shared "characterdialog" setting (default on).
+    bool GetFullCharacterDialogState() const;
+    void SetFullCharacterDialogState(bool on);
+
+    // The record as stored: little-endian fields, the reserved bytes as last loaded.
+    Record ToBytes() const;
+    void FromBytes(const Record& bytes);
+
+private:
+    // The current profile's slot, or -1 when there is none (or no settings).
+    int CurrentProfile() const;
+
+    int ScriptGetCurrentLocation(bool raw) const;
+    void ScriptSetCurrentLocation(TScriptNumber location);
+    int ScriptGetGameState() const { return mGameState; }
+
+    int32_t mScore = 0;
+    uint32_t mTutorialFlags = 0;
+    uint8_t mLocation = 0;
+    uint8_t mGameState = kNewGame;
+    std::array<uint8_t, 2> mReserved{};
+};
