@@ -143,8 +143,8 @@ TEST_F(FrontEndTest, TheCreditsEndByThemselves)
     ExpectMatchesGolden(Shot("credits"), "front_credits.png");
 }
 
-// "Play" without a profile asks for a name, makes the profile, shows the credits in place of the
-// game and comes back to the menu, which greets the new player.
+// "Play" without a profile asks for a name, makes the profile with a new game's record, shows the
+// credits in place of the game and comes back to the menu, which greets the new player.
 TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndComesBackThroughTheCredits)
 {
     const fs::path game = FastCredits(CopyGame("content"));
@@ -154,12 +154,13 @@ TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndComesBackThroughTheCredits)
                         "click 400 276\nwait 250\nshot menu\nkey 27\nwait 40\nclick 400 306\n"
                         "wait 60\nshot after\nclose\n",
                         "start=scripts/mainmenu.lua", code),
-              (Traces{"start", "menu", "profile Ann", "credits", "quitverify"}));
+              (Traces{"start", "menu", "profile Ann", "record 0 0", "credits", "quitverify"}));
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(HasShot("after")) << "the menu did not come back";
     ExpectCleanLog();
     EXPECT_EQ(DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"),
-              "USER 0\n  curuser = \"0\"\nUSER 1\n  gamemode = \"1\"\n  name = \"Ann\"\n");
+              "USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n  gamemode = \"1\"\n"
+              "  name = \"Ann\"\n  playerdata = hex 00 00 00 00 00 00 00 00 00 00 00 00\n");
     // The greeting's line of the menu.
     ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
 }
@@ -260,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
 
 // Two profiles made by a screen of the copied content; then the menu on the preferences cut short
-// inside the last profile's name, and on the whole file with garbage after it.
+// inside the last profile's record, and on the whole file with garbage after it.
 TEST_F(FrontEndTest, DamagedPreferencesBringTheMenuUpWithWhatWasRead)
 {
     const fs::path game = CopyGame("content");
@@ -272,7 +273,10 @@ TEST_F(FrontEndTest, DamagedPreferencesBringTheMenuUpWithWhatWasRead)
     const std::string good = ReadFile(prefs);
     const std::string slots = "USER 0\n  curuser = \"1\"\nUSER 1\n  gamemode = \"1\"\n"
                               "  name = \"Ann\"\nUSER 2\n  gamemode = \"1\"\n";
-    ASSERT_EQ(DumpPrefs(prefs), slots + "  name = \"Bob\"\n");
+    // The current profile's record, saved as the game ends.
+    const std::string bob =
+        "  name = \"Bob\"\n  playerdata = hex 00 00 00 00 00 00 00 00 00 00 00 00\n";
+    ASSERT_EQ(DumpPrefs(prefs), slots + bob);
 
     struct Damage
     {
@@ -282,14 +286,15 @@ TEST_F(FrontEndTest, DamagedPreferencesBringTheMenuUpWithWhatWasRead)
         std::string mKept;
     };
     const Damage damages[] = {
-        // Bob's name is lost: the current profile has none, and the menu greets nobody.
-        // Where the cut chunk starts depends on the length of the install path the file holds.
-        {good.substr(0, good.size() - 3), Traces{"start", "menu"},
-         ": ERROR: Preferences file 'user:prefs.dat' is damaged at byte ", slots},
+        // Bob's record, the last chunk, is lost: the menu greets him, and the game's end saves
+        // his record again. Where the cut chunk starts depends on the length of the install
+        // path the file holds.
+        {good.substr(0, good.size() - 3), Traces{"start", "menu Bob"},
+         ": ERROR: Preferences file 'user:prefs.dat' is damaged at byte ", slots + bob},
         {good + "GARBAGE\x01\x02\xff junk", Traces{"start", "menu Bob"},
          ": ERROR: Preferences file 'user:prefs.dat' is damaged at byte " +
              std::to_string(good.size()) + "; only what came before was read",
-         slots + "  name = \"Bob\"\n"},
+         slots + bob},
     };
     for (const Damage& damage : damages)
     {

@@ -34,6 +34,9 @@ std::string TypeProfile(const std::string& name)
 
 using Traces = std::vector<std::string>;
 
+// A new profile's player record, as prefsdump shows it.
+constexpr const char* kZeroRecord = "  playerdata = hex 00 00 00 00 00 00 00 00 00 00 00 00\n";
+
 class ProfilesProgramTest : public ScreenProgramTest
 {
 protected:
@@ -50,21 +53,25 @@ protected:
 TEST_F(ProfilesProgramTest, OptionsAreAppliedStoredByOkAndShownByTheNextRun)
 {
     // The effect slider's thumb from 0.75 to 0.25 (a 256-pixel travel from x 342), the display to
-    // a window, the system cursor on, then "OK", which closes the first screen and so the game.
+    // a window, the system cursor on, the full character dialogs off, then "OK", which closes the
+    // first screen and so the game.
     const std::string change = "focus gained\nwait 30\ndrag 534 201 406 201\nwait 5\n"
-                               "click 400 377\nwait 5\nclick 186 308\nwait 5\n"
-                               "click 400 457\nwait 60\nshot after\nclose\n";
+                               "click 400 398\nwait 5\nclick 186 300\nwait 5\n"
+                               "click 186 340\nwait 5\nclick 400 462\nwait 60\nshot after\n"
+                               "close\n";
     int code = -1;
     EXPECT_EQ(RunTraced(mRepository, change, "start=scripts/options.lua", code), Traces{"start"});
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"OK\" did not close the screen";
     ExpectCleanLog();
-    const std::string stored = "USER 0\n  cursorosuse = \"1\"\n  fullscreen = \"0\"\n"
+    const std::string stored = "USER 0\n  characterdialog = \"0\"\n  cursorosuse = \"1\"\n"
+                               "  fullscreen = \"0\"\n"
                                "  musiclevel = \"750\"\n  soundlevel = \"250\"\n";
     EXPECT_EQ(Prefs(), stored);
 
-    // Opened again: the slider where it was left, the switch offering full screen, the box ticked
-    // (and no drawn cursor). Closing without "OK" stores nothing.
+    // Opened again: the slider where it was left, the switch offering full screen, the cursor's
+    // box ticked (and no drawn cursor), the dialogs' box clear. Closing without "OK" stores
+    // nothing.
     EXPECT_EQ(RunTraced(mRepository, "focus gained\nwait 40\nshot stored\nclose\n",
                         "start=scripts/options.lua", code),
               Traces{"start"});
@@ -105,8 +112,9 @@ TEST_F(ProfilesProgramTest, ProfilesAreTypedScrolledDeletedAfterTheQuestionAndSe
     int slot = 0;
     for (const std::string& name :
          {zoe, std::string("Ann"), std::string("Cid"), std::string("Eve"), std::string("Fay")})
-        profiles +=
-            "USER " + std::to_string(++slot) + "\n  gamemode = \"1\"\n  name = \"" + name + "\"\n";
+        profiles += "USER " + std::to_string(++slot) +
+                    "\n  gamedata = \"\"\n  gamemode = \"1\"\n  name = \"" + name + "\"\n" +
+                    kZeroRecord;
     EXPECT_EQ(Prefs(), profiles);
     // The rows and the slider beside them.
     ExpectMatchesGolden(Crop(Shot("scrolled"), 186, 146, 358, 220), "profiles_scrolled.png");
@@ -117,19 +125,21 @@ TEST_F(ProfilesProgramTest, ProfilesAreTypedScrolledDeletedAfterTheQuestionAndSe
 // left with "Cancel" is current too, and greeted next.
 TEST_F(ProfilesProgramTest, TheMenusGreetingFollowsTheCurrentProfile)
 {
-    const std::string players = "click 400 382\nwait 30\n";
+    const std::string players = "click 400 437\nwait 30\n";
     const std::string input = "focus gained\nwait 30\n" + players + TypeProfile("Ann") +
                               kSelectProfile + "wait 30\nshot ann\n" + players +
                               TypeProfile("Bob") + kCancelProfiles +
-                              "wait 30\nshot bob\nclick 400 492\nwait 60\nshot after\nclose\n";
+                              "wait 30\nshot bob\nclick 400 547\nwait 60\nshot after\nclose\n";
     int code = -1;
     EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/mainmenu.lua", code),
               (Traces{"start", "menu", "profile Ann"}));
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Quit\" did not end the game";
     ExpectCleanLog();
-    EXPECT_EQ(Prefs(), "USER 0\n  curuser = \"1\"\nUSER 1\n  gamemode = \"1\"\n  name = \"Ann\"\n"
-                       "USER 2\n  gamemode = \"1\"\n  name = \"Bob\"\n");
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"1\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord +
+                           "USER 2\n  gamedata = \"\"\n  gamemode = \"1\"\n  name = \"Bob\"\n" +
+                           kZeroRecord);
     // The greeting's line under the logo.
     ExpectMatchesGolden(Crop(Shot("ann"), 200, 196, 400, 36), "greeting_ann.png");
     ExpectMatchesGolden(Crop(Shot("bob"), 200, 196, 400, 36), "greeting_bob.png");

@@ -6,6 +6,7 @@
 #include "framework/adventure/dialog/gameplay_dialog.h"
 #include "framework/adventure/dialog_window.h"
 #include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/player_data.h"
 #include "framework/widgets/animated_bitmap_window.h"
 #include "framework/sound/audio_manager.h"
 #include "framework/widgets/cursor_overlay.h"
@@ -34,6 +35,7 @@
 #include "platform/seams/window_manager_seam.h"
 #include "render/display/platform.h"
 #include "render/display/render_display_seam.h"
+#include "platform/config/prefs.h"
 #include "support/environment.h"
 #include "support/files.h"
 #include "sys/clock.h"
@@ -224,8 +226,8 @@ Framework gFramework;
 bool NoSingletons()
 {
     return DeltaTime::Instance() == nullptr && Settings::Instance() == nullptr &&
-           AudioManager::Instance() == nullptr && TransformManager::Instance() == nullptr &&
-           WindowManager::Instance() == nullptr;
+           PlayerData::Instance() == nullptr && AudioManager::Instance() == nullptr &&
+           TransformManager::Instance() == nullptr && WindowManager::Instance() == nullptr;
 }
 
 // The name of the framework class a creator's window is, and whether it is still a toolkit kind.
@@ -273,6 +275,7 @@ int FrameworkMain(TApplication* application, const char*)
     WindowManager* frames = WindowManager::Instance();
     Settings* settings = Settings::Instance();
     gFramework.mAllMade = DeltaTime::Instance() != nullptr && settings != nullptr &&
+                          PlayerData::Instance() != nullptr &&
                           AudioManager::Instance() != nullptr &&
                           TransformManager::Instance() != nullptr && frames != nullptr;
     if (!gFramework.mAllMade)
@@ -388,6 +391,14 @@ protected:
         UnlinkGameFromPlatform();
         ClearConfig();
         mEnv.clear();
+    }
+
+    // The platform's teardown cleared the store, and with it the identity that names the data
+    // folder, and posted its quit, which a second run in this process must not take.
+    void NextRun()
+    {
+        SetGameIdentity();
+        sys::FlushInput();
     }
 
     // A game folder of settings, the window title and this start-up script.
@@ -527,6 +538,112 @@ TEST_F(GameMainTest, TeardownPopsEveryModalAboveTheRoot)
     EXPECT_EQ(gStack.mAfter, 1u) << "only the root is left";
     EXPECT_FALSE(gStack.mCloseHandedOn);
     EXPECT_EQ(gStack.mTitle, "Fixture Title");
+}
+
+// What a run saw of the player's record: the location loaded at start, and the one stored at the
+// end.
+struct Record
+{
+    double mLoaded = -1;
+    int mStoredLocation = -1;
+};
+
+Record gRecord;
+
+int RecordMain(TApplication* application, const char*)
+{
+    TGameRun game;
+    game.Start(application);
+    Pump(application, game, 5);
+    gRecord.mLoaded = GetWindowManager()->GetScript()->GetGlobalNumber("gLoaded");
+    game.Stop(application);
+    TPrefs prefs(false);
+    uint8_t bytes[PlayerData::kRecordSize] = {};
+    if (prefs.GetData("playerdata", bytes, sizeof bytes, 0) == 0)
+        gRecord.mStoredLocation = bytes[8];
+    return 0;
+}
+
+TEST_F(GameMainTest, TheRecordIsSavedAfterTheLastFrameAndLoadedByTheNextRun)
+{
+    // The location is set only when the modal's close reaches the waiting script, that is in the
+    // last frame, after teardown popped it.
+    const std::string commandLine =
+        FixtureGame("if GetNumUsers() == 0 then CreateNewUser('Ann') end\n"
+                    "gLoaded = GetCurrentLocation(true)\n"
+                    "return function() WaitForCloseMessage(PushModal('first'))\n"
+                    "  SetCurrentLocation(GetCurrentLocation(true) + 6)\n"
+                    "  while true do WaitForMessage() end end\n");
+    for (const Record& expected : {Record{0, 6}, Record{6, 12}})
+    {
+        gRecord = Record();
+        NextRun();
+        PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &RecordMain, false);
+        EXPECT_EQ(gRecord.mLoaded, expected.mLoaded);
+        EXPECT_EQ(gRecord.mStoredLocation, expected.mStoredLocation);
+    }
+}
+
+// What a run on a profile saw: whether the game ended by itself, and the record's stored length.
+struct Damaged
+{
+    bool mWriteDamaged = false;
+    bool mEnded = false;
+    int mStoredLength = -2;
+    uint8_t mStored[PlayerData::kRecordSize] = {};
+};
+
+Damaged gDamaged;
+
+int DamagedMain(TApplication* application, const char*)
+{
+    if (gDamaged.mWriteDamaged)
+    {
+        TPrefs prefs(true);
+        prefs.SetString("name", "Ann", 0, false);
+        prefs.SetInt("curuser", 0, -1, false);
+        const uint8_t shortRecord[11] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+        prefs.SetData("playerdata", shortRecord, sizeof shortRecord, 0, false);
+        prefs.Save();
+    }
+    TGameRun game;
+    game.Start(application);
+    TPlatformEvent event;
+    for (int i = 0; i < 100 && !gDamaged.mEnded; ++i)
+    {
+        application->NextEvent(&event);
+        gDamaged.mEnded = !game.Handle(event);
+    }
+    game.Stop(application);
+    TPrefs prefs(false);
+    gDamaged.mStoredLength = prefs.GetData("playerdata", nullptr, 0, 0);
+    prefs.GetData("playerdata", gDamaged.mStored, sizeof gDamaged.mStored, 0);
+    return 0;
+}
+
+TEST_F(GameMainTest, ADamagedRecordEndsTheGameAndTheNextStartFindsAZeroOne)
+{
+    const std::string commandLine =
+        FixtureGame("return function() while true do WaitForMessage() end end\n");
+    const fs::path log = mRoot / "data/Tovrix/Murkwell/logfile.txt";
+    const std::string fatal = "ERROR:PlayerData sizeof mismatch!   FILE:playerdata LINE:49";
+    for (bool damaged : {true, false})
+    {
+        SCOPED_TRACE(damaged);
+        gDamaged = Damaged();
+        gDamaged.mWriteDamaged = damaged;
+        NextRun();
+        PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &DamagedMain, false);
+        EXPECT_EQ(gDamaged.mEnded, damaged);
+        if (damaged)
+        {
+            EXPECT_NE(testsupport::ReadFile(log).find(fatal), std::string::npos);
+        }
+        // Teardown saved the record, all zero, over the damaged one.
+        EXPECT_EQ(gDamaged.mStoredLength, PlayerData::kRecordSize);
+        EXPECT_EQ(std::vector<uint8_t>(gDamaged.mStored, gDamaged.mStored + 12),
+                  std::vector<uint8_t>(12, 0));
+    }
 }
 
 TEST_F(GameMainTest, EscapeAsksToQuitUnlessTheQuestionIsUpAndTheKeyGoesOnEitherWay)

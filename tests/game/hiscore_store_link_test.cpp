@@ -30,3 +30,26 @@ TEST_F(HiscoreStoreLinkTest, TheFrameworkGetsTheServicesStoreWhileLinked)
     UnlinkHiscoreStoreFromFramework();
     EXPECT_EQ(CreateHiscoreStore(true), nullptr);
 }
+
+TEST_F(HiscoreStoreLinkTest, RemovingAPlayersScoresLetsALowerOneStand)
+{
+    SetConfig("encryptionkey", "link-key");
+    LinkHiscoreStoreToFramework();
+    auto store = CreateHiscoreStore(false);
+    store->SetParameter(1, "ann");
+    store->SetParameter(2, "m");
+    auto score = [&store]
+    {
+        int value = -1;
+        store->GetScore(true, 0, nullptr, nullptr, 0, nullptr, &value, nullptr, 0);
+        return value;
+    };
+    store->AddScore(900, true, "");
+    store->AddScore(300, true, ""); // best-only keeps the higher
+    EXPECT_EQ(score(), 900);
+    store->RemoveUserScores("ann");
+    EXPECT_EQ(store->GetNumScores(true), 0);
+    store->AddScore(300, true, "");
+    EXPECT_EQ(score(), 300);
+    UnlinkHiscoreStoreFromFramework();
+}
