@@ -1,5 +1,5 @@
 // The main menu on the headless display, the game run in-process on the repository's content from
-// the start-up script through the splash: one menu frame (background, logo, flame, fireflies, five
+// the start-up script through the splash: one menu frame (background, logo, flame, fireflies, six
 // captioned buttons, the greeting) against the 16.7 ms of a frame, and the frames from the
 // splash's swap to the menu's first drawn frame and from a click on "Options" or "Players" to that
 // screen's first drawn frame.
@@ -37,8 +37,8 @@ constexpr int kWaitLimit = 3000;
 constexpr int kSettleTicks = 60;
 // Button centres of scripts/mainmenu.lua: 220 x 44 buttons centred on the 800-wide screen.
 constexpr int kButtonX = 400;
-constexpr int kOptionsY = 305 + 22;
-constexpr int kPlayersY = 360 + 22;
+constexpr int kOptionsY = 360 + 22;
+constexpr int kPlayersY = 415 + 22;
 
 enum TScreenKind
 {
