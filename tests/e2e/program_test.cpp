@@ -390,12 +390,15 @@ TEST_F(GameProgramTest, ProfilesMadeByAScreenAreStoredAndFoundByTheNextRun)
     const fs::path prefs = mRoot / "data/Tovrix/Murkwell/prefs.dat";
     const std::string slots = "USER 0\n  curuser = \"1\"\nUSER 1\n  gamemode = \"1\"\n"
                               "  name = \"Ann\"\nUSER 2\n  gamemode = \"1\"\n";
-    EXPECT_EQ(DumpPrefs(prefs), slots + "  name = \"Bob\"\n");
+    // The current profile's player record is saved as the game ends.
+    const std::string bob = "  name = \"Bob\"\n";
+    EXPECT_EQ(DumpPrefs(prefs),
+              slots + bob + "  playerdata = hex 00 00 00 00 00 00 00 00 00 00 00 00\n");
     // Cut inside its last chunk: what came before, then the error.
     const std::string bytes = ReadFile(prefs);
     WriteFile(mRoot / "cut.dat", bytes.substr(0, bytes.size() - 3));
     EXPECT_EQ(DumpPrefs(mRoot / "cut.dat"),
-              slots + "prefsdump: '" + (mRoot / "cut.dat").string() +
+              slots + bob + "prefsdump: '" + (mRoot / "cut.dat").string() +
                   "' is damaged: only what came before the bad chunk was read\n");
     // A folder, or nothing at all, is no file to read: a message and exit code 1.
     int dumpCode = -1;
