@@ -5,20 +5,11 @@
 #include "framework/adventure/player_data.h"
 
 #include "framework/core/settings.h"
-#include "platform/config/config.h"
-#include "platform/files/data_folders.h"
-#include "platform/files/file_layer.h"
-#include "platform/log.h"
+#include "framework/profile_test_support.h"
 #include "platform/config/prefs.h"
-#include "script/script.h"
-#include "script/window_script_seam.h"
-#include "support/environment.h"
-#include "support/files.h"
-#include "support/shell_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -28,61 +19,16 @@
 namespace
 {
 
-struct StoreRecord
-{
-    std::vector<std::string> mCalls;
-    std::vector<std::pair<std::string, int>> mScores;
-};
-StoreRecord gStore;
-TScript* gScript = nullptr;
-
-class RecordingStore : public THiscoreStore
-{
-public:
-    void AddScore(int score, bool bestOnly, const char* gameData) override
-    {
-        gStore.mCalls.push_back("AddScore " + std::to_string(score) +
-                                (bestOnly ? " best '" : " '") + gameData + "'");
-    }
-    void SetParameter(int, const TString&) override {}
-    void RemoveUserScores(const TString& name) override
-    {
-        gStore.mCalls.push_back(std::string("RemoveUserScores ") + name.c_str());
-    }
-    int GetNumMedals() const override { return 0; }
-    bool GetMedal(int, TString*, int*, TString*, TString*) const override { return false; }
-    int GetNumScores(bool) const override { return static_cast<int>(gStore.mScores.size()); }
-    bool GetScore(bool, int index, int*, char* name, uint32_t nameSize, uint8_t*, int* score, char*,
-                  uint32_t) const override
-    {
-        if (index < 0 || index >= GetNumScores(true))
-            return false;
-        const auto& entry = gStore.mScores[static_cast<size_t>(index)];
-        std::snprintf(name, nameSize, "%s", entry.first.c_str());
-        *score = entry.second;
-        return true;
-    }
-};
-
 using Bytes = std::vector<uint8_t>;
+profiletest::StoreRecord& gStore = profiletest::Store();
 
-class PlayerDataTest : public shelltest::ShellTest
+class PlayerDataTest : public profiletest::ProfileTest
 {
 protected:
+    PlayerDataTest() : ProfileTest("mw_playerdata") {}
     void SetUp() override
     {
-        ShellTest::SetUp();
-        TString user;
-        ASSERT_EQ(GetAppDataFolder(false, "PlayerDataTest", user, kMaxPathBytes), 0);
-        mUser = std::string(user.c_str());
-        mUser.pop_back(); // the trailing separator
-        SetDataFolders(mUser.c_str(), (mRoot + "/common").c_str(), (mRoot + "/desktop").c_str());
-        SetLogFolder((mRoot + "/log").c_str());
-        SetConfig("encryptionkey", "Tk7pQ2mW9xLr");
-        gScript = &mScript;
-        SetWindowScriptSource([] { return gScript; });
-        gStore = StoreRecord();
-        SetHiscoreStoreFactory([](bool) { return std::make_unique<RecordingStore>(); });
+        ProfileTest::SetUp();
         // The quit statement a fatal report runs, counted.
         Run("gQuits = 0 kQuitNow = 7 function CreateNamedMessage(id, name) return name end "
             "function PostMessage(m) if m == 'quit' then gQuits = gQuits + 1 end end");
@@ -91,11 +37,7 @@ protected:
     {
         mData.reset();
         mSettings.reset();
-        SetHiscoreStoreFactory({});
-        SetWindowScriptSource(nullptr);
-        SetLogFolder(nullptr);
-        SetDataFolders(TString(), TString(), TString());
-        ShellTest::TearDown();
+        ProfileTest::TearDown();
     }
 
     void Start()
@@ -110,52 +52,29 @@ protected:
         ClearPathMap();
         Start();
     }
-    void Run(const std::string& code) { mScript.DoLuaString(code.c_str()); }
     std::string Str(const std::string& expr)
     {
         Run("result = tostring(" + expr + ")");
         return mScript.GetGlobalString("result").c_str();
     }
-    double Num(const std::string& expr)
-    {
-        Run("result = " + expr);
-        return mScript.GetGlobalNumber("result");
-    }
-
-    std::string PrefsPath() const { return mUser + "/prefs.dat"; }
-    bool Logged(const std::string& part) const
-    {
-        return testsupport::ReadFile(mRoot + "/log/logfile.txt").find(part) != std::string::npos;
-    }
-    // A value as the file holds it, read through a table of its own; "absent" when it has none.
+    // A value as the file holds it, read through a table of its own; Absent() when it has none.
     Bytes Stored(const char* key, int user)
     {
         ClearPathMap();
         TPrefs prefs(false);
         int length = prefs.GetData(key, nullptr, 0, user);
         if (length < 0)
-            return Bytes{0xAB, 0x5E, 0x47};
+            return Absent();
         Bytes value(static_cast<size_t>(length));
         prefs.GetData(key, value.data(), length, user);
         return value;
     }
-    Bytes Absent() const { return Bytes{0xAB, 0x5E, 0x47}; }
-    // Profiles made through the settings' script function, the last one current.
-    void Profiles(std::initializer_list<const char*> names)
-    {
-        for (const char* name : names)
-            Run(std::string("CreateNewUser('") + name + "')");
-    }
+    static Bytes Absent() { return Bytes{0xAB, 0x5E, 0x47}; }
     void StoreRecordBytes(const Bytes& bytes)
     {
         mSettings->SetPlayerData("playerdata", bytes.data(), static_cast<int>(bytes.size()));
     }
 
-    testsupport::ScratchFolder mScratch{"mw_playerdata"};
-    std::string mRoot = mScratch.Path().string();
-    testsupport::EnvironmentGuard mXdg{"XDG_DATA_HOME", mRoot + "/xdg"};
-    std::string mUser;
-    TScript mScript;
     std::unique_ptr<Settings> mSettings;
     std::unique_ptr<PlayerData> mData;
 };

@@ -4,6 +4,7 @@
 // wrong-typed script arguments.
 #include "framework/core/settings.h"
 
+#include "framework/profile_test_support.h"
 #include "framework/sound/audio_manager.h"
 #include "framework/sound/sound_group.h"
 #include "platform/config/config.h"
@@ -34,81 +35,21 @@ namespace
 
 using shelltest::Recorded;
 
-struct StoreRecord
-{
-    std::vector<std::string> mCalls;
-    std::vector<std::string> mMedals;
-    std::vector<std::pair<std::string, int>> mScores;
-};
-StoreRecord gStore;
-TScript* gScript = nullptr;
+using profiletest::RecordingStore;
+using profiletest::StoreRecord;
+StoreRecord& gStore = profiletest::Store();
 
-class RecordingStore : public THiscoreStore
-{
-public:
-    void AddScore(int score, bool bestOnly, const char* gameData) override
-    {
-        gStore.mCalls.push_back("AddScore " + std::to_string(score) +
-                                (bestOnly ? " best '" : " '") + gameData + "'");
-    }
-    void SetParameter(int which, const TString& value) override
-    {
-        gStore.mCalls.push_back("SetParameter " + std::to_string(which) + " " + value.c_str());
-    }
-    void RemoveUserScores(const TString& name) override
-    {
-        gStore.mCalls.push_back(std::string("RemoveUserScores ") + name.c_str());
-    }
-    int GetNumMedals() const override { return static_cast<int>(gStore.mMedals.size()); }
-    bool GetMedal(int index, TString* name, int*, TString*, TString*) const override
-    {
-        if (index < 0 || index >= GetNumMedals())
-            return false;
-        *name = gStore.mMedals[static_cast<size_t>(index)].c_str();
-        return true;
-    }
-    int GetNumScores(bool) const override { return static_cast<int>(gStore.mScores.size()); }
-    bool GetScore(bool, int index, int*, char* name, uint32_t nameSize, uint8_t*, int* score, char*,
-                  uint32_t) const override
-    {
-        if (index < 0 || index >= GetNumScores(true))
-            return false;
-        const auto& entry = gStore.mScores[static_cast<size_t>(index)];
-        std::snprintf(name, nameSize, "%s", entry.first.c_str());
-        *score = entry.second;
-        return true;
-    }
-};
-
-class SettingsTest : public shelltest::ShellTest
+class SettingsTest : public profiletest::ProfileTest
 {
 protected:
-    void SetUp() override
-    {
-        ShellTest::SetUp();
-        TString user;
-        ASSERT_EQ(GetAppDataFolder(false, "SettingsTest", user, kMaxPathBytes), 0);
-        mUser = std::string(user.c_str());
-        mUser.pop_back(); // the trailing separator
-        SetDataFolders(mUser.c_str(), (mRoot + "/common").c_str(), (mRoot + "/desktop").c_str());
-        SetLogFolder((mRoot + "/log").c_str());
-        SetConfig("encryptionkey", "Tk7pQ2mW9xLr");
-        gScript = &mScript;
-        SetWindowScriptSource([] { return gScript; });
-        gStore = StoreRecord();
-        SetHiscoreStoreFactory([](bool) { return std::make_unique<RecordingStore>(); });
-    }
+    SettingsTest() : ProfileTest("mw_settings") {}
     void TearDown() override
     {
         mSettings.reset();
-        SetHiscoreStoreFactory({});
-        SetWindowScriptSource(nullptr);
-        SetLogFolder(nullptr);
-        SetDataFolders(TString(), TString(), TString());
         sys::ShowSystemCursor(true);
         sys::SetCursor(0);
         sys::ClearSystemCursorRecord();
-        ShellTest::TearDown();
+        ProfileTest::TearDown();
     }
 
     void Start() { mSettings = std::make_unique<Settings>(); }
@@ -118,22 +59,13 @@ protected:
         ClearPathMap();
         Start();
     }
-    void Run(const std::string& code) { mScript.DoLuaString(code.c_str()); }
     std::string Str(const std::string& expr)
     {
         Run("result = " + expr);
         return mScript.GetGlobalString("result").c_str();
     }
-    double Num(const std::string& expr)
-    {
-        Run("result = " + expr);
-        return mScript.GetGlobalNumber("result");
-    }
     bool Bool(const std::string& expr) { return Str("tostring(" + expr + ")") == "true"; }
 
-    std::string PrefsPath() const { return mUser + "/prefs.dat"; }
-    std::string LogText() const { return testsupport::ReadFile(mRoot + "/log/logfile.txt"); }
-    bool Logged(const std::string& part) const { return LogText().find(part) != std::string::npos; }
     // A preference as the file holds it, read through a table of its own.
     std::string Stored(const char* key, int user = -1)
     {
@@ -151,17 +83,7 @@ protected:
         fill(prefs);
         prefs.Save();
     }
-    void Profiles(std::initializer_list<const char*> names)
-    {
-        for (const char* name : names)
-            Run(std::string("CreateNewUser('") + name + "')");
-    }
 
-    testsupport::ScratchFolder mScratch{"mw_settings"};
-    std::string mRoot = mScratch.Path().string();
-    testsupport::EnvironmentGuard mXdg{"XDG_DATA_HOME", mRoot + "/xdg"};
-    std::string mUser;
-    TScript mScript;
     std::unique_ptr<Settings> mSettings;
 };
 
@@ -487,8 +409,8 @@ TEST_F(SettingsTest, WrongTypedArgumentsToEveryFunctionAreLoggedOrHarmless)
 TEST(RequestQuitTest, PostsTheQuitMessageThroughTheWindowScript)
 {
     TScript script;
-    gScript = &script;
-    SetWindowScriptSource([] { return gScript; });
+    profiletest::CurrentScript() = &script;
+    SetWindowScriptSource([] { return profiletest::CurrentScript(); });
     script.DoLuaString("kQuitNow = 7 function CreateNamedMessage(t, n) return t .. '/' .. n end "
                        "function PostMessage(m) posted = m end");
     RequestQuit();
