@@ -5,6 +5,7 @@
 #include "framework/adventure/dialog/gameplay_dialog.h"
 #include "framework/adventure/dialog_window.h"
 #include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/map/map.h"
 #include "framework/adventure/player_data.h"
 #include "framework/widgets/animated_bitmap_window.h"
 #include "framework/sound/audio_manager.h"
@@ -142,7 +143,7 @@ void RunExitList()
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
 // The dialog and the HUD are the framework's until the game's own take the names.
-const TGameWindowType kGameWindowTypes[14] = {
+const TGameWindowType kGameWindowTypes[15] = {
     {"Button", &TVButton::Create},
     {"OptionsWindow", &Options::Create},
     {"SelectPlayerWindow", &TSelectPlayer::Create},
@@ -151,6 +152,7 @@ const TGameWindowType kGameWindowTypes[14] = {
     {"MainMenu", &TMainMenu::Create},
     {"TextEdit", &CustomTextEdit::Create},
     {"DialogWindow", &DialogWindow::Create},
+    {"Map", &Map::Create},
     {"GameplayHud", &GameplayHud::Create},
     {"Slider", &Slider::Create},
     {"AnimatedBitmap", &AnimatedBitmapWindow::Create},

@@ -6,6 +6,7 @@
 #include "framework/adventure/dialog/gameplay_dialog.h"
 #include "framework/adventure/dialog_window.h"
 #include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/map/map.h"
 #include "framework/adventure/player_data.h"
 #include "framework/widgets/animated_bitmap_window.h"
 #include "framework/sound/audio_manager.h"
@@ -241,6 +242,7 @@ std::string KindOf(TWindow* window)
         : window->IsKindOf(TMainMenu::GetClassId())            ? "TMainMenu"
         : window->IsKindOf(TextScroll::GetClassId())           ? "TextScroll"
         : window->IsKindOf(DialogWindow::GetClassId())         ? "DialogWindow"
+        : window->IsKindOf(Map::GetClassId())                  ? "Map"
         : window->IsKindOf(Slider::GetClassId())               ? "Slider"
         : window->IsKindOf(GameWindow::GetClassId())           ? "GameWindow"
         : window->IsKindOf(CustomTextEdit::GetClassId())       ? "CustomTextEdit"
@@ -453,7 +455,7 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
         (std::vector<std::string>{
             "Button=TVButton/TButton", "OptionsWindow=Options", "SelectPlayerWindow=TSelectPlayer",
             "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
-            "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=DialogWindow",
+            "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=DialogWindow", "Map=Map",
             "GameplayHud=GameplayHud", "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow",
             "GameplayDialog=GameplayDialog", "TextScroll=TextScroll/GameWindow",
             "ParticleWindow=ParticleSystemWindow"}));
