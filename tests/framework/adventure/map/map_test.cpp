@@ -200,6 +200,28 @@ TEST_F(MapTest, TheSwingRepeatsEveryTwoSecondaryTimesAndNeverStartsWithoutAmount
     }
 }
 
+TEST_F(MapTest, PauseAndResumeShiftTheWholeCrossing)
+{
+    Map* map = Open(kHold);
+    const std::shared_ptr<MapTravel>& travel = map->GetTravel();
+    int calls = 0;
+    Callback done(&calls,
+                  [](void* count, TM_Transform*, uint32_t) { ++*static_cast<int*>(count); });
+    travel->StartTravel(done);
+    Steps(16, 16);
+    const float x = travel->GetObjectSpec().mMatrix.m[2][0];
+    Do("PauseMap()");
+    Steps(125, 16); // two seconds: longer than the whole crossing
+    EXPECT_FLOAT_EQ(travel->GetObjectSpec().mMatrix.m[2][0], x);
+    EXPECT_EQ(calls, 0);
+    Do("ResumeMap()");
+    // What was left of the 1501 ms after the first 256 still runs in full.
+    Steps(70, 16);
+    EXPECT_EQ(calls, 0);
+    Steps(15, 16);
+    EXPECT_EQ(calls, 1);
+}
+
 TEST_F(MapTest, AMissingTableIsFatalAndNamedInTheLog)
 {
     const std::pair<const char*, const char*> cases[] = {
