@@ -3,6 +3,7 @@
 // widgets, pausing under a covering modal, the emitter and its hand-over, and broken styles.
 #include "framework/adventure/dialog_window.h"
 
+#include "framework/adventure/framed_screen_support.h"
 #include "framework/audio_test_support.h"
 
 #include "framework/widgets/animated_bitmap.h"
@@ -53,12 +54,12 @@ public:
 // A face of 100 x 50 red pixels.
 const char kFace[] = "image = 'face.png', x = 200, y = 100";
 
-class DialogWindowTest : public uitest::UiDisplayTest
+class DialogWindowTest : public adventuretest::FramedScreenTest
 {
 protected:
     void SetUp() override
     {
-        UiDisplayTest::SetUp();
+        FramedScreenTest::SetUp();
         mManager->RegisterWindowType("DialogWindow", &DialogWindow::Create);
         mManager->RegisterWindowType("GameWindow", &GameWindow::Create);
         mManager->RegisterWindowType("Button", &FakeButton::Create);
@@ -68,27 +69,12 @@ protected:
         root->mAlwaysClear = true;
         root->mClearColor = TVec4(1, 1, 1, 1);
         Serve("face.png", uitest::FlatPng(100, 50, 0xFF0000));
-        WindowManager::SetActiveSource([] { return true; });
         GameWindow::UIEnabler::SetButtonEnabler(&FakeButton::Enable);
-        mFrames = std::make_unique<WindowManager>();
-        mFrames->AddClient(&mTransforms, true);
     }
     void TearDown() override
     {
-        mFrames.reset();
         GameWindow::UIEnabler::SetButtonEnabler(nullptr);
-        WindowManager::SetActiveSource(nullptr);
-        UiDisplayTest::TearDown();
-    }
-    // A framework frame ms after the last one, then the script task and a tick of the window
-    // manager (deletions, messages).
-    void Step(uint32_t ms)
-    {
-        sys::AdvanceManualClock(ms);
-        mFrames->Run();
-        if (mScript->Ready(kTaskPassTime))
-            mScript->Run();
-        mManager->HandleEvent(uitest::MakeEvent(kEventTick));
+        FramedScreenTest::TearDown();
     }
     DialogWindow* Dialog(const char* name = "dlg")
     {
@@ -98,10 +84,6 @@ protected:
                    : nullptr;
     }
     FakeButton* ButtonNamed(const char* name) { return static_cast<FakeButton*>(Find(name)); }
-
-    DeltaTime mClock;
-    TransformManager mTransforms;
-    std::unique_ptr<WindowManager> mFrames;
 };
 
 TEST_F(DialogWindowTest, DropsOvershootsAndSettlesWithTheScreensButtonsOffUntilItRests)

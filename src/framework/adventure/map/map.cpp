@@ -7,6 +7,7 @@
 #include "framework/adventure/player_data.h"
 #include "framework/core/delta_time.h"
 #include "framework/core/frame_services.h"
+#include "framework/core/settings.h"
 #include "framework/core/window_manager.h"
 #include "framework/sound/audio_manager.h"
 #include "framework/transforms/transform_instructions.h"
@@ -39,9 +40,10 @@ constexpr float kLinear = 1.0f;
 constexpr int32_t kFocusLost = kUserMessageBase + 1;
 constexpr int32_t kFocusBack = kUserMessageBase + 2;
 
-uint32_t ReadMs(const TLuaTable& table, const char* key)
+// A time of the style in whole milliseconds: missing, negative or NaN 0, huge values capped.
+uint32_t StyleMs(const TWindowStyle& style, const char* key)
 {
-    double value = table.GetNumber(key, 0);
+    double value = style.GetNumber(key, 0);
     return value > 0 ? static_cast<uint32_t>(std::fmin(value, 4294967295.0)) : 0u;
 }
 
@@ -147,7 +149,7 @@ void Map::PostInit(TWindowStyle& style)
     mRoute->GetSpec().mMatrix.m[2][1] = ReadFloat(*here, "pathy");
     mRoute->GetSpec().mSourceRect = TRect(0, 0, 0, 0);
     mRoute->GetSpec().mFlags |= kDrawSourceRect | kDrawOrigin;
-    mDirection = static_cast<int32_t>(here->GetNumber("direction", 0));
+    mDirection = ScriptNumberToInt(here->GetNumber("direction", 0));
     if (std::unique_ptr<TLuaTable> texts{here->GetTable("text")})
         for (int i = 1;; ++i)
         {
@@ -157,9 +159,9 @@ void Map::PostInit(TWindowStyle& style)
             mTexts.push_back(TextObject::Create(*text));
         }
 
-    mTimeShowLargeMap = ReadMs(*modifiers, "timeshowlargemap");
-    mTimeMapCrossfade = ReadMs(*modifiers, "timemapcrossfade");
-    mTimeScreenFade = ReadMs(*modifiers, "timescreenfade");
+    mTimeShowLargeMap = MapTravel::ReadMs(*modifiers, "timeshowlargemap");
+    mTimeMapCrossfade = MapTravel::ReadMs(*modifiers, "timemapcrossfade");
+    mTimeScreenFade = MapTravel::ReadMs(*modifiers, "timescreenfade");
     mScaleMapLarge = ReadFloat(*here, "scalemaplarge", 1.0f);
 
     // Loading is no frame step.
@@ -217,10 +219,10 @@ void Map::PostInit(TWindowStyle& style)
     {
         mLightning->SetTexture(TTexture::Get(scrim, 0));
         mLightning->GetSpec().mFlags ^= kDrawOrigin;
-        mTimeStayFlashed = static_cast<uint32_t>(style.GetNumber("timestayflashed", 0));
+        mTimeStayFlashed = StyleMs(style, "timestayflashed");
         mMaxLightningAlpha = static_cast<float>(style.GetNumber("maxlightningalpha", 0));
-        mMinBetweenStrikes = static_cast<uint32_t>(style.GetNumber("mintimebetweenstrikes", 0));
-        mMaxBetweenStrikes = static_cast<uint32_t>(style.GetNumber("maxtimebetweenstrikes", 0));
+        mMinBetweenStrikes = StyleMs(style, "mintimebetweenstrikes");
+        mMaxBetweenStrikes = StyleMs(style, "maxtimebetweenstrikes");
         if (std::unique_ptr<TLuaTable> colour = style.GetTableOnly("scrimcolor"))
         {
             TVec4& c = mLightning->GetSpec().mColor;

@@ -24,12 +24,6 @@ constexpr float kLinear = 1.0f;
 constexpr float kArriveSmoothing = 0.0f;
 constexpr float kLeaveSmoothing = -0.75f;
 
-uint32_t ReadMs(const TLuaTable& table, const char* key)
-{
-    double value = table.GetNumber(key, 0);
-    return value > 0 ? static_cast<uint32_t>(std::min(value, 4294967295.0)) : 0u;
-}
-
 std::shared_ptr<AnimatedBitmap> OptionalBitmap(const TLuaTable& table, const char* key)
 {
     std::unique_ptr<TLuaTable> inner(table.GetTable(key));
@@ -44,6 +38,12 @@ TString FormatName(const TString& format, int value)
 
 } // namespace
 
+uint32_t MapTravel::ReadMs(const TLuaTable& table, const char* key)
+{
+    double value = table.GetNumber(key, 0);
+    return value > 0 ? static_cast<uint32_t>(std::min(value, 4294967295.0)) : 0u;
+}
+
 MapTravel::MapTravel(const TLuaTable& entry, uint8_t location)
     : mMapImage(TSprite::Create(0)), mLayerTransform(&mLayerSpec), mObjectTransform(&mObjectSpec),
       mSceneTransform(&mSceneSpec), mSwingTransform(&mSwingSpec),
@@ -51,12 +51,12 @@ MapTravel::MapTravel(const TLuaTable& entry, uint8_t location)
 {
     mLocus->mWidth = 2;
     mAlphaValue->mWidth = 1;
-    mTravelTime = ReadMs(entry, "traveltime");
-    mTravelDelayTime = ReadMs(entry, "traveldelaytime");
-    mLayerFadeTime = ReadMs(entry, "layerfadetime");
-    mSpaceTravelX = ReadMs(entry, "spacetravelx");
-    mSoundFade = ReadMs(entry, "soundfade");
-    mSoundGroupId = ReadMs(entry, "soundgroupid");
+    mTravelTime = MapTravel::ReadMs(entry, "traveltime");
+    mTravelDelayTime = MapTravel::ReadMs(entry, "traveldelaytime");
+    mLayerFadeTime = MapTravel::ReadMs(entry, "layerfadetime");
+    mSpaceTravelX = MapTravel::ReadMs(entry, "spacetravelx");
+    mSoundFade = MapTravel::ReadMs(entry, "soundfade");
+    mSoundGroupId = MapTravel::ReadMs(entry, "soundgroupid");
 
     mLayerTransform.SetAlpha(0);
     mObjectTransform.SetX(-1000);
@@ -81,7 +81,7 @@ MapTravel::MapTravel(const TLuaTable& entry, uint8_t location)
     mObject = AnimatedBitmap::Create(*travel);
     mMidpointX = static_cast<float>(travel->GetNumber("midpointx", 0));
     mY = static_cast<float>(travel->GetNumber("y", 0));
-    mTimeSecondary = ReadMs(*travel, "timesecondary");
+    mTimeSecondary = MapTravel::ReadMs(*travel, "timesecondary");
     mOscillateAmount = static_cast<float>(travel->GetNumber("oscillateamount", 0));
     mRotateAmount = static_cast<float>(travel->GetNumber("rotateamount", 0));
     mChildren = OptionalBitmap(*travel, "children");

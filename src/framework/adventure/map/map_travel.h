@@ -34,6 +34,8 @@ public:
     MapTravel& operator=(const MapTravel&) = delete;
 
     bool IsComplete() const { return mObject != nullptr; }
+    // A time key of a table in whole milliseconds: missing, negative or NaN 0, huge values capped.
+    static uint32_t ReadMs(const TLuaTable& table, const char* key);
 
     // The whole vignette fades in; nothing is called back.
     void FadeInLayer(uint32_t ms);

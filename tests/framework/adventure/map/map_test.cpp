@@ -3,6 +3,8 @@
 // crossing and swing, the map's fatal tables, dots, route and reveal, its timeline to
 // "ContinueMap();", the lightning, pausing, the focus messages and the overlay over "gameplay".
 #include "framework/adventure/map/map.h"
+
+#include "framework/adventure/framed_screen_support.h"
 #include "framework/adventure/map/map_travel.h"
 #include "framework/adventure/player_data.h"
 #include "framework/core/delta_time.h"
@@ -59,12 +61,12 @@ end
 function ContinueMap() gContinued = (gContinued or 0) + 1 end
 )";
 
-class MapTest : public uitest::UiDisplayTest
+class MapTest : public adventuretest::FramedScreenTest
 {
 protected:
     void SetUp() override
     {
-        UiDisplayTest::SetUp();
+        FramedScreenTest::SetUp();
         if (HasFatalFailure())
             return;
         SetConfig("encryptionkey", "Mp3vQ8xW2kLt");
@@ -79,9 +81,6 @@ protected:
         // Told apart by their widths.
         Serve("route2.png", uitest::FlatPng(50, 30, 0x00FF00));
         Serve("boat.png", uitest::FlatPng(120, 80, 0x0000FF));
-        WindowManager::SetActiveSource([] { return true; });
-        mFrames = std::make_unique<WindowManager>();
-        mFrames->AddClient(&mTransforms, true);
         mSettings = std::make_unique<Settings>();
         mSettings->CreateNewUser("Ann");
         mRecord = std::make_unique<PlayerData>();
@@ -94,22 +93,7 @@ protected:
         Tick();
         mRecord.reset();
         mSettings.reset();
-        mFrames.reset();
-        WindowManager::SetActiveSource(nullptr);
-        UiDisplayTest::TearDown();
-    }
-    void Step(uint32_t ms)
-    {
-        sys::AdvanceManualClock(ms);
-        mFrames->Run();
-        if (mScript->Ready(kTaskPassTime))
-            mScript->Run();
-        mManager->HandleEvent(uitest::MakeEvent(kEventTick));
-    }
-    void Steps(int count, uint32_t ms)
-    {
-        for (int i = 0; i < count; ++i)
-            Step(ms);
+        FramedScreenTest::TearDown();
     }
     // A map in a modal of its own; `extra` is a Lua function body changing `t`.
     Map* Open(const std::string& extra = "", const char* modal = "mapmodal")
@@ -122,9 +106,6 @@ protected:
     }
     TVButton* Button(const char* name) { return TVButton::Cast(Find(name)); }
 
-    DeltaTime mClock;
-    TransformManager mTransforms;
-    std::unique_ptr<WindowManager> mFrames;
     std::unique_ptr<Settings> mSettings;
     std::unique_ptr<PlayerData> mRecord;
 };
@@ -244,6 +225,18 @@ TEST_F(MapTest, AMissingTableIsFatalAndNamedInTheLog)
         mManager->DoPopModal("mapmodal");
         Tick();
     }
+}
+
+TEST_F(MapTest, NumbersOutOfRangeRunCleanly)
+{
+    Map* map = Open("t.locations.location01.direction = 0/0 t.timestayflashed = -5 "
+                    "t.mintimebetweenstrikes = 1e300 t.maxtimebetweenstrikes = -1e300 "
+                    "t.modifiers.timeshowlargemap = 0/0 t.travel.boat.traveltime = -3 "
+                    "t.locations.location01.scalemaplarge = 1e300");
+    ASSERT_NE(map, nullptr);
+    Steps(300, 16);
+    EXPECT_EQ(map->GetMapState(), Map::kTravelDone);
+    EXPECT_EQ(Global("gContinued"), "1");
 }
 
 TEST_F(MapTest, DotsMarkTheVisitedLocationsAndTheRouteIsTheLegBeforeThisOne)
