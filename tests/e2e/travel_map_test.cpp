@@ -72,9 +72,8 @@ TEST_F(TravelMapTest, AMapWithoutLightningRunsFortySecondsCleanly)
 {
     const fs::path quiet = Game("lightningscrim = [^\\n]*\\n", "");
     // The journey's end would close it: the map stays up here.
-    WriteFile(
-        quiet / "assets/scripts/journey.lua",
-        "function ContinueMap() Trace('continue') end\nReadFile('scripts/map.lua')\n");
+    WriteFile(quiet / "assets/scripts/journey.lua",
+              "function ContinueMap() Trace('continue') end\nReadFile('scripts/map.lua')\n");
     int code = -1;
     EXPECT_EQ(
         RunTraced(quiet, "focus gained\nwait 2500\nclose\n", "start=scripts/journey.lua", code),
