@@ -156,14 +156,15 @@ TEST_F(ProfilesProgramTest, EnterConfirmsTheNameDialog)
               (Traces{"start", "profile Ann"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
-    EXPECT_EQ(Prefs(), "USER 0\n  curuser = \"0\"\nUSER 1\n  gamemode = \"1\"\n  name = \"Ann\"\n");
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
 }
 
 // The game ended from inside a dialog the menu opened (the quit question answered "yes", or the
 // window closed): nothing the menu's script does afterwards logs an error.
 TEST_F(ProfilesProgramTest, EndingTheGameFromTheMenusDialogsLogsNoError)
 {
-    const std::string players = "focus gained\nwait 30\nclick 400 382\nwait 30\n";
+    const std::string players = "focus gained\nwait 30\nclick 400 437\nwait 30\n";
     // The quit question's "Yes"; the close after it only ends a run the answer did not end.
     const std::string quit = "key 27\nwait 40\nclick 400 306\nwait 30\nclose\n";
     const std::string play = "focus gained\nwait 30\nclick 400 272\nwait 36\n";
