@@ -28,6 +28,7 @@
 #include "framework/core/window_manager.h"
 #include "game/dev_dialog.h"
 #include "game/hiscore_store_link.h"
+#include "game/runner/mkw_gameplay.h"
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
 #include "platform/config/config.h"
@@ -143,7 +144,7 @@ void RunExitList()
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
 // The dialog and the HUD are the framework's until the game's own take the names.
-const TGameWindowType kGameWindowTypes[15] = {
+const TGameWindowType kGameWindowTypes[16] = {
     {"Button", &TVButton::Create},
     {"OptionsWindow", &Options::Create},
     {"SelectPlayerWindow", &TSelectPlayer::Create},
@@ -153,6 +154,7 @@ const TGameWindowType kGameWindowTypes[15] = {
     {"TextEdit", &CustomTextEdit::Create},
     {"DialogWindow", &DialogWindow::Create},
     {"Map", &Map::Create},
+    {"Gameplay", &MKWGameplay::Create},
     {"GameplayHud", &GameplayHud::Create},
     {"Slider", &Slider::Create},
     {"AnimatedBitmap", &AnimatedBitmapWindow::Create},

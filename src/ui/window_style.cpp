@@ -141,6 +141,14 @@ bool TWindowStyle::Find(lua_State* L, const TString& key, bool useDefault)
     return false;
 }
 
+std::unique_ptr<TLuaTable> TWindowStyle::CopyTable() const
+{
+    if (mTable == nullptr || mTable->GetState() == nullptr)
+        return nullptr;
+    mTable->Push();
+    return std::make_unique<TLuaTable>(mTable->GetState());
+}
+
 bool TWindowStyle::PushValue(const TString& key) const
 {
     if (mTable == nullptr || mTable->GetState() == nullptr)

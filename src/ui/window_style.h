@@ -33,6 +33,11 @@ public:
     // The value when it is a table; a value of another type counts as missing.
     std::unique_ptr<TLuaTable> GetTableOnly(const TString& key) const;
 
+    // A wrapper of the style's own table that the caller owns: it outlives the script's queued
+    // deletions, which a nested script call (a fatal report's quit request) runs. Null without a
+    // table.
+    std::unique_ptr<TLuaTable> CopyTable() const;
+
     // With the table to search on top: pushes the value found and answers true, else leaves the
     // stack as it was and answers false.
     static bool Find(lua_State* L, const TString& key, bool useDefault);

@@ -8,6 +8,7 @@
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/map/map.h"
 #include "framework/adventure/player_data.h"
+#include "game/runner/mkw_gameplay.h"
 #include "framework/widgets/animated_bitmap_window.h"
 #include "framework/sound/audio_manager.h"
 #include "framework/widgets/cursor_overlay.h"
@@ -244,6 +245,7 @@ std::string KindOf(TWindow* window)
         : window->IsKindOf(DialogWindow::GetClassId())         ? "DialogWindow"
         : window->IsKindOf(Map::GetClassId())                  ? "Map"
         : window->IsKindOf(Slider::GetClassId())               ? "Slider"
+        : window->IsKindOf(MKWGameplay::GetClassId())          ? "MKWGameplay"
         : window->IsKindOf(GameWindow::GetClassId())           ? "GameWindow"
         : window->IsKindOf(CustomTextEdit::GetClassId())       ? "CustomTextEdit"
         : window->IsKindOf(AnimatedBitmapWindow::GetClassId()) ? "AnimatedBitmapWindow"
@@ -456,7 +458,8 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
             "Button=TVButton/TButton", "OptionsWindow=Options", "SelectPlayerWindow=TSelectPlayer",
             "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
             "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=DialogWindow", "Map=Map",
-            "GameplayHud=GameplayHud", "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow",
+            "Gameplay=MKWGameplay", "GameplayHud=GameplayHud", "Slider=Slider",
+            "AnimatedBitmap=AnimatedBitmapWindow",
             "GameplayDialog=GameplayDialog", "TextScroll=TextScroll/GameWindow",
             "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);

@@ -31,6 +31,7 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 
 import audio  # noqa: E402
+import dev  # noqa: E402
 import formats  # noqa: E402
 import frontend  # noqa: E402
 import hud  # noqa: E402
@@ -43,13 +44,13 @@ SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 # The modules whose code decides the bytes of each kind of output: a change to one of them remakes
 # every output of that kind.
 SOURCES = {"sound": ("audio.py", "sounds.py"),
-           "image": ("formats.py", "frontend.py", "hud.py", "images.py", "paint.py", "sheets.py"),
+           "image": ("dev.py", "formats.py", "frontend.py", "hud.py", "images.py", "paint.py", "sheets.py"),
            "description": ("sheets.py",)}
 PACK_TOOL_PLACES = ("build/tools/tools/packbuild", "build/release/tools/packbuild",
                     "build/asan/tools/packbuild")
 # Every picture recipe: the menu, buttons and cursors (images.py), the other front-end screens and
 # the scene's HUD and tutorial prompts.
-PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES)
+PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES)
 GITIGNORE_HEADER = ("# Made by tools/assetgen (gen.py --gitignore) and not committed: "
                     "`make assets` regenerates them.\n")
 

@@ -154,4 +154,11 @@ HUD = [
     image("tutorial/dialog.png", "tutorial_dialog", size=(320, 120)),
 ]
 
-ENTRIES = SOUNDS + IMAGES + FRONT_END + HUD + [Entry(SOUND_PACK, "pack")]
+# The development location: two backdrops and its cursor.
+DEV = [
+    image("dev/bg_a.png", "dev_background", size=(800, 600), top=(70, 110, 160)),
+    image("dev/bg_b.png", "dev_background", size=(800, 600), top=(150, 90, 60)),
+    image("dev/cursor.png", "dev_cursor", size=(32, 32)),
+]
+
+ENTRIES = SOUNDS + IMAGES + FRONT_END + HUD + DEV + [Entry(SOUND_PACK, "pack")]

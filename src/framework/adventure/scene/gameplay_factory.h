@@ -2,6 +2,8 @@
 // location's "entityinfo"; the game's factory knows the kinds, the base builds none.
 #pragma once
 
+#include "platform/strings/tstring.h"
+
 #include <memory>
 #include <vector>
 
@@ -19,3 +21,6 @@ public:
     virtual std::vector<std::shared_ptr<GameplayEntity>>
     CreateEntities(const TLuaTable& scene, const TLuaTable& entityInfo);
 };
+
+// Appends each string of `source` that `target` does not hold yet, in the source's order.
+void AppendMissingStrings(std::vector<TString>& target, const std::vector<TString>& source);

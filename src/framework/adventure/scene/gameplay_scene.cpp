@@ -443,3 +443,8 @@ std::vector<uint8_t> GameplayScene::TakePendingAnimations()
     mPendingAnimations.clear();
     return taken;
 }
+
+void GameplayScene::AddUniqueNames(const std::vector<TString>& names)
+{
+    AppendMissingStrings(mExtraAnimationNames, names);
+}

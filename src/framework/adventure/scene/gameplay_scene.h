@@ -98,6 +98,11 @@ public:
     const TString& GetName() const { return mName; }
     const TString& GetDialog() const { return mDialog; }
     const std::vector<TString>& GetPlaylist() const { return mPlaylist; }
+    // The location's playlist controller's index for this scene's music (-1 before it is added).
+    int32_t GetPlaylistIndex() const { return mPlaylistIndex; }
+    void SetPlaylistIndex(int32_t index) { mPlaylistIndex = index; }
+    // Appends the names not listed yet to the extra animation names, in order.
+    void AddUniqueNames(const std::vector<TString>& names);
     const std::vector<std::shared_ptr<GameplayEntity>>& GetEntities() const { return mEntities; }
     const std::vector<GameplayItem*>& GetItems() const { return mItems; }
     const std::vector<GameplayArea*>& GetAreas() const { return mAreas; }
@@ -127,6 +132,7 @@ protected:
     int32_t mAreaRevealStep = 0;
     int32_t mAreaRevealStart = 0;
     std::vector<TString> mPlaylist;
+    int32_t mPlaylistIndex = -1;
     std::vector<std::shared_ptr<GameplaySound>> mSounds;
     std::vector<GameplayItem*> mItems;
     std::vector<GameplayArea*> mAreas;

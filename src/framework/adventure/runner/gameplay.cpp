@@ -1,0 +1,468 @@
+// The runner's construction and destruction, its script functions, the outstanding-callback count,
+// the look-ups by name and the operations whose base does little or nothing.
+#include "framework/adventure/runner/gameplay.h"
+
+#include "framework/adventure/entities/gameplay_sound.h"
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/scene/gameplay_event.h"
+#include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/conversation/conversation_controller.h"
+#include "framework/core/delta_time.h"
+#include "framework/core/frame_services.h"
+#include "framework/core/settings.h"
+#include "framework/sound/audio_manager.h"
+#include "framework/sound/playlist.h"
+#include "framework/sound/sound_effect.h"
+#include "framework/widgets/cursor_overlay.h"
+#include "framework/widgets/model_portal.h"
+#include "framework/widgets/tool_tip.h"
+#include "script/lua_bind.h"
+#include "script/window_script_seam.h"
+#include "ui/window_manager.h"
+
+#include <utility>
+
+namespace
+{
+
+const char kSource[] = "gameplay";
+
+// In the order they are bound; cleared in the same order.
+constexpr const char* kScriptFunctions[] = {"HudLeftClick", "HudRightClick",
+                                            "GameplayStartAnimation", "GameplayEndAnimation",
+                                            "GameplayActivateEvent"};
+
+template <size_t Slot> void Forward(void* object, TM_Transform*, uint32_t id)
+{
+    static_cast<Gameplay*>(object)->RunCallbackSlot(Slot, id);
+}
+
+template <size_t... Slot>
+std::array<Callback, sizeof...(Slot)> MakeCallbacks(Gameplay* owner, std::index_sequence<Slot...>)
+{
+    return {Callback(owner, &Forward<Slot>)...};
+}
+
+} // namespace
+
+const uint16_t Gameplay::kTransitionIndices[6] = {0, 1, 2, 0, 2, 3};
+
+Gameplay::Gameplay()
+    : mTransitionTransform(&mTransitionSpec),
+      mModelPortals(std::make_shared<ModelPortalController>()),
+      mCallbacks(MakeCallbacks(this, std::make_index_sequence<kCallbackCount>()))
+{
+    if (Settings* settings = Settings::Instance())
+    {
+        // Looking a missing name up enters it empty, as the registry always did.
+        TWindow* overlay = settings->mOverlays["cursoroverlay"];
+        if (overlay != nullptr && overlay->IsKindOf(CursorOverlayController::GetClassId()))
+            mCursorOverlay = static_cast<CursorOverlayController*>(overlay);
+    }
+
+    for (CoverVertex& vertex : mTransitionQuad)
+        vertex = CoverVertex{0, 0, 0, 0, 0, 0, 0, 0};
+    mTransitionQuad[1].x = kCoverWidth;
+    mTransitionQuad[2].x = kCoverWidth;
+    mTransitionQuad[2].y = kCoverHeight;
+    mTransitionQuad[3].y = kCoverHeight;
+    mTransitionTransform.SetAlpha(1.0f);
+
+    if (DeltaTime* clock = DeltaTime::Instance())
+        mRandom.Seed(clock->GetFrameTime());
+
+    AddFlagBits(kWindowFocusable);
+    if (TWindowManager* manager = GetWindowManager())
+        manager->SetFocus(this);
+
+    if (lua_State* L = GetWindowScriptState())
+    {
+        LuaBindMember(L, kScriptFunctions[0], this, &Gameplay::HudLeftClick);
+        LuaBindMember(L, kScriptFunctions[1], this, &Gameplay::HudRightClick);
+        LuaBindMember(L, kScriptFunctions[2], this, &Gameplay::GameplayStartAnimation);
+        LuaBindMember(L, kScriptFunctions[3], this, &Gameplay::GameplayEndAnimation);
+        LuaBindMember(L, kScriptFunctions[4], this, &Gameplay::GameplayActivateEvent);
+    }
+}
+
+Gameplay::~Gameplay()
+{
+    if (mSaveOnClose != 0)
+        OnClose();
+    UnbindScriptFunctions();
+
+    if (AudioManager* audio = AudioManager::Instance())
+        for (int32_t index : GetSoundIndices())
+            if (index != 0)
+                audio->Stop(index, false);
+
+    // Without the overlay there is no cursor to put back.
+    if (mCursorOverlay != nullptr)
+    {
+        mCursorOverlay->FindCursor(mCursorDefault);
+        mCursorOverlay->RemoveCursor(mCursorPickup);
+        mCursorOverlay->RemoveCursor(mCursorRollover);
+        mCursorOverlay->RemoveCursor(mCursorInfo);
+    }
+    mAnimations.clear();
+}
+
+TWindow* Gameplay::Create()
+{
+    return new Gameplay();
+}
+
+TClassId Gameplay::GetClassId()
+{
+    return reinterpret_cast<TClassId>(&Gameplay::Create);
+}
+
+bool Gameplay::IsKindOf(TClassId id) const
+{
+    return id == GetClassId() || GameWindow::IsKindOf(id);
+}
+
+void Gameplay::UnbindScriptFunctions()
+{
+    lua_State* L = GetWindowScriptState();
+    if (L == nullptr)
+        return;
+    for (const char* name : kScriptFunctions)
+        LuaUnbindMemberIfBound(L, name, this);
+}
+
+const std::vector<int32_t> Gameplay::GetSoundIndices() const
+{
+    return {mSoundClickMiss, mSoundInventoryAppear, mSoundInventoryHover,
+            mSoundInventoryUnequip, mSoundAreaClick, mSoundAreaHilight,
+            mSoundAreaComplete, mSoundCrazyClick};
+}
+
+const TString& Gameplay::GetCursorName(int32_t kind) const
+{
+    switch (kind)
+    {
+    case 2:
+        return mCursorPickup;
+    case 3:
+        return mCursorRollover;
+    case 4:
+        return mCursorInfo;
+    case 5:
+        return mCursorHint;
+    case 7:
+        return mCursorLoading;
+    default:
+        return mCursorDefault;
+    }
+}
+
+// The script functions.
+
+void Gameplay::HudLeftClick()
+{
+    if (mHud == nullptr)
+        return;
+    mHudBusy = 1;
+    mHud->ArrangeInventory(-1, true, &mCallbacks[kHudScrolled]);
+}
+
+void Gameplay::HudRightClick()
+{
+    if (mHud == nullptr)
+        return;
+    mHudBusy = 1;
+    mHud->ArrangeInventory(1, true, &mCallbacks[kHudScrolled]);
+}
+
+void Gameplay::GameplayStartAnimation()
+{
+    ++mPendingCallbacks;
+    mGameplayState = kWaiting;
+}
+
+void Gameplay::GameplayEndAnimation()
+{
+    ReportCallback();
+}
+
+void Gameplay::GameplayActivateEvent(const TString& name)
+{
+    mNextEvent = FindEvent(name);
+}
+
+void Gameplay::ReportCallback()
+{
+    if (mPendingCallbacks == 0)
+        ReportError("Too many callbacks reported", kSource, __LINE__, false);
+    else
+        --mPendingCallbacks;
+    if (mPendingCallbacks == 0)
+    {
+        if (mGameplayState == kWaiting)
+            mGameplayState = kPlay;
+        SaveLocationState(false);
+    }
+}
+
+// The completion callbacks.
+
+void Gameplay::RunCallbackSlot(size_t slot, uint32_t argument)
+{
+    RunCallback(slot, argument);
+}
+
+void Gameplay::RunCallback(size_t slot, uint32_t argument)
+{
+    switch (slot)
+    {
+    case kItemArrived:
+        OnItemArrived(argument);
+        break;
+    case kConversationEnded:
+        EndConversation(argument);
+        break;
+    case kPlaceHud:
+        mHudBusy = 1;
+        mGameplayState = kPlay;
+        break;
+    case kHintSelectReady:
+    case kHudScrolled:
+        mHudBusy = 0;
+        break;
+    case kMinigameEnded:
+        EndMinigame(argument);
+        break;
+    case kEventDone:
+        ReportCallback();
+        if (mHud != nullptr)
+            mHud->SetButtonsEnabled(true);
+        SaveLocationState(false);
+        break;
+    case kCallbackReported:
+        ReportCallback();
+        break;
+    default:
+        // The end steps of areas, inventory use, held objects and named animations come with the
+        // event and inventory rules.
+        break;
+    }
+}
+
+Callback* Gameplay::NewSceneFadeInCallback()
+{
+    return new Callback(this, [](void* object, TM_Transform*, uint32_t)
+                        { static_cast<Gameplay*>(object)->OnSceneFadeInDone(); });
+}
+
+Callback* Gameplay::NewReleaseInputCallback()
+{
+    return new Callback(this, [](void* object, TM_Transform*, uint32_t)
+                        { static_cast<Gameplay*>(object)->ReleaseInput(); });
+}
+
+// Look-ups.
+
+namespace
+{
+
+template <class T> T* FindNamed(const std::vector<std::shared_ptr<T>>& list, const TString& name)
+{
+    for (const std::shared_ptr<T>& object : list)
+        if (object != nullptr && object->GetName() == name)
+            return object.get();
+    return nullptr;
+}
+
+template <class T, class Find>
+T* FindInScenes(const std::vector<std::shared_ptr<GameplayScene>>& scenes, Find find)
+{
+    for (const std::shared_ptr<GameplayScene>& scene : scenes)
+        if (T* found = find(*scene))
+            return found;
+    return nullptr;
+}
+
+} // namespace
+
+GameplayInventory* Gameplay::FindInventory(const TString& name) const
+{
+    return FindNamed(mInventory, name);
+}
+
+GameplayEvent* Gameplay::FindEvent(const TString& name) const
+{
+    return FindNamed(mEvents, name);
+}
+
+GameplayScene* Gameplay::FindScene(const TString& name) const
+{
+    return FindNamed(mScenes, name);
+}
+
+GameplayAnimation* Gameplay::FindAnimation(const TString&) const
+{
+    // Animations are built with the layer animation rules; until then the list stays empty.
+    return nullptr;
+}
+
+GameplayArea* Gameplay::FindArea(const TString& name) const
+{
+    return FindInScenes<GameplayArea>(mScenes, [&](GameplayScene& s) { return s.FindArea(name); });
+}
+
+GameplayItem* Gameplay::FindItem(const TString& name) const
+{
+    return FindInScenes<GameplayItem>(mScenes, [&](GameplayScene& s) { return s.FindItem(name); });
+}
+
+GameplayLayer* Gameplay::FindLayer(const TString& name) const
+{
+    return FindInScenes<GameplayLayer>(mScenes,
+                                       [&](GameplayScene& s) { return s.FindLayer(name); });
+}
+
+GameplayParticle* Gameplay::FindParticle(const TString& name) const
+{
+    return FindInScenes<GameplayParticle>(mScenes,
+                                          [&](GameplayScene& s) { return s.FindParticle(name); });
+}
+
+GameplaySound* Gameplay::FindSound(const TString& name) const
+{
+    return FindInScenes<GameplaySound>(mScenes,
+                                       [&](GameplayScene& s) { return s.FindSound(name); });
+}
+
+// Inherited operations.
+
+void Gameplay::Draw()
+{
+    GameWindow::Draw();
+}
+
+void Gameplay::PostDraw()
+{
+    GameWindow::PostDraw();
+}
+
+bool Gameplay::Animate()
+{
+    const bool result = GameWindow::Animate();
+    Update();
+    return result;
+}
+
+void Gameplay::Update() {}
+
+void Gameplay::Pause()
+{
+    PauseGame();
+}
+
+void Gameplay::Resume()
+{
+    ResumeGame();
+}
+
+void Gameplay::OnClose()
+{
+    // The saved-state rules write the profile's entry; until then closing only stops saving.
+    mSaveOnClose = 0;
+}
+
+bool Gameplay::RecreateTextures()
+{
+    return true;
+}
+
+void Gameplay::OnFadeInDone()
+{
+    GameWindow::OnFadeInDone();
+}
+
+// Own operations whose base is small.
+
+void Gameplay::DrawExtra() {}
+
+std::vector<GameplayInventory*> Gameplay::GetHintableInventory()
+{
+    return {};
+}
+
+void Gameplay::StartConversation(const TString&, Callback*) {}
+void Gameplay::BeginHintSelect() {}
+void Gameplay::HintInventory(GameplayInventory*, bool) {}
+void Gameplay::DisarmHint() {}
+
+bool Gameplay::HasValidHintTarget()
+{
+    return false;
+}
+
+bool Gameplay::FindAreaForInventory(GameplayInventory*)
+{
+    return false;
+}
+
+bool Gameplay::LoadLocationState()
+{
+    return false;
+}
+
+void Gameplay::SaveLocationState(bool) {}
+void Gameplay::LoadExtraState(const uint8_t*, size_t) {}
+void Gameplay::SaveExtraState(std::vector<uint8_t>&) {}
+
+bool Gameplay::IsLocationDone()
+{
+    return false;
+}
+
+void Gameplay::UnequipInventory() {}
+void Gameplay::UseInventory(GameplayInventory*, GameplayArea*) {}
+void Gameplay::OnItemFound(GameplayItem*) {}
+void Gameplay::PauseGame() {}
+void Gameplay::ResumeGame() {}
+void Gameplay::StartMinigame(uint32_t) {}
+
+TString Gameplay::GetHintToolTipText()
+{
+    return TString();
+}
+
+void Gameplay::HandleHudInventoryMouse() {}
+
+void Gameplay::AddPlayTime(uint32_t ms)
+{
+    // Unsigned: wraps at 2^32 ms.
+    mPlayTime += ms;
+}
+
+void Gameplay::CheckTutorials() {}
+void Gameplay::HandleTutorialMouse(const TPoint&, TString&) {}
+
+bool Gameplay::HandleMedallionMouse()
+{
+    return false;
+}
+
+bool Gameplay::ExtraCondition()
+{
+    return false;
+}
+
+void Gameplay::UpdateToolTips(const TString&, const TString&, const TString&, const TPoint&,
+                              const TVec4&)
+{
+}
+
+void Gameplay::OnItemArrived(uint32_t) {}
+void Gameplay::EndConversation(uint32_t) {}
+void Gameplay::EndMinigame(uint32_t) {}
+void Gameplay::ReleaseInput() {}
+void Gameplay::ActivateEvent() {}
+void Gameplay::CompleteArea(GameplayArea*) {}
+void Gameplay::SetCursorByName(const TString&) {}
+void Gameplay::OnSceneFadeInDone() {}

@@ -1,0 +1,297 @@
+// Gameplay: the full-screen window that runs one location: its scenes and their entities, the
+// script-defined events and animations, the inventory objects, the HUD, the location's sounds and
+// cursors and the miss-click penalty. The game's runner derives from it and overrides by slot.
+#pragma once
+
+#include "framework/screens/game_window.h"
+#include "framework/transforms/transform_manager.h"
+#include "platform/maths/random.h"
+#include "render/renderer/draw_spec.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+class ConversationController;
+class CursorOverlay;
+class CursorOverlayController;
+class GameplayAnimation;
+class GameplayArea;
+class GameplayEvent;
+class GameplayFactory;
+class GameplayHud;
+class GameplayInventory;
+class GameplayItem;
+class GameplayLayer;
+class GameplayParticle;
+class GameplayScene;
+class GameplaySound;
+class GameplayToolTip;
+class GameplayTutorialController;
+class ModelPortalController;
+class PlaylistController;
+class SoundEffect;
+class TLuaTable;
+class ToolTip;
+
+class Gameplay : public GameWindow
+{
+public:
+    // The gameplay states; the game adds 3, 10, 11 and 12.
+    enum : int32_t
+    {
+        kPlay = 0,
+        kConversation = 1,
+        kSceneSwitch = 2,
+        kMinigame = 4,
+        kHintSelect = 5,
+        kWaiting = 6,
+        kFirstFrame = 7,
+        kSceneLoading = 8,
+        kSceneFadingIn = 9
+    };
+    // The completion callbacks, by their place in the table.
+    enum : size_t
+    {
+        kItemArrived = 0,
+        kAreaCompleted,
+        kInventoryUsed,
+        kAreaGroupDone,
+        kConversationEnded,
+        kPlaceHud,
+        kHintSelectReady,
+        kMinigameEnded,
+        kHudScrolled,
+        kInventoryReturned,
+        kEventDone,
+        kAnimationDone,
+        kCallbackReported,
+        kCallbackCount
+    };
+
+    Gameplay();
+    ~Gameplay() override;
+
+    static TWindow* Create();
+    static TClassId GetClassId();
+
+    const char* GetClassName() const override { return "Gameplay"; }
+    bool IsKindOf(TClassId id) const override;
+    void PostInit(TWindowStyle& style) override;
+    void Draw() override;
+    void PostDraw() override;
+    // The frame step the toolkit calls: the window's own, then the location's `Update`.
+    bool Animate() override;
+    virtual void Update();
+    void Pause() override;
+    void Resume() override;
+    void OnClose() override;
+    bool Refresh() override { return RecreateTextures(); }
+    virtual bool RecreateTextures();
+    void OnFadeInDone() override;
+
+    virtual void DrawExtra();
+    virtual std::vector<GameplayInventory*> GetHintableInventory();
+    virtual void StartConversation(const TString& name, Callback* callback);
+    virtual void BeginHintSelect();
+    virtual void HintInventory(GameplayInventory* inventory, bool flag);
+    virtual void DisarmHint();
+    virtual bool HasValidHintTarget();
+    virtual bool FindAreaForInventory(GameplayInventory* inventory);
+    virtual bool LoadLocationState();
+    virtual void SaveLocationState(bool flag);
+    virtual void LoadExtraState(const uint8_t* data, size_t size);
+    virtual void SaveExtraState(std::vector<uint8_t>& out);
+    virtual std::shared_ptr<GameplayInventory> CreateInventory(const TLuaTable& table,
+                                                               const TLuaTable& inventoryInfo);
+    virtual std::shared_ptr<GameplayScene>
+    CreateScene(const TString& name, GameplayFactory& factory, const TLuaTable& scene,
+                const TLuaTable& entityInfo, const TLuaTable* playlist,
+                const TLuaTable& sceneInfo, const TString& minigame);
+    virtual std::shared_ptr<GameplayEvent> CreateEvent(const TLuaTable& table);
+    virtual std::shared_ptr<GameplayFactory> CreateFactory();
+    virtual bool IsLocationDone();
+    virtual void UnequipInventory();
+    virtual void UseInventory(GameplayInventory* inventory, GameplayArea* area);
+    virtual void OnItemFound(GameplayItem* item);
+    virtual void PauseGame();
+    virtual void ResumeGame();
+    virtual void StartMinigame(uint32_t minigame);
+    virtual TString GetHintToolTipText();
+    virtual void HandleHudInventoryMouse();
+    virtual void AddPlayTime(uint32_t ms);
+    virtual void CheckTutorials();
+    virtual void HandleTutorialMouse(const TPoint& point, TString& rollover);
+    virtual bool HandleMedallionMouse();
+    virtual bool ExtraCondition();
+    virtual void UpdateToolTips(const TString& inventoryText, const TString& hintText,
+                                const TString& basicText, const TPoint& point,
+                                const TVec4& color);
+    virtual void OnItemArrived(uint32_t argument);
+    virtual void EndConversation(uint32_t argument);
+    virtual void EndMinigame(uint32_t argument);
+    virtual void ReleaseInput();
+    virtual void ActivateEvent();
+    virtual void CompleteArea(GameplayArea* area);
+    virtual void SetCursorByName(const TString& name);
+
+    // One outstanding animation callback has arrived.
+    void ReportCallback();
+    // Where the completion callbacks' forwarders arrive.
+    void RunCallbackSlot(size_t slot, uint32_t argument);
+    Callback* GetCallback(size_t slot) { return &mCallbacks[slot]; }
+
+    // Look-ups by name: the location's own lists, then the scenes in order (first match wins).
+    GameplayInventory* FindInventory(const TString& name) const;
+    GameplayEvent* FindEvent(const TString& name) const;
+    GameplayScene* FindScene(const TString& name) const;
+    GameplayAnimation* FindAnimation(const TString& name) const;
+    GameplayArea* FindArea(const TString& name) const;
+    GameplayItem* FindItem(const TString& name) const;
+    GameplayLayer* FindLayer(const TString& name) const;
+    GameplayParticle* FindParticle(const TString& name) const;
+    GameplaySound* FindSound(const TString& name) const;
+
+    // The script functions.
+    void HudLeftClick();
+    void HudRightClick();
+    void GameplayStartAnimation();
+    void GameplayEndAnimation();
+    void GameplayActivateEvent(const TString& name);
+
+    int32_t GetGameplayState() const { return mGameplayState; }
+    int32_t GetPendingCallbacks() const { return mPendingCallbacks; }
+    uint32_t GetPlayTime() const { return mPlayTime; }
+    GameplayHud* GetHud() const { return mHud; }
+    GameplayScene* GetActiveScene() const { return mActiveScene; }
+    GameplayEvent* GetNextEvent() const { return mNextEvent; }
+    CursorOverlayController* GetCursorOverlay() const { return mCursorOverlay; }
+    int32_t GetLocationNumber() const { return mLocationNumber; }
+    const TVec4& GetToolTipColor() const { return mToolTipColor; }
+    int32_t GetLoadingCursorDelay() const { return mLoadingCursorDelay; }
+    const std::map<TString, TString>& GetGroupEvents() const { return mGroupEvents; }
+    const std::vector<std::shared_ptr<GameplayEvent>>& GetEvents() const { return mEvents; }
+    const std::vector<std::shared_ptr<GameplayInventory>>& GetInventory() const
+    {
+        return mInventory;
+    }
+    const std::vector<std::shared_ptr<GameplayScene>>& GetScenes() const { return mScenes; }
+    const std::vector<std::shared_ptr<GameplaySound>>& GetSounds() const { return mSounds; }
+    const std::vector<int32_t> GetSoundIndices() const;
+    PlaylistController* GetPlaylists() const { return mPlaylists.get(); }
+    const TString& GetCursorName(int32_t kind) const;
+    int32_t GetCrazyClickCount() const { return mCrazyClickCountToActivate; }
+    int32_t GetCrazyClickDuration() const { return mCrazyClickPathDuration; }
+    int32_t GetCrazyClickTime() const { return mCrazyClickTimeToRemoveClick; }
+    const TString& GetCrazyClickPath() const { return mCrazyClickPath; }
+    int32_t GetSceneTransitionTime() const { return mSceneTransitionTime; }
+    const std::vector<uint8_t>& GetStateBytes() const { return mStateBytes; }
+    ModelPortalController* GetModelPortals() const { return mModelPortals.get(); }
+
+protected:
+    // The completion callbacks' targets, by slot; the forwarders pass the call's id.
+    void RunCallback(size_t slot, uint32_t argument);
+    // New pairs for the transform manager, which deletes them.
+    Callback* NewSceneFadeInCallback();
+    Callback* NewReleaseInputCallback();
+    virtual void OnSceneFadeInDone();
+    // The loading steps after the global instructions were found; false at a fatal report.
+    bool LoadLocation(TWindowStyle& style, const TLuaTable& instructions);
+    bool LoadScenes(TWindowStyle& style, const TLuaTable& instructions);
+    void LoadAudio(const TLuaTable& audio);
+    void LoadSoundEffects(TWindowStyle& style, const TLuaTable& instructions);
+
+    uint8_t mPaused = 0;
+    uint8_t mLocationComplete = 0;
+    uint8_t mClickPending = 0;
+    uint8_t mHintRequested = 0;
+    uint8_t mHintRequestMode = 0;
+    uint8_t mHudBusy = 0;
+    uint8_t mSaveOnClose = 1;
+    uint8_t mBlockingAnimation = 0;
+    uint8_t mHintArmed = 0;
+    uint8_t mInputLocked = 0;
+    int32_t mPendingCallbacks = 0;
+    uint32_t mPlayTime = 0;
+    int32_t mLoadingCursorTimer = 0;
+    int32_t mLoadingCursorDelay = 0;
+    int32_t mGameplayState = kPlay;
+    GameplayHud* mHud = nullptr;
+    GameplayScene* mActiveScene = nullptr;
+    GameplayScene* mNextScene = nullptr;
+    GameplayEvent* mNextEvent = nullptr;
+    GameplayEvent* mDeferredEvent = nullptr;
+    GameplayInventory* mHeldInventory = nullptr;
+    GameplayInventory* mHintInventory = nullptr;
+    GameplayItem* mFlyingItem = nullptr;
+    uint32_t mCurrentMinigame = 0;
+    GameplayArea* mLastClickedArea = nullptr;
+    TString mPendingConversation;
+    TString mToolTipHintValidTarget;
+    TString mToolTipHintNoValidTarget;
+    TString mToolTipProgressBar;
+    TString mToolTipHintSelect;
+    int32_t mHintToolTipX = 0;
+    int32_t mHintToolTipY = 0;
+    TRandom mRandom;
+    std::shared_ptr<GameplayTutorialController> mTutorials;
+    std::shared_ptr<GameplayToolTip> mInventoryToolTip;
+    std::shared_ptr<ToolTip> mHintToolTip;
+    std::shared_ptr<ToolTip> mBasicToolTip;
+    TVec4 mToolTipColor{0, 0, 0, 0};
+    std::shared_ptr<ConversationController> mConversations;
+    std::vector<uint8_t> mAnimationIds;
+    std::vector<uint8_t> mStateBytes;
+    std::map<TString, TString> mGroupEvents;
+    std::shared_ptr<PlaylistController> mPlaylists;
+    // The scene switch's slice loader arrives with the frame update; the location number is kept
+    // beside it, as the playlist entry needs it.
+    int32_t mLocationNumber = 0;
+    TDrawSpec mTransitionSpec;
+    TM_Transform2D mTransitionTransform;
+    CoverVertex mTransitionQuad[4];
+    static const uint16_t kTransitionIndices[6];
+    CursorOverlayController* mCursorOverlay = nullptr;
+    int32_t mCursorKind = 0;
+    TString mCursorDefault;
+    TString mCursorPickup;
+    TString mCursorRollover;
+    TString mCursorInfo;
+    TString mCursorHint;
+    TString mCursorLoading;
+    std::shared_ptr<ModelPortalController> mModelPortals;
+    std::shared_ptr<CursorOverlay> mCrazyClickCursor;
+    std::shared_ptr<TM_Transform2D> mCrazyClickTransform;
+    int32_t mCrazyClickPathDuration = 0;
+    int32_t mCrazyClickCountToActivate = 0;
+    int32_t mCrazyClickTimeToRemoveClick = 0;
+    TString mCrazyClickPath;
+    std::vector<uint32_t> mMissClickTimes;
+    std::vector<std::shared_ptr<GameplayEvent>> mEvents;
+    std::vector<std::shared_ptr<GameplayInventory>> mInventory;
+    std::vector<std::shared_ptr<GameplayScene>> mScenes;
+    std::vector<std::shared_ptr<GameplaySound>> mSounds;
+    std::vector<std::shared_ptr<GameplayAnimation>> mAnimations;
+    std::shared_ptr<SoundEffect> mSoundItemClickHit;
+    std::shared_ptr<SoundEffect> mSoundHintShowItem;
+    std::shared_ptr<SoundEffect> mSoundInventoryEquip;
+    std::shared_ptr<SoundEffect> mSoundInventoryHint;
+    int32_t mSoundClickMiss = 0;
+    int32_t mSoundInventoryAppear = 0;
+    int32_t mSoundInventoryHover = 0;
+    int32_t mSoundInventoryUnequip = 0;
+    int32_t mSoundAreaClick = 0;
+    int32_t mSoundAreaHilight = 0;
+    int32_t mSoundAreaComplete = 0;
+    int32_t mSoundCrazyClick = 0;
+    int32_t mSceneTransitionTime = 0;
+    int32_t mPlaylistDialogFadeTime = 0;
+    float mPlaylistDialogVolume = 0;
+    std::array<Callback, kCallbackCount> mCallbacks;
+
+private:
+    // Each global is cleared only while it still calls this window.
+    void UnbindScriptFunctions();
+};
