@@ -459,9 +459,8 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
             "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
             "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=DialogWindow", "Map=Map",
             "Gameplay=MKWGameplay", "GameplayHud=GameplayHud", "Slider=Slider",
-            "AnimatedBitmap=AnimatedBitmapWindow",
-            "GameplayDialog=GameplayDialog", "TextScroll=TextScroll/GameWindow",
-            "ParticleWindow=ParticleSystemWindow"}));
+            "AnimatedBitmap=AnimatedBitmapWindow", "GameplayDialog=GameplayDialog",
+            "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
     EXPECT_EQ(gFramework.mMouseY, 45);
     EXPECT_TRUE(gFramework.mDownAfterPress);

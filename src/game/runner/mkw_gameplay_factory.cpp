@@ -17,7 +17,8 @@ const char kSource[] = "mkwgameplayfactory";
 using Entities = std::vector<std::shared_ptr<GameplayEntity>>;
 
 // Appends what `make` builds from each table value of the scene's list `key`.
-template <class Make> void BuildList(const TLuaTable& scene, const char* key, Entities& out, Make make)
+template <class Make>
+void BuildList(const TLuaTable& scene, const char* key, Entities& out, Make make)
 {
     std::unique_ptr<TLuaTable> list{scene.GetTable(key)};
     if (list == nullptr)
@@ -48,7 +49,8 @@ Entities MKWGameplayFactory::CreateEntities(const TLuaTable& scene, const TLuaTa
         return entities;
     }
     BuildList(scene, "items", entities,
-              [&](const TLuaTable& item) { return std::make_shared<GameplayItem>(item, *itemInfo); });
+              [&](const TLuaTable& item)
+              { return std::make_shared<GameplayItem>(item, *itemInfo); });
 
     std::unique_ptr<TLuaTable> areaInfo{entityInfo.GetTable("areainfo")};
     if (areaInfo == nullptr)
@@ -58,7 +60,8 @@ Entities MKWGameplayFactory::CreateEntities(const TLuaTable& scene, const TLuaTa
         return entities;
     }
     BuildList(scene, "areas", entities,
-              [&](const TLuaTable& area) { return std::make_shared<GameplayArea>(area, *areaInfo); });
+              [&](const TLuaTable& area)
+              { return std::make_shared<GameplayArea>(area, *areaInfo); });
 
     std::unique_ptr<TLuaTable> layerInfo{entityInfo.GetTable("layerinfo")};
     if (layerInfo == nullptr)
@@ -67,8 +70,10 @@ Entities MKWGameplayFactory::CreateEntities(const TLuaTable& scene, const TLuaTa
                     true);
         return entities;
     }
-    BuildList(scene, "layers", entities, [&](const TLuaTable& layer)
-              { return std::make_shared<GameplayLayer>(layer, *layerInfo, GameplayEntity::kTypeLayer); });
+    BuildList(
+        scene, "layers", entities,
+        [&](const TLuaTable& layer)
+        { return std::make_shared<GameplayLayer>(layer, *layerInfo, GameplayEntity::kTypeLayer); });
 
     std::unique_ptr<TLuaTable> textInfo{entityInfo.GetTable("textinfo")};
     if (textInfo == nullptr)
@@ -78,9 +83,11 @@ Entities MKWGameplayFactory::CreateEntities(const TLuaTable& scene, const TLuaTa
         return entities;
     }
     BuildList(scene, "text", entities,
-              [&](const TLuaTable& text) { return std::make_shared<GameplayText>(text, *textInfo); });
+              [&](const TLuaTable& text)
+              { return std::make_shared<GameplayText>(text, *textInfo); });
 
     BuildList(scene, "particles", entities,
-              [](const TLuaTable& particle) { return std::make_shared<GameplayParticle>(particle); });
+              [](const TLuaTable& particle)
+              { return std::make_shared<GameplayParticle>(particle); });
     return entities;
 }

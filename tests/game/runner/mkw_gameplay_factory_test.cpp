@@ -69,7 +69,8 @@ TEST_F(MKWGameplayFactoryTest, AMissingInfoTableEndsTheBuildingWithOneReport)
         {"{ areainfo = {}, layerinfo = {}, textinfo = {} }", {}, "iteminfo"},
         {"{ iteminfo = {}, layerinfo = {}, textinfo = {} }", {"i:40"}, "areainfo"},
         {"{ iteminfo = {}, areainfo = {}, textinfo = {} }", {"i:40", "a:50"}, "layerinfo"},
-        {"{ iteminfo = {}, areainfo = {}, layerinfo = {}, textinfo = 4 }", {"i:40", "a:50", "l:30"},
+        {"{ iteminfo = {}, areainfo = {}, layerinfo = {}, textinfo = 4 }",
+         {"i:40", "a:50", "l:30"},
          "textinfo"},
     };
     for (const auto& c : cases)

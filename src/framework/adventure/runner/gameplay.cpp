@@ -134,9 +134,8 @@ void Gameplay::UnbindScriptFunctions()
 
 const std::vector<int32_t> Gameplay::GetSoundIndices() const
 {
-    return {mSoundClickMiss, mSoundInventoryAppear, mSoundInventoryHover,
-            mSoundInventoryUnequip, mSoundAreaClick, mSoundAreaHilight,
-            mSoundAreaComplete, mSoundCrazyClick};
+    return {mSoundClickMiss, mSoundInventoryAppear, mSoundInventoryHover, mSoundInventoryUnequip,
+            mSoundAreaClick, mSoundAreaHilight,     mSoundAreaComplete,   mSoundCrazyClick};
 }
 
 const TString& Gameplay::GetCursorName(int32_t kind) const

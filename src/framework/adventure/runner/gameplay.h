@@ -108,8 +108,8 @@ public:
                                                                const TLuaTable& inventoryInfo);
     virtual std::shared_ptr<GameplayScene>
     CreateScene(const TString& name, GameplayFactory& factory, const TLuaTable& scene,
-                const TLuaTable& entityInfo, const TLuaTable* playlist,
-                const TLuaTable& sceneInfo, const TString& minigame);
+                const TLuaTable& entityInfo, const TLuaTable* playlist, const TLuaTable& sceneInfo,
+                const TString& minigame);
     virtual std::shared_ptr<GameplayEvent> CreateEvent(const TLuaTable& table);
     virtual std::shared_ptr<GameplayFactory> CreateFactory();
     virtual bool IsLocationDone();
@@ -127,8 +127,7 @@ public:
     virtual bool HandleMedallionMouse();
     virtual bool ExtraCondition();
     virtual void UpdateToolTips(const TString& inventoryText, const TString& hintText,
-                                const TString& basicText, const TPoint& point,
-                                const TVec4& color);
+                                const TString& basicText, const TPoint& point, const TVec4& color);
     virtual void OnItemArrived(uint32_t argument);
     virtual void EndConversation(uint32_t argument);
     virtual void EndMinigame(uint32_t argument);

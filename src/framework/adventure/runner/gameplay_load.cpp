@@ -132,7 +132,8 @@ bool Gameplay::LoadLocation(TWindowStyle& style, const TLuaTable& instructions)
                         : TVec4(0, 0, 0, 1);
     mSceneTransitionTime = style.GetInt("timescenetransition", 0);
     mPlaylistDialogFadeTime = style.GetInt("timeplaylistduringdialogfade", 0);
-    mPlaylistDialogVolume = static_cast<float>(style.GetNumber("volumeplaylistduringdialogfade", 0));
+    mPlaylistDialogVolume =
+        static_cast<float>(style.GetNumber("volumeplaylistduringdialogfade", 0));
     mLoadingCursorDelay = style.GetInt("loadingcursortimetoshow", 500);
 
     // The inventory tool tip and the tutorials come with their own classes.
@@ -153,7 +154,8 @@ bool Gameplay::LoadLocation(TWindowStyle& style, const TLuaTable& instructions)
 
     if (std::unique_ptr<TLuaTable> cursors = style.GetTableOnly("cursors"))
         if (mCursorOverlay != nullptr)
-            ForEachTable(*cursors, [&](TLuaTable& cursor) { mCursorOverlay->AddOverlayCursor(&cursor); });
+            ForEachTable(*cursors,
+                         [&](TLuaTable& cursor) { mCursorOverlay->AddOverlayCursor(&cursor); });
 
     if (std::unique_ptr<TLuaTable> crazy = style.GetTableOnly("crazyclick"))
     {
@@ -170,10 +172,12 @@ bool Gameplay::LoadLocation(TWindowStyle& style, const TLuaTable& instructions)
     LoadSoundEffects(style, instructions);
 
     if (std::unique_ptr<TLuaTable> events{instructions.GetTable("events")})
-        ForEachTable(*events, [&](TLuaTable& event) {
-            if (std::shared_ptr<GameplayEvent> made = CreateEvent(event))
-                mEvents.push_back(std::move(made));
-        });
+        ForEachTable(*events,
+                     [&](TLuaTable& event)
+                     {
+                         if (std::shared_ptr<GameplayEvent> made = CreateEvent(event))
+                             mEvents.push_back(std::move(made));
+                     });
     if (std::unique_ptr<TLuaTable> groups{instructions.GetTable("groupevents")})
     {
         TLuaObjectWrapper* key = nullptr;
@@ -192,13 +196,15 @@ bool Gameplay::LoadLocation(TWindowStyle& style, const TLuaTable& instructions)
             Fatal("Cannot find 'inventoryinfo' in Gameplay!", __LINE__);
             return false;
         }
-        ForEachTable(*objects, [&](TLuaTable& object) {
-            std::shared_ptr<GameplayInventory> made = CreateInventory(object, *info);
-            if (made == nullptr)
-                return;
-            mInventory.push_back(made);
-            made->Init(object, *info);
-        });
+        ForEachTable(*objects,
+                     [&](TLuaTable& object)
+                     {
+                         std::shared_ptr<GameplayInventory> made = CreateInventory(object, *info);
+                         if (made == nullptr)
+                             return;
+                         mInventory.push_back(made);
+                         made->Init(object, *info);
+                     });
     }
     return true;
 }
@@ -215,10 +221,10 @@ void Gameplay::LoadAudio(const TLuaTable& audio)
             *field = std::make_shared<SoundEffect>(*table);
 
     const std::pair<const char*, int32_t*> specifiers[] = {
-        {"clickmiss", &mSoundClickMiss},         {"inventoryappear", &mSoundInventoryAppear},
+        {"clickmiss", &mSoundClickMiss},           {"inventoryappear", &mSoundInventoryAppear},
         {"inventoryhover", &mSoundInventoryHover}, {"inventoryunequip", &mSoundInventoryUnequip},
-        {"areaclick", &mSoundAreaClick},         {"areahilight", &mSoundAreaHilight},
-        {"areacomplete", &mSoundAreaComplete},   {"crazyclick", &mSoundCrazyClick}};
+        {"areaclick", &mSoundAreaClick},           {"areahilight", &mSoundAreaHilight},
+        {"areacomplete", &mSoundAreaComplete},     {"crazyclick", &mSoundCrazyClick}};
     AudioManager* manager = AudioManager::Instance();
     for (const auto& [key, field] : specifiers)
     {
@@ -234,12 +240,14 @@ void Gameplay::LoadSoundEffects(TWindowStyle& style, const TLuaTable& instructio
     if (sounds == nullptr)
         return;
     const int32_t group = style.GetInt("soundeffectsgroupid", 0);
-    ForEachTable(*sounds, [&](TLuaTable& sound) {
-        // Written into the table itself, so the sound is built in that group.
-        if (group != 0)
-            sound.SetNumber("groupid", group);
-        mSounds.push_back(std::make_shared<GameplaySound>(sound));
-    });
+    ForEachTable(*sounds,
+                 [&](TLuaTable& sound)
+                 {
+                     // Written into the table itself, so the sound is built in that group.
+                     if (group != 0)
+                         sound.SetNumber("groupid", group);
+                     mSounds.push_back(std::make_shared<GameplaySound>(sound));
+                 });
 }
 
 bool Gameplay::LoadScenes(TWindowStyle& style, const TLuaTable& instructions)
@@ -293,10 +301,10 @@ bool Gameplay::LoadScenes(TWindowStyle& style, const TLuaTable& instructions)
             Log("Gameplay: scene '%s' has no table in the location; it is empty", name.c_str());
             table = MakeEmptyTable(instructions.GetState());
         }
-        const TString minigame = minigames != nullptr ? minigames->GetString(name.c_str()) : TString();
-        std::shared_ptr<GameplayScene> scene =
-            CreateScene(name, *factory, *table, *entityInfo, locationPlaylist.get(), *sceneInfo,
-                        minigame);
+        const TString minigame =
+            minigames != nullptr ? minigames->GetString(name.c_str()) : TString();
+        std::shared_ptr<GameplayScene> scene = CreateScene(
+            name, *factory, *table, *entityInfo, locationPlaylist.get(), *sceneInfo, minigame);
         if (scene == nullptr)
             continue;
         mScenes.push_back(scene);

@@ -40,12 +40,11 @@ struct ProbeGameplay : Gameplay
     int mSaves = 0;
 };
 
-const char kHud[] =
-    "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
-    "background = { image = 'hud/bg.png', x = 0, y = 0 }, "
-    "foreground = { image = 'hud/bg.png', x = 0, y = 0 }, "
-    "progressbar = { image = 'hud/bg.png', x = 600, y = 40 }, "
-    "inventorybounds = { x = 100, y = 510, w = 300, h = 80 } }";
+const char kHud[] = "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
+                    "background = { image = 'hud/bg.png', x = 0, y = 0 }, "
+                    "foreground = { image = 'hud/bg.png', x = 0, y = 0 }, "
+                    "progressbar = { image = 'hud/bg.png', x = 600, y = 40 }, "
+                    "inventorybounds = { x = 100, y = 510, w = 300, h = 80 } }";
 
 // The style keys every load needs; a test adds, replaces (a later key wins) or removes them.
 const char kStyle[] =
@@ -130,11 +129,10 @@ TEST_F(GameplayTest, TheCursorOverlayIsKeptOnlyWhenItIsOne)
     CursorOverlayController overlay;
     mSettings->mOverlays["cursoroverlay"] = &overlay;
     Run(kInstructions);
-    ProbeGameplay* kept =
-        Open(", cursordefault = 'arrow', cursorpickup = 'hand', cursors = { "
-             "{ main = { name = 'arrow', image = 'hud/bg.png' } }, "
-             "{ main = { name = 'hand', image = 'hud/bg.png' } } }",
-             "kept");
+    ProbeGameplay* kept = Open(", cursordefault = 'arrow', cursorpickup = 'hand', cursors = { "
+                               "{ main = { name = 'arrow', image = 'hud/bg.png' } }, "
+                               "{ main = { name = 'hand', image = 'hud/bg.png' } } }",
+                               "kept");
     EXPECT_EQ(kept->GetCursorOverlay(), &overlay);
     EXPECT_EQ(overlay.GetCursors().size(), 2u);
     // Going, it shows the default cursor and removes the pickup one.
@@ -206,16 +204,17 @@ TEST_F(GameplayTest, StartsAndEndsOfAnimationsCountCallbacks)
 
 TEST_F(GameplayTest, AFullLocationLoadsEveryListInTableOrder)
 {
-    ProbeGameplay* gameplay = Load(
-        "gameplayinstructions = { conversations = {}, scenes = { 'c', 'a', 'b' }, "
-        "a = {}, b = {}, c = {}, minigames = { a = 'puzzle' }, "
-        "events = { { name = 'e1' }, { name = 'e2' } }, "
-        "groupevents = { [1] = 'one', ['1'] = 'uno', g = 'e2' }, "
-        "inventory = { { name = 'i1' }, { name = 'i2' } }, "
-        "soundeffects = { { name = 's1', groupid = 9, sounds = {} }, { name = 's2', sounds = {} } }, "
-        "initial_event = 'e1', active_scene = 'a' }",
-        ", inventoryinfo = { barwidth = 0 }, soundeffectsgroupid = 3, playlistinfo = {}, "
-        "playlist = { location01 = { a = {}, b = {}, c = {} } }");
+    ProbeGameplay* gameplay =
+        Load("gameplayinstructions = { conversations = {}, scenes = { 'c', 'a', 'b' }, "
+             "a = {}, b = {}, c = {}, minigames = { a = 'puzzle' }, "
+             "events = { { name = 'e1' }, { name = 'e2' } }, "
+             "groupevents = { [1] = 'one', ['1'] = 'uno', g = 'e2' }, "
+             "inventory = { { name = 'i1' }, { name = 'i2' } }, "
+             "soundeffects = { { name = 's1', groupid = 9, sounds = {} }, { name = 's2', sounds = "
+             "{} } }, "
+             "initial_event = 'e1', active_scene = 'a' }",
+             ", inventoryinfo = { barwidth = 0 }, soundeffectsgroupid = 3, playlistinfo = {}, "
+             "playlist = { location01 = { a = {}, b = {}, c = {} } }");
     ASSERT_NE(gameplay, nullptr);
     EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kFirstFrame);
     EXPECT_NE(gameplay->GetHud(), nullptr);
@@ -283,10 +282,10 @@ TEST_F(GameplayTest, KeysTakeTheirDefaultsAndOddTypesDoNoHarm)
 
     // With "crazyclick" the penalty numbers are read.
     Close(odd);
-    ProbeGameplay* crazy = Load(kInstructions,
-                                ", crazyclick = { main = { name = 'c', image = 'hud/bg.png' } }, "
-                                "crazyclickcounttoactivate = 3, crazyclickpathduration = 900.7, "
-                                "crazyclicktimetoremoveclick = 1000, crazyclickpath = 'p.txt'");
+    ProbeGameplay* crazy =
+        Load(kInstructions, ", crazyclick = { main = { name = 'c', image = 'hud/bg.png' } }, "
+                            "crazyclickcounttoactivate = 3, crazyclickpathduration = 900.7, "
+                            "crazyclicktimetoremoveclick = 1000, crazyclickpath = 'p.txt'");
     EXPECT_EQ(crazy->GetCrazyClickCount(), 3);
     EXPECT_EQ(crazy->GetCrazyClickDuration(), 900);
     EXPECT_EQ(crazy->GetCrazyClickTime(), 1000);
@@ -301,10 +300,9 @@ TEST_F(GameplayTest, TheLocationNumberNamesItsPlaylist)
         std::snprintf(entry, sizeof entry, "location%02d", number);
         Run(kInstructions);
         const std::string name = "n" + std::to_string(number);
-        ProbeGameplay* gameplay =
-            Open(", locationnumber = " + std::to_string(number) + ", playlist = { " + entry +
-                     " = {} }",
-                 name.c_str());
+        ProbeGameplay* gameplay = Open(", locationnumber = " + std::to_string(number) +
+                                           ", playlist = { " + entry + " = {} }",
+                                       name.c_str());
         ASSERT_NE(gameplay, nullptr);
         EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kFirstFrame) << entry;
         EXPECT_EQ(gameplay->GetLocationNumber(), number);

@@ -1,0 +1,50 @@
+// End-to-end runs of the development location: it opens on a fixed step and its "leave" button
+// ends the program cleanly; a location script without its instructions is fatal and the program
+// ends by itself.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+
+namespace
+{
+using namespace e2etest;
+using Traces = std::vector<std::string>;
+
+class LocationTest : public ScreenProgramTest
+{
+};
+
+TEST_F(LocationTest, TheDevelopmentLocationOpensAndLeaveEndsTheProgram)
+{
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository,
+                        "focus gained\nwait 30\nshot open\nclick 770 30\nwait 30\nshot late\n",
+                        "start=scripts/dev/location.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    // Open with its HUD; the click ended the program before the later shot.
+    EXPECT_TRUE(fs::exists(mRoot / "open.png"));
+    EXPECT_FALSE(fs::exists(mRoot / "late.png"));
+}
+
+TEST_F(LocationTest, ALocationWithoutInstructionsIsFatalAndTheGameEnds)
+{
+    const fs::path game = CopyGame("content");
+    const fs::path location = game / "assets/scripts/dev/location.lua";
+    WriteFile(location, std::regex_replace(ReadFile(location), std::regex("gameplayinstructions ="),
+                                           "local unused ="));
+    int code = -1;
+    RunTraced(game, "focus gained\nwait 60\n", "start=scripts/dev/location.lua", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(ReadFile(LogFile()).find(
+                  "ERROR:Cannot find gameplayinstructions global table!   FILE:gameplay LINE:"),
+              std::string::npos)
+        << ReadFile(LogFile());
+}
+
+} // namespace
