@@ -27,6 +27,7 @@
 #include "framework/transforms/transform_manager.h"
 #include "framework/core/window_manager.h"
 #include "game/dev_dialog.h"
+#include "game/dialogs/mkw_dialog_window.h"
 #include "game/hiscore_store_link.h"
 #include "game/runner/mkw_gameplay.h"
 #include "platform/shell/application.h"
@@ -143,7 +144,7 @@ void RunExitList()
 
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
-// The dialog and the HUD are the framework's until the game's own take the names.
+// The HUD is the framework's until the game's own takes the name; the dialog is the game's.
 const TGameWindowType kGameWindowTypes[16] = {
     {"Button", &TVButton::Create},
     {"OptionsWindow", &Options::Create},
@@ -152,7 +153,7 @@ const TGameWindowType kGameWindowTypes[16] = {
     {"GameWindow", &GameWindow::Create},
     {"MainMenu", &TMainMenu::Create},
     {"TextEdit", &CustomTextEdit::Create},
-    {"DialogWindow", &DialogWindow::Create},
+    {"DialogWindow", &MKWDialogWindow::Create},
     {"Map", &Map::Create},
     {"Gameplay", &MKWGameplay::Create},
     {"GameplayHud", &GameplayHud::Create},

@@ -180,6 +180,32 @@ TEST_F(FrontEndTest, ThePauseDialogOpenedByNameResumes)
     ExpectMatchesGolden(Shot("pause"), "front_pause.png");
 }
 
+// The quit question opened by name: wax runs down its face, so shots half a second apart differ
+// inside the dialog, once it rests, and nowhere outside it.
+TEST_F(FrontEndTest, WaxRunsDownTheQuitQuestion)
+{
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository,
+                        "focus gained\nwait 60\nshot q1\nwait 30\nshot q2\nwait 30\nshot q3\n"
+                        "close\n",
+                        "start=scripts/quitverify.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    const Picture shots[] = {Shot("q1"), Shot("q2"), Shot("q3")};
+    // The question's face: 360 x 200 at (220, 200).
+    for (size_t i = 0; i + 1 < std::size(shots); ++i)
+    {
+        ASSERT_EQ(shots[i].mWidth, 800u) << i;
+        EXPECT_FALSE(Crop(shots[i], 220, 200, 360, 200).mPixels ==
+                     Crop(shots[i + 1], 220, 200, 360, 200).mPixels)
+            << i << ": no wax ran";
+        EXPECT_TRUE(Crop(shots[i], 0, 0, 800, 190).mPixels ==
+                    Crop(shots[i + 1], 0, 0, 800, 190).mPixels)
+            << i << ": a change above the question";
+    }
+}
+
 // Spoilt content: a copy of the content with one change, run with its own input; the log says
 // what is wrong and the game ends cleanly, by itself or on a close request.
 struct BadContent

@@ -28,6 +28,7 @@
 #include "framework/transforms/transform_manager.h"
 #include "framework/core/window_manager.h"
 #include "game/game_main.h"
+#include "game/dialogs/mkw_dialog_window.h"
 #include "game/hiscore_store_link.h"
 #include "platform/shell/application.h"
 #include "platform/config/config.h"
@@ -242,6 +243,7 @@ std::string KindOf(TWindow* window)
         : window->IsKindOf(SplashScreen::GetClassId())         ? "SplashScreen"
         : window->IsKindOf(TMainMenu::GetClassId())            ? "TMainMenu"
         : window->IsKindOf(TextScroll::GetClassId())           ? "TextScroll"
+        : window->IsKindOf(MKWDialogWindow::GetClassId())      ? "MKWDialogWindow/DialogWindow"
         : window->IsKindOf(DialogWindow::GetClassId())         ? "DialogWindow"
         : window->IsKindOf(Map::GetClassId())                  ? "Map"
         : window->IsKindOf(Slider::GetClassId())               ? "Slider"
@@ -457,8 +459,8 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
         (std::vector<std::string>{
             "Button=TVButton/TButton", "OptionsWindow=Options", "SelectPlayerWindow=TSelectPlayer",
             "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
-            "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=DialogWindow", "Map=Map",
-            "Gameplay=MKWGameplay", "GameplayHud=GameplayHud", "Slider=Slider",
+            "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=MKWDialogWindow/DialogWindow",
+            "Map=Map", "Gameplay=MKWGameplay", "GameplayHud=GameplayHud", "Slider=Slider",
             "AnimatedBitmap=AnimatedBitmapWindow", "GameplayDialog=GameplayDialog",
             "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
