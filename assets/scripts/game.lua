@@ -38,6 +38,15 @@ function DimmedDialog(name, dialog)
     }
 end
 
+-- The metrics words: one session record for the whole run (the game's version, the time spent on
+-- the menu and the time spent playing), written when the game ends. Without a metrics handler
+-- (the settings "glintview" and "postmetrics") these only store values.
+SetState("begin-session", "session")
+SetState("add-value", GetGameVersion())
+SetState("add-timer", "menu")
+SetState("add-timer", "playing")
+SetState("end-session", "")
+
 -- Where the game is and where it goes next: the name of the screen modal the pause dialog leaves
 -- for the menu, and the outcome of the statements the program runs by name, whose return values
 -- do not reach the dialog that waits for them.
@@ -65,7 +74,9 @@ function StartPlaying()
     end
     Trace("profile " .. GetCurrentUserName())
     LoadProfile()
+    SetState("menu", 0)
     PlayGame()
+    SetState("menu", 1)
 end
 
 function PlayGame()

@@ -74,6 +74,7 @@ MakeDialog {
     },
 }
 SetWelcomeName()
+SetState("menu", 1)
 -- Whom the menu greets, for the tests.
 if GetCurrentUserName() == "" then
     Trace("menu")

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -37,20 +38,34 @@ protected:
         return mRoot / "data/Tovrix/Murkwell" / name;
     }
 
-    // The tags of the metrics file's records, in order.
-    std::vector<std::string> Tags() const
+    // The metrics file's records, each without its time stamp line: "tag" then ",field"s.
+    std::vector<std::string> Records() const
     {
         std::string text = ReadFile(UserFile("metrics.txt"));
-        std::vector<std::string> tags;
+        std::vector<std::string> records;
         size_t start = 0;
         while (start < text.size())
         {
             size_t end = text.find("\r\n", start);
             if (end == std::string::npos)
                 break;
-            tags.push_back(text.substr(start, text.find(',', start) - start));
+            std::string record = text.substr(start, end - start);
+            size_t stamp = record.find(",The current date/time is: ");
+            size_t line = record.find('\n');
+            if (stamp != std::string::npos && line != std::string::npos)
+                record.erase(stamp, line + 1 - stamp);
+            records.push_back(record);
             start = end + 2;
         }
+        return records;
+    }
+
+    // The tags of the metrics file's records, in order.
+    std::vector<std::string> Tags() const
+    {
+        std::vector<std::string> tags;
+        for (const std::string& record : Records())
+            tags.push_back(record.substr(0, record.find(',')));
         return tags;
     }
 
@@ -84,15 +99,26 @@ TEST_F(MetricsProgramTest, GlintviewWritesTheSummaryAndPlayTimeAndASecondRunAdds
     RunTraced(game, kMenuThenClose, "", code);
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
-    EXPECT_EQ(Tags(), (std::vector<std::string>{"DxInfo", "DxDiagNames", "DxDiag"}));
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"session", "DxInfo", "DxDiagNames", "DxDiag"}));
     EXPECT_TRUE(fs::exists(UserFile("dxdiag.xml")));
     uint32_t first = PlayTime();
     EXPECT_GT(first, 0u);
+    // The version, the time on the menu (shown after the card and the splash screen, about
+    // 8 s of the fixed step's time) and no time playing.
+    std::vector<std::string> records = Records();
+    std::smatch session;
+    ASSERT_TRUE(std::regex_match(records[0], session,
+                                 std::regex("session,([0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+),"
+                                            "([0-9]+),0")))
+        << records[0];
+    uint32_t menu = static_cast<uint32_t>(std::stoul(session[2].str()));
+    EXPECT_GT(menu, 0u);
+    EXPECT_LT(menu, first);
 
     RunTraced(game, kMenuThenClose, "", code);
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(Tags(), (std::vector<std::string>{"DxInfo", "DxDiagNames", "DxDiag", "DxInfo",
-                                                "DxDiagNames", "DxDiag"}));
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"session", "DxInfo", "DxDiagNames", "DxDiag",
+                                                "session", "DxInfo", "DxDiagNames", "DxDiag"}));
     EXPECT_GT(PlayTime(), first);
 }
 
@@ -101,7 +127,7 @@ TEST_F(MetricsProgramTest, PostMetricsSendsTheRecordsAtExitAndKeepsThemWhenNobod
     fs::path game = GameWith("postmetrics");
     int refused = httptest::LoopbackServer::RefusedPort();
     EXPECT_EQ(RunOnRealClock(game, "site=127.0.0.1:" + std::to_string(refused)), 0);
-    EXPECT_EQ(Tags(), (std::vector<std::string>{"DxInfo", "DxDiagNames", "DxDiag"}));
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"session", "DxInfo", "DxDiagNames", "DxDiag"}));
 
     httptest::LoopbackServer server(200, "thanks");
     EXPECT_EQ(RunOnRealClock(game, "site=127.0.0.1:" + std::to_string(server.Port())), 0);
@@ -109,10 +135,28 @@ TEST_F(MetricsProgramTest, PostMetricsSendsTheRecordsAtExitAndKeepsThemWhenNobod
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].mTarget, "/servlet/exitStats");
     const std::string& body = requests[0].mBody;
-    size_t data = body.find("&game_data=DxInfo%2CThe%20current%20date%2Ftime%20is%3A%20");
+    size_t data = body.find("&game_data=session%2CThe%20current%20date%2Ftime%20is%3A%20");
     EXPECT_NE(data, std::string::npos) << body;
-    EXPECT_NE(body.find("\r\nDxInfo%2C", data), std::string::npos) << "both runs' records";
+    EXPECT_NE(body.find("\r\nsession%2C", data), std::string::npos) << "both runs' records";
     EXPECT_FALSE(fs::exists(UserFile("metrics.txt")));
+}
+
+TEST_F(MetricsProgramTest, AStartScreenThatSetsABlockGetsExactlyThatRecord)
+{
+    fs::path game = GameWith("glintview");
+    WriteFile(game / "assets/scripts/dev/metricsblock.lua", "SetState('level', 3)\n"
+                                                            "SetState('begin-status', 'blk')\n"
+                                                            "SetState('add-state', 'level')\n"
+                                                            "SetState('add-value', 'x12')\n"
+                                                            "SetState('add-value', 42)\n"
+                                                            "SetState('end-status', '')\n");
+    int code = -1;
+    RunTraced(game, "focus gained\nwait 5\nclose\n", "start=scripts/dev/metricsblock.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    std::vector<std::string> records = Records();
+    ASSERT_GE(records.size(), 1u);
+    EXPECT_EQ(records[0], "blk,3,\"x12\",42");
 }
 
 } // namespace
