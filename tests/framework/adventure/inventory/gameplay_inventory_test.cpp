@@ -229,7 +229,7 @@ TEST_F(InventoryTest, SavedRecordLayoutAndItsEdgeCases)
     const std::vector<uint8_t> record = Saved(*key);
     EXPECT_EQ(record, (std::vector<uint8_t>{0x81, 0xFF, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}));
 
-    // Part 9 has no bit: it comes back not found; the object is then not complete.
+    // The ninth part has no bit: it comes back not found; the object is then not complete.
     auto again = Make();
     again->mParts.assign(9, false);
     ASSERT_TRUE(again->RestoreState(record.data(), record.size()));
