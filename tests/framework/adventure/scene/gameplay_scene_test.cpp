@@ -85,7 +85,8 @@ TEST_F(SceneTest, ConstructionOrdersListsAndLinks)
     auto scene = Make(
         "{ dialog = 'intro', entities = { { name = 'a', depth = 5 }, { name = 'b', depth = 10 }, "
         "{ name = 'c', depth = 10 }, { name = 'd', depth = 1 }, { name = 'n', depth = -1 }, "
-        "{ kind = 'item', name = 'key', inventoryparts = { 1 } }, { kind = 'area', name = 'door' "
+        "{ kind = 'item', name = 'key', inventoryparts = { 1 } }, { kind = 'area', events = {}, "
+        "name = 'door' "
         "}, "
         "{ kind = 'layer', name = 'l1', parentlayer = 'l2' }, "
         "{ kind = 'layer', name = 'l2', parentlayer = 'gone' }, "
@@ -361,11 +362,12 @@ TEST_F(SceneTest, PendingAnimationsStopAt255)
 
 TEST_F(SceneTest, RevealAreasSkipsHoldingAndInactiveAreas)
 {
-    auto scene =
-        Make("{ entities = { { kind = 'area', name = 'a' }, { kind = 'area', name = 'b' }, "
-             "{ kind = 'area', name = 'c' }, { kind = 'area', name = 'd' }, "
-             "{ kind = 'area', name = 'e' } } }",
-             "{ showareadelay = 250, showareapredelay = 500 }");
+    auto scene = Make(
+        "{ entities = { { kind = 'area', events = {}, name = 'a' }, { kind = 'area', events = {}, "
+        "name = 'b', holdableinventory = { 'lamp' } }, "
+        "{ kind = 'area', events = {}, name = 'c' }, { kind = 'area', events = {}, name = 'd' }, "
+        "{ kind = 'area', events = {}, name = 'e' } } }",
+        "{ showareadelay = 250, showareapredelay = 500 }");
     auto object = Table("{ name = 'lamp' }");
     auto shared = Table("{}");
     GameplayInventory lamp(*object, *shared);
@@ -454,7 +456,8 @@ protected:
 
 TEST_F(PlacedSceneTest, PlacedObjectsAreListedOnceHitOnTheirPictureAndLetGo)
 {
-    auto scene = Make("{ entities = { { kind = 'area', name = 'shelf' }, { name = 'wall' } } }");
+    auto scene = Make("{ entities = { { kind = 'area', events = {}, name = 'shelf', "
+                      "holdableinventory = { 'lamp' } }, { name = 'wall' } } }");
     auto lamp = Object("lamp");
     auto key = Object("key");
     scene->AddInventory(lamp.get(), false, TVec2(100, 50), nullptr);
