@@ -6,6 +6,8 @@
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "framework/sound/sound_effect.h"
+#include "framework/transforms/transform_instructions.h"
+#include "framework/transforms/transform_manager.h"
 #include "script/lua_object_wrapper.h"
 
 #include <algorithm>
@@ -14,6 +16,8 @@ namespace
 {
 
 const char kSource[] = "gameplayarea";
+// The framework's S-curve for the image's fades.
+constexpr float kFadeSmoothing = -0.5f;
 
 } // namespace
 
@@ -174,8 +178,16 @@ void GameplayArea::LetGoInventory()
     mHeldInventoryName = TString();
 }
 
-// State changes. The fades of the animated changes come with the area's drawing; until then an
-// animated change ends as an instant one whose callback is due.
+// State changes. An animated change fades the image when it has an active or a completed frame
+// and a transform manager runs; otherwise it ends at once and its callback is due.
+
+void GameplayArea::StartImageFade(float end, int32_t ms, Callback* callback)
+{
+    auto* list = new TM_InstructionList;
+    list->push_back(
+        new TM_Alpha(static_cast<uint32_t>(std::max(ms, 0)), end, kFromCurrent, 0, kFadeSmoothing));
+    TransformManager::Instance()->AddTransform(&mSpriteTransform, list, callback, nullptr);
+}
 
 void GameplayArea::Activate(bool animate, Callback* callback)
 {
@@ -196,6 +208,13 @@ void GameplayArea::Show(bool animate, Callback* callback)
     }
     mFlags |= kShown;
     HoldCallback(callback);
+    if (animate && HasFrames() && TransformManager::Instance() != nullptr)
+    {
+        mSpriteTransform.SetAlpha(0.0f);
+        StartImageFade(1.0f, mTimeVisible, NewOwnCallback());
+        return;
+    }
+    mSpriteTransform.SetAlpha(1.0f);
     mCompletionPending = 1;
 }
 
@@ -209,6 +228,12 @@ void GameplayArea::Hide(bool animate, Callback* callback)
     }
     mFlags &= static_cast<uint8_t>(~kShown);
     HoldCallback(callback);
+    if (animate && TransformManager::Instance() != nullptr)
+    {
+        mSpriteTransform.SetAlpha(1.0f);
+        StartImageFade(0.0f, mTimeVisible, NewOwnCallback());
+        return;
+    }
     mCompletionPending = 1;
     if (!animate)
         ReleaseTextures();
@@ -216,10 +241,23 @@ void GameplayArea::Hide(bool animate, Callback* callback)
 
 void GameplayArea::Deactivate(bool animate, Callback* callback)
 {
+    if ((mFlags & kShown) != 0 && animate && HasFrames() && TransformManager::Instance() != nullptr)
+    {
+        mHeldCallback = callback;
+        StartImageFade(0.0f, mTimeVisible, new Callback(this, &GameplayArea::OnDeactivated));
+        return;
+    }
     mFlags &= static_cast<uint8_t>(~(kActive | kShown));
     HoldCallback(callback);
     if (animate)
         mCompletionPending = 1;
+}
+
+void GameplayArea::OnDeactivated(void* object, TM_Transform*, uint32_t)
+{
+    auto* area = static_cast<GameplayArea*>(object);
+    area->mFlags &= static_cast<uint8_t>(~(kActive | kShown));
+    area->GameplayEntity::Complete();
 }
 
 void GameplayArea::Complete(Callback* callback, bool animate)
@@ -233,12 +271,28 @@ void GameplayArea::Complete(Callback* callback, bool animate)
         mCompletionPending = 1;
         return;
     }
-    mFlags &= static_cast<uint8_t>(~(uint8_t{kActive} | kHilighted));
+    mFlags &= static_cast<uint8_t>(~kActive);
     HoldCallback(callback);
-    (void)animate;
+    if (animate && TransformManager::Instance() != nullptr)
+    {
+        // The callback waits for the fade's end.
+        mFlags |= kCompleting;
+        mSpriteTransform.SetAlpha(1.0f);
+        StartImageFade(0.0f, mTimeCompleteFade, new Callback(this, &GameplayArea::OnCompleted));
+        return;
+    }
+    mFlags &= static_cast<uint8_t>(~kHilighted);
     if (!mHasCompletedFrame)
         Hide(false, nullptr);
     mCompletionPending = 1;
+}
+
+void GameplayArea::OnCompleted(void* object, TM_Transform*, uint32_t)
+{
+    auto* area = static_cast<GameplayArea*>(object);
+    area->mFlags &= static_cast<uint8_t>(~(uint8_t{kActive} | kHilighted | kCompleting));
+    area->mSpriteTransform.SetAlpha(1.0f);
+    area->GameplayEntity::Complete();
 }
 
 // Saved bytes: the flag byte, the used flags eight a byte (the first event in the lowest bit),

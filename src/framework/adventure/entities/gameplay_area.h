@@ -3,7 +3,9 @@
 #pragma once
 
 #include "framework/adventure/entities/gameplay_entity.h"
+#include "framework/transforms/transform_target.h"
 #include "platform/maths/geometry.h"
+#include "render/renderer/draw_spec.h"
 
 #include <memory>
 #include <vector>
@@ -83,8 +85,15 @@ public:
     const TString& GetImage() const { return mImage; }
     const TVec2& GetPosition() const { return mPosition; }
     const TVec2& GetInventoryPosition() const { return mInventoryPosition; }
+    // The image's alpha, which the show, hide and completion fades move.
+    float GetImageAlpha() { return mSpriteTransform.GetAlpha(); }
 
 protected:
+    // One fade of the image's alpha (from its current value) with the transform's callback.
+    void StartImageFade(float end, int32_t ms, Callback* callback);
+    bool HasFrames() const { return mHasActiveFrame || mHasCompletedFrame; }
+    static void OnDeactivated(void* object, TM_Transform* target, uint32_t id);
+    static void OnCompleted(void* object, TM_Transform* target, uint32_t id);
     // The used flags' bytes: eight events a byte.
     size_t UsedBytes() const { return (mClickEvents.size() + 7) / 8; }
     const ClickEvent* MatchEvent(const TString& name) const;
@@ -119,4 +128,7 @@ protected:
     float mAlphaHilightMin = 0;
     int32_t mTimeVisible = 0;
     int32_t mTimeCompleteFade = 0;
+    TDrawSpec mImageSpec;
+    // Removes its transforms when the area goes, so no fade reaches a destroyed area.
+    TM_Transform2D mSpriteTransform{&mImageSpec};
 };

@@ -19,3 +19,14 @@ void AppendMissingStrings(std::vector<TString>& target, const std::vector<TStrin
         if (std::find(target.begin(), target.end(), name) == target.end())
             target.push_back(name);
 }
+
+bool CompareEntityDepth(const GameplayEntity& a, const GameplayEntity& b)
+{
+    return static_cast<uint32_t>(a.GetDepth()) > static_cast<uint32_t>(b.GetDepth());
+}
+
+void SortEntitiesByDepth(std::vector<std::shared_ptr<GameplayEntity>>& entities)
+{
+    std::stable_sort(entities.begin(), entities.end(),
+                     [](const auto& a, const auto& b) { return CompareEntityDepth(*a, *b); });
+}

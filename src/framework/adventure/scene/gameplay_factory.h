@@ -22,5 +22,10 @@ public:
     CreateEntities(const TLuaTable& scene, const TLuaTable& entityInfo);
 };
 
+// Greater depths first, compared as unsigned 32-bit numbers (a negative depth first of all);
+// equal depths keep their order.
+bool CompareEntityDepth(const GameplayEntity& a, const GameplayEntity& b);
+void SortEntitiesByDepth(std::vector<std::shared_ptr<GameplayEntity>>& entities);
+
 // Appends each string of `source` that `target` does not hold yet, in the source's order.
 void AppendMissingStrings(std::vector<TString>& target, const std::vector<TString>& source);

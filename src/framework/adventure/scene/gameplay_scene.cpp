@@ -37,12 +37,7 @@ GameplayScene::GameplayScene(GameplayFactory& factory, const TLuaTable& entityIn
 {
     mEntities = factory.CreateEntities(scene, entityInfo);
     std::erase(mEntities, nullptr);
-    // Greater depths first; depths compare as unsigned 32-bit numbers, so a negative one comes
-    // first of all. Equal depths keep the factory's order.
-    std::stable_sort(
-        mEntities.begin(), mEntities.end(),
-        [](const auto& a, const auto& b)
-        { return static_cast<uint32_t>(a->GetDepth()) > static_cast<uint32_t>(b->GetDepth()); });
+    SortEntitiesByDepth(mEntities);
     mDialog = scene.GetString("dialog");
     mAreaRevealStep = ScriptNumberToInt(sceneInfo.GetNumber("showareadelay", 0));
     mAreaRevealStart = ScriptNumberToInt(sceneInfo.GetNumber("showareapredelay", 0));

@@ -147,6 +147,45 @@ TEST_F(AreaTest, InstantChangesCallBackOnceAtTheNextUpdate)
     EXPECT_EQ(bare->GetFlags(), GameplayArea::kCompleted);
 }
 
+TEST_F(AreaTest, AnimatedChangesFadeTheImageAndCallBackAtTheEnd)
+{
+    const char kInfo[] = "{ timevisible = 200, timecompletefade = 300 }";
+    auto area = Area("{ events = {}, hasactiveframe = true, hascompletedframe = true }", kInfo);
+    auto frames = [&](int count)
+    {
+        for (int i = 0; i < count; ++i)
+            Step(16, [&] { area->Update(16); });
+    };
+    Calls calls;
+    area->Activate(true, &calls.mCallback);
+    EXPECT_EQ(area->GetImageAlpha(), 0.0f);
+    frames(6);
+    EXPECT_EQ(calls.mCount, 0);
+    frames(10);
+    EXPECT_EQ(calls.mCount, 1);
+    EXPECT_EQ(area->GetImageAlpha(), 1.0f);
+
+    // The completion passes through its own bit and ends once, on the completed frame.
+    area->Complete(&calls.mCallback, true);
+    EXPECT_EQ(area->GetFlags(),
+              GameplayEntity::kShown | GameplayArea::kCompleted | GameplayArea::kCompleting);
+    frames(10);
+    EXPECT_EQ(calls.mCount, 1);
+    EXPECT_LT(area->GetImageAlpha(), 1.0f);
+    frames(15);
+    EXPECT_EQ(calls.mCount, 2);
+    EXPECT_EQ(area->GetFlags(), GameplayEntity::kShown | GameplayArea::kCompleted);
+    EXPECT_EQ(area->GetImageAlpha(), 1.0f);
+
+    // A fade that still runs when the area goes reaches nothing.
+    auto going = Area("{ events = {}, hasactiveframe = true }", kInfo);
+    going->Activate(true, &calls.mCallback);
+    going->Deactivate(true, &calls.mCallback);
+    going.reset();
+    frames(20);
+    EXPECT_EQ(calls.mCount, 2);
+}
+
 TEST_F(AreaTest, SavedBytesCarryUsedFlagsAndTheHeldName)
 {
     std::string events = "events = { ";
