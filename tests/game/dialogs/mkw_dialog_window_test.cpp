@@ -231,7 +231,7 @@ TEST_F(MKWDialogWindowTest, IntervalsFollowTheTimesAndAStepEqualToTheRestSpawns)
     EXPECT_EQ(reversed->GetTimeToNextBlood(), 700u) << "a longest below the shortest";
 }
 
-TEST_F(MKWDialogWindowTest, StreaksAreBoundedPausedWithTheDialogAndDrawnPastItsFace)
+TEST_F(MKWDialogWindowTest, StreaksAreBoundedPausedWithTheDialogAndDrawnOverItsFace)
 {
     MKWDialogWindow* dialog = Open(std::string("blood = ") + kBlood + " }");
     ASSERT_NE(dialog, nullptr);
@@ -293,6 +293,23 @@ TEST_F(MKWDialogWindowTest, WithoutBloodItIsTheFrameworksDialogAndASecondFaceRes
     MKWDialogWindow* missing = Open("actualimage = 'none.png'");
     ASSERT_NE(missing, nullptr);
     EXPECT_EQ(missing->GetRect(), TRect(200, 100, 300, 150)) << "the face it had";
+}
+
+// Three streaks a fixed 200 ms apart on the 200 x 80 face, 500 ms after the first: the oldest
+// fully revealed and its drop falling, the youngest still fading in.
+TEST_F(MKWDialogWindowTest, ThreeStreaksAtFixedTimesMatchTheirGolden)
+{
+    MKWDialogWindow* dialog = Open(std::string("image = 'wide.png', timebloodmin = 200, "
+                                               "timebloodmax = 200, blood = ") +
+                                   kBlood +
+                                   ", widthmax = 200, widthallowance = 30, "
+                                   "heightallowance = 10, streakfadelength = 6 }");
+    ASSERT_NE(dialog, nullptr);
+    Frames(496);
+    ASSERT_EQ(dialog->GetStreaks().size(), 3u);
+    Paint();
+    rendertest::CompareWithGolden(*Data().mBackBuffer, {200, 100, 400, 180},
+                                  "mkw_dialog_streaks.png");
 }
 
 } // namespace
