@@ -101,6 +101,11 @@ void SetGameStateVolumeLink(TGameStateVolumeLink link)
     Links().mVolume = std::move(link);
 }
 
+const TGameStateVolumeLink& GetGameStateVolumeLink()
+{
+    return Links().mVolume;
+}
+
 void ScriptSetState(const TString& name, const TString& value)
 {
     if (TGameState* store = TGameState::Instance())

@@ -81,3 +81,5 @@ struct TGameStateVolumeLink
     std::function<void(float)> mSetMasterVolume;
 };
 void SetGameStateVolumeLink(TGameStateVolumeLink link);
+// The installed link, for others that silence the game (the portal bridge).
+const TGameStateVolumeLink& GetGameStateVolumeLink();

@@ -10,6 +10,7 @@
 #include "services/game_state.h"
 #include "services/host_pause.h"
 #include "services/metrics_handler.h"
+#include "services/portal_bridge.h"
 #include "services/xsell_window.h"
 #include "ui/window_script.h"
 
@@ -31,7 +32,15 @@ public:
     }
     bool QueryHostPause() override { return TGameState::QueryHostPause(); }
     void DestroyGameState() override { TGameState::Destroy(); }
-    uint32_t GetHostPauseTime() override { return ::GetHostPauseTime(); }
+    void InstallMsnHandler() override { ::InstallMsnHandler(); }
+    void InstallZylomHandler() override { ::InstallZylomHandler(); }
+    void InstallAolHandler() override { ::InstallAolHandler(); }
+    bool IsZylomHost() override { return ::IsZylomHost(); }
+    // Only the portals that pause count their pauses.
+    uint32_t GetHostPauseTime() override
+    {
+        return ::IsMsnHost() || ::IsZylomHost() ? ::GetHostPauseTime() : 0;
+    }
     void AddGlintviewHandler() override { TGameState::AddHandler(TGlintviewHandler::Create()); }
     void AddPostMetricsHandler() override { TGameState::AddHandler(TPostMetricsHandler::Create()); }
     int LoadAddOnModules() override { return ::LoadAddOnModules(); }
