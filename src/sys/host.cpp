@@ -1,7 +1,10 @@
 // Host-window channels: none by default, a recording one for tests.
 #include "sys/host.h"
 
+#include "sys/process.h"
+
 #include <algorithm>
+#include <cinttypes>
 
 namespace sys
 {
@@ -9,16 +12,109 @@ namespace
 {
 NoHost gNoHost;
 HostChannel* gChannel = &gNoHost;
+bool gEnvironmentRead = false;
+LogHost gLogHost;
+bool gLogHostOpen = false;
+
+void ReadEnvironment()
+{
+    if (gEnvironmentRead)
+        return;
+    gEnvironmentRead = true;
+    const std::string path = GetEnvironmentVariable("MURKWELL_HOST_LOG");
+    if (path.empty())
+        return;
+    if (!gLogHost.Open(path))
+    {
+        std::fprintf(stderr, "MURKWELL_HOST_LOG: %s cannot be written; no host\n", path.c_str());
+        return;
+    }
+    gLogHostOpen = true;
+    gChannel = &gLogHost;
+}
 } // namespace
 
 void SetHostChannel(HostChannel* channel)
 {
+    gEnvironmentRead = true;
     gChannel = channel ? channel : &gNoHost;
 }
 
 HostChannel& GetHostChannel()
 {
+    ReadEnvironment();
     return *gChannel;
+}
+
+void EndTestHostWindows()
+{
+    if (gLogHostOpen)
+        gLogHost.EndWindows();
+}
+
+bool LogHost::Open(const std::string& path)
+{
+    if (mFile)
+        std::fclose(mFile);
+    mFile = std::fopen(path.c_str(), "a");
+    mGone = false;
+    return mFile != nullptr;
+}
+
+LogHost::~LogHost()
+{
+    if (mFile)
+        std::fclose(mFile);
+}
+
+bool LogHost::IsWindow(WindowHandle window)
+{
+    return window != 0 && !mGone;
+}
+
+bool LogHost::Write(const char* kind, WindowHandle window, uint32_t message, WParam wParam,
+                    LParam lParam)
+{
+    if (!IsWindow(window) || !mFile)
+        return false;
+    std::fprintf(mFile, "%s %" PRIx64 " %" PRIx32 " %" PRIx64 " %" PRIx64 "\n", kind,
+                 uint64_t(window), message, uint64_t(wParam), uint64_t(lParam));
+    std::fflush(mFile);
+    return true;
+}
+
+LParam LogHost::SendMessage(WindowHandle window, uint32_t message, WParam wParam, LParam lParam)
+{
+    return Write("send", window, message, wParam, lParam) ? 1 : 0;
+}
+
+bool LogHost::PostMessage(WindowHandle window, uint32_t message, WParam wParam, LParam lParam)
+{
+    return Write("post", window, message, wParam, lParam);
+}
+
+bool LogHost::GetClientSize(WindowHandle window, int& width, int& height)
+{
+    if (!IsWindow(window))
+        return false;
+    width = 800;
+    height = 600;
+    return true;
+}
+
+WindowHandle LogHost::GetTopLevelAncestor(WindowHandle window)
+{
+    return IsWindow(window) ? window : 0;
+}
+
+bool LogHost::Minimize(WindowHandle window)
+{
+    return IsWindow(window);
+}
+
+bool LogHost::IsForeground(WindowHandle window)
+{
+    return IsWindow(window);
 }
 
 void RecordingHost::AddWindow(WindowHandle window, int width, int height, WindowHandle parent)

@@ -5,7 +5,9 @@
 
 #include "sys/window.h"
 
+#include <cstdio>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace sys
@@ -86,7 +88,39 @@ private:
     LParam mSendResult = 1;
 };
 
-// The installed channel (a NoHost until one is set). Null restores the NoHost. The channel stays
+// The host of whole-program test runs (MURKWELL_HOST_LOG=<file>): every non-zero window is a live
+// host window of 800 x 600 in the foreground, and each message to one becomes a line of the file,
+// "post|send <window> <message> <wParam> <lParam>" in hexadecimal, written at once.
+class LogHost : public HostChannel
+{
+public:
+    // False when the file cannot be opened for appending.
+    bool Open(const std::string& path);
+    // Every host window stops existing (the input script's "host gone").
+    void EndWindows() { mGone = true; }
+    ~LogHost() override;
+
+    bool IsWindow(WindowHandle window) override;
+    LParam SendMessage(WindowHandle window, uint32_t message, WParam wParam,
+                       LParam lParam) override;
+    bool PostMessage(WindowHandle window, uint32_t message, WParam wParam, LParam lParam) override;
+    bool GetClientSize(WindowHandle window, int& width, int& height) override;
+    WindowHandle GetTopLevelAncestor(WindowHandle window) override;
+    bool Minimize(WindowHandle window) override;
+    bool IsForeground(WindowHandle window) override;
+
+private:
+    bool Write(const char* kind, WindowHandle window, uint32_t message, WParam wParam,
+               LParam lParam);
+    std::FILE* mFile = nullptr;
+    bool mGone = false;
+};
+
+// Ends the windows of the test host installed from MURKWELL_HOST_LOG; nothing without one.
+void EndTestHostWindows();
+
+// The installed channel (a NoHost until one is set; at the first call, the test host when
+// MURKWELL_HOST_LOG names a file). Null restores the NoHost. The channel stays
 // owned by the caller.
 void SetHostChannel(HostChannel* channel);
 HostChannel& GetHostChannel();

@@ -4,11 +4,13 @@
 #include "sys/input_script.h"
 
 #include "sys/events.h"
+#include "sys/host.h"
 #include "sys/process.h"
 #include "sys/window.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <fstream>
@@ -27,6 +29,8 @@ constexpr int kShotPollLimit = 120;
 constexpr int kDragSteps = 4;
 // What one SDL text event holds.
 constexpr size_t kMaxTextBytes = 31;
+// Host commands arrive as WM_USER.
+constexpr uint32_t kHostCommandMessage = 1024;
 
 struct Step
 {
@@ -39,7 +43,9 @@ struct Step
         Text,
         Focus,
         Close,
-        Shot
+        Shot,
+        Host,
+        HostGone
     };
     Kind mKind = Kind::Wait;
     int mA = 0;
@@ -139,6 +145,12 @@ void AddSteps(std::deque<Step>& steps, const InputAction& action, const std::str
     case Kind::Close:
         steps.push_back(MakeStep(Step::Kind::Close));
         break;
+    case Kind::Host:
+        steps.push_back(MakeStep(Step::Kind::Host, a[0]));
+        break;
+    case Kind::HostGone:
+        steps.push_back(MakeStep(Step::Kind::HostGone));
+        break;
     case Kind::Shot:
         steps.push_back(MakeStep(Step::Kind::Shot, 0, 0, folder + action.mText + ".png"));
         break;
@@ -209,6 +221,13 @@ bool Perform(ScriptState& state, const Step& step)
                                             : WindowEventKind::FocusLost);
     case Step::Kind::Close:
         return PushWindowEvent(WindowEventKind::Close);
+    case Step::Kind::Host:
+        // As the host page does: the command reaches the main window's queue, which the pump reads
+        // even while the host holds the game.
+        return PostMessage(GetMainWindow(), kHostCommandMessage, WParam(uint32_t(step.mA)), 0);
+    case Step::Kind::HostGone:
+        EndTestHostWindows();
+        return false;
     case Step::Kind::Shot:
         state.mPendingShot = step.mText;
         state.mShotPolls = 0;
@@ -276,6 +295,29 @@ bool ParseInputLine(const std::string& line, InputAction& action, std::string& e
             return false;
         }
         action.mText = rest;
+        return true;
+    }
+    else if (word == "host")
+    {
+        std::string which;
+        in >> which;
+        if (which == "gone" && AtEnd(in))
+        {
+            action.mKind = Kind::HostGone;
+            return true;
+        }
+        // Any 32-bit number: the bridge takes unknown commands as plain numbers.
+        action.mKind = Kind::Host;
+        char* end = nullptr;
+        errno = 0;
+        const long long number = std::strtoll(which.c_str(), &end, 0);
+        if (which.empty() || errno != 0 || *end != 0 || number < INT32_MIN || number > INT32_MAX ||
+            !AtEnd(in))
+        {
+            error = "\"host\" takes a command number or gone";
+            return false;
+        }
+        a[0] = static_cast<int>(number);
         return true;
     }
     else if (word == "focus")

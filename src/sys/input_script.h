@@ -15,17 +15,19 @@ struct InputAction
 {
     enum class Kind
     {
-        Wait,  // wait <n>: n empty polls pass
-        Move,  // move <x> <y>
-        Down,  // down: the left button, where the pointer is
-        Up,    // up
-        Click, // click <x> <y>: move, down, up
-        Drag,  // drag <x1> <y1> <x2> <y2>: move, down, moves along the way, up
-        Key,   // key <virtual-key>: down and up
-        Text,  // text <utf-8>: the rest of the line
-        Focus, // focus lost|gained
-        Close, // close: a window close request
-        Shot   // shot <name>: the next presented frame as <name>.png beside the script
+        Wait,    // wait <n>: n empty polls pass
+        Move,    // move <x> <y>
+        Down,    // down: the left button, where the pointer is
+        Up,      // up
+        Click,   // click <x> <y>: move, down, up
+        Drag,    // drag <x1> <y1> <x2> <y2>: move, down, moves along the way, up
+        Key,     // key <virtual-key>: down and up
+        Text,    // text <utf-8>: the rest of the line
+        Focus,   // focus lost|gained
+        Close,   // close: a window close request
+        Shot,    // shot <name>: the next presented frame as <name>.png beside the script
+        Host,    // host <n>: a host command (WM_USER, wParam n) posted to the main window
+        HostGone // host gone: every window of the test host stops existing
     };
     Kind mKind = Kind::Wait;
     int mArgs[4] = {};

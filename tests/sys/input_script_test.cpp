@@ -4,12 +4,14 @@
 #include "support/files.h"
 #include "sys/clock.h"
 #include "sys/events.h"
+#include "sys/host.h"
 #include "sys/identity.h"
 #include "sys/input_script.h"
 #include "sys/window.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -55,6 +57,10 @@ TEST(InputScriptLineTest, BadLinesSayWhy)
         {"text", "\"text\" needs a text"},
         {"text 0123456789012345678901234567890123", "\"text\" takes at most 31 bytes"},
         {"shot ../escape", "\"shot\" needs a file name"},
+        {"host", "\"host\" takes a command number or gone"},
+        {"host 2147483648", "\"host\" takes a command number or gone"},
+        {"host 5 6", "\"host\" takes a command number or gone"},
+        {"host gone now", "\"host\" takes a command number or gone"},
     };
     for (const auto& [line, expected] : cases)
     {
@@ -198,3 +204,25 @@ TEST(GuidSeedTest, ASeedGivesTheSameMarkedSequence)
 }
 
 } // namespace
+
+TEST_F(InputScriptTest, HostCommandsReachTheMainWindowAndTheTestHostCanGo)
+{
+    sys::InputAction action;
+    std::string error;
+    ASSERT_TRUE(sys::ParseInputLine("host -2147483648", action, error));
+    EXPECT_EQ(action.mKind, Kind::Host);
+    EXPECT_EQ(action.mArgs[0], INT32_MIN);
+    ASSERT_TRUE(sys::ParseInputLine("host gone", action, error));
+    EXPECT_EQ(action.mKind, Kind::HostGone);
+
+    sys::LogHost host;
+    ASSERT_TRUE(host.Open((mScratch / "host.log").string()));
+    sys::SetHostChannel(&host);
+    EXPECT_TRUE(sys::IsWindow(0x4ab0));
+    testsupport::WriteFile(mScratch / "run.txt", "host 7\nhost 2147483647\n");
+    ASSERT_TRUE(sys::SetInputScript((mScratch / "run.txt").string()));
+    const std::string seven = std::to_string(1024) + ":7";
+    const std::string largest = std::to_string(1024) + ":65535";
+    EXPECT_EQ(Poll(4), (std::vector<std::string>{seven, "-", largest, "-"}));
+    sys::SetHostChannel(nullptr);
+}
