@@ -52,6 +52,9 @@ SetState("end-session", "")
 -- do not reach the dialog that waits for them.
 gScreen = nil
 gRoute = nil
+-- Platform time when "Play" started the game: the player's score is the play time, host pauses
+-- left out.
+gPlayStart = 0
 
 -- "Play": a player first (a new one when there is none), then the game. Until the locations
 -- exist, the game is its ending: the credits, then back to the menu.
@@ -82,6 +85,8 @@ end
 function PlayGame()
     gRoute = nil
     Trace("record " .. GetGameState() .. " " .. GetCurrentLocation(true))
+    gPlayStart = GetTimer()
+    SetState("gamemode", "adventure")
     Trace("credits")
     DisplayDialog { "scripts/credits.lua" }
 end
@@ -95,7 +100,10 @@ end
 -- A lost focus in a location, on the map or in the cut-scene.
 function ShowPauseDialog()
     Trace("pause")
-    if DisplayDialog { "scripts/pause.lua" } == "menu" then
+    SetState("pause", 1)
+    local choice = DisplayDialog { "scripts/pause.lua" }
+    SetState("pause", 0)
+    if choice == "menu" then
         gRoute = "menu"
         if gScreen ~= nil then
             DoPopModal(gScreen)
@@ -106,6 +114,8 @@ end
 -- A location is done: the game ends after the last one, the map follows the others.
 function LocationComplete()
     Trace("complete")
+    SetState("score", math.floor((GetTimer() - gPlayStart) / 1000))
+    SetState("breaknow", 1)
     gRoute = "end"
     if gScreen ~= nil then
         DoPopModal(gScreen)
