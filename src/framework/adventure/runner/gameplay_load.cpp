@@ -5,6 +5,7 @@
 #include "framework/adventure/entities/gameplay_sound.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/player_data.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
@@ -103,6 +104,8 @@ void Gameplay::PostInit(TWindowStyle& given)
     mNextEvent = FindEvent(instructions->GetString("initial_event"));
     mActiveScene = FindScene(instructions->GetString("active_scene"));
     mGameplayState = kFirstFrame;
+    if (PlayerData* player = PlayerData::Instance())
+        player->SetGameState(PlayerData::kInLocation);
 }
 
 bool Gameplay::LoadLocation(TWindowStyle& style, const TLuaTable& instructions)

@@ -6,6 +6,7 @@
 #include "framework/adventure/entities/gameplay_sound.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/player_data.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
@@ -68,12 +69,15 @@ protected:
         mManager->RegisterWindowType("Gameplay", &ProbeGameplay::Create);
         mManager->RegisterWindowType("GameplayHud", &GameplayHud::Create);
         Image("hud/bg.png", 800, 100, 0xFF303030);
+        mPlayer = std::make_unique<PlayerData>();
     }
     void TearDown() override
     {
         Run("gameplayinstructions = nil");
+        mPlayer.reset();
         ScreenTest::TearDown();
     }
+    std::unique_ptr<PlayerData> mPlayer;
 
     // A runner under the root named `name`, its style `style` plus `extra`, with a HUD unless
     // `hud` is false.
@@ -217,6 +221,7 @@ TEST_F(GameplayTest, AFullLocationLoadsEveryListInTableOrder)
              "playlist = { location01 = { a = {}, b = {}, c = {} } }");
     ASSERT_NE(gameplay, nullptr);
     EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kFirstFrame);
+    EXPECT_EQ(mPlayer->GetGameState(), PlayerData::kInLocation);
     EXPECT_NE(gameplay->GetHud(), nullptr);
     EXPECT_EQ(Names(gameplay->GetScenes()), (std::vector<std::string>{"c", "a", "b"}));
     EXPECT_EQ(Names(gameplay->GetEvents()), (std::vector<std::string>{"e1", "e2"}));
@@ -353,6 +358,7 @@ TEST_F(GameplayTest, EachMissingTableIsFatalAndStopsTheLoad)
         EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kPlay) << c.message;
         EXPECT_EQ(gameplay->GetActiveScene(), nullptr);
         EXPECT_EQ(gameplay->GetNextEvent(), nullptr);
+        EXPECT_EQ(mPlayer->GetGameState(), PlayerData::kNewGame);
         Close(gameplay);
     }
 }
