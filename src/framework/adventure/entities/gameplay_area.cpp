@@ -1,29 +1,58 @@
-// Areas: their keys, click events, the object laid on them, state changes and saved bytes.
+// Areas: their keys, click events, the object laid on them, state changes, frames and mask, the
+// hover pulse, particle effects and saved bytes.
 #include "framework/adventure/entities/gameplay_area.h"
 
+#include "framework/adventure/entities/gameplay_particle.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
+#include "framework/core/window_manager.h"
 #include "framework/sound/sound_effect.h"
 #include "framework/transforms/transform_instructions.h"
 #include "framework/transforms/transform_manager.h"
+#include "framework/widgets/mask_collision_sprite.h"
+#include "particles/lua_particle_system.h"
+#include "render/sprites/animated_texture.h"
+#include "render/textures/texture.h"
 #include "script/lua_object_wrapper.h"
+#include "script/script.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
 
 const char kSource[] = "gameplayarea";
-// The framework's S-curve for the image's fades.
+// The framework's S-curve for the image's fades; the hilight's fades are linear.
 constexpr float kFadeSmoothing = -0.5f;
+constexpr float kLinear = 1.0f;
+// A mask texel must reach this alpha to be hit.
+constexpr int kHitAlpha = 127;
+
+uint32_t Duration(int32_t ms)
+{
+    return static_cast<uint32_t>(std::max(ms, 0));
+}
+
+TM_InstructionList* AlphaList(int32_t ms, float end, float begin, int32_t delay, float smoothing)
+{
+    auto* list = new TM_InstructionList;
+    list->push_back(new TM_Alpha(Duration(ms), end, begin, Duration(delay), smoothing));
+    return list;
+}
 
 } // namespace
 
 GameplayArea::GameplayArea(const TLuaTable& area, const TLuaTable& areaInfo)
-    : GameplayEntity(area, kTypeArea)
+    : GameplayEntity(area, kTypeArea), mMaskSprite(MaskCollisionSprite::Create())
 {
+    mHilightSpec.mAlpha = 0.0f;
+    mMaskSprite->GetSpec().mFlags |= kDrawOrigin;
+    mParticleLocus.mWidth = 2;
+    mParticleSize.mWidth = 1;
+    mHilightCenter.mWidth = 2;
     std::unique_ptr<TLuaTable> events(area.GetTable("events"));
     if (events == nullptr)
     {
@@ -48,6 +77,8 @@ GameplayArea::GameplayArea(const TLuaTable& area, const TLuaTable& areaInfo)
         TVec2(static_cast<float>(ScriptNumberToInt(area.GetNumber("inventoryx", 0))),
               static_cast<float>(ScriptNumberToInt(area.GetNumber("inventoryy", 0)))) +
         mPosition;
+    mSpriteTransform.SetX(mPosition.x);
+    mSpriteTransform.SetY(mPosition.y);
 
     TLuaObjectWrapper* key = nullptr;
     while (TLuaTable* value = events->Next(&key))
@@ -59,9 +90,9 @@ GameplayArea::GameplayArea(const TLuaTable& area, const TLuaTable& areaInfo)
         delete value;
     }
 
-    mHilightCenter = TVec2(static_cast<float>(area.GetNumber("hilightcenterx", 0)),
-                           static_cast<float>(area.GetNumber("hilightcentery", 0)));
-    mHilightPath = area.GetString("path");
+    mHilightCenter.mValue[0] = static_cast<float>(area.GetNumber("hilightcenterx", 0));
+    mHilightCenter.mValue[1] = static_cast<float>(area.GetNumber("hilightcentery", 0));
+    mHilightPath.ParsePoint(area.GetString("path"));
     if (std::unique_ptr<TLuaTable> sounds{area.GetTable("sounds")})
     {
         TLuaObjectWrapper* at = nullptr;
@@ -84,26 +115,345 @@ GameplayArea::GameplayArea(const TLuaTable& area, const TLuaTable& areaInfo)
     mTimeCompleteFade = ScriptNumberToInt(areaInfo.GetNumber("timecompletefade", 0));
 }
 
-GameplayArea::~GameplayArea() = default;
-
-void GameplayArea::Draw(const TDrawSpec&) {}
-
-void GameplayArea::DrawEffects(const TDrawSpec&) {}
-
-void GameplayArea::Pause() {}
-
-void GameplayArea::Resume() {}
-
-TRect GameplayArea::GetRect(const TDrawSpec&)
+GameplayArea::~GameplayArea()
 {
-    return TRect(0, 0, 0, 0);
+    // The systems go before the vectors they read.
+    mCompleteParticles1.reset();
+    mCompleteParticles2.reset();
+    mHilightParticles.reset();
 }
 
-void GameplayArea::CreateTextures() {}
+void GameplayArea::Update(uint32_t elapsedMs)
+{
+    const auto step = static_cast<int32_t>(std::min<uint32_t>(elapsedMs, INT32_MAX));
+    for (std::shared_ptr<TLuaParticleSystem>* system :
+         {&mCompleteParticles1, &mCompleteParticles2, &mHilightParticles})
+    {
+        if (*system == nullptr)
+            continue;
+        (*system)->Update(step);
+        // A portal's hilight effect stays while the area is hilighted.
+        if (system == &mHilightParticles && (mFlags & kHilighted) != 0)
+            continue;
+        if ((*system)->GetParticleCount() == 0 &&
+            (*system)->GetScript()->GetGlobalNumber("gActive") == 0)
+            system->reset();
+    }
+    if (mSound != nullptr)
+        mSound->Update(elapsedMs);
+    GameplayEntity::Update(elapsedMs);
+}
 
-void GameplayArea::ReleaseTextures() {}
+// Drawing.
 
-void GameplayArea::Flash(int32_t) {}
+void GameplayArea::DrawFrame(int32_t frame, const TDrawSpec& parent)
+{
+    mSprite->SetFrame(frame);
+    mSprite->Draw(parent, -1);
+}
+
+void GameplayArea::Draw(const TDrawSpec& parent)
+{
+    if ((mFlags & kShown) == 0)
+        return;
+    if ((mFlags & kCompleting) != 0)
+    {
+        // The active image fades out while the completed one fades in as the alpha falls.
+        const float a = mSpriteTransform.GetAlpha();
+        if (mHasActiveFrame)
+        {
+            mSpriteTransform.SetAlpha(a <= 0.5f ? 2.0f * a : 1.0f);
+            DrawFrame(1, parent);
+        }
+        if (mHasCompletedFrame)
+        {
+            mSpriteTransform.SetAlpha(a >= 0.5f ? 2.0f * (1.0f - a) : 1.0f);
+            DrawFrame(mHasActiveFrame ? 2 : 1, parent);
+        }
+        mSpriteTransform.SetAlpha(a);
+        return;
+    }
+    if ((mFlags & kHilighted) != 0)
+    {
+        if (mHasActiveFrame)
+            DrawFrame(1, parent);
+        DrawFrame(0, mHilightSpec.Combine(parent));
+        return;
+    }
+    if ((mFlags & kCompleted) != 0)
+    {
+        if (mHasActiveFrame && mHasCompletedFrame)
+            DrawFrame(2, parent);
+        else if (mHasCompletedFrame)
+            DrawFrame(1, parent);
+        return;
+    }
+    if (mHasActiveFrame)
+        DrawFrame(1, parent);
+}
+
+void GameplayArea::DrawEffects(const TDrawSpec& parent)
+{
+    for (const auto& system : {mCompleteParticles1, mCompleteParticles2, mHilightParticles})
+        if (system != nullptr)
+            DrawParticlesAt(*system, parent);
+}
+
+void GameplayArea::Pause()
+{
+    if (TransformManager* manager = TransformManager::Instance())
+        manager->PauseTransforms(&mSpriteTransform);
+    if (mSound != nullptr)
+        mSound->Pause();
+}
+
+void GameplayArea::Resume()
+{
+    if (TransformManager* manager = TransformManager::Instance())
+        manager->ResumeTransforms(&mSpriteTransform);
+    if (mSound != nullptr)
+        mSound->Resume();
+}
+
+TRect GameplayArea::GetRect(const TDrawSpec& parent)
+{
+    const TDrawSpec spec = mSprite->GetSpec().Combine(parent);
+    const auto left = static_cast<int32_t>(std::trunc(spec.mMatrix.m[2][0] - spec.mOrigin.x));
+    const auto top = static_cast<int32_t>(std::trunc(spec.mMatrix.m[2][1] - spec.mOrigin.y));
+    const std::shared_ptr<TAnimatedTexture> texture = mSprite->GetAnimatedTexture();
+    const auto width = static_cast<int32_t>(texture ? texture->GetWidth() : 0);
+    const auto height = static_cast<int32_t>(texture ? texture->GetHeight() : 0);
+    return TRect(left, top, left + width, top + height);
+}
+
+// Textures and the mask.
+
+std::vector<TString> GameplayArea::GetTextureNames() const
+{
+    if ((mFlags & kShown) == 0)
+        return {};
+    return {mImage + mImageMaskSuffix};
+}
+
+std::vector<TString> GameplayArea::GetAnimationNames() const
+{
+    if ((mFlags & kShown) == 0)
+        return {};
+    return {mImage};
+}
+
+void GameplayArea::LoadTextures()
+{
+    if ((mFlags & kShown) == 0)
+        return;
+    mMaskTexture = TTexture::Get(mImage + mImageMaskSuffix, 0);
+    mSprite->SetTexture(TAnimatedTexture::Get(mImage, "", ""));
+}
+
+bool GameplayArea::CreateCollisionMask()
+{
+    if ((mFlags & kShown) == 0 || mMaskSprite->GetTexture() != nullptr)
+        return true;
+    if (mMaskTexture == nullptr || !mMaskSprite->CreateMask(mMaskTexture))
+    {
+        ReportError("CreateCollisionMask failed", kSource, __LINE__, false);
+        return false;
+    }
+    const std::shared_ptr<TAnimatedTexture> image = mSprite->GetAnimatedTexture();
+    mMaskSprite->GetSpec().mOrigin = image ? image->GetRegistration() : TVec2(0, 0);
+    mParticleLocus.mValue[0] = mSpriteTransform.GetX();
+    mParticleLocus.mValue[1] = mSpriteTransform.GetY();
+    mParticleSize.mValue[0] =
+        0.5f * static_cast<float>(std::max(mMaskTexture->GetWidth(), mMaskTexture->GetHeight()));
+    return true;
+}
+
+bool GameplayArea::RestoreTextures()
+{
+    return CreateCollisionMask();
+}
+
+bool GameplayArea::FinishTextures()
+{
+    // A mask file that is missing stays missing: asking again would hold the scene's loading
+    // for good. Only a mask that exists but could not be read is tried again.
+    return CreateCollisionMask() || mMaskTexture == nullptr;
+}
+
+void GameplayArea::CreateTextures()
+{
+    LoadTextures();
+    if (CreateCollisionMask())
+        return;
+    if (WindowManager* frames = WindowManager::Instance())
+        frames->SetTexturesPending();
+}
+
+void GameplayArea::ReleaseTextures()
+{
+    mMaskTexture.reset();
+    mSprite->SetTexture(nullptr);
+    mMaskSprite->ReleaseMasks();
+    if (mSound != nullptr)
+        mSound->Release();
+}
+
+// Hits.
+
+bool GameplayArea::HitTest(const TVec2& point)
+{
+    if ((mFlags & kActive) == 0)
+        return false;
+    const TDrawSpec& image = mSprite->GetSpec();
+    return mMaskSprite->HitTest(point, image, -1, -1) &&
+           mMaskSprite->HitTest(point, image, kHitAlpha, -1);
+}
+
+bool GameplayArea::TestInventoryDrop(GameplayInventory* inventory)
+{
+    if ((mFlags & kActive) == 0 || inventory == nullptr)
+        return false;
+    return mMaskSprite->CollidesWith(mSprite->GetSpec(), inventory->GetImageSprite()->GetSpec(),
+                                     inventory->GetMaskSprite());
+}
+
+// The hover hilight.
+
+bool GameplayArea::Hilight()
+{
+    StartHilightParticles();
+    if ((mFlags & kHilighted) == 0)
+    {
+        mHilightTransform.SetAlpha(0.0f);
+        mHilightState = 1;
+        mFlags |= kHilighted;
+    }
+    if (mHilightState != 1)
+        return false;
+    StartPulse(false);
+    if (mSound == nullptr)
+        return true;
+    // The area's own sound, after its delays.
+    mSound->mPending = mSound->mDelay + mSound->mInitialDelay;
+    return false;
+}
+
+void GameplayArea::StartPulse(bool restart)
+{
+    TransformManager* manager = TransformManager::Instance();
+    if (manager == nullptr)
+        return;
+    if (!restart)
+        manager->RemoveTransforms(&mHilightTransform);
+    mHilightState = 0;
+    const uint32_t id = manager->AddTransform(
+        &mHilightTransform, AlphaList(mTimeHilightFade, 1.0f, kFromCurrent, 0, kLinear),
+        new Callback(this, &GameplayArea::OnPulseEnd), nullptr);
+    manager->AppendToTransform(id, AlphaList(mTimeHilightFade, mAlphaHilightMin, 1.0f, 0, kLinear));
+}
+
+void GameplayArea::OnPulseEnd(void* object, TM_Transform*, uint32_t)
+{
+    static_cast<GameplayArea*>(object)->StartPulse(true);
+}
+
+void GameplayArea::OnHilightGone(void* object, TM_Transform*, uint32_t)
+{
+    auto* area = static_cast<GameplayArea*>(object);
+    area->mFlags &= static_cast<uint8_t>(~kHilighted);
+}
+
+void GameplayArea::StartHilightFade(bool normalSpeed)
+{
+    if (mHilightState == 1 || (mFlags & kHilighted) == 0)
+        return;
+    mHilightState = 1;
+    if (TransformManager* manager = TransformManager::Instance())
+    {
+        manager->RemoveTransforms(&mHilightTransform);
+        manager->AddTransform(&mHilightTransform,
+                              AlphaList(normalSpeed ? mTimeHilightFade : mTimeHilightFadeFast, 0.0f,
+                                        kFromCurrent, 0, kLinear),
+                              new Callback(this, &GameplayArea::OnHilightGone), nullptr);
+    }
+    else
+    {
+        mFlags &= static_cast<uint8_t>(~kHilighted);
+    }
+    if (mSound != nullptr)
+        mSound->Stop();
+    StopHilightParticles();
+}
+
+void GameplayArea::Flash(int32_t delayMs)
+{
+    if ((mFlags & kActive) == 0)
+        return;
+    TransformManager* manager = TransformManager::Instance();
+    if (manager == nullptr)
+        return;
+    mFlags |= kHilighted;
+    mHilightState = 1;
+    mHilightTransform.SetAlpha(0.0f);
+    manager->RemoveTransforms(&mHilightTransform);
+    const uint32_t id = manager->AddTransform(
+        &mHilightTransform, AlphaList(mTimeHilightFade, 1.0f, 0.0f, std::max(delayMs, 0), kLinear),
+        new Callback(this, &GameplayArea::OnHilightGone), nullptr);
+    manager->AppendToTransform(id, AlphaList(mTimeHilightFade, 0.0f, 1.0f, 0, kLinear));
+}
+
+// Particles.
+
+std::shared_ptr<TLuaParticleSystem> GameplayArea::StartCompleteSystem(const TString& script,
+                                                                      bool normalize)
+{
+    auto system = std::make_shared<TLuaParticleSystem>();
+    if (normalize)
+        system->RegisterNodeType("fNormalize", FindParticleNodeType("fNormalize"));
+    system->RegisterFunction("dLocus", &mParticleLocus);
+    system->RegisterFunction("dSize", &mParticleSize);
+    system->Load(script);
+    system->GetScript()->SetGlobalNumber("gActive", 1);
+    return system;
+}
+
+void GameplayArea::StartCompleteParticles()
+{
+    if (mCompleteParticleScript1.Length() != 0)
+        mCompleteParticles1 = StartCompleteSystem(mCompleteParticleScript1, false);
+    if (mCompleteParticleScript2.Length() != 0)
+        mCompleteParticles2 = StartCompleteSystem(mCompleteParticleScript2, true);
+}
+
+void GameplayArea::StopParticles()
+{
+    for (const auto& system : {mCompleteParticles1, mCompleteParticles2})
+        if (system != nullptr)
+            system->GetScript()->SetGlobalNumber("gActive", 0);
+}
+
+void GameplayArea::StartHilightParticles()
+{
+    if (!mIsPortal)
+        return;
+    if (mHilightParticleScript.Length() != 0 && mHilightParticles == nullptr)
+    {
+        mHilightParticles = std::make_shared<TLuaParticleSystem>();
+        mHilightParticles->RegisterNodeType("fNormalize", FindParticleNodeType("fNormalize"));
+        mHilightParticles->RegisterFunction("dLocus", &mHilightPath);
+        mHilightParticles->RegisterFunction("dCenter", &mHilightCenter);
+        mHilightParticles->Load(mHilightParticleScript);
+    }
+    // Emitting while hilighted: the stop's value here would keep the effect from ever starting.
+    if (mHilightParticles != nullptr)
+        mHilightParticles->GetScript()->SetGlobalNumber("gActive", 1);
+}
+
+void GameplayArea::StopHilightParticles()
+{
+    if (mHilightParticles != nullptr)
+        mHilightParticles->GetScript()->SetGlobalNumber("gActive", 0);
+}
 
 // Click events.
 
@@ -183,10 +533,8 @@ void GameplayArea::LetGoInventory()
 
 void GameplayArea::StartImageFade(float end, int32_t ms, Callback* callback)
 {
-    auto* list = new TM_InstructionList;
-    list->push_back(
-        new TM_Alpha(static_cast<uint32_t>(std::max(ms, 0)), end, kFromCurrent, 0, kFadeSmoothing));
-    TransformManager::Instance()->AddTransform(&mSpriteTransform, list, callback, nullptr);
+    TransformManager::Instance()->AddTransform(
+        &mSpriteTransform, AlphaList(ms, end, kFromCurrent, 0, kFadeSmoothing), callback, nullptr);
 }
 
 void GameplayArea::Activate(bool animate, Callback* callback)
@@ -208,6 +556,8 @@ void GameplayArea::Show(bool animate, Callback* callback)
     }
     mFlags |= kShown;
     HoldCallback(callback);
+    if (animate)
+        CreateTextures();
     if (animate && HasFrames() && TransformManager::Instance() != nullptr)
     {
         mSpriteTransform.SetAlpha(0.0f);
@@ -228,6 +578,8 @@ void GameplayArea::Hide(bool animate, Callback* callback)
     }
     mFlags &= static_cast<uint8_t>(~kShown);
     HoldCallback(callback);
+    StopParticles();
+    StopHilightParticles();
     if (animate && TransformManager::Instance() != nullptr)
     {
         mSpriteTransform.SetAlpha(1.0f);
@@ -273,15 +625,18 @@ void GameplayArea::Complete(Callback* callback, bool animate)
     }
     mFlags &= static_cast<uint8_t>(~kActive);
     HoldCallback(callback);
+    StartHilightFade(animate);
     if (animate && TransformManager::Instance() != nullptr)
     {
         // The callback waits for the fade's end.
         mFlags |= kCompleting;
+        StartCompleteParticles();
         mSpriteTransform.SetAlpha(1.0f);
         StartImageFade(0.0f, mTimeCompleteFade, new Callback(this, &GameplayArea::OnCompleted));
+        if (mSound != nullptr)
+            mSound->Stop();
         return;
     }
-    mFlags &= static_cast<uint8_t>(~kHilighted);
     if (!mHasCompletedFrame)
         Hide(false, nullptr);
     mCompletionPending = 1;

@@ -1,9 +1,18 @@
 // Areas: their keys and the fatal missing "events", click events found, reported and used, the
-// object laid on them, instant state changes with the callback rules, and their saved bytes.
+// object laid on them, state changes with the callback rules, their saved bytes, and, with a
+// three-frame sheet and a mask painted here, the hover pulse, hits, drops, drawing and particles.
 #include "framework/adventure/entities/gameplay_area.h"
 
+#include "framework/adventure/entities/entity_test_support.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
-#include "framework/framework_display_support.h"
+#include "framework/sound/sound_effect.h"
+#include "framework/widgets/mask_collision_sprite.h"
+#include "particles/lua_particle_system.h"
+#include "render/render_test_support.h"
+#include "render/sprites/animated_texture.h"
+#include "render/textures/texture.h"
+#include "script/script.h"
+#include "sys/display/surface_png.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +30,58 @@ struct Calls
     int mCount = 0;
 };
 
-class AreaTest : public fwtest::FrameworkDisplayTest
+// Three 20 x 20 frames anchored top left: hilight red, active green, completed blue.
+const char kSheetXml[] =
+    "<sequence name=\"door\"><img regx=\"0\" regy=\"0\" w=\"60\" h=\"20\" name=\"door.png\" "
+    "mask=\"\"/><framelist>"
+    "<frame x=\"0\" y=\"0\" w=\"20\" h=\"20\"/>"
+    "<frame x=\"20\" y=\"0\" w=\"20\" h=\"20\"/>"
+    "<frame x=\"40\" y=\"0\" w=\"20\" h=\"20\"/>"
+    "</framelist></sequence>";
+const char kFrames[] = "image = 'areas/door', x = 100, y = 100, hasactiveframe = true, "
+                       "hascompletedframe = true, events = {}";
+const char kTimes[] = "{ imagemask = '_mask', timehilightfade = 100, timehilightfadefast = 20, "
+                      "alphahilightmin = 0.25, timevisible = 100, timecompletefade = 200 }";
+// Particles that live 100 ms, made while "gActive" is 1, at the locus shifted by the size.
+const char kSparks[] =
+    "SetNumParticles(8) pAge = Allocate(1) pAge:Anim(pAge + fTimeScale(1)) "
+    "Anim(fExpire(fLess(0.1, pAge))) pPosition:Init(dLocus + Vec2(dSize, dSize)) pScale:Init(2) "
+    "pColor:Init(Color(1, 1, 0, 1)) function Update(s) if gActive == 1 then CreateParticles(1) end "
+    "end";
+
+class AreaTest : public advtest::EntityDisplayTest
 {
 protected:
+    void SetUp() override
+    {
+        EntityDisplayTest::SetUp();
+        std::vector<uint32_t> sheet(60 * 20);
+        for (size_t i = 0; i < sheet.size(); ++i)
+        {
+            const size_t x = i % 60;
+            sheet[i] = x < 20 ? 0xFFFF0000u : x < 40 ? 0xFF00FF00u : 0xFF0000FFu;
+        }
+        Png("areas/door.png", sheet, 60, 20);
+        File("areas/door.xml", kSheetXml);
+        // Solid but for a clear right quarter, and two texels just under and at the threshold.
+        std::vector<uint32_t> mask(20 * 20, 0xFFFFFFFFu);
+        for (size_t i = 0; i < mask.size(); ++i)
+            if (i % 20 >= 15)
+                mask[i] = 0;
+        mask[5 * 20 + 5] = 0x7EFFFFFFu;
+        mask[5 * 20 + 6] = 0x7FFFFFFFu;
+        Png("areas/door_mask.png", mask, 20, 20);
+    }
+    void Png(const std::string& name, const std::vector<uint32_t>& pixels, uint32_t w, uint32_t h)
+    {
+        std::vector<uint8_t> png = sys::display::EncodePng(pixels.data(), w, h);
+        File(name, std::string(png.begin(), png.end()));
+    }
+    void Frames(GameplayArea& area, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            Tick(16, {&area});
+    }
     std::unique_ptr<GameplayArea> Area(const std::string& lua, const std::string& info = "{}")
     {
         auto table = Table(lua);
@@ -249,6 +307,203 @@ TEST_F(AreaTest, SavedBytesCarryUsedFlagsAndTheHeldName)
         restored->Update(16);
         EXPECT_EQ(calls.mCount, before) << int(c.saved);
     }
+}
+
+} // namespace
+
+namespace
+{
+
+std::string WithFrames(const std::string& keys = "")
+{
+    return std::string("{ ") + kFrames + (keys.empty() ? "" : ", " + keys) + " }";
+}
+
+TEST_F(AreaTest, HoverPulseStartsOnceLoopsAndFadesOut)
+{
+    auto area = Area(WithFrames(), kTimes);
+    area->Activate(false, nullptr);
+    area->StartHilightFade(true);
+    EXPECT_EQ(area->GetFlags() & GameplayArea::kHilighted, 0) << "not hilighted: nothing";
+
+    EXPECT_TRUE(area->Hilight());
+    EXPECT_EQ(area->GetHilightState(), 0);
+    float lowest = 1.0f;
+    float highest = 0.0f;
+    for (int i = 0; i < 60; ++i)
+    {
+        Tick(16, {area.get()});
+        EXPECT_FALSE(area->Hilight()) << "the pulse started once, frame " << i;
+        if (i >= 7)
+        {
+            lowest = std::min(lowest, area->GetHilightAlpha());
+            highest = std::max(highest, area->GetHilightAlpha());
+        }
+    }
+    EXPECT_NEAR(highest, 1.0f, 0.1f);
+    EXPECT_NEAR(lowest, 0.25f, 0.1f);
+    EXPECT_GE(lowest, 0.25f);
+
+    // Leaving: the fast fade, the bit cleared at its end.
+    area->StartHilightFade(false);
+    EXPECT_EQ(area->GetHilightState(), 1);
+    Frames(*area, 3);
+    EXPECT_EQ(area->GetFlags() & GameplayArea::kHilighted, 0);
+    EXPECT_EQ(area->GetHilightAlpha(), 0.0f);
+
+    // An area with a sound of its own arms it and asks for no general sound.
+    auto loud = Area(WithFrames("sounds = { { sounds = { 'x' }, delay = 40, initialdelay = 10 } }"),
+                     kTimes);
+    loud->Activate(false, nullptr);
+    EXPECT_FALSE(loud->Hilight());
+    EXPECT_EQ(loud->GetSound()->mPending, 50);
+    Frames(*loud, 4);
+    EXPECT_EQ(loud->GetSound()->mPending, -1);
+
+    // The reveal: only while active, after its delay, in and out once.
+    auto idle = Area(WithFrames(), kTimes);
+    idle->Flash(0);
+    EXPECT_EQ(idle->GetFlags(), 0);
+    area->Flash(200);
+    EXPECT_NE(area->GetFlags() & GameplayArea::kHilighted, 0);
+    Frames(*area, 12);
+    EXPECT_EQ(area->GetHilightAlpha(), 0.0f);
+    Frames(*area, 4);
+    EXPECT_GT(area->GetHilightAlpha(), 0.0f);
+    Frames(*area, 12);
+    EXPECT_EQ(area->GetFlags() & GameplayArea::kHilighted, 0);
+}
+
+TEST_F(AreaTest, HitsOnTheMaskAndDropsOfObjects)
+{
+    auto area = Area(WithFrames(), kTimes);
+    EXPECT_FALSE(area->HitTest(TVec2(106, 105)));
+    EXPECT_TRUE(area->GetTextureNames().empty());
+    area->Activate(true, nullptr);
+    Frames(*area, 8);
+    EXPECT_EQ(area->GetTextureNames(), (std::vector<TString>{"areas/door_mask"}));
+    EXPECT_EQ(area->GetAnimationNames(), (std::vector<TString>{"areas/door"}));
+    EXPECT_EQ(area->GetParticleSize().mValue[0], 10.0f);
+    EXPECT_EQ(area->GetParticleLocus().mValue[0], 100.0f);
+    EXPECT_EQ(area->GetRect(TDrawSpec(TVec2(5, 0))), TRect(105, 100, 125, 120));
+
+    EXPECT_FALSE(area->HitTest(TVec2(105, 105))) << "alpha 126";
+    EXPECT_TRUE(area->HitTest(TVec2(106, 105))) << "alpha 127";
+    EXPECT_TRUE(area->HitTest(TVec2(100, 100)));
+    EXPECT_FALSE(area->HitTest(TVec2(116, 100))) << "clear texel";
+    EXPECT_FALSE(area->HitTest(TVec2(99, 100)));
+    EXPECT_FALSE(area->HitTest(TVec2(100, 120)));
+
+    // An object of 10 x 10 solid texels.
+    Image("areas/blob.png", 10, 10, 0xFFFFFFFFu);
+    auto lamp = Object("lamp");
+    auto at = [&](float x, float y)
+    {
+        lamp->GetImageTransform().SetX(x);
+        lamp->GetImageTransform().SetY(y);
+        return area->TestInventoryDrop(lamp.get());
+    };
+    EXPECT_FALSE(at(95, 100)) << "no mask on the object yet";
+    ASSERT_TRUE(lamp->GetMaskSprite()->CreateMask(TTexture::Get("areas/blob", 0)));
+    EXPECT_TRUE(at(91, 100)) << "one texel over";
+    EXPECT_FALSE(at(80, 100)) << "apart";
+    EXPECT_TRUE(at(105, 105));
+    EXPECT_FALSE(at(115, 100)) << "over the clear quarter only";
+    auto bare = Area(WithFrames(), kTimes);
+    bare->SetFlags(GameplayEntity::kActive);
+    EXPECT_FALSE(bare->TestInventoryDrop(lamp.get())) << "no mask on the area";
+
+    area->Deactivate(false, nullptr);
+    EXPECT_FALSE(area->HitTest(TVec2(106, 105)));
+    EXPECT_FALSE(at(105, 105));
+
+    // A mask file that is missing: reported, and the loading goes on.
+    auto lost = Area("{ image = 'areas/none', events = {} }", kTimes);
+    lost->Show(true, nullptr);
+    EXPECT_EQ(Errors("CreateCollisionMask failed   FILE:gameplayarea"), 1);
+    EXPECT_TRUE(lost->FinishTextures());
+}
+
+TEST_F(AreaTest, DrawingByState)
+{
+    auto area = Area(WithFrames(), kTimes);
+    area->Activate(true, nullptr);
+    Frames(*area, 8);
+    auto shot = [&](const char* golden)
+    {
+        DrawAll({area.get()});
+        rendertest::CompareWithGolden(*Data().mBackBuffer, {90, 90, 130, 130}, golden);
+    };
+    shot("area_active.png");
+    EXPECT_EQ(Back(110, 110), 0x00FF00u);
+
+    area->SetFlags(area->GetFlags() | GameplayArea::kHilighted);
+    area->GetHilightTransform().SetAlpha(0.5f);
+    shot("area_hilighted.png");
+    EXPECT_NEAR(int(Back(110, 110) >> 16), 128, 1);
+
+    const uint8_t completing =
+        GameplayEntity::kShown | GameplayArea::kCompleted | GameplayArea::kCompleting;
+    area->SetFlags(completing);
+    area->GetSpriteTransform().SetAlpha(0.75f);
+    shot("area_completing_75.png");
+    EXPECT_EQ(area->GetImageAlpha(), 0.75f);
+    area->GetSpriteTransform().SetAlpha(0.25f);
+    shot("area_completing_25.png");
+    EXPECT_EQ(Back(110, 110), 0x0000FFu);
+
+    area->SetFlags(GameplayEntity::kShown | GameplayArea::kCompleted);
+    area->GetSpriteTransform().SetAlpha(1.0f);
+    shot("area_completed.png");
+    EXPECT_EQ(Back(110, 110), 0x0000FFu);
+    area->SetFlags(GameplayArea::kCompleted);
+    DrawAll({area.get()});
+    EXPECT_EQ(LitBox().Width(), 0) << "hidden";
+}
+
+TEST_F(AreaTest, ParticlesOfTheCompletionAndOfAPortalsHilight)
+{
+    std::string info = kTimes;
+    info.insert(info.size() - 1, std::string(", particlecomplete1 = '") + kSparks +
+                                     "', particlecomplete2 = '" + kSparks +
+                                     "', hilightparticles = '" + kSparks + "'");
+    auto area = Area(WithFrames(), info);
+    area->Activate(true, nullptr);
+    Frames(*area, 8);
+    advtest::CountingCallback done;
+    area->Complete(done.Get(), true);
+    ASSERT_TRUE(area->GetCompleteParticles1());
+    ASSERT_TRUE(area->GetCompleteParticles2());
+    EXPECT_FALSE(area->GetHilightParticles()) << "not a portal";
+    Tick(16, {area.get()});
+    EXPECT_GT(area->GetCompleteParticles1()->GetParticleCount(), 0u);
+    BeginBlackFrame();
+    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
+    area->DrawEffects(TDrawSpec());
+    TRenderer::Instance()->End2d();
+    EndFrame();
+    // A particle of 2 x 2 about the locus shifted by the size, (110, 110).
+    const advtest::Box box = LitBox();
+    EXPECT_EQ(box.right, 110);
+    EXPECT_EQ(box.bottom, 110);
+    EXPECT_EQ(Back(109, 109), 0xFFFF00u);
+    Frames(*area, 14);
+    EXPECT_EQ(done.mCalls, 1);
+    area->StopParticles();
+    Frames(*area, 8);
+    EXPECT_FALSE(area->GetCompleteParticles1());
+    EXPECT_FALSE(area->GetCompleteParticles2());
+
+    // A portal's effect emits while hilighted and goes after the hilight has faded.
+    auto portal = Area(WithFrames("isportal = true, path = '{3,4,'"), info);
+    portal->Activate(false, nullptr);
+    portal->Hilight();
+    ASSERT_TRUE(portal->GetHilightParticles());
+    EXPECT_EQ(portal->GetHilightParticles()->GetScript()->GetGlobalNumber("gActive"), 1);
+    portal->StartHilightFade(false);
+    EXPECT_EQ(portal->GetHilightParticles()->GetScript()->GetGlobalNumber("gActive"), 0);
+    Frames(*portal, 10);
+    EXPECT_FALSE(portal->GetHilightParticles());
 }
 
 } // namespace
