@@ -1,6 +1,10 @@
 # Pictures of the development location: two flat backgrounds told apart at a glance (the upper
-# half's colour differs, the lower half is shared) and a plain arrow cursor.
+# half's colour differs, the lower half is shared), a plain arrow cursor, the sheets of its door
+# and chest areas (frame 0 hilight, 1 active, 2 the chest opened) with masks opaque over the frame,
+# and a soft glow.
 from PIL import Image, ImageDraw
+
+import sheets
 
 
 def dev_background(p, rng):
@@ -20,7 +24,70 @@ def dev_cursor(p, rng):
     return img
 
 
+def _door_frame(i, size):
+    w, h = size
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    draw = ImageDraw.Draw(img)
+    if i == 0:
+        # The hilight: a bright frame around the doorway.
+        draw.rectangle((0, 0, w - 1, h - 1), outline=(255, 240, 160, 255), width=6)
+        return img
+    draw.rectangle((0, 0, w - 1, h - 1), fill=(90, 60, 30, 255), outline=(40, 25, 10, 255),
+                   width=4)
+    draw.ellipse((w - 24, h // 2 - 6, w - 12, h // 2 + 6), fill=(220, 190, 60, 255))
+    return img
+
+
+def _chest_frame(i, size):
+    w, h = size
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    draw = ImageDraw.Draw(img)
+    if i == 0:
+        draw.rectangle((0, 0, w - 1, h - 1), outline=(255, 240, 160, 255), width=6)
+        return img
+    draw.rectangle((0, h // 3, w - 1, h - 1), fill=(120, 80, 40, 255), outline=(50, 30, 10, 255),
+                   width=3)
+    if i == 1:
+        # Shut: the lid down, a lock in front.
+        draw.rectangle((0, 0, w - 1, h // 3), fill=(140, 95, 50, 255), outline=(50, 30, 10, 255),
+                       width=3)
+        draw.rectangle((w // 2 - 8, h // 3 - 6, w // 2 + 8, h // 3 + 10), fill=(200, 170, 50, 255))
+    else:
+        # Open: the lid thrown back, gold inside.
+        draw.rectangle((0, 0, w - 1, 10), fill=(140, 95, 50, 255))
+        draw.rectangle((10, h // 3 + 4, w - 11, h // 2), fill=(240, 210, 70, 255))
+    return img
+
+
+def dev_area_sheet(p, rng):
+    """The frames of an area side by side: `kind` "door" or "chest"."""
+    frame = _door_frame if p["kind"] == "door" else _chest_frame
+    return sheets.strip(p, frame)
+
+
+def dev_area_mask(p, rng):
+    """Opaque over the whole frame."""
+    return Image.new("RGBA", tuple(p["size"]), (255, 255, 255, 255))
+
+
+def dev_glow(p, rng):
+    """A warm disc whose alpha falls from the centre to the edge."""
+    w, h = size = tuple(p["size"])
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    px = img.load()
+    cx, cy, r = (w - 1) / 2.0, (h - 1) / 2.0, min(w, h) / 2.0
+    for y in range(h):
+        for x in range(w):
+            d = ((x - cx) ** 2 + (y - cy) ** 2) ** 0.5 / r
+            if d < 1.0:
+                px[x, y] = (255, 220, 120, int(200 * (1.0 - d)))
+    return img
+
+
 RECIPES = {
     "dev_background": dev_background,
     "dev_cursor": dev_cursor,
+    "dev_area_sheet": dev_area_sheet,
+    "dev_area_mask": dev_area_mask,
+    "dev_glow": dev_glow,
 }

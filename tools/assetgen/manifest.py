@@ -154,11 +154,19 @@ HUD = [
     image("tutorial/dialog.png", "tutorial_dialog", size=(320, 120)),
 ]
 
-# The development location: two backdrops and its cursor.
+# The development location: two backdrops, its cursor, the door and chest sheets (hilight, active
+# and, for the chest, completed frames) with their masks, and the glow over the chest.
 DEV = [
     image("dev/bg_a.png", "dev_background", size=(800, 600), top=(70, 110, 160)),
     image("dev/bg_b.png", "dev_background", size=(800, 600), top=(150, 90, 60)),
     image("dev/cursor.png", "dev_cursor", size=(32, 32)),
+    *animation("dev/door.xml", "dev/door_sheet.png", "dev_area_sheet", name="door", frames=2,
+               frame=(100, 200), kind="door"),
+    image("dev/door_mask.png", "dev_area_mask", size=(100, 200)),
+    *animation("dev/chest.xml", "dev/chest_sheet.png", "dev_area_sheet", name="chest", frames=3,
+               frame=(120, 100), kind="chest"),
+    image("dev/chest_mask.png", "dev_area_mask", size=(120, 100)),
+    image("dev/glow.png", "dev_glow", size=(120, 120)),
 ]
 
 ENTRIES = SOUNDS + IMAGES + FRONT_END + HUD + DEV + [Entry(SOUND_PACK, "pack")]

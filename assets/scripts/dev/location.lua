@@ -1,6 +1,7 @@
--- A development location: two scenes, each one full-screen backdrop, the scene HUD and a "leave"
--- button at the top right that closes the location (and so the program, when it is the first
--- screen). Opened with "options=start=scripts/dev/location.lua".
+-- A development location: two scenes, each one full-screen backdrop, a door in each leading to the
+-- other, a chest in the first that the key opens (its completion lights a glow over it), the scene
+-- HUD and a "leave" button at the top right that closes the location (and so the program, when it
+-- is the first screen). Opened with "options=start=scripts/dev/location.lua".
 gScreen = "gameplay"
 
 local function Cursor(name)
@@ -11,14 +12,51 @@ local function Backdrop(name, image)
     return { name = name, image = image, x = 0, y = 0, depth = 100 }
 end
 
+-- A door: a portal whose plain click runs `event`.
+local function Door(name, x, event)
+    return {
+        name = name, image = "dev/door", x = x, y = 150, depth = 50, isportal = true,
+        hasactiveframe = true, actualname = "Door",
+        events = { default = { eventname = event } },
+    }
+end
+
 gameplayinstructions = {
     conversations = {},
     events = {
-        { name = "dev_start", layerstoactivate = { "dev_a_bg", "dev_b_bg" } },
+        {
+            name = "dev_start", layerstoactivate = { "dev_a_bg", "dev_b_bg" },
+            areastoactivate = { "dev_door", "dev_chest", "dev_back" },
+        },
+        { name = "dev_go_b", action = "dev_b" },
+        { name = "dev_go_a", action = "dev_a" },
+        { name = "dev_open", areastocomplete = { "dev_chest" }, animations = { "dev_chest_glow" } },
+    },
+    animations = {
+        {
+            name = "dev_chest_glow", layer = "dev_a_glow", callback = true,
+            fade = { beginopacity = 0, endopacity = 1, duration = 400 },
+        },
     },
     scenes = { "dev_a", "dev_b" },
-    dev_a = { layers = { Backdrop("dev_a_bg", "dev/bg_a") } },
-    dev_b = { layers = { Backdrop("dev_b_bg", "dev/bg_b") } },
+    dev_a = {
+        layers = {
+            Backdrop("dev_a_bg", "dev/bg_a"),
+            { name = "dev_a_glow", image = "dev/glow", x = 350, y = 240, depth = 10 },
+        },
+        areas = {
+            Door("dev_door", 600, "dev_go_b"),
+            {
+                name = "dev_chest", image = "dev/chest", x = 350, y = 250, depth = 40,
+                hasactiveframe = true, hascompletedframe = true, actualname = "Chest",
+                events = { dev_key = { eventname = "dev_open" } },
+            },
+        },
+    },
+    dev_b = {
+        layers = { Backdrop("dev_b_bg", "dev/bg_b") },
+        areas = { Door("dev_back", 20, "dev_go_a") },
+    },
     initial_event = "dev_start",
     active_scene = "dev_a",
 }
@@ -40,7 +78,12 @@ MakeDialog {
         playlist = { location01 = { dev_a = {}, dev_b = {} } },
         sceneinfo = {},
         entityinfo = {
-            iteminfo = {}, areainfo = {}, layerinfo = { fadetime = 300 },
+            iteminfo = {},
+            areainfo = {
+                imagemask = "_mask", timehilightfade = 300, timehilightfadefast = 150,
+                alphahilightmin = 0.4, timevisible = 300, timecompletefade = 400,
+            },
+            layerinfo = { fadetime = 300 },
             textinfo = { fadetime = 300 },
         },
         animatedcursorinfo = {},

@@ -5,6 +5,7 @@
 #include "framework/adventure/entities/gameplay_sound.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/scene/gameplay_animation.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/conversation/conversation_controller.h"
@@ -300,9 +301,11 @@ GameplayScene* Gameplay::FindScene(const TString& name) const
     return FindNamed(mScenes, name);
 }
 
-GameplayAnimation* Gameplay::FindAnimation(const TString&) const
+GameplayAnimation* Gameplay::FindAnimation(const TString& name) const
 {
-    // Animations are built with the layer animation rules; until then the list stays empty.
+    for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
+        if (animation->GetName() == name)
+            return animation.get();
     return nullptr;
 }
 

@@ -172,6 +172,10 @@ public:
     int32_t GetLoadingCursorDelay() const { return mLoadingCursorDelay; }
     const std::map<TString, TString>& GetGroupEvents() const { return mGroupEvents; }
     const std::vector<std::shared_ptr<GameplayEvent>>& GetEvents() const { return mEvents; }
+    const std::vector<std::shared_ptr<GameplayAnimation>>& GetAnimations() const
+    {
+        return mAnimations;
+    }
     const std::vector<std::shared_ptr<GameplayInventory>>& GetInventory() const
     {
         return mInventory;

@@ -6,6 +6,8 @@
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/adventure/player_data.h"
+#include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/scene/gameplay_animation.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
@@ -14,6 +16,7 @@
 #include "framework/sound/audio_manager.h"
 #include "framework/sound/playlist.h"
 #include "framework/sound/sound_effect.h"
+#include "framework/widgets/model_portal.h"
 #include "framework/widgets/cursor_overlay.h"
 #include "framework/widgets/tool_tip.h"
 #include "platform/log.h"
@@ -170,6 +173,21 @@ bool Gameplay::LoadLocation(TWindowStyle& style, const TLuaTable& instructions)
         mCrazyClickPath = style.GetString("crazyclickpath", TString());
     }
 
+    if (std::unique_ptr<TLuaTable> animations{instructions.GetTable("animations")})
+        ForEachTable(*animations,
+                     [&](TLuaTable& animation)
+                     {
+                         // The id is one byte wide: a location keeps at most 256 animations.
+                         if (mAnimations.size() > UINT8_MAX)
+                         {
+                             Log("Gameplay: animation '%s' past the 256th is not built",
+                                 animation.GetString("name").c_str());
+                             return;
+                         }
+                         mAnimations.push_back(std::make_shared<GameplayAnimation>(
+                             animation, static_cast<uint8_t>(mAnimations.size())));
+                     });
+
     if (std::unique_ptr<TLuaTable> audio = style.GetTableOnly("audio"))
         LoadAudio(*audio);
     LoadSoundEffects(style, instructions);
@@ -320,11 +338,16 @@ bool Gameplay::LoadScenes(TWindowStyle& style, const TLuaTable& instructions)
         }
     }
 
-    if (style.GetTableOnly("animatedcursorinfo") == nullptr)
+    std::unique_ptr<TLuaTable> cursorInfo = style.GetTableOnly("animatedcursorinfo");
+    if (cursorInfo == nullptr)
     {
         Fatal("Cannot find 'animatedcursorinfo' in Gameplay!", __LINE__);
         return false;
     }
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        for (GameplayArea* area : scene->GetAreas())
+            if (area->GetPortalCursor().Length() > 0)
+                mModelPortals->AddModelPortal(area->GetPortalCursor(), *cursorInfo);
     return true;
 }
 

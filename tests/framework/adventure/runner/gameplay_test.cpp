@@ -3,15 +3,19 @@
 // loading: the lists in table order, the keys' defaults and odd types, and every fatal report.
 #include "framework/adventure/runner/gameplay.h"
 
+#include "framework/adventure/entities/gameplay_area.h"
 #include "framework/adventure/entities/gameplay_sound.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/adventure/player_data.h"
+#include "framework/adventure/scene/gameplay_animation.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/screen_test_support.h"
 #include "framework/widgets/cursor_overlay.h"
+#include "framework/widgets/model_portal.h"
+#include "script/lua_object_wrapper.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +25,34 @@
 namespace
 {
 
+// Builds the areas of a scene's "areas" list.
+struct AreaFactory : GameplayFactory
+{
+    std::vector<std::shared_ptr<GameplayEntity>> CreateEntities(const TLuaTable& scene,
+                                                                const TLuaTable&) override
+    {
+        std::vector<std::shared_ptr<GameplayEntity>> made;
+        std::unique_ptr<TLuaTable> areas(scene.GetTable("areas"));
+        TLuaObjectWrapper* key = nullptr;
+        while (areas != nullptr)
+        {
+            std::unique_ptr<TLuaTable> area(areas->Next(&key));
+            if (area == nullptr)
+                break;
+            made.push_back(std::make_shared<GameplayArea>(*area, *area));
+        }
+        return made;
+    }
+};
+
 // Records what the creation slots are given and how often the location is saved.
 struct ProbeGameplay : Gameplay
 {
     static TWindow* Create() { return new ProbeGameplay; }
+    std::shared_ptr<GameplayFactory> CreateFactory() override
+    {
+        return std::make_shared<AreaFactory>();
+    }
     std::shared_ptr<GameplayScene> CreateScene(const TString& name, GameplayFactory& factory,
                                                const TLuaTable& scene, const TLuaTable& entityInfo,
                                                const TLuaTable* playlist,
@@ -247,6 +275,26 @@ TEST_F(GameplayTest, AFullLocationLoadsEveryListInTableOrder)
     EXPECT_EQ(gameplay->GetLoadingCursorDelay(), 500);
     EXPECT_EQ(gameplay->GetCrazyClickCount(), 0);
     EXPECT_EQ(CountInLog("ERROR:"), 0);
+}
+
+TEST_F(GameplayTest, AnimationsInListOrderAndAModelPortalPerPortalCursor)
+{
+    ProbeGameplay* gameplay =
+        Load("gameplayinstructions = { conversations = {}, scenes = { 'a', 'b' }, "
+             "a = { areas = { { name = 'door', portalcursor = 'lamp', events = {} }, "
+             "{ name = 'box', events = {} } } }, "
+             "b = { areas = { { name = 'gate', portalcursor = 'key', events = {} } } }, "
+             "animations = { { name = 'x', layer = 'l' }, { name = 'y' }, { name = 'z' } } }");
+    ASSERT_NE(gameplay, nullptr);
+    ASSERT_EQ(Names(gameplay->GetAnimations()), (std::vector<std::string>{"x", "y", "z"}));
+    EXPECT_EQ(gameplay->GetAnimations()[2]->GetId(), 2);
+    EXPECT_EQ(gameplay->FindAnimation("y"), gameplay->GetAnimations()[1].get());
+    EXPECT_EQ(gameplay->FindAnimation("w"), nullptr);
+    EXPECT_EQ(gameplay->FindArea("gate")->GetPortalCursor(), TString("key"));
+    std::vector<std::string> portals;
+    for (const auto& portal : gameplay->GetModelPortals()->GetPortals())
+        portals.push_back(portal->mName.c_str());
+    EXPECT_EQ(portals, (std::vector<std::string>{"lamp", "key"}));
 }
 
 TEST_F(GameplayTest, KeysTakeTheirDefaultsAndOddTypesDoNoHarm)

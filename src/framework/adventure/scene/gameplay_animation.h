@@ -1,0 +1,90 @@
+// GameplayAnimation: a named animation of one scene layer: the frame sequence and the motions its
+// table gives, handed to the layer's animated bitmap, the sounds switched when it starts, the
+// animations that follow it, and one finished callback per run once every ending part reported.
+#pragma once
+
+#include "framework/transforms/transform_manager.h"
+#include "platform/strings/tstring.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class AnimatedBitmap;
+class TLuaTable;
+
+class GameplayAnimation
+{
+public:
+    enum State : int32_t
+    {
+        kIdle = 1,
+        kRunning = 2,
+        kFinished = 3
+    };
+
+    // `id` is the animation's index in the location's list.
+    GameplayAnimation(const TLuaTable& table, uint8_t id);
+    ~GameplayAnimation();
+    GameplayAnimation(const GameplayAnimation&) = delete;
+    GameplayAnimation& operator=(const GameplayAnimation&) = delete;
+
+    // Instant: the end state at once, no callback; a run in progress ends then and its finished
+    // callback is called. Otherwise a run whose callback comes after its last ending part.
+    void Start(Callback* finishedCallback, bool instant,
+               const std::shared_ptr<AnimatedBitmap>& bitmap);
+    // One ending part of the current run has finished.
+    void OnPartDone(uint32_t argument);
+
+    const TString& GetName() const { return mName; }
+    const TString& GetLayer() const { return mLayer; }
+    uint8_t GetId() const { return mId; }
+    bool HasCallback() const { return mCallback; }
+    int32_t GetState() const { return mState; }
+    const std::vector<TString>& GetNextAnimations() const { return mNextAnimations; }
+    const std::vector<TString>& GetActivateSounds() const { return mActivateSounds; }
+    const std::vector<TString>& GetDeactivateSounds() const { return mDeactivateSounds; }
+    int32_t GetInitialFrame() const { return mInitialFrame; }
+    int32_t GetFrameSpeed() const { return mFrameSpeed; }
+    const TString& GetFrameMode() const { return mFrameMode; }
+    size_t GetPartCount() const { return mPartCallbacks.size(); }
+    int32_t GetPartsDone() const { return mPartsDone; }
+
+private:
+    // What the bitmap is handed for one ending part: the run it belongs to, so that a part of an
+    // abandoned run reports to nothing. Kept until the animation goes, as the bitmap may still
+    // call it.
+    struct Part
+    {
+        GameplayAnimation* mOwner = nullptr;
+        uint32_t mRun = 0;
+        Callback mCallback{this, &Part::OnDone};
+        static void OnDone(void* object, TM_Transform* target, uint32_t id);
+    };
+    Callback* MakePartCallback();
+    bool EndsWithFrames() const;
+
+    std::vector<TString> mActivateSounds;
+    std::vector<TString> mDeactivateSounds;
+    TString mName;
+    TString mLayer;
+    uint8_t mId = 0;
+    int32_t mInitialFrame = 0;
+    int32_t mFrameSpeed = 0;
+    bool mCrossfade = false;
+    TString mFrameMode;
+    bool mClearPrevious = false;
+    bool mCallback = false;
+    int32_t mState = kIdle;
+    // Move, rotate, alpha, fade, path, scale: the bitmap's block order.
+    std::array<std::unique_ptr<TLuaTable>, 6> mMotions;
+    // The current run's parts.
+    std::vector<std::shared_ptr<Part>> mPartCallbacks;
+    // Parts of earlier runs, still held by the bitmap's running transforms.
+    std::vector<std::shared_ptr<Part>> mRetiredParts;
+    int32_t mPartsDone = 0;
+    std::vector<TString> mNextAnimations;
+    Callback* mFinishedCallback = nullptr;
+    uint32_t mRun = 0;
+};
