@@ -4,7 +4,6 @@
 
 #include "framework/adventure/dialog/gameplay_dialog.h"
 #include "framework/adventure/dialog_window.h"
-#include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/map/map.h"
 #include "framework/adventure/player_data.h"
 #include "framework/widgets/animated_bitmap_window.h"
@@ -29,6 +28,7 @@
 #include "game/dev_dialog.h"
 #include "game/dialogs/mkw_dialog_window.h"
 #include "game/hiscore_store_link.h"
+#include "game/hud/mkw_gameplay_hud.h"
 #include "game/runner/mkw_gameplay.h"
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
@@ -156,7 +156,7 @@ const TGameWindowType kGameWindowTypes[16] = {
     {"DialogWindow", &MKWDialogWindow::Create},
     {"Map", &Map::Create},
     {"Gameplay", &MKWGameplay::Create},
-    {"GameplayHud", &GameplayHud::Create},
+    {"GameplayHud", &MKWGameplayHud::Create},
     {"Slider", &Slider::Create},
     {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
     {"GameplayDialog", &GameplayDialog::Create},

@@ -8,6 +8,7 @@
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/map/map.h"
 #include "framework/adventure/player_data.h"
+#include "game/hud/mkw_gameplay_hud.h"
 #include "game/runner/mkw_gameplay.h"
 #include "framework/widgets/animated_bitmap_window.h"
 #include "framework/sound/audio_manager.h"
@@ -252,6 +253,7 @@ std::string KindOf(TWindow* window)
         : window->IsKindOf(CustomTextEdit::GetClassId())       ? "CustomTextEdit"
         : window->IsKindOf(AnimatedBitmapWindow::GetClassId()) ? "AnimatedBitmapWindow"
         : window->IsKindOf(ParticleSystemWindow::GetClassId()) ? "ParticleSystemWindow"
+        : window->IsKindOf(MKWGameplayHud::GetClassId())       ? "MKWGameplayHud"
         : window->IsKindOf(GameplayHud::GetClassId())          ? "GameplayHud"
         : window->IsKindOf(GameplayDialog::GetClassId())       ? "GameplayDialog"
                                                                : "?";
@@ -259,6 +261,8 @@ std::string KindOf(TWindow* window)
         kind += "/TButton";
     if (kind == "TextScroll" && window->IsKindOf(GameWindow::GetClassId()))
         kind += "/GameWindow";
+    if (kind == "MKWGameplayHud" && window->IsKindOf(GameplayHud::GetClassId()))
+        kind += "/GameplayHud";
     if (window->IsKindOf(TTextEdit::GetClassId()))
         kind += "/TTextEdit";
     return kind;
@@ -460,8 +464,8 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
             "Button=TVButton/TButton", "OptionsWindow=Options", "SelectPlayerWindow=TSelectPlayer",
             "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
             "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=MKWDialogWindow/DialogWindow",
-            "Map=Map", "Gameplay=MKWGameplay", "GameplayHud=GameplayHud", "Slider=Slider",
-            "AnimatedBitmap=AnimatedBitmapWindow", "GameplayDialog=GameplayDialog",
+            "Map=Map", "Gameplay=MKWGameplay", "GameplayHud=MKWGameplayHud/GameplayHud",
+            "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow", "GameplayDialog=GameplayDialog",
             "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
     EXPECT_EQ(gFramework.mMouseY, 45);

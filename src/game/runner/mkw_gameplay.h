@@ -1,5 +1,6 @@
 // MKWGameplay: the game's scene runner, made for the window type "Gameplay". For now it differs
-// from the framework's only in the factory that builds its scenes' entities.
+// from the framework's in the game's classes it makes: the factory of its scenes' entities, its
+// inventory objects and its events.
 #pragma once
 
 #include "framework/adventure/runner/gameplay.h"
@@ -15,5 +16,8 @@ public:
     {
         return id == GetClassId() || Gameplay::IsKindOf(id);
     }
+    std::shared_ptr<GameplayInventory> CreateInventory(const TLuaTable& table,
+                                                       const TLuaTable& inventoryInfo) override;
+    std::shared_ptr<GameplayEvent> CreateEvent(const TLuaTable& table) override;
     std::shared_ptr<GameplayFactory> CreateFactory() override;
 };

@@ -2,11 +2,11 @@
 #include "game/runner/mkw_gameplay_factory.h"
 
 #include "framework/adventure/entities/gameplay_area.h"
-#include "framework/adventure/entities/gameplay_item.h"
 #include "framework/adventure/entities/gameplay_layer.h"
 #include "framework/adventure/entities/gameplay_particle.h"
 #include "framework/adventure/entities/gameplay_text.h"
 #include "framework/core/frame_services.h"
+#include "game/entities/mkw_gameplay_item.h"
 #include "script/lua_object_wrapper.h"
 
 namespace
@@ -50,7 +50,7 @@ Entities MKWGameplayFactory::CreateEntities(const TLuaTable& scene, const TLuaTa
     }
     BuildList(scene, "items", entities,
               [&](const TLuaTable& item)
-              { return std::make_shared<GameplayItem>(item, *itemInfo); });
+              { return std::make_shared<MKWGameplayItem>(item, *itemInfo); });
 
     std::unique_ptr<TLuaTable> areaInfo{entityInfo.GetTable("areainfo")};
     if (areaInfo == nullptr)
