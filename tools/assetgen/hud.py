@@ -1,10 +1,14 @@
 # The scene's HUD and tutorial pictures: the bar under the strip and its transparent front, the
 # progress bar, the hint background, the strip's arrows and the journal and pause buttons, the
-# inventory objects' parts bar, and the tutorial prompt's arrow and dialog. Same palette and rules
-# as images.py: no text is drawn.
+# inventory objects' parts bar, the two hint characters' medallions and trackers, the light ray,
+# and the tutorial prompt's arrow and dialog. Same palette and rules as images.py: no text is
+# drawn.
+import math
+
 from PIL import Image, ImageChops
 
 import paint
+import sheets
 from frontend import _face, _over, _with_shadow, dialog
 from images import AMBER, AMBER_PALE, BRONZE, BRONZE_DARK, FEN_DARK, INK, IVORY
 
@@ -93,6 +97,83 @@ def bar_piece(p, rng):
     return img
 
 
+# The two hint characters' colours: Thessalor's moonlit blue, Lirae's lamp amber.
+CHARACTER = {
+    "thessalor": ((150, 190, 255), (40, 60, 120)),
+    "lirae": (AMBER_PALE, BRONZE),
+}
+
+
+def _medallion_frame(i, size, light, dark, frames):
+    """A round medallion turning about its upright axis: frame 0 its face, the last its back."""
+    w, h = size
+    turn = i / (frames - 1)
+    squash = max(abs(1.0 - 2.0 * turn), 0.12)
+    half = (w / 2 - 3) * squash
+    box = (w / 2 - half, 3, w / 2 + half, h - 3)
+    disc = paint.ellipse_mask(size, box)
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    img.paste(BRONZE_DARK + (255,), (0, 0), disc)
+    face = paint.ellipse_mask(size, (w / 2 - half * 0.8, 3 + (h - 6) * 0.1,
+                                     w / 2 + half * 0.8, h - 3 - (h - 6) * 0.1))
+    shade = light if turn <= 0.5 else dark
+    glow = paint.radial_mask(size, (w / 2, h / 2), w / 2, 1.4)
+    img = _over(img, shade, ImageChops.multiply(face, glow))
+    if turn <= 0.5:
+        # The face's star, narrowing with the turn.
+        points = []
+        for n in range(8):
+            r = (h / 2 - 12) * (1.0 if n % 2 == 0 else 0.45)
+            a = n * math.pi / 4
+            points.append((w / 2 + r * squash * math.sin(a), h / 2 - r * math.cos(a)))
+        img = _over(img, IVORY, paint.polygon_mask(size, points))
+    rim = paint.shape_mask(size, lambda d, k: d.ellipse(
+        tuple(v * k for v in box), outline=255, width=2 * k))
+    return _over(img, BRONZE, rim)
+
+
+def medallion_sheet(p, rng):
+    """Both medallions' spins, eight frames each: Thessalor's row above Lirae's."""
+    w, h = p["frame"]
+    frames = p["frames"]
+    sheet = Image.new("RGBA", (w * frames, h * 2), (0, 0, 0, 0))
+    for row, character in enumerate(("thessalor", "lirae")):
+        light, dark = CHARACTER[character]
+        for i in range(frames):
+            sheet.paste(_medallion_frame(i, (w, h), light, dark, frames), (i * w, row * h))
+    return sheet
+
+
+def tracker_sheet(p, rng):
+    """A tracker: frame 0 the soft glow its pulse shows, frame 1 the lit gem."""
+    light, dark = CHARACTER[p["character"]]
+
+    def frame(i, size):
+        w, h = size
+        img = Image.new("RGBA", size, (0, 0, 0, 0))
+        if i == 0:
+            return _over(img, light, paint.radial_mask(size, (w / 2, h / 2), w / 2, 1.2))
+        gem = paint.polygon_mask(size, [(w / 2, 1), (w - 2, h / 2), (w / 2, h - 1), (2, h / 2)])
+        img.paste(dark + (255,), (0, 0), gem)
+        core = paint.polygon_mask(size, [(w / 2, 4), (w - 5, h / 2), (w / 2, h - 4),
+                                         (5, h / 2)])
+        return _over(img, light, core)
+    return sheets.strip(p, frame)
+
+
+def ray(p, rng):
+    """The light ray's beam: white, its sides soft, fading out towards its far end."""
+    w, h = size = tuple(p["size"])
+    img = Image.new("RGBA", size, (255, 250, 236, 0))
+    middle = (w - 1) / 2
+    across = [max(0.0, 1.0 - abs(x - middle) / middle) ** 1.5 for x in range(w)]
+    along = [1.0 if y < h * 0.15 else 1.0 - (y - h * 0.15) / (h * 0.85) for y in range(h)]
+    alpha = Image.new("L", size)
+    alpha.putdata([int(255 * a * b) for b in along for a in across])
+    img.putalpha(alpha)
+    return img
+
+
 def tutorial_arrow(p, rng):
     """The prompt's arrow, pointing right from its centre (the prompt turns it)."""
     w, h = size = tuple(p["size"])
@@ -119,6 +200,9 @@ RECIPES = {
     "hud_hint_background": hud_hint_background,
     "hud_button": hud_button,
     "bar_piece": bar_piece,
+    "medallion_sheet": medallion_sheet,
+    "tracker_sheet": tracker_sheet,
+    "ray": ray,
     "tutorial_arrow": tutorial_arrow,
     "tutorial_dialog": tutorial_dialog,
 }

@@ -86,13 +86,20 @@ IMAGES = [
 ]
 
 
-def animation(path, sheet, generator, name, frames, frame, **params):
+def animation(path, sheet, generator, name, frames, frame, centre=False, **params):
     """An animated texture: the frame sheet at `sheet` and its XML description at `path`, beside
-    it, both from the same layout."""
+    it, both from the same layout; with `centre` the frames are registered at their middles."""
+    return [description(path, sheet, name, frames, frame, centre),
+            Entry(sheet, generator, frames=frames, frame=frame, **params)]
+
+
+def description(path, sheet, name, frames, frame, centre=False, **layout):
+    """The XML description of (a row of) a frame sheet made by another entry."""
     folder, _, image_name = sheet.rpartition("/")
     assert path.rpartition("/")[0] == folder, "the description lies beside its sheet"
-    return [Entry(path, "animation_xml", name=name, image=image_name, frames=frames, frame=frame),
-            Entry(sheet, generator, frames=frames, frame=frame, **params)]
+    extra = dict(layout, centre=True) if centre else layout
+    return Entry(path, "animation_xml", name=name, image=image_name, frames=frames, frame=frame,
+                 **extra)
 
 
 def states(pattern, generator, **params):
@@ -150,6 +157,31 @@ HUD = [
     *states("hud/arrow_r_%s.png", "hud_button", size=(24, 48), mark="right"),
     *states("hud/journal_%s.png", "hud_button", size=(48, 48), mark="book"),
     *states("hud/pause_%s.png", "hud_button", size=(40, 40), mark="pause"),
+    # The parts bars of the inventory objects: the framework's frame and fill pieces, and the
+    # game's slots, empty and filled in each hint character's colour.
+    image("hud/frame_l.png", "bar_piece", size=(8, 10), colours=((120, 84, 40), (44, 30, 16))),
+    image("hud/frame_c.png", "bar_piece", size=(8, 10), colours=((96, 66, 32), (44, 30, 16))),
+    image("hud/frame_r.png", "bar_piece", size=(8, 10), colours=((120, 84, 40), (44, 30, 16))),
+    image("hud/fill_l.png", "bar_piece", size=(8, 10), colours=((255, 222, 150), (255, 178, 74))),
+    image("hud/fill_c.png", "bar_piece", size=(8, 10), colours=((255, 222, 150), (255, 178, 74))),
+    image("hud/fill_r.png", "bar_piece", size=(8, 10), colours=((255, 222, 150), (255, 178, 74))),
+    image("hud/fill_empty.png", "bar_piece", size=(8, 10), colours=((30, 24, 18), (14, 10, 8))),
+    image("hud/fill_thessalor.png", "bar_piece", size=(8, 10),
+          colours=((150, 190, 255), (40, 60, 120))),
+    image("hud/fill_lirae.png", "bar_piece", size=(8, 10),
+          colours=((255, 222, 150), (120, 84, 40))),
+    # The hint medallions (Thessalor's row, then Lirae's, eight frames of a spin each), their
+    # trackers and the light ray of Thessalor's hint.
+    Entry("hud/medallions.png", "medallion_sheet", frames=8, frame=(72, 72)),
+    description("hud/medallion_t.xml", "hud/medallions.png", "medallion_t", 8, (72, 72),
+                centre=True, row=0, rows=2),
+    description("hud/medallion_l.xml", "hud/medallions.png", "medallion_l", 8, (72, 72),
+                centre=True, row=1, rows=2),
+    *animation("hud/tracker_t.xml", "hud/tracker_t.png", "tracker_sheet", name="tracker_t",
+               frames=2, frame=(20, 20), centre=True, character="thessalor"),
+    *animation("hud/tracker_l.xml", "hud/tracker_l.png", "tracker_sheet", name="tracker_l",
+               frames=2, frame=(20, 20), centre=True, character="lirae"),
+    image("fx/ray.png", "ray", size=(64, 256)),
     image("tutorial/arrow.png", "tutorial_arrow", size=(48, 48)),
     image("tutorial/dialog.png", "tutorial_dialog", size=(320, 120)),
 ]

@@ -27,17 +27,24 @@ def _attributes(pairs):
 def animation_xml(p, rng):
     """The description of a sheet: its sequence name, the sheet's file name beside the XML (the
     loader tries the XML's own folder first), and every frame with a name "<name><i>". The image's
-    registration is (0, 0), so a frame's top-left corner sits at the window's place."""
+    registration is (0, 0), so a frame's top-left corner sits at the window's place; with
+    `centre` every frame is registered at its middle instead. `row` picks a row of a sheet of
+    `rows` rows of frames the same size."""
     rects = layout(p)
     w, h = p["frame"]
+    top = p.get("row", 0) * h
     name = p["name"]
+    centre = (("regx", w // 2), ("regy", h // 2)) if p.get("centre") else ()
     lines = ['<sequence%s>' % _attributes((("name", name), ("source", p["image"])))]
-    lines.append(' <img%s/>' % _attributes((("regx", 0), ("regy", 0), ("w", w * len(rects)),
-                                            ("h", h), ("name", p["image"]), ("mask", ""))))
+    lines.append(' <img%s/>' % _attributes((("regx", 0), ("regy", 0),
+                                            ("w", w * len(rects)),
+                                            ("h", h * p.get("rows", 1)), ("name", p["image"]),
+                                            ("mask", ""))))
     lines.append(" <framelist>")
     for i, (x, y, fw, fh) in enumerate(rects):
-        lines.append('  <frame%s/>' % _attributes((("x", x), ("y", y), ("w", fw), ("h", fh),
-                                                   ("name", "%s%d" % (name, i)), ("alpha", 1))))
+        lines.append('  <frame%s/>' % _attributes((("x", x), ("y", y + top), ("w", fw),
+                                                   ("h", fh), ("name", "%s%d" % (name, i)),
+                                                   ("alpha", 1)) + centre))
     lines.append(" </framelist>")
     lines.append("</sequence>")
     return "".join(line + "\n" for line in lines)

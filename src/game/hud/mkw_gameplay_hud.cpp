@@ -48,21 +48,27 @@ TClassId MKWGameplayHud::GetClassId()
 
 void MKWGameplayHud::PostInit(TWindowStyle& style)
 {
-    GameplayHud::PostInit(style);
+    // A fatal report runs a statement in the window script, which lets go of the style's table:
+    // what this HUD reads of its style is taken before anything can report.
     std::unique_ptr<TLuaTable> info = style.GetTableOnly("hintinfo");
+    std::unique_ptr<TLuaTable> lirae = style.GetTableOnly("hintlirae");
+    std::unique_ptr<TLuaTable> thessalor = style.GetTableOnly("hintthessalor");
+    const TVec4 liraeColor = style.GetColor("hintliraecolor", 0, 0, 0, 1);
+    const TVec4 thessalorColor = style.GetColor("hintthessalorcolor", 0, 0, 0, 1);
+    const TVec4 miniHintColor = style.GetColor("hintminicolor", 0, 0, 0, 1);
+
+    GameplayHud::PostInit(style);
     if (info == nullptr)
     {
         ReportError("No hintinfo table for GameplayHud", kSource, __LINE__, true);
         return;
     }
-    std::unique_ptr<TLuaTable> lirae = style.GetTableOnly("hintlirae");
     if (lirae == nullptr)
     {
         ReportError("No hintlirae table for GameplayHud", kSource, __LINE__, true);
         return;
     }
     mLiraeMedallion = std::make_shared<GameplayHint>(*lirae, *info);
-    std::unique_ptr<TLuaTable> thessalor = style.GetTableOnly("hintthessalor");
     if (thessalor == nullptr)
     {
         ReportError("No hintthessalor table for GameplayHud", kSource, __LINE__, true);
@@ -70,9 +76,9 @@ void MKWGameplayHud::PostInit(TWindowStyle& style)
     }
     mThessalorMedallion = std::make_shared<GameplayHint>(*thessalor, *info);
     mJournalButton = TVButton::Cast(FindChild("journal", 0xFFFFFFFFu));
-    mLiraeColor = style.GetColor("hintliraecolor", 0, 0, 0, 1);
-    mThessalorColor = style.GetColor("hintthessalorcolor", 0, 0, 0, 1);
-    mMiniHintColor = style.GetColor("hintminicolor", 0, 0, 0, 1);
+    mLiraeColor = liraeColor;
+    mThessalorColor = thessalorColor;
+    mMiniHintColor = miniHintColor;
 }
 
 std::vector<GameplayHint*> MKWGameplayHud::Medallions() const
