@@ -29,6 +29,7 @@
 #include "game/dialogs/mkw_dialog_window.h"
 #include "game/hiscore_store_link.h"
 #include "game/hud/mkw_gameplay_hud.h"
+#include "game/journal/gameplay_journal.h"
 #include "game/runner/mkw_gameplay.h"
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
@@ -145,7 +146,7 @@ void RunExitList()
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
 // The HUD is the framework's until the game's own takes the name; the dialog is the game's.
-const TGameWindowType kGameWindowTypes[16] = {
+const TGameWindowType kGameWindowTypes[17] = {
     {"Button", &TVButton::Create},
     {"OptionsWindow", &Options::Create},
     {"SelectPlayerWindow", &TSelectPlayer::Create},
@@ -157,6 +158,7 @@ const TGameWindowType kGameWindowTypes[16] = {
     {"Map", &Map::Create},
     {"Gameplay", &MKWGameplay::Create},
     {"GameplayHud", &MKWGameplayHud::Create},
+    {"GameplayJournal", &GameplayJournal::Create},
     {"Slider", &Slider::Create},
     {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
     {"GameplayDialog", &GameplayDialog::Create},

@@ -31,6 +31,7 @@
 #include "game/game_main.h"
 #include "game/dialogs/mkw_dialog_window.h"
 #include "game/hiscore_store_link.h"
+#include "game/journal/gameplay_journal.h"
 #include "platform/shell/application.h"
 #include "platform/config/config.h"
 #include "platform/seams/display_seam.h"
@@ -256,6 +257,7 @@ std::string KindOf(TWindow* window)
         : window->IsKindOf(MKWGameplayHud::GetClassId())       ? "MKWGameplayHud"
         : window->IsKindOf(GameplayHud::GetClassId())          ? "GameplayHud"
         : window->IsKindOf(GameplayDialog::GetClassId())       ? "GameplayDialog"
+        : window->IsKindOf(GameplayJournal::GetClassId())      ? "GameplayJournal"
                                                                : "?";
     if (window->IsKindOf(TButton::GetClassId()))
         kind += "/TButton";
@@ -465,7 +467,8 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
             "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
             "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=MKWDialogWindow/DialogWindow",
             "Map=Map", "Gameplay=MKWGameplay", "GameplayHud=MKWGameplayHud/GameplayHud",
-            "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow", "GameplayDialog=GameplayDialog",
+            "GameplayJournal=GameplayJournal", "Slider=Slider",
+            "AnimatedBitmap=AnimatedBitmapWindow", "GameplayDialog=GameplayDialog",
             "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
     EXPECT_EQ(gFramework.mMouseY, 45);
