@@ -27,7 +27,7 @@ IllustrationPanelParticle::IllustrationPanelParticle(const TLuaTable& table)
         lua_pop(table.GetState(), 1);
         std::unique_ptr<TLuaTable> functions(table.GetTable("functions"));
         if (functions != nullptr)
-            RegisterFunctions(*functions);
+            RegisterParticleTables(*mSystem, functions.get(), nullptr, mVectors);
         else
             Log("IllustrationPanelParticle: 'functions' is not a table");
     }
@@ -48,18 +48,6 @@ IllustrationPanelParticle::~IllustrationPanelParticle()
     // The system reads the vectors until it goes.
     mSystem.reset();
     mVectors.clear();
-}
-
-void IllustrationPanelParticle::RegisterFunctions(const TLuaTable& names)
-{
-    TLuaObjectWrapper* key = nullptr;
-    while (TLuaTable* value = names.Next(&key))
-    {
-        const TString name = value->ToString();
-        delete value;
-        if (TParticleNodeFactory factory = FindParticleNodeType(name))
-            mSystem->RegisterNodeType(name, factory);
-    }
 }
 
 void IllustrationPanelParticle::RegisterVectors(const TLuaTable& data)

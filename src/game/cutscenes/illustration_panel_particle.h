@@ -30,7 +30,6 @@ public:
     const std::vector<std::shared_ptr<ParticleVector>>& GetVectors() const { return mVectors; }
 
 private:
-    void RegisterFunctions(const TLuaTable& names);
     void RegisterVectors(const TLuaTable& data);
 
     bool mEndWithNoParticles = false;
