@@ -26,6 +26,7 @@
 #include "framework/transforms/transform_manager.h"
 #include "framework/core/window_manager.h"
 #include "game/dev_dialog.h"
+#include "game/cutscenes/illustration_panel.h"
 #include "game/dialogs/mkw_dialog_window.h"
 #include "game/hiscore_store_link.h"
 #include "game/hud/mkw_gameplay_hud.h"
@@ -146,7 +147,7 @@ void RunExitList()
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
 // The HUD is the framework's until the game's own takes the name; the dialog is the game's.
-const TGameWindowType kGameWindowTypes[17] = {
+const TGameWindowType kGameWindowTypes[18] = {
     {"Button", &TVButton::Create},
     {"OptionsWindow", &Options::Create},
     {"SelectPlayerWindow", &TSelectPlayer::Create},
@@ -154,6 +155,7 @@ const TGameWindowType kGameWindowTypes[17] = {
     {"GameWindow", &GameWindow::Create},
     {"MainMenu", &TMainMenu::Create},
     {"TextEdit", &CustomTextEdit::Create},
+    {"Storyboard", &IllustrationPanel::Create},
     {"DialogWindow", &MKWDialogWindow::Create},
     {"Map", &Map::Create},
     {"Gameplay", &MKWGameplay::Create},

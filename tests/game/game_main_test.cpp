@@ -29,6 +29,7 @@
 #include "framework/transforms/transform_manager.h"
 #include "framework/core/window_manager.h"
 #include "game/game_main.h"
+#include "game/cutscenes/illustration_panel.h"
 #include "game/dialogs/mkw_dialog_window.h"
 #include "game/hiscore_store_link.h"
 #include "game/journal/gameplay_journal.h"
@@ -250,6 +251,7 @@ std::string KindOf(TWindow* window)
         : window->IsKindOf(Map::GetClassId())                  ? "Map"
         : window->IsKindOf(Slider::GetClassId())               ? "Slider"
         : window->IsKindOf(MKWGameplay::GetClassId())          ? "MKWGameplay"
+        : window->IsKindOf(IllustrationPanel::GetClassId())    ? "IllustrationPanel"
         : window->IsKindOf(GameWindow::GetClassId())           ? "GameWindow"
         : window->IsKindOf(CustomTextEdit::GetClassId())       ? "CustomTextEdit"
         : window->IsKindOf(AnimatedBitmapWindow::GetClassId()) ? "AnimatedBitmapWindow"
@@ -261,7 +263,8 @@ std::string KindOf(TWindow* window)
                                                                : "?";
     if (window->IsKindOf(TButton::GetClassId()))
         kind += "/TButton";
-    if (kind == "TextScroll" && window->IsKindOf(GameWindow::GetClassId()))
+    if ((kind == "TextScroll" || kind == "IllustrationPanel") &&
+        window->IsKindOf(GameWindow::GetClassId()))
         kind += "/GameWindow";
     if (kind == "MKWGameplayHud" && window->IsKindOf(GameplayHud::GetClassId()))
         kind += "/GameplayHud";
@@ -465,9 +468,9 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
         (std::vector<std::string>{
             "Button=TVButton/TButton", "OptionsWindow=Options", "SelectPlayerWindow=TSelectPlayer",
             "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
-            "TextEdit=CustomTextEdit/TTextEdit", "DialogWindow=MKWDialogWindow/DialogWindow",
-            "Map=Map", "Gameplay=MKWGameplay", "GameplayHud=MKWGameplayHud/GameplayHud",
-            "GameplayJournal=GameplayJournal", "Slider=Slider",
+            "TextEdit=CustomTextEdit/TTextEdit", "Storyboard=IllustrationPanel/GameWindow",
+            "DialogWindow=MKWDialogWindow/DialogWindow", "Map=Map", "Gameplay=MKWGameplay",
+            "GameplayHud=MKWGameplayHud/GameplayHud", "GameplayJournal=GameplayJournal", "Slider=Slider",
             "AnimatedBitmap=AnimatedBitmapWindow", "GameplayDialog=GameplayDialog",
             "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
