@@ -133,3 +133,12 @@ function ContinueForward()
     gRoute = "storydone"
     CloseWindow()
 end
+
+-- The comic-strip cut-scene between the travel map and the Observatory; it ends in
+-- "ContinueForward();" (the route reads gRoute = "storydone"), or leaves for the menu from the
+-- pause dialog.
+function OpenStory()
+    gScreen = "story"
+    Trace("story")
+    DisplayDialog { "scripts/storyboard.lua" }
+end

@@ -24,7 +24,8 @@ def write_png(image, path):
 
 
 def write_jpeg(image, path):
-    _bare(image.convert("RGB")).save(path, format="JPEG", quality=JPEG_QUALITY,
+    # A one-channel picture stays a one-channel (grey) JPEG.
+    _bare(image if image.mode == "L" else image.convert("RGB")).save(path, format="JPEG", quality=JPEG_QUALITY,
                                      subsampling=JPEG_SUBSAMPLING, optimize=False,
                                      progressive=False)
 

@@ -36,21 +36,28 @@ import formats  # noqa: E402
 import frontend  # noqa: E402
 import hud  # noqa: E402
 import images  # noqa: E402
+import journal  # noqa: E402
 import sheets  # noqa: E402
 import sounds  # noqa: E402
+import story  # noqa: E402
 
 PROG = "gen.py"
 SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 # The modules whose code decides the bytes of each kind of output: a change to one of them remakes
 # every output of that kind.
 SOURCES = {"sound": ("audio.py", "sounds.py"),
-           "image": ("dev.py", "formats.py", "frontend.py", "hud.py", "images.py", "paint.py", "sheets.py"),
-           "description": ("sheets.py",)}
+           "image": ("dev.py", "formats.py", "frontend.py", "hud.py", "images.py", "journal.py",
+                     "paint.py", "sheets.py", "story.py"),
+           "description": ("sheets.py", "story.py")}
 PACK_TOOL_PLACES = ("build/tools/tools/packbuild", "build/release/tools/packbuild",
                     "build/asan/tools/packbuild")
 # Every picture recipe: the menu, buttons and cursors (images.py), the other front-end screens and
 # the scene's HUD and tutorial prompts.
-PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES)
+PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES,
+                **journal.RECIPES, **story.RECIPES)
+# Every description recipe: animation XML (text) and packed animations (bytes, ".anm").
+DESCRIPTIONS = dict(sheets.DESCRIPTIONS, **story.DESCRIPTIONS)
+PACKED_DESCRIPTIONS = set(story.DESCRIPTIONS)
 GITIGNORE_HEADER = ("# Made by tools/assetgen (gen.py --gitignore) and not committed: "
                     "`make assets` regenerates them.\n")
 
@@ -70,7 +77,7 @@ def kind_of(generator):
         return "sound"
     if generator in PICTURES:
         return "image"
-    if generator in sheets.DESCRIPTIONS:
+    if generator in DESCRIPTIONS:
         return "description"
     return None
 
@@ -119,7 +126,10 @@ def validate(entries):
         extension = os.path.splitext(path)[1].lower()
         if kind == "image" and extension not in formats.WRITERS:
             fail(path, "no image writer for \"%s\"" % extension)
-        if kind == "description" and extension != ".xml":
+        if kind == "description" and entry.generator in PACKED_DESCRIPTIONS:
+            if extension != ".anm":
+                fail(path, "a packed description is an .anm file")
+        elif kind == "description" and extension != ".xml":
             fail(path, "a description is an .xml file")
         if kind == "sound":
             p = entry.params
@@ -232,7 +242,7 @@ def make_one(job):
             picture = PICTURES[generator](params, rng)
             formats.WRITERS[os.path.splitext(path)[1].lower()](picture, temporary)
         elif kind_of(generator) == "description":
-            sheets.write_text(sheets.DESCRIPTIONS[generator](params, rng), temporary)
+            sheets.write_text(DESCRIPTIONS[generator](params, rng), temporary)
         else:
             channels = sounds.RECIPES[generator](params, rng)
             n = audio.frames(params["seconds"], params["rate"])

@@ -201,4 +201,42 @@ DEV = [
     image("dev/glow.png", "dev_glow", size=(120, 120)),
 ]
 
-ENTRIES = SOUNDS + IMAGES + FRONT_END + HUD + DEV + [Entry(SOUND_PACK, "pack")]
+# The journal: its page, the picture on its left leaf, its close button.
+JOURNAL = [
+    image("journal/page.png", "journal_page", size=(600, 440)),
+    image("journal/left.png", "journal_left", size=(200, 300)),
+    *states("journal/close_%s.png", "journal_close", size=(32, 32)),
+]
+
+# The cut-scene: the strip, the cells' aged look, both cells' layers with their sepia twins, the
+# bubble and the drops.
+def layer(stem, scene, size):
+    """A layer and its sepia twin, drawn from one seed so that the two match."""
+    live = "story/%s.png" % stem
+    return [image(live, "story_layer", size=size, scene=scene, seed=seed_of(live)),
+            image("story/%s_sepia.png" % stem, "story_layer", size=size, scene=scene, sepia=True,
+                  seed=seed_of(live))]
+
+
+STORY = [
+    image("story/bg.jpg", "story_background", size=(800, 600)),
+    image("story/filmdot.png", "story_film_dot", size=(16, 12)),
+    image("story/filler.png", "story_filler", size=(600, 400)),
+    image("story/trim.png", "story_trim", size=(600, 400)),
+    image("story/overlay.png", "story_overlay", size=(600, 400)),
+    image("story/gradient.png", "story_gradient", size=(600, 400)),
+    image("story/static0.png", "story_static", size=(600, 400), count=500),
+    image("story/static1.png", "story_static", size=(600, 400), count=300),
+    image("story/blotches.png", "story_blotches", frame=(64, 64), frames=3),
+    Entry("story/blotches.anm", "story_packed_animation", name="blotches", image="blotches.png",
+          frame=(64, 64), frames=3),
+    *layer("c1_bg", "gatehouse", (600, 400)),
+    *layer("c1_lamp", "lamp", (80, 120)),
+    *layer("c2_bg", "fen_path", (600, 400)),
+    *layer("c2_thief", "thief", (60, 120)),
+    image("story/bubble.png", "story_bubble", size=(220, 80)),
+    image("story/drip.png", "story_drip", size=(6, 60)),
+    image("story/drop.png", "story_drop", size=(10, 14)),
+]
+
+ENTRIES = SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + [Entry(SOUND_PACK, "pack")]

@@ -51,8 +51,9 @@ def animation_xml(p, rng):
 
 
 def write_text(text, path):
+    """Text as UTF-8; a description that is bytes already is written as it is."""
     with open(path, "wb") as out:
-        out.write(text.encode("utf-8"))
+        out.write(text if isinstance(text, bytes) else text.encode("utf-8"))
 
 
 # Recipes that make text, not pictures: each returns a str written as UTF-8 with "\n" line ends.
