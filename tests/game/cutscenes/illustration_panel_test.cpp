@@ -14,6 +14,7 @@
 #include "game/cutscenes/illustration_panel_cell.h"
 #include "game/cutscenes/illustration_panel_layer.h"
 #include "game/dialogs/blood_streak.h"
+#include "particles/lua_particle_system.h"
 #include "platform/config/config.h"
 #include "render/image_writers.h"
 #include "render/sprites/sprite.h"
@@ -233,6 +234,52 @@ TEST_F(PanelTest, ALastCellWithCrossfadeEndsTheStripOnce)
     ASSERT_TRUE(RunUntil([&] { return Continued() == 1; }));
     Steps(30, 16);
     EXPECT_EQ(Continued(), 1);
+}
+
+TEST_F(PanelTest, AtLocationEightTheLastCellFadesToBlackBeforeTheEnd)
+{
+    IllustrationPanel* panel =
+        Open(std::string("{ ") + kNoEvents + "cell_1 = Cell() }", "t.currentlocation = 8");
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(
+        RunUntil([&] { return panel->GetPanelState() == IllustrationPanel::kPanelFadeToBlack; }));
+    EXPECT_EQ(panel->GetCellTimer(), 0);
+    Steps(157, 16);
+    const float half = panel->GetOverlayTransform().GetAlpha();
+    EXPECT_GT(half, 0.3f);
+    EXPECT_LT(half, 0.7f);
+    EXPECT_EQ(Continued(), 0);
+    ASSERT_TRUE(RunUntil([&] { return Continued() == 1; }, 2600));
+    EXPECT_FLOAT_EQ(panel->GetOverlayTransform().GetAlpha(), 1.0f);
+    EXPECT_EQ(panel->GetCells()[0]->GetState(), IllustrationPanelCell::kCellActive)
+        << "not returned to its aged look";
+}
+
+TEST_F(PanelTest, AStripFrameAndTheBlackOverlayAtHalf)
+{
+    // One opaque drop at (400, 100) of each copy of the line.
+    Serve("fx/line.lua", "SetNumParticles(1)\nSetTexture('story/drop')\n"
+                         "pPosition:Init(Vec2(400, 100))\npScale:Init(1)\n"
+                         "pColor:Init(Color(1, 1, 1, 1))\n"
+                         "function Create() end\nfunction Update(seconds) Spawn(1) end\n");
+    IllustrationPanel* panel =
+        Open(std::string("{ ") + kNoEvents + "cell_1 = Cell(), cell_2 = Cell() }",
+             "t.particleline = 'fx/line.lua' t.celltimeminimum = 100000");
+    ASSERT_NE(panel, nullptr);
+    ASSERT_NE(panel->GetParticleLine(), nullptr);
+    Steps(8, 16);
+    ASSERT_EQ(panel->GetStreaks().size(), 1u);
+    ASSERT_GT(panel->GetParticleLine()->GetParticleCount(), 0u);
+    Paint();
+    rendertest::CompareWithGolden(*Data().mBackBuffer, {0, 0, 800, 600}, "storyboard_strip.png");
+    // Film dots down both edges, the second position aged below the live first.
+    EXPECT_EQ(Pixel(8, 6), 0xFFFFFFu);
+    EXPECT_EQ(Pixel(791, 6), 0xFFFFFFu);
+    panel->GetOverlayTransform().SetAlpha(0.5f);
+    Paint();
+    rendertest::CompareWithGolden(*Data().mBackBuffer, {0, 0, 800, 600},
+                                  "storyboard_black_half.png");
+    EXPECT_EQ(Pixel(8, 6), 0x808080u) << "white under black at 127";
 }
 
 TEST_F(PanelTest, EventsActOnTheCurrentCellInTheirOrder)
