@@ -78,6 +78,30 @@ public:
                                static_cast<uint32_t>(mFiles.back().size()));
     }
 
+    // The aged look's images of a 600 x 400 cell under "cell/": overlay, trim, gradient, two
+    // grain frames and three blotches with their description.
+    void AgedLook()
+    {
+        Painted("cell/overlay", 600, 400,
+                [](uint32_t x, uint32_t y)
+                { return (x < 8 || y < 8 || x >= 592 || y >= 392) ? 0xFF141414u : 0u; });
+        Painted("cell/trim", 600, 400,
+                [](uint32_t x, uint32_t y)
+                { return (x < 12 || y < 12 || x >= 588 || y >= 388) ? 0u : 0xFFFFFFFFu; });
+        Painted("cell/gradient", 600, 400,
+                [](uint32_t, uint32_t y) { return (y * 255 / 800) << 24; });
+        for (int i = 0; i < 2; ++i)
+            Painted("cell/static" + std::to_string(i), 600, 400,
+                    [i](uint32_t x, uint32_t y)
+                    { return ((x * 7 + y * 13 + i) % 29 == 0) ? 0xFFFFFFFFu : 0u; });
+        Image("cell/blotches", 192, 64, 0xC0302010u);
+        File("cell/blotches.xml",
+             "<sequence name=\"b\"><img regx=\"32\" regy=\"32\" w=\"192\" h=\"64\" "
+             "name=\"blotches.png\" mask=\"\"/><framelist>"
+             "<frame x=\"0\" y=\"0\" w=\"64\" h=\"64\"/><frame x=\"64\" y=\"0\" w=\"64\" "
+             "h=\"64\"/><frame x=\"128\" y=\"0\" w=\"64\" h=\"64\"/></framelist></sequence>");
+    }
+
 private:
     void File(const std::string& name, const std::vector<uint32_t>& pixels, uint32_t w, uint32_t h)
     {

@@ -58,25 +58,7 @@ struct Scene
             mBench.Image(std::string(name) + "_sepia", back ? 600 : 200, back ? 400 : 150,
                          0xFF8C7050u);
         }
-        mBench.Painted("cell/overlay", 600, 400,
-                       [](uint32_t x, uint32_t y)
-                       { return (x < 8 || y < 8 || x >= 592 || y >= 392) ? 0xFF141414u : 0u; });
-        mBench.Painted("cell/trim", 600, 400,
-                       [](uint32_t x, uint32_t y)
-                       { return (x < 12 || y < 12 || x >= 588 || y >= 388) ? 0u : 0xFFFFFFFFu; });
-        mBench.Painted("cell/gradient", 600, 400,
-                       [](uint32_t, uint32_t y) { return (y * 255 / 800) << 24; });
-        for (int i = 0; i < 2; ++i)
-            mBench.Painted("cell/static" + std::to_string(i), 600, 400,
-                           [i](uint32_t x, uint32_t y)
-                           { return ((x * 7 + y * 13 + i) % 29 == 0) ? 0xFFFFFFFFu : 0u; });
-        mBench.Image("cell/blotches", 192, 64, 0xC0302010u);
-        mBench.File(
-            "cell/blotches.xml",
-            "<sequence name=\"b\"><img regx=\"32\" regy=\"32\" w=\"192\" h=\"64\" "
-            "name=\"blotches.png\" mask=\"\"/><framelist>"
-            "<frame x=\"0\" y=\"0\" w=\"64\" h=\"64\"/><frame x=\"64\" y=\"0\" w=\"64\" "
-            "h=\"64\"/><frame x=\"128\" y=\"0\" w=\"64\" h=\"64\"/></framelist></sequence>");
+        mBench.AgedLook();
         mBench.Image("cell/bubble", 180, 60, 0xF0FAFAEBu);
         mCellTable = mBench.Table(kCell);
         mInfo = mBench.Table(kCellInfo);
