@@ -9,6 +9,7 @@
 #include "framework/adventure/player_data.h"
 #include "framework/core/settings.h"
 #include "framework/screens/game_window.h"
+#include "framework/sound/sound_effect.h"
 #include "framework/widgets/framework_button.h"
 #include "game/cutscenes/illustration_panel_animation.h"
 #include "game/cutscenes/illustration_panel_cell.h"
@@ -284,13 +285,14 @@ TEST_F(PanelTest, AStripFrameAndTheBlackOverlayAtHalf)
 
 TEST_F(PanelTest, EventsActOnTheCurrentCellInTheirOrder)
 {
-    IllustrationPanel* panel =
-        Open("{ events = { { name = 'in', deactivate_layers = { 'lamp', 'nosuch' },"
-             "               activate_layers = { 'lamp' }, animations = { 'nothere', 'lost' } },"
-             "             { name = 'in', activate_layers = { 'nosuch' } },"
-             "             { name = 'dup', deactivate_layers = { 'bg' } } },"
-             "  animations = { { name = 'lost', layer = 'c2_thief', activatesounds = { 'x' } } },"
-             "  cell_1 = Cell({ introevent = 'in' }) }");
+    IllustrationPanel* panel = Open(
+        "{ events = { { name = 'in', deactivate_layers = { 'lamp', 'nosuch' },"
+        "               activate_layers = { 'lamp' }, animations = { 'nothere', 'lost' } },"
+        "             { name = 'in', activate_layers = { 'nosuch' } },"
+        "             { name = 'dup', deactivate_layers = { 'bg' } } },"
+        "  animations = { { name = 'lost', layer = 'c2_thief', activatesounds = { 'wind' } } },"
+        "  cell_1 = Cell({ introevent = 'in', sounds = { { name = 'wind', sounds = { 'x' } } } })"
+        " }");
     ASSERT_NE(panel, nullptr);
     ASSERT_EQ(panel->GetEvents().size(), 3u);
     Step(16);
@@ -301,6 +303,14 @@ TEST_F(PanelTest, EventsActOnTheCurrentCellInTheirOrder)
         rendertest::CountOf(Log(), "ERROR:Cannot find Layer: c2_thief   FILE:illustrationpanel"),
         1);
     EXPECT_EQ(panel->GetPanelState(), IllustrationPanel::kPanelPlaying);
+    // A sound armed with no delays starts on the cell's next update.
+    const std::shared_ptr<SoundEffect> wind = panel->GetCells()[0]->FindSound("wind");
+    ASSERT_NE(wind, nullptr);
+    EXPECT_EQ(wind->mPending, -1);
+    panel->ActivateSound("wind");
+    EXPECT_EQ(wind->mPending, 0);
+    Step(16);
+    EXPECT_EQ(wind->mPending, -1);
     panel->ActivateEvent("nope");
     EXPECT_TRUE(Logged("ERROR:Cannot find event 'nope'.   FILE:illustrationpanel"));
 }
