@@ -166,8 +166,9 @@ void BM_StoryboardDraw(benchmark::State& state)
 BENCHMARK(BM_StoryboardDraw)->Unit(benchmark::kMicrosecond);
 
 // The peer: the same background, fillers, cells, dot rows, drops and particle copies drawn
-// directly, in the same order.
-void BM_StoryboardSameSpritesDirectly(benchmark::State& state)
+// directly, in the same order; with `clipped` the live cell is held in the cell rectangle as the
+// strip holds it.
+void SameSpritesDirectly(benchmark::State& state, bool clipped)
 {
     Strip strip;
     if (!strip.Ready())
@@ -189,10 +190,22 @@ void BM_StoryboardSameSpritesDirectly(benchmark::State& state)
         panel.GetTopFiller()->Draw(plain);
         panel.GetBottomFiller()->Draw(plain);
         for (const auto& cell : panel.GetCells())
+        {
+            const bool clip = clipped && cell->GetInactiveTransform().GetAlpha() != 1.0f;
+            if (clip)
+            {
+                TRect inside;
+                inside.SetIntersection(strip.mBench.mRenderer->GetClipRect(), panel.GetCellRect());
+                strip.mBench.mRenderer->PushClipRect(inside);
+            }
             cell->Draw(plain);
+            if (clip)
+                strip.mBench.mRenderer->PopClipRect();
+        }
         for (int y = 0; y < 600; y += 48)
         {
-            dot->Draw(TDrawSpec(TVec2(0, static_cast<float>(y))));
+            // The left column mirrored, as the strip draws it.
+            dot->Draw(TDrawSpec(TVec2(0, static_cast<float>(y)), 1.0f, 1.0f, kDrawMirrorX));
             dot->Draw(TDrawSpec(TVec2(784, static_cast<float>(y))));
         }
         for (const auto& streak : panel.GetStreaks())
@@ -202,6 +215,17 @@ void BM_StoryboardSameSpritesDirectly(benchmark::State& state)
         strip.mBench.EndFrame();
     }
 }
+
+void BM_StoryboardSameSpritesDirectly(benchmark::State& state)
+{
+    SameSpritesDirectly(state, false);
+}
 BENCHMARK(BM_StoryboardSameSpritesDirectly)->Unit(benchmark::kMicrosecond);
+
+void BM_StoryboardSameSpritesDirectlyClipped(benchmark::State& state)
+{
+    SameSpritesDirectly(state, true);
+}
+BENCHMARK(BM_StoryboardSameSpritesDirectlyClipped)->Unit(benchmark::kMicrosecond);
 
 } // namespace
