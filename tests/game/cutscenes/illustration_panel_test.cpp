@@ -227,6 +227,34 @@ TEST_F(PanelTest, TheOldPositionIsHiddenAfterTheSecondScroll)
     EXPECT_EQ(cells[1]->GetState(), IllustrationPanelCell::kCellInactive) << "still on screen";
 }
 
+TEST_F(PanelTest, ACellWhoseBubblesEndEarlyStaysForItsMinimumTime)
+{
+    // Without a voice the bubble ends as soon as it starts.
+    IllustrationPanel* panel = Open(std::string("{ ") + kNoEvents +
+                                        "cell_1 = Cell({ speechbubbles = { speech_1 = {"
+                                        " image = 'story/red', text = { text = 'skip' } } } }) }",
+                                    "t.celltimeminimum = 320");
+    ASSERT_NE(panel, nullptr);
+    IllustrationPanelCell& cell = *panel->GetCells()[0];
+    int steps = 0;
+    bool bubbleDone = false;
+    while (steps < 100 && (steps == 0 || cell.GetState() == IllustrationPanelCell::kCellActive))
+    {
+        Step(16);
+        ++steps;
+        bubbleDone = bubbleDone || cell.GetSpeechCursor() == 1;
+        if (steps == 8)
+        {
+            EXPECT_TRUE(bubbleDone) << "the bubble has ended";
+        }
+    }
+    // Entered on the first step, then 320 ms of the cell's timer before it returns.
+    EXPECT_GE(steps, 21);
+    EXPECT_LE(steps, 24);
+    EXPECT_EQ(cell.GetState(), IllustrationPanelCell::kCellInactive)
+        << "fading back to its aged look";
+}
+
 TEST_F(PanelTest, ALastCellWithCrossfadeEndsTheStripOnce)
 {
     IllustrationPanel* panel =
