@@ -120,6 +120,25 @@ TEST_F(JournalStoryTest, ALostFocusPausesTheStripUnderThePauseDialog)
     ExpectCleanLog();
 }
 
+// A close during cell 2 ends the program, which saves the player's record: its game state is the
+// cut-scene's (2), which the route reads to open the cut-scene again.
+TEST_F(JournalStoryTest, AProgramClosedDuringTheStripKeepsTheCutScenesGameState)
+{
+    const fs::path game = CopyGame("content");
+    WriteFile(game / "assets/scripts/make.lua", "CreateNewUser('Ann')\n");
+    int code = -1;
+    RunTraced(game, "wait 5\nclose\n", "start=scripts/make.lua", code);
+    EXPECT_EQ(RunTraced(game, "focus gained\nwait 30\nclick 400 300\nwait 260\nclose\n",
+                        "start=scripts/dev/story.lua", code),
+              (Traces{"start", "story"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_NE(DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat")
+                  .find("playerdata = hex 00 00 00 00 00 00 00 00 00 02 00 00"),
+              std::string::npos)
+        << DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
+}
+
 TEST_F(JournalStoryTest, AStripWithoutItsDropsTableIsFatal)
 {
     const fs::path game = CopyGame("content");
