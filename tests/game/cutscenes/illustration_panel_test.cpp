@@ -5,7 +5,6 @@
 #include "game/cutscenes/illustration_panel.h"
 
 #include "framework/adventure/adventure_test_support.h"
-#include "framework/adventure/framed_screen_support.h"
 #include "framework/adventure/player_data.h"
 #include "framework/core/settings.h"
 #include "framework/screens/game_window.h"
@@ -19,8 +18,7 @@
 #include "platform/config/config.h"
 #include "render/image_writers.h"
 #include "render/sprites/sprite.h"
-#include "render/text/font_map.h"
-#include "render/text_test_support.h"
+#include "game/framed_text_support.h"
 
 #include <gtest/gtest.h>
 
@@ -73,17 +71,14 @@ end
 function ContinueForward() gContinued = (gContinued or 0) + 1 end
 )";
 
-class PanelTest : public adventuretest::FramedScreenTest
+class PanelTest : public gametest::FramedTextTest
 {
 protected:
     void SetUp() override
     {
-        FramedScreenTest::SetUp();
+        FramedTextTest::SetUp();
         if (HasFatalFailure())
             return;
-        mSeam->CreateVectorRasteriser();
-        const std::vector<uint8_t> font = texttest::SquareFont();
-        Serve("fonts/square.mvec", std::string(font.begin(), font.end()));
         SetConfig("encryptionkey", "Pn4lQ8xW2kLt");
         mManager->RegisterWindowType("Storyboard", &IllustrationPanel::Create);
         mManager->RegisterWindowType("GameWindow", &GameWindow::Create);
@@ -120,9 +115,7 @@ protected:
         Tick();
         mRecord.reset();
         mSettings.reset();
-        mSeam->DestroyVectorRasteriser();
-        FramedScreenTest::TearDown();
-        GetFontMap().Clear();
+        FramedTextTest::TearDown();
     }
     void Image(const std::string& name, uint32_t w, uint32_t h, Rgba colour)
     {

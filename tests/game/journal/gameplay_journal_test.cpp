@@ -5,7 +5,6 @@
 #include "game/journal/gameplay_journal.h"
 
 #include "framework/adventure/adventure_test_support.h"
-#include "framework/adventure/framed_screen_support.h"
 #include "framework/adventure/entities/gameplay_area.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/core/delta_time.h"
@@ -16,8 +15,7 @@
 #include "framework/widgets/text_object.h"
 #include "render/sprites/sprite.h"
 #include "render/textures/texture.h"
-#include "render/text/font_map.h"
-#include "render/text_test_support.h"
+#include "game/framed_text_support.h"
 
 #include <gtest/gtest.h>
 
@@ -30,17 +28,14 @@ namespace
 
 const char kFont[] = "font = { 'fonts/square.mvec', 8, { 0, 0, 0, 1 } }, flags = 5, alpha = 1";
 
-class JournalTest : public adventuretest::FramedScreenTest
+class JournalTest : public gametest::FramedTextTest
 {
 protected:
     void SetUp() override
     {
-        FramedScreenTest::SetUp();
+        FramedTextTest::SetUp();
         if (HasFatalFailure())
             return;
-        mSeam->CreateVectorRasteriser();
-        const std::vector<uint8_t> font = texttest::SquareFont();
-        Serve("fonts/square.mvec", std::string(font.begin(), font.end()));
         mManager->RegisterWindowType("GameplayJournal", &GameplayJournal::Create);
         mManager->RegisterWindowType("GameWindow", &GameWindow::Create);
         auto* root = static_cast<TScreen*>(mManager->GetRoot());
@@ -60,9 +55,7 @@ protected:
     {
         mAreas.clear();
         mObjects.clear();
-        mSeam->DestroyVectorRasteriser();
-        FramedScreenTest::TearDown();
-        GetFontMap().Clear();
+        FramedTextTest::TearDown();
     }
     void Frames(uint32_t ms) { Steps(static_cast<int>(ms / 16), 16); }
     // A journal of 200 x 160 at (100, 60) with the style's keys changed or added by `keys`.
