@@ -251,8 +251,10 @@ TEST_F(JournalTest, TheOpenPageAndThePageInFlightAreDrawnOverTheScrim)
 
 TEST_F(JournalTest, BadStylesAreReportedAndTheJournalStillCloses)
 {
-    // No close button: one line; the script function closes the journal all the same.
-    GameplayJournal* journal = Open("closebutton = 'nothere', scrimmax = 3, ", "");
+    // No close button: one line; the script function closes the journal all the same. Keys of
+    // the wrong type read as their defaults.
+    GameplayJournal* journal =
+        Open("closebutton = 'nothere', scrimmax = 3, timeintro = 'soon', enabledx = {}, ", "");
     ASSERT_NE(journal, nullptr);
     EXPECT_EQ(rendertest::CountOf(Log(), "no close button \"nothere\""), 1);
     journal->Open({}, {}, {}, nullptr);
