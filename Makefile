@@ -2,7 +2,8 @@
 JOBS ?= $(shell nproc)
 ASAN_DIR := build/asan
 REL_DIR := build/release
-# The build-time tools (packbuild), built on their own so `make assets` needs neither other tree.
+# The build-time tools (packbuild, movieenc), built on their own so `make assets` needs neither
+# other tree.
 TOOLS_DIR := build/tools
 # Debian's python3-pil is installed for the system interpreter.
 PYTHON := /usr/bin/python3
@@ -29,9 +30,9 @@ $(TOOLS_DIR)/build.ninja: | deps
 # The generated sounds and images: remakes only what changed, and rewrites only files whose bytes
 # differ, so a second run does nothing.
 assets: deps $(TOOLS_DIR)/build.ninja
-	cmake --build $(TOOLS_DIR) --target packbuild -j $(JOBS)
+	cmake --build $(TOOLS_DIR) --target packbuild movieenc -j $(JOBS)
 	$(PYTHON) tools/assetgen/gen.py --out assets --packbuild $(TOOLS_DIR)/tools/packbuild \
-	    --jobs $(JOBS)
+	    --movieenc $(TOOLS_DIR)/tools/movieenc --jobs $(JOBS)
 
 # The optimised build with its tests and benchmarks: warnings that only -O2 raises, and faults that
 # only optimised code shows (the tests run again there).

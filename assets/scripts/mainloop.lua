@@ -9,8 +9,12 @@ return function()
     Trace("start")
     local start = GetConfig("start", "")
     if start == nil or start == "" then
-        -- No movie player here: the card's picture shows for its time, or until a key or click.
-        DisplaySplash("movies/intro.swf", "splash/card", 1500)
+        -- The card's film, with the game's name as its caption; without the film the card's
+        -- picture shows for the same time. A key or a click ends either.
+        local style = gCurrentDefaultStyle
+        SetDefaultStyle({ translate = true, parent = style })
+        DisplaySplash("movies/intro.ogv", "splash/card", 1500)
+        SetDefaultStyle(style)
         start = "scripts/splash.lua"
     end
     DoModal(start)

@@ -9,6 +9,7 @@
 #include "services/exit_stats.h"
 #include "services/game_state.h"
 #include "services/host_pause.h"
+#include "services/movie/movie_host.h"
 #include "services/metrics_handler.h"
 #include "services/portal_bridge.h"
 #include "services/xsell_window.h"
@@ -63,6 +64,7 @@ void LinkServicesToPlatform()
     SetHostServices(&gServicesLink);
     // Before the platform starts, so the window script registers "XSellWindow" with the others.
     SetCrossSellCreator(&TXSellWindow::Create);
+    SetMoviePlayerFactory(&TMovieHost::Create);
     SetGameStateApplicationProbe([] { return TApplication::Get() != nullptr; });
     SetGameStateScriptRegistrar(&TGameState::BindScriptFunctions);
     TGameStateVolumeLink volume;
@@ -83,6 +85,7 @@ void UnlinkServicesFromPlatform()
 {
     SetHostServices(nullptr);
     SetCrossSellCreator(nullptr);
+    SetMoviePlayerFactory(nullptr);
     SetGameStateApplicationProbe(nullptr);
     SetGameStateScriptRegistrar(nullptr);
     SetGameStateVolumeLink(TGameStateVolumeLink());

@@ -228,4 +228,6 @@ std::shared_ptr<TSoundDataSource> TOggDataSourceBuilder::Build(const TString& na
 void RegisterOggBuilder()
 {
     RegisterSoundDataSourceBuilder("ogg", &gOggBuilder);
+    // A film's sound: vorbisfile plays the first Vorbis stream of a multiplexed file.
+    RegisterSoundDataSourceBuilder("ogv", &gOggBuilder);
 }

@@ -1,5 +1,5 @@
 // TOggDataSource: Ogg Vorbis decoded on demand, from the open file or from a copy of the whole
-// file in memory, and its builder, registered for "ogg".
+// file in memory, and its builder, registered for "ogg" and "ogv" (a film's sound).
 #pragma once
 
 #include "platform/files/stream_spooler.h"
@@ -43,5 +43,5 @@ public:
     std::shared_ptr<TSoundDataSource> Build(const TString& name, bool streamed) override;
 };
 
-// Registers the one Ogg builder for "ogg".
+// Registers the one Ogg builder for "ogg" and "ogv".
 void RegisterOggBuilder();

@@ -115,6 +115,9 @@ void TWindowManager::HandleEvent(const TPlatformEvent& event)
     TModalWindow* top = GetTopModal();
     if (top == nullptr)
         return;
+    if (mRightButtonSwallowed && event.mType == kEventButton &&
+        (event.mParam == kButtonRightDown || event.mParam == kButtonRightUp))
+        return;
     switch (event.mType)
     {
     case kEventTick:

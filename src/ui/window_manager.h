@@ -105,6 +105,9 @@ public:
     void SetHoverHandler(TWindowHoverHandler* handler) { mHoverHandler = handler; }
     TWindowHoverHandler* GetHoverHandler() const { return mHoverHandler; }
     void SetFilterExempt(bool value) { mFilterExempt = value; }
+    // While set, right-button presses and releases reach no window (a film that takes input).
+    void SetRightButtonSwallowed(bool value) { mRightButtonSwallowed = value; }
+    bool IsRightButtonSwallowed() const { return mRightButtonSwallowed; }
     void SetInputBlocked(bool value) { mInputBlocked = value; }
     bool IsDirty() const { return mDirty; }
     uint32_t GetLastFrameTime() const { return mLastFrameTime; }
@@ -145,6 +148,7 @@ private:
     TWindowScript* mScript = nullptr;
     // Read by the event pump: the activation-click filter and the input block.
     bool mFilterExempt = false;
+    bool mRightButtonSwallowed = false;
     bool mInputBlocked = false;
 };
 

@@ -23,6 +23,9 @@ def run_gen(*args, env=None):
     packbuild = os.environ.get("MURKWELL_PACKBUILD")
     if packbuild:
         command += ["--packbuild", packbuild]
+    movieenc = os.environ.get("MURKWELL_MOVIEENC")
+    if movieenc:
+        command += ["--movieenc", movieenc]
     return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
                           universal_newlines=True)
 

@@ -16,6 +16,8 @@ PARCHMENT_LOW = (228, 210, 172)
 WAX = (238, 220, 170)
 REED = (70, 132, 92)
 WATER = (84, 116, 168)
+# How far (pixels) the card's mist drifts over its film.
+MIST_DRIFT = 64
 
 
 def _over(img, colour, mask):
@@ -32,10 +34,17 @@ def _night(size, rng, stars, horizon):
     return img
 
 
-def _mist(img, rng, top, bottom, strength):
-    """A band of drifting mist between the fractions `top` and `bottom` of the height."""
+def _mist(img, rng, top, bottom, strength, drift=None):
+    """A band of drifting mist between the fractions `top` and `bottom` of the height. With
+    `drift` (0 to 1) the mist is cut from a wider field, moved that far along it."""
     size = img.size
-    mist = paint.level(paint.value_noise(rng, size, 96, octaves=3), 90, 230)
+    if drift is None:
+        mist = paint.level(paint.value_noise(rng, size, 96, octaves=3), 90, 230)
+    else:
+        w, h = size
+        field = paint.value_noise(rng, (w + MIST_DRIFT, h), 96, octaves=3)
+        shift = int(round(drift * MIST_DRIFT))
+        mist = paint.level(field.crop((shift, 0, shift + w, h)), 90, 230)
     middle = (top + bottom) / 2
     band = paint.vertical_gradient(size, [(0.0, (0,)), (top, (0,)), (middle, (255,)),
                                           (bottom, (0,)), (1.0, (0,))], "L")
@@ -50,15 +59,26 @@ def _vignette(img, strength):
     paint.paste_colour(img, (0, 0, 0), paint.scale_mask(ImageChops.invert(light), strength))
 
 
+def card_light(time):
+    """How far the card's light has swelled at `time` (0 to 1 over the film): from a glimmer to
+    full, eased in and out, full from three quarters of the way on."""
+    t = min(max(time / 0.75, 0.0), 1.0)
+    return 0.08 + 0.92 * t * t * (3 - 2 * t)
+
+
 def card(p, rng):
-    """The start card: a lantern hanging in the dark over mist, its light spilling round it."""
+    """The start card: a lantern hanging in the dark over mist, its light spilling round it. With
+    "time" (0 to 1) it is the film's frame at that time: the light swelling out of the dark and
+    the mist drifting."""
     w, h = size = tuple(p["size"])
+    time = p.get("time")
+    light = 1.0 if time is None else card_light(time)
     img = paint.vertical_gradient(size, [(0.0, (4, 6, 16)), (0.55, (14, 20, 38)),
                                          (1.0, (10, 20, 16))])
-    _mist(img, rng, 0.55, 0.95, 0.5)
+    _mist(img, rng, 0.55, 0.95, 0.5, drift=time)
     cx, cy = w // 2, int(h * 0.47)
-    paint.glow(img, (cx, cy), 520, AMBER, 0.35)
-    paint.glow(img, (cx, cy), 200, AMBER, 0.55)
+    paint.glow(img, (cx, cy), 520, AMBER, 0.35 * light)
+    paint.glow(img, (cx, cy), 200, AMBER, 0.55 * light)
 
     top, body, bottom = cy - 78, cy - 52, cy + 46
     chain = [(cx - 1.5, 0), (cx + 1.5, 0), (cx + 1.5, top - 8), (cx - 1.5, top - 8)]
@@ -86,6 +106,9 @@ def card(p, rng):
     paint.paste_colour(img, INK, paint.polygon_mask(size, [
         (cx - 10, bottom + 12), (cx + 10, bottom + 12), (cx, bottom + 30)]))
     _vignette(img, 0.8)
+    if time is not None:
+        # The dark the light swells out of: the whole card dimmed, less as the light grows.
+        img = Image.blend(Image.new("RGB", size, (0, 0, 0)), img, 0.25 + 0.75 * light)
     return img
 
 

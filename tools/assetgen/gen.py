@@ -8,6 +8,8 @@
   gen.py --sums                                 also rewrite SHA256SUMS from what was made
   gen.py --gitignore                            also rewrite <out>/.gitignore from the manifest
 
+The films need tools/movieenc (--movieenc, else found in build/*/tools/).
+
 Bad input (an unknown generator, a duplicate path, a missing encoder) stops before anything is written
 into --out, with one line naming the entry, and exit status 1.
 """
@@ -37,6 +39,7 @@ import frontend  # noqa: E402
 import hud  # noqa: E402
 import images  # noqa: E402
 import journal  # noqa: E402
+import movies  # noqa: E402
 import sheets  # noqa: E402
 import sounds  # noqa: E402
 import story  # noqa: E402
@@ -48,9 +51,13 @@ SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 SOURCES = {"sound": ("audio.py", "sounds.py"),
            "image": ("dev.py", "formats.py", "frontend.py", "hud.py", "images.py", "journal.py",
                      "paint.py", "sheets.py", "story.py"),
-           "description": ("sheets.py", "story.py")}
+           "description": ("sheets.py", "story.py"),
+           # A film also follows its encoder's code (and the codec libraries: --check tells).
+           "movie": ("movies.py", "audio.py", "frontend.py", "images.py", "paint.py", "sheets.py",
+                     "../movie_writer.cpp", "../movieenc.cpp")}
 PACK_TOOL_PLACES = ("build/tools/tools/packbuild", "build/release/tools/packbuild",
                     "build/asan/tools/packbuild")
+MOVIE_TOOL_PLACES = tuple(place.replace("packbuild", "movieenc") for place in PACK_TOOL_PLACES)
 # Every picture recipe: the menu, buttons and cursors (images.py), the other front-end screens and
 # the scene's HUD and tutorial prompts.
 PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES,
@@ -79,6 +86,8 @@ def kind_of(generator):
         return "image"
     if generator in DESCRIPTIONS:
         return "description"
+    if generator in movies.RECIPES:
+        return "movie"
     return None
 
 
@@ -131,6 +140,8 @@ def validate(entries):
                 fail(path, "a packed description is an .anm file")
         elif kind == "description" and extension != ".xml":
             fail(path, "a description is an .xml file")
+        if kind == "movie" and (extension != ".ogv" or entry.pack is not None):
+            fail(path, "a film is an .ogv file outside the packs")
         if kind == "sound":
             p = entry.params
             if extension != ".ogg" or entry.pack is None:
@@ -232,7 +243,7 @@ def write_atomic(path, data):
 
 def make_one(job):
     """Makes one entry into its staged file (in a worker process). Returns (path, error or None)."""
-    path, generator, params, seed, target, scratch, encoder = job
+    path, generator, params, seed, target, scratch, encoder, movieenc = job
     try:
         os.makedirs(os.path.dirname(target), exist_ok=True)
         os.makedirs(os.path.dirname(scratch), exist_ok=True)
@@ -243,6 +254,10 @@ def make_one(job):
             formats.WRITERS[os.path.splitext(path)[1].lower()](picture, temporary)
         elif kind_of(generator) == "description":
             sheets.write_text(DESCRIPTIONS[generator](params, rng), temporary)
+        elif kind_of(generator) == "movie":
+            error = movies.make(generator, params, seed, temporary, scratch, movieenc)
+            if error:
+                return path, error
         else:
             channels = sounds.RECIPES[generator](params, rng)
             n = audio.frames(params["seconds"], params["rate"])
@@ -267,14 +282,14 @@ def make_one(job):
         return path, "%s failed: %s" % (generator, one_line(error))
 
 
-def find_pack_tool(given):
+def find_pack_tool(given, places=PACK_TOOL_PLACES, name="packbuild"):
     if given:
         return given if os.access(given, os.X_OK) else None
-    for place in PACK_TOOL_PLACES:
+    for place in places:
         candidate = os.path.join(ROOT, place)
         if os.access(candidate, os.X_OK):
             return candidate
-    return shutil.which("packbuild")
+    return shutil.which(name)
 
 
 def read_sums():
@@ -325,6 +340,14 @@ def run(args):
         if encoder is None:
             fail(first_sound.path, "encoder \"%s\" not found (Debian package vorbis-tools)"
                  % args.oggenc)
+    movieenc = None
+    first_movie = next((e for e in made if kind_of(e.generator) == "movie"), None)
+    if first_movie is not None:
+        movieenc = find_pack_tool(args.movieenc, MOVIE_TOOL_PLACES, "movieenc")
+        if movieenc is None:
+            fail(first_movie.path, "film encoder not found (%s; build the movieenc target)"
+                 % (args.movieenc or "looked in build/*/tools/ and PATH"))
+    encoder = (encoder, movieenc)
     pack_entries = [e for e in outputs if e.generator == "pack"]
     pack_tool = None
     if pack_entries:
@@ -347,8 +370,8 @@ def build_and_install(args, entries, outputs, made, stage, encoder, pack_tool):
     keys = {e.path: entry_key(e, sources) for e in made}
     stale = [e for e in made
              if stage.read_key(e.path) != keys[e.path] or not os.path.exists(stage.file(e))]
-    jobs = [(e.path, e.generator, e.params, e.seed, stage.file(e), stage.scratch(e.path, ""),
-             encoder) for e in stale]
+    jobs = [(e.path, e.generator, e.params, e.seed, stage.file(e), stage.scratch(e.path, ""))
+            + encoder for e in stale]
     errors = []
     if jobs:
         workers = max(1, min(args.jobs, len(jobs)))
@@ -478,6 +501,7 @@ def parse(argv):
                         help="the staging folder (default: build/assetgen)")
     parser.add_argument("--packbuild", help="the pack tool (default: found in build/*/tools/)")
     parser.add_argument("--oggenc", default="oggenc", help="the Vorbis encoder")
+    parser.add_argument("--movieenc", help="the film encoder (default: found in build/*/tools/)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--manifest", default=os.path.join(HERE, "manifest.py"))
     parser.add_argument("--list-sounds", metavar="FILE",

@@ -135,7 +135,8 @@ void TPlatform::EndDraw(bool present)
                 renderer->SetFrameTexture(nullptr);
         }
     }
-    if (Succeeded(hr) && present && !IsDrawingSuspended())
+    const bool presentAnyway = renderer && renderer->IsPresentWhileSuspended();
+    if (Succeeded(hr) && present && (presentAnyway || !IsDrawingSuspended()))
         hr = d.mContext->Present();
     if (hr == DxResult::SurfaceLost)
     {

@@ -69,6 +69,10 @@ public:
     // Answers the state before the flip.
     bool ToggleStatsOverlay();
     void EndFrame(bool present);
+    // While set, frames are presented although the window manager suspends drawing: a film
+    // player sets it around its own frame, so that the game draws nothing and the film shows.
+    void SetPresentWhileSuspended(bool value) { mPresentWhileSuspended = value; }
+    bool IsPresentWhileSuspended() const { return mPresentWhileSuspended; }
     float GetFramesPerSecond() const { return mFramesPerSecond; }
 
     TPlatform& GetPlatform() { return *mPlatform; }
@@ -84,6 +88,7 @@ private:
     float mFramesPerSecond = 0;
     uint32_t mFrameStamps[kFrameStamps] = {};
     bool mStatsOverlay = false;
+    bool mPresentWhileSuspended = false;
     std::unique_ptr<TTextLayout, void (*)(TTextLayout*)> mOverlayText{nullptr, nullptr};
     std::vector<TRect> mClipStack;
     std::shared_ptr<TTexture> mTexture;
