@@ -127,11 +127,12 @@ bool TMovieHost::Play(const TString& file, bool translate, bool allowInput)
     if (IsDxBroken())
         return false;
     TApplication* application = TApplication::Get();
+    mPreviousCursor = sys::GetSystemCursor();
     if (application != nullptr)
         application->ShowSystemCursor(false);
     if (allowInput)
     {
-        mPreviousCursor = sys::SetSystemCursor(sys::LoadArrowCursor());
+        sys::SetSystemCursor(sys::LoadArrowCursor());
         mArrowSet = true;
     }
     TApplicationImpl* impl = Impl();
@@ -345,7 +346,9 @@ void TMovieHost::RestoreWindowSize()
 
 void TMovieHost::RestoreCursor()
 {
-    if (mArrowSet)
+    // The shape the game had (none while the pointer was hidden: then hiding it stays the
+    // application's setting's business).
+    if (mArrowSet && mPreviousCursor != 0)
         sys::SetSystemCursor(mPreviousCursor);
     mArrowSet = false;
     if (TApplication* application = TApplication::Get())

@@ -185,3 +185,29 @@ TEST_F(RendererTest, GuardEndsOnlyWhatItOpened)
 }
 
 } // namespace
+
+// While the window manager suspends drawing no frame is presented, unless the present switch is
+// on (a film player's own frame).
+TEST_F(RendererTest, SuspendedDrawingPresentsOnlyThroughTheSwitch)
+{
+    class SuspendedManager : public TWindowManagerSeam
+    {
+    public:
+        bool IsDrawingSuspended() const override { return true; }
+    };
+    mImpl->mManagers.mWindowManager = std::make_unique<SuspendedManager>();
+    const sys::ScreenRect& rect = Context().GetDisplay().GetWindowRect();
+    auto shown = [&]
+    { return Context().GetFrontBuffer()->ReadPixel(rect.left, rect.top) & 0xFFFFFF; };
+    for (bool present : {false, true})
+    {
+        const uint32_t colour = present ? 0x00FF00u : 0xFF0000u;
+        ASSERT_TRUE(mRenderer->BeginDraw(false));
+        mRenderer->FillRect(TRect(0, 0, 800, 600), present ? TVec4(0, 1, 0, 1) : TVec4(1, 0, 0, 1));
+        mRenderer->SetPresentWhileSuspended(present);
+        mRenderer->EndFrame(true);
+        mRenderer->SetPresentWhileSuspended(false);
+        EXPECT_EQ(Back(0, 0), colour);
+        EXPECT_EQ(shown() == colour, present);
+    }
+}
