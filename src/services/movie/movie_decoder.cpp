@@ -3,8 +3,8 @@
 #include "services/movie/movie_decoder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
-#include <strings.h>
 
 namespace
 {
@@ -206,7 +206,13 @@ bool TMovieDecoder::GetComment(const char* key, TString& value) const
         const char* entry = mComment.user_comments[i];
         const int size = mComment.comment_lengths[i];
         if (entry == nullptr || size < 0 || static_cast<size_t>(size) <= length ||
-            strncasecmp(entry, key, length) != 0 || entry[length] != '=')
+            !std::equal(key, key + length, entry,
+                        [](char a, char b)
+                        {
+                            return std::tolower(static_cast<unsigned char>(a)) ==
+                                   std::tolower(static_cast<unsigned char>(b));
+                        }) ||
+            entry[length] != '=')
             continue;
         value = TString(entry + length + 1,
                         static_cast<unsigned>(size) - static_cast<unsigned>(length) - 1);

@@ -123,9 +123,11 @@ TEST(MovieDecoder, RefusedFilmsAreRefusedWhole)
         TString reason;
         EXPECT_FALSE(decoder.Open(c.mBytes, reason)) << c.mName;
         EXPECT_GT(reason.Length(), 0) << c.mName;
-        // The sizes are refused by the film's own check, before the codec allocates for them.
-        if (std::string(c.mName).rfind("picture", 0) == 0)
+        // Large sizes are refused by the film's own check, before the codec allocates for them.
+        if (std::string(c.mName).find("100000") != std::string::npos)
+        {
             EXPECT_EQ(std::string(reason.c_str()).rfind("the picture is", 0), 0u) << c.mName;
+        }
         EXPECT_FALSE(decoder.DecodeTo(10)) << c.mName;
     }
     TMovieDecoder largest;
