@@ -161,8 +161,8 @@ void GameplayJournal::PostInit(TWindowStyle& style)
     ShowCloseButton(false);
     if (std::unique_ptr<TLuaTable> enter = style.GetTableOnly("soundenter"))
         mSoundEnter = SoundEffect::Create(*enter);
-    if (std::unique_ptr<TLuaTable> exit = style.GetTableOnly("soundexit"))
-        mSoundExit = SoundEffect::Create(*exit);
+    if (std::unique_ptr<TLuaTable> leave = style.GetTableOnly("soundexit"))
+        mSoundExit = SoundEffect::Create(*leave);
 }
 
 void GameplayJournal::ShowCloseButton(bool shown)
