@@ -1,6 +1,6 @@
 // End-to-end runs of the development location: it opens on a fixed step and its "leave" button
-// ends the program cleanly; a location script without its instructions is fatal and the program
-// ends by itself.
+// ends the program cleanly; its doors lead from one scene to the other and back; a location script
+// without its instructions is fatal and the program ends by itself.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -30,6 +30,30 @@ TEST_F(LocationTest, TheDevelopmentLocationOpensAndLeaveEndsTheProgram)
     // Open with its HUD; the click ended the program before the later shot.
     EXPECT_TRUE(fs::exists(mRoot / "open.png"));
     EXPECT_FALSE(fs::exists(mRoot / "late.png"));
+}
+
+TEST_F(LocationTest, TheDoorsLeadToTheOtherSceneAndBack)
+{
+    int code = -1;
+    RunTraced(mRepository,
+              "focus gained\nwait 40\nshot a\nclick 650 250\nwait 60\nshot b\n"
+              "click 70 250\nwait 60\nshot back\nclick 770 30\nwait 10\n",
+              "start=scripts/dev/location.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    // The upper half's colour (blue, green, red) tells the scenes apart.
+    auto sky = [&](const char* shot)
+    {
+        const Picture picture = ReadPicture(mRoot / (std::string(shot) + ".png"));
+        if (picture.mWidth < 800)
+            return std::vector<int>();
+        const size_t at = (size_t(100) * picture.mWidth + 400) * 4;
+        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
+                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
+    };
+    EXPECT_EQ(sky("a"), (std::vector<int>{160, 110, 70}));
+    EXPECT_EQ(sky("b"), (std::vector<int>{60, 90, 150}));
+    EXPECT_EQ(sky("back"), (std::vector<int>{160, 110, 70}));
 }
 
 TEST_F(LocationTest, ALocationWithoutInstructionsIsFatalAndTheGameEnds)

@@ -65,7 +65,7 @@ MakeDialog {
     name = "gameplay",
     Gameplay {
         name = "gameplay", x = 0, y = 0, w = 800, h = 600,
-        locationnumber = 1,
+        locationnumber = 1, timescenetransition = 300,
         characterinfo = { scrim = {}, conversation_info = {}, info = {} },
         cursordefault = "dev_default", cursorpickup = "dev_pickup",
         cursorrollover = "dev_rollover", cursorinfo = "dev_info", cursorhint = "dev_hint",

@@ -97,6 +97,8 @@ public:
     TString GetHomeScene() const { return mHomeScene; }
     TString GetProgressBarToolTip() const { return mProgressBarTooltip; }
     uint8_t GetFlags() const { return mFlags; }
+    void AddFlags(uint8_t bits) { mFlags |= bits; }
+    void ClearFlags(uint8_t bits) { mFlags &= static_cast<uint8_t>(~bits); }
     uint8_t GetPartCount() const { return mPartCount; }
     uint8_t GetPartsFound() const { return mPartsFound; }
     const TVec2& GetHomePosition() const { return mHomePosition; }

@@ -8,6 +8,7 @@
 #include "framework/adventure/scene/gameplay_animation.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/adventure/scene/texture_preloader.h"
 #include "framework/conversation/conversation_controller.h"
 #include "framework/core/delta_time.h"
 #include "framework/core/frame_services.h"
@@ -50,7 +51,7 @@ std::array<Callback, sizeof...(Slot)> MakeCallbacks(Gameplay* owner, std::index_
 const uint16_t Gameplay::kTransitionIndices[6] = {0, 1, 2, 0, 2, 3};
 
 Gameplay::Gameplay()
-    : mTransitionTransform(&mTransitionSpec),
+    : mPreloader(std::make_unique<TexturePreloader>()), mTransitionTransform(&mTransitionSpec),
       mModelPortals(std::make_shared<ModelPortalController>()),
       mCallbacks(MakeCallbacks(this, std::make_index_sequence<kCallbackCount>()))
 {
@@ -220,6 +221,15 @@ void Gameplay::RunCallback(size_t slot, uint32_t argument)
     case kItemArrived:
         OnItemArrived(argument);
         break;
+    case kAreaCompleted:
+        OnAreaCompleted();
+        break;
+    case kInventoryReturned:
+        OnHeldInventoryPlaced();
+        break;
+    case kAnimationDone:
+        OnAnimationFinished();
+        break;
     case kConversationEnded:
         EndConversation(argument);
         break;
@@ -244,8 +254,7 @@ void Gameplay::RunCallback(size_t slot, uint32_t argument)
         ReportCallback();
         break;
     default:
-        // The end steps of areas, inventory use, held objects and named animations come with the
-        // event and inventory rules.
+        // The end steps of inventory use and area groups come with the inventory rules.
         break;
     }
 }
@@ -339,24 +348,12 @@ GameplaySound* Gameplay::FindSound(const TString& name) const
 
 // Inherited operations.
 
-void Gameplay::Draw()
-{
-    GameWindow::Draw();
-}
-
-void Gameplay::PostDraw()
-{
-    GameWindow::PostDraw();
-}
-
 bool Gameplay::Animate()
 {
     const bool result = GameWindow::Animate();
     Update();
     return result;
 }
-
-void Gameplay::Update() {}
 
 void Gameplay::Pause()
 {
@@ -377,11 +374,6 @@ void Gameplay::OnClose()
 bool Gameplay::RecreateTextures()
 {
     return true;
-}
-
-void Gameplay::OnFadeInDone()
-{
-    GameWindow::OnFadeInDone();
 }
 
 // Own operations whose base is small.
@@ -463,8 +455,3 @@ void Gameplay::UpdateToolTips(const TString&, const TString&, const TString&, co
 void Gameplay::OnItemArrived(uint32_t) {}
 void Gameplay::EndConversation(uint32_t) {}
 void Gameplay::EndMinigame(uint32_t) {}
-void Gameplay::ReleaseInput() {}
-void Gameplay::ActivateEvent() {}
-void Gameplay::CompleteArea(GameplayArea*) {}
-void Gameplay::SetCursorByName(const TString&) {}
-void Gameplay::OnSceneFadeInDone() {}

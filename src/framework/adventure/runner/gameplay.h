@@ -33,6 +33,7 @@ class GameplayTutorialController;
 class ModelPortalController;
 class PlaylistController;
 class SoundEffect;
+class TexturePreloader;
 class TLuaTable;
 class ToolTip;
 
@@ -45,12 +46,24 @@ public:
         kPlay = 0,
         kConversation = 1,
         kSceneSwitch = 2,
+        kTutorial = 3,
         kMinigame = 4,
         kHintSelect = 5,
         kWaiting = 6,
         kFirstFrame = 7,
         kSceneLoading = 8,
         kSceneFadingIn = 9
+    };
+    // What the overlay cursor shows.
+    enum : int32_t
+    {
+        kCursorDefault = 0,
+        kCursorModelPortal = 1,
+        kCursorPickup = 2,
+        kCursorRollover = 3,
+        kCursorInfo = 4,
+        kCursorHint = 5,
+        kCursorLoading = 7
     };
     // The completion callbacks, by their place in the table.
     enum : size_t
@@ -80,6 +93,12 @@ public:
     const char* GetClassName() const override { return "Gameplay"; }
     bool IsKindOf(TClassId id) const override;
     void PostInit(TWindowStyle& style) override;
+    // Losing activation asks for the pause dialog; regaining it keeps a paused location still.
+    bool OnMessage(TMessage* message) override;
+    // Presses only raise the pending click; the next frame acts on it.
+    bool OnMouseDown(TPoint point) override;
+    bool OnMouseUp(TPoint point) override;
+    bool OnKeyDown(char key, int32_t modifiers) override;
     void Draw() override;
     void PostDraw() override;
     // The frame step the toolkit calls: the window's own, then the location's `Update`.
@@ -132,9 +151,31 @@ public:
     virtual void EndConversation(uint32_t argument);
     virtual void EndMinigame(uint32_t argument);
     virtual void ReleaseInput();
-    virtual void ActivateEvent();
-    virtual void CompleteArea(GameplayArea* area);
-    virtual void SetCursorByName(const TString& name);
+    // Carries the named event out, at once or played; always false.
+    virtual bool ActivateEvent(const TString& name, bool instant);
+    // True when the area was active and lies in the shown scene.
+    virtual bool CompleteArea(const TString& name, bool wait);
+    // The cursor the area asks for: a model portal for a personified area, else its named one.
+    virtual void SetCursorByName(GameplayArea* area);
+    // An unknown name is reported and the location stays where it is.
+    virtual void SwitchScene(const TString& name);
+    virtual void EnterNextScene();
+    virtual void StartCrazyClickPenalty();
+    virtual void UpdateLoadingCursor();
+    virtual void EquipInventory(GameplayInventory* inventory);
+    // Every area of the group complete or holding its correct object: the group's event.
+    virtual void CheckAreaGroup(const TString& group);
+
+    void SetCursorDefault();
+    void SetCursorPickup();
+    void SetCursorRollover();
+    void SetCursorInfo();
+    void SetCursorHint();
+    // Started on its layer in the shown scene, queued in the scene that has the layer, or (not
+    // animated) applied there at once.
+    void StartEventAnimation(const TString& name, bool animate);
+    // The id moves to the end of the started list.
+    void RecordStartedAnimation(uint8_t id);
 
     // One outstanding animation callback has arrived.
     void ReportCallback();
@@ -161,6 +202,18 @@ public:
     void GameplayActivateEvent(const TString& name);
 
     int32_t GetGameplayState() const { return mGameplayState; }
+    int32_t GetCursorKind() const { return mCursorKind; }
+    bool IsInputLocked() const { return mInputLocked != 0; }
+    bool IsBlockingAnimation() const { return mBlockingAnimation != 0; }
+    size_t GetMissClickCount() const { return mMissClickTimes.size(); }
+    float GetTransitionAlpha() { return mTransitionTransform.GetAlpha(); }
+    TM_Transform2D& GetTransitionTransform() { return mTransitionTransform; }
+    GameplayEvent* GetDeferredEvent() const { return mDeferredEvent; }
+    GameplayInventory* GetHeldInventory() const { return mHeldInventory; }
+    GameplayArea* GetLastClickedArea() const { return mLastClickedArea; }
+    const TString& GetPendingConversation() const { return mPendingConversation; }
+    const std::vector<uint8_t>& GetAnimationIds() const { return mAnimationIds; }
+    int32_t GetLoadingCursorTimer() const { return mLoadingCursorTimer; }
     int32_t GetPendingCallbacks() const { return mPendingCallbacks; }
     uint32_t GetPlayTime() const { return mPlayTime; }
     GameplayHud* GetHud() const { return mHud; }
@@ -200,6 +253,38 @@ protected:
     Callback* NewSceneFadeInCallback();
     Callback* NewReleaseInputCallback();
     virtual void OnSceneFadeInDone();
+
+    // What one frame gathers for the tool tips and the cursor.
+    struct FrameInput
+    {
+        TPoint mouse;
+        TString toolTip;
+        bool toolTipVisible = false;
+        TString wantedCursor;
+    };
+    void EnterFirstScene();
+    void PlayRoad(FrameInput& input);
+    void Hover(GameplayInventory* object, FrameInput& input);
+    void ClickArea(GameplayArea* area);
+    void ClickAreaWithObject(GameplayArea* area);
+    void FollowWantedCursor(const TString& name);
+    // The transition quad's alpha from `from` to `to` over the transition time.
+    void StartTransition(float from, float to, Callback* done);
+    // trunc(alpha x 255) as one byte.
+    uint32_t TransitionAlphaByte();
+    bool IsLoadingScene() const;
+    // One more outstanding callback; the location waits for it unless a scene is loading.
+    void WaitForCallback();
+    // The entity-change rule: in the shown scene waited for unless instant, elsewhere at once.
+    template <class Entity, class FindInScene, class FindAnywhere, class Change>
+    void ChangeEntity(const TString& name, bool instant, FindInScene inScene, FindAnywhere anywhere,
+                      Change change);
+    void OnAreaCompleted();
+    void OnAnimationFinished();
+    void OnHeldInventoryPlaced();
+    void SelectCursor(int32_t kind);
+    // One of the five configured names: its setter runs.
+    bool SetCursorByKnownName(const TString& name);
     // The loading steps after the global instructions were found; false at a fatal report.
     bool LoadLocation(TWindowStyle& style, const TLuaTable& instructions);
     bool LoadScenes(TWindowStyle& style, const TLuaTable& instructions);
@@ -249,8 +334,11 @@ protected:
     std::vector<uint8_t> mStateBytes;
     std::map<TString, TString> mGroupEvents;
     std::shared_ptr<PlaylistController> mPlaylists;
-    // The scene switch's slice loader arrives with the frame update; the location number is kept
-    // beside it, as the playlist entry needs it.
+    std::unique_ptr<TexturePreloader> mPreloader;
+    // A scene an event switched to while another loaded, for the end of its fade-in.
+    TString mPendingSceneSwitch;
+    GameplayInventory* mHoveredInventory = nullptr;
+    TString mWantedCursor;
     int32_t mLocationNumber = 0;
     TDrawSpec mTransitionSpec;
     TM_Transform2D mTransitionTransform;

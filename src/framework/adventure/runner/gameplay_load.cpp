@@ -105,7 +105,18 @@ void Gameplay::PostInit(TWindowStyle& given)
         return;
 
     mNextEvent = FindEvent(instructions->GetString("initial_event"));
-    mActiveScene = FindScene(instructions->GetString("active_scene"));
+    const TString activeScene = instructions->GetString("active_scene");
+    mActiveScene = FindScene(activeScene);
+    if (mActiveScene == nullptr && !mScenes.empty())
+    {
+        // Without a first scene the location would show nothing at all.
+        if (activeScene.Length() == 0)
+            Log("Gameplay: no 'active_scene'; the first scene is shown");
+        else
+            Log("Gameplay: no scene named '%s' to start in; the first scene is shown",
+                activeScene.c_str());
+        mActiveScene = mScenes.front().get();
+    }
     mGameplayState = kFirstFrame;
     if (PlayerData* player = PlayerData::Instance())
         player->SetGameState(PlayerData::kInLocation);

@@ -312,7 +312,9 @@ TEST_F(GameplayTest, KeysTakeTheirDefaultsAndOddTypesDoNoHarm)
     EXPECT_EQ(plain->GetToolTipColor(), TVec4(0, 0, 0, 1));
     EXPECT_EQ(plain->GetLoadingCursorDelay(), 0);
     EXPECT_EQ(plain->GetSceneTransitionTime(), 0);
-    EXPECT_EQ(plain->GetActiveScene(), nullptr);
+    // Without "active_scene" the first scene is shown, said once.
+    EXPECT_EQ(plain->GetActiveScene(), plain->FindScene("a"));
+    EXPECT_EQ(CountInLog("Gameplay: no 'active_scene'; the first scene is shown"), 1);
     EXPECT_EQ(plain->GetNextEvent(), nullptr);
     Close(plain);
 

@@ -1,0 +1,487 @@
+// Event activation: an event's changes carried out in their fixed order with the rule for which
+// changes the location waits for; area completion; layer animations started, deferred or applied
+// at once; the end steps of completed areas, finished animations and glided objects; area groups;
+// the overlay cursor chosen by kind or by an area.
+#include "framework/adventure/runner/gameplay.h"
+
+#include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_item.h"
+#include "framework/adventure/entities/gameplay_layer.h"
+#include "framework/adventure/entities/gameplay_particle.h"
+#include "framework/adventure/entities/gameplay_sound.h"
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/scene/gameplay_animation.h"
+#include "framework/adventure/scene/gameplay_event.h"
+#include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/core/delta_time.h"
+#include "framework/core/frame_services.h"
+#include "framework/sound/audio_manager.h"
+#include "framework/widgets/cursor_overlay.h"
+#include "framework/widgets/model_portal.h"
+
+#include <algorithm>
+
+namespace
+{
+
+const char kSource[] = "gameplay";
+// Where an object placed in a scene without a position goes: its own place.
+const TVec2 kNoPosition(-9999.0f, -9999.0f);
+
+void PlayIndex(int32_t index)
+{
+    if (index == 0)
+        return;
+    if (AudioManager* audio = AudioManager::Instance())
+        audio->PlayIndex(index);
+}
+
+} // namespace
+
+bool Gameplay::IsLoadingScene() const
+{
+    return mGameplayState == kFirstFrame || mGameplayState == kSceneLoading ||
+           mGameplayState == kSceneFadingIn;
+}
+
+void Gameplay::WaitForCallback()
+{
+    ++mPendingCallbacks;
+    // While a scene loads the state belongs to the loading: the fade-in's end waits instead.
+    if (!IsLoadingScene())
+        mGameplayState = kWaiting;
+}
+
+template <class Entity, class FindInScene, class FindAnywhere, class Change>
+void Gameplay::ChangeEntity(const TString& name, bool instant, FindInScene inScene,
+                            FindAnywhere anywhere, Change change)
+{
+    if (mActiveScene != nullptr)
+        if (Entity* entity = inScene(*mActiveScene, name))
+        {
+            if (instant)
+            {
+                change(*entity, false, nullptr);
+                return;
+            }
+            WaitForCallback();
+            change(*entity, true, &mCallbacks[kCallbackReported]);
+            return;
+        }
+    // Off screen: at once, never waited for.
+    if (Entity* entity = anywhere(name))
+        change(*entity, false, nullptr);
+}
+
+bool Gameplay::ActivateEvent(const TString& name, bool instant)
+{
+    GameplayEvent* event = FindEvent(name);
+    if (event == nullptr)
+    {
+        ReportError(TString::Format("Cannot find event named '%s'", name.c_str()).c_str(), kSource,
+                    __LINE__, false);
+        return false;
+    }
+    const bool animate = !instant;
+
+    for (const TString& animation : event->GetAnimations())
+        StartEventAnimation(animation, animate);
+
+    auto area = [](GameplayScene& scene, const TString& n) { return scene.FindArea(n); };
+    auto anyArea = [this](const TString& n) { return FindArea(n); };
+    auto layer = [](GameplayScene& scene, const TString& n) { return scene.FindLayer(n); };
+    auto anyLayer = [this](const TString& n) { return FindLayer(n); };
+    auto activate = [](GameplayEntity& e, bool a, Callback* c) { e.Activate(a, c); };
+    auto show = [](GameplayEntity& e, bool a, Callback* c) { e.Show(a, c); };
+    auto deactivate = [](GameplayEntity& e, bool a, Callback* c) { e.Deactivate(a, c); };
+
+    for (const TString& n : event->GetAreasToActivate())
+        ChangeEntity<GameplayArea>(n, instant, area, anyArea, activate);
+    for (const TString& n : event->GetAreasToMakeVisible())
+        ChangeEntity<GameplayArea>(n, instant, area, anyArea, show);
+
+    bool completionSounded = false;
+    for (const TString& n : event->GetAreasToComplete())
+    {
+        const bool wait = mLastClickedArea != nullptr && mLastClickedArea->GetName() == n;
+        if (CompleteArea(n, wait) && !completionSounded)
+        {
+            PlayIndex(mSoundAreaComplete);
+            completionSounded = true;
+        }
+    }
+    for (const TString& n : event->GetAreasToIncomplete())
+        if (GameplayArea* found = FindArea(n))
+            found->SetFlags(static_cast<uint8_t>(found->GetFlags() & ~GameplayArea::kCompleted));
+    for (const TString& n : event->GetAreasToDeactivate())
+        ChangeEntity<GameplayArea>(n, instant, area, anyArea, deactivate);
+    for (const TString& n : event->GetLayersToActivate())
+        ChangeEntity<GameplayLayer>(n, instant, layer, anyLayer, activate);
+    for (const TString& n : event->GetLayersToDeactivate())
+        ChangeEntity<GameplayLayer>(n, instant, layer, anyLayer, deactivate);
+
+    auto particle = [this](const TString& n) -> GameplayParticle*
+    {
+        if (mActiveScene != nullptr)
+            if (GameplayParticle* found = mActiveScene->FindParticle(n))
+                return found;
+        return FindParticle(n);
+    };
+    for (const TString& n : event->GetParticlesToActivate())
+        if (GameplayParticle* found = particle(n))
+            found->Activate(animate, nullptr);
+    for (const TString& n : event->GetParticlesToDeactivate())
+        if (GameplayParticle* found = particle(n))
+            found->Deactivate(animate, nullptr);
+    for (const TString& n : event->GetSoundsToActivate())
+        if (GameplaySound* found = FindSound(n))
+            found->Activate(animate, nullptr);
+    for (const TString& n : event->GetSoundsToDeactivate())
+        if (GameplaySound* found = FindSound(n))
+            found->Deactivate(animate, nullptr);
+
+    const std::vector<TString>& handOut = event->GetInventoryToActivate();
+    if (!handOut.empty())
+    {
+        for (const TString& n : handOut)
+            if (GameplayInventory* object = FindInventory(n))
+                if (mHud != nullptr && !mHud->HasInventory(n))
+                    mHud->GetPendingInventory().push_back(object);
+        for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+            for (GameplayItem* item : scene->GetItems())
+            {
+                if (std::find(handOut.begin(), handOut.end(), item->GetInventoryName()) ==
+                    handOut.end())
+                    continue;
+                GameplayItem* found =
+                    mActiveScene != nullptr ? mActiveScene->FindItem(item->GetName()) : nullptr;
+                if (found == nullptr)
+                    found = FindItem(item->GetName());
+                if (found != nullptr)
+                    found->Activate(animate, nullptr);
+            }
+    }
+
+    for (const TString& n : event->GetInventoryToAddToScene())
+    {
+        GameplayInventory* object = FindInventory(n);
+        GameplayScene* home = object != nullptr ? FindScene(object->GetHomeScene()) : nullptr;
+        if (home == nullptr)
+            continue;
+        if (home == mActiveScene && animate)
+        {
+            WaitForCallback();
+            home->AddInventory(object, true, kNoPosition, &mCallbacks[kCallbackReported]);
+        }
+        else
+        {
+            home->AddInventory(object, false, kNoPosition, nullptr);
+        }
+    }
+    for (const TString& n : event->GetInventoryToDeactivate())
+        if (GameplayInventory* object = FindInventory(n))
+            object->ClearFlags(GameplayInventory::kShown);
+    for (const TString& n : event->GetInventoryToMakeInvisible())
+    {
+        GameplayInventory* object = FindInventory(n);
+        GameplayScene* home = object != nullptr ? FindScene(object->GetHomeScene()) : nullptr;
+        if (home == nullptr)
+            continue;
+        if (home == mActiveScene)
+        {
+            // Waited for even when the event runs at once.
+            WaitForCallback();
+            object->Hide(&mCallbacks[kCallbackReported], true);
+        }
+        else
+        {
+            object->Unload(0);
+        }
+    }
+
+    if (event->GetInventoryToEquip().Length() > 0)
+        if (GameplayInventory* object = FindInventory(event->GetInventoryToEquip()))
+        {
+            object->Reset();
+            object->AddFlags(GameplayInventory::kShown | GameplayInventory::kVisible);
+            object->RefreshCollisionMask();
+            object->AddFlags(GameplayInventory::kComplete);
+            EquipInventory(object);
+            SetCursorPickup();
+        }
+
+    if (mHud != nullptr && mHud->MergePendingInventory(animate, &mCallbacks[kEventDone]) && animate)
+    {
+        mHud->SetButtonsEnabled(false);
+        PlayIndex(mSoundInventoryAppear);
+        WaitForCallback();
+    }
+
+    if (event->GetAction().Length() > 0 && FindScene(event->GetAction()) != nullptr)
+    {
+        // A switch asked for while a scene loads waits for that scene's fade-in.
+        if (IsLoadingScene())
+            mPendingSceneSwitch = event->GetAction();
+        else
+            SwitchScene(event->GetAction());
+    }
+    if (event->GetDialog().Length() > 0)
+        mPendingConversation = event->GetDialog();
+    if (event->GetNextEvent().Length() > 0)
+        mNextEvent = FindEvent(event->GetNextEvent());
+    if (event->GetEventToActivateOnClick().Length() > 0)
+        mDeferredEvent = FindEvent(event->GetEventToActivateOnClick());
+    return false;
+}
+
+bool Gameplay::CompleteArea(const TString& name, bool wait)
+{
+    bool inActive = true;
+    GameplayArea* area = mActiveScene != nullptr ? mActiveScene->FindArea(name) : nullptr;
+    if (area == nullptr)
+    {
+        inActive = false;
+        area = FindArea(name);
+    }
+    if (area == nullptr)
+        return false;
+    const bool wasActive = (area->GetFlags() & GameplayEntity::kActive) != 0;
+    area->Complete(wait ? &mCallbacks[kAreaCompleted] : nullptr, inActive);
+    if (wait)
+        WaitForCallback();
+    return wasActive && inActive;
+}
+
+void Gameplay::RecordStartedAnimation(uint8_t id)
+{
+    mAnimationIds.erase(std::remove(mAnimationIds.begin(), mAnimationIds.end(), id),
+                        mAnimationIds.end());
+    mAnimationIds.push_back(id);
+}
+
+void Gameplay::StartEventAnimation(const TString& name, bool animate)
+{
+    GameplayAnimation* animation = FindAnimation(name);
+    if (animation == nullptr)
+    {
+        ReportError(TString::Format("Cannot find Animation '%s'", name.c_str()).c_str(), kSource,
+                    __LINE__, false);
+        return;
+    }
+    GameplayLayer* layer =
+        mActiveScene != nullptr ? mActiveScene->FindLayer(animation->GetLayer()) : nullptr;
+    bool soundsAtOnce = true;
+    if (layer != nullptr)
+    {
+        if ((layer->GetFlags() & GameplayEntity::kActive) == 0 && animate)
+            layer->Activate(false, nullptr);
+        if (animate && animation->HasCallback())
+        {
+            mBlockingAnimation = 1;
+            animation->Start(&mCallbacks[kAnimationDone], false, layer->GetBitmap());
+        }
+        else
+        {
+            animation->Start(nullptr, !animate, layer->GetBitmap());
+        }
+        RecordStartedAnimation(animation->GetId());
+    }
+    else
+    {
+        soundsAtOnce = false;
+        bool found = false;
+        for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        {
+            GameplayLayer* other = scene->FindLayer(animation->GetLayer());
+            if (other == nullptr)
+                continue;
+            found = true;
+            if (animate)
+            {
+                scene->AddPendingAnimation(animation->GetId());
+            }
+            else
+            {
+                animation->Start(nullptr, true, other->GetBitmap());
+                RecordStartedAnimation(animation->GetId());
+            }
+            break;
+        }
+        if (!found && animate)
+            ReportError(
+                TString::Format("Cannot find Layer '%s'", animation->GetLayer().c_str()).c_str(),
+                kSource, __LINE__, false);
+    }
+    const bool soundAnimate = soundsAtOnce ? false : animate;
+    for (const TString& n : animation->GetActivateSounds())
+        if (GameplaySound* sound = FindSound(n))
+            sound->Activate(soundAnimate, nullptr);
+    for (const TString& n : animation->GetDeactivateSounds())
+        if (GameplaySound* sound = FindSound(n))
+            sound->Deactivate(soundAnimate, nullptr);
+}
+
+// End steps.
+
+void Gameplay::OnAreaCompleted()
+{
+    const TString group = mLastClickedArea != nullptr ? mLastClickedArea->GetGroupId() : TString();
+    mLastClickedArea = nullptr;
+    if (mHud != nullptr)
+        mHud->SetButtonsEnabled(true);
+    if (group.Length() > 0)
+        CheckAreaGroup(group);
+    ReportCallback();
+}
+
+void Gameplay::OnAnimationFinished()
+{
+    bool busy = false;
+    GameplayAnimation* finished = nullptr;
+    for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
+    {
+        if (animation->GetState() == GameplayAnimation::kRunning)
+            busy = true;
+        else if (animation->GetState() == GameplayAnimation::kFinished)
+            finished = animation.get();
+    }
+    if (finished != nullptr)
+    {
+        const std::vector<TString> next = finished->GetNextAnimations();
+        for (auto it = next.rbegin(); it != next.rend(); ++it)
+        {
+            StartEventAnimation(*it, true);
+            if (GameplayAnimation* started = FindAnimation(*it))
+                if (started->HasCallback())
+                    busy = true;
+        }
+    }
+    mBlockingAnimation = busy ? 1 : 0;
+}
+
+void Gameplay::OnHeldInventoryPlaced()
+{
+    ReportCallback();
+    mHeldInventory = nullptr;
+    if (mHud != nullptr)
+        mHud->SetButtonsEnabled(true);
+    if (mLastClickedArea != nullptr && mLastClickedArea->GetGroupId().Length() > 0)
+    {
+        const TString group = mLastClickedArea->GetGroupId();
+        mLastClickedArea = nullptr;
+        CheckAreaGroup(group);
+    }
+}
+
+void Gameplay::CheckAreaGroup(const TString& group)
+{
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        for (GameplayArea* area : scene->GetAreas())
+            if (area->GetGroupId() == group && (area->GetFlags() & GameplayArea::kCompleted) == 0 &&
+                !area->HoldsCorrectInventory())
+                return;
+    const auto entry = mGroupEvents.find(group);
+    if (entry == mGroupEvents.end())
+    {
+        ReportError(TString::Format("Cannot find event for group '%s'", group.c_str()).c_str(),
+                    kSource, __LINE__, false);
+        return;
+    }
+    ActivateEvent(entry->second, false);
+}
+
+// Cursors.
+
+void Gameplay::SelectCursor(int32_t kind)
+{
+    if (mCursorKind == kind)
+        return;
+    mLoadingCursorTimer = 0;
+    if (mCursorKind == kCursorModelPortal)
+        mModelPortals->HideModelPortal();
+    if (mCursorOverlay != nullptr)
+    {
+        mCursorOverlay->ShowCursor(true);
+        mCursorOverlay->FindCursor(GetCursorName(kind));
+    }
+    mCursorKind = kind;
+}
+
+void Gameplay::SetCursorDefault()
+{
+    SelectCursor(kCursorDefault);
+}
+
+void Gameplay::SetCursorPickup()
+{
+    SelectCursor(kCursorPickup);
+}
+
+void Gameplay::SetCursorRollover()
+{
+    SelectCursor(kCursorRollover);
+}
+
+void Gameplay::SetCursorInfo()
+{
+    SelectCursor(kCursorInfo);
+}
+
+void Gameplay::SetCursorHint()
+{
+    SelectCursor(kCursorHint);
+}
+
+bool Gameplay::SetCursorByKnownName(const TString& name)
+{
+    void (Gameplay::*const setters[])() = {&Gameplay::SetCursorDefault, &Gameplay::SetCursorPickup,
+                                           &Gameplay::SetCursorRollover, &Gameplay::SetCursorInfo,
+                                           &Gameplay::SetCursorHint};
+    const TString* names[] = {&mCursorDefault, &mCursorPickup, &mCursorRollover, &mCursorInfo,
+                              &mCursorHint};
+    for (size_t i = 0; i < 5; ++i)
+        if (name == *names[i])
+        {
+            (this->*setters[i])();
+            return true;
+        }
+    return false;
+}
+
+void Gameplay::SetCursorByName(GameplayArea* area)
+{
+    if (area == nullptr)
+        return;
+    if (area->GetPersonification() != 0)
+    {
+        if (mCursorKind == kCursorModelPortal)
+            return;
+        mLoadingCursorTimer = 0;
+        mModelPortals->ShowModelPortal(area->GetPortalCursor());
+        if (mCursorOverlay != nullptr)
+            mCursorOverlay->FindCursor(mCursorDefault);
+        mCursorKind = kCursorModelPortal;
+        return;
+    }
+    SetCursorByKnownName(area->GetCursor());
+}
+
+void Gameplay::UpdateLoadingCursor()
+{
+    if (mCursorKind == kCursorLoading)
+        return;
+    if (DeltaTime* clock = DeltaTime::Instance())
+        mLoadingCursorTimer += static_cast<int32_t>(clock->GetStep());
+    if (static_cast<uint32_t>(mLoadingCursorTimer) < static_cast<uint32_t>(mLoadingCursorDelay))
+        return;
+    if (mCursorKind == kCursorModelPortal)
+        mModelPortals->HideModelPortal();
+    if (mCursorOverlay != nullptr)
+    {
+        mCursorOverlay->ShowCursor(true);
+        mCursorOverlay->FindCursor(mCursorLoading);
+    }
+    mCursorKind = kCursorLoading;
+    mLoadingCursorTimer = 0;
+}

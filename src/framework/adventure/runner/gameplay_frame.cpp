@@ -1,0 +1,749 @@
+// The location from frame to frame: the state machine, input by state, the scene switch with its
+// sliced loading and fades, the click road (HUD, placed objects, items, areas, hilights, drops and
+// misses), the miss-click penalty, and the two drawing passes.
+#include "framework/adventure/runner/gameplay.h"
+
+#include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_item.h"
+#include "framework/adventure/entities/gameplay_sound.h"
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/scene/gameplay_animation.h"
+#include "framework/adventure/scene/gameplay_event.h"
+#include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/adventure/scene/texture_preloader.h"
+#include "framework/conversation/conversation_controller.h"
+#include "framework/core/delta_time.h"
+#include "framework/core/frame_services.h"
+#include "framework/core/settings.h"
+#include "framework/sound/audio_manager.h"
+#include "framework/sound/playlist.h"
+#include "framework/sound/sound_effect.h"
+#include "framework/transforms/transform_instructions.h"
+#include "framework/widgets/cursor_overlay.h"
+#include "framework/widgets/model_portal.h"
+#include "platform/log.h"
+#include "render/renderer/renderer.h"
+#include "render/renderer/vertex_set.h"
+#include "script/script.h"
+#include "script/window_script_seam.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+
+const char kSource[] = "gameplay";
+constexpr float kFadeSmoothing = -0.5f;
+// The messages the window manager posts when the application loses and regains activation.
+constexpr int32_t kMessageDeactivated = 1001;
+constexpr int32_t kMessageActivated = 1002;
+constexpr uint32_t kTriangleList = 4;
+
+void PlayIndex(int32_t index)
+{
+    if (index == 0)
+        return;
+    if (AudioManager* audio = AudioManager::Instance())
+        audio->PlayIndex(index);
+}
+
+// Armed to start after its delays.
+void Schedule(const std::shared_ptr<SoundEffect>& sound)
+{
+    if (sound != nullptr)
+        sound->mPending = sound->mDelay + sound->mInitialDelay;
+}
+
+uint32_t FrameStep()
+{
+    DeltaTime* clock = DeltaTime::Instance();
+    return clock != nullptr ? clock->GetStep() : 0;
+}
+
+} // namespace
+
+// Input.
+
+bool Gameplay::OnMessage(TMessage* message)
+{
+    if (message == nullptr)
+        return false;
+    if (message->mType == kMessageDeactivated)
+    {
+        if (mPaused != 0)
+            return false;
+        if (TScript* script = GetWindowScript())
+            script->DoLuaString("ShowPauseDialog();");
+        return true;
+    }
+    if (message->mType == kMessageActivated)
+    {
+        if (mPaused == 0)
+            return false;
+        // The manager resumed everything before telling: a paused location stays still.
+        PauseGame();
+        return true;
+    }
+    return false;
+}
+
+bool Gameplay::OnMouseDown(TPoint point)
+{
+    if (GetState() != kIdle)
+        return false;
+    if (mInputLocked != 0)
+        return true;
+    switch (mGameplayState)
+    {
+    case kConversation:
+        if (mConversations != nullptr)
+            mConversations->OnMouseDown();
+        break;
+    case kPlay:
+        if (mActiveScene == nullptr || !mActiveScene->OnMouseDown(point))
+            mClickPending = 1;
+        break;
+    case kTutorial:
+    case kHintSelect:
+        mClickPending = 1;
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+bool Gameplay::OnMouseUp(TPoint point)
+{
+    if (GetState() != kIdle)
+        return false;
+    if (mGameplayState == kPlay && mActiveScene != nullptr)
+        return mActiveScene->OnMouseUp(point);
+    return true;
+}
+
+bool Gameplay::OnKeyDown(char, int32_t)
+{
+    return false;
+}
+
+// Scene switches.
+
+void Gameplay::SwitchScene(const TString& name)
+{
+    GameplayScene* next = FindScene(name);
+    if (next == nullptr)
+    {
+        // Working on a scene that is not there would end in a crash: the location stays.
+        ReportError(TString::Format("Cannot find scene named '%s'", name.c_str()).c_str(), kSource,
+                    __LINE__, false);
+        return;
+    }
+    mGameplayState = kSceneSwitch;
+    mNextScene = next;
+    if (mActiveScene == nullptr)
+    {
+        EnterNextScene();
+        return;
+    }
+    StartTransition(0.0f, 1.0f,
+                    new Callback(this, [](void* object, TM_Transform*, uint32_t)
+                                 { static_cast<Gameplay*>(object)->EnterNextScene(); }));
+    mActiveScene->OnLeave();
+}
+
+void Gameplay::StartTransition(float from, float to, Callback* done)
+{
+    mTransitionTransform.SetAlpha(from);
+    TransformManager* manager = TransformManager::Instance();
+    if (manager == nullptr)
+    {
+        mTransitionTransform.SetAlpha(to);
+        done->Call(nullptr, 0);
+        delete done;
+        return;
+    }
+    auto* list = new TM_InstructionList;
+    list->push_back(new TM_Alpha(static_cast<uint32_t>(std::max(mSceneTransitionTime, 0)), to, from,
+                                 0, kFadeSmoothing));
+    manager->AddTransform(&mTransitionTransform, list, done, nullptr);
+}
+
+void Gameplay::EnterNextScene()
+{
+    if (mActiveScene != nullptr)
+        mActiveScene->ReleaseTextures();
+    mActiveScene = mNextScene;
+    mNextScene = nullptr;
+    mGameplayState = kSceneLoading;
+    if (mActiveScene != nullptr)
+        mPreloader->Fill(*mActiveScene);
+}
+
+void Gameplay::OnSceneFadeInDone()
+{
+    SaveLocationState(false);
+    mGameplayState = mPendingCallbacks > 0 ? kWaiting : kPlay;
+    if (mActiveScene == nullptr)
+        return;
+    for (uint8_t id : mActiveScene->TakePendingAnimations())
+        if (id < mAnimations.size())
+            StartEventAnimation(mAnimations[id]->GetName(), true);
+    const TString dialog = mActiveScene->TakeDialog();
+    if (dialog.Length() > 0)
+        mPendingConversation = dialog;
+    // A switch an event asked for while this scene loaded.
+    if (mPendingSceneSwitch.Length() > 0)
+    {
+        const TString name = mPendingSceneSwitch;
+        mPendingSceneSwitch = TString();
+        SwitchScene(name);
+    }
+}
+
+void Gameplay::EnterFirstScene()
+{
+    const bool restored = LoadLocationState();
+    if (!restored && mHud != nullptr)
+    {
+        int32_t items = 0;
+        for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+            items += static_cast<int32_t>(scene->GetItems().size());
+        mHud->SetProgressMax(items);
+    }
+    if (mActiveScene == nullptr)
+    {
+        // Nothing to show: the location stays inert.
+        mGameplayState = kSceneSwitch;
+        return;
+    }
+    const TString name = mActiveScene->GetName();
+    mActiveScene = nullptr;
+    SwitchScene(name);
+    if (!restored && mNextEvent != nullptr)
+    {
+        GameplayEvent* initial = mNextEvent;
+        mNextEvent = nullptr;
+        ActivateEvent(initial->GetName(), true);
+    }
+}
+
+// The frame.
+
+void Gameplay::Update()
+{
+    switch (mGameplayState)
+    {
+    case kFirstFrame:
+        EnterFirstScene();
+        return;
+    case kSceneLoading:
+        if (mActiveScene == nullptr || mPreloader->Step())
+        {
+            if (mActiveScene != nullptr)
+                mActiveScene->LoadTextures();
+            mGameplayState = kSceneFadingIn;
+        }
+        else
+        {
+            UpdateLoadingCursor();
+        }
+        return;
+    case kSceneFadingIn:
+        if (mActiveScene != nullptr && !mActiveScene->FinishTexturesStep())
+        {
+            UpdateLoadingCursor();
+            return;
+        }
+        StartTransition(1.0f, 0.0f, NewSceneFadeInCallback());
+        if (mActiveScene != nullptr)
+        {
+            mActiveScene->OnEnter();
+            if (mPlaylists != nullptr && mActiveScene->GetPlaylistIndex() >= 0)
+                mPlaylists->SelectPlaylist(static_cast<uint32_t>(mActiveScene->GetPlaylistIndex()));
+        }
+        mGameplayState = kSceneSwitch;
+        if (mHeldInventory != nullptr)
+            SetCursorPickup();
+        else
+            SetCursorDefault();
+        return;
+    default:
+        break;
+    }
+
+    if (GetState() != kIdle || mPaused != 0 || mLocationComplete != 0)
+    {
+        mClickPending = 0;
+        return;
+    }
+    const uint32_t elapsed = FrameStep();
+    for (uint32_t& age : mMissClickTimes)
+        age += elapsed;
+    const auto limit = static_cast<uint32_t>(std::max(mCrazyClickTimeToRemoveClick, 0));
+    mMissClickTimes.erase(std::remove_if(mMissClickTimes.begin(), mMissClickTimes.end(),
+                                         [&](uint32_t age) { return age >= limit; }),
+                          mMissClickTimes.end());
+    for (const std::shared_ptr<GameplaySound>& sound : mSounds)
+        sound->Update(elapsed);
+
+    FrameInput input;
+    if (Settings* settings = Settings::Instance())
+        input.mouse = TPoint(settings->mMouseX, settings->mMouseY);
+    CheckTutorials();
+    if (mActiveScene != nullptr)
+        input.wantedCursor = mActiveScene->GetCursorName();
+    switch (mGameplayState)
+    {
+    case kTutorial:
+        HandleTutorialMouse(input.mouse, input.toolTip);
+        break;
+    case kHintSelect:
+        HandleHudInventoryMouse();
+        break;
+    case kPlay:
+        PlayRoad(input);
+        break;
+    default:
+        break;
+    }
+
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        scene->Update(elapsed, scene.get() == mActiveScene, mGameplayState == kPlay);
+    UpdateToolTips(TString(), TString(), input.toolTip, input.mouse, mToolTipColor);
+    if (mHintArmed != 0 && mClickPending != 0 && mGameplayState != kTutorial)
+        DisarmHint();
+    for (const auto& sound :
+         {mSoundItemClickHit, mSoundHintShowItem, mSoundInventoryEquip, mSoundInventoryHint})
+        if (sound != nullptr)
+            sound->Update(elapsed);
+    if (mHeldInventory != nullptr && !mHeldInventory->CanBePlacedInHud() &&
+        mHeldInventory->GetHomeScene().Length() == 0)
+        mHeldInventory->Update(elapsed);
+    AddPlayTime(elapsed);
+    mModelPortals->StepCurrentModelPortal();
+    mClickPending = 0;
+}
+
+void Gameplay::Hover(GameplayInventory* object, FrameInput& input)
+{
+    if (object != mHoveredInventory)
+        PlayIndex(mSoundInventoryHover);
+    mHoveredInventory = object;
+    object->SetHovered(true);
+    input.toolTip = object->GetActualName();
+    SetCursorRollover();
+}
+
+void Gameplay::PlayRoad(FrameInput& input)
+{
+    if (mInputLocked != 0 || HandleMedallionMouse() || mBlockingAnimation != 0)
+        return;
+    if (mHintRequested != 0)
+    {
+        mHintRequested = 0;
+        HintInventory(mHintInventory, mHintRequestMode != 0);
+        return;
+    }
+    if (mPendingConversation.Length() > 0)
+    {
+        const TString name = mPendingConversation;
+        mPendingConversation = TString();
+        StartConversation(name, nullptr);
+        return;
+    }
+    if (mNextEvent != nullptr)
+    {
+        GameplayEvent* event = mNextEvent;
+        mNextEvent = nullptr;
+        ActivateEvent(event->GetName(), false);
+        return;
+    }
+
+    const bool click = mClickPending != 0;
+    const TVec2 mouse(static_cast<float>(input.mouse.x), static_cast<float>(input.mouse.y));
+    bool handled = false;
+    GameplayArea* hover = nullptr;
+    GameplayInventory* hovered = nullptr;
+
+    if (mDeferredEvent != nullptr)
+    {
+        if (click)
+        {
+            mNextEvent = mDeferredEvent;
+            mDeferredEvent = nullptr;
+            handled = true;
+        }
+    }
+    else
+    {
+        if (mHeldInventory == nullptr && mHudBusy == 0 && mHud != nullptr)
+            if (GameplayInventory* object = mHud->FindInventoryAt(input.mouse))
+            {
+                handled = true;
+                if (object->GetPartsFound() >= object->GetPartCount())
+                {
+                    if (click)
+                    {
+                        EquipInventory(object);
+                        SetCursorPickup();
+                    }
+                    else
+                    {
+                        Hover(object, input);
+                        hovered = object;
+                    }
+                }
+                else
+                {
+                    if (object->HitTestProgressBar(TIntPoint{input.mouse.x, input.mouse.y}))
+                        input.toolTip = object->GetProgressBarToolTip();
+                    SetCursorDefault();
+                }
+            }
+        if (!handled && mHeldInventory == nullptr && mActiveScene != nullptr)
+            for (GameplayInventory* object : mActiveScene->GetInventoryAt(mouse))
+            {
+                GameplayArea* holder = mActiveScene->FindAreaHolding(object);
+                if (holder != nullptr && holder->HoldsCorrectInventory())
+                    continue;
+                handled = true;
+                if (click)
+                {
+                    EquipInventory(object);
+                    SetCursorPickup();
+                }
+                else
+                {
+                    Hover(object, input);
+                    hovered = object;
+                }
+                break;
+            }
+        if (!handled && click && mActiveScene != nullptr)
+            for (GameplayItem* item : mActiveScene->GetItems())
+            {
+                const uint8_t flags = item->GetFlags();
+                if ((flags & GameplayEntity::kActive) == 0 || (flags & GameplayItem::kFound) != 0 ||
+                    !item->HitTest(mouse, TDrawSpec()))
+                    continue;
+                OnItemFound(item);
+                handled = true;
+                break;
+            }
+        if (!handled && mActiveScene != nullptr)
+        {
+            const std::vector<GameplayArea*>& areas = mActiveScene->GetAreas();
+            for (auto it = areas.rbegin(); it != areas.rend() && !handled; ++it)
+            {
+                GameplayArea* area = *it;
+                if ((area->GetFlags() & GameplayEntity::kActive) == 0 ||
+                    area->HoldsCorrectInventory())
+                    continue;
+                if (mHeldInventory != nullptr)
+                {
+                    const bool takes = area->HasEventForInventory(mHeldInventory->GetName()) ||
+                                       area->HasEventForInventory("default") ||
+                                       area->CanHoldInventory(mHeldInventory) ||
+                                       area->GetHeldInventory() == mHeldInventory;
+                    if (!takes || !area->TestInventoryDrop(mHeldInventory))
+                        continue;
+                    if (!click)
+                    {
+                        hover = area;
+                        continue;
+                    }
+                    ClickAreaWithObject(area);
+                    handled = true;
+                }
+                else
+                {
+                    if (!area->HitTest(mouse))
+                        continue;
+                    if (!click)
+                    {
+                        if (hover == nullptr)
+                            hover = area;
+                        continue;
+                    }
+                    ClickArea(area);
+                    handled = true;
+                }
+            }
+        }
+    }
+    if (hovered == nullptr)
+        mHoveredInventory = nullptr;
+
+    // The hilight pass.
+    if (mActiveScene != nullptr)
+        for (GameplayArea* area : mActiveScene->GetAreas())
+            if (area != hover)
+                area->StartHilightFade(true);
+    if (hover != nullptr)
+    {
+        if (hover->Hilight())
+            PlayIndex(mSoundAreaHilight);
+        if (mHeldInventory == nullptr)
+        {
+            handled = true;
+            SetCursorByName(hover);
+        }
+        input.toolTip = hover->GetActualName();
+    }
+    if (mHeldInventory == nullptr && !handled)
+        SetCursorDefault();
+
+    if (handled || mDeferredEvent != nullptr)
+        return;
+    const bool overHud = mHud != nullptr && mHud->ContainsPoint(input.mouse);
+    bool hover12 = !click;
+    if (click && mHeldInventory != nullptr)
+    {
+        if (mActiveScene == nullptr || mHeldInventory->GetHomeScene() != mActiveScene->GetName())
+            SetCursorDefault();
+        UnequipInventory();
+        PlayIndex(mSoundInventoryUnequip);
+    }
+    else if (click && !overHud)
+    {
+        PlayIndex(mSoundClickMiss);
+        mMissClickTimes.push_back(0);
+        if (static_cast<int64_t>(mMissClickTimes.size()) >= mCrazyClickCountToActivate)
+            StartCrazyClickPenalty();
+    }
+    else if (click && mHud != nullptr && mHud->TestHintClick(input.mouse, true))
+    {
+        if (HasValidHintTarget())
+        {
+            mHud->SelectHint(input.mouse);
+            BeginHintSelect();
+        }
+        else
+        {
+            input.toolTip = mToolTipHintNoValidTarget;
+            input.toolTipVisible = true;
+            hover12 = true;
+        }
+    }
+    if (!hover12)
+        return;
+    if (mHud != nullptr && mHud->TestHintClick(input.mouse, false))
+        input.toolTip = GetHintToolTipText();
+    else if (mHud != nullptr && mHud->IsOverProgressBar(input.mouse))
+        input.toolTip = mToolTipProgressBar;
+    if (mActiveScene != nullptr && mActiveScene->IsRevealPending())
+        mActiveScene->RevealAreas();
+    if (mInputLocked == 0 && mHeldInventory == nullptr)
+        FollowWantedCursor(input.wantedCursor);
+}
+
+void Gameplay::FollowWantedCursor(const TString& name)
+{
+    if (mCursorOverlay == nullptr)
+        return;
+    if (name.Length() == 0)
+    {
+        mCursorOverlay->ShowCursor(false);
+        mWantedCursor = name;
+        return;
+    }
+    mCursorOverlay->ShowCursor(true);
+    if (SetCursorByKnownName(name))
+    {
+        mWantedCursor = name;
+        return;
+    }
+    // The scene's fallback names the default cursor by its role.
+    if (name == TString("default"))
+    {
+        SetCursorDefault();
+        mWantedCursor = name;
+        return;
+    }
+    // Other names are the overlay's own: asked for once, not every frame.
+    if (name != mWantedCursor)
+        mCursorOverlay->FindCursor(name);
+    mWantedCursor = name;
+}
+
+void Gameplay::ClickAreaWithObject(GameplayArea* area)
+{
+    GameplayInventory* object = mHeldInventory;
+    if (area->GetHeldInventory() == object)
+    {
+        const TVec2& at = area->GetInventoryPosition();
+        object->MoveTo(at.x, at.y, &mCallbacks[kInventoryReturned], 0);
+        WaitForCallback();
+    }
+    else if (area->CanHoldInventory(object))
+    {
+        for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+            scene->RemoveInventory(object);
+        area->HoldInventory(object);
+        mActiveScene->AddInventory(object, true, area->GetInventoryPosition(),
+                                   &mCallbacks[kInventoryReturned]);
+        if (mHud != nullptr && mHud->HasInventory(object->GetName()))
+            mHud->RemoveInventory(object);
+        if (area->HoldsCorrectInventory())
+            object->Hilight();
+        mHeldInventory = nullptr;
+        WaitForCallback();
+    }
+    else
+    {
+        area->StartHilightFade(true);
+        UseInventory(object, area);
+    }
+    mLastClickedArea = area;
+    SetCursorDefault();
+}
+
+void Gameplay::ClickArea(GameplayArea* area)
+{
+    if (area->HasEventForInventory("default"))
+    {
+        mNextEvent = FindEvent(area->FindEventForInventory("default"));
+        mLastClickedArea = area;
+        SetCursorDefault();
+        if (!area->IsPortal())
+            PlayIndex(mSoundAreaClick);
+        return;
+    }
+    if (area->GetClickDialog().Length() > 0)
+    {
+        mPendingConversation = area->GetClickDialog();
+        PlayIndex(mSoundAreaClick);
+    }
+}
+
+void Gameplay::EquipInventory(GameplayInventory* inventory)
+{
+    if (inventory == nullptr)
+        return;
+    mHeldInventory = inventory;
+    inventory->Equip();
+    if (mHud != nullptr)
+        mHud->SetButtonsEnabled(false);
+    Schedule(mSoundInventoryEquip);
+}
+
+// The miss-click penalty.
+
+void Gameplay::StartCrazyClickPenalty()
+{
+    if (mCrazyClickTransform == nullptr)
+        return;
+    if (TransformManager* manager = TransformManager::Instance())
+    {
+        auto* list = new TM_InstructionList;
+        list->push_back(new TM_MovePath(static_cast<uint32_t>(std::max(mCrazyClickPathDuration, 0)),
+                                        mCrazyClickPath, TVec2(0, 0), false, 0.0f, kFadeSmoothing));
+        manager->AddTransform(mCrazyClickTransform.get(), list, NewReleaseInputCallback(), nullptr);
+    }
+    mMissClickTimes.clear();
+    mInputLocked = 1;
+    if (mCursorOverlay != nullptr)
+        mCursorOverlay->ShowCursor(false);
+    if (mHud != nullptr)
+        mHud->SetButtonsEnabled(false);
+    PlayIndex(mSoundCrazyClick);
+}
+
+void Gameplay::ReleaseInput()
+{
+    mInputLocked = 0;
+    if (mCursorOverlay != nullptr)
+        mCursorOverlay->ShowCursor(true);
+    if (mHud != nullptr)
+        mHud->SetButtonsEnabled(true);
+}
+
+// Drawing.
+
+uint32_t Gameplay::TransitionAlphaByte()
+{
+    const float alpha = std::clamp(mTransitionTransform.GetAlpha(), 0.0f, 1.0f);
+    return static_cast<uint32_t>(std::trunc(alpha * 255.0f)) & 0xFFu;
+}
+
+void Gameplay::Draw()
+{
+    if (mGameplayState == kFirstFrame)
+    {
+        GameWindow::Draw();
+        return;
+    }
+    TRenderer* renderer = TRenderer::Existing();
+    if (renderer == nullptr)
+        return;
+    const bool entered = !renderer->InBegin2d() && renderer->Begin2d();
+    GameWindow::Draw();
+    const TDrawSpec identity;
+    if (mActiveScene != nullptr && mGameplayState != kSceneLoading &&
+        mGameplayState != kSceneFadingIn)
+        mActiveScene->Draw(identity);
+    const uint32_t alpha = TransitionAlphaByte();
+    if (alpha != 0)
+    {
+        renderer->End2d();
+        renderer->Begin2d();
+        for (CoverVertex& vertex : mTransitionQuad)
+            vertex.diffuse = alpha << 24;
+        renderer->SetTexture(nullptr);
+        TVertexSet* set = TVertexSet::CreateColored(mTransitionQuad, 4);
+        renderer->DrawIndexedVertices(kTriangleList, *set, kTransitionIndices, 6);
+        TVertexSet::Release(set);
+    }
+    if (mGameplayState == kConversation && mConversations != nullptr)
+    {
+        mConversations->DrawScrim(identity);
+        mConversations->Draw(identity);
+    }
+    if (entered)
+        renderer->End2d();
+}
+
+void Gameplay::PostDraw()
+{
+    if (mGameplayState == kFirstFrame)
+    {
+        GameWindow::PostDraw();
+        return;
+    }
+    TRenderer* renderer = TRenderer::Existing();
+    if (renderer == nullptr)
+        return;
+    const bool was2d = renderer->InBegin2d();
+    if (!was2d && !renderer->Begin2d())
+        return;
+    const TDrawSpec identity;
+    if (mActiveScene != nullptr)
+        mActiveScene->DrawEffects(identity);
+    DrawExtra();
+    if (mHeldInventory != nullptr)
+        mHeldInventory->Draw(identity);
+    if (mInputLocked != 0 && mPaused == 0 && mCrazyClickCursor != nullptr)
+    {
+        TPoint mouse;
+        if (Settings* settings = Settings::Instance())
+            mouse = TPoint(settings->mMouseX, settings->mMouseY);
+        mCrazyClickCursor->Draw(
+            TDrawSpec(TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y))));
+    }
+    renderer->End2d();
+    mModelPortals->DrawCurrentModelPortal();
+    renderer->Begin2d();
+    GameWindow::PostDraw();
+    if (!was2d)
+        renderer->End2d();
+}
+
+void Gameplay::OnFadeInDone()
+{
+    GameWindow::OnFadeInDone();
+    if (mHud != nullptr)
+        mHud->ArrangeInventory(0, false, nullptr);
+}

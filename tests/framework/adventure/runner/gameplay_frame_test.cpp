@@ -1,0 +1,350 @@
+// The location playing on the test clock with the real window script: the states of a scene
+// switch, input by state, the click road over areas and misses with the penalty, events and their
+// waits, animations deferred to another scene, cursors, and the transition quad drawn.
+#include "framework/adventure/runner/gameplay.h"
+
+#include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_layer.h"
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/scene/gameplay_animation.h"
+#include "framework/adventure/scene/gameplay_event.h"
+#include "framework/adventure/scene/gameplay_factory.h"
+#include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/core/settings.h"
+#include "framework/screen_test_support.h"
+#include "framework/widgets/cursor_overlay.h"
+#include "render/renderer/renderer.h"
+#include "script/lua_object_wrapper.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+// Areas and layers from a scene's "areas" and "layers".
+struct SceneFactory : GameplayFactory
+{
+    std::vector<std::shared_ptr<GameplayEntity>> CreateEntities(const TLuaTable& scene,
+                                                                const TLuaTable& info) override
+    {
+        std::vector<std::shared_ptr<GameplayEntity>> made;
+        std::unique_ptr<TLuaTable> areaInfo(info.GetTable("areainfo"));
+        std::unique_ptr<TLuaTable> layerInfo(info.GetTable("layerinfo"));
+        for (const char* kind : {"areas", "layers"})
+        {
+            std::unique_ptr<TLuaTable> list(scene.GetTable(kind));
+            TLuaObjectWrapper* key = nullptr;
+            while (list != nullptr)
+            {
+                std::unique_ptr<TLuaTable> entry(list->Next(&key));
+                if (entry == nullptr)
+                    break;
+                if (kind[0] == 'a')
+                    made.push_back(std::make_shared<GameplayArea>(*entry, *areaInfo));
+                else
+                    made.push_back(std::make_shared<GameplayLayer>(*entry, *layerInfo));
+            }
+        }
+        return made;
+    }
+};
+
+struct PlayGameplay : Gameplay
+{
+    static TWindow* Create() { return new PlayGameplay; }
+    std::shared_ptr<GameplayFactory> CreateFactory() override
+    {
+        return std::make_shared<SceneFactory>();
+    }
+    void SaveLocationState(bool) override { ++mSaves; }
+    void UseInventory(GameplayInventory*, GameplayArea* area) override { mUsed.push_back(area); }
+    using Gameplay::TransitionAlphaByte;
+    int mSaves = 0;
+    std::vector<GameplayArea*> mUsed;
+};
+
+const char kLocation[] = R"(
+gameplayinstructions = {
+    conversations = {}, scenes = { 'a', 'b' },
+    a = {
+        areas = {
+            { name = 'door', image = 't/door', x = 600, y = 100, hasactiveframe = true,
+              isportal = true, events = { default = { eventname = 'go_b' } } },
+            { name = 'under', image = 't/door', x = 600, y = 100, events = {} },
+        },
+        layers = { { name = 'bg_a', image = 't/bg', x = 0, y = 0, depth = 100 } },
+    },
+    b = {
+        areas = { { name = 'back', image = 't/door', x = 20, y = 100,
+                    events = { default = { eventname = 'go_a' } } } },
+        layers = { { name = 'bg_b', image = 't/bg2', x = 0, y = 0, depth = 100 } },
+    },
+    events = {
+        { name = 'start', areastoactivate = { 'door', 'back' },
+          layerstoactivate = { 'bg_a', 'bg_b' } },
+        { name = 'go_b', action = 'b' },
+        { name = 'go_a', action = 'a' },
+        { name = 'both', areastoactivate = { 'under' }, areastodeactivate = { 'under' } },
+        { name = 'loop', nextevent = 'loop' },
+        { name = 'talk', dialog = 'hello', nextevent = 'loop' },
+        { name = 'glow_b', animations = { 'glow' } },
+        { name = 'ghost', animations = { 'nowhere', 'lost' } },
+        { name = 'away', areastoactivate = { 'back' }, areastodeactivate = { 'door' } },
+        { name = 'wait', areastodeactivate = { 'door' } },
+    },
+    animations = {
+        { name = 'glow', layer = 'bg_b', fade = { beginopacity = 0, endopacity = 1, duration = 100 } },
+        { name = 'lost', layer = 'none' },
+    },
+    initial_event = 'start', active_scene = 'a',
+}
+)";
+
+const char kStyle[] =
+    "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
+    "playlist = { location01 = { a = {}, b = {} } }, sceneinfo = {}, animatedcursorinfo = {}, "
+    "locationnumber = 1, timescenetransition = 100, loadingcursortimetoshow = 40, "
+    "entityinfo = { areainfo = { imagemask = '_mask', timevisible = 50, timehilightfade = 50 }, "
+    "layerinfo = { fadetime = 50 } }, "
+    "crazyclick = { main = { image = 't/cur' } }, crazyclickcounttoactivate = 3, "
+    "crazyclicktimetoremoveclick = 1000, crazyclickpathduration = 300, "
+    "crazyclickpath = 't/path.txt'";
+
+const char kHud[] = ", GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
+                    "background = { image = 't/cur', x = 0, y = 0 }, "
+                    "foreground = { image = 't/cur', x = 0, y = 0 }, "
+                    "progressbar = { image = 't/cur', x = 600, y = 40 }, "
+                    "inventorybounds = { x = 100, y = 510, w = 300, h = 80 } }";
+
+class PlayTest : public screentest::ScreenTest
+{
+protected:
+    void SetUp() override
+    {
+        ScreenTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        mManager->RegisterWindowType("Gameplay", &PlayGameplay::Create);
+        mManager->RegisterWindowType("GameplayHud", &GameplayHud::Create);
+        // Two frames of 100 x 200, hilight and active, anchored top left.
+        Image("t/door.png", 200, 200, 0xFF806040);
+        File("t/door.xml", "<sequence><img w=\"200\" h=\"200\" regx=\"0\" regy=\"0\" "
+                           "name=\"door.png\"/><framelist>"
+                           "<frame x=\"0\" y=\"0\" w=\"100\" h=\"200\"/>"
+                           "<frame x=\"100\" y=\"0\" w=\"100\" h=\"200\"/>"
+                           "</framelist></sequence>");
+        Image("t/door_mask.png", 100, 200, 0xFFFFFFFF);
+        Image("t/bg.png", 800, 600, 0xFF204060);
+        Image("t/bg2.png", 800, 600, 0xFF604020);
+        Image("t/cur.png", 8, 8, 0xFFFFFFFF);
+        File("t/path.txt", "2,0,0,10,10");
+    }
+    void TearDown() override
+    {
+        Run("gameplayinstructions = nil");
+        ScreenTest::TearDown();
+    }
+    PlayGameplay* Open(const std::string& extra = "")
+    {
+        Run(kLocation);
+        Run(std::string("Gameplay{ name = 'play', x = 0, y = 0, w = 800, h = 600, ") + kStyle +
+            extra + kHud + " }()");
+        TWindow* found = mManager->GetRoot()->FindChild("play", 0xFFFFFFFFu);
+        return static_cast<PlayGameplay*>(found);
+    }
+    // Frames of 16 ms until the state is `state` (at most `limit`); the states seen on the way,
+    // each once.
+    std::vector<int32_t> Until(PlayGameplay& play, int32_t state, int limit = 100)
+    {
+        std::vector<int32_t> seen;
+        for (int i = 0; i < limit; ++i)
+        {
+            Frame(16);
+            if (seen.empty() || seen.back() != play.GetGameplayState())
+                seen.push_back(play.GetGameplayState());
+            if (play.GetGameplayState() == state)
+                break;
+        }
+        return seen;
+    }
+    void Click(PlayGameplay& play, int x, int y)
+    {
+        mSettings->mMouseX = x;
+        mSettings->mMouseY = y;
+        play.OnMouseDown(TPoint(x, y));
+    }
+    void MoveTo(int x, int y)
+    {
+        mSettings->mMouseX = x;
+        mSettings->mMouseY = y;
+    }
+};
+
+TEST_F(PlayTest, ScenesSwitchThroughLoadingAndFades)
+{
+    PlayGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    ASSERT_EQ(play->GetGameplayState(), Gameplay::kFirstFrame) << Log();
+    EXPECT_EQ(Until(*play, Gameplay::kPlay),
+              (std::vector<int32_t>{Gameplay::kSceneLoading, Gameplay::kSceneFadingIn,
+                                    Gameplay::kSceneSwitch, Gameplay::kPlay}));
+    EXPECT_EQ(play->GetActiveScene()->GetName(), TString("a"));
+    EXPECT_EQ(play->FindArea("door")->GetFlags() & GameplayEntity::kActive,
+              GameplayEntity::kActive);
+    EXPECT_EQ(play->GetTransitionAlpha(), 0.0f);
+    const int saves = play->mSaves;
+    EXPECT_GE(saves, 1);
+
+    // The door: the click queues its event, the next frame runs it, the switch follows.
+    Click(*play, 650, 200);
+    Frame(16);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+    EXPECT_EQ(play->GetLastClickedArea(), play->FindArea("door"));
+    EXPECT_EQ(
+        Until(*play, Gameplay::kPlay),
+        (std::vector<int32_t>{Gameplay::kSceneSwitch, Gameplay::kSceneLoading,
+                              Gameplay::kSceneFadingIn, Gameplay::kSceneSwitch, Gameplay::kPlay}));
+    EXPECT_EQ(play->GetActiveScene()->GetName(), TString("b"));
+    EXPECT_GT(play->mSaves, saves);
+    // Presses while switching are swallowed.
+    play->SwitchScene("a");
+    EXPECT_TRUE(play->OnMouseDown(TPoint(30, 200)));
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetActiveScene()->GetName(), TString("a"));
+    EXPECT_EQ(play->GetMissClickCount(), 0u);
+
+    // An unknown scene is reported and the location stays.
+    play->SwitchScene("nowhere");
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_EQ(CountInLog("ERROR:Cannot find scene named 'nowhere'"), 1);
+}
+
+TEST_F(PlayTest, MissesTheirAgesAndThePenalty)
+{
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    // Spread over more than a second: no penalty.
+    for (int i = 0; i < 3; ++i)
+    {
+        Click(*play, 100, 100);
+        Click(*play, 101, 100); // two presses in one frame count once
+        for (int f = 0; f < 40; ++f)
+            Frame(16);
+    }
+    EXPECT_FALSE(play->IsInputLocked());
+    EXPECT_EQ(play->GetMissClickCount(), 1u);
+    // Three within a second: input locked, a door click does nothing until the path ends.
+    Click(*play, 100, 100);
+    Frame(16);
+    Click(*play, 100, 100);
+    Frame(16);
+    EXPECT_TRUE(play->IsInputLocked());
+    EXPECT_EQ(play->GetMissClickCount(), 0u);
+    Click(*play, 650, 200);
+    Frame(16);
+    EXPECT_EQ(play->GetNextEvent(), nullptr);
+    for (int f = 0; f < 20; ++f)
+        Frame(16);
+    EXPECT_FALSE(play->IsInputLocked());
+    Click(*play, 650, 200);
+    Frame(16);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+TEST_F(PlayTest, EventsRunInOrderAndWaitOnlyForTheShownScene)
+{
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    // Activation first, then deactivation.
+    play->ActivateEvent("both", true);
+    EXPECT_EQ(play->FindArea("under")->GetFlags() & GameplayEntity::kActive, 0);
+    // A played change in the shown scene is waited for; one in another scene is not.
+    play->ActivateEvent("away", false);
+    EXPECT_EQ(play->GetPendingCallbacks(), 1);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+    EXPECT_NE(play->FindArea("back")->GetFlags() & GameplayEntity::kActive, 0);
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetPendingCallbacks(), 0);
+
+    // Unknown names are reported, the rest goes on.
+    EXPECT_FALSE(play->ActivateEvent("nope", false));
+    EXPECT_EQ(CountInLog("ERROR:Cannot find event named 'nope'"), 1);
+    play->ActivateEvent("ghost", false);
+    EXPECT_EQ(CountInLog("ERROR:Cannot find Animation 'nowhere'"), 1);
+    EXPECT_EQ(CountInLog("ERROR:Cannot find Layer 'none'"), 1);
+
+    // A self-naming next event runs once a frame; a dialog goes first.
+    play->ActivateEvent("talk", false);
+    EXPECT_EQ(play->GetPendingConversation(), TString("hello"));
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("loop"));
+    Frame(16);
+    EXPECT_EQ(play->GetPendingConversation(), TString());
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("loop"));
+    Frame(16);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("loop"));
+
+    // An animation of a layer in another scene waits for that scene's fade-in.
+    play->GameplayActivateEvent("glow_b");
+    Frame(16);
+    EXPECT_EQ(play->FindScene("b")->GetPendingAnimations(), (std::vector<uint8_t>{0}));
+    play->SwitchScene("b");
+    Until(*play, Gameplay::kPlay);
+    EXPECT_TRUE(play->FindScene("b")->GetPendingAnimations().empty());
+    EXPECT_EQ(play->GetAnimationIds(), (std::vector<uint8_t>{0}));
+    EXPECT_EQ(play->FindAnimation("glow")->GetState(), GameplayAnimation::kRunning);
+}
+
+TEST_F(PlayTest, HoverHilightsAndCursors)
+{
+    PlayGameplay* play = Open(", cursordefault = 'same', cursorpickup = 'same', "
+                              "loadingcursortimetoshow = 0");
+    EXPECT_EQ(play->GetLoadingCursorDelay(), 0);
+    play->UpdateLoadingCursor();
+    EXPECT_EQ(play->GetCursorKind(), Gameplay::kCursorLoading) << "at once with no delay";
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetCursorKind(), Gameplay::kCursorDefault);
+    MoveTo(650, 200);
+    Frame(16);
+    GameplayArea* door = play->FindArea("door");
+    EXPECT_NE(door->GetFlags() & GameplayArea::kHilighted, 0);
+    MoveTo(300, 300);
+    for (int f = 0; f < 10; ++f)
+        Frame(16);
+    EXPECT_EQ(door->GetFlags() & GameplayArea::kHilighted, 0);
+    // Two names of one text: the default wins.
+    play->SetCursorPickup();
+    EXPECT_EQ(play->GetCursorKind(), Gameplay::kCursorPickup);
+    Run("_t = { events = {}, cursor = 'same' }");
+    std::unique_ptr<TLuaTable> table(mManager->GetScript()->GetGlobalTable("_t"));
+    GameplayArea same(*table, *table);
+    play->SetCursorByName(&same);
+    EXPECT_EQ(play->GetCursorKind(), Gameplay::kCursorDefault);
+}
+
+TEST_F(PlayTest, TheTransitionQuadOverTheSceneAndOverALoadingFrame)
+{
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    auto shot = [&](const char* golden)
+    {
+        BeginBlackFrame();
+        play->Draw();
+        EndFrame();
+        rendertest::CompareWithGolden(*Data().mBackBuffer, {0, 0, 800, 600}, golden);
+    };
+    play->GetTransitionTransform().SetAlpha(0.5f);
+    shot("gameplay_transition_half.png");
+    EXPECT_EQ(play->TransitionAlphaByte(), 127u);
+    play->GetTransitionTransform().SetAlpha(0.999f);
+    EXPECT_EQ(play->TransitionAlphaByte(), 254u);
+    play->SwitchScene("b");
+    Until(*play, Gameplay::kSceneLoading);
+    ASSERT_EQ(play->GetGameplayState(), Gameplay::kSceneLoading);
+    play->GetTransitionTransform().SetAlpha(0.5f);
+    shot("gameplay_transition_loading.png");
+}
+
+} // namespace
