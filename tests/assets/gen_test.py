@@ -73,7 +73,7 @@ class BadInput(Scratch):
         "description not XML": (
             "ENTRIES = ENTRIES + [Entry('menu/spin.anm', 'animation_xml', name='spin', "
             "image='spin.png', frames=2, frame=(4, 4))]\n",
-            [], "gen.py: menu/spin.anm: a description is an .xml file\n"),
+            [], "gen.py: menu/spin.anm: a description is an .xml or a .txt file\n"),
         "missing encoder": (
             "", ["--only", "audio/*"],
             "gen.py: audio/1.ogg: encoder \"oggenc\" not found (Debian package vorbis-tools)\n"),

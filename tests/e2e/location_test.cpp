@@ -16,6 +16,17 @@ using Traces = std::vector<std::string>;
 
 class LocationTest : public ScreenProgramTest
 {
+protected:
+    // The colour (blue, green, red) of a shot's upper half, which tells the scenes apart.
+    std::vector<int> Sky(const char* shot)
+    {
+        const Picture picture = ReadPicture(mRoot / (std::string(shot) + ".png"));
+        if (picture.mWidth < 800)
+            return std::vector<int>();
+        const size_t at = (size_t(100) * picture.mWidth + 400) * 4;
+        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
+                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
+    }
 };
 
 TEST_F(LocationTest, TheDevelopmentLocationOpensAndLeaveEndsTheProgram)
@@ -41,19 +52,23 @@ TEST_F(LocationTest, TheDoorsLeadToTheOtherSceneAndBack)
               "start=scripts/dev/location.lua", code);
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
-    // The upper half's colour (blue, green, red) tells the scenes apart.
-    auto sky = [&](const char* shot)
-    {
-        const Picture picture = ReadPicture(mRoot / (std::string(shot) + ".png"));
-        if (picture.mWidth < 800)
-            return std::vector<int>();
-        const size_t at = (size_t(100) * picture.mWidth + 400) * 4;
-        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
-                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
-    };
-    EXPECT_EQ(sky("a"), (std::vector<int>{160, 110, 70}));
-    EXPECT_EQ(sky("b"), (std::vector<int>{60, 90, 150}));
-    EXPECT_EQ(sky("back"), (std::vector<int>{160, 110, 70}));
+    EXPECT_EQ(Sky("a"), (std::vector<int>{160, 110, 70}));
+    EXPECT_EQ(Sky("b"), (std::vector<int>{60, 90, 150}));
+    EXPECT_EQ(Sky("back"), (std::vector<int>{160, 110, 70}));
+}
+
+TEST_F(LocationTest, ThreeQuickMissesHoldTheDoorUntilThePenaltyEnds)
+{
+    int code = -1;
+    RunTraced(mRepository,
+              "focus gained\nwait 40\nclick 100 100\nwait 2\nclick 120 100\nwait 2\n"
+              "click 140 100\nwait 2\nclick 650 250\nwait 40\nshot held\nwait 30\n"
+              "click 650 250\nwait 60\nshot through\nclick 770 30\nwait 10\n",
+              "start=scripts/dev/location.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(Sky("held"), (std::vector<int>{160, 110, 70}));
+    EXPECT_EQ(Sky("through"), (std::vector<int>{60, 90, 150}));
 }
 
 TEST_F(LocationTest, ALocationWithoutInstructionsIsFatalAndTheGameEnds)

@@ -138,8 +138,8 @@ def validate(entries):
         if kind == "description" and entry.generator in PACKED_DESCRIPTIONS:
             if extension != ".anm":
                 fail(path, "a packed description is an .anm file")
-        elif kind == "description" and extension != ".xml":
-            fail(path, "a description is an .xml file")
+        elif kind == "description" and extension not in (".xml", ".txt"):
+            fail(path, "a description is an .xml or a .txt file")
         if kind == "movie" and (extension != ".ogv" or entry.pack is not None):
             fail(path, "a film is an .ogv file outside the packs")
         if kind == "sound":

@@ -199,6 +199,9 @@ DEV = [
                frame=(120, 100), kind="chest"),
     image("dev/chest_mask.png", "dev_area_mask", size=(120, 100)),
     image("dev/glow.png", "dev_glow", size=(120, 120)),
+    # The miss-click penalty's cursor shakes about the mouse.
+    Entry("dev/crazy_path.txt", "path_text",
+          points=[(0, 0), (12, -8), (-10, 6), (14, 10), (-12, -10), (8, 12), (0, 0)]),
 ]
 
 # The journal: its page, the picture on its left leaf, its close button.

@@ -50,6 +50,13 @@ def animation_xml(p, rng):
     return "".join(line + "\n" for line in lines)
 
 
+def path_text(p, rng):
+    """A motion path as the engine's path files give it: the point count, then x, y of each
+    point, comma separated."""
+    points = p["points"]
+    return "%d,%s\n" % (len(points), ",".join("%d,%d" % (x, y) for x, y in points))
+
+
 def write_text(text, path):
     """Text as UTF-8; a description that is bytes already is written as it is."""
     with open(path, "wb") as out:
@@ -59,4 +66,5 @@ def write_text(text, path):
 # Recipes that make text, not pictures: each returns a str written as UTF-8 with "\n" line ends.
 DESCRIPTIONS = {
     "animation_xml": animation_xml,
+    "path_text": path_text,
 }

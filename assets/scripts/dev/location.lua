@@ -66,6 +66,10 @@ MakeDialog {
     Gameplay {
         name = "gameplay", x = 0, y = 0, w = 800, h = 600,
         locationnumber = 1, timescenetransition = 300,
+        -- Three misses within a second shake the cursor along the path for 900 ms.
+        crazyclick = { main = { name = "dev_crazy", image = "dev/cursor" } },
+        crazyclickcounttoactivate = 3, crazyclicktimetoremoveclick = 1000,
+        crazyclickpathduration = 900, crazyclickpath = "dev/crazy_path.txt",
         characterinfo = { scrim = {}, conversation_info = {}, info = {} },
         cursordefault = "dev_default", cursorpickup = "dev_pickup",
         cursorrollover = "dev_rollover", cursorinfo = "dev_info", cursorhint = "dev_hint",

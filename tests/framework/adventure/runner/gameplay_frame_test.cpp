@@ -73,7 +73,8 @@ gameplayinstructions = {
         areas = {
             { name = 'door', image = 't/door', x = 600, y = 100, hasactiveframe = true,
               isportal = true, events = { default = { eventname = 'go_b' } } },
-            { name = 'under', image = 't/door', x = 600, y = 100, events = {} },
+            { name = 'under', image = 't/door', x = 600, y = 100,
+              events = { default = { eventname = 'talk' } } },
         },
         layers = { { name = 'bg_a', image = 't/bg', x = 0, y = 0, depth = 100 } },
     },
@@ -114,7 +115,7 @@ const char kStyle[] =
     "crazyclickpath = 't/path.txt'";
 
 const char kHud[] = ", GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
-                    "background = { image = 't/cur', x = 0, y = 0 }, "
+                    "background = { image = 't/hud', x = 0, y = 0 }, "
                     "foreground = { image = 't/cur', x = 0, y = 0 }, "
                     "progressbar = { image = 't/cur', x = 600, y = 40 }, "
                     "inventorybounds = { x = 100, y = 510, w = 300, h = 80 } }";
@@ -140,6 +141,7 @@ protected:
         Image("t/bg.png", 800, 600, 0xFF204060);
         Image("t/bg2.png", 800, 600, 0xFF604020);
         Image("t/cur.png", 8, 8, 0xFFFFFFFF);
+        Image("t/hud.png", 800, 100, 0xFF303030);
         File("t/path.txt", "2,0,0,10,10");
     }
     void TearDown() override
@@ -252,6 +254,42 @@ TEST_F(PlayTest, MissesTheirAgesAndThePenalty)
     Click(*play, 650, 200);
     Frame(16);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+TEST_F(PlayTest, InputByStateAndTheLastOfOverlappingAreas)
+{
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    // Losing activation asks for the pause dialog, once per loss; regaining it is not handled
+    // while the location is not paused.
+    Run("_asked = 0 function ShowPauseDialog() _asked = _asked + 1 end");
+    TMessage lost(1001, "");
+    TMessage back(1002, "");
+    EXPECT_TRUE(play->OnMessage(&lost));
+    EXPECT_FALSE(play->OnMessage(&back));
+    EXPECT_EQ(Number("_asked"), 1);
+
+    // A click on the HUD away from a hint button is no miss.
+    Click(*play, 50, 550);
+    Frame(16);
+    EXPECT_EQ(play->GetMissClickCount(), 0u);
+
+    // Two areas over one place: the later in the scene's list takes the click.
+    play->FindArea("under")->Activate(true, nullptr);
+    for (int f = 0; f < 5; ++f)
+        Frame(16);
+    Click(*play, 650, 200);
+    Frame(16);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("talk"));
+    EXPECT_EQ(play->GetLastClickedArea(), play->FindArea("under"));
+
+    // While waiting, presses are swallowed and reach nothing.
+    play->GameplayStartAnimation();
+    EXPECT_TRUE(play->OnMouseDown(TPoint(100, 100)));
+    Frame(16);
+    EXPECT_EQ(play->GetMissClickCount(), 0u);
+    play->GameplayEndAnimation();
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
 }
 
 TEST_F(PlayTest, EventsRunInOrderAndWaitOnlyForTheShownScene)
