@@ -1,0 +1,237 @@
+// The location at play: one frame of the click road over a scene of 30 areas and 40 items with
+// the mouse over none of them, and one event that switches 50 entities in four scenes.
+#include "../render/display_bench_support.h"
+#include "adventure_bench_support.h"
+#include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_item.h"
+#include "framework/adventure/entities/gameplay_layer.h"
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/runner/gameplay.h"
+#include "framework/adventure/scene/gameplay_factory.h"
+#include "framework/adventure/scene/gameplay_scene.h"
+#include "render/renderer/renderer.h"
+#include "script/window_script_seam.h"
+#include "ui/window_style.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+namespace
+{
+
+TScript* gScript = nullptr;
+
+// Items, areas and layers from the scene's lists.
+class PlayFactory : public GameplayFactory
+{
+public:
+    std::vector<std::shared_ptr<GameplayEntity>> CreateEntities(const TLuaTable& scene,
+                                                                const TLuaTable& info) override
+    {
+        std::vector<std::shared_ptr<GameplayEntity>> made;
+        std::unique_ptr<TLuaTable> itemInfo(info.GetTable("iteminfo"));
+        std::unique_ptr<TLuaTable> areaInfo(info.GetTable("areainfo"));
+        std::unique_ptr<TLuaTable> layerInfo(info.GetTable("layerinfo"));
+        for (const char* kind : {"items", "areas", "layers"})
+        {
+            std::unique_ptr<TLuaTable> list(scene.GetTable(kind));
+            TLuaObjectWrapper* key = nullptr;
+            while (list != nullptr)
+            {
+                std::unique_ptr<TLuaTable> entry(list->Next(&key));
+                if (entry == nullptr)
+                    break;
+                if (kind[0] == 'i')
+                    made.push_back(std::make_shared<GameplayItem>(*entry, *itemInfo));
+                else if (kind[0] == 'a')
+                    made.push_back(std::make_shared<GameplayArea>(*entry, *areaInfo));
+                else
+                    made.push_back(std::make_shared<GameplayLayer>(*entry, *layerInfo));
+            }
+        }
+        return made;
+    }
+};
+
+class PlayGameplay : public Gameplay
+{
+public:
+    std::shared_ptr<GameplayFactory> CreateFactory() override
+    {
+        return std::make_shared<PlayFactory>();
+    }
+    void SetGameplayState(int32_t state) { mGameplayState = state; }
+};
+
+const char kLocation[] = R"(
+gameplayinstructions = { conversations = {}, scenes = {}, events = {} }
+local g = gameplayinstructions
+local many = { name = 'many', areastoactivate = {}, layerstoactivate = {} }
+for s = 1, 4 do
+    local name = 's' .. s
+    table.insert(g.scenes, name)
+    local items, areas, layers = {}, {}, {}
+    local col, row = 0, 0
+    for i = 1, 40 do
+        table.insert(items, { name = name .. '_i' .. i, image = 'bench/gem', inventory = 'gem',
+                              inventoryparts = { 1 }, x = 40 + col * 70, y = 60 + row * 80 })
+        col = col + 1
+        if col == 10 then col, row = 0, row + 1 end
+    end
+    col, row = 0, 0
+    for i = 1, 30 do
+        table.insert(areas, { name = name .. '_a' .. i, image = 'bench/area', events = {},
+                              hasactiveframe = true, x = 20 + col * 75, y = 60 + row * 120 })
+        col = col + 1
+        if col == 10 then col, row = 0, row + 1 end
+    end
+    for i = 1, 10 do
+        table.insert(layers, { name = name .. '_l' .. i, depth = 100 + i })
+    end
+    g[name] = { items = items, areas = areas, layers = layers }
+    for i = 1, 6 do
+        table.insert(many.areastoactivate, name .. '_a' .. i)
+    end
+    for i = 1, 6 do
+        table.insert(many.layerstoactivate, name .. '_l' .. i)
+    end
+end
+-- 48 named so far; two more areas of the first scene make 50.
+table.insert(many.areastoactivate, 's1_a7')
+table.insert(many.areastoactivate, 's1_a8')
+table.insert(g.events, many)
+g.active_scene = 's1'
+_style = {
+    characterinfo = { scrim = {}, conversation_info = {}, info = {} },
+    playlist = { location01 = { s1 = {}, s2 = {}, s3 = {}, s4 = {} } },
+    sceneinfo = {}, animatedcursorinfo = {}, locationnumber = 1,
+    entityinfo = { iteminfo = { imagemask = '_mask' },
+                   areainfo = { imagemask = '_mask', timehilightfade = 300, timevisible = 100 },
+                   layerinfo = { fadetime = 300 }, textinfo = {} },
+}
+_hud = { background = { image = 'bench/bg.png' }, foreground = { image = 'bench/bg.png' },
+         progressbar = { image = 'bench/bg.png' },
+         inventorybounds = { x = 100, y = 510, w = 400, h = 80 } }
+)";
+
+void RegisterPlayPictures(BenchFiles& files)
+{
+    files.Png("bench/bg.png", std::vector<uint32_t>(64 * 8, 0xFF303030), 64, 8);
+    files.Png("bench/gem.png", std::vector<uint32_t>(32 * 32, 0xFF4080C0), 32, 32);
+    files.Png("bench/gem_mask.png", std::vector<uint32_t>(32 * 32, 0xFFFFFFFF), 32, 32);
+    files.Png("bench/area.png", std::vector<uint32_t>(96 * 48, 0xFF805020), 96, 48);
+    files.Add("bench/area.xml",
+              "<sequence><img w=\"96\" h=\"48\" regx=\"0\" regy=\"0\" name=\"area.png\"/>"
+              "<framelist><frame x=\"0\" y=\"0\" w=\"48\" h=\"48\"/>"
+              "<frame x=\"48\" y=\"0\" w=\"48\" h=\"48\"/></framelist></sequence>");
+    files.Png("bench/area_mask.png", std::vector<uint32_t>(48 * 48, 0xFFFFFFFF), 48, 48);
+}
+
+// A loaded location with every area and item of its first scene shown, textures and masks made.
+struct PlayLocation
+{
+    PlayLocation()
+    {
+        gScript = &mScript;
+        SetWindowScriptSource([] { return gScript; });
+        RegisterPlayPictures(mFiles);
+        mScript.DoLuaString(kLocation);
+        std::unique_ptr<TLuaTable> styleTable(mScript.GetGlobalTable("_style"));
+        std::unique_ptr<TLuaTable> hudTable(mScript.GetGlobalTable("_hud"));
+        if (styleTable == nullptr || hudTable == nullptr)
+            return;
+        TWindowStyle style(styleTable.get());
+        TWindowStyle hudStyle(hudTable.get());
+        mGameplay = std::make_unique<PlayGameplay>();
+        auto* hud = new GameplayHud();
+        hud->SetName("hud");
+        hud->PostInit(hudStyle);
+        mGameplay->AddChild(hud, false);
+        mGameplay->PostInit(style);
+        if (mGameplay->GetScenes().size() != 4)
+        {
+            mGameplay.reset();
+            return;
+        }
+        GameplayScene* scene = mGameplay->GetScenes().front().get();
+        for (const auto& entity : scene->GetEntities())
+            entity->Activate(false, nullptr);
+        scene->LoadTextures();
+        while (!scene->FinishTexturesStep())
+        {
+        }
+        mGameplay->SetGameplayState(Gameplay::kPlay);
+    }
+    ~PlayLocation()
+    {
+        mGameplay.reset();
+        SetWindowScriptSource(nullptr);
+        gScript = nullptr;
+    }
+    void Frame()
+    {
+        mClock.SetFrameTime(mNow += 16);
+        mClock.SetStep(16);
+        mGameplay->Update();
+        mTransforms.Update();
+    }
+    uint32_t mNow = 1;
+    DeltaTime mClock;
+    TransformManager mTransforms;
+    TScript mScript;
+    BenchFiles mFiles;
+    std::unique_ptr<PlayGameplay> mGameplay;
+};
+
+void BM_Gameplay_PlayRoadFrameOverNothing(benchmark::State& state)
+{
+    if (MakeBenchRenderer() == nullptr)
+    {
+        state.SkipWithError("no display");
+        return;
+    }
+    {
+        PlayLocation location;
+        if (location.mGameplay == nullptr)
+        {
+            state.SkipWithError("the location did not load");
+        }
+        else
+        {
+            // The mouse rests at (0, 0), clear of every area and item.
+            for (auto _ : state)
+                location.Frame();
+            state.counters["areas"] =
+                static_cast<double>(location.mGameplay->GetActiveScene()->GetAreas().size());
+        }
+    }
+    TRenderer::DestroyInstance();
+}
+BENCHMARK(BM_Gameplay_PlayRoadFrameOverNothing)->Unit(benchmark::kMicrosecond);
+
+void BM_Gameplay_ActivateEventFiftyEntities(benchmark::State& state)
+{
+    if (MakeBenchRenderer() == nullptr)
+    {
+        state.SkipWithError("no display");
+        return;
+    }
+    {
+        PlayLocation location;
+        if (location.mGameplay == nullptr)
+        {
+            state.SkipWithError("the location did not load");
+        }
+        else
+        {
+            for (auto _ : state)
+                location.mGameplay->ActivateEvent("many", true);
+        }
+    }
+    TRenderer::DestroyInstance();
+}
+BENCHMARK(BM_Gameplay_ActivateEventFiftyEntities)->Unit(benchmark::kMicrosecond);
+
+} // namespace
