@@ -8,7 +8,9 @@
 #include "framework/adventure/player_data.h"
 #include "framework/core/settings.h"
 #include "framework/screens/game_window.h"
+#include "framework/sound/audio_manager.h"
 #include "framework/sound/sound_effect.h"
+#include "framework/sound/sound_play_record.h"
 #include "framework/widgets/framework_button.h"
 #include "game/cutscenes/illustration_panel_animation.h"
 #include "game/cutscenes/illustration_panel_cell.h"
@@ -18,6 +20,11 @@
 #include "platform/config/config.h"
 #include "render/image_writers.h"
 #include "render/sprites/sprite.h"
+#include "sound/ogg_data_source.h"
+#include "sound/ogg_encode.h"
+#include "sound/sound_manager.h"
+#include "sys/audio/direct_sound.h"
+#include "sys/audio/test_hooks.h"
 #include "game/framed_text_support.h"
 
 #include <gtest/gtest.h>
@@ -302,6 +309,65 @@ TEST_F(PanelTest, AStripFrameAndTheBlackOverlayAtHalf)
     rendertest::CompareWithGolden(*Data().mBackBuffer, {0, 0, 800, 600},
                                   "storyboard_black_half.png");
     EXPECT_EQ(Pixel(8, 6), 0x808080u) << "white under black at 127";
+}
+
+// With the manual sound output: the film sound plays through the scroll with its two ramps and
+// stops once the next cell is live; at location 8 every playing sound fades with the black.
+TEST_F(PanelTest, TheFilmSoundRampsThroughTheScrollAndTheBlackFadesEverySound)
+{
+    sys::audio::ClearFaults();
+    sys::audio::SetOutputKind(sys::audio::OutputKind::Manual);
+    ClearSoundDataSourceBuilders();
+    RegisterOggBuilder();
+    auto output = std::make_unique<TSoundManager>();
+    output->Init();
+    mImpl->mManagers.mSoundManager = std::move(output);
+    Serve("audio/snd.txt", "1,film,1");
+    Serve("audio/1.ogg", soundtest::EncodeOgg(soundtest::Tone(1, 8000, 8000 * 10), 1, 8000));
+    {
+        AudioManager audio;
+        IllustrationPanel* panel =
+            Open(std::string("{ ") + kNoEvents + "cell_1 = Cell(), cell_2 = Cell() }",
+                 "t.filmsound = 'film' t.filmsoundfade = 40 t.currentlocation = 8");
+        ASSERT_NE(panel, nullptr);
+        ASSERT_NE(panel->GetFilmSound(), 0);
+        SoundEntry* film = audio.GetEntry(panel->GetFilmSound());
+        ASSERT_NE(film, nullptr);
+        EXPECT_EQ(film->GetRecordCount(), 0u) << "resolved, not played";
+        ASSERT_TRUE(RunUntil(
+            [&]
+            {
+                return panel->GetPanelState() == IllustrationPanel::kPanelTransition &&
+                       panel->GetCurrentIndex() == 1;
+            }));
+        ASSERT_EQ(film->GetRecordCount(), 1u);
+        const SoundPlayRecord& record = *film->mRecords[0];
+        ASSERT_EQ(record.mRamps.size(), 2u);
+        EXPECT_EQ(record.mRamps[0]->mDuration, 40u);
+        EXPECT_EQ(record.mRamps[1]->mDuration, 160u);
+        EXPECT_EQ(record.mRamps[1]->mDelay, 120u);
+        ASSERT_TRUE(RunUntil(
+            [&]
+            {
+                return panel->GetCells()[1]->GetState() == IllustrationPanelCell::kCellActive &&
+                       !panel->GetCells()[1]->IsTransitioning();
+            }));
+        audio.Update();
+        EXPECT_EQ(film->GetRecordCount(), 0u) << "stopped once the cell is live";
+
+        // The black: a sound still playing fades out over the same 5 s.
+        audio.PlayIndex(panel->GetFilmSound());
+        ASSERT_TRUE(RunUntil(
+            [&] { return panel->GetPanelState() == IllustrationPanel::kPanelFadeToBlack; }));
+        ASSERT_EQ(film->GetRecordCount(), 1u);
+        ASSERT_NE(film->mRecords[0]->mTransition, nullptr);
+        EXPECT_EQ(film->mRecords[0]->mTransition->mDuration, IllustrationPanel::kFadeToBlackMs);
+        mManager->DoPopModal("story");
+        Tick();
+    }
+    mImpl->mManagers.mSoundManager.reset();
+    ClearSoundDataSourceBuilders();
+    sys::audio::ResetOutputKind();
 }
 
 TEST_F(PanelTest, EventsActOnTheCurrentCellInTheirOrder)
