@@ -2,7 +2,9 @@
 # Runs each workload of workloads/ through the script runner and its Python twin, checks that both
 # print the same, and reports CPU time (whole process, and with each interpreter's start-up left
 # out: the median CPU time of running an empty script subtracted) and peak memory (maximum
-# resident set, as /usr/bin/time -f %M gives it) beside each other.
+# resident set, as /usr/bin/time -f %M gives it) beside each other. The ratio without start-up is
+# also taken pair by pair (each run of the script against the Python run right after it), and its
+# lowest and highest show how far the machine's noise moved it.
 #
 #   bench/script/compare.py build/release/tools/scriptrun [--runs 5] [workload ...]
 import argparse
@@ -29,7 +31,8 @@ def measure(command):
 
 
 def series(commands, runs):
-    """Runs the commands alternately, runs times each after a warm-up; medians per command."""
+    """Runs the commands alternately, runs times each after a warm-up; the CPU times of every
+    run, the medians per command and the peaks."""
     for command in commands:
         measure(command)
     cpu = [[] for _ in commands]
@@ -41,7 +44,7 @@ def series(commands, runs):
             outputs[k] = output
             cpu[k].append(seconds)
             peak[k] = max(peak[k], kilobytes)
-    return outputs, [statistics.median(c) for c in cpu], peak
+    return outputs, [statistics.median(c) for c in cpu], peak, cpu
 
 
 def main():
@@ -63,24 +66,27 @@ def main():
         empty_py = os.path.join(scratch, "empty.py")
         open(empty_lua, "w").close()
         open(empty_py, "w").close()
-        _, (start_lua, start_py), _ = series([[runner, empty_lua], [args.python, empty_py]],
+        _, (start_lua, start_py), _, _ = series([[runner, empty_lua], [args.python, empty_py]],
                                              args.runs)
     print("start-up CPU: script %.3f s, Python %.3f s (medians of %d runs)" %
           (start_lua, start_py, args.runs))
     print()
     print("| workload | script s | Python s | script / Python | without start-up "
-          "| script MB | Python MB |")
-    print("|---|---|---|---|---|---|---|")
+          "| pairs: median (range) | script MB | Python MB |")
+    print("|---|---|---|---|---|---|---|---|")
     mismatched = []
     for name in names:
-        outputs, (lua, py), (peak_lua, peak_py) = series(
+        outputs, (lua, py), (peak_lua, peak_py), (runs_lua, runs_py) = series(
             [[runner, name + ".lua"], [args.python, name + ".py"]], args.runs)
         if outputs[0] != outputs[1]:
             mismatched.append(name)
         work_lua = max(lua - start_lua, 1e-3)
         work_py = max(py - start_py, 1e-3)
-        print("| `%s` | %.2f | %.2f | %.2f | %.2f | %.1f | %.1f |" %
-              (name, lua, py, lua / py, work_lua / work_py, peak_lua / 1024, peak_py / 1024))
+        pairs = [max(a - start_lua, 1e-3) / max(b - start_py, 1e-3)
+                 for a, b in zip(runs_lua, runs_py)]
+        print("| `%s` | %.2f | %.2f | %.2f | %.2f | %.2f (%.2f to %.2f) | %.1f | %.1f |" %
+              (name, lua, py, lua / py, work_lua / work_py, statistics.median(pairs),
+               min(pairs), max(pairs), peak_lua / 1024, peak_py / 1024))
         sys.stdout.flush()
     if mismatched:
         sys.exit("outputs differ: " + ", ".join(mismatched))
