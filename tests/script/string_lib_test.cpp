@@ -192,6 +192,76 @@ TEST_F(StringLibTest, SearchesGiveWhatAnAttemptAtEveryPositionGives)
               "error: test:1: too many captures");
 }
 
+TEST_F(StringLibTest, SetsAnswerAlikeAloneRepeatedAndLeadingASearch)
+{
+    // A set alone is tested byte by byte; repeated, or leading a search, it is worked out once
+    // for all bytes. Over random sets and every byte value the three must agree.
+    ASSERT_EQ(mState.Run(R"(
+        local order = {}
+        for b = 0, 255 do order[b + 1] = math.mod(b * 37 + 11, 256) end
+        subject = string.char(unpack(order))
+        function compare(set)
+            local member = {}
+            for i = 1, 256 do member[i] = string.find(subject, '^' .. set, i) ~= nil end
+            for i = 1, 257 do
+                local run = i
+                while member[run] do run = run + 1 end
+                local _, e = string.find(subject, '^' .. set .. '*', i)
+                if e ~= run - 1 then return 'run at ' .. i end
+                local lead = i
+                while lead <= 256 and not member[lead] do lead = lead + 1 end
+                local s = string.find(subject, set, i)
+                if s ~= (lead <= 256 and lead or nil) then return 'search from ' .. i end
+            end
+            return ''
+        end)"),
+              "");
+    const char* pieces[] = {"a",  "-",  "%]", "%-", "%%",  "a-f", "Z-A",  "%a",        "%D", "%s",
+                            "%W", "%x", "%p", "%z", "%Z",  "_",   "0",    "\x80-\xff", "%q", "x-",
+                            "%u", "%L", "%c", "%C", "1-9", "^",   "\xe9", "%w",        "%S"};
+    std::mt19937 rng(94);
+    for (int round = 0; round < 200; round++)
+    {
+        std::string set = rng() % 3 == 0 ? "[^" : "[";
+        // A "]" stands for itself only first in the set.
+        if (rng() % 6 == 0)
+            set += "]";
+        for (int n = 1 + static_cast<int>(rng() % 4); n > 0; n--)
+            set += pieces[rng() % std::size(pieces)];
+        if (set == "[" || set == "[^" || set.back() == '%')
+            continue;
+        set += "]";
+        lua_getglobal(mState.L, "compare");
+        lua_pushlstring(mState.L, set.data(), set.size());
+        ASSERT_EQ(0, lua_pcall(mState.L, 1, 1, 0)) << set << ": " << lua_tostring(mState.L, -1);
+        EXPECT_STREQ("", lua_tostring(mState.L, -1)) << set;
+        lua_pop(mState.L, 1);
+    }
+}
+
+TEST_F(StringLibTest, PaddedStringsMatchTheCLibrary)
+{
+    const std::string texts[] = {
+        "", "a", "Lamp oil", "exactly10!", "longer than the widths", std::string("a\0b", 3)};
+    for (const char* form : {"%1s", "%5s", "%-5s", "%10s", "%-10s", "%-12s", "%25s", "%-9s"})
+    {
+        for (const std::string& text : texts)
+        {
+            char expected[64];
+            std::snprintf(expected, sizeof expected, form, text.c_str());
+            lua_getglobal(mState.L, "string");
+            lua_pushstring(mState.L, "format");
+            lua_gettable(mState.L, -2);
+            lua_pushstring(mState.L, form);
+            lua_pushlstring(mState.L, text.data(), text.size());
+            ASSERT_EQ(0, lua_pcall(mState.L, 2, 1, 0));
+            EXPECT_EQ(expected, std::string(lua_tostring(mState.L, -1), lua_strlen(mState.L, -1)))
+                << form << " of " << text;
+            lua_settop(mState.L, 0);
+        }
+    }
+}
+
 TEST_F(StringLibTest, PatternClassesAnswerAsTheCLocaleForEveryByte)
 {
     // Bytes 128-255 belong to no class; every class and its complement, alone and in a set.

@@ -373,6 +373,43 @@ TEST_F(VmFastPathsTest, ReturnsCloseOnlyTheirOwnUpvalues)
     EXPECT_EQ(mState.Eval("result"), "10,21,32,3");
 }
 
+TEST_F(VmFastPathsTest, TailCallsTakeOverTheCallersFrame)
+{
+    // Fewer and more arguments than parameters, results as many as the callee gives, the caller's
+    // captured locals closed with their last values, a callee with more registers than its
+    // caller, a native function and a vararg function at the end, and a million tail calls in
+    // one frame.
+    ASSERT_EQ(mState.Run("local function three(a, b, c) return a, b, c end "
+                         "local function wide(a) local x1, x2, x3, x4, x5, x6, x7, x8 = a, a, a "
+                         "return x1, x2, x3, x4, x5, x6, x7, x8 end "
+                         "local function va(...) return arg.n, arg[1] end "
+                         "function pass(f, ...) return f(unpack(arg)) end "
+                         "function capture(n) local v = n local f = function() return v end "
+                         "v = v + 1 return (function(g) return g end)(f) end "
+                         "function count(n, acc) if n == 0 then return acc end "
+                         "return count(n - 1, acc + 1) end "
+                         "function to_three(...) return three(unpack(arg)) end "
+                         "function to_wide(a) return wide(a) end "
+                         "function to_va(a) return va(a, a) end "
+                         "function to_native(s) return string.upper(s) end"),
+              "");
+    using Values = std::vector<std::string>;
+    EXPECT_EQ(mState.EvalAll("to_three(1)"), (Values{"1", "nil", "nil"}));
+    EXPECT_EQ(mState.EvalAll("to_three(1, 2, 3, 4, 5)"), (Values{"1", "2", "3"}));
+    EXPECT_EQ(mState.EvalAll("to_wide(7)"),
+              (Values{"7", "7", "7", "nil", "nil", "nil", "nil", "nil"}));
+    EXPECT_EQ(mState.EvalAll("to_va(4)"), (Values{"2", "4"}));
+    EXPECT_EQ(mState.EvalAll("to_native('ab')"), (Values{"AB"}));
+    EXPECT_EQ(mState.EvalAll("capture(5)()"), (Values{"6"}));
+    EXPECT_EQ(mState.EvalAll("count(1000000, 0)"), (Values{"1000000"}));
+    // An error in the callee names its own line and variables.
+    ASSERT_EQ(mState.Run("local function bad(t)\nreturn t.field.x\nend\n"
+                         "function calls_bad(t) return bad(t) end"),
+              "");
+    EXPECT_EQ(mState.Eval("calls_bad({})"),
+              "error: test:2: attempt to index field `field' (a nil value)");
+}
+
 TEST_F(VmFastPathsTest, NumericForWithStringBounds)
 {
     EXPECT_EQ(mState.Eval("(function() local s = 0; for i = 1, '4', '1' do s = s + i end; return s "

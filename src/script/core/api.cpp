@@ -16,13 +16,22 @@
 
 // Resolves an index; null for an invalid one ("no value"). Indices below -40000 give a read-only
 // view of a registry integer key (the nil object when absent).
-static TObject* Index2Adr(lua_State* L, int idx)
+static TObject* PseudoIndex2Adr(lua_State* L, int idx);
+
+// A positive index, what the libraries pass most, is resolved where it is asked for.
+[[gnu::always_inline]] static inline TObject* Index2Adr(lua_State* L, int idx)
 {
-    if (idx > 0)
+    if (__builtin_expect(idx > 0, 1))
     {
         TObject* o = L->base + (idx - 1);
         return (o >= L->top) ? nullptr : o;
     }
+    return PseudoIndex2Adr(L, idx);
+}
+
+// Negative and pseudo-indices.
+static TObject* PseudoIndex2Adr(lua_State* L, int idx)
+{
     if (idx > LUA_REGISTRYINDEX)
     {
         if (idx == 0 || -idx > L->top - L->base)

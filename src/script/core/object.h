@@ -418,6 +418,10 @@ struct Table : GCObject
 {
     lu_byte flags;     // 1 << event means the metamethod is known to be absent
     lu_byte lsizenode; // log2 of the hash size
+    // Where the interpreter last found "__index" among this table's nodes, when it served as a
+    // metatable: tried first, and trusted only while that node still holds the key. It sits in
+    // what was padding, so the table's size, and what the collector counts for it, is unchanged.
+    uint32_t indexhint;
     Table* metatable;
     TObject* array;
     Node* node;
@@ -425,6 +429,8 @@ struct Table : GCObject
     GCObject* gclist;
     int sizearray;
 };
+
+static_assert(sizeof(Table) == 72, "the hint of __index takes no room of its own");
 
 inline int sizenode(const Table* t)
 {

@@ -179,6 +179,7 @@ static void OpenState(lua_State* L, void*)
     dm->sizearray = 0;
     dm->node = g->dummynode;
     dm->lsizenode = 0;
+    dm->indexhint = 0;
     dm->firstfree = g->dummynode;
     dm->gclist = nullptr;
     sethvalue(defaultmeta(L), dm);

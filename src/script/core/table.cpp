@@ -319,6 +319,7 @@ Table* luaH_new(lua_State* L, int narray, int lnhash)
     t->array = nullptr;
     t->sizearray = 0;
     t->lsizenode = 0;
+    t->indexhint = 0;
     t->node = nullptr;
     t->gclist = nullptr;
     SetArrayVector(L, t, narray);

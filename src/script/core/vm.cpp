@@ -101,6 +101,30 @@ static Table* TypeTable(lua_State* L, const TObject* t)
     return ttistable(mt) ? hvalue(mt) : nullptr;
 }
 
+// fasttm for "__index", trying first the node where the metatable last held it: a class's
+// metatable answers every inherited read, and its "__index" stays where it was put. The node is
+// taken only while it holds that very key with a value; otherwise the lookup (and the absence it
+// records) is fasttm's.
+[[gnu::always_inline]] static inline const TObject* IndexTM(lua_State* L, Table* mt)
+{
+    if (mt == nullptr || (mt->flags & (1u << TM_INDEX)))
+        return nullptr;
+    const ScriptString* name = G(L)->tmname[TM_INDEX];
+    uint32_t hint = mt->indexhint;
+    if (hint < static_cast<uint32_t>(sizenode(mt)))
+    {
+        const Node* n = &mt->node[hint];
+        if (n->i_key.value.gc == obj2gco(name) && n->i_key.tt == LUA_TSTRING && !ttisnil(&n->i_val))
+            return &n->i_val;
+    }
+    const TObject* tm = luaT_gettm(mt, TM_INDEX, G(L)->tmname[TM_INDEX]);
+    if (tm != nullptr)
+        mt->indexhint = static_cast<uint32_t>(
+            (reinterpret_cast<const char*>(tm) - reinterpret_cast<const char*>(mt->node)) /
+            static_cast<ptrdiff_t>(sizeof(Node)));
+    return tm;
+}
+
 void luaV_gettable(lua_State* L, const TObject* t, TObject* key, StkId res)
 {
     ptrdiff_t resr = savestack(L, res);
@@ -113,7 +137,7 @@ void luaV_gettable(lua_State* L, const TObject* t, TObject* key, StkId res)
         {
             Table* h = hvalue(t);
             const TObject* v = luaH_get(h, key);
-            if (!ttisnil(v) || (tm = fasttm(L, h->metatable, TM_INDEX)) == nullptr)
+            if (!ttisnil(v) || (tm = IndexTM(L, h->metatable)) == nullptr)
             {
                 setobj(restorestack(L, resr), v);
                 return;
@@ -236,13 +260,22 @@ FastGetStr(lua_State* L, Table* h, const ScriptString* key, TObject* kobj)
         return v;
     if (!key->interned)
         return nullptr;
-    const TObject* tm = fasttm(L, h->metatable, TM_INDEX);
-    if (tm == nullptr)
-        return v;
-    if (!ttistable(tm))
-        return nullptr;
-    v = FindStr(hvalue(tm), key, kobj);
-    return ttisnil(v) ? nullptr : v;
+    // Up a chain of "__index" tables (an instance, its class, the class's base...) as
+    // luaV_gettable walks it; nothing on the way can run code or change a table. A chain longer
+    // than luaV_gettable allows, or one that ends in a function, goes back to it.
+    for (int loop = 1; loop < kMaxTagLoop; loop++)
+    {
+        const TObject* tm = IndexTM(L, h->metatable);
+        if (tm == nullptr)
+            return v;
+        if (!ttistable(tm))
+            return nullptr;
+        h = hvalue(tm);
+        v = FindStr(h, key, kobj);
+        if (!ttisnil(v))
+            return v;
+    }
+    return nullptr;
 }
 
 // The array-part slot of a number key that is an integer within it; nullptr for any other key.
@@ -272,22 +305,24 @@ static inline TObject* ArraySlot(Table* h, const TObject* key)
 }
 
 // The slot of key in h as luaH_get finds it (the nil object when the table does not hold it).
-static inline const TObject* RawSlot(Table* h, const TObject* key)
+// kobj: the key's constant, whose remembered node is tried first (as for FindStr), or null.
+[[gnu::always_inline]] static inline const TObject* RawSlot(Table* h, const TObject* key,
+                                                            TObject* kobj = nullptr)
 {
     if (ttisstring(key) && tsvalue(key)->interned)
-        return luaH_findinterned(h, tsvalue(key));
+        return FindStr(h, tsvalue(key), kobj);
     const TObject* slot = ArraySlot(h, key);
     return slot != nullptr ? slot : luaH_get(h, key);
 }
 
 // The slot of an assignment that needs no metamethod (the key already holds a value); nullptr
 // otherwise. Like luaH_set, it forgets the table's cached metamethod absences.
-static inline TObject* FastSetSlot(const TObject* t, const TObject* key)
+static inline TObject* FastSetSlot(const TObject* t, TObject* key, TObject* kobj)
 {
     if (!ttistable(t))
         return nullptr;
     Table* h = hvalue(t);
-    const TObject* slot = RawSlot(h, key);
+    const TObject* slot = RawSlot(h, key, kobj);
     if (ttisnil(slot))
         return nullptr;
     h->flags = 0;
@@ -815,7 +850,7 @@ reentry:
             {
                 TObject g;
                 sethvalue(&g, cl->g);
-                TObject* slot = FastSetSlot(&g, k + GETARG_Bx(i));
+                TObject* slot = FastSetSlot(&g, k + GETARG_Bx(i), k + GETARG_Bx(i));
                 if (slot != nullptr)
                 {
                     setobj(slot, ra);
@@ -840,8 +875,9 @@ reentry:
                     Table* h = hvalue(ra);
                     // A string no table has taken as a key yet (a join made for this assignment,
                     // mostly) is new here without a walk of its chain.
-                    const TObject* slot =
-                        ttisstring(rb) && tsvalue(rb)->unkeyed ? &luaO_nilobject : RawSlot(h, rb);
+                    const TObject* slot = ttisstring(rb) && tsvalue(rb)->unkeyed
+                                              ? &luaO_nilobject
+                                              : RawSlot(h, rb, ISK(GETARG_B(i)) ? rb : nullptr);
                     if (!ttisnil(slot))
                     {
                         h->flags = 0;
@@ -1080,6 +1116,38 @@ reentry:
                 if (b != 0)
                     L->top = ra + b;
                 VM_SAVEPC();
+                if (ttisfunction(ra) && !clvalue(ra)->isC)
+                {
+                    // A fixed-argument Lua function called as the last act of this one, when
+                    // luaD_precall would neither grow the stack nor the call records: the callee
+                    // and its arguments move straight into this frame, as the general path below
+                    // leaves them, without a record pushed and taken down again.
+                    LClosure* callee = toL(clvalue(ra));
+                    Proto* p = callee->p;
+                    CallInfo* ci = L->ci;
+                    if (!p->is_vararg && ci + 1 != L->end_ci &&
+                        L->stack_last - L->top > p->maxstacksize)
+                    {
+                        if (L->openupval != nullptr && static_cast<UpVal*>(L->openupval)->v >= base)
+                            luaF_close(L, base);
+                        StkId func = base - 1;
+                        StkId top = base + p->maxstacksize;
+                        StkId from = ra;
+                        StkId to = func;
+                        for (; from < L->top && to < top; from++, to++)
+                            setobj(to, from);
+                        for (; to < top; to++)
+                            setnilvalue(to);
+                        ci->top = L->top = top;
+                        ci->savedpc = p->code;
+                        ci->tailcalls++;
+                        ci->state = CI_SAVEDPC | (ci->state & CI_INLINE);
+                        cl = callee;
+                        pc = p->code;
+                        k = p->k;
+                        VM_NEXT();
+                    }
+                }
                 StkId firstResult = luaD_precall(L, ra);
                 if (firstResult != nullptr)
                 {

@@ -522,6 +522,29 @@ int StrFormat(lua_State* L)
                 luaL_addvalue(&b); // too long to format: added whole
                 continue;
             }
+            // A width alone, or after "-" (a column of names): padded here as the C library
+            // pads it, the text again up to its first zero byte.
+            const char* digits = form + (form[1] == '-' ? 2 : 1);
+            const char* end = digits;
+            size_t width = 0;
+            for (; *end >= '0' && *end <= '9'; end++)
+            {
+                width = width * 10 + static_cast<size_t>(*end - '0');
+            }
+            if (end > digits && *digits != '0' && end[0] == 's' && end[1] == '\0')
+            {
+                size_t len = std::strlen(s);
+                size_t pad = width > len ? width - len : 0;
+                if (form[1] != '-')
+                {
+                    for (; pad > 0; pad--)
+                        luaL_putchar(&b, ' ');
+                }
+                luaL_addlstring(&b, s, len);
+                for (; pad > 0; pad--)
+                    luaL_putchar(&b, ' ');
+                continue;
+            }
             std::snprintf(buff, sizeof buff, form, s);
             break;
         }

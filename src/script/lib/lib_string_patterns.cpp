@@ -201,6 +201,91 @@ bool MatchBracketClass(int c, const char* p, const char* ec)
     return !sig;
 }
 
+// The bytes a set takes, worked out once for a run of tests (a repeated set, the lead of a
+// search): MatchBracketClass's answer for every byte, read back with one bit test.
+struct ByteSet
+{
+    uint64_t bits[4];
+
+    void Add(int c) { bits[c >> 6] |= uint64_t{1} << (c & 63); }
+    bool Has(int c) const { return (bits[c >> 6] >> (c & 63)) & 1; }
+};
+
+// The members of each "%" class, by the bit of kClasses that names it.
+struct ClassSets
+{
+    ByteSet of[10];
+};
+
+constexpr ClassSets MakeClassSets()
+{
+    ClassSets sets{};
+    for (int bit = 0; bit < 10; bit++)
+    {
+        for (int c = 0; c < 256; c++)
+        {
+            if (kClasses.ofByte[c] & (1u << bit))
+            {
+                sets.of[bit].bits[c >> 6] |= uint64_t{1} << (c & 63);
+            }
+        }
+    }
+    return sets;
+}
+
+constexpr ClassSets kClassSets = MakeClassSets();
+
+// p points at '[', ec at the closing ']', read as MatchBracketClass reads them.
+ByteSet CompileBracketClass(const char* p, const char* ec)
+{
+    ByteSet set{};
+    bool sig = true;
+    if (*(p + 1) == '^')
+    {
+        sig = false;
+        p++;
+    }
+    while (++p < ec)
+    {
+        if (*p == kEsc)
+        {
+            p++;
+            int cl = uchar(*p);
+            uint16_t cls = kClasses.ofLetter[cl];
+            if (cls == 0)
+            {
+                set.Add(cl);
+                continue;
+            }
+            const ByteSet& members = kClassSets.of[__builtin_ctz(cls & ~kClassComplement)];
+            for (int w = 0; w < 4; w++)
+            {
+                set.bits[w] |= (cls & kClassComplement) ? ~members.bits[w] : members.bits[w];
+            }
+        }
+        else if (*(p + 1) == '-' && p + 2 < ec)
+        {
+            p += 2;
+            for (int c = uchar(*(p - 2)); c <= uchar(*p); c++)
+            {
+                set.Add(c);
+            }
+        }
+        else
+        {
+            set.Add(uchar(*p));
+        }
+    }
+    if (!sig)
+    {
+        for (uint64_t& w : set.bits)
+        {
+            w = ~w;
+        }
+    }
+    return set;
+}
+
 bool SingleMatch(int c, const char* p, const char* ep)
 {
     switch (*p)
@@ -290,6 +375,15 @@ const char* LeadingClass(const char* p, const char** itemEnd)
 // The first position from s on where the leading item [p, ep) takes the byte, or end.
 const char* SkipToLead(const char* s, const char* end, const char* p, const char* ep)
 {
+    if (*p == '[')
+    {
+        const ByteSet set = CompileBracketClass(p, ep - 1);
+        while (s < end && !set.Has(uchar(*s)))
+        {
+            s++;
+        }
+        return s;
+    }
     while (s < end && !SingleMatch(uchar(*s), p, ep))
     {
         s++;
@@ -330,9 +424,20 @@ const char* MatchBalance(MatchState* ms, const char* s, const char* p)
 const char* MaxExpand(MatchState* ms, const char* s, const char* p, const char* ep)
 {
     long i = 0;
-    while (s + i < ms->mSrcEnd && SingleMatch(uchar(*(s + i)), p, ep))
+    if (*p == '[')
     {
-        i++;
+        const ByteSet set = CompileBracketClass(p, ep - 1);
+        while (s + i < ms->mSrcEnd && set.Has(uchar(*(s + i))))
+        {
+            i++;
+        }
+    }
+    else
+    {
+        while (s + i < ms->mSrcEnd && SingleMatch(uchar(*(s + i)), p, ep))
+        {
+            i++;
+        }
     }
     while (i >= 0)
     {
