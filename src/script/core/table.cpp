@@ -215,7 +215,7 @@ static void SetNodeVector(lua_State* L, Table* t, int lsize)
     else
     {
         int size = 1 << lsize;
-        t->node = luaM_newvector<Node>(L, size);
+        t->node = static_cast<Node*>(luaM_newblock(L, static_cast<size_t>(size) * sizeof(Node)));
         for (int i = 0; i < size; i++)
         {
             cleargnext(&t->node[i]);
@@ -311,7 +311,9 @@ Table* luaH_new(lua_State* L, int narray, int lnhash)
 {
     if (narray < 0 || narray > kMaxArraySize)
         luaG_runerror(L, "table overflow");
-    Table* t = static_cast<Table*>(luaM_realloc(L, nullptr, 0, sizeof(Table)));
+    // Tables come and go in bulk (a vector per operation): their blocks are taken and given
+    // back inline.
+    Table* t = static_cast<Table*>(luaM_newblock(L, sizeof(Table)));
     luaC_link(L, t, LUA_TTABLE);
     TObject* mt = &G(L)->typemetatables[LUA_TTABLE];
     t->metatable = ttistable(mt) ? hvalue(mt) : hvalue(defaultmeta(L));
@@ -322,7 +324,8 @@ Table* luaH_new(lua_State* L, int narray, int lnhash)
     t->indexhint = 0;
     t->node = nullptr;
     t->gclist = nullptr;
-    SetArrayVector(L, t, narray);
+    if (narray > 0)
+        SetArrayVector(L, t, narray);
     SetNodeVector(L, t, lnhash);
     return t;
 }
@@ -330,9 +333,10 @@ Table* luaH_new(lua_State* L, int narray, int lnhash)
 void luaH_free(lua_State* L, Table* t)
 {
     if (t->node != G(L)->dummynode)
-        luaM_freearray(L, t->node, sizenode(t));
-    luaM_freearray(L, t->array, t->sizearray);
-    luaM_free(L, t, sizeof(Table));
+        luaM_freeblock(L, t->node, static_cast<size_t>(sizenode(t)) * sizeof(Node));
+    if (t->array != nullptr)
+        luaM_freeblock(L, t->array, static_cast<size_t>(t->sizearray) * sizeof(TObject));
+    luaM_freeblock(L, t, sizeof(Table));
 }
 
 // Inserts a key known to be absent. A colliding node that is not in its own main position moves

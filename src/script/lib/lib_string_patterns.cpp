@@ -166,6 +166,22 @@ inline bool MatchClass(int c, int cl)
     return (cls & kClassComplement) ? !res : res;
 }
 
+// MatchClass with the letter's class looked up once, for a run of bytes.
+struct ClassTest
+{
+    explicit ClassTest(int cl)
+        : letter(cl), cls(kClasses.ofLetter[cl]), complement((cls & kClassComplement) != 0)
+    {
+    }
+    bool Takes(int c) const
+    {
+        return cls == 0 ? c == letter : ((kClasses.ofByte[c] & cls) != 0) != complement;
+    }
+    int letter;
+    uint16_t cls;
+    bool complement;
+};
+
 // p points at '[', ec at the closing ']'.
 bool MatchBracketClass(int c, const char* p, const char* ec)
 {
@@ -235,6 +251,24 @@ constexpr ClassSets MakeClassSets()
 
 constexpr ClassSets kClassSets = MakeClassSets();
 
+// The bytes "%" followed by letter cl takes: a class, its complement, or the letter itself.
+ByteSet ClassSet(int cl)
+{
+    ByteSet set{};
+    uint16_t cls = kClasses.ofLetter[cl];
+    if (cls == 0)
+    {
+        set.Add(cl);
+        return set;
+    }
+    const ByteSet& members = kClassSets.of[__builtin_ctz(cls & ~kClassComplement)];
+    for (int w = 0; w < 4; w++)
+    {
+        set.bits[w] = (cls & kClassComplement) ? ~members.bits[w] : members.bits[w];
+    }
+    return set;
+}
+
 // p points at '[', ec at the closing ']', read as MatchBracketClass reads them.
 ByteSet CompileBracketClass(const char* p, const char* ec)
 {
@@ -250,17 +284,10 @@ ByteSet CompileBracketClass(const char* p, const char* ec)
         if (*p == kEsc)
         {
             p++;
-            int cl = uchar(*p);
-            uint16_t cls = kClasses.ofLetter[cl];
-            if (cls == 0)
-            {
-                set.Add(cl);
-                continue;
-            }
-            const ByteSet& members = kClassSets.of[__builtin_ctz(cls & ~kClassComplement)];
+            const ByteSet members = ClassSet(uchar(*p));
             for (int w = 0; w < 4; w++)
             {
-                set.bits[w] |= (cls & kClassComplement) ? ~members.bits[w] : members.bits[w];
+                set.bits[w] |= members.bits[w];
             }
         }
         else if (*(p + 1) == '-' && p + 2 < ec)
@@ -286,7 +313,7 @@ ByteSet CompileBracketClass(const char* p, const char* ec)
     return set;
 }
 
-bool SingleMatch(int c, const char* p, const char* ep)
+[[gnu::always_inline]] inline bool SingleMatch(int c, const char* p, const char* ep)
 {
     switch (*p)
     {
@@ -384,6 +411,15 @@ const char* SkipToLead(const char* s, const char* end, const char* p, const char
         }
         return s;
     }
+    if (*p == kEsc)
+    {
+        const ClassTest test(uchar(*(p + 1)));
+        while (s < end && !test.Takes(uchar(*s)))
+        {
+            s++;
+        }
+        return s;
+    }
     while (s < end && !SingleMatch(uchar(*s), p, ep))
     {
         s++;
@@ -428,6 +464,14 @@ const char* MaxExpand(MatchState* ms, const char* s, const char* p, const char* 
     {
         const ByteSet set = CompileBracketClass(p, ep - 1);
         while (s + i < ms->mSrcEnd && set.Has(uchar(*(s + i))))
+        {
+            i++;
+        }
+    }
+    else if (*p == kEsc)
+    {
+        const ClassTest test(uchar(*(p + 1)));
+        while (s + i < ms->mSrcEnd && test.Takes(uchar(*(s + i))))
         {
             i++;
         }
