@@ -248,6 +248,28 @@ void luaV_settable(lua_State* L, const TObject* t, TObject* key, StkId val)
     return &luaO_nilobject;
 }
 
+// FastGetStr's walk on up a chain of "__index" tables from h, the second (a class's base, its
+// base...), as luaV_gettable walks it: nothing on the way can run code or change a table. A
+// chain longer than luaV_gettable allows, or one that ends in a function, goes back to it
+// (nullptr). Out of line, so that the reads of fields and methods keep their registers.
+[[gnu::noinline]] static const TObject* FindStrAbove(lua_State* L, Table* h,
+                                                     const ScriptString* key, TObject* kobj)
+{
+    for (int loop = 2; loop < kMaxTagLoop; loop++)
+    {
+        const TObject* tm = IndexTM(L, h->metatable);
+        if (tm == nullptr)
+            return &luaO_nilobject;
+        if (!ttistable(tm))
+            return nullptr;
+        h = hvalue(tm);
+        const TObject* v = FindStr(h, key, kobj);
+        if (!ttisnil(v))
+            return v;
+    }
+    return nullptr;
+}
+
 // A string-keyed read from a table, or from the table its "__index" names: the shape of fields,
 // methods and globals. nullptr sends the access to luaV_gettable, which starts over (and reads
 // by text a loose key, which the walk by address cannot find). kobj is the key's constant, or
@@ -260,22 +282,17 @@ FastGetStr(lua_State* L, Table* h, const ScriptString* key, TObject* kobj)
         return v;
     if (!key->interned)
         return nullptr;
-    // Up a chain of "__index" tables (an instance, its class, the class's base...) as
-    // luaV_gettable walks it; nothing on the way can run code or change a table. A chain longer
-    // than luaV_gettable allows, or one that ends in a function, goes back to it.
-    for (int loop = 1; loop < kMaxTagLoop; loop++)
-    {
-        const TObject* tm = IndexTM(L, h->metatable);
-        if (tm == nullptr)
-            return v;
-        if (!ttistable(tm))
-            return nullptr;
-        h = hvalue(tm);
-        v = FindStr(h, key, kobj);
-        if (!ttisnil(v))
-            return v;
-    }
-    return nullptr;
+    // An instance's class, here; its bases in FindStrAbove.
+    const TObject* tm = IndexTM(L, h->metatable);
+    if (tm == nullptr)
+        return v;
+    if (!ttistable(tm))
+        return nullptr;
+    h = hvalue(tm);
+    v = FindStr(h, key, kobj);
+    if (!ttisnil(v))
+        return v;
+    return FindStrAbove(L, h, key, kobj);
 }
 
 // The array-part slot of a number key that is an integer within it; nullptr for any other key.
