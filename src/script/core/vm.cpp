@@ -892,9 +892,8 @@ reentry:
                     Table* h = hvalue(ra);
                     // A string no table has taken as a key yet (a join made for this assignment,
                     // mostly) is new here without a walk of its chain.
-                    const TObject* slot = ttisstring(rb) && tsvalue(rb)->unkeyed
-                                              ? &luaO_nilobject
-                                              : RawSlot(h, rb, ISK(GETARG_B(i)) ? rb : nullptr);
+                    const TObject* slot =
+                        ttisstring(rb) && tsvalue(rb)->unkeyed ? &luaO_nilobject : RawSlot(h, rb);
                     if (!ttisnil(slot))
                     {
                         h->flags = 0;
