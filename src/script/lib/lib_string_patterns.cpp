@@ -182,8 +182,12 @@ struct ClassTest
     bool complement;
 };
 
-// p points at '[', ec at the closing ']'.
-bool MatchBracketClass(int c, const char* p, const char* ec)
+// The items of a set, p pointing at '[' and ec at the closing ']': a "%" class letter, a range
+// or a byte, each handed to the visitor (onClass(letter), onRange(first, last), onByte(byte)),
+// which returns true to stop. Returns whether the set is not complemented ("^").
+template <typename OnClass, typename OnRange, typename OnByte>
+[[gnu::always_inline]] inline bool WalkSet(const char* p, const char* ec, OnClass onClass,
+                                           OnRange onRange, OnByte onByte)
 {
     bool sig = true;
     if (*(p + 1) == '^')
@@ -196,25 +200,36 @@ bool MatchBracketClass(int c, const char* p, const char* ec)
         if (*p == kEsc)
         {
             p++;
-            if (MatchClass(c, uchar(*p)))
+            if (onClass(uchar(*p)))
             {
-                return sig;
+                break;
             }
         }
         else if (*(p + 1) == '-' && p + 2 < ec)
         {
             p += 2;
-            if (uchar(*(p - 2)) <= c && c <= uchar(*p))
+            if (onRange(uchar(*(p - 2)), uchar(*p)))
             {
-                return sig;
+                break;
             }
         }
-        else if (uchar(*p) == c)
+        else if (onByte(uchar(*p)))
         {
-            return sig;
+            break;
         }
     }
-    return !sig;
+    return sig;
+}
+
+// p points at '[', ec at the closing ']'.
+bool MatchBracketClass(int c, const char* p, const char* ec)
+{
+    bool found = false;
+    bool sig = WalkSet(
+        p, ec, [&](int cl) { return found = MatchClass(c, cl); },
+        [&](int first, int last) { return found = first <= c && c <= last; },
+        [&](int byte) { return found = byte == c; });
+    return found ? sig : !sig;
 }
 
 // The bytes a set takes, worked out once for a run of tests (a repeated set, the lead of a
@@ -273,36 +288,30 @@ ByteSet ClassSet(int cl)
 ByteSet CompileBracketClass(const char* p, const char* ec)
 {
     ByteSet set{};
-    bool sig = true;
-    if (*(p + 1) == '^')
-    {
-        sig = false;
-        p++;
-    }
-    while (++p < ec)
-    {
-        if (*p == kEsc)
+    bool sig = WalkSet(
+        p, ec,
+        [&](int cl)
         {
-            p++;
-            const ByteSet members = ClassSet(uchar(*p));
+            const ByteSet members = ClassSet(cl);
             for (int w = 0; w < 4; w++)
             {
                 set.bits[w] |= members.bits[w];
             }
-        }
-        else if (*(p + 1) == '-' && p + 2 < ec)
+            return false;
+        },
+        [&](int first, int last)
         {
-            p += 2;
-            for (int c = uchar(*(p - 2)); c <= uchar(*p); c++)
+            for (int c = first; c <= last; c++)
             {
                 set.Add(c);
             }
-        }
-        else
+            return false;
+        },
+        [&](int byte)
         {
-            set.Add(uchar(*p));
-        }
-    }
+            set.Add(byte);
+            return false;
+        });
     if (!sig)
     {
         for (uint64_t& w : set.bits)
