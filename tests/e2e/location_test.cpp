@@ -71,6 +71,27 @@ TEST_F(LocationTest, ThreeQuickMissesHoldTheDoorUntilThePenaltyEnds)
     EXPECT_EQ(Sky("through"), (std::vector<int>{60, 90, 150}));
 }
 
+TEST_F(LocationTest, TheFoundKeyTakenFromTheStripOpensTheChest)
+{
+    int code = -1;
+    RunTraced(mRepository,
+              "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+              "move 410 300\nwait 5\nshot before\nclick 410 300\nwait 20\nshot during\n"
+              "wait 60\nshot opened\nclick 770 30\nwait 10\n",
+              "start=scripts/dev/location.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    // The chest's lid: shut and brown before, thrown open afterwards (the sky shows above it).
+    const Picture before = ReadPicture(mRoot / "before.png");
+    const Picture opened = ReadPicture(mRoot / "opened.png");
+    ASSERT_EQ(before.mWidth, 800u);
+    ASSERT_EQ(opened.mWidth, 800u);
+    const size_t lid = (size_t(270) * 800 + 370) * 4;
+    EXPECT_NE(std::vector<uint8_t>(before.mPixels.begin() + lid, before.mPixels.begin() + lid + 3),
+              std::vector<uint8_t>(opened.mPixels.begin() + lid, opened.mPixels.begin() + lid + 3));
+    EXPECT_NE(ReadFile(mRoot / "during.png"), ReadFile(mRoot / "before.png"));
+}
+
 TEST_F(LocationTest, ALocationWithoutInstructionsIsFatalAndTheGameEnds)
 {
     const fs::path game = CopyGame("content");

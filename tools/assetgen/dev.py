@@ -84,8 +84,37 @@ def dev_glow(p, rng):
     return img
 
 
+def _key(draw, size, colour):
+    w, h = size
+    r = w // 5
+    draw.ellipse((w // 8, h // 2 - r, w // 8 + 2 * r, h // 2 + r), outline=colour, width=max(2, w // 16))
+    draw.rectangle((w // 8 + 2 * r, h // 2 - 2, w - w // 8, h // 2 + 2), fill=colour)
+    draw.rectangle((w - w // 4, h // 2, w - w // 4 + 3, h // 2 + h // 6), fill=colour)
+    draw.rectangle((w - w // 8 - 3, h // 2, w - w // 8, h // 2 + h // 8), fill=colour)
+
+
+def dev_item_sheet(p, rng):
+    """A key lying in the scene (frame 0) and as it is found (frame 1)."""
+    def frame(i, size):
+        img = Image.new("RGBA", size, (0, 0, 0, 0))
+        _key(ImageDraw.Draw(img), size, (200, 170, 60, 255) if i == 0 else (250, 220, 90, 255))
+        return img
+    return sheets.strip(p, frame)
+
+
+def dev_key_sheet(p, rng):
+    """The key object: whole, silhouette, and its one part."""
+    def frame(i, size):
+        img = Image.new("RGBA", size, (0, 0, 0, 0))
+        _key(ImageDraw.Draw(img), size, (60, 60, 60, 255) if i == 1 else (230, 200, 80, 255))
+        return img
+    return sheets.strip(p, frame)
+
+
 RECIPES = {
     "dev_background": dev_background,
+    "dev_item_sheet": dev_item_sheet,
+    "dev_key_sheet": dev_key_sheet,
     "dev_cursor": dev_cursor,
     "dev_area_sheet": dev_area_sheet,
     "dev_area_mask": dev_area_mask,

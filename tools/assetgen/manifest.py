@@ -187,7 +187,8 @@ HUD = [
 ]
 
 # The development location: two backdrops, its cursor, the door and chest sheets (hilight, active
-# and, for the chest, completed frames) with their masks, and the glow over the chest.
+# and, for the chest, completed frames) with their masks, the glow over the chest, the key as an
+# item and as an object, and the penalty's path.
 DEV = [
     image("dev/bg_a.png", "dev_background", size=(800, 600), top=(70, 110, 160)),
     image("dev/bg_b.png", "dev_background", size=(800, 600), top=(150, 90, 60)),
@@ -199,6 +200,15 @@ DEV = [
                frame=(120, 100), kind="chest"),
     image("dev/chest_mask.png", "dev_area_mask", size=(120, 100)),
     image("dev/glow.png", "dev_glow", size=(120, 120)),
+    # The key: an item of the first scene and the object it completes, each with its mask.
+    *animation("dev/item_key.xml", "dev/item_key_sheet.png", "dev_item_sheet", name="item_key",
+               frames=2, frame=(48, 48)),
+    image("dev/item_key_mask.png", "dev_area_mask", size=(48, 48)),
+    # Registered at its centre, where the strip places an object.
+    Entry("dev/key.xml", "animation_xml", name="key", image="key_sheet.png", frames=3,
+          frame=(64, 64), centre=True),
+    Entry("dev/key_sheet.png", "dev_key_sheet", frames=3, frame=(64, 64)),
+    image("dev/key_mask.png", "dev_area_mask", size=(64, 64)),
     # The miss-click penalty's cursor shakes about the mouse.
     Entry("dev/crazy_path.txt", "path_text",
           points=[(0, 0), (12, -8), (-10, 6), (14, 10), (-12, -10), (8, 12), (0, 0)]),

@@ -1,7 +1,7 @@
 -- A development location: two scenes, each one full-screen backdrop, a door in each leading to the
--- other, a chest in the first that the key opens (its completion lights a glow over it), the scene
--- HUD and a "leave" button at the top right that closes the location (and so the program, when it
--- is the first screen). Opened with "options=start=scripts/dev/location.lua".
+-- other, a key to find in the first and a chest there that the key opens (its completion lights a
+-- glow over it), the scene HUD and a "leave" button at the top right that closes the location (and
+-- so the program, when it is the first screen). Opened with "options=start=scripts/dev/location.lua".
 gScreen = "gameplay"
 
 local function Cursor(name)
@@ -27,6 +27,7 @@ gameplayinstructions = {
         {
             name = "dev_start", layerstoactivate = { "dev_a_bg", "dev_b_bg" },
             areastoactivate = { "dev_door", "dev_chest", "dev_back" },
+            inventorytoactivate = { "dev_key" },
         },
         { name = "dev_go_b", action = "dev_b" },
         { name = "dev_go_a", action = "dev_a" },
@@ -38,8 +39,17 @@ gameplayinstructions = {
             fade = { beginopacity = 0, endopacity = 1, duration = 400 },
         },
     },
+    inventory = {
+        -- Marked for the game's HUD, which places only marked objects.
+        { name = "dev_key", image = "dev/key", homescene = "dev_a", partcount = 1,
+          actualname = "Key", type = "thessalor" },
+    },
     scenes = { "dev_a", "dev_b" },
     dev_a = {
+        items = {
+            { name = "dev_item_key", image = "dev/item_key", x = 200, y = 330, depth = 30,
+              inventory = "dev_key", inventoryparts = { 1 } },
+        },
         layers = {
             Backdrop("dev_a_bg", "dev/bg_a"),
             { name = "dev_a_glow", image = "dev/glow", x = 350, y = 240, depth = 10 },
@@ -82,13 +92,21 @@ MakeDialog {
         playlist = { location01 = { dev_a = {}, dev_b = {} } },
         sceneinfo = {},
         entityinfo = {
-            iteminfo = {},
+            iteminfo = {
+                imagemask = "_mask", timefound = 300, timetoinventory = 500, timefadeaway = 200,
+                timevisible = 300, distancearc = 60, rotatefound = 0.25,
+            },
             areainfo = {
                 imagemask = "_mask", timehilightfade = 300, timehilightfadefast = 150,
                 alphahilightmin = 0.4, timevisible = 300, timecompletefade = 400,
             },
             layerinfo = { fadetime = 300 },
             textinfo = { fadetime = 300 },
+        },
+        inventoryinfo = {
+            imagemask = "_mask", scaleequip = 1, timeequip = 200, timeunequip = 300,
+            timetouse = 300, timevisible = 300, timetomove = 300, timefadepart = 300,
+            rotatetouse = 0.25,
         },
         animatedcursorinfo = {},
         ReadFile("scripts/hud.lua")(),

@@ -2,6 +2,7 @@
 // the look-ups by name and the operations whose base does little or nothing.
 #include "framework/adventure/runner/gameplay.h"
 
+#include "framework/adventure/entities/gameplay_area.h"
 #include "framework/adventure/entities/gameplay_sound.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
@@ -161,22 +162,6 @@ const TString& Gameplay::GetCursorName(int32_t kind) const
 
 // The script functions.
 
-void Gameplay::HudLeftClick()
-{
-    if (mHud == nullptr)
-        return;
-    mHudBusy = 1;
-    mHud->ArrangeInventory(-1, true, &mCallbacks[kHudScrolled]);
-}
-
-void Gameplay::HudRightClick()
-{
-    if (mHud == nullptr)
-        return;
-    mHudBusy = 1;
-    mHud->ArrangeInventory(1, true, &mCallbacks[kHudScrolled]);
-}
-
 void Gameplay::GameplayStartAnimation()
 {
     ++mPendingCallbacks;
@@ -230,6 +215,20 @@ void Gameplay::RunCallback(size_t slot, uint32_t argument)
     case kAnimationDone:
         OnAnimationFinished();
         break;
+    case kInventoryUsed:
+        OnInventoryUsed();
+        break;
+    case kAreaGroupDone:
+    {
+        // The reset step, for the game's runners to hand out.
+        const TString group =
+            mLastClickedArea != nullptr ? mLastClickedArea->GetGroupId() : TString();
+        mLastClickedArea = nullptr;
+        mHeldInventory = nullptr;
+        mGameplayState = kPlay;
+        CheckAreaGroup(group);
+        break;
+    }
     case kConversationEnded:
         EndConversation(argument);
         break;
@@ -254,7 +253,6 @@ void Gameplay::RunCallback(size_t slot, uint32_t argument)
         ReportCallback();
         break;
     default:
-        // The end steps of inventory use and area groups come with the inventory rules.
         break;
     }
 }
@@ -414,12 +412,8 @@ bool Gameplay::IsLocationDone()
     return false;
 }
 
-void Gameplay::UnequipInventory() {}
-void Gameplay::UseInventory(GameplayInventory*, GameplayArea*) {}
-void Gameplay::OnItemFound(GameplayItem*) {}
 void Gameplay::PauseGame() {}
 void Gameplay::ResumeGame() {}
-void Gameplay::StartMinigame(uint32_t) {}
 
 TString Gameplay::GetHintToolTipText()
 {
@@ -452,6 +446,4 @@ void Gameplay::UpdateToolTips(const TString&, const TString&, const TString&, co
 {
 }
 
-void Gameplay::OnItemArrived(uint32_t) {}
 void Gameplay::EndConversation(uint32_t) {}
-void Gameplay::EndMinigame(uint32_t) {}

@@ -204,6 +204,7 @@ public:
     int32_t GetGameplayState() const { return mGameplayState; }
     int32_t GetCursorKind() const { return mCursorKind; }
     bool IsInputLocked() const { return mInputLocked != 0; }
+    bool IsHudBusy() const { return mHudBusy != 0; }
     bool IsBlockingAnimation() const { return mBlockingAnimation != 0; }
     size_t GetMissClickCount() const { return mMissClickTimes.size(); }
     float GetTransitionAlpha() { return mTransitionTransform.GetAlpha(); }
@@ -282,6 +283,7 @@ protected:
     void OnAreaCompleted();
     void OnAnimationFinished();
     void OnHeldInventoryPlaced();
+    void OnInventoryUsed();
     void SelectCursor(int32_t kind);
     // One of the five configured names: its setter runs.
     bool SetCursorByKnownName(const TString& name);

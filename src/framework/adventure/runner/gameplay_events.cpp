@@ -211,7 +211,10 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
             SetCursorPickup();
         }
 
-    if (mHud != nullptr && mHud->MergePendingInventory(animate, &mCallbacks[kEventDone]) && animate)
+    // At once, nothing is waited for: the merge's end must report no callback.
+    if (mHud != nullptr &&
+        mHud->MergePendingInventory(animate, animate ? &mCallbacks[kEventDone] : nullptr) &&
+        animate)
     {
         mHud->SetButtonsEnabled(false);
         PlayIndex(mSoundInventoryAppear);

@@ -4,7 +4,9 @@
 #include "framework/adventure/runner/gameplay.h"
 
 #include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_item.h"
 #include "framework/adventure/entities/gameplay_layer.h"
+#include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/scene/gameplay_animation.h"
 #include "framework/adventure/scene/gameplay_event.h"
@@ -24,7 +26,7 @@
 namespace
 {
 
-// Areas and layers from a scene's "areas" and "layers".
+// Items, areas and layers from a scene's "items", "areas" and "layers".
 struct SceneFactory : GameplayFactory
 {
     std::vector<std::shared_ptr<GameplayEntity>> CreateEntities(const TLuaTable& scene,
@@ -33,7 +35,8 @@ struct SceneFactory : GameplayFactory
         std::vector<std::shared_ptr<GameplayEntity>> made;
         std::unique_ptr<TLuaTable> areaInfo(info.GetTable("areainfo"));
         std::unique_ptr<TLuaTable> layerInfo(info.GetTable("layerinfo"));
-        for (const char* kind : {"areas", "layers"})
+        std::unique_ptr<TLuaTable> itemInfo(info.GetTable("iteminfo"));
+        for (const char* kind : {"items", "areas", "layers"})
         {
             std::unique_ptr<TLuaTable> list(scene.GetTable(kind));
             TLuaObjectWrapper* key = nullptr;
@@ -42,7 +45,9 @@ struct SceneFactory : GameplayFactory
                 std::unique_ptr<TLuaTable> entry(list->Next(&key));
                 if (entry == nullptr)
                     break;
-                if (kind[0] == 'a')
+                if (kind[0] == 'i')
+                    made.push_back(std::make_shared<GameplayItem>(*entry, *itemInfo));
+                else if (kind[0] == 'a')
                     made.push_back(std::make_shared<GameplayArea>(*entry, *areaInfo));
                 else
                     made.push_back(std::make_shared<GameplayLayer>(*entry, *layerInfo));
@@ -60,8 +65,14 @@ struct PlayGameplay : Gameplay
         return std::make_shared<SceneFactory>();
     }
     void SaveLocationState(bool) override { ++mSaves; }
-    void UseInventory(GameplayInventory*, GameplayArea* area) override { mUsed.push_back(area); }
+    void UseInventory(GameplayInventory* inventory, GameplayArea* area) override
+    {
+        mUsed.push_back(area);
+        if (mRealUse)
+            Gameplay::UseInventory(inventory, area);
+    }
     using Gameplay::TransitionAlphaByte;
+    bool mRealUse = false;
     int mSaves = 0;
     std::vector<GameplayArea*> mUsed;
 };
@@ -77,10 +88,18 @@ gameplayinstructions = {
               events = { default = { eventname = 'talk' } } },
         },
         layers = { { name = 'bg_a', image = 't/bg', x = 0, y = 0, depth = 100 } },
+        items = { { name = 'gem_item', image = 't/gem', x = 100, y = 300, inventory = 'gem',
+                    inventoryparts = { 1 } },
+                  { name = 'lost_item', image = 't/gem', x = 300, y = 300, inventory = 'none',
+                    inventoryparts = { 1 } } },
     },
     b = {
         areas = { { name = 'back', image = 't/door', x = 20, y = 100,
-                    events = { default = { eventname = 'go_a' } } } },
+                    events = { default = { eventname = 'go_a' } } },
+                  { name = 'g1', groupid = 'g', events = {}, holdableinventory = { 'gem' },
+                    correctinventorytohold = { 'gem' } },
+                  { name = 'g2', groupid = 'g', events = {} },
+                  { name = 'h1', groupid = 'h', events = {} } },
         layers = { { name = 'bg_b', image = 't/bg2', x = 0, y = 0, depth = 100 } },
     },
     events = {
@@ -95,6 +114,12 @@ gameplayinstructions = {
         { name = 'ghost', animations = { 'nowhere', 'lost' } },
         { name = 'away', areastoactivate = { 'back' }, areastodeactivate = { 'door' } },
         { name = 'wait', areastodeactivate = { 'door' } },
+        { name = 'give', inventorytoactivate = { 'gem' } },
+    },
+    groupevents = { g = 'give' },
+    inventory = {
+        { name = 'gem', image = 't/gem', homescene = 'b', partcount = 1, event = 'loop' },
+        { name = 'stone', image = 't/gem', homescene = 'b', canbeplacedinhud = false },
     },
     animations = {
         { name = 'glow', layer = 'bg_b', fade = { beginopacity = 0, endopacity = 1, duration = 100 } },
@@ -109,7 +134,10 @@ const char kStyle[] =
     "playlist = { location01 = { a = {}, b = {} } }, sceneinfo = {}, animatedcursorinfo = {}, "
     "locationnumber = 1, timescenetransition = 100, loadingcursortimetoshow = 40, "
     "entityinfo = { areainfo = { imagemask = '_mask', timevisible = 50, timehilightfade = 50 }, "
-    "layerinfo = { fadetime = 50 } }, "
+    "layerinfo = { fadetime = 50 }, iteminfo = { imagemask = '_mask', timefound = 50, "
+    "timetoinventory = 50, timefadeaway = 50 } }, "
+    "inventoryinfo = { imagemask = '_mask', timeequip = 50, timeunequip = 50, timetouse = 50, "
+    "timevisible = 50, timetomove = 50, barwidth = 0 }, "
     "crazyclick = { main = { image = 't/cur' } }, crazyclickcounttoactivate = 3, "
     "crazyclicktimetoremoveclick = 1000, crazyclickpathduration = 300, "
     "crazyclickpath = 't/path.txt'";
@@ -142,6 +170,15 @@ protected:
         Image("t/bg2.png", 800, 600, 0xFF604020);
         Image("t/cur.png", 8, 8, 0xFFFFFFFF);
         Image("t/hud.png", 800, 100, 0xFF303030);
+        // Whole, silhouette and one part.
+        Image("t/gem.png", 60, 20, 0xFF40C040);
+        File("t/gem.xml", "<sequence><img w=\"60\" h=\"20\" regx=\"0\" regy=\"0\" "
+                          "name=\"gem.png\"/><framelist>"
+                          "<frame x=\"0\" y=\"0\" w=\"20\" h=\"20\"/>"
+                          "<frame x=\"20\" y=\"0\" w=\"20\" h=\"20\"/>"
+                          "<frame x=\"40\" y=\"0\" w=\"20\" h=\"20\"/>"
+                          "</framelist></sequence>");
+        Image("t/gem_mask.png", 20, 20, 0xFFFFFFFF);
         File("t/path.txt", "2,0,0,10,10");
     }
     void TearDown() override
@@ -383,6 +420,92 @@ TEST_F(PlayTest, TheTransitionQuadOverTheSceneAndOverALoadingFrame)
     ASSERT_EQ(play->GetGameplayState(), Gameplay::kSceneLoading);
     play->GetTransitionTransform().SetAlpha(0.5f);
     shot("gameplay_transition_loading.png");
+}
+
+TEST_F(PlayTest, FoundItemsFlyToTheStripAndCompleteTheirObject)
+{
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    play->ActivateEvent("give", true);
+    ASSERT_TRUE(play->GetHud()->HasInventory("gem"));
+    GameplayItem* item = play->FindItem("gem_item");
+    item->Activate(false, nullptr);
+    const int saves = play->mSaves;
+    Click(*play, 105, 305);
+    Frame(16);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+    EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetHud()->GetProgress(), 1);
+    EXPECT_TRUE(play->GetHud()->AreButtonsEnabled());
+    EXPECT_EQ(play->FindInventory("gem")->GetPartsFound(), 1);
+    EXPECT_GT(play->mSaves, saves);
+    // Its last part queues the object's event for the play road.
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("loop"));
+
+    // An item giving no object is reported, flies and counts.
+    play->OnItemFound(play->FindItem("lost_item"));
+    EXPECT_EQ(CountInLog("ERROR:Cannot find inventory 'none' for item 'lost_item'"), 1);
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetHud()->GetProgress(), 2);
+}
+
+TEST_F(PlayTest, HeldObjectsGoBackOrOutOfPlayAndAreUsedOnAreas)
+{
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    play->ActivateEvent("give", true);
+    GameplayInventory* gem = play->FindInventory("gem");
+    // Home elsewhere: it glides back to the strip and is held until it arrives.
+    play->EquipInventory(gem);
+    EXPECT_EQ(play->GetHeldInventory(), gem);
+    play->UnequipInventory();
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetHeldInventory(), nullptr);
+    // An object the strip cannot take leaves play at once.
+    GameplayInventory* stone = play->FindInventory("stone");
+    stone->AddFlags(GameplayInventory::kShown);
+    play->EquipInventory(stone);
+    play->UnequipInventory();
+    EXPECT_EQ(play->GetHeldInventory(), nullptr);
+    EXPECT_EQ(stone->GetFlags() & GameplayInventory::kShown, 0);
+
+    // Used: out of the strip at once; at the end the area's event is queued and marked used.
+    play->SwitchScene("b");
+    Until(*play, Gameplay::kPlay);
+    GameplayArea* back = play->FindArea("back");
+    play->EquipInventory(gem);
+    play->mRealUse = true;
+    play->UseInventory(gem, back);
+    EXPECT_FALSE(play->GetHud()->HasInventory("gem"));
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+}
+
+TEST_F(PlayTest, AreaGroupsTheStripButtonsAndMinigames)
+{
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    // An empty strip does not scroll, so nothing stays busy.
+    Run("HudLeftClick() HudRightClick()");
+    EXPECT_FALSE(play->IsHudBusy());
+    // One member short: nothing; all complete or holding their correct object: the event.
+    play->FindArea("g2")->SetFlags(GameplayArea::kCompleted);
+    play->CheckAreaGroup("g");
+    EXPECT_FALSE(play->GetHud()->HasInventory("gem"));
+    play->FindArea("g1")->HoldInventory(play->FindInventory("gem"));
+    play->CheckAreaGroup("g");
+    EXPECT_TRUE(play->GetHud()->HasInventory("gem"));
+    play->FindArea("h1")->SetFlags(GameplayArea::kCompleted);
+    play->CheckAreaGroup("h");
+    EXPECT_EQ(CountInLog("ERROR:Cannot find event for group 'h'"), 1);
+
+    // A placement ending during a minigame keeps it; a save follows.
+    play->StartMinigame(2);
+    const int saves = play->mSaves;
+    play->EndMinigame(0);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kMinigame);
+    EXPECT_EQ(play->mSaves, saves + 1);
 }
 
 } // namespace

@@ -1,0 +1,173 @@
+// Found items flying to the HUD and completing their objects, objects held, put back or down and
+// used on areas, the strip's scroll buttons, and minigames entered and left.
+#include "framework/adventure/runner/gameplay.h"
+
+#include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_item.h"
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/scene/gameplay_event.h"
+#include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/core/frame_services.h"
+#include "framework/core/settings.h"
+#include "framework/sound/sound_effect.h"
+
+namespace
+{
+
+const char kSource[] = "gameplay";
+
+// Armed to start after its delays.
+void Schedule(const std::shared_ptr<SoundEffect>& sound)
+{
+    if (sound != nullptr)
+        sound->mPending = sound->mDelay + sound->mInitialDelay;
+}
+
+} // namespace
+
+void Gameplay::OnItemFound(GameplayItem* item)
+{
+    if (item == nullptr)
+        return;
+    GameplayInventory* object = FindInventory(item->GetInventoryName());
+    if (object == nullptr)
+        // It still flies and counts on the progress bar; no object takes its parts.
+        ReportError(TString::Format("Cannot find inventory '%s' for item '%s'",
+                                    item->GetInventoryName().c_str(), item->GetName().c_str())
+                        .c_str(),
+                    kSource, __LINE__, false);
+    mFlyingItem = item;
+    WaitForCallback();
+    if (mHud != nullptr)
+    {
+        if (object != nullptr)
+            mHud->ScrollToInventory(object);
+        mHud->SetButtonsEnabled(false);
+    }
+    Schedule(mSoundItemClickHit);
+    // Last: without a transform manager the item arrives inside this call.
+    item->StartFoundAnimation(&mCallbacks[kItemArrived], object);
+}
+
+void Gameplay::OnItemArrived(uint32_t)
+{
+    GameplayItem* item = mFlyingItem;
+    mFlyingItem = nullptr;
+    if (item != nullptr)
+    {
+        if (mHud != nullptr)
+            mHud->OnItemArrived(*item);
+        if (GameplayInventory* object = FindInventory(item->GetInventoryName()))
+            if (object->GetPartsFound() >= object->GetPartCount())
+                mNextEvent = FindEvent(object->GetEventName());
+    }
+    if (mHud != nullptr)
+        mHud->SetButtonsEnabled(true);
+    ReportCallback();
+}
+
+void Gameplay::UnequipInventory()
+{
+    GameplayInventory* object = mHeldInventory;
+    if (object == nullptr)
+        return;
+    auto returnToRest = [&]
+    {
+        object->Unequip(&mCallbacks[kInventoryReturned]);
+        WaitForCallback();
+    };
+    const bool homeShown =
+        mActiveScene != nullptr && object->GetHomeScene() == mActiveScene->GetName();
+    if (!homeShown)
+    {
+        if (object->CanBePlacedInHud())
+        {
+            returnToRest();
+            return;
+        }
+        object->ClearFlags(GameplayInventory::kShown);
+        mHeldInventory = nullptr;
+        return;
+    }
+    TPoint mouse;
+    if (Settings* settings = Settings::Instance())
+        mouse = TPoint(settings->mMouseX, settings->mMouseY);
+    if (mHud != nullptr && (mHud->HasInventory(object->GetName()) || mHud->ContainsPoint(mouse)))
+    {
+        returnToRest();
+        return;
+    }
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        scene->RemoveInventory(object);
+    mActiveScene->AddInventory(object, true,
+                               TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y)),
+                               &mCallbacks[kInventoryReturned]);
+    WaitForCallback();
+    mHeldInventory = nullptr;
+}
+
+void Gameplay::UseInventory(GameplayInventory* inventory, GameplayArea*)
+{
+    if (inventory == nullptr)
+        return;
+    inventory->Use(&mCallbacks[kInventoryUsed]);
+    WaitForCallback();
+    if (mHud != nullptr && mHud->HasInventory(inventory->GetName()))
+        mHud->RemoveInventory(inventory);
+}
+
+void Gameplay::OnInventoryUsed()
+{
+    GameplayInventory* object = mHeldInventory;
+    const TString name = object != nullptr ? object->GetName() : TString();
+    if (mLastClickedArea != nullptr && object != nullptr)
+    {
+        const TString event = mLastClickedArea->FindEventForInventory(name);
+        if (event.Length() > 0)
+            mNextEvent = FindEvent(event);
+    }
+    ReportCallback();
+    if (object != nullptr)
+        object->Hide(nullptr, true);
+    if (mLastClickedArea != nullptr && object != nullptr)
+        mLastClickedArea->MarkEventUsed(name);
+    mHeldInventory = nullptr;
+}
+
+void Gameplay::HudLeftClick()
+{
+    // Nothing would move and no end would come: the strip would stay busy for good.
+    if (mHud == nullptr || mHud->GetShownInventory().empty())
+        return;
+    mHudBusy = 1;
+    mHud->ArrangeInventory(-1, true, &mCallbacks[kHudScrolled]);
+}
+
+void Gameplay::HudRightClick()
+{
+    if (mHud == nullptr || mHud->GetShownInventory().empty())
+        return;
+    mHudBusy = 1;
+    mHud->ArrangeInventory(1, true, &mCallbacks[kHudScrolled]);
+}
+
+void Gameplay::StartMinigame(uint32_t minigame)
+{
+    mHintRequested = 0;
+    if (mHud != nullptr)
+        mHud->EndHintSelect(true);
+    mGameplayState = kMinigame;
+    mCurrentMinigame = minigame;
+    Schedule(mSoundHintShowItem);
+}
+
+void Gameplay::EndMinigame(uint32_t)
+{
+    if (mGameplayState != kMinigame)
+        mGameplayState = kPlay;
+    mHudBusy = 0;
+    if (mHud != nullptr)
+        mHud->SetButtonsEnabled(true);
+    SaveLocationState(false);
+}
