@@ -378,25 +378,7 @@ bool Gameplay::RecreateTextures()
 
 void Gameplay::DrawExtra() {}
 
-std::vector<GameplayInventory*> Gameplay::GetHintableInventory()
-{
-    return {};
-}
-
 void Gameplay::StartConversation(const TString&, Callback*) {}
-void Gameplay::BeginHintSelect() {}
-void Gameplay::HintInventory(GameplayInventory*, bool) {}
-void Gameplay::DisarmHint() {}
-
-bool Gameplay::HasValidHintTarget()
-{
-    return false;
-}
-
-bool Gameplay::FindAreaForInventory(GameplayInventory*)
-{
-    return false;
-}
 
 bool Gameplay::LoadLocationState()
 {
@@ -414,13 +396,6 @@ bool Gameplay::IsLocationDone()
 
 void Gameplay::PauseGame() {}
 void Gameplay::ResumeGame() {}
-
-TString Gameplay::GetHintToolTipText()
-{
-    return TString();
-}
-
-void Gameplay::HandleHudInventoryMouse() {}
 
 void Gameplay::AddPlayTime(uint32_t ms)
 {

@@ -139,7 +139,8 @@ public:
     virtual void ResumeGame();
     virtual void StartMinigame(uint32_t minigame);
     virtual TString GetHintToolTipText();
-    virtual void HandleHudInventoryMouse();
+    // The frame's work in hint selection: pick, cancel or hover.
+    virtual void HandleHudInventoryMouse(const TPoint& mouse, TString& toolTip);
     virtual void AddPlayTime(uint32_t ms);
     virtual void CheckTutorials();
     virtual void HandleTutorialMouse(const TPoint& point, TString& rollover);
@@ -211,6 +212,8 @@ public:
     TM_Transform2D& GetTransitionTransform() { return mTransitionTransform; }
     GameplayEvent* GetDeferredEvent() const { return mDeferredEvent; }
     GameplayInventory* GetHeldInventory() const { return mHeldInventory; }
+    GameplayItem* GetHintItem() const { return mHintItem; }
+    bool IsHintRequested() const { return mHintRequested != 0; }
     GameplayArea* GetLastClickedArea() const { return mLastClickedArea; }
     const TString& GetPendingConversation() const { return mPendingConversation; }
     const std::vector<uint8_t>& GetAnimationIds() const { return mAnimationIds; }
@@ -284,6 +287,9 @@ protected:
     void OnAnimationFinished();
     void OnHeldInventoryPlaced();
     void OnInventoryUsed();
+    // The scene an active area's "default" event chain leads to first, not taken in yet.
+    GameplayScene* FollowPortal(GameplayArea& area,
+                                const std::vector<GameplayScene*>& takenIn) const;
     void SelectCursor(int32_t kind);
     // One of the five configured names: its setter runs.
     bool SetCursorByKnownName(const TString& name);
@@ -340,6 +346,8 @@ protected:
     // A scene an event switched to while another loaded, for the end of its fade-in.
     TString mPendingSceneSwitch;
     GameplayInventory* mHoveredInventory = nullptr;
+    // The item a hint shows.
+    GameplayItem* mHintItem = nullptr;
     TString mWantedCursor;
     int32_t mLocationNumber = 0;
     TDrawSpec mTransitionSpec;

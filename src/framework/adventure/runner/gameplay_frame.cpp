@@ -301,7 +301,7 @@ void Gameplay::Update()
         HandleTutorialMouse(input.mouse, input.toolTip);
         break;
     case kHintSelect:
-        HandleHudInventoryMouse();
+        HandleHudInventoryMouse(input.mouse, input.toolTip);
         break;
     case kPlay:
         PlayRoad(input);

@@ -86,6 +86,8 @@ gameplayinstructions = {
               isportal = true, events = { default = { eventname = 'go_b' } } },
             { name = 'under', image = 't/door', x = 600, y = 100,
               events = { default = { eventname = 'talk' } } },
+            { name = 'side', image = 't/door', x = 300, y = 400,
+              events = { default = { eventname = 'go_b' } } },
         },
         layers = { { name = 'bg_a', image = 't/bg', x = 0, y = 0, depth = 100 } },
         items = { { name = 'gem_item', image = 't/gem', x = 100, y = 300, inventory = 'gem',
@@ -100,6 +102,8 @@ gameplayinstructions = {
                     correctinventorytohold = { 'gem' } },
                   { name = 'g2', groupid = 'g', events = {} },
                   { name = 'h1', groupid = 'h', events = {} } },
+        items = { { name = 'gem_far', image = 't/gem', x = 400, y = 300, inventory = 'gem',
+                    inventoryparts = { 1 } } },
         layers = { { name = 'bg_b', image = 't/bg2', x = 0, y = 0, depth = 100 } },
     },
     events = {
@@ -506,6 +510,62 @@ TEST_F(PlayTest, AreaGroupsTheStripButtonsAndMinigames)
     play->EndMinigame(0);
     EXPECT_EQ(play->GetGameplayState(), Gameplay::kMinigame);
     EXPECT_EQ(play->mSaves, saves + 1);
+}
+
+TEST_F(PlayTest, HintsSearchReachableScenesAndSwitchBeforeShowing)
+{
+    PlayGameplay* play = Open(", tooltiphintvalidtarget = 'valid', "
+                              "tooltiphintnovalidtarget = 'none'");
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetHintToolTipText(), TString("none"));
+    // Nothing hintable: the selection does not open.
+    play->BeginHintSelect();
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_FALSE(play->IsHudBusy());
+
+    play->ActivateEvent("give", true);
+    GameplayInventory* gem = play->FindInventory("gem");
+    // Handing the object out made its items findable; none is, for now.
+    EXPECT_NE(play->FindItem("gem_far")->GetFlags() & GameplayEntity::kActive, 0);
+    play->FindItem("gem_item")->SetFlags(0);
+    play->FindItem("gem_far")->SetFlags(0);
+    EXPECT_FALSE(play->HasValidHintTarget());
+    play->FindItem("gem_far")->Activate(false, nullptr);
+    // A self-naming chain behind an active area ends the walk.
+    play->FindArea("under")->Activate(false, nullptr);
+    EXPECT_TRUE(play->FindAreaForInventory(gem));
+    EXPECT_EQ(play->GetHintableInventory(), (std::vector<GameplayInventory*>{gem}));
+
+    EXPECT_EQ(play->GetHintToolTipText(), TString("valid"));
+
+    // Selection opens, then a click on nothing cancels it back to play.
+    play->BeginHintSelect();
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kHintSelect);
+    EXPECT_TRUE(play->IsHudBusy());
+    for (int f = 0; f < 30 && play->IsHudBusy(); ++f)
+        Frame(16);
+    EXPECT_FALSE(play->IsHudBusy());
+    Click(*play, 100, 100);
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+
+    // Behind a door that is no portal: hintable, but the hint reports.
+    play->FindArea("door")->SetFlags(0);
+    play->FindArea("side")->Activate(false, nullptr);
+    EXPECT_TRUE(play->FindAreaForInventory(gem));
+    play->HintInventory(gem, true);
+    EXPECT_EQ(CountInLog("ERROR:Cannot find item to hint for inventory 'gem'"), 1);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+
+    // Through the portal: the switch first, the hint once the scene plays.
+    play->FindArea("door")->Activate(false, nullptr);
+    play->HintInventory(gem, true);
+    EXPECT_TRUE(play->IsHintRequested());
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kSceneSwitch);
+    Until(*play, Gameplay::kMinigame);
+    EXPECT_EQ(play->GetActiveScene()->GetName(), TString("b"));
+    EXPECT_FALSE(play->IsHintRequested());
+    EXPECT_EQ(play->GetHintItem(), play->FindItem("gem_far"));
 }
 
 } // namespace
