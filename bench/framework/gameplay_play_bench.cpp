@@ -1,5 +1,6 @@
 // The location at play: one frame of the click road over a scene of 30 areas and 40 items with
-// the mouse over none of them, and one event that switches 50 entities in four scenes.
+// the mouse over none of them, one event that switches 50 entities in four scenes, and the two
+// hint searches over 20 scenes chained by portals with 30 items each.
 #include "../render/display_bench_support.h"
 #include "adventure_bench_support.h"
 #include "framework/adventure/entities/gameplay_area.h"
@@ -63,6 +64,7 @@ public:
         return std::make_shared<PlayFactory>();
     }
     void SetGameplayState(int32_t state) { mGameplayState = state; }
+    void DropHintRequest() { mHintRequested = 0; }
 };
 
 const char kLocation[] = R"(
@@ -233,5 +235,111 @@ void BM_Gameplay_ActivateEventFiftyEntities(benchmark::State& state)
     TRenderer::DestroyInstance();
 }
 BENCHMARK(BM_Gameplay_ActivateEventFiftyEntities)->Unit(benchmark::kMicrosecond);
+
+// Twenty scenes, each with 30 items and a portal to the next; the one item that gives "far" lies
+// in the last.
+const char kChain[] = R"(
+gameplayinstructions = { conversations = {}, scenes = {}, events = {},
+                         inventory = { { name = 'far', partcount = 1 } } }
+local g = gameplayinstructions
+for s = 1, 20 do
+    local name = 's' .. s
+    table.insert(g.scenes, name)
+    local items = {}
+    for i = 1, 30 do
+        table.insert(items, { name = name .. '_i' .. i, image = 'bench/gem', inventory = 'near',
+                              inventoryparts = { 1 } })
+    end
+    if s == 20 then
+        items[30].inventory = 'far'
+    end
+    local areas = {}
+    if s < 20 then
+        areas[1] = { name = name .. '_door', isportal = true,
+                     events = { default = { eventname = 'go' .. (s + 1) } } }
+    end
+    g[name] = { items = items, areas = areas }
+    table.insert(g.events, { name = 'go' .. s, action = name })
+end
+g.active_scene = 's1'
+_style = {
+    characterinfo = { scrim = {}, conversation_info = {}, info = {} },
+    playlist = { location01 = {} }, sceneinfo = {}, animatedcursorinfo = {}, locationnumber = 1,
+    inventoryinfo = { barwidth = 0 },
+    entityinfo = { iteminfo = {}, areainfo = {}, layerinfo = {}, textinfo = {} },
+}
+_hud = { background = { image = 'bench/bg.png' }, foreground = { image = 'bench/bg.png' },
+         progressbar = { image = 'bench/bg.png' },
+         inventorybounds = { x = 100, y = 510, w = 400, h = 80 } }
+)";
+
+template <class Search> void SearchChain(benchmark::State& state, Search search)
+{
+    TScript script;
+    gScript = &script;
+    SetWindowScriptSource([] { return gScript; });
+    BenchFiles files;
+    RegisterPlayPictures(files);
+    script.DoLuaString(kChain);
+    std::unique_ptr<TLuaTable> styleTable(script.GetGlobalTable("_style"));
+    std::unique_ptr<TLuaTable> hudTable(script.GetGlobalTable("_hud"));
+    if (styleTable != nullptr && hudTable != nullptr)
+    {
+        TWindowStyle style(styleTable.get());
+        TWindowStyle hudStyle(hudTable.get());
+        TransformManager transforms;
+        auto gameplay = std::make_unique<PlayGameplay>();
+        auto* hud = new GameplayHud();
+        hud->SetName("hud");
+        hud->PostInit(hudStyle);
+        gameplay->AddChild(hud, false);
+        gameplay->PostInit(style);
+        if (gameplay->GetScenes().size() == 20)
+        {
+            for (const auto& scene : gameplay->GetScenes())
+                for (const auto& entity : scene->GetEntities())
+                    entity->SetFlags(GameplayEntity::kActive | GameplayEntity::kShown);
+            gameplay->SetGameplayState(Gameplay::kPlay);
+            GameplayInventory* far = gameplay->FindInventory("far");
+            for (auto _ : state)
+                search(*gameplay, far);
+        }
+        else
+        {
+            state.SkipWithError("the location did not load");
+        }
+        gameplay.reset();
+    }
+    else
+    {
+        state.SkipWithError("the location script failed");
+    }
+    SetWindowScriptSource(nullptr);
+    gScript = nullptr;
+}
+
+void BM_Gameplay_FindAreaForInventoryTwentyScenes(benchmark::State& state)
+{
+    SearchChain(state, [](PlayGameplay& gameplay, GameplayInventory* far)
+                { benchmark::DoNotOptimize(gameplay.FindAreaForInventory(far)); });
+}
+BENCHMARK(BM_Gameplay_FindAreaForInventoryTwentyScenes)->Unit(benchmark::kMicrosecond);
+
+void BM_Gameplay_HintInventoryTwentyScenes(benchmark::State& state)
+{
+    SearchChain(state,
+                [&state](PlayGameplay& gameplay, GameplayInventory* far)
+                {
+                    gameplay.HintInventory(far, true);
+                    // The switch it starts is undone outside the timing.
+                    state.PauseTiming();
+                    TransformManager::Instance()->RemoveTransforms(
+                        &gameplay.GetTransitionTransform());
+                    gameplay.SetGameplayState(Gameplay::kPlay);
+                    gameplay.DropHintRequest();
+                    state.ResumeTiming();
+                });
+}
+BENCHMARK(BM_Gameplay_HintInventoryTwentyScenes)->Unit(benchmark::kMicrosecond);
 
 } // namespace
