@@ -187,7 +187,8 @@ struct PlayLocation
     std::unique_ptr<PlayGameplay> mGameplay;
 };
 
-void BM_Gameplay_PlayRoadFrameOverNothing(benchmark::State& state)
+// Runs `body` (state, location) on a loaded location over the benchmark display.
+template <class Body> void WithLocation(benchmark::State& state, Body body)
 {
     if (MakeBenchRenderer() == nullptr)
     {
@@ -197,42 +198,35 @@ void BM_Gameplay_PlayRoadFrameOverNothing(benchmark::State& state)
     {
         PlayLocation location;
         if (location.mGameplay == nullptr)
-        {
             state.SkipWithError("the location did not load");
-        }
         else
-        {
-            // The mouse rests at (0, 0), clear of every area and item.
-            for (auto _ : state)
-                location.Frame();
-            state.counters["areas"] =
-                static_cast<double>(location.mGameplay->GetActiveScene()->GetAreas().size());
-        }
+            body(state, location);
     }
     TRenderer::DestroyInstance();
+}
+
+void BM_Gameplay_PlayRoadFrameOverNothing(benchmark::State& state)
+{
+    WithLocation(state,
+                 [](benchmark::State& s, PlayLocation& location)
+                 {
+                     // The mouse rests at (0, 0), clear of every area and item.
+                     for (auto _ : s)
+                         location.Frame();
+                     s.counters["areas"] = static_cast<double>(
+                         location.mGameplay->GetActiveScene()->GetAreas().size());
+                 });
 }
 BENCHMARK(BM_Gameplay_PlayRoadFrameOverNothing)->Unit(benchmark::kMicrosecond);
 
 void BM_Gameplay_ActivateEventFiftyEntities(benchmark::State& state)
 {
-    if (MakeBenchRenderer() == nullptr)
-    {
-        state.SkipWithError("no display");
-        return;
-    }
-    {
-        PlayLocation location;
-        if (location.mGameplay == nullptr)
-        {
-            state.SkipWithError("the location did not load");
-        }
-        else
-        {
-            for (auto _ : state)
-                location.mGameplay->ActivateEvent("many", true);
-        }
-    }
-    TRenderer::DestroyInstance();
+    WithLocation(state,
+                 [](benchmark::State& s, PlayLocation& location)
+                 {
+                     for (auto _ : s)
+                         location.mGameplay->ActivateEvent("many", true);
+                 });
 }
 BENCHMARK(BM_Gameplay_ActivateEventFiftyEntities)->Unit(benchmark::kMicrosecond);
 

@@ -24,13 +24,20 @@ def dev_cursor(p, rng):
     return img
 
 
-def _door_frame(i, size):
+def _frame_or_hilight(i, size):
+    """A clear frame, and for frame 0 (the hilight) a bright outline around it."""
     w, h = size
     img = Image.new("RGBA", size, (0, 0, 0, 0))
     draw = ImageDraw.Draw(img)
     if i == 0:
-        # The hilight: a bright frame around the doorway.
         draw.rectangle((0, 0, w - 1, h - 1), outline=(255, 240, 160, 255), width=6)
+    return img, draw
+
+
+def _door_frame(i, size):
+    w, h = size
+    img, draw = _frame_or_hilight(i, size)
+    if i == 0:
         return img
     draw.rectangle((0, 0, w - 1, h - 1), fill=(90, 60, 30, 255), outline=(40, 25, 10, 255),
                    width=4)
@@ -40,10 +47,8 @@ def _door_frame(i, size):
 
 def _chest_frame(i, size):
     w, h = size
-    img = Image.new("RGBA", size, (0, 0, 0, 0))
-    draw = ImageDraw.Draw(img)
+    img, draw = _frame_or_hilight(i, size)
     if i == 0:
-        draw.rectangle((0, 0, w - 1, h - 1), outline=(255, 240, 160, 255), width=6)
         return img
     draw.rectangle((0, h // 3, w - 1, h - 1), fill=(120, 80, 40, 255), outline=(50, 30, 10, 255),
                    width=3)

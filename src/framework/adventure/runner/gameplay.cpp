@@ -269,6 +269,20 @@ Callback* Gameplay::NewReleaseInputCallback()
                         { static_cast<Gameplay*>(object)->ReleaseInput(); });
 }
 
+void Gameplay::PlaySound(int32_t index)
+{
+    if (index == 0)
+        return;
+    if (AudioManager* audio = AudioManager::Instance())
+        audio->PlayIndex(index);
+}
+
+void Gameplay::ScheduleSound(const std::shared_ptr<SoundEffect>& sound)
+{
+    if (sound != nullptr)
+        sound->mPending = sound->mDelay + sound->mInitialDelay;
+}
+
 // Look-ups.
 
 namespace

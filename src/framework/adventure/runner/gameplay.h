@@ -277,6 +277,10 @@ protected:
     // trunc(alpha x 255) as one byte.
     uint32_t TransitionAlphaByte();
     bool IsLoadingScene() const;
+    // A sound by its index; 0 is none.
+    static void PlaySound(int32_t index);
+    // Armed to start after its delays.
+    static void ScheduleSound(const std::shared_ptr<SoundEffect>& sound);
     // One more outstanding callback; the location waits for it unless a scene is loading.
     void WaitForCallback();
     // The entity-change rule: in the shown scene waited for unless instant, elsewhere at once.

@@ -17,13 +17,6 @@ namespace
 
 const char kSource[] = "gameplay";
 
-// Armed to start after its delays.
-void Schedule(const std::shared_ptr<SoundEffect>& sound)
-{
-    if (sound != nullptr)
-        sound->mPending = sound->mDelay + sound->mInitialDelay;
-}
-
 } // namespace
 
 void Gameplay::OnItemFound(GameplayItem* item)
@@ -45,7 +38,7 @@ void Gameplay::OnItemFound(GameplayItem* item)
             mHud->ScrollToInventory(object);
         mHud->SetButtonsEnabled(false);
     }
-    Schedule(mSoundItemClickHit);
+    ScheduleSound(mSoundItemClickHit);
     // Last: without a transform manager the item arrives inside this call.
     item->StartFoundAnimation(&mCallbacks[kItemArrived], object);
 }
@@ -159,7 +152,7 @@ void Gameplay::StartMinigame(uint32_t minigame)
         mHud->EndHintSelect(true);
     mGameplayState = kMinigame;
     mCurrentMinigame = minigame;
-    Schedule(mSoundHintShowItem);
+    ScheduleSound(mSoundHintShowItem);
 }
 
 void Gameplay::EndMinigame(uint32_t)

@@ -29,14 +29,6 @@ const char kSource[] = "gameplay";
 // Where an object placed in a scene without a position goes: its own place.
 const TVec2 kNoPosition(-9999.0f, -9999.0f);
 
-void PlayIndex(int32_t index)
-{
-    if (index == 0)
-        return;
-    if (AudioManager* audio = AudioManager::Instance())
-        audio->PlayIndex(index);
-}
-
 } // namespace
 
 bool Gameplay::IsLoadingScene() const
@@ -107,7 +99,7 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
         const bool wait = mLastClickedArea != nullptr && mLastClickedArea->GetName() == n;
         if (CompleteArea(n, wait) && !completionSounded)
         {
-            PlayIndex(mSoundAreaComplete);
+            PlaySound(mSoundAreaComplete);
             completionSounded = true;
         }
     }
@@ -217,7 +209,7 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
         animate)
     {
         mHud->SetButtonsEnabled(false);
-        PlayIndex(mSoundInventoryAppear);
+        PlaySound(mSoundInventoryAppear);
         WaitForCallback();
     }
 

@@ -41,21 +41,6 @@ constexpr int32_t kMessageDeactivated = 1001;
 constexpr int32_t kMessageActivated = 1002;
 constexpr uint32_t kTriangleList = 4;
 
-void PlayIndex(int32_t index)
-{
-    if (index == 0)
-        return;
-    if (AudioManager* audio = AudioManager::Instance())
-        audio->PlayIndex(index);
-}
-
-// Armed to start after its delays.
-void Schedule(const std::shared_ptr<SoundEffect>& sound)
-{
-    if (sound != nullptr)
-        sound->mPending = sound->mDelay + sound->mInitialDelay;
-}
-
 uint32_t FrameStep()
 {
     DeltaTime* clock = DeltaTime::Instance();
@@ -330,7 +315,7 @@ void Gameplay::Update()
 void Gameplay::Hover(GameplayInventory* object, FrameInput& input)
 {
     if (object != mHoveredInventory)
-        PlayIndex(mSoundInventoryHover);
+        PlaySound(mSoundInventoryHover);
     mHoveredInventory = object;
     object->SetHovered(true);
     input.toolTip = object->GetActualName();
@@ -485,7 +470,7 @@ void Gameplay::PlayRoad(FrameInput& input)
     if (hover != nullptr)
     {
         if (hover->Hilight())
-            PlayIndex(mSoundAreaHilight);
+            PlaySound(mSoundAreaHilight);
         if (mHeldInventory == nullptr)
         {
             handled = true;
@@ -505,11 +490,11 @@ void Gameplay::PlayRoad(FrameInput& input)
         if (mActiveScene == nullptr || mHeldInventory->GetHomeScene() != mActiveScene->GetName())
             SetCursorDefault();
         UnequipInventory();
-        PlayIndex(mSoundInventoryUnequip);
+        PlaySound(mSoundInventoryUnequip);
     }
     else if (click && !overHud)
     {
-        PlayIndex(mSoundClickMiss);
+        PlaySound(mSoundClickMiss);
         mMissClickTimes.push_back(0);
         if (static_cast<int64_t>(mMissClickTimes.size()) >= mCrazyClickCountToActivate)
             StartCrazyClickPenalty();
@@ -609,13 +594,13 @@ void Gameplay::ClickArea(GameplayArea* area)
         mLastClickedArea = area;
         SetCursorDefault();
         if (!area->IsPortal())
-            PlayIndex(mSoundAreaClick);
+            PlaySound(mSoundAreaClick);
         return;
     }
     if (area->GetClickDialog().Length() > 0)
     {
         mPendingConversation = area->GetClickDialog();
-        PlayIndex(mSoundAreaClick);
+        PlaySound(mSoundAreaClick);
     }
 }
 
@@ -627,7 +612,7 @@ void Gameplay::EquipInventory(GameplayInventory* inventory)
     inventory->Equip();
     if (mHud != nullptr)
         mHud->SetButtonsEnabled(false);
-    Schedule(mSoundInventoryEquip);
+    ScheduleSound(mSoundInventoryEquip);
 }
 
 // The miss-click penalty.
@@ -649,7 +634,7 @@ void Gameplay::StartCrazyClickPenalty()
         mCursorOverlay->ShowCursor(false);
     if (mHud != nullptr)
         mHud->SetButtonsEnabled(false);
-    PlayIndex(mSoundCrazyClick);
+    PlaySound(mSoundCrazyClick);
 }
 
 void Gameplay::ReleaseInput()

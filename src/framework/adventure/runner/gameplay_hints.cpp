@@ -171,9 +171,7 @@ void Gameplay::HandleHudInventoryMouse(const TPoint& mouse, TString& toolTip)
     {
         if (object != nullptr)
         {
-            if (mSoundInventoryHint != nullptr)
-                mSoundInventoryHint->mPending =
-                    mSoundInventoryHint->mDelay + mSoundInventoryHint->mInitialDelay;
+            ScheduleSound(mSoundInventoryHint);
             HintInventory(object, true);
         }
         else
@@ -191,9 +189,8 @@ void Gameplay::HandleHudInventoryMouse(const TPoint& mouse, TString& toolTip)
         SetCursorDefault();
         return;
     }
-    if (object != mHoveredInventory && mSoundInventoryHover != 0)
-        if (AudioManager* audio = AudioManager::Instance())
-            audio->PlayIndex(mSoundInventoryHover);
+    if (object != mHoveredInventory)
+        PlaySound(mSoundInventoryHover);
     mHoveredInventory = object;
     object->SetHovered(true);
     toolTip = object->GetActualName();
