@@ -4,6 +4,7 @@
 #include "game/entities/mkw_gameplay_item.h"
 
 #include "framework/adventure/entities/entity_test_support.h"
+#include "game/entities/game_entity_test_support.h"
 #include "particles/lua_particle_system.h"
 #include "script/script.h"
 
@@ -16,16 +17,7 @@
 namespace
 {
 
-// A script tagged by the global "which": square particles of `colour` living 100 ms at the
-// locus, made while "gActive" is 1.
-std::string Script(const std::string& tag, const std::string& colour = "1, 1, 1, 1")
-{
-    return "which = '" + tag +
-           "' SetNumParticles(8) pAge = Allocate(1) pAge:Anim(pAge + fTimeScale(1)) "
-           "Anim(fExpire(fLess(0.1, pAge))) pPosition:Init(dLocus) pScale:Init(6) "
-           "pColor:Init(ColorAdjust(0, 0, Color(" +
-           colour + "))) function Update(s) if gActive == 1 then CreateParticles(1) end end";
-}
+using gameentitytest::Script;
 
 std::string Info()
 {
