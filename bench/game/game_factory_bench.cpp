@@ -1,11 +1,11 @@
 // The game's scene factory: a scene of 30 items, 20 areas, 20 layers, 5 texts and 5 particle
 // entities built by CreateEntities, beside the same entities built directly from the same tables
 // (asked: at most 1.1 times as long).
-#include "framework/adventure/entities/gameplay_area.h"
 #include "framework/adventure/entities/gameplay_layer.h"
 #include "framework/adventure/entities/gameplay_particle.h"
 #include "framework/adventure/entities/gameplay_text.h"
 #include "framework/transforms/transform_manager.h"
+#include "game/entities/mkw_gameplay_area.h"
 #include "game/entities/mkw_gameplay_item.h"
 #include "game/runner/mkw_gameplay_factory.h"
 #include "script/lua_object_wrapper.h"
@@ -83,7 +83,7 @@ void BM_GameFactory_Direct(benchmark::State& state)
         each("items", 30,
              [&](const TLuaTable& t) { return std::make_shared<MKWGameplayItem>(t, *itemInfo); });
         each("areas", 20,
-             [&](const TLuaTable& t) { return std::make_shared<GameplayArea>(t, *areaInfo); });
+             [&](const TLuaTable& t) { return std::make_shared<MKWGameplayArea>(t, *areaInfo); });
         each("layers", 20,
              [&](const TLuaTable& t) {
                  return std::make_shared<GameplayLayer>(t, *layerInfo, GameplayEntity::kTypeLayer);

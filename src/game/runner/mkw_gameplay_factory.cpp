@@ -1,11 +1,11 @@
 // The game's scene factory: the lists of a scene table, each with its info table.
 #include "game/runner/mkw_gameplay_factory.h"
 
-#include "framework/adventure/entities/gameplay_area.h"
 #include "framework/adventure/entities/gameplay_layer.h"
 #include "framework/adventure/entities/gameplay_particle.h"
 #include "framework/adventure/entities/gameplay_text.h"
 #include "framework/core/frame_services.h"
+#include "game/entities/mkw_gameplay_area.h"
 #include "game/entities/mkw_gameplay_item.h"
 #include "script/lua_object_wrapper.h"
 
@@ -61,7 +61,7 @@ Entities MKWGameplayFactory::CreateEntities(const TLuaTable& scene, const TLuaTa
     }
     BuildList(scene, "areas", entities,
               [&](const TLuaTable& area)
-              { return std::make_shared<GameplayArea>(area, *areaInfo); });
+              { return std::make_shared<MKWGameplayArea>(area, *areaInfo); });
 
     std::unique_ptr<TLuaTable> layerInfo{entityInfo.GetTable("layerinfo")};
     if (layerInfo == nullptr)

@@ -5,6 +5,7 @@
 #include "framework/adventure/entities/gameplay_entity.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/framework_display_support.h"
+#include "game/entities/mkw_gameplay_area.h"
 #include "game/entities/mkw_gameplay_item.h"
 #include "game/runner/mkw_gameplay.h"
 
@@ -44,6 +45,7 @@ TEST_F(MKWGameplayFactoryTest, KindsComeInTheirOrderAndTheSceneSortsThemByDepth)
     EXPECT_EQ(Names(built),
               (std::vector<std::string>{"i:40", "a:50", "l1:30", "l2:30", "t:60", "p:20"}));
     EXPECT_NE(std::dynamic_pointer_cast<MKWGameplayItem>(built[0]), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<MKWGameplayArea>(built[1]), nullptr);
 
     // Depths 5, -1, 10: compared unsigned, -1 first.
     auto three = Table("{ layers = { { name = 'five', depth = 5 }, { name = 'minus', depth = -1 }, "

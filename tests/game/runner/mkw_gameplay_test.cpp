@@ -1,10 +1,11 @@
 // The game's classes made by a runner's creation slots on a real location load: inventory objects
-// with their marks, events with their journal lists, the factory's items, and a found item
-// starting the effects its flag selects.
+// with their marks, events with their journal lists, the factory's items and areas, and a found
+// item and a completed area starting the effects their flags select.
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/runner/gameplay.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/screen_test_support.h"
+#include "game/entities/mkw_gameplay_area.h"
 #include "game/entities/mkw_gameplay_event.h"
 #include "game/entities/mkw_gameplay_item.h"
 #include "game/inventory/mkw_gameplay_inventory.h"
@@ -70,7 +71,7 @@ TEST_F(MKWGameplayTest, ALocationLoadsTheGamesClasses)
     mManager->GetScript()->DoLuaString(
         "gameplayinstructions = { conversations = {}, scenes = { 'a' }, "
         "a = { items = { { name = 'key_1', inventory = 'key', inventoryparts = { 1 }, x = 10, "
-        "y = 10 } } }, "
+        "y = 10 } }, areas = { { name = 'door', events = {} } } }, "
         "events = { { name = 'e1', journaltoactivate = { 'goal_1', 2 } } }, "
         "inventory = { { name = 'key', type = 'thessalor', partcount = 1 }, "
         "{ name = 'oil', type = 'lirae' }, { name = 'rope' } }, "
@@ -82,7 +83,9 @@ TEST_F(MKWGameplayTest, ALocationLoadsTheGamesClasses)
          "locationnumber = 1, playlistinfo = {}, inventoryinfo = { barwidth = 0 }, "
          "entityinfo = { iteminfo = { particlethessalor = " +
          Tagged("thessalor") + ", particlelirae = " + Tagged("lirae") +
-         " }, areainfo = {}, layerinfo = {}, textinfo = {} }, "
+         " }, areainfo = { particlecomplete1thessalor = " + Tagged("thessalor") +
+         ", particlecomplete1lirae = " + Tagged("lirae") +
+         " }, layerinfo = {}, textinfo = {} }, "
          "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
          "background = { image = 'hud/bg.png' }, foreground = { image = 'hud/bg.png' }, "
          "progressbar = { image = 'hud/bg.png' }, inventorybounds = { w = 300, h = 80 } } }()")
@@ -119,6 +122,15 @@ TEST_F(MKWGameplayTest, ALocationLoadsTheGamesClasses)
     item->SetLiraeEffects(true);
     item->StartParticles();
     EXPECT_STREQ(item->GetParticles()->GetScript()->GetGlobalString("which").c_str(), "lirae");
+
+    // Completed: likewise for the area.
+    auto* area = dynamic_cast<MKWGameplayArea*>(gameplay->FindArea("door"));
+    ASSERT_NE(area, nullptr);
+    area->SetFlags(GameplayEntity::kActive);
+    area->Complete(nullptr, true);
+    ASSERT_NE(area->GetOwnCompleteParticles1(), nullptr);
+    EXPECT_STREQ(area->GetOwnCompleteParticles1()->GetScript()->GetGlobalString("which").c_str(),
+                 "thessalor");
 }
 
 } // namespace
