@@ -55,6 +55,16 @@ void RegisterGamePictures()
     sheet("bench/trk", 20, 2, 0xFF80A0FF);
 }
 
+// The headless display with the pictures; null, the benchmark skipped, without a display.
+TRenderer* Display(benchmark::State& state)
+{
+    TRenderer* renderer = MakeBenchRenderer();
+    if (renderer == nullptr)
+        state.SkipWithError("no display");
+    RegisterGamePictures();
+    return renderer;
+}
+
 std::string Medallion(int x, int trackerX)
 {
     return "{ medallion = { image = 'bench/med', x = " + std::to_string(x) +
@@ -66,13 +76,9 @@ std::string Medallion(int x, int trackerX)
 
 void BM_GameHud_Frame(benchmark::State& state)
 {
-    TRenderer* renderer = MakeBenchRenderer();
+    TRenderer* renderer = Display(state);
     if (renderer == nullptr)
-    {
-        state.SkipWithError("no display");
         return;
-    }
-    RegisterGamePictures();
     InventoryStrip strip(8);
     strip.mScript.DoLuaString(
         ("_h = { background = { image = 'bench/bg.png' }, foreground = { image = 'bench/fg.png', "
@@ -123,13 +129,9 @@ BENCHMARK(BM_GameHud_Frame)->Unit(benchmark::kMicrosecond);
 // One Lirae object's bar of three parts, two found.
 void BM_GameInventory_Bar3(benchmark::State& state)
 {
-    TRenderer* renderer = MakeBenchRenderer();
+    TRenderer* renderer = Display(state);
     if (renderer == nullptr)
-    {
-        state.SkipWithError("no display");
         return;
-    }
-    RegisterGamePictures();
     TScript script;
     script.DoLuaString("_o = { name = 'o', type = 'lirae', partcount = 3, x = 400, y = 300 } "
                        "_s = { barfillgapx = 2, bary = 20, framealpha = 1, frameleft = 'bench/e', "
@@ -154,13 +156,9 @@ BENCHMARK(BM_GameInventory_Bar3)->Unit(benchmark::kMicrosecond);
 // The peer: 50 draws of an 8 x 10 sprite.
 void BM_GameInventory_Sprites50(benchmark::State& state)
 {
-    TRenderer* renderer = MakeBenchRenderer();
+    TRenderer* renderer = Display(state);
     if (renderer == nullptr)
-    {
-        state.SkipWithError("no display");
         return;
-    }
-    RegisterGamePictures();
     auto sprite = TSprite::Create(0, TTexture::Get("bench/fill", 0));
     for (auto _ : state)
     {
@@ -194,13 +192,9 @@ std::vector<std::unique_ptr<Godray>> MakeRays(TScript& script, int count)
 
 void BM_Godray_Three3d(benchmark::State& state)
 {
-    TRenderer* renderer = MakeBenchRenderer();
+    TRenderer* renderer = Display(state);
     if (renderer == nullptr)
-    {
-        state.SkipWithError("no display");
         return;
-    }
-    RegisterGamePictures();
     TScript script;
     DeltaTime clock;
     TransformManager transforms;
