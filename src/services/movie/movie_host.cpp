@@ -157,7 +157,9 @@ bool TMovieHost::Play(const TString& file, bool translate, bool allowInput)
     if (translate)
         ReadCaptions();
     const th_info& info = mDecoder->GetInfo();
-    mTexture = TTexture::Create(info.pic_width, info.pic_height, false);
+    // With an alpha channel: its surface is the A8R8G8B8 the conversion writes, so a frame is
+    // written in place (the pictures are opaque all the same).
+    mTexture = TTexture::Create(info.pic_width, info.pic_height, true);
 
     mAllowInput = allowInput;
     TWindowManager* manager = GetWindowManager();
