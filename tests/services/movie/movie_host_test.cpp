@@ -1,7 +1,8 @@
 // The movie host in process: the headless display at 800 x 600 with the toolkit's window manager
 // and script, a manual clock, films served as memory files and, for the sound, the manual audio
 // output. Frames show at their times while the game draws nothing; the flags and the cursor are
-// set only while a film plays; captions; the film's sound; refused films leave nothing behind.
+// set only while a film plays; captions; the film's sound; refused films leave nothing behind; a
+// window shrunk in full screen sized back.
 #include "platform/config/config.h"
 #include "platform/strings/string_table.h"
 #include "services/movie/movie_host.h"
@@ -246,6 +247,30 @@ TEST_F(MovieHostTest, TheFilmsSoundPlaysWithItAndStopsWithIt)
     mImpl->mManagers.mSoundManager.reset();
     ClearSoundDataSourceBuilders();
     sys::audio::ResetOutputKind();
+}
+
+// In full screen, a window shrunk while a film plays gets its recorded size back.
+TEST_F(MovieHostTest, AShrunkWindowInFullScreenIsSizedBack)
+{
+    mApp->SetDisplayMode(800, 600, true);
+    ASSERT_TRUE(GetDisplay().IsFullScreen());
+    int width = 0, height = 0;
+    ASSERT_TRUE(sys::GetClientSize(mWindow, width, height));
+    MovieSpec spec = SmallSpec();
+    ASSERT_TRUE(Play(Film(spec, SolidFrames(spec, 4))));
+    int x = 0, y = 0;
+    sys::GetWindowPosition(mWindow, x, y);
+    sys::MoveWindow(mWindow, x, y, width - 100, height - 50);
+    EXPECT_TRUE(mHost->IsPlaying());
+    int now = 0, nowHeight = 0;
+    sys::GetClientSize(mWindow, now, nowHeight);
+    EXPECT_EQ(now, width);
+    EXPECT_EQ(nowHeight, height);
+    EXPECT_NE(Log().find(TString::Format("TMovieHost::IsPlaying: Resizing platform hwnd to %dx%d "
+                                         "from %dx%d",
+                                         width, height, width - 100, height - 50)
+                             .c_str()),
+              std::string::npos);
 }
 
 } // namespace
