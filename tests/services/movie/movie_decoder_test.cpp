@@ -45,16 +45,6 @@ uint32_t Centre(TMovieDecoder& decoder)
     return pixels[size_t(info.pic_height / 2) * info.pic_width + info.pic_width / 2];
 }
 
-// The colour as the conversion gives it; the codec is lossy, so a few steps either way are taken.
-void ExpectColour(uint32_t pixel, const Colour& c)
-{
-    auto clip = [](int v) { return std::clamp(v >> 8, 0, 255); };
-    const int l = 298 * (c.y - 16) + 128, u = c.cb - 128, v = c.cr - 128;
-    const int expected[3] = {clip(l + 409 * v), clip(l - 100 * u - 208 * v), clip(l + 516 * u)};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_NEAR(int((pixel >> (16 - 8 * i)) & 0xFF), expected[i], 8) << std::hex << pixel;
-}
-
 TEST(MovieWriter, SameInputSameBytesOggWithTheTheoraHeaderFirst)
 {
     MovieSpec spec = SmallSpec();
@@ -89,7 +79,7 @@ TEST(MovieDecoder, FramesComeAtTheirIndexNeverAheadAndTheFilmEndsAfterTheLast)
         EXPECT_TRUE(decoder.DecodeTo(frame)) << frame;
         EXPECT_EQ(decoder.GetFrame(), frame);
         EXPECT_FALSE(decoder.DecodeTo(frame)) << "decoded ahead of its time";
-        ExpectColour(Centre(decoder), kColours[frame]);
+        EXPECT_TRUE(Near(Centre(decoder), Rgb(kColours[frame]))) << frame;
         EXPECT_EQ(decoder.FrameTime(frame), uint32_t(frame * 100));
     }
     EXPECT_FALSE(decoder.DecodeTo(100));
@@ -150,7 +140,7 @@ TEST(MovieDecoder, DamagedFilmsPlayWhatIsWhole)
         decoder.DecodeTo(1000);
         EXPECT_TRUE(decoder.IsExhausted());
         EXPECT_EQ(decoder.GetFrame(), 2);
-        ExpectColour(Centre(decoder), kColours[2]);
+        EXPECT_TRUE(Near(Centre(decoder), Rgb(kColours[2])));
     }
 
     std::vector<MovieFrame> frames = SolidFrames(spec, 4);
@@ -161,7 +151,7 @@ TEST(MovieDecoder, DamagedFilmsPlayWhatIsWhole)
     EXPECT_TRUE(decoder.DecodeTo(0));
     EXPECT_FALSE(decoder.DecodeTo(1));
     EXPECT_EQ(decoder.GetFrame(), 1);
-    ExpectColour(Centre(decoder), kColours[0]);
+    EXPECT_TRUE(Near(Centre(decoder), Rgb(kColours[0])));
     EXPECT_TRUE(decoder.DecodeTo(3));
     EXPECT_EQ(decoder.GetFrame(), 3);
 }

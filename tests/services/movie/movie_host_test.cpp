@@ -78,21 +78,6 @@ protected:
     std::unique_ptr<TMovieHost> mHost;
 };
 
-uint32_t Rgb(const Colour& c)
-{
-    auto clip = [](int v) { return uint32_t(std::clamp(v >> 8, 0, 255)); };
-    const int l = 298 * (c.y - 16) + 128, u = c.cb - 128, v = c.cr - 128;
-    return clip(l + 409 * v) << 16 | clip(l - 100 * u - 208 * v) << 8 | clip(l + 516 * u);
-}
-
-bool Near(uint32_t a, uint32_t b)
-{
-    for (int shift : {0, 8, 16})
-        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 8)
-            return false;
-    return true;
-}
-
 // A 64 x 32 film fitted to 800 x 600 is 800 x 400 with black above and below; each frame shows
 // from its time on, never before, whatever the game asks to draw meanwhile.
 TEST_F(MovieHostTest, FramesShowAtTheirTimesFittedOnBlackAndTheGameDrawsNothing)

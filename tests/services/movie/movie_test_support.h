@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <ogg/ogg.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,6 +26,23 @@ struct Colour
     uint8_t y, cb, cr;
 };
 constexpr Colour kColours[] = {{81, 90, 240}, {145, 54, 34}, {41, 240, 110}, {180, 128, 128}};
+
+// The colour's R, G, B as the conversion gives them (0x00RRGGBB).
+inline uint32_t Rgb(const Colour& c)
+{
+    auto clip = [](int v) { return uint32_t(std::clamp(v >> 8, 0, 255)); };
+    const int l = 298 * (c.y - 16) + 128, u = c.cb - 128, v = c.cr - 128;
+    return clip(l + 409 * v) << 16 | clip(l - 100 * u - 208 * v) << 8 | clip(l + 516 * u);
+}
+
+// Within a few steps each way on every channel: the codec is lossy.
+inline bool Near(uint32_t a, uint32_t b)
+{
+    for (int shift : {0, 8, 16})
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 8)
+            return false;
+    return true;
+}
 
 inline MovieSpec SmallSpec(uint32_t fps = 10)
 {
