@@ -193,7 +193,7 @@ TEST_F(MovieHostTest, CaptionsComeFromTheStringTableByTheFilmsNames)
                                   "movie_captions.png");
 }
 
-TEST_F(MovieHostTest, TheFilmsSoundPlaysWithItAndStopsWithIt)
+TEST_F(MovieHostTest, TheFilmsSoundPlaysWithItStopsWithItAndLastsTheFilm)
 {
     sys::audio::SetOutputKind(sys::audio::OutputKind::Manual);
     ClearSoundDataSourceBuilders();
@@ -228,6 +228,15 @@ TEST_F(MovieHostTest, TheFilmsSoundPlaysWithItAndStopsWithIt)
     mHost->Stop();
     loudest(100);
     EXPECT_EQ(loudest(200), 0);
+
+    // Two frames (0.2 s) and 0.6 s of sound: the film lasts as long as its sound.
+    spec = SmallSpec();
+    AddTone(spec, 600);
+    ASSERT_TRUE(Play(Film(spec, SolidFrames(spec, 2))));
+    EXPECT_GT(loudest(400), 1000);
+    EXPECT_TRUE(mHost->IsPlaying());
+    loudest(300);
+    EXPECT_FALSE(mHost->IsPlaying());
     mHost.reset();
     mImpl->mManagers.mSoundManager.reset();
     ClearSoundDataSourceBuilders();
