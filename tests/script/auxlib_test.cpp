@@ -55,6 +55,35 @@ TEST_F(AuxlibTest, ArgumentMessages)
     EXPECT_EQ(mState.Run("f(1)"), "test:1: bad argument #2 to `f' (table expected, got no value)");
 }
 
+// Each argument as the checks read it: text and length, or a number (optional third).
+int CheckedArguments(lua_State* L)
+{
+    size_t n = 0;
+    const char* s = luaL_checklstring(L, 1, &n);
+    lua_Number second = luaL_checknumber(L, 2);
+    lua_Number third = luaL_optnumber(L, 3, -1);
+    lua_pushlstring(L, s, n);
+    lua_pushnumber(L, (lua_Number)n);
+    lua_pushnumber(L, second);
+    lua_pushnumber(L, third);
+    return 4;
+}
+
+TEST_F(AuxlibTest, ChecksReadStringsAndNumbersAsTheGeneralCalls)
+{
+    lua_register(mState.L, "g", CheckedArguments);
+    using Values = std::vector<std::string>;
+    EXPECT_EQ(mState.EvalAll("g('a\\0b', 2)"), (Values{std::string("a\0b", 3), "3", "2", "-1"}));
+    // A number where text is asked becomes text in place; text that reads as a number is one.
+    EXPECT_EQ(mState.EvalAll("g(12.5, ' 16 ', nil)"), (Values{"12.5", "4", "16", "-1"}));
+    EXPECT_EQ(mState.EvalAll("g('', '3', '4')"), (Values{"", "0", "3", "4"}));
+    EXPECT_EQ(mState.Run("g()"), "test:1: bad argument #1 to `g' (string expected, got no value)");
+    EXPECT_EQ(mState.Run("g('x', {})"),
+              "test:1: bad argument #2 to `g' (number expected, got table)");
+    EXPECT_EQ(mState.Run("g('x', 1, 'y')"),
+              "test:1: bad argument #3 to `g' (number expected, got string)");
+}
+
 int WideArgFunction(lua_State* L)
 {
     size_t n = 0;

@@ -29,6 +29,18 @@ void TagError(lua_State* L, int narg, int tag)
     luaL_typerror(L, narg, lua_typename(L, tag));
 }
 
+// The argument at a positive index when there is one, else null: what the checks below read
+// first, without the public calls' index lookups (every other case takes those calls).
+const TObject* Argument(lua_State* L, int narg)
+{
+    if (narg <= 0)
+    {
+        return nullptr;
+    }
+    const TObject* o = L->base + (narg - 1);
+    return o < L->top ? o : nullptr;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -172,6 +184,16 @@ void luaL_checkany(lua_State* L, int narg)
 
 const char* luaL_checklstring(lua_State* L, int narg, size_t* len)
 {
+    // A string argument, the libraries' usual case, as lua_tostring and lua_strlen give it.
+    const TObject* o = Argument(L, narg);
+    if (o != nullptr && ttisstring(o))
+    {
+        if (len)
+        {
+            *len = tsvalue(o)->len;
+        }
+        return svalue(o);
+    }
     const char* s = lua_tostring(L, narg);
     if (!s)
     {
@@ -213,6 +235,11 @@ const lua_WChar* luaL_checklwstring(lua_State* L, int narg, size_t* len)
 
 lua_Number luaL_checknumber(lua_State* L, int narg)
 {
+    const TObject* o = Argument(L, narg);
+    if (o != nullptr && ttisnumber(o))
+    {
+        return nvalue(o);
+    }
     lua_Number d = lua_tonumber(L, narg);
     if (d == 0 && !lua_isnumber(L, narg))
     {
@@ -223,6 +250,11 @@ lua_Number luaL_checknumber(lua_State* L, int narg)
 
 lua_Number luaL_optnumber(lua_State* L, int narg, lua_Number def)
 {
+    const TObject* o = Argument(L, narg);
+    if (o != nullptr && ttisnumber(o))
+    {
+        return nvalue(o);
+    }
     if (lua_isnoneornil(L, narg))
     {
         return def;
