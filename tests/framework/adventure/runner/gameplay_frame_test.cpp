@@ -57,9 +57,34 @@ struct SceneFactory : GameplayFactory
     }
 };
 
+// A minigame scene of the tests' own: it takes every press and names its cursor.
+struct StandInScene : GameplayScene
+{
+    using GameplayScene::GameplayScene;
+    bool OnMouseDown(TPoint) override
+    {
+        ++mPresses;
+        return true;
+    }
+    TString GetCursorName() const override { return "puzzle"; }
+    int mPresses = 0;
+};
+
 struct PlayGameplay : Gameplay
 {
     static TWindow* Create() { return new PlayGameplay; }
+    std::shared_ptr<GameplayScene> CreateScene(const TString& name, GameplayFactory& factory,
+                                               const TLuaTable& scene, const TLuaTable& entityInfo,
+                                               const TLuaTable* playlist,
+                                               const TLuaTable& sceneInfo,
+                                               const TString& minigame) override
+    {
+        if (minigame.Length() == 0)
+            return Gameplay::CreateScene(name, factory, scene, entityInfo, playlist, sceneInfo,
+                                         minigame);
+        return std::make_shared<StandInScene>(factory, entityInfo, name, scene, playlist,
+                                              sceneInfo);
+    }
     std::shared_ptr<GameplayFactory> CreateFactory() override
     {
         return std::make_shared<SceneFactory>();
@@ -79,7 +104,8 @@ struct PlayGameplay : Gameplay
 
 const char kLocation[] = R"(
 gameplayinstructions = {
-    conversations = {}, scenes = { 'a', 'b' },
+    conversations = {}, scenes = { 'a', 'b', 'puzzle' }, puzzle = {},
+    minigames = { puzzle = 'tiles' },
     a = {
         areas = {
             { name = 'door', image = 't/door', x = 600, y = 100, hasactiveframe = true,
@@ -135,7 +161,8 @@ gameplayinstructions = {
 
 const char kStyle[] =
     "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
-    "playlist = { location01 = { a = {}, b = {} } }, sceneinfo = {}, animatedcursorinfo = {}, "
+    "playlist = { location01 = { a = {}, b = {}, puzzle = {} } }, sceneinfo = {}, "
+    "animatedcursorinfo = {}, "
     "locationnumber = 1, timescenetransition = 100, loadingcursortimetoshow = 40, "
     "entityinfo = { areainfo = { imagemask = '_mask', timevisible = 50, timehilightfade = 50 }, "
     "layerinfo = { fadetime = 50 }, iteminfo = { imagemask = '_mask', timefound = 50, "
@@ -323,6 +350,16 @@ TEST_F(PlayTest, InputByStateAndTheLastOfOverlappingAreas)
     Frame(16);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("talk"));
     EXPECT_EQ(play->GetLastClickedArea(), play->FindArea("under"));
+
+    // A minigame scene takes the presses it is offered: no click reaches the road.
+    play->SwitchScene("puzzle");
+    Until(*play, Gameplay::kPlay);
+    Click(*play, 100, 100);
+    Frame(16);
+    EXPECT_EQ(static_cast<StandInScene*>(play->GetActiveScene())->mPresses, 1);
+    EXPECT_EQ(play->GetMissClickCount(), 0u);
+    play->SwitchScene("a");
+    Until(*play, Gameplay::kPlay);
 
     // While waiting, presses are swallowed and reach nothing.
     play->GameplayStartAnimation();
