@@ -134,7 +134,8 @@ void Gameplay::HudLeftClick()
     if (mHud == nullptr || mHud->GetShownInventory().empty())
         return;
     mHudBusy = 1;
-    mHud->ArrangeInventory(-1, true, &mCallbacks[kHudScrolled]);
+    // The left arrow brings the earlier objects in: a positive step.
+    mHud->ArrangeInventory(1, true, &mCallbacks[kHudScrolled]);
 }
 
 void Gameplay::HudRightClick()
@@ -142,7 +143,7 @@ void Gameplay::HudRightClick()
     if (mHud == nullptr || mHud->GetShownInventory().empty())
         return;
     mHudBusy = 1;
-    mHud->ArrangeInventory(1, true, &mCallbacks[kHudScrolled]);
+    mHud->ArrangeInventory(-1, true, &mCallbacks[kHudScrolled]);
 }
 
 void Gameplay::StartMinigame(uint32_t minigame)
