@@ -125,7 +125,8 @@ gameplayinstructions = {
         areas = { { name = 'back', image = 't/door', x = 20, y = 100,
                     events = { default = { eventname = 'go_a' } } },
                   { name = 'g1', groupid = 'g', events = {}, holdableinventory = { 'gem' },
-                    correctinventorytohold = { 'gem' } },
+                    correctinventorytohold = { 'gem' }, image = 't/door', x = 300, y = 100,
+                    inventoryx = 50, inventoryy = 100 },
                   { name = 'g2', groupid = 'g', events = {} },
                   { name = 'h1', groupid = 'h', events = {} } },
         items = { { name = 'gem_far', image = 't/gem', x = 400, y = 300, inventory = 'gem',
@@ -167,7 +168,8 @@ const char kStyle[] =
     "entityinfo = { areainfo = { imagemask = '_mask', timevisible = 50, timehilightfade = 50 }, "
     "layerinfo = { fadetime = 50 }, iteminfo = { imagemask = '_mask', timefound = 50, "
     "timetoinventory = 50, timefadeaway = 50 } }, "
-    "inventoryinfo = { imagemask = '_mask', timeequip = 50, timeunequip = 50, timetouse = 50, "
+    "inventoryinfo = { imagemask = '_mask', scaleequip = 1, timeequip = 50, timeunequip = 50, "
+    "timetouse = 50, "
     "timevisible = 50, timetomove = 50, barwidth = 0 }, "
     "crazyclick = { main = { image = 't/cur' } }, crazyclickcounttoactivate = 3, "
     "crazyclicktimetoremoveclick = 1000, crazyclickpathduration = 300, "
@@ -603,6 +605,37 @@ TEST_F(PlayTest, HintsSearchReachableScenesAndSwitchBeforeShowing)
     EXPECT_EQ(play->GetActiveScene()->GetName(), TString("b"));
     EXPECT_FALSE(play->IsHintRequested());
     EXPECT_EQ(play->GetHintItem(), play->FindItem("gem_far"));
+}
+
+TEST_F(PlayTest, AHeldObjectDroppedOnAnAreaThatTakesIt)
+{
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    play->SwitchScene("b");
+    Until(*play, Gameplay::kPlay);
+    play->ActivateEvent("give", true);
+    GameplayArea* holder = play->FindArea("g1");
+    holder->Activate(true, nullptr);
+    for (int f = 0; f < 8; ++f)
+        Frame(16);
+    GameplayInventory* gem = play->FindInventory("gem");
+    play->EquipInventory(gem);
+    MoveTo(340, 190);
+    for (int f = 0; f < 8; ++f)
+        Frame(16);
+    Click(*play, 340, 190);
+    Frame(16);
+    EXPECT_EQ(holder->GetHeldInventory(), gem);
+    EXPECT_EQ(play->GetHeldInventory(), nullptr);
+    EXPECT_FALSE(play->GetHud()->HasInventory("gem")) << "taken from the strip";
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+    EXPECT_EQ(play->GetLastClickedArea(), holder);
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetPendingCallbacks(), 0);
+    // Holding its correct object, the area is no longer offered to clicks.
+    Click(*play, 340, 190);
+    Frame(16);
+    EXPECT_EQ(play->GetHeldInventory(), nullptr);
 }
 
 } // namespace
