@@ -539,6 +539,12 @@ TEST_F(PlayTest, AreaGroupsTheStripButtonsAndMinigames)
     play->FindArea("g1")->HoldInventory(play->FindInventory("gem"));
     play->CheckAreaGroup("g");
     EXPECT_TRUE(play->GetHud()->HasInventory("gem"));
+    // Two quick presses on a strip with an object: busy until an end arrives.
+    Run("HudLeftClick() HudLeftClick()");
+    EXPECT_TRUE(play->IsHudBusy());
+    for (int f = 0; f < 40 && play->IsHudBusy(); ++f)
+        Frame(16);
+    EXPECT_FALSE(play->IsHudBusy());
     play->FindArea("h1")->SetFlags(GameplayArea::kCompleted);
     play->CheckAreaGroup("h");
     EXPECT_EQ(CountInLog("ERROR:Cannot find event for group 'h'"), 1);
