@@ -56,8 +56,7 @@ gRoute = nil
 -- left out.
 gPlayStart = 0
 
--- "Play": a player first (a new one when there is none), then the game. Until the locations
--- exist, the game is its ending: the credits, then back to the menu.
+-- "Play": a player first (a new one when there is none), then the game.
 function StartPlaying()
     if GetNumUsers() == 0 then
         local name = DisplayDialog { "scripts/newplayer.lua" }
@@ -82,13 +81,70 @@ function StartPlaying()
     SetState("menu", 1)
 end
 
+-- The location scripts by location byte. Until a location's own script exists the stand-in plays
+-- it; each location's script takes its place here.
+kLocationScripts = {
+    [0] = "scripts/locations/standin.lua",
+    "scripts/locations/standin.lua",
+    "scripts/locations/standin.lua",
+}
+kLocationCount = 3
+
+-- The game from where the player's record stands: the credits once every location is done, the
+-- map when the record is on it (a run closed during a journey), otherwise the record's location.
+-- Each screen leaves its outcome in gRoute: a finished location or journey goes on to the next
+-- screen, anything else (the pause dialog's "Menu") goes back to the menu.
 function PlayGame()
     gRoute = nil
     Trace("record " .. GetGameState() .. " " .. GetCurrentLocation(true))
     gPlayStart = GetTimer()
     SetState("gamemode", "adventure")
+    while true do
+        local location = GetCurrentLocation(true)
+        local route = gRoute
+        gRoute = nil
+        if location >= kLocationCount then
+            ShowCredits()
+            return
+        elseif GetGameState() == 1 and route ~= "mapdone" then
+            OpenMap()
+        else
+            OpenLocation(location)
+        end
+        if gRoute ~= "mapdone" and gRoute ~= "end" then
+            return
+        end
+    end
+end
+
+-- A location by its byte: its level and playing time for the metrics, then its script.
+function OpenLocation(location)
+    gScreen = "gameplay"
+    SetState("level", location + 1)
+    SetState("playing", 1)
+    SetState("begin-status", "location")
+    SetState("add-state", "level")
+    SetState("add-timer", "playing")
+    SetState("end-status", "")
+    Trace("location " .. location)
+    DisplayDialog { kLocationScripts[location], number = location }
+    SetState("playing", 0)
+end
+
+-- The travel map: over a location it opens itself again as the full map.
+function OpenMap()
+    gScreen = "map"
+    Trace("map")
+    DisplayDialog { "scripts/map.lua" }
+end
+
+-- The end of the game: the credits and the player's time among the scores.
+function ShowCredits()
+    gScreen = "credits"
+    SetState("gameover", 1)
     Trace("credits")
     DisplayDialog { "scripts/credits.lua" }
+    SaveHighScore()
 end
 
 -- Escape anywhere but over the question itself (the program checks the top modal's name).
@@ -105,20 +161,28 @@ function ShowPauseDialog()
     SetState("pause", 0)
     if choice == "menu" then
         gRoute = "menu"
+        -- The map over a location goes with it (no "gameplay" modal: nothing is popped).
+        DoPopModal("gameplay")
         if gScreen ~= nil then
             DoPopModal(gScreen)
         end
     end
 end
 
--- A location is done: the game ends after the last one, the map follows the others.
+-- A location is done (its runner has counted it in the record): the map follows it, or, after
+-- the last one, the credits.
 function LocationComplete()
-    Trace("complete")
-    SetState("score", math.floor((GetTimer() - gPlayStart) / 1000))
+    local location = GetCurrentLocation(true)
+    Trace("complete " .. (location - 1))
+    SetState("playing", 0)
+    -- Whole seconds: the window script has no math library, and "%d" truncates.
+    SetState("score", string.format("%d", (GetTimer() - gPlayStart) / 1000))
     SetState("breaknow", 1)
-    gRoute = "end"
-    if gScreen ~= nil then
-        DoPopModal(gScreen)
+    if location >= kLocationCount then
+        gRoute = "end"
+        DoPopModal("gameplay")
+    else
+        OpenMap()
     end
 end
 

@@ -1,6 +1,11 @@
 # File formats written the same way every time: PNG without metadata chunks at a fixed compression,
-# baseline JPEG at a fixed quality and subsampling.
+# baseline JPEG at a fixed quality and subsampling, JPEG 2000 through OpenJPEG's encoder at a fixed
+# rate, and the packed "ZXML" form of an XML text.
+import os
+import shutil
 import struct
+import subprocess
+import zlib
 
 from PIL import Image
 
@@ -13,9 +18,10 @@ PNG_CHUNKS = {b"IHDR", b"PLTE", b"tRNS", b"IDAT", b"IEND"}
 
 def _bare(image):
     # Images made from other images carry their source's info (dpi, gamma, text...), which the
-    # writers would store as chunks or markers.
+    # writers would store as chunks or markers. A palette image keeps its transparent entry.
+    transparency = image.info.get("transparency") if image.mode == "P" else None
     image = image.copy()
-    image.info = {}
+    image.info = {} if transparency is None else {"transparency": transparency}
     return image
 
 
@@ -30,7 +36,41 @@ def write_jpeg(image, path):
                                      progressive=False)
 
 
-WRITERS = {".png": write_png, ".jpg": write_jpeg}
+JP2_ENCODER = "opj_compress"
+JP2_RATE = 40
+
+
+def write_jp2(image, path):
+    """A JP2 file (the box container) from a PPM of the picture; the encoder takes the output's
+    format from its extension."""
+    encoder = shutil.which(JP2_ENCODER)
+    if encoder is None:
+        raise RuntimeError("encoder \"%s\" not found (Debian package libopenjp2-tools)" % JP2_ENCODER)
+    ppm = path + ".ppm"
+    jp2 = path + ".jp2"
+    _bare(image.convert("RGB")).save(ppm, format="PPM")
+    try:
+        done = subprocess.run([encoder, "-i", ppm, "-o", jp2, "-r", str(JP2_RATE)],
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        if done.returncode != 0 or not os.path.exists(jp2):
+            lines = done.stderr.decode("utf-8", "replace").strip().splitlines()
+            raise RuntimeError("%s failed%s" % (JP2_ENCODER, ": " + lines[-1] if lines else ""))
+        os.replace(jp2, path)
+    finally:
+        for leftover in (ppm, jp2):
+            if os.path.exists(leftover):
+                os.remove(leftover)
+
+
+WRITERS = {".png": write_png, ".jpg": write_jpeg, ".jp2": write_jp2}
+
+
+def zxml(text):
+    """The packed form of an XML text: "ZXML", the packed and the plain lengths (little-endian),
+    then the zlib stream."""
+    plain = text.encode("utf-8")
+    packed = zlib.compress(plain, 9)
+    return b"ZXML" + struct.pack("<II", len(packed), len(plain)) + packed
 
 
 def png_chunks(data):

@@ -39,6 +39,7 @@ import frontend  # noqa: E402
 import hud  # noqa: E402
 import images  # noqa: E402
 import journal  # noqa: E402
+import maps  # noqa: E402
 import movies  # noqa: E402
 import sheets  # noqa: E402
 import sounds  # noqa: E402
@@ -50,19 +51,21 @@ SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 # every output of that kind.
 SOURCES = {"sound": ("audio.py", "sounds.py"),
            "image": ("dev.py", "formats.py", "frontend.py", "hud.py", "images.py", "journal.py",
-                     "paint.py", "sheets.py", "story.py"),
-           "description": ("sheets.py", "story.py"),
+                     "maps.py", "paint.py", "sheets.py", "story.py"),
+           "description": ("formats.py", "sheets.py", "story.py"),
            # A film also follows its encoder's code (and the codec libraries: --check tells).
            "movie": ("movies.py", "audio.py", "frontend.py", "images.py", "paint.py", "sheets.py",
                      "../movie_writer.cpp", "../movieenc.cpp")}
 PACK_TOOL_PLACES = ("build/tools/tools/packbuild", "build/release/tools/packbuild",
                     "build/asan/tools/packbuild")
 MOVIE_TOOL_PLACES = tuple(place.replace("packbuild", "movieenc") for place in PACK_TOOL_PLACES)
-# Every picture recipe: the menu, buttons and cursors (images.py), the other front-end screens and
-# the scene's HUD and tutorial prompts.
+# Every picture recipe: the menu, buttons and cursors (images.py), the other front-end screens, the
+# scene's HUD and tutorial prompts, the development location, the journal, the cut-scene and the
+# travel map.
 PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES,
-                **journal.RECIPES, **story.RECIPES)
-# Every description recipe: animation XML (text) and packed animations (bytes, ".anm").
+                **journal.RECIPES, **story.RECIPES, **maps.RECIPES)
+# Every description recipe: animation XML (text, or bytes in the packed "ZXML" form) and packed
+# animations (bytes, ".anm").
 DESCRIPTIONS = dict(sheets.DESCRIPTIONS, **story.DESCRIPTIONS)
 PACKED_DESCRIPTIONS = set(story.DESCRIPTIONS)
 GITIGNORE_HEADER = ("# Made by tools/assetgen (gen.py --gitignore) and not committed: "

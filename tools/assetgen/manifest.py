@@ -259,5 +259,26 @@ MOVIES = [
           comments=(("TEXTVARNAMES", "windowtitle;"),)),
 ]
 
-ENTRIES = (SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + MOVIES
+# The travel map: the large map (the one JPEG 2000 picture), the dot (a palette PNG with a
+# transparent entry), the two legs' routes and pictures, the boat's water and reeds, the flash and
+# the boat, whose description is stored packed. The legs are the large map zoomed about the place
+# travelled to, so they are made from its seed; the routes join the places as the legs show them.
+LARGE_MAP = "map/large.jp2"
+MAP = [
+    image(LARGE_MAP, "map_large", size=(1024, 768)),
+    image("map/dot.png", "map_dot", size=(16, 16)),
+    image("map/route1.png", "map_route", size=(422, 184)),
+    image("map/route2.png", "map_route", size=(296, 184)),
+    image("map/leg1.jpg", "map_leg", size=(800, 600), centre=(520, 300),
+          seed=seed_of(LARGE_MAP)),
+    image("map/leg2.jpg", "map_leg", size=(800, 600), centre=(720, 180),
+          seed=seed_of(LARGE_MAP)),
+    image("map/fen_back.png", "fen_back", size=(800, 300)),
+    image("map/fen_front.png", "fen_front", size=(800, 200)),
+    image("map/flash.png", "map_flash", size=(800, 600)),
+    Entry("map/boat.xml", "animation_zxml", name="boat", image="boat.png", frames=2, frame=(96, 64)),
+    image("map/boat.png", "boat_sheet", frames=2, frame=(96, 64)),
+]
+
+ENTRIES = (SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + MOVIES + MAP
            + [Entry(SOUND_PACK, "pack")])

@@ -2,6 +2,8 @@
 # the element and attribute layout the engine's animated-texture loader reads.
 from PIL import Image
 
+import formats
+
 
 def layout(p):
     """The frame rectangles (x, y, w, h) of a sheet entry: `frames` frames of `frame` = (w, h) in
@@ -57,14 +59,21 @@ def path_text(p, rng):
     return "%d,%s\n" % (len(points), ",".join("%d,%d" % (x, y) for x, y in points))
 
 
+def animation_zxml(p, rng):
+    """The same description stored packed ("ZXML"), which the engine's XML reader unpacks."""
+    return formats.zxml(animation_xml(p, rng))
+
+
 def write_text(text, path):
     """Text as UTF-8; a description that is bytes already is written as it is."""
     with open(path, "wb") as out:
         out.write(text if isinstance(text, bytes) else text.encode("utf-8"))
 
 
-# Recipes that make text, not pictures: each returns a str written as UTF-8 with "\n" line ends.
+# Recipes that make descriptions, not pictures: each returns a str written as UTF-8 with "\n" line
+# ends, or the bytes of a packed form.
 DESCRIPTIONS = {
     "animation_xml": animation_xml,
     "path_text": path_text,
+    "animation_zxml": animation_zxml,
 }
