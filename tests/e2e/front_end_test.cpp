@@ -143,18 +143,21 @@ TEST_F(FrontEndTest, TheCreditsEndByThemselves)
     ExpectMatchesGolden(Shot("credits"), "front_credits.png");
 }
 
-// "Play" without a profile asks for a name, makes the profile with a new game's record, shows the
-// credits in place of the game and comes back to the menu, which greets the new player.
-TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndComesBackThroughTheCredits)
+// "Play" without a profile asks for a name, makes the profile with a new game's record and opens
+// the first location; the pause dialog's "Menu" (from the HUD's pause button) comes back to the
+// menu, which greets the new player.
+TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndTheMenuComesBackFromTheGame)
 {
-    const fs::path game = FastCredits(CopyGame("content"));
+    const fs::path game = CopyGame("content");
     int code = -1;
     EXPECT_EQ(RunTraced(game,
                         "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\n"
-                        "click 400 276\nwait 250\nshot menu\nkey 27\nwait 40\nclick 400 306\n"
-                        "wait 60\nshot after\nclose\n",
+                        "click 400 276\nwait 80\nclick 616 574\nwait 60\nclick 400 358\n"
+                        "wait 250\nshot menu\nkey 27\nwait 40\nclick 400 306\nwait 60\n"
+                        "shot after\nclose\n",
                         "start=scripts/mainmenu.lua", code),
-              (Traces{"start", "menu", "profile Ann", "record 0 0", "credits", "quitverify"}));
+              (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "pause",
+                      "quitverify"}));
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(HasShot("after")) << "the menu did not come back";
     ExpectCleanLog();

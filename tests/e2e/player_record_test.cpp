@@ -44,7 +44,7 @@ TEST_F(PlayerRecordTest, ALocationSetIsKeptAtTheCloseAndNewGameZeroesIt)
     const std::string input = "focus gained\nwait 30\nclick 400 327\nwait 40\nclick 400 286\n"
                               "wait 40\nclose\n";
     EXPECT_EQ(RunTraced(game, input, "start=scripts/mainmenu.lua", code),
-              (Traces{"start", "menu Ann", "profile Ann", "record 0 0", "credits"}));
+              (Traces{"start", "menu Ann", "profile Ann", "record 0 0", "location 0"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     EXPECT_EQ(Prefs(), profile + "  gamedata = \"\"\n  gamemode = \"1\"\n  name = \"Ann\"\n" +

@@ -1,0 +1,131 @@
+// End-to-end runs of the whole game's route on a copy of the content: a new profile plays the three
+// locations (stand-ins until their scripts exist) with the travel map between them, then the
+// credits and the menu, its metrics records written; a run closed on the map is on the map again
+// after "Play"; a lost focus on the map pauses the journey until "Resume".
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+
+namespace
+{
+using namespace e2etest;
+using Traces = std::vector<std::string>;
+
+// From the menu: "Play", the name dialog, "Ann", "OK", and the first location's start.
+constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
+                                    "wait 10\nclick 400 276\nwait 80\n";
+// The stand-in location's "Continue".
+constexpr const char* kContinue = "click 400 322\n";
+// The overlay (0.6 s), then the full map: the large map, the zoom, the layers, the crossing and
+// the layers again, about 7.6 s.
+constexpr int kJourneyWaits = 560;
+
+class GameRouteTest : public ScreenProgramTest
+{
+protected:
+    // A copy of the content whose `file` is changed by `pattern` and `replacement`.
+    static void Edit(const fs::path& file, const std::string& pattern,
+                     const std::string& replacement)
+    {
+        const std::string text = ReadFile(file);
+        WriteFile(file, std::regex_replace(text, std::regex(pattern), replacement));
+        EXPECT_NE(ReadFile(file), text) << pattern;
+    }
+
+    fs::path UserFile(const std::string& name) const
+    {
+        return mRoot / "data/Tovrix/Murkwell" / name;
+    }
+    std::string Prefs() const { return DumpPrefs(UserFile("prefs.dat")); }
+    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
+
+    static std::string Wait(int polls) { return "wait " + std::to_string(polls) + "\n"; }
+};
+
+// The profile after a run: the new game's location entry (emptied) and the player's record with its
+// location byte and game state.
+std::string AnnWith(const std::string& record)
+{
+    return std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+           "  gamemode = \"1\"\n  name = \"Ann\"\n  playerdata = hex 00 00 00 00 00 00 00 00 " +
+           record + " 00 00\n";
+}
+
+// Lightning is pushed past the shots (its first strike comes at a random time after four
+// seconds), the credits scroll six times as fast, and metrics are written.
+TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndTheMenu)
+{
+    const fs::path game = CopyGame("content");
+    Edit(game / "assets/scripts/map.lua",
+         "mintimebetweenstrikes = 4000, maxtimebetweenstrikes = 9000",
+         "mintimebetweenstrikes = 400000, maxtimebetweenstrikes = 900000");
+    Edit(game / "assets/scripts/credits.lua", "scrollspeed = (\\d+)", "scrollspeed = 6 * $1");
+    Edit(game / "assets/settings.xml", "</settings>", "<glintview>1</glintview></settings>");
+    const std::string input = std::string(kNewProfile) + kContinue + "wait 12\nshot overlay\n" +
+                              Wait(80) + "shot large1\n" + Wait(kJourneyWaits - 92) + kContinue +
+                              Wait(110) + "shot large2\n" + Wait(247) + "shot travel2\n" +
+                              Wait(kJourneyWaits - 357) + kContinue + Wait(260) + "shot menu\n" +
+                              "close\n";
+    int code = -1;
+    EXPECT_EQ(
+        RunTraced(game, input, "start=scripts/mainmenu.lua", code),
+        (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0", "map",
+                "location 1", "complete 1", "map", "location 2", "complete 2", "credits"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(Prefs(), AnnWith("03 01"));
+
+    // Early in the overlay over the first location; the large map with the first place's dot, and
+    // with both places' dots; the second crossing with its route half drawn.
+    ExpectMatchesGolden(Crop(Shot("overlay"), 0, 0, 800, 300), "map_overlay.png");
+    ExpectMatchesGolden(Crop(Shot("large1"), 150, 250, 440, 240), "map_large_one_dot.png");
+    ExpectMatchesGolden(Crop(Shot("large2"), 150, 200, 440, 240), "map_large_two_dots.png");
+    ExpectMatchesGolden(Crop(Shot("travel2"), 250, 0, 550, 520), "map_travel.png");
+    // Back on the menu after the credits.
+    ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
+
+    // Each location's status record: its level, and the time played so far (still running).
+    const std::string metrics = ReadFile(UserFile("metrics.txt"));
+    std::vector<std::string> levels;
+    // Each record: its tag and time stamp on one line, its values on the next.
+    const std::regex record("location,[^\n]*\n,(\\d+),(\\d+)\r\n");
+    for (auto it = std::sregex_iterator(metrics.begin(), metrics.end(), record);
+         it != std::sregex_iterator(); ++it)
+        levels.push_back((*it)[1].str());
+    EXPECT_EQ(levels, (std::vector<std::string>{"1", "2", "3"})) << metrics;
+}
+
+// A run closed during the journey leaves the record on the map: "Play" in the next run opens the
+// map again, where a lost focus pauses the journey for the pause dialog and "Resume" lets it end
+// in the second location.
+TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
+{
+    const fs::path game = CopyGame("content");
+    int code = -1;
+    EXPECT_EQ(
+        RunTraced(game, std::string(kNewProfile) + kContinue + Wait(200) + "close\n",
+                  "start=scripts/mainmenu.lua", code),
+        (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0", "map"}));
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Prefs(), AnnWith("01 01"));
+
+    // "Play", the map from its start, a lost focus during the crossing and a long pause; the
+    // crossing's remaining time after "Resume".
+    const std::string input = "focus gained\nwait 40\nclick 400 272\n" + Wait(300) +
+                              "focus lost\nwait 10\nfocus gained\nwait 400\nshot paused\n"
+                              "click 400 246\n" +
+                              Wait(300) + "shot after\nclose\n";
+    EXPECT_EQ(
+        RunTraced(game, input, "start=scripts/mainmenu.lua", code),
+        (Traces{"start", "menu Ann", "profile Ann", "record 1 1", "map", "pause", "location 1"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_TRUE(fs::exists(mRoot / "paused.png")) << "the pause ended the journey";
+    EXPECT_EQ(Prefs(), AnnWith("01 01"));
+}
+
+} // namespace
