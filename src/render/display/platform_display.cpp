@@ -133,7 +133,14 @@ void TPlatform::SetDisplay(int width, int height, bool fullScreen, bool force, b
     // Hold off for a second after DirectX was marked broken (the mark taken as a time in the
     // past, not the other way round).
     if (hostWindow != 0 && d.mDxBroken && GetPlatformTime() - d.mBrokenTime < kHostedHoldOffMs)
+    {
+        // The size asked for is kept for the retry, which asks again for the size it finds here:
+        // a hosted start (platform time near 0, the device checked before it exists) would
+        // otherwise lose its first request and retry at 0 x 0 for ever.
+        if (width > 0 && height > 0)
+            d.mScreenRect = TRect(0, 0, width, height);
         return;
+    }
     d.mWorkingCount = 0;
 
     if (!fullScreen && context.GetDesktopColors() != -1)
