@@ -11,6 +11,8 @@
 #include "sys/events.h"
 #include "sys/host.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -419,26 +421,34 @@ void ResetPortalBridge()
 
 bool TMsnZylomHandler::OnSetState(const char* name, const char* value)
 {
-    const TString key(name);
-    const TString text(value);
-    TPortalBridgeState& state = State();
-    if (key == "windowmessage")
+    // Every state of the game passes here: names are compared as they come, without a text made
+    // for each, and a value becomes a text only where a branch reads it.
+    auto is = [name](const char* key) { return std::strcmp(name, key) == 0; };
+    // As TString::ToInt reads a number: decimal, clamped to the int range.
+    auto number = [value]
     {
-        HandleHostCommand(text.ToInt());
+        return static_cast<int>(
+            std::clamp<long long>(std::strtoll(value, nullptr, 10), INT_MIN, INT_MAX));
+    };
+    TPortalBridgeState& state = State();
+    if (is("windowmessage"))
+    {
+        HandleHostCommand(number());
         return true;
     }
-    if (key == "loadbroadcast")
+    if (is("loadbroadcast"))
     {
         SendLoadBroadcast(100);
         return true;
     }
-    if (key == "sessionready")
+    if (is("sessionready"))
     {
         SendSessionReady();
         return true;
     }
-    if (key == "cmdline")
+    if (is("cmdline"))
     {
+        const TString text(value);
         if (state.zylomHost)
         {
             const int at = text.Find("-com_interval");
@@ -451,29 +461,29 @@ bool TMsnZylomHandler::OnSetState(const char* name, const char* value)
         }
         return false;
     }
-    if (key == "level")
-        SetLevelInfo(text.ToInt(), StoredNumber("sublevel"));
-    else if (key == "sublevel")
-        SetLevelInfo(StoredNumber("level"), text.ToInt());
-    else if (key == "pause")
-        SetGamePause(text.ToInt() != 0);
-    else if (key == "mute")
+    if (is("level"))
+        SetLevelInfo(number(), StoredNumber("sublevel"));
+    else if (is("sublevel"))
+        SetLevelInfo(StoredNumber("level"), number());
+    else if (is("pause"))
+        SetGamePause(number() != 0);
+    else if (is("mute"))
     {
-        SetGameMute(text.ToInt() != 0);
+        SetGameMute(number() != 0);
         return true;
     }
-    else if (key == "breaknow")
+    else if (is("breaknow"))
         SendGameBreak();
-    else if (key == "score")
-        SendScoreBroadcast(text.ToInt());
-    else if (key == "gamemode")
-        SendGameReady(text);
-    else if (key == "gameover")
+    else if (is("score"))
+        SendScoreBroadcast(number());
+    else if (is("gamemode"))
+        SendGameReady(TString(value));
+    else if (is("gameover"))
     {
         SendScoreSubmit(StoredNumber("score"));
         SendGameEnd();
     }
-    else if (key == "restartbutton")
+    else if (is("restartbutton"))
         SendRestart();
     return false;
 }
