@@ -163,7 +163,7 @@ TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndTheMenuComesBackFromTheGame)
     ExpectCleanLog();
     EXPECT_EQ(DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"),
               "USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n  gamemode = \"1\"\n"
-              "  name = \"Ann\"\n  playerdata = hex 00 00 00 00 00 00 00 00 00 00 00 00\n");
+              "  name = \"Ann\"\n  playerdata = hex 00 00 00 00 00 00 00 00 00 03 00 00\n");
     // The greeting's line of the menu.
     ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
 }

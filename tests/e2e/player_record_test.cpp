@@ -47,8 +47,9 @@ TEST_F(PlayerRecordTest, ALocationSetIsKeptAtTheCloseAndNewGameZeroesIt)
               (Traces{"start", "menu Ann", "profile Ann", "record 0 0", "location 0"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
+    // The first location's runner marks the record as in a location.
     EXPECT_EQ(Prefs(), profile + "  gamedata = \"\"\n  gamemode = \"1\"\n  name = \"Ann\"\n" +
-                           RecordLine(0, 0));
+                           RecordLine(0, 3));
 }
 
 } // namespace
