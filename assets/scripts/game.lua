@@ -91,9 +91,10 @@ kLocationScripts = {
 kLocationCount = 3
 
 -- The game from where the player's record stands: the credits once every location is done, the
--- map when the record is on it (a run closed during a journey), otherwise the record's location.
--- Each screen leaves its outcome in gRoute: a finished location or journey goes on to the next
--- screen, anything else (the pause dialog's "Menu") goes back to the menu.
+-- map when the record is on it (a run closed during a journey), the cut-scene after the first
+-- journey (or a run closed during it), otherwise the record's location. Each screen leaves its
+-- outcome in gRoute: a finished location, journey or cut-scene goes on to the next screen,
+-- anything else (the pause dialog's "Menu") goes back to the menu.
 function PlayGame()
     gRoute = nil
     Trace("record " .. GetGameState() .. " " .. GetCurrentLocation(true))
@@ -108,10 +109,13 @@ function PlayGame()
             return
         elseif GetGameState() == 1 and route ~= "mapdone" then
             OpenMap()
+        elseif location == 1 and route ~= "storydone" and (GetGameState() == 2 or route == "mapdone") then
+            -- The first journey's end, or a run closed during the cut-scene.
+            OpenStory()
         else
             OpenLocation(location)
         end
-        if gRoute ~= "mapdone" and gRoute ~= "end" then
+        if gRoute ~= "mapdone" and gRoute ~= "storydone" and gRoute ~= "end" then
             return
         end
     end

@@ -1,7 +1,8 @@
 // End-to-end runs of the whole game's route on a copy of the content: a new profile plays the three
-// locations (stand-ins until their scripts exist) with the travel map between them, then the
-// credits and the menu, its metrics records written; a run closed on the map is on the map again
-// after "Play"; a lost focus on the map pauses the journey until "Resume".
+// locations (stand-ins until their scripts exist) with the travel map between them and the
+// cut-scene after the first journey, then the credits and the menu, its metrics records written; a
+// run closed on the map is on the map again after "Play"; a lost focus on the map pauses the
+// journey until "Resume".
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -23,6 +24,8 @@ constexpr const char* kContinue = "click 400 322\n";
 // The overlay (0.6 s), then the full map: the large map, the zoom, the layers, the crossing and
 // the layers again, about 7.6 s.
 constexpr int kJourneyWaits = 560;
+// The cut-scene after the first journey plays its two cells to its end by itself.
+constexpr int kStoryWaits = 440;
 
 class GameRouteTest : public ScreenProgramTest
 {
@@ -66,15 +69,15 @@ TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndThe
     Edit(game / "assets/scripts/credits.lua", "scrollspeed = (\\d+)", "scrollspeed = 6 * $1");
     Edit(game / "assets/settings.xml", "</settings>", "<glintview>1</glintview></settings>");
     const std::string input = std::string(kNewProfile) + kContinue + "wait 12\nshot overlay\n" +
-                              Wait(80) + "shot large1\n" + Wait(kJourneyWaits - 92) + kContinue +
-                              Wait(110) + "shot large2\n" + Wait(247) + "shot travel2\n" +
-                              Wait(kJourneyWaits - 357) + kContinue + Wait(260) + "shot menu\n" +
-                              "close\n";
+                              Wait(80) + "shot large1\n" + Wait(kJourneyWaits - 92) +
+                              Wait(kStoryWaits) + kContinue + Wait(110) + "shot large2\n" +
+                              Wait(247) + "shot travel2\n" + Wait(kJourneyWaits - 357) + kContinue +
+                              Wait(260) + "shot menu\n" + "close\n";
     int code = -1;
-    EXPECT_EQ(
-        RunTraced(game, input, "start=scripts/mainmenu.lua", code),
-        (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0", "map",
-                "location 1", "complete 1", "map", "location 2", "complete 2", "credits"}));
+    EXPECT_EQ(RunTraced(game, input, "start=scripts/mainmenu.lua", code),
+              (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0",
+                      "map", "story", "location 1", "complete 1", "map", "location 2", "complete 2",
+                      "credits"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     // The last location's runner marked the record as in a location.
@@ -101,8 +104,8 @@ TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndThe
 }
 
 // A run closed during the journey leaves the record on the map: "Play" in the next run opens the
-// map again, where a lost focus pauses the journey for the pause dialog and "Resume" lets it end
-// in the second location.
+// map again, where a lost focus pauses the journey for the pause dialog and "Resume" lets it end,
+// the cut-scene and the second location following.
 TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
 {
     const fs::path game = CopyGame("content");
@@ -119,10 +122,10 @@ TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
     const std::string input = "focus gained\nwait 40\nclick 400 272\n" + Wait(300) +
                               "focus lost\nwait 10\nfocus gained\nwait 400\nshot paused\n"
                               "click 400 246\n" +
-                              Wait(300) + "shot after\nclose\n";
-    EXPECT_EQ(
-        RunTraced(game, input, "start=scripts/mainmenu.lua", code),
-        (Traces{"start", "menu Ann", "profile Ann", "record 1 1", "map", "pause", "location 1"}));
+                              Wait(300 + kStoryWaits) + "shot after\nclose\n";
+    EXPECT_EQ(RunTraced(game, input, "start=scripts/mainmenu.lua", code),
+              (Traces{"start", "menu Ann", "profile Ann", "record 1 1", "map", "pause", "story",
+                      "location 1"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     EXPECT_TRUE(fs::exists(mRoot / "paused.png")) << "the pause ended the journey";
