@@ -3,19 +3,13 @@
 #pragma once
 
 #include "particles/particle_renderer.h"
+#include "render/renderer/vertex_set.h"
 
 #include <cstdint>
 
-// The 32-byte pre-coloured vertex the renderer draws (vertex-set kind 2).
-struct TParticleVertex
-{
-    float x, y, z;
-    float w; // always 0.5
-    uint32_t diffuse;
-    uint32_t specular; // always opaque white
-    float u, v;
-};
-static_assert(sizeof(TParticleVertex) == 32);
+// The pre-coloured vertex the renderer draws (vertex-set kind 2); w is always 0.5 and the specular
+// colour always opaque white.
+using TParticleVertex = TColoredVertex;
 
 class T2dParticleRenderer : public TParticleRenderer
 {

@@ -17,15 +17,7 @@ constexpr uint32_t kTriangleList = 4;
 constexpr int32_t kRailBlendAlpha = 0;
 constexpr int32_t kRailCullNone = 1;
 
-// A pre-lit vertex: position, w, diffuse, specular, texture coordinates (32 bytes).
-struct TRailVertex
-{
-    float x, y, z, w;
-    uint32_t diffuse;
-    uint32_t specular;
-    float u, v;
-};
-static_assert(sizeof(TRailVertex) == 32);
+using TRailVertex = TColoredVertex;
 
 // The two triangles of a rail section, as unit corners (across, along).
 constexpr float kCorners[6][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 1}};

@@ -11,6 +11,7 @@
 #include "framework/transforms/transform_target.h"
 #include "platform/maths/random.h"
 #include "render/renderer/draw_spec.h"
+#include "render/renderer/vertex_set.h"
 
 #include <cstdint>
 #include <memory>
@@ -44,14 +45,7 @@ public:
     // The fade to black, and the sounds' fade with it.
     static constexpr uint32_t kFadeToBlackMs = 5000;
 
-    // The overlay's pre-coloured vertex.
-    struct OverlayVertex
-    {
-        float x, y, z, w;
-        uint32_t diffuse;
-        uint32_t specular;
-        float u, v;
-    };
+    using OverlayVertex = TColoredVertex;
 
     // Binds "CompletePanels", "PausePanel" and "ResumePanel" to this panel.
     IllustrationPanel();

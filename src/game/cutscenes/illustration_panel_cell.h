@@ -9,6 +9,7 @@
 #include "platform/maths/random.h"
 #include "platform/strings/tstring.h"
 #include "render/renderer/draw_spec.h"
+#include "render/renderer/vertex_set.h"
 
 #include <cstdint>
 #include <memory>
@@ -36,14 +37,7 @@ public:
         kCellHidden = 3
     };
 
-    // One pre-lit 32-byte vertex of the skip scrim.
-    struct ScrimVertex
-    {
-        float x, y, z, w;
-        uint32_t diffuse;
-        uint32_t specular;
-        float u, v;
-    };
+    using ScrimVertex = TColoredVertex;
 
     // Reads the cell's table and the shared "cellinfo"; ends hidden. A missing mandatory table is
     // a fatal report and ends loading there; the cell stays safe to use.

@@ -7,6 +7,7 @@
 #include "framework/core/frame_services.h"
 #include "framework/transforms/transform_target.h"
 #include "render/renderer/draw_spec.h"
+#include "render/renderer/vertex_set.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -99,12 +100,7 @@ private:
     }
     static void Schedule(SoundEffect* sound);
 
-    struct ScrimVertex
-    {
-        float x, y, z, rhw;
-        uint32_t diffuse, specular;
-        float u, v;
-    };
+    using ScrimVertex = TColoredVertex;
 
     uint8_t mHoverRequested = 0;
     uint8_t mGlowOn = 0;

@@ -15,6 +15,17 @@ enum : int32_t
     kVertexTransformed = 3
 };
 
+// The 32-byte vertex of the pre-lit and transformed kinds: position (screen x, y, z and reciprocal
+// w when transformed), diffuse and specular colours, texture coordinates.
+struct TColoredVertex
+{
+    float x, y, z, w;
+    uint32_t diffuse;
+    uint32_t specular;
+    float u, v;
+};
+static_assert(sizeof(TColoredVertex) == 32);
+
 struct TVertexSet
 {
     int32_t mKind = kVertexColored;
