@@ -132,4 +132,25 @@ TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
     EXPECT_EQ(Prefs(), AnnWith("01 03"));
 }
 
+// A run closed during the cut-scene leaves its game state (2) in the record: "Play" opens the
+// cut-scene again, then the location it leads to.
+TEST_F(GameRouteTest, ACutSceneClosedHalfWayIsShownAgainAfterPlay)
+{
+    const fs::path game = CopyGame("content");
+    WriteFile(game / "assets/scripts/make.lua",
+              "CreateNewUser('Ann')\nSetCurrentLocation(1)\nSaveProfile()\n");
+    int code = -1;
+    RunTraced(game, "wait 5\nclose\n", "start=scripts/make.lua", code);
+    // The development screen's "play" opens the strip as the route does.
+    EXPECT_EQ(RunTraced(game, "focus gained\nwait 30\nclick 400 300\nwait 100\nclose\n",
+                        "start=scripts/dev/story.lua", code),
+              (Traces{"start", "story"}));
+    const std::string input =
+        "focus gained\nwait 40\nclick 400 272\n" + Wait(kStoryWaits) + "close\n";
+    EXPECT_EQ(RunTraced(game, input, "start=scripts/mainmenu.lua", code),
+              (Traces{"start", "menu Ann", "profile Ann", "record 2 1", "story", "location 1"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+}
+
 } // namespace
