@@ -36,6 +36,7 @@ import audio  # noqa: E402
 import dev  # noqa: E402
 import formats  # noqa: E402
 import frontend  # noqa: E402
+import gatehouse  # noqa: E402
 import hud  # noqa: E402
 import images  # noqa: E402
 import journal  # noqa: E402
@@ -50,9 +51,9 @@ SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 # The modules whose code decides the bytes of each kind of output: a change to one of them remakes
 # every output of that kind.
 SOURCES = {"sound": ("audio.py", "sounds.py"),
-           "image": ("dev.py", "formats.py", "frontend.py", "hud.py", "images.py", "journal.py",
-                     "maps.py", "paint.py", "sheets.py", "story.py"),
-           "description": ("formats.py", "sheets.py", "story.py"),
+           "image": ("dev.py", "formats.py", "frontend.py", "gatehouse.py", "hud.py", "images.py",
+                     "journal.py", "maps.py", "paint.py", "sheets.py", "story.py"),
+           "description": ("formats.py", "gatehouse.py", "sheets.py", "story.py"),
            # A film also follows its encoder's code (and the codec libraries: --check tells).
            "movie": ("movies.py", "audio.py", "frontend.py", "images.py", "paint.py", "sheets.py",
                      "../movie_writer.cpp", "../movieenc.cpp")}
@@ -63,11 +64,13 @@ MOVIE_TOOL_PLACES = tuple(place.replace("packbuild", "movieenc") for place in PA
 # scene's HUD and tutorial prompts, the development location, the journal, the cut-scene and the
 # travel map.
 PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES,
-                **journal.RECIPES, **story.RECIPES, **maps.RECIPES)
-# Every description recipe: animation XML (text, or bytes in the packed "ZXML" form) and packed
-# animations (bytes, ".anm").
-DESCRIPTIONS = dict(sheets.DESCRIPTIONS, **story.DESCRIPTIONS)
-PACKED_DESCRIPTIONS = set(story.DESCRIPTIONS)
+                **journal.RECIPES, **story.RECIPES, **maps.RECIPES, **gatehouse.RECIPES)
+# Every description recipe: animation XML (text, or bytes in the packed "ZXML" form), packed
+# animations (bytes, ".anm") and the lantern's mesh (bytes, ".mesh").
+DESCRIPTIONS = dict(sheets.DESCRIPTIONS, **story.DESCRIPTIONS, **gatehouse.DESCRIPTIONS,
+                    **gatehouse.TEXT_DESCRIPTIONS)
+# Binary descriptions and the file extension each must carry.
+PACKED_DESCRIPTIONS = dict(dict.fromkeys(story.DESCRIPTIONS, ".anm"), **gatehouse.EXTENSIONS)
 GITIGNORE_HEADER = ("# Made by tools/assetgen (gen.py --gitignore) and not committed: "
                     "`make assets` regenerates them.\n")
 
@@ -139,8 +142,9 @@ def validate(entries):
         if kind == "image" and extension not in formats.WRITERS:
             fail(path, "no image writer for \"%s\"" % extension)
         if kind == "description" and entry.generator in PACKED_DESCRIPTIONS:
-            if extension != ".anm":
-                fail(path, "a packed description is an .anm file")
+            if extension != PACKED_DESCRIPTIONS[entry.generator]:
+                fail(path, "a packed description is an %s file"
+                     % PACKED_DESCRIPTIONS[entry.generator])
         elif kind == "description" and extension not in (".xml", ".txt"):
             fail(path, "a description is an .xml or a .txt file")
         if kind == "movie" and (extension != ".ogv" or entry.pack is not None):

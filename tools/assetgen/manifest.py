@@ -280,5 +280,73 @@ MAP = [
     image("map/boat.png", "boat_sheet", frames=2, frame=(96, 64)),
 ]
 
-ENTRIES = (SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + MOVIES + MAP
+# The Gatehouse (the first location): its scenes, the lamp-lit overlay with its grey mask, the
+# areas' sheets (a row of hilight, active and completed frames per area, one sheet per scene,
+# each frame registered at its middle), the items and the inventory objects, the conversation's
+# pictures, the locations' cursors, the hints' pulse and spotlight, the lantern of the keeper's
+# portal cursor.
+def area_sheet(sheet, names, cell, perrow):
+    """A scene's area sheet (`perrow` areas of three frames to a row of it), each area's
+    description over it and each area's hit mask (the engine reads an area's picture name as a
+    plain picture for its mask)."""
+    w, h = cell
+    size = (w * 3 * min(perrow, len(names)), h * ((len(names) + perrow - 1) // perrow))
+    entries = [Entry(sheet, "area_sheet", frame=cell, areas=names, perrow=perrow)]
+    for index, name in enumerate(names):
+        x, y = (index % perrow) * 3 * w, (index // perrow) * h
+        entries += [Entry("areas/%s.xml" % name, "centred_xml", name=name, image=sheet, frames=3,
+                          frame=cell, x=x, y=y, sheet=size),
+                    image("areas/%s.png" % name, "area_mask", frame=cell, area=name)]
+    return entries
+
+
+GATEHOUSE_OBJECTS = ("gatekey", "oilcan", "lampglass", "wick", "candle", "lens", "flint",
+                     "hearthstone")
+CURSORS = ("arrow", "grab", "hand", "look", "hint", "handopen", "handclosed", "crazy")
+
+GATEHOUSE = [
+    image("scenes/gatehouse/bg.jpg", "gatehouse_background", size=(800, 600)),
+    image("scenes/gatehouse/door.png", "gatehouse_door", size=(140, 260)),
+    image("scenes/gatehouse/lit.jpg", "gatehouse_lit", size=(800, 600)),
+    image("scenes/gatehouse/lit.mask.png", "gatehouse_lit_mask", size=(800, 600)),
+    *area_sheet("scenes/gatehouse/areas.png",
+                ("door", "doorway", "keeper", "lamp_oil", "lamp_glass", "lamp_wick"), (160, 280),
+                2),
+    image("scenes/storeroom/bg.jpg", "storeroom_background", size=(800, 600)),
+    image("scenes/storeroom/cabinet_open.png", "storeroom_cabinet_open", size=(184, 264)),
+    *area_sheet("scenes/storeroom/areas.png", ("cabinet", "back_left"), (200, 300), 1),
+    image("scenes/lockpanel/bg.jpg", "lockpanel_background", size=(800, 600)),
+    *area_sheet("scenes/lockpanel/areas.png", ("back_bottom", "lockpanel_standin"), (320, 80), 1),
+    # An item is drawn as an animated texture (a one-frame description registered at its middle)
+    # and hit through its picture read plainly.
+    *[entry for name, size, params in (
+        ("key_half1", (40, 40), dict(object="gatekey", part=1)),
+        ("key_half2", (40, 40), dict(object="gatekey", part=2)),
+        ("oilcan", (44, 44), dict(object="oilcan")),
+        ("lampglass", (40, 44), dict(object="lampglass")),
+        ("wick", (32, 40), dict(object="wick")))
+      for entry in (image("items/%s.png" % name, "item", size=size, **params),
+                    Entry("items/%s.xml" % name, "centred_xml", name=name,
+                          image="%s.png" % name, frames=1, frame=size, sheet=size))],
+    Entry("inventory/objects.png", "object_sheet", frame=(64, 48)),
+    *[Entry("inventory/%s.xml" % name, "centred_xml", name=name, image="objects.png",
+            frames=4 if name == "gatekey" else 3, frame=(64, 48), y=48 * row, sheet=(256, 384))
+      for row, name in enumerate(GATEHOUSE_OBJECTS[:4])],
+    # The objects' hit masks, read as plain pictures of the objects' names.
+    *[image("inventory/%s.png" % name, "object_mask", frame=(64, 48), object=name)
+      for name in GATEHOUSE_OBJECTS[:4]],
+    image("conversation/odo.png", "odo_portrait", size=(260, 400)),
+    image("conversation/bubble.png", "bubble", size=(360, 120)),
+    image("conversation/scrim.png", "scrim", size=(8, 8)),
+    *[image("cursor/%s.png" % kind, "cursor", size=(32, 32), kind=kind) for kind in CURSORS],
+    Entry("cursor/wait_sheet.png", "wait_sheet", frames=4, frame=(32, 32)),
+    Entry("cursor/wait.anm", "story_packed_animation", name="wait", image="wait_sheet.png",
+          frame=(32, 32), frames=4),
+    image("hud/pulse.png", "pulse", size=(64, 64)),
+    image("hint/lirae_spot.png", "lirae_spot", size=(256, 256)),
+    image("models/lantern.png", "lantern_texture", size=(64, 64)),
+    Entry("models/lantern.mesh", "lantern_mesh"),
+]
+
+ENTRIES = (SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + MOVIES + MAP + GATEHOUSE
            + [Entry(SOUND_PACK, "pack")])

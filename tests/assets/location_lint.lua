@@ -1,0 +1,338 @@
+-- A location script's content lint, run in the engine's own script engine: the window makers and
+-- MakeDialog are collectors, so the script builds plain tables; the walk below lists every name
+-- the tables refer to ("need <kind> <name>" lines, checked against the files by the caller) and
+-- every broken rule or cross-reference ("fault <text>" lines). _sources maps a script's path to
+-- its text; _location names the script to run.
+local lines = {}
+local function Need(kind, name)
+    table.insert(lines, "need " .. kind .. " " .. name)
+end
+local function Fault(text)
+    table.insert(lines, "fault " .. text)
+end
+
+function ReadFile(path)
+    local text = _sources[path]
+    if text == nil then
+        Fault("ReadFile of a script not given: " .. path)
+        return nil
+    end
+    return loadstring(text, path)()
+end
+
+kHAlignCenter = 1
+kVAlignCenter = 4
+local function Maker(kind)
+    return function(t)
+        t._kind = kind
+        return t
+    end
+end
+for _, kind in ipairs({ "Gameplay", "GameplayHud", "GameplayJournal", "GameplayDialog", "Button",
+                        "Text", "Bitmap" }) do
+    _G[kind] = Maker(kind)
+end
+function MakeDialog(t)
+    _dialog = t
+end
+
+gStyles = ReadFile("scripts/styles.lua")
+ReadFile("scripts/tutorials.lua")
+ReadFile(_location)
+
+local function Set(list)
+    local s = {}
+    for _, v in ipairs(list or {}) do
+        s[v] = true
+    end
+    return s
+end
+
+-- The gameplay window and its two children.
+local gameplay, hud, journal
+for _, child in ipairs(_dialog or {}) do
+    if child._kind == "Gameplay" then
+        gameplay = child
+    end
+end
+if gameplay == nil then
+    Fault("no Gameplay window in the dialog")
+    gameplay = {}
+end
+for i, child in ipairs(gameplay) do
+    if child._kind == "GameplayHud" then
+        hud = child
+        if journal == nil then
+            Fault("the journal comes after the HUD")
+        end
+    elseif child._kind == "GameplayJournal" then
+        journal = child
+    end
+end
+if hud == nil or journal == nil then
+    Fault("the gameplay window lacks its HUD or its journal")
+end
+
+-- Names by key, anywhere in the window tables: pictures, sounds, labels, scripts and files.
+local kImageKeys = Set({ "image", "scrim", "texture", "pulsetexture", "spriteliraehint",
+    "frameleft", "framecenter", "frameright", "fillleft", "fillcenter", "fillright", "fillempty",
+    "fillthessalor", "filllirae", "arrowimage", "leftimage" })
+local kSoundKeys = Set({ "clickmiss", "inventoryappear", "inventoryhover", "inventoryunequip",
+    "areaclick", "areahilight", "areacomplete", "crazyclick", "soundhintlirae",
+    "soundhintthessalor",
+    "soundenter", "soundexit", "soundclick", "sound" })
+local function IsLabelKey(key)
+    return key == "actualname" or key == "rightheaderstring" or key == "progressbaritemtooltip"
+        or string.find(key, "^tooltip") ~= nil
+end
+
+local function Walk(t, parent, seen)
+    if seen[t] then
+        return
+    end
+    seen[t] = true
+    for key, value in pairs(t) do
+        local k = type(key) == "string" and key or ""
+        if type(value) == "table" then
+            if k == "buttongraphics" or k == "sounds" then
+                for _, v in ipairs(value) do
+                    if type(v) == "table" then
+                        Walk(v, k, seen)
+                    else
+                        Need(k == "sounds" and "sound" or "image", v)
+                    end
+                end
+            elseif k == "font" and type(value[1]) == "string" then
+                Need("file", value[1])
+            else
+                Walk(value, k, seen)
+            end
+        elseif type(value) == "string" and value ~= "" then
+            if string.find(value, "%.lua$") or string.find(value, "%.mesh$")
+                or string.find(value, "%.txt$") or string.find(value, "%.mvec$") then
+                Need("file", value)
+            elseif kImageKeys[k] or (k == "dialog" and parent == "info") then
+                Need("image", value)
+            elseif kSoundKeys[k] and parent ~= "info" then
+                Need("sound", value)
+            elseif IsLabelKey(k) then
+                Need("label", value)
+            end
+        end
+    end
+end
+Walk(gameplay, "", {})
+for _, location in pairs(gameplay.playlist or {}) do
+    for _, music in pairs(location) do
+        for _, name in ipairs(music) do
+            Need("sound", name)
+        end
+    end
+end
+
+-- The window's rules.
+local function Positive(value, what)
+    if type(value) ~= "number" or value <= 0 then
+        Fault(what .. " is not positive")
+    end
+end
+Positive((gameplay.tooltipinventory or {}).widthperline, "tooltipinventory.widthperline")
+Positive(((hud or {}).hintinfo or {}).medallionspinduration, "hintinfo.medallionspinduration")
+local scale = (gameplay.inventoryinfo or {}).scaleequip
+if type(scale) ~= "number" or scale < 1 then
+    Fault("inventoryinfo.scaleequip is below 1")
+end
+if type(gameplay.timehintminishow) ~= "number" or gameplay.timehintminishow < 10000 then
+    Fault("timehintminishow is short")
+end
+for _, key in ipairs({ "characterinfo", "playlist", "sceneinfo", "entityinfo", "animatedcursorinfo",
+                       "inventoryinfo", "tutorials", "playlistinfo" }) do
+    if gameplay[key] == nil then
+        Fault("the gameplay window has no " .. key)
+    end
+end
+for _, entry in ipairs(gameplay.tutorials or {}) do
+    Need("label", entry.name)
+end
+local cursors = {}
+for _, c in ipairs(gameplay.cursors or {}) do
+    cursors[c.main.name] = true
+end
+for _, key in ipairs({ "cursordefault", "cursorpickup", "cursorrollover", "cursorinfo",
+                       "cursorhint",
+                       "cursorloading" }) do
+    if not cursors[gameplay[key] or ""] then
+        Fault(key .. " names no cursor")
+    end
+end
+if journal ~= nil then
+    local found = false
+    for _, child in ipairs(journal) do
+        found = found or child.name == journal.closebutton
+    end
+    if not found then
+        Fault("the journal has no close button")
+    end
+end
+
+-- The location's tables.
+local g = gameplayinstructions
+if g == nil then
+    Fault("no gameplayinstructions")
+    g = {}
+end
+Walk(g, "", {})
+
+local scenes = Set(g.scenes)
+local events, layers, areas, items, particles, sounds, groups = {}, {}, {}, {}, {}, {}, {}
+local inventory, conversations, animations = {}, g.conversations or {}, {}
+for _, e in ipairs(g.events or {}) do
+    events[e.name] = e
+end
+for _, o in ipairs(g.inventory or {}) do
+    inventory[o.name] = o
+    if o.type ~= "lirae" and o.type ~= "thessalor" then
+        Fault("inventory " .. o.name .. " has no type lirae or thessalor")
+    end
+    Need("label", o.actualname or "")
+end
+for _, a in ipairs(g.animations or {}) do
+    animations[a.name] = a
+end
+for _, s in ipairs(g.soundeffects or {}) do
+    sounds[s.name] = true
+end
+for name in pairs(scenes) do
+    local scene = g[name]
+    if scene == nil then
+        Fault("scene " .. name .. " has no table")
+        scene = {}
+    end
+    if scene.dialog ~= nil and conversations[scene.dialog] == nil then
+        Fault("scene " .. name .. " opens an unknown conversation")
+    end
+    for _, l in ipairs(scene.layers or {}) do
+        layers[l.name] = true
+    end
+    for _, i in ipairs(scene.items or {}) do
+        items[i.name] = true
+        if type(i.inventoryparts) ~= "table" then
+            Fault("item " .. i.name .. " has no inventoryparts")
+        end
+        if inventory[i.inventory or ""] == nil then
+            Fault("item " .. i.name .. " names an unknown inventory object")
+        end
+    end
+    for _, a in ipairs(scene.areas or {}) do
+        areas[a.name] = a
+        if a.groupid ~= nil then
+            groups[a.groupid] = true
+        end
+        if type(a.events) ~= "table" then
+            Fault("area " .. a.name .. " has no events")
+        end
+        if a.clickdialog ~= nil and conversations[a.clickdialog] == nil then
+            Fault("area " .. a.name .. " opens an unknown conversation")
+        end
+    end
+    for _, p in ipairs(scene.particles or {}) do
+        particles[p.name] = true
+    end
+    for _, s in ipairs(scene.sounds or {}) do
+        sounds[s.name] = true
+    end
+end
+if not scenes[g.active_scene or ""] then
+    Fault("active_scene is not a scene")
+end
+for name in pairs(g.minigames or {}) do
+    if not scenes[name] then
+        Fault("minigame scene " .. name .. " is not a scene")
+    end
+end
+for name, c in pairs(conversations) do
+    Need("label", c.text or "")
+    if c.nextconversation ~= nil and conversations[c.nextconversation] == nil then
+        Fault("conversation " .. name .. " goes on to an unknown one")
+    end
+    for _, who in ipairs(c.characterstoshow or {}) do
+        if gameplay.characterinfo[who] == nil then
+            Fault("conversation " .. name .. " shows an unknown character")
+        end
+    end
+    for _, who in ipairs(c.characterstohide or {}) do
+        if who == c.charactertospeak then
+            Fault("conversation " .. name .. " hides its own speaker")
+        end
+    end
+end
+for _, a in ipairs(g.animations or {}) do
+    if not layers[a.layer or ""] then
+        Fault("animation " .. a.name .. " moves an unknown layer")
+    end
+end
+for group, event in pairs(g.groupevents or {}) do
+    if not groups[group] or events[event] == nil then
+        Fault("group event " .. group .. " is broken")
+    end
+end
+for _, a in pairs(areas) do
+    for _, e in pairs(a.events or {}) do
+        if events[e.eventname or ""] == nil then
+            Fault("area " .. a.name .. " runs an unknown event")
+        end
+    end
+    for object in pairs(a.events or {}) do
+        if object ~= "default" and inventory[object] == nil then
+            Fault("area " .. a.name .. " takes an unknown object")
+        end
+    end
+end
+local kLists = {
+    layerstoactivate = layers, layerstodeactivate = layers, areastoactivate = areas,
+    areastodeactivate = areas, areastocomplete = areas, areastoincomplete = areas,
+    itemstoactivate = items, itemstodeactivate = items, inventorytoactivate = inventory,
+    inventorytodeactivate = inventory, inventorytomakeinvisible = inventory,
+    particlestoactivate = particles, particlestodeactivate = particles, soundstoactivate = sounds,
+    soundstodeactivate = sounds, animations = animations,
+}
+for name, e in pairs(events) do
+    for key, known in pairs(kLists) do
+        for _, v in ipairs(e[key] or {}) do
+            if not known[v] then
+                Fault("event " .. name .. " lists an unknown " .. key .. " " .. v)
+            end
+        end
+    end
+    for _, key in ipairs({ "journaltoactivate", "journaltodeactivate" }) do
+        for _, v in ipairs(e[key] or {}) do
+            Need("label", v)
+        end
+    end
+    if e.nextevent ~= nil and events[e.nextevent] == nil then
+        Fault("event " .. name .. " goes on to an unknown event")
+    end
+    if e.action ~= nil and e.action ~= "scene_complete" and not scenes[e.action] then
+        Fault("event " .. name .. " switches to an unknown scene")
+    end
+    if e.dialog ~= nil and conversations[e.dialog] == nil then
+        Fault("event " .. name .. " opens an unknown conversation")
+    end
+end
+local initial = events[g.initial_event or ""]
+if initial == nil then
+    Fault("initial_event is not an event")
+elseif initial.action ~= nil or initial.inventorytomakeinvisible ~= nil then
+    Fault("initial_event has an action or makes objects invisible")
+end
+for _, o in ipairs(g.inventory or {}) do
+    if not scenes[o.homescene or ""] then
+        Fault("inventory " .. o.name .. " has an unknown home scene")
+    end
+end
+local entry = string.format("location%02d", gameplay.locationnumber or 0)
+if (gameplay.playlist or {})[entry] == nil then
+    Fault("the playlist has no entry for the location's number")
+end
+
+_result = table.concat(lines, "\n")
