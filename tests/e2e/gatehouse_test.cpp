@@ -72,6 +72,39 @@ TEST_F(GatehouseTest, TheKeyFoundAndUsedOpensTheDoorToTheStoreroom)
     ExpectMatchesGolden(Shot("storeroom"), "gatehouse_storeroom.png");
 }
 
+// Past the door: the storeroom's two objects, the cabinet's lock opened through its stand-in
+// panel, the wick inside, back to the hall and the three objects on the lamp, which lights it.
+// The thanks, the completion and the map come with the runner's conversations and completion.
+TEST_F(GatehouseTest, TheStoreroomsObjectsLightTheLamp)
+{
+    const auto use = [](const char* strip, const char* area)
+    { return Click(strip) + "wait 5\nmove " + area + "\nwait 5\n" + Click(area) + "wait 90\n"; };
+    const std::string script =
+        "focus gained\nwait 60\n" + PastTheGreeting() + Click(kKeyHalf2) + "wait 120\n" +
+        Click(kKeyHalf1) + "wait 150\n" + use(kStripOne, kDoor) + "wait 30\n" + Click(kDoor) +
+        "wait 120\n" + Click("210 390") + "wait 120\n" + Click("470 180") + "wait 120\n" +
+        Click("640 250") + "wait 120\nshot lock\n" + Click("400 280") + "wait 150\nshot opened\n" +
+        Click("640 260") + "wait 120\nshot bare\n" + Click("30 300") + "wait 120\nshot back\n" +
+        // The strip holds the wick, the oil can and the glass; each use closes it up.
+        use(kStripOne, "330 330") + use("446 550", "330 282") + use(kStripOne, "330 246") +
+        "wait 260\nshot lit\nclose\n";
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository, script, "start=scripts/dev/gatehouse.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    // The lock panel's stand-in plate on the centre button, nothing at the miss point.
+    EXPECT_EQ(At(Shot("lock"), 400, 280), (std::vector<int>{149, 221, 254}));
+    // The cabinet stands open with the wick on its shelf; found, the shelf is bare.
+    EXPECT_EQ(At(Shot("opened"), 640, 200), (std::vector<int>{12, 22, 34}));
+    EXPECT_NE(At(Shot("opened"), 640, 260), At(Shot("bare"), 640, 260));
+    // Lit: the flame burns over the lamp and the hall is warmer than before.
+    const std::vector<int> flame = At(Shot("lit"), 330, 232);
+    ASSERT_EQ(flame.size(), 3u);
+    EXPECT_GT(flame[2], 240);
+    EXPECT_GT(At(Shot("lit"), 700, 100)[2], At(Shot("back"), 700, 100)[2] + 8);
+}
+
 TEST_F(GatehouseTest, AnItemWithoutItsPartsIsFatal)
 {
     const fs::path game = CopyGame("content");
