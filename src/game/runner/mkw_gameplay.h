@@ -1,13 +1,55 @@
-// MKWGameplay: the game's scene runner, made for the window type "Gameplay". For now it differs
-// from the framework's in the game's classes it makes: the factory of its scenes' entities, its
-// inventory objects and its events.
+// MKWGameplay: the game's scene runner, made for the window type "Gameplay". On top of the
+// framework's runner it makes the game's classes (the factory of its scenes' entities, its
+// inventory objects and its events), opens the journal from the HUD, keeps the journal goals the
+// events open, tells the two hint characters apart in found items, completed areas and tool tips,
+// plays the puzzle-complete burst, and saves what it adds with the location.
 #pragma once
 
 #include "framework/adventure/runner/gameplay.h"
+#include "framework/transforms/transform_manager.h"
+#include "framework/transforms/transform_target.h"
+#include "framework/widgets/particle_functions.h"
+#include "particles/lua_particle_system.h"
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class Godray;
+class GameplayHintMinigame;
+class GameplayJournal;
+class MKWGameplayHud;
+class TSprite;
 
 class MKWGameplay : public Gameplay
 {
 public:
+    // The game's own states, after the framework's.
+    enum : int32_t
+    {
+        kJournal = 10,
+        kThessalorMinigame = 11,
+        kLiraeMinigame = 12,
+        kThessalorHintShown = 13,
+        kLiraeHintShown = 14
+    };
+    // The bound callbacks, in the order they are filled.
+    enum : size_t
+    {
+        kJournalClosed = 0,
+        kThessalorMinigameExit,
+        kThessalorHintEarned,
+        kThessalorTokenMove,
+        kLiraeMinigameExit,
+        kLiraeHintEarned,
+        kLiraeTokenMove,
+        kCrazyClick,
+        kBoundCallbackCount
+    };
+
+    MKWGameplay();
+    ~MKWGameplay() override;
+
     static TWindow* Create();
     static TClassId GetClassId();
 
@@ -16,8 +58,139 @@ public:
     {
         return id == GetClassId() || Gameplay::IsKindOf(id);
     }
+    void PostInit(TWindowStyle& style) override;
+    void Update() override;
+    void DrawExtra() override;
+
     std::shared_ptr<GameplayInventory> CreateInventory(const TLuaTable& table,
                                                        const TLuaTable& inventoryInfo) override;
     std::shared_ptr<GameplayEvent> CreateEvent(const TLuaTable& table) override;
     std::shared_ptr<GameplayFactory> CreateFactory() override;
+    bool IsLocationDone() override { return mLocationDone; }
+
+    bool ActivateEvent(const TString& name, bool instant) override;
+    void UseInventory(GameplayInventory* inventory, GameplayArea* area) override;
+    void OnItemFound(GameplayItem* item) override;
+    void PauseGame() override;
+    void ResumeGame() override;
+    void UpdateToolTips(const TString& inventoryText, const TString& hintText,
+                        const TString& basicText, const TPoint& point, const TVec4& color) override;
+    void LoadExtraState(const uint8_t* data, size_t size) override;
+    void SaveExtraState(std::vector<uint8_t>& out) override;
+
+    // The script function "HudJournalPressed".
+    void HudJournalPressed();
+    // The burst over the place the text "(x,y,size)" names; the defaults when a piece is missing.
+    void PlayPuzzleComplete(const TString& text);
+
+    Callback* GetBoundCallback(size_t slot) { return &mBound[slot]; }
+    // Where the bound callbacks' forwarders arrive.
+    void RunBoundCallback(size_t slot);
+    bool GetLocationDone() const { return mLocationDone; }
+    const std::vector<TString>& GetJournalGoals() const { return mJournalGoals; }
+    int32_t GetLastUsedCharacter() const { return mLastUsedCharacter; }
+    bool IsJournalPressPending() const { return mJournalPressPending; }
+    GameplayJournal* GetJournal() const { return mJournal; }
+    GameplayHintMinigame* GetHintWindowThessalor() const { return mHintWindowThessalor; }
+    GameplayHintMinigame* GetHintWindowLirae() const { return mHintWindowLirae; }
+    const std::vector<std::shared_ptr<Godray>>& GetGodrays() const { return mGodrays; }
+    const std::vector<std::shared_ptr<TSprite>>& GetPulseSprites() const { return mPulseSprites; }
+    TLuaParticleSystem& GetPuzzleCompleteLirae() { return mPuzzleCompleteLirae; }
+    TLuaParticleSystem& GetPuzzleCompleteThessalor() { return mPuzzleCompleteThessalor; }
+    TM_Transform2D& GetPuzzleCompleteFader() { return mPuzzleCompleteFader; }
+    const ParticleVector& GetPuzzleCompleteLocus() const { return mPuzzleCompleteLocus; }
+    const ParticleVector& GetPuzzleCompleteSize() const { return mPuzzleCompleteSize; }
+    const ParticleVector& GetPuzzleCompleteAlpha() const { return mPuzzleCompleteAlpha; }
+    const std::shared_ptr<SoundEffect>& GetSoundItemClickLirae() const
+    {
+        return mSoundItemClickLirae;
+    }
+    const std::shared_ptr<SoundEffect>& GetSoundItemClickThessalor() const
+    {
+        return mSoundItemClickThessalor;
+    }
+    uint32_t GetHintLoopLirae() const { return mHintLoopLirae; }
+    uint32_t GetHintLoopThessalor() const { return mHintLoopThessalor; }
+
+protected:
+    // The bound callbacks' work; the hint windows' six are the hint sequence's and do nothing yet.
+    virtual void OnJournalClosed();
+    virtual void OnMinigameExit(int32_t character);
+    virtual void OnHintEarned(int32_t character);
+    virtual void OnTokenMove(int32_t character);
+    void OnPuzzleCompleteFaded();
+
+    MKWGameplayHud* GetGameHud() const;
+    // The five sound effects in their fixed order.
+    std::array<SoundEffect*, 5> SoundEffects() const;
+    // The transform owners paused and resumed with the location.
+    std::vector<TM_Transform*> PausedTransforms();
+    void BlockHud();
+
+    bool mLocationDone = false;
+    TString mTooltipHintLiraeNoValidTarget;
+    TString mTooltipHintThessalorNoValidTarget;
+    TString mTooltipMedallionLiraeNotAvailable;
+    TString mTooltipMedallionLiraeAvailable;
+    TString mTooltipMedallionThessalorNotAvailable;
+    TString mTooltipMedallionThessalorAvailable;
+    GameplayJournal* mJournal = nullptr;
+    std::vector<TString> mJournalGoals;
+    int32_t mLastUsedCharacter = 0;
+    std::shared_ptr<SoundEffect> mSoundShowHintSelect;
+    std::shared_ptr<SoundEffect> mSoundItemClickLirae;
+    std::shared_ptr<SoundEffect> mSoundItemClickThessalor;
+    std::shared_ptr<SoundEffect> mSoundHintShowLirae;
+    std::shared_ptr<SoundEffect> mSoundHintShowThessalor;
+    bool mJournalPressPending = false;
+    TLuaParticleSystem mPuzzleCompleteLirae;
+    TLuaParticleSystem mPuzzleCompleteThessalor;
+    ParticleVector mPuzzleCompleteAlpha;
+    ParticleVector mPuzzleCompleteLocus;
+    ParticleVector mPuzzleCompleteSize;
+    TVec2 mPuzzleCompleteDefaultPosition = TVec2(0, 0);
+    float mPuzzleCompleteDefaultSize = 0;
+    TDrawSpec mPuzzleCompleteFaderSpec;
+    TM_Transform2D mPuzzleCompleteFader{&mPuzzleCompleteFaderSpec};
+    int32_t mPuzzleCompleteTotal = 0;
+    int32_t mPuzzleCompleteFade = 0;
+    bool mPuzzleCompleteAwaited = false;
+    TDrawSpec mMiniHintSpec;
+    TM_Transform2D mMiniHintMover{&mMiniHintSpec};
+    uint32_t mTimeHintShowDestination = 0;
+    uint32_t mTimeHintMiniShow = 0;
+    uint32_t mHintLoopLirae = 0;
+    uint32_t mHintLoopThessalor = 0;
+    GameplayHintMinigame* mHintWindowThessalor = nullptr;
+    GameplayHintMinigame* mHintWindowLirae = nullptr;
+    int32_t mTimeHintToDestination = 0;
+    float mDistanceToInventoryArc = 0;
+    float mDistanceToItemArc = 0;
+    float mHintRotateToInventory = 0;
+    float mHintRotateToItem = 0;
+    int32_t mTimeHintToAddAppear = 0;
+    int32_t mTimeHintToAddMove = 0;
+    float mScaleHintToAdd = 0;
+    float mRotationHintToAdd = 0;
+    float mArcHintToAdd = 0;
+    int32_t mPulseDelay = 0;
+    int32_t mPulseDuration = 0;
+    float mPulseScale = 0;
+    std::vector<std::shared_ptr<TSprite>> mPulseSprites;
+    std::vector<std::shared_ptr<TM_Transform2D>> mPulseMovers;
+    int32_t mTimeHintFade = 0;
+    float mAlphaThessalorHintColor = 0;
+    TVec4 mColorThessalorHint = TVec4(0, 0, 0, 1);
+    float mAlphaLiraeHintColor = 0;
+    TVec4 mColorLiraeHint = TVec4(0, 0, 0, 1);
+    TVec4 mColorLiraeTooltip = TVec4(0, 0, 0, 1);
+    TVec4 mColorThessalorTooltip = TVec4(0, 0, 0, 1);
+    TString mParticleHintLiraeName;
+    TString mParticleHintThessalorName;
+    TString mParticleHintLiraeSecondaryName;
+    TString mParticleHintThessalorSecondaryName;
+    std::vector<std::shared_ptr<Godray>> mGodrays;
+    TDrawSpec mHintItemSpec;
+    TM_Transform2D mHintItemMover{&mHintItemSpec};
+    std::array<Callback, kBoundCallbackCount> mBound;
 };

@@ -1,0 +1,185 @@
+// The game's runner on a real location: the journal press by state, the events' journal lists,
+// the location-complete action, the burst and the game's block of the saved location.
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/screen_test_support.h"
+#include "game/runner/mkw_gameplay.h"
+#include "script/script.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+// Open state for the tests.
+struct TestGameplay : MKWGameplay
+{
+    static TWindow* Create() { return new TestGameplay; }
+    void SetState(int32_t state) { mGameplayState = state; }
+};
+
+class MKWGameplayRunnerTest : public screentest::ScreenTest
+{
+protected:
+    void SetUp() override
+    {
+        ScreenTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        mManager->RegisterWindowType("Gameplay", &TestGameplay::Create);
+        mManager->RegisterWindowType("GameplayHud", &GameplayHud::Create);
+        Image("hud/bg.png", 800, 100, 0xFF303030);
+    }
+    void TearDown() override
+    {
+        mManager->GetScript()->DoLuaString("gameplayinstructions = nil");
+        ScreenTest::TearDown();
+    }
+    TestGameplay* Open(const std::string& events)
+    {
+        mManager->GetScript()->DoLuaString(
+            ("gameplayinstructions = { conversations = {}, scenes = { 'a' }, a = {}, "
+             "events = { " +
+             events + " }, inventory = {}, initial_event = 'e0', active_scene = 'a' }")
+                .c_str());
+        mManager->GetScript()->DoLuaString(
+            "Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, "
+            "particlepuzzlecompletepositionx = 40, particlepuzzlecompletepositiony = 50, "
+            "particlepuzzlecompletesize = 6, puzzlecompletefade = 100, puzzlecompletetotal = 300, "
+            "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
+            "playlist = { location01 = { a = {} } }, sceneinfo = {}, animatedcursorinfo = {}, "
+            "locationnumber = 1, playlistinfo = {}, inventoryinfo = { barwidth = 0 }, "
+            "entityinfo = { iteminfo = {}, areainfo = {}, layerinfo = {}, textinfo = {} }, "
+            "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
+            "background = { image = 'hud/bg.png' }, foreground = { image = 'hud/bg.png' }, "
+            "progressbar = { image = 'hud/bg.png' }, inventorybounds = { w = 300, h = 80 } } }()");
+        return dynamic_cast<TestGameplay*>(mManager->GetRoot()->FindChild("gameplay", 0xFFFFFFFFu));
+    }
+};
+
+TEST_F(MKWGameplayRunnerTest, MadeForGameplayAndBoundWhileItLives)
+{
+    TestGameplay* gameplay = Open("{ name = 'e0' }");
+    ASSERT_NE(gameplay, nullptr);
+    EXPECT_STREQ(gameplay->GetClassName(), "MKWGameplay");
+    EXPECT_TRUE(gameplay->IsKindOf(Gameplay::GetClassId()));
+    EXPECT_FALSE(gameplay->IsLocationDone());
+    EXPECT_EQ(gameplay->GetJournal(), nullptr);
+    EXPECT_EQ(gameplay->GetHintWindowLirae(), nullptr);
+    TScript* script = mManager->GetScript();
+    script->DoLuaString("bound = HudJournalPressed ~= nil and 1 or 0");
+    EXPECT_EQ(script->GetGlobalNumber("bound"), 1);
+
+    // Without a journal nothing opens; a tutorial prompt only remembers the press.
+    gameplay->SetState(Gameplay::kPlay);
+    gameplay->HudJournalPressed();
+    EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kPlay);
+    gameplay->SetState(Gameplay::kWaiting);
+    gameplay->HudJournalPressed();
+    EXPECT_FALSE(gameplay->IsJournalPressPending());
+    gameplay->SetState(Gameplay::kTutorial);
+    script->DoLuaString("HudJournalPressed()");
+    EXPECT_TRUE(gameplay->IsJournalPressPending());
+    EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kTutorial);
+
+    mManager->GetRoot()->RemoveChild(gameplay);
+    delete gameplay;
+    script->DoLuaString("bound = HudJournalPressed == nil and 1 or 0");
+    EXPECT_EQ(script->GetGlobalNumber("bound"), 1);
+}
+
+TEST_F(MKWGameplayRunnerTest, EventsKeepTheJournalListsAndTheCompletion)
+{
+    TestGameplay* gameplay = Open(
+        "{ name = 'e0' }, "
+        "{ name = 'open', journaltoactivate = { 'a', 'b', 'a' } }, "
+        "{ name = 'both', journaltoactivate = { 'c' }, journaltodeactivate = { 'c', 'a', 'x' } }, "
+        "{ name = 'Big', minigame = 'Complete(1,2,3)' }, "
+        "{ name = 'done', action = 'scene_complete' }");
+    ASSERT_NE(gameplay, nullptr);
+    gameplay->ActivateEvent("open", true);
+    gameplay->ActivateEvent("both", true);
+    EXPECT_EQ(gameplay->GetJournalGoals(), (std::vector<TString>{"b", "a"}));
+    gameplay->ActivateEvent("missing", true);
+    EXPECT_EQ(gameplay->GetJournalGoals().size(), 2u);
+
+    // The search is case-sensitive: no burst, nothing awaited.
+    const int32_t waiting = gameplay->GetPendingCallbacks();
+    gameplay->ActivateEvent("Big", true);
+    EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting);
+
+    gameplay->ActivateEvent("done", true);
+    EXPECT_TRUE(gameplay->IsLocationDone());
+}
+
+TEST_F(MKWGameplayRunnerTest, ABurstWithTwoNumbersTakesTheDefaultsAndWaits)
+{
+    TestGameplay* gameplay = Open("{ name = 'e0' }");
+    ASSERT_NE(gameplay, nullptr);
+    const int32_t waiting = gameplay->GetPendingCallbacks();
+    gameplay->PlayPuzzleComplete("puzzlecomplete(10,20)");
+    EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kWaiting);
+    EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting + 1);
+    EXPECT_EQ(gameplay->GetPuzzleCompleteLocus().mValue[0], 40.0f);
+    EXPECT_EQ(gameplay->GetPuzzleCompleteLocus().mValue[1], 50.0f);
+    EXPECT_EQ(gameplay->GetPuzzleCompleteSize().mValue[0], 6.0f);
+
+    // All three, one far out of range.
+    gameplay->PlayPuzzleComplete("complete(7,,99999999999,3)");
+    EXPECT_EQ(gameplay->GetPuzzleCompleteLocus().mValue[0], 7.0f);
+    EXPECT_EQ(gameplay->GetPuzzleCompleteLocus().mValue[1], 2147483647.0f);
+    EXPECT_EQ(gameplay->GetPuzzleCompleteSize().mValue[0], 3.0f);
+
+    // The fades end after the total time and report both awaited callbacks.
+    for (int i = 0; i < 40 && gameplay->GetPendingCallbacks() > waiting; ++i)
+        Frame(16);
+    EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting);
+}
+
+TEST_F(MKWGameplayRunnerTest, TheGamesBlockSavesAndRestores)
+{
+    TestGameplay* gameplay =
+        Open("{ name = 'e0' }, { name = 'open', journaltoactivate = { 'a', 'bc' } }");
+    ASSERT_NE(gameplay, nullptr);
+    std::vector<uint8_t> out;
+    gameplay->SaveExtraState(out);
+    EXPECT_EQ(out, (std::vector<uint8_t>{0, 0}));
+
+    const std::vector<uint8_t> block = {2, 2, 1, 'a', 2, 'b', 'c'};
+    gameplay->LoadExtraState(block.data(), block.size());
+    EXPECT_EQ(gameplay->GetLastUsedCharacter(), 2);
+    out.clear();
+    gameplay->SaveExtraState(out);
+    EXPECT_EQ(out, block);
+
+    // Restoring replaces; an empty entry is one zero byte.
+    const std::vector<uint8_t> empty = {1, 1, 0};
+    gameplay->LoadExtraState(empty.data(), empty.size());
+    EXPECT_EQ(gameplay->GetJournalGoals(), (std::vector<TString>{""}));
+
+    // Blocks that do not fit restore nothing of the game's part.
+    const std::vector<std::vector<uint8_t>> bad = {
+        {}, {2}, {2, 1}, {2, 2, 1, 'a'}, {2, 1, 5, 'a', 'b'}};
+    for (const std::vector<uint8_t>& damaged : bad)
+    {
+        gameplay->LoadExtraState(block.data(), block.size());
+        gameplay->LoadExtraState(damaged.data(), damaged.size());
+        EXPECT_EQ(gameplay->GetLastUsedCharacter(), 0);
+        EXPECT_TRUE(gameplay->GetJournalGoals().empty());
+    }
+
+    // Over the format's limits: the first 255, each cut to 255 bytes.
+    std::vector<uint8_t> many = {0, 0};
+    gameplay->LoadExtraState(many.data(), many.size());
+    for (int i = 0; i < 256; ++i)
+        gameplay->ActivateEvent("open", true);
+    out.clear();
+    gameplay->SaveExtraState(out);
+    EXPECT_EQ(out[1], 255);
+    gameplay->LoadExtraState(out.data(), out.size());
+    EXPECT_EQ(gameplay->GetJournalGoals().size(), 255u);
+}
+
+} // namespace
