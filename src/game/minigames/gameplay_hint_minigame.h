@@ -21,7 +21,7 @@ public:
     // token on its way, and a miss-click penalty.
     struct HintCallbacks
     {
-        Callback* exit = nullptr;
+        Callback* leave = nullptr;
         Callback* hintEarned = nullptr;
         Callback* tokenMove = nullptr;
         Callback* crazyClick = nullptr;
