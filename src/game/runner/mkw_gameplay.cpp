@@ -159,11 +159,11 @@ void MKWGameplay::PostInit(TWindowStyle& style)
 
     Gameplay::PostInit(style);
 
-    TWindow* journal = FindChild("journal", 0);
+    TWindow* journal = FindChild("journal", 1);
     if (journal != nullptr && journal->IsKindOf(GameplayJournal::GetClassId()))
         mJournal = static_cast<GameplayJournal*>(journal);
-    mHintWindowThessalor = dynamic_cast<GameplayHintMinigame*>(FindChild("hintthessalor", 0));
-    mHintWindowLirae = dynamic_cast<GameplayHintMinigame*>(FindChild("hintlirae", 0));
+    mHintWindowThessalor = dynamic_cast<GameplayHintMinigame*>(FindChild("hintthessalor", 1));
+    mHintWindowLirae = dynamic_cast<GameplayHintMinigame*>(FindChild("hintlirae", 1));
 
     const int32_t pulses = StyleInt(style, "pulsecount");
     const TString pulseTexture = style.GetString("pulsetexture", "");

@@ -2,6 +2,8 @@
 // the location-complete action, the burst and the game's block of the saved location.
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/screen_test_support.h"
+#include "game/journal/gameplay_journal.h"
+#include "game/minigames/gameplay_hint_minigame.h"
 #include "game/runner/mkw_gameplay.h"
 #include "script/script.h"
 
@@ -20,6 +22,25 @@ struct TestGameplay : MKWGameplay
     void SetState(int32_t state) { mGameplayState = state; }
 };
 
+// Every call on either hint window, in order, as "<name>.<call>".
+std::vector<std::string> gHintCalls;
+
+struct RecordingHint : GameplayHintMinigame
+{
+    static TWindow* Create() { return new RecordingHint; }
+    void Start(uint32_t flag, GameplayScene* scene, const HintCallbacks& callbacks) override
+    {
+        GameplayHintMinigame::Start(flag, scene, callbacks);
+        Record("start");
+    }
+    void Pause() override { Record("pause"); }
+    void Resume() override { Record("resume"); }
+    void Record(const char* call)
+    {
+        gHintCalls.push_back(std::string(GetName().c_str()) + "." + call);
+    }
+};
+
 class MKWGameplayRunnerTest : public screentest::ScreenTest
 {
 protected:
@@ -30,6 +51,10 @@ protected:
             return;
         mManager->RegisterWindowType("Gameplay", &TestGameplay::Create);
         mManager->RegisterWindowType("GameplayHud", &GameplayHud::Create);
+        mManager->RegisterWindowType("GameplayJournal", &GameplayJournal::Create);
+        mManager->RegisterWindowType("GameplayHintThessalor", &RecordingHint::Create);
+        mManager->RegisterWindowType("GameplayHintLirae", &RecordingHint::Create);
+        gHintCalls.clear();
         Image("hud/bg.png", 800, 100, 0xFF303030);
     }
     void TearDown() override
@@ -37,7 +62,7 @@ protected:
         mManager->GetScript()->DoLuaString("gameplayinstructions = nil");
         ScreenTest::TearDown();
     }
-    TestGameplay* Open(const std::string& events)
+    TestGameplay* Open(const std::string& events, const std::string& children = "")
     {
         mManager->GetScript()->DoLuaString(
             ("gameplayinstructions = { conversations = {}, scenes = { 'a' }, a = {}, "
@@ -45,16 +70,18 @@ protected:
              events + " }, inventory = {}, initial_event = 'e0', active_scene = 'a' }")
                 .c_str());
         mManager->GetScript()->DoLuaString(
-            "Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, "
-            "particlepuzzlecompletepositionx = 40, particlepuzzlecompletepositiony = 50, "
-            "particlepuzzlecompletesize = 6, puzzlecompletefade = 100, puzzlecompletetotal = 300, "
-            "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
-            "playlist = { location01 = { a = {} } }, sceneinfo = {}, animatedcursorinfo = {}, "
-            "locationnumber = 1, playlistinfo = {}, inventoryinfo = { barwidth = 0 }, "
-            "entityinfo = { iteminfo = {}, areainfo = {}, layerinfo = {}, textinfo = {} }, "
-            "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
-            "background = { image = 'hud/bg.png' }, foreground = { image = 'hud/bg.png' }, "
-            "progressbar = { image = 'hud/bg.png' }, inventorybounds = { w = 300, h = 80 } } }()");
+            (std::string("Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, ") +
+             "particlepuzzlecompletepositionx = 40, particlepuzzlecompletepositiony = 50, "
+             "particlepuzzlecompletesize = 6, puzzlecompletefade = 100, puzzlecompletetotal = 300, "
+             "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
+             "playlist = { location01 = { a = {} } }, sceneinfo = {}, animatedcursorinfo = {}, "
+             "locationnumber = 1, playlistinfo = {}, inventoryinfo = { barwidth = 0 }, "
+             "entityinfo = { iteminfo = {}, areainfo = {}, layerinfo = {}, textinfo = {} }, "
+             "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
+             "background = { image = 'hud/bg.png' }, foreground = { image = 'hud/bg.png' }, "
+             "progressbar = { image = 'hud/bg.png' }, inventorybounds = { w = 300, h = 80 } }, " +
+             children + " }()")
+                .c_str());
         return dynamic_cast<TestGameplay*>(mManager->GetRoot()->FindChild("gameplay", 0xFFFFFFFFu));
     }
 };
@@ -83,6 +110,9 @@ TEST_F(MKWGameplayRunnerTest, MadeForGameplayAndBoundWhileItLives)
     script->DoLuaString("HudJournalPressed()");
     EXPECT_TRUE(gameplay->IsJournalPressPending());
     EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kTutorial);
+    // Without hint windows their calls are skipped.
+    gameplay->PauseGame();
+    gameplay->ResumeGame();
 
     mManager->GetRoot()->RemoveChild(gameplay);
     delete gameplay;
@@ -180,6 +210,60 @@ TEST_F(MKWGameplayRunnerTest, TheGamesBlockSavesAndRestores)
     EXPECT_EQ(out[1], 255);
     gameplay->LoadExtraState(out.data(), out.size());
     EXPECT_EQ(gameplay->GetJournalGoals().size(), 255u);
+}
+
+} // namespace
+
+namespace
+{
+
+const char kJournal[] =
+    "GameplayJournal{ name = 'journal', x = 100, y = 60, w = 200, h = 160, timeintro = 32, "
+    "timeoutro = 32, disabledx = 100, disabledy = 80, enabledx = 100, enabledy = 150, "
+    "textright = { text = '', x = 100, y = 40, w = 90, h = 100 }, "
+    "textrightheader = { text = '', x = 100, y = 10, w = 90, h = 20 } }, ";
+const char kHints[] = "GameplayHintThessalor{ name = 'hintthessalor' }, "
+                      "GameplayHintLirae{ name = 'hintlirae' }, ";
+
+TEST_F(MKWGameplayRunnerTest, TheJournalOpensInPlayAndClosesBackToIt)
+{
+    TestGameplay* gameplay =
+        Open("{ name = 'e0', journaltoactivate = { 'journal_key' } }", kJournal);
+    ASSERT_NE(gameplay, nullptr);
+    ASSERT_NE(gameplay->GetJournal(), nullptr);
+    gameplay->SetState(Gameplay::kPlay);
+    gameplay->ActivateEvent("e0", true);
+    gameplay->SetState(Gameplay::kPlay);
+    mManager->GetScript()->DoLuaString("HudJournalPressed()");
+    EXPECT_EQ(gameplay->GetGameplayState(), MKWGameplay::kJournal);
+    EXPECT_FALSE(gameplay->GetHud()->AreButtonsEnabled());
+    EXPECT_NE(gameplay->GetJournal()->GetState(), GameplayJournal::kClosed);
+    // A second press while it is open does nothing.
+    gameplay->HudJournalPressed();
+    EXPECT_EQ(gameplay->GetGameplayState(), MKWGameplay::kJournal);
+
+    for (int i = 0; i < 20; ++i)
+        Frame(16);
+    gameplay->GetJournal()->Close();
+    for (int i = 0; i < 20 && gameplay->GetGameplayState() == MKWGameplay::kJournal; ++i)
+        Frame(16);
+    EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_TRUE(gameplay->GetHud()->AreButtonsEnabled());
+}
+
+TEST_F(MKWGameplayRunnerTest, PauseAndResumeReachBothHintWindowsInOrder)
+{
+    TestGameplay* gameplay = Open("{ name = 'e0' }", kHints);
+    ASSERT_NE(gameplay, nullptr);
+    ASSERT_NE(gameplay->GetHintWindowThessalor(), nullptr);
+    ASSERT_NE(gameplay->GetHintWindowLirae(), nullptr);
+    gameplay->PauseGame();
+    gameplay->SetState(MKWGameplay::kLiraeMinigame);
+    gameplay->ResumeGame();
+    EXPECT_EQ(gHintCalls, (std::vector<std::string>{"hintlirae.pause", "hintthessalor.pause",
+                                                    "hintlirae.resume", "hintthessalor.resume"}));
+    // A hint minigame keeps the HUD shut.
+    EXPECT_FALSE(gameplay->GetHud()->AreButtonsEnabled());
 }
 
 } // namespace

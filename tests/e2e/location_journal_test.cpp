@@ -1,0 +1,41 @@
+// End-to-end run of the development location holding the journal: the HUD's "journal" button
+// opens the page with the start event's goal, its close button flies it out again, and the
+// location plays on until "leave" ends the program cleanly.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+
+namespace
+{
+using namespace e2etest;
+using Traces = std::vector<std::string>;
+
+class LocationJournalTest : public ScreenProgramTest
+{
+protected:
+    // The journal's part of a shot.
+    Picture Page(const char* name) const
+    {
+        return Crop(ReadPicture(mRoot / (std::string(name) + ".png")), 100, 60, 600, 440);
+    }
+};
+
+TEST_F(LocationJournalTest, TheHudsJournalButtonOpensTheJournalAndItsCloseButtonShutsIt)
+{
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository,
+                        "focus gained\nwait 40\nshot before\nclick 616 524\nwait 60\nshot open\n"
+                        "click 666 82\nwait 60\nshot closed\nclick 770 30\nwait 10\n",
+                        "start=scripts/dev/location_journal.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_NE(Page("before").mPixels, Page("open").mPixels);
+    EXPECT_EQ(Page("before").mPixels, Page("closed").mPixels);
+    ExpectMatchesGolden(Page("open"), "location_journal.png");
+}
+
+} // namespace
