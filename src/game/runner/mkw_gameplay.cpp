@@ -157,6 +157,23 @@ void MKWGameplay::PostInit(TWindowStyle& style)
     mColorLiraeHint = style.GetColor("colorliraehint", 0, 0, 0, 1);
     mColorLiraeTooltip = style.GetColor("colorliraetooltip", 0, 0, 0, 1);
 
+    // A fatal report while the location loads runs script code that may take the style with it:
+    // what is read of it after the location comes is read before.
+    const int32_t pulses = StyleInt(style, "pulsecount");
+    const TString pulseTexture = style.GetString("pulsetexture", "");
+    std::unique_ptr<TLuaTable> godray = style.GetTableOnly("godray");
+    const int32_t godrays = StyleInt(style, "godraycount");
+    const TString lirae = style.GetString("particlepuzzlecompletelirae", "");
+    const TString thessalor = style.GetString("particlepuzzlecompletethessalor", "");
+    mParticleHintLiraeName = style.GetString("particlehintlirae", "");
+    mParticleHintThessalorName = style.GetString("particlehintthessalor", "");
+    mParticleHintLiraeSecondaryName = style.GetString("particlehintliraesecondary", "");
+    mParticleHintThessalorSecondaryName = style.GetString("particlehintthessalorsecondary", "");
+    mPuzzleCompleteDefaultPosition = TVec2(StyleFloat(style, "particlepuzzlecompletepositionx"),
+                                           StyleFloat(style, "particlepuzzlecompletepositiony"));
+    mPuzzleCompleteDefaultSize = StyleFloat(style, "particlepuzzlecompletesize");
+    std::unique_ptr<TLuaTable> audio = style.GetTableOnly("audio");
+
     Gameplay::PostInit(style);
 
     TWindow* journal = FindChild("journal", 1);
@@ -165,8 +182,6 @@ void MKWGameplay::PostInit(TWindowStyle& style)
     mHintWindowThessalor = dynamic_cast<GameplayHintMinigame*>(FindChild("hintthessalor", 1));
     mHintWindowLirae = dynamic_cast<GameplayHintMinigame*>(FindChild("hintlirae", 1));
 
-    const int32_t pulses = StyleInt(style, "pulsecount");
-    const TString pulseTexture = style.GetString("pulsetexture", "");
     for (int32_t i = 0; i < pulses; ++i)
     {
         std::shared_ptr<TSprite> sprite = TSprite::Create(0);
@@ -178,10 +193,9 @@ void MKWGameplay::PostInit(TWindowStyle& style)
         mPulseMovers.push_back(mover);
     }
 
-    if (std::unique_ptr<TLuaTable> godray = style.GetTableOnly("godray"))
+    if (godray != nullptr)
     {
-        const int32_t count = StyleInt(style, "godraycount");
-        for (int32_t i = 0; i < count; ++i)
+        for (int32_t i = 0; i < godrays; ++i)
         {
             const uint32_t seed = mRandom.Next();
             auto ray = std::make_shared<Godray>(*godray, seed);
@@ -197,22 +211,11 @@ void MKWGameplay::PostInit(TWindowStyle& style)
         system->RegisterFunction("dSize", &mPuzzleCompleteSize);
         system->RegisterFunction("dLocus", &mPuzzleCompleteLocus);
     }
-    const TString lirae = style.GetString("particlepuzzlecompletelirae", "");
     if (lirae.Length() != 0)
         mPuzzleCompleteLirae.Load(lirae);
-    const TString thessalor = style.GetString("particlepuzzlecompletethessalor", "");
     if (thessalor.Length() != 0)
         mPuzzleCompleteThessalor.Load(thessalor);
 
-    mParticleHintLiraeName = style.GetString("particlehintlirae", "");
-    mParticleHintThessalorName = style.GetString("particlehintthessalor", "");
-    mParticleHintLiraeSecondaryName = style.GetString("particlehintliraesecondary", "");
-    mParticleHintThessalorSecondaryName = style.GetString("particlehintthessalorsecondary", "");
-    mPuzzleCompleteDefaultPosition = TVec2(StyleFloat(style, "particlepuzzlecompletepositionx"),
-                                           StyleFloat(style, "particlepuzzlecompletepositiony"));
-    mPuzzleCompleteDefaultSize = StyleFloat(style, "particlepuzzlecompletesize");
-
-    std::unique_ptr<TLuaTable> audio = style.GetTableOnly("audio");
     if (audio == nullptr)
         return;
     const std::pair<const char*, std::shared_ptr<SoundEffect>*> effects[] = {

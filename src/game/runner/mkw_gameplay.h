@@ -70,6 +70,7 @@ public:
 
     bool ActivateEvent(const TString& name, bool instant) override;
     void UseInventory(GameplayInventory* inventory, GameplayArea* area) override;
+    bool CompleteArea(const TString& name, bool wait) override;
     void OnItemFound(GameplayItem* item) override;
     void PauseGame() override;
     void ResumeGame() override;

@@ -12,6 +12,7 @@
 #include "framework/sound/sound_effect.h"
 #include "framework/transforms/transform_instructions.h"
 #include "game/effects/godray.h"
+#include "game/entities/mkw_gameplay_area.h"
 #include "game/entities/mkw_gameplay_event.h"
 #include "game/entities/mkw_gameplay_item.h"
 #include "game/hud/gameplay_hint.h"
@@ -142,6 +143,18 @@ void MKWGameplay::OnItemFound(GameplayItem* item)
             Restart(mSoundItemClickThessalor.get());
     }
     Gameplay::OnItemFound(item);
+}
+
+bool MKWGameplay::CompleteArea(const TString& name, bool wait)
+{
+    int32_t character = mLastUsedCharacter;
+    if (auto* area = dynamic_cast<MKWGameplayArea*>(FindArea(name)))
+    {
+        if (area->GetHeldInventory() != nullptr)
+            character = CharacterOf(area->GetHeldInventory());
+        area->SetLiraeEffects(character != 1);
+    }
+    return Gameplay::CompleteArea(name, wait);
 }
 
 // The burst.

@@ -2,6 +2,9 @@
 // the location-complete action, the burst and the game's block of the saved location.
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/screen_test_support.h"
+#include "framework/sound/sound_effect.h"
+#include "game/entities/mkw_gameplay_area.h"
+#include "game/entities/mkw_gameplay_item.h"
 #include "game/journal/gameplay_journal.h"
 #include "game/minigames/gameplay_hint_minigame.h"
 #include "game/runner/mkw_gameplay.h"
@@ -62,15 +65,18 @@ protected:
         mManager->GetScript()->DoLuaString("gameplayinstructions = nil");
         ScreenTest::TearDown();
     }
-    TestGameplay* Open(const std::string& events, const std::string& children = "")
+    // The location's instructions are left as they are when `events` is empty.
+    TestGameplay* Open(const std::string& events, const std::string& children = "",
+                       const std::string& keys = "")
     {
+        if (!events.empty())
+            mManager->GetScript()->DoLuaString(
+                ("gameplayinstructions = { conversations = {}, scenes = { 'a' }, a = {}, "
+                 "events = { " +
+                 events + " }, inventory = {}, initial_event = 'e0', active_scene = 'a' }")
+                    .c_str());
         mManager->GetScript()->DoLuaString(
-            ("gameplayinstructions = { conversations = {}, scenes = { 'a' }, a = {}, "
-             "events = { " +
-             events + " }, inventory = {}, initial_event = 'e0', active_scene = 'a' }")
-                .c_str());
-        mManager->GetScript()->DoLuaString(
-            (std::string("Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, ") +
+            (std::string("Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, ") + keys +
              "particlepuzzlecompletepositionx = 40, particlepuzzlecompletepositiony = 50, "
              "particlepuzzlecompletesize = 6, puzzlecompletefade = 100, puzzlecompletetotal = 300, "
              "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
@@ -264,6 +270,58 @@ TEST_F(MKWGameplayRunnerTest, PauseAndResumeReachBothHintWindowsInOrder)
                                                     "hintlirae.resume", "hintthessalor.resume"}));
     // A hint minigame keeps the HUD shut.
     EXPECT_FALSE(gameplay->GetHud()->AreButtonsEnabled());
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(MKWGameplayRunnerTest, FoundItemsAndCompletedAreasTakeTheirCharactersColours)
+{
+    mManager->GetScript()->DoLuaString(
+        "gameplayinstructions = { conversations = {}, scenes = { 'a' }, "
+        "a = { items = { { name = 'i1', inventory = 'key', inventoryparts = { 1 }, x = 10, y = 10 "
+        "}, "
+        "{ name = 'i2', inventory = 'oil', inventoryparts = { 1 }, x = 20, y = 10 }, "
+        "{ name = 'i3', inventory = 'rope', inventoryparts = { 1 }, x = 30, y = 10 } }, "
+        "areas = { { name = 'door', x = 100, y = 100 } } }, "
+        "events = { { name = 'e0' } }, "
+        "inventory = { { name = 'key', type = 'thessalor' }, { name = 'oil', type = 'lirae' }, "
+        "{ name = 'rope' } }, initial_event = 'e0', active_scene = 'a' }");
+    TestGameplay* gameplay = Open("", "",
+                                  "audio = { itemclicklirae = { sounds = { 'click' }, delay = 5 }, "
+                                  "itemclickthessalor = { sounds = { 'click' }, "
+                                  "initialdelay = 30, delay = 7 } }, ");
+    ASSERT_NE(gameplay, nullptr);
+    ASSERT_NE(gameplay->GetSoundItemClickLirae(), nullptr);
+    auto item = [&](const char* name)
+    { return dynamic_cast<MKWGameplayItem*>(gameplay->FindItem(name)); };
+    for (const char* name : {"i1", "i2", "i3"})
+        ASSERT_NE(item(name), nullptr) << name;
+
+    item("i1")->SetLiraeEffects(true);
+    gameplay->OnItemFound(item("i1"));
+    EXPECT_FALSE(item("i1")->HasLiraeEffects());
+    EXPECT_EQ(gameplay->GetSoundItemClickThessalor()->mPending, 37);
+    EXPECT_EQ(gameplay->GetSoundItemClickLirae()->mPending, -1);
+    gameplay->OnItemFound(item("i2"));
+    EXPECT_TRUE(item("i2")->HasLiraeEffects());
+    EXPECT_EQ(gameplay->GetSoundItemClickLirae()->mPending, 5);
+    gameplay->OnItemFound(item("i3"));
+    EXPECT_TRUE(item("i3")->HasLiraeEffects());
+
+    // An area without an object takes the character of the object used last.
+    auto* door = dynamic_cast<MKWGameplayArea*>(gameplay->FindArea("door"));
+    ASSERT_NE(door, nullptr);
+    const uint8_t thessalor[] = {1, 0};
+    gameplay->LoadExtraState(thessalor, 2);
+    gameplay->CompleteArea("door", false);
+    EXPECT_FALSE(door->HasLiraeEffects());
+    const uint8_t none[] = {0, 0};
+    gameplay->LoadExtraState(none, 2);
+    gameplay->CompleteArea("door", false);
+    EXPECT_TRUE(door->HasLiraeEffects());
 }
 
 } // namespace
