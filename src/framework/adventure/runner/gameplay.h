@@ -116,7 +116,7 @@ public:
     virtual void StartConversation(const TString& name, Callback* callback);
     virtual void BeginHintSelect();
     virtual void HintInventory(GameplayInventory* inventory, bool flag);
-    virtual void DisarmHint();
+    virtual void EndHint();
     virtual bool HasValidHintTarget();
     virtual bool FindAreaForInventory(GameplayInventory* inventory);
     virtual bool LoadLocationState();

@@ -299,7 +299,7 @@ void Gameplay::Update()
         scene->Update(elapsed, scene.get() == mActiveScene, mGameplayState == kPlay);
     UpdateToolTips(TString(), TString(), input.toolTip, input.mouse, mToolTipColor);
     if (mHintArmed != 0 && mClickPending != 0 && mGameplayState != kTutorial)
-        DisarmHint();
+        EndHint();
     for (const auto& sound :
          {mSoundItemClickHit, mSoundHintShowItem, mSoundInventoryEquip, mSoundInventoryHint})
         if (sound != nullptr)

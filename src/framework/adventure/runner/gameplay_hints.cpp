@@ -155,7 +155,7 @@ TString Gameplay::GetHintToolTipText()
     return HasValidHintTarget() ? mToolTipHintValidTarget : mToolTipHintNoValidTarget;
 }
 
-void Gameplay::DisarmHint()
+void Gameplay::EndHint()
 {
     mHintArmed = 0;
     if (mHud != nullptr)
