@@ -325,3 +325,31 @@ TEST_F(MKWGameplayRunnerTest, FoundItemsAndCompletedAreasTakeTheirCharactersColo
 }
 
 } // namespace
+
+namespace
+{
+
+// A runner closed while its burst fades, while its journal is open, or while a hint window holds
+// its notices leaves nothing behind that calls back into it.
+TEST_F(MKWGameplayRunnerTest, ClosedMidBurstWithTheJournalOpenAndHintWindowsStarted)
+{
+    TestGameplay* gameplay = Open("{ name = 'e0' }", std::string(kJournal) + kHints);
+    ASSERT_NE(gameplay, nullptr);
+    gameplay->SetState(Gameplay::kPlay);
+    gameplay->HudJournalPressed();
+    ASSERT_EQ(gameplay->GetGameplayState(), MKWGameplay::kJournal);
+    gameplay->PlayPuzzleComplete("complete(1,2,3)");
+    GameplayHintMinigame::HintCallbacks callbacks;
+    callbacks.leave = gameplay->GetBoundCallback(MKWGameplay::kThessalorMinigameExit);
+    callbacks.crazyClick = gameplay->GetBoundCallback(MKWGameplay::kCrazyClick);
+    gameplay->GetHintWindowThessalor()->Start(0, gameplay->GetActiveScene(), callbacks);
+    Frame(16);
+
+    mManager->GetRoot()->RemoveChild(gameplay);
+    delete gameplay;
+    for (int i = 0; i < 30; ++i)
+        Frame(16);
+    mManager->GetScript()->DoLuaString("HudJournalPressed = HudJournalPressed");
+}
+
+} // namespace
