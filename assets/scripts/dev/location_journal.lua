@@ -1,24 +1,22 @@
 -- The development location with the location's journal: the same location as
--- "scripts/dev/location.lua", its gameplay window holding the journal page (listed before the HUD,
--- so the HUD's "journal" button lies above it) and its start event opening the goal "journal_key".
--- Opened with "options=start=scripts/dev/location_journal.lua".
-local make = MakeDialog
+-- "scripts/dev/location.lua", its gameplay window holding the journal page as its first child
+-- (listed before the HUD, so the HUD's "journal" button lies above it) and its start event opening
+-- the goal "journal_key". The chest takes no object here: the page lists only that goal, since
+-- the location's names are not keys of the string table. Opened with "options=start=scripts/dev/location_journal.lua".
+local make = Gameplay
 
-MakeDialog = function(dialog)
-    MakeDialog = make
-    local gameplay = dialog[1]
-    for index, child in ipairs(gameplay) do
-        if child.name == "hud" then
-            table.insert(gameplay, index, ReadFile("scripts/journal.lua")())
-            break
-        end
-    end
+Gameplay = function(window)
+    Gameplay = make
+    table.insert(window, 1, ReadFile("scripts/journal.lua")())
     for _, event in ipairs(gameplayinstructions.events) do
         if event.name == gameplayinstructions.initial_event then
             event.journaltoactivate = { "journal_key" }
         end
     end
-    return make(dialog)
+    for _, area in ipairs(gameplayinstructions.dev_a.areas) do
+        area.events = area.name == "dev_chest" and {} or area.events
+    end
+    return make(window)
 end
 
-ReadFile("scripts/dev/location.lua")()
+ReadFile("scripts/dev/location.lua")
