@@ -342,7 +342,7 @@ void MKWGameplay::UpdateToolTips(const TString& inventoryText, const TString& hi
     {
         const int32_t character = hud->HitTrackers(at);
         byCharacter(character);
-        if (text == GetHintToolTipText() || text == mToolTipHintNoValidTarget)
+        if (text == mToolTipHintNoValidTarget)
             text = character == 2 ? mTooltipHintLiraeNoValidTarget
                                   : mTooltipHintThessalorNoValidTarget;
     }
