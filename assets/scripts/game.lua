@@ -84,7 +84,7 @@ end
 -- The location scripts by location byte. Until a location's own script exists the stand-in plays
 -- it; each location's script takes its place here.
 kLocationScripts = {
-    [0] = "scripts/locations/standin.lua",
+    [0] = "scripts/locations/gatehouse.lua",
     "scripts/locations/standin.lua",
     "scripts/locations/standin.lua",
 }

@@ -43,6 +43,13 @@ protected:
     {
         return mRoot / "data/Tovrix/Murkwell" / name;
     }
+    // The route's runs play every location by its stand-in, the first one too.
+    static fs::path StandInGame(const fs::path& game)
+    {
+        Edit(game / "assets/scripts/game.lua", "\\[0\\] = \"scripts/locations/gatehouse.lua\"",
+             "[0] = \"scripts/locations/standin.lua\"");
+        return game;
+    }
     std::string Prefs() const { return DumpPrefs(UserFile("prefs.dat")); }
     Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
 
@@ -62,7 +69,7 @@ std::string AnnWith(const std::string& record)
 // seconds), the credits scroll six times as fast, and metrics are written.
 TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndTheMenu)
 {
-    const fs::path game = CopyGame("content");
+    const fs::path game = StandInGame(CopyGame("content"));
     Edit(game / "assets/scripts/map.lua",
          "mintimebetweenstrikes = 4000, maxtimebetweenstrikes = 9000",
          "mintimebetweenstrikes = 400000, maxtimebetweenstrikes = 900000");
@@ -108,7 +115,7 @@ TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndThe
 // the cut-scene and the second location following.
 TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
 {
-    const fs::path game = CopyGame("content");
+    const fs::path game = StandInGame(CopyGame("content"));
     int code = -1;
     EXPECT_EQ(
         RunTraced(game, std::string(kNewProfile) + kContinue + Wait(200) + "close\n",

@@ -4,6 +4,7 @@
 // of the content end or go on as their faults allow.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -47,6 +48,24 @@ protected:
         return Click(kNowhere) + "wait 30\n" + Click(kNowhere) + "wait 30\n";
     }
 };
+
+// "Play" on the menu with a new player's name opens the first location: the Gatehouse.
+TEST_F(GatehouseTest, PlayOpensTheGatehouseForANewPlayer)
+{
+    int code = -1;
+    const Traces traces = RunTraced(mRepository,
+                                    "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
+                                    "wait 10\nclick 400 276\nwait 120\nshot play\nclose\n",
+                                    "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "profile Ann"), traces.end());
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
+    // The hall's wooden door (blue, green, red) where the stand-in shows its sky.
+    const std::vector<int> door = At(Shot("play"), 590, 300);
+    ASSERT_EQ(door.size(), 3u);
+    EXPECT_GT(door[2], door[0] + 30);
+}
 
 TEST_F(GatehouseTest, TheKeyFoundAndUsedOpensTheDoorToTheStoreroom)
 {
