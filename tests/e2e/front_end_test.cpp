@@ -165,7 +165,7 @@ TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndTheMenuComesBackFromTheGame)
               "USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n  gamemode = \"1\"\n"
               "  name = \"Ann\"\n  playerdata = hex 00 00 00 00 00 00 00 00 00 03 00 00\n");
     // The greeting's line of the menu.
-    ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
+    ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting_gatehouse.png");
 }
 
 // "Resume" closes the dialog, and so ends the game it was the first screen of.
