@@ -212,6 +212,29 @@ void GameplayInventory::RemoveTransforms(TM_Transform* target)
         manager->RemoveTransforms(target);
 }
 
+void GameplayInventory::PauseTransforms()
+{
+    StepAnimatedParts(&TransformManager::PauseTransforms);
+}
+
+void GameplayInventory::ResumeTransforms()
+{
+    StepAnimatedParts(&TransformManager::ResumeTransforms);
+}
+
+void GameplayInventory::StepAnimatedParts(void (TransformManager::*step)(TM_Transform*))
+{
+    TransformManager* manager = TransformManager::Instance();
+    if (manager == nullptr)
+        return;
+    for (TM_Transform* part :
+         {static_cast<TM_Transform*>(&mPartFadeTransform),
+          static_cast<TM_Transform*>(&mRolloverTransform),
+          static_cast<TM_Transform*>(&mHilightTransform),
+          static_cast<TM_Transform*>(&mImageTransform), static_cast<TM_Transform*>(&mBarTransform)})
+        (manager->*step)(part);
+}
+
 void GameplayInventory::OnUnequipped(void* object, TM_Transform*, uint32_t id)
 {
     auto* self = static_cast<GameplayInventory*>(object);

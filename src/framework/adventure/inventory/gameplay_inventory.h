@@ -21,6 +21,7 @@ class TAnimatedSprite;
 class TLuaParticleSystem;
 class TLuaTable;
 class TM_InstructionList;
+class TransformManager;
 class TSprite;
 struct Callback;
 
@@ -84,6 +85,10 @@ public:
     void OnPartsFaded();
     void Hilight();
 
+    // The five animated parts' transforms stop and go on where they were.
+    void PauseTransforms();
+    void ResumeTransforms();
+
     void RefreshCollisionMask();
     bool CreateCollisionMaskAndHilite();
 
@@ -142,6 +147,7 @@ protected:
     // Runs the list on the transform with `handler` (may be null) as its end handler; the id.
     uint32_t Run(TM_Transform* target, TM_InstructionList* list, Handler handler);
     static void RemoveTransforms(TM_Transform* target);
+    void StepAnimatedParts(void (TransformManager::*step)(TM_Transform*));
     // One frame of the picture drawn with its colour and alpha changed for that draw.
     void DrawFrame(int32_t frame, const TDrawSpec& parent, float shade, float alphaFactor);
     // The glow and the shadow left behind, the first two steps of the lifted looks.

@@ -91,8 +91,9 @@ Gameplay::Gameplay()
 
 Gameplay::~Gameplay()
 {
+    // The fallback: a subclass's part of the record is only reached through OnClose.
     if (mSaveOnClose != 0)
-        OnClose();
+        SaveOnClose();
     UnbindScriptFunctions();
 
     if (AudioManager* audio = AudioManager::Instance())
@@ -377,12 +378,6 @@ void Gameplay::Resume()
     ResumeGame();
 }
 
-void Gameplay::OnClose()
-{
-    // The saved-state rules write the profile's entry; until then closing only stops saving.
-    mSaveOnClose = 0;
-}
-
 bool Gameplay::RecreateTextures()
 {
     return true;
@@ -392,24 +387,8 @@ bool Gameplay::RecreateTextures()
 
 void Gameplay::DrawExtra() {}
 
-void Gameplay::StartConversation(const TString&, Callback*) {}
-
-bool Gameplay::LoadLocationState()
-{
-    return false;
-}
-
-void Gameplay::SaveLocationState(bool) {}
 void Gameplay::LoadExtraState(const uint8_t*, size_t) {}
 void Gameplay::SaveExtraState(std::vector<uint8_t>&) {}
-
-bool Gameplay::IsLocationDone()
-{
-    return false;
-}
-
-void Gameplay::PauseGame() {}
-void Gameplay::ResumeGame() {}
 
 void Gameplay::AddPlayTime(uint32_t ms)
 {
@@ -435,4 +414,3 @@ void Gameplay::UpdateToolTips(const TString&, const TString&, const TString&, co
 {
 }
 
-void Gameplay::EndConversation(uint32_t) {}

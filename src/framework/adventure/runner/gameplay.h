@@ -250,6 +250,15 @@ public:
     const std::vector<uint8_t>& GetStateBytes() const { return mStateBytes; }
     ModelPortalController* GetModelPortals() const { return mModelPortals.get(); }
 
+    // The end of the location and its record in the player's profile.
+    // Scores the player's time, forgets the saved location and hands over to the game's script.
+    void CompleteLocation();
+    // The player record saved and, unless the location is complete, the location's record
+    // stored as the profile's "gamedata".
+    void SaveOnClose();
+    bool IsPaused() const { return mPaused != 0; }
+    bool IsLocationComplete() const { return mLocationComplete != 0; }
+
 protected:
     // The completion callbacks' targets, by slot; the forwarders pass the call's id.
     void RunCallback(size_t slot, uint32_t argument);
@@ -395,6 +404,20 @@ protected:
     int32_t mPlaylistDialogFadeTime = 0;
     float mPlaylistDialogVolume = 0;
     std::array<Callback, kCallbackCount> mCallbacks;
+
+    // The location's record, field by field; false (logged once) when a list or name is too long
+    // for its one-byte field.
+    bool BuildLocationRecord(std::vector<uint8_t>& out);
+    // Checks a stored record against this location's lists before anything changes; the
+    // offset of the game's part, or 0 for a record that is not this location's.
+    size_t CheckLocationRecord(const std::vector<uint8_t>& record) const;
+    void RestoreLocationRecord(const std::vector<uint8_t>& record, size_t extraAt);
+    // Only the shown scene stays; what pointed into the others is let go first.
+    void DropInactiveScenes();
+    bool mRecordTooLongReported = false;
+    // Set by the first frame's load: before it a record would hold a location that never began,
+    // and storing it would overwrite the player's saved one.
+    bool mLocationEntered = false;
 
 private:
     // Each global is cleared only while it still calls this window.

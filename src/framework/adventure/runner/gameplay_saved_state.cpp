@@ -1,0 +1,289 @@
+// The location's record: built at every calm point, stored in the player's profile as "gamedata"
+// when the window closes, and read back on the location's first frame. Numbers are stored most
+// significant byte first; counts, indices and lengths take one byte, indices + 1 with 0 for none.
+#include "framework/adventure/runner/gameplay.h"
+
+#include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_sound.h"
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/player_data.h"
+#include "framework/adventure/scene/gameplay_animation.h"
+#include "framework/adventure/scene/gameplay_event.h"
+#include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/core/frame_services.h"
+#include "framework/core/settings.h"
+#include "framework/sound/sound_effect.h"
+#include "platform/log.h"
+
+#include <algorithm>
+
+namespace
+{
+
+const char kSource[] = "gameplay";
+const char kRecordKey[] = "gamedata";
+// Play time and the three indices.
+constexpr size_t kRecordHead = 7;
+constexpr size_t kMaxByteField = 255;
+
+template <class List, class Entry> uint8_t IndexPlusOne(const List& list, const Entry* entry)
+{
+    for (size_t i = 0; i < list.size(); ++i)
+        if (&*list[i] == entry)
+            return static_cast<uint8_t>(i + 1);
+    return 0;
+}
+
+void PutPlayTime(uint8_t* at, uint32_t ms)
+{
+    at[0] = static_cast<uint8_t>(ms >> 24);
+    at[1] = static_cast<uint8_t>(ms >> 16);
+    at[2] = static_cast<uint8_t>(ms >> 8);
+    at[3] = static_cast<uint8_t>(ms);
+}
+
+// Every held name an area's record carries belongs to an object of the location.
+template <class Known>
+bool HeldNamesKnown(const GameplayScene& scene, const uint8_t* data, size_t size, Known known)
+{
+    size_t at = 2 + static_cast<size_t>(data[1]);
+    for (const auto& sound : scene.GetSounds())
+        at += sound->MeasureState(data + at, size - at);
+    for (const auto& entity : scene.GetEntities())
+    {
+        const size_t length = entity->MeasureState(data + at, size - at);
+        if (const auto* area = dynamic_cast<const GameplayArea*>(entity.get()))
+        {
+            // The name's length byte ends the area's fixed part.
+            const size_t fixed =
+                area->GetStateSize() - static_cast<size_t>(area->GetHeldInventoryName().Length());
+            const size_t nameLength = data[at + fixed - 1];
+            if (nameLength > 0 && !known(TString(reinterpret_cast<const char*>(data + at + fixed),
+                                                 static_cast<unsigned>(nameLength))))
+                return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+} // namespace
+
+bool Gameplay::BuildLocationRecord(std::vector<uint8_t>& out)
+{
+    const size_t areas = mActiveScene != nullptr ? mActiveScene->GetAreas().size() : 0;
+    if (mScenes.size() > kMaxByteField || mEvents.size() > kMaxByteField || areas > kMaxByteField ||
+        mAnimationIds.size() > kMaxByteField ||
+        static_cast<size_t>(mPendingConversation.Length()) > kMaxByteField)
+    {
+        if (!mRecordTooLongReported)
+            Log("Gameplay: the location has more than 255 scenes, events, areas or started "
+                "animations, or a longer conversation name; its state is not stored");
+        mRecordTooLongReported = true;
+        return false;
+    }
+    out.assign(kRecordHead, 0);
+    PutPlayTime(out.data(), mPlayTime);
+    const uint8_t active = IndexPlusOne(mScenes, mActiveScene);
+    out[4] = active > 0 ? static_cast<uint8_t>(active - 1) : 0;
+    // The pending event by name: a game's event object may stand for a listed one.
+    out[5] = mNextEvent != nullptr ? IndexPlusOne(mEvents, FindEvent(mNextEvent->GetName())) : 0;
+    out[6] = mActiveScene != nullptr ? IndexPlusOne(mActiveScene->GetAreas(), mLastClickedArea) : 0;
+    if (mHud != nullptr)
+        mHud->SaveState(out);
+    for (const std::shared_ptr<GameplayInventory>& object : mInventory)
+        object->SaveState(out);
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        scene->SaveState(out);
+    out.push_back(static_cast<uint8_t>(mAnimationIds.size()));
+    out.insert(out.end(), mAnimationIds.begin(), mAnimationIds.end());
+    out.push_back(static_cast<uint8_t>(mPendingConversation.Length()));
+    out.insert(out.end(), mPendingConversation.c_str(),
+               mPendingConversation.c_str() + mPendingConversation.Length());
+    SaveExtraState(out);
+    return true;
+}
+
+void Gameplay::SaveLocationState(bool refreshOnly)
+{
+    if (mBlockingAnimation != 0)
+        return;
+    if (refreshOnly && !mStateBytes.empty())
+    {
+        PutPlayTime(mStateBytes.data(), mPlayTime);
+        return;
+    }
+    std::vector<uint8_t> record;
+    if (!BuildLocationRecord(record))
+        record.clear();
+    mStateBytes.swap(record);
+}
+
+size_t Gameplay::CheckLocationRecord(const std::vector<uint8_t>& record) const
+{
+    const uint8_t* data = record.data();
+    const size_t size = record.size();
+    if (size < kRecordHead)
+        return 0;
+    const size_t active = data[4];
+    if (mScenes.empty() ? active != 0 : active >= mScenes.size())
+        return 0;
+    if (data[5] > mEvents.size())
+        return 0;
+    if (data[6] > (mScenes.empty() ? 0 : mScenes[active]->GetAreas().size()))
+        return 0;
+    size_t at = kRecordHead;
+    const auto take = [&](size_t length)
+    {
+        if (length > size - at)
+            return false;
+        at += length;
+        return true;
+    };
+    if (mHud != nullptr && !take(mHud->GetSavedStateSize()))
+        return 0;
+    if (!take(GameplayInventory::kSavedStateSize * mInventory.size()))
+        return 0;
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+    {
+        const size_t length = scene->MeasureState(data + at, size - at);
+        if (length == 0 ||
+            !HeldNamesKnown(*scene, data + at, length,
+                            [this](const TString& name) { return FindInventory(name) != nullptr; }))
+            return 0;
+        at += length;
+    }
+    if (!take(1))
+        return 0;
+    const size_t started = data[at - 1];
+    for (size_t i = 0; i < started; ++i)
+        if (at + i >= size || data[at + i] >= mAnimations.size())
+            return 0;
+    if (!take(started) || !take(1) || !take(data[at - 1]))
+        return 0;
+    return at;
+}
+
+void Gameplay::RestoreLocationRecord(const std::vector<uint8_t>& record, size_t extraAt)
+{
+    const uint8_t* data = record.data();
+    mPlayTime = (static_cast<uint32_t>(data[0]) << 24) | (static_cast<uint32_t>(data[1]) << 16) |
+                (static_cast<uint32_t>(data[2]) << 8) | data[3];
+    const size_t activeIndex = data[4];
+    const size_t eventIndex = data[5];
+    const size_t areaIndex = data[6];
+    size_t at = kRecordHead;
+
+    if (mHud != nullptr)
+    {
+        mHud->LoadState(data + at, record.size() - at);
+        at += mHud->GetSavedStateSize();
+    }
+    for (const std::shared_ptr<GameplayInventory>& object : mInventory)
+    {
+        object->RestoreState(data + at, GameplayInventory::kSavedStateSize);
+        at += GameplayInventory::kSavedStateSize;
+        const uint8_t flags = object->GetFlags();
+        if ((flags & GameplayInventory::kShown) == 0)
+            continue;
+        if ((flags & GameplayInventory::kInScene) == 0)
+        {
+            if (mHud != nullptr)
+                mHud->GetPendingInventory().push_back(object.get());
+        }
+        else if (GameplayScene* home = FindScene(object->GetHomeScene()))
+        {
+            home->AddInventory(object.get(), false, object->GetHomePosition(), nullptr);
+        }
+        else
+        {
+            ReportError("Cannot add GameplayInventory to GameplayScene.", kSource, __LINE__, false);
+        }
+        if ((flags & GameplayInventory::kHeld) != 0)
+        {
+            mHeldInventory = object.get();
+            object->Equip();
+            if (mHud != nullptr)
+                mHud->SetButtonsEnabled(false);
+            if (mSoundInventoryEquip != nullptr)
+                mSoundInventoryEquip->mPending =
+                    mSoundInventoryEquip->mDelay + mSoundInventoryEquip->mInitialDelay;
+        }
+    }
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+    {
+        const size_t length = scene->MeasureState(data + at, record.size() - at);
+        scene->LoadState(data + at, length);
+        at += length;
+        for (GameplayArea* area : scene->GetAreas())
+            if (area->GetHeldInventoryName().Length() > 0)
+                if (GameplayInventory* held = FindInventory(area->GetHeldInventoryName()))
+                    area->HoldInventory(held);
+    }
+    if (!mScenes.empty())
+        mActiveScene = mScenes[activeIndex].get();
+    const size_t started = data[at];
+    for (size_t i = 0; i < started; ++i)
+        StartEventAnimation(mAnimations[data[at + 1 + i]]->GetName(), false);
+    at += 1 + started;
+    const size_t length = data[at];
+    mPendingConversation = TString();
+    for (size_t i = 0; i < length; ++i)
+        mPendingConversation += static_cast<char>(data[at + 1 + i]);
+    LoadExtraState(data + extraAt, record.size() - extraAt);
+    if (mHud != nullptr)
+        mHud->MergePendingInventory(false, nullptr);
+    mNextEvent = eventIndex > 0 ? mEvents[eventIndex - 1].get() : nullptr;
+    mLastClickedArea = areaIndex > 0 && mActiveScene != nullptr
+                           ? mActiveScene->GetAreas()[areaIndex - 1]
+                           : nullptr;
+}
+
+bool Gameplay::LoadLocationState()
+{
+    mLocationEntered = true;
+    Settings* settings = Settings::Instance();
+    if (settings == nullptr || !settings->HasPlayerData(kRecordKey))
+        return false;
+    const int needed = settings->GetPlayerData(kRecordKey, nullptr, 0);
+    if (needed <= 0)
+        return false;
+    std::vector<uint8_t> record(static_cast<size_t>(needed));
+    if (settings->GetPlayerData(kRecordKey, record.data(), needed) != 0)
+        return false;
+    const size_t extraAt = CheckLocationRecord(record);
+    if (extraAt == 0)
+    {
+        Log("Gameplay: the saved state of %zu bytes does not fit this location; it starts fresh",
+            record.size());
+        return false;
+    }
+    RestoreLocationRecord(record, extraAt);
+    SaveLocationState(true);
+    return true;
+}
+
+void Gameplay::SaveOnClose()
+{
+    PlayerData* player = PlayerData::Instance();
+    if (player != nullptr)
+        player->SaveProfile();
+    if (mLocationComplete != 0 || !mLocationEntered)
+        return;
+    SaveLocationState(true);
+    Settings* settings = Settings::Instance();
+    if (settings != nullptr && settings->GetNumUsers() > 0 && !mStateBytes.empty())
+        settings->SetPlayerData(kRecordKey, mStateBytes.data(),
+                                static_cast<int>(mStateBytes.size()));
+    // Stored by the next save of the player record.
+    if (player != nullptr)
+        player->SetGameState(PlayerData::kInLocation);
+}
+
+void Gameplay::OnClose()
+{
+    SaveOnClose();
+    DropInactiveScenes();
+    mSaveOnClose = 0;
+}

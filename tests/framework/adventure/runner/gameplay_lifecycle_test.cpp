@@ -1,0 +1,462 @@
+// A location held still and let go, conversations taking the screen and giving it back, and the
+// location's record over a scratch profile: its bytes, the refresh rule, a location closed and
+// opened again in a later window, damaged records refused whole, and the end of a location.
+#include "framework/adventure/runner/gameplay.h"
+
+#include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_layer.h"
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/player_data.h"
+#include "framework/adventure/scene/gameplay_event.h"
+#include "framework/adventure/scene/gameplay_factory.h"
+#include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/screen_test_support.h"
+#include "script/lua_object_wrapper.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+struct SceneFactory : GameplayFactory
+{
+    std::vector<std::shared_ptr<GameplayEntity>> CreateEntities(const TLuaTable& scene,
+                                                                const TLuaTable& info) override
+    {
+        std::vector<std::shared_ptr<GameplayEntity>> made;
+        std::unique_ptr<TLuaTable> layerInfo(info.GetTable("layerinfo"));
+        for (const char* kind : {"areas", "layers"})
+        {
+            std::unique_ptr<TLuaTable> list(scene.GetTable(kind));
+            TLuaObjectWrapper* key = nullptr;
+            while (list != nullptr)
+            {
+                std::unique_ptr<TLuaTable> entry(list->Next(&key));
+                if (entry == nullptr)
+                    break;
+                if (kind[0] == 'a')
+                    made.push_back(std::make_shared<GameplayArea>(*entry, *entry));
+                else
+                    made.push_back(std::make_shared<GameplayLayer>(*entry, *layerInfo));
+            }
+        }
+        return made;
+    }
+};
+
+// Reaches the fields a record carries and appends a game part of its own.
+struct SavedGameplay : Gameplay
+{
+    static TWindow* Create() { return new SavedGameplay; }
+    std::shared_ptr<GameplayFactory> CreateFactory() override
+    {
+        return std::make_shared<SceneFactory>();
+    }
+    void SaveExtraState(std::vector<uint8_t>& out) override
+    {
+        out.insert(out.end(), mExtra.begin(), mExtra.end());
+    }
+    void LoadExtraState(const uint8_t* data, size_t size) override
+    {
+        mLoadedExtra.assign(data, data + size);
+    }
+    void Set(uint32_t playTime, const char* event, GameplayArea* area, const char* conversation)
+    {
+        mPlayTime = playTime;
+        mNextEvent = event != nullptr ? FindEvent(event) : nullptr;
+        mLastClickedArea = area;
+        mPendingConversation = conversation;
+    }
+    void Show(const char* scene) { mActiveScene = FindScene(scene); }
+    void Hold(GameplayInventory* object) { mHeldInventory = object; }
+    void Block(bool on) { mBlockingAnimation = on ? 1 : 0; }
+    // The tests' conversations: nothing is shown and the end comes when the test says.
+    void StandInConversations() { mConversations.reset(); }
+    int mSaves = 0;
+    bool mCountSaves = false;
+    void SaveLocationState(bool refresh) override
+    {
+        mSaves += mCountSaves ? 1 : 0;
+        Gameplay::SaveLocationState(refresh);
+    }
+    std::vector<uint8_t> mExtra;
+    std::vector<uint8_t> mLoadedExtra;
+};
+
+const char kLocation[] = R"(
+gameplayinstructions = {
+    conversations = {}, scenes = { 'a', 'b' },
+    a = { areas = { { name = 'door', image = 't/door', x = 600, y = 100, events = {} } } },
+    b = {
+        areas = { { name = 'shelf', image = 't/door', x = 20, y = 100,
+                    holdableinventory = { 'coin' }, events = {} },
+                  { name = 'back', image = 't/door', x = 300, y = 100, events = {} } },
+        layers = { { name = 'bg_b', image = 't/bg', x = 0, y = 0, depth = 100 } },
+    },
+    inventory = { { name = 'key', image = 't/obj', homescene = 'b', partcount = 1 },
+                  { name = 'coin', image = 't/obj', partcount = 1 },
+                  { name = 'gem', image = 't/obj', homescene = 'nowhere', partcount = 1 } },
+    events = { { name = 'start' }, { name = 'later' } },
+    animations = { { name = 'glow', layer = 'bg_b',
+                     fade = { beginopacity = 0, endopacity = 1, duration = 100 } } },
+    initial_event = 'start', active_scene = 'a',
+}
+)";
+
+const char kStyle[] =
+    "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
+    "playlist = { location01 = { a = {}, b = {} } }, sceneinfo = {}, animatedcursorinfo = {}, "
+    "locationnumber = 1, timescenetransition = 50, inventoryinfo = { barwidth = 0 }, "
+    "crazyclick = { main = { image = 't/obj' } }, crazyclickcounttoactivate = 3, "
+    "crazyclicktimetoremoveclick = 1000, crazyclickpathduration = 300, "
+    "crazyclickpath = 't/path.txt', "
+    "entityinfo = { layerinfo = { fadetime = 50 } }, "
+    "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
+    "background = { image = 't/hud', x = 0, y = 0 }, foreground = { image = 't/hud', x = 0, y = 0 "
+    "}, "
+    "progressbar = { image = 't/hud', x = 600, y = 40 }, "
+    "inventorybounds = { x = 100, y = 510, w = 300, h = 80 } }";
+
+class SavedStateTest : public screentest::ScreenTest
+{
+protected:
+    void SetUp() override
+    {
+        ScreenTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        mManager->RegisterWindowType("Gameplay", &SavedGameplay::Create);
+        mManager->RegisterWindowType("GameplayHud", &GameplayHud::Create);
+        Image("t/door.png", 100, 200, 0xFF806040);
+        Image("t/bg.png", 800, 600, 0xFF204060);
+        Image("t/obj.png", 32, 32, 0xFFFFFFFF);
+        Image("t/hud.png", 800, 100, 0xFF303030);
+        File("t/path.txt", "2,0,0,10,10");
+        mSettings->CreateNewUser("player");
+        mPlayer = std::make_unique<PlayerData>();
+        Run(kLocation);
+        Run("function LocationComplete() completed = (completed or 0) + 1 end");
+    }
+    void TearDown() override
+    {
+        Run("gameplayinstructions = nil");
+        mPlayer.reset();
+        ScreenTest::TearDown();
+    }
+    SavedGameplay* Open()
+    {
+        Run(std::string("Gameplay{ name = 'play', x = 0, y = 0, w = 800, h = 600, ") + kStyle +
+            " }()");
+        return static_cast<SavedGameplay*>(mManager->GetRoot()->FindChild("play", 0xFFFFFFFFu));
+    }
+    void Close(Gameplay* play)
+    {
+        play->OnClose();
+        play->GetParent()->RemoveChild(play);
+        delete play;
+    }
+    // Frames until the first scene has faded in.
+    void Settle(SavedGameplay& play)
+    {
+        for (int i = 0; i < 40 && play.GetGameplayState() != Gameplay::kPlay; ++i)
+            Frame(16);
+    }
+    std::vector<uint8_t> Stored()
+    {
+        const int size = mSettings->GetPlayerData("gamedata", nullptr, 0);
+        std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
+        if (size > 0)
+            mSettings->GetPlayerData("gamedata", bytes.data(), size);
+        return bytes;
+    }
+    void Store(const std::vector<uint8_t>& bytes)
+    {
+        mSettings->SetPlayerData("gamedata", bytes.data(), static_cast<int>(bytes.size()));
+    }
+    std::unique_ptr<PlayerData> mPlayer;
+};
+
+TEST_F(SavedStateTest, TheRecordsFieldsInOrder)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr) << Log();
+    Settle(*play);
+    play->Set(258, nullptr, nullptr, "");
+    play->mExtra = {0xEE};
+    play->SaveLocationState(false);
+    const std::vector<uint8_t>& bytes = play->GetStateBytes();
+    ASSERT_GE(bytes.size(), 13u);
+    // Play time, scene a, no event, no area, then the HUD's two bytes.
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 7),
+              (std::vector<uint8_t>{0, 0, 1, 2, 0, 0, 0}));
+    EXPECT_EQ(bytes[7], 0) << "no items: the HUD's total";
+    // The tail: no started animation, no conversation (one 0), the game's byte.
+    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 3, bytes.end()),
+              (std::vector<uint8_t>{0, 0, 0xEE}));
+    size_t scenes = 0;
+    for (const auto& scene : play->GetScenes())
+        scenes += scene->GetStateSize();
+    EXPECT_EQ(bytes.size(), 7 + 2 + 3 * GameplayInventory::kSavedStateSize + scenes + 3);
+
+    // Indices + 1, matched in their lists.
+    GameplayArea* back = play->FindArea("back");
+    play->Show("b");
+    play->Set(0x01020304, "later", back, "hi");
+    play->SaveLocationState(false);
+    EXPECT_EQ(
+        std::vector<uint8_t>(play->GetStateBytes().begin(), play->GetStateBytes().begin() + 7),
+        (std::vector<uint8_t>{1, 2, 3, 4, 1, 2, 2}));
+    EXPECT_EQ(std::vector<uint8_t>(play->GetStateBytes().end() - 4, play->GetStateBytes().end()),
+              (std::vector<uint8_t>{2, 'h', 'i', 0xEE}));
+
+    // A refresh only rewrites the time; a blocked save changes nothing.
+    const std::vector<uint8_t> before = play->GetStateBytes();
+    play->Set(5, nullptr, nullptr, "");
+    play->mExtra = {0x11, 0x22};
+    play->SaveLocationState(true);
+    std::vector<uint8_t> expected = before;
+    expected[0] = expected[1] = expected[2] = 0;
+    expected[3] = 5;
+    EXPECT_EQ(play->GetStateBytes(), expected);
+    play->Block(true);
+    play->SaveLocationState(false);
+    EXPECT_EQ(play->GetStateBytes(), expected);
+    play->Block(false);
+    Close(play);
+}
+
+TEST_F(SavedStateTest, ACloseBeforeAnyCalmPointBuildsTheWholeRecord)
+{
+    // Closed before the first frame: nothing is stored over the saved location.
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Store({1, 2, 3});
+    Close(play);
+    EXPECT_EQ(Stored(), (std::vector<uint8_t>{1, 2, 3}));
+
+    mSettings->DeletePlayerData("gamedata");
+    play = Open();
+    Frame(16);
+    ASSERT_NE(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_TRUE(play->GetStateBytes().empty());
+    play->mExtra = {7};
+    Close(play);
+    const std::vector<uint8_t> stored = Stored();
+    ASSERT_GT(stored.size(), 9u);
+    EXPECT_EQ(stored.back(), 7);
+    EXPECT_EQ(mPlayer->GetGameState(), PlayerData::kInLocation);
+}
+
+TEST_F(SavedStateTest, ALocationGoesOnWhereItWasLeft)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    GameplayInventory* key = play->FindInventory("key");
+    GameplayInventory* coin = play->FindInventory("coin");
+    // The key lies in its scene, the coin is in the strip and stands on the shelf, the gem is
+    // held and lies in a scene that does not exist.
+    key->AddFlags(GameplayInventory::kShown | GameplayInventory::kInScene);
+    coin->AddFlags(GameplayInventory::kShown);
+    play->FindInventory("gem")->AddFlags(GameplayInventory::kShown | GameplayInventory::kInScene |
+                                         GameplayInventory::kHeld);
+    GameplayArea* shelf = play->FindArea("shelf");
+    shelf->HoldInventory(coin);
+    ASSERT_EQ(shelf->GetHeldInventory(), coin) << Log();
+    play->StartEventAnimation("glow", false);
+    play->Show("b");
+    play->Set(4000, "later", play->FindArea("back"), "hello");
+    play->mExtra = {1, 2, 3};
+    play->SaveLocationState(false);
+    Close(play);
+
+    SavedGameplay* again = Open();
+    ASSERT_NE(again, nullptr);
+    Frame(16);
+    EXPECT_EQ(again->GetActiveScene()->GetName(), TString("b"));
+    EXPECT_GE(again->GetPlayTime(), 4000u);
+    ASSERT_NE(again->GetNextEvent(), nullptr);
+    EXPECT_EQ(again->GetNextEvent()->GetName(), TString("later"));
+    EXPECT_EQ(again->GetLastClickedArea(), again->FindArea("back"));
+    EXPECT_EQ(again->GetPendingConversation(), TString("hello"));
+    EXPECT_EQ(again->GetAnimationIds(), std::vector<uint8_t>{0});
+    EXPECT_EQ(again->mLoadedExtra, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(again->FindArea("shelf")->GetHeldInventory(), again->FindInventory("coin")) << Log();
+    EXPECT_EQ(again->FindScene("b")->GetPlacedInventory(),
+              std::vector<GameplayInventory*>{again->FindInventory("key")});
+    EXPECT_EQ(again->GetHeldInventory(), again->FindInventory("gem"));
+    // The gem's home scene does not exist: reported, the rest loaded.
+    EXPECT_EQ(CountInLog("Cannot add GameplayInventory to GameplayScene."), 1) << Log();
+    EXPECT_EQ(again->GetHud()->GetShownInventory().size(), 1u) << "the coin back in the strip";
+    Close(again);
+}
+
+TEST_F(SavedStateTest, ADamagedRecordIsNoSavedStateAndStaysInTheProfile)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    play->Show("b");
+    play->StartEventAnimation("glow", false);
+    play->FindArea("shelf")->HoldInventory(play->FindInventory("coin"));
+    play->Set(9, "later", play->FindArea("back"), "x");
+    play->SaveLocationState(false);
+    const std::vector<uint8_t> good = play->GetStateBytes();
+    Close(play);
+
+    std::vector<std::vector<uint8_t>> bad;
+    // Under two bytes is no entry at all (a deleted one keeps one byte).
+    for (size_t length = 2; length + 1 < good.size(); ++length)
+        bad.emplace_back(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(length));
+    for (size_t at : {4u, 5u, 6u})
+    {
+        bad.push_back(good);
+        bad.back()[at] = 9; // past its list
+    }
+    bad.push_back(good);
+    bad.back()[bad.back().size() - 3] = 200; // the started count past the end
+    bad.push_back(good);
+    bad.back()[bad.back().size() - 2] = 200; // the name's length past the end
+    bad.push_back(good);
+    // The shelf's held name, its last byte changed: no object has it.
+    const std::string coin = "coin";
+    auto found = std::search(bad.back().begin(), bad.back().end(), coin.begin(), coin.end());
+    ASSERT_NE(found, bad.back().end());
+    found[3] = 'k';
+
+    for (size_t i = 0; i < bad.size(); ++i)
+    {
+        Store(bad[i]);
+        const int lines = CountInLog("does not fit this location; it starts fresh");
+        SavedGameplay* fresh = Open();
+        ASSERT_NE(fresh, nullptr);
+        Frame(16);
+        EXPECT_EQ(CountInLog("does not fit this location; it starts fresh"), lines + 1) << i;
+        EXPECT_EQ(fresh->GetActiveScene()->GetName(), TString("a")) << i;
+        EXPECT_EQ(fresh->GetPlayTime(), 0u) << i;
+        EXPECT_EQ(fresh->FindArea("shelf")->GetHeldInventory(), nullptr) << i;
+        EXPECT_TRUE(fresh->GetAnimationIds().empty()) << i;
+        EXPECT_EQ(Stored(), bad[i]) << i;
+        // Closed without a calm point would store a fresh record over it; the test keeps it.
+        fresh->GetParent()->RemoveChild(fresh);
+        static_cast<Gameplay*>(fresh)->CompleteLocation();
+        delete fresh;
+    }
+}
+
+TEST_F(SavedStateTest, CompletionScoresForgetsTheLocationAndLeavesTheFrameInert)
+{
+    mPlayer->SetScore(1000);
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    Store({1, 2, 3, 4, 5, 6, 7, 8});
+    play->Set(500, nullptr, play->FindArea("door"), "");
+    play->Show("a");
+    play->CompleteLocation();
+    EXPECT_EQ(mPlayer->GetScore(), 1500);
+    EXPECT_EQ(mPlayer->GetLocation(), 1);
+    EXPECT_FALSE(mSettings->HasPlayerData("gamedata"));
+    std::array<uint8_t, PlayerData::kRecordSize> stored{};
+    EXPECT_EQ(mSettings->GetPlayerData("playerdata", stored.data(), PlayerData::kRecordSize), 0);
+    EXPECT_EQ(stored[8], 1) << "the location byte as saved";
+    EXPECT_EQ(Number("completed"), 1);
+    ASSERT_EQ(play->GetScenes().size(), 1u);
+    EXPECT_EQ(play->GetLastClickedArea(), play->FindArea("door"));
+    EXPECT_TRUE(play->IsLocationComplete());
+    const uint32_t time = play->GetPlayTime();
+    Frame(16);
+    Frame(16);
+    EXPECT_EQ(play->GetPlayTime(), time);
+    Close(play);
+    EXPECT_FALSE(mSettings->HasPlayerData("gamedata")) << "a completed location stores nothing";
+}
+
+TEST_F(SavedStateTest, PauseHoldsEverythingUntilOneResume)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Frame(16);
+    for (int i = 0; i < 10 && play->GetGameplayState() != Gameplay::kSceneSwitch; ++i)
+        Frame(16);
+    ASSERT_EQ(play->GetGameplayState(), Gameplay::kSceneSwitch);
+    Frame(16);
+    const float alpha = play->GetTransitionAlpha();
+    ASSERT_GT(alpha, 0.0f);
+    // Twice, as the activation message does after the manager resumed everything.
+    play->PauseGame();
+    play->PauseGame();
+    EXPECT_TRUE(play->IsPaused());
+    EXPECT_TRUE(play->GetHud()->IsPaused());
+    const uint32_t time = play->GetPlayTime();
+    play->OnMouseDown(TPoint(700, 150));
+    Frame(16);
+    Frame(16);
+    EXPECT_EQ(play->GetTransitionAlpha(), alpha);
+    EXPECT_EQ(play->GetPlayTime(), time) << "a paused frame only clears the click";
+    play->ResumeGame();
+    EXPECT_FALSE(play->IsPaused());
+    Settle(*play);
+    EXPECT_EQ(play->GetTransitionAlpha(), 0.0f);
+    EXPECT_GT(play->GetPlayTime(), time);
+
+    // In play: without a held object the HUD comes back, with one the pickup cursor.
+    play->GetHud()->SetButtonsEnabled(false);
+    play->PauseGame();
+    play->ResumeGame();
+    EXPECT_TRUE(play->GetHud()->AreButtonsEnabled());
+    play->Hold(play->FindInventory("key"));
+    play->GetHud()->SetButtonsEnabled(false);
+    play->PauseGame();
+    EXPECT_EQ(play->GetCursorKind(), Gameplay::kCursorDefault);
+    play->ResumeGame();
+    EXPECT_EQ(play->GetCursorKind(), Gameplay::kCursorPickup);
+    EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
+    play->Hold(nullptr);
+
+    // The penalty keeps the HUD off through a pause until it ends.
+    play->StartCrazyClickPenalty();
+    play->PauseGame();
+    play->ResumeGame();
+    EXPECT_TRUE(play->IsInputLocked());
+    EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
+    for (int i = 0; i < 30 && play->IsInputLocked(); ++i)
+        Frame(16);
+    EXPECT_FALSE(play->IsInputLocked());
+    EXPECT_TRUE(play->GetHud()->AreButtonsEnabled());
+    Close(play);
+}
+
+TEST_F(SavedStateTest, AConversationTakesTheScreenAndGivesItBack)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    // Not done: an item still to find.
+    play->GetHud()->SetProgressMax(1);
+    play->mCountSaves = true;
+    play->StandInConversations();
+    play->StartConversation("nobody", nullptr);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kConversation);
+    EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
+    play->RunCallbackSlot(Gameplay::kConversationEnded, 0);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_TRUE(play->GetHud()->AreButtonsEnabled());
+    EXPECT_EQ(play->mSaves, 1);
+
+    // Ending while the location is done: nothing saved, the HUD stays off, completed next frame.
+    play->GetHud()->SetProgressMax(0);
+    play->StartConversation("nobody", nullptr);
+    play->RunCallbackSlot(Gameplay::kConversationEnded, 0);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
+    EXPECT_EQ(play->mSaves, 1);
+    EXPECT_TRUE(play->IsLocationDone());
+    Close(play);
+}
+
+} // namespace
