@@ -378,11 +378,6 @@ void Gameplay::Resume()
     ResumeGame();
 }
 
-bool Gameplay::RecreateTextures()
-{
-    return true;
-}
-
 // Own operations whose base is small.
 
 void Gameplay::DrawExtra() {}
@@ -408,9 +403,3 @@ bool Gameplay::ExtraCondition()
 {
     return false;
 }
-
-void Gameplay::UpdateToolTips(const TString&, const TString&, const TString&, const TPoint&,
-                              const TVec4&)
-{
-}
-

@@ -146,8 +146,10 @@ public:
     virtual void HandleTutorialMouse(const TPoint& point, TString& rollover);
     virtual bool HandleMedallionMouse();
     virtual bool ExtraCondition();
-    virtual void UpdateToolTips(const TString& inventoryText, const TString& hintText,
-                                const TString& basicText, const TPoint& point, const TVec4& color);
+    // The incomplete strip object under the mouse (or null), whether the tool tip shows at once,
+    // the label under the mouse, the mouse and the tool tips' colour.
+    virtual void UpdateToolTips(GameplayInventory* incomplete, bool visible, const TString& text,
+                                const TPoint& point, const TVec4& color);
     virtual void OnItemArrived(uint32_t argument);
     virtual void EndConversation(uint32_t argument);
     virtual void EndMinigame(uint32_t argument);
@@ -274,6 +276,7 @@ protected:
         TString toolTip;
         bool toolTipVisible = false;
         TString wantedCursor;
+        GameplayInventory* incomplete = nullptr;
     };
     void EnterFirstScene();
     void PlayRoad(FrameInput& input);
@@ -414,6 +417,10 @@ protected:
     void RestoreLocationRecord(const std::vector<uint8_t>& record, size_t extraAt);
     // Only the shown scene stays; what pointed into the others is let go first.
     void DropInactiveScenes();
+    // The inventory, hint and basic tool tips, then the tutorial prompts.
+    void DrawToolTips();
+    // The shown tutorial prompt's two transforms.
+    void PauseTutorialPrompt(bool pause);
     bool mRecordTooLongReported = false;
     // Set by the first frame's load: before it a record would hold a location that never began,
     // and storing it would overwrite the player's saved one.

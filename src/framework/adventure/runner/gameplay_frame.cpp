@@ -297,7 +297,8 @@ void Gameplay::Update()
 
     for (const std::shared_ptr<GameplayScene>& scene : mScenes)
         scene->Update(elapsed, scene.get() == mActiveScene, mGameplayState == kPlay);
-    UpdateToolTips(TString(), TString(), input.toolTip, input.mouse, mToolTipColor);
+    UpdateToolTips(input.incomplete, input.toolTipVisible, input.toolTip, input.mouse,
+                   mToolTipColor);
     if (mHintArmed != 0 && mClickPending != 0 && mGameplayState != kTutorial)
         EndHint();
     for (const auto& sound :
@@ -384,7 +385,14 @@ void Gameplay::PlayRoad(FrameInput& input)
                 else
                 {
                     if (object->HitTestProgressBar(TIntPoint{input.mouse.x, input.mouse.y}))
+                    {
                         input.toolTip = object->GetProgressBarToolTip();
+                    }
+                    else
+                    {
+                        input.incomplete = object;
+                        input.toolTipVisible = click;
+                    }
                     SetCursorDefault();
                 }
             }
@@ -710,6 +718,7 @@ void Gameplay::PostDraw()
     DrawExtra();
     if (mHeldInventory != nullptr)
         mHeldInventory->Draw(identity);
+    DrawToolTips();
     if (mInputLocked != 0 && mPaused == 0 && mCrazyClickCursor != nullptr)
     {
         TPoint mouse;

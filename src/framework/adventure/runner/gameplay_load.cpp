@@ -11,6 +11,8 @@
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/adventure/tooltips/gameplay_tool_tip.h"
+#include "framework/adventure/tutorials/gameplay_tutorial.h"
 #include "framework/conversation/conversation_controller.h"
 #include "framework/core/frame_services.h"
 #include "framework/sound/audio_manager.h"
@@ -153,13 +155,16 @@ bool Gameplay::LoadLocation(TWindowStyle& style, const TLuaTable& instructions)
         static_cast<float>(style.GetNumber("volumeplaylistduringdialogfade", 0));
     mLoadingCursorDelay = style.GetInt("loadingcursortimetoshow", 500);
 
-    // The inventory tool tip and the tutorials come with their own classes.
     if (std::unique_ptr<TLuaTable> table = style.GetTableOnly("tooltiphint"))
         mHintToolTip = std::make_shared<ToolTip>(*table);
     if (std::unique_ptr<TLuaTable> table = style.GetTableOnly("tooltipbasic"))
         mBasicToolTip = std::make_shared<ToolTip>(*table);
     if (std::unique_ptr<TLuaTable> table = style.GetTableOnly("playlistinfo"))
         mPlaylists = std::make_shared<PlaylistController>(*table);
+    if (std::unique_ptr<TLuaTable> table = style.GetTableOnly("tooltipinventory"))
+        mInventoryToolTip = std::make_shared<GameplayToolTip>(*table);
+    if (std::unique_ptr<TLuaTable> table = style.GetTableOnly("tutorials"))
+        mTutorials = std::make_shared<GameplayTutorialController>(*table);
 
     std::unique_ptr<TLuaTable> conversations(instructions.GetTable("conversations"));
     if (conversations == nullptr)

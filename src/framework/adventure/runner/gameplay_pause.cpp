@@ -59,6 +59,7 @@ void Gameplay::PauseGame()
     for (const auto& effect : {mSoundItemClickHit, mSoundHintShowItem})
         if (effect != nullptr)
             effect->Pause();
+    PauseTutorialPrompt(true);
     // The pause screen needs a pointer even while the penalty hides it.
     if (mInputLocked != 0 && mCursorOverlay != nullptr)
         mCursorOverlay->ShowCursor(true);
@@ -91,6 +92,7 @@ void Gameplay::ResumeGame()
     for (const auto& effect : {mSoundItemClickHit, mSoundHintShowItem})
         if (effect != nullptr)
             effect->Resume();
+    PauseTutorialPrompt(false);
 
     if (mInputLocked != 0)
     {

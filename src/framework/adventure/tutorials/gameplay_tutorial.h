@@ -52,6 +52,7 @@ public:
     const TVec2& GetArrowTip() const { return mArrowTip; }
     const std::shared_ptr<TSprite>& GetArrowSprite() const { return mArrowSprite; }
     TM_Transform2D& GetArrowTransform() { return mArrowTransform; }
+    TM_Transform2D& GetSpecTransform() { return mSpecTransform; }
     const std::shared_ptr<TSprite>& GetDialogSprite() const { return mDialogSprite; }
     const std::shared_ptr<TTextSprite>& GetTextSprite() const { return mTextSprite; }
     int32_t GetFontSize() const { return mFontSize; }

@@ -4,6 +4,7 @@
 #include "framework/adventure/runner/gameplay.h"
 
 #include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_item.h"
 #include "framework/adventure/entities/gameplay_layer.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
@@ -11,6 +12,9 @@
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/adventure/tooltips/gameplay_tool_tip.h"
+#include "framework/widgets/tool_tip.h"
+#include "platform/strings/string_table.h"
 #include "framework/screen_test_support.h"
 #include "script/lua_object_wrapper.h"
 
@@ -29,7 +33,8 @@ struct SceneFactory : GameplayFactory
     {
         std::vector<std::shared_ptr<GameplayEntity>> made;
         std::unique_ptr<TLuaTable> layerInfo(info.GetTable("layerinfo"));
-        for (const char* kind : {"areas", "layers"})
+        std::unique_ptr<TLuaTable> itemInfo(info.GetTable("iteminfo"));
+        for (const char* kind : {"items", "areas", "layers"})
         {
             std::unique_ptr<TLuaTable> list(scene.GetTable(kind));
             TLuaObjectWrapper* key = nullptr;
@@ -38,7 +43,9 @@ struct SceneFactory : GameplayFactory
                 std::unique_ptr<TLuaTable> entry(list->Next(&key));
                 if (entry == nullptr)
                     break;
-                if (kind[0] == 'a')
+                if (kind[0] == 'i')
+                    made.push_back(std::make_shared<GameplayItem>(*entry, *itemInfo));
+                else if (kind[0] == 'a')
                     made.push_back(std::make_shared<GameplayArea>(*entry, *entry));
                 else
                     made.push_back(std::make_shared<GameplayLayer>(*entry, *layerInfo));
@@ -72,6 +79,10 @@ struct SavedGameplay : Gameplay
         mPendingConversation = conversation;
     }
     void Show(const char* scene) { mActiveScene = FindScene(scene); }
+    void SetState(int32_t state) { mGameplayState = state; }
+    ToolTip* Basic() const { return mBasicToolTip.get(); }
+    ToolTip* Hint() const { return mHintToolTip.get(); }
+    GameplayToolTip* ForInventory() const { return mInventoryToolTip.get(); }
     void Hold(GameplayInventory* object) { mHeldInventory = object; }
     void Block(bool on) { mBlockingAnimation = on ? 1 : 0; }
     // The tests' conversations: nothing is shown and the end comes when the test says.
@@ -90,12 +101,16 @@ struct SavedGameplay : Gameplay
 const char kLocation[] = R"(
 gameplayinstructions = {
     conversations = {}, scenes = { 'a', 'b' },
-    a = { areas = { { name = 'door', image = 't/door', x = 600, y = 100, events = {} } } },
+    a = { areas = { { name = 'door', image = 't/door', x = 600, y = 100, events = {} } },
+          items = { { name = 'k1', image = 't/obj', inventory = 'key', inventoryparts = { 1 } },
+                    { name = 'c1', image = 't/obj', inventory = 'coin', inventoryparts = { 1 } },
+                    { name = 'k2', image = 't/obj', inventory = 'key', inventoryparts = { 1 } } } },
     b = {
         areas = { { name = 'shelf', image = 't/door', x = 20, y = 100,
                     holdableinventory = { 'coin' }, events = {} },
                   { name = 'back', image = 't/door', x = 300, y = 100, events = {} } },
         layers = { { name = 'bg_b', image = 't/bg', x = 0, y = 0, depth = 100 } },
+        items = { { name = 'k3', image = 't/obj', inventory = 'key', inventoryparts = { 1 } } },
     },
     inventory = { { name = 'key', image = 't/obj', homescene = 'b', partcount = 1 },
                   { name = 'coin', image = 't/obj', partcount = 1 },
@@ -114,7 +129,7 @@ const char kStyle[] =
     "crazyclick = { main = { image = 't/obj' } }, crazyclickcounttoactivate = 3, "
     "crazyclicktimetoremoveclick = 1000, crazyclickpathduration = 300, "
     "crazyclickpath = 't/path.txt', "
-    "entityinfo = { layerinfo = { fadetime = 50 } }, "
+    "entityinfo = { layerinfo = { fadetime = 50 }, iteminfo = {} }, "
     "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
     "background = { image = 't/hud', x = 0, y = 0 }, foreground = { image = 't/hud', x = 0, y = 0 "
     "}, "
@@ -147,10 +162,10 @@ protected:
         mPlayer.reset();
         ScreenTest::TearDown();
     }
-    SavedGameplay* Open()
+    SavedGameplay* Open(const std::string& extra = "")
     {
         Run(std::string("Gameplay{ name = 'play', x = 0, y = 0, w = 800, h = 600, ") + kStyle +
-            " }()");
+            extra + " }()");
         return static_cast<SavedGameplay*>(mManager->GetRoot()->FindChild("play", 0xFFFFFFFFu));
     }
     void Close(Gameplay* play)
@@ -193,7 +208,7 @@ TEST_F(SavedStateTest, TheRecordsFieldsInOrder)
     // Play time, scene a, no event, no area, then the HUD's two bytes.
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 7),
               (std::vector<uint8_t>{0, 0, 1, 2, 0, 0, 0}));
-    EXPECT_EQ(bytes[7], 0) << "no items: the HUD's total";
+    EXPECT_EQ(bytes[7], 4) << "the HUD's total: four items";
     // The tail: no started animation, no conversation (one 0), the game's byte.
     EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 3, bytes.end()),
               (std::vector<uint8_t>{0, 0, 0xEE}));
@@ -456,6 +471,82 @@ TEST_F(SavedStateTest, AConversationTakesTheScreenAndGivesItBack)
     EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
     EXPECT_EQ(play->mSaves, 1);
     EXPECT_TRUE(play->IsLocationDone());
+    Close(play);
+}
+
+const char kTips[] =
+    ", tooltipbasic = { font = { '', 10, { 1, 1, 1, 1 } }, w = 200, h = 40, maxx = 800, "
+    "maxy = 600, position = 10 }, "
+    "tooltiphint = { font = { '', 10, { 1, 1, 1, 1 } }, w = 200, h = 40, maxx = 800, "
+    "maxy = 600, position = 10 }, "
+    "tooltipinventory = { x = 400, y = 470, w = 300, h = 40, borderwidth = 8, borderheight = 6, "
+    "timeintro = 100, timeoutro = 100, widthperline = 40, minimumwidth = 60, "
+    "font = { '', 16, { 1, 1, 1, 1 } } }, "
+    "tooltiphintselect = 'pick', hinttooltippositionx = 300, hinttooltippositiony = 200";
+
+TEST_F(SavedStateTest, ToolTipsShowWhatLiesUnderTheMouse)
+{
+    const std::string strings = "<Row><Cell><Data>door</Data></Cell><Cell><Data>The door</Data>"
+                                "</Cell></Row><Row><Cell><Data>pick</Data></Cell><Cell><Data>"
+                                "Pick one</Data></Cell></Row>";
+    mImpl->mManagers.mStringTable = std::make_unique<TStringTable>();
+    mImpl->mManagers.mStringTable->LoadBuffer(strings.data(),
+                                              static_cast<uint32_t>(strings.size()));
+    SavedGameplay* play = Open(kTips);
+    ASSERT_NE(play, nullptr);
+    ASSERT_NE(play->Basic(), nullptr) << Log();
+    ASSERT_NE(play->Hint(), nullptr);
+    ASSERT_NE(play->ForInventory(), nullptr);
+    Settle(*play);
+    const TVec4 colour(0, 0, 0, 1);
+
+    // A label under the mouse, then none.
+    play->UpdateToolTips(nullptr, true, "door", TPoint(100, 100), colour);
+    EXPECT_EQ(play->Basic()->GetText(), TString("The door"));
+    EXPECT_NE(play->Basic()->GetState(), ToolTip::kHidden);
+    EXPECT_EQ(play->Hint()->GetState(), ToolTip::kHidden);
+    play->UpdateToolTips(nullptr, true, "", TPoint(100, 100), colour);
+    EXPECT_TRUE(play->Basic()->GetState() == ToolTip::kHidden ||
+                play->Basic()->GetState() == ToolTip::kFadingOut);
+
+    // An incomplete object: its unfound items of every scene, a found one and the coin's left out.
+    GameplayInventory* key = play->FindInventory("key");
+    GameplayItem* found = play->FindItem("k2");
+    found->SetFlags(static_cast<uint8_t>(found->GetFlags() | GameplayItem::kFound));
+    play->UpdateToolTips(key, true, "door", TPoint(200, 520), colour);
+    EXPECT_EQ(play->ForInventory()->GetTarget(), key);
+    EXPECT_EQ(play->ForInventory()->GetItems().size(), 2u);
+    EXPECT_NE(play->Basic()->GetState(), ToolTip::kShown);
+
+    // Hint selection: the hint's text at its place, the others hidden, even over a label.
+    play->SetState(Gameplay::kHintSelect);
+    play->UpdateToolTips(nullptr, false, "door", TPoint(650, 150), colour);
+    EXPECT_EQ(play->Hint()->GetText(), TString("Pick one"));
+    EXPECT_NE(play->Hint()->GetState(), ToolTip::kHidden);
+    EXPECT_NE(play->Basic()->GetState(), ToolTip::kShown);
+    play->SetState(Gameplay::kPlay);
+    play->UpdateToolTips(nullptr, false, "", TPoint(650, 150), colour);
+    EXPECT_NE(play->Hint()->GetState(), ToolTip::kShown);
+
+    EXPECT_TRUE(play->RecreateTextures());
+    Close(play);
+}
+
+TEST_F(SavedStateTest, WithoutToolTipsNothingIsShownAndTheTexturesComeBack)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    EXPECT_EQ(play->Basic(), nullptr);
+    const TVec4 colour(0, 0, 0, 1);
+    play->UpdateToolTips(nullptr, true, "door", TPoint(1, 1), colour);
+    play->UpdateToolTips(play->FindInventory("key"), true, "", TPoint(1, 1), colour);
+    play->SetState(Gameplay::kHintSelect);
+    play->UpdateToolTips(nullptr, true, "", TPoint(1, 1), colour);
+    play->SetState(Gameplay::kPlay);
+    // No inventory tool tip counts as rebuilt.
+    EXPECT_TRUE(play->RecreateTextures());
+    Frame(16);
     Close(play);
 }
 
