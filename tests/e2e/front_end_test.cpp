@@ -146,6 +146,13 @@ TEST_F(FrontEndTest, TheCreditsEndByThemselves)
 // "Play" without a profile asks for a name, makes the profile with a new game's record and opens
 // the first location; the pause dialog's "Menu" (from the HUD's pause button) comes back to the
 // menu, which greets the new player.
+// A location closed in play keeps its record as "gamedata"; its bytes hold the play time.
+std::string MarkSavedLocation(const std::string& dump)
+{
+    return std::regex_replace(dump, std::regex("gamedata = hex [0-9a-f ]+\n"),
+                              "gamedata = (location)\n");
+}
+
 TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndTheMenuComesBackFromTheGame)
 {
     const fs::path game = CopyGame("content");
@@ -161,8 +168,8 @@ TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndTheMenuComesBackFromTheGame)
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(HasShot("after")) << "the menu did not come back";
     ExpectCleanLog();
-    EXPECT_EQ(DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"),
-              "USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n  gamemode = \"1\"\n"
+    EXPECT_EQ(MarkSavedLocation(DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat")),
+              "USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = (location)\n  gamemode = \"1\"\n"
               "  name = \"Ann\"\n  playerdata = hex 00 00 00 00 00 00 00 00 00 03 00 00\n");
     // The greeting's line of the menu.
     ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting_gatehouse.png");

@@ -425,6 +425,9 @@ protected:
     // Set by the first frame's load: before it a record would hold a location that never began,
     // and storing it would overwrite the player's saved one.
     bool mLocationEntered = false;
+    // The player's location byte when the location began: a game that counted the location
+    // itself has finished it, and its record is not stored.
+    uint8_t mLocationByteAtStart = 0;
 
 private:
     // Each global is cleared only while it still calls this window.

@@ -243,6 +243,8 @@ void Gameplay::RestoreLocationRecord(const std::vector<uint8_t>& record, size_t 
 bool Gameplay::LoadLocationState()
 {
     mLocationEntered = true;
+    if (PlayerData* player = PlayerData::Instance())
+        mLocationByteAtStart = player->GetLocation();
     Settings* settings = Settings::Instance();
     if (settings == nullptr || !settings->HasPlayerData(kRecordKey))
         return false;
@@ -269,7 +271,8 @@ void Gameplay::SaveOnClose()
     PlayerData* player = PlayerData::Instance();
     if (player != nullptr)
         player->SaveProfile();
-    if (mLocationComplete != 0 || !mLocationEntered)
+    if (mLocationComplete != 0 || !mLocationEntered ||
+        (player != nullptr && player->GetLocation() != mLocationByteAtStart))
         return;
     SaveLocationState(true);
     Settings* settings = Settings::Instance();
