@@ -74,8 +74,8 @@ public:
     void OnItemFound(GameplayItem* item) override;
     void PauseGame() override;
     void ResumeGame() override;
-    void UpdateToolTips(const TString& inventoryText, const TString& hintText,
-                        const TString& basicText, const TPoint& point, const TVec4& color) override;
+    void UpdateToolTips(GameplayInventory* incomplete, bool visible, const TString& text,
+                        const TPoint& point, const TVec4& color) override;
     void LoadExtraState(const uint8_t* data, size_t size) override;
     void SaveExtraState(std::vector<uint8_t>& out) override;
 

@@ -313,11 +313,11 @@ void MKWGameplay::ResumeGame()
 
 // Tool tips.
 
-void MKWGameplay::UpdateToolTips(const TString& inventoryText, const TString& hintText,
-                                 const TString& basicText, const TPoint& point, const TVec4& color)
+void MKWGameplay::UpdateToolTips(GameplayInventory* incomplete, bool visible, const TString& label,
+                                 const TPoint& point, const TVec4& color)
 {
     TVec4 chosen = color;
-    TString text = basicText;
+    TString text = label;
     MKWGameplayHud* hud = GetGameHud();
     const TIntPoint at(static_cast<int32_t>(point.x), static_cast<int32_t>(point.y));
     auto byCharacter = [&](int32_t character)
@@ -336,8 +336,8 @@ void MKWGameplay::UpdateToolTips(const TString& inventoryText, const TString& hi
                  hud->GetThessalorMedallion()->GetFirstSelectedTracker() >= 0)
             chosen = mColorThessalorTooltip;
     }
-    else if (mHoveredInventory != nullptr)
-        byCharacter(CharacterOf(mHoveredInventory));
+    else if (incomplete != nullptr)
+        byCharacter(CharacterOf(incomplete));
     else if (hud != nullptr && hud->HitTrackers(at) != 0)
     {
         const int32_t character = hud->HitTrackers(at);
@@ -359,5 +359,5 @@ void MKWGameplay::UpdateToolTips(const TString& inventoryText, const TString& hi
     }
     else if (mHud != nullptr)
         byCharacter(CharacterOf(mHud->FindInventoryAt(point)));
-    Gameplay::UpdateToolTips(inventoryText, hintText, text, point, chosen);
+    Gameplay::UpdateToolTips(incomplete, visible, text, point, chosen);
 }
