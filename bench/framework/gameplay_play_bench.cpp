@@ -9,6 +9,7 @@
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/runner/gameplay.h"
 #include "framework/adventure/scene/gameplay_factory.h"
+#include "framework/adventure/runner/scene_factory_support.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "render/renderer/renderer.h"
 #include "script/window_script_seam.h"
@@ -24,44 +25,12 @@ namespace
 
 TScript* gScript = nullptr;
 
-// Items, areas and layers from the scene's lists.
-class PlayFactory : public GameplayFactory
-{
-public:
-    std::vector<std::shared_ptr<GameplayEntity>> CreateEntities(const TLuaTable& scene,
-                                                                const TLuaTable& info) override
-    {
-        std::vector<std::shared_ptr<GameplayEntity>> made;
-        std::unique_ptr<TLuaTable> itemInfo(info.GetTable("iteminfo"));
-        std::unique_ptr<TLuaTable> areaInfo(info.GetTable("areainfo"));
-        std::unique_ptr<TLuaTable> layerInfo(info.GetTable("layerinfo"));
-        for (const char* kind : {"items", "areas", "layers"})
-        {
-            std::unique_ptr<TLuaTable> list(scene.GetTable(kind));
-            TLuaObjectWrapper* key = nullptr;
-            while (list != nullptr)
-            {
-                std::unique_ptr<TLuaTable> entry(list->Next(&key));
-                if (entry == nullptr)
-                    break;
-                if (kind[0] == 'i')
-                    made.push_back(std::make_shared<GameplayItem>(*entry, *itemInfo));
-                else if (kind[0] == 'a')
-                    made.push_back(std::make_shared<GameplayArea>(*entry, *areaInfo));
-                else
-                    made.push_back(std::make_shared<GameplayLayer>(*entry, *layerInfo));
-            }
-        }
-        return made;
-    }
-};
-
 class PlayGameplay : public Gameplay
 {
 public:
     std::shared_ptr<GameplayFactory> CreateFactory() override
     {
-        return std::make_shared<PlayFactory>();
+        return std::make_shared<ListedEntityFactory>();
     }
     void SetGameplayState(int32_t state) { mGameplayState = state; }
     void DropHintRequest() { mHintRequested = 0; }

@@ -13,6 +13,7 @@
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/core/settings.h"
+#include "framework/adventure/runner/scene_factory_support.h"
 #include "framework/screen_test_support.h"
 #include "framework/widgets/cursor_overlay.h"
 #include "render/renderer/renderer.h"
@@ -25,37 +26,6 @@
 
 namespace
 {
-
-// Items, areas and layers from a scene's "items", "areas" and "layers".
-struct SceneFactory : GameplayFactory
-{
-    std::vector<std::shared_ptr<GameplayEntity>> CreateEntities(const TLuaTable& scene,
-                                                                const TLuaTable& info) override
-    {
-        std::vector<std::shared_ptr<GameplayEntity>> made;
-        std::unique_ptr<TLuaTable> areaInfo(info.GetTable("areainfo"));
-        std::unique_ptr<TLuaTable> layerInfo(info.GetTable("layerinfo"));
-        std::unique_ptr<TLuaTable> itemInfo(info.GetTable("iteminfo"));
-        for (const char* kind : {"items", "areas", "layers"})
-        {
-            std::unique_ptr<TLuaTable> list(scene.GetTable(kind));
-            TLuaObjectWrapper* key = nullptr;
-            while (list != nullptr)
-            {
-                std::unique_ptr<TLuaTable> entry(list->Next(&key));
-                if (entry == nullptr)
-                    break;
-                if (kind[0] == 'i')
-                    made.push_back(std::make_shared<GameplayItem>(*entry, *itemInfo));
-                else if (kind[0] == 'a')
-                    made.push_back(std::make_shared<GameplayArea>(*entry, *areaInfo));
-                else
-                    made.push_back(std::make_shared<GameplayLayer>(*entry, *layerInfo));
-            }
-        }
-        return made;
-    }
-};
 
 // A minigame scene of the tests' own: it takes every press and names its cursor.
 struct StandInScene : GameplayScene
@@ -87,7 +57,7 @@ struct PlayGameplay : Gameplay
     }
     std::shared_ptr<GameplayFactory> CreateFactory() override
     {
-        return std::make_shared<SceneFactory>();
+        return std::make_shared<ListedEntityFactory>();
     }
     void SaveLocationState(bool) override { ++mSaves; }
     // The location's conversations are not built here.

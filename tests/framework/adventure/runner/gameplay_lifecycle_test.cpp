@@ -15,6 +15,7 @@
 #include "framework/adventure/tooltips/gameplay_tool_tip.h"
 #include "framework/widgets/tool_tip.h"
 #include "platform/strings/string_table.h"
+#include "framework/adventure/runner/scene_factory_support.h"
 #include "framework/screen_test_support.h"
 #include "script/lua_object_wrapper.h"
 
@@ -26,42 +27,13 @@
 namespace
 {
 
-struct SceneFactory : GameplayFactory
-{
-    std::vector<std::shared_ptr<GameplayEntity>> CreateEntities(const TLuaTable& scene,
-                                                                const TLuaTable& info) override
-    {
-        std::vector<std::shared_ptr<GameplayEntity>> made;
-        std::unique_ptr<TLuaTable> layerInfo(info.GetTable("layerinfo"));
-        std::unique_ptr<TLuaTable> itemInfo(info.GetTable("iteminfo"));
-        for (const char* kind : {"items", "areas", "layers"})
-        {
-            std::unique_ptr<TLuaTable> list(scene.GetTable(kind));
-            TLuaObjectWrapper* key = nullptr;
-            while (list != nullptr)
-            {
-                std::unique_ptr<TLuaTable> entry(list->Next(&key));
-                if (entry == nullptr)
-                    break;
-                if (kind[0] == 'i')
-                    made.push_back(std::make_shared<GameplayItem>(*entry, *itemInfo));
-                else if (kind[0] == 'a')
-                    made.push_back(std::make_shared<GameplayArea>(*entry, *entry));
-                else
-                    made.push_back(std::make_shared<GameplayLayer>(*entry, *layerInfo));
-            }
-        }
-        return made;
-    }
-};
-
 // Reaches the fields a record carries and appends a game part of its own.
 struct SavedGameplay : Gameplay
 {
     static TWindow* Create() { return new SavedGameplay; }
     std::shared_ptr<GameplayFactory> CreateFactory() override
     {
-        return std::make_shared<SceneFactory>();
+        return std::make_shared<ListedEntityFactory>();
     }
     void SaveExtraState(std::vector<uint8_t>& out) override
     {
