@@ -125,6 +125,26 @@ def ellipse_mask(size, box):
                                                    fill=255))
 
 
+def streak_mask(size):
+    """A run down the screen: straight sides, rounded at its foot."""
+    w, h = size
+    return shape_mask(size, lambda d, k: [
+        d.rectangle((0, 0, w * k - 1, (h - w / 2) * k), fill=255),
+        d.ellipse((0, (h - w) * k, w * k - 1, h * k - 1), fill=255)])
+
+
+def drop_masks(size):
+    """A falling drop, a point above and round below, and the glint on its left."""
+    w, h = size
+    r = w / 2 - 0.5
+    cy = h - r - 0.5
+    shape = shape_mask(size, lambda d, k: [
+        d.ellipse(((w / 2 - r) * k, (cy - r) * k, (w / 2 + r) * k, (cy + r) * k), fill=255),
+        d.polygon([(w / 2 * k, 0), ((w / 2 + r * 0.8) * k, (cy - r * 0.5) * k),
+                   ((w / 2 - r * 0.8) * k, (cy - r * 0.5) * k)], fill=255)])
+    return shape, ellipse_mask(size, (w * 0.25, cy - r * 0.5, w * 0.45, cy + r * 0.1))
+
+
 def rounded_rect_mask(size, box, radius):
     x0, y0, x1, y1 = box
     return shape_mask(size, lambda d, k: d.rounded_rectangle(

@@ -181,24 +181,16 @@ def blood_drip(p, rng):
     img = Image.new("RGBA", size, (0, 0, 0, 0))
     body = paint.horizontal_gradient(size, [(0.0, (190, 30, 24, 255)), (1.0, (96, 8, 8, 255))],
                                      "RGBA")
-    img.paste(body, (0, 0), paint.shape_mask(size, lambda d, k: [
-        d.rectangle((0, 0, w * k - 1, (h - w / 2) * k), fill=255),
-        d.ellipse((0, (h - w) * k, w * k - 1, h * k - 1), fill=255)]))
+    img.paste(body, (0, 0), paint.streak_mask(size))
     return img
 
 
 def blood_drop(p, rng):
     """A falling drop of blood with a glint."""
-    w, h = size = tuple(p["size"])
+    size = tuple(p["size"])
     img = Image.new("RGBA", size, (0, 0, 0, 0))
-    r = w / 2 - 0.5
-    cy = h - r - 0.5
-    shape = paint.shape_mask(size, lambda d, k: [
-        d.ellipse(((w / 2 - r) * k, (cy - r) * k, (w / 2 + r) * k, (cy + r) * k), fill=255),
-        d.polygon([(w / 2 * k, 0), ((w / 2 + r * 0.8) * k, (cy - r * 0.5) * k),
-                   ((w / 2 - r * 0.8) * k, (cy - r * 0.5) * k)], fill=255)])
+    shape, glint = paint.drop_masks(size)
     img.paste(Image.new("RGBA", size, (150, 16, 14, 255)), (0, 0), shape)
-    glint = paint.ellipse_mask(size, (w * 0.25, cy - r * 0.5, w * 0.45, cy + r * 0.1))
     return _over(img, (255, 200, 190), paint.scale_mask(glint, 0.7))
 
 
