@@ -19,6 +19,7 @@ class Godray;
 class GameplayHintMinigame;
 class GameplayJournal;
 class MKWGameplayHud;
+class TScript;
 class TSprite;
 
 class MKWGameplay : public Gameplay
@@ -47,8 +48,19 @@ public:
         kBoundCallbackCount
     };
 
+    // Builds a puzzle scene from the base's scene arguments and the context its script ran in
+    // (destroyed right after).
+    using MinigameSceneCreator = std::shared_ptr<GameplayScene> (*)(
+        GameplayFactory& factory, const TLuaTable& entityInfo, const TString& name,
+        const TLuaTable& scene, const TLuaTable* playlist, const TLuaTable& sceneInfo,
+        TScript& script);
+
     MKWGameplay();
     ~MKWGameplay() override;
+
+    // Installs the puzzle class named (its own class name, "ElectronicLockScene" and the other
+    // four); a null creator takes it out again. False, logged, for any other name.
+    static bool RegisterMinigameScene(const TString& className, MinigameSceneCreator creator);
 
     static TWindow* Create();
     static TClassId GetClassId();
@@ -66,6 +78,12 @@ public:
                                                        const TLuaTable& inventoryInfo) override;
     std::shared_ptr<GameplayEvent> CreateEvent(const TLuaTable& table) override;
     std::shared_ptr<GameplayFactory> CreateFactory() override;
+    // The five puzzle rows by the class name asked for; their script runs first.
+    std::shared_ptr<GameplayScene> CreateScene(const TString& name, GameplayFactory& factory,
+                                               const TLuaTable& scene, const TLuaTable& entityInfo,
+                                               const TLuaTable* playlist,
+                                               const TLuaTable& sceneInfo,
+                                               const TString& minigame) override;
     bool IsLocationDone() override { return mLocationDone; }
 
     bool ActivateEvent(const TString& name, bool instant) override;
