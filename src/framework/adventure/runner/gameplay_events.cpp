@@ -327,6 +327,8 @@ void Gameplay::OnAreaCompleted()
         mHud->SetButtonsEnabled(true);
     if (group.Length() > 0)
         CheckAreaGroup(group);
+    else if (mLocationComplete == 0 && IsLocationDone())
+        CompleteLocation();
     ReportCallback();
 }
 

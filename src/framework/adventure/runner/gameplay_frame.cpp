@@ -327,6 +327,11 @@ void Gameplay::PlayRoad(FrameInput& input)
 {
     if (mInputLocked != 0 || HandleMedallionMouse() || mBlockingAnimation != 0)
         return;
+    if (IsLocationDone())
+    {
+        CompleteLocation();
+        return;
+    }
     if (mHintRequested != 0)
     {
         mHintRequested = 0;

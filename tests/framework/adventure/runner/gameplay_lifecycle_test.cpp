@@ -443,6 +443,31 @@ TEST_F(SavedStateTest, AConversationTakesTheScreenAndGivesItBack)
     EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
     EXPECT_EQ(play->mSaves, 1);
     EXPECT_TRUE(play->IsLocationDone());
+    EXPECT_FALSE(play->IsLocationComplete());
+    Frame(16);
+    EXPECT_TRUE(play->IsLocationComplete());
+    EXPECT_FALSE(mSettings->HasPlayerData("gamedata"));
+    Frame(16);
+    EXPECT_EQ(Number("completed"), 1);
+    Close(play);
+}
+
+// The end step of an area completed with a wait ends a location that is done by then, once; an
+// area of a group leaves that to the group's check.
+TEST_F(SavedStateTest, TheLastAreaCompletedEndsTheLocation)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    play->GetHud()->SetProgressMax(0);
+    play->Set(0, nullptr, play->FindArea("door"), "");
+    play->RunCallbackSlot(Gameplay::kAreaCompleted, 0);
+    EXPECT_TRUE(play->IsLocationComplete());
+    EXPECT_EQ(play->GetLastClickedArea(), nullptr);
+    EXPECT_EQ(Number("completed"), 1);
+    play->RunCallbackSlot(Gameplay::kAreaCompleted, 0);
+    Frame(16);
+    EXPECT_EQ(Number("completed"), 1);
     Close(play);
 }
 
