@@ -92,8 +92,8 @@ TEST_F(GatehouseTest, TheKeyFoundAndUsedOpensTheDoorToTheStoreroom)
 }
 
 // Past the door: the storeroom's two objects, the cabinet's lock opened through its stand-in
-// panel, the wick inside, back to the hall and the three objects on the lamp, which lights it.
-// The thanks, the completion and the map come with the runner's conversations and completion.
+// panel, the wick inside, back to the hall and the three objects on the lamp, which lights it;
+// Odo's thanks follow and the location ends on the map.
 TEST_F(GatehouseTest, TheStoreroomsObjectsLightTheLamp)
 {
     const auto use = [](const char* strip, const char* area)
@@ -106,10 +106,10 @@ TEST_F(GatehouseTest, TheStoreroomsObjectsLightTheLamp)
         Click("640 260") + "wait 120\nshot bare\n" + Click("30 300") + "wait 120\nshot back\n" +
         // The strip holds the wick, the oil can and the glass; each use closes it up.
         use(kStripOne, "330 330") + use("446 550", "330 282") + use(kStripOne, "330 246") +
-        "wait 260\nshot lit\nclose\n";
+        "wait 20\nshot lit\nwait 400\nclose\n";
     int code = -1;
     EXPECT_EQ(RunTraced(mRepository, script, "start=scripts/dev/gatehouse.lua", code),
-              Traces{"start"});
+              (Traces{"start", "complete 0", "map"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     // The lock panel's stand-in plate on the centre button, nothing at the miss point.
