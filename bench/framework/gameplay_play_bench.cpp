@@ -32,6 +32,8 @@ public:
     {
         return std::make_shared<ListedEntityFactory>();
     }
+    // Nothing counts the finds here: a location that is done would end on its first frame.
+    bool IsLocationDone() override { return false; }
     void SetGameplayState(int32_t state) { mGameplayState = state; }
     void DropHintRequest() { mHintRequested = 0; }
 };
