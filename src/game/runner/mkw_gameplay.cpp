@@ -67,6 +67,7 @@ MKWGameplay::MKWGameplay()
     mPuzzleCompleteSize.mWidth = 1;
     mPuzzleCompleteFader.SetAlpha(0.0f);
     mBound = MakeBound(this, std::make_index_sequence<kBoundCallbackCount>());
+    ConstructHints();
     if (lua_State* L = GetWindowScriptState())
         LuaBindMember(L, kJournalPressed, this, &MKWGameplay::HudJournalPressed);
 }
@@ -90,6 +91,8 @@ MKWGameplay::~MKWGameplay()
         transforms->RemoveTransforms(&mHintItemMover);
         transforms->RemoveTransforms(&mMiniHintMover);
         transforms->RemoveTransforms(&mPuzzleCompleteFader);
+        transforms->RemoveTransforms(mHintSnapshotFader.get());
+        transforms->RemoveTransforms(mHintTokenMover.get());
         for (const std::shared_ptr<TM_Transform2D>& mover : mPulseMovers)
             transforms->RemoveTransforms(mover.get());
     }
@@ -173,6 +176,7 @@ void MKWGameplay::PostInit(TWindowStyle& style)
                                            StyleFloat(style, "particlepuzzlecompletepositiony"));
     mPuzzleCompleteDefaultSize = StyleFloat(style, "particlepuzzlecompletesize");
     std::unique_ptr<TLuaTable> audio = style.GetTableOnly("audio");
+    const std::unique_ptr<HintStyle> hints = ReadHintStyle(style);
 
     Gameplay::PostInit(style);
 
@@ -187,7 +191,14 @@ void MKWGameplay::PostInit(TWindowStyle& style)
         std::shared_ptr<TSprite> sprite = TSprite::Create(0);
         if (pulseTexture.Length() != 0)
             sprite->SetTexture(TTexture::Get(pulseTexture, 0));
-        auto mover = std::make_shared<TM_Transform2D>(&sprite->GetSpec());
+        // A pulse grows about its middle, where the token is.
+        if (const std::shared_ptr<TTexture>& texture = sprite->GetTexture())
+        {
+            sprite->GetSpec().mOrigin = TVec2(static_cast<float>(texture->GetWidth() / 2),
+                                              static_cast<float>(texture->GetHeight() / 2));
+            sprite->GetSpec().mFlags |= kDrawOrigin;
+        }
+        std::shared_ptr<TM_Transform2D> mover = MakePlacedMover(&sprite->GetSpec());
         mover->SetAlpha(0.0f);
         mPulseSprites.push_back(sprite);
         mPulseMovers.push_back(mover);
@@ -203,6 +214,8 @@ void MKWGameplay::PostInit(TWindowStyle& style)
             ray->Randomise();
         }
     }
+
+    BuildHints(*hints);
 
     for (TLuaParticleSystem* system : {&mPuzzleCompleteLirae, &mPuzzleCompleteThessalor})
     {
@@ -320,11 +333,6 @@ void MKWGameplay::OnJournalClosed()
     }
     mGameplayState = kPlay;
 }
-
-// The hint sequence takes these over; until then a hint minigame's notices change nothing.
-void MKWGameplay::OnMinigameExit(int32_t) {}
-void MKWGameplay::OnHintEarned(int32_t) {}
-void MKWGameplay::OnTokenMove(int32_t) {}
 
 // The saved state.
 

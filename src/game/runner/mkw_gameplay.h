@@ -6,10 +6,12 @@
 #pragma once
 
 #include "framework/adventure/runner/gameplay.h"
+#include "framework/core/frame_services.h"
 #include "framework/transforms/transform_manager.h"
 #include "framework/transforms/transform_target.h"
 #include "framework/widgets/particle_functions.h"
 #include "particles/lua_particle_system.h"
+#include "render/renderer/vertex_set.h"
 
 #include <array>
 #include <memory>
@@ -19,6 +21,7 @@ class Godray;
 class GameplayHintMinigame;
 class GameplayJournal;
 class MKWGameplayHud;
+class TAnimatedSprite;
 class TScript;
 class TSprite;
 
@@ -73,6 +76,25 @@ public:
     void PostInit(TWindowStyle& style) override;
     void Update() override;
     void DrawExtra() override;
+
+    // The two characters' hints.
+    bool OnMouseDown(TPoint point) override;
+    void Draw() override;
+    bool RecreateTextures() override;
+    void BeginHintSelect() override;
+    void EndHint() override;
+    bool FindAreaForInventory(GameplayInventory* inventory) override;
+    void StartMinigame(uint32_t minigame) override;
+    // The hint is in place: the player is to click the hinted item.
+    void EnterHintShown();
+    // Points the HUD's mini-hint effect at a random active item of the shown scene.
+    void ShowMiniHint();
+    void StartThessalorHintMinigame();
+    void StartLiraeHintMinigame();
+    // The scene without the hinted item, greyed, in the hint snapshot's texture.
+    bool RenderHintSnapshot();
+    void StartHintParticles(int32_t character);
+    void StopHintParticles();
 
     std::shared_ptr<GameplayInventory> CreateInventory(const TLuaTable& table,
                                                        const TLuaTable& inventoryInfo) override;
@@ -130,6 +152,37 @@ public:
     }
     uint32_t GetHintLoopLirae() const { return mHintLoopLirae; }
     uint32_t GetHintLoopThessalor() const { return mHintLoopThessalor; }
+    int32_t GetTokenCharacter() const { return mTokenCharacter; }
+    int32_t GetTokenTrackerIndex() const { return mTokenTrackerIndex; }
+    TIntPoint GetTokenTarget() const { return {mTokenTargetX, mTokenTargetY}; }
+    int32_t GetHintCharacter() const { return mHintCharacter; }
+    const std::shared_ptr<TAnimatedSprite>& GetHintToken() const { return mHintToken; }
+    TM_Transform2D& GetHintTokenMover() { return *mHintTokenMover; }
+    const std::vector<std::shared_ptr<TM_Transform2D>>& GetPulseMovers() const
+    {
+        return mPulseMovers;
+    }
+    const std::shared_ptr<TSprite>& GetHintSnapshot() const { return mHintSnapshot; }
+    TM_Transform2D& GetHintSnapshotFader() { return *mHintSnapshotFader; }
+    const std::shared_ptr<TSprite>& GetLiraeHintSprite() const { return mLiraeHintSprite; }
+    const TRect& GetViewport3d() const { return mViewport3d; }
+    const TRect& GetLiraeHintRect() const { return mLiraeHintRect; }
+    const TColoredVertex& GetSpotlightVertex(size_t index) const
+    {
+        return mSpotlightVertices[index];
+    }
+    const std::shared_ptr<TLuaParticleSystem>& GetHintParticle() const { return mHintParticle; }
+    const std::shared_ptr<TLuaParticleSystem>& GetHintParticleSecondary() const
+    {
+        return mHintParticleSecondary;
+    }
+    uint32_t GetIdleElapsed() const { return mIdleElapsed; }
+    uint32_t GetMiniHintElapsed() const { return mMiniHintElapsed; }
+    const ParticleVector& GetMiniHintLocus() const { return mMiniHintLocus; }
+
+    // Each pixel's red, green and blue become 0.30, 0.59 and 0.11 of its largest, middle and
+    // smallest channel, truncated; alpha stays. `pitch` counts pixels.
+    static void GreyPixels(uint32_t* pixels, int pitch, uint32_t width, uint32_t height);
 
 protected:
     // The bound callbacks' work; the hint windows' six are the hint sequence's and do nothing yet.
@@ -138,6 +191,32 @@ protected:
     virtual void OnHintEarned(int32_t character);
     virtual void OnTokenMove(int32_t character);
     void OnPuzzleCompleteFaded();
+    // The steps of the hint sequence after the token's flights.
+    void OnTrackerFilled();
+    void OnHintArrived();
+    void StartHintMinigame(int32_t character);
+    // What the hints read of the style before the location loads, and what they build after.
+    struct HintStyle
+    {
+        TString liraeSprite;
+        float liraeCenterX = 0;
+        float liraeCenterY = 0;
+        int32_t liraeWidth = 0;
+        int32_t liraeHeight = 0;
+        TString miniHintScript;
+        TString liraePath;
+        TString liraeMist;
+        TString liraeMistSecondary;
+        TString liraeSmall;
+    };
+    static std::unique_ptr<HintStyle> ReadHintStyle(TWindowStyle& style);
+    void BuildHints(const HintStyle& style);
+    void DrawThessalorOverlay(float alpha);
+    void DrawLiraeOverlay(float alpha);
+    // The hint members the constructor makes.
+    void ConstructHints();
+    // A mover that grows and turns its picture where it stands.
+    static std::unique_ptr<TM_Transform2D> MakePlacedMover(TDrawSpec* spec);
 
     MKWGameplayHud* GetGameHud() const;
     // The five sound effects in their fixed order.
@@ -212,4 +291,33 @@ protected:
     TDrawSpec mHintItemSpec;
     TM_Transform2D mHintItemMover{&mHintItemSpec};
     std::array<Callback, kBoundCallbackCount> mBound;
+
+    // The hints' state.
+    ParticleVector mMiniHintLocus;
+    uint32_t mMiniHintElapsed = 0;
+    uint32_t mIdleElapsed = 0;
+    int32_t mTokenCharacter = 0;
+    int32_t mTokenTrackerIndex = -1;
+    int32_t mTokenTargetX = 0;
+    int32_t mTokenTargetY = 0;
+    std::shared_ptr<TAnimatedSprite> mHintToken;
+    std::unique_ptr<TM_Transform2D> mHintTokenMover;
+    int32_t mHintCharacter = 0;
+    std::shared_ptr<TSprite> mHintSnapshot;
+    std::unique_ptr<TM_Transform2D> mHintSnapshotFader;
+    // Registered in the systems: declared before them, so it outlives them.
+    ParticleVector mHintTokenLocus;
+    std::shared_ptr<TLuaParticleSystem> mHintParticle;
+    std::shared_ptr<TLuaParticleSystem> mHintParticleSecondary;
+    TRect mViewport3d = TRect(0, 0, 800, 600);
+    TRect mLiraeHintRect = TRect(0, 0, 0, 0);
+    std::shared_ptr<TSprite> mLiraeHintSprite;
+    std::array<TColoredVertex, 12> mSpotlightVertices{};
+    static const uint16_t kSpotlightIndices[24];
+    ParticlePathRandom mLiraePath;
+    ParticleVector mLiraeCenter;
+    ParticleVector mLiraeAlpha;
+    TLuaParticleSystem mLiraeMist;
+    TLuaParticleSystem mLiraeMistSecondary;
+    TLuaParticleSystem mLiraeSmall;
 };

@@ -212,25 +212,6 @@ void MKWGameplay::OnPuzzleCompleteFaded()
     ReportCallback();
 }
 
-void MKWGameplay::Update()
-{
-    if (GetState() == kIdle && mPaused == 0)
-    {
-        const DeltaTime* clock = DeltaTime::Instance();
-        const int32_t dt = clock != nullptr ? static_cast<int32_t>(clock->GetStep()) : 0;
-        mPuzzleCompleteAlpha.mValue[0] = mPuzzleCompleteFader.GetAlpha();
-        mPuzzleCompleteLirae.Update(dt);
-        mPuzzleCompleteThessalor.Update(dt);
-    }
-    Gameplay::Update();
-}
-
-void MKWGameplay::DrawExtra()
-{
-    mPuzzleCompleteLirae.Draw(TVec3(0.0f, 0.0f, 0.0f));
-    mPuzzleCompleteThessalor.Draw(TVec3(0.0f, 0.0f, 0.0f));
-}
-
 // Pause and resume.
 
 std::array<SoundEffect*, 5> MKWGameplay::SoundEffects() const
