@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -34,6 +35,61 @@ constexpr float kRayDistance = 10.0f;
 constexpr float kRayNear = 0.1f;
 constexpr float kRayFar = 1000.0f;
 constexpr float kRayFieldOfView = 0.785398f;
+
+// The weighted sum of the sorted channels over 100, truncated: the multiply and shift are exact for
+// every sum up to 100 x 255.
+inline uint32_t GreyOf(uint32_t p)
+{
+    const uint32_t r = (p >> 16) & 0xFF;
+    const uint32_t g = (p >> 8) & 0xFF;
+    const uint32_t b = p & 0xFF;
+    const uint32_t high = std::max(r, std::max(g, b));
+    const uint32_t low = std::min(r, std::min(g, b));
+    const uint32_t middle = r + g + b - high - low;
+    const uint32_t grey = ((30 * high + 59 * middle + 11 * low) * 5243u) >> 19;
+    return (p & 0xFF000000u) | grey * 0x010101u;
+}
+
+// Eight pixels at a time in the same arithmetic, so the pass keeps near a copy's speed.
+using Pixels8 = uint32_t __attribute__((vector_size(32)));
+
+__attribute__((always_inline)) inline void GreyRow(uint32_t* row, uint32_t width)
+{
+    uint32_t x = 0;
+    for (; x + 8 <= width; x += 8)
+    {
+        Pixels8 p;
+        std::memcpy(&p, row + x, sizeof p);
+        const Pixels8 r = (p >> 16) & 0xFF;
+        const Pixels8 g = (p >> 8) & 0xFF;
+        const Pixels8 b = p & 0xFF;
+        const Pixels8 upper = r > g ? r : g;
+        const Pixels8 lower = r > g ? g : r;
+        const Pixels8 high = upper > b ? upper : b;
+        const Pixels8 low = lower > b ? b : lower;
+        const Pixels8 middle = r + g + b - high - low;
+        const Pixels8 grey = ((30 * high + 59 * middle + 11 * low) * 5243u) >> 19;
+        const Pixels8 out = (p & 0xFF000000u) | grey * 0x010101u;
+        std::memcpy(row + x, &out, sizeof out);
+    }
+    for (; x < width; ++x)
+        row[x] = GreyOf(row[x]);
+}
+
+void GreyRowsPlain(uint32_t* pixels, int pitch, uint32_t width, uint32_t height)
+{
+    for (uint32_t y = 0; y < height; ++y)
+        GreyRow(pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch), width);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) void GreyRowsAvx2(uint32_t* pixels, int pitch, uint32_t width,
+                                                  uint32_t height)
+{
+    for (uint32_t y = 0; y < height; ++y)
+        GreyRow(pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch), width);
+}
+#endif
 
 uint32_t Channel(float value)
 {
@@ -236,23 +292,15 @@ void MKWGameplay::DrawExtra()
 
 void MKWGameplay::GreyPixels(uint32_t* pixels, int pitch, uint32_t width, uint32_t height)
 {
-    for (uint32_t y = 0; y < height; ++y)
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide)
     {
-        uint32_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch);
-        for (uint32_t x = 0; x < width; ++x)
-        {
-            const uint32_t p = row[x];
-            const uint32_t r = (p >> 16) & 0xFF;
-            const uint32_t g = (p >> 8) & 0xFF;
-            const uint32_t b = p & 0xFF;
-            const uint32_t high = std::max(r, std::max(g, b));
-            const uint32_t low = std::min(r, std::min(g, b));
-            const uint32_t middle = r + g + b - high - low;
-            // Whole hundredths: the truncation of the exact weighted sum.
-            const uint32_t grey = (30 * high + 59 * middle + 11 * low) / 100;
-            row[x] = (p & 0xFF000000u) | grey << 16 | grey << 8 | grey;
-        }
+        GreyRowsAvx2(pixels, pitch, width, height);
+        return;
     }
+#endif
+    GreyRowsPlain(pixels, pitch, width, height);
 }
 
 bool MKWGameplay::RenderHintSnapshot()

@@ -6,12 +6,14 @@
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/screen_test_support.h"
+#include "framework/widgets/tool_tip.h"
 #include "game/effects/godray.h"
 #include "game/hud/gameplay_hint.h"
 #include "game/hud/mkw_gameplay_hud.h"
 #include "game/minigames/gameplay_hint_minigame.h"
 #include "game/runner/mkw_gameplay.h"
 #include "particles/lua_particle_system.h"
+#include "platform/strings/string_table.h"
 #include "render/sprites/animated_texture.h"
 #include "render/sprites/sprite.h"
 #include "render/textures/texture.h"
@@ -33,6 +35,9 @@ struct HintGameplay : MKWGameplay
 {
     static TWindow* Create() { return new HintGameplay; }
     void LockInput() { mInputLocked = 1; }
+    void SetState(int32_t state) { mGameplayState = state; }
+    const ToolTip& BasicTip() const { return *mBasicToolTip; }
+    const ToolTip& HintTip() const { return *mHintToolTip; }
 };
 
 std::vector<std::string> gCalls;
@@ -506,16 +511,68 @@ TEST_F(HintsTest, RunnersClosedMidHint)
     }
 }
 
+// The medallions' tool tips: over a tracker with the base's no-target text, over a medallion, and
+// in hint selection by the selected medallion; points are the mouse's, on the screen.
+TEST_F(HintsTest, TheMedallionsToolTipsTakeTheirCharacter)
+{
+    const char tips[] =
+        "tooltipbasic = { font = { '', 10, { 1, 1, 1, 1 } }, w = 200, h = 40, maxx = 800, "
+        "maxy = 600 }, tooltiphint = { font = { '', 10, { 1, 1, 1, 1 } }, w = 200, h = 40, "
+        "maxx = 800, maxy = 600 }, tooltiphintnovalidtarget = 'none', "
+        "tooltiphintthessalornovalidtarget = 'tt_none', tooltipmedallionliraeavailable = "
+        "'tt_ready', tooltipmedallionliraenotavailable = 'tt_empty', "
+        "colorthessalortooltip = { 0, 0, 1, 1 }, colorliraetooltip = { 1, 0, 0, 1 }, ";
+    std::string sheet = "<Workbook><Worksheet><Table>";
+    for (const char* label : {"tt_none", "tt_empty"})
+        sheet += std::string("<Row><Cell><Data>") + label + "</Data></Cell><Cell><Data>text " +
+                 label + "</Data></Cell></Row>";
+    sheet += "</Table></Worksheet></Workbook>";
+    ASSERT_TRUE(
+        mApp->GetStringTable()->LoadBuffer(sheet.data(), static_cast<uint32_t>(sheet.size())));
+    HintGameplay* play = Open(tips);
+    ASSERT_NE(play, nullptr);
+    const TVec4 plain(0, 1, 0, 1);
+    play->UpdateToolTips(nullptr, true, "none", TPoint(120, 520), plain);
+    EXPECT_STREQ(play->BasicTip().GetText().c_str(), "text tt_none");
+    EXPECT_EQ(play->BasicTip().GetCorners()[0].colour, 0xFF0000FFu);
+
+    // Nothing under the mouse hides it.
+    play->UpdateToolTips(nullptr, true, "", TPoint(400, 100), plain);
+    Frame(16);
+    play->UpdateToolTips(nullptr, true, "", TPoint(750, 550), plain);
+    EXPECT_STREQ(play->BasicTip().GetText().c_str(), "text tt_empty") << "nothing to earn";
+    Hud(*play).GetLiraeMedallion()->SetAvailableMask(0b01);
+    play->UpdateToolTips(nullptr, true, "", TPoint(751, 551), plain);
+    EXPECT_EQ(play->BasicTip().GetCorners()[0].colour, 0xFFFF0000u);
+
+    play->SetState(Gameplay::kHintSelect);
+    Hud(*play).GetThessalorMedallion()->SetSelectedMask(1);
+    play->UpdateToolTips(nullptr, true, "", TPoint(400, 100), plain);
+    EXPECT_EQ(play->HintTip().GetCorners()[0].colour, 0xFF0000FFu);
+    Hud(*play).GetLiraeMedallion()->SetSelectedMask(1);
+    play->UpdateToolTips(nullptr, true, "", TPoint(400, 100), plain);
+    EXPECT_EQ(play->HintTip().GetCorners()[0].colour, 0xFFFF0000u) << "Lirae's first";
+}
+
 TEST(HintGrey, WeightsFollowTheSortedChannelsAndAlphaStays)
 {
-    uint32_t pixels[] = {0x80C86432, 0xFF3264C8, 0x00FFFFFF, 0xFF000000, 0x12345678};
-    MKWGameplay::GreyPixels(pixels, 2, 2, 2);
+    // Rows of 11 (eight at a time, then one by one) in a pitch of 12.
+    std::vector<uint32_t> pixels(24, 0xFF000000u);
+    for (size_t at : {0u, 9u, 12u, 20u})
+        pixels[at] = 0x80C86432;
+    pixels[3] = 0xFF3264C8;
+    pixels[4] = 0x00FFFFFF;
+    pixels[11] = 0x12345678;
+    pixels[23] = 0x12345678;
+    MKWGameplay::GreyPixels(pixels.data(), 12, 11, 2);
     // (200, 100, 50) in either order: 124.5, stored as 124.
-    EXPECT_EQ(pixels[0], 0x807C7C7Cu);
-    EXPECT_EQ(pixels[1], 0xFF7C7C7Cu);
-    EXPECT_EQ(pixels[2], 0x00FFFFFFu);
-    EXPECT_EQ(pixels[3], 0xFF000000u);
-    EXPECT_EQ(pixels[4], 0x12345678u) << "outside the width";
+    for (size_t at : {0u, 9u, 12u, 20u})
+        EXPECT_EQ(pixels[at], 0x807C7C7Cu) << at;
+    EXPECT_EQ(pixels[3], 0xFF7C7C7Cu);
+    EXPECT_EQ(pixels[4], 0x00FFFFFFu);
+    EXPECT_EQ(pixels[1], 0xFF000000u);
+    EXPECT_EQ(pixels[11], 0x12345678u) << "outside the width";
+    EXPECT_EQ(pixels[23], 0x12345678u);
 }
 
 } // namespace
