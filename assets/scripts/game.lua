@@ -81,12 +81,11 @@ function StartPlaying()
     SetState("menu", 1)
 end
 
--- The location scripts by location byte. Until a location's own script exists the stand-in plays
--- it; each location's script takes its place here.
+-- The location scripts by location byte.
 kLocationScripts = {
     [0] = "scripts/locations/gatehouse.lua",
-    "scripts/locations/standin.lua",
-    "scripts/locations/standin.lua",
+    "scripts/locations/observatory.lua",
+    "scripts/locations/crypt.lua",
 }
 kLocationCount = 3
 
@@ -131,8 +130,16 @@ function OpenLocation(location)
     SetState("add-timer", "playing")
     SetState("end-status", "")
     Trace("location " .. location)
+    -- Set by the location's window table as it is built: a script that fails before that returns
+    -- at once, and the route goes back to the menu rather than open it again.
+    gLocationBuilt = false
     DisplayDialog { kLocationScripts[location], number = location }
     SetState("playing", 0)
+    if not gLocationBuilt then
+        _ALERT("location " .. location .. " did not open (" .. kLocationScripts[location] ..
+               "): back to the menu")
+        gRoute = "menu"
+    end
 end
 
 -- The travel map: over a location it opens itself again as the full map.

@@ -33,6 +33,7 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 
 import audio  # noqa: E402
+import crypt_scenes  # noqa: E402
 import dev  # noqa: E402
 import formats  # noqa: E402
 import frontend  # noqa: E402
@@ -42,6 +43,7 @@ import images  # noqa: E402
 import journal  # noqa: E402
 import maps  # noqa: E402
 import movies  # noqa: E402
+import observatory  # noqa: E402
 import sheets  # noqa: E402
 import sounds  # noqa: E402
 import story  # noqa: E402
@@ -52,7 +54,8 @@ SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 # every output of that kind.
 SOURCES = {"sound": ("audio.py", "sounds.py"),
            "image": ("dev.py", "formats.py", "frontend.py", "gatehouse.py", "hud.py", "images.py",
-                     "journal.py", "maps.py", "paint.py", "sheets.py", "story.py"),
+                     "journal.py", "maps.py", "paint.py", "sheets.py", "story.py",
+                     "observatory.py", "crypt_scenes.py"),
            "description": ("formats.py", "gatehouse.py", "sheets.py", "story.py"),
            # A film also follows its encoder's code (and the codec libraries: --check tells).
            "movie": ("movies.py", "audio.py", "frontend.py", "images.py", "paint.py", "sheets.py",
@@ -64,7 +67,8 @@ MOVIE_TOOL_PLACES = tuple(place.replace("packbuild", "movieenc") for place in PA
 # scene's HUD and tutorial prompts, the development location, the journal, the cut-scene and the
 # travel map.
 PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES,
-                **journal.RECIPES, **story.RECIPES, **maps.RECIPES, **gatehouse.RECIPES)
+                **journal.RECIPES, **story.RECIPES, **maps.RECIPES, **gatehouse.RECIPES,
+                **observatory.RECIPES, **crypt_scenes.RECIPES)
 # Every description recipe: animation XML (text, or bytes in the packed "ZXML" form), packed
 # animations (bytes, ".anm") and the lantern's mesh (bytes, ".mesh").
 DESCRIPTIONS = dict(sheets.DESCRIPTIONS, **story.DESCRIPTIONS, **gatehouse.DESCRIPTIONS,

@@ -348,5 +348,55 @@ GATEHOUSE = [
     Entry("models/lantern.mesh", "lantern_mesh"),
 ]
 
+# The Observatory and the Crypt (the second and third locations): their scenes, the candle on the
+# desk, the fires, the vault's slab, the areas' sheets (made by their own recipes, laid out as the
+# Gatehouse's), the puzzle scenes' stand-in panel, the items, and the descriptions and masks of
+# the last four inventory objects on the shared object sheet.
+def location_area_sheet(sheet, recipe, names, cell, perrow):
+    """`area_sheet` drawn by the `recipe`_area_sheet and `recipe`_area_mask recipes."""
+    entries = area_sheet(sheet, names, cell, perrow)
+    for entry in entries:
+        entry.generator = {"area_sheet": recipe + "_area_sheet",
+                           "area_mask": recipe + "_area_mask"}.get(entry.generator,
+                                                                    entry.generator)
+    return entries
+
+
+def found_items(names):
+    return [entry for name, size in names
+            for entry in (image("items/%s.png" % name, "found_item", size=size, object=name),
+                          Entry("items/%s.xml" % name, "centred_xml", name=name,
+                                image="%s.png" % name, frames=1, frame=size, sheet=size))]
+
+
+OBSERVATORY_CRYPT = [
+    image("scenes/observatory/bg.jpg", "observatory_background", size=(800, 600)),
+    image("scenes/observatory/candle.png", "observatory_candle", size=(160, 160)),
+    *location_area_sheet("scenes/observatory/areas.png", "observatory",
+                         ("desk", "scroll", "telescope", "eyepiece"), (240, 200), 1),
+    image("scenes/scrolldesk/bg.jpg", "scrolldesk_background", size=(800, 600)),
+    image("scenes/telescope/bg.jpg", "telescope_background", size=(800, 600)),
+    *location_area_sheet("scenes/standin/areas.png", "standin", ("puzzle_standin",), (168, 168),
+                         1),
+    image("scenes/crypt/bg.jpg", "crypt_background", size=(800, 600)),
+    *animation("scenes/crypt/brazier_fire.xml", "scenes/crypt/brazier_fire_sheet.png",
+               "crypt_fire_sheet", name="brazier_fire", frames=4, frame=(64, 96), centre=True),
+    *animation("scenes/crypt/hearth_fire.xml", "scenes/crypt/hearth_fire_sheet.png",
+               "crypt_fire_sheet", name="hearth_fire", frames=4, frame=(64, 96), centre=True),
+    *location_area_sheet("scenes/crypt/areas.png", "crypt",
+                         ("brazier", "altar", "vault", "hearth"), (220, 220), 1),
+    image("scenes/altar/bg.jpg", "altar_background", size=(800, 600)),
+    image("scenes/vault/bg.jpg", "vault_background", size=(800, 600)),
+    image("scenes/vault/slab.png", "vault_slab", size=(328, 188)),
+    *location_area_sheet("scenes/vault/areas.png", "vault", ("vaultcover",), (336, 196), 1),
+    *found_items((("candle", (32, 44)), ("lens", (40, 40)), ("flint", (40, 40)),
+                  ("hearthstone", (44, 40)))),
+    *[Entry("inventory/%s.xml" % name, "centred_xml", name=name, image="objects.png", frames=3,
+            frame=(64, 48), y=48 * row, sheet=(256, 384))
+      for row, name in enumerate(GATEHOUSE_OBJECTS) if row >= 4],
+    *[image("inventory/%s.png" % name, "object_mask", frame=(64, 48), object=name)
+      for name in GATEHOUSE_OBJECTS[4:]],
+]
+
 ENTRIES = (SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + MOVIES + MAP + GATEHOUSE
-           + [Entry(SOUND_PACK, "pack")])
+           + OBSERVATORY_CRYPT + [Entry(SOUND_PACK, "pack")])

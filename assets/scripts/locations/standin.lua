@@ -43,6 +43,7 @@ local function Complete()
     LocationComplete()
 end
 
+gLocationBuilt = true
 MakeDialog {
     name = "gameplay",
     Gameplay {

@@ -1,0 +1,146 @@
+-- The Observatory, the second location: the domed room with its desk, its shelves and the
+-- telescope; the star scroll spread on the desk; the sky through the telescope. The candle lights
+-- the desk so the scroll can be read; the scroll gives the lens, which fitted to the telescope
+-- shows the sky, whose reading ends the location.
+gScreen = "gameplay"
+
+local function Backdrop(name, image)
+    return { name = name, depth = 100, image = image, x = 400, y = 300, flags = 5 }
+end
+
+-- A way to another scene: a portal area whose plain click runs `event`.
+local function Way(name, depth, image, x, y, label, event, drawn)
+    return {
+        name = name, depth = depth, image = image, x = x, y = y, isportal = true,
+        hasactiveframe = drawn, cursor = "hand", actualname = label,
+        events = { default = { eventname = event } },
+    }
+end
+
+-- Until a puzzle of its own is played here: an opaque panel whose click completes the puzzle.
+local function StandIn(name, x, y, label, event)
+    return {
+        name = name, depth = 50, image = "areas/puzzle_standin", x = x, y = y,
+        hasactiveframe = true, actualname = label, events = { default = { eventname = event } },
+    }
+end
+
+local function Item(name, inventory, image, x, y)
+    return {
+        name = name, depth = 10, inventory = inventory, inventoryparts = { 1 }, image = image,
+        x = x, y = y,
+    }
+end
+
+gameplayinstructions = {
+    conversations = {},
+    scenes = { "observatory", "scrolldesk", "telescope" },
+    -- Ordinary scenes while their puzzles do not exist.
+    minigames = { scrolldesk = "scrollpuzzlescene", telescope = "heavensscene" },
+    active_scene = "observatory",
+    initial_event = "start_obs",
+    inventory = {
+        { name = "candle", actualname = "inv_candle", image = "inventory/candle",
+          homescene = "observatory", partcount = 1, type = "lirae" },
+        -- Joins the strip, and its item can be found, once the scroll is read.
+        { name = "lens", actualname = "inv_lens", image = "inventory/lens",
+          homescene = "observatory", partcount = 1, type = "thessalor" },
+    },
+    events = {
+        {
+            name = "start_obs",
+            layerstoactivate = { "observatory_bg", "scrolldesk_bg", "telescope_bg" },
+            areastoactivate = {
+                "area_desk", "area_telescope", "area_scrollback", "area_skyback",
+                "area_scroll_standin", "area_heavens_standin",
+            },
+            inventorytoactivate = { "candle" }, journaltoactivate = { "journal_desk" },
+        },
+        {
+            name = "light_desk", areastocomplete = { "area_desk" },
+            areastoactivate = { "area_scroll" }, layerstoactivate = { "desk_candle" },
+            journaltodeactivate = { "journal_desk" }, journaltoactivate = { "journal_scroll" },
+        },
+        { name = "goto_scroll", action = "scrolldesk" },
+        { name = "goto_observatory", action = "observatory" },
+        { name = "goto_telescope", action = "telescope" },
+        -- A puzzle's completion leaves its scene, so the puzzle stops asking for it.
+        {
+            name = "event_scrollcomplete", action = "observatory",
+            areastocomplete = { "area_scroll", "area_scroll_standin" },
+            inventorytoactivate = { "lens" }, minigame = "complete(400,260,64)",
+            journaltodeactivate = { "journal_scroll" }, journaltoactivate = { "journal_lens" },
+        },
+        {
+            name = "fit_lens", areastocomplete = { "area_telescope" },
+            areastoactivate = { "area_eyepiece" }, journaltodeactivate = { "journal_lens" },
+        },
+        {
+            name = "event_heavenscomplete", action = "observatory",
+            areastocomplete = { "area_eyepiece", "area_heavens_standin" },
+            minigame = "complete(400,200,80)", nextevent = "obs_done",
+        },
+        { name = "obs_done", action = "scene_complete" },
+    },
+    observatory = {
+        layers = {
+            Backdrop("observatory_bg", "scenes/observatory/bg"),
+            { name = "desk_candle", depth = 40, image = "scenes/observatory/candle",
+              x = 300, y = 316, flags = 5 },
+        },
+        items = {
+            Item("item_candle", "candle", "items/candle", 640, 430),
+            Item("item_lens", "lens", "items/lens", 150, 200),
+        },
+        areas = {
+            {
+                name = "area_desk", depth = 50, image = "areas/desk", x = 300, y = 400,
+                actualname = "area_desk_name", events = { candle = { eventname = "light_desk" } },
+            },
+            Way("area_scroll", 50, "areas/scroll", 160, 320, "area_scroll_name", "goto_scroll",
+                true),
+            -- Drawn as it is, then with the lens in its mount.
+            {
+                name = "area_telescope", depth = 50, image = "areas/telescope", x = 560, y = 300,
+                hasactiveframe = true, hascompletedframe = true,
+                actualname = "area_telescope_name", events = { lens = { eventname = "fit_lens" } },
+            },
+            Way("area_eyepiece", 45, "areas/eyepiece", 620, 180, "area_eyepiece_name",
+                "goto_telescope", true),
+        },
+    },
+    scrolldesk = {
+        layers = { Backdrop("scrolldesk_bg", "scenes/scrolldesk/bg") },
+        areas = {
+            Way("area_scrollback", 60, "areas/back_bottom", 400, 480, "area_back_name",
+                "goto_observatory", true),
+            StandIn("area_scroll_standin", 400, 280, "area_scroll_name", "event_scrollcomplete"),
+        },
+    },
+    telescope = {
+        layers = { Backdrop("telescope_bg", "scenes/telescope/bg") },
+        areas = {
+            -- Below y 400, where the lens shows nothing of the sky.
+            Way("area_skyback", 60, "areas/back_bottom", 400, 480, "area_back_name",
+                "goto_observatory", true),
+            StandIn("area_heavens_standin", 400, 200, "area_eyepiece_name",
+                    "event_heavenscomplete"),
+        },
+    },
+}
+
+local Location = ReadFile("scripts/locations/common.lua")
+MakeDialog {
+    name = "gameplay",
+    Location {
+        number = 2,
+        playlist = {
+            location02 = {
+                observatory = { "music_observatory" }, scrolldesk = { "music_puzzle" },
+                telescope = { "music_puzzle" },
+            },
+        },
+        -- The two medallions' prompts only.
+        tutorials = TutorialTable(false),
+    },
+}
