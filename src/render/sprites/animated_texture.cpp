@@ -411,10 +411,17 @@ bool TAnimatedTexture::LoadSheet()
     TTextureData& data = *GetData();
     data.mFlags = static_cast<uint8_t>((data.mFlags | kTexAlpha) & ~kTexAlphaFromImage);
     const TAnimationDescription& d = mDescription;
-    if (d.mMaskName.Length() == 0)
-        return data.LoadFromFile(d.mFolder + d.mImageName) || data.LoadFromFile(d.mImageName);
-    return data.LoadFromFile(d.mFolder + d.mImageName, d.mFolder + d.mMaskName) ||
-           data.LoadFromFile(d.mImageName, d.mMaskName);
+    const bool loaded =
+        d.mMaskName.Length() == 0
+            ? data.LoadFromFile(d.mFolder + d.mImageName) || data.LoadFromFile(d.mImageName)
+            : data.LoadFromFile(d.mFolder + d.mImageName, d.mFolder + d.mMaskName) ||
+                  data.LoadFromFile(d.mImageName, d.mMaskName);
+    // A description without its sheet is a file missing from the game: the empty result alone
+    // would leave nothing to say why the thing is not drawn.
+    if (!loaded)
+        Log("Animation %s: its frame sheet %s cannot be read", d.mFilePath.c_str(),
+            d.mImageName.c_str());
+    return loaded;
 }
 
 const TAnimationFrame* TAnimatedTexture::GetFrameRecord(int32_t frame) const

@@ -156,8 +156,11 @@ TEST_F(AnimatedTextureTest, XmlAndBothPackedVersionsGiveOneModel)
     ASSERT_NE(scripted, nullptr);
     EXPECT_EQ(scripted->GetDescription().mScript, "function DoAnim() frames{2,1} end");
 
-    // An image given to Get replaces the description's; a wrong one makes the load fail.
+    // An image given to Get replaces the description's; a wrong one makes the load fail, logged.
     EXPECT_EQ(TAnimatedTexture::Get("anim/walk", "missing.png"), nullptr);
+    EXPECT_NE(Log().find("Animation anim/walk.xml: its frame sheet missing.png cannot be read\n"),
+              std::string::npos)
+        << Log();
     EXPECT_EQ(TAnimatedTexture::Get("anim/none"), nullptr);
     EXPECT_EQ(TAnimatedTexture::FromTexture(TTexture::Get("anim/sheet.png", 0)), nullptr);
     EXPECT_EQ(TAnimatedTexture::FromTexture(xml), xml);
