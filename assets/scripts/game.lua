@@ -130,16 +130,22 @@ function OpenLocation(location)
     SetState("add-timer", "playing")
     SetState("end-status", "")
     Trace("location " .. location)
-    -- Set by the location's window table as it is built: a script that fails before that returns
-    -- at once, and the route goes back to the menu rather than open it again.
-    gLocationBuilt = false
-    DisplayDialog { kLocationScripts[location], number = location }
-    SetState("playing", 0)
-    if not gLocationBuilt then
-        _ALERT("location " .. location .. " did not open (" .. kLocationScripts[location] ..
-               "): back to the menu")
+    -- Opened as DisplayDialog opens a dialog, but a script that fails as it runs (a screen script
+    -- never waits at its top level, so it runs protected) takes its empty modal away again, and
+    -- the route goes back to the menu instead of opening it again.
+    local script = kLocationScripts[location]
+    local id = PushModal(script)
+    gDialogTable = { script, number = location }
+    local ran, fault = pcall(ReadFile, script)
+    if ran then
+        WaitForCloseMessage(id)
+        gReturnValue = nil
+    else
+        DoPopModal(id)
+        _ALERT("location " .. location .. " did not open, back to the menu: " .. tostring(fault))
         gRoute = "menu"
     end
+    SetState("playing", 0)
 end
 
 -- The travel map: over a location it opens itself again as the full map.

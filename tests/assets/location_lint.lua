@@ -319,6 +319,13 @@ for name, e in pairs(events) do
         Fault("event " .. name .. " opens an unknown conversation")
     end
 end
+-- A puzzle's completion event leaves the puzzle's scene (the puzzle would ask for it again); the
+-- location's own end comes from an inventory use or a follow-up event.
+for name, e in pairs(events) do
+    if string.find(name, "^event_.*complete$") and not scenes[e.action or ""] then
+        Fault("puzzle completion " .. name .. " does not switch scene")
+    end
+end
 local initial = events[g.initial_event or ""]
 if initial == nil then
     Fault("initial_event is not an event")

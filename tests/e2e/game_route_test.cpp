@@ -48,6 +48,8 @@ protected:
     {
         Edit(game / "assets/scripts/game.lua", "\\[0\\] = \"scripts/locations/gatehouse.lua\"",
              "[0] = \"scripts/locations/standin.lua\"");
+        Edit(game / "assets/scripts/game.lua", "scripts/locations/(observatory|crypt).lua",
+             "scripts/locations/standin.lua");
         return game;
     }
     std::string Prefs() const { return DumpPrefs(UserFile("prefs.dat")); }

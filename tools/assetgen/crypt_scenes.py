@@ -23,23 +23,19 @@ BRAZIER = (620, 360)
 ALTAR = (400, 240)
 VAULT = (160, 260)
 HEARTH = (300, 420)
-# Where the fires burn: each sheet's frame is drawn with its flame's foot at the frame's bottom
-# middle, and the layer is placed by the frame's middle.
-BRAZIER_FIRE = (620, 292)
-HEARTH_FIRE = (300, 386)
 
 
 def _brazier(size):
-    """The iron brazier: a wide bowl on three legs."""
+    """The iron brazier: a wide bowl, its middle at the picture's, on three legs."""
     w, h = size
     cx, cy = w / 2, h / 2
     bowl = paint.shape_mask(size, lambda d, k: d.pieslice(
-        ((cx - 46) * k, (cy - 62) * k, (cx + 46) * k, (cy + 6) * k), 0, 180, fill=255))
-    legs = [paint.polygon_mask(size, [(cx + dx - 3, cy - 10), (cx + dx + 3, cy - 10),
-                                      (cx + dx * 1.6 + 3, cy + 56), (cx + dx * 1.6 - 3, cy + 56)])
+        ((cx - 46) * k, (cy - 54) * k, (cx + 46) * k, (cy + 14) * k), 0, 180, fill=255))
+    legs = [paint.polygon_mask(size, [(cx + dx - 3, cy + 4), (cx + dx + 3, cy + 4),
+                                      (cx + dx * 1.6 + 3, cy + 58), (cx + dx * 1.6 - 3, cy + 58)])
             for dx in (-24, 0, 24)]
-    img = _shaded(size, _union(bowl, *legs, _rect(size, cx, cy - 28, 96, 8, 3)), IRON, INK)
-    return _over(img, (40, 32, 28), _ellipse(size, cx, cy - 28, 80, 10))
+    img = _shaded(size, _union(bowl, *legs, _rect(size, cx, cy - 20, 96, 8, 3)), IRON, INK)
+    return _over(img, (40, 32, 28), _ellipse(size, cx, cy - 20, 80, 10))
 
 
 def _altar(size, lit):

@@ -125,7 +125,7 @@ def _eyepiece(size):
 def standin_panel(size, rng=None, frame=1):
     """A puzzle's stand-in: an opaque 160 x 160 bronze panel with a pale seal in the middle."""
     w, h = size
-    img = _shaded(size, _rect(size, w / 2, h / 2, 160, 160, 10), AMBER, BRONZE_DARK)
+    img = _shaded(size, _rect(size, w / 2, h / 2, 160, 160), AMBER, BRONZE_DARK)
     img = _over(img, BRONZE_DARK, ImageChops.subtract(_rect(size, w / 2, h / 2, 148, 148, 8),
                                                       _rect(size, w / 2, h / 2, 140, 140, 6)))
     return _over(img, AMBER_PALE, _ellipse(size, w / 2, h / 2, 60, 60))

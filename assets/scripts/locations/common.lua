@@ -107,8 +107,6 @@ local inventoryinfo = {
 }
 
 return function(opts)
-    -- The route's sign that the location's script ran as far as its window.
-    gLocationBuilt = true
     return Gameplay {
         name = "gameplay", x = 0, y = 0, w = 800, h = 600, fade = true,
         locationnumber = opts.number,

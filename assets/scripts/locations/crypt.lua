@@ -9,11 +9,11 @@ local function Backdrop(name, image)
     return { name = name, depth = 100, image = image, x = 400, y = 300, flags = 5 }
 end
 
--- A way to another scene: a portal area, drawn, whose plain click runs `event`.
+-- A way to another scene: a portal area, drawn (done, as it was), whose plain click runs `event`.
 local function Way(name, depth, image, x, y, label, event)
     return {
         name = name, depth = depth, image = image, x = x, y = y, isportal = true,
-        hasactiveframe = true, cursor = "hand", actualname = label,
+        hasactiveframe = true, hascompletedframe = true, cursor = "hand", actualname = label,
         events = { default = { eventname = event } },
     }
 end
@@ -101,7 +101,7 @@ gameplayinstructions = {
     crypt = {
         layers = {
             Backdrop("crypt_bg", "scenes/crypt/bg"),
-            Fire("brazier_fire", 620, 292),
+            Fire("brazier_fire", 620, 300),
             Fire("hearth_fire", 300, 386),
         },
         items = {
@@ -124,7 +124,7 @@ gameplayinstructions = {
         },
         particles = {
             { name = "brazier_embers", depth = 15, script = "fx/embers.lua",
-              data = { dLocus = { 0, 0 }, dCenter = { 620, 300 } } },
+              data = { dLocus = { 0, 0 }, dCenter = { 620, 270 } } },
         },
     },
     altar = {

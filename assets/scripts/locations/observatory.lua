@@ -8,11 +8,11 @@ local function Backdrop(name, image)
     return { name = name, depth = 100, image = image, x = 400, y = 300, flags = 5 }
 end
 
--- A way to another scene: a portal area whose plain click runs `event`.
-local function Way(name, depth, image, x, y, label, event, drawn)
+-- A way to another scene: a portal area, drawn (done, as it was), whose plain click runs `event`.
+local function Way(name, depth, image, x, y, label, event)
     return {
         name = name, depth = depth, image = image, x = x, y = y, isportal = true,
-        hasactiveframe = drawn, cursor = "hand", actualname = label,
+        hasactiveframe = true, hascompletedframe = true, cursor = "hand", actualname = label,
         events = { default = { eventname = event } },
     }
 end
@@ -97,8 +97,7 @@ gameplayinstructions = {
                 name = "area_desk", depth = 50, image = "areas/desk", x = 300, y = 400,
                 actualname = "area_desk_name", events = { candle = { eventname = "light_desk" } },
             },
-            Way("area_scroll", 50, "areas/scroll", 160, 320, "area_scroll_name", "goto_scroll",
-                true),
+            Way("area_scroll", 50, "areas/scroll", 160, 320, "area_scroll_name", "goto_scroll"),
             -- Drawn as it is, then with the lens in its mount.
             {
                 name = "area_telescope", depth = 50, image = "areas/telescope", x = 560, y = 300,
@@ -106,14 +105,14 @@ gameplayinstructions = {
                 actualname = "area_telescope_name", events = { lens = { eventname = "fit_lens" } },
             },
             Way("area_eyepiece", 45, "areas/eyepiece", 620, 180, "area_eyepiece_name",
-                "goto_telescope", true),
+                "goto_telescope"),
         },
     },
     scrolldesk = {
         layers = { Backdrop("scrolldesk_bg", "scenes/scrolldesk/bg") },
         areas = {
             Way("area_scrollback", 60, "areas/back_bottom", 400, 480, "area_back_name",
-                "goto_observatory", true),
+                "goto_observatory"),
             StandIn("area_scroll_standin", 400, 280, "area_scroll_name", "event_scrollcomplete"),
         },
     },
@@ -122,7 +121,7 @@ gameplayinstructions = {
         areas = {
             -- Below y 400, where the lens shows nothing of the sky.
             Way("area_skyback", 60, "areas/back_bottom", 400, 480, "area_back_name",
-                "goto_observatory", true),
+                "goto_observatory"),
             StandIn("area_heavens_standin", 400, 200, "area_eyepiece_name",
                     "event_heavenscomplete"),
         },

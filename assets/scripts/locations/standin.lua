@@ -43,7 +43,6 @@ local function Complete()
     LocationComplete()
 end
 
-gLocationBuilt = true
 MakeDialog {
     name = "gameplay",
     Gameplay {

@@ -1,0 +1,155 @@
+// End-to-end runs of the Observatory and the Crypt, the second and third locations, opened by
+// "Play" for a player whose record stands at them: a run closed in the vault comes back there with
+// the slab lifted; spoilt copies of the content go on or go back to the menu as their faults
+// allow.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+
+namespace
+{
+using namespace e2etest;
+using Traces = std::vector<std::string>;
+
+// The screen points the content keeps for its tests (the art keeps them solid).
+constexpr const char* kPlay = "400 272";
+constexpr const char* kStripOne = "376 550";
+constexpr const char* kFlint = "160 430";
+constexpr const char* kBrazier = "620 360";
+constexpr const char* kAltar = "400 240";
+constexpr const char* kVault = "160 260";
+constexpr const char* kVaultCover = "400 360";
+constexpr const char* kAltarStandIn = "400 280";
+constexpr const char* kVaultStandIn = "400 180";
+
+class ObservatoryCryptTest : public ScreenProgramTest
+{
+protected:
+    // A copy of the content with a player, Ann, whose record stands at `location`.
+    fs::path GameAt(int location)
+    {
+        const fs::path game = CopyGame("content");
+        WriteFile(game / "assets/scripts/make.lua", "CreateNewUser('Ann')\nSetCurrentLocation(" +
+                                                        std::to_string(location) +
+                                                        ")\nSaveProfile()\n");
+        int code = -1;
+        RunTraced(game, "wait 5\nclose\n", "start=scripts/make.lua", code);
+        EXPECT_EQ(code, 0);
+        return game;
+    }
+    // "Play" on the menu, for the player the menu greets.
+    std::vector<std::string> Play(const fs::path& game, const std::string& then, int& code)
+    {
+        return RunTraced(game, "focus gained\nwait 40\n" + Click(kPlay) + then + "close\n",
+                         "start=scripts/mainmenu.lua", code);
+    }
+    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
+    // A pixel's blue, green, red.
+    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
+    {
+        if (picture.mWidth < 800)
+            return std::vector<int>();
+        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
+        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
+                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
+    }
+    std::string Log() const { return ReadFile(LogFile()); }
+    static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
+    // The strip's one object held and dropped on `area`.
+    static std::string Use(const char* area)
+    {
+        return Click(kStripOne) + "wait 5\nmove " + area + "\nwait 5\n" + Click(area) +
+               "wait 120\n";
+    }
+    // From the crypt's arrival to the vault with its cover lifted.
+    static std::string ToTheLiftedCover()
+    {
+        return Click(kFlint) + "wait 120\n" + Use(kBrazier) + "shot fire\n" + Click(kAltar) +
+               "wait 120\n" + Click(kAltarStandIn) + "wait 200\n" + Click(kVault) + "wait 120\n" +
+               Click(kVaultCover) + "wait 120\nshot lifted\n";
+    }
+};
+
+// The crypt opens dark; the flint lights the brazier; the altar's stand-in opens the vault, whose
+// cover lifted shows the locks' stand-in. Closed there, the next "Play" is back in the vault: the
+// slab gone, the cover done (no hilight over the pit).
+TEST_F(ObservatoryCryptTest, AVaultClosedAfterTheCoverWasLiftedIsBackWithTheSlabGone)
+{
+    const fs::path game = GameAt(2);
+    int code = -1;
+    EXPECT_EQ(Play(game, "wait 200\nshot dark\n" + ToTheLiftedCover(), code),
+              (Traces{"start", "menu Ann", "profile Ann", "record 0 2", "location 2"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    ExpectMatchesGolden(Shot("dark"), "crypt_dark.png");
+    ExpectMatchesGolden(Crop(Shot("fire"), 540, 200, 160, 240), "crypt_brazier_lit.png");
+    // The slab faded away from over the pit.
+    const std::vector<int> pit = At(Shot("lifted"), 330, 330);
+    ASSERT_EQ(pit.size(), 3u);
+    EXPECT_LT(pit[2], 40);
+
+    EXPECT_EQ(
+        Play(game,
+             "wait 200\nshot again\nmove " + std::string(kVaultCover) + "\nwait 60\nshot over\n",
+             code),
+        (Traces{"start", "menu Ann", "profile Ann", "record 3 2", "location 2"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(At(Shot("again"), 330, 330), pit);
+    EXPECT_EQ(At(Shot("over"), 330, 330), pit);
+    // The locks' stand-in waits above the pit.
+    EXPECT_EQ(At(Shot("again"), 400, 180), At(Shot("lifted"), 400, 180));
+}
+
+// Without the brazier's fire sheet the fire is logged missing and the crypt plays on: the altar
+// lights up and leads to its close-up.
+TEST_F(ObservatoryCryptTest, AMissingFireSheetIsLoggedAndTheCryptPlays)
+{
+    const fs::path game = GameAt(2);
+    fs::remove(game / "assets/scenes/crypt/brazier_fire_sheet.png");
+    int code = -1;
+    Play(game,
+         "wait 200\n" + Click(kFlint) + "wait 120\n" + Use(kBrazier) + "shot unlit\n" +
+             Click(kAltar) + "wait 120\nshot altar\n",
+         code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(Log().find(": Animation scenes/crypt/brazier_fire.xml: its frame sheet "
+                         "brazier_fire_sheet.png cannot be read\n"),
+              std::string::npos)
+        << Log();
+    // No fire over the brazier, the altar's close-up with its stand-in.
+    const Picture dark = ReadPicture(mRepository / "tests/e2e/golden/crypt_dark.png");
+    EXPECT_EQ(At(Shot("unlit"), 620, 290), At(dark, 620, 290));
+    const std::vector<int> panel = At(Shot("altar"), 400, 280);
+    ASSERT_EQ(panel.size(), 3u);
+    EXPECT_GT(panel[2], 200);
+}
+
+// A location script that does not run: its error on one line, and back to the menu, where "Play"
+// tries it once more.
+TEST_F(ObservatoryCryptTest, ALocationScriptWithASyntaxErrorGoesBackToTheMenu)
+{
+    const fs::path game = GameAt(1);
+    const fs::path script = game / "assets/scripts/locations/observatory.lua";
+    WriteFile(script, std::regex_replace(ReadFile(script), std::regex("gScreen = \"gameplay\""),
+                                         "gScreen = = \"gameplay\""));
+    int code = -1;
+    EXPECT_EQ(Play(game, "wait 100\nshot menu\n" + Click(kPlay) + "wait 60\n", code),
+              (Traces{"start", "menu Ann", "profile Ann", "record 0 1", "location 1", "profile Ann",
+                      "record 0 1", "location 1"}));
+    EXPECT_EQ(code, 0);
+    const std::string log = Log();
+    const std::string line =
+        "Lua error: location 1 did not open, back to the menu: "
+        "assets/scripts/locations/observatory.lua:5: unexpected symbol near `='\n";
+    ASSERT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_NE(log.find(line, log.find(line) + 1), std::string::npos) << log;
+    EXPECT_EQ(log.find("lua_resume"), std::string::npos) << log;
+    ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
+}
+} // namespace
