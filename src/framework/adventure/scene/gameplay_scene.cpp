@@ -260,7 +260,8 @@ size_t GameplayScene::MeasureState(const uint8_t* data, size_t size) const
 
 bool GameplayScene::LoadState(const uint8_t* data, size_t size)
 {
-    if (MeasureState(data, size) == 0)
+    // This scene's own measure: a subclass hands in only the base's part of its record.
+    if (GameplayScene::MeasureState(data, size) == 0)
     {
         Log("Scene '%s': its saved record does not fit in %zu bytes; not restored", mName.c_str(),
             size);
