@@ -44,6 +44,7 @@ import journal  # noqa: E402
 import maps  # noqa: E402
 import movies  # noqa: E402
 import observatory  # noqa: E402
+import puzzles  # noqa: E402
 import sheets  # noqa: E402
 import sounds  # noqa: E402
 import story  # noqa: E402
@@ -55,7 +56,7 @@ SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 SOURCES = {"sound": ("audio.py", "sounds.py"),
            "image": ("dev.py", "formats.py", "frontend.py", "gatehouse.py", "hud.py", "images.py",
                      "journal.py", "maps.py", "paint.py", "sheets.py", "story.py",
-                     "observatory.py", "crypt_scenes.py"),
+                     "observatory.py", "crypt_scenes.py", "puzzles.py"),
            "description": ("formats.py", "gatehouse.py", "sheets.py", "story.py"),
            # A film also follows its encoder's code (and the codec libraries: --check tells).
            "movie": ("movies.py", "audio.py", "frontend.py", "images.py", "paint.py", "sheets.py",
@@ -68,7 +69,7 @@ MOVIE_TOOL_PLACES = tuple(place.replace("packbuild", "movieenc") for place in PA
 # travel map.
 PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES,
                 **journal.RECIPES, **story.RECIPES, **maps.RECIPES, **gatehouse.RECIPES,
-                **observatory.RECIPES, **crypt_scenes.RECIPES)
+                **observatory.RECIPES, **crypt_scenes.RECIPES, **puzzles.RECIPES)
 # Every description recipe: animation XML (text, or bytes in the packed "ZXML" form), packed
 # animations (bytes, ".anm") and the lantern's mesh (bytes, ".mesh").
 DESCRIPTIONS = dict(sheets.DESCRIPTIONS, **story.DESCRIPTIONS, **gatehouse.DESCRIPTIONS,

@@ -398,5 +398,12 @@ OBSERVATORY_CRYPT = [
       for name in GATEHOUSE_OBJECTS[4:]],
 ]
 
+# The puzzle scenes' pictures: the electronic lock's key, three frames of 64 x 64 (unlit, unused,
+# lit) registered at their middles, which the lock's script places on the panel's sockets.
+PUZZLES = [
+    *animation("puzzles/lockbtn.xml", "puzzles/lockbtn.png", "lock_key_sheet", name="lockbtn",
+               frames=3, frame=(64, 64), centre=True),
+]
+
 ENTRIES = (SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + MOVIES + MAP + GATEHOUSE
-           + OBSERVATORY_CRYPT + [Entry(SOUND_PACK, "pack")])
+           + OBSERVATORY_CRYPT + PUZZLES + [Entry(SOUND_PACK, "pack")])
