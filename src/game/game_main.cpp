@@ -31,6 +31,7 @@
 #include "game/hiscore_store_link.h"
 #include "game/hud/mkw_gameplay_hud.h"
 #include "game/journal/gameplay_journal.h"
+#include "game/minigames/electronic_lock_scene.h"
 #include "game/runner/mkw_gameplay.h"
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
@@ -235,6 +236,7 @@ bool TGameRun::Start(TApplication* application)
     {
         for (const TGameWindowType& type : kGameWindowTypes)
             manager->RegisterWindowType(type.mName, type.mCreator);
+        MKWGameplay::RegisterMinigameScene("ElectronicLockScene", &ElectronicLockScene::Create);
         AddOverlay(manager, new CursorOverlayController(), "cursoroverlay");
         // The trail waits until a screen starts it.
         AddOverlay(manager, new MouseOverlay(true), "mouseoverlay");

@@ -48,6 +48,15 @@ ElectronicLockScene::ElectronicLockScene(GameplayFactory& factory, const TLuaTab
         mSoundToggle = SoundEffect::Create(*sound);
 }
 
+std::shared_ptr<GameplayScene>
+ElectronicLockScene::Create(GameplayFactory& factory, const TLuaTable& entityInfo,
+                            const TString& name, const TLuaTable& scene, const TLuaTable* playlist,
+                            const TLuaTable& sceneInfo, TScript& script)
+{
+    return std::make_shared<ElectronicLockScene>(factory, entityInfo, name, scene, playlist,
+                                                 sceneInfo, script);
+}
+
 ElectronicLockScene::~ElectronicLockScene()
 {
     if (mSoundToggle != nullptr)

@@ -32,6 +32,11 @@ public:
                         const TLuaTable& scene, const TLuaTable* playlist,
                         const TLuaTable& sceneInfo, TScript& script);
     ~ElectronicLockScene() override;
+    // The creator the game's main installs for the runner's "electroniclockscene" row.
+    static std::shared_ptr<GameplayScene> Create(GameplayFactory& factory,
+                                                 const TLuaTable& entityInfo, const TString& name,
+                                                 const TLuaTable& scene, const TLuaTable* playlist,
+                                                 const TLuaTable& sceneInfo, TScript& script);
 
     // The base, the toggle sound's count-down, then while shown in play the completion request,
     // made again on every such update for as long as all nine stay lit.
