@@ -58,6 +58,7 @@ public:
     bool LoadState(const uint8_t* data, size_t size) override;
     uint32_t GetStateSize() const override;
     size_t MeasureState(const uint8_t* data, size_t size) const override;
+    size_t GetLeadingStateSize() const override { return kOwnStateSize; }
     // Over a key: the closed hand while the mouse is held, else the open hand.
     TString GetCursorName() const override;
 

@@ -39,14 +39,16 @@ const char kLockScript[] = "gs_cursorHandOpen = 'handopen' gs_cursorHandClosed =
                            "button09 = { x = 480, y = 360, image = 't/lockbtn' } } }";
 
 // The lock between two plain scenes: a layer of the scene after it tells whether its block was
-// found at the right offset.
+// found at the right offset; the lock's own area has a record the runner checks.
 const char kLocation[] =
     "gameplayinstructions = { conversations = {}, scenes = { 'room', 'lock', 'after' }, "
     "minigames = { lock = 'electroniclockscene' }, "
     "room = { layers = { { name = 'open', image = 't/bg', x = 400, y = 300, depth = 10 } } }, "
-    "lock = {}, "
+    "lock = { layers = { { name = 'panel', image = 't/bg', x = 400, y = 300, depth = 100 } }, "
+    "areas = { { name = 'back', image = 't/bg', x = 400, y = 560, depth = 60, events = {} } } }, "
     "after = { layers = { { name = 'mark', image = 't/bg', x = 400, y = 300, depth = 10 } } }, "
-    "events = { { name = 'start', layerstoactivate = { 'mark' } }, "
+    "events = { { name = 'start', layerstoactivate = { 'mark', 'panel' }, areastoactivate = { "
+    "'back' } }, "
     "{ name = 'event_electroniclockcomplete', action = 'room', layerstoactivate = { 'open' } } }, "
     "inventory = {}, initial_event = 'start', active_scene = 'lock' }";
 

@@ -124,6 +124,7 @@ TEST_F(ElectronicLockSceneTest, ReadsItsKeysCursorsAndSound)
     EXPECT_TRUE(lock->GetExtraTextureNames().empty());
     // Its own two bytes before the base's.
     EXPECT_EQ(lock->GetStateSize(), 4u);
+    EXPECT_EQ(lock->GetLeadingStateSize(), 2u);
 }
 
 TEST_F(ElectronicLockSceneTest, PressesFlipTheCrossAndTwiceRestore)

@@ -148,8 +148,10 @@ size_t Gameplay::CheckLocationRecord(const std::vector<uint8_t>& record) const
     for (const std::shared_ptr<GameplayScene>& scene : mScenes)
     {
         const size_t length = scene->MeasureState(data + at, size - at);
-        if (length == 0 ||
-            !HeldNamesKnown(*scene, data + at, length,
+        // The held names lie in the base scene's part, after a puzzle's own bytes.
+        const size_t lead = scene->GetLeadingStateSize();
+        if (length <= lead ||
+            !HeldNamesKnown(*scene, data + at + lead, length - lead,
                             [this](const TString& name) { return FindInventory(name) != nullptr; }))
             return 0;
         at += length;

@@ -61,6 +61,8 @@ public:
     virtual uint32_t GetStateSize() const;
     // The length of the scene's record as saved at `data`; 0 when any part runs past `size`.
     virtual size_t MeasureState(const uint8_t* data, size_t size) const;
+    // The bytes a puzzle scene saves before the base scene's record; 0 here.
+    virtual size_t GetLeadingStateSize() const { return 0; }
     // False at the first entity that could not rebuild.
     virtual bool RestoreTextures();
     virtual TString GetCursorName() const;
