@@ -20,7 +20,7 @@ AREAS = {
                                    "keeper": (120, 310), "lamp_oil": (330, 330),
                                    "lamp_glass": (330, 282), "lamp_wick": (330, 246)},
     "scenes/storeroom/areas.png": {"cabinet": (640, 250), "back_left": (30, 300)},
-    "scenes/lockpanel/areas.png": {"back_bottom": (400, 480), "lockpanel_standin": (400, 280)},
+    "scenes/lockpanel/areas.png": {"back_bottom": (400, 480)},
 }
 ITEMS = ("items/key_half1.png", "items/key_half2.png", "items/oilcan.png",
          "items/lampglass.png", "items/wick.png")

@@ -33,7 +33,7 @@ LOCKPANEL_CELL = (320, 80)
 # Rows of each sheet, top to bottom: the row a description names.
 GATEHOUSE_AREAS = ("door", "doorway", "keeper", "lamp_oil", "lamp_glass", "lamp_wick")
 STOREROOM_AREAS = ("cabinet", "back_left")
-LOCKPANEL_AREAS = ("back_bottom", "lockpanel_standin")
+LOCKPANEL_AREAS = ("back_bottom",)
 # Inventory objects, one row of the object sheet each: frame 0 whole, 1 silhouette, 2+ the parts.
 OBJECTS = ("gatekey", "oilcan", "lampglass", "wick", "candle", "lens", "flint", "hearthstone")
 
@@ -167,13 +167,6 @@ def _back_strip(size, vertical):
     return _over(img, AMBER_PALE, arrow)
 
 
-def _standin_panel(size):
-    """The lock panel's stand-in: an opaque 64 x 64 bronze plate."""
-    w, h = size
-    img = _shaded(size, _rect(size, w / 2, h / 2, 64, 64, 6), AMBER, BRONZE_DARK)
-    return _over(img, AMBER_PALE, _rect(size, w / 2, h / 2, 30, 30, 15))
-
-
 def _area_frame(name, size, rng):
     drawn = {
         "door": lambda: _door((140, 260), rng),
@@ -185,7 +178,6 @@ def _area_frame(name, size, rng):
         "cabinet": lambda: _cabinet((184, 264)),
         "back_left": lambda: _back_strip((60, 244), True),
         "back_bottom": lambda: _back_strip((304, 64), False),
-        "lockpanel_standin": lambda: _standin_panel((64, 64)),
     }[name]()
     cell = _rgba(size)
     cell.paste(drawn, ((size[0] - drawn.width) // 2, (size[1] - drawn.height) // 2))

@@ -316,7 +316,7 @@ GATEHOUSE = [
     image("scenes/storeroom/cabinet_open.png", "storeroom_cabinet_open", size=(184, 264)),
     *area_sheet("scenes/storeroom/areas.png", ("cabinet", "back_left"), (200, 300), 1),
     image("scenes/lockpanel/bg.jpg", "lockpanel_background", size=(800, 600)),
-    *area_sheet("scenes/lockpanel/areas.png", ("back_bottom", "lockpanel_standin"), (320, 80), 1),
+    *area_sheet("scenes/lockpanel/areas.png", ("back_bottom",), (320, 80), 1),
     # An item is drawn as an animated texture (a one-frame description registered at its middle)
     # and hit through its picture read plainly.
     *[entry for name, size, params in (

@@ -83,7 +83,7 @@ gameplayinstructions = {
             layerstoactivate = { "gatehouse_bg", "gatehouse_door", "storeroom_bg", "lockpanel_bg" },
             areastoactivate = {
                 "area_door", "area_keeper", "area_lamp_oil", "area_lamp_glass", "area_lamp_wick",
-                "area_cabinet", "area_backdoor", "area_lockback", "area_lockpanel_standin",
+                "area_cabinet", "area_backdoor", "area_lockback",
             },
             inventorytoactivate = { "gatekey" }, journaltoactivate = { "journal_key" },
             soundstoactivate = { "gate_wind" },
@@ -102,7 +102,7 @@ gameplayinstructions = {
         -- The lock's completion leaves its scene, so the puzzle stops asking for it.
         {
             name = "event_electroniclockcomplete", action = "storeroom",
-            areastocomplete = { "area_cabinet", "area_lockpanel_standin" },
+            areastocomplete = { "area_cabinet" },
             layerstoactivate = { "cabinet_open" }, inventorytoactivate = { "wick" },
             minigame = "complete(400,300,64)", journaltoactivate = { "journal_wick" },
         },
@@ -185,13 +185,6 @@ gameplayinstructions = {
         areas = {
             Way("area_lockback", 60, "areas/back_bottom", 400, 480, "area_storeroom_name",
                 "goto_storeroom"),
-            -- Until the lock's puzzle exists: a plate on the centre button's place that opens the
-            -- lock at once.
-            {
-                name = "area_lockpanel_standin", depth = 50, image = "areas/lockpanel_standin",
-                x = 400, y = 280, actualname = "area_cabinet_name",
-                events = { default = { eventname = "event_electroniclockcomplete" } },
-            },
         },
     },
 }

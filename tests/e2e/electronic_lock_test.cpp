@@ -1,0 +1,146 @@
+// End-to-end runs of the Gatehouse's electronic lock: reached through the storeroom's cabinet,
+// opened by its four corners and then its centre (the cabinet stands open and the player's record
+// keeps the lock's two bytes); left half done and found again as it was, also by the next run of
+// the game; and a lock script that does not run, which ends the game with its line.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+
+namespace
+{
+using namespace e2etest;
+using Traces = std::vector<std::string>;
+
+// The screen points the content keeps for its tests.
+constexpr const char* kNowhere = "400 120";
+constexpr const char* kKeyHalf2 = "150 300";
+constexpr const char* kKeyHalf1 = "612 410";
+constexpr const char* kStripOne = "376 550";
+constexpr const char* kDoor = "550 270";
+constexpr const char* kCabinet = "640 250";
+constexpr const char* kLockBack = "400 480";
+// The lock's keys, row by row.
+constexpr const char* kKeys[] = {"320 200", "400 200", "480 200", "320 280", "400 280",
+                                 "480 280", "320 360", "400 360", "480 360"};
+// Play, a new player's name and its OK on the menu.
+constexpr const char* kNewPlayer =
+    "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\nclick 400 276\nwait 120\n";
+// Escape in the game, "yes" to the quit question.
+constexpr const char* kQuit = "key 27\nwait 40\nclick 400 306\nwait 60\nshot after\nclose\n";
+
+class ElectronicLockTest : public ScreenProgramTest
+{
+protected:
+    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
+    bool HasShot(const std::string& name) const { return fs::exists(mRoot / (name + ".png")); }
+    static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
+    // A key pressed, and 70 frames for its light and its sound.
+    static std::string Press(int key) { return Click(kKeys[key]) + "wait 70\n"; }
+    // From the hall's greeting to the lock panel: both key halves, the door, the storeroom's two
+    // objects and the cabinet.
+    static std::string ToTheLock()
+    {
+        return Click(kNowhere) + "wait 30\n" + Click(kNowhere) + "wait 150\n" + Click(kKeyHalf2) +
+               "wait 120\n" + Click(kKeyHalf1) + "wait 150\n" + Click(kStripOne) + "wait 5\nmove " +
+               kDoor + "\nwait 5\n" + Click(kDoor) + "wait 120\n" + Click(kDoor) + "wait 120\n" +
+               Click("210 390") + "wait 120\n" + Click("470 180") + "wait 120\n" + Click(kCabinet) +
+               "wait 120\n";
+    }
+    // The keypad's part of a shot.
+    static Picture Keys(const Picture& shot) { return Crop(shot, 280, 160, 240, 240); }
+    // A pixel's blue, green, red.
+    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
+    {
+        if (picture.mWidth < 800)
+            return std::vector<int>();
+        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
+        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
+                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
+    }
+    static bool Lit(const Picture& shot, int key)
+    {
+        const std::string point = kKeys[key];
+        const std::vector<int> bgr =
+            At(shot, std::stoi(point.substr(0, 3)), std::stoi(point.substr(4)));
+        return bgr.size() == 3 && bgr[2] > 200;
+    }
+    static std::string Pattern(const Picture& shot)
+    {
+        std::string cells;
+        for (int key = 0; key < 9; ++key)
+            cells += Lit(shot, key) ? '1' : '0';
+        return cells;
+    }
+    std::string Prefs() const { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
+};
+
+TEST_F(ElectronicLockTest, TheCornersThenTheCentreOpenTheCabinetAndTheRecordKeepsTheLock)
+{
+    const fs::path game = CopyGame("content");
+    const std::string script = std::string(kNewPlayer) + ToTheLock() + "shot lock\n" + Press(0) +
+                               Press(8) + "shot half\n" + Press(2) + Press(6) + Click(kKeys[4]) +
+                               "wait 1\nshot solved\nwait 150\nshot storeroom\n" + kQuit;
+    int code = -1;
+    const Traces traces = RunTraced(game, script, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
+    ExpectCleanLog();
+    EXPECT_FALSE(HasShot("after")) << "the game did not end";
+    EXPECT_EQ(Pattern(Shot("lock")), "000000000");
+    EXPECT_EQ(Pattern(Shot("half")), "110101011");
+    EXPECT_EQ(Pattern(Shot("solved")), "111111111");
+    ExpectMatchesGolden(Keys(Shot("half")), "lock_half.png");
+    ExpectMatchesGolden(Keys(Shot("solved")), "lock_solved.png");
+    // Back in the storeroom, the cabinet open.
+    EXPECT_EQ(At(Shot("storeroom"), 640, 200), (std::vector<int>{12, 22, 34}));
+    // The lock's two bytes, all nine lit, before its scene's own: no dialog, no animations.
+    EXPECT_TRUE(std::regex_search(Prefs(), std::regex("gamedata = hex [0-9a-f ]* ff 01 00 00 ")))
+        << Prefs();
+}
+
+TEST_F(ElectronicLockTest, AHalfDoneLockIsFoundAsItWasLeftAlsoByTheNextRun)
+{
+    const fs::path game = CopyGame("content");
+    const std::string first = std::string(kNewPlayer) + ToTheLock() + Press(0) + Press(4) +
+                              "shot pressed\n" + Click(kLockBack) + "wait 120\nshot away\n" +
+                              Click(kCabinet) + "wait 120\nshot again\n" + kQuit;
+    int code = -1;
+    RunTraced(game, first, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(Pattern(Shot("pressed")), "100011010");
+    EXPECT_EQ(Pattern(Shot("away")), "000000000") << "the storeroom shows no keys";
+    EXPECT_EQ(Pattern(Shot("again")), "100011010");
+
+    // The menu's "Play" takes the player back to the panel as it was.
+    const Traces traces = RunTraced(
+        game,
+        "focus gained\nwait 40\nclick 400 272\nwait 150\nshot restored\n" + std::string(kQuit),
+        "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
+    ExpectCleanLog();
+    EXPECT_EQ(Pattern(Shot("restored")), "100011010");
+    ExpectMatchesGolden(Shot("restored"), "lock_restored.png");
+}
+
+TEST_F(ElectronicLockTest, ALockScriptThatDoesNotRunEndsTheGameWithItsLine)
+{
+    const fs::path game = CopyGame("content");
+    const fs::path lock = game / "assets/scripts/minigames/electroniclock.lua";
+    WriteFile(lock, ReadFile(lock) + "\nelectroniclock = {\n");
+    int code = -1;
+    RunTraced(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/gatehouse.lua", code);
+    EXPECT_EQ(code, 0);
+    const std::string log = ReadFile(LogFile());
+    EXPECT_NE(log.find("ERROR:ERROR: Failed running electroniclock in MKWGameplay!   "
+                       "FILE:mkwgameplay LINE:"),
+              std::string::npos)
+        << log;
+}
+
+} // namespace
