@@ -890,6 +890,18 @@ reentry:
                 if (ttistable(ra))
                 {
                     Table* h = hvalue(ra);
+                    // A slot of the array part takes the value in place unless it is empty and
+                    // there is a "__newindex" to ask. The metamethod is asked first, so that an
+                    // empty slot of a grown array part is written without being read: a read
+                    // would map its fresh page once for reading and again for the write.
+                    if (TObject* cell = ArraySlot(h, rb);
+                        cell != nullptr &&
+                        (fasttm(L, h->metatable, TM_NEWINDEX) == nullptr || !ttisnil(cell)))
+                    {
+                        h->flags = 0;
+                        setobj(cell, rc);
+                        VM_NEXT();
+                    }
                     // A string no table has taken as a key yet (a join made for this assignment,
                     // mostly) is new here without a walk of its chain.
                     const TObject* slot =
