@@ -1,5 +1,7 @@
-// How the process's heap treats large freed blocks.
+// How the process's heap treats large freed blocks, and blocks of zeroed pages of their own.
 #pragma once
+
+#include <cstddef>
 
 namespace sys
 {
@@ -8,4 +10,15 @@ namespace sys
 // megabytes each; handed back, every page of the next one faults in again, which doubled the
 // time of a texture load. Called once at start-up.
 void KeepFreedMemoryForReuse();
+
+// Blocks of whole pages taken straight from the system, which supplies them zeroed and leaves each
+// page out of the resident set until it is first written: for a large block that grows by
+// doubling and may stay partly unused. A growth or shrink moves the pages instead of copying
+// them, and what a growth adds reads zero (a shrink clears the bytes it cuts off on the last
+// page it keeps). Each returns null when the system refuses, the block
+// given then being left as it was; `bytes` is more than zero. A block is given back with the size
+// it last had.
+void* MapZeroedPages(size_t bytes);
+void* RemapZeroedPages(void* block, size_t oldBytes, size_t newBytes);
+void UnmapPages(void* block, size_t bytes);
 } // namespace sys

@@ -1,6 +1,7 @@
 // Small blocks kept for reuse under the default allocator: the reported memory is that of the
 // live blocks, coroutines and tables made and collected in bulk leave nothing behind, and a host
-// allocator set later gets every block back with the size it was asked for.
+// allocator set later gets every block back with the size it was asked for. Large array parts,
+// pages of their own under the default allocator, read and count as they do under a host's.
 #include <gtest/gtest.h>
 
 #include "lib_test_support.h"
@@ -8,6 +9,8 @@
 
 #include <cstdlib>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -95,6 +98,58 @@ TEST(SmallBlocksTest, HostAllocatorSetLaterGetsExactSizesAndAllBlocksBack)
     }
     EXPECT_EQ(0, rec.mismatched);
     EXPECT_TRUE(rec.live.empty());
+}
+
+// An array part grown past the size of pages of its own, shrunk within them, grown again, shrunk
+// back into the heap and freed; each step checks every slot it can reach (new ones nil).
+const char* const kLargeArraySteps[] = {
+    "t = {} for i = 1, 40000 do t[i] = i end",
+    "for i = 20001, 40000 do t[i] = nil end for i = 1, 100 do t['k' .. i] = i end",
+    "for i = 20001, 50000 do t[i] = -i end",
+    "for i = 10, 50000 do t[i] = nil end for i = 101, 400 do t['k' .. i] = i end",
+    "t = nil collectgarbage()",
+};
+const char* const kLargeArrayCheck =
+    "local s, n = 0, 0\n"
+    "for i = 1, 70000 do local v = t and t[i] if v then s = s + v n = n + 1 end end\n"
+    "local k = 0 for key, v in pairs(t or {}) do k = k + 1 end\n"
+    "result = s .. ' ' .. n .. ' ' .. k\n";
+
+// The results and the counted bytes after each step, switching to Record before step `switchAt`
+// (none when negative).
+std::vector<std::string> LargeArraySteps(Recorder* rec, int switchAt)
+{
+    LibState state;
+    std::vector<std::string> seen;
+    for (int step = 0; step < 5; step++)
+    {
+        if (step == switchAt)
+            lua_setallocator(state.L, Record, rec);
+        EXPECT_EQ("", state.Run(kLargeArraySteps[step])) << step;
+        EXPECT_EQ("", state.Run(kLargeArrayCheck)) << step;
+        seen.push_back(state.Eval("result") + " " + std::to_string(G(state.L)->nblocks));
+    }
+    return seen;
+}
+
+TEST(SmallBlocksTest, LargeArrayPartsReadAndCountAsUnderAHostAllocator)
+{
+    Recorder fromStart;
+    std::vector<std::string> host = LargeArraySteps(&fromStart, 0);
+    EXPECT_EQ(0, fromStart.mismatched);
+    // Nils read nil, whether the slots were never written, emptied, or cut off and grown again.
+    EXPECT_EQ("800020000 40000 40000", host[0].substr(0, host[0].rfind(' ')));
+    EXPECT_EQ("200010000 20000 20100", host[1].substr(0, host[1].rfind(' ')));
+    EXPECT_EQ("-850005000 50000 50100", host[2].substr(0, host[2].rfind(' ')));
+    EXPECT_EQ("45 9 409", host[3].substr(0, host[3].rfind(' ')));
+    EXPECT_EQ(host, LargeArraySteps(nullptr, -1));
+    // A host allocator set while a part is pages of its own never sees that block.
+    for (int at = 1; at < 5; at++)
+    {
+        Recorder later;
+        EXPECT_EQ(host, LargeArraySteps(&later, at)) << "switched before step " << at;
+        EXPECT_EQ(0, later.mismatched);
+    }
 }
 
 } // namespace

@@ -428,9 +428,12 @@ struct Table : GCObject
     Node* firstfree; // free positions are below this
     GCObject* gclist;
     int sizearray;
+    // Set while the array part is a block of pages of its own (see table.cpp), in what was
+    // padding.
+    lu_byte mappedarray;
 };
 
-static_assert(sizeof(Table) == 72, "the hint of __index takes no room of its own");
+static_assert(sizeof(Table) == 72, "the hint of __index and the array's kind take no room");
 
 inline int sizenode(const Table* t)
 {

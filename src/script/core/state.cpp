@@ -177,6 +177,7 @@ static void OpenState(lua_State* L, void*)
     dm->flags = static_cast<lu_byte>(~0);
     dm->array = nullptr;
     dm->sizearray = 0;
+    dm->mappedarray = 0;
     dm->node = g->dummynode;
     dm->lsizenode = 0;
     dm->indexhint = 0;

@@ -302,6 +302,7 @@ constexpr size_t kPoolMaxBytes = 8 * (kStringReuseSizes - 1);
 // calls rare.
 constexpr size_t kFirstSlabBytes = 4 * 1024;
 constexpr size_t kMaxSlabBytes = 256 * 1024;
+constexpr size_t kSlabHeaderRoom = 16;
 // A slab begins with the link to the next slab, its own size and, once a newer slab is taken,
 // the bytes carved from it, keeping blocks 16-byte aligned. Carved blocks lie one after another
 // and each always starts with a string header (a freed block's says so, and its size), so the
@@ -328,7 +329,10 @@ static size_t PoolClass(size_t size)
 static void NewSlab(lua_State* L)
 {
     global_State* g = G(L);
-    size_t bytes = std::clamp(g->strslabbytes, kFirstSlabBytes, kMaxSlabBytes);
+    // A word short of the round size, so that the C library's own header fits inside it: a slab of
+    // exactly 256 KiB, served by its own pages, would take a page more, 1.5% of every string's
+    // memory.
+    size_t bytes = std::clamp(g->strslabbytes, kFirstSlabBytes, kMaxSlabBytes) - kSlabHeaderRoom;
     char* slab = static_cast<char*>(luaM_realloc(L, nullptr, 0, bytes));
     g->nblocks -= bytes;
     g->strslabbytes += bytes;

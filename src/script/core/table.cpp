@@ -7,8 +7,10 @@
 #include "script/core/gc.h"
 #include "script/core/strings.h"
 #include "script/core/table.h"
+#include "sys/memory.h"
 
 #include <climits>
+#include <cstring>
 
 static constexpr int kMaxArraySize = 1 << MAXBITS;
 
@@ -196,11 +198,70 @@ static void NumUse(const Table* t, int* narray, int* nhash, const TObject* extra
     ComputeSizes(nums, totaluse, narray, nhash);
 }
 
+// Array parts of this size and more, while the default allocator serves the state, are blocks of
+// pages of their own. A part doubled for one more item leaves up to half of itself unwritten, and
+// such pages take no memory until written (a nil slot is zero bytes); a growth moves the pages
+// instead of copying them. Counted in the collector's bytes as any block is.
+constexpr size_t kMappedArrayMin = size_t(256) << 10;
+static_assert(LUA_TNIL == 0, "a zeroed slot is nil");
+
+// Gives the array part newsize slots instead of oldsize, keeping the first of them; the caller
+// makes any others nil, unless the part is mapped, where they are nil already. Raises the memory
+// error with the part as it was.
+static void ResizeArrayBlock(lua_State* L, Table* t, int oldsize, int newsize)
+{
+    global_State* g = G(L);
+    size_t oldBytes = static_cast<size_t>(oldsize) * sizeof(TObject);
+    size_t newBytes = static_cast<size_t>(newsize) * sizeof(TObject);
+    bool mapped = newBytes >= kMappedArrayMin && (t->mappedarray || g->smallpool);
+    if (!t->mappedarray && !mapped)
+    {
+        luaM_reallocvector(L, t->array, oldsize, newsize);
+        return;
+    }
+    TObject* old = t->array;
+    size_t kept = oldBytes < newBytes ? oldBytes : newBytes;
+    void* block;
+    if (t->mappedarray && mapped)
+    {
+        block = sys::RemapZeroedPages(old, oldBytes, newBytes);
+        if (block == nullptr)
+            luaD_throw(L, LUA_ERRMEM);
+    }
+    else if (mapped)
+    {
+        // From the heap to pages of its own.
+        block = sys::MapZeroedPages(newBytes);
+        if (block == nullptr)
+            luaD_throw(L, LUA_ERRMEM);
+        if (kept > 0)
+            memcpy(block, old, kept);
+        luaM_free(L, old, oldBytes);
+    }
+    else
+    {
+        // Shrunk under the size of pages of its own, or freed.
+        block = newBytes > 0 ? luaM_realloc(L, nullptr, 0, newBytes) : nullptr;
+        if (kept > 0)
+            memcpy(block, old, kept);
+        sys::UnmapPages(old, oldBytes);
+    }
+    if (t->mappedarray)
+        g->nblocks -= oldBytes;
+    if (mapped)
+        g->nblocks += newBytes;
+    t->array = static_cast<TObject*>(block);
+    t->mappedarray = mapped;
+}
+
 static void SetArrayVector(lua_State* L, Table* t, int size)
 {
-    luaM_reallocvector(L, t->array, t->sizearray, size);
-    for (int i = t->sizearray; i < size; i++)
-        setnilvalue(&t->array[i]);
+    ResizeArrayBlock(L, t, t->sizearray, size);
+    if (!t->mappedarray)
+    {
+        for (int i = t->sizearray; i < size; i++)
+            setnilvalue(&t->array[i]);
+    }
     t->sizearray = size;
 }
 
@@ -266,7 +327,7 @@ static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
             if (!ttisnil(&t->array[i]))
                 setobj(luaH_setnum(L, t, i + 1), &t->array[i]);
         }
-        luaM_reallocvector(L, t->array, oldasize, nasize);
+        ResizeArrayBlock(L, t, oldasize, nasize);
     }
     for (int i = (1 << oldhsize) - 1; i >= 0; i--)
     {
@@ -320,6 +381,7 @@ Table* luaH_new(lua_State* L, int narray, int lnhash)
     t->flags = static_cast<lu_byte>(~0);
     t->array = nullptr;
     t->sizearray = 0;
+    t->mappedarray = 0;
     t->lsizenode = 0;
     t->indexhint = 0;
     t->node = nullptr;
@@ -334,7 +396,9 @@ void luaH_free(lua_State* L, Table* t)
 {
     if (t->node != G(L)->dummynode)
         luaM_freeblock(L, t->node, static_cast<size_t>(sizenode(t)) * sizeof(Node));
-    if (t->array != nullptr)
+    if (t->mappedarray)
+        ResizeArrayBlock(L, t, t->sizearray, 0);
+    else if (t->array != nullptr)
         luaM_freeblock(L, t->array, static_cast<size_t>(t->sizearray) * sizeof(TObject));
     luaM_freeblock(L, t, sizeof(Table));
 }
