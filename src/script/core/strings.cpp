@@ -587,7 +587,25 @@ ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t
                 ((h << 5) + (h >> 2) +
                  static_cast<lu_hash>(static_cast<unsigned char>(pieces[p].s[at - pieceStart])));
         }
-        __builtin_prefetch(&keyFor->node[h & static_cast<lu_hash>(sizenode(keyFor) - 1)]);
+        const Node* node = &keyFor->node[h & static_cast<lu_hash>(sizenode(keyFor) - 1)];
+        __builtin_prefetch(node);
+        // A key about to be read is mostly one the table holds: its node's key is the interned
+        // twin, found without the string table's slots (a cache miss of their own in a large
+        // one). A new key would only add the walk: assignments go straight to the string table.
+        if (!keyWritten)
+        {
+            do
+            {
+                if (node->i_key.tt == LUA_TSTRING && !ttisnil(&node->i_val))
+                {
+                    ScriptString* key = tsvalue(&node->i_key);
+                    if (key->hash == h && key->interned && key->len == l &&
+                        SamePieces(key, pieces, n))
+                        return key;
+                }
+                node = gnext(node);
+            } while (node != nullptr);
+        }
         ScriptString* found = FindString(&G(L)->strt, h,
                                          [&](const ScriptString* ts) {
                                              return ts->tt == LUA_TSTRING && ts->len == l &&
