@@ -1,9 +1,9 @@
 // Script programs made from arbitrary bytes that do the same work twice, once by the ways the
 // engine takes for speed and once by plainer ones, and raise an error starting "differs" at the
 // first disagreement:
-// - field and method reads through __index chains, and global reads under setfenv, against the
-//   chain walked with rawget, while fields, metatables and __index links change, tables are
-//   rebuilt or collected;
+// - field and method reads through __index chains, reads by joined keys, and global reads under
+//   setfenv, against the chain walked with rawget, while fields, metatables and __index links
+//   change, tables are rebuilt or collected;
 // - integer keys in and past the array part (grown to pages of its own and cut back), with and
 //   without a "__newindex" to ask, against a shadow table keyed by strings, read by the
 //   interpreter and by rawget;
@@ -64,6 +64,7 @@ inline const char* Prelude()
            "local function call_a(o) return o:a() end local function call_b(o) return o:b() end\n"
            "local function set_a(o, v) o.a = v end local function set_b(o, v) o.b = v end\n"
            "local function set_index(o, v) o.__index = v end\n"
+           "local function getp(o, n) return o['p' .. n] end\n"
            "local hits = 0 local function NI(t, k, v) hits = hits + 1 rawset(t, k, v) end\n"
            "local NIM = {__newindex = NI}\n"
            "local function asks(t) local mt = getmetatable(t)\n"
@@ -178,8 +179,12 @@ inline std::string Step(Choices& in)
         }
     }
     case 4:
+        // Joined keys: written, then read as a joined key is (by text, before the string table)
+        // against the chain walked with rawget.
         return "for n = 1, " + in.Num(40) + " do " + t +
-               "['p' .. n] = " + (in.Pick(2) ? "n" : "nil") + " end\n";
+               "['p' .. n] = " + (in.Pick(2) ? "n" : "nil") +
+               " end for n = 1, 44 do local ok, v = pcall(getp, " + t +
+               ", n) check('joined p' .. n, ok, v, ref(" + t + ", 'p' .. n)) end\n";
     case 5:
         return in.Pick(3) == 0 ? "collectgarbage()\n" : t + " = {} S[" + i + "] = {}\n";
     case 6:
