@@ -36,6 +36,7 @@ struct HintGameplay : MKWGameplay
     static TWindow* Create() { return new HintGameplay; }
     void LockInput() { mInputLocked = 1; }
     void SetState(int32_t state) { mGameplayState = state; }
+    void LoseHintItem() { mHintItem = nullptr; }
     const ToolTip& BasicTip() const { return *mBasicToolTip; }
     const ToolTip& HintTip() const { return *mHintToolTip; }
 };
@@ -509,6 +510,31 @@ TEST_F(HintsTest, RunnersClosedMidHint)
         for (int i = 0; i < 20; ++i)
             Frame(16);
     }
+}
+
+// A hinted item lost (a scene switch, a restore) on the way or while shown: the hint ends and
+// play goes on.
+TEST_F(HintsTest, AHintWhoseItemIsLostEndsWithoutATest)
+{
+    HintGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    play->ActivateEvent("give", true);
+    Spend(*play, Hud(*play).GetLiraeMedallion(), "oil");
+    play->LoseHintItem();
+    EXPECT_EQ(Until(*play, Gameplay::kPlay).back(), Gameplay::kPlay);
+    EXPECT_FALSE(play->IsHudBusy());
+    EXPECT_EQ(play->GetHintSnapshot()->GetTexture(), nullptr) << "no picture made";
+
+    Spend(*play, Hud(*play).GetLiraeMedallion(), "oil");
+    Until(*play, MKWGameplay::kLiraeHintShown);
+    ASSERT_EQ(play->GetGameplayState(), MKWGameplay::kLiraeHintShown);
+    play->LoseHintItem();
+    mSettings->mMouseX = 500;
+    mSettings->mMouseY = 150;
+    play->OnMouseDown(TPoint(500, 150));
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_EQ(play->FindItem("oil_1")->GetFlags() & GameplayItem::kFound, 0);
 }
 
 // The medallions' tool tips: over a tracker with the base's no-target text, over a medallion, and
