@@ -22,6 +22,8 @@ constexpr const char* kKeyHalf2 = "150 300";
 constexpr const char* kKeyHalf1 = "612 410";
 constexpr const char* kStripOne = "376 550";
 constexpr const char* kDoor = "550 270";
+constexpr const char* kJournalButton = "616 524";
+constexpr const char* kJournalClose = "676 86";
 
 class GatehouseTest : public ScreenProgramTest
 {
@@ -41,6 +43,14 @@ protected:
         const std::string log = ReadFile(LogFile());
         EXPECT_NE(log.find(line), std::string::npos) << log;
     }
+    // The location's record in a `prefsdump` text: its active scene's byte, then the rest.
+    static std::smatch GameRecord(const std::string& prefs)
+    {
+        static const std::regex record("gamedata = hex (?:[0-9a-f]{2} ){4}([0-9a-f]{2})([^\n]*)");
+        std::smatch match;
+        std::regex_search(prefs, match, record);
+        return match;
+    }
     static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
     // Two clicks on nothing: they end the greeting's two lines where the location has them.
     static std::string PastTheGreeting()
@@ -49,22 +59,45 @@ protected:
     }
 };
 
-// "Play" on the menu with a new player's name opens the first location: the Gatehouse.
+// "Play" on the menu with a new player's name opens the first location, the Gatehouse: Odo's
+// greeting, the key found and used on the door, the journal opened from the HUD and closed, the
+// doorway to the storeroom; closed there, the player's record and the location's are stored.
 TEST_F(GatehouseTest, PlayOpensTheGatehouseForANewPlayer)
 {
     int code = -1;
-    const Traces traces = RunTraced(mRepository,
-                                    "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
-                                    "wait 10\nclick 400 276\nwait 120\nshot play\nclose\n",
-                                    "start=scripts/mainmenu.lua", code);
+    const std::string script =
+        "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\nclick 400 276\n"
+        "wait 120\nshot play\n" +
+        PastTheGreeting() + Click(kKeyHalf2) + "wait 120\n" + Click(kKeyHalf1) + "wait 150\n" +
+        Click(kStripOne) + "wait 5\nmove " + kDoor + "\nwait 5\n" + Click(kDoor) + "wait 120\n" +
+        Click(kJournalButton) + "wait 90\nshot journal\n" + Click(kJournalClose) +
+        "wait 90\nshot closed\n" + Click(kDoor) + "wait 120\nshot storeroom\nclose\n";
+    const Traces traces = RunTraced(mRepository, script, "start=scripts/mainmenu.lua", code);
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     EXPECT_NE(std::find(traces.begin(), traces.end(), "profile Ann"), traces.end());
     EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
-    // The hall's wooden door (blue, green, red) where the stand-in shows its sky.
+    // Odo's first line in its bubble, over the hall and its wooden door (blue, green, red) where
+    // the stand-in showed its sky.
+    ExpectMatchesGolden(Shot("play"), "gatehouse_odo.png");
     const std::vector<int> door = At(Shot("play"), 590, 300);
     ASSERT_EQ(door.size(), 3u);
     EXPECT_GT(door[2], door[0] + 30);
+    // The journal's pages over the hall with the door open; closed, the hall is back.
+    ExpectMatchesGolden(Shot("journal"), "gatehouse_journal.png");
+    EXPECT_NE(At(Shot("journal"), 600, 150), At(Shot("closed"), 600, 150));
+    ExpectMatchesGolden(Shot("storeroom"), "gatehouse_storeroom.png");
+    // The player still plays location 0 (state 3: in a location); the location's record has the
+    // storeroom active and ends with the game's block: Thessalor last used, one goal.
+    const std::string prefs = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
+    EXPECT_NE(prefs.find("playerdata = hex 00 00 00 00 00 00 00 00 00 03 00 00\n"),
+              std::string::npos)
+        << prefs;
+    const std::smatch record = GameRecord(prefs);
+    ASSERT_FALSE(record.empty()) << prefs;
+    EXPECT_EQ(record[1].str(), "01");
+    EXPECT_TRUE(record[2].str().ends_with(" 01 01 0c 6a 6f 75 72 6e 61 6c 5f 6c 61 6d 70"))
+        << record[2];
 }
 
 TEST_F(GatehouseTest, TheKeyFoundAndUsedOpensTheDoorToTheStoreroom)
@@ -155,5 +188,20 @@ TEST_F(GatehouseTest, AMissingAreaPictureIsLoggedAndTheLocationPlays)
     // The rest plays: the key's half was found and left its place in the hall.
     const Picture hall = ReadPicture(mRepository / "tests/e2e/golden/gatehouse_hall.png");
     EXPECT_NE(At(Shot("found"), 150, 300), At(hall, 150, 300));
+}
+
+// A label missing from the string table: its line in the log, and the greeting goes on.
+TEST_F(GatehouseTest, AMissingLabelIsLogged)
+{
+    const fs::path game = CopyGame("content");
+    const fs::path strings = game / "assets/strings.xml";
+    const std::string text = ReadFile(strings);
+    WriteFile(strings, std::regex_replace(text, std::regex(">conv_odo_1<"), ">conv_odo_one<"));
+    int code = -1;
+    EXPECT_EQ(RunTraced(game, "focus gained\nwait 130\n" + PastTheGreeting() + "close\n",
+                        "start=scripts/dev/gatehouse.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectLogged("Missing string for label 'conv_odo_1'");
 }
 } // namespace

@@ -29,7 +29,9 @@ local characterinfo = {
     info = {
         image = "conversation/bubble", alphabubblefade = 1,
         bounds = { x = 0, y = 0, w = 330, h = 100 }, flags = 5,
-        timeslide = 400, timebubblefade = 250, textx = 15, texty = 10,
+        -- The text box's centre lies "textx", "texty" from the bubble picture's top left: the
+        -- middle of the bubble's body, right of its tail.
+        timeslide = 400, timebubblefade = 250, textx = 189, texty = 60,
     },
     odo = {
         name = "odo", image = "conversation/odo", left = true, groupid = 1102,
