@@ -1,0 +1,217 @@
+// The Gatehouse, the first location, run in-process on the repository's content and opened over
+// the main menu by its development entry: the processor time from the location script's start to
+// the runner's first frame drawn with every scene loaded, against
+// 30 frames of 16.7 ms; and one frame of the hall at play (the scene, the game's HUD with both
+// medallions, the lamp's glow, the wind) against the 16.7 ms of a frame, beside the main menu's
+// frame of the same program.
+#include "framework/adventure/entities/gameplay_entity.h"
+#include "framework/adventure/entities/gameplay_particle.h"
+#include "framework/adventure/scene/gameplay_scene.h"
+#include "game/game_main.h"
+#include "game/hiscore_store_link.h"
+#include "game/runner/mkw_gameplay.h"
+#include "platform/config/config.h"
+#include "platform/shell/application.h"
+#include "platform/shell/platform_main.h"
+#include "sys/clock.h"
+#include "sys/events.h"
+#include "sys/window.h"
+#include "ui/window_manager.h"
+#include "ui/window_script.h"
+
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace
+{
+namespace fs = std::filesystem;
+
+// Ticks to wait for the location and for its greeting to end.
+constexpr int kWaitLimit = 3000;
+// The menu's fade.
+constexpr int kMenuTicks = 60;
+// A place where clicks hit nothing in the hall: they end the greeting's lines.
+constexpr int kNowhereX = 400;
+constexpr int kNowhereY = 120;
+
+int gFrame = 0;
+benchmark::State* gState = nullptr;
+const char* gError = nullptr;
+MKWGameplay* gRunner = nullptr;
+// Processor time when the location script starts, at the runner's making and at its first frame
+// with its scenes loaded; the frame count at the start and at that frame.
+double gOpenedMs = -1;
+double gMadeMs = -1;
+double gReadyMs = -1;
+int gOpenedFrame = -1;
+int gReadyFrame = -1;
+
+double ProcessorMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// The game's runner, noting when it is made and when it first draws past its loading states.
+class ProbeRunner : public MKWGameplay
+{
+public:
+    static TWindow* Create()
+    {
+        gMadeMs = ProcessorMs();
+        auto* runner = new ProbeRunner();
+        gRunner = runner;
+        return runner;
+    }
+    ~ProbeRunner() override { gRunner = nullptr; }
+    void Draw() override
+    {
+        const int32_t state = GetGameplayState();
+        MKWGameplay::Draw();
+        if (gReadyMs < 0 && state != kFirstFrame && state != kSceneLoading)
+        {
+            gReadyMs = ProcessorMs();
+            gReadyFrame = gFrame;
+        }
+    }
+};
+
+void Step(TApplication* application, TGameRun& game)
+{
+    TPlatformEvent event;
+    application->NextEvent(&event);
+    gFrame += event.mType == kEventTick ? 1 : 0;
+    game.Handle(event);
+}
+
+void Ticks(TApplication* application, TGameRun& game, int count)
+{
+    for (int end = gFrame + count; gFrame < end;)
+        Step(application, game);
+}
+
+template <class TDone> bool WaitFor(TApplication* application, TGameRun& game, TDone done)
+{
+    for (int start = gFrame; gFrame - start < kWaitLimit && !done();)
+        Step(application, game);
+    return done();
+}
+
+void Click(TApplication* application, TGameRun& game, int x, int y)
+{
+    int sx = x;
+    int sy = y;
+    sys::ClientToScreen(application->GetImpl()->mMainWindow, sx, sy);
+    sys::SetCursorPosOverride(true, sx, sy);
+    sys::PushMouseMotion(x, y);
+    Ticks(application, game, 2);
+    sys::PushMouseButton(1, true, x, y);
+    Ticks(application, game, 2);
+    sys::PushMouseButton(1, false, x, y);
+    Ticks(application, game, 30);
+}
+
+int GatehouseBenchMain(TApplication* application, const char*)
+{
+    benchmark::State& state = *gState;
+    TGameRun game;
+    game.Start(application);
+    GetWindowManager()->RegisterWindowType("Gameplay", &ProbeRunner::Create);
+    // The game draws only while its window has the focus.
+    sys::PushWindowEvent(sys::WindowEventKind::FocusGained);
+    Ticks(application, game, kMenuTicks);
+    // Over the menu, as "Play" opens it but without waiting in the script's coroutine: a modal
+    // window of its own built by the location's development entry.
+    gOpenedMs = ProcessorMs();
+    gOpenedFrame = gFrame;
+    if (TWindowScript* script = GetWindowManager()->GetScript())
+        script->DoLuaString("PushModal('gatehouse'); ReadFile('scripts/dev/gatehouse.lua'); "
+                            "DoFitToChildren()");
+
+    if (!WaitFor(application, game, [] { return gReadyMs >= 0; }))
+        gError = gMadeMs < 0 ? "the Gatehouse's runner was not made" : "the Gatehouse did not open";
+    else
+    {
+        state.counters["opening_ms"] = gReadyMs - gOpenedMs;
+        state.counters["opening_share_of_30_frames"] = (gReadyMs - gOpenedMs) / (30 * 16.7);
+        state.counters["runner_made_ms"] = gMadeMs - gOpenedMs;
+        state.counters["opening_ticks"] = gReadyFrame - gOpenedFrame;
+        // Odo's two lines, clicked away; the hall is at play.
+        for (int line = 0;
+             line < 4 && gRunner != nullptr && gRunner->GetGameplayState() != Gameplay::kPlay;
+             ++line)
+            Click(application, game, kNowhereX, kNowhereY);
+        WaitFor(application, game,
+                []
+                { return gRunner == nullptr || gRunner->GetGameplayState() == Gameplay::kPlay; });
+        GameplayScene* hall = gRunner != nullptr ? gRunner->GetActiveScene() : nullptr;
+        GameplayParticle* glow = hall != nullptr ? hall->FindParticle("lamp_glow") : nullptr;
+        if (glow == nullptr || gRunner->GetGameplayState() != Gameplay::kPlay)
+            gError = "the hall did not come to play";
+        else
+        {
+            // Lit only at the end of the location: lit here, the frame has all it ever draws.
+            glow->Activate(false, nullptr);
+            sys::SetCursorPosOverride(false);
+            Ticks(application, game, 30);
+            for (auto _ : state)
+            {
+                const int frame = gFrame;
+                while (gFrame == frame)
+                    Step(application, game);
+            }
+            state.counters["share_of_16.7ms"] =
+                benchmark::Counter(static_cast<double>(state.iterations()) * 0.0167,
+                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        }
+    }
+    sys::PushWindowEvent(sys::WindowEventKind::Close);
+    game.Run(application);
+    game.Stop(application);
+    return 0;
+}
+
+// The whole run happens once, inside the platform's main function, on a data folder of its own.
+void BM_GatehouseFrame(benchmark::State& state)
+{
+    const fs::path root = fs::temp_directory_path() /
+                          ("mw_bench_gatehouse_" + std::to_string(std::random_device()()));
+    fs::create_directories(root / "run");
+    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    sys::SetManualClock(true, 1000);
+    sys::SetFixedStepMs(16);
+    sys::FlushInput();
+    SetGameIdentity();
+    LinkGameToPlatform();
+
+    gState = &state;
+    gError = nullptr;
+    gFrame = 0;
+    gRunner = nullptr;
+    gOpenedMs = gMadeMs = gReadyMs = -1;
+    gOpenedFrame = gReadyFrame = -1;
+    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR) +
+                                    " options=start=scripts/mainmenu.lua";
+    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GatehouseBenchMain, false);
+    if (gError != nullptr)
+        state.SkipWithError(gError);
+
+    sys::SetFixedStepMs(0);
+    sys::SetManualClock(false);
+    UnlinkGameFromPlatform();
+    ClearConfig();
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+}
+BENCHMARK(BM_GatehouseFrame)->Unit(benchmark::kMillisecond)->Iterations(600);
+
+} // namespace
