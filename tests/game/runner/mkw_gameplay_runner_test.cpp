@@ -1,6 +1,7 @@
 // The game's runner on a real location: the journal press by state, the events' journal lists,
 // the location-complete action, the burst and the game's block of the saved location.
 #include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/player_data.h"
 #include "framework/screen_test_support.h"
 #include "framework/sound/sound_effect.h"
 #include "game/entities/mkw_gameplay_area.h"
@@ -216,6 +217,35 @@ TEST_F(MKWGameplayRunnerTest, TheGamesBlockSavesAndRestores)
     EXPECT_EQ(out[1], 255);
     gameplay->LoadExtraState(out.data(), out.size());
     EXPECT_EQ(gameplay->GetJournalGoals().size(), 255u);
+}
+
+// Closed, the location's record keeps the game's block; the next runner of the location takes
+// both fields back as it enters its first scene.
+TEST_F(MKWGameplayRunnerTest, AClosedLocationIsTakenUpByTheNextRunner)
+{
+    mSettings->CreateNewUser("player");
+    PlayerData player;
+    TestGameplay* gameplay =
+        Open("{ name = 'e0' }, { name = 'open', journaltoactivate = { 'journal_lamp', 'x' } }");
+    ASSERT_NE(gameplay, nullptr);
+    for (int i = 0; i < 40 && gameplay->GetGameplayState() != Gameplay::kPlay; ++i)
+        Frame(16);
+    const std::vector<uint8_t> thessalor = {1, 0};
+    gameplay->LoadExtraState(thessalor.data(), thessalor.size());
+    gameplay->ActivateEvent("open", true);
+    // A calm point builds the record; the close stores it.
+    gameplay->SaveLocationState(false);
+    gameplay->OnClose();
+    mManager->GetRoot()->RemoveChild(gameplay);
+    delete gameplay;
+    ASSERT_TRUE(mSettings->HasPlayerData("gamedata")) << Log();
+
+    TestGameplay* again = Open("");
+    ASSERT_NE(again, nullptr);
+    for (int i = 0; i < 40 && again->GetGameplayState() != Gameplay::kPlay; ++i)
+        Frame(16);
+    EXPECT_EQ(again->GetLastUsedCharacter(), 1) << Log();
+    EXPECT_EQ(again->GetJournalGoals(), (std::vector<TString>{"journal_lamp", "x"}));
 }
 
 } // namespace
