@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -22,6 +23,15 @@ constexpr const char* kKeyHalf2 = "150 300";
 constexpr const char* kKeyHalf1 = "612 410";
 constexpr const char* kStripOne = "376 550";
 constexpr const char* kDoor = "550 270";
+constexpr const char* kOilcan = "210 390";
+constexpr const char* kLampglass = "470 180";
+constexpr const char* kWick = "640 260";
+constexpr const char* kCabinet = "640 250";
+constexpr const char* kPlate = "400 280";
+constexpr const char* kBackDoor = "30 300";
+constexpr const char* kLampOil = "330 330";
+constexpr const char* kLampGlass = "330 282";
+constexpr const char* kLampWick = "330 246";
 constexpr const char* kJournalButton = "616 524";
 constexpr const char* kJournalClose = "676 86";
 
@@ -43,6 +53,27 @@ protected:
         const std::string log = ReadFile(LogFile());
         EXPECT_NE(log.find(line), std::string::npos) << log;
     }
+    static std::smatch RegexFind(const std::string& text, const char* pattern)
+    {
+        std::smatch match;
+        std::regex_search(text, match, std::regex(pattern));
+        return match;
+    }
+    // The share of pixels (percent) within 8 per channel of the other picture's.
+    static double Alike(const Picture& a, const Picture& b)
+    {
+        if (a.mPixels.size() != b.mPixels.size() || a.mPixels.empty())
+            return 0;
+        size_t near = 0;
+        for (size_t i = 0; i < a.mPixels.size(); i += 4)
+        {
+            bool close = true;
+            for (size_t c = 0; c < 3; ++c)
+                close = close && std::abs(int(a.mPixels[i + c]) - int(b.mPixels[i + c])) <= 8;
+            near += close;
+        }
+        return 400.0 * static_cast<double>(near) / static_cast<double>(a.mPixels.size());
+    }
     // The location's record in a `prefsdump` text: its active scene's byte, then the rest.
     static std::smatch GameRecord(const std::string& prefs)
     {
@@ -61,7 +92,8 @@ protected:
 
 // "Play" on the menu with a new player's name opens the first location, the Gatehouse: Odo's
 // greeting, the key found and used on the door, the journal opened from the HUD and closed, the
-// doorway to the storeroom; closed there, the player's record and the location's are stored.
+// doorway to the storeroom; closed there, the player's record and the location's are stored. The
+// next run takes it up there and plays it to its end, on to the map.
 TEST_F(GatehouseTest, PlayOpensTheGatehouseForANewPlayer)
 {
     int code = -1;
@@ -98,6 +130,43 @@ TEST_F(GatehouseTest, PlayOpensTheGatehouseForANewPlayer)
     EXPECT_EQ(record[1].str(), "01");
     EXPECT_TRUE(record[2].str().ends_with(" 01 01 0c 6a 6f 75 72 6e 61 6c 5f 6c 61 6d 70"))
         << record[2];
+
+    // The next run: "Play" takes the location up in the storeroom, where the last one ended.
+    const auto use = [](const char* strip, const char* area)
+    { return Click(strip) + "wait 5\nmove " + area + "\nwait 5\n" + Click(area) + "wait 90\n"; };
+    const std::string next = "focus gained\nwait 40\nclick 400 272\nwait 20\nmove " +
+                             std::string(kDoor) + "\nwait 120\nshot restored\n" + Click(kOilcan) +
+                             "wait 120\n" + Click(kLampglass) + "wait 120\n" + Click(kCabinet) +
+                             "wait 120\n" + Click(kPlate) + "wait 50\nshot burst\nwait 100\n" +
+                             Click(kWick) + "wait 120\n" + Click(kBackDoor) + "wait 120\n" +
+                             use(kStripOne, kLampOil) + use("446 550", kLampGlass) +
+                             use(kStripOne, kLampWick) +
+                             "wait 20\nshot lit\nwait 100\nshot overlay\n"
+                             "wait 180\nshot map\nclose\n";
+    const Traces again = RunTraced(mRepository, next, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(again, (Traces{"start", "menu Ann", "profile Ann", "record 3 0", "location 0",
+                             "complete 0", "map"}));
+    // The mouse where the last run left it: the same storeroom, its cabinet lit under it.
+    EXPECT_GE(Alike(Shot("restored"), Shot("storeroom")), 99.0);
+    // The solved lock's sparks over the storeroom with the cabinet open.
+    ExpectMatchesGolden(Shot("burst"), "gatehouse_burst.png");
+    // Lit, with Odo's thanks; then the map over the hall, and the whole map.
+    const std::vector<int> flame = At(Shot("lit"), 330, 232);
+    ASSERT_EQ(flame.size(), 3u);
+    EXPECT_GT(flame[2], 240);
+    ExpectMatchesGolden(Shot("overlay"), "gatehouse_map_overlay.png");
+    ExpectMatchesGolden(Shot("map"), "gatehouse_map.png");
+    // The player moves on to location 1 on the map (state 1) with the play time as the score;
+    // the location's record is gone (its one-byte marker).
+    const std::string after = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
+    EXPECT_NE(after.find("gamedata = \"\"\n"), std::string::npos) << after;
+    const std::smatch player =
+        RegexFind(after, "playerdata = hex (..) (..) (..) (..) 00 00 00 00 01 01 00 00\n");
+    ASSERT_FALSE(player.empty()) << after;
+    EXPECT_NE(player[1].str() + player[2].str() + player[3].str() + player[4].str(), "00000000");
+    EXPECT_EQ(player[4].str(), "00") << "a play time of minutes, not a negative score";
 }
 
 TEST_F(GatehouseTest, TheKeyFoundAndUsedOpensTheDoorToTheStoreroom)
