@@ -1,7 +1,7 @@
 -- A solved puzzle's burst: warm sparks thrown up and out from the puzzle's place ("dLocus"),
 -- no brighter than the runner's fade in and out ("dAlpha"). Sparks start only while the runner's
 -- "gActive" is 1: before the first burst and after each one's fade, nothing is thrown.
-SetNumParticles(96)
+SetNumParticles(64)
 SetTexture("fx/spark")
 SetBlendMode(kBlendAdditiveAlpha)
 RequireVelocity()
@@ -26,6 +26,6 @@ end
 
 function Update(seconds)
     if (gActive or 0) == 1 then
-        Spawn(rate(90, seconds * 1000))
+        Spawn(rate(50, seconds * 1000))
     end
 end
