@@ -12,10 +12,11 @@ local function Cursor(name, image, extra)
     return { main = main }
 end
 
--- A tooltip's look; the basic and the hint tooltips differ only in where they are kept.
+-- A tooltip's look; the basic and the hint tooltips differ only in where they are kept. The
+-- runner gives each its background ("tooltipcolor" or a character's light colour): dark text.
 local function Tooltip()
     return {
-        font = fonts.light, w = 260, h = 40, position = 10, borderwidth = 8, borderheight = 6,
+        font = fonts.body, w = 260, h = 40, position = 10, borderwidth = 8, borderheight = 6,
         timeinitialwait = 300, timevisible = 3000, timefade = 200,
         minx = 0, miny = 0, maxx = 800, maxy = 600,
         backgroundcolor = { 0, 0, 0, 0.6 }, alphascrimmax = 0.6,
