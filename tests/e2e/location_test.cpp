@@ -1,8 +1,11 @@
 // End-to-end runs of the development location: it opens on a fixed step and its "leave" button
-// ends the program cleanly; its doors lead from one scene to the other and back; a location script
-// without its instructions is fatal and the program ends by itself.
+// ends the program cleanly; its doors lead from one scene to the other and back, the guide greeting
+// the player the first time; the key opens the chest and ends the location; a player's location
+// left and opened again goes on where it was, in the profile as prefsdump shows it; a lost focus
+// pauses it; a location script without its instructions is fatal and the program ends by itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -17,6 +20,27 @@ using Traces = std::vector<std::string>;
 class LocationTest : public ScreenProgramTest
 {
 protected:
+    // The game folder's copy of the content with a start script that makes the player "Ann" on
+    // the first run and opens the development location.
+    fs::path PlayerGame()
+    {
+        const fs::path game = CopyGame("content");
+        WriteFile(game / "assets/scripts/devplayer.lua",
+                  "if GetNumUsers() == 0 then\n    CreateNewUser('Ann')\n    SaveProfile()\nend\n"
+                  "ReadFile('scripts/dev/location.lua')\n");
+        return game;
+    }
+    std::string Prefs() { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
+    // A pixel's blue, green, red.
+    std::vector<int> At(const char* shot, uint32_t x, uint32_t y)
+    {
+        const Picture picture = ReadPicture(mRoot / (std::string(shot) + ".png"));
+        if (picture.mWidth < 800)
+            return std::vector<int>();
+        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
+        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
+                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
+    }
     // The colour (blue, green, red) of a shot's upper half, which tells the scenes apart.
     std::vector<int> Sky(const char* shot)
     {
@@ -43,18 +67,27 @@ TEST_F(LocationTest, TheDevelopmentLocationOpensAndLeaveEndsTheProgram)
     EXPECT_FALSE(fs::exists(mRoot / "late.png"));
 }
 
+// The second scene's first showing brings the guide with its line over a darkened scene; the way
+// back waits until the guide has gone.
 TEST_F(LocationTest, TheDoorsLeadToTheOtherSceneAndBack)
 {
     int code = -1;
     RunTraced(mRepository,
-              "focus gained\nwait 40\nshot a\nclick 650 250\nwait 60\nshot b\n"
-              "click 70 250\nwait 60\nshot back\nclick 770 30\nwait 10\n",
+              "focus gained\nwait 40\nshot a\nclick 650 250\nwait 40\nshot b\nwait 40\n"
+              "shot greeting\nwait 80\nshot greeted\nclick 70 250\nwait 60\nshot back\n"
+              "click 650 250\nwait 80\nshot again\nclick 770 30\nwait 10\n",
               "start=scripts/dev/location.lua", code);
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     EXPECT_EQ(Sky("a"), (std::vector<int>{160, 110, 70}));
-    EXPECT_EQ(Sky("b"), (std::vector<int>{60, 90, 150}));
     EXPECT_EQ(Sky("back"), (std::vector<int>{160, 110, 70}));
+    // The second scene as its fade-in ends, before the guide comes. The guide's green robe at the
+    // left, the sky darkened behind it; gone again afterwards, and not back on the second visit.
+    EXPECT_EQ(At("greeting", 120, 470), (std::vector<int>{70, 120, 60}));
+    EXPECT_LT(Sky("greeting")[2], 150);
+    EXPECT_EQ(Sky("greeted"), (std::vector<int>{60, 90, 150}));
+    EXPECT_EQ(At("greeted", 120, 470), At("b", 120, 470));
+    EXPECT_EQ(At("again", 120, 470), At("b", 120, 470));
 }
 
 TEST_F(LocationTest, ThreeQuickMissesHoldTheDoorUntilThePenaltyEnds)
@@ -63,7 +96,7 @@ TEST_F(LocationTest, ThreeQuickMissesHoldTheDoorUntilThePenaltyEnds)
     RunTraced(mRepository,
               "focus gained\nwait 40\nclick 100 100\nwait 2\nclick 120 100\nwait 2\n"
               "click 140 100\nwait 2\nclick 650 250\nwait 40\nshot held\nwait 30\n"
-              "click 650 250\nwait 60\nshot through\nclick 770 30\nwait 10\n",
+              "click 650 250\nwait 160\nshot through\nclick 770 30\nwait 10\n",
               "start=scripts/dev/location.lua", code);
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
@@ -71,14 +104,17 @@ TEST_F(LocationTest, ThreeQuickMissesHoldTheDoorUntilThePenaltyEnds)
     EXPECT_EQ(Sky("through"), (std::vector<int>{60, 90, 150}));
 }
 
-TEST_F(LocationTest, TheFoundKeyTakenFromTheStripOpensTheChest)
+// The chest opened, the location is done: the game's "LocationComplete();" counts it and opens
+// the map.
+TEST_F(LocationTest, TheFoundKeyTakenFromTheStripOpensTheChestAndEndsTheLocation)
 {
     int code = -1;
-    RunTraced(mRepository,
-              "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
-              "move 410 300\nwait 5\nshot before\nclick 410 300\nwait 20\nshot during\n"
-              "wait 60\nshot opened\nclick 770 30\nwait 10\n",
-              "start=scripts/dev/location.lua", code);
+    EXPECT_EQ(RunTraced(mRepository,
+                        "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+                        "move 410 300\nwait 5\nshot before\nclick 410 300\nwait 20\n"
+                        "shot during\nwait 10\nshot opened\nwait 100\nclose\n",
+                        "start=scripts/dev/location.lua", code),
+              (Traces{"start", "complete 0", "map"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     // The chest's lid: shut and brown before, thrown open afterwards (the sky shows above it).
@@ -90,6 +126,120 @@ TEST_F(LocationTest, TheFoundKeyTakenFromTheStripOpensTheChest)
     EXPECT_NE(std::vector<uint8_t>(before.mPixels.begin() + lid, before.mPixels.begin() + lid + 3),
               std::vector<uint8_t>(opened.mPixels.begin() + lid, opened.mPixels.begin() + lid + 3));
     EXPECT_NE(ReadFile(mRoot / "during.png"), ReadFile(mRoot / "before.png"));
+}
+
+// Ann finds the key and leaves: the profile keeps the location's record; the next run shows the
+// key in the strip and its item gone, and leaving again stores a longer play time; the chest
+// opened at last ends the location: its record cleared and the player's location byte counted.
+TEST_F(LocationTest, ALocationLeftGoesOnInTheNextRunAndItsEndForgetsIt)
+{
+    const fs::path game = PlayerGame();
+    const auto playTime = [](const std::string& dump)
+    {
+        std::smatch found;
+        if (!std::regex_search(dump, found,
+                               std::regex("gamedata = hex ([0-9a-f]{2}) ([0-9a-f]{2}) "
+                                          "([0-9a-f]{2}) ([0-9a-f]{2}) ")))
+            return -1L;
+        return std::stol(found[1].str() + found[2].str() + found[3].str() + found[4].str(), nullptr,
+                         16);
+    };
+    int code = -1;
+    EXPECT_EQ(RunTraced(game,
+                        "focus gained\nwait 40\nshot fresh\nclick 224 354\nwait 80\n"
+                        "click 770 30\nwait 30\n",
+                        "start=scripts/devplayer.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    const std::string left = Prefs();
+    EXPECT_NE(left.find("playerdata = hex 00 00 00 00 00 00 00 00 00 03 00 00\n"),
+              std::string::npos)
+        << left;
+    const long first = playTime(left);
+    EXPECT_GT(first, 0) << left;
+
+    EXPECT_EQ(RunTraced(game, "focus gained\nwait 40\nshot again\nclick 770 30\nwait 30\n",
+                        "start=scripts/devplayer.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_NE(At("fresh", 224, 354), At("again", 224, 354)) << "the key's item is gone";
+    EXPECT_NE(At("fresh", 380, 550), At("again", 380, 550)) << "the whole key in the strip";
+    EXPECT_GT(playTime(Prefs()), first);
+
+    EXPECT_EQ(RunTraced(game,
+                        "focus gained\nwait 40\nclick 390 560\nwait 5\nmove 410 300\nwait 5\n"
+                        "click 410 300\nwait 120\nclose\n",
+                        "start=scripts/devplayer.lua", code),
+              (Traces{"start", "complete 0", "map"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    const std::string done = Prefs();
+    EXPECT_NE(done.find("  gamedata = \"\"\n"), std::string::npos) << done;
+    EXPECT_TRUE(
+        std::regex_search(done, std::regex("playerdata = hex ([0-9a-f]{2} ){4}00 00 00 00 01 ")))
+        << done;
+}
+
+// A lost focus opens the game's pause dialog over the location (it comes down once the focus is
+// back); "Resume" gives the location back.
+TEST_F(LocationTest, ALostFocusPausesTheLocation)
+{
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository,
+                        "focus gained\nwait 40\nshot playing\nfocus lost\nwait 10\n"
+                        "focus gained\nwait 40\nshot paused\nclick 400 246\nwait 40\n"
+                        "shot resumed\nclick 770 30\nwait 10\n",
+                        "start=scripts/dev/location.lua", code),
+              (Traces{"start", "pause"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_NE(At("paused", 400, 300), At("playing", 400, 300));
+    EXPECT_EQ(Sky("resumed"), Sky("playing"));
+}
+
+// The mouse resting on the door shows its name beside the pointer; without the basic tool tip the
+// same run differs only there. Over the key's silhouette in the strip, the inventory tool tip
+// shows the key's item picture and name.
+TEST_F(LocationTest, ToolTipsNameWhatLiesUnderTheMouse)
+{
+    const std::string script =
+        "focus gained\nwait 40\nmove 650 250\nwait 30\nshot door\nmove 390 560\nwait 30\n"
+        "shot key\nclick 770 30\nwait 10\n";
+    int code = -1;
+    EXPECT_EQ(RunTraced(mRepository, script, "start=scripts/dev/location.lua", code),
+              Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    const Picture door = ReadPicture(mRoot / "door.png");
+    ASSERT_EQ(door.mWidth, 800u);
+    ExpectMatchesGolden(Crop(door, 600, 200, 200, 100), "location_door_tool_tip.png");
+    ExpectMatchesGolden(Crop(ReadPicture(mRoot / "key.png"), 250, 420, 300, 80),
+                        "location_key_tool_tip.png");
+
+    const fs::path game = CopyGame("plain");
+    const fs::path location = game / "assets/scripts/dev/location.lua";
+    WriteFile(location, std::regex_replace(ReadFile(location),
+                                           std::regex("tooltipbasic = Tooltip\\(\\), "), ""));
+    EXPECT_EQ(RunTraced(game, script, "start=scripts/dev/location.lua", code), Traces{"start"});
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    const Picture plain = ReadPicture(mRoot / "door.png");
+    ASSERT_EQ(plain.mPixels.size(), door.mPixels.size());
+    // Every differing pixel lies in the box to the right of and below the pointer.
+    size_t differing = 0;
+    for (uint32_t y = 0; y < 600; ++y)
+        for (uint32_t x = 0; x < 800; ++x)
+        {
+            const size_t at = (size_t(y) * 800 + x) * 4;
+            if (std::equal(door.mPixels.begin() + at, door.mPixels.begin() + at + 3,
+                           plain.mPixels.begin() + at))
+                continue;
+            ++differing;
+            EXPECT_TRUE(x >= 650 && x < 800 && y >= 250 && y < 300) << x << "," << y;
+        }
+    EXPECT_GT(differing, 100u);
 }
 
 TEST_F(LocationTest, ALocationWithoutInstructionsIsFatalAndTheGameEnds)

@@ -1,7 +1,7 @@
 # Pictures of the development location: two flat backgrounds told apart at a glance (the upper
 # half's colour differs, the lower half is shared), a plain arrow cursor, the sheets of its door
 # and chest areas (frame 0 hilight, 1 active, 2 the chest opened) with masks opaque over the frame,
-# and a soft glow.
+# a soft glow, and the guide of the second scene's greeting with its speech bubble.
 from PIL import Image, ImageDraw
 
 import sheets
@@ -116,6 +116,33 @@ def dev_key_sheet(p, rng):
     return sheets.strip(p, frame)
 
 
+def dev_guide(p, rng):
+    """The guide, half length: a green robe, a round face with two eyes, a pointed hat."""
+    w, h = size = tuple(p["size"])
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    draw = ImageDraw.Draw(img)
+    cx = w // 2
+    draw.polygon([(cx - 30, 110), (cx + 30, 110), (w - 8, h - 1), (8, h - 1)],
+                 fill=(60, 120, 70, 255), outline=(20, 50, 25, 255))
+    draw.ellipse((cx - 34, 50, cx + 34, 118), fill=(230, 195, 160, 255), outline=(90, 60, 40, 255))
+    draw.polygon([(cx - 40, 62), (cx + 40, 62), (cx, 0)], fill=(40, 80, 140, 255),
+                 outline=(15, 30, 60, 255))
+    for x in (cx - 14, cx + 14):
+        draw.ellipse((x - 4, 80, x + 4, 88), fill=(30, 30, 30, 255))
+    return img
+
+
+def dev_bubble(p, rng):
+    """A white speech bubble with a dark rim and a tail to the left."""
+    w, h = size = tuple(p["size"])
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    draw = ImageDraw.Draw(img)
+    draw.polygon([(0, h - 10), (26, h // 2 - 6), (34, h // 2 + 14)], fill=(40, 40, 40, 255))
+    draw.rounded_rectangle((16, 2, w - 3, h - 3), radius=16, fill=(250, 250, 245, 255),
+                           outline=(40, 40, 40, 255), width=3)
+    return img
+
+
 RECIPES = {
     "dev_background": dev_background,
     "dev_item_sheet": dev_item_sheet,
@@ -124,4 +151,6 @@ RECIPES = {
     "dev_area_sheet": dev_area_sheet,
     "dev_area_mask": dev_area_mask,
     "dev_glow": dev_glow,
+    "dev_guide": dev_guide,
+    "dev_bubble": dev_bubble,
 }

@@ -188,7 +188,8 @@ HUD = [
 
 # The development location: two backdrops, its cursor, the door and chest sheets (hilight, active
 # and, for the chest, completed frames) with their masks, the glow over the chest, the key as an
-# item and as an object, and the penalty's path.
+# item and as an object, the guide of the second scene's greeting and its bubble, and the penalty's
+# path.
 DEV = [
     image("dev/bg_a.png", "dev_background", size=(800, 600), top=(70, 110, 160)),
     image("dev/bg_b.png", "dev_background", size=(800, 600), top=(150, 90, 60)),
@@ -209,6 +210,9 @@ DEV = [
           frame=(64, 64), centre=True),
     Entry("dev/key_sheet.png", "dev_key_sheet", frames=3, frame=(64, 64)),
     image("dev/key_mask.png", "dev_area_mask", size=(64, 64)),
+    # The guide who greets the player in the second scene, and the bubble of its line.
+    image("dev/guide.png", "dev_guide", size=(160, 240)),
+    image("dev/bubble.png", "dev_bubble", size=(320, 100)),
     # The miss-click penalty's cursor shakes about the mouse.
     Entry("dev/crazy_path.txt", "path_text",
           points=[(0, 0), (12, -8), (-10, 6), (14, 10), (-12, -10), (8, 12), (0, 0)]),

@@ -1,8 +1,8 @@
 -- The development location with the location's journal: the same location as
 -- "scripts/dev/location.lua", its gameplay window holding the journal page as its first child
 -- (listed before the HUD, so the HUD's "journal" button lies above it) and its start event opening
--- the goal "journal_key". The chest takes no object here: the page lists only that goal, since
--- the location's names are not keys of the string table. Opened with "options=start=scripts/dev/location_journal.lua".
+-- the goal "journal_key". The chest takes no object here, so the location never ends and the page
+-- lists only that goal. Opened with "options=start=scripts/dev/location_journal.lua".
 local make = Gameplay
 
 Gameplay = function(window)
