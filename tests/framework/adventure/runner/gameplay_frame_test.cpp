@@ -12,6 +12,9 @@
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/adventure/tutorials/gameplay_tutorial.h"
+#include "framework/adventure/adventure_test_support.h"
+#include "framework/widgets/tool_tip.h"
 #include "framework/core/settings.h"
 #include "framework/adventure/runner/scene_factory_support.h"
 #include "framework/screen_test_support.h"
@@ -27,10 +30,22 @@
 namespace
 {
 
-// A minigame scene of the tests' own: it takes every press and names its cursor.
-struct StandInScene : GameplayScene
+// Counts the rebuilds of its textures after a display reset.
+struct CountingScene : GameplayScene
 {
     using GameplayScene::GameplayScene;
+    bool RestoreTextures() override
+    {
+        ++mRestores;
+        return GameplayScene::RestoreTextures();
+    }
+    int mRestores = 0;
+};
+
+// A minigame scene of the tests' own: it takes every press and names its cursor.
+struct StandInScene : CountingScene
+{
+    using CountingScene::CountingScene;
     bool OnMouseDown(TPoint) override
     {
         ++mPresses;
@@ -50,8 +65,8 @@ struct PlayGameplay : Gameplay
                                                const TString& minigame) override
     {
         if (minigame.Length() == 0)
-            return Gameplay::CreateScene(name, factory, scene, entityInfo, playlist, sceneInfo,
-                                         minigame);
+            return std::make_shared<CountingScene>(factory, entityInfo, name, scene, playlist,
+                                                   sceneInfo);
         return std::make_shared<StandInScene>(factory, entityInfo, name, scene, playlist,
                                               sceneInfo);
     }
@@ -70,6 +85,8 @@ struct PlayGameplay : Gameplay
             Gameplay::UseInventory(inventory, area);
     }
     using Gameplay::TransitionAlphaByte;
+    GameplayTutorialController* Tutorials() const { return mTutorials.get(); }
+    ToolTip* Basic() const { return mBasicToolTip.get(); }
     bool mRealUse = false;
     int mSaves = 0;
     std::vector<GameplayArea*> mUsed;
@@ -82,6 +99,7 @@ gameplayinstructions = {
     a = {
         areas = {
             { name = 'door', image = 't/door', x = 600, y = 100, hasactiveframe = true,
+              actualname = 'door_label',
               isportal = true, events = { default = { eventname = 'go_b' } } },
             { name = 'under', image = 't/door', x = 600, y = 100,
               events = { default = { eventname = 'talk' } } },
@@ -615,6 +633,135 @@ TEST_F(PlayTest, AHeldObjectDroppedOnAnAreaThatTakesIt)
     Click(*play, 340, 190);
     Frame(16);
     EXPECT_EQ(play->GetHeldInventory(), nullptr);
+}
+
+} // namespace
+
+namespace
+{
+
+const char kTipAndPrompt[] =
+    ", tooltipbasic = { font = { '', 14, { 1, 1, 1, 1 } }, w = 120, h = 24, maxx = 800, "
+    "maxy = 600, position = 10, borderwidth = 4, borderheight = 2, timeinitialwait = 0, "
+    "timefade = 50, timevisible = 5000 }, tooltipcolor = { 0.1, 0.1, 0.5, 1 }, "
+    "tutorials = { info = { fadetime = 100, arrowtime = 200, arrowdist = 0, "
+    "arrowimage = 't/arrow.png', arrowcenterx = 8, arrowcentery = 8, dialog = 't/dialog.png', "
+    "bounds = { x = 0, y = 0, w = 200, h = 40 }, font = { '', 16, { 1, 1, 1, 1 } } }, "
+    "{ name = 'tut_gem', index = 1, arrowx = 500, arrowy = 80, dialogx = 780, dialogy = 180 } }";
+
+// Over the scene and the HUD: the held gem at the mouse, the basic tool tip in the location's
+// colour from the mouse on (over all but the gem's last rows), the tutorial prompt across the
+// tool tip's end; while input is locked the penalty cursor lies over them all.
+TEST_F(PlayTest, ToolTipsAndPromptsOverTheHeldObjectAndThePenaltyCursorOverAll)
+{
+    adventuretest::LoadStrings({{"door_label", "The door"}, {"tut_gem", "Bring the gem here."}});
+    Image("t/arrow.png", 16, 16, 0xFFE0E020);
+    Image("t/dialog.png", 240, 80, 0xFF603040);
+    // The held gem drawn three times its size, so that it shows beside the tool tip.
+    PlayGameplay* play = Open(std::string(kTipAndPrompt) +
+                              ", inventoryinfo = { imagemask = '_mask', scaleequip = 3, "
+                              "timeequip = 50, timeunequip = 50, timetouse = 50, "
+                              "timevisible = 50, timetomove = 50, barwidth = 0 }");
+    ASSERT_NE(play->Basic(), nullptr);
+    ASSERT_NE(play->Tutorials(), nullptr);
+    Until(*play, Gameplay::kPlay);
+    play->ActivateEvent("give", true);
+    Until(*play, Gameplay::kPlay);
+    GameplayInventory* gem = play->FindInventory("gem");
+    play->EquipInventory(gem);
+    MoveTo(630, 150);
+    Frame(16);
+    play->Tutorials()->ShowTutorial("tut_gem", TVec2(0, 0));
+    for (int i = 0; i < 12; ++i)
+        Frame(16);
+    ASSERT_EQ(play->GetHeldInventory(), gem) << play->GetGameplayState();
+    ASSERT_EQ(play->Basic()->GetText(), TString("The door"));
+    auto shot = [&]
+    {
+        BeginBlackFrame();
+        mManager->RenderModals(0);
+        EndFrame();
+    };
+    shot();
+    // The prompt's arrow, the door, the tool tip, the gem, the prompt and the HUD below.
+    rendertest::CompareWithGolden(*Data().mBackBuffer, {480, 60, 800, 600},
+                                  "gameplay_tool_tip_prompt_order.png");
+    const uint32_t under = Back(633, 153);
+    play->StartCrazyClickPenalty();
+    shot();
+    EXPECT_EQ(Back(633, 153), 0xFFFFFFu);
+    EXPECT_NE(under, 0xFFFFFFu);
+}
+
+// After a display loss the frame driver has the location rebuild its masks: an object that
+// cannot (its mask's file unreadable when the textures came back) answers false before the
+// objects after it and the scene, is reported, and is tried again on the next frame; once a
+// later reset has brought its mask back, the strip finds the object under the mouse again.
+TEST_F(PlayTest, AfterADisplayLossTheMasksComeBackAndAFailureIsTriedAgain)
+{
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    play->ActivateEvent("give", true);
+    Until(*play, Gameplay::kPlay);
+    GameplayInventory* gem = play->FindInventory("gem");
+    ASSERT_EQ(play->GetHud()->GetShownInventory().size(), 1u);
+    const TRect place = gem->GetRect();
+    const TPoint middle((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+    ASSERT_EQ(play->GetHud()->FindInventoryAt(middle), gem);
+    auto* scene = static_cast<CountingScene*>(play->GetActiveScene());
+
+    // The gem's mask can no longer be read.
+    File("t/gem_mask.png", "not a picture");
+    Data().mWorkingCount = 3;
+    Data().mDirectDraw->LoseAllSurfaces();
+    Data().Restore();
+    const std::string report = "ERROR:play is failing!";
+    for (int frame = 1; frame <= 2; ++frame)
+    {
+        sys::AdvanceManualClock(20);
+        mManager->DrawFrame();
+        Frame(16);
+        EXPECT_EQ(CountInLog(report), frame);
+        EXPECT_EQ(CountInLog("CreateCollisionMaskAndHilite failed."), frame);
+        EXPECT_EQ(scene->mRestores, 0) << "the scene waits for the objects";
+    }
+    Image("t/gem_mask.png", 20, 20, 0xFFFFFFFF);
+    Data().mWorkingCount = 3;
+    Data().mDirectDraw->LoseAllSurfaces();
+    Data().Restore();
+    sys::AdvanceManualClock(20);
+    mManager->DrawFrame();
+    Frame(16);
+    EXPECT_EQ(CountInLog(report), 2);
+    EXPECT_EQ(scene->mRestores, 1);
+    EXPECT_EQ(play->GetHud()->FindInventoryAt(middle), gem);
+}
+
+// A prompt fading in stands still while the location is paused and goes on after the resume.
+TEST_F(PlayTest, APausedLocationHoldsItsShowingPrompt)
+{
+    adventuretest::LoadStrings({{"tut_gem", "Bring the gem here."}});
+    Image("t/arrow.png", 16, 16, 0xFFE0E020);
+    Image("t/dialog.png", 240, 80, 0xFF603040);
+    PlayGameplay* play = Open(kTipAndPrompt);
+    Until(*play, Gameplay::kPlay);
+    play->Tutorials()->ShowTutorial("tut_gem", TVec2(0, 0));
+    Frame(16);
+    Frame(16);
+    GameplayTutorial* prompt = play->Tutorials()->GetActive();
+    ASSERT_NE(prompt, nullptr);
+    const float alpha = prompt->GetSpecTransform().GetAlpha();
+    ASSERT_GT(alpha, 0.0f);
+    ASSERT_LT(alpha, 1.0f);
+    play->PauseGame();
+    for (int i = 0; i < 10; ++i)
+        Frame(16);
+    EXPECT_EQ(prompt->GetSpecTransform().GetAlpha(), alpha);
+    play->ResumeGame();
+    for (int i = 0; i < 10; ++i)
+        Frame(16);
+    EXPECT_EQ(prompt->GetSpecTransform().GetAlpha(), 1.0f);
+    EXPECT_EQ(prompt->GetState(), GameplayTutorial::kShown);
 }
 
 } // namespace

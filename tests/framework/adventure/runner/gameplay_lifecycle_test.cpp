@@ -17,6 +17,9 @@
 #include "platform/strings/string_table.h"
 #include "framework/adventure/runner/scene_factory_support.h"
 #include "framework/screen_test_support.h"
+#include "framework/sound/audio_manager.h"
+#include "framework/sound/sound_group.h"
+#include "framework/sound/sound_play_record.h"
 #include "script/lua_object_wrapper.h"
 
 #include <gtest/gtest.h>
@@ -420,9 +423,23 @@ TEST_F(SavedStateTest, PauseHoldsEverythingUntilOneResume)
 
 TEST_F(SavedStateTest, AConversationTakesTheScreenAndGivesItBack)
 {
-    SavedGameplay* play = Open();
+    SavedGameplay* play = Open(", playlistinfo = { groupid = { 1001 } }, "
+                               "volumeplaylistduringdialogfade = 0.25, "
+                               "timeplaylistduringdialogfade = 100");
     ASSERT_NE(play, nullptr);
     Settle(*play);
+    const SoundGroup* music = mAudio->FindTopGroup(1001);
+    ASSERT_NE(music, nullptr);
+    // A sound looping keeps the sound layer's ramps going.
+    const int32_t theme = mAudio->Play("theme", false);
+    mAudio->PlayIndex(theme, new SoundPlayRecord(true, nullptr, 0));
+    // The music group's loudness against its own volume, some frames on.
+    const auto musicAfter = [&](int frames)
+    {
+        for (int i = 0; i < frames; ++i)
+            Frame(16);
+        return music->GetEffective() / music->GetVolume();
+    };
     // Not done: an item still to find.
     play->GetHud()->SetProgressMax(1);
     play->mCountSaves = true;
@@ -430,10 +447,13 @@ TEST_F(SavedStateTest, AConversationTakesTheScreenAndGivesItBack)
     play->StartConversation("nobody", nullptr);
     EXPECT_EQ(play->GetGameplayState(), Gameplay::kConversation);
     EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
+    EXPECT_FLOAT_EQ(musicAfter(2), 1.0f - 0.75f * 32 / 100);
+    EXPECT_FLOAT_EQ(musicAfter(8), 0.25f);
     play->RunCallbackSlot(Gameplay::kConversationEnded, 0);
     EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
     EXPECT_TRUE(play->GetHud()->AreButtonsEnabled());
     EXPECT_EQ(play->mSaves, 1);
+    EXPECT_FLOAT_EQ(musicAfter(8), 1.0f);
 
     // Ending while the location is done: nothing saved, the HUD stays off, completed next frame.
     play->GetHud()->SetProgressMax(0);
@@ -444,12 +464,13 @@ TEST_F(SavedStateTest, AConversationTakesTheScreenAndGivesItBack)
     EXPECT_EQ(play->mSaves, 1);
     EXPECT_TRUE(play->IsLocationDone());
     EXPECT_FALSE(play->IsLocationComplete());
-    Frame(16);
+    EXPECT_FLOAT_EQ(musicAfter(8), 0.25f) << "the music stays low";
     EXPECT_TRUE(play->IsLocationComplete());
     EXPECT_FALSE(mSettings->HasPlayerData("gamedata"));
     Frame(16);
     EXPECT_EQ(Number("completed"), 1);
     Close(play);
+    mAudio->Stop(theme, true);
 }
 
 // The end step of an area completed with a wait ends a location that is done by then, once; an
