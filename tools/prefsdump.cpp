@@ -1,8 +1,12 @@
 // Development tool: prints a preferences file's user slots and their keys, read through the
-// platform's own reader and cipher with the game's identity; the install keys are left out.
+// platform's own reader and cipher with the game's identity; the install keys are left out. With
+// "--hiscore" it prints a score file's document instead, read through the score store's reader.
 #include "game/game_main.h"
 #include "platform/files/file_layer.h"
+#include "platform/config/cipher.h"
+#include "platform/config/config.h"
 #include "platform/config/prefs.h"
+#include "services/hiscore_file.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -19,10 +23,13 @@ namespace
 void PrintUsage()
 {
     std::fputs("usage: prefsdump <prefs.dat>\n"
+               "       prefsdump --hiscore <hiscore.dat>\n"
                "  Prints every user slot (\"USER n\", n = 0 the shared slot) and its keys, one\n"
                "  \"  key = value\" line each, in key order. A value that is printable text ended\n"
                "  by a NUL shows as \"text\" (the quotes are not escaped), any other as\n"
-               "  \"hex\" and its bytes. Exit code 1 when the file cannot be read or is damaged.\n",
+               "  \"hex\" and its bytes. Exit code 1 when the file cannot be read or is damaged.\n"
+               "  With --hiscore: the score file's document (players, scores, medals) as the\n"
+               "  game would write it again; exit code 1 when it cannot be read whole.\n",
                stderr);
 }
 
@@ -119,30 +126,46 @@ void PrintSlots(const TPrefs::TSlotList& slots)
     }
 }
 
+// The score file, deciphered with the game's key and checked as the game reads it.
+int DumpHiscores(const std::vector<uint8_t>& data, const char* path)
+{
+    SetGameIdentity();
+    RegisterMemoryFileName("user:hiscore.dat", data.data(), static_cast<uint32_t>(data.size()));
+    TCipher cipher(GetConfig("encryptionkey"));
+    THiscoreData scores;
+    if (LoadHiscoreFile(cipher, "user:hiscore.dat", scores) != THiscoreLoad::kLoaded)
+    {
+        std::fprintf(stderr, "prefsdump: '%s' is no score file that can be read whole\n", path);
+        return 1;
+    }
+    std::fputs(BuildHiscoreDocument(scores).c_str(), stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    const bool hiscore = argc == 3 && std::string(argv[1]) == "--hiscore";
+    if (argc != 2 && !hiscore)
     {
         PrintUsage();
         return 2;
     }
+    const char* path = argv[argc - 1];
     std::vector<uint8_t> data;
     std::string reason;
-    if (!ReadWholeFile(argv[1], data, reason))
+    if (!ReadWholeFile(path, data, reason) || data.size() > UINT32_MAX)
     {
-        std::fprintf(stderr, "prefsdump: cannot read '%s': %s\n", argv[1], reason.c_str());
+        std::fprintf(stderr, "prefsdump: cannot read '%s': %s\n", path,
+                     reason.empty() ? "it is too large" : reason.c_str());
         return 1;
     }
-    if (data.size() > UINT32_MAX)
-    {
-        std::fprintf(stderr, "prefsdump: '%s' is too large for a preferences file\n", argv[1]);
-        return 1;
-    }
+    if (hiscore)
+        return DumpHiscores(data, path);
     if (data.empty())
     {
-        std::fprintf(stderr, "prefsdump: '%s' holds no chunks\n", argv[1]);
+        std::fprintf(stderr, "prefsdump: '%s' holds no chunks\n", path);
         return 1;
     }
 
@@ -169,7 +192,7 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr,
                      "prefsdump: '%s' is damaged: only what came before the bad chunk was read\n",
-                     argv[1]);
+                     path);
         return 1;
     }
     return 0;

@@ -1,7 +1,7 @@
 // End-to-end runs of the Observatory and the Crypt, the second and third locations, opened by
-// "Play" for a player whose record stands at them: a run closed in the vault comes back there with
-// the slab lifted; spoilt copies of the content go on or go back to the menu as their faults
-// allow.
+// "Play" for a player whose record stands at them: both played through to the credits and the
+// menu; a run closed in the vault comes back there with the slab lifted; spoilt copies of the
+// content go on or go back to the menu as their faults allow.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +19,16 @@ using Traces = std::vector<std::string>;
 // The screen points the content keeps for its tests (the art keeps them solid).
 constexpr const char* kPlay = "400 272";
 constexpr const char* kStripOne = "376 550";
+constexpr const char* kCandle = "640 430";
+constexpr const char* kDesk = "300 400";
+constexpr const char* kScroll = "160 320";
+constexpr const char* kScrollStandIn = "400 280";
+constexpr const char* kLens = "150 200";
+constexpr const char* kTelescope = "560 300";
+constexpr const char* kEyepiece = "620 180";
+constexpr const char* kSkyStandIn = "400 200";
+constexpr const char* kHearthstone = "520 440";
+constexpr const char* kHearth = "300 420";
 constexpr const char* kFlint = "160 430";
 constexpr const char* kBrazier = "620 360";
 constexpr const char* kAltar = "400 240";
@@ -26,6 +36,9 @@ constexpr const char* kVault = "160 260";
 constexpr const char* kVaultCover = "400 360";
 constexpr const char* kAltarStandIn = "400 280";
 constexpr const char* kVaultStandIn = "400 180";
+// The overlay (0.6 s), then the full map: the large map, the zoom, the layers, the crossing and
+// the layers again, about 7.6 s.
+constexpr int kJourneyWaits = 560;
 
 class ObservatoryCryptTest : public ScreenProgramTest
 {
@@ -59,6 +72,28 @@ protected:
                                 picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
     }
     std::string Log() const { return ReadFile(LogFile()); }
+    fs::path UserFile(const std::string& name) const
+    {
+        return mRoot / "data/Tovrix/Murkwell" / name;
+    }
+    static void Edit(const fs::path& file, const std::string& pattern,
+                     const std::string& replacement)
+    {
+        const std::string text = ReadFile(file);
+        WriteFile(file, std::regex_replace(text, std::regex(pattern), replacement));
+        EXPECT_NE(ReadFile(file), text) << pattern;
+    }
+    // The score file as prefsdump prints its document.
+    std::string Scores() const
+    {
+        const fs::path output = mRoot / "scores.txt";
+        int pid = sys::SpawnProcess({"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1",
+                                     MURKWELL_PREFSDUMP, "--hiscore", UserFile("hiscore.dat")},
+                                    {"MW_OUTPUT=" + output.string()});
+        int code = -1;
+        EXPECT_TRUE(pid > 0 && sys::WaitProcess(pid, kEndLimitMs, code) && code == 0);
+        return ReadFile(output);
+    }
     static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
     // The strip's one object held and dropped on `area`.
     static std::string Use(const char* area)
@@ -74,6 +109,59 @@ protected:
                Click(kVaultCover) + "wait 120\nshot lifted\n";
     }
 };
+
+// The whole road from the Observatory: the candle lights the desk, the scroll's stand-in gives the
+// lens, fitted to the telescope it opens the sky, whose stand-in ends the location; the map; the
+// crypt from dark to the hearth relit; the credits and the menu. The record ends past the last
+// location, and the score table holds the player's accumulated play time.
+TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMenu)
+{
+    const fs::path game = GameAt(1);
+    // Lightning pushed past the journey and the credits six times as fast, as on the route's runs.
+    Edit(game / "assets/scripts/map.lua",
+         "mintimebetweenstrikes = 4000, maxtimebetweenstrikes = 9000",
+         "mintimebetweenstrikes = 400000, maxtimebetweenstrikes = 900000");
+    Edit(game / "assets/scripts/credits.lua", "scrollspeed = (\\d+)", "scrollspeed = 6 * $1");
+    const std::string observatory =
+        "wait 200\n" + Click(kCandle) + "wait 120\n" + Use(kDesk) + "shot desk\n" + Click(kScroll) +
+        "wait 120\n" + Click(kScrollStandIn) + "wait 20\nshot burst\n" + "wait 200\n" +
+        Click(kLens) + "wait 120\n" + Use(kTelescope) + Click(kEyepiece) + "wait 120\n" +
+        Click(kSkyStandIn) + "wait 60\n";
+    const std::string crypt = "wait " + std::to_string(kJourneyWaits) + "\nwait 200\nshot dark\n" +
+                              ToTheLiftedCover() + Click(kVaultStandIn) + "wait 200\n" +
+                              Click(kHearthstone) + "wait 120\n" + Use(kHearth) + "wait 60\n";
+    int code = -1;
+    EXPECT_EQ(Play(game, observatory + crypt + "wait 300\nshot menu\n", code),
+              (Traces{"start", "menu Ann", "profile Ann", "record 0 1", "location 1", "complete 1",
+                      "map", "location 2", "complete 2", "credits"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    ExpectMatchesGolden(Crop(Shot("desk"), 180, 220, 240, 240), "observatory_desk_lit.png");
+    ExpectMatchesGolden(Shot("dark"), "crypt_dark.png");
+    ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
+    // The scroll's burst over the observatory, where it came back to.
+    EXPECT_NE(At(Shot("burst"), 400, 260), At(Shot("desk"), 400, 260));
+
+    // Past the last location; the score is the time the two locations took (fixed steps).
+    const std::string prefs = DumpPrefs(UserFile("prefs.dat"));
+    std::smatch record;
+    ASSERT_TRUE(std::regex_search(prefs, record,
+                                  std::regex("playerdata = hex ((?:[0-9a-f]{2} ){4})00 00 00 00 "
+                                             "03 03 00 00\n")))
+        << prefs;
+    uint32_t score = 0;
+    for (int i = 3; i >= 0; --i)
+        score = score * 256 + std::stoul(record[1].str().substr(size_t(i) * 3, 2), nullptr, 16);
+    EXPECT_GT(score, 30000u);
+    const std::string scores = Scores();
+    const std::regex row("<row\\s");
+    EXPECT_EQ(std::distance(std::sregex_iterator(scores.begin(), scores.end(), row),
+                            std::sregex_iterator()),
+              1)
+        << scores;
+    EXPECT_NE(scores.find("score=\"" + std::to_string(score) + "\""), std::string::npos) << scores;
+    EXPECT_NE(scores.find("name=\"Ann\""), std::string::npos) << scores;
+}
 
 // The crypt opens dark; the flint lights the brazier; the altar's stand-in opens the vault, whose
 // cover lifted shows the locks' stand-in. Closed there, the next "Play" is back in the vault: the
