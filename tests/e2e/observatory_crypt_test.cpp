@@ -175,7 +175,8 @@ TEST_F(ObservatoryCryptTest, AVaultClosedAfterTheCoverWasLiftedIsBackWithTheSlab
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     ExpectMatchesGolden(Shot("dark"), "crypt_dark.png");
-    ExpectMatchesGolden(Crop(Shot("fire"), 540, 200, 160, 240), "crypt_brazier_lit.png");
+    // Below where the embers rise: they draw from the generator every other system shares.
+    ExpectMatchesGolden(Crop(Shot("fire"), 560, 282, 120, 120), "crypt_brazier_lit.png");
     // The slab faded away from over the pit.
     const std::vector<int> pit = At(Shot("lifted"), 330, 330);
     ASSERT_EQ(pit.size(), 3u);
