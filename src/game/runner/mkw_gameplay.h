@@ -109,6 +109,14 @@ public:
     bool IsLocationDone() override { return mLocationDone; }
 
     bool ActivateEvent(const TString& name, bool instant) override;
+    // The tutorial prompts and the medallions in play.
+    void CheckTutorials() override;
+    void HandleTutorialMouse(const TPoint& point, TString& rollover) override;
+    bool HandleMedallionMouse() override;
+    // The medallion whose trackers lie under the point (screen coordinates) glows them this frame.
+    void RequestTrackerGlow(const TPoint& point);
+    void EndMinigame(uint32_t argument) override;
+    void ReleaseInput() override;
     void UseInventory(GameplayInventory* inventory, GameplayArea* area) override;
     bool CompleteArea(const TString& name, bool wait) override;
     void OnItemFound(GameplayItem* item) override;
@@ -219,6 +227,21 @@ protected:
     static std::unique_ptr<TM_Transform2D> MakePlacedMover(TDrawSpec* spec);
 
     MKWGameplayHud* GetGameHud() const;
+    // The tutorial prompts' steps. A prompt's bit in the player's flags, -1 when the location has
+    // no such prompt or its index lies outside the flags word.
+    int32_t GetTutorialBit(const TString& name) const;
+    bool IsTutorialPending(const TString& name) const;
+    bool TutorialConditionHolds(int32_t row) const;
+    void MarkTutorialSeen(const TString& name);
+    // Marked and hidden; the hiding is not waited for.
+    void CompleteTutorial(const TString& name);
+    // Marked, and play waits for the hiding to end.
+    void CompleteTutorialWaiting(const TString& name);
+    void HoverStripObject(GameplayInventory* object, TString& rollover);
+    // The character's hint minigame; without its window the prompt is answered and play goes on.
+    void StartCharacterMinigame(int32_t mark);
+    // A screen point in the HUD's own coordinates, where its medallions lie.
+    TIntPoint HudPoint(const TPoint& point) const;
     // The five sound effects in their fixed order.
     std::array<SoundEffect*, 5> SoundEffects() const;
     // The transform owners paused and resumed with the location.
