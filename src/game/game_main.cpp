@@ -32,6 +32,7 @@
 #include "game/hud/mkw_gameplay_hud.h"
 #include "game/journal/gameplay_journal.h"
 #include "game/minigames/electronic_lock_scene.h"
+#include "game/minigames/gameplay_hint_lirae.h"
 #include "game/runner/mkw_gameplay.h"
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
@@ -148,7 +149,7 @@ void RunExitList()
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
 // The HUD is the framework's until the game's own takes the name; the dialog is the game's.
-const TGameWindowType kGameWindowTypes[18] = {
+const TGameWindowType kGameWindowTypes[19] = {
     {"Button", &TVButton::Create},
     {"OptionsWindow", &Options::Create},
     {"SelectPlayerWindow", &TSelectPlayer::Create},
@@ -164,6 +165,7 @@ const TGameWindowType kGameWindowTypes[18] = {
     {"GameplayJournal", &GameplayJournal::Create},
     {"Slider", &Slider::Create},
     {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
+    {"GameplayHintLirae", &GameplayHintLirae::Create},
     {"GameplayDialog", &GameplayDialog::Create},
     {"TextScroll", &TextScroll::Create},
     {"ParticleWindow", &ParticleSystemWindow::Create},

@@ -33,6 +33,7 @@
 #include "game/dialogs/mkw_dialog_window.h"
 #include "game/hiscore_store_link.h"
 #include "game/journal/gameplay_journal.h"
+#include "game/minigames/gameplay_hint_lirae.h"
 #include "platform/shell/application.h"
 #include "platform/config/config.h"
 #include "platform/seams/display_seam.h"
@@ -260,6 +261,7 @@ std::string KindOf(TWindow* window)
         : window->IsKindOf(GameplayHud::GetClassId())          ? "GameplayHud"
         : window->IsKindOf(GameplayDialog::GetClassId())       ? "GameplayDialog"
         : window->IsKindOf(GameplayJournal::GetClassId())      ? "GameplayJournal"
+        : window->IsKindOf(GameplayHintLirae::GetClassId())    ? "GameplayHintLirae"
                                                                : "?";
     if (window->IsKindOf(TButton::GetClassId()))
         kind += "/TButton";
@@ -470,8 +472,9 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
             "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
             "TextEdit=CustomTextEdit/TTextEdit", "Storyboard=IllustrationPanel/GameWindow",
             "DialogWindow=MKWDialogWindow/DialogWindow", "Map=Map", "Gameplay=MKWGameplay",
-            "GameplayHud=MKWGameplayHud/GameplayHud", "GameplayJournal=GameplayJournal", "Slider=Slider",
-            "AnimatedBitmap=AnimatedBitmapWindow", "GameplayDialog=GameplayDialog",
+            "GameplayHud=MKWGameplayHud/GameplayHud", "GameplayJournal=GameplayJournal",
+            "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow",
+            "GameplayHintLirae=GameplayHintLirae", "GameplayDialog=GameplayDialog",
             "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
     EXPECT_EQ(gFramework.mMouseY, 45);

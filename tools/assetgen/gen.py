@@ -38,6 +38,7 @@ import dev  # noqa: E402
 import formats  # noqa: E402
 import frontend  # noqa: E402
 import gatehouse  # noqa: E402
+import hint  # noqa: E402
 import hud  # noqa: E402
 import images  # noqa: E402
 import journal  # noqa: E402
@@ -54,8 +55,8 @@ SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 # The modules whose code decides the bytes of each kind of output: a change to one of them remakes
 # every output of that kind.
 SOURCES = {"sound": ("audio.py", "sounds.py"),
-           "image": ("dev.py", "formats.py", "frontend.py", "gatehouse.py", "hud.py", "images.py",
-                     "journal.py", "maps.py", "paint.py", "sheets.py", "story.py",
+           "image": ("dev.py", "formats.py", "frontend.py", "gatehouse.py", "hint.py", "hud.py",
+                     "images.py", "journal.py", "maps.py", "paint.py", "sheets.py", "story.py",
                      "observatory.py", "crypt_scenes.py", "puzzles.py"),
            "description": ("formats.py", "gatehouse.py", "sheets.py", "story.py"),
            # A film also follows its encoder's code (and the codec libraries: --check tells).
@@ -69,7 +70,8 @@ MOVIE_TOOL_PLACES = tuple(place.replace("packbuild", "movieenc") for place in PA
 # travel map.
 PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES,
                 **journal.RECIPES, **story.RECIPES, **maps.RECIPES, **gatehouse.RECIPES,
-                **observatory.RECIPES, **crypt_scenes.RECIPES, **puzzles.RECIPES)
+                **observatory.RECIPES, **crypt_scenes.RECIPES, **puzzles.RECIPES,
+                **hint.RECIPES)
 # Every description recipe: animation XML (text, or bytes in the packed "ZXML" form), packed
 # animations (bytes, ".anm") and the lantern's mesh (bytes, ".mesh").
 DESCRIPTIONS = dict(sheets.DESCRIPTIONS, **story.DESCRIPTIONS, **gatehouse.DESCRIPTIONS,

@@ -409,5 +409,20 @@ PUZZLES = [
                frames=3, frame=(64, 64), centre=True),
 ]
 
+# Lirae's hint minigame: the board's backdrop and frame, the glyphs, the timer, the ghost view's
+# 16-bit grey mask, and the buttons of the board and its dialogs.
+HINT = [
+    image("hint/lirae_bg.jpg", "lirae_background", size=(800, 600)),
+    image("hint/lirae_fg.png", "lirae_front", size=(800, 600), board=475),
+    *animation("hint/glyphs.xml", "hint/glyphs.png", "lirae_glyphs", name="glyphs", frames=6,
+               frame=(64, 64), centre=True),
+    image("hint/hand.png", "lirae_hand", size=(8, 48), hub=40),
+    image("hint/dial.png", "lirae_dial", size=(80, 80)),
+    image("hint/ghostmask.png", "lirae_ghost_mask", size=(800, 600)),
+    *states("hint/help_%s.png", "hud_button", size=(40, 40), mark="book"),
+    *states("hint/exit_%s.png", "journal_close", size=(32, 32)),
+    *states("hint/ok_%s.png", "hud_button", size=(40, 40), mark="right"),
+]
+
 ENTRIES = (SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + MOVIES + MAP + GATEHOUSE
-           + OBSERVATORY_CRYPT + PUZZLES + [Entry(SOUND_PACK, "pack")])
+           + OBSERVATORY_CRYPT + PUZZLES + HINT + [Entry(SOUND_PACK, "pack")])

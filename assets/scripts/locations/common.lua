@@ -185,5 +185,6 @@ return function(opts)
         particlepuzzlecompletesize = 64,
         ReadFile("scripts/journal.lua")(),
         ReadFile("scripts/hud.lua")(),
+        ReadFile("scripts/hintlirae.lua")(),
     }
 end

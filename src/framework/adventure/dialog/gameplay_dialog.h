@@ -62,6 +62,8 @@ public:
 
     int32_t GetState() const { return mState; }
     float GetAlpha() { return mTransform.GetAlpha(); }
+    // The fade's target, which a window holding the box pauses with it.
+    TM_Transform2D& GetTransform() { return mTransform; }
     const ChildHandler& GetChildHandler() const { return mChildHandler; }
     const std::shared_ptr<TextObject>& GetTextObject() const { return mTextObject; }
     const std::shared_ptr<TSprite>& GetSprite() const { return mSprite; }

@@ -1,0 +1,80 @@
+-- Lirae's hint minigame: returns a maker of the "GameplayHintLirae" window table a location's
+-- gameplay window holds. The board covers the scene above the HUD (800 x 475) and zooms in from
+-- Lirae's medallion; six glyphs drift across a circle about the scene's middle while three tokens
+-- wait on the tray below it, and the timer's hand turns once in 20 s about the screen's centre,
+-- where the board's pictures put it. The help and fail dialogs stand in the middle of the board,
+-- each closed by its arrow button.
+local function Call(name)
+    return function()
+        local f = _G[name]
+        if f ~= nil then
+            f()
+        end
+    end
+end
+
+local function States(stem)
+    return { stem .. "_n", stem .. "_p", stem .. "_h" }
+end
+
+local function Dialog(name, label)
+    local fonts = gStyles.fonts
+    return GameplayDialog {
+        name = name, x = 240, y = 160, image = "tutorial/dialog", imagex = 0, imagey = 0,
+        text = gStyles.textobject(0, 0, 280, 70, "", fonts.dialog), string = label,
+        timefade = 250, textx = -140, texty = -50,
+        Button {
+            name = name .. "ok", x = 274, y = 74, buttongraphics = States("hint/ok"),
+            soundclick = "click",
+            command = function()
+                HideDialog("ok")
+            end,
+        },
+    }
+end
+
+return function()
+    return GameplayHintLirae {
+        name = "hintlirae", x = 0, y = 0, w = 800, h = 475,
+        -- The frame: zooms in from Lirae's medallion at the HUD's right end.
+        tutorialindex = 12, scrimfadetime = 200, scrimfademax = 0.7,
+        basicfadetime = 300, basicscalemin = 0.2, basicpositionx = 660, basicpositiony = 400,
+        finalefadetime = 200, finaletimetoshow = 1000, hidedelay = 100,
+        finaletext = gStyles.textobject(250, 200, 300, 60, "", gStyles.fonts.title),
+        finalestring = "hint_done",
+        soundmusic = { sounds = { "music_puzzle" }, loop = true },
+        soundintro = { sounds = { "whoosh" } }, soundoutro = { sounds = { "whoosh" } },
+        soundshowhint = { sounds = { "hint" } },
+        -- The board.
+        clickablecount = 6, tokencount = 3,
+        clickable = {
+            image = "hint/glyphs", timemin = 2400, timemax = 3200, fademin = 600, fademax = 900,
+            fadetime = 300, delaymin = 0, delaymax = 800, centerx = 400, centery = 240,
+            maxdistance = 220, validanglediff = 0.2, alphamin = 0.8, alphamax = 1,
+            minscale = 0.6, maxtransscale = 1.2, mintransscale = 0.9,
+            foundparticles = "fx/burst.lua",
+        },
+        token = {
+            image = "hint/glyphs", timetodestination = 300,
+            originalpositionx = 400, originalpositiony = 440, scaletodestination = 0.5,
+            destinations = { 340, 450, 400, 450, 460, 450 },
+        },
+        background = "hint/lirae_bg", foreground = "hint/lirae_fg",
+        foregroundrect = { 0, 0, 800, 475 },
+        timer = "hint/hand", timercentery = 40, timerbackground = "hint/dial",
+        ghostmask = "hint/ghostmask",
+        soundcorrect = { sounds = { "item_found" } }, soundplaced = { sounds = { "use" } },
+        minigamelength = 20000, timeghostfade = 300, timerrotation = 1,
+        boundsx = 0, boundsy = 0, boundsw = 800, boundsh = 475,
+        Button {
+            name = "tutorialbutton", x = 706, y = 12, buttongraphics = States("hint/help"),
+            soundclick = "click", command = Call("ShowHintMinigameTutorial"),
+        },
+        Button {
+            name = "exitbutton", x = 754, y = 16, buttongraphics = States("hint/exit"),
+            soundclick = "click", command = Call("EndHintMinigame"),
+        },
+        Dialog("help", "hint_help_lirae"),
+        Dialog("fail", "hint_fail"),
+    }
+end

@@ -1,0 +1,235 @@
+// Lirae's board: the loader's reports and defaults, the layout of a run (pictures, shuffles,
+// scene offset), the click rules, the outro at the landing, the timer's end, the ghost view's
+// frame texture, and two golden frames.
+#include "game/minigames/gameplay_hint_lirae.h"
+
+#include "game/minigames/gameplay_hint_lirae_clickable.h"
+#include "game/minigames/gameplay_hint_lirae_token.h"
+#include "game/minigames/hint_minigame_test_support.h"
+#include "render/sprites/sprite.h"
+#include "render/textures/texture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+namespace
+{
+
+const TPoint kCentre{400, 240};
+
+class LiraeTest : public hinttest::HintTest
+{
+protected:
+    // Opened and started with the tutorial already seen, played up to the end of the intro.
+    GameplayHintLirae* Play(const std::string& keys = "")
+    {
+        mRecord->SetTutorialShown(12);
+        GameplayHintLirae* board = Open(keys);
+        if (board != nullptr)
+        {
+            Begin(board);
+            Frames(160);
+        }
+        return board;
+    }
+    static std::vector<int32_t> ClickableFrames(GameplayHintLirae& board)
+    {
+        std::vector<int32_t> frames;
+        for (const auto& clickable : board.GetClickables())
+            frames.push_back(clickable->GetSprite()->GetFrame());
+        return frames;
+    }
+    static std::vector<int32_t> TokenFrames(GameplayHintLirae& board)
+    {
+        std::vector<int32_t> frames;
+        for (const auto& token : board.GetTokens())
+            frames.push_back(token->GetSprite()->GetFrame());
+        return frames;
+    }
+    void Restart(GameplayHintLirae& board)
+    {
+        board.Finish();
+        Frames(320);
+        Begin(&board);
+    }
+    // The modal windows drawn on black, compared with a golden.
+    void Golden(const std::string& name)
+    {
+        TRenderer* renderer = TRenderer::Instance();
+        ASSERT_TRUE(renderer->BeginDraw(false));
+        renderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
+        mManager->RenderModals(0);
+        rendertest::CompareWithGolden(*Data().mBackBuffer, sys::display::Rect{0, 0, 800, 600},
+                                      name);
+        renderer->EndFrame(false);
+    }
+};
+
+TEST_F(LiraeTest, LoaderReportsMissingTablesAndDefaultsBadKeys)
+{
+    Open("clickable = false, ");
+    EXPECT_EQ(CountInLog("ERROR:Cannot find clickable table.   FILE:gameplayhintlirae LINE:51"), 1);
+    Do("PopModal()");
+    Open("token = 3, ");
+    EXPECT_EQ(CountInLog("ERROR:Cannot find token table.   FILE:gameplayhintlirae LINE:63"), 1);
+    Do("PopModal()");
+    Open("token = { image = 'hint/glyphs' }, ");
+    EXPECT_EQ(CountInLog("ERROR:Cannot find destination table.   FILE:gameplayhintlirae LINE:71"),
+              1);
+    Do("PopModal()");
+
+    // More tokens than clickables: clamped, said once. Keys of the wrong type read as 0.
+    GameplayHintLirae* board =
+        Open("clickablecount = 2, tokencount = 3, minigamelength = 'soon', boundsw = {}, "
+             "foregroundrect = { 'a', 2, 3 }, timer = 5, ");
+    ASSERT_NE(board, nullptr);
+    EXPECT_EQ(board->GetClickables().size(), 2u);
+    EXPECT_EQ(board->GetTokens().size(), 2u);
+    EXPECT_EQ(CountInLog("tokencount 3 is above clickablecount 2"), 1);
+    EXPECT_EQ(board->GetMinigameLength(), 0);
+    EXPECT_EQ(board->GetBounds(), TRect(0, 0, 0, 475));
+    EXPECT_EQ(board->GetForeground()->GetSpec().mSourceRect, TRect(0, 2, 3, 2));
+    EXPECT_EQ(board->GetForeground()->GetSpec().mFlags & kDrawSourceRect, 0u);
+    EXPECT_EQ(board->GetTimer()->GetSpec().mOrigin.x, 0.0f) << "no picture, no width";
+    EXPECT_EQ(board->GetDestinations(), (std::vector<TVec2>{TVec2(340, 450), TVec2(400, 450)}));
+}
+
+TEST_F(LiraeTest, RunsShowDistinctTokenPicturesInShuffledOrders)
+{
+    GameplayHintLirae* board = Play();
+    ASSERT_NE(board, nullptr);
+    std::set<std::vector<int32_t>> clickableOrders;
+    std::set<std::vector<int32_t>> tokenOrders;
+    for (int run = 0; run < 8; ++run)
+    {
+        std::vector<int32_t> frames = ClickableFrames(*board);
+        clickableOrders.insert(frames);
+        std::sort(frames.begin(), frames.end());
+        EXPECT_EQ(frames, (std::vector<int32_t>{0, 1, 2, 3, 4, 5})) << "a permutation";
+        const std::vector<int32_t> tokens = TokenFrames(*board);
+        tokenOrders.insert(tokens);
+        EXPECT_EQ(std::set<int32_t>(tokens.begin(), tokens.end()).size(), 3u) << "distinct";
+        for (const auto& clickable : board->GetClickables())
+            EXPECT_TRUE(clickable->IsActive());
+        EXPECT_EQ(board->GetCurrentToken(), 0u);
+        // Bounds of the whole 800 x 475 leave one offset.
+        EXPECT_EQ(board->GetSceneOffset().x, 0.0f);
+        EXPECT_EQ(board->GetSceneOffset().y, 0.0f);
+        Restart(*board);
+    }
+    EXPECT_GT(clickableOrders.size(), 1u);
+    EXPECT_GT(tokenOrders.size(), 1u);
+}
+
+TEST_F(LiraeTest, SceneOffsetShowsAPartOfTheSceneInsideTheBounds)
+{
+    GameplayHintLirae* board = Play("boundsx = 100, boundsy = 50, boundsw = 600, boundsh = 300, ");
+    ASSERT_NE(board, nullptr);
+    std::set<std::pair<float, float>> offsets;
+    for (int run = 0; run < 6; ++run)
+    {
+        const TVec2 offset = board->GetSceneOffset();
+        EXPECT_GE(offset.x, -100.0f);
+        EXPECT_LE(offset.x, 100.0f);
+        EXPECT_GE(offset.y, -125.0f);
+        EXPECT_LE(offset.y, 50.0f);
+        offsets.insert({offset.x, offset.y});
+        Restart(*board);
+    }
+    EXPECT_GT(offsets.size(), 1u);
+
+    // Bounds larger than the scene: no random part, never a negative range.
+    GameplayHintLirae* wide = Play("boundsx = 0, boundsy = 0, boundsw = 900, boundsh = 500, ");
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->GetSceneOffset().x, 100.0f);
+    EXPECT_EQ(wide->GetSceneOffset().y, 25.0f);
+}
+
+TEST_F(LiraeTest, ClicksMatchInTurnAndTheOutroWaitsForTheLanding)
+{
+    GameplayHintLirae* board = Play();
+    ASSERT_NE(board, nullptr);
+    ASSERT_EQ(board->GetState(), GameplayHintMinigame::kPlaying);
+    // Nothing under the point: one penalty; more clicks wait for its end.
+    EXPECT_TRUE(board->OnMouseDown(TPoint{20, 20}));
+    EXPECT_EQ(mPenalty.Count(), 1u);
+    EXPECT_FALSE(board->OnMouseDown(kCentre));
+    board->EndPenalty();
+
+    // All six rest at the centre: each click matches the current token's picture only.
+    for (size_t k = 0; k < 3; ++k)
+    {
+        const int32_t wanted = board->GetTokens()[k]->GetSprite()->GetFrame();
+        EXPECT_TRUE(board->OnMouseDown(kCentre));
+        EXPECT_EQ(board->GetCurrentToken(), k + 1) << "one token per click";
+        for (const auto& clickable : board->GetClickables())
+            EXPECT_EQ(clickable->IsActive(),
+                      clickable->GetSprite()->GetFrame() != wanted && clickable->IsActive());
+        Step(16);
+    }
+    EXPECT_EQ(mPenalty.Count(), 1u);
+    EXPECT_TRUE(board->IsSolved());
+    EXPECT_FALSE(board->OnMouseDown(kCentre)) << "solved: clicks are refused";
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kPlaying) << "not at the winning click";
+    EXPECT_EQ(mSolved.Count(), 0u);
+    Frames(112);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kOutro) << "at the landing";
+    EXPECT_EQ(mSolved.Count(), 1u) << "the later landings change nothing";
+    Frames(480);
+    for (size_t k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(board->GetTokens()[k]->GetTransform().GetX(), board->GetDestinations()[k].x);
+        EXPECT_FLOAT_EQ(board->GetTokens()[k]->GetTransform().GetScaleX(), 0.5f);
+    }
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kIdle);
+    EXPECT_EQ(mFinale.Count(), 1u);
+    EXPECT_EQ(mClosed.Count(), 1u);
+    EXPECT_EQ(TRenderer::Instance()->GetFrameTexture(), nullptr) << "cleared when hidden";
+}
+
+TEST_F(LiraeTest, WrongPicturesGiveOnePenaltyAndTimeUpBringsTheFailDialog)
+{
+    GameplayHintLirae* board = Play("clickablecount = 3, tokencount = 1, ");
+    ASSERT_NE(board, nullptr);
+    // A token whose picture no clickable shows: three hits, all wrong.
+    board->GetTokens()[0]->GetSprite()->SetFrame(5);
+    EXPECT_TRUE(board->OnMouseDown(kCentre));
+    EXPECT_EQ(mPenalty.Count(), 1u);
+    EXPECT_EQ(board->GetCurrentToken(), 0u);
+    board->EndPenalty();
+    Frames(5000);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kFailDialog);
+
+    // No tokens: every click is wrong; no time at all: the fail dialog right after the intro.
+    GameplayHintLirae* empty = Play("tokencount = 0, minigamelength = 0, ");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->GetState(), GameplayHintMinigame::kFailDialog);
+    EXPECT_FALSE(empty->IsSolved());
+}
+
+TEST_F(LiraeTest, GhostViewTakesTheFrameTextureAndTheTutorialHoldsTheBoard)
+{
+    GameplayHintLirae* board = Open();
+    ASSERT_NE(board, nullptr);
+    Begin(board);
+    EXPECT_EQ(board->GetGhostTransform().GetAlpha(), 0.0f);
+    Frames(160);
+    // The first-time help dialog keeps the board in state 5 after the intro.
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kTutorial);
+    ASSERT_NE(board->GetGhostOverlay()->GetTexture(), nullptr);
+    EXPECT_EQ(board->GetGhostOverlay()->GetTexture()->GetWidth(), 800u);
+    EXPECT_EQ(board->GetGhostOverlay()->GetTexture()->GetHeight(), 600u);
+    EXPECT_EQ(TRenderer::Instance()->GetFrameTexture(), board->GetGhostOverlay()->GetTexture());
+    EXPECT_FALSE(board->IsGhostPending()) << "the mask went in at the next update";
+    EXPECT_TRUE(board->RecreateTextures()) << "nothing to rebuild outside play";
+    Do("HideDialog('ok')");
+    Frames(80);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kPlaying);
+    Frames(80);
+    EXPECT_TRUE(board->RecreateTextures());
+    EXPECT_FLOAT_EQ(board->GetGhostTransform().GetAlpha(), 1.0f);
+}
+
+} // namespace

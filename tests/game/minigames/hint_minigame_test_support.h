@@ -1,0 +1,152 @@
+// Shared by the hint minigames' tests: the game's framed display with a profile and its record,
+// the window types the boards use, a six-frame glyph sheet ("hint/glyphs", 40 x 40 frames, one
+// colour each, registered at their centres), the board's pictures, a notice that counts its calls
+// and a Lirae board opened from a style changed by the test.
+#pragma once
+
+#include "framework/adventure/adventure_test_support.h"
+#include "framework/adventure/dialog/gameplay_dialog.h"
+#include "framework/adventure/player_data.h"
+#include "framework/core/settings.h"
+#include "framework/screens/game_window.h"
+#include "framework/widgets/framework_button.h"
+#include "game/framed_text_support.h"
+#include "game/minigames/gameplay_hint_lirae.h"
+#include "render/render_test_support.h"
+#include "sys/display/surface_png.h"
+#include "ui/text_window.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace hinttest
+{
+
+// The glyphs' colours, frame by frame.
+inline const std::vector<uint32_t> kGlyphColours = {0xFFE02020, 0xFF20E020, 0xFF2020E0,
+                                                    0xFFE0E020, 0xFF20E0E0, 0xFFE020E0};
+
+// Children of a frame: both buttons and both dialogs.
+inline const char kChildren[] =
+    "Button{ name = 'tutorialbutton', x = 700, y = 10, w = 40, h = 20, buttongraphics = { "
+    "'hint/btn.png' }, command = function() ShowHintMinigameTutorial() end }, "
+    "Button{ name = 'exitbutton', x = 750, y = 10, w = 40, h = 20, buttongraphics = { "
+    "'hint/btn.png' }, command = function() EndHintMinigame() end }, "
+    "GameplayDialog{ name = 'help', image = 'hint/dlg.png', imagex = 300, imagey = 200, "
+    "timefade = 50, Button{ name = 'helpok', x = 10, y = 10, buttongraphics = { 'hint/btn.png' }, "
+    "command = function() HideDialog('ok') end } }, "
+    "GameplayDialog{ name = 'fail', image = 'hint/dlg.png', imagex = 300, imagey = 200, "
+    "timefade = 50, Button{ name = 'failok', x = 10, y = 10, buttongraphics = { 'hint/btn.png' "
+    "}, command = function() HideDialog('ok') end } }";
+
+// The frame's keys: intro and exit of 100 ms, the scrim to 0.7, a finale shown 200 ms.
+inline const char kFrameKeys[] =
+    "tutorialindex = 12, scrimfadetime = 100, scrimfademax = 0.7, basicfadetime = 100, "
+    "basicscalemin = 0.2, basicpositionx = -300, basicpositiony = 250, finalefadetime = 50, "
+    "finaletimetoshow = 200, hidedelay = 20, ";
+
+// Lirae's keys: six clickables resting at the circle's centre (400, 240) (no drift distance, no
+// start delay), three tokens, a 5 s timer, the whole 800 x 475 as bounds.
+inline const char kLiraeKeys[] =
+    "clickablecount = 6, tokencount = 3, "
+    "clickable = { image = 'hint/glyphs', timemin = 1000, timemax = 1000, fademin = 600, "
+    "fademax = 600, fadetime = 100, delaymin = 0, delaymax = 0, centerx = 400, centery = 240, "
+    "maxdistance = 0, validanglediff = 0, alphamin = 1, alphamax = 1, minscale = 0.5, "
+    "maxtransscale = 1, mintransscale = 1 }, "
+    "token = { image = 'hint/glyphs', timetodestination = 100, originalpositionx = 400, "
+    "originalpositiony = 440, scaletodestination = 0.5, destinations = { 340, 450, 400, 450, "
+    "460, 450 } }, "
+    "background = 'hint/bg.png', foreground = 'hint/fg.png', foregroundrect = { 0, 0, 800, 475 "
+    "}, timer = 'hint/hand.png', timercentery = 40, timerbackground = 'hint/dial.png', "
+    "ghostmask = 'hint/mask.png', minigamelength = 5000, timeghostfade = 100, timerrotation = 1, "
+    "boundsx = 0, boundsy = 0, boundsw = 800, boundsh = 475, ";
+
+class HintTest : public gametest::FramedTextTest
+{
+protected:
+    void SetUp() override
+    {
+        FramedTextTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        mManager->RegisterWindowType("GameplayHintLirae", &GameplayHintLirae::Create);
+        mManager->RegisterWindowType("GameplayDialog", &GameplayDialog::Create);
+        mManager->RegisterWindowType("GameWindow", &GameWindow::Create);
+        mManager->RegisterWindowType("Button", &TVButton::Create);
+        mManager->RegisterWindowType("Text", &TText::Create);
+        Sheet("hint/glyphs", 40, kGlyphColours);
+        Serve("hint/btn.png", uitest::FlatPng(40, 20, 0xC0A040));
+        Serve("hint/dlg.png", uitest::FlatPng(200, 120, 0x305080));
+        Serve("hint/bg.png", uitest::FlatPng(800, 600, 0x403020));
+        Serve("hint/fg.png", uitest::FlatPng(800, 600, 0x000000));
+        Serve("hint/hand.png", uitest::FlatPng(8, 50, 0xF0F0F0));
+        Serve("hint/dial.png", uitest::FlatPng(100, 100, 0x806040));
+        Serve("hint/mask.png", uitest::FlatPng(800, 600, 0x800000));
+        mSettings = std::make_unique<Settings>();
+        mSettings->CreateNewUser("Ann");
+        mRecord = std::make_unique<PlayerData>();
+    }
+    void TearDown() override
+    {
+        while (mManager->GetTopModal() != mRoot)
+            mManager->DoPopModal(mManager->GetTopModal()->GetIdString());
+        Tick();
+        mRecord.reset();
+        mSettings.reset();
+        FramedTextTest::TearDown();
+    }
+    // A sheet of square frames side by side, each registered at its centre.
+    void Sheet(const std::string& name, int size, const std::vector<uint32_t>& colours)
+    {
+        const int w = size * static_cast<int>(colours.size());
+        std::vector<uint32_t> pixels(static_cast<size_t>(w) * size);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < w; ++x)
+                pixels[static_cast<size_t>(y * w + x)] = colours[static_cast<size_t>(x / size)];
+        std::vector<uint8_t> png = sys::display::EncodePng(pixels.data(), static_cast<uint32_t>(w),
+                                                           static_cast<uint32_t>(size));
+        Serve(name + ".png", std::string(png.begin(), png.end()));
+        const std::string half = std::to_string(size / 2);
+        std::string xml = "<sequence><img w=\"" + std::to_string(w) + "\" h=\"" +
+                          std::to_string(size) + "\" regx=\"" + half + "\" regy=\"" + half +
+                          "\" name=\"" + name.substr(name.find('/') + 1) + ".png\"/><framelist>";
+        for (size_t f = 0; f < colours.size(); ++f)
+            xml += "<frame x=\"" + std::to_string(static_cast<int>(f) * size) + "\" y=\"0\" w=\"" +
+                   std::to_string(size) + "\" h=\"" + std::to_string(size) + "\" regx=\"" + half +
+                   "\" regy=\"" + half + "\"/>";
+        Serve(name + ".xml", xml + "</framelist></sequence>");
+    }
+    // Lirae's board inside a full-screen modal window; `keys` come after the defaults, so they win.
+    GameplayHintLirae* Open(const std::string& keys = "", const std::string& children = kChildren)
+    {
+        Do(std::string("PushModal('a') GameWindow{ name = 'gamewindow', w = 800, h = 600, "
+                       "GameplayHintLirae{ name = 'hintlirae', x = 0, y = 0, w = 800, h = 475, ") +
+           kFrameKeys + kLiraeKeys + keys + children + " } }()");
+        TWindow* window = Find("hintlirae");
+        return window != nullptr && window->IsKindOf(GameplayHintLirae::GetClassId())
+                   ? static_cast<GameplayHintLirae*>(window)
+                   : nullptr;
+    }
+    // Starts the board with the four counting notices.
+    void Begin(GameplayHintMinigame* frame)
+    {
+        GameplayHintMinigame::HintCallbacks callbacks;
+        callbacks.leave = &mClosed.mCallback;
+        callbacks.hintEarned = &mSolved.mCallback;
+        callbacks.tokenMove = &mFinale.mCallback;
+        callbacks.crazyClick = &mPenalty.mCallback;
+        frame->Start(0, nullptr, callbacks);
+    }
+    void Frames(uint32_t ms) { Steps(static_cast<int>(ms / 16), 16); }
+    int CountInLog(const std::string& text) { return rendertest::CountOf(Log(), text); }
+
+    std::unique_ptr<Settings> mSettings;
+    std::unique_ptr<PlayerData> mRecord;
+    adventuretest::Calls mClosed;
+    adventuretest::Calls mSolved;
+    adventuretest::Calls mFinale;
+    adventuretest::Calls mPenalty;
+};
+
+} // namespace hinttest
