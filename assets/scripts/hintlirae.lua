@@ -52,7 +52,7 @@ return function()
             fadetime = 300, delaymin = 0, delaymax = 800, centerx = 400, centery = 240,
             maxdistance = 220, validanglediff = 0.2, alphamin = 0.8, alphamax = 1,
             minscale = 0.6, maxtransscale = 1.2, mintransscale = 0.9,
-            foundparticles = "fx/burst.lua",
+            foundparticles = "fx/glyphtrail.lua",
         },
         token = {
             image = "hint/glyphs", timetodestination = 300,
@@ -64,7 +64,8 @@ return function()
         timer = "hint/hand", timercentery = 40, timerbackground = "hint/dial",
         ghostmask = "hint/ghostmask",
         soundcorrect = { sounds = { "item_found" } }, soundplaced = { sounds = { "use" } },
-        minigamelength = 20000, timeghostfade = 300, timerrotation = 1,
+        -- A negative turn runs the hand clockwise on the screen.
+        minigamelength = 20000, timeghostfade = 300, timerrotation = -1,
         boundsx = 0, boundsy = 0, boundsw = 800, boundsh = 475,
         Button {
             name = "tutorialbutton", x = 706, y = 12, buttongraphics = States("hint/help"),

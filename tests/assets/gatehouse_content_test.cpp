@@ -24,9 +24,13 @@ namespace
 const std::string kAssets = std::string(MURKWELL_SOURCE_DIR) + "/assets";
 const std::string kLint = std::string(MURKWELL_SOURCE_DIR) + "/tests/assets/location_lint.lua";
 const char* const kLocation = "scripts/locations/gatehouse.lua";
-const char* const kScripts[] = {"scripts/styles.lua",           "scripts/tutorials.lua",
-                                "scripts/journal.lua",          "scripts/hud.lua",
-                                "scripts/locations/common.lua", kLocation};
+const char* const kScripts[] = {"scripts/styles.lua",
+                                "scripts/tutorials.lua",
+                                "scripts/journal.lua",
+                                "scripts/hud.lua",
+                                "scripts/hintlirae.lua",
+                                "scripts/locations/common.lua",
+                                kLocation};
 
 struct LintResult
 {

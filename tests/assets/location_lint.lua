@@ -29,7 +29,7 @@ local function Maker(kind)
     end
 end
 for _, kind in ipairs({ "Gameplay", "GameplayHud", "GameplayJournal", "GameplayDialog", "Button",
-                        "Text", "Bitmap" }) do
+                        "Text", "Bitmap", "GameplayHintLirae" }) do
     _G[kind] = Maker(kind)
 end
 function MakeDialog(t)
@@ -76,13 +76,15 @@ end
 -- Names by key, anywhere in the window tables: pictures, sounds, labels, scripts and files.
 local kImageKeys = Set({ "image", "scrim", "texture", "pulsetexture", "spriteliraehint",
     "frameleft", "framecenter", "frameright", "fillleft", "fillcenter", "fillright", "fillempty",
-    "fillthessalor", "filllirae", "arrowimage", "leftimage" })
+    "fillthessalor", "filllirae", "arrowimage", "leftimage",
+    "background", "foreground", "timer", "timerbackground", "ghostmask" })
 local kSoundKeys = Set({ "clickmiss", "inventoryappear", "inventoryhover", "inventoryunequip",
     "areaclick", "areahilight", "areacomplete", "crazyclick", "soundhintlirae",
     "soundhintthessalor",
     "soundenter", "soundexit", "soundclick", "sound" })
 local function IsLabelKey(key)
     return key == "actualname" or key == "rightheaderstring" or key == "progressbaritemtooltip"
+        or key == "finalestring" or key == "string"
         or string.find(key, "^tooltip") ~= nil
 end
 

@@ -146,8 +146,11 @@ void GameplayHintLirae::LoadImages(TWindowStyle& style)
     mForeground->SetTexture(TTexture::Get(style.GetString("foreground", ""), 0));
     mForeground->GetSpec().mMatrix = matrix;
     mTimer->SetTexture(TTexture::Get(style.GetString("timer", ""), 0));
+    // The hand's place is the background's; it is kept apart from the hand's own matrix, which
+    // the timer's transform turns: a turn of a 2-D transform turns its translation too, and the
+    // hand would swing about the screen's corner instead of its hub.
+    mTimerPlace.mMatrix = matrix;
     TDrawSpec& timer = mTimer->GetSpec();
-    timer.mMatrix = matrix;
     timer.mFlags |= kDrawOrigin;
     timer.mOrigin = TVec2(static_cast<float>(TextureWidth(mTimer) / 2),
                           static_cast<float>(style.GetNumber("timercentery", 0)));
@@ -168,7 +171,11 @@ void GameplayHintLirae::LoadImages(TWindowStyle& style)
 void GameplayHintLirae::PostInit(TWindowStyle& style)
 {
     if (!LoadPieces(style))
+    {
+        // The game is quitting; until then nothing of the board shows.
+        ClearFlagBits(kWindowVisible);
         return;
+    }
     LoadImages(style);
     mGhostTransform.SetAlpha(0.0f);
     if (std::unique_ptr<TLuaTable> rect = style.GetTableOnly("foregroundrect"))
@@ -207,8 +214,13 @@ void GameplayHintLirae::Start(uint32_t flag, GameplayScene* scene, const HintCal
         GameplayHintLiraeClickable& clickable = *mClickables[i];
         clickable.SetActive(true);
         clickable.GetSprite()->SetFrame(static_cast<int32_t>(i));
+        // The pulse of an unmatched clickable still loops from the last run: a second one on the
+        // same target would pile up with every run.
         if (transforms != nullptr)
+        {
             transforms->RemoveTransforms(&clickable.GetSpriteTransform());
+            transforms->RemoveTransforms(&clickable.GetPulseTransform());
+        }
         const int32_t lo = clickable.GetDelayMin();
         const int32_t delay =
             clickable.GetRandom().NextInt(lo, std::max(lo, clickable.GetDelayMax()));
@@ -222,9 +234,10 @@ void GameplayHintLirae::Start(uint32_t flag, GameplayScene* scene, const HintCal
         // A token still moving from the last run must not carry on.
         if (transforms != nullptr)
             transforms->RemoveTransforms(&token.GetTransform());
+        // The scale first: a scale moves the translation with it.
+        token.GetTransform().SetUniformScale(1.0f);
         token.GetTransform().SetPosition(token.GetStartPosition().x, token.GetStartPosition().y,
                                          1.0f);
-        token.GetTransform().SetUniformScale(1.0f);
         token.GetSprite()->SetFrame(mClickables[j]->GetSprite()->GetFrame());
     }
     Shuffle(mClickables);
@@ -433,7 +446,7 @@ void GameplayHintLirae::Draw()
             renderer->PopClipRect();
         }
         mTimerBackground->Draw(panel, -1);
-        mTimer->Draw(panel, -1);
+        mTimer->Draw(mTimerPlace.Combine(panel), -1);
         mForeground->Draw(panel, -1);
         const size_t last = std::min(mCurrentToken + 1, mTokens.size());
         for (size_t i = 0; i < last; ++i)

@@ -74,6 +74,7 @@ public:
     const std::shared_ptr<TSprite>& GetGhostOverlay() const { return mGhostOverlay; }
     const std::shared_ptr<TSprite>& GetForeground() const { return mForeground; }
     const std::shared_ptr<TSprite>& GetTimer() const { return mTimer; }
+    const TDrawSpec& GetTimerPlace() const { return mTimerPlace; }
     bool IsGhostPending() const { return mGhostPending != 0; }
     int32_t GetMinigameLength() const { return mMinigameLength; }
 
@@ -98,6 +99,8 @@ private:
     std::shared_ptr<SoundEffect> mSoundPlaced;
     std::shared_ptr<TSprite> mTimer;
     std::unique_ptr<TM_Transform2D> mTimerTransform;
+    // Where the hand stands (the background's matrix); the hand's own matrix only turns.
+    TDrawSpec mTimerPlace;
     std::shared_ptr<TSprite> mBackground;
     std::shared_ptr<TSprite> mForeground;
     std::shared_ptr<TSprite> mTimerBackground;

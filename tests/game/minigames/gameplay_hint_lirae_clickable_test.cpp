@@ -5,6 +5,7 @@
 
 #include "game/minigames/gameplay_hint_lirae_token.h"
 #include "game/minigames/hint_minigame_test_support.h"
+#include "particles/lua_particle_system.h"
 #include "render/sprites/sprite.h"
 
 #include <gtest/gtest.h>
@@ -160,6 +161,36 @@ TEST_F(LiraePieceTest, PulseLoopsBetweenItsAlphasAndTheFlightTellsOnce)
     EXPECT_EQ(placed.Count(), 1u) << "once per flight";
     EXPECT_EQ(c->GetPulseTransform().GetAlpha(), pulse) << "the pulse stopped where it was";
     EXPECT_EQ(c->GetParticles(), nullptr) << "no \"foundparticles\", no effect";
+}
+
+TEST_F(LiraePieceTest, FlightParticlesLastWhileSwitchedOnOrStillAlive)
+{
+    Serve("fx/trail.lua",
+          "SetNumParticles(16) pLife = Allocate(1) pPosition:Init(dLocus) pLife:Init(0) "
+          "pLife:Anim(pLife + fTimeScale(1)) Anim(fExpire(fLess(0.1, pLife))) "
+          "function Update(s) if (gActive or 1) ~= 0 then CreateParticles(200 * s) end end");
+    auto c = Clickable(4, 1001, "foundparticles = 'fx/trail.lua', fadetime = 96, ");
+    c->StartPass(0);
+    Step(1);
+    c->SetTarget(TVec2(340, 450));
+    c->FlyToDestination(nullptr);
+    ASSERT_NE(c->GetParticles(), nullptr);
+    auto frame = [&]
+    {
+        Step(16);
+        c->Update(16);
+    };
+    for (int i = 0; i < 4; ++i)
+        frame();
+    EXPECT_GT(c->GetParticles()->GetParticleCount(), 0u) << "spawning at the flying glyph";
+    for (int i = 0; i < 3; ++i)
+        frame();
+    // Landed: switched off, but its sparks still live.
+    ASSERT_NE(c->GetParticles(), nullptr);
+    EXPECT_GT(c->GetParticles()->GetParticleCount(), 0u);
+    for (int i = 0; i < 12 && c->GetParticles() != nullptr; ++i)
+        frame();
+    EXPECT_EQ(c->GetParticles(), nullptr) << "dropped once off and empty";
 }
 
 TEST_F(LiraePieceTest, TokenFadesInAndMovesScalingToItsDestination)

@@ -8,10 +8,12 @@
 #include "game/minigames/hint_minigame_test_support.h"
 #include "render/sprites/sprite.h"
 #include "render/textures/texture.h"
+#include "sys/display/direct_draw.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 namespace
@@ -69,7 +71,10 @@ protected:
 
 TEST_F(LiraeTest, LoaderReportsMissingTablesAndDefaultsBadKeys)
 {
-    Open("clickable = false, ");
+    GameplayHintLirae* broken = Open("clickable = false, ");
+    ASSERT_NE(broken, nullptr);
+    EXPECT_EQ(broken->GetFlags() & kWindowVisible, 0u)
+        << "nothing of it shows while the game quits";
     EXPECT_EQ(CountInLog("ERROR:Cannot find clickable table.   FILE:gameplayhintlirae LINE:51"), 1);
     Do("PopModal()");
     Open("token = 3, ");
@@ -121,6 +126,9 @@ TEST_F(LiraeTest, RunsShowDistinctTokenPicturesInShuffledOrders)
     }
     EXPECT_GT(clickableOrders.size(), 1u);
     EXPECT_GT(tokenOrders.size(), 1u);
+    // Each run's pulses replace the last run's.
+    for (const auto& clickable : board->GetClickables())
+        EXPECT_EQ(mTransforms.GetTransformCount(&clickable->GetPulseTransform()), 1u);
 }
 
 TEST_F(LiraeTest, SceneOffsetShowsAPartOfTheSceneInsideTheBounds)
@@ -187,9 +195,36 @@ TEST_F(LiraeTest, ClicksMatchInTurnAndTheOutroWaitsForTheLanding)
     EXPECT_EQ(mFinale.Count(), 1u);
     EXPECT_EQ(mClosed.Count(), 1u);
     EXPECT_EQ(TRenderer::Instance()->GetFrameTexture(), nullptr) << "cleared when hidden";
+
+    // The next run puts the matched tokens back, unscaled.
+    Begin(board);
+    for (const auto& token : board->GetTokens())
+    {
+        EXPECT_EQ(token->GetTransform().GetX(), 400.0f);
+        EXPECT_EQ(token->GetTransform().GetY(), 440.0f);
+        EXPECT_EQ(token->GetTransform().GetScaleX(), 1.0f);
+    }
 }
 
-TEST_F(LiraeTest, WrongPicturesGiveOnePenaltyAndTimeUpBringsTheFailDialog)
+TEST_F(LiraeTest, TimerHandTurnsAboutItsHubAndTheTimeUpBringsTheFailDialog)
+{
+    GameplayHintLirae* board = Play();
+    ASSERT_NE(board, nullptr);
+    // Half the time: half a turn, the hand hanging down from its hub at (400, 300).
+    Frames(2496);
+    EXPECT_NEAR(board->GetTimerTransform().GetRotationZ(), 0.5f, 0.01f);
+    TRect bounds;
+    board->GetTimer()->GetBounds(bounds, board->GetTimerPlace().Combine(board->GetPanelSpec()), 0);
+    EXPECT_NEAR(bounds.left, 396, 2);
+    EXPECT_NEAR(bounds.right, 404, 2);
+    EXPECT_NEAR(bounds.top, 290, 2);
+    EXPECT_NEAR(bounds.bottom, 340, 2);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kPlaying);
+    Frames(2560);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kFailDialog);
+}
+
+TEST_F(LiraeTest, WrongPicturesGiveOnePenaltyAndNoTimeEndsAtOnce)
 {
     GameplayHintLirae* board = Play("clickablecount = 3, tokencount = 1, ");
     ASSERT_NE(board, nullptr);
@@ -199,8 +234,6 @@ TEST_F(LiraeTest, WrongPicturesGiveOnePenaltyAndTimeUpBringsTheFailDialog)
     EXPECT_EQ(mPenalty.Count(), 1u);
     EXPECT_EQ(board->GetCurrentToken(), 0u);
     board->EndPenalty();
-    Frames(5000);
-    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kFailDialog);
 
     // No tokens: every click is wrong; no time at all: the fail dialog right after the intro.
     GameplayHintLirae* empty = Play("tokencount = 0, minigamelength = 0, ");
@@ -230,6 +263,68 @@ TEST_F(LiraeTest, GhostViewTakesTheFrameTextureAndTheTutorialHoldsTheBoard)
     Frames(80);
     EXPECT_TRUE(board->RecreateTextures());
     EXPECT_FLOAT_EQ(board->GetGhostTransform().GetAlpha(), 1.0f);
+}
+
+TEST_F(LiraeTest, RenderTargetAndTextureFailuresAreReportedAndPlayGoesOn)
+{
+    mRecord->SetTutorialShown(12);
+    GameplayHintLirae* board = Open();
+    ASSERT_NE(board, nullptr);
+    Begin(board);
+    Frames(96);
+    // The mask's target cannot be begun: reported at each update until it can.
+    Data().mDevice->mBeginSceneAnswers.assign(3, sys::display::Result::Fail);
+    Frames(80);
+    EXPECT_GE(CountInLog("ERROR:BeginRenderTarget   FILE:gameplayhintlirae LINE:539"), 1);
+    EXPECT_FALSE(board->IsGhostPending());
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kPlaying);
+
+    // The ghost texture cannot be made (the display is then rebuilt): reported, no ghost view,
+    // the board plays on.
+    board->GetGhostOverlay()->SetTexture(nullptr);
+    Restart(*board);
+    Frames(96);
+    std::shared_ptr<sys::display::DirectDraw> display = sys::display::GetLiveDirectDraw();
+    ASSERT_NE(display, nullptr);
+    display->mCreateSurfaceAnswers.assign(8, sys::display::Result::OutOfVideoMemory);
+    Frames(64);
+    display->mCreateSurfaceAnswers.clear();
+    ASSERT_EQ(board->GetState(), GameplayHintMinigame::kPlaying);
+    EXPECT_EQ(CountInLog("ERROR:TTexture::Create()   FILE:gameplayhintlirae LINE:523"), 1);
+    EXPECT_EQ(board->GetGhostOverlay()->GetTexture(), nullptr);
+    EXPECT_FALSE(board->IsGhostPending());
+    EXPECT_TRUE(board->OnMouseDown(kCentre));
+    EXPECT_EQ(board->GetCurrentToken(), 1u);
+}
+
+TEST_F(LiraeTest, GoldenBoardMidRunAndFinale)
+{
+    // The process-wide generator shuffles: a fixed seed, whatever ran before.
+    std::srand(84);
+    GameplayHintLirae* board = Play(
+        "clickable = { image = 'hint/glyphs', timemin = 2000, timemax = 3000, fademin = 600, "
+        "fademax = 900, fadetime = 100, delaymin = 0, delaymax = 0, centerx = 400, "
+        "centery = 240, maxdistance = 150, validanglediff = 0.3, alphamin = 0.6, alphamax = 1, "
+        "minscale = 0.5, maxtransscale = 1.2, mintransscale = 0.8 }, "
+        "finaletext = { text = '', x = 300, y = 180, w = 200, h = 40, flags = 5, "
+        "font = { 'fonts/square.mvec', 24, { 1, 0.9, 0.5, 1 } } }, finalestring = 'Well done', ");
+    ASSERT_NE(board, nullptr);
+    Frames(800);
+    Golden("hint_lirae_board.png");
+
+    // Every glyph matched at once by putting each on the point clicked: the finale over the
+    // faded board.
+    for (size_t k = 0; k < 3; ++k)
+    {
+        const int32_t wanted = board->GetTokens()[k]->GetSprite()->GetFrame();
+        for (const auto& clickable : board->GetClickables())
+            if (clickable->GetSprite()->GetFrame() == wanted)
+                clickable->GetSpriteTransform().SetPosition(400, 240, 1);
+        ASSERT_TRUE(board->OnMouseDown(kCentre));
+    }
+    Frames(176);
+    ASSERT_EQ(board->GetState(), GameplayHintMinigame::kOutro);
+    Golden("hint_lirae_finale.png");
 }
 
 } // namespace

@@ -79,7 +79,14 @@ protected:
         Serve("hint/btn.png", uitest::FlatPng(40, 20, 0xC0A040));
         Serve("hint/dlg.png", uitest::FlatPng(200, 120, 0x305080));
         Serve("hint/bg.png", uitest::FlatPng(800, 600, 0x403020));
-        Serve("hint/fg.png", uitest::FlatPng(800, 600, 0x000000));
+        // The frame: a border round the board, clear inside.
+        std::vector<uint32_t> frame(800 * 600, 0);
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x)
+                if (x < 12 || x >= 788 || y < 12 || (y >= 463 && y < 475))
+                    frame[static_cast<size_t>(y) * 800 + x] = 0xFF806040;
+        std::vector<uint8_t> png = sys::display::EncodePng(frame.data(), 800, 600);
+        Serve("hint/fg.png", std::string(png.begin(), png.end()));
         Serve("hint/hand.png", uitest::FlatPng(8, 50, 0xF0F0F0));
         Serve("hint/dial.png", uitest::FlatPng(100, 100, 0x806040));
         Serve("hint/mask.png", uitest::FlatPng(800, 600, 0x800000));
