@@ -207,10 +207,7 @@ void GameplayHintMinigame::Start(uint32_t flag, GameplayScene* scene,
     mFlag = flag;
     mScene = scene;
     Reset();
-    mOnClosed = callbacks.leave;
-    mOnSolved = callbacks.hintEarned;
-    mOnFinale = callbacks.tokenMove;
-    mOnPenalty = callbacks.crazyClick;
+    mCallbacks = callbacks;
     mState = kIntro;
     AddFade(&mScrimTransform, mScrimFadeTime, kFromCurrent, mScrimFadeMax, 0, nullptr);
     if (TransformManager* transforms = TransformManager::Instance())
@@ -303,7 +300,7 @@ void GameplayHintMinigame::BeginOutro()
     mState = kOutro;
     AddFade(&mFinaleTransform, mFinaleFadeTime, kFromCurrent, 1.0f, 0, nullptr);
     SetButtons(false, false);
-    Notify(mOnSolved);
+    Notify(mCallbacks.hintEarned);
     Arm(mSoundShowHint);
 }
 
@@ -315,11 +312,11 @@ void GameplayHintMinigame::EndMinigame()
 
 void GameplayHintMinigame::StartPenalty()
 {
-    if (mOnPenalty == nullptr)
+    if (mCallbacks.crazyClick == nullptr)
         return;
     SetButtons(false, false);
     mPenalty = true;
-    mOnPenalty->Call(nullptr, 0);
+    mCallbacks.crazyClick->Call(nullptr, 0);
 }
 
 void GameplayHintMinigame::EndPenalty()
@@ -345,7 +342,7 @@ void GameplayHintMinigame::Finish()
     if (mState == kOutro)
     {
         AddFade(&mFinaleTransform, mFinaleFadeTime, kFromCurrent, 0.0f, 0, nullptr);
-        Notify(mOnFinale);
+        Notify(mCallbacks.tokenMove);
     }
     SetButtons(false, false);
     mState = kFinishing;
@@ -364,7 +361,7 @@ void GameplayHintMinigame::OnHidden(int32_t)
     // The board's ghost view asked the renderer to keep each frame; nothing shows it now.
     if (TRenderer* renderer = TRenderer::Existing())
         renderer->SetFrameTexture(nullptr);
-    Notify(mOnClosed);
+    Notify(mCallbacks.leave);
     if (mSoundMusic != nullptr)
         mSoundMusic->Stop();
 }

@@ -130,10 +130,8 @@ protected:
     int32_t mTutorialIndex = 0;
     TVButton* mTutorialButton = nullptr;
     TVButton* mExitButton = nullptr;
-    HintCallback* mOnClosed = nullptr;
-    HintCallback* mOnSolved = nullptr;
-    HintCallback* mOnFinale = nullptr;
-    HintCallback* mOnPenalty = nullptr;
+    // onClosed, onSolved, onFinale and onPenalty, each cleared once told (but onPenalty).
+    HintCallbacks mCallbacks;
     GameplayDialog* mHelpDialog = nullptr;
     GameplayDialog* mFailDialog = nullptr;
     HintCallback mTutorialClosedRecord;
