@@ -38,7 +38,8 @@ LintResult RunLint(const std::string& location, const std::string& pattern = "",
     for (const std::string& path :
          {std::string("scripts/styles.lua"), std::string("scripts/tutorials.lua"),
           std::string("scripts/journal.lua"), std::string("scripts/hud.lua"),
-          std::string("scripts/locations/common.lua"), location})
+          std::string("scripts/hintlirae.lua"), std::string("scripts/locations/common.lua"),
+          location})
     {
         std::string text = filetest::ReadBytes(kAssets + "/" + path);
         if (!pattern.empty() && path == location)
