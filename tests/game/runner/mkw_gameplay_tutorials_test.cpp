@@ -67,7 +67,7 @@ struct RecordingHint : GameplayHintMinigame
         gHintCalls.push_back(std::string(GetName().c_str()) + ".endpenalty");
         GameplayHintMinigame::EndPenalty();
     }
-    void RaiseDialog() { mDialogUp = 1; }
+    void RaiseDialog() { mPenalty = true; }
 };
 
 const char* const kNames[] = {
