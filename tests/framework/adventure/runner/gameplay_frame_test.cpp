@@ -696,7 +696,8 @@ TEST_F(PlayTest, ToolTipsAndPromptsOverTheHeldObjectAndThePenaltyCursorOverAll)
 // After a display loss the frame driver has the location rebuild its masks: an object that
 // cannot (its mask's file unreadable when the textures came back) answers false before the
 // objects after it and the scene, is reported, and is tried again on the next frame; once a
-// later reset has brought its mask back, the strip finds the object under the mouse again.
+// later reset has brought its mask back, the strip finds the object under the mouse again and
+// it can be dropped on an area.
 TEST_F(PlayTest, AfterADisplayLossTheMasksComeBackAndAFailureIsTriedAgain)
 {
     PlayGameplay* play = Open();
@@ -735,6 +736,16 @@ TEST_F(PlayTest, AfterADisplayLossTheMasksComeBackAndAFailureIsTriedAgain)
     EXPECT_EQ(CountInLog(report), 2);
     EXPECT_EQ(scene->mRestores, 1);
     EXPECT_EQ(play->GetHud()->FindInventoryAt(middle), gem);
+    // Held over the door, the gem's mask meets the door's again.
+    play->EquipInventory(gem);
+    MoveTo(650, 200);
+    for (int i = 0; i < 6; ++i)
+        Frame(16);
+    EXPECT_TRUE(play->FindArea("door")->TestInventoryDrop(gem));
+    MoveTo(300, 200);
+    for (int i = 0; i < 6; ++i)
+        Frame(16);
+    EXPECT_FALSE(play->FindArea("door")->TestInventoryDrop(gem));
 }
 
 // A prompt fading in stands still while the location is paused and goes on after the resume.
