@@ -41,6 +41,15 @@ constexpr int32_t kMessageDeactivated = 1001;
 constexpr int32_t kMessageActivated = 1002;
 constexpr uint32_t kTriangleList = 4;
 
+// The HUD's hint trackers answer in the HUD window's own coordinates: the screen point moved by
+// the strip's translation (minus the window's corner).
+TPoint InHud(const GameplayHud& hud, const TPoint& point)
+{
+    const TDrawSpec& strip = hud.GetStripSpec();
+    return TPoint(point.x + static_cast<int32_t>(strip.mMatrix.m[2][0]),
+                  point.y + static_cast<int32_t>(strip.mMatrix.m[2][1]));
+}
+
 uint32_t FrameStep()
 {
     DeltaTime* clock = DeltaTime::Instance();
@@ -512,11 +521,11 @@ void Gameplay::PlayRoad(FrameInput& input)
         if (static_cast<int64_t>(mMissClickTimes.size()) >= mCrazyClickCountToActivate)
             StartCrazyClickPenalty();
     }
-    else if (click && mHud != nullptr && mHud->TestHintClick(input.mouse, true))
+    else if (click && mHud != nullptr && mHud->TestHintClick(InHud(*mHud, input.mouse), true))
     {
         if (HasValidHintTarget())
         {
-            mHud->SelectHint(input.mouse);
+            mHud->SelectHint(InHud(*mHud, input.mouse));
             BeginHintSelect();
         }
         else
@@ -528,7 +537,7 @@ void Gameplay::PlayRoad(FrameInput& input)
     }
     if (!hover12)
         return;
-    if (mHud != nullptr && mHud->TestHintClick(input.mouse, false))
+    if (mHud != nullptr && mHud->TestHintClick(InHud(*mHud, input.mouse), false))
         input.toolTip = GetHintToolTipText();
     else if (mHud != nullptr && mHud->IsOverProgressBar(input.mouse))
         input.toolTip = mToolTipProgressBar;

@@ -30,6 +30,20 @@
 namespace
 {
 
+// Keeps the points its hint trackers are asked about; its trackers are everywhere.
+struct TrackerHud : GameplayHud
+{
+    static TWindow* Create() { return new TrackerHud; }
+    bool TestHintClick(const TPoint& point, bool availableOnly) override
+    {
+        mTested.push_back({point.x, point.y, availableOnly ? 1 : 0});
+        return true;
+    }
+    void SelectHint(const TPoint& point) override { mSelected.push_back({point.x, point.y}); }
+    std::vector<std::vector<int>> mTested;
+    std::vector<std::vector<int>> mSelected;
+};
+
 // Counts the rebuilds of its textures after a display reset.
 struct CountingScene : GameplayScene
 {
@@ -75,6 +89,8 @@ struct PlayGameplay : Gameplay
         return std::make_shared<ListedEntityFactory>();
     }
     void SaveLocationState(bool) override { ++mSaves; }
+    bool HasValidHintTarget() override { return mValidHint || Gameplay::HasValidHintTarget(); }
+    bool mValidHint = false;
     // The location's conversations are not built here.
     void StartConversation(const TString& name, Callback*) override { mTalks.push_back(name); }
     std::vector<TString> mTalks;
@@ -773,6 +789,34 @@ TEST_F(PlayTest, APausedLocationHoldsItsShowingPrompt)
         Frame(16);
     EXPECT_EQ(prompt->GetSpecTransform().GetAlpha(), 1.0f);
     EXPECT_EQ(prompt->GetState(), GameplayTutorial::kShown);
+}
+
+} // namespace
+
+namespace
+{
+
+// The hint trackers are asked in the HUD window's coordinates (the HUD stands at y 500): a click
+// tests an available tracker, then selects it when a hint has a target; without a target the
+// hover test follows.
+TEST_F(PlayTest, HintTrackersAreAskedInTheHudsOwnPlace)
+{
+    mManager->RegisterWindowType("GameplayHud", &TrackerHud::Create);
+    PlayGameplay* play = Open();
+    Until(*play, Gameplay::kPlay);
+    auto* hud = dynamic_cast<TrackerHud*>(play->GetHud());
+    ASSERT_NE(hud, nullptr);
+    hud->mTested.clear();
+    Click(*play, 700, 560);
+    Frame(16);
+    EXPECT_EQ(hud->mTested, (std::vector<std::vector<int>>{{700, 60, 1}, {700, 60, 0}}));
+    EXPECT_TRUE(hud->mSelected.empty());
+    hud->mTested.clear();
+    play->mValidHint = true;
+    Click(*play, 650, 530);
+    Frame(16);
+    EXPECT_EQ(hud->mTested, (std::vector<std::vector<int>>{{650, 30, 1}}));
+    EXPECT_EQ(hud->mSelected, (std::vector<std::vector<int>>{{650, 30}}));
 }
 
 } // namespace
