@@ -124,7 +124,7 @@ return function(opts)
         volumeplaylistduringdialogfade = 0.4, loadingcursortimetoshow = 500,
         tooltipbasic = Tooltip(), tooltiphint = Tooltip(),
         tooltipinventory = gStyles.tooltipinventory,
-        playlistinfo = { timefadeout = 800, timecrossfade = 1500, groupid = 1001 },
+        playlistinfo = { timefadeout = 800, timecrossfade = 1500, groupid = { 1001 } },
         playlist = opts.playlist,
         tutorials = opts.tutorials,
         cursors = {
