@@ -92,8 +92,15 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
     EXPECT_EQ(TutorialFlags(), "ff 03 00 00");
 
     // Run 2: "Play" resumes the location; each character's medallion holds one hint, so their
-    // prompts come, and a click on the medallion answers each (no hint window yet). Then the
-    // storeroom's two objects, the lock, the wick, and the lamp, as the location's own runs.
+    // prompts come, and a click on the medallion answers each. The copy played holds no hint
+    // window, so a medallion's prompt ends at the click instead of opening the character's board.
+    // Then the storeroom's two objects, the lock, the wick, and the lamp, as the location's own
+    // runs.
+    const fs::path game = CopyGame("windowless");
+    const fs::path common = game / "assets/scripts/locations/common.lua";
+    WriteFile(common,
+              std::regex_replace(ReadFile(common),
+                                 std::regex("ReadFile\\(\"scripts/hintlirae.lua\"\\)\\(\\),"), ""));
     const auto use = [](const char* strip, const char* area)
     { return Click(strip, 5) + Click(area, 90); };
     const std::string second =
@@ -105,7 +112,7 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
         Click("400 280", 150) + Click("640 260", 120) + Click("30 300", 120) +
         use(kStripOne, "330 330") + use("446 550", "330 282") + use(kStripOne, "330 246") +
         "wait 20\nshot lit\nwait 400\nclose\n";
-    EXPECT_EQ(RunTraced(mRepository, second, "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunTraced(game, second, "start=scripts/mainmenu.lua", code),
               (Traces{"start", "menu Ann", "profile Ann", "record 3 0", "location 0", "complete 0",
                       "map"}));
     EXPECT_EQ(code, 0);
