@@ -33,6 +33,7 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 
 import audio  # noqa: E402
+import crypt_puzzles  # noqa: E402
 import crypt_scenes  # noqa: E402
 import dev  # noqa: E402
 import formats  # noqa: E402
@@ -57,7 +58,7 @@ SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 SOURCES = {"sound": ("audio.py", "sounds.py"),
            "image": ("dev.py", "formats.py", "frontend.py", "gatehouse.py", "hint.py", "hud.py",
                      "images.py", "journal.py", "maps.py", "paint.py", "sheets.py", "story.py",
-                     "observatory.py", "crypt_scenes.py", "puzzles.py"),
+                     "observatory.py", "crypt_scenes.py", "puzzles.py", "crypt_puzzles.py"),
            "description": ("formats.py", "gatehouse.py", "sheets.py", "story.py"),
            # A film also follows its encoder's code (and the codec libraries: --check tells).
            "movie": ("movies.py", "audio.py", "frontend.py", "images.py", "paint.py", "sheets.py",
@@ -71,7 +72,7 @@ MOVIE_TOOL_PLACES = tuple(place.replace("packbuild", "movieenc") for place in PA
 PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES,
                 **journal.RECIPES, **story.RECIPES, **maps.RECIPES, **gatehouse.RECIPES,
                 **observatory.RECIPES, **crypt_scenes.RECIPES, **puzzles.RECIPES,
-                **hint.RECIPES)
+                **hint.RECIPES, **crypt_puzzles.RECIPES)
 # Every description recipe: animation XML (text, or bytes in the packed "ZXML" form), packed
 # animations (bytes, ".anm") and the lantern's mesh (bytes, ".mesh").
 DESCRIPTIONS = dict(sheets.DESCRIPTIONS, **story.DESCRIPTIONS, **gatehouse.DESCRIPTIONS,

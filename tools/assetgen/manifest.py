@@ -424,5 +424,16 @@ HINT = [
     *states("hint/ok_%s.png", "hud_button", size=(40, 40), mark="right"),
 ]
 
+# The Crypt's puzzles: the ritual's crystal (two frames of 48 x 96: lit, at rest) and its five
+# beams, the vault's stone lock and the eye above it; all registered at their middles.
+CRYPT_PUZZLES = [
+    *animation("puzzles/crystal.xml", "puzzles/crystal.png", "ritual_crystal_sheet",
+               name="crystal", frames=2, frame=(48, 96), centre=True),
+    *[image("puzzles/beam_%d.png" % (i + 1), "ritual_beam", size=(300, 200), index=i)
+      for i in range(5)],
+    image("puzzles/stonelock.png", "three_locks_stone", size=(96, 96)),
+    image("puzzles/eye.png", "three_locks_eye", size=(32, 32)),
+]
+
 ENTRIES = (SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + MOVIES + MAP + GATEHOUSE
-           + OBSERVATORY_CRYPT + PUZZLES + HINT + [Entry(SOUND_PACK, "pack")])
+           + OBSERVATORY_CRYPT + PUZZLES + HINT + CRYPT_PUZZLES + [Entry(SOUND_PACK, "pack")])
