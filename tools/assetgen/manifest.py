@@ -407,6 +407,13 @@ OBSERVATORY_CRYPT = [
 PUZZLES = [
     *animation("puzzles/lockbtn.xml", "puzzles/lockbtn.png", "lock_key_sheet", name="lockbtn",
                frames=3, frame=(64, 64), centre=True),
+    # The star scroll: progress buttons (frame 0 lit, 1 unlit), the lens and its glows, and the
+    # hidden symbols at exactly 512 x 256, the size the lens's texture slide divides by.
+    *animation("puzzles/scrollbtn.xml", "puzzles/scrollbtn.png", "scroll_button_sheet",
+               name="scrollbtn", frames=2, frame=(40, 40), centre=True),
+    image("puzzles/glow.png", "scroll_glow", size=(24, 24)),
+    image("puzzles/lens.png", "scroll_lens", size=(160, 160)),
+    image("puzzles/symbols.png", "scroll_symbols", size=(512, 256)),
 ]
 
 # Lirae's hint minigame: the board's backdrop and frame, the glyphs, the timer, the ghost view's
