@@ -33,6 +33,7 @@
 #include "game/journal/gameplay_journal.h"
 #include "game/minigames/electronic_lock_scene.h"
 #include "game/minigames/gameplay_hint_lirae.h"
+#include "game/minigames/heavens_scene.h"
 #include "game/minigames/scroll_puzzle_scene.h"
 #include "game/runner/mkw_gameplay.h"
 #include "platform/shell/application.h"
@@ -241,6 +242,7 @@ bool TGameRun::Start(TApplication* application)
             manager->RegisterWindowType(type.mName, type.mCreator);
         MKWGameplay::RegisterMinigameScene("ElectronicLockScene", &ElectronicLockScene::Create);
         MKWGameplay::RegisterMinigameScene("ScrollPuzzleScene", &ScrollPuzzleScene::Create);
+        MKWGameplay::RegisterMinigameScene("HeavensScene", &HeavensScene::Create);
         AddOverlay(manager, new CursorOverlayController(), "cursoroverlay");
         // The trail waits until a screen starts it.
         AddOverlay(manager, new MouseOverlay(true), "mouseoverlay");

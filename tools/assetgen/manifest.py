@@ -414,6 +414,18 @@ PUZZLES = [
     image("puzzles/glow.png", "scroll_glow", size=(24, 24)),
     image("puzzles/lens.png", "scroll_lens", size=(160, 160)),
     image("puzzles/symbols.png", "scroll_symbols", size=(512, 256)),
+    # The night sky at exactly 1024 x 512 (the lens's slide divides by it), its lens and plates,
+    # the constellations' sheet (a row each, described one by one) and the layers that show them
+    # once found.
+    image("puzzles/sky.jpg", "heavens_sky", size=(1024, 512)),
+    image("scenes/telescope/frame.png", "telescope_frame", size=(800, 600)),
+    image("puzzles/heavens_lens.png", "heavens_lens", size=(176, 176)),
+    image("puzzles/plate.png", "heavens_plate", size=(20, 20)),
+    Entry("puzzles/const.png", "constellation_sheet", frames=4, frame=(128, 96)),
+    *[description("puzzles/const_%d.xml" % (row + 1), "puzzles/const.png", "const_%d" % (row + 1),
+                  4, (128, 96), row=row, rows=5) for row in range(5)],
+    *[image("puzzles/%s.png" % name, "constellation_layer", index=row)
+      for row, name in enumerate(("pisces", "gemini", "leo", "scorpio", "draco"))],
 ]
 
 # Lirae's hint minigame: the board's backdrop and frame, the glyphs, the timer, the ghost view's

@@ -1,12 +1,15 @@
 # The puzzle scenes' pictures: the electronic lock's key (three frames: unlit, an unused middle
 # frame, lit), drawn to sit on the sockets of the lock panel's background; the star scroll's
-# progress buttons, lens, glows and hidden symbols.
+# progress buttons, lens, glows and hidden symbols; the night sky, its lens, plates and
+# constellations.
 from PIL import Image, ImageChops
 
+import observatory
 import paint
 import sheets
 from frontend import _over
-from images import AMBER, AMBER_PALE, BRONZE, BRONZE_DARK, INK
+from gatehouse import _ellipse
+from images import AMBER, AMBER_PALE, BRONZE, BRONZE_DARK, INK, NIGHT_LOW, NIGHT_TOP
 
 
 def _rgba(size):
@@ -115,8 +118,93 @@ def scroll_symbols(p, rng):
     return img
 
 
+# The night sky's pieces. The sky (1024 x 512) is centred on (512 - 112, 256): its pixel (x, y)
+# lies on the screen at (x - 112, y). The constellations' frames (128 x 96, four twinkling frames
+# to a row, one row each) sit on the screen with these centres, in answer order, all above
+# y 400 where the lens works; each answer is its constellation's middle.
+HEAVENS_CENTRES = ((250, 110), (520, 100), (400, 230), (260, 330), (560, 320))
+CONSTELLATION_FRAME = (128, 96)
+# Each constellation's stars within its frame (x, y), joined in order by faint lines.
+CONSTELLATIONS = (
+    ((14, 70), (34, 52), (56, 46), (70, 30), (92, 40), (114, 24)),   # pisces: two fish on a cord
+    ((30, 14), (38, 44), (44, 80), (84, 80), (90, 46), (96, 16)),    # gemini: the twins
+    ((20, 64), (44, 56), (64, 60), (88, 40), (100, 24), (112, 34)),  # leo: the lion's back
+    ((16, 20), (36, 30), (56, 42), (72, 60), (90, 72), (108, 62)),   # scorpio: the tail's curl
+    ((12, 48), (32, 30), (58, 24), (74, 44), (96, 56), (116, 38)),   # draco: the winding dragon
+)
+
+
+def telescope_frame(p, rng):
+    """The telescope scene's backdrop with its round field of sky cut out: the heavens puzzle
+    draws its sky first and the scene over it."""
+    img = observatory.telescope_background(p, rng).convert("RGBA")
+    hole = _ellipse(img.size, 400, 210, 560, 400)
+    img.putalpha(ImageChops.subtract(img.getchannel("A"), hole))
+    return img
+
+
+def heavens_sky(p, rng):
+    """The night sky behind the telescope's barrel: deep blue with many faint stars."""
+    size = tuple(p["size"])
+    img = paint.vertical_gradient(size, [(0.0, NIGHT_TOP), (1.0, NIGHT_LOW)]).convert("RGBA")
+    paint.star_field(img, rng, 900, (0, 0, size[0], size[1]), (220, 226, 255))
+    return img.convert("RGB")
+
+
+def heavens_lens(p, rng):
+    """A brass ring whose clear middle is wide enough for the lens's square quads (56 each way)."""
+    size = tuple(p["size"])
+    c = size[0] / 2
+    ring = ImageChops.subtract(_disc(size, c, c, 170), _disc(size, c, c, 114))
+    img = _over(_rgba(size), BRONZE_DARK, ring)
+    img = _over(img, BRONZE, ImageChops.subtract(_disc(size, c, c, 160), _disc(size, c, c, 122)))
+    return _over(img, (200, 220, 255), paint.scale_mask(_disc(size, c, c, 114), 0.08))
+
+
+def heavens_plate(p, rng):
+    size = tuple(p["size"])
+    c = size[0] / 2
+    img = _over(_rgba(size), BRONZE_DARK, _disc(size, c, c, size[0]))
+    return _over(img, (170, 200, 255), _disc(size, c, c, size[0] - 6))
+
+
+def _constellation(index, twinkle, size):
+    img = _rgba(size)
+    stars = CONSTELLATIONS[index]
+    lines = paint.shape_mask(
+        size, lambda d, k: d.line([(x * k, y * k) for x, y in stars], fill=255, width=k))
+    img = _over(img, (120, 150, 220), paint.scale_mask(lines, 0.7))
+    for k, (x, y) in enumerate(stars):
+        d = 7 if (k + twinkle) % 4 == 0 else 5
+        img = _over(img, (160, 190, 255), paint.soft(_disc(size, x, y, d + 4), 1.5))
+        img = _over(img, (240, 244, 255), _disc(size, x, y, d))
+    return img
+
+
+def constellation_sheet(p, rng):
+    """Five rows, one per constellation, of four frames in which the stars twinkle in turn."""
+    w, h = CONSTELLATION_FRAME
+    sheet = Image.new("RGBA", (w * 4, h * len(CONSTELLATIONS)), (0, 0, 0, 0))
+    for row in range(len(CONSTELLATIONS)):
+        for frame in range(4):
+            sheet.paste(_constellation(row, frame, (w, h)), (frame * w, row * h))
+    return sheet
+
+
+def constellation_layer(p, rng):
+    """What the telescope scene shows once a constellation is found: its first frame, brighter."""
+    img = _constellation(p["index"], 0, CONSTELLATION_FRAME)
+    return Image.alpha_composite(img, img)
+
+
 RECIPES = {
     "lock_key_sheet": lock_key_sheet,
+    "telescope_frame": telescope_frame,
+    "heavens_sky": heavens_sky,
+    "heavens_lens": heavens_lens,
+    "heavens_plate": heavens_plate,
+    "constellation_sheet": constellation_sheet,
+    "constellation_layer": constellation_layer,
     "scroll_button_sheet": scroll_button_sheet,
     "scroll_glow": scroll_glow,
     "scroll_lens": scroll_lens,

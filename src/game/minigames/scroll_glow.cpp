@@ -21,10 +21,16 @@ bool ScrollGlow::Load(int32_t index, const TLuaTable& glows, const TDrawSpec* pa
 {
     char key[16];
     std::snprintf(key, sizeof key, "glow%02d", static_cast<int>(index));
-    std::unique_ptr<TLuaTable> table{glows.GetTable(key)};
+    return LoadEntry(glows, key, "ERROR: No glow index table for ScrollGlow!", kSource, parentSpec);
+}
+
+bool ScrollGlow::LoadEntry(const TLuaTable& parent, const char* key, const char* missing,
+                           const char* source, const TDrawSpec* parentSpec)
+{
+    std::unique_ptr<TLuaTable> table{parent.GetTable(key)};
     if (table == nullptr)
     {
-        ReportError("ERROR: No glow index table for ScrollGlow!", kSource, __LINE__, true);
+        ReportError(missing, source, __LINE__, true);
         return false;
     }
     mX = ScriptNumberToInt(table->GetNumber("x", 0));

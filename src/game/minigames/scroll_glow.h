@@ -20,6 +20,10 @@ public:
     // Reads "glow%02d" (`index` 1 to 5) of `glows`: "x", "y" (truncated) and "image"; the glow
     // then moves with `parentSpec`. A missing table is a fatal report and the glow stays empty.
     bool Load(int32_t index, const TLuaTable& glows, const TDrawSpec* parentSpec);
+    // The same from "<key>" of `parent`, reported with `missing` when absent: the heavens' plates
+    // are these glows under another table name.
+    bool LoadEntry(const TLuaTable& parent, const char* key, const char* missing,
+                   const char* source, const TDrawSpec* parentSpec);
     void SetLit(bool lit) { mOn = lit; }
     void LoadTexture();
     void ReleaseTexture();
