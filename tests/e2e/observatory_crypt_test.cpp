@@ -22,11 +22,13 @@ constexpr const char* kStripOne = "376 550";
 constexpr const char* kCandle = "640 430";
 constexpr const char* kDesk = "300 400";
 constexpr const char* kScroll = "160 320";
-constexpr const char* kScrollStandIn = "400 280";
+// The scroll's five symbols, in the order they are answered.
+constexpr const char* kScrollAnswers[] = {"200 200", "560 360", "320 300", "600 190", "440 230"};
 constexpr const char* kLens = "150 200";
 constexpr const char* kTelescope = "560 300";
 constexpr const char* kEyepiece = "620 180";
-constexpr const char* kSkyStandIn = "400 200";
+// The five constellations, scrambled: draco, leo, pisces, gemini, scorpio.
+constexpr const char* kSkyAnswers[] = {"560 320", "400 230", "250 110", "520 100", "260 330"};
 constexpr const char* kHearthstone = "520 440";
 constexpr const char* kHearth = "300 420";
 constexpr const char* kFlint = "160 430";
@@ -95,6 +97,14 @@ protected:
         return ReadFile(output);
     }
     static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
+    // A puzzle's lens moved onto each point in turn, followed for a few frames, and clicked there.
+    static std::string WithTheLens(const char* const (&points)[5])
+    {
+        std::string steps;
+        for (const char* point : points)
+            steps += std::string("move ") + point + "\nwait 4\n" + Click(point) + "wait 4\n";
+        return steps;
+    }
     // The strip's one object held and dropped on `area`.
     static std::string Use(const char* area)
     {
@@ -110,8 +120,9 @@ protected:
     }
 };
 
-// The whole road from the Observatory: the candle lights the desk, the scroll's stand-in gives the
-// lens, fitted to the telescope it opens the sky, whose stand-in ends the location; the map; the
+// The whole road from the Observatory: the candle lights the desk, the scroll's symbols read in
+// order under its lens give the lens, fitted to the telescope it opens the sky, whose five
+// constellations found in a scrambled order end the location; the map; the
 // crypt from dark to the hearth relit; the credits and the menu. The record ends past the last
 // location, and the score table holds the player's accumulated play time.
 TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMenu)
@@ -124,9 +135,9 @@ TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMe
     Edit(game / "assets/scripts/credits.lua", "scrollspeed = (\\d+)", "scrollspeed = 6 * $1");
     const std::string observatory =
         "wait 200\n" + Click(kCandle) + "wait 120\n" + Use(kDesk) + "shot desk\n" + Click(kScroll) +
-        "wait 120\n" + Click(kScrollStandIn) + "wait 20\nshot burst\n" + "wait 200\n" +
+        "wait 120\n" + WithTheLens(kScrollAnswers) + "wait 20\nshot burst\n" + "wait 200\n" +
         Click(kLens) + "wait 120\n" + Use(kTelescope) + Click(kEyepiece) + "wait 120\n" +
-        Click(kSkyStandIn) + "wait 60\n";
+        WithTheLens(kSkyAnswers) + "wait 60\n";
     const std::string crypt = "wait " + std::to_string(kJourneyWaits) + "\nwait 200\nshot dark\n" +
                               ToTheLiftedCover() + Click(kVaultStandIn) + "wait 200\n" +
                               Click(kHearthstone) + "wait 120\n" + Use(kHearth) + "wait 60\n";

@@ -17,12 +17,9 @@ local function Way(name, depth, image, x, y, label, event)
     }
 end
 
--- Until a puzzle of its own is played here: an opaque panel whose click completes the puzzle.
-local function StandIn(name, x, y, label, event)
-    return {
-        name = name, depth = 50, image = "areas/puzzle_standin", x = x, y = y,
-        hasactiveframe = true, actualname = label, events = { default = { eventname = event } },
-    }
+-- A constellation of the sky, hidden until the heavens puzzle finds it.
+local function Constellation(name, image, x, y)
+    return { name = name, depth = 40, image = image, x = x, y = y }
 end
 
 local function Item(name, inventory, image, x, y)
@@ -35,7 +32,7 @@ end
 gameplayinstructions = {
     conversations = {},
     scenes = { "observatory", "scrolldesk", "telescope" },
-    -- Ordinary scenes while their puzzles do not exist.
+    -- The desk's scroll and the telescope's sky are puzzles of their own.
     minigames = { scrolldesk = "scrollpuzzlescene", telescope = "heavensscene" },
     active_scene = "observatory",
     initial_event = "start_obs",
@@ -52,7 +49,6 @@ gameplayinstructions = {
             layerstoactivate = { "observatory_bg", "scrolldesk_bg", "telescope_bg" },
             areastoactivate = {
                 "area_desk", "area_telescope", "area_scrollback", "area_skyback",
-                "area_scroll_standin", "area_heavens_standin",
             },
             inventorytoactivate = { "candle" }, journaltoactivate = { "journal_desk" },
         },
@@ -67,7 +63,7 @@ gameplayinstructions = {
         -- A puzzle's completion leaves its scene, so the puzzle stops asking for it.
         {
             name = "event_scrollcomplete", action = "observatory",
-            areastocomplete = { "area_scroll", "area_scroll_standin" },
+            areastocomplete = { "area_scroll" },
             inventorytoactivate = { "lens" }, minigame = "complete(400,260,64)",
             journaltodeactivate = { "journal_scroll" }, journaltoactivate = { "journal_lens" },
         },
@@ -77,7 +73,7 @@ gameplayinstructions = {
         },
         {
             name = "event_heavenscomplete", action = "observatory",
-            areastocomplete = { "area_eyepiece", "area_heavens_standin" },
+            areastocomplete = { "area_eyepiece" },
             minigame = "complete(400,200,80)", nextevent = "obs_done",
         },
         { name = "obs_done", action = "scene_complete" },
@@ -113,17 +109,23 @@ gameplayinstructions = {
         areas = {
             Way("area_scrollback", 60, "areas/back_bottom", 400, 480, "area_back_name",
                 "goto_observatory"),
-            StandIn("area_scroll_standin", 400, 280, "area_scroll_name", "event_scrollcomplete"),
         },
     },
     telescope = {
-        layers = { Backdrop("telescope_bg", "scenes/telescope/bg") },
+        -- The frame with its sky cut out: the puzzle draws the sky under the scene. Each
+        -- constellation found fades in at its place.
+        layers = {
+            Backdrop("telescope_bg", "scenes/telescope/frame"),
+            Constellation("heavens_pisces", "puzzles/pisces", 250, 110),
+            Constellation("heavens_gemini", "puzzles/gemini", 520, 100),
+            Constellation("heavens_leo", "puzzles/leo", 400, 230),
+            Constellation("heavens_scorpio", "puzzles/scorpio", 260, 330),
+            Constellation("heavens_draco", "puzzles/draco", 560, 320),
+        },
         areas = {
             -- Below y 400, where the lens shows nothing of the sky.
             Way("area_skyback", 60, "areas/back_bottom", 400, 480, "area_back_name",
                 "goto_observatory"),
-            StandIn("area_heavens_standin", 400, 200, "area_eyepiece_name",
-                    "event_heavenscomplete"),
         },
     },
 }
