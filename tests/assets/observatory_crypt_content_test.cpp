@@ -103,9 +103,10 @@ TEST(ObservatoryCryptContent, BothLocationsPassTheLintAndEveryNameTheyUseExists)
 {
     const std::vector<std::pair<std::string, std::vector<const char*>>> locations = {
         {kObservatory,
-         {"image scenes/observatory/candle", "image areas/eyepiece", "image areas/puzzle_standin",
-          "image items/lens", "image inventory/candle", "sound music_observatory", "label inv_lens",
-          "label area_back_name", "label journal_scroll", "label tutorial_lirae"}},
+         {"image scenes/observatory/candle", "image areas/eyepiece", "image scenes/telescope/frame",
+          "image puzzles/draco", "image items/lens", "image inventory/candle",
+          "sound music_observatory", "label inv_lens", "label area_back_name",
+          "label journal_scroll", "label tutorial_lirae"}},
         {kCrypt,
          {"image scenes/crypt/brazier_fire", "image scenes/crypt/hearth_fire",
           "image scenes/vault/slab", "image areas/vaultcover", "image items/hearthstone",
