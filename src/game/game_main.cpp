@@ -35,6 +35,8 @@
 #include "game/minigames/gameplay_hint_lirae.h"
 #include "game/minigames/heavens_scene.h"
 #include "game/minigames/scroll_puzzle_scene.h"
+#include "game/minigames/ritual_puzzle_scene.h"
+#include "game/minigames/three_locks_minigame.h"
 #include "game/runner/mkw_gameplay.h"
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
@@ -243,6 +245,8 @@ bool TGameRun::Start(TApplication* application)
         MKWGameplay::RegisterMinigameScene("ElectronicLockScene", &ElectronicLockScene::Create);
         MKWGameplay::RegisterMinigameScene("ScrollPuzzleScene", &ScrollPuzzleScene::Create);
         MKWGameplay::RegisterMinigameScene("HeavensScene", &HeavensScene::Create);
+        MKWGameplay::RegisterMinigameScene("RitualPuzzleScene", &RitualPuzzleScene::Create);
+        MKWGameplay::RegisterMinigameScene("ThreeLocksMinigame", &ThreeLocksMinigame::Create);
         AddOverlay(manager, new CursorOverlayController(), "cursoroverlay");
         // The trail waits until a screen starts it.
         AddOverlay(manager, new MouseOverlay(true), "mouseoverlay");

@@ -36,11 +36,12 @@ constexpr const char* kBrazier = "620 360";
 constexpr const char* kAltar = "400 240";
 constexpr const char* kVault = "160 260";
 constexpr const char* kVaultCover = "400 360";
-constexpr const char* kAltarStandIn = "400 280";
-constexpr const char* kVaultStandIn = "400 180";
 // The overlay (0.6 s), then the full map: the large map, the zoom, the layers, the crossing and
 // the layers again, about 7.6 s.
 constexpr int kJourneyWaits = 560;
+// The altar's crystals 1 to 5 and the vault's locks 0 to 2.
+constexpr const char* kCrystals[] = {"", "160 265", "280 265", "400 265", "520 265", "640 265"};
+constexpr const char* kLocks[] = {"250 170", "400 170", "550 170"};
 
 class ObservatoryCryptTest : public ScreenProgramTest
 {
@@ -111,20 +112,48 @@ protected:
         return Click(kStripOne) + "wait 5\nmove " + area + "\nwait 5\n" + Click(area) +
                "wait 120\n";
     }
+    // The crystals clicked in turn, a moment between clicks.
+    static std::string Crystals(const std::vector<int>& numbers)
+    {
+        std::string text;
+        for (int number : numbers)
+            text += Click(kCrystals[number]) + "wait 3\n";
+        return text;
+    }
+    // In the altar's close-up: each pattern's demonstration waited for (its idle wait and five
+    // steps take some 180 frames) and answered backwards; the first answered wrong once and
+    // shown again. After the fifth the puzzle asks for its event 2000 ms later.
+    static std::string SolveTheRitual()
+    {
+        return "wait 200\n" + Crystals({5, 1, 4, 2}) + "wait 200\n" + Crystals({5, 1, 4, 1, 3}) +
+               "wait 200\n" + Crystals({5, 4, 3, 2, 1}) + "wait 200\n" + Crystals({1, 2, 3, 4, 5}) +
+               "wait 200\n" + Crystals({2, 2, 2, 2, 2}) + "wait 200\n" + Crystals({1, 3, 5, 3, 1}) +
+               "wait 250\n";
+    }
+    // In the vault with its cover lifted: each sequence waited for (the eyes take 500 ms each)
+    // and entered, the second with one wrong lock that turns the first back and shows it again.
+    static std::string SolveTheLocks()
+    {
+        const std::string turn = "wait 30\n";
+        return "wait 100\n" + Click(kLocks[0]) + turn + Click(kLocks[1]) + turn + "wait 120\n" +
+               Click(kLocks[2]) + turn + Click(kLocks[1]) + "wait 36\nshot eyes\nwait 114\n" +
+               Click(kLocks[2]) + turn + Click(kLocks[0]) + turn + Click(kLocks[1]) + turn +
+               "wait 150\n";
+    }
     // From the crypt's arrival to the vault with its cover lifted.
     static std::string ToTheLiftedCover()
     {
         return Click(kFlint) + "wait 120\n" + Use(kBrazier) + "shot fire\n" + Click(kAltar) +
-               "wait 120\n" + Click(kAltarStandIn) + "wait 200\n" + Click(kVault) + "wait 120\n" +
-               Click(kVaultCover) + "wait 120\nshot lifted\n";
+               "wait 120\n" + SolveTheRitual() + "shot ritualdone\n" + Click(kVault) +
+               "wait 120\n" + Click(kVaultCover) + "wait 120\nshot lifted\n";
     }
 };
 
 // The whole road from the Observatory: the candle lights the desk, the scroll's symbols read in
 // order under its lens give the lens, fitted to the telescope it opens the sky, whose five
-// constellations found in a scrambled order end the location; the map; the
-// crypt from dark to the hearth relit; the credits and the menu. The record ends past the last
-// location, and the score table holds the player's accumulated play time.
+// constellations found in a scrambled order end the location; the map; the crypt from dark through
+// the ritual and the locks to the hearth relit; the credits and the menu. The record ends past the
+// last location, and the score table holds the player's accumulated play time.
 TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMenu)
 {
     const fs::path game = GameAt(1);
@@ -139,8 +168,8 @@ TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMe
         Click(kLens) + "wait 120\n" + Use(kTelescope) + Click(kEyepiece) + "wait 120\n" +
         WithTheLens(kSkyAnswers) + "wait 60\n";
     const std::string crypt = "wait " + std::to_string(kJourneyWaits) + "\nwait 200\nshot dark\n" +
-                              ToTheLiftedCover() + Click(kVaultStandIn) + "wait 200\n" +
-                              Click(kHearthstone) + "wait 120\n" + Use(kHearth) + "wait 60\n";
+                              ToTheLiftedCover() + SolveTheLocks() + Click(kHearthstone) +
+                              "wait 120\n" + Use(kHearth) + "wait 60\n";
     int code = -1;
     EXPECT_EQ(Play(game, observatory + crypt + "wait 300\nshot menu\n", code),
               (Traces{"start", "menu Ann", "profile Ann", "record 0 1", "location 1", "complete 1",
@@ -174,9 +203,9 @@ TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMe
     EXPECT_NE(scores.find("name=\"Ann\""), std::string::npos) << scores;
 }
 
-// The crypt opens dark; the flint lights the brazier; the altar's stand-in opens the vault, whose
-// cover lifted shows the locks' stand-in. Closed there, the next "Play" is back in the vault: the
-// slab gone, the cover done (no hilight over the pit).
+// The crypt opens dark; the flint lights the brazier; the altar's ritual, answered, opens the
+// vault, whose cover lifted shows the locks. Closed there, the next "Play" is back in the vault:
+// the slab gone, the cover done (no hilight over the pit).
 TEST_F(ObservatoryCryptTest, AVaultClosedAfterTheCoverWasLiftedIsBackWithTheSlabGone)
 {
     const fs::path game = GameAt(2);
@@ -202,8 +231,30 @@ TEST_F(ObservatoryCryptTest, AVaultClosedAfterTheCoverWasLiftedIsBackWithTheSlab
     ExpectCleanLog();
     EXPECT_EQ(At(Shot("again"), 330, 330), pit);
     EXPECT_EQ(At(Shot("over"), 330, 330), pit);
-    // The locks' stand-in waits above the pit.
+    // The locks wait on the wall above the pit.
     EXPECT_EQ(At(Shot("again"), 400, 180), At(Shot("lifted"), 400, 180));
+}
+
+// The whole crypt: the flint, the brazier, the altar's five patterns (back in the crypt after
+// the fifth), the cover, the vault's two sequences, the hearthstone set in the hearth: the
+// hearth burns again and the game ends.
+TEST_F(ObservatoryCryptTest, TheRitualAndTheLocksGiveUpTheHearthstoneAndTheGameEnds)
+{
+    const fs::path game = GameAt(2);
+    int code = -1;
+    const std::vector<std::string> traces =
+        Play(game,
+             "wait 200\n" + ToTheLiftedCover() + SolveTheLocks() + "shot opened\n" +
+                 Click(kHearthstone) + "wait 120\n" + Use(kHearth) + "shot relit\nwait 400\n",
+             code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(traces, (Traces{"start", "menu Ann", "profile Ann", "record 0 2", "location 2",
+                              "complete 2", "credits"}));
+    // Back in the crypt after the fifth pattern, the vault open; the second sequence shown
+    // again after the wrong lock, its first eye lit over the third lock.
+    ExpectMatchesGolden(Crop(Shot("ritualdone"), 60, 120, 440, 280), "crypt_ritual_done.png");
+    ExpectMatchesGolden(Crop(Shot("eyes"), 150, 40, 500, 200), "vault_eyes.png");
 }
 
 // Without the brazier's fire sheet the fire is logged missing and the crypt plays on: the altar
@@ -222,12 +273,12 @@ TEST_F(ObservatoryCryptTest, AMissingFireSheetIsLoggedAndTheCryptPlays)
                          "brazier_fire_sheet.png cannot be read\n"),
               std::string::npos)
         << Log();
-    // No fire over the brazier, the altar's close-up with its stand-in.
+    // No fire over the brazier, the altar's close-up with its crystals.
     const Picture dark = ReadPicture(mRepository / "tests/e2e/golden/crypt_dark.png");
     EXPECT_EQ(At(Shot("unlit"), 620, 290), At(dark, 620, 290));
-    const std::vector<int> panel = At(Shot("altar"), 400, 280);
-    ASSERT_EQ(panel.size(), 3u);
-    EXPECT_GT(panel[2], 200);
+    const std::vector<int> crystal = At(Shot("altar"), 160, 257);
+    ASSERT_EQ(crystal.size(), 3u);
+    EXPECT_GT(crystal[0], crystal[2] + 20);
 }
 
 // A location script that does not run: its error on one line, and back to the menu, where "Play"

@@ -18,12 +18,22 @@ local function Way(name, depth, image, x, y, label, event)
     }
 end
 
--- Until a puzzle of its own is played here: an opaque panel whose click completes the puzzle.
-local function StandIn(name, x, y, label, event)
+-- The vault's stone locks and the eyes above them. A lock's picture is centred on its own origin
+-- and carried to its seat (a layer with no picture), so the puzzle's turns spin it about its
+-- middle.
+local function Seat(n, x)
+    return { name = "lock" .. n .. "_seat", depth = 55, x = x, y = 170 }
+end
+
+local function StoneLock(n)
     return {
-        name = name, depth = 50, image = "areas/puzzle_standin", x = x, y = y,
-        hasactiveframe = true, actualname = label, events = { default = { eventname = event } },
+        name = "lock" .. n, depth = 50, image = "puzzles/stonelock", flags = 5,
+        parentlayer = "lock" .. n .. "_seat", parentposition = true,
     }
+end
+
+local function Eye(n, x)
+    return { name = "eye" .. n, depth = 50, image = "puzzles/eye", x = x, y = 90, flags = 5 }
 end
 
 local function Item(name, inventory, image, x, y)
@@ -31,6 +41,11 @@ local function Item(name, inventory, image, x, y)
         name = name, depth = 10, inventory = inventory, inventoryparts = { 1 }, image = image,
         x = x, y = y,
     }
+end
+
+-- A beam of the ritual, hidden until the puzzle shows it as pattern `n` is answered.
+local function Beam(name, n)
+    return { name = name, depth = 50, image = "puzzles/beam_" .. n, x = 400, y = 100, flags = 5 }
 end
 
 -- A fire that burns once lit: four frames going round.
@@ -44,7 +59,6 @@ end
 gameplayinstructions = {
     conversations = {},
     scenes = { "crypt", "altar", "vault" },
-    -- Ordinary scenes while their puzzles do not exist.
     minigames = { altar = "ritualpuzzlescene", vault = "threelocksscene" },
     active_scene = "crypt",
     initial_event = "start_crypt",
@@ -61,7 +75,7 @@ gameplayinstructions = {
             layerstoactivate = { "crypt_bg", "altar_bg", "vault_bg", "vault_slab" },
             areastoactivate = {
                 "area_brazier", "area_hearth", "area_altarback", "area_vaultback",
-                "area_vaultcover", "area_ritual_standin",
+                "area_vaultcover",
             },
             inventorytoactivate = { "flint" }, journaltoactivate = { "journal_crypt" },
             -- Particle entities start active; the embers fly only once the brazier burns.
@@ -78,17 +92,19 @@ gameplayinstructions = {
         -- A puzzle's completion leaves its scene, so the puzzle stops asking for it.
         {
             name = "event_ritualcomplete", action = "crypt",
-            areastocomplete = { "area_altar", "area_ritual_standin" },
+            areastocomplete = { "area_altar" },
             areastoactivate = { "area_vault" }, minigame = "complete(400,300,64)",
         },
         -- The locks' puzzle waits for the cover's done mark: completed, not switched off.
         {
             name = "lift_cover", areastocomplete = { "area_vaultcover" },
-            layerstodeactivate = { "vault_slab" }, areastoactivate = { "area_threelocks_standin" },
+            layerstodeactivate = { "vault_slab" },
+            -- The puzzle puts the eyes out again until it shows them.
+            layerstoactivate = { "lock1", "lock2", "lock3", "eye1", "eye2", "eye3" },
         },
         {
             name = "event_threelockscomplete", action = "crypt",
-            areastocomplete = { "area_vault", "area_threelocks_standin" },
+            areastocomplete = { "area_vault" },
             inventorytoactivate = { "hearthstone" }, minigame = "complete(400,300,64)",
             journaltodeactivate = { "journal_crypt" }, journaltoactivate = { "journal_hearth" },
         },
@@ -127,12 +143,17 @@ gameplayinstructions = {
               data = { dLocus = { 0, 0 }, dCenter = { 620, 270 } } },
         },
     },
+    -- The ritual's close-up: its crystals are the puzzle's own; each answered pattern fades in
+    -- one beam, fanning up from the middle crystal.
     altar = {
-        layers = { Backdrop("altar_bg", "scenes/altar/bg") },
+        layers = {
+            Backdrop("altar_bg", "scenes/altar/bg"),
+            Beam("ritual_whitegreen", 1), Beam("ritual_blueyellow", 2), Beam("ritual_bluegreen", 3),
+            Beam("ritual_whitered", 4), Beam("ritual_yellowred", 5),
+        },
         areas = {
             Way("area_altarback", 60, "areas/back_bottom", 400, 480, "area_back_name",
                 "goto_crypt"),
-            StandIn("area_ritual_standin", 400, 280, "area_altar_name", "event_ritualcomplete"),
         },
     },
     vault = {
@@ -140,6 +161,9 @@ gameplayinstructions = {
             Backdrop("vault_bg", "scenes/vault/bg"),
             { name = "vault_slab", depth = 60, image = "scenes/vault/slab", x = 400, y = 360,
               flags = 5 },
+            Seat(1, 250), Seat(2, 400), Seat(3, 550),
+            StoneLock(1), StoneLock(2), StoneLock(3),
+            Eye(1, 250), Eye(2, 400), Eye(3, 550),
         },
         areas = {
             Way("area_vaultback", 40, "areas/back_bottom", 400, 480, "area_back_name",
@@ -150,8 +174,6 @@ gameplayinstructions = {
                 y = 360, actualname = "area_vaultcover_name",
                 events = { default = { eventname = "lift_cover" } },
             },
-            StandIn("area_threelocks_standin", 400, 180, "area_vault_name",
-                    "event_threelockscomplete"),
         },
     },
 }
