@@ -168,9 +168,10 @@ return function(opts)
         spriteliraehintwidth = 200, spriteliraehintheight = 200,
         pulsecount = 2, pulsetexture = "hud/pulse",
         godray = {
-            texture = "fx/ray", raydistancemin = 20, raydistancemax = 60,
-            rayalphamin = 60, rayalphamax = 140, raylengthmin = 200, raylengthmax = 320,
-            raywidthmin = 30, raywidthmax = 60, rayanglemin = -0.4, rayanglemax = 0.4,
+            -- World units of the rays' pass, 10 in front of the eye: one is about 72 pixels.
+            texture = "fx/ray", raydistancemin = 0.3, raydistancemax = 0.8,
+            rayalphamin = 60, rayalphamax = 140, raylengthmin = 2.8, raylengthmax = 4.4,
+            raywidthmin = 0.2, raywidthmax = 0.4, rayanglemin = -0.4, rayanglemax = 0.4,
             rayrotatespeedmin = 8000, rayrotatespeedmax = 14000,
         },
         godraycount = 3,
