@@ -159,9 +159,14 @@ void MKWGameplay::Update()
     mPuzzleCompleteAlpha.mValue[0] = mPuzzleCompleteFader.GetAlpha();
 
     const auto step = static_cast<int32_t>(std::min<uint32_t>(dt, INT32_MAX));
-    for (TLuaParticleSystem* system : {&mLiraeMist, &mLiraeMistSecondary, &mLiraeSmall,
-                                       &mPuzzleCompleteLirae, &mPuzzleCompleteThessalor})
+    for (TLuaParticleSystem* system : {&mLiraeMist, &mLiraeMistSecondary, &mLiraeSmall})
         system->Update(step);
+    // Between bursts the two are switched off and, once their last sparks are gone, empty: a step
+    // would only run their scripts to spawn nothing.
+    if (mPuzzleCompleteAwaited || mPuzzleCompleteLirae.GetParticleCount() != 0 ||
+        mPuzzleCompleteThessalor.GetParticleCount() != 0)
+        for (TLuaParticleSystem* system : {&mPuzzleCompleteLirae, &mPuzzleCompleteThessalor})
+            system->Update(step);
     game_particles::Advance(mHintParticle, dt);
     game_particles::Advance(mHintParticleSecondary, dt);
 

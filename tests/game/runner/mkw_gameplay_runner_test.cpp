@@ -175,6 +175,46 @@ TEST_F(MKWGameplayRunnerTest, ABurstWithTwoNumbersTakesTheDefaultsAndWaits)
     EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting);
 }
 
+// The bursts are stepped from the burst's start until their last sparks are gone, and not while
+// they lie switched off and empty: their scripts count the steps.
+TEST_F(MKWGameplayRunnerTest, IdleBurstsAreNotStepped)
+{
+    File("fx/counted.lua", "SetNumParticles(4)\nSetTexture('hud/bg')\npLife = Allocate(1)\n"
+                           "pLife:Init(0)\npLife:Anim(pLife + fTimeScale(1))\n"
+                           "Anim(fExpire(fLess(0.1, pLife)))\nfunction Create() end\n"
+                           "function Update(s) gSteps = (gSteps or 0) + 1\n"
+                           "if (gActive or 0) == 1 then Spawn(1) end end\n");
+    TestGameplay* gameplay = Open("{ name = 'e0' }", "",
+                                  "particlepuzzlecompletelirae = 'fx/counted.lua', "
+                                  "particlepuzzlecompletethessalor = 'fx/counted.lua', ");
+    ASSERT_NE(gameplay, nullptr);
+    TScript* lirae = gameplay->GetPuzzleCompleteLirae().GetScript();
+    TScript* thessalor = gameplay->GetPuzzleCompleteThessalor().GetScript();
+    ASSERT_NE(lirae, nullptr);
+    ASSERT_NE(thessalor, nullptr);
+    for (int i = 0; i < 5; ++i)
+        Frame(16);
+    EXPECT_EQ(lirae->GetGlobalNumber("gSteps"), 0.0);
+
+    const int32_t waiting = gameplay->GetPendingCallbacks();
+    gameplay->PlayPuzzleComplete("complete(1,2,3)");
+    Frame(16);
+    EXPECT_GT(gameplay->GetPuzzleCompleteLirae().GetParticleCount(), 0u);
+    for (int i = 0; i < 40 && gameplay->GetPendingCallbacks() > waiting; ++i)
+        Frame(16);
+    ASSERT_EQ(gameplay->GetPendingCallbacks(), waiting);
+    // The last sparks live on past the fade, then the steps stop.
+    for (int i = 0; i < 20; ++i)
+        Frame(16);
+    EXPECT_EQ(gameplay->GetPuzzleCompleteLirae().GetParticleCount(), 0u);
+    const double steps = lirae->GetGlobalNumber("gSteps");
+    EXPECT_GT(steps, 0.0);
+    EXPECT_EQ(thessalor->GetGlobalNumber("gSteps"), steps);
+    for (int i = 0; i < 5; ++i)
+        Frame(16);
+    EXPECT_EQ(lirae->GetGlobalNumber("gSteps"), steps);
+}
+
 TEST_F(MKWGameplayRunnerTest, TheGamesBlockSavesAndRestores)
 {
     TestGameplay* gameplay =
