@@ -5,6 +5,7 @@
 // frame is 16.7 ms: the asked share ("share_of_16.7ms", processor time) is at most 0.25.
 #include "framework/adventure/entities/gameplay_layer.h"
 #include "framework/adventure/runner/gameplay.h"
+#include "program_bench_support.h"
 #include "game/game_main.h"
 #include "platform/config/config.h"
 #include "platform/shell/application.h"
@@ -121,18 +122,7 @@ int CryptBenchMain(TApplication* application, const char*)
 // The whole run happens once, inside the platform's main function, on a data folder of its own.
 void BM_CryptFrameBothFiresAndEmbers(benchmark::State& state)
 {
-    const fs::path root =
-        fs::temp_directory_path() / ("mw_bench_crypt_" + std::to_string(std::random_device()()));
-    fs::create_directories(root / "run");
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    sys::SetManualClock(true, 1000);
-    sys::SetFixedStepMs(16);
-    sys::FlushInput();
-    SetGameIdentity();
-    LinkGameToPlatform();
+    const fs::path root = PrepareProgramRun("crypt");
 
     gState = &state;
     gError = nullptr;

@@ -8,6 +8,7 @@
 #include "framework/adventure/entities/gameplay_entity.h"
 #include "framework/adventure/entities/gameplay_particle.h"
 #include "framework/adventure/scene/gameplay_scene.h"
+#include "program_bench_support.h"
 #include "game/game_main.h"
 #include "game/hiscore_store_link.h"
 #include "game/runner/mkw_gameplay.h"
@@ -244,18 +245,7 @@ int GatehouseBenchMain(TApplication* application, const char*)
 // The whole run happens once, inside the platform's main function, on a data folder of its own.
 void BM_GatehouseFrame(benchmark::State& state)
 {
-    const fs::path root = fs::temp_directory_path() /
-                          ("mw_bench_gatehouse_" + std::to_string(std::random_device()()));
-    fs::create_directories(root / "run");
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    sys::SetManualClock(true, 1000);
-    sys::SetFixedStepMs(16);
-    sys::FlushInput();
-    SetGameIdentity();
-    LinkGameToPlatform();
+    const fs::path root = PrepareProgramRun("gatehouse");
 
     gState = &state;
     gMode = static_cast<TMode>(state.range(0));

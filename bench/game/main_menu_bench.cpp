@@ -7,6 +7,7 @@
 #include "framework/screens/options_screen.h"
 #include "framework/screens/select_player.h"
 #include "framework/core/settings.h"
+#include "program_bench_support.h"
 #include "game/game_main.h"
 #include "game/hiscore_store_link.h"
 #include "platform/shell/application.h"
@@ -178,19 +179,7 @@ int MenuBenchMain(TApplication* application, const char*)
 // The whole run happens once, inside the platform's main function, on a data folder of its own.
 void BM_MainMenuFrame(benchmark::State& state)
 {
-    const fs::path root =
-        fs::temp_directory_path() / ("mw_bench_menu_" + std::to_string(std::random_device()()));
-    fs::create_directories(root / "run");
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    sys::SetManualClock(true, 1000);
-    sys::SetFixedStepMs(16);
-    // A repetition starts without the input of the run before.
-    sys::FlushInput();
-    SetGameIdentity();
-    LinkGameToPlatform();
+    const fs::path root = PrepareProgramRun("menu");
 
     gState = &state;
     gError = nullptr;
