@@ -2,6 +2,7 @@
 // engine under a lint that walks the tables (every picture, sound, label and file it names exists;
 // every cross-reference and content rule holds), each rule shown to catch its own break, and the
 // generated pictures, descriptions and mesh read through the engine's loaders.
+#include "assets/location_lint_support.h"
 #include "render/sprite_test_support.h"
 #include "support/file_layer_fixture.h"
 
@@ -21,82 +22,17 @@
 
 namespace
 {
-const std::string kAssets = std::string(MURKWELL_SOURCE_DIR) + "/assets";
-const std::string kLint = std::string(MURKWELL_SOURCE_DIR) + "/tests/assets/location_lint.lua";
+using locationlint::kAssets;
+using locationlint::LintResult;
+using locationlint::Missing;
 const char* const kLocation = "scripts/locations/gatehouse.lua";
-const char* const kScripts[] = {"scripts/styles.lua",
-                                "scripts/tutorials.lua",
-                                "scripts/journal.lua",
-                                "scripts/hud.lua",
-                                "scripts/hintlirae.lua",
-                                "scripts/locations/common.lua",
-                                kLocation};
-
-struct LintResult
-{
-    std::vector<std::string> faults;
-    // "kind name" of each name the tables use.
-    std::vector<std::string> needs;
-};
 
 // Runs the lint over the location, with `edit` applied to the text of the script `edited`.
 LintResult RunLint(const std::string& edited = "",
                    const std::function<std::string(std::string)>& edit = nullptr)
 {
-    TScript script;
-    script.Init();
-    script.DoLuaString("_sources = {}");
-    for (const char* path : kScripts)
-    {
-        std::string text = filetest::ReadBytes(kAssets + "/" + path);
-        if (edit && edited == path)
-            text = edit(text);
-        script.SetGlobalString("_text", text.c_str());
-        script.DoLuaString((std::string("_sources['") + path + "'] = _text").c_str());
-    }
-    script.SetGlobalString("_location", kLocation);
-    script.DoLuaString(filetest::ReadBytes(kLint).c_str());
-    LintResult result;
-    std::istringstream lines(script.GetGlobalString("_result").c_str());
-    for (std::string line; std::getline(lines, line);)
-    {
-        if (line.rfind("fault ", 0) == 0)
-            result.faults.push_back(line.substr(6));
-        else if (line.rfind("need ", 0) == 0)
-            result.needs.push_back(line.substr(5));
-    }
-    return result;
-}
-
-bool HasRow(const std::string& strings, const std::string& label)
-{
-    return strings.find("<Data ss:Type=\"String\">" + label + "</Data>") != std::string::npos;
-}
-
-// The names among `needs` that name nothing in assets/.
-std::vector<std::string> Missing(const std::vector<std::string>& needs)
-{
-    const std::string strings = filetest::ReadBytes(kAssets + "/strings.xml");
-    const std::string sounds = "," + filetest::ReadBytes(kAssets + "/audio/snd.txt");
-    std::vector<std::string> missing;
-    for (const std::string& need : needs)
-    {
-        const std::string kind = need.substr(0, need.find(' '));
-        const std::string name = need.substr(need.find(' ') + 1);
-        bool found = false;
-        if (kind == "image")
-            for (const char* extension : {".png", ".jpg", ".xml", ".anm"})
-                found = found || std::filesystem::exists(kAssets + "/" + name + extension);
-        else if (kind == "file")
-            found = std::filesystem::exists(kAssets + "/" + name);
-        else if (kind == "sound")
-            found = sounds.find("," + name.substr(0, name.find('?')) + ",") != std::string::npos;
-        else if (kind == "label")
-            found = HasRow(strings, name);
-        if (!found)
-            missing.push_back(need);
-    }
-    return missing;
+    return locationlint::RunLocationLint(kLocation, [&](const std::string& path, std::string text)
+                                         { return edit && edited == path ? edit(text) : text; });
 }
 
 bool HasFault(const LintResult& result, const std::string& part)

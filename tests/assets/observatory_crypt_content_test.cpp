@@ -2,6 +2,7 @@
 // the engine's script engine under the locations' lint (every name they use exists, every rule and
 // cross-reference holds, and the rules these two lean on catch their breaks), and their generated
 // descriptions read through the engine's loaders.
+#include "assets/location_lint_support.h"
 #include "render/sprite_test_support.h"
 #include "support/file_layer_fixture.h"
 
@@ -16,80 +17,26 @@
 
 namespace
 {
-const std::string kAssets = std::string(MURKWELL_SOURCE_DIR) + "/assets";
-const std::string kLint = std::string(MURKWELL_SOURCE_DIR) + "/tests/assets/location_lint.lua";
+using locationlint::kAssets;
+using locationlint::LintResult;
+using locationlint::Missing;
 const std::string kObservatory = "scripts/locations/observatory.lua";
 const std::string kCrypt = "scripts/locations/crypt.lua";
-
-struct LintResult
-{
-    std::vector<std::string> faults;
-    // "kind name" of each name the tables use.
-    std::vector<std::string> needs;
-};
 
 // Runs the lint over `location`, its text changed from `pattern` to `with` when a pattern is given.
 LintResult RunLint(const std::string& location, const std::string& pattern = "",
                    const std::string& with = "")
 {
-    TScript script;
-    script.Init();
-    script.DoLuaString("_sources = {}");
-    for (const std::string& path :
-         {std::string("scripts/styles.lua"), std::string("scripts/tutorials.lua"),
-          std::string("scripts/journal.lua"), std::string("scripts/hud.lua"),
-          std::string("scripts/hintlirae.lua"), std::string("scripts/locations/common.lua"),
-          location})
-    {
-        std::string text = filetest::ReadBytes(kAssets + "/" + path);
-        if (!pattern.empty() && path == location)
-        {
-            const std::string before = text;
-            text = std::regex_replace(text, std::regex(pattern), with);
-            EXPECT_NE(text, before) << pattern;
-        }
-        script.SetGlobalString("_text", text.c_str());
-        script.DoLuaString(("_sources['" + path + "'] = _text").c_str());
-    }
-    script.SetGlobalString("_location", location.c_str());
-    script.DoLuaString(filetest::ReadBytes(kLint).c_str());
-    LintResult result;
-    std::istringstream lines(script.GetGlobalString("_result").c_str());
-    for (std::string line; std::getline(lines, line);)
-    {
-        if (line.rfind("fault ", 0) == 0)
-            result.faults.push_back(line.substr(6));
-        else if (line.rfind("need ", 0) == 0)
-            result.needs.push_back(line.substr(5));
-    }
-    return result;
-}
-
-// The names among `needs` that name nothing in assets/.
-std::vector<std::string> Missing(const std::vector<std::string>& needs)
-{
-    const std::string strings = filetest::ReadBytes(kAssets + "/strings.xml");
-    const std::string sounds = "," + filetest::ReadBytes(kAssets + "/audio/snd.txt");
-    std::vector<std::string> missing;
-    for (const std::string& need : needs)
-    {
-        const std::string kind = need.substr(0, need.find(' '));
-        const std::string name = need.substr(need.find(' ') + 1);
-        bool found = false;
-        if (kind == "image")
-            for (const char* extension : {".png", ".jpg", ".xml", ".anm"})
-                found = found || std::filesystem::exists(kAssets + "/" + name + extension);
-        else if (kind == "file")
-            found = std::filesystem::exists(kAssets + "/" + name);
-        else if (kind == "sound")
-            found = sounds.find("," + name.substr(0, name.find('?')) + ",") != std::string::npos;
-        else if (kind == "label")
-            found =
-                strings.find("<Data ss:Type=\"String\">" + name + "</Data>") != std::string::npos;
-        if (!found)
-            missing.push_back(need);
-    }
-    return missing;
+    return locationlint::RunLocationLint(location,
+                                         [&](const std::string& path, std::string text)
+                                         {
+                                             if (pattern.empty() || path != location)
+                                                 return text;
+                                             const std::string changed = std::regex_replace(
+                                                 text, std::regex(pattern), with);
+                                             EXPECT_NE(changed, text) << pattern;
+                                             return changed;
+                                         });
 }
 
 bool Has(const std::vector<std::string>& lines, const std::string& part)
