@@ -3,6 +3,7 @@
 
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
+#include "game/minigames/puzzle_scene.h"
 #include "render/renderer/draw_spec.h"
 #include "render/renderer/renderer.h"
 #include "render/sprites/sprite.h"
@@ -97,7 +98,7 @@ void HeavensBackground::Draw() const
     const bool opened = renderer->Begin2d();
     renderer->SetTexture(mSprite->GetTexture());
     TVertexSet* set = TVertexSet::CreateColored(placed.data(), 4);
-    renderer->DrawIndexedVertices(kTriangleList, *set, kQuadIndices.data(), 6);
+    DrawIndexedWrapped(kTriangleList, *set, kQuadIndices.data(), 6);
     TVertexSet::Release(set);
     renderer->SetTexture(nullptr);
     if (opened)

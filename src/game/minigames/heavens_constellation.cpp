@@ -90,8 +90,8 @@ void HeavensConstellation::Draw() const
     renderer->PushClipRect(mClipRect);
     renderer->SetTexture(mBitmap->GetSprite()->GetAnimatedTexture());
     TVertexSet* set = TVertexSet::CreateColored(placed.data(), 4);
-    renderer->DrawIndexedVertices(HeavensBackground::kTriangleList, *set,
-                                  HeavensBackground::kQuadIndices.data(), 6);
+    DrawIndexedWrapped(HeavensBackground::kTriangleList, *set,
+                       HeavensBackground::kQuadIndices.data(), 6);
     TVertexSet::Release(set);
     renderer->SetTexture(nullptr);
     renderer->PopClipRect();

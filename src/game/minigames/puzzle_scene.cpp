@@ -1,10 +1,12 @@
 // What the puzzle scenes share: the completion routine, rectangles read from their tables, the
-// touch test and the arming of a click sound.
+// touch test, the arming of a click sound and the wrapped mesh draw.
 #include "game/minigames/puzzle_scene.h"
 
 #include "framework/core/settings.h"
 #include "framework/sound/sound_effect.h"
 #include "platform/log.h"
+#include "render/display/platform.h"
+#include "render/renderer/renderer.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 #include "ui/window_manager.h"
@@ -79,4 +81,16 @@ void ArmSoundEffect(SoundEffect* effect)
         static_cast<int64_t>(effect->mInitialDelay) + static_cast<int64_t>(effect->mDelay);
     effect->mPending = static_cast<int32_t>(std::clamp<int64_t>(
         pending, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+void DrawIndexedWrapped(uint32_t primitive, const TVertexSet& set, const uint16_t* indices,
+                        uint32_t indexCount)
+{
+    TRenderer* renderer = TRenderer::Instance();
+    if (renderer == nullptr)
+        return;
+    // The platform's modes: 1 wraps; anything but 1 (wrap) or 2 (mirror) clamps, as Begin2d sets.
+    renderer->GetPlatform().SetTextureAddress(1, 1);
+    renderer->DrawIndexedVertices(primitive, set, indices, indexCount);
+    renderer->GetPlatform().SetTextureAddress(3, 3);
 }

@@ -2,6 +2,7 @@
 #include "game/minigames/scroll_symbols.h"
 
 #include "framework/core/frame_services.h"
+#include "game/minigames/puzzle_scene.h"
 #include "render/renderer/draw_spec.h"
 #include "render/renderer/renderer.h"
 #include "render/sprites/sprite.h"
@@ -93,7 +94,7 @@ void ScrollSymbols::Draw() const
     const bool opened = renderer->Begin2d();
     renderer->SetTexture(mSprite->GetTexture());
     TVertexSet* set = TVertexSet::CreateColored(placed.data(), kVertices);
-    renderer->DrawIndexedVertices(kTriangleList, *set, kQuadIndices.data(), kIndices);
+    DrawIndexedWrapped(kTriangleList, *set, kQuadIndices.data(), kIndices);
     TVertexSet::Release(set);
     renderer->SetTexture(nullptr);
     if (opened)

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -48,8 +49,9 @@ std::string Answers(const std::string& skip = "")
 }
 
 // One 20 x 20 quad per vertex group, side by side around the lens's point, their texture
-// coordinates those of the scroll at the lens's starting place.
-std::string Vertices(int stopAt = 20)
+// coordinates those of the scroll at the lens's starting place (moved by whole pictures when
+// `wholeU` or `wholeV` is given).
+std::string Vertices(int stopAt = 20, int wholeU = 0, int wholeV = 0)
 {
     std::string text;
     for (int quad = 0; quad < 5; ++quad)
@@ -61,8 +63,8 @@ std::string Vertices(int stopAt = 20)
             const int index = quad * 4 + k;
             if (index >= stopAt)
                 return text;
-            const double u = (corners[k][0] + 400 - 144) / 512.0;
-            const double v = (corners[k][1] + 237 - 149) / 256.0;
+            const double u = (corners[k][0] + 400 - 144) / 512.0 + wholeU;
+            const double v = (corners[k][1] + 237 - 149) / 256.0 + wholeV;
             text += "vert" + std::string(index < 10 ? "0" : "") + std::to_string(index) +
                     " = { x = " + std::to_string(corners[k][0]) +
                     ", y = " + std::to_string(corners[k][1]) + ", u = " + std::to_string(u) +
@@ -337,6 +339,31 @@ TEST_F(ScrollPuzzleSceneTest, TheMeshFollowsTheLensWhileTheSymbolsStayOnTheScree
     EXPECT_EQ(Back(320, 60), kUnlitColour & 0xFFFFFF);
     EXPECT_EQ(Back(kAnswers[0].x - 40, kAnswers[0].y + 40 + 30), 0xFFFFFFu);
     EXPECT_EQ(Back(kAnswers[0].x - 20, kAnswers[0].y + 40 + 30), 0u);
+}
+
+// Coordinates a whole picture beyond [0, 1] either way reach the same texels: the mesh's texture
+// repeats (clamped, they would all take the picture's edge).
+TEST_F(ScrollPuzzleSceneTest, TheMeshRepeatsItsTextureBeyondThePicture)
+{
+    auto texel = [](int sx, int sy) { return SymbolTexel(sx - 144, sy - 149) & 0xFFFFFF; };
+    for (const auto& whole : {std::pair<int, int>{1, -1}, std::pair<int, int>{-2, 3}})
+    {
+        Parts parts;
+        parts.symbols = "symbols = { symbol01 = { x = 400, y = 277, image = 't/symbols' }, "
+                        "scrollvertices = { " +
+                        Vertices(20, whole.first, whole.second) + "}, symbolanswers = { " +
+                        Answers() + "} }, ";
+        auto scroll = Make(parts.Text());
+        Hover(*scroll, TPoint{300, 232});
+        BeginBlackFrame();
+        ASSERT_TRUE(TRenderer::Instance()->Begin2d());
+        scroll->Draw(TDrawSpec());
+        TRenderer::Instance()->End2d();
+        EndFrame();
+        EXPECT_EQ(Back(256, 229), texel(256, 229)) << whole.first;
+        EXPECT_EQ(Back(320, 229), texel(320, 229)) << whole.first;
+        EXPECT_EQ(Back(340, 236), texel(340, 236)) << whole.first;
+    }
 }
 
 TEST_F(ScrollPuzzleSceneTest, SavesTheCountBeforeTheBaseAndRestoresItsLook)
