@@ -128,7 +128,6 @@ TEST_F(ObservatoryCryptLoaders, AreasObjectsItemsAndFiresGiveTheirFramesRegister
         {"areas/scroll", "scenes/observatory/areas.png", 3, 240, 200},
         {"areas/telescope", "scenes/observatory/areas.png", 3, 240, 200},
         {"areas/eyepiece", "scenes/observatory/areas.png", 3, 240, 200},
-        {"areas/puzzle_standin", "scenes/standin/areas.png", 3, 168, 168},
         {"areas/brazier", "scenes/crypt/areas.png", 3, 220, 220},
         {"areas/altar", "scenes/crypt/areas.png", 3, 220, 220},
         {"areas/vault", "scenes/crypt/areas.png", 3, 220, 220},

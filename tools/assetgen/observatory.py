@@ -122,22 +122,12 @@ def _eyepiece(size):
     return _over(img, (90, 120, 170), _ellipse(size, cx, cy, 18, 18))
 
 
-def standin_panel(size, rng=None, frame=1):
-    """A puzzle's stand-in: an opaque 160 x 160 bronze panel with a pale seal in the middle."""
-    w, h = size
-    img = _shaded(size, _rect(size, w / 2, h / 2, 160, 160), AMBER, BRONZE_DARK)
-    img = _over(img, BRONZE_DARK, ImageChops.subtract(_rect(size, w / 2, h / 2, 148, 148, 8),
-                                                      _rect(size, w / 2, h / 2, 140, 140, 6)))
-    return _over(img, AMBER_PALE, _ellipse(size, w / 2, h / 2, 60, 60))
-
-
 OBSERVATORY_DRAWERS = {
     "desk": lambda size, rng, frame: _desk((224, 96)),
     "scroll": lambda size, rng, frame: _scroll((88, 64), True),
     "telescope": lambda size, rng, frame: _telescope((200, 190), frame == 2),
     "eyepiece": lambda size, rng, frame: _eyepiece((48, 48)),
 }
-STANDIN_DRAWERS = {"puzzle_standin": lambda size, rng, frame: standin_panel((160, 160))}
 
 
 def _paste(img, drawn, centre):
@@ -250,7 +240,5 @@ RECIPES = {
     "telescope_background": telescope_background,
     "observatory_area_sheet": lambda p, rng: sheet_from(p, rng, OBSERVATORY_DRAWERS),
     "observatory_area_mask": lambda p, rng: mask_from(p, rng, OBSERVATORY_DRAWERS),
-    "standin_area_sheet": lambda p, rng: sheet_from(p, rng, STANDIN_DRAWERS),
-    "standin_area_mask": lambda p, rng: mask_from(p, rng, STANDIN_DRAWERS),
     "found_item": found_item,
 }
