@@ -42,14 +42,18 @@ constexpr int kJourneyWaits = 560;
 // The altar's crystals 1 to 5 and the vault's locks 0 to 2.
 constexpr const char* kCrystals[] = {"", "160 265", "280 265", "400 265", "520 265", "640 265"};
 constexpr const char* kLocks[] = {"250 170", "400 170", "550 170"};
+// The puzzle scenes' way back, below the picture.
+constexpr const char* kPuzzleBack = "400 480";
+// Escape in the game, "yes" to the quit question.
+constexpr const char* kQuit = "key 27\nwait 40\nclick 400 306\nwait 60\nshot after\nclose\n";
 
 class ObservatoryCryptTest : public ScreenProgramTest
 {
 protected:
     // A copy of the content with a player, Ann, whose record stands at `location`.
-    fs::path GameAt(int location)
+    fs::path GameAt(int location, const std::string& copy = "content")
     {
-        const fs::path game = CopyGame("content");
+        const fs::path game = CopyGame(copy);
         WriteFile(game / "assets/scripts/make.lua", "CreateNewUser('Ann')\nSetCurrentLocation(" +
                                                         std::to_string(location) +
                                                         ")\nSaveProfile()\n");
@@ -98,14 +102,26 @@ protected:
         return ReadFile(output);
     }
     static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
-    // A puzzle's lens moved onto each point in turn, followed for a few frames, and clicked there.
-    static std::string WithTheLens(const char* const (&points)[5])
+    // A puzzle's lens moved onto each point in turn, followed for a few frames, and clicked there;
+    // after the last, one frame and a shot named `shot` if one is asked for.
+    static std::string WithTheLens(const char* const (&points)[5], size_t count = 5,
+                                   const std::string& shot = "")
     {
         std::string steps;
-        for (const char* point : points)
-            steps += std::string("move ") + point + "\nwait 4\n" + Click(point) + "wait 4\n";
+        for (size_t i = 0; i < count; ++i)
+            steps += std::string("move ") + points[i] + "\nwait 4\n" + Click(points[i]) +
+                     (i + 1 == count && !shot.empty() ? "wait 1\nshot " + shot + "\nwait 3\n"
+                                                      : "wait 4\n");
         return steps;
     }
+    // From the Observatory's arrival to the scroll on the lit desk.
+    static std::string ToTheScroll()
+    {
+        return "wait 200\n" + Click(kCandle) + "wait 120\n" + Use(kDesk) + Click(kScroll) +
+               "wait 120\n";
+    }
+    // The scroll's row of buttons, its lens and the symbols around them.
+    static Picture ScrollPart(const Picture& shot) { return Crop(shot, 140, 30, 520, 380); }
     // The strip's one object held and dropped on `area`.
     static std::string Use(const char* area)
     {
@@ -123,12 +139,16 @@ protected:
     // In the altar's close-up: each pattern's demonstration waited for (its idle wait and five
     // steps take some 180 frames) and answered backwards; the first answered wrong once and
     // shown again. After the fifth the puzzle asks for its event 2000 ms later.
-    static std::string SolveTheRitual()
+    static std::string SolveTheRitual() { return FirstTwoPatterns() + LastThreePatterns(); }
+    static std::string FirstTwoPatterns()
     {
         return "wait 200\n" + Crystals({5, 1, 4, 2}) + "wait 200\n" + Crystals({5, 1, 4, 1, 3}) +
-               "wait 200\n" + Crystals({5, 4, 3, 2, 1}) + "wait 200\n" + Crystals({1, 2, 3, 4, 5}) +
-               "wait 200\n" + Crystals({2, 2, 2, 2, 2}) + "wait 200\n" + Crystals({1, 3, 5, 3, 1}) +
-               "wait 250\n";
+               "wait 200\n" + Crystals({5, 4, 3, 2, 1});
+    }
+    static std::string LastThreePatterns()
+    {
+        return "wait 200\n" + Crystals({1, 2, 3, 4, 5}) + "wait 200\n" + Crystals({2, 2, 2, 2, 2}) +
+               "wait 200\n" + Crystals({1, 3, 5, 3, 1}) + "wait 250\n";
     }
     // In the vault with its cover lifted: each sequence waited for (the eyes take 500 ms each)
     // and entered, the second with one wrong lock that turns the first back and shows it again.
@@ -164,9 +184,9 @@ TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMe
     Edit(game / "assets/scripts/credits.lua", "scrollspeed = (\\d+)", "scrollspeed = 6 * $1");
     const std::string observatory =
         "wait 200\n" + Click(kCandle) + "wait 120\n" + Use(kDesk) + "shot desk\n" + Click(kScroll) +
-        "wait 120\n" + WithTheLens(kScrollAnswers) + "wait 20\nshot burst\n" + "wait 200\n" +
-        Click(kLens) + "wait 120\n" + Use(kTelescope) + Click(kEyepiece) + "wait 120\n" +
-        WithTheLens(kSkyAnswers) + "wait 60\n";
+        "wait 120\n" + WithTheLens(kScrollAnswers, 5, "scrollread") + "wait 20\nshot burst\n" +
+        "wait 200\n" + Click(kLens) + "wait 120\n" + Use(kTelescope) + Click(kEyepiece) +
+        "wait 120\n" + WithTheLens(kSkyAnswers, 5, "skysolved") + "wait 60\n";
     const std::string crypt = "wait " + std::to_string(kJourneyWaits) + "\nwait 200\nshot dark\n" +
                               ToTheLiftedCover() + SolveTheLocks() + Click(kHearthstone) +
                               "wait 120\n" + Use(kHearth) + "wait 60\n";
@@ -179,6 +199,10 @@ TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMe
     ExpectMatchesGolden(Crop(Shot("desk"), 180, 220, 240, 240), "observatory_desk_lit.png");
     ExpectMatchesGolden(Shot("dark"), "crypt_dark.png");
     ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
+    // The five buttons lit and five glows on the lens over the last symbol; the sky with every
+    // constellation and five plates lit.
+    ExpectMatchesGolden(ScrollPart(Shot("scrollread")), "scroll_read.png");
+    ExpectMatchesGolden(Crop(Shot("skysolved"), 0, 0, 800, 480), "sky_solved.png");
     // The scroll's burst over the observatory, where it came back to.
     EXPECT_NE(At(Shot("burst"), 400, 260), At(Shot("desk"), 400, 260));
 
@@ -302,5 +326,101 @@ TEST_F(ObservatoryCryptTest, ALocationScriptWithASyntaxErrorGoesBackToTheMenu)
     EXPECT_NE(log.find(line, log.find(line) + 1), std::string::npos) << log;
     EXPECT_EQ(log.find("lua_resume"), std::string::npos) << log;
     ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
+}
+
+// Two of the scroll's symbols read, out to the Observatory and back: still two. Escape and "yes"
+// end the game; the next "Play" is back at the scroll with two buttons and two glows lit, and the
+// record's block of the scroll starts with the count.
+TEST_F(ObservatoryCryptTest, AScrollLeftHalfReadIsFoundAsItWasAlsoByTheNextRun)
+{
+    const fs::path game = GameAt(1);
+    int code = -1;
+    Play(game,
+         ToTheScroll() + WithTheLens(kScrollAnswers, 2, "two") + Click(kPuzzleBack) +
+             "wait 120\nshot away\n" + Click(kScroll) + "wait 120\nshot again\n" + kQuit,
+         code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    // Button 2 lit, button 3 not, before and after the visit to the Observatory.
+    const std::vector<int> lit = At(Shot("two"), 320, 60);
+    const std::vector<int> unlit = At(Shot("two"), 400, 60);
+    ASSERT_EQ(lit.size(), 3u);
+    EXPECT_NE(lit, unlit);
+    EXPECT_NE(At(Shot("away"), 320, 60), lit);
+    EXPECT_EQ(At(Shot("again"), 320, 60), lit);
+    EXPECT_EQ(At(Shot("again"), 400, 60), unlit);
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the game did not end";
+
+    EXPECT_EQ(
+        Play(game, "wait 150\nshot restored\n" + std::string(kQuit), code),
+        (Traces{"start", "menu Ann", "profile Ann", "record 3 1", "location 1", "quitverify"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(At(Shot("restored"), 320, 60), lit);
+    EXPECT_EQ(At(Shot("restored"), 400, 60), unlit);
+    ExpectMatchesGolden(ScrollPart(Shot("restored")), "scroll_restored.png");
+    const std::string prefs = DumpPrefs(UserFile("prefs.dat"));
+    // The count, the desk's scene (no dialog, no animations, its two entities), then the sky's
+    // block: no plate lit, no dialog, no animations.
+    EXPECT_TRUE(
+        std::regex_search(prefs, std::regex("gamedata = hex [0-9a-f ]* 02 00 00 03 03 00 00 00 ")))
+        << prefs;
+}
+
+// The altar left while its third pattern is shown and entered again: the third is shown again
+// and, with the fourth and the fifth, opens the vault. There the first sequence is entered and
+// the game ended with Escape and "yes"; the next "Play" is back in the vault with those two locks
+// turned and the eyes showing the second sequence.
+TEST_F(ObservatoryCryptTest, ARitualLeftMidwayAndAVaultLeftAfterOneSequenceAreFoundAsTheyWere)
+{
+    const fs::path game = GameAt(2);
+    int code = -1;
+    const std::string first =
+        "wait 200\n" + Click(kFlint) + "wait 120\n" + Use(kBrazier) + Click(kAltar) + "wait 120\n" +
+        FirstTwoPatterns() + "wait 100\n" + Click(kPuzzleBack) + "wait 120\n" + Click(kAltar) +
+        "wait 120\n" + LastThreePatterns() + Click(kVault) + "wait 120\n" + Click(kVaultCover) +
+        "wait 120\nshot lifted\nwait 100\n" + Click(kLocks[0]) + "wait 30\n" + Click(kLocks[1]) +
+        "wait 30\nwait 10\nshot oneseq\n" + kQuit;
+    EXPECT_EQ(Play(game, first, code), (Traces{"start", "menu Ann", "profile Ann", "record 0 2",
+                                               "location 2", "quitverify"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    const std::vector<int> lockAtRest = At(Shot("lifted"), 400, 140);
+    ASSERT_EQ(lockAtRest.size(), 3u);
+    EXPECT_NE(At(Shot("oneseq"), 400, 140), lockAtRest);
+
+    EXPECT_EQ(
+        Play(game, "wait 150\nshot restored\n" + std::string(kQuit), code),
+        (Traces{"start", "menu Ann", "profile Ann", "record 3 2", "location 2", "quitverify"}));
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_EQ(At(Shot("restored"), 400, 140), At(Shot("oneseq"), 400, 140));
+    ExpectMatchesGolden(Crop(Shot("restored"), 150, 40, 500, 200), "vault_restored.png");
+}
+
+// The sky's script gone from a copy: opening the Observatory ends the game with the runner's line;
+// the ritual's gone from another: opening the Crypt does the same. Both end with status 0.
+TEST_F(ObservatoryCryptTest, APuzzleScriptThatDoesNotRunEndsTheGameWithItsLine)
+{
+    const struct
+    {
+        int location;
+        const char* script;
+        const char* line;
+    } cases[] = {{1, "searchingtheheavens.lua", "searchingtheheavens"},
+                 {2, "ritualpuzzle.lua", "ritualpuzzle"}};
+    for (const auto& item : cases)
+    {
+        const fs::path game = GameAt(item.location, item.script);
+        fs::remove(game / "assets/scripts/minigames" / item.script);
+        int code = -1;
+        Play(game, "wait 200\n", code);
+        EXPECT_EQ(code, 0) << item.script;
+        const std::string log = Log();
+        EXPECT_NE(log.find(std::string("ERROR:ERROR: Failed running ") + item.line +
+                           " in MKWGameplay!   FILE:mkwgameplay LINE:"),
+                  std::string::npos)
+            << log;
+    }
 }
 } // namespace
