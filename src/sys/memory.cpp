@@ -25,6 +25,15 @@ void* MapZeroedPages(size_t bytes)
     return block == MAP_FAILED ? nullptr : block;
 }
 
+void* MapZeroedScatteredPages(size_t bytes)
+{
+    void* block = MapZeroedPages(bytes);
+    // Only advice: where large pages are not to be had the block is served by small ones.
+    if (block != nullptr)
+        madvise(block, bytes, MADV_HUGEPAGE);
+    return block;
+}
+
 void* RemapZeroedPages(void* block, size_t oldBytes, size_t newBytes)
 {
     // The bytes past a block's size on its last page stay zero, so that a later growth, which adds

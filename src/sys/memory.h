@@ -21,4 +21,10 @@ void KeepFreedMemoryForReuse();
 void* MapZeroedPages(size_t bytes);
 void* RemapZeroedPages(void* block, size_t oldBytes, size_t newBytes);
 void UnmapPages(void* block, size_t bytes);
+
+// As MapZeroedPages, for a block read and written all over at random (a large hash vector): the
+// system is asked to back it with large pages, so that each access does not also miss the
+// processor's page translation cache. Every page of such a block is written soon, so the larger
+// unit costs no memory that would otherwise stay free. Given back with UnmapPages.
+void* MapZeroedScatteredPages(size_t bytes);
 } // namespace sys

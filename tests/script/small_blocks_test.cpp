@@ -1,7 +1,8 @@
 // Small blocks kept for reuse under the default allocator: the reported memory is that of the
 // live blocks, coroutines and tables made and collected in bulk leave nothing behind, and a host
 // allocator set later gets every block back with the size it was asked for. Large array parts,
-// pages of their own under the default allocator, read and count as they do under a host's.
+// hash parts and string-table slots, pages of their own under the default allocator, read, order
+// and count as they do under a host's.
 #include <gtest/gtest.h>
 
 #include "lib_test_support.h"
@@ -115,9 +116,10 @@ const char* const kLargeArrayCheck =
     "local k = 0 for key, v in pairs(t or {}) do k = k + 1 end\n"
     "result = s .. ' ' .. n .. ' ' .. k\n";
 
-// The results and the counted bytes after each step, switching to Record before step `switchAt`
-// (none when negative).
-std::vector<std::string> LargeArraySteps(Recorder* rec, int switchAt)
+// The results and the counted bytes after each of five steps, each followed by the check,
+// switching to Record before step `switchAt` (none when negative).
+std::vector<std::string> LargeSteps(const char* const (&steps)[5], const char* check, Recorder* rec,
+                                    int switchAt)
 {
     LibState state;
     std::vector<std::string> seen;
@@ -125,11 +127,16 @@ std::vector<std::string> LargeArraySteps(Recorder* rec, int switchAt)
     {
         if (step == switchAt)
             lua_setallocator(state.L, Record, rec);
-        EXPECT_EQ("", state.Run(kLargeArraySteps[step])) << step;
-        EXPECT_EQ("", state.Run(kLargeArrayCheck)) << step;
+        EXPECT_EQ("", state.Run(steps[step])) << step;
+        EXPECT_EQ("", state.Run(check)) << step;
         seen.push_back(state.Eval("result") + " " + std::to_string(G(state.L)->nblocks));
     }
     return seen;
+}
+
+std::vector<std::string> LargeArraySteps(Recorder* rec, int switchAt)
+{
+    return LargeSteps(kLargeArraySteps, kLargeArrayCheck, rec, switchAt);
 }
 
 TEST(SmallBlocksTest, LargeArrayPartsReadAndCountAsUnderAHostAllocator)
@@ -148,6 +155,51 @@ TEST(SmallBlocksTest, LargeArrayPartsReadAndCountAsUnderAHostAllocator)
     {
         Recorder later;
         EXPECT_EQ(host, LargeArraySteps(&later, at)) << "switched before step " << at;
+        EXPECT_EQ(0, later.mismatched);
+    }
+}
+
+// A hash part grown past the size of pages of its own (with the string table's slots), emptied
+// by half, then to a tenth and rebuilt back in the heap by keys that come and go, grown again and
+// freed with its strings.
+const char* const kLargeHashSteps[] = {
+    "t = {} for i = 1, 150000 do t['k' .. i] = i end",
+    "for i = 1, 150000, 2 do t['k' .. i] = nil end",
+    "for i = 2, 150000, 10 do for j = i, i + 6, 2 do t['k' .. j] = nil end end\n"
+    "for i = 1, 120000 do t['j' .. i] = -i t['j' .. (i - 1)] = nil end",
+    "for i = 1, 300000, 3 do t[i + 0.5] = i end",
+    "t = nil collectgarbage()",
+};
+// The sum and count of the values, and the first keys in traversal order, which the node
+// placement fixes.
+const char* const kLargeHashCheck = "local s, n, first = 0, 0, ''\n"
+                                    "for key, v in pairs(t or {}) do\n"
+                                    "  s = s + v n = n + 1\n"
+                                    "  if n <= 4 then first = first .. ' ' .. key end\n"
+                                    "end\n"
+                                    "result = s .. ' ' .. n .. first\n";
+
+TEST(SmallBlocksTest, LargeHashPartsReadOrderAndCountAsUnderAHostAllocator)
+{
+    Recorder fromStart;
+    std::vector<std::string> host = LargeSteps(kLargeHashSteps, kLargeHashCheck, &fromStart, 0);
+    EXPECT_EQ(0, fromStart.mismatched);
+    // The order the heap-only engine gave for the same steps.
+    const char* const order[] = {
+        "11250075000 150000 k33187 k130094 k69609 k84555",
+        "5625075000 75000 k130094 k109776 k81866 k104902",
+        "1124955000 15001 k134260 k111260 k63890 k73890",
+        "16124905000 115001 261622.5 196087.5 114427.5 49021.5",
+        "0 0",
+    };
+    for (int step = 0; step < 5; step++)
+        EXPECT_EQ(order[step], host[step].substr(0, host[step].rfind(' ')));
+    EXPECT_EQ(host, LargeSteps(kLargeHashSteps, kLargeHashCheck, nullptr, -1));
+    for (int at = 1; at < 5; at++)
+    {
+        Recorder later;
+        EXPECT_EQ(host, LargeSteps(kLargeHashSteps, kLargeHashCheck, &later, at))
+            << "switched before step " << at;
         EXPECT_EQ(0, later.mismatched);
     }
 }

@@ -431,6 +431,8 @@ struct Table : GCObject
     // Set while the array part is a block of pages of its own (see table.cpp), in what was
     // padding.
     lu_byte mappedarray;
+    // Set while the hash part is a block of pages of its own (see table.cpp), also in padding.
+    lu_byte mappednode;
 };
 
 static_assert(sizeof(Table) == 72, "the hint of __index and the array's kind take no room");

@@ -182,6 +182,7 @@ static void OpenState(lua_State* L, void*)
     dm->array = nullptr;
     dm->sizearray = 0;
     dm->mappedarray = 0;
+    dm->mappednode = 0;
     dm->node = g->dummynode;
     dm->lsizenode = 0;
     dm->indexhint = 0;

@@ -69,6 +69,7 @@ struct stringtable
     uint32_t nuse;            // number of strings, recent ones included
     uint32_t ntomb;           // main slots of removed strings
     int size;                 // main slots, a power of 2
+    bool mappedslots;         // the main slots are pages of their own (see strings.cpp)
     uint64_t* recent;         // recent slots (null until the table first grows large)
     RecentString* recentlist; // the recent strings in order of creation
     uint32_t nrecent;

@@ -4,6 +4,7 @@
 #include "script/core/object.h"
 #include "script/core/state.h"
 #include "script/core/strings.h"
+#include "sys/memory.h"
 
 #include <algorithm>
 
@@ -85,11 +86,52 @@ void luaS_filteradd(stringtable* tb, lu_hash h)
 // Slots ahead whose string a rebuild fetches early (slots are sparse after sweeps).
 constexpr int kResizeAhead = 32;
 
+// Main slots of this size and more, while the default allocator serves the state, are pages of
+// their own backed by large pages where the system has them: strings are placed all over the
+// slots, and with small pages nearly every probe of a large table also missed the processor's
+// page translation cache. Fresh pages read as empty slots. Counted as any block is.
+constexpr size_t kMappedSlotsMin = size_t(2) << 20;
+static_assert(kStrSlotEmpty == 0, "a zeroed slot is empty");
+
+// Empty main slots; raises the memory error before anything has changed.
+static uint64_t* NewSlots(lua_State* L, int n, bool* mapped)
+{
+    global_State* g = G(L);
+    size_t bytes = static_cast<size_t>(n) * sizeof(uint64_t);
+    if (bytes >= kMappedSlotsMin && g->smallpool)
+    {
+        void* block = sys::MapZeroedScatteredPages(bytes);
+        if (block == nullptr)
+            luaD_throw(L, LUA_ERRMEM);
+        g->nblocks += bytes;
+        *mapped = true;
+        return static_cast<uint64_t*>(block);
+    }
+    uint64_t* slots = luaM_newvector<uint64_t>(L, n);
+    std::fill(slots, slots + n, kStrSlotEmpty);
+    *mapped = false;
+    return slots;
+}
+
+static void FreeSlots(lua_State* L, uint64_t* slots, int n, bool mapped)
+{
+    if (mapped)
+    {
+        size_t bytes = static_cast<size_t>(n) * sizeof(uint64_t);
+        sys::UnmapPages(slots, bytes);
+        G(L)->nblocks -= bytes;
+    }
+    else
+    {
+        luaM_freearray(L, slots, n);
+    }
+}
+
 void luaS_resize(lua_State* L, int newsize)
 {
     stringtable* tb = &G(L)->strt;
-    uint64_t* fresh = luaM_newvector<uint64_t>(L, newsize);
-    std::fill(fresh, fresh + newsize, kStrSlotEmpty);
+    bool mapped = false;
+    uint64_t* fresh = NewSlots(L, newsize, &mapped);
     for (int i = 0; i < tb->size; i++)
     {
         uint64_t slot = tb->hash[i];
@@ -100,9 +142,10 @@ void luaS_resize(lua_State* L, int newsize)
             __builtin_prefetch(luaS_slotstring(tb->hash[i + kResizeAhead]));
         PlaceRaw(fresh, newsize, slot, luaS_slotstring(slot)->hash);
     }
-    luaM_freearray(L, tb->hash, tb->size);
+    FreeSlots(L, tb->hash, tb->size, tb->mappedslots);
     tb->size = newsize;
     tb->hash = fresh;
+    tb->mappedslots = mapped;
     tb->ntomb = 0;
     if (newsize < kRecentFromSize)
     {
@@ -257,7 +300,7 @@ void luaS_freetable(lua_State* L)
 {
     stringtable* tb = &G(L)->strt;
     luaS_freesidearrays(L);
-    luaM_freearray(L, tb->hash, tb->size);
+    FreeSlots(L, tb->hash, tb->size, tb->mappedslots);
     *tb = stringtable{};
 }
 

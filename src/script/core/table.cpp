@@ -265,6 +265,22 @@ static void SetArrayVector(lua_State* L, Table* t, int size)
     t->sizearray = size;
 }
 
+// Hash parts of this size and more, while the default allocator serves the state, are blocks of
+// pages of their own, backed by large pages where the system has them: the keys of a large table
+// land all over its nodes, and with small pages nearly every node reached also missed the
+// processor's page translation cache. The pages come zeroed, which is an empty node (nil key and
+// value, no link). Counted in the collector's bytes as any block is.
+constexpr size_t kMappedNodesMin = size_t(2) << 20;
+
+static void UnmapNodeVector(lua_State* L, Node* node, int lsize)
+{
+    size_t bytes = (size_t(1) << lsize) * sizeof(Node);
+    sys::UnmapPages(node, bytes);
+    G(L)->nblocks -= bytes;
+}
+
+// Gives the table an empty hash part of 2^lsize nodes; the old one is left to the caller. Raises
+// the memory error with the table as it was.
 static void SetNodeVector(lua_State* L, Table* t, int lsize)
 {
     if (lsize > MAXBITS)
@@ -272,16 +288,32 @@ static void SetNodeVector(lua_State* L, Table* t, int lsize)
     if (lsize == 0)
     {
         t->node = G(L)->dummynode;
+        t->mappednode = 0;
     }
     else
     {
         int size = 1 << lsize;
-        t->node = static_cast<Node*>(luaM_newblock(L, static_cast<size_t>(size) * sizeof(Node)));
-        for (int i = 0; i < size; i++)
+        size_t bytes = static_cast<size_t>(size) * sizeof(Node);
+        global_State* g = G(L);
+        if (bytes >= kMappedNodesMin && g->smallpool)
         {
-            cleargnext(&t->node[i]);
-            setnilvalue(gkey(gnode(t, i)));
-            setnilvalue(gval(gnode(t, i)));
+            void* block = sys::MapZeroedScatteredPages(bytes);
+            if (block == nullptr)
+                luaD_throw(L, LUA_ERRMEM);
+            g->nblocks += bytes;
+            t->node = static_cast<Node*>(block);
+            t->mappednode = 1;
+        }
+        else
+        {
+            t->node = static_cast<Node*>(luaM_newblock(L, bytes));
+            t->mappednode = 0;
+            for (int i = 0; i < size; i++)
+            {
+                cleargnext(&t->node[i]);
+                setnilvalue(gkey(gnode(t, i)));
+                setnilvalue(gval(gnode(t, i)));
+            }
         }
     }
     t->lsizenode = static_cast<lu_byte>(lsize);
@@ -298,6 +330,7 @@ static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
     int oldasize = t->sizearray;
     int oldhsize = t->lsizenode;
     Node* oldnode = t->node;
+    bool oldmapped = t->mappednode;
     int lsize = 0;
     if (nhsize > 0)
     {
@@ -356,7 +389,9 @@ static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
         else
             setobj(luaH_set(L, t, gkey(old)), gval(old));
     }
-    if (oldnode != nodeCopy && oldnode != G(L)->dummynode)
+    if (oldmapped)
+        UnmapNodeVector(L, oldnode, oldhsize);
+    else if (oldnode != nodeCopy && oldnode != G(L)->dummynode)
         luaM_freearray(L, oldnode, 1 << oldhsize);
 }
 
@@ -382,6 +417,7 @@ Table* luaH_new(lua_State* L, int narray, int lnhash)
     t->array = nullptr;
     t->sizearray = 0;
     t->mappedarray = 0;
+    t->mappednode = 0;
     t->lsizenode = 0;
     t->indexhint = 0;
     t->node = nullptr;
@@ -394,7 +430,9 @@ Table* luaH_new(lua_State* L, int narray, int lnhash)
 
 void luaH_free(lua_State* L, Table* t)
 {
-    if (t->node != G(L)->dummynode)
+    if (t->mappednode)
+        UnmapNodeVector(L, t->node, t->lsizenode);
+    else if (t->node != G(L)->dummynode)
         luaM_freeblock(L, t->node, static_cast<size_t>(sizenode(t)) * sizeof(Node));
     if (t->mappedarray)
         ResizeArrayBlock(L, t, t->sizearray, 0);
