@@ -106,6 +106,27 @@ inline std::string DumpPrefs(const fs::path& prefs, int* exitCode = nullptr)
     return text;
 }
 
+// What `hiscoredump` prints of a score file (its rows, or its error line), and its exit code in
+// `exitCode`.
+inline std::string DumpHiscores(const fs::path& scores, int* exitCode = nullptr)
+{
+    const fs::path output = scores.string() + ".dump.txt";
+    int pid = sys::SpawnProcess({"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1",
+                                 MURKWELL_HISCOREDUMP, scores.string()},
+                                {"MW_OUTPUT=" + output.string()});
+    int code = -1;
+    EXPECT_GT(pid, 0) << "hiscoredump did not start";
+    if (pid <= 0)
+        return std::string();
+    EXPECT_TRUE(sys::WaitProcess(pid, kEndLimitMs, code)) << "hiscoredump did not end";
+    if (exitCode != nullptr)
+        *exitCode = code;
+    std::string text = ReadFile(output);
+    std::error_code ignored;
+    fs::remove(output, ignored);
+    return text;
+}
+
 // The lines the content's trace printed ("trace: " taken off), in their order.
 inline std::vector<std::string> TraceLines(const std::string& output)
 {
