@@ -25,7 +25,39 @@ def _bare(image):
     return image
 
 
+class GreyAlpha16:
+    """A 16-bit grey picture with a 16-bit alpha channel, which PIL cannot write: two "I;16"
+    images of one size."""
+
+    def __init__(self, grey, alpha):
+        assert grey.size == alpha.size
+        self.grey, self.alpha, self.size = grey, alpha, grey.size
+
+
+def _chunk(kind, body):
+    return (struct.pack(">I", len(body)) + kind + body +
+            struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+
+def _write_grey_alpha16(picture, path):
+    w, h = picture.size
+    grey, alpha = picture.grey.getdata(), picture.alpha.getdata()
+    rows = bytearray()
+    for y in range(h):
+        rows.append(0)  # no filter
+        for x in range(y * w, (y + 1) * w):
+            rows += struct.pack(">HH", grey[x], alpha[x])
+    header = struct.pack(">IIBBBBB", w, h, 16, 4, 0, 0, 0)
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", header) +
+                  _chunk(b"IDAT", zlib.compress(bytes(rows), PNG_COMPRESSION)) +
+                  _chunk(b"IEND", b""))
+
+
 def write_png(image, path):
+    if isinstance(image, GreyAlpha16):
+        _write_grey_alpha16(image, path)
+        return
     _bare(image).save(path, format="PNG", optimize=False, compress_level=PNG_COMPRESSION)
 
 

@@ -5,6 +5,7 @@ import math
 
 from PIL import Image, ImageChops
 
+import formats
 import paint
 import sheets
 from frontend import _over
@@ -110,12 +111,15 @@ def lirae_hand(p, rng):
 
 
 def lirae_ghost_mask(p, rng):
-    """The ghost view's mask, 16-bit grey: the board's red becomes the ghost's alpha, light near
-    the middle where the glyphs drift, stronger towards the frame."""
+    """The ghost view's mask, 16-bit grey with alpha. Its alpha becomes the alpha of the overlay
+    that holds the last frame over the ghost view: light near the middle where the glyphs drift
+    (they stay sharp), stronger towards the frame (they trail off like ghosts). The grey repeats
+    the alpha, so the file looks like its effect."""
     w, h = size = tuple(p["size"])
     centre = paint.radial_mask(size, (w / 2, 240), 460, 1.2)
     grey = ImageChops.subtract(Image.new("L", size, 200), paint.scale_mask(centre, 0.6))
-    return grey.convert("I").point(lambda v: v * 257).convert("I;16")
+    wide = grey.convert("I").point(lambda v: v * 257).convert("I;16")
+    return formats.GreyAlpha16(wide, wide)
 
 
 RECIPES = {

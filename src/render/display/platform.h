@@ -121,6 +121,9 @@ public:
     float mSavedViewportScale = 1.0f;
     // Set while a render target ends, so its scene end copies nothing into the frame texture.
     bool mEndingRenderTarget = false;
+    // Set while the finished frame is copied into the frame texture: it takes the frame's
+    // colours only, so an alpha a mask pass painted into it (kind 4) lasts from frame to frame.
+    bool mCopyingFrame = false;
     // The vertices of expanded indexed draws, kept between draws.
     std::vector<uint8_t> mExpandedVertices;
 };
@@ -249,6 +252,9 @@ private:
     void ColorFill(sys::display::Surface& surface, const TRect& area, const TVec4& colour);
     TRect TargetArea(const TTexture& texture) const;
     void CopyTargetBack(TTexture& texture, int32_t kind);
+    // The finished frame's colours into the frame texture, each texel's alpha kept.
+    void CopyFrameColours(TTexture& texture, const sys::display::Surface& back,
+                          const sys::display::Rect& rect);
 
     std::unique_ptr<TPlatformData> mData;
 };

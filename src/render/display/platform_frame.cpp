@@ -130,7 +130,11 @@ void TPlatform::EndDraw(bool present)
         if (std::shared_ptr<TTexture> frame = renderer->GetFrameTexture())
         {
             if (BeginRenderTarget(frame, 0))
+            {
+                d.mCopyingFrame = true;
                 EndRenderTarget();
+                d.mCopyingFrame = false;
+            }
             else
                 renderer->SetFrameTexture(nullptr);
         }
@@ -337,6 +341,11 @@ void TPlatform::CopyTargetBack(TTexture& texture, int32_t kind)
     const Rect rect{area.left, area.top, area.right, area.bottom};
     if (rect.IsEmpty())
         return;
+    if (kind != 4 && d.mCopyingFrame && texture.HasAlpha())
+    {
+        CopyFrameColours(texture, back, rect);
+        return;
+    }
     if (kind != 4)
     {
         bool copied = false;
@@ -393,6 +402,40 @@ void TPlatform::CopyTargetBack(TTexture& texture, int32_t kind)
             uint32_t& texel = pixels[static_cast<size_t>(y) * pitch + x];
             texel = (texel & 0x00FFFFFFu) | (alpha & 0xFF) << 24;
         }
+    texture.Unlock();
+}
+
+void TPlatform::CopyFrameColours(TTexture& texture, const Surface& back, const Rect& rect)
+{
+    uint32_t* pixels = nullptr;
+    int pitch = 0;
+    if (!texture.Lock(pixels, pitch))
+        return;
+    uint32_t width = 0, height = 0;
+    texture.GetSurfaceSize(width, height);
+    const int32_t right = std::min(rect.right, static_cast<int32_t>(width));
+    const int32_t bottom = std::min(rect.bottom, static_cast<int32_t>(height));
+    const PixelFormat& format = back.GetPixelFormat();
+    const bool plain = format.mBitCount == 32 && format.mRMask == 0x00FF0000u &&
+                       format.mGMask == 0x0000FF00u && format.mBMask == 0x000000FFu;
+    for (int32_t y = rect.top; y < bottom; ++y)
+    {
+        uint32_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch);
+        if (plain)
+        {
+            const auto* from =
+                reinterpret_cast<const uint32_t*>(back.GetRow(static_cast<uint32_t>(y)));
+            for (int32_t x = rect.left; x < right; ++x)
+                row[x] = (row[x] & 0xFF000000u) | (from[x] & 0x00FFFFFFu);
+        }
+        else
+        {
+            for (int32_t x = rect.left; x < right; ++x)
+                row[x] = (row[x] & 0xFF000000u) |
+                         (back.ReadPixel(static_cast<uint32_t>(x), static_cast<uint32_t>(y)) &
+                          0x00FFFFFFu);
+        }
+    }
     texture.Unlock();
 }
 

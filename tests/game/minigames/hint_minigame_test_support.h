@@ -89,7 +89,10 @@ protected:
         Serve("hint/fg.png", std::string(png.begin(), png.end()));
         Serve("hint/hand.png", uitest::FlatPng(8, 50, 0xF0F0F0));
         Serve("hint/dial.png", uitest::FlatPng(100, 100, 0x806040));
-        Serve("hint/mask.png", uitest::FlatPng(800, 600, 0x800000));
+        // The ghost mask: its alpha (half) becomes the overlay's, which holds the last frame.
+        std::vector<uint32_t> mask(800 * 600, 0x80800000u);
+        std::vector<uint8_t> maskPng = sys::display::EncodePng(mask.data(), 800, 600);
+        Serve("hint/mask.png", std::string(maskPng.begin(), maskPng.end()));
         mSettings = std::make_unique<Settings>();
         mSettings->CreateNewUser("Ann");
         mRecord = std::make_unique<PlayerData>();

@@ -136,4 +136,29 @@ TEST_F(RenderTargetTest, FrameTextureAtTheRootSizeReceivesTheFrameOnly)
     EXPECT_EQ(mRenderer->GetFrameTexture(), nullptr);
 }
 
+TEST_F(RenderTargetTest, FrameTextureKeepsTheAlphaAMaskPaintedIntoIt)
+{
+    // The ghost view's overlay: a mask pass paints the alpha once, then every finished frame
+    // renews the colours under that alpha (forcing it opaque would hide what the overlay covers).
+    mApp->GetWindowManager()->CreateRoot(800, 600);
+    auto frame = TTexture::Create(800, 600, true);
+    mRenderer->SetFrameTexture(frame);
+    ASSERT_EQ(mRenderer->GetFrameTexture(), frame);
+    Render(frame, 4, TVec4(1, 1, 1, 0.5f), 400, 600);
+    for (const TVec4& colour : {TVec4(0, 0, 1, 1), TVec4(1, 0, 0, 1)})
+    {
+        ASSERT_TRUE(mRenderer->BeginDraw(false));
+        mRenderer->FillRect(TRect(0, 0, 800, 600), colour);
+        mRenderer->EndFrame(true);
+    }
+    EXPECT_EQ(SurfaceOf(frame)->ReadPixel(10, 10), 0x7FFF0000u);
+    EXPECT_EQ(SurfaceOf(frame)->ReadPixel(799, 599), 0x00FF0000u);
+
+    // A target of kind 0 still ends opaque.
+    mRenderer->SetFrameTexture(nullptr);
+    Render(frame, 0, TVec4(0, 1, 0, 1));
+    EXPECT_EQ(SurfaceOf(frame)->ReadPixel(5, 5), 0xFF00FF00u);
+    EXPECT_EQ(SurfaceOf(frame)->ReadPixel(799, 599) >> 24, 0xFFu);
+}
+
 } // namespace
