@@ -3,6 +3,8 @@
 // frame texture, and two golden frames.
 #include "game/minigames/gameplay_hint_lirae.h"
 
+#include "framework/adventure/scene/gameplay_factory.h"
+#include "framework/adventure/scene/gameplay_scene.h"
 #include "game/minigames/gameplay_hint_lirae_clickable.h"
 #include "game/minigames/gameplay_hint_lirae_token.h"
 #include "game/minigames/hint_minigame_test_support.h"
@@ -20,6 +22,30 @@ namespace
 {
 
 const TPoint kCentre{400, 240};
+
+// A scene without entities that notes where the ghost view draws it and under which clip.
+class RecordingScene : public GameplayScene
+{
+public:
+    RecordingScene(GameplayFactory& factory, const TLuaTable& empty)
+        : GameplayScene(factory, empty, "hall", empty, nullptr, empty)
+    {
+    }
+    void Draw(const TDrawSpec& spec) override
+    {
+        mDraws.push_back({spec, TRenderer::Instance()->GetClipRect()});
+    }
+    void DrawEffects(const TDrawSpec& spec) override
+    {
+        mEffects.push_back({spec, TRenderer::Instance()->GetClipRect()});
+    }
+    struct Drawn
+    {
+        TDrawSpec spec;
+        TRect clip;
+    };
+    std::vector<Drawn> mDraws, mEffects;
+};
 
 class LiraeTest : public hinttest::HintTest
 {
@@ -295,6 +321,86 @@ TEST_F(LiraeTest, RenderTargetAndTextureFailuresAreReportedAndPlayGoesOn)
     EXPECT_FALSE(board->IsGhostPending());
     EXPECT_TRUE(board->OnMouseDown(kCentre));
     EXPECT_EQ(board->GetCurrentToken(), 1u);
+}
+
+TEST_F(LiraeTest, GhostViewDrawsTheSceneAtItsOffsetInsideTheBounds)
+{
+    mRecord->SetTutorialShown(12);
+    GameplayHintLirae* board = Open("boundsx = 100, boundsy = 50, boundsw = 600, boundsh = 300, ");
+    ASSERT_NE(board, nullptr);
+    Do("_empty = {}");
+    std::unique_ptr<TLuaTable> empty(mScript->GetGlobalTable("_empty"));
+    ASSERT_NE(empty, nullptr);
+    GameplayFactory factory;
+    RecordingScene scene(factory, *empty);
+    GameplayHintMinigame::HintCallbacks callbacks;
+    callbacks.leave = &mClosed.mCallback;
+    board->Start(0, &scene, callbacks);
+    Frames(48);
+    EXPECT_TRUE(scene.mDraws.empty()) << "no ghost view before the intro ends";
+    Frames(240);
+    ASSERT_EQ(board->GetState(), GameplayHintMinigame::kPlaying);
+    scene.mDraws.clear();
+    scene.mEffects.clear();
+    TRenderer* renderer = TRenderer::Instance();
+    ASSERT_TRUE(renderer->BeginDraw(false));
+    mManager->RenderModals(0);
+    renderer->EndFrame(false);
+    // Its entities, then its effects, once a frame, shifted by the offset and clipped to the
+    // bounds.
+    ASSERT_EQ(scene.mDraws.size(), 1u);
+    ASSERT_EQ(scene.mEffects.size(), 1u);
+    const TVec2 offset = board->GetSceneOffset();
+    for (const RecordingScene::Drawn& drawn : {scene.mDraws[0], scene.mEffects[0]})
+    {
+        EXPECT_FLOAT_EQ(drawn.spec.mMatrix.m[2][0], offset.x);
+        EXPECT_FLOAT_EQ(drawn.spec.mMatrix.m[2][1], offset.y);
+        EXPECT_FLOAT_EQ(drawn.spec.mAlpha, 1.0f);
+        EXPECT_EQ(drawn.clip, TRect(100, 50, 700, 350));
+    }
+    board->Finish();
+    Frames(320);
+    scene.mDraws.clear();
+    ASSERT_TRUE(renderer->BeginDraw(false));
+    mManager->RenderModals(0);
+    renderer->EndFrame(false);
+    EXPECT_TRUE(scene.mDraws.empty()) << "hidden";
+}
+
+TEST_F(LiraeTest, RebuildReportsEachFailedStepAndPaintsTheMaskAgain)
+{
+    GameplayHintLirae* board = Play();
+    ASSERT_NE(board, nullptr);
+    std::shared_ptr<sys::display::DirectDraw> display = sys::display::GetLiveDirectDraw();
+    ASSERT_NE(display, nullptr);
+    board->GetGhostOverlay()->SetTexture(nullptr);
+    display->mCreateSurfaceAnswers.assign(8, sys::display::Result::InvalidParams);
+    EXPECT_FALSE(board->RecreateTextures());
+    display->mCreateSurfaceAnswers.clear();
+    EXPECT_EQ(CountInLog("ERROR:TTexture::Create()   FILE:gameplayhintlirae LINE:385"), 1);
+    EXPECT_EQ(board->GetGhostOverlay()->GetTexture(), nullptr);
+
+    // The board's picture target, then the mask's.
+    auto& answers = Data().mDevice->mBeginSceneAnswers;
+    answers.assign(1, sys::display::Result::Fail);
+    EXPECT_FALSE(board->RecreateTextures());
+    EXPECT_EQ(CountInLog("ERROR:BeginRenderTarget   FILE:gameplayhintlirae LINE:392"), 1);
+    answers = {sys::display::Result::Ok, sys::display::Result::Fail};
+    EXPECT_FALSE(board->RecreateTextures());
+    EXPECT_EQ(CountInLog("ERROR:BeginRenderTarget   FILE:gameplayhintlirae LINE:403"), 1);
+
+    // Rebuilt: the board's picture under the mask's alpha (half).
+    ASSERT_TRUE(board->RecreateTextures());
+    const std::shared_ptr<TTexture>& overlay = board->GetGhostOverlay()->GetTexture();
+    ASSERT_NE(overlay, nullptr);
+    uint32_t* pixels = nullptr;
+    int pitch = 0;
+    ASSERT_TRUE(overlay->Lock(pixels, pitch));
+    const uint32_t texel = pixels[static_cast<size_t>(100) * static_cast<size_t>(pitch) + 100];
+    overlay->Unlock();
+    EXPECT_EQ(texel >> 24, 0x80u);
+    EXPECT_EQ(texel & 0xFFFFFFu, 0x403020u);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kPlaying);
 }
 
 TEST_F(LiraeTest, GoldenBoardMidRunAndFinale)
