@@ -33,6 +33,7 @@
 #include "game/journal/gameplay_journal.h"
 #include "game/minigames/electronic_lock_scene.h"
 #include "game/minigames/gameplay_hint_lirae.h"
+#include "game/minigames/gameplay_hint_thessalor.h"
 #include "game/minigames/heavens_scene.h"
 #include "game/minigames/scroll_puzzle_scene.h"
 #include "game/minigames/ritual_puzzle_scene.h"
@@ -153,7 +154,7 @@ void RunExitList()
 // The framework's button and entry field take the toolkit's names, so every script's buttons and
 // entry fields are the game's.
 // The HUD is the framework's until the game's own takes the name; the dialog is the game's.
-const TGameWindowType kGameWindowTypes[19] = {
+const TGameWindowType kGameWindowTypes[20] = {
     {"Button", &TVButton::Create},
     {"OptionsWindow", &Options::Create},
     {"SelectPlayerWindow", &TSelectPlayer::Create},
@@ -169,6 +170,7 @@ const TGameWindowType kGameWindowTypes[19] = {
     {"GameplayJournal", &GameplayJournal::Create},
     {"Slider", &Slider::Create},
     {"AnimatedBitmap", &AnimatedBitmapWindow::Create},
+    {"GameplayHintThessalor", &GameplayHintThessalor::Create},
     {"GameplayHintLirae", &GameplayHintLirae::Create},
     {"GameplayDialog", &GameplayDialog::Create},
     {"TextScroll", &TextScroll::Create},

@@ -15,7 +15,7 @@ struct TGameWindowType
     TWindow* (*mCreator)();
 };
 // The game's window types in the order it registers them, after the toolkit's own.
-extern const TGameWindowType kGameWindowTypes[19];
+extern const TGameWindowType kGameWindowTypes[20];
 
 // Writes the game's identity into the configuration store; runs before the platform starts.
 void SetGameIdentity();

@@ -34,6 +34,7 @@
 #include "game/hiscore_store_link.h"
 #include "game/journal/gameplay_journal.h"
 #include "game/minigames/gameplay_hint_lirae.h"
+#include "game/minigames/gameplay_hint_thessalor.h"
 #include "platform/shell/application.h"
 #include "platform/config/config.h"
 #include "platform/seams/display_seam.h"
@@ -240,6 +241,8 @@ bool NoSingletons()
 // The name of the framework class a creator's window is, and whether it is still a toolkit kind.
 std::string KindOf(TWindow* window)
 {
+    if (window->IsKindOf(GameplayHintThessalor::GetClassId()))
+        return "GameplayHintThessalor";
     std::string kind =
         window->IsKindOf(TVButton::GetClassId())               ? "TVButton"
         : window->IsKindOf(Options::GetClassId())              ? "Options"
@@ -465,17 +468,27 @@ TEST_F(GameMainTest, AFrameworkRunRegistersItsWindowTypesFeedsTheSettingsAndEnds
     ASSERT_TRUE(gFramework.mAllMade);
     EXPECT_TRUE(gFramework.mClientsIdle);
     EXPECT_TRUE(gFramework.mOverlays) << "the cursor overlay and a suspended mouse trail";
-    EXPECT_EQ(
-        gFramework.mKinds,
-        (std::vector<std::string>{
-            "Button=TVButton/TButton", "OptionsWindow=Options", "SelectPlayerWindow=TSelectPlayer",
-            "SplashScreen=SplashScreen", "GameWindow=GameWindow", "MainMenu=TMainMenu",
-            "TextEdit=CustomTextEdit/TTextEdit", "Storyboard=IllustrationPanel/GameWindow",
-            "DialogWindow=MKWDialogWindow/DialogWindow", "Map=Map", "Gameplay=MKWGameplay",
-            "GameplayHud=MKWGameplayHud/GameplayHud", "GameplayJournal=GameplayJournal",
-            "Slider=Slider", "AnimatedBitmap=AnimatedBitmapWindow",
-            "GameplayHintLirae=GameplayHintLirae", "GameplayDialog=GameplayDialog",
-            "TextScroll=TextScroll/GameWindow", "ParticleWindow=ParticleSystemWindow"}));
+    EXPECT_EQ(gFramework.mKinds,
+              (std::vector<std::string>{"Button=TVButton/TButton",
+                                        "OptionsWindow=Options",
+                                        "SelectPlayerWindow=TSelectPlayer",
+                                        "SplashScreen=SplashScreen",
+                                        "GameWindow=GameWindow",
+                                        "MainMenu=TMainMenu",
+                                        "TextEdit=CustomTextEdit/TTextEdit",
+                                        "Storyboard=IllustrationPanel/GameWindow",
+                                        "DialogWindow=MKWDialogWindow/DialogWindow",
+                                        "Map=Map",
+                                        "Gameplay=MKWGameplay",
+                                        "GameplayHud=MKWGameplayHud/GameplayHud",
+                                        "GameplayJournal=GameplayJournal",
+                                        "Slider=Slider",
+                                        "AnimatedBitmap=AnimatedBitmapWindow",
+                                        "GameplayHintThessalor=GameplayHintThessalor",
+                                        "GameplayHintLirae=GameplayHintLirae",
+                                        "GameplayDialog=GameplayDialog",
+                                        "TextScroll=TextScroll/GameWindow",
+                                        "ParticleWindow=ParticleSystemWindow"}));
     EXPECT_EQ(gFramework.mMouseX, 123);
     EXPECT_EQ(gFramework.mMouseY, 45);
     EXPECT_TRUE(gFramework.mDownAfterPress);
