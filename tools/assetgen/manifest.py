@@ -379,7 +379,6 @@ OBSERVATORY_CRYPT = [
     *location_area_sheet("scenes/observatory/areas.png", "observatory",
                          ("desk", "scroll", "telescope", "eyepiece"), (240, 200), 1),
     image("scenes/scrolldesk/bg.jpg", "scrolldesk_background", size=(800, 600)),
-    image("scenes/telescope/bg.jpg", "telescope_background", size=(800, 600)),
     image("scenes/crypt/bg.jpg", "crypt_background", size=(800, 600)),
     *animation("scenes/crypt/brazier_fire.xml", "scenes/crypt/brazier_fire_sheet.png",
                "crypt_fire_sheet", name="brazier_fire", frames=4, frame=(64, 96), centre=True),

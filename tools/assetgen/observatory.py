@@ -237,7 +237,6 @@ RECIPES = {
     "observatory_background": observatory_background,
     "observatory_candle": observatory_candle,
     "scrolldesk_background": scrolldesk_background,
-    "telescope_background": telescope_background,
     "observatory_area_sheet": lambda p, rng: sheet_from(p, rng, OBSERVATORY_DRAWERS),
     "observatory_area_mask": lambda p, rng: mask_from(p, rng, OBSERVATORY_DRAWERS),
     "found_item": found_item,
