@@ -89,8 +89,10 @@ constexpr int kResizeAhead = 32;
 // Main slots of this size and more, while the default allocator serves the state, are pages of
 // their own backed by large pages where the system has them: strings are placed all over the
 // slots, and with small pages nearly every probe of a large table also missed the processor's
-// page translation cache. Fresh pages read as empty slots. Counted as any block is.
+// page translation cache. Fresh pages read as empty slots. Counted as any block is. Vectors past
+// what the allocator takes in one block still go to it, which refuses them with its message.
 constexpr size_t kMappedSlotsMin = size_t(2) << 20;
+constexpr size_t kMappedSlotsMax = size_t(2) << 30;
 static_assert(kStrSlotEmpty == 0, "a zeroed slot is empty");
 
 // Empty main slots; raises the memory error before anything has changed.
@@ -98,7 +100,7 @@ static uint64_t* NewSlots(lua_State* L, int n, bool* mapped)
 {
     global_State* g = G(L);
     size_t bytes = static_cast<size_t>(n) * sizeof(uint64_t);
-    if (bytes >= kMappedSlotsMin && g->smallpool)
+    if (bytes >= kMappedSlotsMin && bytes <= kMappedSlotsMax && g->smallpool)
     {
         void* block = sys::MapZeroedScatteredPages(bytes);
         if (block == nullptr)
