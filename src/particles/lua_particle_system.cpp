@@ -126,7 +126,14 @@ TLuaParticleSystem::TLuaParticleSystem(TParticleRenderer* renderer)
     ++sSystemCount;
     sLiveSystems.insert(this);
     if (IsOneScript())
+    {
         mId = sNextId++;
+        mUpdateName = TString::Format("Update%d", mId);
+    }
+    else
+    {
+        mUpdateName = "Update";
+    }
     Init();
 }
 
@@ -172,6 +179,29 @@ void TLuaParticleSystem::ReleaseScript()
     mScript = nullptr;
 }
 
+void TLuaParticleSystem::ForgetCompiledPrograms()
+{
+    mCompiledInit = {};
+    mCompiledAnim = {};
+}
+
+TCompiledParticleProgram& TLuaParticleSystem::Compiled(TCompiledBatch& batch,
+                                                       const TParticleProgram& program,
+                                                       uint32_t milliseconds)
+{
+    if (!batch.mProgram || batch.mMilliseconds != milliseconds)
+    {
+        // The program folds what depends on the step alone (a time scale of constants): it is
+        // compiled again for another step, with a runner of that step.
+        batch.mProgram.reset();
+        batch.mRunner = std::make_unique<TParticleRunner>(
+            mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()), milliseconds, this);
+        batch.mProgram = std::make_unique<TCompiledParticleProgram>(program, *batch.mRunner);
+        batch.mMilliseconds = milliseconds;
+    }
+    return *batch.mProgram;
+}
+
 void TLuaParticleSystem::FreeParticleMemory()
 {
     mCollection->Clear();
@@ -204,6 +234,7 @@ void TLuaParticleSystem::BindSpawning()
 
 void TLuaParticleSystem::Init()
 {
+    ForgetCompiledPrograms();
     mPendingProgram.clear();
     mAnimProgram.clear();
     mInitProgram.clear();
@@ -311,26 +342,30 @@ void TLuaParticleSystem::Update(int32_t milliseconds)
 {
     double seconds = milliseconds / 1000.0;
     if (IsOneScript())
-    {
         BindSpawning();
-        mScript->DoRepeatedLuaString(this, TString::Format("Update%d(%f);", mId, seconds));
-    }
-    else
-    {
-        mScript->DoRepeatedLuaString(this, TString::Format("Update(%f);", seconds));
-    }
+    // Called directly every frame; the statement only where the global is no function, for the
+    // error it raises.
+    if (!mScript->CallRepeatedGlobal(this, mUpdateName.c_str(), seconds))
+        mScript->DoRepeatedLuaString(this,
+                                     TString::Format("%s(%f);", mUpdateName.c_str(), seconds));
 
     if (mCollection->mLiveCount <= 0 || mAnimProgram.empty())
         return;
-    TParticleRunner runner(mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()),
-                           static_cast<uint32_t>(milliseconds), this);
-    std::unique_ptr<TCompiledParticleProgram> anim;
-    if (mCollection->mLiveCount >= kCompiledFrom)
-        anim = std::make_unique<TCompiledParticleProgram>(mAnimProgram, runner);
+    const auto step = static_cast<uint32_t>(milliseconds);
+    // A program already compiled for this step runs however few particles live; below the batch
+    // size a new one is not worth compiling.
+    TCompiledParticleProgram* anim = nullptr;
+    if (mCollection->mLiveCount >= kCompiledFrom ||
+        (mCompiledAnim.mProgram && mCompiledAnim.mMilliseconds == step))
+        anim = &Compiled(mCompiledAnim, mAnimProgram, step);
+    std::unique_ptr<TParticleRunner> runner;
+    if (anim == nullptr)
+        runner = std::make_unique<TParticleRunner>(
+            mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()), step, this);
     auto& live = mCollection->mLive;
     for (auto it = live.begin(); it != live.end();)
     {
-        if (anim ? anim->Run(*it) : runner.Run(mAnimProgram, *it))
+        if (anim ? anim->Run(*it) : runner->Run(mAnimProgram, *it))
             ++it;
         else
             it = mCollection->FreeBlock(it);
@@ -454,11 +489,13 @@ void TLuaParticleSystem::CreateParticles(float n)
     if (mCollection->mCapacity == 0 || !std::isfinite(n))
         return;
     mSpawnDebt += n;
-    TParticleRunner runner(mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()), 0,
-                           this);
-    std::unique_ptr<TCompiledParticleProgram> init;
-    if (mSpawnDebt >= static_cast<float>(kCompiledFrom))
-        init = std::make_unique<TCompiledParticleProgram>(mInitProgram, runner);
+    TCompiledParticleProgram* init = nullptr;
+    if (mSpawnDebt >= static_cast<float>(kCompiledFrom) || mCompiledInit.mProgram)
+        init = &Compiled(mCompiledInit, mInitProgram, 0);
+    std::unique_ptr<TParticleRunner> runner;
+    if (init == nullptr)
+        runner = std::make_unique<TParticleRunner>(
+            mMemberWidths.data(), static_cast<uint32_t>(mMemberWidths.size()), 0, this);
     const float* defaults = mRenderer->GetDefaultParticle();
     int defaultCount = mRenderer->GetParticleWidth();
     if (defaultCount > mFloatsPerParticle)
@@ -474,7 +511,7 @@ void TLuaParticleSystem::CreateParticles(float n)
         if (init)
             init->Run(block);
         else
-            runner.Run(mInitProgram, block);
+            runner->Run(mInitProgram, block);
     }
 }
 
@@ -490,6 +527,7 @@ int TLuaParticleSystem::Allocate(lua_State* L)
         return luaL_error(L, "Allocate: %d more floats would pass %d per particle",
                           static_cast<int>(width), kMaxFloats);
     TParticleMember member{static_cast<int16_t>(self->mFloatsPerParticle), width};
+    self->ForgetCompiledPrograms();
     self->mFloatsPerParticle = static_cast<uint8_t>(self->mFloatsPerParticle + width);
     self->mMemberWidths.push_back(width);
     // Members allocated after "SetNumParticles" would lie past the blocks: they are rebuilt wider
@@ -641,6 +679,7 @@ int TLuaParticleSystem::AccumulateInitStream(lua_State* L)
     TLuaParticleSystem* self = Self(L);
     if (self == nullptr)
         return 0;
+    self->ForgetCompiledPrograms();
     self->mInitProgram.insert(self->mInitProgram.end(), self->mPendingProgram.begin(),
                               self->mPendingProgram.end());
     self->mPendingProgram.clear();
@@ -652,6 +691,7 @@ int TLuaParticleSystem::AccumulateAnimStream(lua_State* L)
     TLuaParticleSystem* self = Self(L);
     if (self == nullptr)
         return 0;
+    self->ForgetCompiledPrograms();
     self->mAnimProgram.insert(self->mAnimProgram.end(), self->mPendingProgram.begin(),
                               self->mPendingProgram.end());
     self->mPendingProgram.clear();

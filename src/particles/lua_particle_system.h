@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+class TCompiledParticleProgram;
+class TParticleRunner;
 class TScript;
 class TScriptCode;
 struct lua_State;
@@ -68,6 +70,8 @@ public:
     const TParticleProgram& GetInitProgram() const { return mInitProgram; }
     const TParticleProgram& GetAnimProgram() const { return mAnimProgram; }
     uint8_t GetFloatsPerParticle() const { return mFloatsPerParticle; }
+    // The members' widths in allocation order, as the programs' runners take them.
+    const std::vector<uint8_t>& GetMemberWidths() const { return mMemberWidths; }
     TParticleCollection& GetCollection() { return *mCollection; }
     bool IsDone() const { return mDone; }
     float GetSpawnDebt() const { return mSpawnDebt; }
@@ -101,6 +105,18 @@ private:
     // an area over kMaxBlockBytes.
     bool ResizeParticles(int64_t count);
     void ReleaseScript();
+    // Drops the kept compiled programs: called wherever a program or the member layout changes.
+    void ForgetCompiledPrograms();
+    // The program compiled for a batch of `milliseconds`, kept across updates with the runner it
+    // was compiled against; made when absent or compiled for another step.
+    struct TCompiledBatch
+    {
+        std::unique_ptr<TParticleRunner> mRunner;
+        std::unique_ptr<TCompiledParticleProgram> mProgram;
+        uint32_t mMilliseconds = 0;
+    };
+    TCompiledParticleProgram& Compiled(TCompiledBatch& batch, const TParticleProgram& program,
+                                       uint32_t milliseconds);
 
     TParticleRenderer* mRenderer = nullptr;
     bool mOwnsRenderer = false;
@@ -119,4 +135,8 @@ private:
     TParticleProgram mPendingProgram;
     bool mDone = false;
     float mSpawnDebt = 0.0f;
+    // The script's update function: "Update", or "Update<id>" with one script for all.
+    TString mUpdateName;
+    TCompiledBatch mCompiledInit;
+    TCompiledBatch mCompiledAnim;
 };

@@ -53,6 +53,11 @@ public:
     // runs cleanly again, is forgotten, or the script goes. Whatever else an error does is
     // unchanged.
     void DoRepeatedLuaString(const void* source, const TString& text);
+    // The same for a call of the global function `name` with one number, made directly instead of
+    // through the statement text "name(%f);" (nothing to format or parse each frame): it logs and
+    // counts what that statement would. Answers false, running nothing, when the global is no
+    // function: the caller runs the statement, whose error names the global.
+    bool CallRepeatedGlobal(const void* source, const char* name, double argument);
     void ForgetRepeatedErrors(const void* source);
     bool RunScript(const TString& file);
     int Resume(int nargs);
@@ -106,4 +111,8 @@ private:
     };
     std::map<const void*, TRepeatedError> mRepeatedErrors;
     static void LogRepeatCount(const TRepeatedError& record);
+    // Logs a repeated run's error lines, or counts them when they are the source's last ones again;
+    // `text` (the run's statement) is left out of the comparison.
+    void JudgeRepeatedErrors(const void* source, const std::vector<TString>& lines,
+                             const TString& text);
 };

@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -336,9 +337,14 @@ TEST_F(ParticleSystemTest, BadDescriptionsAreReportedAndTheSystemGoesOn)
     EXPECT_TRUE(system.Load("g = NewParticleGenerator()\n"
                             "function Update(s) CreateParticles(g(0, s * 1000)) end"));
     system.Update(16);
+    // An update that is no function: the call's error names it as before.
+    EXPECT_TRUE(system.Load("Update = 5"));
+    system.Update(16);
     std::string log = Log();
     EXPECT_NE(log.find("boom"), std::string::npos);
     EXPECT_NE(log.find("Create"), std::string::npos);
+    EXPECT_NE(log.find("attempt to call global `Update' (a number value)"), std::string::npos)
+        << log;
 }
 
 // An update that raises every frame is logged once, then counted: the count comes when the update
@@ -438,6 +444,64 @@ TEST_F(ParticleSystemTest, UpdatesAroundTheCompiledBatchSizeMatchTheRunner)
             EXPECT_EQ(live, copies) << "step " << step << ", " << 8 + second << " particles";
         }
         EXPECT_TRUE(copies.empty());
+    }
+}
+
+// The compiled program is kept from update to update: it follows a change of step (a time scale
+// folded for 16 ms must not serve 33 ms), a program grown by a later description and a member
+// allocated after it, and keeps serving a batch that has shrunk below the compiled size.
+TEST_F(ParticleSystemTest, AKeptCompiledProgramFollowsTheStepTheProgramAndTheMembers)
+{
+    TLuaParticleSystem system;
+    ASSERT_TRUE(system.Load("SetNumParticles(40)\nRequireVelocity()\npAge = Allocate(1)\n"
+                            "pVelocity:Init(f2dRadius(40))\n"
+                            "pAge:Anim(pAge + fTimeScale(1))\n"
+                            "pPosition:Anim(pPosition + fTimeScale(pVelocity) + "
+                            "fTimeScale(Vec2(3, 1)))\n"
+                            "Anim(fExpire(fLess(0.12, pAge)))\n"
+                            "function Update(s) end\n"));
+    ASSERT_EQ(system.GetFloatsPerParticle(), 13);
+    auto snapshot = [&]
+    {
+        std::vector<std::vector<float>> out;
+        for (float* block : system.GetCollection().mLive)
+            out.emplace_back(block, block + system.GetFloatsPerParticle());
+        return out;
+    };
+    // Before each step, a statement (particles made there are copied again).
+    const std::pair<int32_t, const char*> steps[] = {
+        {16, "CreateParticles(20)"},
+        {16, nullptr},
+        {33, nullptr},
+        {33, "pPosition:Anim(pPosition + fTimeScale(Vec2(0, 5)))"},
+        // New members lie past the old blocks: the particles are made again, wider.
+        {16, "pExtra = Allocate(1) pExtra:Anim(fTimeScale(2)) CreateParticles(20)"},
+        {50, "CreateParticles(4)"},
+        {16, nullptr},
+        {16, nullptr},
+        {16, nullptr},
+        // The twenty expire (130 ms): the four go on, compiled, and expire in the last step.
+        {16, nullptr},
+        {16, nullptr}};
+    std::vector<std::vector<float>> copies;
+    size_t step = 0;
+    for (const auto& [ms, statement] : steps)
+    {
+        if (statement != nullptr)
+        {
+            system.GetScript()->DoLuaString(statement);
+            copies = snapshot();
+        }
+        system.Update(ms);
+        TParticleRunner runner(system.GetMemberWidths().data(),
+                               static_cast<uint32_t>(system.GetMemberWidths().size()),
+                               static_cast<uint32_t>(ms), &system);
+        for (auto it = copies.begin(); it != copies.end();)
+            it = runner.Run(system.GetAnimProgram(), it->data()) ? it + 1 : copies.erase(it);
+        EXPECT_EQ(snapshot(), copies) << "step " << step;
+        const size_t live[] = {20, 20, 20, 20, 20, 24, 24, 24, 24, 4, 0};
+        EXPECT_EQ(copies.size(), live[step]) << "step " << step;
+        ++step;
     }
 }
 

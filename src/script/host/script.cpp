@@ -409,6 +409,54 @@ void TScript::DoRepeatedLuaString(const void* source, const TString& text)
     gCollectedErrors = &lines;
     DoLuaString(text);
     gCollectedErrors = outer;
+    JudgeRepeatedErrors(source, lines, text);
+}
+
+bool TScript::CallRepeatedGlobal(const void* source, const char* name, double argument)
+{
+    lua_State* L = mState;
+    int top = lua_gettop(L);
+    TThreadFrame frame = GetThreadFrame(L);
+    unsigned resumes = mResumeCount;
+    // Read raw: a read through the globals' metatable could raise outside any protection. A
+    // function found only that way is not found here, and the statement runs as before.
+    lua_pushstring(L, name);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    if (!lua_isfunction(L, -1))
+    {
+        lua_settop(L, top);
+        return false;
+    }
+    lua_pushnumber(L, argument);
+    std::vector<TString> lines;
+    std::vector<TString>* outer = gCollectedErrors;
+    gCollectedErrors = &lines;
+    // No result is asked for, as the statement returns none: nothing returned starts a coroutine.
+    int status = RunFunction(1, 0);
+    // What DoLuaString adds to a failed run whose error value survived as a string (the handler
+    // failing): the statement's text, made only then.
+    TString text;
+    if (status != 0 && lua_type(L, -1) == LUA_TSTRING)
+    {
+        text = TString::Format("%s(%f);", name, argument);
+        TString message = TString::Format("Lua Error: %s\n\twhen running", lua_tostring(L, -1));
+        LogScriptError(TString::Format("DoLuaString %s %s", message.c_str(), text.c_str()));
+        lua_getglobal(L, "LuaErrorMessage");
+        bool defined = !lua_isnil(L, -1);
+        lua_pop(L, 1);
+        if (defined)
+            CallGlobalWithText(L, "LuaErrorMessage", message);
+    }
+    gCollectedErrors = outer;
+    if (mResumeCount == resumes && GetThreadFrame(L) == frame)
+        lua_settop(L, top);
+    JudgeRepeatedErrors(source, lines, text);
+    return true;
+}
+
+void TScript::JudgeRepeatedErrors(const void* source, const std::vector<TString>& lines,
+                                  const TString& text)
+{
     auto found = mRepeatedErrors.find(source);
     if (lines.empty())
     {
@@ -423,7 +471,8 @@ void TScript::DoRepeatedLuaString(const void* source, const TString& text)
     TString key;
     for (const TString& line : lines)
         key += line + "\n";
-    key.Replace(text, TString(), kStringReplaceAll);
+    if (text.Length() != 0)
+        key.Replace(text, TString(), kStringReplaceAll);
     TRepeatedError& record = mRepeatedErrors[source];
     if (record.mKey.Length() != 0 && record.mKey == key)
     {
