@@ -465,7 +465,11 @@ void TWindowScript::PostCreate(TLuaTable* table, const TString& typeName)
     TWindow* current = GetCurrentWindow();
     if (current == nullptr || !IsTable(table))
         return;
-    TWindowStyle style(table);
+    // The table is lent for this call only: the script deletes it before its next run, and a
+    // window's set-up may run script code (a fatal report's quit request, a nested statement). The
+    // style reads through a wrapper of its own that outlives whatever PostInit runs.
+    std::unique_ptr<TLuaTable> own = TWindowStyle(table).CopyTable();
+    TWindowStyle style(own.get());
     current->PostInit(style);
 }
 

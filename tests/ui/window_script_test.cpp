@@ -9,6 +9,7 @@
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
+#include "ui/window_style.h"
 
 #include <gtest/gtest.h>
 
@@ -188,6 +189,37 @@ TEST_F(WindowScriptTest, GenericCreateFollowsTheWindowStack)
     Do("PopWindow() PopWindow() SetWindowName('_screen2_') DoFitToChildren()");
     EXPECT_EQ(mManager->GetRoot()->GetName(), TString("_screen2_"));
     EXPECT_EQ(mScript->GetWindowStackSize(), 1u);
+}
+
+// A window whose set-up runs a script statement before it reads its description, as a window
+// reporting a fatal error does through the quit request.
+class NestedRunWindow : public TWindow
+{
+public:
+    static TWindow* Create() { return new NestedRunWindow(); }
+    void PostInit(TWindowStyle& style) override
+    {
+        GetWindowManager()->GetScript()->DoLuaString("nested = 'ran'");
+        sCaption = style.GetString("caption", "none");
+        sWidth = style.GetInt("w", -1);
+        TWindow::PostInit(style);
+    }
+    static inline TString sCaption;
+    static inline int32_t sWidth = 0;
+};
+
+// The statement frees the wrappers the script lent to the call that made the window; the style
+// still reads the window's description.
+TEST_F(WindowScriptTest, AWindowsSetUpMayRunScriptCodeBeforeReadingItsStyle)
+{
+    mManager->RegisterWindowType("NestedRun", &NestedRunWindow::Create);
+    Do("Window{ name = 'host', w = 100, h = 100, "
+       "  NestedRun{ name = 'n', caption = 'kept', w = 40, h = 30 } }()");
+    EXPECT_EQ(Global("nested"), "ran");
+    EXPECT_EQ(NestedRunWindow::sCaption, TString("kept"));
+    EXPECT_EQ(NestedRunWindow::sWidth, 40);
+    ASSERT_NE(Find("n"), nullptr);
+    EXPECT_EQ(Find("n")->GetRect().Width(), 40);
 }
 
 TEST_F(WindowScriptTest, DeliveryQueuesWhileRunningAndResumesAWait)

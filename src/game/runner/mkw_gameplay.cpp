@@ -160,8 +160,7 @@ void MKWGameplay::PostInit(TWindowStyle& style)
     mColorLiraeHint = style.GetColor("colorliraehint", 0, 0, 0, 1);
     mColorLiraeTooltip = style.GetColor("colorliraetooltip", 0, 0, 0, 1);
 
-    // A fatal report while the location loads runs script code that may take the style with it:
-    // what is read of it after the location comes is read before.
+    // What the runner reads of its style, read together before the location loads.
     const int32_t pulses = StyleInt(style, "pulsecount");
     const TString pulseTexture = style.GetString("pulsetexture", "");
     std::unique_ptr<TLuaTable> godray = style.GetTableOnly("godray");

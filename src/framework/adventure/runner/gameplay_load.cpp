@@ -83,13 +83,11 @@ std::unique_ptr<TLuaTable> Global(const char* name)
 
 } // namespace
 
-void Gameplay::PostInit(TWindowStyle& given)
+void Gameplay::PostInit(TWindowStyle& style)
 {
-    GameWindow::PostInit(given);
-    // The objects built below may report fatal errors, whose quit request runs a script call that
-    // frees the wrapper the toolkit lent: the load reads through a table of its own.
-    std::unique_ptr<TLuaTable> table = given.CopyTable();
-    TWindowStyle style(table.get());
+    // The objects built below may report fatal errors, whose quit request runs script code: the
+    // toolkit's style reads through a table of its own, which that code cannot free.
+    GameWindow::PostInit(style);
 
     TWindow* hud = FindChild("hud", 0xFFFFFFFFu);
     if (hud == nullptr || !hud->IsKindOf(GameplayHud::GetClassId()))
