@@ -1,6 +1,6 @@
 // The input script: lines parsed into actions, actions split into steps that each push their SDL
 // events at one empty poll, pointer moves that also move the reported cursor position, and the
-// pending frame request of a "shot" line.
+// pending frame request of a "shot" line, and the printed lines an "await" waits for.
 #include "sys/input_script.h"
 
 #include "sys/events.h"
@@ -31,6 +31,10 @@ constexpr int kDragSteps = 4;
 constexpr size_t kMaxTextBytes = 31;
 // Host commands arrive as WM_USER.
 constexpr uint32_t kHostCommandMessage = 1024;
+// An "await" without a count gives up after this many empty polls (48 s on the tests' 16 ms step).
+constexpr int kDefaultAwaitPolls = 3000;
+// Printed lines kept for the next "await": a run prints a few between two awaits, never hundreds.
+constexpr size_t kKeptOutputLines = 512;
 
 struct Step
 {
@@ -45,7 +49,8 @@ struct Step
         Close,
         Shot,
         Host,
-        HostGone
+        HostGone,
+        Await
     };
     Kind mKind = Kind::Wait;
     int mA = 0;
@@ -65,12 +70,47 @@ struct ScriptState
     int mShotPolls = 0;
     int mPointerX = 0;
     int mPointerY = 0;
+    // The "await" holding the script, when one does: its text, its limit and the polls so far.
+    bool mAwaiting = false;
+    std::string mAwaitText;
+    int mAwaitLimit = 0;
+    int mAwaitPolls = 0;
 };
 
 ScriptState& State()
 {
     static ScriptState state;
     return state;
+}
+
+// The printed lines, under a lock of their own: the program prints them from wherever its scripts
+// run, and never while the script's state is held.
+struct OutputLines
+{
+    std::mutex mMutex;
+    std::deque<std::string> mLines;
+};
+
+OutputLines& Output()
+{
+    static OutputLines output;
+    return output;
+}
+
+// True when a kept line holds the text; that line and the ones before it are used up.
+bool TakeOutputLine(const std::string& text)
+{
+    OutputLines& output = Output();
+    std::lock_guard<std::mutex> lock(output.mMutex);
+    for (size_t i = 0; i < output.mLines.size(); ++i)
+    {
+        if (output.mLines[i].find(text) != std::string::npos)
+        {
+            output.mLines.erase(output.mLines.begin(), output.mLines.begin() + long(i) + 1);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ReadInt(std::istringstream& in, int& value)
@@ -154,6 +194,9 @@ void AddSteps(std::deque<Step>& steps, const InputAction& action, const std::str
     case Kind::Shot:
         steps.push_back(MakeStep(Step::Kind::Shot, 0, 0, folder + action.mText + ".png"));
         break;
+    case Kind::Await:
+        steps.push_back(MakeStep(Step::Kind::Await, a[0], 0, action.mText));
+        break;
     }
 }
 
@@ -164,6 +207,7 @@ bool Load(ScriptState& state, const std::string& path)
     state.mJustFed = false;
     state.mPendingShot.clear();
     state.mFolder.clear();
+    state.mAwaiting = false;
     if (path.empty())
         return true;
     std::ifstream in(path);
@@ -234,9 +278,52 @@ bool Perform(ScriptState& state, const Step& step)
         // A repaint, so that a frame is presented even when nothing on the screen changes.
         return PushWindowEvent(WindowEventKind::Exposed);
     case Step::Kind::Wait:
+    case Step::Kind::Await:
         break;
     }
     return false;
+}
+
+// Ends a run whose awaited line never came: the rest of the script would act on the wrong screen,
+// so it is dropped and the window asked to close, saying where the run broke.
+bool TimeOut(ScriptState& state)
+{
+    std::fprintf(stderr, "input script: await %s timed out\n", state.mAwaitText.c_str());
+    state.mAwaiting = false;
+    state.mSteps.clear();
+    return PushWindowEvent(WindowEventKind::Close);
+}
+
+// Reads the text of an "await" line after its word: one word, or a quoted text that may hold
+// blanks; then an optional count of polls. False with a reason for a bad line.
+bool ParseAwait(std::istringstream& in, InputAction& action, std::string& error)
+{
+    error = "\"await\" takes a text and an optional count of polls";
+    in >> std::ws;
+    std::string text;
+    if (in.peek() == '"')
+    {
+        in.get();
+        if (!std::getline(in, text, '"') || in.eof())
+            return false;
+    }
+    else if (!(in >> text))
+        return false;
+    std::string rest;
+    std::getline(in, rest);
+    action.mArgs[0] = kDefaultAwaitPolls;
+    if (rest.find_first_not_of(" \t\r") != std::string::npos)
+    {
+        std::istringstream count(rest);
+        if (!ReadInt(count, action.mArgs[0]) || action.mArgs[0] < 1 || !AtEnd(count))
+            return false;
+    }
+    if (text.empty())
+        return false;
+    action.mKind = InputAction::Kind::Await;
+    action.mText = text;
+    error.clear();
+    return true;
 }
 
 } // namespace
@@ -320,6 +407,8 @@ bool ParseInputLine(const std::string& line, InputAction& action, std::string& e
         a[0] = static_cast<int>(number);
         return true;
     }
+    else if (word == "await")
+        return ParseAwait(in, action, error);
     else if (word == "focus")
     {
         action.mKind = Kind::Focus;
@@ -366,8 +455,23 @@ bool ParseInputLine(const std::string& line, InputAction& action, std::string& e
     return true;
 }
 
+void NoteOutputLine(const std::string& line)
+{
+    OutputLines& output = Output();
+    std::lock_guard<std::mutex> lock(output.mMutex);
+    output.mLines.push_back(line);
+    if (output.mLines.size() > kKeptOutputLines)
+        output.mLines.pop_front();
+}
+
 bool SetInputScript(const std::string& path)
 {
+    {
+        // A new script awaits only what is printed from now on.
+        OutputLines& output = Output();
+        std::lock_guard<std::mutex> lock(output.mMutex);
+        output.mLines.clear();
+    }
     ScriptState& state = State();
     std::lock_guard<std::mutex> lock(state.mMutex);
     state.mRead = true;
@@ -401,10 +505,31 @@ bool FeedInputScript()
         --state.mWaitLeft;
         return false;
     }
+    if (state.mAwaiting)
+    {
+        if (!TakeOutputLine(state.mAwaitText))
+        {
+            if (++state.mAwaitPolls < state.mAwaitLimit)
+                return false;
+            state.mJustFed = TimeOut(state);
+            return state.mJustFed;
+        }
+        state.mAwaiting = false;
+    }
     while (!state.mSteps.empty())
     {
         const Step step = state.mSteps.front();
         state.mSteps.pop_front();
+        if (step.mKind == Step::Kind::Await)
+        {
+            if (TakeOutputLine(step.mText))
+                continue;
+            state.mAwaiting = true;
+            state.mAwaitText = step.mText;
+            state.mAwaitLimit = step.mA;
+            state.mAwaitPolls = 0;
+            return false;
+        }
         if (step.mKind == Step::Kind::Wait)
         {
             if (step.mA == 0)

@@ -1,6 +1,7 @@
 // Test mode of whole-program runs: MURKWELL_INPUT_SCRIPT names a file of input actions, one a line,
-// which the message queue turns into SDL events whenever it finds itself empty; and the frame
-// requests of its "shot" lines, which the presenter takes.
+// which the message queue turns into SDL events whenever it finds itself empty; the frame
+// requests of its "shot" lines, which the presenter takes; and the printed lines its "await" lines
+// wait for.
 #pragma once
 
 #include <cstdint>
@@ -15,19 +16,21 @@ struct InputAction
 {
     enum class Kind
     {
-        Wait,    // wait <n>: n empty polls pass
-        Move,    // move <x> <y>
-        Down,    // down: the left button, where the pointer is
-        Up,      // up
-        Click,   // click <x> <y>: move, down, up
-        Drag,    // drag <x1> <y1> <x2> <y2>: move, down, moves along the way, up
-        Key,     // key <virtual-key>: down and up
-        Text,    // text <utf-8>: the rest of the line
-        Focus,   // focus lost|gained
-        Close,   // close: a window close request
-        Shot,    // shot <name>: the next presented frame as <name>.png beside the script
-        Host,    // host <n>: a host command (WM_USER, wParam n) posted to the main window
-        HostGone // host gone: every window of the test host stops existing
+        Wait,     // wait <n>: n empty polls pass
+        Move,     // move <x> <y>
+        Down,     // down: the left button, where the pointer is
+        Up,       // up
+        Click,    // click <x> <y>: move, down, up
+        Drag,     // drag <x1> <y1> <x2> <y2>: move, down, moves along the way, up
+        Key,      // key <virtual-key>: down and up
+        Text,     // text <utf-8>: the rest of the line
+        Focus,    // focus lost|gained
+        Close,    // close: a window close request
+        Shot,     // shot <name>: the next presented frame as <name>.png beside the script
+        Host,     // host <n>: a host command (WM_USER, wParam n) posted to the main window
+        HostGone, // host gone: every window of the test host stops existing
+        Await     // await <text> [<polls>]: until a printed line holds the text (mText, polls in
+                  // mArgs[0]); a text with blanks is quoted
     };
     Kind mKind = Kind::Wait;
     int mArgs[4] = {};
@@ -46,6 +49,11 @@ bool SetInputScript(const std::string& path);
 // script (reading MURKWELL_INPUT_SCRIPT the first time): true when it pushed SDL events. Every step
 // is followed by one empty poll, so the program ticks once between two steps.
 bool FeedInputScript();
+
+// Told of each line the program prints for its reader (the script library's print), without its
+// line break. An "await" is satisfied by a line told since the line the previous one took, so a
+// line printed before the script reaches its "await" still counts; the latest few hundred are kept.
+void NoteOutputLine(const std::string& line);
 
 // The file of a pending "shot" line, taken by the first frame presented after it; false when none
 // is pending.

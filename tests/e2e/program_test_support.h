@@ -185,6 +185,12 @@ protected:
             args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\""});
             extraEnv.push_back("MW_OUTPUT=" + mOutputFile.string());
         }
+        // Standard error too, where the test keeps it (after the shell, so both go).
+        if (!mErrorFile.empty())
+        {
+            args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$MW_ERRORS\""});
+            extraEnv.push_back("MW_ERRORS=" + mErrorFile.string());
+        }
         std::vector<std::string> env = mEnv;
         // A setting given again replaces the default (the first of two would win).
         for (const std::string& extra : extraEnv)
@@ -235,6 +241,8 @@ protected:
     std::vector<int> mStarted;
     // Where the next runs' standard output goes; empty: it is not kept.
     fs::path mOutputFile;
+    // Where the runs' standard error goes; empty: to the test's own.
+    fs::path mErrorFile;
 };
 
 class ScreenProgramTest : public ProgramTest

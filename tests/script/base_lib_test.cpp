@@ -4,6 +4,7 @@
 #include "support/files.h"
 
 #include "platform/files/file_layer.h"
+#include "sys/input_script.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +103,23 @@ TEST_F(BaseLibTest, PrintWritesWideTextAsUtf8)
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(err, "");
     EXPECT_EQ(out, "ab\t1\nx\tnil\ttrue\n\xE2\x98\xBA\n");
+}
+
+TEST_F(BaseLibTest, PrintedLinesReachTheInputScriptsAwaits)
+{
+    testsupport::ScratchFolder scratch("mw_print_await");
+    // The shot is taken only once both awaits have found their lines.
+    testsupport::WriteFile(scratch / "run.txt",
+                           "await \"x\tnil\" 5\nawait \xE2\x98\xBA 5\nshot seen\n");
+    ASSERT_TRUE(sys::SetInputScript((scratch / "run.txt").string()));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(mState.Run("print('x', nil, true) print(L\"\\x263a\")"), "");
+    testing::internal::GetCapturedStdout();
+    sys::FeedInputScript();
+    std::string shot;
+    EXPECT_TRUE(sys::TakeShotRequest(shot));
+    EXPECT_EQ(shot, (scratch / "seen.png").string());
+    sys::SetInputScript("");
 }
 
 TEST_F(BaseLibTest, PrintCutsWideTextAtItsFirstZeroUnit)

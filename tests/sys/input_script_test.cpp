@@ -34,6 +34,12 @@ TEST(InputScriptLineTest, ActionsAndTheirArguments)
     EXPECT_EQ(action.mArgs[0], 1);
     ASSERT_TRUE(sys::ParseInputLine("key 27", action, error));
     EXPECT_EQ(action.mKind, Kind::Key);
+    // An awaited text is one word or quoted; the count of polls defaults to 3000.
+    ASSERT_TRUE(sys::ParseInputLine("await map\r", action, error));
+    EXPECT_EQ(action.mKind, Kind::Await);
+    EXPECT_EQ(action.mText + "/" + std::to_string(action.mArgs[0]), "map/3000");
+    ASSERT_TRUE(sys::ParseInputLine("await  \"complete 0\" 9000", action, error));
+    EXPECT_EQ(action.mText + "/" + std::to_string(action.mArgs[0]), "complete 0/9000");
     // Blank lines and comments are no actions and no errors.
     for (const char* quiet : {"", "   ", "# click 1 2"})
     {
@@ -61,6 +67,11 @@ TEST(InputScriptLineTest, BadLinesSayWhy)
         {"host 2147483648", "\"host\" takes a command number or gone"},
         {"host 5 6", "\"host\" takes a command number or gone"},
         {"host gone now", "\"host\" takes a command number or gone"},
+        {"await", "\"await\" takes a text and an optional count of polls"},
+        {"await \"location 1", "\"await\" takes a text and an optional count of polls"},
+        {"await \"\" 5", "\"await\" takes a text and an optional count of polls"},
+        {"await location 1 2", "\"await\" takes a text and an optional count of polls"},
+        {"await map 0", "\"await\" takes a text and an optional count of polls"},
     };
     for (const auto& [line, expected] : cases)
     {
@@ -152,6 +163,25 @@ TEST_F(InputScriptTest, StepsComeOnePerEmptyPollWithATickBetween)
     const std::string closing = std::to_string(sys::WM_CLOSE) + ":0";
     EXPECT_EQ(rest, (std::vector<std::string>{keyDown, "-", keyUp, "-", charA, charB, "-", closing,
                                               "-", "-", "-", "-"}));
+}
+
+TEST_F(InputScriptTest, AnAwaitHoldsTheScriptUntilAPrintedLineHoldsItsTextOrClosesTheWindow)
+{
+    // The second await's text came before it was reached, but in the line the first one used up.
+    testsupport::WriteFile(mScratch / "await.txt",
+                           "await \"location 1\" 4\nkey 65\nawait location 2\nkey 66\n");
+    ASSERT_TRUE(sys::SetInputScript((mScratch / "await.txt").string()));
+    sys::NoteOutputLine("trace: start");
+    EXPECT_EQ(Poll(2), (std::vector<std::string>{"-", "-"}));
+    sys::NoteOutputLine("trace: location 1");
+    const std::string keyDown = std::to_string(sys::WM_KEYDOWN) + ":65";
+    const std::string keyUp = std::to_string(sys::WM_KEYUP) + ":65";
+    EXPECT_EQ(Poll(4), (std::vector<std::string>{keyDown, "-", keyUp, "-"}));
+    testing::internal::CaptureStderr();
+    const std::string closing = std::to_string(sys::WM_CLOSE) + ":0";
+    EXPECT_EQ(Poll(8), (std::vector<std::string>{"-", "-", closing, "-", "-", "-", "-", "-"}))
+        << "the rest of a broken run is dropped";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "input script: await location timed out\n");
 }
 
 TEST_F(InputScriptTest, AShotRepaintsAndHoldsTheScriptUntilAFrameTakesIt)

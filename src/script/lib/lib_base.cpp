@@ -4,12 +4,14 @@
 #include "script/lualib.h"
 
 #include "script/core/calls.h"
+#include "sys/input_script.h"
 
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace
 {
@@ -77,8 +79,9 @@ void PushPlainText(lua_State* L, int idx)
     lua_pushstring(L, buff);
 }
 
-// Writes wide text to standard output as UTF-8, ending at its first zero unit.
-void WriteWide(const lua_WChar* w, size_t n)
+// Writes wide text to standard output as UTF-8, ending at its first zero unit, and adds it to the
+// printed line.
+void WriteWide(const lua_WChar* w, size_t n, std::string& line)
 {
     char out[4 * 128 + 4];
     size_t used = 0;
@@ -119,10 +122,12 @@ void WriteWide(const lua_WChar* w, size_t n)
         if (used >= sizeof out - 4)
         {
             std::fwrite(out, 1, used, stdout);
+            line.append(out, used);
             used = 0;
         }
     }
     std::fwrite(out, 1, used, stdout);
+    line.append(out, used);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -562,9 +567,12 @@ int BaseTonumber(lua_State* L)
     return 1;
 }
 
+// Writes its arguments as one line of standard output, and tells the input scripts of the line: the
+// trace lines a play-through awaits come through here.
 int BasePrint(lua_State* L)
 {
     int n = lua_gettop(L);
+    std::string line;
     lua_getglobal(L, "towstring");
     lua_getglobal(L, "tostring");
     for (int i = 1; i <= n; i++)
@@ -587,18 +595,21 @@ int BasePrint(lua_State* L)
         if (i > 1)
         {
             std::fputs("\t", stdout);
+            line += '\t';
         }
         if (wide)
         {
-            WriteWide(lua_towstring(L, -1), lua_strlen(L, -1));
+            WriteWide(lua_towstring(L, -1), lua_strlen(L, -1), line);
         }
         else
         {
             std::fwrite(lua_tostring(L, -1), 1, lua_strlen(L, -1), stdout);
+            line.append(lua_tostring(L, -1), lua_strlen(L, -1));
         }
         lua_pop(L, 1);
     }
     std::fputs("\n", stdout);
+    sys::NoteOutputLine(line);
     return 0;
 }
 
