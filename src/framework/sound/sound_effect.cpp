@@ -166,8 +166,11 @@ void SoundEffect::Release()
         records.swap(mRecords);
         for (const auto& entry : records)
             audio->RemoveRecord(entry.second);
+        // A sound whose entry a forced stop took (a location's playlist ends its tracks so, and a
+        // board in the location may share one as its music) holds no reference any more.
         for (int32_t handle : mHandles)
-            audio->Stop(handle, false);
+            if (audio->GetEntry(handle) != nullptr)
+                audio->Stop(handle, false);
     }
     mRecords.clear();
     mHandles.clear();

@@ -131,4 +131,19 @@ TEST_F(EffectTest, EndCallbackOnceStopAndReleaseCallNothing)
     EXPECT_EQ(end.mCalls, 1);
     EXPECT_EQ(mAudio->GetLiveCount(), 0u);
 }
+
+// A location's playlist ends its tracks by force when the location goes, while a board in it may
+// hold the same sound as its music: released afterwards, the effect finds the sound gone and
+// reports nothing.
+TEST_F(EffectTest, ReleasedAfterAForcedStopOfItsSoundReportsNothing)
+{
+    auto effect = Effect("{ sounds = { 'b' }, loop = true }");
+    effect->Start();
+    const int32_t handle = effect->mHandles[0];
+    mAudio->Stop(handle, true);
+    const std::string before = Log();
+    effect->Release();
+    EXPECT_EQ(Log(), before);
+    EXPECT_EQ(mAudio->GetEntry(handle), nullptr);
+}
 } // namespace
