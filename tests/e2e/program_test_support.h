@@ -145,6 +145,21 @@ inline std::vector<std::string> TraceLines(const std::string& output)
     return lines;
 }
 
+// The whole game's input script (`data/walkthrough.in`), or its part from the line "## <from>" up
+// to the line "## <to>" (to its end without one), for runs that play part of the game as it does.
+inline std::string WalkthroughScript(const std::string& from = "", const std::string& to = "")
+{
+    const std::string text =
+        ReadFile(fs::path(MURKWELL_SOURCE_DIR) / "tests/e2e/data/walkthrough.in");
+    const size_t start = from.empty() ? 0 : text.find("\n## " + from + "\n");
+    const size_t end = to.empty() ? std::string::npos : text.find("\n## " + to + "\n", start);
+    EXPECT_NE(start, std::string::npos) << "no section " << from;
+    EXPECT_TRUE(to.empty() || end != std::string::npos) << "no section " << to;
+    if (start == std::string::npos)
+        return std::string();
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
+}
+
 class ProgramTest : public ::testing::Test
 {
 protected:
@@ -231,7 +246,7 @@ protected:
     int WaitForEnd(int pid)
     {
         int code = -1;
-        EXPECT_TRUE(sys::WaitProcess(pid, kEndLimitMs, code)) << "the program did not end";
+        EXPECT_TRUE(sys::WaitProcess(pid, mEndLimitMs, code)) << "the program did not end";
         return code;
     }
 
@@ -241,6 +256,8 @@ protected:
     std::vector<int> mStarted;
     // Where the next runs' standard output goes; empty: it is not kept.
     fs::path mOutputFile;
+    // How long a run may take: the whole game's play-through takes longer than the rest.
+    uint32_t mEndLimitMs = kEndLimitMs;
     // Where the runs' standard error goes; empty: to the test's own.
     fs::path mErrorFile;
 };
