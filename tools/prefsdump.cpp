@@ -1,6 +1,9 @@
 // Development tool: prints a preferences file's user slots and their keys, read through the
 // platform's own reader and cipher with the game's identity; the install keys are left out. With
 // "--hiscore" it prints a score file's document instead, read through the score store's reader.
+// With "--set" or "--delete" it rewrites one value of a slot (the tests' damaged saved states): the
+// file is read and built again by the same reader, written under a temporary name and renamed over
+// the old one, so a failed write leaves the old file whole.
 #include "game/game_main.h"
 #include "platform/files/file_layer.h"
 #include "platform/config/cipher.h"
@@ -8,8 +11,11 @@
 #include "platform/config/prefs.h"
 #include "services/hiscore_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -24,12 +30,18 @@ void PrintUsage()
 {
     std::fputs("usage: prefsdump <prefs.dat>\n"
                "       prefsdump --hiscore <hiscore.dat>\n"
+               "       prefsdump --set <slot> <key> <hex> <prefs.dat>\n"
+               "       prefsdump --delete <slot> <key> <prefs.dat>\n"
                "  Prints every user slot (\"USER n\", n = 0 the shared slot) and its keys, one\n"
                "  \"  key = value\" line each, in key order. A value that is printable text ended\n"
                "  by a NUL shows as \"text\" (the quotes are not escaped), any other as\n"
                "  \"hex\" and its bytes. Exit code 1 when the file cannot be read or is damaged.\n"
                "  With --hiscore: the score file's document (players, scores, medals) as the\n"
-               "  game would write it again; exit code 1 when it cannot be read whole.\n",
+               "  game would write it again; exit code 1 when it cannot be read whole.\n"
+               "  With --set or --delete: one key of slot n (as printed) given the bytes of\n"
+               "  <hex> (pairs of hex digits, spaces allowed) or removed; every other value is\n"
+               "  kept. Exit code 1, the file unchanged, when it is damaged, the slot or the\n"
+               "  deleted key does not exist, or the new file cannot be written.\n",
                stderr);
 }
 
@@ -142,10 +154,128 @@ int DumpHiscores(const std::vector<uint8_t>& data, const char* path)
     return 0;
 }
 
+// "0a ff 00" or "0aff00": pairs of hex digits, spaces between pairs allowed.
+bool ParseHex(const std::string& text, std::vector<uint8_t>& bytes)
+{
+    std::string digits;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == ' ' && digits.size() % 2 == 0)
+            continue;
+        if (!std::isxdigit(c))
+            return false;
+        digits += static_cast<char>(c);
+    }
+    if (digits.size() % 2 != 0)
+        return false;
+    for (size_t i = 0; i < digits.size(); i += 2)
+        bytes.push_back(
+            static_cast<uint8_t>(std::strtoul(digits.substr(i, 2).c_str(), nullptr, 16)));
+    return true;
+}
+
+// The slot number as printed ("USER n"): n = 0 the shared slot, n > 0 the player n - 1.
+bool ParseSlot(const std::string& text, int& user)
+{
+    if (text.empty() || text.size() > 5 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    user = std::atoi(text.c_str()) - 1;
+    return true;
+}
+
+// Writes `data` beside `path` under a temporary name, then renames it over `path`.
+bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& data, std::string& reason)
+{
+    const std::string temporary = path + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data.data()),
+                  static_cast<std::streamsize>(data.size()));
+        out.close();
+        if (!out)
+        {
+            reason = "the temporary file '" + temporary + "' cannot be written";
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error)
+    {
+        reason = error.message();
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+// --set / --delete: argv holds the option, the slot, the key, [the hex,] the file.
+int EditValue(int argc, char** argv)
+{
+    const bool set = std::string(argv[1]) == "--set";
+    int user = 0;
+    std::vector<uint8_t> value;
+    if (argc != (set ? 6 : 5) || !ParseSlot(argv[2], user) || std::string(argv[3]).empty() ||
+        (set && !ParseHex(argv[4], value)))
+    {
+        PrintUsage();
+        return 2;
+    }
+    const char* path = argv[argc - 1];
+    std::vector<uint8_t> data;
+    std::string reason;
+    if (!ReadWholeFile(path, data, reason) || data.empty() || data.size() > UINT32_MAX)
+    {
+        std::fprintf(stderr, "prefsdump: cannot read '%s': %s\n", path,
+                     !reason.empty() ? reason.c_str()
+                     : data.empty()  ? "it holds no chunks"
+                                     : "it is too large");
+        return 1;
+    }
+    SetGameIdentity();
+    static const char kNoInstallKey = 0;
+    RegisterMemoryFileName("user:prefs.dat", data.data(), static_cast<uint32_t>(data.size()));
+    RegisterMemoryFileName("install.txt", &kNoInstallKey, 0);
+    TPrefs prefs(false);
+    // Rebuilt, a damaged file would lose whatever came after its bad chunk.
+    if (prefs.LoadedDamaged())
+    {
+        std::fprintf(stderr, "prefsdump: '%s' is damaged; it is left as it is\n", path);
+        return 1;
+    }
+    if (user + 1 >= static_cast<int>(prefs.GetCurrentSlots().size()))
+    {
+        std::fprintf(stderr, "prefsdump: '%s' has no slot %s\n", path, argv[2]);
+        return 1;
+    }
+    const bool changed =
+        set ? prefs.SetData(argv[3], value.data(), static_cast<int>(value.size()), user, false)
+            : prefs.DeleteData(argv[3], user, false);
+    if (!changed)
+    {
+        std::fprintf(stderr, "prefsdump: %s '%s' in slot %s of '%s' failed%s\n",
+                     set ? "setting" : "deleting", argv[3], argv[2], path,
+                     set ? "" : ": no such key");
+        return 1;
+    }
+    if (!ReplaceFile(path, prefs.BuildFile(), reason))
+    {
+        std::fprintf(stderr, "prefsdump: cannot write '%s': %s\n", path, reason.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && (std::string(argv[1]) == "--set" || std::string(argv[1]) == "--delete"))
+        return EditValue(argc, argv);
     const bool hiscore = argc == 3 && std::string(argv[1]) == "--hiscore";
     if (argc != 2 && !hiscore)
     {

@@ -379,6 +379,16 @@ bool TPrefs::SetData(const TString& key, const void* data, int length, int user,
     return !save || Save();
 }
 
+bool TPrefs::DeleteData(const TString& key, int user, bool save)
+{
+    if (user < -1 || static_cast<size_t>(user + 1) >= mCurrent->size() ||
+        (*mCurrent)[static_cast<size_t>(user + 1)].erase(key) == 0)
+    {
+        return false;
+    }
+    return !save || Save();
+}
+
 void TPrefs::DeleteUser(int index)
 {
     if (index >= 0 && index < GetNumUsers())

@@ -37,6 +37,9 @@ public:
     bool SetString(const TString& key, const TString& value, int user = -1, bool save = true);
     bool SetInt(const TString& key, int value, int user = -1, bool save = true);
     bool SetData(const TString& key, const void* data, int length, int user = -1, bool save = true);
+    // Removes one key of a slot; false when the slot or the key does not exist (nothing written)
+    // or, with `save`, the file could not be written.
+    bool DeleteData(const TString& key, int user = -1, bool save = true);
 
     // Removes user index's slot; the later users move down by one.
     void DeleteUser(int index);

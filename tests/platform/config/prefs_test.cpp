@@ -499,6 +499,25 @@ TEST_F(PrefsTest, DeleteUserRemovesThatUsersSlotAndKeepsShared)
     EXPECT_EQ(prefs.GetInt("id", -1, 0), 1);
 }
 
+TEST_F(PrefsTest, DeleteDataRemovesOneKeyOfOneSlotOnly)
+{
+    TPrefs prefs(true);
+    prefs.SetString("k", "shared", -1, false);
+    prefs.SetString("k", "mine", 0, false);
+    prefs.SetString("other", "kept", 0, false);
+    EXPECT_TRUE(prefs.DeleteData("k", 0));
+    EXPECT_EQ(prefs.GetData("k", nullptr, 0, 0), -1);
+    EXPECT_STREQ(prefs.GetString("other", "", 0).c_str(), "kept");
+    EXPECT_STREQ(prefs.GetString("k", "").c_str(), "shared");
+    // Saved: a second reader finds the key gone.
+    EXPECT_EQ(TPrefs(false).GetData("k", nullptr, 0, 0), -1);
+    // An absent key or slot changes nothing and says so.
+    EXPECT_FALSE(prefs.DeleteData("k", 0));
+    EXPECT_FALSE(prefs.DeleteData("k", 5));
+    EXPECT_FALSE(prefs.DeleteData("k", -2));
+    EXPECT_EQ(prefs.GetNumUsers(), 1);
+}
+
 TEST_F(PrefsTest, FirstChunkMustBeAnInstallKey)
 {
     WritePrefsFile(TFileImage().User(0).Ikey("c:/games/murk").User(0).Kv("a", "1").mData);
