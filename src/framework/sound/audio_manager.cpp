@@ -404,8 +404,13 @@ void AudioManager::Stop(int32_t handle, bool force)
     {
         std::vector<std::shared_ptr<SoundEntry>> live;
         live.swap(mLive);
-        for (auto& slot : mEntries)
-            slot.reset();
+        for (size_t n = 0; n < mEntries.size(); ++n)
+            if (mEntries[n] != nullptr)
+            {
+                if (mEntries[n]->mReferences > 0)
+                    mOrphaned[static_cast<int32_t>(n)] += mEntries[n]->mReferences;
+                mEntries[n].reset();
+            }
         for (const auto& entry : live)
             entry->Destroy();
         mGroups.clear();
@@ -414,11 +419,19 @@ void AudioManager::Stop(int32_t handle, bool force)
         mChanged = 1;
         return;
     }
+    if (auto orphaned = mOrphaned.find(handle); orphaned != mOrphaned.end() && !force)
+    {
+        if (--orphaned->second <= 0)
+            mOrphaned.erase(orphaned);
+        return;
+    }
     SoundEntry* entry = Checked(handle, __LINE__);
     if (entry == nullptr)
         return;
     if (--entry->mReferences > 0 && !force)
         return;
+    if (entry->mReferences > 0)
+        mOrphaned[handle] += entry->mReferences;
     DestroyEntry(handle);
     if (mLive.empty())
         mState = kEmpty;

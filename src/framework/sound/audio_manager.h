@@ -145,4 +145,8 @@ private:
     std::map<TString, int32_t> mNames;
     // The entries that were paused already when everything was paused.
     std::vector<std::weak_ptr<SoundEntry>> mHeld;
+    // By handle, the references other holders still had when a forced stop (or the release of
+    // everything) destroyed the entry: those holders give them back later, quietly, without
+    // touching an entry made again for the same sound meanwhile.
+    std::map<int32_t, int32_t> mOrphaned;
 };

@@ -89,6 +89,33 @@ TEST_F(AudioTest, SpecifiersOfOneNameShareTheFirstEntry)
     EXPECT_EQ(Entry(2).mVolume, 1.0f);
 }
 
+// A location's playlist force-stops its tracks when it goes while a window's sound still holds the
+// same track (one entry per sound): the later give-back is quiet and leaves alone the entry made
+// for that sound again meanwhile; so does one after everything was released.
+TEST_F(AudioTest, ReferencesHeldPastAForcedStopAreGivenBackQuietly)
+{
+    Start("2,music,1,wind,2", {200, 300});
+    const int32_t playlist = mAudio->Play("music", true);
+    const int32_t board = mAudio->Play("music", true);
+    ASSERT_EQ(board, playlist);
+    mAudio->Stop(playlist, true);
+    EXPECT_EQ(mAudio->GetEntry(playlist), nullptr);
+    const int32_t again = mAudio->Play("music", true);
+    ASSERT_EQ(again, playlist);
+    mAudio->Stop(board, false);
+    ASSERT_NE(mAudio->GetEntry(again), nullptr);
+    EXPECT_EQ(Entry(again).mReferences, 1);
+    mAudio->Stop(again, false);
+    EXPECT_EQ(mAudio->GetEntry(again), nullptr);
+    const int32_t wind = mAudio->Play("wind", false);
+    mAudio->Stop(0, false);
+    mAudio->Stop(wind, false);
+    EXPECT_EQ(Log().find("No sound has the handle"), std::string::npos) << Log();
+    // Given back once too often, a handle is reported as before.
+    mAudio->Stop(wind, false);
+    EXPECT_NE(Log().find("ERROR:No sound has the handle 2"), std::string::npos);
+}
+
 TEST_F(AudioTest, BadHandlesAndNumbersAreReportedAndIgnored)
 {
     Start("3,a,1,zero,0,far,9", {200});
