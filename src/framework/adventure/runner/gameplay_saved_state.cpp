@@ -276,7 +276,15 @@ void Gameplay::SaveOnClose()
     if (mLocationComplete != 0 || !mLocationEntered ||
         (player != nullptr && player->GetLocation() != mLocationByteAtStart))
         return;
-    SaveLocationState(true);
+    // Closed while an event's animation still runs (a door swinging away after a use) or while an
+    // object is held, the last calm point came before that use or that pick: the record is built
+    // from the state as it stands (a started animation counts as ended, as a restore ends it), so
+    // neither the use nor the held object is lost.
+    std::vector<uint8_t> record;
+    if ((mBlockingAnimation != 0 || mHeldInventory != nullptr) && BuildLocationRecord(record))
+        mStateBytes.swap(record);
+    else
+        SaveLocationState(true);
     Settings* settings = Settings::Instance();
     if (settings != nullptr && settings->GetNumUsers() > 0 && !mStateBytes.empty())
         settings->SetPlayerData(kRecordKey, mStateBytes.data(),

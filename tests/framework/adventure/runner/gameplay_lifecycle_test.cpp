@@ -241,6 +241,40 @@ TEST_F(SavedStateTest, ACloseBeforeAnyCalmPointBuildsTheWholeRecord)
     EXPECT_EQ(mPlayer->GetGameState(), PlayerData::kInLocation);
 }
 
+// A use's event animation still running at the close, or an object held: what the use or the pick
+// changed is stored, not the calm point before it; at a calm point the close only brings the play
+// time up to date.
+TEST_F(SavedStateTest, ACloseDuringAnEventAnimationStoresTheStateAsItStands)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    play->mExtra = {0x11};
+    play->SaveLocationState(false);
+    play->mExtra = {0x22};
+    play->Block(true);
+    Close(play);
+    EXPECT_EQ(Stored().back(), 0x22);
+
+    // Closed with an object held since the last calm point: the same.
+    play = Open();
+    Settle(*play);
+    play->mExtra = {0x33};
+    play->SaveLocationState(false);
+    play->mExtra = {0x44};
+    play->Hold(play->FindInventory("coin"));
+    Close(play);
+    EXPECT_EQ(Stored().back(), 0x44);
+
+    play = Open();
+    Settle(*play);
+    play->mExtra = {0x55};
+    play->SaveLocationState(false);
+    play->mExtra = {0x66};
+    Close(play);
+    EXPECT_EQ(Stored().back(), 0x55);
+}
+
 TEST_F(SavedStateTest, ALocationGoesOnWhereItWasLeft)
 {
     SavedGameplay* play = Open();
