@@ -1,11 +1,18 @@
-// End-to-end runs of the Gatehouse, the first location, opened directly by its development entry:
-// it opens on its hall; the two key halves found make the key, which taken from the strip opens
-// the door (two new objects join the strip) and the doorway leads to the storeroom; spoilt copies
-// of the content end or go on as their faults allow.
+// The Gatehouse played through end to end: one table holds the location's walkthrough (each step's
+// screen point, its wait on the fixed clock and what it completes), and every run below is put
+// together from it. Run A: a new player from the menu, led by the tutorial prompts through the key,
+// both characters' hints, the door, the storeroom and the journal, quits from the question. Run B,
+// in the same folder: "Play" takes the storeroom up again, the medallions' prompts are answered,
+// the lock, the wick and the lamp end the location and the map's journey leads to the Observatory.
+// Runs from the development entry play the same table without the prompts and the hints; other
+// runs close mid-way, spoil the saved state with `prefsdump --set` or repeat run A.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -17,55 +24,273 @@ namespace
 using namespace e2etest;
 using Traces = std::vector<std::string>;
 
-// The screen points the content keeps for its tests (the art keeps them solid).
-constexpr const char* kNowhere = "400 120";
-constexpr const char* kKeyHalf2 = "150 300";
-constexpr const char* kKeyHalf1 = "612 410";
-constexpr const char* kStripOne = "376 550";
-constexpr const char* kDoor = "550 270";
-constexpr const char* kOilcan = "210 390";
-constexpr const char* kLampglass = "470 180";
-constexpr const char* kWick = "640 260";
-constexpr const char* kCabinet = "640 250";
-// The lock panel's corner keys, then its centre, solve it.
-constexpr const char* kLockSolution[] = {"320 200", "480 200", "320 360", "480 360", "400 280"};
-constexpr const char* kBackDoor = "30 300";
-constexpr const char* kLampOil = "330 330";
-constexpr const char* kLampGlass = "330 282";
-constexpr const char* kLampWick = "330 246";
-constexpr const char* kJournalButton = "616 524";
-constexpr const char* kJournalClose = "676 86";
+// What a step needs besides plain play: the runs that leave it out skip it.
+enum Needs : unsigned
+{
+    kAlways = 0,
+    kHints = 1,      // a tracker spent on an object (the prompted runs follow the prompts there)
+    kMedallions = 2, // the medallions' prompts of a resumed run, Lirae's board behind hers
+    kJournal = 4,    // the journal opened from the HUD and closed
+};
+
+struct Step
+{
+    const char* mName;  // what the step completes
+    const char* mPoint; // the screen point clicked, after the mouse rests there a moment
+    int mWait;          // frames on the fixed step after the click, with a margin
+    unsigned mNeeds;
+};
+
+// The walkthrough: the content's screen points (the art keeps them solid). Clicks that may miss
+// (lines of a conversation, the lock's corners) stand at least 70 frames apart: three misses in a
+// second would start the miss-click penalty. The waits outlast each step's animations, since a
+// click during a transition is swallowed.
+constexpr Step kWalkthrough[] = {
+    // The hall: Odo's two greeting lines ended by clicks on nothing.
+    {"odo_intro", "400 120", 70, kAlways},
+    {"odo_intro2", "400 120", 150, kAlways},
+    {"item_key_2", "150 300", 150, kAlways},     // "tutorial_item"
+    {"hint_thessalor", "110 528", 80, kHints},   // "tutorial_hint": Thessalor's tracker
+    {"hint_key", "376 550", 250, kHints},        // "tutorial_hintselect": the key's rays
+    {"item_key_1", "612 410", 200, kAlways},     // "tutorial_itemtwo": the key is whole
+    {"hold_key", "376 550", 40, kAlways},        // "tutorial_inventory"
+    {"open_door", "550 270", 200, kAlways},      // "tutorial_solve": the door swings away
+    {"goto_storeroom", "550 270", 200, kAlways}, // "tutorial_portal"
+    {"hint_lirae", "690 528", 200, kHints},      // "tutorial_hintlirae": Lirae's tracker
+    {"hint_oilcan", "305 550", 250, kHints},     // "tutorial_hintselectlirae": spotlight
+    {"item_oilcan", "210 390", 150, kAlways},    // found (in the spotlight where hinted)
+    {"open_journal", "616 524", 90, kJournal},   // "tutorial_openjournal"
+    {"close_journal", "676 86", 90, kJournal},   // the journal's close button
+    // A resumed run: each medallion holds a hint and its prompt points at it.
+    {"lirae_board", "750 550", 120, kMedallions},       // "tutorial_lirae": her board opens
+    {"lirae_help_ok", "532 252", 60, kMedallions},      // her help, the first time
+    {"lirae_board_exit", "770 32", 120, kMedallions},   // left by its exit button
+    {"thessalor_medallion", "50 550", 90, kMedallions}, // "tutorial_thessalor"
+    {"item_lampglass", "470 180", 120, kAlways},
+    {"goto_lockpanel", "640 250", 120, kAlways},
+    // The lock panel: its four corners, then its centre.
+    {"lock_corner_1", "320 200", 70, kAlways},
+    {"lock_corner_2", "480 200", 70, kAlways},
+    {"lock_corner_3", "320 360", 70, kAlways},
+    {"lock_corner_4", "480 360", 70, kAlways},
+    {"lock_centre", "400 280", 150, kAlways}, // the burst, the cabinet open
+    {"item_wick", "640 260", 120, kAlways},
+    {"goto_gatehouse", "30 300", 120, kAlways},
+    // The strip holds the wick, the oil can and the glass; each use closes it up.
+    {"hold_oilcan", "376 550", 5, kAlways},
+    {"fill_lamp", "330 330", 90, kAlways},
+    {"hold_lampglass", "446 550", 5, kAlways},
+    {"fit_glass", "330 282", 90, kAlways},
+    {"hold_wick", "376 550", 5, kAlways},
+    {"trim_wick", "330 246", 200, kAlways},  // "lamp_lit", then Odo's thanks
+    {"odo_thanks", "400 120", 100, kAlways}, // ended by a click: the map's overlay
+};
+
+// A shot taken `mAfter` frames after a step's click (within its wait), named `mName`.
+struct ShotAt
+{
+    const char* mStep;
+    int mAfter;
+    std::string mName;
+};
+
+// The steps from `first` to `last` (both included) that need nothing `skip` names, as input lines,
+// with the shots in their places.
+std::string Walk(const char* first, const char* last, unsigned skip,
+                 const std::vector<ShotAt>& shots = {})
+{
+    std::string script;
+    bool inside = false;
+    for (const Step& step : kWalkthrough)
+    {
+        inside = inside || std::string(step.mName) == first;
+        if (!inside)
+            continue;
+        if ((step.mNeeds & skip) == 0)
+        {
+            script += std::string("move ") + step.mPoint + "\nwait 3\nclick " + step.mPoint + "\n";
+            int waited = 0;
+            for (const ShotAt& shot : shots)
+                if (shot.mStep == std::string(step.mName))
+                {
+                    script += "wait " + std::to_string(shot.mAfter - waited) + "\nshot " +
+                              shot.mName + "\n";
+                    waited = shot.mAfter;
+                }
+            if (step.mWait > waited)
+                script += "wait " + std::to_string(step.mWait - waited) + "\n";
+        }
+        if (std::string(step.mName) == last)
+            return script;
+    }
+    ADD_FAILURE() << "no walk from " << first << " to " << last;
+    return script;
+}
+
+// From the menu: "Play", the name dialog, "Ann", "OK": the Gatehouse opens for a new player.
+constexpr const char* kNewPlayer = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
+                                   "wait 10\nclick 400 276\nwait 120\n";
+// "Play" for the player the menu greets.
+constexpr const char* kPlay = "focus gained\nwait 40\nclick 400 272\n";
+// Escape in a location and "yes" to the quit question: the program ends by itself.
+constexpr const char* kQuit = "key 27\nwait 40\nclick 400 306\nwait 60\nclose\n";
+
+// A preferences file as `prefsdump` prints it: each slot's keys and their bytes.
+using Slot = std::map<std::string, std::vector<uint8_t>>;
+std::vector<Slot> ParseDump(const std::string& dump)
+{
+    std::vector<Slot> slots;
+    static const std::regex line("  ([^ ]+) = (?:\"(.*)\"|hex((?: [0-9a-f]{2})*))");
+    size_t start = 0;
+    while (start < dump.size())
+    {
+        size_t end = dump.find('\n', start);
+        end = end == std::string::npos ? dump.size() : end;
+        const std::string text = dump.substr(start, end - start);
+        start = end + 1;
+        std::smatch match;
+        if (text.starts_with("USER "))
+            slots.emplace_back();
+        else if (text == "another install")
+            break;
+        else if (!slots.empty() && std::regex_match(text, match, line))
+        {
+            std::vector<uint8_t>& value = slots.back()[match[1].str()];
+            if (match[2].matched)
+            {
+                value.assign(match[2].first, match[2].second);
+                value.push_back(0);
+            }
+            for (size_t at = 1; match[3].matched && at < match[3].str().size(); at += 3)
+                value.push_back(
+                    static_cast<uint8_t>(std::stoul(match[3].str().substr(at, 2), nullptr, 16)));
+        }
+    }
+    return slots;
+}
+
+// The player's record "playerdata": 12 bytes, least significant first.
+struct PlayerRecord
+{
+    bool mValid = false;
+    int32_t mScore = 0;
+    uint32_t mTutorials = 0;
+    int mLocation = -1;
+    int mState = -1;
+};
+
+PlayerRecord ReadPlayer(const std::vector<uint8_t>& bytes)
+{
+    PlayerRecord record;
+    if (bytes.size() != 12)
+        return record;
+    const auto u32 = [&](size_t at)
+    {
+        return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+               uint32_t(bytes[at + 3]) << 24;
+    };
+    record = {true, static_cast<int32_t>(u32(0)), u32(4), bytes[8], bytes[9]};
+    return record;
+}
+
+// One inventory object's 11 bytes in the location's record.
+struct ObjectRecord
+{
+    int mFlags = 0;
+    int mParts = 0;
+    int mFound = 0;
+};
+// Its flags: shown, used, held; in the scene rather than the strip.
+constexpr int kShown = 0x01, kUsed = 0x02, kHeld = 0x04, kInScene = 0x40;
+
+// The location's record "gamedata", most significant first: the play time, the active scene, the
+// pending event and the last area; the game's HUD (Lirae's and Thessalor's tracker masks, the
+// progress's maximum and value); the inventory objects in the location's order; the scenes'
+// blocks; and at the end the game's block: the character used last and the journal's goals.
+struct LocationRecord
+{
+    bool mValid = false;
+    uint32_t mPlayTime = 0;
+    int mActiveScene = -1;
+    int mLiraeMask = -1, mThessalorMask = -1, mProgressMax = -1, mProgress = -1;
+    std::vector<ObjectRecord> mObjects;
+    int mCharacter = -1;
+    std::vector<std::string> mGoals;
+};
+
+// `objects` is the location's count of inventory objects. The game's block is found from the end:
+// the shortest tail that reads whole as one, after the base's empty pending conversation (a record
+// built at a calm point has none).
+LocationRecord ReadLocation(const std::vector<uint8_t>& bytes, size_t objects)
+{
+    LocationRecord record;
+    const size_t head = 7 + 4 + 11 * objects;
+    if (bytes.size() < head + 3)
+        return record;
+    record.mPlayTime =
+        uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+    record.mActiveScene = bytes[4];
+    record.mLiraeMask = bytes[7];
+    record.mThessalorMask = bytes[8];
+    record.mProgressMax = bytes[9];
+    record.mProgress = bytes[10];
+    for (size_t i = 0; i < objects; ++i)
+        record.mObjects.push_back({bytes[11 + 11 * i], bytes[12 + 11 * i], bytes[13 + 11 * i]});
+    for (size_t at = bytes.size() - 2; at > head; --at)
+    {
+        std::vector<std::string> goals;
+        size_t next = at + 2;
+        for (size_t g = 0; g < bytes[at + 1] && next < bytes.size(); ++g)
+        {
+            const size_t length = bytes[next];
+            if (bytes.size() - next - 1 < length)
+            {
+                next = bytes.size() + 1;
+                break;
+            }
+            goals.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(next + 1),
+                               bytes.begin() + static_cast<std::ptrdiff_t>(next + 1 + length));
+            next += 1 + length;
+        }
+        if (next == bytes.size() && goals.size() == bytes[at + 1] && bytes[at - 1] == 0)
+        {
+            record.mValid = true;
+            record.mCharacter = bytes[at];
+            record.mGoals = goals;
+            break;
+        }
+    }
+    return record;
+}
+
+// The Gatehouse's inventory objects in its order.
+enum Object : size_t
+{
+    kGateKey,
+    kOilCan,
+    kLampGlass,
+    kWick,
+    kObjects
+};
 
 class GatehouseTest : public ScreenProgramTest
 {
 protected:
-    static std::string SolveLock()
-    {
-        std::string presses;
-        for (const char* key : kLockSolution)
-            presses += (presses.empty() ? "" : "wait 70\n") + Click(key);
-        return presses;
-    }
     Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
     // A pixel's blue, green, red.
     static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
     {
         if (picture.mWidth < 800)
-            return std::vector<int>();
+            return std::vector<int>(3, -1);
         const size_t at = (size_t(y) * picture.mWidth + x) * 4;
         return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
                                 picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
     }
-    void ExpectLogged(const std::string& line)
+    static bool Grey(const std::vector<int>& pixel, int spread)
     {
-        const std::string log = ReadFile(LogFile());
-        EXPECT_NE(log.find(line), std::string::npos) << log;
-    }
-    static std::smatch RegexFind(const std::string& text, const char* pattern)
-    {
-        std::smatch match;
-        std::regex_search(text, match, std::regex(pattern));
-        return match;
+        return std::max({pixel[0], pixel[1], pixel[2]}) -
+                   std::min({pixel[0], pixel[1], pixel[2]}) <=
+               spread;
     }
     // The share of pixels (percent) within 8 per channel of the other picture's.
     static double Alike(const Picture& a, const Picture& b)
@@ -82,122 +307,240 @@ protected:
         }
         return 400.0 * static_cast<double>(near) / static_cast<double>(a.mPixels.size());
     }
-    // The location's record in a `prefsdump` text: its active scene's byte, then the rest.
-    static std::smatch GameRecord(const std::string& prefs)
+    void ExpectLogged(const std::string& line, size_t times = 1)
     {
-        static const std::regex record("gamedata = hex (?:[0-9a-f]{2} ){4}([0-9a-f]{2})([^\n]*)");
-        std::smatch match;
-        std::regex_search(prefs, match, record);
-        return match;
+        const std::string log = ReadFile(LogFile());
+        size_t count = 0;
+        for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+            ++count;
+        EXPECT_EQ(count, times) << line << " in\n" << log;
     }
-    static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
-    // Two clicks on nothing: they end the greeting's two lines where the location has them.
-    static std::string PastTheGreeting()
+    fs::path PrefsFile() const { return mRoot / "data/Tovrix/Murkwell/prefs.dat"; }
+    std::string Dump() const { return DumpPrefs(PrefsFile()); }
+    // The first player's slot (the dump's "USER 1").
+    Slot Player() const
     {
-        return Click(kNowhere) + "wait 30\n" + Click(kNowhere) + "wait 150\n";
+        const std::vector<Slot> slots = ParseDump(Dump());
+        return slots.size() >= 2 ? slots[1] : Slot();
     }
-    // A copy whose Gatehouse comes without its tutorial prompts, for menu runs that play past them.
+    // `prefsdump` with `args` before the file; answers its exit code.
+    int Prefsdump(const std::vector<std::string>& args) const
+    {
+        std::vector<std::string> command = {MURKWELL_PREFSDUMP};
+        command.insert(command.end(), args.begin(), args.end());
+        command.push_back(PrefsFile().string());
+        const int pid = sys::SpawnProcess(command, {});
+        int code = -1;
+        EXPECT_GT(pid, 0);
+        if (pid > 0)
+        {
+            EXPECT_TRUE(sys::WaitProcess(pid, kEndLimitMs, code));
+        }
+        return code;
+    }
+    // The dump compared with its golden text (MURKWELL_UPDATE_GOLDEN=1 writes it).
+    void ExpectMatchesGoldenText(const std::string& text, const std::string& name)
+    {
+        const fs::path golden = mRepository / "tests/e2e/golden" / name;
+        const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
+        if (update != nullptr && std::string(update) == "1")
+            WriteFile(golden, text);
+        EXPECT_EQ(text, ReadFile(golden)) << golden;
+    }
+    // A copy of the content whose Gatehouse comes without its tutorial prompts.
     fs::path Unprompted()
     {
-        const fs::path game = CopyGame("content");
+        const fs::path game = CopyGame("unprompted");
         const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
         WriteFile(location,
                   std::regex_replace(ReadFile(location),
                                      std::regex("tutorials = TutorialTable\\(true\\),"), ""));
         return game;
     }
+    fs::path DataFolder() const { return mRoot / "data"; }
+    // The data folder kept aside under `name`, or put back from there.
+    void KeepData(const std::string& name) const
+    {
+        fs::remove_all(mRoot / name);
+        fs::copy(DataFolder(), mRoot / name, fs::copy_options::recursive);
+    }
+    void PutBackData(const std::string& name) const
+    {
+        fs::remove_all(DataFolder());
+        fs::copy(mRoot / name, DataFolder(), fs::copy_options::recursive);
+    }
+    // The hex text of bytes, as `--set` takes it.
+    static std::string Hex(const std::vector<uint8_t>& bytes)
+    {
+        std::string text;
+        char pair[3];
+        for (uint8_t b : bytes)
+        {
+            std::snprintf(pair, sizeof pair, "%02x", b);
+            text += pair;
+        }
+        return text;
+    }
+    // `key` of the first player set to `bytes` with the tool; every other value stays.
+    void SetPlayerValue(const std::string& key, const std::vector<uint8_t>& bytes)
+    {
+        Slot before = Player();
+        ASSERT_EQ(Prefsdump({"--set", "1", key, Hex(bytes)}), 0);
+        Slot after = Player();
+        EXPECT_EQ(after[key], bytes);
+        before.erase(key);
+        after.erase(key);
+        EXPECT_EQ(after, before);
+    }
+
+    // Run A in a fresh data folder: its shots are named with `suffix`. Answers the trace lines.
+    Traces RunA(const std::string& suffix, int& code)
+    {
+        const auto shot = [&](const char* step, int after, const char* name) {
+            return ShotAt{step, after, name + suffix};
+        };
+        const std::string script =
+            std::string(kNewPlayer) + "shot odo" + suffix + "\n" +
+            Walk("odo_intro", "close_journal", 0,
+                 {shot("odo_intro2", 150, "item"), shot("hint_key", 200, "rays"),
+                  shot("open_door", 40, "swing"), shot("open_door", 195, "open"),
+                  shot("hint_oilcan", 245, "spotlight"), shot("item_oilcan", 145, "found"),
+                  shot("open_journal", 85, "journal"), shot("close_journal", 85, "storeroom")}) +
+            kQuit;
+        return RunTraced(mRepository, script, "start=scripts/mainmenu.lua", code);
+    }
 };
 
-// "Play" on the menu with a new player's name opens the first location, the Gatehouse: Odo's
-// greeting, the key found and used on the door, the journal opened from the HUD and closed, the
-// doorway to the storeroom; closed there, the player's record and the location's are stored. The
-// next run takes it up there and plays it to its end, on to the map.
-TEST_F(GatehouseTest, PlayOpensTheGatehouseForANewPlayer)
+// Runs A and B: a new player's first visit, quit from the question in the storeroom, then the
+// same player's return, played to the end and on to the Observatory. The dumps between them pin
+// the player's record and the location's, field by field and whole.
+TEST_F(GatehouseTest, RunsAAndBPlayTheGatehouseFromTheMenuToTheObservatory)
 {
-    const fs::path game = Unprompted();
     int code = -1;
-    const std::string script =
-        "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\nclick 400 276\n"
-        "wait 120\nshot play\n" +
-        PastTheGreeting() + Click(kKeyHalf2) + "wait 120\n" + Click(kKeyHalf1) + "wait 150\n" +
-        Click(kStripOne) + "wait 5\nmove " + kDoor + "\nwait 5\n" + Click(kDoor) + "wait 120\n" +
-        Click(kJournalButton) + "wait 90\nshot journal\n" + Click(kJournalClose) +
-        "wait 90\nshot closed\n" + Click(kDoor) + "wait 120\nshot storeroom\nclose\n";
-    const Traces traces = RunTraced(game, script, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(RunA("", code),
+              (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "quitverify"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
-    EXPECT_NE(std::find(traces.begin(), traces.end(), "profile Ann"), traces.end());
-    EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
-    // Odo's first line in its bubble, over the hall and its wooden door (blue, green, red) where
-    // the stand-in showed its sky.
-    ExpectMatchesGolden(Shot("play"), "gatehouse_odo.png");
-    const std::vector<int> door = At(Shot("play"), 590, 300);
-    ASSERT_EQ(door.size(), 3u);
+    // Odo's first line in its bubble over the hall and its wooden door (blue, green, red).
+    ExpectMatchesGolden(Shot("odo"), "gatehouse_odo.png");
+    const std::vector<int> door = At(Shot("odo"), 590, 300);
     EXPECT_GT(door[2], door[0] + 30);
-    // The journal's pages over the hall with the door open; closed, the hall is back.
-    ExpectMatchesGolden(Shot("journal"), "gatehouse_journal.png");
-    EXPECT_NE(At(Shot("journal"), 600, 150), At(Shot("closed"), 600, 150));
-    ExpectMatchesGolden(Shot("storeroom"), "gatehouse_storeroom.png");
-    // The player still plays location 0 (state 3: in a location); the location's record has the
-    // storeroom active and ends with the game's block: Thessalor last used, one goal.
-    const std::string prefs = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
-    EXPECT_NE(prefs.find("playerdata = hex 00 00 00 00 00 00 00 00 00 03 00 00\n"),
-              std::string::npos)
-        << prefs;
-    const std::smatch record = GameRecord(prefs);
-    ASSERT_FALSE(record.empty()) << prefs;
-    EXPECT_EQ(record[1].str(), "01");
-    EXPECT_TRUE(record[2].str().ends_with(" 01 01 0c 6a 6f 75 72 6e 61 6c 5f 6c 61 6d 70"))
-        << record[2];
+    // "tutorial_item" over the hall, pointing at the first half.
+    ExpectMatchesGolden(Shot("item"), "gatehouse_tutorial_item.png");
+    // Thessalor's hint: the token has flown, the hall is grey (the door), the missing half keeps
+    // its brass.
+    ExpectMatchesGolden(Shot("rays"), "gatehouse_hintselect.png");
+    EXPECT_FALSE(Grey(At(Shot("item"), 560, 180), 20));
+    EXPECT_TRUE(Grey(At(Shot("rays"), 560, 180), 16));
+    const std::vector<int> half = At(Shot("rays"), 612, 410);
+    EXPECT_GT(half[2], half[0] + 60);
+    // The door swings away: half faded, then gone; the oil can and the glass join the strip.
+    ExpectMatchesGolden(Shot("swing"), "gatehouse_solve.png");
+    EXPECT_NE(At(Shot("swing"), 520, 200), At(Shot("open"), 520, 200));
+    EXPECT_NE(At(Shot("item"), 305, 550), At(Shot("open"), 305, 550));
+    EXPECT_NE(At(Shot("item"), 446, 550), At(Shot("open"), 446, 550));
+    // Lirae's spotlight on the oil can, the cabinet grey outside it; clicked, the can is found.
+    ExpectMatchesGolden(Shot("spotlight"), "gatehouse_hintselectlirae.png");
+    EXPECT_TRUE(Grey(At(Shot("spotlight"), 640, 250), 16));
+    const std::vector<int> can = At(Shot("spotlight"), 205, 395);
+    EXPECT_GT(can[2], can[0] + 60);
+    EXPECT_NE(At(Shot("spotlight"), 205, 395), At(Shot("found"), 205, 395));
+    EXPECT_FALSE(Grey(At(Shot("found"), 640, 250), 20));
+    // The journal's page with its goal line and entry; closed, the storeroom is back.
+    ExpectMatchesGolden(Shot("journal"), "gatehouse_openjournal.png");
 
-    // The next run: "Play" takes the location up in the storeroom, where the last one ended.
-    const auto use = [](const char* strip, const char* area)
-    { return Click(strip) + "wait 5\nmove " + area + "\nwait 5\n" + Click(area) + "wait 90\n"; };
-    const std::string next = "focus gained\nwait 40\nclick 400 272\nwait 20\nmove " +
-                             std::string(kDoor) + "\nwait 120\nshot restored\n" + Click(kOilcan) +
-                             "wait 120\n" + Click(kLampglass) + "wait 120\n" + Click(kCabinet) +
-                             "wait 120\n" + SolveLock() + "wait 50\nshot burst\nwait 100\n" +
-                             Click(kWick) + "wait 120\n" + Click(kBackDoor) + "wait 120\n" +
-                             use(kStripOne, kLampOil) + use("446 550", kLampGlass) +
-                             use(kStripOne, kLampWick) +
-                             "wait 20\nshot lit\nwait 100\nshot overlay\n"
-                             "wait 180\nshot map\nclose\n";
-    const Traces again = RunTraced(game, next, "start=scripts/mainmenu.lua", code);
+    // The saved state: prompts 0-9 seen, still in location 0 (state 3); the storeroom active,
+    // one tracker of each medallion spent, three of five found; the key used, the oil can
+    // complete in the strip, the glass a silhouette there, the wick not yet in play; Thessalor
+    // used last, the lamp the one goal.
+    const std::string dump = Dump();
+    ExpectMatchesGoldenText(dump, "gatehouse_run_a.txt");
+    Slot player = ParseDump(dump).at(1);
+    const PlayerRecord record = ReadPlayer(player["playerdata"]);
+    ASSERT_TRUE(record.mValid) << dump;
+    EXPECT_EQ(record.mScore, 0);
+    EXPECT_EQ(record.mTutorials, 0x3ffu);
+    EXPECT_EQ(record.mLocation, 0);
+    EXPECT_EQ(record.mState, 3);
+    const LocationRecord location = ReadLocation(player["gamedata"], kObjects);
+    ASSERT_TRUE(location.mValid) << dump;
+    EXPECT_GT(location.mPlayTime, 0u);
+    EXPECT_EQ(location.mActiveScene, 1);
+    EXPECT_EQ(location.mLiraeMask, 2);
+    EXPECT_EQ(location.mThessalorMask, 2);
+    EXPECT_EQ(location.mProgressMax, 5);
+    EXPECT_EQ(location.mProgress, 3);
+    EXPECT_NE(location.mObjects[kGateKey].mFlags & kUsed, 0);
+    EXPECT_EQ(location.mObjects[kOilCan].mFlags & (kShown | kInScene | kHeld), kShown);
+    EXPECT_EQ(location.mObjects[kOilCan].mFound, 1);
+    EXPECT_EQ(location.mObjects[kLampGlass].mFlags & (kShown | kInScene), kShown);
+    EXPECT_EQ(location.mObjects[kLampGlass].mFound, 0);
+    EXPECT_EQ(location.mObjects[kWick].mFlags & kShown, 0);
+    EXPECT_EQ(location.mCharacter, 1);
+    EXPECT_EQ(location.mGoals, std::vector<std::string>{"journal_lamp"});
+
+    // Run B: the storeroom as run A left it; Lirae's prompt opens her board, left by its exit
+    // button; Thessalor's prompt; the lamp glass, the lock, the wick and the lamp; Odo's thanks;
+    // the map's overlay and the full map in its first seconds; the journey to the Observatory.
+    const std::string again =
+        std::string(kPlay) + "move 676 86\nwait 60\nshot restored\nwait 90\nshot lirae\n" +
+        Walk("lirae_board", "trim_wick", 0,
+             {ShotAt{"lirae_board", 110, "board"}, ShotAt{"thessalor_medallion", 85, "thessalor"},
+              ShotAt{"goto_lockpanel", 115, "lock"}, ShotAt{"lock_centre", 50, "burst"},
+              ShotAt{"lock_centre", 145, "opened"}, ShotAt{"item_wick", 115, "bare"},
+              ShotAt{"goto_gatehouse", 115, "back"}, ShotAt{"trim_wick", 110, "lit"},
+              ShotAt{"trim_wick", 190, "thanks"}}) +
+        Walk("odo_thanks", "odo_thanks", 0, {ShotAt{"odo_thanks", 100, "overlay"}}) +
+        "wait 120\nshot map\nwait 1360\nshot observatory\nclose\n";
+    EXPECT_EQ(RunTraced(mRepository, again, "start=scripts/mainmenu.lua", code),
+              (Traces{"start", "menu Ann", "profile Ann", "record 3 0", "location 0", "complete 0",
+                      "map", "story", "location 1"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
-    EXPECT_EQ(again, (Traces{"start", "menu Ann", "profile Ann", "record 3 0", "location 0",
-                             "complete 0", "map"}));
-    // The mouse where the last run left it: the same storeroom, its cabinet lit under it.
     EXPECT_GE(Alike(Shot("restored"), Shot("storeroom")), 99.0);
-    // The solved lock's sparks over the storeroom with the cabinet open.
+    // Lirae's board over the storeroom; left, her prompt is gone and Thessalor's points at his.
+    EXPECT_NE(At(Shot("board"), 400, 240), At(Shot("lirae"), 400, 240));
+    EXPECT_NE(At(Shot("lirae"), 550, 400), At(Shot("thessalor"), 550, 400)) << "a prompt moved";
+    // The lock panel's centre key, unlit: dark glass; solved, its sparks over the storeroom.
+    EXPECT_LT(At(Shot("lock"), 400, 280)[2], 60);
     ExpectMatchesGolden(Shot("burst"), "gatehouse_burst.png");
-    // Lit, with Odo's thanks; then the map over the hall, and the whole map.
-    const std::vector<int> flame = At(Shot("lit"), 330, 232);
-    ASSERT_EQ(flame.size(), 3u);
-    EXPECT_GT(flame[2], 240);
+    // The cabinet stands open with the wick on its shelf; found, the shelf is bare.
+    EXPECT_EQ(At(Shot("opened"), 640, 200), (std::vector<int>{12, 22, 34}));
+    EXPECT_NE(At(Shot("opened"), 640, 260), At(Shot("bare"), 640, 260));
+    // Lit: the overlay and the glow over the lamp, the hall warmer than before.
+    ExpectMatchesGolden(Shot("lit"), "gatehouse_lamp_lit.png");
+    EXPECT_GT(At(Shot("lit"), 330, 232)[2], 240);
+    EXPECT_GT(At(Shot("lit"), 700, 100)[2], At(Shot("back"), 700, 100)[2] + 8);
     ExpectMatchesGolden(Shot("overlay"), "gatehouse_map_overlay.png");
     ExpectMatchesGolden(Shot("map"), "gatehouse_map.png");
-    // The player moves on to location 1 on the map (state 1) with the play time as the score;
-    // the location's record is gone (its one-byte marker).
-    const std::string after = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
-    EXPECT_NE(after.find("gamedata = \"\"\n"), std::string::npos) << after;
-    const std::smatch player =
-        RegexFind(after, "playerdata = hex (..) (..) (..) (..) 00 00 00 00 01 01 00 00\n");
-    ASSERT_FALSE(player.empty()) << after;
-    EXPECT_NE(player[1].str() + player[2].str() + player[3].str() + player[4].str(), "00000000");
-    EXPECT_EQ(player[4].str(), "00") << "a play time of minutes, not a negative score";
+
+    // Location 1 entered (state 3) with its own record; the Gatehouse's play time is the score;
+    // all twelve prompts seen, and the help of Lirae's board (bit 12).
+    player = Player();
+    const PlayerRecord after = ReadPlayer(player["playerdata"]);
+    ASSERT_TRUE(after.mValid);
+    EXPECT_GT(after.mScore, 0);
+    EXPECT_EQ(after.mTutorials, 0x1fffu);
+    EXPECT_EQ(after.mLocation, 1);
+    EXPECT_EQ(after.mState, 3);
+    const LocationRecord observatory = ReadLocation(player["gamedata"], 2);
+    ASSERT_TRUE(observatory.mValid);
+    EXPECT_EQ(observatory.mActiveScene, 0);
+    EXPECT_EQ(observatory.mGoals, std::vector<std::string>{"journal_desk"});
 }
 
-TEST_F(GatehouseTest, TheKeyFoundAndUsedOpensTheDoorToTheStoreroom)
+// The development entry opens the Gatehouse without prompts: the key found and used opens the door
+// to the storeroom, and the storeroom's objects light the lamp; Odo's thanks end the location.
+TEST_F(GatehouseTest, TheDevelopmentEntryPlaysTheWalkthroughWithoutPromptsOrHints)
 {
+    const std::string script =
+        "focus gained\nwait 60\nshot hall\n" +
+        Walk("odo_intro", "item_oilcan", kHints,
+             {ShotAt{"item_key_1", 145, "key"}, ShotAt{"goto_storeroom", 115, "storeroom"}}) +
+        Walk("item_lampglass", "odo_thanks", kAlways) + "wait 300\nclose\n";
     int code = -1;
-    const std::string script = "focus gained\nwait 60\nshot hall\n" + PastTheGreeting() +
-                               Click(kKeyHalf2) + "wait 120\n" + Click(kKeyHalf1) +
-                               "wait 150\nshot key\n" + Click(kStripOne) + "wait 5\nmove " + kDoor +
-                               "\nwait 5\n" + Click(kDoor) + "wait 120\nshot open\n" +
-                               Click(kDoor) + "wait 120\nshot storeroom\nclose\n";
     EXPECT_EQ(RunTraced(mRepository, script, "start=scripts/dev/gatehouse.lua", code),
-              Traces{"start"});
+              (Traces{"start", "complete 0", "map"}));
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     ExpectMatchesGolden(Shot("hall"), "gatehouse_hall.png");
@@ -205,46 +548,184 @@ TEST_F(GatehouseTest, TheKeyFoundAndUsedOpensTheDoorToTheStoreroom)
     EXPECT_NE(At(Shot("hall"), 150, 300), At(Shot("key"), 150, 300));
     EXPECT_NE(At(Shot("hall"), 612, 410), At(Shot("key"), 612, 410));
     EXPECT_NE(At(Shot("hall"), 376, 550), At(Shot("key"), 376, 550));
-    // The door faded out; the oil can and the glass joined the strip as silhouettes.
-    EXPECT_NE(At(Shot("key"), 520, 200), At(Shot("open"), 520, 200));
-    EXPECT_NE(At(Shot("key"), 305, 550), At(Shot("open"), 305, 550));
-    EXPECT_NE(At(Shot("key"), 446, 550), At(Shot("open"), 446, 550));
     ExpectMatchesGolden(Shot("storeroom"), "gatehouse_storeroom.png");
 }
 
-// Past the door: the storeroom's two objects, the cabinet's lock opened (its four corners, then
-// its centre), the wick inside, back to the hall and the three objects on the lamp, which lights
-// it; Odo's thanks follow and the location ends on the map.
-TEST_F(GatehouseTest, TheStoreroomsObjectsLightTheLamp)
+// Run C: closed right after a use, "Play" brings back the state after it (the door open, the key
+// used, the storeroom's objects in the strip); closed with an object held, the next run gives it
+// back held.
+TEST_F(GatehouseTest, RunCClosesRightAfterAUseAndWhileAnObjectIsHeld)
 {
-    const auto use = [](const char* strip, const char* area)
-    { return Click(strip) + "wait 5\nmove " + area + "\nwait 5\n" + Click(area) + "wait 90\n"; };
-    const std::string script =
-        "focus gained\nwait 60\n" + PastTheGreeting() + Click(kKeyHalf2) + "wait 120\n" +
-        Click(kKeyHalf1) + "wait 150\n" + use(kStripOne, kDoor) + "wait 30\n" + Click(kDoor) +
-        "wait 120\n" + Click("210 390") + "wait 120\n" + Click("470 180") + "wait 120\n" +
-        Click("640 250") + "wait 120\nshot lock\n" + SolveLock() + "wait 150\nshot opened\n" +
-        Click("640 260") + "wait 120\nshot bare\n" + Click("30 300") + "wait 120\nshot back\n" +
-        // The strip holds the wick, the oil can and the glass; each use closes it up.
-        use(kStripOne, "330 330") + use("446 550", "330 282") + use(kStripOne, "330 246") +
-        "wait 20\nshot lit\nwait 400\nclose\n";
+    const fs::path game = Unprompted();
     int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, script, "start=scripts/dev/gatehouse.lua", code),
-              (Traces{"start", "complete 0", "map"}));
+    // The key used on the door, and the close request while the door swings away.
+    RunTraced(game,
+              std::string(kNewPlayer) + Walk("odo_intro", "hold_key", kHints) +
+                  "move 550 270\nwait 3\nclick 550 270\nwait 36\nshot closing\nclose\n",
+              "start=scripts/mainmenu.lua", code);
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
-    // The lock panel's centre key, unlit: dark glass.
-    const std::vector<int> key = At(Shot("lock"), 400, 280);
-    ASSERT_EQ(key.size(), 3u);
-    EXPECT_LT(key[2], 60);
-    // The cabinet stands open with the wick on its shelf; found, the shelf is bare.
-    EXPECT_EQ(At(Shot("opened"), 640, 200), (std::vector<int>{12, 22, 34}));
-    EXPECT_NE(At(Shot("opened"), 640, 260), At(Shot("bare"), 640, 260));
-    // Lit: the flame burns over the lamp and the hall is warmer than before.
-    const std::vector<int> flame = At(Shot("lit"), 330, 232);
-    ASSERT_EQ(flame.size(), 3u);
-    EXPECT_GT(flame[2], 240);
-    EXPECT_GT(At(Shot("lit"), 700, 100)[2], At(Shot("back"), 700, 100)[2] + 8);
+    // Closed before the door had swung away.
+    const std::vector<int> door = At(Shot("closing"), 500, 300);
+    EXPECT_GT(door[2], door[0] + 20);
+    LocationRecord record = ReadLocation(Player()["gamedata"], kObjects);
+    ASSERT_TRUE(record.mValid);
+    EXPECT_NE(record.mObjects[kGateKey].mFlags & kUsed, 0);
+    EXPECT_NE(record.mObjects[kOilCan].mFlags & kShown, 0);
+    EXPECT_EQ(record.mGoals, std::vector<std::string>{"journal_lamp"});
+
+    // "Play": the door is open (the doorway leads on), the oil can found there is taken from the
+    // strip, and the game closed while it is held.
+    RunTraced(game,
+              std::string(kPlay) + "wait 150\n" + Walk("goto_storeroom", "goto_storeroom", 0) +
+                  Walk("item_oilcan", "item_oilcan", 0) +
+                  "move 305 550\nwait 3\nclick 305 550\nwait 5\nmove 600 420\nwait 20\nshot "
+                  "holding\nclose\n",
+              "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    record = ReadLocation(Player()["gamedata"], kObjects);
+    ASSERT_TRUE(record.mValid);
+    EXPECT_EQ(record.mActiveScene, 1) << "the doorway led to the storeroom";
+    EXPECT_NE(record.mObjects[kOilCan].mFlags & kHeld, 0);
+    const std::vector<int> holding = At(Shot("holding"), 590, 428);
+    EXPECT_GT(holding[2], holding[0] + 60) << "the red can at the mouse";
+
+    // The next run gives it back held: it follows the mouse, and is stored held again.
+    RunTraced(game, std::string(kPlay) + "wait 150\nmove 600 420\nwait 20\nshot held\nclose\n",
+              "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    record = ReadLocation(Player()["gamedata"], kObjects);
+    ASSERT_TRUE(record.mValid);
+    EXPECT_NE(record.mObjects[kOilCan].mFlags & kHeld, 0);
+    const std::vector<int> can = At(Shot("held"), 590, 428);
+    EXPECT_GT(can[2], can[0] + 60) << "the red can at the mouse";
+}
+
+// Damaged saved states, each set with the tool in a copy of run A's folder: nothing crashes, each
+// is reported once (or not at all where it counts as absent), and the location or the player goes
+// on from what can be read.
+TEST_F(GatehouseTest, DamagedSavedStatesAreReportedAndPlayGoesOn)
+{
+    int code = -1;
+    RunA("", code);
+    ASSERT_EQ(code, 0);
+    KeepData("run_a");
+    const std::vector<uint8_t> record = Player()["gamedata"];
+    ASSERT_GT(record.size(), 30u);
+    const std::string resume = std::string(kPlay) + "move 676 86\nwait 150\nshot resumed\nclose\n";
+    const std::string journalLine = "ERROR: The location's saved journal block is damaged";
+
+    // Cut inside the game's block (its goal's last byte gone): the storeroom restored, the journal
+    // block dropped whole: no goals, no character; one line.
+    SetPlayerValue("gamedata", std::vector<uint8_t>(record.begin(), record.end() - 1));
+    RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectLogged(journalLine);
+    LocationRecord after = ReadLocation(Player()["gamedata"], kObjects);
+    ASSERT_TRUE(after.mValid);
+    EXPECT_EQ(after.mActiveScene, 1);
+    EXPECT_EQ(after.mCharacter, 0);
+    EXPECT_TRUE(after.mGoals.empty());
+
+    // A goal count past the end: the same.
+    PutBackData("run_a");
+    std::vector<uint8_t> counted = record;
+    counted[counted.size() - 14] = 3;
+    SetPlayerValue("gamedata", counted);
+    RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectLogged(journalLine);
+    after = ReadLocation(Player()["gamedata"], kObjects);
+    ASSERT_TRUE(after.mValid);
+    EXPECT_EQ(after.mActiveScene, 1);
+    EXPECT_TRUE(after.mGoals.empty());
+
+    // Cut inside the base's part: the location starts fresh in the hall; one line.
+    PutBackData("run_a");
+    SetPlayerValue("gamedata", std::vector<uint8_t>(record.begin(), record.begin() + 30));
+    RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectLogged("Gameplay: the saved state of 30 bytes does not fit this location; it starts "
+                 "fresh");
+    EXPECT_EQ(ReadFile(LogFile()).find("ERROR:"), std::string::npos);
+    after = ReadLocation(Player()["gamedata"], kObjects);
+    EXPECT_EQ(after.mActiveScene, 0);
+
+    // A player's record of 11 bytes: its fatal line ends the run (exit 0); the record is stored
+    // again as zeros, from which the next run starts.
+    PutBackData("run_a");
+    SetPlayerValue("playerdata", std::vector<uint8_t>(11, 1));
+    RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectLogged("ERROR:PlayerData sizeof mismatch!   FILE:playerdata LINE:49");
+    EXPECT_EQ(Player()["playerdata"], std::vector<uint8_t>(12, 0));
+    EXPECT_EQ(RunTraced(mRepository, "focus gained\nwait 60\nclose\n", "start=scripts/mainmenu.lua",
+                        code),
+              (Traces{"start", "menu Ann"}));
+    ExpectCleanLog();
+
+    // A player's record of one byte counts as none: a new game, nothing reported.
+    PutBackData("run_a");
+    SetPlayerValue("playerdata", {0});
+    const Traces traces = RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "record 0 0"), traces.end());
+}
+
+// Run A twice, each in a fresh data folder, gives the same shots and the same saved state.
+TEST_F(GatehouseTest, RunAIsTheSameEveryTime)
+{
+    int code = -1;
+    RunA("_1", code);
+    EXPECT_EQ(code, 0);
+    const std::string first = Dump();
+    KeepData("first");
+    fs::remove_all(DataFolder());
+    RunA("_2", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Dump(), first);
+    for (const char* name :
+         {"odo", "item", "rays", "swing", "open", "spotlight", "found", "journal", "storeroom"})
+    {
+        const Picture one = Shot(name + std::string("_1"));
+        const Picture two = Shot(name + std::string("_2"));
+        EXPECT_GT(one.mWidth, 0u) << name;
+        EXPECT_TRUE(one.mPixels == two.mPixels) << name;
+    }
+}
+
+// The tool's `--set` and `--delete`: one value of one slot changed, the file replaced whole through
+// a temporary name; refused arguments and missing slots or keys leave the file's bytes alone.
+TEST_F(GatehouseTest, PrefsdumpSetsAndDeletesOneValue)
+{
+    int code = -1;
+    RunTraced(mRepository, std::string(kNewPlayer) + "close\n", "start=scripts/mainmenu.lua", code);
+    ASSERT_TRUE(fs::exists(PrefsFile()));
+    SetPlayerValue("gamedata", {0x00, 0x01, 0xfe, 0xff});
+    SetPlayerValue("name", {'B', 'o', 'b', 0});
+    EXPECT_NE(Dump().find("  name = \"Bob\"\n"), std::string::npos);
+    const std::vector<Slot> before = ParseDump(Dump());
+    ASSERT_EQ(Prefsdump({"--set", "0", "extra", "0a 0b"}), 0);
+    EXPECT_EQ(ParseDump(Dump())[0]["extra"], (std::vector<uint8_t>{0x0a, 0x0b}));
+    ASSERT_EQ(Prefsdump({"--delete", "0", "extra"}), 0);
+    EXPECT_EQ(ParseDump(Dump()), before);
+
+    const std::string bytes = ReadFile(PrefsFile());
+    EXPECT_EQ(Prefsdump({"--set", "1", "name", "4"}), 2) << "an odd count of digits";
+    EXPECT_EQ(Prefsdump({"--set", "1", "name", "zz"}), 2);
+    EXPECT_EQ(Prefsdump({"--set", "x", "name", "00"}), 2);
+    EXPECT_EQ(Prefsdump({"--delete", "1"}), 2);
+    EXPECT_EQ(Prefsdump({"--set", "7", "name", "00"}), 1) << "no such slot";
+    EXPECT_EQ(Prefsdump({"--delete", "1", "nothing"}), 1);
+    EXPECT_EQ(ReadFile(PrefsFile()), bytes);
+    // A damaged file is not rebuilt: what follows its bad chunk would be lost.
+    WriteFile(PrefsFile(), bytes.substr(0, bytes.size() - 3));
+    EXPECT_EQ(Prefsdump({"--delete", "1", "name"}), 1);
+    EXPECT_EQ(ReadFile(PrefsFile()), bytes.substr(0, bytes.size() - 3));
+    EXPECT_FALSE(fs::exists(PrefsFile().string() + ".new"));
 }
 
 TEST_F(GatehouseTest, AnItemWithoutItsPartsIsFatal)
@@ -266,8 +747,8 @@ TEST_F(GatehouseTest, AMissingAreaPictureIsLoggedAndTheLocationPlays)
     fs::remove(game / "assets/areas/keeper.png");
     int code = -1;
     RunTraced(game,
-              "focus gained\nwait 60\n" + PastTheGreeting() + Click(kKeyHalf2) +
-                  "wait 120\nshot found\nclose\n",
+              "focus gained\nwait 60\n" + Walk("odo_intro", "item_key_2", 0) +
+                  "shot found\nclose\n",
               "start=scripts/dev/gatehouse.lua", code);
     EXPECT_EQ(code, 0);
     ExpectLogged("ERROR:CreateCollisionMask failed   FILE:gameplayarea");
@@ -284,7 +765,8 @@ TEST_F(GatehouseTest, AMissingLabelIsLogged)
     const std::string text = ReadFile(strings);
     WriteFile(strings, std::regex_replace(text, std::regex(">conv_odo_1<"), ">conv_odo_one<"));
     int code = -1;
-    EXPECT_EQ(RunTraced(game, "focus gained\nwait 130\n" + PastTheGreeting() + "close\n",
+    EXPECT_EQ(RunTraced(game,
+                        "focus gained\nwait 130\n" + Walk("odo_intro", "odo_intro2", 0) + "close\n",
                         "start=scripts/dev/gatehouse.lua", code),
               Traces{"start"});
     EXPECT_EQ(code, 0);
