@@ -3,7 +3,8 @@
 -- Lirae's medallion; six glyphs drift across a circle about the scene's middle while three tokens
 -- wait on the tray below it, and the timer's hand turns once in 20 s about the screen's centre,
 -- where the board's pictures put it. The help and fail dialogs stand in the middle of the board,
--- each closed by its arrow button.
+-- each closed by its arrow button, their texts (and the finale's) looked up here: the windows show
+-- the text they are given.
 local function Call(name)
     return function()
         local f = _G[name]
@@ -21,8 +22,8 @@ local function Dialog(name, label)
     local fonts = gStyles.fonts
     return GameplayDialog {
         name = name, x = 240, y = 160, image = "tutorial/dialog", imagex = 0, imagey = 0,
-        text = gStyles.textobject(0, 0, 280, 70, "", fonts.dialog), string = label,
-        timefade = 250, textx = -140, texty = -50,
+        text = gStyles.textobject(0, 0, 250, 70, "", fonts.dialog), string = GetString(label),
+        timefade = 250, textx = -10, texty = -8,
         Button {
             name = name .. "ok", x = 274, y = 74, buttongraphics = States("hint/ok"),
             soundclick = "click",
@@ -41,7 +42,7 @@ return function()
         basicfadetime = 300, basicscalemin = 0.2, basicpositionx = 660, basicpositiony = 400,
         finalefadetime = 200, finaletimetoshow = 1000, hidedelay = 100,
         finaletext = gStyles.textobject(250, 200, 300, 60, "", gStyles.fonts.title),
-        finalestring = "hint_done",
+        finalestring = GetString("hint_done"),
         soundmusic = { sounds = { "music_puzzle" }, loop = true },
         soundintro = { sounds = { "whoosh" } }, soundoutro = { sounds = { "whoosh" } },
         soundshowhint = { sounds = { "hint" } },

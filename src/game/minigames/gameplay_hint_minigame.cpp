@@ -362,8 +362,13 @@ void GameplayHintMinigame::OnHidden(int32_t)
     if (TRenderer* renderer = TRenderer::Existing())
         renderer->SetFrameTexture(nullptr);
     Notify(mCallbacks.leave);
+    // The music's track is given back, not only stopped: a location's playlist may hold the same
+    // track and frees it outright when the location ends, before this window goes.
     if (mSoundMusic != nullptr)
+    {
         mSoundMusic->Stop();
+        mSoundMusic->Release();
+    }
 }
 
 void GameplayHintMinigame::Pause()
