@@ -1,0 +1,169 @@
+// End-to-end runs of Lirae's board in the Gatehouse's storeroom, once her tracker was spent on the
+// oil can: her medallion opens the board with its help dialog the first time only, the help
+// button shows it again, the exit button ends the board and play goes on; left alone, the time
+// runs out into the fail dialog. On a copy whose glyphs rest at the circle's centre, clicks there
+// match every token, the finale shows and the medallion's hint comes back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+
+namespace
+{
+using namespace e2etest;
+using Traces = std::vector<std::string>;
+
+// From the menu: "Play", the name dialog, "Ann", "OK": the first location opens.
+constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
+                                    "wait 10\nclick 400 276\nwait 120\n";
+// The screen points the content keeps for its tests.
+constexpr const char* kNowhere = "400 120";
+constexpr const char* kKeyHalf2 = "150 300";
+constexpr const char* kKeyHalf1 = "612 410";
+constexpr const char* kStripOne = "376 550";
+constexpr const char* kDoor = "550 270";
+constexpr const char* kOilcan = "210 390";
+constexpr const char* kLampGlass = "470 180";
+constexpr const char* kLiraeTracker = "690 528";
+constexpr const char* kStripOilcan = "305 550";
+constexpr const char* kLiraeMedallion = "750 550";
+// The board's: its help button, its exit button, the dialogs' arrow, the glyphs' circle centre.
+constexpr const char* kHelpButton = "726 32";
+constexpr const char* kExitButton = "770 32";
+constexpr const char* kDialogArrow = "534 254";
+constexpr const char* kCentre = "400 240";
+
+class HintLiraeTest : public ScreenProgramTest
+{
+protected:
+    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
+    // A pixel's blue, green, red.
+    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
+    {
+        if (picture.mWidth < 800)
+            return std::vector<int>(3, -1);
+        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
+        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
+                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
+    }
+    // The share of pixels (percent) within 8 per channel of the other picture's.
+    static double Alike(const Picture& a, const Picture& b)
+    {
+        if (a.mPixels.size() != b.mPixels.size() || a.mPixels.empty())
+            return 0;
+        size_t near = 0;
+        for (size_t i = 0; i < a.mPixels.size(); i += 4)
+        {
+            bool close = true;
+            for (size_t c = 0; c < 3; ++c)
+                close = close && std::abs(int(a.mPixels[i + c]) - int(b.mPixels[i + c])) <= 8;
+            near += close;
+        }
+        return 400.0 * static_cast<double>(near) / static_cast<double>(a.mPixels.size());
+    }
+    static std::string Click(const char* point, int wait)
+    {
+        return std::string("move ") + point + "\nwait 3\nclick " + point + "\nwait " +
+               std::to_string(wait) + "\n";
+    }
+    // A copy whose Gatehouse comes without its prompts; `hint` edits Lirae's board script.
+    fs::path Unprompted(const std::string& name,
+                        const std::function<std::string(const std::string&)>& hint = nullptr)
+    {
+        const fs::path game = CopyGame(name);
+        const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
+        WriteFile(location,
+                  std::regex_replace(ReadFile(location),
+                                     std::regex("tutorials = TutorialTable\\(true\\),"), ""));
+        if (hint)
+        {
+            const fs::path board = game / "assets/scripts/hintlirae.lua";
+            WriteFile(board, hint(ReadFile(board)));
+        }
+        return game;
+    }
+    // A new player through the hall into the storeroom, where Lirae's tracker is spent on the oil
+    // can and the can found: her medallion has a hint to earn again.
+    static std::string ToTheSpentTracker()
+    {
+        return std::string(kNewProfile) + Click(kNowhere, 30) + Click(kNowhere, 150) +
+               Click(kKeyHalf2, 120) + Click(kKeyHalf1, 150) + Click(kStripOne, 5) +
+               Click(kDoor, 120) + Click(kDoor, 120) + "shot storeroom\n" +
+               Click(kLiraeTracker, 150) + Click(kStripOilcan, 160) + Click(kOilcan, 150) +
+               "shot spent\n";
+    }
+    // The player record's tutorial flags as prefsdump shows them.
+    std::string TutorialFlags() const
+    {
+        std::smatch found;
+        const std::string prefs = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
+        if (!std::regex_search(prefs, found,
+                               std::regex("playerdata = hex (?:[0-9a-f]{2} ){4}((?:[0-9a-f]{2} "
+                                          "){3}[0-9a-f]{2})")))
+            return prefs;
+        return found[1].str();
+    }
+};
+
+TEST_F(HintLiraeTest, MedallionOpensTheBoardWithItsHelpOnceExitResumesAndTimeRunsOut)
+{
+    const fs::path game = Unprompted("content");
+    const std::string script =
+        ToTheSpentTracker() + Click(kLiraeMedallion, 60) + "shot help\n" + Click(kDialogArrow, 40) +
+        "shot board\n" + Click(kHelpButton, 40) + "shot helpagain\n" + Click(kDialogArrow, 40) +
+        Click(kExitButton, 60) + "shot resumed\n" + Click(kLampGlass, 150) + "shot played\n" +
+        // Again, no help now: 20 s of the board's time (1250 steps) run out.
+        Click(kLiraeMedallion, 60) + "shot again\nwait 1260\nshot fail\n" +
+        Click(kDialogArrow, 60) + "shot failed\nclose\n";
+    int code = -1;
+    const Traces traces = RunTraced(game, script, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
+    // The board over the grey storeroom with the help dialog in its middle, then the board with
+    // its glyphs drifting over the ghost view; the help button brings the dialog back.
+    ExpectMatchesGolden(Shot("help"), "hint_lirae_help.png");
+    ExpectMatchesGolden(Shot("board"), "hint_lirae_storeroom_board.png");
+    EXPECT_NE(At(Shot("help"), 400, 240), At(Shot("board"), 400, 240));
+    EXPECT_GT(Alike(Shot("help"), Shot("helpagain")), 80.0);
+    // Exit: the storeroom as it was, and it plays on (the lamp glass found).
+    EXPECT_GT(Alike(Shot("spent"), Shot("resumed")), 90.0);
+    EXPECT_NE(At(Shot("resumed"), 470, 180), At(Shot("played"), 470, 180));
+    // The second board has no help dialog; at the time's end the fail dialog, whose arrow ends it.
+    EXPECT_LT(Alike(Shot("help"), Shot("again")), Alike(Shot("help"), Shot("helpagain")));
+    ExpectMatchesGolden(Shot("fail"), "hint_lirae_fail.png");
+    EXPECT_GT(Alike(Shot("played"), Shot("failed")), 90.0);
+    // The board's help seen: bit 12 of the player's prompts.
+    const std::string flags = TutorialFlags();
+    ASSERT_EQ(flags.size(), 11u) << flags;
+    EXPECT_EQ(std::stoi(flags.substr(3, 2), nullptr, 16) & 0x10, 0x10) << flags;
+}
+
+TEST_F(HintLiraeTest, GlyphsRestingAtTheCentreAreAllMatchedAndTheHintComesBack)
+{
+    // The glyphs drift nowhere: each rests at the circle's centre, so a click there finds the
+    // wanted one whichever it is.
+    const fs::path game = Unprompted(
+        "resting", [](const std::string& text)
+        { return std::regex_replace(text, std::regex("maxdistance = 220"), "maxdistance = 0"); });
+    const std::string script = ToTheSpentTracker() + Click(kLiraeMedallion, 60) +
+                               Click(kDialogArrow, 60) + Click(kCentre, 20) + Click(kCentre, 20) +
+                               Click(kCentre, 40) + "shot finale\nwait 260\nshot back\nclose\n";
+    int code = -1;
+    RunTraced(game, script, "start=scripts/mainmenu.lua", code);
+    EXPECT_EQ(code, 0);
+    ExpectCleanLog();
+    // The finale's words over the board; then the storeroom with the medallion's tracker filled
+    // as before it was spent.
+    EXPECT_LT(Alike(Shot("finale"), Shot("spent")), 80.0);
+    EXPECT_GT(Alike(Shot("spent"), Shot("back")), 85.0);
+    EXPECT_NE(At(Shot("storeroom"), 690, 528), At(Shot("spent"), 690, 528));
+    EXPECT_EQ(At(Shot("storeroom"), 690, 528), At(Shot("back"), 690, 528));
+}
+
+} // namespace
