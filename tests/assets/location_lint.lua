@@ -11,6 +11,12 @@ local function Fault(text)
     table.insert(lines, "fault " .. text)
 end
 
+-- The string table's lookup: the label stands for its text.
+function GetString(label)
+    Need("label", label)
+    return label
+end
+
 function ReadFile(path)
     local text = _sources[path]
     if text == nil then
@@ -29,7 +35,8 @@ local function Maker(kind)
     end
 end
 for _, kind in ipairs({ "Gameplay", "GameplayHud", "GameplayJournal", "GameplayDialog", "Button",
-                        "Text", "Bitmap", "GameplayHintLirae" }) do
+                        "Text", "Bitmap", "GameplayHintLirae",
+                        "GameplayHintThessalor" }) do
     _G[kind] = Maker(kind)
 end
 function MakeDialog(t)
@@ -81,7 +88,7 @@ end
 local kImageKeys = Set({ "image", "scrim", "texture", "pulsetexture", "spriteliraehint",
     "frameleft", "framecenter", "frameright", "fillleft", "fillcenter", "fillright", "fillempty",
     "fillthessalor", "filllirae", "arrowimage", "leftimage",
-    "background", "foreground", "timer", "timerbackground", "ghostmask" })
+    "background", "foreground", "timer", "timerbackground", "ghostmask", "mask" })
 local kSoundKeys = Set({ "clickmiss", "inventoryappear", "inventoryhover", "inventoryunequip",
     "areaclick", "areahilight", "areacomplete", "crazyclick", "soundhintlirae",
     "soundhintthessalor",

@@ -93,14 +93,15 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
 
     // Run 2: "Play" resumes the location; each character's medallion holds one hint, so their
     // prompts come, and a click on the medallion answers each. The copy played holds no hint
-    // window, so a medallion's prompt ends at the click instead of opening the character's board.
+    // windows, so a medallion's prompt ends at the click instead of opening the character's board.
     // Then the storeroom's two objects, the lock, the wick, and the lamp, as the location's own
     // runs.
     const fs::path game = CopyGame("windowless");
     const fs::path common = game / "assets/scripts/locations/common.lua";
     WriteFile(common,
-              std::regex_replace(ReadFile(common),
-                                 std::regex("ReadFile\\(\"scripts/hintlirae.lua\"\\)\\(\\),"), ""));
+              std::regex_replace(
+                  ReadFile(common),
+                  std::regex("ReadFile\\(\"scripts/hint(lirae|thessalor)\\.lua\"\\)\\(\\),"), ""));
     const auto use = [](const char* strip, const char* area)
     { return Click(strip, 5) + Click(area, 90); };
     const std::string second =

@@ -40,6 +40,7 @@ import formats  # noqa: E402
 import frontend  # noqa: E402
 import gatehouse  # noqa: E402
 import hint  # noqa: E402
+import hint_thessalor  # noqa: E402
 import hud  # noqa: E402
 import images  # noqa: E402
 import journal  # noqa: E402
@@ -58,7 +59,7 @@ SUMS_FILE = os.path.join(HERE, "SHA256SUMS")
 SOURCES = {"sound": ("audio.py", "sounds.py"),
            "image": ("dev.py", "formats.py", "frontend.py", "gatehouse.py", "hint.py", "hud.py",
                      "images.py", "journal.py", "maps.py", "paint.py", "sheets.py", "story.py",
-                     "observatory.py", "crypt_scenes.py", "puzzles.py", "crypt_puzzles.py"),
+                     "observatory.py", "crypt_scenes.py", "puzzles.py", "crypt_puzzles.py", "hint_thessalor.py"),
            "description": ("formats.py", "gatehouse.py", "sheets.py", "story.py"),
            # A film also follows its encoder's code (and the codec libraries: --check tells).
            "movie": ("movies.py", "audio.py", "frontend.py", "images.py", "paint.py", "sheets.py",
@@ -72,7 +73,7 @@ MOVIE_TOOL_PLACES = tuple(place.replace("packbuild", "movieenc") for place in PA
 PICTURES = dict(images.RECIPES, **frontend.RECIPES, **hud.RECIPES, **dev.RECIPES,
                 **journal.RECIPES, **story.RECIPES, **maps.RECIPES, **gatehouse.RECIPES,
                 **observatory.RECIPES, **crypt_scenes.RECIPES, **puzzles.RECIPES,
-                **hint.RECIPES, **crypt_puzzles.RECIPES)
+                **hint.RECIPES, **crypt_puzzles.RECIPES, **hint_thessalor.RECIPES)
 # Every description recipe: animation XML (text, or bytes in the packed "ZXML" form), packed
 # animations (bytes, ".anm") and the lantern's mesh (bytes, ".mesh").
 DESCRIPTIONS = dict(sheets.DESCRIPTIONS, **story.DESCRIPTIONS, **gatehouse.DESCRIPTIONS,

@@ -440,6 +440,13 @@ HINT = [
     *states("hint/ok_%s.png", "hud_button", size=(40, 40), mark="right"),
 ]
 
+# Thessalor's hint minigame: the board's backdrop and the mask of its reading window (the dial,
+# hand and buttons are Lirae's).
+HINT_THESSALOR = [
+    image("hint/thessalor_bg.jpg", "thessalor_background", size=(600, 380)),
+    image("hint/mask.png", "thessalor_mask", size=(800, 600)),
+]
+
 # The Crypt's puzzles: the ritual's crystal (two frames of 48 x 96: lit, at rest) and its five
 # beams, the vault's stone lock and the eye above it; all registered at their middles.
 CRYPT_PUZZLES = [
@@ -452,4 +459,5 @@ CRYPT_PUZZLES = [
 ]
 
 ENTRIES = (SOUNDS + IMAGES + FRONT_END + HUD + DEV + JOURNAL + STORY + MOVIES + MAP + GATEHOUSE
-           + OBSERVATORY_CRYPT + PUZZLES + HINT + CRYPT_PUZZLES + [Entry(SOUND_PACK, "pack")])
+           + OBSERVATORY_CRYPT + PUZZLES + HINT + CRYPT_PUZZLES + HINT_THESSALOR
+           + [Entry(SOUND_PACK, "pack")])

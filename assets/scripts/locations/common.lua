@@ -186,6 +186,7 @@ return function(opts)
         particlepuzzlecompletesize = 64,
         ReadFile("scripts/journal.lua")(),
         ReadFile("scripts/hud.lua")(),
+        ReadFile("scripts/hintthessalor.lua")(),
         ReadFile("scripts/hintlirae.lua")(),
     }
 end
