@@ -98,6 +98,8 @@ function PlayGame()
     gRoute = nil
     Trace("record " .. GetGameState() .. " " .. GetCurrentLocation(true))
     gPlayStart = GetTimer()
+    -- The game's one mode: its name names the score table the credits' score goes to.
+    SetGameMode(1, "Adventure")
     SetState("gamemode", "adventure")
     while true do
         local location = GetCurrentLocation(true)

@@ -102,6 +102,7 @@ TEST_F(WalkthroughTest, TheWholeGameFromTheTitleCardToTheCredits)
         << scores;
     EXPECT_NE(scores.find("score=\"" + std::to_string(score) + "\""), std::string::npos) << scores;
     EXPECT_NE(scores.find("name=\"Ann\""), std::string::npos) << scores;
+    EXPECT_NE(scores.find("<score\n    name=\"Adventure\">"), std::string::npos) << scores;
 }
 
 // The game quit in the Observatory (Escape, "Yes") after the candle was found and set on the desk;
