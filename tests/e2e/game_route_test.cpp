@@ -96,9 +96,9 @@ TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndThe
     EXPECT_EQ(code, 0);
     ExpectCleanLog();
     // The last location's runner marked the record as in a location; the Gatehouse's play time
-    // is the score, its prompts and Lirae's board's help seen.
+    // is the score, its prompts and both boards' help seen.
     EXPECT_TRUE(std::regex_search(Prefs(), std::regex("playerdata = hex (?!00 00 00 00)(.. ){4}ff "
-                                                      "1f 00 00 03 03 00 00\n")))
+                                                      "3f 00 00 03 03 00 00\n")))
         << Prefs();
 
     // Early in the overlay over the first location; the large map with the first place's dot, and

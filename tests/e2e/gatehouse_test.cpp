@@ -65,7 +65,9 @@ constexpr Step kWalkthrough[] = {
     {"lirae_board", "750 550", 120, kMedallions},       // "tutorial_lirae": her board opens
     {"lirae_help_ok", "532 252", 60, kMedallions},      // her help, the first time
     {"lirae_board_exit", "770 32", 120, kMedallions},   // left by its exit button
-    {"thessalor_medallion", "50 550", 90, kMedallions}, // "tutorial_thessalor"
+    {"thessalor_medallion", "50 550", 120, kMedallions},  // "tutorial_thessalor": his board
+    {"thessalor_help_ok", "534 254", 60, kMedallions},    // his help, the first time
+    {"thessalor_board_exit", "770 32", 120, kMedallions}, // left by its exit button
     {"item_lampglass", "470 180", 120, kAlways},
     {"goto_lockpanel", "640 250", 120, kAlways},
     // The lock panel: its four corners, then its centre.
@@ -480,12 +482,12 @@ TEST_F(GatehouseTest, RunsAAndBPlayTheGatehouseFromTheMenuToTheObservatory)
     EXPECT_EQ(location.mGoals, std::vector<std::string>{"journal_lamp"});
 
     // Run B: the storeroom as run A left it; Lirae's prompt opens her board, left by its exit
-    // button; Thessalor's prompt; the lamp glass, the lock, the wick and the lamp; Odo's thanks;
+    // button; Thessalor's prompt opens his, left the same way; the lamp glass, the lock, the wick and the lamp; Odo's thanks;
     // the map's overlay and the full map in its first seconds; the journey to the Observatory.
     const std::string again =
         std::string(kPlay) + "move 676 86\nwait 60\nshot restored\nwait 90\nshot lirae\n" +
         Walk("lirae_board", "trim_wick", 0,
-             {ShotAt{"lirae_board", 110, "board"}, ShotAt{"thessalor_medallion", 85, "thessalor"},
+             {ShotAt{"lirae_board", 110, "board"}, ShotAt{"thessalor_board_exit", 115, "thessalor"},
               ShotAt{"goto_lockpanel", 115, "lock"}, ShotAt{"lock_centre", 50, "burst"},
               ShotAt{"lock_centre", 145, "opened"}, ShotAt{"item_wick", 115, "bare"},
               ShotAt{"goto_gatehouse", 115, "back"}, ShotAt{"trim_wick", 110, "lit"},
@@ -515,12 +517,12 @@ TEST_F(GatehouseTest, RunsAAndBPlayTheGatehouseFromTheMenuToTheObservatory)
     ExpectMatchesGolden(Shot("map"), "gatehouse_map.png");
 
     // Location 1 entered (state 3) with its own record; the Gatehouse's play time is the score;
-    // all twelve prompts seen, and the help of Lirae's board (bit 12).
+    // all twelve prompts seen, and the help of both boards (bits 12 and 13).
     player = Player();
     const PlayerRecord after = ReadPlayer(player["playerdata"]);
     ASSERT_TRUE(after.mValid);
     EXPECT_GT(after.mScore, 0);
-    EXPECT_EQ(after.mTutorials, 0x1fffu);
+    EXPECT_EQ(after.mTutorials, 0x3fffu);
     EXPECT_EQ(after.mLocation, 1);
     EXPECT_EQ(after.mState, 3);
     const LocationRecord observatory = ReadLocation(player["gamedata"], 2);

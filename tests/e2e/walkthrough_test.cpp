@@ -91,7 +91,7 @@ TEST_F(WalkthroughTest, TheWholeGameFromTheTitleCardToTheCredits)
     const std::smatch record = PlayerRecord(prefs);
     ASSERT_FALSE(record.empty()) << prefs;
     EXPECT_EQ(record[3].str(), "03") << "past the last location";
-    EXPECT_EQ(record[2].str(), "ff 1f 00 00 ") << "the twelve prompts and Lirae's board's help";
+    EXPECT_EQ(record[2].str(), "ff 3f 00 00 ") << "the twelve prompts and both boards' help";
     const uint32_t score = Score(record[1].str());
     EXPECT_GT(score, 60000u) << "the play time of three locations, in milliseconds";
     const std::string scores = Scores();
