@@ -270,38 +270,15 @@ void GameplayHintLirae::OnIntroDone(int32_t value)
 
 void GameplayHintLirae::PrepareGhostTexture()
 {
-    if (mGhostOverlay->GetTexture() == nullptr)
-    {
-        std::shared_ptr<TTexture> texture = TTexture::Create(kGhostWidth, kGhostHeight, true);
-        if (texture == nullptr)
-        {
-            ReportError("TTexture::Create()", kSource, 523, false);
-            return;
-        }
-        mGhostOverlay->SetTexture(texture);
-    }
-    TRenderer::Instance()->SetFrameTexture(mGhostOverlay->GetTexture());
-    mGhostPending = 1;
+    if (LendOverlayAsFrameTexture(*mGhostOverlay, kGhostWidth, kGhostHeight, kSource, 523))
+        mGhostPending = 1;
 }
 
 bool GameplayHintLirae::RenderGhostMask()
 {
     if (mGhostPending == 0)
         return true;
-    TRenderer* renderer = TRenderer::Instance();
-    if (!renderer->BeginRenderTarget(mGhostOverlay->GetTexture(), 4))
-    {
-        ReportError("BeginRenderTarget", kSource, 539, false);
-        return false;
-    }
-    const bool entered = renderer->Begin2d();
-    renderer->PushClipRect(mBounds);
-    mGhostMask->Draw(TDrawSpec(), -1);
-    renderer->PopClipRect();
-    if (entered)
-        renderer->End2d();
-    renderer->EndDraw();
-    return true;
+    return PaintMaskIntoOverlay(*mGhostOverlay, *mGhostMask, mBounds, kSource, 539);
 }
 
 bool GameplayHintLirae::RecreateTextures()

@@ -11,6 +11,8 @@
 #include "framework/widgets/framework_button.h"
 #include "framework/widgets/text_object.h"
 #include "render/renderer/renderer.h"
+#include "render/textures/texture.h"
+#include "render/sprites/sprite.h"
 #include "script/lua_bind.h"
 #include "script/lua_object_wrapper.h"
 #include "script/window_script_seam.h"
@@ -191,6 +193,44 @@ void GameplayHintMinigame::SetButtons(bool enabled, bool fade)
     for (TVButton* button : {mTutorialButton, mExitButton})
         if (button != nullptr)
             button->SetEnabled(enabled, fade);
+}
+
+bool GameplayHintMinigame::LendOverlayAsFrameTexture(TSprite& overlay, int32_t width,
+                                                     int32_t height, const char* source,
+                                                     int32_t line)
+{
+    if (overlay.GetTexture() == nullptr)
+    {
+        std::shared_ptr<TTexture> texture = TTexture::Create(width, height, true);
+        if (texture == nullptr)
+        {
+            ReportError("TTexture::Create()", source, line, false);
+            return false;
+        }
+        overlay.SetTexture(texture);
+    }
+    TRenderer::Instance()->SetFrameTexture(overlay.GetTexture());
+    return true;
+}
+
+bool GameplayHintMinigame::PaintMaskIntoOverlay(TSprite& overlay, TSprite& mask,
+                                                const TRect& bounds, const char* source,
+                                                int32_t line)
+{
+    TRenderer* renderer = TRenderer::Instance();
+    if (!renderer->BeginRenderTarget(overlay.GetTexture(), 4))
+    {
+        ReportError("BeginRenderTarget", source, line, false);
+        return false;
+    }
+    const bool entered = renderer->Begin2d();
+    renderer->PushClipRect(bounds);
+    mask.Draw(TDrawSpec(), -1);
+    renderer->PopClipRect();
+    if (entered)
+        renderer->End2d();
+    renderer->EndDraw();
+    return true;
 }
 
 void GameplayHintMinigame::Notify(HintCallback*& callback)

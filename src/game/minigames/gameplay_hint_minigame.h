@@ -17,6 +17,7 @@
 class GameplayDialog;
 class GameplayScene;
 class SoundEffect;
+class TSprite;
 class TextObject;
 class TVButton;
 
@@ -105,6 +106,14 @@ protected:
     void SetButtons(bool enabled, bool fade);
     // Calls the record once and forgets it.
     static void Notify(HintCallback*& callback);
+    // The overlay a board draws over its view: made once at its size, then lent to the renderer
+    // as its frame texture, so each finished frame is copied into it. A texture that cannot be
+    // made is reported with the board's source and line, and nothing is lent.
+    static bool LendOverlayAsFrameTexture(TSprite& overlay, int32_t width, int32_t height,
+                                          const char* source, int32_t line);
+    // Paints the mask's alpha into the overlay through a kind-4 target, inside the bounds.
+    static bool PaintMaskIntoOverlay(TSprite& overlay, TSprite& mask, const TRect& bounds,
+                                     const char* source, int32_t line);
 
     int32_t mState = kIdle;
     TColoredVertex mScrim[4] = {};

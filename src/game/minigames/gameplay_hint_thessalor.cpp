@@ -335,38 +335,15 @@ void GameplayHintThessalor::StartTimer()
 
 void GameplayHintThessalor::PrepareMaskTexture()
 {
-    if (mMaskOverlay->GetTexture() == nullptr)
-    {
-        std::shared_ptr<TTexture> texture = TTexture::Create(kMaskWidth, kMaskHeight, true);
-        if (texture == nullptr)
-        {
-            ReportError("TTexture::Create()", kSource, 544, false);
-            return;
-        }
-        mMaskOverlay->SetTexture(texture);
-    }
-    TRenderer::Instance()->SetFrameTexture(mMaskOverlay->GetTexture());
-    mMaskPending = 1;
+    if (LendOverlayAsFrameTexture(*mMaskOverlay, kMaskWidth, kMaskHeight, kSource, 544))
+        mMaskPending = 1;
 }
 
 bool GameplayHintThessalor::RenderMask()
 {
     if (mMaskPending == 0)
         return true;
-    TRenderer* renderer = TRenderer::Instance();
-    if (!renderer->BeginRenderTarget(mMaskOverlay->GetTexture(), 4))
-    {
-        ReportError("BeginRenderTarget", kSource, 560, false);
-        return false;
-    }
-    const bool entered = renderer->Begin2d();
-    renderer->PushClipRect(mBounds);
-    mMask->Draw(TDrawSpec(), -1);
-    renderer->PopClipRect();
-    if (entered)
-        renderer->End2d();
-    renderer->EndDraw();
-    return true;
+    return PaintMaskIntoOverlay(*mMaskOverlay, *mMask, mBounds, kSource, 560);
 }
 
 size_t GameplayHintThessalor::FindGoalFor(GameplayHintThessalorText& piece)
