@@ -83,7 +83,8 @@ void PushPlainText(lua_State* L, int idx)
 // printed line.
 void WriteWide(const lua_WChar* w, size_t n, std::string& line)
 {
-    char out[4 * 128 + 4];
+    // Zeroed: the optimiser cannot see that an empty text writes none of it.
+    char out[4 * 128 + 4] = {};
     size_t used = 0;
     for (size_t i = 0; i < n && w[i] != 0; i++)
     {
