@@ -311,9 +311,9 @@ protected:
             log, std::regex("^(.{24}: Switching current directory to: [^\n]*\n)?"
                             ".{24}: Murkwell, version \\d+\\.\\d+\\.\\d+\\.\\d+\\.\n")))
             << log;
-        for (const char* fault :
-             {"ERROR:", "Lua Error", "Lua error", "lua_resume error", "Failed to run script",
-              "Missing string for label", "DX Error", "Cannot find cursor"})
+        for (const char* fault : {"ERROR:", "Lua Error", "Lua error", "lua_resume error",
+                                  "Failed to run script", "Missing string for label", "DX Error",
+                                  "Cannot find cursor", "called when already in"})
             EXPECT_EQ(log.find(fault), std::string::npos) << fault << " in\n" << log;
     }
 

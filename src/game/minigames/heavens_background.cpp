@@ -95,7 +95,7 @@ void HeavensBackground::Draw() const
     if (renderer == nullptr)
         return;
     const std::array<TColoredVertex, 4> placed = PlacedVertices();
-    const bool opened = renderer->Begin2d();
+    const bool opened = !renderer->InBegin2d() && renderer->Begin2d();
     renderer->SetTexture(mSprite->GetTexture());
     TVertexSet* set = TVertexSet::CreateColored(placed.data(), 4);
     DrawIndexedWrapped(kTriangleList, *set, kQuadIndices.data(), 6);

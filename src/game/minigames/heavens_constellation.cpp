@@ -86,7 +86,7 @@ void HeavensConstellation::Draw() const
     TRenderer* renderer = TRenderer::Instance();
     if (renderer == nullptr || !PlacedVertices(placed))
         return;
-    const bool opened = renderer->Begin2d();
+    const bool opened = !renderer->InBegin2d() && renderer->Begin2d();
     renderer->PushClipRect(mClipRect);
     renderer->SetTexture(mBitmap->GetSprite()->GetAnimatedTexture());
     TVertexSet* set = TVertexSet::CreateColored(placed.data(), 4);

@@ -91,7 +91,7 @@ void ScrollSymbols::Draw() const
     if (renderer == nullptr)
         return;
     const std::array<TColoredVertex, kVertices> placed = PlacedVertices();
-    const bool opened = renderer->Begin2d();
+    const bool opened = !renderer->InBegin2d() && renderer->Begin2d();
     renderer->SetTexture(mSprite->GetTexture());
     TVertexSet* set = TVertexSet::CreateColored(placed.data(), kVertices);
     DrawIndexedWrapped(kTriangleList, *set, kQuadIndices.data(), kIndices);
