@@ -1,6 +1,7 @@
 // The input script: lines parsed into actions, actions split into steps that each push their SDL
 // events at one empty poll, pointer moves that also move the reported cursor position, and the
-// pending frame request of a "shot" line, and the printed lines an "await" waits for.
+// pending frame request of a "shot" line, and the "await" lines that wait for printed lines (kept
+// in output_lines.cpp).
 #include "sys/input_script.h"
 
 #include "sys/events.h"
@@ -33,8 +34,6 @@ constexpr size_t kMaxTextBytes = 31;
 constexpr uint32_t kHostCommandMessage = 1024;
 // An "await" without a count gives up after this many empty polls (48 s on the tests' 16 ms step).
 constexpr int kDefaultAwaitPolls = 3000;
-// Printed lines kept for the next "await": a run prints a few between two awaits, never hundreds.
-constexpr size_t kKeptOutputLines = 512;
 
 struct Step
 {
@@ -81,36 +80,6 @@ ScriptState& State()
 {
     static ScriptState state;
     return state;
-}
-
-// The printed lines, under a lock of their own: the program prints them from wherever its scripts
-// run, and never while the script's state is held.
-struct OutputLines
-{
-    std::mutex mMutex;
-    std::deque<std::string> mLines;
-};
-
-OutputLines& Output()
-{
-    static OutputLines output;
-    return output;
-}
-
-// True when a kept line holds the text; that line and the ones before it are used up.
-bool TakeOutputLine(const std::string& text)
-{
-    OutputLines& output = Output();
-    std::lock_guard<std::mutex> lock(output.mMutex);
-    for (size_t i = 0; i < output.mLines.size(); ++i)
-    {
-        if (output.mLines[i].find(text) != std::string::npos)
-        {
-            output.mLines.erase(output.mLines.begin(), output.mLines.begin() + long(i) + 1);
-            return true;
-        }
-    }
-    return false;
 }
 
 bool ReadInt(std::istringstream& in, int& value)
@@ -455,23 +424,10 @@ bool ParseInputLine(const std::string& line, InputAction& action, std::string& e
     return true;
 }
 
-void NoteOutputLine(const std::string& line)
-{
-    OutputLines& output = Output();
-    std::lock_guard<std::mutex> lock(output.mMutex);
-    output.mLines.push_back(line);
-    if (output.mLines.size() > kKeptOutputLines)
-        output.mLines.pop_front();
-}
-
 bool SetInputScript(const std::string& path)
 {
-    {
-        // A new script awaits only what is printed from now on.
-        OutputLines& output = Output();
-        std::lock_guard<std::mutex> lock(output.mMutex);
-        output.mLines.clear();
-    }
+    // A new script awaits only what is printed from now on.
+    ForgetOutputLines();
     ScriptState& state = State();
     std::lock_guard<std::mutex> lock(state.mMutex);
     state.mRead = true;

@@ -54,6 +54,11 @@ bool FeedInputScript();
 // line break. An "await" is satisfied by a line told since the line the previous one took, so a
 // line printed before the script reaches its "await" still counts; the latest few hundred are kept.
 void NoteOutputLine(const std::string& line);
+// True when a line told since the last line taken holds the text; that line and the ones before it
+// are used up.
+bool TakeOutputLine(const std::string& text);
+// Drops every line told so far.
+void ForgetOutputLines();
 
 // The file of a pending "shot" line, taken by the first frame presented after it; false when none
 // is pending.
