@@ -11,6 +11,7 @@
 // - patterns whose sets and classes are repeated or lead a search, against a backtracking matcher
 //   written in the script that tests one character at a time;
 // - padded "%s" against the same width through the C library's precision path;
+// - a string joined with a number or a string, against table.concat;
 // - the libraries' number and string arguments read directly, against the same values passed as
 //   text or as numbers.
 // Used by the libFuzzer target and by a test over fixed seeds.
@@ -156,7 +157,7 @@ inline std::string Step(Choices& in)
         value = in.Num(100);
         break;
     }
-    switch (in.Pick(16))
+    switch (in.Pick(17))
     {
     case 0:
         return "set_" + key + "(" + t + ", " + value + ") same('set', rawget(" + t + ", '" + key +
@@ -272,6 +273,19 @@ inline std::string Step(Choices& in)
                "), string.byte(s, ' " + a + " ')) same('rep', string.rep(s, " + n +
                "), string.rep(s, '" + n + "')) same('len', string.len(" + a + "), string.len('" +
                a + "')) end\n";
+    }
+    case 15:
+    {
+        // Two operands joined, a string then a number or a string (the interpreter's shortest
+        // way), against the same text put together by table.concat, as a value and as a key
+        // written and read.
+        static const char* const kNumbers[] = {"0",    "7",  "-3",    "123456", "9007199254740993",
+                                               "1e15", "-0", "1 / 0", "0.1",    "-2.5"};
+        std::string a = Subject(in);
+        std::string b = in.Pick(2) ? Subject(in) : std::string("(") + kNumbers[in.Pick(10)] + ")";
+        return "do local a, b = " + a + ", " + b +
+               " local j = table.concat({a, b}) same('join', a .. b, j) local t = {} t[a .. "
+               "b] = 1 same('joined key', rawget(t, j), 1) same('joined read', t[a .. b], 1) end\n";
     }
     default:
     {

@@ -453,7 +453,11 @@ static ScriptString* AllocString(lua_State* L, size_t l, size_t unitSize, lu_byt
     ts->unkeyed = 0;
     ts->hash = 0; // read, never trusted, before the hash is known
     ts->len = static_cast<uint32_t>(l);
-    memset(reinterpret_cast<char*>(ts + 1) + l * unitSize, 0, unitSize);
+    // The terminator is one byte or one 16-bit unit: stored, not a call for one or two bytes.
+    char* end = reinterpret_cast<char*>(ts + 1) + l * unitSize;
+    end[0] = 0;
+    if (unitSize > 1)
+        end[1] = 0;
     return ts;
 }
 
@@ -618,19 +622,33 @@ ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t
         // interned twin serves as it is (no new string; the table's chain is walked by address).
         h = static_cast<lu_hash>(l);
         size_t step = (l >> 5) + 1;
-        int p = n - 1;
-        size_t pieceStart = l - pieces[p].len;
-        for (size_t l1 = l; l1 >= step; l1 -= step)
+        if (step == 1)
         {
-            size_t at = l1 - 1;
-            while (at < pieceStart)
+            // A short key hashes every byte, last to first: piece by piece, with no search for
+            // the piece that holds each byte.
+            for (int p = n - 1; p >= 0; p--)
             {
-                p--;
-                pieceStart -= pieces[p].len;
+                const auto* s = reinterpret_cast<const unsigned char*>(pieces[p].s);
+                for (size_t k = pieces[p].len; k > 0; k--)
+                    h = h ^ ((h << 5) + (h >> 2) + static_cast<lu_hash>(s[k - 1]));
             }
-            h = h ^
-                ((h << 5) + (h >> 2) +
-                 static_cast<lu_hash>(static_cast<unsigned char>(pieces[p].s[at - pieceStart])));
+        }
+        else
+        {
+            int p = n - 1;
+            size_t pieceStart = l - pieces[p].len;
+            for (size_t l1 = l; l1 >= step; l1 -= step)
+            {
+                size_t at = l1 - 1;
+                while (at < pieceStart)
+                {
+                    p--;
+                    pieceStart -= pieces[p].len;
+                }
+                h = h ^ ((h << 5) + (h >> 2) +
+                         static_cast<lu_hash>(
+                             static_cast<unsigned char>(pieces[p].s[at - pieceStart])));
+            }
         }
         const Node* node = &keyFor->node[h & static_cast<lu_hash>(sizenode(keyFor) - 1)];
         __builtin_prefetch(node);

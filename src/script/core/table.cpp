@@ -323,7 +323,7 @@ static void SetNodeVector(lua_State* L, Table* t, int lsize)
 static TObject* NewKey(lua_State* L, Table* t, const TObject* key);
 
 // Old nodes ahead of the one a rebuild reinserts whose new places it fetches early.
-constexpr int kRehashAhead = 8;
+constexpr int kRehashAhead = 16;
 
 static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
 {
