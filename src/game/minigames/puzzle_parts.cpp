@@ -1,0 +1,93 @@
+// The lens the scroll and the sky share: its table, the following of the mouse and its parts.
+#include "game/minigames/puzzle_parts.h"
+
+#include "framework/core/frame_services.h"
+#include "framework/core/settings.h"
+#include "game/minigames/heavens_plate.h"
+#include "game/minigames/puzzle_scene.h"
+#include "game/minigames/scroll_glow.h"
+#include "render/renderer/draw_spec.h"
+#include "render/sprites/sprite.h"
+#include "render/textures/texture.h"
+#include "script/lua_object_wrapper.h"
+
+template <class Part>
+PuzzleLens<Part>::PuzzleLens(const PuzzleLensTraits& traits)
+    : mTraits(traits), mSprite(TSprite::Create(0))
+{
+}
+
+template <class Part> void PuzzleLens<Part>::Load(const TLuaTable& lens, const TLuaTable& parts)
+{
+    std::unique_ptr<TLuaTable> table{lens.GetTable(mTraits.tableKey)};
+    if (table == nullptr)
+    {
+        ReportError(mTraits.missingLens, mTraits.source, mTraits.missingLensLine, true);
+        return;
+    }
+    mX = ScriptNumberToInt(table->GetNumber("x", 0));
+    mY = ScriptNumberToInt(table->GetNumber("y", 0));
+    mImage = table->GetString("image");
+    mSprite->GetSpec() = TDrawSpec(TVec2(static_cast<float>(mX), static_cast<float>(mY)));
+    std::unique_ptr<TLuaTable> rect{table->GetTable("collisionrect")};
+    if (rect == nullptr)
+    {
+        ReportError(mTraits.missingRect, mTraits.source, mTraits.missingRectLine, true);
+        if (mTraits.missingRectStops)
+            return;
+    }
+    else
+        mCollisionRect = ReadPuzzleRect(*rect);
+    for (size_t i = 0; i < kParts; ++i)
+        mParts[i].Load(static_cast<int32_t>(i + 1), parts, &mSprite->GetSpec());
+}
+
+template <class Part> void PuzzleLens<Part>::FollowMouse(const TPoint& mouse)
+{
+    const int32_t dx = mouse.x - mX;
+    const int32_t dy = mouse.y - mY;
+    mCollisionRect.left += dx;
+    mCollisionRect.right += dx;
+    mCollisionRect.top += dy;
+    mCollisionRect.bottom += dy;
+    mX = mouse.x;
+    mY = mouse.y;
+    mSprite->GetSpec() = TDrawSpec(
+        TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y + mTraits.spriteDrop)));
+}
+
+template <class Part> void PuzzleLens<Part>::Draw() const
+{
+    mSprite->Draw(TDrawSpec());
+    for (const Part& part : mParts)
+        part.Draw();
+}
+
+template <class Part> void PuzzleLens<Part>::LoadTextures()
+{
+    if (mImage.Length() != 0)
+        mSprite->SetTexture(TTexture::Get(mImage, 0));
+    for (Part& part : mParts)
+        part.LoadTexture();
+}
+
+template <class Part> void PuzzleLens<Part>::ReleaseTextures()
+{
+    mSprite->SetTexture(nullptr);
+    for (Part& part : mParts)
+        part.ReleaseTexture();
+}
+
+template <class Part> std::vector<TString> PuzzleLens<Part>::GetImageNames() const
+{
+    std::vector<TString> names;
+    if (mImage.Length() != 0)
+        names.push_back(mImage);
+    for (const Part& part : mParts)
+        if (part.GetImage().Length() != 0)
+            names.push_back(part.GetImage());
+    return names;
+}
+
+template class PuzzleLens<ScrollGlow>;
+template class PuzzleLens<HeavensPlate>;
