@@ -20,7 +20,7 @@ ElectronicLockScene::ElectronicLockScene(GameplayFactory& factory, const TLuaTab
                                          const TString& name, const TLuaTable& scene,
                                          const TLuaTable* playlist, const TLuaTable& sceneInfo,
                                          TScript& script)
-    : GameplayScene(factory, entityInfo, name, scene, playlist, sceneInfo)
+    : PuzzleSceneOf(factory, entityInfo, name, scene, playlist, sceneInfo)
 {
     mCursorHandClosed = script.GetGlobalString("gs_cursorHandClosed");
     mCursorHandOpen = script.GetGlobalString("gs_cursorHandOpen");
@@ -46,15 +46,6 @@ ElectronicLockScene::ElectronicLockScene(GameplayFactory& factory, const TLuaTab
     std::unique_ptr<TLuaTable> sound{lock->GetTable("soundtoggle")};
     if (sound != nullptr)
         mSoundToggle = SoundEffect::Create(*sound);
-}
-
-std::shared_ptr<GameplayScene>
-ElectronicLockScene::Create(GameplayFactory& factory, const TLuaTable& entityInfo,
-                            const TString& name, const TLuaTable& scene, const TLuaTable* playlist,
-                            const TLuaTable& sceneInfo, TScript& script)
-{
-    return std::make_shared<ElectronicLockScene>(factory, entityInfo, name, scene, playlist,
-                                                 sceneInfo, script);
 }
 
 ElectronicLockScene::~ElectronicLockScene()
@@ -164,7 +155,7 @@ void ElectronicLockScene::ReleaseTextures()
     GameplayScene::ReleaseTextures();
 }
 
-void ElectronicLockScene::SaveState(std::vector<uint8_t>& out)
+void ElectronicLockScene::SaveOwnState(std::vector<uint8_t>& out)
 {
     uint8_t low = 0;
     for (size_t cell = 0; cell < 8; ++cell)
@@ -172,37 +163,15 @@ void ElectronicLockScene::SaveState(std::vector<uint8_t>& out)
             low = static_cast<uint8_t>(low | (1u << cell));
     out.push_back(low);
     out.push_back(mButtons[8].IsLit() ? 1 : 0);
-    GameplayScene::SaveState(out);
 }
 
-uint32_t ElectronicLockScene::GetStateSize() const
+void ElectronicLockScene::LoadOwnState(const uint8_t* data)
 {
-    return static_cast<uint32_t>(kOwnStateSize) + GameplayScene::GetStateSize();
-}
-
-size_t ElectronicLockScene::MeasureState(const uint8_t* data, size_t size) const
-{
-    // Its own bytes first: a record cut inside them must not send the base reading past the end.
-    if (data == nullptr || size < kOwnStateSize)
-        return 0;
-    const size_t base = GameplayScene::MeasureState(data + kOwnStateSize, size - kOwnStateSize);
-    return base == 0 ? 0 : kOwnStateSize + base;
-}
-
-bool ElectronicLockScene::LoadState(const uint8_t* data, size_t size)
-{
-    if (MeasureState(data, size) == 0)
-    {
-        Log("Scene '%s': its saved lock record does not fit in %zu bytes; not restored",
-            mName.c_str(), size);
-        return false;
-    }
     if ((data[1] & 1) != 0)
         mButtons[8].SetLit(true);
     for (size_t cell = 0; cell < 8; ++cell)
         if ((data[0] & (1u << cell)) != 0)
             mButtons[cell].SetLit(true);
-    return GameplayScene::LoadState(data + kOwnStateSize, size - kOwnStateSize);
 }
 
 TString ElectronicLockScene::GetCursorName() const

@@ -4,8 +4,8 @@
 // for it in a context of its own; it keeps no reference to that script.
 #pragma once
 
-#include "framework/adventure/scene/gameplay_scene.h"
 #include "game/minigames/electronic_lock_button.h"
+#include "game/minigames/puzzle_scene.h"
 
 #include <array>
 #include <cstddef>
@@ -16,13 +16,14 @@
 class SoundEffect;
 class TScript;
 
-class ElectronicLockScene : public GameplayScene
+class ElectronicLockScene : public PuzzleSceneOf<ElectronicLockScene>
 {
 public:
     static constexpr size_t kSide = 3;
     static constexpr size_t kCells = kSide * kSide;
     // Its own bytes, before the base scene's.
     static constexpr size_t kOwnStateSize = 2;
+    static constexpr const char* kRecordName = "lock";
     static constexpr const char* kCompleteEvent = "event_electroniclockcomplete";
 
     // The base scene from the first six, then "gs_cursorHandOpen", "gs_cursorHandClosed" and the
@@ -32,11 +33,6 @@ public:
                         const TLuaTable& scene, const TLuaTable* playlist,
                         const TLuaTable& sceneInfo, TScript& script);
     ~ElectronicLockScene() override;
-    // The creator the game's main installs for the runner's "electroniclockscene" row.
-    static std::shared_ptr<GameplayScene> Create(GameplayFactory& factory,
-                                                 const TLuaTable& entityInfo, const TString& name,
-                                                 const TLuaTable& scene, const TLuaTable* playlist,
-                                                 const TLuaTable& sceneInfo, TScript& script);
 
     // The base, the toggle sound's count-down, then while shown in play the completion request,
     // made again on every such update for as long as all nine stay lit.
@@ -51,14 +47,6 @@ public:
     void Resume(bool active) override;
     void LoadTextures() override;
     void ReleaseTextures() override;
-    // Byte 0: bit k for lit cell k of 0-7; byte 1: 1 when cell 8 is lit; then the base's bytes.
-    void SaveState(std::vector<uint8_t>& out) override;
-    // Lights the saved cells (no sound, no completion); a record that does not fit changes
-    // nothing.
-    bool LoadState(const uint8_t* data, size_t size) override;
-    uint32_t GetStateSize() const override;
-    size_t MeasureState(const uint8_t* data, size_t size) const override;
-    size_t GetLeadingStateSize() const override { return kOwnStateSize; }
     // Over a key: the closed hand while the mouse is held, else the open hand.
     TString GetCursorName() const override;
 
@@ -71,6 +59,12 @@ public:
     const std::shared_ptr<SoundEffect>& GetToggleSound() const { return mSoundToggle; }
     // The cell under the point, row-major; -1 over none.
     int32_t FindCell(const TPoint& point) const;
+
+protected:
+    // Byte 0: bit k for lit cell k of 0-7; byte 1: 1 when cell 8 is lit.
+    void SaveOwnState(std::vector<uint8_t>& out) override;
+    // Lights the saved cells (no sound, no completion).
+    void LoadOwnState(const uint8_t* data) override;
 
 private:
     void Flip(size_t row, size_t column);

@@ -27,7 +27,7 @@ const std::array<const char*, HeavensScene::kAnswers> HeavensScene::kLayerNames 
 HeavensScene::HeavensScene(GameplayFactory& factory, const TLuaTable& entityInfo,
                            const TString& name, const TLuaTable& scene, const TLuaTable* playlist,
                            const TLuaTable& sceneInfo, TScript& script)
-    : GameplayScene(factory, entityInfo, name, scene, playlist, sceneInfo)
+    : PuzzleSceneOf(factory, entityInfo, name, scene, playlist, sceneInfo)
 {
     std::unique_ptr<TLuaTable> puzzle{script.GetGlobalTable("searchingtheheavens")};
     if (puzzle == nullptr)
@@ -94,16 +94,6 @@ HeavensScene::HeavensScene(GameplayFactory& factory, const TLuaTable& entityInfo
     std::unique_ptr<TLuaTable> sound{puzzle->GetTable("soundfound")};
     if (sound != nullptr)
         mSoundFound = SoundEffect::Create(*sound);
-}
-
-std::shared_ptr<GameplayScene> HeavensScene::Create(GameplayFactory& factory,
-                                                    const TLuaTable& entityInfo,
-                                                    const TString& name, const TLuaTable& scene,
-                                                    const TLuaTable* playlist,
-                                                    const TLuaTable& sceneInfo, TScript& script)
-{
-    return std::make_shared<HeavensScene>(factory, entityInfo, name, scene, playlist, sceneInfo,
-                                          script);
 }
 
 HeavensScene::~HeavensScene()
@@ -203,37 +193,17 @@ void HeavensScene::ReleaseTextures()
     GameplayScene::ReleaseTextures();
 }
 
-void HeavensScene::SaveState(std::vector<uint8_t>& out)
+void HeavensScene::SaveOwnState(std::vector<uint8_t>& out)
 {
     uint8_t bits = 0;
     for (size_t i = 0; i < kAnswers; ++i)
         if (mLens.GetPlate(i).IsLit())
             bits = static_cast<uint8_t>(bits | (1u << i));
     out.push_back(bits);
-    GameplayScene::SaveState(out);
 }
 
-uint32_t HeavensScene::GetStateSize() const
+void HeavensScene::LoadOwnState(const uint8_t* data)
 {
-    return static_cast<uint32_t>(kOwnStateSize) + GameplayScene::GetStateSize();
-}
-
-size_t HeavensScene::MeasureState(const uint8_t* data, size_t size) const
-{
-    if (data == nullptr || size < kOwnStateSize)
-        return 0;
-    const size_t base = GameplayScene::MeasureState(data + kOwnStateSize, size - kOwnStateSize);
-    return base == 0 ? 0 : kOwnStateSize + base;
-}
-
-bool HeavensScene::LoadState(const uint8_t* data, size_t size)
-{
-    if (MeasureState(data, size) == 0)
-    {
-        Log("Scene '%s': its saved heavens record does not fit in %zu bytes; not restored",
-            mName.c_str(), size);
-        return false;
-    }
     mFound = 0;
     for (size_t i = 0; i < kAnswers; ++i)
     {
@@ -241,5 +211,4 @@ bool HeavensScene::LoadState(const uint8_t* data, size_t size)
         mLens.SetPlateLit(i, lit);
         mFound += lit ? 1 : 0;
     }
-    return GameplayScene::LoadState(data + kOwnStateSize, size - kOwnStateSize);
 }

@@ -6,10 +6,10 @@
 // own.
 #pragma once
 
-#include "framework/adventure/scene/gameplay_scene.h"
 #include "game/minigames/heavens_background.h"
 #include "game/minigames/heavens_constellation.h"
 #include "game/minigames/heavens_lens.h"
+#include "game/minigames/puzzle_scene.h"
 
 #include <array>
 #include <cstddef>
@@ -20,11 +20,12 @@
 class SoundEffect;
 class TScript;
 
-class HeavensScene : public GameplayScene
+class HeavensScene : public PuzzleSceneOf<HeavensScene>
 {
 public:
     static constexpr size_t kAnswers = 5;
     static constexpr size_t kOwnStateSize = 1;
+    static constexpr const char* kRecordName = "heavens";
     // The lens works where the mouse is this high or higher on the screen.
     static constexpr int32_t kSkyBottom = 400;
     static constexpr const char* kCompleteEvent = "event_heavenscomplete";
@@ -37,11 +38,6 @@ public:
                  const TLuaTable& scene, const TLuaTable* playlist, const TLuaTable& sceneInfo,
                  TScript& script);
     ~HeavensScene() override;
-    // The creator the game's main installs for the runner's "heavensscene" row.
-    static std::shared_ptr<GameplayScene> Create(GameplayFactory& factory,
-                                                 const TLuaTable& entityInfo, const TString& name,
-                                                 const TLuaTable& scene, const TLuaTable* playlist,
-                                                 const TLuaTable& sceneInfo, TScript& script);
 
     // The base and the sound's count-down always; while shown in play the lens follows a mouse in
     // the sky, the constellations animate and, all five found, the completion request is made
@@ -57,14 +53,6 @@ public:
     void Resume(bool active) override;
     void LoadTextures() override;
     void ReleaseTextures() override;
-    // Byte 0: bit i for lit plate i; then the base's bytes.
-    void SaveState(std::vector<uint8_t>& out) override;
-    // The plates from the bits (found counts them); the layers come back through the base. A
-    // record that does not fit changes nothing.
-    bool LoadState(const uint8_t* data, size_t size) override;
-    uint32_t GetStateSize() const override;
-    size_t MeasureState(const uint8_t* data, size_t size) const override;
-    size_t GetLeadingStateSize() const override { return kOwnStateSize; }
 
     int32_t GetFound() const { return mFound; }
     bool IsComplete() const { return mComplete; }
@@ -77,6 +65,12 @@ public:
     }
     const TRect& GetAnswer(size_t index) const { return mAnswers[index]; }
     const std::shared_ptr<SoundEffect>& GetFoundSound() const { return mSoundFound; }
+
+protected:
+    // Byte 0: bit i for lit plate i.
+    void SaveOwnState(std::vector<uint8_t>& out) override;
+    // The plates from the bits (found counts them); the layers come back through the base.
+    void LoadOwnState(const uint8_t* data) override;
 
 private:
     bool mComplete = false;

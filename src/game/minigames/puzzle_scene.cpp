@@ -1,5 +1,5 @@
-// What the puzzle scenes share: the completion routine, rectangles read from their tables, the
-// touch test, the arming of a click sound and the wrapped mesh draw.
+// What the puzzle scenes share: their record, the completion routine, rectangles read from their
+// tables, the touch test, the arming of a click sound and the wrapped mesh draw.
 #include "game/minigames/puzzle_scene.h"
 
 #include "framework/core/settings.h"
@@ -17,6 +17,45 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+
+PuzzleScene::PuzzleScene(GameplayFactory& factory, const TLuaTable& entityInfo, const TString& name,
+                         const TLuaTable& scene, const TLuaTable* playlist,
+                         const TLuaTable& sceneInfo, size_t ownStateSize, const char* recordName)
+    : GameplayScene(factory, entityInfo, name, scene, playlist, sceneInfo),
+      mOwnStateSize(ownStateSize), mRecordName(recordName)
+{
+}
+
+void PuzzleScene::SaveState(std::vector<uint8_t>& out)
+{
+    SaveOwnState(out);
+    GameplayScene::SaveState(out);
+}
+
+uint32_t PuzzleScene::GetStateSize() const
+{
+    return static_cast<uint32_t>(mOwnStateSize) + GameplayScene::GetStateSize();
+}
+
+size_t PuzzleScene::MeasureState(const uint8_t* data, size_t size) const
+{
+    if (data == nullptr || size < mOwnStateSize)
+        return 0;
+    const size_t base = GameplayScene::MeasureState(data + mOwnStateSize, size - mOwnStateSize);
+    return base == 0 ? 0 : mOwnStateSize + base;
+}
+
+bool PuzzleScene::LoadState(const uint8_t* data, size_t size)
+{
+    if (MeasureState(data, size) == 0)
+    {
+        Log("Scene '%s': its saved %s record does not fit in %zu bytes; not restored",
+            mName.c_str(), mRecordName, size);
+        return false;
+    }
+    LoadOwnState(data);
+    return GameplayScene::LoadState(data + mOwnStateSize, size - mOwnStateSize);
+}
 
 TString GameplayActivateEventStatement(const TString& eventName)
 {

@@ -1,16 +1,75 @@
-// What the puzzle scenes share: the completion routine that hands the runner a named event, the
-// rectangles their tables give, the touch test between them, and the arming of a click sound that
-// the puzzle's own update then starts, and the indexed draw of their textured meshes.
+// What the puzzle scenes share: their base class (their record's own bytes before the base
+// scene's, and the creator the game's main installs), the completion routine that hands the
+// runner a named event, the rectangles their tables give, the touch test between them, the arming
+// of a click sound that the puzzle's own update then starts, and the indexed draw of their
+// textured meshes.
 #pragma once
 
+#include "framework/adventure/scene/gameplay_scene.h"
 #include "platform/maths/geometry.h"
 #include "platform/strings/tstring.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class SoundEffect;
 class TLuaTable;
+class TScript;
 class TVertexSet;
+
+// A puzzle is a scene of the runner whose record holds its own bytes before the base scene's.
+// The record's size and measure, and the refusal of one that does not fit, are made here; a
+// puzzle writes and reads only its own bytes.
+class PuzzleScene : public GameplayScene
+{
+public:
+    // The base scene from the first six; `recordName` names the record in the refusal's line.
+    PuzzleScene(GameplayFactory& factory, const TLuaTable& entityInfo, const TString& name,
+                const TLuaTable& scene, const TLuaTable* playlist, const TLuaTable& sceneInfo,
+                size_t ownStateSize, const char* recordName);
+
+    // Its own bytes, then the base's.
+    void SaveState(std::vector<uint8_t>& out) override;
+    // A record that does not fit changes nothing; else its own bytes, then the base's.
+    bool LoadState(const uint8_t* data, size_t size) override;
+    uint32_t GetStateSize() const override;
+    // Its own bytes first: a record cut inside them must not send the base reading past the end.
+    size_t MeasureState(const uint8_t* data, size_t size) const override;
+    size_t GetLeadingStateSize() const override { return mOwnStateSize; }
+
+protected:
+    virtual void SaveOwnState(std::vector<uint8_t>& out) = 0;
+    // `data` holds the own bytes whole.
+    virtual void LoadOwnState(const uint8_t* data) = 0;
+
+private:
+    size_t mOwnStateSize;
+    const char* mRecordName;
+};
+
+// The same with the size and name of the record from the puzzle's `kOwnStateSize` and
+// `kRecordName`, and the creator the game's main installs for the puzzle's row of the runner.
+template <class Scene> class PuzzleSceneOf : public PuzzleScene
+{
+public:
+    PuzzleSceneOf(GameplayFactory& factory, const TLuaTable& entityInfo, const TString& name,
+                  const TLuaTable& scene, const TLuaTable* playlist, const TLuaTable& sceneInfo)
+        : PuzzleScene(factory, entityInfo, name, scene, playlist, sceneInfo, Scene::kOwnStateSize,
+                      Scene::kRecordName)
+    {
+    }
+
+    static std::shared_ptr<GameplayScene> Create(GameplayFactory& factory,
+                                                 const TLuaTable& entityInfo, const TString& name,
+                                                 const TLuaTable& scene, const TLuaTable* playlist,
+                                                 const TLuaTable& sceneInfo, TScript& script)
+    {
+        return std::make_shared<Scene>(factory, entityInfo, name, scene, playlist, sceneInfo,
+                                       script);
+    }
+};
 
 // The statement "GameplayActivateEvent( '<name>' );" with the name as a quoted script string: a
 // quote, a backslash or a control character in it is escaped, so the name reaches the runner as

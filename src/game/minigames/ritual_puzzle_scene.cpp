@@ -29,7 +29,7 @@ RitualPuzzleScene::RitualPuzzleScene(GameplayFactory& factory, const TLuaTable& 
                                      const TString& name, const TLuaTable& scene,
                                      const TLuaTable* playlist, const TLuaTable& sceneInfo,
                                      TScript& script)
-    : GameplayScene(factory, entityInfo, name, scene, playlist, sceneInfo)
+    : PuzzleSceneOf(factory, entityInfo, name, scene, playlist, sceneInfo)
 {
     mCursorHandOpen = script.GetGlobalString("gs_cursorHandOpen");
 
@@ -100,15 +100,6 @@ RitualPuzzleScene::RitualPuzzleScene(GameplayFactory& factory, const TLuaTable& 
         }
     }
     mPatterns[0].StartDemonstration();
-}
-
-std::shared_ptr<GameplayScene>
-RitualPuzzleScene::Create(GameplayFactory& factory, const TLuaTable& entityInfo,
-                          const TString& name, const TLuaTable& scene, const TLuaTable* playlist,
-                          const TLuaTable& sceneInfo, TScript& script)
-{
-    return std::make_shared<RitualPuzzleScene>(factory, entityInfo, name, scene, playlist,
-                                               sceneInfo, script);
 }
 
 RitualPuzzleScene::~RitualPuzzleScene() = default;
@@ -221,34 +212,13 @@ void RitualPuzzleScene::ReleaseTextures()
     GameplayScene::ReleaseTextures();
 }
 
-void RitualPuzzleScene::SaveState(std::vector<uint8_t>& out)
+void RitualPuzzleScene::SaveOwnState(std::vector<uint8_t>& out)
 {
     out.push_back(static_cast<uint8_t>(std::min<uint32_t>(mCurrentPattern, kPatterns)));
-    GameplayScene::SaveState(out);
 }
 
-uint32_t RitualPuzzleScene::GetStateSize() const
+void RitualPuzzleScene::LoadOwnState(const uint8_t* data)
 {
-    return static_cast<uint32_t>(kOwnStateSize) + GameplayScene::GetStateSize();
-}
-
-size_t RitualPuzzleScene::MeasureState(const uint8_t* data, size_t size) const
-{
-    // Its own byte first: a record cut inside it must not send the base reading past the end.
-    if (data == nullptr || size < kOwnStateSize)
-        return 0;
-    const size_t base = GameplayScene::MeasureState(data + kOwnStateSize, size - kOwnStateSize);
-    return base == 0 ? 0 : kOwnStateSize + base;
-}
-
-bool RitualPuzzleScene::LoadState(const uint8_t* data, size_t size)
-{
-    if (MeasureState(data, size) == 0)
-    {
-        Log("Scene '%s': its saved ritual record does not fit in %zu bytes; not restored",
-            mName.c_str(), size);
-        return false;
-    }
     uint32_t pattern = data[0];
     if (pattern > kPatterns)
     {
@@ -261,5 +231,4 @@ bool RitualPuzzleScene::LoadState(const uint8_t* data, size_t size)
     // Completion is not saved: a puzzle saved after its fifth answer must still end.
     mComplete = pattern == kPatterns;
     mCompletionTimer = 0;
-    return GameplayScene::LoadState(data + kOwnStateSize, size - kOwnStateSize);
 }

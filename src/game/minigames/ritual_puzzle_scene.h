@@ -4,8 +4,8 @@
 // asks the runner for "event_ritualcomplete".
 #pragma once
 
-#include "framework/adventure/scene/gameplay_scene.h"
 #include "game/minigames/ritual_crystal.h"
+#include "game/minigames/puzzle_scene.h"
 #include "game/minigames/ritual_pattern.h"
 
 #include <array>
@@ -16,12 +16,13 @@
 
 class TScript;
 
-class RitualPuzzleScene : public GameplayScene
+class RitualPuzzleScene : public PuzzleSceneOf<RitualPuzzleScene>
 {
 public:
     static constexpr size_t kCrystals = 5;
     static constexpr size_t kPatterns = 5;
     static constexpr size_t kOwnStateSize = 1;
+    static constexpr const char* kRecordName = "ritual";
     static constexpr uint32_t kCompletionDelayMs = 2000;
     static constexpr const char* kCompleteEvent = "event_ritualcomplete";
     // The layer shown as pattern n is answered is element n - 1.
@@ -33,11 +34,6 @@ public:
                       const TLuaTable& scene, const TLuaTable* playlist, const TLuaTable& sceneInfo,
                       TScript& script);
     ~RitualPuzzleScene() override;
-    // The creator the game's main installs for the runner's "ritualpuzzlescene" row.
-    static std::shared_ptr<GameplayScene> Create(GameplayFactory& factory,
-                                                 const TLuaTable& entityInfo, const TString& name,
-                                                 const TLuaTable& scene, const TLuaTable* playlist,
-                                                 const TLuaTable& sceneInfo, TScript& script);
 
     // The base first; then, only while shown and in play: a solved pattern moves on (its beam
     // fades in), the demonstration runs, the crystals' sounds count down and, complete, the
@@ -52,14 +48,6 @@ public:
     void Resume(bool active) override;
     void LoadTextures() override;
     void ReleaseTextures() override;
-    // Byte 0: the current pattern index; then the base's bytes.
-    void SaveState(std::vector<uint8_t>& out) override;
-    // The pattern index (above 5 taken as 5; 5 sets complete with its timer at 0), the pattern
-    // taking answers at once; a record that does not fit changes nothing.
-    bool LoadState(const uint8_t* data, size_t size) override;
-    uint32_t GetStateSize() const override;
-    size_t MeasureState(const uint8_t* data, size_t size) const override;
-    size_t GetLeadingStateSize() const override { return kOwnStateSize; }
     // The open hand over a crystal while a pattern waits for its answer.
     TString GetCursorName() const override;
 
@@ -72,6 +60,13 @@ public:
     const RitualPattern& GetPattern(size_t index) const { return mPatterns[index]; }
     // The crystal number (1 to 5) under the point; 0 over none.
     int32_t FindCrystal(const TPoint& point) const;
+
+protected:
+    // Byte 0: the current pattern index.
+    void SaveOwnState(std::vector<uint8_t>& out) override;
+    // The pattern index (above 5 taken as 5; 5 sets complete with its timer at 0), the pattern
+    // taking answers at once.
+    void LoadOwnState(const uint8_t* data) override;
 
 private:
     bool TakesAnswers() const;

@@ -24,7 +24,7 @@ ScrollPuzzleScene::ScrollPuzzleScene(GameplayFactory& factory, const TLuaTable& 
                                      const TString& name, const TLuaTable& scene,
                                      const TLuaTable* playlist, const TLuaTable& sceneInfo,
                                      TScript& script)
-    : GameplayScene(factory, entityInfo, name, scene, playlist, sceneInfo)
+    : PuzzleSceneOf(factory, entityInfo, name, scene, playlist, sceneInfo)
 {
     std::unique_ptr<TLuaTable> puzzle{script.GetGlobalTable("scrollpuzzle")};
     if (puzzle == nullptr)
@@ -89,15 +89,6 @@ ScrollPuzzleScene::ScrollPuzzleScene(GameplayFactory& factory, const TLuaTable& 
         }
         mAnswers[i] = ReadPuzzleRect(*rect);
     }
-}
-
-std::shared_ptr<GameplayScene>
-ScrollPuzzleScene::Create(GameplayFactory& factory, const TLuaTable& entityInfo,
-                          const TString& name, const TLuaTable& scene, const TLuaTable* playlist,
-                          const TLuaTable& sceneInfo, TScript& script)
-{
-    return std::make_shared<ScrollPuzzleScene>(factory, entityInfo, name, scene, playlist,
-                                               sceneInfo, script);
 }
 
 ScrollPuzzleScene::~ScrollPuzzleScene()
@@ -223,33 +214,13 @@ void ScrollPuzzleScene::ReleaseTextures()
     GameplayScene::ReleaseTextures();
 }
 
-void ScrollPuzzleScene::SaveState(std::vector<uint8_t>& out)
+void ScrollPuzzleScene::SaveOwnState(std::vector<uint8_t>& out)
 {
     out.push_back(static_cast<uint8_t>(mFound));
-    GameplayScene::SaveState(out);
 }
 
-uint32_t ScrollPuzzleScene::GetStateSize() const
+void ScrollPuzzleScene::LoadOwnState(const uint8_t* data)
 {
-    return static_cast<uint32_t>(kOwnStateSize) + GameplayScene::GetStateSize();
-}
-
-size_t ScrollPuzzleScene::MeasureState(const uint8_t* data, size_t size) const
-{
-    if (data == nullptr || size < kOwnStateSize)
-        return 0;
-    const size_t base = GameplayScene::MeasureState(data + kOwnStateSize, size - kOwnStateSize);
-    return base == 0 ? 0 : kOwnStateSize + base;
-}
-
-bool ScrollPuzzleScene::LoadState(const uint8_t* data, size_t size)
-{
-    if (MeasureState(data, size) == 0)
-    {
-        Log("Scene '%s': its saved scroll record does not fit in %zu bytes; not restored",
-            mName.c_str(), size);
-        return false;
-    }
     int32_t found = data[0];
     if (found > static_cast<int32_t>(kAnswers))
     {
@@ -259,7 +230,6 @@ bool ScrollPuzzleScene::LoadState(const uint8_t* data, size_t size)
         found = static_cast<int32_t>(kAnswers);
     }
     Show(found);
-    return GameplayScene::LoadState(data + kOwnStateSize, size - kOwnStateSize);
 }
 
 TString ScrollPuzzleScene::GetCursorName() const

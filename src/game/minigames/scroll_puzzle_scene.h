@@ -5,7 +5,7 @@
 // "event_scrollcomplete". Its table comes from the script that ran for it in a context of its own.
 #pragma once
 
-#include "framework/adventure/scene/gameplay_scene.h"
+#include "game/minigames/puzzle_scene.h"
 #include "game/minigames/scroll_button.h"
 #include "game/minigames/scroll_lens.h"
 #include "game/minigames/scroll_symbols.h"
@@ -19,12 +19,13 @@
 class SoundEffect;
 class TScript;
 
-class ScrollPuzzleScene : public GameplayScene
+class ScrollPuzzleScene : public PuzzleSceneOf<ScrollPuzzleScene>
 {
 public:
     static constexpr size_t kAnswers = 5;
     // Its own byte, before the base scene's.
     static constexpr size_t kOwnStateSize = 1;
+    static constexpr const char* kRecordName = "scroll";
     static constexpr const char* kCompleteEvent = "event_scrollcomplete";
 
     // The base scene from the first six, then the table "scrollpuzzle" of `script`. A missing
@@ -33,11 +34,6 @@ public:
                       const TLuaTable& scene, const TLuaTable* playlist, const TLuaTable& sceneInfo,
                       TScript& script);
     ~ScrollPuzzleScene() override;
-    // The creator the game's main installs for the runner's "scrollpuzzlescene" row.
-    static std::shared_ptr<GameplayScene> Create(GameplayFactory& factory,
-                                                 const TLuaTable& entityInfo, const TString& name,
-                                                 const TLuaTable& scene, const TLuaTable* playlist,
-                                                 const TLuaTable& sceneInfo, TScript& script);
 
     // The base; then only while shown in play: the sound's count-down, the completion request
     // (again on every such update once all five are found), else the lens follows the mouse while
@@ -53,14 +49,6 @@ public:
     void Resume(bool active) override;
     void LoadTextures() override;
     void ReleaseTextures() override;
-    // Byte 0: the count found; then the base's bytes.
-    void SaveState(std::vector<uint8_t>& out) override;
-    // Lights as many buttons and glows as were found (at most five); a record that does not fit
-    // changes nothing.
-    bool LoadState(const uint8_t* data, size_t size) override;
-    uint32_t GetStateSize() const override;
-    size_t MeasureState(const uint8_t* data, size_t size) const override;
-    size_t GetLeadingStateSize() const override { return kOwnStateSize; }
     // None while the lens is over the scroll and the puzzle is open, so the lens is the cursor.
     TString GetCursorName() const override;
 
@@ -72,6 +60,12 @@ public:
     const ScrollSymbols& GetSymbols() const { return mSymbols; }
     const TRect& GetAnswer(size_t index) const { return mAnswers[index]; }
     const std::shared_ptr<SoundEffect>& GetClickSound() const { return mSoundClick; }
+
+protected:
+    // Byte 0: the count found.
+    void SaveOwnState(std::vector<uint8_t>& out) override;
+    // Lights as many buttons and glows as were found (at most five).
+    void LoadOwnState(const uint8_t* data) override;
 
 private:
     void Reset();

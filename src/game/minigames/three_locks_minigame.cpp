@@ -56,7 +56,7 @@ ThreeLocksMinigame::ThreeLocksMinigame(GameplayFactory& factory, const TLuaTable
                                        const TString& name, const TLuaTable& scene,
                                        const TLuaTable* playlist, const TLuaTable& sceneInfo,
                                        TScript& script)
-    : GameplayScene(factory, entityInfo, name, scene, playlist, sceneInfo)
+    : PuzzleSceneOf(factory, entityInfo, name, scene, playlist, sceneInfo)
 {
     mStatusArea = FindArea(script.GetGlobalString("areatocheckstatus"));
     mRotationAmount = static_cast<float>(script.GetGlobalNumber("rotationlockamount"));
@@ -154,15 +154,6 @@ ThreeLocksMinigame::ThreeLocksMinigame(GameplayFactory& factory, const TLuaTable
     std::unique_ptr<TLuaTable> sound{script.GetGlobalTable("soundrotate")};
     if (sound != nullptr)
         mRotateSound = SoundEffect::Create(*sound);
-}
-
-std::shared_ptr<GameplayScene>
-ThreeLocksMinigame::Create(GameplayFactory& factory, const TLuaTable& entityInfo,
-                           const TString& name, const TLuaTable& scene, const TLuaTable* playlist,
-                           const TLuaTable& sceneInfo, TScript& script)
-{
-    return std::make_shared<ThreeLocksMinigame>(factory, entityInfo, name, scene, playlist,
-                                                sceneInfo, script);
 }
 
 ThreeLocksMinigame::~ThreeLocksMinigame()
@@ -355,7 +346,7 @@ uint32_t ThreeLocksMinigame::StepsDone() const
     return steps + static_cast<uint32_t>(mCurrentStep);
 }
 
-void ThreeLocksMinigame::SaveState(std::vector<uint8_t>& out)
+void ThreeLocksMinigame::SaveOwnState(std::vector<uint8_t>& out)
 {
     if (mState == kSolved)
         out.push_back(kSolvedByte);
@@ -366,31 +357,10 @@ void ThreeLocksMinigame::SaveState(std::vector<uint8_t>& out)
             Log("ThreeLocksMinigame: %u steps done; saved as %u", steps, kMaxSavedSteps);
         out.push_back(static_cast<uint8_t>(std::min(steps, kMaxSavedSteps)));
     }
-    GameplayScene::SaveState(out);
 }
 
-uint32_t ThreeLocksMinigame::GetStateSize() const
+void ThreeLocksMinigame::LoadOwnState(const uint8_t* data)
 {
-    return static_cast<uint32_t>(kOwnStateSize) + GameplayScene::GetStateSize();
-}
-
-size_t ThreeLocksMinigame::MeasureState(const uint8_t* data, size_t size) const
-{
-    // Its own byte first: a record cut inside it must not send the base reading past the end.
-    if (data == nullptr || size < kOwnStateSize)
-        return 0;
-    const size_t base = GameplayScene::MeasureState(data + kOwnStateSize, size - kOwnStateSize);
-    return base == 0 ? 0 : kOwnStateSize + base;
-}
-
-bool ThreeLocksMinigame::LoadState(const uint8_t* data, size_t size)
-{
-    if (MeasureState(data, size) == 0)
-    {
-        Log("Scene '%s': its saved locks record does not fit in %zu bytes; not restored",
-            mName.c_str(), size);
-        return false;
-    }
     const int8_t progress = static_cast<int8_t>(data[0]);
     mCurrentSequence = 0;
     mCurrentStep = 0;
@@ -419,7 +389,6 @@ bool ThreeLocksMinigame::LoadState(const uint8_t* data, size_t size)
         if (mState != kSolved && mCurrentSequence >= mSequences.size() && progress > 0)
             mState = kSolved;
     }
-    return GameplayScene::LoadState(data + kOwnStateSize, size - kOwnStateSize);
 }
 
 TString ThreeLocksMinigame::GetCursorName() const

@@ -5,7 +5,7 @@
 // event runs. It draws nothing of its own: the locks and eyes are layers of the scene.
 #pragma once
 
-#include "framework/adventure/scene/gameplay_scene.h"
+#include "game/minigames/puzzle_scene.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,7 @@ class SoundEffect;
 class TM_Transform;
 class TScript;
 
-class ThreeLocksMinigame : public GameplayScene
+class ThreeLocksMinigame : public PuzzleSceneOf<ThreeLocksMinigame>
 {
 public:
     enum State : int32_t
@@ -28,6 +28,7 @@ public:
         kSolved = 4
     };
     static constexpr size_t kOwnStateSize = 1;
+    static constexpr const char* kRecordName = "locks";
     static constexpr uint8_t kSolvedByte = 0x80;
     // The state byte's most steps: above it the byte would read as solved.
     static constexpr uint32_t kMaxSavedSteps = 127;
@@ -42,11 +43,6 @@ public:
                        const TLuaTable& scene, const TLuaTable* playlist,
                        const TLuaTable& sceneInfo, TScript& script);
     ~ThreeLocksMinigame() override;
-    // The creator the game's main installs for the runner's "threelocksscene" row.
-    static std::shared_ptr<GameplayScene> Create(GameplayFactory& factory,
-                                                 const TLuaTable& entityInfo, const TString& name,
-                                                 const TLuaTable& scene, const TLuaTable* playlist,
-                                                 const TLuaTable& sceneInfo, TScript& script);
 
     // Shown and in play: waiting, it starts once the status area is completed (the eyes dark
     // again), then shows the sequence. The turn sound counts down always; the base runs last.
@@ -56,13 +52,6 @@ public:
     bool OnMouseDown(TPoint point) override;
     void Pause(bool active) override;
     void Resume(bool active) override;
-    // 0x80 when solved, else the steps done (at most 127); then the base's bytes.
-    void SaveState(std::vector<uint8_t>& out) override;
-    // Replays the saved steps as turns made at once; a record that does not fit changes nothing.
-    bool LoadState(const uint8_t* data, size_t size) override;
-    uint32_t GetStateSize() const override;
-    size_t MeasureState(const uint8_t* data, size_t size) const override;
-    size_t GetLeadingStateSize() const override { return kOwnStateSize; }
     // The lock cursor over a lock while a click is awaited.
     TString GetCursorName() const override;
 
@@ -83,6 +72,12 @@ public:
     const TString& GetCursorOverLock() const { return mCursorOverLock; }
     const TString& GetEventOnComplete() const { return mEventOnComplete; }
     const std::shared_ptr<SoundEffect>& GetRotateSound() const { return mRotateSound; }
+
+protected:
+    // 0x80 when solved, else the steps done (at most 127).
+    void SaveOwnState(std::vector<uint8_t>& out) override;
+    // Replays the saved steps as turns made at once.
+    void LoadOwnState(const uint8_t* data) override;
 
 private:
     void ShowSequence();
