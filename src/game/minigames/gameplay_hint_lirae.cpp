@@ -19,41 +19,11 @@
 #include "ui/window_style.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace
 {
 
 const char kSource[] = "gameplayhintlirae";
-constexpr float kSmoothing = -0.5f;
-
-uint32_t Ms(int32_t ms)
-{
-    return static_cast<uint32_t>(std::max(ms, 0));
-}
-
-// The process-wide generator the platform seeds, in a Fisher-Yates walk: every order equally
-// likely.
-template <class T> void Shuffle(std::vector<T>& items)
-{
-    for (size_t i = items.size(); i > 1; --i)
-    {
-        const size_t j = static_cast<size_t>(std::rand()) % i;
-        std::swap(items[i - 1], items[j]);
-    }
-}
-
-void PlaceSpec(TDrawSpec& spec, float x, float y)
-{
-    spec.mMatrix.m[2][0] = x;
-    spec.mMatrix.m[2][1] = y;
-}
-
-uint32_t TextureWidth(const std::shared_ptr<TSprite>& sprite)
-{
-    std::shared_ptr<TTexture> texture = sprite->GetTexture();
-    return texture != nullptr ? texture->GetWidth() : 0;
-}
 
 } // namespace
 
@@ -140,25 +110,7 @@ bool GameplayHintLirae::LoadPieces(TWindowStyle& style)
 
 void GameplayHintLirae::LoadImages(TWindowStyle& style)
 {
-    mBackground->SetTexture(TTexture::Get(style.GetString("background", ""), 0));
-    PlaceSpec(mBackground->GetSpec(), 400.0f, 300.0f);
-    const TMat3& matrix = mBackground->GetSpec().mMatrix;
-    mForeground->SetTexture(TTexture::Get(style.GetString("foreground", ""), 0));
-    mForeground->GetSpec().mMatrix = matrix;
-    mTimer->SetTexture(TTexture::Get(style.GetString("timer", ""), 0));
-    // The hand's place is the background's; it is kept apart from the hand's own matrix, which
-    // the timer's transform turns: a turn of a 2-D transform turns its translation too, and the
-    // hand would swing about the screen's corner instead of its hub.
-    mTimerPlace.mMatrix = matrix;
-    TDrawSpec& timer = mTimer->GetSpec();
-    timer.mFlags |= kDrawOrigin;
-    timer.mOrigin = TVec2(static_cast<float>(TextureWidth(mTimer) / 2),
-                          static_cast<float>(style.GetNumber("timercentery", 0)));
-    mTimerBackground->SetTexture(TTexture::Get(style.GetString("timerbackground", ""), 0));
-    TDrawSpec& dial = mTimerBackground->GetSpec();
-    dial.mMatrix = matrix;
-    dial.mFlags |= kDrawOrigin;
-    dial.mOrigin = TVec2(static_cast<float>(TextureWidth(mTimerBackground) / 2), timer.mOrigin.y);
+    LoadBoardPictures(style, *mBackground, *mForeground, *mTimer, *mTimerBackground, mTimerPlace);
     mGhostMask->SetTexture(TTexture::Get(style.GetString("ghostmask", ""), 0));
     for (TSprite* sprite : {mGhostMask.get(), mGhostOverlay.get()})
     {
@@ -189,18 +141,11 @@ void GameplayHintLirae::PostInit(TWindowStyle& style)
         // Stored without the source-rectangle flag, as the content expects: the whole image.
         mForeground->GetSpec().mSourceRect = TRect(x, y, x + w, y + h);
     }
-    for (auto [key, sound] :
-         {std::pair{"soundcorrect", &mSoundCorrect}, std::pair{"soundplaced", &mSoundPlaced}})
-        if (std::unique_ptr<TLuaTable> table = style.GetTableOnly(key))
-            *sound = SoundEffect::Create(*table);
+    LoadBoardSounds(style, mSoundCorrect, mSoundPlaced);
     mMinigameLength = style.GetInt("minigamelength", 0);
     mGhostFadeTime = style.GetInt("timeghostfade", 0);
     mTimerRotation = static_cast<float>(style.GetNumber("timerrotation", 0));
-    const int32_t h = style.GetInt("boundsh", 0);
-    const int32_t w = style.GetInt("boundsw", 0);
-    const int32_t y = style.GetInt("boundsy", 0);
-    const int32_t x = style.GetInt("boundsx", 0);
-    mBounds = TRect(x, y, x + w, y + h);
+    mBounds = ReadBounds(style);
     GameplayHintMinigame::PostInit(style);
 }
 
@@ -253,13 +198,8 @@ void GameplayHintLirae::Start(uint32_t flag, GameplayScene* scene, const HintCal
 
 void GameplayHintLirae::OnIntroDone(int32_t value)
 {
-    if (TransformManager* transforms = TransformManager::Instance())
-    {
-        auto* list = new TM_InstructionList;
-        list->push_back(new TM_Rotate(Ms(mMinigameLength), false, mTimerRotation, 0.0f, 0, 1.0f));
-        transforms->AddTransform(mTimerTransform.get(), list,
-                                 new Callback(this, &GameplayHintLirae::TimeUpAdapter));
-    }
+    StartTimerTurn(*mTimerTransform, mMinigameLength, mTimerRotation, this,
+                   &GameplayHintLirae::TimeUpAdapter);
     GameplayHintMinigame::OnIntroDone(value);
     // The first-time help dialog has the board (state 5): clicks must wait for it to close.
     if (mState == kIntro || mState == kPlaying)

@@ -29,9 +29,10 @@ const char kEndMinigameName[] = "EndHintMinigame";
 constexpr uint32_t kTriangleList = 4;
 constexpr float kSmoothing = -0.5f;
 
-uint32_t Ms(int32_t ms)
+uint32_t TextureWidth(const TSprite& sprite)
 {
-    return static_cast<uint32_t>(std::max(ms, 0));
+    std::shared_ptr<TTexture> texture = sprite.GetTexture();
+    return texture != nullptr ? texture->GetWidth() : 0;
 }
 
 std::shared_ptr<SoundEffect> LoadSound(TWindowStyle& style, const char* key)
@@ -231,6 +232,69 @@ bool GameplayHintMinigame::PaintMaskIntoOverlay(TSprite& overlay, TSprite& mask,
         renderer->End2d();
     renderer->EndDraw();
     return true;
+}
+
+uint32_t GameplayHintMinigame::Ms(int32_t ms)
+{
+    return static_cast<uint32_t>(std::max(ms, 0));
+}
+
+void GameplayHintMinigame::PlaceSpec(TDrawSpec& spec, float x, float y)
+{
+    spec.mMatrix.m[2][0] = x;
+    spec.mMatrix.m[2][1] = y;
+}
+
+void GameplayHintMinigame::LoadBoardPictures(TWindowStyle& style, TSprite& background,
+                                             TSprite& foreground, TSprite& timer,
+                                             TSprite& timerBackground, TDrawSpec& timerPlace)
+{
+    background.SetTexture(TTexture::Get(style.GetString("background", ""), 0));
+    PlaceSpec(background.GetSpec(), 400.0f, 300.0f);
+    const TMat3& matrix = background.GetSpec().mMatrix;
+    foreground.SetTexture(TTexture::Get(style.GetString("foreground", ""), 0));
+    foreground.GetSpec().mMatrix = matrix;
+    timer.SetTexture(TTexture::Get(style.GetString("timer", ""), 0));
+    timerPlace.mMatrix = matrix;
+    TDrawSpec& hand = timer.GetSpec();
+    hand.mFlags |= kDrawOrigin;
+    hand.mOrigin = TVec2(static_cast<float>(TextureWidth(timer) / 2),
+                         static_cast<float>(style.GetNumber("timercentery", 0)));
+    timerBackground.SetTexture(TTexture::Get(style.GetString("timerbackground", ""), 0));
+    TDrawSpec& dial = timerBackground.GetSpec();
+    dial.mMatrix = matrix;
+    dial.mFlags |= kDrawOrigin;
+    dial.mOrigin = TVec2(static_cast<float>(TextureWidth(timerBackground) / 2), hand.mOrigin.y);
+}
+
+void GameplayHintMinigame::LoadBoardSounds(TWindowStyle& style,
+                                           std::shared_ptr<SoundEffect>& correct,
+                                           std::shared_ptr<SoundEffect>& placed)
+{
+    for (auto [key, sound] :
+         {std::pair{"soundcorrect", &correct}, std::pair{"soundplaced", &placed}})
+        if (std::unique_ptr<TLuaTable> table = style.GetTableOnly(key))
+            *sound = SoundEffect::Create(*table);
+}
+
+TRect GameplayHintMinigame::ReadBounds(TWindowStyle& style)
+{
+    const int32_t h = style.GetInt("boundsh", 0);
+    const int32_t w = style.GetInt("boundsw", 0);
+    const int32_t y = style.GetInt("boundsy", 0);
+    const int32_t x = style.GetInt("boundsx", 0);
+    return TRect(x, y, x + w, y + h);
+}
+
+void GameplayHintMinigame::StartTimerTurn(TM_Transform2D& timer, int32_t lengthMs, float rotation,
+                                          void* owner, Callback::Function timeUp)
+{
+    if (TransformManager* transforms = TransformManager::Instance())
+    {
+        auto* list = new TM_InstructionList;
+        list->push_back(new TM_Rotate(Ms(lengthMs), false, rotation, 0.0f, 0, 1.0f));
+        transforms->AddTransform(&timer, list, new Callback(owner, timeUp));
+    }
 }
 
 void GameplayHintMinigame::Notify(HintCallback*& callback)

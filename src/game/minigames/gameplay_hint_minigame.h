@@ -11,8 +11,12 @@
 #include "render/renderer/vertex_set.h"
 #include "ui/window.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class GameplayDialog;
 class GameplayScene;
@@ -20,6 +24,7 @@ class SoundEffect;
 class TSprite;
 class TextObject;
 class TVButton;
+class TWindowStyle;
 
 // The runner's notices: the framework's record, told Call(nullptr, value).
 using HintCallback = Callback;
@@ -114,6 +119,36 @@ protected:
     // Paints the mask's alpha into the overlay through a kind-4 target, inside the bounds.
     static bool PaintMaskIntoOverlay(TSprite& overlay, TSprite& mask, const TRect& bounds,
                                      const char* source, int32_t line);
+
+    // What both boards load and lay out their play with.
+    // A style's milliseconds: negative ones are none.
+    static uint32_t Ms(int32_t ms);
+    // The process-wide generator the platform seeds, in a Fisher-Yates walk: every order equally
+    // likely.
+    template <class T> static void Shuffle(std::vector<T>& items)
+    {
+        for (size_t i = items.size(); i > 1; --i)
+        {
+            const size_t j = static_cast<size_t>(std::rand()) % i;
+            std::swap(items[i - 1], items[j]);
+        }
+    }
+    static void PlaceSpec(TDrawSpec& spec, float x, float y);
+    // The pictures round a board's play: the background at the screen's centre, the foreground
+    // on it, the timer's hand and dial turned about "timercentery" at their middle. The hand's
+    // place is the background's, kept in `timerPlace` apart from the hand's own matrix, which the
+    // timer's transform turns: a turn of a 2-D transform turns its translation too, and the hand
+    // would swing about the screen's corner instead of its hub.
+    static void LoadBoardPictures(TWindowStyle& style, TSprite& background, TSprite& foreground,
+                                  TSprite& timer, TSprite& timerBackground, TDrawSpec& timerPlace);
+    // "soundcorrect" and "soundplaced", each left as it was when the style has none.
+    static void LoadBoardSounds(TWindowStyle& style, std::shared_ptr<SoundEffect>& correct,
+                                std::shared_ptr<SoundEffect>& placed);
+    // "boundsx", "boundsy", "boundsw" and "boundsh": where the board's play shows.
+    static TRect ReadBounds(TWindowStyle& style);
+    // The timer's hand turns `rotation` over `lengthMs`; `timeUp` is told at the end.
+    static void StartTimerTurn(TM_Transform2D& timer, int32_t lengthMs, float rotation, void* owner,
+                               Callback::Function timeUp);
 
     int32_t mState = kIdle;
     TColoredVertex mScrim[4] = {};

@@ -20,42 +20,12 @@
 #include "ui/window_style.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <set>
 
 namespace
 {
 
 const char kSource[] = "gameplayhintthessalor";
-constexpr float kSmoothing = -0.5f;
-
-uint32_t Ms(int32_t ms)
-{
-    return static_cast<uint32_t>(std::max(ms, 0));
-}
-
-// The process-wide generator the platform seeds, in a Fisher-Yates walk: every order equally
-// likely.
-template <class T> void Shuffle(std::vector<T>& items)
-{
-    for (size_t i = items.size(); i > 1; --i)
-    {
-        const size_t j = static_cast<size_t>(std::rand()) % i;
-        std::swap(items[i - 1], items[j]);
-    }
-}
-
-void PlaceSpec(TDrawSpec& spec, float x, float y)
-{
-    spec.mMatrix.m[2][0] = x;
-    spec.mMatrix.m[2][1] = y;
-}
-
-uint32_t TextureWidth(const std::shared_ptr<TSprite>& sprite)
-{
-    std::shared_ptr<TTexture> texture = sprite->GetTexture();
-    return texture != nullptr ? texture->GetWidth() : 0;
-}
 
 // A text object drawn from a texture is rendered again; a failure asks the frame driver to
 // rebuild the textures later.
@@ -174,22 +144,7 @@ bool GameplayHintThessalor::LoadPieces(TWindowStyle& style)
 
 void GameplayHintThessalor::LoadImages(TWindowStyle& style)
 {
-    mBackground->SetTexture(TTexture::Get(style.GetString("background", ""), 0));
-    PlaceSpec(mBackground->GetSpec(), 400.0f, 300.0f);
-    const TMat3& matrix = mBackground->GetSpec().mMatrix;
-    mForeground->SetTexture(TTexture::Get(style.GetString("foreground", ""), 0));
-    mForeground->GetSpec().mMatrix = matrix;
-    mTimer->SetTexture(TTexture::Get(style.GetString("timer", ""), 0));
-    mTimerPlace.mMatrix = matrix;
-    TDrawSpec& timer = mTimer->GetSpec();
-    timer.mFlags |= kDrawOrigin;
-    timer.mOrigin = TVec2(static_cast<float>(TextureWidth(mTimer) / 2),
-                          static_cast<float>(style.GetNumber("timercentery", 0)));
-    mTimerBackground->SetTexture(TTexture::Get(style.GetString("timerbackground", ""), 0));
-    TDrawSpec& dial = mTimerBackground->GetSpec();
-    dial.mMatrix = matrix;
-    dial.mFlags |= kDrawOrigin;
-    dial.mOrigin = TVec2(static_cast<float>(TextureWidth(mTimerBackground) / 2), timer.mOrigin.y);
+    LoadBoardPictures(style, *mBackground, *mForeground, *mTimer, *mTimerBackground, mTimerPlace);
     mMask->SetTexture(TTexture::Get(style.GetString("mask", ""), 0));
     PlaceSpec(mMask->GetSpec(), 400.0f, 300.0f);
     TDrawSpec& overlay = mMaskOverlay->GetSpec();
@@ -228,20 +183,13 @@ void GameplayHintThessalor::PostInit(TWindowStyle& style)
         ClearFlagBits(kWindowVisible);
         return;
     }
-    for (auto [key, sound] :
-         {std::pair{"soundcorrect", &mSoundCorrect}, std::pair{"soundplaced", &mSoundPlaced}})
-        if (std::unique_ptr<TLuaTable> table = style.GetTableOnly(key))
-            *sound = SoundEffect::Create(*table);
+    LoadBoardSounds(style, mSoundCorrect, mSoundPlaced);
     LoadImages(style);
     mMinigameLength = style.GetInt("minigamelength", 0);
     mTimerRotation = static_cast<float>(style.GetNumber("timerrotation", 0));
     mTextFadeTime = style.GetInt("textfadetime", 0);
     mClickableDelayMax = style.GetInt("clickabledelaymax", 0);
-    const int32_t h = style.GetInt("boundsh", 0);
-    const int32_t w = style.GetInt("boundsw", 0);
-    const int32_t y = style.GetInt("boundsy", 0);
-    const int32_t x = style.GetInt("boundsx", 0);
-    mBounds = TRect(x, y, x + w, y + h);
+    mBounds = ReadBounds(style);
     DrawPieceLooks();
     GameplayHintMinigame::PostInit(style);
 }
@@ -324,13 +272,8 @@ void GameplayHintThessalor::StartTimer()
     // A board left while its letters were fading in must not come back to play.
     if (mState != kPlaying)
         return;
-    if (TransformManager* transforms = TransformManager::Instance())
-    {
-        auto* list = new TM_InstructionList;
-        list->push_back(new TM_Rotate(Ms(mMinigameLength), false, mTimerRotation, 0.0f, 0, 1.0f));
-        transforms->AddTransform(mTimerTransform.get(), list,
-                                 new Callback(this, &GameplayHintThessalor::TimeUpAdapter));
-    }
+    StartTimerTurn(*mTimerTransform, mMinigameLength, mTimerRotation, this,
+                   &GameplayHintThessalor::TimeUpAdapter);
 }
 
 void GameplayHintThessalor::PrepareMaskTexture()
