@@ -1,4 +1,5 @@
-// The lens the scroll and the sky share: its table, the following of the mouse and its parts.
+// The parts two puzzles share: the button's table and lit look; the lens's table, the following
+// of the mouse and its parts.
 #include "game/minigames/puzzle_parts.h"
 
 #include "framework/core/frame_services.h"
@@ -7,9 +8,67 @@
 #include "game/minigames/puzzle_scene.h"
 #include "game/minigames/scroll_glow.h"
 #include "render/renderer/draw_spec.h"
+#include "render/sprites/animated_texture.h"
 #include "render/sprites/sprite.h"
 #include "render/textures/texture.h"
 #include "script/lua_object_wrapper.h"
+
+#include <cstdio>
+
+PuzzleButton::PuzzleButton(const PuzzleButtonLooks& looks)
+    : mLooks(looks), mSprite(TAnimatedSprite::Create(0))
+{
+}
+
+bool PuzzleButton::Load(int32_t index, const TLuaTable& buttons)
+{
+    char key[16];
+    std::snprintf(key, sizeof key, "button%02d", static_cast<int>(index));
+    std::unique_ptr<TLuaTable> table{buttons.GetTable(key)};
+    if (table == nullptr)
+    {
+        ReportError(mLooks.missing, mLooks.source, mLooks.missingLine, true);
+        return false;
+    }
+    mX = ScriptNumberToInt(table->GetNumber("x", 0));
+    mY = ScriptNumberToInt(table->GetNumber("y", 0));
+    mImage = table->GetString("image");
+    mSprite->GetSpec() = TDrawSpec(TVec2(static_cast<float>(mX), static_cast<float>(mY)));
+    SetLit(false);
+    return true;
+}
+
+void PuzzleButton::SetLit(bool lit)
+{
+    mOn = lit;
+    mSprite->SetFrame(lit ? mLooks.litFrame : mLooks.unlitFrame);
+}
+
+void PuzzleButton::LoadTexture()
+{
+    // An empty name would only log a failed load every time the scene is entered.
+    if (mImage.Length() == 0)
+        return;
+    mSprite->SetTexture(TAnimatedTexture::Get(mImage));
+    mSprite->SetFrame(mOn ? mLooks.litFrame : mLooks.unlitFrame);
+}
+
+void PuzzleButton::ReleaseTexture()
+{
+    mSprite->SetTexture(nullptr);
+}
+
+std::vector<TString> PuzzleButton::GetImageNames() const
+{
+    if (mImage.Length() == 0)
+        return {};
+    return {mImage};
+}
+
+void PuzzleButton::Draw() const
+{
+    mSprite->Draw(TDrawSpec());
+}
 
 template <class Part>
 PuzzleLens<Part>::PuzzleLens(const PuzzleLensTraits& traits)

@@ -1,3 +1,6 @@
+// The parts two puzzles build alike.
+// PuzzleButton: a lamp or key of a puzzle (the scroll's progress lamps, the electronic lock's
+// keys): where it sits, its animated picture (one frame lit, another unlit) and whether it is lit.
 // PuzzleLens: the lens that follows the mouse over a puzzle, the scroll's crystal lens and the
 // sky's lens alike. Its reference point is where the mouse was last followed; its picture hangs
 // `spriteDrop` pixels below that point and carries five parts (the scroll's glows, the sky's
@@ -15,8 +18,54 @@
 #include <memory>
 #include <vector>
 
+class TAnimatedSprite;
 class TLuaTable;
 class TSprite;
+
+// What tells one kind of button from another: its two frames and its report (with the source and
+// the line it has always named).
+struct PuzzleButtonLooks
+{
+    int32_t litFrame;
+    int32_t unlitFrame;
+    const char* source;
+    const char* missing;
+    int32_t missingLine;
+};
+
+class PuzzleButton
+{
+public:
+    // Unlit at (0, 0) with no picture, its sprite made on layer 0.
+    explicit PuzzleButton(const PuzzleButtonLooks& looks);
+
+    // Reads "button%02d" (`index` from 1) of `buttons`: "x", "y" (truncated) and "image"; the
+    // sprite moves there and the button is unlit. A missing table is a fatal report and the
+    // button keeps what it had; the answer is false then.
+    bool Load(int32_t index, const TLuaTable& buttons);
+    // Lit or unlit with the frame to match, without a sound.
+    void SetLit(bool lit);
+    // The animated picture its image names; a button without one keeps no picture.
+    void LoadTexture();
+    void ReleaseTexture();
+    // Its image name for the scene's list of animated pictures; none when it has no image.
+    std::vector<TString> GetImageNames() const;
+    void Draw() const;
+
+    bool IsLit() const { return mOn; }
+    int32_t GetX() const { return mX; }
+    int32_t GetY() const { return mY; }
+    const TString& GetImage() const { return mImage; }
+    const std::shared_ptr<TAnimatedSprite>& GetSprite() const { return mSprite; }
+
+private:
+    const PuzzleButtonLooks& mLooks;
+    bool mOn = false;
+    int32_t mX = 0;
+    int32_t mY = 0;
+    TString mImage;
+    std::shared_ptr<TAnimatedSprite> mSprite;
+};
 
 // What tells one lens from the other: its table's name, its reports (each with the source and the
 // line it has always named) and where its picture hangs.
