@@ -5,34 +5,7 @@
 -- where the board's pictures put it. The help and fail dialogs stand in the middle of the board,
 -- each closed by its arrow button, their texts (and the finale's) looked up here: the windows show
 -- the text they are given.
-local function Call(name)
-    return function()
-        local f = _G[name]
-        if f ~= nil then
-            f()
-        end
-    end
-end
-
-local function States(stem)
-    return { stem .. "_n", stem .. "_p", stem .. "_h" }
-end
-
-local function Dialog(name, label)
-    local fonts = gStyles.fonts
-    return GameplayDialog {
-        name = name, x = 240, y = 160, image = "tutorial/dialog", imagex = 0, imagey = 0,
-        text = gStyles.textobject(0, 0, 250, 70, "", fonts.dialog), string = GetString(label),
-        timefade = 250, textx = -10, texty = -8,
-        Button {
-            name = name .. "ok", x = 274, y = 74, buttongraphics = States("hint/ok"),
-            soundclick = "click",
-            command = function()
-                HideDialog("ok")
-            end,
-        },
-    }
-end
+local Board = ReadFile("scripts/hintboard.lua")
 
 return function()
     return GameplayHintLirae {
@@ -68,15 +41,9 @@ return function()
         -- A negative turn runs the hand clockwise on the screen.
         minigamelength = 20000, timeghostfade = 300, timerrotation = -1,
         boundsx = 0, boundsy = 0, boundsw = 800, boundsh = 475,
-        Button {
-            name = "tutorialbutton", x = 706, y = 12, buttongraphics = States("hint/help"),
-            soundclick = "click", command = Call("ShowHintMinigameTutorial"),
-        },
-        Button {
-            name = "exitbutton", x = 754, y = 16, buttongraphics = States("hint/exit"),
-            soundclick = "click", command = Call("EndHintMinigame"),
-        },
-        Dialog("help", "hint_help_lirae"),
-        Dialog("fail", "hint_fail"),
+        Board.HelpButton(),
+        Board.ExitButton(),
+        Board.Dialog("help", "hint_help_lirae", 250, -10, -8),
+        Board.Dialog("fail", "hint_fail", 250, -10, -8),
     }
 end

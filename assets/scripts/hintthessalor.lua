@@ -7,34 +7,7 @@
 -- them, about the screen's centre, where the board's pictures put it. The buttons stand where
 -- Lirae's do; the help and fail dialogs over the reading window, their texts looked up here
 -- (the dialog shows its "string" as given).
-local function Call(name)
-    return function()
-        local f = _G[name]
-        if f ~= nil then
-            f()
-        end
-    end
-end
-
-local function States(stem)
-    return { stem .. "_n", stem .. "_p", stem .. "_h" }
-end
-
-local function Dialog(name, label)
-    local fonts = gStyles.fonts
-    return GameplayDialog {
-        name = name, x = 240, y = 160, image = "tutorial/dialog", imagex = 0, imagey = 0,
-        text = gStyles.textobject(0, 0, 280, 70, "", fonts.dialog), string = GetString(label),
-        timefade = 250, textx = -15, texty = -10,
-        Button {
-            name = name .. "ok", x = 274, y = 74, buttongraphics = States("hint/ok"),
-            soundclick = "click",
-            command = function()
-                HideDialog("ok")
-            end,
-        },
-    }
-end
+local Board = ReadFile("scripts/hintboard.lua")
 
 -- The letters' look and motion; the goals take the same font and box.
 local function Letters()
@@ -80,15 +53,9 @@ return function()
         -- A negative turn runs the hand clockwise on the screen.
         minigamelength = 20000, timerrotation = -1, textfadetime = 200, clickabledelaymax = 400,
         boundsx = 130, boundsy = 130, boundsw = 540, boundsh = 120,
-        Button {
-            name = "tutorialbutton", x = 706, y = 12, buttongraphics = States("hint/help"),
-            soundclick = "click", command = Call("ShowHintMinigameTutorial"),
-        },
-        Button {
-            name = "exitbutton", x = 754, y = 16, buttongraphics = States("hint/exit"),
-            soundclick = "click", command = Call("EndHintMinigame"),
-        },
-        Dialog("help", "hint_help_thessalor"),
-        Dialog("fail", "hint_fail_thessalor"),
+        Board.HelpButton(),
+        Board.ExitButton(),
+        Board.Dialog("help", "hint_help_thessalor", 280, -15, -10),
+        Board.Dialog("fail", "hint_fail_thessalor", 280, -15, -10),
     }
 end

@@ -34,8 +34,9 @@ RunLocationLint(const std::string& location,
     for (const std::string& path :
          {std::string("scripts/styles.lua"), std::string("scripts/tutorials.lua"),
           std::string("scripts/journal.lua"), std::string("scripts/hud.lua"),
-          std::string("scripts/hintlirae.lua"), std::string("scripts/hintthessalor.lua"),
-          std::string("scripts/locations/common.lua"), location})
+          std::string("scripts/hintboard.lua"), std::string("scripts/hintlirae.lua"),
+          std::string("scripts/hintthessalor.lua"), std::string("scripts/locations/common.lua"),
+          location})
     {
         std::string text = filetest::ReadBytes(kAssets + "/" + path);
         if (edit)
