@@ -1,10 +1,10 @@
 // The electronic lock built directly from a scene's arguments and a script context of its own:
 // its table, the flip rule, the hand cursors, the completion request, the toggle sound, its two
 // saved bytes before the base's, and each broken table.
-#include "framework/screen_test_support.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/sound/sound_effect.h"
 #include "game/minigames/electronic_lock_scene.h"
+#include "game/minigames/puzzle_scene_test_support.h"
 #include "render/sprites/sprite.h"
 #include "sys/display/surface_png.h"
 
@@ -44,12 +44,12 @@ TPoint Centre(size_t cell)
                   static_cast<int32_t>(200 + 80 * (cell / 3))};
 }
 
-class ElectronicLockSceneTest : public screentest::ScreenTest
+class ElectronicLockSceneTest : public puzzletest::PuzzleTest
 {
 protected:
     void SetUp() override
     {
-        ScreenTest::SetUp();
+        PuzzleTest::SetUp();
         if (HasFatalFailure())
             return;
         std::vector<uint32_t> sheet(192 * 64);
@@ -64,19 +64,12 @@ protected:
         File("t/lockbtn.xml", "<sequence><img w=\"192\" h=\"64\" regx=\"0\" regy=\"0\" "
                               "name=\"lockbtn.png\"/><framelist>" +
                                   frames + "</framelist></sequence>");
-        Run("activated = {} function GameplayActivateEvent(name) "
-            "table.insert(activated, name) end");
     }
     std::unique_ptr<ElectronicLockScene> Make(const std::string& script, const char* name = "lock")
     {
-        TScript puzzle;
-        puzzle.DoLuaString(script.c_str());
         std::unique_ptr<TLuaTable> scene = Table("{}");
         std::unique_ptr<TLuaTable> info = Table("{}");
-        auto lock = std::make_unique<ElectronicLockScene>(mFactory, *info, name, *scene, nullptr,
-                                                          *info, puzzle);
-        lock->LoadTextures();
-        return lock;
+        return MakeScene<ElectronicLockScene>(mFactory, script, *info, name, *scene, *info);
     }
     std::unique_ptr<ElectronicLockScene> MakeWhole(const std::string& sound = "")
     {
@@ -88,16 +81,6 @@ protected:
         for (size_t cell = 0; cell < ElectronicLockScene::kCells; ++cell)
             cells += lock.IsLit(cell) ? '1' : '0';
         return cells;
-    }
-    int Activations()
-    {
-        Run("_n = table.getn(activated)");
-        return static_cast<int>(Number("_n"));
-    }
-    void MouseAt(TPoint point)
-    {
-        mSettings->mMouseX = point.x;
-        mSettings->mMouseY = point.y;
     }
 
     GameplayFactory mFactory;

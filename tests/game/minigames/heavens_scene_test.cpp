@@ -3,14 +3,13 @@
 // clipped constellations, the completion request, the found sound, its plate bits before the
 // base's, and each broken table.
 #include "framework/adventure/entities/gameplay_layer.h"
-#include "framework/screen_test_support.h"
 #include "framework/sound/sound_effect.h"
 #include "framework/widgets/animated_bitmap.h"
 #include "game/minigames/heavens_scene.h"
+#include "game/minigames/puzzle_scene_test_support.h"
 #include "game/runner/mkw_gameplay_factory.h"
 #include "render/render_test_support.h"
 #include "render/sprites/sprite.h"
-#include "sys/display/surface_png.h"
 
 #include <gtest/gtest.h>
 
@@ -97,12 +96,12 @@ const char kLayers[] =
     "{ name = 'heavens_scorpio', image = 't/mark', x = 400, y = 500, depth = 10 }, "
     "{ name = 'heavens_draco', image = 't/mark', x = 500, y = 500, depth = 10 } } }";
 
-class HeavensSceneTest : public screentest::ScreenTest
+class HeavensSceneTest : public puzzletest::PuzzleTest
 {
 protected:
     void SetUp() override
     {
-        ScreenTest::SetUp();
+        PuzzleTest::SetUp();
         if (HasFatalFailure())
             return;
         Png("t/sky.png", 1024, 512, [](int x, int y) { return SkyTexel(x, y); });
@@ -119,22 +118,9 @@ protected:
              "<framelist><frame x=\"0\" y=\"0\" w=\"32\" h=\"32\" regx=\"16\" regy=\"16\"/>"
              "<frame x=\"32\" y=\"0\" w=\"32\" h=\"32\" regx=\"16\" regy=\"16\"/></framelist>"
              "</sequence>");
-        Run("activated = {} function GameplayActivateEvent(name) "
-            "table.insert(activated, name) end");
-    }
-    template <typename F> void Png(const std::string& path, int w, int h, F colour)
-    {
-        std::vector<uint32_t> pixels(static_cast<size_t>(w * h));
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                pixels[static_cast<size_t>(y * w + x)] = colour(x, y);
-        std::vector<uint8_t> png = sys::display::EncodePng(pixels.data(), w, h);
-        File(path, std::string(png.begin(), png.end()));
     }
     std::unique_ptr<HeavensScene> Make(const std::string& script, const char* sceneText = kLayers)
     {
-        TScript puzzle;
-        puzzle.DoLuaString(script.c_str());
         // One table, so each part stays its own.
         std::unique_ptr<TLuaTable> all =
             Table(std::string("{ scene = ") + sceneText +
@@ -143,27 +129,13 @@ protected:
         std::unique_ptr<TLuaTable> scene{all->GetTable("scene")};
         std::unique_ptr<TLuaTable> entityInfo{all->GetTable("entities")};
         std::unique_ptr<TLuaTable> info{all->GetTable("info")};
-        auto heavens = std::make_unique<HeavensScene>(mFactory, *entityInfo, "sky", *scene, nullptr,
-                                                      *info, puzzle);
-        heavens->LoadTextures();
-        return heavens;
+        return MakeScene<HeavensScene>(mFactory, script, *entityInfo, "sky", *scene, *info);
     }
     std::unique_ptr<HeavensScene> MakeWhole(const std::string& sound = "")
     {
         Parts parts;
         parts.sound = sound;
         return Make(parts.Text());
-    }
-    void Hover(HeavensScene& heavens, TPoint point)
-    {
-        mSettings->mMouseX = point.x;
-        mSettings->mMouseY = point.y;
-        heavens.Update(16, true, true);
-    }
-    bool Press(HeavensScene& heavens, TPoint point)
-    {
-        Hover(heavens, point);
-        return heavens.OnMouseDown(TPoint{0, 0});
     }
     static std::string Plates(const HeavensScene& heavens)
     {
@@ -181,11 +153,6 @@ protected:
             layers += layer == nullptr ? '-' : (layer->GetFlags() & 0x03) == 0x03 ? '1' : '0';
         }
         return layers;
-    }
-    int Activations()
-    {
-        Run("_n = table.getn(activated)");
-        return static_cast<int>(Number("_n"));
     }
 
     MKWGameplayFactory mFactory;

@@ -1,8 +1,8 @@
 // The puzzles' shared helpers: the completion statement with awkward names, rectangles from
 // tables, the touch test at the edges and the arming of a click sound.
-#include "framework/screen_test_support.h"
 #include "framework/sound/sound_effect.h"
 #include "game/minigames/puzzle_scene.h"
+#include "game/minigames/puzzle_scene_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +11,9 @@
 namespace
 {
 
-class PuzzleSceneTest : public screentest::ScreenTest
+class PuzzleSceneTest : public puzzletest::PuzzleTest
 {
 protected:
-    void SetUp() override
-    {
-        ScreenTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        // What the runner's binding would store, recorded whole.
-        Run("activated = {} function GameplayActivateEvent(name) "
-            "table.insert(activated, name) end");
-    }
     std::string Activated(int index)
     {
         Run("_a = activated[" + std::to_string(index) + "] or '<none>'");

@@ -3,8 +3,8 @@
 // completion request, the saved pattern index, the glows and sounds across pauses, and each
 // broken table.
 #include "framework/adventure/entities/gameplay_layer.h"
-#include "framework/screen_test_support.h"
 #include "framework/sound/sound_effect.h"
+#include "game/minigames/puzzle_scene_test_support.h"
 #include "game/minigames/ritual_puzzle_scene.h"
 #include "game/runner/mkw_gameplay_factory.h"
 #include "render/sprites/sprite.h"
@@ -64,12 +64,12 @@ TPoint At(int32_t crystal)
     return TPoint{200 + 100 * (crystal - 1), 300};
 }
 
-class RitualPuzzleSceneTest : public screentest::ScreenTest
+class RitualPuzzleSceneTest : public puzzletest::PuzzleTest
 {
 protected:
     void SetUp() override
     {
-        ScreenTest::SetUp();
+        PuzzleTest::SetUp();
         if (HasFatalFailure())
             return;
         std::vector<uint32_t> sheet(96 * 96);
@@ -83,13 +83,9 @@ protected:
                               "regy=\"48\"/></framelist></sequence>");
         Image("t/bg.png", 800, 600, 0xFF102030);
         Image("t/beam.png", 600, 20, kBeam);
-        Run("activated = {} function GameplayActivateEvent(name) "
-            "table.insert(activated, name) end");
     }
     std::unique_ptr<RitualPuzzleScene> Make(const std::string& script)
     {
-        TScript puzzle;
-        puzzle.DoLuaString(script.c_str());
         std::string layers = "{ name = 'bg', image = 't/bg', x = 400, y = 300, depth = 100, "
                              "flags = 5 }, ";
         for (const char* beam : RitualPuzzleScene::kPatternLayers)
@@ -99,10 +95,7 @@ protected:
         std::unique_ptr<TLuaTable> scene = Table("{ layers = { " + layers + "} }");
         std::unique_ptr<TLuaTable> info = Table(
             "{ iteminfo = {}, areainfo = {}, layerinfo = { fadetime = 400 }, textinfo = {} }");
-        auto ritual = std::make_unique<RitualPuzzleScene>(mFactory, *info, "altar", *scene, nullptr,
-                                                          *info, puzzle);
-        ritual->LoadTextures();
-        return ritual;
+        return MakeScene<RitualPuzzleScene>(mFactory, script, *info, "altar", *scene, *info);
     }
     static std::string Lit(const RitualPuzzleScene& ritual)
     {
@@ -126,16 +119,6 @@ protected:
             before = now;
         }
         return order;
-    }
-    int Activations()
-    {
-        Run("_n = table.getn(activated)");
-        return static_cast<int>(Number("_n"));
-    }
-    void MouseAt(TPoint point)
-    {
-        mSettings->mMouseX = point.x;
-        mSettings->mMouseY = point.y;
     }
     void Answer(RitualPuzzleScene& ritual, const std::vector<int32_t>& crystals)
     {

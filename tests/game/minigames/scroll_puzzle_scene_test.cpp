@@ -1,12 +1,11 @@
 // The scroll puzzle built directly from a scene's arguments and a script context of its own: its
 // table, the lens over the scroll, the answers in order, the revealing mesh, the completion
 // request, the click sound, its saved byte before the base's, and each broken table.
-#include "framework/screen_test_support.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/sound/sound_effect.h"
+#include "game/minigames/puzzle_scene_test_support.h"
 #include "game/minigames/scroll_puzzle_scene.h"
 #include "render/sprites/sprite.h"
-#include "sys/display/surface_png.h"
 
 #include <gtest/gtest.h>
 
@@ -98,12 +97,12 @@ struct Parts
     }
 };
 
-class ScrollPuzzleSceneTest : public screentest::ScreenTest
+class ScrollPuzzleSceneTest : public puzzletest::PuzzleTest
 {
 protected:
     void SetUp() override
     {
-        ScreenTest::SetUp();
+        PuzzleTest::SetUp();
         if (HasFatalFailure())
             return;
         Png("t/symbols.png", 512, 256, [](int x, int y) { return SymbolTexel(x, y); });
@@ -116,46 +115,18 @@ protected:
              "<framelist><frame x=\"0\" y=\"0\" w=\"40\" h=\"40\" regx=\"20\" regy=\"20\"/>"
              "<frame x=\"40\" y=\"0\" w=\"40\" h=\"40\" regx=\"20\" regy=\"20\"/></framelist>"
              "</sequence>");
-        Run("activated = {} function GameplayActivateEvent(name) "
-            "table.insert(activated, name) end");
-    }
-    template <typename F> void Png(const std::string& path, int w, int h, F colour)
-    {
-        std::vector<uint32_t> pixels(static_cast<size_t>(w * h));
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                pixels[static_cast<size_t>(y * w + x)] = colour(x, y);
-        std::vector<uint8_t> png = sys::display::EncodePng(pixels.data(), w, h);
-        File(path, std::string(png.begin(), png.end()));
     }
     std::unique_ptr<ScrollPuzzleScene> Make(const std::string& script, const char* name = "scroll")
     {
-        TScript puzzle;
-        puzzle.DoLuaString(script.c_str());
         std::unique_ptr<TLuaTable> scene = Table("{}");
         std::unique_ptr<TLuaTable> info = Table("{}");
-        auto scroll = std::make_unique<ScrollPuzzleScene>(mFactory, *info, name, *scene, nullptr,
-                                                          *info, puzzle);
-        scroll->LoadTextures();
-        return scroll;
+        return MakeScene<ScrollPuzzleScene>(mFactory, script, *info, name, *scene, *info);
     }
     std::unique_ptr<ScrollPuzzleScene> MakeWhole(const std::string& sound = "")
     {
         Parts parts;
         parts.sound = sound;
         return Make(parts.Text());
-    }
-    // The mouse moved there and one active update in play, so the lens follows.
-    void Hover(ScrollPuzzleScene& scroll, TPoint point)
-    {
-        mSettings->mMouseX = point.x;
-        mSettings->mMouseY = point.y;
-        scroll.Update(16, true, true);
-    }
-    bool Press(ScrollPuzzleScene& scroll, TPoint point)
-    {
-        Hover(scroll, point);
-        return scroll.OnMouseDown(TPoint{0, 0});
     }
     static std::string Look(const ScrollPuzzleScene& scroll)
     {
@@ -164,11 +135,6 @@ protected:
             look += scroll.GetButton(i).IsLit() ? '1' : '0';
         look += ":" + std::to_string(scroll.GetLens().CountLitGlows());
         return look;
-    }
-    int Activations()
-    {
-        Run("_n = table.getn(activated)");
-        return static_cast<int>(Number("_n"));
     }
 
     GameplayFactory mFactory;

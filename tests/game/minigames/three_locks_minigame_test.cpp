@@ -4,8 +4,8 @@
 // each broken global.
 #include "framework/adventure/entities/gameplay_area.h"
 #include "framework/adventure/entities/gameplay_layer.h"
-#include "framework/screen_test_support.h"
 #include "framework/sound/sound_effect.h"
+#include "game/minigames/puzzle_scene_test_support.h"
 #include "game/minigames/three_locks_minigame.h"
 #include "game/runner/mkw_gameplay_factory.h"
 
@@ -35,26 +35,22 @@ std::string Script(const std::string& sequences, const std::string& extra = "")
            sequences + " soundrotate = { sounds = { 'click' } } " + extra;
 }
 
-class ThreeLocksMinigameTest : public screentest::ScreenTest
+class ThreeLocksMinigameTest : public puzzletest::PuzzleTest
 {
 protected:
     void SetUp() override
     {
-        ScreenTest::SetUp();
+        PuzzleTest::SetUp();
         if (HasFatalFailure())
             return;
         Image("t/bg.png", 800, 600, 0xFF202428);
         Image("t/lock.png", 96, 96, kStone);
         Image("t/eye.png", 32, 32, kEye);
-        Run("activated = {} function GameplayActivateEvent(name) "
-            "table.insert(activated, name) end "
-            "animations = 0 function GameplayStartAnimation() animations = animations + 1 end "
+        Run("animations = 0 function GameplayStartAnimation() animations = animations + 1 end "
             "function GameplayEndAnimation() animations = animations - 1 end");
     }
     std::unique_ptr<ThreeLocksMinigame> Make(const std::string& script)
     {
-        TScript puzzle;
-        puzzle.DoLuaString(script.c_str());
         std::string layers = "{ name = 'bg', image = 't/bg', x = 400, y = 300, depth = 100, "
                              "flags = 5 }, ";
         for (int i = 0; i < 3; ++i)
@@ -74,9 +70,7 @@ protected:
                   "flags = 5, events = {} } } }");
         std::unique_ptr<TLuaTable> info =
             Table("{ iteminfo = {}, areainfo = {}, layerinfo = { fadetime = 0 }, textinfo = {} }");
-        auto locks = std::make_unique<ThreeLocksMinigame>(mFactory, *info, "vault", *scene, nullptr,
-                                                          *info, puzzle);
-        locks->LoadTextures();
+        auto locks = MakeScene<ThreeLocksMinigame>(mFactory, script, *info, "vault", *scene, *info);
         for (const std::shared_ptr<GameplayEntity>& entity : locks->GetEntities())
             entity->Activate(false, nullptr);
         return locks;
@@ -97,17 +91,7 @@ protected:
             locks.Update(16, true, true);
         }
     }
-    void MouseAt(TPoint point)
-    {
-        mSettings->mMouseX = point.x;
-        mSettings->mMouseY = point.y;
-    }
     int Animations() { return static_cast<int>(Number("animations")); }
-    int Activations()
-    {
-        Run("_n = table.getn(activated)");
-        return static_cast<int>(Number("_n"));
-    }
     static float Turn(const ThreeLocksMinigame& locks, size_t lock)
     {
         return locks.GetLocks()[lock]->GetTransform().GetRotationZ();
