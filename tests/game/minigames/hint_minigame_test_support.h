@@ -10,6 +10,7 @@
 #include "framework/core/settings.h"
 #include "framework/screens/game_window.h"
 #include "framework/widgets/framework_button.h"
+#include "game/frame_sheet_support.h"
 #include "game/framed_text_support.h"
 #include "game/minigames/gameplay_hint_lirae.h"
 #include "render/render_test_support.h"
@@ -109,23 +110,9 @@ protected:
     // A sheet of square frames side by side, each registered at its centre.
     void Sheet(const std::string& name, int size, const std::vector<uint32_t>& colours)
     {
-        const int w = size * static_cast<int>(colours.size());
-        std::vector<uint32_t> pixels(static_cast<size_t>(w) * size);
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < w; ++x)
-                pixels[static_cast<size_t>(y * w + x)] = colours[static_cast<size_t>(x / size)];
-        std::vector<uint8_t> png = sys::display::EncodePng(pixels.data(), static_cast<uint32_t>(w),
-                                                           static_cast<uint32_t>(size));
-        Serve(name + ".png", std::string(png.begin(), png.end()));
-        const std::string half = std::to_string(size / 2);
-        std::string xml = "<sequence><img w=\"" + std::to_string(w) + "\" h=\"" +
-                          std::to_string(size) + "\" regx=\"" + half + "\" regy=\"" + half +
-                          "\" name=\"" + name.substr(name.find('/') + 1) + ".png\"/><framelist>";
-        for (size_t f = 0; f < colours.size(); ++f)
-            xml += "<frame x=\"" + std::to_string(static_cast<int>(f) * size) + "\" y=\"0\" w=\"" +
-                   std::to_string(size) + "\" h=\"" + std::to_string(size) + "\" regx=\"" + half +
-                   "\" regy=\"" + half + "\"/>";
-        Serve(name + ".xml", xml + "</framelist></sequence>");
+        const gametest::FrameSheet sheet = gametest::MakeFrameSheet(name, size, colours);
+        Serve(name + ".png", sheet.png);
+        Serve(name + ".xml", sheet.xml);
     }
     // Lirae's board inside a full-screen modal window; `keys` come after the defaults, so they win.
     GameplayHintLirae* Open(const std::string& keys = "", const std::string& children = kChildren)

@@ -8,6 +8,7 @@
 #include "framework/screen_test_support.h"
 #include "framework/widgets/tool_tip.h"
 #include "game/effects/godray.h"
+#include "game/frame_sheet_support.h"
 #include "game/hud/gameplay_hint.h"
 #include "game/hud/mkw_gameplay_hud.h"
 #include "game/minigames/gameplay_hint_minigame.h"
@@ -145,23 +146,9 @@ protected:
     }
     void Sheet(const std::string& name, int size, const std::vector<uint32_t>& colours)
     {
-        const int w = size * static_cast<int>(colours.size());
-        std::vector<uint32_t> pixels(static_cast<size_t>(w) * size);
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < w; ++x)
-                pixels[static_cast<size_t>(y * w + x)] = colours[static_cast<size_t>(x / size)];
-        std::vector<uint8_t> png = sys::display::EncodePng(pixels.data(), static_cast<uint32_t>(w),
-                                                           static_cast<uint32_t>(size));
-        File(name + ".png", std::string(png.begin(), png.end()));
-        const std::string half = std::to_string(size / 2);
-        std::string xml = "<sequence><img w=\"" + std::to_string(w) + "\" h=\"" +
-                          std::to_string(size) + "\" regx=\"" + half + "\" regy=\"" + half +
-                          "\" name=\"" + name.substr(name.find('/') + 1) + ".png\"/><framelist>";
-        for (size_t f = 0; f < colours.size(); ++f)
-            xml += "<frame x=\"" + std::to_string(static_cast<int>(f) * size) + "\" y=\"0\" w=\"" +
-                   std::to_string(size) + "\" h=\"" + std::to_string(size) + "\" regx=\"" + half +
-                   "\" regy=\"" + half + "\"/>";
-        File(name + ".xml", xml + "</framelist></sequence>");
+        const gametest::FrameSheet sheet = gametest::MakeFrameSheet(name, size, colours);
+        File(name + ".png", sheet.png);
+        File(name + ".xml", sheet.xml);
     }
     HintGameplay* Open(const std::string& keys = "", const std::string& children = "")
     {

@@ -11,6 +11,7 @@
 #include "framework/adventure/tutorials/gameplay_tutorial.h"
 #include "framework/screen_test_support.h"
 #include "framework/widgets/framework_button.h"
+#include "game/frame_sheet_support.h"
 #include "game/hud/gameplay_hint.h"
 #include "game/hud/hud_test_support.h"
 #include "game/hud/mkw_gameplay_hud.h"
@@ -182,22 +183,9 @@ protected:
     // Frames of one colour each, registered at their centre.
     void Sheet(const std::string& name, int size, const std::vector<uint32_t>& colours)
     {
-        const int w = size * static_cast<int>(colours.size());
-        std::vector<uint32_t> pixels(static_cast<size_t>(w) * size);
-        for (size_t i = 0; i < pixels.size(); ++i)
-            pixels[i] = colours[(i % static_cast<size_t>(w)) / static_cast<size_t>(size)];
-        std::vector<uint8_t> png = sys::display::EncodePng(pixels.data(), static_cast<uint32_t>(w),
-                                                           static_cast<uint32_t>(size));
-        File(name + ".png", std::string(png.begin(), png.end()));
-        const std::string s = std::to_string(size);
-        const std::string half = std::to_string(size / 2);
-        std::string xml = "<sequence><img w=\"" + std::to_string(w) + "\" h=\"" + s + "\" regx=\"" +
-                          half + "\" regy=\"" + half + "\" name=\"" +
-                          name.substr(name.find('/') + 1) + ".png\"/><framelist>";
-        for (size_t f = 0; f < colours.size(); ++f)
-            xml += "<frame x=\"" + std::to_string(static_cast<int>(f) * size) + "\" y=\"0\" w=\"" +
-                   s + "\" h=\"" + s + "\" regx=\"" + half + "\" regy=\"" + half + "\"/>";
-        File(name + ".xml", xml + "</framelist></sequence>");
+        const gametest::FrameSheet sheet = gametest::MakeFrameSheet(name, size, colours);
+        File(name + ".png", sheet.png);
+        File(name + ".xml", sheet.xml);
     }
     // Played up to its first frame of play. Thessalor's medallion lies at (50, 550) with its
     // trackers at (120, 520) and (120, 545), Lirae's at (750, 550) with hers at x 680; the journal
