@@ -11,21 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "e2e/program_test_support.h"
+#include "e2e/hint_board_test_support.h"
 
 namespace
 {
-using namespace e2etest;
-using Traces = std::vector<std::string>;
+using namespace hinte2e;
 
-// From the menu: "Play", the name dialog, "Ann", "OK": the first location opens.
-constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
-                                    "wait 10\nclick 400 276\nwait 120\n";
 // The screen points the content keeps for its tests.
-constexpr const char* kNowhere = "400 120";
-constexpr const char* kKeyHalf2 = "150 300";
-constexpr const char* kKeyHalf1 = "612 410";
-constexpr const char* kStripOne = "376 550";
 constexpr const char* kDoor = "550 270";
 constexpr const char* kOilcan = "210 390";
 constexpr const char* kLampGlass = "470 180";
@@ -38,19 +30,9 @@ constexpr const char* kExitButton = "770 32";
 constexpr const char* kDialogArrow = "534 254";
 constexpr const char* kCentre = "400 240";
 
-class HintLiraeTest : public ScreenProgramTest
+class HintLiraeTest : public HintBoardTest
 {
 protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
-    // A pixel's blue, green, red.
-    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
-    {
-        if (picture.mWidth < 800)
-            return std::vector<int>(3, -1);
-        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
-        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
-                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
-    }
     // The share of pixels (percent) within 8 per channel of the other picture's.
     static double Alike(const Picture& a, const Picture& b)
     {
@@ -66,26 +48,11 @@ protected:
         }
         return 400.0 * static_cast<double>(near) / static_cast<double>(a.mPixels.size());
     }
-    static std::string Click(const char* point, int wait)
-    {
-        return std::string("move ") + point + "\nwait 3\nclick " + point + "\nwait " +
-               std::to_string(wait) + "\n";
-    }
     // A copy whose Gatehouse comes without its prompts; `hint` edits Lirae's board script.
     fs::path Unprompted(const std::string& name,
                         const std::function<std::string(const std::string&)>& hint = nullptr)
     {
-        const fs::path game = CopyGame(name);
-        const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
-        WriteFile(location,
-                  std::regex_replace(ReadFile(location),
-                                     std::regex("tutorials = TutorialTable\\(true\\),"), ""));
-        if (hint)
-        {
-            const fs::path board = game / "assets/scripts/hintlirae.lua";
-            WriteFile(board, hint(ReadFile(board)));
-        }
-        return game;
+        return CopyUnprompted(name, "hintlirae.lua", hint);
     }
     // A new player through the hall into the storeroom, where Lirae's tracker is spent on the oil
     // can and the can found: her medallion has a hint to earn again.
@@ -96,17 +63,6 @@ protected:
                Click(kDoor, 120) + Click(kDoor, 120) + "shot storeroom\n" +
                Click(kLiraeTracker, 150) + Click(kStripOilcan, 160) + Click(kOilcan, 150) +
                "shot spent\n";
-    }
-    // The player record's tutorial flags as prefsdump shows them.
-    std::string TutorialFlags() const
-    {
-        std::smatch found;
-        const std::string prefs = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
-        if (!std::regex_search(prefs, found,
-                               std::regex("playerdata = hex (?:[0-9a-f]{2} ){4}((?:[0-9a-f]{2} "
-                                          "){3}[0-9a-f]{2})")))
-            return prefs;
-        return found[1].str();
     }
 };
 

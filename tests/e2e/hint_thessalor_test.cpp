@@ -11,21 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "e2e/program_test_support.h"
+#include "e2e/hint_board_test_support.h"
 
 namespace
 {
-using namespace e2etest;
-using Traces = std::vector<std::string>;
+using namespace hinte2e;
 
-// From the menu: "Play", the name dialog, "Ann", "OK": the first location opens.
-constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
-                                    "wait 10\nclick 400 276\nwait 120\n";
 // The screen points the content keeps for its tests.
-constexpr const char* kNowhere = "400 120";
-constexpr const char* kKeyHalf2 = "150 300";
-constexpr const char* kKeyHalf1 = "612 410";
-constexpr const char* kStripOne = "376 550";
 constexpr const char* kThessalorTracker = "110 528";
 constexpr const char* kThessalorMedallion = "50 550";
 // On the board: the exit button, the dialogs' OK button and the reading window's middle.
@@ -33,38 +25,19 @@ constexpr const char* kExit = "770 32";
 constexpr const char* kDialogOk = "534 254";
 constexpr const char* kMiddle = "400 190";
 
-class HintThessalorTest : public ScreenProgramTest
+class HintThessalorTest : public HintBoardTest
 {
 protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
-    // A pixel's blue, green, red.
-    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
-    {
-        if (picture.mWidth < 800)
-            return std::vector<int>(3, -1);
-        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
-        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
-                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
-    }
-    static std::string Click(const char* point, int wait)
-    {
-        return std::string("move ") + point + "\nwait 3\nclick " + point + "\nwait " +
-               std::to_string(wait) + "\n";
-    }
     // A copy of the game whose Gatehouse has no prompts, with `from` replaced by `to` in
     // Thessalor's board.
     fs::path Copy(const std::string& name, const std::string& from, const std::string& to)
     {
-        const fs::path game = CopyGame(name);
-        const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
-        WriteFile(location,
-                  std::regex_replace(ReadFile(location),
-                                     std::regex("tutorials = TutorialTable\\(true\\),"), ""));
-        const fs::path board = game / "assets/scripts/hintthessalor.lua";
-        const std::string text = ReadFile(board);
-        EXPECT_NE(text.find(from), std::string::npos) << from;
-        WriteFile(board, std::regex_replace(text, std::regex(from), to));
-        return game;
+        return CopyUnprompted(name, "hintthessalor.lua",
+                              [&](const std::string& text)
+                              {
+                                  EXPECT_NE(text.find(from), std::string::npos) << from;
+                                  return std::regex_replace(text, std::regex(from), to);
+                              });
     }
     // A new player past Odo's greeting finds one key half, spends Thessalor's first tracker on
     // the key in the strip and finds the other half: the medallion has a hint to earn back.
@@ -73,16 +46,6 @@ protected:
         return std::string(kNewProfile) + Click(kNowhere, 30) + Click(kNowhere, 150) +
                Click(kKeyHalf2, 120) + Click(kThessalorTracker, 150) + "move " + kStripOne +
                "\nwait 5\n" + Click(kStripOne, 160) + Click(kKeyHalf1, 150) + "shot spent\n";
-    }
-    std::string TutorialFlags() const
-    {
-        std::smatch found;
-        const std::string prefs = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
-        if (!std::regex_search(prefs, found,
-                               std::regex("playerdata = hex (?:[0-9a-f]{2} ){4}((?:[0-9a-f]{2} "
-                                          "){3}[0-9a-f]{2})")))
-            return prefs;
-        return found[1].str();
     }
 };
 

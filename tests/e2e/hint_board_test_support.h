@@ -1,0 +1,80 @@
+// What the end-to-end runs of the two hint boards share: the way from the menu into the Gatehouse
+// with a new player, the screen points the content keeps for its tests, clicks as a player makes
+// them, shots read back by name, the Gatehouse copied without its prompts with a board's script
+// edited, and the player record's tutorial flags.
+#pragma once
+
+#include "e2e/program_test_support.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace hinte2e
+{
+using namespace e2etest;
+using Traces = std::vector<std::string>;
+
+// From the menu: "Play", the name dialog, "Ann", "OK": the first location opens.
+constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
+                                    "wait 10\nclick 400 276\nwait 120\n";
+// The screen points the content keeps for its tests.
+constexpr const char* kNowhere = "400 120";
+constexpr const char* kKeyHalf2 = "150 300";
+constexpr const char* kKeyHalf1 = "612 410";
+constexpr const char* kStripOne = "376 550";
+
+// The mouse moved there, a click, then `wait` frames.
+inline std::string Click(const char* point, int wait)
+{
+    return std::string("move ") + point + "\nwait 3\nclick " + point + "\nwait " +
+           std::to_string(wait) + "\n";
+}
+
+class HintBoardTest : public ScreenProgramTest
+{
+protected:
+    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
+    // A pixel's blue, green, red.
+    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
+    {
+        if (picture.mWidth < 800)
+            return std::vector<int>(3, -1);
+        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
+        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
+                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
+    }
+    // A copy whose Gatehouse comes without its prompts; `edit`, when given, changes the board's
+    // script (`board` under assets/scripts).
+    fs::path CopyUnprompted(const std::string& name, const char* board,
+                            const std::function<std::string(const std::string&)>& edit)
+    {
+        const fs::path game = CopyGame(name);
+        const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
+        WriteFile(location,
+                  std::regex_replace(ReadFile(location),
+                                     std::regex("tutorials = TutorialTable\\(true\\),"), ""));
+        if (edit)
+        {
+            const fs::path script = game / "assets/scripts" / board;
+            WriteFile(script, edit(ReadFile(script)));
+        }
+        return game;
+    }
+    // The player record's tutorial flags as prefsdump shows them.
+    std::string TutorialFlags() const
+    {
+        std::smatch found;
+        const std::string prefs = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
+        if (!std::regex_search(prefs, found,
+                               std::regex("playerdata = hex (?:[0-9a-f]{2} ){4}((?:[0-9a-f]{2} "
+                                          "){3}[0-9a-f]{2})")))
+            return prefs;
+        return found[1].str();
+    }
+};
+
+} // namespace hinte2e
