@@ -47,7 +47,7 @@ $(FUZZ_DIR)/build.ninja: | deps
 test: deps assets $(ASAN_DIR)/build.ninja
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	    SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
+	    SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS) -LE optimised
 
 release-tests: deps assets $(REL_TESTS_DIR)/build.ninja
 	cmake --build $(REL_TESTS_DIR) -j $(JOBS)
