@@ -54,13 +54,7 @@ protected:
     GameplayHintLirae* Play(const std::string& keys = "")
     {
         mRecord->SetTutorialShown(12);
-        GameplayHintLirae* board = Open(keys);
-        if (board != nullptr)
-        {
-            Begin(board);
-            Frames(160);
-        }
-        return board;
+        return Started(Open(keys), 160);
     }
     static std::vector<int32_t> ClickableFrames(GameplayHintLirae& board)
     {
@@ -81,17 +75,6 @@ protected:
         board.Finish();
         Frames(320);
         Begin(&board);
-    }
-    // The modal windows drawn on black, compared with a golden.
-    void Golden(const std::string& name)
-    {
-        TRenderer* renderer = TRenderer::Instance();
-        ASSERT_TRUE(renderer->BeginDraw(false));
-        renderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
-        mManager->RenderModals(0);
-        rendertest::CompareWithGolden(*Data().mBackBuffer, sys::display::Rect{0, 0, 800, 600},
-                                      name);
-        renderer->EndFrame(false);
     }
 };
 

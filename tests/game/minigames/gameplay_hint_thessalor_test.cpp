@@ -61,26 +61,14 @@ protected:
     // `keys` come after the defaults, so they win.
     GameplayHintThessalor* OpenBoard(const std::string& keys = "")
     {
-        Do(std::string("PushModal('a') GameWindow{ name = 'gamewindow', w = 800, h = 600, "
-                       "GameplayHintThessalor{ name = 'hintthessalor', x = 0, y = 0, w = 800, "
-                       "h = 500, ") +
-           hinttest::kFrameKeys + kBoardKeys + keys + hinttest::kChildren + " } }()");
-        TWindow* window = Find("hintthessalor");
-        return window != nullptr && window->IsKindOf(GameplayHintThessalor::GetClassId())
-                   ? static_cast<GameplayHintThessalor*>(window)
-                   : nullptr;
+        return HintTest::OpenBoard<GameplayHintThessalor>(
+            "GameplayHintThessalor", "hintthessalor", 500, kBoardKeys + keys, hinttest::kChildren);
     }
     // Opened and started with the tutorial already seen, played until the timer runs.
     GameplayHintThessalor* Play(const std::string& keys = "")
     {
         mRecord->SetTutorialShown(13);
-        GameplayHintThessalor* board = OpenBoard(keys);
-        if (board != nullptr)
-        {
-            Begin(board);
-            Frames(320);
-        }
-        return board;
+        return Started(OpenBoard(keys), 320);
     }
     std::unique_ptr<GameplayHintThessalorText> Piece(const std::string& keys)
     {
@@ -102,16 +90,6 @@ protected:
     static float Distance(const TVec2& a, const TVec2& b)
     {
         return std::hypot(a.x - b.x, a.y - b.y);
-    }
-    void Golden(const std::string& name)
-    {
-        TRenderer* renderer = TRenderer::Instance();
-        ASSERT_TRUE(renderer->BeginDraw(false));
-        renderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
-        mManager->RenderModals(0);
-        rendertest::CompareWithGolden(*Data().mBackBuffer, sys::display::Rect{0, 0, 800, 600},
-                                      name);
-        renderer->EndFrame(false);
     }
 
     TRandom mRandom;

@@ -114,16 +114,46 @@ protected:
         Serve(name + ".png", sheet.png);
         Serve(name + ".xml", sheet.xml);
     }
-    // Lirae's board inside a full-screen modal window; `keys` come after the defaults, so they win.
+    // A board of window type `type`, `h` high, inside a full-screen modal window: the frame's
+    // keys, then `keys`, so they win, then the children.
+    template <class Board>
+    Board* OpenBoard(const std::string& type, const std::string& name, int h,
+                     const std::string& keys, const std::string& children)
+    {
+        Do("PushModal('a') GameWindow{ name = 'gamewindow', w = 800, h = 600, " + type +
+           "{ name = '" + name + "', x = 0, y = 0, w = 800, h = " + std::to_string(h) + ", " +
+           kFrameKeys + keys + children + " } }()");
+        TWindow* window = Find(name.c_str());
+        return window != nullptr && window->IsKindOf(Board::GetClassId())
+                   ? static_cast<Board*>(window)
+                   : nullptr;
+    }
+    // Lirae's board; `keys` come after the defaults, so they win.
     GameplayHintLirae* Open(const std::string& keys = "", const std::string& children = kChildren)
     {
-        Do(std::string("PushModal('a') GameWindow{ name = 'gamewindow', w = 800, h = 600, "
-                       "GameplayHintLirae{ name = 'hintlirae', x = 0, y = 0, w = 800, h = 475, ") +
-           kFrameKeys + kLiraeKeys + keys + children + " } }()");
-        TWindow* window = Find("hintlirae");
-        return window != nullptr && window->IsKindOf(GameplayHintLirae::GetClassId())
-                   ? static_cast<GameplayHintLirae*>(window)
-                   : nullptr;
+        return OpenBoard<GameplayHintLirae>("GameplayHintLirae", "hintlirae", 475,
+                                            kLiraeKeys + keys, children);
+    }
+    // Started with the four counting notices and played for `ms`; none stays none.
+    template <class Board> Board* Started(Board* board, uint32_t ms)
+    {
+        if (board != nullptr)
+        {
+            Begin(board);
+            Frames(ms);
+        }
+        return board;
+    }
+    // The modal windows drawn on black, compared with a golden.
+    void Golden(const std::string& name)
+    {
+        TRenderer* renderer = TRenderer::Instance();
+        ASSERT_TRUE(renderer->BeginDraw(false));
+        renderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
+        mManager->RenderModals(0);
+        rendertest::CompareWithGolden(*Data().mBackBuffer, sys::display::Rect{0, 0, 800, 600},
+                                      name);
+        renderer->EndFrame(false);
     }
     // Starts the board with the four counting notices.
     void Begin(GameplayHintMinigame* frame)
