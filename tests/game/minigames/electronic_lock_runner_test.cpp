@@ -1,14 +1,10 @@
 // The electronic lock in the game's runner: a location whose "minigames" names it for a scene,
 // solved by presses through the runner, asked for its event only while shown in play, kept in the
 // location's record and restored by the next runner, and refused whole when its block is cut.
-#include "framework/adventure/entities/gameplay_layer.h"
-#include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
-#include "framework/adventure/player_data.h"
-#include "framework/screen_test_support.h"
-#include "game/minigames/electronic_lock_scene.h"
 #include "framework/sound/sound_effect.h"
-#include "game/runner/mkw_gameplay.h"
+#include "game/minigames/electronic_lock_scene.h"
+#include "game/minigames/puzzle_scene_test_support.h"
 #include "render/sprites/sprite.h"
 #include "sys/display/surface_png.h"
 
@@ -55,18 +51,15 @@ const char kLocation[] =
 const TPoint kCorners[] = {{320, 200}, {480, 200}, {320, 360}, {480, 360}};
 const TPoint kCentre = {400, 280};
 
-class ElectronicLockRunnerTest : public screentest::ScreenTest
+class ElectronicLockRunnerTest : public puzzletest::RunnerTest<LockGameplay>
 {
 protected:
     void SetUp() override
     {
-        ScreenTest::SetUp();
+        RunnerTest::SetUp();
         if (HasFatalFailure())
             return;
-        mManager->RegisterWindowType("Gameplay", &LockGameplay::Create);
-        mManager->RegisterWindowType("GameplayHud", &GameplayHud::Create);
-        MKWGameplay::RegisterMinigameScene("ElectronicLockScene", &ElectronicLockScene::Create);
-        Image("hud/bg.png", 800, 100, 0xFF303030);
+        RegisterPuzzle("ElectronicLockScene", &ElectronicLockScene::Create);
         Image("t/bg.png", 800, 600, 0xFF204060);
         Image("t/lockbtn.png", 192, 64, 0xFF806040);
         std::string frames;
@@ -77,45 +70,8 @@ protected:
                               "<framelist>" +
                                   frames + "</framelist></sequence>");
         File("assets/scripts/minigames/electroniclock.lua", kLockScript);
-        mSettings->CreateNewUser("player");
-        mPlayer = std::make_unique<PlayerData>();
     }
-    void TearDown() override
-    {
-        MKWGameplay::RegisterMinigameScene("ElectronicLockScene", nullptr);
-        Run("gameplayinstructions = nil");
-        mPlayer.reset();
-        ScreenTest::TearDown();
-    }
-    LockGameplay* Open()
-    {
-        Run(kLocation);
-        Run("Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, "
-            "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
-            "playlist = { location01 = {} }, sceneinfo = {}, animatedcursorinfo = {}, "
-            "locationnumber = 1, playlistinfo = {}, inventoryinfo = { barwidth = 0 }, "
-            "timescenetransition = 50, "
-            "entityinfo = { iteminfo = {}, areainfo = {}, layerinfo = { fadetime = 0 }, "
-            "textinfo = {} }, "
-            "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
-            "background = { image = 'hud/bg.png' }, foreground = { image = 'hud/bg.png' }, "
-            "progressbar = { image = 'hud/bg.png' }, inventorybounds = { w = 300, h = 80 } } }()");
-        auto* gameplay =
-            dynamic_cast<LockGameplay*>(mManager->GetRoot()->FindChild("gameplay", 0xFFFFFFFFu));
-        for (int i = 0; gameplay != nullptr && i < 60 && !InPlay(*gameplay); ++i)
-            Frame(16);
-        return gameplay;
-    }
-    static bool InPlay(const LockGameplay& gameplay)
-    {
-        return gameplay.GetGameplayState() == Gameplay::kPlay;
-    }
-    void Close(LockGameplay* gameplay)
-    {
-        gameplay->OnClose();
-        gameplay->GetParent()->RemoveChild(gameplay);
-        delete gameplay;
-    }
+    LockGameplay* Open() { return OpenRunner(kLocation); }
     static ElectronicLockScene* Lock(const LockGameplay& gameplay)
     {
         return dynamic_cast<ElectronicLockScene*>(gameplay.FindScene("lock"));
@@ -135,19 +91,6 @@ protected:
             cells += lock.IsLit(cell) ? '1' : '0';
         return cells;
     }
-    static bool Active(const LockGameplay& gameplay, const char* layer)
-    {
-        const GameplayLayer* found = gameplay.FindLayer(layer);
-        return found != nullptr && (found->GetFlags() & GameplayEntity::kActive) != 0;
-    }
-    std::vector<uint8_t> Stored()
-    {
-        const int size = mSettings->GetPlayerData("gamedata", nullptr, 0);
-        std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
-        if (size > 0)
-            mSettings->GetPlayerData("gamedata", bytes.data(), size);
-        return bytes;
-    }
     // Where the lock's block starts in the location's record.
     static size_t LockAt(const LockGameplay& gameplay)
     {
@@ -155,8 +98,6 @@ protected:
                GameplayInventory::kSavedStateSize * gameplay.GetInventory().size() +
                gameplay.FindScene("room")->GetStateSize();
     }
-
-    std::unique_ptr<PlayerData> mPlayer;
 };
 
 TEST_F(ElectronicLockRunnerTest, TheCornersThenTheCentreOpenTheLockThroughTheRunner)

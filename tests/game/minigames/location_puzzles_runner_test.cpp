@@ -3,16 +3,12 @@
 // completion event, keeps its block in the location's record where the next runner finds it, and
 // a script that does not run is fatal with the runner's own line and a scene that stays usable.
 #include "framework/adventure/entities/gameplay_area.h"
-#include "framework/adventure/entities/gameplay_layer.h"
-#include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
-#include "framework/adventure/player_data.h"
-#include "framework/screen_test_support.h"
 #include "game/minigames/heavens_scene.h"
+#include "game/minigames/puzzle_scene_test_support.h"
 #include "game/minigames/ritual_puzzle_scene.h"
 #include "game/minigames/scroll_puzzle_scene.h"
 #include "game/minigames/three_locks_minigame.h"
-#include "game/runner/mkw_gameplay.h"
 #include "render/sprites/sprite.h"
 
 #include <gtest/gtest.h>
@@ -162,21 +158,18 @@ std::string Location(const char* active)
            active + "' }";
 }
 
-class LocationPuzzlesRunnerTest : public screentest::ScreenTest
+class LocationPuzzlesRunnerTest : public puzzletest::RunnerTest<PuzzleGameplay>
 {
 protected:
     void SetUp() override
     {
-        ScreenTest::SetUp();
+        RunnerTest::SetUp();
         if (HasFatalFailure())
             return;
-        mManager->RegisterWindowType("Gameplay", &PuzzleGameplay::Create);
-        mManager->RegisterWindowType("GameplayHud", &GameplayHud::Create);
-        MKWGameplay::RegisterMinigameScene("ScrollPuzzleScene", &ScrollPuzzleScene::Create);
-        MKWGameplay::RegisterMinigameScene("HeavensScene", &HeavensScene::Create);
-        MKWGameplay::RegisterMinigameScene("RitualPuzzleScene", &RitualPuzzleScene::Create);
-        MKWGameplay::RegisterMinigameScene("ThreeLocksMinigame", &ThreeLocksMinigame::Create);
-        Image("hud/bg.png", 800, 100, 0xFF303030);
+        RegisterPuzzle("ScrollPuzzleScene", &ScrollPuzzleScene::Create);
+        RegisterPuzzle("HeavensScene", &HeavensScene::Create);
+        RegisterPuzzle("RitualPuzzleScene", &RitualPuzzleScene::Create);
+        RegisterPuzzle("ThreeLocksMinigame", &ThreeLocksMinigame::Create);
         Image("t/mark.png", 16, 16, 0xFFFF0000);
         Image("t/glow.png", 4, 4, 0xFFFFFFFF);
         Image("t/lens.png", 8, 8, 0xFF102030);
@@ -194,17 +187,6 @@ protected:
         File("assets/scripts/minigames/searchingtheheavens.lua", SkyScript());
         File("assets/scripts/minigames/ritualpuzzle.lua", RitualScript());
         File("assets/scripts/minigames/threelocks.lua", kLocksScript);
-        mSettings->CreateNewUser("player");
-        mPlayer = std::make_unique<PlayerData>();
-    }
-    void TearDown() override
-    {
-        for (const char* name :
-             {"ScrollPuzzleScene", "HeavensScene", "RitualPuzzleScene", "ThreeLocksMinigame"})
-            MKWGameplay::RegisterMinigameScene(name, nullptr);
-        Run("gameplayinstructions = nil");
-        mPlayer.reset();
-        ScreenTest::TearDown();
     }
     // A sheet of `frames` frames w x h side by side, each registered on its middle.
     void Sheet(const std::string& name, int w, int h, int frames)
@@ -221,53 +203,15 @@ protected:
                                 std::to_string(h) + "\" name=\"" + leaf + ".png\"/><framelist>" +
                                 list + "</framelist></sequence>");
     }
-    PuzzleGameplay* Open(const char* active)
-    {
-        Run(Location(active));
-        Run("Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, "
-            "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
-            "playlist = { location01 = {} }, sceneinfo = {}, animatedcursorinfo = {}, "
-            "locationnumber = 1, playlistinfo = {}, inventoryinfo = { barwidth = 0 }, "
-            "timescenetransition = 50, "
-            "entityinfo = { iteminfo = {}, areainfo = {}, layerinfo = { fadetime = 0 }, "
-            "textinfo = {} }, "
-            "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
-            "background = { image = 'hud/bg.png' }, foreground = { image = 'hud/bg.png' }, "
-            "progressbar = { image = 'hud/bg.png' }, inventorybounds = { w = 300, h = 80 } } }()");
-        auto* gameplay =
-            dynamic_cast<PuzzleGameplay*>(mManager->GetRoot()->FindChild("gameplay", 0xFFFFFFFFu));
-        Frames(gameplay, 60);
-        return gameplay;
-    }
-    static bool InPlay(const Gameplay& gameplay)
-    {
-        return gameplay.GetGameplayState() == Gameplay::kPlay;
-    }
-    // Up to `most` frames, until the runner is in play again.
-    void Frames(const Gameplay* gameplay, int most)
-    {
-        for (int i = 0; gameplay != nullptr && i < most && !InPlay(*gameplay); ++i)
-            Frame(16);
-    }
+    PuzzleGameplay* Open(const char* active) { return OpenRunner(Location(active)); }
     void Wait(int frames)
     {
         for (int i = 0; i < frames; ++i)
             Frame(16);
     }
-    void Close(PuzzleGameplay* gameplay)
-    {
-        gameplay->OnClose();
-        gameplay->GetParent()->RemoveChild(gameplay);
-        delete gameplay;
-    }
     template <class Scene> static Scene* Puzzle(const Gameplay& gameplay, const char* name)
     {
         return dynamic_cast<Scene*>(gameplay.FindScene(name));
-    }
-    void MouseAt(TPoint point)
-    {
-        mSettings->mMouseX = point.x;
-        mSettings->mMouseY = point.y;
     }
     // The mouse taken to the point for a few frames (a lens follows it), then a press there.
     void Touch(Gameplay& gameplay, TPoint point)
@@ -284,19 +228,6 @@ protected:
         for (int i = 0; i < 200 && gameplay.GetActiveScene() != gameplay.FindScene("room"); ++i)
             Frame(16);
         Frames(&gameplay, 60);
-    }
-    static bool Active(const Gameplay& gameplay, const std::string& layer)
-    {
-        const GameplayLayer* found = gameplay.FindLayer(layer.c_str());
-        return found != nullptr && (found->GetFlags() & GameplayEntity::kActive) != 0;
-    }
-    std::vector<uint8_t> Stored()
-    {
-        const int size = mSettings->GetPlayerData("gamedata", nullptr, 0);
-        std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
-        if (size > 0)
-            mSettings->GetPlayerData("gamedata", bytes.data(), size);
-        return bytes;
     }
     // Where a scene's block starts in the location's record: the header, the HUD, the inventory,
     // then the scenes in their order.
@@ -329,8 +260,6 @@ protected:
         EXPECT_TRUE(Active(*gameplay, scene + "_done")) << scene;
         return SaveAndClose(gameplay, scene);
     }
-
-    std::unique_ptr<PlayerData> mPlayer;
 };
 
 // Two answers read under the lens, the runner closed: the next runner shows two buttons lit and

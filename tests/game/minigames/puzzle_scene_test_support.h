@@ -1,10 +1,14 @@
 // What the puzzle scenes' tests share: a screen test that records the events a puzzle asks the
 // runner for ("activated", in order), pictures coloured texel by texel, a puzzle built from a
 // scene's arguments once its script ran in a context of its own, and the mouse moved for the
-// puzzle's next update.
+// puzzle's next update; and the runner's side, a location whose puzzles the game's runner plays.
 #pragma once
 
+#include "framework/adventure/entities/gameplay_layer.h"
+#include "framework/adventure/hud/gameplay_hud.h"
+#include "framework/adventure/player_data.h"
 #include "framework/screen_test_support.h"
+#include "game/runner/mkw_gameplay.h"
 #include "script/script.h"
 #include "sys/display/surface_png.h"
 
@@ -73,6 +77,97 @@ protected:
         Run("_n = table.getn(activated)");
         return static_cast<int>(Number("_n"));
     }
+};
+
+// The puzzles in the game's runner: `Runner` (the test's runner) and a plain HUD registered, a
+// new player with her record; the puzzles the test registers are given back after it.
+template <class Runner> class RunnerTest : public screentest::ScreenTest
+{
+protected:
+    void SetUp() override
+    {
+        ScreenTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        mManager->RegisterWindowType("Gameplay", &Runner::Create);
+        mManager->RegisterWindowType("GameplayHud", &GameplayHud::Create);
+        Image("hud/bg.png", 800, 100, 0xFF303030);
+        mSettings->CreateNewUser("player");
+        mPlayer = std::make_unique<PlayerData>();
+    }
+    void TearDown() override
+    {
+        for (const char* name : mPuzzles)
+            MKWGameplay::RegisterMinigameScene(name, nullptr);
+        Run("gameplayinstructions = nil");
+        mPlayer.reset();
+        ScreenTest::TearDown();
+    }
+    void RegisterPuzzle(const char* name, MKWGameplay::MinigameSceneCreator creator)
+    {
+        MKWGameplay::RegisterMinigameScene(name, creator);
+        mPuzzles.push_back(name);
+    }
+    // The location's instructions run, then the runner with its HUD, played up to its first frame
+    // of play (60 frames at the most).
+    Runner* OpenRunner(const std::string& location)
+    {
+        Run(location);
+        Run("Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, "
+            "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
+            "playlist = { location01 = {} }, sceneinfo = {}, animatedcursorinfo = {}, "
+            "locationnumber = 1, playlistinfo = {}, inventoryinfo = { barwidth = 0 }, "
+            "timescenetransition = 50, "
+            "entityinfo = { iteminfo = {}, areainfo = {}, layerinfo = { fadetime = 0 }, "
+            "textinfo = {} }, "
+            "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
+            "background = { image = 'hud/bg.png' }, foreground = { image = 'hud/bg.png' }, "
+            "progressbar = { image = 'hud/bg.png' }, inventorybounds = { w = 300, h = 80 } } }()");
+        auto* gameplay =
+            dynamic_cast<Runner*>(mManager->GetRoot()->FindChild("gameplay", 0xFFFFFFFFu));
+        Frames(gameplay, 60);
+        return gameplay;
+    }
+    static bool InPlay(const Gameplay& gameplay)
+    {
+        return gameplay.GetGameplayState() == Gameplay::kPlay;
+    }
+    // Up to `most` frames, until the runner is in play again.
+    void Frames(const Gameplay* gameplay, int most)
+    {
+        for (int i = 0; gameplay != nullptr && i < most && !InPlay(*gameplay); ++i)
+            Frame(16);
+    }
+    void Close(Runner* gameplay)
+    {
+        gameplay->OnClose();
+        gameplay->GetParent()->RemoveChild(gameplay);
+        delete gameplay;
+    }
+    static bool Active(const Gameplay& gameplay, const std::string& layer)
+    {
+        const GameplayLayer* found = gameplay.FindLayer(layer.c_str());
+        return found != nullptr && (found->GetFlags() & GameplayEntity::kActive) != 0;
+    }
+    // The location's record as the player's data holds it.
+    std::vector<uint8_t> Stored()
+    {
+        const int size = mSettings->GetPlayerData("gamedata", nullptr, 0);
+        std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
+        if (size > 0)
+            mSettings->GetPlayerData("gamedata", bytes.data(), size);
+        return bytes;
+    }
+    void MouseAt(TPoint point)
+    {
+        mSettings->mMouseX = point.x;
+        mSettings->mMouseY = point.y;
+    }
+
+    std::unique_ptr<PlayerData> mPlayer;
+
+private:
+    std::vector<const char*> mPuzzles;
 };
 
 } // namespace puzzletest
