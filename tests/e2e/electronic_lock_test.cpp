@@ -35,7 +35,6 @@ constexpr const char* kQuit = "key 27\nwait 40\nclick 400 306\nwait 60\nshot aft
 class ElectronicLockTest : public ScreenProgramTest
 {
 protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
     bool HasShot(const std::string& name) const { return fs::exists(mRoot / (name + ".png")); }
     static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
     // A key pressed, and 70 frames for its light and its sound.
@@ -52,15 +51,6 @@ protected:
     }
     // The keypad's part of a shot.
     static Picture Keys(const Picture& shot) { return Crop(shot, 280, 160, 240, 240); }
-    // A pixel's blue, green, red.
-    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
-    {
-        if (picture.mWidth < 800)
-            return std::vector<int>();
-        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
-        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
-                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
-    }
     static bool Lit(const Picture& shot, int key)
     {
         const std::string point = kKeys[key];

@@ -21,7 +21,6 @@ using Traces = std::vector<std::string>;
 class FrontEndTest : public ScreenProgramTest
 {
 protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
     bool HasShot(const std::string& name) const { return fs::exists(mRoot / (name + ".png")); }
 
     void RemoveShots(std::initializer_list<const char*> names)

@@ -56,7 +56,6 @@ protected:
         return game;
     }
     std::string Prefs() const { return DumpPrefs(UserFile("prefs.dat")); }
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
 
     static std::string Wait(int polls) { return "wait " + std::to_string(polls) + "\n"; }
 };

@@ -32,16 +32,6 @@ constexpr const char* kStripOilcan = "305 550";
 class GatehouseHintsTest : public ScreenProgramTest
 {
 protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
-    // A pixel's blue, green, red.
-    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
-    {
-        if (picture.mWidth < 800)
-            return std::vector<int>(3, -1);
-        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
-        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
-                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
-    }
     // Channels at most `spread` apart: a grey pixel.
     static bool Grey(const std::vector<int>& pixel, int spread)
     {

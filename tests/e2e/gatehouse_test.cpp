@@ -62,9 +62,9 @@ constexpr Step kWalkthrough[] = {
     {"open_journal", "616 524", 90, kJournal},   // "tutorial_openjournal"
     {"close_journal", "676 86", 90, kJournal},   // the journal's close button
     // A resumed run: each medallion holds a hint and its prompt points at it.
-    {"lirae_board", "750 550", 120, kMedallions},       // "tutorial_lirae": her board opens
-    {"lirae_help_ok", "532 252", 60, kMedallions},      // her help, the first time
-    {"lirae_board_exit", "770 32", 120, kMedallions},   // left by its exit button
+    {"lirae_board", "750 550", 120, kMedallions},         // "tutorial_lirae": her board opens
+    {"lirae_help_ok", "532 252", 60, kMedallions},        // her help, the first time
+    {"lirae_board_exit", "770 32", 120, kMedallions},     // left by its exit button
     {"thessalor_medallion", "50 550", 120, kMedallions},  // "tutorial_thessalor": his board
     {"thessalor_help_ok", "534 254", 60, kMedallions},    // his help, the first time
     {"thessalor_board_exit", "770 32", 120, kMedallions}, // left by its exit button
@@ -278,16 +278,6 @@ enum Object : size_t
 class GatehouseTest : public ScreenProgramTest
 {
 protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
-    // A pixel's blue, green, red.
-    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
-    {
-        if (picture.mWidth < 800)
-            return std::vector<int>(3, -1);
-        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
-        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
-                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
-    }
     static bool Grey(const std::vector<int>& pixel, int spread)
     {
         return std::max({pixel[0], pixel[1], pixel[2]}) -
@@ -482,8 +472,9 @@ TEST_F(GatehouseTest, RunsAAndBPlayTheGatehouseFromTheMenuToTheObservatory)
     EXPECT_EQ(location.mGoals, std::vector<std::string>{"journal_lamp"});
 
     // Run B: the storeroom as run A left it; Lirae's prompt opens her board, left by its exit
-    // button; Thessalor's prompt opens his, left the same way; the lamp glass, the lock, the wick and the lamp; Odo's thanks;
-    // the map's overlay and the full map in its first seconds; the journey to the Observatory.
+    // button; Thessalor's prompt opens his, left the same way; the lamp glass, the lock, the wick
+    // and the lamp; Odo's thanks; the map's overlay and the full map in its first seconds; the
+    // journey to the Observatory.
     const std::string again =
         std::string(kPlay) + "move 676 86\nwait 60\nshot restored\nwait 90\nshot lirae\n" +
         Walk("lirae_board", "trim_wick", 0,

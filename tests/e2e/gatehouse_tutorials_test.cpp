@@ -34,16 +34,6 @@ constexpr const char* kThessalorMedallion = "50 550";
 class GatehouseTutorialsTest : public ScreenProgramTest
 {
 protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
-    // A pixel's blue, green, red.
-    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
-    {
-        if (picture.mWidth < 800)
-            return std::vector<int>();
-        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
-        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
-                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
-    }
     static std::string Click(const char* point, int wait)
     {
         return std::string("move ") + point + "\nwait 3\nclick " + point + "\nwait " +

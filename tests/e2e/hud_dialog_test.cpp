@@ -17,11 +17,7 @@ namespace
 using namespace e2etest;
 using Traces = std::vector<std::string>;
 
-class HudDialogTest : public ScreenProgramTest
-{
-protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
-};
+using HudDialogTest = ScreenProgramTest;
 
 TEST_F(HudDialogTest, TheHudScreenShowsTheBarAndItsButtons)
 {

@@ -19,7 +19,6 @@ using Traces = std::vector<std::string>;
 class JournalStoryTest : public ScreenProgramTest
 {
 protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
     // Pixels of the rectangle that differ between two pictures of one size.
     static size_t Differing(const Picture& a, const Picture& b, uint32_t x, uint32_t y, uint32_t w,
                             uint32_t h)

@@ -38,8 +38,8 @@ protected:
         mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
         const fs::path input = mRoot / ("input" + std::to_string(++mRuns) + ".txt");
         WriteFile(input, script);
-        env.insert(env.end(), {"MURKWELL_INPUT_SCRIPT=" + input.string(),
-                               "MURKWELL_FIXED_STEP=16", "MURKWELL_GUID_SEED=1"});
+        env.insert(env.end(), {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
+                               "MURKWELL_GUID_SEED=1"});
         int pid = Start({"--multiple", "-wd=" + game.string(), "options=trace=1&" + options}, env);
         EXPECT_GT(pid, 0);
         code = pid > 0 ? WaitForEnd(pid) : -1;
@@ -63,7 +63,6 @@ protected:
         }
         return lines;
     }
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
 };
 
 // "More stories" in the menu's corner, the page, the second game's link, "Back".

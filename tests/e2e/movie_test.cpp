@@ -13,11 +13,7 @@ namespace
 using namespace e2etest;
 using Traces = std::vector<std::string>;
 
-class MovieTest : public ScreenProgramTest
-{
-protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
-};
+using MovieTest = ScreenProgramTest;
 
 // Three frames of the film, from its first half second on.
 constexpr const char* kFilmFrames =

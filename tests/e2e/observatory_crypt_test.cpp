@@ -68,16 +68,6 @@ protected:
         return RunTraced(game, "focus gained\nwait 40\n" + Click(kPlay) + then + "close\n",
                          "start=scripts/mainmenu.lua", code);
     }
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
-    // A pixel's blue, green, red.
-    static std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
-    {
-        if (picture.mWidth < 800)
-            return std::vector<int>();
-        const size_t at = (size_t(y) * picture.mWidth + x) * 4;
-        return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
-                                picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
-    }
     std::string Log() const { return ReadFile(LogFile()); }
     fs::path UserFile(const std::string& name) const
     {

@@ -74,6 +74,17 @@ inline Picture Crop(const Picture& picture, uint32_t x, uint32_t y, uint32_t w, 
     return part;
 }
 
+// A pixel's blue, green, red; -1 each when the picture is no whole screen (its shot was not
+// taken).
+inline std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
+{
+    if (picture.mWidth < 800)
+        return std::vector<int>(3, -1);
+    const size_t at = (size_t(y) * picture.mWidth + x) * 4;
+    return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
+                            picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
+}
+
 // Compressed, unlike the frame test mode's own file, to keep the golden small.
 inline bool WritePicture(const Picture& picture, const fs::path& path)
 {
@@ -265,6 +276,9 @@ protected:
 class ScreenProgramTest : public ProgramTest
 {
 protected:
+    // The picture an input script's "shot <name>" took.
+    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
+
     // A game folder holding a copy of the repository's content, for a test to spoil.
     fs::path CopyGame(const std::string& name)
     {

@@ -31,7 +31,6 @@ fs::path FindXvfbRun()
 class X11Test : public ScreenProgramTest
 {
 protected:
-    Picture Shot(const std::string& name) const { return ReadPicture(mRoot / (name + ".png")); }
 };
 
 // The splash skipped by clicks and a key as a player would; the pointer moved onto "Play" and left
