@@ -39,13 +39,15 @@ protected:
         Data().mDevice->GetTextureStageState(0, which, &value);
         return value;
     }
-    // Any object stands in for the texture of an alpha target: only its presence is asked.
+    // Any address stands in for the texture of an alpha target: only its presence is asked. The
+    // pointer shares no ownership, so nothing is read or written through it (an owning pointer
+    // would set up the texture's shared-from-this link inside the stand-in).
     void BeginAlphaTarget()
     {
         static int stand;
         Data().mRenderTargetKind = 4;
         Data().mRenderTargetTexture =
-            std::shared_ptr<TTexture>(reinterpret_cast<TTexture*>(&stand), [](TTexture*) {});
+            std::shared_ptr<TTexture>(std::shared_ptr<void>(), reinterpret_cast<TTexture*>(&stand));
     }
     // A pre-lit square of `colour` over pixels (10, 10)-(20, 20), drawn in a frame.
     void DrawSquare(int mode, uint32_t colour)
