@@ -127,18 +127,10 @@ void BM_CryptFrameBothFiresAndEmbers(benchmark::State& state)
     gState = &state;
     gError = nullptr;
     gFrame = 0;
-    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR) +
-                                    " options=start=scripts/dev/crypt.lua";
-    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &CryptBenchMain, false);
+    RunProgram("options=start=scripts/dev/crypt.lua", &CryptBenchMain);
     if (gError != nullptr)
         state.SkipWithError(gError);
-
-    sys::SetFixedStepMs(0);
-    sys::SetManualClock(false);
-    UnlinkGameFromPlatform();
-    ClearConfig();
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
+    EndProgramRun(root);
 }
 BENCHMARK(BM_CryptFrameBothFiresAndEmbers)->Unit(benchmark::kMillisecond)->Iterations(600);
 

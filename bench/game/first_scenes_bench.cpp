@@ -105,18 +105,10 @@ void BM_ScreenFrame(benchmark::State& state, const Screen& screen)
     gScreen = &screen;
     gError = nullptr;
     gFrame = 0;
-    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR) +
-                                    " options=start=" + screen.mStartScript;
-    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &ScreenBenchMain, false);
+    RunProgram(std::string("options=start=") + screen.mStartScript, &ScreenBenchMain);
     if (gError != nullptr)
         state.SkipWithError(gError);
-
-    sys::SetFixedStepMs(0);
-    sys::SetManualClock(false);
-    UnlinkGameFromPlatform();
-    ClearConfig();
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
+    EndProgramRun(root);
 }
 
 BENCHMARK_CAPTURE(BM_ScreenFrame, gatehouse_hall, kGatehouse)

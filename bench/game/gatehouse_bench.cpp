@@ -267,18 +267,10 @@ void RunLocation(benchmark::State& state, const char* entry)
     gRunner = nullptr;
     gOpenedMs = gMadeMs = gReadyMs = -1;
     gOpenedFrame = gReadyFrame = -1;
-    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR) +
-                                    " options=start=scripts/mainmenu.lua";
-    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GatehouseBenchMain, false);
+    RunProgram("options=start=scripts/mainmenu.lua", &GatehouseBenchMain);
     if (gError != nullptr)
         state.SkipWithError(gError);
-
-    sys::SetFixedStepMs(0);
-    sys::SetManualClock(false);
-    UnlinkGameFromPlatform();
-    ClearConfig();
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
+    EndProgramRun(root);
 }
 void BM_GatehouseFrame(benchmark::State& state)
 {

@@ -203,17 +203,10 @@ void BM_GatehouseCalmPointSave(benchmark::State& state)
     gError = nullptr;
     gRunner = nullptr;
     gFrame = 0;
-    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR) +
-                                    " options=start=scripts/mainmenu.lua";
-    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &SaveBenchMain, false);
+    RunProgram("options=start=scripts/mainmenu.lua", &SaveBenchMain);
     if (gError != nullptr)
         state.SkipWithError(gError);
-    sys::SetFixedStepMs(0);
-    sys::SetManualClock(false);
-    UnlinkGameFromPlatform();
-    ClearConfig();
-    std::error_code ignored;
-    fs::remove_all(gRoot, ignored);
+    EndProgramRun(gRoot);
 }
 BENCHMARK(BM_GatehouseCalmPointSave)->Unit(benchmark::kMicrosecond)->Iterations(400);
 

@@ -186,17 +186,10 @@ void BM_MainMenuFrame(benchmark::State& state)
     gFrame = 0;
     for (TSeen& seen : gSeen)
         seen = TSeen();
-    const std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR);
-    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &MenuBenchMain, false);
+    RunProgram("", &MenuBenchMain);
     if (gError != nullptr)
         state.SkipWithError(gError);
-
-    sys::SetFixedStepMs(0);
-    sys::SetManualClock(false);
-    UnlinkGameFromPlatform();
-    ClearConfig();
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
+    EndProgramRun(root);
 }
 BENCHMARK(BM_MainMenuFrame)->Unit(benchmark::kMillisecond)->Iterations(600);
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "game/game_main.h"
+#include "platform/config/config.h"
+#include "platform/shell/platform_main.h"
 #include "sys/clock.h"
 #include "sys/events.h"
 
@@ -29,4 +31,26 @@ inline std::filesystem::path PrepareProgramRun(const std::string& name)
     SetGameIdentity();
     LinkGameToPlatform();
     return root;
+}
+
+// Runs the game on the repository's assets with `gameMain` as its main loop; `options` follow on
+// the command line ("options=start=<script>"), none for the title card.
+inline void RunProgram(const std::string& options, TGameMainFn gameMain)
+{
+    std::string commandLine = "--multiple -wd=" + std::string(MURKWELL_SOURCE_DIR);
+    if (!options.empty())
+        commandLine += " " + options;
+    PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, gameMain, false);
+}
+
+// Undoes PrepareProgramRun: the real clock back, the game's hooks and stored options gone, and the
+// run's folder removed.
+inline void EndProgramRun(const std::filesystem::path& root)
+{
+    sys::SetFixedStepMs(0);
+    sys::SetManualClock(false);
+    UnlinkGameFromPlatform();
+    ClearConfig();
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
 }
