@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chunk_builder.h"
+#include "lib_test_support.h"
 #include "script/core/state.h"
 #include "script/core/table.h"
 
@@ -296,6 +297,84 @@ TEST_F(TableTest, HashPartGrowsWhenItsLastFreeNodeIsTaken)
     // The shared empty node is left empty.
     EXPECT_TRUE(ttisnil(gkey(G(L)->dummynode)));
     EXPECT_TRUE(ttisnil(gval(G(L)->dummynode)));
+}
+
+// A chain link shares its word with whether the key is away and a tag of a string key's hash;
+// each part survives writes of the others, and distances keep their sign at the far ends.
+TEST(NodeLinkTest, DistanceAwayAndTagShareTheLinkWord)
+{
+    std::vector<Node> nodes(1 << 20);
+    Node* low = &nodes.front();
+    Node* high = &nodes.back();
+    Node* mid = &nodes[nodes.size() / 2];
+    for (Node* n : {low, high, mid})
+        cleargnext(n);
+    for (unsigned tag : {0u, 1u, 31u})
+    {
+        SCOPED_TRACE(tag);
+        low->i_link.link = static_cast<int>(tag << kLinkTagShift) | 1;
+        setgnext(low, high);
+        EXPECT_EQ(high, gnext(low));
+        EXPECT_TRUE(nodetagged(low, tag));
+        EXPECT_TRUE(nodeaway(low));
+        high->i_link.link = static_cast<int>(tag << kLinkTagShift);
+        setgnext(high, low);
+        EXPECT_EQ(low, gnext(high));
+        EXPECT_TRUE(nodetagged(high, tag));
+        EXPECT_FALSE(nodeaway(high));
+        setgnext(high, high - 1);
+        EXPECT_EQ(high - 1, gnext(high));
+        setgnext(high, nullptr);
+        EXPECT_EQ(nullptr, gnext(high));
+        EXPECT_TRUE(nodetagged(high, tag));
+    }
+    // A key written over a linked node takes its own tag and keeps the link.
+    setgnext(mid, low);
+    TObject number;
+    setnvalue(&number, 7);
+    setnodekey(mid, &number, true);
+    EXPECT_EQ(low, gnext(mid));
+    EXPECT_TRUE(nodetagged(mid, 0));
+    EXPECT_TRUE(nodeaway(mid));
+}
+
+// Every live string key's node carries its hash's tag after growth, collisions that move keys,
+// removals and reuse, and reads that compare texts find every key by it.
+TEST(TableTagsTest, StringKeysCarryTheirTagsThroughMovesAndGrowth)
+{
+    LibState state;
+    lua_State* L = state.L;
+    lua_newtable(L);
+    Table* t = hvalue(L->top - 1);
+    std::mt19937 rng(7);
+    for (int step = 0; step < 60000; step++)
+    {
+        int k = static_cast<int>(rng() % 40000);
+        lua_pushfstring(L, "k%d", k);
+        if (rng() % 4 == 0)
+            lua_pushnil(L);
+        else
+            lua_pushnumber(L, k);
+        lua_rawset(L, -3);
+    }
+    int strings = 0;
+    for (int i = 0; i < sizenode(t); i++)
+    {
+        Node* n = gnode(t, i);
+        if (!ttisstring(gkey(n)) || ttisnil(gval(n)))
+            continue;
+        strings++;
+        ASSERT_TRUE(nodetagged(n, nodetag(tsvalue(gkey(n))->hash))) << svalue(gkey(n));
+    }
+    EXPECT_GT(strings, 20000);
+    lua_setglobal(L, "t");
+    EXPECT_EQ("", state.Run("n = 0\n"
+                            "for i = 0, 39999 do\n"
+                            "  local v = t['k' .. i]\n"
+                            "  if v ~= rawget(t, string.format('k%d', i)) then error(i) end\n"
+                            "  if v then n = n + 1 end\n"
+                            "end"));
+    EXPECT_EQ(std::vector<std::string>{std::to_string(strings)}, state.EvalAll("n"));
 }
 
 // Growth reinserts the old nodes in a fixed order; string keys skip the lookup there. The order

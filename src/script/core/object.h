@@ -392,10 +392,13 @@ inline bool iscfunction(const TObject* o)
 // Tables.
 // The key of a hash node seen with its chain link: the link lives in the four bytes a value slot
 // leaves unused after its tag, so a node takes 32 bytes (two to a cache line) rather than 40.
-// The link holds the distance in nodes to the next node of the chain (0 ends it), doubled, and
-// in its low bit whether the key sits away from its main position (so that an insertion that
-// collides with a key in its own place need not read that key to hash it). Nothing but the link
-// reads those bytes, and a key is written by setnodekey, never as a whole slot.
+// The link holds, from its low bit up: whether the key sits away from its main position (so that
+// an insertion that collides with a key in its own place need not read that key to hash it); the
+// distance in nodes to the next node of the chain (0 ends it), in 26 bits with its sign, room for
+// any distance in a hash part of at most 2^MAXBITS nodes; and in the top 5 bits a tag of a string
+// key's hash, so that a walk comparing texts skips most keys of the chain without reading their
+// strings. Nothing but the link reads those bytes, and a key is written by setnodekey, never as a
+// whole slot.
 struct NodeKey
 {
     int tt;
@@ -453,33 +456,56 @@ inline TObject* gval(Node* n)
 {
     return &n->i_val;
 }
+constexpr int kLinkTagShift = 27;
+constexpr int kLinkDistanceMask = (1 << kLinkTagShift) - 2;
+
+inline int nodedistance(const Node* n)
+{
+    // The distance's 26 bits, sign and all, moved to the top and back.
+    return static_cast<int>(static_cast<unsigned>(n->i_link.link) << (32 - kLinkTagShift)) >>
+           (33 - kLinkTagShift);
+}
 inline Node* gnext(Node* n)
 {
-    int d = n->i_link.link >> 1;
+    int d = nodedistance(n);
     return d != 0 ? n + d : nullptr;
 }
 inline const Node* gnext(const Node* n)
 {
-    int d = n->i_link.link >> 1;
+    int d = nodedistance(n);
     return d != 0 ? n + d : nullptr;
 }
 inline void setgnext(Node* n, const Node* to)
 {
     int d = to != nullptr ? static_cast<int>(to - n) : 0;
-    n->i_link.link = d * 2 | (n->i_link.link & 1);
+    n->i_link.link = ((d * 2) & kLinkDistanceMask) | (n->i_link.link & ~kLinkDistanceMask);
 }
 // A node out of any chain, with no key placed.
 inline void cleargnext(Node* n)
 {
     n->i_link.link = 0;
 }
+// The tag a string key of hash h leaves in its node's link: the top bits of the hash mixed by a
+// multiplication, since keys of one chain share the low bits and short keys alike in their first
+// letters share the top ones.
+inline unsigned nodetag(lu_hash h)
+{
+    return static_cast<unsigned>(h * 0x9E3779B1u) >> kLinkTagShift;
+}
+inline bool nodetagged(const Node* n, unsigned tag)
+{
+    return static_cast<unsigned>(n->i_link.link) >> kLinkTagShift == tag;
+}
 // Writes a key's tag and value, leaving the chain link that shares its slot; away tells whether
 // the node is not the key's main position.
 inline void setnodekey(Node* n, const TObject* key, bool away)
 {
+    unsigned tag =
+        key->tt == LUA_TSTRING || key->tt == LUA_TWSTRING ? nodetag(tsvalue(key)->hash) : 0;
     n->i_link.tt = key->tt;
     n->i_link.value = key->value;
-    n->i_link.link = (n->i_link.link & ~1) | (away ? 1 : 0);
+    n->i_link.link = static_cast<int>(tag << kLinkTagShift) | (n->i_link.link & kLinkDistanceMask) |
+                     (away ? 1 : 0);
 }
 inline bool nodeaway(const Node* n)
 {
@@ -488,6 +514,8 @@ inline bool nodeaway(const Node* n)
 
 // Largest array index that may live in the array part, as a power of two.
 constexpr int MAXBITS = 24;
+static_assert((1 << MAXBITS) <= (1 << (kLinkTagShift - 2)),
+              "a chain's distance fits its bits of the link");
 
 // --- Constructors and helpers used by every stage ---------------------------------------------
 

@@ -655,11 +655,14 @@ ScriptString* luaS_newconcat(lua_State* L, const StrPiece* pieces, int n, size_t
         // A key about to be read is mostly one the table holds: its node's key is the interned
         // twin, found without the string table's slots (a cache miss of their own in a large
         // one). A new key would only add the walk: assignments go straight to the string table.
-        if (!keyWritten)
+        // A main position holding a key from another chain starts no chain of its own.
+        if (!keyWritten && !nodeaway(node))
         {
+            unsigned tag = nodetag(h);
             do
             {
-                if (node->i_key.tt == LUA_TSTRING && !ttisnil(&node->i_val))
+                if (node->i_key.tt == LUA_TSTRING && nodetagged(node, tag) &&
+                    !ttisnil(&node->i_val))
                 {
                     ScriptString* key = tsvalue(&node->i_key);
                     if (key->hash == h && key->interned && key->len == l &&
@@ -802,7 +805,8 @@ void luaS_freeall(lua_State* L)
     g->strslabbytes = 0;
     g->strpoolnext = nullptr;
     g->strpoolend = nullptr;
-    std::fill(tb->hash, tb->hash + tb->size, kStrSlotEmpty);
+    // The slots still name the freed strings: only the close calls this, and it frees the slots
+    // next (clearing them first wrote megabytes for nothing after a large run).
     tb->nuse = 0;
     tb->ntomb = 0;
     tb->nrecent = 0;

@@ -518,14 +518,16 @@ const TObject* luaH_getnum(Table* t, int key)
 
 const TObject* luaH_findloose(const Table* t, const ScriptString* key)
 {
-    const Node* n = &t->node[luaS_hash(key) & static_cast<lu_hash>(sizenode(t) - 1)];
+    lu_hash h = luaS_hash(key);
+    const Node* n = &t->node[h & static_cast<lu_hash>(sizenode(t) - 1)];
     // A main position holding a key from another chain starts no chain of its own: absent.
     if (nodeaway(n))
         return &luaO_nilobject;
+    unsigned tag = nodetag(h);
     do
     {
         // A dead key's tag is neither string kind, so its string (perhaps freed) is not read.
-        if (n->i_key.tt == key->tt && luaS_equal(tsvalue(&n->i_key), key))
+        if (n->i_key.tt == key->tt && nodetagged(n, tag) && luaS_equal(tsvalue(&n->i_key), key))
             return &n->i_val;
         n = gnext(n);
     } while (n != nullptr);
