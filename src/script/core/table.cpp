@@ -34,15 +34,12 @@ static Node* HashNum(const Table* t, lua_Number n)
     return HashMod(t, a[0]);
 }
 
-static Node* MainPosition(const Table* t, const TObject* key)
+static Node* OtherMainPosition(const Table* t, const TObject* key)
 {
     switch (ttype(key))
     {
     case LUA_TNUMBER:
         return HashNum(t, nvalue(key));
-    case LUA_TSTRING:
-    case LUA_TWSTRING:
-        return HashPow2(t, tsvalue(key)->hash);
     case LUA_TBOOLEAN:
         return HashPow2(t, static_cast<lu_hash>(bvalue(key)));
     case LUA_TLIGHTUSERDATA:
@@ -50,6 +47,14 @@ static Node* MainPosition(const Table* t, const TObject* key)
     default:
         return HashMod(t, static_cast<lu_hash>(reinterpret_cast<uintptr_t>(gcvalue(key))));
     }
+}
+
+// String keys, most keys of a hash part, are placed without a call.
+static inline Node* MainPosition(const Table* t, const TObject* key)
+{
+    if (ttisstring(key) || ttiswstring(key))
+        return HashPow2(t, tsvalue(key)->hash);
+    return OtherMainPosition(t, key);
 }
 
 // Array index of key, or -1 when the key is not a positive integer in range.
@@ -395,7 +400,8 @@ static void Resize(lua_State* L, Table* t, int nasize, int nhsize)
         luaM_freearray(L, oldnode, 1 << oldhsize);
 }
 
-static void Rehash(lua_State* L, Table* t, const TObject* key)
+// Out of line: inlined, its frame made every insertion save and restore registers.
+[[gnu::noinline]] static void Rehash(lua_State* L, Table* t, const TObject* key)
 {
     int nasize;
     int nhsize;
