@@ -69,9 +69,18 @@ protected:
                                  HUGE_VAL,
                                  -HUGE_VAL,
                                  std::nan("")};
+        // Whole numbers on each side of every digit count, and of the 32-bit range.
+        for (double p = 1; p <= 1e11; p *= 10)
+        {
+            for (double d : {p - 1, p, p + 1})
+                v.push_back(d);
+        }
+        v.push_back(4294967295.0);
+        v.push_back(4294967296.0);
         std::mt19937_64 rng(12345);
         for (int i = 0; i < 2000; i++)
         {
+            v.push_back(static_cast<double>(rng() >> (32 + rng() % 32)));
             uint64_t bits = rng();
             double d;
             std::memcpy(&d, &bits, sizeof d);

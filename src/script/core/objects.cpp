@@ -1,5 +1,6 @@
 // Memory management through the allocator hook and the generic object helpers: number reading,
 // formatted messages, chunk identifiers and raw equality.
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -331,8 +332,45 @@ int luaO_wstr2d(const lua_WChar* s, size_t len, lua_Number* result)
     return 1;
 }
 
+// "00" to "99", two digits written at a time.
+static constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The decimal digits of v, written at buff; returns their count.
+static int WriteDigits(char* buff, uint32_t v)
+{
+    // The smallest number of each digit count.
+    static constexpr uint32_t kPowers[] = {0,      10,      100,      1000,      10000,
+                                           100000, 1000000, 10000000, 100000000, 1000000000};
+    // About log10(2) digits a bit: the estimate from the bit count is exact or one too many.
+    int len = (std::bit_width(v | 1) * 1233 >> 12) + 1;
+    len -= v < kPowers[len - 1];
+    char* p = buff + len;
+    while (v >= 100)
+    {
+        uint32_t pair = v % 100;
+        v /= 100;
+        p -= 2;
+        memcpy(p, kDigitPairs + 2 * pair, 2);
+    }
+    if (v >= 10)
+        memcpy(p - 2, kDigitPairs + 2 * v, 2);
+    else
+        p[-1] = static_cast<char>('0' + v);
+    return len;
+}
+
 int luaO_number2str(char* buff, lua_Number n)
 {
+    // Counters and indices, the numbers most often made text (keys, names, messages).
+    if (n >= 0 && n < 4294967296.0)
+    {
+        uint32_t v = static_cast<uint32_t>(n);
+        if (static_cast<lua_Number>(v) == n && (v != 0 || !std::signbit(n)))
+            return WriteDigits(buff, v);
+    }
     // Whole numbers below 10^14 print all their digits under "%.14g", without exponent or
     // point; -0 keeps its sign.
     if (n > -1e14 && n < 1e14 && n == static_cast<lua_Number>(static_cast<long long>(n)))

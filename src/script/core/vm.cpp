@@ -640,32 +640,11 @@ static int ConcatGeneral(lua_State* L, StkId top, int total, bool wide)
     return n;
 }
 
-void luaV_concat(lua_State* L, int total, int last, const Table* keyFor, bool keyWritten)
+// Joins of more than two operands, of wide strings, of values with "__concat", and errors; out of
+// line, so that the short way below keeps a small frame.
+[[gnu::noinline]] static void ConcatOperands(lua_State* L, int total, int last, const Table* keyFor,
+                                             bool keyWritten)
 {
-    if (total == 2)
-    {
-        // The commonest join, a string and then a number or a string that is not empty (`"k" ..
-        // i`, `prefix .. name`): what ConcatRun does for it, without the run's loops.
-        StkId top = L->base + last + 1;
-        const TObject* second = top - 1;
-        if (ttisstring(top - 2) &&
-            (ttisnumber(second) || (ttisstring(second) && tsvalue(second)->len != 0)))
-        {
-            char number[LUAI_MAXNUMBER2STR];
-            StrPiece pieces[2];
-            pieces[0] = StrPiece{svalue(top - 2), tsvalue(top - 2)->len};
-            if (ttisstring(second))
-                pieces[1] = StrPiece{svalue(second), tsvalue(second)->len};
-            else
-                pieces[1] =
-                    StrPiece{number, static_cast<size_t>(luaO_number2str(number, nvalue(second)))};
-            size_t tl = pieces[0].len + pieces[1].len;
-            if (tl > kMaxConcat)
-                luaG_runerror(L, "string size overflow");
-            setsvalue(top - 2, luaS_newconcat(L, pieces, 2, tl, keyFor, keyWritten));
-            return;
-        }
-    }
     bool wide = false;
     for (int j = last; j > last - total; j--)
     {
@@ -693,6 +672,35 @@ void luaV_concat(lua_State* L, int total, int last, const Table* keyFor, bool ke
         total -= n - 1;
         last -= n - 1;
     } while (total > 1);
+}
+
+void luaV_concat(lua_State* L, int total, int last, const Table* keyFor, bool keyWritten)
+{
+    if (total == 2)
+    {
+        // The commonest join, a string and then a number or a string that is not empty (`"k" ..
+        // i`, `prefix .. name`): what ConcatRun does for it, without the run's loops.
+        StkId top = L->base + last + 1;
+        const TObject* second = top - 1;
+        if (ttisstring(top - 2) &&
+            (ttisnumber(second) || (ttisstring(second) && tsvalue(second)->len != 0)))
+        {
+            char number[LUAI_MAXNUMBER2STR];
+            StrPiece pieces[2];
+            pieces[0] = StrPiece{svalue(top - 2), tsvalue(top - 2)->len};
+            if (ttisstring(second))
+                pieces[1] = StrPiece{svalue(second), tsvalue(second)->len};
+            else
+                pieces[1] =
+                    StrPiece{number, static_cast<size_t>(luaO_number2str(number, nvalue(second)))};
+            size_t tl = pieces[0].len + pieces[1].len;
+            if (tl > kMaxConcat)
+                luaG_runerror(L, "string size overflow");
+            setsvalue(top - 2, luaS_newconcat(L, pieces, 2, tl, keyFor, keyWritten));
+            return;
+        }
+    }
+    ConcatOperands(L, total, last, keyFor, keyWritten);
 }
 
 // --- The interpreter loop ----------------------------------------------------------------------
