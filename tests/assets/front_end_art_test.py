@@ -1,14 +1,9 @@
 # The front end's pictures keep what the engine's use of them needs: the studio logo's shapes are
 # tall enough to fly in, the rail pieces survive the slider's turning and stretching, and the
 # animation description keeps its fixed layout.
-import os
-import random
-import sys
 import unittest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.join(ROOT, "tools", "assetgen"))
+from location_art_support import made as made_with
 
 import frontend  # noqa: E402
 import manifest  # noqa: E402
@@ -18,8 +13,7 @@ from PIL import Image  # noqa: E402
 
 def made(path):
     """The picture of a manifest entry, drawn in this process as gen.py draws it."""
-    entry = next(e for e in manifest.ENTRIES if e.path == path)
-    return frontend.RECIPES[entry.generator](entry.params, random.Random(entry.seed))
+    return made_with(path, frontend.RECIPES)[1]
 
 
 def shape_heights(alpha):
