@@ -158,15 +158,11 @@ template <class TDone> bool WaitFor(TApplication* application, TGameRun& game, T
 
 void Click(TApplication* application, TGameRun& game, int x, int y)
 {
-    int sx = x;
-    int sy = y;
-    sys::ClientToScreen(application->GetImpl()->mMainWindow, sx, sy);
-    sys::SetCursorPosOverride(true, sx, sy);
-    sys::PushMouseMotion(x, y);
+    PushPictureMotion(x, y);
     Ticks(application, game, 2);
-    sys::PushMouseButton(1, true, x, y);
+    PushPictureButton(true, x, y);
     Ticks(application, game, 2);
-    sys::PushMouseButton(1, false, x, y);
+    PushPictureButton(false, x, y);
     Ticks(application, game, 30);
 }
 

@@ -88,15 +88,11 @@ void Ticks(TApplication* application, TGameRun& game, int count)
 
 void Click(TApplication* application, TGameRun& game, int x, int y, int wait)
 {
-    int sx = x;
-    int sy = y;
-    sys::ClientToScreen(application->GetImpl()->mMainWindow, sx, sy);
-    sys::SetCursorPosOverride(true, sx, sy);
-    sys::PushMouseMotion(x, y);
+    PushPictureMotion(x, y);
     Ticks(application, game, 3);
-    sys::PushMouseButton(1, true, x, y);
+    PushPictureButton(true, x, y);
     Ticks(application, game, 1);
-    sys::PushMouseButton(1, false, x, y);
+    PushPictureButton(false, x, y);
     Ticks(application, game, wait);
 }
 

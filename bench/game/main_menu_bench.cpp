@@ -1,8 +1,9 @@
 // The main menu on the headless display, the game run in-process on the repository's content from
 // the start-up script through the splash: one menu frame (background, logo, flame, fireflies, six
 // captioned buttons, the greeting) against the 16.7 ms of a frame, and the frames from the
-// splash's swap to the menu's first drawn frame and from a click on "Options" or "Players" to that
-// screen's first drawn frame.
+// splash's swap to the menu's first drawn frame and from a click on "Options" or "Players" (at the
+// end-to-end tests' points of the picture) to that screen's first drawn frame.
+#include "e2e/main_menu_points.h"
 #include "framework/screens/main_menu.h"
 #include "framework/screens/options_screen.h"
 #include "framework/screens/select_player.h"
@@ -36,10 +37,7 @@ namespace fs = std::filesystem;
 constexpr int kWaitLimit = 3000;
 // Ticks after the menu's first frame before the timing starts: its fade (250 ms) is over.
 constexpr int kSettleTicks = 60;
-// Button centres of scripts/mainmenu.lua: 220 x 44 buttons centred on the 800-wide screen.
-constexpr int kButtonX = 400;
-constexpr int kOptionsY = 360 + 22;
-constexpr int kPlayersY = 415 + 22;
+using menupoints::TMenuPoint;
 
 enum TScreenKind
 {
@@ -60,7 +58,7 @@ TSeen gSeen[kScreenKinds];
 int gFrame = 0;
 bool gInTick = false;
 benchmark::State* gState = nullptr;
-const char* gError = nullptr;
+std::string gError;
 
 // A framework screen that notes when it is made and first drawn. Made during a tick's work, it
 // counts from the frame before, so "drawn - made" is the frames shown from the making on.
@@ -106,29 +104,58 @@ void Ticks(TApplication* application, TGameRun& game, int count)
         Step(application, game);
 }
 
-// A click on a menu button; answers the frame count at the release, which runs its command.
-int Click(TApplication* application, TGameRun& game, int x, int y)
+// "(400, 382), the menu's "options" button".
+std::string Describe(const TMenuPoint& point)
 {
-    int sx = x;
-    int sy = y;
-    sys::ClientToScreen(application->GetImpl()->mMainWindow, sx, sy);
-    sys::SetCursorPosOverride(true, sx, sy);
-    sys::PushMouseMotion(x, y);
+    return "(" + std::to_string(point.mX) + ", " + std::to_string(point.mY) + "), the menu's \"" +
+           point.mName + "\" button";
+}
+
+// Moves the pointer over the button's point of the picture; false, with the reason, when the
+// pointer is not over the named button then.
+bool PointAt(TApplication* application, TGameRun& game, const TMenuPoint& point)
+{
+    PushPictureMotion(point.mX, point.mY);
     Ticks(application, game, 2);
-    sys::PushMouseButton(1, true, x, y);
+    const TWindow* hover = GetWindowManager()->GetHover();
+    if (hover != nullptr && hover->GetName() == point.mName)
+        return true;
+    gError = "the pointer at the picture's " + Describe(point) + ", is over " +
+             (hover == nullptr ? std::string("no window")
+                               : "\"" + std::string(hover->GetName().c_str()) + "\"");
+    return false;
+}
+
+// A click on a menu button; answers the frame count at the release, which runs its command, or
+// -1 when the pointer is not over the button.
+int Click(TApplication* application, TGameRun& game, const TMenuPoint& point)
+{
+    if (!PointAt(application, game, point))
+        return -1;
+    PushPictureButton(true, point.mX, point.mY);
     Ticks(application, game, 2);
-    sys::PushMouseButton(1, false, x, y);
+    PushPictureButton(false, point.mX, point.mY);
     return gFrame;
 }
 
 // Opens the screen from the menu's button, waits for its first frame and closes it again;
-// answers the frames from the click to that frame (-1 when it did not come).
-int OpenFromMenu(TApplication* application, TGameRun& game, int y, TScreenKind kind)
+// answers the frames from the click to that frame, or -1 with the reason in gError.
+int OpenFromMenu(TApplication* application, TGameRun& game, const TMenuPoint& point,
+                 TScreenKind kind)
 {
     gSeen[kind] = TSeen();
-    const int clicked = Click(application, game, kButtonX, y);
-    if (!WaitForDrawn(application, game, kind))
+    const int clicked = Click(application, game, point);
+    if (clicked < 0)
         return -1;
+    if (!WaitForDrawn(application, game, kind))
+    {
+        const TModalWindow* top = GetWindowManager()->GetTopModal();
+        gError = "a click on " + Describe(point) + ", drew no " +
+                 (kind == kOptions ? "options" : "profile") + " screen in " +
+                 std::to_string(kWaitLimit) + " frames (the top window is \"" +
+                 (top == nullptr ? std::string() : std::string(top->GetName().c_str())) + "\")";
+        return -1;
+    }
     const int frames = gSeen[kind].mDrawn - clicked;
     TWindowManager* manager = GetWindowManager();
     manager->DoPopModal(manager->GetTopModal()->GetIdString());
@@ -149,17 +176,25 @@ int MenuBenchMain(TApplication* application, const char*)
     Settings::Instance()->CreateNewUser("Avery");
     sys::PushWindowEvent(sys::WindowEventKind::FocusGained);
 
+    // A screen that did not open leaves no counter: the run fails with the reason instead of
+    // timing the menu under whatever the click did open.
+    int options = -1;
+    int players = -1;
     if (!WaitForDrawn(application, game, kMenu))
         gError = "the main menu did not come up";
     else
     {
-        state.counters["menu_frames_after_swap"] = gSeen[kMenu].mDrawn - gSeen[kMenu].mMade;
         Ticks(application, game, kSettleTicks);
-        state.counters["options_frames_after_click"] =
-            OpenFromMenu(application, game, kOptionsY, kOptions);
-        state.counters["players_frames_after_click"] =
-            OpenFromMenu(application, game, kPlayersY, kPlayers);
+        options = OpenFromMenu(application, game, menupoints::kOptions, kOptions);
+        if (options >= 0)
+            players = OpenFromMenu(application, game, menupoints::kPlayers, kPlayers);
         sys::SetCursorPosOverride(false);
+    }
+    if (players >= 0)
+    {
+        state.counters["menu_frames_after_swap"] = gSeen[kMenu].mDrawn - gSeen[kMenu].mMade;
+        state.counters["options_frames_after_click"] = options;
+        state.counters["players_frames_after_click"] = players;
         for (auto _ : state)
         {
             const int frame = gFrame;
@@ -182,13 +217,13 @@ void BM_MainMenuFrame(benchmark::State& state)
     const fs::path root = PrepareProgramRun("menu");
 
     gState = &state;
-    gError = nullptr;
+    gError.clear();
     gFrame = 0;
     for (TSeen& seen : gSeen)
         seen = TSeen();
     RunProgram("", &MenuBenchMain);
-    if (gError != nullptr)
-        state.SkipWithError(gError);
+    if (!gError.empty())
+        state.SkipWithError(gError.c_str());
     EndProgramRun(root);
 }
 BENCHMARK(BM_MainMenuFrame)->Unit(benchmark::kMillisecond)->Iterations(600);

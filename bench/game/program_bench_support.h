@@ -5,6 +5,7 @@
 #include "platform/shell/platform_main.h"
 #include "sys/clock.h"
 #include "sys/events.h"
+#include "sys/window.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -53,4 +54,24 @@ inline void EndProgramRun(const std::filesystem::path& root)
     ClearConfig();
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
+}
+
+// Pointer events at a point of the game's 800 x 600 picture, pushed as the input script pushes
+// them: full screen on a larger screen (the game's default; the dummy driver's desktop is
+// 1024 x 768) shows the picture bigger, so the window's point that shows it differs.
+inline void PushPictureMotion(int x, int y)
+{
+    sys::PictureToWindow(x, y);
+    int desktopX = x;
+    int desktopY = y;
+    sys::ClientToScreen(sys::GetMainWindow(), desktopX, desktopY);
+    sys::SetCursorPosOverride(true, desktopX, desktopY);
+    sys::PushMouseMotion(x, y);
+}
+
+// The left button pressed or released at a point of the picture.
+inline void PushPictureButton(bool down, int x, int y)
+{
+    sys::PictureToWindow(x, y);
+    sys::PushMouseButton(1, down, x, y);
 }
