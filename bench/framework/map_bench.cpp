@@ -111,15 +111,12 @@ struct MapBenchWorld
         std::filesystem::remove_all(mFolder, ignored);
     }
 
-    bool Ready() const
-    {
-        for (const std::string& bytes : mBytes)
-            if (bytes.empty())
-                return false;
-        return true;
-    }
+    bool Ready() const { return mMissing.empty(); }
     void Serve(const std::string& name, std::string bytes)
     {
+        // The pictures come from `make assets`, the fonts from the build (its default target).
+        if (bytes.empty() && mMissing.empty())
+            mMissing = "assets/" + name + " is missing: run `make assets` and build the fonts";
         mBytes.push_back(std::move(bytes));
         RegisterMemoryFileName(name.c_str(), mBytes.back().data(),
                                static_cast<uint32_t>(mBytes.back().size()));
@@ -159,6 +156,7 @@ struct MapBenchWorld
     std::string mFolder;
     TWindowManager* mManager = nullptr;
     std::list<std::string> mBytes;
+    std::string mMissing; // the first file not found, as the benchmarks' error
     std::unique_ptr<Settings> mSettings;
     std::unique_ptr<PlayerData> mRecord;
     DeltaTime mClock;
@@ -178,7 +176,7 @@ static void BM_Map_TravellingFrame(benchmark::State& state)
 {
     MapBenchWorld& world = World();
     if (!world.Ready())
-        return state.SkipWithError("run `make assets`");
+        return state.SkipWithError(world.mMissing.c_str());
     // A crossing long enough to last the whole measurement.
     Map* map = world.Open(100000000);
     for (int i = 0; i < 400 && map != nullptr && map->GetMapState() != Map::kTravelling; ++i)
@@ -205,7 +203,7 @@ static void BM_Map_Open(benchmark::State& state)
 {
     MapBenchWorld& world = World();
     if (!world.Ready())
-        return state.SkipWithError("run `make assets`");
+        return state.SkipWithError(world.mMissing.c_str());
     for (auto _ : state)
     {
         if (world.Open(3000) == nullptr)
@@ -224,7 +222,7 @@ static void BM_Map_TexturesAlone(benchmark::State& state)
 {
     MapBenchWorld& world = World();
     if (!world.Ready())
-        return state.SkipWithError("run `make assets`");
+        return state.SkipWithError(world.mMissing.c_str());
     for (auto _ : state)
     {
         std::vector<std::shared_ptr<TTexture>> textures;
