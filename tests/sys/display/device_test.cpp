@@ -144,8 +144,7 @@ TEST(Device, InjectedAnswersComeFirst)
 
 TEST(Device, DrawRefusesUnknownFormatsTypesAndBadIndices)
 {
-    auto target = MakeSurface(4, 4);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(4, 4);
     auto quad = Quad2d(0, 0, 4, 4);
     EXPECT_EQ(dev->DrawPrimitive(PT_TRIANGLEFAN, 0x142, quad.data(), 4, 0), Result::InvalidParams);
     EXPECT_EQ(dev->DrawPrimitive(static_cast<PrimitiveType>(7), FVF_LVERTEX, quad.data(), 4, 0),
@@ -160,8 +159,7 @@ TEST(Device, LargeVertexArraysDrawAsFarAsTheirIndicesReach)
 {
     // 70000 vertices through an identity index list of 65535, as a large vertex set is drawn:
     // the draw is accepted and its triangles (all over the top-left 4 x 4 pixels) drawn.
-    auto target = MakeSurface(8, 8);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(8, 8);
     std::vector<TLVertex> vertices(70000, TLVertex{0, 0, 0.5f, 1, 0xFF00FF00u, 0, 0, 0});
     const float corner[3][2] = {{-0.5f, -0.5f}, {3.5f, -0.5f}, {-0.5f, 3.5f}};
     for (size_t i = 0; i < vertices.size(); ++i)
@@ -211,8 +209,7 @@ TEST(Device, ClearOfDepthWithoutDepthBufferFails)
 
 TEST(Device, GouraudInterpolatesVertexColours)
 {
-    auto target = MakeSurface(16, 16);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(16, 16);
     TLVertex tri[3] = {Tl(0, 0, 0.5f, 0xFFFF0000u), Tl(8, 0, 0.5f, 0xFF00FF00u),
                        Tl(0, 8, 0.5f, 0xFF0000FFu)};
     dev->DrawPrimitive(PT_TRIANGLELIST, FVF_TLVERTEX, tri, 3, 0);
@@ -225,8 +222,7 @@ TEST(Device, GouraudInterpolatesVertexColours)
 
 TEST(Device, FlatShadingTakesTheFirstVertexOrTheSecondOfAFan)
 {
-    auto target = MakeSurface(16, 16);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(16, 16);
     dev->SetRenderState(RS_SHADEMODE, SHADE_FLAT);
     TLVertex tri[3] = {Tl(0, 0, 0.5f, 0xFFFF0000u), Tl(8, 0, 0.5f, 0xFF00FF00u),
                        Tl(0, 8, 0.5f, 0xFF0000FFu)};
@@ -239,8 +235,7 @@ TEST(Device, FlatShadingTakesTheFirstVertexOrTheSecondOfAFan)
 
 TEST(Device, CullModesDropOneWinding)
 {
-    auto target = MakeSurface(8, 8);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(8, 8);
     // Clockwise on screen (y down).
     TLVertex cw[3] = {Tl(0, 0, 0.5f, 0xFFFFFFFFu), Tl(8, 0, 0.5f, 0xFFFFFFFFu),
                       Tl(0, 8, 0.5f, 0xFFFFFFFFu)};
@@ -250,8 +245,7 @@ TEST(Device, CullModesDropOneWinding)
     EXPECT_EQ(CountChanged(*target, 0), 0);
     dev->DrawPrimitive(PT_TRIANGLELIST, FVF_TLVERTEX, cw, 3, 0);
     EXPECT_GT(CountChanged(*target, 0), 0);
-    auto target2 = MakeSurface(8, 8);
-    auto dev2 = Make2dDevice(target2);
+    auto [target2, dev2] = Make2dCanvas(8, 8);
     dev2->SetRenderState(RS_CULLMODE, CULL_CW);
     dev2->DrawPrimitive(PT_TRIANGLELIST, FVF_TLVERTEX, cw, 3, 0);
     EXPECT_EQ(CountChanged(*target2, 0), 0);
@@ -262,8 +256,7 @@ TEST(Device, CullModesDropOneWinding)
 
 TEST(Device, StripKeepsOneWindingForCulling)
 {
-    auto target = MakeSurface(8, 8);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(8, 8);
     dev->SetRenderState(RS_CULLMODE, CULL_CCW);
     TLVertex strip[4] = {Tl(0, 0, 0.5f, 0xFFFFFFFFu), Tl(8, 0, 0.5f, 0xFFFFFFFFu),
                          Tl(0, 8, 0.5f, 0xFFFFFFFFu), Tl(8, 8, 0.5f, 0xFFFFFFFFu)};
@@ -336,8 +329,7 @@ TEST(Device, PerspectiveCorrectTexturingFollowsRhw)
     std::vector<uint32_t> texels(2);
     texels[0] = 0xFFFF0000u;
     texels[1] = 0xFF0000FFu;
-    auto target = MakeSurface(30, 4);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(30, 4);
     dev->SetTexture(0, MakeTexture(2, 1, texels));
     TLVertex v[4] = {
         Tl(0, 0, 0.5f, 0xFFFFFFFFu, 0, 0, 1.0f), Tl(30, 0, 0.5f, 0xFFFFFFFFu, 1, 0, 0.5f),

@@ -100,6 +100,29 @@ inline std::unique_ptr<Device> Make2dDevice(const std::shared_ptr<Surface>& targ
     return dev;
 }
 
+// A target of MakeSurface and a 2-D device drawing into it.
+struct Canvas2d
+{
+    std::shared_ptr<Surface> target;
+    std::unique_ptr<Device> dev;
+};
+
+inline Canvas2d Make2dCanvas(uint32_t w, uint32_t h, FormatId format = FormatId::A8R8G8B8,
+                             uint32_t fill = 0)
+{
+    auto target = MakeSurface(w, h, format, fill);
+    auto dev = Make2dDevice(target);
+    return {target, std::move(dev)};
+}
+
+// Alpha blending on with the two factors.
+inline void SetBlend(Device& dev, uint32_t src, uint32_t dest)
+{
+    dev.SetRenderState(RS_ALPHABLENDENABLE, 1);
+    dev.SetRenderState(RS_SRCBLEND, src);
+    dev.SetRenderState(RS_DESTBLEND, dest);
+}
+
 inline void DrawQuad(Device& dev, const std::vector<LVertex>& quad)
 {
     dev.DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_LVERTEX, quad.data(), 4, kQuadIndices, 6, 0);

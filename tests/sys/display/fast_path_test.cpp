@@ -154,9 +154,7 @@ TEST(FastPath, BandThreadsGiveTheSamePictureAsOneThread)
         dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
         dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
         dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
-        dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-        dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
-        dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+        SetBlend(*dev, BLEND_SRCALPHA, BLEND_INVSRCALPHA);
         // Full-screen layers: aligned, scaled, rotated and a Gouraud fan with depth.
         DrawQuad(*dev, Quad2d(0, 0, 320, 240, 0xFFFFFFFFu, 0, 0, 10, 7.5f));
         DrawQuad(*dev, Quad2d(-13.3f, 7.7f, 300.1f, 250.9f, 0xC0FFFFFFu, 0.1f, 0.2f, 3.3f, 2.9f));
@@ -243,15 +241,12 @@ TEST(FastPath, QuadDrawnWholeMatchesItsTwoTriangles)
     {
         auto render = [&](bool whole)
         {
-            auto target = MakeSurface(64, 64, FormatId::A8R8G8B8, 0xFF204060u);
-            auto dev = Make2dDevice(target);
+            auto [target, dev] = Make2dCanvas(64, 64, FormatId::A8R8G8B8, 0xFF204060u);
             dev->SetTexture(0, PatternTexture(16));
             dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
             dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
             dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
-            dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-            dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
-            dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+            SetBlend(*dev, BLEND_SRCALPHA, BLEND_INVSRCALPHA);
             float c = std::cos(angle) * 20, s = std::sin(angle) * 20;
             LVertex v[4] = {LVertex{31.3f - c + s, 30.7f - s - c, 0.1f, 0, 0xFFFFFFFFu, 0, 0, 0},
                             LVertex{31.3f + c + s, 30.7f + s - c, 0.1f, 0, 0xFFFFFFFFu, 0, 1, 0},
@@ -300,9 +295,7 @@ TEST(FastPath, TwoMipLevelsBlendAlikeOnBothPaths)
         auto dev = MakeComparedDevice(target, forceGeneral);
         SetLinearTexture(*dev, level0);
         dev->SetTextureStageState(0, TSS_MIPFILTER, TFP_LINEAR);
-        dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-        dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
-        dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+        SetBlend(*dev, BLEND_SRCALPHA, BLEND_INVSRCALPHA);
         float c = std::cos(0.3f) * 11.2f, s = std::sin(0.3f) * 11.2f;
         LVertex v[4] = {LVertex{32 - c + s, 32 - s - c, 0.1f, 0, 0xFFFFFFFFu, 0, 0, 0},
                         LVertex{32 + c + s, 32 + s - c, 0.1f, 0, 0xFFFFFFFFu, 0, 1, 0},
@@ -323,8 +316,7 @@ TEST(FastPath, HostileSpritesStayInsideTheViewport)
 {
     const float values[] = {0.0f,     0.5f,      -0.5f, 1.0f,          31.5f,  1e6f,   -1e6f,
                             16000.0f, -16000.0f, 3e38f, std::nanf(""), 1e-20f, 100.25f};
-    auto target = MakeSurface(48, 48);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(48, 48);
     ASSERT_EQ(dev->SetViewport(Viewport{8, 8, 32, 32, 0, 1}), Result::Ok);
     dev->SetTransform(TS_PROJECTION, Projection2d(32, 32));
     auto tex = PatternTexture(16);

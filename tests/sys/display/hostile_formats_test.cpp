@@ -250,9 +250,7 @@ TEST(HostileFormats, BandThreadsMatchOneThreadOnEveryTargetFormatAndThe3dPath)
             dev->SetRasterThreads(threads);
             dev->SetRenderState(RS_CULLMODE, CULL_NONE);
             dev->SetRenderState(RS_ZENABLE, 1);
-            dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-            dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
-            dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+            SetBlend(*dev, BLEND_SRCALPHA, BLEND_INVSRCALPHA);
             dev->SetRenderState(RS_AMBIENT, 0xFF303030u);
             Light light;
             light.type = LIGHT_POINT;
@@ -321,8 +319,7 @@ TEST(HostileFormats, OverflowingTextureFootprintSamplesTheLastMipLevel)
     texture->SetNextMipLevel(half);
     for (uint32_t mipFilter : {TFP_POINT, TFP_LINEAR})
     {
-        auto target = MakeSurface(8, 8);
-        auto dev = Make2dDevice(target);
+        auto [target, dev] = Make2dCanvas(8, 8);
         dev->SetTexture(0, texture);
         dev->SetTextureStageState(0, TSS_MIPFILTER, mipFilter);
         dev->SetTextureStageState(0, TSS_ADDRESS, TADDRESS_WRAP);

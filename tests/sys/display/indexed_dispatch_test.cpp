@@ -90,17 +90,14 @@ void SetUpState(Device& dev)
     dev.SetTexture(0, Texture());
     dev.SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
     dev.SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
-    dev.SetRenderState(RS_ALPHABLENDENABLE, 1);
-    dev.SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
-    dev.SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+    SetBlend(dev, BLEND_SRCALPHA, BLEND_INVSRCALPHA);
 }
 
 // The scene drawn into the whole target, then everything outside the viewport put back: what
 // the viewport must show.
 std::vector<uint32_t> Reference(const Scene& s)
 {
-    auto target = MakeSurface(96, 96, FormatId::A8R8G8B8, kBackground);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(96, 96, FormatId::A8R8G8B8, kBackground);
     SetUpState(*dev);
     dev->DrawIndexedPrimitive(PT_TRIANGLELIST, FVF_TLVERTEX, s.screen.data(),
                               static_cast<uint32_t>(s.screen.size()), s.indices.data(),
@@ -126,8 +123,7 @@ TEST(IndexedDispatch, PrimitivesBeyondTheViewportLeaveItsPixelsAsTheyWere)
 
     for (bool projected : {false, true})
     {
-        auto target = MakeSurface(96, 96, FormatId::A8R8G8B8, kBackground);
-        auto dev = Make2dDevice(target);
+        auto [target, dev] = Make2dCanvas(96, 96, FormatId::A8R8G8B8, kBackground);
         SetUpState(*dev);
         ASSERT_EQ(dev->SetViewport(Viewport{16, 16, 64, 64, 0, 1}), Result::Ok);
         if (!projected)
@@ -265,9 +261,7 @@ TEST(IndexedDispatch, RectanglesSentAsTheParticleRendererSendsThemDrawAsTheirTwo
                 dev->SetTextureStageState(0, TSS_ADDRESS, TADDRESS_WRAP);
             }
             dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
-            dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-            dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
-            dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+            SetBlend(*dev, BLEND_SRCALPHA, BLEND_INVSRCALPHA);
             dev->SetRenderState(RS_CULLMODE, setup.cull);
             dev->SetRenderState(RS_SPECULARENABLE, setup.specular ? 1 : 0);
             if (setup.depth)

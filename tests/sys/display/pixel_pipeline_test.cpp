@@ -18,8 +18,7 @@ constexpr uint32_t kTexel = 0xC0FF8000u;      // a 0xC0, r 0xFF, g 0x80, b 0x00
 // Draws a 4x4 quad of kTexel over kBackground with the given blend state; answers pixel (1, 1).
 uint32_t DrawBlended(bool enable, BlendFactor src, BlendFactor dest)
 {
-    auto target = MakeSurface(4, 4, FormatId::A8R8G8B8, kBackground);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(4, 4, FormatId::A8R8G8B8, kBackground);
     dev->SetTexture(0, MakeTexture(1, 1, {kTexel}));
     dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
     dev->SetRenderState(RS_ALPHABLENDENABLE, enable ? 1 : 0);
@@ -81,8 +80,7 @@ TEST(PixelPipeline, BlendArithmeticReproducesEitherInputAtTheExtremes)
 
 TEST(PixelPipeline, AlphaTestSkipsFullyTransparentTexels)
 {
-    auto target = MakeSurface(4, 2, FormatId::A8R8G8B8, kBackground);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(4, 2, FormatId::A8R8G8B8, kBackground);
     // Texels: alpha 0 (red), alpha 1 (green).
     dev->SetTexture(0, MakeTexture(2, 1, {0x00FF0000u, 0x0100FF00u}));
     dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
@@ -100,8 +98,7 @@ TEST(PixelPipeline, AlphaTestSkipsFullyTransparentTexels)
 TEST(PixelPipeline, TextureFactorAlphaDrawsTransparentTexelsDespiteTheAlphaTest)
 {
     // Opaque mode: ALPHAARG1 = TFACTOR, ALPHAOP = SELECTARG1 gives every fragment alpha 255.
-    auto target = MakeSurface(2, 2, FormatId::A8R8G8B8, kBackground);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(2, 2, FormatId::A8R8G8B8, kBackground);
     dev->SetTexture(0, MakeTexture(1, 1, {0x00336699u}));
     dev->SetRenderState(RS_ALPHATESTENABLE, 1);
     dev->SetRenderState(RS_ALPHAREF, 1);
@@ -115,17 +112,14 @@ TEST(PixelPipeline, TextureFactorAlphaDrawsTransparentTexelsDespiteTheAlphaTest)
 
 TEST(PixelPipeline, AlphaTargetWritesSourceAlphaAsGreyWithOpaqueAlpha)
 {
-    auto target = MakeSurface(2, 1, FormatId::A8R8G8B8, 0);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(2, 1, FormatId::A8R8G8B8, 0);
     dev->SetTexture(0, MakeTexture(2, 1, {0x9A123456u, 0x00FFFFFFu}));
     dev->SetRenderState(RS_TEXTUREFACTOR, 0xFFFFFFFFu);
     dev->SetTextureStageState(0, TSS_COLORARG1, TA_TEXTURE | TA_ALPHAREPLICATE);
     dev->SetTextureStageState(0, TSS_COLOROP, TOP_SELECTARG1);
     dev->SetTextureStageState(0, TSS_ALPHAARG1, TA_TFACTOR);
     dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_SELECTARG1);
-    dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-    dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
-    dev->SetRenderState(RS_DESTBLEND, BLEND_ONE);
+    SetBlend(*dev, BLEND_SRCALPHA, BLEND_ONE);
     dev->SetRenderState(RS_ALPHATESTENABLE, 1);
     dev->SetRenderState(RS_ALPHAREF, 1);
     dev->SetRenderState(RS_ALPHAFUNC, CMP_GREATEREQUAL);
@@ -136,8 +130,7 @@ TEST(PixelPipeline, AlphaTargetWritesSourceAlphaAsGreyWithOpaqueAlpha)
 
 TEST(PixelPipeline, AlphaTargetWithoutTextureReplicatesDiffuseAlpha)
 {
-    auto target = MakeSurface(2, 1, FormatId::A8R8G8B8, 0);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(2, 1, FormatId::A8R8G8B8, 0);
     dev->SetTextureStageState(0, TSS_COLORARG1, TA_DIFFUSE | TA_ALPHAREPLICATE);
     dev->SetTextureStageState(0, TSS_COLOROP, TOP_SELECTARG1);
     dev->SetTextureStageState(0, TSS_ALPHAARG1, TA_TFACTOR);
@@ -148,8 +141,7 @@ TEST(PixelPipeline, AlphaTargetWithoutTextureReplicatesDiffuseAlpha)
 
 TEST(PixelPipeline, UnboundTextureModulatesAsOpaqueWhite)
 {
-    auto target = MakeSurface(2, 1);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(2, 1);
     dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
     dev->SetTextureStageState(0, TSS_ALPHAARG2, TA_DIFFUSE);
     DrawQuad(*dev, Quad2d(0, 0, 2, 1, 0x7F102030u));
@@ -158,8 +150,7 @@ TEST(PixelPipeline, UnboundTextureModulatesAsOpaqueWhite)
 
 TEST(PixelPipeline, DiffuseModulatesTexture)
 {
-    auto target = MakeSurface(2, 1);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(2, 1);
     dev->SetTexture(0, MakeTexture(1, 1, {0xFF80FF40u}));
     dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
     DrawQuad(*dev, Quad2d(0, 0, 2, 1, 0x80FF8000u));
@@ -169,8 +160,7 @@ TEST(PixelPipeline, DiffuseModulatesTexture)
 
 TEST(PixelPipeline, SpecularIsAddedAfterTheStageWhenEnabled)
 {
-    auto target = MakeSurface(2, 1);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(2, 1);
     LVertex quad[4];
     auto base = Quad2d(0, 0, 2, 1, 0xFF808080u);
     for (int i = 0; i < 4; ++i)
@@ -187,8 +177,7 @@ TEST(PixelPipeline, SpecularIsAddedAfterTheStageWhenEnabled)
 
 TEST(PixelPipeline, SixteenBitTargetStoresTruncatedChannels)
 {
-    auto target = MakeSurface(2, 1, FormatId::R5G6B5);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(2, 1, FormatId::R5G6B5);
     DrawQuad(*dev, Quad2d(0, 0, 2, 1, 0xFFFF8844u));
     EXPECT_EQ(target->ReadRaw(0, 0), (0x1Fu << 11) | (0x22u << 5) | 0x08u);
 }
@@ -198,9 +187,7 @@ TEST(PixelPipeline, BlendingOnSixteenBitTargetReadsTheStoredPixel)
     auto target = MakeSurface(1, 1, FormatId::R5G6B5);
     target->WriteRaw(0, 0, 0xF800); // red 248
     auto dev = Make2dDevice(target);
-    dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-    dev->SetRenderState(RS_SRCBLEND, BLEND_ONE);
-    dev->SetRenderState(RS_DESTBLEND, BLEND_ONE);
+    SetBlend(*dev, BLEND_ONE, BLEND_ONE);
     DrawQuad(*dev, Quad2d(0, 0, 1, 1, 0xFF000010u));
     EXPECT_EQ(target->ReadRaw(0, 0), 0xF800u | 0x02u);
 }
@@ -216,9 +203,7 @@ TEST(PixelPipeline, FourthByteOfAnOpaqueTargetIsBlendedAndCopiesIntoAlphaTexture
     auto dev = Make2dDevice(target);
     dev->SetTexture(0, MakeTexture(1, 1, {kTexel}));
     dev->SetTextureStageState(0, TSS_ALPHAOP, TOP_MODULATE);
-    dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-    dev->SetRenderState(RS_SRCBLEND, BLEND_SRCALPHA);
-    dev->SetRenderState(RS_DESTBLEND, BLEND_INVSRCALPHA);
+    SetBlend(*dev, BLEND_SRCALPHA, BLEND_INVSRCALPHA);
     DrawQuad(*dev, Quad2d(0, 0, 4, 4));
     EXPECT_EQ(target->ReadRaw(1, 1), 0xB0D06804u);
     EXPECT_EQ(target->ReadPixel(1, 1), 0xFFD06804u); // read as the format says: opaque

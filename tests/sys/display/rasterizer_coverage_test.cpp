@@ -24,8 +24,7 @@ void DrawTlQuad(Device& dev, float x0, float y0, float x1, float y1, uint32_t co
 
 TEST(RasterizerCoverage, TwoByTwoQuadAtHalfPixelOffsetsCoversFourPixels)
 {
-    auto target = MakeSurface(8, 8);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(8, 8);
     DrawTlQuad(*dev, 0.5f, 0.5f, 2.5f, 2.5f, 0xFFFF0000u);
     EXPECT_EQ(CountChanged(*target, 0), 4);
     for (uint32_t y = 1; y <= 2; ++y)
@@ -35,8 +34,7 @@ TEST(RasterizerCoverage, TwoByTwoQuadAtHalfPixelOffsetsCoversFourPixels)
 
 TEST(RasterizerCoverage, PixelCentresOnLeftAndTopEdgesAreInsideRightAndBottomAreNot)
 {
-    auto target = MakeSurface(8, 8);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(8, 8);
     DrawTlQuad(*dev, 1.0f, 1.0f, 3.0f, 3.0f, 0xFFFFFFFFu);
     EXPECT_EQ(CountChanged(*target, 0), 4);
     EXPECT_NE(target->ReadPixel(1, 1), 0u);
@@ -47,8 +45,7 @@ TEST(RasterizerCoverage, PixelCentresOnLeftAndTopEdgesAreInsideRightAndBottomAre
 
 TEST(RasterizerCoverage, TwoDimensionalQuadThroughTheProjectionCoversItsPixels)
 {
-    auto target = MakeSurface(8, 8);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(8, 8);
     DrawQuad(*dev, Quad2d(1, 1, 3, 3, 0xFF00FF00u));
     EXPECT_EQ(CountChanged(*target, 0), 4);
     EXPECT_EQ(target->ReadPixel(1, 1), 0xFF00FF00u);
@@ -57,11 +54,8 @@ TEST(RasterizerCoverage, TwoDimensionalQuadThroughTheProjectionCoversItsPixels)
 
 TEST(RasterizerCoverage, SharedEdgesOfAFanAreDrawnExactlyOnce)
 {
-    auto target = MakeSurface(32, 32);
-    auto dev = Make2dDevice(target);
-    dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-    dev->SetRenderState(RS_SRCBLEND, BLEND_ONE);
-    dev->SetRenderState(RS_DESTBLEND, BLEND_ONE);
+    auto [target, dev] = Make2dCanvas(32, 32);
+    SetBlend(*dev, BLEND_ONE, BLEND_ONE);
     // A fan of eight triangles around an off-centre point, inside the square (4, 4)-(28, 28).
     const uint32_t c = 0x10101010u;
     std::vector<TLVertex> fan = {Tl(13.3f, 17.7f, c), Tl(4, 4, c),   Tl(16.25f, 4, c), Tl(28, 4, c),
@@ -84,11 +78,8 @@ TEST(RasterizerCoverage, SharedEdgesOfAFanAreDrawnExactlyOnce)
 
 TEST(RasterizerCoverage, DiagonalSplitOfAQuadLeavesNoGapAndNoOverlap)
 {
-    auto target = MakeSurface(16, 16);
-    auto dev = Make2dDevice(target);
-    dev->SetRenderState(RS_ALPHABLENDENABLE, 1);
-    dev->SetRenderState(RS_SRCBLEND, BLEND_ONE);
-    dev->SetRenderState(RS_DESTBLEND, BLEND_ONE);
+    auto [target, dev] = Make2dCanvas(16, 16);
+    SetBlend(*dev, BLEND_ONE, BLEND_ONE);
     const uint32_t c = 0x20202020u;
     TLVertex a[3] = {Tl(1.3f, 0.7f, c), Tl(14.6f, 2.2f, c), Tl(2.1f, 13.9f, c)};
     TLVertex b[3] = {Tl(14.6f, 2.2f, c), Tl(13.8f, 15.1f, c), Tl(2.1f, 13.9f, c)};
@@ -112,8 +103,7 @@ TEST(RasterizerCoverage, TextureDrawnAtIntegerPositionIsAnExactCopy)
     auto texture = MakeTexture(16, 16, texels);
     for (uint32_t filter : {TFILTER_POINT, TFILTER_LINEAR})
     {
-        auto target = MakeSurface(32, 32, FormatId::A8R8G8B8, 0xFF123456u);
-        auto dev = Make2dDevice(target);
+        auto [target, dev] = Make2dCanvas(32, 32, FormatId::A8R8G8B8, 0xFF123456u);
         dev->SetTexture(0, texture);
         dev->SetTextureStageState(0, TSS_MAGFILTER, filter);
         dev->SetTextureStageState(0, TSS_MINFILTER, filter);
@@ -137,8 +127,7 @@ TEST(RasterizerCoverage, HalfPixelOffsetWithBilinearFilteringAveragesNeighbours)
         for (uint32_t x = 0; x < 16; ++x)
             texels[y * 16 + x] = 0xFF000000u | (x * 16) << 16 | (y * 16) << 8 | (x * 7 % 256);
     auto texture = MakeTexture(16, 16, texels);
-    auto target = MakeSurface(32, 32);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(32, 32);
     dev->SetTexture(0, texture);
     dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
     dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
@@ -165,8 +154,7 @@ TEST(RasterizerCoverage, HalfPixelOffsetWithBilinearFilteringAveragesNeighbours)
 
 TEST(RasterizerCoverage, HorizontalLineLightsPixelsItLeavesNotTheLastOne)
 {
-    auto target = MakeSurface(16, 16);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(16, 16);
     dev->SetRenderState(RS_LASTPIXEL, 0);
     TLVertex line[2] = {Tl(2, 5, 0xFFFFFFFF), Tl(6, 5, 0xFFFFFFFF)};
     dev->DrawPrimitive(PT_LINELIST, FVF_TLVERTEX, line, 2, 0);
@@ -177,8 +165,7 @@ TEST(RasterizerCoverage, HorizontalLineLightsPixelsItLeavesNotTheLastOne)
 
 TEST(RasterizerCoverage, LastPixelStateAddsTheEndPixel)
 {
-    auto target = MakeSurface(16, 16);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(16, 16);
     // The default is on.
     TLVertex line[4] = {Tl(2, 5), Tl(6, 5), Tl(12, 9), Tl(8, 9)};
     dev->DrawPrimitive(PT_LINELIST, FVF_TLVERTEX, line, 4, 0);
@@ -191,8 +178,7 @@ TEST(RasterizerCoverage, LastPixelStateAddsTheEndPixel)
 
 TEST(RasterizerCoverage, LinesDrawnEitherWayMirrorEachOther)
 {
-    auto target = MakeSurface(16, 16);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(16, 16);
     dev->SetRenderState(RS_LASTPIXEL, 0);
     TLVertex line[4] = {Tl(3, 2), Tl(3, 9), Tl(12, 7), Tl(5, 7)};
     dev->DrawPrimitive(PT_LINELIST, FVF_TLVERTEX, line, 4, 0);
@@ -209,8 +195,7 @@ TEST(RasterizerCoverage, LinesDrawnEitherWayMirrorEachOther)
 
 TEST(RasterizerCoverage, LinesAreCutByTheViewport)
 {
-    auto target = MakeSurface(16, 16);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(16, 16);
     ASSERT_EQ(dev->SetViewport(Viewport{4, 0, 6, 16, 0, 1}), Result::Ok);
     TLVertex line[2] = {Tl(-100, 3), Tl(300, 3)};
     dev->DrawPrimitive(PT_LINELIST, FVF_TLVERTEX, line, 2, 0);
@@ -221,8 +206,7 @@ TEST(RasterizerCoverage, LinesAreCutByTheViewport)
 
 TEST(RasterizerCoverage, PointLightsTheNearestPixel)
 {
-    auto target = MakeSurface(8, 8);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(8, 8);
     TLVertex p[2] = {Tl(3.2f, 4.4f), Tl(6.5f, 1.5f)};
     dev->DrawPrimitive(PT_POINTLIST, FVF_TLVERTEX, p, 2, 0);
     EXPECT_EQ(CountChanged(*target, 0), 2);
@@ -232,8 +216,7 @@ TEST(RasterizerCoverage, PointLightsTheNearestPixel)
 
 TEST(RasterizerCoverage, PreTransformedTrianglePartlyOutsideTheViewportStaysInside)
 {
-    auto target = MakeSurface(32, 32);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(32, 32);
     ASSERT_EQ(dev->SetViewport(Viewport{8, 6, 10, 12, 0, 1}), Result::Ok);
     TLVertex v[3] = {Tl(-500, -300), Tl(40000, 15), Tl(12, 90000)};
     dev->DrawPrimitive(PT_TRIANGLELIST, FVF_TLVERTEX, v, 3, 0);
@@ -251,8 +234,7 @@ TEST(RasterizerCoverage, PreTransformedTrianglePartlyOutsideTheViewportStaysInsi
 
 TEST(RasterizerCoverage, ProjectedTriangleCrossingTheViewportIsCut)
 {
-    auto target = MakeSurface(32, 32);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(32, 32);
     ASSERT_EQ(dev->SetViewport(Viewport{4, 4, 8, 8, 0, 1}), Result::Ok);
     dev->SetTransform(TS_PROJECTION, Projection2d(8, 8));
     std::vector<LVertex> tri = Quad2d(-100, -100, 300, 300, 0xFFFFFFFF);
@@ -265,8 +247,7 @@ TEST(RasterizerCoverage, ProjectedTriangleCrossingTheViewportIsCut)
 
 TEST(RasterizerCoverage, EmptyViewportDrawsNothing)
 {
-    auto target = MakeSurface(16, 16);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(16, 16);
     ASSERT_EQ(dev->SetViewport(Viewport{3, 3, 0, 5, 0, 1}), Result::Ok);
     DrawQuad(*dev, Quad2d(0, 0, 16, 16));
     EXPECT_EQ(CountChanged(*target, 0), 0);
@@ -274,8 +255,7 @@ TEST(RasterizerCoverage, EmptyViewportDrawsNothing)
 
 TEST(RasterizerCoverage, ProjectedLineCrossingTheNearPlaneIsCut)
 {
-    auto target = MakeSurface(32, 32);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(32, 32);
     dev->SetRenderState(RS_CLIPPING, 1);
     dev->SetRenderState(RS_LASTPIXEL, 0);
     dev->SetTransform(TS_PROJECTION, Projection2d(32, 32));
@@ -288,8 +268,7 @@ TEST(RasterizerCoverage, ProjectedLineCrossingTheNearPlaneIsCut)
     EXPECT_NE(target->ReadPixel(15, 10), 0u);
     EXPECT_NE(target->ReadPixel(20, 10), 0u);
     // Drawn the other way round the same half remains.
-    auto target2 = MakeSurface(32, 32);
-    auto dev2 = Make2dDevice(target2);
+    auto [target2, dev2] = Make2dCanvas(32, 32);
     dev2->SetRenderState(RS_CLIPPING, 1);
     dev2->SetTransform(TS_PROJECTION, Projection2d(32, 32));
     LVertex back[2] = {line[1], line[0]};

@@ -15,8 +15,7 @@ namespace
 std::vector<uint32_t> DrawAddressed(TextureAddress mode, float u0, float u1)
 {
     constexpr uint32_t A = 0xFFAA0000u, B = 0xFF00BB00u;
-    auto target = MakeSurface(8, 1);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(8, 1);
     dev->SetTexture(0, MakeTexture(2, 1, {A, B}));
     dev->SetTextureStageState(0, TSS_ADDRESSU, mode);
     dev->SetTextureStageState(0, TSS_ADDRESSV, mode);
@@ -106,8 +105,7 @@ TEST(TextureSampler, MipLevelFollowsTheTexelToPixelRatio)
     level0->SetNextMipLevel(level1);
     auto draw = [&](uint32_t mipFilter, float size)
     {
-        auto target = MakeSurface(8, 8);
-        auto dev = Make2dDevice(target);
+        auto [target, dev] = Make2dCanvas(8, 8);
         dev->SetTexture(0, level0);
         dev->SetTextureStageState(0, TSS_MIPFILTER, mipFilter);
         DrawQuad(*dev, Quad2d(0, 0, size, size));
@@ -140,8 +138,7 @@ TEST(TextureSampler, SixteenBitAndOpaqueFormatsReadAsArgb)
 
 TEST(TextureSampler, DepthSurfacesCannotBeBound)
 {
-    auto target = MakeSurface(4, 4);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(4, 4);
     EXPECT_EQ(dev->SetTexture(0, MakeSurface(4, 4, FormatId::D16)), Result::InvalidPixelFormat);
     std::shared_ptr<Surface> bound;
     dev->GetTexture(0, &bound);
@@ -154,8 +151,7 @@ TEST(TextureSampler, HalfSizeWithLinearMipsSamplesTheNextLevelAlone)
     auto level0 = MakeTexture(8, 8, std::vector<uint32_t>(64, 0xFFFF0000u));
     auto level1 = MakeTexture(4, 4, std::vector<uint32_t>(16, 0xFF00FF00u));
     level0->SetNextMipLevel(level1);
-    auto target = MakeSurface(8, 8);
-    auto dev = Make2dDevice(target);
+    auto [target, dev] = Make2dCanvas(8, 8);
     dev->SetTexture(0, level0);
     dev->SetTextureStageState(0, TSS_MINFILTER, TFILTER_LINEAR);
     dev->SetTextureStageState(0, TSS_MAGFILTER, TFILTER_LINEAR);
