@@ -98,6 +98,7 @@ protected:
 
     void TearDown() override
     {
+        sys::SetCursorPosOverride(false);
         ShellTest::TearDown();
         TRenderer::DestroyInstance();
         sys::display::SetDirectDrawCreateHook({});
@@ -113,6 +114,14 @@ protected:
     TPlatformData& Data() { return *Platform().GetData(); }
     TDXContext& Context() { return *Platform().GetContext(); }
     std::string Log() const { return mScratch.Log(); }
+    // Points the system's pointer at client pixel (x, y): full screen, the picture's pixel is
+    // where the screen shows it.
+    void PointAt(int x, int y)
+    {
+        sys::PictureToWindow(x, y);
+        sys::ClientToScreen(mWindow, x, y);
+        sys::SetCursorPosOverride(true, x, y);
+    }
     // The texts of the message boxes shown so far.
     static std::vector<std::string> Boxes()
     {
@@ -125,6 +134,48 @@ protected:
     ScratchFolder mScratch;
     TRenderDisplaySeam* mSeam = nullptr;
 };
+
+// A display test with the renderer at hand and an 800 x 600 display open: windowed, or full
+// screen when mFull is set before SetUp.
+class OpenDisplayTest : public DisplayTest
+{
+protected:
+    void SetUp() override
+    {
+        DisplayTest::SetUp();
+        mRenderer = TRenderer::Instance();
+        Platform().SetDisplay(800, 600, mFull, false, false, false);
+        ASSERT_TRUE(Platform().IsDisplayReady());
+    }
+
+    TRenderer* mRenderer = nullptr;
+    bool mFull = false;
+};
+
+// Begins a frame cleared to `clear` and a 3-D block under a 45-degree perspective: `world`, a
+// material of `diffuse` with grey `ambient` and white highlights of `power`, and one white
+// directional light along `light`.
+inline void BeginLit3d(TRenderer& renderer, const TVec4& clear, const TMat4& world,
+                       const TVec4& diffuse, float ambient, float power, const TVec3& light)
+{
+    ASSERT_TRUE(renderer.BeginDraw(false));
+    renderer.FillRect(TRect(0, 0, 800, 600), clear);
+    ASSERT_TRUE(renderer.Begin3d());
+    renderer.SetProjection(0.1f, 100.0f, 0.785398f, 0);
+    renderer.SetWorldMatrix(world);
+    TMaterial material;
+    material.mDiffuse = diffuse;
+    material.mAmbient = TVec4(ambient, ambient, ambient, 1);
+    material.mSpecular = TVec4(1, 1, 1, 1);
+    material.mPower = power;
+    renderer.SetMaterial(material);
+    TLight lamp;
+    lamp.mType = 0;
+    lamp.mDiffuse = TVec4(1, 1, 1, 1);
+    lamp.mSpecular = TVec4(1, 1, 1, 1);
+    lamp.mDirection = light;
+    renderer.SetLight(0, &lamp);
+}
 
 // Compares a region of a surface with a golden PNG under tests/data/render byte for byte;
 // MURKWELL_UPDATE_GOLDEN=1 writes the golden instead.

@@ -55,30 +55,6 @@ void Gradient(Surface& surface)
                                    ((x + y) & 0xFF));
 }
 
-// A region of a surface compared with tests/data/render/<name>.
-void CompareWithGolden(const Surface& surface, const Rect& region, const std::string& name)
-{
-    std::vector<uint32_t> pixels;
-    for (int32_t y = region.top; y < region.bottom; ++y)
-        for (int32_t x = region.left; x < region.right; ++x)
-            pixels.push_back(surface.ReadPixel(static_cast<uint32_t>(x), static_cast<uint32_t>(y)));
-    const std::vector<uint8_t> png = EncodePng(pixels.data(), static_cast<uint32_t>(region.Width()),
-                                               static_cast<uint32_t>(region.Height()));
-    const std::string path = std::string(MURKWELL_TEST_DATA) + "/render/" + name;
-    const char* update = std::getenv("MURKWELL_UPDATE_GOLDEN");
-    if (update != nullptr && std::string(update) == "1")
-    {
-        ASSERT_TRUE(SavePixelsPng(pixels.data(), static_cast<uint32_t>(region.Width()),
-                                  static_cast<uint32_t>(region.Height()), path));
-        return;
-    }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in.good()) << "missing golden " << path;
-    const std::vector<uint8_t> golden((std::istreambuf_iterator<char>(in)),
-                                      std::istreambuf_iterator<char>());
-    EXPECT_TRUE(golden == png) << name << " differs from its golden picture";
-}
-
 class CursorTest : public DisplayTest
 {
 protected:
@@ -88,19 +64,6 @@ protected:
         mApp->GetWindowManager()->CreateRoot(800, 600);
         Platform().SetDisplay(800, 600, mFull, false, false, false);
         ASSERT_TRUE(Platform().IsDisplayReady());
-    }
-    void TearDown() override
-    {
-        sys::SetCursorPosOverride(false);
-        DisplayTest::TearDown();
-    }
-    // Points the system's pointer at client pixel (x, y).
-    void PointAt(int x, int y)
-    {
-        // Full screen, the picture's pixel is where the screen shows it.
-        sys::PictureToWindow(x, y);
-        sys::ClientToScreen(mWindow, x, y);
-        sys::SetCursorPosOverride(true, x, y);
     }
     Surface& Back() { return *Context().GetBackBuffer(); }
     Surface& Front() { return *Context().GetFrontBuffer(); }

@@ -32,18 +32,6 @@ protected:
         mApp->SetCursorTexture(nullptr, 2, 2, 0);
         ASSERT_EQ(Context().GetCursorWidth(), 32);
     }
-    void TearDown() override
-    {
-        sys::SetCursorPosOverride(false);
-        DisplayTest::TearDown();
-    }
-    void PointAt(int x, int y)
-    {
-        // Full screen, the picture's pixel is where the screen shows it.
-        sys::PictureToWindow(x, y);
-        sys::ClientToScreen(mWindow, x, y);
-        sys::SetCursorPosOverride(true, x, y);
-    }
     // The front buffer's pixel at client (x, y).
     uint32_t Shown(int x, int y)
     {

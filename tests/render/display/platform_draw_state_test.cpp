@@ -13,15 +13,9 @@ using namespace sys::display;
 namespace
 {
 
-class DrawStateTest : public DisplayTest
+class DrawStateTest : public OpenDisplayTest
 {
 protected:
-    void SetUp() override
-    {
-        DisplayTest::SetUp();
-        Platform().SetDisplay(800, 600, false, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
-    }
     void TearDown() override
     {
         Data().mRenderTargetTexture.reset();

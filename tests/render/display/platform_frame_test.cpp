@@ -11,17 +11,10 @@ using namespace sys::display;
 namespace
 {
 
-class FrameTest : public DisplayTest
+class FrameTest : public OpenDisplayTest
 {
 protected:
-    void SetUp() override
-    {
-        DisplayTest::SetUp();
-        Platform().SetDisplay(800, 600, mFull, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
-    }
     SurfaceHost& Host() { return *Data().mBackBuffer->GetHost(); }
-    bool mFull = false;
 };
 
 TEST_F(FrameTest, BeginSceneRefusals)

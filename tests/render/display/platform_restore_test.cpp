@@ -37,14 +37,12 @@ public:
     }
 };
 
-class RestoreTest : public DisplayTest
+class RestoreTest : public OpenDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
-        Platform().SetDisplay(800, 600, false, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
+        ASSERT_NO_FATAL_FAILURE(OpenDisplayTest::SetUp());
         GetAssetManager()->AddAsset("recording", mAsset);
         mApp->AddRestoreTask(&mTask);
         Events().clear();

@@ -9,18 +9,7 @@ using namespace rendertest;
 namespace
 {
 
-class SelfTest : public DisplayTest
-{
-protected:
-    void SetUp() override
-    {
-        DisplayTest::SetUp();
-        mRenderer = TRenderer::Instance();
-        Platform().SetDisplay(800, 600, false, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
-    }
-    TRenderer* mRenderer = nullptr;
-};
+using SelfTest = OpenDisplayTest;
 
 TEST_F(SelfTest, KeepsTheFirstCandidateAndMarkersLandTexelExact)
 {

@@ -146,28 +146,14 @@ protected:
 
     void DrawScene(TModel& model)
     {
-        ASSERT_TRUE(mRenderer->BeginDraw(false));
-        mRenderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0.1f, 1));
-        ASSERT_TRUE(mRenderer->Begin3d());
-        mRenderer->SetProjection(0.1f, 100.0f, 0.785398f, 0);
         TMat4 world;
         world.SetIdentity();
         world.Rotate(TVec3(1, 0, 0), 0.35f);
         world.Rotate(TVec3(0, 1, 0), 0.5f);
         world.Translate(TVec3(0, 0, 9));
-        mRenderer->SetWorldMatrix(world);
-        TMaterial material;
-        material.mDiffuse = TVec4(0.3f, 0.7f, 0.9f, 1);
-        material.mAmbient = TVec4(0.15f, 0.15f, 0.15f, 1);
-        material.mSpecular = TVec4(1, 1, 1, 1);
-        material.mPower = 12;
-        mRenderer->SetMaterial(material);
-        TLight light;
-        light.mType = 0;
-        light.mDiffuse = TVec4(1, 1, 1, 1);
-        light.mSpecular = TVec4(1, 1, 1, 1);
-        light.mDirection = TVec3(0.4f, -0.5f, 1);
-        mRenderer->SetLight(0, &light);
+        ASSERT_NO_FATAL_FAILURE(BeginLit3d(*mRenderer, TVec4(0, 0, 0.1f, 1), world,
+                                           TVec4(0.3f, 0.7f, 0.9f, 1), 0.15f, 12,
+                                           TVec3(0.4f, -0.5f, 1)));
         mRenderer->SetCullMode(1);
         model.Draw();
         mRenderer->End3d();

@@ -12,20 +12,11 @@ using namespace sys::display;
 namespace
 {
 
-class RendererTest : public DisplayTest
+class RendererTest : public OpenDisplayTest
 {
 protected:
-    void SetUp() override
-    {
-        DisplayTest::SetUp();
-        mRenderer = TRenderer::Instance();
-        Platform().SetDisplay(800, 600, false, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
-    }
     int Lines(const std::string& line) { return CountOf(Log(), line); }
     uint32_t Back(int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; }
-
-    TRenderer* mRenderer = nullptr;
 };
 
 TEST_F(RendererTest, BlocksRefuseMisuseWithTheirLines)

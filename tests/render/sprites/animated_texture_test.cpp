@@ -104,18 +104,14 @@ void ExpectSameModel(const TAnimationDescription& a, const TAnimationDescription
     }
 }
 
-class AnimatedTextureTest : public DisplayTest
+class AnimatedTextureTest : public OpenDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
-        mRenderer = TRenderer::Instance();
-        Platform().SetDisplay(800, 600, false, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
+        ASSERT_NO_FATAL_FAILURE(OpenDisplayTest::SetUp());
         mFiles.Add("anim/sheet.png", MakeSheetPng());
     }
-    TRenderer* mRenderer = nullptr;
     MemoryFiles mFiles;
 };
 } // namespace

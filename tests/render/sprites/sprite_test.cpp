@@ -163,15 +163,12 @@ TEST(SpriteTest, BoundsCentredWithOriginEmptyAndJoined)
     EXPECT_EQ(box, TRect(10000000, 10000000, -10000000, -10000000));
 }
 
-class SpriteDrawTest : public DisplayTest
+class SpriteDrawTest : public OpenDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
-        mRenderer = TRenderer::Instance();
-        Platform().SetDisplay(800, 600, false, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
+        ASSERT_NO_FATAL_FAILURE(OpenDisplayTest::SetUp());
         mFiles.Add("sheet.png", MakeSheetPng());
         mSheet = TTexture::Get("sheet.png", 0);
         ASSERT_NE(mSheet, nullptr);
@@ -193,7 +190,6 @@ protected:
         return TTexture::Get("veil.png", 0);
     }
 
-    TRenderer* mRenderer = nullptr;
     MemoryFiles mFiles;
     std::shared_ptr<TTexture> mSheet;
 };

@@ -15,15 +15,12 @@ constexpr uint32_t kBackground = 0x6496C8; // (100, 150, 200)
 // Texels: opaque magenta, fully transparent white, opaque black, opaque white.
 constexpr uint32_t kTexels[4] = {0xFFFF00FF, 0x00FFFFFF, 0xFF000000, 0xFFFFFFFF};
 
-class BlendTexelTest : public DisplayTest
+class BlendTexelTest : public OpenDisplayTest
 {
 protected:
     void SetUp() override
     {
-        DisplayTest::SetUp();
-        mRenderer = TRenderer::Instance();
-        Platform().SetDisplay(800, 600, false, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
+        ASSERT_NO_FATAL_FAILURE(OpenDisplayTest::SetUp());
         mSource = TTexture::Create(4, 2, true);
         uint32_t* pixels = nullptr;
         int pitch = 0;
@@ -58,7 +55,6 @@ protected:
         return row;
     }
 
-    TRenderer* mRenderer = nullptr;
     std::shared_ptr<TTexture> mSource;
 };
 

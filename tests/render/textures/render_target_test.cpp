@@ -11,16 +11,9 @@ using namespace sys::display;
 namespace
 {
 
-class RenderTargetTest : public DisplayTest
+class RenderTargetTest : public OpenDisplayTest
 {
 protected:
-    void SetUp() override
-    {
-        DisplayTest::SetUp();
-        mRenderer = TRenderer::Instance();
-        Platform().SetDisplay(800, 600, mFull, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
-    }
     static std::shared_ptr<Surface> SurfaceOf(const std::shared_ptr<TTexture>& texture)
     {
         return static_cast<TDxTextureData*>(texture->GetData())->GetSurface();
@@ -36,9 +29,6 @@ protected:
         EXPECT_FALSE(mRenderer->InDrawBlock());
         EXPECT_EQ(Data().mRenderTargetTexture, nullptr);
     }
-
-    TRenderer* mRenderer = nullptr;
-    bool mFull = false;
 };
 
 TEST_F(RenderTargetTest, KindsCopyTheAreaBack)

@@ -19,22 +19,14 @@ using namespace sys::display;
 namespace
 {
 
-class DrawGoldenTest : public DisplayTest
+class DrawGoldenTest : public OpenDisplayTest
 {
 protected:
-    void SetUp() override
-    {
-        DisplayTest::SetUp();
-        mRenderer = TRenderer::Instance();
-        Platform().SetDisplay(800, 600, false, false, false, false);
-        ASSERT_TRUE(Platform().IsDisplayReady());
-    }
     void TearDown() override
     {
         RegisterMemoryFileName("picture.png", nullptr, 0);
         DisplayTest::TearDown();
     }
-    TRenderer* mRenderer = nullptr;
     std::string mFile;
 };
 
@@ -79,27 +71,13 @@ TEST_F(DrawGoldenTest, TextureDrawsAndFills)
 
 TEST_F(DrawGoldenTest, LitMeshUnderPerspective)
 {
-    ASSERT_TRUE(mRenderer->BeginDraw(false));
-    mRenderer->FillRect(TRect(0, 0, 800, 600), TVec4(0, 0, 0, 1));
-    ASSERT_TRUE(mRenderer->Begin3d());
-    mRenderer->SetProjection(0.1f, 100.0f, 0.785398f, 0);
     TMat4 world;
     world.SetIdentity();
     world.Rotate(TVec3(0, 1, 0), 0.6f);
     world.Translate(TVec3(0, 0, 8));
-    mRenderer->SetWorldMatrix(world);
-    TMaterial material;
-    material.mDiffuse = TVec4(0.8f, 0.6f, 0.3f, 1);
-    material.mAmbient = TVec4(0.2f, 0.2f, 0.2f, 1);
-    material.mSpecular = TVec4(1, 1, 1, 1);
-    material.mPower = 8;
-    mRenderer->SetMaterial(material);
-    TLight light;
-    light.mType = 0;
-    light.mDiffuse = TVec4(1, 1, 1, 1);
-    light.mSpecular = TVec4(1, 1, 1, 1);
-    light.mDirection = TVec3(-0.3f, -0.2f, 1);
-    mRenderer->SetLight(0, &light);
+    ASSERT_NO_FATAL_FAILURE(BeginLit3d(*mRenderer, TVec4(0, 0, 0, 1), world,
+                                       TVec4(0.8f, 0.6f, 0.3f, 1), 0.2f, 8,
+                                       TVec3(-0.3f, -0.2f, 1)));
     // A square facing the camera, normals toward it.
     const Vertex quad[4] = {{-1, 1, 0, 0, 0, -1, 0, 0},
                             {1, 1, 0, 0, 0, -1, 1, 0},
