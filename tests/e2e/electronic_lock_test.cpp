@@ -13,29 +13,18 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
-// The screen points the content keeps for its tests.
-constexpr const char* kNowhere = "400 120";
-constexpr const char* kKeyHalf2 = "150 300";
-constexpr const char* kKeyHalf1 = "612 410";
-constexpr const char* kStripOne = "376 550";
-constexpr const char* kDoor = "550 270";
-constexpr const char* kCabinet = "640 250";
+// The lock panel's way back (the Gatehouse's other points are the support's).
 constexpr const char* kLockBack = "400 480";
 // The lock's keys, row by row.
 constexpr const char* kKeys[] = {"320 200", "400 200", "480 200", "320 280", "400 280",
                                  "480 280", "320 360", "400 360", "480 360"};
-// Play, a new player's name and its OK on the menu.
-constexpr const char* kNewPlayer =
-    "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\nclick 400 276\nwait 120\n";
 // Escape in the game, "yes" to the quit question.
 constexpr const char* kQuit = "key 27\nwait 40\nclick 400 306\nwait 60\nshot after\nclose\n";
 
 class ElectronicLockTest : public ScreenProgramTest
 {
 protected:
-    bool HasShot(const std::string& name) const { return fs::exists(mRoot / (name + ".png")); }
     static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
     // A key pressed, and 70 frames for its light and its sound.
     static std::string Press(int key) { return Click(kKeys[key]) + "wait 70\n"; }
@@ -65,29 +54,18 @@ protected:
             cells += Lit(shot, key) ? '1' : '0';
         return cells;
     }
-    std::string Prefs() const { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
     // The runs go straight for the lock: the copy's Gatehouse comes without its tutorial prompts.
-    static fs::path Unprompted(const fs::path& game)
-    {
-        const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
-        WriteFile(location,
-                  std::regex_replace(ReadFile(location),
-                                     std::regex("tutorials = TutorialTable\\(true\\),"), ""));
-        return game;
-    }
+    fs::path Unprompted() { return CopyEdited(kGatehouseScript, kGatehousePrompts); }
 };
 
 TEST_F(ElectronicLockTest, TheCornersThenTheCentreOpenTheCabinetAndTheRecordKeepsTheLock)
 {
-    const fs::path game = Unprompted(CopyGame("content"));
+    const fs::path game = Unprompted();
     const std::string script = std::string(kNewPlayer) + ToTheLock() + "shot lock\n" + Press(0) +
                                Press(8) + "shot half\n" + Press(2) + Press(6) + Click(kKeys[4]) +
                                "wait 1\nshot solved\nwait 150\nshot storeroom\n" + kQuit;
-    int code = -1;
-    const Traces traces = RunTraced(game, script, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
+    const Traces traces = RunClean(game, script, "start=scripts/mainmenu.lua");
     EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
-    ExpectCleanLog();
     EXPECT_FALSE(HasShot("after")) << "the game did not end";
     EXPECT_EQ(Pattern(Shot("lock")), "000000000");
     EXPECT_EQ(Pattern(Shot("half")), "110101011");
@@ -103,26 +81,21 @@ TEST_F(ElectronicLockTest, TheCornersThenTheCentreOpenTheCabinetAndTheRecordKeep
 
 TEST_F(ElectronicLockTest, AHalfDoneLockIsFoundAsItWasLeftAlsoByTheNextRun)
 {
-    const fs::path game = Unprompted(CopyGame("content"));
+    const fs::path game = Unprompted();
     const std::string first = std::string(kNewPlayer) + ToTheLock() + Press(0) + Press(4) +
                               "shot pressed\n" + Click(kLockBack) + "wait 120\nshot away\n" +
                               Click(kCabinet) + "wait 120\nshot again\n" + kQuit;
-    int code = -1;
-    RunTraced(game, first, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(game, first, "start=scripts/mainmenu.lua");
     EXPECT_EQ(Pattern(Shot("pressed")), "100011010");
     EXPECT_EQ(Pattern(Shot("away")), "000000000") << "the storeroom shows no keys";
     EXPECT_EQ(Pattern(Shot("again")), "100011010");
 
     // The menu's "Play" takes the player back to the panel as it was.
-    const Traces traces = RunTraced(
+    const Traces traces = RunClean(
         game,
         "focus gained\nwait 40\nclick 400 272\nwait 150\nshot restored\n" + std::string(kQuit),
-        "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
+        "start=scripts/mainmenu.lua");
     EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
-    ExpectCleanLog();
     EXPECT_EQ(Pattern(Shot("restored")), "100011010");
     ExpectMatchesGolden(Shot("restored"), "lock_restored.png");
 }
@@ -132,14 +105,9 @@ TEST_F(ElectronicLockTest, ALockScriptThatDoesNotRunEndsTheGameWithItsLine)
     const fs::path game = CopyGame("content");
     const fs::path lock = game / "assets/scripts/minigames/electroniclock.lua";
     WriteFile(lock, ReadFile(lock) + "\nelectroniclock = {\n");
-    int code = -1;
-    RunTraced(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/gatehouse.lua", code);
-    EXPECT_EQ(code, 0);
-    const std::string log = ReadFile(LogFile());
-    EXPECT_NE(log.find("ERROR:ERROR: Failed running electroniclock in MKWGameplay!   "
-                       "FILE:mkwgameplay LINE:"),
-              std::string::npos)
-        << log;
+    RunOk(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/gatehouse.lua");
+    ExpectInLog(
+        "ERROR:ERROR: Failed running electroniclock in MKWGameplay!   FILE:mkwgameplay LINE:");
 }
 
 } // namespace

@@ -16,13 +16,10 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
 class FrontEndTest : public ScreenProgramTest
 {
 protected:
-    bool HasShot(const std::string& name) const { return fs::exists(mRoot / (name + ".png")); }
-
     void RemoveShots(std::initializer_list<const char*> names)
     {
         for (const char* name : names)
@@ -37,9 +34,7 @@ TEST_F(FrontEndTest, FullScreenTheDrawnCursorIsWhereThePointerIs)
 {
     const std::string input = "focus gained\nwait 40\nmove 120 80\nwait 3\nshot a\n"
                               "move 680 540\nwait 3\nshot b\nclose\n";
-    int code = -1;
-    RunTraced(mRepository, input, "start=scripts/options.lua", code);
-    EXPECT_EQ(code, 0);
+    RunOk(mRepository, input, "start=scripts/options.lua");
     const Picture a = Shot("a");
     const Picture b = Shot("b");
     ASSERT_EQ(a.mWidth, 800u);
@@ -73,11 +68,8 @@ constexpr const char* kWaitForTheMenu = "focus gained\nwait 40\nshot card\nwait 
 
 TEST_F(FrontEndTest, TheStartShowsCardSplashAndMenuAndACloseEndsIt)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, kWaitForTheMenu, "", code), (Traces{"start", "menu"}));
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(RunClean(mRepository, kWaitForTheMenu, ""), (Traces{"start", "menu"}));
     EXPECT_FALSE(HasShot("after")) << "the close request did not end the game";
-    ExpectCleanLog();
     // The menu's music and the buttons' sounds were preloaded and found.
     EXPECT_EQ(ReadFile(LogFile()).find("No valid sound file found"), std::string::npos);
     for (const char* name : {"card", "branding", "studio", "menu"})
@@ -97,12 +89,9 @@ TEST_F(FrontEndTest, StagesAreSkippedByClickAndKeyAndEscapeAsksBeforeTheGameEnds
     std::vector<Picture> first;
     for (int run = 0; run < 2; ++run)
     {
-        int code = -1;
-        EXPECT_EQ(RunTraced(mRepository, kSkipAndQuit, "", code),
+        EXPECT_EQ(RunClean(mRepository, kSkipAndQuit, ""),
                   (Traces{"start", "menu", "quitverify", "quitverify"}));
-        EXPECT_EQ(code, 0);
         EXPECT_FALSE(HasShot("after")) << "\"Yes\" did not end the game";
-        ExpectCleanLog();
         const Picture shots[] = {Shot("menu"), Shot("question")};
         for (size_t i = 0; i < std::size(shots); ++i)
         {
@@ -132,13 +121,10 @@ fs::path FastCredits(const fs::path& game)
 TEST_F(FrontEndTest, TheCreditsEndByThemselves)
 {
     const fs::path game = FastCredits(CopyGame("content"));
-    int code = -1;
-    EXPECT_EQ(RunTraced(game, "focus gained\nwait 70\nshot credits\nwait 200\nshot after\nclose\n",
-                        "start=scripts/credits.lua", code),
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 70\nshot credits\nwait 200\nshot after\nclose\n",
+                       "start=scripts/credits.lua"),
               Traces{"start"});
-    EXPECT_EQ(code, 0);
     EXPECT_FALSE(HasShot("after")) << "the credits did not end";
-    ExpectCleanLog();
     ExpectMatchesGolden(Shot("credits"), "front_credits.png");
 }
 
@@ -155,18 +141,15 @@ std::string MarkSavedLocation(const std::string& dump)
 TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndTheMenuComesBackFromTheGame)
 {
     const fs::path game = CopyGame("content");
-    int code = -1;
-    EXPECT_EQ(RunTraced(game,
-                        "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\n"
-                        "click 400 276\nwait 80\nclick 616 574\nwait 60\nclick 400 358\n"
-                        "wait 250\nshot menu\nkey 27\nwait 40\nclick 400 306\nwait 60\n"
-                        "shot after\nclose\n",
-                        "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(game,
+                       "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\n"
+                       "click 400 276\nwait 80\nclick 616 574\nwait 60\nclick 400 358\n"
+                       "wait 250\nshot menu\nkey 27\nwait 40\nclick 400 306\nwait 60\n"
+                       "shot after\nclose\n",
+                       "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "pause",
                       "quitverify"}));
-    EXPECT_EQ(code, 0);
     EXPECT_FALSE(HasShot("after")) << "the menu did not come back";
-    ExpectCleanLog();
     EXPECT_EQ(MarkSavedLocation(DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat")),
               "USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = (location)\n  gamemode = \"1\"\n"
               "  name = \"Ann\"\n  playerdata = hex 00 00 00 00 00 00 00 00 00 03 00 00\n");
@@ -177,15 +160,12 @@ TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndTheMenuComesBackFromTheGame)
 // "Resume" closes the dialog, and so ends the game it was the first screen of.
 TEST_F(FrontEndTest, ThePauseDialogOpenedByNameResumes)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 40\nshot pause\nclick 400 246\nwait 60\n"
-                        "shot after\nclose\n",
-                        "start=scripts/pause.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 40\nshot pause\nclick 400 246\nwait 60\n"
+                       "shot after\nclose\n",
+                       "start=scripts/pause.lua"),
               Traces{"start"});
-    EXPECT_EQ(code, 0);
     EXPECT_FALSE(HasShot("after")) << "\"Resume\" did not close the pause dialog";
-    ExpectCleanLog();
     ExpectMatchesGolden(Shot("pause"), "front_pause.png");
 }
 
@@ -193,14 +173,11 @@ TEST_F(FrontEndTest, ThePauseDialogOpenedByNameResumes)
 // inside the dialog, once it rests, and nowhere outside it.
 TEST_F(FrontEndTest, WaxRunsDownTheQuitQuestion)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 60\nshot q1\nwait 30\nshot q2\nwait 30\nshot q3\n"
-                        "close\n",
-                        "start=scripts/quitverify.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 60\nshot q1\nwait 30\nshot q2\nwait 30\nshot q3\n"
+                       "close\n",
+                       "start=scripts/quitverify.lua"),
               Traces{"start"});
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     const Picture shots[] = {Shot("q1"), Shot("q2"), Shot("q3")};
     // The question's face: 360 x 200 at (220, 200).
     for (size_t i = 0; i + 1 < std::size(shots); ++i)
@@ -241,9 +218,7 @@ TEST_P(BadFrontEndTest, IsLoggedAndNothingCrashes)
     const BadContent& bad = GetParam();
     const fs::path game = CopyGame("content");
     bad.mSpoil(game / "assets");
-    int code = -1;
-    EXPECT_EQ(RunTraced(game, bad.mInput, bad.mOptions, code), bad.mTraces);
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(RunOk(game, bad.mInput, bad.mOptions), bad.mTraces);
     if (bad.mLogLine == nullptr)
         ExpectCleanLog();
     else
@@ -334,9 +309,7 @@ TEST_F(FrontEndTest, DamagedPreferencesBringTheMenuUpWithWhatWasRead)
     for (const Damage& damage : damages)
     {
         WriteFile(prefs, damage.mBytes);
-        EXPECT_EQ(RunTraced(game, kMenuThenClose, "start=scripts/mainmenu.lua", code),
-                  damage.mTraces);
-        EXPECT_EQ(code, 0);
+        EXPECT_EQ(RunOk(game, kMenuThenClose, "start=scripts/mainmenu.lua"), damage.mTraces);
         const std::string log = ReadFile(LogFile());
         EXPECT_NE(log.find(damage.mLogLine), std::string::npos) << log;
         EXPECT_NE(log.find("The damaged preferences were kept as 'user:prefs.dat.bad'"),

@@ -14,7 +14,6 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
 // From the menu: "Play", the name dialog, "Ann", "OK", and the first location's start.
 constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
@@ -55,7 +54,6 @@ protected:
              "scripts/locations/standin.lua");
         return game;
     }
-    std::string Prefs() const { return DumpPrefs(UserFile("prefs.dat")); }
 
     static std::string Wait(int polls) { return "wait " + std::to_string(polls) + "\n"; }
 };
@@ -87,13 +85,10 @@ TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndThe
                               "shot large2\n" + Wait(247) + "shot travel2\n" +
                               Wait(kJourneyWaits - 357) + kContinue + Wait(260) + "shot menu\n" +
                               "close\n";
-    int code = -1;
-    EXPECT_EQ(RunTraced(game, input, "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(game, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0",
                       "map", "story", "location 1", "complete 1", "map", "location 2", "complete 2",
                       "credits"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     // The last location's runner marked the record as in a location; the Gatehouse's play time
     // is the score, its prompts and both boards' help seen.
     EXPECT_TRUE(std::regex_search(Prefs(), std::regex("playerdata = hex (?!00 00 00 00)(.. ){4}ff "
@@ -133,12 +128,10 @@ std::string MarkSavedLocation(const std::string& dump)
 TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
 {
     const fs::path game = StandInGame(CopyGame("content"));
-    int code = -1;
     EXPECT_EQ(
-        RunTraced(game, std::string(kNewProfile) + kContinue + Wait(200) + "close\n",
-                  "start=scripts/mainmenu.lua", code),
+        RunOk(game, std::string(kNewProfile) + kContinue + Wait(200) + "close\n",
+              "start=scripts/mainmenu.lua"),
         (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0", "map"}));
-    EXPECT_EQ(code, 0);
     EXPECT_EQ(Prefs(), AnnWith("01 01"));
 
     // "Play", the map from its start, a lost focus during the crossing and a long pause; the
@@ -147,11 +140,9 @@ TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
                               "focus lost\nwait 10\nfocus gained\nwait 400\nshot paused\n"
                               "click 400 246\n" +
                               Wait(300 + kStoryWaits) + "shot after\nclose\n";
-    EXPECT_EQ(RunTraced(game, input, "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(game, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 1 1", "map", "pause", "story",
                       "location 1"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     EXPECT_TRUE(fs::exists(mRoot / "paused.png")) << "the pause ended the journey";
     EXPECT_EQ(MarkSavedLocation(Prefs()),
               std::regex_replace(AnnWith("01 03"), std::regex("gamedata = \"\""),
@@ -173,10 +164,8 @@ TEST_F(GameRouteTest, ACutSceneClosedHalfWayIsShownAgainAfterPlay)
               (Traces{"start", "story"}));
     const std::string input =
         "focus gained\nwait 40\nclick 400 272\n" + Wait(kStoryWaits) + "close\n";
-    EXPECT_EQ(RunTraced(game, input, "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(game, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 2 1", "story", "location 1"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
 }
 
 } // namespace

@@ -14,31 +14,10 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
-
-// The screen points the content keeps for its tests (the art keeps them solid).
-constexpr const char* kNowhere = "400 120";
-constexpr const char* kKeyHalf2 = "150 300";
-constexpr const char* kKeyHalf1 = "612 410";
-constexpr const char* kStripOne = "376 550";
-constexpr const char* kDoor = "550 270";
-constexpr const char* kOilcan = "210 390";
-// The HUD's first trackers: Thessalor's left of the strip, Lirae's right of it.
-constexpr const char* kThessalorTracker = "110 528";
-constexpr const char* kLiraeTracker = "690 528";
-// The oil can's place in the strip once the door is open.
-constexpr const char* kStripOilcan = "305 550";
 
 class GatehouseHintsTest : public ScreenProgramTest
 {
 protected:
-    // Channels at most `spread` apart: a grey pixel.
-    static bool Grey(const std::vector<int>& pixel, int spread)
-    {
-        return std::max({pixel[0], pixel[1], pixel[2]}) -
-                   std::min({pixel[0], pixel[1], pixel[2]}) <=
-               spread;
-    }
     static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }
     static std::string PastTheGreeting()
     {
@@ -68,13 +47,9 @@ protected:
 
 TEST_F(GatehouseHintsTest, EachMedallionsHintLeadsToItsObject)
 {
-    int code = -1;
     const std::string script =
         "focus gained\nwait 60\n" + PastTheGreeting() + BothHints(true) + "close\n";
-    EXPECT_EQ(RunTraced(mRepository, script, "start=scripts/dev/gatehouse.lua", code),
-              Traces{"start"});
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    EXPECT_EQ(RunClean(mRepository, script, "start=scripts/dev/gatehouse.lua"), Traces{"start"});
     // Picking: the strip holds the key alone, Thessalor's first tracker taken from the HUD.
     EXPECT_NE(At(Shot("hall"), 110, 528), At(Shot("choose"), 110, 528));
     // Thessalor's rays: the hall grey (the wooden door), the missing half in its colour.
@@ -105,22 +80,13 @@ TEST_F(GatehouseHintsTest, EachMedallionsHintLeadsToItsObject)
 TEST_F(GatehouseHintsTest, ThePlayersRecordKeepsTheSpentTrackers)
 {
     // The copy's Gatehouse comes without its tutorial prompts: the run goes straight for the hints.
-    const fs::path game = CopyGame("content");
-    const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
-    WriteFile(location, std::regex_replace(ReadFile(location),
-                                           std::regex("tutorials = TutorialTable\\(true\\),"), ""));
-    const std::string script =
-        "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\nclick 400 276\n"
-        "wait 120\n" +
-        PastTheGreeting() + BothHints(false) + "close\n";
-    int code = -1;
-    const Traces traces = RunTraced(game, script, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    const Traces traces = RunClean(CopyEdited(kGatehouseScript, kGatehousePrompts),
+                                   kNewPlayer + PastTheGreeting() + BothHints(false) + "close\n",
+                                   "start=scripts/mainmenu.lua");
     EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
     // The location's record: four bytes, the active scene (the storeroom), the HUD's own two
     // bytes, then Lirae's and Thessalor's tracker masks.
-    const std::string prefs = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
+    const std::string prefs = Prefs();
     std::smatch hud;
     ASSERT_TRUE(
         std::regex_search(prefs, hud,

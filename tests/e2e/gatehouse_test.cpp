@@ -22,7 +22,6 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
 // What a step needs besides plain play: the runs that leave it out skip it.
 enum Needs : unsigned
@@ -129,9 +128,6 @@ std::string Walk(const char* first, const char* last, unsigned skip,
     return script;
 }
 
-// From the menu: "Play", the name dialog, "Ann", "OK": the Gatehouse opens for a new player.
-constexpr const char* kNewPlayer = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
-                                   "wait 10\nclick 400 276\nwait 120\n";
 // "Play" for the player the menu greets.
 constexpr const char* kPlay = "focus gained\nwait 40\nclick 400 272\n";
 // Escape in a location and "yes" to the quit question: the program ends by itself.
@@ -278,35 +274,6 @@ enum Object : size_t
 class GatehouseTest : public ScreenProgramTest
 {
 protected:
-    static bool Grey(const std::vector<int>& pixel, int spread)
-    {
-        return std::max({pixel[0], pixel[1], pixel[2]}) -
-                   std::min({pixel[0], pixel[1], pixel[2]}) <=
-               spread;
-    }
-    // The share of pixels (percent) within 8 per channel of the other picture's.
-    static double Alike(const Picture& a, const Picture& b)
-    {
-        if (a.mPixels.size() != b.mPixels.size() || a.mPixels.empty())
-            return 0;
-        size_t near = 0;
-        for (size_t i = 0; i < a.mPixels.size(); i += 4)
-        {
-            bool close = true;
-            for (size_t c = 0; c < 3; ++c)
-                close = close && std::abs(int(a.mPixels[i + c]) - int(b.mPixels[i + c])) <= 8;
-            near += close;
-        }
-        return 400.0 * static_cast<double>(near) / static_cast<double>(a.mPixels.size());
-    }
-    void ExpectLogged(const std::string& line, size_t times = 1)
-    {
-        const std::string log = ReadFile(LogFile());
-        size_t count = 0;
-        for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
-            ++count;
-        EXPECT_EQ(count, times) << line << " in\n" << log;
-    }
     fs::path PrefsFile() const { return mRoot / "data/Tovrix/Murkwell/prefs.dat"; }
     std::string Dump() const { return DumpPrefs(PrefsFile()); }
     // The first player's slot (the dump's "USER 1").
@@ -342,12 +309,7 @@ protected:
     // A copy of the content whose Gatehouse comes without its tutorial prompts.
     fs::path Unprompted()
     {
-        const fs::path game = CopyGame("unprompted");
-        const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
-        WriteFile(location,
-                  std::regex_replace(ReadFile(location),
-                                     std::regex("tutorials = TutorialTable\\(true\\),"), ""));
-        return game;
+        return CopyEdited(kGatehouseScript, kGatehousePrompts, "", "unprompted");
     }
     fs::path DataFolder() const { return mRoot / "data"; }
     // The data folder kept aside under `name`, or put back from there.
@@ -385,8 +347,9 @@ protected:
         EXPECT_EQ(after, before);
     }
 
-    // Run A in a fresh data folder: its shots are named with `suffix`. Answers the trace lines.
-    Traces RunA(const std::string& suffix, int& code)
+    // Run A in a fresh data folder, which must end well: its shots are named with `suffix`.
+    // Answers the trace lines.
+    Traces RunA(const std::string& suffix)
     {
         const auto shot = [&](const char* step, int after, const char* name) {
             return ShotAt{step, after, name + suffix};
@@ -399,7 +362,7 @@ protected:
                   shot("hint_oilcan", 245, "spotlight"), shot("item_oilcan", 145, "found"),
                   shot("open_journal", 85, "journal"), shot("close_journal", 85, "storeroom")}) +
             kQuit;
-        return RunTraced(mRepository, script, "start=scripts/mainmenu.lua", code);
+        return RunOk(mRepository, script, "start=scripts/mainmenu.lua");
     }
 };
 
@@ -408,10 +371,8 @@ protected:
 // the player's record and the location's, field by field and whole.
 TEST_F(GatehouseTest, RunsAAndBPlayTheGatehouseFromTheMenuToTheObservatory)
 {
-    int code = -1;
-    EXPECT_EQ(RunA("", code),
+    EXPECT_EQ(RunA(""),
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "quitverify"}));
-    EXPECT_EQ(code, 0);
     ExpectCleanLog();
     // Odo's first line in its bubble over the hall and its wooden door (blue, green, red).
     ExpectMatchesGolden(Shot("odo"), "gatehouse_odo.png");
@@ -485,11 +446,9 @@ TEST_F(GatehouseTest, RunsAAndBPlayTheGatehouseFromTheMenuToTheObservatory)
               ShotAt{"trim_wick", 190, "thanks"}}) +
         Walk("odo_thanks", "odo_thanks", 0, {ShotAt{"odo_thanks", 100, "overlay"}}) +
         "wait 120\nshot map\nwait 1360\nshot observatory\nclose\n";
-    EXPECT_EQ(RunTraced(mRepository, again, "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(mRepository, again, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 3 0", "location 0", "complete 0",
                       "map", "story", "location 1"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     EXPECT_GE(Alike(Shot("restored"), Shot("storeroom")), 99.0);
     // Lirae's board over the storeroom; left, her prompt is gone and Thessalor's points at his.
     EXPECT_NE(At(Shot("board"), 400, 240), At(Shot("lirae"), 400, 240));
@@ -531,11 +490,8 @@ TEST_F(GatehouseTest, TheDevelopmentEntryPlaysTheWalkthroughWithoutPromptsOrHint
         Walk("odo_intro", "item_oilcan", kHints,
              {ShotAt{"item_key_1", 145, "key"}, ShotAt{"goto_storeroom", 115, "storeroom"}}) +
         Walk("item_lampglass", "odo_thanks", kAlways) + "wait 300\nclose\n";
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, script, "start=scripts/dev/gatehouse.lua", code),
+    EXPECT_EQ(RunClean(mRepository, script, "start=scripts/dev/gatehouse.lua"),
               (Traces{"start", "complete 0", "map"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     ExpectMatchesGolden(Shot("hall"), "gatehouse_hall.png");
     // Both halves went: the whole key lies in the strip.
     EXPECT_NE(At(Shot("hall"), 150, 300), At(Shot("key"), 150, 300));
@@ -550,14 +506,11 @@ TEST_F(GatehouseTest, TheDevelopmentEntryPlaysTheWalkthroughWithoutPromptsOrHint
 TEST_F(GatehouseTest, RunCClosesRightAfterAUseAndWhileAnObjectIsHeld)
 {
     const fs::path game = Unprompted();
-    int code = -1;
     // The key used on the door, and the close request while the door swings away.
-    RunTraced(game,
-              std::string(kNewPlayer) + Walk("odo_intro", "hold_key", kHints) +
-                  "move 550 270\nwait 3\nclick 550 270\nwait 36\nshot closing\nclose\n",
-              "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(game,
+             std::string(kNewPlayer) + Walk("odo_intro", "hold_key", kHints) +
+                 "move 550 270\nwait 3\nclick 550 270\nwait 36\nshot closing\nclose\n",
+             "start=scripts/mainmenu.lua");
     // Closed before the door had swung away.
     const std::vector<int> door = At(Shot("closing"), 500, 300);
     EXPECT_GT(door[2], door[0] + 20);
@@ -569,14 +522,12 @@ TEST_F(GatehouseTest, RunCClosesRightAfterAUseAndWhileAnObjectIsHeld)
 
     // "Play": the door is open (the doorway leads on), the oil can found there is taken from the
     // strip, and the game closed while it is held.
-    RunTraced(game,
-              std::string(kPlay) + "wait 150\n" + Walk("goto_storeroom", "goto_storeroom", 0) +
-                  Walk("item_oilcan", "item_oilcan", 0) +
-                  "move 305 550\nwait 3\nclick 305 550\nwait 5\nmove 600 420\nwait 20\nshot "
-                  "holding\nclose\n",
-              "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(game,
+             std::string(kPlay) + "wait 150\n" + Walk("goto_storeroom", "goto_storeroom", 0) +
+                 Walk("item_oilcan", "item_oilcan", 0) +
+                 "move 305 550\nwait 3\nclick 305 550\nwait 5\nmove 600 420\nwait 20\nshot "
+                 "holding\nclose\n",
+             "start=scripts/mainmenu.lua");
     record = ReadLocation(Player()["gamedata"], kObjects);
     ASSERT_TRUE(record.mValid);
     EXPECT_EQ(record.mActiveScene, 1) << "the doorway led to the storeroom";
@@ -585,10 +536,8 @@ TEST_F(GatehouseTest, RunCClosesRightAfterAUseAndWhileAnObjectIsHeld)
     EXPECT_GT(holding[2], holding[0] + 60) << "the red can at the mouse";
 
     // The next run gives it back held: it follows the mouse, and is stored held again.
-    RunTraced(game, std::string(kPlay) + "wait 150\nmove 600 420\nwait 20\nshot held\nclose\n",
-              "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(game, std::string(kPlay) + "wait 150\nmove 600 420\nwait 20\nshot held\nclose\n",
+             "start=scripts/mainmenu.lua");
     record = ReadLocation(Player()["gamedata"], kObjects);
     ASSERT_TRUE(record.mValid);
     EXPECT_NE(record.mObjects[kOilCan].mFlags & kHeld, 0);
@@ -601,9 +550,8 @@ TEST_F(GatehouseTest, RunCClosesRightAfterAUseAndWhileAnObjectIsHeld)
 // on from what can be read.
 TEST_F(GatehouseTest, DamagedSavedStatesAreReportedAndPlayGoesOn)
 {
-    int code = -1;
-    RunA("", code);
-    ASSERT_EQ(code, 0);
+    RunA("");
+    ASSERT_FALSE(HasFailure()) << "run A did not end well";
     KeepData("run_a");
     const std::vector<uint8_t> record = Player()["gamedata"];
     ASSERT_GT(record.size(), 30u);
@@ -613,8 +561,7 @@ TEST_F(GatehouseTest, DamagedSavedStatesAreReportedAndPlayGoesOn)
     // Cut inside the game's block (its goal's last byte gone): the storeroom restored, the journal
     // block dropped whole: no goals, no character; one line.
     SetPlayerValue("gamedata", std::vector<uint8_t>(record.begin(), record.end() - 1));
-    RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
+    RunOk(mRepository, resume, "start=scripts/mainmenu.lua");
     ExpectLogged(journalLine);
     LocationRecord after = ReadLocation(Player()["gamedata"], kObjects);
     ASSERT_TRUE(after.mValid);
@@ -627,8 +574,7 @@ TEST_F(GatehouseTest, DamagedSavedStatesAreReportedAndPlayGoesOn)
     std::vector<uint8_t> counted = record;
     counted[counted.size() - 14] = 3;
     SetPlayerValue("gamedata", counted);
-    RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
+    RunOk(mRepository, resume, "start=scripts/mainmenu.lua");
     ExpectLogged(journalLine);
     after = ReadLocation(Player()["gamedata"], kObjects);
     ASSERT_TRUE(after.mValid);
@@ -638,8 +584,7 @@ TEST_F(GatehouseTest, DamagedSavedStatesAreReportedAndPlayGoesOn)
     // Cut inside the base's part: the location starts fresh in the hall; one line.
     PutBackData("run_a");
     SetPlayerValue("gamedata", std::vector<uint8_t>(record.begin(), record.begin() + 30));
-    RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
+    RunOk(mRepository, resume, "start=scripts/mainmenu.lua");
     ExpectLogged("Gameplay: the saved state of 30 bytes does not fit this location; it starts "
                  "fresh");
     EXPECT_EQ(ReadFile(LogFile()).find("ERROR:"), std::string::npos);
@@ -650,10 +595,10 @@ TEST_F(GatehouseTest, DamagedSavedStatesAreReportedAndPlayGoesOn)
     // again as zeros, from which the next run starts.
     PutBackData("run_a");
     SetPlayerValue("playerdata", std::vector<uint8_t>(11, 1));
-    RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
+    RunOk(mRepository, resume, "start=scripts/mainmenu.lua");
     ExpectLogged("ERROR:PlayerData sizeof mismatch!   FILE:playerdata LINE:49");
     EXPECT_EQ(Player()["playerdata"], std::vector<uint8_t>(12, 0));
+    int code = -1;
     EXPECT_EQ(RunTraced(mRepository, "focus gained\nwait 60\nclose\n", "start=scripts/mainmenu.lua",
                         code),
               (Traces{"start", "menu Ann"}));
@@ -662,23 +607,18 @@ TEST_F(GatehouseTest, DamagedSavedStatesAreReportedAndPlayGoesOn)
     // A player's record of one byte counts as none: a new game, nothing reported.
     PutBackData("run_a");
     SetPlayerValue("playerdata", {0});
-    const Traces traces = RunTraced(mRepository, resume, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    const Traces traces = RunClean(mRepository, resume, "start=scripts/mainmenu.lua");
     EXPECT_NE(std::find(traces.begin(), traces.end(), "record 0 0"), traces.end());
 }
 
 // Run A twice, each in a fresh data folder, gives the same shots and the same saved state.
 TEST_F(GatehouseTest, RunAIsTheSameEveryTime)
 {
-    int code = -1;
-    RunA("_1", code);
-    EXPECT_EQ(code, 0);
+    RunA("_1");
     const std::string first = Dump();
     KeepData("first");
     fs::remove_all(DataFolder());
-    RunA("_2", code);
-    EXPECT_EQ(code, 0);
+    RunA("_2");
     EXPECT_EQ(Dump(), first);
     for (const char* name :
          {"odo", "item", "rays", "swing", "open", "spotlight", "found", "journal", "storeroom"})
@@ -727,9 +667,7 @@ TEST_F(GatehouseTest, AnItemWithoutItsPartsIsFatal)
     const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
     WriteFile(location, std::regex_replace(ReadFile(location),
                                            std::regex("inventoryparts = \\{ part or 1 \\},"), ""));
-    int code = -1;
-    RunTraced(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/gatehouse.lua", code);
-    EXPECT_EQ(code, 0);
+    RunOk(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/gatehouse.lua");
     ExpectLogged("ERROR:item_key_1   FILE:gameplayitem LINE:40");
 }
 
@@ -738,12 +676,9 @@ TEST_F(GatehouseTest, AMissingAreaPictureIsLoggedAndTheLocationPlays)
     const fs::path game = CopyGame("content");
     fs::remove(game / "assets/areas/keeper.xml");
     fs::remove(game / "assets/areas/keeper.png");
-    int code = -1;
-    RunTraced(game,
-              "focus gained\nwait 60\n" + Walk("odo_intro", "item_key_2", 0) +
-                  "shot found\nclose\n",
-              "start=scripts/dev/gatehouse.lua", code);
-    EXPECT_EQ(code, 0);
+    RunOk(game,
+          "focus gained\nwait 60\n" + Walk("odo_intro", "item_key_2", 0) + "shot found\nclose\n",
+          "start=scripts/dev/gatehouse.lua");
     ExpectLogged("ERROR:CreateCollisionMask failed   FILE:gameplayarea");
     // The rest plays: the key's half was found and left its place in the hall.
     const Picture hall = ReadPicture(mRepository / "tests/e2e/golden/gatehouse_hall.png");
@@ -757,12 +692,10 @@ TEST_F(GatehouseTest, AMissingLabelIsLogged)
     const fs::path strings = game / "assets/strings.xml";
     const std::string text = ReadFile(strings);
     WriteFile(strings, std::regex_replace(text, std::regex(">conv_odo_1<"), ">conv_odo_one<"));
-    int code = -1;
-    EXPECT_EQ(RunTraced(game,
-                        "focus gained\nwait 130\n" + Walk("odo_intro", "odo_intro2", 0) + "close\n",
-                        "start=scripts/dev/gatehouse.lua", code),
+    EXPECT_EQ(RunOk(game,
+                    "focus gained\nwait 130\n" + Walk("odo_intro", "odo_intro2", 0) + "close\n",
+                    "start=scripts/dev/gatehouse.lua"),
               Traces{"start"});
-    EXPECT_EQ(code, 0);
     ExpectLogged("Missing string for label 'conv_odo_1'");
 }
 } // namespace

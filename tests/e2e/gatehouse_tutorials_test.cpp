@@ -8,50 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "e2e/program_test_support.h"
+#include "e2e/hint_board_test_support.h"
 
 namespace
 {
-using namespace e2etest;
-using Traces = std::vector<std::string>;
+using namespace hinte2e;
 
 // From the menu: "Play", the name dialog, "Ann", "OK": the first location opens.
 constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
                                     "wait 10\nclick 400 276\nwait 80\n";
-// The screen points the content keeps for its tests.
-constexpr const char* kNowhere = "400 120";
-constexpr const char* kKeyHalf2 = "150 300";
-constexpr const char* kKeyHalf1 = "612 410";
-constexpr const char* kStripOne = "376 550";
-constexpr const char* kDoor = "550 270";
-constexpr const char* kThessalorTracker = "110 528";
-constexpr const char* kLiraeTracker = "690 528";
-constexpr const char* kStripFirstOfTwo = "305 550";
-constexpr const char* kJournalButton = "616 524";
-constexpr const char* kLiraeMedallion = "750 550";
-constexpr const char* kThessalorMedallion = "50 550";
 
-class GatehouseTutorialsTest : public ScreenProgramTest
-{
-protected:
-    static std::string Click(const char* point, int wait)
-    {
-        return std::string("move ") + point + "\nwait 3\nclick " + point + "\nwait " +
-               std::to_string(wait) + "\n";
-    }
-    std::string Prefs() const { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
-    // The player record's tutorial flags as prefsdump shows them.
-    std::string TutorialFlags() const
-    {
-        std::smatch found;
-        const std::string prefs = Prefs();
-        if (!std::regex_search(prefs, found,
-                               std::regex("playerdata = hex (?:[0-9a-f]{2} ){4}((?:[0-9a-f]{2} "
-                                          "){3}[0-9a-f]{2})")))
-            return prefs;
-        return found[1].str();
-    }
-};
+using GatehouseTutorialsTest = HintBoardTest;
 
 TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEnd)
 {
@@ -66,14 +33,11 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
         Click(kDoor, 200) +                                 // "tutorial_solve"
         Click(kDoor, 200) +                                 // "tutorial_portal"
         Click(kLiraeTracker, 200) +                         // "tutorial_hintlirae"
-        Click(kStripFirstOfTwo, 250) +                      // "tutorial_hintselectlirae"
+        Click(kStripOilcan, 250) +                          // "tutorial_hintselectlirae"
         Click(kNowhere, 120) + "shot journal\n" +           // the hint ends
         Click(kJournalButton, 80) + "shot opened\nclose\n"; // "tutorial_openjournal"
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, first, "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(mRepository, first, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     ExpectMatchesGolden(Shot("item"), "gatehouse_tutorial_item.png");
     ExpectMatchesGolden(Shot("journal"), "gatehouse_tutorial_openjournal.png");
     // The journal opened over the hall.
@@ -86,12 +50,9 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
     // windows, so a medallion's prompt ends at the click instead of opening the character's board.
     // Then the storeroom's two objects, the lock, the wick, and the lamp, as the location's own
     // runs.
-    const fs::path game = CopyGame("windowless");
-    const fs::path common = game / "assets/scripts/locations/common.lua";
-    WriteFile(common,
-              std::regex_replace(
-                  ReadFile(common),
-                  std::regex("ReadFile\\(\"scripts/hint(lirae|thessalor)\\.lua\"\\)\\(\\),"), ""));
+    const fs::path game = CopyEdited("scripts/locations/common.lua",
+                                     "ReadFile\\(\"scripts/hint(lirae|thessalor)\\.lua\"\\)\\(\\),",
+                                     "", "windowless");
     const auto use = [](const char* strip, const char* area)
     { return Click(strip, 5) + Click(area, 90); };
     const std::string second =
@@ -103,11 +64,9 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
         Click("400 280", 150) + Click("640 260", 120) + Click("30 300", 120) +
         use(kStripOne, "330 330") + use("446 550", "330 282") + use(kStripOne, "330 246") +
         "wait 20\nshot lit\nwait 400\nclose\n";
-    EXPECT_EQ(RunTraced(game, second, "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(game, second, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 3 0", "location 0", "complete 0",
                       "map"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     EXPECT_NE(At(Shot("lirae"), 550, 400), At(Shot("thessalor"), 550, 400)) << "a prompt moved";
     EXPECT_EQ(TutorialFlags(), "ff 0f 00 00");
     // Everything played on to the lamp: its flame burns before the location ends on the map.

@@ -16,16 +16,6 @@
 namespace hinte2e
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
-
-// From the menu: "Play", the name dialog, "Ann", "OK": the first location opens.
-constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
-                                    "wait 10\nclick 400 276\nwait 120\n";
-// The screen points the content keeps for its tests.
-constexpr const char* kNowhere = "400 120";
-constexpr const char* kKeyHalf2 = "150 300";
-constexpr const char* kKeyHalf1 = "612 410";
-constexpr const char* kStripOne = "376 550";
 
 // The mouse moved there, a click, then `wait` frames.
 inline std::string Click(const char* point, int wait)
@@ -42,11 +32,7 @@ protected:
     fs::path CopyUnprompted(const std::string& name, const char* board,
                             const std::function<std::string(const std::string&)>& edit)
     {
-        const fs::path game = CopyGame(name);
-        const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
-        WriteFile(location,
-                  std::regex_replace(ReadFile(location),
-                                     std::regex("tutorials = TutorialTable\\(true\\),"), ""));
+        const fs::path game = CopyEdited(kGatehouseScript, kGatehousePrompts, "", name);
         if (edit)
         {
             const fs::path script = game / "assets/scripts" / board;
@@ -58,7 +44,7 @@ protected:
     std::string TutorialFlags() const
     {
         std::smatch found;
-        const std::string prefs = DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
+        const std::string prefs = Prefs();
         if (!std::regex_search(prefs, found,
                                std::regex("playerdata = hex (?:[0-9a-f]{2} ){4}((?:[0-9a-f]{2} "
                                           "){3}[0-9a-f]{2})")))

@@ -17,37 +17,13 @@ namespace
 {
 using namespace hinte2e;
 
-// The screen points the content keeps for its tests.
-constexpr const char* kDoor = "550 270";
-constexpr const char* kOilcan = "210 390";
-constexpr const char* kLampGlass = "470 180";
-constexpr const char* kLiraeTracker = "690 528";
-constexpr const char* kStripOilcan = "305 550";
-constexpr const char* kLiraeMedallion = "750 550";
-// The board's: its help button, its exit button, the dialogs' arrow, the glyphs' circle centre.
+// The board's help button and the glyphs' circle centre.
 constexpr const char* kHelpButton = "726 32";
-constexpr const char* kExitButton = "770 32";
-constexpr const char* kDialogArrow = "534 254";
 constexpr const char* kCentre = "400 240";
 
 class HintLiraeTest : public HintBoardTest
 {
 protected:
-    // The share of pixels (percent) within 8 per channel of the other picture's.
-    static double Alike(const Picture& a, const Picture& b)
-    {
-        if (a.mPixels.size() != b.mPixels.size() || a.mPixels.empty())
-            return 0;
-        size_t near = 0;
-        for (size_t i = 0; i < a.mPixels.size(); i += 4)
-        {
-            bool close = true;
-            for (size_t c = 0; c < 3; ++c)
-                close = close && std::abs(int(a.mPixels[i + c]) - int(b.mPixels[i + c])) <= 8;
-            near += close;
-        }
-        return 400.0 * static_cast<double>(near) / static_cast<double>(a.mPixels.size());
-    }
     // A copy whose Gatehouse comes without its prompts; `hint` edits Lirae's board script.
     fs::path Unprompted(const std::string& name,
                         const std::function<std::string(const std::string&)>& hint = nullptr)
@@ -58,28 +34,24 @@ protected:
     // can and the can found: her medallion has a hint to earn again.
     static std::string ToTheSpentTracker()
     {
-        return std::string(kNewProfile) + Click(kNowhere, 30) + Click(kNowhere, 150) +
-               Click(kKeyHalf2, 120) + Click(kKeyHalf1, 150) + Click(kStripOne, 5) +
-               Click(kDoor, 120) + Click(kDoor, 120) + "shot storeroom\n" +
-               Click(kLiraeTracker, 150) + Click(kStripOilcan, 160) + Click(kOilcan, 150) +
-               "shot spent\n";
+        return kNewPlayer + Click(kNowhere, 30) + Click(kNowhere, 150) + Click(kKeyHalf2, 120) +
+               Click(kKeyHalf1, 150) + Click(kStripOne, 5) + Click(kDoor, 120) + Click(kDoor, 120) +
+               "shot storeroom\n" + Click(kLiraeTracker, 150) + Click(kStripOilcan, 160) +
+               Click(kOilcan, 150) + "shot spent\n";
     }
 };
 
 TEST_F(HintLiraeTest, MedallionOpensTheBoardWithItsHelpOnceExitResumesAndTimeRunsOut)
 {
     const fs::path game = Unprompted("content");
-    const std::string script =
-        ToTheSpentTracker() + Click(kLiraeMedallion, 60) + "shot help\n" + Click(kDialogArrow, 40) +
-        "shot board\n" + Click(kHelpButton, 40) + "shot helpagain\n" + Click(kDialogArrow, 40) +
-        Click(kExitButton, 60) + "shot resumed\n" + Click(kLampGlass, 150) + "shot played\n" +
-        // Again, no help now: 20 s of the board's time (1250 steps) run out.
-        Click(kLiraeMedallion, 60) + "shot again\nwait 1260\nshot fail\n" +
-        Click(kDialogArrow, 60) + "shot failed\nclose\n";
-    int code = -1;
-    const Traces traces = RunTraced(game, script, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    const std::string script = ToTheSpentTracker() + Click(kLiraeMedallion, 60) + "shot help\n" +
+                               Click(kBoardOk, 40) + "shot board\n" + Click(kHelpButton, 40) +
+                               "shot helpagain\n" + Click(kBoardOk, 40) + Click(kBoardExit, 60) +
+                               "shot resumed\n" + Click(kLampGlass, 150) + "shot played\n" +
+                               // Again, no help now: 20 s of the board's time (1250 steps) run out.
+                               Click(kLiraeMedallion, 60) + "shot again\nwait 1260\nshot fail\n" +
+                               Click(kBoardOk, 60) + "shot failed\nclose\n";
+    const Traces traces = RunClean(game, script, "start=scripts/mainmenu.lua");
     EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
     // The board over the grey storeroom with the help dialog in its middle, then the board with
     // its glyphs drifting over the ghost view; the help button brings the dialog back.
@@ -108,12 +80,9 @@ TEST_F(HintLiraeTest, GlyphsRestingAtTheCentreAreAllMatchedAndTheHintComesBack)
         "resting", [](const std::string& text)
         { return std::regex_replace(text, std::regex("maxdistance = 220"), "maxdistance = 0"); });
     const std::string script = ToTheSpentTracker() + Click(kLiraeMedallion, 60) +
-                               Click(kDialogArrow, 60) + Click(kCentre, 20) + Click(kCentre, 20) +
+                               Click(kBoardOk, 60) + Click(kCentre, 20) + Click(kCentre, 20) +
                                Click(kCentre, 40) + "shot finale\nwait 260\nshot back\nclose\n";
-    int code = -1;
-    RunTraced(game, script, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(game, script, "start=scripts/mainmenu.lua");
     // The finale's words over the board; then the storeroom with the medallion's tracker filled
     // as before it was spent.
     EXPECT_LT(Alike(Shot("finale"), Shot("spent")), 80.0);

@@ -17,12 +17,7 @@ namespace
 {
 using namespace hinte2e;
 
-// The screen points the content keeps for its tests.
-constexpr const char* kThessalorTracker = "110 528";
-constexpr const char* kThessalorMedallion = "50 550";
-// On the board: the exit button, the dialogs' OK button and the reading window's middle.
-constexpr const char* kExit = "770 32";
-constexpr const char* kDialogOk = "534 254";
+// The board's reading window's middle.
 constexpr const char* kMiddle = "400 190";
 
 class HintThessalorTest : public HintBoardTest
@@ -43,9 +38,9 @@ protected:
     // the key in the strip and finds the other half: the medallion has a hint to earn back.
     static std::string TrackerSpent()
     {
-        return std::string(kNewProfile) + Click(kNowhere, 30) + Click(kNowhere, 150) +
-               Click(kKeyHalf2, 120) + Click(kThessalorTracker, 150) + "move " + kStripOne +
-               "\nwait 5\n" + Click(kStripOne, 160) + Click(kKeyHalf1, 150) + "shot spent\n";
+        return kNewPlayer + Click(kNowhere, 30) + Click(kNowhere, 150) + Click(kKeyHalf2, 120) +
+               Click(kThessalorTracker, 150) + "move " + kStripOne + "\nwait 5\n" +
+               Click(kStripOne, 160) + Click(kKeyHalf1, 150) + "shot spent\n";
     }
 };
 
@@ -54,13 +49,10 @@ TEST_F(HintThessalorTest, TheMedallionOpensTheBoardTheExitLeavesItAndTheTimeRuns
     // The timer's 20 s shortened to 4 s for the time-out.
     const fs::path game = Copy("shorter", "minigamelength = 20000", "minigamelength = 4000");
     const std::string script = TrackerSpent() + Click(kThessalorMedallion, 60) + "shot help\n" +
-                               Click(kDialogOk, 60) + "shot board\n" + Click(kExit, 60) +
+                               Click(kBoardOk, 60) + "shot board\n" + Click(kBoardExit, 60) +
                                "shot resumed\n" + Click(kThessalorMedallion, 380) + "shot fail\n" +
-                               Click(kDialogOk, 60) + "shot after\nclose\n";
-    int code = -1;
-    const Traces traces = RunTraced(game, script, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+                               Click(kBoardOk, 60) + "shot after\nclose\n";
+    const Traces traces = RunClean(game, script, "start=scripts/mainmenu.lua");
     EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
     // The goldens leave out the reading window: its mask overlay holds a copy of an earlier frame.
     ExpectMatchesGolden(Crop(Shot("help"), 258, 172, 288, 62), "gatehouse_thessalor_help.png");
@@ -80,12 +72,9 @@ TEST_F(HintThessalorTest, LettersCaughtInTheMiddleFillEveryGoalAndTheHintComesBa
     // The letters rest at the reading window's middle: each click there fills a goal.
     const fs::path game = Copy("resting", "maxdistance = 260", "maxdistance = 0");
     const std::string script = TrackerSpent() + Click(kThessalorMedallion, 60) +
-                               Click(kDialogOk, 40) + Click(kMiddle, 10) + Click(kMiddle, 10) +
+                               Click(kBoardOk, 40) + Click(kMiddle, 10) + Click(kMiddle, 10) +
                                Click(kMiddle, 40) + "shot finale\nwait 150\nshot back\nclose\n";
-    int code = -1;
-    RunTraced(game, script, "start=scripts/mainmenu.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(game, script, "start=scripts/mainmenu.lua");
     ExpectMatchesGolden(Crop(Shot("finale"), 100, 256, 600, 234), "gatehouse_thessalor_finale.png");
     // The tracker spent on the key is back on the HUD.
     EXPECT_NE(At(Shot("back"), 110, 528), At(Shot("spent"), 110, 528));

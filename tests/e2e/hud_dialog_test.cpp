@@ -15,18 +15,14 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
 using HudDialogTest = ScreenProgramTest;
 
 TEST_F(HudDialogTest, TheHudScreenShowsTheBarAndItsButtons)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, "focus gained\nwait 30\nshot hud\nclose\n",
-                        "start=scripts/dev/hud.lua", code),
+    EXPECT_EQ(RunClean(mRepository, "focus gained\nwait 30\nshot hud\nclose\n",
+                       "start=scripts/dev/hud.lua"),
               Traces{"start"});
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     ExpectMatchesGolden(Crop(Shot("hud"), 0, 500, 800, 100), "hud_dev.png");
 }
 
@@ -34,10 +30,8 @@ TEST_F(HudDialogTest, TheHudScreenShowsTheBarAndItsButtons)
 // y 528 and 572, each a 20 x 20 picture.
 TEST_F(HudDialogTest, OnlyTheTrackersPulseBetweenTwoShots)
 {
-    int code = -1;
-    RunTraced(mRepository, "focus gained\nwait 30\nshot first\nwait 19\nshot second\nclose\n",
-              "start=scripts/dev/hud.lua", code);
-    EXPECT_EQ(code, 0);
+    RunOk(mRepository, "focus gained\nwait 30\nshot first\nwait 19\nshot second\nclose\n",
+          "start=scripts/dev/hud.lua");
     const Picture first = Shot("first");
     const Picture second = Shot("second");
     ASSERT_EQ(first.mPixels.size(), second.mPixels.size());
@@ -59,45 +53,28 @@ TEST_F(HudDialogTest, OnlyTheTrackersPulseBetweenTwoShots)
 
 TEST_F(HudDialogTest, AHudWithoutItsHintInfoIsFatalAndTheGameEnds)
 {
-    const fs::path game = CopyGame("content");
-    const fs::path hud = game / "assets/scripts/hud.lua";
-    WriteFile(hud, std::regex_replace(ReadFile(hud), std::regex("hintinfo = \\{[^}]*\\},"), ""));
-    int code = -1;
-    RunTraced(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/hud.lua", code);
-    EXPECT_EQ(code, 0);
-    EXPECT_NE(ReadFile(LogFile()).find(
-                  "ERROR:No hintinfo table for GameplayHud   FILE:mkwgameplayhud LINE:"),
-              std::string::npos)
-        << ReadFile(LogFile());
+    RunOk(CopyEdited("scripts/hud.lua", "hintinfo = \\{[^}]*\\},"),
+          "focus gained\nwait 60\nclose\n", "start=scripts/dev/hud.lua");
+    ExpectInLog("ERROR:No hintinfo table for GameplayHud   FILE:mkwgameplayhud LINE:");
 }
 
 // "show" (centred at 400, 522) asks for the dialog; once faded in, "ok" (400, 302) closes it and
 // the statement given with it runs with the value 0.
 TEST_F(HudDialogTest, TheDialogShownByNameClosesOnItsButtonAndCallsBackWithZero)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 30\nclick 400 522\nwait 40\nshot dialog\n"
-                        "click 400 302\nwait 40\nshot after\nclose\n",
-                        "dev=1&start=scripts/dev/dialog.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 30\nclick 400 522\nwait 40\nshot dialog\n"
+                       "click 400 302\nwait 40\nshot after\nclose\n",
+                       "dev=1&start=scripts/dev/dialog.lua"),
               (Traces{"start", "dialog closed 0"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     ExpectMatchesGolden(Crop(Shot("dialog"), 220, 150, 360, 200), "dialog_dev.png");
 }
 
 TEST_F(HudDialogTest, AHudWithoutItsProgressBarIsFatalAndTheGameEnds)
 {
-    const fs::path game = CopyGame("content");
-    const fs::path hud = game / "assets/scripts/hud.lua";
-    WriteFile(hud, std::regex_replace(ReadFile(hud), std::regex("progressbar = \\{[^}]*\\},"), ""));
-    int code = -1;
-    RunTraced(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/hud.lua", code);
-    EXPECT_EQ(code, 0);
-    EXPECT_NE(ReadFile(LogFile()).find(
-                  "ERROR:No progressbar table for GameplayHud!   FILE:gameplayhud LINE:84"),
-              std::string::npos)
-        << ReadFile(LogFile());
+    RunOk(CopyEdited("scripts/hud.lua", "progressbar = \\{[^}]*\\},"),
+          "focus gained\nwait 60\nclose\n", "start=scripts/dev/hud.lua");
+    ExpectInLog("ERROR:No progressbar table for GameplayHud!   FILE:gameplayhud LINE:84");
 }
 
 } // namespace

@@ -14,7 +14,6 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
 class JournalStoryTest : public ScreenProgramTest
 {
@@ -37,54 +36,38 @@ protected:
             }
         return count;
     }
-    void ExpectLogged(const std::string& line)
-    {
-        const std::string log = ReadFile(LogFile());
-        EXPECT_NE(log.find(line), std::string::npos) << log;
-    }
 };
 
 // "open" (400, 562) opens the inner screen holding the closed journal; its "check" (190, 562)
 // traces the script function, "leave" (610, 562) closes it and the outer screen traces it again.
 TEST_F(JournalStoryTest, TheClosedJournalDrawsNothingAndItsFunctionGoesWithIt)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 30\nshot outer\nclick 400 562\nwait 30\nshot inner\n"
-                        "click 190 562\nwait 10\nclick 610 562\nwait 40\nclose\n",
-                        "start=scripts/dev/journal.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 30\nshot outer\nclick 400 562\nwait 30\nshot inner\n"
+                       "click 190 562\nwait 10\nclick 610 562\nwait 40\nclose\n",
+                       "start=scripts/dev/journal.lua"),
               (Traces{"start", "journal function", "journal nil"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     EXPECT_EQ(Differing(Shot("outer"), Shot("inner"), 100, 60, 600, 440), 0u);
 }
 
 TEST_F(JournalStoryTest, AJournalWithoutItsTextTableIsFatal)
 {
-    const fs::path game = CopyGame("content");
-    const fs::path journal = game / "assets/scripts/journal.lua";
-    WriteFile(journal, std::regex_replace(ReadFile(journal),
-                                          std::regex("textright = textobject[^\n]*\n"), ""));
-    int code = -1;
-    RunTraced(game, "focus gained\nwait 30\nclick 400 562\nwait 60\nclose\n",
-              "start=scripts/dev/journal.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectLogged("ERROR:Cannot find 'textright' table for GameplayJournal!   "
-                 "FILE:gameplayjournal LINE:104");
+    RunOk(CopyEdited("scripts/journal.lua", "textright = textobject[^\n]*\n"),
+          "focus gained\nwait 30\nclick 400 562\nwait 60\nclose\n",
+          "start=scripts/dev/journal.lua");
+    ExpectInLog("ERROR:Cannot find 'textright' table for GameplayJournal!   "
+                "FILE:gameplayjournal LINE:104");
 }
 
 // "play" (400, 300) opens the strip; cell 1 turns from its aged look to its live one, then cell 2
 // follows, and the strip's end closes it.
 TEST_F(JournalStoryTest, TheStripPlaysBothCellsToItsEnd)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 30\nclick 400 300\nwait 12\nshot aged\nwait 60\n"
-                        "shot live\nwait 800\nclose\n",
-                        "start=scripts/dev/story.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 30\nclick 400 300\nwait 12\nshot aged\nwait 60\n"
+                       "shot live\nwait 800\nclose\n",
+                       "start=scripts/dev/story.lua"),
               (Traces{"start", "story", "story done"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     EXPECT_GT(Differing(Shot("aged"), Shot("live"), 100, 100, 600, 400), 10000u);
     ExpectMatchesGolden(Crop(Shot("live"), 100, 100, 600, 400), "story_cell1.png");
 }
@@ -96,27 +79,21 @@ TEST_F(JournalStoryTest, APressOnTheSkipTextCutsTheFirstCellShort)
     const std::string before = "focus gained\nwait 30\nclick 400 300\nwait 70\n";
     RunTraced(mRepository, before + "wait 30\nshot kept\nclose\n", "start=scripts/dev/story.lua",
               code);
-    EXPECT_EQ(RunTraced(mRepository,
-                        before + "click 690 490\nwait 30\nshot skipped\nwait 800\n"
-                                 "close\n",
-                        "start=scripts/dev/story.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       before + "click 690 490\nwait 30\nshot skipped\nwait 800\nclose\n",
+                       "start=scripts/dev/story.lua"),
               (Traces{"start", "story", "story done"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     EXPECT_GT(Differing(Shot("kept"), Shot("skipped"), 100, 100, 600, 400), 10000u);
 }
 
 // The pause dialog's "resume" is at (400, 246).
 TEST_F(JournalStoryTest, ALostFocusPausesTheStripUnderThePauseDialog)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 30\nclick 400 300\nwait 40\nfocus lost\nwait 20\n"
-                        "focus gained\nwait 200\nshot paused\nclick 400 246\nwait 900\nclose\n",
-                        "start=scripts/dev/story.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 30\nclick 400 300\nwait 40\nfocus lost\nwait 20\n"
+                       "focus gained\nwait 200\nshot paused\nclick 400 246\nwait 900\nclose\n",
+                       "start=scripts/dev/story.lua"),
               (Traces{"start", "story", "pause", "story done"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
 }
 
 // A close during cell 2 ends the program, which saves the player's record: its game state is the
@@ -127,27 +104,19 @@ TEST_F(JournalStoryTest, AProgramClosedDuringTheStripKeepsTheCutScenesGameState)
     WriteFile(game / "assets/scripts/make.lua", "CreateNewUser('Ann')\n");
     int code = -1;
     RunTraced(game, "wait 5\nclose\n", "start=scripts/make.lua", code);
-    EXPECT_EQ(RunTraced(game, "focus gained\nwait 30\nclick 400 300\nwait 260\nclose\n",
-                        "start=scripts/dev/story.lua", code),
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 30\nclick 400 300\nwait 260\nclose\n",
+                       "start=scripts/dev/story.lua"),
               (Traces{"start", "story"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
-    EXPECT_NE(DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat")
-                  .find("playerdata = hex 00 00 00 00 00 00 00 00 00 02 00 00"),
+    EXPECT_NE(Prefs().find("playerdata = hex 00 00 00 00 00 00 00 00 00 02 00 00"),
               std::string::npos)
-        << DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat");
+        << Prefs();
 }
 
 TEST_F(JournalStoryTest, AStripWithoutItsDropsTableIsFatal)
 {
-    const fs::path game = CopyGame("content");
-    const fs::path story = game / "assets/scripts/storyboard.lua";
-    WriteFile(story, std::regex_replace(ReadFile(story), std::regex("bloodinfo = blood,"), ""));
-    int code = -1;
-    RunTraced(game, "focus gained\nwait 30\nclick 400 300\nwait 60\nclose\n",
-              "start=scripts/dev/story.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectLogged("ERROR:Cannot find 'bloodinfo' for IllustrationPanel!");
+    RunOk(CopyEdited("scripts/storyboard.lua", "bloodinfo = blood,"),
+          "focus gained\nwait 30\nclick 400 300\nwait 60\nclose\n", "start=scripts/dev/story.lua");
+    ExpectInLog("ERROR:Cannot find 'bloodinfo' for IllustrationPanel!");
 }
 
 } // namespace

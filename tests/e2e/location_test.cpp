@@ -15,7 +15,6 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
 class LocationTest : public ScreenProgramTest
 {
@@ -30,7 +29,6 @@ protected:
                   "ReadFile('scripts/dev/location.lua')\n");
         return game;
     }
-    std::string Prefs() { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
     // A pixel's blue, green, red.
     std::vector<int> At(const char* shot, uint32_t x, uint32_t y)
     {
@@ -55,13 +53,10 @@ protected:
 
 TEST_F(LocationTest, TheDevelopmentLocationOpensAndLeaveEndsTheProgram)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 30\nshot open\nclick 770 30\nwait 30\nshot late\n",
-                        "start=scripts/dev/location.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 30\nshot open\nclick 770 30\nwait 30\nshot late\n",
+                       "start=scripts/dev/location.lua"),
               Traces{"start"});
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     // Open with its HUD; the click ended the program before the later shot.
     EXPECT_TRUE(fs::exists(mRoot / "open.png"));
     EXPECT_FALSE(fs::exists(mRoot / "late.png"));
@@ -71,14 +66,11 @@ TEST_F(LocationTest, TheDevelopmentLocationOpensAndLeaveEndsTheProgram)
 // back waits until the guide has gone.
 TEST_F(LocationTest, TheDoorsLeadToTheOtherSceneAndBack)
 {
-    int code = -1;
-    RunTraced(mRepository,
-              "focus gained\nwait 40\nshot a\nclick 650 250\nwait 40\nshot b\nwait 40\n"
-              "shot greeting\nwait 80\nshot greeted\nclick 70 250\nwait 60\nshot back\n"
-              "click 650 250\nwait 80\nshot again\nclick 770 30\nwait 10\n",
-              "start=scripts/dev/location.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(mRepository,
+             "focus gained\nwait 40\nshot a\nclick 650 250\nwait 40\nshot b\nwait 40\n"
+             "shot greeting\nwait 80\nshot greeted\nclick 70 250\nwait 60\nshot back\n"
+             "click 650 250\nwait 80\nshot again\nclick 770 30\nwait 10\n",
+             "start=scripts/dev/location.lua");
     EXPECT_EQ(Sky("a"), (std::vector<int>{160, 110, 70}));
     EXPECT_EQ(Sky("back"), (std::vector<int>{160, 110, 70}));
     // The second scene as its fade-in ends, before the guide comes. The guide's green robe at the
@@ -92,14 +84,11 @@ TEST_F(LocationTest, TheDoorsLeadToTheOtherSceneAndBack)
 
 TEST_F(LocationTest, ThreeQuickMissesHoldTheDoorUntilThePenaltyEnds)
 {
-    int code = -1;
-    RunTraced(mRepository,
-              "focus gained\nwait 40\nclick 100 100\nwait 2\nclick 120 100\nwait 2\n"
-              "click 140 100\nwait 2\nclick 650 250\nwait 40\nshot held\nwait 30\n"
-              "click 650 250\nwait 160\nshot through\nclick 770 30\nwait 10\n",
-              "start=scripts/dev/location.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(mRepository,
+             "focus gained\nwait 40\nclick 100 100\nwait 2\nclick 120 100\nwait 2\n"
+             "click 140 100\nwait 2\nclick 650 250\nwait 40\nshot held\nwait 30\n"
+             "click 650 250\nwait 160\nshot through\nclick 770 30\nwait 10\n",
+             "start=scripts/dev/location.lua");
     EXPECT_EQ(Sky("held"), (std::vector<int>{160, 110, 70}));
     EXPECT_EQ(Sky("through"), (std::vector<int>{60, 90, 150}));
 }
@@ -108,15 +97,12 @@ TEST_F(LocationTest, ThreeQuickMissesHoldTheDoorUntilThePenaltyEnds)
 // the map.
 TEST_F(LocationTest, TheFoundKeyTakenFromTheStripOpensTheChestAndEndsTheLocation)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
-                        "move 410 300\nwait 5\nshot before\nclick 410 300\nwait 20\n"
-                        "shot during\nwait 10\nshot opened\nwait 100\nclose\n",
-                        "start=scripts/dev/location.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+                       "move 410 300\nwait 5\nshot before\nclick 410 300\nwait 20\n"
+                       "shot during\nwait 10\nshot opened\nwait 100\nclose\n",
+                       "start=scripts/dev/location.lua"),
               (Traces{"start", "complete 0", "map"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     // The chest's lid: shut and brown before, thrown open afterwards (the sky shows above it).
     const Picture before = ReadPicture(mRoot / "before.png");
     const Picture opened = ReadPicture(mRoot / "opened.png");
@@ -144,14 +130,11 @@ TEST_F(LocationTest, ALocationLeftGoesOnInTheNextRunAndItsEndForgetsIt)
         return std::stol(found[1].str() + found[2].str() + found[3].str() + found[4].str(), nullptr,
                          16);
     };
-    int code = -1;
-    EXPECT_EQ(RunTraced(game,
-                        "focus gained\nwait 40\nshot fresh\nclick 224 354\nwait 80\n"
-                        "click 770 30\nwait 30\n",
-                        "start=scripts/devplayer.lua", code),
+    EXPECT_EQ(RunClean(game,
+                       "focus gained\nwait 40\nshot fresh\nclick 224 354\nwait 80\n"
+                       "click 770 30\nwait 30\n",
+                       "start=scripts/devplayer.lua"),
               Traces{"start"});
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     const std::string left = Prefs();
     EXPECT_NE(left.find("playerdata = hex 00 00 00 00 00 00 00 00 00 03 00 00\n"),
               std::string::npos)
@@ -159,22 +142,18 @@ TEST_F(LocationTest, ALocationLeftGoesOnInTheNextRunAndItsEndForgetsIt)
     const long first = playTime(left);
     EXPECT_GT(first, 0) << left;
 
-    EXPECT_EQ(RunTraced(game, "focus gained\nwait 40\nshot again\nclick 770 30\nwait 30\n",
-                        "start=scripts/devplayer.lua", code),
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 40\nshot again\nclick 770 30\nwait 30\n",
+                       "start=scripts/devplayer.lua"),
               Traces{"start"});
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     EXPECT_NE(At("fresh", 224, 354), At("again", 224, 354)) << "the key's item is gone";
     EXPECT_NE(At("fresh", 380, 550), At("again", 380, 550)) << "the whole key in the strip";
     EXPECT_GT(playTime(Prefs()), first);
 
-    EXPECT_EQ(RunTraced(game,
-                        "focus gained\nwait 40\nclick 390 560\nwait 5\nmove 410 300\nwait 5\n"
-                        "click 410 300\nwait 120\nclose\n",
-                        "start=scripts/devplayer.lua", code),
+    EXPECT_EQ(RunClean(game,
+                       "focus gained\nwait 40\nclick 390 560\nwait 5\nmove 410 300\nwait 5\n"
+                       "click 410 300\nwait 120\nclose\n",
+                       "start=scripts/devplayer.lua"),
               (Traces{"start", "complete 0", "map"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     const std::string done = Prefs();
     EXPECT_NE(done.find("  gamedata = \"\"\n"), std::string::npos) << done;
     EXPECT_TRUE(
@@ -186,15 +165,12 @@ TEST_F(LocationTest, ALocationLeftGoesOnInTheNextRunAndItsEndForgetsIt)
 // back); "Resume" gives the location back.
 TEST_F(LocationTest, ALostFocusPausesTheLocation)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 40\nshot playing\nfocus lost\nwait 10\n"
-                        "focus gained\nwait 40\nshot paused\nclick 400 246\nwait 40\n"
-                        "shot resumed\nclick 770 30\nwait 10\n",
-                        "start=scripts/dev/location.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 40\nshot playing\nfocus lost\nwait 10\n"
+                       "focus gained\nwait 40\nshot paused\nclick 400 246\nwait 40\n"
+                       "shot resumed\nclick 770 30\nwait 10\n",
+                       "start=scripts/dev/location.lua"),
               (Traces{"start", "pause"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     EXPECT_NE(At("paused", 400, 300), At("playing", 400, 300));
     EXPECT_EQ(Sky("resumed"), Sky("playing"));
 }
@@ -207,11 +183,7 @@ TEST_F(LocationTest, ToolTipsNameWhatLiesUnderTheMouse)
     const std::string script =
         "focus gained\nwait 40\nmove 650 250\nwait 30\nshot door\nmove 390 560\nwait 30\n"
         "shot key\nclick 770 30\nwait 10\n";
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, script, "start=scripts/dev/location.lua", code),
-              Traces{"start"});
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    EXPECT_EQ(RunClean(mRepository, script, "start=scripts/dev/location.lua"), Traces{"start"});
     const Picture door = ReadPicture(mRoot / "door.png");
     ASSERT_EQ(door.mWidth, 800u);
     ExpectMatchesGolden(Crop(door, 600, 200, 200, 100), "location_door_tool_tip.png");
@@ -222,9 +194,7 @@ TEST_F(LocationTest, ToolTipsNameWhatLiesUnderTheMouse)
     const fs::path location = game / "assets/scripts/dev/location.lua";
     WriteFile(location, std::regex_replace(ReadFile(location),
                                            std::regex("tooltipbasic = Tooltip\\(\\), "), ""));
-    EXPECT_EQ(RunTraced(game, script, "start=scripts/dev/location.lua", code), Traces{"start"});
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    EXPECT_EQ(RunClean(game, script, "start=scripts/dev/location.lua"), Traces{"start"});
     const Picture plain = ReadPicture(mRoot / "door.png");
     ASSERT_EQ(plain.mPixels.size(), door.mPixels.size());
     // Every differing pixel lies in the box to the right of and below the pointer.
@@ -248,9 +218,7 @@ TEST_F(LocationTest, ALocationWithoutInstructionsIsFatalAndTheGameEnds)
     const fs::path location = game / "assets/scripts/dev/location.lua";
     WriteFile(location, std::regex_replace(ReadFile(location), std::regex("gameplayinstructions ="),
                                            "local unused ="));
-    int code = -1;
-    RunTraced(game, "focus gained\nwait 60\n", "start=scripts/dev/location.lua", code);
-    EXPECT_EQ(code, 0);
+    RunOk(game, "focus gained\nwait 60\n", "start=scripts/dev/location.lua");
     EXPECT_NE(ReadFile(LogFile()).find(
                   "ERROR:Cannot find gameplayinstructions global table!   FILE:gameplay LINE:"),
               std::string::npos)

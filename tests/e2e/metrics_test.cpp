@@ -95,10 +95,7 @@ protected:
 TEST_F(MetricsProgramTest, GlintviewWritesTheSummaryAndPlayTimeAndASecondRunAddsItsOwn)
 {
     fs::path game = GameWith("glintview");
-    int code = -1;
-    RunTraced(game, kMenuThenClose, "", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(game, kMenuThenClose, "");
     EXPECT_EQ(Tags(), (std::vector<std::string>{"session", "DxInfo", "DxDiagNames", "DxDiag"}));
     EXPECT_TRUE(fs::exists(UserFile("dxdiag.xml")));
     uint32_t first = PlayTime();
@@ -115,8 +112,7 @@ TEST_F(MetricsProgramTest, GlintviewWritesTheSummaryAndPlayTimeAndASecondRunAdds
     EXPECT_GT(menu, 0u);
     EXPECT_LT(menu, first);
 
-    RunTraced(game, kMenuThenClose, "", code);
-    EXPECT_EQ(code, 0);
+    RunOk(game, kMenuThenClose, "");
     EXPECT_EQ(Tags(), (std::vector<std::string>{"session", "DxInfo", "DxDiagNames", "DxDiag",
                                                 "session", "DxInfo", "DxDiagNames", "DxDiag"}));
     EXPECT_GT(PlayTime(), first);
@@ -150,10 +146,7 @@ TEST_F(MetricsProgramTest, AStartScreenThatSetsABlockGetsExactlyThatRecord)
                                                             "SetState('add-value', 'x12')\n"
                                                             "SetState('add-value', 42)\n"
                                                             "SetState('end-status', '')\n");
-    int code = -1;
-    RunTraced(game, "focus gained\nwait 5\nclose\n", "start=scripts/dev/metricsblock.lua", code);
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    RunClean(game, "focus gained\nwait 5\nclose\n", "start=scripts/dev/metricsblock.lua");
     std::vector<std::string> records = Records();
     ASSERT_GE(records.size(), 1u);
     EXPECT_EQ(records[0], "blk,3,\"x12\",42");

@@ -13,7 +13,6 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
 class MoreStoriesTest : public ScreenProgramTest
 {
@@ -24,27 +23,8 @@ protected:
         WriteFile(mRoot / "bin/xdg-open",
                   "#!/bin/sh\necho \"$1\" >> '" + (mRoot / "opened.txt").string() + "'\n");
         fs::permissions(mRoot / "bin/xdg-open", fs::perms::owner_all);
-    }
-    std::vector<std::string> Traced(const fs::path& game, const std::string& script,
-                                    const std::string& options, int& code)
-    {
-        return RunTracedWith(game, script, options, code,
-                             {"PATH=" + (mRoot / "bin").string() + ":" + std::getenv("PATH")});
-    }
-    std::vector<std::string> RunTracedWith(const fs::path& game, const std::string& script,
-                                           const std::string& options, int& code,
-                                           std::vector<std::string> env)
-    {
-        mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
-        const fs::path input = mRoot / ("input" + std::to_string(++mRuns) + ".txt");
-        WriteFile(input, script);
-        env.insert(env.end(), {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
-                               "MURKWELL_GUID_SEED=1"});
-        int pid = Start({"--multiple", "-wd=" + game.string(), "options=trace=1&" + options}, env);
-        EXPECT_GT(pid, 0);
-        code = pid > 0 ? WaitForEnd(pid) : -1;
-        mOutputFile.clear();
-        return TraceLines(ReadFile(mRoot / ("output" + std::to_string(mRuns) + ".txt")));
+        // The opener found first on the path is the test's own.
+        mRunEnv = {"PATH=" + (mRoot / "bin").string() + ":" + std::getenv("PATH")};
     }
     // The addresses the opener was given; it runs on its own, so the test waits up to 5 s for
     // `count` of them.
@@ -68,14 +48,11 @@ protected:
 // "More stories" in the menu's corner, the page, the second game's link, "Back".
 TEST_F(MoreStoriesTest, TheMenuOpensThePageWhoseLinkOpensItsGameAndBackReturns)
 {
-    int code = -1;
-    EXPECT_EQ(Traced(mRepository,
-                     "focus gained\nwait 40\nclick 674 566\nwait 30\nshot more\n"
-                     "click 58 212\nwait 20\nclick 400 562\nwait 30\nshot menu\nclose\n",
-                     "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 40\nclick 674 566\nwait 30\nshot more\n"
+                       "click 58 212\nwait 20\nclick 400 562\nwait 30\nshot menu\nclose\n",
+                       "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "more", "menu"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     ExpectMatchesGolden(Shot("more"), "more_page.png");
     EXPECT_EQ(Opened(1), (std::vector<std::string>{"https://example.org/murkwell/reedcutter"}));
     ExpectMatchesGolden(Shot("menu"), "front_menu.png");
@@ -85,21 +62,16 @@ TEST_F(MoreStoriesTest, TheMenuOpensThePageWhoseLinkOpensItsGameAndBackReturns)
 // hidden, and nothing is logged.
 TEST_F(MoreStoriesTest, ThePageAloneWithAndWithoutItsContent)
 {
-    int code = -1;
-    EXPECT_EQ(Traced(mRepository, "focus gained\nwait 20\nshot page\nclose\n",
-                     "start=scripts/moregames.lua", code),
+    EXPECT_EQ(RunClean(mRepository, "focus gained\nwait 20\nshot page\nclose\n",
+                       "start=scripts/moregames.lua"),
               (Traces{"start", "more"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     ExpectMatchesGolden(Shot("page"), "more_page.png");
 
     const fs::path game = CopyGame("content");
     fs::remove(game / "assets/xsell/xsell.xml");
-    EXPECT_EQ(Traced(game, "focus gained\nwait 20\nshot empty\nclick 400 502\nwait 10\nclose\n",
-                     "start=scripts/moregames.lua", code),
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 20\nshot empty\nclick 400 502\nwait 10\nclose\n",
+                       "start=scripts/moregames.lua"),
               (Traces{"start", "more"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     ExpectMatchesGolden(Shot("empty"), "more_empty.png");
     EXPECT_EQ(Opened(0), std::vector<std::string>{}) << "no site, nothing opened";
 }

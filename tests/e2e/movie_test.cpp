@@ -11,7 +11,6 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
 using MovieTest = ScreenProgramTest;
 
@@ -24,10 +23,7 @@ TEST_F(MovieTest, TheFilmPlaysTheSameOnEveryRun)
     std::vector<Picture> first;
     for (int run = 0; run < 2; ++run)
     {
-        int code = -1;
-        EXPECT_EQ(RunTraced(mRepository, kFilmFrames, "", code), Traces{"start"});
-        EXPECT_EQ(code, 0);
-        ExpectCleanLog();
+        EXPECT_EQ(RunClean(mRepository, kFilmFrames, ""), Traces{"start"});
         for (int i = 0; i < 3; ++i)
         {
             const Picture shot = Shot(std::string(1, char('a' + i)));
@@ -48,14 +44,11 @@ TEST_F(MovieTest, TheFilmPlaysTheSameOnEveryRun)
 // menu is up as soon as when the still card was skipped.
 TEST_F(MovieTest, AKeyEndsTheFilm)
 {
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nwait 20\nkey 32\nwait 20\nkey 32\nwait 40\n"
-                        "click 400 300\nwait 60\nshot menu\nclose\n",
-                        "", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 20\nkey 32\nwait 20\nkey 32\nwait 40\n"
+                       "click 400 300\nwait 60\nshot menu\nclose\n",
+                       ""),
               (Traces{"start", "menu"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     ExpectMatchesGolden(Shot("menu"), "front_menu.png");
 }
 
@@ -63,10 +56,7 @@ TEST_F(MovieTest, WithoutTheFilmTheStillCardShows)
 {
     const fs::path game = CopyGame("content");
     fs::remove_all(game / "assets/movies");
-    int code = -1;
-    EXPECT_EQ(RunTraced(game, "focus gained\nwait 40\nshot card\nclose\n", "", code),
-              Traces{"start"});
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(RunOk(game, "focus gained\nwait 40\nshot card\nclose\n", ""), Traces{"start"});
     ExpectMatchesGolden(Shot("card"), "front_card_still.png");
 }
 

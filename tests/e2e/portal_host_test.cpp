@@ -131,8 +131,6 @@ protected:
         return events;
     }
 
-    bool HasShot(const std::string& name) const { return fs::exists(mRoot / (name + ".png")); }
-
     const fs::path mProgram = mRoot / "program/murkwell";
     const fs::path mHostLog = mRoot / "host.log";
 };

@@ -32,16 +32,12 @@ std::string TypeProfile(const std::string& name)
            "wait 20\n";
 }
 
-using Traces = std::vector<std::string>;
-
 // A new profile's player record, as prefsdump shows it.
 constexpr const char* kZeroRecord = "  playerdata = hex 00 00 00 00 00 00 00 00 00 00 00 00\n";
 
 class ProfilesProgramTest : public ScreenProgramTest
 {
 protected:
-    std::string Prefs() { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
-
     Picture Shot(const std::string& name)
     {
         const Picture picture = ReadPicture(mRoot / (name + ".png"));
@@ -59,11 +55,8 @@ TEST_F(ProfilesProgramTest, OptionsAreAppliedStoredByOkAndShownByTheNextRun)
                                "click 400 398\nwait 5\nclick 186 300\nwait 5\n"
                                "click 186 340\nwait 5\nclick 400 462\nwait 60\nshot after\n"
                                "close\n";
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, change, "start=scripts/options.lua", code), Traces{"start"});
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(RunClean(mRepository, change, "start=scripts/options.lua"), Traces{"start"});
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"OK\" did not close the screen";
-    ExpectCleanLog();
     const std::string stored = "USER 0\n  characterdialog = \"0\"\n  cursorosuse = \"1\"\n"
                                "  fullscreen = \"0\"\n"
                                "  musiclevel = \"750\"\n  soundlevel = \"250\"\n";
@@ -72,10 +65,9 @@ TEST_F(ProfilesProgramTest, OptionsAreAppliedStoredByOkAndShownByTheNextRun)
     // Opened again: the slider where it was left, the switch offering full screen, the cursor's
     // box ticked (and no drawn cursor), the dialogs' box clear. Closing without "OK" stores
     // nothing.
-    EXPECT_EQ(RunTraced(mRepository, "focus gained\nwait 40\nshot stored\nclose\n",
-                        "start=scripts/options.lua", code),
+    EXPECT_EQ(RunOk(mRepository, "focus gained\nwait 40\nshot stored\nclose\n",
+                    "start=scripts/options.lua"),
               Traces{"start"});
-    EXPECT_EQ(code, 0);
     // The controls, not the panel around them.
     ExpectMatchesGolden(Crop(Shot("stored"), 160, 180, 480, 220), "options_stored.png");
     EXPECT_EQ(Prefs(), stored);
@@ -102,12 +94,9 @@ TEST_F(ProfilesProgramTest, ProfilesAreTypedScrolledDeletedAfterTheQuestionAndSe
     input += "shot deleted\n" + ClickRow(0) + "wait 3\n" + kSelectProfile + "wait 60\n";
     input += "shot after\nclose\n";
 
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/selectplayer.lua", code),
+    EXPECT_EQ(RunClean(mRepository, input, "start=scripts/selectplayer.lua"),
               (Traces{"start", "profile " + zoe}));
-    EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Select\" did not close the screen";
-    ExpectCleanLog();
     std::string profiles = "USER 0\n  curuser = \"0\"\n";
     int slot = 0;
     for (const std::string& name :
@@ -130,12 +119,9 @@ TEST_F(ProfilesProgramTest, TheMenusGreetingFollowsTheCurrentProfile)
                               kSelectProfile + "wait 30\nshot ann\n" + players +
                               TypeProfile("Bob") + kCancelProfiles +
                               "wait 30\nshot bob\nclick 400 547\nwait 60\nshot after\nclose\n";
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(mRepository, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann"}));
-    EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Quit\" did not end the game";
-    ExpectCleanLog();
     EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"1\"\nUSER 1\n  gamedata = \"\"\n") +
                            "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord +
                            "USER 2\n  gamedata = \"\"\n  gamemode = \"1\"\n  name = \"Bob\"\n" +
@@ -151,11 +137,8 @@ TEST_F(ProfilesProgramTest, EnterConfirmsTheNameDialog)
     const std::string input = std::string("focus gained\nwait 30\n") + kNewProfile +
                               "wait 36\ntext Ann\nwait 3\nkey 13\nwait 20\n" + kSelectProfile +
                               "wait 60\nclose\n";
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/selectplayer.lua", code),
+    EXPECT_EQ(RunClean(mRepository, input, "start=scripts/selectplayer.lua"),
               (Traces{"start", "profile Ann"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
     EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
                            "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -30,6 +31,35 @@ constexpr uint32_t kEndLimitMs = 300000;
 constexpr const char* kToolkitScreen = "scripts/dev/toolkit.lua";
 constexpr const char* kToolkitStart = "options=start=scripts/dev/toolkit.lua";
 
+// The Gatehouse's script, and its line that sets up the tutorial prompts (which runs that go
+// straight for a part of the location leave out: see CopyEdited).
+constexpr const char* kGatehouseScript = "scripts/locations/gatehouse.lua";
+constexpr const char* kGatehousePrompts = "tutorials = TutorialTable\\(true\\),";
+
+// The screen points of the Gatehouse the content keeps for the tests (the art keeps them solid):
+// its hall, storeroom and HUD, and the hint boards' buttons.
+constexpr const char* kNowhere = "400 120"; // ends a line of a conversation
+constexpr const char* kKeyHalf2 = "150 300";
+constexpr const char* kKeyHalf1 = "612 410";
+constexpr const char* kDoor = "550 270";
+constexpr const char* kOilcan = "210 390";
+constexpr const char* kLampGlass = "470 180";
+constexpr const char* kCabinet = "640 250";
+constexpr const char* kStripOne = "376 550";    // the strip's one object (its middle of three)
+constexpr const char* kStripOilcan = "305 550"; // the first of the strip's two
+constexpr const char* kThessalorTracker = "110 528";
+constexpr const char* kLiraeTracker = "690 528";
+constexpr const char* kThessalorMedallion = "50 550";
+constexpr const char* kLiraeMedallion = "750 550";
+constexpr const char* kJournalButton = "616 524";
+constexpr const char* kBoardExit = "770 32";
+constexpr const char* kBoardOk = "534 254"; // the boards' dialogs' OK (Lirae's arrow)
+
+// From the game's menu: "Play", the name dialog, "Ann", "OK": the first location opens for a new
+// player.
+inline const std::string kNewPlayer = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
+                                      "wait 10\nclick 400 276\nwait 120\n";
+
 // A start-up script that shows nothing and waits: a run on a game folder of the tests' own ends
 // on a request to (without one it would end at once, with status 1).
 constexpr const char* kWaitingStartScript =
@@ -37,6 +67,8 @@ constexpr const char* kWaitingStartScript =
 
 using testsupport::ReadFile;
 using testsupport::WriteFile;
+// The lines a run's trace printed.
+using Traces = std::vector<std::string>;
 
 // A PNG file's pixels as B, G, R, A bytes; empty when it cannot be read.
 struct Picture
@@ -83,6 +115,13 @@ inline std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
     const size_t at = (size_t(y) * picture.mWidth + x) * 4;
     return std::vector<int>(picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at),
                             picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
+}
+
+// Channels at most `spread` apart: a grey pixel.
+inline bool Grey(const std::vector<int>& pixel, int spread)
+{
+    return std::max({pixel[0], pixel[1], pixel[2]}) - std::min({pixel[0], pixel[1], pixel[2]}) <=
+           spread;
 }
 
 // Compressed, unlike the frame test mode's own file, to keep the golden small.
@@ -296,8 +335,10 @@ protected:
         const fs::path input = mRoot / ("input" + std::to_string(++mRuns) + ".txt");
         WriteFile(input, script);
         args.insert(args.begin(), {"--multiple", "-wd=" + game.string()});
-        int pid = Start(args, {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
-                               "MURKWELL_GUID_SEED=1"});
+        std::vector<std::string> env = {"MURKWELL_INPUT_SCRIPT=" + input.string(),
+                                        "MURKWELL_FIXED_STEP=16", "MURKWELL_GUID_SEED=1"};
+        env.insert(env.end(), mRunEnv.begin(), mRunEnv.end());
+        int pid = Start(args, env);
         EXPECT_GT(pid, 0);
         return pid > 0 ? WaitForEnd(pid) : -1;
     }
@@ -314,6 +355,74 @@ protected:
             RunScripted(game, script, {"options=trace=1" + (options.empty() ? "" : "&" + options)});
         mOutputFile.clear();
         return TraceLines(ReadFile(mRoot / ("output" + std::to_string(mRuns) + ".txt")));
+    }
+
+    // RunTraced for a run that must end by itself with exit code 0.
+    std::vector<std::string> RunOk(const fs::path& game, const std::string& script,
+                                   const std::string& options)
+    {
+        int code = -1;
+        std::vector<std::string> traces = RunTraced(game, script, options, code);
+        EXPECT_EQ(code, 0) << "exit code of the run with " << options;
+        return traces;
+    }
+
+    // RunOk, and its log clean (ExpectCleanLog).
+    std::vector<std::string> RunClean(const fs::path& game, const std::string& script,
+                                      const std::string& options)
+    {
+        std::vector<std::string> traces = RunOk(game, script, options);
+        ExpectCleanLog();
+        return traces;
+    }
+
+    // A copy of the content (CopyGame) whose `file` below assets/ has `pattern` replaced by
+    // `with`: a spoiled or shortened game.
+    fs::path CopyEdited(const std::string& file, const std::string& pattern,
+                        const std::string& with = "", const std::string& name = "content")
+    {
+        const fs::path game = CopyGame(name);
+        const fs::path path = game / "assets" / file;
+        WriteFile(path, std::regex_replace(ReadFile(path), std::regex(pattern), with));
+        return game;
+    }
+
+    // The preferences file as `prefsdump` prints it.
+    std::string Prefs() const { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
+
+    bool HasShot(const std::string& name) const { return fs::exists(mRoot / (name + ".png")); }
+
+    // The log holds `line` (at least once).
+    void ExpectInLog(const std::string& line) const
+    {
+        const std::string log = ReadFile(LogFile());
+        EXPECT_NE(log.find(line), std::string::npos) << line << " not in\n" << log;
+    }
+
+    // The log holds `line` exactly `times` times.
+    void ExpectLogged(const std::string& line, size_t times = 1) const
+    {
+        const std::string log = ReadFile(LogFile());
+        size_t count = 0;
+        for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+            ++count;
+        EXPECT_EQ(count, times) << line << " in\n" << log;
+    }
+
+    // The share of pixels (percent) within 8 per channel of the other picture's.
+    static double Alike(const Picture& a, const Picture& b)
+    {
+        if (a.mPixels.size() != b.mPixels.size() || a.mPixels.empty())
+            return 0;
+        size_t near = 0;
+        for (size_t i = 0; i < a.mPixels.size(); i += 4)
+        {
+            bool close = true;
+            for (size_t c = 0; c < 3; ++c)
+                close = close && std::abs(int(a.mPixels[i + c]) - int(b.mPixels[i + c])) <= 8;
+            near += close;
+        }
+        return 400.0 * static_cast<double>(near) / static_cast<double>(a.mPixels.size());
     }
 
     // The start line first, and none of the lines that tell of a fault.
@@ -360,6 +469,8 @@ protected:
 
     const fs::path mRepository = MURKWELL_SOURCE_DIR;
     int mRuns = 0;
+    // More settings for the scripted runs' environment.
+    std::vector<std::string> mRunEnv;
 };
 
 // Runs of screens made of the framework's windows, on a small game folder of their own: the

@@ -11,8 +11,6 @@ namespace e2etest
 namespace
 {
 
-using Traces = std::vector<std::string>;
-
 class TravelMapTest : public ScreenProgramTest
 {
 protected:
@@ -34,7 +32,6 @@ protected:
                   "ReadFile('scripts/map.lua')\n");
         return game;
     }
-    std::string Prefs() { return DumpPrefs(mRoot / "data/Tovrix/Murkwell/prefs.dat"); }
 };
 
 // The large map 1.5 s, the zoom 1.2 s, the layers 0.5 s, the crossing 3.8 s and the layers again:
@@ -44,12 +41,10 @@ TEST_F(TravelMapTest, TheJourneyEndsInContinueMapWithTheRecordOnTheMap)
     const fs::path game = Game();
     int code = -1;
     EXPECT_EQ(RunTraced(game, "wait 5\nclose\n", "start=scripts/make.lua", code), Traces{"start"});
-    EXPECT_EQ(RunTraced(game, "focus gained\nwait 700\nshot after\nclose\n",
-                        "start=scripts/journey.lua", code),
-              (Traces{"start", "continue 1"}));
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(
+        RunClean(game, "focus gained\nwait 700\nshot after\nclose\n", "start=scripts/journey.lua"),
+        (Traces{"start", "continue 1"}));
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the journey's end did not close the map";
-    ExpectCleanLog();
     EXPECT_EQ(Prefs(), "USER 0\n  curuser = \"0\"\nUSER 1\n  gamemode = \"1\"\n  name = \"Ann\"\n"
                        "  playerdata = hex 00 00 00 00 00 00 00 00 00 01 00 00\n");
 }
@@ -58,10 +53,7 @@ TEST_F(TravelMapTest, AVignetteWithoutItsTravelTableEndsTheGame)
 {
     const fs::path game =
         Game("travel = \\{\\s*image = \"map/boat\"", "boat = { image = \"map/boat\"");
-    int code = -1;
-    RunTraced(game, "focus gained\nwait 200\nshot after\nclose\n", "start=scripts/journey.lua",
-              code);
-    EXPECT_EQ(code, 0);
+    RunOk(game, "focus gained\nwait 200\nshot after\nclose\n", "start=scripts/journey.lua");
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the fatal report did not end the game";
     EXPECT_NE(ReadFile(LogFile()).find("ERROR:Cannot find table 'travel' for MapTravel!"),
               std::string::npos)
@@ -74,12 +66,8 @@ TEST_F(TravelMapTest, AMapWithoutLightningRunsFortySecondsCleanly)
     // The journey's end would close it: the map stays up here.
     WriteFile(quiet / "assets/scripts/journey.lua",
               "function ContinueMap() Trace('continue') end\nReadFile('scripts/map.lua')\n");
-    int code = -1;
-    EXPECT_EQ(
-        RunTraced(quiet, "focus gained\nwait 2500\nclose\n", "start=scripts/journey.lua", code),
-        (Traces{"start", "continue"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
+    EXPECT_EQ(RunClean(quiet, "focus gained\nwait 2500\nclose\n", "start=scripts/journey.lua"),
+              (Traces{"start", "continue"}));
 }
 
 } // namespace

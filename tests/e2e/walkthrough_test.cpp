@@ -15,7 +15,6 @@
 namespace
 {
 using namespace e2etest;
-using Traces = std::vector<std::string>;
 
 // A play-through takes some 8 minutes under the sanitizers on a loaded machine (the limit only
 // bounds a hang).
@@ -66,10 +65,8 @@ TEST_F(WalkthroughTest, TheWholeGameFromTheTitleCardToTheCredits)
     mEndLimitMs = kPlayThroughLimitMs;
     mErrorFile = mRoot / "errors.txt";
     int code = -1;
-    EXPECT_EQ(RunTraced(mRepository, WalkthroughScript(), "", code), kWholeGame);
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(RunClean(mRepository, WalkthroughScript(), ""), kWholeGame);
     EXPECT_EQ(ErrorOutput().find("timed out"), std::string::npos) << ErrorOutput();
-    ExpectCleanLog();
     for (const char* name :
          {"gatehouse", "map1", "story", "observatory", "map2", "crypt", "credits"})
         ExpectMatchesGolden(Shot(name), std::string("walkthrough_") + name + ".png");
@@ -109,19 +106,15 @@ TEST_F(WalkthroughTest, AGameQuitInTheObservatoryIsTakenUpThereAndPlayedToTheEnd
     mEndLimitMs = kPlayThroughLimitMs;
     mErrorFile = mRoot / "errors.txt";
     EXPECT_EQ(
-        RunTraced(game, play + "shot arrived\n" + WalkthroughScript("observatory", "scroll") + quit,
-                  "start=scripts/mainmenu.lua", code),
+        RunClean(game, play + "shot arrived\n" + WalkthroughScript("observatory", "scroll") + quit,
+                 "start=scripts/mainmenu.lua"),
         (Traces{"start", "menu Ann", "profile Ann", "record 0 1", "location 1", "quitverify"}));
-    EXPECT_EQ(code, 0);
-    ExpectCleanLog();
 
-    EXPECT_EQ(RunTraced(game, play + "shot restored\n" + WalkthroughScript("scroll"),
-                        "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(game, play + "shot restored\n" + WalkthroughScript("scroll"),
+                       "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 3 1", "location 1", "complete 1",
                       "map", "location 2", "complete 2", "credits", "quitverify"}));
-    EXPECT_EQ(code, 0);
     EXPECT_EQ(ErrorOutput().find("timed out"), std::string::npos) << ErrorOutput();
-    ExpectCleanLog();
     // Restored as it was left: the candle burning on the desk, not back where it was found.
     ExpectMatchesGolden(Crop(Shot("restored"), 180, 220, 240, 240),
                         "walkthrough_restored_desk.png");
@@ -139,20 +132,17 @@ TEST_F(WalkthroughTest, AGameQuitInTheObservatoryIsTakenUpThereAndPlayedToTheEnd
 TEST_F(WalkthroughTest, AnAwaitThatTimesOutEndsTheRun)
 {
     mErrorFile = mRoot / "errors.txt";
-    int code = -1;
-    EXPECT_EQ(RunTraced(mRepository,
-                        "focus gained\nawait menu\nshot seen\nawait \"location 9\" 60\n"
-                        "await bad extra words\nshot never\n",
-                        "start=scripts/mainmenu.lua", code),
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nawait menu\nshot seen\nawait \"location 9\" 60\n"
+                       "await bad extra words\nshot never\n",
+                       "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu"}));
-    EXPECT_EQ(code, 0);
     EXPECT_TRUE(fs::exists(mRoot / "seen.png"));
     EXPECT_FALSE(fs::exists(mRoot / "never.png"));
     EXPECT_NE(ErrorOutput().find(":5: \"await\" takes a text and an optional count of polls; line "
                                  "skipped\ninput script: await location 9 timed out\n"),
               std::string::npos)
         << ErrorOutput();
-    ExpectCleanLog();
 }
 
 } // namespace
