@@ -37,6 +37,19 @@ protected:
     {
         return WaitUntil([&] { return http.GetStatus() != TSimpleHttp::kHttpRunning; });
     }
+    // Sends the described request with `options` and waits for its end.
+    static bool SendAndWait(TSimpleHttp& http, uint32_t options)
+    {
+        http.Send(options);
+        return WaitForEnd(http);
+    }
+    // Opens a request with Open's arguments, sends it with `options` and waits for its end.
+    static bool Fetch(TSimpleHttp& http, uint32_t options, const std::string& url, bool post,
+                      const char* outputFile = nullptr)
+    {
+        http.Open(url.c_str(), post, outputFile);
+        return SendAndWait(http, options);
+    }
 
     int mBaselineWorkers = 0;
 };

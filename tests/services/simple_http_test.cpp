@@ -34,8 +34,7 @@ TEST_F(HttpTest, GetAppendsEncodedParametersToTheUrl)
     http.Open(server.Url("/scores").c_str(), false);
     http.AddParameter("name", "a b&c");
     http.AddParameter("mode", "x/y");
-    http.Send(TSimpleHttp::kHttpNoCacheWrite);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(SendAndWait(http, TSimpleHttp::kHttpNoCacheWrite));
     EXPECT_EQ(http.GetStatus(), 1);
     EXPECT_EQ(http.GetResponseCode(), 200);
     EXPECT_EQ(http.GetFormText(), TString(""));
@@ -55,8 +54,7 @@ TEST_F(HttpTest, GetJoinsTheFirstParameterWithAQuestionMarkEvenAfterAQuery)
     TSimpleHttp http;
     http.Open(server.Url("/q?x=1").c_str(), false);
     http.AddParameter("a", "b");
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(SendAndWait(http, 0));
     ASSERT_TRUE(server.WaitForRequests(1));
     EXPECT_EQ(server.Requests()[0].mTarget, "/q?x=1?a=b");
 }
@@ -69,8 +67,7 @@ TEST_F(HttpTest, PostSendsTheFormWithItsContentType)
     http.AddParameter("name", "a b&c");
     http.AddParameter("second", "2");
     EXPECT_EQ(http.GetFormText(), TString("name=a%20b%26c&second=2"));
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(SendAndWait(http, 0));
     EXPECT_EQ(http.GetStatus(), 1);
     auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -87,9 +84,7 @@ TEST_F(HttpTest, PostWithoutParametersSendsAnEmptyForm)
 {
     LoopbackServer server;
     TSimpleHttp http;
-    http.Open(server.Url("/empty").c_str(), true);
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, 0, server.Url("/empty"), true));
     EXPECT_EQ(http.GetStatus(), 1);
     auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -129,9 +124,7 @@ TEST_F(HttpTest, AnErrorPageFinishesWithItsCode)
 {
     LoopbackServer server(404, "no such page");
     TSimpleHttp http;
-    http.Open(server.Url("/missing").c_str(), true);
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, 0, server.Url("/missing"), true));
     EXPECT_EQ(http.GetStatus(), 1);
     EXPECT_EQ(http.GetResponseCode(), 404);
 }
@@ -140,9 +133,7 @@ TEST_F(HttpTest, AnswerGoesToTheOutputFile)
 {
     LoopbackServer server(200, "line one\nline two");
     TSimpleHttp http;
-    http.Open(server.Url("/file").c_str(), false, "user:answers/answer.txt");
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, 0, server.Url("/file"), false, "user:answers/answer.txt"));
     EXPECT_EQ(http.GetStatus(), 1);
     EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/answers/answer.txt"), "line one\nline two");
 }
@@ -172,9 +163,7 @@ TEST_F(HttpTest, AnEmptyAnswerStillMakesTheOutputFile)
     LoopbackServer server(200, "");
     Write("user/old.txt", "previous");
     TSimpleHttp http;
-    http.Open(server.Url("/file").c_str(), false, "user:old.txt");
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, 0, server.Url("/file"), false, "user:old.txt"));
     EXPECT_EQ(http.GetStatus(), 1);
     EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/old.txt"), "");
 }
@@ -185,9 +174,7 @@ TEST_F(HttpTest, ABrokenOffAnswerLeavesTheOldOutputFile)
     server.BreakOffAnswers();
     Write("user/old.txt", "previous");
     TSimpleHttp http;
-    http.Open(server.Url("/file").c_str(), false, "user:old.txt");
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, 0, server.Url("/file"), false, "user:old.txt"));
     EXPECT_EQ(http.GetStatus(), 2);
     EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/old.txt"), "previous");
     // No temporary file is left beside it.
@@ -221,15 +208,11 @@ TEST_F(HttpTest, OutputFileThatCannotOpenGivesStatusThree)
     LoopbackServer server(200, "ignored");
     TSimpleHttp http;
     // An asset name the file layer does not know has nowhere to be written.
-    http.Open(server.Url("/file").c_str(), false, "nowhere/answer.txt");
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, 0, server.Url("/file"), false, "nowhere/answer.txt"));
     EXPECT_EQ(http.GetStatus(), 3);
     // Nor has a name that is a folder.
     Folder("user/taken");
-    http.Open(server.Url("/file").c_str(), false, "user:taken");
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, 0, server.Url("/file"), false, "user:taken"));
     EXPECT_EQ(http.GetStatus(), 3);
 }
 
@@ -237,9 +220,7 @@ TEST_F(HttpTest, RefusedGetFailsAndLogsTheDirectRoad)
 {
     int port = LoopbackServer::RefusedPort();
     TSimpleHttp http;
-    http.Open(("http://127.0.0.1:" + std::to_string(port) + "/x").c_str(), false);
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, 0, "http://127.0.0.1:" + std::to_string(port) + "/x", false));
     EXPECT_EQ(http.GetStatus(), 2);
     EXPECT_EQ(http.GetResponseCode(), 0);
     // 7: the connection could not be made.
@@ -253,8 +234,7 @@ TEST_F(HttpTest, RefusedPostFailsWithoutALogLine)
     TSimpleHttp http;
     http.Open(("http://127.0.0.1:" + std::to_string(port) + "/x").c_str(), true);
     http.AddParameter("a", "1");
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(SendAndWait(http, 0));
     EXPECT_EQ(http.GetStatus(), 2);
     // Only describing the connection can fail loudly on this road; sending fails quietly.
     EXPECT_EQ(Log().find("Error creating connection"), std::string::npos) << Log();
@@ -276,9 +256,7 @@ TEST_F(HttpTest, UnusableAddressesLogTheirRoad)
     for (const Case& c : cases)
     {
         TSimpleHttp http;
-        http.Open(c.mUrl, c.mPost);
-        http.Send(0);
-        ASSERT_TRUE(WaitForEnd(http));
+        ASSERT_TRUE(Fetch(http, 0, c.mUrl, c.mPost));
         EXPECT_EQ(http.GetStatus(), 2);
         EXPECT_EQ(CountOccurrences(Log(), c.mLine), 1) << c.mLine << Log();
     }
@@ -288,9 +266,8 @@ TEST_F(HttpTest, HttpsToAServerWithoutTlsFailsQuietly)
 {
     LoopbackServer server;
     TSimpleHttp http;
-    http.Open(("https://127.0.0.1:" + std::to_string(server.Port()) + "/secure").c_str(), false);
-    http.Send(TSimpleHttp::kHttpIgnoreCertName);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, TSimpleHttp::kHttpIgnoreCertName,
+                      "https://127.0.0.1:" + std::to_string(server.Port()) + "/secure", false));
     EXPECT_EQ(http.GetStatus(), 2);
     EXPECT_EQ(server.RequestCount(), 0u);
     EXPECT_EQ(Log().find("Error creating connection"), std::string::npos) << Log();
@@ -300,9 +277,7 @@ TEST_F(HttpTest, OtherSchemesAreRefused)
 {
     Write("user/secret.txt", "secret");
     TSimpleHttp http;
-    http.Open(("file://" + mRoot + "/user/secret.txt").c_str(), false, "user:copy.txt");
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(Fetch(http, 0, "file://" + mRoot + "/user/secret.txt", false, "user:copy.txt"));
     EXPECT_EQ(http.GetStatus(), 2);
     EXPECT_FALSE(sys::PathAccess(mRoot + "/user/copy.txt", 0));
 }
@@ -316,8 +291,7 @@ TEST_F(HttpTest, SecondSendAbandonsTheFirst)
     ASSERT_TRUE(server.WaitForRequests(1));
     // The first request is still held by the server; the second is answered.
     http.AddParameter("go", "1");
-    http.Send(0);
-    ASSERT_TRUE(WaitForEnd(http));
+    ASSERT_TRUE(SendAndWait(http, 0));
     EXPECT_EQ(http.GetStatus(), 1);
     auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
