@@ -38,17 +38,6 @@ protected:
             Serve("b" + std::to_string(i) + ".png", uitest::FlatPng(40, 20, colours[i]));
     }
     TButton* Button(const char* name) { return TButton::FromWindow(Find(name)); }
-    std::string Queue()
-    {
-        Do("q = '' for i, m in ipairs(gMessageQueue) do q = q .. m.type .. ':' .. m.name .. ' ' "
-           "end gMessageQueue = {}");
-        return Global("q");
-    }
-    bool Captured(TWindow* window)
-    {
-        const auto& captures = mManager->GetCaptures();
-        return std::find(captures.begin(), captures.end(), window) != captures.end();
-    }
     void Click(TWindow* window)
     {
         TRect r = window->GetScreenRect();

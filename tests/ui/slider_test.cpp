@@ -21,18 +21,6 @@ protected:
         Serve("roll.png", uitest::FlatPng(20, 20, 0x00FFFF));
     }
     TSlider* Slider(const char* name) { return TSlider::FromWindow(Find(name)); }
-    // The messages that reached the script, as "type:name" words.
-    std::string Queue()
-    {
-        Do("q = '' for i, m in ipairs(gMessageQueue) do q = q .. m.type .. ':' .. m.name .. ' ' "
-           "end gMessageQueue = {}");
-        return Global("q");
-    }
-    bool Captured(TWindow* window)
-    {
-        const auto& captures = mManager->GetCaptures();
-        return std::find(captures.begin(), captures.end(), window) != captures.end();
-    }
 };
 
 TEST_F(SliderTest, OrientationClampingGeometryAndSizeRule)

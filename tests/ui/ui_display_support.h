@@ -12,6 +12,7 @@
 #include "ui/window_script.h"
 #include "ui_test_support.h"
 
+#include <algorithm>
 #include <list>
 #include <string>
 #include <vector>
@@ -115,6 +116,18 @@ protected:
         return out;
     }
     TWindow* Find(const char* name) { return mManager->GetRoot()->FindChild(name, 0xFFFFFFFFu); }
+    // The messages that reached the script, as "type:name" words (the queue emptied).
+    std::string Queue()
+    {
+        Do("q = '' for i, m in ipairs(gMessageQueue) do q = q .. m.type .. ':' .. m.name .. ' ' "
+           "end gMessageQueue = {}");
+        return Global("q");
+    }
+    bool Captured(TWindow* window)
+    {
+        const auto& captures = mManager->GetCaptures();
+        return std::find(captures.begin(), captures.end(), window) != captures.end();
+    }
     // The script task when due, then the event.
     void Tick(uint32_t ms = 0)
     {
