@@ -93,6 +93,12 @@ protected:
         mManager->ProcessDeletions();
         mManager->DispatchMessages();
     }
+    // `count` frames of `ms` each.
+    void RunFrames(int count, uint32_t ms = 16)
+    {
+        for (int i = 0; i < count; ++i)
+            Frame(ms);
+    }
     TWindow* Find(const char* name)
     {
         TModalWindow* top = mManager->GetTopModal();

@@ -153,8 +153,7 @@ TEST_F(SplashTest, StagesFollowTheirTimesThenTheMenuComesOnce)
     EXPECT_EQ(frame, 54);
     EXPECT_NE(Find("menu"), nullptr);
     EXPECT_EQ(Find("beside"), nullptr);
-    for (int i = 0; i < 5; ++i)
-        Frame(10);
+    RunFrames(5, 10);
     EXPECT_EQ(Number("swaps"), 1);
 }
 
@@ -351,13 +350,11 @@ TEST_F(SplashTest, IntroHoldAndOutroFramesOfASmallLogo)
     Paint();
     rendertest::CompareWithGolden(*Data().mBackBuffer, {280, 180, 480, 320}, "splash_intro.png");
     ASSERT_TRUE(RunToPhase(SplashScreen::kStudioHold));
-    for (int i = 0; i < 10; ++i)
-        Frame(10);
+    RunFrames(10, 10);
     Paint();
     rendertest::CompareWithGolden(*Data().mBackBuffer, {280, 230, 520, 370}, "splash_hold.png");
     ASSERT_TRUE(RunToPhase(SplashScreen::kOutro));
-    for (int i = 0; i < 5; ++i)
-        Frame(10);
+    RunFrames(5, 10);
     Paint();
     rendertest::CompareWithGolden(*Data().mBackBuffer, {280, 230, 520, 370}, "splash_outro.png");
 }

@@ -227,8 +227,7 @@ TEST_F(HintsTest, ThessalorsHintFliesOverTheStripOntoTheItemAndShowsTheRays)
     const TVec2 home = play->FindInventory("key")->GetHomePosition();
 
     // The first leg ends on the strip object; the item is only reached after the second.
-    for (int i = 0; i < 11; ++i)
-        Frame(16);
+    RunFrames(11);
     EXPECT_NEAR(Token(*play).x, home.x, 0.01f);
     EXPECT_NEAR(Token(*play).y, home.y, 0.01f);
     EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
@@ -262,8 +261,7 @@ TEST_F(HintsTest, ThessalorsHintFliesOverTheStripOntoTheItemAndShowsTheRays)
     EXPECT_TRUE(play->OnMouseDown(TPoint(302, 198)));
     Frame(16);
     EXPECT_EQ(play->GetHintSnapshotFader().GetAlpha() < 1.0f, true);
-    for (int i = 0; i < 30; ++i)
-        Frame(16);
+    RunFrames(30);
     EXPECT_NE(play->FindItem("key_1")->GetFlags() & GameplayItem::kFound, 0);
     EXPECT_EQ(play->GetHintSnapshotFader().GetAlpha(), 0.0f);
     EXPECT_NE(play->GetGameplayState(), MKWGameplay::kThessalorHintShown);
@@ -333,8 +331,7 @@ TEST_F(HintsTest, AHintIsEarnedThroughTheCharactersWindow)
     EXPECT_EQ(window->Notices().crazyClick, play->GetBoundCallback(MKWGameplay::kCrazyClick));
     EXPECT_EQ(play->GetGameplayState(), MKWGameplay::kThessalorMinigame);
     EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
-    for (int i = 0; i < 6; ++i)
-        Frame(16);
+    RunFrames(6);
     EXPECT_EQ(thessalor->GetSpinFrame(), 2) << "spun to its last frame";
     // Leaving without a hint: everything back.
     window->Send(window->Notices().leave);
@@ -372,8 +369,7 @@ TEST_F(HintsTest, AHintIsEarnedThroughTheCharactersWindow)
     Paint();
     rendertest::CompareWithGolden(*Data().mBackBuffer, {100, 260, 440, 540},
                                   "hint_token_in_flight.png");
-    for (int i = 0; i < 6; ++i)
-        Frame(16);
+    RunFrames(6);
     EXPECT_NEAR(Token(*play).x, 120.0f, 0.01f);
     EXPECT_NEAR(Token(*play).y, 520.0f, 0.01f);
     EXPECT_EQ(thessalor->GetAvailableMask(), 0b11) << "the tracker is filled";
@@ -404,15 +400,13 @@ TEST_F(HintsTest, TheMiniHintComesAfterIdlePlayAndGoesAfterItsTime)
     play->ActivateEvent("give", true);
     TScript* hud = Hud(*play).GetHintParticles().GetScript();
     ASSERT_NE(hud, nullptr);
-    for (int i = 0; i < 5; ++i)
-        Frame(16);
+    RunFrames(5);
     EXPECT_EQ(hud->GetGlobalNumber("gActive"), 0);
     // A press starts the count again.
     play->OnMouseDown(TPoint(5, 5));
     Frame(16);
     EXPECT_EQ(play->GetIdleElapsed(), 0u);
-    for (int i = 0; i < 5; ++i)
-        Frame(16);
+    RunFrames(5);
     EXPECT_EQ(hud->GetGlobalNumber("gActive"), 0);
     Frame(16);
     EXPECT_EQ(hud->GetGlobalNumber("gActive"), 1);
@@ -420,8 +414,7 @@ TEST_F(HintsTest, TheMiniHintComesAfterIdlePlayAndGoesAfterItsTime)
     const float x = play->GetMiniHintLocus().mValue[0];
     EXPECT_TRUE(x == 300.0f || x == 500.0f) << x;
     EXPECT_EQ(Hud(*play).GetHintParticleColor().mValue[2], 1.0f);
-    for (int i = 0; i < 3; ++i)
-        Frame(16);
+    RunFrames(3);
     EXPECT_EQ(hud->GetGlobalNumber("gActive"), 0) << "over after 64 ms";
 
     // No active item: nothing to point at.
@@ -487,15 +480,12 @@ TEST_F(HintsTest, RunnersClosedMidHint)
         auto* window = static_cast<RecordingHint*>(play->GetHintWindowLirae());
         window->Send(window->Notices().hintEarned);
         window->Send(window->Notices().tokenMove);
-        for (int i = 0; i < 10; ++i)
-            Frame(16);
+        RunFrames(10);
         Spend(*play, Hud(*play).GetLiraeMedallion(), "oil");
-        for (int i = 0; i < when; ++i)
-            Frame(16);
+        RunFrames(when);
         mManager->GetRoot()->RemoveChild(play);
         delete play;
-        for (int i = 0; i < 20; ++i)
-            Frame(16);
+        RunFrames(20);
     }
 }
 

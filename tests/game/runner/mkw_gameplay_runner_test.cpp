@@ -192,8 +192,7 @@ TEST_F(MKWGameplayRunnerTest, IdleBurstsAreNotStepped)
     TScript* thessalor = gameplay->GetPuzzleCompleteThessalor().GetScript();
     ASSERT_NE(lirae, nullptr);
     ASSERT_NE(thessalor, nullptr);
-    for (int i = 0; i < 5; ++i)
-        Frame(16);
+    RunFrames(5);
     EXPECT_EQ(lirae->GetGlobalNumber("gSteps"), 0.0);
 
     const int32_t waiting = gameplay->GetPendingCallbacks();
@@ -204,14 +203,12 @@ TEST_F(MKWGameplayRunnerTest, IdleBurstsAreNotStepped)
         Frame(16);
     ASSERT_EQ(gameplay->GetPendingCallbacks(), waiting);
     // The last sparks live on past the fade, then the steps stop.
-    for (int i = 0; i < 20; ++i)
-        Frame(16);
+    RunFrames(20);
     EXPECT_EQ(gameplay->GetPuzzleCompleteLirae().GetParticleCount(), 0u);
     const double steps = lirae->GetGlobalNumber("gSteps");
     EXPECT_GT(steps, 0.0);
     EXPECT_EQ(thessalor->GetGlobalNumber("gSteps"), steps);
-    for (int i = 0; i < 5; ++i)
-        Frame(16);
+    RunFrames(5);
     EXPECT_EQ(lirae->GetGlobalNumber("gSteps"), steps);
 }
 
@@ -318,8 +315,7 @@ TEST_F(MKWGameplayRunnerTest, TheJournalOpensInPlayAndClosesBackToIt)
     gameplay->HudJournalPressed();
     EXPECT_EQ(gameplay->GetGameplayState(), MKWGameplay::kJournal);
 
-    for (int i = 0; i < 20; ++i)
-        Frame(16);
+    RunFrames(20);
     gameplay->GetJournal()->Close();
     for (int i = 0; i < 20 && gameplay->GetGameplayState() == MKWGameplay::kJournal; ++i)
         Frame(16);
@@ -417,8 +413,7 @@ TEST_F(MKWGameplayRunnerTest, ClosedMidBurstWithTheJournalOpenAndHintWindowsStar
 
     mManager->GetRoot()->RemoveChild(gameplay);
     delete gameplay;
-    for (int i = 0; i < 30; ++i)
-        Frame(16);
+    RunFrames(30);
     mManager->GetScript()->DoLuaString("HudJournalPressed = HudJournalPressed");
 }
 

@@ -397,8 +397,7 @@ TEST_F(MKWGameplayTutorialsTest, TheItemsAndTheStripsPrompts)
     // The strip: hovering names the object, rolls it over with one sound, and asks for the
     // rollover cursor; the click takes it up and play waits for the prompt to go.
     Give(gameplay, "one");
-    for (int i = 0; i < 10; ++i)
-        Frame(16);
+    RunFrames(10);
     ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 4), "tutorial_inventory");
     const TPoint key = StripPoint(gameplay, "gatekey");
     ASSERT_GE(key.x, 0);
@@ -420,8 +419,7 @@ TEST_F(MKWGameplayTutorialsTest, TheItemsAndTheStripsPrompts)
     EXPECT_TRUE(Bit(4));
     EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kWaiting);
     EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting + 1);
-    for (int i = 0; i < 10; ++i)
-        Frame(16);
+    RunFrames(10);
     EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting);
     // Play is back, and with the key held the next prompt comes.
     EXPECT_EQ(gameplay->GetTutorialController()->GetActiveTutorialName(),
@@ -436,8 +434,7 @@ TEST_F(MKWGameplayTutorialsTest, TheDoorAndTheDoorway)
     GameplayInventory* key = gameplay->FindInventory("gatekey");
     gameplay->EquipInventory(key);
     ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 5), "tutorial_solve");
-    for (int i = 0; i < 6; ++i)
-        Frame(16);
+    RunFrames(6);
     GameplayArea* door = gameplay->FindArea("area_door");
     // Away from the door: its highlight fades and the pickup cursor stays.
     TString rollover;
@@ -446,8 +443,7 @@ TEST_F(MKWGameplayTutorialsTest, TheDoorAndTheDoorway)
     EXPECT_EQ(rollover, TString(""));
     mSettings->mMouseX = 340;
     mSettings->mMouseY = 150;
-    for (int i = 0; i < 6; ++i)
-        Frame(16);
+    RunFrames(6);
     Mouse(gameplay, 340, 150, false, &rollover);
     EXPECT_EQ(rollover, TString("door"));
     EXPECT_EQ(gameplay->GetCursorKind(), Gameplay::kCursorPickup);
@@ -460,8 +456,7 @@ TEST_F(MKWGameplayTutorialsTest, TheDoorAndTheDoorway)
         Frame(16);
     EXPECT_EQ(gameplay->GetHeldInventory(), nullptr);
     // The door's event runs in the next frame of play.
-    for (int i = 0; i < 3; ++i)
-        Frame(16);
+    RunFrames(3);
     EXPECT_EQ(gameplay->GetNextEvent(), nullptr);
 
     // The doorway: a hover names it and takes its cursor, a click queues its event and waits.

@@ -234,6 +234,13 @@ protected:
         TWindow* found = mManager->GetRoot()->FindChild("play", 0xFFFFFFFFu);
         return static_cast<PlayGameplay*>(found);
     }
+    // Open, played up to its first frame of play.
+    PlayGameplay* Playing(const std::string& extra = "")
+    {
+        PlayGameplay* play = Open(extra);
+        Until(*play, Gameplay::kPlay);
+        return play;
+    }
     // Frames of 16 ms until the state is `state` (at most `limit`); the states seen on the way,
     // each once.
     std::vector<int32_t> Until(PlayGameplay& play, int32_t state, int limit = 100)
@@ -254,6 +261,12 @@ protected:
         mSettings->mMouseX = x;
         mSettings->mMouseY = y;
         play.OnMouseDown(TPoint(x, y));
+    }
+    // A click, then a frame.
+    void Press(PlayGameplay& play, int x, int y)
+    {
+        Click(play, x, y);
+        Frame(16);
     }
     void MoveTo(int x, int y)
     {
@@ -278,8 +291,7 @@ TEST_F(PlayTest, ScenesSwitchThroughLoadingAndFades)
     EXPECT_GE(saves, 1);
 
     // The door: the click queues its event, the next frame runs it, the switch follows.
-    Click(*play, 650, 200);
-    Frame(16);
+    Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
     EXPECT_EQ(play->GetLastClickedArea(), play->FindArea("door"));
     EXPECT_EQ(
@@ -303,40 +315,32 @@ TEST_F(PlayTest, ScenesSwitchThroughLoadingAndFades)
 
 TEST_F(PlayTest, MissesTheirAgesAndThePenalty)
 {
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     // Spread over more than a second: no penalty.
     for (int i = 0; i < 3; ++i)
     {
         Click(*play, 100, 100);
         Click(*play, 101, 100); // two presses in one frame count once
-        for (int f = 0; f < 40; ++f)
-            Frame(16);
+        RunFrames(40);
     }
     EXPECT_FALSE(play->IsInputLocked());
     EXPECT_EQ(play->GetMissClickCount(), 1u);
     // Three within a second: input locked, a door click does nothing until the path ends.
-    Click(*play, 100, 100);
-    Frame(16);
-    Click(*play, 100, 100);
-    Frame(16);
+    Press(*play, 100, 100);
+    Press(*play, 100, 100);
     EXPECT_TRUE(play->IsInputLocked());
     EXPECT_EQ(play->GetMissClickCount(), 0u);
-    Click(*play, 650, 200);
-    Frame(16);
+    Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), nullptr);
-    for (int f = 0; f < 20; ++f)
-        Frame(16);
+    RunFrames(20);
     EXPECT_FALSE(play->IsInputLocked());
-    Click(*play, 650, 200);
-    Frame(16);
+    Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
 }
 
 TEST_F(PlayTest, InputByStateAndTheLastOfOverlappingAreas)
 {
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     // Losing activation asks for the pause dialog, once per loss; regaining it is not handled
     // while the location is not paused.
     Run("_asked = 0 function ShowPauseDialog() _asked = _asked + 1 end");
@@ -347,24 +351,20 @@ TEST_F(PlayTest, InputByStateAndTheLastOfOverlappingAreas)
     EXPECT_EQ(Number("_asked"), 1);
 
     // A click on the HUD away from a hint button is no miss.
-    Click(*play, 50, 550);
-    Frame(16);
+    Press(*play, 50, 550);
     EXPECT_EQ(play->GetMissClickCount(), 0u);
 
     // Two areas over one place: the later in the scene's list takes the click.
     play->FindArea("under")->Activate(true, nullptr);
-    for (int f = 0; f < 5; ++f)
-        Frame(16);
-    Click(*play, 650, 200);
-    Frame(16);
+    RunFrames(5);
+    Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("talk"));
     EXPECT_EQ(play->GetLastClickedArea(), play->FindArea("under"));
 
     // A minigame scene takes the presses it is offered: no click reaches the road.
     play->SwitchScene("puzzle");
     Until(*play, Gameplay::kPlay);
-    Click(*play, 100, 100);
-    Frame(16);
+    Press(*play, 100, 100);
     EXPECT_EQ(static_cast<StandInScene*>(play->GetActiveScene())->mPresses, 1);
     EXPECT_EQ(play->GetMissClickCount(), 0u);
     play->SwitchScene("a");
@@ -381,8 +381,7 @@ TEST_F(PlayTest, InputByStateAndTheLastOfOverlappingAreas)
 
 TEST_F(PlayTest, EventsRunInOrderAndWaitOnlyForTheShownScene)
 {
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     // Activation first, then deactivation.
     play->ActivateEvent("both", true);
     EXPECT_EQ(play->FindArea("under")->GetFlags() & GameplayEntity::kActive, 0);
@@ -436,8 +435,7 @@ TEST_F(PlayTest, HoverHilightsAndCursors)
     GameplayArea* door = play->FindArea("door");
     EXPECT_NE(door->GetFlags() & GameplayArea::kHilighted, 0);
     MoveTo(300, 300);
-    for (int f = 0; f < 10; ++f)
-        Frame(16);
+    RunFrames(10);
     EXPECT_EQ(door->GetFlags() & GameplayArea::kHilighted, 0);
     // Two names of one text: the default wins.
     play->SetCursorPickup();
@@ -451,8 +449,7 @@ TEST_F(PlayTest, HoverHilightsAndCursors)
 
 TEST_F(PlayTest, TheTransitionQuadOverTheSceneAndOverALoadingFrame)
 {
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     auto shot = [&](const char* golden)
     {
         BeginBlackFrame();
@@ -474,15 +471,13 @@ TEST_F(PlayTest, TheTransitionQuadOverTheSceneAndOverALoadingFrame)
 
 TEST_F(PlayTest, FoundItemsFlyToTheStripAndCompleteTheirObject)
 {
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     play->ActivateEvent("give", true);
     ASSERT_TRUE(play->GetHud()->HasInventory("gem"));
     GameplayItem* item = play->FindItem("gem_item");
     item->Activate(false, nullptr);
     const int saves = play->mSaves;
-    Click(*play, 105, 305);
-    Frame(16);
+    Press(*play, 105, 305);
     EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
     EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
     Until(*play, Gameplay::kPlay);
@@ -502,8 +497,7 @@ TEST_F(PlayTest, FoundItemsFlyToTheStripAndCompleteTheirObject)
 
 TEST_F(PlayTest, HeldObjectsGoBackOrOutOfPlayAndAreUsedOnAreas)
 {
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     play->ActivateEvent("give", true);
     GameplayInventory* gem = play->FindInventory("gem");
     // Home elsewhere: it glides back to the strip and is held until it arrives.
@@ -534,8 +528,7 @@ TEST_F(PlayTest, HeldObjectsGoBackOrOutOfPlayAndAreUsedOnAreas)
 
 TEST_F(PlayTest, AreaGroupsTheStripButtonsAndMinigames)
 {
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     // An empty strip does not scroll, so nothing stays busy.
     Run("HudLeftClick() HudRightClick()");
     EXPECT_FALSE(play->IsHudBusy());
@@ -566,9 +559,8 @@ TEST_F(PlayTest, AreaGroupsTheStripButtonsAndMinigames)
 
 TEST_F(PlayTest, HintsSearchReachableScenesAndSwitchBeforeShowing)
 {
-    PlayGameplay* play = Open(", tooltiphintvalidtarget = 'valid', "
-                              "tooltiphintnovalidtarget = 'none'");
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing(", tooltiphintvalidtarget = 'valid', "
+                                 "tooltiphintnovalidtarget = 'none'");
     EXPECT_EQ(play->GetHintToolTipText(), TString("none"));
     // Nothing hintable: the selection does not open.
     play->BeginHintSelect();
@@ -622,22 +614,18 @@ TEST_F(PlayTest, HintsSearchReachableScenesAndSwitchBeforeShowing)
 
 TEST_F(PlayTest, AHeldObjectDroppedOnAnAreaThatTakesIt)
 {
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     play->SwitchScene("b");
     Until(*play, Gameplay::kPlay);
     play->ActivateEvent("give", true);
     GameplayArea* holder = play->FindArea("g1");
     holder->Activate(true, nullptr);
-    for (int f = 0; f < 8; ++f)
-        Frame(16);
+    RunFrames(8);
     GameplayInventory* gem = play->FindInventory("gem");
     play->EquipInventory(gem);
     MoveTo(340, 190);
-    for (int f = 0; f < 8; ++f)
-        Frame(16);
-    Click(*play, 340, 190);
-    Frame(16);
+    RunFrames(8);
+    Press(*play, 340, 190);
     EXPECT_EQ(holder->GetHeldInventory(), gem);
     EXPECT_EQ(play->GetHeldInventory(), nullptr);
     EXPECT_FALSE(play->GetHud()->HasInventory("gem")) << "taken from the strip";
@@ -646,8 +634,7 @@ TEST_F(PlayTest, AHeldObjectDroppedOnAnAreaThatTakesIt)
     Until(*play, Gameplay::kPlay);
     EXPECT_EQ(play->GetPendingCallbacks(), 0);
     // Holding its correct object, the area is no longer offered to clicks.
-    Click(*play, 340, 190);
-    Frame(16);
+    Press(*play, 340, 190);
     EXPECT_EQ(play->GetHeldInventory(), nullptr);
 }
 
@@ -688,8 +675,7 @@ TEST_F(PlayTest, ToolTipsAndPromptsOverTheHeldObjectAndThePenaltyCursorOverAll)
     MoveTo(630, 150);
     Frame(16);
     play->Tutorials()->ShowTutorial("tut_gem", TVec2(0, 0));
-    for (int i = 0; i < 12; ++i)
-        Frame(16);
+    RunFrames(12);
     ASSERT_EQ(play->GetHeldInventory(), gem) << play->GetGameplayState();
     ASSERT_EQ(play->Basic()->GetText(), TString("The door"));
     auto shot = [&]
@@ -716,8 +702,7 @@ TEST_F(PlayTest, ToolTipsAndPromptsOverTheHeldObjectAndThePenaltyCursorOverAll)
 // it can be dropped on an area.
 TEST_F(PlayTest, AfterADisplayLossTheMasksComeBackAndAFailureIsTriedAgain)
 {
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     play->ActivateEvent("give", true);
     Until(*play, Gameplay::kPlay);
     GameplayInventory* gem = play->FindInventory("gem");
@@ -755,12 +740,10 @@ TEST_F(PlayTest, AfterADisplayLossTheMasksComeBackAndAFailureIsTriedAgain)
     // Held over the door, the gem's mask meets the door's again.
     play->EquipInventory(gem);
     MoveTo(650, 200);
-    for (int i = 0; i < 6; ++i)
-        Frame(16);
+    RunFrames(6);
     EXPECT_TRUE(play->FindArea("door")->TestInventoryDrop(gem));
     MoveTo(300, 200);
-    for (int i = 0; i < 6; ++i)
-        Frame(16);
+    RunFrames(6);
     EXPECT_FALSE(play->FindArea("door")->TestInventoryDrop(gem));
 }
 
@@ -770,8 +753,7 @@ TEST_F(PlayTest, APausedLocationHoldsItsShowingPrompt)
     adventuretest::LoadStrings({{"tut_gem", "Bring the gem here."}});
     Image("t/arrow.png", 16, 16, 0xFFE0E020);
     Image("t/dialog.png", 240, 80, 0xFF603040);
-    PlayGameplay* play = Open(kTipAndPrompt);
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing(kTipAndPrompt);
     play->Tutorials()->ShowTutorial("tut_gem", TVec2(0, 0));
     Frame(16);
     Frame(16);
@@ -781,12 +763,10 @@ TEST_F(PlayTest, APausedLocationHoldsItsShowingPrompt)
     ASSERT_GT(alpha, 0.0f);
     ASSERT_LT(alpha, 1.0f);
     play->PauseGame();
-    for (int i = 0; i < 10; ++i)
-        Frame(16);
+    RunFrames(10);
     EXPECT_EQ(prompt->GetSpecTransform().GetAlpha(), alpha);
     play->ResumeGame();
-    for (int i = 0; i < 10; ++i)
-        Frame(16);
+    RunFrames(10);
     EXPECT_EQ(prompt->GetSpecTransform().GetAlpha(), 1.0f);
     EXPECT_EQ(prompt->GetState(), GameplayTutorial::kShown);
 }
@@ -802,19 +782,16 @@ namespace
 TEST_F(PlayTest, HintTrackersAreAskedInTheHudsOwnPlace)
 {
     mManager->RegisterWindowType("GameplayHud", &TrackerHud::Create);
-    PlayGameplay* play = Open();
-    Until(*play, Gameplay::kPlay);
+    PlayGameplay* play = Playing();
     auto* hud = dynamic_cast<TrackerHud*>(play->GetHud());
     ASSERT_NE(hud, nullptr);
     hud->mTested.clear();
-    Click(*play, 700, 560);
-    Frame(16);
+    Press(*play, 700, 560);
     EXPECT_EQ(hud->mTested, (std::vector<std::vector<int>>{{700, 60, 1}, {700, 60, 0}}));
     EXPECT_TRUE(hud->mSelected.empty());
     hud->mTested.clear();
     play->mValidHint = true;
-    Click(*play, 650, 530);
-    Frame(16);
+    Press(*play, 650, 530);
     EXPECT_EQ(hud->mTested, (std::vector<std::vector<int>>{{650, 30, 1}}));
     EXPECT_EQ(hud->mSelected, (std::vector<std::vector<int>>{{650, 30}}));
 }

@@ -470,8 +470,7 @@ TEST_F(SavedStateTest, AConversationTakesTheScreenAndGivesItBack)
     // The music group's loudness against its own volume, some frames on.
     const auto musicAfter = [&](int frames)
     {
-        for (int i = 0; i < frames; ++i)
-            Frame(16);
+        RunFrames(frames);
         return music->GetEffective() / music->GetVolume();
     };
     // Not done: an item still to find.
