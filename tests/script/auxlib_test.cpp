@@ -96,8 +96,8 @@ int WideArgFunction(lua_State* L)
 TEST_F(AuxlibTest, WideStringArguments)
 {
     lua_register(mState.L, "w", WideArgFunction);
-    EXPECT_EQ(mState.EvalAll("w(L\"\\x263ab\")"), (std::vector<std::string>{"2", "9786"}));
-    EXPECT_EQ(mState.EvalAll("w(42)"), (std::vector<std::string>{"2", "52"}));
+    EXPECT_EQ(mState.EvalAll("w(L\"\\x263ab\")"), (Values{"2", "9786"}));
+    EXPECT_EQ(mState.EvalAll("w(42)"), (Values{"2", "52"}));
     EXPECT_EQ(mState.Eval("w('narrow')"),
               "error: test:1: bad argument #1 to `w' (wstring expected, got string)");
 }
@@ -250,8 +250,7 @@ TEST_F(AuxlibTest, PrecompiledFileIsReopenedInBinaryMode)
     ASSERT_EQ(dumped[0], '\x1b');
     ASSERT_NE(dumped.find('\r'), std::string::npos);
     AddMemoryFile("scripts/compiled.luc", dumped);
-    EXPECT_EQ(mState.EvalAll("loadfile('scripts/compiled.luc')()"),
-              (std::vector<std::string>{"\r\n", "7"}));
+    EXPECT_EQ(mState.EvalAll("loadfile('scripts/compiled.luc')()"), (Values{"\r\n", "7"}));
 }
 
 TEST_F(AuxlibTest, ByteOrderMarkedFileIsReadAsUtf16)

@@ -168,18 +168,15 @@ TEST_F(BaseLibTest, RegistryHoldsThePerTypeMetatables)
 
 TEST_F(BaseLibTest, ErrorsAndProtectedCalls)
 {
-    EXPECT_EQ(mState.EvalAll("pcall(error, 'boom')"), (std::vector<std::string>{"false", "boom"}));
-    EXPECT_EQ(mState.EvalAll("pcall(function() error('boom') end)"),
-              (std::vector<std::string>{"false", "test:1: boom"}));
-    EXPECT_EQ(mState.EvalAll("pcall(function() error('boom', 0) end)"),
-              (std::vector<std::string>{"false", "boom"}));
-    EXPECT_EQ(mState.EvalAll("pcall(function(a) return a, 2 end, 1)"),
-              (std::vector<std::string>{"true", "1", "2"}));
-    EXPECT_EQ(mState.EvalAll("xpcall(function() error({}) end, function(e) return type(e) end)"),
-              (std::vector<std::string>{"false", "table"}));
-    EXPECT_EQ(mState.Eval("assert(false)"), "error: test:1: assertion failed!");
-    EXPECT_EQ(mState.Eval("assert(nil, 'why')"), "error: test:1: why");
-    EXPECT_EQ(mState.Eval("assert(1)"), "1");
+    mState.ExpectEvals({{"assert(false)", "error: test:1: assertion failed!"},
+                        {"assert(nil, 'why')", "error: test:1: why"},
+                        {"assert(1)", "1"}});
+    mState.ExpectEvalAlls(
+        {{"pcall(error, 'boom')", {"false", "boom"}},
+         {"pcall(function() error('boom') end)", {"false", "test:1: boom"}},
+         {"pcall(function() error('boom', 0) end)", {"false", "boom"}},
+         {"pcall(function(a) return a, 2 end, 1)", {"true", "1", "2"}},
+         {"xpcall(function() error({}) end, function(e) return type(e) end)", {"false", "table"}}});
 }
 
 TEST_F(BaseLibTest, Metatables)
@@ -207,7 +204,7 @@ TEST_F(BaseLibTest, Iteration)
     EXPECT_EQ(mState.Eval("s"), "140");
     EXPECT_EQ(mState.Run("n = 0 for k, v in pairs({a = 1, b = 2, 3}) do n = n + v end"), "");
     EXPECT_EQ(mState.Eval("n"), "6");
-    EXPECT_EQ(mState.EvalAll("unpack({1, 2, 3})"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(mState.EvalAll("unpack({1, 2, 3})"), (Values{"1", "2", "3"}));
     EXPECT_EQ(mState.Eval("next({})"), "nil");
 }
 
@@ -225,12 +222,12 @@ TEST_F(BaseLibTest, Coroutines)
     EXPECT_EQ(mState.Run("co = coroutine.create(function(a) local b = coroutine.yield(a + 1) "
                          "return b * 2 end)"),
               "");
-    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 1)"), (std::vector<std::string>{"true", "2"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 1)"), (Values{"true", "2"}));
     EXPECT_EQ(mState.Eval("coroutine.status(co)"), "suspended");
-    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 5)"), (std::vector<std::string>{"true", "10"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 5)"), (Values{"true", "10"}));
     EXPECT_EQ(mState.Eval("coroutine.status(co)"), "dead");
     EXPECT_EQ(mState.EvalAll("coroutine.resume(co)"),
-              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
+              (Values{"false", "cannot resume dead coroutine"}));
     EXPECT_EQ(mState.Eval("coroutine.wrap(function() error('x') end)()"),
               "error: test:1: test:1: x");
     EXPECT_EQ(mState.Eval("coroutine.create(print)"),
@@ -245,20 +242,17 @@ TEST_F(BaseLibTest, ResumeHandsEveryValueOverInOrder)
                          "  local d = coroutine.yield(a, nil, c, arg.n) "
                          "  return d, unpack(arg) end)"),
               "");
-    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 'x', nil, 'z')"),
-              (std::vector<std::string>{"true"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 'x', nil, 'z')"), (Values{"true"}));
     EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 1, 2, 3)"),
-              (std::vector<std::string>{"true", "1", "nil", "3", "3"}));
-    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 'd')"),
-              (std::vector<std::string>{"true", "d", "x", "nil", "z"}));
+              (Values{"true", "1", "nil", "3", "3"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 'd')"), (Values{"true", "d", "x", "nil", "z"}));
     // The arguments must fit within a native function's slots on the coroutine's stack.
     EXPECT_EQ(mState.Run("t = {} for i = 1, 2047 do t[i] = i end "
                          "co = coroutine.create(function(...) return arg.n end)"),
               "");
     EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 0, unpack(t))"),
-              (std::vector<std::string>{"error: test:1: too many arguments to resume"}));
-    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, unpack(t))"),
-              (std::vector<std::string>{"true", "2047"}));
+              (Values{"error: test:1: too many arguments to resume"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, unpack(t))"), (Values{"true", "2047"}));
 }
 
 TEST_F(BaseLibTest, ResumeFillsTheWaitingYieldsResults)
@@ -270,18 +264,16 @@ TEST_F(BaseLibTest, ResumeFillsTheWaitingYieldsResults)
                          "  local u = {table.getn(t), coroutine.yield(unpack(t))} "
                          "  return u[1] + u[3], nil + u[2] end)"),
               "");
-    EXPECT_EQ(mState.EvalAll("coroutine.resume(co)"), (std::vector<std::string>{"true"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co)"), (Values{"true"}));
     EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 'a', 'b', 'c')"),
-              (std::vector<std::string>{"true", "a", "b", "c"}));
+              (Values{"true", "a", "b", "c"}));
     EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 4, 5)"),
-              (std::vector<std::string>{"false",
-                                        "test:1: attempt to perform arithmetic on a nil value"}));
+              (Values{"false", "test:1: attempt to perform arithmetic on a nil value"}));
     EXPECT_EQ(mState.Eval("coroutine.status(co)"), "dead");
     // A yield in a tail call: the resume's values are the body's results.
     EXPECT_EQ(mState.Run("co = coroutine.create(function(x) return coroutine.yield(x) end)"), "");
-    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 1)"), (std::vector<std::string>{"true", "1"}));
-    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 2, nil, 3)"),
-              (std::vector<std::string>{"true", "2", "nil", "3"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 1)"), (Values{"true", "1"}));
+    EXPECT_EQ(mState.EvalAll("coroutine.resume(co, 2, nil, 3)"), (Values{"true", "2", "nil", "3"}));
 }
 
 TEST_F(BaseLibTest, RefusedResumesLeaveNoArgumentsBehind)
@@ -289,15 +281,13 @@ TEST_F(BaseLibTest, RefusedResumesLeaveNoArgumentsBehind)
     // Arguments left on a dead coroutine's stack would become a body for the next resume.
     EXPECT_EQ(mState.Run("co = coroutine.create(function () end) coroutine.resume(co)"), "");
     EXPECT_EQ(mState.EvalAll("coroutine.resume(co, print)"),
-              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
+              (Values{"false", "cannot resume dead coroutine"}));
     EXPECT_EQ(mState.Eval("coroutine.status(co)"), "dead");
     EXPECT_EQ(mState.EvalAll("coroutine.resume(co)"),
-              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
+              (Values{"false", "cannot resume dead coroutine"}));
     EXPECT_EQ(mState.Run("w = coroutine.wrap(function () end) w()"), "");
-    EXPECT_EQ(mState.EvalAll("pcall(w, print)"),
-              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
-    EXPECT_EQ(mState.EvalAll("pcall(w)"),
-              (std::vector<std::string>{"false", "cannot resume dead coroutine"}));
+    EXPECT_EQ(mState.EvalAll("pcall(w, print)"), (Values{"false", "cannot resume dead coroutine"}));
+    EXPECT_EQ(mState.EvalAll("pcall(w)"), (Values{"false", "cannot resume dead coroutine"}));
     // A coroutine resumed by the one it resumed: refused, and both go on normally.
     EXPECT_EQ(mState.Run("a = coroutine.create(function () "
                          "  local b = coroutine.create(function () "
@@ -305,8 +295,7 @@ TEST_F(BaseLibTest, RefusedResumesLeaveNoArgumentsBehind)
                          "  return coroutine.resume(b) end)"),
               "");
     EXPECT_EQ(mState.EvalAll("coroutine.resume(a)"),
-              (std::vector<std::string>{"true", "true", "false",
-                                        "cannot resume non-suspended coroutine"}));
+              (Values{"true", "true", "false", "cannot resume non-suspended coroutine"}));
     EXPECT_EQ(mState.Eval("coroutine.status(a)"), "dead");
 }
 
@@ -337,11 +326,10 @@ protected:
 TEST_F(BaseLibFileTest, DofileAndLoadfile)
 {
     std::string name = Write("m.lua", "x = (x or 0) + 1\nreturn x, 'two'\n");
-    EXPECT_EQ(mState.EvalAll("dofile('" + name + "')"), (std::vector<std::string>{"1", "two"}));
+    EXPECT_EQ(mState.EvalAll("dofile('" + name + "')"), (Values{"1", "two"}));
     EXPECT_EQ(mState.Eval("loadfile('" + name + "')()"), "2");
     std::vector<std::string> r = mState.EvalAll("loadfile('nosuch.lua')");
-    EXPECT_EQ(
-        r, (std::vector<std::string>{"nil", "cannot read nosuch.lua: No such file or directory"}));
+    EXPECT_EQ(r, (Values{"nil", "cannot read nosuch.lua: No such file or directory"}));
     EXPECT_EQ(mState.Eval("dofile('nosuch.lua')"),
               "error: cannot read nosuch.lua: No such file or directory");
 }
@@ -350,7 +338,7 @@ TEST_F(BaseLibFileTest, EndlessOrHugeFilesEndWithAnError)
 {
     // The compiler reads the source as it goes: an endless device fails at its first bad byte.
     const std::string zero = "::/dev/zero:1: invalid control char near `char(0)'";
-    EXPECT_EQ(mState.EvalAll("loadfile('::/dev/zero')"), (std::vector<std::string>{"nil", zero}));
+    EXPECT_EQ(mState.EvalAll("loadfile('::/dev/zero')"), (Values{"nil", zero}));
     EXPECT_EQ(mState.Eval("dofile('::/dev/zero')"), "error: " + zero);
     // A file of valid text is refused one byte past the limit; at the limit it loads.
     const size_t limit = size_t(64) << 20;
@@ -358,10 +346,9 @@ TEST_F(BaseLibFileTest, EndlessOrHugeFilesEndWithAnError)
     std::string atLimit = Write("at.lua", text);
     std::string past = Write("past.lua", text + "x");
     EXPECT_EQ(mState.Eval("type(loadfile('" + atLimit + "'))"), "function");
-    EXPECT_EQ(
-        mState.EvalAll("loadfile('" + past + "')"),
-        (std::vector<std::string>{"nil", "cannot read " + past +
-                                             ": larger than the 64 MB allowed for a script file"}));
+    EXPECT_EQ(mState.EvalAll("loadfile('" + past + "')"),
+              (Values{"nil", "cannot read " + past +
+                                 ": larger than the 64 MB allowed for a script file"}));
 }
 
 TEST_F(BaseLibFileTest, DiskFileWithCrLfLineEnds)
@@ -502,7 +489,7 @@ TEST_F(EnvironmentTest, CoroutineStatusAndWrap)
     EXPECT_EQ(mState.Run("gen = coroutine.wrap(function() for i = 1, 3 do coroutine.yield(i) end "
                          "end)"),
               "");
-    EXPECT_EQ(mState.EvalAll("gen(), gen(), gen()"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(mState.EvalAll("gen(), gen(), gen()"), (Values{"1", "2", "3"}));
 }
 
 } // namespace

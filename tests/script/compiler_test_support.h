@@ -2,7 +2,11 @@
 // instructions of a function and catching syntax errors.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "script/core/opcodes.h"
@@ -76,6 +80,14 @@ inline std::string CompileError(const std::string& text)
         return e.message;
     }
     return "(no error)";
+}
+
+// Each chunk's syntax error message (or "(no error)") against the one expected; a failure names
+// the chunk.
+inline void ExpectCompileErrors(std::initializer_list<std::pair<std::string, std::string>> cases)
+{
+    for (const auto& [text, message] : cases)
+        EXPECT_EQ(CompileError(text), message) << text;
 }
 
 } // namespace compiler_test

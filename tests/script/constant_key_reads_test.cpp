@@ -47,10 +47,10 @@ TEST(ConstantKeyReadsTest, OneFieldReadOverManyTables)
                             "a = {x = 1} b = {y = 0, z = 0, x = 2} c = {w = 1} c.x = 3 "
                             "d = setmetatable({}, {__index = {q = 0, x = 4}}) "
                             "e = setmetatable({x = false}, {__index = {x = 5}})"));
-    EXPECT_EQ((std::vector<std::string>{"1", "2", "3", "4", "false", "1", "2"}),
+    EXPECT_EQ((Values{"1", "2", "3", "4", "false", "1", "2"}),
               state.EvalAll("get(a), get(b), get(c), get(d), get(e), get(a), get(b)"));
     ASSERT_EQ("", state.Run("for k in pairs(b) do b[k] = nil end b.w = 9"));
-    EXPECT_EQ((std::vector<std::string>{"nil", "1"}), state.EvalAll("get(b), get(a)"));
+    EXPECT_EQ((Values{"nil", "1"}), state.EvalAll("get(b), get(a)"));
     // Methods found through "__index" after the instance stops holding its own.
     ASSERT_EQ("", state.Run("C = {} C.__index = C function C.f(self) return 'class' end "
                             "o = setmetatable({}, C) function call() return o:f() end"));

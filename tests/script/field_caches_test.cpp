@@ -80,16 +80,16 @@ TEST(FieldCachesTest, WritesFindTheirNodeOrMakeOne)
                             "log = {} d = setmetatable({}, {__newindex = function(t, k, v) "
                             "log[table.getn(log) + 1] = k .. '=' .. v end}) "
                             "for i = 1, 3 do set(a, i) set(b, i) end set(c, 7) set(d, 8)"));
-    EXPECT_EQ((std::vector<std::string>{"3", "3", "7", "nil", "x=8"}),
+    EXPECT_EQ((Values{"3", "3", "7", "nil", "x=8"}),
               state.EvalAll("a.x, b.x, c.x, rawget(d, 'x'), log[1]"));
     // Removed, rebuilt, removed and collected: each write lands in the table's current node.
     ASSERT_EQ("", state.Run("b.x = nil set(b, 9) for i = 1, 50 do b['k' .. i] = i end set(b, 10) "
                             "rawset(b, 'x', nil) collectgarbage() set(b, 11) set(a, 12)"));
-    EXPECT_EQ((std::vector<std::string>{"11", "12", "50"}), state.EvalAll("b.x, a.x, b.k50"));
+    EXPECT_EQ((Values{"11", "12", "50"}), state.EvalAll("b.x, a.x, b.k50"));
     // A global written by a function whose environment changes.
     ASSERT_EQ("", state.Run("function setg(v) g = v end setg(1) env = {} setfenv(setg, env) "
                             "setg(2)"));
-    EXPECT_EQ((std::vector<std::string>{"1", "2"}), state.EvalAll("g, env.g"));
+    EXPECT_EQ((Values{"1", "2"}), state.EvalAll("g, env.g"));
 }
 
 TEST(FieldCachesTest, TablesCollectedAndTheirMemoryReused)
@@ -108,7 +108,7 @@ TEST(FieldCachesTest, TablesCollectedAndTheirMemoryReused)
                             "    error('round ' .. round) end "
                             "  C, t = nil, nil collectgarbage() "
                             "end"));
-    EXPECT_EQ((std::vector<std::string>{"1", "base"}), state.EvalAll("speed(o), name(o)"));
+    EXPECT_EQ((Values{"1", "base"}), state.EvalAll("speed(o), name(o)"));
 }
 
 TEST(FieldCachesTest, AFinalizerChangesAClassWhileItIsRead)
@@ -141,7 +141,7 @@ TEST(FieldCachesTest, DumpedFunctionsCarryNoPlaces)
                             "for i = 1, 5 do both(o) both(Base) speed(Mid) end "
                             "after = string.dump(both) copy = loadstring(after)"));
     EXPECT_EQ("true", state.Eval("before == after"));
-    EXPECT_EQ((std::vector<std::string>{"1", "base"}), state.EvalAll("copy(o)"));
+    EXPECT_EQ((Values{"1", "base"}), state.EvalAll("copy(o)"));
 }
 
 // A random program over six tables: fields written (by a warm assignment, rawset, removal),

@@ -256,12 +256,10 @@ TEST(GcFinaliserTest, WeakValuesGoBeforeFinalisersWeakKeysAfter)
               "");
     // Weak-valued entries are gone when the finaliser runs; weakly keyed ones are still there.
     EXPECT_EQ(state.EvalAll("seen[1], seen[2], seen[3], seen[4]"),
-              (std::vector<std::string>{"false", "true", "false", "true"}));
-    EXPECT_EQ(state.EvalAll("tv[1], next(tk) ~= nil, tkv[1]"),
-              (std::vector<std::string>{"nil", "true", "nil"}));
+              (Values{"false", "true", "false", "true"}));
+    EXPECT_EQ(state.EvalAll("tv[1], next(tk) ~= nil, tkv[1]"), (Values{"nil", "true", "nil"}));
     // The next cycle frees the finalised userdata and its keys go too.
-    EXPECT_EQ(state.EvalAll("collectgarbage() or next(tk), next(tkv)"),
-              (std::vector<std::string>{"nil", "nil"}));
+    EXPECT_EQ(state.EvalAll("collectgarbage() or next(tk), next(tkv)"), (Values{"nil", "nil"}));
 }
 
 std::vector<std::string> gCloseLog;
@@ -290,7 +288,7 @@ TEST(GcFinaliserTest, CloseFinalisesOnlyTheUserdataLivingWhenItStarts)
     ASSERT_EQ(0, luaL_loadbuffer(L, code.data(), code.size(), "=close")) << lua_tostring(L, -1);
     ASSERT_EQ(0, lua_pcall(L, 0, 0, 0)) << lua_tostring(L, -1);
     lua_close(L);
-    EXPECT_EQ(gCloseLog, (std::vector<std::string>{"c", "b", "a"}));
+    EXPECT_EQ(gCloseLog, (Values{"c", "b", "a"}));
 }
 
 TEST_F(GcTest, IdleThreadStacksShrink)
@@ -331,7 +329,7 @@ TEST_F(GcTest, NativeFunctionsAndCoroutinesSurviveThroughWhatReachesThem)
     ASSERT_EQ(lib.Run("step = coroutine.wrap(function() coroutine.yield(1) coroutine.yield(2) end) "
                       "step() for i = 1, 3 do collectgarbage() end"),
               "");
-    EXPECT_EQ(lib.EvalAll("holder.answer(), step()"), (std::vector<std::string>{"42", "2"}));
+    EXPECT_EQ(lib.EvalAll("holder.answer(), step()"), (Values{"42", "2"}));
 }
 
 TEST_F(GcTest, CoroutinesOnReusedBlocksStartClean)
@@ -347,9 +345,9 @@ TEST_F(GcTest, CoroutinesOnReusedBlocksStartClean)
                       "ok, msg = coroutine.resume(co, 'boom:') "
                       "again, msg2 = coroutine.resume(co)"),
               "");
-    EXPECT_EQ(lib.EvalAll("ok, msg, coroutine.status(co), again, msg2"),
-              (std::vector<std::string>{"false", "test:1: boom:nilnil", "dead", "false",
-                                        "cannot resume dead coroutine"}));
+    EXPECT_EQ(
+        lib.EvalAll("ok, msg, coroutine.status(co), again, msg2"),
+        (Values{"false", "test:1: boom:nilnil", "dead", "false", "cannot resume dead coroutine"}));
 }
 
 } // namespace

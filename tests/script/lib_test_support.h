@@ -6,8 +6,15 @@
 #include "script/lua.h"
 #include "script/lualib.h"
 
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
+
+// The texts of an expression's values, as EvalAll gives them.
+using Values = std::vector<std::string>;
 
 class LibState
 {
@@ -72,6 +79,21 @@ public:
     {
         std::vector<std::string> all = EvalAll(expr);
         return all.empty() ? "(none)" : all[0];
+    }
+
+    // Each expression's first value against the text expected (as Eval gives it); a failure names
+    // the expression.
+    void ExpectEvals(std::initializer_list<std::pair<std::string, std::string>> cases)
+    {
+        for (const auto& [expr, first] : cases)
+            EXPECT_EQ(Eval(expr), first) << expr;
+    }
+
+    // Each expression's values against the texts expected (as EvalAll gives them).
+    void ExpectEvalAlls(std::initializer_list<std::pair<std::string, Values>> cases)
+    {
+        for (const auto& [expr, values] : cases)
+            EXPECT_EQ(EvalAll(expr), values) << expr;
     }
 
     std::string Text(int i)

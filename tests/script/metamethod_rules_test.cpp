@@ -17,10 +17,9 @@ TEST_F(MetamethodRulesTest, IndexAssignmentAndCallHandlers)
 {
     EXPECT_EQ(mState.Run("t = setmetatable({}, {__index = function(t, k) return k .. '!' end})"),
               "");
-    EXPECT_EQ(mState.EvalAll("t.foo, t[1], rawget(t, 'foo')"),
-              (std::vector<std::string>{"foo!", "1!", "nil"}));
+    EXPECT_EQ(mState.EvalAll("t.foo, t[1], rawget(t, 'foo')"), (Values{"foo!", "1!", "nil"}));
     EXPECT_EQ(mState.Run("d = setmetatable({}, {__index = {x = 1}})"), "");
-    EXPECT_EQ(mState.EvalAll("d.x, d.y"), (std::vector<std::string>{"1", "nil"}));
+    EXPECT_EQ(mState.EvalAll("d.x, d.y"), (Values{"1", "nil"}));
     EXPECT_EQ(mState.Run("n = setmetatable({}, {__newindex = function(t, k, v) rawset(t, k, v * 2) "
                          "end}) n.a = 5 n.a = 7"),
               "");
@@ -29,7 +28,7 @@ TEST_F(MetamethodRulesTest, IndexAssignmentAndCallHandlers)
     EXPECT_EQ(mState.Run("c = setmetatable({}, {__call = function(self, a, b) return a + b, self "
                          "== c end})"),
               "");
-    EXPECT_EQ(mState.EvalAll("c(3, 4)"), (std::vector<std::string>{"7", "true"}));
+    EXPECT_EQ(mState.EvalAll("c(3, 4)"), (Values{"7", "true"}));
     EXPECT_EQ(mState.Eval("setmetatable({}, {__call = 1})()"),
               "error: test:1: attempt to call a table value");
 }
@@ -40,7 +39,7 @@ TEST_F(MetamethodRulesTest, ArithmeticAndConcatenationWithATableOnTheLeft)
                          "function(x) return -1 end, __concat = function(x, y) return 'cat' end})"),
               "");
     EXPECT_EQ(mState.EvalAll("a + 1, a + a, -a, a .. 'x', a .. a"),
-              (std::vector<std::string>{"42", "42", "-1", "cat", "cat"}));
+              (Values{"42", "42", "-1", "cat", "cat"}));
 }
 
 // A number or a string on the left has its type's table where the handler would be; that table
@@ -65,9 +64,9 @@ TEST_F(MetamethodRulesTest, EqualityHandlerRunsForTwoTablesSharingIt)
                          "function() return true end})"),
               "");
     EXPECT_EQ(mState.EvalAll("a == b, a ~= b, a == a, a == {}, a == p, a == o, calls"),
-              (std::vector<std::string>{"true", "false", "true", "false", "false", "true", "3"}));
+              (Values{"true", "false", "true", "false", "false", "true", "3"}));
     // A table and a value of another type are never equal, handler or not.
-    EXPECT_EQ(mState.EvalAll("a == 1, a == 'a'"), (std::vector<std::string>{"false", "false"}));
+    EXPECT_EQ(mState.EvalAll("a == 1, a == 'a'"), (Values{"false", "false"}));
 }
 
 TEST_F(MetamethodRulesTest, LessOrEqualFallsBackToLessThanWithTheOperandsSwapped)
@@ -76,11 +75,11 @@ TEST_F(MetamethodRulesTest, LessOrEqualFallsBackToLessThanWithTheOperandsSwapped
                          "c1 = setmetatable({v = 1}, lt) c2 = setmetatable({v = 2}, lt)"),
               "");
     EXPECT_EQ(mState.EvalAll("c1 < c2, c1 > c2, c1 <= c2, c2 <= c1, c2 >= c1"),
-              (std::vector<std::string>{"true", "false", "true", "false", "true"}));
+              (Values{"true", "false", "true", "false", "true"}));
     EXPECT_EQ(mState.Run("le = {__le = function(x, y) return 'yes' end}"
                          "d1 = setmetatable({}, le) d2 = setmetatable({}, le)"),
               "");
-    EXPECT_EQ(mState.EvalAll("d1 <= d2, d1 >= d2"), (std::vector<std::string>{"true", "true"}));
+    EXPECT_EQ(mState.EvalAll("d1 <= d2, d1 >= d2"), (Values{"true", "true"}));
     EXPECT_EQ(mState.Eval("d1 < d2"), "error: test:1: attempt to compare two table values");
     EXPECT_EQ(mState.Eval("c1 < 1"), "error: test:1: attempt to compare table with number");
 }
@@ -114,12 +113,10 @@ TEST_F(MetamethodRulesTest, ErrorLevelsNameTheRightLine)
 
 TEST_F(MetamethodRulesTest, FrontierPatterns)
 {
-    EXPECT_EQ(mState.EvalAll("string.find('THE (quick) fox', '%f[%a]%a+')"),
-              (std::vector<std::string>{"1", "3"}));
-    EXPECT_EQ(mState.EvalAll("string.gsub('the cat sat', '%f[%w]%w+', 'X')"),
-              (std::vector<std::string>{"X X X", "3"}));
-    // The end of the subject counts as a zero character.
-    EXPECT_EQ(mState.EvalAll("string.find('ab', '%f[%z]')"), (std::vector<std::string>{"3", "2"}));
+    mState.ExpectEvalAlls({{"string.find('THE (quick) fox', '%f[%a]%a+')", {"1", "3"}},
+                           {"string.gsub('the cat sat', '%f[%w]%w+', 'X')", {"X X X", "3"}},
+                           // The end of the subject counts as a zero character.
+                           {"string.find('ab', '%f[%z]')", {"3", "2"}}});
 }
 
 } // namespace

@@ -8,26 +8,24 @@ using namespace compiler_test;
 
 TEST(ParserTest, StockSyntaxErrors)
 {
-    EXPECT_EQ(CompileError("f x"), "t:1: `=' expected near `x'");
-    EXPECT_EQ(CompileError("x = = 1"), "t:1: unexpected symbol near `='");
-    EXPECT_EQ(CompileError("1 = x"), "t:1: unexpected symbol near `1'");
-    EXPECT_EQ(CompileError("function f()"), "t:1: `end' expected near `<eof>'");
-    EXPECT_EQ(CompileError("function f()\n"),
-              "t:2: `end' expected (to close `function' at line 1) near `<eof>'");
-    EXPECT_EQ(CompileError("x = 1 end"), "t:1: <eof> expected near `end'");
-    EXPECT_EQ(CompileError("local 1"), "t:1: <name> expected near `1'");
-    EXPECT_EQ(CompileError("x = 'a' 'b'"), "t:1: unexpected symbol near `'b''");
-    EXPECT_EQ(CompileError("for i do end"), "t:1: `=' or `in' expected near `do'");
-    EXPECT_EQ(CompileError("function f(a, 1) end"), "t:1: <name> or `...' expected near `1'");
-    EXPECT_EQ(CompileError("f(\n"), "t:2: unexpected symbol near `<eof>'");
-    EXPECT_EQ(CompileError("x = (1\n\n"),
-              "t:3: `)' expected (to close `(' at line 1) near `<eof>'");
-    EXPECT_EQ(CompileError("f\n(g)()"),
-              "t:2: ambiguous syntax (function call x new statement) near `('");
-    EXPECT_EQ(CompileError("x = f.+"), "t:1: <name> expected near `+'");
-    EXPECT_EQ(CompileError("a.b:c = 1"), "t:1: function arguments expected near `='");
-    EXPECT_EQ(CompileError("(a) = 1"), "t:1: syntax error near `='");
-    EXPECT_EQ(CompileError("x = \x80"), "t:1: unexpected symbol near `\x80'");
+    ExpectCompileErrors(
+        {{"f x", "t:1: `=' expected near `x'"},
+         {"x = = 1", "t:1: unexpected symbol near `='"},
+         {"1 = x", "t:1: unexpected symbol near `1'"},
+         {"function f()", "t:1: `end' expected near `<eof>'"},
+         {"function f()\n", "t:2: `end' expected (to close `function' at line 1) near `<eof>'"},
+         {"x = 1 end", "t:1: <eof> expected near `end'"},
+         {"local 1", "t:1: <name> expected near `1'"},
+         {"x = 'a' 'b'", "t:1: unexpected symbol near `'b''"},
+         {"for i do end", "t:1: `=' or `in' expected near `do'"},
+         {"function f(a, 1) end", "t:1: <name> or `...' expected near `1'"},
+         {"f(\n", "t:2: unexpected symbol near `<eof>'"},
+         {"x = (1\n\n", "t:3: `)' expected (to close `(' at line 1) near `<eof>'"},
+         {"f\n(g)()", "t:2: ambiguous syntax (function call x new statement) near `('"},
+         {"x = f.+", "t:1: <name> expected near `+'"},
+         {"a.b:c = 1", "t:1: function arguments expected near `='"},
+         {"(a) = 1", "t:1: syntax error near `='"},
+         {"x = \x80", "t:1: unexpected symbol near `\x80'"}});
 }
 
 TEST(ParserTest, ChunkNameInMessages)
@@ -46,24 +44,20 @@ TEST(ParserTest, ChunkNameInMessages)
 
 TEST(ParserTest, CountedExitMessages)
 {
-    EXPECT_EQ(CompileError("while 1 do break 0 end"),
-              "t:1: loop block number out of range near `0'");
-    EXPECT_EQ(CompileError("while 1 do break 101 end"),
-              "t:1: loop block number out of range near `101'");
-    EXPECT_EQ(CompileError("while 1 do break 1.5 end"),
-              "t:1: loop block number must be integer near `1.5'");
-    EXPECT_EQ(CompileError("while 1 do while 1 do break 3 end end"),
-              "t:1: no loop to break near `end'");
-    EXPECT_EQ(CompileError("break"), "t:1: no loop to break near `<eof>'");
-    EXPECT_EQ(CompileError("continue"), "t:1: no loop to continue near `<eof>'");
-    EXPECT_EQ(CompileError("if x then continue end"), "t:1: no loop to continue near `end'");
-    // A function body is not inside the loop that surrounds the function.
-    EXPECT_EQ(CompileError("while 1 do f = function() break end end"),
-              "t:1: no loop to break near `end'");
-    EXPECT_EQ(CompileError("while 1 do break 2.0 end"), "t:1: no loop to break near `end'");
-    EXPECT_EQ(CompileError("for i = 1, 2 do repeat break 2 until 1 end"), "(no error)");
-    EXPECT_EQ(CompileError("for i = 1, 2 do repeat continue 100 until 1 end"),
-              "t:1: no loop to continue near `until'");
+    ExpectCompileErrors(
+        {{"while 1 do break 0 end", "t:1: loop block number out of range near `0'"},
+         {"while 1 do break 101 end", "t:1: loop block number out of range near `101'"},
+         {"while 1 do break 1.5 end", "t:1: loop block number must be integer near `1.5'"},
+         {"while 1 do while 1 do break 3 end end", "t:1: no loop to break near `end'"},
+         {"break", "t:1: no loop to break near `<eof>'"},
+         {"continue", "t:1: no loop to continue near `<eof>'"},
+         {"if x then continue end", "t:1: no loop to continue near `end'"},
+         // A function body is not inside the loop that surrounds the function.
+         {"while 1 do f = function() break end end", "t:1: no loop to break near `end'"},
+         {"while 1 do break 2.0 end", "t:1: no loop to break near `end'"},
+         {"for i = 1, 2 do repeat break 2 until 1 end", "(no error)"},
+         {"for i = 1, 2 do repeat continue 100 until 1 end",
+          "t:1: no loop to continue near `until'"}});
 }
 
 TEST(ParserTest, LoopExitsEndTheirBlock)

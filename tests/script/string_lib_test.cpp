@@ -59,16 +59,13 @@ TEST_F(StringLibTest, PositionsBeyondTheIntegerRangeActAsTheFarthestOnes)
     EXPECT_EQ(mState.Eval("string.find('abc', 'b', 2^63, true)"), "nil");
     EXPECT_EQ(mState.EvalAll("string.byte('abc', -2^63)").size(), 0u);
     EXPECT_EQ(mState.EvalAll("string.byte('abc', 2^63)").size(), 0u);
-    EXPECT_EQ(mState.EvalAll("string.gsub('aaa', 'a', 'b', -1e300)"),
-              (std::vector<std::string>{"aaa", "0"}));
-    EXPECT_EQ(mState.EvalAll("string.gsub('aaa', 'a', 'b', 1e300)"),
-              (std::vector<std::string>{"bbb", "3"}));
+    EXPECT_EQ(mState.EvalAll("string.gsub('aaa', 'a', 'b', -1e300)"), (Values{"aaa", "0"}));
+    EXPECT_EQ(mState.EvalAll("string.gsub('aaa', 'a', 'b', 1e300)"), (Values{"bbb", "3"}));
 }
 
 TEST_F(StringLibTest, MethodsThroughTheStringMetatable)
 {
-    EXPECT_EQ(mState.Eval("('abc'):upper()"), "ABC");
-    EXPECT_EQ(mState.Eval("('%d-%d'):format(1, 2)"), "1-2");
+    mState.ExpectEvals({{"('abc'):upper()", "ABC"}, {"('%d-%d'):format(1, 2)", "1-2"}});
 }
 
 TEST_F(StringLibTest, CharRejectsValuesOutsideAByte)
@@ -85,24 +82,18 @@ TEST_F(StringLibTest, WideStringArgumentsAreTypeErrors)
 
 TEST_F(StringLibTest, FindPlainAndPatterns)
 {
-    EXPECT_EQ(mState.EvalAll("string.find('hello world', 'o w')"),
-              (std::vector<std::string>{"5", "7"}));
-    EXPECT_EQ(mState.EvalAll("string.find('a.b', '.', 1, true)"),
-              (std::vector<std::string>{"2", "2"}));
-    EXPECT_EQ(mState.EvalAll("string.find('key = value', '(%w+)%s*=%s*(%w+)')"),
-              (std::vector<std::string>{"1", "11", "key", "value"}));
-    EXPECT_EQ(mState.EvalAll("string.find('abc', '()b()')"),
-              (std::vector<std::string>{"2", "2", "2", "3"}));
-    EXPECT_EQ(mState.Eval("string.find('abc', '^b')"), "nil");
-    EXPECT_EQ(mState.EvalAll("string.find('abc', 'c$')"), (std::vector<std::string>{"3", "3"}));
-    EXPECT_EQ(mState.EvalAll("string.find('x = (a(b)c) y', '%b()')"),
-              (std::vector<std::string>{"5", "11"}));
-    EXPECT_EQ(mState.EvalAll("string.find('THE (quick) fox', '%f[%a]%a+', 5)"),
-              (std::vector<std::string>{"6", "10"}));
-    EXPECT_EQ(mState.EvalAll("string.find('aaab', 'a-b')"), (std::vector<std::string>{"1", "4"}));
-    EXPECT_EQ(mState.EvalAll("string.find('[x]', '[%]]')"), (std::vector<std::string>{"3", "3"}));
-    EXPECT_EQ(mState.EvalAll("string.find('abcabc', '(abc)%1')"),
-              (std::vector<std::string>{"1", "6", "abc"}));
+    mState.ExpectEvals({{"string.find('abc', '^b')", "nil"}});
+    mState.ExpectEvalAlls(
+        {{"string.find('hello world', 'o w')", {"5", "7"}},
+         {"string.find('a.b', '.', 1, true)", {"2", "2"}},
+         {"string.find('key = value', '(%w+)%s*=%s*(%w+)')", {"1", "11", "key", "value"}},
+         {"string.find('abc', '()b()')", {"2", "2", "2", "3"}},
+         {"string.find('abc', 'c$')", {"3", "3"}},
+         {"string.find('x = (a(b)c) y', '%b()')", {"5", "11"}},
+         {"string.find('THE (quick) fox', '%f[%a]%a+', 5)", {"6", "10"}},
+         {"string.find('aaab', 'a-b')", {"1", "4"}},
+         {"string.find('[x]', '[%]]')", {"3", "3"}},
+         {"string.find('abcabc', '(abc)%1')", {"1", "6", "abc"}}});
 }
 
 TEST_F(StringLibTest, SearchesGiveWhatAnAttemptAtEveryPositionGives)
@@ -184,10 +175,10 @@ TEST_F(StringLibTest, SearchesGiveWhatAnAttemptAtEveryPositionGives)
     // The replaced text keeps every byte a match cannot begin at; a pattern opening more
     // captures than allowed is an error even where its first item finds no byte.
     EXPECT_EQ(mState.EvalAll("string.gsub('a1 \\0\\233b22', '%d+', '#')"),
-              (std::vector<std::string>{std::string("a# \0\xe9"
-                                                    "b#",
-                                                    7),
-                                        "2"}));
+              (Values{std::string("a# \0\xe9"
+                                  "b#",
+                                  7),
+                      "2"}));
     EXPECT_EQ(mState.Eval("string.find('xyz', string.rep('(', 33) .. 'a' .. string.rep(')', 33))"),
               "error: test:1: too many captures");
 }
@@ -302,25 +293,22 @@ TEST_F(StringLibTest, PatternClassesAnswerAsTheCLocaleForEveryByte)
         }
     }
     EXPECT_EQ(mState.Eval("string.find('\200\255', '%a')"), "nil");
-    EXPECT_EQ(mState.EvalAll("string.find('a\233b', '%A')"), (std::vector<std::string>{"2", "2"}));
+    EXPECT_EQ(mState.EvalAll("string.find('a\233b', '%A')"), (Values{"2", "2"}));
     // A letter that names no class stands for itself.
-    EXPECT_EQ(mState.EvalAll("string.find('b%q', '%q')"), (std::vector<std::string>{"3", "3"}));
+    EXPECT_EQ(mState.EvalAll("string.find('b%q', '%q')"), (Values{"3", "3"}));
 }
 
 TEST_F(StringLibTest, PatternErrorMessages)
 {
-    EXPECT_EQ(mState.Eval("string.find('a', 'a%')"),
-              "error: test:1: malformed pattern (ends with `%')");
-    EXPECT_EQ(mState.Eval("string.find('a', '[a')"),
-              "error: test:1: malformed pattern (missing `]')");
-    EXPECT_EQ(mState.Eval("string.find('a', '%b')"), "error: test:1: unbalanced pattern");
-    EXPECT_EQ(mState.Eval("string.find('a', '%fa')"),
-              "error: test:1: missing `[' after `%f' in pattern");
-    EXPECT_EQ(mState.Eval("string.find('a', '(a')"), "error: test:1: unfinished capture");
-    EXPECT_EQ(mState.Eval("string.find('a', '.)')"), "error: test:1: invalid pattern capture");
-    EXPECT_EQ(mState.Eval("string.find('a', '%1')"), "error: test:1: invalid capture index");
-    EXPECT_EQ(mState.Eval("string.find('a', string.rep('(', 40))"),
-              "error: test:1: too many captures");
+    mState.ExpectEvals(
+        {{"string.find('a', 'a%')", "error: test:1: malformed pattern (ends with `%')"},
+         {"string.find('a', '[a')", "error: test:1: malformed pattern (missing `]')"},
+         {"string.find('a', '%b')", "error: test:1: unbalanced pattern"},
+         {"string.find('a', '%fa')", "error: test:1: missing `[' after `%f' in pattern"},
+         {"string.find('a', '(a')", "error: test:1: unfinished capture"},
+         {"string.find('a', '.)')", "error: test:1: invalid pattern capture"},
+         {"string.find('a', '%1')", "error: test:1: invalid capture index"},
+         {"string.find('a', string.rep('(', 40))", "error: test:1: too many captures"}});
 }
 
 TEST_F(StringLibTest, PatternTooComplexIsAnErrorNotACrash)
@@ -331,23 +319,17 @@ TEST_F(StringLibTest, PatternTooComplexIsAnErrorNotACrash)
 
 TEST_F(StringLibTest, Gsub)
 {
-    EXPECT_EQ(mState.EvalAll("string.gsub('hello world', 'o', '0')"),
-              (std::vector<std::string>{"hell0 w0rld", "2"}));
-    EXPECT_EQ(mState.EvalAll("string.gsub('hello world', '(%w+)', '<%1>')"),
-              (std::vector<std::string>{"<hello> <world>", "2"}));
-    EXPECT_EQ(mState.EvalAll("string.gsub('abc', '%w', '%%')"),
-              (std::vector<std::string>{"%%%", "3"}));
-    EXPECT_EQ(mState.EvalAll("string.gsub('abc', '', '-')"),
-              (std::vector<std::string>{"-a-b-c-", "4"}));
-    EXPECT_EQ(mState.EvalAll("string.gsub('abc', 'b', function(c) return c .. c end)"),
-              (std::vector<std::string>{"abbc", "1"}));
-    EXPECT_EQ(mState.EvalAll("string.gsub('a b c', '%w', 'x', 2)"),
-              (std::vector<std::string>{"x x c", "2"}));
-    EXPECT_EQ(mState.EvalAll("string.gsub('aaa', '^a', 'b')"),
-              (std::vector<std::string>{"baa", "1"}));
-    EXPECT_EQ(mState.Eval("string.gsub('abc', 'b', {})"),
-              "error: test:1: bad argument #3 to `gsub' (string or function expected)");
-    EXPECT_EQ(mState.Eval("string.gsub('abc', 'b', '%0')"), "error: test:1: invalid capture index");
+    mState.ExpectEvals({{"string.gsub('abc', 'b', {})",
+                         "error: test:1: bad argument #3 to `gsub' (string or function expected)"},
+                        {"string.gsub('abc', 'b', '%0')", "error: test:1: invalid capture index"}});
+    mState.ExpectEvalAlls(
+        {{"string.gsub('hello world', 'o', '0')", {"hell0 w0rld", "2"}},
+         {"string.gsub('hello world', '(%w+)', '<%1>')", {"<hello> <world>", "2"}},
+         {"string.gsub('abc', '%w', '%%')", {"%%%", "3"}},
+         {"string.gsub('abc', '', '-')", {"-a-b-c-", "4"}},
+         {"string.gsub('abc', 'b', function(c) return c .. c end)", {"abbc", "1"}},
+         {"string.gsub('a b c', '%w', 'x', 2)", {"x x c", "2"}},
+         {"string.gsub('aaa', '^a', 'b')", {"baa", "1"}}});
 }
 
 TEST_F(StringLibTest, Gfind)
@@ -360,14 +342,13 @@ TEST_F(StringLibTest, Gfind)
 
 TEST_F(StringLibTest, FormatStockOptions)
 {
-    EXPECT_EQ(mState.Eval("string.format('%d|%5.2f|%s|%x|%%', 42.9, 3.14159, 'hi', 255)"),
-              "42| 3.14|hi|ff|%");
-    EXPECT_EQ(mState.Eval("string.format('%q', 'a\"b\\\\c\\n\\0')"),
-              std::string("\"a\\\"b\\\\c\\\n\\000\""));
-    EXPECT_EQ(mState.Eval("string.format('%5s|%-3d|', 'ab', 7)"), "   ab|7  |");
-    EXPECT_EQ(mState.Eval("string.format('%c', 65)"), "A");
-    EXPECT_EQ(mState.Eval("string.format('%u', -1)"), "4294967295");
-    EXPECT_EQ(mState.Eval("string.format('%d', 4294967296 * 4)"), "-2147483648");
+    mState.ExpectEvals(
+        {{"string.format('%d|%5.2f|%s|%x|%%', 42.9, 3.14159, 'hi', 255)", "42| 3.14|hi|ff|%"},
+         {"string.format('%q', 'a\"b\\\\c\\n\\0')", std::string("\"a\\\"b\\\\c\\\n\\000\"")},
+         {"string.format('%5s|%-3d|', 'ab', 7)", "   ab|7  |"},
+         {"string.format('%c', 65)", "A"},
+         {"string.format('%u', -1)", "4294967295"},
+         {"string.format('%d', 4294967296 * 4)", "-2147483648"}});
 }
 
 TEST_F(StringLibTest, FixedFormatMatchesTheCLibraryDigitForDigit)
@@ -597,31 +578,22 @@ TEST_F(StringLibTest, PackErrors)
 
 TEST_F(StringLibTest, Unpack)
 {
-    EXPECT_EQ(mState.EvalAll("string.unpack('\\1\\0\\0\\0', 'i')"),
-              (std::vector<std::string>{"5", "1"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('\\255', 'b')"),
-              (std::vector<std::string>{"2", "255"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('\\255', 'c')"), (std::vector<std::string>{"2", "-1"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('abc', 'A2')"), (std::vector<std::string>{"3", "ab"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('\\0\\1\\255\\255', '>H<h')"),
-              (std::vector<std::string>{"5", "1", "-1"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('ab\\0cd', 'zz')"),
-              (std::vector<std::string>{"6", "ab", "cd"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('\\3abcd', 'pb')"),
-              (std::vector<std::string>{"6", "abc", "100"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('\\1\\0', 'B2')"),
-              (std::vector<std::string>{"3", "true", "false"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('xxab', 'A2', 3)"),
-              (std::vector<std::string>{"5", "ab"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('a\\0b\\0\\0\\0', 'wz')"),
-              (std::vector<std::string>{"7", "L:ab"}));
+    mState.ExpectEvalAlls({{"string.unpack('\\1\\0\\0\\0', 'i')", {"5", "1"}},
+                           {"string.unpack('\\255', 'b')", {"2", "255"}},
+                           {"string.unpack('\\255', 'c')", {"2", "-1"}},
+                           {"string.unpack('abc', 'A2')", {"3", "ab"}},
+                           {"string.unpack('\\0\\1\\255\\255', '>H<h')", {"5", "1", "-1"}},
+                           {"string.unpack('ab\\0cd', 'zz')", {"6", "ab", "cd"}},
+                           {"string.unpack('\\3abcd', 'pb')", {"6", "abc", "100"}},
+                           {"string.unpack('\\1\\0', 'B2')", {"3", "true", "false"}},
+                           {"string.unpack('xxab', 'A2', 3)", {"5", "ab"}},
+                           {"string.unpack('a\\0b\\0\\0\\0', 'wz')", {"7", "L:ab"}}});
 }
 
 TEST_F(StringLibTest, UnpackStopsOnShortData)
 {
-    EXPECT_EQ(mState.EvalAll("string.unpack('\\1\\2\\3', 'bi')"),
-              (std::vector<std::string>{"2", "1"}));
-    EXPECT_EQ(mState.EvalAll("string.unpack('\\9ab', 'p')"), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\1\\2\\3', 'bi')"), (Values{"2", "1"}));
+    EXPECT_EQ(mState.EvalAll("string.unpack('\\9ab', 'p')"), (Values{"1"}));
     EXPECT_EQ(mState.Eval("string.unpack('ab', '@')"),
               "error: test:1: bad argument #1 to `unpack' (bad code `@')");
 }
@@ -630,7 +602,7 @@ TEST_F(StringLibTest, PackRoundTrip)
 {
     EXPECT_EQ(mState.EvalAll("string.unpack(string.pack('>IhdwaP', 4000000000, -5, 0.5, L\"hi\", "
                              "'xyz'), '>IhdwaP')"),
-              (std::vector<std::string>{"28", "4000000000", "-5", "0.5", "L:hi", "xyz"}));
+              (Values{"28", "4000000000", "-5", "0.5", "L:hi", "xyz"}));
 }
 
 TEST_F(StringLibTest, HugeRepeatCountIsAnError)

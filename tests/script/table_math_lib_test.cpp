@@ -39,21 +39,20 @@ TEST_F(TableLibTest, PositionsBeyondTheIntegerRangeActAsTheFarthestOnes)
     // A position past the end: the size grows to it and nothing is shifted.
     EXPECT_EQ(mState.Run("t = {} table.insert(t, 1e300, 1)"), "");
     EXPECT_EQ(mState.EvalAll("table.getn(t), t[2147483647], next(t, next(t))"),
-              (std::vector<std::string>{"2147483647", "1", "nil"}));
+              (Values{"2147483647", "1", "nil"}));
     // Appending to a table of the largest size does not wrap to a negative position.
     EXPECT_EQ(mState.Run("t = {n = 1e300} table.insert(t, 'x')"), "");
-    EXPECT_EQ(mState.EvalAll("t.n, t[2147483647]"), (std::vector<std::string>{"2147483647", "x"}));
+    EXPECT_EQ(mState.EvalAll("t.n, t[2147483647]"), (Values{"2147483647", "x"}));
     EXPECT_EQ(mState.Eval("table.getn({n = -1e300})"), "0");
     // Positions far below the size move only the slots that hold values, as one by one would.
     EXPECT_EQ(mState.Run("t = {1, 2, [-5] = 'a', [-3000000] = 'b'} table.insert(t, -1e300, 'x')"),
               "");
     EXPECT_EQ(mState.EvalAll("t[-2147483648], t[-2999999], t[-4], t[1], t[2], t[3], t.n"),
-              (std::vector<std::string>{"x", "b", "a", "nil", "1", "2", "nil"}));
-    EXPECT_EQ(mState.EvalAll("table.getn(t), table.remove(t, -1e300)"),
-              (std::vector<std::string>{"3", "x"}));
+              (Values{"x", "b", "a", "nil", "1", "2", "nil"}));
+    EXPECT_EQ(mState.EvalAll("table.getn(t), table.remove(t, -1e300)"), (Values{"3", "x"}));
     EXPECT_EQ(mState.EvalAll("t[-3000000], t[-5], t[1], t[2], t[3], table.getn(t)"),
-              (std::vector<std::string>{"b", "a", "1", "2", "nil", "2"}));
-    EXPECT_EQ(mState.EvalAll("table.remove({1, 2}, 1e300)"), (std::vector<std::string>{"nil"}));
+              (Values{"b", "a", "1", "2", "nil", "2"}));
+    EXPECT_EQ(mState.EvalAll("table.remove({1, 2}, 1e300)"), (Values{"nil"}));
     EXPECT_EQ(mState.Eval("table.concat({1, 2}, ',', 1e300)"), "");
     EXPECT_EQ(mState.Eval("table.concat({1, 2}, ',', -1e300, 1)"),
               "error: test:1: bad argument #1 to `concat' (table contains non-strings)");
@@ -138,7 +137,7 @@ TEST_F(MathLibTest, Functions)
     EXPECT_EQ(mState.Eval("math.sin(0)"), "0");
     EXPECT_EQ(mState.Eval("math.cos(0)"), "1");
     EXPECT_EQ(mState.Eval("math.atan2(1, 0) * 2 == math.pi"), "true");
-    EXPECT_EQ(mState.EvalAll("math.frexp(8)"), (std::vector<std::string>{"0.5", "4"}));
+    EXPECT_EQ(mState.EvalAll("math.frexp(8)"), (Values{"0.5", "4"}));
     EXPECT_EQ(mState.Eval("math.ldexp(0.5, 4)"), "8");
     EXPECT_EQ(mState.Eval("math.log10(1000)"), "3");
     EXPECT_EQ(mState.Eval("math.exp(0)"), "1");
@@ -177,11 +176,10 @@ TEST_F(MathLibTest, RandomFollowsTheRuntimeGenerator)
 
 TEST_F(MathLibTest, RandomMessages)
 {
-    EXPECT_EQ(mState.Eval("math.random(0)"),
-              "error: test:1: bad argument #1 to `random' (interval is empty)");
-    EXPECT_EQ(mState.Eval("math.random(3, 1)"),
-              "error: test:1: bad argument #2 to `random' (interval is empty)");
-    EXPECT_EQ(mState.Eval("math.random(1, 2, 3)"), "error: test:1: wrong number of arguments");
+    mState.ExpectEvals(
+        {{"math.random(0)", "error: test:1: bad argument #1 to `random' (interval is empty)"},
+         {"math.random(3, 1)", "error: test:1: bad argument #2 to `random' (interval is empty)"},
+         {"math.random(1, 2, 3)", "error: test:1: wrong number of arguments"}});
 }
 
 } // namespace

@@ -151,7 +151,7 @@ TEST_F(VmFastPathsTest, DecimalTextReadsAsStrtodDoes)
         ASSERT_EQ(0, std::memcmp(&got, &expected, sizeof got)) << t;
     }
     EXPECT_EQ(mState.EvalAll("tonumber('1.5x'), tonumber('.'), tonumber('- 1'), '2.5' + 0"),
-              (std::vector<std::string>{"nil", "nil", "nil", "2.5"}));
+              (Values{"nil", "nil", "nil", "2.5"}));
 }
 
 TEST_F(VmFastPathsTest, FloatFormatsArePrintfs)
@@ -188,7 +188,7 @@ TEST_F(VmFastPathsTest, AssigningAnExistingMetafieldForgetsCachedAbsence)
                              " local t = setmetatable({}, mt); t.y = 1; local log = {};"
                              " mt.__newindex = function(t, k, v) log[k] = v end;"
                              " t.z = 2; return rawget(t, 'z'), log.z, t.y end)()"),
-              (std::vector<std::string>{"nil", "2", "1"}));
+              (Values{"nil", "2", "1"}));
 }
 
 TEST_F(VmFastPathsTest, IndexChainsOfEveryDepth)
@@ -215,19 +215,18 @@ TEST_F(VmFastPathsTest, IndexChainsOfEveryDepth)
 
 TEST_F(VmFastPathsTest, MethodCallsAndGlobals)
 {
-    EXPECT_EQ(mState.Eval("(function() local P = {}; P.__index = P; function P:get() return "
-                          "self.v end; local o = setmetatable({v = 7}, P); o.v = o.v + 1;"
-                          " return o:get() end)()"),
-              "8");
-    EXPECT_EQ(mState.Eval("(function() gx = 1; gx = gx + 1; return gx end)()"), "2");
-    EXPECT_EQ(mState.Eval("(function() local t = {1, 2, 3}; t[2] = t[2] * 10; t[1.5] = 4;"
-                          " return t[2] + t[1.5] end)()"),
-              "24");
-    EXPECT_EQ(mState.Eval("(function() local t = {}; t[nil] = 1 end)()"),
-              "error: test:1: table index is nil");
-    EXPECT_EQ(mState.Eval("(function() local t = {}; t[0/0] = 1 end)()"),
-              "error: test:1: table index is NaN");
-    EXPECT_EQ(mState.Eval("(function() local t = {x = 1}; t.x = nil; return t.x end)()"), "nil");
+    mState.ExpectEvals(
+        {{"(function() local P = {}; P.__index = P; function P:get() return "
+          "self.v end; local o = setmetatable({v = 7}, P); o.v = o.v + 1;"
+          " return o:get() end)()",
+          "8"},
+         {"(function() gx = 1; gx = gx + 1; return gx end)()", "2"},
+         {"(function() local t = {1, 2, 3}; t[2] = t[2] * 10; t[1.5] = 4;"
+          " return t[2] + t[1.5] end)()",
+          "24"},
+         {"(function() local t = {}; t[nil] = 1 end)()", "error: test:1: table index is nil"},
+         {"(function() local t = {}; t[0/0] = 1 end)()", "error: test:1: table index is NaN"},
+         {"(function() local t = {x = 1}; t.x = nil; return t.x end)()", "nil"}});
 }
 
 TEST_F(VmFastPathsTest, JoinedStringsAreTheInternedOnes)
@@ -237,18 +236,18 @@ TEST_F(VmFastPathsTest, JoinedStringsAreTheInternedOnes)
     EXPECT_EQ(mState.EvalAll("(function() local a, b = 'ab', 'cd'; local t = {abcd = 1};"
                              " local s = a .. b; return s == 'abcd', t[s], t[a .. 'c' .. 'd']"
                              " end)()"),
-              (std::vector<std::string>{"true", "1", "1"}));
+              (Values{"true", "1", "1"}));
     EXPECT_EQ(
         mState.EvalAll("(function() local x = string.rep('xy', 40); local y = 'q' .. 12;"
                        " local s = x .. 7 .. y .. x; local w = string.rep('xy', 40) .. '7q12' "
                        ".. string.rep('xy', 40); local t = {}; t[w] = 'hit';"
                        " return s == w, t[s], string.len(s) end)()"),
-        (std::vector<std::string>{"true", "hit", "164"}));
+        (Values{"true", "hit", "164"}));
     EXPECT_EQ(mState.EvalAll("(function() local p = {}; for i = 1, 100 do p[i] = i .. '' end;"
                              " local s = table.concat(p); local t = {[s] = true};"
                              " return t[table.concat(p, '', 1, 50) .. table.concat(p, '', 51)]"
                              " end)()"),
-              (std::vector<std::string>{"true"}));
+              (Values{"true"}));
 }
 
 TEST_F(VmFastPathsTest, JoinedKeysIndexTablesOfEverySize)
@@ -265,7 +264,7 @@ TEST_F(VmFastPathsTest, JoinedKeysIndexTablesOfEverySize)
                          "local s = 'abc' len = s['le' .. 'n'](s)"),
               "");
     EXPECT_EQ(mState.EvalAll("sum, miss, log, got, len, rawget(w, 'a1')"),
-              (std::vector<std::string>{"12502500", "nil", "a1=2", "b2?", "3", "nil"}));
+              (Values{"12502500", "nil", "a1=2", "b2?", "3", "nil"}));
     // Numbers are indexed through their type's table, which has no such field.
     EXPECT_EQ(mState.Eval("(function() local n = 5; return n['x' .. 1] end)()"), "nil");
 }
@@ -278,15 +277,13 @@ TEST_F(VmFastPathsTest, IntegerKeysInAndPastTheArrayPart)
               "");
     EXPECT_EQ(mState.EvalAll("t[1], t[50], t[100], t[101], t[1.5], t[0], t[-1], t[102], t[0/0], "
                              "t[2^31 + 1], t[1e300], table.getn(t)"),
-              (std::vector<std::string>{"1", "x", "100", "101", "h", "z", "m", "nil", "nil", "big",
-                                        "nil", "101"}));
+              (Values{"1", "x", "100", "101", "h", "z", "m", "nil", "nil", "big", "nil", "101"}));
     // An empty array slot still goes through "__index" and "__newindex".
     EXPECT_EQ(mState.Run("u = setmetatable({1, nil, 3}, {__index = function(t, k) return 'd' .. k "
                          "end, __newindex = function(t, k, v) rawset(t, k, v * 2) end}) u[2] = 5 "
                          "u[1] = 7"),
               "");
-    EXPECT_EQ(mState.EvalAll("u[1], u[2], u[3], u[4]"),
-              (std::vector<std::string>{"7", "10", "3", "d4"}));
+    EXPECT_EQ(mState.EvalAll("u[1], u[2], u[3], u[4]"), (Values{"7", "10", "3", "d4"}));
 }
 
 TEST_F(VmFastPathsTest, ChainsSurviveMovedNodesAndDeadKeys)
@@ -303,8 +300,7 @@ TEST_F(VmFastPathsTest, ChainsSurviveMovedNodesAndDeadKeys)
                          "sum2, neg = 0, 0 for i = 1, 300 do sum2 = sum2 + t['s' .. i] end "
                          "for i, k in pairs(keep) do neg = neg + t[k] end"),
               "");
-    EXPECT_EQ(mState.EvalAll("sum, n, sum2, neg"),
-              (std::vector<std::string>{"20100", "300", "45150", "-10100"}));
+    EXPECT_EQ(mState.EvalAll("sum, n, sum2, neg"), (Values{"20100", "300", "45150", "-10100"}));
 }
 
 TEST_F(VmFastPathsTest, KeysNoTableHeldYetAreEnteredWithoutALookup)
@@ -317,8 +313,7 @@ TEST_F(VmFastPathsTest, KeysNoTableHeldYetAreEnteredWithoutALookup)
                          "a['n' .. 1] = 4 a.fresh = 1 a.fresh = 5 "
                          "na = 0 for _ in pairs(a) do na = na + 1 if na > 9 then break end end"),
               "");
-    EXPECT_EQ(mState.EvalAll("na, a.n1, b.n1, a.fresh"),
-              (std::vector<std::string>{"2", "4", "2", "5"}));
+    EXPECT_EQ(mState.EvalAll("na, a.n1, b.n1, a.fresh"), (Values{"2", "4", "2", "5"}));
     // Collections in this loop come only after a join (its only allocation), between the join
     // and its assignment: a finalizer (re-armed each time) enters the key just joined there.
     EXPECT_EQ(mState.Run("t, cur, hits = {}, 0, 0 "
@@ -330,8 +325,7 @@ TEST_F(VmFastPathsTest, KeysNoTableHeldYetAreEnteredWithoutALookup)
                          "  if nt > 20000 then break end "
                          "  if v ~= tonumber(string.sub(k, 2)) then bad = bad + 1 end end"),
               "");
-    EXPECT_EQ(mState.EvalAll("hits > 0, nt, bad"),
-              (std::vector<std::string>{"true", "20000", "0"}));
+    EXPECT_EQ(mState.EvalAll("hits > 0, nt, bad"), (Values{"true", "20000", "0"}));
     // Built by such assignments across many growths, a table keeps the order of the same keys
     // entered through lookups.
     EXPECT_EQ(
@@ -352,8 +346,7 @@ TEST_F(VmFastPathsTest, NewKeysAskNewindexOnlyWhenThereIsOne)
                          "mt.__newindex = function(t, k, v) log = log .. k .. ';' rawset(t, k, v) "
                          "end t.b = 2 t.a = 3 t[10] = 4 t[1] = 5 t.b = 6"),
               "");
-    EXPECT_EQ(mState.EvalAll("log, t.a, t.b, t[10], t[1]"),
-              (std::vector<std::string>{"b;10;", "3", "6", "4", "5"}));
+    EXPECT_EQ(mState.EvalAll("log, t.a, t.b, t[10], t[1]"), (Values{"b;10;", "3", "6", "4", "5"}));
 }
 
 TEST_F(VmFastPathsTest, NumberComparisons)
@@ -362,8 +355,8 @@ TEST_F(VmFastPathsTest, NumberComparisons)
     // a number against a string still raises the order error.
     EXPECT_EQ(mState.EvalAll("0/0 < 1, 0/0 <= 0/0, 1 > 0/0, 0/0 >= 0/0, -0 <= 0, -0 < 0, "
                              "-1/0 < -1e308, 1e308 <= 1/0, 2 <= 2, 3 < 2"),
-              (std::vector<std::string>{"false", "false", "false", "false", "true", "false", "true",
-                                        "true", "true", "false"}));
+              (Values{"false", "false", "false", "false", "true", "false", "true", "true", "true",
+                      "false"}));
     EXPECT_EQ(mState.Eval("1 < '2'"), "error: test:1: attempt to compare number with string");
     EXPECT_EQ(mState.Eval("'10' < '9'"), "true");
 }
@@ -494,7 +487,7 @@ TEST_F(VmFastPathsTest, DeepRecursionGrowsTheStackAndStopsAtTheSameDepth)
                          "ok, msg = pcall(f)"),
               "");
     EXPECT_EQ(mState.EvalAll("ok, msg, depth"),
-              (std::vector<std::string>{"false", "test:1: stack overflow", "4093"}));
+              (Values{"false", "test:1: stack overflow", "4093"}));
 }
 
 } // namespace
