@@ -79,6 +79,27 @@ protected:
     }
     // Ends the frame without presenting it; the back buffer keeps its pixels.
     static void EndFrame() { TRenderer::Instance()->EndFrame(false); }
+    // A black frame with `draw` run in it.
+    template <class Draw> void DrawBlack(Draw draw)
+    {
+        BeginBlackFrame();
+        draw();
+        EndFrame();
+    }
+    // A black frame with `draw` run between the renderer's 2d begin and end; false, with nothing
+    // drawn, when the 2d begin fails.
+    template <class Draw> bool Draw2d(Draw draw)
+    {
+        BeginBlackFrame();
+        const bool begun = TRenderer::Instance()->Begin2d();
+        if (begun)
+        {
+            draw();
+            TRenderer::Instance()->End2d();
+        }
+        EndFrame();
+        return begun;
+    }
 
     TScript mScript;
     DeltaTime mClock;

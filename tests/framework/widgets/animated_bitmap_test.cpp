@@ -133,12 +133,7 @@ TEST_F(BitmapTest, AnimationFileFramesComeFromItsTexture)
     Step(*lamp, 101);
     EXPECT_EQ(lamp->GetCurrentFrame(), 1);
 
-    BeginBlackFrame();
-    TRenderer* renderer = TRenderer::Instance();
-    ASSERT_TRUE(renderer->Begin2d());
-    lamp->Draw(TDrawSpec());
-    renderer->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { lamp->Draw(TDrawSpec()); }));
     EXPECT_EQ(Back(21, 21), 0x0000FFu);
     EXPECT_EQ(Back(24, 21), 0u);
 }
@@ -377,12 +372,7 @@ TEST_F(BitmapTest, BoundsAndTheCrossFadePicture)
     auto fade = Make("{ image = 'fade', x = 40, y = 40, framespeed = 100, animation = 'wrap', "
                      "crossfade = true }");
     Step(*fade, 50);
-    BeginBlackFrame();
-    TRenderer* renderer = TRenderer::Instance();
-    ASSERT_TRUE(renderer->Begin2d());
-    fade->Draw(TDrawSpec());
-    renderer->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { fade->Draw(TDrawSpec()); }));
     const uint32_t mixed = Back(42, 42);
     EXPECT_NEAR(int(mixed >> 16), 128, 2);
     EXPECT_NEAR(int(mixed & 0xFF), 64, 2);

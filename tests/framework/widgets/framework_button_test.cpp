@@ -62,9 +62,7 @@ protected:
     // The colour drawn at a screen point after the window renders on black.
     uint32_t Drawn(TWindow* window, int x, int y)
     {
-        BeginBlackFrame();
-        window->Render(0);
-        EndFrame();
+        DrawBlack([&] { window->Render(0); });
         return Back(x, y);
     }
     static constexpr const char* kFour =

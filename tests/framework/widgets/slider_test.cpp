@@ -373,9 +373,7 @@ TEST_F(SliderTest, BadStylesReportAndLeaveASafeSlider)
         Send(kEventLeftDown, 150, 55);
         Send(kEventMouseMove, 170, 55);
         Send(kEventLeftUp, 170, 55);
-        BeginBlackFrame();
-        mPanel->Render(0);
-        EndFrame();
+        DrawBlack([&] { mPanel->Render(0); });
         Drop(slider);
         mLog.clear();
     }

@@ -38,12 +38,7 @@ protected:
     // The object drawn in a 2-D block of a black frame.
     void DrawFrame(TextObject& text)
     {
-        BeginBlackFrame();
-        TRenderer* renderer = TRenderer::Instance();
-        ASSERT_TRUE(renderer->Begin2d());
-        text.Draw(TDrawSpec());
-        renderer->End2d();
-        EndFrame();
+        ASSERT_TRUE(Draw2d([&] { text.Draw(TDrawSpec()); }));
     }
 };
 

@@ -210,9 +210,7 @@ TEST_F(ToolTipTest, BackgroundCornersFollowThePlacementAndFadeWithTheBox)
     mTip->Hide(true);
     mTip->UpdateScrim();
     EXPECT_EQ(TColor(c[0].colour).GetA(), 255);
-    BeginBlackFrame();
-    mTip->Draw();
-    EndFrame();
+    DrawBlack([&] { mTip->Draw(); });
     EXPECT_EQ(Back(left + 1, top + 1), 0u);
 }
 

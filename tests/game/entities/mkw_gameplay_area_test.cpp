@@ -83,11 +83,7 @@ TEST_F(MKWAreaTest, OwnEffectsDrawFirstAndRunOutAfterAStop)
     area->StartCompleteParticles();
     for (int i = 0; i < 3; ++i)
         Tick(10, {area.get()});
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    area->DrawEffects(TDrawSpec(TVec2(100, 100)));
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { area->DrawEffects(TDrawSpec(TVec2(100, 100))); }));
     EXPECT_EQ(Back(100, 100), 0x00FF00u); // the framework's effect over the area's own
 
     area->StopParticles();

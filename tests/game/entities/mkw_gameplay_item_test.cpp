@@ -84,11 +84,7 @@ TEST_F(MKWItemTest, CompanionsDrawFirstAndRunOutAfterAStop)
     item->StartParticles();
     for (int i = 0; i < 3; ++i)
         Tick(10, {item.get()});
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    item->DrawEffects(TDrawSpec());
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { item->DrawEffects(TDrawSpec()); }));
     EXPECT_EQ(Back(100, 100), 0x00FF00u); // the base's effect over the companion
 
     item->StopParticles();

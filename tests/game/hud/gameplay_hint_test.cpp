@@ -50,11 +50,7 @@ TEST_F(HintTest, TrackersAreReadUpToTheFirstMissingIndexAndAtMostEight)
     EXPECT_EQ(none->GetTrackerCount(), 0u);
     EXPECT_FALSE(none->HitTracker({120, 20}, TDrawSpec(), false));
     EXPECT_EQ(none->GetTrackerTexture(0), nullptr);
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    none->DrawMedallion(TDrawSpec());
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { none->DrawMedallion(TDrawSpec()); }));
     EXPECT_EQ(Back(50, 50), 0xE02020u);
 
     auto nine = Make(Character(50, 120, 9));

@@ -69,11 +69,7 @@ protected:
     }
     void DrawBar(MKWGameplayInventory& object)
     {
-        BeginBlackFrame();
-        ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-        object.DrawProgressBar(TDrawSpec());
-        TRenderer::Instance()->End2d();
-        EndFrame();
+        ASSERT_TRUE(Draw2d([&] { object.DrawProgressBar(TDrawSpec()); }));
     }
 };
 

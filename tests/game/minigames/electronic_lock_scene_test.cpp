@@ -190,11 +190,7 @@ TEST_F(ElectronicLockSceneTest, DrawsTheBaseThenEachKeyInItsFrame)
 {
     auto lock = MakeWhole();
     lock->OnMouseDown(Centre(0));
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    lock->Draw(TDrawSpec(TVec2(50, 50), 0.5f, 3.0f));
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { lock->Draw(TDrawSpec(TVec2(50, 50), 0.5f, 3.0f)); }));
     // The gameplay's spec is not the keys': they sit in screen pixels at full strength.
     EXPECT_EQ(Back(320, 200), kLit & 0xFFFFFF);
     EXPECT_EQ(Back(400 - 32, 200 - 32), kLit & 0xFFFFFF);
@@ -283,9 +279,7 @@ TEST_F(ElectronicLockSceneTest, BrokenTablesAreReportedAndLeaveAUsableScene)
     EXPECT_TRUE(empty->GetExtraAnimationNames().empty());
     EXPECT_FALSE(empty->OnMouseDown(Centre(4)));
     empty->Update(16, true, true);
-    BeginBlackFrame();
-    empty->Draw(TDrawSpec());
-    EndFrame();
+    DrawBlack([&] { empty->Draw(TDrawSpec()); });
     std::vector<uint8_t> saved;
     empty->SaveState(saved);
     EXPECT_EQ(saved.size(), empty->GetStateSize());

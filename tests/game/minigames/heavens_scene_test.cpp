@@ -266,11 +266,7 @@ TEST_F(HeavensSceneTest, TheSkyMagnifiesAndTheConstellationsShowTheirFrameInThei
     Press(*shown, kAnswers[0]);
     Press(*shown, kAnswers[2]);
     Hover(*shown, TPoint{400, 237});
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    shown->Draw(TDrawSpec(TVec2(30, 30), 0.5f, 2.0f));
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { shown->Draw(TDrawSpec(TVec2(30, 30), 0.5f, 2.0f)); }));
     rendertest::CompareWithGolden(*Data().mBackBuffer, {300, 150, 500, 350}, "heavens_lens.png");
 }
 
@@ -329,9 +325,7 @@ TEST_F(HeavensSceneTest, BrokenTablesAreReportedAndLeaveAUsableScene)
     EXPECT_EQ(CountInLog("ERROR:Cannot find 'searchingtheheavens' table for HeavensScene!"), 1);
     empty->Update(16, true, true);
     empty->OnMouseDown(TPoint{0, 0});
-    BeginBlackFrame();
-    empty->Draw(TDrawSpec());
-    EndFrame();
+    DrawBlack([&] { empty->Draw(TDrawSpec()); });
 
     const struct
     {
@@ -376,9 +370,7 @@ TEST_F(HeavensSceneTest, BrokenTablesAreReportedAndLeaveAUsableScene)
     EXPECT_EQ(CountInLog("ERROR:ERROR: No collision index table for HeavensScene!"), 1);
     EXPECT_EQ(gaps->GetConstellation(0).GetBitmap(), nullptr);
     EXPECT_EQ(gaps->GetConstellation(0).GetClipRect().right, 800);
-    BeginBlackFrame();
-    gaps->Draw(TDrawSpec());
-    EndFrame();
+    DrawBlack([&] { gaps->Draw(TDrawSpec()); });
 
     Parts noLayer;
     auto bare = Make(noLayer.Text(), "{}");

@@ -356,11 +356,7 @@ TEST_F(RitualPuzzleSceneTest, TwoCrystalsLitAndABeamFadingIn)
     ritual->GetCrystal(1).SetLit(true);
     Frame(16);
     Frame(110);
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    ritual->Draw(TDrawSpec(TVec2(50, 50), 0.5f, 3.0f));
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { ritual->Draw(TDrawSpec(TVec2(50, 50), 0.5f, 3.0f)); }));
     // Lit crystals show their lit frame at full glow; the others rest.
     EXPECT_EQ(Back(200, 300), kLit & 0xFFFFFF);
     EXPECT_EQ(Back(300, 300), kLit & 0xFFFFFF);
@@ -403,9 +399,7 @@ TEST_F(RitualPuzzleSceneTest, BrokenTablesAreFatalAndStopThere)
         EXPECT_FALSE(broken->GetPattern(0).IsShowing());
         broken->Update(5000, true, true);
         broken->OnMouseDown(At(3));
-        BeginBlackFrame();
-        broken->Draw(TDrawSpec());
-        EndFrame();
+        DrawBlack([&] { broken->Draw(TDrawSpec()); });
         std::vector<uint8_t> saved;
         broken->SaveState(saved);
         EXPECT_EQ(saved.size(), broken->GetStateSize());

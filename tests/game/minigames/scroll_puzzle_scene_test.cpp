@@ -268,13 +268,7 @@ TEST_F(ScrollPuzzleSceneTest, TheMeshFollowsTheLensWhileTheSymbolsStayOnTheScree
 {
     auto scroll = MakeWhole();
     auto draw = [&]
-    {
-        BeginBlackFrame();
-        ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-        scroll->Draw(TDrawSpec(TVec2(50, 50), 0.5f, 2.0f));
-        TRenderer::Instance()->End2d();
-        EndFrame();
-    };
+    { ASSERT_TRUE(Draw2d([&] { scroll->Draw(TDrawSpec(TVec2(50, 50), 0.5f, 2.0f)); })); };
     auto texel = [](int sx, int sy) { return SymbolTexel(sx - 144, sy - 149) & 0xFFFFFF; };
     Hover(*scroll, TPoint{300, 232});
     auto placed = scroll->GetSymbols().PlacedVertices();
@@ -321,11 +315,7 @@ TEST_F(ScrollPuzzleSceneTest, TheMeshRepeatsItsTextureBeyondThePicture)
                         Answers() + "} }, ";
         auto scroll = Make(parts.Text());
         Hover(*scroll, TPoint{300, 232});
-        BeginBlackFrame();
-        ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-        scroll->Draw(TDrawSpec());
-        TRenderer::Instance()->End2d();
-        EndFrame();
+        ASSERT_TRUE(Draw2d([&] { scroll->Draw(TDrawSpec()); }));
         EXPECT_EQ(Back(256, 229), texel(256, 229)) << whole.first;
         EXPECT_EQ(Back(320, 229), texel(320, 229)) << whole.first;
         EXPECT_EQ(Back(340, 236), texel(340, 236)) << whole.first;
@@ -396,9 +386,7 @@ TEST_F(ScrollPuzzleSceneTest, BrokenTablesAreReportedAndLeaveAUsableScene)
     EXPECT_TRUE(empty->GetExtraAnimationNames().empty());
     empty->Update(16, true, true);
     empty->OnMouseDown(TPoint{0, 0});
-    BeginBlackFrame();
-    empty->Draw(TDrawSpec());
-    EndFrame();
+    DrawBlack([&] { empty->Draw(TDrawSpec()); });
     std::vector<uint8_t> saved;
     empty->SaveState(saved);
     EXPECT_EQ(saved.size(), empty->GetStateSize());

@@ -308,11 +308,7 @@ TEST_F(ThreeLocksMinigameTest, AnEyeLitAndALockHalfTurned)
     Frame(16);
     Frame(50);
     locks->GetEyes()[2]->GetTransform().SetAlpha(0.75f);
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    locks->Draw(TDrawSpec());
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { locks->Draw(TDrawSpec()); }));
     EXPECT_NE(Back(550, 90), 0x202428u);
     rendertest::CompareWithGolden(*Data().mBackBuffer, {150, 40, 650, 260}, "three_locks.png");
 }

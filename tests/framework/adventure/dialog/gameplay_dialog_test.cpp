@@ -161,9 +161,7 @@ TEST_F(GameplayDialogTest, DrawnWithItsTextAndButtonOrItsPictureAlone)
     ASSERT_NE(dialog, nullptr);
     dialog->Show(nullptr);
     Frames(dialog, 8);
-    BeginBlackFrame();
-    mManager->GetRoot()->Render(0);
-    EndFrame();
+    DrawBlack([&] { mManager->GetRoot()->Render(0); });
     rendertest::CompareWithGolden(*Data().mBackBuffer, {96, 76, 264, 184}, "gameplay_dialog.png");
     EXPECT_EQ(Back(100, 80), 0x204080u);
     EXPECT_EQ(Back(160, 130), 0xE0C020u);
@@ -176,9 +174,7 @@ TEST_F(GameplayDialogTest, DrawnWithItsTextAndButtonOrItsPictureAlone)
     EXPECT_EQ(bare->GetTextObject(), nullptr);
     bare->Show(nullptr);
     Frames(bare, 2);
-    BeginBlackFrame();
-    bare->Render(0);
-    EndFrame();
+    DrawBlack([&] { bare->Render(0); });
     EXPECT_EQ(Back(300, 300), 0x204080u);
     EXPECT_EQ(Back(459, 399), 0x204080u);
     EXPECT_EQ(Back(460, 399), 0u);

@@ -58,13 +58,12 @@ protected:
     void DrawAll(std::initializer_list<GameplayEntity*> entities,
                  const TDrawSpec& parent = TDrawSpec())
     {
-        BeginBlackFrame();
-        TRenderer* renderer = TRenderer::Instance();
-        ASSERT_TRUE(renderer->Begin2d());
-        for (GameplayEntity* entity : entities)
-            entity->Draw(parent);
-        renderer->End2d();
-        EndFrame();
+        ASSERT_TRUE(Draw2d(
+            [&]
+            {
+                for (GameplayEntity* entity : entities)
+                    entity->Draw(parent);
+            }));
     }
     bool Logged(const std::string& part) const { return Log().find(part) != std::string::npos; }
     Box LitBox()

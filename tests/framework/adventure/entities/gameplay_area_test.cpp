@@ -477,11 +477,7 @@ TEST_F(AreaTest, ParticlesOfTheCompletionAndOfAPortalsHilight)
     EXPECT_FALSE(area->GetHilightParticles()) << "not a portal";
     Tick(16, {area.get()});
     EXPECT_GT(area->GetCompleteParticles1()->GetParticleCount(), 0u);
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    area->DrawEffects(TDrawSpec());
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { area->DrawEffects(TDrawSpec()); }));
     // A particle of 2 x 2 about the locus shifted by the size, (110, 110).
     const advtest::Box box = LitBox();
     EXPECT_EQ(box.right, 110);

@@ -318,31 +318,23 @@ TEST_F(ItemTest, CrossFadeSplitsTheAlphaBetweenThePasses)
         DrawAll({item.get()});
         EXPECT_NEAR(int(Back(95, 95) >> 16), c.scene, 1) << c.alpha;
         EXPECT_EQ(item->GetTransform().GetAlpha(), c.alpha);
-        BeginBlackFrame();
-        ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-        item->DrawEffects(TDrawSpec());
-        TRenderer::Instance()->End2d();
-        EndFrame();
+        ASSERT_TRUE(Draw2d([&] { item->DrawEffects(TDrawSpec()); }));
         EXPECT_NEAR(int(Back(95, 95) & 0xFF), c.overlay, 1) << c.alpha;
     }
 
     // Both passes mid-way, the found look alone, and the rectangle under a parent.
     item->GetTransform().SetAlpha(0.6f);
     item->GetTransform().SetRotationZ(0.125f);
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    item->Draw(TDrawSpec());
-    item->DrawEffects(TDrawSpec());
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d(
+        [&]
+        {
+            item->Draw(TDrawSpec());
+            item->DrawEffects(TDrawSpec());
+        }));
     rendertest::CompareWithGolden(*Data().mBackBuffer, {70, 70, 130, 130}, "item_crossfade.png");
     item->GetTransform().SetRotationZ(0);
     item->GetTransform().SetAlpha(1.0f);
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    item->DrawFoundImage(TDrawSpec(TVec2(200, 0)));
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { item->DrawFoundImage(TDrawSpec(TVec2(200, 0))); }));
     EXPECT_EQ(Back(295, 95), 0x0000FFu);
     EXPECT_EQ(item->GetRect(TDrawSpec(TVec2(5, 7))), TRect(105, 107, 125, 127));
 }
@@ -377,11 +369,7 @@ TEST_F(ItemTest, ParticlesFollowAndRunOutAfterStopping)
     Tick(16, {item.get()});
     EXPECT_GT(item->GetParticles()->GetParticleCount(), 0u);
     // Born at the item's locus.
-    BeginBlackFrame();
-    ASSERT_TRUE(TRenderer::Instance()->Begin2d());
-    item->DrawEffects(TDrawSpec());
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    ASSERT_TRUE(Draw2d([&] { item->DrawEffects(TDrawSpec()); }));
     EXPECT_EQ(Back(100, 100), 0x00FF00u);
 
     item->StopParticles();

@@ -140,9 +140,7 @@ protected:
     }
     void Render(GameplayHud* hud)
     {
-        BeginBlackFrame();
-        hud->Render(0);
-        EndFrame();
+        DrawBlack([&] { hud->Render(0); });
     }
 
     std::vector<std::unique_ptr<GameplayInventory>> mObjects;

@@ -141,12 +141,7 @@ protected:
     // Draws the object on black and compares the region with its golden.
     void Golden(GameplayInventory& object, const std::string& name)
     {
-        BeginBlackFrame();
-        TRenderer* renderer = TRenderer::Instance();
-        ASSERT_TRUE(renderer->Begin2d());
-        object.Draw(TDrawSpec());
-        renderer->End2d();
-        EndFrame();
+        ASSERT_TRUE(Draw2d([&] { object.Draw(TDrawSpec()); }));
         rendertest::CompareWithGolden(*Data().mBackBuffer, {16, 10, 64, 56}, name);
     }
 };
@@ -199,11 +194,7 @@ TEST_F(InventoryTest, InitLaysTheBarOutUnderThePicture)
 {
     auto key = Make();
     key->PlaceInHud(nullptr, false);
-    BeginBlackFrame();
-    TRenderer::Instance()->Begin2d();
-    key->Draw(TDrawSpec());
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    Draw2d([&] { key->Draw(TDrawSpec()); });
     // The picture at (40, 30): the ends outside the inner length of 30, anchored at their top
     // left, 12 rows down.
     EXPECT_EQ(key->GetBarRect(), TRect(22, 42, 58, 48));
@@ -670,11 +661,7 @@ TEST_F(InventoryTest, BarFillsAndItsHitRectangle)
     // "barwidth" 0: no centre column; the right fill end shows at a fill of 0.
     auto narrow = Make(kKey, Shared("barwidth = 0"));
     narrow->PlaceInHud(nullptr, false);
-    BeginBlackFrame();
-    TRenderer::Instance()->Begin2d();
-    narrow->DrawProgressBar(TDrawSpec());
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    Draw2d([&] { narrow->DrawProgressBar(TDrawSpec()); });
     EXPECT_EQ(narrow->GetBarRect(), TRect(37, 42, 43, 48));
     EXPECT_EQ(Back(39, 43), 0xC0C0C0u);
     EXPECT_EQ(Back(40, 43), 0xFFFF00u);
@@ -682,11 +669,7 @@ TEST_F(InventoryTest, BarFillsAndItsHitRectangle)
     // A bar piece that cannot load has no width and draws nothing.
     auto broken = Make(kKey, Shared("frameleft = 'bar/none'"));
     broken->PlaceInHud(nullptr, false);
-    BeginBlackFrame();
-    TRenderer::Instance()->Begin2d();
-    broken->DrawProgressBar(TDrawSpec());
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    Draw2d([&] { broken->DrawProgressBar(TDrawSpec()); });
     EXPECT_EQ(Back(24, 47), 0u);
     EXPECT_EQ(Back(25, 47), 0x808080u);
 }

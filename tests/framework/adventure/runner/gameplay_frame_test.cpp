@@ -452,9 +452,7 @@ TEST_F(PlayTest, TheTransitionQuadOverTheSceneAndOverALoadingFrame)
     PlayGameplay* play = Playing();
     auto shot = [&](const char* golden)
     {
-        BeginBlackFrame();
-        play->Draw();
-        EndFrame();
+        DrawBlack([&] { play->Draw(); });
         rendertest::CompareWithGolden(*Data().mBackBuffer, {0, 0, 800, 600}, golden);
     };
     play->GetTransitionTransform().SetAlpha(0.5f);
@@ -678,12 +676,7 @@ TEST_F(PlayTest, ToolTipsAndPromptsOverTheHeldObjectAndThePenaltyCursorOverAll)
     RunFrames(12);
     ASSERT_EQ(play->GetHeldInventory(), gem) << play->GetGameplayState();
     ASSERT_EQ(play->Basic()->GetText(), TString("The door"));
-    auto shot = [&]
-    {
-        BeginBlackFrame();
-        mManager->RenderModals(0);
-        EndFrame();
-    };
+    auto shot = [&] { DrawBlack([&] { mManager->RenderModals(0); }); };
     shot();
     // The prompt's arrow, the door, the tool tip, the gem, the prompt and the HUD below.
     rendertest::CompareWithGolden(*Data().mBackBuffer, {480, 60, 800, 600},

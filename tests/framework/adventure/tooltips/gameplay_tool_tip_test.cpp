@@ -186,11 +186,7 @@ TEST_F(ToolTipTest, FliesOutOfTheObjectAndBackIntoIt)
     EXPECT_FLOAT_EQ(transform.GetX(), 300.0f);
     EXPECT_FLOAT_EQ(transform.GetAlpha(), 0.0f);
     // Hidden: nothing drawn.
-    BeginBlackFrame();
-    TRenderer::Instance()->Begin2d();
-    tip->Draw();
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    Draw2d([&] { tip->Draw(); });
     for (int x = 200; x < 600; x += 7)
         ASSERT_EQ(Back(x, 450), 0u) << x;
 }
@@ -322,11 +318,7 @@ TEST_F(ToolTipTest, DrawnBoxes)
     ASSERT_NE(tip->GetShadow(), nullptr);
     EXPECT_STREQ(tip->GetShadow()->GetText().c_str(), tip->GetText()->GetText().c_str());
     Hover(*tip, key, 11, Coins(2));
-    BeginBlackFrame();
-    TRenderer::Instance()->Begin2d();
-    tip->Draw();
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    Draw2d([&] { tip->Draw(); });
     rendertest::CompareWithGolden(*Data().mBackBuffer, {320, 380, 480, 480}, "tooltip_items.png");
 
     // Half-way through its intro, and with a stretched background picture.
@@ -334,11 +326,7 @@ TEST_F(ToolTipTest, DrawnBoxes)
     GameplayInventory* map = Object("inv_long");
     Hover(*pictured, map, 1, {}, true);
     Hover(*pictured, map, 5);
-    BeginBlackFrame();
-    TRenderer::Instance()->Begin2d();
-    pictured->Draw();
-    TRenderer::Instance()->End2d();
-    EndFrame();
+    Draw2d([&] { pictured->Draw(); });
     rendertest::CompareWithGolden(*Data().mBackBuffer, {200, 380, 600, 600},
                                   "tooltip_intro_half.png");
 }

@@ -57,9 +57,7 @@ protected:
     }
     uint32_t Drawn(GameplayTutorialController& controller, int x, int y)
     {
-        BeginBlackFrame();
-        controller.Draw();
-        EndFrame();
+        DrawBlack([&] { controller.Draw(); });
         return Back(x, y);
     }
 };
@@ -189,9 +187,7 @@ TEST_F(TutorialTest, PromptDrawnWithItsFittedTextAndArrow)
     controller->ShowTutorial("tut_long", TVec2(0, 0));
     Frames(11);
     Frames(10);
-    BeginBlackFrame();
-    controller->Draw();
-    EndFrame();
+    DrawBlack([&] { controller->Draw(); });
     rendertest::CompareWithGolden(*Data().mBackBuffer, {230, 90, 570, 320}, "tutorial_prompt.png");
 }
 
@@ -224,9 +220,7 @@ TEST_F(TutorialTest, BrokenTablesReportAndBuildNothingMore)
     odd->ShowTutorial("tut_missing", TVec2(0, 0));
     Frames(3);
     EXPECT_EQ(odd->GetTutorials()[0]->GetState(), GameplayTutorial::kShown);
-    BeginBlackFrame();
-    odd->Draw();
-    EndFrame();
+    DrawBlack([&] { odd->Draw(); });
 }
 
 } // namespace
