@@ -91,10 +91,10 @@ TEST_F(ElectronicLockTest, AHalfDoneLockIsFoundAsItWasLeftAlsoByTheNextRun)
     EXPECT_EQ(Pattern(Shot("again")), "100011010");
 
     // The menu's "Play" takes the player back to the panel as it was.
-    const Traces traces = RunClean(
-        game,
-        "focus gained\nwait 40\nclick 400 272\nwait 150\nshot restored\n" + std::string(kQuit),
-        "start=scripts/mainmenu.lua");
+    const Traces traces = RunClean(game,
+                                   "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
+                                       "wait 150\nshot restored\n" + kQuit,
+                                   "start=scripts/mainmenu.lua");
     EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
     EXPECT_EQ(Pattern(Shot("restored")), "100011010");
     ExpectMatchesGolden(Shot("restored"), "lock_restored.png");

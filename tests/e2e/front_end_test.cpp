@@ -142,10 +142,11 @@ TEST_F(FrontEndTest, PlayWithoutAProfileNamesOneAndTheMenuComesBackFromTheGame)
 {
     const fs::path game = CopyGame("content");
     EXPECT_EQ(RunClean(game,
-                       "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\nwait 10\n"
-                       "click 400 276\nwait 80\nclick 616 574\nwait 60\nclick 400 358\n"
-                       "wait 250\nshot menu\nkey 27\nwait 40\nclick 400 306\nwait 60\n"
-                       "shot after\nclose\n",
+                       "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
+                           "wait 60\ntext Ann\nwait 10\nclick 400 276\nwait 80\nclick 616 "
+                           "574\nwait 60\nclick 400 358\n"
+                           "wait 250\nshot menu\nkey 27\nwait 40\nclick 400 306\nwait 60\n"
+                           "shot after\nclose\n",
                        "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "pause",
                       "quitverify"}));

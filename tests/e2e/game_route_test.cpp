@@ -16,8 +16,9 @@ namespace
 using namespace e2etest;
 
 // From the menu: "Play", the name dialog, "Ann", "OK", and the first location's start.
-constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
-                                    "wait 10\nclick 400 276\nwait 80\n";
+const std::string kNewProfile = "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
+                                "wait 60\ntext Ann\n"
+                                "wait 10\nclick 400 276\nwait 80\n";
 // The stand-in location's "Continue".
 constexpr const char* kContinue = "click 400 322\n";
 // The overlay (0.6 s), then the full map: the large map, the zoom, the layers, the crossing and
@@ -79,7 +80,7 @@ TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndThe
          "mintimebetweenstrikes = 400000, maxtimebetweenstrikes = 900000");
     Edit(game / "assets/scripts/credits.lua", "scrollspeed = (\\d+)", "scrollspeed = 6 * $1");
     Edit(game / "assets/settings.xml", "</settings>", "<glintview>1</glintview></settings>");
-    const std::string input = std::string(kNewProfile) + WalkthroughScript("gatehouse", "journey") +
+    const std::string input = kNewProfile + WalkthroughScript("gatehouse", "journey") +
                               "await map\nwait 12\nshot overlay\n" + Wait(80) + "shot large1\n" +
                               Wait(kJourneyWaits - 92) + Wait(kStoryWaits) + kContinue + Wait(110) +
                               "shot large2\n" + Wait(247) + "shot travel2\n" +
@@ -129,14 +130,13 @@ TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
 {
     const fs::path game = StandInGame(CopyGame("content"));
     EXPECT_EQ(
-        RunOk(game, std::string(kNewProfile) + kContinue + Wait(200) + "close\n",
-              "start=scripts/mainmenu.lua"),
+        RunOk(game, kNewProfile + kContinue + Wait(200) + "close\n", "start=scripts/mainmenu.lua"),
         (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0", "map"}));
     EXPECT_EQ(Prefs(), AnnWith("01 01"));
 
     // "Play", the map from its start, a lost focus during the crossing and a long pause; the
     // crossing's remaining time after "Resume".
-    const std::string input = "focus gained\nwait 40\nclick 400 272\n" + Wait(300) +
+    const std::string input = "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + Wait(300) +
                               "focus lost\nwait 10\nfocus gained\nwait 400\nshot paused\n"
                               "click 400 246\n" +
                               Wait(300 + kStoryWaits) + "shot after\nclose\n";
@@ -163,7 +163,7 @@ TEST_F(GameRouteTest, ACutSceneClosedHalfWayIsShownAgainAfterPlay)
                         "start=scripts/dev/story.lua", code),
               (Traces{"start", "story"}));
     const std::string input =
-        "focus gained\nwait 40\nclick 400 272\n" + Wait(kStoryWaits) + "close\n";
+        "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + Wait(kStoryWaits) + "close\n";
     EXPECT_EQ(RunClean(game, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 2 1", "story", "location 1"}));
 }

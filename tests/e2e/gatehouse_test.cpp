@@ -129,7 +129,7 @@ std::string Walk(const char* first, const char* last, unsigned skip,
 }
 
 // "Play" for the player the menu greets.
-constexpr const char* kPlay = "focus gained\nwait 40\nclick 400 272\n";
+const std::string kPlay = "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay);
 // Escape in a location and "yes" to the quit question: the program ends by itself.
 constexpr const char* kQuit = "key 27\nwait 40\nclick 400 306\nwait 60\nclose\n";
 
@@ -437,7 +437,7 @@ TEST_F(GatehouseTest, RunsAAndBPlayTheGatehouseFromTheMenuToTheObservatory)
     // and the lamp; Odo's thanks; the map's overlay and the full map in its first seconds; the
     // journey to the Observatory.
     const std::string again =
-        std::string(kPlay) + "move 676 86\nwait 60\nshot restored\nwait 90\nshot lirae\n" +
+        kPlay + "move 676 86\nwait 60\nshot restored\nwait 90\nshot lirae\n" +
         Walk("lirae_board", "trim_wick", 0,
              {ShotAt{"lirae_board", 110, "board"}, ShotAt{"thessalor_board_exit", 115, "thessalor"},
               ShotAt{"goto_lockpanel", 115, "lock"}, ShotAt{"lock_centre", 50, "burst"},
@@ -523,7 +523,7 @@ TEST_F(GatehouseTest, RunCClosesRightAfterAUseAndWhileAnObjectIsHeld)
     // "Play": the door is open (the doorway leads on), the oil can found there is taken from the
     // strip, and the game closed while it is held.
     RunClean(game,
-             std::string(kPlay) + "wait 150\n" + Walk("goto_storeroom", "goto_storeroom", 0) +
+             kPlay + "wait 150\n" + Walk("goto_storeroom", "goto_storeroom", 0) +
                  Walk("item_oilcan", "item_oilcan", 0) +
                  "move 305 550\nwait 3\nclick 305 550\nwait 5\nmove 600 420\nwait 20\nshot "
                  "holding\nclose\n",
@@ -536,7 +536,7 @@ TEST_F(GatehouseTest, RunCClosesRightAfterAUseAndWhileAnObjectIsHeld)
     EXPECT_GT(holding[2], holding[0] + 60) << "the red can at the mouse";
 
     // The next run gives it back held: it follows the mouse, and is stored held again.
-    RunClean(game, std::string(kPlay) + "wait 150\nmove 600 420\nwait 20\nshot held\nclose\n",
+    RunClean(game, kPlay + "wait 150\nmove 600 420\nwait 20\nshot held\nclose\n",
              "start=scripts/mainmenu.lua");
     record = ReadLocation(Player()["gamedata"], kObjects);
     ASSERT_TRUE(record.mValid);
@@ -555,7 +555,7 @@ TEST_F(GatehouseTest, DamagedSavedStatesAreReportedAndPlayGoesOn)
     KeepData("run_a");
     const std::vector<uint8_t> record = Player()["gamedata"];
     ASSERT_GT(record.size(), 30u);
-    const std::string resume = std::string(kPlay) + "move 676 86\nwait 150\nshot resumed\nclose\n";
+    const std::string resume = kPlay + "move 676 86\nwait 150\nshot resumed\nclose\n";
     const std::string journalLine = "ERROR: The location's saved journal block is damaged";
 
     // Cut inside the game's block (its goal's last byte gone): the storeroom restored, the journal

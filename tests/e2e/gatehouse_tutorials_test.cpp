@@ -15,27 +15,28 @@ namespace
 using namespace hinte2e;
 
 // From the menu: "Play", the name dialog, "Ann", "OK": the first location opens.
-constexpr const char* kNewProfile = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
-                                    "wait 10\nclick 400 276\nwait 80\n";
+const std::string kNewProfile = "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
+                                "wait 60\ntext Ann\n"
+                                "wait 10\nclick 400 276\nwait 80\n";
 
 using GatehouseTutorialsTest = HintBoardTest;
 
 TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEnd)
 {
     // Run 1: the greeting's two lines, then each prompt answered where it points.
-    const std::string first =
-        std::string(kNewProfile) + Click(kNowhere, 30) + Click(kNowhere, 150) + "shot item\n" +
-        Click(kKeyHalf2, 150) +                             // "tutorial_item"
-        Click(kThessalorTracker, 80) +                      // "tutorial_hint"
-        Click(kStripOne, 250) +                             // "tutorial_hintselect"
-        Click(kKeyHalf1, 200) +                             // "tutorial_itemtwo"
-        Click(kStripOne, 40) +                              // "tutorial_inventory"
-        Click(kDoor, 200) +                                 // "tutorial_solve"
-        Click(kDoor, 200) +                                 // "tutorial_portal"
-        Click(kLiraeTracker, 200) +                         // "tutorial_hintlirae"
-        Click(kStripOilcan, 250) +                          // "tutorial_hintselectlirae"
-        Click(kNowhere, 120) + "shot journal\n" +           // the hint ends
-        Click(kJournalButton, 80) + "shot opened\nclose\n"; // "tutorial_openjournal"
+    const std::string first = kNewProfile + Click(kNowhere, 30) + Click(kNowhere, 150) +
+                              "shot item\n" + Click(kKeyHalf2, 150) + // "tutorial_item"
+                              Click(kThessalorTracker, 80) +          // "tutorial_hint"
+                              Click(kStripOne, 250) +                 // "tutorial_hintselect"
+                              Click(kKeyHalf1, 200) +                 // "tutorial_itemtwo"
+                              Click(kStripOne, 40) +                  // "tutorial_inventory"
+                              Click(kDoor, 200) +                     // "tutorial_solve"
+                              Click(kDoor, 200) +                     // "tutorial_portal"
+                              Click(kLiraeTracker, 200) +             // "tutorial_hintlirae"
+                              Click(kStripOilcan, 250) +              // "tutorial_hintselectlirae"
+                              Click(kNowhere, 120) + "shot journal\n" + // the hint ends
+                              Click(kJournalButton, 80) +
+                              "shot opened\nclose\n"; // "tutorial_openjournal"
     EXPECT_EQ(RunClean(mRepository, first, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0"}));
     ExpectMatchesGolden(Shot("item"), "gatehouse_tutorial_item.png");
@@ -56,7 +57,7 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
     const auto use = [](const char* strip, const char* area)
     { return Click(strip, 5) + Click(area, 90); };
     const std::string second =
-        "focus gained\nwait 40\nclick 400 272\nwait 150\nshot lirae\n" +
+        "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + "wait 150\nshot lirae\n" +
         Click(kLiraeMedallion, 60) + "shot thessalor\n" + Click(kThessalorMedallion, 60) +
         Click("210 390", 120) + Click("470 180", 120) + Click("640 250", 120) +
         // The lock: its four corners, then its centre.

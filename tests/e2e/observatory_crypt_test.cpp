@@ -16,7 +16,6 @@ namespace
 using namespace e2etest;
 
 // The screen points the content keeps for its tests (the art keeps them solid).
-constexpr const char* kPlay = "400 272";
 constexpr const char* kCandle = "640 430";
 constexpr const char* kDesk = "300 400";
 constexpr const char* kScroll = "160 320";
@@ -61,7 +60,8 @@ protected:
     // "Play" on the menu, for the player the menu greets (the run must end well).
     Traces Play(const fs::path& game, const std::string& then)
     {
-        return RunOk(game, "focus gained\nwait 40\n" + Click(kPlay) + then + "close\n",
+        return RunOk(game,
+                     "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + then + "close\n",
                      "start=scripts/mainmenu.lua");
     }
     std::string Log() const { return ReadFile(LogFile()); }
@@ -284,7 +284,7 @@ TEST_F(ObservatoryCryptTest, ALocationScriptWithASyntaxErrorGoesBackToTheMenu)
     const fs::path script = game / "assets/scripts/locations/observatory.lua";
     WriteFile(script, std::regex_replace(ReadFile(script), std::regex("gScreen = \"gameplay\""),
                                          "gScreen = = \"gameplay\""));
-    EXPECT_EQ(Play(game, "wait 100\nshot menu\n" + Click(kPlay) + "wait 60\n"),
+    EXPECT_EQ(Play(game, "wait 100\nshot menu\n" + ClickLine(menupoints::kPlay) + "wait 60\n"),
               (Traces{"start", "menu Ann", "profile Ann", "record 0 1", "location 1", "profile Ann",
                       "record 0 1", "location 1"}));
     const std::string log = Log();

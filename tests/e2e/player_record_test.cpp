@@ -44,8 +44,8 @@ TEST_F(PlayerRecordTest, ALocationSetIsKeptAtTheCloseAndNewGameZeroesIt)
     EXPECT_EQ(Prefs(), profile + "  gamemode = \"1\"\n  name = \"Ann\"\n" + RecordLine(5, 0));
 
     // "New game", "Yes": the record is zero before the game starts, and "gamedata" is gone.
-    const std::string input = "focus gained\nwait 30\nclick 400 327\nwait 40\nclick 400 286\n"
-                              "wait 40\nclose\n";
+    const std::string input = "focus gained\nwait 30\n" + ClickLine(menupoints::kNewGame) +
+                              "wait 40\nclick 400 286\nwait 40\nclose\n";
     EXPECT_EQ(RunClean(game, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 0 0", "location 0"}));
     // The first location's runner marks the record as in a location.

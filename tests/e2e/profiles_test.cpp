@@ -114,11 +114,11 @@ TEST_F(ProfilesProgramTest, ProfilesAreTypedScrolledDeletedAfterTheQuestionAndSe
 // left with "Cancel" is current too, and greeted next.
 TEST_F(ProfilesProgramTest, TheMenusGreetingFollowsTheCurrentProfile)
 {
-    const std::string players = "click 400 437\nwait 30\n";
+    const std::string players = ClickLine(menupoints::kPlayers) + "wait 30\n";
     const std::string input = "focus gained\nwait 30\n" + players + TypeProfile("Ann") +
                               kSelectProfile + "wait 30\nshot ann\n" + players +
-                              TypeProfile("Bob") + kCancelProfiles +
-                              "wait 30\nshot bob\nclick 400 547\nwait 60\nshot after\nclose\n";
+                              TypeProfile("Bob") + kCancelProfiles + "wait 30\nshot bob\n" +
+                              ClickLine(menupoints::kQuit) + "wait 60\nshot after\nclose\n";
     EXPECT_EQ(RunClean(mRepository, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann"}));
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Quit\" did not end the game";
@@ -147,10 +147,11 @@ TEST_F(ProfilesProgramTest, EnterConfirmsTheNameDialog)
 // window closed): nothing the menu's script does afterwards logs an error.
 TEST_F(ProfilesProgramTest, EndingTheGameFromTheMenusDialogsLogsNoError)
 {
-    const std::string players = "focus gained\nwait 30\nclick 400 437\nwait 30\n";
+    const std::string players =
+        "focus gained\nwait 30\n" + ClickLine(menupoints::kPlayers) + "wait 30\n";
     // The quit question's "Yes"; the close after it only ends a run the answer did not end.
     const std::string quit = "key 27\nwait 40\nclick 400 306\nwait 30\nclose\n";
-    const std::string play = "focus gained\nwait 30\nclick 400 272\nwait 36\n";
+    const std::string play = "focus gained\nwait 30\n" + ClickLine(menupoints::kPlay) + "wait 36\n";
     for (const std::string& input : {players + quit, players + "close\n", play + quit})
     {
         int code = -1;

@@ -3,6 +3,7 @@
 // their log checked for fault lines and their shots compared with golden pictures.
 #pragma once
 
+#include "e2e/main_menu_points.h"
 #include "support/files.h"
 #include "sys/clock.h"
 #include "sys/process.h"
@@ -57,14 +58,16 @@ constexpr const char* kBoardOk = "534 254"; // the boards' dialogs' OK (Lirae's 
 
 // From the game's menu: "Play", the name dialog, "Ann", "OK": the first location opens for a new
 // player.
-inline const std::string kNewPlayer = "focus gained\nwait 40\nclick 400 272\nwait 60\ntext Ann\n"
-                                      "wait 10\nclick 400 276\nwait 120\n";
+inline const std::string kNewPlayer = "focus gained\nwait 40\n" +
+                                      menupoints::ClickLine(menupoints::kPlay) +
+                                      "wait 60\ntext Ann\nwait 10\nclick 400 276\nwait 120\n";
 
 // A start-up script that shows nothing and waits: a run on a game folder of the tests' own ends
 // on a request to (without one it would end at once, with status 1).
 constexpr const char* kWaitingStartScript =
     "return function() while true do WaitForMessage() end end\n";
 
+using menupoints::ClickLine;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 // The lines a run's trace printed.

@@ -100,8 +100,8 @@ TEST_F(WalkthroughTest, AGameQuitInTheObservatoryIsTakenUpThereAndPlayedToTheEnd
     int code = -1;
     RunTraced(game, "wait 5\nclose\n", "start=scripts/make.lua", code);
     ASSERT_EQ(code, 0);
-    const std::string play =
-        "focus gained\nawait menu\nwait 40\nclick 400 272\nawait \"location 1\"\nwait 200\n";
+    const std::string play = "focus gained\nawait menu\nwait 40\n" + ClickLine(menupoints::kPlay) +
+                             "await \"location 1\"\nwait 200\n";
     const std::string quit = "key 27\nawait quitverify\nwait 40\nclick 400 306\n";
     mEndLimitMs = kPlayThroughLimitMs;
     mErrorFile = mRoot / "errors.txt";
