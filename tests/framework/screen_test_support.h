@@ -25,6 +25,7 @@
 #include "ui/window_script.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
@@ -98,6 +99,15 @@ protected:
     {
         for (int i = 0; i < count; ++i)
             Frame(ms);
+    }
+    // The player's record of the location ("gamedata") as the settings hold it.
+    std::vector<uint8_t> Stored() const
+    {
+        const int size = mSettings->GetPlayerData("gamedata", nullptr, 0);
+        std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
+        if (size > 0)
+            mSettings->GetPlayerData("gamedata", bytes.data(), size);
+        return bytes;
     }
     TWindow* Find(const char* name)
     {

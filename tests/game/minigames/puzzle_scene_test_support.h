@@ -149,15 +149,6 @@ protected:
         const GameplayLayer* found = gameplay.FindLayer(layer.c_str());
         return found != nullptr && (found->GetFlags() & GameplayEntity::kActive) != 0;
     }
-    // The location's record as the player's data holds it.
-    std::vector<uint8_t> Stored()
-    {
-        const int size = mSettings->GetPlayerData("gamedata", nullptr, 0);
-        std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
-        if (size > 0)
-            mSettings->GetPlayerData("gamedata", bytes.data(), size);
-        return bytes;
-    }
     void MouseAt(TPoint point)
     {
         mSettings->mMouseX = point.x;

@@ -155,14 +155,6 @@ protected:
         for (int i = 0; i < 40 && play.GetGameplayState() != Gameplay::kPlay; ++i)
             Frame(16);
     }
-    std::vector<uint8_t> Stored()
-    {
-        const int size = mSettings->GetPlayerData("gamedata", nullptr, 0);
-        std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
-        if (size > 0)
-            mSettings->GetPlayerData("gamedata", bytes.data(), size);
-        return bytes;
-    }
     void Store(const std::vector<uint8_t>& bytes)
     {
         mSettings->SetPlayerData("gamedata", bytes.data(), static_cast<int>(bytes.size()));
