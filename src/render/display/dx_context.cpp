@@ -45,6 +45,33 @@ uint32_t DepthBitFor(uint32_t bits)
     }
 }
 
+// The identifier block with only the lines that carry something: the software display leaves the
+// card's numbers at 0, and nine lines of zeros would read like a fault.
+TString IdentifierBlock(const DeviceIdentifier& id)
+{
+    TString block = "Device identifier:  \n";
+    if (!id.mDriver.empty())
+        block += TString::Format("  Driver: '%s'\n", id.mDriver.c_str());
+    if (!id.mDescription.empty())
+        block += TString::Format("  Description: '%s'\n", id.mDescription.c_str());
+    if (id.mDriverVersionHigh != 0 || id.mDriverVersionLow != 0)
+        block += TString::Format("  Version: %x:%x\n", id.mDriverVersionHigh, id.mDriverVersionLow);
+    // Each number in hexadecimal and decimal, after its label.
+    auto number = [&block](const char* label, uint32_t value)
+    {
+        if (value != 0)
+            block += TString::Format("  %s %x (%d)\n", label, value, static_cast<int>(value));
+    };
+    number("Vendor ID:", id.mVendorId);
+    number("Device ID:", id.mDeviceId);
+    number("SubSys:  :", id.mSubSysId);
+    number("Revision: ", id.mRevision);
+    const uint32_t* guid = id.mDeviceIdentifier.mData;
+    if (!(id.mDeviceIdentifier == Guid{}))
+        block += TString::Format("  GUID:      %x:%x:%x:%x\n", guid[0], guid[1], guid[2], guid[3]);
+    return block;
+}
+
 bool IsHosted()
 {
     TApplication* application = TApplication::Get();
@@ -292,16 +319,14 @@ bool TDXContext::Create(sys::WindowHandle window, bool fullScreen, int width, in
 
     DeviceIdentifier id;
     directDraw.GetDeviceIdentifier(&id, 0);
-    TString block = TString::Format(
-        "Device identifier:  \n  Driver: '%s'\n  Description: '%s'\n  Version: %x:%x\n  Vendor "
-        "ID: %x (%d)\n  Device ID: %x (%d)\n  SubSys:  : %x (%d)\n  Revision:  %x (%d)\n  GUID:   "
-        "   %x:%x:%x:%x\n",
-        id.mDriver.c_str(), id.mDescription.c_str(), id.mDriverVersionHigh, id.mDriverVersionLow,
-        id.mVendorId, static_cast<int>(id.mVendorId), id.mDeviceId, static_cast<int>(id.mDeviceId),
-        id.mSubSysId, static_cast<int>(id.mSubSysId), id.mRevision, static_cast<int>(id.mRevision),
-        id.mDeviceIdentifier.mData[0], id.mDeviceIdentifier.mData[1], id.mDeviceIdentifier.mData[2],
-        id.mDeviceIdentifier.mData[3]);
-    Log("%s", block.c_str());
+    const TString block = IdentifierBlock(id);
+    // Every mode change creates the device again, and the adapter stays the same: the block goes
+    // to the log the first time only.
+    if (!mIdentifierLogged)
+    {
+        Log("%s", block.c_str());
+        mIdentifierLogged = true;
+    }
     mDescription += block;
 
     TPlatform* platform = TPlatform::Instance();

@@ -161,6 +161,8 @@ private:
     sys::display::Rect RootClip() const;
 
     TString mDescription;
+    // The identifier block has been logged (once a run: each mode change creates the device).
+    bool mIdentifierLogged = false;
     sys::WindowHandle mClipperWindow = 0;
     CDisplay mDisplay;
     std::shared_ptr<sys::display::Direct3D> mDirect3D;

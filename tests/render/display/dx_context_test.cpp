@@ -63,6 +63,22 @@ TEST_F(DXContextTest, IdentifierBlockIsLoggedAndDescribedWithTheCapsDumps)
     EXPECT_EQ(dumps.find_first_not_of("0123456789ABCDEF", 8), 8u + 760);
 }
 
+// The software display's card numbers are 0: their lines stay out. A mode change creates the
+// device again; the adapter is the same, so the log has the block once.
+TEST_F(DXContextTest, IdentifierBlockHoldsOnlyFilledFieldsAndIsLoggedOnce)
+{
+    ASSERT_TRUE(Create(false));
+    ASSERT_TRUE(Create(true));
+    const std::string block = "Device identifier:  \n"
+                              "  Driver: 'memory-display'\n"
+                              "  Description: 'Software display adapter'\n"
+                              "  Version: 10000:1\n"
+                              "  GUID:      6d776164:10000:64617074:1\n";
+    const std::string log = Log();
+    EXPECT_NE(log.find(block), std::string::npos) << log;
+    EXPECT_EQ(log.find("Device identifier:"), log.rfind("Device identifier:")) << log;
+}
+
 TEST_F(DXContextTest, DesktopRefusals)
 {
     Live().mDesktopWidth = 800 + sys::kFrameWidth + sys::kEdgeWidth - 1;
