@@ -121,7 +121,12 @@ bool TSoundManager::Init()
     mServiceClock.Start();
 
     TSoundLock lock(this);
-    if (SOUND_DX_FAILED(audio::DirectSoundCreate(nullptr, &mImpl->mDirectSound)))
+    const audio::Result created = audio::DirectSoundCreate(nullptr, &mImpl->mDirectSound);
+    // Without a sound device the audio layer has already said why, in one line ending "no audio
+    // output"; an error line after it would only name the same cause again.
+    if (created == audio::Result::NoDriver)
+        return false;
+    if (SOUND_DX_FAILED(created))
         return false;
     audio::Caps caps;
     caps.size = audio::Caps::kCapsSize;

@@ -78,7 +78,7 @@ public:
         }
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         {
-            AudioLog("SDL audio cannot start: %s", SDL_GetError());
+            AudioLog("SDL audio cannot start (%s): no audio output", SDL_GetError());
             return nullptr;
         }
         SDL_AudioSpec want{};
@@ -93,7 +93,7 @@ public:
         const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (device == 0)
         {
-            AudioLog("no SDL audio device: %s", SDL_GetError());
+            AudioLog("no SDL audio device (%s): no audio output", SDL_GetError());
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return nullptr;
         }
@@ -239,6 +239,7 @@ Result DirectSoundCreate(const void* guid, std::unique_ptr<DirectSound>* device)
     switch (kind)
     {
     case OutputKind::None:
+        AudioLog("no sound device asked for (MURKWELL_AUDIO_OUTPUT=none): no audio output");
         return Result::NoDriver;
     case OutputKind::Sdl:
         output = SdlOutput::Open(mixer);

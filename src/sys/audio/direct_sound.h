@@ -74,7 +74,8 @@ private:
 };
 
 // Only the default device exists: `guid` must be null. Fails (NoDriver) with the "none" output
-// and when SDL cannot open an audio device.
+// and when SDL cannot open an audio device, having logged why in one line that ends "no audio
+// output".
 Result DirectSoundCreate(const void* guid, std::unique_ptr<DirectSound>* device);
 
 // The manual output: mixes `frames` stereo frames from the newest live device made with it.
