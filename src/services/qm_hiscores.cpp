@@ -5,6 +5,7 @@
 #include "platform/config/cipher.h"
 #include "platform/config/config.h"
 #include "platform/files/file.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "platform/config/xml.h"
 #include "services/hiscore_file.h"
@@ -152,7 +153,7 @@ void TQmHiscores::KeepDamagedFile()
         Log("HiScores: The damaged score data was kept as '%s'.", kDamagedScoreFile);
     else
         Log("ERROR: HiScores: The damaged score data could not be kept as '%s'.",
-            kDamagedScoreFile);
+            ShownPath(kDamagedScoreFile).c_str());
 }
 
 bool TQmHiscores::Save()
@@ -171,8 +172,8 @@ bool TQmHiscores::Save()
     if (bytes.empty() ||
         !WriteWholeFile(kScoreFile, bytes.data(), static_cast<int>(bytes.size()), reason))
     {
-        Log("ERROR: HiScores: The scores could not be saved to '%s': %s.", kScoreFile,
-            reason.c_str());
+        Log("ERROR: HiScores: The scores could not be saved to '%s': %s.",
+            ShownPath(kScoreFile).c_str(), reason.c_str());
         return false;
     }
     return true;

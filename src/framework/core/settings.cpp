@@ -7,6 +7,7 @@
 #include "platform/shell/application.h"
 #include "platform/config/config.h"
 #include "platform/files/file.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "platform/seams/sound_manager_seam.h"
 #include "render/textures/texture.h"
@@ -164,7 +165,8 @@ void Settings::KeepDamagedPrefs()
     if (kept)
         Log("The damaged preferences were kept as '%s'", copyName.c_str());
     else
-        Log("ERROR: The damaged preferences could not be kept as '%s'", copyName.c_str());
+        Log("ERROR: The damaged preferences could not be kept as '%s'",
+            ShownPath(copyName).c_str());
 }
 
 void Settings::CheckStoredCurrentUser()

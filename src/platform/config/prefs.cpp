@@ -4,6 +4,7 @@
 
 #include "platform/config/config.h"
 #include "platform/files/file.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
 
 #include <cstring>
@@ -457,7 +458,7 @@ bool TPrefs::Save()
     TString reason;
     if (!WriteWholeFile(mFileName, data.data(), static_cast<int>(data.size()), reason))
     {
-        Log("ERROR: Preferences could not be written to '%s': %s", mFileName.c_str(),
+        Log("ERROR: Preferences could not be written to '%s': %s", ShownPath(mFileName).c_str(),
             reason.c_str());
         return false;
     }

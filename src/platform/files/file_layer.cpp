@@ -148,6 +148,14 @@ TString ResolvePath(const TString& name, bool strict)
     return TString();
 }
 
+TString ShownPath(const TString& name)
+{
+    const TString location = ResolvePath(name, false);
+    if (location.Length() == 0 || location.CharAt(0) == '@' || location.CharAt(0) == '&')
+        return name;
+    return location;
+}
+
 bool FileExists(const TString& name)
 {
     return ResolvePath(name, true).Length() > 0;

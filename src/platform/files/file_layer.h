@@ -24,6 +24,10 @@ void SetPreviewMode(bool preview);
 // Location of a logical name, empty when unknown. Strict lookups (reads) honour the exclusion list
 // and need prefixed files to exist; others (writes) remember a prefixed name's location.
 TString ResolvePath(const TString& name, bool strict);
+// Where a name lies on disk as the player finds it there (the data folder's path for "user:" and
+// the other prefixes), for messages about the file; the name itself when it has no disk location
+// (a pack entry, a memory block, an unknown name).
+TString ShownPath(const TString& name);
 bool FileExists(const TString& name);
 // Deletes a "user:" or "common:" disk file or forgets a memory block; never a pack entry.
 bool DeleteFile(const TString& name);

@@ -6,6 +6,7 @@
 #include "platform/files/asset_manager.h"
 #include "platform/config/config.h"
 #include "platform/files/file.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "platform/seams/window_manager_seam.h"
 #include "platform/config/xml.h"
@@ -83,14 +84,11 @@ void TPlatform::OnOutOfVideoMemory()
     TString text = settings.ToString();
     // The file layer writes to a temporary name and renames it on close. Without the file the
     // mode still holds for this run.
-    TFile file;
-    if (!file.Open("common:display.xml", kFileWriteText))
-    {
-        Log("OutOfVideoMemory: common:display.xml could not be written");
-        return;
-    }
-    file.Write(text.c_str(), static_cast<int>(text.Length()));
-    file.Close();
+    const TString name = "common:display.xml";
+    TString reason;
+    if (!WriteWholeFile(name, text.c_str(), static_cast<int>(text.Length()), reason))
+        Log("OutOfVideoMemory: '%s' could not be written: %s", ShownPath(name).c_str(),
+            reason.c_str());
 }
 
 void TPlatformData::Restore()

@@ -398,7 +398,8 @@ TEST_F(PrefsTest, FailedSavesAreLoggedAnsweredFalseAndKeepTheOldFile)
     TPrefs prefs(true);
     ASSERT_TRUE(prefs.SetString("a", "kept"));
     const std::vector<uint8_t> good = ReadPrefsFile();
-    const std::string file = "user:prefs.dat";
+    // The file as it is on disk, not the game's name for it.
+    const std::string file = (mUser / "prefs.dat").string();
 
     InjectDiskCloseFailure(ENOSPC);
     EXPECT_FALSE(prefs.SetString("a", "lost"));
