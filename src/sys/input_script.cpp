@@ -55,6 +55,7 @@ struct Step
     int mA = 0;
     int mB = 0;
     std::string mText;
+    uint32_t mMods = 0; // keys: the modifiers held
 };
 
 struct ScriptState
@@ -142,9 +143,17 @@ void AddSteps(std::deque<Step>& steps, const InputAction& action, const std::str
         steps.push_back(MakeStep(Step::Kind::Button, 0));
         break;
     case Kind::Key:
+    {
+        const uint32_t mods = a[1] != 0 ? static_cast<uint32_t>(kModAlt) : 0u;
         steps.push_back(MakeStep(Step::Kind::Key, a[0], 1));
+        steps.back().mMods = mods;
         steps.push_back(MakeStep(Step::Kind::Key, a[0], 0));
+        steps.back().mMods = mods;
+        // Alt let go last, as a hand does; the modifier state held for later events goes with it.
+        if (mods != 0)
+            steps.push_back(MakeStep(Step::Kind::Key, VK_MENU, 0));
         break;
+    }
     case Kind::Text:
         steps.push_back(MakeStep(Step::Kind::Text, 0, 0, action.mText));
         break;
@@ -226,7 +235,7 @@ bool Perform(ScriptState& state, const Step& step)
     case Step::Kind::Button:
         return PushMouseButton(1, step.mA != 0, state.mPointerX, state.mPointerY);
     case Step::Kind::Key:
-        return PushKeyEvent(step.mA, step.mB != 0);
+        return PushKeyEvent(step.mA, step.mB != 0, step.mMods);
     case Step::Kind::Text:
         return PushTextEvent(step.mText);
     case Step::Kind::Focus:
@@ -405,11 +414,19 @@ bool ParseInputLine(const std::string& line, InputAction& action, std::string& e
             return false;
         }
     }
-    if (!AtEnd(in))
+    // "key <virtual-key> alt" holds Alt with the key (Alt+Enter switches the display).
+    std::string rest;
+    if (in >> rest)
     {
-        error = "\"" + word + "\" has more than " + std::to_string(count) + " argument" +
-                (count == 1 ? "" : "s");
-        return false;
+        if (action.mKind != Kind::Key || rest != "alt" || !AtEnd(in))
+        {
+            error = action.mKind == Kind::Key
+                        ? "\"key\" takes a virtual-key and, held with it, alt"
+                        : "\"" + word + "\" has more than " + std::to_string(count) + " argument" +
+                              (count == 1 ? "" : "s");
+            return false;
+        }
+        a[1] = 1;
     }
     if (action.mKind == Kind::Key && ScancodeFromVirtualKey(a[0]) < 0)
     {

@@ -22,7 +22,7 @@ struct InputAction
         Up,       // up
         Click,    // click <x> <y>: move, down, up
         Drag,     // drag <x1> <y1> <x2> <y2>: move, down, moves along the way, up
-        Key,      // key <virtual-key>: down and up
+        Key,      // key <virtual-key> [alt]: down and up (with Alt held: mArgs[1] 1)
         Text,     // text <utf-8>: the rest of the line
         Focus,    // focus lost|gained
         Close,    // close: a window close request

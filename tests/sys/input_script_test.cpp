@@ -34,6 +34,9 @@ TEST(InputScriptLineTest, ActionsAndTheirArguments)
     EXPECT_EQ(action.mArgs[0], 1);
     ASSERT_TRUE(sys::ParseInputLine("key 27", action, error));
     EXPECT_EQ(action.mKind, Kind::Key);
+    EXPECT_EQ(action.mArgs[1], 0);
+    ASSERT_TRUE(sys::ParseInputLine("key 13 alt", action, error));
+    EXPECT_EQ(action.mArgs[1], 1) << "Alt held";
     // An awaited text is one word or quoted; the count of polls defaults to 3000.
     ASSERT_TRUE(sys::ParseInputLine("await map\r", action, error));
     EXPECT_EQ(action.mKind, Kind::Await);
@@ -60,6 +63,7 @@ TEST(InputScriptLineTest, BadLinesSayWhy)
         {"close now", "\"close\" has more than 0 arguments"},
         {"focus away", "\"focus\" takes lost or gained"},
         {"key 0", "no key gives virtual-key 0"},
+        {"key 13 shift", "\"key\" takes a virtual-key and, held with it, alt"},
         {"text", "\"text\" needs a text"},
         {"text 0123456789012345678901234567890123", "\"text\" takes at most 31 bytes"},
         {"shot ../escape", "\"shot\" needs a file name"},
