@@ -83,26 +83,31 @@ int OpenNoticeChannel(const std::string& path)
     return fd;
 }
 
-void SendNotice(const std::string& path)
+// True when the holder's channel took the notice.
+bool SendNotice(const std::string& path)
 {
     sockaddr_un address;
     if (!MakeSocketAddress(path, address))
-        return;
+        return false;
     int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return;
+        return false;
+    bool sent = false;
     if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
     {
         const char notice = 1;
-        [[maybe_unused]] ssize_t sent = send(fd, &notice, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
+        sent = send(fd, &notice, 1, MSG_DONTWAIT | MSG_NOSIGNAL) == 1;
     }
     close(fd);
+    return sent;
 }
 } // namespace
 
-InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle)
+InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle, bool* noticed)
 {
     handle = -1;
+    if (noticed != nullptr)
+        *noticed = false;
     // The temporary folder is shared with other users: a link planted under the lock's name is not
     // followed (to create a file elsewhere or lock someone else's).
     int fd = open(InstanceLockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -114,7 +119,9 @@ InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle)
         close(fd);
         if (error != EWOULDBLOCK)
             return InstanceLockResult::Failed;
-        SendNotice(InstanceNoticePath(name));
+        const bool sent = SendNotice(InstanceNoticePath(name));
+        if (noticed != nullptr)
+            *noticed = sent;
         return InstanceLockResult::AlreadyHeld;
     }
     handle = fd;

@@ -23,8 +23,10 @@ enum class InstanceLockResult
 // The holder also listens on a notice channel, a UNIX-domain socket beside the lock file
 // (InstanceNoticePath), made by the holder alone (a stale one left by a killed holder is removed
 // first). A start that finds the lock held sends one byte there, so that the holder brings its
-// window forward; a send that fails (no holder listening) changes nothing.
-InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle);
+// window forward; a send that fails (no holder listening) changes nothing. `noticed`, when given,
+// tells whether a holder took that notice.
+InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle,
+                                       bool* noticed = nullptr);
 // Closes and removes the holder's notice channel, then releases the lock.
 void ReleaseInstanceLock(int handle);
 // The file that stands for a lock name.

@@ -10,8 +10,12 @@
 #include "sys/clock.h"
 #include "sys/process.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -104,6 +108,37 @@ TEST_F(ProgramTest, SetsItsDisplayAndLogsTheDeviceIdentifier)
     EXPECT_EQ(WaitForEnd(pid), 0);
     EXPECT_NE(log.find(": Device identifier:  \n  Driver: '"), std::string::npos) << log;
     EXPECT_EQ(log.find("DX Error"), std::string::npos) << log;
+}
+
+// Standard output into a pipe that a reader follows (a trace piped into grep): each printed line
+// reaches the reader as it is printed, not when the game ends.
+TEST_F(ProgramTest, PrintedLinesReachAPipeWhileTheGameRuns)
+{
+    const fs::path pipe = mRoot / "trace.pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << std::strerror(errno);
+    const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    mOutputFile = pipe;
+    const int pid = Start({"options=trace=1"});
+    mOutputFile.clear();
+    ASSERT_GT(pid, 0);
+    std::string text;
+    const uint32_t start = sys::GetTimeMs();
+    while (text.find("trace: start\n") == std::string::npos &&
+           sys::GetTimeMs() - start < kStartLimitMs)
+    {
+        pollfd ready{reader, POLLIN, 0};
+        char bytes[4096];
+        const ssize_t got = poll(&ready, 1, 50) > 0 ? read(reader, bytes, sizeof bytes) : -1;
+        if (got > 0)
+            text.append(bytes, static_cast<size_t>(got));
+    }
+    int code = -1;
+    EXPECT_FALSE(sys::WaitProcess(pid, 0, code)) << "the game ended first";
+    EXPECT_NE(text.find("trace: start\n"), std::string::npos) << text;
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    close(reader);
 }
 
 TEST_F(ProgramTest, WithoutADisplayTheFallbackDriverIsLogged)
@@ -210,11 +245,16 @@ TEST_F(ProgramTest, ASecondStartEndsWithinSecondsAndTheFirstRunsOnToItsClose)
         listening = listening || (entry.path().extension() == ".raise" && entry.is_socket());
     EXPECT_TRUE(listening) << "no notice socket beside the lock";
 
+    // It says why it ends, on standard error: the log is the first one's.
+    mErrorFile = mRoot / "second.txt";
     int second = Start({});
+    mErrorFile.clear();
     ASSERT_GT(second, 0);
     int code = -1;
     EXPECT_TRUE(sys::WaitProcess(second, 5000, code)) << "the second start did not end in 5 s";
     EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadFile(mRoot / "second.txt"),
+              "Murkwell is already running; its window was raised.\n");
     EXPECT_FALSE(sys::WaitProcess(first, 0, code)) << "the first instance ended early";
     EXPECT_EQ(ReadFile(LogFile()), log);
 
@@ -293,6 +333,31 @@ TEST_F(ScreenProgramTest, OnTheRepositorysContentAClickOrACloseEndsTheGame)
         ExpectCleanLog();
     }
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click did not end the game";
+}
+
+// What a player finds in the log after switching the display to a window and back, with a data
+// folder that cannot be written: the identifier block once (each switch creates the device
+// again), no error line for the sound on the dummy driver, and the failed save of the display
+// choice naming the file where it is on disk.
+TEST_F(ScreenProgramTest, TheLogSaysEachThingOnceAndNamesAFailedWritesFileWhereItIs)
+{
+    const fs::path data = mRoot / "data/Tovrix/Murkwell";
+    // The folder's modes do not stop the superuser; a folder in the preferences file's place
+    // fails the save for every user.
+    fs::create_directories(data / "prefs.dat");
+    WriteFile(LogFile(), "");
+    fs::permissions(data, fs::perms::owner_write, fs::perm_options::remove);
+    const int code = RunScripted(mRepository, "focus gained\nwait 30\nkey 13 alt\nwait 30\n"
+                                              "key 13 alt\nwait 30\nclose\n");
+    fs::permissions(data, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(code, 0);
+    // Full screen at the start and again after the second switch.
+    ExpectLogged(": Created screen at 32 bpp.", 2);
+    ExpectLogged("Device identifier:", 1);
+    ExpectLogged("DX Error", 0);
+    ExpectInLog(": ERROR: Preferences could not be written to '" + (data / "prefs.dat").string() +
+                "': ");
+    ExpectLogged("'user:", 0);
 }
 
 // Two runs on the fixed clock give the same picture, which matches the golden one.

@@ -64,7 +64,10 @@ TEST(InstanceLockTest, ASecondAcquisitionNotifiesTheHolderOnce)
     EXPECT_TRUE(std::filesystem::is_socket(sys::InstanceNoticePath(name)));
     EXPECT_FALSE(sys::TakeInstanceNotice());
     int second = -1;
-    EXPECT_EQ(sys::AcquireInstanceLock(name, second), sys::InstanceLockResult::AlreadyHeld);
+    bool noticed = false;
+    EXPECT_EQ(sys::AcquireInstanceLock(name, second, &noticed),
+              sys::InstanceLockResult::AlreadyHeld);
+    EXPECT_TRUE(noticed) << "the holder's channel took the notice";
     EXPECT_EQ(sys::AcquireInstanceLock(name, second), sys::InstanceLockResult::AlreadyHeld);
     EXPECT_TRUE(sys::TakeInstanceNotice());
     EXPECT_FALSE(sys::TakeInstanceNotice()) << "both notices are taken at once";

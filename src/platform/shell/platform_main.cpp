@@ -78,6 +78,18 @@ void WarnIfUserFolderReadOnly(const TString& folder)
     sys::PrintNotice(line.c_str());
 }
 
+// A second start ends at once; without a word, a player who started it from a terminal (or a
+// launcher whose window is hidden) cannot tell a refusal from a crash.
+void SayAlreadyRunning(bool raised)
+{
+    const TString name = GetConfig("gamename", "The game");
+    sys::PrintNotice(
+        TString::Format(raised ? "%s is already running; its window was raised."
+                               : "%s is already running; its window could not be reached.",
+                        name.c_str())
+            .c_str());
+}
+
 void LoadSettingsFile()
 {
     TXmlNode root;
@@ -133,11 +145,16 @@ TApplicationImpl::TApplicationImpl(void* instance, void*, const TCommandLine& co
 
     if (!allowMultiple)
     {
-        sys::InstanceLockResult result =
-            sys::AcquireInstanceLock(mIdentity.mMutexName.c_str(), mIdentity.mInstanceLock);
-        // The lock has already asked the first instance to bring its window forward.
+        bool noticed = false;
+        sys::InstanceLockResult result = sys::AcquireInstanceLock(
+            mIdentity.mMutexName.c_str(), mIdentity.mInstanceLock, &noticed);
+        // The lock has already asked the first instance to bring its window forward. Nothing is
+        // logged: the log file is the first instance's.
         if (result == sys::InstanceLockResult::AlreadyHeld)
+        {
+            SayAlreadyRunning(noticed);
             sys::ExitProcess(0);
+        }
     }
 
     mPaths.mAssetFolder = mPaths.mExeFolder + "assets/";

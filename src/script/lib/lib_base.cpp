@@ -610,6 +610,9 @@ int BasePrint(lua_State* L)
         lua_pop(L, 1);
     }
     std::fputs("\n", stdout);
+    // Standard output into a pipe or a file is buffered in blocks: a reader following the game
+    // (a trace piped into grep) would see nothing until the buffer filled or the game ended.
+    std::fflush(stdout);
     sys::NoteOutputLine(line);
     return 0;
 }
