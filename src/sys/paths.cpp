@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -223,6 +224,37 @@ bool CanWriteInFolder(const std::string& folder, std::string& reason)
 bool RenameFile(const std::string& from, const std::string& to)
 {
     return !from.empty() && !to.empty() && rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace
+{
+// A file system that cannot flush at all (EINVAL, ENOTSUP) leaves nothing more to wait for.
+bool Synced(int fd)
+{
+    return fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+}
+} // namespace
+
+bool FlushFileToDisk(std::FILE* stream)
+{
+    if (stream == nullptr)
+    {
+        errno = EBADF;
+        return false;
+    }
+    return std::fflush(stream) == 0 && Synced(fileno(stream));
+}
+
+bool FlushFolderToDisk(const std::string& folder)
+{
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool flushed = Synced(fd);
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return flushed;
 }
 
 FolderListing::~FolderListing()

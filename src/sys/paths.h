@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace sys
@@ -57,6 +58,13 @@ bool RemoveFile(const std::string& path);
 bool CanWriteInFolder(const std::string& folder, std::string& reason);
 // Replaces `to` when it exists (the atomic step of writing through a temporary name).
 bool RenameFile(const std::string& from, const std::string& to);
+// Waits until what was written to the stream is on the disk (its buffer handed to the system, then
+// fsync), so that a rename after it cannot leave an empty or partial file under the real name when
+// the power fails. A file system that cannot flush counts as flushed. False with errno set.
+bool FlushFileToDisk(std::FILE* stream);
+// The same for a folder's entries: a rename inside it is on the disk once this answers true. False
+// with errno set.
+bool FlushFolderToDisk(const std::string& folder);
 
 // Lists one folder's entries, never "." or "..". Not copyable.
 class FolderListing

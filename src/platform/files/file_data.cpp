@@ -1,11 +1,13 @@
 // Disk files over stdio streams (with the platform's text-mode rules) and read-only memory files.
 #include "platform/files/file_data.h"
 
+#include "platform/log.h"
 #include "sys/paths.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace
 {
@@ -27,6 +29,15 @@ int gInjectedCloseError = 0;
 TString DescribeError(int number)
 {
     return number != 0 ? TString(std::strerror(number)) : TString("unknown error");
+}
+
+// The folder that holds a file's path ("." for a bare name, "/" for a file at the root).
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 } // namespace
 
@@ -98,13 +109,26 @@ int TDiskFileData::Close()
 {
     if (mStream == nullptr)
         return 0;
+    const bool replacing = mTempPath.Length() > 0;
+    int result = 0;
+    int error = 0;
+    // A whole-file write reaches the disk before its rename makes it the real file: otherwise a
+    // power cut after the rename can leave an empty or partial file under the real name.
+    if (replacing && !sys::FlushFileToDisk(mStream))
+    {
+        result = -1;
+        error = errno;
+    }
     // Buffered output meets a full disk or an I/O error only here: the close is the write's
     // last word.
-    int result = std::fclose(mStream);
-    int error = result != 0 ? errno : 0;
+    if (std::fclose(mStream) != 0 && result == 0)
+    {
+        result = -1;
+        error = errno;
+    }
     mStream = nullptr;
     mLastRead = -1;
-    if (mTempPath.Length() > 0)
+    if (replacing)
     {
         if (result == 0 && gInjectedCloseError != 0)
         {
@@ -121,6 +145,16 @@ int TDiskFileData::Close()
         {
             mError = DescribeError(error);
             sys::RemoveFile(mTempPath.c_str());
+        }
+        else
+        {
+            // The rename itself is an entry of the folder, on the disk only once the folder is.
+            // The new file is in place either way, so a failure here is told, not answered.
+            const std::string folder = FolderOf(mFinalPath.c_str());
+            if (!sys::FlushFolderToDisk(folder))
+                Log("ERROR: The folder '%s' could not be flushed to the disk after '%s' was "
+                    "written: %s",
+                    folder.c_str(), mFinalPath.c_str(), DescribeError(errno).c_str());
         }
         mTempPath = TString();
         mFinalPath = TString();

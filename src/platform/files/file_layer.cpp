@@ -4,12 +4,15 @@
 #include "platform/config/config.h"
 #include "platform/files/data_folders.h"
 #include "platform/files/pack_file.h"
+#include "platform/log.h"
 #include "platform/shell/system_cursor.h"
 #include "sys/paths.h"
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace
@@ -299,6 +302,55 @@ void ScanFolder(const TString& folder, const TString& prefix)
         }
         State().mPathMap[key] = path;
     }
+}
+
+namespace
+{
+// The name the disk files give a whole-file write until it is complete: "<name>.tmp<digits>".
+bool IsTemporaryWriteName(const std::string& name)
+{
+    const size_t mark = name.rfind(".tmp");
+    if (mark == std::string::npos || mark == 0 || mark + 4 == name.size())
+        return false;
+    for (size_t i = mark + 4; i < name.size(); ++i)
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    return true;
+}
+
+void RemoveLeftoversIn(const TString& folder, int minimumAgeSeconds, std::set<TString>& seen)
+{
+    if (folder.Length() == 0 || !seen.insert(folder).second)
+        return;
+    sys::FolderListing listing;
+    if (!listing.Open(folder.c_str()))
+        return;
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
+    std::string name;
+    bool isFolder = false;
+    std::vector<std::string> leftovers;
+    while (listing.Next(name, isFolder))
+        if (!isFolder && IsTemporaryWriteName(name))
+            leftovers.push_back(name);
+    listing.Close();
+    for (const std::string& leftover : leftovers)
+    {
+        const std::string path = std::string(folder.c_str()) + "/" + leftover;
+        sys::FileStat st;
+        if (!sys::StatPath(path, st) || st.isFolder ||
+            (minimumAgeSeconds > 0 && now - st.modifiedSeconds < minimumAgeSeconds))
+            continue;
+        if (sys::RemoveFile(path))
+            Log("Removed '%s', left by a write that did not finish", path.c_str());
+    }
+}
+} // namespace
+
+void RemoveLeftoverTemporaryFiles(int minimumAgeSeconds)
+{
+    std::set<TString> seen;
+    RemoveLeftoversIn(State().mUserFolder, minimumAgeSeconds, seen);
+    RemoveLeftoversIn(State().mCommonFolder, minimumAgeSeconds, seen);
 }
 
 void InitFileSystem()

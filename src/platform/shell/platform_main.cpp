@@ -33,6 +33,8 @@ TApplication* gApplication = nullptr;
 
 // The lock file's name must stay a valid file name however deep the program is installed.
 constexpr int kMaxInstanceNameBytes = 200;
+// A save takes milliseconds: a temporary file untouched for a minute belongs to no running save.
+constexpr int kLeftoverAgeSeconds = 60;
 
 TString CutPath(const std::string& path)
 {
@@ -241,6 +243,10 @@ TApplication::TApplication(TApplicationImpl* impl)
                    mImpl->mPaths.mDesktopFolder);
     if (IsEnabled("glintview"))
         SetPreviewMode(true);
+    // What a run killed during a save left goes before the folders are scanned. Holding the
+    // single-instance lock, no other run of the game writes there; without it (hosted, or
+    // "--multiple") another may be saving right now, and only files older than any save go.
+    RemoveLeftoverTemporaryFiles(mImpl->mIdentity.mInstanceLock >= 0 ? 0 : kLeftoverAgeSeconds);
     InitFileSystem();
 
     if (LoadStartupStringTables(*mImpl->mManagers.mStringTable))

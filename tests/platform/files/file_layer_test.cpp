@@ -3,6 +3,7 @@
 
 #include "platform/files/file.h"
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -92,6 +93,41 @@ TEST_F(FileLayerTest, WritesReplaceTheFileOnlyWhenClosed)
     while (listing.Next(name, isFolder))
         ++count;
     EXPECT_EQ(count, 1);
+}
+
+// A run killed during a save leaves "<name>.tmp<digits>" beside the file; the next start removes
+// exactly those, at the top of its data folders, and with another instance possibly saving, only
+// the ones no running save can own.
+TEST_F(FileLayerTest, LeftoverTemporaryFilesOfKilledSavesAreRemovedAtStart)
+{
+    Folder("user/saves");
+    Folder("user/x.tmp5");
+    for (const char* name :
+         {"user/prefs.dat.tmp3", "common/display.xml.tmp12", "user/prefs.dat", "user/prefs.dat.tmp",
+          "user/notes.tmp12x", "user/.tmp1", "user/saves/a.sav.tmp4", "user/hiscore.dat.tmp7"})
+        Write(name, "x");
+    const auto exists = [this](const char* name)
+    { return std::filesystem::exists(mRoot + "/" + name); };
+    // Written a moment ago: another instance's save may be under way.
+    std::filesystem::last_write_time(mRoot + "/user/prefs.dat.tmp3",
+                                     std::filesystem::file_time_type::clock::now() -
+                                         std::chrono::minutes(2));
+    RemoveLeftoverTemporaryFiles(60);
+    EXPECT_FALSE(exists("user/prefs.dat.tmp3"));
+    EXPECT_TRUE(exists("user/hiscore.dat.tmp7"));
+    EXPECT_TRUE(exists("common/display.xml.tmp12"));
+
+    RemoveLeftoverTemporaryFiles(0);
+    EXPECT_FALSE(exists("user/hiscore.dat.tmp7"));
+    EXPECT_FALSE(exists("common/display.xml.tmp12"));
+    for (const char* kept : {"user/prefs.dat", "user/prefs.dat.tmp", "user/notes.tmp12x",
+                             "user/.tmp1", "user/saves/a.sav.tmp4", "user/x.tmp5"})
+        EXPECT_TRUE(exists(kept)) << kept;
+    EXPECT_NE(Log().find(": Removed '" + mRoot +
+                         "/user/prefs.dat.tmp3', left by a write that did "
+                         "not finish\n"),
+              std::string::npos)
+        << Log();
 }
 
 TEST_F(FileLayerTest, AWriteThatCannotReplaceTheFileFailsAtClose)
