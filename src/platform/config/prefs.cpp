@@ -7,6 +7,9 @@
 #include "platform/files/file_layer.h"
 #include "platform/log.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -62,6 +65,50 @@ TString LowerCase(TString text)
 {
     text.MakeLower();
     return text;
+}
+
+uint32_t Checksum(const uint8_t* data, size_t size)
+{
+    return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), data, static_cast<uInt>(size)));
+}
+
+// What the first chunk carries after its install key's NUL. Earlier builds wrote nothing there,
+// and their reader takes the key up to its NUL and passes over the rest, so a file written now
+// reads there as before, and a file they save again is one without a record.
+enum class TCheckRecord
+{
+    kNone,    // nothing after the NUL: a file of an earlier build, read unchecked
+    kValid,   // the chunks after the first are checked against `sums`
+    kDamaged, // something that is no record, or one whose own checksum fails
+};
+
+// The record: u32 chunk count N, N u32 checksums of the chunks after the first as stored (tag,
+// length and payload), then a u32 checksum of every payload byte before it (key and NUL included).
+TCheckRecord ReadCheckRecord(const std::vector<uint8_t>& payload, std::vector<uint32_t>& sums)
+{
+    sums.clear();
+    const auto nul = std::find(payload.begin(), payload.end(), uint8_t{0});
+    if (nul == payload.end() || nul + 1 == payload.end())
+    {
+        return TCheckRecord::kNone;
+    }
+    const size_t start = static_cast<size_t>(nul - payload.begin()) + 1;
+    const size_t rest = payload.size() - start;
+    if (rest < 8 || rest % 4 != 0)
+    {
+        return TCheckRecord::kDamaged;
+    }
+    const uint32_t count = ReadU32(&payload[start]);
+    const size_t end = payload.size() - 4;
+    if (count != (rest - 8) / 4 || ReadU32(&payload[end]) != Checksum(payload.data(), end))
+    {
+        return TCheckRecord::kDamaged;
+    }
+    for (size_t at = start + 4; at < end; at += 4)
+    {
+        sums.push_back(ReadU32(&payload[at]));
+    }
+    return TCheckRecord::kValid;
 }
 
 // The padded length of an enciphered payload of n plain bytes.
@@ -174,17 +221,26 @@ bool TPrefs::ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4
 void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
 {
     size_t badChunk = 0;
-    if (!ReadAllChunks(data, size, installFileEmpty, badChunk))
+    switch (ReadAllChunks(data, size, installFileEmpty, badChunk))
     {
+    case TChunkReading::kWhole:
+        break;
+    case TChunkReading::kStopped:
         mLoadedDamaged = true;
         // A lost profile must leave a trace: the player only sees that it is gone.
         Log("ERROR: Preferences file '%s' is damaged at byte %u; only what came before was read",
             mFileName.c_str(), static_cast<unsigned>(badChunk));
+        break;
+    case TChunkReading::kUnchecked:
+        mLoadedDamaged = true;
+        Log("ERROR: Preferences file '%s' has a damaged check record; it was read unchecked",
+            mFileName.c_str());
+        break;
     }
 }
 
-bool TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty,
-                           size_t& badChunk)
+TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty,
+                                            size_t& badChunk)
 {
     size_t pos = 0;
     char tag[4];
@@ -192,26 +248,42 @@ bool TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmp
     badChunk = 0;
     if (!data || size == 0)
     {
-        return true;
+        return TChunkReading::kWhole;
     }
     if (!ReadChunk(data, size, pos, tag, payload) || tag[0] != 'I')
     {
-        return false;
+        return TChunkReading::kStopped;
     }
     if (installFileEmpty)
     {
         mInstallKey = LowerCase(PayloadText(payload));
     }
     SelectCurrentGroup();
+    // A file cut on a chunk boundary, or one changed inside an enciphered payload, reads as whole
+    // chunks; only the record tells.
+    std::vector<uint32_t> sums;
+    const TCheckRecord record = ReadCheckRecord(payload, sums);
+    const bool checked = record == TCheckRecord::kValid;
+    const TChunkReading whole =
+        record == TCheckRecord::kDamaged ? TChunkReading::kUnchecked : TChunkReading::kWhole;
 
     TSlotList* group = nullptr;
     int slot = -1;
-    for (;;)
+    for (size_t chunk = 0;; ++chunk)
     {
         badChunk = pos;
         if (!ReadChunk(data, size, pos, tag, payload))
         {
-            return badChunk == size;
+            if (badChunk != size || (checked && chunk != sums.size()))
+            {
+                return TChunkReading::kStopped;
+            }
+            return whole;
+        }
+        if (checked &&
+            (chunk >= sums.size() || Checksum(data + badChunk, pos - badChunk) != sums[chunk]))
+        {
+            return TChunkReading::kStopped;
         }
         switch (tag[0])
         {
@@ -223,12 +295,12 @@ bool TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmp
         {
             if (!group || payload.size() < 2)
             {
-                return false;
+                return TChunkReading::kStopped;
             }
             int index = ReadU16(payload.data());
             if (index > kPrefsMaxSlot)
             {
-                return false;
+                return TChunkReading::kStopped;
             }
             if (group->size() < size_t(index) + 1)
             {
@@ -242,12 +314,12 @@ bool TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmp
             // A value before any "USER" chunk of its group belongs nowhere.
             if (!group || slot < 0 || payload.size() < 2)
             {
-                return false;
+                return TChunkReading::kStopped;
             }
             size_t n = ReadU16(payload.data());
             if (payload.size() < n + 2)
             {
-                return false;
+                return TChunkReading::kStopped;
             }
             const char* keyBytes = reinterpret_cast<const char*>(payload.data() + 2);
             size_t keyLength = n == 0 ? 0 : n - 1;
@@ -261,7 +333,7 @@ bool TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmp
             break;
         }
         default:
-            return false;
+            return TChunkReading::kStopped;
         }
     }
 }
@@ -417,13 +489,19 @@ void TPrefs::AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8
 
 std::vector<uint8_t> TPrefs::BuildFile()
 {
-    std::vector<uint8_t> out;
+    std::vector<uint8_t> body;
+    std::vector<uint32_t> sums;
+    auto append = [&](const char* tag, const uint8_t* plain, size_t n, bool encipher)
+    {
+        const size_t at = body.size();
+        AppendChunk(body, tag, plain, n, encipher);
+        sums.push_back(Checksum(body.data() + at, body.size() - at));
+    };
     auto appendKey = [&](const TString& key)
     {
-        AppendChunk(out, "IKEY", reinterpret_cast<const uint8_t*>(key.c_str()),
-                    static_cast<size_t>(key.Length()) + 1, true);
+        append("IKEY", reinterpret_cast<const uint8_t*>(key.c_str()),
+               static_cast<size_t>(key.Length()) + 1, true);
     };
-    appendKey(mInstallKey);
     std::vector<uint8_t> plain;
     for (const auto& [groupKey, slots] : mGroups)
     {
@@ -432,17 +510,35 @@ std::vector<uint8_t> TPrefs::BuildFile()
         {
             plain.clear();
             PutU16(plain, static_cast<uint16_t>(s));
-            AppendChunk(out, "USER", plain.data(), plain.size(), false);
+            append("USER", plain.data(), plain.size(), false);
             for (const auto& [key, value] : slots[s])
             {
                 plain.clear();
                 PutU16(plain, static_cast<uint16_t>(key.Length() + 1));
                 plain.insert(plain.end(), key.c_str(), key.c_str() + key.Length() + 1);
                 plain.insert(plain.end(), value.begin(), value.end());
-                AppendChunk(out, "KVPR", plain.data(), plain.size(), true);
+                append("KVPR", plain.data(), plain.size(), true);
             }
         }
     }
+    // The first chunk: the current install key as every reader takes it (up to its first NUL), the
+    // NUL, and the check record of the chunks after it (left out, as earlier builds wrote the
+    // chunk, when it would not fit in one chunk).
+    const char* key = mInstallKey.c_str();
+    std::vector<uint8_t> head(key, key + std::strlen(key) + 1);
+    if (PaddedLength(head.size() + 8 + 4 * sums.size()) <= kPrefsMaxChunk)
+    {
+        PutU32(head, static_cast<uint32_t>(sums.size()));
+        for (uint32_t sum : sums)
+        {
+            PutU32(head, sum);
+        }
+        PutU32(head, Checksum(head.data(), head.size()));
+    }
+    std::vector<uint8_t> out;
+    out.reserve(PaddedLength(head.size()) + 8 + body.size());
+    AppendChunk(out, "IKEY", head.data(), head.size(), true);
+    out.insert(out.end(), body.begin(), body.end());
     return out;
 }
 

@@ -1,5 +1,8 @@
 // TPrefs: every persistent per-installation and per-player value, kept per user slot under install
-// keys and stored enciphered in "user:prefs.dat".
+// keys and stored enciphered in "user:prefs.dat". The first chunk's install key is followed, after
+// its NUL, by a check record of the chunks after it (their count and a checksum each), which
+// earlier builds' readers pass over: a file cut on a chunk boundary or changed inside a payload is
+// found damaged. A file without the record (from an earlier build) is read unchecked.
 #pragma once
 
 #include "platform/config/cipher.h"
@@ -51,7 +54,8 @@ public:
 
     // The chunks Save writes, built in memory.
     std::vector<uint8_t> BuildFile();
-    // Reads a file image as loading does: everything before the first bad chunk is kept.
+    // Reads a file image as loading does: everything before the first bad chunk (one that does not
+    // match the check record included) is kept.
     // installFileEmpty: an "install.txt" was present but empty, so the file's first key is used.
     void LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty);
 
@@ -70,9 +74,15 @@ private:
     const TSlot* SlotForReading(int user) const;
     bool ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4],
                    std::vector<uint8_t>& payload);
-    // LoadChunks without its report: false, with the offset of the chunk that stopped the
-    // reading, when the image holds a bad chunk.
-    bool ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty, size_t& badChunk);
+    enum class TChunkReading
+    {
+        kWhole,     // every chunk read (and, when the file carries its check record, checked)
+        kStopped,   // a bad chunk, or a checked file cut short: `badChunk` tells where
+        kUnchecked, // the check record was damaged: every chunk read, none checked
+    };
+    // LoadChunks without its report.
+    TChunkReading ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty,
+                                size_t& badChunk);
     void AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8_t* plain, size_t n,
                      bool encipher);
 

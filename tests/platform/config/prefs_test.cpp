@@ -10,6 +10,7 @@
 #include "support/files.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -90,6 +92,43 @@ std::vector<TChunk> SplitChunks(const std::vector<uint8_t>& file)
     }
     EXPECT_EQ(pos, file.size());
     return chunks;
+}
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+    {
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+}
+
+// The first chunk's plain payload a save writes: the key, its NUL, the number of chunks after it,
+// the CRC-32 of each of them as stored (tag, length, payload), and the CRC-32 of all that.
+std::vector<uint8_t> CheckedHead(const std::string& key, const std::vector<TChunk>& chunks)
+{
+    std::vector<uint8_t> head = Bytes(key);
+    head.push_back(0);
+    PutU32(head, static_cast<uint32_t>(chunks.size() - 1));
+    for (size_t i = 1; i < chunks.size(); ++i)
+    {
+        std::vector<uint8_t> stored(chunks[i].mTag.begin(), chunks[i].mTag.end());
+        PutU32(stored, chunks[i].mLength);
+        stored.insert(stored.end(), chunks[i].mRaw.begin(), chunks[i].mRaw.end());
+        PutU32(head, static_cast<uint32_t>(crc32(0, stored.data(), uInt(stored.size()))));
+    }
+    PutU32(head, static_cast<uint32_t>(crc32(0, head.data(), uInt(head.size()))));
+    return head;
+}
+
+// Where each chunk of a file image starts.
+std::vector<size_t> ChunkStarts(const std::vector<uint8_t>& file)
+{
+    std::vector<size_t> starts;
+    for (size_t pos = 0; pos + 8 <= file.size(); pos += 8 + U32(&file[pos + 4]))
+    {
+        starts.push_back(pos);
+    }
+    return starts;
 }
 
 std::vector<uint8_t> Kvpr(const std::string& key, const std::vector<uint8_t>& value)
@@ -331,9 +370,10 @@ TEST_F(PrefsTest, ChunkOrderAndBytesOfASavedFile)
     EXPECT_EQ(chunks[7].mPlain, Kvpr("name", {'A', 'n', 'n', 0}));
     EXPECT_EQ(chunks[7].mRaw, Encipher(Kvpr("name", {'A', 'n', 'n', 0})));
     EXPECT_EQ(chunks[7].mLength, 16u); // 2 + 5 + 4 = 11 plain bytes
-    // "IKEY": the key and its NUL, enciphered.
-    EXPECT_EQ(chunks[0].mPlain, Bytes(std::string("c:/games/murk") + '\0'));
-    EXPECT_EQ(chunks[0].mLength, 16u);
+    // "IKEY": the key and its NUL, enciphered; the first one follows them with the check record.
+    EXPECT_EQ(chunks[1].mPlain, Bytes(std::string("c:/games/murk") + '\0'));
+    EXPECT_EQ(chunks[1].mLength, 16u);
+    EXPECT_EQ(chunks[0].mPlain, CheckedHead("c:/games/murk", chunks));
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"prefs.dat"});
 }
 
@@ -345,9 +385,10 @@ TEST_F(PrefsTest, PayloadPaddingHoldsThePadCount)
     {
         SetConfig("installkey", key.c_str());
         TPrefs prefs(true);
+        // The group's "IKEY" (the first one carries the check record too).
         std::vector<TChunk> chunks = SplitChunks(prefs.BuildFile());
-        ASSERT_GE(chunks.size(), 1u);
-        EXPECT_EQ(chunks[0].mLength, 16u);
+        ASSERT_GE(chunks.size(), 2u);
+        EXPECT_EQ(chunks[1].mLength, 16u);
         std::vector<uint8_t> padded = Bytes(key);
         padded.push_back(0);
         padded.insert(padded.end(), pad, pad);
@@ -355,7 +396,7 @@ TEST_F(PrefsTest, PayloadPaddingHoldsThePadCount)
         // ECB: the first two blocks of the padded text enciphered alone are the stored payload.
         std::vector<uint8_t> blocks = Encipher(padded);
         blocks.resize(16);
-        EXPECT_EQ(chunks[0].mRaw, blocks);
+        EXPECT_EQ(chunks[1].mRaw, blocks);
     }
 }
 
@@ -696,6 +737,107 @@ TEST_F(PrefsTest, MutatedFilesNeverCrash)
         reader.LoadChunks(data.data(), data.size(), round % 2 == 0);
     }
     SUCCEED();
+}
+
+// A saved file cut on any chunk boundary, or changed inside an enciphered payload, reads as whole
+// chunks: the check record after the first key finds it, and it is treated as any damaged file
+// (logged where the reading stopped, what came before kept).
+TEST_F(PrefsTest, CutOrAlteredFilesAreFoundByTheirCheckRecord)
+{
+    {
+        TPrefs prefs(true);
+        prefs.SetString("shared", "s", -1, false);
+        prefs.SetString("name", "Ann", 0, false);
+        prefs.SetString("name", "Benjamin of the Marsh", 1, true);
+    }
+    const std::vector<uint8_t> good = ReadPrefsFile();
+    const std::vector<size_t> starts = ChunkStarts(good);
+    ASSERT_EQ(starts.size(), 8u); // IKEY, IKEY, USER 0, KVPR, USER 1, KVPR, USER 2, KVPR
+    const auto load = [this](std::vector<uint8_t> data, size_t damagedAt)
+    {
+        SCOPED_TRACE(damagedAt);
+        WritePrefsFile(data);
+        std::filesystem::remove(mRoot / "log" / "logfile.txt");
+        auto prefs = std::make_unique<TPrefs>(false);
+        EXPECT_TRUE(prefs->LoadedDamaged());
+        const TString line = TString::Format("ERROR: Preferences file 'user:prefs.dat' is damaged "
+                                             "at byte %u; only what came before was read\n",
+                                             static_cast<unsigned>(damagedAt));
+        EXPECT_NE(LogText().find(line.c_str()), std::string::npos) << LogText();
+        return prefs;
+    };
+    for (size_t i = 1; i < starts.size(); ++i)
+    {
+        std::unique_ptr<TPrefs> prefs =
+            load(std::vector<uint8_t>(good.begin(), good.begin() + long(starts[i])), starts[i]);
+        EXPECT_STREQ(prefs->GetString("name", "", 0).c_str(), i > 5 ? "Ann" : "");
+    }
+    // One byte of the group's key: its profiles would move under another install.
+    std::vector<uint8_t> data = good;
+    data[starts[1] + 8] ^= 0x01;
+    std::unique_ptr<TPrefs> prefs = load(data, starts[1]);
+    EXPECT_EQ(prefs->GetGroups().size(), 1u);
+    EXPECT_EQ(prefs->GetNumUsers(), 0);
+    // One byte inside Ben's name (its second block of four): Ann is kept.
+    data = good;
+    data[starts[7] + 8 + 9] ^= 0x01;
+    prefs = load(data, starts[7]);
+    EXPECT_STREQ(prefs->GetString("name", "", 0).c_str(), "Ann");
+    EXPECT_STREQ(prefs->GetString("name", "none", 1).c_str(), "none");
+    // A chunk added after the counted ones.
+    data = good;
+    data.insert(data.end(), good.begin() + long(starts[6]), good.end());
+    load(data, good.size());
+
+    // A damaged record checks nothing: everything is read, and the file is still reported.
+    data = good;
+    data[starts[1] - 12] ^= 0x01;
+    WritePrefsFile(data);
+    TPrefs unchecked(false);
+    EXPECT_TRUE(unchecked.LoadedDamaged());
+    EXPECT_STREQ(unchecked.GetString("name", "", 1).c_str(), "Benjamin of the Marsh");
+    EXPECT_NE(LogText().find("ERROR: Preferences file 'user:prefs.dat' has a damaged check "
+                             "record; it was read unchecked\n"),
+              std::string::npos);
+}
+
+// Earlier builds wrote no record and their reader takes the first key up to its NUL, passing over
+// the rest: each build reads what the other writes, and a file without the record is read as
+// before, unchecked.
+TEST_F(PrefsTest, FilesWithAndWithoutTheRecordReadInEitherBuild)
+{
+    {
+        TPrefs prefs(true);
+        WriteEveryKind(prefs);
+    }
+    const std::vector<uint8_t> now = ReadPrefsFile();
+    const std::vector<TChunk> chunks = SplitChunks(now);
+    // What an earlier build's reader meets: known tags only, the first key ended by its NUL.
+    for (const TChunk& chunk : chunks)
+    {
+        EXPECT_TRUE(chunk.mTag == "IKEY" || chunk.mTag == "USER" || chunk.mTag == "KVPR");
+    }
+    EXPECT_STREQ(reinterpret_cast<const char*>(chunks[0].mPlain.data()), "c:/games/murk");
+    EXPECT_EQ(chunks[0].mPlain, CheckedHead("c:/games/murk", chunks));
+
+    // What an earlier build writes back: the same chunks after a first key without the record.
+    std::vector<uint8_t> earlier = TFileImage().Ikey("c:/games/murk").mData;
+    earlier.insert(earlier.end(), now.begin() + long(ChunkStarts(now)[1]), now.end());
+    WritePrefsFile(earlier);
+    {
+        TPrefs prefs(true);
+        EXPECT_FALSE(prefs.LoadedDamaged());
+        ExpectEveryKind(prefs);
+        prefs.Save();
+    }
+    EXPECT_EQ(ReadPrefsFile(), now);
+    // Without the record nothing tells a cut: read as far as it goes, as before.
+    earlier.resize(ChunkStarts(earlier).back());
+    WritePrefsFile(earlier);
+    TPrefs cut(false);
+    EXPECT_FALSE(cut.LoadedDamaged());
+    EXPECT_EQ(cut.GetNumUsers(), 40);
+    EXPECT_EQ(LogText().find("damaged"), std::string::npos);
 }
 
 // The two halves of the cross-process test: run only when the parent test starts this program
