@@ -22,6 +22,7 @@ namespace
 // a signal handler.
 std::atomic<uint32_t> gRequested{0};
 std::atomic<uint32_t> gTaken{0};
+std::atomic<uint32_t> gAnswered{0};
 sem_t gWake;
 
 StandInLog& Channel()
@@ -46,7 +47,7 @@ void OnQuitSignal(int)
     errno = saved;
 }
 
-// Sleeps until a request arrives, then gives the main loop the grace time to take it.
+// Sleeps until a request arrives, then gives the main loop the grace time to answer it.
 void Watch()
 {
     for (;;)
@@ -57,9 +58,9 @@ void Watch()
         const uint32_t wanted = gRequested.load();
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(kQuitGraceMs);
-        while (gTaken.load() < wanted && std::chrono::steady_clock::now() < deadline)
+        while (gAnswered.load() < wanted && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (gTaken.load() < wanted)
+        if (gAnswered.load() < wanted)
         {
             WriteLine("quit request not answered in %u s: ending",
                       static_cast<unsigned>(kQuitGraceMs / 1000));
@@ -96,6 +97,11 @@ bool TakeQuitRequest()
         return false;
     gTaken.store(requested);
     return true;
+}
+
+void AnswerQuitRequests()
+{
+    gAnswered.store(gTaken.load());
 }
 
 void SetQuitWatchLogSink(std::function<void(const std::string&)> sink)

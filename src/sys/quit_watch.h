@@ -1,8 +1,9 @@
 // Requests from the system to end the program (SIGTERM, SIGINT): caught here, handed to the message
-// queue as a quit at its next poll, and watched. A request the main loop has not taken within the
-// grace time (a script that never returns holds the loop) ends the program after one log line, with
-// kUnansweredQuitStatus; what the program saves is written to a temporary name and renamed, so a
-// hard end damages nothing saved.
+// queue as a quit at its next poll, and watched. A request the main loop has not answered (handed
+// to the game as a close) within the grace time (a script that never returns holds the loop, a
+// loop that polls but never hands the close on holds it as well) ends the program after one log
+// line, with kUnansweredQuitStatus; what the program saves is written to a temporary name and
+// renamed, so a hard end damages nothing saved.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +19,10 @@ constexpr int kUnansweredQuitStatus = 2;
 // Installs the handlers and starts the watch; later calls do nothing. Costs nothing per frame: the
 // watch sleeps until a request arrives.
 void StartQuitWatch();
-// The pump's check: true once for the requests that arrived since the last call.
+// The message queue's check: true once for the requests that arrived since the last call.
 bool TakeQuitRequest();
+// The pump handed a close or a quit to the game: the requests taken so far are answered.
+void AnswerQuitRequests();
 // Where the watch's line goes (the platform's log); standard error while empty.
 void SetQuitWatchLogSink(std::function<void(const std::string&)> sink);
 

@@ -5,6 +5,7 @@
 // which the fixed step, advancing only on empty polls, would never let pass.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <regex>
 #include <string>
@@ -74,19 +75,22 @@ protected:
         return pid;
     }
 
-    // A run that ends held by the host: once `shot` is written (or the time is up) and two more
-    // seconds have passed, it is ended from outside, since a held game reads nothing but the
-    // host's commands.
-    void EndHeldRun(int pid, const std::string& shot)
+    // Waits (at most the start limit) until the host has received `count` event texts.
+    void AwaitEvents(size_t count) const
     {
         const uint32_t start = sys::GetTimeMs();
-        while (!fs::exists(mRoot / (shot + ".png")) && sys::GetTimeMs() - start < kStartLimitMs)
+        while (Events().size() < count && sys::GetTimeMs() - start < kStartLimitMs)
             sys::SleepMs(50);
-        EXPECT_TRUE(fs::exists(mRoot / (shot + ".png"))) << shot;
-        sys::SleepMs(2000);
-        sys::SignalProcess(pid, true);
-        int code = 0;
-        sys::WaitProcess(pid, kEndLimitMs, code);
+    }
+
+    // Asks a run the host holds to end as the system does (SIGTERM, SIGINT): the hold ends and the
+    // game ends as it does outside one, with 0, well within the quit watch's grace.
+    void EndHeldRun(int pid, int signal)
+    {
+        ::kill(pid, signal);
+        int code = -1;
+        EXPECT_TRUE(sys::WaitProcess(pid, 6000, code)) << "held 6 s after signal " << signal;
+        EXPECT_EQ(code, 0) << "after signal " << signal;
     }
 
     // The event texts the host received, each put back together from its 8-byte pieces.
@@ -150,19 +154,15 @@ TEST_F(PortalHostTest, TheFirstPortalHoldsTheGameUntilTheHostLetsGo)
 }
 
 // GameReady's pause and the host's pause command each hold the game: no frame is drawn, so a shot
-// asked for then never comes.
+// asked for then never comes. The system's requests to end a held game end it.
 TEST_F(PortalHostTest, HostPausesDrawNoFrame)
 {
     int pid =
         StartHosted("focus gained\nwait 100\nhost 7\nwait 300\nshot held\nwait 300\n", "-msn");
     ASSERT_GT(pid, 0);
-    const uint32_t start = sys::GetTimeMs();
-    while (Events().size() < 4 && sys::GetTimeMs() - start < kStartLimitMs)
-        sys::SleepMs(50);
+    AwaitEvents(4);
     sys::SleepMs(2000);
-    sys::SignalProcess(pid, true);
-    int code = 0;
-    sys::WaitProcess(pid, kEndLimitMs, code);
+    EndHeldRun(pid, SIGTERM);
     EXPECT_EQ(Events(), (Texts{kLoad, kReady, kGame, kScore}));
     EXPECT_FALSE(HasShot("held")) << "a frame was drawn during GameReady's pause";
 
@@ -171,8 +171,26 @@ TEST_F(PortalHostTest, HostPausesDrawNoFrame)
                       "host 4\nwait 50\nshot paused\nwait 300\n",
                       "-msn");
     ASSERT_GT(pid, 0);
-    EndHeldRun(pid, "resumed");
+    const uint32_t start = sys::GetTimeMs();
+    while (!HasShot("resumed") && sys::GetTimeMs() - start < kStartLimitMs)
+        sys::SleepMs(50);
+    EXPECT_TRUE(HasShot("resumed"));
+    sys::SleepMs(2000);
+    EndHeldRun(pid, SIGINT);
     EXPECT_FALSE(HasShot("paused")) << "a frame was drawn during the host's pause";
+}
+
+// A close request while GameReady's pause holds the game ends it as one outside a hold does: the
+// script never gets past the pause, and the game's end is told to the host.
+TEST_F(PortalHostTest, ACloseRequestEndsAHeldGame)
+{
+    int pid = StartHosted("focus gained\nwait 100\nhost 7\nwait 300\nclose\n", "-msn");
+    ASSERT_GT(pid, 0);
+    int code = -1;
+    EXPECT_TRUE(sys::WaitProcess(pid, kStartLimitMs, code)) << "the held game did not end";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadFile(mOutputFile), "tick msn\n");
+    EXPECT_EQ(Events(), (Texts{kLoad, kReady, kGame, kScore}));
 }
 
 // Under the second portal the game runs on after the session's event, and a host window that is

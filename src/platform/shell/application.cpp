@@ -14,6 +14,7 @@
 #include "sys/events.h"
 #include "sys/host.h"
 #include "sys/process.h"
+#include "sys/quit_watch.h"
 
 namespace
 {
@@ -177,6 +178,10 @@ void TApplication::SetDisplayMode(int width, int height, bool full)
 void TApplication::NextEvent(TPlatformEvent* event)
 {
     mImpl->NextEvent(event);
+    // The system's quit watch waits for this, not for the poll that took the request: a loop that
+    // polls without handing the close on (a hold) must not keep the program from ending.
+    if (event->mType == kEventClose || event->mType == kEventQuit)
+        sys::AnswerQuitRequests();
 }
 
 uint32_t GetTimer()

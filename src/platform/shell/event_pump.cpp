@@ -368,7 +368,9 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
         gHostAnnounced = true;
     }
 
-    while (host.QueryHostPause())
+    // A close request taken while the host holds the game (the player's, or the system's request
+    // to end, which the queue turns into one) ends the hold: the game ends as it does outside one.
+    while (!mPump.mCloseRequested && host.QueryHostPause())
     {
         sys::SleepMs(1);
         sys::Message msg;
