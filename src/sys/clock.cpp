@@ -106,6 +106,12 @@ void SetFixedStepMs(uint32_t ms)
     gFixedStep.store(ms, std::memory_order_release);
 }
 
+void PassFixedStep()
+{
+    if (const uint32_t step = GetFixedStepMs(); step != 0)
+        AdvanceManualClock(step);
+}
+
 bool IsManualClock()
 {
     return gManual.load(std::memory_order_acquire);

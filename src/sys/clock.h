@@ -31,5 +31,8 @@ bool IsManualClock();
 uint32_t GetFixedStepMs();
 // Tests set the step directly (0 turns it off; the manual clock is left as it is).
 void SetFixedStepMs(uint32_t ms);
+// What an empty poll does to the clock in that mode (moves it one step; nothing when the mode is
+// off), for a wait on time that polls nothing and would otherwise never see it pass.
+void PassFixedStep();
 
 } // namespace sys

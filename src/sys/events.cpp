@@ -504,8 +504,8 @@ bool PeekMessage(Message& out, uint32_t filterMin, uint32_t filterMax, bool remo
         while (queue.waiting.empty() && SDL_PollEvent(&event))
             Convert(event);
     }
-    if (queue.waiting.empty() && GetFixedStepMs() != 0)
-        AdvanceManualClock(GetFixedStepMs());
+    if (queue.waiting.empty())
+        PassFixedStep();
     if (queue.waiting.empty() && !AddQuietMessages())
         return false;
     out = queue.waiting.front();

@@ -139,6 +139,9 @@ void TPlatform::SetDisplay(int width, int height, bool fullScreen, bool force, b
         // otherwise lose its first request and retry at 0 x 0 for ever.
         if (width > 0 && height > 0)
             d.mScreenRect = TRect(0, 0, width, height);
+        // The pump retries at once and polls nothing meanwhile: on the test clock's fixed step,
+        // which moves only at empty polls, the second would never pass without this.
+        sys::PassFixedStep();
         return;
     }
     d.mWorkingCount = 0;
