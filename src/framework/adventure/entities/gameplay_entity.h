@@ -78,6 +78,9 @@ public:
     virtual void CreateTextures() = 0;
     virtual void ReleaseTextures() = 0;
 
+    // Whether the change in progress will call this callback when it ends.
+    bool HoldsCallback(const Callback* callback) const { return mHeldCallback == callback; }
+
     // The length of this entity's block as saved at `data`; 0 when it does not fit in `size`.
     virtual size_t MeasureState(const uint8_t* data, size_t size) const;
 

@@ -57,8 +57,16 @@ void Gameplay::ChangeEntity(const TString& name, bool instant, FindInScene inSce
                 change(*entity, false, nullptr);
                 return;
             }
-            WaitForCallback();
-            change(*entity, true, &mCallbacks[kCallbackReported]);
+            // An entity holds one pending callback and calls it once. Counted is only a change
+            // that took the report pair on: a second change of one entity (an event that switches
+            // an area on and off, or on and shows it) hands it the pair it holds already, and a
+            // change that does nothing (an area already done) takes none; either, counted, would
+            // wait for a report that never comes.
+            Callback* report = &mCallbacks[kCallbackReported];
+            const bool held = entity->HoldsCallback(report);
+            change(*entity, true, report);
+            if (!held && entity->HoldsCallback(report))
+                WaitForCallback();
             return;
         }
     // Off screen: at once, never waited for.

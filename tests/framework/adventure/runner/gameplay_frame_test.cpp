@@ -121,6 +121,7 @@ gameplayinstructions = {
               events = { default = { eventname = 'talk' } } },
             { name = 'side', image = 't/door', x = 300, y = 400,
               events = { default = { eventname = 'go_b' } } },
+            { name = 'lamp', image = 't/door', x = 0, y = 0, hasactiveframe = true, events = {} },
         },
         layers = { { name = 'bg_a', image = 't/bg', x = 0, y = 0, depth = 100 } },
         items = { { name = 'gem_item', image = 't/gem', x = 100, y = 300, inventory = 'gem',
@@ -153,6 +154,8 @@ gameplayinstructions = {
         { name = 'away', areastoactivate = { 'back' }, areastodeactivate = { 'door' } },
         { name = 'wait', areastodeactivate = { 'door' } },
         { name = 'give', inventorytoactivate = { 'gem' } },
+        { name = 'twice', areastoactivate = { 'lamp' }, areastodeactivate = { 'lamp' } },
+        { name = 'shown', areastoactivate = { 'lamp' }, areastomakevisible = { 'lamp' } },
     },
     groupevents = { g = 'give' },
     inventory = {
@@ -419,6 +422,31 @@ TEST_F(PlayTest, EventsRunInOrderAndWaitOnlyForTheShownScene)
     EXPECT_TRUE(play->FindScene("b")->GetPendingAnimations().empty());
     EXPECT_EQ(play->GetAnimationIds(), (std::vector<uint8_t>{0}));
     EXPECT_EQ(play->FindAnimation("glow")->GetState(), GameplayAnimation::kRunning);
+}
+
+// Played from the queue, an event that changes one area twice (on and off, or on and shown) waits
+// for the area's one report: the location plays again and the door's click queues its event.
+TEST_F(PlayTest, AnEventThatChangesOneAreaTwiceWaitsForItOnce)
+{
+    PlayGameplay* play = Playing();
+    for (const char* name : {"twice", "shown"})
+    {
+        play->GameplayActivateEvent(name);
+        Frame(16);
+        EXPECT_EQ(play->GetNextEvent(), nullptr) << name;
+        Until(*play, Gameplay::kPlay);
+        // Past both fades.
+        for (int i = 0; i < 10; ++i)
+            Frame(16);
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay) << name;
+        EXPECT_EQ(play->GetPendingCallbacks(), 0) << name;
+        const uint8_t onAndShown = GameplayEntity::kActive | GameplayEntity::kShown;
+        EXPECT_EQ(play->FindArea("lamp")->GetFlags() & onAndShown,
+                  name == std::string("twice") ? 0 : onAndShown)
+            << name;
+    }
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
 }
 
 TEST_F(PlayTest, HoverHilightsAndCursors)
