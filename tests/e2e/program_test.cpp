@@ -552,6 +552,35 @@ end
     EXPECT_EQ(code, 0);
 }
 
+// A focus change while a dialog covers a screen leaves the screen's waiting script its clock: once
+// the dialog is closed, the script below goes on past its pause. A press 160 ms after the focus
+// came back counts as the one that brought it, which the platform drops: the run clicks twice.
+TEST_F(GameProgramTest, AFocusChangeUnderADialogLeavesTheScreenBelowRunning)
+{
+    WriteScript("under.lua", "MakeDialog { GameWindow { name = 'under', x = 0, y = 0, w = 800, "
+                             "h = 600, fade = true, fadetime = 100 } }\n");
+    WriteScript("shut.lua", "MakeDialog { Button { name = 'shut', x = 300, y = 250, w = 200, "
+                            "h = 100, close = true, spritecollision = false } }\n");
+    WriteScript("mainloop.lua", R"(ReadFile("scripts/game.lua")
+return function()
+    PushModal("scripts/under.lua")
+    ReadFile("scripts/under.lua")
+    DoModal("scripts/shut.lua")
+    print("closed")
+    Pause(200)
+    print("paused")
+    PostMessage(CreateNamedMessage(kQuitNow, "quit"))
+end
+)");
+    int code = -1;
+    EXPECT_EQ(RunScreen("under.lua",
+                        "focus gained\nwait 30\nfocus lost\nwait 5\nfocus gained\nwait 10\n"
+                        "click 400 300\nwait 30\nclick 400 300\nwait 300\n",
+                        code),
+              "closed\npaused\n");
+    EXPECT_EQ(code, 0);
+}
+
 // A credits screen: a background, then a text scroll of an ornament, a title and lines with a side
 // image each (its own place, from the line's box, puts it before the line and centres it on the
 // line), 400 pixels a second; its completion statement closes the screen, which ends the game.
