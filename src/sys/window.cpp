@@ -46,6 +46,7 @@ struct WindowingState
     std::map<WindowHandle, std::unique_ptr<WindowRecord>> windows;
     WindowHandle capture = 0;
     bool cursorShown = true;
+    bool cursorHeldBack = false; // full screen: the display draws the pointer
     std::map<std::pair<WindowHandle, uintptr_t>, Timer> timers;
     std::vector<MessageBoxRecord> messageBoxes;
     bool cursorOverride = false;
@@ -621,7 +622,25 @@ void GetCursorPos(int& x, int& y)
     x = state.cursorX;
     y = state.cursorY;
     if (!state.cursorOverride && SDL_WasInit(SDL_INIT_VIDEO))
-        SDL_GetGlobalMouseState(&x, &y);
+    {
+        // Over one of our windows the position its events last reported is the pointer's: X keeps
+        // the desktop position for SDL's global query only from raw device moves, so after a warp
+        // (another program moving the pointer) that query answers where the pointer was before.
+        SDL_Window* over = SDL_GetMouseFocus();
+        if (over != nullptr)
+        {
+            int left = 0;
+            int top = 0;
+            SDL_GetWindowPosition(over, &left, &top);
+            SDL_GetMouseState(&x, &y);
+            x += left;
+            y += top;
+        }
+        else
+        {
+            SDL_GetGlobalMouseState(&x, &y);
+        }
+    }
     if (state.fitted)
         MapThroughMainWindow(x, y, &WindowToPicture);
 }
@@ -773,9 +792,22 @@ WindowHandle GetCapture()
 
 void ShowSystemCursor(bool show)
 {
-    State().cursorShown = show;
+    WindowingState& state = State();
+    state.cursorShown = show;
     if (SDL_WasInit(SDL_INIT_VIDEO))
-        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+        SDL_ShowCursor(show && !state.cursorHeldBack ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void HoldBackSystemCursor(bool heldBack)
+{
+    WindowingState& state = State();
+    state.cursorHeldBack = heldBack;
+    ShowSystemCursor(state.cursorShown);
+}
+
+bool IsSystemCursorHeldBack()
+{
+    return State().cursorHeldBack;
 }
 
 bool IsSystemCursorShown()

@@ -311,6 +311,11 @@ WindowHandle GetCapture();
 // The arrow cursor over this process's windows.
 void ShowSystemCursor(bool show);
 bool IsSystemCursorShown();
+// While held back (the display draws the pointer itself, full screen) the system's pointer stays
+// hidden whatever ShowSystemCursor asks; IsSystemCursorShown keeps answering what was asked, and
+// the pointer shows again as asked when let go.
+void HoldBackSystemCursor(bool heldBack);
+bool IsSystemCursorHeldBack();
 
 // The pointer's shape as the game's own code sets it, over the same state as the two groups above:
 // the standard arrow (LoadArrowCursor), a colour cursor, or 0 for none, which hides the pointer.

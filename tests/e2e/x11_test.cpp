@@ -1,7 +1,8 @@
 // The program in a real X window (ctest "x11", label "x11"): under `xvfb-run` with SDL's x11
 // driver, the menu comes up, the pointer rests on "Play" with the game's drawn cursor there,
-// Escape asks and "Yes" ends the game with status 0 and a clean log. Skipped, saying so, where
-// xvfb-run is not installed.
+// Escape asks and "Yes" ends the game with status 0 and a clean log; one pointer in a window and
+// full screen with the system's pointer chosen or not; a pointer moved by another program is where
+// the game draws and clicks. Skipped, saying so, where xvfb-run is not installed.
 #include "e2e/program_test_support.h"
 
 #include <algorithm>
@@ -31,6 +32,52 @@ fs::path FindXvfbRun()
 class X11Test : public ScreenProgramTest
 {
 protected:
+    // Runs the program under xvfb-run on a 1024 x 768 screen with the input script and the
+    // content's trace; `before` runs first inside the same X server (in the background). Answers
+    // the exit code; the output is kept in mOutput.
+    int RunInX(const std::string& script, const std::string& options = "",
+               const std::string& before = "")
+    {
+        const fs::path input = mRoot / "input.txt";
+        const fs::path output = mRoot / "output.txt";
+        WriteFile(input, script);
+        std::vector<std::string> env = mEnv;
+        std::erase_if(env, [](const std::string& e) { return e.starts_with("SDL_VIDEODRIVER="); });
+        env.insert(env.end(),
+                   {"SDL_VIDEODRIVER=x11", "MURKWELL_INPUT_SCRIPT=" + input.string(),
+                    "MURKWELL_FIXED_STEP=16", "MURKWELL_GUID_SEED=1", "MW_OUTPUT=" + output.string(),
+                    "MW_BEFORE=" + before,
+                    "LSAN_OPTIONS=suppressions=" +
+                        (mRepository / "tests/e2e/x11_lsan.supp").string()});
+        // A screen larger than the picture: the first start is full screen, the picture fitted in
+        // it (1.28 times: picture point (x, y) is screen point (1.28 x, 1.28 y)).
+        const int pid = sys::SpawnProcess(
+            {"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1", mXvfbRun.string(), "-a",
+             "-s", "-screen 0 1024x768x24", "/bin/sh", "-c",
+             "[ -z \"$MW_BEFORE\" ] || sh -c \"$MW_BEFORE\" & exec \"$0\" \"$@\"",
+             MURKWELL_PROGRAM, "--multiple", "-wd=" + mRepository.string(),
+             "options=trace=1" + options},
+            env);
+        EXPECT_GT(pid, 0);
+        if (pid <= 0)
+            return -1;
+        mStarted.push_back(pid);
+        const int code = WaitForEnd(pid);
+        mOutput = ReadFile(output);
+        return code;
+    }
+
+    void SetUp() override
+    {
+        ScreenProgramTest::SetUp();
+        mXvfbRun = FindXvfbRun();
+        if (mXvfbRun.empty())
+            GTEST_SKIP() << "xvfb-run is not installed (tools/install-deps installs it): the run "
+                            "in a real X window is skipped";
+    }
+
+    fs::path mXvfbRun;
+    std::string mOutput;
 };
 
 // The splash skipped by clicks and a key as a player would; the pointer moved onto "Play" and left
@@ -42,38 +89,70 @@ constexpr const char* kMenuPointerAndQuit =
 
 TEST_F(X11Test, TheMenuInARealWindowShowsTheDrawnCursorOnPlayAndYesEndsTheGame)
 {
-    const fs::path xvfbRun = FindXvfbRun();
-    if (xvfbRun.empty())
-        GTEST_SKIP() << "xvfb-run is not installed (tools/install-deps installs it): the run in "
-                        "a real X window is skipped";
-
-    const fs::path input = mRoot / "input.txt";
-    const fs::path output = mRoot / "output.txt";
-    WriteFile(input, kMenuPointerAndQuit);
-    std::vector<std::string> env = mEnv;
-    std::erase_if(env, [](const std::string& e) { return e.starts_with("SDL_VIDEODRIVER="); });
-    env.insert(env.end(),
-               {"SDL_VIDEODRIVER=x11", "MURKWELL_INPUT_SCRIPT=" + input.string(),
-                "MURKWELL_FIXED_STEP=16", "MURKWELL_GUID_SEED=1", "MW_OUTPUT=" + output.string(),
-                "LSAN_OPTIONS=suppressions=" + (mRepository / "tests/e2e/x11_lsan.supp").string()});
-    // A screen larger than the picture: the first start is full screen, the picture fitted in it.
-    const int pid =
-        sys::SpawnProcess({"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1",
-                           xvfbRun.string(), "-a", "-s", "-screen 0 1024x768x24", MURKWELL_PROGRAM,
-                           "--multiple", "-wd=" + mRepository.string(), "options=trace=1"},
-                          env);
-    ASSERT_GT(pid, 0);
-    mStarted.push_back(pid);
-    EXPECT_EQ(WaitForEnd(pid), 0) << ReadFile(output);
-
-    EXPECT_EQ(TraceLines(ReadFile(output)),
-              (std::vector<std::string>{"start", "menu", "quitverify"}));
+    EXPECT_EQ(RunInX(kMenuPointerAndQuit), 0) << mOutput;
+    EXPECT_EQ(TraceLines(mOutput), (std::vector<std::string>{"start", "menu", "quitverify"}));
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "\"Yes\" did not end the game";
     ExpectCleanLog();
     // "Play" lit under the pointer, and the drawn arrow on it.
     const Picture play = Shot("play");
     ASSERT_EQ(play.mWidth, 800u) << "no shot was taken";
     ExpectMatchesGolden(Crop(play, 320, 240, 160, 80), "x11_menu_pointer_on_play.png");
+}
+
+// One pointer whatever the choice and the display: full screen the game draws its arrow (the
+// system's pointer held back, chosen or not); in a window with the system's pointer chosen the
+// system draws it and the frames have none; the options screen's switch (as Alt+Enter does)
+// takes the display to full screen and back.
+TEST_F(X11Test, TheGameDrawsAPointerUnlessTheSystemsIsChosenInAWindow)
+{
+    const std::string options = "click 400 382\nwait 30\n";
+    const std::string toggle = "click 400 398\nwait 30\n";
+    // Full screen, option off: "Play" with the drawn arrow. In a window, the system's pointer
+    // chosen and "OK": "Play" without one. Full screen again, then back to a window.
+    const std::string script = "focus gained\nwait 40\nmove 400 272\nwait 10\nshot fulloff\n" +
+                               options + toggle + "click 186 300\nwait 5\nclick 400 462\n" +
+                               "wait 30\nmove 400 272\nwait 10\nshot windowon\n" + options +
+                               toggle + "shot fullon\n" + toggle + "shot windowonagain\nclose\n";
+    EXPECT_EQ(RunInX(script, "&start=scripts/mainmenu.lua"), 0) << mOutput;
+    ExpectCleanLog();
+    const Picture fullOff = Shot("fulloff");
+    const Picture windowOn = Shot("windowon");
+    const Picture fullOn = Shot("fullon");
+    const Picture windowOnAgain = Shot("windowonagain");
+    for (const Picture* shot : {&fullOff, &windowOn, &fullOn, &windowOnAgain})
+        ASSERT_EQ(shot->mWidth, 800u) << "a shot was not taken";
+    ExpectMatchesGolden(Crop(fullOff, 320, 240, 160, 80), "x11_menu_pointer_on_play.png");
+    ExpectMatchesGolden(Crop(windowOn, 320, 240, 160, 80), "x11_menu_system_pointer_on_play.png");
+    // The switch under the pointer: the drawn arrow full screen, none in the window.
+    ExpectMatchesGolden(Crop(fullOn, 320, 366, 160, 80), "x11_options_drawn_pointer.png");
+    ExpectMatchesGolden(Crop(windowOnAgain, 320, 366, 160, 80), "x11_options_system_pointer.png");
+}
+
+// The pointer moved by another program (a warp: X reports no device motion) from the middle of
+// the screen onto "Quit": the next frame's drawn arrow is there and none is left where it was, and
+// a click (no move of the script's own) ends the game.
+TEST_F(X11Test, APointerMovedByAnotherProgramIsWhereTheGameDrawsAndClicks)
+{
+#ifndef MURKWELL_X11_WARP
+    GTEST_SKIP() << "built without Xlib's development files: no pointer warp";
+#else
+    const std::string warp = std::string(MURKWELL_X11_WARP) + " " +
+                             (mRoot / "before.png").string() + " 512 700";
+    const std::string script = "focus gained\nwait 40\nshot before\nwait 200\nshot warped\n"
+                               "down\nup\nwait 60\nshot after\nclose\n";
+    EXPECT_EQ(RunInX(script, "&start=scripts/mainmenu.lua", warp), 0) << mOutput;
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click missed \"Quit\"";
+    ExpectCleanLog();
+    const Picture before = Shot("before");
+    const Picture warped = Shot("warped");
+    ASSERT_EQ(before.mWidth, 800u) << "no shot was taken";
+    ASSERT_EQ(warped.mWidth, 800u) << "no shot after the warp";
+    ExpectMatchesGolden(Crop(warped, 320, 507, 160, 80), "x11_warped_pointer_on_quit.png");
+    // Where the arrow was (the screen's middle, picture point (400, 300)): the menu alone.
+    ExpectMatchesGolden(Crop(warped, 380, 280, 60, 60), "x11_warped_pointer_left.png");
+    EXPECT_LT(Alike(Crop(before, 380, 280, 60, 60), Crop(warped, 380, 280, 60, 60)), 99.0)
+        << "the arrow was not there before the warp";
+#endif
 }
 
 } // namespace

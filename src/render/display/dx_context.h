@@ -124,6 +124,10 @@ public:
     std::shared_ptr<TTexture> GetCursorTexture() const;
     bool SetHardwareCursor(const std::shared_ptr<TTexture>& texture, int hotX, int hotY);
     bool IsCursorDrawn() const { return mCursorDrawn; }
+    // In a window with a system cursor image in use (the hosted game's hardware cursor, or the
+    // system's pointer the player chose) the system draws the pointer: the drawn one only follows
+    // its position, so one pointer shows.
+    bool SystemDrawsPointer() const;
     bool IsCursorDisabled() const { return mCursorDisabled; }
     bool IsCursorImageLost() const { return mImageLost; }
     bool IsAlphaListActive() const { return mAlphaListActive; }

@@ -12,6 +12,7 @@
 #include "render/textures/texture.h"
 #include "render/textures/texture_helpers.h"
 #include "sys/identity.h"
+#include "sys/window.h"
 
 #include <algorithm>
 
@@ -344,9 +345,14 @@ DxResult TDXContext::PutBackground(const Rect* clip)
     return hr;
 }
 
+bool TDXContext::SystemDrawsPointer() const
+{
+    return mDisplay.IsWindowed() && (mHardwareCursor != 0 || sys::IsSystemCursorShown());
+}
+
 bool TDXContext::ShouldDrawMouse(const sys::ScreenRect& bounds, bool moved)
 {
-    if (mHardwareCursor != 0 && mDisplay.IsWindowed())
+    if (SystemDrawsPointer())
     {
         ReadMousePosition();
         return false;
@@ -392,7 +398,7 @@ void TDXContext::DrawMouse(int x, int y, bool force, int* outX, int* outY)
     TApplicationImpl* impl = Impl();
     if (impl && !impl->mPump.mApplicationActive)
         return;
-    if (mHardwareCursor != 0 && mDisplay.IsWindowed())
+    if (SystemDrawsPointer())
     {
         ReadMousePosition();
         return;

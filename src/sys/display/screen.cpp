@@ -17,7 +17,10 @@ Screen::Screen() : mPresenter(std::make_unique<Presenter>(nullptr)) {}
 Screen::~Screen()
 {
     if (mFullScreen)
+    {
         sys::ClearPictureFit();
+        sys::HoldBackSystemCursor(false);
+    }
     if (auto primary = mPrimary.lock())
     {
         primary->SetChangeListener({});
@@ -34,6 +37,9 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
     mHadFocus = false;
     if (!fullScreen)
         sys::ClearPictureFit();
+    // Full screen the game draws its pointer alone: the system's stays hidden over it, whatever
+    // the game's choice of pointer asks, and shows again as asked in a window.
+    sys::HoldBackSystemCursor(fullScreen);
     if (!changed)
         return;
     // Exclusive mode on this platform is a desktop-sized full-screen window; the presenter scales

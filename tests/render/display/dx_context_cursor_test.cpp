@@ -64,6 +64,8 @@ protected:
         mApp->GetWindowManager()->CreateRoot(800, 600);
         Platform().SetDisplay(800, 600, mFull, false, false, false);
         ASSERT_TRUE(Platform().IsDisplayReady());
+        // The game's drawn cursor: the system's pointer is down, as the application leaves it.
+        sys::ShowSystemCursor(false);
     }
     Surface& Back() { return *Context().GetBackBuffer(); }
     Surface& Front() { return *Context().GetFrontBuffer(); }
@@ -149,6 +151,13 @@ TEST_F(CursorTest, WindowedPresentComposesAndLeavesTheBackBufferClean)
     CompareWithGolden(Front(),
                       Rect{window.left + 770, window.top + 570, window.right, window.bottom},
                       "cursor_keyed_clipped_32.png");
+
+    // With the system's pointer up over the window the system draws it: the frame has none.
+    sys::ShowSystemCursor(true);
+    ASSERT_EQ(Context().Present(), Result::Ok);
+    sys::ShowSystemCursor(false);
+    EXPECT_FALSE(Context().IsCursorDrawn());
+    EXPECT_EQ(Front().ReadPixel(window.left + 791, window.top + 595), Back().ReadPixel(791, 595));
 }
 
 TEST_F(CursorTest, HardwareCursorKeepsTheTopLeft32x32)
@@ -190,7 +199,10 @@ TEST_F(FullScreenCursorTest, MovesOverlapWithoutTrailsAndThrottle)
         for (uint32_t x = 0; x < 120; ++x)
             before.push_back(Front().ReadPixel(x, y));
     ASSERT_TRUE(Context().SetMouseImage(MakeCursor(false), 0, 0, false));
+    // Full screen the game draws its pointer even with the system's chosen (which stays hidden).
+    sys::ShowSystemCursor(true);
     Context().DrawMouse(40, 40, false);
+    sys::ShowSystemCursor(false);
     ASSERT_TRUE(Context().IsCursorDrawn());
     Context().DrawMouse(50, 45, false); // overlaps the first place
     CompareWithGolden(Front(), Rect{30, 30, 100, 100}, "cursor_moved_full.png");

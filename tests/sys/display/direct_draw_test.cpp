@@ -379,12 +379,16 @@ TEST_F(DirectDrawTest, FullScreenFlipSwapsSoTheBackBufferHoldsThePreviousPicture
 
 // The full-screen picture is scaled into the desktop (here 1280 x 1024: bars above and below), and
 // the pointer mapping takes the same fit from the first presented frame; windowed, points are the
-// window's own again.
+// window's own again. Full screen the game draws its pointer alone: the system's is held back
+// while the game's choice to show it is kept for the window.
 TEST_F(DirectDrawTest, AFullScreenPictureFitsThePointerToTheDesktop)
 {
     auto dd = Create();
     std::shared_ptr<Surface> back;
+    sys::ShowSystemCursor(true);
     auto front = FullScreen(*dd, &back);
+    EXPECT_TRUE(sys::IsSystemCursorHeldBack());
+    EXPECT_TRUE(sys::IsSystemCursorShown());
     ASSERT_EQ(front->Flip(nullptr, 0), Result::Ok);
     int x = 640, y = 31;
     sys::WindowToPicture(x, y);
@@ -400,6 +404,8 @@ TEST_F(DirectDrawTest, AFullScreenPictureFitsThePointerToTheDesktop)
     x = 1279, y = 991;
     sys::WindowToPicture(x, y);
     EXPECT_EQ(std::make_pair(x, y), std::make_pair(1279, 991));
+    EXPECT_FALSE(sys::IsSystemCursorHeldBack());
+    EXPECT_TRUE(sys::IsSystemCursorShown());
 }
 
 TEST_F(DirectDrawTest, FlipAndBltStatusAnswerDoneUnlessInjected)
