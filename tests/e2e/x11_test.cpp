@@ -43,20 +43,18 @@ protected:
         WriteFile(input, script);
         std::vector<std::string> env = mEnv;
         std::erase_if(env, [](const std::string& e) { return e.starts_with("SDL_VIDEODRIVER="); });
-        env.insert(env.end(),
-                   {"SDL_VIDEODRIVER=x11", "MURKWELL_INPUT_SCRIPT=" + input.string(),
-                    "MURKWELL_FIXED_STEP=16", "MURKWELL_GUID_SEED=1", "MW_OUTPUT=" + output.string(),
-                    "MW_BEFORE=" + before,
-                    "LSAN_OPTIONS=suppressions=" +
-                        (mRepository / "tests/e2e/x11_lsan.supp").string()});
+        env.insert(env.end(), {"SDL_VIDEODRIVER=x11", "MURKWELL_INPUT_SCRIPT=" + input.string(),
+                               "MURKWELL_FIXED_STEP=16", "MURKWELL_GUID_SEED=1",
+                               "MW_OUTPUT=" + output.string(), "MW_BEFORE=" + before,
+                               "LSAN_OPTIONS=suppressions=" +
+                                   (mRepository / "tests/e2e/x11_lsan.supp").string()});
         // A screen larger than the picture: the first start is full screen, the picture fitted in
         // it (1.28 times: picture point (x, y) is screen point (1.28 x, 1.28 y)).
         const int pid = sys::SpawnProcess(
             {"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1", mXvfbRun.string(), "-a",
              "-s", "-screen 0 1024x768x24", "/bin/sh", "-c",
-             "[ -z \"$MW_BEFORE\" ] || sh -c \"$MW_BEFORE\" & exec \"$0\" \"$@\"",
-             MURKWELL_PROGRAM, "--multiple", "-wd=" + mRepository.string(),
-             "options=trace=1" + options},
+             "[ -z \"$MW_BEFORE\" ] || sh -c \"$MW_BEFORE\" & exec \"$0\" \"$@\"", MURKWELL_PROGRAM,
+             "--multiple", "-wd=" + mRepository.string(), "options=trace=1" + options},
             env);
         EXPECT_GT(pid, 0);
         if (pid <= 0)
@@ -136,8 +134,8 @@ TEST_F(X11Test, APointerMovedByAnotherProgramIsWhereTheGameDrawsAndClicks)
 #ifndef MURKWELL_X11_WARP
     GTEST_SKIP() << "built without Xlib's development files: no pointer warp";
 #else
-    const std::string warp = std::string(MURKWELL_X11_WARP) + " " +
-                             (mRoot / "before.png").string() + " 512 700";
+    const std::string warp =
+        std::string(MURKWELL_X11_WARP) + " " + (mRoot / "before.png").string() + " 512 700";
     const std::string script = "focus gained\nwait 40\nshot before\nwait 200\nshot warped\n"
                                "down\nup\nwait 60\nshot after\nclose\n";
     EXPECT_EQ(RunInX(script, "&start=scripts/mainmenu.lua", warp), 0) << mOutput;
