@@ -7,6 +7,7 @@
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "platform/shell/application.h"
+#include "render/display/platform.h"
 #include "render/renderer/renderer.h"
 #include "script/lua_bind.h"
 #include "script/lua_object_wrapper.h"
@@ -75,6 +76,9 @@ void CursorOverlay::Draw(const TDrawSpec& spec)
     mMain->Draw(combined);
     if (begin)
         renderer->End2d();
+    // This is the frame's pointer: the display's drawn arrow is left off it.
+    if (TPlatform* platform = TPlatform::Instance())
+        platform->NoteCursorInFrame();
 }
 
 void CursorOverlay::MoveSystemArrow()

@@ -357,6 +357,8 @@ DxResult TDXContext::Present()
 {
     TMutexGuard guard(mMouseMutex, true);
     mDisplay.UpdateBounds();
+    mCursorInPresented = mCursorInFrame;
+    mCursorInFrame = false;
     if (mCursorWidth > 0 && mCursorHeight > 0)
     {
         if (mImageLost)
@@ -366,7 +368,8 @@ DxResult TDXContext::Present()
         if (mSurfacesMissing && !CreateMouseSurfaces())
             return DxResult::Ok;
     }
-    // The cursor goes onto the frame; the drawn state of the previous frame is the front's.
+    // The cursor goes onto the frame, unless the frame has the game's own; the drawn state of the
+    // previous frame is the front's.
     mCursorDrawn = false;
     mRestoreToBackBuffer = true;
     DrawMouse(-1, -1, true);

@@ -128,6 +128,8 @@ public:
     // system's pointer the player chose) the system draws the pointer: the drawn one only follows
     // its position, so one pointer shows.
     bool SystemDrawsPointer() const;
+    // The frame being drawn has the game's own cursor: see TPlatform::NoteCursorInFrame.
+    void NoteCursorInFrame() { mCursorInFrame = true; }
     bool IsCursorDisabled() const { return mCursorDisabled; }
     bool IsCursorImageLost() const { return mImageLost; }
     bool IsAlphaListActive() const { return mAlphaListActive; }
@@ -219,6 +221,9 @@ private:
     int mCursorHeight = 0;
     bool mPositionKnown = false;
     bool mCursorShown = true;
+    // The frame being drawn, and the frame last presented, showed the game's own cursor.
+    bool mCursorInFrame = false;
+    bool mCursorInPresented = false;
     sys::ScreenRect mMouseBounds;
 
     std::recursive_timed_mutex mMouseMutex;

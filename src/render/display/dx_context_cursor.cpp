@@ -398,7 +398,7 @@ void TDXContext::DrawMouse(int x, int y, bool force, int* outX, int* outY)
     TApplicationImpl* impl = Impl();
     if (impl && !impl->mPump.mApplicationActive)
         return;
-    if (SystemDrawsPointer())
+    if (SystemDrawsPointer() || mCursorInPresented)
     {
         ReadMousePosition();
         return;

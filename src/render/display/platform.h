@@ -223,6 +223,9 @@ public:
     void ResetMouseImage();
     // Slot 0 is the colour-keyed image, slot 1 the alpha image.
     void SetCursorTexture(const std::shared_ptr<TTexture>& texture, int hotX, int hotY, int slot);
+    // The frame being drawn shows the game's own cursor (the cursor overlay's): it is presented
+    // without the drawn one, which stays off until a frame comes without the game's.
+    void NoteCursorInFrame();
 
     // A new, empty texture store for this display.
     static std::unique_ptr<class TTextureData> CreateTextureData();

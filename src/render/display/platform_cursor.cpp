@@ -89,3 +89,9 @@ void TPlatform::SetCursorTexture(const std::shared_ptr<TTexture>& texture, int h
     if (TDXContext* context = GetContext())
         context->SetMouseImage(texture, hotX, hotY, slot == 1);
 }
+
+void TPlatform::NoteCursorInFrame()
+{
+    if (TDXContext* context = GetContext())
+        context->NoteCursorInFrame();
+}

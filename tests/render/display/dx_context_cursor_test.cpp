@@ -152,12 +152,20 @@ TEST_F(CursorTest, WindowedPresentComposesAndLeavesTheBackBufferClean)
                       Rect{window.left + 770, window.top + 570, window.right, window.bottom},
                       "cursor_keyed_clipped_32.png");
 
-    // With the system's pointer up over the window the system draws it: the frame has none.
+    // With the system's pointer up over the window the system draws it, and a frame with the
+    // game's own cursor needs no other: neither frame has the drawn one; the next frame has it.
     sys::ShowSystemCursor(true);
     ASSERT_EQ(Context().Present(), Result::Ok);
     sys::ShowSystemCursor(false);
     EXPECT_FALSE(Context().IsCursorDrawn());
     EXPECT_EQ(Front().ReadPixel(window.left + 791, window.top + 595), Back().ReadPixel(791, 595));
+    Context().NoteCursorInFrame();
+    ASSERT_EQ(Context().Present(), Result::Ok);
+    EXPECT_FALSE(Context().IsCursorDrawn());
+    Context().DrawMouse(700, 500, true);
+    EXPECT_FALSE(Context().IsCursorDrawn()) << "nor between frames";
+    ASSERT_EQ(Context().Present(), Result::Ok);
+    EXPECT_TRUE(Context().IsCursorDrawn());
 }
 
 TEST_F(CursorTest, HardwareCursorKeepsTheTopLeft32x32)
