@@ -563,5 +563,5 @@ bool SplashScreen::OnMouseDown(TPoint)
 
 bool SplashScreen::OnKeyDown(char, int32_t)
 {
-    return OnMouseDown(TPoint(0, 0));
+    return OnMouseDown(TPoint{0, 0});
 }

@@ -381,9 +381,9 @@ bool GameplayJournal::RenderPass(int32_t kind, int line)
     // The button flies with the page: drawn where it sits in the journal.
     if (mCloseButton != nullptr)
     {
-        TPoint origin(0, 0);
+        TPoint origin{0, 0};
         mCloseButton->ClientToScreen(origin);
-        TPoint journal(0, 0);
+        TPoint journal{0, 0};
         ClientToScreen(journal);
         const TRect rect(origin.x - journal.x, origin.y - journal.y,
                          origin.x - journal.x + mCloseButton->GetWidth(),

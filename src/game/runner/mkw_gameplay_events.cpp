@@ -302,8 +302,8 @@ void MKWGameplay::UpdateToolTips(GameplayInventory* incomplete, bool visible, co
     MKWGameplayHud* hud = GetGameHud();
     // The medallions answer in the HUD's own coordinates.
     const TVec2 offset = hud != nullptr ? hud->GetHudOffset() : TVec2(0, 0);
-    const TIntPoint at(static_cast<int32_t>(point.x) + static_cast<int32_t>(offset.x),
-                       static_cast<int32_t>(point.y) + static_cast<int32_t>(offset.y));
+    const TIntPoint at{static_cast<int32_t>(point.x) + static_cast<int32_t>(offset.x),
+                       static_cast<int32_t>(point.y) + static_cast<int32_t>(offset.y)};
     auto byCharacter = [&](int32_t character)
     {
         if (character == 2)

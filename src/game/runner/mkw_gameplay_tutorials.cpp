@@ -227,11 +227,11 @@ void MKWGameplay::HandleTutorialMouse(const TPoint& point, TString& rollover)
     case kRowHintLirae:
     {
         const TIntPoint local = HudPoint(point);
-        if (hud == nullptr || !hud->TestHintClick(TPoint(local.x, local.y), true))
+        if (hud == nullptr || !hud->TestHintClick(TPoint{local.x, local.y}, true))
             return;
         if (click && HasValidHintTarget())
         {
-            hud->SelectHint(TPoint(local.x, local.y));
+            hud->SelectHint(TPoint{local.x, local.y});
             BeginHintSelect();
             CompleteTutorial(name);
         }
@@ -401,7 +401,7 @@ bool MKWGameplay::HandleMedallionMouse()
         return false;
     TPoint mouse;
     if (Settings* settings = Settings::Instance())
-        mouse = TPoint(settings->mMouseX, settings->mMouseY);
+        mouse = TPoint{settings->mMouseX, settings->mMouseY};
     const TIntPoint local = HudPoint(mouse);
     const bool click = mClickPending != 0;
     // A medallion whose trackers are all available has nothing to earn: it is not in the way.
@@ -422,7 +422,7 @@ bool MKWGameplay::HandleMedallionMouse()
         }
         return true;
     }
-    if (hud->TestHintClick(TPoint(local.x, local.y), true))
+    if (hud->TestHintClick(TPoint{local.x, local.y}, true))
     {
         if (click && !HasValidHintTarget())
             HudJournalPressed();

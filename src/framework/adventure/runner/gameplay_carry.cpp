@@ -85,7 +85,7 @@ void Gameplay::UnequipInventory()
     }
     TPoint mouse;
     if (Settings* settings = Settings::Instance())
-        mouse = TPoint(settings->mMouseX, settings->mMouseY);
+        mouse = TPoint{settings->mMouseX, settings->mMouseY};
     if (mHud != nullptr && (mHud->HasInventory(object->GetName()) || mHud->ContainsPoint(mouse)))
     {
         returnToRest();

@@ -46,8 +46,8 @@ constexpr uint32_t kTriangleList = 4;
 TPoint InHud(const GameplayHud& hud, const TPoint& point)
 {
     const TDrawSpec& strip = hud.GetStripSpec();
-    return TPoint(point.x + static_cast<int32_t>(strip.mMatrix.m[2][0]),
-                  point.y + static_cast<int32_t>(strip.mMatrix.m[2][1]));
+    return TPoint{point.x + static_cast<int32_t>(strip.mMatrix.m[2][0]),
+                  point.y + static_cast<int32_t>(strip.mMatrix.m[2][1])};
 }
 
 uint32_t FrameStep()
@@ -285,7 +285,7 @@ void Gameplay::Update()
 
     FrameInput input;
     if (Settings* settings = Settings::Instance())
-        input.mouse = TPoint(settings->mMouseX, settings->mMouseY);
+        input.mouse = TPoint{settings->mMouseX, settings->mMouseY};
     CheckTutorials();
     if (mActiveScene != nullptr)
         input.wantedCursor = mActiveScene->GetCursorName();
@@ -737,7 +737,7 @@ void Gameplay::PostDraw()
     {
         TPoint mouse;
         if (Settings* settings = Settings::Instance())
-            mouse = TPoint(settings->mMouseX, settings->mMouseY);
+            mouse = TPoint{settings->mMouseX, settings->mMouseY};
         mCrazyClickCursor->Draw(
             TDrawSpec(TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y))));
     }
