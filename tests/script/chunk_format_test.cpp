@@ -130,6 +130,44 @@ TEST_F(ChunkFormatTest, NegativeIntegerAndUpvalueCount)
     EXPECT_EQ("bad nupvalues in test: read 2; expected 0", LoadError(Build(f)));
 }
 
+TEST_F(ChunkFormatTest, FunctionsNestedDeeperThanTheCompilerMakesAreRefused)
+{
+    // The deepest nesting the compiler accepts loads again from its dump.
+    std::string source = "return 1";
+    for (int i = 0; i < 99; ++i)
+        source = "return function() " + source + " end";
+    ASSERT_EQ(0, Load(L, source, "=src")) << TopString(L);
+    std::string bytes = Dump(L);
+    lua_pop(L, 1);
+    ASSERT_EQ(0, Load(L, bytes, "=src")) << TopString(L);
+    lua_pop(L, 1);
+
+    // A damaged chunk of 100,000 functions each holding the next (before, the reader recursed
+    // until the stack ran out): per level the record up to its one nested function, then the
+    // innermost, then per level the code after it.
+    const std::string header = Build(ReturnConstant(KNil())).substr(0, 22);
+    auto words = [](std::initializer_list<uint32_t> values)
+    {
+        std::string out;
+        for (uint32_t v : values)
+            for (int b = 0; b < 4; ++b)
+                out += static_cast<char>(v >> (8 * b));
+        return out;
+    };
+    // No source, line 0, no upvalues or parameters, stack 2, no lines, locals, upvalue names or
+    // constants.
+    const std::string head = words({0, 0, 0x02000000u, 0, 0, 0, 0});
+    const std::string code = words({1, ABC(OP_RETURN, 0, 1, 0)});
+    constexpr int kDepth = 100000;
+    std::string deep = header;
+    for (int i = 0; i < kDepth; ++i)
+        deep += head + words({1});
+    deep += head + words({0}) + code;
+    for (int i = 0; i < kDepth; ++i)
+        deep += code;
+    EXPECT_EQ("functions nested too deeply in test", LoadError(deep));
+}
+
 TEST_F(ChunkFormatTest, CodeCheckerRejectsBadCode)
 {
     Function f = ReturnConstant(KNil());

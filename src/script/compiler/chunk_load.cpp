@@ -10,6 +10,11 @@
 namespace
 {
 
+// The compiler nests a function inside another only within a syntax level of its own, and it
+// allows no more than 200 of those: a deeper chunk is damaged, and reading it would recurse until
+// the stack ran out.
+constexpr int kMaxFunctionDepth = 200;
+
 struct LoadState
 {
     lua_State* L;
@@ -17,6 +22,7 @@ struct LoadState
     size_t left;
     bool swap;
     const char* name;
+    int depth;
 };
 
 [[noreturn]] void LoadError(LoadState* S, const char* fmt, ...)
@@ -171,6 +177,8 @@ void LoadConstants(LoadState* S, Proto* f)
 Proto* LoadFunction(LoadState* S, ScriptString* p)
 {
     lua_State* L = S->L;
+    if (++S->depth > kMaxFunctionDepth)
+        LoadError(S, "functions nested too deeply in %s", S->name);
     Proto* f = luaF_newproto(L);
     // Anchored on the stack while it is read.
     setptvalue(L->top, f);
@@ -233,6 +241,7 @@ Proto* LoadFunction(LoadState* S, ScriptString* p)
     if (!luaG_checkcode(f))
         LoadError(S, "bad code in %s", S->name);
     L->top--;
+    --S->depth;
     return f;
 }
 
@@ -280,6 +289,7 @@ Proto* luaU_undump(lua_State* L, const char* buffer, size_t size, const char* ch
     S.p = reinterpret_cast<const unsigned char*>(buffer);
     S.left = size;
     S.swap = false;
+    S.depth = 0;
     if (*chunkname == '@' || *chunkname == '=')
         S.name = chunkname + 1;
     else if (*chunkname == LUA_SIGNATURE[0])
