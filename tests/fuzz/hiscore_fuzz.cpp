@@ -17,9 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static TCipher* cipher = new TCipher(TString("FuzzKey12345"));
     std::vector<uint8_t> file;
     if ((data[0] & 1) == 0)
-        file = EncipherHiscoreDocument(
-            *cipher,
-            TString(reinterpret_cast<const char*>(data + 1), static_cast<unsigned>(size - 1)));
+        file = EncipherHiscoreDocument(*cipher, TString(reinterpret_cast<const char*>(data + 1),
+                                                        static_cast<unsigned>(size - 1)));
     else
         file.assign(data + 1, data + size);
     RegisterMemoryFileName("fuzz.dat", file.data(), static_cast<uint32_t>(file.size()));

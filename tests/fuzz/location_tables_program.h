@@ -32,46 +32,123 @@ private:
 // The keys the location's readers ask for, at any level.
 inline const char* Key(Choices& in)
 {
-    static const char* const kKeys[] = {
-        "name", "image", "x", "y", "events", "areas", "items", "layers", "texts", "particles",
-        "sounds", "inventory", "inventoryparts", "partcount", "homescene", "holdableinventory",
-        "depth", "fade", "move", "rotate", "scale", "duration", "beginopacity", "endopacity",
-        "layer", "animation", "animations", "nextanimations", "nextevent", "action", "minigame",
-        "areastoactivate", "areastocomplete", "areastodeactivate", "areastoincomplete",
-        "areastomakevisible", "inventorytoactivate", "inventorytoaddtoscene",
-        "inventorytodeactivate", "inventorytoequip", "inventorytomakeinvisible",
-        "layerstoactivate", "layerstodeactivate", "particlestoactivate", "particlestodeactivate",
-        "soundstoactivate", "soundstodeactivate", "correctinventorytohold", "dialog",
-        "clickdialog", "eventtoactivateonclick", "isportal", "portalcursor", "imagemask",
-        "hasactiveframe", "hascompletedframe", "initialframe", "framespeed", "parentlayer",
-        "parentalpha", "parentposition", "parentrotationscale", "text", "string", "once",
-        "groupid", "groupevents", "callback", "data", "functions", "script", "actualname",
-        "alpha", "inventoryx", "inventoryy", "canbeplacedinhud", "crossfade", "timevisible",
-        "eventname", "event", "path", "personification", "particlesplash", "distancearc",
-        "hilightcenterx", "hilightcentery", "hilightparticles", "showareadelay",
-        "showareapredelay", "endwithnoparticles", "clearprevious", "cursor", "scenes",
-        "active_scene", "initial_event", "conversations", "minigames", "tutorials"};
+    static const char* const kKeys[] = {"name",
+                                        "image",
+                                        "x",
+                                        "y",
+                                        "events",
+                                        "areas",
+                                        "items",
+                                        "layers",
+                                        "texts",
+                                        "particles",
+                                        "sounds",
+                                        "inventory",
+                                        "inventoryparts",
+                                        "partcount",
+                                        "homescene",
+                                        "holdableinventory",
+                                        "depth",
+                                        "fade",
+                                        "move",
+                                        "rotate",
+                                        "scale",
+                                        "duration",
+                                        "beginopacity",
+                                        "endopacity",
+                                        "layer",
+                                        "animation",
+                                        "animations",
+                                        "nextanimations",
+                                        "nextevent",
+                                        "action",
+                                        "minigame",
+                                        "areastoactivate",
+                                        "areastocomplete",
+                                        "areastodeactivate",
+                                        "areastoincomplete",
+                                        "areastomakevisible",
+                                        "inventorytoactivate",
+                                        "inventorytoaddtoscene",
+                                        "inventorytodeactivate",
+                                        "inventorytoequip",
+                                        "inventorytomakeinvisible",
+                                        "layerstoactivate",
+                                        "layerstodeactivate",
+                                        "particlestoactivate",
+                                        "particlestodeactivate",
+                                        "soundstoactivate",
+                                        "soundstodeactivate",
+                                        "correctinventorytohold",
+                                        "dialog",
+                                        "clickdialog",
+                                        "eventtoactivateonclick",
+                                        "isportal",
+                                        "portalcursor",
+                                        "imagemask",
+                                        "hasactiveframe",
+                                        "hascompletedframe",
+                                        "initialframe",
+                                        "framespeed",
+                                        "parentlayer",
+                                        "parentalpha",
+                                        "parentposition",
+                                        "parentrotationscale",
+                                        "text",
+                                        "string",
+                                        "once",
+                                        "groupid",
+                                        "groupevents",
+                                        "callback",
+                                        "data",
+                                        "functions",
+                                        "script",
+                                        "actualname",
+                                        "alpha",
+                                        "inventoryx",
+                                        "inventoryy",
+                                        "canbeplacedinhud",
+                                        "crossfade",
+                                        "timevisible",
+                                        "eventname",
+                                        "event",
+                                        "path",
+                                        "personification",
+                                        "particlesplash",
+                                        "distancearc",
+                                        "hilightcenterx",
+                                        "hilightcentery",
+                                        "hilightparticles",
+                                        "showareadelay",
+                                        "showareapredelay",
+                                        "endwithnoparticles",
+                                        "clearprevious",
+                                        "cursor",
+                                        "scenes",
+                                        "active_scene",
+                                        "initial_event",
+                                        "conversations",
+                                        "minigames",
+                                        "tutorials"};
     return kKeys[in.Pick(static_cast<int>(sizeof kKeys / sizeof kKeys[0]))];
 }
 
 // Names of things the location has (or nearly has), and images that exist or not.
 inline std::string Name(Choices& in)
 {
-    static const char* const kNames[] = {"a",     "b",    "c",      "door",    "shelf",
-                                         "back",  "key",  "coin",   "gem",     "k1",
-                                         "c1",    "k2",   "start",  "later",   "glow",
-                                         "bg_b",  "",     "nowhere", "t/obj",  "t/door",
-                                         "t/bg",  "t/missing", "scene_complete", "A", "key "};
+    static const char* const kNames[] = {
+        "a",     "b",      "c",    "door",      "shelf",          "back", "key",  "coin", "gem",
+        "k1",    "c1",     "k2",   "start",     "later",          "glow", "bg_b", "",     "nowhere",
+        "t/obj", "t/door", "t/bg", "t/missing", "scene_complete", "A",    "key "};
     return std::string("'") + kNames[in.Pick(static_cast<int>(sizeof kNames / sizeof kNames[0]))] +
            "'";
 }
 
 inline std::string Number(Choices& in)
 {
-    static const char* const kNumbers[] = {"0",   "1",   "2",          "3",          "-1",
-                                           "100", "800", "0.5",        "255",        "256",
-                                           "1e9", "-1e9", "2147483648", "-2147483649", "1/0",
-                                           "-(1/0)", "0/0", "65535"};
+    static const char* const kNumbers[] = {
+        "0",   "1",   "2",    "3",          "-1",          "100", "800",    "0.5", "255",
+        "256", "1e9", "-1e9", "2147483648", "-2147483649", "1/0", "-(1/0)", "0/0", "65535"};
     return kNumbers[in.Pick(static_cast<int>(sizeof kNumbers / sizeof kNumbers[0]))];
 }
 
@@ -147,8 +224,8 @@ inline std::string Scene(Choices& in)
         "name = 'bg_b', image = 't/bg', x = 0, y = 0, depth = 100, ",
         "name = 'top', image = 't/obj', x = 10, y = 10, depth = 5, parentlayer = 'bg_b', ",
     };
-    return std::string("{ areas = ") + List(in, kAreas, 3, 1) + ", items = " +
-           List(in, kItems, 3, 1) + ", layers = " + List(in, kLayers, 2, 1) +
+    return std::string("{ areas = ") + List(in, kAreas, 3, 1) +
+           ", items = " + List(in, kItems, 3, 1) + ", layers = " + List(in, kLayers, 2, 1) +
            (in.Pick(4) == 0 ? ", " + std::string(Key(in)) + " = " + Value(in, 1) : "") + " }";
 }
 
@@ -190,20 +267,41 @@ inline std::string Instructions(Choices& in)
 // Keys added to the scene runner's window style (after its own, so they take their place).
 inline std::string StyleKeys(Choices& in)
 {
-    static const char* const kStyleKeys[] = {
-        "characterinfo", "playlist", "sceneinfo", "animatedcursorinfo", "locationnumber",
-        "timescenetransition", "inventoryinfo", "crazyclick", "crazyclickcounttoactivate",
-        "crazyclicktimetoremoveclick", "crazyclickpathduration", "entityinfo", "cursorinfo",
-        "cursors", "soundeffects", "soundeffectsgroupid", "tooltipbasic", "tooltiphint",
-        "tooltipinventory", "tooltipprogressbar", "tooltipcolor", "playlistinfo",
-        "hinttooltippositionx", "loadingcursortimetoshow", "timeplaylistduringdialogfade",
-        "volumeplaylistduringdialogfade", "tutorials", "minigames"};
+    static const char* const kStyleKeys[] = {"characterinfo",
+                                             "playlist",
+                                             "sceneinfo",
+                                             "animatedcursorinfo",
+                                             "locationnumber",
+                                             "timescenetransition",
+                                             "inventoryinfo",
+                                             "crazyclick",
+                                             "crazyclickcounttoactivate",
+                                             "crazyclicktimetoremoveclick",
+                                             "crazyclickpathduration",
+                                             "entityinfo",
+                                             "cursorinfo",
+                                             "cursors",
+                                             "soundeffects",
+                                             "soundeffectsgroupid",
+                                             "tooltipbasic",
+                                             "tooltiphint",
+                                             "tooltipinventory",
+                                             "tooltipprogressbar",
+                                             "tooltipcolor",
+                                             "playlistinfo",
+                                             "hinttooltippositionx",
+                                             "loadingcursortimetoshow",
+                                             "timeplaylistduringdialogfade",
+                                             "volumeplaylistduringdialogfade",
+                                             "tutorials",
+                                             "minigames"};
     std::string out;
     const int count = in.Pick(3);
     for (int i = 0; i < count; ++i)
-        out += std::string(kStyleKeys[in.Pick(static_cast<int>(sizeof kStyleKeys /
-                                                               sizeof kStyleKeys[0]))]) +
-               " = " + Value(in, 1) + ", ";
+        out +=
+            std::string(
+                kStyleKeys[in.Pick(static_cast<int>(sizeof kStyleKeys / sizeof kStyleKeys[0]))]) +
+            " = " + Value(in, 1) + ", ";
     return out;
 }
 
