@@ -16,6 +16,7 @@
 #include "game/cutscenes/illustration_panel_speech.h"
 #include "game/cutscenes/illustration_panel_text.h"
 #include "platform/log.h"
+#include "platform/strings/number_pattern.h"
 #include "render/renderer/renderer.h"
 #include "render/renderer/vertex_set.h"
 #include "render/sprites/animated_texture.h"
@@ -44,33 +45,6 @@ void RaiseTextureRefresh()
 {
     if (WindowManager* frames = WindowManager::Instance())
         frames->SetTexturesPending();
-}
-
-// Whether the pattern formats exactly one integer and nothing else: the name comes from data
-// and goes through the C formatter.
-bool IsOneIntegerPattern(const TString& pattern)
-{
-    int conversions = 0;
-    const char* c = pattern.c_str();
-    while (*c != '\0')
-    {
-        if (*c++ != '%')
-            continue;
-        if (*c == '%')
-        {
-            ++c;
-            continue;
-        }
-        while (*c == '-' || *c == '+' || *c == ' ' || *c == '0' || *c == '#')
-            ++c;
-        while (*c >= '0' && *c <= '9')
-            ++c;
-        if (*c != 'd' && *c != 'i' && *c != 'u' && *c != 'x' && *c != 'X')
-            return false;
-        ++c;
-        ++conversions;
-    }
-    return conversions == 1;
 }
 
 std::shared_ptr<TTexture> ImageOf(const TString& name)
@@ -199,7 +173,7 @@ bool IllustrationPanelCell::Load(const TLuaTable& cell, const TLuaTable& cellInf
 
     const TString pattern = cellInfo.GetString("static", TString());
     const int32_t staticCount = cutscene::ReadInt(cellInfo, "staticcount", 0, kOwner);
-    if (staticCount > 0 && !IsOneIntegerPattern(pattern))
+    if (staticCount > 0 && !IsNumberPattern(pattern))
         Log("IllustrationPanelCell: the static pattern '%s' does not name one number; no static",
             pattern.c_str());
     else

@@ -1,4 +1,5 @@
 // TString: record sharing, capacities, searching, editing, formatting and the UTF-8 helpers.
+#include "platform/strings/number_pattern.h"
 #include "platform/strings/tstring.h"
 
 #include <gtest/gtest.h>
@@ -268,6 +269,23 @@ TEST(TString, FormattingPastTheBufferIsComplete)
     TString p;
     p.Printf("%05d", 42);
     EXPECT_STREQ(p.c_str(), "00042");
+}
+
+TEST(TString, OnlyAOneNumberPatternFromDataIsFormatted)
+{
+    for (const char* good : {"map/route%d", "static%02d.png", "%%%-3i%%", "x%u", "%X"})
+    {
+        TString out("kept");
+        EXPECT_TRUE(FormatNumberPattern(good, 7, out)) << good;
+        EXPECT_EQ(std::string(out.c_str()), std::string(TString::Format(good, 7).c_str()));
+    }
+    for (const char* bad : {"map/route%s", "leg%n", "%d%d", "plain", "100%", "%5.2d", "%ld",
+                            "%999999999d", "%d%", "%c", "%%d"})
+    {
+        TString out("kept");
+        EXPECT_FALSE(FormatNumberPattern(bad, 7, out)) << bad;
+        EXPECT_STREQ(out.c_str(), "kept");
+    }
 }
 
 TEST(TString, MapOrderIsByteOrder)

@@ -15,6 +15,7 @@
 #include "framework/widgets/text_object.h"
 #include "particles/lua_particle_system.h"
 #include "platform/log.h"
+#include "platform/strings/number_pattern.h"
 #include "render/renderer/renderer.h"
 #include "render/sprites/sprite.h"
 #include "render/textures/texture.h"
@@ -141,9 +142,13 @@ void Map::PostInit(TWindowStyle& style)
     if (!mTravel->IsComplete())
         return;
 
-    TString path = style.GetString("path", "");
-    if (path.Length() != 0)
-        mRoute->SetTexture(TTexture::Get(TString::Format(path.c_str(), n - 1), 0));
+    const TString path = style.GetString("path", "");
+    TString route;
+    if (path.Length() != 0 && !FormatNumberPattern(path, n - 1, route))
+        Log("Map: the \"path\" pattern '%s' does not name one number; no route picture",
+            path.c_str());
+    if (route.Length() != 0)
+        mRoute->SetTexture(TTexture::Get(route, 0));
     mRoute->GetSpec().mOrigin = TVec2(0, 0);
     mRoute->GetSpec().mMatrix.m[2][0] = ReadFloat(*here, "pathx");
     mRoute->GetSpec().mMatrix.m[2][1] = ReadFloat(*here, "pathy");

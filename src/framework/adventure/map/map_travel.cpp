@@ -9,6 +9,8 @@
 #include "framework/transforms/transform_instructions.h"
 #include "framework/widgets/animated_bitmap.h"
 #include "particles/lua_particle_system.h"
+#include "platform/log.h"
+#include "platform/strings/number_pattern.h"
 #include "render/sprites/sprite.h"
 #include "render/textures/texture.h"
 #include "script/lua_object_wrapper.h"
@@ -28,12 +30,6 @@ std::shared_ptr<AnimatedBitmap> OptionalBitmap(const TLuaTable& table, const cha
 {
     std::unique_ptr<TLuaTable> inner(table.GetTable(key));
     return inner != nullptr ? AnimatedBitmap::Create(*inner) : nullptr;
-}
-
-// The format's one integer filled in; a format without "%d" is taken as the name itself.
-TString FormatName(const TString& format, int value)
-{
-    return TString::Format(format.c_str(), value);
 }
 
 } // namespace
@@ -62,9 +58,13 @@ MapTravel::MapTravel(const TLuaTable& entry, uint8_t location)
     mObjectTransform.SetX(-1000);
     mSceneTransform.SetAlpha(0);
 
-    TString map = entry.GetString("map", "");
-    if (map.Length() != 0)
-        mMapImage->SetTexture(TTexture::Get(FormatName(map, location), 0));
+    const TString map = entry.GetString("map", "");
+    TString picture;
+    if (map.Length() != 0 && !FormatNumberPattern(map, location, picture))
+        Log("MapTravel: the \"map\" pattern '%s' does not name one number; no picture",
+            map.c_str());
+    if (picture.Length() != 0)
+        mMapImage->SetTexture(TTexture::Get(picture, 0));
     mMapImage->GetSpec().mFlags |= kDrawOrigin;
 
     TString sound = entry.GetString("sound", "");

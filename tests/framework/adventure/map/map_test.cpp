@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -262,6 +263,39 @@ TEST_F(MapTest, DotsMarkTheVisitedLocationsAndTheRouteIsTheLegBeforeThisOne)
     EXPECT_FLOAT_EQ(dots[1]->GetSpec().mMatrix.m[2][1], 200 - 300);
     ASSERT_NE(third->GetRoute()->GetTexture(), nullptr);
     EXPECT_EQ(third->GetRoute()->GetTexture()->GetWidth(), 50u); // route2
+}
+
+// A picture's number pattern is content: one that names anything but one number is never handed
+// to the formatter ("%s" read a string through the location number, "%n" wrote through it); the
+// map opens and runs without that picture, and the log names the key and the text once.
+TEST_F(MapTest, APatternThatIsNoNumberPatternLeavesItsPictureOutWithOneLogLine)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"t.path = 'route%s.png'",
+         "Map: the \"path\" pattern 'route%s.png' does not name one number; no route picture"},
+        {"t.path = 'route%n%d.png'",
+         "Map: the \"path\" pattern 'route%n%d.png' does not name one number; no route picture"},
+        {"t.travel.boat.map = 'leg%s.png'",
+         "MapTravel: the \"map\" pattern 'leg%s.png' does not name one number; no picture"},
+        {"t.travel.boat.map = 'leg%d%n'",
+         "MapTravel: the \"map\" pattern 'leg%d%n' does not name one number; no picture"},
+    };
+    for (const auto& [spoil, line] : cases)
+    {
+        SCOPED_TRACE(spoil);
+        const size_t before = Log().size();
+        Map* map = Open(spoil);
+        ASSERT_NE(map, nullptr);
+        const bool route = std::string(spoil).find("path") != std::string::npos;
+        EXPECT_EQ(map->GetRoute()->GetTexture() == nullptr, route);
+        EXPECT_EQ(map->GetTravel()->GetMapImage()->GetTexture() == nullptr, !route);
+        Steps(3, 16);
+        const std::string added = Log().substr(before);
+        EXPECT_NE(added.find(line), std::string::npos) << added;
+        EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), 1) << added;
+        mManager->DoPopModal("mapmodal");
+        Tick();
+    }
 }
 
 TEST_F(MapTest, TheRouteIsRevealedFromTheCornerOrEdgeItsDirectionNames)
