@@ -1,5 +1,6 @@
 // End-to-end runs of the title card's film: it plays in the game's window, frame for frame the
-// same on every run; a key ends it as a click does; without the film the card's still shows.
+// same on every run; a key ends it as a click does; without the film the card's still shows; a
+// film claiming an endless length is refused and the menu comes all the same.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "e2e/program_test_support.h"
+#include "support/ogg_pages.h"
 
 namespace
 {
@@ -58,6 +60,31 @@ TEST_F(MovieTest, WithoutTheFilmTheStillCardShows)
     fs::remove_all(game / "assets/movies");
     EXPECT_EQ(RunOk(game, "focus gained\nwait 40\nshot card\nclose\n", ""), Traces{"start"});
     ExpectMatchesGolden(Shot("card"), "front_card_still.png");
+}
+
+// The card's film claiming one frame in 136 years, a sound of 1 Hz, or positions near 2^63: each
+// is refused with one line, and with no input the menu comes within what the intact film and the
+// splash take (under 420 polls).
+TEST_F(MovieTest, AFilmClaimingAnEndlessLengthIsRefusedAndTheMenuComes)
+{
+    using namespace testsupport;
+    const std::string film = ReadFile(mRepository / "assets/movies/intro.ogv");
+    const std::pair<std::string, std::string> cases[] = {
+        {WithFrameRate(film, 1, 4294967295u),
+         "the frame rate is 1/4294967295 (1 to 1000 frames a second are taken)"},
+        {WithSoundRate(film, 1), "the sound's rate is 1 Hz (1000 to 192000 are taken)"},
+        {WithFarGranules(film), "the sound claims 9223372036854710308 samples at 22050 Hz"},
+    };
+    const fs::path game = CopyGame("damaged");
+    for (const auto& [bytes, reason] : cases)
+    {
+        SCOPED_TRACE(reason);
+        ASSERT_NE(bytes, film);
+        WriteFile(game / "assets/movies/intro.ogv", bytes);
+        EXPECT_EQ(RunOk(game, "focus gained\nawait menu 420\nclose\n", ""),
+                  (Traces{"start", "menu"}));
+        ExpectLogged("TMovieHost::Play: movies/intro.ogv not played: " + reason);
+    }
 }
 
 } // namespace

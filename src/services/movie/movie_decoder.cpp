@@ -14,6 +14,11 @@ constexpr size_t kFeedBytes = 4096;
 // The most frames a gap in a damaged file may have lost.
 constexpr int64_t kMaxGapFrames = 4096;
 constexpr uint32_t kMaxFrameSize = (TMovieDecoder::kMaxPictureSize + 255 + 15) & ~15u;
+// What a film may claim: outside these its clock would hold the screen for hours or years.
+constexpr uint32_t kMaxFramesPerSecond = 1000;
+constexpr uint32_t kMinSoundRate = 1000;
+constexpr uint32_t kMaxSoundRate = 192000;
+constexpr uint64_t kMaxSoundSeconds = 3600;
 } // namespace
 
 TMovieDecoder::TMovieDecoder()
@@ -165,9 +170,12 @@ void TMovieDecoder::ScanSound()
             last = std::max(last, ogg_page_granulepos(&page));
     }
     ogg_sync_clear(&sync);
-    if (rate != 0)
-        mSoundEnd = static_cast<uint32_t>(
-            std::min<uint64_t>(static_cast<uint64_t>(last) * 1000u / rate, 0xFFFFFFFFu));
+    mSoundRate = rate;
+    mSoundSamples = static_cast<uint64_t>(std::max<ogg_int64_t>(last, 0));
+    // Within the bounds Open keeps, the product cannot overflow.
+    if (rate >= kMinSoundRate && rate <= kMaxSoundRate &&
+        mSoundSamples <= uint64_t{rate} * kMaxSoundSeconds)
+        mSoundEnd = static_cast<uint32_t>(mSoundSamples * 1000u / rate);
 }
 
 bool TMovieDecoder::Open(std::string bytes, TString& reason)
@@ -187,6 +195,26 @@ bool TMovieDecoder::Open(std::string bytes, TString& reason)
     if (mInfo.fps_numerator == 0 || mInfo.fps_denominator == 0)
     {
         reason = "the frame rate is zero";
+        return false;
+    }
+    if (mInfo.fps_numerator < mInfo.fps_denominator ||
+        mInfo.fps_numerator > uint64_t{kMaxFramesPerSecond} * mInfo.fps_denominator)
+    {
+        reason = TString::Format("the frame rate is %u/%u (1 to %u frames a second are taken)",
+                                 mInfo.fps_numerator, mInfo.fps_denominator, kMaxFramesPerSecond);
+        return false;
+    }
+    if (mHasSound && (mSoundRate < kMinSoundRate || mSoundRate > kMaxSoundRate))
+    {
+        reason = TString::Format("the sound's rate is %u Hz (%u to %u are taken)", mSoundRate,
+                                 kMinSoundRate, kMaxSoundRate);
+        return false;
+    }
+    if (mHasSound && mSoundSamples > uint64_t{mSoundRate} * kMaxSoundSeconds)
+    {
+        reason = TString::Format("the sound claims %llu samples at %u Hz (an hour at most is "
+                                 "taken)",
+                                 static_cast<unsigned long long>(mSoundSamples), mSoundRate);
         return false;
     }
     mDecoder = th_decode_alloc(&mInfo, mSetup);

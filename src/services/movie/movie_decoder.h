@@ -25,7 +25,8 @@ public:
     TMovieDecoder& operator=(const TMovieDecoder&) = delete;
 
     // Takes the file's bytes and reads the Theora headers; false, with the reason, when there is no
-    // Theora stream, its headers do not decode or its picture is not 1 to 4096 pixels each way.
+    // Theora stream, its headers do not decode, its picture is not 1 to 4096 pixels each way, or
+    // it claims a frame rate, a sound rate or a sound length beyond what a film can be.
     bool Open(std::string bytes, TString& reason);
 
     const th_info& GetInfo() const { return mInfo; }
@@ -74,6 +75,9 @@ private:
     bool mPendingEnd = false;
     bool mExhausted = false;
     bool mHasSound = false;
+    uint32_t mSoundRate = 0;
+    // The last granule of the sound's pages: the samples it claims.
+    uint64_t mSoundSamples = 0;
     uint32_t mSoundEnd = 0;
     bool mHavePicture = false;
     int64_t mNextFrame = 0;

@@ -4,6 +4,7 @@
 #include "services/movie/movie_decoder.h"
 #include "services/movie/movie_picture.h"
 #include "services/movie/movie_test_support.h"
+#include "support/ogg_pages.h"
 
 #include <cstdlib>
 
@@ -123,6 +124,52 @@ TEST(MovieDecoder, RefusedFilmsAreRefusedWhole)
     TMovieDecoder largest;
     TString reason;
     EXPECT_TRUE(largest.Open(WithClaimedSize(film, 4096, 48), reason)) << reason.c_str();
+}
+
+// A film's claims bound its clock, so claims beyond any film are refused with what was claimed:
+// a frame rate under 1 or over 1000 a second, a sound rate outside 1000 to 192000 Hz, a sound
+// of more than an hour. Far positions on the pictures alone are damage: the frames count on.
+TEST(MovieDecoder, ClaimsBeyondAnyFilmAreRefusedAndFarPicturePositionsIgnored)
+{
+    using namespace testsupport;
+    MovieSpec spec = SmallSpec();
+    AddTone(spec, 200);
+    const std::string film = Film(spec, SolidFrames(spec, 3));
+    const std::pair<std::string, const char*> cases[] = {
+        {WithFrameRate(film, 1, 4294967295u),
+         "the frame rate is 1/4294967295 (1 to 1000 frames a second are taken)"},
+        {WithFrameRate(film, 1, 2), "the frame rate is 1/2 (1 to 1000 frames a second are taken)"},
+        {WithFrameRate(film, 1001, 1),
+         "the frame rate is 1001/1 (1 to 1000 frames a second are taken)"},
+        {WithSoundRate(film, 1), "the sound's rate is 1 Hz (1000 to 192000 are taken)"},
+        {WithSoundRate(film, 192001), "the sound's rate is 192001 Hz (1000 to 192000 are taken)"},
+        {WithFarGranules(film), "the sound claims 9223372036854710274 samples at 8000 Hz (an "
+                                "hour at most is taken)"},
+    };
+    for (const auto& [bytes, reason] : cases)
+    {
+        TMovieDecoder decoder;
+        TString got;
+        EXPECT_FALSE(decoder.Open(bytes, got)) << reason;
+        EXPECT_STREQ(got.c_str(), reason);
+    }
+    TMovieDecoder slowest;
+    TString reason;
+    EXPECT_TRUE(slowest.Open(WithFrameRate(film, 1, 1), reason)) << reason.c_str();
+
+    const std::string farPictures = EditOggPages(WithFarGranules(film),
+                                                 [](std::string& header, std::string&)
+                                                 {
+                                                     if (OggSerial(header) == 2)
+                                                         PutNumber(header, 6, 0, 8, false);
+                                                 });
+    TMovieDecoder decoder;
+    ASSERT_TRUE(decoder.Open(farPictures, reason)) << reason.c_str();
+    decoder.DecodeTo(2);
+    EXPECT_EQ(decoder.GetFrame(), 2);
+    decoder.DecodeTo(3);
+    EXPECT_TRUE(decoder.IsExhausted());
+    EXPECT_EQ(decoder.FrameTime(decoder.GetFrame() + 1), 300u);
 }
 
 // A film cut inside a page ends at the last whole frame; one whose last page is gone (no end mark)
