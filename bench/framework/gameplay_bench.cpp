@@ -1,10 +1,12 @@
 // Loading a generated location (4 scenes of 60 entities, 100 events, 30 inventory objects, no
-// textures) through the runner's PostInit, and the depth sort of 1,000 entities beside
+// textures) through the runner's PostInit; a location of 10,000 and 40,000 items loaded with its
+// first event handing out all 100 of its objects; and the depth sort of 1,000 entities beside
 // std::sort of their depths as integers.
 #include "adventure_bench_support.h"
 #include "framework/adventure/entities/gameplay_layer.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/runner/gameplay.h"
+#include "framework/adventure/runner/scene_factory_support.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "script/lua_object_wrapper.h"
@@ -136,6 +138,92 @@ void BM_Gameplay_PostInitGeneratedLocation(benchmark::State& state)
     gScript = nullptr;
 }
 BENCHMARK(BM_Gameplay_PostInitGeneratedLocation)->Unit(benchmark::kMillisecond);
+
+class ItemGameplay : public Gameplay
+{
+public:
+    std::shared_ptr<GameplayFactory> CreateFactory() override
+    {
+        return std::make_shared<ListedEntityFactory>();
+    }
+};
+
+// `_items` items over 4 scenes, item k gathering into object k mod 100; 'handout' hands out all
+// 100 objects.
+const char kItemLocation[] = R"(
+gameplayinstructions = { conversations = {}, scenes = {}, inventory = {},
+                         events = { { name = 'handout', inventorytoactivate = {} } },
+                         active_scene = 's1' }
+local g = gameplayinstructions
+for o = 0, 99 do
+    table.insert(g.inventory, { name = 'o' .. o, partcount = 1 })
+    table.insert(g.events[1].inventorytoactivate, 'o' .. o)
+end
+local object = 0
+for s = 1, 4 do
+    local items = {}
+    for k = (s - 1) * _items / 4, s * _items / 4 - 1 do
+        table.insert(items, { name = 'i' .. k, inventory = 'o' .. object, inventoryparts = { 1 } })
+        object = object + 1
+        if object == 100 then object = 0 end
+    end
+    table.insert(g.scenes, 's' .. s)
+    g['s' .. s] = { items = items }
+end
+_style = {
+    characterinfo = { scrim = {}, conversation_info = {}, info = {} },
+    playlist = { location01 = { s1 = {}, s2 = {}, s3 = {}, s4 = {} } }, playlistinfo = {},
+    sceneinfo = {}, inventoryinfo = { barwidth = 0 }, animatedcursorinfo = {},
+    entityinfo = { iteminfo = {}, areainfo = {}, layerinfo = {}, textinfo = {} },
+    locationnumber = 1,
+}
+)";
+
+void BM_Gameplay_LoadAndHandOutItems(benchmark::State& state)
+{
+    TScript script;
+    gScript = &script;
+    SetWindowScriptSource([] { return gScript; });
+    BenchFiles files;
+    files.Png("bench/bg.png", std::vector<uint32_t>(64 * 8, 0xFF303030), 64, 8);
+    script.DoLuaString(kLocation); // its HUD
+    std::unique_ptr<TLuaTable> hudTable(script.GetGlobalTable("_hud"));
+    script.DoLuaString(("_items = " + std::to_string(state.range(0))).c_str());
+    script.DoLuaString(kItemLocation);
+    std::unique_ptr<TLuaTable> itemStyle(script.GetGlobalTable("_style"));
+    if (itemStyle == nullptr || hudTable == nullptr)
+    {
+        state.SkipWithError("the location script failed");
+        return;
+    }
+    TWindowStyle style(itemStyle.get());
+    TWindowStyle hudStyle(hudTable.get());
+    size_t pending = 0, items = 0;
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        auto gameplay = std::make_unique<ItemGameplay>();
+        auto* hud = new GameplayHud();
+        hud->SetName("hud");
+        hud->PostInit(hudStyle);
+        gameplay->AddChild(hud, false);
+        state.ResumeTiming();
+        gameplay->PostInit(style);
+        gameplay->ActivateEvent("handout", true);
+        pending = hud->GetShownInventory().size();
+        items = 0;
+        for (const std::shared_ptr<GameplayScene>& scene : gameplay->GetScenes())
+            items += scene->GetItems().size();
+        state.PauseTiming();
+        gameplay.reset();
+        state.ResumeTiming();
+    }
+    if (pending != 100 || items != static_cast<size_t>(state.range(0)))
+        state.SkipWithError("the location did not load or hand out its objects");
+    SetWindowScriptSource(nullptr);
+    gScript = nullptr;
+}
+BENCHMARK(BM_Gameplay_LoadAndHandOutItems)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
 // 1,000 entities whose depths repeat, sorted as a scene sorts them, beside their depths alone.
 std::vector<int32_t> Depths()

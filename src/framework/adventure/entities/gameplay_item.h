@@ -59,7 +59,7 @@ public:
     virtual void StartParticles();
     virtual void StopParticles();
 
-    TString GetInventoryName() const { return mInventoryName; }
+    const TString& GetInventoryName() const { return mInventoryName; }
     // The part numbers the item completes, in table order.
     const std::vector<int32_t>& GetInventoryParts() const { return mInventoryParts; }
     // Inside the mask's bounds (right and bottom edges out), then on a mask texel whose alpha

@@ -96,7 +96,7 @@ public:
     // False, nothing changed, for a record shorter than kSavedStateSize.
     bool RestoreState(const uint8_t* record, size_t size);
 
-    TString GetName() const { return mName; }
+    const TString& GetName() const { return mName; }
     TString GetActualName() const { return mActualName; }
     TString GetEventName() const { return mEventName; }
     TString GetHomeScene() const { return mHomeScene; }

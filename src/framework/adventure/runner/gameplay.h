@@ -299,6 +299,8 @@ protected:
     template <class Entity, class FindInScene, class FindAnywhere, class Change>
     void ChangeEntity(const TString& name, bool instant, FindInScene inScene, FindAnywhere anywhere,
                       Change change);
+    // An event's "inventorytoactivate": the objects joining the HUD and the items they gather.
+    void HandOutInventory(const std::vector<TString>& handOut, bool animate);
     void OnAreaCompleted();
     void OnAnimationFinished();
     void OnHeldInventoryPlaced();

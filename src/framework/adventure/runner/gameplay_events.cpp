@@ -21,6 +21,9 @@
 #include "framework/widgets/model_portal.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace
 {
@@ -28,6 +31,11 @@ namespace
 const char kSource[] = "gameplay";
 // Where an object placed in a scene without a position goes: its own place.
 const TVec2 kNoPosition(-9999.0f, -9999.0f);
+
+std::string_view View(const TString& text)
+{
+    return std::string_view(text.c_str(), static_cast<size_t>(text.Length()));
+}
 
 } // namespace
 
@@ -143,25 +151,7 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
 
     const std::vector<TString>& handOut = event->GetInventoryToActivate();
     if (!handOut.empty())
-    {
-        for (const TString& n : handOut)
-            if (GameplayInventory* object = FindInventory(n))
-                if (mHud != nullptr && !mHud->HasInventory(n))
-                    mHud->GetPendingInventory().push_back(object);
-        for (const std::shared_ptr<GameplayScene>& scene : mScenes)
-            for (GameplayItem* item : scene->GetItems())
-            {
-                if (std::find(handOut.begin(), handOut.end(), item->GetInventoryName()) ==
-                    handOut.end())
-                    continue;
-                GameplayItem* found =
-                    mActiveScene != nullptr ? mActiveScene->FindItem(item->GetName()) : nullptr;
-                if (found == nullptr)
-                    found = FindItem(item->GetName());
-                if (found != nullptr)
-                    found->Activate(animate, nullptr);
-            }
-    }
+        HandOutInventory(handOut, animate);
 
     for (const TString& n : event->GetInventoryToAddToScene())
     {
@@ -236,6 +226,54 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
     if (event->GetEventToActivateOnClick().Length() > 0)
         mDeferredEvent = FindEvent(event->GetEventToActivateOnClick());
     return false;
+}
+
+// The objects' names and the items' names looked up through indexes built once, so that a
+// location of many items hands out in time linear in them; each index keeps the first entry of a
+// name, as the searches by name find it, so the results are those of the searches.
+void Gameplay::HandOutInventory(const std::vector<TString>& handOut, bool animate)
+{
+    std::unordered_set<std::string_view> wanted;
+    for (const TString& n : handOut)
+        wanted.insert(View(n));
+    if (mHud != nullptr)
+    {
+        std::unordered_map<std::string_view, GameplayInventory*> objects;
+        for (const std::shared_ptr<GameplayInventory>& object : mInventory)
+            if (object != nullptr)
+                objects.emplace(View(object->GetName()), object.get());
+        std::unordered_set<std::string_view> shown;
+        const std::vector<GameplayInventory*> strip = mHud->GetShownInventory();
+        for (GameplayInventory* object : strip)
+            shown.insert(View(object->GetName()));
+        for (const TString& n : handOut)
+        {
+            auto object = objects.find(View(n));
+            if (object != objects.end() && shown.count(View(n)) == 0)
+                mHud->GetPendingInventory().push_back(object->second);
+        }
+    }
+
+    std::unordered_map<std::string_view, GameplayItem*> inActive, anywhere;
+    if (mActiveScene != nullptr)
+        for (GameplayItem* item : mActiveScene->GetItems())
+            inActive.emplace(View(item->GetName()), item);
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        for (GameplayItem* item : scene->GetItems())
+            anywhere.emplace(View(item->GetName()), item);
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        for (GameplayItem* item : scene->GetItems())
+        {
+            if (wanted.count(View(item->GetInventoryName())) == 0)
+                continue;
+            GameplayItem* found = nullptr;
+            if (auto first = inActive.find(View(item->GetName())); first != inActive.end())
+                found = first->second;
+            else if (auto other = anywhere.find(View(item->GetName())); other != anywhere.end())
+                found = other->second;
+            if (found != nullptr)
+                found->Activate(animate, nullptr);
+        }
 }
 
 bool Gameplay::CompleteArea(const TString& name, bool wait)
