@@ -338,15 +338,18 @@ void TGameRun::Stop(TApplication* application)
             if (manager->GetModals().size() >= before)
                 break;
         }
+        // The last frame resumes the commands that waited on the closed dialogs (a menu button's
+        // code after its page): they run with the functions they were written against, which go
+        // only after it.
+        TPlatformEvent last = mLastEvent;
+        last.mType = kEventTick;
+        manager->HandleEvent(last);
         if (lua_State* L = WindowScriptState(manager))
         {
             for (const char* name : kBoundFunctions)
                 LuaUnbindMember(L, name);
             UnbindDevFunctions(L);
         }
-        TPlatformEvent last = mLastEvent;
-        last.mType = kEventTick;
-        manager->HandleEvent(last);
     }
     // After the last frame, so that what the closing screens changed is kept; before the
     // settings, through which it is stored.

@@ -58,6 +58,15 @@ TEST_F(MoreStoriesTest, TheMenuOpensThePageWhoseLinkOpensItsGameAndBackReturns)
     ExpectMatchesGolden(Shot("menu"), "front_menu.png");
 }
 
+// The window closed while the page is up: the menu's command, waiting on the page, finishes in
+// the last frame with the functions it calls still there, and the log stays clean.
+TEST_F(MoreStoriesTest, AClosingWindowOverThePageEndsWithACleanLog)
+{
+    EXPECT_EQ(RunClean(mRepository, "focus gained\nwait 40\nclick 674 566\nwait 30\nclose\n",
+                       "start=scripts/mainmenu.lua"),
+              (Traces{"start", "menu", "more", "menu"}));
+}
+
 // Alone, the page is the first screen; without its content file it is empty, its site button
 // hidden, and nothing is logged.
 TEST_F(MoreStoriesTest, ThePageAloneWithAndWithoutItsContent)
