@@ -18,12 +18,13 @@ function Board.States(stem)
     return { stem .. "_n", stem .. "_p", stem .. "_h" }
 end
 
--- The text box is `w` wide, its text moved by (textx, texty) inside it.
+-- The text box is `w` wide, its text moved by (textx, texty) inside it: light ink with its dark
+-- shadow, which reads on the dark stone face of the dialog (the parchment's brown ink does not).
 function Board.Dialog(name, label, w, textx, texty)
-    local fonts = gStyles.fonts
+    local ink = { "fonts/title.mvec", 22, { 0.97, 0.93, 0.82, 1 } }
     return GameplayDialog {
         name = name, x = 240, y = 160, image = "tutorial/dialog", imagex = 0, imagey = 0,
-        text = gStyles.textobject(0, 0, w, 70, "", fonts.dialog), string = GetString(label),
+        text = gStyles.textobject(0, 0, w, 70, "", ink), string = GetString(label),
         timefade = 250, textx = textx, texty = texty,
         Button {
             name = name .. "ok", x = 274, y = 74, buttongraphics = Board.States("hint/ok"),

@@ -47,13 +47,14 @@ local function SelectPlayer()
 end
 
 -- A radio row: the screen gives it its name, shows it and turns it on; its press selects. The
--- selected row is the one drawn opaque.
+-- selected row is the one drawn opaque; the others only a little lighter, so that they still look
+-- as ready to be pressed as it does.
 local function Row(index)
     return Button {
         name = "button" .. index, type = kRadio, text = "#",
         x = 190, y = kRowTop + index * kRowStep, w = 300, h = 36,
         buttongraphics = { "ui/row_n", "ui/row_p", "ui/row_h" },
-        onalpha = 1.0, offalpha = 0.55,
+        onalpha = 1.0, offalpha = 0.8,
         font = fonts.light, soundclick = "click",
     }
 end

@@ -41,7 +41,8 @@ panelinstructions = {
               data = { dCenter = { 300, 200 } } },
         },
         speechbubbles = {
-            speech_1 = { sound = "voice_odo?group=1102", image = "story/bubble", x = 160, y = 60,
+            speech_1 = { sound = "voice_story_1?group=1102", image = "story/bubble",
+                         x = 160, y = 60,
                          text = { text = "story_line1", x = 270, y = 92, w = 196, h = 50 } },
         },
     },
@@ -54,7 +55,8 @@ panelinstructions = {
         },
         particles = {},
         speechbubbles = {
-            speech_1 = { sound = "voice_odo?group=1102", image = "story/bubble", x = 380, y = 60,
+            speech_1 = { sound = "voice_story_2?group=1102", image = "story/bubble",
+                         x = 380, y = 60,
                          postevent = "",
                          text = { text = "story_line2", x = 490, y = 92, w = 196, h = 50 } },
         },
@@ -77,7 +79,8 @@ MakeDialog {
         background = "story/bg", filmdot = "story/filmdot",
         timebloodmin = 2500, timebloodmax = 5000,
         filmdotdist = 48, cellscrolldistance = 420, cellscrolltime = 900,
-        celltimeminimum = 1500,
+        -- A cell stays until its caption and bubbles are read (65 ms a character): cell 1's.
+        celltimeminimum = 4600,
         particleline = "fx/filmline.lua", particlelinedist = 300,
         cellx = 100, celly = 100, cellw = 600, cellh = 400,
         bloodinfo = blood,

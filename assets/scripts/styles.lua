@@ -37,6 +37,18 @@ return {
         timeenter = 350, timeenterbounce = 150, timeexit = 250, moveenterbounce = 18,
     },
     textobject = textobject,
+    -- A puzzle scene's instruction line: light text on a dark band across the screen's top (its
+    -- middle at `y`, 26 unless given), both hidden until an event shows them. Returns the band's
+    -- layer and the text, `name` .. "_band" and `name`.
+    instruction = function(name, label, y)
+        y = y or 26
+        local line = textobject(400, y, 700, 30, "", fonts.light)
+        line.string = GetString(label)
+        line.allowlinebreaks = false
+        return { name = name .. "_band", depth = 6, image = "puzzles/band", x = 400, y = y,
+                 flags = 5 },
+               { name = name, depth = 5, text = line }
+    end,
     -- The inventory tooltip of the gameplay window: the name of the object under the mouse, with
     -- the pictures of the items still missing for it, flown out to just above the HUD.
     tooltipinventory = {

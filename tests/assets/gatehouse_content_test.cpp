@@ -56,7 +56,7 @@ TEST(GatehouseContent, TheLocationPassesTheLintAndEveryNameItUsesExists)
     // The walk reached every kind of name: the scenes' pictures, the sounds, labels and scripts.
     for (const char* need :
          {"image scenes/gatehouse/lit", "image areas/back_bottom", "image cursor/wait",
-          "image hud/pulse", "sound voice_odo?group=1102", "sound music_puzzle",
+          "image hud/pulse", "sound voice_odo_1?group=1102", "sound music_puzzle",
           "label conv_odo_thanks", "label inv_wick", "label tutorial_thessalor",
           "label journal_wick", "file scripts/portals/keeper.lua", "file fx/burst.lua",
           "file models/lantern.mesh", "file cursor/crazy_path.txt"})
@@ -71,6 +71,8 @@ TEST(GatehouseContent, EachRuleCatchesItsOwnBreak)
     const std::vector<std::tuple<const char*, std::string, std::string, const char*>> breaks = {
         {kLocation, "inventoryparts = \\{ part or 1 \\},", "", "has no inventoryparts"},
         {kLocation, "events = \\{\\},", "", "area area_keeper has no events"},
+        {kLocation, "sound = \"voice_odo_keeper\\?group=1102\", ", "",
+         "conversation odo_keeper has no voice"},
         {kLocation, "name = \"start\",", "name = \"start\", action = \"storeroom\",",
          "initial_event has an action"},
         {kLocation, "nextevent = \"gatehouse_done\"", "nextevent = \"nowhere\"",
@@ -86,8 +88,10 @@ TEST(GatehouseContent, EachRuleCatchesItsOwnBreak)
          "scaleequip is below 1"},
         {"scripts/locations/common.lua", "timehintminishow = 45000", "timehintminishow = 0",
          "timehintminishow is short"},
-        {"scripts/locations/common.lua", "ReadFile\\(\"scripts/journal.lua\"\\)\\(\\),\n(.*)\n",
-         "$1\nReadFile(\"scripts/journal.lua\")(),\n", "the journal comes after the HUD"},
+        {"scripts/locations/common.lua",
+         "ReadFile\\(\"scripts/journal.lua\"\\)\\(opts.journal\\),\n(.*)\n",
+         "$1\nReadFile(\"scripts/journal.lua\")(opts.journal),\n",
+         "the journal comes after the HUD"},
         {"scripts/styles.lua", "widthperline = 240", "widthperline = 0",
          "widthperline is not positive"},
         {"scripts/hud.lua", "medallionspinduration = 800", "medallionspinduration = 0",

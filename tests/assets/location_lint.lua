@@ -224,8 +224,12 @@ for name in pairs(scenes) do
     if scene.dialog ~= nil and conversations[scene.dialog] == nil then
         Fault("scene " .. name .. " opens an unknown conversation")
     end
+    -- Events show and hide texts through the layers' lists.
     for _, l in ipairs(scene.layers or {}) do
         layers[l.name] = true
+    end
+    for _, t in ipairs(scene.text or {}) do
+        layers[t.name] = true
     end
     for _, i in ipairs(scene.items or {}) do
         items[i.name] = true
@@ -265,6 +269,12 @@ for name in pairs(g.minigames or {}) do
 end
 for name, c in pairs(conversations) do
     Need("label", c.text or "")
+    -- A line lasts as long as its voice: one without a voice is gone before it is read.
+    if (c.sound or "") == "" then
+        Fault("conversation " .. name .. " has no voice")
+    else
+        table.insert(lines, "voice " .. (c.text or "") .. " " .. c.sound)
+    end
     if c.nextconversation ~= nil and conversations[c.nextconversation] == nil then
         Fault("conversation " .. name .. " goes on to an unknown one")
     end

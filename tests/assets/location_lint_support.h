@@ -21,6 +21,8 @@ struct LintResult
     std::vector<std::string> faults;
     // "kind name" of each name the tables use.
     std::vector<std::string> needs;
+    // "label sound" of each conversation line.
+    std::vector<std::string> voices;
 };
 
 // Runs the lint over `location`; `edit`, when given, changes each script's text (path, text).
@@ -56,6 +58,8 @@ RunLocationLint(const std::string& location,
             result.faults.push_back(line.substr(6));
         else if (line.rfind("need ", 0) == 0)
             result.needs.push_back(line.substr(5));
+        else if (line.rfind("voice ", 0) == 0)
+            result.voices.push_back(line.substr(6));
     }
     return result;
 }

@@ -1,11 +1,14 @@
 // The generated sounds as the engine meets them: sound.qmp read through the file layer, every Ogg
 // decoded by libvorbisfile against what the generator's manifest says of it, and the sound table.
+#include "assets/location_lint_support.h"
 #include "support/file_layer_fixture.h"
 
 #include "platform/files/file.h"
+#include "script/script.h"
 
 #include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -128,7 +131,7 @@ protected:
         ASSERT_FALSE(mPack.empty()) << "assets/sound.qmp is missing: run `make assets`";
         Write("assets/sound.qmp", mPack);
         mSounds = ReadSoundList();
-        ASSERT_EQ(mSounds.size(), 26u);
+        ASSERT_EQ(mSounds.size(), 31u);
     }
 
     std::string mPack;
@@ -136,7 +139,7 @@ protected:
 };
 } // namespace
 
-TEST_F(SoundPackTest, HoldsExactlyTheTwentySixSoundsByNumber)
+TEST_F(SoundPackTest, HoldsExactlyTheThirtyOneSoundsByNumber)
 {
     InitFileSystem();
     std::set<std::string> found;
@@ -144,7 +147,7 @@ TEST_F(SoundPackTest, HoldsExactlyTheTwentySixSoundsByNumber)
         if (location.Length() > 0 && location.c_str()[0] == '@')
             found.insert(name.c_str());
     std::set<std::string> expected;
-    for (int n = 1; n <= 26; ++n)
+    for (int n = 1; n <= 31; ++n)
         expected.insert("audio/" + std::to_string(n) + ".ogg");
     EXPECT_EQ(found, expected);
     for (size_t i = 0; i < mSounds.size(); ++i)
@@ -187,6 +190,112 @@ TEST_F(SoundPackTest, EverySoundDecodesAsItsManifestEntrySays)
     }
 }
 
+// The characters of a label's text in strings.xml.
+double Characters(const std::string& label)
+{
+    const std::string strings = filetest::ReadBytes(kAssets + "/strings.xml");
+    const std::string cell = "<Data ss:Type=\"String\">";
+    size_t at = strings.find(cell + label + "</Data>");
+    EXPECT_NE(at, std::string::npos) << label;
+    at = strings.find(cell, at + cell.size()) + cell.size();
+    const std::string text = strings.substr(at, strings.find('<', at) - at);
+    return static_cast<double>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// Texts of so many characters stay this long to be read: 60 ms a character, never under 2.5 s.
+double ReadingSeconds(double characters)
+{
+    return std::max(2.5, 0.060 * characters);
+}
+
+TEST_F(SoundPackTest, EveryLineAndCutSceneCellLastsItsReadingTime)
+{
+    InitFileSystem();
+    // A line lasts as long as its voice (the sound specifier without its "?group=").
+    auto voiceSeconds = [&](const std::string& specifier)
+    {
+        const std::string name = specifier.substr(0, specifier.find('?'));
+        for (const SoundLine& s : mSounds)
+            if (s.mName == name)
+            {
+                Decoded d;
+                EXPECT_TRUE(Decode(ReadThroughFileLayer(s.mPath), d)) << name;
+                return static_cast<double>(d.mFrames) / static_cast<double>(d.mRate);
+            }
+        ADD_FAILURE() << "no sound " << name;
+        return 0.0;
+    };
+    size_t lines = 0;
+    for (const char* location :
+         {"scripts/locations/gatehouse.lua", "scripts/locations/observatory.lua",
+          "scripts/locations/crypt.lua"})
+    {
+        const locationlint::LintResult lint = locationlint::RunLocationLint(location);
+        EXPECT_TRUE(lint.faults.empty()) << location << ": " << lint.faults.front();
+        for (const std::string& voice : lint.voices)
+        {
+            const std::string label = voice.substr(0, voice.find(' '));
+            EXPECT_GE(voiceSeconds(voice.substr(voice.find(' ') + 1)),
+                      ReadingSeconds(Characters(label)))
+                << location << ": " << label;
+            ++lines;
+        }
+    }
+    EXPECT_EQ(lines, 4u); // Odo's
+    // The cut-scene, its tables made by the script with collecting makers: a cell stays current for
+    // at least "celltimeminimum" and until its bubbles have spoken, one after another.
+    TScript script;
+    script.Init();
+    script.SetGlobalString("_text",
+                           filetest::ReadBytes(kAssets + "/scripts/storyboard.lua").c_str());
+    script.DoLuaString(R"(
+        gStyles = { fonts = {} }
+        function GetString(label) return label end
+        function Storyboard(t) return t end
+        function Button(t) return t end
+        function MakeDialog(t) _panel = t[1] end
+        loadstring(_text)()
+        local out = { _panel.celltimeminimum }
+        local n = 1
+        while panelinstructions["cell_" .. n] ~= nil do
+            local cell = panelinstructions["cell_" .. n]
+            table.insert(out, "cell")
+            for _, t in ipairs(cell.text or {}) do
+                table.insert(out, "text " .. t.text.string)
+            end
+            local k = 1
+            while cell.speechbubbles["speech_" .. k] ~= nil do
+                local b = cell.speechbubbles["speech_" .. k]
+                table.insert(out, "bubble " .. b.text.text .. " " .. b.sound)
+                k = k + 1
+            end
+            n = n + 1
+        end
+        _result = table.concat(out, "\n")
+    )");
+    std::istringstream out(script.GetGlobalString("_result").c_str());
+    double minimum = 0.0;
+    out >> minimum;
+    // {characters shown, bubbles' voices one after another}
+    std::vector<std::pair<double, double>> cells;
+    for (std::string kind, label, sound; out >> kind;)
+        if (kind == "cell")
+            cells.emplace_back(0.0, 0.0);
+        else if (out >> label && kind == "text")
+            cells.back().first += Characters(label);
+        else if (out >> sound)
+        {
+            const double voice = voiceSeconds(sound);
+            EXPECT_GE(voice, ReadingSeconds(Characters(label))) << label;
+            cells.back().first += Characters(label);
+            cells.back().second += voice;
+        }
+    ASSERT_EQ(cells.size(), 2u);
+    for (const auto& [characters, voices] : cells)
+        EXPECT_GE(std::max(minimum / 1000.0, voices), ReadingSeconds(characters)) << characters;
+}
+
 TEST_F(SoundPackTest, LooseFileBesideThePackWins)
 {
     Folder("assets/audio");
@@ -197,18 +306,18 @@ TEST_F(SoundPackTest, LooseFileBesideThePackWins)
     EXPECT_EQ(ReadThroughFileLayer("AUDIO/4.OGG").substr(0, 4), "OggS");
 }
 
-TEST(SoundTable, NamesTheTwentySixSoundsNumberedWithoutGaps)
+TEST(SoundTable, NamesTheThirtyOneSoundsNumberedWithoutGaps)
 {
     std::string text = filetest::ReadBytes(kAssets + "/audio/snd.txt");
     std::vector<std::string> tokens;
     std::stringstream split(text);
     for (std::string token; std::getline(split, token, ',');)
         tokens.push_back(token);
-    ASSERT_EQ(tokens.size(), 53u);
-    EXPECT_EQ(std::atoi(tokens[0].c_str()), 26);
+    ASSERT_EQ(tokens.size(), 63u);
+    EXPECT_EQ(std::atoi(tokens[0].c_str()), 31);
     std::vector<SoundLine> sounds = ReadSoundList();
-    ASSERT_EQ(sounds.size(), 26u);
-    for (int n = 1; n <= 26; ++n)
+    ASSERT_EQ(sounds.size(), 31u);
+    for (int n = 1; n <= 31; ++n)
     {
         const std::string& name = tokens[static_cast<size_t>(2 * n - 1)];
         // Only the last number may carry the file's final line break: the number parse stops at it,
@@ -217,5 +326,5 @@ TEST(SoundTable, NamesTheTwentySixSoundsNumberedWithoutGaps)
         EXPECT_EQ(std::atoi(tokens[static_cast<size_t>(2 * n)].c_str()), n) << name;
         EXPECT_EQ(name, sounds[static_cast<size_t>(n - 1)].mName);
     }
-    EXPECT_EQ(tokens.back(), "26\n");
+    EXPECT_EQ(tokens.back(), "31\n");
 }

@@ -24,8 +24,8 @@ constexpr const char* kContinue = "click 400 322\n";
 // The overlay (0.6 s), then the full map: the large map, the zoom, the layers, the crossing and
 // the layers again, about 7.6 s.
 constexpr int kJourneyWaits = 560;
-// The cut-scene after the first journey plays its two cells to its end by itself.
-constexpr int kStoryWaits = 440;
+// The cut-scene after the first journey, its first cell skipped, plays its second to its end.
+constexpr int kStoryWaits = 480;
 
 class GameRouteTest : public ScreenProgramTest
 {
@@ -82,10 +82,10 @@ TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndThe
     Edit(game / "assets/settings.xml", "</settings>", "<glintview>1</glintview></settings>");
     const std::string input = kNewProfile + WalkthroughScript("gatehouse", "journey") +
                               "await map\nwait 12\nshot overlay\n" + Wait(80) + "shot large1\n" +
-                              Wait(kJourneyWaits - 92) + Wait(kStoryWaits) + kContinue + Wait(110) +
-                              "shot large2\n" + Wait(247) + "shot travel2\n" +
-                              Wait(kJourneyWaits - 357) + kContinue + Wait(260) + "shot menu\n" +
-                              "close\n";
+                              Wait(kJourneyWaits - 92) + kSkipStory + Wait(kStoryWaits) +
+                              kContinue + Wait(110) + "shot large2\n" + Wait(247) +
+                              "shot travel2\n" + Wait(kJourneyWaits - 357) + kContinue + Wait(260) +
+                              "shot menu\n" + "close\n";
     EXPECT_EQ(RunClean(game, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0",
                       "map", "story", "location 1", "complete 1", "map", "location 2", "complete 2",
@@ -139,7 +139,7 @@ TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
     const std::string input = "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + Wait(300) +
                               "focus lost\nwait 10\nfocus gained\nwait 400\nshot paused\n"
                               "click 400 246\n" +
-                              Wait(300 + kStoryWaits) + "shot after\nclose\n";
+                              Wait(300) + kSkipStory + Wait(kStoryWaits) + "shot after\nclose\n";
     EXPECT_EQ(RunClean(game, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 1 1", "map", "pause", "story",
                       "location 1"}));
@@ -162,8 +162,8 @@ TEST_F(GameRouteTest, ACutSceneClosedHalfWayIsShownAgainAfterPlay)
     EXPECT_EQ(RunTraced(game, "focus gained\nwait 30\nclick 400 300\nwait 100\nclose\n",
                         "start=scripts/dev/story.lua", code),
               (Traces{"start", "story"}));
-    const std::string input =
-        "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + Wait(kStoryWaits) + "close\n";
+    const std::string input = "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
+                              kSkipStory + Wait(kStoryWaits) + "close\n";
     EXPECT_EQ(RunClean(game, input, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 2 1", "story", "location 1"}));
 }

@@ -45,9 +45,11 @@ struct Step
 // second would start the miss-click penalty. The waits outlast each step's animations, since a
 // click during a transition is swallowed.
 constexpr Step kWalkthrough[] = {
-    // The hall: Odo's two greeting lines ended by clicks on nothing.
+    // The hall: Odo's two greeting lines ended by clicks on nothing (a third for a click that
+    // came while a line slid in: voices run on the wall clock).
     {"odo_intro", "400 120", 70, kAlways},
-    {"odo_intro2", "400 120", 150, kAlways},
+    {"odo_intro2", "400 120", 70, kAlways},
+    {"odo_intro_end", "400 120", 150, kAlways},
     {"item_key_2", "150 300", 150, kAlways},     // "tutorial_item"
     {"hint_thessalor", "110 528", 80, kHints},   // "tutorial_hint": Thessalor's tracker
     {"hint_key", "376 550", 250, kHints},        // "tutorial_hintselect": the key's rays
@@ -357,7 +359,7 @@ protected:
         const std::string script =
             std::string(kNewPlayer) + "shot odo" + suffix + "\n" +
             Walk("odo_intro", "close_journal", 0,
-                 {shot("odo_intro2", 150, "item"), shot("hint_key", 200, "rays"),
+                 {shot("odo_intro_end", 150, "item"), shot("hint_key", 200, "rays"),
                   shot("open_door", 40, "swing"), shot("open_door", 195, "open"),
                   shot("hint_oilcan", 245, "spotlight"), shot("item_oilcan", 145, "found"),
                   shot("open_journal", 85, "journal"), shot("close_journal", 85, "storeroom")}) +
@@ -396,7 +398,7 @@ TEST_F(GatehouseTest, RunsAAndBPlayTheGatehouseFromTheMenuToTheObservatory)
     ExpectMatchesGolden(Shot("spotlight"), "gatehouse_hintselectlirae.png");
     EXPECT_TRUE(Grey(At(Shot("spotlight"), 640, 250), 16));
     const std::vector<int> can = At(Shot("spotlight"), 205, 395);
-    EXPECT_GT(can[2], can[0] + 60);
+    EXPECT_GT(can[2], can[0] + 30); // rust-brown, in colour
     EXPECT_NE(At(Shot("spotlight"), 205, 395), At(Shot("found"), 205, 395));
     EXPECT_FALSE(Grey(At(Shot("found"), 640, 250), 20));
     // The journal's page with its goal line and entry; closed, the storeroom is back.
@@ -445,11 +447,12 @@ TEST_F(GatehouseTest, RunsAAndBPlayTheGatehouseFromTheMenuToTheObservatory)
               ShotAt{"goto_gatehouse", 115, "back"}, ShotAt{"trim_wick", 110, "lit"},
               ShotAt{"trim_wick", 190, "thanks"}}) +
         Walk("odo_thanks", "odo_thanks", 0, {ShotAt{"odo_thanks", 100, "overlay"}}) +
-        "wait 120\nshot map\nwait 1360\nshot observatory\nclose\n";
+        "wait 120\nshot map\n" + kSkipStory + "await \"location 1\"\nwait 60\nclose\n";
     EXPECT_EQ(RunClean(mRepository, again, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 3 0", "location 0", "complete 0",
                       "map", "story", "location 1"}));
-    EXPECT_GE(Alike(Shot("restored"), Shot("storeroom")), 99.0);
+    // Alike but for the HUD's pulses, whose phase follows the runs' timing.
+    EXPECT_GE(Alike(Shot("restored"), Shot("storeroom")), 98.0);
     // Lirae's board over the storeroom; left, her prompt is gone and Thessalor's points at his.
     EXPECT_NE(At(Shot("board"), 400, 240), At(Shot("lirae"), 400, 240));
     EXPECT_NE(At(Shot("lirae"), 550, 400), At(Shot("thessalor"), 550, 400)) << "a prompt moved";

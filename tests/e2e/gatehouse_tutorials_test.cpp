@@ -24,19 +24,19 @@ using GatehouseTutorialsTest = HintBoardTest;
 TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEnd)
 {
     // Run 1: the greeting's two lines, then each prompt answered where it points.
-    const std::string first = kNewProfile + Click(kNowhere, 30) + Click(kNowhere, 150) +
-                              "shot item\n" + Click(kKeyHalf2, 150) + // "tutorial_item"
-                              Click(kThessalorTracker, 80) +          // "tutorial_hint"
-                              Click(kStripOne, 250) +                 // "tutorial_hintselect"
-                              Click(kKeyHalf1, 200) +                 // "tutorial_itemtwo"
-                              Click(kStripOne, 40) +                  // "tutorial_inventory"
-                              Click(kDoor, 200) +                     // "tutorial_solve"
-                              Click(kDoor, 200) +                     // "tutorial_portal"
-                              Click(kLiraeTracker, 200) +             // "tutorial_hintlirae"
-                              Click(kStripOilcan, 250) +              // "tutorial_hintselectlirae"
-                              Click(kNowhere, 120) + "shot journal\n" + // the hint ends
-                              Click(kJournalButton, 80) +
-                              "shot opened\nclose\n"; // "tutorial_openjournal"
+    const std::string first =
+        kNewProfile + Click(kNowhere, 70) + Click(kNowhere, 70) + Click(kNowhere, 150) +
+        "shot item\n" + Click(kKeyHalf2, 150) +             // "tutorial_item"
+        Click(kThessalorTracker, 80) +                      // "tutorial_hint"
+        Click(kStripOne, 250) +                             // "tutorial_hintselect"
+        Click(kKeyHalf1, 200) +                             // "tutorial_itemtwo"
+        Click(kStripOne, 40) +                              // "tutorial_inventory"
+        Click(kDoor, 200) +                                 // "tutorial_solve"
+        Click(kDoor, 200) +                                 // "tutorial_portal"
+        Click(kLiraeTracker, 200) +                         // "tutorial_hintlirae"
+        Click(kStripOilcan, 250) +                          // "tutorial_hintselectlirae"
+        Click(kNowhere, 120) + "shot journal\n" +           // the hint ends
+        Click(kJournalButton, 80) + "shot opened\nclose\n"; // "tutorial_openjournal"
     EXPECT_EQ(RunClean(mRepository, first, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0"}));
     ExpectMatchesGolden(Shot("item"), "gatehouse_tutorial_item.png");

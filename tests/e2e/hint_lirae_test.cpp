@@ -34,10 +34,11 @@ protected:
     // can and the can found: her medallion has a hint to earn again.
     static std::string ToTheSpentTracker()
     {
-        return kNewPlayer + Click(kNowhere, 30) + Click(kNowhere, 150) + Click(kKeyHalf2, 120) +
-               Click(kKeyHalf1, 150) + Click(kStripOne, 5) + Click(kDoor, 120) + Click(kDoor, 120) +
-               "shot storeroom\n" + Click(kLiraeTracker, 150) + Click(kStripOilcan, 160) +
-               Click(kOilcan, 150) + "shot spent\n";
+        return kNewPlayer + Click(kNowhere, 70) + Click(kNowhere, 70) + Click(kNowhere, 150) +
+               Click(kKeyHalf2, 120) + Click(kKeyHalf1, 150) + Click(kStripOne, 5) +
+               Click(kDoor, 120) + Click(kDoor, 120) + "shot storeroom\n" +
+               Click(kLiraeTracker, 150) + Click(kStripOilcan, 160) + Click(kOilcan, 150) +
+               "shot spent\n";
     }
 };
 
@@ -56,6 +57,8 @@ TEST_F(HintLiraeTest, MedallionOpensTheBoardWithItsHelpOnceExitResumesAndTimeRun
     // The board over the grey storeroom with the help dialog in its middle, then the board with
     // its glyphs drifting over the ghost view; the help button brings the dialog back.
     ExpectMatchesGolden(Shot("help"), "hint_lirae_help.png");
+    // Its text, and the fail dialog's, stand out from the dialog's face (WCAG's 4.5:1).
+    EXPECT_GE(TextContrast(Shot("help"), 264, 182, 250, 60), 4.5);
     ExpectMatchesGolden(Shot("board"), "hint_lirae_storeroom_board.png");
     EXPECT_NE(At(Shot("help"), 400, 240), At(Shot("board"), 400, 240));
     EXPECT_GT(Alike(Shot("help"), Shot("helpagain")), 80.0);
@@ -65,6 +68,7 @@ TEST_F(HintLiraeTest, MedallionOpensTheBoardWithItsHelpOnceExitResumesAndTimeRun
     // The second board has no help dialog; at the time's end the fail dialog, whose arrow ends it.
     EXPECT_LT(Alike(Shot("help"), Shot("again")), Alike(Shot("help"), Shot("helpagain")));
     ExpectMatchesGolden(Shot("fail"), "hint_lirae_fail.png");
+    EXPECT_GE(TextContrast(Shot("fail"), 264, 182, 250, 60), 4.5);
     EXPECT_GT(Alike(Shot("played"), Shot("failed")), 90.0);
     // The board's help seen: bit 12 of the player's prompts.
     const std::string flags = TutorialFlags();

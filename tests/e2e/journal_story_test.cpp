@@ -52,7 +52,7 @@ TEST_F(JournalStoryTest, TheClosedJournalDrawsNothingAndItsFunctionGoesWithIt)
 
 TEST_F(JournalStoryTest, AJournalWithoutItsTextTableIsFatal)
 {
-    RunOk(CopyEdited("scripts/journal.lua", "textright = textobject[^\n]*\n"),
+    RunOk(CopyEdited("scripts/journal.lua", "textright = goals,\n"),
           "focus gained\nwait 30\nclick 400 562\nwait 60\nclose\n",
           "start=scripts/dev/journal.lua");
     ExpectInLog("ERROR:Cannot find 'textright' table for GameplayJournal!   "

@@ -40,6 +40,8 @@ TEST_F(LocationJournalTest, TheHudsJournalButtonOpensTheJournalAndItsCloseButton
                      before.mPixels[i + 2] != closed.mPixels[i + 2];
     EXPECT_LT(differing * 20, before.mPixels.size() / 4) << differing;
     ExpectMatchesGolden(Page("open"), "location_journal.png");
+    // The header and the goals stand on the right leaf, clear of the fold, and read on it.
+    EXPECT_GE(TextContrast(ReadPicture(mRoot / "open.png"), 420, 96, 248, 90), 4.5);
 }
 
 } // namespace

@@ -187,6 +187,9 @@ TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMe
     // constellation and five plates lit.
     ExpectMatchesGolden(ScrollPart(Shot("scrollread")), "scroll_read.png");
     ExpectMatchesGolden(Crop(Shot("skysolved"), 0, 0, 800, 480), "sky_solved.png");
+    // Each puzzle's instruction line, the first time it opens, reads on its band.
+    for (const char* shot : {"scrollread", "skysolved"})
+        EXPECT_GE(TextContrast(Shot(shot), 70, 16, 660, 14), 4.5) << shot;
     // The scroll's burst over the observatory, where it came back to.
     EXPECT_NE(At(Shot("burst"), 400, 260), At(Shot("desk"), 400, 260));
 
@@ -254,6 +257,7 @@ TEST_F(ObservatoryCryptTest, TheRitualAndTheLocksGiveUpTheHearthstoneAndTheGameE
     // again after the wrong lock, its first eye lit over the third lock.
     ExpectMatchesGolden(Crop(Shot("ritualdone"), 60, 120, 440, 280), "crypt_ritual_done.png");
     ExpectMatchesGolden(Crop(Shot("eyes"), 150, 40, 500, 200), "vault_eyes.png");
+    EXPECT_GE(TextContrast(Shot("eyes"), 70, 16, 660, 14), 4.5);
 }
 
 // Without the brazier's fire sheet the fire is logged missing and the crypt plays on: the altar

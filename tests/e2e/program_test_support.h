@@ -12,6 +12,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -39,7 +40,13 @@ constexpr const char* kGatehousePrompts = "tutorials = TutorialTable\\(true\\),"
 
 // The screen points of the Gatehouse the content keeps for the tests (the art keeps them solid):
 // its hall, storeroom and HUD, and the hint boards' buttons.
-constexpr const char* kNowhere = "400 120"; // ends a line of a conversation
+// Ends a line of a conversation while its voice runs. Voices play on the wall clock, not the fixed
+// step, so a click may also come while the next line slides in and do nothing: Odo's two greeting
+// lines are passed by three clicks 70 steps apart (a click after the lines is a lone miss).
+constexpr const char* kNowhere = "400 120";
+// The cut-scene's first cell cut short by its skip text once the strip shows; the second, the last,
+// cannot be skipped: it stays until its texts are read (some 6 s with the scroll to it).
+inline const std::string kSkipStory = "await story\nwait 80\nclick 690 490\n";
 constexpr const char* kKeyHalf2 = "150 300";
 constexpr const char* kKeyHalf1 = "612 410";
 constexpr const char* kDoor = "550 270";
@@ -125,6 +132,32 @@ inline bool Grey(const std::vector<int>& pixel, int spread)
 {
     return std::max({pixel[0], pixel[1], pixel[2]}) - std::min({pixel[0], pixel[1], pixel[2]}) <=
            spread;
+}
+
+// WCAG's contrast ratio of the text in the box x, y, w, h of a whole-screen shot against the art
+// behind it: the art is the box's median luminance, the text's ink the pixel farthest from it (the
+// lightest or the darkest; a shadow on the art's side of the ink does not count). 0 without the
+// shot.
+inline double TextContrast(const Picture& shot, uint32_t x, uint32_t y, uint32_t w, uint32_t h)
+{
+    if (shot.mWidth < 800)
+        return 0.0;
+    auto linear = [](int c)
+    {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    std::vector<double> luminance;
+    for (uint32_t row = y; row < y + h; ++row)
+        for (uint32_t col = x; col < x + w; ++col)
+        {
+            const std::vector<int> p = At(shot, col, row); // blue, green, red
+            luminance.push_back(0.2126 * linear(p[2]) + 0.7152 * linear(p[1]) +
+                                0.0722 * linear(p[0]));
+        }
+    std::sort(luminance.begin(), luminance.end());
+    const double art = luminance[luminance.size() / 2] + 0.05;
+    return std::max((luminance.back() + 0.05) / art, art / (luminance.front() + 0.05));
 }
 
 // Compressed, unlike the frame test mode's own file, to keep the golden small.

@@ -129,16 +129,17 @@ def _fire_frame(i, size, rng):
 # Scenes.
 
 def crypt_background(p, rng):
-    """The crypt, dark: vaulted stone, moss low on the walls, the altar at the back, the sealed
-    vault on the left, the cold brazier on the right, the hearth in front."""
+    """The crypt, dim (no darker on the whole than the Gatehouse's hall, so that every thing in it
+    reads): vaulted stone, moss low on the walls, the altar at the back, the sealed vault on the
+    left, the cold brazier on the right, the hearth in front."""
     size = tuple(p["size"])
-    img = gatehouse._stone_wall(size, rng, (44, 44, 50), (20, 20, 24))
+    img = gatehouse._stone_wall(size, rng, (76, 74, 80), (38, 37, 42))
     for x in (120, 400, 680):
         img = _over(img, STONE_DARK, paint.shape_mask(size, lambda d, k, x=x: d.arc(
             ((x - 150) * k, -80 * k, (x + 150) * k, 200 * k), 0, 180, fill=255, width=10 * k)))
     img = _over(img, MOSS, paint.scale_mask(paint.level(
         paint.value_noise(rng, size, 16, octaves=2), 150, 230), 0.25))
-    img = _over(img, (30, 28, 30), _rect(size, 400, 520, 800, 200))
+    img = _over(img, (56, 52, 52), _rect(size, 400, 520, 800, 200))
     # The vault's sealed arch: stones where the doorway will open.
     img = _over(img, STONE_DARK, _rect(size, VAULT[0], VAULT[1] + 20, 120, 160, 6))
     for y in range(VAULT[1] - 40, VAULT[1] + 100, 28):
@@ -147,7 +148,7 @@ def crypt_background(p, rng):
     _paste(img, _brazier((100, 124)), BRAZIER)
     _paste(img, _hearth((160, 112)), HEARTH)
     dark = ImageChops.invert(paint.radial_mask(size, (400, 300), 520, 0.7))
-    return _over(img, INK, paint.scale_mask(dark, 0.5)).convert("RGB")
+    return _over(img, INK, paint.scale_mask(dark, 0.3)).convert("RGB")
 
 
 def fire_sheet(p, rng):

@@ -395,15 +395,20 @@ def object_mask(p, rng):
 
 def item(p, rng):
     """An item as found in a scene, drawn compact about its centre: a solid body of at least 20 x 20
-    pixels there, so a click about the centre always lands on it."""
+    pixels there, so a click about the centre always lands on it. Items are tinted towards what
+    lies about them (the oil can rust-brown on the storeroom's wood), so a player looks for them;
+    their shapes keep them recognisable."""
     w, h = size = tuple(p["size"])
     cx, cy = w / 2, h / 2
     kind, part = p["object"], p.get("part")
     gold = ((214, 184, 112), (126, 94, 42))
     if kind == "gatekey" and part == 1:
-        body = ImageChops.subtract(_ellipse(size, cx, cy, 34, 34),
-                                   _ellipse(size, cx - 12, cy - 12, 6, 6))
-        return _shaded(size, _union(body, _rect(size, cx + 16, cy, 8, 12, 2)), *gold)
+        # The bow half of a key: an open ring, the shoulder below it and the broken stub of the
+        # shank (the ring's hole lies left of the solid middle).
+        ring = ImageChops.subtract(_ellipse(size, cx - 11, cy, 20, 20),
+                                   _ellipse(size, cx - 12, cy, 7, 7))
+        shank = _rect(size, cx + 10, cy, 20, 7, 2)
+        return _shaded(size, _union(ring, shank, _rect(size, cx + 1, cy, 17, 17, 4)), *gold)
     if kind == "gatekey":
         body = _union(_rect(size, cx, cy, 34, 20, 3), _rect(size, cx + 10, cy + 13, 8, 10, 2),
                       _rect(size, cx - 2, cy + 12, 6, 8, 2))
@@ -413,7 +418,7 @@ def item(p, rng):
                       paint.polygon_mask(size, [(cx + 8, cy - 4), (cx + 20, cy - 18),
                                                 (cx + 22, cy - 15), (cx + 11, cy + 4)]),
                       _rect(size, cx - 3, cy - 15, 10, 6, 2))
-        return _shaded(size, body, (200, 70, 50), (90, 30, 20))
+        return _shaded(size, body, (132, 78, 52), (62, 38, 24))
     if kind == "lampglass":
         body = paint.polygon_mask(size, [(cx - 9, cy - 20), (cx + 9, cy - 20), (cx + 15, cy),
                                          (cx + 12, cy + 20), (cx - 12, cy + 20), (cx - 15, cy)])

@@ -1,6 +1,9 @@
 # Every file the generator makes, one declarative entry each: output path below assets/, generator
 # name, parameters. Each entry's random seed comes from its path through CRC-32 (never hash(), which
 # Python salts per process), so an entry's output depends on nothing but the entry.
+import math
+import os
+import re
 import zlib
 
 
@@ -35,6 +38,34 @@ def sound(number, name, generator, seconds, loop=False, channels=1, rate=22050, 
                  **params)
 
 
+# The labels of assets/strings.xml with their texts, for the voices' lengths.
+STRINGS = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(
+    __file__)))), "assets", "strings.xml")
+
+
+def _texts():
+    with open(STRINGS, encoding="utf-8") as f:
+        rows = re.findall(r'<Data ss:Type="String">([^<]*)</Data></Cell>\s*'
+                          r'<Cell><Data ss:Type="String">([^<]*)</Data>', f.read())
+    return dict(rows)
+
+
+TEXTS = _texts()
+
+
+def reading_seconds(label):
+    """How long a line stays to be read: 65 ms a character, never under 2.5 s; a tenth of a second
+    more so that the encoder's rounding cannot bring it under."""
+    return round(max(2.5, math.ceil(len(TEXTS[label]) * 0.65) / 10.0) + 0.1, 1)
+
+
+def voice(number, name, label, pitch=105.0):
+    """A speaker's voice for the line `label`: a murmur as long as the line takes to read, about
+    four syllables a second."""
+    seconds = reading_seconds(label)
+    return sound(number, name, "murmur", seconds, pitch=pitch, syllables=int(seconds * 4))
+
+
 def image(path, generator, **params):
     return Entry(path, generator, **params)
 
@@ -66,13 +97,20 @@ SOUNDS = [
     sound(18, "crystal", "ping", 0.5, freq=1567.98),
     sound(19, "page", "swish", 0.3, low=900.0, high=5000.0),
     sound(20, "film", "rattle", 2.0, loop=True, clicks=18),
-    sound(21, "voice_odo", "murmur", 0.8, pitch=105.0, syllables=4),
+    # Each spoken line has a voice of its own, as long as the line takes to read: a conversation's
+    # bubble and a cut-scene's speech bubble last as long as their voices.
+    voice(21, "voice_odo_1", "conv_odo_1"),
     sound(22, "wind", "wind", 4.0, loop=True, low=250.0, high=1100.0),
     sound(23, "thunder", "rumble", 2.0),
     sound(24, "travel", "lapping", 1.5),
     sound(25, "whoosh", "swish", 0.5, low=300.0, high=3500.0, sharpness=2.5),
     sound(26, "music_map", "music", 11.2, loop=True, quality=0, beats=16, root=174.61,
           chords=(0, 2, 3, 4), ring=0.7),
+    voice(27, "voice_odo_2", "conv_odo_2"),
+    voice(28, "voice_odo_keeper", "conv_odo_keeper"),
+    voice(29, "voice_odo_thanks", "conv_odo_thanks"),
+    voice(30, "voice_story_1", "story_line1", pitch=120.0),
+    voice(31, "voice_story_2", "story_line2", pitch=120.0),
 ]
 
 IMAGES = [
@@ -221,7 +259,10 @@ DEV = [
 # The journal: its page, the picture on its left leaf, its close button.
 JOURNAL = [
     image("journal/page.png", "journal_page", size=(600, 440)),
+    # Each location's own picture on the left leaf.
     image("journal/left.png", "journal_left", size=(200, 300)),
+    image("journal/left_observatory.png", "journal_left", size=(200, 300), place="observatory"),
+    image("journal/left_crypt.png", "journal_left", size=(200, 300), place="crypt"),
     *states("journal/close_%s.png", "journal_close", size=(32, 32)),
 ]
 
@@ -341,7 +382,9 @@ GATEHOUSE = [
       for name in GATEHOUSE_OBJECTS[:4]],
     image("conversation/odo.png", "odo_portrait", size=(260, 400)),
     image("conversation/bubble.png", "bubble", size=(360, 120)),
-    image("conversation/scrim.png", "scrim", size=(8, 8)),
+    # The conversation's scrim lies at the screen's top left, unscaled: it covers the whole screen
+    # (an 8 x 8 one darkened a square in the corner and nothing else).
+    image("conversation/scrim.png", "scrim", size=(800, 600)),
     *[image("cursor/%s.png" % kind, "cursor", size=(32, 32), kind=kind) for kind in CURSORS],
     Entry("cursor/wait_sheet.png", "wait_sheet", frames=4, frame=(32, 32)),
     Entry("cursor/wait.anm", "story_packed_animation", name="wait", image="wait_sheet.png",
@@ -402,6 +445,8 @@ OBSERVATORY_CRYPT = [
 # The puzzle scenes' pictures: the electronic lock's key, three frames of 64 x 64 (unlit, unused,
 # lit) registered at their middles, which the lock's script places on the panel's sockets.
 PUZZLES = [
+    # The band under each puzzle scene's instruction line, at the screen's top.
+    image("puzzles/band.png", "instruction_band", size=(720, 34)),
     *animation("puzzles/lockbtn.xml", "puzzles/lockbtn.png", "lock_key_sheet", name="lockbtn",
                frames=3, frame=(64, 64), centre=True),
     # The star scroll: progress buttons (frame 0 lit, 1 unlit), the lens and its glows, and the

@@ -211,13 +211,14 @@ def telescope_background(p, rng):
 
 def found_item(p, rng):
     """An item as found in a scene, compact about its centre with a solid body of at least 20 x 20
-    pixels there: the candle, the lens, the flint, the hearthstone."""
+    pixels there: the candle, the lens, the flint, the hearthstone. The candle's tallow and the
+    flint take the dull tones of the floor they lie on, so they are looked for, not seen at once."""
     w, h = size = tuple(p["size"])
     cx, cy = w / 2, h / 2
     kind = p["object"]
     if kind == "candle":
         body = _union(_rect(size, cx, cy + 4, 20, 32, 3), _ellipse(size, cx, cy + 18, 30, 10))
-        img = _shaded(size, body, IVORY, (190, 170, 130))
+        img = _shaded(size, body, (150, 140, 120), (84, 76, 64))
         return _over(img, INK, _rect(size, cx, cy - 14, 3, 6))
     if kind == "lens":
         img = _shaded(size, _ellipse(size, cx, cy, 34, 34), BRASS, BRASS_DARK)
@@ -226,8 +227,8 @@ def found_item(p, rng):
     if kind == "flint":
         body = paint.polygon_mask(size, [(cx - 16, cy + 10), (cx - 6, cy - 16), (cx + 16, cy - 8),
                                          (cx + 12, cy + 14)])
-        img = _shaded(size, body, (160, 160, 172), (60, 60, 70))
-        return _over(img, IVORY, paint.scale_mask(_rect(size, cx - 2, cy - 4, 12, 3), 0.6))
+        img = _shaded(size, body, (104, 100, 104), (50, 48, 50))
+        return _over(img, IVORY, paint.scale_mask(_rect(size, cx - 2, cy - 4, 12, 3), 0.35))
     body = _ellipse(size, cx, cy, 38, 30)
     img = _shaded(size, body, (224, 96, 44), (100, 30, 10))
     return _over(img, AMBER_PALE, paint.scale_mask(_ellipse(size, cx - 6, cy - 5, 12, 7), 0.7))

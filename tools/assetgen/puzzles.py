@@ -197,7 +197,19 @@ def constellation_layer(p, rng):
     return Image.alpha_composite(img, img)
 
 
+def instruction_band(p, rng):
+    """The dark band a puzzle's instruction line stands on: ink, mostly opaque, with rounded ends
+    and a thin bronze edge, so light text reads on it over any of the puzzles' art."""
+    size = tuple(p["size"])
+    w, h = size
+    outer = paint.rounded_rect_mask(size, (0, 0, w, h), h // 2)
+    inner = paint.rounded_rect_mask(size, (2, 2, w - 2, h - 2), h // 2 - 2)
+    img = _over(_rgba(size), INK, paint.scale_mask(outer, 0.88))
+    return _over(img, BRONZE_DARK, ImageChops.subtract(outer, inner))
+
+
 RECIPES = {
+    "instruction_band": instruction_band,
     "lock_key_sheet": lock_key_sheet,
     "telescope_frame": telescope_frame,
     "heavens_sky": heavens_sky,

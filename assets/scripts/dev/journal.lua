@@ -26,7 +26,7 @@ if inner then
         Bitmap { name = "bg", image = "menu/bg", x = 0, y = 0 },
         GameWindow {
             name = "gamewindow", x = 0, y = 0, w = 800, h = 600,
-            ReadFile("scripts/journal.lua")(),
+            ReadFile("scripts/journal.lua")("journal/left"),
             Check("check", 80),
             Check("leave", 500),
         },

@@ -23,10 +23,11 @@ local function Door(name, x, event, label)
     }
 end
 
--- A tool tip's look: the default font, short waits and fades.
+-- A tool tip's look: the default font, short waits and fades; above and to the right of the
+-- pointer, which would cover its first letter below.
 local function Tooltip()
     return {
-        font = { "fonts/default.mvec", 16, { 1, 1, 1, 1 } }, w = 200, h = 30, position = 10,
+        font = { "fonts/default.mvec", 16, { 1, 1, 1, 1 } }, w = 200, h = 30, position = 2,
         borderwidth = 6, borderheight = 4, timeinitialwait = 100, timevisible = 2000,
         timefade = 100, minx = 0, miny = 0, maxx = 800, maxy = 600,
         backgroundcolor = { 0, 0, 0, 0.7 },

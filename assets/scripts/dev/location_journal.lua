@@ -7,7 +7,7 @@ local make = Gameplay
 
 Gameplay = function(window)
     Gameplay = make
-    table.insert(window, 1, ReadFile("scripts/journal.lua")())
+    table.insert(window, 1, ReadFile("scripts/journal.lua")("journal/left"))
     for _, event in ipairs(gameplayinstructions.events) do
         if event.name == gameplayinstructions.initial_event then
             event.journaltoactivate = { "journal_key" }

@@ -1,7 +1,7 @@
 -- What every location's gameplay window shares: returns a builder, `function(opts)`, of the
 -- "Gameplay" window table, with the location's own number (its playlist entry "location%02d"),
--- playlist and tutorial prompts from `opts`. The journal comes before the HUD: both hold a child
--- named "journal", and the journal's own must be the one found first.
+-- playlist, tutorial prompts and journal picture from `opts`. The journal comes before the HUD:
+-- both hold a child named "journal", and the journal's own must be the one found first.
 local fonts = gStyles.fonts
 
 local function Cursor(name, image, extra)
@@ -12,11 +12,14 @@ local function Cursor(name, image, extra)
     return { main = main }
 end
 
--- A tooltip's look; the basic and the hint tooltips differ only in where they are kept. The
--- runner gives each its background ("tooltipcolor" or a character's light colour): dark text.
-local function Tooltip()
+-- A tooltip's look; the basic and the hint tooltips differ only in where they are kept: the basic
+-- one stands above and to the right of the pointer, which would cover its first letter below, the
+-- hint one below its fixed point. The runner gives each its background ("tooltipcolor" or a
+-- character's light colour): dark text.
+local function Tooltip(position)
     return {
-        font = fonts.body, w = 260, h = 40, position = 10, borderwidth = 8, borderheight = 6,
+        font = fonts.body, w = 260, h = 40, position = position, borderwidth = 8,
+        borderheight = 6,
         timeinitialwait = 300, timevisible = 3000, timefade = 200,
         minx = 0, miny = 0, maxx = 800, maxy = 600,
         backgroundcolor = { 0, 0, 0, 0.6 }, alphascrimmax = 0.6,
@@ -24,7 +27,9 @@ local function Tooltip()
 end
 
 local characterinfo = {
-    scrim = { maxalpha = 0.6, fadetime = 300, scrim = "conversation/scrim" },
+    -- No scrim: the scene stays as bright behind Odo as in play (his bubble carries its own
+    -- parchment). Its picture covers the whole screen should one be wanted.
+    scrim = { maxalpha = 0, fadetime = 300, scrim = "conversation/scrim" },
     conversation_info = { groupid = 1102 },
     characterspacing = 40, soundenter = "whoosh", soundexit = "whoosh",
     info = {
@@ -122,7 +127,7 @@ return function(opts)
         tooltipcolor = { 1, 0.95, 0.8, 1 },
         timescenetransition = 500, timeplaylistduringdialogfade = 400,
         volumeplaylistduringdialogfade = 0.4, loadingcursortimetoshow = 500,
-        tooltipbasic = Tooltip(), tooltiphint = Tooltip(),
+        tooltipbasic = Tooltip(2), tooltiphint = Tooltip(10),
         tooltipinventory = gStyles.tooltipinventory,
         playlistinfo = { timefadeout = 800, timecrossfade = 1500, groupid = { 1001 } },
         playlist = opts.playlist,
@@ -184,7 +189,7 @@ return function(opts)
         particlehintthessalorsecondary = "fx/glint.lua",
         particlepuzzlecompletepositionx = 400, particlepuzzlecompletepositiony = 300,
         particlepuzzlecompletesize = 64,
-        ReadFile("scripts/journal.lua")(),
+        ReadFile("scripts/journal.lua")(opts.journal),
         ReadFile("scripts/hud.lua")(),
         ReadFile("scripts/hintthessalor.lua")(),
         ReadFile("scripts/hintlirae.lua")(),

@@ -56,6 +56,9 @@ local function Fire(name, x, y)
     }
 end
 
+local AltarHelpBand, AltarHelp = gStyles.instruction("altar_help", "puzzle_ritual")
+local VaultHelpBand, VaultHelp = gStyles.instruction("vault_help", "puzzle_locks")
+
 gameplayinstructions = {
     conversations = {},
     scenes = { "crypt", "altar", "vault" },
@@ -72,7 +75,10 @@ gameplayinstructions = {
     events = {
         {
             name = "start_crypt",
-            layerstoactivate = { "crypt_bg", "altar_bg", "vault_bg", "vault_slab" },
+            layerstoactivate = {
+                "crypt_bg", "altar_bg", "vault_bg", "vault_slab", "altar_help_band", "altar_help",
+                "vault_help_band", "vault_help",
+            },
             areastoactivate = {
                 "area_brazier", "area_hearth", "area_altarback", "area_vaultback",
                 "area_vaultcover",
@@ -94,6 +100,7 @@ gameplayinstructions = {
             name = "event_ritualcomplete", action = "crypt",
             areastocomplete = { "area_altar" },
             areastoactivate = { "area_vault" }, minigame = "complete(400,300,64)",
+            layerstodeactivate = { "altar_help_band", "altar_help" },
         },
         -- The locks' puzzle waits for the cover's done mark: completed, not switched off.
         {
@@ -106,12 +113,22 @@ gameplayinstructions = {
             name = "event_threelockscomplete", action = "crypt",
             areastocomplete = { "area_vault" },
             inventorytoactivate = { "hearthstone" }, minigame = "complete(400,300,64)",
+            layerstodeactivate = { "vault_help_band", "vault_help" },
             journaltodeactivate = { "journal_crypt" }, journaltoactivate = { "journal_hearth" },
         },
         {
             name = "relight", areastocomplete = { "area_hearth" },
             layerstoactivate = { "hearth_fire" }, journaltodeactivate = { "journal_hearth" },
             action = "scene_complete",
+        },
+        -- Leaving a puzzle puts its instruction line away: it shows the first time only.
+        {
+            name = "leave_altar", action = "crypt",
+            layerstodeactivate = { "altar_help_band", "altar_help" },
+        },
+        {
+            name = "leave_vault", action = "crypt",
+            layerstodeactivate = { "vault_help_band", "vault_help" },
         },
     },
     crypt = {
@@ -149,11 +166,12 @@ gameplayinstructions = {
         layers = {
             Backdrop("altar_bg", "scenes/altar/bg"),
             Beam("ritual_whitegreen", 1), Beam("ritual_blueyellow", 2), Beam("ritual_bluegreen", 3),
-            Beam("ritual_whitered", 4), Beam("ritual_yellowred", 5),
+            Beam("ritual_whitered", 4), Beam("ritual_yellowred", 5), AltarHelpBand,
         },
+        text = { AltarHelp },
         areas = {
             Way("area_altarback", 60, "areas/back_bottom", 400, 480, "area_back_name",
-                "goto_crypt"),
+                "leave_altar"),
         },
     },
     vault = {
@@ -163,11 +181,12 @@ gameplayinstructions = {
               flags = 5 },
             Seat(1, 250), Seat(2, 400), Seat(3, 550),
             StoneLock(1), StoneLock(2), StoneLock(3),
-            Eye(1, 250), Eye(2, 400), Eye(3, 550),
+            Eye(1, 250), Eye(2, 400), Eye(3, 550), VaultHelpBand,
         },
+        text = { VaultHelp },
         areas = {
             Way("area_vaultback", 40, "areas/back_bottom", 400, 480, "area_back_name",
-                "goto_crypt"),
+                "leave_vault"),
             -- Lit up over the slab; lifted, the slab fades and the cover counts as done.
             {
                 name = "area_vaultcover", depth = 50, image = "areas/vaultcover", x = 400,
@@ -182,7 +201,7 @@ local Location = ReadFile("scripts/locations/common.lua")
 MakeDialog {
     name = "gameplay",
     Location {
-        number = 3,
+        number = 3, journal = "journal/left_crypt",
         playlist = {
             location03 = {
                 crypt = { "music_crypt" }, altar = { "music_puzzle" }, vault = { "music_puzzle" },

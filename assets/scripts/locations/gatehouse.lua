@@ -34,21 +34,25 @@ local function Item(name, depth, inventory, image, x, y, part)
     }
 end
 
+local LockHelpBand, LockHelp = gStyles.instruction("lock_help", "puzzle_lock")
+
 gameplayinstructions = {
     conversations = {
         odo_intro = {
-            charactertospeak = "odo", text = "conv_odo_1", sound = "voice_odo?group=1102",
+            charactertospeak = "odo", text = "conv_odo_1", sound = "voice_odo_1?group=1102",
             characterstoshow = { "odo" }, nextconversation = "odo_intro2",
         },
         -- The last line: every character slides out after it.
         odo_intro2 = {
-            charactertospeak = "odo", text = "conv_odo_2", sound = "voice_odo?group=1102",
+            charactertospeak = "odo", text = "conv_odo_2", sound = "voice_odo_2?group=1102",
         },
         odo_keeper = {
-            charactertospeak = "odo", text = "conv_odo_keeper", characterstoshow = { "odo" },
+            charactertospeak = "odo", text = "conv_odo_keeper",
+            sound = "voice_odo_keeper?group=1102", characterstoshow = { "odo" },
         },
         odo_thanks = {
-            charactertospeak = "odo", text = "conv_odo_thanks", characterstoshow = { "odo" },
+            charactertospeak = "odo", text = "conv_odo_thanks",
+            sound = "voice_odo_thanks?group=1102", characterstoshow = { "odo" },
         },
     },
     animations = {
@@ -80,7 +84,8 @@ gameplayinstructions = {
     events = {
         {
             name = "start",
-            layerstoactivate = { "gatehouse_bg", "gatehouse_door", "storeroom_bg", "lockpanel_bg" },
+            layerstoactivate = { "gatehouse_bg", "gatehouse_door", "storeroom_bg", "lockpanel_bg",
+                                 "lock_help_band", "lock_help" },
             areastoactivate = {
                 "area_door", "area_keeper", "area_lamp_oil", "area_lamp_glass", "area_lamp_wick",
                 "area_cabinet", "area_backdoor", "area_lockback",
@@ -104,6 +109,7 @@ gameplayinstructions = {
             name = "event_electroniclockcomplete", action = "storeroom",
             areastocomplete = { "area_cabinet" },
             layerstoactivate = { "cabinet_open" }, inventorytoactivate = { "wick" },
+            layerstodeactivate = { "lock_help_band", "lock_help" },
             minigame = "complete(400,300,64)", journaltoactivate = { "journal_wick" },
         },
         { name = "fill_lamp", areastocomplete = { "area_lamp_oil" } },
@@ -119,6 +125,11 @@ gameplayinstructions = {
             dialog = "odo_thanks", nextevent = "gatehouse_done",
         },
         { name = "gatehouse_done", action = "scene_complete" },
+        -- Leaving the lock puts its instruction line away: it shows the first time only.
+        {
+            name = "leave_lockpanel", action = "storeroom",
+            layerstodeactivate = { "lock_help_band", "lock_help" },
+        },
     },
     gatehouse = {
         -- Shown once, the first time the scene is entered.
@@ -181,10 +192,11 @@ gameplayinstructions = {
         },
     },
     lockpanel = {
-        layers = { Backdrop("lockpanel_bg", "scenes/lockpanel/bg") },
+        layers = { Backdrop("lockpanel_bg", "scenes/lockpanel/bg"), LockHelpBand },
+        text = { LockHelp },
         areas = {
             Way("area_lockback", 60, "areas/back_bottom", 400, 480, "area_storeroom_name",
-                "goto_storeroom"),
+                "leave_lockpanel"),
         },
     },
 }
@@ -193,7 +205,7 @@ local Location = ReadFile("scripts/locations/common.lua")
 MakeDialog {
     name = "gameplay",
     Location {
-        number = 1,
+        number = 1, journal = "journal/left",
         playlist = {
             location01 = {
                 gatehouse = { "music_gatehouse" }, storeroom = { "music_gatehouse" },

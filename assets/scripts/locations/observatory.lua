@@ -29,6 +29,10 @@ local function Item(name, inventory, image, x, y)
     }
 end
 
+-- The scroll's line stands above its progress buttons.
+local ScrollHelpBand, ScrollHelp = gStyles.instruction("scroll_help", "puzzle_scroll", 21)
+local SkyHelpBand, SkyHelp = gStyles.instruction("sky_help", "puzzle_sky")
+
 gameplayinstructions = {
     conversations = {},
     scenes = { "observatory", "scrolldesk", "telescope" },
@@ -46,7 +50,10 @@ gameplayinstructions = {
     events = {
         {
             name = "start_obs",
-            layerstoactivate = { "observatory_bg", "scrolldesk_bg", "telescope_bg" },
+            layerstoactivate = {
+                "observatory_bg", "scrolldesk_bg", "telescope_bg", "scroll_help_band",
+                "scroll_help", "sky_help_band", "sky_help",
+            },
             areastoactivate = {
                 "area_desk", "area_telescope", "area_scrollback", "area_skyback",
             },
@@ -65,6 +72,7 @@ gameplayinstructions = {
             name = "event_scrollcomplete", action = "observatory",
             areastocomplete = { "area_scroll" },
             inventorytoactivate = { "lens" }, minigame = "complete(400,260,64)",
+            layerstodeactivate = { "scroll_help_band", "scroll_help" },
             journaltodeactivate = { "journal_scroll" }, journaltoactivate = { "journal_lens" },
         },
         {
@@ -75,8 +83,18 @@ gameplayinstructions = {
             name = "event_heavenscomplete", action = "observatory",
             areastocomplete = { "area_eyepiece" },
             minigame = "complete(400,200,80)", nextevent = "obs_done",
+            layerstodeactivate = { "sky_help_band", "sky_help" },
         },
         { name = "obs_done", action = "scene_complete" },
+        -- Leaving a puzzle puts its instruction line away: it shows the first time only.
+        {
+            name = "leave_scroll", action = "observatory",
+            layerstodeactivate = { "scroll_help_band", "scroll_help" },
+        },
+        {
+            name = "leave_sky", action = "observatory",
+            layerstodeactivate = { "sky_help_band", "sky_help" },
+        },
     },
     observatory = {
         layers = {
@@ -105,10 +123,11 @@ gameplayinstructions = {
         },
     },
     scrolldesk = {
-        layers = { Backdrop("scrolldesk_bg", "scenes/scrolldesk/bg") },
+        layers = { Backdrop("scrolldesk_bg", "scenes/scrolldesk/bg"), ScrollHelpBand },
+        text = { ScrollHelp },
         areas = {
             Way("area_scrollback", 60, "areas/back_bottom", 400, 480, "area_back_name",
-                "goto_observatory"),
+                "leave_scroll"),
         },
     },
     telescope = {
@@ -121,11 +140,13 @@ gameplayinstructions = {
             Constellation("heavens_leo", "puzzles/leo", 400, 230),
             Constellation("heavens_scorpio", "puzzles/scorpio", 260, 330),
             Constellation("heavens_draco", "puzzles/draco", 560, 320),
+            SkyHelpBand,
         },
+        text = { SkyHelp },
         areas = {
             -- Below y 400, where the lens shows nothing of the sky.
             Way("area_skyback", 60, "areas/back_bottom", 400, 480, "area_back_name",
-                "goto_observatory"),
+                "leave_sky"),
         },
     },
 }
@@ -134,7 +155,7 @@ local Location = ReadFile("scripts/locations/common.lua")
 MakeDialog {
     name = "gameplay",
     Location {
-        number = 2,
+        number = 2, journal = "journal/left_observatory",
         playlist = {
             location02 = {
                 observatory = { "music_observatory" }, scrolldesk = { "music_puzzle" },
