@@ -134,7 +134,7 @@ class Output(Scratch):
         self.assertEqual(sorted(snapshot(self.out)), ["sound.qmp"])
         self.assertEqual(sorted(os.listdir(os.path.join(self.stage, "packs", "sound.qmp",
                                                         "audio"))),
-                         sorted("%d.ogg" % n for n in range(1, 27)))
+                         sorted("%d.ogg" % n for n in range(1, 32)))
 
     def test_only_matching_nothing_is_an_error(self):
         done = run_gen("--out", self.out, "--stage", self.stage, "--only", "nothing/*")
