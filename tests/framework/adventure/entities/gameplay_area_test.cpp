@@ -131,9 +131,15 @@ TEST_F(AreaTest, ClickEventsMatchByObjectAndPlainClicksFallBackOnUsedOnes)
     EXPECT_EQ(area->FindEventForInventory("key"), TString("B"));
     EXPECT_EQ(area->FindEventForInventory("default"), TString("A"));
     area->MarkEventUsed("key");
-    // Whichever of the two comes first in the stored order.
-    const TString first = area->GetClickEvents()[0]->eventName;
-    EXPECT_EQ(area->FindEventForInventory("default"), first);
+    // A plain click finds the first of the plain event and the used ones in the stored order:
+    // here the plain one, ...
+    ASSERT_EQ(area->GetClickEvents()[0]->inventory, TString("default"));
+    EXPECT_EQ(area->FindEventForInventory("default"), TString("A"));
+    // ... there the used object's.
+    auto used = Area("{ events = { default = { eventname = 'A' }, lamp = { eventname = 'L' } } }");
+    ASSERT_EQ(used->GetClickEvents()[0]->inventory, TString("lamp"));
+    used->MarkEventUsed("lamp");
+    EXPECT_EQ(used->FindEventForInventory("default"), TString("L"));
 
     // An object without an event: reported, empty; the question alone stays silent.
     auto plain = Area("{ events = { key = { eventname = 'B' } } }");

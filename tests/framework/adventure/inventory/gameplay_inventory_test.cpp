@@ -229,6 +229,13 @@ TEST_F(InventoryTest, SavedRecordLayoutAndItsEdgeCases)
     EXPECT_EQ(again->GetFlags(), 0x81);
     EXPECT_EQ(again->GetPartsFound(), 2);
     EXPECT_EQ(again->GetHomePosition().x, -1.0f);
+    EXPECT_EQ(again->GetHomePosition().y, 0.0f);
+    // Each half of the home from its own four bytes.
+    const std::vector<uint8_t> home{0x81, 0, 0, 0, 0, 1, 2, 0, 0, 3, 4};
+    auto placed = Make();
+    ASSERT_TRUE(placed->RestoreState(home.data(), home.size()));
+    EXPECT_EQ(placed->GetHomePosition().x, 258.0f);
+    EXPECT_EQ(placed->GetHomePosition().y, 772.0f);
     // The picture stays where it was: the runner places the object afterwards.
     EXPECT_EQ(At(*again).x, 40.0f);
     EXPECT_EQ(At(*again).y, 30.0f);
