@@ -352,7 +352,13 @@ void ThreeLocksMinigame::SaveOwnState(std::vector<uint8_t>& out)
         out.push_back(kSolvedByte);
     else
     {
-        const uint32_t steps = StepsDone();
+        uint32_t steps = StepsDone();
+        // The last lock still turning: its turn's end solves the puzzle and asks for the event,
+        // which a restore of every step would never do. Stored as before that click, the
+        // restored puzzle takes it again and ends as it should.
+        if (mState == kAnimating && mCurrentSequence + 1 == mSequences.size() &&
+            mCurrentStep >= mSequences[mCurrentSequence].size() && steps > 0)
+            --steps;
         if (steps > kMaxSavedSteps)
             Log("ThreeLocksMinigame: %u steps done; saved as %u", steps, kMaxSavedSteps);
         out.push_back(static_cast<uint8_t>(std::min(steps, kMaxSavedSteps)));

@@ -154,12 +154,22 @@ TEST_F(ElectronicLockRunnerTest, TheNextRunnerRestoresThePatternAndTheScenesAfte
     Press(*gameplay, kCentre);
     const std::string pattern = Pattern(*Lock(*gameplay));
     EXPECT_EQ(pattern, "100011010");
-    // The record is built at the runner's calm points (a scene switch, an event's end); a close
-    // only brings its play time up to date.
-    gameplay->SaveLocationState(false);
+    // Closed inside the puzzle, long after the last calm point (its scene's fade-in): the record
+    // stored is the one a calm point of the same play builds, but for the play time.
     Close(gameplay);
     const std::vector<uint8_t> stored = Stored();
-    ASSERT_FALSE(stored.empty());
+    ASSERT_GT(stored.size(), 4u);
+    mSettings->DeletePlayerData("gamedata");
+    gameplay = Open();
+    ASSERT_NE(gameplay, nullptr);
+    Press(*gameplay, kCorners[0]);
+    Press(*gameplay, kCentre);
+    gameplay->SaveLocationState(false);
+    EXPECT_EQ(std::vector<uint8_t>(gameplay->GetStateBytes().begin() + 4,
+                                   gameplay->GetStateBytes().end()),
+              std::vector<uint8_t>(stored.begin() + 4, stored.end()));
+    Close(gameplay);
+    mSettings->SetPlayerData("gamedata", stored.data(), static_cast<int>(stored.size()));
 
     gameplay = Open();
     ASSERT_NE(gameplay, nullptr);

@@ -254,7 +254,12 @@ TEST_F(ThreeLocksMinigameTest, SavedProgressIsReplayedAtOnceOnRestore)
     Start(*restored);
     EXPECT_EQ(restored->GetState(), ThreeLocksMinigame::kAnimating);
     Settle(*restored);
+    // Saved while the last lock turns, before its end asks for the event: one step short, so
+    // that the restored puzzle ends by that click and asks for it.
     restored->OnMouseDown(Lock(1));
+    std::vector<uint8_t> turning;
+    restored->SaveState(turning);
+    EXPECT_EQ(turning[0], 3);
     Settle(*restored);
     EXPECT_EQ(restored->GetState(), ThreeLocksMinigame::kSolved);
 

@@ -231,6 +231,12 @@ bool GameplayItem::LoadState(const uint8_t* data, size_t size)
     return true;
 }
 
+void GameplayItem::SaveState(std::vector<uint8_t>& out)
+{
+    out.push_back((mFlags & kFound) != 0 ? static_cast<uint8_t>(mFlags & ~(kActive | kShown))
+                                         : mFlags);
+}
+
 void GameplayItem::Activate(bool animate, Callback* callback)
 {
     mFlags |= kActive | kShown;
@@ -378,6 +384,22 @@ void GameplayItem::Arrive()
         FinishFound();
     }
     // Last: whoever is told may let the item go.
+    if (callback != nullptr)
+        callback->Call(nullptr, 0);
+}
+
+void GameplayItem::Land()
+{
+    if (TransformManager* manager = TransformManager::Instance())
+        manager->RemoveTransforms(mTransform.get());
+    mTransform->SetAlpha(1.0f);
+    mFlags &= static_cast<uint8_t>(~(kCrossFade | kScenePass));
+    mFlags |= kOverlayPass;
+    mCompletionPending = 0;
+    Callback* callback = mHeldCallback;
+    mHeldCallback = nullptr;
+    StopParticles();
+    FinishFound();
     if (callback != nullptr)
         callback->Call(nullptr, 0);
 }

@@ -47,6 +47,8 @@ public:
     TRect GetRect(const TDrawSpec& parent) override;
     // Found: hidden and inactive at once; else shown: activated, textures made.
     bool LoadState(const uint8_t* data, size_t size) override;
+    // A found item still fading away is stored as gone, as the fade's end leaves it.
+    void SaveState(std::vector<uint8_t>& out) override;
     // Shows the item and makes its textures; animated, it fades in over "timevisible".
     void Activate(bool animate, Callback* callback) override;
     // The mask's file while shown.
@@ -68,6 +70,9 @@ public:
     // The callback fires once, when the item arrives at the target; a null target makes a flight
     // of no length.
     void StartFoundAnimation(Callback* callback, GameplayInventory* target);
+    // A found animation still running ends at once as its end would leave it: the item gone, the
+    // callback told of the arrival.
+    void Land();
 
     TM_Transform2D& GetTransform() { return *mTransform; }
     const std::shared_ptr<TAnimatedSprite>& GetImage() const { return mImage; }

@@ -239,6 +239,7 @@ void GameplayInventory::OnUnequipped(void* object, TM_Transform*, uint32_t id)
 {
     auto* self = static_cast<GameplayInventory*>(object);
     self->mFlags &= static_cast<uint8_t>(~kHeld);
+    self->mReturning = false;
     self->CallBack(id);
 }
 
@@ -279,6 +280,7 @@ void GameplayInventory::OnPartsFadedHandler(void* object, TM_Transform*, uint32_
 void GameplayInventory::Equip()
 {
     mFlags |= kHeld;
+    mReturning = false;
     RemoveTransforms(&mImageTransform);
     Run(&mImageTransform, Scale(mTimeEquip, mScaleEquip), nullptr);
 }
@@ -288,6 +290,7 @@ void GameplayInventory::Unequip(Callback* callback)
     if ((mFlags & kHeld) == 0)
         return;
     mPendingCallback = callback;
+    mReturning = true;
     RemoveTransforms(&mImageTransform);
     // Scaling moves the translation with the columns; the move comes after it so that the
     // picture ends exactly at home.
@@ -298,6 +301,7 @@ void GameplayInventory::Unequip(Callback* callback)
 void GameplayInventory::Use(Callback* callback)
 {
     mPendingCallback = callback;
+    mReturning = false;
     mFlags = static_cast<uint8_t>((mFlags & ~kHeld) | kUsed);
     RemoveTransforms(&mImageTransform);
     TM_InstructionList* list = Alpha(mTimeToUse, 0.0f);
@@ -339,6 +343,7 @@ void GameplayInventory::PlaceInHud(Callback* callback, bool animate)
 void GameplayInventory::PlaceInScene(bool animate, const TVec2& position, Callback* callback)
 {
     mFlags = static_cast<uint8_t>((mFlags & ~kHeld) | kInScene);
+    mReturning = false;
     if ((mFlags & kShown) == 0)
         PlaceInHud(nullptr, animate);
     if (position.x != kUnsetPosition.x || position.y != kUnsetPosition.y)
@@ -389,6 +394,7 @@ void GameplayInventory::Reset()
     mImageTransform.SetAlpha(1.0f);
     mImageTransform.SetPosition(mHomePosition.x, mHomePosition.y, 1.0f);
     mFlags = kFollowsMouse;
+    mReturning = false;
 }
 
 void GameplayInventory::AddPart(int32_t part, bool count)
@@ -497,11 +503,20 @@ TRect GameplayInventory::GetRect() const
 
 void GameplayInventory::SaveState(std::vector<uint8_t>& out) const
 {
-    out.push_back(mFlags);
+    uint8_t flags = static_cast<uint8_t>(mFlags & ~kMoving);
+    if (mReturning)
+        flags &= static_cast<uint8_t>(~kHeld);
+    bool missing = false;
     uint8_t found = 0;
-    for (size_t i = 0; i < mParts.size() && i < 8; ++i)
-        if (mParts[i])
+    for (size_t i = 0; i < mParts.size(); ++i)
+    {
+        missing = missing || !mParts[i];
+        if (mParts[i] && i < 8)
             found |= static_cast<uint8_t>(1u << i);
+    }
+    if (!mFadingParts.empty() && !missing)
+        flags |= kComplete;
+    out.push_back(flags);
     out.push_back(found);
     out.push_back(mPartsFound);
     PutInt32(out, ScriptNumberToInt(mHomePosition.x));

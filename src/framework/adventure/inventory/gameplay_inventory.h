@@ -92,6 +92,9 @@ public:
     void RefreshCollisionMask();
     bool CreateCollisionMaskAndHilite();
 
+    // What moves is stored as its move's end leaves it: an object gliding home no longer moving,
+    // one on its way back from the mouse no longer held, one whose last part still fades in
+    // complete.
     void SaveState(std::vector<uint8_t>& out) const;
     // False, nothing changed, for a record shorter than kSavedStateSize.
     bool RestoreState(const uint8_t* record, size_t size);
@@ -161,6 +164,8 @@ protected:
     bool mRolloverShown = false;
     bool mLiftedParts = false;
     bool mWantsTextures = false;
+    // On the way back from the mouse: held until the way's end.
+    bool mReturning = false;
     TString mName;
     TString mActualName;
     TString mEventName;

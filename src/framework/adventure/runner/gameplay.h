@@ -417,6 +417,9 @@ protected:
     // offset of the game's part, or 0 for a record that is not this location's.
     size_t CheckLocationRecord(const std::vector<uint8_t>& record) const;
     void RestoreLocationRecord(const std::vector<uint8_t>& record, size_t extraAt);
+    // What is on its way when the location closes arrives at once: a found item lands in its
+    // object, as its flight's end would have it.
+    void SettleForClose();
     // Only the shown scene stays; what pointed into the others is let go first.
     void DropInactiveScenes();
     // The inventory, hint and basic tool tips, then the tutorial prompts.

@@ -4,6 +4,7 @@
 #include "framework/adventure/runner/gameplay.h"
 
 #include "framework/adventure/entities/gameplay_area.h"
+#include "framework/adventure/entities/gameplay_item.h"
 #include "framework/adventure/entities/gameplay_sound.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
@@ -268,6 +269,12 @@ bool Gameplay::LoadLocationState()
     return true;
 }
 
+void Gameplay::SettleForClose()
+{
+    if (mFlyingItem != nullptr)
+        mFlyingItem->Land();
+}
+
 void Gameplay::SaveOnClose()
 {
     PlayerData* player = PlayerData::Instance();
@@ -276,12 +283,13 @@ void Gameplay::SaveOnClose()
     if (mLocationComplete != 0 || !mLocationEntered ||
         (player != nullptr && player->GetLocation() != mLocationByteAtStart))
         return;
-    // Closed while an event's animation still runs (a door swinging away after a use) or while an
-    // object is held, the last calm point came before that use or that pick: the record is built
-    // from the state as it stands (a started animation counts as ended, as a restore ends it), so
-    // neither the use nor the held object is lost.
+    // The last calm point may lie well before the close: a puzzle's progress since its scene faded
+    // in, a use whose event animation still runs, an object picked up. The record is built from
+    // the state as it stands, with what is on its way taken as arrived (a started animation counts
+    // as ended, as a restore ends it), so nothing the player did since is lost.
+    SettleForClose();
     std::vector<uint8_t> record;
-    if ((mBlockingAnimation != 0 || mHeldInventory != nullptr) && BuildLocationRecord(record))
+    if (BuildLocationRecord(record))
         mStateBytes.swap(record);
     else
         SaveLocationState(true);

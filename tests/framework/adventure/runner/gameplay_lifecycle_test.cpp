@@ -233,9 +233,8 @@ TEST_F(SavedStateTest, ACloseBeforeAnyCalmPointBuildsTheWholeRecord)
     EXPECT_EQ(mPlayer->GetGameState(), PlayerData::kInLocation);
 }
 
-// A use's event animation still running at the close, or an object held: what the use or the pick
-// changed is stored, not the calm point before it; at a calm point the close only brings the play
-// time up to date.
+// A use's event animation still running at the close, an object held, or anything changed since the
+// last calm point (a puzzle's progress): what changed is stored, not the calm point before it.
 TEST_F(SavedStateTest, ACloseDuringAnEventAnimationStoresTheStateAsItStands)
 {
     SavedGameplay* play = Open();
@@ -264,7 +263,49 @@ TEST_F(SavedStateTest, ACloseDuringAnEventAnimationStoresTheStateAsItStands)
     play->SaveLocationState(false);
     play->mExtra = {0x66};
     Close(play);
-    EXPECT_EQ(Stored().back(), 0x55);
+    EXPECT_EQ(Stored().back(), 0x66);
+}
+
+// Closed while a found item turns and flies, or with an object just picked up, the stored record is
+// the one the same play stores once everything has settled, byte for byte but the play time.
+TEST_F(SavedStateTest, ACloseMidFlightOrWithAnObjectHeldStoresTheSettledRecord)
+{
+    const std::string slow =
+        ", entityinfo = { layerinfo = { fadetime = 50 }, iteminfo = { "
+        "timefound = 200, timetoinventory = 300, timefadeaway = 200 } }, "
+        "inventoryinfo = { barwidth = 0, timefadepart = 200, timeequip = 200 }";
+    const auto closed = [&](bool flying, int frames)
+    {
+        mSettings->DeletePlayerData("gamedata");
+        SavedGameplay* play = Open(slow);
+        Settle(*play);
+        GameplayInventory* key = play->FindInventory("key");
+        GameplayInventory* coin = play->FindInventory("coin");
+        for (GameplayInventory* object : {key, coin})
+        {
+            object->AddFlags(GameplayInventory::kShown);
+            play->GetHud()->GetPendingInventory().push_back(object);
+        }
+        play->GetHud()->MergePendingInventory(false, nullptr);
+        if (flying)
+            play->OnItemFound(play->FindItem("k1"));
+        else
+            play->EquipInventory(coin);
+        for (int i = 0; i < frames; ++i)
+            Frame(16);
+        EXPECT_EQ(play->GetGameplayState() == Gameplay::kWaiting, flying && frames < 60);
+        Close(play);
+        std::vector<uint8_t> record = Stored();
+        EXPECT_GT(record.size(), 4u);
+        record.erase(record.begin(), record.begin() + std::min<size_t>(4, record.size()));
+        return record;
+    };
+    const std::vector<uint8_t> landed = closed(true, 120);
+    ASSERT_GT(landed.size(), 4u);
+    EXPECT_EQ(landed[4], 1) << "the HUD counts the item found";
+    EXPECT_EQ(closed(true, 2), landed) << "turning";
+    EXPECT_EQ(closed(true, 20), landed) << "flying";
+    EXPECT_EQ(closed(false, 2), closed(false, 60)) << "held";
 }
 
 TEST_F(SavedStateTest, ALocationGoesOnWhereItWasLeft)
