@@ -96,14 +96,25 @@ TEST_F(ElectronicLockTest, AHalfDoneLockIsFoundAsItWasLeftAlsoByTheNextRun)
     EXPECT_EQ(Pattern(Shot("away")), "000000000") << "the storeroom shows no keys";
     EXPECT_EQ(Pattern(Shot("again")), "100011010");
 
-    // The menu's "Play" takes the player back to the panel as it was.
-    const Traces traces = RunClean(game,
-                                   "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
-                                       "wait 150\nshot restored\n" + kQuit,
-                                   "start=scripts/mainmenu.lua");
+    // The menu's "Play" takes the player back to the panel as it was. One more key, and the game
+    // ended at once by Escape and "yes", with no calm point since: the lock is kept as it stands.
+    const std::string play =
+        "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + "wait 150\n";
+    const Traces traces =
+        RunClean(game, play + "shot restored\n" + Press(8) + kQuit, "start=scripts/mainmenu.lua");
     EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
     EXPECT_EQ(Pattern(Shot("restored")), "100011010");
     ExpectMatchesGolden(Shot("restored"), "lock_restored.png");
+    EXPECT_TRUE(std::regex_search(Prefs(), std::regex("gamedata = hex [0-9a-f ]* 11 01 00 00 ")))
+        << Prefs();
+
+    // Found so by the next run, whose two keys left open the cabinet.
+    RunClean(game,
+             play + "shot third\n" + Press(2) + Click(kKeys[6]) + "wait 150\nshot storeroom\n" +
+                 kQuit,
+             "start=scripts/mainmenu.lua");
+    EXPECT_EQ(Pattern(Shot("third")), "100010001");
+    EXPECT_EQ(At(Shot("storeroom"), 640, 200), (std::vector<int>{12, 22, 34}));
 }
 
 TEST_F(ElectronicLockTest, ALockScriptThatDoesNotRunEndsTheGameWithItsLine)

@@ -64,6 +64,35 @@ protected:
                      "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + then + "close\n",
                      "start=scripts/mainmenu.lua");
     }
+    // "Play", then the script; once its last frame is shot the game is asked to end by the
+    // system (SIGTERM), and must end well.
+    Traces PlayThenTerminate(const fs::path& game, const std::string& then)
+    {
+        std::error_code ignored;
+        fs::remove(LogFile(), ignored);
+        fs::remove(mRoot / "ended.png", ignored);
+        const fs::path input = mRoot / ("input" + std::to_string(++mRuns) + ".txt");
+        const fs::path output = mRoot / ("output" + std::to_string(mRuns) + ".txt");
+        WriteFile(input, "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + then +
+                             "shot ended\nwait 100000\n");
+        mOutputFile = output;
+        const int pid = Start(
+            {"--multiple", "-wd=" + game.string(), "options=trace=1&start=scripts/mainmenu.lua"},
+            {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
+             "MURKWELL_GUID_SEED=1"});
+        mOutputFile.clear();
+        EXPECT_GT(pid, 0);
+        if (pid <= 0)
+            return {};
+        const uint32_t start = sys::GetTimeMs();
+        while (!HasShot("ended") && sys::GetTimeMs() - start < kEndLimitMs)
+            sys::SleepMs(50);
+        EXPECT_TRUE(HasShot("ended")) << "the script did not reach its end";
+        sys::SleepMs(200);
+        sys::SignalProcess(pid, false);
+        EXPECT_EQ(WaitForEnd(pid), 0);
+        return TraceLines(ReadFile(output));
+    }
     std::string Log() const { return ReadFile(LogFile()); }
     fs::path UserFile(const std::string& name) const
     {
@@ -91,10 +120,10 @@ protected:
     // A puzzle's lens moved onto each point in turn, followed for a few frames, and clicked there;
     // after the last, one frame and a shot named `shot` if one is asked for.
     static std::string WithTheLens(const char* const (&points)[5], size_t count = 5,
-                                   const std::string& shot = "")
+                                   const std::string& shot = "", size_t from = 0)
     {
         std::string steps;
-        for (size_t i = 0; i < count; ++i)
+        for (size_t i = from; i < count; ++i)
             steps += std::string("move ") + points[i] + "\nwait 4\n" + Click(points[i]) +
                      (i + 1 == count && !shot.empty() ? "wait 1\nshot " + shot + "\nwait 3\n"
                                                       : "wait 4\n");
@@ -320,9 +349,10 @@ TEST_F(ObservatoryCryptTest, AScrollLeftHalfReadIsFoundAsItWasAlsoByTheNextRun)
     EXPECT_EQ(At(Shot("again"), 400, 60), unlit);
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the game did not end";
 
-    EXPECT_EQ(
-        Play(game, "wait 150\nshot restored\n" + std::string(kQuit)),
-        (Traces{"start", "menu Ann", "profile Ann", "record 3 1", "location 1", "quitverify"}));
+    // The third symbol read there, and the window closed at once: no calm point came since the
+    // scroll's fade-in, and the record keeps the three.
+    EXPECT_EQ(Play(game, "wait 150\nshot restored\n" + WithTheLens(kScrollAnswers, 3, "", 2)),
+              (Traces{"start", "menu Ann", "profile Ann", "record 3 1", "location 1"}));
     ExpectCleanLog();
     EXPECT_EQ(At(Shot("restored"), 320, 60), lit);
     EXPECT_EQ(At(Shot("restored"), 400, 60), unlit);
@@ -331,8 +361,27 @@ TEST_F(ObservatoryCryptTest, AScrollLeftHalfReadIsFoundAsItWasAlsoByTheNextRun)
     // The count, the desk's scene (no dialog, no animations, its two entities), then the sky's
     // block: no plate lit, no dialog, no animations.
     EXPECT_TRUE(
-        std::regex_search(prefs, std::regex("gamedata = hex [0-9a-f ]* 02 00 00 03 03 00 00 00 ")))
+        std::regex_search(prefs, std::regex("gamedata = hex [0-9a-f ]* 03 00 00 03 03 00 00 00 ")))
         << prefs;
+
+    // Three lit the next time; the fourth and the fifth read the scroll whole. Through the
+    // telescope three constellations are found, and the game is ended by the system.
+    const std::string sky = "wait 20\nwait 200\n" + Click(kLens) + "wait 120\n" + Use(kTelescope) +
+                            Click(kEyepiece) + "wait 120\n" + WithTheLens(kSkyAnswers, 3);
+    EXPECT_EQ(PlayThenTerminate(game, "wait 150\nshot third\n" +
+                                          WithTheLens(kScrollAnswers, 5, "scrollread", 3) + sky),
+              (Traces{"start", "menu Ann", "profile Ann", "record 3 1", "location 1"}));
+    ExpectCleanLog();
+    EXPECT_EQ(At(Shot("third"), 400, 60), lit);
+    ExpectMatchesGolden(ScrollPart(Shot("scrollread")), "scroll_read.png");
+
+    // The sky comes back with its three plates lit; the last two constellations end the location.
+    EXPECT_EQ(Play(game, "wait 150\nshot skyback\n" + WithTheLens(kSkyAnswers, 5, "", 3) +
+                             "await map\nwait 10\n"),
+              (Traces{"start", "menu Ann", "profile Ann", "record 3 1", "location 1", "complete 1",
+                      "map"}));
+    ExpectCleanLog();
+    ExpectMatchesGolden(Crop(Shot("skyback"), 0, 0, 800, 480), "sky_restored.png");
 }
 
 // The altar left while its third pattern is shown and entered again: the third is shown again
@@ -361,6 +410,41 @@ TEST_F(ObservatoryCryptTest, ARitualLeftMidwayAndAVaultLeftAfterOneSequenceAreFo
     ExpectCleanLog();
     EXPECT_EQ(At(Shot("restored"), 400, 140), At(Shot("oneseq"), 400, 140));
     ExpectMatchesGolden(Crop(Shot("restored"), 150, 40, 500, 200), "vault_restored.png");
+}
+
+// Two of the altar's patterns answered and the game ended at once by Escape and "yes": the next
+// "Play" is back at the altar with two beams lit, takes the third pattern's answer without showing
+// the first again, and the last three open the vault. There the first sequence and one lock of
+// the second are entered and the game is ended by the system; the next "Play" is back with those
+// three locks turned, and the second sequence's last two locks give up the hearthstone.
+TEST_F(ObservatoryCryptTest, ARitualAndAVaultEndedMidwayAreTakenUpWhereTheyWere)
+{
+    const fs::path game = GameAt(2);
+    EXPECT_EQ(
+        Play(game, "wait 200\n" + Click(kFlint) + "wait 120\n" + Use(kBrazier) + Click(kAltar) +
+                       "wait 120\n" + FirstTwoPatterns() + "wait 10\n" + kQuit),
+        (Traces{"start", "menu Ann", "profile Ann", "record 0 2", "location 2", "quitverify"}));
+    ExpectCleanLog();
+    EXPECT_FALSE(HasShot("after")) << "the game did not end";
+
+    const std::string locks = Click(kVault) + "wait 120\n" + Click(kVaultCover) +
+                              "wait 120\nshot lifted\nwait 100\n" + Click(kLocks[0]) + "wait 30\n" +
+                              Click(kLocks[1]) + "wait 30\nwait 120\n" + Click(kLocks[2]) +
+                              "wait 30\n";
+    EXPECT_EQ(PlayThenTerminate(game, "wait 150\nshot altarback\n" + LastThreePatterns() + locks),
+              (Traces{"start", "menu Ann", "profile Ann", "record 3 2", "location 2"}));
+    ExpectCleanLog();
+    ExpectMatchesGolden(Crop(Shot("altarback"), 60, 20, 680, 280), "ritual_restored.png");
+    const std::vector<int> lockAtRest = At(Shot("lifted"), 550, 140);
+    ASSERT_EQ(lockAtRest.size(), 3u);
+
+    EXPECT_EQ(Play(game, "wait 150\nshot vaultback\nwait 150\n" + Click(kLocks[0]) + "wait 30\n" +
+                             Click(kLocks[1]) + "wait 150\n" + Click(kHearthstone) + "wait 120\n" +
+                             Use(kHearth) + "wait 60\n"),
+              (Traces{"start", "menu Ann", "profile Ann", "record 3 2", "location 2", "complete 2",
+                      "credits"}));
+    ExpectCleanLog();
+    EXPECT_NE(At(Shot("vaultback"), 550, 140), lockAtRest);
 }
 
 // The sky's script gone from a copy: opening the Observatory ends the game with the runner's line;
