@@ -661,7 +661,10 @@ uint32_t GameplayArea::GetStateSize() const
 
 void GameplayArea::SaveState(std::vector<uint8_t>& out)
 {
-    out.push_back(mFlags);
+    // A completion still fading is stored as its end leaves the area.
+    out.push_back((mFlags & kCompleting) != 0
+                      ? static_cast<uint8_t>(mFlags & ~(kActive | kHilighted | kCompleting))
+                      : mFlags);
     std::vector<uint8_t> used(UsedBytes(), 0);
     for (size_t i = 0; i < mClickEvents.size(); ++i)
         if (mClickEvents[i]->used != 0)

@@ -236,6 +236,10 @@ TEST_F(AreaTest, AnimatedChangesFadeTheImageAndCallBackAtTheEnd)
     frames(10);
     EXPECT_EQ(calls.mCount, 1);
     EXPECT_LT(area->GetImageAlpha(), 1.0f);
+    // Saved meanwhile, it is stored as the fade's end leaves it.
+    std::vector<uint8_t> saved;
+    area->SaveState(saved);
+    EXPECT_EQ(saved.front(), GameplayEntity::kShown | GameplayArea::kCompleted);
     frames(15);
     EXPECT_EQ(calls.mCount, 2);
     EXPECT_EQ(area->GetFlags(), GameplayEntity::kShown | GameplayArea::kCompleted);
