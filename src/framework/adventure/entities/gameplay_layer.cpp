@@ -124,9 +124,15 @@ void GameplayLayer::StartFade(float end, Callback* groupCallback)
     TransformManager::Instance()->AddTransform(&mTransform, list, groupCallback, nullptr);
 }
 
+void GameplayLayer::SaveState(std::vector<uint8_t>& out)
+{
+    out.push_back(mFadingOut ? static_cast<uint8_t>(mFlags & ~(kActive | kShown)) : mFlags);
+}
+
 void GameplayLayer::Activate(bool fade, Callback* callback)
 {
     mFlags |= kActive | kShown;
+    mFadingOut = false;
     HoldCallback(callback);
     // Without a transform manager nothing could end a fade: the change is made at once.
     if (!fade || TransformManager::Instance() == nullptr)
@@ -145,11 +151,13 @@ void GameplayLayer::Deactivate(bool fade, Callback* callback)
     if (!fade || TransformManager::Instance() == nullptr)
     {
         mTransform.SetAlpha(0.0f);
+        mFadingOut = false;
         mFlags &= static_cast<uint8_t>(~(kActive | kShown));
         ReleaseTextures();
         mCompletionPending = 1;
         return;
     }
+    mFadingOut = true;
     StartFade(0.0f, new Callback(this, &GameplayLayer::OnFadedOut));
 }
 
@@ -160,6 +168,7 @@ void GameplayLayer::OnFadedOut(void* object, TM_Transform*, uint32_t)
 
 void GameplayLayer::FinishHiding()
 {
+    mFadingOut = false;
     mFlags &= static_cast<uint8_t>(~(kActive | kShown));
     ReleaseTextures();
     mCompletionPending = 1;

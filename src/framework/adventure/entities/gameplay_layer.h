@@ -30,6 +30,8 @@ public:
     TRect GetRect(const TDrawSpec& parent) override;
     // Shown layers come back at full alpha, the others hidden with their textures released.
     bool LoadState(const uint8_t* data, size_t size) override;
+    // A layer fading out is stored hidden, as the fade's end leaves it.
+    void SaveState(std::vector<uint8_t>& out) override;
     // Also shows the layer; with a fade, its textures are built too.
     void Activate(bool fade, Callback* callback) override;
     // Takes the callback even when it is null. With a fade the layer stays shown until the fade
@@ -65,6 +67,7 @@ protected:
     bool mFollowRotationScale = false;
     bool mFollowAlpha = false;
     int32_t mFadeTime = 0;
+    bool mFadingOut = false;
 
 private:
     static void OnFadedOut(void* object, TM_Transform* target, uint32_t id);

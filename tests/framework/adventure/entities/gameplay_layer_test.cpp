@@ -107,8 +107,11 @@ TEST_F(LayerTest, DeactivateDropsAnEarlierCallbackAndFadesOutShown)
     layer->Deactivate(true, late.Get());
     Tick(0, {layer.get()});
     Tick(60, {layer.get()});
-    // Still shown and drawn while it fades.
+    // Still shown and drawn while it fades, but stored as the fade's end leaves it.
     EXPECT_EQ(layer->GetFlags(), GameplayEntity::kActive | GameplayEntity::kShown);
+    std::vector<uint8_t> saved;
+    layer->SaveState(saved);
+    EXPECT_EQ(saved, std::vector<uint8_t>{0});
     DrawAll({layer.get()});
     EXPECT_GT(Back(100, 100), 0u);
     EXPECT_TRUE(HasTexture(*layer));
