@@ -6,9 +6,9 @@
 #include "platform/config/cipher.h"
 #include "platform/config/config.h"
 #include "platform/files/file_layer.h"
-#include "services/hiscore_file.h"
-#include "services/qm_hiscores.h"
-#include "services/score_table.h"
+#include "services/scores/hiscore_file.h"
+#include "services/scores/qm_hiscores.h"
+#include "services/scores/score_table.h"
 
 #include <algorithm>
 #include <cstdint>

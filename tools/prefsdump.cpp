@@ -9,7 +9,7 @@
 #include "platform/config/cipher.h"
 #include "platform/config/config.h"
 #include "platform/config/prefs.h"
-#include "services/hiscore_file.h"
+#include "services/scores/hiscore_file.h"
 
 #include <algorithm>
 #include <cctype>

@@ -11,7 +11,7 @@
 #include "render/textures/texture.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <list>
 #include <memory>

@@ -14,7 +14,7 @@
 #include "render/renderer/renderer.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <benchmark/benchmark.h>
 

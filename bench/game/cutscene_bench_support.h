@@ -10,7 +10,7 @@
 #include "render/text/vector_rasteriser.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <list>
 #include <memory>

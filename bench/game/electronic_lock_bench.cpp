@@ -7,7 +7,7 @@
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/core/delta_time.h"
 #include "framework/transforms/transform_manager.h"
-#include "game/minigames/electronic_lock_scene.h"
+#include "game/minigames/puzzles/electronic_lock/electronic_lock_scene.h"
 #include "game/runner/mkw_gameplay.h"
 #include "platform/files/file_layer.h"
 #include "render/renderer/draw_spec.h"
@@ -17,7 +17,7 @@
 #include "render/textures/texture.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 #include "game/hiscore_store_link.h"
 
 #include "framework/core/hiscore_store.h"
-#include "services/qm_hiscores.h"
+#include "services/scores/qm_hiscores.h"
 
 namespace
 {

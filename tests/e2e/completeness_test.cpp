@@ -158,7 +158,7 @@ TEST_F(CompletenessTest, EveryListedClassIsDefinedInItsLayerAndAPlantedGapIsName
         fs::create_directories(copy.parent_path());
         fs::copy_file(entry.path(), copy);
     }
-    ASSERT_TRUE(fs::remove(planted / "game/minigames/heavens_scene.h"));
+    ASSERT_TRUE(fs::remove(planted / "game/minigames/puzzles/heavens/heavens_scene.h"));
     std::vector<std::string> wrong = classes;
     wrong.push_back("ui TPrefs");
     EXPECT_EQ(MissingClasses(planted, wrong),

@@ -10,7 +10,7 @@
 #include "render/renderer/renderer.h"
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 #include "ui/ui_display_support.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"

@@ -4,7 +4,7 @@
 // loads is written out again as a document.
 #include "platform/config/cipher.h"
 #include "platform/files/file_layer.h"
-#include "services/hiscore_file.h"
+#include "services/scores/hiscore_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // next bytes (0 to 4; 5 for no file) are the stored play time; the rest is one game state a line,
 // "key=value", read back instead when the line starts with "?". The states that move the output
 // folder are skipped: everything is written in a scratch folder, emptied after each input.
-#include "services/metrics_handler.h"
+#include "services/metrics/metrics_handler.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // side by side, every frame registered at its centre, as the picture and its animation file.
 #pragma once
 
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include "platform/config/config.h"
 #include "render/sprites/animated_texture.h"
 #include "render/textures/texture.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -6,7 +6,7 @@
 
 #include "image_writers.h"
 #include "platform/files/file_layer.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include "sys/display/device.h"
 #include "sys/display/pixel_format.h"
 #include "sys/display/surface.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <gtest/gtest.h>
 

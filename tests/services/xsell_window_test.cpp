@@ -2,7 +2,7 @@
 // the texts with their link mark-up, the hidden slots, the re-anchoring rules, the opened pages
 // (through a recording opener first on PATH), a link press that fires its button, and bad content
 // and bad calls that open nothing and crash nothing.
-#include "services/platform_link.h"
+#include "services/host/platform_link.h"
 #include "services/xsell_window.h"
 #include "support/environment.h"
 #include "support/files.h"

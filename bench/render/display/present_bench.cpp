@@ -8,7 +8,7 @@
 #include "render/textures/texture.h"
 #include "sys/display/device_caps.h"
 #include "sys/display/direct_draw.h"
-#include "sys/display/presenter.h"
+#include "sys/display/presenter/presenter.h"
 #include "sys/window.h"
 
 #include <SDL.h>

@@ -13,7 +13,7 @@
 #include "game/hud/mkw_gameplay_hud.h"
 #include "game/inventory/mkw_gameplay_inventory.h"
 #include "game/journal/gameplay_journal.h"
-#include "game/minigames/gameplay_hint_minigame.h"
+#include "game/minigames/hintboards/gameplay_hint_minigame.h"
 #include "game/runner/mkw_gameplay_factory.h"
 #include "platform/log.h"
 #include "render/sprites/sprite.h"

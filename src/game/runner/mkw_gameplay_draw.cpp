@@ -9,7 +9,7 @@
 #include "framework/transforms/transform_instructions.h"
 #include "game/effects/godray.h"
 #include "game/hud/mkw_gameplay_hud.h"
-#include "game/minigames/gameplay_hint_minigame.h"
+#include "game/minigames/hintboards/gameplay_hint_minigame.h"
 #include "render/renderer/renderer.h"
 #include "render/sprites/sprite.h"
 #include "render/textures/texture.h"

@@ -19,7 +19,7 @@
 #include "game/hud/mkw_gameplay_hud.h"
 #include "game/inventory/mkw_gameplay_inventory.h"
 #include "game/journal/gameplay_journal.h"
-#include "game/minigames/gameplay_hint_minigame.h"
+#include "game/minigames/hintboards/gameplay_hint_minigame.h"
 #include "platform/config/prefs.h"
 #include "render/sprites/sprite.h"
 #include "script/script.h"

@@ -23,7 +23,7 @@
 #include "game/hud/gameplay_hint.h"
 #include "game/hud/mkw_gameplay_hud.h"
 #include "game/inventory/mkw_gameplay_inventory.h"
-#include "game/minigames/gameplay_hint_minigame.h"
+#include "game/minigames/hintboards/gameplay_hint_minigame.h"
 #include "platform/log.h"
 #include "render/sprites/animated_texture.h"
 #include "render/sprites/sprite.h"

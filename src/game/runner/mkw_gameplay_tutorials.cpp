@@ -15,7 +15,7 @@
 #include "framework/widgets/framework_button.h"
 #include "game/hud/gameplay_hint.h"
 #include "game/hud/mkw_gameplay_hud.h"
-#include "game/minigames/gameplay_hint_minigame.h"
+#include "game/minigames/hintboards/gameplay_hint_minigame.h"
 
 #include <bit>
 #include <cstring>

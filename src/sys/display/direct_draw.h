@@ -5,7 +5,7 @@
 
 #include "sys/display/device_caps.h"
 #include "sys/display/result.h"
-#include "sys/display/screen.h"
+#include "sys/display/presenter/screen.h"
 #include "sys/display/surface.h"
 #include "sys/window.h"
 

@@ -11,7 +11,7 @@
 #include "game/frame_sheet_support.h"
 #include "game/hud/gameplay_hint.h"
 #include "game/hud/mkw_gameplay_hud.h"
-#include "game/minigames/gameplay_hint_minigame.h"
+#include "game/minigames/hintboards/gameplay_hint_minigame.h"
 #include "game/runner/mkw_gameplay.h"
 #include "particles/lua_particle_system.h"
 #include "platform/strings/string_table.h"

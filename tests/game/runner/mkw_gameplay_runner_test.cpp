@@ -7,7 +7,7 @@
 #include "game/entities/mkw_gameplay_area.h"
 #include "game/entities/mkw_gameplay_item.h"
 #include "game/journal/gameplay_journal.h"
-#include "game/minigames/gameplay_hint_minigame.h"
+#include "game/minigames/hintboards/gameplay_hint_minigame.h"
 #include "game/runner/mkw_gameplay.h"
 #include "script/script.h"
 

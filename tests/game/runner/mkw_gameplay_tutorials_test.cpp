@@ -16,7 +16,7 @@
 #include "game/hud/hud_test_support.h"
 #include "game/hud/mkw_gameplay_hud.h"
 #include "game/journal/gameplay_journal.h"
-#include "game/minigames/gameplay_hint_minigame.h"
+#include "game/minigames/hintboards/gameplay_hint_minigame.h"
 #include "game/runner/mkw_gameplay.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "render/render_test_support.h"
 
 #include "render/textures/texture.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <algorithm>
 #include <cstdlib>

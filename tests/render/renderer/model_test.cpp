@@ -7,7 +7,7 @@
 #include "platform/files/asset_manager.h"
 #include "render/renderer/model.h"
 #include "support/files.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 #include "sys/display/vertex_formats.h"
 
 #include <array>

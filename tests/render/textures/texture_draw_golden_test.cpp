@@ -6,7 +6,7 @@
 
 #include "render/image_writers.h"
 #include "render/textures/texture.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 #include "sys/display/vertex_formats.h"
 
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // The high-score store with a local score server module beside the program: which entries are
 // called, with what, in which order, and that missing entries are skipped without a word.
-#include "services/hiscore_test_support.h"
+#include "services/scores/hiscore_test_support.h"
 #include "sys/dynlib.h"
 
 using namespace hiscoretest;

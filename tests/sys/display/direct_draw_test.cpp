@@ -2,7 +2,7 @@
 // video-memory budget, windowed and full-screen presentation, loss and restore.
 #include "sys/display/blit.h"
 #include "sys/display/direct_draw.h"
-#include "sys/display/presenter.h"
+#include "sys/display/presenter/presenter.h"
 #include "sys/window.h"
 
 #include <gtest/gtest.h>

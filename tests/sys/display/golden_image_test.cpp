@@ -3,7 +3,7 @@
 // MURKWELL_UPDATE_GOLDEN=1 writes the files instead (after a deliberate change of the rasteriser).
 #include "device_test_util.h"
 
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <cstdlib>
 #include <fstream>

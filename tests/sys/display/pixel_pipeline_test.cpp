@@ -3,7 +3,7 @@
 // targets.
 #include "device_test_util.h"
 
-#include "sys/display/blend.h"
+#include "sys/display/raster/blend.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include "render/sprites/animated_texture.h"
 #include "render/textures/texture.h"
 #include "script/script.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <gtest/gtest.h>
 

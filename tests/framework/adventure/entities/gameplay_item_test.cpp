@@ -13,7 +13,7 @@
 #include "render/sprites/sprite.h"
 #include "script/script.h"
 #include "script/window_script_seam.h"
-#include "sys/display/surface_png.h"
+#include "sys/display/presenter/surface_png.h"
 
 #include <cmath>
 #include <memory>

@@ -1,0 +1,35 @@
+// The score file: the document text (no root element), its raw ciphertext followed by the
+// enciphered XOR checksum block, and reading it back with the checksum checked before parsing.
+#pragma once
+
+#include "platform/strings/tstring.h"
+#include "services/scores/score_table.h"
+
+#include <cstdint>
+#include <vector>
+
+class TCipher;
+
+// A larger file is no score file; it is not read at all.
+constexpr int kMaxHiscoreFileBytes = 16 << 20;
+
+// "<?xml version="1.0"?>\n", then the user, score and medals elements.
+TString BuildHiscoreDocument(const THiscoreData& data);
+// The document with its NUL enciphered raw, then the checksum enciphered alone as the last block.
+std::vector<uint8_t> EncipherHiscoreDocument(TCipher& cipher, const TString& document);
+// Byte i of the result (little-endian) is the XOR of every byte at a position congruent to i mod 4.
+uint32_t HiscoreChecksum(const uint8_t* data, size_t size);
+
+enum class THiscoreLoad
+{
+    kNoFile,
+    kLoaded,
+    // Not read, or not read whole (logged): the file is worth keeping before it is replaced.
+    kDamaged,
+};
+
+// Reads the named file into data (which the caller gives empty).
+THiscoreLoad LoadHiscoreFile(TCipher& cipher, const TString& name, THiscoreData& data);
+// The three passes over a deciphered document of exactly length bytes: users, tables made only
+// from a row, medals. False when a table had to be cut to its first 500 rows (logged).
+bool ParseHiscoreDocument(const char* text, uint32_t length, THiscoreData& data);

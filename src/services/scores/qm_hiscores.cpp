@@ -1,0 +1,339 @@
+// The high-score store: construction in its fixed order, adding and removing scores, the queries,
+// and saving through the file layer with a damaged file kept aside first.
+#include "services/scores/qm_hiscores.h"
+
+#include "platform/config/cipher.h"
+#include "platform/config/config.h"
+#include "platform/files/file.h"
+#include "platform/files/file_layer.h"
+#include "platform/log.h"
+#include "platform/config/xml.h"
+#include "services/scores/hiscore_file.h"
+#include "services/scores/local_score_server.h"
+#include "services/scores/score_table.h"
+#include "services/simple_http.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+
+const char* const kScoreFile = "user:hiscore.dat";
+const char* const kDamagedScoreFile = "user:hiscore.dat.bad";
+// The first line of the address file is read into a buffer of this size.
+constexpr int kServerLineBytes = 512;
+
+TString EncryptionKeyFromConfig()
+{
+    TString key = GetConfig("encryptionkey");
+    if (key.Length() == 0)
+        Log("ERROR: No encryption key set before TQmHiscores construction!");
+    return key;
+}
+
+TString GameHandleFromConfig()
+{
+    TString handle = GetConfig("qmgamehandle");
+    return handle.Length() > 0 ? handle : GetConfig("gamename");
+}
+
+void CopyText(char* dest, uint32_t size, const TString& text)
+{
+    if (dest == nullptr || size == 0)
+        return;
+    uint32_t n = std::min(static_cast<uint32_t>(text.Length()), size - 1);
+    std::memcpy(dest, text.c_str(), n);
+    dest[n] = 0;
+}
+
+TString OrEmpty(const char* text)
+{
+    return text ? TString(text) : TString();
+}
+
+} // namespace
+
+struct TQmHiscores::Record
+{
+    explicit Record(const TString& key, bool save)
+        : mEncryptionKey(key), mCipher(key), mSaveEnabled(save)
+    {
+    }
+
+    // Declared first so that it is released last, after the tables and the cipher.
+    TLocalScoreServer mLocalServer;
+    TString mGameHandle;
+    TString mEncryptionKey;
+    TString mLanguage;
+    TString mVersion;
+    TString mCurrentUser;
+    TString mCurrentMode;
+    TSimpleHttp mHttp;
+    TString mServerUrl;
+    TString mPassword;
+    ScoreTable mServiceTable{TString()};
+    THiscoreData mData;
+    bool mLanguageFixed = false;
+    TString mDefaultError;
+    TCipher mCipher;
+    bool mSaveEnabled;
+    // The file on disk could not be read whole; its bytes are kept before it is replaced.
+    bool mKeepDamagedFile = false;
+};
+
+TQmHiscores::TQmHiscores(bool saveEnabled)
+{
+    TString key = EncryptionKeyFromConfig();
+    mRecord = std::make_unique<Record>(key, saveEnabled);
+    mRecord->mGameHandle = GameHandleFromConfig();
+    mRecord->mVersion = GetConfig("version");
+    mRecord->mLanguage = "en";
+    mRecord->mServerUrl = TString("http://") + kDefaultConfigSite + "/go/hiscore";
+    Load();
+    mRecord->mLocalServer.Load(mRecord->mGameHandle, mRecord->mEncryptionKey);
+    ReadSettingsFile();
+    ReadServerAddress();
+}
+
+TQmHiscores::~TQmHiscores() = default;
+
+void TQmHiscores::Load()
+{
+    THiscoreLoad result = LoadHiscoreFile(mRecord->mCipher, kScoreFile, mRecord->mData);
+    mRecord->mKeepDamagedFile = result == THiscoreLoad::kDamaged;
+}
+
+void TQmHiscores::ReadSettingsFile()
+{
+    TXmlNode root;
+    root.ParseFile("::hiscore.xml");
+    TXmlNode* hiscore = root.FindChild("hiscore");
+    if (hiscore == nullptr)
+        return;
+    if (TXmlNode* language = hiscore->FindChild("language"))
+    {
+        mRecord->mLanguage = language->GetText();
+        mRecord->mLanguageFixed = true;
+    }
+    if (TXmlNode* error = hiscore->FindChild("defaulterror"))
+        mRecord->mDefaultError = error->GetText();
+}
+
+void TQmHiscores::ReadServerAddress()
+{
+    // A plain file of the working folder, read through the file layer like every file.
+    TFile file;
+    if (!file.Open("::hiscoreserver.txt", kFileReadText))
+        return;
+    char line[kServerLineBytes] = {};
+    int got = file.Read(line, kServerLineBytes - 1);
+    if (got <= 0)
+        return;
+    int length = 0;
+    while (length < got && line[length] != '\n' && line[length] != 0)
+        ++length;
+    if (length > 0 && line[length - 1] == '\r')
+        --length;
+    mRecord->mServerUrl = TString(line, static_cast<unsigned>(length));
+}
+
+void TQmHiscores::KeepDamagedFile()
+{
+    TFile from;
+    TFile to;
+    if (!from.Open(kScoreFile, kFileReadBinary))
+        return;
+    bool kept = to.Open(kDamagedScoreFile, kFileWriteBinary);
+    char block[65536];
+    for (int got; kept && (got = from.Read(block, sizeof block)) > 0;)
+        kept = to.Write(block, got) == got;
+    kept = to.Close() && kept;
+    if (kept)
+        Log("HiScores: The damaged score data was kept as '%s'.", kDamagedScoreFile);
+    else
+        Log("ERROR: HiScores: The damaged score data could not be kept as '%s'.",
+            ShownPath(kDamagedScoreFile).c_str());
+}
+
+bool TQmHiscores::Save()
+{
+    if (!mRecord->mSaveEnabled)
+        return true;
+    if (mRecord->mKeepDamagedFile)
+    {
+        KeepDamagedFile();
+        mRecord->mKeepDamagedFile = false;
+    }
+    std::vector<uint8_t> bytes =
+        EncipherHiscoreDocument(mRecord->mCipher, BuildHiscoreDocument(mRecord->mData));
+    // The file layer writes a temporary file and renames it over the old one when it is closed.
+    TString reason = "nothing to write";
+    if (bytes.empty() ||
+        !WriteWholeFile(kScoreFile, bytes.data(), static_cast<int>(bytes.size()), reason))
+    {
+        Log("ERROR: HiScores: The scores could not be saved to '%s': %s.",
+            ShownPath(kScoreFile).c_str(), reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+void TQmHiscores::SetParameter(int which, const TString& value)
+{
+    switch (which)
+    {
+    case kParameterLanguage:
+        if (!mRecord->mLanguageFixed)
+            mRecord->mLanguage = value;
+        break;
+    case kParameterUser:
+        mRecord->mCurrentUser = value;
+        mRecord->mPassword = TString();
+        break;
+    case kParameterMode:
+        mRecord->mCurrentMode = value;
+        break;
+    default:
+        break;
+    }
+}
+
+void TQmHiscores::AddScore(int score, bool bestOnly, const char* gameData)
+{
+    SubmitScore(score, bestOnly, gameData, nullptr);
+}
+
+void TQmHiscores::SubmitScore(int score, bool bestOnly, const char* gameData,
+                              const char* serverData)
+{
+    Record& r = *mRecord;
+    ScoreEntry entry;
+    entry.mScore = score;
+    entry.mName = r.mCurrentUser;
+    entry.mGameData = OrEmpty(gameData);
+    entry.mServerData = OrEmpty(serverData);
+    entry.mVersion = r.mVersion;
+    entry.mLocal = 1;
+    entry.mSubmitted = 0;
+
+    auto found = r.mData.mTables.find(r.mCurrentMode);
+    if (found == r.mData.mTables.end())
+    {
+        entry.mRank = 1;
+        entry.mGuid = NewGuidString();
+        auto table = std::make_unique<ScoreTable>(r.mCurrentMode);
+        table->AppendStored(std::move(entry));
+        r.mData.mTables[r.mCurrentMode] = std::move(table);
+        Save();
+        return;
+    }
+    ScoreTable& table = *found->second;
+    bool enter = true;
+    bool replacing = false;
+    if (bestOnly && table.GetCount() > 0)
+    {
+        int at = table.FindPlayer(r.mCurrentUser);
+        if (at >= 0)
+        {
+            const ScoreEntry& best = table.GetEntries()[static_cast<size_t>(at)];
+            enter = best.mScore < score;
+            if (enter)
+            {
+                // The improved best is the same entry: it keeps its identity.
+                entry.mGuid = best.mGuid;
+                replacing = true;
+                table.RemoveAt(at);
+            }
+        }
+    }
+    if (enter)
+    {
+        if (!replacing)
+            entry.mGuid = NewGuidString();
+        table.Insert(std::move(entry));
+    }
+    Save();
+}
+
+void TQmHiscores::RemoveUserScores(const TString& player)
+{
+    for (auto& [mode, table] : mRecord->mData.mTables)
+        table->RemovePlayer(player);
+    mRecord->mData.mMedals.erase(player);
+    Save();
+}
+
+int TQmHiscores::GetNumScores(bool currentModeOnly) const
+{
+    if (!currentModeOnly)
+        return mRecord->mServiceTable.GetCount();
+    auto found = mRecord->mData.mTables.find(mRecord->mCurrentMode);
+    return found == mRecord->mData.mTables.end() ? 0 : found->second->GetCount();
+}
+
+bool TQmHiscores::GetScore(bool currentModeOnly, int index, int* rank, char* name,
+                           uint32_t nameSize, uint8_t* local, int* score, char* gameData,
+                           uint32_t gameDataSize) const
+{
+    const ScoreTable* table = &mRecord->mServiceTable;
+    if (currentModeOnly)
+    {
+        auto found = mRecord->mData.mTables.find(mRecord->mCurrentMode);
+        if (found == mRecord->mData.mTables.end())
+            return false;
+        table = found->second.get();
+    }
+    if (index < 0 || index >= table->GetCount())
+        return false;
+    const ScoreEntry& entry = table->GetEntries()[static_cast<size_t>(index)];
+    if (rank)
+        *rank = entry.mRank;
+    CopyText(name, nameSize, entry.mName);
+    if (local)
+        *local = entry.mLocal;
+    if (score)
+        *score = entry.mScore;
+    CopyText(gameData, gameDataSize, entry.mGameData);
+    return true;
+}
+
+int TQmHiscores::GetNumMedals() const
+{
+    auto found = mRecord->mData.mMedals.find(mRecord->mCurrentUser);
+    return found == mRecord->mData.mMedals.end() ? 0 : static_cast<int>(found->second.size());
+}
+
+bool TQmHiscores::GetMedal(int index, TString* medalName, int* notGameType, TString* mode,
+                           TString* gameData) const
+{
+    auto found = mRecord->mData.mMedals.find(mRecord->mCurrentUser);
+    if (found == mRecord->mData.mMedals.end() || index < 0 ||
+        index >= static_cast<int>(found->second.size()))
+        return false;
+    const MedalRecord& medal = *std::next(found->second.begin(), index);
+    if (medalName)
+        *medalName = medal.mMedalName;
+    if (notGameType)
+        *notGameType = std::strcmp(medal.mType.c_str(), "game") == 0 ? 0 : 1;
+    if (mode)
+        *mode = medal.mMode;
+    if (gameData)
+        *gameData = medal.mGameData;
+    return true;
+}
+
+const TString& TQmHiscores::GetLanguage() const
+{
+    return mRecord->mLanguage;
+}
+
+const TString& TQmHiscores::GetDefaultError() const
+{
+    return mRecord->mDefaultError;
+}
+
+const TString& TQmHiscores::GetServerUrl() const
+{
+    return mRecord->mServerUrl;
+}

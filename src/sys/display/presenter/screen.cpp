@@ -1,0 +1,191 @@
+// The screen: primary-surface bookkeeping, the window's place on the desktop, focus loss in full
+// screen and handing changed front buffers to the presenter.
+#include "sys/display/presenter/screen.h"
+
+#include "sys/display/presenter/presenter.h"
+#include "sys/display/surface.h"
+
+#include "sys/window.h"
+
+#include <SDL.h>
+
+namespace sys::display
+{
+
+Screen::Screen() : mPresenter(std::make_unique<Presenter>(nullptr)) {}
+
+Screen::~Screen()
+{
+    if (mFullScreen)
+    {
+        sys::ClearPictureFit();
+        sys::HoldBackSystemCursor(false);
+    }
+    if (auto primary = mPrimary.lock())
+    {
+        primary->SetChangeListener({});
+        primary->SetCopyListener({});
+        primary->SetClipper({});
+    }
+}
+
+void Screen::SetWindow(SDL_Window* window, bool fullScreen)
+{
+    const bool changed = window != mWindow || fullScreen != mFullScreen || !mPresenter;
+    mWindow = window;
+    mFullScreen = fullScreen;
+    mHadFocus = false;
+    if (!fullScreen)
+        sys::ClearPictureFit();
+    // Full screen the game draws its pointer alone: the system's stays hidden over it, whatever
+    // the game's choice of pointer asks, and shows again as asked in a window.
+    sys::HoldBackSystemCursor(fullScreen);
+    if (!changed)
+        return;
+    // Exclusive mode on this platform is a desktop-sized full-screen window; the presenter scales
+    // the mode-sized picture into it. The window takes its final size and place before anything
+    // shows it: without a window manager the full-screen request alone leaves it at its first
+    // size, cropping the picture.
+    const bool real = window != nullptr && !Presenter::IsHeadlessWindow(window);
+    if (real)
+    {
+        SDL_SetWindowFullscreen(window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        if (fullScreen && mDesktopWidth != 0 && mDesktopHeight != 0)
+        {
+            SDL_Rect bounds{0, 0, static_cast<int>(mDesktopWidth),
+                            static_cast<int>(mDesktopHeight)};
+            const int display = SDL_GetWindowDisplayIndex(window);
+            if (display >= 0)
+                SDL_GetDisplayBounds(display, &bounds);
+            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+            SDL_SetWindowSize(window, bounds.w, bounds.h);
+        }
+    }
+    // Made after the window's mode: the renderer may have to remake the window, which must happen
+    // before the window is first shown, not as a second window later.
+    // The old presenter gives the window's renderer back first: a window holds one.
+    mPresenter.reset();
+    mPresenter = std::make_unique<Presenter>(window);
+}
+
+void Screen::FitPointer(const Surface& front)
+{
+    int width = static_cast<int>(mDesktopWidth);
+    int height = static_cast<int>(mDesktopHeight);
+    if (mWindow != nullptr && !mPresenter->IsHeadless())
+    {
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(mWindow, &w, &h);
+        if (w > 0 && h > 0)
+        {
+            width = w;
+            height = h;
+        }
+    }
+    if (width <= 0 || height <= 0)
+    {
+        width = static_cast<int>(front.GetWidth());
+        height = static_cast<int>(front.GetHeight());
+    }
+    sys::SetPictureFit(static_cast<int>(front.GetWidth()), static_cast<int>(front.GetHeight()),
+                       width, height);
+}
+
+void Screen::SetPrimary(const std::shared_ptr<Surface>& primary)
+{
+    if (auto old = mPrimary.lock())
+    {
+        old->SetChangeListener({});
+        old->SetCopyListener({});
+    }
+    mPrimary = primary;
+    if (primary)
+    {
+        primary->SetChangeListener([this](Surface& front) { OnFrontChanged(front); });
+        primary->SetCopyListener(
+            [this](Surface& front, const Rect& dst, const Surface& src, const Rect& from)
+            { return OnFrontCopied(front, dst, src, from); });
+    }
+}
+
+Rect Screen::GetWindowRect() const
+{
+    if (mWindowRectOverride)
+        return *mWindowRectOverride;
+    if (mWindow != nullptr)
+    {
+        int x = 0, y = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(mWindow, &x, &y);
+        SDL_GetWindowSize(mWindow, &w, &h);
+        return Rect{x, y, x + w, y + h};
+    }
+    // No window to ask: the whole primary is "the window".
+    if (auto primary = mPrimary.lock())
+        return primary->GetRect();
+    return Rect{};
+}
+
+bool Screen::HasLostExclusiveFocus() const
+{
+    if (!mFullScreen)
+        return false;
+    bool focused = true;
+    if (mFocusOverride)
+    {
+        focused = *mFocusOverride;
+    }
+    else
+    {
+        if (mWindow == nullptr || mPresenter->IsHeadless())
+            return false;
+        const uint32_t flags = SDL_GetWindowFlags(mWindow);
+        focused = (flags & SDL_WINDOW_INPUT_FOCUS) != 0 && !(flags & SDL_WINDOW_MINIMIZED);
+    }
+    // Only a loss after the window once had the focus counts: a new window may not have it yet.
+    if (focused)
+        mHadFocus = true;
+    return mHadFocus && !focused;
+}
+
+void Screen::PresentFront()
+{
+    if (auto primary = mPrimary.lock())
+        OnFrontChanged(*primary);
+}
+
+void Screen::OnFrontChanged(Surface& front)
+{
+    if (front.IsLost() != Result::Ok)
+        return;
+    if (mFullScreen && HasLostExclusiveFocus())
+    {
+        if (mFocusLostHandler)
+            mFocusLostHandler();
+        return;
+    }
+    if (!mFullScreen && mDesktopChangedCheck && mDesktopChangedCheck())
+        return;
+    mPresenter->SetVSync(mVSyncRequested);
+    mVSyncRequested = false;
+    if (mFullScreen)
+        FitPointer(front);
+    mPresenter->Present(front, mFullScreen ? front.GetRect() : GetWindowRect());
+}
+
+bool Screen::OnFrontCopied(Surface& front, const Rect& dst, const Surface& src, const Rect& from)
+{
+    if (mFullScreen || !Presenter::CanPresentCopy(front, src))
+        return false;
+    // The desktop check answers without side effects unless it loses the surfaces now; then the
+    // loss's fill would have covered the copy, which is skipped. Lost before (and the front made
+    // since), the copy is left to the blit and the frame is dropped as ever.
+    if (mDesktopChangedCheck && mDesktopChangedCheck())
+        return front.IsLost() != Result::Ok;
+    mPresenter->SetVSync(mVSyncRequested);
+    mVSyncRequested = false;
+    mPresenter->PresentCopy(front, dst, src, from, GetWindowRect());
+    return true;
+}
+
+} // namespace sys::display

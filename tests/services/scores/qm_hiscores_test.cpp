@@ -1,0 +1,403 @@
+// The high-score store: the file round trip and layout, ranking and best-only, the 500-entry edge,
+// queries, medals, removal, damaged and hostile files, and the idle score service.
+#include "services/scores/hiscore_test_support.h"
+#include "services/http_test_support.h"
+
+#include "platform/files/file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+using namespace hiscoretest;
+
+namespace
+{
+
+// The attribute of the first element of that name with name=value among the document's top
+// level, or of its first child with childKey=childValue.
+std::string Find(const std::string& document, const char* element, const char* attribute,
+                 const char* childKey = nullptr, const char* childValue = nullptr)
+{
+    TXmlNode root;
+    root.ParseBuffer(document.data(), static_cast<uint32_t>(document.size()));
+    TXmlNode* node = root.FindChild(element);
+    if (node && childKey)
+    {
+        TString name;
+        TXmlNode* child = nullptr;
+        node->ResetChildCursor();
+        while (node->GetNextChild(name, child) && child->GetAttribute(childKey) != childValue)
+        {
+        }
+        node = child && child->GetAttribute(childKey) == childValue ? child : nullptr;
+    }
+    return node ? node->GetAttribute(attribute).c_str() : "<none>";
+}
+
+const char* const kUsersAndMedals =
+    "<?xml version=\"1.0\"?>\n"
+    "<user player=\"ann\" name=\"Ann A\" pass=\"pw&amp;1\"></user>\n"
+    "<medals user=\"ann\">"
+    "<medal medalname=\"gold\" type=\"game\" mode=\"classic\" gameData=\"g1\" submit=\"0\"/>"
+    "<medal medalname=\"silver\" type=\"Game\" mode=\"timed\" gameData=\"\" submit=\"2\"/>"
+    "</medals>\n"
+    "<medals user=\"bob\"><medal medalname=\"bronze\" type=\"game\" mode=\"m\"/></medals>\n";
+
+using HiscoresTest = HiscoreTest;
+
+} // namespace
+
+TEST_F(HiscoresTest, ScoresComeBackInASecondStoreAlsoAfterItSaves)
+{
+    const std::string odd = " <&\"'> lead, two  spaces, caf\xC3\xA9\n";
+    auto store = Open("ann", "classic");
+    store->AddScore(120, false, odd.c_str());
+    store->SetParameter(TQmHiscores::kParameterUser, "Bj\xC3\xB6rn & <Co>");
+    store->AddScore(300, false, "x");
+    store->SetParameter(TQmHiscores::kParameterMode, "timed mode");
+    store->AddScore(50, true, nullptr);
+    const std::vector<std::string> classic = {"1|Bj\xC3\xB6rn & <Co>|300|x", "2|ann|120|" + odd};
+    const std::vector<std::string> timed = {"1|Bj\xC3\xB6rn & <Co>|50|"};
+    store.reset();
+
+    auto second = Open("ann", "classic");
+    EXPECT_EQ(Rows(*second), classic);
+    second->SetParameter(TQmHiscores::kParameterMode, "timed mode");
+    EXPECT_EQ(Rows(*second), timed);
+    second->AddScore(40, false, "late");
+    second.reset();
+
+    auto third = Open("ann", "timed mode");
+    EXPECT_EQ(Rows(*third), (std::vector<std::string>{timed[0], "2|ann|40|late"}));
+    third->SetParameter(TQmHiscores::kParameterMode, "classic");
+    EXPECT_EQ(Rows(*third), classic);
+
+    // A store made without saving keeps its changes to itself.
+    const std::string before = ScoreFile();
+    auto unsaved = Open("ann", "classic", false);
+    unsaved->AddScore(999, false, "");
+    unsaved->RemoveUserScores("ann");
+    EXPECT_EQ(unsaved->GetNumScores(true), 1);
+    EXPECT_EQ(ScoreFile(), before);
+    EXPECT_FALSE(sys::PathAccess(mRoot + "/user/hiscore.dat.bad", 0));
+}
+
+TEST_F(HiscoresTest, FileIsTheDeclarationAndElementsEncipheredWithAChecksumBlock)
+{
+    auto store = Open("ann", "m");
+    store->AddScore(5, false, nullptr);
+    const std::string file = ScoreFile();
+    ASSERT_GT(file.size(), 8u);
+    EXPECT_EQ(file.size() % 8, 0u);
+    const std::string guid = Find(Document(), "score", "guid", "name", "ann");
+    EXPECT_EQ(guid.size(), 32u);
+    EXPECT_EQ(guid.find_first_not_of("0123456789abcdef"), std::string::npos);
+    // Attribute order is fixed; empty game and server data are left out.
+    EXPECT_EQ(Document(),
+              "<?xml version=\"1.0\"?>\n"
+              "<score\n    name=\"m\">\n"
+              "    <row\n        rank=\"1\"\n        score=\"5\"\n        submit=\"0\"\n"
+              "        guid=\"" +
+                  guid +
+                  "\"\n        name=\"ann\"\n        version=\"1.2\">\n"
+                  "    </row>\n</score>\n");
+    // The text is enciphered with its NUL; the last block holds the checksum alone.
+    TCipher cipher(kKey);
+    const std::string body = file.substr(0, file.size() - 8);
+    EXPECT_EQ(body, Encipher(cipher, Document() + std::string(1, '\0')));
+    char word[8] = {};
+    ASSERT_EQ(cipher.Decrypt(file.data() + body.size(), 8, word, 8, false), 0);
+    ASSERT_EQ(cipher.GetLastLength(), 4);
+    uint32_t stored = uint32_t(uint8_t(word[0])) | uint32_t(uint8_t(word[1])) << 8 |
+                      uint32_t(uint8_t(word[2])) << 16 | uint32_t(uint8_t(word[3])) << 24;
+    EXPECT_EQ(stored, XorChecksum(body));
+}
+
+TEST_F(HiscoresTest, RanksAreCompetitionRanksAndBestOnlyKeepsTheGuid)
+{
+    auto store = Open("", "m");
+    for (auto [player, score] :
+         std::vector<std::pair<const char*, int>>{{"p1", 100}, {"p2", 90}, {"p3", 90}, {"p4", 80}})
+    {
+        store->SetParameter(TQmHiscores::kParameterUser, player);
+        store->AddScore(score, false, nullptr);
+    }
+    store->SetParameter(TQmHiscores::kParameterUser, "p5");
+    store->AddScore(95, false, nullptr);
+    const std::vector<std::string> ranked = {"1|p1|100|", "2|p5|95|", "3|p2|90|", "3|p3|90|",
+                                             "5|p4|80|"};
+    EXPECT_EQ(Rows(*store), ranked);
+
+    store->SetParameter(TQmHiscores::kParameterUser, "p2");
+    const std::string guid = Find(Document(), "score", "guid", "name", "p2");
+    store->AddScore(85, true, "lower");
+    store->AddScore(90, true, "equal");
+    EXPECT_EQ(Rows(*store), ranked);
+    store->AddScore(97, true, "better");
+    EXPECT_EQ(Rows(*store), (std::vector<std::string>{"1|p1|100|", "2|p2|97|better", "3|p5|95|",
+                                                      "4|p3|90|", "5|p4|80|"}));
+    EXPECT_EQ(Find(Document(), "score", "guid", "name", "p2"), guid);
+    // Without best-only the same player gets a second entry with a guid of its own.
+    store->AddScore(10, false, nullptr);
+    EXPECT_EQ(store->GetNumScores(true), 6);
+    EXPECT_NE(Find(Document(), "score", "guid", "score", "10"), guid);
+}
+
+TEST_F(HiscoresTest, AFullTableTakesOnlyAHigherScore)
+{
+    auto store = Open("", "m", false);
+    for (int i = 0; i < 500; ++i)
+    {
+        store->SetParameter(TQmHiscores::kParameterUser, ("p" + std::to_string(i)).c_str());
+        store->AddScore(1000 - i, false, nullptr);
+    }
+    store->SetParameter(TQmHiscores::kParameterUser, "late");
+    store->AddScore(501, false, nullptr);
+    EXPECT_EQ(store->GetNumScores(true), 500);
+    EXPECT_EQ(Rows(*store).back(), "500|p499|501|");
+    store->AddScore(502, false, nullptr);
+    EXPECT_EQ(store->GetNumScores(true), 500);
+    EXPECT_EQ(Rows(*store)[498], "499|p498|502|");
+    EXPECT_EQ(Rows(*store).back(), "499|late|502|");
+}
+
+TEST_F(HiscoresTest, GetScoreFillsOnlyWhatItIsGiven)
+{
+    auto store = Open("Alexander", "m");
+    store->AddScore(7, false, "abcdef");
+    char tiny[1] = {'x'};
+    char five[5];
+    char untouched[4] = "qqq";
+    int rank = 0;
+    int score = 0;
+    uint8_t local = 0;
+    EXPECT_TRUE(store->GetScore(true, 0, &rank, tiny, 1, &local, &score, five, 5));
+    EXPECT_STREQ(tiny, "");
+    EXPECT_STREQ(five, "abcd");
+    EXPECT_EQ(rank, 1);
+    EXPECT_EQ(local, 1);
+    EXPECT_EQ(score, 7);
+    EXPECT_TRUE(store->GetScore(true, 0, nullptr, untouched, 0, nullptr, nullptr, nullptr, 9));
+    EXPECT_STREQ(untouched, "qqq");
+    EXPECT_FALSE(store->GetScore(true, 1, &rank, nullptr, 0, nullptr, nullptr, nullptr, 0));
+    EXPECT_FALSE(store->GetScore(true, -1, &rank, nullptr, 0, nullptr, nullptr, nullptr, 0));
+    // The service's table stays empty.
+    EXPECT_EQ(store->GetNumScores(false), 0);
+    EXPECT_FALSE(store->GetScore(false, 0, &rank, nullptr, 0, nullptr, nullptr, nullptr, 0));
+    store->SetParameter(TQmHiscores::kParameterMode, "other");
+    EXPECT_EQ(store->GetNumScores(true), 0);
+    EXPECT_FALSE(store->GetScore(true, 0, &rank, nullptr, 0, nullptr, nullptr, nullptr, 0));
+}
+
+TEST_F(HiscoresTest, MedalsAndUsersComeFromTheFileAndStayInIt)
+{
+    WriteScoreFile(MakeScoreFile(kUsersAndMedals));
+    auto store = Open("ann", "classic");
+    ASSERT_EQ(store->GetNumMedals(), 2);
+    TString name, mode, data;
+    int notGame = -1;
+    EXPECT_TRUE(store->GetMedal(0, &name, &notGame, &mode, &data));
+    EXPECT_STREQ((name + "/" + mode + "/" + data).c_str(), "gold/classic/g1");
+    EXPECT_EQ(notGame, 0);
+    EXPECT_TRUE(store->GetMedal(1, &name, &notGame, nullptr, nullptr));
+    EXPECT_STREQ(name.c_str(), "silver");
+    EXPECT_EQ(notGame, 1); // "Game" is not exactly "game"
+    EXPECT_TRUE(store->GetMedal(1, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(store->GetMedal(2, &name, &notGame, &mode, &data));
+    EXPECT_FALSE(store->GetMedal(-1, &name, &notGame, &mode, &data));
+    store->SetParameter(TQmHiscores::kParameterUser, "bob");
+    EXPECT_EQ(store->GetNumMedals(), 1);
+    store->SetParameter(TQmHiscores::kParameterUser, "cat");
+    EXPECT_EQ(store->GetNumMedals(), 0);
+    EXPECT_FALSE(store->GetMedal(0, &name, nullptr, nullptr, nullptr));
+
+    store->AddScore(3, false, nullptr);
+    store.reset();
+    const std::string document = Document();
+    EXPECT_EQ(Find(document, "user", "pass"), "pw&1");
+    EXPECT_EQ(Find(document, "user", "name"), "Ann A");
+    EXPECT_EQ(Find(document, "medals", "submit", "medalname", "silver"), "1");
+    auto second = Open("ann", "classic");
+    EXPECT_EQ(second->GetNumMedals(), 2);
+    EXPECT_TRUE(second->GetMedal(1, &name, nullptr, &mode, nullptr));
+    EXPECT_STREQ((name + "/" + mode).c_str(), "silver/timed");
+}
+
+TEST_F(HiscoresTest, RemovingAPlayerEmptiesTablesDropsMedalsAndKeepsUsers)
+{
+    WriteScoreFile(MakeScoreFile(kUsersAndMedals));
+    auto store = Open("ann", "solo");
+    store->AddScore(10, false, nullptr);
+    store->SetParameter(TQmHiscores::kParameterMode, "duo");
+    store->AddScore(100, false, nullptr);
+    store->SetParameter(TQmHiscores::kParameterUser, "bob");
+    store->AddScore(50, false, nullptr);
+    store->RemoveUserScores("ann");
+    EXPECT_EQ(Rows(*store), std::vector<std::string>{"1|bob|50|"});
+    store->SetParameter(TQmHiscores::kParameterUser, "ann");
+    EXPECT_EQ(store->GetNumMedals(), 0);
+    store->SetParameter(TQmHiscores::kParameterMode, "solo");
+    EXPECT_EQ(store->GetNumScores(true), 0);
+    store.reset();
+
+    const std::string document = Document();
+    EXPECT_NE(document.find("<score\n    name=\"solo\">\n</score>\n"), std::string::npos);
+    EXPECT_EQ(Find(document, "user", "player"), "ann");
+    EXPECT_EQ(document.find("<medals\n    user=\"ann\""), std::string::npos);
+    auto second = Open("ann", "solo");
+    EXPECT_EQ(second->GetNumScores(true), 0);
+    EXPECT_FALSE(second->GetScore(true, 0, nullptr, nullptr, 0, nullptr, nullptr, nullptr, 0));
+    second->SetParameter(TQmHiscores::kParameterMode, "duo");
+    EXPECT_EQ(Rows(*second), std::vector<std::string>{"1|bob|50|"});
+}
+
+TEST_F(HiscoresTest, SettingsFileFixesTheLanguage)
+{
+    EXPECT_STREQ(Open("", "")->GetLanguage().c_str(), "en");
+    auto loose = Open("", "");
+    loose->SetParameter(TQmHiscores::kParameterLanguage, "fr");
+    EXPECT_STREQ(loose->GetLanguage().c_str(), "fr");
+
+    Write("hiscore.xml",
+          "<hiscore><language>de</language><defaulterror>Kein Server</defaulterror></hiscore>");
+    auto fixed = Open("", "");
+    fixed->SetParameter(TQmHiscores::kParameterLanguage, "fr");
+    EXPECT_STREQ(fixed->GetLanguage().c_str(), "de");
+    EXPECT_STREQ(fixed->GetDefaultError().c_str(), "Kein Server");
+}
+
+TEST_F(HiscoresTest, AFlippedByteFailsTheChecksumAndTheFileIsKeptBeforeTheNextSave)
+{
+    Open("ann", "m")->AddScore(5, false, nullptr);
+    std::string damaged = ScoreFile();
+    damaged[3] = static_cast<char>(damaged[3] ^ 0x01);
+    WriteScoreFile(damaged);
+
+    auto store = Open("ann", "m");
+    EXPECT_NE(Log().find(": HiScores: Checksum did not match! Ignoring saved score data.\n"),
+              std::string::npos);
+    EXPECT_EQ(store->GetNumScores(true), 0);
+    store->AddScore(9, false, nullptr);
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/hiscore.dat.bad"), damaged);
+    EXPECT_NE(Log().find("HiScores: The damaged score data was kept as 'user:hiscore.dat.bad'."),
+              std::string::npos);
+    EXPECT_EQ(Rows(*Open("ann", "m")), std::vector<std::string>{"1|ann|9|"});
+}
+
+TEST_F(HiscoresTest, ShortUnevenAndOversizedFilesAreLoggedAndIgnored)
+{
+    Open("ann", "m")->AddScore(5, false, nullptr);
+    const std::string good = ScoreFile();
+    struct Case
+    {
+        std::string mBytes;
+        size_t mSize;
+        std::string mLine;
+    };
+    const size_t uneven = good.size() - 3;
+    const size_t oversized = (16u << 20) + 8;
+    for (const Case& c :
+         {Case{good.substr(0, 8), 8, "damaged (8 bytes). Ignoring it."},
+          Case{"", 0, "damaged (0 bytes). Ignoring it."},
+          Case{good.substr(0, uneven), uneven, "damaged (" + std::to_string(uneven) + " bytes)"},
+          Case{good, oversized, "larger than 16777216 bytes. Ignoring it."}})
+    {
+        WriteScoreFile(c.mBytes);
+        std::filesystem::resize_file(mRoot + "/user/hiscore.dat", c.mSize);
+        auto store = Open("ann", "m");
+        EXPECT_NE(Log().find(c.mLine), std::string::npos) << c.mLine;
+        EXPECT_EQ(store->GetNumScores(true), 0) << c.mLine;
+        store->AddScore(1, false, nullptr);
+        EXPECT_EQ(std::filesystem::file_size(mRoot + "/user/hiscore.dat.bad"), c.mSize);
+    }
+}
+
+TEST_F(HiscoresTest, CheckedGarbageGivesSafeTables)
+{
+    // No NUL: the text ends with the deciphered bytes, inside an unfinished element.
+    WriteScoreFile(MakeScoreFile("<score name=\"m\"><row rank=\"x\" score=\"12abc\" submit=\"yes\" "
+                                 "name=\"ann\"/></score><score name=\"n\"><row name=\"z",
+                                 false));
+    EXPECT_EQ(Rows(*Open("", "m")), std::vector<std::string>{"0|ann|12|"});
+
+    // A table element with no row makes no table.
+    WriteScoreFile(MakeScoreFile("<score name=\"m\"></score>"));
+    EXPECT_EQ(Open("", "m")->GetNumScores(true), 0);
+
+    // Rows beyond the limit are dropped; ranks and order stay as stored.
+    std::string rows;
+    for (int i = 0; i < 502; ++i)
+        rows += "<row rank=\"7\" score=\"" + std::to_string(i) + "\" name=\"p" + std::to_string(i) +
+                "\"/>";
+    WriteScoreFile(MakeScoreFile("<score name=\"m\">" + rows + "</score>"));
+    auto store = Open("", "m");
+    EXPECT_NE(Log().find("HiScores: Table 'm' holds 502 rows; only the first 500 were kept."),
+              std::string::npos);
+    std::vector<std::string> kept = Rows(*store);
+    ASSERT_EQ(kept.size(), 500u);
+    EXPECT_EQ(kept.front(), "7|p0|0|");
+    EXPECT_EQ(kept.back(), "7|p499|499|");
+
+    std::string noise;
+    for (int i = 0; i < 4000; ++i)
+        noise += static_cast<char>((i * 7919 + i / 13) & 0xFF);
+    WriteScoreFile(MakeScoreFile(noise, false));
+    EXPECT_EQ(Open("", "m")->GetNumScores(true), 0);
+}
+
+TEST_F(HiscoresTest, FailuresToSaveAndAMissingKeyAreLogged)
+{
+    ClearConfig();
+    Folder("user/hiscore.dat");
+    Open("ann", "m")->AddScore(1, false, nullptr);
+    EXPECT_NE(Log().find("ERROR: No encryption key set before TQmHiscores construction!"),
+              std::string::npos);
+    EXPECT_NE(Log().find("ERROR: HiScores: The scores could not be saved to '" + mRoot +
+                         "/user/hiscore.dat'"),
+              std::string::npos);
+}
+
+// The disk full at the close, or a folder where the file goes: the reason in the log, and the
+// scores saved before still on disk as they were.
+TEST_F(HiscoresTest, AFailedSaveSaysWhyAndKeepsTheSavedScores)
+{
+    auto store = Open("ann", "m");
+    store->AddScore(10, false, nullptr);
+    const std::string saved = ScoreFile();
+    ASSERT_FALSE(saved.empty());
+    InjectDiskCloseFailure(ENOSPC);
+    store->AddScore(20, false, nullptr);
+    EXPECT_EQ(ScoreFile(), saved);
+    EXPECT_NE(Log().find("ERROR: HiScores: The scores could not be saved to '" + mRoot +
+                         "/user/hiscore.dat': " + std::strerror(ENOSPC) + "."),
+              std::string::npos)
+        << Log();
+    EXPECT_EQ(Open("ann", "m")->GetNumScores(true), 1);
+
+    std::filesystem::remove(mRoot + "/user/hiscore.dat");
+    Folder("user/hiscore.dat");
+    store->AddScore(30, false, nullptr);
+    EXPECT_NE(Log().find(mRoot + "/user/hiscore.dat': " + std::strerror(EISDIR) + "."),
+              std::string::npos)
+        << Log();
+}
+
+TEST_F(HiscoresTest, TheScoreServiceIsNamedButNeverCalled)
+{
+    EXPECT_STREQ(Open("", "")->GetServerUrl().c_str(), "http://localhost/go/hiscore");
+    Write("hiscoreserver.txt", "/" + std::string(600, 'a') + "\n");
+    EXPECT_EQ(Open("", "")->GetServerUrl().Length(), 511);
+
+    httptest::LoopbackServer server;
+    const int workers = TSimpleHttp::GetLiveWorkerCount();
+    Write("hiscoreserver.txt", server.Url("/go/hiscore") + "\r\nsecond line\n");
+    {
+        auto store = Open("ann", "m");
+        EXPECT_EQ(std::string(store->GetServerUrl().c_str()), server.Url("/go/hiscore"));
+        store->SubmitScore(5, true, "data", "server data");
+        store->RemoveUserScores("ann");
+    }
+    EXPECT_EQ(server.RequestCount(), 0u);
+    EXPECT_EQ(TSimpleHttp::GetLiveWorkerCount(), workers);
+}
