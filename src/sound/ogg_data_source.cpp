@@ -10,6 +10,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -166,7 +167,10 @@ bool TOggDataSource::Open(const TString& name, bool streamed)
     vorbis_info* info = ov_info(decoder.get(), -1);
     const double duration = ov_time_total(decoder.get(), -1);
     const ogg_int64_t frames = ov_pcm_total(decoder.get(), -1);
-    if (info == nullptr || info->channels <= 0 || info->rate <= 0 || duration < 0 || frames < 0)
+    // A last position near the format's limit claims more bytes than a length can count: the
+    // product below would overflow.
+    if (info == nullptr || info->channels <= 0 || info->rate <= 0 || duration < 0 || frames < 0 ||
+        frames > INT64_MAX / (2 * info->channels))
     {
         // No negative duration or length may reach the conversions that follow.
         Log("OGG file could not be opened");
