@@ -2,7 +2,9 @@
 // files, and a strip of inventory objects on a hand-stepped frame clock and transform manager.
 #pragma once
 
+#include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/runner/gameplay.h"
 #include "framework/core/delta_time.h"
 #include "framework/transforms/transform_manager.h"
 #include "platform/files/file_layer.h"
@@ -12,11 +14,23 @@
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 #include "sys/display/presenter/surface_png.h"
+#include "ui/window_style.h"
 
 #include <list>
 #include <memory>
 #include <string>
 #include <vector>
+
+// The location's HUD set up from its style and added as the "hud" child, as the location window
+// does before the location's own set-up; the location owns it.
+inline GameplayHud* AddBenchHud(Gameplay& gameplay, TWindowStyle& hudStyle)
+{
+    auto* hud = new GameplayHud();
+    hud->SetName("hud");
+    hud->PostInit(hudStyle);
+    gameplay.AddChild(hud, false);
+    return hud;
+}
 
 // Pictures kept alive while registered as memory files.
 struct BenchFiles

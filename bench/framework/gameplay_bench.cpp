@@ -121,10 +121,7 @@ void BM_Gameplay_PostInitGeneratedLocation(benchmark::State& state)
     {
         state.PauseTiming();
         auto gameplay = std::make_unique<BenchGameplay>();
-        auto* hud = new GameplayHud();
-        hud->SetName("hud");
-        hud->PostInit(hudStyle);
-        gameplay->AddChild(hud, false);
+        AddBenchHud(*gameplay, hudStyle);
         state.ResumeTiming();
         gameplay->PostInit(style);
         scenes = gameplay->GetScenes().size();
@@ -203,10 +200,7 @@ void BM_Gameplay_LoadAndHandOutItems(benchmark::State& state)
     {
         state.PauseTiming();
         auto gameplay = std::make_unique<ItemGameplay>();
-        auto* hud = new GameplayHud();
-        hud->SetName("hud");
-        hud->PostInit(hudStyle);
-        gameplay->AddChild(hud, false);
+        auto* hud = AddBenchHud(*gameplay, hudStyle);
         state.ResumeTiming();
         gameplay->PostInit(style);
         gameplay->ActivateEvent("handout", true);

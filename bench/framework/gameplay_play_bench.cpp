@@ -118,10 +118,7 @@ struct PlayLocation
         TWindowStyle style(styleTable.get());
         TWindowStyle hudStyle(hudTable.get());
         mGameplay = std::make_unique<PlayGameplay>();
-        auto* hud = new GameplayHud();
-        hud->SetName("hud");
-        hud->PostInit(hudStyle);
-        mGameplay->AddChild(hud, false);
+        AddBenchHud(*mGameplay, hudStyle);
         mGameplay->PostInit(style);
         if (mGameplay->GetScenes().size() != 4)
         {
@@ -254,10 +251,7 @@ template <class Search> void SearchChain(benchmark::State& state, Search search)
         TWindowStyle hudStyle(hudTable.get());
         TransformManager transforms;
         auto gameplay = std::make_unique<PlayGameplay>();
-        auto* hud = new GameplayHud();
-        hud->SetName("hud");
-        hud->PostInit(hudStyle);
-        gameplay->AddChild(hud, false);
+        AddBenchHud(*gameplay, hudStyle);
         gameplay->PostInit(style);
         if (gameplay->GetScenes().size() == 20)
         {

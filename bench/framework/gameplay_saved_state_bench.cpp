@@ -95,10 +95,7 @@ struct RecordLocation
         TWindowStyle style(styleTable.get());
         TWindowStyle hudStyle(hudTable.get());
         mGameplay = std::make_unique<RecordGameplay>();
-        auto* hud = new GameplayHud();
-        hud->SetName("hud");
-        hud->PostInit(hudStyle);
-        mGameplay->AddChild(hud, false);
+        AddBenchHud(*mGameplay, hudStyle);
         mGameplay->PostInit(style);
         if (mGameplay->GetScenes().size() != 4 || mGameplay->GetInventory().size() != 30)
         {

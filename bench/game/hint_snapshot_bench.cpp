@@ -133,10 +133,7 @@ struct Storeroom
         TWindowStyle style(styleTable.get());
         TWindowStyle hudStyle(hudTable.get());
         mGameplay = std::make_unique<HintGameplay>();
-        auto* hud = new GameplayHud();
-        hud->SetName("hud");
-        hud->PostInit(hudStyle);
-        mGameplay->AddChild(hud, false);
+        AddBenchHud(*mGameplay, hudStyle);
         mGameplay->PostInit(style);
         if (mGameplay->GetScenes().size() != 1 || mGameplay->GetActiveScene() == nullptr ||
             mGameplay->GetActiveScene()->GetItems().empty())
