@@ -201,10 +201,31 @@ void FuncState::Concat(int& l1, int l2)
         l1 = l2;
         return;
     }
-    int list = l1;
-    for (int next = GetJump(list); next != kNoJump; next = GetJump(list))
-        list = next;
-    FixJump(list, l2);
+    // Every jump of a list goes to one target once the list is patched, so the order in which
+    // the two lists are joined leaves the code unchanged. Walking both in step and hanging the
+    // longer one behind the shorter costs the shorter list's length: a chain of thousands of
+    // "or" joins a long list and a single jump at each operator, which walking the first list
+    // alone made quadratic.
+    int tail1 = l1;
+    int tail2 = l2;
+    for (;;)
+    {
+        int next1 = GetJump(tail1);
+        if (next1 == kNoJump)
+        {
+            FixJump(tail1, l2);
+            return;
+        }
+        int next2 = GetJump(tail2);
+        if (next2 == kNoJump)
+        {
+            FixJump(tail2, l1);
+            l1 = l2;
+            return;
+        }
+        tail1 = next1;
+        tail2 = next2;
+    }
 }
 
 void FuncState::CheckStack(int n)
