@@ -53,9 +53,12 @@
 #include "render/display/render_display_seam.h"
 #include "render/renderer/renderer.h"
 #include "script/lua_bind.h"
+#include "script/script.h"
+#include "script/script_code.h"
 #include "services/host/platform_link.h"
 #include "sound/sound.h"
 #include "sound/sound_link.h"
+#include "sys/process.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
@@ -66,6 +69,8 @@
 namespace
 {
 constexpr const char* kStartScript = "scripts/mainloop.lua";
+// The option naming the first screen, which the start-up script opens.
+constexpr const char* kStartOption = "start";
 // The top modal that is itself the quit question: Escape there is only a key for it.
 constexpr const char* kQuitQuestion = "quitverify";
 constexpr const char* kAskToQuit = "DisplayQuitVerify();";
@@ -120,20 +125,42 @@ lua_State* WindowScriptState(TWindowManager* manager)
     return script != nullptr ? script->GetState() : nullptr;
 }
 
+// A start that cannot go on is said in the log and on standard error, where whoever started the
+// program looks; the run then ends with a status that is not 0.
+void SayStartFailed(const TString& line)
+{
+    Log("%s", line.c_str());
+    sys::PrintNotice(line.c_str());
+}
+
 // The start-up script must return the function that becomes the window script's coroutine:
-// without it nothing would ever show, and the program would end with no word of why.
+// without it nothing would ever show, and the program would end with no word of why. The screen
+// "options=start=" names in place of the card and the splash must be a script that compiles: the
+// start-up script would fail on it at once and leave an empty window behind.
 bool RunStartScript(TWindowScript& script)
 {
     if (!FileExists(kStartScript))
     {
-        Log("The start-up script %s is missing: nothing to run", kStartScript);
+        SayStartFailed(
+            TString::Format("The start-up script %s is missing: nothing to run", kStartScript));
+        return false;
+    }
+    // Compiled as the window library's ReadFile will read it, below assets/.
+    const TString start = GetConfig(kStartOption);
+    TString error;
+    if (start.Length() > 0 &&
+        TScriptCode::Get(TString("assets/") + start, GetScriptSearchPath(), &error) == nullptr)
+    {
+        SayStartFailed(TString::Format("The first screen %s cannot be run (%s): nothing to run",
+                                       start.c_str(), error.c_str()));
         return false;
     }
     const unsigned resumes = script.GetResumeCount();
     // A script that fails says so itself, and the game goes on as before.
     if (script.RunScript(kStartScript) && script.GetResumeCount() == resumes)
     {
-        Log("The start-up script %s returned no function: nothing to run", kStartScript);
+        SayStartFailed(TString::Format(
+            "The start-up script %s returned no function: nothing to run", kStartScript));
         return false;
     }
     return true;

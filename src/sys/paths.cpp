@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,6 +14,8 @@
 
 namespace sys
 {
+
+static_assert(kSystemPathBytes == PATH_MAX, "the path limit is the system's");
 
 std::string GetModulePath()
 {
@@ -60,15 +63,20 @@ std::string StripTrailingSlashes(std::string path)
     return path;
 }
 
-// Creates every missing level of an absolute folder path.
-bool MakeFolderTree(const std::string& path)
+// Creates every missing level of an absolute folder path; false with the level that failed and
+// the system's reason in `reason`.
+bool MakeFolderTree(const std::string& path, std::string& reason)
 {
     for (size_t i = 1; i <= path.size(); ++i)
     {
         if (i == path.size() || path[i] == '/')
         {
-            if (!MakeFolder(path.substr(0, i)))
+            const std::string level = path.substr(0, i);
+            if (!MakeFolder(level))
+            {
+                reason = "'" + level + "' cannot be made (" + std::strerror(errno) + ")";
                 return false;
+            }
         }
     }
     return true;
@@ -87,8 +95,10 @@ std::string AppDataFolder()
 }
 } // namespace
 
-bool GetSpecialFolder(SpecialFolder which, bool create, std::string& out)
+bool GetSpecialFolder(SpecialFolder which, bool create, std::string& out, std::string* reason)
 {
+    std::string why;
+    std::string& said = reason != nullptr ? *reason : why;
     std::string folder;
     switch (which)
     {
@@ -114,12 +124,18 @@ bool GetSpecialFolder(SpecialFolder which, bool create, std::string& out)
     }
     }
     if (folder.empty())
+    {
+        said = "neither XDG_DATA_HOME nor HOME names an absolute folder";
         return false;
-    if (create && !MakeFolderTree(folder))
+    }
+    if (create && !MakeFolderTree(folder, said))
         return false;
     FileStat st;
     if (!StatPath(folder, st) || !st.isFolder)
+    {
+        said = "'" + folder + "' is not a folder";
         return false;
+    }
     out = folder;
     return true;
 }
@@ -193,8 +209,14 @@ bool MakeFolder(const std::string& path)
         return false;
     if (mkdir(path.c_str(), 0777) == 0)
         return true;
+    // The caller may say why: the reason is mkdir's, or that something else has the name.
+    const int error = errno;
     FileStat st;
-    return StatPath(path, st) && st.isFolder;
+    const bool exists = StatPath(path, st);
+    if (exists && st.isFolder)
+        return true;
+    errno = exists ? ENOTDIR : error;
+    return false;
 }
 
 bool RemoveFile(const std::string& path)

@@ -30,8 +30,13 @@ enum class SpecialFolder
 };
 
 // Writes the folder (absolute, no trailing "/") to `out`. With `create`, the AppData and
-// CommonAppData folders are created when missing. False when the folder cannot be had.
-bool GetSpecialFolder(SpecialFolder which, bool create, std::string& out);
+// CommonAppData folders are created when missing. False when the folder cannot be had, with the
+// reason in words in `reason` when one is given.
+bool GetSpecialFolder(SpecialFolder which, bool create, std::string& out,
+                      std::string* reason = nullptr);
+
+// The longest path the system takes, in bytes with the closing zero.
+constexpr int kSystemPathBytes = 4096;
 
 // Absolute form of a path, resolved against the working folder and with "." and ".." components and
 // repeated separators folded away, without touching the disk. "" for an empty path.

@@ -548,6 +548,20 @@ TEST_F(StartUpScriptTest, AMissingOneEndsTheRunWithALine)
         << log;
 }
 
+// The first screen the options name is one the start-up script would fail on at once, leaving an
+// empty window: the run says which and why, and ends.
+TEST_F(StartUpScriptTest, AFirstScreenThatCannotBeReadEndsTheRunWithALine)
+{
+    const std::string log = RunOn(
+        FixtureGame("return function() PostMessage(CreateNamedMessage(kQuitNow, 'quit')) end\n") +
+        " options=start=scripts/none.lua");
+    EXPECT_EQ(gStatus, 1);
+    EXPECT_NE(log.find(": The first screen scripts/none.lua cannot be run (cannot read "
+                       "assets/scripts/none.lua: No such file or directory): nothing to run\n"),
+              std::string::npos)
+        << log;
+}
+
 TEST_F(StartUpScriptTest, AFunctionThatEndsAtOnceIsARun)
 {
     const std::string log = RunOn(

@@ -58,6 +58,27 @@ TEST(Paths, AppDataFallsBackToHomeWhenXdgIsUnsetOrRelative)
     EXPECT_EQ(again, appData);
 }
 
+// The reason is for the player, who is told where the files go instead.
+TEST(Paths, AppDataThatCannotBeHadSaysWhy)
+{
+    ScratchFolder scratch{"mw_paths"};
+    EnvironmentGuard xdg("XDG_DATA_HOME");
+    EnvironmentGuard home("HOME");
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+    std::string appData = "untouched";
+    std::string reason;
+    EXPECT_FALSE(sys::GetSpecialFolder(sys::SpecialFolder::AppData, true, appData, &reason));
+    EXPECT_EQ(appData, "untouched");
+    EXPECT_EQ(reason, "neither XDG_DATA_HOME nor HOME names an absolute folder");
+
+    WriteFile(scratch.Path() / "file", "not a folder\n");
+    setenv("XDG_DATA_HOME", (scratch.Path() / "file/data").c_str(), 1);
+    EXPECT_FALSE(sys::GetSpecialFolder(sys::SpecialFolder::CommonAppData, true, appData, &reason));
+    EXPECT_EQ(reason, "'" + (scratch.Path() / "file").string() + "' cannot be made (" +
+                          std::strerror(ENOTDIR) + ")");
+}
+
 TEST(Paths, DesktopExistsOnlyWhenTheFolderDoes)
 {
     ScratchFolder scratch{"mw_paths"};

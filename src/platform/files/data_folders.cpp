@@ -27,46 +27,69 @@ TString WithoutTrailingSlash(TString folder)
 }
 } // namespace
 
-TDataFolders FixDataFolders(const TString& gameName, const TString& exeFolder, bool hosted,
+TDataFolders FixDataFolders(const TString& gameName, const TString& exeFolder,
+                            const TString& startupFolder, bool hosted,
                             const TCommandLine& commandLine)
 {
-    TDataFolders folders{exeFolder, exeFolder, exeFolder};
+    TDataFolders folders{exeFolder, exeFolder, exeFolder, true, TString()};
     if (!hosted || commandLine.mHostPage)
     {
         TString user;
-        if (GetAppDataFolder(false, gameName, user, kMaxPathBytes) == 0)
+        TString reason;
+        const int result = GetAppDataFolder(false, gameName, user, kMaxDataFolderBytes, &reason);
+        if (result == 0)
             folders.mUserFolder = user;
+        else if (result > 0)
+            folders.mNoUserFolder =
+                TString::Format("its path would be %d bytes long, more than the %d this system "
+                                "allows",
+                                result, kMaxDataFolderBytes);
+        else
+            folders.mNoUserFolder = reason;
         TString common;
-        folders.mCommonFolder = GetAppDataFolder(true, gameName, common, kMaxPathBytes) == 0
+        folders.mCommonFolder = GetAppDataFolder(true, gameName, common, kMaxDataFolderBytes) == 0
                                     ? common
                                     : folders.mUserFolder;
         TString desktop;
         folders.mDesktopFolder =
-            GetDesktopFolder(desktop, kMaxPathBytes) == 0 ? desktop : folders.mUserFolder;
+            GetDesktopFolder(desktop, kMaxDataFolderBytes) == 0 ? desktop : folders.mUserFolder;
     }
     folders.mUserFolder = WithoutTrailingSlash(folders.mUserFolder);
     folders.mCommonFolder = WithoutTrailingSlash(folders.mCommonFolder);
 
-    // The log is not open yet: PlatformMain writes the switch's line once it is.
+    // The log is not open yet: PlatformMain writes the switch's line once it is. The program's
+    // own folder is current by now, but the player named the folder from where they started it;
+    // when that cannot be had, a relative name has nothing to stand on.
     if (commandLine.mWorkingFolderGiven)
-        folders.mWorkingFolderSwitched = sys::SetCurrentFolder(commandLine.mWorkingFolder.c_str());
+    {
+        TString folder = commandLine.mWorkingFolder;
+        const bool relative = folder.Length() > 0 && folder.CharAt(0) != '/';
+        if (relative && startupFolder.Length() > 0)
+            folder = EnsureTrailingSlash(startupFolder) + folder;
+        folders.mWorkingFolderSwitched =
+            (!relative || startupFolder.Length() > 0) && sys::SetCurrentFolder(folder.c_str());
+    }
     return folders;
 }
 
-int GetAppDataFolder(bool common, const TString& name, TString& out, int size)
+int GetAppDataFolder(bool common, const TString& name, TString& out, int size, TString* reason)
 {
     // An absent publisher and an empty one differ: only the absent one gets the default.
     const TString absent("\x01");
     TString publisher = GetConfig("publisher", absent);
     TString publisherPart = publisher == absent ? TString("Quillmark/") : publisher + "/";
     std::string special;
+    std::string why;
     if (!sys::GetSpecialFolder(common ? sys::SpecialFolder::CommonAppData
                                       : sys::SpecialFolder::AppData,
-                               true, special))
+                               true, special, &why))
+    {
+        if (reason != nullptr)
+            *reason = why.c_str();
         return -1;
-    TString folder = EnsureTrailingSlash(GetFullPath(TString(special.c_str())));
-    if (folder.Length() <= 1)
-        return -1;
+    }
+    // Not the 260-byte full path: the size given bounds the folder.
+    TString folder = EnsureTrailingSlash(TString(sys::GetFullPath(special).c_str()));
     int needed = folder.Length() + 1 + publisherPart.Length() + name.Length();
     if (needed > size)
         return needed;
@@ -82,7 +105,7 @@ int GetDesktopFolder(TString& out, int size)
     std::string desktop;
     if (!sys::GetSpecialFolder(sys::SpecialFolder::Desktop, true, desktop))
         return -1;
-    TString folder = EnsureTrailingSlash(GetFullPath(TString(desktop.c_str())));
+    TString folder = EnsureTrailingSlash(TString(sys::GetFullPath(desktop).c_str()));
     if (folder.Length() + 1 > size)
         return folder.Length() + 1;
     out = folder;

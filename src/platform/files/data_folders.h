@@ -11,6 +11,11 @@
 
 // Folder paths hold at most this many bytes.
 constexpr int kMaxPathBytes = 260;
+// The data folders are not bound by that limit: a player's folders may lie as deep as the system
+// allows, less room for the longest name the game writes there ("hiscore.dat.bad" with a
+// temporary name's suffix, and more).
+constexpr int kDataFileNameRoom = 64;
+constexpr int kMaxDataFolderBytes = sys::kSystemPathBytes - kDataFileNameRoom;
 
 struct TDataFolders
 {
@@ -19,17 +24,24 @@ struct TDataFolders
     TString mDesktopFolder;
     // False when "-wd=" named a folder that cannot be made current (the caller logs it).
     bool mWorkingFolderSwitched = true;
+    // Why the user folder is the program's folder though it should not be (empty when it is not):
+    // the caller tells the player, whose files would otherwise land there without a word.
+    TString mNoUserFolder;
 };
 
 // The data folders for `gameName`, without trailing separators. Each starts as `exeFolder`; in
 // hosted mode without "-pq=" on the command line all three stay there. Then "-wd=" on the command
-// line, if present, switches the working folder.
-TDataFolders FixDataFolders(const TString& gameName, const TString& exeFolder, bool hosted,
+// line, if present, switches the working folder; a relative one is taken against `startupFolder`,
+// the folder the program was started from.
+TDataFolders FixDataFolders(const TString& gameName, const TString& exeFolder,
+                            const TString& startupFolder, bool hosted,
                             const TCommandLine& commandLine);
 
 // <appdata or common appdata>/<publisher>/<name>/ (publisher "Quillmark" when unset), created.
-// 0 on success, the needed length when `size` is too small, -1 when there is no such folder.
-int GetAppDataFolder(bool common, const TString& name, TString& out, int size);
+// 0 on success, the needed length when `size` is too small, -1 when there is no such folder (with
+// the reason in `reason` when one is given).
+int GetAppDataFolder(bool common, const TString& name, TString& out, int size,
+                     TString* reason = nullptr);
 // The desktop folder with a trailing "/"; 0, the needed length, or -1.
 int GetDesktopFolder(TString& out, int size);
 

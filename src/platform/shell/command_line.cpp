@@ -27,9 +27,9 @@ void ReadOptionPairs(const TString& line, std::vector<std::pair<TString, TString
             break;
         std::string key = rest.substr(0, eq);
         std::string after = rest.substr(eq + 1);
-        size_t separator = after.find('&');
-        if (separator == std::string::npos)
-            separator = after.find(' ');
+        // A value ends with its own argument: an "&" in a later one (a web address) is that
+        // argument's.
+        size_t separator = after.find_first_of("& ");
         if (separator == std::string::npos)
         {
             pairs.emplace_back(key.c_str(), after.c_str());
@@ -58,6 +58,7 @@ TCommandLine::TCommandLine(const TString& line) : mText(line)
         unsigned host = 0;
         std::sscanf(line.c_str() + at + 5, "%x", &host);
         mHostWindow = host;
+        mHostWindowText = ValueUpToBlank(line, at + 5);
     }
 
     at = line.Find("--cheat");

@@ -26,6 +26,7 @@ public:
     bool mHostPage = false;        // "-pq=": the game runs inside a host page
     bool mHostWindowGiven = false; // "-wnd=<hex>": the host's window
     uint32_t mHostWindow = 0;      // 0 when the value does not read as hexadecimal
+    TString mHostWindowText;       // the value as given, up to a blank
     bool mMultiple = false;        // "--multiple": no single-instance lock
     bool mMsn = false;             // "-msn", "-zylom", "-aol": the portal that started the game
     bool mZylom = false;
@@ -40,7 +41,8 @@ public:
                                       // empty when absent or without a word
     bool mWorkingFolderGiven = false; // "-wd=": quoted up to the closing quote, else up to a blank
     TString mWorkingFolder;
-    // "options=k=v&k2=v2": pairs up to a blank; a key without "=" ends the list.
+    // "options=k=v&k2=v2": each value ends at the next "&" or blank, whichever comes first; the
+    // pairs go on behind a blank until a rest begins with a blank or has no "=".
     std::vector<std::pair<TString, TString>> mOptions;
 
 private:

@@ -92,6 +92,17 @@ void SayAlreadyRunning(bool raised)
             .c_str());
 }
 
+// Without a data folder the player's files go beside the program, where they are easily lost with
+// it: said once, with the reason and the folder they go to.
+void SayNoUserFolder(const TString& reason, const TString& folder)
+{
+    const TString line = TString::Format(
+        "ERROR: No data folder can be had (%s): profiles, options, scores and the log go to '%s'.",
+        reason.c_str(), folder.c_str());
+    Log("%s", line.c_str());
+    sys::PrintNotice(line.c_str());
+}
+
 void LoadSettingsFile()
 {
     TXmlNode root;
@@ -115,7 +126,17 @@ uint32_t StartupSeed(uint32_t ticks)
 void StoreCommandLineOptions(const TCommandLine& commandLine)
 {
     for (const auto& [key, value] : commandLine.mOptions)
+    {
+        // The key enciphers the player's preferences and scores: another one from the command line
+        // would make the next start read them as damaged.
+        if (key == "encryptionkey")
+        {
+            Log("The option \"encryptionkey\" is not taken from the command line: the saved "
+                "files keep the game's own key.");
+            continue;
+        }
         SetConfig(key, value);
+    }
 }
 
 TApplicationImpl::TApplicationImpl(void* instance, void*, const TCommandLine& commandLine,
@@ -316,6 +337,9 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     const TCommandLine command(TString(line ? line : ""));
     if (command.mHostWindowGiven || command.mMultiple)
         allowMultiple = true;
+    // Before the implementation makes the program's folder current: a relative "-wd=" is the
+    // player's, named from here.
+    const TString startupFolder(sys::GetCurrentFolder().c_str());
 
     std::srand(StartupSeed(sys::GetTimeMs()));
     SetHostPauseTimeFunction(&HostPauseTime);
@@ -329,8 +353,15 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
         impl->mHost.mExternalWindowParent = host;
         impl->mHost.mHosted = true;
         SetConfig("activex", "1");
+        // The log does not exist yet; a player who started the game by hand sees this line.
         if (host == 0 || !sys::IsWindow(host))
+        {
+            sys::PrintNotice(TString::Format("The host window \"-wnd=%s\" is no window: the "
+                                             "game cannot start inside it.",
+                                             command.mHostWindowText.c_str())
+                                 .c_str());
             sys::ExitProcess(-1);
+        }
     }
 
     THostServicesSeam& services = GetHostServices();
@@ -348,7 +379,7 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     }
 
     TDataFolders folders = FixDataFolders(impl->mIdentity.mGameName, impl->mPaths.mExeFolder,
-                                          impl->mHost.mHosted, command);
+                                          startupFolder, impl->mHost.mHosted, command);
     impl->mPaths.mUserFolder = folders.mUserFolder;
     impl->mPaths.mCommonFolder = folders.mCommonFolder;
     impl->mPaths.mDesktopFolder = folders.mDesktopFolder;
@@ -361,10 +392,17 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     {
         Log("Switching current directory to: %s", command.mWorkingFolder.c_str());
         if (!folders.mWorkingFolderSwitched)
-            Log("The folder \"%s\" cannot be made current; staying in \"%s\".",
-                command.mWorkingFolder.c_str(), sys::GetCurrentFolder().c_str());
+        {
+            const TString line =
+                TString::Format("The folder \"%s\" cannot be made current; staying in \"%s\".",
+                                command.mWorkingFolder.c_str(), sys::GetCurrentFolder().c_str());
+            Log("%s", line.c_str());
+            sys::PrintNotice(line.c_str());
+        }
     }
 
+    if (folders.mNoUserFolder.Length() > 0)
+        SayNoUserFolder(folders.mNoUserFolder, impl->mPaths.mUserFolder);
     if (!impl->mHost.mHosted || command.mHostPage)
         WarnIfUserFolderReadOnly(impl->mPaths.mUserFolder);
 

@@ -82,24 +82,27 @@ TEST_F(DataFolderTest, TooSmallBufferGivesTheNeededLength)
 TEST_F(DataFolderTest, FixDataFoldersDropsTrailingSlashesAndFallsBack)
 {
     SetConfig("publisher", "Tovrix");
-    TDataFolders folders = FixDataFolders("Murkwell", "/exe/folder/", false, TCommandLine(""));
+    TDataFolders folders =
+        FixDataFolders("Murkwell", "/exe/folder/", "/start", false, TCommandLine(""));
     EXPECT_EQ(folders.mUserFolder, TString((mRoot + "/xdg/Tovrix/Murkwell").c_str()));
     EXPECT_EQ(folders.mCommonFolder, TString((mRoot + "/xdg/common/Tovrix/Murkwell").c_str()));
     // No desktop folder in the scratch home: the user folder (with its separator) stands in.
     EXPECT_EQ(folders.mDesktopFolder, TString((mRoot + "/xdg/Tovrix/Murkwell/").c_str()));
 
     sys::MakeFolder(mRoot + "/home/Desktop");
-    folders = FixDataFolders("Murkwell", "/exe/folder/", false, TCommandLine(""));
+    folders = FixDataFolders("Murkwell", "/exe/folder/", "/start", false, TCommandLine(""));
     EXPECT_EQ(folders.mDesktopFolder, TString((mRoot + "/home/Desktop/").c_str()));
 }
 
 TEST_F(DataFolderTest, HostedWithoutPqKeepsTheExecutableFolder)
 {
-    TDataFolders folders = FixDataFolders("Murkwell", "/exe/folder/", true, TCommandLine("-aol"));
+    TDataFolders folders =
+        FixDataFolders("Murkwell", "/exe/folder/", "/start", true, TCommandLine("-aol"));
     EXPECT_EQ(folders.mUserFolder, "/exe/folder");
     EXPECT_EQ(folders.mCommonFolder, "/exe/folder");
     EXPECT_EQ(folders.mDesktopFolder, "/exe/folder/");
-    folders = FixDataFolders("Murkwell", "/exe/folder/", true, TCommandLine("-msn -pq=1"));
+    folders =
+        FixDataFolders("Murkwell", "/exe/folder/", "/start", true, TCommandLine("-msn -pq=1"));
     EXPECT_EQ(folders.mUserFolder, TString((mRoot + "/xdg/Quillmark/Murkwell").c_str()));
 }
 
@@ -108,13 +111,74 @@ TEST_F(DataFolderTest, WorkingFolderSwitchReportsAMissingFolder)
     std::string spaced = mRoot + "/with blank";
     sys::MakeFolder(spaced);
     TDataFolders folders = FixDataFolders(
-        "G", "/exe/", true, TCommandLine(("-wd=\"" + spaced + "\" -multiple").c_str()));
+        "G", "/exe/", "/start", true, TCommandLine(("-wd=\"" + spaced + "\" -multiple").c_str()));
     EXPECT_EQ(sys::GetCurrentFolder(), spaced);
     EXPECT_TRUE(folders.mWorkingFolderSwitched);
 
-    folders = FixDataFolders("G", "/exe/", true, TCommandLine(("-wd=" + mRoot + "/none").c_str()));
+    folders = FixDataFolders("G", "/exe/", "/start", true,
+                             TCommandLine(("-wd=" + mRoot + "/none").c_str()));
     EXPECT_FALSE(folders.mWorkingFolderSwitched);
     EXPECT_EQ(sys::GetCurrentFolder(), spaced);
+}
+
+// The program makes its own folder current first; the player named the folder from where they
+// started it.
+TEST_F(DataFolderTest, ARelativeWorkingFolderIsTakenFromTheStartUpFolder)
+{
+    sys::MakeFolder(mRoot + "/game");
+    sys::SetCurrentFolder(mRoot + "/home");
+    TDataFolders folders = FixDataFolders("G", "/exe/", mRoot.c_str(), true, TCommandLine("-wd=."));
+    EXPECT_TRUE(folders.mWorkingFolderSwitched);
+    EXPECT_EQ(sys::GetCurrentFolder(), mRoot);
+    folders = FixDataFolders("G", "/exe/", mRoot.c_str(), true, TCommandLine("-wd=game/"));
+    EXPECT_EQ(sys::GetCurrentFolder(), mRoot + "/game");
+    // Without the start-up folder a relative name stands on nothing: the folder stays.
+    folders = FixDataFolders("G", "/exe/", "", true, TCommandLine("-wd=.."));
+    EXPECT_FALSE(folders.mWorkingFolderSwitched);
+    EXPECT_EQ(sys::GetCurrentFolder(), mRoot + "/game");
+}
+
+// The data folder is not held to the 260-byte path limit: as deep as the system allows, with room
+// left for the files' names; beyond that, and without any folder to put it in, the program's
+// folder holds the files and the reason is given for the player.
+TEST_F(DataFolderTest, TheDataFolderMayBeAsLongAsTheSystemAllowsAndElseSaysWhy)
+{
+    SetConfig("publisher", "Tovrix");
+    std::string deep = mRoot;
+    while (deep.size() < 300)
+        deep += "/" + std::string(100, 'd');
+    testsupport::EnvironmentGuard longXdg("XDG_DATA_HOME", deep);
+    TDataFolders folders =
+        FixDataFolders("Murkwell", "/exe/folder/", "/start", false, TCommandLine(""));
+    EXPECT_EQ(folders.mUserFolder, TString((deep + "/Tovrix/Murkwell").c_str()));
+    EXPECT_TRUE(IsFolder(deep + "/Tovrix/Murkwell"));
+    EXPECT_EQ(folders.mNoUserFolder, "");
+
+    // "/Tovrix/Murkwell/" takes this one past the bound by one byte.
+    const size_t length = kMaxDataFolderBytes - 16;
+    std::string tooDeep = mRoot;
+    while (length - tooDeep.size() > 251)
+        tooDeep += "/" + std::string(249, 'e');
+    tooDeep += "/" + std::string(length - tooDeep.size() - 1, 'f');
+    ASSERT_EQ(tooDeep.size(), length);
+    testsupport::EnvironmentGuard tooLongXdg("XDG_DATA_HOME", tooDeep);
+    folders = FixDataFolders("Murkwell", "/exe/folder/", "/start", false, TCommandLine(""));
+    EXPECT_EQ(folders.mUserFolder, "/exe/folder");
+    EXPECT_EQ(folders.mNoUserFolder,
+              TString::Format("its path would be %d bytes long, more than the %d this system "
+                              "allows",
+                              kMaxDataFolderBytes + 1, kMaxDataFolderBytes));
+
+    testsupport::EnvironmentGuard noXdg("XDG_DATA_HOME");
+    testsupport::EnvironmentGuard noHome("HOME");
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+    folders = FixDataFolders("Murkwell", "/exe/folder/", "/start", false, TCommandLine(""));
+    EXPECT_EQ(folders.mUserFolder, "/exe/folder");
+    EXPECT_EQ(folders.mNoUserFolder, "neither XDG_DATA_HOME nor HOME names an absolute folder");
+    // Hosted without its page, the program's folder is meant: nothing to say.
+    folders = FixDataFolders("Murkwell", "/exe/folder/", "/start", true, TCommandLine("-aol"));
+    EXPECT_EQ(folders.mNoUserFolder, "");
 }
 
 TEST_F(DataFolderTest, FolderSearchSkipsDotsAndFoldersUnlessAsked)

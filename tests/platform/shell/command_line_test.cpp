@@ -33,6 +33,9 @@ TEST(CommandLineTest, HostWindowIsHexadecimal)
     TCommandLine bad("-wnd=zz");
     EXPECT_TRUE(bad.mHostWindowGiven);
     EXPECT_EQ(bad.mHostWindow, 0u);
+    // What was given, for the line that refuses it.
+    EXPECT_EQ(bad.mHostWindowText, "zz");
+    EXPECT_EQ(TCommandLine("-wnd=beef -x").mHostWindowText, "beef");
 }
 
 TEST(CommandLineTest, TheCheatValueStartsEightCharactersOnAndEndsAtABlank)
@@ -75,6 +78,22 @@ TEST(CommandLineTest, OptionsArePairsUpToABlank)
     EXPECT_EQ(TCommandLine("options=k=&z=9  y=2").mOptions, (TPairs{{"k", ""}, {"z", "9"}}));
     EXPECT_EQ(TCommandLine("options=novalue").mOptions, TPairs{});
     EXPECT_EQ(TCommandLine("no options at all").mOptions, TPairs{});
+}
+
+// An "&" in the argument after the options (a web address's) does not stretch the last value
+// over the blank into it.
+TEST(CommandLineTest, AnOptionsValueEndsWithItsOwnArgument)
+{
+    char program[] = "murkwell";
+    char options[] = "options=trace=1";
+    char url[] = "-url=http://example.org/get?a=1&b=2";
+    char* argv[] = {program, options, url};
+    TCommandLine line(TCommandLine::Join(3, argv));
+    EXPECT_EQ(line.mOptions,
+              (TPairs{{"trace", "1"}, {"-url", "http://example.org/get?a=1"}, {"b", "2"}}));
+    EXPECT_EQ(line.mDownloadUrl, "http://example.org/get?a=1&b=2");
+    EXPECT_EQ(TCommandLine("options=a=1&start=x.lua -y&z").mOptions,
+              (TPairs{{"a", "1"}, {"start", "x.lua"}}));
 }
 
 TEST(CommandLineTest, ArgumentsAreJoinedWithBlanksQuotedBehindTheirMarker)

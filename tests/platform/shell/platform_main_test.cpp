@@ -58,7 +58,8 @@ const char* const kKeys[] = {"fixture",
                              "activex",
                              "cheatcode",
                              "downloadurl",
-                             "stringtest"};
+                             "stringtest",
+                             "encryptionkey"};
 
 int CaptureMain(TApplication* application, const char* commandLine)
 {
@@ -251,6 +252,31 @@ TEST_F(PlatformMainTest, AMissingWorkingFolderIsLogged)
         << log;
 }
 
+// "-wd=game" from the folder holding the game: its settings are read, wherever the program lies.
+TEST_F(PlatformMainTest, ARelativeWorkingFolderIsTakenFromWhereTheProgramWasStarted)
+{
+    ASSERT_TRUE(sys::SetCurrentFolder(mRoot.string()));
+    Run("--multiple -wd=game");
+    EXPECT_EQ(gSeen.mConfig["fixture"], "from settings");
+    EXPECT_EQ(gSeen.mConfig["startupdir"], mRoot.string());
+    EXPECT_EQ(sys::GetCurrentFolder(), mGame.string());
+}
+
+// The key enciphers the saved preferences and scores: one from the command line would have the
+// next start read them as damaged. Every other option is stored.
+TEST_F(PlatformMainTest, TheCommandLineCannotReplaceTheCipherKey)
+{
+    Run("--multiple " + WorkingFolderOption() + " options=a=1&encryptionkey=x&b=2");
+    EXPECT_EQ(gSeen.mConfig["encryptionkey"], "MwTestKey012");
+    EXPECT_EQ(gSeen.mConfig["a"], "1");
+    EXPECT_EQ(gSeen.mConfig["b"], "2");
+    const std::string log = ReadFile(UserFolder() / "logfile.txt");
+    EXPECT_NE(log.find(": The option \"encryptionkey\" is not taken from the command line: the "
+                       "saved files keep the game's own key.\n"),
+              std::string::npos)
+        << log;
+}
+
 TEST_F(PlatformMainTest, PortalSwitchesInstallTheirHandlers)
 {
     Run("--multiple -msn -zylom -aol " + WorkingFolderOption());
@@ -334,6 +360,10 @@ TEST_F(PlatformMainDeathTest, AHostWindowThatIsNoWindowEndsWithMinusOne)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(Run("-wnd=0 " + WorkingFolderOption()), ::testing::ExitedWithCode(255), "");
     EXPECT_EXIT(Run("-wnd=1234 " + WorkingFolderOption()), ::testing::ExitedWithCode(255), "");
+    // Said where whoever started it looks: there is no log yet.
+    EXPECT_EXIT(Run("-wnd=zzzz " + WorkingFolderOption()), ::testing::ExitedWithCode(255),
+                "The host window \"-wnd=zzzz\" is no window: the game cannot start inside "
+                "it\\.\n");
     EXPECT_FALSE(fs::exists(UserFolder() / "logfile.txt"));
 }
 
