@@ -85,6 +85,27 @@ TEST_F(ElectronicLockTest, TheCornersThenTheCentreOpenTheCabinetAndTheRecordKeep
         << Prefs();
 }
 
+// The play-through up to the lock's centre and the cabinet opening, then the pointer moved to bare
+// wall in the storeroom: the arrow, as it was there before the lock, not the hand the panel shows
+// over its keys.
+TEST_F(ElectronicLockTest, AfterTheLockThePointerOnBareWallIsTheArrowAgain)
+{
+    const std::string play = WalkthroughScript("front", "journey");
+    const std::string centre = "click 400 280\nwait 150\n";
+    const size_t cabinet = play.find(std::string("move ") + kCabinet + "\n");
+    const size_t solved = play.find(centre);
+    ASSERT_NE(solved, std::string::npos);
+    ASSERT_LT(cabinet, solved);
+    const std::string wall = "move 250 150\nwait 3\nshot ";
+    RunClean(mRepository,
+             play.substr(0, cabinet) + wall + "unsolved\n" +
+                 play.substr(cabinet, solved + centre.size() - cabinet) + wall + "solved\n" + kQuit,
+             "");
+    const std::string arrow = PointerShape(Shot("unsolved"), 250, 150);
+    EXPECT_NE(arrow.find('#'), std::string::npos) << "no pointer before the lock";
+    EXPECT_EQ(PointerShape(Shot("solved"), 250, 150), arrow);
+}
+
 TEST_F(ElectronicLockTest, AHalfDoneLockIsFoundAsItWasLeftAlsoByTheNextRun)
 {
     const fs::path game = Unprompted();

@@ -289,6 +289,27 @@ TEST_F(ObservatoryCryptTest, TheRitualAndTheLocksGiveUpTheHearthstoneAndTheGameE
     EXPECT_GE(TextContrast(Shot("eyes"), 70, 16, 660, 14), 4.5);
 }
 
+// The crypt as the play-through plays it up to the vault's locks opened, then the pointer moved to
+// bare wall: the arrow, as it was there on arrival, not the hand the locks show under it.
+TEST_F(ObservatoryCryptTest, AfterTheLocksThePointerOnBareWallIsTheArrowAgain)
+{
+    const fs::path game = GameAt(2);
+    const std::string crypt = WalkthroughScript("crypt", "end");
+    const std::string arrival = "shot crypt\n";
+    const size_t arrived = crypt.find(arrival);
+    const size_t opened = crypt.find(Click(kHearthstone));
+    ASSERT_NE(opened, std::string::npos);
+    ASSERT_LT(arrived, opened);
+    const std::string wall = "move 700 100\nwait 3\nshot ";
+    Play(game, crypt.substr(0, arrived) + wall + "arrived\n" +
+                   crypt.substr(arrived + arrival.size(), opened - arrived - arrival.size()) +
+                   wall + "opened\n");
+    ExpectCleanLog();
+    const std::string arrow = PointerShape(Shot("arrived"), 700, 100);
+    EXPECT_NE(arrow.find('#'), std::string::npos) << "no pointer on arrival";
+    EXPECT_EQ(PointerShape(Shot("opened"), 700, 100), arrow);
+}
+
 // Without the brazier's fire sheet the fire is logged missing and the crypt plays on: the altar
 // lights up and leads to its close-up.
 TEST_F(ObservatoryCryptTest, AMissingFireSheetIsLoggedAndTheCryptPlays)

@@ -127,6 +127,27 @@ inline std::vector<int> At(const Picture& picture, uint32_t x, uint32_t y)
                             picture.mPixels.begin() + static_cast<std::ptrdiff_t>(at) + 3);
 }
 
+// The drawn pointer at x, y of a whole-screen shot as text: its light pixels ('#', every channel
+// above 100) in the 40 x 40 square from 10 up and left of the point, a row a line. On a dark wall
+// that is the cursor's own shape (the arrow's fill right of and below the point, a hand's palm
+// around it); empty without the shot.
+inline std::string PointerShape(const Picture& shot, uint32_t x, uint32_t y)
+{
+    std::string shape;
+    if (shot.mWidth < 800)
+        return shape;
+    for (uint32_t row = y - 10; row < y + 30; ++row)
+    {
+        for (uint32_t col = x - 10; col < x + 30; ++col)
+        {
+            const std::vector<int> p = At(shot, col, row);
+            shape += std::min({p[0], p[1], p[2]}) > 100 ? '#' : '.';
+        }
+        shape += '\n';
+    }
+    return shape;
+}
+
 // Channels at most `spread` apart: a grey pixel.
 inline bool Grey(const std::vector<int>& pixel, int spread)
 {

@@ -63,7 +63,10 @@ public:
         kCursorRollover = 3,
         kCursorInfo = 4,
         kCursorHint = 5,
-        kCursorLoading = 7
+        kCursorLoading = 7,
+        // A cursor the scene named that is none of the above (a puzzle's hand), or none shown:
+        // the next switch to any kind is made, whatever the kind before.
+        kCursorSceneOwn = -1
     };
     // The completion callbacks, by their place in the table.
     enum : size_t

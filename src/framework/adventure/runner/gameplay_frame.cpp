@@ -554,6 +554,7 @@ void Gameplay::FollowWantedCursor(const TString& name)
     if (name.Length() == 0)
     {
         mCursorOverlay->ShowCursor(false);
+        mCursorKind = kCursorSceneOwn;
         mWantedCursor = name;
         return;
     }
@@ -570,9 +571,18 @@ void Gameplay::FollowWantedCursor(const TString& name)
         mWantedCursor = name;
         return;
     }
-    // Other names are the overlay's own: asked for once, not every frame.
-    if (name != mWantedCursor)
+    // Other names are the overlay's own. The kind no longer says what the overlay shows, or a
+    // setter that finds its kind unchanged would leave a puzzle's hand on the next scene. A name
+    // the overlay lacks is reported once, not every frame; one it has is taken again every frame,
+    // after the road's own switch to the default.
+    const std::vector<std::shared_ptr<CursorOverlay>>& cursors = mCursorOverlay->GetCursors();
+    const bool present = std::any_of(cursors.begin(), cursors.end(),
+                                     [&](const std::shared_ptr<CursorOverlay>& cursor)
+                                     { return cursor->GetName() == name; });
+    if (present || name != mWantedCursor)
         mCursorOverlay->FindCursor(name);
+    if (present)
+        mCursorKind = kCursorSceneOwn;
     mWantedCursor = name;
 }
 

@@ -475,6 +475,39 @@ TEST_F(PlayTest, HoverHilightsAndCursors)
     EXPECT_EQ(play->GetCursorKind(), Gameplay::kCursorDefault);
 }
 
+// A puzzle's own cursor (a name that is none of the location's kinds) is gone as soon as the
+// scene it leads back to asks for the default: the arrow, not the puzzle's hand left over.
+TEST_F(PlayTest, APuzzlesOwnCursorGivesWayToTheNextScenesDefault)
+{
+    CursorOverlayController overlay;
+    mSettings->mOverlays["cursoroverlay"] = &overlay;
+    PlayGameplay* play = Playing(", cursordefault = 'arrow', cursors = { "
+                                 "{ main = { name = 'arrow', image = 't/cur' } }, "
+                                 "{ main = { name = 'puzzle', image = 't/cur' } } }");
+    auto current = [&]
+    {
+        const CursorOverlay* cursor = overlay.GetCurrent();
+        return cursor != nullptr ? std::string(cursor->GetName().c_str()) : std::string();
+    };
+    MoveTo(100, 100);
+    Frame(16);
+    EXPECT_EQ(current(), "arrow");
+    play->SwitchScene("puzzle");
+    Until(*play, Gameplay::kPlay);
+    RunFrames(3);
+    EXPECT_EQ(current(), "puzzle") << "kept from frame to frame";
+    play->SwitchScene("a");
+    Until(*play, Gameplay::kPlay);
+    Frame(16);
+    EXPECT_EQ(current(), "arrow");
+    EXPECT_EQ(play->GetCursorKind(), Gameplay::kCursorDefault);
+
+    // The location goes before the overlay, on which it puts its default back as it closes.
+    play->GetParent()->RemoveChild(play);
+    delete play;
+    mSettings->mOverlays.erase("cursoroverlay");
+}
+
 TEST_F(PlayTest, TheTransitionQuadOverTheSceneAndOverALoadingFrame)
 {
     PlayGameplay* play = Playing();
