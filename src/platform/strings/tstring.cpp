@@ -28,11 +28,12 @@ bool SameByte(char a, char b, bool ignoreCase)
 }
 } // namespace
 
-TStringData* TString::NewRecord(unsigned capacity)
+TStringData* TString::NewRecord(unsigned capacity, unsigned filled)
 {
     // Zero-filled so that bytes beyond the text never hold stale data.
-    auto* data = new TStringData{static_cast<char*>(::operator new(capacity)), 1, capacity};
-    std::memset(data->mText, 0, capacity);
+    auto* data = new TStringData{static_cast<char*>(::operator new(capacity)), 1, capacity, 0};
+    filled = std::min(filled, capacity);
+    std::memset(data->mText + filled, 0, capacity - filled);
     return data;
 }
 
@@ -44,15 +45,20 @@ TString::TString(const char* text)
         return;
     }
     unsigned n = static_cast<unsigned>(std::strlen(text));
-    mData = NewRecord(n + 1);
+    mData = NewRecord(n + 1, n);
     std::memcpy(mData->mText, text, n);
+    mData->mLength = n;
 }
 
 TString::TString(const char* text, unsigned n)
 {
     mData = NewRecord(std::max(n + 1, kMinCapacity));
     if (text != nullptr && n > 0)
+    {
+        // All n bytes are kept (a precompiled chunk holds zero bytes); the text ends at the first.
         std::memcpy(mData->mText, text, n);
+        mData->mLength = static_cast<uint32_t>(strnlen(text, n));
+    }
 }
 
 TString::TString(const TString& other) : mData(other.mData)
@@ -121,21 +127,37 @@ void TString::Unshare()
 void TString::Reserve(unsigned n)
 {
     unsigned capacity = std::max(n, kMinCapacity);
-    TStringData* fresh = NewRecord(capacity);
+    unsigned copy = mData == nullptr ? 0 : std::min(mData->mCapacity, capacity);
+    TStringData* fresh = NewRecord(capacity, copy);
     if (mData != nullptr)
     {
         // The old buffer is copied whole; a smaller reservation keeps what fits, still terminated.
-        unsigned copy = std::min(mData->mCapacity, capacity);
         std::memcpy(fresh->mText, mData->mText, copy);
         fresh->mText[capacity - 1] = 0;
+        fresh->mLength = std::min(mData->mLength, capacity - 1);
     }
     Release();
     mData = fresh;
 }
 
+void TString::Grow(unsigned needed)
+{
+    if (mData == nullptr)
+    {
+        Reserve(needed);
+        return;
+    }
+    if (mData->mCapacity >= needed)
+        return;
+    unsigned capacity = mData->mCapacity;
+    while (capacity < needed)
+        capacity = capacity > UINT_MAX / 2 ? needed : capacity * 2;
+    Reserve(capacity);
+}
+
 int TString::Length() const
 {
-    return mData == nullptr ? 0 : static_cast<int>(std::strlen(mData->mText));
+    return mData == nullptr ? 0 : static_cast<int>(mData->mLength);
 }
 
 const char* TString::c_str() const
@@ -252,6 +274,7 @@ TString TString::operator+(const TString& other) const
     result.mData = NewRecord(std::max(a + b + 1, kMinCapacity));
     std::memcpy(result.mData->mText, c_str(), a);
     std::memcpy(result.mData->mText + a, other.c_str(), b);
+    result.mData->mLength = a + b;
     return result;
 }
 
@@ -262,6 +285,7 @@ TString TString::operator+(char c) const
     result.mData = NewRecord(std::max(a + 2, kMinCapacity));
     std::memcpy(result.mData->mText, c_str(), a);
     result.mData->mText[a] = c;
+    result.mData->mLength = c == 0 ? a : a + 1;
     return result;
 }
 
@@ -294,6 +318,8 @@ TString TString::FormatV(const char* format, va_list args)
     result.Reserve(static_cast<unsigned>(length) + 1);
     std::vsnprintf(result.mData->mText, static_cast<size_t>(length) + 1, format, second);
     va_end(second);
+    // Measured: a "%c" of 0 ends the text early.
+    result.mData->mLength = static_cast<uint32_t>(std::strlen(result.mData->mText));
     return result;
 }
 
@@ -316,16 +342,21 @@ TString TString::FromCodePoint(uint32_t cp)
 
 TString& TString::operator+=(const TString& other)
 {
-    // Holding a reference keeps the appended text alive and makes a shared record unshare below.
-    TString tail(other);
+    if (other.mData != nullptr && other.mData == mData)
+    {
+        // Its own text: a reference held keeps it alive while this handle unshares or grows.
+        TString tail(other);
+        Unshare();
+        return *this += tail;
+    }
+    // Another record: the handle's own changes below never touch it.
     Unshare();
     unsigned a = static_cast<unsigned>(Length());
-    unsigned b = static_cast<unsigned>(tail.Length());
-    unsigned needed = a + b + 1;
-    if (mData == nullptr || mData->mCapacity < needed)
-        Reserve(needed);
-    std::memmove(mData->mText + a, tail.c_str(), b);
+    unsigned b = static_cast<unsigned>(other.Length());
+    Grow(a + b + 1);
+    std::memcpy(mData->mText + a, other.c_str(), b);
     mData->mText[a + b] = 0;
+    mData->mLength = a + b;
     return *this;
 }
 
@@ -333,7 +364,8 @@ void TString::Append(const char* text, int n)
 {
     if (text == nullptr || n <= 0)
         return;
-    *this += TString(text, static_cast<unsigned>(n));
+    // The bytes up to the first zero byte, as a string made of the n bytes would hold.
+    WriteAt(-1, text, static_cast<int>(strnlen(text, static_cast<size_t>(n))), true);
 }
 
 TString& TString::operator+=(char c)
@@ -367,22 +399,21 @@ int TString::WriteAt(int pos, const void* src, int n, bool terminate, int length
     Unshare();
     if (pos < 0 || pos > length)
         pos = length;
-    unsigned needed = static_cast<unsigned>(pos + n + 1);
-    if (mData == nullptr)
-    {
-        Reserve(needed);
-    }
-    else if (mData->mCapacity < needed)
-    {
-        unsigned capacity = mData->mCapacity;
-        while (capacity < needed)
-            capacity *= 2;
-        Reserve(capacity);
-    }
-    std::memmove(mData->mText + pos, src, static_cast<size_t>(n));
+    Grow(static_cast<unsigned>(pos + n + 1));
+    char* at = mData->mText + pos;
+    std::memmove(at, src, static_cast<size_t>(n));
+    // A zero byte among those written ends the text there.
+    const auto kept = static_cast<uint32_t>(strnlen(at, static_cast<size_t>(n)));
     // Writing over the old end leaves no terminator behind it, so one is written regardless.
     if (terminate || pos + n > length)
-        mData->mText[pos + n] = 0;
+    {
+        at[n] = 0;
+        mData->mLength = static_cast<uint32_t>(pos) + kept;
+    }
+    else if (kept < static_cast<uint32_t>(n))
+    {
+        mData->mLength = static_cast<uint32_t>(pos) + kept;
+    }
     return pos + n;
 }
 
@@ -396,9 +427,11 @@ void TString::Erase(int pos, int count)
     if (count < 0 || count >= length - pos)
     {
         text[pos] = 0;
+        mData->mLength = static_cast<uint32_t>(pos);
         return;
     }
     std::memmove(text + pos, text + pos + count, static_cast<size_t>(length - pos - count) + 1);
+    mData->mLength = static_cast<uint32_t>(length - count);
 }
 
 void TString::Replace(const TString& from, const TString& to, int flags, int start)
@@ -415,15 +448,12 @@ void TString::Replace(const TString& from, const TString& to, int flags, int sta
         Unshare();
         int length = Length();
         if (toLength > fromLength)
-        {
-            unsigned needed = static_cast<unsigned>(length + 1 + toLength - fromLength);
-            if (mData->mCapacity < needed)
-                Reserve(needed);
-        }
+            Grow(static_cast<unsigned>(length + 1 + toLength - fromLength));
         char* text = mData->mText;
         std::memmove(text + pos + toLength, text + pos + fromLength,
                      static_cast<size_t>(length - pos - fromLength) + 1);
         std::memcpy(text + pos, replacement.c_str(), static_cast<size_t>(toLength));
+        mData->mLength = static_cast<uint32_t>(length + toLength - fromLength);
         if (!(flags & kStringReplaceAll))
             break;
         if (flags & kStringBackwards)

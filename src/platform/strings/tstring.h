@@ -12,6 +12,9 @@ struct TStringData
     char* mText;
     std::atomic<int32_t> mCount;
     uint32_t mCapacity;
+    // The bytes before the first NUL, kept up to date by every writer: a text built piece by piece
+    // is never measured again, so that building it stays linear.
+    uint32_t mLength;
 };
 
 // Flag bits for the searching and replacing members.
@@ -65,8 +68,7 @@ public:
     TString& operator+=(char c);
     void Append(const char* text, int n);
     int WriteAt(int pos, const void* src, int n, bool terminate);
-    // The same for a writer that keeps the text's length itself (`length` must be Length()): a
-    // text built word by word is then never measured again.
+    // The same for a writer that keeps the text's length itself (`length` must be Length()).
     int WriteAt(int pos, const void* src, int n, bool terminate, int length);
     void Erase(int pos, int count = -1);
     void Replace(const TString& from, const TString& to, int flags = 0, int start = 0);
@@ -77,9 +79,13 @@ public:
     const TStringData* GetData() const { return mData; }
 
 private:
-    static TStringData* NewRecord(unsigned capacity);
+    // A record of `capacity` bytes, zero from `filled` on (the caller writes the bytes before it).
+    static TStringData* NewRecord(unsigned capacity, unsigned filled = 0);
     void Release();
     void Unshare();
+    // Room for `needed` bytes, the capacity doubled until it holds them: appending one piece after
+    // another then copies the text a bounded number of times in all.
+    void Grow(unsigned needed);
 
     TStringData* mData = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -79,7 +80,7 @@ TEST(TString, CapacityRules)
     EXPECT_STREQ(reserved.c_str(), "abc");
 }
 
-TEST(TString, WriteAtDoublesButAppendGrowsExactly)
+TEST(TString, WriteAtAndAppendDoubleTheCapacity)
 {
     std::string nineteen(19, 'x');
     TString viaWrite;
@@ -90,12 +91,89 @@ TEST(TString, WriteAtDoublesButAppendGrowsExactly)
     EXPECT_EQ(CapacityOf(viaWrite), 40u);
     EXPECT_EQ(viaWrite.Length(), 21);
 
+    // Growing to the exact size made every append copy the whole text: quadratic.
     TString viaAppend;
     viaAppend.Reserve(20);
     viaAppend.WriteAt(0, nineteen.data(), 19, true);
     viaAppend += TString("yz");
-    EXPECT_EQ(CapacityOf(viaAppend), 22u);
+    EXPECT_EQ(CapacityOf(viaAppend), 40u);
     EXPECT_EQ(viaAppend.Length(), 21);
+    viaAppend += TString(nineteen.c_str());
+    EXPECT_EQ(CapacityOf(viaAppend), 80u);
+    TString fresh(nineteen.c_str()); // exactly 20 bytes
+    fresh += TString("d");
+    EXPECT_EQ(CapacityOf(fresh), 40u);
+    TString replaced("a.a.a.a.a.a.a.a.a.a"); // 20 bytes; 38 when every dot is three
+    replaced.Replace(".", "...", kStringReplaceAll);
+    EXPECT_STREQ(replaced.c_str(), "a...a...a...a...a...a...a...a...a...a");
+    EXPECT_EQ(CapacityOf(replaced), 40u);
+}
+
+// The length is kept rather than measured: after every kind of edit it must still be the bytes
+// before the first zero byte, and the text exactly what a plain string built alike holds.
+TEST(TString, PieceByPieceTextStaysExact)
+{
+    TString s;
+    std::string model;
+    auto check = [&](const char* step)
+    {
+        EXPECT_EQ(s.Length(), static_cast<int>(model.size())) << step;
+        EXPECT_EQ(std::string(s.c_str()), model) << step;
+        EXPECT_EQ(std::strlen(s.c_str()), model.size()) << step;
+    };
+    for (int i = 0; i < 300; ++i)
+    {
+        std::string piece = "p" + std::to_string(i) + ",";
+        s += TString(piece.c_str());
+        model += piece;
+    }
+    check("appends");
+    s += TString();
+    s += TString("");
+    s.Append("", 0);
+    check("empty pieces");
+    s.Append("ab\0cd", 5); // a piece holding a zero byte ends there
+    model += "ab";
+    check("Append with a zero byte");
+    s += '\0';
+    check("a zero byte appended");
+    s += 'Z';
+    model += 'Z';
+    TString shared = s;
+    s += s;
+    model += model;
+    check("appended to itself while shared");
+    EXPECT_EQ(shared.Length(), static_cast<int>(model.size() / 2));
+    s.WriteAt(-1, "xy\0z", 4, true);
+    model += "xy";
+    check("WriteAt with a zero byte");
+    s.WriteAt(3, "Q\0", 2, false); // a zero byte written inside the text cuts it
+    model = model.substr(0, 3) + "Q";
+    check("WriteAt inside without a terminator");
+    s.WriteAt(1, "RS", 2, false);
+    model.replace(1, 2, "RS");
+    check("WriteAt over the text");
+    s += TString("-tail-tail");
+    model += "-tail-tail";
+    s.Replace("tail", "longer tail", kStringReplaceAll);
+    model = "pRSQ-longer tail-longer tail";
+    check("Replace growing");
+    s.Replace("longer ", "", kStringReplaceAll);
+    model = "pRSQ-tail-tail";
+    check("Replace shrinking");
+    s += TString("-and-more");
+    s.Reserve(12); // the minimum of 16 keeps what fits, terminated
+    model = "pRSQ-tail-tail-";
+    check("Reserve smaller");
+    s.Erase(4, 5);
+    model.erase(4, 5);
+    check("Erase inside");
+    s.Erase(2);
+    model.erase(2);
+    check("Erase to the end");
+    EXPECT_EQ((TString("ab") + '\0').Length(), 2);
+    EXPECT_EQ(TString("ab\0cd", 5).Length(), 2);
+    EXPECT_EQ(TString::Format("%s%c%s", std::string(5000, 'w').c_str(), 0, "x").Length(), 5000);
 }
 
 TEST(TString, WriteAtWithoutTerminatorOverwritesInPlace)
