@@ -162,6 +162,11 @@ TString TAnimatedTexture::DefaultScript(int32_t frameCount)
     return script;
 }
 
+TString TAnimatedTexture::GetScript() const
+{
+    return mDescription.mHasScript ? mDescription.mScript : DefaultScript(mDescription.mFrameCount);
+}
+
 std::shared_ptr<TAnimatedTexture>
 TAnimatedTexture::FromTexture(const std::shared_ptr<TTexture>& texture)
 {
@@ -337,10 +342,7 @@ bool TAnimatedTexture::LoadXml(const TString& path)
         d.mScript = script->GetAttribute("luascript");
         if (d.mScript.Length() == 0)
             d.mScript = script->GetText();
-    }
-    else
-    {
-        d.mScript = DefaultScript(d.mFrameCount);
+        d.mHasScript = true;
     }
     return ok;
 }
@@ -401,8 +403,9 @@ bool TAnimatedTexture::LoadPacked(const uint8_t* data, uint32_t size)
         return false;
     }
     refused.Report(d.mFilePath);
-    if (!in.Tag("SCRP") || !in.String(d.mScript))
-        d.mScript = DefaultScript(d.mFrameCount);
+    d.mHasScript = in.Tag("SCRP") && in.String(d.mScript);
+    if (!d.mHasScript)
+        d.mScript = TString();
     return true;
 }
 

@@ -51,7 +51,9 @@ struct TAnimationDescription
     TString mImageName;
     TString mMaskName;
     TString mFolder;
+    // The script the description gives (a "script" element or a "SCRP" block), when it gives one.
     TString mScript;
+    bool mHasScript = false;
     int32_t mWidestFrame = 0;
     int32_t mHighestFrame = 0;
     int32_t mFrameCount = 0;
@@ -74,6 +76,9 @@ public:
     static std::shared_ptr<TAnimatedTexture> FromTexture(const std::shared_ptr<TTexture>& texture);
     // The script generated for a description without one.
     static TString DefaultScript(int32_t frameCount);
+    // The description's script, or the generated one when it gives none. Generated only when
+    // asked for: it names every frame, and loading an animation runs no script.
+    TString GetScript() const;
 
     TAnimatedTexture() = default;
     ~TAnimatedTexture() override;

@@ -72,6 +72,7 @@ void ExpectSameModel(const TAnimationDescription& a, const TAnimationDescription
     EXPECT_EQ(a.mMaskName, b.mMaskName);
     EXPECT_EQ(a.mFolder, b.mFolder);
     EXPECT_EQ(a.mScript, b.mScript);
+    EXPECT_EQ(a.mHasScript, b.mHasScript);
     EXPECT_EQ(a.mRegX, b.mRegX);
     EXPECT_EQ(a.mRegY, b.mRegY);
     EXPECT_EQ(a.mImageWidth, b.mImageWidth);
@@ -143,7 +144,11 @@ TEST_F(AnimatedTextureTest, XmlAndBothPackedVersionsGiveOneModel)
     ExpectSameModel(d, v2->GetDescription(), true);
     ExpectSameModel(d, v1->GetDescription(), false);
     EXPECT_EQ(v1->GetDescription().mFrames[1].mAlpha, 1.0f);
-    EXPECT_EQ(d.mScript, "function DoAnim()\n    delay(60);\n    frames{1,2,3};\nend\n");
+    // Without a script of its own the frame list's script is made only when asked for.
+    EXPECT_FALSE(d.mHasScript);
+    EXPECT_EQ(d.mScript, "");
+    EXPECT_EQ(xml->GetScript(), "function DoAnim()\n    delay(60);\n    frames{1,2,3};\nend\n");
+    EXPECT_EQ(v1->GetScript(), xml->GetScript());
     EXPECT_EQ(TAnimatedTexture::DefaultScript(0), "function DoAnim()\n    delay(60);\nend\n");
 
     // A "SCRP" block carries its own script.
@@ -151,6 +156,7 @@ TEST_F(AnimatedTextureTest, XmlAndBothPackedVersionsGiveOneModel)
     auto scripted = TAnimatedTexture::Get("anim/scripted.anm");
     ASSERT_NE(scripted, nullptr);
     EXPECT_EQ(scripted->GetDescription().mScript, "function DoAnim() frames{2,1} end");
+    EXPECT_EQ(scripted->GetScript(), "function DoAnim() frames{2,1} end");
 
     // An image given to Get replaces the description's; a wrong one makes the load fail, logged.
     EXPECT_EQ(TAnimatedTexture::Get("anim/walk", "missing.png"), nullptr);
