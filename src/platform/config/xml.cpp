@@ -14,6 +14,8 @@ namespace
 
 // The largest ratio a deflate stream can reach; a plain length beyond it is a lie.
 constexpr uint64_t kMaxInflateRatio = 1032;
+// The least room first given to a packed stream's text.
+constexpr uint64_t kFirstInflateRoom = 64 << 10;
 
 bool IsXmlSpace(int c)
 {
@@ -746,16 +748,62 @@ bool UnpackZxml(const char* data, uint32_t size, std::vector<char>& plain)
             packed);
         return false;
     }
-    plain.resize(plainLength);
-    uLongf written = plainLength;
-    int result = uncompress(reinterpret_cast<Bytef*>(plain.data()), &written,
-                            reinterpret_cast<const Bytef*>(data + 12), packed);
-    if (result != Z_OK)
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
     {
-        Log("ZXML: the packed stream does not inflate (zlib error %d)", result);
-        plain.clear();
+        Log("ZXML: the packed stream cannot be inflated (no memory)");
         return false;
     }
-    plain.resize(written);
-    return true;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data + 12));
+    stream.avail_in = packed;
+    // The header's plain length is a claim, not a size to allocate: the room grows with what the
+    // stream gives, up to the claim, and a byte beyond it is asked for to see the claim not passed.
+    plain.resize(std::min<uint64_t>(plainLength,
+                                    std::max<uint64_t>(kFirstInflateRoom, uint64_t(packed) * 4)));
+    Bytef beyond = 0;
+    bool longer = false;
+    int result = Z_OK;
+    while (result == Z_OK)
+    {
+        const size_t done = stream.total_out;
+        if (done == plain.size() && plain.size() < plainLength)
+        {
+            plain.resize(std::min<uint64_t>(plainLength, uint64_t(plain.size()) * 2));
+        }
+        const bool full = done == plain.size();
+        stream.next_out = full ? &beyond : reinterpret_cast<Bytef*>(plain.data() + done);
+        stream.avail_out = full ? 1 : static_cast<uInt>(plain.size() - done);
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (full && stream.avail_out == 0)
+        {
+            longer = true;
+            break;
+        }
+    }
+    const uint64_t produced = stream.total_out;
+    inflateEnd(&stream);
+    if (longer)
+    {
+        Log("ZXML: the packed stream holds more than the %u bytes its header gives", plainLength);
+    }
+    else if (result == Z_BUF_ERROR)
+    {
+        Log("ZXML: the packed stream is cut short after %llu of the %u bytes its header gives",
+            static_cast<unsigned long long>(produced), plainLength);
+    }
+    else if (result != Z_STREAM_END)
+    {
+        Log("ZXML: the packed stream does not inflate (zlib error %d)", result);
+    }
+    else if (produced != plainLength)
+    {
+        Log("ZXML: the packed stream holds %llu bytes, not the %u its header gives",
+            static_cast<unsigned long long>(produced), plainLength);
+    }
+    else
+    {
+        return true;
+    }
+    plain.clear();
+    return false;
 }

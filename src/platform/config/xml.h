@@ -140,6 +140,7 @@ TString EscapeXml(const TString& text);
 void UnescapeXml(TString& text, int& length, bool* firstIsReference);
 
 // Inflates a "ZXML" block ("ZXML", u32 packed length, u32 plain length, zlib stream) of size bytes
-// into plain. The packed length is clamped to the bytes present; false (and a log line) on any
-// damage, with plain left empty.
+// into plain. The packed length is clamped to the bytes present; a stream that inflates to more or
+// fewer bytes than the plain length is damage. False (and a log line) on any damage, with plain
+// left empty; the memory taken follows what the stream gives, never the header's claim alone.
 bool UnpackZxml(const char* data, uint32_t size, std::vector<char>& plain);

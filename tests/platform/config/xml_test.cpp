@@ -2,6 +2,7 @@
 #include "platform/config/xml.h"
 
 #include "platform/files/file_layer.h"
+#include "support/file_layer_fixture.h"
 #include "support/files.h"
 #include "platform/zxml_test_support.h"
 
@@ -414,6 +415,76 @@ TEST(XmlPacked, DamagedPackedFormsGiveEmptyTrees)
     EXPECT_TRUE(plainOut.empty());
     EXPECT_TRUE(UnpackZxml(good.data(), static_cast<uint32_t>(good.size()), plainOut));
     EXPECT_EQ(std::string(plainOut.begin(), plainOut.end()), plain);
+}
+
+namespace
+{
+
+class ZxmlClaimTest : public filetest::FileLayerTest
+{
+protected:
+    static std::vector<char> PackedNoise(size_t bytes)
+    {
+        std::mt19937 random(7);
+        std::string noise(bytes, '\0');
+        for (char& c : noise)
+        {
+            c = static_cast<char>(random());
+        }
+        mNoise = noise;
+        return Pack(noise);
+    }
+    static void SetClaim(std::vector<char>& block, uint32_t claim)
+    {
+        for (int i = 0; i < 4; ++i)
+        {
+            block[8 + i] = static_cast<char>(claim >> (8 * i));
+        }
+    }
+    static inline std::string mNoise;
+};
+
+} // namespace
+
+// The header's plain length is a claim the stream must meet to the byte; the memory taken follows
+// what the stream gives, so a claim of 4 GiB costs no more than the data behind it.
+TEST_F(ZxmlClaimTest, AClaimTheStreamDoesNotMeetIsDamageAndCostsOnlyTheStream)
+{
+    std::vector<char> plain;
+    std::vector<char> small = PackedNoise(64 << 10);
+    SetClaim(small, 64u << 20); // within the ratio bound of a 64 KiB stream
+    ASSERT_FALSE(UnpackZxml(small.data(), static_cast<uint32_t>(small.size()), plain));
+    EXPECT_TRUE(plain.empty());
+    EXPECT_LT(plain.capacity(), size_t(1) << 20);
+
+    std::vector<char> large = PackedNoise(4200000);
+    ASSERT_GT(uint64_t(large.size() - 12) * 1032, uint64_t(0xFFFFFFFFu));
+    SetClaim(large, 0xFFFFFFFFu);
+    EXPECT_FALSE(UnpackZxml(large.data(), static_cast<uint32_t>(large.size()), plain));
+    EXPECT_TRUE(plain.empty());
+    EXPECT_LT(plain.capacity(), size_t(64) << 20);
+    TXmlNode claimed;
+    claimed.ParseBuffer(large.data(), static_cast<uint32_t>(large.size()));
+    EXPECT_FALSE(claimed.HasChildren());
+
+    SetClaim(large, 4200000 - 1);
+    EXPECT_FALSE(UnpackZxml(large.data(), static_cast<uint32_t>(large.size()), plain));
+    SetClaim(large, 4200000 + 1);
+    EXPECT_FALSE(UnpackZxml(large.data(), static_cast<uint32_t>(large.size()), plain));
+    SetClaim(large, 4200000);
+    ASSERT_TRUE(UnpackZxml(large.data(), static_cast<uint32_t>(large.size()), plain));
+    EXPECT_TRUE(std::string(plain.begin(), plain.end()) == mNoise) << "byte-exact";
+
+    const std::string log = Log();
+    for (const char* line : {
+             "ZXML: the packed stream holds 65536 bytes, not the 67108864 its header gives\n",
+             "ZXML: the packed stream holds 4200000 bytes, not the 4294967295 its header gives\n",
+             "ZXML: the packed stream holds more than the 4199999 bytes its header gives\n",
+             "ZXML: the packed stream holds 4200000 bytes, not the 4200001 its header gives\n",
+         })
+    {
+        EXPECT_NE(log.find(line), std::string::npos) << line << log;
+    }
 }
 
 namespace
