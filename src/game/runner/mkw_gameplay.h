@@ -130,6 +130,7 @@ public:
     // The script function "HudJournalPressed".
     void HudJournalPressed();
     // The burst over the place the text "(x,y,size)" names; the defaults when a piece is missing.
+    // Asked for while a scene loads (the location's first event), it plays once the scene is in.
     void PlayPuzzleComplete(const TString& text);
 
     Callback* GetBoundCallback(size_t slot) { return &mBound[slot]; }
@@ -199,6 +200,7 @@ protected:
     virtual void OnHintEarned(int32_t character);
     virtual void OnTokenMove(int32_t character);
     void OnPuzzleCompleteFaded();
+    void OnSceneFadeInDone() override;
     // The steps of the hint sequence after the token's flights.
     void OnTrackerFilled();
     void OnHintArrived();
@@ -276,6 +278,8 @@ protected:
     int32_t mPuzzleCompleteTotal = 0;
     int32_t mPuzzleCompleteFade = 0;
     bool mPuzzleCompleteAwaited = false;
+    // The burst asked for while a scene loaded.
+    TString mDeferredPuzzleComplete;
     TDrawSpec mMiniHintSpec;
     TM_Transform2D mMiniHintMover{&mMiniHintSpec};
     uint32_t mTimeHintShowDestination = 0;

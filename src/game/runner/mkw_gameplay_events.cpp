@@ -161,6 +161,12 @@ bool MKWGameplay::CompleteArea(const TString& name, bool wait)
 
 void MKWGameplay::PlayPuzzleComplete(const TString& text)
 {
+    // The state belongs to the loading until the scene is in: a wait now would stop the loading.
+    if (IsLoadingScene())
+    {
+        mDeferredPuzzleComplete = text;
+        return;
+    }
     const std::string copy(text.c_str());
     size_t at = 0;
     std::string head;
@@ -201,6 +207,16 @@ void MKWGameplay::PlayPuzzleComplete(const TString& text)
         ++mPendingCallbacks;
     mPuzzleCompleteAwaited = true;
     mGameplayState = kWaiting;
+}
+
+void MKWGameplay::OnSceneFadeInDone()
+{
+    Gameplay::OnSceneFadeInDone();
+    if (mDeferredPuzzleComplete.Length() == 0)
+        return;
+    const TString text = mDeferredPuzzleComplete;
+    mDeferredPuzzleComplete = TString();
+    PlayPuzzleComplete(text);
 }
 
 void MKWGameplay::OnPuzzleCompleteFaded()

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,8 @@ TEST_F(MKWGameplayRunnerTest, ABurstWithTwoNumbersTakesTheDefaultsAndWaits)
 {
     TestGameplay* gameplay = Open("{ name = 'e0' }");
     ASSERT_NE(gameplay, nullptr);
+    for (int i = 0; i < 40 && gameplay->GetGameplayState() != Gameplay::kPlay; ++i)
+        Frame(16);
     const int32_t waiting = gameplay->GetPendingCallbacks();
     gameplay->PlayPuzzleComplete("puzzlecomplete(10,20)");
     EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kWaiting);
@@ -173,6 +176,29 @@ TEST_F(MKWGameplayRunnerTest, ABurstWithTwoNumbersTakesTheDefaultsAndWaits)
     for (int i = 0; i < 40 && gameplay->GetPendingCallbacks() > waiting; ++i)
         Frame(16);
     EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting);
+}
+
+// The first event's burst, asked for while the first scene loads, leaves the loading alone: it
+// plays once the scene is in, is waited for, and the location then plays.
+TEST_F(MKWGameplayRunnerTest, TheFirstEventsBurstPlaysOnceTheSceneIsIn)
+{
+    TestGameplay* gameplay = Open("{ name = 'e0', minigame = 'complete(400,300,64)' }");
+    ASSERT_NE(gameplay, nullptr);
+    std::vector<int32_t> seen;
+    int32_t mostWaited = 0;
+    for (int i = 0; i < 80; ++i)
+    {
+        Frame(16);
+        if (seen.empty() || seen.back() != gameplay->GetGameplayState())
+            seen.push_back(gameplay->GetGameplayState());
+        mostWaited = std::max(mostWaited, gameplay->GetPendingCallbacks());
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{Gameplay::kSceneLoading, Gameplay::kSceneFadingIn,
+                                          Gameplay::kWaiting, Gameplay::kPlay}));
+    EXPECT_EQ(mostWaited, 1);
+    EXPECT_EQ(gameplay->GetPendingCallbacks(), 0);
+    EXPECT_EQ(gameplay->GetPuzzleCompleteLocus().mValue[0], 400.0f);
+    EXPECT_EQ(gameplay->GetPuzzleCompleteSize().mValue[0], 64.0f);
 }
 
 // The bursts are stepped from the burst's start until their last sparks are gone, and not while

@@ -595,7 +595,9 @@ void GameplayArea::Deactivate(bool animate, Callback* callback)
 {
     if ((mFlags & kShown) != 0 && animate && HasFrames() && TransformManager::Instance() != nullptr)
     {
-        mHeldCallback = callback;
+        // The fade's end reports: an end still due from an earlier change would report early.
+        HoldCallback(callback);
+        mCompletionPending = 0;
         StartImageFade(0.0f, mTimeVisible, new Callback(this, &GameplayArea::OnDeactivated));
         return;
     }
@@ -619,7 +621,8 @@ void GameplayArea::Complete(Callback* callback, bool animate)
     mFlags |= kCompleted;
     if ((mFlags & kActive) == 0)
     {
-        mHeldCallback = callback;
+        // A change still fading (the area being shown) keeps its pair: it is told at the end.
+        HoldCallback(callback);
         mCompletionPending = 1;
         return;
     }
@@ -630,6 +633,7 @@ void GameplayArea::Complete(Callback* callback, bool animate)
     {
         // The callback waits for the fade's end.
         mFlags |= kCompleting;
+        mCompletionPending = 0;
         StartCompleteParticles();
         mSpriteTransform.SetAlpha(1.0f);
         StartImageFade(0.0f, mTimeCompleteFade, new Callback(this, &GameplayArea::OnCompleted));

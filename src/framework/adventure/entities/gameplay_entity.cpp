@@ -29,6 +29,16 @@ void GameplayEntity::Complete()
     callback->Call(nullptr, 0);
 }
 
+void GameplayEntity::HoldCallback(Callback* callback)
+{
+    if (callback == nullptr || callback == mHeldCallback)
+        return;
+    Callback* replaced = mHeldCallback;
+    mHeldCallback = callback;
+    if (replaced != nullptr)
+        replaced->Call(nullptr, 0);
+}
+
 void GameplayEntity::Update(uint32_t)
 {
     if (mCompletionPending != 0)

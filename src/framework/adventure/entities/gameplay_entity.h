@@ -87,11 +87,9 @@ public:
 protected:
     // A copy of the own callback for the transform manager, which deletes the callbacks it gets.
     Callback* NewOwnCallback() { return new Callback(mOwnCallback); }
-    void HoldCallback(Callback* callback)
-    {
-        if (callback != nullptr)
-            mHeldCallback = callback;
-    }
+    // A non-null callback becomes the held one. One held already and different is called now:
+    // whoever counted on it is told once, as its change's end will call only the new one.
+    void HoldCallback(Callback* callback);
     // The end of a change: completion pending cleared, the held callback (if any) cleared and
     // called once.
     void Complete();

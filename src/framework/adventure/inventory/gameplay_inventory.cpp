@@ -314,7 +314,10 @@ void GameplayInventory::MoveTo(float x, float y, Callback* callback, int32_t del
 {
     mHomePosition = TVec2(x, y);
     mFlags |= kMoving;
-    mPendingCallback = callback;
+    // A move that reports to no one (the strip arranged) keeps a report still due (a fade into
+    // the strip, a hide): its end then reports it, once.
+    if (callback != nullptr)
+        mPendingCallback = callback;
     Run(&mImageTransform, Move(mTimeToMove, mHomePosition, Duration(delay)), &OnMoved);
 }
 
@@ -372,6 +375,15 @@ void GameplayInventory::Hide(Callback* callback, bool animate)
     }
     mPendingCallback = callback;
     Run(&mImageTransform, Alpha(mTimeVisible, 0.0f), &OnHidden);
+}
+
+void GameplayInventory::FinishUse()
+{
+    if ((mFlags & kUsed) == 0 || mPendingCallback == nullptr)
+        return;
+    RemoveTransforms(&mImageTransform);
+    mImageTransform.SetAlpha(0.0f);
+    CallBack(0);
 }
 
 void GameplayInventory::Unload(uint32_t argument)

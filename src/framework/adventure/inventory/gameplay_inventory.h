@@ -78,6 +78,9 @@ public:
     void PlaceInHud(Callback* callback, bool animate);
     void PlaceInScene(bool animate, const TVec2& position, Callback* callback);
     void Hide(Callback* callback, bool animate);
+    // A use still under way ends now: its motion stops where the use leaves the object (out of
+    // sight) and its callback is called once.
+    void FinishUse();
     void Unload(uint32_t argument);
     void Reset();
     // Part numbers count from 1; one outside the parts is logged and ignored.

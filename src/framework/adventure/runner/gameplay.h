@@ -306,6 +306,8 @@ protected:
     void HandOutInventory(const std::vector<TString>& handOut, bool animate);
     void OnAreaCompleted();
     void OnAnimationFinished();
+    // An awaited animation whose layer was put away is no longer advanced: it ends.
+    void EndAnimationsOfStoppedLayers();
     void OnHeldInventoryPlaced();
     void OnInventoryUsed();
     // The scene an active area's "default" event chain leads to first, not taken in yet.

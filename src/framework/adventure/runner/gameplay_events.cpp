@@ -178,6 +178,9 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
         GameplayScene* home = object != nullptr ? FindScene(object->GetHomeScene()) : nullptr;
         if (home == nullptr)
             continue;
+        // Hidden, it leaves the strip: the strip's arrangement would move it on and keep it.
+        if (mHud != nullptr && mHud->HasInventory(object->GetName()))
+            mHud->RemoveInventory(object);
         if (home == mActiveScene)
         {
             // Waited for even when the event runs at once.
@@ -288,8 +291,12 @@ bool Gameplay::CompleteArea(const TString& name, bool wait)
     if (area == nullptr)
         return false;
     const bool wasActive = (area->GetFlags() & GameplayEntity::kActive) != 0;
-    area->Complete(wait ? &mCallbacks[kAreaCompleted] : nullptr, inActive);
-    if (wait)
+    // Counted only when the area took the pair on now: an area done already takes none, and one
+    // holding it already reports it once.
+    Callback* done = wait ? &mCallbacks[kAreaCompleted] : nullptr;
+    const bool held = area->HoldsCallback(done);
+    area->Complete(done, inActive);
+    if (wait && !held && area->HoldsCallback(done))
         WaitForCallback();
     return wasActive && inActive;
 }
@@ -380,27 +387,37 @@ void Gameplay::OnAreaCompleted()
 
 void Gameplay::OnAnimationFinished()
 {
-    bool busy = false;
     GameplayAnimation* finished = nullptr;
     for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
-    {
-        if (animation->GetState() == GameplayAnimation::kRunning)
-            busy = true;
-        else if (animation->GetState() == GameplayAnimation::kFinished)
+        if (animation->GetState() == GameplayAnimation::kFinished)
             finished = animation.get();
-    }
     if (finished != nullptr)
     {
         const std::vector<TString> next = finished->GetNextAnimations();
         for (auto it = next.rbegin(); it != next.rend(); ++it)
-        {
             StartEventAnimation(*it, true);
-            if (GameplayAnimation* started = FindAnimation(*it))
-                if (started->HasCallback())
-                    busy = true;
-        }
     }
+    // Only what is awaited holds the clicks: an ambient loop runs for good, and one deferred to
+    // another scene or ended at once is not waited for.
+    bool busy = false;
+    for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
+        busy = busy || animation->IsAwaited();
     mBlockingAnimation = busy ? 1 : 0;
+}
+
+void Gameplay::EndAnimationsOfStoppedLayers()
+{
+    for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
+    {
+        if (!animation->IsAwaited())
+            continue;
+        GameplayLayer* layer =
+            mActiveScene != nullptr ? mActiveScene->FindLayer(animation->GetLayer()) : nullptr;
+        if (layer == nullptr)
+            layer = FindLayer(animation->GetLayer());
+        if (layer != nullptr && (layer->GetFlags() & GameplayEntity::kActive) == 0)
+            animation->End(layer->GetBitmap());
+    }
 }
 
 void Gameplay::OnHeldInventoryPlaced()

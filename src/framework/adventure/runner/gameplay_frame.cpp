@@ -306,6 +306,8 @@ void Gameplay::Update()
 
     for (const std::shared_ptr<GameplayScene>& scene : mScenes)
         scene->Update(elapsed, scene.get() == mActiveScene, mGameplayState == kPlay);
+    if (mBlockingAnimation != 0)
+        EndAnimationsOfStoppedLayers();
     UpdateToolTips(input.incomplete, input.toolTipVisible, input.toolTip, input.mouse,
                    mToolTipColor);
     if (mHintArmed != 0 && mClickPending != 0 && mGameplayState != kTutorial)

@@ -273,6 +273,9 @@ void Gameplay::SettleForClose()
 {
     if (mFlyingItem != nullptr)
         mFlyingItem->Land();
+    // An object being used: its use ends, so the record holds the event it leads to.
+    if (mHeldInventory != nullptr && (mHeldInventory->GetFlags() & GameplayInventory::kUsed) != 0)
+        mHeldInventory->FinishUse();
 }
 
 void Gameplay::SaveOnClose()

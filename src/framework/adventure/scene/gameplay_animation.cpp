@@ -68,15 +68,39 @@ void GameplayAnimation::Part::OnDone(void* object, TM_Transform*, uint32_t id)
     owner->OnPartDone(id);
 }
 
+void GameplayAnimation::RetireParts()
+{
+    ++mRun;
+    mRetiredParts.insert(mRetiredParts.end(), mPartCallbacks.begin(), mPartCallbacks.end());
+    mPartCallbacks.clear();
+    mPartsDone = 0;
+}
+
+void GameplayAnimation::ApplyEndState(AnimatedBitmap& bitmap)
+{
+    bitmap.RestartFrames(mFrameMode, mInitialFrame, mFrameSpeed, mCrossfade);
+    // The motions in the bitmap's block order; the alpha flicker has no end to jump to: it starts
+    // anew.
+    if (mMotions[0] != nullptr)
+        bitmap.RestartMove(*mMotions[0]);
+    if (mMotions[1] != nullptr)
+        bitmap.RestartRotate(*mMotions[1]);
+    if (mMotions[2] != nullptr)
+        bitmap.LoadBlock(AnimatedBitmap::kAlpha, *mMotions[2]);
+    if (mMotions[3] != nullptr)
+        bitmap.RestartFade(*mMotions[3]);
+    if (mMotions[4] != nullptr)
+        bitmap.RestartPath(*mMotions[4]);
+    if (mMotions[5] != nullptr)
+        bitmap.RestartScale(*mMotions[5]);
+}
+
 void GameplayAnimation::Start(Callback* finishedCallback, bool instant,
                               const std::shared_ptr<AnimatedBitmap>& bitmap)
 {
     // The previous run's parts may still be held by its transforms: they are kept, and a late
     // report of theirs reaches nothing.
-    ++mRun;
-    mRetiredParts.insert(mRetiredParts.end(), mPartCallbacks.begin(), mPartCallbacks.end());
-    mPartCallbacks.clear();
-    mPartsDone = 0;
+    RetireParts();
     if (bitmap == nullptr)
         return;
     if (mClearPrevious)
@@ -85,23 +109,7 @@ void GameplayAnimation::Start(Callback* finishedCallback, bool instant,
 
     if (instant)
     {
-        bitmap->RestartFrames(mFrameMode, mInitialFrame, mFrameSpeed, mCrossfade);
-        using Restart = void (AnimatedBitmap::*)(const TLuaTable&);
-        const Restart restarts[] = {&AnimatedBitmap::RestartMove,
-                                    &AnimatedBitmap::RestartRotate,
-                                    nullptr,
-                                    &AnimatedBitmap::RestartFade,
-                                    &AnimatedBitmap::RestartPath,
-                                    &AnimatedBitmap::RestartScale};
-        for (size_t i = 0; i < mMotions.size(); ++i)
-        {
-            if (mMotions[i] == nullptr)
-                continue;
-            if (restarts[i] != nullptr)
-                ((*bitmap).*restarts[i])(*mMotions[i]);
-            else
-                bitmap->LoadBlock(AnimatedBitmap::kAlpha, *mMotions[i]);
-        }
+        ApplyEndState(*bitmap);
         // A run that was going would otherwise count as running for ever, and whoever waits for
         // it would wait for ever: it ends here, its caller told once.
         if (mState == kRunning)
@@ -123,9 +131,22 @@ void GameplayAnimation::Start(Callback* finishedCallback, bool instant,
         if (mMotions[i] != nullptr)
             bitmap->LoadBlock(static_cast<AnimatedBitmap::BlockKind>(i), *mMotions[i],
                               MakePartCallback());
-    if (mPartCallbacks.empty() && mCallback)
-        Log("GameplayAnimation '%s' has no part that ends; whoever waits for it waits for ever",
-            mName.c_str());
+    // Nothing would ever report the run's end: whoever waits for it is told now.
+    if (mPartCallbacks.empty() && mFinishedCallback != nullptr)
+    {
+        Log("GameplayAnimation '%s' has no part that ends; it ends at once", mName.c_str());
+        Finish(0);
+    }
+}
+
+void GameplayAnimation::End(const std::shared_ptr<AnimatedBitmap>& bitmap)
+{
+    if (mState != kRunning)
+        return;
+    RetireParts();
+    if (bitmap != nullptr)
+        ApplyEndState(*bitmap);
+    Finish(0);
 }
 
 void GameplayAnimation::OnPartDone(uint32_t argument)
@@ -136,11 +157,18 @@ void GameplayAnimation::OnPartDone(uint32_t argument)
     if (mState != kFinished)
         return;
     // Every part of the run has reported: none is called again. They go before the caller is
-    // told, as the caller may start this animation anew; the state reads finished meanwhile.
-    Callback* finished = mFinishedCallback;
-    mFinishedCallback = nullptr;
+    // told, as the caller may start this animation anew.
     mPartCallbacks.clear();
     mPartsDone = 0;
+    Finish(argument);
+}
+
+void GameplayAnimation::Finish(uint32_t argument)
+{
+    // The state reads finished while the caller is told.
+    mState = kFinished;
+    Callback* finished = mFinishedCallback;
+    mFinishedCallback = nullptr;
     if (finished != nullptr)
         finished->Call(nullptr, argument);
     if (mState == kFinished)

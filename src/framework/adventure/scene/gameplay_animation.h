@@ -36,12 +36,17 @@ public:
                const std::shared_ptr<AnimatedBitmap>& bitmap);
     // One ending part of the current run has finished.
     void OnPartDone(uint32_t argument);
+    // A run in progress ends now, as its layer no longer advances it: its end state on the
+    // bitmap, its finished callback once.
+    void End(const std::shared_ptr<AnimatedBitmap>& bitmap);
 
     const TString& GetName() const { return mName; }
     const TString& GetLayer() const { return mLayer; }
     uint8_t GetId() const { return mId; }
     bool HasCallback() const { return mCallback; }
     int32_t GetState() const { return mState; }
+    // Running with a finished callback: someone waits for its end.
+    bool IsAwaited() const { return mState == kRunning && mFinishedCallback != nullptr; }
     const std::vector<TString>& GetNextAnimations() const { return mNextAnimations; }
     const std::vector<TString>& GetActivateSounds() const { return mActivateSounds; }
     const std::vector<TString>& GetDeactivateSounds() const { return mDeactivateSounds; }
@@ -64,6 +69,11 @@ private:
     };
     Callback* MakePartCallback();
     bool EndsWithFrames() const;
+    // The current run's parts kept for the bitmap's late reports, which reach nothing.
+    void RetireParts();
+    void ApplyEndState(AnimatedBitmap& bitmap);
+    // The run's end: the finished state while the caller is told, then idle.
+    void Finish(uint32_t argument);
 
     std::vector<TString> mActivateSounds;
     std::vector<TString> mDeactivateSounds;

@@ -78,16 +78,21 @@ TEST_F(EntityTest, CompletionCallbackFiresOnceFromTheNextUpdate)
     entity->Update(16);
     EXPECT_EQ(first.mCalls, 1);
 
-    // A null callback keeps the held one; a later one replaces it.
+    // A null callback keeps the held one; a later one replaces it, and the one it replaces is
+    // told at once, so that whoever counted on it is told once; the same one again is kept.
     entity->Show(false, second.Get());
     entity->Activate(false, nullptr);
     entity->Update(16);
     EXPECT_EQ(second.mCalls, 1);
     entity->Hide(false, first.Get());
+    entity->Hide(false, first.Get());
+    EXPECT_EQ(first.mCalls, 1);
     entity->Deactivate(false, second.Get());
+    EXPECT_EQ(first.mCalls, 2);
+    EXPECT_EQ(second.mCalls, 1);
     entity->Activate(false, nullptr);
     entity->Update(16);
-    EXPECT_EQ(first.mCalls, 1);
+    EXPECT_EQ(first.mCalls, 2);
     EXPECT_EQ(second.mCalls, 2);
     EXPECT_EQ(entity->GetFlags(), GameplayEntity::kActive);
 
@@ -95,7 +100,7 @@ TEST_F(EntityTest, CompletionCallbackFiresOnceFromTheNextUpdate)
     first.mAction = [&] { entity->Activate(false, second.Get()); };
     entity->Activate(false, first.Get());
     entity->Update(16);
-    EXPECT_EQ(first.mCalls, 2);
+    EXPECT_EQ(first.mCalls, 3);
     EXPECT_EQ(second.mCalls, 2);
     first.mAction = nullptr;
     entity->Update(16);

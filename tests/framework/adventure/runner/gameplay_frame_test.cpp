@@ -101,6 +101,7 @@ struct PlayGameplay : Gameplay
             Gameplay::UseInventory(inventory, area);
     }
     using Gameplay::TransitionAlphaByte;
+    void Clicked(GameplayArea* area) { mLastClickedArea = area; }
     GameplayTutorialController* Tutorials() const { return mTutorials.get(); }
     ToolTip* Basic() const { return mBasicToolTip.get(); }
     bool mRealUse = false;
@@ -123,7 +124,8 @@ gameplayinstructions = {
               events = { default = { eventname = 'go_b' } } },
             { name = 'lamp', image = 't/door', x = 0, y = 0, hasactiveframe = true, events = {} },
         },
-        layers = { { name = 'bg_a', image = 't/bg', x = 0, y = 0, depth = 100 } },
+        layers = { { name = 'bg_a', image = 't/bg', x = 0, y = 0, depth = 100 },
+                   { name = 'glow_a', image = 't/gem', x = 0, y = 0, depth = 10 } },
         items = { { name = 'gem_item', image = 't/gem', x = 100, y = 300, inventory = 'gem',
                     inventoryparts = { 1 } },
                   { name = 'lost_item', image = 't/gem', x = 300, y = 300, inventory = 'none',
@@ -156,15 +158,33 @@ gameplayinstructions = {
         { name = 'give', inventorytoactivate = { 'gem' } },
         { name = 'twice', areastoactivate = { 'lamp' }, areastodeactivate = { 'lamp' } },
         { name = 'shown', areastoactivate = { 'lamp' }, areastomakevisible = { 'lamp' } },
+        { name = 'done_off', areastocomplete = { 'lamp' }, areastodeactivate = { 'lamp' } },
+        { name = 'on_done', areastoactivate = { 'lamp' }, areastocomplete = { 'lamp' } },
+        { name = 'done_twice', areastocomplete = { 'lamp', 'lamp' } },
+        { name = 'shown_done', areastomakevisible = { 'side' },
+          areastocomplete = { 'lamp', 'side' } },
+        { name = 'give_coin', inventorytoactivate = { 'coin' } },
+        { name = 'swap', inventorytomakeinvisible = { 'coin' }, inventorytoactivate = { 'gem' } },
+        { name = 'ambient', animations = { 'loop' } },
+        { name = 'glow_wait', animations = { 'wait_glow' } },
+        { name = 'still_wait', animations = { 'still' } },
+        { name = 'glow_gone', animations = { 'late' }, layerstodeactivate = { 'glow_a' } },
     },
     groupevents = { g = 'give' },
     inventory = {
         { name = 'gem', image = 't/gem', homescene = 'b', partcount = 1, event = 'loop' },
         { name = 'stone', image = 't/gem', homescene = 'b', canbeplacedinhud = false },
+        { name = 'coin', image = 't/gem', homescene = 'a', partcount = 1 },
     },
     animations = {
         { name = 'glow', layer = 'bg_b', fade = { beginopacity = 0, endopacity = 1, duration = 100 } },
         { name = 'lost', layer = 'none' },
+        { name = 'loop', layer = 'bg_a', animation = 'wrap', framespeed = 100 },
+        { name = 'wait_glow', layer = 'bg_a', callback = true,
+          fade = { beginopacity = 0, endopacity = 1, duration = 100 } },
+        { name = 'still', layer = 'bg_a', callback = true, initialframe = 0 },
+        { name = 'late', layer = 'glow_a', callback = true,
+          fade = { beginopacity = 0, endopacity = 1, duration = 100, initialdelay = 1000 } },
     },
     initial_event = 'start', active_scene = 'a',
 }
@@ -445,6 +465,93 @@ TEST_F(PlayTest, AnEventThatChangesOneAreaTwiceWaitsForItOnce)
                   name == std::string("twice") ? 0 : onAndShown)
             << name;
     }
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// However an event changes the area the player clicked (completed and put away, switched on and
+// completed, completed twice, or completed with a second area being shown), every change it waits
+// for reports once: the location plays again, the completion's end step ran (the clicked area is
+// let go) and nothing reported more than was counted.
+TEST_F(PlayTest, EveryCountedAreaChangeReportsOnce)
+{
+    PlayGameplay* play = Playing();
+    GameplayArea* lamp = play->FindArea("lamp");
+    for (const char* name : {"done_off", "on_done", "done_twice", "shown_done"})
+    {
+        lamp->SetFlags(0);
+        lamp->Activate(false, nullptr);
+        play->FindArea("side")->SetFlags(0);
+        Frame(16);
+        play->Clicked(lamp);
+        play->GameplayActivateEvent(name);
+        Frame(16);
+        EXPECT_EQ(play->GetNextEvent(), nullptr) << name;
+        Until(*play, Gameplay::kPlay);
+        for (int i = 0; i < 10; ++i)
+            Frame(16);
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay) << name;
+        EXPECT_EQ(play->GetPendingCallbacks(), 0) << name;
+        EXPECT_EQ(play->GetLastClickedArea(), nullptr) << name;
+        EXPECT_NE(lamp->GetFlags() & GameplayArea::kCompleted, 0) << name;
+    }
+    EXPECT_EQ(CountInLog("Too many callbacks reported"), 0);
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// An event that hides an object lying in the strip and hands out another: the hidden object's
+// report is not lost to the strip's arrangement, and it ends hidden and out of the strip.
+TEST_F(PlayTest, AnObjectHiddenFromTheStripReportsAndLeavesIt)
+{
+    PlayGameplay* play = Playing();
+    play->GameplayActivateEvent("give_coin");
+    Until(*play, Gameplay::kPlay);
+    Until(*play, Gameplay::kWaiting, 2);
+    Until(*play, Gameplay::kPlay);
+    ASSERT_TRUE(play->GetHud()->HasInventory("coin"));
+    play->GameplayActivateEvent("swap");
+    Frame(16);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+    Until(*play, Gameplay::kPlay);
+    for (int i = 0; i < 10; ++i)
+        Frame(16);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_EQ(play->GetPendingCallbacks(), 0);
+    EXPECT_FALSE(play->GetHud()->HasInventory("coin"));
+    EXPECT_TRUE(play->GetHud()->HasInventory("gem"));
+    const uint8_t seen = GameplayInventory::kShown | GameplayInventory::kVisible;
+    EXPECT_EQ(play->FindInventory("coin")->GetFlags() & seen, 0);
+}
+
+// Only awaited animations hold the clicks, each until it ends: an ambient loop left running does
+// not; one with no part that ends ends at once; one whose layer the same event puts away ends as
+// the layer goes, though its delay had not yet run out.
+TEST_F(PlayTest, OnlyAwaitedAnimationsHoldTheClicksUntilTheyEnd)
+{
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("ambient", false);
+    play->ActivateEvent("glow_wait", false);
+    EXPECT_TRUE(play->IsBlockingAnimation());
+    for (int i = 0; i < 12; ++i)
+        Frame(16);
+    EXPECT_EQ(play->FindAnimation("loop")->GetState(), GameplayAnimation::kRunning);
+    EXPECT_EQ(play->FindAnimation("wait_glow")->GetState(), GameplayAnimation::kIdle);
+    EXPECT_FALSE(play->IsBlockingAnimation());
+
+    play->ActivateEvent("still_wait", false);
+    EXPECT_FALSE(play->IsBlockingAnimation());
+    EXPECT_EQ(play->FindAnimation("still")->GetState(), GameplayAnimation::kIdle);
+    EXPECT_EQ(CountInLog("GameplayAnimation 'still' has no part that ends; it ends at once"), 1);
+
+    play->ActivateEvent("glow_gone", false);
+    EXPECT_TRUE(play->IsBlockingAnimation());
+    Until(*play, Gameplay::kPlay);
+    for (int i = 0; i < 8; ++i)
+        Frame(16);
+    EXPECT_EQ(play->FindLayer("glow_a")->GetFlags() & GameplayEntity::kActive, 0);
+    EXPECT_EQ(play->FindAnimation("late")->GetState(), GameplayAnimation::kIdle);
+    EXPECT_FALSE(play->IsBlockingAnimation());
     Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
 }

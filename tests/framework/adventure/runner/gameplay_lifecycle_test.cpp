@@ -76,7 +76,8 @@ struct SavedGameplay : Gameplay
 const char kLocation[] = R"(
 gameplayinstructions = {
     conversations = {}, scenes = { 'a', 'b' },
-    a = { areas = { { name = 'door', image = 't/door', x = 600, y = 100, events = {} } },
+    a = { areas = { { name = 'door', image = 't/door', x = 600, y = 100,
+                      events = { coin = { eventname = 'later' } } } },
           items = { { name = 'k1', image = 't/obj', inventory = 'key', inventoryparts = { 1 } },
                     { name = 'c1', image = 't/obj', inventory = 'coin', inventoryparts = { 1 } },
                     { name = 'k2', image = 't/obj', inventory = 'key', inventoryparts = { 1 } } } },
@@ -267,14 +268,22 @@ TEST_F(SavedStateTest, ACloseDuringAnEventAnimationStoresTheStateAsItStands)
 }
 
 // Closed while a found item turns and flies, or with an object just picked up, the stored record is
-// the one the same play stores once everything has settled, byte for byte but the play time.
+// the one the same play stores once everything has settled, byte for byte but the play time. Closed
+// while an object is being used on an area, the use is taken as ended: the record holds the event
+// it leads to and the object out of play.
 TEST_F(SavedStateTest, ACloseMidFlightOrWithAnObjectHeldStoresTheSettledRecord)
 {
     const std::string slow =
         ", entityinfo = { layerinfo = { fadetime = 50 }, iteminfo = { "
         "timefound = 200, timetoinventory = 300, timefadeaway = 200 } }, "
-        "inventoryinfo = { barwidth = 0, timefadepart = 200, timeequip = 200 }";
-    const auto closed = [&](bool flying, int frames)
+        "inventoryinfo = { barwidth = 0, timefadepart = 200, timeequip = 200, timetouse = 300 }";
+    enum Doing
+    {
+        kFlying,
+        kHeld,
+        kUsed
+    };
+    const auto closed = [&](Doing doing, int frames)
     {
         mSettings->DeletePlayerData("gamedata");
         SavedGameplay* play = Open(slow);
@@ -287,25 +296,40 @@ TEST_F(SavedStateTest, ACloseMidFlightOrWithAnObjectHeldStoresTheSettledRecord)
             play->GetHud()->GetPendingInventory().push_back(object);
         }
         play->GetHud()->MergePendingInventory(false, nullptr);
-        if (flying)
+        if (doing == kFlying)
             play->OnItemFound(play->FindItem("k1"));
         else
             play->EquipInventory(coin);
+        if (doing == kUsed)
+        {
+            play->Set(0, nullptr, play->FindArea("door"), "");
+            play->UseInventory(coin, play->FindArea("door"));
+        }
         for (int i = 0; i < frames; ++i)
             Frame(16);
-        EXPECT_EQ(play->GetGameplayState() == Gameplay::kWaiting, flying && frames < 60);
+        EXPECT_EQ(play->GetGameplayState() == Gameplay::kWaiting,
+                  (doing == kFlying && frames < 60) || (doing == kUsed && frames < 10));
         Close(play);
         std::vector<uint8_t> record = Stored();
         EXPECT_GT(record.size(), 4u);
         record.erase(record.begin(), record.begin() + std::min<size_t>(4, record.size()));
         return record;
     };
-    const std::vector<uint8_t> landed = closed(true, 120);
+    const std::vector<uint8_t> landed = closed(kFlying, 120);
     ASSERT_GT(landed.size(), 4u);
     EXPECT_EQ(landed[4], 1) << "the HUD counts the item found";
-    EXPECT_EQ(closed(true, 2), landed) << "turning";
-    EXPECT_EQ(closed(true, 20), landed) << "flying";
-    EXPECT_EQ(closed(false, 2), closed(false, 60)) << "held";
+    EXPECT_EQ(closed(kFlying, 2), landed) << "turning";
+    EXPECT_EQ(closed(kFlying, 20), landed) << "flying";
+    EXPECT_EQ(closed(kHeld, 2), closed(kHeld, 60)) << "held";
+
+    // Six frames into a use of 300 ms: the next event is the door's ("later", the second); the
+    // coin's flag byte (after the three indices, the HUD's two bytes and the key's record) says
+    // used, which a restore takes as out of play.
+    const std::vector<uint8_t> using_ = closed(kUsed, 6);
+    ASSERT_GT(using_.size(), 3 + 2 + 3 * GameplayInventory::kSavedStateSize);
+    EXPECT_EQ(using_[1], 2) << "the event the use leads to";
+    EXPECT_NE(using_[3 + 2 + GameplayInventory::kSavedStateSize] & GameplayInventory::kUsed, 0);
+    EXPECT_EQ(CountInLog("Too many callbacks reported"), 0);
 }
 
 TEST_F(SavedStateTest, ALocationGoesOnWhereItWasLeft)

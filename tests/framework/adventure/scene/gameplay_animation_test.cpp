@@ -83,14 +83,19 @@ TEST_F(AnimationTest, KeysAndRunsThatEndAfterTheirLastPart)
         EXPECT_EQ(done.mCalls, 1);
     }
 
-    // A sequence played once at speed 0 has no ending part: it runs for ever, said once.
+    // A sequence played once at speed 0 has no ending part: it ends at once, said once, its
+    // caller told once (inside the start) and seeing the finished state.
     auto still = Make("{ name = 'still', animation = 'once', framespeed = 0, callback = true }");
-    advtest::CountingCallback never;
-    still->Start(never.Get(), false, mBitmap);
+    advtest::CountingCallback atOnce;
+    int stillSeen = 0;
+    atOnce.mAction = [&] { stillSeen = still->GetState(); };
+    still->Start(atOnce.Get(), false, mBitmap);
+    EXPECT_EQ(atOnce.mCalls, 1);
+    EXPECT_EQ(stillSeen, GameplayAnimation::kFinished);
+    EXPECT_EQ(still->GetState(), GameplayAnimation::kIdle);
     Run(20);
-    EXPECT_EQ(still->GetState(), GameplayAnimation::kRunning);
-    EXPECT_EQ(never.mCalls, 0);
-    EXPECT_EQ(rendertest::CountOf(Log(), "'still' has no part that ends"), 1);
+    EXPECT_EQ(atOnce.mCalls, 1);
+    EXPECT_EQ(rendertest::CountOf(Log(), "'still' has no part that ends; it ends at once"), 1);
 }
 
 TEST_F(AnimationTest, RestartsReplaceTheRunAndItsCallback)
