@@ -161,6 +161,108 @@ TEST_F(LocationTest, ALocationLeftGoesOnInTheNextRunAndItsEndForgetsIt)
         << done;
 }
 
+// One content change to the event the key runs on the chest (or to what the location starts with)
+// per copy of the location; each copy still ends when the key opens the chest: every change the
+// event waits for reports once, only awaited animations hold the clicks, the first event's burst
+// plays once the scene is in.
+TEST_F(LocationTest, NoContentShapeLocksTheLocation)
+{
+    const std::string open = "name = \"dev_open\", areastocomplete = { \"dev_chest\" }, "
+                             "animations = { \"dev_chest_glow\" },";
+    const std::string glow = "fade = { beginopacity = 0, endopacity = 1, duration = 400 },";
+    const std::string loop = "animations = {\n        { name = \"dev_loop\", layer = \"dev_a_bg\", "
+                             "animation = \"wrap\", framespeed = 100 },";
+    const auto withOpen = [&](const std::string& more) { return open + " " + more; };
+    using Edits = std::vector<std::pair<std::string, std::string>>;
+    const std::vector<std::pair<std::string, Edits>> shapes = {
+        {"complete_deactivate", {{open, withOpen("areastodeactivate = { \"dev_chest\" },")}}},
+        {"activate_complete", {{open, withOpen("areastoactivate = { \"dev_chest\" },")}}},
+        {"complete_twice",
+         {{"areastocomplete = { \"dev_chest\" }",
+           "areastocomplete = { \"dev_chest\", \"dev_chest\" }"}}},
+        {"shown_and_completed",
+         {{open, withOpen("areastomakevisible = { \"dev_lid\" },")},
+          {"areastocomplete = { \"dev_chest\" }",
+           "areastocomplete = { \"dev_chest\", \"dev_lid\" }"},
+          {"areas = {\n            Door(\"dev_door\"",
+           "areas = {\n            { name = \"dev_lid\", image = \"dev/chest\", x = 100, y = 60, "
+           "hasactiveframe = true, events = {} },\n            Door(\"dev_door\""}}},
+        // The strip's layout of two objects varies with the run (a narrow strip scrolls one out
+        // of sight): a plain click on the chest runs the event too, with the key or without it.
+        {"hidden_from_the_strip",
+         {{"events = { dev_key = { eventname = \"dev_open\" } },",
+           "events = { dev_key = { eventname = \"dev_open\" }, "
+           "default = { eventname = \"dev_open\" } },"},
+          {"inventorytoactivate = { \"dev_key\" },",
+           "inventorytoactivate = { \"dev_key\", \"dev_coin\" },"},
+          {open, withOpen("inventorytomakeinvisible = { \"dev_coin\" }, "
+                          "inventorytoactivate = { \"dev_gem\" },")},
+          {"actualname = \"dev_key_name\", type = \"thessalor\" },",
+           "actualname = \"dev_key_name\", type = \"thessalor\" },\n"
+           "        { name = \"dev_coin\", image = \"dev/key\", homescene = \"dev_a\", "
+           "partcount = 1, type = \"thessalor\" },\n"
+           "        { name = \"dev_gem\", image = \"dev/key\", homescene = \"dev_a\", "
+           "partcount = 1, type = \"thessalor\" },"}}},
+        {"loop_in_the_event",
+         {{"animations = { \"dev_chest_glow\" }",
+           "animations = { \"dev_chest_glow\", \"dev_loop\" }"},
+          {"animations = {\n        {", loop + "\n        {"}}},
+        {"loop_from_the_key",
+         {{"actualname = \"dev_key_name\",",
+           "actualname = \"dev_key_name\", event = \"dev_ambient\","},
+          {"{ name = \"dev_done\", action = \"scene_complete\" },",
+           "{ name = \"dev_done\", action = \"scene_complete\" },\n"
+           "        { name = \"dev_ambient\", animations = { \"dev_loop\" } },"},
+          {"animations = {\n        {", loop + "\n        {"}}},
+        {"glow_without_an_end", {{glow, "initialframe = 0,"}}},
+        {"glow_layer_put_away_frames",
+         {{glow, "animation = \"once\", framespeed = 1000,"},
+          {"image = \"dev/glow\"", "image = \"dev/door\""},
+          {open, withOpen("layerstodeactivate = { \"dev_a_glow\" },")}}},
+        {"glow_layer_put_away_delay",
+         {{glow,
+           "fade = { beginopacity = 0, endopacity = 1, duration = 400, initialdelay = 1000 },"},
+          {open, withOpen("layerstodeactivate = { \"dev_a_glow\" },")}}},
+        {"burst_first",
+         {{"inventorytoactivate = { \"dev_key\" },",
+           "inventorytoactivate = { \"dev_key\" }, minigame = \"complete(400,300,64)\","}}},
+    };
+    for (const auto& [name, edits] : shapes)
+    {
+        const fs::path game = CopyGame(name);
+        const fs::path location = game / "assets/scripts/dev/location.lua";
+        std::string text = ReadFile(location);
+        for (const auto& [from, to] : edits)
+        {
+            const size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << name << ": " << from;
+            text.replace(at, from.size(), to);
+        }
+        WriteFile(location, text);
+        EXPECT_EQ(RunClean(game,
+                           "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\n"
+                           "wait 5\nmove 410 300\nwait 5\nclick 410 300\nwait 300\nclose\n",
+                           "start=scripts/dev/location.lua"),
+                  (Traces{"start", "complete 0", "map"}))
+            << name;
+    }
+}
+
+// Ann leaves six frames after the key went to the chest, while the key is still being used: the
+// close stores the use as ended, so the next start opens the chest and the location ends.
+TEST_F(LocationTest, ALocationLeftDuringAUseEndsOnTheNextStart)
+{
+    const fs::path game = PlayerGame();
+    EXPECT_EQ(RunClean(game,
+                       "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+                       "move 410 300\nwait 5\nclick 410 300\nwait 6\nclick 770 30\nwait 30\n",
+                       "start=scripts/devplayer.lua"),
+              Traces{"start"});
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 300\nclose\n", "start=scripts/devplayer.lua"),
+              (Traces{"start", "complete 0", "map"}));
+    EXPECT_NE(Prefs().find("  gamedata = \"\"\n"), std::string::npos) << Prefs();
+}
+
 // A lost focus opens the game's pause dialog over the location (it comes down once the focus is
 // back); "Resume" gives the location back.
 TEST_F(LocationTest, ALostFocusPausesTheLocation)
