@@ -312,6 +312,7 @@ void TWindowManager::PopModal()
     popped->VisitChildren(spider, false);
     SetDirty();
     mModalsChanged = true;
+    mPopUnannounced = true;
 }
 
 void TWindowManager::DoPopModal(const TString& nameOrId)
@@ -522,6 +523,7 @@ void TWindowManager::ScheduleDelete(TWindow* window)
 
 void TWindowManager::ProcessDeletions()
 {
+    mPopUnannounced = false;
     if (mPendingDelete.empty())
         return;
     mHover = nullptr;
@@ -554,7 +556,10 @@ void TWindowManager::WindowGone(TWindow* window)
 void TWindowManager::DrawFrame()
 {
     mModalsChanged = false;
-    if (mDrawingSuspended || !mDirty)
+    // A screen closed in this event shows the one below only once its opener has been told (at
+    // the next event) and has not opened another in its place: a game going from one screen to
+    // the next keeps the last picture of the first until the second draws.
+    if (mDrawingSuspended || !mDirty || mPopUnannounced)
         return;
     TApplication* app = TApplication::Get();
     if (app != nullptr && !app->IsPresentDone())

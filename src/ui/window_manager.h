@@ -112,7 +112,8 @@ public:
     bool IsDirty() const { return mDirty; }
     uint32_t GetLastFrameTime() const { return mLastFrameTime; }
 
-    // Draws a frame when the tree is dirty and the pacing allows; only HandleEvent calls it.
+    // Draws a frame when the tree is dirty and the pacing allows, and no modal popped in this event
+    // waits for its end to be announced; only HandleEvent calls it.
     void DrawFrame();
     // The modal windows from the top covering one up (only the top one in pass 2 or while
     // topModalOnly is set).
@@ -129,6 +130,10 @@ private:
     std::shared_ptr<TTexture> mRenderTarget;
     TModalWindow* mRoot = nullptr;
     bool mModalsChanged = false;
+    // A modal was popped and waits for its deletion, which announces its end (kModalClosed) to
+    // whoever opened it: no frame until then, or the modal below would show before the opener
+    // has opened what comes next.
+    bool mPopUnannounced = false;
     uint32_t mLastFrameTime = 0;
     // Front = top.
     std::list<TModalWindow*> mModals;

@@ -2,10 +2,12 @@
 // driver, the menu comes up, the pointer rests on "Play" with the game's drawn cursor there,
 // Escape asks and "Yes" ends the game with status 0 and a clean log; one pointer in a window and
 // full screen with the system's pointer chosen or not; a pointer moved by another program is where
-// the game draws and clicks. Skipped, saying so, where xvfb-run is not installed.
+// the game draws and clicks; the game's screens follow one another on the X screen without the
+// menu showing between them. Skipped, saying so, where xvfb-run is not installed.
 #include "e2e/program_test_support.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 
@@ -54,7 +56,8 @@ protected:
             {"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1", mXvfbRun.string(), "-a",
              "-s", "-screen 0 1024x768x24", "/bin/sh", "-c",
              "[ -z \"$MW_BEFORE\" ] || sh -c \"$MW_BEFORE\" & exec \"$0\" \"$@\"", MURKWELL_PROGRAM,
-             "--multiple", "-wd=" + mRepository.string(), "options=trace=1" + options},
+             "--multiple", "-wd=" + (mGame.empty() ? mRepository : mGame).string(),
+             "options=trace=1" + options},
             env);
         EXPECT_GT(pid, 0);
         if (pid <= 0)
@@ -76,7 +79,59 @@ protected:
 
     fs::path mXvfbRun;
     std::string mOutput;
+    // The game folder the runs play (the repository's content when empty).
+    fs::path mGame;
 };
+
+// The screen grabs of x11_grab: each the X screen (1024 x 768) as a grid of 32 x 24 block averages,
+// red, green and blue bytes, rows top-down.
+constexpr size_t kGridColumns = 32;
+constexpr size_t kGridRows = 24;
+using Grid = std::vector<uint8_t>;
+
+std::vector<Grid> ReadGrabs(const fs::path& file)
+{
+    const std::string bytes = ReadFile(file);
+    const size_t size = kGridColumns * kGridRows * 3;
+    std::vector<Grid> grabs;
+    for (size_t at = 0; at + size <= bytes.size(); at += size)
+        grabs.emplace_back(bytes.begin() + static_cast<ptrdiff_t>(at),
+                           bytes.begin() + static_cast<ptrdiff_t>(at + size));
+    return grabs;
+}
+
+// A frame shot (B, G, R, A bytes) as the screen shows it, as a grid: the 800 x 600 picture fills
+// the screen 1.28 times, so each screen block of 32 x 32 pixels shows a picture block of 25 x 25.
+Grid GridOf(const Picture& shot)
+{
+    const uint32_t block = shot.mWidth / kGridColumns;
+    Grid grid(kGridColumns * kGridRows * 3, 0);
+    for (size_t row = 0; row < kGridRows; ++row)
+        for (size_t column = 0; column < kGridColumns; ++column)
+            for (size_t c = 0; c < 3; ++c)
+            {
+                uint32_t sum = 0;
+                for (uint32_t y = 0; y < block; ++y)
+                    for (uint32_t x = 0; x < block; ++x)
+                        sum += shot.mPixels[((row * block + y) * shot.mWidth + column * block + x) *
+                                                4 +
+                                            2 - c];
+                grid[(row * kGridColumns + column) * 3 + c] =
+                    static_cast<uint8_t>(sum / (block * block));
+            }
+    return grid;
+}
+
+// The mean difference of two grids per channel (0 to 255). The menu's own grabs lie within 4 of
+// its shot; every other screen of the game, black included, lies 10 or more away.
+double GridDistance(const Grid& a, const Grid& b)
+{
+    double sum = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        sum += std::abs(int(a[i]) - int(b[i]));
+    return a.empty() ? 255.0 : sum / static_cast<double>(a.size());
+}
+constexpr double kLikeShot = 8.0;
 
 // The splash skipped by clicks and a key as a player would; the pointer moved onto "Play" and left
 // there for a few frames; Escape, then the question's "Yes".
@@ -149,6 +204,60 @@ TEST_F(X11Test, APointerMovedByAnotherProgramIsWhereTheGameDrawsAndClicks)
     ExpectMatchesGolden(Crop(warped, 380, 280, 60, 60), "x11_warped_pointer_left.png");
     EXPECT_LT(Alike(Crop(before, 380, 280, 60, 60), Crop(warped, 380, 280, 60, 60)), 99.0)
         << "the arrow was not there before the warp";
+#endif
+}
+
+// The game going from screen to screen as the player sees it: from the first location over the
+// map to the cut-scene, from the cut-scene to the second location, and over the map to the Crypt
+// (the first two locations by their stand-in, whose "Continue" completes them). The main menu
+// lies under every screen of the game; grabs of the X screen every 10 ms from the first location
+// to the Crypt find none like it, while the Crypt is seen.
+TEST_F(X11Test, TheGamesScreensFollowOneAnotherWithoutTheMenuBetween)
+{
+#ifndef MURKWELL_X11_GRAB
+    GTEST_SKIP() << "built without Xlib's development files: no screen grabs";
+#else
+    mGame = CopyEdited("scripts/game.lua", "scripts/locations/(gatehouse|observatory)\\.lua",
+                       "scripts/locations/standin.lua");
+    const std::string grab = std::string(MURKWELL_X11_GRAB) + " " +
+                             (mRoot / "standin.png").string() + " " +
+                             (mRoot / "crypt.png").string() + " " + (mRoot / "grabs").string();
+    // The menu, a new player "Ann", the first location; its "Continue", the journey, the
+    // cut-scene (its first cell cut short), the second location; its "Continue", the journey and
+    // the Crypt.
+    const std::string script = "focus gained\nawait menu\nwait 40\nshot menu\n" +
+                               ClickLine(menupoints::kPlay) +
+                               "wait 60\ntext Ann\nwait 10\nclick 400 276\n"
+                               "await \"location 0\"\nwait 80\nshot standin\nclick 400 322\n" +
+                               kSkipStory +
+                               "await \"location 1\"\nwait 80\nclick 400 322\n"
+                               "await \"location 2\"\nwait 200\nshot crypt\nclose\n";
+    EXPECT_EQ(RunInX(script, "", grab), 0) << mOutput;
+    EXPECT_EQ(TraceLines(mOutput),
+              (std::vector<std::string>{"start", "menu", "profile Ann", "record 0 0", "location 0",
+                                        "complete 0", "map", "story", "location 1", "complete 1",
+                                        "map", "location 2"}));
+    ExpectCleanLog();
+    const Picture menu = Shot("menu");
+    const Picture crypt = Shot("crypt");
+    for (const Picture* shot : {&menu, &crypt})
+        ASSERT_EQ(shot->mWidth, 800u) << "a shot was not taken";
+    // The grabs start at the first location's shot, whenever the grabber sees it; the Crypt shows
+    // for 200 frames before the last shot ends them.
+    const std::vector<Grid> grabs = ReadGrabs(mRoot / "grabs");
+    ASSERT_GT(grabs.size(), 10u) << "the screen was not grabbed";
+    const Grid menuGrid = GridOf(menu);
+    const Grid cryptGrid = GridOf(crypt);
+    std::string likeMenu;
+    double nearestCrypt = 255;
+    for (size_t i = 0; i < grabs.size(); ++i)
+    {
+        if (GridDistance(grabs[i], menuGrid) < kLikeShot)
+            likeMenu += " " + std::to_string(i);
+        nearestCrypt = std::min(nearestCrypt, GridDistance(grabs[i], cryptGrid));
+    }
+    EXPECT_EQ(likeMenu, "") << "grabs like the menu, of " << grabs.size();
+    EXPECT_LT(nearestCrypt, kLikeShot) << "the Crypt was not seen";
 #endif
 }
 

@@ -1,6 +1,7 @@
 // Drawing on the headless display, pixels read back: clipping to the parent and to the screen,
-// the render passes and their 0x400 marks, drawing from the top covering modal, topModalOnly, a
-// clean tree, a frame that cannot begin, and the hover outline.
+// the render passes and their 0x400 marks, drawing from the top covering modal, topModalOnly, no
+// frame between a closed screen and the next, a clean tree, a frame that cannot begin, and the
+// hover outline.
 #include "render/render_test_support.h"
 #include "render/textures/texture.h"
 #include "ui/window_script.h"
@@ -123,6 +124,61 @@ TEST_F(DrawTest, ModalsDrawFromTheTopCoveringOne)
     Frame();
     EXPECT_EQ(under->mDraws, 1);
     EXPECT_EQ(panel->mDraws, 3);
+}
+
+// Opens the next screen when the one it waits for has ended, as the game's route does.
+class OpenNextOnClose : public TMessageListener
+{
+public:
+    OpenNextOnClose(TWindowManager* manager, TModalWindow* next) : mManager(manager), mNext(next) {}
+    bool OnMessage(TMessage* message) override
+    {
+        if (message->mType == kModalClosed && mNext != nullptr)
+        {
+            mManager->PushModal(mNext);
+            mNext = nullptr;
+        }
+        return false;
+    }
+
+private:
+    TWindowManager* mManager;
+    TModalWindow* mNext;
+};
+
+// A full screen's modal, filled with one colour.
+TModalWindow* ScreenModal(TVec4 colour, FillWindow** fill)
+{
+    auto* modal = new TModalWindow();
+    modal->SetSize(800, 600);
+    *fill = new FillWindow(modal, {0, 0, 800, 600}, colour);
+    (*fill)->SetFlags((*fill)->GetFlags() | kWindowCovers);
+    return modal;
+}
+
+// A screen closed in an event leaves no frame of what lies below it until its end is announced
+// (at the next event): the opener may open the next screen then, and that is the next frame.
+TEST_F(DrawTest, AClosedScreenShowsWhatFollowsItNotWhatLiesBelow)
+{
+    auto* below = new FillWindow(mRoot, {0, 0, 800, 600}, kRed);
+    FillWindow* firstFill = nullptr;
+    FillWindow* nextFill = nullptr;
+    TModalWindow* first = ScreenModal(kGreen, &firstFill);
+    mManager->PushModal(first);
+    Frame();
+    EXPECT_EQ(Back(10, 10), 0x00FF00u);
+    mManager->AddMessageListener(new OpenNextOnClose(mManager, ScreenModal(kBlue, &nextFill)));
+    mManager->PostMessage(new TMessage(kCloseWindow, first->GetIdString()));
+    sys::AdvanceManualClock(20);
+    mManager->HandleEvent(MakeEvent(kEventTick));
+    EXPECT_EQ(below->mDraws, 0) << "the screen below showed between the two";
+    EXPECT_EQ(Back(10, 10), 0x00FF00u);
+    EXPECT_TRUE(mManager->IsDirty());
+    sys::AdvanceManualClock(20);
+    mManager->HandleEvent(MakeEvent(kEventTick));
+    EXPECT_EQ(Back(10, 10), 0x0000FFu);
+    EXPECT_EQ(nextFill->mDraws, 1);
+    EXPECT_EQ(below->mDraws, 0);
 }
 
 TEST_F(DrawTest, CleanTreeDrawsNothingAndFailedBeginLeavesItDirty)

@@ -1,0 +1,117 @@
+/* The real X window test's screen grabs: waits until a file exists (a shot the game took), then
+ * grabs the whole X screen about every 10 ms, as a player's eye would see it, until a second file
+ * exists or the X server goes. Each grab is appended to the output file as a grid of 32 x 24
+ * block averages (red, green, blue bytes, rows top-down): small enough to keep thousands, fine
+ * enough to tell one screen from another. The screen is taken to be 24-bit true colour (the
+ * test's Xvfb screen).
+ * Usage: x11_grab <start file> <stop file> <output file>; status 0 once the stop file came or the
+ * display went, 1 when the start file never came or there is no display. */
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+enum
+{
+    kColumns = 32,
+    kRows = 24
+};
+
+static FILE* gOutput = NULL;
+
+/* The game's end takes the X server with it: what was grabbed is kept. */
+static int DisplayGone(Display* display)
+{
+    (void)display;
+    if (gOutput != NULL)
+        fclose(gOutput);
+    exit(0);
+}
+
+static int Exists(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) == 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 4)
+    {
+        fprintf(stderr, "usage: x11_grab <start file> <stop file> <output file>\n");
+        return 1;
+    }
+    /* A minute at most, as the pointer warp waits. */
+    for (int waited = 0; !Exists(argv[1]); ++waited)
+    {
+        if (waited >= 60000)
+        {
+            fprintf(stderr, "x11_grab: %s never came\n", argv[1]);
+            return 1;
+        }
+        usleep(1000);
+    }
+    Display* display = XOpenDisplay(NULL);
+    if (display == NULL)
+    {
+        fprintf(stderr, "x11_grab: no X display\n");
+        return 1;
+    }
+    XSetIOErrorHandler(DisplayGone);
+    gOutput = fopen(argv[3], "wb");
+    if (gOutput == NULL)
+    {
+        fprintf(stderr, "x11_grab: cannot write %s\n", argv[3]);
+        return 1;
+    }
+    const Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, root, &attributes);
+    const int blockWidth = attributes.width / kColumns;
+    const int blockHeight = attributes.height / kRows;
+    unsigned char grid[kColumns * kRows * 3];
+    while (!Exists(argv[2]))
+    {
+        XImage* image =
+            XGetImage(display, root, 0, 0, (unsigned)attributes.width,
+                      (unsigned)attributes.height, AllPlanes, ZPixmap);
+        if (image == NULL)
+            break;
+        for (int row = 0; row < kRows; ++row)
+        {
+            for (int column = 0; column < kColumns; ++column)
+            {
+                unsigned long sum[3] = {0, 0, 0};
+                for (int y = row * blockHeight; y < (row + 1) * blockHeight; ++y)
+                {
+                    for (int x = column * blockWidth; x < (column + 1) * blockWidth; ++x)
+                    {
+                        /* The usual 32-bit pixels read directly: a grab costs a few ms. */
+                        const unsigned long pixel =
+                            image->bits_per_pixel == 32
+                                ? ((const unsigned int*)(image->data +
+                                                         (long)y * image->bytes_per_line))[x]
+                                : XGetPixel(image, x, y);
+                        sum[0] += (pixel & image->red_mask) >> 16;
+                        sum[1] += (pixel & image->green_mask) >> 8;
+                        sum[2] += pixel & image->blue_mask;
+                    }
+                }
+                const unsigned long count = (unsigned long)blockWidth * (unsigned long)blockHeight;
+                for (int c = 0; c < 3; ++c)
+                    grid[(row * kColumns + column) * 3 + c] = (unsigned char)(sum[c] / count);
+            }
+        }
+        XDestroyImage(image);
+        fwrite(grid, 1, sizeof grid, gOutput);
+        fflush(gOutput);
+        usleep(10000);
+    }
+    fclose(gOutput);
+    XCloseDisplay(display);
+    return 0;
+}
