@@ -83,16 +83,6 @@ WindowRecord* Find(WindowHandle window)
     return found == windows.end() ? nullptr : found->second.get();
 }
 
-// A real video driver shows boxes and has monitors; SDL's dummy driver has neither.
-bool HasRealVideoDriver()
-{
-    if (!SDL_WasInit(SDL_INIT_VIDEO))
-        return false;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    return driver != nullptr && std::strcmp(driver, "dummy") != 0 &&
-           std::strcmp(driver, "offscreen") != 0;
-}
-
 ScreenRect ToScreenRect(const SDL_Rect& r)
 {
     return ScreenRect{r.x, r.y, r.x + r.w, r.y + r.h};
@@ -113,6 +103,15 @@ void MapThroughMainWindow(int& x, int& y, void (*map)(int&, int&))
 }
 
 } // namespace
+
+bool HasRealVideoDriver()
+{
+    if (!SDL_WasInit(SDL_INIT_VIDEO))
+        return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "dummy") != 0 &&
+           std::strcmp(driver, "offscreen") != 0;
+}
 
 bool InitWindowing()
 {

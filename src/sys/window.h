@@ -182,6 +182,9 @@ struct WindowDesc
 // Starts SDL's video subsystem (once per process; later calls answer the first result). Closing a
 // window never quits the program by itself: the game decides.
 bool InitWindowing();
+// Whether video runs on a driver that shows windows (with boxes and monitors), not on SDL's dummy
+// or offscreen one; false before InitWindowing.
+bool HasRealVideoDriver();
 // What InitWindowing said on standard error when SDL fell back to a driver that shows no window,
 // for the log once it is open; empty otherwise.
 const std::string& GetVideoDriverNotice();

@@ -2,8 +2,9 @@
 // driver, the menu comes up, the pointer rests on "Play" with the game's drawn cursor there,
 // Escape asks and "Yes" ends the game with status 0 and a clean log; one pointer in a window and
 // full screen with the system's pointer chosen or not; a pointer moved by another program is where
-// the game draws and clicks; the game's screens follow one another on the X screen without the
-// menu showing between them. Skipped, saying so, where xvfb-run is not installed.
+// the game draws and clicks; a shot waits for its frame while the X server holds frames back; the
+// game's screens follow one another on the X screen without the menu showing between them. Skipped,
+// saying so, where xvfb-run is not installed.
 #include "e2e/program_test_support.h"
 
 #include <algorithm>
@@ -204,6 +205,30 @@ TEST_F(X11Test, APointerMovedByAnotherProgramIsWhereTheGameDrawsAndClicks)
     ExpectMatchesGolden(Crop(warped, 380, 280, 60, 60), "x11_warped_pointer_left.png");
     EXPECT_LT(Alike(Crop(before, 380, 280, 60, 60), Crop(warped, 380, 280, 60, 60)), 99.0)
         << "the arrow was not there before the warp";
+#endif
+}
+
+// A shot asked for while the X server keeps the game from presenting (another program holds the
+// keyboard focus: full screen, the game pauses and presents nothing until it is back) waits for
+// the next presented frame, however long the server takes: the script's next line acts only after
+// it. The pause dialog is what it shows.
+TEST_F(X11Test, AShotWaitsForItsFrameWhileTheXServerHoldsTheFramesBack)
+{
+#ifndef MURKWELL_X11_FOCUS
+    GTEST_SKIP() << "built without Xlib's development files: no stolen focus";
+#else
+    const std::string away =
+        std::string(MURKWELL_X11_FOCUS) + " " + (mRoot / "before.png").string() + " 1500";
+    const std::string script =
+        "focus gained\nwait 40\nshot before\nawait pause 60000\nshot paused\nclose\n";
+    EXPECT_EQ(RunInX(script, "&start=scripts/dev/location.lua", away), 0) << mOutput;
+    EXPECT_EQ(TraceLines(mOutput), (std::vector<std::string>{"start", "pause"}));
+    EXPECT_EQ(mOutput.find("no frame presented"), std::string::npos) << mOutput;
+    const Picture before = Shot("before");
+    const Picture paused = Shot("paused");
+    ASSERT_EQ(before.mWidth, 800u) << "no shot was taken";
+    ASSERT_EQ(paused.mWidth, 800u) << "no shot while the focus was away";
+    EXPECT_LT(Alike(before, paused), 90.0) << "the pause dialog is not in the shot";
 #endif
 }
 
