@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <climits>
 #include <dirent.h>
@@ -246,6 +247,87 @@ bool CanWriteInFolder(const std::string& folder, std::string& reason)
 bool RenameFile(const std::string& from, const std::string& to)
 {
     return !from.empty() && !to.empty() && rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to)
+{
+    if (from.empty() || to.empty())
+    {
+        errno = ENOENT;
+        return false;
+    }
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return false;
+    // A file system without the flag: a hard link is made only where nothing is, and a file
+    // system without links is left with the check just before the rename.
+    if (link(from.c_str(), to.c_str()) == 0)
+    {
+        unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    if (PathTaken(to))
+    {
+        errno = EEXIST;
+        return false;
+    }
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool PathTaken(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && lstat(path.c_str(), &st) == 0;
+}
+
+std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& reason, bool& refused)
+{
+    refused = false;
+    // Without O_NONBLOCK the open itself waits for a FIFO's other end, possibly for ever.
+    const int flags =
+        (append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    const int fd = open(path.c_str(), flags, 0666);
+    if (fd < 0)
+    {
+        // A folder opened to append to, or a FIFO without a reader: no file either.
+        refused = errno == EISDIR || errno == ENXIO;
+        reason = errno == EISDIR  ? "it is a folder"
+                 : errno == ENXIO ? "it is not a regular file"
+                                  : std::strerror(errno);
+        return nullptr;
+    }
+    // The descriptor's own kind: the path may have been replaced since anything looked at it.
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+    {
+        reason = std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode))
+    {
+        refused = true;
+        reason = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+        close(fd);
+        return nullptr;
+    }
+    const int status = fcntl(fd, F_GETFL);
+    if (status == -1 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1)
+    {
+        reason = std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* stream = fdopen(fd, append ? "ab" : "rb");
+    if (stream == nullptr)
+    {
+        reason = std::strerror(errno);
+        close(fd);
+    }
+    return stream;
 }
 
 namespace

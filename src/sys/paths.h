@@ -63,6 +63,17 @@ bool RemoveFile(const std::string& path);
 bool CanWriteInFolder(const std::string& folder, std::string& reason);
 // Replaces `to` when it exists (the atomic step of writing through a temporary name).
 bool RenameFile(const std::string& from, const std::string& to);
+// Renames without ever replacing: false with errno EEXIST when anything (a dangling link too) is
+// at `to`, even when it appears there between a check and the rename.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+// Whether anything is at the path, a link taken as itself (a dangling link is there).
+bool PathTaken(const std::string& path);
+
+// Opens an existing file to read, or to append to (made when missing), only when it is a regular
+// file (a link to one included): a FIFO, a device or a folder is refused without blocking on it
+// and without reading from it, and `refused` says so. Null with the reason otherwise.
+std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& reason,
+                           bool& refused);
 // Waits until what was written to the stream is on the disk (its buffer handed to the system, then
 // fsync), so that a rename after it cannot leave an empty or partial file under the real name when
 // the power fails. A file system that cannot flush counts as flushed. False with errno set.

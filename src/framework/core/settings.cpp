@@ -147,26 +147,8 @@ void Settings::RegisterScriptFunctions()
 
 void Settings::KeepDamagedPrefs()
 {
-    if (!mPrefs->LoadedDamaged())
-        return;
-    // The first save drops everything after the bad chunk; the player's only copy goes aside.
-    const TString& name = mPrefs->GetFileName();
-    TString copyName = name + ".bad";
-    TFile in;
-    TFile out;
-    bool kept = in.Open(name, kFileReadBinary) && out.Open(copyName, kFileWriteBinary);
-    if (kept)
-    {
-        char block[4096];
-        for (int got; kept && (got = in.Read(block, static_cast<int>(sizeof block))) > 0;)
-            kept = out.Write(block, got) == got;
-        kept = out.Close() && kept;
-    }
-    if (kept)
-        Log("The damaged preferences were kept as '%s'", copyName.c_str());
-    else
-        Log("ERROR: The damaged preferences could not be kept as '%s'",
-            ShownPath(copyName).c_str());
+    // Kept at once, before any save of this run can replace the damaged file.
+    mPrefs->KeepDamagedFile();
 }
 
 void Settings::CheckStoredCurrentUser()

@@ -117,13 +117,15 @@ size_t PaddedLength(size_t n)
     return n / 8 * 8 + 8;
 }
 
-std::vector<uint8_t> ReadWholeFile(TFile& file)
+// At most `limit` + 1 bytes: one more than a reader takes tells a file that grew past it.
+std::vector<uint8_t> ReadWholeFile(TFile& file, size_t limit)
 {
     std::vector<uint8_t> data;
     uint8_t block[4096];
-    for (;;)
+    while (data.size() <= limit)
     {
-        int got = file.Read(block, static_cast<int>(sizeof block));
+        const size_t wanted = std::min(sizeof block, limit + 1 - data.size());
+        int got = file.Read(block, static_cast<int>(wanted));
         if (got <= 0)
         {
             break;
@@ -132,6 +134,8 @@ std::vector<uint8_t> ReadWholeFile(TFile& file)
     }
     return data;
 }
+
+constexpr size_t kMaxFile = static_cast<size_t>(kPrefsMaxFileBytes);
 
 } // namespace
 
@@ -158,7 +162,7 @@ void TPrefs::Load()
         TFile install;
         if (install.Open(TString("install.txt"), kFileReadText))
         {
-            std::vector<uint8_t> text = ReadWholeFile(install);
+            std::vector<uint8_t> text = ReadWholeFile(install, kMaxFile);
             if (text.empty())
             {
                 installFileEmpty = true;
@@ -176,10 +180,30 @@ void TPrefs::Load()
     TFile file;
     if (!file.Open(mFileName, kFileReadBinary))
     {
+        if (file.Refused())
+        {
+            mLoadedDamaged = true;
+            Log("ERROR: Preferences file '%s' was not read: %s", ShownPath(mFileName).c_str(),
+                file.GetError().c_str());
+        }
         return;
     }
-    std::vector<uint8_t> data = ReadWholeFile(file);
+    // Refused unread when too large: neither a huge file nor one that grows while it is read
+    // costs more than the largest a save writes.
+    std::vector<uint8_t> data;
+    const bool fits = file.Length() <= kPrefsMaxFileBytes;
+    if (fits)
+    {
+        data = ReadWholeFile(file, kMaxFile);
+    }
     file.Close();
+    if (!fits || data.size() > kMaxFile)
+    {
+        mLoadedDamaged = true;
+        Log("ERROR: Preferences file '%s' was not read: it is larger than %d bytes",
+            ShownPath(mFileName).c_str(), kPrefsMaxFileBytes);
+        return;
+    }
     LoadChunks(data.data(), data.size(), installFileEmpty);
 }
 
@@ -542,13 +566,51 @@ std::vector<uint8_t> TPrefs::BuildFile()
     return out;
 }
 
+bool TPrefs::KeepDamagedFile()
+{
+    if (!mLoadedDamaged || mDamagedKept || !mWritable)
+    {
+        return true;
+    }
+    // The first save drops everything after the bad chunk; the player's only copy goes aside.
+    TString keptAs;
+    TString reason;
+    if (!::KeepDamagedFile(mFileName, kPrefsMaxFileBytes, keptAs, reason))
+    {
+        if (!mKeepFailureSaid)
+        {
+            mKeepFailureSaid = true;
+            Log("ERROR: The damaged preferences '%s' could not be kept aside: %s; they are not "
+                "saved over it",
+                ShownPath(mFileName).c_str(), reason.c_str());
+        }
+        return false;
+    }
+    mDamagedKept = true;
+    Log("The damaged preferences were kept as '%s'", keptAs.c_str());
+    return true;
+}
+
 bool TPrefs::Save()
 {
     if (!mWritable)
     {
         return true;
     }
+    // A damaged file that could not be kept is still the player's only copy of what it held.
+    if (!KeepDamagedFile())
+    {
+        return false;
+    }
     std::vector<uint8_t> data = BuildFile();
+    if (data.size() > kMaxFile)
+    {
+        // The next start would refuse it, and lose every profile with it.
+        Log("ERROR: Preferences could not be written to '%s': %u bytes, more than the %d a "
+            "reader takes",
+            ShownPath(mFileName).c_str(), static_cast<unsigned>(data.size()), kPrefsMaxFileBytes);
+        return false;
+    }
     // The file layer writes a temporary file and renames it over the old one when it is closed,
     // so a crash mid-write leaves the previous profiles whole.
     TString reason;

@@ -16,6 +16,10 @@
 // names a slot up to this index.
 constexpr uint32_t kPrefsMaxChunk = 0x400000;
 constexpr int kPrefsMaxSlot = 1024;
+// The largest file the reader takes, and so the largest one a save writes: four chunks of the
+// largest size, thousands of times what the game's profiles hold, and as much as the score file.
+// A larger file is damage (or something else put there), refused before it is read.
+constexpr int kPrefsMaxFileBytes = 4 * static_cast<int>(kPrefsMaxChunk);
 
 class TPrefs
 {
@@ -49,8 +53,13 @@ public:
 
     // Writes the whole file (a temporary file renamed over the old one); nothing when read-only.
     // A failure is logged with the file and the reason, answers false and leaves the old file as
-    // it was.
+    // it was. A damaged file is kept aside first (KeepDamagedFile); while it cannot be, nothing is
+    // written over it.
     bool Save();
+    // Keeps the file as loaded, when it was damaged, under the first free "prefs.dat.bad" name
+    // before anything replaces it (logged either way; a failure once). True when it was kept
+    // already or there is nothing to keep.
+    bool KeepDamagedFile();
 
     // The chunks Save writes, built in memory.
     std::vector<uint8_t> BuildFile();
@@ -93,4 +102,6 @@ private:
     TString mInstallKey;
     bool mWritable;
     bool mLoadedDamaged = false;
+    bool mDamagedKept = false;
+    bool mKeepFailureSaid = false;
 };

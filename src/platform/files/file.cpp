@@ -6,6 +6,10 @@
 #include "platform/files/pack_file.h"
 #include "sys/paths.h"
 
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
 namespace
 {
 // Creates the missing folders on the way to a disk file below the user or common folder.
@@ -50,6 +54,7 @@ bool TFile::Open(const TString& name, int mode)
 {
     Close();
     mError = TString();
+    mRefused = false;
     TString location = ResolvePath(name, mode < kFileWriteBinary);
     if (location.Length() == 0)
     {
@@ -71,6 +76,7 @@ bool TFile::Open(const TString& name, int mode)
     if (!data->Open(location, mode))
     {
         mError = data->GetError();
+        mRefused = data->Refused();
         if (mError.Length() == 0)
             mError = "no such file";
         delete data;
@@ -114,6 +120,100 @@ bool WriteWholeFile(const TString& name, const void* data, int size, TString& re
         return false;
     }
     return true;
+}
+
+namespace
+{
+// Copies the open file into a new file at `location` that replaces nothing. `tooLarge` when the
+// file held more than `maxBytes` after all (it grew since its length was taken): nothing is then
+// left at the location.
+bool CopyToNewFile(TFile& from, const TString& location, int maxBytes, bool& tooLarge,
+                   TString& reason)
+{
+    tooLarge = false;
+    TDiskFileData to;
+    if (!to.OpenNew(location))
+    {
+        reason = to.GetError();
+        return false;
+    }
+    char block[65536];
+    int64_t total = 0;
+    for (int got; (got = from.Read(block, static_cast<int>(sizeof block))) > 0;)
+    {
+        total += got;
+        if (total > maxBytes)
+        {
+            tooLarge = true;
+            to.Discard();
+            return false;
+        }
+        if (to.Write(block, got) != got)
+        {
+            // The close says why, and removes the cut copy.
+            break;
+        }
+    }
+    if (to.Close() != 0)
+    {
+        reason = to.GetError();
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString& reason)
+{
+    const TString location = ResolvePath(name, false);
+    if (location.Length() == 0 || location.CharAt(0) == '@' || location.CharAt(0) == '&')
+    {
+        reason = "it is not a file on the disk";
+        return false;
+    }
+    for (int number = 0; number < kMaxKeptCopies; ++number)
+    {
+        const TString copyName =
+            number == 0 ? name + ".bad" : name + TString::Format(".bad%d", number);
+        const TString copyLocation = ResolvePath(copyName, false);
+        if (sys::PathTaken(copyLocation.c_str()))
+            continue;
+        TFile from;
+        const bool opened = from.Open(name, kFileReadBinary);
+        if (!opened && !from.Refused())
+        {
+            reason = from.GetError();
+            return false;
+        }
+        bool tooLarge = !opened || from.Length() > maxBytes;
+        if (!tooLarge)
+        {
+            if (CopyToNewFile(from, copyLocation, maxBytes, tooLarge, reason))
+            {
+                keptAs = copyName;
+                return true;
+            }
+            // Taken meanwhile (another instance keeping the same file): the next name.
+            if (!tooLarge && sys::PathTaken(copyLocation.c_str()))
+                continue;
+            if (!tooLarge)
+                return false;
+        }
+        // What no reader takes is moved aside unread: a copy would be cut, or never end.
+        from.Close();
+        if (sys::RenameNoReplace(location.c_str(), copyLocation.c_str()))
+        {
+            keptAs = copyName;
+            return true;
+        }
+        if (errno == EEXIST)
+            continue;
+        reason = TString(std::strerror(errno));
+        return false;
+    }
+    reason = TString::Format("'%s' and the %d names after it are taken",
+                             ShownPath(name + ".bad").c_str(), kMaxKeptCopies - 1);
+    return false;
 }
 
 void TFile::Discard()

@@ -43,6 +43,9 @@ public:
     virtual TString GetError() const { return TString(); }
     // Ends a write that must not replace the file (it came out short); other kinds just close.
     virtual void Discard() { Close(); }
+    // The last open found something at the location that is no file to read: a folder, a FIFO, a
+    // device.
+    virtual bool Refused() const { return false; }
 };
 
 class TFile
@@ -70,15 +73,33 @@ public:
     void UngetLast();
     // Why the last Open or Close of this handle failed ("no such file", the system's reason...).
     const TString& GetError() const { return mError; }
+    // The last Open failed on something that is there but is no regular file (a folder, a FIFO,
+    // a device, a link to one): never read, so a reader can take it as damaged, not as missing.
+    bool Refused() const { return mRefused; }
 
 private:
     TFileData* mData = nullptr;
     TString mError;
+    bool mRefused = false;
 };
 
 // Writes `size` bytes as the whole of the file (a temporary file renamed over the old one): false
 // with the reason when any step fails, the old file then left as it was.
 bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason);
+
+// How many kept copies of one damaged file there may be: "<name>.bad", then "<name>.bad1" up to
+// "<name>.bad9". A fault that damages the file at every start would otherwise fill the disk with
+// copies, so at the bound the file is no longer replaced: the player's oldest copies are the
+// ones that count.
+constexpr int kMaxKeptCopies = 10;
+
+// Keeps a damaged data file aside under the first free name of "<name>.bad", "<name>.bad1"...,
+// never over anything there, before a save replaces it. A regular file of at most `maxBytes` (the
+// most its reader takes) is copied, and stays in place until that save; anything else at the name
+// (a FIFO, a device or a link to one, a folder, a file larger than its reader takes) is moved
+// there whole, unread. False with the reason when every name is taken or the copy or the move
+// failed: the file must then not be replaced. `keptAs` is the logical name it went to.
+bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString& reason);
 
 // Tests: the next disk write's close fails with the given system error number as a full disk would
 // (the temporary file removed, the old file kept); 0 cancels.

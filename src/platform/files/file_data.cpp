@@ -5,6 +5,7 @@
 #include "sys/paths.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -57,6 +58,10 @@ bool TDiskFileData::Open(const TString& location, int mode)
 {
     Close();
     mError = TString();
+    mRefused = false;
+    mNoReplace = false;
+    mWriteError = 0;
+    mWriting = mode >= kFileWriteBinary && mode <= kFileAppendText;
     const char* how = "rb";
     mTextRead = false;
     switch (mode)
@@ -90,16 +95,12 @@ bool TDiskFileData::Open(const TString& location, int mode)
     }
     else
     {
-        // A folder opens as a stream here but is no file to read or append to.
-        sys::FileStat st;
-        if (sys::StatPath(location.c_str(), st) && st.isFolder)
-        {
-            mError = "it is a folder";
-            return false;
-        }
-        mStream = std::fopen(location.c_str(), how);
+        // Only a regular file is read or appended to: a FIFO would hold the open (and the game's
+        // start) until a writer came, and a device such as /dev/zero never ends.
+        std::string reason;
+        mStream = sys::OpenRegularFile(location.c_str(), how[0] == 'a', reason, mRefused);
         if (mStream == nullptr)
-            mError = DescribeError(errno);
+            mError = TString(reason.c_str());
     }
     mLastRead = -1;
     return mStream != nullptr;
@@ -114,7 +115,14 @@ int TDiskFileData::Close()
     int error = 0;
     // A whole-file write reaches the disk before its rename makes it the real file: otherwise a
     // power cut after the rename can leave an empty or partial file under the real name.
-    if (replacing && !sys::FlushFileToDisk(mStream))
+    // A write that fell short left the file cut (the stream may have dropped what it held), so it
+    // must never take the real name, whatever the flush and the close answer now.
+    if (mWriting && (mWriteError != 0 || std::ferror(mStream) != 0))
+    {
+        result = -1;
+        error = mWriteError != 0 ? mWriteError : EIO;
+    }
+    if (replacing && result == 0 && !sys::FlushFileToDisk(mStream))
     {
         result = -1;
         error = errno;
@@ -136,7 +144,9 @@ int TDiskFileData::Close()
             error = gInjectedCloseError;
             gInjectedCloseError = 0;
         }
-        if (result == 0 && !sys::RenameFile(mTempPath.c_str(), mFinalPath.c_str()))
+        if (result == 0 &&
+            !(mNoReplace ? sys::RenameNoReplace(mTempPath.c_str(), mFinalPath.c_str())
+                         : sys::RenameFile(mTempPath.c_str(), mFinalPath.c_str())))
         {
             result = -1;
             error = errno;
@@ -159,9 +169,19 @@ int TDiskFileData::Close()
         mTempPath = TString();
         mFinalPath = TString();
     }
+    mNoReplace = false;
+    mWriteError = 0;
     if (result != 0 && mError.Length() == 0)
         mError = DescribeError(error);
     return result;
+}
+
+bool TDiskFileData::OpenNew(const TString& location)
+{
+    if (!Open(location, kFileWriteBinary))
+        return false;
+    mNoReplace = true;
+    return true;
 }
 
 void TDiskFileData::Discard()
@@ -175,6 +195,8 @@ void TDiskFileData::Discard()
         sys::RemoveFile(mTempPath.c_str());
     mTempPath = TString();
     mFinalPath = TString();
+    mNoReplace = false;
+    mWriteError = 0;
 }
 
 void TDiskFileData::UngetLast()
@@ -201,7 +223,8 @@ int TDiskFileData::Length()
     std::fseek(mStream, 0, SEEK_END);
     long length = std::ftell(mStream);
     std::fseek(mStream, here, SEEK_SET);
-    return static_cast<int>(length);
+    // A file past what an int holds answers the most it holds: every reader's limit lies below.
+    return length > INT_MAX ? INT_MAX : static_cast<int>(length);
 }
 
 int TDiskFileData::Tell()
@@ -248,7 +271,10 @@ int TDiskFileData::Write(const void* buffer, int count)
 {
     if (mStream == nullptr || buffer == nullptr || count <= 0)
         return 0;
-    return static_cast<int>(std::fwrite(buffer, 1, static_cast<size_t>(count), mStream));
+    const size_t written = std::fwrite(buffer, 1, static_cast<size_t>(count), mStream);
+    if (written != static_cast<size_t>(count) && mWriteError == 0)
+        mWriteError = errno != 0 ? errno : EIO;
+    return static_cast<int>(written);
 }
 
 bool TDiskFileData::AtEnd()

@@ -215,7 +215,13 @@ THiscoreLoad LoadHiscoreFile(TCipher& cipher, const TString& name, THiscoreData&
 {
     TFile file;
     if (!file.Open(name, kFileReadBinary))
-        return THiscoreLoad::kNoFile;
+    {
+        if (!file.Refused())
+            return THiscoreLoad::kNoFile;
+        Log("HiScores: The saved score data was not read: %s. Ignoring it.",
+            file.GetError().c_str());
+        return THiscoreLoad::kDamaged;
+    }
     int length = file.Length();
     if (length < 0 || length > kMaxHiscoreFileBytes)
     {

@@ -20,7 +20,6 @@ namespace
 {
 
 const char* const kScoreFile = "user:hiscore.dat";
-const char* const kDamagedScoreFile = "user:hiscore.dat.bad";
 // The first line of the address file is read into a buffer of this size.
 constexpr int kServerLineBytes = 512;
 
@@ -80,6 +79,8 @@ struct TQmHiscores::Record
     bool mSaveEnabled;
     // The file on disk could not be read whole; its bytes are kept before it is replaced.
     bool mKeepDamagedFile = false;
+    // The keep failed and the log said so: later saves that fail for it say nothing more.
+    bool mKeepFailureSaid = false;
 };
 
 TQmHiscores::TQmHiscores(bool saveEnabled)
@@ -138,38 +139,43 @@ void TQmHiscores::ReadServerAddress()
     mRecord->mServerUrl = TString(line, static_cast<unsigned>(length));
 }
 
-void TQmHiscores::KeepDamagedFile()
+bool TQmHiscores::KeepDamagedFile()
 {
-    TFile from;
-    TFile to;
-    if (!from.Open(kScoreFile, kFileReadBinary))
-        return;
-    bool kept = to.Open(kDamagedScoreFile, kFileWriteBinary);
-    char block[65536];
-    for (int got; kept && (got = from.Read(block, sizeof block)) > 0;)
-        kept = to.Write(block, got) == got;
-    kept = to.Close() && kept;
-    if (kept)
-        Log("HiScores: The damaged score data was kept as '%s'.", kDamagedScoreFile);
-    else
-        Log("ERROR: HiScores: The damaged score data could not be kept as '%s'.",
-            ShownPath(kDamagedScoreFile).c_str());
+    TString keptAs;
+    TString reason;
+    if (!::KeepDamagedFile(kScoreFile, kMaxHiscoreFileBytes, keptAs, reason))
+    {
+        if (!mRecord->mKeepFailureSaid)
+            Log("ERROR: HiScores: The damaged score data '%s' could not be kept aside: %s; the "
+                "scores are not saved over it.",
+                ShownPath(kScoreFile).c_str(), reason.c_str());
+        mRecord->mKeepFailureSaid = true;
+        return false;
+    }
+    Log("HiScores: The damaged score data was kept as '%s'.", keptAs.c_str());
+    return true;
 }
 
 bool TQmHiscores::Save()
 {
     if (!mRecord->mSaveEnabled)
         return true;
+    // A damaged file that could not be kept is still the only copy of what it held.
     if (mRecord->mKeepDamagedFile)
     {
-        KeepDamagedFile();
+        if (!KeepDamagedFile())
+            return false;
         mRecord->mKeepDamagedFile = false;
     }
     std::vector<uint8_t> bytes =
         EncipherHiscoreDocument(mRecord->mCipher, BuildHiscoreDocument(mRecord->mData));
     // The file layer writes a temporary file and renames it over the old one when it is closed.
     TString reason = "nothing to write";
-    if (bytes.empty() ||
+    // A file the next start would refuse would lose every score with it.
+    if (bytes.size() > static_cast<size_t>(kMaxHiscoreFileBytes))
+        reason = TString::Format("%u bytes, more than the %d a reader takes",
+                                 static_cast<unsigned>(bytes.size()), kMaxHiscoreFileBytes);
+    if (bytes.empty() || bytes.size() > static_cast<size_t>(kMaxHiscoreFileBytes) ||
         !WriteWholeFile(kScoreFile, bytes.data(), static_cast<int>(bytes.size()), reason))
     {
         Log("ERROR: HiScores: The scores could not be saved to '%s': %s.",

@@ -60,7 +60,8 @@ private:
     void ReadServerAddress();
     // False (and a log line with the reason) when the score file could not be written.
     bool Save();
-    void KeepDamagedFile();
+    // Keeps the damaged file aside (logged); false, said once, when it could not be.
+    bool KeepDamagedFile();
 
     std::unique_ptr<Record> mRecord;
 };

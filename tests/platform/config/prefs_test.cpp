@@ -628,6 +628,123 @@ TEST_F(PrefsTest, DamagedFileIsLoggedWhereTheReadingStopped)
     EXPECT_NE(LogText().find(line.c_str()), std::string::npos);
 }
 
+// What is no regular file (a link to a device, a folder) or is larger than the reader takes is
+// refused unread as damage, and moved aside by the first save, never read (/dev/zero would never
+// end); a save never writes a file larger than the reader takes.
+TEST_F(PrefsTest, FilesThatAreNoFileOrTooLargeAreRefusedUnreadAndNeverWritten)
+{
+    EXPECT_EQ(kPrefsMaxFileBytes, 16 << 20);
+    const std::string file = (mUser / "prefs.dat").string();
+    struct Case
+    {
+        const char* mName;
+        const char* mLink; // the link's target, or null for a file or a folder
+        uintmax_t mSize;   // a sparse file of this size, with no link
+        std::string mLine;
+    };
+    const Case cases[] = {
+        {"a link to /dev/null", "/dev/null", 0, "was not read: it is not a regular file"},
+        {"a link to /dev/zero", "/dev/zero", 0, "was not read: it is not a regular file"},
+        {"a folder", nullptr, 0, "was not read: it is a folder"},
+        {"one byte too large", nullptr, (16u << 20) + 1,
+         "was not read: it is larger than 16777216 bytes"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mName);
+        fs::remove_all(mUser);
+        fs::create_directories(mUser);
+        ClearPathMap();
+        if (c.mLink != nullptr)
+            fs::create_symlink(c.mLink, mUser / "prefs.dat");
+        else if (c.mSize == 0)
+            fs::create_directory(mUser / "prefs.dat");
+        else
+        {
+            WritePrefsFile({});
+            fs::resize_file(mUser / "prefs.dat", c.mSize);
+        }
+        TPrefs prefs(true);
+        EXPECT_TRUE(prefs.LoadedDamaged());
+        EXPECT_NE(LogText().find(": ERROR: Preferences file '" + file + "' " + c.mLine + "\n"),
+                  std::string::npos)
+            << LogText();
+        EXPECT_TRUE(prefs.SetInt("a", 1));
+        EXPECT_EQ(ReadPrefsFile(), prefs.BuildFile());
+        if (c.mLink != nullptr)
+            EXPECT_EQ(fs::read_symlink(mUser / "prefs.dat.bad"), c.mLink);
+        else if (c.mSize == 0)
+            EXPECT_TRUE(fs::is_directory(mUser / "prefs.dat.bad"));
+        else
+            EXPECT_EQ(fs::file_size(mUser / "prefs.dat.bad"), c.mSize);
+    }
+
+    // The largest file the reader takes is read (all zeros: damaged at its first byte).
+    fs::remove_all(mUser);
+    fs::create_directories(mUser);
+    ClearPathMap();
+    WritePrefsFile({});
+    fs::resize_file(mUser / "prefs.dat", 16u << 20);
+    {
+        TPrefs prefs(false);
+        EXPECT_NE(LogText().find("'user:prefs.dat' is damaged at byte 0"), std::string::npos);
+    }
+
+    // Five values of 3.5 MB: more than the reader takes, so not written.
+    WritePrefsFile({});
+    TPrefs prefs(true);
+    ASSERT_TRUE(prefs.SetInt("a", 1));
+    const std::vector<uint8_t> saved = ReadPrefsFile();
+    const std::vector<uint8_t> value(3500000, 7);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(prefs.SetData(TString::Format("v%d", i), value.data(),
+                                  static_cast<int>(value.size()), -1, false));
+    EXPECT_FALSE(prefs.Save());
+    EXPECT_EQ(ReadPrefsFile(), saved);
+    EXPECT_NE(LogText().find(": ERROR: Preferences could not be written to '" + file +
+                             "': " + std::to_string(prefs.BuildFile().size()) +
+                             " bytes, more than the 16777216 a reader takes\n"),
+              std::string::npos);
+}
+
+// A damaged file is kept under its first free name, never over an earlier copy; while it cannot
+// be kept (every name taken), no save replaces it, and the log says so once.
+TEST_F(PrefsTest, AKeptCopyNeverReplacesAnEarlierOneAndAnUnkeptFileIsNotSavedOver)
+{
+    std::vector<uint8_t> damaged = TFileImage().Ikey("c:/games/murk").User(0).Kv("a", "1").mData;
+    damaged.push_back('K');
+    WritePrefsFile(damaged);
+    testsupport::WriteFile(mUser / "prefs.dat.bad", "earlier");
+    {
+        TPrefs prefs(true);
+        EXPECT_TRUE(prefs.SetInt("b", 2));
+    }
+    EXPECT_EQ(testsupport::ReadFile(mUser / "prefs.dat.bad"), "earlier");
+    EXPECT_EQ(testsupport::ReadFile(mUser / "prefs.dat.bad1"),
+              std::string(damaged.begin(), damaged.end()));
+    EXPECT_NE(LogText().find(": The damaged preferences were kept as 'user:prefs.dat.bad1'\n"),
+              std::string::npos);
+
+    for (int n = 2; n <= 9; ++n)
+        testsupport::WriteFile(mUser / ("prefs.dat.bad" + std::to_string(n)), "x");
+    WritePrefsFile(damaged);
+    ClearPathMap();
+    TPrefs prefs(true);
+    EXPECT_FALSE(prefs.KeepDamagedFile());
+    EXPECT_FALSE(prefs.SetInt("b", 3));
+    EXPECT_FALSE(prefs.Save());
+    EXPECT_EQ(ReadPrefsFile(), damaged);
+    EXPECT_EQ(testsupport::ReadFile(mUser / "prefs.dat.bad1"),
+              std::string(damaged.begin(), damaged.end()));
+    const std::string line = ": ERROR: The damaged preferences '" + (mUser / "prefs.dat").string() +
+                             "' could not be kept aside: '" + (mUser / "prefs.dat.bad").string() +
+                             "' and the 9 names after it are taken; they are not saved over it\n";
+    const std::string log = LogText();
+    EXPECT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_EQ(log.find(line), log.rfind(line)) << "said more than once";
+    EXPECT_EQ(FolderEntries().size(), 11u);
+}
+
 TEST_F(PrefsTest, SlotIndexLimit)
 {
     {

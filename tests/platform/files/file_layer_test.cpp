@@ -3,9 +3,19 @@
 
 #include "platform/files/file.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 using filetest::FileLayerTest;
 
@@ -22,6 +32,41 @@ std::string ReadAll(const TString& name, int mode)
     while ((n = file.Read(buffer, sizeof buffer)) > 0)
         out.append(buffer, static_cast<size_t>(n));
     return out;
+}
+
+// Writes past `bytes` into any file fail with EFBIG while it lives, as a disk that fills would
+// fail them, without a disk to fill.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        mOldHandler = signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &mOld);
+        rlimit limit = mOld;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &mOld);
+        signal(SIGXFSZ, mOldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit mOld{};
+    sighandler_t mOldHandler = SIG_DFL;
+};
+
+std::vector<std::string> Entries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 } // namespace
 
@@ -138,6 +183,124 @@ TEST_F(FileLayerTest, AWriteThatCannotReplaceTheFileFailsAtClose)
     file.Write("x", 1);
     EXPECT_FALSE(file.Close());
     EXPECT_TRUE(file.Close()); // nothing open any more
+}
+
+// A write that fell short (here at the file-size limit, as on a full disk) leaves a cut file,
+// and the stream drops what it could not write, so a later flush succeeds: the close still fails
+// with the write's reason, the old file stays and no temporary file is left.
+TEST_F(FileLayerTest, AWriteThatFellShortNeverReplacesTheFile)
+{
+    Write("user/scores.dat", "old");
+    InitFileSystem();
+    const std::string block(20000, 'x');
+    TFile file;
+    ASSERT_TRUE(file.Open("user:scores.dat", kFileWriteBinary));
+    {
+        FileSizeLimit limit(8192);
+        EXPECT_LT(file.Write(block.data(), 20000), 20000);
+    }
+    EXPECT_FALSE(file.Close());
+    EXPECT_STREQ(file.GetError().c_str(), std::strerror(EFBIG));
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/scores.dat"), "old");
+    EXPECT_EQ(Entries(mRoot + "/user"), std::vector<std::string>{"scores.dat"});
+
+    TString reason;
+    {
+        FileSizeLimit limit(8192);
+        EXPECT_FALSE(WriteWholeFile("user:scores.dat", block.data(), 20000, reason));
+    }
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/scores.dat"), "old");
+    EXPECT_EQ(Entries(mRoot + "/user"), std::vector<std::string>{"scores.dat"});
+}
+
+// A FIFO would hold the open until a writer came (here the test holds both ends, so that it
+// cannot), a device never ends: only regular files are read or appended to. What is there but
+// is no file is told apart from what is missing.
+TEST_F(FileLayerTest, OnlyRegularFilesAreReadOrAppendedTo)
+{
+    namespace fs = std::filesystem;
+    ASSERT_EQ(mkfifo((mRoot + "/user/pipe.dat").c_str(), 0600), 0) << std::strerror(errno);
+    const int bothEnds = open((mRoot + "/user/pipe.dat").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(bothEnds, 0);
+    fs::create_symlink("/dev/zero", mRoot + "/user/zero.dat");
+    fs::create_symlink("/dev/null", mRoot + "/user/null.dat");
+    Folder("user/folder.dat");
+    Write("user/real.dat", "real");
+    fs::create_symlink(mRoot + "/user/real.dat", mRoot + "/user/link.dat");
+    InitFileSystem();
+    for (const char* name : {"user:pipe.dat", "user:zero.dat", "user:null.dat", "user:folder.dat"})
+        for (int mode : {kFileReadBinary, kFileReadText, kFileAppendBinary})
+        {
+            TFile file;
+            EXPECT_FALSE(file.Open(name, mode)) << name << " " << mode;
+            EXPECT_TRUE(file.Refused()) << name << " " << mode;
+            EXPECT_STREQ(file.GetError().c_str(), std::string(name) == "user:folder.dat"
+                                                      ? "it is a folder"
+                                                      : "it is not a regular file")
+                << name << " " << mode;
+        }
+    close(bothEnds);
+    TFile file;
+    EXPECT_FALSE(file.Open("user:missing.dat", kFileReadBinary));
+    EXPECT_FALSE(file.Refused());
+    EXPECT_EQ(ReadAll("user:link.dat", kFileReadBinary), "real");
+    ASSERT_TRUE(file.Open("user:link.dat", kFileAppendBinary));
+    EXPECT_FALSE(file.Refused());
+    EXPECT_EQ(file.Write("!", 1), 1);
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/real.dat"), "real!");
+}
+
+// Each damaged copy takes the first free name of "<name>.bad", "<name>.bad1"... (a dangling link
+// holds its name), never one in use. A copy that cannot be written whole leaves nothing; what no
+// reader takes, or is no file, is moved there unread; at ten names the keep fails.
+TEST_F(FileLayerTest, DamagedFilesAreKeptUnderTheirFirstFreeNameNeverOverAnother)
+{
+    namespace fs = std::filesystem;
+    const std::string user = mRoot + "/user/";
+    Write("user/data.dat", "damaged");
+    Write("user/data.dat.bad", "earlier");
+    InitFileSystem();
+    TString kept;
+    TString reason;
+    ASSERT_TRUE(KeepDamagedFile("user:data.dat", 100, kept, reason)) << reason.c_str();
+    EXPECT_STREQ(kept.c_str(), "user:data.dat.bad1");
+    EXPECT_EQ(filetest::ReadBytes(user + "data.dat.bad"), "earlier");
+    EXPECT_EQ(filetest::ReadBytes(user + "data.dat.bad1"), "damaged");
+    EXPECT_EQ(filetest::ReadBytes(user + "data.dat"), "damaged");
+
+    // Cut by a full disk: nothing is kept, nothing replaced, no temporary file left.
+    const std::string large(20000, 'd');
+    Write("user/data.dat", large);
+    {
+        FileSizeLimit limit(8192);
+        EXPECT_FALSE(KeepDamagedFile("user:data.dat", 1 << 20, kept, reason));
+    }
+    EXPECT_STREQ(reason.c_str(), std::strerror(EFBIG));
+    EXPECT_EQ(Entries(mRoot + "/user"),
+              (std::vector<std::string>{"data.dat", "data.dat.bad", "data.dat.bad1"}));
+
+    fs::create_symlink("nowhere", user + "data.dat.bad2");
+    Write("user/data.dat", std::string(101, 'x'));
+    ASSERT_TRUE(KeepDamagedFile("user:data.dat", 100, kept, reason));
+    EXPECT_STREQ(kept.c_str(), "user:data.dat.bad3");
+    EXPECT_EQ(fs::file_size(user + "data.dat.bad3"), 101u);
+    EXPECT_FALSE(fs::exists(user + "data.dat"));
+
+    fs::create_symlink("/dev/zero", user + "data.dat");
+    ASSERT_TRUE(KeepDamagedFile("user:data.dat", 100, kept, reason));
+    EXPECT_STREQ(kept.c_str(), "user:data.dat.bad4");
+    EXPECT_EQ(fs::read_symlink(user + "data.dat.bad4"), "/dev/zero");
+    EXPECT_FALSE(fs::is_symlink(user + "data.dat"));
+
+    for (int n = 5; n <= 9; ++n)
+        Write("user/data.dat.bad" + std::to_string(n), "x");
+    Write("user/data.dat", "last");
+    EXPECT_FALSE(KeepDamagedFile("user:data.dat", 100, kept, reason));
+    EXPECT_EQ(std::string(reason.c_str()),
+              "'" + user + "data.dat.bad' and the 9 names after it are taken");
+    EXPECT_EQ(filetest::ReadBytes(user + "data.dat"), "last");
+    EXPECT_EQ(Entries(mRoot + "/user").size(), 11u);
 }
 
 TEST_F(FileLayerTest, AppendModesAddToTheFile)

@@ -303,6 +303,7 @@ TEST_F(HiscoresTest, ShortUnevenAndOversizedFilesAreLoggedAndIgnored)
           Case{good.substr(0, uneven), uneven, "damaged (" + std::to_string(uneven) + " bytes)"},
           Case{good, oversized, "larger than 16777216 bytes. Ignoring it."}})
     {
+        std::filesystem::remove(mRoot + "/user/hiscore.dat.bad");
         WriteScoreFile(c.mBytes);
         std::filesystem::resize_file(mRoot + "/user/hiscore.dat", c.mSize);
         auto store = Open("ann", "m");
@@ -310,6 +311,70 @@ TEST_F(HiscoresTest, ShortUnevenAndOversizedFilesAreLoggedAndIgnored)
         EXPECT_EQ(store->GetNumScores(true), 0) << c.mLine;
         store->AddScore(1, false, nullptr);
         EXPECT_EQ(std::filesystem::file_size(mRoot + "/user/hiscore.dat.bad"), c.mSize);
+    }
+}
+
+// A damaged file is kept under its first free name, never over an earlier copy; while it cannot
+// be kept (every name taken), no save replaces it, and the log says so once.
+TEST_F(HiscoresTest, AKeptCopyNeverReplacesAnEarlierOneAndAnUnkeptFileIsNotSavedOver)
+{
+    const std::string user = mRoot + "/user/";
+    const std::string damaged(4000, '\x5A');
+    WriteScoreFile(damaged);
+    Write("user/hiscore.dat.bad", "earlier");
+    Open("ann", "m")->AddScore(5, false, nullptr);
+    EXPECT_EQ(filetest::ReadBytes(user + "hiscore.dat.bad"), "earlier");
+    EXPECT_EQ(filetest::ReadBytes(user + "hiscore.dat.bad1"), damaged);
+    EXPECT_NE(Log().find(": HiScores: The damaged score data was kept as "
+                         "'user:hiscore.dat.bad1'.\n"),
+              std::string::npos);
+
+    for (int n = 2; n <= 9; ++n)
+        Write("user/hiscore.dat.bad" + std::to_string(n), "x");
+    WriteScoreFile(damaged);
+    auto store = Open("ann", "m");
+    store->AddScore(6, false, nullptr);
+    store->AddScore(7, false, nullptr);
+    EXPECT_EQ(ScoreFile(), damaged);
+    EXPECT_EQ(filetest::ReadBytes(user + "hiscore.dat.bad1"), damaged);
+    const std::string line = ": ERROR: HiScores: The damaged score data '" + user +
+                             "hiscore.dat' could not be kept aside: '" + user +
+                             "hiscore.dat.bad' and the 9 names after it are taken; the scores are "
+                             "not saved over it.\n";
+    const std::string log = Log();
+    EXPECT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_EQ(log.find(line), log.rfind(line)) << "said more than once";
+    EXPECT_EQ(log.find("The scores could not be saved"), std::string::npos) << log;
+}
+
+// What is no regular file is refused unread as damage and moved aside, as it is, by the next
+// save: a link to /dev/zero is never copied (the copy would fill the disk), a folder no longer
+// stops every save.
+TEST_F(HiscoresTest, WhatIsNoFileIsRefusedUnreadAndMovedAside)
+{
+    const std::string user = mRoot + "/user/";
+    for (const char* target : {"/dev/null", "/dev/zero", ""})
+    {
+        SCOPED_TRACE(target);
+        std::filesystem::remove_all(user);
+        Folder("user");
+        ClearPathMap();
+        if (*target != 0)
+            std::filesystem::create_symlink(target, user + "hiscore.dat");
+        else
+            Folder("user/hiscore.dat");
+        auto store = Open("ann", "m");
+        EXPECT_NE(Log().find(std::string(": HiScores: The saved score data was not read: ") +
+                             (*target != 0 ? "it is not a regular file" : "it is a folder") +
+                             ". Ignoring it.\n"),
+                  std::string::npos)
+            << Log();
+        store->AddScore(3, false, nullptr);
+        if (*target != 0)
+            EXPECT_EQ(std::filesystem::read_symlink(user + "hiscore.dat.bad"), target);
+        else
+            EXPECT_TRUE(std::filesystem::is_directory(user + "hiscore.dat.bad"));
+        EXPECT_EQ(Rows(*Open("ann", "m")), std::vector<std::string>{"1|ann|3|"});
     }
 }
 
@@ -349,8 +414,9 @@ TEST_F(HiscoresTest, CheckedGarbageGivesSafeTables)
 TEST_F(HiscoresTest, FailuresToSaveAndAMissingKeyAreLogged)
 {
     ClearConfig();
+    auto store = Open("ann", "m");
     Folder("user/hiscore.dat");
-    Open("ann", "m")->AddScore(1, false, nullptr);
+    store->AddScore(1, false, nullptr);
     EXPECT_NE(Log().find("ERROR: No encryption key set before TQmHiscores construction!"),
               std::string::npos);
     EXPECT_NE(Log().find("ERROR: HiScores: The scores could not be saved to '" + mRoot +
