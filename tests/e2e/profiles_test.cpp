@@ -1,9 +1,16 @@
 // End-to-end runs of the options and profile screens on the repository's content: sliders, the
 // full-screen switch and the cursor choice stored and shown again; profiles typed, scrolled,
-// deleted after the question and selected; the menu's greeting of the current profile.
+// deleted after the question and selected; the menu's greeting of the current profile; damaged
+// preferences and scores on a nearly full disk, and ones that are no files.
 #include "e2e/program_test_support.h"
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <random>
 
 namespace e2etest
 {
@@ -160,6 +167,130 @@ TEST_F(ProfilesProgramTest, EndingTheGameFromTheMenusDialogsLogsNoError)
         const bool asked = std::find(traces.begin(), traces.end(), "quitverify") != traces.end();
         EXPECT_EQ(asked, input.find("key 27") != std::string::npos) << input;
         ExpectCleanLog();
+    }
+}
+
+// A small tmpfs over a folder while it lives (which needs the right to mount: root, outside a
+// container that forbids it); `Why()` tells why there is none.
+class SmallDisk
+{
+public:
+    SmallDisk(const fs::path& folder, const char* size) : mFolder(folder)
+    {
+        fs::create_directories(folder);
+        const std::string options = std::string("size=") + size;
+        mMounted = mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+        if (!mMounted)
+            mWhy = std::strerror(errno);
+    }
+    ~SmallDisk()
+    {
+        if (mMounted)
+            umount2(mFolder.c_str(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool Mounted() const { return mMounted; }
+    const std::string& Why() const { return mWhy; }
+
+private:
+    fs::path mFolder;
+    bool mMounted = false;
+    std::string mWhy;
+};
+
+std::string Noise(size_t size)
+{
+    std::mt19937 random(7);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
+}
+
+// An 8 MB disk holding a 6 MB damaged file, an earlier kept copy and 1 MB of other data: a new
+// profile's saves find no room for a second copy. The copy is not cut over the earlier one, the
+// damaged file is not replaced, the log says so once, and the game goes on and ends as asked.
+TEST_F(ProfilesProgramTest, ADamagedFileThatFindsNoRoomToBeKeptIsNotReplaced)
+{
+    const fs::path folder = mRoot / "data/Tovrix/Murkwell";
+    const std::string damaged = Noise(6 << 20);
+    const std::string input =
+        "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"hiscore.dat", "ERROR: HiScores: The damaged score data '" +
+                            (folder / "hiscore.dat").string() + "' could not be kept aside: " +
+                            std::strerror(ENOSPC) + "; the scores are not saved over it.\n"},
+        {"prefs.dat", "ERROR: The damaged preferences '" + (folder / "prefs.dat").string() +
+                          "' could not be kept aside: " + std::strerror(ENOSPC) +
+                          "; they are not saved over it\n"}};
+    for (const auto& [name, line] : cases)
+    {
+        SCOPED_TRACE(name);
+        SmallDisk disk(mRoot / "data", "8m");
+        if (!disk.Mounted())
+            GTEST_SKIP() << "no tmpfs can be mounted here (" << disk.Why()
+                         << "): a nearly full disk needs one";
+        WriteFile(folder / name, damaged);
+        WriteFile(folder / (std::string(name) + ".bad"), "an earlier copy");
+        WriteFile(folder / "other.dat", std::string(1 << 20, 'o'));
+        int code = -1;
+        EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/selectplayer.lua", code),
+                  (Traces{"start", "profile Ann"}));
+        EXPECT_EQ(code, 0);
+        EXPECT_TRUE(ReadFile(folder / name) == damaged) << "the damaged file was replaced";
+        EXPECT_EQ(ReadFile(folder / (std::string(name) + ".bad")), "an earlier copy");
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        const std::vector<std::string> expected =
+            std::string(name) == "prefs.dat"
+                ? std::vector<std::string>{"hiscore.dat", "logfile.txt", "other.dat", "prefs.dat",
+                                           "prefs.dat.bad"}
+                : std::vector<std::string>{"hiscore.dat", "hiscore.dat.bad", "logfile.txt",
+                                           "other.dat", "prefs.dat"};
+        EXPECT_EQ(names, expected);
+        ExpectLogged(line);
+    }
+}
+
+// prefs.dat and hiscore.dat as FIFOs, or links to /dev/zero: neither the open nor the reading
+// waits or fills the memory, and no copy fills the disk. Each is refused unread and logged, moved
+// aside as it is, and the game starts, keeps the new profile and ends with 0 on a close.
+TEST_F(ProfilesProgramTest, PreferencesAndScoresThatAreNoFilesAreMovedAsideUnread)
+{
+    const fs::path folder = mRoot / "data/Tovrix/Murkwell";
+    const std::string input =
+        "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n";
+    for (const bool fifo : {true, false})
+    {
+        SCOPED_TRACE(fifo ? "FIFOs" : "links to /dev/zero");
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        for (const char* name : {"prefs.dat", "hiscore.dat"})
+            if (fifo)
+                ASSERT_EQ(mkfifo((folder / name).c_str(), 0600), 0) << std::strerror(errno);
+            else
+                fs::create_symlink("/dev/zero", folder / name);
+        int code = -1;
+        EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/selectplayer.lua", code),
+                  (Traces{"start", "profile Ann"}));
+        EXPECT_EQ(code, 0);
+        ExpectLogged("ERROR: Preferences file '" + (folder / "prefs.dat").string() +
+                     "' was not read: it is not a regular file\n");
+        ExpectLogged("HiScores: The saved score data was not read: it is not a regular file. "
+                     "Ignoring it.\n");
+        ExpectLogged("The damaged preferences were kept as 'user:prefs.dat.bad'\n");
+        ExpectLogged("HiScores: The damaged score data was kept as 'user:hiscore.dat.bad'.\n");
+        for (const char* name : {"prefs.dat.bad", "hiscore.dat.bad"})
+        {
+            const fs::file_status kept = fs::symlink_status(folder / name);
+            EXPECT_EQ(kept.type(), fifo ? fs::file_type::fifo : fs::file_type::symlink) << name;
+        }
+        EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                               "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+        EXPECT_TRUE(fs::is_regular_file(folder / "hiscore.dat"));
     }
 }
 
