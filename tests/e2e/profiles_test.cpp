@@ -4,7 +4,6 @@
 // preferences and scores on a nearly full disk, and ones that are no files.
 #include "e2e/program_test_support.h"
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -170,34 +169,18 @@ TEST_F(ProfilesProgramTest, EndingTheGameFromTheMenusDialogsLogsNoError)
     }
 }
 
-// A small tmpfs over a folder while it lives (which needs the right to mount: root, outside a
-// container that forbids it); `Why()` tells why there is none.
-class SmallDisk
-{
-public:
-    SmallDisk(const fs::path& folder, const char* size) : mFolder(folder)
-    {
-        fs::create_directories(folder);
-        const std::string options = std::string("size=") + size;
-        mMounted = mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
-        if (!mMounted)
-            mWhy = std::strerror(errno);
-    }
-    ~SmallDisk()
-    {
-        if (mMounted)
-            umount2(mFolder.c_str(), MNT_DETACH);
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool Mounted() const { return mMounted; }
-    const std::string& Why() const { return mWhy; }
-
-private:
-    fs::path mFolder;
-    bool mMounted = false;
-    std::string mWhy;
-};
+// Runs the program with its data folder on a tmpfs of `size` in a mount namespace of its own
+// (which needs the right to make one: root, or user namespaces, which a container may forbid), so
+// the mount goes with the run however it ends. The folder's files are staged from `stage` and
+// copied back out to `after` when the run ends. The run's exit code, or kNoSmallDisk.
+constexpr int kNoSmallDisk = 96;
+constexpr const char* kOnSmallDisk =
+    "mount -t tmpfs -o size=\"$MW_SIZE\" tmpfs \"$MW_DISK\" || exit 96\n"
+    "cp -a \"$MW_STAGE\"/. \"$MW_DISK\"/ || exit 96\n"
+    "\"$0\" \"$@\" >\"$MW_OUTPUT\"\n"
+    "code=$?\n"
+    "cp -a \"$MW_DISK\"/. \"$MW_AFTER\"/\n"
+    "exit $code\n";
 
 std::string Noise(size_t size)
 {
@@ -215,8 +198,9 @@ TEST_F(ProfilesProgramTest, ADamagedFileThatFindsNoRoomToBeKeptIsNotReplaced)
 {
     const fs::path folder = mRoot / "data/Tovrix/Murkwell";
     const std::string damaged = Noise(6 << 20);
-    const std::string input =
-        "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n";
+    const fs::path input = mRoot / "input.txt";
+    WriteFile(input,
+              "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n");
     const std::pair<const char*, std::string> cases[] = {
         {"hiscore.dat", "ERROR: HiScores: The damaged score data '" +
                             (folder / "hiscore.dat").string() + "' could not be kept aside: " +
@@ -227,21 +211,36 @@ TEST_F(ProfilesProgramTest, ADamagedFileThatFindsNoRoomToBeKeptIsNotReplaced)
     for (const auto& [name, line] : cases)
     {
         SCOPED_TRACE(name);
-        SmallDisk disk(mRoot / "data", "8m");
-        if (!disk.Mounted())
-            GTEST_SKIP() << "no tmpfs can be mounted here (" << disk.Why()
-                         << "): a nearly full disk needs one";
-        WriteFile(folder / name, damaged);
-        WriteFile(folder / (std::string(name) + ".bad"), "an earlier copy");
-        WriteFile(folder / "other.dat", std::string(1 << 20, 'o'));
-        int code = -1;
-        EXPECT_EQ(RunTraced(mRepository, input, "start=scripts/selectplayer.lua", code),
-                  (Traces{"start", "profile Ann"}));
+        const fs::path stage = mRoot / "stage" / name;
+        const fs::path after = mRoot / "after" / name;
+        fs::create_directories(after);
+        fs::create_directories(folder);
+        WriteFile(stage / name, damaged);
+        WriteFile(stage / (std::string(name) + ".bad"), "an earlier copy");
+        WriteFile(stage / "other.dat", std::string(1 << 20, 'o'));
+        const fs::path output = mRoot / (std::string(name) + ".out");
+        std::vector<std::string> env = mEnv;
+        env.insert(env.end(), {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
+                               "MURKWELL_GUID_SEED=1", "MW_SIZE=8m", "MW_DISK=" + folder.string(),
+                               "MW_STAGE=" + stage.string(), "MW_AFTER=" + after.string(),
+                               "MW_OUTPUT=" + output.string()});
+        const int pid = sys::SpawnProcess(
+            {"unshare", "-rm", "/bin/sh", "-c", kOnSmallDisk, MURKWELL_PROGRAM, "--multiple",
+             "-wd=" + mRepository.string(), "options=trace=1&start=scripts/selectplayer.lua"},
+            env);
+        if (pid <= 0)
+            GTEST_SKIP() << "unshare cannot be started here: a nearly full disk needs it";
+        mStarted.push_back(pid);
+        const int code = WaitForEnd(pid);
+        if (code == kNoSmallDisk)
+            GTEST_SKIP() << "no tmpfs can be mounted in a mount namespace here (unshare -rm "
+                            "needs root or user namespaces): a nearly full disk needs one";
         EXPECT_EQ(code, 0);
-        EXPECT_TRUE(ReadFile(folder / name) == damaged) << "the damaged file was replaced";
-        EXPECT_EQ(ReadFile(folder / (std::string(name) + ".bad")), "an earlier copy");
+        EXPECT_EQ(TraceLines(ReadFile(output)), (Traces{"start", "profile Ann"}));
+        EXPECT_TRUE(ReadFile(after / name) == damaged) << "the damaged file was replaced";
+        EXPECT_EQ(ReadFile(after / (std::string(name) + ".bad")), "an earlier copy");
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder))
+        for (const auto& entry : fs::directory_iterator(after))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         const std::vector<std::string> expected =
@@ -251,7 +250,9 @@ TEST_F(ProfilesProgramTest, ADamagedFileThatFindsNoRoomToBeKeptIsNotReplaced)
                 : std::vector<std::string>{"hiscore.dat", "hiscore.dat.bad", "logfile.txt",
                                            "other.dat", "prefs.dat"};
         EXPECT_EQ(names, expected);
-        ExpectLogged(line);
+        const std::string log = ReadFile(after / "logfile.txt");
+        EXPECT_NE(log.find(line), std::string::npos) << log;
+        EXPECT_EQ(log.find(line), log.rfind(line)) << "said more than once:\n" << log;
     }
 }
 
