@@ -7,6 +7,7 @@
 #include "services/metrics/metrics_values.h"
 #include "sys/display/device_caps.h"
 #include "sys/machine_report.h"
+#include "sys/paths.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -163,9 +164,17 @@ void TMetricsRecorder::LoadTime()
 {
     if (mTimePath.Length() == 0)
         return;
-    FILE* file = std::fopen(mTimePath.c_str(), "rb");
+    // A FIFO here would hold the start until a writer came: only a regular file is read.
+    std::string reason;
+    bool refused = false;
+    FILE* file = sys::OpenRegularFile(mTimePath.c_str(), false, reason, refused);
     if (file == nullptr)
+    {
+        if (refused)
+            Log("Metrics: the play time file %s was not read: %s", mTimePath.c_str(),
+                reason.c_str());
         return;
+    }
     unsigned char bytes[4];
     size_t count = std::fread(bytes, 1, sizeof bytes, file);
     std::fclose(file);
@@ -182,15 +191,19 @@ void TMetricsRecorder::SaveTime() const
 {
     if (mTimePath.Length() == 0)
         return;
-    FILE* file = std::fopen(mTimePath.c_str(), "wb");
+    // Written beside it and renamed over it: a cut write never replaces the time, and whatever
+    // was at the name (a FIFO would hold the end of the game) is replaced, not opened.
+    const std::string temporary = std::string(mTimePath.c_str()) + ".tmp";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr)
         return;
     uint32_t total = GetTotalTime();
     unsigned char bytes[4] = {
         static_cast<unsigned char>(total), static_cast<unsigned char>(total >> 8),
         static_cast<unsigned char>(total >> 16), static_cast<unsigned char>(total >> 24)};
-    std::fwrite(bytes, 1, sizeof bytes, file);
-    std::fclose(file);
+    const bool written = std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
+    if (std::fclose(file) != 0 || !written || !sys::RenameFile(temporary, mTimePath.c_str()))
+        sys::RemoveFile(temporary);
 }
 
 uint32_t TMetricsRecorder::GetSessionTime() const

@@ -4,7 +4,10 @@
 #include "services/metrics/metrics_test_support.h"
 #include "services/metrics/metrics_values.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 using metricstest::Le32;
@@ -168,6 +171,26 @@ TEST_F(MetricsTest, PlayTimeCarriesOverBetweenRuns)
     EXPECT_EQ(second.GetTotalTime(), 75000u);
     second.SaveTime();
     EXPECT_EQ(filetest::ReadBytes(User() + "/time.dat"), Le32(75000));
+}
+
+// A FIFO as the play time file holds neither the start (it is not read) nor the end (the time
+// is written beside it and renamed over it).
+TEST_F(MetricsTest, APlayTimeFileThatIsNoFileIsNotReadAndIsReplaced)
+{
+    const std::string path = User() + "/time.dat";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    TMetricsRecorder recorder;
+    recorder.SetUserDataDir(User().c_str());
+    recorder.LoadTime();
+    EXPECT_EQ(recorder.GetAccumulatedTime(), 0u);
+    EXPECT_NE(Log().find("Metrics: the play time file " + path +
+                         " was not read: it is not a regular file\n"),
+              std::string::npos)
+        << Log();
+    sys::AdvanceManualClock(3000);
+    recorder.SaveTime();
+    EXPECT_EQ(filetest::ReadBytes(path), Le32(3000));
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 
 TEST_F(MetricsTest, AShortOrLongTimeFileReplacesOnlyTheBytesItHolds)
