@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -307,18 +308,24 @@ TEST_F(FrontEndTest, DamagedPreferencesBringTheMenuUpWithWhatWasRead)
              std::to_string(good.size()) + "; only what came before was read",
          slots + bob},
     };
-    for (const Damage& damage : damages)
+    // The second damaged file is kept beside the first, never over it.
+    const char* const keptAs[] = {"prefs.dat.bad", "prefs.dat.bad1"};
+    for (size_t i = 0; i < std::size(damages); ++i)
     {
+        const Damage& damage = damages[i];
         WriteFile(prefs, damage.mBytes);
         EXPECT_EQ(RunOk(game, kMenuThenClose, "start=scripts/mainmenu.lua"), damage.mTraces);
         const std::string log = ReadFile(LogFile());
         EXPECT_NE(log.find(damage.mLogLine), std::string::npos) << log;
-        EXPECT_NE(log.find("The damaged preferences were kept as 'user:prefs.dat.bad'"),
+        EXPECT_NE(log.find(std::string("The damaged preferences were kept as 'user:") + keptAs[i] +
+                           "'\n"),
                   std::string::npos)
             << log;
         // What was read is what the game kept.
         EXPECT_EQ(DumpPrefs(prefs), damage.mKept);
     }
+    for (size_t i = 0; i < std::size(damages); ++i)
+        EXPECT_TRUE(ReadFile(prefs.parent_path() / keptAs[i]) == damages[i].mBytes) << keptAs[i];
 }
 
 } // namespace

@@ -342,9 +342,12 @@ TEST_F(ScreenProgramTest, OnTheRepositorysContentAClickOrACloseEndsTheGame)
 TEST_F(ScreenProgramTest, TheLogSaysEachThingOnceAndNamesAFailedWritesFileWhereItIs)
 {
     const fs::path data = mRoot / "data/Tovrix/Murkwell";
-    // The folder's modes do not stop the superuser; a folder in the preferences file's place
-    // fails the save for every user.
+    // The folder's modes do not stop the superuser; a folder in the preferences file's place,
+    // with every name a kept copy of it could take also taken, refuses the saves for every user.
     fs::create_directories(data / "prefs.dat");
+    fs::create_directories(data / "prefs.dat.bad");
+    for (int n = 1; n <= 9; ++n)
+        fs::create_directories(data / ("prefs.dat.bad" + std::to_string(n)));
     WriteFile(LogFile(), "");
     fs::permissions(data, fs::perms::owner_write, fs::perm_options::remove);
     const int code = RunScripted(mRepository, "focus gained\nwait 30\nkey 13 alt\nwait 30\n"
@@ -355,8 +358,11 @@ TEST_F(ScreenProgramTest, TheLogSaysEachThingOnceAndNamesAFailedWritesFileWhereI
     ExpectLogged(": Created screen at 32 bpp.", 2);
     ExpectLogged("Device identifier:", 1);
     ExpectLogged("DX Error", 0);
-    ExpectInLog(": ERROR: Preferences could not be written to '" + (data / "prefs.dat").string() +
-                "': ");
+    ExpectLogged(": ERROR: Preferences file '" + (data / "prefs.dat").string() +
+                 "' was not read: it is a folder\n");
+    ExpectLogged(": ERROR: The damaged preferences '" + (data / "prefs.dat").string() +
+                 "' could not be kept aside: '" + (data / "prefs.dat.bad").string() +
+                 "' and the 9 names after it are taken; they are not saved over it\n");
     ExpectLogged("'user:", 0);
 }
 

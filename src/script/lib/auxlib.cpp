@@ -661,6 +661,29 @@ int FileLoadError(lua_State* L, int fnameindex, int err)
     return LUA_ERRFILE;
 }
 
+// Opens a script file as the file layer reads it; null with the error pushed (as FileLoadError)
+// when it cannot be. What is there but is no file to read (a device, a FIFO, a folder) is told
+// as such, not as missing.
+TFile* OpenScriptFile(lua_State* L, int fnameindex, const char* filename, int mode, int& status)
+{
+    errno = 0;
+    auto* file = new TFile();
+    if (file->Open(TString(filename), mode))
+        return file;
+    const int err = errno ? errno : ENOENT;
+    if (file->Refused())
+    {
+        lua_pushfstring(L, "cannot read %s: %s", lua_tostring(L, fnameindex) + 1,
+                        file->GetError().c_str());
+        lua_remove(L, fnameindex);
+        status = LUA_ERRFILE;
+    }
+    else
+        status = FileLoadError(L, fnameindex, err);
+    delete file;
+    return nullptr;
+}
+
 struct BufferReaderState
 {
     const char* mData;
@@ -710,12 +733,12 @@ int luaL_loadfile(lua_State* L, const char* filename)
     }
     int fnameindex = lua_gettop(L) + 1;
     lua_pushfstring(L, "@%s", filename);
-    errno = 0;
     FileReaderState lf;
-    lf.mFile = OpenFile(filename, 1);
+    int status = 0;
+    lf.mFile = OpenScriptFile(L, fnameindex, filename, 1, status);
     if (lf.mFile == nullptr)
     {
-        return FileLoadError(L, fnameindex, errno ? errno : ENOENT);
+        return status;
     }
     int c = FileGetc(lf.mFile);
     FileUngetc(lf.mFile);
@@ -724,14 +747,13 @@ int luaL_loadfile(lua_State* L, const char* filename)
     {
         // Precompiled chunks and byte-order-marked sources are read without text translation.
         DestroyFile(lf.mFile);
-        errno = 0;
-        lf.mFile = OpenFile(filename, 0);
+        lf.mFile = OpenScriptFile(L, fnameindex, filename, 0, status);
         if (lf.mFile == nullptr)
         {
-            return FileLoadError(L, fnameindex, errno ? errno : ENOENT);
+            return status;
         }
     }
-    int status = lua_load(L, ReadFromFile, &lf, lua_tostring(L, -1));
+    status = lua_load(L, ReadFromFile, &lf, lua_tostring(L, -1));
     bool readError = FileError(lf.mFile);
     int savedErrno = errno;
     DestroyFile(lf.mFile);
