@@ -3,12 +3,9 @@
  * for a while and gives it back: a full-screen game presents nothing while it is away.
  * Usage: x11_focus <file> <milliseconds away>; status 0 once the focus is back, 1 when the file
  * never came or there is no display. */
-#include <X11/Xlib.h>
+#include "x11_helper.h"
 
-#include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -17,23 +14,9 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: x11_focus <file> <milliseconds away>\n");
         return 1;
     }
-    struct stat info;
-    /* A minute at most, as the pointer warp waits. */
-    for (int waited = 0; stat(argv[1], &info) != 0; ++waited)
-    {
-        if (waited >= 60000)
-        {
-            fprintf(stderr, "x11_focus: %s never came\n", argv[1]);
-            return 1;
-        }
-        usleep(1000);
-    }
-    Display* display = XOpenDisplay(NULL);
+    Display* display = X11HelperOpenDisplayOnceThere("x11_focus", argv[1]);
     if (display == NULL)
-    {
-        fprintf(stderr, "x11_focus: no X display\n");
         return 1;
-    }
     Window had = None;
     int revert = RevertToNone;
     XGetInputFocus(display, &had, &revert);

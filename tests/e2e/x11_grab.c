@@ -6,13 +6,13 @@
  * test's Xvfb screen).
  * Usage: x11_grab <start file> <stop file> <output file>; status 0 once the stop file came or the
  * display went, 1 when the start file never came or there is no display. */
-#include <X11/Xlib.h>
+#include "x11_helper.h"
+
 #include <X11/Xutil.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 enum
@@ -32,12 +32,6 @@ static int DisplayGone(Display* display)
     exit(0);
 }
 
-static int Exists(const char* path)
-{
-    struct stat info;
-    return stat(path, &info) == 0;
-}
-
 int main(int argc, char** argv)
 {
     if (argc != 4)
@@ -45,22 +39,9 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: x11_grab <start file> <stop file> <output file>\n");
         return 1;
     }
-    /* A minute at most, as the pointer warp waits. */
-    for (int waited = 0; !Exists(argv[1]); ++waited)
-    {
-        if (waited >= 60000)
-        {
-            fprintf(stderr, "x11_grab: %s never came\n", argv[1]);
-            return 1;
-        }
-        usleep(1000);
-    }
-    Display* display = XOpenDisplay(NULL);
+    Display* display = X11HelperOpenDisplayOnceThere("x11_grab", argv[1]);
     if (display == NULL)
-    {
-        fprintf(stderr, "x11_grab: no X display\n");
         return 1;
-    }
     XSetIOErrorHandler(DisplayGone);
     gOutput = fopen(argv[3], "wb");
     if (gOutput == NULL)
@@ -74,11 +55,10 @@ int main(int argc, char** argv)
     const int blockWidth = attributes.width / kColumns;
     const int blockHeight = attributes.height / kRows;
     unsigned char grid[kColumns * kRows * 3];
-    while (!Exists(argv[2]))
+    while (!X11HelperFileExists(argv[2]))
     {
-        XImage* image =
-            XGetImage(display, root, 0, 0, (unsigned)attributes.width,
-                      (unsigned)attributes.height, AllPlanes, ZPixmap);
+        XImage* image = XGetImage(display, root, 0, 0, (unsigned)attributes.width,
+                                  (unsigned)attributes.height, AllPlanes, ZPixmap);
         if (image == NULL)
             break;
         for (int row = 0; row < kRows; ++row)

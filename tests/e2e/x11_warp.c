@@ -3,12 +3,9 @@
  * device motion, no events sent to the game: X tells it only that the pointer is now there).
  * Usage: x11_warp <file> <x> <y>; status 0 once moved, 1 when the file never came or there is no
  * display. */
-#include <X11/Xlib.h>
+#include "x11_helper.h"
 
-#include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -17,23 +14,9 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: x11_warp <file> <x> <y>\n");
         return 1;
     }
-    struct stat info;
-    /* A minute at most: the game starts slowly under the sanitizers on a loaded machine. */
-    for (int waited = 0; stat(argv[1], &info) != 0; ++waited)
-    {
-        if (waited >= 60000)
-        {
-            fprintf(stderr, "x11_warp: %s never came\n", argv[1]);
-            return 1;
-        }
-        usleep(1000);
-    }
-    Display* display = XOpenDisplay(NULL);
+    Display* display = X11HelperOpenDisplayOnceThere("x11_warp", argv[1]);
     if (display == NULL)
-    {
-        fprintf(stderr, "x11_warp: no X display\n");
         return 1;
-    }
     XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, atoi(argv[2]),
                  atoi(argv[3]));
     XSync(display, False);
