@@ -61,10 +61,11 @@ MakeDialog {
         },
         Button(ButtonStyle {
             name = "menu", text = "map_menu", x = 20, y = 540, w = 160, h = 44,
+            -- A game closed under the pause dialog takes the map with it: nothing to resume then.
             command = function()
                 PauseMap()
                 ShowPauseDialog()
-                if gRoute ~= "menu" then
+                if gRoute ~= "menu" and ResumeMap ~= nil then
                     ResumeMap()
                 end
             end,

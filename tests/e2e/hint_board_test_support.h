@@ -1,7 +1,7 @@
 // What the end-to-end runs of the two hint boards share: the way from the menu into the Gatehouse
 // with a new player, the screen points the content keeps for its tests, clicks as a player makes
-// them, shots read back by name, the Gatehouse copied without its prompts with a board's script
-// edited, and the player record's tutorial flags.
+// them, both ways to the pause dialog, shots read back by name, the Gatehouse copied without its
+// prompts with a board's script edited, and the player record's tutorial flags.
 #pragma once
 
 #include "e2e/program_test_support.h"
@@ -22,6 +22,18 @@ inline std::string Click(const char* point, int wait)
 {
     return std::string("move ") + point + "\nwait 3\nclick " + point + "\nwait " +
            std::to_string(wait) + "\n";
+}
+
+// The pause dialog's "Resume" and the HUD's pause button.
+constexpr const char* kPauseResume = "400 246";
+constexpr const char* kHudPause = "616 574";
+
+// The pause dialog twice, each time left by "Resume": opened by a lost focus (once the focus is
+// back), then by the HUD's pause button.
+inline std::string PausedBothWays()
+{
+    return "focus lost\nwait 10\nfocus gained\nwait 60\n" + Click(kPauseResume, 60) +
+           Click(kHudPause, 60) + Click(kPauseResume, 60);
 }
 
 class HintBoardTest : public ScreenProgramTest

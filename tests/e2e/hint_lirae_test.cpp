@@ -2,7 +2,8 @@
 // oil can: her medallion opens the board with its help dialog the first time only, the help
 // button shows it again, the exit button ends the board and play goes on; left alone, the time
 // runs out into the fail dialog. On a copy whose glyphs rest at the circle's centre, clicks there
-// match every token, the finale shows and the medallion's hint comes back.
+// match every token, the finale shows and the medallion's hint comes back. Paused under its help
+// (a lost focus, the HUD's pause button), the board keeps its whole time for after "OK".
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,6 +94,29 @@ TEST_F(HintLiraeTest, GlyphsRestingAtTheCentreAreAllMatchedAndTheHintComesBack)
     EXPECT_GT(Alike(Shot("spent"), Shot("back")), 85.0);
     EXPECT_NE(At(Shot("storeroom"), 690, 528), At(Shot("spent"), 690, 528));
     EXPECT_EQ(At(Shot("storeroom"), 690, 528), At(Shot("back"), 690, 528));
+}
+
+// The help read for some 5 s after two pauses, on a copy whose board has 4 s: its time starts at
+// "OK", and it runs out into the fail dialog, whose arrow gives the storeroom back.
+TEST_F(HintLiraeTest, PausedUnderItsHelpTheBoardKeepsItsTimeUntilOk)
+{
+    const fs::path game =
+        Unprompted("shorter",
+                   [](const std::string& text)
+                   {
+                       return std::regex_replace(text, std::regex("minigamelength = 20000"),
+                                                 "minigamelength = 4000");
+                   });
+    const std::string script = ToTheSpentTracker() + Click(kLiraeMedallion, 60) + PausedBothWays() +
+                               "wait 320\n" + Click(kBoardOk, 40) +
+                               "wait 120\nshot running\nwait 160\n" + Click(kBoardOk, 60) +
+                               "shot failed\nclose\n";
+    const Traces traces = RunClean(game, script, "start=scripts/mainmenu.lua");
+    EXPECT_EQ(std::count(traces.begin(), traces.end(), "pause"), 2);
+    // The board's token tray still over the storeroom 2 s after "OK".
+    EXPECT_NE(At(Shot("running"), 300, 430), At(Shot("spent"), 300, 430))
+        << "the board ended early";
+    EXPECT_GT(Alike(Shot("spent"), Shot("failed")), 90.0) << "the board's time did not run out";
 }
 
 } // namespace

@@ -3,7 +3,8 @@
 // a click on the medallion opens his board with its help dialog the first time; the exit button
 // ends it and play goes on; the time running out brings the fail dialog. On a copy whose letters
 // rest at the reading window's middle, clicks there fill every goal, the finale shows and the
-// medallion's hint comes back.
+// medallion's hint comes back. Paused under its help (a lost focus, the HUD's pause button), the
+// board's letters and timer start at "OK".
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -79,6 +80,24 @@ TEST_F(HintThessalorTest, LettersCaughtInTheMiddleFillEveryGoalAndTheHintComesBa
     ExpectMatchesGolden(Crop(Shot("finale"), 100, 256, 600, 234), "gatehouse_thessalor_finale.png");
     // The tracker spent on the key is back on the HUD.
     EXPECT_NE(At(Shot("back"), 110, 528), At(Shot("spent"), 110, 528));
+}
+
+// The letters fade in and drift after "OK", the hand turns, and the 4 s run out into the fail
+// dialog, whose button gives the hall back.
+TEST_F(HintThessalorTest, PausedUnderItsHelpTheBoardStartsAtOk)
+{
+    const fs::path game = Copy("shorter", "minigamelength = 20000", "minigamelength = 4000");
+    const std::string script = TrackerSpent() + Click(kThessalorMedallion, 60) + PausedBothWays() +
+                               "wait 400\n" + Click(kBoardOk, 60) +
+                               "shot board\nwait 60\nshot drifted\nwait 300\nshot fail\n" +
+                               Click(kBoardOk, 60) + "shot after\nclose\n";
+    const Traces traces = RunClean(game, script, "start=scripts/mainmenu.lua");
+    EXPECT_EQ(std::count(traces.begin(), traces.end(), "pause"), 2);
+    EXPECT_LT(
+        Alike(Crop(Shot("board"), 100, 80, 600, 380), Crop(Shot("drifted"), 100, 80, 600, 380)),
+        99.0);
+    EXPECT_NE(At(Shot("fail"), 400, 230), At(Shot("board"), 400, 230));
+    EXPECT_EQ(At(Shot("after"), 300, 100), At(Shot("spent"), 300, 100));
 }
 
 } // namespace

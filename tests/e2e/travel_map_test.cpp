@@ -1,7 +1,7 @@
 // End-to-end runs of the travel map opened as the first screen on a copy of the content: the
 // journey ends in "ContinueMap();", which closes it, with the record marked as on the map; a map
 // whose vignette has no "travel" table ends the game by itself; a map without lightning runs 40
-// simulated seconds cleanly.
+// simulated seconds cleanly; a close under the pause dialog of the map's "Menu" leaves a clean log.
 #include "e2e/program_test_support.h"
 
 #include <regex>
@@ -68,6 +68,19 @@ TEST_F(TravelMapTest, AMapWithoutLightningRunsFortySecondsCleanly)
               "function ContinueMap() Trace('continue') end\nReadFile('scripts/map.lua')\n");
     EXPECT_EQ(RunClean(quiet, "focus gained\nwait 2500\nclose\n", "start=scripts/journey.lua"),
               (Traces{"start", "continue"}));
+}
+
+// The close takes the pause dialog and the map away before the "Menu" command goes on after the
+// dialog: it finds no map to resume, and says nothing.
+TEST_F(TravelMapTest, AGameClosedUnderTheMapsPauseDialogLogsNoFault)
+{
+    const fs::path game = Game();
+    int code = -1;
+    EXPECT_EQ(RunTraced(game, "wait 5\nclose\n", "start=scripts/make.lua", code), Traces{"start"});
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 100\nclick 100 562\nwait 60\nshot paused\nclose\n",
+                       "start=scripts/journey.lua"),
+              (Traces{"start", "pause"}));
+    EXPECT_TRUE(HasShot("paused"));
 }
 
 } // namespace

@@ -166,13 +166,30 @@ void TransformManager::SetLoopingAll(TM_Transform* target)
             record->mRepeat = 1;
 }
 
+void TransformManager::StopClock(Record* record, uint32_t now)
+{
+    if (record->mCurrent < record->mLists.size() && record->mLists[record->mCurrent]->HasStarted())
+        record->mLists[record->mCurrent]->mPauseTime = now;
+}
+
+void TransformManager::StartClock(Record* record, uint32_t now)
+{
+    if (record->mCurrent < record->mLists.size() && record->mLists[record->mCurrent]->HasStarted())
+    {
+        TM_InstructionList* list = record->mLists[record->mCurrent];
+        list->mStartTime = list->mStartTime - list->mPauseTime + now;
+    }
+}
+
+// A record's own pause and the application's suspension are kept apart: its clock stands while
+// either holds, and only the one that came first stopped it.
 void TransformManager::PauseRecord(Record* record, uint32_t now)
 {
     if (record->mPaused != 0)
         return;
     record->mPaused = 1;
-    if (record->mCurrent < record->mLists.size() && record->mLists[record->mCurrent]->HasStarted())
-        record->mLists[record->mCurrent]->mPauseTime = now;
+    if (mSuspended == 0)
+        StopClock(record, now);
 }
 
 void TransformManager::ResumeRecord(Record* record, uint32_t now)
@@ -180,11 +197,8 @@ void TransformManager::ResumeRecord(Record* record, uint32_t now)
     if (record->mPaused == 0)
         return;
     record->mPaused = 0;
-    if (record->mCurrent < record->mLists.size() && record->mLists[record->mCurrent]->HasStarted())
-    {
-        TM_InstructionList* list = record->mLists[record->mCurrent];
-        list->mStartTime = list->mStartTime - list->mPauseTime + now;
-    }
+    if (mSuspended == 0)
+        StartClock(record, now);
 }
 
 void TransformManager::PauseTransforms(TM_Transform* target)
@@ -211,7 +225,8 @@ void TransformManager::PauseAll()
     SetIdle(true);
     for (Group* group : mGroups)
         for (Record* record : group->mRecords)
-            PauseRecord(record, DeltaTime::Now());
+            if (record->mPaused == 0)
+                StopClock(record, DeltaTime::Now());
 }
 
 void TransformManager::ResumeAll()
@@ -219,9 +234,12 @@ void TransformManager::ResumeAll()
     if (mSuspended == 0)
         return;
     mSuspended = 0;
+    // What an owner paused for itself (a dialog holding its board) stays paused until that owner
+    // lets it go.
     for (Group* group : mGroups)
         for (Record* record : group->mRecords)
-            ResumeRecord(record, DeltaTime::Now());
+            if (record->mPaused == 0)
+                StartClock(record, DeltaTime::Now());
     SetIdle(mGroups.empty());
 }
 

@@ -55,7 +55,8 @@ public:
     void PauseTransforms(TM_Transform* target);
     void ResumeTransforms(TM_Transform* target);
     // Called when the application loses and regains the foreground; resuming shifts every
-    // started list's clock by the time spent paused.
+    // started list's clock by the time spent paused, but leaves what was paused on its own
+    // (PauseTransforms) paused.
     void PauseAll();
     void ResumeAll();
 
@@ -77,6 +78,7 @@ private:
         std::vector<TM_InstructionList*> mLists;
         uint32_t mCurrent = 0;
         uint8_t mRepeat = 0;
+        // Paused by PauseTransforms; the application's suspension is the manager's.
         uint8_t mPaused = 0;
         // Set when its group was removed during a pass; the record then lives until the pass ends.
         bool mRemoved = false;
@@ -97,6 +99,9 @@ private:
     bool Step(Record* record, uint32_t now);
     void PauseRecord(Record* record, uint32_t now);
     void ResumeRecord(Record* record, uint32_t now);
+    // The current list's clock stopped at `now`, and moved on by the time it stood.
+    static void StopClock(Record* record, uint32_t now);
+    static void StartClock(Record* record, uint32_t now);
     // Deleted at once outside a pass, at the pass's end inside one.
     void DiscardGroup(Group* group);
     void SetIdle(bool idle);

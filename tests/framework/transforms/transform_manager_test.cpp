@@ -175,6 +175,40 @@ TEST_F(ManagerTest, PausingShiftsClocksSoNothingJumps)
     EXPECT_FLOAT_EQ(mSpec.mAlpha, 0.4f);
 }
 
+// A target its owner paused stays paused through the application's pause and resume (a focus
+// change): only its owner lets it go, and its clock then goes on from where it stood.
+TEST_F(ManagerTest, ResumeAllLeavesWhatItsOwnerPausedHeld)
+{
+    mManager.AddTransform(&mTarget, Fade(1000));
+    mManager.AddTransform(&mOther, Fade(1000));
+    Frame(0);
+    Frame(200);
+    mManager.PauseTransforms(&mTarget);
+    mManager.PauseAll();
+    Frame(300);
+    mManager.ResumeTransforms(&mOther); // not its owner's pause: nothing to let go
+    mClock.SetFrameTime(1200);
+    mManager.ResumeAll();
+    Frame(1300);
+    EXPECT_FLOAT_EQ(mSpec.mAlpha, 0.8f);
+    EXPECT_FLOAT_EQ(mOtherSpec.mAlpha, 0.7f);
+
+    // Its owner lets it go while the application is paused: it waits for the resume.
+    mManager.PauseAll();
+    mManager.ResumeTransforms(&mTarget);
+    mManager.PauseTransforms(&mOther);
+    Frame(1400);
+    EXPECT_FLOAT_EQ(mSpec.mAlpha, 0.8f);
+    mClock.SetFrameTime(5000);
+    mManager.ResumeAll();
+    Frame(5100);
+    EXPECT_FLOAT_EQ(mSpec.mAlpha, 0.7f);
+    EXPECT_FLOAT_EQ(mOtherSpec.mAlpha, 0.7f);
+    mManager.ResumeTransforms(&mOther);
+    Frame(5200);
+    EXPECT_FLOAT_EQ(mOtherSpec.mAlpha, 0.6f);
+}
+
 TEST_F(ManagerTest, AListFirstUpdatedAtTimeZeroIsNotRestarted)
 {
     mManager.AddTransform(&mTarget, Fade(100));

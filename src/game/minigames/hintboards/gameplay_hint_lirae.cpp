@@ -399,21 +399,18 @@ void GameplayHintLirae::Resume()
 {
     GameplayHintMinigame::Resume();
     TransformManager* transforms = TransformManager::Instance();
-    if (transforms == nullptr)
+    if (transforms == nullptr || IsHeldByDialog())
         return;
-    if (mState != kTutorial)
+    for (const std::shared_ptr<GameplayHintLiraeClickable>& clickable : mClickables)
     {
-        for (const std::shared_ptr<GameplayHintLiraeClickable>& clickable : mClickables)
-        {
-            transforms->ResumeTransforms(&clickable->GetSpriteTransform());
-            transforms->ResumeTransforms(&clickable->GetPulseTransform());
-        }
-        for (const std::shared_ptr<GameplayHintLiraeToken>& token : mTokens)
-            transforms->ResumeTransforms(&token->GetTransform());
-        for (const std::shared_ptr<SoundEffect>& sound : {mSoundCorrect, mSoundPlaced})
-            if (sound != nullptr)
-                sound->Resume();
+        transforms->ResumeTransforms(&clickable->GetSpriteTransform());
+        transforms->ResumeTransforms(&clickable->GetPulseTransform());
     }
+    for (const std::shared_ptr<GameplayHintLiraeToken>& token : mTokens)
+        transforms->ResumeTransforms(&token->GetTransform());
+    for (const std::shared_ptr<SoundEffect>& sound : {mSoundCorrect, mSoundPlaced})
+        if (sound != nullptr)
+            sound->Resume();
     if (!mSolved)
         transforms->ResumeTransforms(mTimerTransform.get());
 }

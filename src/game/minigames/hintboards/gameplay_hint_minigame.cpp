@@ -501,19 +501,16 @@ void GameplayHintMinigame::Pause()
 void GameplayHintMinigame::Resume()
 {
     TransformManager* transforms = TransformManager::Instance();
+    if (mState == kTutorial && mHelpDialog != nullptr && transforms != nullptr)
+        transforms->ResumeTransforms(&mHelpDialog->GetTransform());
+    // What the help or fail dialog paused stays paused until that dialog closes.
+    if (IsHeldByDialog())
+        return;
     if (transforms != nullptr)
     {
-        if (mState == kTutorial)
-        {
-            if (mHelpDialog != nullptr)
-                transforms->ResumeTransforms(&mHelpDialog->GetTransform());
-        }
-        else
-        {
-            transforms->ResumeTransforms(&mScrimTransform);
-            transforms->ResumeTransforms(&mPanelTransform);
-            transforms->ResumeTransforms(&mFinaleTransform);
-        }
+        transforms->ResumeTransforms(&mScrimTransform);
+        transforms->ResumeTransforms(&mPanelTransform);
+        transforms->ResumeTransforms(&mFinaleTransform);
     }
     for (const std::shared_ptr<SoundEffect>& sound :
          {mSoundMusic, mSoundIntro, mSoundOutro, mSoundShowHint})

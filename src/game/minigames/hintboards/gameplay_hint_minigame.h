@@ -89,6 +89,9 @@ public:
     void ClearDialogUp() { mPenalty = false; }
 
     int32_t GetState() const { return mState; }
+    // The help or the fail dialog is up: it paused the board when it opened, and only its
+    // closing lets the board go; the caller's pause and resume leave the board as it is.
+    bool IsHeldByDialog() const { return mState == kTutorial || mState == kFailDialog; }
     bool IsSolved() const { return mSolved; }
     TVButton* GetTutorialButton() const { return mTutorialButton; }
     TVButton* GetExitButton() const { return mExitButton; }

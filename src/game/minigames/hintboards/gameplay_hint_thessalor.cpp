@@ -427,18 +427,15 @@ void GameplayHintThessalor::Resume()
 {
     GameplayHintMinigame::Resume();
     TransformManager* transforms = TransformManager::Instance();
-    if (transforms == nullptr)
+    if (transforms == nullptr || IsHeldByDialog())
         return;
-    if (mState != kTutorial)
-    {
-        for (const std::shared_ptr<GameplayHintThessalorText>& piece : mPieces)
-            transforms->ResumeTransforms(&piece->GetTransform());
-        for (const std::shared_ptr<SoundEffect>& sound : {mSoundCorrect, mSoundPlaced})
-            if (sound != nullptr)
-                sound->Resume();
-        transforms->ResumeTransforms(&mGoalTransform);
-        transforms->ResumeTransforms(&mPieceTransform);
-    }
+    for (const std::shared_ptr<GameplayHintThessalorText>& piece : mPieces)
+        transforms->ResumeTransforms(&piece->GetTransform());
+    for (const std::shared_ptr<SoundEffect>& sound : {mSoundCorrect, mSoundPlaced})
+        if (sound != nullptr)
+            sound->Resume();
+    transforms->ResumeTransforms(&mGoalTransform);
+    transforms->ResumeTransforms(&mPieceTransform);
     if (!mSolved)
         transforms->ResumeTransforms(mTimerTransform.get());
 }

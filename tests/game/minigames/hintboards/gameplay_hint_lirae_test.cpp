@@ -274,6 +274,36 @@ TEST_F(LiraeTest, GhostViewTakesTheFrameTextureAndTheTutorialHoldsTheBoard)
     EXPECT_FLOAT_EQ(board->GetGhostTransform().GetAlpha(), 1.0f);
 }
 
+// Under the first-time help the runner's pause and resume, from its pause dialog or round a
+// focus change (the manager's pause and resume of everything, the runner pausing again when the
+// focus is back), leave the board as the help holds it: its timer stands until "OK" and then
+// runs its whole length into the fail dialog.
+TEST_F(LiraeTest, PausesUnderTheHelpLeaveItsTimerHeldUntilOk)
+{
+    GameplayHintLirae* board = Open();
+    ASSERT_NE(board, nullptr);
+    Begin(board);
+    Frames(160);
+    ASSERT_EQ(board->GetState(), GameplayHintMinigame::kTutorial);
+    board->Pause();
+    board->Resume();
+    mTransforms.PauseAll();
+    board->Pause();
+    mTransforms.ResumeAll();
+    board->Pause();
+    board->Resume();
+    Frames(6000);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kTutorial);
+    EXPECT_EQ(board->GetTimerTransform().GetRotationZ(), 0.0f);
+    EXPECT_EQ(CountInLog("In bad state"), 0);
+    Do("HideDialog('ok')");
+    Frames(4800);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kPlaying);
+    EXPECT_GT(board->GetTimerTransform().GetRotationZ(), 0.9f);
+    Frames(400);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kFailDialog);
+}
+
 TEST_F(LiraeTest, RenderTargetAndTextureFailuresAreReportedAndPlayGoesOn)
 {
     mRecord->SetTutorialShown(12);

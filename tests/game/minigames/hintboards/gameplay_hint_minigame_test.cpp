@@ -161,13 +161,15 @@ TEST_F(HintMinigameTest, FailDialogPausesTheFrameNotItselfAndItsButtonFinishes)
     EXPECT_EQ(CountInLog("ERROR:In bad state to show fail dialog."), 1);
     EXPECT_EQ(board->GetState(), GameplayHintMinigame::kFailDialog);
 
-    // Paused in state 7: the frame's own fades hold, the dialog's run.
+    // Paused in state 7: the frame's own fades hold, the dialog's run; the runner's pause and
+    // resume leave them held until the dialog closes.
     Frames(160);
     EXPECT_FLOAT_EQ(board->GetScrimTransform().GetAlpha(), 0.7f);
     EXPECT_EQ(board->GetFailDialog()->GetState(), GameplayDialog::kShown);
+    board->Pause();
     board->Resume();
     Frames(320);
-    EXPECT_FLOAT_EQ(board->GetScrimTransform().GetAlpha(), 0.0f);
+    EXPECT_FLOAT_EQ(board->GetScrimTransform().GetAlpha(), 0.7f);
     Do("HideDialog('ok')");
     Frames(80);
     EXPECT_EQ(board->GetState(), GameplayHintMinigame::kFinishing);

@@ -421,6 +421,30 @@ TEST_F(ThessalorTest, TheTutorialHoldsTheBoardAndItsPauseTouchesOnlyTheTimer)
     EXPECT_EQ(mTransforms.GetTransformCount(&board->GetTimerTransform()), 1u);
 }
 
+// A focus change under the help: the manager's resume of everything leaves the goals' fade as
+// the help paused it, so that after "OK" the letters fade in and the timer starts.
+TEST_F(ThessalorTest, AFocusChangeUnderTheHelpLeavesTheBoardHeldUntilOk)
+{
+    GameplayHintThessalor* board = OpenBoard();
+    ASSERT_NE(board, nullptr);
+    Begin(board);
+    Frames(256);
+    ASSERT_EQ(board->GetState(), GameplayHintMinigame::kTutorial);
+    mTransforms.PauseAll();
+    board->Pause();
+    mTransforms.ResumeAll();
+    board->Pause();
+    board->Resume();
+    Frames(640);
+    EXPECT_EQ(board->GetGoalLayer().GetAlpha(), 0.0f);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kTutorial);
+    Do("HideDialog('ok')");
+    Frames(240);
+    EXPECT_EQ(board->GetState(), GameplayHintMinigame::kPlaying);
+    EXPECT_FLOAT_EQ(board->GetPieceLayer().GetAlpha(), 1.0f);
+    EXPECT_EQ(mTransforms.GetTransformCount(&board->GetTimerTransform()), 1u);
+}
+
 TEST_F(ThessalorTest, TexturesAreRebuiltAndFailuresReportedWhilePlayGoesOn)
 {
     // Letters and goals drawn from textures: every one and the mask rendered again, false at the
