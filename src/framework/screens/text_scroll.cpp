@@ -299,7 +299,7 @@ bool TextScroll::OnMessage(TMessage* message)
     {
         if (mPaused == 0)
             return false;
-        // The frame driver resumed every transform: the script's pause holds.
+        // The script's pause holds: pausing again holds whatever the focus's return let go.
         PauseScroll();
         return true;
     }

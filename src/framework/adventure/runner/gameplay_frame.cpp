@@ -76,7 +76,8 @@ bool Gameplay::OnMessage(TMessage* message)
     {
         if (mPaused == 0)
             return false;
-        // The manager resumed everything before telling: a paused location stays still.
+        // A paused location stays still: pausing it again holds whatever the focus's return
+        // let go.
         PauseGame();
         return true;
     }
