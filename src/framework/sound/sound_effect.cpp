@@ -33,8 +33,10 @@ SoundEffect::SoundEffect(const TLuaTable& table)
 {
     mLoop = table.GetBool("loop", false) ? 1 : 0;
     mName = table.GetString("name");
-    mDelay = ReadInt(table, "delay");
-    mInitialDelay = ReadInt(table, "initialdelay");
+    // A negative delay counts as none: a pending time below zero means "nothing pending", so the
+    // sound would never play.
+    mDelay = std::max(ReadInt(table, "delay"), 0);
+    mInitialDelay = std::max(ReadInt(table, "initialdelay"), 0);
     std::unique_ptr<TLuaTable> sounds(table.GetTable("sounds"));
     if (sounds == nullptr)
     {

@@ -35,6 +35,13 @@ uint32_t Duration(int32_t ms)
     return static_cast<uint32_t>(std::max(ms, 0));
 }
 
+// A negative delay counts as none: a block's countdown below zero means "not scheduled", so the
+// block would never start and its end would never be reported.
+int32_t ReadDelay(const TLuaTable& table, const char* key)
+{
+    return std::max(TruncateToInt(table.GetNumber(key, 0)), 0);
+}
+
 float Smoothing(const TString& name)
 {
     if (name == "introoutro")
@@ -222,8 +229,8 @@ void AnimatedBitmap::ReadImageSource(const TString& image)
 
 void AnimatedBitmap::ReadChildren(const TLuaTable& table)
 {
-    mChildMinDelay = TruncateToInt(table.GetNumber("mindelay", 0));
-    mChildMaxDelay = TruncateToInt(table.GetNumber("maxdelay", 0));
+    mChildMinDelay = ReadDelay(table, "mindelay");
+    mChildMaxDelay = ReadDelay(table, "maxdelay");
     mChildAction = ChildActionOf(table.GetString("action", TString()));
     std::unique_ptr<TLuaTable> list(table.GetTable("list"));
     if (list == nullptr)
@@ -610,18 +617,19 @@ void AnimatedBitmap::LoadBlock(BlockKind kind, const TLuaTable& table, const Cal
     auto number = [&table](const char* key, double def = 0)
     { return static_cast<float>(table.GetNumber(key, def)); };
     auto integer = [&table](const char* key) { return TruncateToInt(table.GetNumber(key, 0)); };
+    auto delay = [&table](const char* key) { return ReadDelay(table, key); };
     block.mLoop = table.GetBool("loop", false);
     block.mOscillate = table.GetBool("oscillate", false);
     block.mSmoothing = Smoothing(table.GetString("smoothing", "none"));
     block.mDuration = integer("duration");
-    block.mInitialDelay = integer("initialdelay");
+    block.mInitialDelay = delay("initialdelay");
     switch (kind)
     {
     case kMove:
         block.mBegin = TVec2(number("beginx"), number("beginy"));
         block.mEnd = TVec2(number("endx"), number("endy"));
-        block.mMinDelay = integer("mindelay");
-        block.mMaxDelay = integer("maxdelay");
+        block.mMinDelay = delay("mindelay");
+        block.mMaxDelay = delay("maxdelay");
         block.mFitToPixel = table.GetBool("fittopixel", false);
         block.mAnchored = table.GetBool("anchored", true);
         block.mRandomStart = table.GetBool("randomstart", false);
@@ -629,30 +637,30 @@ void AnimatedBitmap::LoadBlock(BlockKind kind, const TLuaTable& table, const Cal
     case kRotate:
         block.mBegin.x = number("beginrotation");
         block.mEnd.x = number("endrotation");
-        block.mDelay = integer("forwarddelay");
-        block.mBackDelay = integer("backwarddelay");
+        block.mDelay = delay("forwarddelay");
+        block.mBackDelay = delay("backwarddelay");
         break;
     case kAlpha:
         block.mBegin.x = number("minopacity");
         block.mEnd.x = number("maxopacity");
-        block.mMinDelay = integer("mindelay");
-        block.mMaxDelay = integer("maxdelay");
+        block.mMinDelay = delay("mindelay");
+        block.mMaxDelay = delay("maxdelay");
         block.mRandomOpacity = table.GetBool("randomopacity", false);
         break;
     case kFade:
         block.mBegin.x = number("beginopacity");
         block.mEnd.x = number("endopacity");
-        block.mDelay = integer("delay");
+        block.mDelay = delay("delay");
         break;
     case kPath:
         block.mFileName = table.GetString("filename", TString());
         block.mRotate = table.GetBool("rotate", false);
-        block.mDelay = integer("delay");
+        block.mDelay = delay("delay");
         break;
     case kScale:
         block.mBegin.x = number("beginscale");
         block.mEnd.x = number("endscale");
-        block.mDelay = integer("delay");
+        block.mDelay = delay("delay");
         break;
     default:
         return;
@@ -1002,7 +1010,7 @@ void AnimatedBitmap::RestartPath(const TLuaTable& table)
     block.mDuration = TruncateToInt(table.GetNumber("duration", 0));
     block.mRotate = table.GetBool("rotate", false);
     block.mLoop = table.GetBool("loop", false);
-    block.mDelay = TruncateToInt(table.GetNumber("delay", 0));
+    block.mDelay = ReadDelay(table, "delay");
     block.mSmoothing = Smoothing(table.GetString("smoothing", "none"));
     block.mCountdown = -1;
     StartBlock(kPath);

@@ -1,6 +1,6 @@
 // Sound effects: the group suffix, the fatal report without sounds, looping with a delay counted
-// by updates, random draws over the whole set, pausing only the current sound, stopping and
-// releasing without callbacks.
+// by updates (a negative one as none), random draws over the whole set, pausing only the current
+// sound, stopping and releasing without callbacks.
 #include "framework/sound/sound_effect.h"
 
 #include "framework/audio_test_support.h"
@@ -71,6 +71,15 @@ TEST_F(EffectTest, LoopingWaitsItsDelayInUpdateSteps)
     effect->mPending = 0;
     effect->Update(0);
     EXPECT_EQ(Entry(1).GetRecordCount(), 2u);
+
+    // Negative delays count as none: the first start and the next are due at once.
+    effect->Release();
+    auto eager = Effect("{ sounds = { 'a' }, loop = true, delay = -200, initialdelay = -30 }");
+    eager->mPending = eager->mInitialDelay + eager->mDelay;
+    eager->Update(16);
+    EXPECT_EQ(eager->mPending, -1);
+    Frame(200);
+    EXPECT_EQ(eager->mPending, 0);
 }
 
 TEST_F(EffectTest, EachStartDrawsOverTheWholeSet)

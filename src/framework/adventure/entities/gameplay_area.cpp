@@ -256,7 +256,10 @@ bool GameplayArea::CreateCollisionMask()
         return true;
     if (mMaskTexture == nullptr || !mMaskSprite->CreateMask(mMaskTexture))
     {
-        ReportError("CreateCollisionMask failed", kSource, __LINE__, false);
+        // A missing mask is said once, however often the textures are made again.
+        if (mMaskTexture != nullptr || !mMissingMaskSaid)
+            ReportError("CreateCollisionMask failed", kSource, __LINE__, false);
+        mMissingMaskSaid = mMissingMaskSaid || mMaskTexture == nullptr;
         return false;
     }
     const std::shared_ptr<TAnimatedTexture> image = mSprite->GetAnimatedTexture();
@@ -270,20 +273,21 @@ bool GameplayArea::CreateCollisionMask()
 
 bool GameplayArea::RestoreTextures()
 {
-    return CreateCollisionMask();
+    return FinishTextures();
 }
 
 bool GameplayArea::FinishTextures()
 {
-    // A mask file that is missing stays missing: asking again would hold the scene's loading
-    // for good. Only a mask that exists but could not be read is tried again.
+    // A mask file that is missing stays missing: asking again would hold the scene's loading (or
+    // its textures' return) for good. Only a mask that exists but could not be read is tried
+    // again.
     return CreateCollisionMask() || mMaskTexture == nullptr;
 }
 
 void GameplayArea::CreateTextures()
 {
     LoadTextures();
-    if (CreateCollisionMask())
+    if (FinishTextures())
         return;
     if (WindowManager* frames = WindowManager::Instance())
         frames->SetTexturesPending();

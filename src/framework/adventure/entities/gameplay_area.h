@@ -169,6 +169,8 @@ protected:
     bool mHasCompletedFrame = false;
     bool mHasActiveFrame = false;
     bool mIsPortal = false;
+    // Its missing mask has been reported.
+    bool mMissingMaskSaid = false;
     int32_t mPersonification = 0;
     TString mActualName;
     TString mClickDialog;

@@ -479,16 +479,23 @@ bool GameplayInventory::CreateCollisionMaskAndHilite()
         return true;
     std::shared_ptr<TAnimatedTexture> texture = TAnimatedTexture::Get(mImage, TString(), TString());
     mImageSprite->SetTexture(texture);
+    const std::shared_ptr<TTexture> mask =
+        texture != nullptr ? TTexture::Get(mImage + mImageMask, 0) : nullptr;
     std::shared_ptr<TTexture> hilite;
-    const bool made = texture != nullptr && mMaskSprite->CreateMaskAnimated(
-                                                hilite, 0, TColor(0xFFFFFFFFu),
-                                                TTexture::Get(mImage + mImageMask, 0), texture);
+    const bool made = mask != nullptr && mMaskSprite->CreateMaskAnimated(
+                                             hilite, 0, TColor(0xFFFFFFFFu), mask, texture);
     if (!made || hilite == nullptr)
     {
         mImageSprite->SetTexture(nullptr);
-        ReportError("CreateCollisionMaskAndHilite failed.",
-                    "Framework\\src\\casual adventure\\gameplayinventory", 600, false);
-        return false;
+        // A picture or mask the game lacks (or cannot read) stays so: said once, and not asked
+        // for again at every frame, which would also keep the location's other textures from
+        // coming back. Only a mask that could not be made from files at hand is tried again.
+        const bool missing = mask == nullptr;
+        if (!missing || !mMissingPictureSaid)
+            ReportError("CreateCollisionMaskAndHilite failed.",
+                        "Framework\\src\\casual adventure\\gameplayinventory", 600, false);
+        mMissingPictureSaid = mMissingPictureSaid || missing;
+        return missing;
     }
     mRolloverSprite->SetTexture(hilite);
     mMaskSprite->GetSpec().mOrigin = texture->GetRegistration();

@@ -93,6 +93,7 @@ public:
     void ResumeTransforms();
 
     void RefreshCollisionMask();
+    // False only when a later try may mend it: a missing picture or mask answers true.
     bool CreateCollisionMaskAndHilite();
 
     // What moves is stored as its move's end leaves it: an object gliding home no longer moving,
@@ -167,6 +168,8 @@ protected:
     bool mRolloverShown = false;
     bool mLiftedParts = false;
     bool mWantsTextures = false;
+    // Its missing picture has been reported.
+    bool mMissingPictureSaid = false;
     // On the way back from the mouse: held until the way's end.
     bool mReturning = false;
     TString mName;

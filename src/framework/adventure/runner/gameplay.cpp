@@ -214,7 +214,7 @@ void Gameplay::RunCallback(size_t slot, uint32_t argument)
         OnHeldInventoryPlaced();
         break;
     case kAnimationDone:
-        OnAnimationFinished();
+        OnAnimationFinished(argument);
         break;
     case kInventoryUsed:
         OnInventoryUsed();

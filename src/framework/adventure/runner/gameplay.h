@@ -305,7 +305,18 @@ protected:
     // An event's "inventorytoactivate": the objects joining the HUD and the items they gather.
     void HandOutInventory(const std::vector<TString>& handOut, bool animate);
     void OnAreaCompleted();
-    void OnAnimationFinished();
+    // `id` is the animation that ended.
+    void OnAnimationFinished(uint32_t id);
+    // How a start belongs to a chain of awaited animations leading on to one another: the chain's
+    // number, whether the chain already runs unawaited, and whether it leads on from an animation
+    // whose layer was put away (whose followers then leave switched-off layers off).
+    struct AnimationChain
+    {
+        uint32_t number = 0;
+        bool unawaited = false;
+        bool layersStayAway = false;
+    };
+    void StartAnimation(const TString& name, bool animate, const AnimationChain& chain);
     // An awaited animation whose layer was put away is no longer advanced: it ends.
     void EndAnimationsOfStoppedLayers();
     void OnHeldInventoryPlaced();
@@ -362,6 +373,12 @@ protected:
     TVec4 mToolTipColor{0, 0, 0, 0};
     std::shared_ptr<ConversationController> mConversations;
     std::vector<uint8_t> mAnimationIds;
+    // The chain each animation last ran awaited in (by id); a start that is no finished step's
+    // begins a new one.
+    std::map<uint8_t, uint32_t> mAnimationChains;
+    uint32_t mLastAnimationChain = 0;
+    // Animations already said to come round again in their chain.
+    std::vector<uint8_t> mAnimationsRunOn;
     std::vector<uint8_t> mStateBytes;
     std::map<TString, TString> mGroupEvents;
     std::shared_ptr<PlaylistController> mPlaylists;

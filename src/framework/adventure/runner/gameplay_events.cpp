@@ -19,6 +19,7 @@
 #include "framework/sound/audio_manager.h"
 #include "framework/widgets/cursor_overlay.h"
 #include "framework/widgets/model_portal.h"
+#include "platform/log.h"
 
 #include <algorithm>
 #include <string_view>
@@ -310,6 +311,11 @@ void Gameplay::RecordStartedAnimation(uint8_t id)
 
 void Gameplay::StartEventAnimation(const TString& name, bool animate)
 {
+    StartAnimation(name, animate, AnimationChain{++mLastAnimationChain, false, false});
+}
+
+void Gameplay::StartAnimation(const TString& name, bool animate, const AnimationChain& chain)
+{
     GameplayAnimation* animation = FindAnimation(name);
     if (animation == nullptr)
     {
@@ -322,12 +328,34 @@ void Gameplay::StartEventAnimation(const TString& name, bool animate)
     bool soundsAtOnce = true;
     if (layer != nullptr)
     {
+        // A layer put away stays away: what follows an animation ended by that takes its end
+        // state there at once.
+        if ((layer->GetFlags() & GameplayEntity::kActive) == 0 && chain.layersStayAway)
+            animate = false;
         if ((layer->GetFlags() & GameplayEntity::kActive) == 0 && animate)
             layer->Activate(false, nullptr);
         if (animate && animation->HasCallback())
         {
-            mBlockingAnimation = 1;
-            animation->Start(&mCallbacks[kAnimationDone], false, layer->GetBitmap());
+            // One that comes round again in its chain would hold the clicks for ever: it runs on,
+            // and so does all it leads on to, with nobody waiting.
+            const uint8_t id = animation->GetId();
+            bool awaited = !chain.unawaited;
+            if (awaited && mAnimationChains[id] == chain.number)
+            {
+                awaited = false;
+                if (std::find(mAnimationsRunOn.begin(), mAnimationsRunOn.end(), id) ==
+                    mAnimationsRunOn.end())
+                {
+                    mAnimationsRunOn.push_back(id);
+                    Log("GameplayAnimation '%s' comes round again in its chain; it runs on "
+                        "unawaited",
+                        name.c_str());
+                }
+            }
+            mAnimationChains[id] = chain.number;
+            if (awaited)
+                mBlockingAnimation = 1;
+            animation->Start(&mCallbacks[kAnimationDone], false, layer->GetBitmap(), awaited);
         }
         else
         {
@@ -385,17 +413,21 @@ void Gameplay::OnAreaCompleted()
     ReportCallback();
 }
 
-void Gameplay::OnAnimationFinished()
+void Gameplay::OnAnimationFinished(uint32_t id)
 {
-    GameplayAnimation* finished = nullptr;
-    for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
-        if (animation->GetState() == GameplayAnimation::kFinished)
-            finished = animation.get();
-    if (finished != nullptr)
+    // The animation that ended, not whichever reads finished: one that ends inside the start of
+    // another is told while the first still reads so.
+    GameplayAnimation* finished = id < mAnimations.size() ? mAnimations[id].get() : nullptr;
+    if (finished != nullptr && finished->GetState() == GameplayAnimation::kFinished)
     {
+        GameplayLayer* layer =
+            mActiveScene != nullptr ? mActiveScene->FindLayer(finished->GetLayer()) : nullptr;
+        const AnimationChain chain{mAnimationChains[finished->GetId()], !finished->IsAwaitedRun(),
+                                   layer != nullptr &&
+                                       (layer->GetFlags() & GameplayEntity::kActive) == 0};
         const std::vector<TString> next = finished->GetNextAnimations();
         for (auto it = next.rbegin(); it != next.rend(); ++it)
-            StartEventAnimation(*it, true);
+            StartAnimation(*it, true, chain);
     }
     // Only what is awaited holds the clicks: an ambient loop runs for good, and one deferred to
     // another scene or ended at once is not waited for.

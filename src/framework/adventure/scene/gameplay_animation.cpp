@@ -96,7 +96,7 @@ void GameplayAnimation::ApplyEndState(AnimatedBitmap& bitmap)
 }
 
 void GameplayAnimation::Start(Callback* finishedCallback, bool instant,
-                              const std::shared_ptr<AnimatedBitmap>& bitmap)
+                              const std::shared_ptr<AnimatedBitmap>& bitmap, bool awaited)
 {
     // The previous run's parts may still be held by its transforms: they are kept, and a late
     // report of theirs reaches nothing.
@@ -118,12 +118,13 @@ void GameplayAnimation::Start(Callback* finishedCallback, bool instant,
             Callback* finished = mFinishedCallback;
             mFinishedCallback = nullptr;
             if (finished != nullptr)
-                finished->Call(nullptr, 0);
+                finished->Call(nullptr, mId);
         }
         return;
     }
 
     mFinishedCallback = finishedCallback;
+    mAwaited = awaited && finishedCallback != nullptr;
     mState = kRunning;
     bitmap->SetFrameMode(mFrameMode, mInitialFrame, mFrameSpeed, mCrossfade,
                          EndsWithFrames() ? MakePartCallback() : nullptr);
@@ -131,11 +132,13 @@ void GameplayAnimation::Start(Callback* finishedCallback, bool instant,
         if (mMotions[i] != nullptr)
             bitmap->LoadBlock(static_cast<AnimatedBitmap::BlockKind>(i), *mMotions[i],
                               MakePartCallback());
-    // Nothing would ever report the run's end: whoever waits for it is told now.
-    if (mPartCallbacks.empty() && mFinishedCallback != nullptr)
+    // Nothing would ever report the run's end: whoever waits for it is told now. A run nobody
+    // waits for just never ends, as one without a callback: told at once, it could start itself
+    // again for ever.
+    if (mPartCallbacks.empty() && mAwaited)
     {
         Log("GameplayAnimation '%s' has no part that ends; it ends at once", mName.c_str());
-        Finish(0);
+        Finish();
     }
 }
 
@@ -146,10 +149,10 @@ void GameplayAnimation::End(const std::shared_ptr<AnimatedBitmap>& bitmap)
     RetireParts();
     if (bitmap != nullptr)
         ApplyEndState(*bitmap);
-    Finish(0);
+    Finish();
 }
 
-void GameplayAnimation::OnPartDone(uint32_t argument)
+void GameplayAnimation::OnPartDone(uint32_t /*argument*/)
 {
     ++mPartsDone;
     if (static_cast<size_t>(mPartsDone) == mPartCallbacks.size())
@@ -160,17 +163,19 @@ void GameplayAnimation::OnPartDone(uint32_t argument)
     // told, as the caller may start this animation anew.
     mPartCallbacks.clear();
     mPartsDone = 0;
-    Finish(argument);
+    Finish();
 }
 
-void GameplayAnimation::Finish(uint32_t argument)
+void GameplayAnimation::Finish()
 {
     // The state reads finished while the caller is told.
     mState = kFinished;
     Callback* finished = mFinishedCallback;
     mFinishedCallback = nullptr;
+    // The caller hears which animation ended (its id): one it starts from here may end inside
+    // this call.
     if (finished != nullptr)
-        finished->Call(nullptr, argument);
+        finished->Call(nullptr, mId);
     if (mState == kFinished)
         mState = kIdle;
 }

@@ -31,9 +31,11 @@ public:
     GameplayAnimation& operator=(const GameplayAnimation&) = delete;
 
     // Instant: the end state at once, no callback; a run in progress ends then and its finished
-    // callback is called. Otherwise a run whose callback comes after its last ending part.
+    // callback is called. Otherwise a run whose callback comes after its last ending part; an
+    // unawaited one is told its end too, but nobody waits for it (and, with no part that ends, it
+    // never ends).
     void Start(Callback* finishedCallback, bool instant,
-               const std::shared_ptr<AnimatedBitmap>& bitmap);
+               const std::shared_ptr<AnimatedBitmap>& bitmap, bool awaited = true);
     // One ending part of the current run has finished.
     void OnPartDone(uint32_t argument);
     // A run in progress ends now, as its layer no longer advances it: its end state on the
@@ -46,7 +48,12 @@ public:
     bool HasCallback() const { return mCallback; }
     int32_t GetState() const { return mState; }
     // Running with a finished callback: someone waits for its end.
-    bool IsAwaited() const { return mState == kRunning && mFinishedCallback != nullptr; }
+    bool IsAwaited() const
+    {
+        return mState == kRunning && mFinishedCallback != nullptr && mAwaited;
+    }
+    // The current (or just finished) run was waited for.
+    bool IsAwaitedRun() const { return mAwaited; }
     const std::vector<TString>& GetNextAnimations() const { return mNextAnimations; }
     const std::vector<TString>& GetActivateSounds() const { return mActivateSounds; }
     const std::vector<TString>& GetDeactivateSounds() const { return mDeactivateSounds; }
@@ -72,8 +79,9 @@ private:
     // The current run's parts kept for the bitmap's late reports, which reach nothing.
     void RetireParts();
     void ApplyEndState(AnimatedBitmap& bitmap);
-    // The run's end: the finished state while the caller is told, then idle.
-    void Finish(uint32_t argument);
+    // The run's end: the finished state while the caller is told (with this animation's id), then
+    // idle.
+    void Finish();
 
     std::vector<TString> mActivateSounds;
     std::vector<TString> mDeactivateSounds;
@@ -96,5 +104,6 @@ private:
     int32_t mPartsDone = 0;
     std::vector<TString> mNextAnimations;
     Callback* mFinishedCallback = nullptr;
+    bool mAwaited = false;
     uint32_t mRun = 0;
 };

@@ -582,14 +582,17 @@ TEST_F(InventoryTest, TexturesMasksAndTheGlow)
     EXPECT_EQ(key->GetRect(), TRect(32, 22, 48, 38));
     EXPECT_FALSE(frames.AreTexturesPending());
 
-    // A missing picture: the report, no texture, and a recreation asked for.
+    // A missing picture: the report, said once however often it is asked for, no texture, and
+    // no recreation asked for, which could not mend it.
     auto lost = Make("{ name = 'lost', image = 'inv/lost', partcount = 2 }");
+    lost->RefreshCollisionMask();
+    EXPECT_TRUE(lost->CreateCollisionMaskAndHilite());
     lost->RefreshCollisionMask();
     EXPECT_EQ(rendertest::CountOf(Log(), "ERROR:CreateCollisionMaskAndHilite failed.   "
                                          "FILE:gameplayinventory LINE:600"),
               1);
     EXPECT_EQ(lost->GetImageSprite()->GetTexture(), nullptr);
-    EXPECT_TRUE(frames.AreTexturesPending());
+    EXPECT_FALSE(frames.AreTexturesPending());
     EXPECT_TRUE(lost->GetParts().empty());
     // Once the file is there, the recreation makes it.
     Sheet("inv/lost");

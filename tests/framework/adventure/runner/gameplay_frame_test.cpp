@@ -252,6 +252,8 @@ protected:
     PlayGameplay* Open(const std::string& extra = "")
     {
         Run(kLocation);
+        if (!mAmend.empty())
+            Run("local g = gameplayinstructions\n" + mAmend);
         Run(std::string("Gameplay{ name = 'play', x = 0, y = 0, w = 800, h = 600, ") + kStyle +
             extra + kHud + " }()");
         TWindow* found = mManager->GetRoot()->FindChild("play", 0xFFFFFFFFu);
@@ -296,6 +298,8 @@ protected:
         mSettings->mMouseX = x;
         mSettings->mMouseY = y;
     }
+    // Lua run on the location's table (as `g`) before it opens: the shapes of one test.
+    std::string mAmend;
 };
 
 TEST_F(PlayTest, ScenesSwitchThroughLoadingAndFades)
@@ -554,6 +558,113 @@ TEST_F(PlayTest, OnlyAwaitedAnimationsHoldTheClicksUntilTheyEnd)
     EXPECT_FALSE(play->IsBlockingAnimation());
     Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// Awaited animations that lead on to one another: the finished step starts what follows the
+// animation that ended (an awaited one with no part that ends, listed before it, ends at once and
+// starts nothing again); one that comes round again in its chain (a pulse naming itself, two that
+// start each other) runs on unawaited, said once, so the wait ends and the pulse goes on.
+TEST_F(PlayTest, AwaitedChainsEndTheirWait)
+{
+    mAmend = R"(
+        local fade = { beginopacity = 0, endopacity = 1, duration = 100 }
+        table.insert(g.animations, { name = 'into_still', layer = 'bg_a', callback = true,
+                                     fade = fade, nextanimations = { 'still' } })
+        table.insert(g.animations, { name = 'pulse', layer = 'glow_a', callback = true,
+                                     fade = fade, nextanimations = { 'pulse' } })
+        table.insert(g.animations, { name = 'ping', layer = 'bg_a', callback = true,
+                                     fade = fade, nextanimations = { 'pong' } })
+        table.insert(g.animations, { name = 'pong', layer = 'bg_a', callback = true,
+                                     scale = { beginscale = 1, endscale = 1, duration = 100 },
+                                     nextanimations = { 'ping' } })
+        for _, name in ipairs({ 'into_still', 'pulse', 'ping' }) do
+            table.insert(g.events, { name = 'run_' .. name, animations = { name } })
+        end
+    )";
+    PlayGameplay* play = Playing();
+    for (const char* name : {"into_still", "pulse", "ping"})
+    {
+        play->ActivateEvent(TString("run_") + name, false);
+        EXPECT_TRUE(play->IsBlockingAnimation()) << name;
+        for (int i = 0; i < 30; ++i)
+            Frame(16);
+        EXPECT_FALSE(play->IsBlockingAnimation()) << name;
+    }
+    EXPECT_EQ(CountInLog("GameplayAnimation 'still' has no part that ends; it ends at once"), 1);
+    EXPECT_EQ(play->FindAnimation("still")->GetState(), GameplayAnimation::kIdle);
+    // Each round of the pulse and of the pair is a run of its own, none of them waited for.
+    EXPECT_EQ(play->FindAnimation("pulse")->GetState(), GameplayAnimation::kRunning);
+    EXPECT_EQ(CountInLog("'pulse' comes round again in its chain; it runs on unawaited"), 1);
+    EXPECT_EQ(CountInLog("'ping' comes round again in its chain; it runs on unawaited"), 1);
+    EXPECT_EQ(CountInLog("comes round again"), 2);
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// An awaited animation ended because an event put its layer away leads on to another on that
+// layer: the layer stays away, the follower takes its end state at once and nothing waits.
+TEST_F(PlayTest, ALayerPutAwayStaysAway)
+{
+    mAmend = R"(
+        table.insert(g.animations, { name = 'delayed', layer = 'glow_a', callback = true,
+            fade = { beginopacity = 0, endopacity = 1, duration = 100, initialdelay = 1000 },
+            nextanimations = { 'after' } })
+        table.insert(g.animations, { name = 'after', layer = 'glow_a', callback = true,
+            fade = { beginopacity = 1, endopacity = 0, duration = 100 } })
+        table.insert(g.events, { name = 'put_away', animations = { 'delayed' },
+                                 layerstodeactivate = { 'glow_a' } })
+    )";
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("put_away", false);
+    Until(*play, Gameplay::kPlay);
+    for (int i = 0; i < 20; ++i)
+        Frame(16);
+    EXPECT_EQ(play->FindLayer("glow_a")->GetFlags() & GameplayEntity::kActive, 0);
+    EXPECT_EQ(play->FindAnimation("after")->GetState(), GameplayAnimation::kIdle);
+    EXPECT_FALSE(play->IsBlockingAnimation());
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// A negative delay of any block counts as none: each awaited block starts, ends, and the wait with
+// it.
+TEST_F(PlayTest, NegativeDelaysCountAsNone)
+{
+    mAmend = R"(
+        local shapes = {
+            fade_initial = { fade = { beginopacity = 0, endopacity = 1, duration = 50,
+                                      initialdelay = -1000 } },
+            fade_delay = { fade = { beginopacity = 0, endopacity = 1, duration = 50,
+                                    delay = -500 } },
+            move_initial = { move = { endx = 5, endy = 5, duration = 50, initialdelay = -1 } },
+            move_random = { move = { endx = 5, endy = 5, duration = 50, mindelay = -9,
+                                     maxdelay = -3 } },
+            rotate = { rotate = { endrotation = 0.5, duration = 50, initialdelay = -5,
+                                  forwarddelay = -5 } },
+            scale = { scale = { beginscale = 1, endscale = 2, duration = 50, delay = -3 } },
+            path = { path = { filename = 't/path.txt', duration = 50, delay = -2 } },
+            flicker = { alpha = { minopacity = 0, maxopacity = 1, mindelay = -20,
+                                  maxdelay = -10 } },
+        }
+        for name, shape in pairs(shapes) do
+            shape.name = name
+            shape.layer = 'bg_a'
+            shape.callback = true
+            table.insert(g.animations, shape)
+            table.insert(g.events, { name = 'run_' .. name, animations = { name } })
+        end
+    )";
+    PlayGameplay* play = Playing();
+    for (const char* name : {"fade_initial", "fade_delay", "move_initial", "move_random", "rotate",
+                             "scale", "path", "flicker"})
+    {
+        play->ActivateEvent(TString("run_") + name, false);
+        EXPECT_TRUE(play->IsBlockingAnimation()) << name;
+        for (int i = 0; i < 10; ++i)
+            Frame(16);
+        EXPECT_FALSE(play->IsBlockingAnimation()) << name;
+        EXPECT_EQ(play->FindAnimation(name)->GetState(), GameplayAnimation::kIdle) << name;
+    }
 }
 
 TEST_F(PlayTest, HoverHilightsAndCursors)
@@ -854,6 +965,45 @@ TEST_F(PlayTest, ToolTipsAndPromptsOverTheHeldObjectAndThePenaltyCursorOverAll)
     shot();
     EXPECT_EQ(Back(633, 153), 0xFFFFFFu);
     EXPECT_NE(under, 0xFFFFFFu);
+}
+
+// A picture the location lacks (an object's in the strip, an area's mask) is said once, however
+// many frames pass and however often the textures are made again (a display loss), and the
+// scene's other textures still come back.
+TEST_F(PlayTest, AMissingPictureIsSaidOnce)
+{
+    mAmend = R"(
+        table.insert(g.inventory, { name = 'lost', image = 't/nothing', homescene = 'a',
+                                    partcount = 1 })
+        table.insert(g.a.areas, { name = 'blank', image = 't/nothing', x = 0, y = 0,
+                                  events = {} })
+        table.insert(g.events, { name = 'give_lost', inventorytoactivate = { 'lost' },
+                                 areastoactivate = { 'blank' } })
+    )";
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("give_lost", false);
+    for (int i = 0; i < 40; ++i)
+        Frame(16);
+    ASSERT_TRUE(play->GetHud()->HasInventory("lost"));
+    auto* scene = static_cast<CountingScene*>(play->GetActiveScene());
+    for (int loss = 0; loss < 2; ++loss)
+    {
+        Data().mWorkingCount = 3;
+        Data().mDirectDraw->LoseAllSurfaces();
+        Data().Restore();
+        for (int i = 0; i < 3; ++i)
+        {
+            sys::AdvanceManualClock(20);
+            mManager->DrawFrame();
+            Frame(16);
+        }
+    }
+    EXPECT_EQ(CountInLog("CreateCollisionMaskAndHilite failed."), 1);
+    EXPECT_EQ(CountInLog("CreateCollisionMask failed"), 1);
+    EXPECT_EQ(CountInLog("is failing"), 0);
+    EXPECT_EQ(scene->mRestores, 2);
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
 }
 
 // After a display loss the frame driver has the location rebuild its masks: an object that
