@@ -163,8 +163,9 @@ TEST_F(LocationTest, ALocationLeftGoesOnInTheNextRunAndItsEndForgetsIt)
 
 // One content change to the event the key runs on the chest (or to what the location starts with)
 // per copy of the location; each copy still ends when the key opens the chest: every change the
-// event waits for reports once, only awaited animations hold the clicks, the first event's burst
-// plays once the scene is in.
+// event waits for reports once, only awaited animations hold the clicks (one that comes round
+// again in its chain runs on unawaited), a layer put away stays away, a negative delay counts as
+// none, the first event's burst plays once the scene is in.
 TEST_F(LocationTest, NoContentShapeLocksTheLocation)
 {
     const std::string open = "name = \"dev_open\", areastocomplete = { \"dev_chest\" }, "
@@ -226,6 +227,34 @@ TEST_F(LocationTest, NoContentShapeLocksTheLocation)
         {"burst_first",
          {{"inventorytoactivate = { \"dev_key\" },",
            "inventorytoactivate = { \"dev_key\" }, minigame = \"complete(400,300,64)\","}}},
+        {"glow_into_a_still_one",
+         {{glow, glow + " nextanimations = { \"dev_still\" },"},
+          {"animations = {\n        {",
+           "animations = {\n        { name = \"dev_still\", layer = \"dev_a_glow\", "
+           "callback = true, initialframe = 0 },\n        {"}}},
+        {"glow_naming_itself", {{glow, glow + " nextanimations = { \"dev_chest_glow\" },"}}},
+        {"glows_starting_each_other",
+         {{glow, glow + " nextanimations = { \"dev_glow_back\" },"},
+          {"animations = {\n        {",
+           "animations = {\n        { name = \"dev_glow_back\", layer = \"dev_a_glow\", "
+           "callback = true, " +
+               glow + " nextanimations = { \"dev_chest_glow\" } },\n        {"}}},
+        {"glow_layer_put_away_leads_on",
+         {{glow,
+           "fade = { beginopacity = 0, endopacity = 1, duration = 400, initialdelay = 1000 }, "
+           "nextanimations = { \"dev_glow_on\" },"},
+          {open, withOpen("layerstodeactivate = { \"dev_a_glow\" },")},
+          {"animations = {\n        {",
+           "animations = {\n        { name = \"dev_glow_on\", layer = \"dev_a_glow\", "
+           "callback = true, " +
+               glow + " },\n        {"}}},
+        {"glow_negative_initial_delay",
+         {{glow, "fade = { beginopacity = 0, endopacity = 1, duration = 400, "
+                 "initialdelay = -1000 },"}}},
+        {"glow_negative_delay",
+         {{glow, "fade = { beginopacity = 0, endopacity = 1, duration = 400, delay = -500 },"}}},
+        {"move_negative_initial_delay",
+         {{glow, "move = { endx = 350, endy = 240, duration = 400, initialdelay = -1 },"}}},
     };
     for (const auto& [name, edits] : shapes)
     {
@@ -241,11 +270,33 @@ TEST_F(LocationTest, NoContentShapeLocksTheLocation)
         WriteFile(location, text);
         EXPECT_EQ(RunClean(game,
                            "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\n"
-                           "wait 5\nmove 410 300\nwait 5\nclick 410 300\nwait 300\nclose\n",
+                           "wait 5\nmove 410 300\nwait 5\nclick 410 300\nwait 50\nshot " +
+                               name + "\nwait 250\nclose\n",
                            "start=scripts/dev/location.lua"),
                   (Traces{"start", "complete 0", "map"}))
             << name;
     }
+    // What follows a glow ended by its layer being put away leaves the layer away and is not
+    // waited for: the location plays as if nothing followed.
+    EXPECT_GT(Alike(Shot("glow_layer_put_away_leads_on"), Shot("glow_layer_put_away_delay")), 99.9);
+}
+
+// The key's picture misspelt: the object in the strip has no picture nor mask, which is said once
+// for the whole run (it was asked for again at every frame), and the location goes on.
+TEST_F(LocationTest, AMissingPictureIsSaidOnce)
+{
+    const fs::path game =
+        CopyEdited("scripts/dev/location.lua", "\\{ name = \"dev_key\", image = \"dev/key\"",
+                   "{ name = \"dev_key\", image = \"dev/kye\"");
+    EXPECT_EQ(RunOk(game,
+                    "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+                    "click 650 300\nwait 60\nclose\n",
+                    "start=scripts/dev/location.lua"),
+              Traces{"start"});
+    // The object's parts come from its picture: the part the found item gives is not there.
+    ExpectLogged("ERROR:", 2);
+    ExpectLogged("ERROR:CreateCollisionMaskAndHilite failed.", 1);
+    ExpectLogged("ERROR: Inventory object 'dev_key' has no part 1 (it has 0)", 1);
 }
 
 // Ann leaves six frames after the key went to the chest, while the key is still being used: the

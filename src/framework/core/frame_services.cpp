@@ -28,6 +28,14 @@ void ReportError(const char* message, const TString& file, int line, bool fatal)
     RequestQuit();
 }
 
+void ReportMissingPicture(const TString& owner, const TString& picture, const TString& file,
+                          int line)
+{
+    ReportError(
+        TString::Format("Cannot find picture '%s' of '%s'", picture.c_str(), owner.c_str()).c_str(),
+        file, line, false);
+}
+
 std::vector<std::string> SplitCommandLine(const char* commandLine)
 {
     std::vector<std::string> args;

@@ -15,6 +15,10 @@
 // A fatal report then asks the window script to post the quit message; without a window script
 // that is logged instead. Never throws.
 void ReportError(const char* message, const TString& file, int line, bool fatal);
+// A picture that content names and the game lacks (or cannot read): "Cannot find picture
+// '<picture>' of '<owner>'" through ReportError, not fatal. Callers say it once per owner.
+void ReportMissingPicture(const TString& owner, const TString& picture, const TString& file,
+                          int line);
 
 // Starts the command line as a new process without a shell and does not wait for it; a failed
 // start is reported as "Process failed: <error code>".

@@ -391,6 +391,28 @@ std::vector<TString> AnimatedBitmap::CollectNames() const
     return names;
 }
 
+std::vector<TString> AnimatedBitmap::GetMissingPictures() const
+{
+    std::vector<TString> missing;
+    if (mAnimationFile.Length() > 0)
+    {
+        if (mSprite->GetAnimatedTexture() == nullptr)
+            missing.push_back(mAnimationFile);
+    }
+    else
+    {
+        for (size_t i = 0; i < mFrameNames.size() && i < mFrameTextures.size(); ++i)
+            if (mFrameNames[i].Length() > 0 && mFrameTextures[i] == nullptr)
+                missing.push_back(mFrameNames[i]);
+    }
+    for (const auto& child : mChildren)
+    {
+        std::vector<TString> more = child->GetMissingPictures();
+        missing.insert(missing.end(), more.begin(), more.end());
+    }
+    return missing;
+}
+
 std::vector<TString> AnimatedBitmap::CollectEntries() const
 {
     std::vector<TString> entries;

@@ -132,6 +132,8 @@ public:
 
     const TString& GetName() const { return mName; }
     const std::vector<TString>& GetFrameNames() const { return mFrameNames; }
+    // The pictures it (or a child) names that the last CreateSprites could not have.
+    std::vector<TString> GetMissingPictures() const;
     const TString& GetAnimationFile() const { return mAnimationFile; }
     const std::shared_ptr<TAnimatedSprite>& GetSprite() const { return mSprite; }
     TM_Transform2D& GetTransform() { return *mTransform; }

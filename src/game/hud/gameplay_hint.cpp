@@ -3,6 +3,7 @@
 #include "game/hud/gameplay_hint.h"
 
 #include "framework/core/delta_time.h"
+#include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "framework/sound/sound_effect.h"
 #include "framework/transforms/transform_instructions.h"
@@ -40,13 +41,15 @@ float ReadFloat(const TLuaTable& table, const char* key)
     return static_cast<float>(table.GetNumber(key, 0));
 }
 
-// A sprite of the animated picture "image" at ("x", "y").
+// A sprite of the animated picture "image" at ("x", "y"); a picture the game lacks is said.
 std::shared_ptr<TAnimatedSprite> Picture(const TLuaTable& table)
 {
     std::shared_ptr<TAnimatedSprite> sprite = TAnimatedSprite::Create(0);
     const TString image = table.GetString("image");
     if (image.Length() != 0)
         sprite->SetTexture(TAnimatedTexture::Get(image, "", ""));
+    if (image.Length() != 0 && sprite->GetAnimatedTexture() == nullptr)
+        ReportMissingPicture("GameplayHint", image, "gameplayhint", __LINE__);
     sprite->GetSpec().mMatrix.m[2][0] = ReadFloat(table, "x");
     sprite->GetSpec().mMatrix.m[2][1] = ReadFloat(table, "y");
     return sprite;

@@ -248,6 +248,8 @@ void GameplayArea::LoadTextures()
         return;
     mMaskTexture = TTexture::Get(mImage + mImageMaskSuffix, 0);
     mSprite->SetTexture(TAnimatedTexture::Get(mImage, "", ""));
+    if (mSprite->GetAnimatedTexture() == nullptr && mImage.Length() > 0)
+        SayMissingPicture(mImage);
 }
 
 bool GameplayArea::CreateCollisionMask()

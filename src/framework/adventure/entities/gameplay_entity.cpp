@@ -1,6 +1,7 @@
 // The entity base: its keys, the flag byte as saved state and the completion protocol.
 #include "framework/adventure/entities/gameplay_entity.h"
 
+#include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "script/lua_object_wrapper.h"
 
@@ -27,6 +28,14 @@ void GameplayEntity::Complete()
     Callback* callback = mHeldCallback;
     mHeldCallback = nullptr;
     callback->Call(nullptr, 0);
+}
+
+void GameplayEntity::SayMissingPicture(const TString& picture)
+{
+    if (mMissingPictureSaid)
+        return;
+    mMissingPictureSaid = true;
+    ReportMissingPicture(mName, picture, __FILE__, __LINE__);
 }
 
 void GameplayEntity::HoldCallback(Callback* callback)

@@ -93,6 +93,9 @@ protected:
     // The end of a change: completion pending cleared, the held callback (if any) cleared and
     // called once.
     void Complete();
+    // A picture of its own that the game lacks: said once in the entity's life, however often
+    // its textures are made.
+    void SayMissingPicture(const TString& picture);
 
     uint8_t mFlags = 0;
     // The caller's; never deleted here.
@@ -102,6 +105,7 @@ protected:
     TString mName;
     Callback mOwnCallback;
     uint32_t mTypeCode = 0;
+    bool mMissingPictureSaid = false;
 
 private:
     static void OnOwnCallback(void* object, TM_Transform* target, uint32_t id);

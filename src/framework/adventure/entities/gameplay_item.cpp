@@ -267,6 +267,8 @@ void GameplayItem::LoadTextures()
         return;
     std::shared_ptr<TAnimatedTexture> texture = TAnimatedTexture::Get(mImageName, "", "");
     mImage->SetTexture(texture);
+    if (texture == nullptr && mImageName.Length() > 0)
+        SayMissingPicture(mImageName);
     const TVec2 registration = texture ? texture->GetRegistration() : TVec2(0, 0);
     if ((mFlags & kFound) != 0)
         return;

@@ -142,7 +142,7 @@ void GameplayLayer::Activate(bool fade, Callback* callback)
         return;
     }
     StartFade(1.0f, NewOwnCallback());
-    mBitmap->CreateSprites();
+    MakeSprites();
 }
 
 void GameplayLayer::Deactivate(bool fade, Callback* callback)
@@ -202,14 +202,22 @@ std::vector<TString> GameplayLayer::GetAnimationNames() const
     return mBitmap->CollectEntries();
 }
 
-void GameplayLayer::LoadTextures()
+void GameplayLayer::MakeSprites()
 {
     mBitmap->CreateSprites();
+    const std::vector<TString> missing = mBitmap->GetMissingPictures();
+    if (!missing.empty())
+        SayMissingPicture(missing.front());
+}
+
+void GameplayLayer::LoadTextures()
+{
+    MakeSprites();
 }
 
 void GameplayLayer::CreateTextures()
 {
-    mBitmap->CreateSprites();
+    MakeSprites();
 }
 
 void GameplayLayer::ReleaseTextures()

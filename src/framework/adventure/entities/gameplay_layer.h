@@ -71,6 +71,8 @@ protected:
 
 private:
     static void OnFadedOut(void* object, TM_Transform* target, uint32_t id);
+    // The bitmap's sprites; a picture it lacks is said once.
+    void MakeSprites();
     // Starts one alpha fade from the current value over fadeTime.
     void StartFade(float end, Callback* groupCallback);
 };

@@ -33,9 +33,19 @@ void LoadPicture(const TLuaTable& table, TDrawSpec& spec)
     spec.mMatrix.m[2][1] = static_cast<float>(table.GetNumber("y", 0));
 }
 
-void LoadPicture(const TLuaTable& table, TSprite& sprite)
+// A picture it names that the game lacks is said.
+std::shared_ptr<TTexture> LoadTexture(const TLuaTable& table, const TString& owner)
 {
-    sprite.SetTexture(TTexture::Get(table.GetString("image"), 0));
+    const TString image = table.GetString("image");
+    std::shared_ptr<TTexture> texture = TTexture::Get(image, 0);
+    if (texture == nullptr && image.Length() > 0)
+        ReportMissingPicture(owner, image, kSource, __LINE__);
+    return texture;
+}
+
+void LoadPicture(const TLuaTable& table, TSprite& sprite, const TString& owner)
+{
+    sprite.SetTexture(LoadTexture(table, owner));
     LoadPicture(table, sprite.GetSpec());
 }
 
@@ -101,7 +111,7 @@ void GameplayHud::PostInit(TWindowStyle& style)
             ReportError(picture.message, kSource, picture.line, true);
             return;
         }
-        LoadPicture(*table, *picture.sprite);
+        LoadPicture(*table, *picture.sprite, GetName());
     }
     // Nothing of the bar shows until the first SetProgress.
     TDrawSpec& bar = mProgressBar->GetSpec();
@@ -112,7 +122,7 @@ void GameplayHud::PostInit(TWindowStyle& style)
 
     if (std::unique_ptr<TLuaTable> hint = style.GetTableOnly("hintbackground"))
     {
-        mHintTexture = TTexture::Get(hint->GetString("image"), 0);
+        mHintTexture = LoadTexture(*hint, GetName());
         LoadPicture(*hint, mHintSpec);
     }
     std::unique_ptr<TLuaTable> bounds = style.GetTableOnly("inventorybounds");

@@ -967,9 +967,10 @@ TEST_F(PlayTest, ToolTipsAndPromptsOverTheHeldObjectAndThePenaltyCursorOverAll)
     EXPECT_NE(under, 0xFFFFFFu);
 }
 
-// A picture the location lacks (an object's in the strip, an area's mask) is said once, however
-// many frames pass and however often the textures are made again (a display loss), and the
-// scene's other textures still come back.
+// A picture the location lacks (an object's in the strip, an area's and its mask, a layer's, an
+// item's) is said once, however many frames pass and however often the textures are made again
+// (a display loss, the scene left and entered again), and the scene's other textures still come
+// back.
 TEST_F(PlayTest, AMissingPictureIsSaidOnce)
 {
     mAmend = R"(
@@ -977,8 +978,11 @@ TEST_F(PlayTest, AMissingPictureIsSaidOnce)
                                     partcount = 1 })
         table.insert(g.a.areas, { name = 'blank', image = 't/nothing', x = 0, y = 0,
                                   events = {} })
-        table.insert(g.events, { name = 'give_lost', inventorytoactivate = { 'lost' },
-                                 areastoactivate = { 'blank' } })
+        table.insert(g.a.layers, { name = 'gone', image = 't/gone', x = 0, y = 0 })
+        table.insert(g.a.items, { name = 'gone_item', image = 't/gone_item', x = 0, y = 0,
+                                  inventory = 'gem', inventoryparts = { 1 } })
+        table.insert(g.events, { name = 'give_lost', inventorytoactivate = { 'lost', 'gem' },
+                                 areastoactivate = { 'blank' }, layerstoactivate = { 'gone' } })
     )";
     PlayGameplay* play = Playing();
     play->ActivateEvent("give_lost", false);
@@ -1002,6 +1006,14 @@ TEST_F(PlayTest, AMissingPictureIsSaidOnce)
     EXPECT_EQ(CountInLog("CreateCollisionMask failed"), 1);
     EXPECT_EQ(CountInLog("is failing"), 0);
     EXPECT_EQ(scene->mRestores, 2);
+    play->SwitchScene("b");
+    Until(*play, Gameplay::kPlay);
+    play->SwitchScene("a");
+    Until(*play, Gameplay::kPlay);
+    for (const char* said :
+         {"Cannot find picture 't/nothing' of 'blank'", "Cannot find picture 't/gone' of 'gone'",
+          "Cannot find picture 't/gone_item' of 'gone_item'"})
+        EXPECT_EQ(CountInLog(said), 1) << said;
     Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
 }
