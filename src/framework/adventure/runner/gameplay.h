@@ -373,8 +373,8 @@ protected:
     TVec4 mToolTipColor{0, 0, 0, 0};
     std::shared_ptr<ConversationController> mConversations;
     std::vector<uint8_t> mAnimationIds;
-    // The chain each animation last ran awaited in (by id); a start that is no finished step's
-    // begins a new one.
+    // The chain each animation with "callback" last ran in (by id); a start that is no finished
+    // step's begins a new one.
     std::map<uint8_t, uint32_t> mAnimationChains;
     uint32_t mLastAnimationChain = 0;
     // Animations already said to come round again in their chain.

@@ -474,6 +474,21 @@ TEST_F(HudTest, BrokenStylesReportAndBuildNothingMore)
     EXPECT_EQ(X(strip[0]), 100.0f + 120.0f + 30.0f);
 }
 
+// Pictures the style names and the game lacks: each said once, the rest built all the same.
+TEST_F(HudTest, MissingPicturesAreSaidAndTheRestIsBuilt)
+{
+    ProbeHud* hud = Open(", foreground = { image = 'hud/none.png', x = 0, y = 80 }, "
+                         "hintbackground = { image = 'hud/gone.png', x = 0, y = 0 }",
+                         "bare");
+    ASSERT_NE(hud, nullptr);
+    for (const char* picture : {"hud/none.png", "hud/gone.png"})
+        EXPECT_EQ(rendertest::CountOf(Log(), std::string("ERROR:Cannot find picture '") + picture +
+                                                 "' of 'bare'"),
+                  1)
+            << picture;
+    EXPECT_EQ(hud->GetBounds(), TRect(100, 510, 400, 590));
+}
+
 TEST_F(HudTest, DrawnWithItsStripAndTheHintBackground)
 {
     ProbeHud* hud = Open();
