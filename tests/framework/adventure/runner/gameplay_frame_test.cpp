@@ -298,6 +298,19 @@ protected:
         mSettings->mMouseX = x;
         mSettings->mMouseY = y;
     }
+    // Once the waits are over and `frames` more have passed: the layer "glow_a" stays put away,
+    // `animation` (on it) is idle, nothing holds the clicks and the door's click queues its event.
+    void ExpectPutAwayAndPlaying(PlayGameplay& play, const char* animation, int frames)
+    {
+        Until(play, Gameplay::kPlay);
+        for (int i = 0; i < frames; ++i)
+            Frame(16);
+        EXPECT_EQ(play.FindLayer("glow_a")->GetFlags() & GameplayEntity::kActive, 0);
+        EXPECT_EQ(play.FindAnimation(animation)->GetState(), GameplayAnimation::kIdle);
+        EXPECT_FALSE(play.IsBlockingAnimation());
+        Press(play, 650, 200);
+        EXPECT_EQ(play.GetNextEvent(), play.FindEvent("go_b"));
+    }
     // Lua run on the location's table (as `g`) before it opens: the shapes of one test.
     std::string mAmend;
 };
@@ -550,14 +563,7 @@ TEST_F(PlayTest, OnlyAwaitedAnimationsHoldTheClicksUntilTheyEnd)
 
     play->ActivateEvent("glow_gone", false);
     EXPECT_TRUE(play->IsBlockingAnimation());
-    Until(*play, Gameplay::kPlay);
-    for (int i = 0; i < 8; ++i)
-        Frame(16);
-    EXPECT_EQ(play->FindLayer("glow_a")->GetFlags() & GameplayEntity::kActive, 0);
-    EXPECT_EQ(play->FindAnimation("late")->GetState(), GameplayAnimation::kIdle);
-    EXPECT_FALSE(play->IsBlockingAnimation());
-    Press(*play, 650, 200);
-    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+    ExpectPutAwayAndPlaying(*play, "late", 8);
 }
 
 // Awaited animations that lead on to one another: the finished step starts what follows the
@@ -616,14 +622,7 @@ TEST_F(PlayTest, ALayerPutAwayStaysAway)
     )";
     PlayGameplay* play = Playing();
     play->ActivateEvent("put_away", false);
-    Until(*play, Gameplay::kPlay);
-    for (int i = 0; i < 20; ++i)
-        Frame(16);
-    EXPECT_EQ(play->FindLayer("glow_a")->GetFlags() & GameplayEntity::kActive, 0);
-    EXPECT_EQ(play->FindAnimation("after")->GetState(), GameplayAnimation::kIdle);
-    EXPECT_FALSE(play->IsBlockingAnimation());
-    Press(*play, 650, 200);
-    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+    ExpectPutAwayAndPlaying(*play, "after", 20);
 }
 
 // A negative delay of any block counts as none: each awaited block starts, ends, and the wait with
