@@ -21,6 +21,10 @@ namespace
 // managers focus a window and then deliver the press that focused it).
 constexpr uint32_t kActivationClickMs = 200;
 
+// The mouse id of the pointer moves pushed here (input scripts, tests): SDL's own devices report 0
+// and touch SDL_TOUCH_MOUSEID, so a move carrying any other id came from the real pointer.
+constexpr uint32_t kPushedMouseId = 0x6D77;
+
 struct KeyEntry
 {
     int scancode;
@@ -76,6 +80,10 @@ struct QueueState
     bool pointerInside = true;
     uint32_t focusTime = 0;
     bool clickSinceFocus = true;
+    // Where the real pointer's last move put it in its window, once one came.
+    bool realPointerKnown = false;
+    int realPointerX = 0;
+    int realPointerY = 0;
 };
 
 QueueState& Queue()
@@ -269,6 +277,19 @@ void AddKey(WindowHandle window, const SDL_KeyboardEvent& e)
     Add(window, message, static_cast<WParam>(vk), lParam, mods);
 }
 
+// A move of the real pointer: a position a script or test set no longer stands in for it. A window
+// shown, resized or moved under a resting pointer reports a move too (the pointer crossing into
+// it), at the point the last one reported: not the player's.
+void NoteRealPointer(int x, int y)
+{
+    QueueState& queue = Queue();
+    if (!queue.realPointerKnown || x != queue.realPointerX || y != queue.realPointerY)
+        SetCursorPosOverride(false);
+    queue.realPointerKnown = true;
+    queue.realPointerX = x;
+    queue.realPointerY = y;
+}
+
 void Convert(const SDL_Event& e)
 {
     QueueState& queue = Queue();
@@ -364,6 +385,8 @@ void Convert(const SDL_Event& e)
     case SDL_MOUSEMOTION:
     {
         WindowHandle window = detail::WindowFromSdlId(e.motion.windowID);
+        if (e.motion.which != kPushedMouseId)
+            NoteRealPointer(e.motion.x, e.motion.y);
         int x = e.motion.x;
         int y = e.motion.y;
         ToPicture(window, x, y);
@@ -739,6 +762,7 @@ bool PushMouseMotion(int x, int y)
 {
     SDL_Event event{};
     event.type = SDL_MOUSEMOTION;
+    event.motion.which = kPushedMouseId;
     event.motion.windowID = FirstWindowId();
     event.motion.x = x;
     event.motion.y = y;

@@ -70,6 +70,8 @@ struct ScriptState
     int mShotPolls = 0;
     int mPointerX = 0;
     int mPointerY = 0;
+    // A move of the script set the pointer override, which its end gives back.
+    bool mPointerHeld = false;
     // The "await" holding the script, when one does: its text, its limit and the polls so far.
     bool mAwaiting = false;
     std::string mAwaitText;
@@ -230,9 +232,17 @@ bool Perform(ScriptState& state, const Step& step)
         int desktopY = y;
         ClientToScreen(GetMainWindow(), desktopX, desktopY);
         SetCursorPosOverride(true, desktopX, desktopY);
+        state.mPointerHeld = true;
         return PushMouseMotion(x, y);
     }
     case Step::Kind::Button:
+        // Where the pointer is: the script's last move, unless a real pointer moved since.
+        if (HasRealVideoDriver() && !HasCursorPosOverride())
+        {
+            GetCursorPos(state.mPointerX, state.mPointerY);
+            ScreenToClient(GetMainWindow(), state.mPointerX, state.mPointerY);
+            PictureToWindow(state.mPointerX, state.mPointerY);
+        }
         return PushMouseButton(1, step.mA != 0, state.mPointerX, state.mPointerY);
     case Step::Kind::Key:
         return PushKeyEvent(step.mA, step.mB != 0, step.mMods);
@@ -493,6 +503,13 @@ bool FeedInputScript()
             return state.mJustFed;
         }
         state.mAwaiting = false;
+    }
+    if (state.mSteps.empty() && state.mPointerHeld && HasRealVideoDriver())
+    {
+        // The script is done with the pointer: the player's real one takes over where it is.
+        // Headless there is no other pointer, and the script's stays for whoever reads it.
+        state.mPointerHeld = false;
+        SetCursorPosOverride(false);
     }
     while (!state.mSteps.empty())
     {

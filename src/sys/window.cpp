@@ -652,6 +652,11 @@ void SetCursorPosOverride(bool enabled, int x, int y)
     state.cursorY = enabled ? y : 0;
 }
 
+bool HasCursorPosOverride()
+{
+    return State().cursorOverride;
+}
+
 void SetCursorPos(int x, int y)
 {
     WindowingState& state = State();

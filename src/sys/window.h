@@ -285,7 +285,11 @@ void PictureToWindow(int& x, int& y);
 // The pointer's position on the desktop (in picture pixels under a fit). Tests set it (`enabled`,
 // desktop pixels), the desktop's mouse otherwise.
 void GetCursorPos(int& x, int& y);
+// An input script's move sets it, and it holds while the script drives the pointer: a motion of
+// the real pointer to another point (an SDL device's move, not one pushed by PushMouseMotion) ends
+// it.
 void SetCursorPosOverride(bool enabled, int x = 0, int y = 0);
+bool HasCursorPosOverride();
 // Moves the pointer on the desktop (the point in picture pixels under a fit). With a real video
 // driver and no override the pointer itself moves; otherwise (headless, or while a test overrides
 // it) the position is recorded, and GetCursorPos answers it under the override.

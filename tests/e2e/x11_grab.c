@@ -4,8 +4,10 @@
  * block averages (red, green, blue bytes, rows top-down): small enough to keep thousands, fine
  * enough to tell one screen from another. The screen is taken to be 24-bit true colour (the
  * test's Xvfb screen).
- * Usage: x11_grab <start file> <stop file> <output file>; status 0 once the stop file came or the
- * display went, 1 when the start file never came or there is no display. */
+ * With a fourth argument "white", the screen's background (the root window) is painted white
+ * before the first grab, so that a black window shows its shape on it.
+ * Usage: x11_grab <start file> <stop file> <output file> [white]; status 0 once the stop file came
+ * or the display went, 1 when the start file never came or there is no display. */
 #include "x11_helper.h"
 
 #include <X11/Xutil.h>
@@ -34,9 +36,9 @@ static int DisplayGone(Display* display)
 
 int main(int argc, char** argv)
 {
-    if (argc != 4)
+    if (argc != 4 && !(argc == 5 && strcmp(argv[4], "white") == 0))
     {
-        fprintf(stderr, "usage: x11_grab <start file> <stop file> <output file>\n");
+        fprintf(stderr, "usage: x11_grab <start file> <stop file> <output file> [white]\n");
         return 1;
     }
     Display* display = X11HelperOpenDisplayOnceThere("x11_grab", argv[1]);
@@ -50,6 +52,12 @@ int main(int argc, char** argv)
         return 1;
     }
     const Window root = DefaultRootWindow(display);
+    if (argc == 5)
+    {
+        XSetWindowBackground(display, root, WhitePixel(display, DefaultScreen(display)));
+        XClearWindow(display, root);
+        XSync(display, False);
+    }
     XWindowAttributes attributes;
     XGetWindowAttributes(display, root, &attributes);
     const int blockWidth = attributes.width / kColumns;

@@ -208,6 +208,33 @@ TEST_F(X11Test, APointerMovedByAnotherProgramIsWhereTheGameDrawsAndClicks)
 #endif
 }
 
+// A script that moved the pointer (onto "Credits") lets the real pointer go: once another program
+// warps it onto "Quit", the drawn arrow follows it there and a click acts there, not where the
+// script left it.
+TEST_F(X11Test, TheRealPointerTakesOverFromAScriptThatMovedIt)
+{
+#ifndef MURKWELL_X11_WARP
+    GTEST_SKIP() << "built without Xlib's development files: no pointer warp";
+#else
+    const std::string warp =
+        std::string(MURKWELL_X11_WARP) + " " + (mRoot / "moved.png").string() + " 512 700";
+    const std::string script = "focus gained\nwait 40\nmove 400 492\nwait 10\nshot moved\n"
+                               "wait 200\nshot warped\ndown\nup\nwait 60\nshot after\nclose\n";
+    EXPECT_EQ(RunInX(script, "&start=scripts/mainmenu.lua", warp), 0) << mOutput;
+    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click missed \"Quit\"";
+    EXPECT_EQ(TraceLines(mOutput), (std::vector<std::string>{"start", "menu"}));
+    const Picture moved = Shot("moved");
+    const Picture warped = Shot("warped");
+    ASSERT_EQ(moved.mWidth, 800u) << "no shot was taken";
+    ASSERT_EQ(warped.mWidth, 800u) << "no shot after the warp";
+    // The arrow's corners: the script's point on "Credits", the warp's on "Quit".
+    EXPECT_LT(Alike(Crop(moved, 395, 487, 30, 40), Crop(warped, 395, 487, 30, 40)), 90.0)
+        << "the drawn arrow stayed where the script put it";
+    EXPECT_LT(Alike(Crop(moved, 395, 542, 30, 40), Crop(warped, 395, 542, 30, 40)), 90.0)
+        << "no drawn arrow where the real pointer is";
+#endif
+}
+
 // A shot asked for while the X server keeps the game from presenting (another program holds the
 // keyboard focus: full screen, the game pauses and presents nothing until it is back) waits for
 // the next presented frame, however long the server takes: the script's next line acts only after
