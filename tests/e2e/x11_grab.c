@@ -4,8 +4,9 @@
  * block averages (red, green, blue bytes, rows top-down): small enough to keep thousands, fine
  * enough to tell one screen from another. The screen is taken to be 24-bit true colour (the
  * test's Xvfb screen).
- * With a fourth argument "white", the screen's background (the root window) is painted white
- * before the first grab, so that a black window shows its shape on it.
+ * With a fourth argument "white", the grabs wait for a window manager (10 s at most; said when none
+ * comes), and the screen's background (the root window) is painted white before the first grab, so
+ * that a black window shows its shape on it.
  * Usage: x11_grab <start file> <stop file> <output file> [white]; status 0 once the stop file came
  * or the display went, 1 when the start file never came or there is no display. */
 #include "x11_helper.h"
@@ -54,6 +55,28 @@ int main(int argc, char** argv)
     const Window root = DefaultRootWindow(display);
     if (argc == 5)
     {
+        /* A window manager marks the screen once it runs. */
+        const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+        for (int waited = 0;; ++waited)
+        {
+            Atom type = None;
+            int format = 0;
+            unsigned long count = 0;
+            unsigned long after = 0;
+            unsigned char* value = NULL;
+            XGetWindowProperty(display, root, check, 0, 1, False, AnyPropertyType, &type, &format,
+                               &count, &after, &value);
+            if (value != NULL)
+                XFree(value);
+            if (type != None)
+                break;
+            if (waited >= 1000)
+            {
+                fprintf(stderr, "x11_grab: no window manager came\n");
+                break;
+            }
+            usleep(10000);
+        }
         XSetWindowBackground(display, root, WhitePixel(display, DefaultScreen(display)));
         XClearWindow(display, root);
         XSync(display, False);

@@ -36,29 +36,32 @@ class X11Test : public ScreenProgramTest
 {
 protected:
     // Runs the program under xvfb-run on a 1024 x 768 screen with the input script and the
-    // content's trace; `before` runs first inside the same X server (in the background). Answers
-    // the exit code; the output is kept in mOutput.
+    // content's trace; `before` runs first inside the same X server (in the background), and
+    // `first` to its end before the program starts. Answers the exit code; the output is kept in
+    // mOutput.
     int RunInX(const std::string& script, const std::string& options = "",
-               const std::string& before = "")
+               const std::string& before = "", const std::string& first = "")
     {
         const fs::path input = mRoot / "input.txt";
         const fs::path output = mRoot / "output.txt";
         WriteFile(input, script);
         std::vector<std::string> env = mEnv;
         std::erase_if(env, [](const std::string& e) { return e.starts_with("SDL_VIDEODRIVER="); });
-        env.insert(env.end(), {"SDL_VIDEODRIVER=x11", "MURKWELL_INPUT_SCRIPT=" + input.string(),
-                               "MURKWELL_FIXED_STEP=16", "MURKWELL_GUID_SEED=1",
-                               "MW_OUTPUT=" + output.string(), "MW_BEFORE=" + before,
-                               "LSAN_OPTIONS=suppressions=" +
-                                   (mRepository / "tests/e2e/x11_lsan.supp").string()});
+        env.insert(
+            env.end(),
+            {"SDL_VIDEODRIVER=x11", "MURKWELL_INPUT_SCRIPT=" + input.string(),
+             "MURKWELL_FIXED_STEP=16", "MURKWELL_GUID_SEED=1", "MW_OUTPUT=" + output.string(),
+             "MW_BEFORE=" + before, "MW_FIRST=" + first,
+             "LSAN_OPTIONS=suppressions=" + (mRepository / "tests/e2e/x11_lsan.supp").string()});
         // A screen larger than the picture: the first start is full screen, the picture fitted in
         // it (1.28 times: picture point (x, y) is screen point (1.28 x, 1.28 y)).
         const int pid = sys::SpawnProcess(
             {"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$MW_OUTPUT\" 2>&1", mXvfbRun.string(), "-a",
              "-s", "-screen 0 1024x768x24", "/bin/sh", "-c",
-             "[ -z \"$MW_BEFORE\" ] || sh -c \"$MW_BEFORE\" & exec \"$0\" \"$@\"", MURKWELL_PROGRAM,
-             "--multiple", "-wd=" + (mGame.empty() ? mRepository : mGame).string(),
-             "options=trace=1" + options},
+             "[ -z \"$MW_FIRST\" ] || sh -c \"$MW_FIRST\"; "
+             "[ -z \"$MW_BEFORE\" ] || sh -c \"$MW_BEFORE\" & exec \"$0\" \"$@\"",
+             MURKWELL_PROGRAM, "--multiple",
+             "-wd=" + (mGame.empty() ? mRepository : mGame).string(), "options=trace=1" + options},
             env);
         EXPECT_GT(pid, 0);
         if (pid <= 0)
@@ -256,6 +259,43 @@ TEST_F(X11Test, AShotWaitsForItsFrameWhileTheXServerHoldsTheFramesBack)
     ASSERT_EQ(before.mWidth, 800u) << "no shot was taken";
     ASSERT_EQ(paused.mWidth, 800u) << "no shot while the focus was away";
     EXPECT_LT(Alike(before, paused), 90.0) << "the pause dialog is not in the shot";
+#endif
+}
+
+// The start as the player sees it, with a window manager: the screen (painted white behind the
+// windows) shows nothing of the game, then the game's full-screen window, never a window of
+// another shape on the way (a grab with white blocks beside the window's).
+TEST_F(X11Test, TheWindowOpensFullScreenWithNoOtherShapeShownFirst)
+{
+#ifndef MURKWELL_X11_GRAB
+    GTEST_SKIP() << "built without Xlib's development files: no screen grabs";
+#else
+    const fs::path grabs = mRoot / "grabs";
+    // The window manager runs and the grabs have begun before the program starts.
+    const std::string first = "openbox & " + std::string(MURKWELL_X11_GRAB) + " /dev/null " +
+                              (mRoot / "menu.png").string() + " " + grabs.string() +
+                              " white & until [ -s " + grabs.string() + " ]; do sleep 0.01; done";
+    EXPECT_EQ(RunInX("focus gained\nwait 40\nshot menu\nclose\n", "&start=scripts/mainmenu.lua", "",
+                     first),
+              0)
+        << mOutput;
+    const std::vector<Grid> all = ReadGrabs(grabs);
+    ASSERT_GT(all.size(), 2u) << "the screen was not grabbed";
+    std::string mixed;
+    std::vector<size_t> whites;
+    for (size_t i = 0; i < all.size(); ++i)
+    {
+        size_t white = 0;
+        for (size_t block = 0; block < kGridColumns * kGridRows; ++block)
+            white += all[i][block * 3] == 255 && all[i][block * 3 + 1] == 255 &&
+                     all[i][block * 3 + 2] == 255;
+        whites.push_back(white);
+        if (white != 0 && white != kGridColumns * kGridRows)
+            mixed += " " + std::to_string(i) + " (" + std::to_string(white) + " white)";
+    }
+    EXPECT_EQ(whites.front(), kGridColumns * kGridRows) << "the window showed before the grabs";
+    EXPECT_EQ(whites.back(), 0u) << "the window does not cover the screen";
+    EXPECT_EQ(mixed, "") << "grabs with a window of another shape, of " << all.size();
 #endif
 }
 

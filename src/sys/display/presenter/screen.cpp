@@ -49,14 +49,27 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
     const bool real = window != nullptr && !Presenter::IsHeadlessWindow(window);
     if (real)
     {
-        SDL_SetWindowFullscreen(window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-        if (fullScreen && mDesktopWidth != 0 && mDesktopHeight != 0)
+        SDL_Rect bounds{0, 0, static_cast<int>(mDesktopWidth), static_cast<int>(mDesktopHeight)};
+        const int display = SDL_GetWindowDisplayIndex(window);
+        if (display >= 0)
+            SDL_GetDisplayBounds(display, &bounds);
+        const bool sized = fullScreen && bounds.w > 0 && bounds.h > 0;
+        // A window manager maps a window in the shape it has when shown (its first small size,
+        // with a title bar) and hears of full screen only after: a window not shown yet takes
+        // the screen's place and size, without a frame, while it is still a plain window, so it
+        // appears in its final shape.
+        if (sized && (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) == 0)
         {
-            SDL_Rect bounds{0, 0, static_cast<int>(mDesktopWidth),
-                            static_cast<int>(mDesktopHeight)};
-            const int display = SDL_GetWindowDisplayIndex(window);
-            if (display >= 0)
-                SDL_GetDisplayBounds(display, &bounds);
+            SDL_SetWindowBordered(window, SDL_FALSE);
+            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+            SDL_SetWindowSize(window, bounds.w, bounds.h);
+        }
+        SDL_SetWindowFullscreen(window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        // Back in a window, the frame comes back (SDL changes it only outside full screen).
+        if (!fullScreen)
+            SDL_SetWindowBordered(window, SDL_TRUE);
+        if (sized)
+        {
             SDL_SetWindowPosition(window, bounds.x, bounds.y);
             SDL_SetWindowSize(window, bounds.w, bounds.h);
         }
