@@ -163,7 +163,8 @@ bool TakeInstanceNotice()
 
 namespace
 {
-int Spawn(const std::vector<std::string>& argv, char** env)
+// The child's id, or -1 with the reason in `error` when given.
+int Spawn(const std::vector<std::string>& argv, char** env, int* error = nullptr)
 {
     if (argv.empty())
         return -1;
@@ -172,16 +173,23 @@ int Spawn(const std::vector<std::string>& argv, char** env)
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), env) != 0)
+    const int failed = posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), env);
+    if (error != nullptr)
+        *error = failed;
+    if (failed != 0)
         return -1;
     return static_cast<int>(pid);
 }
 } // namespace
 
-int ShellOpen(const std::string& file, const std::string& parameters)
+int ShellOpen(const std::string& file, const std::string& parameters, std::string* why)
 {
     if (file.empty())
+    {
+        if (why != nullptr)
+            *why = "nothing to open";
         return 2;
+    }
     std::vector<std::string> argv;
     if (parameters.empty())
         argv = {"xdg-open", file};
@@ -195,9 +203,21 @@ int ShellOpen(const std::string& file, const std::string& parameters)
         int status = 0;
         it = waitpid(*it, &status, WNOHANG) != 0 ? openers.erase(it) : std::next(it);
     }
-    int pid = Spawn(argv, environ);
+    int error = 0;
+    int pid = Spawn(argv, environ, &error);
     if (pid < 0)
+    {
+        if (why != nullptr)
+        {
+            // A bare name is looked for on PATH: say where, since that is what the player can
+            // change (install the opener, or put it on PATH).
+            *why = "\"" + argv[0] + "\" could not be started (" + std::strerror(error);
+            if (argv[0].find('/') == std::string::npos)
+                *why += "; looked for on PATH " + GetEnvironmentVariable("PATH");
+            *why += ")";
+        }
         return 2;
+    }
     openers.push_back(pid);
     return 42;
 }

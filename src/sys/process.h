@@ -39,8 +39,9 @@ bool TakeInstanceNotice();
 
 // The shell's "open": with no parameters `file` is a document or address handed to the desktop's
 // opener ("xdg-open"); with parameters `file` is the program to start with them. Answers a value
-// above 32 when the program started, 2 when it could not be started (the shell's "file not found").
-int ShellOpen(const std::string& file, const std::string& parameters);
+// above 32 when the program started, 2 when it could not be started (the shell's "file not found"),
+// and then, in `why` when given, what was tried and why it failed.
+int ShellOpen(const std::string& file, const std::string& parameters, std::string* why = nullptr);
 
 // Starts a program (looked up on PATH) with these arguments (argv[0] first) and extra "NAME=value"
 // environment entries; -1 on failure.

@@ -210,8 +210,15 @@ TEST(ProcessTest, ChildrenReportTheirExitCodes)
 
 TEST(ProcessTest, OpeningAProgramThatDoesNotExistFails)
 {
-    EXPECT_EQ(sys::ShellOpen("mw-no-such-browser", "http://example.invalid/"), 2);
-    EXPECT_EQ(sys::ShellOpen("", ""), 2);
+    std::string why;
+    EXPECT_EQ(sys::ShellOpen("mw-no-such-browser", "http://example.invalid/", &why), 2);
+    EXPECT_EQ(why, "\"mw-no-such-browser\" could not be started (No such file or directory; "
+                   "looked for on PATH " +
+                       sys::GetEnvironmentVariable("PATH") + ")");
+    EXPECT_EQ(sys::ShellOpen("/mw/no/such/browser", "http://example.invalid/", &why), 2);
+    EXPECT_EQ(why, "\"/mw/no/such/browser\" could not be started (No such file or directory)");
+    EXPECT_EQ(sys::ShellOpen("", "", &why), 2);
+    EXPECT_EQ(why, "nothing to open");
     EXPECT_GT(sys::ShellOpen("true", "ignored"), 32);
 }
 

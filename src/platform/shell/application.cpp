@@ -6,6 +6,7 @@
 #include "platform/config/config.h"
 #include "platform/seams/display_seam.h"
 #include "platform/files/file_layer.h"
+#include "platform/log.h"
 #include "platform/seams/sound_manager_seam.h"
 #include "platform/strings/string_table.h"
 #include "platform/shell/system_cursor.h"
@@ -207,9 +208,18 @@ int TApplication::OpenUrl(const char* url)
     // Hosted, "-host=" names the program that shows pages. Without it the page goes to the
     // desktop's opener, as it does when not hosted: there is no one browser program to name.
     const TString& program = mImpl->mCommandLine.mHostProgram;
-    if (mImpl->mHost.mHosted && program.Length() > 0)
-        return sys::ShellOpen(program.c_str(), url);
-    return sys::ShellOpen(url, std::string());
+    std::string why;
+    const int result = mImpl->mHost.mHosted && program.Length() > 0
+                           ? sys::ShellOpen(program.c_str(), url, &why)
+                           : sys::ShellOpen(url, std::string(), &why);
+    // A link that opens nothing would otherwise leave the player clicking it again and again.
+    if (result <= 32)
+    {
+        const std::string line = "Could not open \"" + std::string(url) + "\": " + why;
+        Log("%s", line.c_str());
+        sys::PrintNotice(line);
+    }
+    return result;
 }
 
 TStringTable* TApplication::GetStringTable()

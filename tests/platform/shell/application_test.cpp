@@ -5,6 +5,7 @@
 #include "support/shell_fixture.h"
 
 #include "platform/files/asset_manager.h"
+#include "platform/log.h"
 #include "platform/strings/string_table.h"
 #include "sys/process.h"
 
@@ -122,6 +123,25 @@ TEST_F(HostedWithProgramTest, APageGoesToTheNamedProgram)
     FakeOpeners openers;
     EXPECT_GT(mApp->OpenUrl("http://example.invalid/page"), 32);
     EXPECT_EQ(openers.Opened(), "prog http://example.invalid/page\n");
+}
+
+// Without an opener on PATH a page cannot open: the log and standard error say so, with what was
+// tried, and the answer is the shell's "file not found".
+TEST_F(ApplicationTest, APageWithoutAnOpenerSaysWhyItCannotOpen)
+{
+    testsupport::ScratchFolder empty{"mw_no_openers"};
+    testsupport::EnvironmentGuard path("PATH", empty.Path().string());
+    SetLogFolder((empty / "log").c_str());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(mApp->OpenUrl("https://example.org/murkwell/"), 2);
+    const std::string said = testing::internal::GetCapturedStderr();
+    SetLogFolder(nullptr);
+    const std::string line = "Could not open \"https://example.org/murkwell/\": \"xdg-open\" could "
+                             "not be started (No such file or directory; looked for on PATH " +
+                             empty.Path().string() + ")\n";
+    EXPECT_EQ(said, line);
+    const std::string log = testsupport::ReadFile(empty / "log" / "logfile.txt");
+    EXPECT_NE(log.find(": " + line), std::string::npos) << log;
 }
 
 struct NullTask : TTask
