@@ -332,4 +332,13 @@ void Presenter::Upload()
     SDL_RenderPresent(mRenderer);
 }
 
+void Presenter::PresentBlack()
+{
+    if (mHeadless || mFailed || (mRenderer == nullptr && !CreateRenderer()))
+        return;
+    SDL_SetRenderDrawColor(mRenderer, 0, 0, 0, 255);
+    SDL_RenderClear(mRenderer);
+    SDL_RenderPresent(mRenderer);
+}
+
 } // namespace sys::display

@@ -39,6 +39,10 @@ public:
     void PresentCopy(Surface& front, const Rect& dst, const Surface& src, const Rect& from,
                      const Rect& region);
 
+    // Fills the window black (nothing headless): what it shows while it changes shape, until a
+    // frame drawn for the new shape comes.
+    void PresentBlack();
+
     // Presentation waits for the vertical blank when set (renderer vsync).
     void SetVSync(bool vsync);
     bool IsHeadless() const { return mHeadless; }

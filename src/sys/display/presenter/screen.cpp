@@ -32,6 +32,7 @@ Screen::~Screen()
 void Screen::SetWindow(SDL_Window* window, bool fullScreen)
 {
     const bool changed = window != mWindow || fullScreen != mFullScreen || !mPresenter;
+    SDL_Window* const previous = mWindow;
     mWindow = window;
     mFullScreen = fullScreen;
     mHadFocus = false;
@@ -47,6 +48,18 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
     // shows it: without a window manager the full-screen request alone leaves it at its first
     // size, cropping the picture.
     const bool real = window != nullptr && !Presenter::IsHeadlessWindow(window);
+    // A shown window keeps its last picture while the window manager reshapes it, and shows it
+    // cut off or beside what the screen showed before: black stands in until the next frame.
+    const bool shown = real && (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) != 0;
+    if (shown && window == previous)
+        mPresenter->PresentBlack();
+    else if (shown)
+    {
+        // A display made anew finds the window shown by the one before: a presenter of its own
+        // for the one black frame (a window holds one renderer, so this one goes first).
+        mPresenter.reset();
+        Presenter(window).PresentBlack();
+    }
     if (real)
     {
         SDL_Rect bounds{0, 0, static_cast<int>(mDesktopWidth), static_cast<int>(mDesktopHeight)};
@@ -64,6 +77,31 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
             SDL_SetWindowPosition(window, bounds.x, bounds.y);
             SDL_SetWindowSize(window, bounds.w, bounds.h);
         }
+        const bool shownFull = (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) != 0 &&
+                               (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+        if (fullScreen && !shownFull)
+        {
+            SDL_GetWindowPosition(window, &mWindowedX, &mWindowedY);
+            SDL_GetWindowSize(window, &mWindowedWidth, &mWindowedHeight);
+        }
+        else if (!fullScreen && shownFull)
+        {
+            // Leaving full screen, SDL gives the window the size it had in a window, which the
+            // screen-sized one of full screen replaced: it would show the full-screen picture cut
+            // off in a screen-sized window with a title bar before the game sizes it. It goes
+            // straight to its windowed place, or the picture's size in the screen's middle.
+            SDL_Rect windowed{mWindowedX, mWindowedY, mWindowedWidth, mWindowedHeight};
+            if ((windowed.w == bounds.w && windowed.h == bounds.h) || windowed.w <= 0 ||
+                windowed.h <= 0)
+                windowed = SDL_Rect{bounds.x + (bounds.w - mPictureWidth) / 2,
+                                    bounds.y + (bounds.h - mPictureHeight) / 2, mPictureWidth,
+                                    mPictureHeight};
+            if (windowed.w > 0 && windowed.h > 0)
+            {
+                SDL_SetWindowPosition(window, windowed.x, windowed.y);
+                SDL_SetWindowSize(window, windowed.w, windowed.h);
+            }
+        }
         SDL_SetWindowFullscreen(window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
         // Back in a window, the frame comes back (SDL changes it only outside full screen).
         if (!fullScreen)
@@ -79,6 +117,8 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
     // The old presenter gives the window's renderer back first: a window holds one.
     mPresenter.reset();
     mPresenter = std::make_unique<Presenter>(window);
+    if (shown)
+        mPresenter->PresentBlack();
 }
 
 void Screen::FitPointer(const Surface& front)
@@ -101,8 +141,9 @@ void Screen::FitPointer(const Surface& front)
         width = static_cast<int>(front.GetWidth());
         height = static_cast<int>(front.GetHeight());
     }
-    sys::SetPictureFit(static_cast<int>(front.GetWidth()), static_cast<int>(front.GetHeight()),
-                       width, height);
+    mPictureWidth = static_cast<int>(front.GetWidth());
+    mPictureHeight = static_cast<int>(front.GetHeight());
+    sys::SetPictureFit(mPictureWidth, mPictureHeight, width, height);
 }
 
 void Screen::SetPrimary(const std::shared_ptr<Surface>& primary)

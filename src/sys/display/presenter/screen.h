@@ -93,6 +93,14 @@ private:
     mutable bool mHadFocus = false; // a new window may not have the focus yet
     uint32_t mDesktopWidth = 0;
     uint32_t mDesktopHeight = 0;
+    // Where the window was before it went full screen, and the size of the last full-screen
+    // picture: where it goes back to.
+    int mWindowedX = 0;
+    int mWindowedY = 0;
+    int mWindowedWidth = 0;
+    int mWindowedHeight = 0;
+    int mPictureWidth = 0;
+    int mPictureHeight = 0;
 };
 
 } // namespace sys::display
