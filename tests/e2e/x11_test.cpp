@@ -81,6 +81,22 @@ protected:
                             "in a real X window is skipped";
     }
 
+#ifdef MURKWELL_X11_WARP
+    // The main menu's run of `start` (ending with a shot `shown`), after which another program
+    // warps the pointer onto "Quit" (screen point (512, 700)); then the shot "warped" and a click
+    // of the script's own, which must end the game.
+    void RunWarpedOntoQuit(const std::string& shown, const std::string& start)
+    {
+        const std::string warp =
+            std::string(MURKWELL_X11_WARP) + " " + (mRoot / (shown + ".png")).string() + " 512 700";
+        EXPECT_EQ(RunInX(start + "wait 200\nshot warped\ndown\nup\nwait 60\nshot after\nclose\n",
+                         "&start=scripts/mainmenu.lua", warp),
+                  0)
+            << mOutput;
+        EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click missed \"Quit\"";
+    }
+#endif
+
     fs::path mXvfbRun;
     std::string mOutput;
     // The game folder the runs play (the repository's content when empty).
@@ -192,12 +208,7 @@ TEST_F(X11Test, APointerMovedByAnotherProgramIsWhereTheGameDrawsAndClicks)
 #ifndef MURKWELL_X11_WARP
     GTEST_SKIP() << "built without Xlib's development files: no pointer warp";
 #else
-    const std::string warp =
-        std::string(MURKWELL_X11_WARP) + " " + (mRoot / "before.png").string() + " 512 700";
-    const std::string script = "focus gained\nwait 40\nshot before\nwait 200\nshot warped\n"
-                               "down\nup\nwait 60\nshot after\nclose\n";
-    EXPECT_EQ(RunInX(script, "&start=scripts/mainmenu.lua", warp), 0) << mOutput;
-    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click missed \"Quit\"";
+    RunWarpedOntoQuit("before", "focus gained\nwait 40\nshot before\n");
     ExpectCleanLog();
     const Picture before = Shot("before");
     const Picture warped = Shot("warped");
@@ -219,12 +230,7 @@ TEST_F(X11Test, TheRealPointerTakesOverFromAScriptThatMovedIt)
 #ifndef MURKWELL_X11_WARP
     GTEST_SKIP() << "built without Xlib's development files: no pointer warp";
 #else
-    const std::string warp =
-        std::string(MURKWELL_X11_WARP) + " " + (mRoot / "moved.png").string() + " 512 700";
-    const std::string script = "focus gained\nwait 40\nmove 400 492\nwait 10\nshot moved\n"
-                               "wait 200\nshot warped\ndown\nup\nwait 60\nshot after\nclose\n";
-    EXPECT_EQ(RunInX(script, "&start=scripts/mainmenu.lua", warp), 0) << mOutput;
-    EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the click missed \"Quit\"";
+    RunWarpedOntoQuit("moved", "focus gained\nwait 40\nmove 400 492\nwait 10\nshot moved\n");
     EXPECT_EQ(TraceLines(mOutput), (std::vector<std::string>{"start", "menu"}));
     const Picture moved = Shot("moved");
     const Picture warped = Shot("warped");
@@ -296,6 +302,72 @@ TEST_F(X11Test, TheWindowOpensFullScreenWithNoOtherShapeShownFirst)
     EXPECT_EQ(whites.front(), kGridColumns * kGridRows) << "the window showed before the grabs";
     EXPECT_EQ(whites.back(), 0u) << "the window does not cover the screen";
     EXPECT_EQ(mixed, "") << "grabs with a window of another shape, of " << all.size();
+#endif
+}
+
+// Alt+Enter to a window and back, with a window manager: while the window changes shape the screen
+// shows black (or the background), never a picture where neither the window nor the full screen
+// shows it (the full-screen picture cut off in a titled window, a picture beside the old one). The
+// settled window is the longest run of like grabs that is not the full screen; blocks of the
+// screen's middle (rows 3 to 20, columns 4 to 27, inside the window) are compared with both.
+TEST_F(X11Test, AltEnterShowsNoPictureOutOfPlaceWhileTheWindowChangesShape)
+{
+#ifndef MURKWELL_X11_GRAB
+    GTEST_SKIP() << "built without Xlib's development files: no screen grabs";
+#else
+    const fs::path grabs = mRoot / "grabs";
+    const std::string first = "openbox & " + std::string(MURKWELL_X11_GRAB) + " " +
+                              (mRoot / "before.png").string() + " " +
+                              (mRoot / "full.png").string() + " " + grabs.string() + " white &";
+    EXPECT_EQ(RunInX("focus gained\nwait 40\nshot before\nkey 13 alt\nwait 60\nshot windowed\n"
+                     "key 13 alt\nwait 60\nshot full\nclose\n",
+                     "&start=scripts/mainmenu.lua", "", first),
+              0)
+        << mOutput;
+    const Picture full = Shot("full");
+    ASSERT_EQ(full.mWidth, 800u) << "no shot full screen";
+    const Grid fullGrid = GridOf(full);
+    const std::vector<Grid> all = ReadGrabs(grabs);
+    ASSERT_GT(all.size(), 10u) << "the screen was not grabbed";
+    size_t settled = 0;
+    size_t longest = 0;
+    for (size_t i = 0, run = 1; i + 1 < all.size(); ++i)
+    {
+        run = GridDistance(all[i], all[i + 1]) < kLikeShot ? run + 1 : 1;
+        if (run > longest && GridDistance(all[i], fullGrid) >= kLikeShot)
+        {
+            longest = run;
+            settled = i;
+        }
+    }
+    ASSERT_GT(longest, 5u) << "no settled window";
+    const Grid& windowed = all[settled];
+    std::string broken;
+    for (size_t i = 0; i < all.size(); ++i)
+    {
+        size_t misplaced = 0;
+        for (size_t row = 3; row <= 20; ++row)
+            for (size_t column = 4; column <= 27; ++column)
+            {
+                const size_t at = (row * kGridColumns + column) * 3;
+                bool black = true;
+                bool white = true;
+                int fromFull = 0;
+                int fromWindowed = 0;
+                for (size_t c = 0; c < 3; ++c)
+                {
+                    const int seen = all[i][at + c];
+                    black = black && seen <= 10;
+                    white = white && seen == 255;
+                    fromFull += std::abs(seen - int(fullGrid[at + c]));
+                    fromWindowed += std::abs(seen - int(windowed[at + c]));
+                }
+                misplaced += !black && !white && fromFull > 24 && fromWindowed > 24;
+            }
+        if (misplaced > 40)
+            broken += " " + std::to_string(i) + " (" + std::to_string(misplaced) + ")";
+    }
+    EXPECT_EQ(broken, "") << "grabs with a picture out of place, of " << all.size();
 #endif
 }
 
