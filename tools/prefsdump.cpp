@@ -10,6 +10,7 @@
 #include "platform/config/config.h"
 #include "platform/config/prefs.h"
 #include "services/scores/hiscore_file.h"
+#include "sys/utf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,21 +46,6 @@ void PrintUsage()
                stderr);
 }
 
-// Length of the UTF-8 sequence starting at `p` (at most `left` bytes), 0 when it is not valid.
-size_t Utf8Length(const uint8_t* p, size_t left)
-{
-    const uint8_t lead = p[0];
-    size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 0;
-    if ((lead >> 3) == 0x1E)
-        length = 4;
-    if (length == 0 || length > left || (length == 2 && lead < 0xC2) || lead > 0xF4)
-        return 0;
-    for (size_t i = 1; i < length; ++i)
-        if ((p[i] & 0xC0) != 0x80)
-            return 0;
-    return length;
-}
-
 // Text without control characters: what a profile name or a number the game stored looks like.
 bool IsPrintable(const std::vector<uint8_t>& bytes, size_t count)
 {
@@ -67,10 +53,12 @@ bool IsPrintable(const std::vector<uint8_t>& bytes, size_t count)
     {
         if (bytes[i] < 0x20 || bytes[i] == 0x7F)
             return false;
-        const size_t length = Utf8Length(&bytes[i], count - i);
-        if (length == 0)
+        // Overlong forms and surrogates are no text either.
+        int used = 0;
+        if (sys::ReadUtf8(reinterpret_cast<const char*>(&bytes[i]), count - i, used) ==
+            sys::kBrokenUtf8)
             return false;
-        i += length;
+        i += static_cast<size_t>(used);
     }
     return true;
 }

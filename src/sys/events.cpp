@@ -7,9 +7,11 @@
 #include "sys/input_script.h"
 #include "sys/process.h"
 #include "sys/quit_watch.h"
+#include "sys/utf8.h"
 
 #include <SDL.h>
 
+#include <cstring>
 #include <deque>
 
 namespace sys
@@ -176,16 +178,15 @@ void AddCharacters(WindowHandle window, const char* text, uint32_t mods)
             Add(window, message, static_cast<unsigned char>(*p), 1, mods);
         return;
     }
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p)
+    for (size_t left = std::strlen(text); left > 0;)
     {
-        uint32_t cp = *p;
-        int extra = cp >= 0xF0 ? 3 : cp >= 0xE0 ? 2 : cp >= 0xC0 ? 1 : 0;
-        if (extra > 0)
-            cp &= 0x3Fu >> extra;
-        ++p;
-        for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i, ++p)
-            cp = (cp << 6) | (*p & 0x3Fu);
+        int used = 0;
+        uint32_t cp = ReadUtf8(text, left, used);
+        text += used;
+        left -= static_cast<size_t>(used);
+        // A broken sequence (an overlong "/" among them) is typed as nothing.
+        if (cp == kBrokenUtf8)
+            continue;
         if (cp >= 0x10000)
         {
             cp -= 0x10000;

@@ -9,6 +9,7 @@
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_style.h"
+#include "sys/utf8.h"
 
 #include <algorithm>
 #include <string>
@@ -30,19 +31,16 @@ bool IsContinuation(unsigned char byte)
     return (byte & 0xC0) == 0x80;
 }
 
-// Bytes of the character at `at`: its lead byte and the continuation bytes that really follow,
-// never more than the lead announces and never past the end; 1 for a stray byte.
+// Bytes of the character at `at`, as the text is drawn: a whole sequence, or of a broken one its
+// lead and the continuation bytes that could have belonged to it; never past the end.
 int CharLengthAt(const TString& text, int at)
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.c_str());
     int length = text.Length();
     if (at >= length)
         return 0;
-    int wanted = Utf8CharLength(text.c_str() + at);
-    int n = 1;
-    while (n < wanted && at + n < length && IsContinuation(bytes[at + n]))
-        ++n;
-    return n;
+    int used = 1;
+    sys::ReadUtf8(text.c_str() + at, static_cast<size_t>(length - at), used);
+    return used;
 }
 
 // Bytes of the character that ends at `at`: the sequence whose lead byte reaches exactly to

@@ -169,6 +169,27 @@ TEST_F(InputScriptTest, StepsComeOnePerEmptyPollWithATickBetween)
                                               "-", "-", "-", "-"}));
 }
 
+// Typed text reaches a Unicode window as its characters; a broken sequence (an overlong "/", a
+// surrogate, a sequence cut short) is typed as nothing.
+TEST_F(InputScriptTest, TypedBrokenSequencesAreNoCharacters)
+{
+    sys::DestroyWindow(mWindow);
+    sys::WindowDesc desc;
+    desc.title = "Unicode";
+    desc.width = 320;
+    desc.height = 200;
+    desc.proc = &sys::DefWindowProc;
+    desc.unicode = true;
+    mWindow = sys::CreateWindow(desc);
+    ASSERT_NE(mWindow, 0u);
+    ASSERT_TRUE(sys::PushTextEvent("a\xC0\xAF"
+                                   "b\xE2\x82\xAC\xED\xA0\x80\xE2\x82"
+                                   "c"));
+    const std::string wmChar = std::to_string(sys::WM_CHAR) + ":";
+    EXPECT_EQ(Poll(5), (std::vector<std::string>{wmChar + "97", wmChar + "98", wmChar + "8364",
+                                                 wmChar + "99", "-"}));
+}
+
 TEST_F(InputScriptTest, AnAwaitHoldsTheScriptUntilAPrintedLineHoldsItsTextOrClosesTheWindow)
 {
     // The second await's text came before it was reached, but in the line the first one used up.

@@ -5,6 +5,7 @@
 #include "platform/config/config.h"
 #include "platform/log.h"
 #include "sys/identity.h"
+#include "sys/utf8.h"
 
 #include <cstring>
 #include <string>
@@ -122,33 +123,15 @@ const char16_t* Utf8ToWide(const char* text)
         return kEmpty;
     }
     buffer.clear();
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p != 0)
+    for (size_t left = std::strlen(text); left > 0;)
     {
-        uint32_t cp = *p;
-        int extra = cp < 0x80 ? 0 : cp < 0xE0 ? 1 : cp < 0xF0 ? 2 : 3;
-        if (cp >= 0x80 && cp < 0xC0)
-        {
-            // A stray continuation byte stands for itself as U+FFFD.
-            buffer.push_back(0xFFFD);
-            ++p;
-            continue;
-        }
-        cp &= extra == 0 ? 0x7F : extra == 1 ? 0x1F : extra == 2 ? 0x0F : 0x07;
-        ++p;
-        bool bad = false;
-        for (int i = 0; i < extra; ++i)
-        {
-            if ((*p & 0xC0) != 0x80)
-            {
-                bad = true;
-                break;
-            }
-            cp = cp << 6 | (*p & 0x3F);
-            ++p;
-        }
-        if (bad || cp > 0x10FFFF)
-            cp = 0xFFFD;
+        int used = 0;
+        uint32_t cp = sys::ReadUtf8(text, left, used);
+        text += used;
+        left -= static_cast<size_t>(used);
+        // A broken sequence (an overlong form too) stands for itself as U+FFFD.
+        if (cp == sys::kBrokenUtf8)
+            cp = sys::kReplacementCharacter;
         if (cp >= 0x10000)
         {
             cp -= 0x10000;

@@ -2,6 +2,7 @@
 #include "platform/strings/tstring.h"
 
 #include "platform/strings/collate.h"
+#include "sys/utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -542,22 +543,13 @@ int EncodeUtf8(uint32_t cp, char* out)
 
 uint32_t DecodeUtf8(const char* p)
 {
-    static const uint32_t kOffsets[5] = {0, 0, 0x3080, 0xE2080, 0x3C82080};
-    int length = Utf8CharLength(p);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(p);
-    if (length == 0)
+    if (*p == 0)
         return 0;
-    if (length == 1)
-        return bytes[0] >= 0x80 ? 0 : bytes[0];
-    uint32_t sum = bytes[0];
-    for (int i = 1; i < length; ++i)
-    {
-        // Stops at a NUL too, so a sequence cut short never reads past the text.
-        if (bytes[i] < 0x80)
-            return 0;
-        sum = (sum << 6) + bytes[i];
-    }
-    return sum - kOffsets[length];
+    // At most the sequence's bytes before a NUL, so a sequence cut short never reads past the
+    // text. A broken one (an overlong form too: C0 AF is no "/") decodes to nothing.
+    int used = 0;
+    const uint32_t code = sys::ReadUtf8(p, strnlen(p, 4), used);
+    return code == sys::kBrokenUtf8 ? 0 : code;
 }
 
 bool IsSingleByteText(const TString& text)

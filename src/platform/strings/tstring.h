@@ -98,7 +98,8 @@ int CompareStrings(const char* a, const char* b);
 int Utf8CharLength(const char* p);
 // Writes the UTF-8 form of cp to out (room for 4 bytes); returns the byte count, 0 when refused.
 int EncodeUtf8(uint32_t cp, char* out);
-// The code point of the sequence at p; 0 for NUL and malformed sequences.
+// The code point of the sequence at p; 0 for NUL and malformed sequences (overlong forms,
+// surrogates, values past U+10FFFF, bytes that do not continue it, a sequence cut short).
 uint32_t DecodeUtf8(const char* p);
 // True when no byte of the text is 0 or a UTF-8 lead byte (192 and above), so that every character
 // is one byte; the empty text passes. Text-edit input filters use it.

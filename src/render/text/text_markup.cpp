@@ -2,6 +2,8 @@
 // table's prefix order, attribute values and colours.
 #include "render/text/text_markup.h"
 
+#include "sys/utf8.h"
+
 #include <cstring>
 
 namespace markup
@@ -9,34 +11,10 @@ namespace markup
 
 uint32_t ReadChar(const char* text, int length, int& i)
 {
-    auto lead = static_cast<uint8_t>(text[i]);
-    int count = 1;
-    uint32_t code = lead;
-    if (lead >= 0xF0)
-    {
-        count = 4;
-        code = lead & 0x07;
-    }
-    else if (lead >= 0xE0)
-    {
-        count = 3;
-        code = lead & 0x0F;
-    }
-    else if (lead >= 0xC0)
-    {
-        count = 2;
-        code = lead & 0x1F;
-    }
-    // A sequence cut by the end would read past the text: the lead byte stands alone.
-    if (count > length - i)
-    {
-        ++i;
-        return lead;
-    }
-    for (int k = 1; k < count; ++k)
-        code = code << 6 | (static_cast<uint8_t>(text[i + k]) & 0x3F);
-    i += count;
-    return code;
+    int used = 1;
+    const uint32_t code = sys::ReadUtf8(text + i, static_cast<size_t>(length - i), used);
+    i += used;
+    return code == sys::kBrokenUtf8 ? sys::kReplacementCharacter : code;
 }
 
 TString Escape(const TString& text)

@@ -15,8 +15,9 @@ constexpr int kTagLimit = 128;
 // Numbers in tags are held to +-this, so that no size, pad or position overflows a pixel count.
 constexpr int kNumberLimit = 100000;
 
-// The character starting at text[i] (0 <= i < length): its code, and i moved past it. A lead byte
-// whose sequence would run past the end is a character of its own.
+// The character starting at text[i] (0 <= i < length): its code, and i moved past it. A broken
+// sequence (overlong, a surrogate, cut by the end, a stray byte) is U+FFFD, and reading goes on at
+// the first byte that may open a sequence.
 uint32_t ReadChar(const char* text, int length, int& i);
 
 // `text` with a backslash before every backslash and "<", so that the layout shows it as it is and

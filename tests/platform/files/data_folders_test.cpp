@@ -215,6 +215,10 @@ TEST(DataFolders, WideConversionsRoundTrip)
     EXPECT_EQ(WideToUtf8(wide), text);
     EXPECT_EQ(Utf8ToWide("")[0], 0);
     EXPECT_EQ(WideToUtf8(u""), "");
+    // Broken sequences are U+FFFD: an overlong "/" never becomes one in a path.
+    EXPECT_EQ(std::u16string(Utf8ToWide("a\xC0\xAF"
+                                        "b\xED\xA0\x80")),
+              (std::u16string{u'a', 0xFFFD, 0xFFFD, u'b', 0xFFFD, 0xFFFD, 0xFFFD}));
 }
 
 TEST(DataFolders, FullAndShortPaths)

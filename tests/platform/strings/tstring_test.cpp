@@ -408,7 +408,14 @@ TEST(Utf8, DecodeAndLengths)
     EXPECT_EQ(DecodeUtf8("\x80"), 0u);
     EXPECT_EQ(DecodeUtf8("\xE2\x82"), 0u); // cut short by the terminator
     EXPECT_EQ(DecodeUtf8(""), 0u);
-    EXPECT_EQ(DecodeUtf8("\xC0\x81"), 0x01u); // overlong forms are not rejected
+    // Overlong forms, surrogates, values past U+10FFFF and bytes that do not continue a sequence
+    // decode to nothing, never to the character they would spell.
+    for (const char* broken :
+         {"\xC0\xAF", "\xC0\x81", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xED\xA0\x80",
+          "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "\xC3\xC3", "\xFF"})
+        EXPECT_EQ(DecodeUtf8(broken), 0u) << broken;
+    EXPECT_EQ(DecodeUtf8("\xEF\xBF\xBD"), 0xFFFDu);
+    EXPECT_EQ(DecodeUtf8("\xF4\x8F\xBF\xBF"), 0x10FFFFu);
     EXPECT_EQ(Utf8CharLength("\x80"), 1);
     EXPECT_EQ(Utf8CharLength(""), 0);
     EXPECT_EQ(Utf8CharLength("\xDF"), 2);

@@ -44,12 +44,27 @@ TEST(TextMarkup, Utf8SequencesStopAtTheEnd)
 {
     EXPECT_EQ(Codes("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"),
               (std::vector<uint32_t>{'a', 0xE9, 0x20AC, 0x1F600}));
-    // A stray continuation byte is its own code; a lead byte without enough bytes after it
-    // stands alone, and the bytes after it are read again as characters.
-    EXPECT_EQ(Codes("\x80z"), (std::vector<uint32_t>{0x80, 'z'}));
-    EXPECT_EQ(Codes("a\xE2\x82"), (std::vector<uint32_t>{'a', 0xE2, 0x82}));
-    EXPECT_EQ(Codes("\xF0\x9F\x98"), (std::vector<uint32_t>{0xF0, 0x9F, 0x98}));
-    EXPECT_EQ(Codes("\xC3"), (std::vector<uint32_t>{0xC3}));
+    // A stray continuation byte and a sequence cut by the end are U+FFFD each; reading goes on at
+    // the first byte that may open a sequence.
+    constexpr uint32_t kBad = 0xFFFD;
+    EXPECT_EQ(Codes("\x80z"), (std::vector<uint32_t>{kBad, 'z'}));
+    EXPECT_EQ(Codes("a\xE2\x82"), (std::vector<uint32_t>{'a', kBad}));
+    EXPECT_EQ(Codes("\xF0\x9F\x98"), (std::vector<uint32_t>{kBad}));
+    EXPECT_EQ(Codes("\xC3"), (std::vector<uint32_t>{kBad}));
+    EXPECT_EQ(Codes("\xE2\x82z"), (std::vector<uint32_t>{kBad, 'z'}));
+}
+
+TEST(TextMarkup, OverlongAndInvalidSequencesAreNeverDecoded)
+{
+    constexpr uint32_t kBad = 0xFFFD;
+    // An overlong "/" is no "/"; nor is a surrogate or a value past U+10FFFF a character.
+    EXPECT_EQ(Codes("a\xC0\xAF"
+                    "b"),
+              (std::vector<uint32_t>{'a', kBad, kBad, 'b'}));
+    EXPECT_EQ(Codes("\xE0\x80\xAF"), (std::vector<uint32_t>{kBad, kBad, kBad}));
+    EXPECT_EQ(Codes("\xED\xA0\x80"), (std::vector<uint32_t>{kBad, kBad, kBad}));
+    EXPECT_EQ(Codes("\xF4\x90\x80\x80"), (std::vector<uint32_t>{kBad, kBad, kBad, kBad}));
+    EXPECT_EQ(Codes("\xFE\xFF"), (std::vector<uint32_t>{kBad, kBad}));
 }
 
 TEST(TextMarkup, KeptTextInOnePass)
