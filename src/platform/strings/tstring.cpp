@@ -1,10 +1,12 @@
 // TString operations: sharing, copy on write, searching, editing, formatting, UTF-8 helpers.
 #include "platform/strings/tstring.h"
 
+#include "platform/log.h"
 #include "platform/strings/collate.h"
 #include "sys/utf8.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -27,7 +29,62 @@ bool SameByte(char a, char b, bool ignoreCase)
 {
     return ignoreCase ? UpperAscii(a) == UpperAscii(b) : a == b;
 }
+
+std::atomic<uint32_t> gLengthLimit{kTStringMaxLength};
+
+// True when a text of `length` bytes may be held; else the refusal is logged. The log builds its
+// line from strings too: a refusal met while saying one is not said again.
+bool Fits(uint64_t length)
+{
+    const uint32_t limit = gLengthLimit.load(std::memory_order_relaxed);
+    if (length <= limit)
+        return true;
+    thread_local bool saying = false;
+    if (!saying)
+    {
+        saying = true;
+        Log("ERROR: A text of %llu bytes was refused: a text holds at most %u bytes; it is left as "
+            "it was",
+            static_cast<unsigned long long>(length), limit);
+        saying = false;
+    }
+    return false;
+}
+
+// The length `text` has once Replace has put `toLength` bytes in place of each match of `pattern`
+// it would replace, the first at `pos`: measured before anything changes, so that a replacement
+// past the limit leaves the text whole. When even a match at every place would fit, that bound
+// serves and nothing is searched.
+uint64_t ReplacedLength(const TString& text, const TString& pattern, int toLength, int flags,
+                        int pos)
+{
+    const uint64_t length = static_cast<uint64_t>(text.Length());
+    const int fromLength = pattern.Length();
+    const uint64_t growth = static_cast<uint64_t>(toLength - fromLength);
+    if (!(flags & kStringReplaceAll))
+        return length + growth;
+    const uint64_t bound = length + length / static_cast<uint64_t>(fromLength) * growth;
+    if (bound <= gLengthLimit.load(std::memory_order_relaxed))
+        return bound;
+    // The matches Replace visits, in the text as it is: replaced text is never searched again.
+    uint64_t matches = 0;
+    while (pos >= 0)
+    {
+        ++matches;
+        if (flags & kStringBackwards)
+            pos = pos == 0 ? -1 : text.Find(pattern, flags, text.Length() - pos);
+        else
+            pos = text.Find(pattern, flags, pos + fromLength);
+    }
+    return length + matches * growth;
+}
 } // namespace
+
+void SetTStringLengthLimit(uint32_t limit)
+{
+    gLengthLimit.store(limit == 0 || limit > kTStringMaxLength ? kTStringMaxLength : limit,
+                       std::memory_order_relaxed);
+}
 
 TStringData* TString::NewRecord(unsigned capacity, unsigned filled)
 {
@@ -45,7 +102,13 @@ TString::TString(const char* text)
         mData = NewRecord(kMinCapacity);
         return;
     }
-    unsigned n = static_cast<unsigned>(std::strlen(text));
+    const size_t length = std::strlen(text);
+    if (!Fits(length))
+    {
+        mData = NewRecord(kMinCapacity);
+        return;
+    }
+    auto n = static_cast<unsigned>(length);
     mData = NewRecord(n + 1, n);
     std::memcpy(mData->mText, text, n);
     mData->mLength = n;
@@ -53,6 +116,8 @@ TString::TString(const char* text)
 
 TString::TString(const char* text, unsigned n)
 {
+    if (!Fits(n))
+        n = 0;
     mData = NewRecord(std::max(n + 1, kMinCapacity));
     if (text != nullptr && n > 0)
     {
@@ -127,6 +192,9 @@ void TString::Unshare()
 
 void TString::Reserve(unsigned n)
 {
+    // The capacity holds the terminator.
+    if (n > 0 && !Fits(n - 1ull))
+        return;
     unsigned capacity = std::max(n, kMinCapacity);
     unsigned copy = mData == nullptr ? 0 : std::min(mData->mCapacity, capacity);
     TStringData* fresh = NewRecord(capacity, copy);
@@ -141,19 +209,25 @@ void TString::Reserve(unsigned n)
     mData = fresh;
 }
 
-void TString::Grow(unsigned needed)
+bool TString::Grow(uint64_t length)
 {
+    if (!Fits(length))
+        return false;
+    const auto needed = static_cast<unsigned>(length + 1);
     if (mData == nullptr)
     {
         Reserve(needed);
-        return;
+        return true;
     }
     if (mData->mCapacity >= needed)
-        return;
-    unsigned capacity = mData->mCapacity;
+        return true;
+    // Doubling stops at the room for the longest text.
+    const uint64_t most = uint64_t(gLengthLimit.load(std::memory_order_relaxed)) + 1;
+    uint64_t capacity = mData->mCapacity;
     while (capacity < needed)
-        capacity = capacity > UINT_MAX / 2 ? needed : capacity * 2;
-    Reserve(capacity);
+        capacity = std::min(capacity * 2, std::max<uint64_t>(most, needed));
+    Reserve(static_cast<unsigned>(capacity));
+    return true;
 }
 
 int TString::Length() const
@@ -271,6 +345,8 @@ TString TString::operator+(const TString& other) const
 {
     unsigned a = static_cast<unsigned>(Length());
     unsigned b = static_cast<unsigned>(other.Length());
+    if (!Fits(uint64_t(a) + b))
+        return *this;
     TString result;
     result.mData = NewRecord(std::max(a + b + 1, kMinCapacity));
     std::memcpy(result.mData->mText, c_str(), a);
@@ -282,6 +358,8 @@ TString TString::operator+(const TString& other) const
 TString TString::operator+(char c) const
 {
     unsigned a = static_cast<unsigned>(Length());
+    if (c != 0 && !Fits(uint64_t(a) + 1))
+        return *this;
     TString result;
     result.mData = NewRecord(std::max(a + 2, kMinCapacity));
     std::memcpy(result.mData->mText, c_str(), a);
@@ -314,6 +392,11 @@ TString TString::FormatV(const char* format, va_list args)
     {
         va_end(second);
         return TString(buffer);
+    }
+    if (!Fits(static_cast<uint64_t>(length)))
+    {
+        va_end(second);
+        return TString("");
     }
     TString result;
     result.Reserve(static_cast<unsigned>(length) + 1);
@@ -351,10 +434,12 @@ TString& TString::operator+=(const TString& other)
         return *this += tail;
     }
     // Another record: the handle's own changes below never touch it.
-    Unshare();
     unsigned a = static_cast<unsigned>(Length());
     unsigned b = static_cast<unsigned>(other.Length());
-    Grow(a + b + 1);
+    if (!Fits(uint64_t(a) + b))
+        return *this;
+    Unshare();
+    Grow(uint64_t(a) + b);
     std::memcpy(mData->mText + a, other.c_str(), b);
     mData->mText[a + b] = 0;
     mData->mLength = a + b;
@@ -397,10 +482,12 @@ int TString::WriteAt(int pos, const void* src, int n, bool terminate, int length
             src = staged.c_str();
         }
     }
-    Unshare();
     if (pos < 0 || pos > length)
         pos = length;
-    Grow(static_cast<unsigned>(pos + n + 1));
+    if (!Fits(int64_t(pos) + n))
+        return pos;
+    Unshare();
+    Grow(uint64_t(pos) + static_cast<uint64_t>(n));
     char* at = mData->mText + pos;
     std::memmove(at, src, static_cast<size_t>(n));
     // A zero byte among those written ends the text there.
@@ -444,12 +531,15 @@ void TString::Replace(const TString& from, const TString& to, int flags, int sta
     if (fromLength == 0 || Length() == 0)
         return;
     int pos = Find(pattern, flags, start);
+    if (pos >= 0 && toLength > fromLength &&
+        !Fits(ReplacedLength(*this, pattern, toLength, flags, pos)))
+        return;
     while (pos >= 0)
     {
         Unshare();
         int length = Length();
         if (toLength > fromLength)
-            Grow(static_cast<unsigned>(length + 1 + toLength - fromLength));
+            Grow(uint64_t(length) + static_cast<unsigned>(toLength - fromLength));
         char* text = mData->mText;
         std::memmove(text + pos + toLength, text + pos + fromLength,
                      static_cast<size_t>(length - pos - fromLength) + 1);

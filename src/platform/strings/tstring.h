@@ -25,6 +25,13 @@ enum : int
     kStringBackwards = 4,
 };
 
+// The longest text a TString holds: lengths and positions are ints. Growth past it is refused: the
+// text stays as it was, and the log says so.
+constexpr uint32_t kTStringMaxLength = 0x7FFFFFFF;
+// Tests: a lower limit in its place (0 restores kTStringMaxLength), so that every refusal can be
+// met without gigabytes of text.
+void SetTStringLengthLimit(uint32_t limit);
+
 class TString
 {
 public:
@@ -83,9 +90,10 @@ private:
     static TStringData* NewRecord(unsigned capacity, unsigned filled = 0);
     void Release();
     void Unshare();
-    // Room for `needed` bytes, the capacity doubled until it holds them: appending one piece after
-    // another then copies the text a bounded number of times in all.
-    void Grow(unsigned needed);
+    // Room for a text of `length` bytes and its terminator, the capacity doubled until it holds
+    // them: appending one piece after another then copies the text a bounded number of times in
+    // all. False, with nothing changed, for a length past the limit.
+    bool Grow(uint64_t length);
 
     TStringData* mData = nullptr;
 };

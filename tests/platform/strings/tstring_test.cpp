@@ -1,6 +1,8 @@
 // TString: record sharing, capacities, searching, editing, formatting and the UTF-8 helpers.
+#include "platform/log.h"
 #include "platform/strings/number_pattern.h"
 #include "platform/strings/tstring.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -364,6 +366,80 @@ TEST(TString, OnlyAOneNumberPatternFromDataIsFormatted)
         EXPECT_FALSE(FormatNumberPattern(bad, 7, out)) << bad;
         EXPECT_STREQ(out.c_str(), "kept");
     }
+}
+
+// Growth past the longest text is refused on every road, the text left as it was and the log told;
+// met here under a lower limit in its place, as the real one needs gigabytes.
+TEST(TString, GrowthPastTheLimitIsRefusedAndLogged)
+{
+    testsupport::ScratchFolder scratch("mw_tstring_limit");
+    SetLogFolder(scratch.Path().c_str());
+    constexpr uint32_t kLimit = 1000;
+    SetTStringLengthLimit(kLimit);
+    const std::string almost(kLimit - 1, 'a');
+    const std::string full = almost + "b";
+    TString text(almost.c_str());
+    int refusals = 0;
+    auto expectRefused = [&](const char* road)
+    {
+        ++refusals;
+        EXPECT_EQ(text.Length(), static_cast<int>(almost.size())) << road;
+        EXPECT_EQ(std::string(text.c_str()), almost) << road;
+    };
+    text += TString("bc");
+    expectRefused("+=");
+    text += text;
+    expectRefused("+= itself");
+    text.Append("bc", 2);
+    expectRefused("Append");
+    text.WriteAt(-1, "bc", 2, true);
+    expectRefused("WriteAt");
+    text.WriteAt(static_cast<int>(almost.size()) - 1, "bcd", 3, false);
+    expectRefused("WriteAt over the end");
+    text.Reserve(kLimit + 2);
+    expectRefused("Reserve");
+    text.Replace("a", "bb", kStringReplaceAll);
+    expectRefused("Replace every");
+    text.Replace("aaa", "bbbb", kStringReplaceAll | kStringBackwards);
+    expectRefused("Replace every, backwards");
+    EXPECT_EQ(std::string((text + TString("bc")).c_str()), almost);
+    expectRefused("+");
+    text += 'b';
+    EXPECT_EQ(std::string(text.c_str()), full) << "up to the limit itself";
+    text += 'c';
+    EXPECT_EQ(std::string(text.c_str()), full);
+    EXPECT_EQ(std::string((text + 'c').c_str()), full);
+    refusals += 2;
+    EXPECT_EQ(TString((full + "b").c_str()).Length(), 0) << "made from a longer text";
+    EXPECT_EQ(TString(full.c_str(), kLimit + 1).Length(), 0);
+    EXPECT_EQ(TString::Format("%s%s", full.c_str(), "b").Length(), 0);
+    refusals += 3;
+    // A replacement that fits still grows, one that counts its matches too.
+    TString some("abab");
+    some.Replace("a", "xyz", kStringReplaceAll);
+    EXPECT_STREQ(some.c_str(), "xyzbxyzb");
+    TString many((std::string(kLimit / 2, 'a') + "bbbbb").c_str());
+    many.Replace("b", "bc", kStringReplaceAll);
+    EXPECT_EQ(std::string(many.c_str()), std::string(kLimit / 2, 'a') + "bcbcbcbcbc");
+    SetTStringLengthLimit(0);
+    text += TString("bc");
+    EXPECT_EQ(text.Length(), static_cast<int>(kLimit + 2)) << "the limit restored";
+    // The real limit, met without the memory: room for a text of 2^31 bytes is refused.
+    text.Reserve(0x80000001u);
+    EXPECT_EQ(text.Length(), static_cast<int>(kLimit + 2));
+    ++refusals;
+
+    const std::string log = testsupport::ReadFile(scratch.Path() / "logfile.txt");
+    SetLogFolder(nullptr);
+    int said = 0;
+    for (size_t at = log.find("ERROR: A text of "); at != std::string::npos;
+         at = log.find("ERROR: A text of ", at + 1))
+        ++said;
+    EXPECT_EQ(said, refusals) << log;
+    EXPECT_NE(log.find("ERROR: A text of 1001 bytes was refused: a text holds at most 1000 bytes; "
+                       "it is left as it was\n"),
+              std::string::npos)
+        << log;
 }
 
 TEST(TString, MapOrderIsByteOrder)
