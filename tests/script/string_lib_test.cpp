@@ -1,6 +1,7 @@
 // String library: stock functions, patterns and their messages, format with its added options,
 // lualex in both modes, pack and unpack.
 #include "lib_test_support.h"
+#include "support/block_usage.h"
 
 #include <gtest/gtest.h>
 
@@ -609,6 +610,26 @@ TEST_F(StringLibTest, HugeRepeatCountIsAnError)
 {
     EXPECT_EQ(mState.Eval("string.rep('x', 2^40)"), "error: test:1: resulting string too large");
     EXPECT_EQ(mState.Eval("string.len(string.rep('', 2^40))"), "0");
+}
+
+// A long result is built in one block of its size: the peak stays near it, and its text is whole
+// whatever the piece's length.
+TEST_F(StringLibTest, RepeatBuildsItsResultInOneBlock)
+{
+    static testsupport::BlockUsage usage; // the state closes through it after the test
+    lua_setallocator(mState.L, testsupport::CountBlocks, &usage);
+    usage.peak = usage.live;
+    const long long before = usage.live;
+    ASSERT_EQ(mState.Run("s = string.rep('abc', 2^22)"), "");
+    const long long result = 3ll << 22;
+    EXPECT_LT(usage.peak - before, result + result / 8);
+    EXPECT_EQ(mState.Eval("string.len(s)"), std::to_string(result));
+    EXPECT_EQ(mState.Eval("s == string.rep('abcabc', 2^21)"), "true");
+    EXPECT_EQ(mState.Eval("string.sub(s, -4)"), "cabc");
+    EXPECT_EQ(mState.Eval("string.rep('xyz', 7)"), "xyzxyzxyzxyzxyzxyzxyz");
+    EXPECT_EQ(mState.Eval("string.rep('q', 1)"), "q");
+    EXPECT_EQ(mState.Eval("string.rep('ab', 2.9)"), "abab");
+    EXPECT_EQ(mState.Eval("string.rep('ab', -1)"), "");
 }
 
 TEST_F(StringLibTest, DumpAndLoadBack)
