@@ -3,6 +3,7 @@
 #include "sys/process.h"
 
 #include "sys/clock.h"
+#include "sys/ignored_signals.h"
 
 #include <cerrno>
 #include <csignal>
@@ -163,6 +164,24 @@ bool TakeInstanceNotice()
 
 namespace
 {
+// posix_spawnp, the child's ignored write signals back at their defaults: an ignored signal stays
+// ignored across exec, and a tool whose reader goes away expects to end by it.
+int SpawnWithDefaultSignals(pid_t* pid, char* const* args, char** env)
+{
+    posix_spawnattr_t attributes;
+    if (posix_spawnattr_init(&attributes) != 0)
+        return posix_spawnp(pid, args[0], nullptr, nullptr, args, env);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int signal : kIgnoredWriteSignals)
+        sigaddset(&defaults, signal);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    const int error = posix_spawnp(pid, args[0], nullptr, &attributes, args, env);
+    posix_spawnattr_destroy(&attributes);
+    return error;
+}
+
 // The child's id, or -1 with the reason in `error` when given.
 int Spawn(const std::vector<std::string>& argv, char** env, int* error = nullptr)
 {
@@ -173,7 +192,7 @@ int Spawn(const std::vector<std::string>& argv, char** env, int* error = nullptr
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), env);
+    const int failed = SpawnWithDefaultSignals(&pid, args.data(), env);
     if (error != nullptr)
         *error = failed;
     if (failed != 0)
@@ -257,7 +276,7 @@ int StartDetachedProcess(const std::vector<std::string>& argv)
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
-    int error = posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ);
+    int error = SpawnWithDefaultSignals(&pid, args.data(), environ);
     if (error != 0)
         return error;
     started.push_back(static_cast<int>(pid));

@@ -1,6 +1,7 @@
 // The system's quit requests: the signal handlers, the pump's check and the watch thread.
 #include "sys/quit_watch.h"
 
+#include "sys/ignored_signals.h"
 #include "sys/process.h"
 #include "sys/stand_in_log.h"
 
@@ -24,6 +25,9 @@ std::atomic<uint32_t> gRequested{0};
 std::atomic<uint32_t> gTaken{0};
 std::atomic<uint32_t> gAnswered{0};
 sem_t gWake;
+
+// A closed terminal (SIGHUP) asks as the others do: the game ends and saves what it keeps.
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 StandInLog& Channel()
 {
@@ -85,8 +89,21 @@ void StartQuitWatch()
                        action.sa_handler = OnQuitSignal;
                        sigemptyset(&action.sa_mask);
                        action.sa_flags = SA_RESTART;
-                       sigaction(SIGTERM, &action, nullptr);
-                       sigaction(SIGINT, &action, nullptr);
+                       for (int signal : kQuitSignals)
+                       {
+                           // Hangups ignored by whoever started the program (nohup) stay
+                           // ignored: the game is to outlive its terminal.
+                           struct sigaction old = {};
+                           if (signal == SIGHUP && sigaction(signal, nullptr, &old) == 0 &&
+                               old.sa_handler == SIG_IGN)
+                               continue;
+                           sigaction(signal, &action, nullptr);
+                       }
+                       struct sigaction ignore = {};
+                       ignore.sa_handler = SIG_IGN;
+                       sigemptyset(&ignore.sa_mask);
+                       for (int signal : kIgnoredWriteSignals)
+                           sigaction(signal, &ignore, nullptr);
                    });
 }
 

@@ -1,9 +1,10 @@
-// Requests from the system to end the program (SIGTERM, SIGINT): caught here, handed to the message
-// queue as a quit at its next poll, and watched. A request the main loop has not answered (handed
-// to the game as a close) within the grace time (a script that never returns holds the loop, a
-// loop that polls but never hands the close on holds it as well) ends the program after one log
-// line, with kUnansweredQuitStatus; what the program saves is written to a temporary name and
-// renamed, so a hard end damages nothing saved.
+// Requests from the system to end the program (SIGTERM, SIGINT, and SIGHUP when its terminal
+// closes, unless it was started with hangups ignored): caught here, handed to the message queue as
+// a quit at its next poll, and watched. A request the main loop has not answered (handed to the
+// game as a close) within the grace time (a script that never returns holds the loop, a loop that
+// polls but never hands the close on holds it as well) ends the program after one log line, with
+// kUnansweredQuitStatus; what the program saves is written to a temporary name and renamed, so a
+// hard end damages nothing saved.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,10 @@ constexpr uint32_t kQuitGraceMs = 5000;
 constexpr int kUnansweredQuitStatus = 2;
 
 // Installs the handlers and starts the watch; later calls do nothing. Costs nothing per frame: the
-// watch sleeps until a request arrives.
+// watch sleeps until a request arrives. A reader of the program's output that goes away (the trace
+// piped into `head`) no longer ends the program: SIGPIPE is ignored, so such a write fails with
+// EPIPE and the writer stops there; a write past the file-size limit fails with EFBIG the same
+// way (SIGXFSZ ignored). Programs started from here get both back at their defaults.
 void StartQuitWatch();
 // The message queue's check: true once for the requests that arrived since the last call.
 bool TakeQuitRequest();

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -72,6 +73,24 @@ TEST_F(ProgramTest, ADataFolderThatCannotBeWrittenIsSaidOnceAtStartUp)
                              "): profiles, options and scores will not be kept.\n";
     EXPECT_NE(text.find(line), std::string::npos) << text;
     EXPECT_EQ(text.find(line), text.rfind(line)) << "said more than once:\n" << text;
+}
+
+// Started with hangups ignored (as nohup starts it), the game outlives its terminal; the other
+// requests to end still reach it.
+TEST_F(ProgramTest, AGameStartedWithHangUpsIgnoredOutlivesItsTerminal)
+{
+    std::signal(SIGHUP, SIG_IGN);
+    int pid = Start({});
+    std::signal(SIGHUP, SIG_DFL);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForStart(pid));
+    ::kill(pid, SIGHUP);
+    // A quit ends a run this small within a second, even under the sanitizers.
+    sys::SleepMs(3000);
+    int code = -1;
+    EXPECT_FALSE(sys::WaitProcess(pid, 0, code)) << "ended with " << code;
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
 }
 
 TEST_F(ProgramTest, RunsOnTheDummyAudioDriverAndEndsCleanly)

@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace
 {
@@ -119,6 +123,39 @@ TEST_F(BaseLibTest, PrintedLinesReachTheInputScriptsAwaits)
     std::string shot;
     EXPECT_TRUE(sys::TakeShotRequest(shot));
     EXPECT_EQ(shot, (scratch / "seen.png").string());
+    sys::SetInputScript("");
+}
+
+// Standard output whose reader went away (the trace piped into `head`, where SIGPIPE is ignored as
+// the game ignores it): the lines fail there, standard error says so once, and they still reach
+// the input scripts' awaits.
+TEST_F(BaseLibTest, PrintToAGoneReaderEndsTheTraceOnly)
+{
+    testsupport::ScratchFolder scratch("mw_print_gone");
+    testsupport::WriteFile(scratch / "run.txt", "await one 5\nawait two 5\nshot seen\n");
+    ASSERT_TRUE(sys::SetInputScript((scratch / "run.txt").string()));
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(ends[1], STDOUT_FILENO);
+    close(ends[1]);
+    void (*before)(int) = std::signal(SIGPIPE, SIG_IGN);
+    testing::internal::CaptureStderr();
+    const std::string err = mState.Run("print('one') print('two')");
+    const std::string said = testing::internal::GetCapturedStderr();
+    std::fflush(stdout);
+    std::clearerr(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::signal(SIGPIPE, before);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(said, std::string("Standard output is closed (") + std::strerror(EPIPE) +
+                        "): printed lines are no longer written\n");
+    sys::FeedInputScript();
+    std::string shot;
+    EXPECT_TRUE(sys::TakeShotRequest(shot)) << "the lines reached the awaits";
     sys::SetInputScript("");
 }
 

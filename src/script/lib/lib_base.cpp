@@ -7,6 +7,7 @@
 #include "sys/input_script.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -79,9 +80,8 @@ void PushPlainText(lua_State* L, int idx)
     lua_pushstring(L, buff);
 }
 
-// Writes wide text to standard output as UTF-8, ending at its first zero unit, and adds it to the
-// printed line.
-void WriteWide(const lua_WChar* w, size_t n, std::string& line)
+// Adds wide text to the printed line as UTF-8, ending at its first zero unit.
+void AppendWide(const lua_WChar* w, size_t n, std::string& line)
 {
     // Zeroed: the optimiser cannot see that an empty text writes none of it.
     char out[4 * 128 + 4] = {};
@@ -122,13 +122,34 @@ void WriteWide(const lua_WChar* w, size_t n, std::string& line)
         }
         if (used >= sizeof out - 4)
         {
-            std::fwrite(out, 1, used, stdout);
             line.append(out, used);
             used = 0;
         }
     }
-    std::fwrite(out, 1, used, stdout);
     line.append(out, used);
+}
+
+// Writes one printed line and its break to standard output. A reader that went away (the trace
+// piped into `head`) or a terminal that hung up ends the trace, never the game: the writes fail
+// (the program ignores SIGPIPE), one line on standard error says so, and the lines still reach
+// the input scripts.
+void WriteOutputLine(const std::string& line)
+{
+    static bool said = false;
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    // Standard output into a pipe or a file is buffered in blocks: a reader following the game
+    // (a trace piped into grep) would see nothing until the buffer filled or the game ended.
+    std::fflush(stdout);
+    if (!std::ferror(stdout))
+        return;
+    const int error = errno;
+    std::clearerr(stdout);
+    if ((error != EPIPE && error != EIO) || said)
+        return;
+    said = true;
+    std::fprintf(stderr, "Standard output is closed (%s): printed lines are no longer written\n",
+                 std::strerror(error));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -595,24 +616,19 @@ int BasePrint(lua_State* L)
         }
         if (i > 1)
         {
-            std::fputs("\t", stdout);
             line += '\t';
         }
         if (wide)
         {
-            WriteWide(lua_towstring(L, -1), lua_strlen(L, -1), line);
+            AppendWide(lua_towstring(L, -1), lua_strlen(L, -1), line);
         }
         else
         {
-            std::fwrite(lua_tostring(L, -1), 1, lua_strlen(L, -1), stdout);
             line.append(lua_tostring(L, -1), lua_strlen(L, -1));
         }
         lua_pop(L, 1);
     }
-    std::fputs("\n", stdout);
-    // Standard output into a pipe or a file is buffered in blocks: a reader following the game
-    // (a trace piped into grep) would see nothing until the buffer filled or the game ended.
-    std::fflush(stdout);
+    WriteOutputLine(line);
     sys::NoteOutputLine(line);
     return 0;
 }
