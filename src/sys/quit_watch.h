@@ -19,9 +19,9 @@ constexpr int kUnansweredQuitStatus = 2;
 
 // Installs the handlers and starts the watch; later calls do nothing. Costs nothing per frame: the
 // watch sleeps until a request arrives. A reader of the program's output that goes away (the trace
-// piped into `head`) no longer ends the program: SIGPIPE is ignored, so such a write fails with
-// EPIPE and the writer stops there; a write past the file-size limit fails with EFBIG the same
-// way (SIGXFSZ ignored). Programs started from here get both back at their defaults.
+// piped into `head`) never ends the program: SIGPIPE is ignored, so such a write fails with EPIPE,
+// which its writer handles; a write past the file-size limit fails with EFBIG the same way (SIGXFSZ
+// ignored). Programs started from here get both back at their defaults.
 void StartQuitWatch();
 // The message queue's check: true once for the requests that arrived since the last call.
 bool TakeQuitRequest();
