@@ -79,8 +79,10 @@ constexpr const char* kBoundFunctions[] = {"GetConfig", "RunProcess"};
 // The destroy operations of the singletons made so far, run newest first when a run ends (where a
 // C runtime would run them at process exit), so that a run in a test process starts clean.
 std::vector<void (*)()> gExitList;
-// What the process ends with: not 0 when the start-up script gave nothing to run.
+// What the process ends with: not 0 when the start-up script gave nothing to run, or when a
+// fatal error (content the game cannot go on without) ended the run.
 constexpr int kStartFailedStatus = 1;
+constexpr int kFatalErrorStatus = 2;
 int gRunStatus = 0;
 
 template <class T> void DestroySingleton()
@@ -395,11 +397,12 @@ void TGameRun::Stop(TApplication* application)
 int GameMain(TApplication* application, const char*)
 {
     TGameRun game;
+    ClearFatalErrorReported();
     const bool started = game.Start(application);
     if (started)
         game.Run(application);
     game.Stop(application);
-    gRunStatus = started ? 0 : kStartFailedStatus;
+    gRunStatus = !started ? kStartFailedStatus : FatalErrorReported() ? kFatalErrorStatus : 0;
     return gRunStatus;
 }
 

@@ -204,6 +204,7 @@ struct BadContent
     const char* mInput;
     Traces mTraces;
     const char* mLogLine; // null: the log stays clean
+    int mStatus = 0;      // the run's exit status
 };
 
 void PrintTo(const BadContent& bad, std::ostream* out)
@@ -220,7 +221,9 @@ TEST_P(BadFrontEndTest, IsLoggedAndNothingCrashes)
     const BadContent& bad = GetParam();
     const fs::path game = CopyGame("content");
     bad.mSpoil(game / "assets");
-    EXPECT_EQ(RunOk(game, bad.mInput, bad.mOptions), bad.mTraces);
+    int code = -1;
+    EXPECT_EQ(RunTraced(game, bad.mInput, bad.mOptions, code), bad.mTraces);
+    EXPECT_EQ(code, bad.mStatus);
     if (bad.mLogLine == nullptr)
         ExpectCleanLog();
     else
@@ -260,16 +263,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "start=scripts/mainmenu.lua", kMenuThenClose, Traces{"start", "menu"},
                    " ##### : Missing string for label 'menu_credits'"},
         // Fatal: the game ends by itself.
-        BadContent{"SplashWithoutSoundGroups",
-                   [](const fs::path& assets)
-                   {
-                       const std::string splash = ReadFile(assets / "scripts/splash.lua");
-                       WriteFile(
-                           assets / "scripts/splash.lua",
-                           std::regex_replace(splash, std::regex("soundgroups = [^\\n]*"), ""));
-                   },
-                   "start=scripts/splash.lua", "focus gained\nwait 200\nshot after\nclose\n",
-                   Traces{"start"}, ": ERROR:soundgroups   FILE:splashscreen LINE:91"}),
+        BadContent{
+            "SplashWithoutSoundGroups",
+            [](const fs::path& assets)
+            {
+                const std::string splash = ReadFile(assets / "scripts/splash.lua");
+                WriteFile(assets / "scripts/splash.lua",
+                          std::regex_replace(splash, std::regex("soundgroups = [^\\n]*"), ""));
+            },
+            "start=scripts/splash.lua", "focus gained\nwait 200\nshot after\nclose\n",
+            Traces{"start"}, ": ERROR:soundgroups   FILE:splashscreen LINE:91", kFatalErrorStatus}),
     [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
 
 // Two profiles made by a screen of the copied content; then the menu on the preferences cut short

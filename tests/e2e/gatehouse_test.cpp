@@ -594,11 +594,11 @@ TEST_F(GatehouseTest, DamagedSavedStatesAreReportedAndPlayGoesOn)
     after = ReadLocation(Player()["gamedata"], kObjects);
     EXPECT_EQ(after.mActiveScene, 0);
 
-    // A player's record of 11 bytes: its fatal line ends the run (exit 0); the record is stored
+    // A player's record of 11 bytes: its fatal line ends the run (exit 2); the record is stored
     // again as zeros, from which the next run starts.
     PutBackData("run_a");
     SetPlayerValue("playerdata", std::vector<uint8_t>(11, 1));
-    RunOk(mRepository, resume, "start=scripts/mainmenu.lua");
+    RunFatal(mRepository, resume, "start=scripts/mainmenu.lua");
     ExpectLogged("ERROR:PlayerData sizeof mismatch!   FILE:playerdata LINE:49");
     EXPECT_EQ(Player()["playerdata"], std::vector<uint8_t>(12, 0));
     int code = -1;
@@ -670,8 +670,10 @@ TEST_F(GatehouseTest, AnItemWithoutItsPartsIsFatal)
     const fs::path location = game / "assets/scripts/locations/gatehouse.lua";
     WriteFile(location, std::regex_replace(ReadFile(location),
                                            std::regex("inventoryparts = \\{ part or 1 \\},"), ""));
-    RunOk(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/gatehouse.lua");
-    ExpectLogged("ERROR:item_key_1   FILE:gameplayitem LINE:40");
+    RunFatal(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/gatehouse.lua");
+    ExpectLogged(
+        "ERROR:Item 'item_key_1' has no \"inventoryparts\" table, which every item needs   "
+        "FILE:gameplayitem LINE:40");
 }
 
 TEST_F(GatehouseTest, AMissingAreaPictureIsLoggedAndTheLocationPlays)

@@ -53,8 +53,8 @@ TEST_F(HudDialogTest, OnlyTheTrackersPulseBetweenTwoShots)
 
 TEST_F(HudDialogTest, AHudWithoutItsHintInfoIsFatalAndTheGameEnds)
 {
-    RunOk(CopyEdited("scripts/hud.lua", "hintinfo = \\{[^}]*\\},"),
-          "focus gained\nwait 60\nclose\n", "start=scripts/dev/hud.lua");
+    RunFatal(CopyEdited("scripts/hud.lua", "hintinfo = \\{[^}]*\\},"),
+             "focus gained\nwait 60\nclose\n", "start=scripts/dev/hud.lua");
     ExpectInLog("ERROR:No hintinfo table for GameplayHud   FILE:mkwgameplayhud LINE:");
 }
 
@@ -72,8 +72,8 @@ TEST_F(HudDialogTest, TheDialogShownByNameClosesOnItsButtonAndCallsBackWithZero)
 
 TEST_F(HudDialogTest, AHudWithoutItsProgressBarIsFatalAndTheGameEnds)
 {
-    RunOk(CopyEdited("scripts/hud.lua", "progressbar = \\{[^}]*\\},"),
-          "focus gained\nwait 60\nclose\n", "start=scripts/dev/hud.lua");
+    RunFatal(CopyEdited("scripts/hud.lua", "progressbar = \\{[^}]*\\},"),
+             "focus gained\nwait 60\nclose\n", "start=scripts/dev/hud.lua");
     ExpectInLog("ERROR:No progressbar table for GameplayHud!   FILE:gameplayhud LINE:84");
 }
 

@@ -52,9 +52,9 @@ TEST_F(JournalStoryTest, TheClosedJournalDrawsNothingAndItsFunctionGoesWithIt)
 
 TEST_F(JournalStoryTest, AJournalWithoutItsTextTableIsFatal)
 {
-    RunOk(CopyEdited("scripts/journal.lua", "textright = goals,\n"),
-          "focus gained\nwait 30\nclick 400 562\nwait 60\nclose\n",
-          "start=scripts/dev/journal.lua");
+    RunFatal(CopyEdited("scripts/journal.lua", "textright = goals,\n"),
+             "focus gained\nwait 30\nclick 400 562\nwait 60\nclose\n",
+             "start=scripts/dev/journal.lua");
     ExpectInLog("ERROR:Cannot find 'textright' table for GameplayJournal!   "
                 "FILE:gameplayjournal LINE:104");
 }
@@ -114,8 +114,9 @@ TEST_F(JournalStoryTest, AProgramClosedDuringTheStripKeepsTheCutScenesGameState)
 
 TEST_F(JournalStoryTest, AStripWithoutItsDropsTableIsFatal)
 {
-    RunOk(CopyEdited("scripts/storyboard.lua", "bloodinfo = blood,"),
-          "focus gained\nwait 30\nclick 400 300\nwait 60\nclose\n", "start=scripts/dev/story.lua");
+    RunFatal(CopyEdited("scripts/storyboard.lua", "bloodinfo = blood,"),
+             "focus gained\nwait 30\nclick 400 300\nwait 60\nclose\n",
+             "start=scripts/dev/story.lua");
     ExpectInLog("ERROR:Cannot find 'bloodinfo' for IllustrationPanel!");
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "e2e/program_test_support.h"
@@ -15,6 +16,9 @@
 namespace
 {
 using namespace e2etest;
+
+// Where the key lies in the strip with the coin before it.
+constexpr int kKeyInTheStripX = 446;
 
 class LocationTest : public ScreenProgramTest
 {
@@ -299,6 +303,137 @@ TEST_F(LocationTest, AMissingPictureIsSaidOnce)
     ExpectLogged("ERROR: Inventory object 'dev_key' has no part 1 (it has 0)", 1);
 }
 
+// Content shapes that once left the location unable to end, each on a copy of the development
+// location: an object changed twice by one event (waited for once), an object an event puts in the
+// hand (it follows the pointer and opens the door that takes it), a conversation the location lacks
+// (skipped, the event goes on).
+TEST_F(LocationTest, ObjectsChangedOrHeldByAnEventAndAMissingConversationLetTheLocationEnd)
+{
+    const std::string open = "name = \"dev_open\", areastocomplete = { \"dev_chest\" }, "
+                             "animations = { \"dev_chest_glow\" },";
+    const std::string coin = "        { name = \"dev_coin\", image = \"dev/key\", "
+                             "homescene = \"dev_a\", partcount = 1, type = \"thessalor\" },\n";
+    const std::string keyEntry = "actualname = \"dev_key_name\", type = \"thessalor\" },\n";
+    using Edits = std::vector<std::pair<std::string, std::string>>;
+    struct Shape
+    {
+        std::string name;
+        Edits edits;
+        std::string afterTheChest;
+        int keyX = 390;
+    };
+    const std::string toTheDoor = "move 650 250\nwait 5\nclick 650 250\n";
+    const std::vector<Shape> shapes = {
+        {"hidden_twice",
+         {{"inventorytoactivate = { \"dev_key\" },",
+           "inventorytoactivate = { \"dev_key\", \"dev_coin\" },"},
+          {open, open + " inventorytomakeinvisible = { \"dev_coin\", \"dev_coin\" },"},
+          {keyEntry, keyEntry + coin}},
+         "",
+         kKeyInTheStripX},
+        {"equipped_by_the_event",
+         {{"nextevent = \"dev_done\",", "inventorytoequip = \"dev_gem\","},
+          {"events = { default = { eventname = event } },",
+           "events = { default = { eventname = event }, dev_gem = { eventname = \"dev_done\" } },"},
+          {keyEntry, keyEntry + "        { name = \"dev_gem\", image = \"dev/key\", "
+                                "homescene = \"dev_a\", partcount = 1 },\n"}},
+         "wait 60\n" + toTheDoor},
+        {"missing_conversation", {{open, open + " dialog = \"dev_helo\","}}, ""},
+    };
+    for (const Shape& shape : shapes)
+    {
+        const fs::path game = CopyGame(shape.name);
+        const fs::path location = game / "assets/scripts/dev/location.lua";
+        std::string text = ReadFile(location);
+        for (const auto& [from, to] : shape.edits)
+        {
+            const size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << shape.name << ": " << from;
+            text.replace(at, from.size(), to);
+        }
+        WriteFile(location, text);
+        EXPECT_EQ(RunOk(game,
+                        "focus gained\nwait 40\nclick 224 354\nwait 80\nclick " +
+                            std::to_string(shape.keyX) +
+                            " 560\nwait 5\nmove 410 300\nwait 5\nclick 410 300\n" +
+                            shape.afterTheChest + "wait 300\nclose\n",
+                        "start=scripts/dev/location.lua"),
+                  (Traces{"start", "complete 0", "map"}))
+            << shape.name;
+        const std::string log = ReadFile(LogFile());
+        const bool missing = shape.name == "missing_conversation";
+        EXPECT_EQ(log.find("ERROR:") == std::string::npos, !missing) << shape.name << log;
+        if (missing)
+            ExpectLogged("ERROR:Cannot find conversation 'dev_helo'; it is skipped");
+    }
+}
+
+// Ann closes the location after the chest's glow, its event armed to run on her next click: the
+// next start runs it and the location ends.
+TEST_F(LocationTest, AnEventArmedForTheNextClickIsNotLostToAClose)
+{
+    const fs::path game = PlayerGame();
+    const fs::path location = game / "assets/scripts/dev/location.lua";
+    std::string text = ReadFile(location);
+    const std::string next = "nextevent = \"dev_done\",";
+    ASSERT_NE(text.find(next), std::string::npos);
+    text.replace(text.find(next), next.size(), "eventtoactivateonclick = \"dev_done\",");
+    WriteFile(location, text);
+    EXPECT_EQ(RunClean(game,
+                       "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+                       "move 410 300\nwait 5\nclick 410 300\nwait 80\nclick 770 30\nwait 30\n",
+                       "start=scripts/devplayer.lua"),
+              Traces{"start"});
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 300\nclose\n", "start=scripts/devplayer.lua"),
+              (Traces{"start", "complete 0", "map"}));
+}
+
+// Names the location lacks (the next event of the key's, the first event) are said once each at
+// load, with who names them; nothing else changes.
+TEST_F(LocationTest, NamesTheLocationLacksAreSaidAtLoad)
+{
+    fs::path game = CopyEdited("scripts/dev/location.lua", "nextevent = \"dev_done\"",
+                               "nextevent = \"dev_dnoe\"");
+    WriteFile(game / "assets/scripts/dev/location.lua",
+              std::regex_replace(ReadFile(game / "assets/scripts/dev/location.lua"),
+                                 std::regex("initial_event = \"dev_start\""),
+                                 "initial_event = \"dev_strat\""));
+    EXPECT_EQ(RunOk(game, "focus gained\nwait 40\nclick 770 30\nwait 30\n",
+                    "start=scripts/dev/location.lua"),
+              Traces{"start"});
+    ExpectLogged("ERROR:The location has no event 'dev_dnoe', which event 'dev_open' names");
+    ExpectLogged(
+        "ERROR:The location has no event 'dev_strat', which the location's \"initial_event\" "
+        "names");
+}
+
+// An area without its "events" table or an item without its "inventoryparts" ends the program at
+// load: the log and standard error say what is missing and where, and the status is not 0.
+TEST_F(LocationTest, AContentErrorThatEndsTheProgramSaysSoAndFails)
+{
+    const std::vector<std::tuple<std::string, std::string, std::string>> shapes = {
+        {"events = { dev_key = { eventname = \"dev_open\" } },", "",
+         "Area 'dev_chest' has no \"events\" table, which every area needs"},
+        {"inventory = \"dev_key\", inventoryparts = { 1 } },", "inventory = \"dev_key\" },",
+         "Item 'dev_item_key' has no \"inventoryparts\" table, which every item needs"},
+    };
+    for (const auto& [from, to, said] : shapes)
+    {
+        const fs::path game = CopyGame("fatal");
+        const fs::path location = game / "assets/scripts/dev/location.lua";
+        std::string text = ReadFile(location);
+        ASSERT_NE(text.find(from), std::string::npos) << from;
+        text.replace(text.find(from), from.size(), to);
+        WriteFile(location, text);
+        mErrorFile = mRoot / "stderr.txt";
+        RunFatal(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/location.lua");
+        mErrorFile.clear();
+        ExpectInLog("ERROR:" + said);
+        EXPECT_NE(ReadFile(mRoot / "stderr.txt").find(said), std::string::npos) << said;
+        fs::remove_all(game);
+    }
+}
+
 // Ann leaves six frames after the key went to the chest, while the key is still being used: the
 // close stores the use as ended, so the next start opens the chest and the location ends.
 TEST_F(LocationTest, ALocationLeftDuringAUseEndsOnTheNextStart)
@@ -371,7 +506,7 @@ TEST_F(LocationTest, ALocationWithoutInstructionsIsFatalAndTheGameEnds)
     const fs::path location = game / "assets/scripts/dev/location.lua";
     WriteFile(location, std::regex_replace(ReadFile(location), std::regex("gameplayinstructions ="),
                                            "local unused ="));
-    RunOk(game, "focus gained\nwait 60\n", "start=scripts/dev/location.lua");
+    RunFatal(game, "focus gained\nwait 60\n", "start=scripts/dev/location.lua");
     EXPECT_NE(ReadFile(LogFile()).find(
                   "ERROR:Cannot find gameplayinstructions global table!   FILE:gameplay LINE:"),
               std::string::npos)

@@ -79,6 +79,8 @@ using testsupport::ReadFile;
 using testsupport::WriteFile;
 // The lines a run's trace printed.
 using Traces = std::vector<std::string>;
+// The status of a run that a fatal error (content the game cannot go on without) ended.
+constexpr int kFatalErrorStatus = 2;
 
 // A PNG file's pixels as B, G, R, A bytes; empty when it cannot be read.
 struct Picture
@@ -421,6 +423,16 @@ protected:
         int code = -1;
         std::vector<std::string> traces = RunTraced(game, script, options, code);
         EXPECT_EQ(code, 0) << "exit code of the run with " << options;
+        return traces;
+    }
+
+    // RunTraced for a run that a fatal error ends by itself: it ends with the status 2.
+    std::vector<std::string> RunFatal(const fs::path& game, const std::string& script,
+                                      const std::string& options)
+    {
+        int code = -1;
+        std::vector<std::string> traces = RunTraced(game, script, options, code);
+        EXPECT_EQ(code, kFatalErrorStatus) << "exit code of the run with " << options;
         return traces;
     }
 

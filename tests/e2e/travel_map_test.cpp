@@ -53,7 +53,7 @@ TEST_F(TravelMapTest, AVignetteWithoutItsTravelTableEndsTheGame)
 {
     const fs::path game =
         Game("travel = \\{\\s*image = \"map/boat\"", "boat = { image = \"map/boat\"");
-    RunOk(game, "focus gained\nwait 200\nshot after\nclose\n", "start=scripts/journey.lua");
+    RunFatal(game, "focus gained\nwait 200\nshot after\nclose\n", "start=scripts/journey.lua");
     EXPECT_FALSE(fs::exists(mRoot / "after.png")) << "the fatal report did not end the game";
     EXPECT_NE(ReadFile(LogFile()).find("ERROR:Cannot find table 'travel' for MapTravel!"),
               std::string::npos)

@@ -15,6 +15,13 @@ uint32_t blueShift = 0;
 uint32_t alphaShift = 0;
 uint32_t alphaMask = 0;
 
+namespace
+{
+
+bool gFatalErrorReported = false;
+
+} // namespace
+
 void ReportError(const char* message, const TString& file, int line, bool fatal)
 {
     const char* path = file.c_str();
@@ -22,9 +29,13 @@ void ReportError(const char* message, const TString& file, int line, bool fatal)
     for (const char* c = path; *c != '\0'; ++c)
         if (*c == '\\' || *c == '/')
             name = c + 1;
-    Log("ERROR:%s   FILE:%s LINE:%d", message != nullptr ? message : "", name, line);
+    const TString text = TString::Format("ERROR:%s   FILE:%s LINE:%d",
+                                         message != nullptr ? message : "", name, line);
+    Log("%s", text.c_str());
     if (!fatal)
         return;
+    gFatalErrorReported = true;
+    sys::PrintNotice(TString::Format("Murkwell ends on a fatal error: %s", text.c_str()).c_str());
     RequestQuit();
 }
 
@@ -34,6 +45,16 @@ void ReportMissingPicture(const TString& owner, const TString& picture, const TS
     ReportError(
         TString::Format("Cannot find picture '%s' of '%s'", picture.c_str(), owner.c_str()).c_str(),
         file, line, false);
+}
+
+bool FatalErrorReported()
+{
+    return gFatalErrorReported;
+}
+
+void ClearFatalErrorReported()
+{
+    gFatalErrorReported = false;
 }
 
 std::vector<std::string> SplitCommandLine(const char* commandLine)

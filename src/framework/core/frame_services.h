@@ -12,13 +12,18 @@
 #include <vector>
 
 // Logs "ERROR:<message>   FILE:<file name> LINE:<line>", the file cut after its last "\" or "/".
-// A fatal report then asks the window script to post the quit message; without a window script
-// that is logged instead. Never throws.
+// A fatal report says the same on standard error, where whoever started the program looks, and
+// then asks the window script to post the quit message; without a window script that is logged
+// instead. Never throws.
 void ReportError(const char* message, const TString& file, int line, bool fatal);
 // A picture that content names and the game lacks (or cannot read): "Cannot find picture
 // '<picture>' of '<owner>'" through ReportError, not fatal. Callers say it once per owner.
 void ReportMissingPicture(const TString& owner, const TString& picture, const TString& file,
                           int line);
+// Whether a fatal report was made since the last clearing: the run then ends with a status that
+// is not 0.
+bool FatalErrorReported();
+void ClearFatalErrorReported();
 
 // Starts the command line as a new process without a shell and does not wait for it; a failed
 // start is reported as "Process failed: <error code>".

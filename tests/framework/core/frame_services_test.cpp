@@ -39,10 +39,19 @@ TEST(ReportErrorTest, AFatalReportPostsTheQuitMessageThroughTheWindowScript)
     SetWindowScriptSource([] { return script; });
     owned.DoLuaString("kQuitNow = 12 function CreateNamedMessage(t, n) return t .. ':' .. n end "
                       "function PostMessage(m) posted = m end");
+    ClearFatalErrorReported();
+    ReportError("not the end", "b.cpp", 1, false);
+    EXPECT_FALSE(FatalErrorReported());
+    testing::internal::CaptureStderr();
     ReportError("the end", "b.cpp", 2, true);
+    const std::string said = testing::internal::GetCapturedStderr();
     SetWindowScriptSource(nullptr);
     EXPECT_EQ(std::string(owned.GetGlobalString("posted").c_str()), "12:quit");
     EXPECT_TRUE(log.Has(": ERROR:the end   FILE:b.cpp LINE:2\n"));
+    // Said where whoever started the program looks, and remembered for the run's status.
+    EXPECT_EQ(said, "Murkwell ends on a fatal error: ERROR:the end   FILE:b.cpp LINE:2\n");
+    EXPECT_TRUE(FatalErrorReported());
+    ClearFatalErrorReported();
 }
 
 TEST(RunProcessTest, SplitsByTheWindowsRules)

@@ -56,7 +56,10 @@ GameplayArea::GameplayArea(const TLuaTable& area, const TLuaTable& areaInfo)
     std::unique_ptr<TLuaTable> events(area.GetTable("events"));
     if (events == nullptr)
     {
-        ReportError(mName.c_str(), kSource, __LINE__, true);
+        ReportError(TString::Format("Area '%s' has no \"events\" table, which every area needs",
+                                    mName.c_str())
+                        .c_str(),
+                    kSource, __LINE__, true);
         return;
     }
     mHasCompletedFrame = area.GetBool("hascompletedframe", false);

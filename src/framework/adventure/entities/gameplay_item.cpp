@@ -91,7 +91,11 @@ GameplayItem::GameplayItem(const TLuaTable& item, const TLuaTable& itemInfo)
     std::unique_ptr<TLuaTable> parts(item.GetTable("inventoryparts"));
     if (parts == nullptr)
     {
-        ReportError(mName.c_str(), "gameplayitem", 40, true);
+        ReportError(TString::Format("Item '%s' has no \"inventoryparts\" table, which every item "
+                                    "needs",
+                                    mName.c_str())
+                        .c_str(),
+                    "gameplayitem", 40, true);
         return;
     }
     lua_State* L = parts->GetState();

@@ -286,6 +286,15 @@ std::vector<float> GameplayHud::RangeCentres() const
     return centres;
 }
 
+bool GameplayHud::IsInView(size_t index) const
+{
+    if (index >= mRangeFirst && index <= mRangeLast)
+        return true;
+    const TRect rect = mShown[index]->GetRect();
+    return rect.left < mBounds.right && rect.right > mBounds.left && rect.top < mBounds.bottom &&
+           rect.bottom > mBounds.top;
+}
+
 void GameplayHud::ArrangeInventory(int32_t step, bool animate, Callback* callback)
 {
     ComputeRange(step);
@@ -681,9 +690,9 @@ void GameplayHud::Draw()
             mHintTexture->Draw(mHintSpec);
         }
     }
-    for (GameplayInventory* object : mShown)
-        if ((object->GetFlags() & GameplayInventory::kHeld) == 0)
-            object->Draw(mStripSpec);
+    for (size_t i = 0; i < mShown.size(); ++i)
+        if ((mShown[i]->GetFlags() & GameplayInventory::kHeld) == 0 && IsInView(i))
+            mShown[i]->Draw(mStripSpec);
     DrawHints();
     mForeground->Draw(TDrawSpec(), -1);
     mProgressBar->Draw(TDrawSpec(), -1);

@@ -118,6 +118,9 @@ protected:
     float OutsideRight(size_t index) const;
     // The centres of the range's objects, F to L.
     std::vector<float> RangeCentres() const;
+    // Whether the strip shows its index-th object: one of the visible range, or one moving across
+    // the bounds' edge (scrolled in or out); those parked beyond the ends are not drawn.
+    bool IsInView(size_t index) const;
     // A callback no object carries is called by the next Update, so its caller is not left
     // waiting.
     void CallLater(Callback* callback);

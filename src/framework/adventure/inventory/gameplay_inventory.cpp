@@ -192,6 +192,16 @@ bool GameplayInventory::CallBack(uint32_t argument)
     return true;
 }
 
+void GameplayInventory::HoldCallback(Callback* callback)
+{
+    if (callback == nullptr || callback == mPendingCallback)
+        return;
+    Callback* replaced = mPendingCallback;
+    mPendingCallback = callback;
+    if (replaced != nullptr)
+        replaced->Call(nullptr, 0);
+}
+
 uint32_t GameplayInventory::Run(TM_Transform* target, TM_InstructionList* list, Handler handler)
 {
     TransformManager* manager = TransformManager::Instance();
@@ -289,7 +299,7 @@ void GameplayInventory::Unequip(Callback* callback)
 {
     if ((mFlags & kHeld) == 0)
         return;
-    mPendingCallback = callback;
+    HoldCallback(callback);
     mReturning = true;
     RemoveTransforms(&mImageTransform);
     // Scaling moves the translation with the columns; the move comes after it so that the
@@ -300,7 +310,7 @@ void GameplayInventory::Unequip(Callback* callback)
 
 void GameplayInventory::Use(Callback* callback)
 {
-    mPendingCallback = callback;
+    HoldCallback(callback);
     mReturning = false;
     mFlags = static_cast<uint8_t>((mFlags & ~kHeld) | kUsed);
     RemoveTransforms(&mImageTransform);
@@ -316,8 +326,7 @@ void GameplayInventory::MoveTo(float x, float y, Callback* callback, int32_t del
     mFlags |= kMoving;
     // A move that reports to no one (the strip arranged) keeps a report still due (a fade into
     // the strip, a hide): its end then reports it, once.
-    if (callback != nullptr)
-        mPendingCallback = callback;
+    HoldCallback(callback);
     Run(&mImageTransform, Move(mTimeToMove, mHomePosition, Duration(delay)), &OnMoved);
 }
 
@@ -335,7 +344,7 @@ void GameplayInventory::PlaceInHud(Callback* callback, bool animate)
     RefreshCollisionMask();
     if (!animate)
         return;
-    mPendingCallback = callback;
+    HoldCallback(callback);
     mImageTransform.SetAlpha(0.0f);
     Run(&mImageTransform, Alpha(mTimeVisible, 1.0f), &OnShownInHud);
     // The effect plays during the fade-in; in a scene the object arrives without it.
@@ -363,7 +372,7 @@ void GameplayInventory::PlaceInScene(bool animate, const TVec2& position, Callba
     }
     // Stored after the list starts, also without animation: a later end handler or Unload then
     // calls it.
-    mPendingCallback = callback;
+    HoldCallback(callback);
 }
 
 void GameplayInventory::Hide(Callback* callback, bool animate)
@@ -373,7 +382,7 @@ void GameplayInventory::Hide(Callback* callback, bool animate)
         Unload(0);
         return;
     }
-    mPendingCallback = callback;
+    HoldCallback(callback);
     Run(&mImageTransform, Alpha(mTimeVisible, 0.0f), &OnHidden);
 }
 

@@ -118,6 +118,8 @@ public:
     void SetHovered(bool hovered) { mHovered = hovered; }
     void SetLiftedParts(bool lifted) { mLiftedParts = lifted; }
     bool HasLiftedParts() const { return mLiftedParts; }
+    // Whether the animation under way will call this callback when it ends.
+    bool HoldsCallback(const Callback* callback) const { return mPendingCallback == callback; }
     // The image size recorded when the textures were made (0 before).
     int32_t GetImageWidth() const { return static_cast<int32_t>(mImageTransform.mWidth); }
     int32_t GetImageHeight() const { return static_cast<int32_t>(mImageTransform.mHeight); }
@@ -151,6 +153,10 @@ protected:
     // Calls and clears the pending callback; false when the callback destroyed the object, which
     // must then not be touched.
     bool CallBack(uint32_t argument);
+    // A non-null callback becomes the pending one; a null one leaves it. One pending already and
+    // different is called now: whoever counted on it is told once, as the new animation's end will
+    // call only the new one.
+    void HoldCallback(Callback* callback);
     // Runs the list on the transform with `handler` (may be null) as its end handler; the id.
     uint32_t Run(TM_Transform* target, TM_InstructionList* list, Handler handler);
     static void RemoveTransforms(TM_Transform* target);

@@ -302,6 +302,13 @@ protected:
     template <class Entity, class FindInScene, class FindAnywhere, class Change>
     void ChangeEntity(const TString& name, bool instant, FindInScene inScene, FindAnywhere anywhere,
                       Change change);
+    // Each name an event, item, area, object, animation, scene or the location refers to and the
+    // location lacks, logged once with who refers to it.
+    void ReportLackingNames(const TString& initialEvent);
+    // Whether the strip or a scene steps the object each frame.
+    bool IsSteppedElsewhere(const GameplayInventory& object) const;
+    // A waited change of an inventory object, counted only when the object took the report on.
+    template <class Change> void ReportedInventoryChange(GameplayInventory& object, Change change);
     // An event's "inventorytoactivate": the objects joining the HUD and the items they gather.
     void HandOutInventory(const std::vector<TString>& handOut, bool animate);
     void OnAreaCompleted();

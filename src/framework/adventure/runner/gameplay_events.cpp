@@ -83,6 +83,19 @@ void Gameplay::ChangeEntity(const TString& name, bool instant, FindInScene inSce
         change(*entity, false, nullptr);
 }
 
+template <class Change>
+void Gameplay::ReportedInventoryChange(GameplayInventory& object, Change change)
+{
+    // As for entities: an object holds one pending report and calls it once, so only a change
+    // that took the report pair on now is counted; the same object changed twice by one event
+    // reports once.
+    Callback* report = &mCallbacks[kCallbackReported];
+    const bool held = object.HoldsCallback(report);
+    change(report);
+    if (!held && object.HoldsCallback(report))
+        WaitForCallback();
+}
+
 bool Gameplay::ActivateEvent(const TString& name, bool instant)
 {
     GameplayEvent* event = FindEvent(name);
@@ -161,10 +174,8 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
         if (home == nullptr)
             continue;
         if (home == mActiveScene && animate)
-        {
-            WaitForCallback();
-            home->AddInventory(object, true, kNoPosition, &mCallbacks[kCallbackReported]);
-        }
+            ReportedInventoryChange(*object, [&](Callback* report)
+                                    { home->AddInventory(object, true, kNoPosition, report); });
         else
         {
             home->AddInventory(object, false, kNoPosition, nullptr);
@@ -183,11 +194,8 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
         if (mHud != nullptr && mHud->HasInventory(object->GetName()))
             mHud->RemoveInventory(object);
         if (home == mActiveScene)
-        {
             // Waited for even when the event runs at once.
-            WaitForCallback();
-            object->Hide(&mCallbacks[kCallbackReported], true);
-        }
+            ReportedInventoryChange(*object, [&](Callback* report) { object->Hide(report, true); });
         else
         {
             object->Unload(0);

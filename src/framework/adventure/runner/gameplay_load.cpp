@@ -104,6 +104,7 @@ void Gameplay::PostInit(TWindowStyle& style)
     if (!LoadScenes(style, *instructions))
         return;
 
+    ReportLackingNames(instructions->GetString("initial_event"));
     mNextEvent = FindEvent(instructions->GetString("initial_event"));
     const TString activeScene = instructions->GetString("active_scene");
     mActiveScene = FindScene(activeScene);

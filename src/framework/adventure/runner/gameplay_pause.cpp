@@ -24,6 +24,8 @@
 namespace
 {
 
+const char kSource[] = "gameplay";
+
 template <class T> bool Contains(const std::vector<T*>& list, const T* entry)
 {
     return std::find(list.begin(), list.end(), entry) != list.end();
@@ -111,6 +113,17 @@ void Gameplay::ResumeGame()
 
 void Gameplay::StartConversation(const TString& name, Callback* callback)
 {
+    // A conversation the location lacks is content to mend, not a reason to end the game: it is
+    // said and skipped, and what asked for it goes on.
+    if (mConversations != nullptr && !mConversations->HasConversation(name))
+    {
+        ReportError(
+            TString::Format("Cannot find conversation '%s'; it is skipped", name.c_str()).c_str(),
+            kSource, __LINE__, false);
+        if (callback != nullptr)
+            callback->Call(nullptr, 0);
+        return;
+    }
     SetCursorDefault();
     mGameplayState = kConversation;
     if (mConversations != nullptr)

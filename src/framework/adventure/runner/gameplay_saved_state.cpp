@@ -88,8 +88,11 @@ bool Gameplay::BuildLocationRecord(std::vector<uint8_t>& out)
     PutPlayTime(out.data(), mPlayTime);
     const uint8_t active = IndexPlusOne(mScenes, mActiveScene);
     out[4] = active > 0 ? static_cast<uint8_t>(active - 1) : 0;
-    // The pending event by name: a game's event object may stand for a listed one.
-    out[5] = mNextEvent != nullptr ? IndexPlusOne(mEvents, FindEvent(mNextEvent->GetName())) : 0;
+    // The pending event by name: a game's event object may stand for a listed one. An event armed
+    // to run on the next click goes in its place when nothing else is pending: the next start
+    // runs it at once, where it would otherwise be forgotten and the location never end.
+    const GameplayEvent* pending = mNextEvent != nullptr ? mNextEvent : mDeferredEvent;
+    out[5] = pending != nullptr ? IndexPlusOne(mEvents, FindEvent(pending->GetName())) : 0;
     out[6] = mActiveScene != nullptr ? IndexPlusOne(mActiveScene->GetAreas(), mLastClickedArea) : 0;
     if (mHud != nullptr)
         mHud->SaveState(out);

@@ -114,9 +114,11 @@ TEST_F(AreaTest, KeysAndAMissingEventsTable)
     EXPECT_EQ(area->GetInventoryPosition(), TVec2(610, 149));
     EXPECT_EQ(Errors(""), 0);
 
-    // Without "events": fatal, named after the area, nothing more read.
+    // Without "events": fatal, saying which area lacks what, nothing more read.
     auto broken = Area("{ name = 'chest', isportal = true, x = 5 }");
-    EXPECT_EQ(Errors("chest   FILE:gameplayarea LINE:"), 1);
+    EXPECT_EQ(Errors("Area 'chest' has no \"events\" table, which every area needs   "
+                     "FILE:gameplayarea LINE:"),
+              1);
     EXPECT_FALSE(broken->IsPortal());
     EXPECT_EQ(broken->GetPosition(), TVec2(0, 0));
     // Wrong types read as their defaults.

@@ -141,7 +141,8 @@ TEST_F(ItemTest, WithoutInventoryPartsAFatalReportAndASafeItem)
         *Table("{ name = 'lamp', image = 'items/key', x = 50, y = 60, inventoryparts = 3 }"),
         *Table(kInfo));
     SetWindowScriptSource(nullptr);
-    EXPECT_TRUE(Logged("ERROR:lamp   FILE:gameplayitem LINE:40"));
+    EXPECT_TRUE(Logged("ERROR:Item 'lamp' has no \"inventoryparts\" table, which every item "
+                       "needs   FILE:gameplayitem LINE:40"));
     EXPECT_STREQ(owned.GetGlobalString("posted").c_str(), "12:quit");
     EXPECT_EQ(item->GetFlags(), 0);
     EXPECT_EQ(Position(*item), TVec2(0, 0));

@@ -489,6 +489,36 @@ TEST_F(HudTest, MissingPicturesAreSaidAndTheRestIsBuilt)
     EXPECT_EQ(hud->GetBounds(), TRect(100, 510, 400, 590));
 }
 
+// Nine objects: only the visible range is drawn in the strip, not those parked beyond either end
+// (all at one spot beside it); one scrolled out is drawn while it crosses the edge.
+TEST_F(HudTest, OnlyTheVisibleRangeAndObjectsCrossingItsEdgeAreDrawn)
+{
+    ProbeHud* hud = Open();
+    ASSERT_NE(hud, nullptr);
+    const std::vector<GameplayInventory*> strip = Strip(hud, {60, 60, 60, 60, 60, 60, 60, 60, 60});
+    EXPECT_EQ(Range(hud), R(5, 8));
+    Render(hud);
+    // The five before the range wait at 30, left of the strip, beside its button.
+    EXPECT_EQ(X(strip[0]), 30.0f);
+    EXPECT_EQ(Back(50, 550), 0x303030u);
+    EXPECT_NE(Back(static_cast<int>(X(strip[5])), 550), 0x303030u);
+
+    hud->ArrangeInventory(9, false, nullptr);
+    EXPECT_EQ(Range(hud), R(0, 3));
+    Render(hud);
+    EXPECT_EQ(X(strip[8]), 470.0f);
+    EXPECT_EQ(Back(470, 550), 0x303030u);
+
+    // Scrolled one to the right: the first glides out over the strip's left edge.
+    hud->ArrangeInventory(-1, true, nullptr);
+    Frames(hud, 3);
+    const float x = X(strip[0]);
+    ASSERT_GT(x, 100.0f - 30.0f) << "still over the strip";
+    ASSERT_LT(x, 142.0f) << "on its way";
+    Render(hud);
+    EXPECT_NE(Back(static_cast<int>(x) - 25, 550), 0x303030u);
+}
+
 TEST_F(HudTest, DrawnWithItsStripAndTheHintBackground)
 {
     ProbeHud* hud = Open();

@@ -455,6 +455,24 @@ TEST_F(InventoryTest, HideUnloadAndReset)
     EXPECT_EQ(TransformManager::Instance()->GetTransformCount(&key->GetImageTransform()), 1u);
 }
 
+// An object holds one pending callback: a change that brings another tells the held one at once,
+// and its own end calls only the new one; the same callback again is held once.
+TEST_F(InventoryTest, AReplacedPendingCallbackIsToldAndTheSameOneHeldOnce)
+{
+    auto key = Make();
+    key->PlaceInHud(nullptr, false);
+    Calls first;
+    Calls second;
+    key->PlaceInScene(true, kUnsetPosition, &first.mCallback);
+    key->Hide(&second.mCallback, true);
+    EXPECT_EQ(first.Count(), 1u);
+    EXPECT_TRUE(key->HoldsCallback(&second.mCallback));
+    key->Hide(&second.mCallback, true);
+    Run(400, key.get());
+    EXPECT_EQ(first.Count(), 1u);
+    EXPECT_EQ(second.Count(), 1u);
+}
+
 TEST_F(InventoryTest, PartsFadeInTogetherAndCompleteTheObject)
 {
     auto key = Make();

@@ -15,6 +15,7 @@
 #include "framework/adventure/tutorials/gameplay_tutorial.h"
 #include "framework/adventure/adventure_test_support.h"
 #include "framework/widgets/tool_tip.h"
+#include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "framework/adventure/runner/scene_factory_support.h"
 #include "framework/screen_test_support.h"
@@ -169,6 +170,11 @@ gameplayinstructions = {
         { name = 'glow_wait', animations = { 'wait_glow' } },
         { name = 'still_wait', animations = { 'still' } },
         { name = 'glow_gone', animations = { 'late' }, layerstodeactivate = { 'glow_a' } },
+        { name = 'hide_twice', inventorytomakeinvisible = { 'coin', 'coin' } },
+        { name = 'place_twice', inventorytoaddtoscene = { 'coin', 'coin' } },
+        { name = 'place_hide', inventorytoaddtoscene = { 'coin' },
+          inventorytomakeinvisible = { 'coin' } },
+        { name = 'equip_coin', inventorytoequip = 'coin' },
     },
     groupevents = { g = 'give' },
     inventory = {
@@ -539,6 +545,69 @@ TEST_F(PlayTest, AnObjectHiddenFromTheStripReportsAndLeavesIt)
     EXPECT_TRUE(play->GetHud()->HasInventory("gem"));
     const uint8_t seen = GameplayInventory::kShown | GameplayInventory::kVisible;
     EXPECT_EQ(play->FindInventory("coin")->GetFlags() & seen, 0);
+}
+
+// One event changing one object twice (hidden twice, placed twice, placed and hidden) waits for
+// it once: the location plays again and nothing reported more than was counted.
+TEST_F(PlayTest, AnObjectChangedTwiceByOneEventReportsOnce)
+{
+    PlayGameplay* play = Playing();
+    for (const char* name : {"hide_twice", "place_twice", "place_hide"})
+    {
+        play->GameplayActivateEvent(name);
+        Frame(16);
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting) << name;
+        for (int i = 0; i < 12; ++i)
+            Frame(16);
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay) << name;
+        EXPECT_EQ(play->GetPendingCallbacks(), 0) << name;
+    }
+    EXPECT_EQ(CountInLog("Too many callbacks reported"), 0);
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// An object an event puts in the hand (neither in the strip nor lying in a scene) follows the
+// pointer as any held object does; a click on nothing lays it down where the pointer is.
+TEST_F(PlayTest, AnObjectAnEventPutsInTheHandFollowsThePointer)
+{
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("equip_coin", false);
+    GameplayInventory* coin = play->FindInventory("coin");
+    ASSERT_EQ(play->GetHeldInventory(), coin);
+    MoveTo(300, 320);
+    Frame(16);
+    EXPECT_EQ(coin->GetImageTransform().GetX(), 300.0f);
+    EXPECT_EQ(coin->GetImageTransform().GetY(), 320.0f);
+    MoveTo(200, 250);
+    Frame(16);
+    Press(*play, 200, 250);
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetHeldInventory(), nullptr);
+    EXPECT_EQ(coin->GetHomePosition().x, 200.0f);
+    EXPECT_EQ(coin->GetHomePosition().y, 250.0f);
+}
+
+// Each name the location lacks is said once at load with who names it, those it has are not; a
+// conversation it lacks is skipped and the location plays on.
+TEST_F(PlayTest, NamesTheLocationLacksAreSaidOnceAndAMissingConversationIsSkipped)
+{
+    ClearFatalErrorReported();
+    PlayGameplay* play = Playing();
+    const char* lacking[] = {
+        "conversation 'hello', which event 'talk' names",
+        "animation 'nowhere', which event 'ghost' names",
+        "layer 'none', which animation 'lost' names",
+        "inventory object 'none', which item 'lost_item' names",
+    };
+    for (const char* line : lacking)
+        EXPECT_EQ(CountInLog(std::string("ERROR:The location has no ") + line), 1) << line;
+    EXPECT_EQ(CountInLog("ERROR:The location has no "), 4);
+
+    play->Gameplay::StartConversation("hello", nullptr);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_EQ(CountInLog("ERROR:Cannot find conversation 'hello'; it is skipped"), 1);
+    EXPECT_FALSE(FatalErrorReported());
 }
 
 // Only awaited animations hold the clicks, each until it ends: an ambient loop left running does

@@ -91,7 +91,8 @@ gameplayinstructions = {
     inventory = { { name = 'key', image = 't/obj', homescene = 'b', partcount = 1 },
                   { name = 'coin', image = 't/obj', partcount = 1 },
                   { name = 'gem', image = 't/obj', homescene = 'nowhere', partcount = 1 } },
-    events = { { name = 'start' }, { name = 'later' } },
+    events = { { name = 'start' }, { name = 'later' },
+               { name = 'armed', eventtoactivateonclick = 'later' } },
     animations = { { name = 'glow', layer = 'bg_b',
                      fade = { beginopacity = 0, endopacity = 1, duration = 100 } } },
     initial_event = 'start', active_scene = 'a',
@@ -373,6 +374,25 @@ TEST_F(SavedStateTest, ALocationGoesOnWhereItWasLeft)
     // The gem's home scene does not exist: reported, the rest loaded.
     EXPECT_EQ(CountInLog("Cannot add GameplayInventory to GameplayScene."), 1) << Log();
     EXPECT_EQ(again->GetHud()->GetShownInventory().size(), 1u) << "the coin back in the strip";
+    Close(again);
+}
+
+// An event armed to run on the next click, the location closed before that click: the next start
+// runs it, where it would otherwise be lost and the location never end.
+TEST_F(SavedStateTest, AnEventArmedForTheNextClickIsNotLostToAClose)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    play->ActivateEvent("armed", true);
+    ASSERT_EQ(play->GetDeferredEvent(), play->FindEvent("later"));
+    Close(play);
+
+    SavedGameplay* again = Open();
+    ASSERT_NE(again, nullptr);
+    Frame(16);
+    ASSERT_NE(again->GetNextEvent(), nullptr);
+    EXPECT_EQ(again->GetNextEvent()->GetName(), TString("later"));
     Close(again);
 }
 
