@@ -33,6 +33,39 @@ protected:
                   "ReadFile('scripts/dev/location.lua')\n");
         return game;
     }
+    // Ann finds the key, takes it to the chest and leaves `waits` frames later; the next start
+    // ends the location.
+    void LeaveAfterTheChestThenEnd(const fs::path& game, int waits)
+    {
+        EXPECT_EQ(RunClean(game,
+                           "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+                           "move 410 300\nwait 5\nclick 410 300\nwait " +
+                               std::to_string(waits) + "\nclick 770 30\nwait 30\n",
+                           "start=scripts/devplayer.lua"),
+                  Traces{"start"});
+        EXPECT_EQ(RunClean(game, "focus gained\nwait 300\nclose\n", "start=scripts/devplayer.lua"),
+                  (Traces{"start", "complete 0", "map"}));
+    }
+    using Edits = std::vector<std::pair<std::string, std::string>>;
+    // The development location of `game` with each edit's first text replaced by its second;
+    // false, with a failure naming it, when a text is not there.
+    bool EditLocation(const fs::path& game, const Edits& edits)
+    {
+        const fs::path location = game / "assets/scripts/dev/location.lua";
+        std::string text = ReadFile(location);
+        for (const auto& [from, to] : edits)
+        {
+            const size_t at = text.find(from);
+            if (at == std::string::npos)
+            {
+                ADD_FAILURE() << game.filename() << ": " << from;
+                return false;
+            }
+            text.replace(at, from.size(), to);
+        }
+        WriteFile(location, text);
+        return true;
+    }
     // A pixel's blue, green, red.
     std::vector<int> At(const char* shot, uint32_t x, uint32_t y)
     {
@@ -178,7 +211,6 @@ TEST_F(LocationTest, NoContentShapeLocksTheLocation)
     const std::string loop = "animations = {\n        { name = \"dev_loop\", layer = \"dev_a_bg\", "
                              "animation = \"wrap\", framespeed = 100 },";
     const auto withOpen = [&](const std::string& more) { return open + " " + more; };
-    using Edits = std::vector<std::pair<std::string, std::string>>;
     const std::vector<std::pair<std::string, Edits>> shapes = {
         {"complete_deactivate", {{open, withOpen("areastodeactivate = { \"dev_chest\" },")}}},
         {"activate_complete", {{open, withOpen("areastoactivate = { \"dev_chest\" },")}}},
@@ -263,15 +295,7 @@ TEST_F(LocationTest, NoContentShapeLocksTheLocation)
     for (const auto& [name, edits] : shapes)
     {
         const fs::path game = CopyGame(name);
-        const fs::path location = game / "assets/scripts/dev/location.lua";
-        std::string text = ReadFile(location);
-        for (const auto& [from, to] : edits)
-        {
-            const size_t at = text.find(from);
-            ASSERT_NE(at, std::string::npos) << name << ": " << from;
-            text.replace(at, from.size(), to);
-        }
-        WriteFile(location, text);
+        ASSERT_TRUE(EditLocation(game, edits));
         EXPECT_EQ(RunClean(game,
                            "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\n"
                            "wait 5\nmove 410 300\nwait 5\nclick 410 300\nwait 50\nshot " +
@@ -314,7 +338,6 @@ TEST_F(LocationTest, ObjectsChangedOrHeldByAnEventAndAMissingConversationLetTheL
     const std::string coin = "        { name = \"dev_coin\", image = \"dev/key\", "
                              "homescene = \"dev_a\", partcount = 1, type = \"thessalor\" },\n";
     const std::string keyEntry = "actualname = \"dev_key_name\", type = \"thessalor\" },\n";
-    using Edits = std::vector<std::pair<std::string, std::string>>;
     struct Shape
     {
         std::string name;
@@ -343,15 +366,7 @@ TEST_F(LocationTest, ObjectsChangedOrHeldByAnEventAndAMissingConversationLetTheL
     for (const Shape& shape : shapes)
     {
         const fs::path game = CopyGame(shape.name);
-        const fs::path location = game / "assets/scripts/dev/location.lua";
-        std::string text = ReadFile(location);
-        for (const auto& [from, to] : shape.edits)
-        {
-            const size_t at = text.find(from);
-            ASSERT_NE(at, std::string::npos) << shape.name << ": " << from;
-            text.replace(at, from.size(), to);
-        }
-        WriteFile(location, text);
+        ASSERT_TRUE(EditLocation(game, shape.edits));
         EXPECT_EQ(RunOk(game,
                         "focus gained\nwait 40\nclick 224 354\nwait 80\nclick " +
                             std::to_string(shape.keyX) +
@@ -373,31 +388,19 @@ TEST_F(LocationTest, ObjectsChangedOrHeldByAnEventAndAMissingConversationLetTheL
 TEST_F(LocationTest, AnEventArmedForTheNextClickIsNotLostToAClose)
 {
     const fs::path game = PlayerGame();
-    const fs::path location = game / "assets/scripts/dev/location.lua";
-    std::string text = ReadFile(location);
-    const std::string next = "nextevent = \"dev_done\",";
-    ASSERT_NE(text.find(next), std::string::npos);
-    text.replace(text.find(next), next.size(), "eventtoactivateonclick = \"dev_done\",");
-    WriteFile(location, text);
-    EXPECT_EQ(RunClean(game,
-                       "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
-                       "move 410 300\nwait 5\nclick 410 300\nwait 80\nclick 770 30\nwait 30\n",
-                       "start=scripts/devplayer.lua"),
-              Traces{"start"});
-    EXPECT_EQ(RunClean(game, "focus gained\nwait 300\nclose\n", "start=scripts/devplayer.lua"),
-              (Traces{"start", "complete 0", "map"}));
+    ASSERT_TRUE(EditLocation(
+        game, {{"nextevent = \"dev_done\",", "eventtoactivateonclick = \"dev_done\","}}));
+    LeaveAfterTheChestThenEnd(game, 80);
 }
 
 // Names the location lacks (the next event of the key's, the first event) are said once each at
 // load, with who names them; nothing else changes.
 TEST_F(LocationTest, NamesTheLocationLacksAreSaidAtLoad)
 {
-    fs::path game = CopyEdited("scripts/dev/location.lua", "nextevent = \"dev_done\"",
-                               "nextevent = \"dev_dnoe\"");
-    WriteFile(game / "assets/scripts/dev/location.lua",
-              std::regex_replace(ReadFile(game / "assets/scripts/dev/location.lua"),
-                                 std::regex("initial_event = \"dev_start\""),
-                                 "initial_event = \"dev_strat\""));
+    const fs::path game = CopyGame("names");
+    ASSERT_TRUE(
+        EditLocation(game, {{"nextevent = \"dev_done\"", "nextevent = \"dev_dnoe\""},
+                            {"initial_event = \"dev_start\"", "initial_event = \"dev_strat\""}}));
     EXPECT_EQ(RunOk(game, "focus gained\nwait 40\nclick 770 30\nwait 30\n",
                     "start=scripts/dev/location.lua"),
               Traces{"start"});
@@ -420,11 +423,7 @@ TEST_F(LocationTest, AContentErrorThatEndsTheProgramSaysSoAndFails)
     for (const auto& [from, to, said] : shapes)
     {
         const fs::path game = CopyGame("fatal");
-        const fs::path location = game / "assets/scripts/dev/location.lua";
-        std::string text = ReadFile(location);
-        ASSERT_NE(text.find(from), std::string::npos) << from;
-        text.replace(text.find(from), from.size(), to);
-        WriteFile(location, text);
+        ASSERT_TRUE(EditLocation(game, {{from, to}}));
         mErrorFile = mRoot / "stderr.txt";
         RunFatal(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/location.lua");
         mErrorFile.clear();
@@ -439,13 +438,7 @@ TEST_F(LocationTest, AContentErrorThatEndsTheProgramSaysSoAndFails)
 TEST_F(LocationTest, ALocationLeftDuringAUseEndsOnTheNextStart)
 {
     const fs::path game = PlayerGame();
-    EXPECT_EQ(RunClean(game,
-                       "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
-                       "move 410 300\nwait 5\nclick 410 300\nwait 6\nclick 770 30\nwait 30\n",
-                       "start=scripts/devplayer.lua"),
-              Traces{"start"});
-    EXPECT_EQ(RunClean(game, "focus gained\nwait 300\nclose\n", "start=scripts/devplayer.lua"),
-              (Traces{"start", "complete 0", "map"}));
+    LeaveAfterTheChestThenEnd(game, 6);
     EXPECT_NE(Prefs().find("  gamedata = \"\"\n"), std::string::npos) << Prefs();
 }
 
