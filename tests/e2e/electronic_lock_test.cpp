@@ -143,7 +143,7 @@ TEST_F(ElectronicLockTest, ALockScriptThatDoesNotRunEndsTheGameWithItsLine)
     const fs::path game = CopyGame("content");
     const fs::path lock = game / "assets/scripts/minigames/electroniclock.lua";
     WriteFile(lock, ReadFile(lock) + "\nelectroniclock = {\n");
-    RunOk(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/gatehouse.lua");
+    RunFatal(game, "focus gained\nwait 60\nclose\n", "start=scripts/dev/gatehouse.lua");
     ExpectInLog(
         "ERROR:ERROR: Failed running electroniclock in MKWGameplay!   FILE:mkwgameplay LINE:");
 }

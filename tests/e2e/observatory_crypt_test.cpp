@@ -485,7 +485,9 @@ TEST_F(ObservatoryCryptTest, APuzzleScriptThatDoesNotRunEndsTheGameWithItsLine)
         const fs::path game = GameAt(item.location, item.script);
         fs::remove(game / "assets/scripts/minigames" / item.script);
         SCOPED_TRACE(item.script);
-        Play(game, "wait 200\n");
+        RunFatal(game,
+                 "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + "wait 200\nclose\n",
+                 "start=scripts/mainmenu.lua");
         ExpectInLog(std::string("ERROR:ERROR: Failed running ") + item.line +
                     " in MKWGameplay!   FILE:mkwgameplay LINE:");
     }

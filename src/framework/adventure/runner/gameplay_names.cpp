@@ -93,6 +93,9 @@ void Gameplay::ReportLackingNames(const TString& initialEvent)
         objects.Add(object->GetName());
     for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
         animations.Add(animation->GetName());
+    // The location's own sound effects are its names too, though an event finds only the scenes'.
+    for (const std::shared_ptr<GameplaySound>& sound : mSounds)
+        sounds.Add(sound->GetName());
     for (const std::shared_ptr<GameplayScene>& scene : mScenes)
     {
         scenes.Add(scene->GetName());
