@@ -151,6 +151,20 @@ TEST_F(LocationTest, TheFoundKeyTakenFromTheStripOpensTheChestAndEndsTheLocation
     EXPECT_NE(ReadFile(mRoot / "during.png"), ReadFile(mRoot / "before.png"));
 }
 
+// The found key clicked on the door, which has no event for it: the door does not lead on, the key
+// goes back to the strip, and from there it still opens the chest.
+TEST_F(LocationTest, TheKeyClickedOnTheDoorGoesBackToTheStrip)
+{
+    EXPECT_EQ(RunClean(mRepository,
+                       "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+                       "move 650 250\nwait 5\nclick 650 250\nwait 60\nshot back\n"
+                       "click 390 560\nwait 5\nmove 410 300\nwait 5\nclick 410 300\nwait 120\n"
+                       "close\n",
+                       "start=scripts/dev/location.lua"),
+              (Traces{"start", "complete 0", "map"}));
+    EXPECT_EQ(Sky("back"), (std::vector<int>{160, 110, 70}));
+}
+
 // Ann finds the key and leaves: the profile keeps the location's record; the next run shows the
 // key in the strip and its item gone, and leaving again stores a longer play time; the chest
 // opened at last ends the location: its record cleared and the player's location byte counted.
@@ -224,13 +238,9 @@ TEST_F(LocationTest, NoContentShapeLocksTheLocation)
           {"areas = {\n            Door(\"dev_door\"",
            "areas = {\n            { name = \"dev_lid\", image = \"dev/chest\", x = 100, y = 60, "
            "hasactiveframe = true, events = {} },\n            Door(\"dev_door\""}}},
-        // The strip's layout of two objects varies with the run (a narrow strip scrolls one out
-        // of sight): a plain click on the chest runs the event too, with the key or without it.
+        // The strip shows the coin's silhouette and the found key right of it (kKeyInTheStripX).
         {"hidden_from_the_strip",
-         {{"events = { dev_key = { eventname = \"dev_open\" } },",
-           "events = { dev_key = { eventname = \"dev_open\" }, "
-           "default = { eventname = \"dev_open\" } },"},
-          {"inventorytoactivate = { \"dev_key\" },",
+         {{"inventorytoactivate = { \"dev_key\" },",
            "inventorytoactivate = { \"dev_key\", \"dev_coin\" },"},
           {open, withOpen("inventorytomakeinvisible = { \"dev_coin\" }, "
                           "inventorytoactivate = { \"dev_gem\" },")},
@@ -296,9 +306,12 @@ TEST_F(LocationTest, NoContentShapeLocksTheLocation)
     {
         const fs::path game = CopyGame(name);
         ASSERT_TRUE(EditLocation(game, edits));
+        const std::string key = name == "hidden_from_the_strip"
+                                    ? std::to_string(kKeyInTheStripX) + " 552"
+                                    : std::string("390 560");
         EXPECT_EQ(RunClean(game,
-                           "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\n"
-                           "wait 5\nmove 410 300\nwait 5\nclick 410 300\nwait 50\nshot " +
+                           "focus gained\nwait 40\nclick 224 354\nwait 80\nclick " + key +
+                               "\nwait 5\nmove 410 300\nwait 5\nclick 410 300\nwait 50\nshot " +
                                name + "\nwait 250\nclose\n",
                            "start=scripts/dev/location.lua"),
                   (Traces{"start", "complete 0", "map"}))

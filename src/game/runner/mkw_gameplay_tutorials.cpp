@@ -294,7 +294,9 @@ void MKWGameplay::HandleTutorialMouse(const TPoint& point, TString& rollover)
             SetCursorPickup();
             return;
         }
-        if (held == nullptr || !door->TestInventoryDrop(held))
+        // Only the object the door has an event for is used on it; any other stays held.
+        if (held == nullptr || !door->HasEventForInventory(held->GetName()) ||
+            !door->TestInventoryDrop(held))
         {
             door->StartHilightFade(true);
             SetCursorPickup();

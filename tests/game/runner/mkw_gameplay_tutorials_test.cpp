@@ -477,6 +477,30 @@ TEST_F(MKWGameplayTutorialsTest, TheDoorAndTheDoorway)
     EXPECT_EQ(gameplay->GetActiveScene()->GetName(), TString("b"));
 }
 
+// The prompt to use the held object on the door takes only the object the door has an event for:
+// another one over the door is not hilighted and a click leaves it held, unused, the prompt up.
+TEST_F(MKWGameplayTutorialsTest, TheDoorPromptTakesOnlyTheObjectTheDoorIsFor)
+{
+    TestGameplay* gameplay = Open();
+    ASSERT_NE(gameplay, nullptr);
+    Give(gameplay, "two");
+    GameplayInventory* oil = gameplay->FindInventory("oil");
+    gameplay->EquipInventory(oil);
+    ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 5), "tutorial_solve");
+    mSettings->mMouseX = 340;
+    mSettings->mMouseY = 150;
+    RunFrames(6);
+    TString rollover;
+    Mouse(gameplay, 340, 150, false, &rollover);
+    EXPECT_EQ(rollover, TString(""));
+    Mouse(gameplay, 340, 150, true);
+    EXPECT_FALSE(Bit(5));
+    EXPECT_EQ(gameplay->GetLastClickedArea(), nullptr);
+    EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kTutorial);
+    EXPECT_EQ(gameplay->GetHeldInventory(), oil);
+    EXPECT_EQ(oil->GetFlags() & GameplayInventory::kUsed, 0);
+}
+
 TEST_F(MKWGameplayTutorialsTest, PromptsWhoseThingsAreGoneStayShown)
 {
     // Neither key half nor the door nor the doorway in the shown scene.

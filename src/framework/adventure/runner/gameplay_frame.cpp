@@ -469,16 +469,21 @@ void Gameplay::PlayRoad(FrameInput& input)
                 if (mHeldInventory != nullptr)
                 {
                     const bool takes = area->HasEventForInventory(mHeldInventory->GetName()) ||
-                                       area->HasEventForInventory("default") ||
                                        area->CanHoldInventory(mHeldInventory) ||
                                        area->GetHeldInventory() == mHeldInventory;
-                    if (!takes || !area->TestInventoryDrop(mHeldInventory))
+                    if ((!takes && !area->HasEventForInventory("default")) ||
+                        !area->TestInventoryDrop(mHeldInventory))
                         continue;
                     if (!click)
                     {
                         hover = area;
                         continue;
                     }
+                    // A plain-click event is nothing to run with the object: the use would find no
+                    // event of its name and the object would be gone. The click passes on, and
+                    // without an area that takes the object it is a click on nothing.
+                    if (!takes)
+                        continue;
                     ClickAreaWithObject(area);
                     handled = true;
                 }

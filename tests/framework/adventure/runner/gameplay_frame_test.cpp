@@ -983,6 +983,46 @@ TEST_F(PlayTest, AHeldObjectDroppedOnAnAreaThatTakesIt)
     EXPECT_EQ(play->GetHeldInventory(), nullptr);
 }
 
+// A held object clicked on an area that has no event for it (a door whose plain click leads away)
+// is a click on nothing: the object goes back to the strip, unused, and the door's own event does
+// not run; so also when only the object's picture touches the door. An area with an event for the
+// object still takes it.
+TEST_F(PlayTest, AHeldObjectOnADoorWithoutItsEventGoesBackUnused)
+{
+    PlayGameplay* play = Playing();
+    play->SwitchScene("b");
+    Until(*play, Gameplay::kPlay);
+    play->ActivateEvent("give", true);
+    RunFrames(8);
+    GameplayInventory* gem = play->FindInventory("gem");
+    GameplayArea* back = play->FindArea("back");
+    // On the door, and left of it with the gem's picture (right of and below the mouse) over it.
+    for (const int x : {70, 5})
+    {
+        play->EquipInventory(gem);
+        MoveTo(x, 200);
+        RunFrames(8);
+        Press(*play, x, 200);
+        EXPECT_TRUE(play->mUsed.empty()) << x;
+        EXPECT_EQ(play->GetNextEvent(), nullptr) << x;
+        Until(*play, Gameplay::kPlay);
+        EXPECT_EQ(play->GetHeldInventory(), nullptr) << x;
+        EXPECT_TRUE(play->GetHud()->HasInventory("gem")) << x;
+        EXPECT_EQ(gem->GetFlags() & GameplayInventory::kUsed, 0) << x;
+        RunFrames(3);
+        EXPECT_EQ(play->GetActiveScene()->GetName(), TString("b")) << x;
+    }
+    EXPECT_EQ(CountInLog("ERROR:"), 0);
+
+    // The door's one event made the gem's.
+    back->GetClickEvents().front()->inventory = "gem";
+    play->EquipInventory(gem);
+    MoveTo(70, 200);
+    RunFrames(8);
+    Press(*play, 70, 200);
+    EXPECT_EQ(play->mUsed, std::vector<GameplayArea*>{back});
+}
+
 } // namespace
 
 namespace

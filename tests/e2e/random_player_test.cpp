@@ -1,0 +1,204 @@
+// A random player: each location of the sample game played by a seeded stream of clicks (mostly
+// near the points the play-through clicks, the rest anywhere), drags, strip objects dropped
+// anywhere, keys and focus changes. Afterwards the log holds no fault line, the game still answers
+// (Escape brings up the quit question, whose "Yes" ends the program), and the location's record
+// keeps every object the player had: held, in the strip, in the scene, or used. A failure names its
+// seed; MURKWELL_RANDOM_SEED=<n> plays that seed again (or another one).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/location_record.h"
+#include "e2e/program_test_support.h"
+
+namespace
+{
+using namespace e2etest;
+
+struct RandomLocation
+{
+    const char* mName; // its development entry, scripts/dev/<name>.lua
+    const char* mFrom; // the play-through's sections whose clicks are its points
+    const char* mTo;   //
+    size_t mObjects;   // its inventory objects
+    uint32_t mSeed;    // the seed `make test` plays
+};
+
+constexpr RandomLocation kGatehouse{"gatehouse", "gatehouse", "journey", 4, 11};
+constexpr RandomLocation kObservatory{"observatory", "observatory", "crypt", 2, 12};
+constexpr RandomLocation kCrypt{"crypt", "crypt", "end", 2, 13};
+
+// Actions a run plays: about a minute of the test's time under the sanitizers.
+constexpr int kActions = 60;
+
+struct Point
+{
+    int x;
+    int y;
+};
+
+// The points the play-through's section clicks.
+std::vector<Point> ClickedPoints(const RandomLocation& location)
+{
+    std::vector<Point> points;
+    const std::string script = WalkthroughScript(location.mFrom, location.mTo);
+    static const std::regex click("\nclick (\\d+) (\\d+)");
+    for (auto it = std::sregex_iterator(script.begin(), script.end(), click);
+         it != std::sregex_iterator(); ++it)
+        points.push_back({std::stoi((*it)[1].str()), std::stoi((*it)[2].str())});
+    return points;
+}
+
+class RandomPlayer
+{
+public:
+    RandomPlayer(uint32_t seed, std::vector<Point> points) : mRandom(seed), mPoints(points) {}
+
+    // The input script of `actions` random actions.
+    std::string Play(int actions)
+    {
+        std::string script;
+        for (int i = 0; i < actions; ++i)
+            script += Action();
+        return script;
+    }
+
+private:
+    int Between(int low, int high)
+    {
+        return std::uniform_int_distribution<int>(low, high)(mRandom);
+    }
+    static std::string At(const Point& p)
+    {
+        return std::to_string(p.x) + " " + std::to_string(p.y);
+    }
+    static std::string Wait(int frames) { return "wait " + std::to_string(frames) + "\n"; }
+    // Anywhere but the HUD's pause button, whose dialog's "menu" would leave the location.
+    Point Anywhere()
+    {
+        for (;;)
+        {
+            const Point p{Between(0, 799), Between(0, 599)};
+            if (!(p.x >= 586 && p.x <= 660 && p.y >= 546))
+                return p;
+        }
+    }
+    Point Near(int spread)
+    {
+        const Point& p = mPoints[size_t(Between(0, int(mPoints.size()) - 1))];
+        return {std::clamp(p.x + Between(-spread, spread), 0, 799),
+                std::clamp(p.y + Between(-spread, spread), 0, 599)};
+    }
+    std::string ClickAt(const Point& p)
+    {
+        return "move " + At(p) + "\nwait 3\nclick " + At(p) + "\n" + Wait(Between(2, 40));
+    }
+    std::string Action()
+    {
+        const int kind = Between(0, 99);
+        if (kind < 36)
+            return ClickAt(Near(12));
+        if (kind < 44)
+            return ClickAt(Anywhere());
+        if (kind < 68)
+        {
+            // An object taken from the strip and dropped near a clicked point or anywhere.
+            const Point strip{Between(200, 560), Between(525, 575)};
+            const Point drop = Between(0, 1) == 0 ? Near(40) : Anywhere();
+            return "click " + At(strip) + "\n" + Wait(Between(3, 10)) + "move " + At(drop) + "\n" +
+                   Wait(Between(1, 10)) + "click " + At(drop) + "\n" + Wait(Between(2, 40));
+        }
+        if (kind < 76)
+        {
+            const Point from = Between(0, 1) == 0 ? Near(20) : Anywhere();
+            const Point to = Anywhere();
+            return "drag " + At(from) + " " + At(to) + "\n" + Wait(Between(2, 30));
+        }
+        if (kind < 84)
+        {
+            static const int keys[] = {13, 32, 8, 9, 37, 38, 39, 40, 65, 74, 80, 112};
+            return "key " + std::to_string(keys[Between(0, int(std::size(keys)) - 1)]) + "\n" +
+                   Wait(Between(2, 20));
+        }
+        if (kind < 90)
+        {
+            // The pause dialog the lost focus brings, left by "Resume".
+            return "focus lost\n" + Wait(Between(2, 40)) + "focus gained\n" + Wait(40) +
+                   "click 400 246\n" + Wait(40);
+        }
+        return Wait(Between(10, 80));
+    }
+
+    std::mt19937 mRandom;
+    std::vector<Point> mPoints;
+};
+
+class RandomPlayerTest : public ScreenProgramTest
+{
+protected:
+    // Plays the location with its seed (or MURKWELL_RANDOM_SEED's) and checks what is left.
+    void PlayRandomly(const RandomLocation& location)
+    {
+        uint32_t seed = location.mSeed;
+        if (const char* chosen = std::getenv("MURKWELL_RANDOM_SEED"))
+            seed = static_cast<uint32_t>(std::strtoul(chosen, nullptr, 10));
+        SCOPED_TRACE("the random player's seed " + std::to_string(seed) + " in the " +
+                     location.mName + " (MURKWELL_RANDOM_SEED=" + std::to_string(seed) +
+                     " plays it again)");
+        const fs::path game = CopyGame("content");
+        WriteFile(game / "assets/scripts/randomplayer.lua",
+                  std::string("CreateNewUser('Ann')\nSaveProfile()\nReadFile('scripts/dev/") +
+                      location.mName + ".lua')\n");
+        RandomPlayer player(seed, ClickedPoints(location));
+        const std::string script = "focus gained\nwait 60\n" + player.Play(kActions) +
+                                   "focus gained\nwait 40\nkey 27\nawait quitverify 600\nwait 40\n"
+                                   "click 400 306\nwait 60\nclose\n";
+        mErrorFile = mRoot / "errors.txt";
+        const Traces traces = RunClean(game, script, "start=scripts/randomplayer.lua");
+        EXPECT_NE(std::find(traces.begin(), traces.end(), "quitverify"), traces.end())
+            << "the game no longer answers";
+        EXPECT_EQ(ReadFile(mErrorFile).find("timed out"), std::string::npos)
+            << ReadFile(mErrorFile);
+        const bool complete =
+            std::any_of(traces.begin(), traces.end(),
+                        [](const std::string& line) { return line.starts_with("complete "); });
+        if (complete)
+            return;
+        const std::vector<Slot> slots = ParseDump(Prefs());
+        ASSERT_GE(slots.size(), 2u) << Prefs();
+        const LocationRecord record = ReadLocation(slots[1].at("gamedata"), location.mObjects);
+        ASSERT_TRUE(record.mValid) << Prefs();
+        for (size_t i = 0; i < record.mObjects.size(); ++i)
+        {
+            // An object the player found is somewhere, or was used.
+            const ObjectRecord& object = record.mObjects[i];
+            if (object.mFound > 0)
+            {
+                EXPECT_NE(object.mFlags & (kShown | kUsed | kHeld | kInScene), 0)
+                    << "object " << i << " of the " << location.mName << " is lost";
+            }
+        }
+    }
+};
+
+TEST_F(RandomPlayerTest, TheGatehouse)
+{
+    PlayRandomly(kGatehouse);
+}
+
+TEST_F(RandomPlayerTest, TheObservatory)
+{
+    PlayRandomly(kObservatory);
+}
+
+TEST_F(RandomPlayerTest, TheCrypt)
+{
+    PlayRandomly(kCrypt);
+}
+
+} // namespace
