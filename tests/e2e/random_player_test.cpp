@@ -1,6 +1,7 @@
-// A random player: each location of the sample game played by a seeded stream of clicks (mostly
-// near the points the play-through clicks, the rest anywhere), drags, strip objects dropped
-// anywhere, keys and focus changes. Afterwards the log holds no fault line, the game still answers
+// A random player: each location of the sample game played by a seeded stream of the
+// play-through's steps (now and then one left out) with random actions between them: clicks near
+// the points the play-through clicks or anywhere, drags, strip objects dropped anywhere, keys and
+// focus changes. Afterwards the log holds no fault line, the game still answers
 // (Escape brings up the quit question, whose "Yes" ends the program), and the location's record
 // keeps every object the player had: held, in the strip, in the scene, or used. A failure names its
 // seed; MURKWELL_RANDOM_SEED=<n> plays that seed again (or another one).
@@ -33,8 +34,9 @@ constexpr RandomLocation kGatehouse{"gatehouse", "gatehouse", "journey", 4, 11};
 constexpr RandomLocation kObservatory{"observatory", "observatory", "crypt", 2, 12};
 constexpr RandomLocation kCrypt{"crypt", "crypt", "end", 2, 13};
 
-// Actions a run plays: about a minute of the test's time under the sanitizers.
-constexpr int kActions = 60;
+// Random actions a run plays besides the play-through's steps: about a minute of the test's time
+// under the sanitizers.
+constexpr int kActions = 30;
 
 struct Point
 {
@@ -42,29 +44,68 @@ struct Point
     int y;
 };
 
-// The points the play-through's section clicks.
-std::vector<Point> ClickedPoints(const RandomLocation& location)
+// The play-through's section as steps, each up to a click and the wait after it (its awaits and
+// shots left out: a random player need not get there); and the points it clicks.
+struct Walk
 {
-    std::vector<Point> points;
+    std::vector<std::string> mSteps;
+    std::vector<Point> mPoints;
+};
+
+Walk PlayThrough(const RandomLocation& location)
+{
+    Walk walk;
     const std::string script = WalkthroughScript(location.mFrom, location.mTo);
-    static const std::regex click("\nclick (\\d+) (\\d+)");
-    for (auto it = std::sregex_iterator(script.begin(), script.end(), click);
-         it != std::sregex_iterator(); ++it)
-        points.push_back({std::stoi((*it)[1].str()), std::stoi((*it)[2].str())});
-    return points;
+    static const std::regex click("click (\\d+) (\\d+)");
+    std::string step;
+    size_t start = 0;
+    while (start < script.size())
+    {
+        size_t end = script.find('\n', start);
+        end = end == std::string::npos ? script.size() : end;
+        const std::string line = script.substr(start, end - start);
+        start = end + 1;
+        if (line.starts_with("await") || line.starts_with("shot") || line.starts_with("#"))
+            continue;
+        const bool waits = line.starts_with("wait");
+        if (!waits && step.find("\nclick ") != std::string::npos)
+        {
+            walk.mSteps.push_back(step);
+            step.clear();
+        }
+        step += "\n" + line;
+        std::smatch point;
+        if (std::regex_match(line, point, click))
+            walk.mPoints.push_back({std::stoi(point[1].str()), std::stoi(point[2].str())});
+    }
+    if (!step.empty())
+        walk.mSteps.push_back(step);
+    return walk;
 }
 
 class RandomPlayer
 {
 public:
-    RandomPlayer(uint32_t seed, std::vector<Point> points) : mRandom(seed), mPoints(points) {}
+    RandomPlayer(uint32_t seed, Walk walk) : mRandom(seed), mWalk(std::move(walk)) {}
 
-    // The input script of `actions` random actions.
+    // The input script: the play-through's steps in their order, each in turn taken or left out,
+    // with `actions` random actions in between.
     std::string Play(int actions)
     {
         std::string script;
-        for (int i = 0; i < actions; ++i)
+        size_t next = 0;
+        while (actions > 0 || next < mWalk.mSteps.size())
+        {
+            if (next < mWalk.mSteps.size() && (actions == 0 || Between(0, 2) > 0))
+            {
+                if (Between(0, 9) > 0)
+                    script += mWalk.mSteps[next].substr(1) + "\n";
+                ++next;
+                continue;
+            }
             script += Action();
+            --actions;
+        }
         return script;
     }
 
@@ -90,7 +131,7 @@ private:
     }
     Point Near(int spread)
     {
-        const Point& p = mPoints[size_t(Between(0, int(mPoints.size()) - 1))];
+        const Point& p = mWalk.mPoints[size_t(Between(0, int(mWalk.mPoints.size()) - 1))];
         return {std::clamp(p.x + Between(-spread, spread), 0, 799),
                 std::clamp(p.y + Between(-spread, spread), 0, 599)};
     }
@@ -135,7 +176,7 @@ private:
     }
 
     std::mt19937 mRandom;
-    std::vector<Point> mPoints;
+    Walk mWalk;
 };
 
 class RandomPlayerTest : public ScreenProgramTest
@@ -154,7 +195,7 @@ protected:
         WriteFile(game / "assets/scripts/randomplayer.lua",
                   std::string("CreateNewUser('Ann')\nSaveProfile()\nReadFile('scripts/dev/") +
                       location.mName + ".lua')\n");
-        RandomPlayer player(seed, ClickedPoints(location));
+        RandomPlayer player(seed, PlayThrough(location));
         const std::string script = "focus gained\nwait 60\n" + player.Play(kActions) +
                                    "focus gained\nwait 40\nkey 27\nawait quitverify 600\nwait 40\n"
                                    "click 400 306\nwait 60\nclose\n";

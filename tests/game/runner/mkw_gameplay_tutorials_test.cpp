@@ -275,6 +275,18 @@ protected:
         gameplay->GetHud()->ArrangeInventory(0, false, nullptr);
     }
     bool Bit(int index) const { return mPlayer->IsTutorialShown(index); }
+    // Open, with what `event` gives out and `object` held: the prompt to use it on the door is up.
+    TestGameplay* Holding(const char* event, const char* object)
+    {
+        TestGameplay* gameplay = Open();
+        if (gameplay == nullptr)
+            return nullptr;
+        Give(gameplay, event);
+        gameplay->EquipInventory(gameplay->FindInventory(object));
+        EXPECT_EQ(Shown(gameplay, Gameplay::kPlay, 5), "tutorial_solve");
+        RunFrames(6);
+        return gameplay;
+    }
 
     std::unique_ptr<PlayerData> mPlayer;
     TestGameplay* mGameplay = nullptr;
@@ -428,13 +440,8 @@ TEST_F(MKWGameplayTutorialsTest, TheItemsAndTheStripsPrompts)
 
 TEST_F(MKWGameplayTutorialsTest, TheDoorAndTheDoorway)
 {
-    TestGameplay* gameplay = Open();
+    TestGameplay* gameplay = Holding("one", "gatekey");
     ASSERT_NE(gameplay, nullptr);
-    Give(gameplay, "one");
-    GameplayInventory* key = gameplay->FindInventory("gatekey");
-    gameplay->EquipInventory(key);
-    ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 5), "tutorial_solve");
-    RunFrames(6);
     GameplayArea* door = gameplay->FindArea("area_door");
     // Away from the door: its highlight fades and the pickup cursor stays.
     TString rollover;
@@ -478,15 +485,12 @@ TEST_F(MKWGameplayTutorialsTest, TheDoorAndTheDoorway)
 }
 
 // The prompt to use the held object on the door takes only the object the door has an event for:
-// another one over the door is not hilighted and a click leaves it held, unused, the prompt up.
+// another one over the door is not named and a click leaves it held, unused, the prompt up.
 TEST_F(MKWGameplayTutorialsTest, TheDoorPromptTakesOnlyTheObjectTheDoorIsFor)
 {
-    TestGameplay* gameplay = Open();
+    TestGameplay* gameplay = Holding("two", "oil");
     ASSERT_NE(gameplay, nullptr);
-    Give(gameplay, "two");
     GameplayInventory* oil = gameplay->FindInventory("oil");
-    gameplay->EquipInventory(oil);
-    ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 5), "tutorial_solve");
     mSettings->mMouseX = 340;
     mSettings->mMouseY = 150;
     RunFrames(6);
