@@ -37,6 +37,8 @@ constexpr RandomLocation kCrypt{"crypt", "crypt", "end", 2, 13};
 // Random actions a run plays besides the play-through's steps: about a minute of the test's time
 // under the sanitizers.
 constexpr int kActions = 30;
+// The longest wait after a play-through's step, in frames.
+constexpr int kLongestWait = 100;
 
 struct Point
 {
@@ -73,7 +75,11 @@ Walk PlayThrough(const RandomLocation& location)
             walk.mSteps.push_back(step);
             step.clear();
         }
-        step += "\n" + line;
+        // A shorter wait than the play-through's now and then cuts an animation short: the next
+        // click is then swallowed or lands on what is still moving, as a hasty player's would.
+        step += "\n" +
+                (waits ? "wait " + std::to_string(std::min(std::stoi(line.substr(5)), kLongestWait))
+                       : line);
         std::smatch point;
         if (std::regex_match(line, point, click))
             walk.mPoints.push_back({std::stoi(point[1].str()), std::stoi(point[2].str())});

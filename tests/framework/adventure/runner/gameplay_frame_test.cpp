@@ -984,12 +984,12 @@ TEST_F(PlayTest, AHeldObjectDroppedOnAnAreaThatTakesIt)
 }
 
 // A held object clicked on an area that has no event for it (a door whose plain click leads away)
-// is a click on nothing: the object goes back to the strip, unused, and the door's own event does
-// not run; so also when only the object's picture touches the door. An area with an event for the
-// object still takes it.
+// is a click on nothing: the object goes back to the strip, unused, with the unequip sound, and
+// the door's own event does not run; so also when only the object's picture touches the door. An
+// area with an event for the object still takes it.
 TEST_F(PlayTest, AHeldObjectOnADoorWithoutItsEventGoesBackUnused)
 {
-    PlayGameplay* play = Playing();
+    PlayGameplay* play = Playing(", audio = { inventoryunequip = 'boom' }");
     play->SwitchScene("b");
     Until(*play, Gameplay::kPlay);
     play->ActivateEvent("give", true);
@@ -1003,6 +1003,7 @@ TEST_F(PlayTest, AHeldObjectOnADoorWithoutItsEventGoesBackUnused)
         MoveTo(x, 200);
         RunFrames(8);
         Press(*play, x, 200);
+        EXPECT_EQ(mAudio->GetSoundState("boom"), SoundEntry::kPlaying) << x;
         EXPECT_TRUE(play->mUsed.empty()) << x;
         EXPECT_EQ(play->GetNextEvent(), nullptr) << x;
         Until(*play, Gameplay::kPlay);
