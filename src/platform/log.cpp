@@ -2,8 +2,11 @@
 #include "platform/log.h"
 
 #include "sys/paths.h"
+#include "sys/process.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
@@ -17,6 +20,8 @@ const char kWrapBanner[] = "\n\n\n\n ****************** LOG WRAP AROUND ********
 std::mutex gLogMutex;
 TString gLogPath;
 uint32_t gWriteOffset = 0;
+// Whether standard error was told that the log cannot be written, once per log.
+bool gFailureSaid = false;
 
 // The runtime's ctime form ("Www Mmm dd hh:mm:ss yyyy", 24 characters) of the local time, spelled
 // out here so that the locale never changes it.
@@ -48,6 +53,7 @@ void SetLogFolder(const char* folder)
     gLogPath = TString(folder) + "/logfile.txt";
     sys::RemoveFile(gLogPath.c_str());
     gWriteOffset = 0;
+    gFailureSaid = false;
 }
 
 TString GetLogPath()
@@ -65,18 +71,32 @@ void Log(const char* format, ...)
     va_end(args);
 }
 
-void LogV(const char* format, va_list args)
+namespace
 {
-    TString message = TString::FormatV(format, args);
-    std::lock_guard<std::mutex> lock(gLogMutex);
-    if (gLogPath.Length() == 0)
-        return;
+// A log that cannot be written (a full disk, a data folder gone read-only) must not leave a failure
+// said nowhere: its error lines go to standard error, after one line that says why.
+void SayUnwritten(const TString& message, int error)
+{
+    if (!gFailureSaid)
+    {
+        gFailureSaid = true;
+        sys::PrintNotice(TString::Format("ERROR: The log '%s' cannot be written (%s): its error "
+                                         "lines go to standard error.",
+                                         gLogPath.c_str(), std::strerror(error))
+                             .c_str());
+    }
+    if (std::strncmp(message.c_str(), "ERROR", 5) == 0)
+        sys::PrintNotice(message.c_str());
+}
+
+// Writes one line to the log file; false with errno set when it did not reach the file whole.
+bool WriteLine(const TString& line)
+{
     std::FILE* file = std::fopen(gLogPath.c_str(), "r+");
     if (file == nullptr)
         file = std::fopen(gLogPath.c_str(), "w");
-    TString line = TimeStamp() + ": " + message + '\n';
     if (file == nullptr)
-        return;
+        return false;
     if (gWriteOffset <= kWrapLimit)
     {
         std::fseek(file, static_cast<long>(gWriteOffset), SEEK_SET);
@@ -87,12 +107,43 @@ void LogV(const char* format, va_list args)
         gWriteOffset = kWrapOffset;
         std::fputs(kWrapBanner, file);
     }
-    std::fwrite(line.c_str(), 1, static_cast<size_t>(line.Length()), file);
+    const bool written = std::fwrite(line.c_str(), 1, static_cast<size_t>(line.Length()), file) ==
+                         static_cast<size_t>(line.Length());
     long position = std::ftell(file);
     if (position >= 0)
         gWriteOffset = static_cast<uint32_t>(position);
-    std::fflush(file);
-    std::fclose(file);
+    int error = written ? 0 : errno;
+    if (std::fflush(file) != 0 && error == 0)
+        error = errno;
+    if (std::fclose(file) != 0 && error == 0)
+        error = errno;
+    errno = error;
+    return error == 0 && written;
+}
+
+// False when the line did not reach the log (its error lines then went to standard error).
+bool LogMessage(const TString& message)
+{
+    std::lock_guard<std::mutex> lock(gLogMutex);
+    if (gLogPath.Length() == 0)
+        return true;
+    if (WriteLine(TimeStamp() + ": " + message + '\n'))
+        return true;
+    SayUnwritten(message, errno != 0 ? errno : EIO);
+    return false;
+}
+} // namespace
+
+void LogV(const char* format, va_list args)
+{
+    LogMessage(TString::FormatV(format, args));
+}
+
+void LogAndSay(const char* line)
+{
+    // An error line the log could not take is on standard error already.
+    if (LogMessage(TString(line)) || std::strncmp(line, "ERROR", 5) != 0)
+        sys::PrintNotice(line);
 }
 
 uint32_t GetMemoryAllocated()

@@ -10,9 +10,12 @@
 // null turns logging off.
 void SetLogFolder(const char* folder);
 
-// Appends "<ctime>: <message>\n". Safe to call from any thread.
+// Appends "<ctime>: <message>\n". Safe to call from any thread. While the file cannot be written,
+// lines starting "ERROR" go to standard error instead.
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void LogV(const char* format, va_list args);
+// Logs the line and says it on standard error, once whether or not the log can be written.
+void LogAndSay(const char* line);
 
 // The log file's path; empty while logging is off.
 TString GetLogPath();

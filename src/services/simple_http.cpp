@@ -29,8 +29,6 @@ constexpr long kConnectTimeoutMs = 60000;
 constexpr long kStalledSeconds = 60;
 
 std::atomic<int> sLiveWorkers{0};
-// Makes each worker's temporary output name its own.
-std::atomic<uint32_t> sOutputCounter{0};
 
 // The one process-wide client library set-up; it lives for the rest of the process.
 bool OpenSession()
@@ -240,8 +238,9 @@ bool TSimpleHttp::Worker::PrepareReceiver()
         if (!isFolder)
         {
             MakeFoldersBelow(mOutputLocation, mUserFolder, mCommonFolder);
-            mTempPath = mOutputLocation + ".part" + std::to_string(++sOutputCounter);
-            mFile = std::fopen(mTempPath.c_str(), "wb");
+            // Made new, never through whatever is at the name (a planted link above all).
+            std::string reason;
+            mFile = sys::CreateTemporaryFile(mOutputLocation, ".part", mTempPath, reason);
         }
     }
     mFileOpenFailed = mFile == nullptr;

@@ -4,6 +4,7 @@
 #include "sys/paths.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 namespace sys
 {
@@ -26,6 +27,11 @@ namespace
 {
 void* Open(const std::string& path)
 {
+    // The loader's own open of a FIFO waits for a writer, possibly for ever: a path that names
+    // anything but a regular file is no library. A bare name is the system's search.
+    struct stat st;
+    if (path.find('/') != std::string::npos && stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return nullptr;
     return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 } // namespace

@@ -1,6 +1,7 @@
 // Host-window channels: none by default, a recording one for tests.
 #include "sys/host.h"
 
+#include "sys/paths.h"
 #include "sys/process.h"
 
 #include <algorithm>
@@ -56,7 +57,10 @@ bool LogHost::Open(const std::string& path)
 {
     if (mFile)
         std::fclose(mFile);
-    mFile = std::fopen(path.c_str(), "a");
+    // A FIFO without a reader would hold the open, and so the start, for ever.
+    std::string reason;
+    bool refused = false;
+    mFile = OpenRegularFile(path, true, reason, refused);
     mGone = false;
     return mFile != nullptr;
 }

@@ -6,6 +6,7 @@
 
 #include "sys/events.h"
 #include "sys/host.h"
+#include "sys/paths.h"
 #include "sys/process.h"
 #include "sys/window.h"
 
@@ -14,7 +15,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 
@@ -34,6 +34,8 @@ constexpr size_t kMaxTextBytes = 31;
 constexpr uint32_t kHostCommandMessage = 1024;
 // An "await" without a count gives up after this many empty polls (48 s on the tests' 16 ms step).
 constexpr int kDefaultAwaitPolls = 3000;
+// A play-through is a few thousand lines; a file far past that is not an input script.
+constexpr size_t kMaxInputScriptBytes = 16u << 20;
 
 struct Step
 {
@@ -190,12 +192,15 @@ bool Load(ScriptState& state, const std::string& path)
     state.mAwaiting = false;
     if (path.empty())
         return true;
-    std::ifstream in(path);
-    if (!in)
+    // Read as every file of the program is: a FIFO in its place would hold the start.
+    std::string text;
+    std::string reason;
+    if (!ReadRegularFile(path, kMaxInputScriptBytes, text, reason))
     {
-        std::fprintf(stderr, "input script %s cannot be read\n", path.c_str());
+        std::fprintf(stderr, "input script %s cannot be read: %s\n", path.c_str(), reason.c_str());
         return false;
     }
+    std::istringstream in(text);
     const size_t slash = path.rfind('/');
     state.mFolder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     std::string line;

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -20,6 +19,8 @@ namespace
 {
 
 std::string gRoot;
+// The largest system file read (a processor list of a few hundred cores is well below it).
+constexpr size_t kMaxSystemFileBytes = 4u << 20;
 
 // An element of the report; one with an empty text is left out.
 struct Element
@@ -40,7 +41,11 @@ std::string Trim(const std::string& text)
 std::vector<std::string> ReadLines(const char* systemPath)
 {
     std::vector<std::string> lines;
-    std::ifstream in(gRoot + systemPath);
+    std::string text;
+    std::string reason;
+    if (!ReadRegularFile(gRoot + systemPath, kMaxSystemFileBytes, text, reason))
+        return lines;
+    std::istringstream in(text);
     std::string line;
     while (in && std::getline(in, line))
         lines.push_back(line);
@@ -283,18 +288,8 @@ std::string MakeMachineReport(const MachineReportExtras& extras)
 bool WriteMachineReport(const std::string& path, const MachineReportExtras& extras)
 {
     std::string text = MakeMachineReport(extras);
-    std::string temporary = path + ".tmp";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    written = std::fclose(file) == 0 && written;
-    if (!written || !RenameFile(temporary, path))
-    {
-        RemoveFile(temporary);
-        return false;
-    }
-    return true;
+    std::string reason;
+    return ReplaceFileWith(path, text.data(), text.size(), reason);
 }
 
 } // namespace sys

@@ -25,7 +25,8 @@ bool MappedFile::Open(const std::string& path)
     Close();
     if (path.empty())
         return false;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK the open of a FIFO waits for a writer, possibly for ever.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st

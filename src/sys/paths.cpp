@@ -2,6 +2,7 @@
 // stat.
 #include "sys/paths.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
@@ -328,6 +329,128 @@ std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& re
         close(fd);
     }
     return stream;
+}
+
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& text,
+                     std::string& reason)
+{
+    text.clear();
+    bool refused = false;
+    std::FILE* file = OpenRegularFile(path, false, reason, refused);
+    if (file == nullptr)
+        return false;
+    char block[4096];
+    bool failed = false;
+    for (;;)
+    {
+        const size_t got = std::fread(block, 1, sizeof block, file);
+        if (got == 0)
+        {
+            failed = std::ferror(file) != 0;
+            break;
+        }
+        if (text.size() + got > maxBytes)
+        {
+            std::fclose(file);
+            reason = "it is larger than the " + std::to_string(maxBytes) + " bytes it may hold";
+            return false;
+        }
+        text.append(block, got);
+    }
+    const int error = errno;
+    std::fclose(file);
+    if (failed)
+        reason = std::strerror(error);
+    return !failed;
+}
+
+namespace
+{
+// Enough for every name a few games on one folder can hold at once; past it the folder is full of
+// names that are not this process's own, and something else is wrong.
+constexpr unsigned kTemporaryNameTries = 1000;
+std::atomic<unsigned> gTemporaryCounter{0};
+
+bool AllDigits(const std::string& text, size_t from, size_t to)
+{
+    if (from >= to)
+        return false;
+    for (size_t i = from; i < to; ++i)
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    return true;
+}
+} // namespace
+
+std::FILE* CreateTemporaryFile(const std::string& path, const char* marker, std::string& temporary,
+                               std::string& reason)
+{
+    temporary.clear();
+    if (path.empty())
+    {
+        reason = std::strerror(ENOENT);
+        return nullptr;
+    }
+    const std::string stem = path + marker + std::to_string(getpid()) + "-";
+    for (unsigned tries = 0; tries < kTemporaryNameTries; ++tries)
+    {
+        const std::string name = stem + std::to_string(++gTemporaryCounter);
+        const int fd = open(name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd < 0)
+        {
+            if (errno == EEXIST)
+                continue;
+            reason = std::strerror(errno);
+            return nullptr;
+        }
+        std::FILE* stream = fdopen(fd, "wb");
+        if (stream == nullptr)
+        {
+            reason = std::strerror(errno);
+            close(fd);
+            unlink(name.c_str());
+            return nullptr;
+        }
+        temporary = name;
+        return stream;
+    }
+    reason = "no free temporary name beside it ('" + stem + "<n>' all taken)";
+    return nullptr;
+}
+
+bool ReplaceFileWith(const std::string& path, const void* data, size_t size, std::string& reason)
+{
+    std::string temporary;
+    std::FILE* file = CreateTemporaryFile(path, kTemporaryMarker, temporary, reason);
+    if (file == nullptr)
+        return false;
+    const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
+    int error = written ? 0 : errno;
+    if (std::fclose(file) != 0 && error == 0)
+        error = errno;
+    if (written && error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (!written || error != 0)
+    {
+        reason = std::strerror(error != 0 ? error : EIO);
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool IsTemporaryFileName(const std::string& name, const char* marker)
+{
+    const std::string mark = marker;
+    const size_t at = name.rfind(mark);
+    if (at == std::string::npos || at == 0)
+        return false;
+    const size_t from = at + mark.size();
+    const size_t dash = name.find('-', from);
+    if (dash == std::string::npos)
+        return AllDigits(name, from, name.size());
+    return AllDigits(name, from, dash) && AllDigits(name, dash + 1, name.size());
 }
 
 namespace

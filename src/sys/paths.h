@@ -74,6 +74,26 @@ bool PathTaken(const std::string& path);
 // and without reading from it, and `refused` says so. Null with the reason otherwise.
 std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& reason,
                            bool& refused);
+// Creates the new file that a whole-file write fills before it is renamed over `path`, named
+// "<path><marker><process id>-<n>": a name of this process's own, so that two games on one data
+// folder never meet there. It is made new (O_CREAT|O_EXCL|O_NOFOLLOW), so nothing already at the
+// name, a link planted there above all, is ever opened or followed; a name taken is passed over
+// for the next. Null with the reason otherwise; `temporary` is the name made.
+// The marker of the whole-file writes' temporary names; the start-up sweep looks for it.
+constexpr const char* kTemporaryMarker = ".tmp";
+std::FILE* CreateTemporaryFile(const std::string& path, const char* marker, std::string& temporary,
+                               std::string& reason);
+// Writes `size` bytes as the whole of the file at `path`: into a temporary file (as above), then
+// renamed over it, so a reader never meets half a file. False with the reason, nothing left
+// behind, and the old file as it was, when a step fails.
+bool ReplaceFileWith(const std::string& path, const void* data, size_t size, std::string& reason);
+// Whether a file name is one CreateTemporaryFile makes with `marker`, or the "<name><marker><n>"
+// earlier versions made.
+bool IsTemporaryFileName(const std::string& name, const char* marker);
+// The whole text of a regular file (through OpenRegularFile: a FIFO or a device is refused, never
+// waited on), at most `maxBytes` of it. False with the reason otherwise.
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& text,
+                     std::string& reason);
 // Waits until what was written to the stream is on the disk (its buffer handed to the system, then
 // fsync), so that a rename after it cannot leave an empty or partial file under the real name when
 // the power fails. A file system that cannot flush counts as flushed. False with errno set.

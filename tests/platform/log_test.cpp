@@ -137,3 +137,27 @@ TEST(LogMemory, CountersStayZero)
     EXPECT_EQ(GetMemoryAllocated(), 0u);
     EXPECT_EQ(GetMaxMemoryAllocated(), 0u);
 }
+
+// A log that cannot be written (here a folder took its name) says so once on standard error, and
+// its error lines go there too; other lines are dropped. A line logged and said is said once.
+TEST_F(LogTest, ErrorLinesGoToStandardErrorWhileTheLogCannotBeWritten)
+{
+    SetLogFolder(mRoot.c_str());
+    fs::create_directory(mRoot / "logfile.txt");
+    testing::internal::CaptureStderr();
+    Log("ERROR: Preferences could not be written to '%s': %s", "p", "Read-only file system");
+    Log("an ordinary line");
+    LogAndSay("ERROR: said once");
+    LogAndSay("said anyway");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ERROR: The log '" + (mRoot / "logfile.txt").string() +
+                  "' cannot be written (Is a directory): its error lines go to standard error.\n"
+                  "ERROR: Preferences could not be written to 'p': Read-only file system\n"
+                  "ERROR: said once\nsaid anyway\n");
+
+    fs::remove(mRoot / "logfile.txt");
+    testing::internal::CaptureStderr();
+    Log("ERROR: written");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(ReadAll(mRoot / "logfile.txt").find(": ERROR: written\n"), std::string::npos);
+}

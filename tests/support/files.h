@@ -2,8 +2,12 @@
 // reads and writes.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -56,6 +60,21 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
     if (path.has_parent_path())
         std::filesystem::create_directories(path.parent_path(), ignored);
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Whether `step` answers true, run in a child process that is given `seconds`: a step that would
+// wait for ever (the open of a FIFO without a writer) fails the test instead of holding it.
+inline bool EndsWithin(unsigned seconds, const std::function<bool()>& step)
+{
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        alarm(seconds);
+        _exit(step() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 } // namespace testsupport

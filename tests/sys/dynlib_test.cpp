@@ -1,7 +1,11 @@
 // Optional libraries: ".dll" names found as ".so" beside the executable, entries looked up.
 #include "sys/dynlib.h"
 
+#include "support/files.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 TEST(DynLib, DllNamesBecomeSharedObjectNames)
 {
@@ -28,4 +32,13 @@ TEST(DynLib, MissingLibraryGivesNull)
     EXPECT_EQ(sys::LoadLibrary(""), nullptr);
     EXPECT_EQ(sys::GetLibrarySymbol(nullptr, "x"), nullptr);
     sys::FreeLibrary(nullptr);
+}
+
+// A FIFO in a module's place is no library: refused at once, never waited on for a writer.
+TEST(DynLib, AFifoIsNoLibrary)
+{
+    testsupport::ScratchFolder scratch{"mw_dynlib"};
+    const std::string fifo = scratch.Path().string() + "/addon.qmmod";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(testsupport::EndsWithin(5, [&] { return sys::LoadLibrary(fifo) == nullptr; }));
 }

@@ -236,7 +236,8 @@ TEST_F(InputScriptTest, TheFixedStepAdvancesTheClockAtEmptyPollsOnly)
     testing::internal::CaptureStderr();
     EXPECT_FALSE(sys::SetInputScript((mScratch / "missing.txt").string()));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "input script " + (mScratch / "missing.txt").string() + " cannot be read\n");
+              "input script " + (mScratch / "missing.txt").string() +
+                  " cannot be read: No such file or directory\n");
 }
 
 TEST(GuidSeedTest, ASeedGivesTheSameMarkedSequence)

@@ -1,7 +1,11 @@
 // Read-only file mapping: contents, empty files, missing files.
 #include "sys/mapped_file.h"
 
+#include "support/files.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,4 +36,13 @@ TEST(MappedFile, MapsTheWholeFileAndEmptyFiles)
     EXPECT_FALSE(map.Open(pattern));
     EXPECT_EQ(map.Data(), nullptr);
     EXPECT_FALSE(map.Open("/tmp"));
+}
+
+// A FIFO in a pack's place is refused at once, never waited on for a writer.
+TEST(MappedFile, AFifoIsRefusedWithoutWaiting)
+{
+    testsupport::ScratchFolder scratch{"mw_map"};
+    const std::string fifo = scratch.Path().string() + "/sound.qmp";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(testsupport::EndsWithin(5, [&] { return !sys::MappedFile().Open(fifo); }));
 }

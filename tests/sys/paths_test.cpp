@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +20,7 @@
 namespace
 {
 
+using testsupport::EndsWithin;
 using testsupport::EnvironmentGuard;
 using testsupport::ScratchFolder;
 using testsupport::WriteFile;
@@ -164,4 +168,70 @@ TEST(Paths, AFolderIsWritableOnlyWhenAFileCanBeMadeInIt)
     EXPECT_EQ(reason, std::strerror(ENOTDIR));
     EXPECT_FALSE(sys::CanWriteInFolder((scratch.Path() / "missing/deeper").string(), reason));
     EXPECT_EQ(reason, std::strerror(ENOENT));
+}
+
+// A whole-file write's temporary file is made new under a name of this process's own: a link
+// planted at the next names (to a file outside the folder) is passed over, never followed or
+// replaced, and the start-up sweep knows the names.
+TEST(Paths, TemporaryFilesAreMadeNewUnderNamesOfTheirOwn)
+{
+    namespace fs = std::filesystem;
+    ScratchFolder scratch{"mw_paths"};
+    const std::string target = scratch.Path().string() + "/prefs.dat";
+    const std::string outside = scratch.Path().string() + "/outside";
+    WriteFile(outside, "outside");
+    std::string first;
+    std::string reason;
+    std::FILE* file = sys::CreateTemporaryFile(target, sys::kTemporaryMarker, first, reason);
+    ASSERT_NE(file, nullptr) << reason;
+    std::fclose(file);
+    const std::string stem = target + ".tmp" + std::to_string(getpid()) + "-";
+    ASSERT_EQ(first.substr(0, stem.size()), stem);
+    const int used = std::stoi(first.substr(stem.size()));
+    for (int n = used + 1; n <= used + 5; ++n)
+        fs::create_symlink(outside, stem + std::to_string(n));
+
+    std::string next;
+    file = sys::CreateTemporaryFile(target, sys::kTemporaryMarker, next, reason);
+    ASSERT_NE(file, nullptr) << reason;
+    std::fputs("mine", file);
+    std::fclose(file);
+    EXPECT_EQ(next, stem + std::to_string(used + 6));
+    EXPECT_FALSE(fs::is_symlink(next));
+    EXPECT_EQ(testsupport::ReadFile(outside), "outside");
+    EXPECT_TRUE(sys::IsTemporaryFileName(fs::path(next).filename(), ".tmp"));
+
+    ASSERT_TRUE(sys::ReplaceFileWith(target, "whole", 5, reason)) << reason;
+    EXPECT_EQ(testsupport::ReadFile(target), "whole");
+    fs::create_symlink(outside, target + ".tmp1");
+    ASSERT_TRUE(sys::ReplaceFileWith(target, "again", 5, reason)) << reason;
+    EXPECT_EQ(testsupport::ReadFile(outside), "outside");
+
+    for (const char* name : {"a.tmp7", "a.tmp12-3"})
+        EXPECT_TRUE(sys::IsTemporaryFileName(name, ".tmp")) << name;
+    for (const char* name : {"a.tmp", ".tmp1", "a.tmp1-", "a.tmp-1", "a.tmp1-2-3", "a.tmp1x"})
+        EXPECT_FALSE(sys::IsTemporaryFileName(name, ".tmp")) << name;
+}
+
+// A FIFO (with no writer, whose open would wait for one) or a device is no file to read.
+TEST(Paths, OnlyRegularFilesAreReadWhole)
+{
+    ScratchFolder scratch{"mw_paths"};
+    const std::string fifo = scratch.Path().string() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(EndsWithin(5,
+                           [&]
+                           {
+                               std::string text;
+                               std::string reason;
+                               return !sys::ReadRegularFile(fifo, 100, text, reason) &&
+                                      reason == "it is not a regular file";
+                           }));
+    std::string text;
+    std::string reason;
+    EXPECT_FALSE(sys::ReadRegularFile("/dev/zero", 100, text, reason));
+    WriteFile(scratch.Path() / "plain", "line one\nline two\n");
+    ASSERT_TRUE(sys::ReadRegularFile(scratch.Path().string() + "/plain", 100, text, reason));
+    EXPECT_EQ(text, "line one\nline two\n");
+    EXPECT_FALSE(sys::ReadRegularFile(scratch.Path().string() + "/plain", 10, text, reason));
 }

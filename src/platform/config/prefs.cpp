@@ -587,7 +587,11 @@ bool TPrefs::KeepDamagedFile()
         return false;
     }
     mDamagedKept = true;
-    Log("The damaged preferences were kept as '%s'", keptAs.c_str());
+    if (keptAs.Length() == 0)
+        Log("The damaged preferences '%s' are gone: nothing to keep aside",
+            ShownPath(mFileName).c_str());
+    else
+        Log("The damaged preferences were kept as '%s'", keptAs.c_str());
     return true;
 }
 

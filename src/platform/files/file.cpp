@@ -139,7 +139,8 @@ bool CopyToNewFile(TFile& from, const TString& location, int maxBytes, bool& too
     }
     char block[65536];
     int64_t total = 0;
-    for (int got; (got = from.Read(block, static_cast<int>(sizeof block))) > 0;)
+    int got = 0;
+    while ((got = from.Read(block, static_cast<int>(sizeof block))) > 0)
     {
         total += got;
         if (total > maxBytes)
@@ -153,6 +154,13 @@ bool CopyToNewFile(TFile& from, const TString& location, int maxBytes, bool& too
             // The close says why, and removes the cut copy.
             break;
         }
+    }
+    // A read that failed is no end of the file: the copy would be cut short.
+    if (got == 0 && from.ReadError() != 0)
+    {
+        reason = TString(std::strerror(from.ReadError()));
+        to.Discard();
+        return false;
     }
     if (to.Close() != 0)
     {
@@ -182,6 +190,11 @@ bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString
         const bool opened = from.Open(name, kFileReadBinary);
         if (!opened && !from.Refused())
         {
+            if (!sys::PathTaken(location.c_str()))
+            {
+                keptAs = TString();
+                return true;
+            }
             reason = from.GetError();
             return false;
         }
@@ -208,12 +221,22 @@ bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString
         }
         if (errno == EEXIST)
             continue;
+        if (errno == ENOENT && !sys::PathTaken(location.c_str()))
+        {
+            keptAs = TString();
+            return true;
+        }
         reason = TString(std::strerror(errno));
         return false;
     }
     reason = TString::Format("'%s' and the %d names after it are taken",
                              ShownPath(name + ".bad").c_str(), kMaxKeptCopies - 1);
     return false;
+}
+
+int TFile::ReadError() const
+{
+    return mData != nullptr ? mData->ReadError() : 0;
 }
 
 void TFile::Discard()

@@ -46,6 +46,9 @@ public:
     // The last open found something at the location that is no file to read: a folder, a FIFO, a
     // device.
     virtual bool Refused() const { return false; }
+    // The system's error of a read that failed (0 when none did): a read that delivers nothing has
+    // met the end or this.
+    virtual int ReadError() const { return 0; }
 };
 
 class TFile
@@ -76,6 +79,8 @@ public:
     // The last Open failed on something that is there but is no regular file (a folder, a FIFO,
     // a device, a link to one): never read, so a reader can take it as damaged, not as missing.
     bool Refused() const { return mRefused; }
+    // The system's error of a read of the open file that failed; 0 when none did.
+    int ReadError() const;
 
 private:
     TFileData* mData = nullptr;
@@ -97,8 +102,9 @@ constexpr int kMaxKeptCopies = 10;
 // never over anything there, before a save replaces it. A regular file of at most `maxBytes` (the
 // most its reader takes) is copied, and stays in place until that save; anything else at the name
 // (a FIFO, a device or a link to one, a folder, a file larger than its reader takes) is moved
-// there whole, unread. False with the reason when every name is taken or the copy or the move
-// failed: the file must then not be replaced. `keptAs` is the logical name it went to.
+// there whole, unread. False with the reason when every name is taken or the copy (a read of it
+// too) or the move failed: the file must then not be replaced. `keptAs` is the logical name it
+// went to; empty (and true) when nothing is at the name any more, since nothing is left to lose.
 bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString& reason);
 
 // Tests: the next disk write's close fails with the given system error number as a full disk would

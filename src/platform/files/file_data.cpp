@@ -24,7 +24,6 @@ uint64_t ParseDecimal(const char* p)
     return value;
 }
 
-unsigned gTempCounter = 0;
 int gInjectedCloseError = 0;
 
 TString DescribeError(int number)
@@ -61,6 +60,7 @@ bool TDiskFileData::Open(const TString& location, int mode)
     mRefused = false;
     mNoReplace = false;
     mWriteError = 0;
+    mReadError = 0;
     mWriting = mode >= kFileWriteBinary && mode <= kFileAppendText;
     const char* how = "rb";
     mTextRead = false;
@@ -83,14 +83,18 @@ bool TDiskFileData::Open(const TString& location, int mode)
     }
     if (mode == kFileWriteBinary || mode == kFileWriteText)
     {
-        mFinalPath = location;
-        mTempPath = TString::Format("%s.tmp%u", location.c_str(), ++gTempCounter);
-        mStream = std::fopen(mTempPath.c_str(), how);
+        // Made new under a name of this process's own: a link planted at the name would have the
+        // write go wherever it points, and the rename put the link in the file's place.
+        std::string temporary;
+        std::string reason;
+        mStream =
+            sys::CreateTemporaryFile(location.c_str(), sys::kTemporaryMarker, temporary, reason);
         if (mStream == nullptr)
+            mError = TString(reason.c_str());
+        else
         {
-            mError = DescribeError(errno);
-            mFinalPath = TString();
-            mTempPath = TString();
+            mFinalPath = location;
+            mTempPath = TString(temporary.c_str());
         }
     }
     else
@@ -243,6 +247,8 @@ int TDiskFileData::Read(void* buffer, int count)
     if (!mTextRead)
     {
         delivered = static_cast<int>(std::fread(out, 1, static_cast<size_t>(count), mStream));
+        if (delivered < count && std::ferror(mStream) != 0 && mReadError == 0)
+            mReadError = errno != 0 ? errno : EIO;
     }
     else
     {
@@ -250,7 +256,11 @@ int TDiskFileData::Read(void* buffer, int count)
         {
             int c = std::getc(mStream);
             if (c == EOF)
+            {
+                if (std::ferror(mStream) != 0 && mReadError == 0)
+                    mReadError = errno != 0 ? errno : EIO;
                 break;
+            }
             if (c == '\r')
             {
                 int next = std::getc(mStream);

@@ -24,6 +24,7 @@ public:
     bool AtEnd() override;
     TString GetError() const override { return mError; }
     bool Refused() const override { return mRefused; }
+    int ReadError() const override { return mReadError; }
     void Discard() override;
     // A whole-file write (binary) whose close never replaces anything: it fails when a file of the
     // name is there by then, whoever put it there.
@@ -38,6 +39,7 @@ private:
     // The system's error of the first write that fell short: the file is not whole, so its close
     // must not put it in place of the old one.
     int mWriteError = 0;
+    int mReadError = 0;
     int mLastRead = -1;
     // Text reads drop the CR of each CR LF pair; text writes keep LF as it is.
     bool mTextRead = false;

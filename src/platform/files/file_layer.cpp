@@ -306,18 +306,6 @@ void ScanFolder(const TString& folder, const TString& prefix)
 
 namespace
 {
-// The name the disk files give a whole-file write until it is complete: "<name>.tmp<digits>".
-bool IsTemporaryWriteName(const std::string& name)
-{
-    const size_t mark = name.rfind(".tmp");
-    if (mark == std::string::npos || mark == 0 || mark + 4 == name.size())
-        return false;
-    for (size_t i = mark + 4; i < name.size(); ++i)
-        if (name[i] < '0' || name[i] > '9')
-            return false;
-    return true;
-}
-
 void RemoveLeftoversIn(const TString& folder, int minimumAgeSeconds, std::set<TString>& seen)
 {
     if (folder.Length() == 0 || !seen.insert(folder).second)
@@ -330,7 +318,7 @@ void RemoveLeftoversIn(const TString& folder, int minimumAgeSeconds, std::set<TS
     bool isFolder = false;
     std::vector<std::string> leftovers;
     while (listing.Next(name, isFolder))
-        if (!isFolder && IsTemporaryWriteName(name))
+        if (!isFolder && sys::IsTemporaryFileName(name, sys::kTemporaryMarker))
             leftovers.push_back(name);
     listing.Close();
     for (const std::string& leftover : leftovers)
@@ -364,7 +352,10 @@ void InitFileSystem()
     }
 
     const char* exclusionFile = state.mPreview ? "glintview.txt" : "final.txt";
-    if (FILE* file = std::fopen(exclusionFile, "rb"))
+    // A FIFO in its place would hold the start until a writer came, a device never ends.
+    std::string reason;
+    bool refused = false;
+    if (FILE* file = sys::OpenRegularFile(exclusionFile, false, reason, refused))
     {
         std::fseek(file, 0, SEEK_END);
         long size = std::ftell(file);
@@ -378,6 +369,8 @@ void InitFileSystem()
         }
         std::fclose(file);
     }
+    else if (refused)
+        Log("ERROR: The exclusion file '%s' was not read: %s", exclusionFile, reason.c_str());
 
     ScanFolder("assets", TString());
     if (GetConfig("activex") != "1")

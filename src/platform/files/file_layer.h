@@ -37,7 +37,8 @@ bool NextFileInFolder(const TString& folder, TString& cursor, bool recursive);
 void RegisterMemoryFileName(const TString& name, const void* data, uint32_t size);
 
 void InitFileSystem();
-// Removes the temporary files ("<name>.tmp<digits>") that a run killed during a whole-file write
+// Removes the temporary files ("<name>.tmp<process id>-<n>", or "<name>.tmp<n>" from earlier
+// versions) that a run killed during a whole-file write
 // left at the top of the user and common data folders, with a log line each; nothing below them,
 // since a data folder may be the game's own folder. A file changed within the last
 // `minimumAgeSeconds` stays: another instance may be writing it. Call before InitFileSystem.

@@ -76,8 +76,7 @@ void WarnIfUserFolderReadOnly(const TString& folder)
         "ERROR: The data folder '%s' cannot be written (%s): profiles, options and scores will "
         "not be kept.",
         folder.c_str(), reason.c_str());
-    Log("%s", line.c_str());
-    sys::PrintNotice(line.c_str());
+    LogAndSay(line.c_str());
 }
 
 // A second start ends at once; without a word, a player who started it from a terminal (or a
@@ -99,8 +98,7 @@ void SayNoUserFolder(const TString& reason, const TString& folder)
     const TString line = TString::Format(
         "ERROR: No data folder can be had (%s): profiles, options, scores and the log go to '%s'.",
         reason.c_str(), folder.c_str());
-    Log("%s", line.c_str());
-    sys::PrintNotice(line.c_str());
+    LogAndSay(line.c_str());
 }
 
 void LoadSettingsFile()

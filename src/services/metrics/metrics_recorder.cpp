@@ -193,17 +193,14 @@ void TMetricsRecorder::SaveTime() const
         return;
     // Written beside it and renamed over it: a cut write never replaces the time, and whatever
     // was at the name (a FIFO would hold the end of the game) is replaced, not opened.
-    const std::string temporary = std::string(mTimePath.c_str()) + ".tmp";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr)
-        return;
     uint32_t total = GetTotalTime();
     unsigned char bytes[4] = {
         static_cast<unsigned char>(total), static_cast<unsigned char>(total >> 8),
         static_cast<unsigned char>(total >> 16), static_cast<unsigned char>(total >> 24)};
-    const bool written = std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
-    if (std::fclose(file) != 0 || !written || !sys::RenameFile(temporary, mTimePath.c_str()))
-        sys::RemoveFile(temporary);
+    std::string reason;
+    if (!sys::ReplaceFileWith(mTimePath.c_str(), bytes, sizeof bytes, reason))
+        Log("Metrics: the play time file %s could not be written: %s", mTimePath.c_str(),
+            reason.c_str());
 }
 
 uint32_t TMetricsRecorder::GetSessionTime() const
@@ -286,7 +283,10 @@ void TMetricsRecorder::WriteLine(const TString& tag, const std::vector<TString>&
     std::string line = MakeMetricsLine(tag, FormatMetricsTime(local), fields);
     // One open, one write, one close per record: a record is never half in the file because
     // another part of the program held it open.
-    FILE* file = std::fopen(mOutputPath.c_str(), "ab");
+    // Only a regular file: the open of a FIFO without a reader would hold the game.
+    std::string reason;
+    bool refused = false;
+    FILE* file = sys::OpenRegularFile(mOutputPath.c_str(), true, reason, refused);
     if (file == nullptr)
         return;
     std::fwrite(line.data(), 1, line.size(), file);

@@ -152,7 +152,11 @@ bool TQmHiscores::KeepDamagedFile()
         mRecord->mKeepFailureSaid = true;
         return false;
     }
-    Log("HiScores: The damaged score data was kept as '%s'.", keptAs.c_str());
+    if (keptAs.Length() == 0)
+        Log("HiScores: The damaged score data '%s' is gone: nothing to keep aside.",
+            ShownPath(kScoreFile).c_str());
+    else
+        Log("HiScores: The damaged score data was kept as '%s'.", keptAs.c_str());
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "sys/audio/mixer.h"
 #include "sys/audio/audio_log.h"
 #include "sys/audio/result.h"
+#include "sys/paths.h"
 
 #include <algorithm>
 #include <cmath>
@@ -209,8 +210,9 @@ bool WriteWavFile(const std::string& path, const int16_t* samples, uint32_t fram
     put32(40, dataBytes);
 
     // A reader never sees a half-written file: write beside it, then rename over.
-    const std::string temp = path + ".tmp";
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
+    std::string temp;
+    std::string reason;
+    std::FILE* file = CreateTemporaryFile(path, kTemporaryMarker, temp, reason);
     if (file == nullptr)
     {
         AudioLog("cannot write the sound dump \"%s\"", path.c_str());

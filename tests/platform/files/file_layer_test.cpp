@@ -149,7 +149,8 @@ TEST_F(FileLayerTest, LeftoverTemporaryFilesOfKilledSavesAreRemovedAtStart)
     Folder("user/x.tmp5");
     for (const char* name :
          {"user/prefs.dat.tmp3", "common/display.xml.tmp12", "user/prefs.dat", "user/prefs.dat.tmp",
-          "user/notes.tmp12x", "user/.tmp1", "user/saves/a.sav.tmp4", "user/hiscore.dat.tmp7"})
+          "user/notes.tmp12x", "user/.tmp1", "user/saves/a.sav.tmp4", "user/hiscore.dat.tmp7",
+          "user/time.dat.tmp4242-17", "user/time.dat.tmp42-x"})
         Write(name, "x");
     const auto exists = [this](const char* name)
     { return std::filesystem::exists(mRoot + "/" + name); };
@@ -165,14 +166,39 @@ TEST_F(FileLayerTest, LeftoverTemporaryFilesOfKilledSavesAreRemovedAtStart)
     RemoveLeftoverTemporaryFiles(0);
     EXPECT_FALSE(exists("user/hiscore.dat.tmp7"));
     EXPECT_FALSE(exists("common/display.xml.tmp12"));
-    for (const char* kept : {"user/prefs.dat", "user/prefs.dat.tmp", "user/notes.tmp12x",
-                             "user/.tmp1", "user/saves/a.sav.tmp4", "user/x.tmp5"})
+    EXPECT_FALSE(exists("user/time.dat.tmp4242-17"));
+    for (const char* kept :
+         {"user/prefs.dat", "user/prefs.dat.tmp", "user/notes.tmp12x", "user/.tmp1",
+          "user/saves/a.sav.tmp4", "user/x.tmp5", "user/time.dat.tmp42-x"})
         EXPECT_TRUE(exists(kept)) << kept;
     EXPECT_NE(Log().find(": Removed '" + mRoot +
                          "/user/prefs.dat.tmp3', left by a write that did "
                          "not finish\n"),
               std::string::npos)
         << Log();
+}
+
+// Links planted at the temporary names a save may take, to a file outside the data folder: the
+// save goes to a file of its own, the outside file keeps its bytes and the saved file is no link.
+TEST_F(FileLayerTest, SavesNeverWriteThroughALinkPlantedAtTheirTemporaryName)
+{
+    namespace fs = std::filesystem;
+    const std::string outside = mRoot + "/outside.dat";
+    Write("outside.dat", "outside");
+    Write("user/prefs.dat", "old");
+    const std::string own = mRoot + "/user/prefs.dat.tmp" + std::to_string(getpid()) + "-";
+    for (int n = 1; n <= 12; ++n)
+    {
+        fs::create_symlink(outside, mRoot + "/user/prefs.dat.tmp" + std::to_string(n));
+        fs::create_symlink(outside, own + std::to_string(n));
+    }
+    InitFileSystem();
+    TString reason;
+    ASSERT_TRUE(WriteWholeFile("user:prefs.dat", "profile", 7, reason)) << reason.c_str();
+    EXPECT_FALSE(fs::is_symlink(mRoot + "/user/prefs.dat"));
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/prefs.dat"), "profile");
+    EXPECT_EQ(filetest::ReadBytes(outside), "outside");
+    EXPECT_EQ(Entries(mRoot + "/user").size(), 25u);
 }
 
 TEST_F(FileLayerTest, AWriteThatCannotReplaceTheFileFailsAtClose)
@@ -301,6 +327,43 @@ TEST_F(FileLayerTest, DamagedFilesAreKeptUnderTheirFirstFreeNameNeverOverAnother
               "'" + user + "data.dat.bad' and the 9 names after it are taken");
     EXPECT_EQ(filetest::ReadBytes(user + "data.dat"), "last");
     EXPECT_EQ(Entries(mRoot + "/user").size(), 11u);
+}
+
+// A damaged file removed meanwhile leaves nothing to lose: the keep succeeds without a copy, and
+// the save may go on. A read that fails with EIO (here the process's own memory at address 0) is
+// no end of the file: the keep fails and leaves no cut copy.
+TEST_F(FileLayerTest, AKeepOfAFileGoneSucceedsAndOfAFileThatCannotBeReadFails)
+{
+    namespace fs = std::filesystem;
+    Write("user/data.dat", "damaged");
+    InitFileSystem();
+    fs::remove(mRoot + "/user/data.dat");
+    TString kept = "unset";
+    TString reason;
+    ASSERT_TRUE(KeepDamagedFile("user:data.dat", 100, kept, reason)) << reason.c_str();
+    EXPECT_EQ(kept.Length(), 0);
+    EXPECT_TRUE(fs::is_empty(mRoot + "/user"));
+
+    fs::create_symlink("/proc/self/mem", mRoot + "/user/data.dat");
+    EXPECT_FALSE(KeepDamagedFile("user:data.dat", 100, kept, reason));
+    EXPECT_STREQ(reason.c_str(), std::strerror(EIO));
+    EXPECT_EQ(Entries(mRoot + "/user"), std::vector<std::string>{"data.dat"});
+}
+
+// The exclusion file is read only when it is a regular file: a FIFO in its place (here holding a
+// byte, with the test at both ends) is said and skipped, and a missing one is no error.
+TEST_F(FileLayerTest, AnExclusionFileThatIsNoFileIsRefused)
+{
+    ASSERT_EQ(mkfifo((mRoot + "/final.txt").c_str(), 0600), 0);
+    const int bothEnds = open((mRoot + "/final.txt").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(bothEnds, 0);
+    ASSERT_EQ(write(bothEnds, "x", 1), 1);
+    InitFileSystem();
+    close(bothEnds);
+    EXPECT_NE(Log().find(": ERROR: The exclusion file 'final.txt' was not read: it is not a "
+                         "regular file\n"),
+              std::string::npos)
+        << Log();
 }
 
 TEST_F(FileLayerTest, AppendModesAddToTheFile)

@@ -4,6 +4,7 @@
 
 #include "sys/display/display_log.h"
 #include "sys/display/surface.h"
+#include "sys/paths.h"
 
 #include <array>
 #include <cstdio>
@@ -56,22 +57,11 @@ void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uin
 
 bool WriteFileAtomically(const std::vector<uint8_t>& bytes, const std::string& path)
 {
-    const std::string temp = path + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr)
-    {
-        DisplayLog("Cannot write %s", temp.c_str());
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        DisplayLog("Cannot write %s", path.c_str());
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    std::string reason;
+    if (ReplaceFileWith(path, bytes.data(), bytes.size(), reason))
+        return true;
+    DisplayLog("Cannot write %s: %s", path.c_str(), reason.c_str());
+    return false;
 }
 } // namespace
 
