@@ -10,6 +10,7 @@
 #include "platform/config/config.h"
 #include "platform/config/prefs.h"
 #include "services/scores/hiscore_file.h"
+#include "sys/paths.h"
 #include "sys/utf8.h"
 
 #include <algorithm>
@@ -17,10 +18,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -77,42 +74,16 @@ std::string FormatValue(const std::vector<uint8_t>& value)
     return text;
 }
 
-// The file's bytes; false with the reason when it is no file that can be read (a folder, a file
-// without read permission, a read error midway). No exception leaves here.
+// The file's bytes; false with the reason when it is no file that can be read (a folder, a FIFO
+// or a device, a file without read permission, a read error midway).
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& data, std::string& reason)
 {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (error)
-    {
-        reason = error.message();
+    std::string text;
+    // What the game's own reader takes, and a good deal more: the tool shows what the game refuses.
+    constexpr size_t kMostRead = size_t{1} << 30;
+    if (!sys::ReadRegularFile(path, kMostRead, text, reason))
         return false;
-    }
-    if (std::filesystem::is_directory(status))
-    {
-        reason = "it is a folder";
-        return false;
-    }
-    try
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-        {
-            reason = "it cannot be opened";
-            return false;
-        }
-        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad())
-        {
-            reason = "read error";
-            return false;
-        }
-    }
-    catch (const std::exception& failure)
-    {
-        reason = failure.what();
-        return false;
-    }
+    data.assign(text.begin(), text.end());
     return true;
 }
 
@@ -173,32 +144,10 @@ bool ParseSlot(const std::string& text, int& user)
     return true;
 }
 
-// Writes `data` beside `path` under a temporary name, then renames it over `path`.
+// Writes `data` beside `path` under a temporary name of its own, then renames it over `path`.
 bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& data, std::string& reason)
 {
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data.data()),
-                  static_cast<std::streamsize>(data.size()));
-        out.close();
-        if (!out)
-        {
-            reason = "the temporary file '" + temporary + "' cannot be written";
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error)
-    {
-        reason = error.message();
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    return sys::ReplaceFileWith(path, data.data(), data.size(), reason);
 }
 
 // --set / --delete: argv holds the option, the slot, the key, [the hex,] the file.

@@ -1,7 +1,9 @@
 // End-to-end runs of the options and profile screens on the repository's content: sliders, the
 // full-screen switch and the cursor choice stored and shown again; profiles typed, scrolled,
 // deleted after the question and selected; the menu's greeting of the current profile; damaged
-// preferences and scores on a nearly full disk, and ones that are no files.
+// preferences and scores on a nearly full disk, and ones that are no files; saves past planted
+// links, on a disk gone read-only, and a damaged score file removed meanwhile; a FIFO as exclusion
+// file.
 #include "e2e/program_test_support.h"
 
 #include <sys/stat.h>
@@ -293,6 +295,130 @@ TEST_F(ProfilesProgramTest, PreferencesAndScoresThatAreNoFilesAreMovedAsideUnrea
                                "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
         EXPECT_TRUE(fs::is_regular_file(folder / "hiscore.dat"));
     }
+}
+
+// Links planted at the temporary names every earlier run's saves took ("<name>.tmp1" on), to a
+// file outside the data folder, before a start beside another: the saves make files of their own,
+// the outside file keeps its bytes and the preferences saved are no link.
+TEST_F(ProfilesProgramTest, SavesNeverWriteThroughLinksPlantedAtTheirTemporaryNames)
+{
+    const fs::path folder = mRoot / "data/Tovrix/Murkwell";
+    fs::create_directories(folder);
+    const fs::path outside = mRoot / "outside.dat";
+    WriteFile(outside, "outside");
+    for (const char* name : {"prefs.dat", "hiscore.dat"})
+        for (int n = 1; n <= 12; ++n)
+            fs::create_symlink(outside, folder / (name + (".tmp" + std::to_string(n))));
+    const std::string input =
+        "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n";
+    EXPECT_EQ(RunClean(mRepository, input, "start=scripts/selectplayer.lua"),
+              (Traces{"start", "profile Ann"}));
+    EXPECT_EQ(ReadFile(outside), "outside");
+    for (const char* name : {"prefs.dat", "hiscore.dat"})
+        EXPECT_EQ(fs::symlink_status(folder / name).type(), fs::file_type::regular) << name;
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+}
+
+// The exclusion file a FIFO beside the content (its open would wait for a writer for ever): it is
+// refused with a line, and the game starts and keeps the new profile.
+TEST_F(ProfilesProgramTest, AnExclusionFileThatIsAFifoHoldsNotTheStart)
+{
+    const fs::path game = mRoot / "game_fifo";
+    fs::create_directories(game);
+    fs::create_directory_symlink(mRepository / "assets", game / "assets");
+    ASSERT_EQ(mkfifo((game / "final.txt").c_str(), 0600), 0) << std::strerror(errno);
+    const std::string input =
+        "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n";
+    int code = -1;
+    EXPECT_EQ(RunTraced(game, input, "start=scripts/selectplayer.lua", code),
+              (Traces{"start", "profile Ann"}));
+    EXPECT_EQ(code, 0);
+    ExpectLogged("ERROR: The exclusion file 'final.txt' was not read: it is not a regular file\n");
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+}
+
+// A damaged score file removed while the game runs, before its first save: nothing is left to
+// keep, so the scores are saved, and the log says why there is no kept copy.
+TEST_F(ProfilesProgramTest, ADamagedScoreFileRemovedMeanwhileNeedsNoKeeping)
+{
+    const fs::path folder = mRoot / "data/Tovrix/Murkwell";
+    WriteFile(folder / "hiscore.dat", Noise(4095));
+    const fs::path input = mRoot / "input.txt";
+    // Long enough on the profile screen for the test to remove the file.
+    WriteFile(input, "focus gained\nwait 200\n" + TypeProfile("Ann") + kSelectProfile +
+                         "wait 60\nclose\n");
+    const int pid = Start(
+        {"--multiple", "-wd=" + mRepository.string(), "options=start=scripts/selectplayer.lua"},
+        {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
+         "MURKWELL_GUID_SEED=1"});
+    ASSERT_GT(pid, 0);
+    const uint32_t start = sys::GetTimeMs();
+    while (sys::GetTimeMs() - start < kStartLimitMs &&
+           ReadFile(LogFile()).find("HiScores: The saved score data is damaged") ==
+               std::string::npos)
+        sys::SleepMs(20);
+    ASSERT_TRUE(fs::remove(folder / "hiscore.dat")) << ReadFile(LogFile());
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    ExpectLogged("HiScores: The damaged score data '" + (folder / "hiscore.dat").string() +
+                 "' is gone: nothing to keep aside.\n");
+    EXPECT_EQ(ReadFile(LogFile()).find("could not be kept aside"), std::string::npos);
+    int dumpCode = -1;
+    DumpHiscores(folder / "hiscore.dat", &dumpCode);
+    EXPECT_EQ(dumpCode, 0);
+    EXPECT_FALSE(fs::exists(folder / "hiscore.dat.bad"));
+}
+
+// The data folder (a tmpfs in a mount namespace of the run's own) made read-only once the game has
+// started: the log cannot take the saves' failures, so standard error says that, and each of them.
+constexpr const char* kOnDiskGoneReadOnly =
+    "mount -t tmpfs -o size=8m tmpfs \"$MW_DISK\" || exit 96\n"
+    "\"$0\" \"$@\" >\"$MW_OUTPUT\" 2>\"$MW_ERRORS\" &\n"
+    "game=$!\n"
+    "until grep -q 'Murkwell, version' \"$MW_DISK/logfile.txt\" 2>/dev/null; do\n"
+    "  kill -0 $game 2>/dev/null || break\n"
+    "  sleep 0.02\n"
+    "done\n"
+    "mount -o remount,ro \"$MW_DISK\" || { kill $game; wait $game; exit 96; }\n"
+    "wait $game\n";
+
+TEST_F(ProfilesProgramTest, SavesThatFailOnADiskGoneReadOnlyAreSaidOnStandardError)
+{
+    const fs::path folder = mRoot / "data/Tovrix/Murkwell";
+    fs::create_directories(folder);
+    const fs::path input = mRoot / "input.txt";
+    WriteFile(input, "focus gained\nwait 100\n" + TypeProfile("Ann") + kSelectProfile +
+                         "wait 60\nclose\n");
+    const fs::path output = mRoot / "output.txt";
+    const fs::path errors = mRoot / "errors.txt";
+    std::vector<std::string> env = mEnv;
+    env.insert(env.end(), {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
+                           "MURKWELL_GUID_SEED=1", "MW_DISK=" + folder.string(),
+                           "MW_OUTPUT=" + output.string(), "MW_ERRORS=" + errors.string()});
+    const int pid = sys::SpawnProcess(
+        {"unshare", "-rm", "/bin/sh", "-c", kOnDiskGoneReadOnly, MURKWELL_PROGRAM, "--multiple",
+         "-wd=" + mRepository.string(), "options=trace=1&start=scripts/selectplayer.lua"},
+        env);
+    if (pid <= 0)
+        GTEST_SKIP() << "unshare cannot be started here: a disk gone read-only needs it";
+    mStarted.push_back(pid);
+    const int code = WaitForEnd(pid);
+    if (code == kNoSmallDisk)
+        GTEST_SKIP() << "no tmpfs can be mounted and remounted in a mount namespace here (unshare "
+                        "-rm needs root or user namespaces): a disk gone read-only needs one";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(TraceLines(ReadFile(output)), (Traces{"start", "profile Ann"}));
+    const std::string said = ReadFile(errors);
+    const std::string readOnly = std::strerror(EROFS);
+    for (const std::string& line :
+         {"ERROR: The log '" + (folder / "logfile.txt").string() + "' cannot be written (" +
+              readOnly + "): its error lines go to standard error.\n",
+          "ERROR: Preferences could not be written to '" + (folder / "prefs.dat").string() +
+              "': " + readOnly + "\n",
+          "ERROR: HiScores: The scores could not be saved to '" +
+              (folder / "hiscore.dat").string() + "': " + readOnly + ".\n"})
+        EXPECT_NE(said.find(line), std::string::npos) << line << " not in\n" << said;
 }
 
 } // namespace

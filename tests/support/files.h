@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace testsupport
 {
@@ -60,6 +61,19 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
     if (path.has_parent_path())
         std::filesystem::create_directories(path.parent_path(), ignored);
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The names in a file's folder that begin with its name and ".tmp": what a whole-file write of it
+// left behind under a temporary name.
+inline std::vector<std::string> TemporaryFilesBeside(const std::filesystem::path& path)
+{
+    std::vector<std::string> names;
+    const std::string stem = path.filename().string() + ".tmp";
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), ignored))
+        if (entry.path().filename().string().starts_with(stem))
+            names.push_back(entry.path().filename().string());
+    return names;
 }
 
 // Whether `step` answers true, run in a child process that is given `seconds`: a step that would

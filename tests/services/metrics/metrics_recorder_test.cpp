@@ -190,7 +190,7 @@ TEST_F(MetricsTest, APlayTimeFileThatIsNoFileIsNotReadAndIsReplaced)
     sys::AdvanceManualClock(3000);
     recorder.SaveTime();
     EXPECT_EQ(filetest::ReadBytes(path), Le32(3000));
-    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_TRUE(testsupport::TemporaryFilesBeside(path).empty());
 }
 
 TEST_F(MetricsTest, AShortOrLongTimeFileReplacesOnlyTheBytesItHolds)

@@ -132,7 +132,7 @@ TEST_F(MetricsSummaryTest, AMissingReportIsWrittenAtOnceAndAnExistingOneIsKept)
               std::string::npos);
     EXPECT_NE(records[1].find("\"CardName\""), std::string::npos);
     EXPECT_NE(records[2].find("\"software rasteriser\""), std::string::npos);
-    EXPECT_FALSE(sys::PathAccess(User() + "/dxdiag.xml.tmp", 0));
+    EXPECT_TRUE(testsupport::TemporaryFilesBeside(User() + "/dxdiag.xml").empty());
 
     Write("user/dxdiag.xml", "<kept/>");
     {

@@ -2,6 +2,8 @@
 #include "sys/display/surface.h"
 #include "sys/display/presenter/surface_png.h"
 
+#include "support/files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -31,7 +33,7 @@ TEST(SurfacePng, WritesHeaderAndStoredPixels)
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
     std::filesystem::remove(path);
-    EXPECT_FALSE(std::filesystem::exists(path.string() + ".tmp"));
+    EXPECT_TRUE(testsupport::TemporaryFilesBeside(path).empty());
     ASSERT_GT(bytes.size(), 60u);
     EXPECT_EQ(bytes[1], 'P');
     EXPECT_EQ(BigEndian(bytes, 8), 13u); // IHDR length
