@@ -74,13 +74,13 @@ bool PathTaken(const std::string& path);
 // and without reading from it, and `refused` says so. Null with the reason otherwise.
 std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& reason,
                            bool& refused);
+// The marker of the whole-file writes' temporary names; the start-up sweep looks for it.
+constexpr const char* kTemporaryMarker = ".tmp";
 // Creates the new file that a whole-file write fills before it is renamed over `path`, named
 // "<path><marker><process id>-<n>": a name of this process's own, so that two games on one data
 // folder never meet there. It is made new (O_CREAT|O_EXCL|O_NOFOLLOW), so nothing already at the
 // name, a link planted there above all, is ever opened or followed; a name taken is passed over
 // for the next. Null with the reason otherwise; `temporary` is the name made.
-// The marker of the whole-file writes' temporary names; the start-up sweep looks for it.
-constexpr const char* kTemporaryMarker = ".tmp";
 std::FILE* CreateTemporaryFile(const std::string& path, const char* marker, std::string& temporary,
                                std::string& reason);
 // Writes `size` bytes as the whole of the file at `path`: into a temporary file (as above), then
