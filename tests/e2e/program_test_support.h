@@ -387,9 +387,9 @@ protected:
         return game;
     }
 
-    // Runs the program on `game` with the input script; answers its exit code.
-    int RunScripted(const fs::path& game, const std::string& script,
-                    std::vector<std::string> args = {})
+    // Starts the program on `game` with the input script; answers its process id.
+    int StartScripted(const fs::path& game, const std::string& script,
+                      std::vector<std::string> args = {})
     {
         const fs::path input = mRoot / ("input" + std::to_string(++mRuns) + ".txt");
         WriteFile(input, script);
@@ -399,6 +399,14 @@ protected:
         env.insert(env.end(), mRunEnv.begin(), mRunEnv.end());
         int pid = Start(args, env);
         EXPECT_GT(pid, 0);
+        return pid;
+    }
+
+    // Runs the program on `game` with the input script; answers its exit code.
+    int RunScripted(const fs::path& game, const std::string& script,
+                    std::vector<std::string> args = {})
+    {
+        const int pid = StartScripted(game, script, std::move(args));
         return pid > 0 ? WaitForEnd(pid) : -1;
     }
 

@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // The pack must be a real file: its entries are read from a mapping of it.
+    // The pack must be a real file: its entries are read out of it.
     static const std::string path = "/tmp/mw_fuzz_pack_" + std::to_string(getpid()) + ".qmp";
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr)

@@ -1,5 +1,4 @@
-// File layer costs: resolving a name in a large path map, and reading a pack entry from its
-// mapping.
+// File layer costs: resolving a name in a large path map, and opening and reading a pack entry.
 #include "platform/files/file.h"
 #include "platform/files/file_layer.h"
 #include "platform/files/pack_file.h"

@@ -417,6 +417,14 @@ void TXmlNode::ParseFile(const TString& name)
         {
             return;
         }
+        // Read whole before it is unpacked: a file no document of the largest size packs to is
+        // refused unread.
+        if (static_cast<uint32_t>(length) > kMaxPackedXmlFileBytes)
+        {
+            Log("ZXML: '%s' was not read: it is larger than the %u bytes a packed document takes",
+                ShownPath(name).c_str(), kMaxPackedXmlFileBytes);
+            return;
+        }
         std::vector<char> packed(static_cast<size_t>(length));
         int read = file->Read(packed.data(), length);
         std::vector<char> plain;
@@ -741,6 +749,12 @@ bool UnpackZxml(const char* data, uint32_t size, std::vector<char>& plain)
     if (packed > size - 12)
     {
         packed = size - 12;
+    }
+    if (plainLength > kMaxUnpackedXmlBytes)
+    {
+        Log("ZXML: the plain length %u is more than the %u bytes a document may unpack to",
+            plainLength, kMaxUnpackedXmlBytes);
+        return false;
     }
     if (plainLength == 0 || plainLength > uint64_t(packed) * kMaxInflateRatio + 64)
     {

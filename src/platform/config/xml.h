@@ -139,8 +139,18 @@ TString EscapeXml(const TString& text);
 // byte count. firstIsReference (when given) tells whether the first byte came from a reference.
 void UnescapeXml(TString& text, int& length, bool* firstIsReference);
 
+// The most a packed document unpacks to, as the preferences and score files are refused past the
+// same size: a stream of a few megabytes can inflate to gigabytes within any ratio bound.
+constexpr uint32_t kMaxUnpackedXmlBytes = 16u << 20;
+// The most a packed document file is read whole: its header and a stream of the largest document
+// at zlib's worst (its compressBound).
+constexpr uint32_t kMaxPackedXmlFileBytes = kMaxUnpackedXmlBytes + (kMaxUnpackedXmlBytes >> 12) +
+                                            (kMaxUnpackedXmlBytes >> 14) +
+                                            (kMaxUnpackedXmlBytes >> 25) + 13 + 12;
+
 // Inflates a "ZXML" block ("ZXML", u32 packed length, u32 plain length, zlib stream) of size bytes
 // into plain. The packed length is clamped to the bytes present; a stream that inflates to more or
-// fewer bytes than the plain length is damage. False (and a log line) on any damage, with plain
-// left empty; the memory taken follows what the stream gives, never the header's claim alone.
+// fewer bytes than the plain length is damage, and a plain length past kMaxUnpackedXmlBytes is
+// refused. False (and a log line) on any damage, with plain left empty; the memory taken follows
+// what the stream gives, never the header's claim alone.
 bool UnpackZxml(const char* data, uint32_t size, std::vector<char>& plain);

@@ -1,21 +1,20 @@
-// Pack files: directory reading, the pack table and reads of entries out of the mapped packs.
+// Pack files: directory reading, the pack table and reads of entries out of the open packs.
 #include "platform/files/pack_file.h"
 
 #include "platform/files/data_folders.h"
 #include "platform/files/file_data.h"
 #include "platform/log.h"
-#include "sys/mapped_file.h"
+#include "sys/read_only_file.h"
 #include "sys/paths.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 class TFileMapData
 {
 public:
-    sys::MappedFile mFile;
+    sys::ReadOnlyFile mFile;
 };
 
 namespace
@@ -26,10 +25,27 @@ std::vector<TFileMapHandler>& PackTable()
     return table;
 }
 
-// Numbers travel through the location text as signed 32-bit values, whatever the width of long.
-int32_t ParseInt32(const char* p)
+// The unsigned decimal number at `p`; false when there is none or it passes 32 bits.
+bool ParseUint32(const char* p, uint32_t& value)
 {
-    return static_cast<int32_t>(std::strtol(p, nullptr, 10));
+    uint64_t number = 0;
+    const char* start = p;
+    for (; *p >= '0' && *p <= '9'; ++p)
+    {
+        number = number * 10 + static_cast<uint64_t>(*p - '0');
+        if (number > 0xFFFFFFFFu)
+            return false;
+    }
+    value = static_cast<uint32_t>(number);
+    return p != start;
+}
+
+// A name that would stand for a data-folder file ("user:prefs.dat") or lie outside the assets is
+// no asset: such an entry would shadow the player's own files.
+bool IsAcceptedEntryName(const char* name)
+{
+    return std::strchr(name, ':') == nullptr && std::strstr(name, "..") == nullptr &&
+           name[0] != '/' && name[0] != '\\';
 }
 
 bool ReadUint32(TFile& file, uint32_t& value)
@@ -52,7 +68,7 @@ TFileMapHandler::~TFileMapHandler() = default;
 bool TFileMapHandler::Open(const TString& name)
 {
     mName = name;
-    // A fresh mapping object: entries still open on the old one keep it alive.
+    // A fresh pack object: entries still open on the old one keep it open.
     mData = std::make_shared<TFileMapData>();
     TString path = name;
     if (path.Length() >= 2 && path.CharAt(0) == ':' && path.CharAt(1) == ':')
@@ -68,14 +84,14 @@ void TFileMapHandler::Close()
     mData = std::make_shared<TFileMapData>();
 }
 
-const uint8_t* TFileMapHandler::GetData() const
+bool TFileMapHandler::IsOpen() const
 {
-    return mData->mFile.Data();
+    return mData->mFile.IsOpen();
 }
 
-uint32_t TFileMapHandler::GetSize() const
+uint64_t TFileMapHandler::GetSize() const
 {
-    return static_cast<uint32_t>(mData->mFile.Size());
+    return mData->mFile.Size();
 }
 
 // ---- pack table ----
@@ -126,6 +142,17 @@ void ReadPack(const TString& packName, TPathMap& map)
     file.Read(magic, 4);
     if (std::strcmp(magic, "QMPK") != 0)
         return;
+    // Opened before the directory is taken: a pack larger than its offsets can address is
+    // refused whole.
+    TFileMapHandler record;
+    const bool opened = record.Open(packName);
+    if (opened && record.GetSize() > kMaxPackFileBytes)
+    {
+        Log("Pack %s: %llu bytes, more than the %llu a pack can address; not read",
+            packName.c_str(), static_cast<unsigned long long>(record.GetSize()),
+            static_cast<unsigned long long>(kMaxPackFileBytes));
+        return;
+    }
     uint32_t rawCount = 0;
     bool whole = ReadUint32(file, rawCount);
     int32_t count = static_cast<int32_t>(rawCount);
@@ -133,6 +160,8 @@ void ReadPack(const TString& packName, TPathMap& map)
     int32_t registered = 0;
     // An entry without a name would be the empty key, which folder walks take as "start again".
     int32_t nameless = 0;
+    int32_t refused = 0;
+    TString firstRefused;
     for (; whole && registered < count; ++registered)
     {
         uint8_t length = 0;
@@ -149,22 +178,30 @@ void ReadPack(const TString& packName, TPathMap& map)
             ++nameless;
             continue;
         }
+        if (!IsAcceptedEntryName(entryName))
+        {
+            if (refused++ == 0)
+                firstRefused = TString(entryName);
+            continue;
+        }
         TString key(entryName);
         key.MakeLower();
-        map[key] = TString::Format("@%d:%ld,%ld", static_cast<int>(index),
-                                   static_cast<long>(static_cast<int32_t>(offset)),
-                                   static_cast<long>(static_cast<int32_t>(size)));
+        map[key] = TString::Format("@%d:%u,%u", static_cast<int>(index),
+                                   static_cast<unsigned>(offset), static_cast<unsigned>(size));
     }
     file.Close();
     if (nameless > 0)
         Log("Pack %s: %d entries without a name skipped", packName.c_str(),
             static_cast<int>(nameless));
+    if (refused > 0)
+        Log("Pack %s: %d entries refused, whose names hold \":\" or \"..\" or begin with \"/\" "
+            "(the first: '%s')",
+            packName.c_str(), static_cast<int>(refused), firstRefused.c_str());
     if (!whole)
         Log("Pack %s: directory cut short after %d entries", packName.c_str(),
             static_cast<int>(registered));
 
-    TFileMapHandler record;
-    if (!record.Open(packName))
+    if (!opened)
         Log("Failed to open flat file %s", packName.c_str());
     if (index == table.size())
         table.push_back(record);
@@ -185,12 +222,12 @@ bool TFlatFileMap::Open(const TString& location, int mode)
     const char* text = location.c_str();
     if (text[0] != '@')
         return false;
-    int32_t index = ParseInt32(text + 1);
+    uint32_t index = 0;
     const std::vector<TFileMapHandler>& table = PackTable();
-    if (index < 0 || static_cast<size_t>(index) >= table.size())
+    if (!ParseUint32(text + 1, index) || index >= table.size())
         return false;
-    const TFileMapHandler& record = table[static_cast<size_t>(index)];
-    if (record.GetData() == nullptr)
+    const TFileMapHandler& record = table[index];
+    if (!record.IsOpen())
     {
         Log("error reading %s from flat file", location.c_str());
         return false;
@@ -207,32 +244,33 @@ bool TFlatFileMap::Open(const TString& location, int mode)
         Close();
         return false;
     }
-    int32_t offset = ParseInt32(colon + 1);
-    int32_t size = ParseInt32(comma + 1);
-    // Never read outside the mapping, whatever the directory claims.
-    uint64_t packSize = record.GetSize();
-    if (offset < 0 || size < 0 ||
-        static_cast<uint64_t>(offset) + static_cast<uint64_t>(size) > packSize)
+    uint32_t offset = 0;
+    uint32_t size = 0;
+    // Never read outside the pack, whatever the directory claims.
+    if (!ParseUint32(colon + 1, offset) || !ParseUint32(comma + 1, size) ||
+        static_cast<uint64_t>(offset) + size > record.GetSize())
     {
         Log("error reading %s from flat file", location.c_str());
         return false;
     }
-    mMapping = record.GetMapping();
-    mStart = record.GetData() + offset;
-    mSize = static_cast<uint32_t>(size);
+    mPack = record.GetMapping();
+    mOffset = offset;
+    mSize = size;
     mMode = mode;
     mPosition = 0;
     mEnd = false;
+    mReadFailed = false;
+    mLocation = location;
     return true;
 }
 
 int TFlatFileMap::Close()
 {
-    mStart = nullptr;
+    mOffset = 0;
     mSize = 0;
     mPosition = 0;
     mEnd = true;
-    mMapping.reset();
+    mPack.reset();
     return 0;
 }
 
@@ -264,9 +302,24 @@ int TFlatFileMap::Tell()
     return static_cast<int>(mPosition);
 }
 
+uint32_t TFlatFileMap::ReadPackBytes(void* buffer, uint32_t count)
+{
+    const long long got =
+        mPack->mFile.ReadAt(static_cast<uint64_t>(mOffset) + mPosition, buffer, count);
+    if (got == static_cast<long long>(count))
+        return count;
+    mEnd = true;
+    if (!mReadFailed)
+    {
+        mReadFailed = true;
+        Log("error reading %s from flat file", mLocation.c_str());
+    }
+    return got > 0 ? static_cast<uint32_t>(got) : 0;
+}
+
 int TFlatFileMap::Read(void* buffer, int count)
 {
-    if (mStart == nullptr || buffer == nullptr || count <= 0)
+    if (!mPack || buffer == nullptr || count <= 0)
         return 0;
     uint32_t wanted = static_cast<uint32_t>(count);
     if (static_cast<uint64_t>(mPosition) + wanted > mSize)
@@ -274,7 +327,32 @@ int TFlatFileMap::Read(void* buffer, int count)
         wanted = mSize - mPosition;
         mEnd = true;
     }
-    return ReadFromBlock(mStart, mSize, mPosition, wanted, mMode == kFileReadText, buffer);
+    if (mMode != kFileReadText)
+    {
+        const uint32_t got = wanted > 0 ? ReadPackBytes(buffer, wanted) : 0;
+        mPosition += got;
+        return static_cast<int>(got);
+    }
+    // Text reads drop every CR: each byte read delivers at most one, so no chunk reads further
+    // than the bytes still wanted.
+    auto* out = static_cast<uint8_t*>(buffer);
+    uint32_t delivered = 0;
+    uint8_t chunk[4096];
+    while (delivered < wanted && mPosition < mSize)
+    {
+        const uint32_t asked = std::min<uint32_t>(
+            {static_cast<uint32_t>(sizeof chunk), wanted - delivered, mSize - mPosition});
+        const uint32_t got = ReadPackBytes(chunk, asked);
+        for (uint32_t i = 0; i < got; ++i)
+        {
+            if (chunk[i] != '\r')
+                out[delivered++] = chunk[i];
+        }
+        mPosition += got;
+        if (got < asked)
+            break;
+    }
+    return static_cast<int>(delivered);
 }
 
 int TFlatFileMap::Write(const void*, int)

@@ -1,6 +1,5 @@
 // Pack files (".qmp", magic "QMPK"): reading a pack's directory into the path map, the table of
-// mapped packs, and TFlatFileMap, the open file that reads an entry straight from its pack's
-// mapping.
+// open packs, and TFlatFileMap, the open file that reads an entry out of its pack.
 #pragma once
 
 #include "platform/files/file.h"
@@ -10,8 +9,11 @@
 #include <cstdint>
 #include <memory>
 
-// One pack's read-only mapping, shared by its table record and by the entries open on it.
+// One pack held open for reading, shared by its table record and by the entries open on it.
 class TFileMapData;
+
+// The most bytes a pack may hold: its directory's offsets are unsigned 32-bit numbers.
+constexpr uint64_t kMaxPackFileBytes = 0xFFFFFFFFull;
 
 class TFileMapHandler
 {
@@ -21,11 +23,12 @@ public:
     TFileMapHandler& operator=(const TFileMapHandler& other) = default;
     virtual ~TFileMapHandler();
 
-    // Maps the named file ("::" allowed in front of a native path); false when it cannot be mapped.
+    // Opens the named file ("::" allowed in front of a native path); false when it cannot be read.
     bool Open(const TString& name);
     void Close();
-    const uint8_t* GetData() const;
-    uint32_t GetSize() const;
+    bool IsOpen() const;
+    // The pack's size as it was opened.
+    uint64_t GetSize() const;
     const TString& GetName() const { return mName; }
     const std::shared_ptr<TFileMapData>& GetMapping() const { return mData; }
 
@@ -36,11 +39,13 @@ private:
 
 // Reads every file whose name holds ".qmp" in `folder`, in sorted order, from the asset folder.
 void ScanPacks(const TString& folder, TPathMap& map);
-// Reads one pack's directory into the map and maps the pack.
+// Reads one pack's directory into the map and opens the pack. Entries whose names would reach
+// outside the assets (a ":", "..", a leading "/") are refused, and so is a pack larger than
+// kMaxPackFileBytes, each with a log line.
 void ReadPack(const TString& packName, TPathMap& map);
 // The number of packs read so far (indexes in entry locations).
 int GetPackCount();
-// Forgets every pack (teardown and tests); entries still open keep their mapping.
+// Forgets every pack (teardown and tests); entries still open keep their pack open.
 void ClearPackTable();
 
 class TFlatFileMap : public TFileData
@@ -60,11 +65,18 @@ public:
     bool AtEnd() override;
 
 private:
+    // Reads `count` bytes of the entry at the position into `buffer` without moving it: the bytes
+    // read, fewer (with the end flag set and a log line) when the pack ends sooner than its
+    // directory said, as it does when the pack was cut or its drive went away while the game ran.
+    uint32_t ReadPackBytes(void* buffer, uint32_t count);
+
     int mMode = 0;
-    const uint8_t* mStart = nullptr;
+    uint32_t mOffset = 0;
     uint32_t mSize = 0;
     uint32_t mPosition = 0;
     bool mEnd = false;
-    // Keeps the pack mapped while this entry is open, even when the pack is read again meanwhile.
-    std::shared_ptr<TFileMapData> mMapping;
+    bool mReadFailed = false;
+    TString mLocation;
+    // Keeps the pack open while this entry is open, even when the pack is read again meanwhile.
+    std::shared_ptr<TFileMapData> mPack;
 };

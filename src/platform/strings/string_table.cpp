@@ -81,12 +81,18 @@ bool TStringTable::LoadFile(const TString& name)
     {
         return false;
     }
-    file.Seek(0, kSeekEnd);
-    int length = file.Tell();
-    file.Seek(0, kSeekStart);
+    // The string files of the data folders are anyone's: one is read whole only up to what the
+    // largest document takes, packed or plain.
+    int length = file.Length();
     if (length < 0)
     {
         length = 0;
+    }
+    if (static_cast<uint32_t>(length) > kMaxPackedXmlFileBytes)
+    {
+        Log("Strings: the string file '%s' was not read: it is larger than %u bytes",
+            ShownPath(name).c_str(), kMaxPackedXmlFileBytes);
+        return false;
     }
     std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
     int read = file.Read(buffer.data(), length);

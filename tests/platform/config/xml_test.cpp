@@ -452,7 +452,7 @@ TEST_F(ZxmlClaimTest, AClaimTheStreamDoesNotMeetIsDamageAndCostsOnlyTheStream)
 {
     std::vector<char> plain;
     std::vector<char> small = PackedNoise(64 << 10);
-    SetClaim(small, 64u << 20); // within the ratio bound of a 64 KiB stream
+    SetClaim(small, 16u << 20); // within the ratio bound of a 64 KiB stream
     ASSERT_FALSE(UnpackZxml(small.data(), static_cast<uint32_t>(small.size()), plain));
     EXPECT_TRUE(plain.empty());
     EXPECT_LT(plain.capacity(), size_t(1) << 20);
@@ -477,14 +477,51 @@ TEST_F(ZxmlClaimTest, AClaimTheStreamDoesNotMeetIsDamageAndCostsOnlyTheStream)
 
     const std::string log = Log();
     for (const char* line : {
-             "ZXML: the packed stream holds 65536 bytes, not the 67108864 its header gives\n",
-             "ZXML: the packed stream holds 4200000 bytes, not the 4294967295 its header gives\n",
+             "ZXML: the packed stream holds 65536 bytes, not the 16777216 its header gives\n",
+             "ZXML: the plain length 4294967295 is more than the 16777216 bytes a document may "
+             "unpack to\n",
              "ZXML: the packed stream holds more than the 4199999 bytes its header gives\n",
              "ZXML: the packed stream holds 4200000 bytes, not the 4200001 its header gives\n",
          })
     {
         EXPECT_NE(log.find(line), std::string::npos) << line << log;
     }
+}
+
+// A stream of a few kilobytes may truly inflate to gigabytes: past the largest document a reader
+// takes, it is refused unpacked, as a packed file is refused unread past what such a document
+// packs to.
+TEST_F(ZxmlClaimTest, DocumentsPastTheLargestAreRefusedWhateverTheirRatio)
+{
+    std::vector<char> plain;
+    const std::vector<char> bomb = Pack(std::string(kMaxUnpackedXmlBytes + 1, ' '));
+    ASSERT_LT(bomb.size(), size_t(1) << 20);
+    EXPECT_FALSE(UnpackZxml(bomb.data(), static_cast<uint32_t>(bomb.size()), plain));
+    EXPECT_EQ(plain.capacity(), 0u);
+    const std::vector<char> largest = Pack(std::string(kMaxUnpackedXmlBytes, ' '));
+    EXPECT_TRUE(UnpackZxml(largest.data(), static_cast<uint32_t>(largest.size()), plain));
+    EXPECT_EQ(plain.size(), size_t(kMaxUnpackedXmlBytes));
+
+    Write("user/bomb.xml", std::string(bomb.begin(), bomb.end()));
+    std::string large = "ZXML";
+    large.resize(kMaxPackedXmlFileBytes + 1, '\0');
+    Write("user/large.xml", large);
+    TXmlNode fromBomb;
+    fromBomb.ParseFile(TString("user:bomb.xml"));
+    TXmlNode fromLarge;
+    fromLarge.ParseFile(TString("user:large.xml"));
+    EXPECT_FALSE(fromBomb.HasChildren());
+    EXPECT_FALSE(fromLarge.HasChildren());
+    const std::string log = Log();
+    EXPECT_NE(log.find(": ZXML: the plain length 16777217 is more than the 16777216 bytes a "
+                       "document may unpack to\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(": ZXML: '" + mRoot +
+                       "/user/large.xml' was not read: it is larger than "
+                       "the 16782361 bytes a packed document takes\n"),
+              std::string::npos)
+        << log;
 }
 
 namespace

@@ -4,6 +4,7 @@
 #include "platform/files/file.h"
 
 #include <cstring>
+#include <unistd.h>
 
 using filetest::FileLayerTest;
 using filetest::PackBuilder;
@@ -156,16 +157,16 @@ TEST_F(FileLayerTest, EntriesRunningPastThePackAreRefusedWhenOpened)
     record("huge.txt", 0x90000000u, 1);
     Write("assets/bad.qmp", pack);
     InitFileSystem();
-    EXPECT_EQ(ResolvePath("negative.txt", true), "@0:4,-2147483648");
-    EXPECT_EQ(ResolvePath("huge.txt", true), "@0:-1879048192,1");
+    EXPECT_EQ(ResolvePath("negative.txt", true), "@0:4,2147483648");
+    EXPECT_EQ(ResolvePath("huge.txt", true), "@0:2415919104,1");
     TFile file;
     EXPECT_FALSE(file.Open("past.txt", kFileReadBinary));
     EXPECT_FALSE(file.Open("negative.txt", kFileReadBinary));
     EXPECT_FALSE(file.Open("huge.txt", kFileReadBinary));
     std::string log = Log();
     EXPECT_NE(log.find(": error reading @0:10,1000 from flat file\n"), std::string::npos);
-    EXPECT_NE(log.find(": error reading @0:4,-2147483648 from flat file\n"), std::string::npos);
-    EXPECT_NE(log.find(": error reading @0:-1879048192,1 from flat file\n"), std::string::npos);
+    EXPECT_NE(log.find(": error reading @0:4,2147483648 from flat file\n"), std::string::npos);
+    EXPECT_NE(log.find(": error reading @0:2415919104,1 from flat file\n"), std::string::npos);
 }
 
 TEST_F(FileLayerTest, BadLocationsFailQuietly)
@@ -254,4 +255,96 @@ TEST_F(FileLayerTest, PacksListedInOtherFoldersAreReadFromTheAssetFolder)
     InitFileSystem();
     EXPECT_EQ(ReadEntry("s.txt"), "asset pack");
     EXPECT_FALSE(FileExists("l.txt"));
+}
+
+// An entry read that finds its pack shorter than the directory said (the pack replaced in place or
+// its drive gone while the game runs) comes short with the read-error line, never as a signal.
+TEST_F(FileLayerTest, APackCutWhileItIsReadGivesShortReadsAndALine)
+{
+    const std::string big(64 << 10, 'b');
+    Write("assets/p.qmp", PackBuilder().Add("head.txt", "a\r\nb").Add("big.bin", big).Build());
+    InitFileSystem();
+    TFile early;
+    ASSERT_TRUE(early.Open("big.bin", kFileReadBinary));
+    std::string buffer(big.size(), '\0');
+    ASSERT_EQ(early.Read(buffer.data(), 1000), 1000);
+
+    ASSERT_EQ(truncate((mRoot + "/assets/p.qmp").c_str(), 4096), 0);
+    // The entry's data starts at 45: 4051 bytes of it are left, 1000 of them read already.
+    EXPECT_EQ(early.Read(buffer.data(), static_cast<int>(big.size())), 3051);
+    EXPECT_TRUE(early.AtEnd());
+    EXPECT_EQ(early.Read(buffer.data(), 10), 0);
+    TFile late;
+    ASSERT_TRUE(late.Open("big.bin", kFileReadText));
+    EXPECT_EQ(late.Read(buffer.data(), static_cast<int>(big.size())), 4051);
+    EXPECT_EQ(ReadEntry("head.txt", kFileReadText), "a\nb");
+
+    ASSERT_EQ(truncate((mRoot + "/assets/p.qmp").c_str(), 0), 0);
+    EXPECT_EQ(ReadEntry("head.txt"), "");
+    const std::string log = Log();
+    EXPECT_NE(log.find(": error reading @0:45,65536 from flat file\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(": error reading @0:41,4 from flat file\n"), std::string::npos) << log;
+}
+
+// Names that would stand for the player's files ("user:prefs.dat") or lie outside the assets are
+// refused; the player's own files are then found on disk and saved there.
+TEST_F(FileLayerTest, EntryNamesReachingOutsideTheAssetsAreRefusedWithALine)
+{
+    Write("assets/p.qmp", PackBuilder()
+                              .Add("user:prefs.dat", "planted")
+                              .Add("USER:hiscore.dat", "planted")
+                              .Add("../up.txt", "u")
+                              .Add("dir/../../x.txt", "x")
+                              .Add("/abs.txt", "a")
+                              .Add("common:display.xml", "c")
+                              .Add("good/entry.txt", "good")
+                              .Build());
+    Write("user/hiscore.dat", "mine");
+    InitFileSystem();
+    EXPECT_EQ(ReadEntry("good/entry.txt"), "good");
+    EXPECT_FALSE(FileExists("user:prefs.dat"));
+    EXPECT_EQ(ReadEntry("user:hiscore.dat"), "mine");
+    for (const char* name : {"../up.txt", "dir/../../x.txt", "/abs.txt", "common:display.xml"})
+        EXPECT_EQ(ResolvePath(name, true).CharAt(0), '\0') << name;
+    EXPECT_NE(Log().find(": Pack ::assets/p.qmp: 6 entries refused, whose names hold \":\" or "
+                         "\"..\" or begin with \"/\" (the first: 'user:prefs.dat')\n"),
+              std::string::npos)
+        << Log();
+}
+
+// Offsets are unsigned 32-bit numbers: an entry past 2 GiB is read; a pack past what they address
+// is refused whole. The packs are sparse files, so they take no room on the disk.
+TEST_F(FileLayerTest, OffsetsPast2GiBAreReadAndAPackPast4GiBIsRefused)
+{
+    auto sparsePack = [this](const std::string& relative, uint64_t entryAt, uint64_t fileSize)
+    {
+        std::string pack = "QMPK";
+        PackBuilder::PutU32(pack, 1);
+        pack += static_cast<char>(7);
+        pack += "far.txt";
+        PackBuilder::PutU32(pack, static_cast<uint32_t>(entryAt));
+        PackBuilder::PutU32(pack, 3);
+        Write(relative, pack);
+        const std::string path = mRoot + "/" + relative;
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(fileSize)), 0);
+        FILE* f = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(fseeko(f, static_cast<off_t>(entryAt), SEEK_SET), 0);
+        std::fputs("far", f);
+        std::fclose(f);
+    };
+    sparsePack("assets/a.qmp", 0x90000000ull, 0x90000003ull);
+    InitFileSystem();
+    EXPECT_EQ(ResolvePath("far.txt", true), "@0:2415919104,3");
+    EXPECT_EQ(ReadEntry("far.txt"), "far");
+
+    ClearPathMap();
+    ClearPackTable();
+    sparsePack("assets/a.qmp", 0xF0000000ull, 0x100000000ull);
+    InitFileSystem();
+    EXPECT_FALSE(FileExists("far.txt"));
+    EXPECT_NE(Log().find(": Pack ::assets/a.qmp: 4294967296 bytes, more than the 4294967295 a "
+                         "pack can address; not read\n"),
+              std::string::npos)
+        << Log();
 }

@@ -3,6 +3,7 @@
 #include "platform/strings/string_table.h"
 
 #include "platform/config/config.h"
+#include "platform/config/xml.h"
 #include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "support/files.h"
@@ -250,6 +251,34 @@ TEST_F(StringTableTest, FilesLoadThroughTheFileLayerPlainAndPacked)
     EXPECT_EQ(Get("A"), "from packed");
     EXPECT_FALSE(mTable.LoadFile(TString("user:missing.xml")));
     EXPECT_EQ(mTable.GetCount(), 2);
+}
+
+// The string files of the data folders are anyone's: past the largest document, plain or packed,
+// one is refused unread or unpacked, and the table keeps what it held.
+TEST_F(StringTableTest, StringFilesPastTheLargestDocumentAreRefused)
+{
+    fs::path user = mRoot / "user";
+    const std::string padding(kMaxPackedXmlFileBytes, ' ');
+    Write(user / "strings_plain.xml", Sheet(Row("PLAIN", "p") + padding));
+    std::vector<char> bomb = Pack(Sheet(Row("BOMB", "b") + padding));
+    Write(user / "strings_bomb.xml", std::string(bomb.begin(), bomb.end()));
+    Write(user / "strings_ok.xml", Sheet(Row("OK", "ok")));
+    SetDataFolders(TString(user.c_str()), TString(), TString());
+    EXPECT_FALSE(mTable.LoadFile(TString("user:strings_plain.xml")));
+    EXPECT_FALSE(mTable.LoadFile(TString("user:strings_bomb.xml")));
+    EXPECT_TRUE(mTable.LoadFile(TString("user:strings_ok.xml")));
+    EXPECT_FALSE(mTable.HasLabel(TString("PLAIN")));
+    EXPECT_FALSE(mTable.HasLabel(TString("BOMB")));
+    EXPECT_EQ(Get("OK"), "ok");
+    const std::string log = LogText();
+    EXPECT_NE(log.find(": Strings: the string file '" + (user / "strings_plain.xml").string() +
+                       "' was not read: it is larger than 16782361 bytes\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(": Strings: the packed string file 'user:strings_bomb.xml' could not be "
+                       "read\n"),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(StringTableTest, StartUpLoadsStringsXmlThenUserThenCommonStringFiles)

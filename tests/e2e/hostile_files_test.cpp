@@ -1,0 +1,87 @@
+// The whole program on hostile files, a new player ("Ann") into the Gatehouse each time: packed
+// documents that inflate far past what a reader takes, pack entries named as the player's files,
+// and a pack cut while the game runs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "e2e/program_test_support.h"
+#include "platform/zxml_test_support.h"
+#include "support/file_layer_fixture.h"
+
+namespace
+{
+using namespace e2etest;
+
+class HostileFilesTest : public ScreenProgramTest
+{
+protected:
+    fs::path DataFolder() const { return mRoot / "data/Tovrix/Murkwell"; }
+    // The menu, a new player into the Gatehouse, its greeting, then the window closed.
+    static std::string NewPlayer(const std::string& atTheMenu = "")
+    {
+        return "focus gained\nawait menu\n" + atTheMenu +
+               kNewPlayer.substr(std::string("focus gained\n").size()) +
+               "await location\nwait 200\nclose\n";
+    }
+};
+
+// A document of a few kilobytes that truly inflates to 64 MiB, as the display settings in the
+// common data folder and as a string file of the player's folder, beside a pack whose entries are
+// named as the player's files: each is refused with its line, and the new player is saved.
+TEST_F(HostileFilesTest, PackedBombsAndEntriesNamedAsThePlayersFilesAreRefused)
+{
+    const std::string settings =
+        "<Settings>" + std::string(64u << 20, ' ') + "<windowed>1</windowed></Settings>";
+    const std::string table = "<Workbook><Table><Row><Cell><Data>TITLE</Data></Cell><Cell><Data>"
+                              "Bomb</Data></Cell></Row>" +
+                              std::string(64u << 20, ' ') + "</Table></Workbook>";
+    const std::vector<char> display = zxmltest::Pack(settings);
+    const std::vector<char> strings = zxmltest::Pack(table);
+    WriteFile(mRoot / "data/common/Tovrix/Murkwell/display.xml",
+              std::string(display.begin(), display.end()));
+    WriteFile(DataFolder() / "strings_bomb.xml", std::string(strings.begin(), strings.end()));
+    const fs::path game = CopyGame("planted");
+    WriteFile(game / "assets/planted.qmp", filetest::PackBuilder()
+                                               .Add("user:prefs.dat", "planted")
+                                               .Add("user:hiscore.dat", "planted")
+                                               .Add("../logfile.txt", "planted")
+                                               .Build());
+
+    RunOk(game, NewPlayer(), "");
+    for (const std::string* plain : {&settings, &table})
+        ExpectInLog(": ZXML: the plain length " + std::to_string(plain->size()) +
+                    " is more than the 16777216 bytes a document may unpack to\n");
+    ExpectInLog(": Strings: the packed string file 'user:strings_bomb.xml' could not be read\n");
+    ExpectLogged(": Pack ::assets/planted.qmp: 3 entries refused, whose names hold \":\" or \"..\" "
+                 "or begin with \"/\" (the first: 'user:prefs.dat')\n");
+    EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
+    EXPECT_NE(DumpHiscores(DataFolder() / "hiscore.dat"), "");
+}
+
+// The sound pack cut to 4 KiB while the menu is up, as an update in place or a drive gone would
+// leave it: the sounds read after the cut are missing, each read saying so, and the game goes on.
+TEST_F(HostileFilesTest, ASoundPackCutWhileTheMenuIsUpCostsItsSoundsNotTheGame)
+{
+    const fs::path game = CopyGame("cut");
+    mOutputFile = mRoot / "output.txt";
+    const int pid = StartScripted(game, NewPlayer("wait 300\n"), {"options=trace=1"});
+    mOutputFile.clear();
+    ASSERT_GT(pid, 0);
+    const uint32_t start = sys::GetTimeMs();
+    while (ReadFile(mRoot / "output.txt").find("trace: menu") == std::string::npos &&
+           sys::GetTimeMs() - start < kStartLimitMs)
+        sys::SleepMs(10);
+    ASSERT_EQ(truncate((game / "assets/sound.qmp").c_str(), 4096), 0);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    const Traces traces = TraceLines(ReadFile(mRoot / "output.txt"));
+    EXPECT_TRUE(std::any_of(traces.begin(), traces.end(),
+                            [](const std::string& line) { return line.starts_with("location "); }));
+    ExpectInLog(" from flat file\n");
+    EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
+}
+
+} // namespace
