@@ -25,6 +25,9 @@ std::vector<TFileMapHandler>& PackTable()
     return table;
 }
 
+// Reads smaller than this read this much ahead.
+constexpr uint32_t kReadAheadBytes = 8192;
+
 // The unsigned decimal number at `p`; false when there is none or it passes 32 bits.
 bool ParseUint32(const char* p, uint32_t& value)
 {
@@ -261,6 +264,7 @@ bool TFlatFileMap::Open(const TString& location, int mode)
     mEnd = false;
     mReadFailed = false;
     mLocation = location;
+    mAheadLength = 0;
     return true;
 }
 
@@ -271,6 +275,7 @@ int TFlatFileMap::Close()
     mPosition = 0;
     mEnd = true;
     mPack.reset();
+    mAheadLength = 0;
     return 0;
 }
 
@@ -304,17 +309,45 @@ int TFlatFileMap::Tell()
 
 uint32_t TFlatFileMap::ReadPackBytes(void* buffer, uint32_t count)
 {
-    const long long got =
-        mPack->mFile.ReadAt(static_cast<uint64_t>(mOffset) + mPosition, buffer, count);
-    if (got == static_cast<long long>(count))
-        return count;
-    mEnd = true;
-    if (!mReadFailed)
+    auto* out = static_cast<uint8_t*>(buffer);
+    uint32_t done = 0;
+    while (done < count)
     {
-        mReadFailed = true;
-        Log("error reading %s from flat file", mLocation.c_str());
+        const uint32_t at = mPosition + done;
+        const uint32_t left = count - done;
+        if (at >= mAheadStart && at - mAheadStart < mAheadLength)
+        {
+            const uint32_t n = std::min(left, mAheadLength - (at - mAheadStart));
+            std::memcpy(out + done, mAhead.data() + (at - mAheadStart), n);
+            done += n;
+            continue;
+        }
+        const uint64_t from = static_cast<uint64_t>(mOffset) + at;
+        // Nothing to gain from reading ahead what the caller takes whole.
+        const uint32_t ahead = std::min(kReadAheadBytes, mSize - at);
+        if (left >= ahead)
+        {
+            const long long got = mPack->mFile.ReadAt(from, out + done, left);
+            done += got > 0 ? static_cast<uint32_t>(got) : 0;
+            break;
+        }
+        mAhead.resize(kReadAheadBytes);
+        const long long got = mPack->mFile.ReadAt(from, mAhead.data(), ahead);
+        mAheadStart = at;
+        mAheadLength = got > 0 ? static_cast<uint32_t>(got) : 0;
+        if (mAheadLength == 0)
+            break;
     }
-    return got > 0 ? static_cast<uint32_t>(got) : 0;
+    if (done < count)
+    {
+        mEnd = true;
+        if (!mReadFailed)
+        {
+            mReadFailed = true;
+            Log("error reading %s from flat file", mLocation.c_str());
+        }
+    }
+    return done;
 }
 
 int TFlatFileMap::Read(void* buffer, int count)
@@ -329,6 +362,14 @@ int TFlatFileMap::Read(void* buffer, int count)
     }
     if (mMode != kFileReadText)
     {
+        // The readers that take a byte at a time mostly find it read ahead already.
+        if (mPosition >= mAheadStart &&
+            static_cast<uint64_t>(mPosition - mAheadStart) + wanted <= mAheadLength)
+        {
+            std::memcpy(buffer, mAhead.data() + (mPosition - mAheadStart), wanted);
+            mPosition += wanted;
+            return static_cast<int>(wanted);
+        }
         const uint32_t got = wanted > 0 ? ReadPackBytes(buffer, wanted) : 0;
         mPosition += got;
         return static_cast<int>(got);
@@ -337,7 +378,7 @@ int TFlatFileMap::Read(void* buffer, int count)
     // than the bytes still wanted.
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t delivered = 0;
-    uint8_t chunk[4096];
+    uint8_t chunk[kReadAheadBytes / 2];
     while (delivered < wanted && mPosition < mSize)
     {
         const uint32_t asked = std::min<uint32_t>(

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // One pack held open for reading, shared by its table record and by the entries open on it.
 class TFileMapData;
@@ -77,6 +78,11 @@ private:
     bool mEnd = false;
     bool mReadFailed = false;
     TString mLocation;
+    // What small reads read ahead, from the entry's position mAheadStart: the readers that take a
+    // byte at a time would otherwise cost a system call for each.
+    std::vector<uint8_t> mAhead;
+    uint32_t mAheadStart = 0;
+    uint32_t mAheadLength = 0;
     // Keeps the pack open while this entry is open, even when the pack is read again meanwhile.
     std::shared_ptr<TFileMapData> mPack;
 };
