@@ -20,7 +20,7 @@ void PutU32(std::string& out, uint32_t value)
         out += static_cast<char>(value >> (8 * i) & 0xFF);
 }
 
-// Entry locations are read back as signed 32-bit numbers.
+// Kept to 2 GB, which every reader of the format takes, whether it reads offsets signed or not.
 constexpr uint64_t kMaxPackBytes = 0x7FFFFFFFu;
 } // namespace
 
@@ -73,6 +73,16 @@ bool BuildPack(const std::vector<PackEntry>& entries, std::string& pack, std::st
         if (entry.mName.empty() || entry.mName.size() > 255)
         {
             error = "entry name must hold 1 to 255 bytes: \"" + entry.mName + "\"";
+            return false;
+        }
+        // The game refuses such an entry: it would shadow a data-folder file or lie outside the
+        // assets.
+        if (entry.mName.find(':') != std::string::npos ||
+            entry.mName.find("..") != std::string::npos || entry.mName[0] == '/' ||
+            entry.mName[0] == '\\')
+        {
+            error =
+                "entry name holds \":\" or \"..\" or begins with \"/\": \"" + entry.mName + "\"";
             return false;
         }
         directory += 1 + entry.mName.size() + 8;

@@ -42,6 +42,13 @@ TEST(PackWriter, RefusesNamesThatDoNotFitTheDirectory)
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(packtool::BuildPack({{"", "x"}}, pack, error));
     EXPECT_TRUE(packtool::BuildPack({{std::string(255, 'n'), "x"}}, pack, error));
+    // Names the game would refuse.
+    for (const char* name : {"user:prefs.dat", "a/../b.txt", "/abs.txt"})
+    {
+        error.clear();
+        EXPECT_FALSE(packtool::BuildPack({{name, "x"}}, pack, error)) << name;
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
 }
 
 TEST_F(FileLayerTest, PacksFromTheToolFollowThePrecedenceRules)
