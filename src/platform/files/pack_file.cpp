@@ -360,6 +360,8 @@ int TFlatFileMap::Read(void* buffer, int count)
         wanted = mSize - mPosition;
         mEnd = true;
     }
+    if (wanted == 0)
+        return 0;
     if (mMode != kFileReadText)
     {
         // The readers that take a byte at a time mostly find it read ahead already.
@@ -370,7 +372,7 @@ int TFlatFileMap::Read(void* buffer, int count)
             mPosition += wanted;
             return static_cast<int>(wanted);
         }
-        const uint32_t got = wanted > 0 ? ReadPackBytes(buffer, wanted) : 0;
+        const uint32_t got = ReadPackBytes(buffer, wanted);
         mPosition += got;
         return static_cast<int>(got);
     }

@@ -186,9 +186,13 @@ TEST_F(FileLayerTest, BadLocationsFailQuietly)
 
 TEST_F(FileLayerTest, EntryEndFlagIsSetOnlyByAShortRead)
 {
-    Write("assets/p.qmp", PackBuilder().Add("ten.bin", "0123456789").Build());
+    Write("assets/p.qmp", PackBuilder().Add("ten.bin", "0123456789").Add("empty", "").Build());
     InitFileSystem();
     TFile file;
+    char none[1];
+    ASSERT_TRUE(file.Open("empty", kFileReadBinary));
+    EXPECT_EQ(file.Read(none, 1), 0);
+    EXPECT_TRUE(file.AtEnd());
     ASSERT_TRUE(file.Open("ten.bin", kFileReadBinary));
     char buffer[16];
     EXPECT_EQ(file.Read(buffer, 10), 10);
