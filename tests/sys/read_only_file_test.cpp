@@ -1,4 +1,4 @@
-// Files read at offsets: contents, empty and missing files, and a file cut while it is open.
+// Files read at offsets: contents, empty and missing files, a file cut while it is open, a FIFO.
 #include "sys/read_only_file.h"
 
 #include "support/files.h"
