@@ -990,6 +990,7 @@ TEST_F(PlayTest, AHeldObjectDroppedOnAnAreaThatTakesIt)
 TEST_F(PlayTest, AHeldObjectOnADoorWithoutItsEventGoesBackUnused)
 {
     PlayGameplay* play = Playing(", audio = { inventoryunequip = 'boom' }");
+    const int loadErrors = CountInLog("ERROR:");
     play->SwitchScene("b");
     Until(*play, Gameplay::kPlay);
     play->ActivateEvent("give", true);
@@ -1013,7 +1014,8 @@ TEST_F(PlayTest, AHeldObjectOnADoorWithoutItsEventGoesBackUnused)
         RunFrames(3);
         EXPECT_EQ(play->GetActiveScene()->GetName(), TString("b")) << x;
     }
-    EXPECT_EQ(CountInLog("ERROR:"), 0);
+    // Only the names the fixture's location lacks, said at its load.
+    EXPECT_EQ(CountInLog("ERROR:"), loadErrors);
 
     // The door's one event made the gem's.
     back->GetClickEvents().front()->inventory = "gem";
