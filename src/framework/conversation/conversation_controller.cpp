@@ -362,6 +362,17 @@ void ConversationController::Advance(bool currentSkipped)
             Finish();
             return;
         }
+        // A misspelt next line is content to mend, not a reason to end the game: the
+        // conversation ends where its lines run out, and what started it goes on.
+        if (!HasConversation(next))
+        {
+            ReportError(
+                TString::Format("Cannot find conversation '%s'; it is skipped", next.c_str())
+                    .c_str(),
+                __FILE__, __LINE__, false);
+            Finish();
+            return;
+        }
         if (StartLine(next, mOnAllGone, TString(), mOnEnded) != LineStart::kSkipped)
             return;
         if (std::find(skipped.begin(), skipped.end(), mCurrent) != skipped.end())

@@ -246,6 +246,28 @@ TEST_F(ConversationRunTest, AChainOfSkippedLinesIsWalkedAndACycleEndsIt)
     EXPECT_EQ(mAllGone.mCalls, 1);
 }
 
+// A next line the location lacks, after a spoken line or after a skipped one: said, not fatal, and
+// the conversation ends there as one whose lines ran out.
+TEST_F(ConversationRunTest, ANextLineTheLocationLacksIsSkippedAndTheConversationEnds)
+{
+    Make("{ a = { charactertospeak = 'ann', characterstoshow = { 'ann' },"
+         "        nextconversation = 'a_typo' },"
+         "  b = { charactertospeak = 'nobody', nextconversation = 'b_typo' } }",
+         With(CharacterInfo(), "timeslide = 100", "timeslide = 0"));
+    Start("a");
+    RunUntil([&] { return mEnded.mCalls == 1; });
+    EXPECT_EQ(CountInLog("ERROR:Cannot find conversation 'a_typo'; it is skipped"), 1);
+    EXPECT_EQ(Quits(), 0);
+    RunTo(Now() + 500);
+    EXPECT_EQ(mAllGone.mCalls, 1);
+
+    Start("b");
+    EXPECT_EQ(mEnded.mCalls, 2);
+    EXPECT_EQ(CountInLog("ERROR:Cannot find conversation 'b_typo'; it is skipped"), 1);
+    EXPECT_EQ(CountInLog("ERROR:Cannot find conversation"), 2);
+    EXPECT_EQ(Quits(), 0);
+}
+
 TEST_F(ConversationRunTest, APressCountsOnlyWhileTheVoicePlays)
 {
     Make("{ a = { charactertospeak = 'ann', sound = 'hello', characterstoshow = { 'ann' },"
