@@ -104,6 +104,12 @@ void SoundEffect::Start()
     }
 }
 
+int32_t SoundEffect::GetStartDelay() const
+{
+    const int64_t wait = int64_t{std::max(mInitialDelay, 0)} + std::max(mDelay, 0);
+    return static_cast<int32_t>(std::min<int64_t>(wait, INT32_MAX));
+}
+
 void SoundEffect::Update(uint32_t elapsedMs)
 {
     if (mPending < 0)

@@ -49,6 +49,10 @@ public:
     void Release();
     // One of the effect's sounds is under way, playing or paused.
     bool IsPlaying() const { return !mRecords.empty(); }
+    // The wait before a start: the initial delay and the delay, each of which fits an int while
+    // their sum may not; past the longest wait an int holds it waits that long, and a negative
+    // part counts as none.
+    int32_t GetStartDelay() const;
     void OnSoundEnd(SoundCallBack* callback, const std::shared_ptr<TSoundInstance>& instance,
                     const std::shared_ptr<TSound>& next);
 

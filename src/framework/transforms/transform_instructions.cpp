@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 const TVec2 kFromCurrent2(kFromCurrent, kFromCurrent);
 const TVec3 kFromCurrent3(kFromCurrent, kFromCurrent, kFromCurrent);
@@ -56,8 +57,12 @@ bool StepValue(TM_Instruction& in, uint32_t time, const V& begin, const V& end, 
 }
 } // namespace
 
+// A delay and a duration that together pass what the clock's 32 bits count end at the last time
+// they count, rather than wrapping round to an end before the start.
 TM_Instruction::TM_Instruction(uint32_t duration, uint32_t delay, bool absolute, float smoothing)
-    : mAbsolute(absolute ? 1 : 0), mDuration(duration), mDelay(delay), mEndTime(delay + duration),
+    : mAbsolute(absolute ? 1 : 0), mDuration(duration), mDelay(delay),
+      mEndTime(static_cast<uint32_t>(
+          std::min<uint64_t>(uint64_t{delay} + duration, std::numeric_limits<uint32_t>::max()))),
       mSmoothing(smoothing)
 {
 }

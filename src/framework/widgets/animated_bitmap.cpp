@@ -35,6 +35,13 @@ uint32_t Duration(int32_t ms)
     return static_cast<uint32_t>(std::max(ms, 0));
 }
 
+// Delays that each fit an int may pass what one holds together: their sum stops at the longest wait
+// an int holds, since past it the countdown would turn negative, which means "not scheduled".
+int32_t AddDelays(int32_t first, int32_t second)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(int64_t{first} + second, 0, INT32_MAX));
+}
+
 // A negative delay counts as none: a block's countdown below zero means "not scheduled", so the
 // block would never start and its end would never be reported.
 int32_t ReadDelay(const TLuaTable& table, const char* key)
@@ -536,7 +543,7 @@ void AnimatedBitmap::FrameStep()
             mCycleEndCallback = Callback(nullptr, nullptr);
             callback.Call(mTransform.get(), 0);
         }
-        mTimeLeft += mFrameDelay;
+        mTimeLeft = AddDelays(mTimeLeft, mFrameDelay);
     }
 }
 
@@ -699,16 +706,17 @@ void AnimatedBitmap::LoadBlock(BlockKind kind, const TLuaTable& table, const Cal
         if (block.mRandomStart)
             StartMoveFromRandomPoint();
         else
-            block.mCountdown = block.mInitialDelay + RandomInt(block.mMinDelay, block.mMaxDelay);
+            block.mCountdown =
+                AddDelays(block.mInitialDelay, RandomInt(block.mMinDelay, block.mMaxDelay));
         break;
     case kRotate:
-        block.mCountdown = block.mInitialDelay + block.mDelay;
+        block.mCountdown = AddDelays(block.mInitialDelay, block.mDelay);
         break;
     case kAlpha:
         block.mCountdown = RandomInt(block.mMinDelay, block.mMaxDelay);
         break;
     default:
-        block.mCountdown = block.mInitialDelay + block.mDelay;
+        block.mCountdown = AddDelays(block.mInitialDelay, block.mDelay);
         break;
     }
 }
@@ -716,7 +724,7 @@ void AnimatedBitmap::LoadBlock(BlockKind kind, const TLuaTable& table, const Cal
 void AnimatedBitmap::ScheduleSound(Block& block)
 {
     if (block.mSound)
-        block.mSound->mPending = block.mSound->mInitialDelay + block.mSound->mDelay;
+        block.mSound->mPending = block.mSound->GetStartDelay();
 }
 
 void AnimatedBitmap::StartBlock(BlockKind kind)

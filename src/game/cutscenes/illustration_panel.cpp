@@ -562,7 +562,7 @@ void IllustrationPanel::ActivateSound(const TString& name)
     if (sound == nullptr)
         return;
     sound->mEndCallback = nullptr;
-    sound->mPending = std::max(0, sound->mInitialDelay) + std::max(0, sound->mDelay);
+    sound->mPending = sound->GetStartDelay();
 }
 
 void IllustrationPanel::DeactivateSound(const TString& name)

@@ -53,7 +53,7 @@ TVec2 Point(const TWindowStyle& style, const char* x, const char* y)
 void Arm(const std::shared_ptr<SoundEffect>& sound)
 {
     if (sound != nullptr)
-        sound->mPending = std::max(0, sound->mInitialDelay) + std::max(0, sound->mDelay);
+        sound->mPending = sound->GetStartDelay();
 }
 
 } // namespace

@@ -79,8 +79,7 @@ void Restart(SoundEffect* sound)
 {
     if (sound == nullptr)
         return;
-    const int64_t wait = int64_t(sound->mInitialDelay) + sound->mDelay;
-    sound->mPending = static_cast<int32_t>(std::clamp<int64_t>(wait, 0, INT32_MAX));
+    sound->mPending = sound->GetStartDelay();
     sound->mEndCallback = nullptr;
 }
 

@@ -82,6 +82,23 @@ TEST_F(EffectTest, LoopingWaitsItsDelayInUpdateSteps)
     EXPECT_EQ(eager->mPending, 0);
 }
 
+// The wait before a start is the initial delay and the delay: two that each fit an int but pass
+// what one holds together wait the longest an int holds, never a negative "nothing pending"; a
+// negative part counts as none.
+TEST_F(EffectTest, TheStartDelayStopsAtTheLongestWaitAnIntHolds)
+{
+    auto effect = Effect("{ sounds = { 'a' }, delay = 2000000000, initialdelay = 2000000000 }");
+    EXPECT_EQ(effect->GetStartDelay(), INT32_MAX);
+    effect->mPending = effect->GetStartDelay();
+    effect->Update(1000);
+    EXPECT_EQ(effect->mPending, INT32_MAX - 1000);
+    effect->mDelay = 30;
+    effect->mInitialDelay = 20;
+    EXPECT_EQ(effect->GetStartDelay(), 50);
+    effect->mInitialDelay = -20;
+    EXPECT_EQ(effect->GetStartDelay(), 30);
+}
+
 TEST_F(EffectTest, EachStartDrawsOverTheWholeSet)
 {
     auto effect = Effect("{ sounds = { 'a', 'b', 'c' } }");

@@ -70,6 +70,19 @@ TEST_F(InstructionTest, FromCurrentIsTakenAtHandOverEvenWithALongDelay)
     EXPECT_EQ(mSpec.mAlpha, 0.0f);
 }
 
+// A delay and a duration that pass the clock's 32 bits together end at its last count, not at a
+// wrapped time before they start.
+TEST_F(InstructionTest, ADelayAndDurationPastTheClocksCountEndAtItsLast)
+{
+    TM_Alpha far(3000000000u, 1, 0, 3000000000u, 1.0f);
+    EXPECT_EQ(far.mEndTime, UINT32_MAX);
+    far.Start(&mTarget);
+    EXPECT_TRUE(far.Update(3000000000u + 1500000000u));
+    EXPECT_NEAR(mSpec.mAlpha, 0.5f, 1e-6);
+    TM_Alpha near(100, 1, 0, 50, 1.0f);
+    EXPECT_EQ(near.mEndTime, 150u);
+}
+
 TEST_F(InstructionTest, DelayedInstructionStartsAndMovesInTheSameUpdate)
 {
     auto* list = new TM_InstructionList;

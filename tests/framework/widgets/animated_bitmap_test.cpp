@@ -200,6 +200,43 @@ TEST_F(BitmapTest, FrameFaultsThatCouldHangOrIndexNothing)
     EXPECT_EQ(negative->GetTimeLeft(), 50);
 }
 
+// Delays that each fit an int but pass what one holds together (a block's initial delay and its
+// delay, the move's random one, a cycle's end pause after the frame time) wait the longest an int
+// holds: wrapped negative, a countdown means "not scheduled" and the block would never start.
+TEST_F(BitmapTest, DelaysPastWhatAnIntHoldsTogetherWaitTheLongest)
+{
+    File("paths/p.txt", "2,10,20,30,40");
+    auto blocks = Make("{ move = { endx = 5, duration = 10, initialdelay = 2000000000, "
+                       "mindelay = 2000000000, maxdelay = 2000000000 }, "
+                       "rotate = { endrotation = 1, duration = 10, initialdelay = 2000000000, "
+                       "forwarddelay = 2000000000 }, "
+                       "fade = { duration = 10, initialdelay = 2000000000, delay = 2000000000 }, "
+                       "scale = { duration = 10, initialdelay = 2000000000, delay = 2000000000 }, "
+                       "path = { filename = 'paths/p.txt', duration = 10, "
+                       "initialdelay = 2000000000, delay = 2000000000 } }");
+    for (int kind = 0; kind < AnimatedBitmap::kBlockCount; ++kind)
+    {
+        if (kind != AnimatedBitmap::kAlpha)
+        {
+            EXPECT_EQ(blocks->GetBlock(AnimatedBitmap::BlockKind(kind)).mCountdown, INT32_MAX)
+                << kind;
+        }
+    }
+    Step(*blocks, 1000);
+    EXPECT_EQ(blocks->GetBlock(AnimatedBitmap::kFade).mCountdown, INT32_MAX - 1000);
+
+    Image("two/f1.png", 4, 4, 0xFFFF0000);
+    Image("two/f2.png", 4, 4, 0xFF00FF00);
+    auto frames = Make("{ image = 'two', framespeed = 100, framespeeddelay = 2147483647, "
+                       "animation = 'wrap' }");
+    Step(*frames, 100);
+    Step(*frames, 100);
+    EXPECT_EQ(frames->GetCurrentFrame(), 1);
+    EXPECT_EQ(frames->GetTimeLeft(), INT32_MAX - 100);
+    Step(*frames, 100);
+    EXPECT_EQ(frames->GetCurrentFrame(), 1);
+}
+
 TEST_F(BitmapTest, OscillatingLoopingMoveWaitsAtEachEnd)
 {
     auto move = Make("{ move = { endx = 100, duration = 500, oscillate = true, loop = true, "
@@ -469,5 +506,20 @@ TEST_F(BitmapSoundTest, BlockSoundsStartAfterTheirDelaysAndPauseWithTheBitmap)
     EXPECT_EQ(Entry(2).mState, SoundEntry::kPlaying);
     StepAll(*bitmap, 100);
     EXPECT_LT(bitmap->GetTransform().GetAlpha(), alpha);
+}
+
+// A block's sound whose two delays pass what an int holds together waits the longest one holds,
+// not a wrapped "nothing pending".
+TEST_F(BitmapSoundTest, ABlockSoundsDelaysPastWhatAnIntHoldsWaitTheLongest)
+{
+    mScript.DoLuaString("t = { fade = { beginopacity = 1, duration = 1000, "
+                        "sound = { sounds = { 'b' }, initialdelay = 2000000000, "
+                        "delay = 2000000000 } } }");
+    std::unique_ptr<TLuaTable> table(mScript.GetGlobalTable("t"));
+    auto bitmap = AnimatedBitmap::Create(*table);
+    StepAll(*bitmap, 10); // the block starts and schedules its sound
+    EXPECT_EQ(bitmap->GetBlock(AnimatedBitmap::kFade).mSound->mPending, INT32_MAX);
+    StepAll(*bitmap, 10);
+    EXPECT_EQ(bitmap->GetBlock(AnimatedBitmap::kFade).mSound->mPending, INT32_MAX - 10);
 }
 } // namespace

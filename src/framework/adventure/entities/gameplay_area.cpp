@@ -343,7 +343,7 @@ bool GameplayArea::Hilight()
     if (mSound == nullptr)
         return true;
     // The area's own sound, after its delays.
-    mSound->mPending = mSound->mDelay + mSound->mInitialDelay;
+    mSound->mPending = mSound->GetStartDelay();
     return false;
 }
 

@@ -3,8 +3,6 @@
 
 #include "framework/sound/sound_effect.h"
 
-#include <algorithm>
-
 void GameplaySound::SoundCallBack::OnSoundEnd(const std::shared_ptr<TSoundInstance>&,
                                               const std::shared_ptr<TSound>&)
 {
@@ -55,8 +53,7 @@ void GameplaySound::Activate(bool animate, Callback* callback)
     {
         mSound->Stop();
         mSound->mEndCallback = mEndCallback.get();
-        const int64_t wait = int64_t(mSound->mInitialDelay) + mSound->mDelay;
-        mSound->mPending = static_cast<int32_t>(std::clamp<int64_t>(wait, 0, INT32_MAX));
+        mSound->mPending = mSound->GetStartDelay();
         mFlags |= kActive;
         HoldCallback(callback);
         return;

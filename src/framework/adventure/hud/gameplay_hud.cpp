@@ -18,6 +18,8 @@
 #include "ui/window_style.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace
 {
@@ -58,6 +60,14 @@ void Fade(TM_Transform* target, int32_t ms, float to)
     list->push_back(
         new TM_Alpha(static_cast<uint32_t>(std::max(ms, 0)), to, kFromCurrent, 0, -0.5f));
     transforms->AddTransform(target, list);
+}
+
+// The strip's objects leave one after another: each waits one step more than the one before, up
+// to the longest wait an int holds (a negative step counts as none).
+int32_t NextSlideDelay(int32_t delay, int32_t step)
+{
+    return static_cast<int32_t>(
+        std::min<int64_t>(int64_t{delay} + std::max(step, 0), std::numeric_limits<int32_t>::max()));
 }
 
 bool Holds(const TRect& rect, int32_t x, int32_t y)
@@ -492,12 +502,12 @@ void GameplayHud::ShowInventorySubset(std::vector<GameplayInventory*> objects, C
     }
     else
     {
-        uint32_t delay = 0;
+        int32_t delay = 0;
         for (size_t i = mRangeFirst; i <= mRangeLast; ++i)
         {
             mShown[i]->MoveTo(OutsideLeft(i), mStripY, i == mRangeLast ? &mOnLeftOut : nullptr,
-                              static_cast<int32_t>(delay));
-            delay += static_cast<uint32_t>(std::max(mHideDelay, 0));
+                              delay);
+            delay = NextSlideDelay(delay, mHideDelay);
         }
         for (size_t i = 0; i < mRangeFirst; ++i)
             mShown[i]->SetPosition(OutsideLeft(i), mStripY);
@@ -513,12 +523,12 @@ void GameplayHud::PlaceInventory(Callback* callback)
     }
     else
     {
-        uint32_t delay = 0;
+        int32_t delay = 0;
         for (size_t i = mRangeLast + 1; i-- > mRangeFirst;)
         {
             mShown[i]->MoveTo(OutsideRight(i), mStripY, i == mRangeFirst ? &mOnRightOut : nullptr,
-                              static_cast<int32_t>(delay));
-            delay += static_cast<uint32_t>(std::max(mHideDelay, 0));
+                              delay);
+            delay = NextSlideDelay(delay, mHideDelay);
         }
         for (size_t i = 0; i < mRangeFirst; ++i)
             mShown[i]->SetPosition(OutsideRight(i), mStripY);

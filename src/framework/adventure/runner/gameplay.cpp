@@ -281,7 +281,7 @@ void Gameplay::PlaySound(int32_t index)
 void Gameplay::ScheduleSound(const std::shared_ptr<SoundEffect>& sound)
 {
     if (sound != nullptr)
-        sound->mPending = sound->mDelay + sound->mInitialDelay;
+        sound->mPending = sound->GetStartDelay();
 }
 
 // Look-ups.

@@ -172,7 +172,7 @@ void GameplayHintMinigame::Arm(const std::shared_ptr<SoundEffect>& sound)
     if (sound == nullptr)
         return;
     sound->mEndCallback = nullptr;
-    sound->mPending = sound->mInitialDelay + sound->mDelay;
+    sound->mPending = sound->GetStartDelay();
 }
 
 void GameplayHintMinigame::AddFade(TM_Transform* target, int32_t ms, float from, float to,
