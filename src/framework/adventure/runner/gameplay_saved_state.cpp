@@ -27,6 +27,11 @@ const char kRecordKey[] = "gamedata";
 // Play time and the three indices.
 constexpr size_t kRecordHead = 7;
 constexpr size_t kMaxByteField = 255;
+// An event armed for the next click while another is pending as well lies in the first scene's
+// pending-dialog byte, whose reader looks only at its lowest bit: the seven above it hold 1 + the
+// event's index, 0 for none, so every record written before reads as holding none.
+constexpr int kArmedShift = 1;
+constexpr size_t kMaxArmed = 0x7F;
 
 template <class List, class Entry> uint8_t IndexPlusOne(const List& list, const Entry* entry)
 {
@@ -93,13 +98,29 @@ bool Gameplay::BuildLocationRecord(std::vector<uint8_t>& out)
     // runs it at once, where it would otherwise be forgotten and the location never end.
     const GameplayEvent* pending = mNextEvent != nullptr ? mNextEvent : mDeferredEvent;
     out[5] = pending != nullptr ? IndexPlusOne(mEvents, FindEvent(pending->GetName())) : 0;
+    const uint8_t armed = mNextEvent != nullptr && mDeferredEvent != nullptr
+                              ? IndexPlusOne(mEvents, FindEvent(mDeferredEvent->GetName()))
+                              : 0;
     out[6] = mActiveScene != nullptr ? IndexPlusOne(mActiveScene->GetAreas(), mLastClickedArea) : 0;
     if (mHud != nullptr)
         mHud->SaveState(out);
     for (const std::shared_ptr<GameplayInventory>& object : mInventory)
         object->SaveState(out);
     for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+    {
+        const size_t start = out.size();
         scene->SaveState(out);
+        if (armed == 0 || scene != mScenes.front())
+            continue;
+        if (armed <= kMaxArmed)
+            out[start + scene->GetLeadingStateSize()] |= static_cast<uint8_t>(armed << kArmedShift);
+        else
+            Log("Gameplay: event '%s', armed for the next click beside the pending event '%s', is "
+                "event number %u of the location: only the first %zu fit the record, so it is not "
+                "stored",
+                mDeferredEvent->GetName().c_str(), mNextEvent->GetName().c_str(),
+                static_cast<unsigned>(armed), kMaxArmed);
+    }
     out.push_back(static_cast<uint8_t>(mAnimationIds.size()));
     out.insert(out.end(), mAnimationIds.begin(), mAnimationIds.end());
     out.push_back(static_cast<uint8_t>(mPendingConversation.Length()));
@@ -158,6 +179,8 @@ size_t Gameplay::CheckLocationRecord(const std::vector<uint8_t>& record) const
             !HeldNamesKnown(*scene, data + at + lead, length - lead,
                             [this](const TString& name) { return FindInventory(name) != nullptr; }))
             return 0;
+        if (scene == mScenes.front() && (data[at + lead] >> kArmedShift) > mEvents.size())
+            return 0;
         at += length;
     }
     if (!take(1))
@@ -213,13 +236,15 @@ void Gameplay::RestoreLocationRecord(const std::vector<uint8_t>& record, size_t 
             if (mHud != nullptr)
                 mHud->SetButtonsEnabled(false);
             if (mSoundInventoryEquip != nullptr)
-                mSoundInventoryEquip->mPending =
-                    mSoundInventoryEquip->mDelay + mSoundInventoryEquip->mInitialDelay;
+                mSoundInventoryEquip->mPending = mSoundInventoryEquip->GetStartDelay();
         }
     }
+    size_t armed = 0;
     for (const std::shared_ptr<GameplayScene>& scene : mScenes)
     {
         const size_t length = scene->MeasureState(data + at, record.size() - at);
+        if (scene == mScenes.front())
+            armed = data[at + scene->GetLeadingStateSize()] >> kArmedShift;
         scene->LoadState(data + at, length);
         at += length;
         for (GameplayArea* area : scene->GetAreas())
@@ -241,6 +266,7 @@ void Gameplay::RestoreLocationRecord(const std::vector<uint8_t>& record, size_t 
     if (mHud != nullptr)
         mHud->MergePendingInventory(false, nullptr);
     mNextEvent = eventIndex > 0 ? mEvents[eventIndex - 1].get() : nullptr;
+    mDeferredEvent = armed > 0 ? mEvents[armed - 1].get() : nullptr;
     mLastClickedArea = areaIndex > 0 && mActiveScene != nullptr
                            ? mActiveScene->GetAreas()[areaIndex - 1]
                            : nullptr;

@@ -92,7 +92,8 @@ gameplayinstructions = {
                   { name = 'coin', image = 't/obj', partcount = 1 },
                   { name = 'gem', image = 't/obj', homescene = 'nowhere', partcount = 1 } },
     events = { { name = 'start' }, { name = 'later' },
-               { name = 'armed', eventtoactivateonclick = 'later' } },
+               { name = 'armed', eventtoactivateonclick = 'later' },
+               { name = 'armed_next', nextevent = 'start', eventtoactivateonclick = 'later' } },
     animations = { { name = 'glow', layer = 'bg_b',
                      fade = { beginopacity = 0, endopacity = 1, duration = 100 } } },
     initial_event = 'start', active_scene = 'a',
@@ -394,6 +395,45 @@ TEST_F(SavedStateTest, AnEventArmedForTheNextClickIsNotLostToAClose)
     ASSERT_NE(again->GetNextEvent(), nullptr);
     EXPECT_EQ(again->GetNextEvent()->GetName(), TString("later"));
     Close(again);
+}
+
+// An event armed for the next click while another is pending: the close keeps both, the armed one
+// in the first scene's pending-dialog byte above its lowest bit, and the next start has both as
+// they were. One past the event list there makes the record a damaged one.
+TEST_F(SavedStateTest, AnEventArmedBesideAPendingOneIsKeptWithItAcrossAClose)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    play->ActivateEvent("armed_next", true);
+    ASSERT_EQ(play->GetNextEvent(), play->FindEvent("start"));
+    ASSERT_EQ(play->GetDeferredEvent(), play->FindEvent("later"));
+    const size_t firstScene =
+        7 + play->GetHud()->GetSavedStateSize() + 3 * GameplayInventory::kSavedStateSize;
+    Close(play);
+    const std::vector<uint8_t> stored = Stored();
+    ASSERT_GT(stored.size(), firstScene);
+    EXPECT_EQ(stored[5], 1) << "the pending event: 'start'";
+    EXPECT_EQ(stored[firstScene], 2 << 1) << "'later' armed; no dialog pending";
+
+    SavedGameplay* again = Open();
+    ASSERT_NE(again, nullptr);
+    Frame(16);
+    EXPECT_EQ(again->GetNextEvent(), again->FindEvent("start"));
+    EXPECT_EQ(again->GetDeferredEvent(), again->FindEvent("later"));
+    Close(again);
+
+    std::vector<uint8_t> bad = stored;
+    bad[firstScene] = 5 << 1;
+    Store(bad);
+    SavedGameplay* fresh = Open();
+    ASSERT_NE(fresh, nullptr);
+    Frame(16);
+    EXPECT_EQ(CountInLog("does not fit this location; it starts fresh"), 1);
+    EXPECT_EQ(fresh->GetDeferredEvent(), nullptr);
+    fresh->GetParent()->RemoveChild(fresh);
+    static_cast<Gameplay*>(fresh)->CompleteLocation();
+    delete fresh;
 }
 
 TEST_F(SavedStateTest, ADamagedRecordIsNoSavedStateAndStaysInTheProfile)
