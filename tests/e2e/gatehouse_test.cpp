@@ -400,6 +400,24 @@ TEST_F(GatehouseTest, TheDevelopmentEntryPlaysTheWalkthroughWithoutPromptsOrHint
     ExpectMatchesGolden(Shot("storeroom"), "gatehouse_storeroom.png");
 }
 
+// The wind through the gate: the first event starts it, and it is a sound of the hall, where an
+// event finds sounds, so the hall's record holds it started and the load names nothing the
+// location lacks. It was a sound of the location, which no event can start: the hall's one sound
+// stood off in the record.
+TEST_F(GatehouseTest, TheFirstEventStartsTheWindOfTheHall)
+{
+    RunClean(Unprompted(), std::string(kNewPlayer) + "wait 60\nclose\n",
+             "start=scripts/mainmenu.lua");
+    const std::vector<uint8_t> record = Player()["gamedata"];
+    // The hall's block follows the head, the HUD and the objects: its dialog flag, its queued
+    // animations, then the flags of its one sound.
+    const size_t hall = 7 + 4 + 11 * kObjects;
+    ASSERT_GT(record.size(), hall + 2);
+    const size_t wind = hall + 2 + record[hall + 1];
+    ASSERT_GT(record.size(), wind);
+    EXPECT_EQ(record[wind] & 0x01, 0x01) << "the wind is on";
+}
+
 // The play-through as far as the wick; the oil can taken from the strip and clicked on the
 // storeroom's way back to the hall, which has no event for it: it goes back to the strip, the way
 // does not lead on, and the rest of the play-through lights the lamp with it and ends the location.

@@ -61,9 +61,6 @@ gameplayinstructions = {
             fade = { beginopacity = 1, endopacity = 0, duration = 500, smoothing = "introoutro" },
         },
     },
-    soundeffects = {
-        { name = "gate_wind", depth = 0, sounds = { "wind" }, loop = true, initialdelay = 500 },
-    },
     scenes = { "gatehouse", "storeroom", "lockpanel" },
     -- While the lock's puzzle does not exist the runner makes an ordinary scene of it.
     minigames = { lockpanel = "electroniclockscene" },
@@ -134,8 +131,10 @@ gameplayinstructions = {
     gatehouse = {
         -- Shown once, the first time the scene is entered.
         dialog = "odo_intro",
+        -- The wind through the gate, which the first event starts: an event starts only a
+        -- scene's sounds. One sound, as the hall's saved record has always had.
         sounds = {
-            { name = "hearth_crackle", depth = 0, sounds = { "wind?volume=0.5" }, loop = true },
+            { name = "gate_wind", depth = 0, sounds = { "wind" }, loop = true, initialdelay = 500 },
         },
         layers = {
             Backdrop("gatehouse_bg", "scenes/gatehouse/bg"),
