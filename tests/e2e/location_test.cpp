@@ -506,6 +506,70 @@ TEST_F(LocationTest, ToolTipsNameWhatLiesUnderTheMouse)
     EXPECT_GT(differing, 100u);
 }
 
+// The guide's line names a next line the location lacks; it is said at load, and the line runs
+// both as the second scene's greeting and as the chest's event's own line: each time the
+// conversation ends where the lines run out and the location plays on to its end (the program
+// ended with status 2 at the first of them before).
+TEST_F(LocationTest, AMisspeltNextConversationRunsOnToTheEnd)
+{
+    const fs::path game = CopyGame("next_conversation");
+    ASSERT_TRUE(EditLocation(game, {{"text = \"dev_hello\", characterstoshow = { \"guide\" },",
+                                     "text = \"dev_hello\", characterstoshow = { \"guide\" }, "
+                                     "nextconversation = \"dev_helo\","},
+                                    {"nextevent = \"dev_done\",",
+                                     "nextevent = \"dev_done\", dialog = \"dev_hello\","}}));
+    EXPECT_EQ(RunOk(game,
+                    "focus gained\nwait 40\nclick 650 250\nwait 200\nclick 70 250\nwait 60\n"
+                    "click 224 354\nwait 80\nclick 390 560\nwait 5\nmove 410 300\nwait 5\n"
+                    "click 410 300\nwait 300\nclose\n",
+                    "start=scripts/dev/location.lua"),
+              (Traces{"start", "complete 0", "map"}));
+    ExpectLogged("ERROR:The location has no conversation 'dev_helo', which conversation "
+                 "'dev_hello' names");
+    ExpectLogged("ERROR:Cannot find conversation 'dev_helo'; it is skipped", 2);
+    ExpectLogged("ERROR:", 3);
+}
+
+// Names looked for where the one using them looks: the first event starts a sound of the location
+// (not of a scene), which no event can start, so the load says so; then a chain of next events
+// that comes round again, an object of no parts and an item giving a part its object lacks, one
+// line each. The location plays on to its end.
+TEST_F(LocationTest, NamesWhereTheyAreUsedAndShapesThatNeverEndAreSaidAtLoad)
+{
+    const fs::path game = CopyGame("shapes");
+    ASSERT_TRUE(EditLocation(
+        game, {{"inventorytoactivate = { \"dev_key\" },",
+                "inventorytoactivate = { \"dev_key\" }, soundstoactivate = { \"dev_wind\" },"},
+               {"{ name = \"dev_go_b\", action = \"dev_b\" },",
+                "{ name = \"dev_go_b\", action = \"dev_b\" },\n"
+                "        { name = \"dev_tick\", nextevent = \"dev_tock\" },\n"
+                "        { name = \"dev_tock\", nextevent = \"dev_tick\" },"},
+               {"scenes = { \"dev_a\", \"dev_b\" },",
+                "soundeffects = { { name = \"dev_wind\", sounds = { \"wind\" }, loop = true } },\n"
+                "    scenes = { \"dev_a\", \"dev_b\" },"},
+               {"actualname = \"dev_key_name\", type = \"thessalor\" },",
+                "actualname = \"dev_key_name\", type = \"thessalor\" },\n"
+                "        { name = \"dev_coin\", image = \"dev/key\", homescene = \"dev_a\" },"},
+               {"inventory = \"dev_key\", inventoryparts = { 1 } },",
+                "inventory = \"dev_key\", inventoryparts = { 1, 2 } },"}}));
+    EXPECT_EQ(RunOk(game,
+                    "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+                    "move 410 300\nwait 5\nclick 410 300\nwait 300\nclose\n",
+                    "start=scripts/dev/location.lua"),
+              (Traces{"start", "complete 0", "map"}));
+    for (const char* line :
+         {"ERROR:The location has no scene sound 'dev_wind', which event 'dev_start' names",
+          "ERROR:Event 'dev_tick' leads back to itself through its next events ('dev_tick' -> "
+          "'dev_tock' -> 'dev_tick'); the chain never ends",
+          "ERROR:Inventory object 'dev_coin' has \"partcount\" 0; it needs at least 1 part",
+          "ERROR:Item 'dev_item_key' gives part 2 of inventory object 'dev_key', which has 1 "
+          "parts"})
+        ExpectLogged(line);
+    // The part the key's picture lacks is said again when the item arrives.
+    ExpectLogged("ERROR: Inventory object 'dev_key' has no part 2 (it has 1)");
+    ExpectLogged("ERROR:", 5);
+}
+
 TEST_F(LocationTest, ALocationWithoutInstructionsIsFatalAndTheGameEnds)
 {
     const fs::path game = CopyGame("content");

@@ -114,6 +114,11 @@ public:
     TString GetCursor() const { return mCursor; }
     TString GetGroupId() const { return mGroupId; }
     const TString& GetHeldInventoryName() const { return mHeldInventoryName; }
+    const std::vector<TString>& GetHoldableInventory() const { return mHoldableInventory; }
+    const std::vector<TString>& GetCorrectInventoryToHold() const
+    {
+        return mCorrectInventoryToHold;
+    }
     const std::vector<std::shared_ptr<ClickEvent>>& GetClickEvents() const { return mClickEvents; }
     bool IsPortal() const { return mIsPortal; }
     bool HasActiveFrame() const { return mHasActiveFrame; }

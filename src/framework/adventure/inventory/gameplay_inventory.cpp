@@ -113,7 +113,8 @@ GameplayInventory::GameplayInventory(const TLuaTable& object, const TLuaTable& s
     mHomePosition = TVec2(x, y);
     mParticlesName = shared.GetString("particles");
     // A byte in the saved record too: 300 parts are 44.
-    mPartCount = static_cast<uint8_t>(ReadInt(object, "partcount"));
+    mWrittenPartCount = ReadInt(object, "partcount");
+    mPartCount = static_cast<uint8_t>(mWrittenPartCount);
     mTimeToUse = ReadInt(shared, "timetouse");
     mRotateToUse = ReadFloat(shared, "rotatetouse");
     mTimeUnequip = ReadInt(shared, "timeunequip");

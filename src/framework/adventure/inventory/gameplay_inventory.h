@@ -112,6 +112,8 @@ public:
     void AddFlags(uint8_t bits) { mFlags |= bits; }
     void ClearFlags(uint8_t bits) { mFlags &= static_cast<uint8_t>(~bits); }
     uint8_t GetPartCount() const { return mPartCount; }
+    // "partcount" as the table gives it, before it is kept in a byte.
+    int32_t GetWrittenPartCount() const { return mWrittenPartCount; }
     uint8_t GetPartsFound() const { return mPartsFound; }
     const TVec2& GetHomePosition() const { return mHomePosition; }
     bool CanBePlacedInHud() const { return mCanBePlacedInHud; }
@@ -203,6 +205,7 @@ protected:
     std::shared_ptr<TLuaParticleSystem> mParticleSystem;
     Callback* mPendingCallback = nullptr;
     uint8_t mPartCount = 0;
+    int32_t mWrittenPartCount = 0;
     uint8_t mPartsFound = 0;
     int32_t mTimeToUse = 0;
     float mRotateToUse = 0;

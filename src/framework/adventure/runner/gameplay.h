@@ -305,6 +305,10 @@ protected:
     // Each name an event, item, area, object, animation, scene or the location refers to and the
     // location lacks, logged once with who refers to it.
     void ReportLackingNames(const TString& initialEvent);
+    // Content that can never end, one line each: objects of no parts, items giving parts their
+    // object lacks, chains of next events that come round again.
+    void ReportShapesThatNeverEnd();
+    void ReportEndlessEventChains();
     // Whether the strip or a scene steps the object each frame.
     bool IsSteppedElsewhere(const GameplayInventory& object) const;
     // A waited change of an inventory object, counted only when the object took the report on.

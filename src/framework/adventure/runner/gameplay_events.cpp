@@ -254,14 +254,18 @@ void Gameplay::HandOutInventory(const std::vector<TString>& handOut, bool animat
         for (const std::shared_ptr<GameplayInventory>& object : mInventory)
             if (object != nullptr)
                 objects.emplace(View(object->GetName()), object.get());
+        // An object takes one slot of the strip: one shown or on its way already, or named
+        // twice, joins it once.
         std::unordered_set<std::string_view> shown;
         const std::vector<GameplayInventory*> strip = mHud->GetShownInventory();
         for (GameplayInventory* object : strip)
             shown.insert(View(object->GetName()));
+        for (GameplayInventory* object : mHud->GetPendingInventory())
+            shown.insert(View(object->GetName()));
         for (const TString& n : handOut)
         {
             auto object = objects.find(View(n));
-            if (object != objects.end() && shown.count(View(n)) == 0)
+            if (object != objects.end() && shown.insert(View(n)).second)
                 mHud->GetPendingInventory().push_back(object->second);
         }
     }

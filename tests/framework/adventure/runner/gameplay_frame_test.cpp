@@ -19,6 +19,7 @@
 #include "framework/core/settings.h"
 #include "framework/adventure/runner/scene_factory_support.h"
 #include "framework/screen_test_support.h"
+#include "framework/widgets/animated_bitmap.h"
 #include "framework/widgets/cursor_overlay.h"
 #include "render/renderer/renderer.h"
 #include "script/lua_object_wrapper.h"
@@ -610,6 +611,81 @@ TEST_F(PlayTest, NamesTheLocationLacksAreSaidOnceAndAMissingConversationIsSkippe
     EXPECT_FALSE(FatalErrorReported());
 }
 
+// Each name is looked for where its user looks (an event starts only scene sounds, so a location
+// sound of the name is none; a holder area's objects; a conversation's next line), and the shapes
+// that can never end are said once each at load: a chain of next events that comes round again
+// (into it, or through an action the game may end the location by, is no line of its own), an
+// object of no parts, an item giving no part or parts its object lacks. The location plays on.
+TEST_F(PlayTest, NamesAreLookedForWhereTheyAreUsedAndShapesThatNeverEndAreSaid)
+{
+    mAmend = R"(
+        g.soundeffects = { { name = 'wind', sounds = { 'wind' } } }
+        g.conversations.hi = { charactertospeak = 'nobody', nextconversation = 'hi_again' }
+        table.insert(g.events, { name = 'blow', soundstoactivate = { 'wind' } })
+        table.insert(g.events, { name = 'ring_a', nextevent = 'ring_b' })
+        table.insert(g.events, { name = 'into_ring', nextevent = 'ring_a' })
+        table.insert(g.events, { name = 'ring_b', nextevent = 'ring_a' })
+        table.insert(g.events, { name = 'hop', action = 'b', nextevent = 'hop' })
+        table.insert(g.events, { name = 'finish', action = 'scene_complete', nextevent = 'finish' })
+        table.insert(g.inventory, { name = 'shard', image = 't/gem', partcount = -1 })
+        table.insert(g.inventory, { name = 'wrapped', image = 't/gem', partcount = 256 })
+        table.insert(g.a.items, { name = 'empty_item', image = 't/gem', inventory = 'gem',
+                                  inventoryparts = {} })
+        table.insert(g.a.items, { name = 'far_item', image = 't/gem', inventory = 'gem',
+                                  inventoryparts = { 1, 2, 0 } })
+        table.insert(g.a.areas, { name = 'holder', image = 't/door', x = 0, y = 0, events = {},
+                                  holdableinventory = { 'gme' },
+                                  correctinventorytohold = { 'gem', 'gmm' } })
+    )";
+    ClearFatalErrorReported();
+    PlayGameplay* play = Playing();
+    const char* said[] = {
+        "The location has no scene sound 'wind', which event 'blow' names",
+        "The location has no inventory object 'gme', which area 'holder' names",
+        "The location has no inventory object 'gmm', which area 'holder' names",
+        "The location has no conversation 'hi_again', which conversation 'hi' names",
+        "Inventory object 'stone' has \"partcount\" 0; it needs at least 1 part",
+        "Inventory object 'shard' has \"partcount\" -1; it needs at least 1 part",
+        "Inventory object 'wrapped' has \"partcount\" 256, 0 in the byte it is kept in; it needs "
+        "at least 1 part",
+        "Item 'empty_item' has an empty \"inventoryparts\": it gives inventory object 'gem' no "
+        "part",
+        "Item 'far_item' gives part 2 of inventory object 'gem', which has 1 parts",
+        "Item 'far_item' gives part 0 of inventory object 'gem', which has 1 parts",
+        "Event 'loop' leads back to itself through its next events ('loop' -> 'loop'); the "
+        "chain never ends",
+        "Event 'ring_a' leads back to itself through its next events ('ring_a' -> 'ring_b' -> "
+        "'ring_a'); the chain never ends",
+        "Event 'hop' leads back to itself through its next events ('hop' -> 'hop'); the chain "
+        "never ends",
+    };
+    for (const char* line : said)
+        EXPECT_EQ(CountInLog(std::string("ERROR:") + line), 1) << line << "\n" << Log();
+    EXPECT_EQ(CountInLog("ERROR:The location has no "), 4 + 4);
+    EXPECT_EQ(CountInLog("\"partcount\""), 3);
+    EXPECT_EQ(CountInLog("ERROR:Item '"), 3);
+    EXPECT_EQ(CountInLog("leads back to itself through its next events"), 3);
+    EXPECT_FALSE(FatalErrorReported());
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// One object named twice by an event, or handed out again while the strip shows it, takes one
+// slot of the strip.
+TEST_F(PlayTest, AnObjectHandedOutTwiceTakesOneSlotOfTheStrip)
+{
+    mAmend = "table.insert(g.events, { name = 'coin_twice', "
+             "inventorytoactivate = { 'coin', 'gem', 'coin' } })";
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("coin_twice", false);
+    Until(*play, Gameplay::kPlay);
+    play->ActivateEvent("give_coin", false);
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(
+        play->GetHud()->GetShownInventory(),
+        (std::vector<GameplayInventory*>{play->FindInventory("coin"), play->FindInventory("gem")}));
+}
+
 // Only awaited animations hold the clicks, each until it ends: an ambient loop left running does
 // not; one with no part that ends ends at once; one whose layer the same event puts away ends as
 // the layer goes, though its delay had not yet run out.
@@ -733,6 +809,27 @@ TEST_F(PlayTest, NegativeDelaysCountAsNone)
         EXPECT_FALSE(play->IsBlockingAnimation()) << name;
         EXPECT_EQ(play->FindAnimation(name)->GetState(), GameplayAnimation::kIdle) << name;
     }
+}
+
+// An awaited block whose initial delay and delay each fit but pass what an int holds together
+// waits the longest an int holds and then runs: wrapped negative, it would never start and its
+// wait never end.
+TEST_F(PlayTest, DelaysPastWhatAnIntHoldsTogetherWaitTheLongest)
+{
+    mAmend = R"(
+        table.insert(g.animations, { name = 'far', layer = 'glow_a', callback = true,
+            fade = { beginopacity = 0, endopacity = 1, duration = 50,
+                     initialdelay = 2000000000, delay = 2000000000 } })
+        table.insert(g.events, { name = 'run_far', animations = { 'far' } })
+    )";
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("run_far", false);
+    Frame(16);
+    EXPECT_TRUE(play->IsBlockingAnimation());
+    const AnimatedBitmap::Block& fade =
+        play->FindLayer("glow_a")->GetBitmap()->GetBlock(AnimatedBitmap::kFade);
+    EXPECT_EQ(fade.mCountdown, INT32_MAX - 16);
+    EXPECT_EQ(play->FindAnimation("far")->GetState(), GameplayAnimation::kRunning);
 }
 
 TEST_F(PlayTest, HoverHilightsAndCursors)

@@ -241,7 +241,7 @@ TEST_F(GameplayTest, AFullLocationLoadsEveryListInTableOrder)
              "a = {}, b = {}, c = {}, minigames = { a = 'puzzle' }, "
              "events = { { name = 'e1' }, { name = 'e2' } }, "
              "groupevents = { [1] = 'one', ['1'] = 'uno', g = 'e2' }, "
-             "inventory = { { name = 'i1' }, { name = 'i2' } }, "
+             "inventory = { { name = 'i1', partcount = 1 }, { name = 'i2', partcount = 1 } }, "
              "soundeffects = { { name = 's1', groupid = 9, sounds = {} }, { name = 's2', sounds = "
              "{} } }, "
              "initial_event = 'e1', active_scene = 'a' }",
