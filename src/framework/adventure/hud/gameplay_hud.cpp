@@ -62,12 +62,15 @@ void Fade(TM_Transform* target, int32_t ms, float to)
     transforms->AddTransform(target, list);
 }
 
-// The strip's objects leave one after another: each waits one step more than the one before, up
-// to the longest wait an int holds (a negative step counts as none).
-int32_t NextSlideDelay(int32_t delay, int32_t step)
+// The strip's objects slide one after another: the one `order` places behind the first waits that
+// many steps, up to the longest wait an int holds (a negative step counts as none).
+int32_t SlideDelay(size_t order, int32_t step)
 {
-    return static_cast<int32_t>(
-        std::min<int64_t>(int64_t{delay} + std::max(step, 0), std::numeric_limits<int32_t>::max()));
+    const int64_t limit = std::numeric_limits<int32_t>::max();
+    const int64_t each = std::max(step, 0);
+    if (each != 0 && order > static_cast<size_t>(limit / each))
+        return static_cast<int32_t>(limit);
+    return static_cast<int32_t>(static_cast<int64_t>(order) * each);
 }
 
 bool Holds(const TRect& rect, int32_t x, int32_t y)
@@ -502,13 +505,9 @@ void GameplayHud::ShowInventorySubset(std::vector<GameplayInventory*> objects, C
     }
     else
     {
-        int32_t delay = 0;
         for (size_t i = mRangeFirst; i <= mRangeLast; ++i)
-        {
             mShown[i]->MoveTo(OutsideLeft(i), mStripY, i == mRangeLast ? &mOnLeftOut : nullptr,
-                              delay);
-            delay = NextSlideDelay(delay, mHideDelay);
-        }
+                              SlideDelay(i - mRangeFirst, mHideDelay));
         for (size_t i = 0; i < mRangeFirst; ++i)
             mShown[i]->SetPosition(OutsideLeft(i), mStripY);
     }
@@ -523,13 +522,9 @@ void GameplayHud::PlaceInventory(Callback* callback)
     }
     else
     {
-        int32_t delay = 0;
         for (size_t i = mRangeLast + 1; i-- > mRangeFirst;)
-        {
             mShown[i]->MoveTo(OutsideRight(i), mStripY, i == mRangeFirst ? &mOnRightOut : nullptr,
-                              delay);
-            delay = NextSlideDelay(delay, mHideDelay);
-        }
+                              SlideDelay(mRangeLast - i, mHideDelay));
         for (size_t i = 0; i < mRangeFirst; ++i)
             mShown[i]->SetPosition(OutsideRight(i), mStripY);
     }
@@ -571,8 +566,7 @@ void GameplayHud::SlideRangeIn(const std::vector<GameplayInventory*>& strip, boo
             // so it lands first and carries the callback.
             const size_t order = fromRight ? i - mRangeFirst : mRangeLast - i;
             mShown[i]->MoveTo(centres[i - mRangeFirst], mStripY,
-                              i == mRangeLast ? callback : nullptr,
-                              static_cast<int32_t>(order) * mHideDelay);
+                              i == mRangeLast ? callback : nullptr, SlideDelay(order, mHideDelay));
         }
         callback = nullptr;
     }

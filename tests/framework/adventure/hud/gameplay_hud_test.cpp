@@ -443,6 +443,27 @@ TEST_F(HudTest, SubsetSlidesInAndTheStripComesBack)
     EXPECT_EQ(late.Count(), 2u);
 }
 
+// The strip's objects leave one step after another; steps that pass what an int holds together
+// wait the longest one holds: the third of the range, two steps behind the first, stays (it used
+// to wrap to a wait of none and leave at once).
+TEST_F(HudTest, StaggeredSlidesPastWhatAnIntHoldsWaitTheLongest)
+{
+    ProbeHud* hud = Open(", inventoryhidedelay = 2000000000");
+    ASSERT_NE(hud, nullptr);
+    std::vector<GameplayInventory*> strip = Strip(hud, {60, 60, 60, 60});
+    ASSERT_EQ(Range(hud), R(0, 3));
+    std::vector<float> before;
+    for (GameplayInventory* object : strip)
+        before.push_back(X(object));
+    Calls chosen;
+    hud->ShowInventorySubset({strip[0]}, &chosen.mCallback);
+    Frames(hud, 20);
+    EXPECT_LT(X(strip[0]), before[0]) << "the first leaves at once";
+    for (size_t i = 1; i < strip.size(); ++i)
+        EXPECT_EQ(X(strip[i]), before[i]) << i;
+    EXPECT_EQ(chosen.Count(), 0u);
+}
+
 TEST_F(HudTest, BrokenStylesReportAndBuildNothingMore)
 {
     const struct
