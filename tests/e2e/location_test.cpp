@@ -406,6 +406,28 @@ TEST_F(LocationTest, AnEventArmedForTheNextClickIsNotLostToAClose)
     LeaveAfterTheChestThenEnd(game, 80);
 }
 
+// The chest's event arms the location's end for the next click and leads on to another event;
+// Ann closes while its glow still runs, both waiting: the next start runs the one and her click
+// there the other, and the location ends (the armed one was lost, and the click did nothing).
+TEST_F(LocationTest, AnEventArmedBesideAPendingOneIsKeptWithItAcrossAClose)
+{
+    const fs::path game = PlayerGame();
+    ASSERT_TRUE(
+        EditLocation(game, {{"nextevent = \"dev_done\",",
+                             "nextevent = \"dev_note\", eventtoactivateonclick = \"dev_done\","},
+                            {"{ name = \"dev_done\", action = \"scene_complete\" },",
+                             "{ name = \"dev_done\", action = \"scene_complete\" },\n"
+                             "        { name = \"dev_note\" },"}}));
+    EXPECT_EQ(RunClean(game,
+                       "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+                       "move 410 300\nwait 5\nclick 410 300\nwait 30\nclick 770 30\nwait 30\n",
+                       "start=scripts/devplayer.lua"),
+              Traces{"start"});
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 100\nclick 100 100\nwait 200\nclose\n",
+                       "start=scripts/devplayer.lua"),
+              (Traces{"start", "complete 0", "map"}));
+}
+
 // Names the location lacks (the next event of the key's, the first event) are said once each at
 // load, with who names them; nothing else changes.
 TEST_F(LocationTest, NamesTheLocationLacksAreSaidAtLoad)
