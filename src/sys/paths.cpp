@@ -284,20 +284,30 @@ bool PathTaken(const std::string& path)
     return !path.empty() && lstat(path.c_str(), &st) == 0;
 }
 
-std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& reason, bool& refused)
+namespace
+{
+// Opens `path` with `flags` (O_NONBLOCK added) when it is a regular file, and without O_NOFOLLOW
+// among them a link to one. With O_NOFOLLOW a file with other names (a hard link) is refused too:
+// writing it would write wherever those names are.
+std::FILE* OpenRegular(const std::string& path, int flags, const char* mode, std::string& reason,
+                       bool& refused)
 {
     refused = false;
     // Without O_NONBLOCK the open itself waits for a FIFO's other end, possibly for ever.
-    const int flags =
-        (append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-    const int fd = open(path.c_str(), flags, 0666);
+    const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
     {
-        // A folder opened to append to, or a FIFO without a reader: no file either.
-        refused = errno == EISDIR || errno == ENXIO;
-        reason = errno == EISDIR  ? "it is a folder"
-                 : errno == ENXIO ? "it is not a regular file"
-                                  : std::strerror(errno);
+        const int error = errno;
+        struct stat st;
+        // A folder opened to write to, or a FIFO without a reader: no file either.
+        const bool link = error == ELOOP && (flags & O_NOFOLLOW) != 0 &&
+                          lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+        refused = link || error == EISDIR || error == ENXIO;
+        reason = link              ? "it is a link"
+                 : error == EISDIR ? "it is a folder"
+                 : error == ENXIO  ? "it is not a regular file"
+                                   : std::strerror(error);
+        errno = error;
         return nullptr;
     }
     // The descriptor's own kind: the path may have been replaced since anything looked at it.
@@ -308,11 +318,14 @@ std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& re
         close(fd);
         return nullptr;
     }
-    if (!S_ISREG(st.st_mode))
+    if (!S_ISREG(st.st_mode) || ((flags & O_NOFOLLOW) != 0 && st.st_nlink > 1))
     {
         refused = true;
-        reason = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+        reason = S_ISDIR(st.st_mode)   ? "it is a folder"
+                 : S_ISREG(st.st_mode) ? "it is a link"
+                                       : "it is not a regular file";
         close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? ELOOP : ENXIO;
         return nullptr;
     }
     const int status = fcntl(fd, F_GETFL);
@@ -322,13 +335,30 @@ std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& re
         close(fd);
         return nullptr;
     }
-    std::FILE* stream = fdopen(fd, append ? "ab" : "rb");
+    std::FILE* stream = fdopen(fd, mode);
     if (stream == nullptr)
     {
         reason = std::strerror(errno);
         close(fd);
     }
     return stream;
+}
+} // namespace
+
+std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& reason, bool& refused)
+{
+    // An append adds to the file the program keeps at the name, never to one a link planted there
+    // points to.
+    return append ? OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, "ab", reason,
+                                refused)
+                  : OpenRegular(path, O_RDONLY, "rb", reason, refused);
+}
+
+std::FILE* OpenRegularFileAtName(const std::string& path, bool update, std::string& reason,
+                                 bool& refused)
+{
+    return update ? OpenRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW, "r+b", reason, refused)
+                  : OpenRegular(path, O_RDONLY | O_NOFOLLOW, "rb", reason, refused);
 }
 
 bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& text,

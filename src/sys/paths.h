@@ -69,11 +69,19 @@ bool RenameNoReplace(const std::string& from, const std::string& to);
 // Whether anything is at the path, a link taken as itself (a dangling link is there).
 bool PathTaken(const std::string& path);
 
-// Opens an existing file to read, or to append to (made when missing), only when it is a regular
-// file (a link to one included): a FIFO, a device or a folder is refused without blocking on it
-// and without reading from it, and `refused` says so. Null with the reason otherwise.
+// Opens an existing file to read (a link to one included), or to append to (made when missing),
+// only when it is a regular file: a FIFO, a device or a folder is refused without blocking on it
+// and without reading from it, and `refused` says so ("it is a link" for an append to a link, or
+// to a file with other names: an append never writes anywhere but the file at the name). Null
+// with the reason otherwise.
 std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& reason,
                            bool& refused);
+// The same for the regular file at the name itself, never one a link there points to: opened to
+// read (an existing file), or with `update` to read and write anywhere in it (made when missing).
+// A link, or a file with other names, is refused with "it is a link". Every refusal and failure
+// leaves errno set (EISDIR for a folder, ELOOP for a link, ENXIO for any other kind of file).
+std::FILE* OpenRegularFileAtName(const std::string& path, bool update, std::string& reason,
+                                 bool& refused);
 // The marker of the whole-file writes' temporary names; the start-up sweep looks for it.
 constexpr const char* kTemporaryMarker = ".tmp";
 // Creates the new file that a whole-file write fills before it is renamed over `path`, named

@@ -84,4 +84,23 @@ TEST_F(HostileFilesTest, ASoundPackCutWhileTheMenuIsUpCostsItsSoundsNotTheGame)
     EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
 }
 
+// A refused pack entry whose name holds a line break, and after it what a log line looks like: the
+// name is logged on its refusal's one line with the break escaped, and no line of the log is the
+// forged one.
+TEST_F(HostileFilesTest, AnEntryNameHoldingALineBreakIsLoggedOnOneLine)
+{
+    const std::string forged = "Thu Jan  1 00:00:00 2026: Murkwell, version 9.9.9.9.";
+    const fs::path game = CopyGame("forged");
+    WriteFile(game / "assets/forged.qmp",
+              filetest::PackBuilder().Add("user:x\n" + forged + "\r\x1b[2J", "planted").Build());
+
+    RunOk(game, "focus gained\nawait menu\nclose\n", "");
+    const std::string log = ReadFile(LogFile());
+    EXPECT_NE(log.find(" (the first: 'user:x\\n" + forged + "\\r\\x1b[2J')\n"), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("\n" + forged), std::string::npos) << log;
+    EXPECT_EQ(log.find('\r'), std::string::npos) << log;
+    EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
+}
+
 } // namespace

@@ -152,4 +152,56 @@ TEST_F(MetricsProgramTest, AStartScreenThatSetsABlockGetsExactlyThatRecord)
     EXPECT_EQ(records[0], "blk,3,\"x12\",42");
 }
 
+// The log and the metrics file replaced by links once the menu is up (to files of the player's
+// outside the data folder, then dangling): nothing is written through either, no file is made
+// where a dangling one points, the metrics file is neither posted nor deleted, the game ends as
+// asked and standard error says why the log cannot be written.
+TEST_F(MetricsProgramTest, LinksPlantedAtTheLogAndTheMetricsFileWhileTheGameRunsAreNotFollowed)
+{
+    fs::path game = GameWith("postmetrics");
+    httptest::LoopbackServer server(200, "thanks");
+    WriteFile(mRoot / "outside/log.txt", "the player's own text\n");
+    WriteFile(mRoot / "outside/metrics.txt", "the player's own records\n");
+    const fs::path input = mRoot / "input.txt";
+    WriteFile(input, "focus gained\n");
+    for (const char* target : {"log.txt", "metrics.txt", "nowhere.txt"})
+    {
+        SCOPED_TRACE(target);
+        std::error_code ignored;
+        fs::remove(LogFile(), ignored);
+        fs::remove(UserFile("metrics.txt"), ignored);
+        fs::remove(mRoot / "output.txt", ignored);
+        mOutputFile = mRoot / "output.txt";
+        mErrorFile = mRoot / "errors.txt";
+        const int pid = Start({"--multiple", "-wd=" + game.string(),
+                               "options=trace=1&site=127.0.0.1:" + std::to_string(server.Port())},
+                              {"MURKWELL_INPUT_SCRIPT=" + input.string()});
+        mOutputFile.clear();
+        mErrorFile.clear();
+        ASSERT_GT(pid, 0);
+        const uint32_t start = sys::GetTimeMs();
+        while (ReadFile(mRoot / "output.txt").find("trace: menu") == std::string::npos &&
+               sys::GetTimeMs() - start < kStartLimitMs)
+            sys::SleepMs(10);
+        ASSERT_NE(ReadFile(mRoot / "output.txt").find("trace: menu"), std::string::npos);
+        fs::remove(LogFile());
+        fs::create_symlink(mRoot / "outside" / target, LogFile());
+        fs::create_symlink(mRoot / "outside" / target, UserFile("metrics.txt"));
+        sys::SignalProcess(pid, false);
+        EXPECT_EQ(WaitForEnd(pid), 0);
+
+        EXPECT_EQ(ReadFile(mRoot / "outside/log.txt"), "the player's own text\n");
+        EXPECT_EQ(ReadFile(mRoot / "outside/metrics.txt"), "the player's own records\n");
+        EXPECT_FALSE(fs::exists(mRoot / "outside/nowhere.txt"));
+        EXPECT_TRUE(fs::is_symlink(UserFile("metrics.txt")));
+        EXPECT_EQ(server.RequestCount(), 0u);
+        const std::string errors = ReadFile(mRoot / "errors.txt");
+        EXPECT_NE(errors.find("ERROR: The log '" + LogFile().string() +
+                              "' cannot be written (it is a link): its error lines go to "
+                              "standard error.\n"),
+                  std::string::npos)
+            << errors;
+    }
+}
+
 } // namespace

@@ -3,21 +3,22 @@
 // "key=value", read back instead when the line starts with "?". The states that move the output
 // folder are skipped: everything is written in a scratch folder, emptied after each input.
 #include "services/metrics/metrics_handler.h"
+#include "support/files.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1 || size > 8192)
         return 0;
-    static const std::string folder = "/tmp/mw_fuzz_metrics_" + std::to_string(getpid());
-    mkdir(folder.c_str(), 0700);
+    // A folder of this process's own, which nothing else writes to and which goes when the run
+    // ends.
+    static const testsupport::ScratchFolder scratch{"mw_fuzz_metrics"};
+    static const std::string folder = scratch.Path().string();
     const std::string timePath = folder + "/time.dat";
     const std::string outputPath = folder + "/metrics.txt";
     size_t at = 1;

@@ -3,18 +3,20 @@
 #include "platform/files/file.h"
 #include "platform/files/file_layer.h"
 #include "platform/files/pack_file.h"
+#include "support/files.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // The pack must be a real file: its entries are read out of it.
-    static const std::string path = "/tmp/mw_fuzz_pack_" + std::to_string(getpid()) + ".qmp";
+    // The pack must be a real file: its entries are read out of it. It lies in a folder of this
+    // process's own, which nothing else writes to and which goes when the run ends.
+    static const testsupport::ScratchFolder scratch{"mw_fuzz_pack"};
+    static const std::string path = (scratch.Path() / "fuzz.qmp").string();
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr)
         return 0;

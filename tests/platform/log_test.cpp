@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -160,4 +163,107 @@ TEST_F(LogTest, ErrorLinesGoToStandardErrorWhileTheLogCannotBeWritten)
     Log("ERROR: written");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_NE(ReadAll(mRoot / "logfile.txt").find(": ERROR: written\n"), std::string::npos);
+}
+
+// A link put in the log's place while the program runs (to a file of the player's, dangling, or a
+// hard link), or a FIFO, is never written through: the log says once on standard error why it
+// cannot be written, and its error lines go there. Once the planted name is gone the log goes on.
+TEST_F(LogTest, ALinkOrAFifoPutInTheLogsPlaceIsNeverWrittenThrough)
+{
+    SetLogFolder(mRoot.c_str());
+    Log("before");
+    const fs::path log = mRoot / "logfile.txt";
+    testsupport::WriteFile(mRoot / "outside.txt", "outside");
+    const std::string said = "ERROR: The log '" + log.string() +
+                             "' cannot be written (it is a link): its error lines go to standard "
+                             "error.\nERROR: through\n";
+    struct Planted
+    {
+        const char* mName;
+        std::function<void()> mPlant;
+        std::string mSaid;
+    };
+    const std::vector<Planted> shapes = {
+        {"a link to a file", [&] { fs::create_symlink(mRoot / "outside.txt", log); }, said},
+        {"a dangling link", [&] { fs::create_symlink(mRoot / "nowhere.txt", log); }, said},
+        {"a hard link", [&] { fs::create_hard_link(mRoot / "outside.txt", log); }, said},
+        {"a FIFO", [&] { ASSERT_EQ(mkfifo(log.c_str(), 0600), 0); },
+         "ERROR: The log '" + log.string() +
+             "' cannot be written (it is not a regular file): its error lines go to standard "
+             "error.\nERROR: through\n"}};
+    for (const Planted& shape : shapes)
+    {
+        SetLogFolder(mRoot.c_str());
+        shape.mPlant();
+        testing::internal::CaptureStderr();
+        Log("ERROR: through");
+        Log("an ordinary line");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), shape.mSaid) << shape.mName;
+        EXPECT_EQ(ReadAll(mRoot / "outside.txt"), "outside") << shape.mName;
+        EXPECT_FALSE(fs::exists(mRoot / "nowhere.txt")) << shape.mName;
+        fs::remove(log);
+    }
+    Log("after");
+    EXPECT_NE(ReadAll(log).find(": after\n"), std::string::npos);
+}
+
+// A line's own control characters are escaped, so that a name or a text from a file can neither
+// start a line that reads as the log's own nor move a terminal's cursor; a tab, and a line break
+// that ends the message or leads an indented continuation line, stay. Standard error shows the
+// same.
+TEST_F(LogTest, ControlCharactersOfAMessageAreEscaped)
+{
+    SetLogFolder(mRoot.c_str());
+    Log("Pack p: the first: '%s'", "x:\nThu Jan  1 00:00:00 2026: forged");
+    Log("%s", "a\rb\x1b[2Jc\x7f\x01");
+    Log("%s", "Lua Error: e\n\twhen running\tx\n");
+    Log("%s", "two\n\nbreaks\n  indented");
+    std::istringstream lines(ReadAll(mRoot / "logfile.txt"));
+    std::vector<std::string> messages;
+    for (std::string line; std::getline(lines, line);)
+        messages.push_back(line.size() >= 26 ? line.substr(26) : "<" + line + ">");
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "Pack p: the first: 'x:\\nThu Jan  1 00:00:00 2026: forged'",
+                            "a\\rb\\x1b[2Jc\\x7f\\x01", "Lua Error: e", "<\twhen running\tx>", "<>",
+                            "two\\n\\nbreaks", "<  indented>"}));
+
+    testing::internal::CaptureStderr();
+    LogAndSay("said\nThu Jan  1 00:00:00 2026: forged");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "said\\nThu Jan  1 00:00:00 2026: forged\n");
+}
+
+// Nothing the log does under its lock logs again: a line that fits the text limit but not with its
+// time stamp, a log folder whose path is past the limit and the line that says the log cannot be
+// be written are each built whole without waiting on the lock they are built under. (Under a lower
+// limit in the real one's place: a text of 2 GiB is not needed to meet it.)
+TEST_F(LogTest, LinesPastTheTextLimitWithTheirTimeStampAreWrittenWhole)
+{
+    constexpr uint32_t kLimit = 64;
+    struct LimitGuard
+    {
+        LimitGuard() { SetTStringLengthLimit(kLimit); }
+        ~LimitGuard() { SetTStringLengthLimit(0); }
+    } lowered;
+    SetLogFolder(mRoot.c_str());
+    const std::string message(kLimit - 4, 'm');
+    Log("%s", message.c_str());
+    const std::string text = ReadAll(mRoot / "logfile.txt");
+    EXPECT_EQ(text.size(), 24u + 2u + message.size() + 1u);
+    EXPECT_EQ(text.substr(24), ": " + message + "\n");
+
+    const fs::path deep = mRoot / std::string(kLimit, 'd');
+    SetLogFolder(deep.c_str());
+    Log("%s", message.c_str());
+    EXPECT_NE(ReadAll(deep / "logfile.txt").find(": " + message + "\n"), std::string::npos);
+    EXPECT_EQ(GetLogPath().Length(), 0) << "a path past the limit cannot be a text";
+    fs::remove(deep / "logfile.txt");
+    fs::create_directory(deep / "logfile.txt");
+    testing::internal::CaptureStderr();
+    Log("ERROR: %s", message.substr(8).c_str());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("ERROR: The log '" + (deep / "logfile.txt").string() +
+                        "' cannot be written (Is a directory)"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("ERROR: " + message.substr(8) + "\n"), std::string::npos) << said;
 }

@@ -3,6 +3,7 @@
 // stand-in configured by the test, data folders and the log in a scratch folder.
 #pragma once
 
+#include "support/files.h"
 #include "support/shell_fixture.h"
 #include "render/display/platform.h"
 #include "render/display/render_display_seam.h"
@@ -56,17 +57,14 @@ class ScratchFolder
 public:
     ScratchFolder()
     {
-        char pattern[] = "/tmp/mw_render_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        mRoot = made ? made : "/tmp";
         sys::MakeFolder(mRoot + "/common");
         sys::MakeFolder(mRoot + "/user");
     }
+    // The folder itself goes with mFolder, after this.
     ~ScratchFolder()
     {
         SetLogFolder(nullptr);
         SetDataFolders(TString(), TString(), TString());
-        std::system(("rm -rf '" + mRoot + "'").c_str());
     }
     void Activate() const
     {
@@ -78,7 +76,8 @@ public:
     const std::string& Root() const { return mRoot; }
 
 private:
-    std::string mRoot;
+    testsupport::ScratchFolder mFolder{"mw_render"};
+    std::string mRoot = mFolder.Path().string();
 };
 
 class DisplayTest : public shelltest::ShellTest

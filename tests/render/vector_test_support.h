@@ -5,6 +5,7 @@
 
 #include "platform/log.h"
 #include "render/text/vector_draw_output.h"
+#include "support/files.h"
 #include "sys/display/device.h"
 #include "sys/display/pixel_format.h"
 #include "sys/display/surface.h"
@@ -107,18 +108,9 @@ inline std::unique_ptr<uint8_t[]> Copy(const std::vector<uint8_t>& bytes)
 class LogCapture
 {
 public:
-    LogCapture()
-    {
-        char pattern[] = "/tmp/mw_vec_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        mRoot = made != nullptr ? made : "/tmp";
-        SetLogFolder(mRoot.c_str());
-    }
-    ~LogCapture()
-    {
-        SetLogFolder(nullptr);
-        std::system(("rm -rf '" + mRoot + "'").c_str());
-    }
+    LogCapture() { SetLogFolder(mRoot.c_str()); }
+    // The folder itself goes with mFolder, after this.
+    ~LogCapture() { SetLogFolder(nullptr); }
     std::string Text() const
     {
         std::ifstream in(mRoot + "/logfile.txt", std::ios::binary);
@@ -133,7 +125,8 @@ public:
     }
 
 private:
-    std::string mRoot;
+    testsupport::ScratchFolder mFolder{"mw_vec"};
+    std::string mRoot = mFolder.Path().string();
 };
 
 // A texture in memory; rows are padded so that the pitch differs from the width.

@@ -235,3 +235,65 @@ TEST(Paths, OnlyRegularFilesAreReadWhole)
     EXPECT_EQ(text, "line one\nline two\n");
     EXPECT_FALSE(sys::ReadRegularFile(scratch.Path().string() + "/plain", 10, text, reason));
 }
+
+// Appends, and opens of the file at a name, write and read only the regular file the program keeps
+// there: a link planted at the name (to a file, dangling, or a hard link) is refused, its target
+// left as it was and a dangling one never made; a FIFO is refused without waiting. Reads of the
+// ordinary kind still follow a link.
+TEST(Paths, AppendsAndOpensAtTheNameRefuseLinks)
+{
+    namespace fs = std::filesystem;
+    ScratchFolder scratch{"mw_paths"};
+    const std::string root = scratch.Path().string();
+    WriteFile(scratch.Path() / "outside", "outside");
+    fs::create_symlink(root + "/outside", root + "/soft");
+    fs::create_symlink(root + "/nowhere", root + "/dangling");
+    fs::create_hard_link(root + "/outside", root + "/hard");
+    for (const char* name : {"/soft", "/dangling", "/hard"})
+    {
+        std::string reason;
+        bool refused = false;
+        EXPECT_EQ(sys::OpenRegularFile(root + name, true, reason, refused), nullptr) << name;
+        EXPECT_TRUE(refused) << name;
+        EXPECT_EQ(reason, "it is a link") << name;
+        for (bool update : {false, true})
+        {
+            refused = false;
+            EXPECT_EQ(sys::OpenRegularFileAtName(root + name, update, reason, refused), nullptr)
+                << name << update;
+            EXPECT_TRUE(refused) << name << update;
+            EXPECT_EQ(reason, "it is a link") << name << update;
+        }
+    }
+    EXPECT_EQ(testsupport::ReadFile(scratch.Path() / "outside"), "outside");
+    EXPECT_FALSE(fs::exists(scratch.Path() / "nowhere"));
+
+    const std::string fifo = root + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(EndsWithin(5,
+                           [&]
+                           {
+                               std::string reason;
+                               bool refused = false;
+                               return sys::OpenRegularFileAtName(fifo, true, reason, refused) ==
+                                          nullptr &&
+                                      refused && reason == "it is not a regular file";
+                           }));
+
+    // The file at the name itself: made when missing, then read and written in place.
+    std::string reason;
+    bool refused = false;
+    std::FILE* made = sys::OpenRegularFileAtName(root + "/made", true, reason, refused);
+    ASSERT_NE(made, nullptr) << reason;
+    std::fputs("made", made);
+    std::fclose(made);
+    std::FILE* read = sys::OpenRegularFileAtName(root + "/made", false, reason, refused);
+    ASSERT_NE(read, nullptr) << reason;
+    char text[8] = {};
+    EXPECT_EQ(std::fread(text, 1, sizeof text - 1, read), 4u);
+    std::fclose(read);
+    EXPECT_STREQ(text, "made");
+    std::FILE* followed = sys::OpenRegularFile(root + "/soft", false, reason, refused);
+    ASSERT_NE(followed, nullptr) << reason;
+    std::fclose(followed);
+}

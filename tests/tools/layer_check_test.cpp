@@ -1,6 +1,7 @@
 // The layering check on a planted tree, with the project's own rules: each kind of violation is
 // found once, and what the rules allow (and names in comments or strings) is not reported.
 #include "layer_check.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +22,7 @@ protected:
         std::string error;
         ASSERT_TRUE(LoadLayerRules(MURKWELL_SOURCE_DIR "/tools/layering.txt", mRules, error))
             << error;
-        mRoot = fs::temp_directory_path() /
-                ("layercheck_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(mRoot);
     }
-    void TearDown() override { fs::remove_all(mRoot); }
 
     void Plant(const std::string& rel, const std::string& text)
     {
@@ -47,7 +43,9 @@ protected:
     }
 
     TLayerRules mRules;
-    fs::path mRoot;
+    // A folder of the test's own: another process running the same test plants its tree apart.
+    testsupport::ScratchFolder mScratch{"mw_layercheck"};
+    fs::path mRoot = mScratch.Path();
 };
 
 TEST_F(LayerCheckTest, FindsEachPlantedViolationAndNothingElse)

@@ -3,6 +3,7 @@
 #include "ui_test_support.h"
 
 #include "platform/log.h"
+#include "support/files.h"
 
 #include <fstream>
 #include <sstream>
@@ -62,7 +63,9 @@ protected:
     void SetUp() override
     {
         ManagerTest::SetUp();
-        SetLogFolder(::testing::TempDir().c_str());
+        // A folder of this test's own: the machine's temporary folder is shared with every other
+        // test process, which would start (and so delete) the same log file.
+        SetLogFolder(mScratch.Path().c_str());
         mDialog = new TModalWindow();
         mDialog->SetName("dialog");
         mManager->PushModal(mDialog);
@@ -91,6 +94,7 @@ protected:
         return text.str();
     }
 
+    testsupport::ScratchFolder mScratch{"mw_modal"};
     TModalWindow* mDialog = nullptr;
     ProbeWindow* mEdit = nullptr;
 };

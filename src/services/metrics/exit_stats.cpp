@@ -2,17 +2,20 @@
 #include "services/metrics/exit_stats.h"
 
 #include "platform/config/config.h"
-#include "platform/files/file.h"
 #include "platform/files/file_layer.h"
+#include "platform/log.h"
 #include "services/simple_http.h"
 #include "sys/clock.h"
+#include "sys/paths.h"
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace
 {
 
-constexpr int kMaxMetricsBytes = 65536;
+constexpr size_t kMaxMetricsBytes = 65536;
 constexpr unsigned kPollMs = 50;
 
 // Posts the text and waits for the answer; true when the server accepted it.
@@ -51,16 +54,26 @@ bool PostExitStats()
         return false;
 
     std::vector<char> text(kMaxMetricsBytes + 1, '\0');
-    int length = 0;
+    size_t length = 0;
     if (FileExists("user:metrics.txt"))
     {
-        TFile file;
-        if (file.Open("user:metrics.txt", kFileReadBinary))
-            length = file.Read(text.data(), kMaxMetricsBytes);
+        // Only the regular file the recorder wrote at that name: a link put there would have its
+        // target posted.
+        const TString path = ResolvePath("user:metrics.txt", false);
+        std::string reason;
+        bool refused = false;
+        std::FILE* file = sys::OpenRegularFileAtName(path.c_str(), false, reason, refused);
+        if (file == nullptr)
+        {
+            Log("Metrics: %s was not posted: %s", path.c_str(), reason.c_str());
+            return false;
+        }
+        length = std::fread(text.data(), 1, kMaxMetricsBytes, file);
+        std::fclose(file);
     }
-    if (length <= 0)
+    if (length == 0)
         return false;
-    text[static_cast<size_t>(length)] = '\0';
+    text[length] = '\0';
 
     // The client joins its worker when it goes, so no transfer is still tearing down while the
     // program's own teardown runs.

@@ -283,12 +283,19 @@ void TMetricsRecorder::WriteLine(const TString& tag, const std::vector<TString>&
     std::string line = MakeMetricsLine(tag, FormatMetricsTime(local), fields);
     // One open, one write, one close per record: a record is never half in the file because
     // another part of the program held it open.
-    // Only a regular file: the open of a FIFO without a reader would hold the game.
+    // Only the regular file at the name: the open of a FIFO without a reader would hold the game,
+    // and a link put there would have the records (which name the machine) written, and then
+    // posted, wherever it points.
     std::string reason;
     bool refused = false;
     FILE* file = sys::OpenRegularFile(mOutputPath.c_str(), true, reason, refused);
     if (file == nullptr)
+    {
+        if (refused)
+            Log("Metrics: the record '%s' was not written to %s: %s", tag.c_str(),
+                mOutputPath.c_str(), reason.c_str());
         return;
+    }
     std::fwrite(line.data(), 1, line.size(), file);
     std::fclose(file);
 }

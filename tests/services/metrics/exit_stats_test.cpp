@@ -4,6 +4,9 @@
 #include "services/http_test_support.h"
 #include "sys/clock.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using httptest::HttpTest;
 using httptest::LoopbackServer;
 
@@ -120,4 +123,24 @@ TEST_F(ExitStatsTest, ASilentServerDoesNotHoldTheExit)
     EXPECT_TRUE(MetricsKept());
     // The abandoned request has ended before the exit goes on.
     EXPECT_EQ(TSimpleHttp::GetLiveWorkerCount(), mBaselineWorkers);
+}
+
+// Only the regular file the recorder wrote is posted: a link put at its name (to another of the
+// player's files) is neither read nor sent nor deleted, and the log says why.
+TEST_F(ExitStatsTest, ALinkAtTheMetricsFileIsNeitherPostedNorDeleted)
+{
+    LoopbackServer server(200, "thanks");
+    Configure(server);
+    Write("secret.txt", "secret");
+    ASSERT_EQ(symlink((mRoot + "/secret.txt").c_str(), (mRoot + "/user/metrics.txt").c_str()), 0);
+    EXPECT_FALSE(PostExitStats());
+    EXPECT_EQ(server.RequestCount(), 0u);
+    struct stat st;
+    EXPECT_EQ(lstat((mRoot + "/user/metrics.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/secret.txt"), "secret");
+    EXPECT_NE(
+        Log().find(": Metrics: " + mRoot + "/user/metrics.txt was not posted: it is a link\n"),
+        std::string::npos)
+        << Log();
 }

@@ -242,7 +242,7 @@ TEST_F(MetricsTest, TheOutputFileNeedsAFolderAndStaysInsideIt)
     EXPECT_EQ(recorder.GetOutputPath(), TString()) << "an empty folder is none";
 }
 
-TEST_F(MetricsTest, AnUnwritableFolderOrAFolderInPlaceOfTheFileLosesTheRecordQuietly)
+TEST_F(MetricsTest, AnUnwritableFolderOrAFolderInPlaceOfTheFileLosesTheRecord)
 {
     TMetricsRecorder recorder;
     recorder.SetUserDataDir((mRoot + "/missing/deeper").c_str());
@@ -255,4 +255,35 @@ TEST_F(MetricsTest, AnUnwritableFolderOrAFolderInPlaceOfTheFileLosesTheRecordQui
     recorder.SetUserDataDir(User().c_str());
     recorder.WriteLine("lost", {"1"});
     EXPECT_EQ(Metrics(), "");
+    EXPECT_NE(Log().find(": Metrics: the record 'lost' was not written to " + User() +
+                         "/metrics.txt: it is a folder\n"),
+              std::string::npos)
+        << Log();
+}
+
+// The records name the machine, and the file is posted: a link put at its name (to a file of the
+// player's, dangling, or a hard link) is never appended to, and the lost record is said.
+TEST_F(MetricsTest, RecordsAreNeverAppendedThroughALinkAtTheFile)
+{
+    namespace fs = std::filesystem;
+    Write("outside.txt", "outside");
+    const fs::path file = User() + "/metrics.txt";
+    TMetricsRecorder recorder;
+    recorder.SetUserDataDir(User().c_str());
+    for (const fs::path& target : {fs::path(mRoot + "/outside.txt"), fs::path(mRoot + "/nowhere")})
+    {
+        fs::create_symlink(target, file);
+        recorder.WriteLine("through", {"1"});
+        fs::remove(file);
+    }
+    fs::create_hard_link(mRoot + "/outside.txt", file);
+    recorder.WriteLine("through", {"1"});
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/outside.txt"), "outside");
+    EXPECT_FALSE(fs::exists(mRoot + "/nowhere"));
+    const std::string said = ": Metrics: the record 'through' was not written to " + User() +
+                             "/metrics.txt: it is a link\n";
+    size_t count = 0;
+    for (size_t at = Log().find(said); at != std::string::npos; at = Log().find(said, at + 1))
+        ++count;
+    EXPECT_EQ(count, 3u) << Log();
 }

@@ -1,6 +1,7 @@
 // The mix as heard: gains, sums and clamping, loops and single plays, resampling, WAV dumps.
 #include "audio_test_support.h"
 
+#include "support/files.h"
 #include "sys/audio/mixer.h"
 
 #include <cmath>
@@ -146,7 +147,8 @@ TEST(AudioMixer, DumpWritesWhatWasMixed)
     ManualDevice device;
     auto buffer = device.Buffer(44100, 2, Constant(200, 1234));
     buffer->Play(0, 0, DSBPLAY_LOOPING);
-    const std::string path = ::testing::TempDir() + "mixer_dump.wav";
+    const testsupport::ScratchFolder scratch{"mw_mixer"};
+    const std::string path = (scratch.Path() / "mixer_dump.wav").string();
     device->GetMixer()->StartDump(path);
     Pull(50);
     ASSERT_TRUE(device->GetMixer()->StopDump());

@@ -28,7 +28,8 @@ TEST(SurfacePng, WritesHeaderAndStoredPixels)
     ASSERT_TRUE(s);
     s->WriteRaw(0, 0, 0xF800);
     s->WriteRaw(2, 1, 0x001F);
-    const auto path = std::filesystem::temp_directory_path() / "mw_surface_png_test.png";
+    const testsupport::ScratchFolder scratch{"mw_surface_png"};
+    const auto path = scratch.Path() / "surface.png";
     ASSERT_TRUE(SaveSurfacePng(*s, path.string()));
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
