@@ -517,6 +517,9 @@ bool Gameplay::CanAnimationEnd(const GameplayAnimation& animation) const
 
 void Gameplay::LetGoOfWaitsNothingCanEnd()
 {
+    // Nothing counted nor held: the waiting state is someone else's (a game's own).
+    if (mPendingCallbacks == 0 && mBlockingAnimation == 0)
+        return;
     // Whatever can still report keeps the whole wait: its end may lead on to the rest.
     std::vector<Wait*> lost;
     for (const std::unique_ptr<Wait>& wait : mWaits)
@@ -561,16 +564,11 @@ void Gameplay::LetGoOfWaitsNothingCanEnd()
         GameplayLayer* layer = FindLayer(animation->GetLayer());
         animation->End(layer != nullptr ? layer->GetBitmap() : nullptr);
     }
-    // A count nothing recorded: nothing will bring it down; a waiting state with nothing counted
-    // would hold the clicks for good.
+    // A count nothing recorded: nothing will bring it down.
     if (mWaits.empty() && mPendingCallbacks > 0)
     {
         mPendingCallbacks = 1;
         ReportCallback();
-    }
-    else if (mPendingCallbacks == 0 && mGameplayState == kWaiting)
-    {
-        mGameplayState = kPlay;
     }
     bool busy = false;
     for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
