@@ -322,6 +322,154 @@ TEST_F(LocationTest, NoContentShapeLocksTheLocation)
     EXPECT_GT(Alike(Shot("glow_layer_put_away_leads_on"), Shot("glow_layer_put_away_delay")), 99.9);
 }
 
+// What a location waits for and something else cuts short still ends the wait, each shape on a
+// copy of the development location ending: two awaited animations of one kind on one layer from
+// one event (fades, moves, flipbooks, the glow with an ambient pulse after it), a chain reaching
+// the layer of a fade still running (also with "clearprevious"), the held object placed in its
+// scene by an event, an object an event puts in the hand that no item hands out (the strip takes
+// it after a miss) or whose parts were not all found (it is taken as it is); and a join, waited
+// for until its last animation ends, no loop said.
+TEST_F(LocationTest, WhatAnotherChangeCutsShortStillEndsTheWait)
+{
+    const std::string open = "name = \"dev_open\", areastocomplete = { \"dev_chest\" }, "
+                             "animations = { \"dev_chest_glow\" },";
+    const std::string glow = "fade = { beginopacity = 0, endopacity = 1, duration = 400 },";
+    const std::string keyEntry = "actualname = \"dev_key_name\", type = \"thessalor\" },\n";
+    const std::string events = "{ name = \"dev_done\", action = \"scene_complete\" },";
+    const auto animations = [](const std::string& more)
+    {
+        return std::make_pair(std::string("animations = {\n        {"),
+                              "animations = {\n        " + more + "\n        {");
+    };
+    const auto secondOnTheGlow = [&](const std::string& second)
+    {
+        return std::vector<std::pair<std::string, std::string>>{
+            {open, "name = \"dev_open\", areastocomplete = { \"dev_chest\" }, animations = { "
+                   "\"dev_chest_glow\", \"dev_second\" },"},
+            animations("{ name = \"dev_second\", layer = \"dev_a_glow\", " + second + " },")};
+    };
+    // The gem: an object of the development location beside the key.
+    const auto gem = [&](const std::string& home, int parts)
+    {
+        return std::make_pair(keyEntry, keyEntry +
+                                            "        { name = \"dev_gem\", image = "
+                                            "\"dev/key\", homescene = \"" +
+                                            home + "\", partcount = " + std::to_string(parts) +
+                                            ", type = \"thessalor\" },\n");
+    };
+    // The chest's event puts the gem in the hand; the door takes it and ends the location.
+    const std::vector<std::pair<std::string, std::string>> gemInTheHand = {
+        {"nextevent = \"dev_done\",", "nextevent = \"dev_equip_gem\","},
+        {events,
+         events + "\n        { name = \"dev_equip_gem\", inventorytoequip = \"dev_gem\" },"},
+        {"events = { default = { eventname = event } },",
+         "events = { default = { eventname = event }, dev_gem = { eventname = \"dev_done\" } },"}};
+    const auto with = [](Edits edits, const Edits& more)
+    {
+        edits.insert(edits.end(), more.begin(), more.end());
+        return edits;
+    };
+    // After the chest: a miss with the gem in the hand, the gem taken from the strip to the door.
+    const std::string missThenTheDoor = "wait 60\nclick 100 100\nwait 60\nclick 390 560\nwait 5\n"
+                                        "move 650 250\nwait 5\nclick 650 250\n";
+    const std::string chest = "click 390 560\nwait 5\nmove 410 300\nwait 5\nclick 410 300\n";
+    struct Shape
+    {
+        std::string name;
+        Edits edits;
+        std::string script;
+    };
+    const std::string start = "focus gained\nwait 40\nclick 224 354\nwait 80\n";
+    const std::vector<Shape> shapes = {
+        {"two_fades",
+         secondOnTheGlow("callback = true, fade = { beginopacity = 0, endopacity = 1, "
+                         "duration = 600 }"),
+         start + chest},
+        {"two_moves",
+         with(secondOnTheGlow("callback = true, move = { endx = 350, endy = 240, "
+                              "duration = 600 }"),
+              {{glow, "move = { endx = 350, endy = 240, duration = 400 },"}}),
+         start + chest},
+        {"two_flipbooks",
+         with(secondOnTheGlow("callback = true, animation = \"once\", framespeed = 150"),
+              {{glow, "animation = \"once\", framespeed = 100,"},
+               {"image = \"dev/glow\"", "image = \"dev/door\""}}),
+         start + chest},
+        {"the_glow_and_a_pulse_after_it",
+         secondOnTheGlow("fade = { beginopacity = 1, endopacity = 0.5, duration = 300, "
+                         "loop = true }"),
+         start + chest},
+        {"a_chain_reaching_a_fading_layer",
+         {{open, "name = \"dev_open\", areastocomplete = { \"dev_chest\" }, animations = { "
+                 "\"dev_chest_glow\", \"dev_quick\" },"},
+          animations(
+              "{ name = \"dev_quick\", layer = \"dev_a_bg\", callback = true, fade = { "
+              "beginopacity = 1, endopacity = 1, duration = 50 }, nextanimations = { "
+              "\"dev_second\" } },\n        { name = \"dev_second\", layer = \"dev_a_glow\", "
+              "callback = true, " +
+              glow + " },")},
+         start + chest},
+        {"clearprevious_in_a_chain",
+         {{open, "name = \"dev_open\", areastocomplete = { \"dev_chest\" }, animations = { "
+                 "\"dev_chest_glow\", \"dev_quick\" },"},
+          animations(
+              "{ name = \"dev_quick\", layer = \"dev_a_bg\", callback = true, fade = { "
+              "beginopacity = 1, endopacity = 1, duration = 50 }, nextanimations = { "
+              "\"dev_second\" } },\n        { name = \"dev_second\", layer = \"dev_a_glow\", "
+              "callback = true, clearprevious = true, scale = { beginscale = 1, endscale = "
+              "1, duration = 100 } },")},
+         start + chest},
+        // The gem is in the hand from the start; the found key's event places it in its scene,
+        // and the key is then taken from the strip.
+        {"the_held_object_placed_in_its_scene",
+         {gem("dev_a", 1),
+          {"inventorytoactivate = { \"dev_key\" },",
+           "inventorytoactivate = { \"dev_key\" }, inventorytoequip = \"dev_gem\","},
+          {"actualname = \"dev_key_name\",",
+           "actualname = \"dev_key_name\", event = \"dev_place\","},
+          {events, events + "\n        { name = \"dev_place\", inventorytoaddtoscene = { "
+                            "\"dev_gem\" } },"}},
+         start + chest},
+        {"in_the_hand_from_nowhere", with(gemInTheHand, {gem("dev_b", 1)}),
+         start + chest + missThenTheDoor},
+        // One of the gem's two parts is found (at 104, 454) before the chest; the key lies right
+        // of the gem in the strip.
+        {"in_the_hand_half_found",
+         with(gemInTheHand,
+              {gem("dev_a", 2),
+               {"inventorytoactivate = { \"dev_key\" },",
+                "inventorytoactivate = { \"dev_key\", \"dev_gem\" },"},
+               {"inventory = \"dev_key\", inventoryparts = { 1 } },",
+                "inventory = \"dev_key\", inventoryparts = { 1 } },\n            { name = "
+                "\"dev_item_gem\", image = \"dev/item_key\", x = 80, y = 430, depth = 30, "
+                "inventory = \"dev_gem\", inventoryparts = { 1 } },"}}),
+         start + "click 104 454\nwait 80\nclick " + std::to_string(kKeyInTheStripX) +
+             " 552\nwait 5\nmove 410 300\nwait 5\nclick 410 300\n" + missThenTheDoor},
+        {"a_join",
+         {{glow, glow + " nextanimations = { \"dev_left\", \"dev_right\" },"},
+          animations("{ name = \"dev_left\", layer = \"dev_a_bg\", callback = true, fade = { "
+                     "beginopacity = 1, endopacity = 1, duration = 100 }, nextanimations = { "
+                     "\"dev_bottom\" } },\n        { name = \"dev_right\", layer = \"dev_a_bg\", "
+                     "callback = true, scale = { beginscale = 1, endscale = 1, duration = 200 }, "
+                     "nextanimations = { \"dev_bottom\" } },\n        { name = \"dev_bottom\", "
+                     "layer = \"dev_a_glow\", callback = true, move = { endx = 350, endy = 240, "
+                     "duration = 300 } },")},
+         start + chest},
+    };
+    for (const Shape& shape : shapes)
+    {
+        const fs::path game = CopyGame(shape.name);
+        ASSERT_TRUE(EditLocation(game, shape.edits));
+        EXPECT_EQ(
+            RunClean(game, shape.script + "wait 300\nclose\n", "start=scripts/dev/location.lua"),
+            (Traces{"start", "complete 0", "map"}))
+            << shape.name;
+        EXPECT_EQ(ReadFile(LogFile()).find("comes round again"), std::string::npos) << shape.name;
+        EXPECT_EQ(ReadFile(LogFile()).find("nothing can end any more"), std::string::npos)
+            << shape.name;
+    }
+}
+
 // The key's picture misspelt: the object in the strip has no picture nor mask, which is said once
 // for the whole run (it was asked for again at every frame), and the location goes on.
 TEST_F(LocationTest, AMissingPictureIsSaidOnce)

@@ -49,6 +49,13 @@ public:
     }
     // Ends the target's transforms without calling back.
     void RemoveTransforms(TM_Transform* target);
+    // Whether the target has a transform still to run or to end.
+    bool HasTransforms(const TM_Transform* target) const
+    {
+        return FindGroup(const_cast<TM_Transform*>(target)) != nullptr;
+    }
+    // Whether a transform of that id is still to run or to end.
+    bool HasTransform(uint32_t id) const { return FindRecord(id) != nullptr; }
     void RemoveAll();
     void SetLooping(uint32_t id);
     void SetLoopingAll(TM_Transform* target);

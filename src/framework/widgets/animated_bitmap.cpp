@@ -438,12 +438,22 @@ std::vector<TString> AnimatedBitmap::CollectEntries() const
 void AnimatedBitmap::SetFrameMode(const TString& mode, int32_t initialFrame, int32_t frameTime,
                                   bool crossFade, const Callback* cycleEnd)
 {
+    SetFrameMode(mode, initialFrame, frameTime, crossFade,
+                 cycleEnd != nullptr ? WaitHandle::EndOnly(*cycleEnd) : WaitHandle());
+}
+
+void AnimatedBitmap::SetFrameMode(const TString& mode, int32_t initialFrame, int32_t frameTime,
+                                  bool crossFade, WaitHandle cycleEnd)
+{
+    // The sequence it replaces will not end: its report is told, once the new one is in place
+    // (whoever hears it may load this bitmap again).
+    WaitHandle replaced = std::move(mCycleEnd);
+    mCycleEnd = std::move(cycleEnd);
     mFrameMode = FrameModeOf(mode);
     mForward = frameTime >= 0;
     mFrameTime = frameTime >= 0 ? frameTime : -std::max(frameTime, -2147483647);
     mCrossFade = crossFade;
     mAnimating = mFrameTime > 0 && GetFrameCount() >= 2;
-    mCycleEndCallback = cycleEnd != nullptr ? *cycleEnd : Callback(nullptr, nullptr);
     mTimeLeft = mFrameTime;
     mNextFrame = initialFrame;
     FrameStep();
@@ -452,6 +462,7 @@ void AnimatedBitmap::SetFrameMode(const TString& mode, int32_t initialFrame, int
         mNextFrame = 1;
         mCurrentFrame = 0;
     }
+    replaced.CutShort();
 }
 
 void AnimatedBitmap::ShowFrame(int32_t frame)
@@ -537,13 +548,9 @@ void AnimatedBitmap::FrameStep()
     if (cycleEnded)
     {
         mCycleEnded = true;
-        if (mCycleEndCallback.mFunction != nullptr)
-        {
-            const Callback callback = mCycleEndCallback;
-            mCycleEndCallback = Callback(nullptr, nullptr);
-            callback.Call(mTransform.get(), 0);
-        }
         mTimeLeft = AddDelays(mTimeLeft, mFrameDelay);
+        // Last: the report may load this bitmap again.
+        mCycleEnd.Tell(mTransform.get(), 0);
     }
 }
 
@@ -640,7 +647,16 @@ void AnimatedBitmap::Update()
 
 void AnimatedBitmap::LoadBlock(BlockKind kind, const TLuaTable& table, const Callback* endCallback)
 {
+    LoadBlock(kind, table,
+              endCallback != nullptr ? WaitHandle::EndOnly(*endCallback) : WaitHandle());
+}
+
+void AnimatedBitmap::LoadBlock(BlockKind kind, const TLuaTable& table, WaitHandle end)
+{
     Block& block = mBlocks[kind];
+    // The block it replaces will not end: its report is told once this one is in place (whoever
+    // hears it may load this bitmap again).
+    WaitHandle replaced = std::move(block.mEndReport);
     block = Block();
     block.mPresent = true;
     auto number = [&table](const char* key, double def = 0)
@@ -694,8 +710,7 @@ void AnimatedBitmap::LoadBlock(BlockKind kind, const TLuaTable& table, const Cal
     default:
         return;
     }
-    if (endCallback != nullptr)
-        block.mEndCallback = *endCallback;
+    block.mEndReport = std::move(end);
     std::unique_ptr<TLuaTable> sound(table.GetTable("sound"));
     if (sound != nullptr)
         block.mSound = SoundEffect::Create(*sound);
@@ -719,6 +734,29 @@ void AnimatedBitmap::LoadBlock(BlockKind kind, const TLuaTable& table, const Cal
         block.mCountdown = AddDelays(block.mInitialDelay, block.mDelay);
         break;
     }
+    replaced.CutShort();
+}
+
+void AnimatedBitmap::RemoveTransforms()
+{
+    if (TransformManager* manager = TransformManager::Instance())
+        manager->RemoveTransforms(mTransform.get());
+    // A block still counting down starts later and ends as usual; one that was running has lost
+    // its transform, and with it its end.
+    for (Block& block : mBlocks)
+        if (block.mCountdown < 0)
+            block.mEndReport.CutShort();
+}
+
+bool AnimatedBitmap::CanStillReport() const
+{
+    const TransformManager* manager = TransformManager::Instance();
+    for (const Block& block : mBlocks)
+        if (block.mEndReport.IsHeld() &&
+            (block.mCountdown >= 0 || (manager != nullptr && block.mTransformId != 0 &&
+                                       manager->HasTransform(block.mTransformId))))
+            return true;
+    return mCycleEnd.IsHeld() && mAnimating && mFrameTime > 0;
 }
 
 void AnimatedBitmap::ScheduleSound(Block& block)
@@ -779,6 +817,7 @@ void AnimatedBitmap::StartBlock(BlockKind kind)
     }
     const uint32_t id =
         manager->AddTransform(mTransform.get(), list, nullptr, new Callback(this, kHandlers[kind]));
+    block.mTransformId = id;
     if (back)
         AppendBackList(kind, id);
     ScheduleSound(block);
@@ -800,6 +839,7 @@ void AnimatedBitmap::StartMoveFromRandomPoint()
     list->push_back(new TM_Move(duration, block.mAnchored, block.mEnd, from, 0, block.mSmoothing));
     const uint32_t id =
         manager->AddTransform(mTransform.get(), list, nullptr, new Callback(this, &OnMoveEnd));
+    block.mTransformId = id;
     if (block.mOscillate)
         AppendBackList(kMove, id);
     ScheduleSound(block);
@@ -858,12 +898,7 @@ void AnimatedBitmap::OnBlockEnd(BlockKind kind, uint32_t id)
             block.mCountdown = block.mDelay;
         break;
     }
-    if (block.mEndCallback.mFunction != nullptr)
-    {
-        const Callback callback = block.mEndCallback;
-        block.mEndCallback = Callback(nullptr, nullptr);
-        callback.Call(mTransform.get(), id);
-    }
+    block.mEndReport.Tell(mTransform.get(), id);
 }
 
 void AnimatedBitmap::OnMoveEnd(void* object, TM_Transform*, uint32_t id)
@@ -969,6 +1004,8 @@ void AnimatedBitmap::RestartFrames(const TString& mode, int32_t initialFrame, in
     if (FrameModeOf(mode) == kPlayOnce && frameTime != 0)
     {
         mCurrentFrame = -1;
+        // The sequence that ran is put at its end: it will not end by itself any more.
+        mCycleEnd.CutShort();
         return;
     }
     SetFrameMode(mode, initialFrame, frameTime, crossFade);

@@ -7,6 +7,7 @@
 
 #include "framework/transforms/transform_manager.h"
 #include "framework/transforms/transform_target.h"
+#include "framework/transforms/wait_handle.h"
 #include "platform/maths/geometry.h"
 #include "platform/maths/random.h"
 #include "platform/strings/tstring.h"
@@ -81,9 +82,12 @@ public:
         TString mFileName;
         // Milliseconds until the block starts; -1 while it is idle.
         int32_t mCountdown = -1;
+        // The transform it last started (0: none).
+        uint32_t mTransformId = 0;
         std::shared_ptr<SoundEffect> mSound;
-        // Called once, with the finished transform's id, after the block's own end handling.
-        Callback mEndCallback{nullptr, nullptr};
+        // Told once: with the finished transform's id after the block's own end handling, or
+        // when the block is loaded anew, its transforms are cleared or the bitmap goes.
+        WaitHandle mEndReport;
     };
 
     explicit AnimatedBitmap(const TLuaTable& table);
@@ -118,9 +122,21 @@ public:
     // frame time plays backwards. The callback is told once when a cycle ends.
     void SetFrameMode(const TString& mode, int32_t initialFrame, int32_t frameTime, bool crossFade,
                       const Callback* cycleEnd = nullptr);
+    // The same with a handle told once when a cycle ends, or when the sequence is replaced (the
+    // handle of the sequence it replaces is told then).
+    void SetFrameMode(const TString& mode, int32_t initialFrame, int32_t frameTime, bool crossFade,
+                      WaitHandle cycleEnd);
     // Loads one block from its table: values, sound and first countdown (or, for a move with
     // "randomstart", the move itself). The callback is told once when the block's transform ends.
     void LoadBlock(BlockKind kind, const TLuaTable& table, const Callback* endCallback = nullptr);
+    // The same with a handle told once when the block's transform ends, or when the block is cut
+    // short (the handle of the block it replaces is told then).
+    void LoadBlock(BlockKind kind, const TLuaTable& table, WaitHandle end);
+    // Every transform of the bitmap removed; blocks that were running are cut short.
+    void RemoveTransforms();
+    // Whether a report it holds can still be told by an end: a block counting down to its start
+    // or whose transform still runs, or a frame sequence still playing. Nothing else can tell it.
+    bool CanStillReport() const;
 
     void RestartFrames(const TString& mode, int32_t initialFrame, int32_t frameTime,
                        bool crossFade);
@@ -201,7 +217,7 @@ private:
     bool mPaused = false;
     bool mAnimating = false;
     bool mCycleEnded = false;
-    Callback mCycleEndCallback{nullptr, nullptr};
+    WaitHandle mCycleEnd;
 
     TVec2 mCenter = TVec2(1e8f, 1e8f);
     int32_t mFlags = 0;

@@ -278,6 +278,10 @@ protected:
     int32_t mPuzzleCompleteTotal = 0;
     int32_t mPuzzleCompleteFade = 0;
     bool mPuzzleCompleteAwaited = false;
+    // The location's reports for the burst's fade and for the hint token's flight; a flight cut
+    // short by the next one tells its report then.
+    Callback* mPuzzleCompleteWait = nullptr;
+    Callback* mTokenWait = nullptr;
     // The burst asked for while a scene loaded.
     TString mDeferredPuzzleComplete;
     TDrawSpec mMiniHintSpec;

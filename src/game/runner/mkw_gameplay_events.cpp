@@ -203,7 +203,13 @@ void MKWGameplay::PlayPuzzleComplete(const TString& text)
             script->SetGlobalNumber("gActive", 1);
     // A burst over a running one replaces its fade, whose end would never come: one wait.
     if (!mPuzzleCompleteAwaited)
-        ++mPendingCallbacks;
+        mPuzzleCompleteWait =
+            Expect(kCallbackReported, "the puzzle's completion burst",
+                   [this](const Callback*)
+                   {
+                       const TransformManager* manager = TransformManager::Instance();
+                       return manager != nullptr && manager->HasTransforms(&mPuzzleCompleteFader);
+                   });
     mPuzzleCompleteAwaited = true;
     mGameplayState = kWaiting;
 }
@@ -224,7 +230,7 @@ void MKWGameplay::OnPuzzleCompleteFaded()
         if (TScript* script = system->GetScript())
             script->SetGlobalNumber("gActive", 0);
     mPuzzleCompleteAwaited = false;
-    ReportCallback();
+    TellWait(mPuzzleCompleteWait);
 }
 
 // Pause and resume.

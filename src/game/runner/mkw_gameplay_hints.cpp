@@ -306,6 +306,9 @@ void MKWGameplay::StartMinigame(uint32_t minigame)
     TM_Transform2D& mover = *mHintTokenMover;
     if (transforms != nullptr)
         transforms->RemoveTransforms(&mover);
+    // A flight still under way ends here: its report is told once this one is awaited.
+    Callback* cutShort = mTokenWait;
+    mTokenWait = nullptr;
     const TVec2 start = mHud != nullptr ? mHud->GetClickedHintPosition() : TVec2(0, 0);
     mover.SetX(start.x);
     mover.SetY(start.y);
@@ -365,8 +368,15 @@ void MKWGameplay::StartMinigame(uint32_t minigame)
 
     Gameplay::StartMinigame(minigame);
 
-    ++mPendingCallbacks;
+    mTokenWait = Expect(kCallbackReported, "the hint token's flight",
+                        [&mover](const Callback*)
+                        {
+                            const TransformManager* manager = TransformManager::Instance();
+                            return manager != nullptr && manager->HasTransforms(&mover);
+                        });
     mGameplayState = kWaiting;
+    if (cutShort != nullptr)
+        cutShort->Call(nullptr, 0);
     if (AudioManager* audio = AudioManager::Instance())
         for (uint32_t loop : {mHintLoopLirae, mHintLoopThessalor})
             if (loop != 0)
@@ -378,7 +388,7 @@ void MKWGameplay::OnHintArrived()
     StopHintParticles();
     mHintCharacter = mTokenCharacter;
     mTokenCharacter = 0;
-    ReportCallback();
+    TellWait(mTokenWait);
     GameplayItem* item = mHintItem;
     if (item == nullptr)
     {
@@ -558,6 +568,9 @@ void MKWGameplay::OnHintEarned(int32_t character)
     if (transforms != nullptr)
     {
         transforms->RemoveTransforms(&mover);
+        // A flight still under way ends here, cut short.
+        if (mTokenWait != nullptr)
+            TellWait(mTokenWait);
         auto* list = new TM_InstructionList;
         const uint32_t appear = Ms(mTimeHintToAddAppear);
         list->push_back(new TM_Scale(appear, mScaleHintToAdd, kTinyScale, 0, kSmoothing));
@@ -604,11 +617,13 @@ void MKWGameplay::OnTokenMove(int32_t)
         list->push_back(new TM_Rotate(time, false, mRotationHintToAdd, 0.0f, 0, kSmoothing));
         transforms->AddTransform(
             &mover, list, new Callback(this, &Forward<&MKWGameplay::OnTrackerFilled>), nullptr);
-        ++mPendingCallbacks;
+        mTokenWait = Expect(kCallbackReported, "the hint token's way to its tracker",
+                            [&mover](const Callback*)
+                            { return TransformManager::Instance()->HasTransforms(&mover); });
         mGameplayState = kWaiting;
         return;
     }
-    ++mPendingCallbacks;
+    mTokenWait = Expect(kCallbackReported, "the hint token's way to its tracker");
     mGameplayState = kWaiting;
     OnTrackerFilled();
 }
@@ -625,7 +640,7 @@ void MKWGameplay::OnTrackerFilled()
     }
     mTokenCharacter = 0;
     StopHintParticles();
-    ReportCallback();
+    TellWait(mTokenWait);
 }
 
 // The token's particles.

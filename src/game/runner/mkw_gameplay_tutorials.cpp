@@ -118,13 +118,14 @@ void MKWGameplay::CompleteTutorial(const TString& name)
 void MKWGameplay::CompleteTutorialWaiting(const TString& name)
 {
     MarkTutorialSeen(name);
-    WaitForCallback();
+    Callback* hidden =
+        Expect(kCallbackReported, TString::Format("the tutorial '%s' hiding", name.c_str()));
     mGameplayState = kWaiting;
     GameplayTutorial* prompt = mTutorials != nullptr ? mTutorials->GetActive() : nullptr;
     if (prompt != nullptr)
-        prompt->Hide(GetCallback(kCallbackReported));
+        prompt->Hide(hidden);
     else
-        ReportCallback();
+        TellWait(hidden);
 }
 
 bool MKWGameplay::TutorialConditionHolds(int32_t row) const

@@ -346,6 +346,63 @@ TEST_F(BitmapTest, RandomStartAndEndCallbacks)
     EXPECT_GT(seen.id, 0u);
 }
 
+// A report handed with a block or a frame sequence is told exactly once: at its end, or when the
+// block is loaded anew, the sequence replaced or put at its end, the bitmap's transforms removed
+// or the bitmap destroyed; a block still counting down keeps its report through a removal. A
+// plain callback is told only by its end, as before.
+TEST_F(BitmapTest, AReportIsToldOnceAtItsEndOrWhenItsPartIsCutShort)
+{
+    ThreeFrames();
+    int told[8] = {};
+    auto report = [&told](int slot)
+    {
+        return WaitHandle::For(Callback(&told[slot], [](void* object, TM_Transform*, uint32_t)
+                                        { ++*static_cast<int*>(object); }));
+    };
+    std::unique_ptr<TLuaTable> fade = Table("{ endopacity = 0.5, duration = 100 }");
+    std::unique_ptr<TLuaTable> later =
+        Table("{ endx = 5, endy = 5, duration = 100, initialdelay = 500 }");
+    auto bitmap = Make("{ image = 'frames/f', animation = 'once' }");
+    bitmap->LoadBlock(AnimatedBitmap::kFade, *fade, report(0));
+    Step(*bitmap, 16);
+    EXPECT_TRUE(bitmap->CanStillReport());
+    bitmap->LoadBlock(AnimatedBitmap::kFade, *fade, report(1));
+    EXPECT_EQ(told[0], 1);
+    for (int i = 0; i < 10; ++i)
+        Step(*bitmap, 16);
+    EXPECT_EQ(told[1], 1);
+    EXPECT_FALSE(bitmap->CanStillReport());
+
+    bitmap->SetFrameMode("once", 0, 100, false, report(2));
+    bitmap->SetFrameMode("once", 0, 100, false, report(3));
+    EXPECT_EQ(told[2], 1);
+    bitmap->RestartFrames("once", 0, 100, false);
+    EXPECT_EQ(told[3], 1);
+
+    bitmap->LoadBlock(AnimatedBitmap::kScale, *fade, report(4));
+    bitmap->LoadBlock(AnimatedBitmap::kMove, *later, report(5));
+    Step(*bitmap, 16);
+    bitmap->RemoveTransforms();
+    EXPECT_EQ(told[4], 1);
+    EXPECT_EQ(told[5], 0);
+    EXPECT_TRUE(bitmap->CanStillReport());
+    bitmap->LoadBlock(AnimatedBitmap::kRotate, *fade, report(6));
+    bitmap.reset();
+    EXPECT_EQ(told[5], 1);
+    EXPECT_EQ(told[6], 1);
+    EXPECT_EQ(std::vector<int>(told, told + 7), std::vector<int>(7, 1));
+
+    int plain = 0;
+    Callback end(&plain,
+                 [](void* object, TM_Transform*, uint32_t) { ++*static_cast<int*>(object); });
+    auto other = Make("{}");
+    other->LoadBlock(AnimatedBitmap::kFade, *fade, &end);
+    other->LoadBlock(AnimatedBitmap::kFade, *fade, &end);
+    for (int i = 0; i < 10; ++i)
+        Step(*other, 16);
+    EXPECT_EQ(plain, 1);
+}
+
 TEST_F(BitmapTest, ChildrenInTurnAfterTheirCycleSortedByDepth)
 {
     ThreeFrames();

@@ -288,11 +288,20 @@ void GameplayInventory::OnPartsFadedHandler(void* object, TM_Transform*, uint32_
 
 // --- animations ---------------------------------------------------------------------------------
 
+bool GameplayInventory::IsMotionRunning() const
+{
+    const TransformManager* manager = TransformManager::Instance();
+    return manager != nullptr && manager->HasTransforms(&mImageTransform);
+}
+
 void GameplayInventory::Equip()
 {
     mFlags |= kHeld;
     mReturning = false;
     RemoveTransforms(&mImageTransform);
+    // The motion whose end was to tell the pending callback is gone: it is told now.
+    if (!CallBack(0))
+        return;
     Run(&mImageTransform, Scale(mTimeEquip, mScaleEquip), nullptr);
 }
 

@@ -122,6 +122,11 @@ public:
     bool HasLiftedParts() const { return mLiftedParts; }
     // Whether the animation under way will call this callback when it ends.
     bool HoldsCallback(const Callback* callback) const { return mPendingCallback == callback; }
+    // Whether the picture's motion, whose end tells the pending callback, still runs.
+    bool IsMotionRunning() const;
+    // Every part found, or put in the hand as it is by an event (marked complete): it can be
+    // taken from the strip.
+    bool IsWhole() const { return mPartsFound >= mPartCount || (mFlags & kComplete) != 0; }
     // The image size recorded when the textures were made (0 before).
     int32_t GetImageWidth() const { return static_cast<int32_t>(mImageTransform.mWidth); }
     int32_t GetImageHeight() const { return static_cast<int32_t>(mImageTransform.mHeight); }

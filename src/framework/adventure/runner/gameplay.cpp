@@ -24,6 +24,7 @@
 #include "script/window_script_seam.h"
 #include "ui/window_manager.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace
@@ -110,6 +111,10 @@ Gameplay::~Gameplay()
         mCursorOverlay->RemoveCursor(mCursorInfo);
     }
     mAnimations.clear();
+    // What still holds a pair of the location's reaches nothing from here on.
+    for (auto* list : {&mWaits, &mToldWaits, &mLetGoWaits})
+        for (const std::unique_ptr<Wait>& wait : *list)
+            wait->mOwner = nullptr;
 }
 
 TWindow* Gameplay::Create()
@@ -165,13 +170,104 @@ const TString& Gameplay::GetCursorName(int32_t kind) const
 
 void Gameplay::GameplayStartAnimation()
 {
-    ++mPendingCallbacks;
+    Expect(kCallbackReported, "an animation of the location's script");
     mGameplayState = kWaiting;
 }
 
 void Gameplay::GameplayEndAnimation()
 {
+    // The script tells its waits in turn; one too many is the count's error.
+    for (const std::unique_ptr<Wait>& wait : mWaits)
+        if (wait->mWhat == TString("an animation of the location's script"))
+        {
+            wait->mReport.Call(nullptr, 0);
+            return;
+        }
     ReportCallback();
+}
+
+Callback* Gameplay::Expect(size_t slot, const TString& what, CanReport canReport)
+{
+    auto wait = std::make_unique<Wait>();
+    wait->mOwner = this;
+    wait->mSlot = slot;
+    wait->mWhat = what;
+    wait->mEvent = mCurrentEvent;
+    wait->mCanReport = std::move(canReport);
+    wait->mStateBefore = mGameplayState;
+    Callback* report = &wait->mReport;
+    mWaits.push_back(std::move(wait));
+    WaitForCallback();
+    return report;
+}
+
+void Gameplay::Withdraw(Callback* report)
+{
+    auto it = std::find_if(mWaits.begin(), mWaits.end(),
+                           [&](const std::unique_ptr<Wait>& w) { return &w->mReport == report; });
+    if (it == mWaits.end())
+        return;
+    (*it)->mTold = true;
+    const int32_t before = (*it)->mStateBefore;
+    RetireWait(it->get());
+    if (mPendingCallbacks > 0)
+        --mPendingCallbacks;
+    if (mPendingCallbacks == 0 && mGameplayState == kWaiting)
+        mGameplayState = before;
+}
+
+void Gameplay::TellWait(Callback*& report)
+{
+    Callback* told = report;
+    report = nullptr;
+    if (told != nullptr)
+        told->Call(nullptr, 0);
+    else
+        ReportCallback();
+}
+
+void Gameplay::RetireWait(Wait* wait)
+{
+    auto it = std::find_if(mWaits.begin(), mWaits.end(),
+                           [&](const std::unique_ptr<Wait>& w) { return w.get() == wait; });
+    if (it == mWaits.end())
+        return;
+    mToldWaits.push_back(std::move(*it));
+    mWaits.erase(it);
+}
+
+void Gameplay::Wait::OnReport(void* object, TM_Transform*, uint32_t argument)
+{
+    auto* wait = static_cast<Wait*>(object);
+    if (wait->mTold || wait->mOwner == nullptr)
+        return;
+    wait->mTold = true;
+    Gameplay* owner = wait->mOwner;
+    const size_t slot = wait->mSlot;
+    owner->RetireWait(wait);
+    owner->RunCallback(slot, argument);
+}
+
+std::vector<TString> Gameplay::DescribeWaits() const
+{
+    std::vector<TString> waits;
+    for (const std::unique_ptr<Wait>& wait : mWaits)
+        waits.push_back(wait->mEvent.Length() > 0
+                            ? TString::Format("%s (started by event '%s')", wait->mWhat.c_str(),
+                                              wait->mEvent.c_str())
+                            : wait->mWhat);
+    for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
+        if (animation->IsAwaited())
+        {
+            const auto event = mAnimationEvents.find(animation->GetId());
+            const TString what =
+                TString::Format("GameplayAnimation '%s'", animation->GetName().c_str());
+            waits.push_back(event != mAnimationEvents.end() && event->second.Length() > 0
+                                ? TString::Format("%s (started by event '%s')", what.c_str(),
+                                                  event->second.c_str())
+                                : what);
+        }
+    return waits;
 }
 
 void Gameplay::GameplayActivateEvent(const TString& name)
@@ -187,6 +283,16 @@ void Gameplay::ReportCallback()
         --mPendingCallbacks;
     if (mPendingCallbacks == 0)
     {
+        // Nothing is awaited: the told pairs are no longer held (a holder clears its pair before
+        // it tells it). Any left untold met a report told as no one's: their holders may still
+        // hold them, so they are kept.
+        for (std::unique_ptr<Wait>& wait : mWaits)
+        {
+            wait->mTold = true;
+            mLetGoWaits.push_back(std::move(wait));
+        }
+        mWaits.clear();
+        mToldWaits.clear();
         if (mGameplayState == kWaiting)
             mGameplayState = kPlay;
         SaveLocationState(false);

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -185,6 +186,20 @@ public:
 
     // One outstanding animation callback has arrived.
     void ReportCallback();
+    // A report the location is to wait for, counted now (so a report its holder replaces is told
+    // without the count passing 0): its end step is the slot's; `what` names it, with the event
+    // being carried out, in the line said if it is let go; `canReport` answers whether what holds
+    // it can still send it (none: it always can). Each report is a pair of its own, told once.
+    using CanReport = std::function<bool(const Callback* report)>;
+    Callback* Expect(size_t slot, const TString& what, CanReport canReport = nullptr);
+    // A report handed out that its holder did not take on: withdrawn as if never counted (the
+    // state it found is back when nothing else is awaited). Nothing for one told already.
+    void Withdraw(Callback* report);
+    // What the location waits for now, each with the event that started it.
+    std::vector<TString> DescribeWaits() const;
+    // A report handed out by Expect told, once, and forgotten; none: the plain report (as the
+    // script's end of its animation).
+    void TellWait(Callback*& report);
     // Where the completion callbacks' forwarders arrive.
     void RunCallbackSlot(size_t slot, uint32_t argument);
     Callback* GetCallback(size_t slot) { return &mCallbacks[slot]; }
@@ -298,10 +313,16 @@ protected:
     static void ScheduleSound(const std::shared_ptr<SoundEffect>& sound);
     // One more outstanding callback; the location waits for it unless a scene is loading.
     void WaitForCallback();
+    // A wait that nothing alive can end any more is let go, said in one line: the reports none of
+    // whose holders can send them, and the awaited animations whose bitmaps hold nothing that can
+    // still end. Checked each frame while the location waits.
+    void LetGoOfWaitsNothingCanEnd();
+    // Whether an awaited animation's layer still holds a part that can end.
+    bool CanAnimationEnd(const GameplayAnimation& animation) const;
     // The entity-change rule: in the shown scene waited for unless instant, elsewhere at once.
     template <class Entity, class FindInScene, class FindAnywhere, class Change>
     void ChangeEntity(const TString& name, bool instant, FindInScene inScene, FindAnywhere anywhere,
-                      Change change);
+                      Change change, const char* what);
     // Each name an event, item, area, object, animation, scene or the location refers to and the
     // location lacks, logged once with who refers to it.
     void ReportLackingNames(const TString& initialEvent);
@@ -312,25 +333,38 @@ protected:
     // Whether the strip or a scene steps the object each frame.
     bool IsSteppedElsewhere(const GameplayInventory& object) const;
     // A waited change of an inventory object, counted only when the object took the report on.
-    template <class Change> void ReportedInventoryChange(GameplayInventory& object, Change change);
+    template <class Change>
+    void ReportedInventoryChange(GameplayInventory& object, Change change, const char* what);
+    // Whether an object holds the report and its motion, which sends it, still runs.
+    static bool CanObjectReport(const GameplayInventory& object, const Callback* report);
     // An event's "inventorytoactivate": the objects joining the HUD and the items they gather.
     void HandOutInventory(const std::vector<TString>& handOut, bool animate);
     void OnAreaCompleted();
     // `id` is the animation that ended.
     void OnAnimationFinished(uint32_t id);
-    // How a start belongs to a chain of awaited animations leading on to one another: the chain's
-    // number, whether the chain already runs unawaited, and whether it leads on from an animation
-    // whose layer was put away (whose followers then leave switched-off layers off).
+    // How a start belongs to a chain of awaited animations leading on to one another: the
+    // animations whose ends led to it (its lineage), whether the chain already runs unawaited,
+    // and whether it leads on from an animation whose layer was put away (whose followers then
+    // leave switched-off layers off).
     struct AnimationChain
     {
-        uint32_t number = 0;
+        std::vector<uint8_t> lineage;
         bool unawaited = false;
         bool layersStayAway = false;
+        // The event whose animation began the chain.
+        TString event;
     };
     void StartAnimation(const TString& name, bool animate, const AnimationChain& chain);
     // An awaited animation whose layer was put away is no longer advanced: it ends.
     void EndAnimationsOfStoppedLayers();
     void OnHeldInventoryPlaced();
+    // The held object was placed elsewhere (an event put it in its scene, or the strip took
+    // it): the hand is empty and the strip takes clicks again.
+    void TakeFromTheHand();
+    // In the strip or lying in a scene.
+    bool IsPlaced(const GameplayInventory& object) const;
+    // An event's changes, in their fixed order.
+    void ApplyEvent(const GameplayEvent& event, bool instant);
     void OnInventoryUsed();
     // The scene an active area's "default" event chain leads to first, not taken in yet.
     GameplayScene* FollowPortal(GameplayArea& area,
@@ -343,6 +377,29 @@ protected:
     bool LoadScenes(TWindowStyle& style, const TLuaTable& instructions);
     void LoadAudio(const TLuaTable& audio);
     void LoadSoundEffects(TWindowStyle& style, const TLuaTable& instructions);
+
+    // One report awaited: its own pair, told once; what it is and the event that started it.
+    struct Wait
+    {
+        Gameplay* mOwner = nullptr;
+        size_t mSlot = 0;
+        TString mWhat;
+        TString mEvent;
+        CanReport mCanReport;
+        int32_t mStateBefore = 0;
+        bool mTold = false;
+        Callback mReport{this, &Wait::OnReport};
+        static void OnReport(void* object, TM_Transform* target, uint32_t argument);
+    };
+    // What the location waits for. Told ones are kept while anything is awaited, as their holders
+    // may still hold their pairs (a told pair does nothing); a let-go one is kept for good. They
+    // come before everything that holds their pairs, so they go after it.
+    std::vector<std::unique_ptr<Wait>> mWaits;
+    std::vector<std::unique_ptr<Wait>> mToldWaits;
+    std::vector<std::unique_ptr<Wait>> mLetGoWaits;
+    // The event being carried out, which starts what it waits for.
+    TString mCurrentEvent;
+    void RetireWait(Wait* wait);
 
     uint8_t mPaused = 0;
     uint8_t mLocationComplete = 0;
@@ -384,10 +441,12 @@ protected:
     TVec4 mToolTipColor{0, 0, 0, 0};
     std::shared_ptr<ConversationController> mConversations;
     std::vector<uint8_t> mAnimationIds;
-    // The chain each animation with "callback" last ran in (by id); a start that is no finished
-    // step's begins a new one.
-    std::map<uint8_t, uint32_t> mAnimationChains;
-    uint32_t mLastAnimationChain = 0;
+    // The lineage of each animation with "callback" as it last started (by id), itself last: an
+    // animation that its own end leads back to is a loop. A start that is no finished step's
+    // begins a lineage of its own.
+    std::map<uint8_t, std::vector<uint8_t>> mAnimationLineages;
+    // The event that began each awaited animation's chain (by id).
+    std::map<uint8_t, TString> mAnimationEvents;
     // Animations already said to come round again in their chain.
     std::vector<uint8_t> mAnimationsRunOn;
     std::vector<uint8_t> mStateBytes;

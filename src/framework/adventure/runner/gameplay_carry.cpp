@@ -12,6 +12,8 @@
 #include "framework/core/settings.h"
 #include "framework/sound/sound_effect.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -31,7 +33,8 @@ void Gameplay::OnItemFound(GameplayItem* item)
                         .c_str(),
                     kSource, __LINE__, false);
     mFlyingItem = item;
-    WaitForCallback();
+    Callback* arrived = Expect(
+        kItemArrived, TString::Format("item '%s' flying to the strip", item->GetName().c_str()));
     if (mHud != nullptr)
     {
         if (object != nullptr)
@@ -40,7 +43,7 @@ void Gameplay::OnItemFound(GameplayItem* item)
     }
     ScheduleSound(mSoundItemClickHit);
     // Last: without a transform manager the item arrives inside this call.
-    item->StartFoundAnimation(&mCallbacks[kItemArrived], object);
+    item->StartFoundAnimation(arrived, object);
 }
 
 void Gameplay::OnItemArrived(uint32_t)
@@ -60,15 +63,47 @@ void Gameplay::OnItemArrived(uint32_t)
     ReportCallback();
 }
 
+void Gameplay::TakeFromTheHand()
+{
+    if (mHeldInventory != nullptr)
+        mHeldInventory->ClearFlags(GameplayInventory::kHeld);
+    mHeldInventory = nullptr;
+    if (mHud != nullptr)
+        mHud->SetButtonsEnabled(true);
+    SetCursorDefault();
+}
+
+bool Gameplay::IsPlaced(const GameplayInventory& object) const
+{
+    if (mHud != nullptr && mHud->HasInventory(object.GetName()))
+        return true;
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+    {
+        const std::vector<GameplayInventory*>& placed = scene->GetPlacedInventory();
+        if (std::find(placed.begin(), placed.end(), &object) != placed.end())
+            return true;
+    }
+    return false;
+}
+
 void Gameplay::UnequipInventory()
 {
     GameplayInventory* object = mHeldInventory;
     if (object == nullptr)
         return;
+    const CanReport canReport = [object](const Callback* r) { return CanObjectReport(*object, r); };
     auto returnToRest = [&]
     {
-        object->Unequip(&mCallbacks[kInventoryReturned]);
-        WaitForCallback();
+        Callback* back =
+            Expect(kInventoryReturned,
+                   TString::Format("object '%s' going back", object->GetName().c_str()), canReport);
+        object->Unequip(back);
+        // Not in the hand after all (placed meanwhile): nothing goes back, nothing is held.
+        if (!object->HoldsCallback(back))
+        {
+            Withdraw(back);
+            TakeFromTheHand();
+        }
     };
     const bool homeShown =
         mActiveScene != nullptr && object->GetHomeScene() == mActiveScene->GetName();
@@ -76,6 +111,21 @@ void Gameplay::UnequipInventory()
     {
         if (object->CanBePlacedInHud())
         {
+            // One an event put in the hand from nowhere has no place to go back to: the strip
+            // takes it.
+            if (mHud != nullptr && !IsPlaced(*object))
+            {
+                TakeFromTheHand();
+                mHud->GetPendingInventory().push_back(object);
+                Callback* merged =
+                    Expect(kEventDone, TString::Format("object '%s' going to the strip",
+                                                       object->GetName().c_str()));
+                if (!mHud->MergePendingInventory(true, merged))
+                    Withdraw(merged);
+                else
+                    mHud->SetButtonsEnabled(false);
+                return;
+            }
             returnToRest();
             return;
         }
@@ -93,10 +143,10 @@ void Gameplay::UnequipInventory()
     }
     for (const std::shared_ptr<GameplayScene>& scene : mScenes)
         scene->RemoveInventory(object);
-    mActiveScene->AddInventory(object, true,
-                               TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y)),
-                               &mCallbacks[kInventoryReturned]);
-    WaitForCallback();
+    mActiveScene->AddInventory(
+        object, true, TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y)),
+        Expect(kInventoryReturned,
+               TString::Format("object '%s' put down", object->GetName().c_str()), canReport));
     mHeldInventory = nullptr;
 }
 
@@ -104,8 +154,9 @@ void Gameplay::UseInventory(GameplayInventory* inventory, GameplayArea*)
 {
     if (inventory == nullptr)
         return;
-    inventory->Use(&mCallbacks[kInventoryUsed]);
-    WaitForCallback();
+    inventory->Use(
+        Expect(kInventoryUsed, TString::Format("object '%s' used", inventory->GetName().c_str()),
+               [inventory](const Callback* r) { return CanObjectReport(*inventory, r); }));
     if (mHud != nullptr && mHud->HasInventory(inventory->GetName()))
         mHud->RemoveInventory(inventory);
 }

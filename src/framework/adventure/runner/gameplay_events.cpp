@@ -17,6 +17,7 @@
 #include "framework/core/delta_time.h"
 #include "framework/core/frame_services.h"
 #include "framework/sound/audio_manager.h"
+#include "framework/widgets/animated_bitmap.h"
 #include "framework/widgets/cursor_overlay.h"
 #include "framework/widgets/model_portal.h"
 #include "platform/log.h"
@@ -56,7 +57,7 @@ void Gameplay::WaitForCallback()
 
 template <class Entity, class FindInScene, class FindAnywhere, class Change>
 void Gameplay::ChangeEntity(const TString& name, bool instant, FindInScene inScene,
-                            FindAnywhere anywhere, Change change)
+                            FindAnywhere anywhere, Change change, const char* what)
 {
     if (mActiveScene != nullptr)
         if (Entity* entity = inScene(*mActiveScene, name))
@@ -66,16 +67,16 @@ void Gameplay::ChangeEntity(const TString& name, bool instant, FindInScene inSce
                 change(*entity, false, nullptr);
                 return;
             }
-            // An entity holds one pending callback and calls it once. Counted is only a change
-            // that took the report pair on: a second change of one entity (an event that switches
-            // an area on and off, or on and shows it) hands it the pair it holds already, and a
-            // change that does nothing (an area already done) takes none; either, counted, would
-            // wait for a report that never comes.
-            Callback* report = &mCallbacks[kCallbackReported];
-            const bool held = entity->HoldsCallback(report);
+            // Each change hands out a report of its own, counted first: an entity holds one and
+            // tells the one it replaces (a second change of one entity), so the count never passes
+            // 0 on the way. A change that does nothing (an area already done) takes none, and its
+            // report is withdrawn.
+            Callback* report =
+                Expect(kCallbackReported, TString::Format(what, name.c_str()),
+                       [entity](const Callback* r) { return entity->HoldsCallback(r); });
             change(*entity, true, report);
-            if (!held && entity->HoldsCallback(report))
-                WaitForCallback();
+            if (!entity->HoldsCallback(report))
+                Withdraw(report);
             return;
         }
     // Off screen: at once, never waited for.
@@ -83,17 +84,21 @@ void Gameplay::ChangeEntity(const TString& name, bool instant, FindInScene inSce
         change(*entity, false, nullptr);
 }
 
-template <class Change>
-void Gameplay::ReportedInventoryChange(GameplayInventory& object, Change change)
+bool Gameplay::CanObjectReport(const GameplayInventory& object, const Callback* report)
 {
-    // As for entities: an object holds one pending report and calls it once, so only a change
-    // that took the report pair on now is counted; the same object changed twice by one event
-    // reports once.
-    Callback* report = &mCallbacks[kCallbackReported];
-    const bool held = object.HoldsCallback(report);
+    return object.HoldsCallback(report) && object.IsMotionRunning();
+}
+
+template <class Change>
+void Gameplay::ReportedInventoryChange(GameplayInventory& object, Change change, const char* what)
+{
+    // As for entities: an object holds one pending report, tells the one a new change replaces,
+    // and a change that took none has its report withdrawn.
+    Callback* report = Expect(kCallbackReported, TString::Format(what, object.GetName().c_str()),
+                              [&object](const Callback* r) { return CanObjectReport(object, r); });
     change(report);
-    if (!held && object.HoldsCallback(report))
-        WaitForCallback();
+    if (!object.HoldsCallback(report))
+        Withdraw(report);
 }
 
 bool Gameplay::ActivateEvent(const TString& name, bool instant)
@@ -105,6 +110,17 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
                     __LINE__, false);
         return false;
     }
+    // What this event starts is said to be its, should it have to be let go.
+    const TString outerEvent = mCurrentEvent;
+    mCurrentEvent = name;
+    ApplyEvent(*event, instant);
+    mCurrentEvent = outerEvent;
+    return false;
+}
+
+void Gameplay::ApplyEvent(const GameplayEvent& eventRef, bool instant)
+{
+    const GameplayEvent* event = &eventRef;
     const bool animate = !instant;
 
     for (const TString& animation : event->GetAnimations())
@@ -119,9 +135,9 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
     auto deactivate = [](GameplayEntity& e, bool a, Callback* c) { e.Deactivate(a, c); };
 
     for (const TString& n : event->GetAreasToActivate())
-        ChangeEntity<GameplayArea>(n, instant, area, anyArea, activate);
+        ChangeEntity<GameplayArea>(n, instant, area, anyArea, activate, "area '%s' switched on");
     for (const TString& n : event->GetAreasToMakeVisible())
-        ChangeEntity<GameplayArea>(n, instant, area, anyArea, show);
+        ChangeEntity<GameplayArea>(n, instant, area, anyArea, show, "area '%s' shown");
 
     bool completionSounded = false;
     for (const TString& n : event->GetAreasToComplete())
@@ -137,11 +153,12 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
         if (GameplayArea* found = FindArea(n))
             found->SetFlags(static_cast<uint8_t>(found->GetFlags() & ~GameplayArea::kCompleted));
     for (const TString& n : event->GetAreasToDeactivate())
-        ChangeEntity<GameplayArea>(n, instant, area, anyArea, deactivate);
+        ChangeEntity<GameplayArea>(n, instant, area, anyArea, deactivate, "area '%s' switched off");
     for (const TString& n : event->GetLayersToActivate())
-        ChangeEntity<GameplayLayer>(n, instant, layer, anyLayer, activate);
+        ChangeEntity<GameplayLayer>(n, instant, layer, anyLayer, activate,
+                                    "layer '%s' switched on");
     for (const TString& n : event->GetLayersToDeactivate())
-        ChangeEntity<GameplayLayer>(n, instant, layer, anyLayer, deactivate);
+        ChangeEntity<GameplayLayer>(n, instant, layer, anyLayer, deactivate, "layer '%s' put away");
 
     auto particle = [this](const TString& n) -> GameplayParticle*
     {
@@ -173,9 +190,14 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
         GameplayScene* home = object != nullptr ? FindScene(object->GetHomeScene()) : nullptr;
         if (home == nullptr)
             continue;
+        // Placed, it is no longer in the hand.
+        if (object == mHeldInventory)
+            TakeFromTheHand();
         if (home == mActiveScene && animate)
-            ReportedInventoryChange(*object, [&](Callback* report)
-                                    { home->AddInventory(object, true, kNoPosition, report); });
+            ReportedInventoryChange(
+                *object,
+                [&](Callback* report) { home->AddInventory(object, true, kNoPosition, report); },
+                "object '%s' placed in its scene");
         else
         {
             home->AddInventory(object, false, kNoPosition, nullptr);
@@ -193,9 +215,14 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
         // Hidden, it leaves the strip: the strip's arrangement would move it on and keep it.
         if (mHud != nullptr && mHud->HasInventory(object->GetName()))
             mHud->RemoveInventory(object);
+        // And the hand: nothing is left to put back.
+        if (object == mHeldInventory)
+            TakeFromTheHand();
         if (home == mActiveScene)
             // Waited for even when the event runs at once.
-            ReportedInventoryChange(*object, [&](Callback* report) { object->Hide(report, true); });
+            ReportedInventoryChange(
+                *object, [&](Callback* report) { object->Hide(report, true); },
+                "object '%s' faded out");
         else
         {
             object->Unload(0);
@@ -208,19 +235,27 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
             object->Reset();
             object->AddFlags(GameplayInventory::kShown | GameplayInventory::kVisible);
             object->RefreshCollisionMask();
+            // Put in the hand as it is, whatever parts were found: it counts as whole from now
+            // on, so that, back in the strip after a miss, it can be taken again.
             object->AddFlags(GameplayInventory::kComplete);
             EquipInventory(object);
             SetCursorPickup();
         }
 
     // At once, nothing is waited for: the merge's end must report no callback.
-    if (mHud != nullptr &&
-        mHud->MergePendingInventory(animate, animate ? &mCallbacks[kEventDone] : nullptr) &&
-        animate)
+    if (mHud != nullptr)
     {
-        mHud->SetButtonsEnabled(false);
-        PlaySound(mSoundInventoryAppear);
-        WaitForCallback();
+        Callback* merged =
+            animate ? Expect(kEventDone, "the strip taking in new objects") : nullptr;
+        if (mHud->MergePendingInventory(animate, merged) && animate)
+        {
+            mHud->SetButtonsEnabled(false);
+            PlaySound(mSoundInventoryAppear);
+        }
+        else if (merged != nullptr)
+        {
+            Withdraw(merged);
+        }
     }
 
     if (event->GetAction().Length() > 0 && FindScene(event->GetAction()) != nullptr)
@@ -237,7 +272,6 @@ bool Gameplay::ActivateEvent(const TString& name, bool instant)
         mNextEvent = FindEvent(event->GetNextEvent());
     if (event->GetEventToActivateOnClick().Length() > 0)
         mDeferredEvent = FindEvent(event->GetEventToActivateOnClick());
-    return false;
 }
 
 // The objects' names and the items' names looked up through indexes built once, so that a
@@ -306,11 +340,13 @@ bool Gameplay::CompleteArea(const TString& name, bool wait)
     const bool wasActive = (area->GetFlags() & GameplayEntity::kActive) != 0;
     // Counted only when the area took the pair on now: an area done already takes none, and one
     // holding it already reports it once.
-    Callback* done = wait ? &mCallbacks[kAreaCompleted] : nullptr;
-    const bool held = area->HoldsCallback(done);
+    Callback* done = nullptr;
+    if (wait)
+        done = Expect(kAreaCompleted, TString::Format("area '%s' completed", name.c_str()),
+                      [area](const Callback* r) { return area->HoldsCallback(r); });
     area->Complete(done, inActive);
-    if (wait && !held && area->HoldsCallback(done))
-        WaitForCallback();
+    if (done != nullptr && !area->HoldsCallback(done))
+        Withdraw(done);
     return wasActive && inActive;
 }
 
@@ -323,7 +359,7 @@ void Gameplay::RecordStartedAnimation(uint8_t id)
 
 void Gameplay::StartEventAnimation(const TString& name, bool animate)
 {
-    StartAnimation(name, animate, AnimationChain{++mLastAnimationChain, false, false});
+    StartAnimation(name, animate, AnimationChain{});
 }
 
 void Gameplay::StartAnimation(const TString& name, bool animate, const AnimationChain& chain)
@@ -348,11 +384,14 @@ void Gameplay::StartAnimation(const TString& name, bool animate, const Animation
             layer->Activate(false, nullptr);
         if (animate && animation->HasCallback())
         {
-            // One that comes round again in its chain would hold the clicks for ever: it runs on,
-            // and so does all it leads on to, with nobody waiting.
+            // One that its own end leads back to (itself, or through others) would hold the
+            // clicks for ever: it runs on, and so does all it leads on to, with nobody waiting.
+            // One that two branches of a chain lead to (a join) is no loop: it is waited for
+            // until its last start ends.
             const uint8_t id = animation->GetId();
             bool awaited = !chain.unawaited;
-            if (awaited && mAnimationChains[id] == chain.number)
+            if (awaited &&
+                std::find(chain.lineage.begin(), chain.lineage.end(), id) != chain.lineage.end())
             {
                 awaited = false;
                 if (std::find(mAnimationsRunOn.begin(), mAnimationsRunOn.end(), id) ==
@@ -364,7 +403,12 @@ void Gameplay::StartAnimation(const TString& name, bool animate, const Animation
                         name.c_str());
                 }
             }
-            mAnimationChains[id] = chain.number;
+            mAnimationEvents[id] = chain.event.Length() > 0 ? chain.event : mCurrentEvent;
+            std::vector<uint8_t>& lineage = mAnimationLineages[id];
+            lineage = chain.lineage;
+            // A loop run on unawaited comes round for good: its lineage stays as it is.
+            if (std::find(lineage.begin(), lineage.end(), id) == lineage.end())
+                lineage.push_back(id);
             if (awaited)
                 mBlockingAnimation = 1;
             animation->Start(&mCallbacks[kAnimationDone], false, layer->GetBitmap(), awaited);
@@ -434,9 +478,10 @@ void Gameplay::OnAnimationFinished(uint32_t id)
     {
         GameplayLayer* layer =
             mActiveScene != nullptr ? mActiveScene->FindLayer(finished->GetLayer()) : nullptr;
-        const AnimationChain chain{mAnimationChains[finished->GetId()], !finished->IsAwaitedRun(),
+        const AnimationChain chain{mAnimationLineages[finished->GetId()], !finished->IsAwaitedRun(),
                                    layer != nullptr &&
-                                       (layer->GetFlags() & GameplayEntity::kActive) == 0};
+                                       (layer->GetFlags() & GameplayEntity::kActive) == 0,
+                                   mAnimationEvents[finished->GetId()]};
         const std::vector<TString> next = finished->GetNextAnimations();
         for (auto it = next.rbegin(); it != next.rend(); ++it)
             StartAnimation(*it, true, chain);
@@ -462,6 +507,77 @@ void Gameplay::EndAnimationsOfStoppedLayers()
         if (layer != nullptr && (layer->GetFlags() & GameplayEntity::kActive) == 0)
             animation->End(layer->GetBitmap());
     }
+}
+
+bool Gameplay::CanAnimationEnd(const GameplayAnimation& animation) const
+{
+    GameplayLayer* layer =
+        mActiveScene != nullptr ? mActiveScene->FindLayer(animation.GetLayer()) : nullptr;
+    if (layer == nullptr)
+        layer = FindLayer(animation.GetLayer());
+    return layer != nullptr && layer->GetBitmap() != nullptr &&
+           layer->GetBitmap()->CanStillReport();
+}
+
+void Gameplay::LetGoOfWaitsNothingCanEnd()
+{
+    // Nothing counted nor held: the waiting state is someone else's (a game's own).
+    if (mPendingCallbacks == 0 && mBlockingAnimation == 0)
+        return;
+    // Whatever can still report keeps the whole wait: its end may lead on to the rest.
+    std::vector<Wait*> lost;
+    for (const std::unique_ptr<Wait>& wait : mWaits)
+    {
+        if (wait->mCanReport == nullptr || wait->mCanReport(&wait->mReport))
+            return;
+        lost.push_back(wait.get());
+    }
+    std::vector<GameplayAnimation*> stuck;
+    for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
+        if (animation->IsAwaited())
+        {
+            if (CanAnimationEnd(*animation))
+                return;
+            stuck.push_back(animation.get());
+        }
+
+    const std::vector<TString> waits = DescribeWaits();
+    TString names;
+    for (const TString& wait : waits)
+        names += names.Length() > 0 ? TString(", ") + wait : wait;
+    if (names.Length() == 0)
+        names = mPendingCallbacks > 0
+                    ? TString::Format("%d report(s) nothing holds", mPendingCallbacks)
+                    : TString("nothing");
+    Log("The location waited for %s, which nothing can end any more: it goes on", names.c_str());
+
+    // Told as ended; their holders may still hold their pairs, which then do nothing.
+    for (Wait* wait : lost)
+    {
+        wait->mReport.Call(nullptr, 0);
+        auto told = std::find_if(mToldWaits.begin(), mToldWaits.end(),
+                                 [&](const std::unique_ptr<Wait>& w) { return w.get() == wait; });
+        if (told != mToldWaits.end())
+        {
+            mLetGoWaits.push_back(std::move(*told));
+            mToldWaits.erase(told);
+        }
+    }
+    for (GameplayAnimation* animation : stuck)
+    {
+        GameplayLayer* layer = FindLayer(animation->GetLayer());
+        animation->End(layer != nullptr ? layer->GetBitmap() : nullptr);
+    }
+    // A count nothing recorded: nothing will bring it down.
+    if (mWaits.empty() && mPendingCallbacks > 0)
+    {
+        mPendingCallbacks = 1;
+        ReportCallback();
+    }
+    bool busy = false;
+    for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
+        busy = busy || animation->IsAwaited();
+    mBlockingAnimation = busy ? 1 : 0;
 }
 
 void Gameplay::OnHeldInventoryPlaced()

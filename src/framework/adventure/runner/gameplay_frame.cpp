@@ -309,6 +309,8 @@ void Gameplay::Update()
         scene->Update(elapsed, scene.get() == mActiveScene, mGameplayState == kPlay);
     if (mBlockingAnimation != 0)
         EndAnimationsOfStoppedLayers();
+    if (mGameplayState == kWaiting || mBlockingAnimation != 0)
+        LetGoOfWaitsNothingCanEnd();
     UpdateToolTips(input.incomplete, input.toolTipVisible, input.toolTip, input.mouse,
                    mToolTipColor);
     if (mHintArmed != 0 && mClickPending != 0 && mGameplayState != kTutorial)
@@ -400,7 +402,7 @@ void Gameplay::PlayRoad(FrameInput& input)
             if (GameplayInventory* object = mHud->FindInventoryAt(input.mouse))
             {
                 handled = true;
-                if (object->GetPartsFound() >= object->GetPartCount())
+                if (object->IsWhole())
                 {
                     if (click)
                     {
@@ -614,22 +616,29 @@ void Gameplay::ClickAreaWithObject(GameplayArea* area)
     if (area->GetHeldInventory() == object)
     {
         const TVec2& at = area->GetInventoryPosition();
-        object->MoveTo(at.x, at.y, &mCallbacks[kInventoryReturned], 0);
-        WaitForCallback();
+        object->MoveTo(at.x, at.y,
+                       Expect(kInventoryReturned,
+                              TString::Format("object '%s' gliding to area '%s'",
+                                              object->GetName().c_str(), area->GetName().c_str()),
+                              [object](const Callback* r) { return CanObjectReport(*object, r); }),
+                       0);
     }
     else if (area->CanHoldInventory(object))
     {
         for (const std::shared_ptr<GameplayScene>& scene : mScenes)
             scene->RemoveInventory(object);
         area->HoldInventory(object);
-        mActiveScene->AddInventory(object, true, area->GetInventoryPosition(),
-                                   &mCallbacks[kInventoryReturned]);
+        mActiveScene->AddInventory(
+            object, true, area->GetInventoryPosition(),
+            Expect(kInventoryReturned,
+                   TString::Format("object '%s' placed on area '%s'", object->GetName().c_str(),
+                                   area->GetName().c_str()),
+                   [object](const Callback* r) { return CanObjectReport(*object, r); }));
         if (mHud != nullptr && mHud->HasInventory(object->GetName()))
             mHud->RemoveInventory(object);
         if (area->HoldsCorrectInventory())
             object->Hilight();
         mHeldInventory = nullptr;
-        WaitForCallback();
     }
     else
     {

@@ -197,8 +197,14 @@ void Gameplay::DropInactiveScenes()
     mHintRequested = 0;
     mHintInventory = nullptr;
     mPendingSceneSwitch = TString();
+    // They go once the list is whole again: what their layers still held reports as they go.
+    std::vector<std::shared_ptr<GameplayScene>> dropped;
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        if (scene.get() != mActiveScene)
+            dropped.push_back(scene);
     mScenes.erase(std::remove_if(mScenes.begin(), mScenes.end(),
                                  [this](const std::shared_ptr<GameplayScene>& scene)
                                  { return scene.get() != mActiveScene; }),
                   mScenes.end());
+    dropped.clear();
 }

@@ -35,44 +35,37 @@ GameplayAnimation::GameplayAnimation(const TLuaTable& table, uint8_t id) : mId(i
     mNextAnimations = ReadStringList(table, "nextanimations");
 }
 
-GameplayAnimation::~GameplayAnimation() = default;
+GameplayAnimation::~GameplayAnimation()
+{
+    // The bitmap may outlive the animation: what it still holds reports to nothing. Animations go
+    // with their location, which waits for them: it is not told.
+    AbandonParts();
+    mFinished.Forget();
+}
 
 bool GameplayAnimation::EndsWithFrames() const
 {
     return mFrameMode == TString("once") && mFrameSpeed != 0;
 }
 
-Callback* GameplayAnimation::MakePartCallback()
+WaitHandle GameplayAnimation::MakePart()
 {
-    auto part = std::make_shared<Part>();
-    part->mOwner = this;
-    part->mRun = mRun;
-    mPartCallbacks.push_back(part);
-    return &part->mCallback;
+    auto part = std::make_shared<WaitToken>();
+    part->mReport = Callback(this, &GameplayAnimation::OnPart);
+    mParts.push_back(part);
+    return WaitHandle(std::move(part));
 }
 
-void GameplayAnimation::Part::OnDone(void* object, TM_Transform*, uint32_t id)
+void GameplayAnimation::OnPart(void* object, TM_Transform*, uint32_t argument)
 {
-    auto* part = static_cast<Part*>(object);
-    GameplayAnimation* owner = part->mOwner;
-    if (part->mRun != owner->mRun)
-    {
-        // A part of an abandoned run: it reports once, then it is let go.
-        auto& retired = owner->mRetiredParts;
-        retired.erase(std::remove_if(retired.begin(), retired.end(),
-                                     [&](const std::shared_ptr<Part>& p)
-                                     { return p.get() == part; }),
-                      retired.end());
-        return;
-    }
-    owner->OnPartDone(id);
+    static_cast<GameplayAnimation*>(object)->OnPartDone(argument);
 }
 
-void GameplayAnimation::RetireParts()
+void GameplayAnimation::AbandonParts()
 {
-    ++mRun;
-    mRetiredParts.insert(mRetiredParts.end(), mPartCallbacks.begin(), mPartCallbacks.end());
-    mPartCallbacks.clear();
+    for (const std::shared_ptr<WaitToken>& part : mParts)
+        part->Cancel();
+    mParts.clear();
     mPartsDone = 0;
 }
 
@@ -98,14 +91,14 @@ void GameplayAnimation::ApplyEndState(AnimatedBitmap& bitmap)
 void GameplayAnimation::Start(Callback* finishedCallback, bool instant,
                               const std::shared_ptr<AnimatedBitmap>& bitmap, bool awaited)
 {
-    // The previous run's parts may still be held by its transforms: they are kept, and a late
-    // report of theirs reaches nothing.
-    RetireParts();
+    // The previous run's parts may still be held by the bitmap: a late report of theirs reaches
+    // nothing.
+    AbandonParts();
     if (bitmap == nullptr)
         return;
     if (mClearPrevious)
-        if (TransformManager* manager = TransformManager::Instance())
-            manager->RemoveTransforms(&bitmap->GetTransform());
+        // Blocks of other animations that were running are cut short: they report.
+        bitmap->RemoveTransforms();
 
     if (instant)
     {
@@ -115,29 +108,46 @@ void GameplayAnimation::Start(Callback* finishedCallback, bool instant,
         if (mState == kRunning)
         {
             mState = kIdle;
-            Callback* finished = mFinishedCallback;
-            mFinishedCallback = nullptr;
-            if (finished != nullptr)
-                finished->Call(nullptr, mId);
+            WaitHandle finished = std::move(mFinished);
+            finished.Tell(nullptr, mId);
         }
         return;
     }
 
-    mFinishedCallback = finishedCallback;
+    // The run this one replaces is told after the new one is set up (as cut short: it reads
+    // running, so nothing follows it).
+    WaitHandle replaced = std::move(mFinished);
+    if (finishedCallback != nullptr)
+        mFinished = WaitHandle::For(*finishedCallback, mId);
     mAwaited = awaited && finishedCallback != nullptr;
     mState = kRunning;
+    mStarting = true;
     bitmap->SetFrameMode(mFrameMode, mInitialFrame, mFrameSpeed, mCrossfade,
-                         EndsWithFrames() ? MakePartCallback() : nullptr);
+                         EndsWithFrames() ? MakePart() : WaitHandle());
     for (size_t i = 0; i < mMotions.size(); ++i)
         if (mMotions[i] != nullptr)
-            bitmap->LoadBlock(static_cast<AnimatedBitmap::BlockKind>(i), *mMotions[i],
-                              MakePartCallback());
+            bitmap->LoadBlock(static_cast<AnimatedBitmap::BlockKind>(i), *mMotions[i], MakePart());
+    mStarting = false;
+    replaced.CutShort();
+    if (mState != kRunning)
+        return;
     // Nothing would ever report the run's end: whoever waits for it is told now. A run nobody
     // waits for just never ends, as one without a callback: told at once, it could start itself
     // again for ever.
-    if (mPartCallbacks.empty() && mAwaited)
+    if (mParts.empty())
     {
-        Log("GameplayAnimation '%s' has no part that ends; it ends at once", mName.c_str());
+        if (mAwaited)
+        {
+            Log("GameplayAnimation '%s' has no part that ends; it ends at once", mName.c_str());
+            Finish();
+        }
+        return;
+    }
+    // Every part ended while the run was set up (a one-frame sequence).
+    if (static_cast<size_t>(mPartsDone) == mParts.size())
+    {
+        mParts.clear();
+        mPartsDone = 0;
         Finish();
     }
 }
@@ -146,7 +156,7 @@ void GameplayAnimation::End(const std::shared_ptr<AnimatedBitmap>& bitmap)
 {
     if (mState != kRunning)
         return;
-    RetireParts();
+    AbandonParts();
     if (bitmap != nullptr)
         ApplyEndState(*bitmap);
     Finish();
@@ -155,13 +165,11 @@ void GameplayAnimation::End(const std::shared_ptr<AnimatedBitmap>& bitmap)
 void GameplayAnimation::OnPartDone(uint32_t /*argument*/)
 {
     ++mPartsDone;
-    if (static_cast<size_t>(mPartsDone) == mPartCallbacks.size())
-        mState = kFinished;
-    if (mState != kFinished)
+    if (mStarting || static_cast<size_t>(mPartsDone) != mParts.size())
         return;
     // Every part of the run has reported: none is called again. They go before the caller is
     // told, as the caller may start this animation anew.
-    mPartCallbacks.clear();
+    mParts.clear();
     mPartsDone = 0;
     Finish();
 }
@@ -170,12 +178,10 @@ void GameplayAnimation::Finish()
 {
     // The state reads finished while the caller is told.
     mState = kFinished;
-    Callback* finished = mFinishedCallback;
-    mFinishedCallback = nullptr;
+    WaitHandle finished = std::move(mFinished);
     // The caller hears which animation ended (its id): one it starts from here may end inside
     // this call.
-    if (finished != nullptr)
-        finished->Call(nullptr, mId);
+    finished.Tell(nullptr, mId);
     if (mState == kFinished)
         mState = kIdle;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/transforms/transform_manager.h"
+#include "framework/transforms/wait_handle.h"
 #include "platform/strings/tstring.h"
 
 #include <array>
@@ -48,10 +49,7 @@ public:
     bool HasCallback() const { return mCallback; }
     int32_t GetState() const { return mState; }
     // Running with a finished callback: someone waits for its end.
-    bool IsAwaited() const
-    {
-        return mState == kRunning && mFinishedCallback != nullptr && mAwaited;
-    }
+    bool IsAwaited() const { return mState == kRunning && mFinished.IsHeld() && mAwaited; }
     // The current (or just finished) run was waited for.
     bool IsAwaitedRun() const { return mAwaited; }
     const std::vector<TString>& GetNextAnimations() const { return mNextAnimations; }
@@ -60,24 +58,17 @@ public:
     int32_t GetInitialFrame() const { return mInitialFrame; }
     int32_t GetFrameSpeed() const { return mFrameSpeed; }
     const TString& GetFrameMode() const { return mFrameMode; }
-    size_t GetPartCount() const { return mPartCallbacks.size(); }
+    size_t GetPartCount() const { return mParts.size(); }
     int32_t GetPartsDone() const { return mPartsDone; }
 
 private:
-    // What the bitmap is handed for one ending part: the run it belongs to, so that a part of an
-    // abandoned run reports to nothing. Kept until the animation goes, as the bitmap may still
-    // call it.
-    struct Part
-    {
-        GameplayAnimation* mOwner = nullptr;
-        uint32_t mRun = 0;
-        Callback mCallback{this, &Part::OnDone};
-        static void OnDone(void* object, TM_Transform* target, uint32_t id);
-    };
-    Callback* MakePartCallback();
+    // A handle for one ending part of the current run, held by the bitmap's block or frame
+    // sequence: told at the part's end, or when the bitmap cuts the part short.
+    WaitHandle MakePart();
+    static void OnPart(void* object, TM_Transform* target, uint32_t argument);
     bool EndsWithFrames() const;
-    // The current run's parts kept for the bitmap's late reports, which reach nothing.
-    void RetireParts();
+    // The current run is given up: its parts still held by the bitmap report to nothing.
+    void AbandonParts();
     void ApplyEndState(AnimatedBitmap& bitmap);
     // The run's end: the finished state while the caller is told (with this animation's id), then
     // idle.
@@ -97,13 +88,13 @@ private:
     int32_t mState = kIdle;
     // Move, rotate, alpha, fade, path, scale: the bitmap's block order.
     std::array<std::unique_ptr<TLuaTable>, 6> mMotions;
-    // The current run's parts.
-    std::vector<std::shared_ptr<Part>> mPartCallbacks;
-    // Parts of earlier runs, still held by the bitmap's running transforms.
-    std::vector<std::shared_ptr<Part>> mRetiredParts;
+    // The current run's parts; a part's report reaches this animation while it is one of them.
+    std::vector<std::shared_ptr<WaitToken>> mParts;
     int32_t mPartsDone = 0;
     std::vector<TString> mNextAnimations;
-    Callback* mFinishedCallback = nullptr;
+    // The caller's report of the current run, told with this animation's id.
+    WaitHandle mFinished;
     bool mAwaited = false;
-    uint32_t mRun = 0;
+    // Parts told while the run is being set up are counted; its end waits for the setup.
+    bool mStarting = false;
 };

@@ -15,6 +15,7 @@
 #include "framework/adventure/tutorials/gameplay_tutorial.h"
 #include "framework/adventure/adventure_test_support.h"
 #include "framework/widgets/tool_tip.h"
+#include "framework/widgets/animated_bitmap.h"
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "framework/adventure/runner/scene_factory_support.h"
@@ -768,6 +769,181 @@ TEST_F(PlayTest, ALayerPutAwayStaysAway)
     PlayGameplay* play = Playing();
     play->ActivateEvent("put_away", false);
     ExpectPutAwayAndPlaying(*play, "after", 20);
+}
+
+// Every awaited animation reports exactly once, also when another cuts it short: two of one kind
+// on one layer from one event (fades, moves, flipbooks), the awaited one with an ambient pulse of
+// its layer after it, a chain reaching the layer of a fade still running (plain, and with
+// "clearprevious"). Each wait ends, nothing reports more than was counted, nothing is let go.
+TEST_F(PlayTest, AnAnimationCutShortByAnotherReportsOnce)
+{
+    mAmend = R"(
+        local function add(a) a.layer = a.layer or 'glow_a'; table.insert(g.animations, a) end
+        local still = { beginscale = 1, endscale = 1, duration = 30 }
+        add({ name = 'fade1', callback = true,
+              fade = { beginopacity = 0, endopacity = 1, duration = 100 } })
+        add({ name = 'fade2', callback = true,
+              fade = { beginopacity = 0, endopacity = 1, duration = 200 } })
+        add({ name = 'move1', callback = true, move = { endx = 5, endy = 5, duration = 100 } })
+        add({ name = 'move2', callback = true, move = { endx = 9, endy = 9, duration = 200 } })
+        add({ name = 'flip1', callback = true, animation = 'once', framespeed = 50 })
+        add({ name = 'flip2', callback = true, animation = 'once', framespeed = 80 })
+        add({ name = 'pulse', fade = { beginopacity = 1, endopacity = 0, duration = 100,
+                                       loop = true } })
+        add({ name = 'quick', layer = 'bg_a', callback = true, scale = still,
+              nextanimations = { 'fade2' } })
+        add({ name = 'quick_clear', layer = 'bg_a', callback = true, scale = still,
+              nextanimations = { 'clearing' } })
+        add({ name = 'clearing', callback = true, clearprevious = true,
+              scale = { beginscale = 1, endscale = 1, duration = 100 } })
+        local shapes = { { 'fades', 'fade1', 'fade2' }, { 'moves', 'move1', 'move2' },
+                         { 'flipbooks', 'flip1', 'flip2' }, { 'pulse_after', 'fade1', 'pulse' },
+                         { 'chain', 'fade1', 'quick' }, { 'clearing', 'fade1', 'quick_clear' } }
+        for _, s in ipairs(shapes) do
+            table.insert(g.events, { name = s[1], animations = { s[2], s[3] } })
+        end
+    )";
+    PlayGameplay* play = Playing();
+    for (const char* name : {"fades", "moves", "flipbooks", "pulse_after", "chain", "clearing"})
+    {
+        play->ActivateEvent(name, false);
+        // The pulse takes the glow's fade at once: the glow ends there.
+        EXPECT_EQ(play->IsBlockingAnimation(), std::string(name) != "pulse_after") << name;
+        for (int i = 0; i < 40; ++i)
+            Frame(16);
+        EXPECT_FALSE(play->IsBlockingAnimation()) << name;
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay) << name;
+        for (const char* animation : {"fade1", "fade2", "move1", "move2", "flip1", "flip2"})
+            EXPECT_NE(play->FindAnimation(animation)->GetState(), GameplayAnimation::kRunning)
+                << name << " " << animation;
+    }
+    EXPECT_EQ(CountInLog("Too many callbacks reported"), 0);
+    EXPECT_EQ(CountInLog("nothing can end any more"), 0);
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// A join: two awaited branches of a chain lead to one animation, which is waited for until its
+// last start ends; it is no loop, and nothing is said to come round again.
+TEST_F(PlayTest, AJoinIsWaitedForUntilItsLastStartEnds)
+{
+    mAmend = R"(
+        local function add(a) table.insert(g.animations, a) end
+        add({ name = 'top', layer = 'bg_a', callback = true,
+              fade = { beginopacity = 1, endopacity = 1, duration = 50 },
+              nextanimations = { 'left', 'right' } })
+        add({ name = 'left', layer = 'bg_a', callback = true,
+              scale = { beginscale = 1, endscale = 1, duration = 50 },
+              nextanimations = { 'bottom' } })
+        add({ name = 'right', layer = 'glow_a', callback = true,
+              fade = { beginopacity = 0, endopacity = 1, duration = 300 },
+              nextanimations = { 'bottom' } })
+        add({ name = 'bottom', layer = 'glow_a', callback = true,
+              move = { endx = 5, endy = 5, duration = 200 } })
+        table.insert(g.events, { name = 'join', animations = { 'top' } })
+    )";
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("join", false);
+    // The right branch ends about 350 ms in and starts the bottom one again.
+    for (int i = 0; i < 28; ++i)
+        Frame(16);
+    EXPECT_TRUE(play->IsBlockingAnimation());
+    EXPECT_EQ(play->FindAnimation("bottom")->GetState(), GameplayAnimation::kRunning);
+    for (int i = 0; i < 20; ++i)
+        Frame(16);
+    EXPECT_FALSE(play->IsBlockingAnimation());
+    EXPECT_EQ(play->FindAnimation("bottom")->GetState(), GameplayAnimation::kIdle);
+    EXPECT_EQ(CountInLog("comes round again"), 0);
+}
+
+// Objects an event puts in the hand or takes from it: placed in its scene by an event, the held
+// object leaves the hand (a miss after it is a plain miss, nothing waits); one from nowhere (no
+// strip nor scene holds it) goes to the strip at a miss; one whose parts were not all found is
+// put in the hand as it is and can be taken from the strip again.
+TEST_F(PlayTest, AnObjectAnEventPutsInTheHandOrPlacesLeavesNoWaitBehind)
+{
+    mAmend = R"(
+        table.insert(g.inventory, { name = 'pair', image = 't/gem', homescene = 'a',
+                                    partcount = 2 })
+        table.insert(g.events, { name = 'place_coin', inventorytoaddtoscene = { 'coin' } })
+        table.insert(g.events, { name = 'equip_gem', inventorytoequip = 'gem' })
+        table.insert(g.events, { name = 'give_pair', inventorytoactivate = { 'pair' } })
+        table.insert(g.events, { name = 'equip_pair', inventorytoequip = 'pair' })
+    )";
+    PlayGameplay* play = Playing();
+    GameplayInventory* coin = play->FindInventory("coin");
+    play->ActivateEvent("equip_coin", false);
+    ASSERT_EQ(play->GetHeldInventory(), coin);
+    play->ActivateEvent("place_coin", false);
+    EXPECT_EQ(play->GetHeldInventory(), nullptr);
+    Until(*play, Gameplay::kPlay);
+    MoveTo(500, 300);
+    Press(*play, 500, 300);
+    Until(*play, Gameplay::kPlay, 20);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_EQ(play->GetPendingCallbacks(), 0);
+
+    play->ActivateEvent("equip_gem", false);
+    ASSERT_EQ(play->GetHeldInventory(), play->FindInventory("gem"));
+    Press(*play, 500, 300);
+    Until(*play, Gameplay::kPlay, 30);
+    EXPECT_EQ(play->GetHeldInventory(), nullptr);
+    EXPECT_TRUE(play->GetHud()->HasInventory("gem"));
+
+    GameplayInventory* pair = play->FindInventory("pair");
+    play->ActivateEvent("give_pair", false);
+    Until(*play, Gameplay::kPlay, 30);
+    play->ActivateEvent("equip_pair", false);
+    ASSERT_EQ(play->GetHeldInventory(), pair);
+    Press(*play, 500, 300);
+    Until(*play, Gameplay::kPlay, 30);
+    ASSERT_EQ(play->GetHeldInventory(), nullptr);
+    const TVec2 at = pair->GetHomePosition();
+    MoveTo(static_cast<int>(at.x) + 5, static_cast<int>(at.y) + 5);
+    Press(*play, static_cast<int>(at.x) + 5, static_cast<int>(at.y) + 5);
+    EXPECT_EQ(play->GetHeldInventory(), pair);
+    EXPECT_EQ(CountInLog("Too many callbacks reported"), 0);
+}
+
+// A wait that nothing alive can end any more is let go, in one line naming what it waited for and
+// the event that started it: an awaited animation whose transforms someone removed, an object
+// whose motion someone removed. A long wait that will end (a fade of a minute) is kept.
+TEST_F(PlayTest, AWaitNothingCanEndIsLetGoAndSaid)
+{
+    mAmend = R"(
+        table.insert(g.animations, { name = 'minute', layer = 'glow_a', callback = true,
+            fade = { beginopacity = 0, endopacity = 1, duration = 60000 } })
+        table.insert(g.events, { name = 'long', animations = { 'minute' } })
+        table.insert(g.events, { name = 'place_coin', inventorytoaddtoscene = { 'coin' } })
+    )";
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("long", false);
+    for (int i = 0; i < 100; ++i)
+        Frame(16);
+    EXPECT_TRUE(play->IsBlockingAnimation());
+    EXPECT_EQ(CountInLog("nothing can end any more"), 0);
+    TransformManager::Instance()->RemoveTransforms(
+        &play->FindLayer("glow_a")->GetBitmap()->GetTransform());
+    Frame(16);
+    EXPECT_FALSE(play->IsBlockingAnimation());
+    EXPECT_EQ(CountInLog("The location waited for GameplayAnimation 'minute' (started by event "
+                         "'long'), which nothing can end any more: it goes on"),
+              1);
+
+    GameplayInventory* coin = play->FindInventory("coin");
+    play->ActivateEvent("place_coin", false);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+    Frame(16);
+    TransformManager::Instance()->RemoveTransforms(&coin->GetImageTransform());
+    Frame(16);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_EQ(play->GetPendingCallbacks(), 0);
+    EXPECT_EQ(CountInLog("The location waited for object 'coin' placed in its scene (started by "
+                         "event 'place_coin'), which nothing can end any more: it goes on"),
+              1);
+    EXPECT_EQ(CountInLog("nothing can end any more"), 2);
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
 }
 
 // A negative delay of any block counts as none: each awaited block starts, ends, and the wait with

@@ -106,11 +106,16 @@ TEST_F(AnimationTest, RestartsReplaceTheRunAndItsCallback)
     glow->Start(first.Get(), false, mBitmap);
     Run(3);
     EXPECT_EQ(glow->GetPartsDone(), 2);
-    // Started again: the count starts over, the first run's late parts reach nothing.
+    // Started again: the count starts over, the first run's late parts reach nothing; its caller
+    // is told once, at the restart, as a run cut short (it reads running: nothing follows it).
+    int firstSeen = 0;
+    first.mAction = [&] { firstSeen = glow->GetState(); };
     glow->Start(second.Get(), false, mBitmap);
     EXPECT_EQ(glow->GetPartsDone(), 0);
+    EXPECT_EQ(first.mCalls, 1);
+    EXPECT_EQ(firstSeen, GameplayAnimation::kRunning);
     Run(12);
-    EXPECT_EQ(first.mCalls, 0);
+    EXPECT_EQ(first.mCalls, 1);
     EXPECT_EQ(second.mCalls, 1);
 
     // An instant start during a run ends it: its caller is told once.
@@ -168,7 +173,8 @@ TEST_F(AnimationTest, InstantStartsSetTheEndValues)
     Run(3);
     EXPECT_NE(transform.GetRotationZ(), before);
 
-    // Clearing removes what other animations run on the same bitmap.
+    // Clearing removes what other animations run on the same bitmap: their runs are cut short and
+    // their callers told once.
     auto slide =
         Make("{ move = { beginx = 0, endx = 100, beginy = 0, endy = 0, duration = 1000 } }");
     advtest::CountingCallback slid;
@@ -178,7 +184,8 @@ TEST_F(AnimationTest, InstantStartsSetTheEndValues)
     const float stopped = transform.GetX();
     Run(80);
     EXPECT_EQ(transform.GetX(), stopped);
-    EXPECT_EQ(slid.mCalls, 0);
+    EXPECT_EQ(slid.mCalls, 1);
+    EXPECT_EQ(slide->GetState(), GameplayAnimation::kIdle);
 }
 
 } // namespace
