@@ -57,8 +57,8 @@ TEST_F(HostileFilesTest, PackedBombsAndEntriesNamedAsThePlayersFilesAreRefused)
         ExpectInLog(": ZXML: the plain length " + std::to_string(plain->size()) +
                     " is more than the 16777216 bytes a document may unpack to\n");
     ExpectInLog(": Strings: the packed string file 'user:strings_bomb.xml' could not be read\n");
-    ExpectLogged(": Pack ::assets/planted.qmp: 3 entries refused, whose names hold \":\" or \"..\" "
-                 "or begin with \"/\" (the first: 'user:prefs.dat')\n");
+    ExpectLogged(": Pack ::assets/planted.qmp: 3 entries refused, whose names hold \":\" or a "
+                 "\"..\" part or begin with \"/\" (the first: 'user:prefs.dat')\n");
     EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
     EXPECT_NE(DumpHiscores(DataFolder() / "hiscore.dat"), "");
 }

@@ -177,13 +177,29 @@ bool DeleteFile(const TString& name)
     {
         if (!StartsWith(lower, "user:") && !StartsWith(lower, "common:"))
             return false;
-        if (lower.Find("..") >= 0)
+        if (NamesParentFolder(lower.c_str()))
             return false;
         if (!sys::RemoveFile(location.c_str()))
             return false;
     }
     State().mPathMap.erase(lower);
     return true;
+}
+
+bool NamesParentFolder(const char* name)
+{
+    const char* part = name;
+    for (const char* p = name;; ++p)
+    {
+        if (*p == '/' || *p == '\\' || *p == ':' || *p == 0)
+        {
+            if (p - part == 2 && part[0] == '.' && part[1] == '.')
+                return true;
+            if (*p == 0)
+                return false;
+            part = p + 1;
+        }
+    }
 }
 
 bool NextFileInFolder(const TString& folder, TString& cursor, bool recursive)
