@@ -22,6 +22,23 @@ void PutU32(std::string& out, uint32_t value)
 
 // Kept to 2 GB, which every reader of the format takes, whether it reads offsets signed or not.
 constexpr uint64_t kMaxPackBytes = 0x7FFFFFFFu;
+
+// A part of the name between separators that is "..": it reaches out of its folder, where
+// "music/theme..ogg" goes nowhere.
+bool NamesParentFolder(const std::string& name)
+{
+    size_t part = 0;
+    for (size_t i = 0; i <= name.size(); ++i)
+    {
+        if (i == name.size() || name[i] == '/' || name[i] == '\\' || name[i] == ':')
+        {
+            if (i - part == 2 && name.compare(part, 2, "..") == 0)
+                return true;
+            part = i + 1;
+        }
+    }
+    return false;
+}
 } // namespace
 
 bool CollectPackEntries(const std::string& folder, std::vector<PackEntry>& entries,
@@ -77,12 +94,11 @@ bool BuildPack(const std::vector<PackEntry>& entries, std::string& pack, std::st
         }
         // The game refuses such an entry: it would shadow a data-folder file or lie outside the
         // assets.
-        if (entry.mName.find(':') != std::string::npos ||
-            entry.mName.find("..") != std::string::npos || entry.mName[0] == '/' ||
-            entry.mName[0] == '\\')
+        if (entry.mName.find(':') != std::string::npos || NamesParentFolder(entry.mName) ||
+            entry.mName[0] == '/' || entry.mName[0] == '\\')
         {
-            error =
-                "entry name holds \":\" or \"..\" or begins with \"/\": \"" + entry.mName + "\"";
+            error = "entry name holds \":\" or a \"..\" part or begins with \"/\": \"" +
+                    entry.mName + "\"";
             return false;
         }
         directory += 1 + entry.mName.size() + 8;

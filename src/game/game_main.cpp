@@ -42,6 +42,7 @@
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
 #include "platform/config/config.h"
+#include "platform/files/file.h"
 #include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "platform/seams/display_seam.h"
@@ -141,11 +142,23 @@ void SayStartFailed(const TString& line)
 // start-up script would fail on it at once and leave an empty window behind.
 bool RunStartScript(TWindowScript& script)
 {
+    // The reason is the real one: a script that is there but cannot be opened (no file
+    // descriptor left, no regular file) is not missing.
     if (!FileExists(kStartScript))
     {
-        SayStartFailed(
-            TString::Format("The start-up script %s is missing: nothing to run", kStartScript));
+        SayStartFailed(TString::Format("The start-up script %s %s: nothing to run", kStartScript,
+                                       DescribeMissingFile(kStartScript).c_str()));
         return false;
+    }
+    {
+        TFile probe;
+        if (!probe.Open(kStartScript, kFileReadBinary))
+        {
+            SayStartFailed(TString::Format("The start-up script %s cannot be read (%s): nothing "
+                                           "to run",
+                                           kStartScript, probe.GetError().c_str()));
+            return false;
+        }
     }
     // Compiled as the window library's ReadFile will read it, below assets/.
     const TString start = GetConfig(kStartOption);

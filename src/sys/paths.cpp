@@ -519,12 +519,30 @@ FolderListing::~FolderListing()
     Close();
 }
 
+namespace
+{
+std::string gFailingFolder;
+int gFolderListingError = 0;
+} // namespace
+
+void InjectFolderListingFailure(const std::string& folder, int errorNumber)
+{
+    gFailingFolder = folder;
+    gFolderListingError = errorNumber;
+}
+
 bool FolderListing::Open(const std::string& folder)
 {
     Close();
+    mError = 0;
     if (folder.empty())
         return false;
-    mDir = opendir(folder.c_str());
+    if (gFolderListingError != 0 && folder == gFailingFolder)
+        errno = gFolderListingError;
+    else
+        mDir = opendir(folder.c_str());
+    if (mDir == nullptr)
+        mError = errno != 0 ? errno : EIO;
     mFolder = folder;
     if (!mFolder.empty() && mFolder.back() != '/')
         mFolder += '/';

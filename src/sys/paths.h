@@ -124,10 +124,17 @@ public:
     bool IsOpen() const { return mDir != nullptr; }
     // The next entry; a symbolic link counts as what it points to. False at the end.
     bool Next(std::string& name, bool& isFolder);
+    // Why the last Open failed (an errno value), 0 after one that succeeded.
+    int GetError() const { return mError; }
 
 private:
     void* mDir = nullptr;
     std::string mFolder;
+    int mError = 0;
 };
+
+// Tests: the next opens of the folder (as given to FolderListing::Open) fail with the error
+// number, as they do when the process has no file descriptor left; 0 ends it.
+void InjectFolderListingFailure(const std::string& folder, int errorNumber);
 
 } // namespace sys

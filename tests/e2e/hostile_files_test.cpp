@@ -1,6 +1,6 @@
 // The whole program on hostile files, a new player ("Ann") into the Gatehouse each time: packed
-// documents that inflate far past what a reader takes, pack entries named as the player's files,
-// and a pack cut while the game runs.
+// documents that inflate far past what a reader takes, documents of millions of elements, pack
+// entries named as the player's files, and a pack cut while the game runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "e2e/program_test_support.h"
+#include "platform/config/xml.h"
 #include "platform/zxml_test_support.h"
 #include "support/file_layer_fixture.h"
 
@@ -56,10 +57,41 @@ TEST_F(HostileFilesTest, PackedBombsAndEntriesNamedAsThePlayersFilesAreRefused)
         ExpectInLog(": ZXML: the plain length " + std::to_string(plain->size()) +
                     " is more than the 16777216 bytes a document may unpack to\n");
     ExpectInLog(": Strings: the packed string file 'user:strings_bomb.xml' could not be read\n");
-    ExpectLogged(": Pack ::assets/planted.qmp: 3 entries refused, whose names hold \":\" or \"..\" "
-                 "or begin with \"/\" (the first: 'user:prefs.dat')\n");
+    ExpectLogged(": Pack ::assets/planted.qmp: 3 entries refused, whose names hold \":\" or a "
+                 "\"..\" part or begin with \"/\" (the first: 'user:prefs.dat')\n");
     EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
     EXPECT_NE(DumpHiscores(DataFolder() / "hiscore.dat"), "");
+}
+
+// Display settings in the common data folder made of four million empty elements: packed in 16
+// KiB, then a plain file of 64 MiB. Each is refused with its line (the tree would take gigabytes),
+// the game reaches the menu and the new player is saved.
+TEST_F(HostileFilesTest, DocumentsOfManySmallElementsAreRefusedAndTheGameGoesOn)
+{
+    std::string elements;
+    elements.reserve(kMaxUnpackedXmlBytes);
+    while (elements.size() < kMaxUnpackedXmlBytes)
+        elements += "<a/>";
+    const std::vector<char> packed = zxmltest::Pack(elements);
+    ASSERT_LT(packed.size(), size_t(64) << 10);
+    const fs::path display = mRoot / "data/common/Tovrix/Murkwell/display.xml";
+    WriteFile(display, std::string(packed.begin(), packed.end()));
+    const Traces traces = RunOk(mRepository, NewPlayer(), "");
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "menu"), traces.end());
+    ExpectLogged(": XML: '" + display.string() +
+                 "' was not read: it holds more than the 65536 elements and attributes a "
+                 "document may hold\n");
+    EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
+
+    std::string plain;
+    plain.reserve(size_t(64) << 20);
+    for (int i = 0; i < 4; ++i)
+        plain += elements;
+    WriteFile(display, plain);
+    EXPECT_EQ(RunOk(mRepository, "focus gained\nawait menu\nwait 10\nclose\n", ""),
+              (Traces{"start", "menu Ann"}));
+    ExpectLogged(": XML: '" + display.string() +
+                 "' was not read: it is larger than the 16777216 bytes a document may hold\n");
 }
 
 // The sound pack cut to 4 KiB while the menu is up, as an update in place or a drive gone would

@@ -1,9 +1,9 @@
 // End-to-end runs of the options and profile screens on the repository's content: sliders, the
 // full-screen switch and the cursor choice stored and shown again; profiles typed, scrolled,
-// deleted after the question and selected; the menu's greeting of the current profile; damaged
-// preferences and scores on a nearly full disk, and ones that are no files; saves past planted
-// links, on a disk gone read-only, and a damaged score file removed meanwhile; a FIFO as exclusion
-// file.
+// deleted after the question and selected; a name of blanks refused; the menu's greeting of the
+// current profile; damaged preferences and scores on a nearly full disk, and ones that are no
+// files; saves past planted links, on a disk gone read-only, and a damaged score file removed
+// meanwhile; a FIFO as exclusion file.
 #include "e2e/program_test_support.h"
 
 #include <sys/stat.h>
@@ -145,6 +145,21 @@ TEST_F(ProfilesProgramTest, EnterConfirmsTheNameDialog)
     const std::string input = std::string("focus gained\nwait 30\n") + kNewProfile +
                               "wait 36\ntext Ann\nwait 3\nkey 13\nwait 20\n" + kSelectProfile +
                               "wait 60\nclose\n";
+    EXPECT_EQ(RunClean(mRepository, input, "start=scripts/selectplayer.lua"),
+              (Traces{"start", "profile Ann"}));
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+}
+
+// A name of blanks (spaces and a no-break space) is refused as an empty one is: "OK" stays hidden
+// and Enter does nothing; cleared and typed again, the name makes the one profile.
+TEST_F(ProfilesProgramTest, ANameOfBlanksIsRefusedLikeAnEmptyOne)
+{
+    const std::string input = std::string("focus gained\nwait 30\n") + kNewProfile +
+                              "wait 36\ntext   \xC2\xA0 \nwait 3\nkey 13\nwait 20\n" + kNameOk +
+                              "wait 20\nkey 8\nkey 8\nkey 8\nkey 8\nwait 3\ntext Ann\nwait 3\n"
+                              "key 13\nwait 20\n" +
+                              kSelectProfile + "wait 60\nclose\n";
     EXPECT_EQ(RunClean(mRepository, input, "start=scripts/selectplayer.lua"),
               (Traces{"start", "profile Ann"}));
     EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +

@@ -47,6 +47,7 @@
 #include "support/environment.h"
 #include "support/files.h"
 #include "sys/clock.h"
+#include "sys/paths.h"
 #include "sys/display/surface.h"
 #include "sys/events.h"
 #include "sys/window.h"
@@ -56,7 +57,9 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -544,6 +547,40 @@ TEST_F(StartUpScriptTest, AMissingOneEndsTheRunWithALine)
     const std::string log = RunOn(commandLine);
     EXPECT_EQ(gStatus, 1);
     EXPECT_NE(log.find(": The start-up script scripts/mainloop.lua is missing: nothing to run\n"),
+              std::string::npos)
+        << log;
+}
+
+// The reason a start-up script is not run is the real one: a folder the scan could not list (no
+// file descriptor left) or a script that cannot be opened is no missing script.
+TEST_F(StartUpScriptTest, AScriptInAFolderThatCannotBeListedIsNotCalledMissing)
+{
+    const std::string commandLine = FixtureGame("return 5\n");
+    sys::InjectFolderListingFailure("assets/scripts", EMFILE);
+    const std::string log = RunOn(commandLine);
+    sys::InjectFolderListingFailure("", 0);
+    EXPECT_EQ(gStatus, 1);
+    EXPECT_NE(log.find(": ERROR: The folder 'assets/scripts' cannot be listed (Too many open "
+                       "files): the files in it are not found\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(": The start-up script scripts/mainloop.lua cannot be found: the folder "
+                       "'assets/scripts' could not be listed (Too many open files): nothing to "
+                       "run\n"),
+              std::string::npos)
+        << log;
+}
+
+TEST_F(StartUpScriptTest, AScriptThatCannotBeOpenedSaysWhy)
+{
+    const std::string commandLine = FixtureGame("");
+    const fs::path script = mRoot / "game/assets/scripts/mainloop.lua";
+    fs::remove(script);
+    ASSERT_EQ(mkfifo(script.c_str(), 0600), 0);
+    const std::string log = RunOn(commandLine);
+    EXPECT_EQ(gStatus, 1);
+    EXPECT_NE(log.find(": The start-up script scripts/mainloop.lua cannot be read (it is not a "
+                       "regular file): nothing to run\n"),
               std::string::npos)
         << log;
 }

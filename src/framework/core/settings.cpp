@@ -289,10 +289,12 @@ void Settings::CreateNewUser(const TString& name)
     int count = mPrefs->GetNumUsers();
     if (count >= kMaxProfiles)
         return;
-    mPrefs->SetString("name", name, count, true);
+    // A name that shows nothing is no name: the profile is made as one made without a name.
+    const bool named = !IsBlankText(name);
+    mPrefs->SetString("name", named ? name : TString(), count, true);
     mPrefs->SetInt("gamemode", 1, count, true);
     SetCurrentUser(count);
-    if (name.Length() > 0 && mHiscores)
+    if (named && mHiscores)
         mHiscores->AddScore(0, true, "");
 }
 
@@ -322,7 +324,10 @@ TString Settings::GetUserName(int32_t index) const
 {
     if (index < 0 || index >= mPrefs->GetNumUsers())
         return TString();
-    return mPrefs->GetString("name", "", index);
+    // A stored name that shows nothing (an earlier version took one) reads as no name: it is
+    // never greeted or listed as "   ".
+    const TString name = mPrefs->GetString("name", "", index);
+    return IsBlankText(name) ? TString() : name;
 }
 
 void Settings::SetGameMode(int32_t mode, const TString& modeName)

@@ -180,7 +180,8 @@ void CustomTextEdit::UpdateEnableWindow()
     TWindow* window = modal != nullptr ? modal->FindChild(mEnableWindow, 0xFFFFFFFFu) : nullptr;
     if (window == nullptr)
         return;
-    if (GetText().Length() > 0)
+    // Blanks alone are no text: a name of spaces is not offered.
+    if (!IsBlankText(GetText()))
         window->SetFlags(window->GetFlags() | kWindowVisible);
     else
         window->SetFlags(window->GetFlags() & ~kWindowVisible);

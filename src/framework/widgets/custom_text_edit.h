@@ -1,6 +1,7 @@
 // CustomTextEdit: the game's one-line entry field: a text edit that keeps the keyboard focus, plays
 // a random typing sound per accepted edit, may clear its preset text, force case, and show a
-// window only while it holds text. The game registers it as the window type "TextEdit".
+// window only while it holds text (blanks alone are none). The game registers it as the window type
+// "TextEdit".
 #pragma once
 
 #include "platform/maths/random.h"
@@ -44,7 +45,7 @@ public:
 private:
     void TakeFocus();
     char ForceCase(char c) const;
-    // Shows the "enablewindow" window while the field holds text, else hides it.
+    // Shows the "enablewindow" window while the field holds text besides blanks, else hides it.
     void UpdateEnableWindow();
     // Runs a pending window update once the edit that asked for it is carried out.
     void FinishEdit();

@@ -5,7 +5,9 @@
 #include "platform/log.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <zlib.h>
 
@@ -16,6 +18,11 @@ namespace
 constexpr uint64_t kMaxInflateRatio = 1032;
 // The least room first given to a packed stream's text.
 constexpr uint64_t kFirstInflateRoom = 64 << 10;
+// How a refusal names a document: the file as the player finds it, or the block of memory.
+std::string DocumentName(const TString* file)
+{
+    return file ? "'" + std::string(ShownPath(*file).c_str()) + "'" : "a document in memory";
+}
 
 bool IsXmlSpace(int c)
 {
@@ -194,6 +201,12 @@ TXmlNode* ParseTag(TXmlNode& node, TGetChar& source, bool& closing)
             }
             else
             {
+                // Past the budget the source ends: what was built is thrown away by the caller.
+                if (++source.mNodes > kXmlMaxNodes)
+                {
+                    source.mStop = true;
+                    return nullptr;
+                }
                 const char* name = token.mText.c_str();
                 child = node.AddChild(name);
                 special = std::strcmp(name, "?xml") == 0 || std::strcmp(name, "!DOCTYPE") == 0 ||
@@ -214,6 +227,11 @@ TXmlNode* ParseTag(TXmlNode& node, TGetChar& source, bool& closing)
         case kValue:
             if (child)
             {
+                if (++source.mNodes > kXmlMaxNodes)
+                {
+                    source.mStop = true;
+                    return nullptr;
+                }
                 child->AddAttribute(pending.c_str(), token.mText.c_str(), token.mQuoted);
             }
             pending = TString();
@@ -388,12 +406,31 @@ void TXmlNode::AddAttribute(const char* name, const char* value, bool quoted)
     mAttributes.push_back(std::move(attribute));
 }
 
-void TXmlNode::ParseSource(TGetChar& source)
+bool TXmlNode::ParseSource(TGetChar& source, const TString* file)
 {
+    // Kept to be put back when the document is refused: a refused one adds nothing.
+    const size_t children = mChildren.size();
+    const TString text = mText;
+    const int32_t textLength = mTextLength;
+    const int32_t textEnd = mTextEnd;
     ParseContent(*this, source);
+    if (source.mNodes <= kXmlMaxNodes)
+    {
+        return true;
+    }
+    Log("XML: %s was not read: it holds more than the %d elements and attributes a document may "
+        "hold",
+        DocumentName(file).c_str(), kXmlMaxNodes);
+    mChildren.erase(std::next(mChildren.begin(), static_cast<std::ptrdiff_t>(children)),
+                    mChildren.end());
+    mChildCursor = mChildren.end();
+    mText = text;
+    mTextLength = textLength;
+    mTextEnd = textEnd;
+    return false;
 }
 
-void TXmlNode::ParseFile(const TString& name)
+bool TXmlNode::ParseFile(const TString& name)
 {
     TGetCharFile source(name);
     char head[4] = {};
@@ -415,15 +452,15 @@ void TXmlNode::ParseFile(const TString& name)
         int length = file->Length();
         if (length <= 0)
         {
-            return;
+            return true;
         }
         // Read whole before it is unpacked: a file no document of the largest size packs to is
         // refused unread.
         if (static_cast<uint32_t>(length) > kMaxPackedXmlFileBytes)
         {
-            Log("ZXML: '%s' was not read: it is larger than the %u bytes a packed document takes",
-                ShownPath(name).c_str(), kMaxPackedXmlFileBytes);
-            return;
+            Log("ZXML: %s was not read: it is larger than the %u bytes a packed document takes",
+                DocumentName(&name).c_str(), kMaxPackedXmlFileBytes);
+            return false;
         }
         std::vector<char> packed(static_cast<size_t>(length));
         int read = file->Read(packed.data(), length);
@@ -431,50 +468,67 @@ void TXmlNode::ParseFile(const TString& name)
         if (read > 0 && UnpackZxml(packed.data(), static_cast<uint32_t>(read), plain))
         {
             TGetCharString memory(plain.data(), static_cast<uint32_t>(plain.size()));
-            ParseSource(memory);
+            return ParseSource(memory, &name);
         }
-        return;
+        return false;
+    }
+    // A plain document is read a byte at a time into a tree: past the size a packed one may
+    // unpack to, it is refused unread.
+    if (source.IsOpen())
+    {
+        const int length = source.GetFile()->Length();
+        if (length < 0 || static_cast<uint32_t>(length) > kMaxUnpackedXmlBytes)
+        {
+            Log("XML: %s was not read: it is larger than the %u bytes a document may hold",
+                DocumentName(&name).c_str(), kMaxUnpackedXmlBytes);
+            return false;
+        }
     }
     source.Rewind();
-    ParseSource(source);
+    return ParseSource(source, &name);
 }
 
-void TXmlNode::ParseString(const char* text)
+bool TXmlNode::ParseString(const char* text)
 {
     if (!text)
     {
-        return;
+        return true;
     }
     if (std::strncmp(text, "ZXML", 4) == 0)
     {
         // A NUL-terminated text cannot tell the size of a binary block: the caller vouches for the
         // header's packed length.
         uint32_t packed = ReadU32(text + 4);
-        ParseBuffer(text, packed > 0xFFFFFFFFu - 12 ? 0xFFFFFFFFu : packed + 12);
-        return;
+        return ParseBuffer(text, packed > 0xFFFFFFFFu - 12 ? 0xFFFFFFFFu : packed + 12);
     }
-    TGetCharString source(text, static_cast<uint32_t>(std::strlen(text)));
-    ParseSource(source);
+    const size_t length = strnlen(text, size_t(kMaxUnpackedXmlBytes) + 1);
+    return ParseBuffer(text, static_cast<uint32_t>(length));
 }
 
-void TXmlNode::ParseBuffer(const char* data, uint32_t size)
+bool TXmlNode::ParseBuffer(const char* data, uint32_t size)
 {
     if (!data)
     {
-        return;
+        return true;
     }
     if (size >= 4 && std::memcmp(data, "ZXML", 4) == 0)
     {
         std::vector<char> plain;
-        if (UnpackZxml(data, size, plain))
+        if (!UnpackZxml(data, size, plain))
         {
-            TGetCharString source(plain.data(), static_cast<uint32_t>(plain.size()));
-            ParseSource(source);
+            return false;
         }
-        return;
+        TGetCharString source(plain.data(), static_cast<uint32_t>(plain.size()));
+        return ParseSource(source, nullptr);
+    }
+    if (size > kMaxUnpackedXmlBytes)
+    {
+        Log("XML: %s was not read: it is larger than the %u bytes a document may hold",
+            DocumentName(nullptr).c_str(), kMaxUnpackedXmlBytes);
+        return false;
     }
     TGetCharString source(data, size);
-    ParseSource(source);
+    return ParseSource(source, nullptr);
 }
 
 TXmlNode* TXmlNode::FindChild(const char* name) const

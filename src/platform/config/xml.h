@@ -13,6 +13,10 @@ class TFile;
 
 // Elements nested deeper than this are not read: a hostile document must not exhaust the stack.
 constexpr int kXmlMaxDepth = 256;
+// The most elements and attributes one document may hold together. The largest the game reads
+// (a score file of every profile and a full table) holds about a tenth of it; a tree this size
+// costs about 12 MB, while 16 MiB of empty elements would cost gigabytes.
+constexpr int kXmlMaxNodes = 1 << 16;
 
 // A byte source for the parser. Every source returns bytes as 0..255 and -1 at the end.
 class TGetChar
@@ -30,6 +34,7 @@ public:
     int mMode = 0;     // 0: parse the whole input (the only mode used)
     bool mEnd = false; // the input ran out inside a tag
     bool mTopClosed = false;
+    int mNodes = 0; // elements and attributes read so far
 };
 
 // Reads a file opened through the file layer, byte by byte.
@@ -90,13 +95,16 @@ public:
     virtual void AddAttribute(const char* name, const char* value, bool quoted);
 
     // Parses a document read through the file layer into this node's children. A file that does
-    // not open gives an empty tree.
-    void ParseFile(const TString& name);
+    // not open gives an empty tree. A document larger than kMaxUnpackedXmlBytes or holding more
+    // than kXmlMaxNodes elements and attributes is refused with a log line, as a damaged packed
+    // one is: nothing of it is added, and the answer is false.
+    bool ParseFile(const TString& name);
     // Parses a NUL-terminated document in memory; "ZXML" at its start marks the packed form, whose
-    // block must then hold the whole packed stream.
-    void ParseString(const char* text);
+    // block must then hold the whole packed stream. Refused as ParseFile refuses.
+    bool ParseString(const char* text);
     // Parses a document of exactly size bytes (plain or packed); never reads outside the block.
-    void ParseBuffer(const char* data, uint32_t size);
+    // Refused as ParseFile refuses.
+    bool ParseBuffer(const char* data, uint32_t size);
 
     TXmlNode* FindChild(const char* name) const;
     void ResetChildCursor();
@@ -117,7 +125,8 @@ public:
     TString ToString();
 
 private:
-    void ParseSource(TGetChar& source);
+    // `file` names the document in the line that refuses it (null: a block of memory).
+    bool ParseSource(TGetChar& source, const TString* file);
     void WriteNode(TString& out, int indent) const;
 
     TString mText;
@@ -139,8 +148,9 @@ TString EscapeXml(const TString& text);
 // byte count. firstIsReference (when given) tells whether the first byte came from a reference.
 void UnescapeXml(TString& text, int& length, bool* firstIsReference);
 
-// The most a packed document unpacks to, as the preferences and score files are refused past the
-// same size: a stream of a few megabytes can inflate to gigabytes within any ratio bound.
+// The most a document holds, plain or unpacked, as the preferences and score files are refused past
+// the same size: a packed stream of a few megabytes can inflate to gigabytes within any ratio
+// bound, and a plain file is anyone's.
 constexpr uint32_t kMaxUnpackedXmlBytes = 16u << 20;
 // The most a packed document file is read whole: its header and a stream of the largest document
 // at zlib's worst (its compressBound).

@@ -64,6 +64,8 @@ public:
     // An empty folder name just ends a running search.
     void Open(const TString& folder);
     bool Next(TString& name, bool* isFolder);
+    // Why the folder could not be opened (an errno value); 0 when it was.
+    int GetError() const { return mListing.GetError(); }
 
 private:
     sys::FolderListing mListing;

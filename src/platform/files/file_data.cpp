@@ -235,7 +235,9 @@ int TDiskFileData::Tell()
 {
     if (mStream == nullptr)
         return 0;
-    return static_cast<int>(std::ftell(mStream));
+    // Past what an int holds, as Length() answers: never a negative position.
+    const long position = std::ftell(mStream);
+    return position > INT_MAX ? INT_MAX : static_cast<int>(position);
 }
 
 int TDiskFileData::Read(void* buffer, int count)

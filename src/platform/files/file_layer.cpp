@@ -8,11 +8,13 @@
 #include "platform/shell/system_cursor.h"
 #include "sys/paths.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -25,6 +27,9 @@ struct FileLayerState
     TString mCommonFolder;
     TString mDesktopFolder;
     bool mPreview = false;
+    // The first folder a scan could not list, and why: its files are missing from the map.
+    TString mUnlistedFolder;
+    TString mUnlistedReason;
 };
 
 FileLayerState& State()
@@ -177,13 +182,29 @@ bool DeleteFile(const TString& name)
     {
         if (!StartsWith(lower, "user:") && !StartsWith(lower, "common:"))
             return false;
-        if (lower.Find("..") >= 0)
+        if (NamesParentFolder(lower.c_str()))
             return false;
         if (!sys::RemoveFile(location.c_str()))
             return false;
     }
     State().mPathMap.erase(lower);
     return true;
+}
+
+bool NamesParentFolder(const char* name)
+{
+    const char* part = name;
+    for (const char* p = name;; ++p)
+    {
+        if (*p == '/' || *p == '\\' || *p == ':' || *p == 0)
+        {
+            if (p - part == 2 && part[0] == '.' && part[1] == '.')
+                return true;
+            if (*p == 0)
+                return false;
+            part = p + 1;
+        }
+    }
 }
 
 bool NextFileInFolder(const TString& folder, TString& cursor, bool recursive)
@@ -265,6 +286,17 @@ void ClearExclusionList()
 void ClearPathMap()
 {
     State().mPathMap.clear();
+    State().mUnlistedFolder = TString();
+    State().mUnlistedReason = TString();
+}
+
+TString DescribeMissingFile(const TString& name)
+{
+    const FileLayerState& state = State();
+    if (FileExists(name) || state.mUnlistedFolder.Length() == 0)
+        return TString("is missing");
+    return TString::Format("cannot be found: the folder '%s' could not be listed (%s)",
+                           state.mUnlistedFolder.c_str(), state.mUnlistedReason.c_str());
 }
 
 void ScanFolder(const TString& folder, const TString& prefix)
@@ -283,10 +315,30 @@ void ScanFolder(const TString& folder, const TString& prefix)
     if (base.Length() > 0)
         base += '/';
 
+    // Listed whole before anything below it is: a scan holds one folder open at a time, however
+    // deep the assets go, so few free file descriptors still take it to the end.
+    std::vector<std::pair<TString, bool>> entries;
     TString name;
     bool isFolder = false;
     while (search.Next(name, &isFolder))
+        entries.emplace_back(name, isFolder);
+    // A folder that is not there has nothing to find; one that cannot be listed hides its files,
+    // which are then not missing, and the reason is said.
+    if (const int error = search.GetError(); error != 0 && error != ENOENT)
     {
+        const TString reason(std::strerror(error));
+        Log("ERROR: The folder '%s' cannot be listed (%s): the files in it are not found",
+            folder.c_str(), reason.c_str());
+        if (State().mUnlistedFolder.Length() == 0)
+        {
+            State().mUnlistedFolder = folder;
+            State().mUnlistedReason = reason;
+        }
+    }
+    for (const auto& [entry, entryIsFolder] : entries)
+    {
+        name = entry;
+        isFolder = entryIsFolder;
         TString lowerName = Lower(name);
         TString key = keyPrefix + base + lowerName;
         if (!IsNameVisible(key))
@@ -355,7 +407,9 @@ void InitFileSystem()
     // A FIFO in its place would hold the start until a writer came, a device never ends.
     std::string reason;
     bool refused = false;
-    if (FILE* file = sys::OpenRegularFile(exclusionFile, false, reason, refused))
+    FILE* file = sys::OpenRegularFile(exclusionFile, false, reason, refused);
+    const int openError = errno;
+    if (file != nullptr)
     {
         std::fseek(file, 0, SEEK_END);
         long size = std::ftell(file);
@@ -369,7 +423,9 @@ void InitFileSystem()
         }
         std::fclose(file);
     }
-    else if (refused)
+    // Only a file that is not there is no exclusion file: one that cannot be opened (no file
+    // descriptor left) leaves every name it hides shown, which is said.
+    else if (refused || openError != ENOENT)
         Log("ERROR: The exclusion file '%s' was not read: %s", exclusionFile, reason.c_str());
 
     ScanFolder("assets", TString());

@@ -29,8 +29,14 @@ TString ResolvePath(const TString& name, bool strict);
 // (a pack entry, a memory block, an unknown name).
 TString ShownPath(const TString& name);
 bool FileExists(const TString& name);
+// How to say that a file is not found, after "<name> ": "is missing", or, when a scan could not
+// list a folder, that it cannot be found and why (too many open files, say).
+TString DescribeMissingFile(const TString& name);
 // Deletes a "user:" or "common:" disk file or forgets a memory block; never a pack entry.
 bool DeleteFile(const TString& name);
+// True when a part of the name between separators ("/", "\" and the ":" after a prefix) is "..",
+// which reaches out of its folder; "music/theme..ogg" goes nowhere and is a name like any other.
+bool NamesParentFolder(const char* name);
 // Steps `cursor` to the next logical name below `folder`, in the path map's order.
 bool NextFileInFolder(const TString& folder, TString& cursor, bool recursive);
 // Maps a name to a block of memory that stays owned by the caller; null data forgets the name.

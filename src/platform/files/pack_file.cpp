@@ -47,8 +47,8 @@ bool ParseUint32(const char* p, uint32_t& value)
 // no asset: such an entry would shadow the player's own files.
 bool IsAcceptedEntryName(const char* name)
 {
-    return std::strchr(name, ':') == nullptr && std::strstr(name, "..") == nullptr &&
-           name[0] != '/' && name[0] != '\\';
+    return std::strchr(name, ':') == nullptr && !NamesParentFolder(name) && name[0] != '/' &&
+           name[0] != '\\';
 }
 
 bool ReadUint32(TFile& file, uint32_t& value)
@@ -165,6 +165,10 @@ void ReadPack(const TString& packName, TPathMap& map)
     int32_t nameless = 0;
     int32_t refused = 0;
     TString firstRefused;
+    // An open file answers its length and position in an int: a larger entry cannot be read.
+    int32_t tooLarge = 0;
+    TString firstTooLarge;
+    uint32_t firstTooLargeSize = 0;
     for (; whole && registered < count; ++registered)
     {
         uint8_t length = 0;
@@ -187,6 +191,15 @@ void ReadPack(const TString& packName, TPathMap& map)
                 firstRefused = TString(entryName);
             continue;
         }
+        if (size > kMaxPackEntryBytes)
+        {
+            if (tooLarge++ == 0)
+            {
+                firstTooLarge = TString(entryName);
+                firstTooLargeSize = size;
+            }
+            continue;
+        }
         TString key(entryName);
         key.MakeLower();
         map[key] = TString::Format("@%d:%u,%u", static_cast<int>(index),
@@ -197,9 +210,14 @@ void ReadPack(const TString& packName, TPathMap& map)
         Log("Pack %s: %d entries without a name skipped", packName.c_str(),
             static_cast<int>(nameless));
     if (refused > 0)
-        Log("Pack %s: %d entries refused, whose names hold \":\" or \"..\" or begin with \"/\" "
-            "(the first: '%s')",
+        Log("Pack %s: %d entries refused, whose names hold \":\" or a \"..\" part or begin with "
+            "\"/\" (the first: '%s')",
             packName.c_str(), static_cast<int>(refused), firstRefused.c_str());
+    if (tooLarge > 0)
+        Log("Pack %s: %d entries refused, larger than the %u bytes a file may hold (the first: "
+            "'%s', %u bytes)",
+            packName.c_str(), static_cast<int>(tooLarge), kMaxPackEntryBytes, firstTooLarge.c_str(),
+            firstTooLargeSize);
     if (!whole)
         Log("Pack %s: directory cut short after %d entries", packName.c_str(),
             static_cast<int>(registered));
@@ -251,7 +269,7 @@ bool TFlatFileMap::Open(const TString& location, int mode)
     uint32_t size = 0;
     // Never read outside the pack, whatever the directory claims.
     if (!ParseUint32(colon + 1, offset) || !ParseUint32(comma + 1, size) ||
-        static_cast<uint64_t>(offset) + size > record.GetSize())
+        size > kMaxPackEntryBytes || static_cast<uint64_t>(offset) + size > record.GetSize())
     {
         Log("error reading %s from flat file", location.c_str());
         return false;

@@ -15,6 +15,8 @@ class TFileMapData;
 
 // The most bytes a pack may hold: its directory's offsets are unsigned 32-bit numbers.
 constexpr uint64_t kMaxPackFileBytes = 0xFFFFFFFFull;
+// The most bytes an entry may hold: an open file answers its length and position as an int.
+constexpr uint32_t kMaxPackEntryBytes = 0x7FFFFFFFu;
 
 class TFileMapHandler
 {
@@ -41,8 +43,9 @@ private:
 // Reads every file whose name holds ".qmp" in `folder`, in sorted order, from the asset folder.
 void ScanPacks(const TString& folder, TPathMap& map);
 // Reads one pack's directory into the map and opens the pack. Entries whose names would reach
-// outside the assets (a ":", "..", a leading "/") are refused, and so is a pack larger than
-// kMaxPackFileBytes, each with a log line.
+// outside the assets (a ":", a ".." part, a leading "/") or that are larger than
+// kMaxPackEntryBytes are refused, and so is a pack larger than kMaxPackFileBytes, each with a log
+// line.
 void ReadPack(const TString& packName, TPathMap& map);
 // The number of packs read so far (indexes in entry locations).
 int GetPackCount();

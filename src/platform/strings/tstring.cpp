@@ -652,3 +652,23 @@ bool IsSingleByteText(const TString& text)
     }
     return true;
 }
+
+bool IsBlankText(const TString& text)
+{
+    const char* p = text.c_str();
+    size_t left = static_cast<size_t>(text.Length());
+    while (left > 0)
+    {
+        int used = 1;
+        const uint32_t c = sys::ReadUtf8(p, left, used);
+        const bool blank = (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 ||
+                           c == 0x1680 || c == 0x180E || (c >= 0x2000 && c <= 0x200D) ||
+                           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+                           c == 0x2060 || c == 0x3000 || c == 0xFEFF;
+        if (!blank)
+            return false;
+        p += used;
+        left -= static_cast<size_t>(used);
+    }
+    return true;
+}

@@ -112,3 +112,6 @@ uint32_t DecodeUtf8(const char* p);
 // True when no byte of the text is 0 or a UTF-8 lead byte (192 and above), so that every character
 // is one byte; the empty text passes. Text-edit input filters use it.
 bool IsSingleByteText(const TString& text);
+// True when the text shows nothing: it is empty or holds only white space, spaces of other widths
+// (no-break, ideographic...) and zero-width characters. A name such as a profile's must show more.
+bool IsBlankText(const TString& text);

@@ -40,14 +40,23 @@ TApplicationImpl* Impl()
     return application != nullptr ? application->GetImpl() : nullptr;
 }
 
-bool ReadWhole(const TString& name, std::string& bytes)
+// A film that is there but cannot be opened (no file descriptor left, no regular file) or is too
+// large is no missing film: `reason` says why, and stays empty when there is none of that name.
+bool ReadWhole(const TString& name, std::string& bytes, TString& reason)
 {
     TFile file;
     if (!file.Open(name, kFileReadBinary))
+    {
+        if (FileExists(name))
+            reason = TString("cannot be read (") + file.GetError() + ")";
         return false;
+    }
     const int length = file.Length();
     if (length < 0 || length > kMaxFilmBytes)
+    {
+        reason = TString::Format("is larger than the %d bytes a film may hold", kMaxFilmBytes);
         return false;
+    }
     bytes.resize(static_cast<size_t>(length));
     const int got = length > 0 ? file.Read(bytes.data(), length) : 0;
     bytes.resize(static_cast<size_t>(std::max(got, 0)));
@@ -107,11 +116,11 @@ std::unique_ptr<TMoviePlayer> TMovieHost::Create()
     return std::make_unique<TMovieHost>();
 }
 
-bool TMovieHost::OpenFilm(const TString& file, TString& found, std::string& bytes)
+bool TMovieHost::OpenFilm(const TString& file, TString& found, std::string& bytes, TString& reason)
 {
     // The file layer first (packs and the asset folder), then the name as a path of its own.
     for (const TString& name : {file, TString("::") + file})
-        if (ReadWhole(name, bytes))
+        if (ReadWhole(name, bytes, reason))
         {
             found = name;
             return true;
@@ -142,8 +151,8 @@ bool TMovieHost::Play(const TString& file, bool translate, bool allowInput)
     TString found, reason;
     std::string bytes;
     auto decoder = std::make_unique<TMovieDecoder>();
-    if (!OpenFilm(file, found, bytes))
-        reason = "not found";
+    if (!OpenFilm(file, found, bytes, reason))
+        reason = reason.Length() > 0 ? reason : TString("not found");
     else if (!decoder->Open(std::move(bytes), reason))
         reason = TString("not played: ") + reason;
     if (reason.Length() > 0)

@@ -54,7 +54,9 @@ public:
 private:
     friend class TMoviePlaybackTask;
 
-    bool OpenFilm(const TString& file, TString& found, std::string& bytes);
+    // Reads the film whole; false when it cannot, with `reason` set when a file of that name is
+    // there but cannot be read (left empty when there is none).
+    bool OpenFilm(const TString& file, TString& found, std::string& bytes, TString& reason);
     void ReadCaptions();
     // Decodes up to the film clock's frame; the picture converted when it changed.
     void Advance();

@@ -204,7 +204,9 @@ bool ParseHiscoreDocument(const char* text, uint32_t length, THiscoreData& data)
     if (nul)
         length = static_cast<uint32_t>(static_cast<const char*>(nul) - text);
     TXmlNode root;
-    root.ParseBuffer(text, length);
+    // A document refused whole (past what a score file ever holds) is damage, kept aside.
+    if (!root.ParseBuffer(text, length))
+        return false;
     ReadUsers(root, data);
     bool whole = ReadTables(root, data);
     ReadMedals(root, data);

@@ -152,6 +152,42 @@ TEST_F(SettingsTest, ProfilesAreMadeDeletedAndChosenAsTheEdgeCasesSay)
     EXPECT_EQ(Num("GetNumUsers()"), 0);
 }
 
+// A name that shows nothing (blanks of any width, zero-width characters) is taken as no name,
+// whether a script makes a profile of it or the file holds one an earlier version took: it is
+// never greeted, listed or told to the scores as "   ".
+TEST_F(SettingsTest, ANameOfBlanksIsNoNameMadeOrReadBack)
+{
+    const char* const blanks[] = {"   ", "\t \n", "\xC2\xA0", "\xE3\x80\x80 \xE2\x80\x8B",
+                                  "\xEF\xBB\xBF\xE2\x80\x83"};
+    WritePrefs(
+        [&](TPrefs& prefs)
+        {
+            for (int i = 0; i < 5; ++i)
+                prefs.SetString("name", blanks[i], i, false);
+            prefs.SetString("name",
+                            " \xC2\xA0"
+                            "Ann ",
+                            5, false);
+            prefs.SetInt("curuser", 0, -1, false);
+        });
+    Start();
+    EXPECT_EQ(Num("GetNumUsers()"), 6);
+    for (int i = 0; i < 5; ++i)
+    {
+        EXPECT_EQ(mSettings->GetUserName(i), TString()) << i;
+        Run("SetCurrentUser(" + std::to_string(i) + ")");
+        EXPECT_EQ(Str("GetCurrentUserName()"), "") << i;
+    }
+    EXPECT_EQ(mSettings->GetUserName(5), TString(" \xC2\xA0"
+                                                 "Ann "));
+
+    gStore.mCalls.clear();
+    Run("CreateNewUser('  \\194\\160 ')");
+    EXPECT_EQ(Num("GetNumUsers()"), 7);
+    EXPECT_EQ(Stored("name", 6), "");
+    EXPECT_EQ(gStore.mCalls, std::vector<std::string>{"SetParameter 1 "}); // no score
+}
+
 TEST_F(SettingsTest, TheThousandAndTwentyFifthProfileIsNotMade)
 {
     WritePrefs(

@@ -215,6 +215,24 @@ TEST_F(CustomTextEditTest, TheEnableWindowIsShownWhileTheFieldHoldsText)
     EXPECT_FALSE(Shown(ok));
 }
 
+// Blanks alone (spaces, a no-break space) are no text: the window stays hidden until something
+// that shows is typed, and hides again when only blanks are left.
+TEST_F(CustomTextEditTest, TheEnableWindowStaysHiddenWhileTheFieldHoldsOnlyBlanks)
+{
+    Do("Window{ name = 'panel', w = 400, h = 80, Window{ name = 'ok', w = 50, h = 20 } }() "
+       "EnableWindow('ok', false)");
+    TWindow* ok = Find("ok");
+    CustomTextEdit* edit = Make("enablewindow = 'ok', utf8 = true");
+    Type("  ");
+    Send(kEventWideChar, 0xA0);
+    EXPECT_EQ(Text(edit), "  \xC2\xA0");
+    EXPECT_FALSE(Shown(ok));
+    Type("a");
+    EXPECT_TRUE(Shown(ok));
+    Type("\b");
+    EXPECT_FALSE(Shown(ok));
+}
+
 TEST_F(CustomTextEditTest, TheFocusIsTakenBackAndNeverLeftDangling)
 {
     CustomTextEdit* edit = Make("");

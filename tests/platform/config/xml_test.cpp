@@ -524,6 +524,83 @@ TEST_F(ZxmlClaimTest, DocumentsPastTheLargestAreRefusedWhateverTheirRatio)
         << log;
 }
 
+// What a document may cost: past kXmlMaxNodes elements and attributes, or past the bytes a packed
+// one may unpack to, a document is refused whole with a line, as a damaged one is; up to them it
+// is read.
+namespace
+{
+
+std::string Elements(int count)
+{
+    std::string text;
+    text.reserve(static_cast<size_t>(count) * 4);
+    for (int i = 0; i < count; ++i)
+        text += "<a/>";
+    return text;
+}
+
+} // namespace
+
+TEST_F(ZxmlClaimTest, DocumentsPastTheElementBudgetAreRefusedWholeWithALine)
+{
+    const std::string largest = Elements(kXmlMaxNodes);
+    TXmlNode read;
+    EXPECT_TRUE(read.ParseBuffer(largest.data(), static_cast<uint32_t>(largest.size())));
+    EXPECT_EQ(read.GetChildCount(), kXmlMaxNodes);
+
+    // One element more; one element whose attributes take the budget; a packed file whose 16 MiB
+    // hold four million empty elements. A node that held a tree before keeps it as it was.
+    const std::string elements = Elements(kXmlMaxNodes + 1);
+    std::string attributes = "<a";
+    for (int i = 0; i < kXmlMaxNodes; ++i)
+        attributes += " b=1";
+    attributes += "/>";
+    TXmlNode refused;
+    refused.ParseString("<kept>text</kept> word");
+    EXPECT_FALSE(refused.ParseBuffer(elements.data(), static_cast<uint32_t>(elements.size())));
+    EXPECT_FALSE(refused.ParseString(attributes.c_str()));
+    EXPECT_EQ(ChildNames(refused), std::vector<std::string>{"kept"});
+    EXPECT_STREQ(refused.GetText().c_str(), "word");
+    const std::vector<char> bomb = Pack(Elements(int(kMaxUnpackedXmlBytes / 4)));
+    ASSERT_LT(bomb.size(), size_t(64) << 10);
+    Write("common/display.xml", std::string(bomb.begin(), bomb.end()));
+    TXmlNode fromFile;
+    EXPECT_FALSE(fromFile.ParseFile(TString("common:display.xml")));
+    EXPECT_FALSE(fromFile.HasChildren());
+
+    const std::string log = Log();
+    const std::string line = " was not read: it holds more than the 65536 elements and "
+                             "attributes a document may hold\n";
+    EXPECT_NE(log.find(": XML: a document in memory" + line), std::string::npos) << log;
+    EXPECT_NE(log.find(": XML: '" + mRoot + "/common/display.xml'" + line), std::string::npos)
+        << log;
+}
+
+TEST_F(ZxmlClaimTest, PlainDocumentsPastTheLargestAreRefusedUnread)
+{
+    std::string largest(kMaxUnpackedXmlBytes, ' ');
+    largest.replace(0, 4, "<a/>");
+    TXmlNode read;
+    EXPECT_TRUE(read.ParseBuffer(largest.data(), static_cast<uint32_t>(largest.size())));
+    EXPECT_NE(read.FindChild("a"), nullptr);
+
+    std::string larger = largest + " ";
+    TXmlNode fromMemory;
+    EXPECT_FALSE(fromMemory.ParseBuffer(larger.data(), static_cast<uint32_t>(larger.size())));
+    EXPECT_FALSE(fromMemory.ParseString(larger.c_str()));
+    EXPECT_FALSE(fromMemory.HasChildren());
+    Write("user/large.xml", larger);
+    TXmlNode fromFile;
+    EXPECT_FALSE(fromFile.ParseFile(TString("user:large.xml")));
+    EXPECT_FALSE(fromFile.HasChildren());
+
+    const std::string log = Log();
+    const std::string line = " was not read: it is larger than the 16777216 bytes a document "
+                             "may hold\n";
+    EXPECT_NE(log.find(": XML: a document in memory" + line), std::string::npos) << log;
+    EXPECT_NE(log.find(": XML: '" + mRoot + "/user/large.xml'" + line), std::string::npos) << log;
+}
+
 namespace
 {
 

@@ -157,7 +157,8 @@ TEST_F(FileLayerTest, EntriesRunningPastThePackAreRefusedWhenOpened)
     record("huge.txt", 0x90000000u, 1);
     Write("assets/bad.qmp", pack);
     InitFileSystem();
-    EXPECT_EQ(ResolvePath("negative.txt", true), "@0:4,2147483648");
+    // An entry past what an int holds is refused with the directory.
+    EXPECT_EQ(ResolvePath("negative.txt", true), "");
     EXPECT_EQ(ResolvePath("huge.txt", true), "@0:2415919104,1");
     TFile file;
     EXPECT_FALSE(file.Open("past.txt", kFileReadBinary));
@@ -165,7 +166,9 @@ TEST_F(FileLayerTest, EntriesRunningPastThePackAreRefusedWhenOpened)
     EXPECT_FALSE(file.Open("huge.txt", kFileReadBinary));
     std::string log = Log();
     EXPECT_NE(log.find(": error reading @0:10,1000 from flat file\n"), std::string::npos);
-    EXPECT_NE(log.find(": error reading @0:4,2147483648 from flat file\n"), std::string::npos);
+    EXPECT_NE(log.find(": Pack ::assets/bad.qmp: 1 entries refused, larger than the 2147483647 "
+                       "bytes a file may hold (the first: 'negative.txt', 2147483648 bytes)\n"),
+              std::string::npos);
     EXPECT_NE(log.find(": error reading @0:2415919104,1 from flat file\n"), std::string::npos);
 }
 
@@ -317,8 +320,8 @@ TEST_F(FileLayerTest, EntryNamesReachingOutsideTheAssetsAreRefusedWithALine)
     EXPECT_EQ(ReadEntry("user:hiscore.dat"), "mine");
     for (const char* name : {"../up.txt", "dir/../../x.txt", "/abs.txt", "common:display.xml"})
         EXPECT_EQ(ResolvePath(name, true).CharAt(0), '\0') << name;
-    EXPECT_NE(Log().find(": Pack ::assets/p.qmp: 6 entries refused, whose names hold \":\" or "
-                         "\"..\" or begin with \"/\" (the first: 'user:prefs.dat')\n"),
+    EXPECT_NE(Log().find(": Pack ::assets/p.qmp: 6 entries refused, whose names hold \":\" or a "
+                         "\"..\" part or begin with \"/\" (the first: 'user:prefs.dat')\n"),
               std::string::npos)
         << Log();
 }
@@ -358,4 +361,55 @@ TEST_F(FileLayerTest, OffsetsPast2GiBAreReadAndAPackPast4GiBIsRefused)
                          "pack can address; not read\n"),
               std::string::npos)
         << Log();
+}
+
+// An open file answers its length and position in an int: a pack entry past INT32_MAX bytes is
+// refused with a line, one of exactly INT32_MAX is read to its end, and a disk file past 2 GiB
+// answers INT32_MAX rather than a negative number. The files are sparse: they take no room.
+TEST_F(FileLayerTest, EntriesPastWhatAnIntHoldsAreRefusedAndNoFileAnswersANegativeSize)
+{
+    std::string pack = "QMPK";
+    PackBuilder::PutU32(pack, 2);
+    const uint32_t data = 8 + 2 * (1 + 7 + 8);
+    for (const auto& [name, size] : {std::pair<std::string, uint32_t>{"big.bin", 0xA0000000u},
+                                     std::pair<std::string, uint32_t>{"max.bin", 0x7FFFFFFFu}})
+    {
+        pack += static_cast<char>(name.size());
+        pack += name;
+        PackBuilder::PutU32(pack, data);
+        PackBuilder::PutU32(pack, size);
+    }
+    Write("assets/p.qmp", pack);
+    const std::string path = mRoot + "/assets/p.qmp";
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(data) + 0xA0000000ll), 0);
+    FILE* f = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(fseeko(f, static_cast<off_t>(data) + 0x7FFFFFFFll - 3, SEEK_SET), 0);
+    std::fputs("end", f);
+    std::fclose(f);
+    InitFileSystem();
+
+    EXPECT_FALSE(FileExists("big.bin"));
+    TFlatFileMap big;
+    EXPECT_FALSE(big.Open("@0:40,2684354560", kFileReadBinary));
+    EXPECT_TRUE(big.Open("@0:40,2147483647", kFileReadBinary));
+    TFile max;
+    ASSERT_TRUE(max.Open("max.bin", kFileReadBinary));
+    EXPECT_EQ(max.Length(), 0x7FFFFFFF);
+    max.Seek(-3, kSeekEnd);
+    EXPECT_EQ(max.Tell(), 0x7FFFFFFF - 3);
+    char end[4] = {};
+    EXPECT_EQ(max.Read(end, 8), 3);
+    EXPECT_STREQ(end, "end");
+    EXPECT_EQ(max.Tell(), 0x7FFFFFFF);
+    EXPECT_NE(Log().find(": Pack ::assets/p.qmp: 1 entries refused, larger than the 2147483647 "
+                         "bytes a file may hold (the first: 'big.bin', 2684354560 bytes)\n"),
+              std::string::npos)
+        << Log();
+
+    TFile disk;
+    ASSERT_TRUE(disk.Open(TString(("::" + path).c_str()), kFileReadBinary));
+    EXPECT_EQ(disk.Length(), 0x7FFFFFFF);
+    disk.Seek(0, kSeekEnd);
+    EXPECT_EQ(disk.Tell(), 0x7FFFFFFF);
 }

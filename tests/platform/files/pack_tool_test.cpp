@@ -83,3 +83,38 @@ TEST(PackWriter, MissingFolderIsAnError)
     EXPECT_FALSE(packtool::CollectPackEntries("/no/such/folder/here", entries, error));
     EXPECT_NE(error.find("/no/such/folder/here"), std::string::npos);
 }
+
+// Only ".." as a whole part of a name (between "/", "\\" or ":") reaches out of its folder: names
+// with two dots inside a part are taken by the pack tool and the game alike, and a data-folder file
+// of such a name can be deleted.
+TEST_F(FileLayerTest, OnlyAWholeDotDotPartIsRefusedByTheGameAndThePackTool)
+{
+    std::vector<packtool::PackEntry> entries = {
+        {"music/theme..ogg", "t"}, {"..x/y.txt", "x"}, {"a/b..", "b"}, {"a/...", "c"}};
+    std::string pack;
+    std::string error;
+    ASSERT_TRUE(packtool::BuildPack(entries, pack, error)) << error;
+    Write("assets/p.qmp", pack);
+    for (const char* name : {"a/..", "..", "a\\..\\b", "a/../b"})
+    {
+        EXPECT_FALSE(packtool::BuildPack({{name, "x"}}, pack, error)) << name;
+        EXPECT_NE(error.find("a \"..\" part"), std::string::npos) << error;
+    }
+    Write("assets/q.qmp",
+          PackBuilder().Add("a/..", "1").Add("a\\..\\b", "2").Add("ok.txt", "ok").Build());
+    InitFileSystem();
+    for (const auto& entry : entries)
+        EXPECT_EQ(ReadEntry(entry.mName.c_str()), entry.mData) << entry.mName;
+    EXPECT_EQ(ReadEntry("ok.txt"), "ok");
+    EXPECT_EQ(ReadEntry("a/.."), "<closed>");
+    EXPECT_EQ(ReadEntry("a\\..\\b"), "<closed>");
+    EXPECT_NE(Log().find(": Pack ::assets/q.qmp: 2 entries refused"), std::string::npos) << Log();
+
+    Write("user/theme..dat", "t");
+    EXPECT_TRUE(DeleteFile("user:theme..dat"));
+    EXPECT_FALSE(sys::PathAccess(mRoot + "/user/theme..dat", 0));
+    Write("common/keep.txt", "k");
+    EXPECT_FALSE(DeleteFile("user:../common/keep.txt"));
+    EXPECT_FALSE(DeleteFile("user:..\\common/keep.txt"));
+    EXPECT_TRUE(sys::PathAccess(mRoot + "/common/keep.txt", 0));
+}

@@ -10,8 +10,11 @@
 #include "sound/ogg_data_source.h"
 #include "sound/sound_manager.h"
 #include "sys/audio/direct_sound.h"
+#include "support/files.h"
 #include "sys/audio/test_hooks.h"
 #include "ui/ui_display_support.h"
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -142,6 +145,20 @@ TEST_F(MovieHostTest, FlagsAndCursorOnlyWhilePlayingAndNeverUnderABrokenDisplay)
         EXPECT_EQ(mApp->GetTaskList()->GetCount(), tasks);
     }
     EXPECT_NE(Log().find("TMovieHost::Play: movies/bad.ogv not played"), std::string::npos);
+    EXPECT_NE(Log().find("TMovieHost::Play: movies/none.ogv not found\n"), std::string::npos);
+
+    // A film that is there but cannot be read says why, not that it is missing.
+    const testsupport::ScratchFolder scratch("mw_movie");
+    const std::string fifo = (scratch.Path() / "film.ogv").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    {
+        TMovieHost host;
+        EXPECT_FALSE(host.Play(fifo.c_str(), false, false));
+    }
+    EXPECT_NE(
+        Log().find("TMovieHost::Play: " + fifo + " cannot be read (it is not a regular file)\n"),
+        std::string::npos)
+        << Log();
 
     SetConfig("dxbroken", "1");
     sys::ClearSystemCursorRecord();
