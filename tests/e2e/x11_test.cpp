@@ -497,8 +497,9 @@ BlockBox WindowBlocks(const Grid& grab)
 // The first Alt+Enter of a game that started full screen, with a window manager: from the full
 // screen the window goes straight to the place where it stays, never showing first somewhere else
 // (an empty window at the screen's corner that then jumps to the middle). Grabs that show the
-// window in its frame but not in its final place are counted; a window manager's own steps may
-// leave one between two grabs.
+// window in its frame but not in its final place are counted: the window manager's own steps
+// (it first restores the shape the window was first shown in, the screen's, as a window) last a
+// few milliseconds, which a grab or two may see; the fault showed for some 0.3 s.
 TEST_F(X11Test, TheFirstAltEnterShowsTheWindowWhereItStays)
 {
 #ifndef MURKWELL_X11_GRAB
@@ -520,14 +521,15 @@ TEST_F(X11Test, TheFirstAltEnterShowsTheWindowWhereItStays)
             elsewhere += " " + std::to_string(i) + " (" + std::to_string(box.left) + ", " +
                          std::to_string(box.top) + ")";
     }
-    EXPECT_LE(std::count(elsewhere.begin(), elsewhere.end(), '('), 1)
+    EXPECT_LE(std::count(elsewhere.begin(), elsewhere.end(), '('), 2)
         << "grabs with the window elsewhere, of " << all.size() << ":" << elsewhere;
 #endif
 }
 
 // A start in a window (the choice kept from the run before), with a window manager: the window is
 // black from the moment it shows until the title card, never showing what lay behind it (here the
-// screen's white background inside the window's frame).
+// screen's white background inside the window's frame). Between the window's showing and its
+// first black a grab or two may fall; the fault showed for tenths of a second.
 TEST_F(X11Test, AWindowedStartShowsNothingOfWhatLayBehindTheWindow)
 {
 #ifndef MURKWELL_X11_GRAB
@@ -560,7 +562,7 @@ TEST_F(X11Test, AWindowedStartShowsNothingOfWhatLayBehindTheWindow)
         if (framed && white * 2 > inside)
             stale += " " + std::to_string(i);
     }
-    EXPECT_LE(std::count(stale.begin(), stale.end(), ' '), 1)
+    EXPECT_LE(std::count(stale.begin(), stale.end(), ' '), 2)
         << "grabs showing what lay behind the window, of " << all.size() << ":" << stale;
 #endif
 }
