@@ -56,10 +56,13 @@ release-tests: deps assets $(REL_TESTS_DIR)/build.ninja
 
 ci: test release-tests
 
+# The optimised program, its tools and the benchmarks.
 build: deps $(REL_DIR)/build.ninja
 	cmake --build $(REL_DIR) -j $(JOBS)
 
-run: build assets
+# The program alone: the first start does not wait for the benchmarks (`make bench` builds them).
+run: deps assets $(REL_DIR)/build.ninja
+	cmake --build $(REL_DIR) -j $(JOBS) --target murkwell
 	$(REL_DIR)/murkwell
 
 bench: build

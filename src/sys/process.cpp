@@ -228,12 +228,13 @@ int ShellOpen(const std::string& file, const std::string& parameters, std::strin
     {
         if (why != nullptr)
         {
-            // A bare name is looked for on PATH: say where, since that is what the player can
-            // change (install the opener, or put it on PATH).
-            *why = "\"" + argv[0] + "\" could not be started (" + std::strerror(error);
-            if (argv[0].find('/') == std::string::npos)
-                *why += "; looked for on PATH " + GetEnvironmentVariable("PATH");
-            *why += ")";
+            // What is missing, in a few words the player can act on: the whole PATH would bury
+            // them. The desktop's opener comes with Debian's xdg-utils.
+            if (error == ENOENT && argv[0].find('/') == std::string::npos)
+                *why = "no program \"" + argv[0] + "\" is installed (none on PATH)" +
+                       (parameters.empty() ? "; the desktop's opener comes with xdg-utils" : "");
+            else
+                *why = "\"" + argv[0] + "\" could not be started (" + std::strerror(error) + ")";
         }
         return 2;
     }

@@ -68,6 +68,24 @@ struct WindowingState
     int pictureHeight = 0;
     ScreenRect shown; // where the picture lies in the window
     std::vector<WindowRequest> requestRecord;
+    // The picture point a switch of shape keeps the pointer on (see KeepPointerThroughReshape).
+    struct KeptPointer
+    {
+        bool pending = false;
+        int pictureX = 0;
+        int pictureY = 0;
+        int framesLeft = 0;
+        bool warped = false;
+        int warpX = 0; // where it was last put on the desktop, and the window's place then
+        int warpY = 0;
+        ScreenRect windowThen;
+    } kept;
+    struct ShownListener
+    {
+        SDL_Window* window = nullptr;
+        const void* owner = nullptr;
+        std::function<void()> listener;
+    } shownListener;
 };
 
 WindowingState& State()
@@ -273,12 +291,18 @@ bool ShowWindow(WindowHandle window, int command)
         SDL_MinimizeWindow(record->sdl);
         break;
     default:
+    {
+        const bool wasShown = (SDL_GetWindowFlags(record->sdl) & SDL_WINDOW_SHOWN) != 0;
         SDL_ShowWindow(record->sdl);
         // Only a minimised or maximised window is restored: a restore can take a full-screen
         // window back to its first, windowed size.
         if ((SDL_GetWindowFlags(record->sdl) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED)) != 0)
             SDL_RestoreWindow(record->sdl);
+        const WindowingState::ShownListener& shown = State().shownListener;
+        if (!wasShown && shown.window == record->sdl && shown.listener)
+            shown.listener();
         break;
+    }
     }
     return true;
 }
@@ -615,33 +639,129 @@ void PictureToWindow(int& x, int& y)
     y = static_cast<int>(shown.top + MapMiddle(y, state.pictureHeight, shown.bottom - shown.top));
 }
 
-void GetCursorPos(int& x, int& y)
+namespace
 {
-    WindowingState& state = State();
+// The pointer on the desktop as the game reads it: a position a script holds, else the real one.
+void DesktopPointer(int& x, int& y)
+{
+    const WindowingState& state = State();
     x = state.cursorX;
     y = state.cursorY;
-    if (!state.cursorOverride && SDL_WasInit(SDL_INIT_VIDEO))
+    if (state.cursorOverride || !SDL_WasInit(SDL_INIT_VIDEO))
+        return;
+    // Over one of our windows the position its events last reported is the pointer's: X keeps the
+    // desktop position for SDL's global query only from raw device moves, so after a warp (another
+    // program moving the pointer) that query answers where the pointer was before.
+    SDL_Window* over = SDL_GetMouseFocus();
+    if (over != nullptr)
     {
-        // Over one of our windows the position its events last reported is the pointer's: X keeps
-        // the desktop position for SDL's global query only from raw device moves, so after a warp
-        // (another program moving the pointer) that query answers where the pointer was before.
-        SDL_Window* over = SDL_GetMouseFocus();
-        if (over != nullptr)
-        {
-            int left = 0;
-            int top = 0;
-            SDL_GetWindowPosition(over, &left, &top);
-            SDL_GetMouseState(&x, &y);
-            x += left;
-            y += top;
-        }
-        else
-        {
-            SDL_GetGlobalMouseState(&x, &y);
-        }
+        int left = 0;
+        int top = 0;
+        SDL_GetWindowPosition(over, &left, &top);
+        SDL_GetMouseState(&x, &y);
+        x += left;
+        y += top;
+        return;
     }
-    if (state.fitted)
+    SDL_GetGlobalMouseState(&x, &y);
+}
+
+// The main window's client rectangle on the desktop; false without one.
+bool MainWindowRect(ScreenRect& rect)
+{
+    return GetWindowScreenRect(GetMainWindow(), rect);
+}
+
+// Frames presented after a switch during which the pointer follows a window that the window
+// manager is still placing (about a second).
+constexpr int kKeptPointerFrames = 60;
+} // namespace
+
+void GetCursorPos(int& x, int& y)
+{
+    DesktopPointer(x, y);
+    if (State().fitted)
         MapThroughMainWindow(x, y, &WindowToPicture);
+}
+
+void KeepPointerThroughReshape()
+{
+    WindowingState& state = State();
+    ScreenRect window;
+    if (!MainWindowRect(window))
+        return;
+    if (state.kept.pending)
+    {
+        // A switch again before the pointer was put back for the last one: the point is the same
+        // (the player has not moved the pointer since), and where the pointer rests may be no
+        // picture point of this shape yet.
+        state.kept.framesLeft = kKeptPointerFrames;
+        state.kept.warped = false;
+        return;
+    }
+    int x = 0;
+    int y = 0;
+    DesktopPointer(x, y);
+    if (x < window.left || x >= window.right || y < window.top || y >= window.bottom)
+        return;
+    x -= window.left;
+    y -= window.top;
+    WindowToPicture(x, y);
+    state.kept = WindowingState::KeptPointer{};
+    state.kept.pending = true;
+    state.kept.pictureX = x;
+    state.kept.pictureY = y;
+    state.kept.framesLeft = kKeptPointerFrames;
+}
+
+void PlaceKeptPointer()
+{
+    WindowingState& state = State();
+    WindowingState::KeptPointer& kept = state.kept;
+    ScreenRect window;
+    if (!kept.pending || !MainWindowRect(window))
+        return;
+    if (--kept.framesLeft <= 0)
+        kept.pending = false;
+    int x = kept.pictureX;
+    int y = kept.pictureY;
+    PictureToWindow(x, y);
+    x += window.left;
+    y += window.top;
+    if (state.cursorOverride || !HasRealVideoDriver())
+    {
+        // A script's pointer (or a headless one) is no device: it is put there at once.
+        if (state.cursorOverride)
+        {
+            state.cursorX = x;
+            state.cursorY = y;
+        }
+        kept.pending = false;
+        return;
+    }
+    if (kept.warped)
+    {
+        int nowX = 0;
+        int nowY = 0;
+        SDL_GetGlobalMouseState(&nowX, &nowY);
+        if (nowX != kept.warpX || nowY != kept.warpY)
+        {
+            kept.pending = false; // the player moved it since
+            return;
+        }
+        if (window == kept.windowThen)
+            return;
+    }
+    SDL_WarpMouseGlobal(x, y);
+    kept.warped = true;
+    kept.warpX = x;
+    kept.warpY = y;
+    kept.windowThen = window;
+}
+
+bool IsPointerKept()
+{
+    return State().kept.pending;
 }
 
 void SetCursorPosOverride(bool enabled, int x, int y)
@@ -915,6 +1035,18 @@ SDL_Window* SdlWindowFromHandle(WindowHandle window)
 {
     WindowRecord* record = Find(window);
     return record ? record->sdl : nullptr;
+}
+
+void SetShownListener(SDL_Window* window, const void* owner, std::function<void()> listener)
+{
+    State().shownListener = WindowingState::ShownListener{window, owner, std::move(listener)};
+}
+
+void ClearShownListener(const void* owner)
+{
+    WindowingState::ShownListener& shown = State().shownListener;
+    if (shown.owner == owner)
+        shown = WindowingState::ShownListener{};
 }
 
 uint32_t SdlIdFromWindow(WindowHandle window)

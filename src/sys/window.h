@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -282,6 +283,17 @@ ScreenRect FitPicture(int pictureWidth, int pictureHeight, int screenWidth, int 
 void WindowToPicture(int& x, int& y);
 void PictureToWindow(int& x, int& y);
 
+// A switch between full screen and a window keeps the pointer on the picture's point it was on.
+// KeepPointerThroughReshape, before the window changes shape, notes that point (nothing when the
+// pointer is off the window); PlaceKeptPointer, after each frame presented in the new shape, puts
+// the pointer where the window now shows it: the real pointer is warped there, a position a
+// script holds is moved there. The window manager may still move the window after the first
+// frame: the pointer follows while it rests where it was put, for a short while only (a motion of
+// the player's own ends it).
+void KeepPointerThroughReshape();
+void PlaceKeptPointer();
+bool IsPointerKept();
+
 // The pointer's position on the desktop (in picture pixels under a fit). Tests set it (`enabled`,
 // desktop pixels), the desktop's mouse otherwise.
 void GetCursorPos(int& x, int& y);
@@ -356,6 +368,11 @@ uint32_t SdlIdFromWindow(WindowHandle window);
 void NoteFocus(WindowHandle window, bool focused);
 // The SDL window behind a handle (null for 0 or an unknown handle), for the display stand-in.
 SDL_Window* SdlWindowFromHandle(WindowHandle window);
+// Runs right after ShowWindow shows the window when it was hidden: a window shows whatever lay
+// behind it until it is drawn, so the display paints it at once. One listener a window; `owner`
+// tells whose it is, so that an owner going clears its own and not a later one's.
+void SetShownListener(SDL_Window* window, const void* owner, std::function<void()> listener);
+void ClearShownListener(const void* owner);
 bool TakeDueTimer(uint32_t now, WindowHandle& window, uintptr_t& id);
 } // namespace detail
 

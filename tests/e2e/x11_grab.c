@@ -55,28 +55,7 @@ int main(int argc, char** argv)
     const Window root = DefaultRootWindow(display);
     if (argc == 5)
     {
-        /* A window manager marks the screen once it runs. */
-        const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-        for (int waited = 0;; ++waited)
-        {
-            Atom type = None;
-            int format = 0;
-            unsigned long count = 0;
-            unsigned long after = 0;
-            unsigned char* value = NULL;
-            XGetWindowProperty(display, root, check, 0, 1, False, AnyPropertyType, &type, &format,
-                               &count, &after, &value);
-            if (value != NULL)
-                XFree(value);
-            if (type != None)
-                break;
-            if (waited >= 1000)
-            {
-                fprintf(stderr, "x11_grab: no window manager came\n");
-                break;
-            }
-            usleep(10000);
-        }
+        X11HelperWaitForWindowManager("x11_grab", display);
         XSetWindowBackground(display, root, WhitePixel(display, DefaultScreen(display)));
         XClearWindow(display, root);
         XSync(display, False);

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static int X11HelperFileExists(const char* path)
+static inline int X11HelperFileExists(const char* path)
 {
     struct stat info;
     return stat(path, &info) == 0;
@@ -18,7 +18,7 @@ static int X11HelperFileExists(const char* path)
 /* Waits until `file` exists, then opens the display; NULL, said on standard error under the
  * helper's `name`, when the file never came or there is no display. A minute at most: the game
  * starts slowly under the sanitizers on a loaded machine. */
-static Display* X11HelperOpenDisplayOnceThere(const char* name, const char* file)
+static inline Display* X11HelperOpenDisplayOnceThere(const char* name, const char* file)
 {
     for (int waited = 0; !X11HelperFileExists(file); ++waited)
     {
@@ -33,6 +33,34 @@ static Display* X11HelperOpenDisplayOnceThere(const char* name, const char* file
     if (display == NULL)
         fprintf(stderr, "%s: no X display\n", name);
     return display;
+}
+
+/* Waits until a window manager marks the screen as run by it: true once it does, false (said on
+ * standard error under the helper's `name`) when none came within 10 s. */
+static inline int X11HelperWaitForWindowManager(const char* name, Display* display)
+{
+    const Window root = DefaultRootWindow(display);
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    for (int waited = 0;; ++waited)
+    {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long after = 0;
+        unsigned char* value = NULL;
+        XGetWindowProperty(display, root, check, 0, 1, False, AnyPropertyType, &type, &format,
+                           &count, &after, &value);
+        if (value != NULL)
+            XFree(value);
+        if (type != None)
+            return 1;
+        if (waited >= 1000)
+        {
+            fprintf(stderr, "%s: no window manager came\n", name);
+            return 0;
+        }
+        usleep(10000);
+    }
 }
 
 #endif

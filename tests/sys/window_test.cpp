@@ -317,6 +317,60 @@ TEST_F(WindowTest, PointerPositionsFollowThePictureOnAFullScreen)
     sys::SetCursorPosOverride(false);
 }
 
+// The display paints a window the moment it shows: its listener runs when ShowWindow shows the
+// window from hidden, not when it is shown already, and not once its owner has cleared it.
+TEST_F(WindowTest, AWindowShownFromHiddenTellsItsListener)
+{
+    SDL_Window* window = sys::detail::SdlWindowFromHandle(mWindow);
+    int told = 0;
+    const int owner = 0;
+    sys::detail::SetShownListener(window, &owner, [&told] { ++told; });
+    ASSERT_TRUE(sys::ShowWindow(mWindow, sys::SW_SHOWNORMAL));
+    ASSERT_TRUE(sys::ShowWindow(mWindow, sys::SW_SHOWNORMAL));
+    EXPECT_EQ(told, 1);
+    sys::ShowWindow(mWindow, sys::SW_HIDE);
+    sys::detail::ClearShownListener(&told); // another owner's: it stays
+    sys::ShowWindow(mWindow, sys::SW_SHOWNORMAL);
+    EXPECT_EQ(told, 2);
+    sys::ShowWindow(mWindow, sys::SW_HIDE);
+    sys::detail::ClearShownListener(&owner);
+    sys::ShowWindow(mWindow, sys::SW_SHOWNORMAL);
+    EXPECT_EQ(told, 2);
+}
+
+// A switch between full screen and a window keeps the pointer on its picture point, wherever the
+// new shape shows it: full screen on 1024 x 768 (the picture 1.28 times) to a window at (112, 84)
+// and back. A pointer off the window has no picture point: nothing is kept.
+TEST_F(WindowTest, AReshapeKeepsThePointersPicturePoint)
+{
+    sys::MoveWindow(mWindow, 0, 0, 1024, 768);
+    sys::SetPictureFit(800, 600, 1024, 768);
+    sys::SetCursorPosOverride(true, 576, 336); // picture point (450, 262)
+    sys::KeepPointerThroughReshape();
+    EXPECT_TRUE(sys::IsPointerKept());
+    sys::ClearPictureFit();
+    sys::MoveWindow(mWindow, 112, 84, 800, 600);
+    sys::PlaceKeptPointer();
+    EXPECT_FALSE(sys::IsPointerKept());
+    int x = 0, y = 0;
+    sys::GetCursorPos(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(112 + 450, 84 + 262));
+
+    sys::KeepPointerThroughReshape();
+    sys::MoveWindow(mWindow, 0, 0, 1024, 768);
+    sys::SetPictureFit(800, 600, 1024, 768);
+    sys::PlaceKeptPointer();
+    sys::GetCursorPos(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(450, 262));
+
+    sys::ClearPictureFit();
+    sys::MoveWindow(mWindow, 112, 84, 800, 600);
+    sys::SetCursorPosOverride(true, 50, 700);
+    sys::KeepPointerThroughReshape();
+    EXPECT_FALSE(sys::IsPointerKept());
+    sys::SetCursorPosOverride(false);
+}
+
 TEST_F(WindowTest, ColourCursorsComeAndGo)
 {
     std::vector<uint32_t> pixels(sys::kColorCursorSize * sys::kColorCursorSize, 0xFFFF00FF);

@@ -16,6 +16,7 @@ Screen::Screen() : mPresenter(std::make_unique<Presenter>(nullptr)) {}
 
 Screen::~Screen()
 {
+    sys::detail::ClearShownListener(this);
     if (mFullScreen)
     {
         sys::ClearPictureFit();
@@ -32,6 +33,14 @@ Screen::~Screen()
 void Screen::SetWindow(SDL_Window* window, bool fullScreen)
 {
     const bool changed = window != mWindow || fullScreen != mFullScreen || !mPresenter;
+    // The pointer's picture point, taken while the old shape's mapping still holds: the new shape
+    // shows that point elsewhere on the screen.
+    if (changed && window != nullptr && !Presenter::IsHeadlessWindow(window))
+    {
+        const uint32_t flags = SDL_GetWindowFlags(window);
+        if ((flags & SDL_WINDOW_SHOWN) != 0 && ((flags & SDL_WINDOW_FULLSCREEN) != 0) != fullScreen)
+            sys::KeepPointerThroughReshape();
+    }
     SDL_Window* const previous = mWindow;
     mWindow = window;
     mFullScreen = fullScreen;
@@ -67,6 +76,15 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
         if (display >= 0)
             SDL_GetDisplayBounds(display, &bounds);
         const bool sized = fullScreen && bounds.w > 0 && bounds.h > 0;
+        // Shown, a window shows what lay behind it until its first frame (the title card comes
+        // only after the content has loaded): it is painted black the moment it shows.
+        if ((SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) == 0)
+            sys::detail::SetShownListener(window, this,
+                                          [this]
+                                          {
+                                              if (mPresenter)
+                                                  mPresenter->PresentBlack();
+                                          });
         // A window manager maps a window in the shape it has when shown (its first small size,
         // with a title bar) and hears of full screen only after: a window not shown yet takes
         // the screen's place and size, without a frame, while it is still a plain window, so it
@@ -79,6 +97,7 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
         }
         const bool shownFull = (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) != 0 &&
                                (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+        SDL_Rect windowed{0, 0, 0, 0};
         if (fullScreen && !shownFull)
         {
             SDL_GetWindowPosition(window, &mWindowedX, &mWindowedY);
@@ -90,7 +109,7 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
             // screen-sized one of full screen replaced: it would show the full-screen picture cut
             // off in a screen-sized window with a title bar before the game sizes it. It goes
             // straight to its windowed place, or the picture's size in the screen's middle.
-            SDL_Rect windowed{mWindowedX, mWindowedY, mWindowedWidth, mWindowedHeight};
+            windowed = SDL_Rect{mWindowedX, mWindowedY, mWindowedWidth, mWindowedHeight};
             if ((windowed.w == bounds.w && windowed.h == bounds.h) || windowed.w <= 0 ||
                 windowed.h <= 0)
                 windowed = SDL_Rect{bounds.x + (bounds.w - mPictureWidth) / 2,
@@ -106,6 +125,17 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
         // Back in a window, the frame comes back (SDL changes it only outside full screen).
         if (!fullScreen)
             SDL_SetWindowBordered(window, SDL_TRUE);
+        // The place asked for under full screen is only kept for later, and the window leaves
+        // full screen where full screen had it, the screen's corner, until the display's set-up
+        // centres it there: an empty window at the corner that then jumps. Asked again now that
+        // it is a window, the window shows at once where it stays.
+        if (windowed.w > 0 && windowed.h > 0)
+            SDL_SetWindowPosition(window, windowed.x, windowed.y);
+        // SDL has put the pointer back at its place relative to the window's corner; in a window
+        // the picture's mapping is known already, so the pointer goes to its picture point now
+        // rather than at the first frame (full screen the first frame fits the picture first).
+        if (!fullScreen)
+            sys::PlaceKeptPointer();
         if (sized)
         {
             SDL_SetWindowPosition(window, bounds.x, bounds.y);
@@ -225,6 +255,7 @@ void Screen::OnFrontChanged(Surface& front)
     if (mFullScreen)
         FitPointer(front);
     mPresenter->Present(front, mFullScreen ? front.GetRect() : GetWindowRect());
+    sys::PlaceKeptPointer();
 }
 
 bool Screen::OnFrontCopied(Surface& front, const Rect& dst, const Surface& src, const Rect& from)
@@ -239,6 +270,7 @@ bool Screen::OnFrontCopied(Surface& front, const Rect& dst, const Surface& src, 
     mPresenter->SetVSync(mVSyncRequested);
     mVSyncRequested = false;
     mPresenter->PresentCopy(front, dst, src, from, GetWindowRect());
+    sys::PlaceKeptPointer();
     return true;
 }
 
