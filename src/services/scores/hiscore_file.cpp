@@ -315,11 +315,13 @@ bool SameEntry(const ScoreEntry& a, const ScoreEntry& b)
            a.mLocal == b.mLocal && a.mSubmitted == b.mSubmitted && same(a.mGuid, b.mGuid);
 }
 
-// An entry's identity: its GUID; an entry of a file without them, everything it holds.
+// An entry's identity: its GUID with its player (copies started with one GUID sequence, as tests
+// start them, make the same GUIDs for different players); an entry of a file without GUIDs,
+// everything it holds.
 std::string EntryIdentity(const ScoreEntry& e)
 {
     if (e.mGuid.Length() > 0)
-        return e.mGuid.c_str();
+        return std::string(e.mGuid.c_str()) + '\0' + e.mName.c_str();
     std::string all = std::to_string(e.mScore);
     for (const TString* text : {&e.mName, &e.mGameData, &e.mServerData, &e.mVersion})
         all += std::string(1, '\0') + text->c_str();
