@@ -619,7 +619,10 @@ void TPrefs::DeleteUser(int index)
     if (index >= 0 && index < GetNumUsers())
     {
         mCurrent->erase(mCurrent->begin() + index + 1);
-        mOrigins.erase(mOrigins.begin() + index + 1);
+        if (static_cast<size_t>(index) + 1 < mOrigins.size())
+        {
+            mOrigins.erase(mOrigins.begin() + index + 1);
+        }
     }
 }
 
