@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <climits>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -282,6 +284,68 @@ bool PathTaken(const std::string& path)
 {
     struct stat st;
     return !path.empty() && lstat(path.c_str(), &st) == 0;
+}
+
+int LockFile(const std::string& path, uint32_t waitMs, std::string& reason, bool* busy)
+{
+    if (busy != nullptr)
+        *busy = false;
+    // O_NONBLOCK: a FIFO planted under the name must not hold the open.
+    const int fd =
+        open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0)
+    {
+        reason = errno == ELOOP    ? "it is a link"
+                 : errno == EISDIR ? "it is a folder"
+                 : errno == ENXIO  ? "it is not a regular file"
+                                   : std::strerror(errno);
+        return -1;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+    {
+        reason = std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid())
+    {
+        reason = !S_ISREG(st.st_mode) ? "it is not a regular file" : "it belongs to another user";
+        close(fd);
+        return -1;
+    }
+    // Short steps: a holder keeps the lock for one read and write of a small file.
+    const uint32_t stepMs = 2;
+    for (uint32_t waited = 0;; waited += stepMs)
+    {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return fd;
+        const int error = errno;
+        if (error != EWOULDBLOCK && error != EINTR)
+        {
+            reason = std::strerror(error);
+            close(fd);
+            return -1;
+        }
+        if (error == EWOULDBLOCK && waited >= waitMs)
+        {
+            if (busy != nullptr)
+                *busy = true;
+            reason = "another process holds it";
+            close(fd);
+            return -1;
+        }
+        struct timespec pause = {0, static_cast<long>(stepMs) * 1000000L};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+void UnlockFile(int handle)
+{
+    if (handle < 0)
+        return;
+    flock(handle, LOCK_UN);
+    close(handle);
 }
 
 namespace

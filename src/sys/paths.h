@@ -110,6 +110,16 @@ bool FlushFileToDisk(std::FILE* stream);
 // with errno set.
 bool FlushFolderToDisk(const std::string& folder);
 
+// Takes an exclusive lock (flock) on the lock file at `path`, made (mode 0600) when missing. It is
+// opened without following a link and taken only as a regular file of this process's own user: a
+// lock file someone else made (in a folder others may write) is never waited on or taken. While
+// another process holds it, waits at most `waitMs` (0: not at all). The handle that UnlockFile
+// frees, or -1 with the reason; `busy`, when given, tells that another process held it.
+int LockFile(const std::string& path, uint32_t waitMs, std::string& reason, bool* busy = nullptr);
+// Releases the lock and closes its file; the file stays, since another process may be opening it
+// to wait for the lock (a lock file removed under a waiter would let two holders in).
+void UnlockFile(int handle);
+
 // Lists one folder's entries, never "." or "..". Not copyable.
 class FolderListing
 {

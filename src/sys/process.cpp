@@ -1,9 +1,10 @@
-// Processes on POSIX: flock for the single-instance lock with its notice socket, posix_spawnp for
-// the shell's "open" and child processes, waitpid with a time limit.
+// Processes on POSIX: the single-instance lock (a lock file) with its notice socket, posix_spawnp
+// for the shell's "open" and child processes, waitpid with a time limit.
 #include "sys/process.h"
 
 #include "sys/clock.h"
 #include "sys/ignored_signals.h"
+#include "sys/paths.h"
 
 #include <cerrno>
 #include <csignal>
@@ -13,7 +14,6 @@
 #include <fcntl.h>
 #include <map>
 #include <spawn.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -25,17 +25,9 @@ extern char** environ;
 namespace sys
 {
 
-std::string InstanceLockPath(const std::string& name)
+std::string InstanceNoticePath(const std::string& lockPath)
 {
-    std::string folder = GetEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.empty())
-        folder = "/tmp";
-    return folder + "/" + name;
-}
-
-std::string InstanceNoticePath(const std::string& name)
-{
-    return InstanceLockPath(name) + ".raise";
+    return lockPath + ".raise";
 }
 
 namespace
@@ -53,15 +45,34 @@ std::map<int, NoticeChannel>& NoticeChannels()
     return channels;
 }
 
-// False when the path does not fit a socket address: that lock then has no notice channel.
-bool MakeSocketAddress(const std::string& path, sockaddr_un& address)
+// A socket's address holds about a hundred bytes of path, less than a data folder's path may take:
+// a longer path is reached through the folder opened by this process (`folder` keeps it open while
+// the address is used). False when even that does not fit: that lock then has no notice channel.
+bool MakeSocketAddress(const std::string& path, sockaddr_un& address, int& folder)
 {
     std::memset(&address, 0, sizeof(address));
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof(address.sun_path))
+    folder = -1;
+    std::string reachable = path;
+    const size_t slash = path.rfind('/');
+    if (path.size() >= sizeof(address.sun_path) && slash != std::string::npos)
+    {
+        const std::string parent = slash == 0 ? "/" : path.substr(0, slash);
+        folder = open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0)
+            return false;
+        reachable = "/proc/self/fd/" + std::to_string(folder) + path.substr(slash);
+    }
+    if (reachable.size() >= sizeof(address.sun_path))
         return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    std::memcpy(address.sun_path, reachable.c_str(), reachable.size() + 1);
     return true;
+}
+
+void CloseFolder(int folder)
+{
+    if (folder >= 0)
+        close(folder);
 }
 
 // Only the lock's holder calls this, so whatever lies under the name is a leftover of an earlier
@@ -69,18 +80,22 @@ bool MakeSocketAddress(const std::string& path, sockaddr_un& address)
 int OpenNoticeChannel(const std::string& path)
 {
     sockaddr_un address;
-    if (!MakeSocketAddress(path, address))
-        return -1;
-    unlink(path.c_str());
-    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+    int folder = -1;
+    if (!MakeSocketAddress(path, address, folder))
     {
-        close(fd);
+        CloseFolder(folder);
         return -1;
     }
-    chmod(path.c_str(), 0600);
+    unlink(path.c_str());
+    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+    {
+        close(fd);
+        fd = -1;
+    }
+    CloseFolder(folder);
+    if (fd >= 0)
+        chmod(path.c_str(), 0600);
     return fd;
 }
 
@@ -88,46 +103,45 @@ int OpenNoticeChannel(const std::string& path)
 bool SendNotice(const std::string& path)
 {
     sockaddr_un address;
-    if (!MakeSocketAddress(path, address))
-        return false;
-    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
+    int folder = -1;
+    const bool addressed = MakeSocketAddress(path, address, folder);
+    int fd = addressed ? socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0) : -1;
     bool sent = false;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
+    if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
     {
         const char notice = 1;
         sent = send(fd, &notice, 1, MSG_DONTWAIT | MSG_NOSIGNAL) == 1;
     }
-    close(fd);
+    if (fd >= 0)
+        close(fd);
+    CloseFolder(folder);
     return sent;
 }
 } // namespace
 
-InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle, bool* noticed)
+InstanceLockResult AcquireInstanceLock(const std::string& path, int& handle, bool* noticed,
+                                       std::string* reason)
 {
     handle = -1;
     if (noticed != nullptr)
         *noticed = false;
-    // The temporary folder is shared with other users: a link planted under the lock's name is not
-    // followed (to create a file elsewhere or lock someone else's).
-    int fd = open(InstanceLockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    std::string why;
+    bool busy = false;
+    const int fd = LockFile(path, 0, why, &busy);
     if (fd < 0)
-        return InstanceLockResult::Failed;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
     {
-        int error = errno;
-        close(fd);
-        if (error != EWOULDBLOCK)
+        if (reason != nullptr)
+            *reason = why;
+        if (!busy)
             return InstanceLockResult::Failed;
-        const bool sent = SendNotice(InstanceNoticePath(name));
+        const bool sent = SendNotice(InstanceNoticePath(path));
         if (noticed != nullptr)
             *noticed = sent;
         return InstanceLockResult::AlreadyHeld;
     }
     handle = fd;
     NoticeChannel channel;
-    channel.mPath = InstanceNoticePath(name);
+    channel.mPath = InstanceNoticePath(path);
     channel.mSocket = OpenNoticeChannel(channel.mPath);
     if (channel.mSocket >= 0)
         NoticeChannels()[fd] = channel;
@@ -146,8 +160,7 @@ void ReleaseInstanceLock(int handle)
         close(found->second.mSocket);
         NoticeChannels().erase(found);
     }
-    flock(handle, LOCK_UN);
-    close(handle);
+    UnlockFile(handle);
 }
 
 bool TakeInstanceNotice()

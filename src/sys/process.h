@@ -16,23 +16,23 @@ enum class InstanceLockResult
     Failed       // the lock file could not be made; treated by callers as no other instance
 };
 
-// Takes the named single-instance lock: an exclusive flock on a file of that name in
-// $XDG_RUNTIME_DIR (or the temporary folder). `handle` receives what ReleaseInstanceLock frees
-// (-1 when nothing is held). The lock also ends with the process.
+// Takes the single-instance lock: an exclusive flock on the lock file at `path` (LockFile: made
+// when missing, never through a link, and only as a regular file of this process's own user, so
+// that a file someone else made there is never taken for a running copy). It belongs in a folder
+// only the player writes to, the data folder. `handle` receives what ReleaseInstanceLock frees
+// (-1 when nothing is held). The lock also ends with the process; its file stays.
 //
 // The holder also listens on a notice channel, a UNIX-domain socket beside the lock file
 // (InstanceNoticePath), made by the holder alone (a stale one left by a killed holder is removed
 // first). A start that finds the lock held sends one byte there, so that the holder brings its
 // window forward; a send that fails (no holder listening) changes nothing. `noticed`, when given,
-// tells whether a holder took that notice.
-InstanceLockResult AcquireInstanceLock(const std::string& name, int& handle,
-                                       bool* noticed = nullptr);
+// tells whether a holder took that notice; `reason`, when given, why the lock Failed.
+InstanceLockResult AcquireInstanceLock(const std::string& path, int& handle,
+                                       bool* noticed = nullptr, std::string* reason = nullptr);
 // Closes and removes the holder's notice channel, then releases the lock.
 void ReleaseInstanceLock(int handle);
-// The file that stands for a lock name.
-std::string InstanceLockPath(const std::string& name);
-// The notice channel's socket file: InstanceLockPath(name) + ".raise".
-std::string InstanceNoticePath(const std::string& name);
+// The notice channel's socket file: the lock file's path + ".raise".
+std::string InstanceNoticePath(const std::string& lockPath);
 // True when another start has sent a notice to a lock this process holds since the last call;
 // takes every waiting notice. Never blocks.
 bool TakeInstanceNotice();

@@ -3,10 +3,13 @@
 // deleted after the question and selected; a name of blanks refused; the menu's greeting of the
 // current profile; damaged preferences and scores on a nearly full disk, and ones that are no
 // files; saves past planted links, on a disk gone read-only, and a damaged score file removed
-// meanwhile; a FIFO as exclusion file.
+// meanwhile; a FIFO as exclusion file; two copies on one data folder each keeping the player they
+// made.
 #include "e2e/program_test_support.h"
 
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cerrno>
@@ -260,12 +263,15 @@ TEST_F(ProfilesProgramTest, ADamagedFileThatFindsNoRoomToBeKeptIsNotReplaced)
         for (const auto& entry : fs::directory_iterator(after))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
+        // The saves' lock files too; no save of the file that is not replaced got as far as its
+        // lock.
         const std::vector<std::string> expected =
             std::string(name) == "prefs.dat"
-                ? std::vector<std::string>{"hiscore.dat", "logfile.txt", "other.dat", "prefs.dat",
-                                           "prefs.dat.bad"}
-                : std::vector<std::string>{"hiscore.dat", "hiscore.dat.bad", "logfile.txt",
-                                           "other.dat", "prefs.dat"};
+                ? std::vector<std::string>{"hiscore.dat", "hiscore.dat.lock", "logfile.txt",
+                                           "other.dat",   "prefs.dat",        "prefs.dat.bad"}
+                : std::vector<std::string>{"hiscore.dat",   "hiscore.dat.bad", "hiscore.dat.lock",
+                                           "logfile.txt",   "other.dat",       "prefs.dat",
+                                           "prefs.dat.lock"};
         EXPECT_EQ(names, expected);
         const std::string log = ReadFile(after / "logfile.txt");
         EXPECT_NE(log.find(line), std::string::npos) << log;
@@ -434,6 +440,45 @@ TEST_F(ProfilesProgramTest, SavesThatFailOnADiskGoneReadOnlyAreSaidOnStandardErr
           "ERROR: HiScores: The scores could not be saved to '" +
               (folder / "hiscore.dat").string() + "': " + readOnly + ".\n"})
         EXPECT_NE(said.find(line), std::string::npos) << line << " not in\n" << said;
+}
+
+// Two copies on one data folder, each making a player: the first reads the file, is held (stopped)
+// while the second makes Bob and ends, then goes on to make Ann long after. Both players are kept,
+// with their scores; the current one is the last saver's.
+TEST_F(ProfilesProgramTest, TwoCopiesOnOneDataFolderEachKeepTheirNewPlayer)
+{
+    const fs::path firstOutput = mRoot / "first_output.txt";
+    mOutputFile = firstOutput;
+    // The long wait only leaves the test time to hold it; it is not what orders the two.
+    const std::string ann =
+        "focus gained\nwait 600\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n";
+    const int first =
+        StartScripted(mRepository, ann, {"options=trace=1&start=scripts/selectplayer.lua"});
+    mOutputFile.clear();
+    ASSERT_GT(first, 0);
+    // The screen is up once its script says "start": the preferences were read before it.
+    const uint32_t start = sys::GetTimeMs();
+    while (TraceLines(ReadFile(firstOutput)).empty() && sys::GetTimeMs() - start < kStartLimitMs)
+        sys::SleepMs(20);
+    ASSERT_EQ(TraceLines(ReadFile(firstOutput)), Traces{"start"});
+    ASSERT_EQ(kill(first, SIGSTOP), 0);
+
+    const std::string bob =
+        "focus gained\nwait 30\n" + TypeProfile("Bob") + kSelectProfile + "wait 60\nclose\n";
+    const Traces bobRun = RunOk(mRepository, bob, "start=scripts/selectplayer.lua");
+    EXPECT_EQ(kill(first, SIGCONT), 0);
+    EXPECT_EQ(bobRun, (Traces{"start", "profile Bob"}));
+    EXPECT_EQ(WaitForEnd(first), 0);
+    EXPECT_EQ(TraceLines(ReadFile(firstOutput)), (Traces{"start", "profile Ann"}));
+
+    // Ann's copy keeps its player first and plays it; Bob follows.
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord +
+                           "USER 2\n  gamedata = \"\"\n  gamemode = \"1\"\n  name = \"Bob\"\n" +
+                           kZeroRecord);
+    const std::string scores = DumpHiscores(mRoot / "data/Tovrix/Murkwell/hiscore.dat");
+    EXPECT_NE(scores.find("name \"Ann\""), std::string::npos) << scores;
+    EXPECT_NE(scores.find("name \"Bob\""), std::string::npos) << scores;
 }
 
 } // namespace

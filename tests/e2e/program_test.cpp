@@ -260,7 +260,7 @@ TEST_F(ProgramTest, ASecondStartEndsWithinSecondsAndTheFirstRunsOnToItsClose)
     ASSERT_TRUE(fs::exists(mRoot / "ready.png"));
     const std::string log = ReadFile(LogFile());
     bool listening = false;
-    for (const auto& entry : fs::directory_iterator(mRoot / "run"))
+    for (const auto& entry : fs::directory_iterator(mRoot / "data/Tovrix/Murkwell"))
         listening = listening || (entry.path().extension() == ".raise" && entry.is_socket());
     EXPECT_TRUE(listening) << "no notice socket beside the lock";
 
@@ -278,8 +278,55 @@ TEST_F(ProgramTest, ASecondStartEndsWithinSecondsAndTheFirstRunsOnToItsClose)
     EXPECT_EQ(ReadFile(LogFile()), log);
 
     EXPECT_EQ(WaitForEnd(first), 0);
-    for (const auto& entry : fs::directory_iterator(mRoot / "run"))
+    for (const auto& entry : fs::directory_iterator(mRoot / "data/Tovrix/Murkwell"))
         EXPECT_NE(entry.path().extension(), ".raise") << "the notice socket outlived its holder";
+    // The lock lies in the data folder, where it stays; nothing is left anywhere else.
+    EXPECT_TRUE(fs::is_regular_file(mRoot / "data/Tovrix/Murkwell" / InstanceLockName()));
+    EXPECT_TRUE(fs::is_empty(mRoot / "run"));
+}
+
+// A lock file another user made and holds, where the old place of the lock and a data folder that
+// lets others write leave room for one, is no running copy of the player's: the game starts, and
+// its log says why the lock was not taken.
+TEST_F(ProgramTest, ALockFileHeldByAnotherUserKeepsNoCopyFromStarting)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only the superuser can start a holder as another user here";
+    const fs::path data = mRoot / "data/Tovrix/Murkwell";
+    fs::create_directories(data);
+    for (const fs::path& folder : {mRoot / "run", data})
+        fs::permissions(folder, fs::perms::all | fs::perms::sticky_bit);
+    // Another user's process makes the file and holds it until the test ends.
+    std::vector<int> holders;
+    for (const fs::path& lock : {mRoot / "run" / InstanceLockName(), data / InstanceLockName()})
+    {
+        const fs::path ready = lock.string() + ".ready";
+        const int holder = sys::SpawnProcess(
+            {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/bin/sh", "-c",
+             "exec 9>>\"$0\" && flock -x 9 && touch \"$1\" && exec sleep 600", lock.string(),
+             ready.string()},
+            {});
+        ASSERT_GT(holder, 0);
+        mStarted.push_back(holder);
+        const uint32_t start = sys::GetTimeMs();
+        while (!fs::exists(ready) && sys::GetTimeMs() - start < kStartLimitMs)
+            sys::SleepMs(20);
+        ASSERT_TRUE(fs::exists(ready)) << "the other user's holder did not start";
+    }
+    mErrorFile = mRoot / "errors.txt";
+    const int pid = Start({});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForStart(pid));
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    EXPECT_EQ(ReadFile(mErrorFile).find("already running"), std::string::npos)
+        << ReadFile(mErrorFile);
+    EXPECT_NE(ReadFile(LogFile()).find("ERROR: The single-instance lock '" +
+                                       (data / InstanceLockName()).string() +
+                                       "' could not be taken (it belongs to another user): no "
+                                       "other copy is looked for."),
+              std::string::npos)
+        << ReadFile(LogFile());
 }
 
 TEST_F(ProgramTest, AHostWindowThatIsNoWindowEndsWithMinusOne)

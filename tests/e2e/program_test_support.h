@@ -12,6 +12,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -73,6 +74,19 @@ inline const std::string kNewPlayer = "focus gained\nwait 40\n" +
 // on a request to (without one it would end at once, with status 1).
 constexpr const char* kWaitingStartScript =
     "return function() while true do WaitForMessage() end end\n";
+
+// The single-instance lock's file name in the data folder, as the program makes it: its path
+// lower-cased, without separators, and "_MUTEX".
+inline std::string InstanceLockName()
+{
+    std::string name;
+    for (char c : fs::canonical(MURKWELL_PROGRAM).string())
+        if (c != '/' && c != '\\' && c != ':')
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name.size() > 200)
+        name = name.substr(name.size() - 200);
+    return name + "_MUTEX";
+}
 
 using menupoints::ClickLine;
 using testsupport::ReadFile;

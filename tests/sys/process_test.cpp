@@ -9,31 +9,36 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <filesystem>
-#include <random>
 
 namespace
 {
 
-std::string UniqueName()
+// A lock file's path in a folder of the test's own, named as the game names its lock.
+std::string LockIn(const testsupport::ScratchFolder& folder)
 {
-    std::random_device device;
-    return "mw_lock_test_" + std::to_string(device()) + "_MUTEX";
+    return (folder / "mw_lock_test_MUTEX").string();
 }
 
 TEST(InstanceLockTest, TheSecondHolderIsToldItIsHeld)
 {
-    std::string name = UniqueName();
+    testsupport::ScratchFolder folder("mw_lock");
+    const std::string path = LockIn(folder);
     int first = -1;
-    ASSERT_EQ(sys::AcquireInstanceLock(name, first), sys::InstanceLockResult::Acquired);
+    ASSERT_EQ(sys::AcquireInstanceLock(path, first), sys::InstanceLockResult::Acquired);
     EXPECT_GE(first, 0);
     int second = -1;
-    EXPECT_EQ(sys::AcquireInstanceLock(name, second), sys::InstanceLockResult::AlreadyHeld);
+    EXPECT_EQ(sys::AcquireInstanceLock(path, second), sys::InstanceLockResult::AlreadyHeld);
     EXPECT_EQ(second, -1);
     sys::ReleaseInstanceLock(first);
-    EXPECT_EQ(sys::AcquireInstanceLock(name, second), sys::InstanceLockResult::Acquired);
+    EXPECT_EQ(sys::AcquireInstanceLock(path, second), sys::InstanceLockResult::Acquired);
     sys::ReleaseInstanceLock(second);
-    std::filesystem::remove(sys::InstanceLockPath(name));
 }
 
 TEST(InstanceLockTest, AnUnwritableFolderFails)
@@ -46,34 +51,86 @@ TEST(InstanceLockTest, AnUnwritableFolderFails)
 
 TEST(InstanceLockTest, ALinkUnderTheLockNameIsNotFollowed)
 {
-    std::string name = UniqueName();
-    std::string target = sys::InstanceLockPath(name + "_target");
-    std::filesystem::create_symlink(target, sys::InstanceLockPath(name));
+    testsupport::ScratchFolder folder("mw_lock");
+    const std::string path = LockIn(folder);
+    const std::string target = path + "_target";
+    std::filesystem::create_symlink(target, path);
     int handle = -1;
-    EXPECT_EQ(sys::AcquireInstanceLock(name, handle), sys::InstanceLockResult::Failed);
+    std::string reason;
+    EXPECT_EQ(sys::AcquireInstanceLock(path, handle, nullptr, &reason),
+              sys::InstanceLockResult::Failed);
     EXPECT_EQ(handle, -1);
+    EXPECT_EQ(reason, "it is a link");
     EXPECT_FALSE(std::filesystem::exists(target));
-    std::filesystem::remove(sys::InstanceLockPath(name));
+}
+
+// A lock file made by another user (where the folder lets others write) and held by them is no
+// running copy of the player's: never reported as held.
+TEST(InstanceLockTest, ALockFileOfAnotherUserIsNoRunningCopy)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only the superuser can give a file to another user";
+    testsupport::ScratchFolder folder("mw_lock");
+    const std::string path = LockIn(folder);
+    testsupport::WriteFile(path, "");
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+    // Held through a description of its own, as the other user's process would hold it.
+    const int other = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    int handle = -1;
+    bool noticed = true;
+    std::string reason;
+    EXPECT_EQ(sys::AcquireInstanceLock(path, handle, &noticed, &reason),
+              sys::InstanceLockResult::Failed);
+    EXPECT_EQ(reason, "it belongs to another user");
+    EXPECT_EQ(handle, -1);
+    EXPECT_FALSE(noticed);
+    close(other);
 }
 
 TEST(InstanceLockTest, ASecondAcquisitionNotifiesTheHolderOnce)
 {
-    std::string name = UniqueName();
+    testsupport::ScratchFolder folder("mw_lock");
+    const std::string path = LockIn(folder);
     int first = -1;
-    ASSERT_EQ(sys::AcquireInstanceLock(name, first), sys::InstanceLockResult::Acquired);
-    EXPECT_TRUE(std::filesystem::is_socket(sys::InstanceNoticePath(name)));
+    ASSERT_EQ(sys::AcquireInstanceLock(path, first), sys::InstanceLockResult::Acquired);
+    EXPECT_TRUE(std::filesystem::is_socket(sys::InstanceNoticePath(path)));
     EXPECT_FALSE(sys::TakeInstanceNotice());
     int second = -1;
     bool noticed = false;
-    EXPECT_EQ(sys::AcquireInstanceLock(name, second, &noticed),
+    EXPECT_EQ(sys::AcquireInstanceLock(path, second, &noticed),
               sys::InstanceLockResult::AlreadyHeld);
     EXPECT_TRUE(noticed) << "the holder's channel took the notice";
-    EXPECT_EQ(sys::AcquireInstanceLock(name, second), sys::InstanceLockResult::AlreadyHeld);
+    EXPECT_EQ(sys::AcquireInstanceLock(path, second), sys::InstanceLockResult::AlreadyHeld);
     EXPECT_TRUE(sys::TakeInstanceNotice());
     EXPECT_FALSE(sys::TakeInstanceNotice()) << "both notices are taken at once";
     sys::ReleaseInstanceLock(first);
-    EXPECT_FALSE(std::filesystem::exists(sys::InstanceNoticePath(name)));
-    std::filesystem::remove(sys::InstanceLockPath(name));
+    EXPECT_FALSE(std::filesystem::exists(sys::InstanceNoticePath(path)));
+    EXPECT_TRUE(std::filesystem::is_regular_file(path)) << "a waiter may be opening it";
+}
+
+// A data folder deep enough that its path does not fit a socket's address still carries the
+// notice: the window is raised wherever the player's data lies.
+TEST(InstanceLockTest, ALockInAFolderPastASocketsAddressStillTakesNotices)
+{
+    testsupport::ScratchFolder folder("mw_lock");
+    const std::filesystem::path deep = folder / (std::string(60, 'd') + "/" + std::string(60, 'e'));
+    std::filesystem::create_directories(deep);
+    const std::string path = (deep / "mw_lock_test_MUTEX").string();
+    ASSERT_GT(sys::InstanceNoticePath(path).size(), sizeof(sockaddr_un::sun_path));
+    int first = -1;
+    ASSERT_EQ(sys::AcquireInstanceLock(path, first), sys::InstanceLockResult::Acquired);
+    EXPECT_TRUE(std::filesystem::is_socket(sys::InstanceNoticePath(path)));
+    int second = -1;
+    bool noticed = false;
+    EXPECT_EQ(sys::AcquireInstanceLock(path, second, &noticed),
+              sys::InstanceLockResult::AlreadyHeld);
+    EXPECT_TRUE(noticed);
+    EXPECT_TRUE(sys::TakeInstanceNotice());
+    sys::ReleaseInstanceLock(first);
+    EXPECT_FALSE(std::filesystem::exists(sys::InstanceNoticePath(path)));
 }
 
 // The child side of the tests below, run as a process of its own (skipped otherwise): it takes
@@ -82,13 +139,13 @@ TEST(InstanceLockTest, ASecondAcquisitionNotifiesTheHolderOnce)
 // window, at most 1 s after "sent" appears there, or (hold) sleeps until it is killed.
 TEST(InstanceNoticeChild, HoldsTheLock)
 {
-    const std::string name = sys::GetEnvironmentVariable("MW_NOTICE_LOCK");
-    if (name.empty())
+    const std::string path = sys::GetEnvironmentVariable("MW_NOTICE_LOCK");
+    if (path.empty())
         GTEST_SKIP() << "run only as the child of the instance notice tests";
     const std::filesystem::path folder = sys::GetEnvironmentVariable("MW_NOTICE_FOLDER");
     const std::string mode = sys::GetEnvironmentVariable("MW_NOTICE_MODE");
     int handle = -1;
-    ASSERT_EQ(sys::AcquireInstanceLock(name, handle), sys::InstanceLockResult::Acquired);
+    ASSERT_EQ(sys::AcquireInstanceLock(path, handle), sys::InstanceLockResult::Acquired);
     sys::WindowDesc desc;
     desc.width = 64;
     desc.height = 64;
@@ -129,9 +186,6 @@ protected:
             sys::SignalProcess(mChild, true);
             sys::WaitProcess(mChild, 10000, code);
         }
-        std::error_code ignored;
-        std::filesystem::remove(sys::InstanceNoticePath(mName), ignored);
-        std::filesystem::remove(sys::InstanceLockPath(mName), ignored);
     }
 
     // Starts this test program as the child holding the lock; true once it holds it.
@@ -139,7 +193,7 @@ protected:
     {
         const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
         mChild = sys::SpawnProcess({self, "--gtest_filter=InstanceNoticeChild.HoldsTheLock"},
-                                   {"MW_NOTICE_LOCK=" + mName,
+                                   {"MW_NOTICE_LOCK=" + mPath,
                                     "MW_NOTICE_FOLDER=" + mFolder.Path().string(),
                                     "MW_NOTICE_MODE=" + mode, "SDL_VIDEODRIVER=dummy"});
         if (mChild <= 0)
@@ -155,8 +209,8 @@ protected:
         return true;
     }
 
-    std::string mName = UniqueName();
     testsupport::ScratchFolder mFolder{"mw_notice"};
+    std::string mPath = LockIn(mFolder);
     int mChild = -1;
 };
 
@@ -164,7 +218,7 @@ TEST_F(InstanceNoticeTest, ASecondStartRestoresAndRaisesTheHoldersWindow)
 {
     ASSERT_TRUE(StartHolder("wait"));
     int handle = -1;
-    EXPECT_EQ(sys::AcquireInstanceLock(mName, handle), sys::InstanceLockResult::AlreadyHeld);
+    EXPECT_EQ(sys::AcquireInstanceLock(mPath, handle), sys::InstanceLockResult::AlreadyHeld);
     testsupport::WriteFile(mFolder / "sent", "1");
     int code = -1;
     ASSERT_TRUE(sys::WaitProcess(mChild, 60000, code));
@@ -177,14 +231,14 @@ TEST_F(InstanceNoticeTest, ASocketLeftByAKilledHolderMisleadsNoLaterOne)
     sys::SignalProcess(mChild, true);
     int code = 0;
     ASSERT_TRUE(sys::WaitProcess(mChild, 10000, code));
-    ASSERT_TRUE(std::filesystem::is_socket(sys::InstanceNoticePath(mName))) << "left behind";
+    ASSERT_TRUE(std::filesystem::is_socket(sys::InstanceNoticePath(mPath))) << "left behind";
 
     int handle = -1;
-    ASSERT_EQ(sys::AcquireInstanceLock(mName, handle), sys::InstanceLockResult::Acquired);
+    ASSERT_EQ(sys::AcquireInstanceLock(mPath, handle), sys::InstanceLockResult::Acquired);
     EXPECT_FALSE(sys::TakeInstanceNotice());
     // The new holder's own channel works.
     int second = -1;
-    EXPECT_EQ(sys::AcquireInstanceLock(mName, second), sys::InstanceLockResult::AlreadyHeld);
+    EXPECT_EQ(sys::AcquireInstanceLock(mPath, second), sys::InstanceLockResult::AlreadyHeld);
     EXPECT_TRUE(sys::TakeInstanceNotice());
     sys::ReleaseInstanceLock(handle);
 }

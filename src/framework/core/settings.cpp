@@ -94,6 +94,9 @@ Settings::Settings()
 {
     SetInstance(this);
     mPrefs = std::make_unique<TPrefs>(true);
+    // Another copy of the game on the same data folder may save profiles too: a save tells them
+    // apart by name and keeps this copy's current one.
+    mPrefs->SetProfileKeys("name", kCurrentUserKey);
     KeepDamagedPrefs();
     mHiscores = CreateHiscoreStore(true);
     mArrowCursor = sys::LoadArrowCursor();
@@ -289,10 +292,12 @@ void Settings::CreateNewUser(const TString& name)
     int count = mPrefs->GetNumUsers();
     if (count >= kMaxProfiles)
         return;
-    // A name that shows nothing is no name: the profile is made as one made without a name.
+    // A name that shows nothing is no name: the profile is made as one made without a name. One
+    // save, by SetCurrentUser: a save that takes in another copy's profiles may move this one's
+    // index, and only the current user's is followed there.
     const bool named = !IsBlankText(name);
-    mPrefs->SetString("name", named ? name : TString(), count, true);
-    mPrefs->SetInt("gamemode", 1, count, true);
+    mPrefs->SetString("name", named ? name : TString(), count, false);
+    mPrefs->SetInt("gamemode", 1, count, false);
     SetCurrentUser(count);
     if (named && mHiscores)
         mHiscores->AddScore(0, true, "");
@@ -304,7 +309,7 @@ void Settings::SetCurrentUser(int32_t index)
         return;
     mPrefs->SetInt(kCurrentUserKey, index, -1, true);
     if (mHiscores)
-        mHiscores->SetParameter(1, GetUserName(index));
+        mHiscores->SetParameter(1, GetUserName(CurrentUser()));
 }
 
 void Settings::DeleteUser(int32_t index)

@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -137,6 +138,97 @@ std::vector<uint8_t> ReadWholeFile(TFile& file, size_t limit)
 
 constexpr size_t kMaxFile = static_cast<size_t>(kPrefsMaxFileBytes);
 
+// One slot's keys: what this copy set, changed or removed since `base` (no slot there: all of it)
+// goes over what `disk` holds; the rest of `disk` stays.
+TPrefs::TSlot MergeSlot(const TPrefs::TSlot* base, const TPrefs::TSlot& mine,
+                        const TPrefs::TSlot& disk)
+{
+    TPrefs::TSlot merged = disk;
+    for (const auto& [key, value] : mine)
+    {
+        if (base == nullptr)
+        {
+            merged[key] = value;
+            continue;
+        }
+        auto was = base->find(key);
+        if (was == base->end() || was->second != value)
+        {
+            merged[key] = value;
+        }
+    }
+    if (base != nullptr)
+    {
+        for (const auto& [key, value] : *base)
+        {
+            if (mine.find(key) == mine.end())
+            {
+                merged.erase(key);
+            }
+        }
+    }
+    return merged;
+}
+
+// What tells a player's slot from another: its name's bytes; a slot without one has none.
+const std::vector<uint8_t>* SlotName(const TPrefs::TSlot& slot, const TString& nameKey)
+{
+    auto found = slot.find(nameKey);
+    return found == slot.end() ? nullptr : &found->second;
+}
+
+bool SameSlot(const TPrefs::TSlot& a, const TPrefs::TSlot& b, const TString& nameKey)
+{
+    const std::vector<uint8_t>* nameA = SlotName(a, nameKey);
+    const std::vector<uint8_t>* nameB = SlotName(b, nameKey);
+    return nameA == nullptr ? nameB == nullptr : nameB != nullptr && *nameA == *nameB;
+}
+
+// Where each player slot of `base` (from 1) lies in `disk`, or -1 where it is gone. Copies order
+// the players differently (each keeps its own first), so a slot is looked for by its name among
+// those not found yet. Without a name key, by their place.
+std::vector<int> FindSlots(const TPrefs::TSlotList& base, const TPrefs::TSlotList& disk,
+                           const TString& nameKey)
+{
+    std::vector<int> at(base.size(), -1);
+    std::vector<bool> taken(disk.size(), false);
+    for (size_t i = 1; i < base.size(); ++i)
+    {
+        if (nameKey.Length() == 0)
+        {
+            at[i] = i < disk.size() ? static_cast<int>(i) : -1;
+            continue;
+        }
+        for (size_t j = 1; j < disk.size(); ++j)
+        {
+            if (!taken[j] && SameSlot(base[i], disk[j], nameKey))
+            {
+                at[i] = static_cast<int>(j);
+                taken[j] = true;
+                break;
+            }
+        }
+    }
+    return at;
+}
+
+bool ReadUserIndex(const std::vector<uint8_t>& value, int& index)
+{
+    std::string text(value.begin(), std::find(value.begin(), value.end(), uint8_t{0}));
+    if (text.empty() || text.size() > 10)
+    {
+        return false;
+    }
+    char* end = nullptr;
+    const long read = std::strtol(text.c_str(), &end, 10);
+    if (*end != 0 || read < 0 || read > kPrefsMaxSlot)
+    {
+        return false;
+    }
+    index = static_cast<int>(read);
+    return true;
+}
+
 } // namespace
 
 TPrefs::TPrefs(bool writable) : mCipher(EncryptionKeyFromConfig()), mWritable(writable)
@@ -177,20 +269,36 @@ void TPrefs::Load()
     mInstallKey.MakeLower();
     SelectCurrentGroup();
 
+    std::vector<uint8_t> data;
+    switch (ReadFileBytes(data))
+    {
+    case TFileRead::kMissing:
+        RememberFile(data, false);
+        break;
+    case TFileRead::kRefused:
+        mLoadedDamaged = true;
+        RememberFile(data, false);
+        break;
+    case TFileRead::kRead:
+        LoadChunks(data.data(), data.size(), installFileEmpty);
+        break;
+    }
+}
+
+TPrefs::TFileRead TPrefs::ReadFileBytes(std::vector<uint8_t>& data)
+{
+    data.clear();
     TFile file;
     if (!file.Open(mFileName, kFileReadBinary))
     {
-        if (file.Refused())
-        {
-            mLoadedDamaged = true;
-            Log("ERROR: Preferences file '%s' was not read: %s", ShownPath(mFileName).c_str(),
-                file.GetError().c_str());
-        }
-        return;
+        if (!file.Refused())
+            return TFileRead::kMissing;
+        Log("ERROR: Preferences file '%s' was not read: %s", ShownPath(mFileName).c_str(),
+            file.GetError().c_str());
+        return TFileRead::kRefused;
     }
     // Refused unread when too large: neither a huge file nor one that grows while it is read
     // costs more than the largest a save writes.
-    std::vector<uint8_t> data;
     const bool fits = file.Length() <= kPrefsMaxFileBytes;
     if (fits)
     {
@@ -199,12 +307,24 @@ void TPrefs::Load()
     file.Close();
     if (!fits || data.size() > kMaxFile)
     {
-        mLoadedDamaged = true;
+        data.clear();
         Log("ERROR: Preferences file '%s' was not read: it is larger than %d bytes",
             ShownPath(mFileName).c_str(), kPrefsMaxFileBytes);
-        return;
+        return TFileRead::kRefused;
     }
-    LoadChunks(data.data(), data.size(), installFileEmpty);
+    return TFileRead::kRead;
+}
+
+void TPrefs::RememberFile(const std::vector<uint8_t>& data, bool exists)
+{
+    mFileBytes = data;
+    mFileExisted = exists;
+    mBase = mGroups;
+    mOrigins.resize(mCurrent->size());
+    for (size_t i = 0; i < mOrigins.size(); ++i)
+    {
+        mOrigins[i] = static_cast<int>(i);
+    }
 }
 
 bool TPrefs::ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4],
@@ -245,7 +365,15 @@ bool TPrefs::ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4
 void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
 {
     size_t badChunk = 0;
-    switch (ReadAllChunks(data, size, installFileEmpty, badChunk))
+    TString firstKey;
+    const TChunkReading reading = ReadAllChunks(data, size, mGroups, &firstKey, badChunk);
+    if (installFileEmpty && firstKey.Length() > 0)
+    {
+        mInstallKey = firstKey;
+    }
+    SelectCurrentGroup();
+    RememberFile(std::vector<uint8_t>(data, data + (data ? size : 0)), true);
+    switch (reading)
     {
     case TChunkReading::kWhole:
         break;
@@ -263,8 +391,8 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
     }
 }
 
-TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty,
-                                            size_t& badChunk)
+TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, TGroups& groups,
+                                            TString* firstKey, size_t& badChunk)
 {
     size_t pos = 0;
     char tag[4];
@@ -278,11 +406,10 @@ TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bo
     {
         return TChunkReading::kStopped;
     }
-    if (installFileEmpty)
+    if (firstKey != nullptr)
     {
-        mInstallKey = LowerCase(PayloadText(payload));
+        *firstKey = LowerCase(PayloadText(payload));
     }
-    SelectCurrentGroup();
     // A file cut on a chunk boundary, or one changed inside an enciphered payload, reads as whole
     // chunks; only the record tells.
     std::vector<uint32_t> sums;
@@ -312,7 +439,7 @@ TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, bo
         switch (tag[0])
         {
         case 'I':
-            group = &mGroups[LowerCase(PayloadText(payload))];
+            group = &groups[LowerCase(PayloadText(payload))];
             slot = -1;
             break;
         case 'U':
@@ -394,6 +521,7 @@ TPrefs::TSlot* TPrefs::SlotForWriting(const TString& key, int user, size_t value
     if (mCurrent->size() < static_cast<size_t>(user + 2))
     {
         mCurrent->resize(static_cast<size_t>(user + 2));
+        mOrigins.resize(mCurrent->size(), -1);
     }
     return &(*mCurrent)[static_cast<size_t>(user + 1)];
 }
@@ -491,7 +619,17 @@ void TPrefs::DeleteUser(int index)
     if (index >= 0 && index < GetNumUsers())
     {
         mCurrent->erase(mCurrent->begin() + index + 1);
+        if (static_cast<size_t>(index) + 1 < mOrigins.size())
+        {
+            mOrigins.erase(mOrigins.begin() + index + 1);
+        }
     }
+}
+
+void TPrefs::SetProfileKeys(const TString& nameKey, const TString& currentUserKey)
+{
+    mNameKey = nameKey;
+    mCurrentUserKey = currentUserKey;
 }
 
 void TPrefs::AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8_t* plain, size_t n,
@@ -595,6 +733,200 @@ bool TPrefs::KeepDamagedFile()
     return true;
 }
 
+TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
+                                     const std::vector<int>& origins, const TSlotList& disk,
+                                     std::vector<int>& mergedOrigins) const
+{
+    mergedOrigins.clear();
+    TSlotList merged;
+    if (mine.empty() && disk.empty())
+    {
+        return merged;
+    }
+    // The shared slot is the first wherever it was made.
+    static const TSlot kNone;
+    merged.push_back(MergeSlot(base.empty() ? nullptr : &base[0], mine.empty() ? kNone : mine[0],
+                               disk.empty() ? kNone : disk[0]));
+    mergedOrigins.push_back(disk.empty() ? -1 : 0);
+
+    int currentUser = -1;
+    if (current && mCurrentUserKey.Length() > 0 && !mine.empty())
+    {
+        auto found = mine[0].find(mCurrentUserKey);
+        if (found == mine[0].end() || !ReadUserIndex(found->second, currentUser) ||
+            static_cast<size_t>(currentUser) + 1 >= mine.size())
+        {
+            currentUser = -1;
+        }
+    }
+    std::vector<int> mergedOfMine(mine.size(), -1);
+    auto keep = [&](TSlot slot, int origin, int fromMine)
+    {
+        if (fromMine > 0)
+        {
+            mergedOfMine[static_cast<size_t>(fromMine)] = static_cast<int>(merged.size());
+        }
+        merged.push_back(std::move(slot));
+        mergedOrigins.push_back(origin);
+    };
+
+    const std::vector<int> onDisk = FindSlots(base, disk, mNameKey);
+    std::vector<bool> matched(disk.size(), false);
+    for (size_t i = 1; i < base.size(); ++i)
+    {
+        if (onDisk[i] > 0)
+        {
+            matched[static_cast<size_t>(onDisk[i])] = true;
+        }
+    }
+    std::vector<int> mergedOfDisk(disk.size(), -1);
+    // This copy's players first, in its order, so that the indexes it holds stay where they are
+    // as far as they can: each with its changes over the file's. A player deleted there stays
+    // deleted unless this copy changed its slot since, or plays it.
+    for (size_t k = 1; k < mine.size(); ++k)
+    {
+        const int i = k < origins.size() ? origins[k] : -1;
+        const int j =
+            i > 0 && static_cast<size_t>(i) < base.size() ? onDisk[static_cast<size_t>(i)] : -1;
+        if (j > 0)
+        {
+            mergedOfDisk[static_cast<size_t>(j)] = static_cast<int>(merged.size());
+            keep(MergeSlot(&base[static_cast<size_t>(i)], mine[k], disk[static_cast<size_t>(j)]), j,
+                 static_cast<int>(k));
+        }
+        else if (i <= 0 || mine[k] != base[static_cast<size_t>(i)] ||
+                 static_cast<int>(k) == currentUser + 1)
+        {
+            keep(mine[k], -1, static_cast<int>(k));
+        }
+    }
+    // Then the players the other copy added. One deleted here stays deleted.
+    for (size_t j = 1; j < disk.size(); ++j)
+    {
+        if (!matched[j])
+        {
+            mergedOfDisk[j] = static_cast<int>(merged.size());
+            keep(disk[j], static_cast<int>(j), -1);
+        }
+    }
+    if (current && mCurrentUserKey.Length() > 0)
+    {
+        // This copy's current player, or (when it has none) the one the file names, where its
+        // slot went; one whose slot is gone leaves no current player.
+        int index = -1;
+        int at = -1;
+        if (currentUser >= 0)
+        {
+            at = mergedOfMine[static_cast<size_t>(currentUser) + 1];
+        }
+        else if (!disk.empty())
+        {
+            // The merge took the file's value when this copy left its own as it was.
+            auto found = disk[0].find(mCurrentUserKey);
+            auto taken = merged[0].find(mCurrentUserKey);
+            if (found != disk[0].end() && taken != merged[0].end() &&
+                taken->second == found->second && ReadUserIndex(found->second, index) &&
+                static_cast<size_t>(index) + 1 < disk.size())
+            {
+                at = mergedOfDisk[static_cast<size_t>(index) + 1];
+            }
+        }
+        if (at > 0)
+        {
+            const std::string text = std::to_string(at - 1);
+            merged[0][mCurrentUserKey].assign(text.c_str(), text.c_str() + text.size() + 1);
+        }
+        else if (index >= 0)
+        {
+            merged[0][mCurrentUserKey].assign({'-', '1', 0});
+        }
+    }
+    return merged;
+}
+
+bool TPrefs::TakeInOtherSaves()
+{
+    std::vector<uint8_t> data;
+    const TFileRead read = ReadFileBytes(data);
+    if (read != TFileRead::kRead || (mFileExisted && data == mFileBytes))
+    {
+        // Nothing written since: this copy's values are the whole file. A file removed meanwhile
+        // left nothing to take in, and something no file (refused, logged) nothing to keep: the
+        // write goes as it would.
+        return true;
+    }
+    TGroups disk;
+    size_t badChunk = 0;
+    if (ReadAllChunks(data.data(), data.size(), disk, nullptr, badChunk) != TChunkReading::kWhole)
+    {
+        Log("ERROR: Preferences file '%s' was damaged since it was read (at byte %u); it is "
+            "not taken in",
+            mFileName.c_str(), static_cast<unsigned>(badChunk));
+    }
+    else
+    {
+        TGroups merged;
+        std::vector<int> currentOrigins;
+        std::vector<TString> names;
+        for (const TGroups* groups : {&mGroups, &disk})
+        {
+            for (const auto& [name, slots] : *groups)
+            {
+                names.push_back(name);
+            }
+        }
+        static const TSlotList kNoSlots;
+        for (const TString& name : names)
+        {
+            if (merged.count(name) != 0)
+            {
+                continue;
+            }
+            auto slotsOf = [&](const TGroups& groups) -> const TSlotList&
+            {
+                auto found = groups.find(name);
+                return found == groups.end() ? kNoSlots : found->second;
+            };
+            const TSlotList& mine = slotsOf(mGroups);
+            // Only the current group changes here; another keeps the slots it was read with.
+            const bool current = &mine == mCurrent;
+            std::vector<int> origins;
+            if (current)
+            {
+                origins = mOrigins;
+            }
+            else
+            {
+                for (size_t i = 0; i < mine.size(); ++i)
+                {
+                    origins.push_back(static_cast<int>(i));
+                }
+            }
+            std::vector<int> mergedOrigins;
+            TSlotList slots =
+                MergeSlots(current, slotsOf(mBase), mine, origins, slotsOf(disk), mergedOrigins);
+            if (current)
+            {
+                currentOrigins = mergedOrigins;
+            }
+            merged[name] = std::move(slots);
+        }
+        // From here this copy's values stand on the file as it is now.
+        mGroups = std::move(merged);
+        SelectCurrentGroup();
+        mBase = std::move(disk);
+        mOrigins = std::move(currentOrigins);
+        mOrigins.resize(mCurrent->size(), -1);
+        mFileBytes = std::move(data);
+        mFileExisted = true;
+        return true;
+    }
+    // Damaged: kept aside as a damaged file found at the start is.
+    mLoadedDamaged = true;
+    mDamagedKept = false;
+    return KeepDamagedFile();
+}
+
 bool TPrefs::Save()
 {
     if (!mWritable)
@@ -603,6 +935,12 @@ bool TPrefs::Save()
     }
     // A damaged file that could not be kept is still the player's only copy of what it held.
     if (!KeepDamagedFile())
+    {
+        return false;
+    }
+    // Another copy's read-and-replace of the file waits for this one, and this one for it.
+    TFileLock lock(mFileName);
+    if (!TakeInOtherSaves())
     {
         return false;
     }
@@ -624,5 +962,6 @@ bool TPrefs::Save()
             reason.c_str());
         return false;
     }
+    RememberFile(data, true);
     return true;
 }

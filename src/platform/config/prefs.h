@@ -3,6 +3,11 @@
 // its NUL, by a check record of the chunks after it (their count and a checksum each), which
 // earlier builds' readers pass over: a file cut on a chunk boundary or changed inside a payload is
 // found damaged. A file without the record (from an earlier build) is read unchecked.
+//
+// Copies of the game may share one data folder. A save reads the file again, under the lock file
+// "prefs.dat.lock", and takes in what another copy wrote since this one last read or wrote it:
+// this copy's own changes (values set or removed, profiles made or deleted) go over the file's,
+// and what the other copy added or changed stays.
 #pragma once
 
 #include "platform/config/cipher.h"
@@ -51,8 +56,16 @@ public:
     // Removes user index's slot; the later users move down by one.
     void DeleteUser(int index);
 
+    // How a save tells players' slots apart when it takes in another copy's: the key of a slot's
+    // name (a slot keeps it for its life), and the shared key holding the current user's index.
+    // That index is this copy's own (the player it plays): a save writes it, moved to where that
+    // player's slot ends up. Without a name key, slots are matched by their place.
+    void SetProfileKeys(const TString& nameKey, const TString& currentUserKey);
+
     // Writes the whole file (a temporary file renamed over the old one); nothing when read-only.
-    // A failure is logged with the file and the reason, answers false and leaves the old file as
+    // Under the lock, what another copy saved since this one read the file is taken in first
+    // (and stays in memory). A file damaged meanwhile is kept aside and not taken in. A failure
+    // is logged with the file and the reason, answers false and leaves the old file as
     // it was. A damaged file is kept aside first (KeepDamagedFile); while it cannot be, nothing is
     // written over it.
     bool Save();
@@ -64,7 +77,8 @@ public:
     // The chunks Save writes, built in memory.
     std::vector<uint8_t> BuildFile();
     // Reads a file image as loading does: everything before the first bad chunk (one that does not
-    // match the check record included) is kept.
+    // match the check record included) is kept. What it read is what the next save compares the
+    // file with.
     // installFileEmpty: an "install.txt" was present but empty, so the file's first key is used.
     void LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty);
 
@@ -76,7 +90,26 @@ public:
     const TSlotList& GetCurrentSlots() const { return *mCurrent; }
 
 private:
+    using TGroups = std::map<TString, TSlotList>;
+
     void Load();
+    enum class TFileRead
+    {
+        kMissing, // nothing at the name
+        kRead,    // `data` holds the whole file
+        kRefused, // something no reader takes (logged): no regular file, or too large
+    };
+    TFileRead ReadFileBytes(std::vector<uint8_t>& data);
+    // Takes in what another copy wrote since this one last read or wrote the file; false when
+    // the file was damaged meanwhile and could not be kept aside (nothing may replace it).
+    bool TakeInOtherSaves();
+    // What was read or written is what the next save compares the file with.
+    void RememberFile(const std::vector<uint8_t>& data, bool exists);
+    // One group's slots: this copy's (`mine`, each from `origins` in `base`, -1 made since) over
+    // the file's (`disk`). `current`: the group this copy plays in, whose current user it keeps.
+    TSlotList MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
+                         const std::vector<int>& origins, const TSlotList& disk,
+                         std::vector<int>& mergedOrigins) const;
     void SelectCurrentGroup();
     // Grows the current group to hold user's slot; null (and a log line) for an invalid user.
     TSlot* SlotForWriting(const TString& key, int user, size_t valueLength);
@@ -90,14 +123,23 @@ private:
         kUnchecked, // the check record was damaged: every chunk read, none checked
     };
     // LoadChunks without its report.
-    TChunkReading ReadAllChunks(const uint8_t* data, size_t size, bool installFileEmpty,
-                                size_t& badChunk);
+    // Into `groups`; `firstKey` is the first chunk's install key (lower case) when it was read.
+    TChunkReading ReadAllChunks(const uint8_t* data, size_t size, TGroups& groups,
+                                TString* firstKey, size_t& badChunk);
     void AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8_t* plain, size_t n,
                      bool encipher);
 
     TCipher mCipher;
-    std::map<TString, TSlotList> mGroups;
+    TGroups mGroups;
     TSlotList* mCurrent = nullptr;
+    // The file as this copy last read or wrote it (mFileBytes, or nothing there), the groups it
+    // held, and for each slot of the current group its index there (-1: made since).
+    TGroups mBase;
+    std::vector<int> mOrigins;
+    std::vector<uint8_t> mFileBytes;
+    bool mFileExisted = false;
+    TString mNameKey;
+    TString mCurrentUserKey;
     TString mFileName;
     TString mInstallKey;
     bool mWritable;

@@ -4,11 +4,15 @@
 
 #include "platform/files/file_data.h"
 #include "platform/files/pack_file.h"
+#include "platform/log.h"
 #include "sys/paths.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
 
 namespace
 {
@@ -170,6 +174,34 @@ bool CopyToNewFile(TFile& from, const TString& location, int maxBytes, bool& too
     return true;
 }
 } // namespace
+
+TFileLock::TFileLock(const TString& name)
+{
+    const TString lockName = name + ".lock";
+    const TString location = ResolvePath(lockName, false);
+    std::string reason = "it is not a file on the disk";
+    if (location.Length() > 0 && location.CharAt(0) != '@' && location.CharAt(0) != '&')
+    {
+        MakeFoldersFor(location);
+        mHandle = sys::LockFile(location.c_str(), kFileLockWaitMs, reason);
+    }
+    if (mHandle >= 0)
+        return;
+    static std::mutex saidMutex;
+    static std::set<std::string> said;
+    {
+        std::lock_guard<std::mutex> guard(saidMutex);
+        if (!said.insert(lockName.c_str()).second)
+            return;
+    }
+    Log("ERROR: The lock '%s' could not be taken (%s): '%s' is read and replaced without it.",
+        ShownPath(lockName).c_str(), reason.c_str(), ShownPath(name).c_str());
+}
+
+TFileLock::~TFileLock()
+{
+    sys::UnlockFile(mHandle);
+}
 
 bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString& reason)
 {

@@ -5,6 +5,8 @@
 #include "platform/files/file_layer.h"
 #include "platform/strings/tstring.h"
 
+#include <cstdint>
+
 // Open modes.
 enum : int
 {
@@ -106,6 +108,28 @@ constexpr int kMaxKeptCopies = 10;
 // too) or the move failed: the file must then not be replaced. `keptAs` is the logical name it
 // went to; empty (and true) when nothing is at the name any more, since nothing is left to lose.
 bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString& reason);
+
+// How long a save waits for another copy of the game to finish its own save of the same file.
+constexpr uint32_t kFileLockWaitMs = 5000;
+
+// Holds the lock file "<name>.lock" beside a data file (opened without following links, only a
+// regular file of the player's own) for as long as it lives: copies of the game on one data folder
+// take turns to read what is there and replace it. A lock that cannot be had within
+// kFileLockWaitMs is logged (once for each name) and the work goes on without it, since a copy
+// stopped while it holds the lock must not keep every other copy from saving.
+class TFileLock
+{
+public:
+    explicit TFileLock(const TString& name);
+    ~TFileLock();
+    TFileLock(const TFileLock&) = delete;
+    TFileLock& operator=(const TFileLock&) = delete;
+
+    bool Held() const { return mHandle >= 0; }
+
+private:
+    int mHandle = -1;
+};
 
 // Tests: the next disk write's close fails with the given system error number as a full disk would
 // (the temporary file removed, the old file kept); 0 cancels.

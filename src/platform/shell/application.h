@@ -53,6 +53,10 @@ struct TApplicationIdentity
     TString mMutexName;
     TString mWindowClassName;
     int mInstanceLock = -1;
+    // Whether another copy may run beside this one (no single-instance lock is taken).
+    bool mAllowMultiple = false;
+    // Why the lock could not be taken (the game then runs as the only copy), for the log.
+    TString mInstanceLockFailure;
 };
 
 // Embedding in a host window: PlatformMain sets the mode at start-up; SetDisplayMode writes the
@@ -122,6 +126,14 @@ public:
     ~TApplicationImpl();
     TApplicationImpl(const TApplicationImpl&) = delete;
     TApplicationImpl& operator=(const TApplicationImpl&) = delete;
+
+    // The single-instance lock, "<mutex name>" in the user folder, which must be fixed first:
+    // only the player writes there, and the run leaves nothing behind elsewhere. Unless another
+    // copy may run beside this one: a copy holding it is asked to raise its window, and this
+    // process ends with 0.
+    void TakeSingleInstanceLock();
+    // Where the lock lies.
+    TString InstanceLockFile() const;
 
     // Main window and drawn cursor.
     bool CreateMainWindow();

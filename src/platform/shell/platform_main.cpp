@@ -164,19 +164,7 @@ TApplicationImpl::TApplicationImpl(void* instance, void*, const TCommandLine& co
     mIdentity.mMutexName = mIdentity.mInstanceName + "_MUTEX";
     mIdentity.mWindowClassName = mIdentity.mInstanceName + "_WNDCLASS";
 
-    if (!allowMultiple)
-    {
-        bool noticed = false;
-        sys::InstanceLockResult result = sys::AcquireInstanceLock(
-            mIdentity.mMutexName.c_str(), mIdentity.mInstanceLock, &noticed);
-        // The lock has already asked the first instance to bring its window forward. Nothing is
-        // logged: the log file is the first instance's.
-        if (result == sys::InstanceLockResult::AlreadyHeld)
-        {
-            SayAlreadyRunning(noticed);
-            sys::ExitProcess(0);
-        }
-    }
+    mIdentity.mAllowMultiple = allowMultiple;
 
     mPaths.mAssetFolder = mPaths.mExeFolder + "assets/";
 
@@ -197,6 +185,30 @@ TApplicationImpl::TApplicationImpl(void* instance, void*, const TCommandLine& co
         mIdentity.mGameName = GetConfig("gamename", "Brightloom Application");
     // The cursor thread serves Windows versions before 6.1; this platform reports 6.1, so the
     // drawn cursor moves with each frame instead.
+}
+
+TString TApplicationImpl::InstanceLockFile() const
+{
+    return mPaths.mUserFolder + "/" + mIdentity.mMutexName;
+}
+
+void TApplicationImpl::TakeSingleInstanceLock()
+{
+    if (mIdentity.mAllowMultiple || mIdentity.mInstanceLock >= 0)
+        return;
+    bool noticed = false;
+    std::string reason;
+    sys::InstanceLockResult result = sys::AcquireInstanceLock(
+        InstanceLockFile().c_str(), mIdentity.mInstanceLock, &noticed, &reason);
+    // The lock has already asked the first instance to bring its window forward. Nothing is
+    // logged: the log file is the first instance's.
+    if (result == sys::InstanceLockResult::AlreadyHeld)
+    {
+        SayAlreadyRunning(noticed);
+        sys::ExitProcess(0);
+    }
+    if (result == sys::InstanceLockResult::Failed)
+        mIdentity.mInstanceLockFailure = reason.c_str();
 }
 
 TApplicationImpl::~TApplicationImpl()
@@ -382,6 +394,8 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     impl->mPaths.mCommonFolder = folders.mCommonFolder;
     impl->mPaths.mDesktopFolder = folders.mDesktopFolder;
 
+    // Before the log starts: a second copy must not remove the first one's log.
+    impl->TakeSingleInstanceLock();
     if (!impl->mHost.mHosted || command.mHostPage)
         SetLogFolder(impl->mPaths.mUserFolder.c_str());
     sys::SetQuitWatchLogSink([](const std::string& text) { Log("%s", text.c_str()); });
@@ -401,6 +415,12 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
 
     if (folders.mNoUserFolder.Length() > 0)
         SayNoUserFolder(folders.mNoUserFolder, impl->mPaths.mUserFolder);
+    // A lock file that is no file of the player's own (another user's, planted where others may
+    // write) is no running copy: the game runs, and says so.
+    if (impl->mIdentity.mInstanceLockFailure.Length() > 0)
+        Log("ERROR: The single-instance lock '%s' could not be taken (%s): no other copy is "
+            "looked for.",
+            impl->InstanceLockFile().c_str(), impl->mIdentity.mInstanceLockFailure.c_str());
     if (!impl->mHost.mHosted || command.mHostPage)
         WarnIfUserFolderReadOnly(impl->mPaths.mUserFolder);
 

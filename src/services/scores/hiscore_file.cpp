@@ -6,7 +6,11 @@
 #include "platform/log.h"
 #include "platform/config/xml.h"
 
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <set>
+#include <string>
 
 namespace
 {
@@ -213,37 +217,44 @@ bool ParseHiscoreDocument(const char* text, uint32_t length, THiscoreData& data)
     return whole;
 }
 
-THiscoreLoad LoadHiscoreFile(TCipher& cipher, const TString& name, THiscoreData& data)
+THiscoreRead ReadHiscoreBytes(const TString& name, std::vector<uint8_t>& bytes)
 {
+    bytes.clear();
     TFile file;
     if (!file.Open(name, kFileReadBinary))
     {
         if (!file.Refused())
-            return THiscoreLoad::kNoFile;
+            return THiscoreRead::kNoFile;
         Log("HiScores: The saved score data was not read: %s. Ignoring it.",
             file.GetError().c_str());
-        return THiscoreLoad::kDamaged;
+        return THiscoreRead::kRefused;
     }
     int length = file.Length();
     if (length < 0 || length > kMaxHiscoreFileBytes)
     {
         Log("HiScores: The saved score data is larger than %d bytes. Ignoring it.",
             kMaxHiscoreFileBytes);
-        return THiscoreLoad::kDamaged;
+        return THiscoreRead::kRefused;
     }
+    bytes.resize(static_cast<size_t>(length));
+    if (length > 0 && file.Read(bytes.data(), length) != length)
+    {
+        Log("HiScores: The saved score data could not be read. Ignoring it.");
+        bytes.clear();
+        return THiscoreRead::kFailed;
+    }
+    return THiscoreRead::kRead;
+}
+
+THiscoreLoad DecodeHiscoreBytes(TCipher& cipher, const std::vector<uint8_t>& bytes,
+                                THiscoreData& data)
+{
+    const int length = static_cast<int>(bytes.size());
     if (length <= kBlock || length % kBlock != 0)
     {
         Log("HiScores: The saved score data is damaged (%d bytes). Ignoring it.", length);
         return THiscoreLoad::kDamaged;
     }
-    std::vector<uint8_t> bytes(static_cast<size_t>(length));
-    if (file.Read(bytes.data(), length) != length)
-    {
-        Log("HiScores: The saved score data could not be read. Ignoring it.");
-        return THiscoreLoad::kDamaged;
-    }
-    file.Close();
-
     // The last block deciphers to the 4-byte checksum of everything before it.
     int body = length - kBlock;
     uint8_t word[kBlock] = {};
@@ -266,4 +277,147 @@ THiscoreLoad LoadHiscoreFile(TCipher& cipher, const TString& name, THiscoreData&
     return ParseHiscoreDocument(text.data(), static_cast<uint32_t>(plain), data)
                ? THiscoreLoad::kLoaded
                : THiscoreLoad::kDamaged;
+}
+
+THiscoreLoad LoadHiscoreFile(TCipher& cipher, const TString& name, THiscoreData& data,
+                             std::vector<uint8_t>* fileBytes)
+{
+    std::vector<uint8_t> bytes;
+    const THiscoreRead read = ReadHiscoreBytes(name, bytes);
+    THiscoreLoad result = THiscoreLoad::kDamaged;
+    if (read == THiscoreRead::kNoFile)
+        result = THiscoreLoad::kNoFile;
+    else if (read == THiscoreRead::kRead)
+        result = DecodeHiscoreBytes(cipher, bytes, data);
+    if (fileBytes != nullptr)
+        *fileBytes = std::move(bytes);
+    return result;
+}
+
+THiscoreData CopyHiscoreData(const THiscoreData& data)
+{
+    THiscoreData copy;
+    for (const auto& [mode, table] : data.mTables)
+        copy.mTables[mode] = std::make_unique<ScoreTable>(*table);
+    copy.mMedals = data.mMedals;
+    copy.mUsers = data.mUsers;
+    return copy;
+}
+
+namespace
+{
+
+bool SameEntry(const ScoreEntry& a, const ScoreEntry& b)
+{
+    // The rank is left out: it moves with every entry above.
+    auto same = [](const TString& x, const TString& y)
+    { return std::strcmp(x.c_str(), y.c_str()) == 0; };
+    return a.mScore == b.mScore && same(a.mName, b.mName) && same(a.mGameData, b.mGameData) &&
+           same(a.mServerData, b.mServerData) && same(a.mVersion, b.mVersion) &&
+           a.mLocal == b.mLocal && a.mSubmitted == b.mSubmitted && same(a.mGuid, b.mGuid);
+}
+
+// An entry's identity: its GUID with its player (copies started with one GUID sequence, as tests
+// start them, make the same GUIDs for different players); an entry of a file without GUIDs,
+// everything it holds.
+std::string EntryIdentity(const ScoreEntry& e)
+{
+    if (e.mGuid.Length() > 0)
+        return std::string(e.mGuid.c_str()) + '\0' + e.mName.c_str();
+    std::string all = std::to_string(e.mScore);
+    for (const TString* text : {&e.mName, &e.mGameData, &e.mServerData, &e.mVersion})
+        all += std::string(1, '\0') + text->c_str();
+    return all + '\0' + std::to_string(e.mLocal) + std::to_string(e.mSubmitted);
+}
+
+bool SameMedals(const std::list<MedalRecord>& a, const std::list<MedalRecord>& b)
+{
+    auto same = [](const MedalRecord& x, const MedalRecord& y)
+    {
+        return std::strcmp(x.mMedalName.c_str(), y.mMedalName.c_str()) == 0 &&
+               std::strcmp(x.mType.c_str(), y.mType.c_str()) == 0 &&
+               std::strcmp(x.mMode.c_str(), y.mMode.c_str()) == 0 &&
+               std::strcmp(x.mGameData.c_str(), y.mGameData.c_str()) == 0 &&
+               x.mSubmitted == y.mSubmitted;
+    };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
+}
+
+bool SameUser(const UserRecord& a, const UserRecord& b)
+{
+    return std::strcmp(a.mName.c_str(), b.mName.c_str()) == 0 &&
+           std::strcmp(a.mPass.c_str(), b.mPass.c_str()) == 0;
+}
+
+// Per key of a map: where this copy's value differs from base's (or one of them has none), this
+// copy's goes over `disk` (its absence removes the key there).
+template <typename TMap, typename TSame>
+void MergeMap(const TMap& base, const TMap& mine, TMap& disk, TSame same)
+{
+    for (const auto& [key, value] : mine)
+    {
+        auto was = base.find(key);
+        if (was == base.end() || !same(was->second, value))
+            disk[key] = value;
+    }
+    for (const auto& [key, value] : base)
+        if (mine.find(key) == mine.end())
+            disk.erase(key);
+}
+
+} // namespace
+
+void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THiscoreData& disk)
+{
+    for (const auto& [mode, table] : mine.mTables)
+    {
+        std::map<std::string, const ScoreEntry*> before;
+        if (auto found = base.mTables.find(mode); found != base.mTables.end())
+            for (const ScoreEntry& e : found->second->GetEntries())
+                before[EntryIdentity(e)] = &e;
+        std::map<std::string, const ScoreEntry*> now;
+        for (const ScoreEntry& e : table->GetEntries())
+            now[EntryIdentity(e)] = &e;
+
+        std::vector<ScoreEntry> entries;
+        std::set<std::string> placed;
+        // The file's entries, less those this copy removed; those it changed in their place.
+        if (auto found = disk.mTables.find(mode); found != disk.mTables.end())
+            for (const ScoreEntry& e : found->second->GetEntries())
+            {
+                const std::string id = EntryIdentity(e);
+                auto was = before.find(id);
+                auto is = now.find(id);
+                if (was != before.end() && is == now.end())
+                    continue;
+                if (!placed.insert(id).second)
+                    continue;
+                const bool changed = is != now.end() &&
+                                     (was == before.end() || !SameEntry(*was->second, *is->second));
+                entries.push_back(changed ? *is->second : e);
+            }
+        // Those this copy added or changed, the file has no more.
+        for (const ScoreEntry& e : table->GetEntries())
+        {
+            const std::string id = EntryIdentity(e);
+            auto was = before.find(id);
+            if (placed.count(id) != 0 || (was != before.end() && SameEntry(*was->second, e)))
+                continue;
+            placed.insert(id);
+            entries.push_back(e);
+        }
+        // Best first, as Insert keeps them; the lowest past the table's limit fall off.
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const ScoreEntry& a, const ScoreEntry& b)
+                         { return a.mScore > b.mScore; });
+        if (entries.size() > static_cast<size_t>(kMaxScoreEntries))
+            entries.resize(static_cast<size_t>(kMaxScoreEntries));
+        auto merged = std::make_unique<ScoreTable>(mode);
+        for (ScoreEntry& e : entries)
+            merged->AppendStored(std::move(e));
+        merged->Rerank();
+        disk.mTables[mode] = std::move(merged);
+    }
+    MergeMap(base.mMedals, mine.mMedals, disk.mMedals, SameMedals);
+    MergeMap(base.mUsers, mine.mUsers, disk.mUsers, SameUser);
 }

@@ -28,8 +28,30 @@ enum class THiscoreLoad
     kDamaged,
 };
 
-// Reads the named file into data (which the caller gives empty).
-THiscoreLoad LoadHiscoreFile(TCipher& cipher, const TString& name, THiscoreData& data);
+enum class THiscoreRead
+{
+    kNoFile,
+    kRead,
+    // No regular file, or larger than a reader takes: not read (logged).
+    kRefused,
+    // The read failed (logged).
+    kFailed,
+};
+
+// The named file's bytes.
+THiscoreRead ReadHiscoreBytes(const TString& name, std::vector<uint8_t>& bytes);
+// Checks, deciphers and parses a score file's bytes into data (which the caller gives empty).
+THiscoreLoad DecodeHiscoreBytes(TCipher& cipher, const std::vector<uint8_t>& bytes,
+                                THiscoreData& data);
+// Reads the named file into data (which the caller gives empty); `fileBytes`, when given, gets
+// the bytes read.
+THiscoreLoad LoadHiscoreFile(TCipher& cipher, const TString& name, THiscoreData& data,
+                             std::vector<uint8_t>* fileBytes = nullptr);
+THiscoreData CopyHiscoreData(const THiscoreData& data);
+// Takes what this copy changed since it read `base` (entries added, improved or removed, told
+// apart by their GUIDs; a player's medals removed) into `disk`, what another copy of the game
+// saved since: the rest of `disk` stays. Tables come out ordered and ranked as Insert keeps them.
+void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THiscoreData& disk);
 // The three passes over a deciphered document of exactly length bytes: users, tables made only
 // from a row, medals. False when a table had to be cut to its first 500 rows (logged).
 bool ParseHiscoreDocument(const char* text, uint32_t length, THiscoreData& data);

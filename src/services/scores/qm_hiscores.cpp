@@ -81,6 +81,11 @@ struct TQmHiscores::Record
     bool mKeepDamagedFile = false;
     // The keep failed and the log said so: later saves that fail for it say nothing more.
     bool mKeepFailureSaid = false;
+    // The file as this copy last read or wrote it (its bytes, or nothing there) and what it held:
+    // a save takes in what another copy of the game saved since.
+    THiscoreData mBase;
+    std::vector<uint8_t> mFileBytes;
+    bool mFileExisted = false;
 };
 
 TQmHiscores::TQmHiscores(bool saveEnabled)
@@ -101,8 +106,11 @@ TQmHiscores::~TQmHiscores() = default;
 
 void TQmHiscores::Load()
 {
-    THiscoreLoad result = LoadHiscoreFile(mRecord->mCipher, kScoreFile, mRecord->mData);
+    THiscoreLoad result =
+        LoadHiscoreFile(mRecord->mCipher, kScoreFile, mRecord->mData, &mRecord->mFileBytes);
     mRecord->mKeepDamagedFile = result == THiscoreLoad::kDamaged;
+    mRecord->mFileExisted = result != THiscoreLoad::kNoFile;
+    mRecord->mBase = CopyHiscoreData(mRecord->mData);
 }
 
 void TQmHiscores::ReadSettingsFile()
@@ -160,10 +168,38 @@ bool TQmHiscores::KeepDamagedFile()
     return true;
 }
 
+bool TQmHiscores::TakeInOtherSaves()
+{
+    Record& r = *mRecord;
+    std::vector<uint8_t> bytes;
+    const THiscoreRead read = ReadHiscoreBytes(kScoreFile, bytes);
+    // Nothing written since (or the file removed, or something no file there, which the write
+    // meets as it would): this copy's scores are the whole file.
+    if (read != THiscoreRead::kRead || (r.mFileExisted && bytes == r.mFileBytes))
+        return true;
+    THiscoreData disk;
+    if (DecodeHiscoreBytes(r.mCipher, bytes, disk) == THiscoreLoad::kLoaded)
+    {
+        // From here this copy's scores stand on the file as it is now.
+        THiscoreData asRead = CopyHiscoreData(disk);
+        MergeHiscoreData(r.mBase, r.mData, disk);
+        r.mData = std::move(disk);
+        r.mBase = std::move(asRead);
+        r.mFileBytes = std::move(bytes);
+        r.mFileExisted = true;
+        return true;
+    }
+    // Damaged since it was read: kept aside, as a damaged file found at the start is, and never
+    // taken in.
+    return KeepDamagedFile();
+}
+
 bool TQmHiscores::Save()
 {
     if (!mRecord->mSaveEnabled)
         return true;
+    // Another copy's read-and-replace of the file waits for this one, and this one for it.
+    TFileLock lock(kScoreFile);
     // A damaged file that could not be kept is still the only copy of what it held.
     if (mRecord->mKeepDamagedFile)
     {
@@ -171,6 +207,8 @@ bool TQmHiscores::Save()
             return false;
         mRecord->mKeepDamagedFile = false;
     }
+    if (!TakeInOtherSaves())
+        return false;
     std::vector<uint8_t> bytes =
         EncipherHiscoreDocument(mRecord->mCipher, BuildHiscoreDocument(mRecord->mData));
     // The file layer writes a temporary file and renames it over the old one when it is closed.
@@ -186,6 +224,9 @@ bool TQmHiscores::Save()
             ShownPath(kScoreFile).c_str(), reason.c_str());
         return false;
     }
+    mRecord->mBase = CopyHiscoreData(mRecord->mData);
+    mRecord->mFileBytes = std::move(bytes);
+    mRecord->mFileExisted = true;
     return true;
 }
 

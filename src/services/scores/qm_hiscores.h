@@ -58,8 +58,12 @@ private:
     void Load();
     void ReadSettingsFile();
     void ReadServerAddress();
-    // False (and a log line with the reason) when the score file could not be written.
+    // False (and a log line with the reason) when the score file could not be written. Under the
+    // lock "hiscore.dat.lock", what another copy of the game saved since this one read the file
+    // is taken in first.
     bool Save();
+    // False when the file was damaged meanwhile and could not be kept aside.
+    bool TakeInOtherSaves();
     // Keeps the damaged file aside (logged); false, said once, when it could not be.
     bool KeepDamagedFile();
 

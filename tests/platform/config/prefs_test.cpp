@@ -8,6 +8,7 @@
 #include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "support/files.h"
+#include "sys/paths.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -22,6 +23,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -215,13 +217,17 @@ protected:
         std::ofstream out(mUser / "prefs.dat", std::ios::binary);
         out.write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
     }
-    // What the user folder holds: no temporary file may stay behind after a save.
+    // What the user folder holds: no temporary file may stay behind after a save. The lock file
+    // saves take turns by stays, by design.
     std::vector<std::string> FolderEntries() const
     {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(mUser))
         {
-            names.push_back(entry.path().filename().string());
+            if (entry.path().filename() != "prefs.dat.lock")
+            {
+                names.push_back(entry.path().filename().string());
+            }
         }
         return names;
     }
@@ -996,4 +1002,165 @@ TEST_F(PrefsTest, ValuesSavedInOneProcessReadBackEqualInAnother)
         prefs.SetString("from", "parent");
     }
     EXPECT_EQ(std::system((run + "DISABLED_Read > /dev/null 2>&1").c_str()), 0);
+}
+
+// Two copies of the game on one data folder: two stores on one file, each saving what it has.
+class PrefsCopiesTest : public PrefsTest
+{
+protected:
+    std::unique_ptr<TPrefs> Copy()
+    {
+        auto prefs = std::make_unique<TPrefs>(true);
+        prefs->SetProfileKeys("name", "curuser");
+        return prefs;
+    }
+    // A player made as the game makes one: the name, then it becomes the current one.
+    static void MakePlayer(TPrefs& prefs, const char* name)
+    {
+        const int user = prefs.GetNumUsers();
+        prefs.SetString("name", name, user, true);
+        prefs.SetInt("curuser", user, -1, true);
+    }
+    static std::vector<std::string> Names(const TPrefs& prefs)
+    {
+        std::vector<std::string> names;
+        for (int u = 0; u < prefs.GetNumUsers(); ++u)
+        {
+            names.push_back(prefs.GetString("name", "?", u).c_str());
+        }
+        return names;
+    }
+    using Strings = std::vector<std::string>;
+};
+
+TEST_F(PrefsCopiesTest, EachCopysNewPlayerIsKeptAndEachKeepsItsOwnCurrentOne)
+{
+    auto a = Copy();
+    auto b = Copy();
+    MakePlayer(*a, "Ann");
+    MakePlayer(*b, "Bob");
+    // The copy's own players keep their places (the indexes it holds stay good); the other's
+    // follow. The copy that saved last names its own player as the current one.
+    EXPECT_EQ(Names(*Copy()), (Strings{"Bob", "Ann"}));
+    EXPECT_EQ(Names(*b), (Strings{"Bob", "Ann"}));
+    EXPECT_EQ(b->GetInt("curuser", -1), 0);
+    EXPECT_EQ(Copy()->GetInt("curuser", -1), 0);
+
+    // The first copy's next save (long after) takes the second's player in, and plays on as Ann.
+    a->SetInt("soundlevel", 250, -1, true);
+    EXPECT_EQ(Names(*a), (Strings{"Ann", "Bob"}));
+    EXPECT_EQ(a->GetInt("curuser", -1), 0);
+    auto after = Copy();
+    EXPECT_EQ(Names(*after), (Strings{"Ann", "Bob"}));
+    EXPECT_EQ(after->GetInt("soundlevel", 0), 250);
+    EXPECT_STREQ(after->GetString("name", "", after->GetInt("curuser", -1)).c_str(), "Ann");
+
+    // A third copy read the file before b chose Ann too: its new player joins the two, and its
+    // own current player is the one it read, wherever that slot went.
+    auto c = Copy();
+    b->SetInt("curuser", 1, -1, true);
+    c->SetString("name", "Cid", 2, true);
+    EXPECT_EQ(Names(*c), (Strings{"Ann", "Bob", "Cid"}));
+    EXPECT_STREQ(c->GetString("name", "", c->GetInt("curuser", -1)).c_str(), "Ann");
+}
+
+TEST_F(PrefsCopiesTest, ThisCopysChangedKeysWinAndTheOthersChangesStay)
+{
+    {
+        auto first = Copy();
+        first->SetInt("fullscreen", 1, -1, false);
+        first->SetInt("musiclevel", 750, -1, false);
+        first->SetInt("soundlevel", 750, -1, false);
+        MakePlayer(*first, "Ann");
+    }
+    auto a = Copy();
+    auto b = Copy();
+    a->SetInt("fullscreen", 0, -1, true);
+    a->SetString("progress", "hall", 0, true);
+    b->SetInt("soundlevel", 250, -1, true);
+    b->DeleteData("musiclevel", -1, true);
+    b->SetString("medal", "gold", 0, true);
+
+    auto file = Copy();
+    EXPECT_EQ(file->GetInt("fullscreen", -1), 0) << "the other copy's change stays";
+    EXPECT_EQ(file->GetInt("soundlevel", -1), 250);
+    EXPECT_EQ(file->GetInt("musiclevel", -1), -1) << "a key removed here stays removed";
+    EXPECT_STREQ(file->GetString("progress", "", 0).c_str(), "hall");
+    EXPECT_STREQ(file->GetString("medal", "", 0).c_str(), "gold");
+    // What b holds now is the file: its next save keeps a's values without a's copy saving.
+    EXPECT_EQ(b->GetInt("fullscreen", -1), 0);
+
+    // Both change one key: the copy that saves it last, having changed it, wins.
+    a->SetInt("soundlevel", 500, -1, true);
+    EXPECT_EQ(Copy()->GetInt("soundlevel", -1), 500);
+    b->SetInt("fullscreen", 1, -1, true);
+    EXPECT_EQ(Copy()->GetInt("fullscreen", -1), 1);
+    EXPECT_EQ(Copy()->GetInt("soundlevel", -1), 500) << "b did not change it since it read 500";
+}
+
+TEST_F(PrefsCopiesTest, APlayerDeletedHereIsNotBroughtBackAndOneDeletedThereStaysDeleted)
+{
+    {
+        auto first = Copy();
+        for (const char* name : {"Ann", "Bob", "Cid", "Dee"})
+        {
+            MakePlayer(*first, name);
+        }
+        first->SetInt("curuser", 3, -1, true);
+    }
+    auto a = Copy();
+    auto b = Copy();
+    // a deletes Bob and Dee; b, still playing Dee, changes Ann's and Cid's records meanwhile.
+    a->DeleteUser(3);
+    a->DeleteUser(1);
+    a->SetInt("curuser", 0, -1, true);
+    b->SetString("progress", "crypt", 2, true);
+    b->SetString("progress", "hall", 0, true);
+    EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "Cid", "Dee"}))
+        << "Bob stays deleted; Dee, played by b, stays";
+    EXPECT_EQ(b->GetInt("curuser", -1), 2) << "b plays Dee, now third";
+    EXPECT_STREQ(b->GetString("progress", "", 1).c_str(), "crypt");
+
+    // Deleted here although the other copy changed that player since: not brought back.
+    a->DeleteUser(1);
+    a->SetInt("curuser", 0, -1, true);
+    EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "Dee"}));
+    EXPECT_STREQ(Copy()->GetString("progress", "", 0).c_str(), "hall");
+}
+
+TEST_F(PrefsCopiesTest, AFileDamagedSinceItWasReadIsKeptAsideAndNotTakenIn)
+{
+    auto a = Copy();
+    MakePlayer(*a, "Ann");
+    const std::vector<uint8_t> damaged = Bytes("not a preferences file at all");
+    WritePrefsFile(damaged);
+    a->SetInt("soundlevel", 250, -1, true);
+    EXPECT_EQ(testsupport::ReadFile(mUser / "prefs.dat.bad"),
+              std::string(damaged.begin(), damaged.end()));
+    auto file = Copy();
+    EXPECT_EQ(Names(*file), (Strings{"Ann"}));
+    EXPECT_EQ(file->GetInt("soundlevel", -1), 250);
+    EXPECT_NE(LogText().find("was damaged since it was read"), std::string::npos) << LogText();
+}
+
+// A save reads the file under the lock: what another copy writes while it holds the lock is
+// in the file the waiting save reads.
+TEST_F(PrefsCopiesTest, ASaveWaitsForTheLockAndReadsTheFileAfterIt)
+{
+    auto a = Copy();
+    MakePlayer(*a, "Ann");
+    std::string reason;
+    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    std::thread save([&] { MakePlayer(*a, "Cid"); });
+    {
+        // The other copy, holding the lock (this test holds it for it), writes its player.
+        TPrefs b(false);
+        b.SetProfileKeys("name", "curuser");
+        MakePlayer(b, "Bob");
+        WritePrefsFile(b.BuildFile());
+    }
+    sys::UnlockFile(held);
+    save.join();
+    EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "Cid", "Bob"}));
 }

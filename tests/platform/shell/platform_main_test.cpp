@@ -371,7 +371,13 @@ TEST_F(PlatformMainDeathTest, ASecondInstanceEndsAtOnceWithZero)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto* first = new TApplicationImpl(nullptr, nullptr, TCommandLine(""), 1, false);
+    // The lock waits for the data folder: the player's own, where it stays.
+    EXPECT_LT(first->mIdentity.mInstanceLock, 0);
+    fs::create_directories(UserFolder());
+    first->mPaths.mUserFolder = UserFolder().c_str();
+    first->TakeSingleInstanceLock();
     ASSERT_GE(first->mIdentity.mInstanceLock, 0);
+    EXPECT_EQ(fs::path(first->InstanceLockFile().c_str()).parent_path(), UserFolder());
     EXPECT_EXIT(Run(WorkingFolderOption()), ::testing::ExitedWithCode(0), "");
     // "--multiple" lets it start: the game's main function then ends the process itself.
     auto endsInTheGame = [](TApplication*, const char*) -> int { sys::ExitProcess(7); };

@@ -467,3 +467,44 @@ TEST_F(HiscoresTest, TheScoreServiceIsNamedButNeverCalled)
     EXPECT_EQ(server.RequestCount(), 0u);
     EXPECT_EQ(TSimpleHttp::GetLiveWorkerCount(), workers);
 }
+
+// Two copies of the game on one data folder: two stores on one file, each saving after every
+// change. What either saved stays; what one removed stays removed.
+TEST_F(HiscoresTest, TwoStoresOnOneFileKeepWhatEachSaved)
+{
+    WriteScoreFile(MakeScoreFile(kUsersAndMedals));
+    auto a = Open("ann", "classic");
+    auto b = Open("bob", "classic");
+    a->AddScore(100, true, "a1");
+    b->AddScore(200, true, "b1");
+    EXPECT_EQ(Rows(*b), (std::vector<std::string>{"1|bob|200|b1", "2|ann|100|a1"}));
+    // Long after, the first store's next save: its improved best replaces its own entry only.
+    a->AddScore(300, true, "a2");
+    EXPECT_EQ(Rows(*Open("cat", "classic")),
+              (std::vector<std::string>{"1|ann|300|a2", "2|bob|200|b1"}));
+
+    // Removed here (Bob's scores and medals, as a deleted profile's) while the other store adds
+    // its own: both hold.
+    b->RemoveUserScores("bob");
+    a->SetParameter(TQmHiscores::kParameterMode, "timed");
+    a->AddScore(5, false, "t");
+    auto file = Open("bob", "classic");
+    EXPECT_EQ(Rows(*file), (std::vector<std::string>{"1|ann|300|a2"}));
+    EXPECT_EQ(file->GetNumMedals(), 0) << "Bob's medals stay removed";
+    file->SetParameter(TQmHiscores::kParameterMode, "timed");
+    EXPECT_EQ(Rows(*file), (std::vector<std::string>{"1|ann|5|t"}));
+    file->SetParameter(TQmHiscores::kParameterUser, "ann");
+    EXPECT_EQ(file->GetNumMedals(), 2);
+}
+
+// A score file damaged since a store read it is kept aside, and not taken in.
+TEST_F(HiscoresTest, AFileDamagedSinceItWasReadIsKeptAsideAndNotTakenIn)
+{
+    auto a = Open("ann", "classic");
+    a->AddScore(100, false, "a1");
+    WriteScoreFile(std::string(16, 'x'));
+    a->AddScore(50, false, "a2");
+    EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/hiscore.dat.bad"), std::string(16, 'x'));
+    EXPECT_EQ(Rows(*Open("ann", "classic")),
+              (std::vector<std::string>{"1|ann|100|a1", "2|ann|50|a2"}));
+}
