@@ -246,6 +246,20 @@ TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMe
 // The crypt opens dark; the flint lights the brazier; the altar's ritual, answered, opens the
 // vault, whose cover lifted shows the locks. Closed there, the next "Play" is back in the vault:
 // the slab gone, the cover done (no hilight over the pit).
+// The candle found and Lirae's tracker clicked while it fades away (it has arrived in the strip, so
+// the click is taken): it is no target, so the tracker answers there is none and stays unspent;
+// the clicks on the strip after it are play as usual, and nothing is logged.
+TEST_F(ObservatoryCryptTest, ATrackerClickedWhileTheFoundCandleFadesOffersNoHintOnIt)
+{
+    const fs::path game = GameAt(1);
+    Play(game, "wait 200\nshot before\n" + Click(kCandle) + "wait 80\nmove 690 528\nwait 3\n" +
+                   Click("690 528") + "wait 100\nmove 376 550\nwait 3\n" + Click("376 550") +
+                   "wait 100\n" + Click("376 545") + "wait 200\nshot hinted\n" + kQuit);
+    ExpectCleanLog();
+    EXPECT_EQ(At(Shot("before"), 690, 528), At(Shot("hinted"), 690, 528))
+        << "Lirae's tracker is not spent";
+}
+
 TEST_F(ObservatoryCryptTest, AVaultClosedAfterTheCoverWasLiftedIsBackWithTheSlabGone)
 {
     const fs::path game = GameAt(2);

@@ -234,7 +234,9 @@ void MKWGameplay::ShowMiniHint()
         return;
     std::vector<GameplayItem*> active;
     for (GameplayItem* item : mActiveScene->GetItems())
-        if (item != nullptr && (item->GetFlags() & GameplayEntity::kActive) != 0)
+        // One found a moment ago is still active while it fades away: nothing to point at.
+        if (item != nullptr && (item->GetFlags() & GameplayEntity::kActive) != 0 &&
+            !item->IsFound())
             active.push_back(item);
     if (active.empty())
         return;

@@ -269,7 +269,15 @@ void MKWGameplay::HandleTutorialMouse(const TPoint& point, TString& rollover)
         }
         if (click)
         {
-            if (object != nullptr)
+            if (object != nullptr && CancelPickWithoutTarget(object))
+            {
+                // No hint to show: the prompt goes, unseen, to come again at the next selection,
+                // and the selection's end brings play back.
+                if (GameplayTutorial* prompt = mTutorials->GetActive())
+                    prompt->Hide(nullptr);
+                mGameplayState = Gameplay::kHintSelect;
+            }
+            else if (object != nullptr)
             {
                 HintInventory(object, true);
                 CompleteTutorial(name);

@@ -422,6 +422,11 @@ TEST_F(HintsTest, TheMiniHintComesAfterIdlePlayAndGoesAfterItsTime)
     play->FindItem("oil_1")->SetFlags(0);
     play->ShowMiniHint();
     EXPECT_EQ(hud->GetGlobalNumber("gActive"), 0);
+    // Nor one found a moment ago, still active while it fades away.
+    play->FindItem("key_1")->SetFlags(GameplayEntity::kActive | GameplayEntity::kShown |
+                                      GameplayItem::kFound);
+    play->ShowMiniHint();
+    EXPECT_EQ(hud->GetGlobalNumber("gActive"), 0);
 }
 
 TEST_F(HintsTest, AnIdleTimeOfZeroShowsTheMiniHintEveryIdleFrame)

@@ -568,6 +568,39 @@ TEST_F(MKWGameplayTutorialsTest, TheHintPromptsSelectFromTheTrackersAndTheStrip)
     EXPECT_EQ(gameplay->GetCursorKind(), Gameplay::kCursorDefault);
 }
 
+// The key picked in the strip after both its halves were found (the second still fading away):
+// no line, the tracker not spent, the selection ended, and its prompt left for the next one.
+TEST_F(MKWGameplayTutorialsTest, APickWithoutATargetLeftEndsTheSelectionUnspentAndUnseen)
+{
+    TestGameplay* gameplay = Open();
+    ASSERT_NE(gameplay, nullptr);
+    Give(gameplay, "one");
+    GameplayHint* thessalor = Hud(gameplay)->GetThessalorMedallion();
+    thessalor->SetAvailableMask(0x01);
+    gameplay->mValidTarget = true;
+    ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 1), "tutorial_hint");
+    Mouse(gameplay, 120, 520, true);
+    ASSERT_EQ(gameplay->GetGameplayState(), Gameplay::kHintSelect);
+    gameplay->SetHudBusy(false);
+    ASSERT_EQ(Shown(gameplay, Gameplay::kHintSelect, 2), "tutorial_hintselect");
+    const TPoint key = StripPoint(gameplay, "gatekey");
+    ASSERT_GE(key.x, 0);
+    gameplay->FindItem("item_key_1")->SetFlags(0);
+    gameplay->FindItem("item_key_2")
+        ->SetFlags(GameplayEntity::kActive | GameplayEntity::kShown | GameplayItem::kFound);
+    Mouse(gameplay, key.x, key.y, true);
+    EXPECT_EQ(CountInLog("Cannot find item to hint"), 0);
+    EXPECT_FALSE(Bit(2)) << "the prompt comes again at the next selection";
+    EXPECT_EQ(gameplay->GetHintItem(), nullptr);
+    EXPECT_EQ(thessalor->GetSelectedMask(), 0);
+    EXPECT_EQ(thessalor->GetAvailableMask(), 0x01) << "the tracker is not spent";
+    EXPECT_TRUE(gameplay->IsHudBusy());
+    for (int f = 0; f < 30 && gameplay->IsHudBusy(); ++f)
+        Frame(16);
+    EXPECT_FALSE(gameplay->IsHudBusy());
+    EXPECT_NE(gameplay->GetGameplayState(), Gameplay::kHintSelect);
+}
+
 TEST_F(MKWGameplayTutorialsTest, TheJournalPromptTakesOnlyAPressOnTheJournalButton)
 {
     TestGameplay* gameplay =

@@ -62,6 +62,9 @@ public:
     virtual void StopParticles();
 
     const TString& GetInventoryName() const { return mInventoryName; }
+    // From the click that found it on: through its turn and flight, while it fades away (still
+    // active) and once it is gone.
+    bool IsFound() const { return (mFlags & (kFound | kOverlayPass)) != 0; }
     // The part numbers the item completes, in table order.
     const std::vector<int32_t>& GetInventoryParts() const { return mInventoryParts; }
     // Inside the mask's bounds (right and bottom edges out), then on a mask texel whose alpha

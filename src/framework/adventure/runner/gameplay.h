@@ -302,6 +302,12 @@ protected:
     void ClickArea(GameplayArea* area);
     void ClickAreaWithObject(GameplayArea* area);
     void FollowWantedCursor(const TString& name);
+    // A pick in hint selection whose object has no target left (its item was found, or put away,
+    // since the selection offered it): the selection ends as a pick of nothing ends it, the hint
+    // unspent; false when the object still has a target.
+    bool CancelPickWithoutTarget(GameplayInventory* inventory);
+    // The selection ends without a hint: the strip goes back into place, nothing spent.
+    void CancelHintSelect();
     // The transition quad's alpha from `from` to `to` over the transition time.
     void StartTransition(float from, float to, Callback* done);
     // trunc(alpha x 255) as one byte.

@@ -20,11 +20,12 @@ namespace
 
 const char kSource[] = "gameplay";
 
-// The first active item of the scene that gives the object.
+// The first active item of the scene that gives the object and is still to be found: one found a
+// moment ago stays active while it fades away, and a hint on it would point at nothing.
 GameplayItem* TargetIn(const GameplayScene& scene, const GameplayInventory& object)
 {
     for (GameplayItem* item : scene.GetItems())
-        if ((item->GetFlags() & GameplayEntity::kActive) != 0 &&
+        if ((item->GetFlags() & GameplayEntity::kActive) != 0 && !item->IsFound() &&
             item->GetInventoryName() == object.GetName())
             return item;
     return nullptr;
@@ -150,6 +151,23 @@ void Gameplay::HintInventory(GameplayInventory* inventory, bool flag)
         kSource, __LINE__, false);
 }
 
+bool Gameplay::CancelPickWithoutTarget(GameplayInventory* inventory)
+{
+    if (FindAreaForInventory(inventory))
+        return false;
+    CancelHintSelect();
+    return true;
+}
+
+void Gameplay::CancelHintSelect()
+{
+    if (mHud == nullptr)
+        return;
+    mHudBusy = 1;
+    mHud->EndHintSelect(false);
+    mHud->PlaceInventory(&mCallbacks[kMinigameEnded]);
+}
+
 TString Gameplay::GetHintToolTipText()
 {
     return HasValidHintTarget() ? mToolTipHintValidTarget : mToolTipHintNoValidTarget;
@@ -169,16 +187,15 @@ void Gameplay::HandleHudInventoryMouse(const TPoint& mouse, TString& toolTip)
     GameplayInventory* object = mHud->FindInventoryAt(mouse);
     if (mClickPending != 0)
     {
-        if (object != nullptr)
+        // The object was offered when the selection opened; its target may have gone since.
+        if (object != nullptr && !CancelPickWithoutTarget(object))
         {
             ScheduleSound(mSoundInventoryHint);
             HintInventory(object, true);
         }
-        else
+        else if (object == nullptr)
         {
-            mHudBusy = 1;
-            mHud->EndHintSelect(false);
-            mHud->PlaceInventory(&mCallbacks[kMinigameEnded]);
+            CancelHintSelect();
         }
         SetCursorDefault();
         return;

@@ -171,7 +171,36 @@ void GameplayHintThessalor::DrawPieceLooks()
             const int index = mRandom.NextInt(0, count - 1);
             piece->GetTextObject()->GetTextSprite()->SetColor(mColors[static_cast<size_t>(index)]);
         }
+    }
+    GiveEveryGoalALetter();
+    for (const std::shared_ptr<GameplayHintThessalorText>& piece : mPieces)
         Rerender(*piece->GetTextObject());
+}
+
+void GameplayHintThessalor::GiveEveryGoalALetter()
+{
+    // The free draw may repeat texts until fewer distinct ones are left than goals, which would
+    // leave a goal empty: letters repeating an earlier one take texts nobody has yet, as many as
+    // the goals lack and the lists and letters allow. A board drawn well enough is left as drawn.
+    std::set<TString> unused(mValidStrings.begin(), mValidStrings.end());
+    std::set<TString> drawn;
+    std::vector<TextObject*> repeats;
+    for (const std::shared_ptr<GameplayHintThessalorText>& piece : mPieces)
+    {
+        const TString text = piece->GetText();
+        unused.erase(text);
+        if (!drawn.insert(text).second)
+            repeats.push_back(piece->GetTextObject().get());
+    }
+    for (TextObject* repeat : repeats)
+    {
+        if (drawn.size() >= mGoals.size() || unused.empty())
+            return;
+        auto pick = unused.begin();
+        std::advance(pick, mRandom.NextInt(0, static_cast<int>(unused.size()) - 1));
+        repeat->SetText(*pick);
+        drawn.insert(*pick);
+        unused.erase(pick);
     }
 }
 

@@ -96,6 +96,8 @@ private:
     void LoadImages(TWindowStyle& style);
     // Gives each piece a text and a colour drawn from the lists.
     void DrawPieceLooks();
+    // As many distinct texts among the letters as there are goals, where the lists allow it.
+    void GiveEveryGoalALetter();
     void FillGoals();
     void FadeInPieces();
     void StartTimer();

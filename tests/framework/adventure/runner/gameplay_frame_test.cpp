@@ -1230,6 +1230,51 @@ TEST_F(PlayTest, HintsSearchReachableScenesAndSwitchBeforeShowing)
     EXPECT_EQ(play->GetHintItem(), play->FindItem("gem_far"));
 }
 
+// An item found a moment ago stays active while it fades away: it is no target, so its object
+// is not offered. An object offered whose item goes before the pick (put away by an event) ends
+// the selection as a pick of nothing does, without a line and without a scene switch.
+TEST_F(PlayTest, AFoundItemIsNoHintTargetAndAPickWhoseTargetWentCancels)
+{
+    PlayGameplay* play = Playing(", entityinfo = { areainfo = { imagemask = '_mask' }, "
+                                 "layerinfo = {}, iteminfo = { imagemask = '_mask', "
+                                 "timefound = 50, timetoinventory = 50, timefadeaway = 800 } }");
+    ASSERT_EQ(play->GetGameplayState(), Gameplay::kPlay) << Log();
+    play->ActivateEvent("give", true);
+    GameplayInventory* gem = play->FindInventory("gem");
+    GameplayItem* item = play->FindItem("gem_item");
+    GameplayItem* far = play->FindItem("gem_far");
+    far->SetFlags(0);
+    ASSERT_TRUE(play->FindAreaForInventory(gem));
+    play->OnItemFound(item);
+    Until(*play, Gameplay::kPlay);
+    ASSERT_NE(item->GetFlags() & GameplayEntity::kActive, 0) << "still fading away";
+    EXPECT_FALSE(play->FindAreaForInventory(gem));
+    EXPECT_FALSE(play->HasValidHintTarget());
+    EXPECT_TRUE(play->GetHintableInventory().empty());
+
+    far->Activate(false, nullptr);
+    play->BeginHintSelect();
+    ASSERT_EQ(play->GetGameplayState(), Gameplay::kHintSelect);
+    for (int f = 0; f < 30 && play->IsHudBusy(); ++f)
+        Frame(16);
+    // Where the strip shows it (this HUD's strip lies at the screen's top).
+    TPoint at(-1, -1);
+    for (int y = 0; y < 100 && at.x < 0; y += 2)
+        for (int x = 0; x < 800 && at.x < 0; x += 2)
+            if (play->GetHud()->FindInventoryAt(TPoint(x, y)) == gem)
+                at = TPoint(x, y);
+    ASSERT_GE(at.x, 0);
+    far->SetFlags(0);
+    Press(*play, at.x, at.y);
+    EXPECT_EQ(CountInLog("Cannot find item to hint"), 0);
+    EXPECT_TRUE(play->IsHudBusy()) << "the strip goes back";
+    Until(*play, Gameplay::kPlay);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_FALSE(play->IsHudBusy());
+    EXPECT_FALSE(play->IsHintRequested());
+    EXPECT_EQ(play->GetActiveScene()->GetName(), TString("a"));
+}
+
 TEST_F(PlayTest, AHeldObjectDroppedOnAnAreaThatTakesIt)
 {
     PlayGameplay* play = Playing();

@@ -305,6 +305,35 @@ TEST_F(ThessalorTest, RunsFillTheGoalsFromDistinctLettersAndStartEveryPieceAtOnc
     EXPECT_EQ(CountInLog("has 1 distinct letters for 3 goals; 2 goals left empty"), 1);
 }
 
+// Three letters drawn from six texts repeat one on about half the openings (the game's six from
+// six, about once in four hundred): every opening still draws a letter for each of its three
+// goals, whatever the clock seeds the draw with; one of them played fills all three.
+TEST_F(ThessalorTest, EveryOpeningHasAsManyDistinctLettersAsGoals)
+{
+    const std::string keys = "validstrings = { 'A', 'E', 'K', 'M', 'R', 'W' }, textmax = 3, ";
+    GameplayHintThessalor* board = nullptr;
+    for (int opening = 0; opening < 24; ++opening)
+    {
+        Step(16 + opening);
+        board = OpenBoard(keys);
+        ASSERT_NE(board, nullptr);
+        std::set<TString> texts;
+        for (const auto& piece : board->GetPieces())
+            texts.insert(piece->GetText());
+        EXPECT_EQ(texts.size(), 3u) << "opening " << opening;
+        if (opening + 1 < 24)
+            Do("PopModal()");
+    }
+    mRecord->SetTutorialShown(13);
+    Started(board, 320);
+    for (const auto& goal : board->GetGoals())
+    {
+        EXPECT_NE(goal->GetText(), "");
+        EXPECT_FALSE(goal->IsSolved());
+    }
+    EXPECT_EQ(CountInLog("distinct letters for"), 0);
+}
+
 TEST_F(ThessalorTest, ClicksTakeTheFirstPieceWithAFreeGoalAndPenaliseTheRest)
 {
     GameplayHintThessalor* board = Play();
