@@ -10,7 +10,7 @@
 #include "platform/config/config.h"
 #include "platform/config/prefs.h"
 #include "services/scores/hiscore_file.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 #include "sys/utf8.h"
 
 #include <algorithm>

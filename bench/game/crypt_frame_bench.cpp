@@ -11,7 +11,7 @@
 #include "platform/shell/application.h"
 #include "platform/shell/platform_main.h"
 #include "sys/clock.h"
-#include "sys/events.h"
+#include "sys/window/events.h"
 #include "ui/window_manager.h"
 
 #include <benchmark/benchmark.h>

@@ -19,8 +19,8 @@
 #include "platform/shell/application.h"
 #include "platform/shell/platform_main.h"
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/window.h"
+#include "sys/window/events.h"
+#include "sys/window/window.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
 

@@ -20,9 +20,9 @@
 #include "platform/shell/platform_main.h"
 #include "program_bench_support.h"
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/paths.h"
-#include "sys/window.h"
+#include "sys/window/events.h"
+#include "sys/files/paths.h"
+#include "sys/window/window.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
 

@@ -18,8 +18,8 @@
 #include "platform/seams/sound_manager_seam.h"
 #include "platform/seams/window_manager_seam.h"
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/window.h"
+#include "sys/window/events.h"
+#include "sys/window/window.h"
 #include "ui/window_manager.h"
 
 #include <benchmark/benchmark.h>

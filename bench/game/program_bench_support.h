@@ -4,8 +4,8 @@
 #include "platform/config/config.h"
 #include "platform/shell/platform_main.h"
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/window.h"
+#include "sys/window/events.h"
+#include "sys/window/window.h"
 
 #include <cstdlib>
 #include <filesystem>

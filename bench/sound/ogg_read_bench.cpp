@@ -5,7 +5,7 @@
 #include "sound/ogg_memory_source.h"
 
 #include "platform/files/file_layer.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <benchmark/benchmark.h>
 #include <vorbis/vorbisfile.h>

@@ -59,7 +59,7 @@
 #include "services/host/platform_link.h"
 #include "sound/sound.h"
 #include "sound/sound_link.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"

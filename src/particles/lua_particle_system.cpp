@@ -17,7 +17,7 @@
 #include "script/lualib.h"
 #include "script/script.h"
 #include "script/script_code.h"
-#include "sys/identity.h"
+#include "sys/process/identity.h"
 
 #include <cmath>
 #include <cstring>

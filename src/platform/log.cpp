@@ -1,8 +1,8 @@
 // The log file: one line per call, opened and closed each time, wrapping back to 50 kB past 100 kB.
 #include "platform/log.h"
 
-#include "sys/paths.h"
-#include "sys/process.h"
+#include "sys/files/paths.h"
+#include "sys/process/process.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -4,7 +4,7 @@
 
 #include "platform/files/file_layer.h"
 #include "platform/log.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <curl/curl.h>
 

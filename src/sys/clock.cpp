@@ -1,7 +1,7 @@
 // Monotonic millisecond clock on CLOCK_MONOTONIC, with a manual mode for tests.
 #include "sys/clock.h"
 
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include <atomic>
 #include <cerrno>

@@ -8,7 +8,7 @@
 #include "support/files.h"
 #include "support/loopback_server.h"
 #include "sys/clock.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "e2e/main_menu_points.h"
 #include "support/files.h"
 #include "sys/clock.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include <gtest/gtest.h>
 #include <png.h>

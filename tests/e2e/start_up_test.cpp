@@ -3,7 +3,7 @@
 // is taken from the folder the program was started in, wherever the program lies; the data folder
 // may be as deep as the system allows, and a start without any says where the files go.
 #include "support/files.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include <gtest/gtest.h>
 

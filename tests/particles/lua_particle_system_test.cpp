@@ -8,7 +8,7 @@
 #include "script/lua.h"
 #include "script/script.h"
 #include "support/file_layer_fixture.h"
-#include "sys/identity.h"
+#include "sys/process/identity.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "render/renderer/renderer.h"
 #include "sys/display/device.h"
 #include "sys/display/direct_draw.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 #include "sys/display/presenter/surface_png.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "support/files.h"
 
 #include "platform/files/file_layer.h"
-#include "sys/input_script.h"
+#include "sys/input_script/input_script.h"
 
 #include <gtest/gtest.h>
 

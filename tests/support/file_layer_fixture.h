@@ -6,7 +6,7 @@
 #include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "platform/files/pack_file.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 #include "support/files.h"
 
 #include <gtest/gtest.h>

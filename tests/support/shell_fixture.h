@@ -12,9 +12,9 @@
 #include "platform/seams/sound_manager_seam.h"
 #include "platform/seams/window_manager_seam.h"
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/host.h"
-#include "sys/paths.h"
+#include "sys/window/events.h"
+#include "sys/window/host.h"
+#include "sys/files/paths.h"
 
 #include <gtest/gtest.h>
 

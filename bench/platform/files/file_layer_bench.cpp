@@ -2,7 +2,7 @@
 #include "platform/files/file.h"
 #include "platform/files/file_layer.h"
 #include "platform/files/pack_file.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,7 +9,7 @@
 #include "sys/display/device_caps.h"
 #include "sys/display/direct_draw.h"
 #include "sys/display/presenter/presenter.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>

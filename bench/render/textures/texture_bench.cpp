@@ -6,7 +6,7 @@
 #include "platform/files/asset_manager.h"
 #include "render/textures/image_decoders.h"
 #include "render/textures/texture.h"
-#include "sys/memory.h"
+#include "sys/process/memory.h"
 
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>

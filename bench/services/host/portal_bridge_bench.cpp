@@ -4,7 +4,7 @@
 // (asked: at most a hundredth of a 16.7 ms frame).
 #include "services/game_state/game_state.h"
 #include "services/host/portal_bridge.h"
-#include "sys/host.h"
+#include "sys/window/host.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 
 #include "framework/core/settings.h"
 #include "platform/log.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include <algorithm>
 #include <cstring>

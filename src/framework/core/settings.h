@@ -8,7 +8,7 @@
 #include "platform/config/prefs.h"
 #include "platform/strings/tstring.h"
 #include "render/textures/asset_map.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 #include "ui/window.h"
 
 #include <cstdint>

@@ -12,7 +12,7 @@
 #include "script/lua_bind.h"
 #include "script/lua_object_wrapper.h"
 #include "script/window_script_seam.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <cmath>
 #include <limits>

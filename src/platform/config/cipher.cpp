@@ -2,7 +2,7 @@
 #include "platform/config/cipher.h"
 
 #include "platform/config/blowfish.h"
-#include "sys/identity.h"
+#include "sys/process/identity.h"
 
 #include <cstring>
 #include <vector>

@@ -4,7 +4,7 @@
 
 #include "platform/config/config.h"
 #include "platform/log.h"
-#include "sys/identity.h"
+#include "sys/process/identity.h"
 #include "sys/utf8.h"
 
 #include <cstring>

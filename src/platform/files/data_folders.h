@@ -5,7 +5,7 @@
 #include "platform/strings/collate.h"
 #include "platform/shell/command_line.h"
 #include "platform/strings/tstring.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <cstdint>
 

@@ -5,7 +5,7 @@
 #include "platform/files/file_data.h"
 #include "platform/files/pack_file.h"
 #include "platform/log.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <cerrno>
 #include <cstdint>

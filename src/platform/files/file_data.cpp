@@ -2,7 +2,7 @@
 #include "platform/files/file_data.h"
 
 #include "platform/log.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <cerrno>
 #include <climits>

@@ -6,7 +6,7 @@
 #include "platform/files/pack_file.h"
 #include "platform/log.h"
 #include "platform/shell/system_cursor.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -4,8 +4,8 @@
 #include "platform/files/data_folders.h"
 #include "platform/files/file_data.h"
 #include "platform/log.h"
-#include "sys/read_only_file.h"
-#include "sys/paths.h"
+#include "sys/files/read_only_file.h"
+#include "sys/files/paths.h"
 
 #include <algorithm>
 #include <cstring>

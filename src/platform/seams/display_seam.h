@@ -4,7 +4,7 @@
 // user can see and close.
 #pragma once
 
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <memory>
 

@@ -12,10 +12,10 @@
 #include "platform/shell/system_cursor.h"
 #include "platform/seams/window_manager_seam.h"
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/host.h"
-#include "sys/process.h"
-#include "sys/quit_watch.h"
+#include "sys/window/events.h"
+#include "sys/window/host.h"
+#include "sys/process/process.h"
+#include "sys/process/quit_watch.h"
 
 namespace
 {

@@ -8,7 +8,7 @@
 #include "platform/maths/random.h"
 #include "platform/shell/task.h"
 #include "platform/strings/tstring.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <cstdint>
 #include <memory>

@@ -11,7 +11,7 @@
 #include "platform/seams/sound_manager_seam.h"
 #include "platform/seams/window_manager_seam.h"
 #include "sys/clock.h"
-#include "sys/events.h"
+#include "sys/window/events.h"
 
 namespace
 {

@@ -8,8 +8,8 @@
 #include "platform/log.h"
 #include "platform/seams/sound_manager_seam.h"
 #include "platform/seams/window_manager_seam.h"
-#include "sys/events.h"
-#include "sys/process.h"
+#include "sys/window/events.h"
+#include "sys/process/process.h"
 
 namespace
 {

@@ -13,14 +13,14 @@
 #include "platform/strings/string_table.h"
 #include "platform/seams/window_manager_seam.h"
 #include "platform/config/xml.h"
-#include "sys/memory.h"
+#include "sys/process/memory.h"
 #include "sys/clock.h"
-#include "sys/dynlib.h"
-#include "sys/events.h"
-#include "sys/identity.h"
-#include "sys/paths.h"
-#include "sys/process.h"
-#include "sys/quit_watch.h"
+#include "sys/process/dynlib.h"
+#include "sys/window/events.h"
+#include "sys/process/identity.h"
+#include "sys/files/paths.h"
+#include "sys/process/process.h"
+#include "sys/process/quit_watch.h"
 
 #include <cstdio>
 #include <cstdlib>

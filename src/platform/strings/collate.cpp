@@ -2,8 +2,8 @@
 // made once for the life of the process.
 #include "platform/strings/collate.h"
 
-#include "sys/dynlib.h"
-#include "sys/paths.h"
+#include "sys/process/dynlib.h"
+#include "sys/files/paths.h"
 
 TDllCollateHandler::TDllCollateHandler(TDllCollateHandler&& other) noexcept
     : mModule(other.mModule), mCollate(other.mCollate)

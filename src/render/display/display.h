@@ -5,7 +5,7 @@
 
 #include "render/display/dx_error.h"
 #include "sys/display/direct_draw.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <cstdint>
 #include <memory>

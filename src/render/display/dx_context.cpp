@@ -6,7 +6,7 @@
 #include "platform/config/config.h"
 #include "platform/log.h"
 #include "render/display/platform.h"
-#include "sys/identity.h"
+#include "sys/process/identity.h"
 
 #include <cstring>
 

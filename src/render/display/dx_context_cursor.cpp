@@ -11,8 +11,8 @@
 #include "render/display/platform.h"
 #include "render/textures/texture.h"
 #include "render/textures/texture_helpers.h"
-#include "sys/identity.h"
-#include "sys/window.h"
+#include "sys/process/identity.h"
+#include "sys/window/window.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include "render/display/platform.h"
 
 #include "platform/shell/application.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 namespace
 {

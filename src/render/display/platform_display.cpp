@@ -10,7 +10,7 @@
 #include "platform/seams/window_manager_seam.h"
 #include "render/textures/texture_data.h"
 #include "sys/clock.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 using namespace sys::display;
 

@@ -4,7 +4,7 @@
 #include "script/core/object.h"
 #include "script/core/state.h"
 #include "script/core/strings.h"
-#include "sys/memory.h"
+#include "sys/process/memory.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include "script/core/gc.h"
 #include "script/core/strings.h"
 #include "script/core/table.h"
-#include "sys/memory.h"
+#include "sys/process/memory.h"
 
 #include <climits>
 #include <cstring>

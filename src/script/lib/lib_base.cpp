@@ -4,7 +4,7 @@
 #include "script/lualib.h"
 
 #include "script/core/calls.h"
-#include "sys/input_script.h"
+#include "sys/input_script/input_script.h"
 
 #include <cctype>
 #include <cerrno>

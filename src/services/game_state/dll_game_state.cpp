@@ -3,7 +3,7 @@
 
 #include "platform/files/file_layer.h"
 #include "services/game_state/game_state.h"
-#include "sys/dynlib.h"
+#include "sys/process/dynlib.h"
 
 TDllGameState::TDllGameState() : mRecord(new ModuleRecord()) {}
 

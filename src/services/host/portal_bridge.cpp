@@ -8,8 +8,8 @@
 #include "services/game_state/game_state.h"
 #include "services/host/host_pause.h"
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/host.h"
+#include "sys/window/events.h"
+#include "sys/window/host.h"
 
 #include <algorithm>
 #include <climits>

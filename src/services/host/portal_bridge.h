@@ -5,7 +5,7 @@
 #pragma once
 
 #include "services/game_state/game_state_handler.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <cstdint>
 #include <functional>

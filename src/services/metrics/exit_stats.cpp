@@ -6,7 +6,7 @@
 #include "platform/log.h"
 #include "services/simple_http.h"
 #include "sys/clock.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <cstdio>
 #include <string>

@@ -6,8 +6,8 @@
 #include "platform/shell/task.h"
 #include "services/metrics/metrics_values.h"
 #include "sys/display/device_caps.h"
-#include "sys/machine_report.h"
-#include "sys/paths.h"
+#include "sys/process/machine_report.h"
+#include "sys/files/paths.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -16,7 +16,7 @@
 #include "services/movie/movie_decoder.h"
 #include "services/movie/movie_picture.h"
 #include "sound/sound.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 

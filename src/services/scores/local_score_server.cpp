@@ -2,7 +2,7 @@
 #include "services/scores/local_score_server.h"
 
 #include "platform/config/config.h"
-#include "sys/dynlib.h"
+#include "sys/process/dynlib.h"
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 #include "sys/audio/direct_sound.h"
 #include "sys/audio/audio_log.h"
 #include "sys/audio/test_hooks.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include <SDL.h>
 

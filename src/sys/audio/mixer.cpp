@@ -3,7 +3,7 @@
 #include "sys/audio/mixer.h"
 #include "sys/audio/audio_log.h"
 #include "sys/audio/result.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <algorithm>
 #include <cmath>

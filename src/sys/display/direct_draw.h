@@ -7,7 +7,7 @@
 #include "sys/display/result.h"
 #include "sys/display/presenter/screen.h"
 #include "sys/display/surface.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <deque>
 #include <functional>

@@ -17,7 +17,7 @@
 #include "support/environment.h"
 #include "support/files.h"
 #include "support/shell_fixture.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "framework/core/settings.h"
 #include "framework/framework_display_support.h"
 #include "platform/config/config.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "support/files.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

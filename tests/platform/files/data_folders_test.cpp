@@ -4,8 +4,8 @@
 
 #include "platform/config/config.h"
 #include "platform/log.h"
-#include "sys/identity.h"
-#include "sys/paths.h"
+#include "sys/process/identity.h"
+#include "sys/files/paths.h"
 #include "support/environment.h"
 #include "support/files.h"
 

@@ -7,7 +7,7 @@
 #include "platform/files/asset_manager.h"
 #include "platform/log.h"
 #include "platform/strings/string_table.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include <chrono>
 #include <thread>

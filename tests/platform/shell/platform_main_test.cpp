@@ -7,8 +7,8 @@
 #include "platform/files/data_folders.h"
 #include "platform/shell/platform_main.h"
 #include "platform/strings/string_table.h"
-#include "sys/identity.h"
-#include "sys/process.h"
+#include "sys/process/identity.h"
+#include "sys/process/process.h"
 
 #include <algorithm>
 #include <cstdlib>

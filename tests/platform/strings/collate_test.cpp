@@ -1,7 +1,7 @@
 // The optional locale library's collation: its loader and the handler that keeps it loaded.
 #include "platform/strings/collate.h"
 
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <gtest/gtest.h>
 

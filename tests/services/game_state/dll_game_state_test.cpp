@@ -3,7 +3,7 @@
 #include "support/file_layer_fixture.h"
 #include "services/game_state/dll_game_state.h"
 #include "services/game_state/game_state_test_support.h"
-#include "sys/dynlib.h"
+#include "sys/process/dynlib.h"
 
 #include <string>
 

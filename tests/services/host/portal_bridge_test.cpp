@@ -6,7 +6,7 @@
 #include "services/host/platform_link.h"
 #include "platform/seams/host_services_seam.h"
 #include "sys/clock.h"
-#include "sys/host.h"
+#include "sys/window/host.h"
 
 #include <gtest/gtest.h>
 

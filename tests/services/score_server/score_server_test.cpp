@@ -1,7 +1,7 @@
 // The high-score store with a local score server module beside the program: which entries are
 // called, with what, in which order, and that missing entries are skipped without a word.
 #include "services/scores/hiscore_test_support.h"
-#include "sys/dynlib.h"
+#include "sys/process/dynlib.h"
 
 using namespace hiscoretest;
 

@@ -3,7 +3,7 @@
 #include "sys/display/blit.h"
 #include "sys/display/direct_draw.h"
 #include "sys/display/presenter/presenter.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "sys/display/display_log.h"
 #include "sys/display/presenter/surface_png.h"
-#include "sys/input_script.h"
+#include "sys/input_script/input_script.h"
 
 #include <cerrno>
 #include <cstdlib>

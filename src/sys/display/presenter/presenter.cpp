@@ -6,7 +6,7 @@
 #include "sys/display/display_log.h"
 #include "sys/display/presenter/frame_shot.h"
 #include "sys/display/surface.h"
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <SDL.h>
 

@@ -5,7 +5,7 @@
 #include "sys/display/presenter/presenter.h"
 #include "sys/display/surface.h"
 
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <SDL.h>
 

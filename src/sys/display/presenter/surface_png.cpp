@@ -4,7 +4,7 @@
 
 #include "sys/display/display_log.h"
 #include "sys/display/surface.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <array>
 #include <cstdio>

@@ -1,9 +1,9 @@
 // Windows on SDL2: the handle table, window procedures, sent messages, capture, the clipboard, the
 // system and colour cursors, styles, monitors, message boxes and window timers.
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include "sys/clock.h"
-#include "sys/host.h"
+#include "sys/window/host.h"
 
 #include <SDL.h>
 

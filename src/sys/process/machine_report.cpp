@@ -1,8 +1,8 @@
 // The machine report from what Linux and SDL tell: the host name, os-release and uname, the locale,
 // /proc's memory, swap and processor lines, and SDL's video and audio drivers.
-#include "sys/machine_report.h"
+#include "sys/process/machine_report.h"
 
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <SDL.h>
 

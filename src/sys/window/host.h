@@ -3,7 +3,7 @@
 // recording host whose windows they register.
 #pragma once
 
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <cstdio>
 #include <map>

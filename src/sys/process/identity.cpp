@@ -1,8 +1,8 @@
 // GUIDs from getrandom(2), adapter addresses from getifaddrs(3), and the build's version constants.
-#include "sys/identity.h"
+#include "sys/process/identity.h"
 
 #include "sys/build_info.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include <algorithm>
 #include <cerrno>

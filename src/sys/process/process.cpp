@@ -1,10 +1,10 @@
 // Processes on POSIX: the single-instance lock (a lock file) with its notice socket, posix_spawnp
 // for the shell's "open" and child processes, waitpid with a time limit.
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include "sys/clock.h"
-#include "sys/ignored_signals.h"
-#include "sys/paths.h"
+#include "sys/process/ignored_signals.h"
+#include "sys/files/paths.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,10 +1,10 @@
 // The system's signals: a closed terminal asks the game to end as SIGTERM does, a write to a reader
 // that went away or past the file-size limit fails instead of ending the program, and programs it
 // starts get those signals back at their defaults.
-#include "sys/quit_watch.h"
+#include "sys/process/quit_watch.h"
 
 #include "support/files.h"
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Paths and folders on POSIX: /proc/self/exe, getcwd/chdir, XDG data folders, opendir/readdir,
 // stat.
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <atomic>
 #include <cerrno>

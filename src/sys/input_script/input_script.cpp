@@ -2,13 +2,13 @@
 // events at one empty poll, pointer moves that also move the reported cursor position, and the
 // pending frame request of a "shot" line, and the "await" lines that wait for printed lines (kept
 // in output_lines.cpp).
-#include "sys/input_script.h"
+#include "sys/input_script/input_script.h"
 
-#include "sys/events.h"
-#include "sys/host.h"
-#include "sys/paths.h"
-#include "sys/process.h"
-#include "sys/window.h"
+#include "sys/window/events.h"
+#include "sys/window/host.h"
+#include "sys/files/paths.h"
+#include "sys/process/process.h"
+#include "sys/window/window.h"
 
 #include <cerrno>
 #include <cstdio>

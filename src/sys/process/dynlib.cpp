@@ -1,7 +1,7 @@
 // Optional shared libraries over dlopen/dlsym, with the ".dll" to ".so" naming rule.
-#include "sys/dynlib.h"
+#include "sys/process/dynlib.h"
 
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
 // Folders and paths: XDG mapping of the special folders, full paths, folder listing, file calls.
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include "support/environment.h"
 #include "support/files.h"

@@ -1,8 +1,8 @@
 // Host-window channels: none by default, a recording one for tests.
-#include "sys/host.h"
+#include "sys/window/host.h"
 
-#include "sys/paths.h"
-#include "sys/process.h"
+#include "sys/files/paths.h"
+#include "sys/process/process.h"
 
 #include <algorithm>
 #include <cinttypes>

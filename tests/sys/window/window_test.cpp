@@ -2,10 +2,10 @@
 // handling, capture, timers, titles, the clipboard, host windows, message boxes, metrics, styles,
 // parents, the cursor position and the reported version.
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/host.h"
-#include "sys/identity.h"
-#include "sys/window.h"
+#include "sys/window/events.h"
+#include "sys/window/host.h"
+#include "sys/process/identity.h"
+#include "sys/window/window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Reads at offsets over open/pread.
-#include "sys/read_only_file.h"
+#include "sys/files/read_only_file.h"
 
 #include <cerrno>
 #include <fcntl.h>

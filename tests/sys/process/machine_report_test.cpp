@@ -1,10 +1,10 @@
 // The machine report: the elements filled from a system tree of the test's own, the ones left out
 // when a file is missing, escaping, and the write through a temporary name.
-#include "sys/machine_report.h"
+#include "sys/process/machine_report.h"
 
 #include "support/environment.h"
 #include "support/files.h"
-#include "sys/paths.h"
+#include "sys/files/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Identity: fresh GUIDs, the adapter-address override, the version constants.
-#include "sys/identity.h"
+#include "sys/process/identity.h"
 
 #include <gtest/gtest.h>
 

@@ -3,11 +3,11 @@
 // the pending shot holding the script, the fixed clock step and seeded GUIDs.
 #include "support/files.h"
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/host.h"
-#include "sys/identity.h"
-#include "sys/input_script.h"
-#include "sys/window.h"
+#include "sys/window/events.h"
+#include "sys/window/host.h"
+#include "sys/process/identity.h"
+#include "sys/input_script/input_script.h"
+#include "sys/window/window.h"
 
 #include <gtest/gtest.h>
 

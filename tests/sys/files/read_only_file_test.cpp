@@ -1,5 +1,5 @@
 // Files read at offsets: contents, empty and missing files, a file cut while it is open, a FIFO.
-#include "sys/read_only_file.h"
+#include "sys/files/read_only_file.h"
 
 #include "support/files.h"
 

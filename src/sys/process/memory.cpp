@@ -1,6 +1,6 @@
 // The heap's handling of large freed blocks, on the C library's allocator settings, and blocks of
 // pages mapped for one owner.
-#include "sys/memory.h"
+#include "sys/process/memory.h"
 
 #include <malloc.h>
 #include <sys/mman.h>

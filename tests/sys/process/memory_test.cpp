@@ -1,6 +1,6 @@
 // Blocks of pages of their own: zeroed when made, and what a growth adds reads zero even after a
 // shrink to a size inside a page.
-#include "sys/memory.h"
+#include "sys/process/memory.h"
 
 #include <gtest/gtest.h>
 

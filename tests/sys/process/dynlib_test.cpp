@@ -1,5 +1,5 @@
 // Optional libraries: ".dll" names found as ".so" beside the executable, entries looked up.
-#include "sys/dynlib.h"
+#include "sys/process/dynlib.h"
 
 #include "support/files.h"
 

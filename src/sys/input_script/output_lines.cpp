@@ -2,7 +2,7 @@
 // every program that prints through the script library tells this store of each line, and the
 // input script's steps reach the window and the display library, which a program that only runs
 // scripts would otherwise load at start (about 5 MB resident for the library and its own).
-#include "sys/input_script.h"
+#include "sys/input_script/input_script.h"
 
 #include <deque>
 #include <mutex>

@@ -15,7 +15,7 @@ namespace sys
 {
 
 // 0 is "no window". Handles of this process's windows start at kFirstWindowHandle; any other
-// value can only be a host window (see sys/host.h).
+// value can only be a host window (see sys/window/host.h).
 using WindowHandle = uintptr_t;
 using WParam = uintptr_t;
 using LParam = intptr_t;

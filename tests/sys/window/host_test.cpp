@@ -1,7 +1,7 @@
 // The test host of whole-program runs: every window handle but 0 is a live 800 x 600 host window
 // until it is told the windows are gone, and every message becomes one line of its log.
 #include "support/files.h"
-#include "sys/host.h"
+#include "sys/window/host.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The message queue on SDL2: SDL events turned into window messages one event at a time, posted
 // messages, hover and leave tracking, window timers, the key state and the test input helpers.
-#include "sys/events.h"
+#include "sys/window/events.h"
 
 #include "sys/clock.h"
-#include "sys/host.h"
-#include "sys/input_script.h"
-#include "sys/process.h"
-#include "sys/quit_watch.h"
+#include "sys/window/host.h"
+#include "sys/input_script/input_script.h"
+#include "sys/process/process.h"
+#include "sys/process/quit_watch.h"
 #include "sys/utf8.h"
 
 #include <SDL.h>

@@ -1,11 +1,11 @@
 // Tests of processes: the single-instance lock and its notice to the holder, the shell's "open",
 // child processes and their exit codes.
-#include "sys/process.h"
+#include "sys/process/process.h"
 
 #include "support/files.h"
 #include "sys/clock.h"
-#include "sys/events.h"
-#include "sys/window.h"
+#include "sys/window/events.h"
+#include "sys/window/window.h"
 
 #include <gtest/gtest.h>
 

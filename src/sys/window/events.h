@@ -4,7 +4,7 @@
 // message; mouse hover and leave tracking; the idle wait; and helpers that push input for tests.
 #pragma once
 
-#include "sys/window.h"
+#include "sys/window/window.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // The system's quit requests: the signal handlers, the pump's check and the watch thread.
-#include "sys/quit_watch.h"
+#include "sys/process/quit_watch.h"
 
-#include "sys/ignored_signals.h"
-#include "sys/process.h"
+#include "sys/process/ignored_signals.h"
+#include "sys/process/process.h"
 #include "sys/stand_in_log.h"
 
 #include <SDL.h>
