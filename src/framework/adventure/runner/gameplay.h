@@ -336,8 +336,6 @@ protected:
     // object lacks, chains of next events that come round again.
     void ReportShapesThatNeverEnd();
     void ReportEndlessEventChains();
-    // Whether the strip or a scene steps the object each frame.
-    bool IsSteppedElsewhere(const GameplayInventory& object) const;
     // A waited change of an inventory object, counted only when the object took the report on.
     template <class Change>
     void ReportedInventoryChange(GameplayInventory& object, Change change, const char* what);
@@ -367,7 +365,8 @@ protected:
     // The held object was placed elsewhere (an event put it in its scene, or the strip took
     // it): the hand is empty and the strip takes clicks again.
     void TakeFromTheHand();
-    // In the strip or lying in a scene.
+    // In the strip or lying in a scene: there it is stepped each frame, and it goes nowhere at a
+    // miss.
     bool IsPlaced(const GameplayInventory& object) const;
     // An event's changes, in their fixed order.
     void ApplyEvent(const GameplayEvent& event, bool instant);

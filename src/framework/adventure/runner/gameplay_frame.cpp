@@ -321,24 +321,11 @@ void Gameplay::Update()
             sound->Update(elapsed);
     // The strip and the scenes step the objects they hold; one in the hand from neither (an
     // event put it there) is stepped here, so that it follows the pointer.
-    if (mHeldInventory != nullptr && !IsSteppedElsewhere(*mHeldInventory))
+    if (mHeldInventory != nullptr && !IsPlaced(*mHeldInventory))
         mHeldInventory->Update(elapsed);
     AddPlayTime(elapsed);
     mModelPortals->StepCurrentModelPortal();
     mClickPending = 0;
-}
-
-bool Gameplay::IsSteppedElsewhere(const GameplayInventory& object) const
-{
-    if (mHud != nullptr && mHud->HasInventory(object.GetName()))
-        return true;
-    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
-    {
-        const std::vector<GameplayInventory*>& placed = scene->GetPlacedInventory();
-        if (std::find(placed.begin(), placed.end(), &object) != placed.end())
-            return true;
-    }
-    return false;
 }
 
 void Gameplay::Hover(GameplayInventory* object, FrameInput& input)
