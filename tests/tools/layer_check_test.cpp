@@ -63,7 +63,7 @@ TEST_F(LayerCheckTest, FindsEachPlantedViolationAndNothingElse)
     Plant("ui/button.h", "#include \"sound/voice.h\"\n#include <SDL.h>\n"
                          "void H() __attribute__((format(printf, 1, 2)));\n");
     Plant("sys/window/window.cpp", "#include <SDL.h>\n#include <sys/stat.h>\n"
-                            "void W() { std::thread t; fprintf(stderr, \"x\"); }\n");
+                                   "void W() { std::thread t; fprintf(stderr, \"x\"); }\n");
     Plant("platform/log.cpp", "void D() { std::fopen(\"a\", \"r\"); my_fopen(); }\n");
     // The framework's purpose folders are floors of their own: widgets stand on core, core reaches
     // up only to what the rules name (the frame driver's screens), and never to widgets.
