@@ -286,21 +286,33 @@ bool PathTaken(const std::string& path)
     return !path.empty() && lstat(path.c_str(), &st) == 0;
 }
 
-int LockFile(const std::string& path, uint32_t waitMs, std::string& reason, bool* busy)
+namespace
 {
-    if (busy != nullptr)
-        *busy = false;
-    // O_NONBLOCK: a FIFO planted under the name must not hold the open.
-    const int fd =
-        open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+// Opens `path` with `flags` (O_NONBLOCK added) when it is a regular file, and without O_NOFOLLOW
+// among them a link to one. With O_NOFOLLOW a file with other names (a hard link) is refused too:
+// writing it would write wherever those names are.
+int OpenRegularDescriptor(const std::string& path, int flags, std::string& reason, bool& refused,
+                          mode_t permissions = 0666)
+{
+    refused = false;
+    // Without O_NONBLOCK the open itself waits for a FIFO's other end, possibly for ever.
+    const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, permissions);
     if (fd < 0)
     {
-        reason = errno == ELOOP    ? "it is a link"
-                 : errno == EISDIR ? "it is a folder"
-                 : errno == ENXIO  ? "it is not a regular file"
-                                   : std::strerror(errno);
+        const int error = errno;
+        struct stat st;
+        // A folder opened to write to, or a FIFO without a reader: no file either.
+        const bool link = error == ELOOP && (flags & O_NOFOLLOW) != 0 &&
+                          lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+        refused = link || error == EISDIR || error == ENXIO;
+        reason = link              ? "it is a link"
+                 : error == EISDIR ? "it is a folder"
+                 : error == ENXIO  ? "it is not a regular file"
+                                   : std::strerror(error);
+        errno = error;
         return -1;
     }
+    // The descriptor's own kind: the path may have been replaced since anything looked at it.
     struct stat st;
     if (fstat(fd, &st) != 0)
     {
@@ -308,9 +320,62 @@ int LockFile(const std::string& path, uint32_t waitMs, std::string& reason, bool
         close(fd);
         return -1;
     }
-    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid())
+    if (!S_ISREG(st.st_mode) || ((flags & O_NOFOLLOW) != 0 && st.st_nlink > 1))
     {
-        reason = !S_ISREG(st.st_mode) ? "it is not a regular file" : "it belongs to another user";
+        refused = true;
+        reason = S_ISDIR(st.st_mode)   ? "it is a folder"
+                 : S_ISREG(st.st_mode) ? "it is a link"
+                                       : "it is not a regular file";
+        close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? ELOOP : ENXIO;
+        return -1;
+    }
+    return fd;
+}
+
+// The same, as a stream in `mode`, the descriptor made blocking again.
+std::FILE* OpenRegular(const std::string& path, int flags, const char* mode, std::string& reason,
+                       bool& refused)
+{
+    const int fd = OpenRegularDescriptor(path, flags, reason, refused);
+    if (fd < 0)
+        return nullptr;
+    const int status = fcntl(fd, F_GETFL);
+    if (status == -1 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1)
+    {
+        reason = std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* stream = fdopen(fd, mode);
+    if (stream == nullptr)
+    {
+        reason = std::strerror(errno);
+        close(fd);
+    }
+    return stream;
+}
+} // namespace
+
+int LockFile(const std::string& path, uint32_t waitMs, std::string& reason, bool* busy)
+{
+    if (busy != nullptr)
+        *busy = false;
+    bool refused = false;
+    const int fd =
+        OpenRegularDescriptor(path, O_RDWR | O_CREAT | O_NOFOLLOW, reason, refused, 0600);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+    {
+        reason = std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    if (st.st_uid != geteuid())
+    {
+        reason = "it belongs to another user";
         close(fd);
         return -1;
     }
@@ -347,67 +412,6 @@ void UnlockFile(int handle)
     flock(handle, LOCK_UN);
     close(handle);
 }
-
-namespace
-{
-// Opens `path` with `flags` (O_NONBLOCK added) when it is a regular file, and without O_NOFOLLOW
-// among them a link to one. With O_NOFOLLOW a file with other names (a hard link) is refused too:
-// writing it would write wherever those names are.
-std::FILE* OpenRegular(const std::string& path, int flags, const char* mode, std::string& reason,
-                       bool& refused)
-{
-    refused = false;
-    // Without O_NONBLOCK the open itself waits for a FIFO's other end, possibly for ever.
-    const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0)
-    {
-        const int error = errno;
-        struct stat st;
-        // A folder opened to write to, or a FIFO without a reader: no file either.
-        const bool link = error == ELOOP && (flags & O_NOFOLLOW) != 0 &&
-                          lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-        refused = link || error == EISDIR || error == ENXIO;
-        reason = link              ? "it is a link"
-                 : error == EISDIR ? "it is a folder"
-                 : error == ENXIO  ? "it is not a regular file"
-                                   : std::strerror(error);
-        errno = error;
-        return nullptr;
-    }
-    // The descriptor's own kind: the path may have been replaced since anything looked at it.
-    struct stat st;
-    if (fstat(fd, &st) != 0)
-    {
-        reason = std::strerror(errno);
-        close(fd);
-        return nullptr;
-    }
-    if (!S_ISREG(st.st_mode) || ((flags & O_NOFOLLOW) != 0 && st.st_nlink > 1))
-    {
-        refused = true;
-        reason = S_ISDIR(st.st_mode)   ? "it is a folder"
-                 : S_ISREG(st.st_mode) ? "it is a link"
-                                       : "it is not a regular file";
-        close(fd);
-        errno = S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? ELOOP : ENXIO;
-        return nullptr;
-    }
-    const int status = fcntl(fd, F_GETFL);
-    if (status == -1 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1)
-    {
-        reason = std::strerror(errno);
-        close(fd);
-        return nullptr;
-    }
-    std::FILE* stream = fdopen(fd, mode);
-    if (stream == nullptr)
-    {
-        reason = std::strerror(errno);
-        close(fd);
-    }
-    return stream;
-}
-} // namespace
 
 std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& reason, bool& refused)
 {
