@@ -729,11 +729,17 @@ TEST_F(X11Test, TheReadmesPlayThroughPlaysInAWindowAndLeavesTheGameRunning)
     const std::vector<std::string> trace = TraceLines(mOutput);
     EXPECT_NE(std::find(trace.begin(), trace.end(), "credits"), trace.end()) << mOutput;
     EXPECT_EQ(std::find(trace.begin(), trace.end(), "quitverify"), trace.end()) << mOutput;
+    // Any grab may fall on a picture whose dark edge reads as the screen around it: the run is in
+    // a window when grabs show the picture inset, which a full-screen run never does.
     const std::vector<Grid> all = ReadGrabs(grabs);
     ASSERT_FALSE(all.empty());
-    const BlockBox window = WindowBlocks(all.back());
-    EXPECT_GT(window.left, 0u) << "the play-through is not in a window";
-    EXPECT_LT(window.right, kGridColumns - 1) << "the play-through is not in a window";
+    const auto inset = std::count_if(all.begin(), all.end(),
+                                     [](const Grid& grab)
+                                     {
+                                         const BlockBox window = WindowBlocks(grab);
+                                         return window.left > 0u && window.right < kGridColumns - 1;
+                                     });
+    EXPECT_GT(inset, 0) << "the play-through is not in a window";
 }
 #endif
 
