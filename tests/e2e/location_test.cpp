@@ -740,6 +740,132 @@ TEST_F(LocationTest, NamesWhereTheyAreUsedAndShapesThatNeverEndAreSaidAtLoad)
     ExpectLogged("ERROR:", 5);
 }
 
+// Shapes said at load, one line each, on copies of the development location; each runs on as far
+// as it can: the chest's line in a conversation coming round again (two lines, a line to itself,
+// which is also the second scene's greeting) ends there and the location ends; a misspelt action
+// and a glow that waits for ever keep it from ending; one part of the key given by two items
+// counts the key whole once both are found; a glow of no number ends at once; a location larger
+// than its record holds plays on.
+TEST_F(LocationTest, ConversationCyclesAndWhatTheRecordCannotHoldAreSaidAtLoad)
+{
+    const std::string hello = "text = \"dev_hello\", characterstoshow = { \"guide\" },";
+    const std::string glow = "fade = { beginopacity = 0, endopacity = 1, duration = 400 },";
+    const std::string keyItem = "inventory = \"dev_key\", inventoryparts = { 1 } },";
+    // The key found and used on the chest.
+    const std::string play =
+        "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+        "move 410 300\nwait 5\nclick 410 300\nwait 200\nclose\n";
+    const Traces completed{"start", "complete 0", "map"};
+    struct Shape
+    {
+        std::string name;
+        Edits edits;
+        std::string script;
+        Traces traces;
+        std::vector<std::string> said;
+    };
+    const std::string large =
+        "local g = gameplayinstructions\n"
+        "for i = 1, 256 do\n"
+        "    table.insert(g.events, { name = 'dev_many_' .. i })\n"
+        "    table.insert(g.animations, { name = 'dev_many_' .. i, layer = 'dev_b_bg' })\n"
+        "    table.insert(g.dev_b.areas, { name = 'dev_many_' .. i, image = 'dev/glow', x = 0, "
+        "y = 0, depth = 60, events = {} })\n"
+        "    g.dev_b.items = g.dev_b.items or {}\n"
+        "    table.insert(g.dev_b.items, { name = 'dev_many_' .. i, image = 'dev/item_key', "
+        "x = 0, y = 0, depth = 30, inventory = 'dev_many', inventoryparts = { 1 } })\n"
+        "    table.insert(g.scenes, 'dev_many_' .. i)\n"
+        "    g['dev_many_' .. i] = {}\n"
+        "end\n"
+        "table.insert(g.inventory, { name = 'dev_many', image = 'dev/key', partcount = 1 })\n"
+        "table.insert(g.inventory, { name = string.rep('k', 256), image = 'dev/key', "
+        "partcount = 1 })\n"
+        "g.conversations[string.rep('c', 256)] = { charactertospeak = 'guide', text = 'dev_hello' "
+        "}\n"
+        "MakeDialog {";
+    const std::vector<Shape> shapes = {
+        {"two_lines",
+         {{hello, hello + " nextconversation = \"dev_bye\" },\n        dev_bye = { "
+                          "charactertospeak = \"guide\", text = \"dev_hello\", "
+                          "characterstoshow = { \"guide\" }, nextconversation = \"dev_hello\","},
+          {"nextevent = \"dev_done\",", "nextevent = \"dev_done\", dialog = \"dev_bye\","}},
+         play,
+         completed,
+         {"Conversation 'dev_bye' leads back to itself through its next conversations "
+          "('dev_bye' -> 'dev_hello' -> 'dev_bye'); it ends where it comes round again"}},
+        {"line_to_itself",
+         {{hello, hello + " nextconversation = \"dev_hello\","},
+          {"nextevent = \"dev_done\",", "nextevent = \"dev_done\", dialog = \"dev_hello\","}},
+         play,
+         completed,
+         {"Conversation 'dev_hello' leads back to itself through its next conversations "
+          "('dev_hello' -> 'dev_hello'); it ends where it comes round again"}},
+        {"misspelt_action",
+         {{"action = \"scene_complete\"", "action = \"scene_compelte\""}},
+         play,
+         Traces{"start"},
+         {"The location has no scene or action 'scene_compelte', which event 'dev_done' names"}},
+        {"one_part_twice",
+         {{"homescene = \"dev_a\", partcount = 1,", "homescene = \"dev_a\", partcount = 2,"},
+          {keyItem, keyItem +
+                        "\n            { name = \"dev_item_key2\", image = \"dev/item_key\", "
+                        "x = 80, y = 430, depth = 30, " +
+                        keyItem}},
+         "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 104 454\nwait 80\nclick 390 560\n"
+         "wait 5\nmove 410 300\nwait 5\nclick 410 300\nwait 200\nclose\n",
+         completed,
+         {"Part 1 of inventory object 'dev_key' is given 2 times (by item 'dev_item_key', item "
+          "'dev_item_key2'): each find counts a part, so the object counts whole with a part "
+          "never found"}},
+        {"glow_for_ever",
+         {{glow, "fade = { beginopacity = 0, endopacity = 1, duration = 1/0, delay = 1e300 },"}},
+         play,
+         Traces{"start"},
+         {"Animation 'dev_chest_glow' has a fade \"duration\" of inf ms: it is taken as the "
+          "longest wait, 2147483647 ms (about 24 days), which nothing waits out",
+          "Animation 'dev_chest_glow' has a fade \"delay\" of 1e+300 ms: it is taken as the "
+          "longest wait, 2147483647 ms (about 24 days), which nothing waits out"}},
+        {"glow_of_no_number",
+         {{glow, "fade = { duration = 0/0 },"}},
+         play,
+         completed,
+         {"Animation 'dev_chest_glow' has a fade \"duration\" that is not a number: it is taken "
+          "as 0"}},
+        {"larger_than_its_record",
+         {{"MakeDialog {", large}},
+         "focus gained\nwait 40\nclose\n",
+         Traces{"start"},
+         {"The location has 258 scenes; its record holds at most 255, so it is not "
+          "stored and a close loses the player's progress",
+          "The location has 261 events; its record holds at most 255, so it is not "
+          "stored and a close loses the player's progress",
+          "Scene 'dev_b' has 257 areas; the location's record holds at most 255, so it is not "
+          "stored while the scene is shown and a close loses the player's progress",
+          "The location has 256 animations; its record holds at most 255, so it is "
+          "not stored once every one has started and a close loses the player's progress",
+          "The location has 257 items; its record counts them in a byte, which holds at most "
+          "255, so after a close the finds are miscounted and the location never ends",
+          "Inventory object '" + std::string(256, 'k') +
+              "' has a name of 256 bytes; the location's record keeps at most 255, so a record "
+              "with it held by an area is refused when read back",
+          "Conversation '" + std::string(256, 'c') +
+              "' has a name of 256 bytes; the location's record keeps at most 255, so the record "
+              "is not stored while it waits to be shown and a close loses the player's "
+              "progress"}},
+    };
+    for (const Shape& shape : shapes)
+    {
+        SCOPED_TRACE(shape.name);
+        const fs::path game = CopyGame(shape.name);
+        ASSERT_TRUE(EditLocation(game, shape.edits));
+        EXPECT_EQ(RunOk(game, shape.script, "start=scripts/dev/location.lua"), shape.traces);
+        for (const std::string& line : shape.said)
+            ExpectLogged("ERROR:" + line);
+        ExpectLogged("ERROR:", shape.said.size());
+        fs::remove_all(game);
+    }
+}
+
 TEST_F(LocationTest, ALocationWithoutInstructionsIsFatalAndTheGameEnds)
 {
     const fs::path game = CopyGame("content");

@@ -216,8 +216,9 @@ ConversationCharacter* ConversationController::FindCharacter(const TString& name
 void ConversationController::StartConversation(const TString& name, Callback* onAllGone,
                                                const TString& followUp, Callback* onEnded)
 {
+    mLinesRun.clear();
     if (StartLine(name, onAllGone, followUp, onEnded) == LineStart::kSkipped)
-        Advance(true);
+        Advance();
 }
 
 ConversationController::LineStart ConversationController::StartLine(const TString& name,
@@ -239,6 +240,7 @@ ConversationController::LineStart ConversationController::StartLine(const TStrin
         return LineStart::kUnknown;
     }
     mCurrent = found;
+    mLinesRun.push_back(found);
     mSpeaker = FindCharacter(found->mSpeaker);
 
     for (const TString& hidden : found->mCharactersToHide)
@@ -339,16 +341,13 @@ void ConversationController::OnSpeakerArrived()
 
 void ConversationController::OnLineDone()
 {
-    Advance(false);
+    Advance();
 }
 
-void ConversationController::Advance(bool currentSkipped)
+void ConversationController::Advance()
 {
     // Lines are started here one after another rather than from inside each other, so a long
     // chain of skipped lines cannot deepen the stack.
-    std::vector<const Conversation*> skipped;
-    if (currentSkipped)
-        skipped.push_back(mCurrent);
     for (;;)
     {
         TString next = mCurrent != nullptr ? mCurrent->mNext : TString();
@@ -356,6 +355,8 @@ void ConversationController::Advance(bool currentSkipped)
         {
             next = mFollowUp;
             mFollowUp = TString();
+            // The follow-up is a conversation of its own: its lines may repeat those before it.
+            mLinesRun.clear();
         }
         if (next.Length() == 0)
         {
@@ -364,7 +365,8 @@ void ConversationController::Advance(bool currentSkipped)
         }
         // A misspelt next line is content to mend, not a reason to end the game: the
         // conversation ends where its lines run out, and what started it goes on.
-        if (!HasConversation(next))
+        const auto found = mConversations.find(next);
+        if (found == mConversations.end())
         {
             ReportError(
                 TString::Format("Cannot find conversation '%s'; it is skipped", next.c_str())
@@ -373,14 +375,16 @@ void ConversationController::Advance(bool currentSkipped)
             Finish();
             return;
         }
-        if (StartLine(next, mOnAllGone, TString(), mOnEnded) != LineStart::kSkipped)
-            return;
-        if (std::find(skipped.begin(), skipped.end(), mCurrent) != skipped.end())
+        // Each line leads to one next line only: back at a line it has run, the conversation
+        // would go round for ever, taking every click of the player (the load said so). It ends
+        // where it comes round again.
+        if (std::find(mLinesRun.begin(), mLinesRun.end(), found->second.get()) != mLinesRun.end())
         {
             Finish();
             return;
         }
-        skipped.push_back(mCurrent);
+        if (StartLine(next, mOnAllGone, TString(), mOnEnded) != LineStart::kSkipped)
+            return;
     }
 }
 

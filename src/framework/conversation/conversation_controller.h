@@ -99,8 +99,11 @@ private:
     LineStart StartLine(const TString& name, Callback* onAllGone, const TString& followUp,
                         Callback* onEnded);
     // From the finished (or skipped) current line on: the next lines started until one speaks,
-    // or the end. A walk that comes back to a line it skipped ends the conversation.
-    void Advance(bool currentSkipped);
+    // or the end. A walk that comes back to a line this conversation ran ends it.
+    void Advance();
     void Finish();
     void LayOut(const std::vector<ConversationCharacter*>& side, bool left);
+
+    // The lines the running conversation has started, spoken or skipped.
+    std::vector<const Conversation*> mLinesRun;
 };

@@ -111,7 +111,7 @@ bool TStringTable::LoadFile(const TString& name)
 
 bool TStringTable::Reload(const TString& name)
 {
-    mStrings.clear();
+    Clear();
     return LoadFile(name);
 }
 
@@ -175,7 +175,7 @@ TString TStringTable::GetString(const TString& label, const TString& a1, const T
     auto it = mStrings.find(label);
     if (it == mStrings.end())
     {
-        if (!mQuiet)
+        if (!mQuiet && mSaidMissing.insert(label).second)
             Log(" ##### : Missing string for label '%s'", label.c_str());
         return TString(kMissingText);
     }
@@ -196,7 +196,9 @@ TString TStringTable::GetString(const TString& label, const TString& a1, const T
         const void* found = std::memchr(text + i + 1, '%', static_cast<size_t>(n - i - 1));
         if (!found)
         {
-            Log("Non-matched percent (%%) escape found in string %s, '%s'", label.c_str(), text);
+            if (mSaidUnmatched.insert(label).second)
+                Log("Non-matched percent (%%) escape found in string %s, '%s'", label.c_str(),
+                    text);
             if (i == n - 1)
             {
                 out += '%';

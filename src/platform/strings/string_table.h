@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <vector>
 
 class TStringTable
@@ -30,7 +31,12 @@ public:
 
     bool HasLabel(const TString& label) const { return mStrings.count(label) != 0; }
     int GetCount() const { return static_cast<int>(mStrings.size()); }
-    void Clear() { mStrings.clear(); }
+    void Clear()
+    {
+        mStrings.clear();
+        mSaidMissing.clear();
+        mSaidUnmatched.clear();
+    }
 
     // While set, a missing label still yields "#####" but is not logged: for callers that probe
     // whether a label exists.
@@ -44,6 +50,10 @@ private:
 
     std::map<TString, TString> mStrings;
     bool mQuiet = false;
+    // The missing labels and the texts of an unmatched "%" logged so far: each is said once, as a
+    // screen may ask for its texts every frame.
+    mutable std::set<TString> mSaidMissing;
+    mutable std::set<TString> mSaidUnmatched;
 };
 
 // The start-up loading order: "strings.xml" first (its result is returned: the caller sets the

@@ -246,6 +246,37 @@ TEST_F(ConversationRunTest, AChainOfSkippedLinesIsWalkedAndACycleEndsIt)
     EXPECT_EQ(mAllGone.mCalls, 1);
 }
 
+// Lines leading back to one the conversation has said (two lines, a line to itself) are said once
+// each and the conversation ends there, rather than talking for ever.
+TEST_F(ConversationRunTest, ALineLeadingBackToOneSaidEndsTheConversation)
+{
+    Make("{ a = { charactertospeak = 'ann', characterstoshow = { 'ann' }, nextconversation = 'b' },"
+         "  b = { charactertospeak = 'ann', nextconversation = 'a' },"
+         "  c = { charactertospeak = 'ann', characterstoshow = { 'ann' }, nextconversation = 'c' } "
+         "}");
+    const std::vector<std::pair<const char*, std::vector<const Conversation*>>> cases = {
+        {"a",
+         {mController->mConversations.at("a").get(), mController->mConversations.at("b").get()}},
+        {"c", {mController->mConversations.at("c").get()}},
+    };
+    int ended = 0;
+    for (const auto& [first, said] : cases)
+    {
+        Start(first);
+        std::vector<const Conversation*> lines;
+        RunUntil(
+            [&]
+            {
+                if (lines.empty() || lines.back() != mController->mCurrent)
+                    lines.push_back(mController->mCurrent);
+                return mEnded.mCalls == ended + 1;
+            });
+        EXPECT_EQ(lines, said) << first;
+        RunTo(Now() + 500);
+        EXPECT_EQ(mEnded.mCalls, ++ended) << first;
+    }
+}
+
 // A next line the location lacks, after a spoken line or after a skipped one: said, not fatal, and
 // the conversation ends there as one whose lines ran out.
 TEST_F(ConversationRunTest, ANextLineTheLocationLacksIsSkippedAndTheConversationEnds)

@@ -41,6 +41,8 @@ class ToolTip;
 class Gameplay : public GameWindow
 {
 public:
+    // Counts, indices and name lengths of the location's record take one byte each.
+    static constexpr size_t kMostARecordByteHolds = 255;
     // The gameplay states; the game adds 3, 10, 11 and 12.
     enum : int32_t
     {
@@ -336,6 +338,8 @@ protected:
     // object lacks, chains of next events that come round again.
     void ReportShapesThatNeverEnd();
     void ReportEndlessEventChains();
+    // Lists longer and names longer than the location's record holds in a byte, one line each.
+    void ReportWhatTheRecordCannotHold();
     // A waited change of an inventory object, counted only when the object took the report on.
     template <class Change>
     void ReportedInventoryChange(GameplayInventory& object, Change change, const char* what);

@@ -1,9 +1,10 @@
 // The names a location's parts refer to, checked once when it is loaded: a misspelt event, object
 // or layer otherwise shows only as a location that can no longer be finished. Each name the
 // location lacks is said once, with whoever refers to it, each name looked for where the one
-// that uses it looks; then the shapes that can never end: a chain of next events that comes
-// round again, an object of no parts, an item giving parts its object does not have. Nothing
-// else changes.
+// that uses it looks; then the shapes that can never end: a chain of next events or of next
+// conversations that comes round again, an object of no parts, an item giving parts its object
+// does not have, two finds giving one part, a wait longer than the longest; and a location
+// larger than its record holds. Nothing else changes.
 #include "framework/adventure/runner/gameplay.h"
 
 #include "framework/adventure/entities/gameplay_area.h"
@@ -17,8 +18,10 @@
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/conversation/conversation_controller.h"
 #include "framework/core/frame_services.h"
+#include "script/lua_object_wrapper.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -90,13 +93,159 @@ void Say(const TString& line)
     ReportError(line.c_str(), kSource, __LINE__, false);
 }
 
+// The one word besides a scene's name an event's action holds: the game's runner ends the
+// location on it.
+const char kEndsTheLocation[] = "scene_complete";
+
+constexpr size_t kNone = SIZE_MAX;
+
+// The cycles of a list whose entries each lead to at most one other (`next`, kNone for none):
+// each cycle once, from the first of its entries in the list round to the one before it again.
+std::vector<std::vector<size_t>> Cycles(const std::vector<size_t>& next)
+{
+    const size_t count = next.size();
+    std::vector<std::vector<size_t>> cycles;
+    // 0 not seen, 1 on the path being walked, 2 done.
+    std::vector<uint8_t> seen(count, 0);
+    for (size_t start = 0; start < count; ++start)
+    {
+        std::vector<size_t> path;
+        size_t at = start;
+        while (at != kNone && seen[at] == 0)
+        {
+            seen[at] = 1;
+            path.push_back(at);
+            at = next[at];
+        }
+        if (at != kNone && seen[at] == 1)
+        {
+            std::vector<size_t> cycle(std::find(path.begin(), path.end(), at), path.end());
+            std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());
+            cycles.push_back(std::move(cycle));
+        }
+        for (const size_t i : path)
+            seen[i] = 2;
+    }
+    return cycles;
+}
+
+// Each entry's next one by name (kNone for none or an unknown name).
+template <class Name, class NextName>
+std::vector<size_t> NextIndices(size_t count, Name name, NextName nextName)
+{
+    std::unordered_map<std::string, size_t> index;
+    for (size_t i = 0; i < count; ++i)
+        index.try_emplace(std::string(View(name(i))), i);
+    std::vector<size_t> next(count, kNone);
+    for (size_t i = 0; i < count; ++i)
+    {
+        const TString& after = nextName(i);
+        if (after.Length() == 0)
+            continue;
+        if (const auto found = index.find(std::string(View(after))); found != index.end())
+            next[i] = found->second;
+    }
+    return next;
+}
+
+// "'a' -> 'b' -> 'a'": a cycle round to its first entry again.
+template <class Name> std::string Round(const std::vector<size_t>& cycle, Name name)
+{
+    std::string chain;
+    for (const size_t i : cycle)
+        chain += "'" + std::string(View(name(i))) + "' -> ";
+    return chain + "'" + std::string(View(name(cycle.front()))) + "'";
+}
+
+// Lines lead to one next line only, so a cycle is a conversation nobody can leave; the controller
+// ends it where it comes round again.
+void ReportEndlessConversations(const ConversationController& controller)
+{
+    std::vector<const Conversation*> lines;
+    std::vector<TString> names;
+    for (const auto& [name, line] : controller.mConversations)
+    {
+        names.push_back(name);
+        lines.push_back(line.get());
+    }
+    const auto name = [&](size_t i) -> const TString& { return names[i]; };
+    const std::vector<size_t> next = NextIndices(
+        lines.size(), name, [&](size_t i) -> const TString& { return lines[i]->mNext; });
+    for (const std::vector<size_t>& cycle : Cycles(next))
+        Say(TString::Format("Conversation '%s' leads back to itself through its next "
+                            "conversations (%s); it ends where it comes round again",
+                            names[cycle.front()].c_str(), Round(cycle, name).c_str()));
+}
+
+// Each find counts one part, whichever it gives: two finds of one part count an object of several
+// parts whole with another part never found (one of a single part is whole at either find).
+void ReportPartsGivenTwice(const std::vector<std::shared_ptr<GameplayScene>>& scenes,
+                           const std::vector<std::shared_ptr<GameplayInventory>>& inventory)
+{
+    for (const std::shared_ptr<GameplayInventory>& object : inventory)
+    {
+        if (object->GetPartCount() < 2)
+            continue;
+        std::vector<std::vector<std::string>> givers(object->GetPartCount() + size_t{1});
+        for (const std::shared_ptr<GameplayScene>& scene : scenes)
+            for (GameplayItem* item : scene->GetItems())
+                if (item->GetInventoryName() == object->GetName())
+                    for (const int32_t part : item->GetInventoryParts())
+                        if (part >= 1 && part <= object->GetPartCount())
+                            givers[static_cast<size_t>(part)].push_back(
+                                Who("item", item->GetName()));
+        for (size_t part = 1; part < givers.size(); ++part)
+        {
+            if (givers[part].size() < 2)
+                continue;
+            std::string by;
+            for (const std::string& giver : givers[part])
+                by += (by.empty() ? "" : ", ") + giver;
+            Say(TString::Format("Part %zu of inventory object '%s' is given %zu times (by %s): "
+                                "each find counts a part, so the object counts whole with a part "
+                                "never found",
+                                part, object->GetName().c_str(), givers[part].size(), by.c_str()));
+        }
+    }
+}
+
+// The time keys of an animation's motions, in milliseconds.
+const char* const kTimeKeys[] = {"duration", "initialdelay", "delay",        "mindelay",
+                                 "maxdelay", "forwarddelay", "backwarddelay"};
+
+// A time past what the clock's count holds is taken as its longest wait, about 24 days: whatever
+// waits for it never ends. One that is no number counts as none.
+void ReportWaitsPastTheLongest(const std::vector<std::shared_ptr<GameplayAnimation>>& animations)
+{
+    const auto check = [](const GameplayAnimation& animation, const std::string& what, double ms)
+    {
+        if (std::isnan(ms))
+            Say(TString::Format("Animation '%s' has a %s that is not a number: it is taken as 0",
+                                animation.GetName().c_str(), what.c_str()));
+        else if (ms >= static_cast<double>(INT32_MAX))
+            Say(TString::Format("Animation '%s' has a %s of %g ms: it is taken as the longest "
+                                "wait, %d ms (about 24 days), which nothing waits out",
+                                animation.GetName().c_str(), what.c_str(), ms, INT32_MAX));
+    };
+    for (const std::shared_ptr<GameplayAnimation>& animation : animations)
+    {
+        check(*animation, "\"framespeed\"", animation->GetWrittenFrameSpeed());
+        for (size_t kind = 0; kind < GameplayAnimation::kMotionCount; ++kind)
+            if (const TLuaTable* motion = animation->GetMotion(kind))
+                for (const char* key : kTimeKeys)
+                    check(*animation,
+                          std::string(GameplayAnimation::GetMotionKey(kind)) + " \"" + key + "\"",
+                          motion->GetNumber(key, 0));
+    }
+}
+
 } // namespace
 
 void Gameplay::ReportLackingNames(const TString& initialEvent)
 {
-    NameCheck events("event"), scenes("scene"), areas("area"), layers("layer"),
-        particles("particle effect"), sounds("scene sound"), objects("inventory object"),
-        animations("animation"), conversations("conversation");
+    NameCheck events("event"), scenes("scene"), actions("scene or action"), areas("area"),
+        layers("layer"), particles("particle effect"), sounds("scene sound"),
+        objects("inventory object"), animations("animation"), conversations("conversation");
     for (const std::shared_ptr<GameplayEvent>& event : mEvents)
         events.Add(event->GetName());
     for (const std::shared_ptr<GameplayInventory>& object : mInventory)
@@ -108,6 +257,7 @@ void Gameplay::ReportLackingNames(const TString& initialEvent)
     for (const std::shared_ptr<GameplayScene>& scene : mScenes)
     {
         scenes.Add(scene->GetName());
+        actions.Add(scene->GetName());
         for (GameplayArea* area : scene->GetAreas())
             areas.Add(area->GetName());
         for (GameplayLayer* layer : scene->GetLayers())
@@ -125,6 +275,7 @@ void Gameplay::ReportLackingNames(const TString& initialEvent)
             conversations.Refer(name, referrer);
     };
 
+    actions.Add(TString(kEndsTheLocation));
     events.Refer(initialEvent, "the location's \"initial_event\"");
     for (const auto& [group, event] : mGroupEvents)
         events.Refer(event, Who("area group", group));
@@ -148,6 +299,7 @@ void Gameplay::ReportLackingNames(const TString& initialEvent)
         objects.Refer(event->GetInventoryToEquip(), who);
         animations.Refer(event->GetAnimations(), who);
         conversation(event->GetDialog(), who);
+        actions.Refer(event->GetAction(), who);
         events.Refer(event->GetNextEvent(), who);
         events.Refer(event->GetEventToActivateOnClick(), who);
     }
@@ -187,8 +339,8 @@ void Gameplay::ReportLackingNames(const TString& initialEvent)
     if (mConversations != nullptr)
         for (const auto& [name, line] : mConversations->mConversations)
             conversation(line->mNext, Who("conversation", name));
-    for (const NameCheck* check : {&events, &scenes, &areas, &layers, &particles, &sounds, &objects,
-                                   &animations, &conversations})
+    for (const NameCheck* check : {&events, &scenes, &actions, &areas, &layers, &particles, &sounds,
+                                   &objects, &animations, &conversations})
         check->Report();
     ReportShapesThatNeverEnd();
 }
@@ -225,69 +377,78 @@ void Gameplay::ReportShapesThatNeverEnd()
                                         item->GetName().c_str(), part, object->GetName().c_str(),
                                         static_cast<int>(object->GetPartCount())));
         }
+    ReportPartsGivenTwice(mScenes, mInventory);
+    ReportWaitsPastTheLongest(mAnimations);
     ReportEndlessEventChains();
+    if (mConversations != nullptr)
+        ReportEndlessConversations(*mConversations);
+    ReportWhatTheRecordCannotHold();
 }
 
 // Each event has at most one next event, so the chains form paths that may end in a cycle: every
 // cycle is said once, from the first of its events in the location's list. A cycle through an
-// event whose action is no scene is left alone: the game may end the location by it.
+// event that ends the location is left alone.
 void Gameplay::ReportEndlessEventChains()
 {
-    const size_t count = mEvents.size();
-    std::unordered_map<std::string, size_t> index;
-    for (size_t i = 0; i < count; ++i)
-        index.try_emplace(std::string(View(mEvents[i]->GetName())), i);
-    constexpr size_t kNone = SIZE_MAX;
-    std::vector<size_t> next(count, kNone);
-    for (size_t i = 0; i < count; ++i)
+    const auto name = [this](size_t i) -> const TString& { return mEvents[i]->GetName(); };
+    const std::vector<size_t> next =
+        NextIndices(mEvents.size(), name,
+                    [this](size_t i) -> const TString& { return mEvents[i]->GetNextEvent(); });
+    for (const std::vector<size_t>& cycle : Cycles(next))
     {
-        const TString& name = mEvents[i]->GetNextEvent();
-        if (name.Length() == 0)
+        if (std::any_of(cycle.begin(), cycle.end(),
+                        [this](size_t i)
+                        { return mEvents[i]->GetAction() == TString(kEndsTheLocation); }))
             continue;
-        if (const auto found = index.find(std::string(View(name))); found != index.end())
-            next[i] = found->second;
+        Say(TString::Format("Event '%s' leads back to itself through its next events (%s); the "
+                            "chain never ends",
+                            name(cycle.front()).c_str(), Round(cycle, name).c_str()));
     }
-    // 0 not seen, 1 on the path being walked, 2 done.
-    std::vector<uint8_t> seen(count, 0);
-    for (size_t start = 0; start < count; ++start)
+}
+
+// Past a byte's count the record is never built, and the player's progress goes with every close;
+// a name past it is cut short and no longer found when the record is read back; a count of finds
+// past it reads back wrapped, and the location no longer ends.
+void Gameplay::ReportWhatTheRecordCannotHold()
+{
+    constexpr size_t kMost = kMostARecordByteHolds;
+    const auto tooMany =
+        [](const std::string& whose, size_t count, const char* what, const char* when)
     {
-        std::vector<size_t> path;
-        size_t at = start;
-        while (at != kNone && seen[at] == 0)
-        {
-            seen[at] = 1;
-            path.push_back(at);
-            at = next[at];
-        }
-        if (at != kNone && seen[at] == 1)
-        {
-            const auto first = std::find(path.begin(), path.end(), at);
-            const std::vector<size_t> cycle(first, path.end());
-            bool endsLocation = false;
-            for (const size_t i : cycle)
-            {
-                const TString& action = mEvents[i]->GetAction();
-                endsLocation =
-                    endsLocation || (action.Length() > 0 && FindScene(action) == nullptr);
-            }
-            if (!endsLocation)
-            {
-                // From the first of the cycle's events in the list, round to it again.
-                const size_t lead = *std::min_element(cycle.begin(), cycle.end());
-                std::string chain;
-                size_t i = lead;
-                do
-                {
-                    chain += "'" + std::string(View(mEvents[i]->GetName())) + "' -> ";
-                    i = next[i];
-                } while (i != lead);
-                chain += "'" + std::string(View(mEvents[lead]->GetName())) + "'";
-                Say(TString::Format("Event '%s' leads back to itself through its next events "
-                                    "(%s); the chain never ends",
-                                    mEvents[lead]->GetName().c_str(), chain.c_str()));
-            }
-        }
-        for (const size_t i : path)
-            seen[i] = 2;
-    }
+        if (count > kMost)
+            Say(TString::Format("%s has %zu %s; %s record holds at most %zu, so it is not "
+                                "stored%s and a close loses the player's progress",
+                                whose.c_str(), count, what,
+                                whose == "The location" ? "its" : "the location's", kMost, when));
+    };
+    tooMany("The location", mScenes.size(), "scenes", "");
+    tooMany("The location", mEvents.size(), "events", "");
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        tooMany("Scene '" + std::string(View(scene->GetName())) + "'", scene->GetAreas().size(),
+                "areas", " while the scene is shown");
+    // Each animation is kept once however often it starts.
+    tooMany("The location", mAnimations.size(), "animations", " once every one has started");
+    size_t items = 0;
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        items += scene->GetItems().size();
+    if (items > kMost)
+        Say(TString::Format("The location has %zu items; its record counts them in a byte, which "
+                            "holds at most %zu, so after a close the finds are miscounted and the "
+                            "location never ends",
+                            items, kMost));
+    const auto tooLong = [](const char* kind, const TString& name, const char* when)
+    {
+        if (static_cast<size_t>(name.Length()) > kMost)
+            Say(TString::Format("%s '%s' has a name of %d bytes; the location's record keeps at "
+                                "most %zu, so %s",
+                                kind, name.c_str(), name.Length(), kMost, when));
+    };
+    for (const std::shared_ptr<GameplayInventory>& object : mInventory)
+        tooLong("Inventory object", object->GetName(),
+                "a record with it held by an area is refused when read back");
+    if (mConversations != nullptr)
+        for (const auto& [name, line] : mConversations->mConversations)
+            tooLong("Conversation", name,
+                    "the record is not stored while it waits to be shown and a close loses the "
+                    "player's progress");
 }

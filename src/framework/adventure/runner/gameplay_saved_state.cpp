@@ -26,7 +26,7 @@ const char kSource[] = "gameplay";
 const char kRecordKey[] = "gamedata";
 // Play time and the three indices.
 constexpr size_t kRecordHead = 7;
-constexpr size_t kMaxByteField = 255;
+constexpr size_t kMaxByteField = Gameplay::kMostARecordByteHolds;
 // An event armed for the next click while another is pending as well lies in the first scene's
 // pending-dialog byte, whose reader looks only at its lowest bit: the seven above it hold 1 + the
 // event's index, 0 for none, so every record written before reads as holding none.

@@ -14,9 +14,15 @@
 namespace
 {
 
-const char* const kMotionKeys[] = {"move", "rotate", "alpha", "fade", "path", "scale"};
+const char* const kMotionKeys[GameplayAnimation::kMotionCount] = {"move", "rotate", "alpha",
+                                                                  "fade", "path",   "scale"};
 
 } // namespace
+
+const char* GameplayAnimation::GetMotionKey(size_t kind)
+{
+    return kind < kMotionCount ? kMotionKeys[kind] : "";
+}
 
 GameplayAnimation::GameplayAnimation(const TLuaTable& table, uint8_t id) : mId(id)
 {
@@ -25,7 +31,8 @@ GameplayAnimation::GameplayAnimation(const TLuaTable& table, uint8_t id) : mId(i
     mName = table.GetString("name");
     mLayer = table.GetString("layer");
     mInitialFrame = ScriptNumberToInt(table.GetNumber("initialframe", 0));
-    mFrameSpeed = ScriptNumberToInt(table.GetNumber("framespeed", 0));
+    mWrittenFrameSpeed = table.GetNumber("framespeed", 0);
+    mFrameSpeed = ScriptNumberToInt(mWrittenFrameSpeed);
     mCrossfade = table.GetBool("crossfade", false);
     mFrameMode = table.GetString("animation");
     mClearPrevious = table.GetBool("clearprevious", false);

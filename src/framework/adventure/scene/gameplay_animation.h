@@ -58,6 +58,13 @@ public:
     int32_t GetInitialFrame() const { return mInitialFrame; }
     int32_t GetFrameSpeed() const { return mFrameSpeed; }
     const TString& GetFrameMode() const { return mFrameMode; }
+    // "framespeed" as the table gives it, before it is made a whole number of milliseconds.
+    double GetWrittenFrameSpeed() const { return mWrittenFrameSpeed; }
+    static constexpr size_t kMotionCount = 6;
+    // A motion's table ("move", "rotate", "alpha", "fade", "path", "scale" in that order), or
+    // null when the animation has none.
+    const TLuaTable* GetMotion(size_t kind) const { return mMotions[kind].get(); }
+    static const char* GetMotionKey(size_t kind);
     size_t GetPartCount() const { return mParts.size(); }
     int32_t GetPartsDone() const { return mPartsDone; }
 
@@ -81,13 +88,14 @@ private:
     uint8_t mId = 0;
     int32_t mInitialFrame = 0;
     int32_t mFrameSpeed = 0;
+    double mWrittenFrameSpeed = 0;
     bool mCrossfade = false;
     TString mFrameMode;
     bool mClearPrevious = false;
     bool mCallback = false;
     int32_t mState = kIdle;
     // Move, rotate, alpha, fade, path, scale: the bitmap's block order.
-    std::array<std::unique_ptr<TLuaTable>, 6> mMotions;
+    std::array<std::unique_ptr<TLuaTable>, kMotionCount> mMotions;
     // The current run's parts; a part's report reaches this animation while it is one of them.
     std::vector<std::shared_ptr<WaitToken>> mParts;
     int32_t mPartsDone = 0;
