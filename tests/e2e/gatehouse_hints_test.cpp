@@ -137,4 +137,18 @@ TEST_F(GatehouseHintsTest, ThePlayersRecordKeepsTheSpentTrackers)
     EXPECT_EQ(hud[1].str(), "02") << "Lirae's";
     EXPECT_EQ(hud[2].str(), "02") << "Thessalor's";
 }
+
+// A location without the hint selection's tool tip asks for its empty label at every frame while
+// the strip offers the objects: the missing label is said once, not once a frame.
+TEST_F(GatehouseHintsTest, ASelectionWithoutItsToolTipSaysTheMissingLabelOnce)
+{
+    const fs::path game =
+        CopyEdited("scripts/locations/common.lua", "tooltiphintselect = \"tt_hint_select\", ");
+    RunOk(game,
+          "focus gained\nwait 60\n" + PastTheGreeting() + Click(kKeyHalf2) + "wait 120\n" +
+              Click(kThessalorTracker) + "wait 300\nshot choose\nclose\n",
+          "start=scripts/dev/gatehouse.lua");
+    EXPECT_NE(At(Shot("choose"), 110, 528), std::vector<int>()) << "no picture";
+    ExpectLogged(" ##### : Missing string for label ''", 1);
+}
 } // namespace
