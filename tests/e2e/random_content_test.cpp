@@ -425,9 +425,10 @@ private:
         return lua;
     }
 
-    // The chest's chain switches to the electronic lock's scene and waits there: the lock's
-    // completion event goes on with the chain, leading back to the first scene or (as a
-    // completion may) leaving no scene.
+    // The chest's event leads to a switch to the electronic lock's scene, and the chain waits
+    // there: the lock's completion event goes on with the rest of the chain, leading back to the
+    // first scene or (as a completion may) leaving no scene. The switch comes first in the chain,
+    // so the keys are pressed once what the chest's event waits for has surely ended.
     std::string Puzzle(const std::string& id, Plan& plan)
     {
         const bool stays = mDice.Chance(25);
@@ -435,22 +436,22 @@ private:
                                (stays ? "which leaves the lock's scene shown"
                                       : "which leads back to the first scene"));
         plan.mPuzzle = true;
-        // The switch's fade, then the keys.
-        plan.mPuzzleSteps = std::string("wait 120\n") + kLockKeys + "wait 60\n";
+        // The chest's event's waits (a join of three animations with their delays at the most)
+        // and the switch's fade, then the keys.
+        plan.mPuzzleSteps = std::string("wait 300\n") + kLockKeys + "wait 60\n";
         return "g.minigames = { dev_lock = \"electroniclockscene\" }\n"
                "table.insert(g.scenes, \"dev_lock\")\n"
                "g.dev_lock = { layers = { { name = \"dev_lock_bg\", image = "
                "\"scenes/lockpanel/bg\", x = 0, y = 0, depth = 100 } } }\n"
                "table.insert(Event(\"dev_start\").layerstoactivate, \"dev_lock_bg\")\n"
-               "do\n    local tail = Tail()\n"
-               "    table.insert(g.events, { name = \"event_electroniclockcomplete\", " +
+               "table.insert(g.events, { name = \"event_electroniclockcomplete\", " +
                std::string(stays ? "" : "action = \"dev_a\", ") +
-               "nextevent = tail.nextevent })\n"
-               "    table.insert(g.events, { name = " +
+               "nextevent = open.nextevent })\n"
+               "table.insert(g.events, { name = " +
                Quote(id + "_lock") +
                ", action = \"dev_lock\", rc_then = \"event_electroniclockcomplete\" })\n"
-               "    tail.nextevent = " +
-               Quote(id + "_lock") + "\nend\n";
+               "open.nextevent = " +
+               Quote(id + "_lock") + "\n";
     }
 
     // An event of the chest's chain with a line of the guide leading on through one to three

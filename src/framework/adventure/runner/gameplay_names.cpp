@@ -100,7 +100,7 @@ const char kEndsTheLocation[] = "scene_complete";
 constexpr size_t kNone = SIZE_MAX;
 
 // The cycles of a list whose entries each lead to at most one other (`next`, kNone for none):
-// each cycle once, from the first of its entries in the list round to the one before it again.
+// each cycle once, its entries in their order along it from the first of them in the list.
 std::vector<std::vector<size_t>> Cycles(const std::vector<size_t>& next)
 {
     const size_t count = next.size();
