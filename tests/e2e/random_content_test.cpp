@@ -24,9 +24,13 @@ namespace
 {
 using namespace e2etest;
 
-// The seeds `make test` plays, about a minute under the sanitizers: each of the three roads and
-// each shape among them, all ending on today's runner (other seeds find waits it still loses).
-constexpr uint32_t kSeeds[] = {1, 2, 3, 4, 5, 6, 7, 8};
+// The seeds `make test` plays, about a minute under the sanitizers, chosen among seeds 1 to 300
+// (275 of which end): the three roads, the lock, scene switches there and back, a second object
+// put in the hand, conversations coming round again, a loop of events said at load. Of the other
+// 25, 13 lock in silence on today's runner (a lock's completion event that leaves its scene shown;
+// a flipbook awaited in the scene an event leaves; a switch to the lock lost to "Main menu") and
+// 12 end only by letting go of a layer switched on and off by one event.
+constexpr uint32_t kSeeds[] = {24, 51, 136, 138, 150, 165};
 // Shapes a run combines.
 constexpr int kMostShapes = 3;
 // The runner's line when it lets go of a wait nothing can end any more: a fault in every run.
@@ -329,16 +333,29 @@ private:
     }
 
     // Events chained after the chest's, each with an awaited animation.
+    // Now and then the first also switches a layer of its own on and off.
     std::string EventChain(const std::string& id, std::vector<std::string>& shapes)
     {
-        shapes.push_back(id + ": a chain of next events");
+        const bool onAndOff = mDice.Chance(30);
+        shapes.push_back(id + ": a chain of next events" +
+                         (onAndOff ? ", the first switching a layer on and off" : ""));
         std::string lua;
+        std::string flicker;
+        if (onAndOff)
+        {
+            const std::string layer = Quote(id + "_flicker");
+            lua += "table.insert(g.dev_a.layers, { name = " + layer +
+                   ", image = \"dev/glow\", x = 200, y = 200, depth = 20 })\n";
+            flicker =
+                ", layerstoactivate = { " + layer + " }, layerstodeactivate = { " + layer + " }";
+        }
         for (const char* which : {"_one", "_two"})
         {
             const std::string layer = SomeLayer(id + which, lua, false);
             lua += Awaited(id + which + "_anim", layer, Motion(mDice.Between(0, 1)));
             lua += "Chained { name = " + Quote(id + which) + ", animations = { " +
-                   Quote(id + which + "_anim") + " } }\n";
+                   Quote(id + which + "_anim") + " }" + flicker + " }\n";
+            flicker.clear();
         }
         return lua;
     }
