@@ -156,9 +156,11 @@ void TPlatform::ClearDepthWhereTested()
             SubtractRect(piece, cleared, left);
         pieces.swap(left);
         if (pieces.empty())
-            return;
+            break;
     }
-    d.mContext->Clear(CLEAR_ZBUFFER, static_cast<uint32_t>(pieces.size()), pieces.data());
+    if (!pieces.empty())
+        d.mContext->Clear(CLEAR_ZBUFFER, static_cast<uint32_t>(pieces.size()), pieces.data());
+    // Kept whole even when earlier parts covered it, so its next draws stop at the first test.
     d.mDepthCleared.push_back(tested);
 }
 
