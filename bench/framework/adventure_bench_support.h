@@ -5,6 +5,7 @@
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/adventure/runner/gameplay.h"
+#include "framework/core/frame_services.h"
 #include "framework/core/delta_time.h"
 #include "framework/transforms/transform_manager.h"
 #include "platform/files/file_layer.h"
@@ -22,14 +23,17 @@
 #include <vector>
 
 // The location's HUD set up from its style and added as the "hud" child, as the location window
-// does before the location's own set-up; the location owns it.
+// does before the location's own set-up; the location owns it. Null when the style lacks what the
+// HUD needs (its set-up reports a fatal error, which ends the game): such a fixture measures a HUD
+// the game never runs, so the benchmark is to report it and stop.
 inline GameplayHud* AddBenchHud(Gameplay& gameplay, TWindowStyle& hudStyle)
 {
+    ClearFatalErrorReported();
     auto* hud = new GameplayHud();
     hud->SetName("hud");
     hud->PostInit(hudStyle);
     gameplay.AddChild(hud, false);
-    return hud;
+    return FatalErrorReported() ? nullptr : hud;
 }
 
 // Pictures kept alive while registered as memory files.

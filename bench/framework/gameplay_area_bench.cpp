@@ -1,7 +1,9 @@
 // Clickable areas: one click tested on an area's mask beside the same alpha test made on its mask
 // sprite alone; and a frame of 40 shown areas, 10 of them pulsing, beside their pictures drawn as
-// plain sprites (the active frame of each, and the hilight frame of the pulsing ones).
+// plain sprites (the active frame of each, and the hilight frame of the pulsing ones); the frame
+// also beside a memset of the screen's depth buffer ("x_depth_memset").
 #include "../render/display_bench_support.h"
+#include "../sys/display/depth_memset_peer.h"
 #include "adventure_bench_support.h"
 #include "framework/adventure/entities/gameplay_area.h"
 #include "framework/widgets/mask_collision_sprite.h"
@@ -121,6 +123,7 @@ void BM_GameplayArea_Frame40Pulsing10(benchmark::State& state)
         for (int i = 0; i < kPulsing; ++i)
             areas.mAreas[static_cast<size_t>(i)]->Hilight();
         const TDrawSpec scene;
+        const DepthMemsetPeer peer;
         for (auto _ : state)
         {
             areas.Frame();
@@ -133,6 +136,7 @@ void BM_GameplayArea_Frame40Pulsing10(benchmark::State& state)
             renderer->End2d();
             renderer->EndFrame(false);
         }
+        peer.Report(state);
     }
     TRenderer::DestroyInstance();
 }

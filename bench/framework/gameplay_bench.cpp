@@ -121,10 +121,10 @@ void BM_Gameplay_PostInitGeneratedLocation(benchmark::State& state)
     {
         state.PauseTiming();
         auto gameplay = std::make_unique<BenchGameplay>();
-        AddBenchHud(*gameplay, hudStyle);
+        const bool hudMade = AddBenchHud(*gameplay, hudStyle) != nullptr;
         state.ResumeTiming();
         gameplay->PostInit(style);
-        scenes = gameplay->GetScenes().size();
+        scenes = hudMade ? gameplay->GetScenes().size() : 0;
         state.PauseTiming();
         gameplay.reset();
         state.ResumeTiming();
@@ -204,7 +204,7 @@ void BM_Gameplay_LoadAndHandOutItems(benchmark::State& state)
         state.ResumeTiming();
         gameplay->PostInit(style);
         gameplay->ActivateEvent("handout", true);
-        pending = hud->GetShownInventory().size();
+        pending = hud != nullptr ? hud->GetShownInventory().size() : 0;
         items = 0;
         for (const std::shared_ptr<GameplayScene>& scene : gameplay->GetScenes())
             items += scene->GetItems().size();

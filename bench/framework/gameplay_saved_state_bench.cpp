@@ -76,7 +76,9 @@ _style = {
     inventoryinfo = { barwidth = 0 },
     entityinfo = { iteminfo = {}, areainfo = {}, layerinfo = {}, textinfo = {} },
 }
-_hud = { inventorybounds = { x = 100, y = 510, w = 400, h = 80 } }
+-- The HUD's three pictures are tables it must have; none draws here.
+_hud = { background = {}, foreground = {}, progressbar = {},
+         inventorybounds = { x = 100, y = 510, w = 400, h = 80 } }
 )";
 
 // A loaded location; played: its strip filled, an object held by the first area of each scene and
@@ -95,9 +97,10 @@ struct RecordLocation
         TWindowStyle style(styleTable.get());
         TWindowStyle hudStyle(hudTable.get());
         mGameplay = std::make_unique<RecordGameplay>();
-        AddBenchHud(*mGameplay, hudStyle);
+        const bool hudMade = AddBenchHud(*mGameplay, hudStyle) != nullptr;
         mGameplay->PostInit(style);
-        if (mGameplay->GetScenes().size() != 4 || mGameplay->GetInventory().size() != 30)
+        if (!hudMade || mGameplay->GetScenes().size() != 4 ||
+            mGameplay->GetInventory().size() != 30)
         {
             mGameplay.reset();
             return;

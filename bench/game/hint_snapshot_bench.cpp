@@ -133,9 +133,10 @@ struct Storeroom
         TWindowStyle style(styleTable.get());
         TWindowStyle hudStyle(hudTable.get());
         mGameplay = std::make_unique<HintGameplay>();
-        AddBenchHud(*mGameplay, hudStyle);
+        const bool hudMade = AddBenchHud(*mGameplay, hudStyle) != nullptr;
         mGameplay->PostInit(style);
-        if (mGameplay->GetScenes().size() != 1 || mGameplay->GetActiveScene() == nullptr ||
+        if (!hudMade || mGameplay->GetScenes().size() != 1 ||
+            mGameplay->GetActiveScene() == nullptr ||
             mGameplay->GetActiveScene()->GetItems().empty())
         {
             mGameplay.reset();

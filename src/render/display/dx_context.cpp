@@ -394,10 +394,10 @@ DxResult TDXContext::Present()
     return hr;
 }
 
-void TDXContext::Clear(uint32_t flags)
+void TDXContext::Clear(uint32_t flags, uint32_t count, const Rect* rects)
 {
     if (mDevice)
-        mDevice->Clear(0, nullptr, flags, 0, 1.0f, 0);
+        mDevice->Clear(count, rects, flags, 0, 1.0f, 0);
 }
 
 bool TDXContext::RestoreFrontToBack()

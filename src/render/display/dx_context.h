@@ -60,7 +60,8 @@ public:
     void Release();
     // Presents the back buffer (no cursor is composed onto it yet).
     DxResult Present();
-    void Clear(uint32_t flags);
+    // Clears the rectangles (the whole viewport without any), each cut to the viewport.
+    void Clear(uint32_t flags, uint32_t count = 0, const sys::display::Rect* rects = nullptr);
     bool RestoreFrontToBack();
 
     // Desktop colours (-1 above 8 bits), width and height, as the screen's device context reports.

@@ -96,6 +96,10 @@ public:
     bool mInSetDisplay = false;
     bool mInRestore = false;
     bool mInScene = false;
+    // The viewports whose depth was cleared since the scene began. A scene clears depth only where
+    // a draw tests it, and each part once, so depth written earlier in the scene stays: most
+    // frames draw in 2-D alone and clear nothing.
+    std::vector<sys::display::Rect> mDepthCleared;
     bool mProjectionDirty = true;
     TMat4 mProjection;
     float mNearPlane = 0.1f;
@@ -250,6 +254,8 @@ private:
     bool ApplyViewport(const TRect& rect, bool clip);
     // Lighting and vertex format for the kind; the 2-D projection rebuilt when due.
     uint32_t SelectVertexKind(int32_t kind);
+    // Before a draw that tests depth: clears the parts of its viewport not cleared yet this scene.
+    void ClearDepthWhereTested();
     void Rebuild2dProjection();
     void FillRectInFrame(TRenderer& renderer, const TRect& rect, const TVec4& colour);
     void ColorFill(sys::display::Surface& surface, const TRect& area, const TVec4& colour);

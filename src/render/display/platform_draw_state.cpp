@@ -571,6 +571,7 @@ void TPlatform::DrawVertices(uint32_t primitive, const TVertexSet& set)
         return;
     }
     const uint32_t fvf = SelectVertexKind(set.mKind);
+    ClearDepthWhereTested();
     DxResult hr = d.mDevice->DrawPrimitive(static_cast<PrimitiveType>(primitive), fvf,
                                            set.mVertices, set.mCount, 0);
     if (hr == DxResult::OutOfVideoMemory)
@@ -592,6 +593,7 @@ void TPlatform::DrawIndexedVertices(uint32_t primitive, const TVertexSet& set,
     if (d.mDxBroken || !d.mDevice)
         return;
     const uint32_t fvf = SelectVertexKind(set.mKind);
+    ClearDepthWhereTested();
     const auto type = static_cast<PrimitiveType>(primitive);
     if (!(mIndexed && mBrokenIndexedVerts))
     {

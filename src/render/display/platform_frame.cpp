@@ -34,6 +34,26 @@ bool IsDrawingSuspended()
     return manager && manager->IsDrawingSuspended();
 }
 
+// What of `piece` lies outside `cut`, as up to four rectangles appended to `out`: the bands above
+// and below the cut, then the parts left and right of it.
+void SubtractRect(const Rect& piece, const Rect& cut, std::vector<Rect>& out)
+{
+    const Rect inside{std::max(piece.left, cut.left), std::max(piece.top, cut.top),
+                      std::min(piece.right, cut.right), std::min(piece.bottom, cut.bottom)};
+    if (inside.IsEmpty())
+    {
+        out.push_back(piece);
+        return;
+    }
+    const Rect parts[4] = {{piece.left, piece.top, piece.right, inside.top},
+                           {piece.left, inside.bottom, piece.right, piece.bottom},
+                           {piece.left, inside.top, inside.left, inside.bottom},
+                           {inside.right, inside.top, piece.right, inside.bottom}};
+    for (const Rect& part : parts)
+        if (!part.IsEmpty())
+            out.push_back(part);
+}
+
 // trunc(channel x mask) AND mask, as the surface's raw fill value.
 uint32_t ChannelValue(float channel, uint32_t mask)
 {
@@ -103,11 +123,45 @@ bool TPlatform::BeginScene(bool copyFront)
         return false;
     }
     ++d.mWorkingCount;
-    ApplyViewport(d.mScreenRect, false);
-    context.Clear(CLEAR_ZBUFFER);
+    // The depth buffer is cleared later, where the scene's first draws test it.
+    d.mDepthCleared.clear();
     ApplyViewport(d.mViewport, false);
     d.mInScene = true;
     return true;
+}
+
+void TPlatform::ClearDepthWhereTested()
+{
+    TPlatformData& d = *mData;
+    uint32_t zEnable = 0;
+    if (Failed(d.mDevice->GetRenderState(RS_ZENABLE, &zEnable)) || zEnable == 0)
+        return;
+    Viewport viewport;
+    if (Failed(d.mDevice->GetViewport(&viewport)))
+        return;
+    const Rect tested{static_cast<int32_t>(viewport.x), static_cast<int32_t>(viewport.y),
+                      static_cast<int32_t>(viewport.x + viewport.width),
+                      static_cast<int32_t>(viewport.y + viewport.height)};
+    if (tested.IsEmpty())
+        return;
+    for (const Rect& cleared : d.mDepthCleared)
+        if (cleared.left <= tested.left && cleared.top <= tested.top &&
+            tested.right <= cleared.right && tested.bottom <= cleared.bottom)
+            return;
+    std::vector<Rect> pieces{tested};
+    for (const Rect& cleared : d.mDepthCleared)
+    {
+        std::vector<Rect> left;
+        for (const Rect& piece : pieces)
+            SubtractRect(piece, cleared, left);
+        pieces.swap(left);
+        if (pieces.empty())
+            break;
+    }
+    if (!pieces.empty())
+        d.mContext->Clear(CLEAR_ZBUFFER, static_cast<uint32_t>(pieces.size()), pieces.data());
+    // Kept whole even when earlier parts covered it, so its next draws stop at the first test.
+    d.mDepthCleared.push_back(tested);
 }
 
 void TPlatform::EndDraw(bool present)

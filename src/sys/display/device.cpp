@@ -1,6 +1,7 @@
 // The 3-D device: state, vertex processing, clipping, primitive assembly and Clear.
 #include "sys/display/device.h"
 
+#include "sys/display/blit.h"
 #include "sys/display/direct_draw.h"
 #include "sys/display/display_log.h"
 #include "sys/display/surface.h"
@@ -277,12 +278,11 @@ Result Device::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t
     if (rects == nullptr)
         count = 0;
     uint32_t n = count == 0 ? 1 : count;
-    const PixelFormat& format = mTarget->GetPixelFormat();
-    bool argb32 = format.mBitCount == 32;
-    uint32_t raw = argb32 ? color : PackArgb(mTarget->GetChannelLayout(), color);
-    uint32_t bpp = format.BytesPerPixel();
-    uint32_t depthBytes = depth != nullptr ? depth->GetPixelFormat().BytesPerPixel() : 0;
-    uint32_t depthValue = QuantizeDepth(z, depthBytes);
+    const bool argb32 = mTarget->GetPixelFormat().mBitCount == 32;
+    const uint32_t raw = argb32 ? color : PackArgb(mTarget->GetChannelLayout(), color);
+    const uint32_t depthBytes = depth != nullptr ? depth->GetPixelFormat().BytesPerPixel() : 0;
+    const bool clearDepth = (flags & CLEAR_ZBUFFER) != 0 && (depthBytes == 2 || depthBytes == 4);
+    const uint32_t depthValue = QuantizeDepth(z, depthBytes);
     for (uint32_t i = 0; i < n; ++i)
     {
         Rect r = count == 0 ? whole : rects[i];
@@ -292,27 +292,10 @@ Result Device::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t
         r.bottom = std::min(r.bottom, viewport.bottom);
         if (r.IsEmpty())
             continue;
-        for (int32_t y = r.top; y < r.bottom; ++y)
-        {
-            if (flags & CLEAR_TARGET)
-            {
-                uint8_t* row = mTarget->GetRow(static_cast<uint32_t>(y));
-                if (argb32)
-                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, r.Width(), raw);
-                else
-                    for (int32_t x = r.left; x < r.right; ++x)
-                        StoreRawPixel(row + x * bpp, bpp, raw);
-            }
-            if ((flags & CLEAR_ZBUFFER) && depth != nullptr)
-            {
-                uint8_t* row = depth->GetRow(static_cast<uint32_t>(y));
-                if (depthBytes == 2)
-                    std::fill_n(reinterpret_cast<uint16_t*>(row) + r.left, r.Width(),
-                                static_cast<uint16_t>(depthValue));
-                else if (depthBytes == 4)
-                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, r.Width(), depthValue);
-            }
-        }
+        if (flags & CLEAR_TARGET)
+            FillPixels(*mTarget, r, raw);
+        if (clearDepth)
+            FillPixels(*depth, r, depthValue);
     }
     return Result::Ok;
 }

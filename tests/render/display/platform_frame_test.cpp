@@ -1,9 +1,11 @@
 // Frames at the device: each refusal of BeginScene, the working count, EndDraw's present and its
-// failures, fills outside a frame with the fill value built from the surface's masks, and the
-// present status.
+// failures, fills outside a frame with the fill value built from the surface's masks, the present
+// status, and the depth a scene clears only where its draws test it.
 #include "render/render_test_support.h"
 
 #include "platform/config/config.h"
+#include "render/textures/texture.h"
+#include "sys/display/vertex_formats.h"
 
 using namespace rendertest;
 using namespace sys::display;
@@ -102,6 +104,71 @@ TEST_F(FrameTest, PresentStatusAndFlipWait)
     const uint32_t before = GetPlatformTime();
     Platform().WaitForFlip();
     EXPECT_EQ(GetPlatformTime() - before, 2u) << "one 1 ms sleep per pending answer";
+}
+
+// A screen-space square of `rgb` over (left, top)-(right, bottom) at depth z, drawn in 3-D.
+void DepthSquare(TRenderer& renderer, float left, float top, float right, float bottom, float z,
+                 uint32_t rgb)
+{
+    const uint32_t colour = 0xFF000000u | rgb;
+    const TColoredVertex quad[4] = {{left, top, z, 1, colour, 0, 0, 0},
+                                    {right, top, z, 1, colour, 0, 1, 0},
+                                    {right, bottom, z, 1, colour, 0, 1, 1},
+                                    {left, bottom, z, 1, colour, 0, 0, 1}};
+    renderer.SetCullMode(1);
+    renderer.DrawVertices(PT_TRIANGLEFAN, TVertexSet{kVertexTransformed, quad, 4});
+}
+
+// The scene before leaves near depth (0.1) over the top-left 64 x 64. Then, on the screen or in a
+// 64 x 64 render target: a 2-D blue fill, a red square at depth 0.5 over (8, 8)-(40, 40), and in
+// a viewport (24, 24)-(56, 56) a yellow square at depth 0.7 over all of it. The red square and the
+// viewport's part outside it must test against a cleared buffer, while the yellow must stay behind
+// the red where they meet: depth written earlier in a scene is not cleared again.
+TEST_F(FrameTest, DepthIsClearedWhereAScenesDrawsFirstTestIt)
+{
+    for (const bool target : {false, true})
+    {
+        SCOPED_TRACE(target ? "render target" : "screen");
+        ASSERT_TRUE(mRenderer->BeginDraw(false));
+        ASSERT_TRUE(mRenderer->Begin3d());
+        DepthSquare(*mRenderer, 0, 0, 64, 64, 0.1f, 0x00FF00);
+        mRenderer->End3d();
+        mRenderer->EndFrame(false);
+
+        const std::shared_ptr<TTexture> texture = TTexture::Create(64, 64, false);
+        ASSERT_TRUE(texture);
+        ASSERT_TRUE(target ? mRenderer->BeginRenderTarget(texture, 0)
+                           : mRenderer->BeginDraw(false));
+        ASSERT_TRUE(mRenderer->Begin2d());
+        mRenderer->FillRect(TRect(0, 0, 64, 64), TVec4(0, 0, 1, 1));
+        mRenderer->End2d();
+        ASSERT_TRUE(mRenderer->Begin3d());
+        DepthSquare(*mRenderer, 8, 8, 40, 40, 0.5f, 0xFF0000);
+        mRenderer->PushViewport(TRect(24, 24, 56, 56));
+        DepthSquare(*mRenderer, 24, 24, 56, 56, 0.7f, 0xFFFF00);
+        mRenderer->PopViewport();
+        mRenderer->End3d();
+        if (target)
+            mRenderer->EndDraw();
+        else
+            mRenderer->EndFrame(false);
+
+        uint32_t* pixels = nullptr;
+        int pitch = 0;
+        ASSERT_TRUE(!target || texture->Lock(pixels, pitch));
+        auto at = [&](int x, int y) {
+            return (target ? pixels[y * pitch + x] : Data().mBackBuffer->ReadPixel(x, y)) &
+                   0xFFFFFF;
+        };
+        EXPECT_EQ(at(4, 4), 0x0000FFu) << "the 2-D fill";
+        EXPECT_EQ(at(10, 10), 0xFF0000u) << "the first 3-D draw over a dirty buffer";
+        EXPECT_EQ(at(30, 30), 0xFF0000u) << "the farther square behind the nearer";
+        EXPECT_EQ(at(50, 30), 0xFFFF00u) << "the new viewport's part cleared";
+        EXPECT_EQ(at(30, 50), 0xFFFF00u);
+        EXPECT_EQ(at(60, 60), 0x0000FFu);
+        if (target)
+            texture->Unlock();
+    }
 }
 
 class SixteenBitFrameTest : public FrameTest

@@ -217,6 +217,24 @@ TEST_F(SixteenBitSpriteTest, ThresholdsAbove240LoseTheirLowBits)
     EXPECT_TRUE(veil->HitTest(TVec2(100, 100), at, 240));
 }
 
+// The hit test draws in 2-D into its own small target: the screen's depth buffer, which the
+// frame's 3-D draws rely on, is neither read nor cleared.
+TEST_F(SpriteDrawTest, AHitTestLeavesTheScreensDepthUntouched)
+{
+    std::shared_ptr<sys::display::Surface> depth;
+    ASSERT_EQ(Data().mBackBuffer->GetAttachedSurface(sys::display::CAPS_ZBUFFER, &depth),
+              sys::display::Result::Ok);
+    ASSERT_EQ(Data().mDevice->Clear(0, nullptr, sys::display::CLEAR_ZBUFFER, 0, 0.25f, 0),
+              sys::display::Result::Ok);
+    auto sprite = TSprite::Create(0, mSheet);
+    EXPECT_TRUE(sprite->HitTest(TVec2(95, 100), TDrawSpec(TVec2(100, 100)), 128));
+    int changed = 0;
+    for (uint32_t y = 0; y < 600; ++y)
+        for (uint32_t x = 0; x < 800; ++x)
+            changed += depth->ReadRaw(x, y) != 0x4000u;
+    EXPECT_EQ(changed, 0);
+}
+
 TEST_F(SpriteDrawTest, HitTestsOverTransparentAndOpaqueTexels)
 {
     // The 32 x 16 sheet centred on (100, 100): x 84..115, the transparent band at 84..87.

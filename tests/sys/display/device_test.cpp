@@ -199,6 +199,11 @@ TEST(Device, ClearFillsRectanglesCutToTheViewport)
     target->GetAttachedSurface(CAPS_ZBUFFER, &depth);
     EXPECT_EQ(depth->ReadRaw(5, 5), 16384u);
     EXPECT_EQ(depth->ReadRaw(1, 1), 0u);
+    // An odd start and an odd width: the lone values at both ends of the paired fill.
+    const Rect odd{3, 4, 8, 5};
+    ASSERT_EQ(dev->Clear(1, &odd, CLEAR_ZBUFFER, 0, 0.5f, 0), Result::Ok);
+    for (uint32_t x = 2; x <= 8; ++x)
+        EXPECT_EQ(depth->ReadRaw(x, 4), x >= 3 && x < 8 ? 32768u : 16384u) << x;
 }
 
 TEST(Device, ClearOfDepthWithoutDepthBufferFails)
