@@ -175,6 +175,7 @@ FRONT_END = [
     *states("ui/down_%s.png", "arrow_button", size=(32, 32), direction="down"),
     image("dialogs/dialog.png", "dialog", size=(420, 280)),
     image("dialogs/small.png", "dialog", size=(360, 200)),
+    image("dialogs/field.png", "field", size=(304, 36)),
     image("dialogs/panel.png", "dialog", size=(520, 420)),
     image("dialogs/wax_streak.png", "wax_streak", size=(8, 64)),
     image("dialogs/wax_drop.png", "wax_drop", size=(12, 16)),
