@@ -240,6 +240,8 @@ protected:
     // Marked, and play waits for the hiding to end.
     void CompleteTutorialWaiting(const TString& name);
     void HoverStripObject(GameplayInventory* object, TString& rollover);
+    // The shown prompt's answer to the mouse: what it asks for, done.
+    void AnswerTutorialMouse(const TPoint& point, TString& rollover);
     // The character's hint minigame; without its window the prompt is answered and play goes on.
     void StartCharacterMinigame(int32_t mark);
     // A screen point in the HUD's own coordinates, where its medallions lie.
