@@ -95,6 +95,7 @@ local kSoundKeys = Set({ "clickmiss", "inventoryappear", "inventoryhover", "inve
     "soundenter", "soundexit", "soundclick", "sound" })
 local function IsLabelKey(key)
     return key == "actualname" or key == "rightheaderstring" or key == "progressbaritemtooltip"
+        or key == "journalnohint"
         or key == "finalestring" or key == "string"
         or string.find(key, "^tooltip") ~= nil
 end

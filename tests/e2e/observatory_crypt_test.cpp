@@ -260,6 +260,22 @@ TEST_F(ObservatoryCryptTest, ATrackerClickedWhileTheFoundCandleFadesOffersNoHint
         << "Lirae's tracker is not spent";
 }
 
+// Each medallion's trackers are both lit on arriving: the medallion's tooltip says its hints are
+// ready and where they are, not that it has none. With the candle used on the desk nothing is
+// left to find; a lit tracker clicked then opens the journal, whose note says why.
+TEST_F(ObservatoryCryptTest, AFullMedallionSaysSoAndATrackerWithNothingToHintSaysWhy)
+{
+    const fs::path game = GameAt(1);
+    Play(game, "wait 200\nmove 50 550\nwait 40\nshot thessalor\nmove 750 550\nwait 40\n"
+               "shot lirae\n" +
+                   Click(kCandle) + "wait 120\n" + Use(kDesk) + "move 110 528\nwait 3\n" +
+                   Click("110 528") + "wait 60\nshot journal\n" + kQuit);
+    ExpectCleanLog();
+    ExpectMatchesGolden(Crop(Shot("thessalor"), 50, 500, 280, 50), "medallion_full_thessalor.png");
+    ExpectMatchesGolden(Crop(Shot("lirae"), 520, 500, 280, 50), "medallion_full_lirae.png");
+    ExpectMatchesGolden(Crop(Shot("journal"), 410, 290, 280, 110), "journal_nohint.png");
+}
+
 TEST_F(ObservatoryCryptTest, AVaultClosedAfterTheCoverWasLiftedIsBackWithTheSlabGone)
 {
     const fs::path game = GameAt(2);

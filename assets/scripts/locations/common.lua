@@ -158,6 +158,8 @@ return function(opts)
         puzzlecompletefade = 600, puzzlecompletetotal = 1600,
         tooltiphintliraenovalidtarget = "tt_lirae_none",
         tooltiphintthessalornovalidtarget = "tt_thessalor_none",
+        -- Above the journal's goals when a lit tracker is clicked with nothing left to hint at.
+        journalnohint = "journal_nohint",
         -- Over a medallion: "notavailable" when its game can earn no more (every tracker lit),
         -- "available" while a tracker is still dark.
         tooltipmedallionliraenotavailable = "tt_lirae_full",

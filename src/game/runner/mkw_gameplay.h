@@ -129,6 +129,8 @@ public:
 
     // The script function "HudJournalPressed".
     void HudJournalPressed();
+    // The journal opened with a note above its goals (none when empty).
+    void OpenJournal(const TString& note);
     // The burst over the place the text "(x,y,size)" names; the defaults when a piece is missing.
     // Asked for while a scene loads (the location's first event), it plays once the scene is in.
     void PlayPuzzleComplete(const TString& text);
@@ -259,6 +261,8 @@ protected:
     TString mTooltipMedallionLiraeAvailable;
     TString mTooltipMedallionThessalorNotAvailable;
     TString mTooltipMedallionThessalorAvailable;
+    // The journal's note when a tracker is clicked with nothing left to hint at ("journalnohint").
+    TString mJournalNoHint;
     GameplayJournal* mJournal = nullptr;
     std::vector<TString> mJournalGoals;
     int32_t mLastUsedCharacter = 0;

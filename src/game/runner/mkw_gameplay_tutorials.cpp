@@ -452,8 +452,10 @@ bool MKWGameplay::HandleMedallionMouse()
     }
     if (hud->TestHintClick(TPoint{local.x, local.y}, true))
     {
+        // Nothing left to hint at: the journal's goals say what to do next, and its note why the
+        // hint was not spent.
         if (click && !HasValidHintTarget())
-            HudJournalPressed();
+            OpenJournal(mJournalNoHint);
         else
             RequestTrackerGlow(mouse);
     }
