@@ -384,6 +384,30 @@ TEST_F(ObservatoryCryptTest, ALocationScriptWithASyntaxErrorGoesBackToTheMenu)
 // Two of the scroll's symbols read, out to the Observatory and back: still two. Escape and "yes"
 // end the game; the next "Play" is back at the scroll with two buttons and two glows lit, and the
 // record's block of the scroll starts with the count.
+// The scroll's progress row shows the sign wanted at each place before any is found. Two signs
+// found, then the fourth's place clicked: the row goes dark with a sound and a note under it
+// saying so, which goes again after some seconds.
+TEST_F(ObservatoryCryptTest, TheScrollShowsItsOrderAndSaysAReset)
+{
+    const fs::path game = GameAt(1);
+    Play(game, ToTheScroll() + "shot row\n" + WithTheLens(kScrollAnswers, 2) +
+                   WithTheLens(kScrollAnswers, 4, "reset", 3) +
+                   "wait 30\nshot note\nwait 200\nshot later\n" + kQuit);
+    ExpectCleanLog();
+    ExpectMatchesGolden(Crop(Shot("row"), 210, 36, 380, 48), "scroll_order.png");
+    ExpectMatchesGolden(Crop(Shot("note"), 100, 86, 400, 36), "scroll_reset_note.png");
+    EXPECT_EQ(Crop(Shot("reset"), 210, 36, 380, 48).mPixels,
+              Crop(Shot("row"), 210, 36, 380, 48).mPixels)
+        << "the row is not dark again";
+    // The note gone: the scroll under it as before.
+    const Picture before = Crop(Shot("row"), 100, 86, 400, 36);
+    const Picture after = Crop(Shot("later"), 100, 86, 400, 36);
+    size_t same = 0;
+    for (size_t i = 0; i < before.mPixels.size(); ++i)
+        same += std::abs(int(before.mPixels[i]) - int(after.mPixels[i])) <= 8;
+    EXPECT_GE(same * 100, before.mPixels.size() * 99) << "the note stays";
+}
+
 TEST_F(ObservatoryCryptTest, AScrollLeftHalfReadIsFoundAsItWasAlsoByTheNextRun)
 {
     const fs::path game = GameAt(1);
