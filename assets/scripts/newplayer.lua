@@ -9,9 +9,12 @@ DimmedDialog("newplayer", {
         x = kCenter, y = 20, w = 380, h = 40, flags = gStyles.centred,
         font = gStyles.fonts.dialog,
     },
+    -- The field's box, drawn before anything is typed so the player sees where a name goes.
+    Bitmap { name = "namefield", image = "dialogs/field", x = 58, y = 74 },
     -- The body font: it draws the letters beyond Latin-1 that names may hold.
     TextEdit {
-        name = "name", x = 60, y = 76, w = 300, h = 32,
+        -- Inside the box, the line at its middle.
+        name = "name", x = 68, y = 76, w = 284, h = 32, flags = kVAlignCenter,
         length = 16, utf8 = true, clearinitial = true, enablewindow = "ok",
         sounds = { "click" }, font = gStyles.fonts.body,
     },
@@ -26,3 +29,5 @@ DimmedDialog("newplayer", {
 })
 -- No name yet: the field shows "OK" at its first letter.
 EnableWindow("ok", false)
+-- The field has the keys from the start, so its caret blinks there before the first letter.
+SetFocus("name")

@@ -96,6 +96,8 @@ TEST(GatehouseContent, EachRuleCatchesItsOwnBreak)
          "widthperline is not positive"},
         {"scripts/hud.lua", "medallionspinduration = 800", "medallionspinduration = 0",
          "medallionspinduration is not positive"},
+        {"scripts/tutorials.lua", "50, 500, 170, 80", "50, 500, 250, 400",
+         "prompt tutorial_thessalor covers item item_oilcan"},
     };
     for (const auto& [script, pattern, with, fault] : breaks)
     {

@@ -95,6 +95,7 @@ local kSoundKeys = Set({ "clickmiss", "inventoryappear", "inventoryhover", "inve
     "soundenter", "soundexit", "soundclick", "sound" })
 local function IsLabelKey(key)
     return key == "actualname" or key == "rightheaderstring" or key == "progressbaritemtooltip"
+        or key == "journalnohint"
         or key == "finalestring" or key == "string"
         or string.find(key, "^tooltip") ~= nil
 end
@@ -360,6 +361,23 @@ for _, o in ipairs(g.inventory or {}) do
         Fault("inventory " .. o.name .. " has an unknown home scene")
     end
 end
+-- Where the prompts and the objects to find are drawn ("place <picture> <x> <y> <what>" lines):
+-- the caller measures the pictures and faults a prompt whose box covers an object. A prompt may
+-- show in any scene that is no puzzle, so each is checked against every such scene's items.
+local info = (gameplay.tutorials or {}).info or {}
+for _, entry in ipairs(gameplay.tutorials or {}) do
+    table.insert(lines, string.format("place %s %d %d prompt %s", info.dialog or "",
+        entry.dialogx or 0, entry.dialogy or 0, entry.name or ""))
+end
+for name in pairs(scenes) do
+    if (g.minigames or {})[name] == nil then
+        for _, i in ipairs((g[name] or {}).items or {}) do
+            table.insert(lines, string.format("place %s %d %d item %s", i.image or "", i.x or 0,
+                i.y or 0, i.name))
+        end
+    end
+end
+
 local entry = string.format("location%02d", gameplay.locationnumber or 0)
 if (gameplay.playlist or {})[entry] == nil then
     Fault("the playlist has no entry for the location's number")

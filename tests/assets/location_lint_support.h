@@ -6,7 +6,9 @@
 
 #include "script/script.h"
 
+#include <array>
 #include <filesystem>
+#include <regex>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -24,6 +26,50 @@ struct LintResult
     // "label sound" of each conversation line.
     std::vector<std::string> voices;
 };
+
+// A picture drawn at a point: its name, the point, and what it is.
+struct Placed
+{
+    std::string picture;
+    int x = 0;
+    int y = 0;
+    std::string name;
+};
+
+// The drawn box of a picture left, top, right, bottom: a description's first frame with its
+// registration point, or a plain picture about its middle. Empty when there is neither.
+inline std::array<int, 4> Box(const Placed& placed)
+{
+    const std::string description = filetest::ReadBytes(kAssets + "/" + placed.picture + ".xml");
+    std::smatch frame;
+    static const std::regex kFrame(
+        "<frame [^>]*w=\"(\\d+)\" h=\"(\\d+)\"[^>]*regx=\"(-?\\d+)\" regy=\"(-?\\d+)\"");
+    if (std::regex_search(description, frame, kFrame))
+    {
+        const int left = placed.x - std::stoi(frame[3]);
+        const int top = placed.y - std::stoi(frame[4]);
+        return {left, top, left + std::stoi(frame[1]), top + std::stoi(frame[2])};
+    }
+    // A PNG's size stands big-endian in its header chunk.
+    const std::string png = filetest::ReadBytes(kAssets + "/" + placed.picture + ".png");
+    if (png.size() < 24)
+        return {0, 0, 0, 0};
+    auto word = [&](size_t at)
+    {
+        int value = 0;
+        for (size_t i = at; i < at + 4; ++i)
+            value = value * 256 + static_cast<unsigned char>(png[i]);
+        return value;
+    };
+    const int w = word(16);
+    const int h = word(20);
+    return {placed.x - w / 2, placed.y - h / 2, placed.x - w / 2 + w, placed.y - h / 2 + h};
+}
+
+inline bool Overlap(const std::array<int, 4>& a, const std::array<int, 4>& b)
+{
+    return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
 
 // Runs the lint over `location`; `edit`, when given, changes each script's text (path, text).
 inline LintResult
@@ -51,6 +97,8 @@ RunLocationLint(const std::string& location,
         filetest::ReadBytes(std::string(MURKWELL_SOURCE_DIR) + "/tests/assets/location_lint.lua")
             .c_str());
     LintResult result;
+    std::vector<Placed> prompts;
+    std::vector<Placed> items;
     std::istringstream lines(script.GetGlobalString("_result").c_str());
     for (std::string line; std::getline(lines, line);)
     {
@@ -60,7 +108,21 @@ RunLocationLint(const std::string& location,
             result.needs.push_back(line.substr(5));
         else if (line.rfind("voice ", 0) == 0)
             result.voices.push_back(line.substr(6));
+        else if (line.rfind("place ", 0) == 0)
+        {
+            std::istringstream fields(line.substr(6));
+            Placed placed;
+            std::string kind;
+            fields >> placed.picture >> placed.x >> placed.y >> kind >> placed.name;
+            (kind == "prompt" ? prompts : items).push_back(placed);
+        }
     }
+    // A prompt holds the clicks it does not ask for: over an object to find it hides the object
+    // and takes its click.
+    for (const Placed& prompt : prompts)
+        for (const Placed& item : items)
+            if (Overlap(Box(prompt), Box(item)))
+                result.faults.push_back("prompt " + prompt.name + " covers item " + item.name);
     return result;
 }
 

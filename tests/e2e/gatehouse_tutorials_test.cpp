@@ -26,20 +26,31 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
     // Run 1: the greeting's two lines, then each prompt answered where it points.
     const std::string first =
         kNewProfile + Click(kNowhere, 70) + Click(kNowhere, 70) + Click(kNowhere, 150) +
-        "shot item\n" + Click(kKeyHalf2, 150) +             // "tutorial_item"
-        Click(kThessalorTracker, 80) +                      // "tutorial_hint"
-        Click(kStripOne, 250) +                             // "tutorial_hintselect"
-        Click(kKeyHalf1, 200) +                             // "tutorial_itemtwo"
-        Click(kStripOne, 40) +                              // "tutorial_inventory"
-        Click(kDoor, 200) +                                 // "tutorial_solve"
-        Click(kDoor, 200) +                                 // "tutorial_portal"
-        Click(kLiraeTracker, 200) +                         // "tutorial_hintlirae"
+        "shot item\n" + Click("300 420", 6) + "shot nudged\nwait 40\n" + // a stray click
+        Click(kKeyHalf2, 150) +                                          // "tutorial_item"
+        Click(kThessalorTracker, 80) +                                   // "tutorial_hint"
+        Click(kStripOne, 250) +                                          // "tutorial_hintselect"
+        Click(kKeyHalf1, 200) +                                          // "tutorial_itemtwo"
+        Click(kStripOne, 40) +                                           // "tutorial_inventory"
+        "move " + kDoor + "\nwait 20\nshot held\n" + Click(kDoor, 200) + // "tutorial_solve"
+        Click(kDoor, 200) +                                              // "tutorial_portal"
+        Click(kLiraeTracker, 200) +                                      // "tutorial_hintlirae"
         Click(kStripOilcan, 250) +                          // "tutorial_hintselectlirae"
         Click(kNowhere, 120) + "shot journal\n" +           // the hint ends
         Click(kJournalButton, 80) + "shot opened\nclose\n"; // "tutorial_openjournal"
     EXPECT_EQ(RunClean(mRepository, first, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0"}));
     ExpectMatchesGolden(Shot("item"), "gatehouse_tutorial_item.png");
+    // A click the prompt does not ask for is held, and the prompt says so: it blinks (its box
+    // half faded six frames on) and the miss sounds.
+    const Picture still = Crop(Shot("item"), 40, 30, 300, 100);
+    const Picture blinked = Crop(Shot("nudged"), 40, 30, 300, 100);
+    long change = 0;
+    for (size_t i = 0; i < still.mPixels.size(); ++i)
+        change += std::abs(int(still.mPixels[i]) - int(blinked.mPixels[i]));
+    EXPECT_GT(change / long(still.mPixels.size()), 12) << "the prompt did not blink";
+    // The key carried over the door shows through the pointer and beside the arrow.
+    ExpectMatchesGolden(Crop(Shot("held"), 500, 220, 120, 90), "gatehouse_held_key.png");
     ExpectMatchesGolden(Shot("journal"), "gatehouse_tutorial_openjournal.png");
     // The journal opened over the hall.
     EXPECT_NE(At(Shot("journal"), 400, 300), At(Shot("opened"), 400, 300));
@@ -68,7 +79,7 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
     EXPECT_EQ(RunClean(game, second, "start=scripts/mainmenu.lua"),
               (Traces{"start", "menu Ann", "profile Ann", "record 3 0", "location 0", "complete 0",
                       "map"}));
-    EXPECT_NE(At(Shot("lirae"), 550, 400), At(Shot("thessalor"), 550, 400)) << "a prompt moved";
+    EXPECT_NE(At(Shot("lirae"), 630, 80), At(Shot("thessalor"), 630, 80)) << "a prompt moved";
     EXPECT_EQ(TutorialFlags(), "ff 0f 00 00");
     // Everything played on to the lamp: its flame burns before the location ends on the map.
     const std::vector<int> flame = At(Shot("lit"), 330, 232);

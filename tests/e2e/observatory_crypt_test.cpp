@@ -260,6 +260,22 @@ TEST_F(ObservatoryCryptTest, ATrackerClickedWhileTheFoundCandleFadesOffersNoHint
         << "Lirae's tracker is not spent";
 }
 
+// Each medallion's trackers are both lit on arriving: the medallion's tooltip says its hints are
+// ready and where they are, not that it has none. With the candle used on the desk nothing is
+// left to find; a lit tracker clicked then opens the journal, whose note says why.
+TEST_F(ObservatoryCryptTest, AFullMedallionSaysSoAndATrackerWithNothingToHintSaysWhy)
+{
+    const fs::path game = GameAt(1);
+    Play(game, "wait 200\nmove 50 550\nwait 40\nshot thessalor\nmove 750 550\nwait 40\n"
+               "shot lirae\n" +
+                   Click(kCandle) + "wait 120\n" + Use(kDesk) + "move 110 528\nwait 3\n" +
+                   Click("110 528") + "wait 60\nshot journal\n" + kQuit);
+    ExpectCleanLog();
+    ExpectMatchesGolden(Crop(Shot("thessalor"), 50, 500, 280, 50), "medallion_full_thessalor.png");
+    ExpectMatchesGolden(Crop(Shot("lirae"), 520, 500, 280, 50), "medallion_full_lirae.png");
+    ExpectMatchesGolden(Crop(Shot("journal"), 410, 290, 280, 110), "journal_nohint.png");
+}
+
 TEST_F(ObservatoryCryptTest, AVaultClosedAfterTheCoverWasLiftedIsBackWithTheSlabGone)
 {
     const fs::path game = GameAt(2);
@@ -368,6 +384,30 @@ TEST_F(ObservatoryCryptTest, ALocationScriptWithASyntaxErrorGoesBackToTheMenu)
 // Two of the scroll's symbols read, out to the Observatory and back: still two. Escape and "yes"
 // end the game; the next "Play" is back at the scroll with two buttons and two glows lit, and the
 // record's block of the scroll starts with the count.
+// The scroll's progress row shows the sign wanted at each place before any is found. Two signs
+// found, then the fourth's place clicked: the row goes dark with a sound and a note under it
+// saying so, which goes again after some seconds.
+TEST_F(ObservatoryCryptTest, TheScrollShowsItsOrderAndSaysAReset)
+{
+    const fs::path game = GameAt(1);
+    Play(game, ToTheScroll() + "shot row\n" + WithTheLens(kScrollAnswers, 2) +
+                   WithTheLens(kScrollAnswers, 4, "reset", 3) +
+                   "wait 30\nshot note\nwait 200\nshot later\n" + kQuit);
+    ExpectCleanLog();
+    ExpectMatchesGolden(Crop(Shot("row"), 210, 36, 380, 48), "scroll_order.png");
+    ExpectMatchesGolden(Crop(Shot("note"), 100, 86, 400, 36), "scroll_reset_note.png");
+    EXPECT_EQ(Crop(Shot("reset"), 210, 36, 380, 48).mPixels,
+              Crop(Shot("row"), 210, 36, 380, 48).mPixels)
+        << "the row is not dark again";
+    // The note gone: the scroll under it as before.
+    const Picture before = Crop(Shot("row"), 100, 86, 400, 36);
+    const Picture after = Crop(Shot("later"), 100, 86, 400, 36);
+    size_t same = 0;
+    for (size_t i = 0; i < before.mPixels.size(); ++i)
+        same += std::abs(int(before.mPixels[i]) - int(after.mPixels[i])) <= 8;
+    EXPECT_GE(same * 100, before.mPixels.size() * 99) << "the note stays";
+}
+
 TEST_F(ObservatoryCryptTest, AScrollLeftHalfReadIsFoundAsItWasAlsoByTheNextRun)
 {
     const fs::path game = GameAt(1);

@@ -154,6 +154,19 @@ TEST_F(ProfilesProgramTest, EnterConfirmsTheNameDialog)
                            "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
 }
 
+// The name dialog shows where a name goes before a key is pressed: its field's box, and the caret
+// blinking in it (one shot with it, one half a blink later without).
+TEST_F(ProfilesProgramTest, TheNameDialogShowsItsFieldAndCaretBeforeAKey)
+{
+    const std::string input = std::string("focus gained\nwait 30\n") + kNewProfile +
+                              "wait 40\nshot lit\nwait 25\nshot dark\nclose\n";
+    RunClean(mRepository, input, "start=scripts/selectplayer.lua");
+    const Picture lit = Crop(Shot("lit"), 240, 188, 340, 64);
+    ExpectMatchesGolden(lit, "name_field_caret.png");
+    ExpectMatchesGolden(Crop(Shot("dark"), 240, 188, 340, 64), "name_field.png");
+    EXPECT_NE(lit.mPixels, Crop(Shot("dark"), 240, 188, 340, 64).mPixels);
+}
+
 // A name of blanks (spaces and a no-break space) is refused as an empty one is: "OK" stays hidden
 // and Enter does nothing; cleared and typed again, the name makes the one profile.
 TEST_F(ProfilesProgramTest, ANameOfBlanksIsRefusedLikeAnEmptyOne)

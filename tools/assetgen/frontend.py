@@ -398,6 +398,19 @@ def rail_middle(p, rng):
         (0.75, (40, 60, 48, 255)), (0.88, (96, 120, 100, 255)), (1.0, BRONZE + (255,))], "RGBA")
 
 
+def field(p, rng):
+    """An entry field on a dialog's parchment: a pale well sunk in a thin bronze rim, so the box
+    shows where typing goes before anything is typed."""
+    w, h = size = tuple(p["size"])
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    img = _over(img, BRONZE_DARK, paint.rounded_rect_mask(size, (0, 0, w - 1, h - 1), 6))
+    well = paint.rounded_rect_mask(size, (2, 2, w - 3, h - 3), 5)
+    img.paste(paint.vertical_gradient(size, [(0.0, PARCHMENT_LOW + (255,)),
+                                             (1.0, PARCHMENT_TOP + (255,))], "RGBA"),
+              (0, 0), well)
+    return img
+
+
 def dialog(p, rng):
     """A dialog face: parchment in a bronze frame, with a soft shadow inside the picture. The body
     is light, so dark ink reads on it."""
@@ -589,6 +602,7 @@ RECIPES = {
     "rail_end": rail_end,
     "rail_middle": rail_middle,
     "dialog": dialog,
+    "field": field,
     "wax_streak": wax_streak,
     "wax_drop": wax_drop,
     "credits_background": credits_background,

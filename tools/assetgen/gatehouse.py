@@ -12,7 +12,7 @@
 import math
 import struct
 
-from PIL import Image, ImageChops
+from PIL import Image, ImageChops, ImageFilter
 
 import paint
 import sheets
@@ -479,6 +479,10 @@ def cursor(p, rng):
         mask = _union(palm, *fingers, _rect(size, 9, 20, 8, 4, 2))
     elif kind in ("grab", "handclosed"):
         mask = _union(_rect(size, 16, 17, 18, 16, 6), _rect(size, 16, 10, 16, 5, 2))
+        if kind == "grab":
+            # The cursor over a held object: the fist's outline only, so the object in the hand
+            # shows through it.
+            mask = ImageChops.subtract(mask, mask.filter(ImageFilter.MinFilter(5)))
     elif kind == "look":
         ring = ImageChops.subtract(_ellipse(size, 13, 13, 18, 18), _ellipse(size, 13, 13, 11, 11))
         mask = _union(ring, paint.polygon_mask(size, [(19, 21), (22, 18), (29, 26), (26, 29)]))

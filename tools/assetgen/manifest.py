@@ -175,6 +175,7 @@ FRONT_END = [
     *states("ui/down_%s.png", "arrow_button", size=(32, 32), direction="down"),
     image("dialogs/dialog.png", "dialog", size=(420, 280)),
     image("dialogs/small.png", "dialog", size=(360, 200)),
+    image("dialogs/field.png", "field", size=(304, 36)),
     image("dialogs/panel.png", "dialog", size=(520, 420)),
     image("dialogs/wax_streak.png", "wax_streak", size=(8, 64)),
     image("dialogs/wax_drop.png", "wax_drop", size=(12, 16)),
@@ -451,8 +452,11 @@ PUZZLES = [
                frames=3, frame=(64, 64), centre=True),
     # The star scroll: progress buttons (frame 0 lit, 1 unlit), the lens and its glows, and the
     # hidden symbols at exactly 512 x 256, the size the lens's texture slide divides by.
-    *animation("puzzles/scrollbtn.xml", "puzzles/scrollbtn.png", "scroll_button_sheet",
-               name="scrollbtn", frames=2, frame=(40, 40), centre=True),
+    # One progress button a place in the order, each with its symbol.
+    *[entry for place in range(1, 6) for entry in animation(
+        "puzzles/scrollbtn%d.xml" % place, "puzzles/scrollbtn%d.png" % place,
+        "scroll_button_sheet", name="scrollbtn%d" % place, frames=2, frame=(40, 40),
+        centre=True, shape=place - 1)],
     image("puzzles/glow.png", "scroll_glow", size=(24, 24)),
     image("puzzles/lens.png", "scroll_lens", size=(160, 160)),
     image("puzzles/symbols.png", "scroll_symbols", size=(512, 256)),

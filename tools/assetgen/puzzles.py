@@ -48,20 +48,24 @@ def lock_key_sheet(p, rng):
 SCROLL_ANSWERS = ((200, 200), (560, 360), (320, 300), (600, 190), (440, 230))
 
 
-def _scroll_button(i, size):
-    """Frame 0 lit (an amber star in a bronze ring), frame 1 unlit (the ring round dark glass)."""
+def _scroll_button(i, size, shape):
+    """Frame 0 lit (amber glass in a bronze ring), frame 1 unlit (the ring round dark glass). Each
+    button carries the symbol of its place in the order, faint on the dark glass and dark on the
+    lit: the row reads the order before anything is found."""
     w, h = size
     cx, cy = w / 2, h / 2
     img = _over(_rgba(size), BRONZE, _disc(size, cx, cy, 38))
     img = _over(img, BRONZE_DARK, _disc(size, cx, cy, 30))
+    glyph = _glyph(size, shape, cx, cy, 8)
     if i == 0:
         img = _over(img, AMBER, _disc(size, cx, cy, 26))
         img = _over(img, AMBER_PALE, paint.radial_mask(size, (cx, cy), 11, power=1.5))
-    return img
+        return _over(img, BRONZE_DARK, glyph)
+    return _over(img, AMBER, paint.scale_mask(glyph, 0.7))
 
 
 def scroll_button_sheet(p, rng):
-    return sheets.strip(p, _scroll_button)
+    return sheets.strip(p, lambda i, size: _scroll_button(i, size, p["shape"]))
 
 
 def scroll_glow(p, rng):

@@ -158,10 +158,14 @@ return function(opts)
         puzzlecompletefade = 600, puzzlecompletetotal = 1600,
         tooltiphintliraenovalidtarget = "tt_lirae_none",
         tooltiphintthessalornovalidtarget = "tt_thessalor_none",
-        tooltipmedallionliraenotavailable = "tt_lirae_empty",
-        tooltipmedallionliraeavailable = "tt_lirae_ready",
-        tooltipmedallionthessalornotavailable = "tt_thessalor_empty",
-        tooltipmedallionthessaloravailable = "tt_thessalor_ready",
+        -- Above the journal's goals when a lit tracker is clicked with nothing left to hint at.
+        journalnohint = "journal_nohint",
+        -- Over a medallion: "notavailable" when its game can earn no more (every tracker lit),
+        -- "available" while a tracker is still dark.
+        tooltipmedallionliraenotavailable = "tt_lirae_full",
+        tooltipmedallionliraeavailable = "tt_lirae_earn",
+        tooltipmedallionthessalornotavailable = "tt_thessalor_full",
+        tooltipmedallionthessaloravailable = "tt_thessalor_earn",
         -- Long: the mini hint comes only after this long without a click.
         timehintshowdestination = 2500, timehintminishow = 45000,
         timehinttoaddappear = 400, timehinttoaddmove = 700, scalehinttoadd = 1.5,

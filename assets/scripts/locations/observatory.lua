@@ -32,6 +32,8 @@ end
 -- The scroll's line stands above its progress buttons.
 local ScrollHelpBand, ScrollHelp = gStyles.instruction("scroll_help", "puzzle_scroll", 21)
 local SkyHelpBand, SkyHelp = gStyles.instruction("sky_help", "puzzle_sky")
+-- Under the buttons, for a moment after a miss has put the found signs out (the puzzle shows it).
+local ScrollResetBand, ScrollReset = gStyles.instruction("scroll_reset", "puzzle_scroll_reset", 104)
 
 gameplayinstructions = {
     conversations = {},
@@ -123,8 +125,9 @@ gameplayinstructions = {
         },
     },
     scrolldesk = {
-        layers = { Backdrop("scrolldesk_bg", "scenes/scrolldesk/bg"), ScrollHelpBand },
-        text = { ScrollHelp },
+        layers = { Backdrop("scrolldesk_bg", "scenes/scrolldesk/bg"), ScrollHelpBand,
+                   ScrollResetBand },
+        text = { ScrollHelp, ScrollReset },
         areas = {
             Way("area_scrollback", 60, "areas/back_bottom", 400, 480, "area_back_name",
                 "leave_scroll"),

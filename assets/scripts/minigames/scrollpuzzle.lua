@@ -7,12 +7,17 @@
 -- centre touches no other.
 scrollpuzzle = {
     soundclick = { sounds = { "click" } },
+    -- A miss that puts found signs out says so: a sound and the desk's note for a moment.
+    soundreset = { sounds = { "miss" } },
+    resetnote = { "scroll_reset_band", "scroll_reset" }, resetnotetime = 2500,
+    -- The progress row: each button shows the symbol wanted at its place, so the row reads the
+    -- order; a found symbol lights its button.
     buttons = {
-        button01 = { x = 240, y = 60, image = "puzzles/scrollbtn" },
-        button02 = { x = 320, y = 60, image = "puzzles/scrollbtn" },
-        button03 = { x = 400, y = 60, image = "puzzles/scrollbtn" },
-        button04 = { x = 480, y = 60, image = "puzzles/scrollbtn" },
-        button05 = { x = 560, y = 60, image = "puzzles/scrollbtn" },
+        button01 = { x = 240, y = 60, image = "puzzles/scrollbtn1" },
+        button02 = { x = 320, y = 60, image = "puzzles/scrollbtn2" },
+        button03 = { x = 400, y = 60, image = "puzzles/scrollbtn3" },
+        button04 = { x = 480, y = 60, image = "puzzles/scrollbtn4" },
+        button05 = { x = 560, y = 60, image = "puzzles/scrollbtn5" },
     },
     -- A row above the lens's ring (the lens picture's middle is 40 below the followed point).
     glows = {

@@ -255,14 +255,18 @@ TString GameplayJournal::BuildGoalText(const std::vector<GameplayInventory*>& sh
 
 void GameplayJournal::Open(const std::vector<GameplayInventory*>& shown,
                            const std::vector<GameplayArea*>& areas,
-                           const std::vector<TString>& entries, Callback* closeCallback)
+                           const std::vector<TString>& entries, Callback* closeCallback,
+                           const TString& note)
 {
     // A flight still under way must not call back into the new opening.
     if (TransformManager* transforms = TransformManager::Instance())
         transforms->RemoveTransforms(&mPageTransform);
     mState = kWaitingForPage;
     mCloseCallback = closeCallback;
-    std::string text = BuildGoalText(shown, areas).c_str();
+    // The note in italics, set apart from the goals it points to.
+    std::string text =
+        note.Length() > 0 ? "<i>" + std::string(Localised(note).c_str()) + "</i><br>" : "";
+    text += BuildGoalText(shown, areas).c_str();
     for (const TString& entry : entries)
     {
         text += Localised(entry).c_str();

@@ -68,9 +68,11 @@ public:
 
     // Builds the goal lines of the shown objects against the areas, in the areas' order, then the
     // entries (string-table keys), and composes the page; the callback (borrowed) is called once
-    // the journal has closed again.
+    // the journal has closed again. A `note` (a string-table key) stands above the goals: why the
+    // journal opened, when the player did not ask for it.
     void Open(const std::vector<GameplayInventory*>& shown, const std::vector<GameplayArea*>& areas,
-              const std::vector<TString>& entries, Callback* closeCallback);
+              const std::vector<TString>& entries, Callback* closeCallback,
+              const TString& note = TString());
     // What "JournalCloseButtonPressed" does: the fly-out.
     void Close();
     // Renders the page into its texture; true at once when there is nothing to render.

@@ -144,6 +144,7 @@ void MKWGameplay::PostInit(TWindowStyle& style)
     mTooltipMedallionThessalorNotAvailable =
         style.GetString("tooltipmedallionthessalornotavailable", "");
     mTooltipMedallionThessalorAvailable = style.GetString("tooltipmedallionthessaloravailable", "");
+    mJournalNoHint = style.GetString("journalnohint", "");
 
     mTimeHintShowDestination = static_cast<uint32_t>(style.GetInt("timehintshowdestination", 0));
     mTimeHintMiniShow = static_cast<uint32_t>(style.GetInt("timehintminishow", 0));
@@ -269,6 +270,11 @@ void MKWGameplay::BlockHud()
 
 void MKWGameplay::HudJournalPressed()
 {
+    OpenJournal(TString());
+}
+
+void MKWGameplay::OpenJournal(const TString& note)
+{
     if (mGameplayState == kTutorial)
     {
         mJournalPressPending = true;
@@ -290,7 +296,7 @@ void MKWGameplay::HudJournalPressed()
     std::vector<GameplayInventory*> shown;
     if (mHud != nullptr)
         shown = mHud->GetShownInventory();
-    mJournal->Open(shown, areas, mJournalGoals, &mBound[kJournalClosed]);
+    mJournal->Open(shown, areas, mJournalGoals, &mBound[kJournalClosed], note);
     BlockHud();
 }
 

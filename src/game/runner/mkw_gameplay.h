@@ -129,6 +129,8 @@ public:
 
     // The script function "HudJournalPressed".
     void HudJournalPressed();
+    // The journal opened with a note above its goals (none when empty).
+    void OpenJournal(const TString& note);
     // The burst over the place the text "(x,y,size)" names; the defaults when a piece is missing.
     // Asked for while a scene loads (the location's first event), it plays once the scene is in.
     void PlayPuzzleComplete(const TString& text);
@@ -240,6 +242,8 @@ protected:
     // Marked, and play waits for the hiding to end.
     void CompleteTutorialWaiting(const TString& name);
     void HoverStripObject(GameplayInventory* object, TString& rollover);
+    // The shown prompt's answer to the mouse: what it asks for, done.
+    void AnswerTutorialMouse(const TPoint& point, TString& rollover);
     // The character's hint minigame; without its window the prompt is answered and play goes on.
     void StartCharacterMinigame(int32_t mark);
     // A screen point in the HUD's own coordinates, where its medallions lie.
@@ -257,6 +261,8 @@ protected:
     TString mTooltipMedallionLiraeAvailable;
     TString mTooltipMedallionThessalorNotAvailable;
     TString mTooltipMedallionThessalorAvailable;
+    // The journal's note when a tracker is clicked with nothing left to hint at ("journalnohint").
+    TString mJournalNoHint;
     GameplayJournal* mJournal = nullptr;
     std::vector<TString> mJournalGoals;
     int32_t mLastUsedCharacter = 0;

@@ -205,6 +205,23 @@ void MKWGameplay::HandleTutorialMouse(const TPoint& point, TString& rollover)
 {
     if (mTutorials == nullptr)
         return;
+    GameplayTutorial* prompt = mTutorials->GetActive();
+    const bool click = mClickPending != 0;
+    AnswerTutorialMouse(point, rollover);
+    // A click on the scene that the prompt held without answering: the prompt blinks and the miss
+    // sounds, so the player sees what holds the click. The HUD's own controls answer for
+    // themselves.
+    const bool onHud = mHud != nullptr && Contains(mHud->GetScreenRect(), point);
+    if (click && !onHud && prompt != nullptr && prompt == mTutorials->GetActive() &&
+        mGameplayState == kTutorial && prompt->GetState() == GameplayTutorial::kShown)
+    {
+        prompt->Nudge();
+        PlaySound(mSoundClickMiss);
+    }
+}
+
+void MKWGameplay::AnswerTutorialMouse(const TPoint& point, TString& rollover)
+{
     const TString name = mTutorials->GetActiveTutorialName();
     const int32_t row = RowOf(name);
     const bool click = mClickPending != 0;
@@ -435,8 +452,10 @@ bool MKWGameplay::HandleMedallionMouse()
     }
     if (hud->TestHintClick(TPoint{local.x, local.y}, true))
     {
+        // Nothing left to hint at: the journal's goals say what to do next, and its note why the
+        // hint was not spent.
         if (click && !HasValidHintTarget())
-            HudJournalPressed();
+            OpenJournal(mJournalNoHint);
         else
             RequestTrackerGlow(mouse);
     }

@@ -22,6 +22,10 @@ namespace
 
 const char kSource[] = "Framework\\src\\casual adventure\\gameplaytutorialcontroller";
 constexpr float kSmoothing = -0.5f;
+// A nudge: two dips to a third of the prompt's alpha, 120 ms down and 120 ms up each.
+constexpr uint32_t kNudgeBlinks = 2;
+constexpr uint32_t kNudgeStepMs = 120;
+constexpr float kNudgeAlpha = 0.35f;
 
 uint32_t Duration(int32_t ms)
 {
@@ -170,6 +174,10 @@ void GameplayTutorial::Hide(Callback* callback)
 {
     if (TransformManager* transforms = TransformManager::Instance())
     {
+        // A blink still running would fight the fade over the prompt's alpha.
+        if (mNudging)
+            transforms->RemoveTransforms(&mSpecTransform);
+        mNudging = false;
         auto* fade = new TM_InstructionList;
         fade->push_back(new TM_Alpha(Duration(mFadeTime), 0.0f, 1.0f, 0, kSmoothing));
         transforms->AddTransform(&mSpecTransform, fade,
@@ -177,6 +185,31 @@ void GameplayTutorial::Hide(Callback* callback)
     }
     mState = kFadingOut;
     mPendingCallback = callback;
+}
+
+void GameplayTutorial::Nudge()
+{
+    TransformManager* transforms = TransformManager::Instance();
+    if (transforms == nullptr || mState != kShown)
+        return;
+    transforms->RemoveTransforms(&mSpecTransform);
+    // The steps of one list run side by side: each waits for those before it.
+    auto* blink = new TM_InstructionList;
+    for (uint32_t step = 0; step < 2 * kNudgeBlinks; step += 2)
+    {
+        blink->push_back(
+            new TM_Alpha(kNudgeStepMs, kNudgeAlpha, 1.0f, step * kNudgeStepMs, kSmoothing));
+        blink->push_back(
+            new TM_Alpha(kNudgeStepMs, 1.0f, kNudgeAlpha, (step + 1) * kNudgeStepMs, kSmoothing));
+    }
+    transforms->AddTransform(&mSpecTransform, blink,
+                             new Callback(this, &GameplayTutorial::OnNudged));
+    mNudging = true;
+}
+
+void GameplayTutorial::OnNudged(void* object, TM_Transform*, uint32_t)
+{
+    static_cast<GameplayTutorial*>(object)->mNudging = false;
 }
 
 void GameplayTutorial::OnShown(void* object, TM_Transform*, uint32_t)

@@ -41,6 +41,10 @@ public:
     void Show(const TVec2& position);
     // The callback (borrowed) is called once the fade-out has ended.
     void Hide(Callback* callback);
+    // A shown prompt blinks twice: the answer to a click it did not ask for, which it held all
+    // the same. Nothing while it fades in or out.
+    void Nudge();
+    bool IsNudging() const { return mNudging; }
     TString GetName() const { return mName; }
     // The dialog with its text, then the arrow, under the prompt's spec.
     void Draw();
@@ -61,6 +65,7 @@ private:
     bool Build(const TLuaTable& info, const TLuaTable& entry);
     static void OnShown(void* object, TM_Transform* target, uint32_t id);
     static void OnHidden(void* object, TM_Transform* target, uint32_t id);
+    static void OnNudged(void* object, TM_Transform* target, uint32_t id);
 
     Callback* mPendingCallback = nullptr;
     TDrawSpec mSpec;
@@ -70,6 +75,7 @@ private:
     std::shared_ptr<TSprite> mDialogSprite;
     std::shared_ptr<TTextSprite> mTextSprite;
     int32_t mState = kHidden;
+    bool mNudging = false;
     TString mName;
     int32_t mIndex = 0;
     int32_t mFadeTime = 0;

@@ -2,6 +2,8 @@
 // request, the click sound and its saved byte.
 #include "game/minigames/puzzles/scroll/scroll_puzzle_scene.h"
 
+#include "framework/adventure/entities/gameplay_layer.h"
+#include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_factory.h"
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
@@ -13,6 +15,7 @@
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace
@@ -76,6 +79,15 @@ ScrollPuzzleScene::ScrollPuzzleScene(GameplayFactory& factory, const TLuaTable& 
     std::unique_ptr<TLuaTable> sound{puzzle->GetTable("soundclick")};
     if (sound != nullptr)
         mSoundClick = SoundEffect::Create(*sound);
+    if (std::unique_ptr<TLuaTable> reset{puzzle->GetTable("soundreset")})
+        mSoundReset = SoundEffect::Create(*reset);
+    mResetNote = ReadStringList(*puzzle, "resetnote");
+    mResetNoteTime = static_cast<uint32_t>(
+        std::max(ScriptNumberToInt(puzzle->GetNumber("resetnotetime", 0)), 0));
+    for (const TString& note : mResetNote)
+        if (FindLayer(note) == nullptr)
+            Log("ERROR: Scene '%s': no layer or text '%s' for the scroll's reset note",
+                name.c_str(), note.c_str());
     for (size_t i = 0; i < kAnswers; ++i)
     {
         char key[16];
@@ -93,8 +105,9 @@ ScrollPuzzleScene::ScrollPuzzleScene(GameplayFactory& factory, const TLuaTable& 
 
 ScrollPuzzleScene::~ScrollPuzzleScene()
 {
-    if (mSoundClick != nullptr)
-        mSoundClick->Release();
+    for (const std::shared_ptr<SoundEffect>& sound : {mSoundClick, mSoundReset})
+        if (sound != nullptr)
+            sound->Release();
 }
 
 void ScrollPuzzleScene::Update(uint32_t elapsedMs, bool active, bool playing)
@@ -102,8 +115,10 @@ void ScrollPuzzleScene::Update(uint32_t elapsedMs, bool active, bool playing)
     GameplayScene::Update(elapsedMs, active, playing);
     if (!active || !playing)
         return;
-    if (mSoundClick != nullptr)
-        mSoundClick->Update(elapsedMs);
+    for (const std::shared_ptr<SoundEffect>& sound : {mSoundClick, mSoundReset})
+        if (sound != nullptr)
+            sound->Update(elapsedMs);
+    UpdateResetNote(elapsedMs);
     if (mFound >= static_cast<int32_t>(kAnswers))
         mComplete = true;
     if (mComplete)
@@ -138,6 +153,34 @@ void ScrollPuzzleScene::Reset()
         button.SetLit(false);
 }
 
+void ScrollPuzzleScene::AnnounceReset()
+{
+    ArmSoundEffect(mSoundReset.get());
+    if (mResetNoteLeft == 0)
+        for (const TString& name : mResetNote)
+            if (GameplayLayer* note = FindLayer(name))
+                note->Activate(true, nullptr);
+    mResetNoteLeft = std::max(mResetNoteTime, 1u);
+    mResetNoteDue = true;
+}
+
+void ScrollPuzzleScene::UpdateResetNote(uint32_t elapsedMs)
+{
+    if (mResetNoteLeft > elapsedMs)
+    {
+        mResetNoteLeft -= elapsedMs;
+        return;
+    }
+    mResetNoteLeft = 0;
+    if (!mResetNoteDue)
+        return;
+    mResetNoteDue = false;
+    for (const TString& name : mResetNote)
+        if (GameplayLayer* note = FindLayer(name);
+            note != nullptr && (note->GetFlags() & GameplayEntity::kActive) != 0)
+            note->Deactivate(true, nullptr);
+}
+
 void ScrollPuzzleScene::Show(int32_t found)
 {
     Reset();
@@ -164,6 +207,8 @@ bool ScrollPuzzleScene::OnMouseDown(TPoint)
             continue;
         if (static_cast<int32_t>(i) != mFound)
         {
+            if (mFound > 0)
+                AnnounceReset();
             Reset();
             continue;
         }
@@ -173,6 +218,8 @@ bool ScrollPuzzleScene::OnMouseDown(TPoint)
         ArmSoundEffect(mSoundClick.get());
         return true;
     }
+    if (mFound > 0)
+        AnnounceReset();
     Reset();
     return true;
 }
@@ -184,15 +231,17 @@ bool ScrollPuzzleScene::OnMouseUp(TPoint)
 
 void ScrollPuzzleScene::Pause(bool active)
 {
-    if (mSoundClick != nullptr)
-        mSoundClick->Pause();
+    for (const std::shared_ptr<SoundEffect>& sound : {mSoundClick, mSoundReset})
+        if (sound != nullptr)
+            sound->Pause();
     GameplayScene::Pause(active);
 }
 
 void ScrollPuzzleScene::Resume(bool active)
 {
-    if (mSoundClick != nullptr)
-        mSoundClick->Resume();
+    for (const std::shared_ptr<SoundEffect>& sound : {mSoundClick, mSoundReset})
+        if (sound != nullptr)
+            sound->Resume();
     GameplayScene::Resume(active);
 }
 
@@ -230,6 +279,8 @@ void ScrollPuzzleScene::LoadOwnState(const uint8_t* data)
         found = static_cast<int32_t>(kAnswers);
     }
     Show(found);
+    mResetNoteLeft = 0;
+    mResetNoteDue = true;
 }
 
 TString ScrollPuzzleScene::GetCursorName() const

@@ -60,6 +60,7 @@ public:
     const ScrollSymbols& GetSymbols() const { return mSymbols; }
     const TRect& GetAnswer(size_t index) const { return mAnswers[index]; }
     const std::shared_ptr<SoundEffect>& GetClickSound() const { return mSoundClick; }
+    uint32_t GetResetNoteLeft() const { return mResetNoteLeft; }
 
 protected:
     // Byte 0: the count found.
@@ -69,6 +70,12 @@ protected:
 
 private:
     void Reset();
+    // A miss that loses found symbols is said: the reset sound, and the scene's note (the layers
+    // and texts listed by "resetnote") shown for "resetnotetime" ms.
+    void AnnounceReset();
+    // The note shows only while its time runs: a record saved while it showed brings it back
+    // without one, and it goes at once.
+    void UpdateResetNote(uint32_t elapsedMs);
     void Show(int32_t found);
 
     bool mComplete = false;
@@ -78,5 +85,12 @@ private:
     ScrollLens mLens;
     std::array<TRect, kAnswers> mAnswers{};
     int32_t mFound = 0;
+    std::shared_ptr<SoundEffect> mSoundReset;
+    std::vector<TString> mResetNote;
+    uint32_t mResetNoteTime = 0;
+    uint32_t mResetNoteLeft = 0;
+    // The note is to be put away once its time is out: after a reset, and at the start (a record
+    // may have saved it showing). Once only: a fading layer is still active.
+    bool mResetNoteDue = true;
     std::shared_ptr<SoundEffect> mSoundClick;
 };
