@@ -205,7 +205,7 @@ void MKWGameplay::PlayPuzzleComplete(const TString& text)
     if (!mPuzzleCompleteAwaited)
         mPuzzleCompleteWait =
             Expect(kCallbackReported, "the puzzle's completion burst",
-                   [this](const Callback*)
+                   [this]
                    {
                        const TransformManager* manager = TransformManager::Instance();
                        return manager != nullptr && manager->HasTransforms(&mPuzzleCompleteFader);
@@ -230,7 +230,7 @@ void MKWGameplay::OnPuzzleCompleteFaded()
         if (TScript* script = system->GetScript())
             script->SetGlobalNumber("gActive", 0);
     mPuzzleCompleteAwaited = false;
-    TellWait(mPuzzleCompleteWait);
+    mPuzzleCompleteWait.Tell(nullptr, 0);
 }
 
 // Pause and resume.

@@ -33,7 +33,7 @@ void Gameplay::OnItemFound(GameplayItem* item)
                         .c_str(),
                     kSource, __LINE__, false);
     mFlyingItem = item;
-    Callback* arrived = Expect(
+    WaitHandle arrived = Expect(
         kItemArrived, TString::Format("item '%s' flying to the strip", item->GetName().c_str()));
     if (mHud != nullptr)
     {
@@ -43,7 +43,7 @@ void Gameplay::OnItemFound(GameplayItem* item)
     }
     ScheduleSound(mSoundItemClickHit);
     // Last: without a transform manager the item arrives inside this call.
-    item->StartFoundAnimation(arrived, object);
+    item->StartFoundAnimation(std::move(arrived), object);
 }
 
 void Gameplay::OnItemArrived(uint32_t)
@@ -60,7 +60,6 @@ void Gameplay::OnItemArrived(uint32_t)
     }
     if (mHud != nullptr)
         mHud->SetButtonsEnabled(true);
-    ReportCallback();
 }
 
 void Gameplay::TakeFromTheHand()
@@ -91,17 +90,17 @@ void Gameplay::UnequipInventory()
     GameplayInventory* object = mHeldInventory;
     if (object == nullptr)
         return;
-    const CanReport canReport = [object](const Callback* r) { return CanObjectReport(*object, r); };
     auto returnToRest = [&]
     {
-        Callback* back =
+        WaitHandle back =
             Expect(kInventoryReturned,
-                   TString::Format("object '%s' going back", object->GetName().c_str()), canReport);
-        object->Unequip(back);
+                   TString::Format("object '%s' going back", object->GetName().c_str()),
+                   ObjectMotionRuns(*object));
+        object->Unequip(std::move(back));
         // Not in the hand after all (placed meanwhile): nothing goes back, nothing is held.
-        if (!object->HoldsCallback(back))
+        if (back.IsHeld())
         {
-            Withdraw(back);
+            Withdraw(std::move(back));
             TakeFromTheHand();
         }
     };
@@ -117,13 +116,12 @@ void Gameplay::UnequipInventory()
             {
                 TakeFromTheHand();
                 mHud->GetPendingInventory().push_back(object);
-                Callback* merged =
+                WaitHandle merged =
                     Expect(kEventDone, TString::Format("object '%s' going to the strip",
                                                        object->GetName().c_str()));
-                if (!mHud->MergePendingInventory(true, merged))
-                    Withdraw(merged);
-                else
+                if (mHud->MergePendingInventory(true, std::move(merged)))
                     mHud->SetButtonsEnabled(false);
+                Withdraw(std::move(merged));
                 return;
             }
             returnToRest();
@@ -146,7 +144,8 @@ void Gameplay::UnequipInventory()
     mActiveScene->AddInventory(
         object, true, TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y)),
         Expect(kInventoryReturned,
-               TString::Format("object '%s' put down", object->GetName().c_str()), canReport));
+               TString::Format("object '%s' put down", object->GetName().c_str()),
+               ObjectMotionRuns(*object)));
     mHeldInventory = nullptr;
 }
 
@@ -154,9 +153,9 @@ void Gameplay::UseInventory(GameplayInventory* inventory, GameplayArea*)
 {
     if (inventory == nullptr)
         return;
-    inventory->Use(
-        Expect(kInventoryUsed, TString::Format("object '%s' used", inventory->GetName().c_str()),
-               [inventory](const Callback* r) { return CanObjectReport(*inventory, r); }));
+    inventory->Use(Expect(kInventoryUsed,
+                          TString::Format("object '%s' used", inventory->GetName().c_str()),
+                          ObjectMotionRuns(*inventory)));
     if (mHud != nullptr && mHud->HasInventory(inventory->GetName()))
         mHud->RemoveInventory(inventory);
 }
@@ -171,7 +170,6 @@ void Gameplay::OnInventoryUsed()
         if (event.Length() > 0)
             mNextEvent = FindEvent(event);
     }
-    ReportCallback();
     if (object != nullptr)
         object->Hide(nullptr, true);
     if (mLastClickedArea != nullptr && object != nullptr)
@@ -181,20 +179,22 @@ void Gameplay::OnInventoryUsed()
 
 void Gameplay::HudLeftClick()
 {
-    // Nothing would move and no end would come: the strip would stay busy for good.
-    if (mHud == nullptr || mHud->GetShownInventory().empty())
-        return;
-    mHudBusy = 1;
     // The left arrow brings the earlier objects in: a positive step.
-    mHud->ArrangeInventory(1, true, &mCallbacks[kHudScrolled]);
+    ScrollStrip(1);
 }
 
 void Gameplay::HudRightClick()
 {
+    ScrollStrip(-1);
+}
+
+void Gameplay::ScrollStrip(int32_t step)
+{
+    // Nothing would move and no end would come: the strip would stay busy for good.
     if (mHud == nullptr || mHud->GetShownInventory().empty())
         return;
     mHudBusy = 1;
-    mHud->ArrangeInventory(-1, true, &mCallbacks[kHudScrolled]);
+    mHud->ArrangeInventory(step, true, StripNotice(kHudScrolled));
 }
 
 void Gameplay::StartMinigame(uint32_t minigame)

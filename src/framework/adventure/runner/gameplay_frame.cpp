@@ -180,7 +180,7 @@ void Gameplay::EnterNextScene()
 void Gameplay::OnSceneFadeInDone()
 {
     SaveLocationState(false);
-    mGameplayState = mPendingCallbacks > 0 ? kWaiting : kPlay;
+    mGameplayState = mWaits.empty() ? kPlay : kWaiting;
     if (mActiveScene == nullptr)
         return;
     for (uint8_t id : mActiveScene->TakePendingAnimations())
@@ -607,7 +607,7 @@ void Gameplay::ClickAreaWithObject(GameplayArea* area)
                        Expect(kInventoryReturned,
                               TString::Format("object '%s' gliding to area '%s'",
                                               object->GetName().c_str(), area->GetName().c_str()),
-                              [object](const Callback* r) { return CanObjectReport(*object, r); }),
+                              ObjectMotionRuns(*object)),
                        0);
     }
     else if (area->CanHoldInventory(object))
@@ -620,7 +620,7 @@ void Gameplay::ClickAreaWithObject(GameplayArea* area)
             Expect(kInventoryReturned,
                    TString::Format("object '%s' placed on area '%s'", object->GetName().c_str(),
                                    area->GetName().c_str()),
-                   [object](const Callback* r) { return CanObjectReport(*object, r); }));
+                   ObjectMotionRuns(*object)));
         if (mHud != nullptr && mHud->HasInventory(object->GetName()))
             mHud->RemoveInventory(object);
         if (area->HoldsCorrectInventory())
