@@ -400,6 +400,33 @@ void GameplayInventory::FinishUse()
     CallBack(0);
 }
 
+void GameplayInventory::PutBack()
+{
+    mFlags &= static_cast<uint8_t>(~kHeld);
+    mReturning = false;
+    RemoveTransforms(&mImageTransform);
+    mImageTransform.SetUniformScale(1.0f);
+    mImageSprite->GetSpec().mMatrix.m[0][0] = 1.0f;
+    mImageSprite->GetSpec().mMatrix.m[1][1] = 1.0f;
+    mImageTransform.SetPosition(mHomePosition.x, mHomePosition.y, 1.0f);
+    CallBack(0);
+}
+
+void GameplayInventory::ReadyForTheStrip()
+{
+    if ((mFlags & kInScene) != 0)
+        mFlags |= kComplete;
+    mFlags &= static_cast<uint8_t>(~(kUsed | kInScene | kHeld));
+    mReturning = false;
+    RemoveTransforms(&mImageTransform);
+    mImageTransform.SetRotation(0.0f, 0.0f, 0.0f);
+    mImageTransform.SetUniformScale(1.0f);
+    mImageSprite->GetSpec().mMatrix.m[0][0] = 1.0f;
+    mImageSprite->GetSpec().mMatrix.m[1][1] = 1.0f;
+    mImageTransform.SetAlpha(1.0f);
+    CallBack(0);
+}
+
 void GameplayInventory::Unload(uint32_t argument)
 {
     mFlags &= 0x7E;

@@ -82,6 +82,13 @@ public:
     // A use still under way ends now: its motion stops where the use leaves the object (out of
     // sight) and its report is told once.
     void FinishUse();
+    // Out of the hand at once, back where it rests at its own size; a motion under way ends and
+    // its report is told.
+    void PutBack();
+    // Handed out to the strip again: a use's turn and shrink are undone, and one that lay in a
+    // scene leaves it takeable, as it was there (marked complete); a motion under way ends and its
+    // report is told.
+    void ReadyForTheStrip();
     void Unload(uint32_t argument);
     void Reset();
     // Part numbers count from 1; one outside the parts is logged and ignored.

@@ -364,6 +364,9 @@ protected:
     // The held object was placed elsewhere (an event put it in its scene, or the strip took
     // it): the hand is empty and the strip takes clicks again.
     void TakeFromTheHand();
+    // The held object goes back where it belongs, at once (an event puts another in the hand):
+    // to the strip or the scene holding it, else where a miss would send it.
+    void PutHeldObjectBack();
     // In the strip or lying in a scene: there it is stepped each frame, and it goes nowhere at a
     // miss.
     bool IsPlaced(const GameplayInventory& object) const;

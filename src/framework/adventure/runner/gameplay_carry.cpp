@@ -11,6 +11,7 @@
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "framework/sound/sound_effect.h"
+#include "platform/log.h"
 
 #include <algorithm>
 
@@ -72,6 +73,33 @@ void Gameplay::TakeFromTheHand()
     SetCursorDefault();
 }
 
+void Gameplay::PutHeldObjectBack()
+{
+    GameplayInventory* object = mHeldInventory;
+    if (object == nullptr)
+        return;
+    TakeFromTheHand();
+    object->PutBack();
+    if (IsPlaced(*object))
+        return;
+    // From nowhere: the strip takes it (with the event's own new objects), or its home scene.
+    if (mHud != nullptr && object->CanBePlacedInHud())
+    {
+        mHud->GetPendingInventory().push_back(object);
+        return;
+    }
+    if (GameplayScene* home = FindScene(object->GetHomeScene()))
+    {
+        home->AddInventory(object, false, kUnsetPosition, nullptr);
+        return;
+    }
+    // Nothing else can hold it, and the hand takes the other one.
+    Log("Inventory object '%s' leaves play: another is put in the hand and it has no place to "
+        "go back to",
+        object->GetName().c_str());
+    object->ClearFlags(GameplayInventory::kShown);
+}
+
 bool Gameplay::IsPlaced(const GameplayInventory& object) const
 {
     if (mHud != nullptr && mHud->HasInventory(object.GetName()))
@@ -125,6 +153,13 @@ void Gameplay::UnequipInventory()
                 return;
             }
             returnToRest();
+            return;
+        }
+        // Nothing holds it and it has no scene to go to: it stays in the hand, rather than a
+        // miss costing the location an object it may need.
+        if (!IsPlaced(*object) && FindScene(object->GetHomeScene()) == nullptr)
+        {
+            SetCursorPickup();
             return;
         }
         object->ClearFlags(GameplayInventory::kShown);

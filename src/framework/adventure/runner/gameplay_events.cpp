@@ -222,6 +222,9 @@ void Gameplay::ApplyEvent(const GameplayEvent& eventRef, bool instant)
     if (event->GetInventoryToEquip().Length() > 0)
         if (GameplayInventory* object = FindInventory(event->GetInventoryToEquip()))
         {
+            // One hand: an object held before goes back where it belongs.
+            if (mHeldInventory != object)
+                PutHeldObjectBack();
             object->Reset();
             object->AddFlags(GameplayInventory::kShown | GameplayInventory::kVisible);
             object->RefreshCollisionMask();
@@ -286,8 +289,17 @@ void Gameplay::HandOutInventory(const std::vector<TString>& handOut, bool animat
         for (const TString& n : handOut)
         {
             auto object = objects.find(View(n));
-            if (object != objects.end() && shown.insert(View(n)).second)
-                mHud->GetPendingInventory().push_back(object->second);
+            if (object == objects.end() || !shown.insert(View(n)).second)
+                continue;
+            // Handed out again after a use, or from the scene an event placed it in: it joins
+            // the strip whole in look and takeable, and nothing else holds it.
+            GameplayInventory* joining = object->second;
+            if (joining == mHeldInventory)
+                TakeFromTheHand();
+            for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+                scene->RemoveInventory(joining);
+            joining->ReadyForTheStrip();
+            mHud->GetPendingInventory().push_back(joining);
         }
     }
 

@@ -168,10 +168,13 @@ void Gameplay::StartTransition(float from, float to, Callback* done)
 
 void Gameplay::EnterNextScene()
 {
-    if (mActiveScene != nullptr)
-        mActiveScene->ReleaseTextures();
+    // The scene left is no longer shown when its pictures go: what their release ends and leads
+    // on to waits for that scene's next showing.
+    GameplayScene* left = mActiveScene;
     mActiveScene = mNextScene;
     mNextScene = nullptr;
+    if (left != nullptr)
+        left->ReleaseTextures();
     mGameplayState = kSceneLoading;
     if (mActiveScene != nullptr)
         mPreloader->Fill(*mActiveScene);
