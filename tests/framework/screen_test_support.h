@@ -77,7 +77,7 @@ protected:
     }
     void TearDown() override
     {
-        EXPECT_EQ(CountInLog(kLetGoLine), mLetGoes) << "a wait was let go:\n" << Log();
+        ExpectLetGoes();
         // The screens go first: their destructors reach the audio and transform managers.
         mImpl->mManagers.mWindowManager.reset();
         mFrames.reset();
@@ -120,6 +120,11 @@ protected:
         return top != nullptr ? top->FindChild(name, 0xFFFFFFFFu) : nullptr;
     }
     int CountInLog(const std::string& text) { return rendertest::CountOf(Log(), text); }
+    // Only the waits the test lets go of on purpose were let go.
+    void ExpectLetGoes()
+    {
+        EXPECT_EQ(CountInLog(kLetGoLine), mLetGoes) << "a wait was let go:\n" << Log();
+    }
 
     // The waits a test lets go of on purpose; any other is a fault.
     int mLetGoes = 0;

@@ -202,7 +202,7 @@ void MKWGameplay::PlayPuzzleComplete(const TString& text)
         if (TScript* script = system->GetScript())
             script->SetGlobalNumber("gActive", 1);
     // A burst over a running one replaces its fade, whose end would never come: one wait.
-    if (!mPuzzleCompleteAwaited)
+    if (!mPuzzleCompleteWait.IsHeld())
         mPuzzleCompleteWait =
             Expect(kCallbackReported, "the puzzle's completion burst",
                    [this]
