@@ -132,14 +132,20 @@ void Gameplay::UnequipInventory()
             TakeFromTheHand();
         }
     };
+    TPoint mouse;
+    if (Settings* settings = Settings::Instance())
+        mouse = TPoint{settings->mMouseX, settings->mMouseY};
     const bool homeShown =
         mActiveScene != nullptr && object->GetHomeScene() == mActiveScene->GetName();
-    if (!homeShown)
+    const bool overStrip =
+        mHud != nullptr && (mHud->HasInventory(object->GetName()) || mHud->ContainsPoint(mouse));
+    // Away from its home, or over the strip with no rest to glide back to (an event put it in
+    // the hand from nowhere), it goes where it belongs.
+    if (!homeShown || (overStrip && !IsPlaced(*object)))
     {
         if (object->CanBePlacedInHud())
         {
-            // One an event put in the hand from nowhere has no place to go back to: the strip
-            // takes it.
+            // One from nowhere: the strip takes it.
             if (mHud != nullptr && !IsPlaced(*object))
             {
                 TakeFromTheHand();
@@ -155,9 +161,9 @@ void Gameplay::UnequipInventory()
             returnToRest();
             return;
         }
-        // Nothing holds it and it has no scene to go to: it stays in the hand, rather than a
-        // miss costing the location an object it may need.
-        if (!IsPlaced(*object) && FindScene(object->GetHomeScene()) == nullptr)
+        // Nothing holds it and there is no scene to lay it in: it stays in the hand, rather
+        // than a miss costing the location an object it may need.
+        if (!IsPlaced(*object) && (homeShown || FindScene(object->GetHomeScene()) == nullptr))
         {
             SetCursorPickup();
             return;
@@ -166,10 +172,7 @@ void Gameplay::UnequipInventory()
         mHeldInventory = nullptr;
         return;
     }
-    TPoint mouse;
-    if (Settings* settings = Settings::Instance())
-        mouse = TPoint{settings->mMouseX, settings->mMouseY};
-    if (mHud != nullptr && (mHud->HasInventory(object->GetName()) || mHud->ContainsPoint(mouse)))
+    if (overStrip)
     {
         returnToRest();
         return;
