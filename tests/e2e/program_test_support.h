@@ -70,6 +70,9 @@ inline const std::string kNewPlayer = "focus gained\nwait 40\n" +
                                       menupoints::ClickLine(menupoints::kPlay) +
                                       "wait 60\ntext Ann\nwait 10\nclick 400 276\nwait 120\n";
 
+// What the location says when it lets go of a wait nothing can end any more.
+constexpr const char* kLetGoLine = "which nothing can end any more";
+
 // A start-up script that shows nothing and waits: a run on a game folder of the tests' own ends
 // on a request to (without one it would end at once, with status 1).
 constexpr const char* kWaitingStartScript =
@@ -416,12 +419,23 @@ protected:
         return pid;
     }
 
-    // Runs the program on `game` with the input script; answers its exit code.
+    // Runs the program on `game` with the input script; answers its exit code. A location that
+    // had to let a wait go fails the test, whatever else the run showed.
     int RunScripted(const fs::path& game, const std::string& script,
                     std::vector<std::string> args = {})
     {
         const int pid = StartScripted(game, script, std::move(args));
-        return pid > 0 ? WaitForEnd(pid) : -1;
+        const int code = pid > 0 ? WaitForEnd(pid) : -1;
+        ExpectNoLetGo();
+        return code;
+    }
+
+    // The location's last resort against a wait nothing can end any more is a fault of the
+    // runner's.
+    void ExpectNoLetGo() const
+    {
+        const std::string log = ReadFile(LogFile());
+        EXPECT_EQ(log.find(kLetGoLine), std::string::npos) << "a wait was let go:\n" << log;
     }
 
     // Runs `game` with the content's trace on, and `options` ("key=value&...") after it; answers

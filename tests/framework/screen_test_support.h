@@ -35,6 +35,10 @@
 namespace screentest
 {
 
+// What the location says when it lets go of a wait nothing can end any more: its last resort,
+// and a fault of the runner's wherever it is met.
+constexpr const char* kLetGoLine = "which nothing can end any more";
+
 class ScreenTest : public fwtest::FrameworkDisplayTest
 {
 protected:
@@ -73,6 +77,7 @@ protected:
     }
     void TearDown() override
     {
+        ExpectLetGoes();
         // The screens go first: their destructors reach the audio and transform managers.
         mImpl->mManagers.mWindowManager.reset();
         mFrames.reset();
@@ -115,7 +120,14 @@ protected:
         return top != nullptr ? top->FindChild(name, 0xFFFFFFFFu) : nullptr;
     }
     int CountInLog(const std::string& text) { return rendertest::CountOf(Log(), text); }
+    // Only the waits the test lets go of on purpose were let go.
+    void ExpectLetGoes()
+    {
+        EXPECT_EQ(CountInLog(kLetGoLine), mLetGoes) << "a wait was let go:\n" << Log();
+    }
 
+    // The waits a test lets go of on purpose; any other is a fault.
+    int mLetGoes = 0;
     TSoundManager* mSound = nullptr;
     std::unique_ptr<AudioManager> mAudio;
     std::unique_ptr<Settings> mSettings;

@@ -1,11 +1,14 @@
 // WaitHandle: one report owed to whoever waits for a change, held by the thing that changes (an
-// animation block, a frame sequence). It is told exactly once: by the change's end, or, when the
-// change is cut short (replaced by another, cleared, its holder destroyed), by that, so nothing
-// can drop a report without telling it.
+// animation block, a frame sequence, an entity, an inventory object, the strip). It is told exactly
+// once: by the change's end, or, when the change is cut short (replaced by another, cleared, its
+// holder destroyed), by that, so nothing can drop a report without telling it.
+// A holder is offered a report as `WaitHandle&&` and moves it in only when it takes the change on:
+// one left in the caller's hands was not taken, and the caller may withdraw it.
 #pragma once
 
 #include "framework/transforms/transform_manager.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -24,6 +27,8 @@ class WaitHandle
 {
 public:
     WaitHandle() = default;
+    // No report: a change nobody waits for.
+    WaitHandle(std::nullptr_t) {}
     explicit WaitHandle(std::shared_ptr<WaitToken> token) : mToken(std::move(token)) {}
     // A handle of its own for a plain callback, told at its end and when cut short.
     static WaitHandle For(const Callback& report, uint32_t argument = 0);
@@ -53,6 +58,12 @@ public:
     {
         mToken.reset();
         mEndOnly = false;
+    }
+    // Let go untold, handing the token to whoever withdraws it.
+    std::shared_ptr<WaitToken> Release()
+    {
+        mEndOnly = false;
+        return std::move(mToken);
     }
 
 private:

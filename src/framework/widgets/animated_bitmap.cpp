@@ -334,6 +334,14 @@ void AnimatedBitmap::ReleaseTextures()
         child->ReleaseTextures();
     mSprite->SetTexture(nullptr);
     mFrameTextures.clear();
+    // Without frames a sequence played once cannot step to its end: it is put there (shown when
+    // the frames come back), and its report is told, as the sequence will not end by itself.
+    if (mAnimating && mFrameMode == kPlayOnce)
+    {
+        mAnimating = false;
+        mCurrentFrame = -1;
+        mCycleEnd.CutShort();
+    }
 }
 
 int32_t AnimatedBitmap::GetWidth() const
@@ -756,7 +764,7 @@ bool AnimatedBitmap::CanStillReport() const
             (block.mCountdown >= 0 || (manager != nullptr && block.mTransformId != 0 &&
                                        manager->HasTransform(block.mTransformId))))
             return true;
-    return mCycleEnd.IsHeld() && mAnimating && mFrameTime > 0;
+    return mCycleEnd.IsHeld() && mAnimating && mFrameTime > 0 && GetFrameCount() >= 2;
 }
 
 void AnimatedBitmap::ScheduleSound(Block& block)

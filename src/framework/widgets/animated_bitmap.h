@@ -109,6 +109,7 @@ public:
 
     // Loads the image and, recursively, every child's.
     void CreateSprites();
+    // A sequence played once ends there: it shows its last frame once the frames are back.
     void ReleaseTextures();
     int32_t GetWidth() const;
     int32_t GetHeight() const;

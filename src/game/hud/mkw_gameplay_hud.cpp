@@ -174,7 +174,7 @@ void MKWGameplayHud::SetButtonsEnabled(bool enabled)
 
 // --- the strip ----------------------------------------------------------------------------------
 
-bool MKWGameplayHud::MergePendingInventory(bool animate, Callback* callback)
+bool MKWGameplayHud::MergePendingInventory(bool animate, WaitHandle&& report)
 {
     if (mPending.empty())
         return false;
@@ -213,8 +213,7 @@ bool MKWGameplayHud::MergePendingInventory(bool animate, Callback* callback)
             continue;
         if (animate && i >= mRangeFirst && i <= mRangeLast)
         {
-            object->PlaceInHud(callback, true);
-            callback = nullptr;
+            object->PlaceInHud(std::move(report), true);
         }
         else
         {
@@ -222,9 +221,8 @@ bool MKWGameplayHud::MergePendingInventory(bool animate, Callback* callback)
             object->PlaceInHud(nullptr, false);
         }
     }
-    // No object took the callback (all unmarked, or none in view): its caller is not left
-    // waiting.
-    CallLater(callback);
+    // No object took the report (all unmarked, or none in view): its caller is not left waiting.
+    CallLater(std::move(report));
     mPending.clear();
     return true;
 }

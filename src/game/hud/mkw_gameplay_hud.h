@@ -33,7 +33,7 @@ public:
     void Update() override;
     void DrawHints() override;
     bool ContainsPoint(const TPoint& point) override;
-    bool MergePendingInventory(bool animate, Callback* callback) override;
+    bool MergePendingInventory(bool animate, WaitHandle&& report) override;
     void Pause() override;
     void Resume() override;
     void SetButtonsEnabled(bool enabled) override;

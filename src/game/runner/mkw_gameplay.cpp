@@ -96,6 +96,8 @@ MKWGameplay::~MKWGameplay()
         for (const std::shared_ptr<TM_Transform2D>& mover : mPulseMovers)
             transforms->RemoveTransforms(mover.get());
     }
+    // The burst's and the token's reports go with the location that waits for them.
+    StopWaiting();
 }
 
 TWindow* MKWGameplay::Create()

@@ -18,6 +18,7 @@
 #include <vector>
 
 class Godray;
+class GameplayHint;
 class GameplayHintMinigame;
 class GameplayJournal;
 class MKWGameplayHud;
@@ -126,6 +127,8 @@ public:
                         const TPoint& point, const TVec4& color) override;
     void LoadExtraState(const uint8_t* data, size_t size) override;
     void SaveExtraState(std::vector<uint8_t>& out) override;
+    // A hint on its way to its item was never shown: the trackers it spent are kept.
+    void SettleForClose() override;
 
     // The script function "HudJournalPressed".
     void HudJournalPressed();
@@ -286,8 +289,12 @@ protected:
     bool mPuzzleCompleteAwaited = false;
     // The location's reports for the burst's fade and for the hint token's flight; a flight cut
     // short by the next one tells its report then.
-    Callback* mPuzzleCompleteWait = nullptr;
-    Callback* mTokenWait = nullptr;
+    WaitHandle mPuzzleCompleteWait;
+    WaitHandle mTokenWait;
+    // The trackers the token's flight to an item spent, and their medallion, until it arrives: a
+    // close before then gives them back, as no hint was shown.
+    GameplayHint* mFlightMedallion = nullptr;
+    uint8_t mFlightTrackers = 0;
     // The burst asked for while a scene loaded.
     TString mDeferredPuzzleComplete;
     TDrawSpec mMiniHintSpec;

@@ -202,10 +202,10 @@ void MKWGameplay::PlayPuzzleComplete(const TString& text)
         if (TScript* script = system->GetScript())
             script->SetGlobalNumber("gActive", 1);
     // A burst over a running one replaces its fade, whose end would never come: one wait.
-    if (!mPuzzleCompleteAwaited)
+    if (!mPuzzleCompleteWait.IsHeld())
         mPuzzleCompleteWait =
             Expect(kCallbackReported, "the puzzle's completion burst",
-                   [this](const Callback*)
+                   [this]
                    {
                        const TransformManager* manager = TransformManager::Instance();
                        return manager != nullptr && manager->HasTransforms(&mPuzzleCompleteFader);
@@ -230,7 +230,7 @@ void MKWGameplay::OnPuzzleCompleteFaded()
         if (TScript* script = system->GetScript())
             script->SetGlobalNumber("gActive", 0);
     mPuzzleCompleteAwaited = false;
-    TellWait(mPuzzleCompleteWait);
+    mPuzzleCompleteWait.Tell(nullptr, 0);
 }
 
 // Pause and resume.

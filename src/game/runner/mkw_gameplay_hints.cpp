@@ -309,8 +309,7 @@ void MKWGameplay::StartMinigame(uint32_t minigame)
     if (transforms != nullptr)
         transforms->RemoveTransforms(&mover);
     // A flight still under way ends here: its report is told once this one is awaited.
-    Callback* cutShort = mTokenWait;
-    mTokenWait = nullptr;
+    WaitHandle cutShort = std::move(mTokenWait);
     const TVec2 start = mHud != nullptr ? mHud->GetClickedHintPosition() : TVec2(0, 0);
     mover.SetX(start.x);
     mover.SetY(start.y);
@@ -368,21 +367,36 @@ void MKWGameplay::StartMinigame(uint32_t minigame)
     mHintToken->SetFrame(1);
     StartHintParticles(mTokenCharacter);
 
+    // The selection is spent here, before the hint shows.
+    mFlightMedallion = mTokenCharacter == 2 ? lirae : mTokenCharacter == 1 ? thessalor : nullptr;
+    mFlightTrackers = mFlightMedallion != nullptr
+                          ? static_cast<uint8_t>(mFlightMedallion->GetSelectedMask() &
+                                                 mFlightMedallion->GetAvailableMask())
+                          : uint8_t{0};
     Gameplay::StartMinigame(minigame);
 
     mTokenWait = Expect(kCallbackReported, "the hint token's flight",
-                        [&mover](const Callback*)
+                        [&mover]
                         {
                             const TransformManager* manager = TransformManager::Instance();
                             return manager != nullptr && manager->HasTransforms(&mover);
                         });
     mGameplayState = kWaiting;
-    if (cutShort != nullptr)
-        cutShort->Call(nullptr, 0);
+    cutShort.CutShort();
     if (AudioManager* audio = AudioManager::Instance())
         for (uint32_t loop : {mHintLoopLirae, mHintLoopThessalor})
             if (loop != 0)
                 audio->StopIndex(static_cast<int32_t>(loop));
+}
+
+void MKWGameplay::SettleForClose()
+{
+    Gameplay::SettleForClose();
+    if (mFlightMedallion != nullptr && mTokenWait.IsHeld())
+        mFlightMedallion->SetAvailableMask(
+            static_cast<uint8_t>(mFlightMedallion->GetAvailableMask() | mFlightTrackers));
+    mFlightMedallion = nullptr;
+    mFlightTrackers = 0;
 }
 
 void MKWGameplay::OnHintArrived()
@@ -390,7 +404,9 @@ void MKWGameplay::OnHintArrived()
     StopHintParticles();
     mHintCharacter = mTokenCharacter;
     mTokenCharacter = 0;
-    TellWait(mTokenWait);
+    mFlightMedallion = nullptr;
+    mFlightTrackers = 0;
+    mTokenWait.Tell(nullptr, 0);
     GameplayItem* item = mHintItem;
     if (item == nullptr)
     {
@@ -490,7 +506,7 @@ void MKWGameplay::EndHint()
     }
     // The strip's return ends the selection; without a HUD there is nothing to wait for.
     if (mHud != nullptr)
-        mHud->PlaceInventory(GetCallback(kMinigameEnded));
+        mHud->PlaceInventory(StripNotice(kMinigameEnded));
     else
         EndMinigame(0);
 }
@@ -571,8 +587,7 @@ void MKWGameplay::OnHintEarned(int32_t character)
     {
         transforms->RemoveTransforms(&mover);
         // A flight still under way ends here, cut short.
-        if (mTokenWait != nullptr)
-            TellWait(mTokenWait);
+        mTokenWait.CutShort();
         auto* list = new TM_InstructionList;
         const uint32_t appear = Ms(mTimeHintToAddAppear);
         list->push_back(new TM_Scale(appear, mScaleHintToAdd, kTinyScale, 0, kSmoothing));
@@ -619,9 +634,9 @@ void MKWGameplay::OnTokenMove(int32_t)
         list->push_back(new TM_Rotate(time, false, mRotationHintToAdd, 0.0f, 0, kSmoothing));
         transforms->AddTransform(
             &mover, list, new Callback(this, &Forward<&MKWGameplay::OnTrackerFilled>), nullptr);
-        mTokenWait = Expect(kCallbackReported, "the hint token's way to its tracker",
-                            [&mover](const Callback*)
-                            { return TransformManager::Instance()->HasTransforms(&mover); });
+        mTokenWait =
+            Expect(kCallbackReported, "the hint token's way to its tracker",
+                   [&mover] { return TransformManager::Instance()->HasTransforms(&mover); });
         mGameplayState = kWaiting;
         return;
     }
@@ -642,7 +657,7 @@ void MKWGameplay::OnTrackerFilled()
     }
     mTokenCharacter = 0;
     StopHintParticles();
-    TellWait(mTokenWait);
+    mTokenWait.Tell(nullptr, 0);
 }
 
 // The token's particles.

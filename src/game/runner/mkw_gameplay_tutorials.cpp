@@ -118,14 +118,14 @@ void MKWGameplay::CompleteTutorial(const TString& name)
 void MKWGameplay::CompleteTutorialWaiting(const TString& name)
 {
     MarkTutorialSeen(name);
-    Callback* hidden =
+    WaitHandle hidden =
         Expect(kCallbackReported, TString::Format("the tutorial '%s' hiding", name.c_str()));
     mGameplayState = kWaiting;
     GameplayTutorial* prompt = mTutorials != nullptr ? mTutorials->GetActive() : nullptr;
     if (prompt != nullptr)
-        prompt->Hide(hidden);
-    else
-        TellWait(hidden);
+        prompt->Hide(std::move(hidden));
+    // No prompt to hide: nothing to wait for.
+    hidden.Tell(nullptr, 0);
 }
 
 bool MKWGameplay::TutorialConditionHolds(int32_t row) const

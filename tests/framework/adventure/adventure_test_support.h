@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/transforms/transform_manager.h"
+#include "framework/transforms/wait_handle.h"
 #include "platform/shell/application.h"
 #include "platform/strings/string_table.h"
 
@@ -27,6 +28,8 @@ struct Calls
             calls->mThen();
     }
     size_t Count() const { return mArgs.size(); }
+    // A report of its own each time, told into these calls.
+    WaitHandle Report() { return WaitHandle::For(mCallback); }
 
     Callback mCallback{this, &Calls::On};
     std::vector<uint32_t> mArgs;

@@ -27,6 +27,12 @@ protected:
     {
         FrameworkDisplayTest::Step(ms, [&bitmap] { bitmap.Update(); });
     }
+    // A report of its own that counts its tellings in `count`.
+    static WaitHandle Counted(int& count)
+    {
+        return WaitHandle::For(Callback(&count, [](void* object, TM_Transform*, uint32_t)
+                                        { ++*static_cast<int*>(object); }));
+    }
     // Three 4 x 4 frames: red, green, blue.
     void ThreeFrames()
     {
@@ -346,19 +352,14 @@ TEST_F(BitmapTest, RandomStartAndEndCallbacks)
     EXPECT_GT(seen.id, 0u);
 }
 
-// A report handed with a block or a frame sequence is told exactly once: at its end, or when the
-// block is loaded anew, the sequence replaced or put at its end, the bitmap's transforms removed
-// or the bitmap destroyed; a block still counting down keeps its report through a removal. A
-// plain callback is told only by its end, as before.
+// A report handed with a block is told exactly once: at its end, or when the block is loaded
+// anew, the bitmap's transforms removed or the bitmap destroyed; a block still counting down keeps
+// its report through a removal. A plain callback is told only by its end, as before.
 TEST_F(BitmapTest, AReportIsToldOnceAtItsEndOrWhenItsPartIsCutShort)
 {
     ThreeFrames();
-    int told[8] = {};
-    auto report = [&told](int slot)
-    {
-        return WaitHandle::For(Callback(&told[slot], [](void* object, TM_Transform*, uint32_t)
-                                        { ++*static_cast<int*>(object); }));
-    };
+    int told[5] = {};
+    auto report = [&told](int slot) { return Counted(told[slot]); };
     std::unique_ptr<TLuaTable> fade = Table("{ endopacity = 0.5, duration = 100 }");
     std::unique_ptr<TLuaTable> later =
         Table("{ endx = 5, endy = 5, duration = 100, initialdelay = 500 }");
@@ -373,24 +374,16 @@ TEST_F(BitmapTest, AReportIsToldOnceAtItsEndOrWhenItsPartIsCutShort)
     EXPECT_EQ(told[1], 1);
     EXPECT_FALSE(bitmap->CanStillReport());
 
-    bitmap->SetFrameMode("once", 0, 100, false, report(2));
-    bitmap->SetFrameMode("once", 0, 100, false, report(3));
-    EXPECT_EQ(told[2], 1);
-    bitmap->RestartFrames("once", 0, 100, false);
-    EXPECT_EQ(told[3], 1);
-
-    bitmap->LoadBlock(AnimatedBitmap::kScale, *fade, report(4));
-    bitmap->LoadBlock(AnimatedBitmap::kMove, *later, report(5));
+    bitmap->LoadBlock(AnimatedBitmap::kScale, *fade, report(2));
+    bitmap->LoadBlock(AnimatedBitmap::kMove, *later, report(3));
     Step(*bitmap, 16);
     bitmap->RemoveTransforms();
-    EXPECT_EQ(told[4], 1);
-    EXPECT_EQ(told[5], 0);
+    EXPECT_EQ(told[2], 1);
+    EXPECT_EQ(told[3], 0);
     EXPECT_TRUE(bitmap->CanStillReport());
-    bitmap->LoadBlock(AnimatedBitmap::kRotate, *fade, report(6));
+    bitmap->LoadBlock(AnimatedBitmap::kRotate, *fade, report(4));
     bitmap.reset();
-    EXPECT_EQ(told[5], 1);
-    EXPECT_EQ(told[6], 1);
-    EXPECT_EQ(std::vector<int>(told, told + 7), std::vector<int>(7, 1));
+    EXPECT_EQ(std::vector<int>(told, told + 5), std::vector<int>(5, 1));
 
     int plain = 0;
     Callback end(&plain,
@@ -401,6 +394,45 @@ TEST_F(BitmapTest, AReportIsToldOnceAtItsEndOrWhenItsPartIsCutShort)
     for (int i = 0; i < 10; ++i)
         Step(*other, 16);
     EXPECT_EQ(plain, 1);
+}
+
+// The frame half, on a sequence of three frames that runs (one of a single frame ends inside
+// SetFrameMode): told once at its end, when replaced or put at its end, when its pictures are
+// released (it cannot step without them, and shows its last frame once they are back), or when
+// the bitmap goes.
+TEST_F(BitmapTest, AFrameSequenceIsToldOnceAtItsEndOrWhenItIsCutShort)
+{
+    ThreeFrames();
+    int told[5] = {};
+    auto bitmap = Make("{ image = 'frames', animation = 'once' }");
+    bitmap->CreateSprites();
+    ASSERT_EQ(bitmap->GetFrameCount(), 3);
+    bitmap->SetFrameMode("once", 0, 100, false, Counted(told[0]));
+    EXPECT_TRUE(bitmap->CanStillReport());
+    Step(*bitmap, 150);
+    EXPECT_EQ(told[0], 0);
+    Step(*bitmap, 150);
+    EXPECT_EQ(told[0], 1);
+    EXPECT_FALSE(bitmap->CanStillReport());
+
+    bitmap->SetFrameMode("once", 0, 100, false, Counted(told[1]));
+    bitmap->SetFrameMode("once", 0, 100, false, Counted(told[2]));
+    EXPECT_EQ(told[1], 1);
+    EXPECT_EQ(told[2], 0);
+    bitmap->RestartFrames("once", 0, 100, false);
+    EXPECT_EQ(told[2], 1);
+
+    bitmap->SetFrameMode("once", 0, 100, false, Counted(told[3]));
+    Step(*bitmap, 16);
+    bitmap->ReleaseTextures();
+    EXPECT_EQ(told[3], 1);
+    EXPECT_FALSE(bitmap->CanStillReport());
+    bitmap->CreateSprites();
+    EXPECT_EQ(bitmap->GetCurrentFrame(), 2);
+
+    bitmap->SetFrameMode("once", 0, 100, false, Counted(told[4]));
+    bitmap.reset();
+    EXPECT_EQ(std::vector<int>(told, told + 5), std::vector<int>(5, 1));
 }
 
 TEST_F(BitmapTest, ChildrenInTurnAfterTheirCycleSortedByDepth)

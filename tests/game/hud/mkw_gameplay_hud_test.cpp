@@ -116,7 +116,7 @@ TEST_F(GameHudTest, ObjectsMergeByCharacter)
     // Only unmarked objects: nothing placed, and the callback still comes, with the next update.
     adventuretest::Calls calls;
     pending = {Object("none2", "other")};
-    EXPECT_TRUE(hud->MergePendingInventory(true, &calls.mCallback));
+    EXPECT_TRUE(hud->MergePendingInventory(true, calls.Report()));
     EXPECT_EQ(calls.Count(), 0u);
     Frames(hud, 1);
     EXPECT_EQ(calls.Count(), 1u);

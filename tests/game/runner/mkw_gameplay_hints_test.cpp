@@ -494,6 +494,29 @@ TEST_F(HintsTest, RunnersClosedMidHint)
     }
 }
 
+// Closed while the token flies to the item, the hint was never shown: the tracker it spent is
+// kept for the record; closed once the hint shows, it stays spent.
+TEST_F(HintsTest, AHintsTrackerIsSpentForACloseOnlyOnceItsTokenArrives)
+{
+    for (bool arrived : {false, true})
+    {
+        HintGameplay* play = Open();
+        ASSERT_NE(play, nullptr);
+        play->ActivateEvent("give", true);
+        GameplayHint* thessalor = Hud(*play).GetThessalorMedallion();
+        Spend(*play, thessalor, "key");
+        EXPECT_EQ(thessalor->GetAvailableMask(), 0b10);
+        if (arrived)
+            Until(*play, MKWGameplay::kThessalorHintShown);
+        else
+            RunFrames(5);
+        play->OnClose();
+        EXPECT_EQ(thessalor->GetAvailableMask(), arrived ? 0b10 : 0b11) << arrived;
+        mManager->GetRoot()->RemoveChild(play);
+        delete play;
+    }
+}
+
 // A hinted item lost (a scene switch, a restore) on the way or while shown: the hint ends and
 // play goes on.
 TEST_F(HintsTest, AHintWhoseItemIsLostEndsWithoutATest)

@@ -546,16 +546,16 @@ void GameplayArea::StartImageFade(float end, int32_t ms, Callback* callback)
         &mSpriteTransform, AlphaList(ms, end, kFromCurrent, 0, kFadeSmoothing), callback, nullptr);
 }
 
-void GameplayArea::Activate(bool animate, Callback* callback)
+void GameplayArea::Activate(bool animate, WaitHandle&& report)
 {
     if ((mFlags & kCompleted) != 0)
         return;
     mFlags |= kActive;
-    HoldCallback(callback);
-    Show(animate, callback);
+    HoldReport(std::move(report));
+    Show(animate, nullptr);
 }
 
-void GameplayArea::Show(bool animate, Callback* callback)
+void GameplayArea::Show(bool animate, WaitHandle&& report)
 {
     if ((mFlags & kShown) != 0)
     {
@@ -564,7 +564,7 @@ void GameplayArea::Show(bool animate, Callback* callback)
         return;
     }
     mFlags |= kShown;
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     if (animate)
         CreateTextures();
     if (animate && HasFrames() && TransformManager::Instance() != nullptr)
@@ -577,7 +577,7 @@ void GameplayArea::Show(bool animate, Callback* callback)
     mCompletionPending = 1;
 }
 
-void GameplayArea::Hide(bool animate, Callback* callback)
+void GameplayArea::Hide(bool animate, WaitHandle&& report)
 {
     if ((mFlags & kShown) == 0)
     {
@@ -586,7 +586,7 @@ void GameplayArea::Hide(bool animate, Callback* callback)
         return;
     }
     mFlags &= static_cast<uint8_t>(~kShown);
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     StopParticles();
     StopHilightParticles();
     if (animate && TransformManager::Instance() != nullptr)
@@ -600,18 +600,18 @@ void GameplayArea::Hide(bool animate, Callback* callback)
         ReleaseTextures();
 }
 
-void GameplayArea::Deactivate(bool animate, Callback* callback)
+void GameplayArea::Deactivate(bool animate, WaitHandle&& report)
 {
     if ((mFlags & kShown) != 0 && animate && HasFrames() && TransformManager::Instance() != nullptr)
     {
         // The fade's end reports: an end still due from an earlier change would report early.
-        HoldCallback(callback);
+        HoldReport(std::move(report));
         mCompletionPending = 0;
         StartImageFade(0.0f, mTimeVisible, new Callback(this, &GameplayArea::OnDeactivated));
         return;
     }
     mFlags &= static_cast<uint8_t>(~(kActive | kShown));
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     if (animate)
         mCompletionPending = 1;
 }
@@ -623,7 +623,7 @@ void GameplayArea::OnDeactivated(void* object, TM_Transform*, uint32_t)
     area->GameplayEntity::Complete();
 }
 
-void GameplayArea::Complete(Callback* callback, bool animate)
+void GameplayArea::Complete(WaitHandle&& report, bool animate)
 {
     if ((mFlags & kCompleted) != 0)
         return;
@@ -631,12 +631,12 @@ void GameplayArea::Complete(Callback* callback, bool animate)
     if ((mFlags & kActive) == 0)
     {
         // A change still fading (the area being shown) keeps its pair: it is told at the end.
-        HoldCallback(callback);
+        HoldReport(std::move(report));
         mCompletionPending = 1;
         return;
     }
     mFlags &= static_cast<uint8_t>(~kActive);
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     StartHilightFade(animate);
     if (animate && TransformManager::Instance() != nullptr)
     {
@@ -711,8 +711,8 @@ bool GameplayArea::LoadState(const uint8_t* data, size_t size)
     mHeldInventoryName =
         TString(reinterpret_cast<const char*>(data + fixed), static_cast<unsigned>(length - fixed));
 
-    // Re-entered without animation or callbacks.
-    Callback* held = mHeldCallback;
+    // Re-entered without animation or reports.
+    WaitHandle held = std::move(mHeldReport);
     const uint8_t pending = mCompletionPending;
     mFlags = flags;
     if ((flags & kCompleted) != 0)
@@ -738,7 +738,7 @@ bool GameplayArea::LoadState(const uint8_t* data, size_t size)
         mFlags &= static_cast<uint8_t>(~kShown);
         Show(false, nullptr);
     }
-    mHeldCallback = held;
+    mHeldReport = std::move(held);
     mCompletionPending = pending;
     return true;
 }

@@ -55,10 +55,10 @@ public:
     uint32_t GetStateSize() const override;
     // The record grows with the held name: its length byte tells how far.
     size_t MeasureState(const uint8_t* data, size_t size) const override;
-    void Activate(bool animate, Callback* callback) override;
-    void Deactivate(bool animate, Callback* callback) override;
-    void Show(bool animate, Callback* callback) override;
-    void Hide(bool animate, Callback* callback) override;
+    void Activate(bool animate, WaitHandle&& report) override;
+    void Deactivate(bool animate, WaitHandle&& report) override;
+    void Show(bool animate, WaitHandle&& report) override;
+    void Hide(bool animate, WaitHandle&& report) override;
     // While shown: the mask's name (image and suffix), and the image's.
     std::vector<TString> GetTextureNames() const override;
     std::vector<TString> GetAnimationNames() const override;
@@ -98,7 +98,7 @@ public:
     void MarkEventUsed(const TString& name);
     // Without animation the area ends at once and the callback is due; completed areas cannot be
     // activated until the bit is cleared.
-    void Complete(Callback* callback, bool animate);
+    void Complete(WaitHandle&& report, bool animate);
 
     bool CanHoldInventory(const GameplayInventory* inventory) const;
     bool HoldsCorrectInventory() const;

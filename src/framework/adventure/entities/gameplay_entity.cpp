@@ -22,12 +22,9 @@ void GameplayEntity::OnOwnCallback(void* object, TM_Transform*, uint32_t)
 void GameplayEntity::Complete()
 {
     mCompletionPending = 0;
-    if (mHeldCallback == nullptr)
-        return;
-    // Cleared before the call: the callback may start another change on this entity.
-    Callback* callback = mHeldCallback;
-    mHeldCallback = nullptr;
-    callback->Call(nullptr, 0);
+    // Taken out before it is told: the report may start another change on this entity.
+    WaitHandle report = std::move(mHeldReport);
+    report.Tell(nullptr, 0);
 }
 
 void GameplayEntity::SayMissingPicture(const TString& picture)
@@ -38,14 +35,10 @@ void GameplayEntity::SayMissingPicture(const TString& picture)
     ReportMissingPicture(mName, picture, __FILE__, __LINE__);
 }
 
-void GameplayEntity::HoldCallback(Callback* callback)
+void GameplayEntity::HoldReport(WaitHandle&& report)
 {
-    if (callback == nullptr || callback == mHeldCallback)
-        return;
-    Callback* replaced = mHeldCallback;
-    mHeldCallback = callback;
-    if (replaced != nullptr)
-        replaced->Call(nullptr, 0);
+    if (report.IsHeld())
+        mHeldReport = std::move(report);
 }
 
 void GameplayEntity::Update(uint32_t)
@@ -78,28 +71,28 @@ size_t GameplayEntity::MeasureState(const uint8_t* data, size_t size) const
     return data != nullptr && length <= size ? length : 0;
 }
 
-void GameplayEntity::Activate(bool, Callback* callback)
+void GameplayEntity::Activate(bool, WaitHandle&& report)
 {
     mFlags |= kActive;
-    HoldCallback(callback);
+    HoldReport(std::move(report));
 }
 
-void GameplayEntity::Deactivate(bool, Callback* callback)
+void GameplayEntity::Deactivate(bool, WaitHandle&& report)
 {
     mFlags &= static_cast<uint8_t>(~kActive);
-    HoldCallback(callback);
+    HoldReport(std::move(report));
 }
 
-void GameplayEntity::Show(bool, Callback* callback)
+void GameplayEntity::Show(bool, WaitHandle&& report)
 {
     mFlags |= kShown;
-    HoldCallback(callback);
+    HoldReport(std::move(report));
 }
 
-void GameplayEntity::Hide(bool, Callback* callback)
+void GameplayEntity::Hide(bool, WaitHandle&& report)
 {
     mFlags &= static_cast<uint8_t>(~kShown);
-    HoldCallback(callback);
+    HoldReport(std::move(report));
 }
 
 std::vector<TString> GameplayEntity::GetTextureNames() const

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/transforms/transform_manager.h"
+#include "framework/transforms/wait_handle.h"
 #include "platform/maths/geometry.h"
 #include "platform/strings/tstring.h"
 
@@ -62,11 +63,12 @@ public:
     // False, and nothing changed, when the entity's block does not fit in `size` bytes.
     virtual bool LoadState(const uint8_t* data, size_t size);
     virtual uint32_t GetStateSize() const;
-    // A non-null callback becomes the held one; a null one leaves it.
-    virtual void Activate(bool animate, Callback* callback);
-    virtual void Deactivate(bool animate, Callback* callback);
-    virtual void Show(bool animate, Callback* callback);
-    virtual void Hide(bool animate, Callback* callback);
+    // A report offered with a change becomes the held one (an empty one leaves it); the one it
+    // replaces is told then.
+    virtual void Activate(bool animate, WaitHandle&& report);
+    virtual void Deactivate(bool animate, WaitHandle&& report);
+    virtual void Show(bool animate, WaitHandle&& report);
+    virtual void Hide(bool animate, WaitHandle&& report);
     // Names of the still and the animated pictures the entity needs, for preloading.
     virtual std::vector<TString> GetTextureNames() const;
     virtual std::vector<TString> GetAnimationNames() const;
@@ -78,8 +80,8 @@ public:
     virtual void CreateTextures() = 0;
     virtual void ReleaseTextures() = 0;
 
-    // Whether the change in progress will call this callback when it ends.
-    bool HoldsCallback(const Callback* callback) const { return mHeldCallback == callback; }
+    // Whether a change in progress owes a report.
+    bool HoldsReport() const { return mHeldReport.IsHeld(); }
 
     // The length of this entity's block as saved at `data`; 0 when it does not fit in `size`.
     virtual size_t MeasureState(const uint8_t* data, size_t size) const;
@@ -87,19 +89,18 @@ public:
 protected:
     // A copy of the own callback for the transform manager, which deletes the callbacks it gets.
     Callback* NewOwnCallback() { return new Callback(mOwnCallback); }
-    // A non-null callback becomes the held one. One held already and different is called now:
-    // whoever counted on it is told once, as its change's end will call only the new one.
-    void HoldCallback(Callback* callback);
-    // The end of a change: completion pending cleared, the held callback (if any) cleared and
-    // called once.
+    // An offered report becomes the held one. One held already is told now: whoever counted on it
+    // is told once, as its change's end will tell only the new one.
+    void HoldReport(WaitHandle&& report);
+    // The end of a change: completion pending cleared, the held report (if any) told once.
     void Complete();
     // A picture of its own that the game lacks: said once in the entity's life, however often
     // its textures are made.
     void SayMissingPicture(const TString& picture);
 
     uint8_t mFlags = 0;
-    // The caller's; never deleted here.
-    Callback* mHeldCallback = nullptr;
+    // Told at the change's end, at its replacement, or when the entity goes.
+    WaitHandle mHeldReport;
     uint8_t mCompletionPending = 0;
     int32_t mDepth = 0;
     TString mName;

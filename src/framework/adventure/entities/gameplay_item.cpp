@@ -241,10 +241,10 @@ void GameplayItem::SaveState(std::vector<uint8_t>& out)
                                          : mFlags);
 }
 
-void GameplayItem::Activate(bool animate, Callback* callback)
+void GameplayItem::Activate(bool animate, WaitHandle&& report)
 {
     mFlags |= kActive | kShown;
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     CreateTextures();
     TransformManager* manager = TransformManager::Instance();
     if (!animate || manager == nullptr)
@@ -314,12 +314,13 @@ void GameplayItem::StopParticles()
             system->GetScript()->SetGlobalNumber("gActive", 0);
 }
 
-void GameplayItem::StartFoundAnimation(Callback* callback, GameplayInventory* target)
+void GameplayItem::StartFoundAnimation(WaitHandle&& arrived, GameplayInventory* target)
 {
     mFlags |= kOverlayPass | kCrossFade;
-    // The animation's arrival takes over: an earlier change's pending end must not fire it.
+    // The animation's arrival takes over: an earlier change's pending end must not fire it, and
+    // its report is told now.
     mCompletionPending = 0;
-    mHeldCallback = callback;
+    mHeldReport = std::move(arrived);
     mTarget = target;
     TransformManager* manager = TransformManager::Instance();
     if (manager == nullptr)
@@ -375,8 +376,7 @@ void GameplayItem::Arrive()
 {
     mFlags |= kFound;
     mCompletionPending = 0;
-    Callback* callback = mHeldCallback;
-    mHeldCallback = nullptr;
+    WaitHandle arrived = std::move(mHeldReport);
     StopParticles();
     if (TransformManager* manager = TransformManager::Instance())
     {
@@ -390,8 +390,7 @@ void GameplayItem::Arrive()
         FinishFound();
     }
     // Last: whoever is told may let the item go.
-    if (callback != nullptr)
-        callback->Call(nullptr, 0);
+    arrived.Tell(nullptr, 0);
 }
 
 void GameplayItem::Land()
@@ -402,12 +401,10 @@ void GameplayItem::Land()
     mFlags &= static_cast<uint8_t>(~(kCrossFade | kScenePass));
     mFlags |= kOverlayPass;
     mCompletionPending = 0;
-    Callback* callback = mHeldCallback;
-    mHeldCallback = nullptr;
+    WaitHandle arrived = std::move(mHeldReport);
     StopParticles();
     FinishFound();
-    if (callback != nullptr)
-        callback->Call(nullptr, 0);
+    arrived.Tell(nullptr, 0);
 }
 
 void GameplayItem::OnFadedAway(void* object, TM_Transform*, uint32_t)

@@ -50,7 +50,7 @@ public:
     // A found item still fading away is stored as gone, as the fade's end leaves it.
     void SaveState(std::vector<uint8_t>& out) override;
     // Shows the item and makes its textures; animated, it fades in over "timevisible".
-    void Activate(bool animate, Callback* callback) override;
+    void Activate(bool animate, WaitHandle&& report) override;
     // The mask's file while shown.
     std::vector<TString> GetTextureNames() const override;
     void LoadTextures() override;
@@ -72,7 +72,7 @@ public:
     bool HitTest(const TVec2& point, const TDrawSpec& parent);
     // The callback fires once, when the item arrives at the target; a null target makes a flight
     // of no length.
-    void StartFoundAnimation(Callback* callback, GameplayInventory* target);
+    void StartFoundAnimation(WaitHandle&& arrived, GameplayInventory* target);
     // A found animation still running ends at once as its end would leave it: the item gone, the
     // callback told of the arrival.
     void Land();

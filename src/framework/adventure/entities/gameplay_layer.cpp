@@ -129,11 +129,11 @@ void GameplayLayer::SaveState(std::vector<uint8_t>& out)
     out.push_back(mFadingOut ? static_cast<uint8_t>(mFlags & ~(kActive | kShown)) : mFlags);
 }
 
-void GameplayLayer::Activate(bool fade, Callback* callback)
+void GameplayLayer::Activate(bool fade, WaitHandle&& report)
 {
     mFlags |= kActive | kShown;
     mFadingOut = false;
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     // Without a transform manager nothing could end a fade: the change is made at once.
     if (!fade || TransformManager::Instance() == nullptr)
     {
@@ -145,9 +145,10 @@ void GameplayLayer::Activate(bool fade, Callback* callback)
     MakeSprites();
 }
 
-void GameplayLayer::Deactivate(bool fade, Callback* callback)
+void GameplayLayer::Deactivate(bool fade, WaitHandle&& report)
 {
-    mHeldCallback = callback;
+    // A switch-on still fading is replaced: its report is told now, not dropped.
+    HoldReport(std::move(report));
     if (!fade || TransformManager::Instance() == nullptr)
     {
         mTransform.SetAlpha(0.0f);

@@ -33,10 +33,9 @@ public:
     // A layer fading out is stored hidden, as the fade's end leaves it.
     void SaveState(std::vector<uint8_t>& out) override;
     // Also shows the layer; with a fade, its textures are built too.
-    void Activate(bool fade, Callback* callback) override;
-    // Takes the callback even when it is null. With a fade the layer stays shown until the fade
-    // ends.
-    void Deactivate(bool fade, Callback* callback) override;
+    void Activate(bool fade, WaitHandle&& report) override;
+    // With a fade the layer stays shown until the fade ends, which tells the report held then.
+    void Deactivate(bool fade, WaitHandle&& report) override;
     std::vector<TString> GetTextureNames() const override;
     std::vector<TString> GetAnimationNames() const override;
     void LoadTextures() override;

@@ -46,7 +46,7 @@ TRect GameplaySound::GetRect(const TDrawSpec&)
     return TRect(0, 0, 0, 0);
 }
 
-void GameplaySound::Activate(bool animate, Callback* callback)
+void GameplaySound::Activate(bool animate, WaitHandle&& report)
 {
     mCompletionPending = 1;
     if (animate || mSound->mLoop != 0)
@@ -55,24 +55,24 @@ void GameplaySound::Activate(bool animate, Callback* callback)
         mSound->mEndCallback = mEndCallback.get();
         mSound->mPending = mSound->GetStartDelay();
         mFlags |= kActive;
-        HoldCallback(callback);
+        HoldReport(std::move(report));
         return;
     }
-    if (callback != nullptr)
+    if (report.IsHeld())
     {
         mFlags &= static_cast<uint8_t>(~kActive);
-        mHeldCallback = callback;
+        HoldReport(std::move(report));
     }
 }
 
-void GameplaySound::Deactivate(bool, Callback* callback)
+void GameplaySound::Deactivate(bool, WaitHandle&& report)
 {
     mSound->Stop();
     // A start still counting down would otherwise play a deactivated sound later.
     mSound->mPending = -1;
     mFlags &= static_cast<uint8_t>(~kActive);
     mCompletionPending = 1;
-    HoldCallback(callback);
+    HoldReport(std::move(report));
 }
 
 void GameplaySound::CreateTextures()

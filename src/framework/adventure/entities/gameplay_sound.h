@@ -39,9 +39,9 @@ public:
     TRect GetRect(const TDrawSpec& parent) override;
     // Animated or looping: restarts the set after its initial delay plus its delay. A one-shot
     // set activated without animation starts nothing. The callback fires on the next update.
-    void Activate(bool animate, Callback* callback) override;
+    void Activate(bool animate, WaitHandle&& report) override;
     // Stops the set; no start stays due.
-    void Deactivate(bool animate, Callback* callback) override;
+    void Deactivate(bool animate, WaitHandle&& report) override;
     void CreateTextures() override;
     void ReleaseTextures() override;
 

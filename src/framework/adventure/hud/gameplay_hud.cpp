@@ -90,6 +90,18 @@ GameplayHud::~GameplayHud()
 {
     if (TransformManager* transforms = TransformManager::Instance())
         transforms->RemoveTransforms(&mHintTransform);
+    // Objects may outlive the strip: the slide ends they carry reach nothing.
+    for (const std::shared_ptr<WaitToken>& end : mSlideEnds)
+        end->Cancel();
+}
+
+WaitHandle GameplayHud::SlideEnd(const Callback& end)
+{
+    std::erase_if(mSlideEnds, [](const std::shared_ptr<WaitToken>& token) { return token->mTold; });
+    auto token = std::make_shared<WaitToken>();
+    token->mReport = end;
+    mSlideEnds.push_back(token);
+    return WaitHandle(std::move(token));
 }
 
 TWindow* GameplayHud::Create()
@@ -308,18 +320,18 @@ bool GameplayHud::IsInView(size_t index) const
            rect.bottom > mBounds.top;
 }
 
-void GameplayHud::ArrangeInventory(int32_t step, bool animate, Callback* callback)
+void GameplayHud::ArrangeInventory(int32_t step, bool animate, WaitHandle&& report)
 {
     ComputeRange(step);
     if (mShown.empty())
     {
-        CallLater(callback);
+        CallLater(std::move(report));
         return;
     }
-    auto place = [&](size_t i, float x, Callback* carried)
+    auto place = [&](size_t i, float x, WaitHandle&& carried)
     {
         if (animate)
-            mShown[i]->MoveTo(x, mStripY, carried, 0);
+            mShown[i]->MoveTo(x, mStripY, std::move(carried), 0);
         else
             mShown[i]->SetPosition(x, mStripY);
     };
@@ -328,10 +340,11 @@ void GameplayHud::ArrangeInventory(int32_t step, bool animate, Callback* callbac
     for (size_t i = mRangeLast + 1; i < mShown.size(); ++i)
         place(i, OutsideRight(i), nullptr);
     const std::vector<float> centres = RangeCentres();
-    for (size_t i = mRangeFirst; i <= mRangeLast; ++i)
-        place(i, centres[i - mRangeFirst], i == mRangeLast ? callback : nullptr);
-    if (!animate)
-        CallLater(callback);
+    for (size_t i = mRangeFirst; i < mRangeLast; ++i)
+        place(i, centres[i - mRangeFirst], nullptr);
+    place(mRangeLast, centres[mRangeLast - mRangeFirst], std::move(report));
+    // Not taken without a move: told by the next Update.
+    CallLater(std::move(report));
 }
 
 bool GameplayHud::HasInventory(const TString& name) const
@@ -461,7 +474,7 @@ void GameplayHud::SetButtonsEnabled(bool enabled)
     EnableScrollButtons(true);
 }
 
-bool GameplayHud::MergePendingInventory(bool animate, Callback* callback)
+bool GameplayHud::MergePendingInventory(bool animate, WaitHandle&& report)
 {
     if (mPending.empty())
         return false;
@@ -478,8 +491,7 @@ bool GameplayHud::MergePendingInventory(bool animate, Callback* callback)
     {
         if (animate && i >= mRangeFirst && i <= mRangeLast)
         {
-            mShown[i]->PlaceInHud(callback, true);
-            callback = nullptr;
+            mShown[i]->PlaceInHud(std::move(report), true);
         }
         else
         {
@@ -487,17 +499,17 @@ bool GameplayHud::MergePendingInventory(bool animate, Callback* callback)
             mShown[i]->PlaceInHud(nullptr, false);
         }
     }
-    CallLater(callback);
+    CallLater(std::move(report));
     return true;
 }
 
 // --- subset for the hint choice -----------------------------------------------------------------
 
-void GameplayHud::ShowInventorySubset(std::vector<GameplayInventory*> objects, Callback* callback)
+void GameplayHud::ShowInventorySubset(std::vector<GameplayInventory*> objects, WaitHandle&& report)
 {
     mSavedStrip = mShown;
     mSubset = std::move(objects);
-    mSubsetCallback = callback;
+    mSubsetReport = std::move(report);
     if (mShown.empty())
     {
         // No object carries the slide's end: it counts as ended.
@@ -506,7 +518,8 @@ void GameplayHud::ShowInventorySubset(std::vector<GameplayInventory*> objects, C
     else
     {
         for (size_t i = mRangeFirst; i <= mRangeLast; ++i)
-            mShown[i]->MoveTo(OutsideLeft(i), mStripY, i == mRangeLast ? &mOnLeftOut : nullptr,
+            mShown[i]->MoveTo(OutsideLeft(i), mStripY,
+                              i == mRangeLast ? SlideEnd(mOnLeftOut) : nullptr,
                               SlideDelay(i - mRangeFirst, mHideDelay));
         for (size_t i = 0; i < mRangeFirst; ++i)
             mShown[i]->SetPosition(OutsideLeft(i), mStripY);
@@ -514,7 +527,7 @@ void GameplayHud::ShowInventorySubset(std::vector<GameplayInventory*> objects, C
     SetButtonsEnabled(false);
 }
 
-void GameplayHud::PlaceInventory(Callback* callback)
+void GameplayHud::PlaceInventory(WaitHandle&& report)
 {
     if (mShown.empty())
     {
@@ -523,12 +536,13 @@ void GameplayHud::PlaceInventory(Callback* callback)
     else
     {
         for (size_t i = mRangeLast + 1; i-- > mRangeFirst;)
-            mShown[i]->MoveTo(OutsideRight(i), mStripY, i == mRangeFirst ? &mOnRightOut : nullptr,
+            mShown[i]->MoveTo(OutsideRight(i), mStripY,
+                              i == mRangeFirst ? SlideEnd(mOnRightOut) : nullptr,
                               SlideDelay(mRangeLast - i, mHideDelay));
         for (size_t i = 0; i < mRangeFirst; ++i)
             mShown[i]->SetPosition(OutsideRight(i), mStripY);
     }
-    mSubsetCallback = callback;
+    mSubsetReport = std::move(report);
     FadeOutHintBackground();
 }
 
@@ -550,8 +564,7 @@ void GameplayHud::SlideRangeIn(const std::vector<GameplayInventory*>& strip, boo
     ComputeRange(0);
     for (GameplayInventory* object : mShown)
         object->SetLiftedParts(lifted);
-    Callback* callback = mSubsetCallback;
-    mSubsetCallback = nullptr;
+    WaitHandle report = std::move(mSubsetReport);
     if (!mShown.empty())
     {
         for (size_t i = 0; i < mRangeFirst; ++i)
@@ -566,11 +579,11 @@ void GameplayHud::SlideRangeIn(const std::vector<GameplayInventory*>& strip, boo
             // so it lands first and carries the callback.
             const size_t order = fromRight ? i - mRangeFirst : mRangeLast - i;
             mShown[i]->MoveTo(centres[i - mRangeFirst], mStripY,
-                              i == mRangeLast ? callback : nullptr, SlideDelay(order, mHideDelay));
+                              i == mRangeLast ? std::move(report) : nullptr,
+                              SlideDelay(order, mHideDelay));
         }
-        callback = nullptr;
     }
-    CallLater(callback);
+    CallLater(std::move(report));
 }
 
 // --- hint background, pause, state --------------------------------------------------------------
@@ -620,10 +633,10 @@ bool GameplayHud::LoadState(const uint8_t* data, size_t size)
     return true;
 }
 
-void GameplayHud::CallLater(Callback* callback)
+void GameplayHud::CallLater(WaitHandle&& report)
 {
-    if (callback != nullptr)
-        mLateCallbacks.push_back(callback);
+    if (report.IsHeld())
+        mLateReports.push_back(std::move(report));
 }
 
 // --- per frame ----------------------------------------------------------------------------------
@@ -644,12 +657,12 @@ void GameplayHud::Update()
     {
         SlideRangeIn(mSavedStrip, false, false);
     }
-    if (!mLateCallbacks.empty())
+    if (!mLateReports.empty())
     {
-        std::vector<Callback*> due;
-        due.swap(mLateCallbacks);
-        for (Callback* callback : due)
-            callback->Call(nullptr, 0);
+        std::vector<WaitHandle> due;
+        due.swap(mLateReports);
+        for (WaitHandle& report : due)
+            report.Tell(nullptr, 0);
     }
     DeltaTime* clock = DeltaTime::Instance();
     const uint32_t step = clock != nullptr ? clock->GetStep() : 0;

@@ -6,6 +6,7 @@
 
 #include "framework/transforms/transform_manager.h"
 #include "framework/transforms/transform_target.h"
+#include "framework/transforms/wait_handle.h"
 #include "platform/maths/geometry.h"
 #include "platform/strings/tstring.h"
 #include "render/renderer/draw_spec.h"
@@ -51,8 +52,9 @@ public:
     virtual void DrawHints() {}
     // A point in screen coordinates on the foreground's or the background's pixels.
     virtual bool ContainsPoint(const TPoint& point);
-    // False when nothing was pending.
-    virtual bool MergePendingInventory(bool animate, Callback* callback);
+    // False when nothing was pending: the report is left with the caller. Otherwise the first new
+    // object fading in takes it, or, when none does, the next Update tells it.
+    virtual bool MergePendingInventory(bool animate, WaitHandle&& report);
     virtual void Pause();
     virtual void Resume();
     virtual void SetButtonsEnabled(bool enabled);
@@ -74,8 +76,8 @@ public:
     virtual void FadeOutHintBackground();
 
     // Recomputes the visible range moved by `step` (positive: towards the start) and lays the
-    // strip out; the callback goes with the move of the range's last object.
-    void ArrangeInventory(int32_t step, bool animate, Callback* callback);
+    // strip out; the report goes with the move of the range's last object.
+    void ArrangeInventory(int32_t step, bool animate, WaitHandle&& report);
     bool HasInventory(const TString& name) const;
     void RemoveInventory(GameplayInventory* object);
     void ScrollToInventory(GameplayInventory* object);
@@ -89,8 +91,8 @@ public:
     bool IsOverProgressBar(const TPoint& point) const;
     void SetProgress(int32_t value);
     void EnableScrollButtons(bool fade);
-    void ShowInventorySubset(std::vector<GameplayInventory*> objects, Callback* callback);
-    void PlaceInventory(Callback* callback);
+    void ShowInventorySubset(std::vector<GameplayInventory*> objects, WaitHandle&& report);
+    void PlaceInventory(WaitHandle&& report);
     std::vector<GameplayInventory*> GetShownInventory() const { return mShown; }
 
     // Where the scene runner puts objects gained since the last merge.
@@ -121,9 +123,11 @@ protected:
     // Whether the strip shows its index-th object: one of the visible range, or one moving across
     // the bounds' edge (scrolled in or out); those parked beyond the ends are not drawn.
     bool IsInView(size_t index) const;
-    // A callback no object carries is called by the next Update, so its caller is not left
-    // waiting.
-    void CallLater(Callback* callback);
+    // A report no object carries is told by the next Update, so its caller is not left waiting.
+    void CallLater(WaitHandle&& report);
+    // The report of a slide's end, which the strip's objects carry; cancelled when the strip goes
+    // first.
+    WaitHandle SlideEnd(const Callback& end);
     static void OnLeftOut(void* object, TM_Transform* target, uint32_t id);
     static void OnRightOut(void* object, TM_Transform* target, uint32_t id);
     // The continuation of a slide-out: `strip` becomes the shown strip, its range laid out from
@@ -160,8 +164,9 @@ protected:
     TVButton* mRightButton = nullptr;
     TVButton* mPauseButton = nullptr;
     TRect mBounds;
-    Callback* mSubsetCallback = nullptr;
+    WaitHandle mSubsetReport;
     Callback mOnLeftOut{this, &GameplayHud::OnLeftOut};
     Callback mOnRightOut{this, &GameplayHud::OnRightOut};
-    std::vector<Callback*> mLateCallbacks;
+    std::vector<WaitHandle> mLateReports;
+    std::vector<std::shared_ptr<WaitToken>> mSlideEnds;
 };

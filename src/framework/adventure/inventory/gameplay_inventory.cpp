@@ -175,14 +175,13 @@ void GameplayInventory::Init(const TLuaTable& object, const TLuaTable& shared)
 
 bool GameplayInventory::CallBack(uint32_t argument)
 {
-    Callback* callback = mPendingCallback;
-    if (callback == nullptr)
+    if (!mPendingReport.IsHeld())
         return true;
-    mPendingCallback = nullptr;
+    WaitHandle report = std::move(mPendingReport);
     bool destroyed = false;
     bool* outer = mDestroyed;
     mDestroyed = &destroyed;
-    callback->Call(nullptr, argument);
+    report.Tell(nullptr, argument);
     if (destroyed)
     {
         if (outer != nullptr)
@@ -193,14 +192,10 @@ bool GameplayInventory::CallBack(uint32_t argument)
     return true;
 }
 
-void GameplayInventory::HoldCallback(Callback* callback)
+void GameplayInventory::HoldReport(WaitHandle&& report)
 {
-    if (callback == nullptr || callback == mPendingCallback)
-        return;
-    Callback* replaced = mPendingCallback;
-    mPendingCallback = callback;
-    if (replaced != nullptr)
-        replaced->Call(nullptr, 0);
+    if (report.IsHeld())
+        mPendingReport = std::move(report);
 }
 
 uint32_t GameplayInventory::Run(TM_Transform* target, TM_InstructionList* list, Handler handler)
@@ -299,17 +294,17 @@ void GameplayInventory::Equip()
     mFlags |= kHeld;
     mReturning = false;
     RemoveTransforms(&mImageTransform);
-    // The motion whose end was to tell the pending callback is gone: it is told now.
+    // The motion whose end was to tell the pending report is gone: it is told now.
     if (!CallBack(0))
         return;
     Run(&mImageTransform, Scale(mTimeEquip, mScaleEquip), nullptr);
 }
 
-void GameplayInventory::Unequip(Callback* callback)
+void GameplayInventory::Unequip(WaitHandle&& report)
 {
     if ((mFlags & kHeld) == 0)
         return;
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     mReturning = true;
     RemoveTransforms(&mImageTransform);
     // Scaling moves the translation with the columns; the move comes after it so that the
@@ -318,9 +313,9 @@ void GameplayInventory::Unequip(Callback* callback)
         &OnUnequipped);
 }
 
-void GameplayInventory::Use(Callback* callback)
+void GameplayInventory::Use(WaitHandle&& report)
 {
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     mReturning = false;
     mFlags = static_cast<uint8_t>((mFlags & ~kHeld) | kUsed);
     RemoveTransforms(&mImageTransform);
@@ -330,13 +325,13 @@ void GameplayInventory::Use(Callback* callback)
     Run(&mImageTransform, Scale(mTimeToUse, 0.0f, list), &OnCalledBack);
 }
 
-void GameplayInventory::MoveTo(float x, float y, Callback* callback, int32_t delay)
+void GameplayInventory::MoveTo(float x, float y, WaitHandle&& report, int32_t delay)
 {
     mHomePosition = TVec2(x, y);
     mFlags |= kMoving;
     // A move that reports to no one (the strip arranged) keeps a report still due (a fade into
     // the strip, a hide): its end then reports it, once.
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     Run(&mImageTransform, Move(mTimeToMove, mHomePosition, Duration(delay)), &OnMoved);
 }
 
@@ -348,13 +343,13 @@ void GameplayInventory::SetPosition(float x, float y)
     mLocus.mValue[1] = mHomePosition.y;
 }
 
-void GameplayInventory::PlaceInHud(Callback* callback, bool animate)
+void GameplayInventory::PlaceInHud(WaitHandle&& report, bool animate)
 {
     mFlags |= kShown | kVisible;
     RefreshCollisionMask();
     if (!animate)
         return;
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     mImageTransform.SetAlpha(0.0f);
     Run(&mImageTransform, Alpha(mTimeVisible, 1.0f), &OnShownInHud);
     // The effect plays during the fade-in; in a scene the object arrives without it.
@@ -362,7 +357,7 @@ void GameplayInventory::PlaceInHud(Callback* callback, bool animate)
         StartParticles();
 }
 
-void GameplayInventory::PlaceInScene(bool animate, const TVec2& position, Callback* callback)
+void GameplayInventory::PlaceInScene(bool animate, const TVec2& position, WaitHandle&& report)
 {
     mFlags = static_cast<uint8_t>((mFlags & ~kHeld) | kInScene);
     mReturning = false;
@@ -382,26 +377,53 @@ void GameplayInventory::PlaceInScene(bool animate, const TVec2& position, Callba
     }
     // Stored after the list starts, also without animation: a later end handler or Unload then
     // calls it.
-    HoldCallback(callback);
+    HoldReport(std::move(report));
 }
 
-void GameplayInventory::Hide(Callback* callback, bool animate)
+void GameplayInventory::Hide(WaitHandle&& report, bool animate)
 {
     if (!animate)
     {
         Unload(0);
         return;
     }
-    HoldCallback(callback);
+    HoldReport(std::move(report));
     Run(&mImageTransform, Alpha(mTimeVisible, 0.0f), &OnHidden);
 }
 
 void GameplayInventory::FinishUse()
 {
-    if ((mFlags & kUsed) == 0 || mPendingCallback == nullptr)
+    if ((mFlags & kUsed) == 0 || !mPendingReport.IsHeld())
         return;
     RemoveTransforms(&mImageTransform);
     mImageTransform.SetAlpha(0.0f);
+    CallBack(0);
+}
+
+void GameplayInventory::PutBack()
+{
+    mFlags &= static_cast<uint8_t>(~kHeld);
+    mReturning = false;
+    RemoveTransforms(&mImageTransform);
+    mImageTransform.SetUniformScale(1.0f);
+    mImageSprite->GetSpec().mMatrix.m[0][0] = 1.0f;
+    mImageSprite->GetSpec().mMatrix.m[1][1] = 1.0f;
+    mImageTransform.SetPosition(mHomePosition.x, mHomePosition.y, 1.0f);
+    CallBack(0);
+}
+
+void GameplayInventory::ReadyForTheStrip()
+{
+    if ((mFlags & kInScene) != 0)
+        mFlags |= kComplete;
+    mFlags &= static_cast<uint8_t>(~(kUsed | kInScene | kHeld));
+    mReturning = false;
+    RemoveTransforms(&mImageTransform);
+    mImageTransform.SetRotation(0.0f, 0.0f, 0.0f);
+    mImageTransform.SetUniformScale(1.0f);
+    mImageSprite->GetSpec().mMatrix.m[0][0] = 1.0f;
+    mImageSprite->GetSpec().mMatrix.m[1][1] = 1.0f;
+    mImageTransform.SetAlpha(1.0f);
     CallBack(0);
 }
 

@@ -7,6 +7,7 @@
 #include "framework/core/frame_services.h"
 #include "framework/widgets/particle_functions.h"
 #include "framework/transforms/transform_target.h"
+#include "framework/transforms/wait_handle.h"
 #include "platform/maths/geometry.h"
 #include "platform/strings/tstring.h"
 #include "render/renderer/draw_spec.h"
@@ -23,7 +24,6 @@ class TLuaTable;
 class TM_InstructionList;
 class TransformManager;
 class TSprite;
-struct Callback;
 
 // The position callers pass when an object is to keep its home.
 extern const TVec2 kUnsetPosition;
@@ -68,19 +68,27 @@ public:
     virtual void CreateProgressBar(const TLuaTable& object, const TLuaTable& shared);
     virtual void UpdateProgress();
 
-    // The animations. A callback is borrowed: the end of the animation that stored it calls it
-    // once with nullptr and the argument, after clearing it.
+    // The animations. A report offered with one is held until the animation that took it ends (told
+    // with the argument), is replaced, or the object goes; an animation that does not run leaves
+    // it with the caller.
     void Equip();
-    void Unequip(Callback* callback);
-    void Use(Callback* callback);
-    void MoveTo(float x, float y, Callback* callback, int32_t delay);
+    void Unequip(WaitHandle&& report);
+    void Use(WaitHandle&& report);
+    void MoveTo(float x, float y, WaitHandle&& report, int32_t delay);
     void SetPosition(float x, float y);
-    void PlaceInHud(Callback* callback, bool animate);
-    void PlaceInScene(bool animate, const TVec2& position, Callback* callback);
-    void Hide(Callback* callback, bool animate);
+    void PlaceInHud(WaitHandle&& report, bool animate);
+    void PlaceInScene(bool animate, const TVec2& position, WaitHandle&& report);
+    void Hide(WaitHandle&& report, bool animate);
     // A use still under way ends now: its motion stops where the use leaves the object (out of
-    // sight) and its callback is called once.
+    // sight) and its report is told once.
     void FinishUse();
+    // Out of the hand at once, back where it rests at its own size; a motion under way ends and
+    // its report is told.
+    void PutBack();
+    // Handed out to the strip again: a use's turn and shrink are undone, and one that lay in a
+    // scene leaves it takeable, as it was there (marked complete); a motion under way ends and its
+    // report is told.
+    void ReadyForTheStrip();
     void Unload(uint32_t argument);
     void Reset();
     // Part numbers count from 1; one outside the parts is logged and ignored.
@@ -120,9 +128,9 @@ public:
     void SetHovered(bool hovered) { mHovered = hovered; }
     void SetLiftedParts(bool lifted) { mLiftedParts = lifted; }
     bool HasLiftedParts() const { return mLiftedParts; }
-    // Whether the animation under way will call this callback when it ends.
-    bool HoldsCallback(const Callback* callback) const { return mPendingCallback == callback; }
-    // Whether the picture's motion, whose end tells the pending callback, still runs.
+    // Whether an animation under way owes a report.
+    bool HoldsReport() const { return mPendingReport.IsHeld(); }
+    // Whether the picture's motion, whose end tells the pending report, still runs.
     bool IsMotionRunning() const;
     // Every part found, or put in the hand as it is by an event (marked complete): it can be
     // taken from the strip.
@@ -157,13 +165,13 @@ protected:
     static void OnHidden(void* object, TM_Transform* target, uint32_t id);
     static void OnPartsFadedHandler(void* object, TM_Transform* target, uint32_t id);
 
-    // Calls and clears the pending callback; false when the callback destroyed the object, which
-    // must then not be touched.
+    // Tells and clears the pending report; false when the report destroyed the object, which must
+    // then not be touched.
     bool CallBack(uint32_t argument);
-    // A non-null callback becomes the pending one; a null one leaves it. One pending already and
-    // different is called now: whoever counted on it is told once, as the new animation's end will
-    // call only the new one.
-    void HoldCallback(Callback* callback);
+    // An offered report becomes the pending one; an empty one leaves it. One pending already is
+    // told now: whoever counted on it is told once, as the new animation's end will tell only the
+    // new one.
+    void HoldReport(WaitHandle&& report);
     // Runs the list on the transform with `handler` (may be null) as its end handler; the id.
     uint32_t Run(TM_Transform* target, TM_InstructionList* list, Handler handler);
     static void RemoveTransforms(TM_Transform* target);
@@ -208,7 +216,7 @@ protected:
     ParticleVector mSize;
     TString mParticlesName;
     std::shared_ptr<TLuaParticleSystem> mParticleSystem;
-    Callback* mPendingCallback = nullptr;
+    WaitHandle mPendingReport;
     uint8_t mPartCount = 0;
     int32_t mWrittenPartCount = 0;
     uint8_t mPartsFound = 0;

@@ -1,5 +1,5 @@
-// The runner's construction and destruction, its script functions, the outstanding-callback count,
-// the look-ups by name and the operations whose base does little or nothing.
+// The runner's construction and destruction, its script functions, the reports it waits for, the
+// look-ups by name and the operations whose base does little or nothing.
 #include "framework/adventure/runner/gameplay.h"
 
 #include "framework/adventure/entities/gameplay_area.h"
@@ -111,10 +111,14 @@ Gameplay::~Gameplay()
         mCursorOverlay->RemoveCursor(mCursorInfo);
     }
     mAnimations.clear();
-    // What still holds a pair of the location's reaches nothing from here on.
-    for (auto* list : {&mWaits, &mToldWaits, &mLetGoWaits})
-        for (const std::unique_ptr<Wait>& wait : *list)
-            wait->mOwner = nullptr;
+    // What still holds a report of the location's (its entities, objects and strip, which go
+    // after this) reaches nothing from here on.
+    StopWaiting();
+}
+
+void Gameplay::StopWaiting()
+{
+    *mSelf = nullptr;
 }
 
 TWindow* Gameplay::Create()
@@ -170,88 +174,100 @@ const TString& Gameplay::GetCursorName(int32_t kind) const
 
 void Gameplay::GameplayStartAnimation()
 {
-    Expect(kCallbackReported, "an animation of the location's script");
+    mScriptAnimations.push_back(Expect(kCallbackReported, "an animation of the location's script"));
     mGameplayState = kWaiting;
 }
 
 void Gameplay::GameplayEndAnimation()
 {
-    // The script tells its waits in turn; one too many is the count's error.
-    for (const std::unique_ptr<Wait>& wait : mWaits)
-        if (wait->mWhat == TString("an animation of the location's script"))
-        {
-            wait->mReport.Call(nullptr, 0);
-            return;
-        }
-    ReportCallback();
+    // The script tells its waits in turn; one too many is its error.
+    if (mScriptAnimations.empty())
+    {
+        ReportError("Too many callbacks reported", kSource, __LINE__, false);
+        OnWaitsEnded();
+        return;
+    }
+    WaitHandle ended = std::move(mScriptAnimations.front());
+    mScriptAnimations.erase(mScriptAnimations.begin());
+    ended.Tell(nullptr, 0);
 }
 
-Callback* Gameplay::Expect(size_t slot, const TString& what, CanReport canReport)
+std::shared_ptr<Gameplay::Wait> Gameplay::MakeWait(size_t slot, bool counted)
 {
-    auto wait = std::make_unique<Wait>();
-    wait->mOwner = this;
+    auto wait = std::make_shared<Wait>();
+    wait->mReport = Callback(wait.get(), &Wait::OnReport);
+    wait->mOwner = mSelf;
     wait->mSlot = slot;
-    wait->mWhat = what;
+    wait->mCounted = counted;
     wait->mEvent = mCurrentEvent;
-    wait->mCanReport = std::move(canReport);
     wait->mStateBefore = mGameplayState;
-    Callback* report = &wait->mReport;
-    mWaits.push_back(std::move(wait));
-    WaitForCallback();
-    return report;
+    return wait;
 }
 
-void Gameplay::Withdraw(Callback* report)
+WaitHandle Gameplay::Expect(size_t slot, const TString& what, CanReport canReport)
 {
-    auto it = std::find_if(mWaits.begin(), mWaits.end(),
-                           [&](const std::unique_ptr<Wait>& w) { return &w->mReport == report; });
+    std::shared_ptr<Wait> wait = MakeWait(slot, true);
+    wait->mWhat = what;
+    wait->mCanReport = std::move(canReport);
+    mWaits.push_back(wait);
+    // While a scene loads the state belongs to the loading: the fade-in's end waits instead.
+    if (!IsLoadingScene())
+        mGameplayState = kWaiting;
+    return WaitHandle(std::move(wait));
+}
+
+WaitHandle Gameplay::StripNotice(size_t slot)
+{
+    std::shared_ptr<Wait> motion = MakeWait(slot, false);
+    motion->mStripMotion = true;
+    mStripMotion = motion;
+    return WaitHandle(std::move(motion));
+}
+
+void Gameplay::Withdraw(WaitHandle&& report)
+{
+    const std::shared_ptr<WaitToken> token = report.Release();
+    auto it = std::find(mWaits.begin(), mWaits.end(), token);
     if (it == mWaits.end())
         return;
     (*it)->mTold = true;
     const int32_t before = (*it)->mStateBefore;
-    RetireWait(it->get());
-    if (mPendingCallbacks > 0)
-        --mPendingCallbacks;
-    if (mPendingCallbacks == 0 && mGameplayState == kWaiting)
-        mGameplayState = before;
-}
-
-void Gameplay::TellWait(Callback*& report)
-{
-    Callback* told = report;
-    report = nullptr;
-    if (told != nullptr)
-        told->Call(nullptr, 0);
-    else
-        ReportCallback();
-}
-
-void Gameplay::RetireWait(Wait* wait)
-{
-    auto it = std::find_if(mWaits.begin(), mWaits.end(),
-                           [&](const std::unique_ptr<Wait>& w) { return w.get() == wait; });
-    if (it == mWaits.end())
-        return;
-    mToldWaits.push_back(std::move(*it));
     mWaits.erase(it);
+    if (mWaits.empty() && mGameplayState == kWaiting)
+        mGameplayState = before;
 }
 
 void Gameplay::Wait::OnReport(void* object, TM_Transform*, uint32_t argument)
 {
     auto* wait = static_cast<Wait*>(object);
-    if (wait->mTold || wait->mOwner == nullptr)
+    if (Gameplay* owner = *wait->mOwner)
+        owner->OnWaitTold(*wait, argument);
+}
+
+void Gameplay::OnWaitTold(Wait& wait, uint32_t argument)
+{
+    if (wait.mStripMotion && mStripMotion.lock().get() != &wait)
         return;
-    wait->mTold = true;
-    Gameplay* owner = wait->mOwner;
-    const size_t slot = wait->mSlot;
-    owner->RetireWait(wait);
-    owner->RunCallback(slot, argument);
+    if (wait.mCounted)
+        std::erase_if(mWaits, [&](const std::shared_ptr<Wait>& w) { return w.get() == &wait; });
+    RunCallback(wait.mSlot, argument);
+    if (wait.mCounted)
+        OnWaitsEnded();
+}
+
+void Gameplay::OnWaitsEnded()
+{
+    if (!mWaits.empty())
+        return;
+    if (mGameplayState == kWaiting)
+        mGameplayState = kPlay;
+    SaveLocationState(false);
 }
 
 std::vector<TString> Gameplay::DescribeWaits() const
 {
     std::vector<TString> waits;
-    for (const std::unique_ptr<Wait>& wait : mWaits)
+    for (const std::shared_ptr<Wait>& wait : mWaits)
         waits.push_back(wait->mEvent.Length() > 0
                             ? TString::Format("%s (started by event '%s')", wait->mWhat.c_str(),
                                               wait->mEvent.c_str())
@@ -273,30 +289,6 @@ std::vector<TString> Gameplay::DescribeWaits() const
 void Gameplay::GameplayActivateEvent(const TString& name)
 {
     mNextEvent = FindEvent(name);
-}
-
-void Gameplay::ReportCallback()
-{
-    if (mPendingCallbacks == 0)
-        ReportError("Too many callbacks reported", kSource, __LINE__, false);
-    else
-        --mPendingCallbacks;
-    if (mPendingCallbacks == 0)
-    {
-        // Nothing is awaited: the told pairs are no longer held (a holder clears its pair before
-        // it tells it). Any left untold met a report told as no one's: their holders may still
-        // hold them, so they are kept.
-        for (std::unique_ptr<Wait>& wait : mWaits)
-        {
-            wait->mTold = true;
-            mLetGoWaits.push_back(std::move(wait));
-        }
-        mWaits.clear();
-        mToldWaits.clear();
-        if (mGameplayState == kWaiting)
-            mGameplayState = kPlay;
-        SaveLocationState(false);
-    }
 }
 
 // The completion callbacks.
@@ -351,13 +343,9 @@ void Gameplay::RunCallback(size_t slot, uint32_t argument)
         EndMinigame(argument);
         break;
     case kEventDone:
-        ReportCallback();
         if (mHud != nullptr)
             mHud->SetButtonsEnabled(true);
         SaveLocationState(false);
-        break;
-    case kCallbackReported:
-        ReportCallback();
         break;
     default:
         break;

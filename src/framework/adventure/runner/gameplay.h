@@ -5,6 +5,7 @@
 
 #include "framework/screens/game_window.h"
 #include "framework/transforms/transform_manager.h"
+#include "framework/transforms/wait_handle.h"
 #include "platform/maths/random.h"
 #include "render/renderer/draw_spec.h"
 
@@ -186,22 +187,22 @@ public:
     // The id moves to the end of the started list.
     void RecordStartedAnimation(uint8_t id);
 
-    // One outstanding animation callback has arrived.
-    void ReportCallback();
     // A report the location is to wait for, counted now (so a report its holder replaces is told
     // without the count passing 0): its end step is the slot's; `what` names it, with the event
     // being carried out, in the line said if it is let go; `canReport` answers whether what holds
-    // it can still send it (none: it always can). Each report is a pair of its own, told once.
-    using CanReport = std::function<bool(const Callback* report)>;
-    Callback* Expect(size_t slot, const TString& what, CanReport canReport = nullptr);
+    // it can still end it (none: it always can). Each is a handle of its own, told once: at its
+    // change's end, or when its holder replaces, clears or loses it.
+    using CanReport = std::function<bool()>;
+    WaitHandle Expect(size_t slot, const TString& what, CanReport canReport = nullptr);
     // A report handed out that its holder did not take on: withdrawn as if never counted (the
-    // state it found is back when nothing else is awaited). Nothing for one told already.
-    void Withdraw(Callback* report);
+    // state it found is back when nothing else is awaited). Nothing for an empty handle.
+    void Withdraw(WaitHandle&& report);
+    // A report nobody waits for of the strip's motion (a scroll, a slide out or back), whose slot
+    // ends the strip's busy time: one a later motion replaced ends nothing, the strip staying busy
+    // until the last one ends. It reaches nothing once the location goes.
+    WaitHandle StripNotice(size_t slot);
     // What the location waits for now, each with the event that started it.
     std::vector<TString> DescribeWaits() const;
-    // A report handed out by Expect told, once, and forgotten; none: the plain report (as the
-    // script's end of its animation).
-    void TellWait(Callback*& report);
     // Where the completion callbacks' forwarders arrive.
     void RunCallbackSlot(size_t slot, uint32_t argument);
     Callback* GetCallback(size_t slot) { return &mCallbacks[slot]; }
@@ -240,7 +241,7 @@ public:
     const TString& GetPendingConversation() const { return mPendingConversation; }
     const std::vector<uint8_t>& GetAnimationIds() const { return mAnimationIds; }
     int32_t GetLoadingCursorTimer() const { return mLoadingCursorTimer; }
-    int32_t GetPendingCallbacks() const { return mPendingCallbacks; }
+    int32_t GetPendingCallbacks() const { return static_cast<int32_t>(mWaits.size()); }
     uint32_t GetPlayTime() const { return mPlayTime; }
     GameplayHud* GetHud() const { return mHud; }
     GameplayScene* GetActiveScene() const { return mActiveScene; }
@@ -319,8 +320,6 @@ protected:
     static void PlaySound(int32_t index);
     // Armed to start after its delays.
     static void ScheduleSound(const std::shared_ptr<SoundEffect>& sound);
-    // One more outstanding callback; the location waits for it unless a scene is loading.
-    void WaitForCallback();
     // A wait that nothing alive can end any more is let go, said in one line: the reports none of
     // whose holders can send them, and the awaited animations whose bitmaps hold nothing that can
     // still end. Checked each frame while the location waits.
@@ -343,8 +342,8 @@ protected:
     // A waited change of an inventory object, counted only when the object took the report on.
     template <class Change>
     void ReportedInventoryChange(GameplayInventory& object, Change change, const char* what);
-    // Whether an object holds the report and its motion, which sends it, still runs.
-    static bool CanObjectReport(const GameplayInventory& object, const Callback* report);
+    // Whether the motion of an object, whose end tells the report it holds, still runs.
+    static CanReport ObjectMotionRuns(const GameplayInventory& object);
     // An event's "inventorytoactivate": the objects joining the HUD and the items they gather.
     void HandOutInventory(const std::vector<TString>& handOut, bool animate);
     void OnAreaCompleted();
@@ -369,6 +368,9 @@ protected:
     // The held object was placed elsewhere (an event put it in its scene, or the strip took
     // it): the hand is empty and the strip takes clicks again.
     void TakeFromTheHand();
+    // The held object goes back where it belongs, at once (an event puts another in the hand):
+    // to the strip or the scene holding it, else where a miss would send it.
+    void PutHeldObjectBack();
     // In the strip or lying in a scene: there it is stepped each frame, and it goes nowhere at a
     // miss.
     bool IsPlaced(const GameplayInventory& object) const;
@@ -387,28 +389,41 @@ protected:
     void LoadAudio(const TLuaTable& audio);
     void LoadSoundEffects(TWindowStyle& style, const TLuaTable& instructions);
 
-    // One report awaited: its own pair, told once; what it is and the event that started it.
-    struct Wait
+    // One report awaited (or, uncounted, a notice): the token its holder's handle tells once,
+    // what it is and the event that started it. Whoever holds a handle keeps it alive; the
+    // location holds the counted ones until they are told.
+    struct Wait : WaitToken
     {
-        Gameplay* mOwner = nullptr;
+        // The location, or null once it has gone: a handle told later reaches nothing.
+        std::shared_ptr<Gameplay*> mOwner;
         size_t mSlot = 0;
+        bool mCounted = true;
+        bool mStripMotion = false;
         TString mWhat;
         TString mEvent;
         CanReport mCanReport;
         int32_t mStateBefore = 0;
-        bool mTold = false;
-        Callback mReport{this, &Wait::OnReport};
         static void OnReport(void* object, TM_Transform* target, uint32_t argument);
     };
-    // What the location waits for. Told ones are kept while anything is awaited, as their holders
-    // may still hold their pairs (a told pair does nothing); a let-go one is kept for good. They
-    // come before everything that holds their pairs, so they go after it.
-    std::vector<std::unique_ptr<Wait>> mWaits;
-    std::vector<std::unique_ptr<Wait>> mToldWaits;
-    std::vector<std::unique_ptr<Wait>> mLetGoWaits;
+    std::shared_ptr<Wait> MakeWait(size_t slot, bool counted);
+    // A report told: it leaves the count, its slot's end step runs, and with nothing left awaited
+    // the location plays again.
+    void OnWaitTold(Wait& wait, uint32_t argument);
+    // Nothing awaited any more: back to play, and the calm point saved.
+    void OnWaitsEnded();
+    // The handles still out reach nothing from here on: for the destructor of a runner that holds
+    // handles of its own, before they go.
+    void StopWaiting();
+    // What the location waits for, in the order it began to.
+    std::vector<std::shared_ptr<Wait>> mWaits;
+    std::shared_ptr<Gameplay*> mSelf = std::make_shared<Gameplay*>(this);
+    // The location's script's animations, told in turn by its ends.
+    std::vector<WaitHandle> mScriptAnimations;
+    // The strip's last motion, whose end ends its busy time.
+    std::weak_ptr<Wait> mStripMotion;
+    void ScrollStrip(int32_t step);
     // The event being carried out, which starts what it waits for.
     TString mCurrentEvent;
-    void RetireWait(Wait* wait);
 
     uint8_t mPaused = 0;
     uint8_t mLocationComplete = 0;
@@ -420,7 +435,6 @@ protected:
     uint8_t mBlockingAnimation = 0;
     uint8_t mHintArmed = 0;
     uint8_t mInputLocked = 0;
-    int32_t mPendingCallbacks = 0;
     uint32_t mPlayTime = 0;
     int32_t mLoadingCursorTimer = 0;
     int32_t mLoadingCursorDelay = 0;
@@ -520,7 +534,7 @@ protected:
     void RestoreLocationRecord(const std::vector<uint8_t>& record, size_t extraAt);
     // What is on its way when the location closes arrives at once: a found item lands in its
     // object, as its flight's end would have it.
-    void SettleForClose();
+    virtual void SettleForClose();
     // Only the shown scene stays; what pointed into the others is let go first.
     void DropInactiveScenes();
     // The inventory, hint and basic tool tips, then the tutorial prompts.

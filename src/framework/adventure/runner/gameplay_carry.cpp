@@ -11,6 +11,7 @@
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "framework/sound/sound_effect.h"
+#include "platform/log.h"
 
 #include <algorithm>
 
@@ -33,7 +34,7 @@ void Gameplay::OnItemFound(GameplayItem* item)
                         .c_str(),
                     kSource, __LINE__, false);
     mFlyingItem = item;
-    Callback* arrived = Expect(
+    WaitHandle arrived = Expect(
         kItemArrived, TString::Format("item '%s' flying to the strip", item->GetName().c_str()));
     if (mHud != nullptr)
     {
@@ -43,7 +44,7 @@ void Gameplay::OnItemFound(GameplayItem* item)
     }
     ScheduleSound(mSoundItemClickHit);
     // Last: without a transform manager the item arrives inside this call.
-    item->StartFoundAnimation(arrived, object);
+    item->StartFoundAnimation(std::move(arrived), object);
 }
 
 void Gameplay::OnItemArrived(uint32_t)
@@ -60,7 +61,6 @@ void Gameplay::OnItemArrived(uint32_t)
     }
     if (mHud != nullptr)
         mHud->SetButtonsEnabled(true);
-    ReportCallback();
 }
 
 void Gameplay::TakeFromTheHand()
@@ -71,6 +71,33 @@ void Gameplay::TakeFromTheHand()
     if (mHud != nullptr)
         mHud->SetButtonsEnabled(true);
     SetCursorDefault();
+}
+
+void Gameplay::PutHeldObjectBack()
+{
+    GameplayInventory* object = mHeldInventory;
+    if (object == nullptr)
+        return;
+    TakeFromTheHand();
+    object->PutBack();
+    if (IsPlaced(*object))
+        return;
+    // From nowhere: the strip takes it (with the event's own new objects), or its home scene.
+    if (mHud != nullptr && object->CanBePlacedInHud())
+    {
+        mHud->GetPendingInventory().push_back(object);
+        return;
+    }
+    if (GameplayScene* home = FindScene(object->GetHomeScene()))
+    {
+        home->AddInventory(object, false, kUnsetPosition, nullptr);
+        return;
+    }
+    // Nothing else can hold it, and the hand takes the other one.
+    Log("Inventory object '%s' leaves play: another is put in the hand and it has no place to "
+        "go back to",
+        object->GetName().c_str());
+    object->ClearFlags(GameplayInventory::kShown);
 }
 
 bool Gameplay::IsPlaced(const GameplayInventory& object) const
@@ -91,52 +118,61 @@ void Gameplay::UnequipInventory()
     GameplayInventory* object = mHeldInventory;
     if (object == nullptr)
         return;
-    const CanReport canReport = [object](const Callback* r) { return CanObjectReport(*object, r); };
     auto returnToRest = [&]
     {
-        Callback* back =
+        WaitHandle back =
             Expect(kInventoryReturned,
-                   TString::Format("object '%s' going back", object->GetName().c_str()), canReport);
-        object->Unequip(back);
+                   TString::Format("object '%s' going back", object->GetName().c_str()),
+                   ObjectMotionRuns(*object));
+        object->Unequip(std::move(back));
         // Not in the hand after all (placed meanwhile): nothing goes back, nothing is held.
-        if (!object->HoldsCallback(back))
+        if (back.IsHeld())
         {
-            Withdraw(back);
+            Withdraw(std::move(back));
             TakeFromTheHand();
         }
     };
+    TPoint mouse;
+    if (Settings* settings = Settings::Instance())
+        mouse = TPoint{settings->mMouseX, settings->mMouseY};
     const bool homeShown =
         mActiveScene != nullptr && object->GetHomeScene() == mActiveScene->GetName();
-    if (!homeShown)
+    const bool overStrip =
+        mHud != nullptr && (mHud->HasInventory(object->GetName()) || mHud->ContainsPoint(mouse));
+    // Away from its home, or over the strip with no rest to glide back to (an event put it in
+    // the hand from nowhere), it goes where it belongs.
+    if (!homeShown || (overStrip && !IsPlaced(*object)))
     {
         if (object->CanBePlacedInHud())
         {
-            // One an event put in the hand from nowhere has no place to go back to: the strip
-            // takes it.
+            // One from nowhere: the strip takes it.
             if (mHud != nullptr && !IsPlaced(*object))
             {
                 TakeFromTheHand();
                 mHud->GetPendingInventory().push_back(object);
-                Callback* merged =
+                WaitHandle merged =
                     Expect(kEventDone, TString::Format("object '%s' going to the strip",
                                                        object->GetName().c_str()));
-                if (!mHud->MergePendingInventory(true, merged))
-                    Withdraw(merged);
-                else
+                if (mHud->MergePendingInventory(true, std::move(merged)))
                     mHud->SetButtonsEnabled(false);
+                Withdraw(std::move(merged));
                 return;
             }
             returnToRest();
+            return;
+        }
+        // Nothing holds it and there is no scene to lay it in: it stays in the hand, rather
+        // than a miss costing the location an object it may need.
+        if (!IsPlaced(*object) && (homeShown || FindScene(object->GetHomeScene()) == nullptr))
+        {
+            SetCursorPickup();
             return;
         }
         object->ClearFlags(GameplayInventory::kShown);
         mHeldInventory = nullptr;
         return;
     }
-    TPoint mouse;
-    if (Settings* settings = Settings::Instance())
-        mouse = TPoint{settings->mMouseX, settings->mMouseY};
-    if (mHud != nullptr && (mHud->HasInventory(object->GetName()) || mHud->ContainsPoint(mouse)))
+    if (overStrip)
     {
         returnToRest();
         return;
@@ -146,7 +182,8 @@ void Gameplay::UnequipInventory()
     mActiveScene->AddInventory(
         object, true, TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y)),
         Expect(kInventoryReturned,
-               TString::Format("object '%s' put down", object->GetName().c_str()), canReport));
+               TString::Format("object '%s' put down", object->GetName().c_str()),
+               ObjectMotionRuns(*object)));
     mHeldInventory = nullptr;
 }
 
@@ -154,9 +191,9 @@ void Gameplay::UseInventory(GameplayInventory* inventory, GameplayArea*)
 {
     if (inventory == nullptr)
         return;
-    inventory->Use(
-        Expect(kInventoryUsed, TString::Format("object '%s' used", inventory->GetName().c_str()),
-               [inventory](const Callback* r) { return CanObjectReport(*inventory, r); }));
+    inventory->Use(Expect(kInventoryUsed,
+                          TString::Format("object '%s' used", inventory->GetName().c_str()),
+                          ObjectMotionRuns(*inventory)));
     if (mHud != nullptr && mHud->HasInventory(inventory->GetName()))
         mHud->RemoveInventory(inventory);
 }
@@ -171,7 +208,6 @@ void Gameplay::OnInventoryUsed()
         if (event.Length() > 0)
             mNextEvent = FindEvent(event);
     }
-    ReportCallback();
     if (object != nullptr)
         object->Hide(nullptr, true);
     if (mLastClickedArea != nullptr && object != nullptr)
@@ -181,20 +217,22 @@ void Gameplay::OnInventoryUsed()
 
 void Gameplay::HudLeftClick()
 {
-    // Nothing would move and no end would come: the strip would stay busy for good.
-    if (mHud == nullptr || mHud->GetShownInventory().empty())
-        return;
-    mHudBusy = 1;
     // The left arrow brings the earlier objects in: a positive step.
-    mHud->ArrangeInventory(1, true, &mCallbacks[kHudScrolled]);
+    ScrollStrip(1);
 }
 
 void Gameplay::HudRightClick()
 {
+    ScrollStrip(-1);
+}
+
+void Gameplay::ScrollStrip(int32_t step)
+{
+    // Nothing would move and no end would come: the strip would stay busy for good.
     if (mHud == nullptr || mHud->GetShownInventory().empty())
         return;
     mHudBusy = 1;
-    mHud->ArrangeInventory(-1, true, &mCallbacks[kHudScrolled]);
+    mHud->ArrangeInventory(step, true, StripNotice(kHudScrolled));
 }
 
 void Gameplay::StartMinigame(uint32_t minigame)

@@ -168,10 +168,13 @@ void Gameplay::StartTransition(float from, float to, Callback* done)
 
 void Gameplay::EnterNextScene()
 {
-    if (mActiveScene != nullptr)
-        mActiveScene->ReleaseTextures();
+    // The scene left is no longer shown when its pictures go: what their release ends and leads
+    // on to waits for that scene's next showing.
+    GameplayScene* left = mActiveScene;
     mActiveScene = mNextScene;
     mNextScene = nullptr;
+    if (left != nullptr)
+        left->ReleaseTextures();
     mGameplayState = kSceneLoading;
     if (mActiveScene != nullptr)
         mPreloader->Fill(*mActiveScene);
@@ -180,7 +183,7 @@ void Gameplay::EnterNextScene()
 void Gameplay::OnSceneFadeInDone()
 {
     SaveLocationState(false);
-    mGameplayState = mPendingCallbacks > 0 ? kWaiting : kPlay;
+    mGameplayState = mWaits.empty() ? kPlay : kWaiting;
     if (mActiveScene == nullptr)
         return;
     for (uint8_t id : mActiveScene->TakePendingAnimations())
@@ -607,7 +610,7 @@ void Gameplay::ClickAreaWithObject(GameplayArea* area)
                        Expect(kInventoryReturned,
                               TString::Format("object '%s' gliding to area '%s'",
                                               object->GetName().c_str(), area->GetName().c_str()),
-                              [object](const Callback* r) { return CanObjectReport(*object, r); }),
+                              ObjectMotionRuns(*object)),
                        0);
     }
     else if (area->CanHoldInventory(object))
@@ -620,7 +623,7 @@ void Gameplay::ClickAreaWithObject(GameplayArea* area)
             Expect(kInventoryReturned,
                    TString::Format("object '%s' placed on area '%s'", object->GetName().c_str(),
                                    area->GetName().c_str()),
-                   [object](const Callback* r) { return CanObjectReport(*object, r); }));
+                   ObjectMotionRuns(*object)));
         if (mHud != nullptr && mHud->HasInventory(object->GetName()))
             mHud->RemoveInventory(object);
         if (area->HoldsCorrectInventory())

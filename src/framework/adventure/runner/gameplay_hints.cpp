@@ -101,7 +101,7 @@ void Gameplay::BeginHintSelect()
     std::vector<GameplayInventory*> objects = GetHintableInventory();
     if (objects.empty() || mHud == nullptr)
         return;
-    mHud->ShowInventorySubset(objects, &mCallbacks[kHintSelectReady]);
+    mHud->ShowInventorySubset(objects, StripNotice(kHintSelectReady));
     mGameplayState = kHintSelect;
     mHudBusy = 1;
 }
@@ -165,7 +165,7 @@ void Gameplay::CancelHintSelect()
         return;
     mHudBusy = 1;
     mHud->EndHintSelect(false);
-    mHud->PlaceInventory(&mCallbacks[kMinigameEnded]);
+    mHud->PlaceInventory(StripNotice(kMinigameEnded));
 }
 
 TString Gameplay::GetHintToolTipText()

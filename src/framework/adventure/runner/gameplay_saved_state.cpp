@@ -300,6 +300,19 @@ bool Gameplay::LoadLocationState()
 
 void Gameplay::SettleForClose()
 {
+    // A switch under way (its fade, or one waiting for a scene's load to end) is stored as made:
+    // the record holds its event's other changes, and the event may be the only way in. The
+    // click that led to it was in the scene left.
+    GameplayScene* target = mNextScene;
+    if (mPendingSceneSwitch.Length() > 0)
+        target = FindScene(mPendingSceneSwitch);
+    if (target != nullptr && target != mActiveScene)
+    {
+        mActiveScene = target;
+        mLastClickedArea = nullptr;
+    }
+    mNextScene = nullptr;
+    mPendingSceneSwitch = TString();
     if (mFlyingItem != nullptr)
         mFlyingItem->Land();
     // An object being used: its use ends, so the record holds the event it leads to.

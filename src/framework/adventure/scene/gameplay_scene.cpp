@@ -365,12 +365,12 @@ std::vector<GameplayInventory*> GameplayScene::GetInventoryAt(const TVec2& point
 }
 
 void GameplayScene::AddInventory(GameplayInventory* inventory, bool animate, const TVec2& position,
-                                 Callback* callback)
+                                 WaitHandle&& report)
 {
     if (std::find(mPlacedInventory.begin(), mPlacedInventory.end(), inventory) ==
         mPlacedInventory.end())
         mPlacedInventory.push_back(inventory);
-    inventory->PlaceInScene(animate, position, callback);
+    inventory->PlaceInScene(animate, position, std::move(report));
 }
 
 void GameplayScene::RemoveInventory(GameplayInventory* inventory)

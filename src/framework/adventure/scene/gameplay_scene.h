@@ -3,6 +3,7 @@
 // its one-time dialog, the reveal of its areas, the sliced texture pass and its saved bytes.
 #pragma once
 
+#include "framework/transforms/wait_handle.h"
 #include "platform/maths/geometry.h"
 #include "platform/strings/tstring.h"
 #include "ui/window.h"
@@ -21,7 +22,6 @@ class GameplayLayer;
 class GameplayParticle;
 class GameplaySound;
 class TLuaTable;
-struct Callback;
 struct TDrawSpec;
 
 class GameplayScene
@@ -80,9 +80,9 @@ public:
     GameplayArea* FindAreaHolding(const GameplayInventory* inventory) const;
     // The shown placed objects whose picture contains the point, in placing order.
     std::vector<GameplayInventory*> GetInventoryAt(const TVec2& point) const;
-    // Places the object (listed once) with its own placing animation.
+    // Places the object (listed once) with its own placing animation, which takes the report.
     void AddInventory(GameplayInventory* inventory, bool animate, const TVec2& position,
-                      Callback* callback);
+                      WaitHandle&& report);
     // The area holding the object lets go of it, and it leaves the list.
     void RemoveInventory(GameplayInventory* inventory);
     // The dialog to show once; empty afterwards.

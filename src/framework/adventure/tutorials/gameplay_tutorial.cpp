@@ -170,21 +170,26 @@ void GameplayTutorial::Show(const TVec2& position)
     mState = kFadingIn;
 }
 
-void GameplayTutorial::Hide(Callback* callback)
+void GameplayTutorial::Hide(WaitHandle&& report)
 {
-    if (TransformManager* transforms = TransformManager::Instance())
-    {
-        // A blink still running would fight the fade over the prompt's alpha.
-        if (mNudging)
-            transforms->RemoveTransforms(&mSpecTransform);
-        mNudging = false;
-        auto* fade = new TM_InstructionList;
-        fade->push_back(new TM_Alpha(Duration(mFadeTime), 0.0f, 1.0f, 0, kSmoothing));
-        transforms->AddTransform(&mSpecTransform, fade,
-                                 new Callback(this, &GameplayTutorial::OnHidden));
-    }
     mState = kFadingOut;
-    mPendingCallback = callback;
+    if (report.IsHeld())
+        mPendingReport = std::move(report);
+    TransformManager* transforms = TransformManager::Instance();
+    if (transforms == nullptr)
+    {
+        // Nothing would end a fade: hidden at once.
+        OnHidden(this, nullptr, 0);
+        return;
+    }
+    // A blink still running would fight the fade over the prompt's alpha.
+    if (mNudging)
+        transforms->RemoveTransforms(&mSpecTransform);
+    mNudging = false;
+    auto* fade = new TM_InstructionList;
+    fade->push_back(new TM_Alpha(Duration(mFadeTime), 0.0f, 1.0f, 0, kSmoothing));
+    transforms->AddTransform(&mSpecTransform, fade,
+                             new Callback(this, &GameplayTutorial::OnHidden));
 }
 
 void GameplayTutorial::Nudge()
@@ -221,10 +226,8 @@ void GameplayTutorial::OnHidden(void* object, TM_Transform*, uint32_t id)
 {
     auto* tutorial = static_cast<GameplayTutorial*>(object);
     tutorial->mState = kHidden;
-    Callback* callback = tutorial->mPendingCallback;
-    tutorial->mPendingCallback = nullptr;
-    if (callback != nullptr)
-        callback->Call(nullptr, id);
+    WaitHandle report = std::move(tutorial->mPendingReport);
+    report.Tell(nullptr, id);
 }
 
 void GameplayTutorial::Draw()

@@ -5,6 +5,7 @@
 
 #include "framework/transforms/transform_manager.h"
 #include "framework/transforms/transform_target.h"
+#include "framework/transforms/wait_handle.h"
 #include "platform/maths/geometry.h"
 #include "platform/strings/tstring.h"
 #include "render/renderer/draw_spec.h"
@@ -39,8 +40,9 @@ public:
 
     // (0, 0) keeps the table's place; another position moves both ends of the bob there.
     void Show(const TVec2& position);
-    // The callback (borrowed) is called once the fade-out has ended.
-    void Hide(Callback* callback);
+    // The report is told once the fade-out has ended, or when the prompt goes first; an empty one
+    // leaves one offered before.
+    void Hide(WaitHandle&& report);
     // A shown prompt blinks twice: the answer to a click it did not ask for, which it held all
     // the same. Nothing while it fades in or out.
     void Nudge();
@@ -67,7 +69,7 @@ private:
     static void OnHidden(void* object, TM_Transform* target, uint32_t id);
     static void OnNudged(void* object, TM_Transform* target, uint32_t id);
 
-    Callback* mPendingCallback = nullptr;
+    WaitHandle mPendingReport;
     TDrawSpec mSpec;
     TM_Transform2D mSpecTransform{&mSpec};
     std::shared_ptr<TSprite> mArrowSprite;

@@ -26,6 +26,14 @@ PuzzleScene::PuzzleScene(GameplayFactory& factory, const TLuaTable& entityInfo, 
 {
 }
 
+void PuzzleScene::AskForCompletion(const TString& eventName)
+{
+    if (mCompletionAsked)
+        return;
+    mCompletionAsked = true;
+    RunGameplayActivateEvent(eventName);
+}
+
 void PuzzleScene::SaveState(std::vector<uint8_t>& out)
 {
     SaveOwnState(out);

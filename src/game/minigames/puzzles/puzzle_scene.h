@@ -43,10 +43,15 @@ protected:
     virtual void SaveOwnState(std::vector<uint8_t>& out) = 0;
     // `data` holds the own bytes whole.
     virtual void LoadOwnState(const uint8_t* data) = 0;
+    // The solved puzzle's event, asked for once in the scene's life: asked again at every update,
+    // it would be run before any click each frame, and when it leaves the puzzle shown, its next
+    // event would never run and every click would be lost.
+    void AskForCompletion(const TString& eventName);
 
 private:
     size_t mOwnStateSize;
     const char* mRecordName;
+    bool mCompletionAsked = false;
 };
 
 // The same with the size and name of the record from the puzzle's `kOwnStateSize` and

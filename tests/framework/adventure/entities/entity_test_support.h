@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/adventure/entities/gameplay_entity.h"
+#include "framework/transforms/wait_handle.h"
 #include "framework/framework_display_support.h"
 #include "render/renderer/draw_spec.h"
 #include "render/renderer/renderer.h"
@@ -27,6 +28,8 @@ struct CountingCallback
             self->mAction();
     }
     Callback* Get() { return &mCallback; }
+    // A report of its own each time, told into this counter.
+    WaitHandle Report() { return WaitHandle::For(mCallback); }
     int mCalls = 0;
     std::function<void()> mAction;
     Callback mCallback;

@@ -26,6 +26,7 @@ namespace
 struct Calls
 {
     static void On(void* object, TM_Transform*, uint32_t) { ++static_cast<Calls*>(object)->mCount; }
+    WaitHandle Report() { return WaitHandle::For(mCallback); }
     Callback mCallback{this, &Calls::On};
     int mCount = 0;
 };
@@ -180,7 +181,7 @@ TEST_F(AreaTest, InstantChangesCallBackOnceAtTheNextUpdate)
 {
     auto area = Area("{ events = {}, hascompletedframe = true }");
     Calls calls;
-    area->Activate(false, &calls.mCallback);
+    area->Activate(false, calls.Report());
     EXPECT_EQ(area->GetFlags(), GameplayEntity::kActive | GameplayEntity::kShown);
     EXPECT_EQ(calls.mCount, 0) << "never inside the call";
     area->Update(16);
@@ -189,7 +190,7 @@ TEST_F(AreaTest, InstantChangesCallBackOnceAtTheNextUpdate)
 
     // Complete on an inactive area: only the completed bit, the callback due.
     auto idle = Area("{ events = {} }");
-    idle->Complete(&calls.mCallback, true);
+    idle->Complete(calls.Report(), true);
     EXPECT_EQ(idle->GetFlags(), GameplayArea::kCompleted);
     idle->Update(16);
     EXPECT_EQ(calls.mCount, 2);
@@ -201,7 +202,7 @@ TEST_F(AreaTest, InstantChangesCallBackOnceAtTheNextUpdate)
     EXPECT_EQ(idle->GetFlags(), GameplayEntity::kActive | GameplayEntity::kShown);
 
     // An active area with a completed frame keeps showing; without one it hides.
-    area->Complete(&calls.mCallback, false);
+    area->Complete(calls.Report(), false);
     EXPECT_EQ(area->GetFlags(), GameplayEntity::kShown | GameplayArea::kCompleted);
     area->Update(16);
     EXPECT_EQ(calls.mCount, 3);
@@ -223,7 +224,7 @@ TEST_F(AreaTest, AnimatedChangesFadeTheImageAndCallBackAtTheEnd)
             Step(16, [&] { area->Update(16); });
     };
     Calls calls;
-    area->Activate(true, &calls.mCallback);
+    area->Activate(true, calls.Report());
     EXPECT_EQ(area->GetImageAlpha(), 0.0f);
     frames(6);
     EXPECT_EQ(calls.mCount, 0);
@@ -232,7 +233,7 @@ TEST_F(AreaTest, AnimatedChangesFadeTheImageAndCallBackAtTheEnd)
     EXPECT_EQ(area->GetImageAlpha(), 1.0f);
 
     // The completion passes through its own bit and ends once, on the completed frame.
-    area->Complete(&calls.mCallback, true);
+    area->Complete(calls.Report(), true);
     EXPECT_EQ(area->GetFlags(),
               GameplayEntity::kShown | GameplayArea::kCompleted | GameplayArea::kCompleting);
     frames(10);
@@ -247,13 +248,16 @@ TEST_F(AreaTest, AnimatedChangesFadeTheImageAndCallBackAtTheEnd)
     EXPECT_EQ(area->GetFlags(), GameplayEntity::kShown | GameplayArea::kCompleted);
     EXPECT_EQ(area->GetImageAlpha(), 1.0f);
 
-    // A fade that still runs when the area goes reaches nothing.
+    // A fade that still runs when the area goes reaches nothing; its report (the switch-off's,
+    // which told the switch-on's) is told as the area goes.
     auto going = Area("{ events = {}, hasactiveframe = true }", kInfo);
-    going->Activate(true, &calls.mCallback);
-    going->Deactivate(true, &calls.mCallback);
+    going->Activate(true, calls.Report());
+    going->Deactivate(true, calls.Report());
+    EXPECT_EQ(calls.mCount, 3);
     going.reset();
+    EXPECT_EQ(calls.mCount, 4);
     frames(20);
-    EXPECT_EQ(calls.mCount, 2);
+    EXPECT_EQ(calls.mCount, 4);
 }
 
 TEST_F(AreaTest, SavedBytesCarryUsedFlagsAndTheHeldName)
@@ -310,7 +314,7 @@ TEST_F(AreaTest, SavedBytesCarryUsedFlagsAndTheHeldName)
     for (const auto& c : cases)
     {
         auto restored = Area(c.table);
-        restored->Show(false, &calls.mCallback);
+        restored->Show(false, calls.Report());
         restored->Update(16);
         const int before = calls.mCount;
         const uint8_t record[] = {c.saved, 0};
@@ -483,7 +487,7 @@ TEST_F(AreaTest, ParticlesOfTheCompletionAndOfAPortalsHilight)
     area->Activate(true, nullptr);
     Frames(*area, 8);
     advtest::CountingCallback done;
-    area->Complete(done.Get(), true);
+    area->Complete(done.Report(), true);
     ASSERT_TRUE(area->GetCompleteParticles1());
     ASSERT_TRUE(area->GetCompleteParticles2());
     EXPECT_FALSE(area->GetHilightParticles()) << "not a portal";

@@ -22,9 +22,9 @@ public:
     void Pause() override {}
     void Resume() override {}
     TRect GetRect(const TDrawSpec&) override { return TRect(0, 0, 0, 0); }
-    void Activate(bool animate, Callback* callback) override
+    void Activate(bool animate, WaitHandle&& report) override
     {
-        GameplayEntity::Activate(animate, callback);
+        GameplayEntity::Activate(animate, std::move(report));
         mCompletionPending = 1;
     }
     void CreateTextures() override {}
@@ -70,7 +70,7 @@ TEST_F(EntityTest, CompletionCallbackFiresOnceFromTheNextUpdate)
 {
     auto entity = Make("{}");
     advtest::CountingCallback first, second;
-    entity->Activate(false, first.Get());
+    entity->Activate(false, first.Report());
     EXPECT_EQ(first.mCalls, 0); // never from inside Activate
     EXPECT_EQ(entity->GetFlags(), GameplayEntity::kActive);
     entity->Update(16);
@@ -78,16 +78,15 @@ TEST_F(EntityTest, CompletionCallbackFiresOnceFromTheNextUpdate)
     entity->Update(16);
     EXPECT_EQ(first.mCalls, 1);
 
-    // A null callback keeps the held one; a later one replaces it, and the one it replaces is
-    // told at once, so that whoever counted on it is told once; the same one again is kept.
-    entity->Show(false, second.Get());
+    // An empty report keeps the held one; a later one replaces it, and the one it replaces is
+    // told at once, so that whoever counted on it is told once.
+    entity->Show(false, second.Report());
     entity->Activate(false, nullptr);
     entity->Update(16);
     EXPECT_EQ(second.mCalls, 1);
-    entity->Hide(false, first.Get());
-    entity->Hide(false, first.Get());
+    entity->Hide(false, first.Report());
     EXPECT_EQ(first.mCalls, 1);
-    entity->Deactivate(false, second.Get());
+    entity->Deactivate(false, second.Report());
     EXPECT_EQ(first.mCalls, 2);
     EXPECT_EQ(second.mCalls, 1);
     entity->Activate(false, nullptr);
@@ -97,14 +96,19 @@ TEST_F(EntityTest, CompletionCallbackFiresOnceFromTheNextUpdate)
     EXPECT_EQ(entity->GetFlags(), GameplayEntity::kActive);
 
     // A callback that starts the next change from inside its call gets it on a later update.
-    first.mAction = [&] { entity->Activate(false, second.Get()); };
-    entity->Activate(false, first.Get());
+    first.mAction = [&] { entity->Activate(false, second.Report()); };
+    entity->Activate(false, first.Report());
     entity->Update(16);
     EXPECT_EQ(first.mCalls, 3);
     EXPECT_EQ(second.mCalls, 2);
     first.mAction = nullptr;
     entity->Update(16);
     EXPECT_EQ(second.mCalls, 3);
+
+    // An entity that goes with a change under way tells its report as it goes.
+    entity->Activate(false, second.Report());
+    entity.reset();
+    EXPECT_EQ(second.mCalls, 4);
 }
 
 TEST_F(EntityTest, SavedByteKeepsUndefinedBitsAndShortRecordsAreRefused)

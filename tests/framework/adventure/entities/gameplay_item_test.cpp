@@ -196,7 +196,7 @@ TEST_F(ItemTest, FoundAnimationTurnsFliesOnItsArcAndArrivesOnce)
     auto target = Target(300, 200);
     item->Activate(false, nullptr);
     advtest::CountingCallback arrived;
-    item->StartFoundAnimation(arrived.Get(), target.get());
+    item->StartFoundAnimation(arrived.Report(), target.get());
     EXPECT_TRUE(Has(*item, GameplayItem::kOverlayPass | GameplayItem::kCrossFade));
 
     // The turn and fade: half a turn, alpha to 0.
@@ -245,7 +245,7 @@ TEST_F(ItemTest, FoundAnimationEdgeCases)
     auto target = Target(300, 200);
     quick->Activate(false, nullptr);
     advtest::CountingCallback arrived;
-    quick->StartFoundAnimation(arrived.Get(), target.get());
+    quick->StartFoundAnimation(arrived.Report(), target.get());
     RunUntil(*quick, [&] { return arrived.mCalls > 0; });
     EXPECT_EQ(Position(*quick), TVec2(300, 200));
     EXPECT_LE(mNow, 1000u + 20u);
@@ -268,7 +268,7 @@ TEST_F(ItemTest, FoundAnimationEdgeCases)
     auto lost = Make("", "{ timefound = 20, timetoinventory = 40 }");
     lost->Activate(false, nullptr);
     advtest::CountingCallback lostArrived;
-    lost->StartFoundAnimation(lostArrived.Get(), nullptr);
+    lost->StartFoundAnimation(lostArrived.Report(), nullptr);
     RunUntil(
         *lost, [&] { return lostArrived.mCalls > 0; }, 1000);
     EXPECT_EQ(lostArrived.mCalls, 1);
@@ -281,7 +281,7 @@ TEST_F(ItemTest, PauseHoldsEachPhase)
     auto target = Target(300, 200);
     item->Activate(false, nullptr);
     advtest::CountingCallback arrived;
-    item->StartFoundAnimation(arrived.Get(), target.get());
+    item->StartFoundAnimation(arrived.Report(), target.get());
     for (uint32_t into : {100u, 300u, 250u})
     {
         for (uint32_t t = 0; t < into; t += 10)
@@ -394,7 +394,7 @@ TEST_F(ItemTest, DestroyedInEachPhaseLeavesNothingBehind)
         auto item = Make();
         item->Activate(true, nullptr);
         advtest::CountingCallback arrived;
-        item->StartFoundAnimation(arrived.Get(), target.get());
+        item->StartFoundAnimation(arrived.Report(), target.get());
         for (uint32_t t = 0; t < into; t += 10)
             Tick(10, {item.get()});
         item.reset();

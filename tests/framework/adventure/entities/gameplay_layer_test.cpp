@@ -65,7 +65,7 @@ TEST_F(LayerTest, ActivateWithoutAndWithFade)
 {
     auto layer = Layer("{ image = 'white', initialload = false, x = 100, y = 100 }", kFading);
     advtest::CountingCallback done;
-    layer->Activate(false, done.Get());
+    layer->Activate(false, done.Report());
     EXPECT_EQ(layer->GetFlags(), GameplayEntity::kActive | GameplayEntity::kShown);
     EXPECT_EQ(layer->GetTransform().GetAlpha(), 1.0f);
     EXPECT_FALSE(HasTexture(*layer)); // the scene's texture pass builds them
@@ -74,7 +74,7 @@ TEST_F(LayerTest, ActivateWithoutAndWithFade)
     EXPECT_EQ(done.mCalls, 1);
 
     auto faded = Layer("{ image = 'white', initialload = false, x = 100, y = 100 }", kFading);
-    faded->Activate(true, done.Get());
+    faded->Activate(true, done.Report());
     EXPECT_TRUE(HasTexture(*faded));
     Tick(0, {faded.get()}); // a transform's clock starts at its first update
     Tick(50, {faded.get()});
@@ -89,22 +89,32 @@ TEST_F(LayerTest, ActivateWithoutAndWithFade)
     EXPECT_EQ(done.mCalls, 2);
 }
 
-TEST_F(LayerTest, DeactivateDropsAnEarlierCallbackAndFadesOutShown)
+// A switch-on's report is not dropped by the switch-off that follows it: the switch-off's end
+// tells it once (or the one it brings, which tells the earlier one at once).
+TEST_F(LayerTest, DeactivateEndsAnEarlierReportAndFadesOutShown)
 {
     auto layer = Layer("{ image = 'white', x = 100, y = 100 }", kFading);
-    advtest::CountingCallback early, late;
-    layer->Activate(false, early.Get());
+    advtest::CountingCallback early, off, late;
+    layer->Activate(false, early.Report());
     layer->Deactivate(false, nullptr);
     EXPECT_EQ(layer->GetFlags(), 0);
     EXPECT_EQ(layer->GetTransform().GetAlpha(), 0.0f);
     EXPECT_FALSE(HasTexture(*layer));
     Tick(16, {layer.get()});
-    EXPECT_EQ(early.mCalls, 0);
+    EXPECT_EQ(early.mCalls, 1);
+    layer->Activate(true, early.Report());
+    layer->Deactivate(true, off.Report());
+    EXPECT_EQ(early.mCalls, 2);
+    EXPECT_EQ(off.mCalls, 0);
+    Tick(0, {layer.get()});
+    Tick(100, {layer.get()});
+    Tick(16, {layer.get()});
+    EXPECT_EQ(off.mCalls, 1);
 
     layer->Activate(true, nullptr);
     Tick(0, {layer.get()});
     Tick(100, {layer.get()});
-    layer->Deactivate(true, late.Get());
+    layer->Deactivate(true, late.Report());
     Tick(0, {layer.get()});
     Tick(60, {layer.get()});
     // Still shown and drawn while it fades, but stored as the fade's end leaves it.
@@ -273,18 +283,20 @@ TEST_F(LayerTest, TextsDrawWhenShownAndActiveAndSetTheirStringWithTheirTextures)
     EXPECT_EQ(LitBox().Width(), 0);
 }
 
+// A layer that goes mid-fade leaves nothing running and tells its report once, as it goes.
 TEST_F(LayerTest, LayerDestroyedMidFadeLeavesNothingBehind)
 {
     auto layer = Layer("{ image = 'white' }", kFading);
     advtest::CountingCallback done;
-    layer->Activate(true, done.Get());
+    layer->Activate(true, done.Report());
     Tick(0, {layer.get()});
     Tick(50, {layer.get()});
     EXPECT_EQ(mTransforms.GetGroupCount(), 1u);
     layer.reset();
     EXPECT_EQ(mTransforms.GetGroupCount(), 0u);
+    EXPECT_EQ(done.mCalls, 1);
     Step(100, [] {});
-    EXPECT_EQ(done.mCalls, 0);
+    EXPECT_EQ(done.mCalls, 1);
 }
 
 TEST_F(LayerTest, GoldenParentFollowersAndText)

@@ -82,7 +82,7 @@ TEST_F(ParticleTest, EndsOnlyAfterItsFirstParticleDied)
 {
     auto particle = Make(std::string("endwithnoparticles = true, ") + kEffect);
     advtest::CountingCallback done;
-    particle->Show(false, done.Get());
+    particle->Show(false, done.Report());
     for (int i = 0; i < 5; ++i)
         Tick(50, {particle.get()});
     EXPECT_EQ(particle->GetFlags(), GameplayEntity::kActive | GameplayEntity::kShown);

@@ -51,7 +51,7 @@ TEST_F(SoundEntityTest, AnimatedActivationStartsAfterBothDelays)
     EXPECT_EQ(sound->GetFlags(), 0);
     EXPECT_FALSE(sound->IsLooping());
     advtest::CountingCallback done;
-    sound->Activate(true, done.Get());
+    sound->Activate(true, done.Report());
     EXPECT_EQ(sound->GetFlags(), GameplayEntity::kActive);
     EXPECT_EQ(sound->GetSoundEffect().mPending, 1500);
     Run(*sound, 10);
@@ -76,7 +76,7 @@ TEST_F(SoundEntityTest, OneShotWithoutAnimationStartsNothing)
     EXPECT_EQ(sound->GetFlags(), 0);
     sound->SetFlags(GameplayEntity::kActive);
     advtest::CountingCallback done;
-    sound->Activate(false, done.Get());
+    sound->Activate(false, done.Report());
     EXPECT_EQ(sound->GetFlags(), 0); // a given callback clears the active bit
     Run(*sound, 10);
     EXPECT_EQ(done.mCalls, 1);
@@ -104,7 +104,7 @@ TEST_F(SoundEntityTest, LoopRunsOnUntilDeactivated)
     EXPECT_TRUE(sound->IsPlaying());
 
     advtest::CountingCallback done;
-    sound->Deactivate(true, done.Get());
+    sound->Deactivate(true, done.Report());
     EXPECT_FALSE(sound->IsPlaying());
     EXPECT_EQ(sound->GetFlags(), 0);
     Run(*sound, 10);

@@ -236,7 +236,7 @@ TEST_F(HudTest, MergingRemovingAndScrolling)
     std::vector<GameplayInventory*> strip = Strip(hud, {60, 60, 60});
     Calls calls;
     std::vector<GameplayInventory*> fresh = Pend(hud, {60, 60, 60});
-    ASSERT_TRUE(hud->MergePendingInventory(true, &calls.mCallback));
+    ASSERT_TRUE(hud->MergePendingInventory(true, calls.Report()));
     EXPECT_TRUE(hud->GetPendingInventory().empty());
     EXPECT_EQ(Range(hud), R(2, 5));
     // The new ones inside the range fade in; the first carries the callback.
@@ -254,7 +254,7 @@ TEST_F(HudTest, MergingRemovingAndScrolling)
 
     // Without animation nobody carries the callback: the next Update calls it.
     Pend(hud, {60});
-    ASSERT_TRUE(hud->MergePendingInventory(false, &calls.mCallback));
+    ASSERT_TRUE(hud->MergePendingInventory(false, calls.Report()));
     EXPECT_EQ(calls.Count(), 1u);
     Frames(hud, 1);
     EXPECT_EQ(calls.Count(), 2u);
@@ -262,7 +262,7 @@ TEST_F(HudTest, MergingRemovingAndScrolling)
     EXPECT_EQ(calls.Count(), 2u);
     // So does an arrangement of an empty strip.
     ProbeHud* empty = Open("", "empty");
-    empty->ArrangeInventory(-1, true, &calls.mCallback);
+    empty->ArrangeInventory(-1, true, calls.Report());
     Frames(empty, 1);
     EXPECT_EQ(calls.Count(), 3u);
 
@@ -383,7 +383,7 @@ TEST_F(HudTest, SubsetSlidesInAndTheStripComesBack)
     std::vector<GameplayInventory*> strip = Strip(hud, {60, 60, 60, 60, 60});
     EXPECT_EQ(Range(hud), R(1, 4));
     Calls chosen;
-    hud->ShowInventorySubset({strip[0], strip[2]}, &chosen.mCallback);
+    hud->ShowInventorySubset({strip[0], strip[2]}, chosen.Report());
     EXPECT_FALSE(hud->AreButtonsEnabled());
     EXPECT_EQ(strip[0]->GetHomePosition().x, 30.0f);
     // The last of the range leaves 3 x 50 ms after the first.
@@ -407,7 +407,7 @@ TEST_F(HudTest, SubsetSlidesInAndTheStripComesBack)
 
     // Pause freezes the HUD's own step and the hint fade, not the objects.
     Calls back;
-    hud->PlaceInventory(&back.mCallback);
+    hud->PlaceInventory(back.Report());
     Frames(hud, 3);
     hud->Pause();
     EXPECT_TRUE(hud->IsPaused());
@@ -435,10 +435,10 @@ TEST_F(HudTest, SubsetSlidesInAndTheStripComesBack)
     // A subset of nothing and a return with nothing: the callbacks still come.
     ProbeHud* empty = Open("", "empty");
     Calls late;
-    empty->ShowInventorySubset({}, &late.mCallback);
+    empty->ShowInventorySubset({}, late.Report());
     Frames(empty, 1);
     EXPECT_EQ(late.Count(), 1u);
-    empty->PlaceInventory(&late.mCallback);
+    empty->PlaceInventory(late.Report());
     Frames(empty, 1);
     EXPECT_EQ(late.Count(), 2u);
 }
@@ -455,8 +455,9 @@ TEST_F(HudTest, StaggeredSlidesPastWhatAnIntHoldsWaitTheLongest)
     std::vector<float> before;
     for (GameplayInventory* object : strip)
         before.push_back(X(object));
-    Calls chosen;
-    hud->ShowInventorySubset({strip[0]}, &chosen.mCallback);
+    // Kept past the test: the strip still holds its report when the test ends.
+    static Calls chosen;
+    hud->ShowInventorySubset({strip[0]}, chosen.Report());
     Frames(hud, 20);
     EXPECT_LT(X(strip[0]), before[0]) << "the first leaves at once";
     for (size_t i = 1; i < strip.size(); ++i)

@@ -39,7 +39,7 @@ struct Probe : GameplayInventory
     using GameplayInventory::mOffsetAlpha;
     using GameplayInventory::mParts;
     using GameplayInventory::mPartsFound;
-    using GameplayInventory::mPendingCallback;
+    using GameplayInventory::mPendingReport;
     using GameplayInventory::mRotateToUse;
     using GameplayInventory::mScaleEquip;
     using GameplayInventory::mTimeToMove;
@@ -300,13 +300,16 @@ TEST_F(InventoryTest, EquipUnequipAndUse)
     settings.mMouseY = 200;
     auto key = Make();
     Calls calls;
-    // Not held: nothing, and an earlier callback stays.
-    key->mPendingCallback = &calls.mCallback;
-    key->Unequip(nullptr);
+    // Not held: nothing, and an earlier report stays; the offered one is left with its caller.
+    key->mPendingReport = calls.Report();
+    WaitHandle offered = WaitHandle::For(calls.mCallback);
+    key->Unequip(std::move(offered));
+    EXPECT_TRUE(offered.IsHeld());
+    offered.Forget();
     Run(300, key.get());
     EXPECT_EQ(calls.Count(), 0u);
-    EXPECT_EQ(key->mPendingCallback, &calls.mCallback);
-    key->mPendingCallback = nullptr;
+    EXPECT_TRUE(key->HoldsReport());
+    key->mPendingReport.Forget();
 
     key->Equip();
     EXPECT_EQ(key->GetFlags(), 0x14);
@@ -315,7 +318,7 @@ TEST_F(InventoryTest, EquipUnequipAndUse)
     EXPECT_EQ(At(*key).x, 300.0f);
     EXPECT_EQ(At(*key).y, 200.0f);
 
-    key->Unequip(&calls.mCallback);
+    key->Unequip(calls.Report());
     Step(10, [] {});
     EXPECT_EQ(key->GetFlags() & 0x04, 0x04);
     Run(200);
@@ -328,7 +331,7 @@ TEST_F(InventoryTest, EquipUnequipAndUse)
 
     key->Equip();
     Calls used;
-    key->Use(&used.mCallback);
+    key->Use(used.Report());
     EXPECT_EQ(key->GetFlags(), 0x12);
     Run(300, key.get());
     EXPECT_EQ(used.Count(), 1u);
@@ -341,7 +344,7 @@ TEST_F(InventoryTest, MoveToSetsHomeAtOnceAndTheLocusAfter)
 {
     auto key = Make();
     Calls calls;
-    key->MoveTo(100, 80, &calls.mCallback, 50);
+    key->MoveTo(100, 80, calls.Report(), 50);
     EXPECT_EQ(key->GetHomePosition().x, 100.0f);
     EXPECT_EQ(key->GetFlags() & 0x20, 0x20);
     Run(40, key.get());
@@ -371,16 +374,16 @@ TEST_F(InventoryTest, PlaceInHudAndInScene)
     const std::string shared = Shared("particles = 'SetNumParticles(2)'");
     auto quiet = Make(kKey, shared);
     Calls calls;
-    quiet->PlaceInHud(&calls.mCallback, false);
+    quiet->PlaceInHud(nullptr, false);
     EXPECT_EQ(quiet->GetFlags(), 0x91);
     EXPECT_NE(quiet->GetImageSprite()->GetTexture(), nullptr);
-    EXPECT_EQ(quiet->mPendingCallback, nullptr);
+    EXPECT_FALSE(quiet->HoldsReport());
     EXPECT_EQ(quiet->GetParticleSystem(), nullptr);
     Run(300, quiet.get());
     EXPECT_EQ(calls.Count(), 0u);
 
     auto shown = Make(kKey, shared);
-    shown->PlaceInHud(&calls.mCallback, true);
+    shown->PlaceInHud(calls.Report(), true);
     EXPECT_EQ(shown->GetImageTransform().GetAlpha(), 0.0f);
     ASSERT_NE(shown->GetParticleSystem(), nullptr);
     EXPECT_EQ(shown->GetParticleSystem()->GetScript()->GetGlobalNumber("gActive"), 1);
@@ -395,17 +398,17 @@ TEST_F(InventoryTest, PlaceInHudAndInScene)
     // Into a scene from nowhere: shown, faded in without the effect, and home kept.
     auto placed = Make(kKey, shared);
     placed->Equip();
-    placed->PlaceInScene(true, kUnsetPosition, &calls.mCallback);
+    placed->PlaceInScene(true, kUnsetPosition, calls.Report());
     EXPECT_EQ(placed->GetFlags(), 0xD1);
     EXPECT_EQ(placed->GetParticleSystem(), nullptr);
-    EXPECT_EQ(placed->mPendingCallback, &calls.mCallback);
+    EXPECT_TRUE(placed->HoldsReport());
     Run(300, placed.get());
     EXPECT_EQ(calls.Count(), 2u);
     EXPECT_EQ(placed->GetHomePosition().x, 40.0f);
     EXPECT_FLOAT_EQ(placed->GetImageTransform().GetScaleX(), 1.0f);
 
     // Without animation it jumps; the callback waits for a later handler or Unload.
-    placed->PlaceInScene(false, TVec2(120, 90), &calls.mCallback);
+    placed->PlaceInScene(false, TVec2(120, 90), calls.Report());
     EXPECT_EQ(At(*placed).x, 120.0f);
     EXPECT_EQ(At(*placed).y, 90.0f);
     EXPECT_EQ(placed->GetHomePosition().x, 120.0f);
@@ -420,7 +423,7 @@ TEST_F(InventoryTest, HideUnloadAndReset)
     auto key = Make();
     key->PlaceInHud(nullptr, false);
     Calls calls;
-    key->Hide(&calls.mCallback, true);
+    key->Hide(calls.Report(), true);
     Run(50, key.get());
     EXPECT_EQ(calls.Count(), 0u);
     Run(200, key.get());
@@ -435,8 +438,8 @@ TEST_F(InventoryTest, HideUnloadAndReset)
     // Without animation an earlier pending callback is the one called, with 0.
     Calls earlier;
     key->PlaceInHud(nullptr, false);
-    key->PlaceInScene(false, kUnsetPosition, &earlier.mCallback);
-    key->Hide(&calls.mCallback, false);
+    key->PlaceInScene(false, kUnsetPosition, earlier.Report());
+    key->Hide(nullptr, false);
     EXPECT_EQ(earlier.mArgs, (std::vector<uint32_t>{0}));
     EXPECT_EQ(calls.Count(), 1u);
     EXPECT_EQ(key->GetFlags(), 0x50);
@@ -455,19 +458,18 @@ TEST_F(InventoryTest, HideUnloadAndReset)
     EXPECT_EQ(TransformManager::Instance()->GetTransformCount(&key->GetImageTransform()), 1u);
 }
 
-// An object holds one pending callback: a change that brings another tells the held one at once,
-// and its own end calls only the new one; the same callback again is held once.
-TEST_F(InventoryTest, AReplacedPendingCallbackIsToldAndTheSameOneHeldOnce)
+// An object holds one pending report: a change that brings another tells the held one at once,
+// and its own end tells only the new one.
+TEST_F(InventoryTest, AReplacedPendingReportIsToldAndOnlyTheNewOneAtTheEnd)
 {
     auto key = Make();
     key->PlaceInHud(nullptr, false);
     Calls first;
     Calls second;
-    key->PlaceInScene(true, kUnsetPosition, &first.mCallback);
-    key->Hide(&second.mCallback, true);
+    key->PlaceInScene(true, kUnsetPosition, first.Report());
+    key->Hide(second.Report(), true);
     EXPECT_EQ(first.Count(), 1u);
-    EXPECT_TRUE(key->HoldsCallback(&second.mCallback));
-    key->Hide(&second.mCallback, true);
+    EXPECT_TRUE(key->HoldsReport());
     Run(400, key.get());
     EXPECT_EQ(first.Count(), 1u);
     EXPECT_EQ(second.Count(), 1u);
@@ -705,45 +707,53 @@ TEST_F(InventoryTest, BarFillsAndItsHitRectangle)
 TEST_F(InventoryTest, DestroyedObjectsLeaveNothingBehind)
 {
     Settings settings;
-    using Start = std::function<void(GameplayInventory&, Callback*)>;
+    using Start = std::function<void(GameplayInventory&, WaitHandle &&)>;
     const std::vector<Start> starts = {
-        [](GameplayInventory& o, Callback*) { o.Equip(); },
-        [](GameplayInventory& o, Callback* c)
+        [](GameplayInventory& o, WaitHandle&&) { o.Equip(); },
+        [](GameplayInventory& o, WaitHandle&& r)
         {
             o.Equip();
-            o.Unequip(c);
+            o.Unequip(std::move(r));
         },
-        [](GameplayInventory& o, Callback* c) { o.Use(c); },
-        [](GameplayInventory& o, Callback* c) { o.MoveTo(90, 90, c, 20); },
-        [](GameplayInventory& o, Callback* c) { o.PlaceInHud(c, true); },
-        [](GameplayInventory& o, Callback* c) { o.PlaceInScene(true, TVec2(5, 5), c); },
-        [](GameplayInventory& o, Callback* c)
+        [](GameplayInventory& o, WaitHandle&& r) { o.Use(std::move(r)); },
+        [](GameplayInventory& o, WaitHandle&& r) { o.MoveTo(90, 90, std::move(r), 20); },
+        [](GameplayInventory& o, WaitHandle&& r) { o.PlaceInHud(std::move(r), true); },
+        [](GameplayInventory& o, WaitHandle&& r)
+        { o.PlaceInScene(true, TVec2(5, 5), std::move(r)); },
+        [](GameplayInventory& o, WaitHandle&& r)
         {
             o.PlaceInHud(nullptr, false);
-            o.Hide(c, true);
+            o.Hide(std::move(r), true);
         },
-        [](GameplayInventory& o, Callback*)
+        [](GameplayInventory& o, WaitHandle&&)
         {
             o.PlaceInHud(nullptr, false);
             o.AddPart(1, true);
         },
-        [](GameplayInventory& o, Callback*) { o.Hilight(); },
-        [](GameplayInventory& o, Callback*)
+        [](GameplayInventory& o, WaitHandle&&) { o.Hilight(); },
+        [](GameplayInventory& o, WaitHandle&&)
         {
             o.SetHovered(true);
             o.Update(0);
         },
     };
+    // An object that goes while its animation runs tells the report it took, once, as it goes;
+    // nothing of it is left to run.
     for (size_t i = 0; i < starts.size(); ++i)
     {
         Calls calls;
         auto key = Make();
-        starts[i](*key, &calls.mCallback);
+        WaitHandle report = calls.Report();
+        starts[i](*key, std::move(report));
+        const size_t taken = report.IsHeld() ? 0u : 1u;
+        report.Forget();
         Run(30, key.get());
+        EXPECT_EQ(calls.Count(), 0u) << i;
         key.reset();
+        EXPECT_EQ(calls.Count(), taken) << i;
         EXPECT_EQ(TransformManager::Instance()->GetGroupCount(), 0u) << i;
         Run(400);
-        EXPECT_EQ(calls.Count(), 0u) << i;
+        EXPECT_EQ(calls.Count(), taken) << i;
     }
 
     // An end handler whose callback destroys its own object, and one that sends it off again.
@@ -752,7 +762,7 @@ TEST_F(InventoryTest, DestroyedObjectsLeaveNothingBehind)
         Calls calls;
         auto key = Make();
         calls.mThen = [&] { key.reset(); };
-        starts[i](*key, &calls.mCallback);
+        starts[i](*key, calls.Report());
         for (int frame = 0; frame < 40; ++frame)
             Step(10,
                  [&]
@@ -769,9 +779,9 @@ TEST_F(InventoryTest, DestroyedObjectsLeaveNothingBehind)
     again.mThen = [&]
     {
         if (++trips < 3)
-            key->MoveTo(40.0f + 10.0f * static_cast<float>(trips), 30, &again.mCallback, 0);
+            key->MoveTo(40.0f + 10.0f * static_cast<float>(trips), 30, again.Report(), 0);
     };
-    key->MoveTo(40, 30, &again.mCallback, 0);
+    key->MoveTo(40, 30, again.Report(), 0);
     Run(600, key.get());
     EXPECT_EQ(trips, 3);
     EXPECT_EQ(At(*key).x, 60.0f);

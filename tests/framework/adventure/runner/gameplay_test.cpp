@@ -220,9 +220,11 @@ TEST_F(GameplayTest, StartsAndEndsOfAnimationsCountCallbacks)
     EXPECT_EQ(CountInLog("ERROR:Too many callbacks reported   FILE:gameplay"), 1);
     EXPECT_EQ(gameplay->GetPendingCallbacks(), 0);
     EXPECT_EQ(gameplay->mSaves, 2);
-    // Another state is left alone when the count reaches 0.
+    // The slot's own callback is no report: only the script's end ends its wait.
     Run("GameplayStartAnimation()");
     gameplay->GetCallback(Gameplay::kCallbackReported)->Call(nullptr, 5);
+    EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kWaiting);
+    Run("GameplayEndAnimation()");
     EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kPlay);
 
     // The play time wraps at 2^32 ms.

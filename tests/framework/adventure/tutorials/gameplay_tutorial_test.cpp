@@ -164,7 +164,7 @@ TEST_F(TutorialTest, FadesStatesAndWhatIsDrawn)
     EXPECT_EQ(prompt.GetState(), GameplayTutorial::kShown);
     EXPECT_EQ(Drawn(*controller, 242, 358), 0x304060u);
     Calls calls;
-    prompt.Hide(&calls.mCallback);
+    prompt.Hide(calls.Report());
     EXPECT_EQ(prompt.GetState(), GameplayTutorial::kFadingOut);
     Frames(6);
     EXPECT_NE(Drawn(*controller, 242, 358), 0u);

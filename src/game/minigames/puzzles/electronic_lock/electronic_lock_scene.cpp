@@ -69,8 +69,7 @@ void ElectronicLockScene::Update(uint32_t elapsedMs, bool active, bool playing)
         mSoundToggle->Update(elapsedMs);
     if (!active || !playing || !AllLit())
         return;
-    // Asked again on every such update: the event's own work takes the runner out of the scene.
-    RunGameplayActivateEvent(kCompleteEvent);
+    AskForCompletion(kCompleteEvent);
     OnMouseUp(TPoint{0, 0});
 }
 

@@ -122,9 +122,8 @@ void HeavensScene::Update(uint32_t elapsedMs, bool active, bool playing)
         constellation.Update();
     if (mFound >= static_cast<int32_t>(kAnswers))
         mComplete = true;
-    // Asked again on every such update: the event's own work takes the runner out of the scene.
     if (mComplete)
-        RunGameplayActivateEvent(kCompleteEvent);
+        AskForCompletion(kCompleteEvent);
 }
 
 void HeavensScene::Draw(const TDrawSpec&)

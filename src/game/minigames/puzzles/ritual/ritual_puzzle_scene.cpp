@@ -137,7 +137,7 @@ void RitualPuzzleScene::Update(uint32_t elapsedMs, bool active, bool playing)
     mCompletionTimer =
         elapsedMs > UINT32_MAX - mCompletionTimer ? UINT32_MAX : mCompletionTimer + elapsedMs;
     if (mCompletionTimer >= kCompletionDelayMs)
-        RunGameplayActivateEvent(kCompleteEvent);
+        AskForCompletion(kCompleteEvent);
 }
 
 void RitualPuzzleScene::Draw(const TDrawSpec&)

@@ -123,8 +123,7 @@ void ScrollPuzzleScene::Update(uint32_t elapsedMs, bool active, bool playing)
         mComplete = true;
     if (mComplete)
     {
-        // Asked again on every such update: the event's own work takes the runner out of the scene.
-        RunGameplayActivateEvent(kCompleteEvent);
+        AskForCompletion(kCompleteEvent);
         return;
     }
     const Settings* settings = Settings::Instance();

@@ -118,14 +118,16 @@ TEST_F(ElectronicLockRunnerTest, TheCornersThenTheCentreOpenTheLockThroughTheRun
     EXPECT_EQ(Pattern(*lock), "101000101");
     EXPECT_EQ(gameplay->GetNextEvent(), nullptr);
 
-    // Out of play nothing is asked, though all nine are lit.
+    // The press's own frame asks, once: out of play the event waits, and nothing asks again.
     Press(*gameplay, kCentre);
+    GameplayEvent* complete = gameplay->FindEvent("event_electroniclockcomplete");
+    EXPECT_EQ(gameplay->GetNextEvent(), complete);
     gameplay->SetState(Gameplay::kWaiting);
-    // The press's own frame already asked: drop what it stored to watch the waiting frames.
     gameplay->GameplayActivateEvent("nothing");
     Frame(16);
     Frame(16);
     EXPECT_EQ(gameplay->GetNextEvent(), nullptr);
+    gameplay->GameplayActivateEvent("event_electroniclockcomplete");
     gameplay->SetState(Gameplay::kPlay);
 
     // In play the event comes, leaves the scene and opens the room's layer.
