@@ -274,9 +274,10 @@ TApplication::TApplication(TApplicationImpl* impl)
                    mImpl->mPaths.mDesktopFolder);
     if (IsEnabled("glintview"))
         SetPreviewMode(true);
-    // What a run killed during a save left goes before the folders are scanned. Holding the
-    // single-instance lock, no other run of the game writes there; without it (hosted, or
-    // "--multiple") another may be saving right now, and only files older than any save go.
+    // What a run killed during a save left goes before the folders are scanned: a temporary file
+    // of a writer that no longer runs. A name of an earlier version tells no writer: holding the
+    // single-instance lock, no other run of that version writes there; without it (hosted, or
+    // "--multiple") another may be saving right now, and only such files older than any save go.
     RemoveLeftoverTemporaryFiles(mImpl->mIdentity.mInstanceLock >= 0 ? 0 : kLeftoverAgeSeconds);
     InitFileSystem();
 
