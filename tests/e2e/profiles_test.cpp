@@ -6,6 +6,7 @@
 // meanwhile; a FIFO as exclusion file; two copies on one data folder each keeping the player they
 // made.
 #include "e2e/program_test_support.h"
+#include "sys/files/paths.h"
 
 #include <sys/stat.h>
 
@@ -14,7 +15,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <random>
+#include <sstream>
 
 namespace e2etest
 {
@@ -479,6 +482,179 @@ TEST_F(ProfilesProgramTest, TwoCopiesOnOneDataFolderEachKeepTheirNewPlayer)
     const std::string scores = DumpHiscores(mRoot / "data/Tovrix/Murkwell/hiscore.dat");
     EXPECT_NE(scores.find("name \"Ann\""), std::string::npos) << scores;
     EXPECT_NE(scores.find("name \"Bob\""), std::string::npos) << scores;
+}
+
+} // namespace
+} // namespace e2etest
+
+namespace e2etest
+{
+namespace
+{
+
+// Runs of two copies and of copies cut short, each on what a save left; the waits are on what the
+// copies do (their trace, their shots, their log, the files they hold open), never on time alone.
+class SavesProgramTest : public ProfilesProgramTest
+{
+protected:
+    fs::path Folder() const { return mRoot / "data/Tovrix/Murkwell"; }
+
+    // Waits until `done` holds, or the start limit passes; false then.
+    static bool WaitFor(const std::function<bool()>& done)
+    {
+        const uint32_t start = sys::GetTimeMs();
+        while (!done())
+        {
+            if (sys::GetTimeMs() - start > kStartLimitMs)
+                return false;
+            sys::SleepMs(5);
+        }
+        return true;
+    }
+
+    // Starts a copy on the screen with the trace kept in `output`; answers once the screen is up
+    // (its script said "start": the preferences were read before it).
+    int StartCopy(const std::string& input, const std::string& screen, const fs::path& output)
+    {
+        mOutputFile = output;
+        const int pid =
+            StartScripted(mRepository, input, {"options=trace=1&start=scripts/" + screen});
+        mOutputFile.clear();
+        EXPECT_GT(pid, 0);
+        EXPECT_TRUE(WaitFor([&] { return !TraceLines(ReadFile(output)).empty(); }))
+            << "the copy's screen did not come up";
+        return pid;
+    }
+
+    // The players Ann and Bob, Ann the current one.
+    void MakeAnnAndBob()
+    {
+        RunOk(mRepository,
+              "focus gained\nwait 30\n" + TypeProfile("Ann") + TypeProfile("Bob") + ClickRow(0) +
+                  "wait 3\n" + kSelectProfile + "wait 60\nclose\n",
+              "start=scripts/selectplayer.lua");
+    }
+
+    // Whether the process has the file open.
+    static bool HoldsOpen(int pid, const fs::path& file)
+    {
+        std::error_code error;
+        for (const auto& entry :
+             fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+        {
+            std::error_code unread;
+            if (fs::read_symlink(entry.path(), unread) == file)
+                return true;
+        }
+        return false;
+    }
+
+    // The lines of a player's record and location state in a prefsdump.
+    static std::string Records(const std::string& dump)
+    {
+        std::string lines;
+        std::istringstream in(dump);
+        for (std::string line; std::getline(in, line);)
+            if (line.find("playerdata =") != std::string::npos ||
+                line.find("gamedata =") != std::string::npos)
+                lines += line + "\n";
+        return lines;
+    }
+};
+
+// One copy reads the file while Ann's record is new; another plays Ann into the Gatehouse and
+// ends. The first then changes an option and ends: Ann's record stays as the player left it.
+TEST_F(SavesProgramTest, ACopyThatNeverPlayedAProfileLeavesItsRecordAsTheOtherSavedIt)
+{
+    RunOk(mRepository,
+          "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n",
+          "start=scripts/selectplayer.lua");
+    const fs::path output = mRoot / "options_output.txt";
+    const int options = StartCopy("focus gained\nwait 300\ndrag 534 201 406 201\nwait 5\n"
+                                  "click 400 462\nwait 60\nclose\n",
+                                  "options.lua", output);
+    ASSERT_EQ(kill(options, SIGSTOP), 0);
+
+    const std::string play = "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
+                             "await \"location 0\"\nwait 60\nclose\n";
+    const Traces played = RunOk(mRepository, play, "start=scripts/mainmenu.lua");
+    EXPECT_EQ(kill(options, SIGCONT), 0);
+    EXPECT_NE(std::find(played.begin(), played.end(), "location 0"), played.end());
+    const std::string record = Records(Prefs());
+    ASSERT_NE(record.find("playerdata"), std::string::npos);
+    ASSERT_EQ(record.find(kZeroRecord), std::string::npos) << record;
+
+    EXPECT_EQ(WaitForEnd(options), 0);
+    const std::string after = Prefs();
+    EXPECT_EQ(Records(after), record);
+    EXPECT_NE(after.find("soundlevel = \"250\""), std::string::npos) << after;
+}
+
+// A player deleted and the game killed (SIGKILL) a moment later: the deletion was saved at once.
+TEST_F(SavesProgramTest, APlayerDeletedStaysDeletedAfterTheGameIsKilled)
+{
+    MakeAnnAndBob();
+    const std::string input = "focus gained\nwait 30\n" + ClickRow(1) + "wait 3\n" +
+                              kDeleteProfile + "wait 36\n" + kYes + "wait 20\nshot deleted\n";
+    const int pid = StartScripted(mRepository, input, {"options=start=scripts/selectplayer.lua"});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitFor([&] { return HasShot("deleted"); })) << ReadFile(LogFile());
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    WaitForEnd(pid);
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+}
+
+// The preferences file emptied while the game runs: the next save keeps the empty file aside and
+// drops no player.
+TEST_F(SavesProgramTest, AnEmptiedPreferencesFileIsKeptAsideAndNoPlayerIsDropped)
+{
+    MakeAnnAndBob();
+    const fs::path output = mRoot / "options_output.txt";
+    const int pid = StartCopy("focus gained\nwait 300\ndrag 534 201 406 201\nwait 5\n"
+                              "click 400 462\nwait 60\nclose\n",
+                              "options.lua", output);
+    ASSERT_EQ(kill(pid, SIGSTOP), 0);
+    fs::resize_file(Folder() / "prefs.dat", 0);
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    EXPECT_TRUE(fs::is_regular_file(Folder() / "prefs.dat.bad"));
+    EXPECT_EQ(fs::file_size(Folder() / "prefs.dat.bad"), 0u);
+    ExpectLogged("ERROR: Preferences file '" + (Folder() / "prefs.dat").string() +
+                 "' was emptied since it was read; it is not taken in\n");
+    const std::string prefs = Prefs();
+    for (const char* line : {"name = \"Ann\"", "name = \"Bob\"", "soundlevel = \"250\""})
+        EXPECT_NE(prefs.find(line), std::string::npos) << line << " not in\n" << prefs;
+}
+
+// Another copy holds the lock (stopped) while the game saves an option, and a quit request comes
+// during the wait: the wait gives way at once, the game ends with 0, and its closing save makes
+// the option's save that was put off once the lock is free.
+TEST_F(SavesProgramTest, AQuitRequestDuringAWaitForTheLockEndsWithTheClosingSave)
+{
+    fs::create_directories(Folder());
+    const fs::path lock = Folder() / "prefs.dat.lock";
+    std::string reason;
+    int held = sys::LockFile(lock.string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    const std::string input = "focus gained\nwait 40\n" + ClickLine(menupoints::kOptions) +
+                              "wait 60\ndrag 534 201 406 201\nwait 5\nclick 400 462\n";
+    const int pid = StartScripted(mRepository, input, {"options=start=scripts/mainmenu.lua"});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitFor([&] { return HoldsOpen(pid, lock); })) << ReadFile(LogFile());
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    const std::string putOff = "ERROR: The lock '" + lock.string() +
+                               "' could not be taken (another process holds it (a quit request "
+                               "ended the wait)): '" +
+                               (Folder() / "prefs.dat").string() +
+                               "' is not saved without it; the changes are kept for a later save.";
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(LogFile()).find(putOff) != std::string::npos; }))
+        << ReadFile(LogFile());
+    sys::UnlockFile(held);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    const std::string prefs = Prefs();
+    EXPECT_NE(prefs.find("soundlevel = \"250\""), std::string::npos) << prefs;
+    EXPECT_EQ(ReadFile(LogFile()).find("before the end"), std::string::npos);
 }
 
 } // namespace
