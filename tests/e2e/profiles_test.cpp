@@ -657,5 +657,74 @@ TEST_F(SavesProgramTest, AQuitRequestDuringAWaitForTheLockEndsWithTheClosingSave
     EXPECT_EQ(ReadFile(LogFile()).find("before the end"), std::string::npos);
 }
 
+// A copy stopped (SIGSTOP) inside a save, between writing its new file and renaming it, while
+// another makes two players: the other's saves are put off, never made without the lock, so the
+// stopped copy's rename replaces nothing it did not read; once it has gone on and ended, the
+// other's closing save keeps both players beside the first copy's.
+TEST_F(SavesProgramTest, ACopyStoppedInsideASaveLosesNothingAnotherMadeMeanwhile)
+{
+    fs::create_directories(Folder());
+    // The display switched back and forth: a save at each switch.
+    std::string switches;
+    for (int i = 0; i < 400; ++i)
+        switches += "key 13 alt\nwait 1\n";
+    const int first = StartCopy("focus gained\nwait 30\n" + TypeProfile("Ann") + switches +
+                                    kSelectProfile + "wait 60\nclose\n",
+                                "selectplayer.lua", mRoot / "first_output.txt");
+    ASSERT_GT(first, 0);
+    const fs::path lock = Folder() / "prefs.dat.lock";
+    const std::string temporary = "prefs.dat.tmp" + std::to_string(first) + "-";
+    const auto stopped = [&]
+    {
+        const std::string stat = ReadFile("/proc/" + std::to_string(first) + "/stat");
+        const size_t end = stat.rfind(") ");
+        return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'T';
+    };
+    const auto insideItsSave = [&]
+    {
+        bool writing = false;
+        for (const auto& entry : fs::directory_iterator(Folder()))
+            writing = writing || entry.path().filename().string().starts_with(temporary);
+        std::string reason;
+        const int probe = writing ? sys::LockFile(lock.string(), 0, reason) : 0;
+        sys::UnlockFile(probe);
+        return writing && probe < 0;
+    };
+    ASSERT_TRUE(WaitFor(
+        [&]
+        {
+            if (kill(first, SIGSTOP) != 0 || !WaitFor(stopped))
+                return false;
+            if (insideItsSave())
+                return true;
+            kill(first, SIGCONT);
+            sys::SleepMs(1);
+            return false;
+        }))
+        << "the first copy was never caught inside a save";
+
+    const int second = StartScripted(mRepository,
+                                     "focus gained\nwait 30\n" + TypeProfile("Bob") +
+                                         TypeProfile("Cid") + "shot made\n",
+                                     {"options=start=scripts/selectplayer.lua"});
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(WaitFor([&] { return HasShot("made"); })) << ReadFile(LogFile());
+    EXPECT_NE(
+        ReadFile(LogFile()).find("ERROR: The lock '" + lock.string() + "' could not be taken"),
+        std::string::npos)
+        << ReadFile(LogFile());
+    // The first goes on to the end of its save, and ends (its closing save after it).
+    ASSERT_EQ(kill(first, SIGCONT), 0);
+    ASSERT_EQ(kill(first, SIGTERM), 0);
+    EXPECT_EQ(WaitForEnd(first), 0);
+    ASSERT_EQ(kill(second, SIGTERM), 0);
+    EXPECT_EQ(WaitForEnd(second), 0);
+    const std::string prefs = Prefs();
+    for (const char* name : {"Ann", "Bob", "Cid"})
+        EXPECT_NE(prefs.find("name = \"" + std::string(name) + "\""), std::string::npos)
+            << name << " not in\n"
+            << prefs;
+}
+
 } // namespace
 } // namespace e2etest
