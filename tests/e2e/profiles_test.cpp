@@ -17,6 +17,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <regex>
 #include <sstream>
 
 namespace e2etest
@@ -514,11 +515,11 @@ protected:
 
     // Starts a copy on the screen with the trace kept in `output`; answers once the screen is up
     // (its script said "start": the preferences were read before it).
-    int StartCopy(const std::string& input, const std::string& screen, const fs::path& output)
+    int StartCopy(const std::string& input, const std::string& screen, const fs::path& output,
+                  const fs::path& game = MURKWELL_SOURCE_DIR)
     {
         mOutputFile = output;
-        const int pid =
-            StartScripted(mRepository, input, {"options=trace=1&start=scripts/" + screen});
+        const int pid = StartScripted(game, input, {"options=trace=1&start=scripts/" + screen});
         mOutputFile.clear();
         EXPECT_GT(pid, 0);
         EXPECT_TRUE(WaitFor([&] { return !TraceLines(ReadFile(output)).empty(); }))
@@ -724,6 +725,66 @@ TEST_F(SavesProgramTest, ACopyStoppedInsideASaveLosesNothingAnotherMadeMeanwhile
         EXPECT_NE(prefs.find("name = \"" + std::string(name) + "\""), std::string::npos)
             << name << " not in\n"
             << prefs;
+}
+
+// Two copies each take Ann through the credits, whose end enters her score as her best: each read
+// the score file before the other's save, the copy with 500 saves first, the one with 300 after
+// it. The higher best stays, in one row.
+TEST_F(SavesProgramTest, TwoCopiesRaisingOnePlayersBestKeepTheHigher)
+{
+    RunOk(mRepository,
+          "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n",
+          "start=scripts/selectplayer.lua");
+    const fs::path game = CopyGame("content");
+    const fs::path credits = game / "assets/scripts/credits.lua";
+    WriteFile(credits, std::regex_replace(ReadFile(credits), std::regex("scrollspeed = (\\d+)"),
+                                          "scrollspeed = 6 * $1"));
+    // Ann's record at the credits (the location byte past the last location), with her score.
+    const auto record = [&](const char* score)
+    {
+        const int pid = sys::SpawnProcess({MURKWELL_PREFSDUMP, "--set", "1", "playerdata",
+                                           std::string(score) + "0000000003000000",
+                                           (Folder() / "prefs.dat").string()},
+                                          {});
+        int code = -1;
+        EXPECT_TRUE(pid > 0 && sys::WaitProcess(pid, kEndLimitMs, code) && code == 0);
+    };
+    const std::string play = "focus gained\nwait 300\n" + ClickLine(menupoints::kPlay) +
+                             "await credits\nwait 400\nclose\n";
+    std::vector<int> copies;
+    for (const char* score : {"f4010000", "2c010000"})
+    {
+        record(score);
+        copies.push_back(StartCopy(
+            play, "mainmenu.lua", mRoot / ("copy" + std::to_string(copies.size()) + ".txt"), game));
+        ASSERT_EQ(kill(copies.back(), SIGSTOP), 0);
+    }
+    for (int pid : copies)
+    {
+        ASSERT_EQ(kill(pid, SIGCONT), 0);
+        EXPECT_EQ(WaitForEnd(pid), 0);
+    }
+    EXPECT_EQ(DumpHiscores(Folder() / "hiscore.dat"),
+              "mode \"Adventure\" rank 1 score 500 name \"Ann\" gamedata \"\"\n");
+}
+
+// Two copies make one player's name, in letters of another case, each before it saw the other's:
+// one player and one score row, by the name of the copy that saved last.
+TEST_F(SavesProgramTest, OneNameMadeByTwoCopiesIsOnePlayerWithOneScoreRow)
+{
+    const int first = StartCopy("focus gained\nwait 300\n" + TypeProfile("ann") + kSelectProfile +
+                                    "wait 60\nclose\n",
+                                "selectplayer.lua", mRoot / "first_output.txt");
+    ASSERT_EQ(kill(first, SIGSTOP), 0);
+    RunOk(mRepository,
+          "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n",
+          "start=scripts/selectplayer.lua");
+    ASSERT_EQ(kill(first, SIGCONT), 0);
+    EXPECT_EQ(WaitForEnd(first), 0);
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"ann\"\n" + kZeroRecord);
+    EXPECT_EQ(DumpHiscores(Folder() / "hiscore.dat"),
+              "mode \"\" rank 1 score 0 name \"ann\" gamedata \"\"\n");
 }
 
 } // namespace

@@ -383,6 +383,8 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
 
         std::vector<ScoreEntry> entries;
         std::set<std::string> placed;
+        // Those added or changed here.
+        std::set<std::string> here;
         // The file's entries, less those this copy removed; those it changed in their place.
         if (auto found = disk.mTables.find(mode); found != disk.mTables.end())
             for (const ScoreEntry& e : found->second->GetEntries())
@@ -397,8 +399,10 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
                 const bool changed = is != now.end() &&
                                      (was == before.end() || !SameEntry(*was->second, *is->second));
                 // A best improved here and there: the higher stands.
-                entries.push_back(changed && !(best && e.mScore > is->second->mScore) ? *is->second
-                                                                                      : e);
+                const bool mineStands = changed && !(best && e.mScore > is->second->mScore);
+                if (mineStands)
+                    here.insert(id);
+                entries.push_back(mineStands ? *is->second : e);
             }
         // Those this copy added or changed, the file has no more.
         for (const ScoreEntry& e : table->GetEntries())
@@ -408,6 +412,7 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
             if (placed.count(id) != 0 || (was != before.end() && SameEntry(*was->second, e)))
                 continue;
             placed.insert(id);
+            here.insert(id);
             entries.push_back(e);
         }
         // Best first, as Insert keeps them; the lowest past the table's limit fall off.
@@ -416,14 +421,20 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
                          { return a.mScore > b.mScore; });
         if (best)
         {
-            // One entry a player, the highest (the file's on a tie): copies that each entered a
-            // player's best, or made one player each under one name, keep one row.
+            // One entry a player, the highest (this copy's on a tie, as its name for the player
+            // is the one its preferences keep): copies that each entered a player's best, or made
+            // one player each under one name, keep one row.
             std::vector<ScoreEntry> kept;
             for (ScoreEntry& e : entries)
-                if (std::none_of(kept.begin(), kept.end(),
-                                 [&](const ScoreEntry& k)
-                                 { return SamePlayerName(k.mName, e.mName); }))
+            {
+                auto same = std::find_if(kept.begin(), kept.end(),
+                                         [&](const ScoreEntry& k)
+                                         { return SamePlayerName(k.mName, e.mName); });
+                if (same == kept.end())
                     kept.push_back(std::move(e));
+                else if (same->mScore == e.mScore && here.count(EntryIdentity(e)) != 0)
+                    *same = std::move(e);
+            }
             entries = std::move(kept);
         }
         if (entries.size() > static_cast<size_t>(kMaxScoreEntries))
