@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,51 @@ TEST_F(FileLayerTest, LeftoverTemporaryFilesOfKilledSavesAreRemovedAtStart)
                          "not finish\n"),
               std::string::npos)
         << Log();
+}
+
+// A save holding the lock renames its new file only over the file it noted: one replaced or written
+// meanwhile by something that takes no lock, or a lock file removed and made again (another
+// holder may have it now), keeps the file at the name and leaves no temporary file.
+TEST_F(FileLayerTest, AWholeFileWriteUnderTheLockReplacesOnlyTheFileItNoted)
+{
+    namespace fs = std::filesystem;
+    const std::string file = mRoot + "/user/prefs.dat";
+    const std::string lockFile = file + ".lock";
+    const struct
+    {
+        const char* mName;
+        std::function<void()> mMeanwhile;
+        const char* mReason;
+    } shapes[] = {
+        {"replaced", [&] { Write("user/prefs.dat", "theirs"); },
+         "it was replaced or written by something else while it was written"},
+        {"lock made again",
+         [&]
+         {
+             fs::remove(lockFile);
+             Write("user/prefs.dat.lock", "");
+         },
+         "its lock file was removed or replaced while it was written"},
+    };
+    for (const auto& shape : shapes)
+    {
+        SCOPED_TRACE(shape.mName);
+        Write("user/prefs.dat", "old");
+        TFileLock lock("user:prefs.dat");
+        ASSERT_TRUE(lock.Held());
+        lock.NoteFile();
+        TString reason;
+        const TReplaceCheck check = [&](TString& why) { return lock.MayReplace(why); };
+        ASSERT_TRUE(WriteWholeFile("user:prefs.dat", "mine", 4, reason, check)) << reason.c_str();
+        lock.NoteFile();
+        shape.mMeanwhile();
+        const std::string before = filetest::ReadBytes(file);
+        EXPECT_FALSE(WriteWholeFile("user:prefs.dat", "late", 4, reason, check));
+        EXPECT_STREQ(reason.c_str(), shape.mReason);
+        EXPECT_EQ(filetest::ReadBytes(file), before);
+        for (const auto& entry : fs::directory_iterator(mRoot + "/user"))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+    }
 }
 
 // Links planted at the temporary names a save may take, to a file outside the data folder: the
