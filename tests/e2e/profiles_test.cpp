@@ -436,13 +436,22 @@ TEST_F(ProfilesProgramTest, SavesThatFailOnADiskGoneReadOnlyAreSaidOnStandardErr
     EXPECT_EQ(TraceLines(ReadFile(output)), (Traces{"start", "profile Ann"}));
     const std::string said = ReadFile(errors);
     const std::string readOnly = std::strerror(EROFS);
-    for (const std::string& line :
-         {"ERROR: The log '" + (folder / "logfile.txt").string() + "' cannot be written (" +
-              readOnly + "): its error lines go to standard error.\n",
-          "ERROR: Preferences could not be written to '" + (folder / "prefs.dat").string() +
-              "': " + readOnly + "\n",
-          "ERROR: HiScores: The scores could not be saved to '" +
-              (folder / "hiscore.dat").string() + "': " + readOnly + ".\n"})
+    // The saves are put off (their lock files cannot be opened to take the locks), and the
+    // closing saves say that their changes are lost.
+    std::vector<std::string> lines = {"ERROR: The log '" + (folder / "logfile.txt").string() +
+                                      "' cannot be written (" + readOnly +
+                                      "): its error lines go to standard error.\n"};
+    for (const char* name : {"prefs.dat", "hiscore.dat"})
+        lines.push_back("ERROR: The lock '" + (folder / name).string() +
+                        ".lock' could not be taken (" + readOnly + "): '" +
+                        (folder / name).string() +
+                        "' is not saved without it; the changes are kept for a later save.\n");
+    lines.push_back("ERROR: Preferences could not be saved to '" + (folder / "prefs.dat").string() +
+                    "' before the end: what changed since their last save is lost\n");
+    lines.push_back("ERROR: HiScores: The scores could not be saved to '" +
+                    (folder / "hiscore.dat").string() +
+                    "' before the end: what changed since their last save is lost.\n");
+    for (const std::string& line : lines)
         EXPECT_NE(said.find(line), std::string::npos) << line << " not in\n" << said;
 }
 
@@ -563,8 +572,9 @@ protected:
     }
 };
 
-// One copy reads the file while Ann's record is new; another plays Ann into the Gatehouse and
-// ends. The first then changes an option and ends: Ann's record stays as the player left it.
+// One copy reads the file while Ann's record is new and opens the options; another sets the music
+// level, plays Ann into the Gatehouse and ends. The first then changes the effects level and ends:
+// Ann's record stays as the player left it, and the music level as the other copy set it.
 TEST_F(SavesProgramTest, ACopyThatNeverPlayedAProfileLeavesItsRecordAsTheOtherSavedIt)
 {
     RunOk(mRepository,
@@ -576,12 +586,16 @@ TEST_F(SavesProgramTest, ACopyThatNeverPlayedAProfileLeavesItsRecordAsTheOtherSa
                                   "options.lua", output);
     ASSERT_EQ(kill(options, SIGSTOP), 0);
 
-    const std::string play = "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
+    const std::string play = "focus gained\nwait 40\n" + ClickLine(menupoints::kOptions) +
+                             "wait 60\ndrag 534 251 470 251\nwait 5\nclick 400 462\nwait 60\n" +
+                             ClickLine(menupoints::kPlay) +
                              "await \"location 0\"\nwait 60\nclose\n";
-    const Traces played = RunOk(mRepository, play, "start=scripts/mainmenu.lua");
+    const Traces traces = RunOk(mRepository, play, "start=scripts/mainmenu.lua");
     EXPECT_EQ(kill(options, SIGCONT), 0);
-    EXPECT_NE(std::find(played.begin(), played.end(), "location 0"), played.end());
-    const std::string record = Records(Prefs());
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
+    const std::string played = Prefs();
+    ASSERT_NE(played.find("musiclevel = \"500\""), std::string::npos) << played;
+    const std::string record = Records(played);
     ASSERT_NE(record.find("playerdata"), std::string::npos);
     ASSERT_EQ(record.find(kZeroRecord), std::string::npos) << record;
 
@@ -589,6 +603,7 @@ TEST_F(SavesProgramTest, ACopyThatNeverPlayedAProfileLeavesItsRecordAsTheOtherSa
     const std::string after = Prefs();
     EXPECT_EQ(Records(after), record);
     EXPECT_NE(after.find("soundlevel = \"250\""), std::string::npos) << after;
+    EXPECT_NE(after.find("musiclevel = \"500\""), std::string::npos) << after;
 }
 
 // A player deleted and the game killed (SIGKILL) a moment later: the deletion was saved at once.

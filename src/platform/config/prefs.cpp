@@ -712,7 +712,10 @@ std::vector<uint8_t> TPrefs::BuildFile()
                static_cast<size_t>(key.Length()) + 1, true);
     };
     std::vector<uint8_t> plain;
-    for (const auto& [groupKey, slots] : FileView())
+    // Only a copy that keeps players gone from the file writes other groups than it holds.
+    const bool anyGone = std::find(mGone.begin(), mGone.end(), true) != mGone.end();
+    const TGroups view = anyGone ? FileView() : TGroups();
+    for (const auto& [groupKey, slots] : anyGone ? view : mGroups)
     {
         appendKey(groupKey);
         for (size_t s = 0; s < slots.size(); ++s)

@@ -6,7 +6,6 @@
 #include "platform/files/pack_file.h"
 #include "platform/log.h"
 #include "sys/files/paths.h"
-#include "sys/process/quit_watch.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -195,6 +194,7 @@ struct TLockWaits
     // said.
     std::set<std::string> mWaitedOut;
     std::set<std::string> mSaid;
+    std::function<bool()> mEnded;
 };
 
 TLockWaits& LockWaits()
@@ -208,6 +208,12 @@ void SetFileLockWait(uint32_t ms)
 {
     std::lock_guard<std::mutex> guard(LockWaits().mMutex);
     LockWaits().mWaitMs = ms;
+}
+
+void SetFileLockWaitEnd(std::function<bool()> ended)
+{
+    std::lock_guard<std::mutex> guard(LockWaits().mMutex);
+    LockWaits().mEnded = std::move(ended);
 }
 
 uint32_t GetFileLockWait(const TString& name)
@@ -231,8 +237,10 @@ TFileLock::TFileLock(const TString& name)
         MakeFoldersFor(mLocation);
         sys::LockRequest request;
         request.waitMs = GetFileLockWait(name);
-        // The main loop must answer a quit request before the watch ends the program.
-        request.stop = [] { return sys::QuitRequestPending(); };
+        {
+            std::lock_guard<std::mutex> guard(LockWaits().mMutex);
+            request.stop = LockWaits().mEnded;
+        }
         request.otherNamesAllowed = true;
         mHandle = sys::LockFile(mLocation.c_str(), request, reason, result);
     }

@@ -165,6 +165,9 @@ private:
 // wait the next lock of a data file's name takes.
 void SetFileLockWait(uint32_t ms);
 uint32_t GetFileLockWait(const TString& name);
+// What ends a wait for a lock at once when it holds: the program's shell gives a quit request the
+// main loop must answer. Nothing by default.
+void SetFileLockWaitEnd(std::function<bool()> ended);
 
 // Tests: the next disk write's close fails with the given system error number as a full disk would
 // (the temporary file removed, the old file kept); 0 cancels.

@@ -5,6 +5,7 @@
 #include "platform/files/asset_manager.h"
 #include "platform/config/config.h"
 #include "platform/files/data_folders.h"
+#include "platform/files/file.h"
 #include "platform/seams/display_seam.h"
 #include "platform/files/file_layer.h"
 #include "platform/seams/host_services_seam.h"
@@ -331,6 +332,9 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     sys::KeepFreedMemoryForReuse();
     // Before any part of SDL starts, so that the system's requests to end are the watch's.
     sys::StartQuitWatch();
+    // A save waiting for another copy's lock must not keep the main loop from answering a quit
+    // request before the watch ends the program.
+    SetFileLockWaitEnd([] { return sys::QuitRequestPending(); });
     // The harness may point the command line elsewhere, into memory of its own; the library stays
     // loaded until the end.
     std::string original = commandLine ? commandLine : "";
