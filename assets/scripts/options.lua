@@ -3,6 +3,9 @@
 -- system-cursor choice and the full character dialogs. "OK" stores the volumes and the two choices
 -- and closes.
 local fonts = gStyles.fonts
+-- The two choices as the screen opens: "OK" stores one only when the player changed it.
+local kCursorAtOpen = IsUsingCursorOS()
+local kDialogsAtOpen = GetFullCharacterDialogState()
 local kLeftCentred = kHAlignLeft + kVAlignCenter
 
 local function Caption(name, label, y)
@@ -61,9 +64,9 @@ MakeDialog {
         Caption("musiccaption", "opt_music", 240),
         VolumeSlider("musiclevelslider", 243),
         -- Read when "OK" is pressed: a toggle's command runs before the button turns over.
-        CheckBox("cursor", IsUsingCursorOS(), 284),
+        CheckBox("cursor", kCursorAtOpen, 284),
         CheckCaption("cursorcaption", "opt_cursor", 284),
-        CheckBox("dialogs", GetFullCharacterDialogState(), 324),
+        CheckBox("dialogs", kDialogsAtOpen, 324),
         CheckCaption("dialogscaption", "opt_dialogs", 324),
         Button(ButtonStyle {
             name = "fullscreentoggle", text = "opt_fullscreen", x = kCenter, y = 376,
@@ -76,8 +79,14 @@ MakeDialog {
             name = "ok", text = "opt_ok", x = kCenter, y = 440,
             command = function()
                 SaveVolumes()
-                SetCursorOSuse(GetButtonToggleState("cursor"))
-                SetFullCharacterDialogState(GetButtonToggleState("dialogs"))
+                -- Only what the player changed here: another copy of the game may have saved
+                -- the others since this screen opened.
+                if GetButtonToggleState("cursor") ~= kCursorAtOpen then
+                    SetCursorOSuse(GetButtonToggleState("cursor"))
+                end
+                if GetButtonToggleState("dialogs") ~= kDialogsAtOpen then
+                    SetFullCharacterDialogState(GetButtonToggleState("dialogs"))
+                end
                 CloseWindow("ok")
             end,
         }),

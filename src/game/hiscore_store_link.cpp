@@ -21,6 +21,7 @@ public:
         mStore.SetParameter(which, value);
     }
     void RemoveUserScores(const TString& name) override { mStore.RemoveUserScores(name); }
+    void SavePending() override { mStore.SavePending(); }
     int GetNumMedals() const override { return mStore.GetNumMedals(); }
     bool GetMedal(int index, TString* medalName, int* notGameType, TString* mode,
                   TString* gameData) const override

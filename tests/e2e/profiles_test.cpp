@@ -6,6 +6,7 @@
 // meanwhile; a FIFO as exclusion file; two copies on one data folder each keeping the player they
 // made.
 #include "e2e/program_test_support.h"
+#include "sys/files/paths.h"
 
 #include <sys/stat.h>
 
@@ -14,7 +15,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <random>
+#include <regex>
+#include <sstream>
 
 namespace e2etest
 {
@@ -445,13 +449,22 @@ TEST_F(ProfilesProgramTest, SavesThatFailOnADiskGoneReadOnlyAreSaidOnStandardErr
     EXPECT_EQ(TraceLines(ReadFile(output)), (Traces{"start", "profile Ann"}));
     const std::string said = ReadFile(errors);
     const std::string readOnly = std::strerror(EROFS);
-    for (const std::string& line :
-         {"ERROR: The log '" + (folder / "logfile.txt").string() + "' cannot be written (" +
-              readOnly + "): its error lines go to standard error.\n",
-          "ERROR: Preferences could not be written to '" + (folder / "prefs.dat").string() +
-              "': " + readOnly + "\n",
-          "ERROR: HiScores: The scores could not be saved to '" +
-              (folder / "hiscore.dat").string() + "': " + readOnly + ".\n"})
+    // The saves are put off (their lock files cannot be opened to take the locks), and the
+    // closing saves say that their changes are lost.
+    std::vector<std::string> lines = {"ERROR: The log '" + (folder / "logfile.txt").string() +
+                                      "' cannot be written (" + readOnly +
+                                      "): its error lines go to standard error.\n"};
+    for (const char* name : {"prefs.dat", "hiscore.dat"})
+        lines.push_back("ERROR: The lock '" + (folder / name).string() +
+                        ".lock' could not be taken (" + readOnly + "): '" +
+                        (folder / name).string() +
+                        "' is not saved without it; the changes are kept for a later save.\n");
+    lines.push_back("ERROR: Preferences could not be saved to '" + (folder / "prefs.dat").string() +
+                    "' before the end: what changed since their last save is lost\n");
+    lines.push_back("ERROR: HiScores: The scores could not be saved to '" +
+                    (folder / "hiscore.dat").string() +
+                    "' before the end: what changed since their last save is lost.\n");
+    for (const std::string& line : lines)
         EXPECT_NE(said.find(line), std::string::npos) << line << " not in\n" << said;
 }
 
@@ -492,6 +505,314 @@ TEST_F(ProfilesProgramTest, TwoCopiesOnOneDataFolderEachKeepTheirNewPlayer)
     const std::string scores = DumpHiscores(mRoot / "data/Tovrix/Murkwell/hiscore.dat");
     EXPECT_NE(scores.find("name \"Ann\""), std::string::npos) << scores;
     EXPECT_NE(scores.find("name \"Bob\""), std::string::npos) << scores;
+}
+
+} // namespace
+} // namespace e2etest
+
+namespace e2etest
+{
+namespace
+{
+
+// Runs of two copies and of copies cut short, each on what a save left; the waits are on what the
+// copies do (their trace, their shots, their log, the files they hold open), never on time alone.
+class SavesProgramTest : public ProfilesProgramTest
+{
+protected:
+    fs::path Folder() const { return mRoot / "data/Tovrix/Murkwell"; }
+
+    // Waits until `done` holds, or the start limit passes; false then.
+    static bool WaitFor(const std::function<bool()>& done)
+    {
+        const uint32_t start = sys::GetTimeMs();
+        while (!done())
+        {
+            if (sys::GetTimeMs() - start > kStartLimitMs)
+                return false;
+            sys::SleepMs(5);
+        }
+        return true;
+    }
+
+    // Starts a copy on the screen with the trace kept in `output`; answers once the screen is up
+    // (its script said "start": the preferences were read before it).
+    int StartCopy(const std::string& input, const std::string& screen, const fs::path& output,
+                  const fs::path& game = MURKWELL_SOURCE_DIR)
+    {
+        mOutputFile = output;
+        const int pid = StartScripted(game, input, {"options=trace=1&start=scripts/" + screen});
+        mOutputFile.clear();
+        EXPECT_GT(pid, 0);
+        EXPECT_TRUE(WaitFor([&] { return !TraceLines(ReadFile(output)).empty(); }))
+            << "the copy's screen did not come up";
+        return pid;
+    }
+
+    // The players Ann and Bob, Ann the current one.
+    void MakeAnnAndBob()
+    {
+        RunOk(mRepository,
+              "focus gained\nwait 30\n" + TypeProfile("Ann") + TypeProfile("Bob") + ClickRow(0) +
+                  "wait 3\n" + kSelectProfile + "wait 60\nclose\n",
+              "start=scripts/selectplayer.lua");
+    }
+
+    // Whether the process has the file open.
+    static bool HoldsOpen(int pid, const fs::path& file)
+    {
+        std::error_code error;
+        for (const auto& entry :
+             fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+        {
+            std::error_code unread;
+            if (fs::read_symlink(entry.path(), unread) == file)
+                return true;
+        }
+        return false;
+    }
+
+    // The lines of a player's record and location state in a prefsdump.
+    static std::string Records(const std::string& dump)
+    {
+        std::string lines;
+        std::istringstream in(dump);
+        for (std::string line; std::getline(in, line);)
+            if (line.find("playerdata =") != std::string::npos ||
+                line.find("gamedata =") != std::string::npos)
+                lines += line + "\n";
+        return lines;
+    }
+};
+
+// One copy reads the file while Ann's record is new and opens the options; another sets the music
+// level, plays Ann into the Gatehouse and ends. The first then changes the effects level and ends:
+// Ann's record stays as the player left it, and the music level as the other copy set it.
+TEST_F(SavesProgramTest, ACopyThatNeverPlayedAProfileLeavesItsRecordAsTheOtherSavedIt)
+{
+    RunOk(mRepository,
+          "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n",
+          "start=scripts/selectplayer.lua");
+    const fs::path output = mRoot / "options_output.txt";
+    const int options = StartCopy("focus gained\nwait 300\ndrag 534 201 406 201\nwait 5\n"
+                                  "click 400 462\nwait 60\nclose\n",
+                                  "options.lua", output);
+    ASSERT_EQ(kill(options, SIGSTOP), 0);
+
+    const std::string play = "focus gained\nwait 40\n" + ClickLine(menupoints::kOptions) +
+                             "wait 60\ndrag 534 251 470 251\nwait 5\nclick 400 462\nwait 60\n" +
+                             ClickLine(menupoints::kPlay) +
+                             "await \"location 0\"\nwait 60\nclose\n";
+    const Traces traces = RunOk(mRepository, play, "start=scripts/mainmenu.lua");
+    EXPECT_EQ(kill(options, SIGCONT), 0);
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "location 0"), traces.end());
+    const std::string played = Prefs();
+    ASSERT_NE(played.find("musiclevel = \"500\""), std::string::npos) << played;
+    const std::string record = Records(played);
+    ASSERT_NE(record.find("playerdata"), std::string::npos);
+    ASSERT_EQ(record.find(kZeroRecord), std::string::npos) << record;
+
+    EXPECT_EQ(WaitForEnd(options), 0);
+    const std::string after = Prefs();
+    EXPECT_EQ(Records(after), record);
+    EXPECT_NE(after.find("soundlevel = \"250\""), std::string::npos) << after;
+    EXPECT_NE(after.find("musiclevel = \"500\""), std::string::npos) << after;
+}
+
+// A player deleted and the game killed (SIGKILL) a moment later: the deletion was saved at once.
+TEST_F(SavesProgramTest, APlayerDeletedStaysDeletedAfterTheGameIsKilled)
+{
+    MakeAnnAndBob();
+    const std::string input = "focus gained\nwait 30\n" + ClickRow(1) + "wait 3\n" +
+                              kDeleteProfile + "wait 36\n" + kYes + "wait 20\nshot deleted\n";
+    const int pid = StartScripted(mRepository, input, {"options=start=scripts/selectplayer.lua"});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitFor([&] { return HasShot("deleted"); })) << ReadFile(LogFile());
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    WaitForEnd(pid);
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+}
+
+// The preferences file emptied while the game runs: the next save keeps the empty file aside and
+// drops no player.
+TEST_F(SavesProgramTest, AnEmptiedPreferencesFileIsKeptAsideAndNoPlayerIsDropped)
+{
+    MakeAnnAndBob();
+    const fs::path output = mRoot / "options_output.txt";
+    const int pid = StartCopy("focus gained\nwait 300\ndrag 534 201 406 201\nwait 5\n"
+                              "click 400 462\nwait 60\nclose\n",
+                              "options.lua", output);
+    ASSERT_EQ(kill(pid, SIGSTOP), 0);
+    fs::resize_file(Folder() / "prefs.dat", 0);
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    EXPECT_TRUE(fs::is_regular_file(Folder() / "prefs.dat.bad"));
+    EXPECT_EQ(fs::file_size(Folder() / "prefs.dat.bad"), 0u);
+    ExpectLogged("ERROR: Preferences file '" + (Folder() / "prefs.dat").string() +
+                 "' was emptied since it was read; it is not taken in\n");
+    const std::string prefs = Prefs();
+    for (const char* line : {"name = \"Ann\"", "name = \"Bob\"", "soundlevel = \"250\""})
+        EXPECT_NE(prefs.find(line), std::string::npos) << line << " not in\n" << prefs;
+}
+
+// Another copy holds the lock (stopped) while the game saves an option, and a quit request comes
+// during the wait: the wait gives way at once, the game ends with 0, and its closing save makes
+// the option's save that was put off once the lock is free.
+TEST_F(SavesProgramTest, AQuitRequestDuringAWaitForTheLockEndsWithTheClosingSave)
+{
+    fs::create_directories(Folder());
+    const fs::path lock = Folder() / "prefs.dat.lock";
+    std::string reason;
+    int held = sys::LockFile(lock.string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    const std::string input = "focus gained\nwait 40\n" + ClickLine(menupoints::kOptions) +
+                              "wait 60\ndrag 534 201 406 201\nwait 5\nclick 400 462\n";
+    const int pid = StartScripted(mRepository, input, {"options=start=scripts/mainmenu.lua"});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitFor([&] { return HoldsOpen(pid, lock); })) << ReadFile(LogFile());
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    const std::string putOff = "ERROR: The lock '" + lock.string() +
+                               "' could not be taken (another process holds it (a quit request "
+                               "ended the wait)): '" +
+                               (Folder() / "prefs.dat").string() +
+                               "' is not saved without it; the changes are kept for a later save.";
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(LogFile()).find(putOff) != std::string::npos; }))
+        << ReadFile(LogFile());
+    sys::UnlockFile(held);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    const std::string prefs = Prefs();
+    EXPECT_NE(prefs.find("soundlevel = \"250\""), std::string::npos) << prefs;
+    EXPECT_EQ(ReadFile(LogFile()).find("before the end"), std::string::npos);
+}
+
+// A copy stopped (SIGSTOP) inside a save, between writing its new file and renaming it, while
+// another makes two players: the other's saves are put off, never made without the lock, so the
+// stopped copy's rename replaces nothing it did not read; once it has gone on and ended, the
+// other's closing save keeps both players beside the first copy's.
+TEST_F(SavesProgramTest, ACopyStoppedInsideASaveLosesNothingAnotherMadeMeanwhile)
+{
+    fs::create_directories(Folder());
+    // The display switched back and forth: a save at each switch.
+    std::string switches;
+    for (int i = 0; i < 400; ++i)
+        switches += "key 13 alt\nwait 1\n";
+    const int first = StartCopy("focus gained\nwait 30\n" + TypeProfile("Ann") + switches +
+                                    kSelectProfile + "wait 60\nclose\n",
+                                "selectplayer.lua", mRoot / "first_output.txt");
+    ASSERT_GT(first, 0);
+    const fs::path lock = Folder() / "prefs.dat.lock";
+    const std::string temporary = "prefs.dat.tmp" + std::to_string(first) + "-";
+    const auto stopped = [&]
+    {
+        const std::string stat = ReadFile("/proc/" + std::to_string(first) + "/stat");
+        const size_t end = stat.rfind(") ");
+        return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'T';
+    };
+    const auto insideItsSave = [&]
+    {
+        bool writing = false;
+        for (const auto& entry : fs::directory_iterator(Folder()))
+            writing = writing || entry.path().filename().string().starts_with(temporary);
+        std::string reason;
+        const int probe = writing ? sys::LockFile(lock.string(), 0, reason) : 0;
+        sys::UnlockFile(probe);
+        return writing && probe < 0;
+    };
+    ASSERT_TRUE(WaitFor(
+        [&]
+        {
+            if (kill(first, SIGSTOP) != 0 || !WaitFor(stopped))
+                return false;
+            if (insideItsSave())
+                return true;
+            kill(first, SIGCONT);
+            sys::SleepMs(1);
+            return false;
+        }))
+        << "the first copy was never caught inside a save";
+
+    const int second = StartScripted(mRepository,
+                                     "focus gained\nwait 30\n" + TypeProfile("Bob") +
+                                         TypeProfile("Cid") + "shot made\n",
+                                     {"options=start=scripts/selectplayer.lua"});
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(WaitFor([&] { return HasShot("made"); })) << ReadFile(LogFile());
+    EXPECT_NE(
+        ReadFile(LogFile()).find("ERROR: The lock '" + lock.string() + "' could not be taken"),
+        std::string::npos)
+        << ReadFile(LogFile());
+    // The first goes on to the end of its save, and ends (its closing save after it).
+    ASSERT_EQ(kill(first, SIGCONT), 0);
+    ASSERT_EQ(kill(first, SIGTERM), 0);
+    EXPECT_EQ(WaitForEnd(first), 0);
+    ASSERT_EQ(kill(second, SIGTERM), 0);
+    EXPECT_EQ(WaitForEnd(second), 0);
+    const std::string prefs = Prefs();
+    for (const char* name : {"Ann", "Bob", "Cid"})
+        EXPECT_NE(prefs.find("name = \"" + std::string(name) + "\""), std::string::npos)
+            << name << " not in\n"
+            << prefs;
+}
+
+// Two copies each take Ann through the credits, whose end enters her score as her best: each read
+// the score file before the other's save, the copy with 500 saves first, the one with 300 after
+// it. The higher best stays, in one row.
+TEST_F(SavesProgramTest, TwoCopiesRaisingOnePlayersBestKeepTheHigher)
+{
+    RunOk(mRepository,
+          "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n",
+          "start=scripts/selectplayer.lua");
+    const fs::path game = CopyGame("content");
+    const fs::path credits = game / "assets/scripts/credits.lua";
+    WriteFile(credits, std::regex_replace(ReadFile(credits), std::regex("scrollspeed = (\\d+)"),
+                                          "scrollspeed = 6 * $1"));
+    // Ann's record at the credits (the location byte past the last location), with her score.
+    const auto record = [&](const char* score)
+    {
+        const int pid = sys::SpawnProcess({MURKWELL_PREFSDUMP, "--set", "1", "playerdata",
+                                           std::string(score) + "0000000003000000",
+                                           (Folder() / "prefs.dat").string()},
+                                          {});
+        int code = -1;
+        EXPECT_TRUE(pid > 0 && sys::WaitProcess(pid, kEndLimitMs, code) && code == 0);
+    };
+    const std::string play = "focus gained\nwait 300\n" + ClickLine(menupoints::kPlay) +
+                             "await credits\nwait 400\nclose\n";
+    std::vector<int> copies;
+    for (const char* score : {"f4010000", "2c010000"})
+    {
+        record(score);
+        copies.push_back(StartCopy(
+            play, "mainmenu.lua", mRoot / ("copy" + std::to_string(copies.size()) + ".txt"), game));
+        ASSERT_EQ(kill(copies.back(), SIGSTOP), 0);
+    }
+    for (int pid : copies)
+    {
+        ASSERT_EQ(kill(pid, SIGCONT), 0);
+        EXPECT_EQ(WaitForEnd(pid), 0);
+    }
+    EXPECT_EQ(DumpHiscores(Folder() / "hiscore.dat"),
+              "mode \"Adventure\" rank 1 score 500 name \"Ann\" gamedata \"\"\n");
+}
+
+// Two copies make one player's name, in letters of another case, each before it saw the other's:
+// one player and one score row, by the name of the copy that saved last.
+TEST_F(SavesProgramTest, OneNameMadeByTwoCopiesIsOnePlayerWithOneScoreRow)
+{
+    const int first = StartCopy("focus gained\nwait 300\n" + TypeProfile("ann") + kSelectProfile +
+                                    "wait 60\nclose\n",
+                                "selectplayer.lua", mRoot / "first_output.txt");
+    ASSERT_EQ(kill(first, SIGSTOP), 0);
+    RunOk(mRepository,
+          "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n",
+          "start=scripts/selectplayer.lua");
+    ASSERT_EQ(kill(first, SIGCONT), 0);
+    EXPECT_EQ(WaitForEnd(first), 0);
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"ann\"\n" + kZeroRecord);
+    EXPECT_EQ(DumpHiscores(Folder() / "hiscore.dat"),
+              "mode \"\" rank 1 score 0 name \"ann\" gamedata \"\"\n");
 }
 
 } // namespace

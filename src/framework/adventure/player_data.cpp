@@ -10,6 +10,8 @@
 #include "script/lua_bind.h"
 #include "script/window_script_seam.h"
 
+#include <cstring>
+
 namespace
 {
 
@@ -118,15 +120,32 @@ void PlayerData::LoadProfile()
     if (settings->GetPlayerData(kRecordKey, bytes.data(), kRecordSize) != 0)
         return;
     FromBytes(bytes);
+    mKnown = bytes;
+    mKnownProfile = settings->GetCurrentUserName();
+    mKnownValid = true;
 }
 
 void PlayerData::SaveProfile()
 {
+    StoreRecord(false);
+}
+
+void PlayerData::StoreRecord(bool always)
+{
     Settings* settings = RequireSettings("SaveProfile");
     if (settings == nullptr || settings->GetNumUsers() == 0 || CurrentProfile() < 0)
         return;
-    Record bytes = ToBytes();
+    const Record bytes = ToBytes();
+    const TString profile = settings->GetCurrentUserName();
+    // The preferences may hold a newer record of this profile, taken in from another copy's save:
+    // one left as it was here would roll it back.
+    if (!always && mKnownValid && bytes == mKnown && profile.Length() > 0 &&
+        std::strcmp(profile.c_str(), mKnownProfile.c_str()) == 0)
+        return;
     settings->SetPlayerData(kRecordKey, bytes.data(), kRecordSize);
+    mKnown = bytes;
+    mKnownProfile = profile;
+    mKnownValid = true;
 }
 
 void PlayerData::NewGame()
@@ -135,7 +154,8 @@ void PlayerData::NewGame()
     Settings* settings = RequireSettings("NewGame");
     if (settings == nullptr || CurrentProfile() < 0)
         return;
-    SaveProfile();
+    // Starting again is a change even to a record that reads as new already.
+    StoreRecord(true);
     settings->DeletePlayerData(kLocationKey);
 }
 

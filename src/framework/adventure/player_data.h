@@ -33,7 +33,9 @@ public:
     // profile, keeps it; a record of the wrong length is a fatal report.
     void LoadProfile();
     // Stores the record for the current profile and saves the preferences at once; without a
-    // current profile nothing is written.
+    // current profile nothing is written, nor when the record is as this copy last read or stored
+    // it for that profile: another copy of the game may have saved that profile's record since,
+    // and an unchanged one here is no change to put over it.
     void SaveProfile();
     // A zero record, saved, and the location in progress forgotten.
     void NewGame();
@@ -62,6 +64,8 @@ public:
 private:
     // The current profile's slot, or -1 when there is none (or no settings).
     int CurrentProfile() const;
+    // Stores the record for the current profile (`always`: even when it is as last read).
+    void StoreRecord(bool always);
 
     int ScriptGetCurrentLocation(bool raw) const;
     void ScriptSetCurrentLocation(TScriptNumber location);
@@ -72,4 +76,8 @@ private:
     uint8_t mLocation = 0;
     uint8_t mGameState = kNewGame;
     std::array<uint8_t, 2> mReserved{};
+    // The record as this copy last read it from, or stored it for, the profile of that name.
+    Record mKnown{};
+    TString mKnownProfile;
+    bool mKnownValid = false;
 };

@@ -21,6 +21,9 @@ public:
     // Drops every entry of the player from all tables (with their medals), so that the next
     // AddScore enters the player's new score even where it is worse by the table's order.
     virtual void RemoveUserScores(const TString& name) = 0;
+    // The save to make before the end: a save of this run that failed or was put off is tried
+    // once more (said when it fails again).
+    virtual void SavePending() {}
     // The current player's medals; false past the end.
     virtual int GetNumMedals() const = 0;
     virtual bool GetMedal(int index, TString* medalName, int* notGameType, TString* mode,

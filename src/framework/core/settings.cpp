@@ -113,6 +113,11 @@ Settings::~Settings()
     if (lua_State* L = GetWindowScriptState())
         for (const char* name : kScriptFunctions)
             LuaUnbindMemberIfBound(L, name, this);
+    // The closing save: what a save of this run put off (another copy held the file's lock) or
+    // failed to write.
+    mPrefs->SavePending();
+    if (mHiscores)
+        mHiscores->SavePending();
     mPrefs.reset();
     mHiscores.reset();
     mCursorTexture.reset();
@@ -314,15 +319,23 @@ void Settings::SetCurrentUser(int32_t index)
 
 void Settings::DeleteUser(int32_t index)
 {
+    if (index < 0 || index >= mPrefs->GetNumUsers())
+        return;
     int32_t current = CurrentUser();
     mPrefs->DeleteUser(index);
-    if (static_cast<uint32_t>(current) >= static_cast<uint32_t>(index) && current != 0)
-        SetCurrentUser(current - 1);
-    // Deleting the only profile while it is current would leave "curuser" naming nothing, and
-    // the next write to the current profile would make a nameless one.
-    current = CurrentUser();
-    if (current >= 0 && current >= mPrefs->GetNumUsers())
-        mPrefs->SetInt(kCurrentUserKey, -1, -1, true);
+    // The current player keeps its profile where the deletion moved it. Deleting the only
+    // profile while it is current would leave "curuser" naming nothing, and the next write to
+    // the current profile would make a nameless one.
+    if (current > index || (current == index && current != 0))
+        --current;
+    if (current >= mPrefs->GetNumUsers())
+        current = -1;
+    if (current != CurrentUser())
+        mPrefs->SetInt(kCurrentUserKey, current, -1, false);
+    // Saved at once: a crash after the deletion must not bring the player back.
+    mPrefs->Save();
+    if (mHiscores)
+        mHiscores->SetParameter(1, GetUserName(CurrentUser()));
 }
 
 TString Settings::GetUserName(int32_t index) const

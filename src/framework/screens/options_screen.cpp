@@ -99,15 +99,18 @@ void Options::PostInit(TWindowStyle& style)
         mToggleButton = static_cast<TVButton*>(toggle);
 
     TPrefs* prefs = Prefs();
-    if (Slider* sfx = FindSlider(this, kSfxSlider))
-        sfx->SetValue(static_cast<float>(prefs != nullptr ? prefs->GetInt(kSfxLevel, kDefaultLevel)
-                                                          : kDefaultLevel) /
-                      1000.0f);
-    if (Slider* music = FindSlider(this, kMusicSlider))
-        music->SetValue(static_cast<float>(prefs != nullptr
-                                               ? prefs->GetInt(kMusicLevel, kDefaultLevel)
-                                               : kDefaultLevel) /
-                        1000.0f);
+    const char* sliders[2] = {kSfxSlider, kMusicSlider};
+    const char* keys[2] = {kSfxLevel, kMusicLevel};
+    for (int i = 0; i < 2; ++i)
+    {
+        const int32_t level =
+            prefs != nullptr ? prefs->GetInt(keys[i], kDefaultLevel) : kDefaultLevel;
+        if (Slider* slider = FindSlider(this, sliders[i]))
+        {
+            slider->SetValue(static_cast<float>(level) / 1000.0f);
+            mOpenedLevels[i] = static_cast<int32_t>(std::trunc(slider->GetValue() * 1000.0f));
+        }
+    }
 
     TString music = style.GetString("optionsmusic", "");
     if (music.Length() != 0)
@@ -156,7 +159,11 @@ void Options::SaveVolumes()
     const char* keys[2] = {kSfxLevel, kMusicLevel};
     for (int i = 0; i < 2; ++i)
         if (Slider* slider = FindSlider(this, sliders[i]))
-            prefs->SetInt(keys[i], static_cast<int>(std::trunc(slider->GetValue() * 1000.0f)));
+        {
+            const int level = static_cast<int>(std::trunc(slider->GetValue() * 1000.0f));
+            if (level != mOpenedLevels[i] || prefs->GetData(keys[i], nullptr, 0) < 0)
+                prefs->SetInt(keys[i], level);
+        }
 }
 
 void Options::SetFullScreenToggleText()

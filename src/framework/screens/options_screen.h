@@ -32,7 +32,9 @@ public:
     // After a display reset: the toggle's text again.
     bool Refresh() override;
 
-    // The sliders' values in thousandths into "soundlevel" and "musiclevel".
+    // The sliders' values in thousandths into "soundlevel" and "musiclevel": each one the player
+    // moved, or not stored yet. One left where the screen opened stores nothing: another copy of
+    // the game may have saved that level since.
     void SaveVolumes();
     // The toggle shows the action: going to a window while full screen, else going full screen.
     void SetFullScreenToggleText();
@@ -43,6 +45,8 @@ private:
     TString mFullScreenText;
     TString mWindowText;
     int32_t mIgnoreSliderChanges = 2;
+    // The levels the sliders opened at (sound, music); -1 before they were set.
+    int32_t mOpenedLevels[2] = {-1, -1};
     TVButton* mToggleButton = nullptr;
     bool mBound = false;
 };

@@ -170,18 +170,37 @@ TPrefs::TSlot MergeSlot(const TPrefs::TSlot* base, const TPrefs::TSlot& mine,
     return merged;
 }
 
-// What tells a player's slot from another: its name's bytes; a slot without one has none.
-const std::vector<uint8_t>* SlotName(const TPrefs::TSlot& slot, const TString& nameKey)
+// What tells a player's slot from another: its name, whose letters A-Z match a-z (as a copy's own
+// check of a new name takes them: two copies making "Ann" and "ann" made one player); a slot
+// without one has none.
+bool SlotName(const TPrefs::TSlot& slot, const TString& nameKey, std::string& name)
 {
     auto found = slot.find(nameKey);
-    return found == slot.end() ? nullptr : &found->second;
+    if (found == slot.end())
+        return false;
+    name.assign(found->second.begin(),
+                std::find(found->second.begin(), found->second.end(), uint8_t{0}));
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return true;
 }
 
 bool SameSlot(const TPrefs::TSlot& a, const TPrefs::TSlot& b, const TString& nameKey)
 {
-    const std::vector<uint8_t>* nameA = SlotName(a, nameKey);
-    const std::vector<uint8_t>* nameB = SlotName(b, nameKey);
-    return nameA == nullptr ? nameB == nullptr : nameB != nullptr && *nameA == *nameB;
+    std::string nameA;
+    std::string nameB;
+    const bool namedA = SlotName(a, nameKey, nameA);
+    const bool namedB = SlotName(b, nameKey, nameB);
+    return namedA == namedB && nameA == nameB;
+}
+
+// Whether two slots name one player by a name that shows something.
+bool SameNamedPlayer(const TPrefs::TSlot& a, const TPrefs::TSlot& b, const TString& nameKey)
+{
+    std::string name;
+    return nameKey.Length() > 0 && SlotName(a, nameKey, name) && !name.empty() &&
+           SameSlot(a, b, nameKey);
 }
 
 // Where each player slot of `base` (from 1) lies in `disk`, or -1 where it is gone. Copies order
@@ -280,6 +299,15 @@ void TPrefs::Load()
         RememberFile(data, false);
         break;
     case TFileRead::kRead:
+        if (data.empty())
+        {
+            // No save writes an empty file: something emptied it, and it is kept as found.
+            mLoadedDamaged = true;
+            Log("ERROR: Preferences file '%s' is empty; nothing was read",
+                ShownPath(mFileName).c_str());
+            RememberFile(data, true);
+            break;
+        }
         LoadChunks(data.data(), data.size(), installFileEmpty);
         break;
     }
@@ -319,11 +347,13 @@ void TPrefs::RememberFile(const std::vector<uint8_t>& data, bool exists)
 {
     mFileBytes = data;
     mFileExisted = exists;
-    mBase = mGroups;
+    mBase = FileView();
+    mGone.resize(mCurrent->size(), false);
     mOrigins.resize(mCurrent->size());
+    int written = 0;
     for (size_t i = 0; i < mOrigins.size(); ++i)
     {
-        mOrigins[i] = static_cast<int>(i);
+        mOrigins[i] = i > 0 && mGone[i] ? -1 : written++;
     }
 }
 
@@ -522,8 +552,16 @@ TPrefs::TSlot* TPrefs::SlotForWriting(const TString& key, int user, size_t value
     {
         mCurrent->resize(static_cast<size_t>(user + 2));
         mOrigins.resize(mCurrent->size(), -1);
+        mGone.resize(mCurrent->size(), false);
     }
-    return &(*mCurrent)[static_cast<size_t>(user + 1)];
+    // A player another copy deleted comes back once this copy changes it.
+    const size_t at = static_cast<size_t>(user + 1);
+    if (at > 0 && at < mGone.size() && mGone[at])
+    {
+        mGone[at] = false;
+        mOrigins[at] = -1;
+    }
+    return &(*mCurrent)[at];
 }
 
 TString TPrefs::GetString(const TString& key, const TString& defaultValue, int user) const
@@ -606,10 +644,15 @@ bool TPrefs::SetData(const TString& key, const void* data, int length, int user,
 
 bool TPrefs::DeleteData(const TString& key, int user, bool save)
 {
-    if (user < -1 || static_cast<size_t>(user + 1) >= mCurrent->size() ||
-        (*mCurrent)[static_cast<size_t>(user + 1)].erase(key) == 0)
+    const size_t at = static_cast<size_t>(user + 1);
+    if (user < -1 || at >= mCurrent->size() || (*mCurrent)[at].erase(key) == 0)
     {
         return false;
+    }
+    if (at > 0 && at < mGone.size() && mGone[at])
+    {
+        mGone[at] = false;
+        mOrigins[at] = -1;
     }
     return !save || Save();
 }
@@ -622,6 +665,10 @@ void TPrefs::DeleteUser(int index)
         if (static_cast<size_t>(index) + 1 < mOrigins.size())
         {
             mOrigins.erase(mOrigins.begin() + index + 1);
+        }
+        if (static_cast<size_t>(index) + 1 < mGone.size())
+        {
+            mGone.erase(mGone.begin() + index + 1);
         }
     }
 }
@@ -665,7 +712,10 @@ std::vector<uint8_t> TPrefs::BuildFile()
                static_cast<size_t>(key.Length()) + 1, true);
     };
     std::vector<uint8_t> plain;
-    for (const auto& [groupKey, slots] : mGroups)
+    // Only a copy that keeps players gone from the file writes other groups than it holds.
+    const bool anyGone = std::find(mGone.begin(), mGone.end(), true) != mGone.end();
+    const TGroups view = anyGone ? FileView() : TGroups();
+    for (const auto& [groupKey, slots] : anyGone ? view : mGroups)
     {
         appendKey(groupKey);
         for (size_t s = 0; s < slots.size(); ++s)
@@ -734,10 +784,12 @@ bool TPrefs::KeepDamagedFile()
 }
 
 TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
-                                     const std::vector<int>& origins, const TSlotList& disk,
-                                     std::vector<int>& mergedOrigins) const
+                                     const std::vector<int>& origins, const std::vector<bool>& gone,
+                                     const TSlotList& disk, std::vector<int>& mergedOrigins,
+                                     std::vector<bool>& mergedGone) const
 {
     mergedOrigins.clear();
+    mergedGone.clear();
     TSlotList merged;
     if (mine.empty() && disk.empty())
     {
@@ -748,6 +800,7 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
     merged.push_back(MergeSlot(base.empty() ? nullptr : &base[0], mine.empty() ? kNone : mine[0],
                                disk.empty() ? kNone : disk[0]));
     mergedOrigins.push_back(disk.empty() ? -1 : 0);
+    mergedGone.push_back(false);
 
     int currentUser = -1;
     if (current && mCurrentUserKey.Length() > 0 && !mine.empty())
@@ -760,7 +813,7 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
         }
     }
     std::vector<int> mergedOfMine(mine.size(), -1);
-    auto keep = [&](TSlot slot, int origin, int fromMine)
+    auto keep = [&](TSlot slot, int origin, int fromMine, bool isGone)
     {
         if (fromMine > 0)
         {
@@ -768,6 +821,7 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
         }
         merged.push_back(std::move(slot));
         mergedOrigins.push_back(origin);
+        mergedGone.push_back(isGone);
     };
 
     const std::vector<int> onDisk = FindSlots(base, disk, mNameKey);
@@ -779,25 +833,58 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
             matched[static_cast<size_t>(onDisk[i])] = true;
         }
     }
+    // A player the other copy made under a name this copy has made too (or one it deleted there
+    // and made again): one player, not two.
+    auto madeThereAs = [&](const TSlot& slot) -> int
+    {
+        for (size_t j = 1; j < disk.size(); ++j)
+        {
+            if (!matched[j] && SameNamedPlayer(slot, disk[j], mNameKey))
+            {
+                matched[j] = true;
+                return static_cast<int>(j);
+            }
+        }
+        return -1;
+    };
     std::vector<int> mergedOfDisk(disk.size(), -1);
-    // This copy's players first, in its order, so that the indexes it holds stay where they are
-    // as far as they can: each with its changes over the file's. A player deleted there stays
-    // deleted unless this copy changed its slot since, or plays it.
+    // This copy's players first, in its order, each in the place it has here: a caller may hold
+    // an index across a save. Each with its changes over the file's. A player deleted there stays
+    // deleted unless this copy changed its slot since, or plays it; in this copy it stays in its
+    // place until the run ends, written to no file (gone), unless it is changed or played then.
     for (size_t k = 1; k < mine.size(); ++k)
     {
         const int i = k < origins.size() ? origins[k] : -1;
-        const int j =
-            i > 0 && static_cast<size_t>(i) < base.size() ? onDisk[static_cast<size_t>(i)] : -1;
+        const bool wasGone = current && k < gone.size() && gone[k];
+        const int j = !wasGone && i > 0 && static_cast<size_t>(i) < base.size()
+                          ? onDisk[static_cast<size_t>(i)]
+                          : -1;
+        const bool played = static_cast<int>(k) == currentUser + 1;
         if (j > 0)
         {
             mergedOfDisk[static_cast<size_t>(j)] = static_cast<int>(merged.size());
             keep(MergeSlot(&base[static_cast<size_t>(i)], mine[k], disk[static_cast<size_t>(j)]), j,
-                 static_cast<int>(k));
+                 static_cast<int>(k), false);
+            continue;
         }
-        else if (i <= 0 || mine[k] != base[static_cast<size_t>(i)] ||
-                 static_cast<int>(k) == currentUser + 1)
+        const bool madeHere = !wasGone && i <= 0;
+        const bool changedHere =
+            !wasGone && i > 0 && static_cast<size_t>(i) < base.size() && mine[k] != base[i];
+        const int there = madeHere || wasGone ? madeThereAs(mine[k]) : -1;
+        if (there > 0)
         {
-            keep(mine[k], -1, static_cast<int>(k));
+            mergedOfDisk[static_cast<size_t>(there)] = static_cast<int>(merged.size());
+            keep(wasGone && !played ? disk[static_cast<size_t>(there)]
+                                    : MergeSlot(nullptr, mine[k], disk[static_cast<size_t>(there)]),
+                 there, static_cast<int>(k), false);
+        }
+        else if (madeHere || changedHere || played)
+        {
+            keep(mine[k], -1, static_cast<int>(k), false);
+        }
+        else if (current)
+        {
+            keep(mine[k], -1, static_cast<int>(k), true);
         }
     }
     // Then the players the other copy added. One deleted here stays deleted.
@@ -806,7 +893,7 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
         if (!matched[j])
         {
             mergedOfDisk[j] = static_cast<int>(merged.size());
-            keep(disk[j], static_cast<int>(j), -1);
+            keep(disk[j], static_cast<int>(j), -1, false);
         }
     }
     if (current && mCurrentUserKey.Length() > 0)
@@ -844,20 +931,30 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
     return merged;
 }
 
-bool TPrefs::TakeInOtherSaves()
+bool TPrefs::TakeInOtherSaves(TFileLock& lock)
 {
     std::vector<uint8_t> data;
     const TFileRead read = ReadFileBytes(data);
-    if (read != TFileRead::kRead || (mFileExisted && data == mFileBytes))
+    if (read == TFileRead::kMissing ||
+        (read == TFileRead::kRead && mFileExisted && data == mFileBytes))
     {
         // Nothing written since: this copy's values are the whole file. A file removed meanwhile
-        // left nothing to take in, and something no file (refused, logged) nothing to keep: the
-        // write goes as it would.
+        // left nothing to take in.
         return true;
     }
     TGroups disk;
     size_t badChunk = 0;
-    if (ReadAllChunks(data.data(), data.size(), disk, nullptr, badChunk) != TChunkReading::kWhole)
+    if (read == TFileRead::kRefused)
+    {
+        // Logged by the read: something no reader takes (no regular file, or too large).
+    }
+    else if (data.empty())
+    {
+        Log("ERROR: Preferences file '%s' was emptied since it was read; it is not taken in",
+            ShownPath(mFileName).c_str());
+    }
+    else if (ReadAllChunks(data.data(), data.size(), disk, nullptr, badChunk) !=
+             TChunkReading::kWhole)
     {
         Log("ERROR: Preferences file '%s' was damaged since it was read (at byte %u); it is "
             "not taken in",
@@ -867,6 +964,7 @@ bool TPrefs::TakeInOtherSaves()
     {
         TGroups merged;
         std::vector<int> currentOrigins;
+        std::vector<bool> currentGone;
         std::vector<TString> names;
         for (const TGroups* groups : {&mGroups, &disk})
         {
@@ -903,11 +1001,13 @@ bool TPrefs::TakeInOtherSaves()
                 }
             }
             std::vector<int> mergedOrigins;
-            TSlotList slots =
-                MergeSlots(current, slotsOf(mBase), mine, origins, slotsOf(disk), mergedOrigins);
+            std::vector<bool> mergedGone;
+            TSlotList slots = MergeSlots(current, slotsOf(mBase), mine, origins, mGone,
+                                         slotsOf(disk), mergedOrigins, mergedGone);
             if (current)
             {
                 currentOrigins = mergedOrigins;
+                currentGone = mergedGone;
             }
             merged[name] = std::move(slots);
         }
@@ -916,15 +1016,68 @@ bool TPrefs::TakeInOtherSaves()
         SelectCurrentGroup();
         mBase = std::move(disk);
         mOrigins = std::move(currentOrigins);
+        mGone = std::move(currentGone);
         mOrigins.resize(mCurrent->size(), -1);
+        mGone.resize(mCurrent->size(), false);
         mFileBytes = std::move(data);
         mFileExisted = true;
         return true;
     }
-    // Damaged: kept aside as a damaged file found at the start is.
+    // Not a preferences file as a save writes one: kept aside, as a damaged file found at the
+    // start is, and never taken in (an empty file would count every player as deleted there).
     mLoadedDamaged = true;
     mDamagedKept = false;
-    return KeepDamagedFile();
+    if (!KeepDamagedFile())
+    {
+        return false;
+    }
+    // Moved away or copied: what is at the name now is what the write may replace.
+    lock.NoteFile();
+    return true;
+}
+
+TPrefs::TGroups TPrefs::FileView() const
+{
+    TGroups file = mGroups;
+    auto found = file.end();
+    for (const auto& [key, slots] : mGroups)
+    {
+        if (&slots == mCurrent)
+        {
+            found = file.find(key);
+        }
+    }
+    if (found == file.end())
+    {
+        return file;
+    }
+    TSlotList& slots = found->second;
+    // The players gone from the file stay out of it; the current player's index is its place
+    // among those written.
+    std::vector<int> written(slots.size(), -1);
+    TSlotList kept;
+    for (size_t k = 0; k < slots.size(); ++k)
+    {
+        if (k > 0 && k < mGone.size() && mGone[k])
+        {
+            continue;
+        }
+        written[k] = static_cast<int>(kept.size());
+        kept.push_back(std::move(slots[k]));
+    }
+    int index = -1;
+    if (mCurrentUserKey.Length() > 0 && !kept.empty() && kept.size() != slots.size())
+    {
+        auto key = kept[0].find(mCurrentUserKey);
+        if (key != kept[0].end() && ReadUserIndex(key->second, index) &&
+            static_cast<size_t>(index) + 1 < written.size())
+        {
+            const std::string text = std::to_string(written[static_cast<size_t>(index) + 1] - 1);
+            key->second.assign(text.c_str(), text.c_str() + text.size() + 1);
+        }
+    }
+    slots = std::move(kept);
+    return file;
 }
 
 bool TPrefs::Save()
@@ -933,14 +1086,30 @@ bool TPrefs::Save()
     {
         return true;
     }
+    // Whatever stops this save, what it was to write stays in memory for the next one.
+    mUnsaved = true;
     // A damaged file that could not be kept is still the player's only copy of what it held.
     if (!KeepDamagedFile())
     {
         return false;
     }
-    // Another copy's read-and-replace of the file waits for this one, and this one for it.
+    // Another copy's read-and-replace of the file waits for this one, and this one for it; without
+    // the lock the file is not replaced (the lock says why, once).
     TFileLock lock(mFileName);
-    if (!TakeInOtherSaves())
+    if (!lock.Held())
+    {
+        return false;
+    }
+    lock.NoteFile();
+    // A player this copy plays is written, even one another copy deleted.
+    const int current = GetInt(mCurrentUserKey, -1, -1);
+    if (mCurrentUserKey.Length() > 0 && current >= 0 &&
+        static_cast<size_t>(current) + 1 < mGone.size() && mGone[static_cast<size_t>(current) + 1])
+    {
+        mGone[static_cast<size_t>(current) + 1] = false;
+        mOrigins[static_cast<size_t>(current) + 1] = -1;
+    }
+    if (!TakeInOtherSaves(lock))
     {
         return false;
     }
@@ -954,14 +1123,43 @@ bool TPrefs::Save()
         return false;
     }
     // The file layer writes a temporary file and renames it over the old one when it is closed,
-    // so a crash mid-write leaves the previous profiles whole.
+    // so a crash mid-write leaves the previous profiles whole; the rename goes only while the
+    // lock is held and the file is the one taken in.
     TString reason;
-    if (!WriteWholeFile(mFileName, data.data(), static_cast<int>(data.size()), reason))
+    bool replaced = true;
+    const auto check = [&](TString& why)
     {
-        Log("ERROR: Preferences could not be written to '%s': %s", ShownPath(mFileName).c_str(),
-            reason.c_str());
+        replaced = lock.MayReplace(why);
+        return replaced;
+    };
+    if (!WriteWholeFile(mFileName, data.data(), static_cast<int>(data.size()), reason, check))
+    {
+        if (replaced)
+            Log("ERROR: Preferences could not be written to '%s': %s", ShownPath(mFileName).c_str(),
+                reason.c_str());
+        else
+            Log("ERROR: Preferences were not written to '%s': %s; they are kept for the next "
+                "save",
+                ShownPath(mFileName).c_str(), reason.c_str());
         return false;
     }
     RememberFile(data, true);
+    mUnsaved = false;
     return true;
+}
+
+bool TPrefs::SavePending()
+{
+    if (!mUnsaved)
+    {
+        return true;
+    }
+    if (Save())
+    {
+        return true;
+    }
+    Log("ERROR: Preferences could not be saved to '%s' before the end: what changed since "
+        "their last save is lost",
+        ShownPath(mFileName).c_str());
+    return false;
 }

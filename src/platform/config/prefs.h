@@ -7,7 +7,8 @@
 // Copies of the game may share one data folder. A save reads the file again, under the lock file
 // "prefs.dat.lock", and takes in what another copy wrote since this one last read or wrote it:
 // this copy's own changes (values set or removed, profiles made or deleted) go over the file's,
-// and what the other copy added or changed stays.
+// and what the other copy added or changed stays. Without the lock nothing is written: the save
+// is put off, and what it was to write stays for the next one.
 #pragma once
 
 #include "platform/config/cipher.h"
@@ -16,6 +17,8 @@
 #include <cstdint>
 #include <map>
 #include <vector>
+
+class TFileLock;
 
 // The limits of the file format: a chunk payload holds at most this many bytes, and a "USER" chunk
 // names a slot up to this index.
@@ -53,7 +56,10 @@ public:
     // or, with `save`, the file could not be written.
     bool DeleteData(const TString& key, int user = -1, bool save = true);
 
-    // Removes user index's slot; the later users move down by one.
+    // Removes user index's slot; the later users move down by one. Nothing else moves a slot: a
+    // player another copy deleted keeps its place in this copy's memory until the run ends (a
+    // caller may hold its index across a save), but is written to no file unless this copy
+    // changes it or plays it.
     void DeleteUser(int index);
 
     // How a save tells players' slots apart when it takes in another copy's: the key of a slot's
@@ -64,11 +70,17 @@ public:
 
     // Writes the whole file (a temporary file renamed over the old one); nothing when read-only.
     // Under the lock, what another copy saved since this one read the file is taken in first
-    // (and stays in memory). A file damaged meanwhile is kept aside and not taken in. A failure
-    // is logged with the file and the reason, answers false and leaves the old file as
-    // it was. A damaged file is kept aside first (KeepDamagedFile); while it cannot be, nothing is
-    // written over it.
+    // (and stays in memory). A file damaged meanwhile, emptied, or no longer one a reader takes is
+    // kept aside and not taken in. The rename goes only while the lock is held and the file is the
+    // one taken in. A failure (the lock not had included) is logged with the file and the reason,
+    // answers false and leaves the old file as it was, and what was to be written waits in memory
+    // for the next save. A damaged file is kept aside first (KeepDamagedFile); while it cannot be,
+    // nothing is written over it.
     bool Save();
+    // The save to make before the end: once more when a save of this run failed or was put off
+    // (said when it fails again: those changes are lost). True when nothing is left unsaved.
+    bool SavePending();
+    bool HasUnsavedChanges() const { return mUnsaved; }
     // Keeps the file as loaded, when it was damaged, under the first free "prefs.dat.bad" name
     // before anything replaces it (logged either way; a failure once). True when it was kept
     // already or there is nothing to keep.
@@ -102,14 +114,20 @@ private:
     TFileRead ReadFileBytes(std::vector<uint8_t>& data);
     // Takes in what another copy wrote since this one last read or wrote the file; false when
     // the file was damaged meanwhile and could not be kept aside (nothing may replace it).
-    bool TakeInOtherSaves();
+    // `lock` notes the file again when it was kept aside.
+    bool TakeInOtherSaves(TFileLock& lock);
+    // The groups as a save writes them: without the players gone from the file, the current
+    // player's index counted among those written.
+    std::map<TString, TSlotList> FileView() const;
     // What was read or written is what the next save compares the file with.
     void RememberFile(const std::vector<uint8_t>& data, bool exists);
-    // One group's slots: this copy's (`mine`, each from `origins` in `base`, -1 made since) over
-    // the file's (`disk`). `current`: the group this copy plays in, whose current user it keeps.
+    // One group's slots: this copy's (`mine`, each from `origins` in `base`, -1 made since or
+    // gone) over the file's (`disk`). `current`: the group this copy plays in, whose current user
+    // it keeps, and whose players keep their places (`gone` those deleted there).
     TSlotList MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
-                         const std::vector<int>& origins, const TSlotList& disk,
-                         std::vector<int>& mergedOrigins) const;
+                         const std::vector<int>& origins, const std::vector<bool>& gone,
+                         const TSlotList& disk, std::vector<int>& mergedOrigins,
+                         std::vector<bool>& mergedGone) const;
     void SelectCurrentGroup();
     // Grows the current group to hold user's slot; null (and a log line) for an invalid user.
     TSlot* SlotForWriting(const TString& key, int user, size_t valueLength);
@@ -133,9 +151,13 @@ private:
     TGroups mGroups;
     TSlotList* mCurrent = nullptr;
     // The file as this copy last read or wrote it (mFileBytes, or nothing there), the groups it
-    // held, and for each slot of the current group its index there (-1: made since).
+    // held, and for each slot of the current group its index there (-1: made since, or gone) and
+    // whether another copy deleted it while it was unchanged here (gone: never written).
     TGroups mBase;
     std::vector<int> mOrigins;
+    std::vector<bool> mGone;
+    // A save failed or was put off since the last one that wrote the file.
+    bool mUnsaved = false;
     std::vector<uint8_t> mFileBytes;
     bool mFileExisted = false;
     TString mNameKey;

@@ -90,6 +90,12 @@ bool TFile::Open(const TString& name, int mode)
     return true;
 }
 
+void TFile::SetReplaceCheck(TReplaceCheck check)
+{
+    if (mData != nullptr)
+        mData->SetReplaceCheck(std::move(check));
+}
+
 bool TFile::Close()
 {
     if (mData == nullptr)
@@ -102,7 +108,8 @@ bool TFile::Close()
     return result == 0;
 }
 
-bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason)
+bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason,
+                    const TReplaceCheck& check)
 {
     TFile file;
     if (!file.Open(name, kFileWriteBinary))
@@ -110,6 +117,8 @@ bool WriteWholeFile(const TString& name, const void* data, int size, TString& re
         reason = file.GetError();
         return false;
     }
+    if (check)
+        file.SetReplaceCheck(check);
     const int written = file.Write(data, size);
     if (written != size)
     {
@@ -175,32 +184,110 @@ bool CopyToNewFile(TFile& from, const TString& location, int maxBytes, bool& too
 }
 } // namespace
 
+namespace
+{
+struct TLockWaits
+{
+    std::mutex mMutex;
+    uint32_t mWaitMs = kFileLockWaitMs;
+    // Lock files (by their place on the disk) whose wait ran out, and those whose failure was
+    // said.
+    std::set<std::string> mWaitedOut;
+    std::set<std::string> mSaid;
+    std::function<bool()> mEnded;
+};
+
+TLockWaits& LockWaits()
+{
+    static TLockWaits waits;
+    return waits;
+}
+} // namespace
+
+void SetFileLockWait(uint32_t ms)
+{
+    std::lock_guard<std::mutex> guard(LockWaits().mMutex);
+    LockWaits().mWaitMs = ms;
+}
+
+void SetFileLockWaitEnd(std::function<bool()> ended)
+{
+    std::lock_guard<std::mutex> guard(LockWaits().mMutex);
+    LockWaits().mEnded = std::move(ended);
+}
+
+uint32_t GetFileLockWait(const TString& name)
+{
+    TLockWaits& waits = LockWaits();
+    std::lock_guard<std::mutex> guard(waits.mMutex);
+    // By the file on the disk: a name may stand for another folder's file later in the run.
+    const TString location = ResolvePath(name + ".lock", false);
+    return waits.mWaitedOut.count(location.c_str()) != 0 ? 0 : waits.mWaitMs;
+}
+
 TFileLock::TFileLock(const TString& name)
 {
     const TString lockName = name + ".lock";
-    const TString location = ResolvePath(lockName, false);
+    mLocation = ResolvePath(lockName, false);
+    mFileLocation = ResolvePath(name, false);
     std::string reason = "it is not a file on the disk";
-    if (location.Length() > 0 && location.CharAt(0) != '@' && location.CharAt(0) != '&')
+    sys::LockResult result = sys::LockResult::kRefused;
+    if (mLocation.Length() > 0 && mLocation.CharAt(0) != '@' && mLocation.CharAt(0) != '&')
     {
-        MakeFoldersFor(location);
-        mHandle = sys::LockFile(location.c_str(), kFileLockWaitMs, reason);
+        MakeFoldersFor(mLocation);
+        sys::LockRequest request;
+        request.waitMs = GetFileLockWait(name);
+        {
+            std::lock_guard<std::mutex> guard(LockWaits().mMutex);
+            request.stop = LockWaits().mEnded;
+        }
+        request.otherNamesAllowed = true;
+        mHandle = sys::LockFile(mLocation.c_str(), request, reason, result);
     }
     if (mHandle >= 0)
         return;
-    static std::mutex saidMutex;
-    static std::set<std::string> said;
+    TLockWaits& waits = LockWaits();
     {
-        std::lock_guard<std::mutex> guard(saidMutex);
-        if (!said.insert(lockName.c_str()).second)
+        std::lock_guard<std::mutex> guard(waits.mMutex);
+        if (result == sys::LockResult::kBusy)
+        {
+            if (waits.mWaitMs > 0 && waits.mWaitedOut.insert(mLocation.c_str()).second)
+                reason += TString::Format(" for %u ms", waits.mWaitMs).c_str();
+        }
+        else if (result == sys::LockResult::kStopped)
+            reason += " (a quit request ended the wait)";
+        mReason = TString(reason.c_str());
+        if (!waits.mSaid.insert(mLocation.c_str()).second)
             return;
     }
-    Log("ERROR: The lock '%s' could not be taken (%s): '%s' is read and replaced without it.",
-        ShownPath(lockName).c_str(), reason.c_str(), ShownPath(name).c_str());
+    Log("ERROR: The lock '%s' could not be taken (%s): '%s' is not saved without it; the "
+        "changes are kept for a later save.",
+        ShownPath(lockName).c_str(), mReason.c_str(), ShownPath(name).c_str());
 }
 
 TFileLock::~TFileLock()
 {
     sys::UnlockFile(mHandle);
+}
+
+void TFileLock::NoteFile()
+{
+    mNoted = sys::IdentifyFile(mFileLocation.c_str());
+}
+
+bool TFileLock::MayReplace(TString& reason) const
+{
+    if (mHandle < 0 || !sys::LockStillHeld(mHandle, mLocation.c_str()))
+    {
+        reason = "its lock file was removed or replaced while it was written";
+        return false;
+    }
+    if (!(sys::IdentifyFile(mFileLocation.c_str()) == mNoted))
+    {
+        reason = "it was replaced or written by something else while it was written";
+        return false;
+    }
+    return true;
 }
 
 bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString& reason)

@@ -4,8 +4,10 @@
 
 #include "platform/files/file_layer.h"
 #include "platform/strings/tstring.h"
+#include "sys/files/paths.h"
 
 #include <cstdint>
+#include <functional>
 
 // Open modes.
 enum : int
@@ -25,6 +27,10 @@ enum : int
     kSeekStart = 1,
     kSeekEnd = 2
 };
+
+// Asked just before a whole-file write's temporary file is renamed over the real one: false (with
+// the reason) keeps the old file and removes the new one.
+using TReplaceCheck = std::function<bool(TString& reason)>;
 
 // An open file behind a TFile: a disk file, a memory block or a pack entry.
 class TFileData
@@ -51,6 +57,8 @@ public:
     // The system's error of a read that failed (0 when none did): a read that delivers nothing has
     // met the end or this.
     virtual int ReadError() const { return 0; }
+    // A whole-file write asks `check` before its rename; other kinds replace nothing.
+    virtual void SetReplaceCheck(TReplaceCheck) {}
 };
 
 class TFile
@@ -68,6 +76,8 @@ public:
     bool Close();
     // Closes a write without letting it replace the file it was to replace.
     void Discard();
+    // The open whole-file write asks `check` before it replaces the file at its close.
+    void SetReplaceCheck(TReplaceCheck check);
     bool IsOpen() const { return mData != nullptr; }
     bool AtEnd();
     void Seek(int offset, int origin);
@@ -90,9 +100,11 @@ private:
     bool mRefused = false;
 };
 
-// Writes `size` bytes as the whole of the file (a temporary file renamed over the old one): false
-// with the reason when any step fails, the old file then left as it was.
-bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason);
+// Writes `size` bytes as the whole of the file (a temporary file renamed over the old one, when
+// `check`, if given, allows it): false with the reason when any step fails, the old file then left
+// as it was.
+bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason,
+                    const TReplaceCheck& check = nullptr);
 
 // How many kept copies of one damaged file there may be: "<name>.bad", then "<name>.bad1" up to
 // "<name>.bad9". A fault that damages the file at every start would otherwise fill the disk with
@@ -113,10 +125,14 @@ bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString
 constexpr uint32_t kFileLockWaitMs = 5000;
 
 // Holds the lock file "<name>.lock" beside a data file (opened without following links, only a
-// regular file of the player's own) for as long as it lives: copies of the game on one data folder
-// take turns to read what is there and replace it. A lock that cannot be had within
-// kFileLockWaitMs is logged (once for each name) and the work goes on without it, since a copy
-// stopped while it holds the lock must not keep every other copy from saving.
+// regular file of the player's own; other names of it, as a hard-linked copy of the folder makes,
+// do no harm, since nothing is written to it) for as long as it lives: copies of the game on one
+// data folder take turns to read what is there and replace it, and nothing replaces the file
+// without the lock. A lock another copy holds is waited for; the wait ends at once when a quit
+// request comes (the main loop must answer it), and once a wait for a name has run out, later
+// locks of that name in this run are only tried: a copy stopped while it holds the lock costs one
+// wait, not one at every save. A lock not had is logged once for each name; the caller puts its
+// save off.
 class TFileLock
 {
 public:
@@ -126,10 +142,32 @@ public:
     TFileLock& operator=(const TFileLock&) = delete;
 
     bool Held() const { return mHandle >= 0; }
+    // Why it is not held.
+    const TString& GetReason() const { return mReason; }
+    // Notes what is at the data file's name now: called under the lock before the file is read,
+    // and again after anything this copy did to it (keeping it aside).
+    void NoteFile();
+    // Whether a new file may be renamed over the data file now: the lock file at its name is still
+    // the one held (one removed or replaced since is no lock, as another copy may hold the new
+    // one), and the data file is as noted (nothing that takes no lock replaced or wrote it). False
+    // with the reason. The write's replace check (TReplaceCheck).
+    bool MayReplace(TString& reason) const;
 
 private:
     int mHandle = -1;
+    TString mLocation;
+    TString mReason;
+    TString mFileLocation;
+    sys::FileIdentity mNoted;
 };
+
+// The wait of a lock whose name has not run out a wait yet in this run (tests shorten it), and the
+// wait the next lock of a data file's name takes.
+void SetFileLockWait(uint32_t ms);
+uint32_t GetFileLockWait(const TString& name);
+// What ends a wait for a lock at once when it holds: the program's shell gives a quit request the
+// main loop must answer. Nothing by default.
+void SetFileLockWaitEnd(std::function<bool()> ended);
 
 // Tests: the next disk write's close fails with the given system error number as a full disk would
 // (the temporary file removed, the old file kept); 0 cancels.

@@ -59,6 +59,7 @@ bool TDiskFileData::Open(const TString& location, int mode)
     mError = TString();
     mRefused = false;
     mNoReplace = false;
+    mReplaceCheck = nullptr;
     mWriteError = 0;
     mReadError = 0;
     mWriting = mode >= kFileWriteBinary && mode <= kFileAppendText;
@@ -148,6 +149,11 @@ int TDiskFileData::Close()
             error = gInjectedCloseError;
             gInjectedCloseError = 0;
         }
+        // Asked last, after the flush that may take long: what it checks holds at the rename.
+        TString refusal;
+        const bool refused = result == 0 && mReplaceCheck && !mReplaceCheck(refusal);
+        if (refused)
+            result = -1;
         if (result == 0 &&
             !(mNoReplace ? sys::RenameNoReplace(mTempPath.c_str(), mFinalPath.c_str())
                          : sys::RenameFile(mTempPath.c_str(), mFinalPath.c_str())))
@@ -157,7 +163,7 @@ int TDiskFileData::Close()
         }
         if (result != 0)
         {
-            mError = DescribeError(error);
+            mError = refused ? refusal : DescribeError(error);
             sys::RemoveFile(mTempPath.c_str());
         }
         else
@@ -174,6 +180,7 @@ int TDiskFileData::Close()
         mFinalPath = TString();
     }
     mNoReplace = false;
+    mReplaceCheck = nullptr;
     mWriteError = 0;
     if (result != 0 && mError.Length() == 0)
         mError = DescribeError(error);

@@ -26,6 +26,7 @@ public:
     bool Refused() const override { return mRefused; }
     int ReadError() const override { return mReadError; }
     void Discard() override;
+    void SetReplaceCheck(TReplaceCheck check) override { mReplaceCheck = std::move(check); }
     // A whole-file write (binary) whose close never replaces anything: it fails when a file of the
     // name is there by then, whoever put it there.
     bool OpenNew(const TString& location);
@@ -47,6 +48,7 @@ private:
     // an interrupted save never leaves a half-written file behind.
     TString mTempPath;
     TString mFinalPath;
+    TReplaceCheck mReplaceCheck;
 };
 
 // Reading and seeking inside a block of bytes, shared by memory files and pack entries. Text mode

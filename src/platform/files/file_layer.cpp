@@ -7,6 +7,7 @@
 #include "platform/log.h"
 #include "platform/shell/system_cursor.h"
 #include "sys/files/paths.h"
+#include "sys/process/process.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -376,9 +377,15 @@ void RemoveLeftoversIn(const TString& folder, int minimumAgeSeconds, std::set<TS
     for (const std::string& leftover : leftovers)
     {
         const std::string path = std::string(folder.c_str()) + "/" + leftover;
+        // A name that carries its writer's process id is that writer's write in progress while it
+        // runs (a copy started with "--multiple" beside this one, a save held up by a slow disk),
+        // whatever its age: only a dead writer's is left over. Names of earlier versions tell no
+        // writer, and go by their age.
+        int writer = 0;
+        const bool named = sys::TemporaryFileWriter(leftover, sys::kTemporaryMarker, writer);
         sys::FileStat st;
-        if (!sys::StatPath(path, st) || st.isFolder ||
-            (minimumAgeSeconds > 0 && now - st.modifiedSeconds < minimumAgeSeconds))
+        if (!sys::StatPath(path, st) || st.isFolder || (named && sys::ProcessRunning(writer)) ||
+            (!named && minimumAgeSeconds > 0 && now - st.modifiedSeconds < minimumAgeSeconds))
             continue;
         if (sys::RemoveFile(path))
             Log("Removed '%s', left by a write that did not finish", path.c_str());

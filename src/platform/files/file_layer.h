@@ -46,8 +46,9 @@ void InitFileSystem();
 // Removes the temporary files ("<name>.tmp<process id>-<n>", or "<name>.tmp<n>" from earlier
 // versions) that a run killed during a whole-file write
 // left at the top of the user and common data folders, with a log line each; nothing below them,
-// since a data folder may be the game's own folder. A file changed within the last
-// `minimumAgeSeconds` stays: another instance may be writing it. Call before InitFileSystem.
+// since a data folder may be the game's own folder. A file whose writer still runs stays, however
+// old: another instance is writing it. One of an earlier version's names changed within the last
+// `minimumAgeSeconds` stays too. Call before InitFileSystem.
 void RemoveLeftoverTemporaryFiles(int minimumAgeSeconds);
 void ScanFolder(const TString& folder, const TString& prefix);
 // True when the token "-*" was met.

@@ -5,6 +5,7 @@
 #include "platform/files/asset_manager.h"
 #include "platform/config/config.h"
 #include "platform/files/data_folders.h"
+#include "platform/files/file.h"
 #include "platform/seams/display_seam.h"
 #include "platform/files/file_layer.h"
 #include "platform/seams/host_services_seam.h"
@@ -274,9 +275,10 @@ TApplication::TApplication(TApplicationImpl* impl)
                    mImpl->mPaths.mDesktopFolder);
     if (IsEnabled("glintview"))
         SetPreviewMode(true);
-    // What a run killed during a save left goes before the folders are scanned. Holding the
-    // single-instance lock, no other run of the game writes there; without it (hosted, or
-    // "--multiple") another may be saving right now, and only files older than any save go.
+    // What a run killed during a save left goes before the folders are scanned: a temporary file
+    // of a writer that no longer runs. A name of an earlier version tells no writer: holding the
+    // single-instance lock, no other run of that version writes there; without it (hosted, or
+    // "--multiple") another may be saving right now, and only such files older than any save go.
     RemoveLeftoverTemporaryFiles(mImpl->mIdentity.mInstanceLock >= 0 ? 0 : kLeftoverAgeSeconds);
     InitFileSystem();
 
@@ -330,6 +332,9 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     sys::KeepFreedMemoryForReuse();
     // Before any part of SDL starts, so that the system's requests to end are the watch's.
     sys::StartQuitWatch();
+    // A save waiting for another copy's lock must not keep the main loop from answering a quit
+    // request before the watch ends the program.
+    SetFileLockWaitEnd([] { return sys::QuitRequestPending(); });
     // The harness may point the command line elsewhere, into memory of its own; the library stays
     // loaded until the end.
     std::string original = commandLine ? commandLine : "";

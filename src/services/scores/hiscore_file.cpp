@@ -367,10 +367,12 @@ void MergeMap(const TMap& base, const TMap& mine, TMap& disk, TSame same)
 
 } // namespace
 
-void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THiscoreData& disk)
+void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THiscoreData& disk,
+                      const std::set<TString, TByteOrder>& bestModes)
 {
     for (const auto& [mode, table] : mine.mTables)
     {
+        const bool best = bestModes.count(mode) != 0;
         std::map<std::string, const ScoreEntry*> before;
         if (auto found = base.mTables.find(mode); found != base.mTables.end())
             for (const ScoreEntry& e : found->second->GetEntries())
@@ -381,6 +383,8 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
 
         std::vector<ScoreEntry> entries;
         std::set<std::string> placed;
+        // Those added or changed here.
+        std::set<std::string> here;
         // The file's entries, less those this copy removed; those it changed in their place.
         if (auto found = disk.mTables.find(mode); found != disk.mTables.end())
             for (const ScoreEntry& e : found->second->GetEntries())
@@ -394,7 +398,11 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
                     continue;
                 const bool changed = is != now.end() &&
                                      (was == before.end() || !SameEntry(*was->second, *is->second));
-                entries.push_back(changed ? *is->second : e);
+                // A best improved here and there: the higher stands.
+                const bool mineStands = changed && !(best && e.mScore > is->second->mScore);
+                if (mineStands)
+                    here.insert(id);
+                entries.push_back(mineStands ? *is->second : e);
             }
         // Those this copy added or changed, the file has no more.
         for (const ScoreEntry& e : table->GetEntries())
@@ -404,12 +412,31 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
             if (placed.count(id) != 0 || (was != before.end() && SameEntry(*was->second, e)))
                 continue;
             placed.insert(id);
+            here.insert(id);
             entries.push_back(e);
         }
         // Best first, as Insert keeps them; the lowest past the table's limit fall off.
         std::stable_sort(entries.begin(), entries.end(),
                          [](const ScoreEntry& a, const ScoreEntry& b)
                          { return a.mScore > b.mScore; });
+        if (best)
+        {
+            // One entry a player, the highest (this copy's on a tie, as its name for the player
+            // is the one its preferences keep): copies that each entered a player's best, or made
+            // one player each under one name, keep one row.
+            std::vector<ScoreEntry> kept;
+            for (ScoreEntry& e : entries)
+            {
+                auto same = std::find_if(kept.begin(), kept.end(),
+                                         [&](const ScoreEntry& k)
+                                         { return SamePlayerName(k.mName, e.mName); });
+                if (same == kept.end())
+                    kept.push_back(std::move(e));
+                else if (same->mScore == e.mScore && here.count(EntryIdentity(e)) != 0)
+                    *same = std::move(e);
+            }
+            entries = std::move(kept);
+        }
         if (entries.size() > static_cast<size_t>(kMaxScoreEntries))
             entries.resize(static_cast<size_t>(kMaxScoreEntries));
         auto merged = std::make_unique<ScoreTable>(mode);
@@ -420,4 +447,53 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
     }
     MergeMap(base.mMedals, mine.mMedals, disk.mMedals, SameMedals);
     MergeMap(base.mUsers, mine.mUsers, disk.mUsers, SameUser);
+}
+
+namespace
+{
+// A row's elements and attributes: the element, rank, score and submit, and each text it has.
+int RowNodes(const ScoreEntry& e)
+{
+    int nodes = 4;
+    for (const TString* text : {&e.mGuid, &e.mName, &e.mGameData, &e.mServerData, &e.mVersion})
+        nodes += text->Length() > 0 ? 1 : 0;
+    return nodes;
+}
+} // namespace
+
+int CountHiscoreNodes(const THiscoreData& data)
+{
+    // The declaration and its version.
+    int nodes = 2;
+    nodes += 4 * static_cast<int>(data.mUsers.size());
+    for (const auto& [mode, table] : data.mTables)
+    {
+        nodes += 2;
+        for (const ScoreEntry& e : table->GetEntries())
+            nodes += RowNodes(e);
+    }
+    for (const auto& [player, medals] : data.mMedals)
+        if (!medals.empty())
+            nodes += 2 + 6 * static_cast<int>(medals.size());
+    return nodes;
+}
+
+int TrimHiscoreData(THiscoreData& data, int maxNodes)
+{
+    int nodes = CountHiscoreNodes(data);
+    int dropped = 0;
+    while (nodes > maxNodes)
+    {
+        ScoreTable* longest = nullptr;
+        for (auto& [mode, table] : data.mTables)
+            if (table->GetCount() > 0 &&
+                (longest == nullptr || table->GetCount() > longest->GetCount()))
+                longest = table.get();
+        if (longest == nullptr)
+            return -1;
+        nodes -= RowNodes(longest->GetEntries().back());
+        longest->RemoveAt(longest->GetCount() - 1);
+        ++dropped;
+    }
+    return dropped;
 }

@@ -6,6 +6,7 @@
 #include "services/scores/score_table.h"
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 class TCipher;
@@ -50,8 +51,16 @@ THiscoreLoad LoadHiscoreFile(TCipher& cipher, const TString& name, THiscoreData&
 THiscoreData CopyHiscoreData(const THiscoreData& data);
 // Takes what this copy changed since it read `base` (entries added, improved or removed, told
 // apart by their GUIDs; a player's medals removed) into `disk`, what another copy of the game
-// saved since: the rest of `disk` stays. Tables come out ordered and ranked as Insert keeps them.
-void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THiscoreData& disk);
+// saved since: the rest of `disk` stays. In a table of best scores (a mode in `bestModes`), each
+// player (by name, A-Z matching a-z) keeps one entry, the higher: a lower one changed here never
+// replaces a higher one there. Tables come out ordered and ranked as Insert keeps them.
+void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THiscoreData& disk,
+                      const std::set<TString, TByteOrder>& bestModes = {});
+// The elements and attributes the reader counts in the document BuildHiscoreDocument makes.
+int CountHiscoreNodes(const THiscoreData& data);
+// Drops the lowest rows (the last of the longest table first) until the document holds at most
+// `maxNodes`; the number dropped, or -1 when it cannot hold that few even with no row left.
+int TrimHiscoreData(THiscoreData& data, int maxNodes);
 // The three passes over a deciphered document of exactly length bytes: users, tables made only
 // from a row, medals. False when a table had to be cut to its first 500 rows (logged).
 bool ParseHiscoreDocument(const char* text, uint32_t length, THiscoreData& data);

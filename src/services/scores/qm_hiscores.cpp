@@ -86,6 +86,11 @@ struct TQmHiscores::Record
     THiscoreData mBase;
     std::vector<uint8_t> mFileBytes;
     bool mFileExisted = false;
+    // The tables this copy entered a best score in (AddScore's bestOnly): a merge keeps each
+    // player's higher entry there.
+    std::set<TString, TByteOrder> mBestModes;
+    // A save failed or was put off since the last one that wrote the file.
+    bool mUnsaved = false;
 };
 
 TQmHiscores::TQmHiscores(bool saveEnabled)
@@ -168,66 +173,116 @@ bool TQmHiscores::KeepDamagedFile()
     return true;
 }
 
-bool TQmHiscores::TakeInOtherSaves()
+bool TQmHiscores::TakeInOtherSaves(TFileLock& lock)
 {
     Record& r = *mRecord;
     std::vector<uint8_t> bytes;
     const THiscoreRead read = ReadHiscoreBytes(kScoreFile, bytes);
-    // Nothing written since (or the file removed, or something no file there, which the write
-    // meets as it would): this copy's scores are the whole file.
-    if (read != THiscoreRead::kRead || (r.mFileExisted && bytes == r.mFileBytes))
+    // Nothing written since (or the file removed): this copy's scores are the whole file.
+    if (read == THiscoreRead::kNoFile ||
+        (read == THiscoreRead::kRead && r.mFileExisted && bytes == r.mFileBytes))
         return true;
     THiscoreData disk;
-    if (DecodeHiscoreBytes(r.mCipher, bytes, disk) == THiscoreLoad::kLoaded)
+    if (read == THiscoreRead::kRead &&
+        DecodeHiscoreBytes(r.mCipher, bytes, disk) == THiscoreLoad::kLoaded)
     {
         // From here this copy's scores stand on the file as it is now.
         THiscoreData asRead = CopyHiscoreData(disk);
-        MergeHiscoreData(r.mBase, r.mData, disk);
+        MergeHiscoreData(r.mBase, r.mData, disk, r.mBestModes);
         r.mData = std::move(disk);
         r.mBase = std::move(asRead);
         r.mFileBytes = std::move(bytes);
         r.mFileExisted = true;
         return true;
     }
-    // Damaged since it was read: kept aside, as a damaged file found at the start is, and never
-    // taken in.
-    return KeepDamagedFile();
+    // Damaged since it was read, or no longer a file a reader takes (logged): kept aside, as a
+    // damaged file found at the start is, and never taken in.
+    if (!KeepDamagedFile())
+        return false;
+    // Moved away or copied: what is at the name now is what the write may replace.
+    lock.NoteFile();
+    return true;
 }
 
 bool TQmHiscores::Save()
 {
-    if (!mRecord->mSaveEnabled)
+    Record& r = *mRecord;
+    if (!r.mSaveEnabled)
         return true;
-    // Another copy's read-and-replace of the file waits for this one, and this one for it.
+    // Whatever stops this save, what it was to write stays in memory for the next one.
+    r.mUnsaved = true;
+    // Another copy's read-and-replace of the file waits for this one, and this one for it; without
+    // the lock the file is not replaced (the lock says why, once).
     TFileLock lock(kScoreFile);
+    if (!lock.Held())
+        return false;
+    lock.NoteFile();
     // A damaged file that could not be kept is still the only copy of what it held.
-    if (mRecord->mKeepDamagedFile)
+    if (r.mKeepDamagedFile)
     {
         if (!KeepDamagedFile())
             return false;
-        mRecord->mKeepDamagedFile = false;
+        r.mKeepDamagedFile = false;
+        lock.NoteFile();
     }
-    if (!TakeInOtherSaves())
+    if (!TakeInOtherSaves(lock))
         return false;
-    std::vector<uint8_t> bytes =
-        EncipherHiscoreDocument(mRecord->mCipher, BuildHiscoreDocument(mRecord->mData));
-    // The file layer writes a temporary file and renames it over the old one when it is closed.
+    // A document past what the reader takes would lose every score at the next start: the
+    // lowest rows go first, here as in the file.
+    const int dropped = TrimHiscoreData(r.mData, kXmlMaxNodes);
+    if (dropped > 0)
+        Log("HiScores: The scores held more than the %d elements and attributes a score file "
+            "may hold: the %d lowest rows were dropped.",
+            kXmlMaxNodes, dropped);
     TString reason = "nothing to write";
+    std::vector<uint8_t> bytes;
+    if (dropped < 0)
+        reason = TString::Format("more than the %d elements and attributes a reader takes, "
+                                 "without a single row",
+                                 kXmlMaxNodes);
+    else
+        bytes = EncipherHiscoreDocument(r.mCipher, BuildHiscoreDocument(r.mData));
     // A file the next start would refuse would lose every score with it.
     if (bytes.size() > static_cast<size_t>(kMaxHiscoreFileBytes))
         reason = TString::Format("%u bytes, more than the %d a reader takes",
                                  static_cast<unsigned>(bytes.size()), kMaxHiscoreFileBytes);
-    if (bytes.empty() || bytes.size() > static_cast<size_t>(kMaxHiscoreFileBytes) ||
-        !WriteWholeFile(kScoreFile, bytes.data(), static_cast<int>(bytes.size()), reason))
+    // The file layer writes a temporary file and renames it over the old one when it is closed,
+    // only while the lock is held and the file is the one taken in.
+    bool replaced = true;
+    const auto check = [&](TString& why)
     {
-        Log("ERROR: HiScores: The scores could not be saved to '%s': %s.",
-            ShownPath(kScoreFile).c_str(), reason.c_str());
+        replaced = lock.MayReplace(why);
+        return replaced;
+    };
+    if (bytes.empty() || bytes.size() > static_cast<size_t>(kMaxHiscoreFileBytes) ||
+        !WriteWholeFile(kScoreFile, bytes.data(), static_cast<int>(bytes.size()), reason, check))
+    {
+        if (replaced)
+            Log("ERROR: HiScores: The scores could not be saved to '%s': %s.",
+                ShownPath(kScoreFile).c_str(), reason.c_str());
+        else
+            Log("ERROR: HiScores: The scores were not saved to '%s': %s; they are kept for the "
+                "next save.",
+                ShownPath(kScoreFile).c_str(), reason.c_str());
         return false;
     }
-    mRecord->mBase = CopyHiscoreData(mRecord->mData);
-    mRecord->mFileBytes = std::move(bytes);
-    mRecord->mFileExisted = true;
+    r.mBase = CopyHiscoreData(r.mData);
+    r.mFileBytes = std::move(bytes);
+    r.mFileExisted = true;
+    r.mUnsaved = false;
     return true;
+}
+
+bool TQmHiscores::SavePending()
+{
+    if (!mRecord->mUnsaved)
+        return true;
+    if (Save())
+        return true;
+    Log("ERROR: HiScores: The scores could not be saved to '%s' before the end: what changed "
+        "since their last save is lost.",
+        ShownPath(kScoreFile).c_str());
+    return false;
 }
 
 void TQmHiscores::SetParameter(int which, const TString& value)
@@ -267,6 +322,8 @@ void TQmHiscores::SubmitScore(int score, bool bestOnly, const char* gameData,
     entry.mVersion = r.mVersion;
     entry.mLocal = 1;
     entry.mSubmitted = 0;
+    if (bestOnly)
+        r.mBestModes.insert(r.mCurrentMode);
 
     auto found = r.mData.mTables.find(r.mCurrentMode);
     if (found == r.mData.mTables.end())

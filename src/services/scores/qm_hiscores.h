@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+class TFileLock;
+
 class TQmHiscores
 {
 public:
@@ -34,6 +36,9 @@ public:
     void SubmitScore(int score, bool bestOnly, const char* gameData, const char* serverData);
     // Drops the player's entries from every table and their medals; service accounts stay.
     void RemoveUserScores(const TString& player);
+    // The save to make before the end: once more when a save of this run failed or was put off
+    // (said when it fails again: those changes are lost). True when nothing is left unsaved.
+    bool SavePending();
 
     // With false: the service's table, which stays empty.
     int GetNumScores(bool currentModeOnly) const;
@@ -60,10 +65,12 @@ private:
     void ReadServerAddress();
     // False (and a log line with the reason) when the score file could not be written. Under the
     // lock "hiscore.dat.lock", what another copy of the game saved since this one read the file
-    // is taken in first.
+    // is taken in first; without the lock nothing is written, and what was to be written waits
+    // in memory for the next save.
     bool Save();
-    // False when the file was damaged meanwhile and could not be kept aside.
-    bool TakeInOtherSaves();
+    // False when the file was damaged meanwhile and could not be kept aside; `lock` notes the file
+    // again when it was.
+    bool TakeInOtherSaves(TFileLock& lock);
     // Keeps the damaged file aside (logged); false, said once, when it could not be.
     bool KeepDamagedFile();
 

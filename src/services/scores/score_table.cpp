@@ -3,6 +3,19 @@
 
 #include <algorithm>
 
+bool SamePlayerName(const TString& a, const TString& b)
+{
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const char* x = a.c_str();
+    const char* y = b.c_str();
+    while (*x != 0 && lower(*x) == lower(*y))
+    {
+        ++x;
+        ++y;
+    }
+    return *x == 0 && *y == 0;
+}
+
 bool ScoreTable::Insert(ScoreEntry entry)
 {
     auto place = std::find_if(mEntries.begin(), mEntries.end(),
@@ -27,7 +40,7 @@ int ScoreTable::FindPlayer(const TString& player) const
 {
     for (int i = 0; i < GetCount(); ++i)
     {
-        if (std::strcmp(mEntries[i].mName.c_str(), player.c_str()) == 0)
+        if (SamePlayerName(mEntries[i].mName, player))
             return i;
     }
     return -1;
@@ -41,9 +54,9 @@ void ScoreTable::RemoveAt(int index)
 
 bool ScoreTable::RemovePlayer(const TString& player)
 {
-    auto kept = std::remove_if(mEntries.begin(), mEntries.end(),
-                               [&](const ScoreEntry& e)
-                               { return std::strcmp(e.mName.c_str(), player.c_str()) == 0; });
+    auto kept =
+        std::remove_if(mEntries.begin(), mEntries.end(),
+                       [&](const ScoreEntry& e) { return SamePlayerName(e.mName, player); });
     if (kept == mEntries.end())
         return false;
     mEntries.erase(kept, mEntries.end());

@@ -40,7 +40,8 @@ public:
     // entry falls off, or the entry is not entered at all when it would be last. Re-ranks.
     // Returns false when it was not entered.
     bool Insert(ScoreEntry entry);
-    // The index of the first entry of that player, or -1.
+    // The index of the first entry of that player, or -1. A player's name matches with A-Z as
+    // a-z, as profile names do (no two profiles differ only so).
     int FindPlayer(const TString& player) const;
     // Removes one entry; the ones behind it move up. Ranks are not touched.
     void RemoveAt(int index);
@@ -71,6 +72,9 @@ struct UserRecord
     TString mName;
     TString mPass;
 };
+
+// Whether two player names name one player: A-Z match a-z, every other byte itself.
+bool SamePlayerName(const TString& a, const TString& b);
 
 // Names compare byte by byte, whatever collation the text functions use.
 struct TByteOrder

@@ -289,10 +289,12 @@ bool PathTaken(const std::string& path)
 namespace
 {
 // Opens `path` with `flags` (O_NONBLOCK added) when it is a regular file, and without O_NOFOLLOW
-// among them a link to one. With O_NOFOLLOW a file with other names (a hard link) is refused too:
-// writing it would write wherever those names are.
+// among them a link to one. With O_NOFOLLOW a file with other names (a hard link) is refused too,
+// unless `otherNamesAllowed`: writing it would write wherever those names are. The descriptor's
+// own status goes to `status` when one is given.
 int OpenRegularDescriptor(const std::string& path, int flags, std::string& reason, bool& refused,
-                          mode_t permissions = 0666)
+                          mode_t permissions = 0666, struct stat* status = nullptr,
+                          bool otherNamesAllowed = false)
 {
     refused = false;
     // Without O_NONBLOCK the open itself waits for a FIFO's other end, possibly for ever.
@@ -320,7 +322,8 @@ int OpenRegularDescriptor(const std::string& path, int flags, std::string& reaso
         close(fd);
         return -1;
     }
-    if (!S_ISREG(st.st_mode) || ((flags & O_NOFOLLOW) != 0 && st.st_nlink > 1))
+    if (!S_ISREG(st.st_mode) ||
+        ((flags & O_NOFOLLOW) != 0 && st.st_nlink > 1 && !otherNamesAllowed))
     {
         refused = true;
         reason = S_ISDIR(st.st_mode)   ? "it is a folder"
@@ -330,6 +333,8 @@ int OpenRegularDescriptor(const std::string& path, int flags, std::string& reaso
         errno = S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? ELOOP : ENXIO;
         return -1;
     }
+    if (status != nullptr)
+        *status = st;
     return fd;
 }
 
@@ -359,32 +364,53 @@ std::FILE* OpenRegular(const std::string& path, int flags, const char* mode, std
 
 int LockFile(const std::string& path, uint32_t waitMs, std::string& reason, bool* busy)
 {
+    LockRequest request;
+    request.waitMs = waitMs;
+    LockResult result = LockResult::kRefused;
+    const int fd = LockFile(path, request, reason, result);
     if (busy != nullptr)
-        *busy = false;
+        *busy = result == LockResult::kBusy || result == LockResult::kStopped;
+    return fd;
+}
+
+namespace
+{
+uint64_t MonotonicMs()
+{
+    struct timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000u +
+           static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+} // namespace
+
+int LockFile(const std::string& path, const LockRequest& request, std::string& reason,
+             LockResult& result)
+{
+    result = LockResult::kRefused;
     bool refused = false;
-    const int fd =
-        OpenRegularDescriptor(path, O_RDWR | O_CREAT | O_NOFOLLOW, reason, refused, 0600);
+    struct stat st;
+    const int fd = OpenRegularDescriptor(path, O_RDWR | O_CREAT | O_NOFOLLOW, reason, refused, 0600,
+                                         &st, request.otherNamesAllowed);
     if (fd < 0)
         return -1;
-    struct stat st;
-    if (fstat(fd, &st) != 0)
-    {
-        reason = std::strerror(errno);
-        close(fd);
-        return -1;
-    }
     if (st.st_uid != geteuid())
     {
         reason = "it belongs to another user";
         close(fd);
         return -1;
     }
-    // Short steps: a holder keeps the lock for one read and write of a small file.
+    // Short steps: a holder keeps the lock for one read and write of a small file. The time is
+    // the clock's: a loaded machine sleeps longer than it asks.
+    const uint64_t start = MonotonicMs();
     const uint32_t stepMs = 2;
-    for (uint32_t waited = 0;; waited += stepMs)
+    for (;;)
     {
         if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        {
+            result = LockResult::kTaken;
             return fd;
+        }
         const int error = errno;
         if (error != EWOULDBLOCK && error != EINTR)
         {
@@ -392,17 +418,43 @@ int LockFile(const std::string& path, uint32_t waitMs, std::string& reason, bool
             close(fd);
             return -1;
         }
-        if (error == EWOULDBLOCK && waited >= waitMs)
+        if (error == EWOULDBLOCK)
         {
-            if (busy != nullptr)
-                *busy = true;
-            reason = "another process holds it";
-            close(fd);
-            return -1;
+            const bool stopped = request.stop && request.stop();
+            if (stopped || MonotonicMs() - start >= request.waitMs)
+            {
+                result = stopped ? LockResult::kStopped : LockResult::kBusy;
+                reason = "another process holds it";
+                close(fd);
+                return -1;
+            }
         }
         struct timespec pause = {0, static_cast<long>(stepMs) * 1000000L};
         nanosleep(&pause, nullptr);
     }
+}
+
+bool LockStillHeld(int handle, const std::string& path)
+{
+    struct stat held;
+    struct stat named;
+    return handle >= 0 && fstat(handle, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+FileIdentity IdentifyFile(const std::string& path)
+{
+    FileIdentity identity;
+    struct stat st;
+    if (path.empty() || lstat(path.c_str(), &st) != 0)
+        return identity;
+    identity.exists = true;
+    identity.device = static_cast<uint64_t>(st.st_dev);
+    identity.inode = static_cast<uint64_t>(st.st_ino);
+    identity.size = static_cast<uint64_t>(st.st_size);
+    identity.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    identity.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return identity;
 }
 
 void UnlockFile(int handle)
@@ -549,6 +601,21 @@ bool IsTemporaryFileName(const std::string& name, const char* marker)
     if (dash == std::string::npos)
         return AllDigits(name, from, name.size());
     return AllDigits(name, from, dash) && AllDigits(name, dash + 1, name.size());
+}
+
+bool TemporaryFileWriter(const std::string& name, const char* marker, int& pid)
+{
+    const std::string mark = marker;
+    const size_t at = name.rfind(mark);
+    if (at == std::string::npos || at == 0)
+        return false;
+    const size_t from = at + mark.size();
+    const size_t dash = name.find('-', from);
+    if (dash == std::string::npos || dash - from > 9 || !AllDigits(name, from, dash) ||
+        !AllDigits(name, dash + 1, name.size()))
+        return false;
+    pid = std::atoi(name.c_str() + from);
+    return pid > 0;
 }
 
 namespace

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace sys
@@ -114,11 +115,57 @@ bool FlushFolderToDisk(const std::string& folder);
 // opened without following a link and taken only as a regular file of this process's own user: a
 // lock file someone else made (in a folder others may write) is never waited on or taken. While
 // another process holds it, waits at most `waitMs` (0: not at all). The handle that UnlockFile
-// frees, or -1 with the reason; `busy`, when given, tells that another process held it.
+// frees, or -1 with the reason; `busy`, when given, tells that another process held it. A lock
+// file with other names (a hard link) is refused.
 int LockFile(const std::string& path, uint32_t waitMs, std::string& reason, bool* busy = nullptr);
+
+struct LockRequest
+{
+    // How long to wait while another process holds the lock (0: not at all), by the clock, not by
+    // the pauses asked for between tries.
+    uint32_t waitMs = 0;
+    // Asked between tries: true ends the wait at once.
+    std::function<bool()> stop;
+    // A lock file that also has other names (a hard-linked copy of its folder) is taken as it is:
+    // nothing is ever written to it, so nothing can reach those names through it.
+    bool otherNamesAllowed = false;
+};
+
+enum class LockResult
+{
+    kTaken,
+    kBusy,    // another process held it for the whole wait
+    kStopped, // another process held it when `stop` ended the wait
+    kRefused, // no lock file to take (the reason says why)
+};
+
+// LockFile as asked in `request`; the handle, or -1 with the reason and what happened in `result`.
+int LockFile(const std::string& path, const LockRequest& request, std::string& reason,
+             LockResult& result);
+// Whether the lock file at `path` is still the file `handle` locks: one removed or replaced since
+// is no lock any more, since another process may lock the new file at the name.
+bool LockStillHeld(int handle, const std::string& path);
 // Releases the lock and closes its file; the file stays, since another process may be opening it
 // to wait for the lock (a lock file removed under a waiter would let two holders in).
 void UnlockFile(int handle);
+
+// What is at a path, a link taken as itself: a file replaced (renamed over) or written since it was
+// identified has another identity.
+struct FileIdentity
+{
+    bool exists = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+FileIdentity IdentifyFile(const std::string& path);
+
+// The process id a temporary name of CreateTemporaryFile carries; false for a name without one
+// (the names earlier versions made).
+bool TemporaryFileWriter(const std::string& name, const char* marker, int& pid);
 
 // Lists one folder's entries, never "." or "..". Not copyable.
 class FolderListing

@@ -321,6 +321,12 @@ void SignalProcess(int pid, bool kill)
         ::kill(pid, kill ? SIGKILL : SIGTERM);
 }
 
+bool ProcessRunning(int pid)
+{
+    // Another user's process cannot be signalled, and runs all the same.
+    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+}
+
 void ExitProcess(int exitCode)
 {
     std::fflush(nullptr);

@@ -55,6 +55,8 @@ int StartDetachedProcess(const std::vector<std::string>& argv);
 bool WaitProcess(int pid, uint32_t timeoutMs, int& exitCode);
 // Asks the child to end (SIGTERM), or with `kill` ends it (SIGKILL).
 void SignalProcess(int pid, bool kill);
+// Whether a process of that id runs (of any user); false when none does.
+bool ProcessRunning(int pid);
 
 // Ends the process at once with the code (-1 shows as 255), without running exit handlers: like
 // the platform's process exit, nothing of the half-built program is torn down.

@@ -116,6 +116,11 @@ bool TakeQuitRequest()
     return true;
 }
 
+bool QuitRequestPending()
+{
+    return gAnswered.load() < gRequested.load();
+}
+
 void AnswerQuitRequests()
 {
     gAnswered.store(gTaken.load());

@@ -25,6 +25,9 @@ constexpr int kUnansweredQuitStatus = 2;
 void StartQuitWatch();
 // The message queue's check: true once for the requests that arrived since the last call.
 bool TakeQuitRequest();
+// Whether a request arrived that the main loop has not answered yet: whatever holds the loop (a
+// wait) gives way, or the watch ends the program.
+bool QuitRequestPending();
 // The pump handed a close or a quit to the game: the requests taken so far are answered.
 void AnswerQuitRequests();
 // Where the watch's line goes (the platform's log); standard error while empty.

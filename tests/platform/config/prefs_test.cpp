@@ -11,6 +11,7 @@
 #include "sys/files/paths.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -460,14 +462,13 @@ TEST_F(PrefsTest, FailedSavesAreLoggedAnsweredFalseAndKeepTheOldFile)
     EXPECT_TRUE(prefs.Save());
     EXPECT_EQ(ReadPrefsFile(), prefs.BuildFile());
 
-    // The rename over a folder fails: the folder stays, no temporary file is left.
+    // A folder put in the file's place is no file a reader takes: it goes aside whole, and the
+    // save takes the name.
     fs::remove(mUser / "prefs.dat");
     fs::create_directory(mUser / "prefs.dat");
-    EXPECT_FALSE(prefs.Save());
-    EXPECT_TRUE(fs::is_directory(mUser / "prefs.dat"));
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"prefs.dat"});
-    EXPECT_NE(LogText().find("': " + std::string(std::strerror(EISDIR))), std::string::npos)
-        << LogText();
+    EXPECT_TRUE(prefs.Save());
+    EXPECT_TRUE(fs::is_directory(mUser / "prefs.dat.bad"));
+    EXPECT_EQ(ReadPrefsFile(), prefs.BuildFile());
 
     // A data folder whose place is taken by a file (permissions do not stop the superuser).
     testsupport::WriteFile(mRoot / "blocker", "x");
@@ -476,7 +477,8 @@ TEST_F(PrefsTest, FailedSavesAreLoggedAnsweredFalseAndKeepTheOldFile)
                    TString());
     TPrefs elsewhere(true);
     EXPECT_FALSE(elsewhere.SetInt("b", 1));
-    EXPECT_NE(LogText().find("': " + std::string(std::strerror(ENOTDIR))), std::string::npos)
+    EXPECT_NE(LogText().find("could not be taken (" + std::string(std::strerror(ENOTDIR)) + ")"),
+              std::string::npos)
         << LogText();
     EXPECT_EQ(testsupport::ReadFile(mRoot / "blocker"), "x");
 }
@@ -645,7 +647,7 @@ TEST_F(PrefsTest, FilesThatAreNoFileOrTooLargeAreRefusedUnreadAndNeverWritten)
     {
         const char* mName;
         const char* mLink; // the link's target, or null for a file or a folder
-        uintmax_t mSize;   // a sparse file of this size, with no link
+        uintmax_t mSize;   // a sparse file of this size (1: an empty one), with no link
         std::string mLine;
     };
     const Case cases[] = {
@@ -654,6 +656,8 @@ TEST_F(PrefsTest, FilesThatAreNoFileOrTooLargeAreRefusedUnreadAndNeverWritten)
         {"a folder", nullptr, 0, "was not read: it is a folder"},
         {"one byte too large", nullptr, (16u << 20) + 1,
          "was not read: it is larger than 16777216 bytes"},
+        // No save writes an empty file: one is damage, kept as it is.
+        {"an empty file", nullptr, 1, "is empty; nothing was read"},
     };
     for (const Case& c : cases)
     {
@@ -668,7 +672,7 @@ TEST_F(PrefsTest, FilesThatAreNoFileOrTooLargeAreRefusedUnreadAndNeverWritten)
         else
         {
             WritePrefsFile({});
-            fs::resize_file(mUser / "prefs.dat", c.mSize);
+            fs::resize_file(mUser / "prefs.dat", c.mSize == 1 ? 0 : c.mSize);
         }
         TPrefs prefs(true);
         EXPECT_TRUE(prefs.LoadedDamaged());
@@ -682,7 +686,7 @@ TEST_F(PrefsTest, FilesThatAreNoFileOrTooLargeAreRefusedUnreadAndNeverWritten)
         else if (c.mSize == 0)
             EXPECT_TRUE(fs::is_directory(mUser / "prefs.dat.bad"));
         else
-            EXPECT_EQ(fs::file_size(mUser / "prefs.dat.bad"), c.mSize);
+            EXPECT_EQ(fs::file_size(mUser / "prefs.dat.bad"), c.mSize == 1 ? 0 : c.mSize);
     }
 
     // The largest file the reader takes is read (all zeros: damaged at its first byte).
@@ -1118,8 +1122,11 @@ TEST_F(PrefsCopiesTest, APlayerDeletedHereIsNotBroughtBackAndOneDeletedThereStay
     b->SetString("progress", "hall", 0, true);
     EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "Cid", "Dee"}))
         << "Bob stays deleted; Dee, played by b, stays";
-    EXPECT_EQ(b->GetInt("curuser", -1), 2) << "b plays Dee, now third";
-    EXPECT_STREQ(b->GetString("progress", "", 1).c_str(), "crypt");
+    EXPECT_EQ(Copy()->GetInt("curuser", -1), 2) << "b plays Dee, now third in the file";
+    // In b every player keeps the place it had (b may hold an index across the save).
+    EXPECT_EQ(Names(*b), (Strings{"Ann", "Bob", "Cid", "Dee"}));
+    EXPECT_EQ(b->GetInt("curuser", -1), 3);
+    EXPECT_STREQ(b->GetString("progress", "", 2).c_str(), "crypt");
 
     // Deleted here although the other copy changed that player since: not brought back.
     a->DeleteUser(1);
@@ -1128,19 +1135,148 @@ TEST_F(PrefsCopiesTest, APlayerDeletedHereIsNotBroughtBackAndOneDeletedThereStay
     EXPECT_STREQ(Copy()->GetString("progress", "", 0).c_str(), "hall");
 }
 
-TEST_F(PrefsCopiesTest, AFileDamagedSinceItWasReadIsKeptAsideAndNotTakenIn)
+// What is at the name when a save reads it again and is no preferences file as a save writes one
+// (damaged, emptied, a FIFO, grown past what a reader takes) is kept aside and never taken in: an
+// empty file read as whole would count every player as deleted there.
+TEST_F(PrefsCopiesTest, AFileThatIsNoPreferencesFileSinceItWasReadIsKeptAsideAndNotTakenIn)
+{
+    const fs::path file = mUser / "prefs.dat";
+    struct Shape
+    {
+        const char* mName;
+        std::function<void()> mMake;
+        std::string mLine;
+    };
+    const Shape shapes[] = {
+        {"damaged", [&] { WritePrefsFile(Bytes("not a preferences file at all")); },
+         "was damaged since it was read"},
+        {"emptied", [&] { fs::resize_file(file, 0); }, "was emptied since it was read"},
+        {"a FIFO",
+         [&]
+         {
+             fs::remove(file);
+             ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+         },
+         "was not read: it is not a regular file"},
+        {"grown too large", [&] { fs::resize_file(file, (16u << 20) + 1); },
+         "was not read: it is larger than"},
+    };
+    for (const Shape& shape : shapes)
+    {
+        SCOPED_TRACE(shape.mName);
+        for (const auto& entry : fs::directory_iterator(mUser))
+            fs::remove_all(entry.path());
+        auto a = Copy();
+        MakePlayer(*a, "Ann");
+        MakePlayer(*a, "Bob");
+        const fs::file_status made = (shape.mMake(), fs::symlink_status(file));
+        const bool regular = fs::is_regular_file(made);
+        const uintmax_t size = regular ? fs::file_size(file) : 0;
+        const std::string bytes = regular && size < 100 ? testsupport::ReadFile(file) : "";
+        EXPECT_TRUE(a->SetInt("soundlevel", 250, -1, true));
+        const fs::path kept = mUser / "prefs.dat.bad";
+        EXPECT_EQ(fs::symlink_status(kept).type(), made.type());
+        if (regular)
+        {
+            EXPECT_EQ(fs::file_size(kept), size);
+        }
+        if (regular && size < 100)
+        {
+            EXPECT_EQ(testsupport::ReadFile(kept), bytes);
+        }
+        auto saved = Copy();
+        EXPECT_EQ(Names(*saved), (Strings{"Ann", "Bob"}));
+        EXPECT_EQ(saved->GetInt("soundlevel", -1), 250);
+        EXPECT_NE(LogText().find(shape.mLine), std::string::npos) << LogText();
+    }
+}
+
+// A caller holds a player's index across a save (the profile list's rows): the save takes in
+// another copy's deletion and its new player without moving this copy's players in memory. The
+// player deleted there stays out of the file, unless this copy plays it.
+TEST_F(PrefsCopiesTest, APlayersIndexHoldsAcrossASave)
+{
+    {
+        auto first = Copy();
+        for (const char* name : {"Ann", "Bob", "Cid"})
+            MakePlayer(*first, name);
+        first->SetInt("curuser", 0, -1, true);
+    }
+    auto a = Copy();
+    auto b = Copy();
+    b->DeleteUser(1);
+    MakePlayer(*b, "Dee");
+    a->SetInt("soundlevel", 250, -1, true);
+    EXPECT_EQ(Names(*a), (Strings{"Ann", "Bob", "Cid", "Dee"}));
+    EXPECT_STREQ(a->GetString("name", "", 2).c_str(), "Cid");
+    EXPECT_EQ(a->GetInt("curuser", -1), 0);
+    EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "Cid", "Dee"}));
+    // Still held in this copy, the deleted player is chosen and played: it is written again.
+    a->SetInt("curuser", 1, -1, true);
+    auto file = Copy();
+    EXPECT_EQ(Names(*file), (Strings{"Ann", "Bob", "Cid", "Dee"}));
+    EXPECT_EQ(file->GetInt("curuser", -1), 1);
+}
+
+// Two copies each make a player of one name, in letters of another case: one player, as a single
+// copy refuses the second name; what each stored stays.
+TEST_F(PrefsCopiesTest, ANameMadeByBothCopiesIsOnePlayer)
 {
     auto a = Copy();
+    auto b = Copy();
     MakePlayer(*a, "Ann");
-    const std::vector<uint8_t> damaged = Bytes("not a preferences file at all");
-    WritePrefsFile(damaged);
-    a->SetInt("soundlevel", 250, -1, true);
-    EXPECT_EQ(testsupport::ReadFile(mUser / "prefs.dat.bad"),
-              std::string(damaged.begin(), damaged.end()));
+    a->SetString("progress", "hall", 0, true);
+    MakePlayer(*b, "ANN");
+    b->SetString("medal", "gold", 0, true);
     auto file = Copy();
-    EXPECT_EQ(Names(*file), (Strings{"Ann"}));
+    EXPECT_EQ(Names(*file), (Strings{"ANN"}));
+    EXPECT_STREQ(file->GetString("progress", "", 0).c_str(), "hall");
+    EXPECT_STREQ(file->GetString("medal", "", 0).c_str(), "gold");
+    EXPECT_EQ(file->GetInt("curuser", -1), 0);
+}
+
+// Another copy holds the lock (stopped inside its save): a save waits for it once in the run, then
+// is put off, its values kept in memory and said once; later saves only try the lock, and the first
+// that has it writes everything. A lock file with another name (a hard-linked copy of the folder)
+// is a lock all the same.
+TEST_F(PrefsCopiesTest, ASaveWithoutTheLockIsPutOffAndItsWaitIsNotRepeated)
+{
+    const fs::path lock = mUser / "prefs.dat.lock";
+    auto a = Copy();
+    MakePlayer(*a, "Ann");
+    fs::create_hard_link(lock, mRoot / "backup.lock");
+    ASSERT_TRUE(a->SetString("progress", "hall", 0, true)) << LogText();
+
+    SetFileLockWait(50);
+    const std::vector<uint8_t> before = ReadPrefsFile();
+    std::string reason;
+    sys::LockRequest request;
+    request.otherNamesAllowed = true;
+    sys::LockResult result = sys::LockResult::kRefused;
+    const int held = sys::LockFile(lock.string(), request, reason, result);
+    ASSERT_GE(held, 0) << reason;
+    EXPECT_EQ(GetFileLockWait("user:prefs.dat"), 50u);
+    EXPECT_FALSE(a->SetInt("soundlevel", 250, -1, true));
+    EXPECT_EQ(GetFileLockWait("user:prefs.dat"), 0u) << "waited out once: only tried from here";
+    EXPECT_FALSE(a->SetInt("musiclevel", 500, -1, true));
+    EXPECT_EQ(ReadPrefsFile(), before);
+    EXPECT_TRUE(a->HasUnsavedChanges());
+    const std::string line = "ERROR: The lock '" + lock.string() +
+                             "' could not be taken (another process holds it for 50 ms): '" +
+                             (mUser / "prefs.dat").string() +
+                             "' is not saved without it; the changes are kept for a later save.\n";
+    const std::string log = LogText();
+    EXPECT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_EQ(log.find("could not be taken"), log.rfind("could not be taken")) << log;
+
+    sys::UnlockFile(held);
+    EXPECT_TRUE(a->SavePending());
+    EXPECT_FALSE(a->HasUnsavedChanges());
+    auto file = Copy();
     EXPECT_EQ(file->GetInt("soundlevel", -1), 250);
-    EXPECT_NE(LogText().find("was damaged since it was read"), std::string::npos) << LogText();
+    EXPECT_EQ(file->GetInt("musiclevel", -1), 500);
+    EXPECT_EQ(GetFileLockWait("user:prefs.dat"), 0u);
+    SetFileLockWait(kFileLockWaitMs);
 }
 
 // A save reads the file under the lock: what another copy writes while it holds the lock is

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -140,18 +141,24 @@ TEST_F(FileLayerTest, WritesReplaceTheFileOnlyWhenClosed)
     EXPECT_EQ(count, 1);
 }
 
-// A run killed during a save leaves "<name>.tmp<digits>" beside the file; the next start removes
-// exactly those, at the top of its data folders, and with another instance possibly saving, only
-// the ones no running save can own.
+// A run killed during a save leaves "<name>.tmp<process id>-<n>" (earlier versions
+// "<name>.tmp<digits>") beside the file; the next start removes exactly those, at the top of its
+// data folders, and only the ones no running save can own: of a writer that runs no more, or,
+// without a writer in the name and with another instance possibly saving, older than any save.
 TEST_F(FileLayerTest, LeftoverTemporaryFilesOfKilledSavesAreRemovedAtStart)
 {
     Folder("user/saves");
     Folder("user/x.tmp5");
+    // A running writer's (this test's own, as another copy's save in progress), however old.
+    const std::string running = "user/prefs.dat.tmp" + std::to_string(getpid()) + "-3";
     for (const char* name :
          {"user/prefs.dat.tmp3", "common/display.xml.tmp12", "user/prefs.dat", "user/prefs.dat.tmp",
           "user/notes.tmp12x", "user/.tmp1", "user/saves/a.sav.tmp4", "user/hiscore.dat.tmp7",
-          "user/time.dat.tmp4242-17", "user/time.dat.tmp42-x"})
+          "user/time.dat.tmp999999999-17", "user/time.dat.tmp42-x", running.c_str()})
         Write(name, "x");
+    std::filesystem::last_write_time(mRoot + "/" + running,
+                                     std::filesystem::file_time_type::clock::now() -
+                                         std::chrono::hours(2));
     const auto exists = [this](const char* name)
     { return std::filesystem::exists(mRoot + "/" + name); };
     // Written a moment ago: another instance's save may be under way.
@@ -166,16 +173,61 @@ TEST_F(FileLayerTest, LeftoverTemporaryFilesOfKilledSavesAreRemovedAtStart)
     RemoveLeftoverTemporaryFiles(0);
     EXPECT_FALSE(exists("user/hiscore.dat.tmp7"));
     EXPECT_FALSE(exists("common/display.xml.tmp12"));
-    EXPECT_FALSE(exists("user/time.dat.tmp4242-17"));
+    EXPECT_FALSE(exists("user/time.dat.tmp999999999-17"));
     for (const char* kept :
          {"user/prefs.dat", "user/prefs.dat.tmp", "user/notes.tmp12x", "user/.tmp1",
-          "user/saves/a.sav.tmp4", "user/x.tmp5", "user/time.dat.tmp42-x"})
+          "user/saves/a.sav.tmp4", "user/x.tmp5", "user/time.dat.tmp42-x", running.c_str()})
         EXPECT_TRUE(exists(kept)) << kept;
     EXPECT_NE(Log().find(": Removed '" + mRoot +
                          "/user/prefs.dat.tmp3', left by a write that did "
                          "not finish\n"),
               std::string::npos)
         << Log();
+}
+
+// A save holding the lock renames its new file only over the file it noted: one replaced or written
+// meanwhile by something that takes no lock, or a lock file removed and made again (another
+// holder may have it now), keeps the file at the name and leaves no temporary file.
+TEST_F(FileLayerTest, AWholeFileWriteUnderTheLockReplacesOnlyTheFileItNoted)
+{
+    namespace fs = std::filesystem;
+    const std::string file = mRoot + "/user/prefs.dat";
+    const std::string lockFile = file + ".lock";
+    const struct
+    {
+        const char* mName;
+        std::function<void()> mMeanwhile;
+        const char* mReason;
+    } shapes[] = {
+        {"replaced", [&] { Write("user/prefs.dat", "theirs"); },
+         "it was replaced or written by something else while it was written"},
+        {"lock made again",
+         [&]
+         {
+             fs::remove(lockFile);
+             Write("user/prefs.dat.lock", "");
+         },
+         "its lock file was removed or replaced while it was written"},
+    };
+    for (const auto& shape : shapes)
+    {
+        SCOPED_TRACE(shape.mName);
+        Write("user/prefs.dat", "old");
+        TFileLock lock("user:prefs.dat");
+        ASSERT_TRUE(lock.Held());
+        lock.NoteFile();
+        TString reason;
+        const TReplaceCheck check = [&](TString& why) { return lock.MayReplace(why); };
+        ASSERT_TRUE(WriteWholeFile("user:prefs.dat", "mine", 4, reason, check)) << reason.c_str();
+        lock.NoteFile();
+        shape.mMeanwhile();
+        const std::string before = filetest::ReadBytes(file);
+        EXPECT_FALSE(WriteWholeFile("user:prefs.dat", "late", 4, reason, check));
+        EXPECT_STREQ(reason.c_str(), shape.mReason);
+        EXPECT_EQ(filetest::ReadBytes(file), before);
+        for (const auto& entry : fs::directory_iterator(mRoot + "/user"))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+    }
 }
 
 // Links planted at the temporary names a save may take, to a file outside the data folder: the

@@ -415,7 +415,7 @@ TEST_F(HiscoresTest, FailuresToSaveAndAMissingKeyAreLogged)
 {
     ClearConfig();
     auto store = Open("ann", "m");
-    Folder("user/hiscore.dat");
+    InjectDiskCloseFailure(ENOSPC);
     store->AddScore(1, false, nullptr);
     EXPECT_NE(Log().find("ERROR: No encryption key set before TQmHiscores construction!"),
               std::string::npos);
@@ -424,8 +424,9 @@ TEST_F(HiscoresTest, FailuresToSaveAndAMissingKeyAreLogged)
               std::string::npos);
 }
 
-// The disk full at the close, or a folder where the file goes: the reason in the log, and the
-// scores saved before still on disk as they were.
+// The disk full at the close: the reason in the log, the scores saved before still on disk as they
+// were, and the score not saved kept for the next save. A folder put where the file goes is no
+// score file: it goes aside whole, and the save takes the name.
 TEST_F(HiscoresTest, AFailedSaveSaysWhyAndKeepsTheSavedScores)
 {
     auto store = Open("ann", "m");
@@ -444,9 +445,11 @@ TEST_F(HiscoresTest, AFailedSaveSaysWhyAndKeepsTheSavedScores)
     std::filesystem::remove(mRoot + "/user/hiscore.dat");
     Folder("user/hiscore.dat");
     store->AddScore(30, false, nullptr);
-    EXPECT_NE(Log().find(mRoot + "/user/hiscore.dat': " + std::strerror(EISDIR) + "."),
+    EXPECT_NE(Log().find("HiScores: The damaged score data was kept as 'user:hiscore.dat.bad'."),
               std::string::npos)
         << Log();
+    EXPECT_TRUE(std::filesystem::is_directory(mRoot + "/user/hiscore.dat.bad"));
+    EXPECT_EQ(Open("ann", "m")->GetNumScores(true), 3);
 }
 
 TEST_F(HiscoresTest, TheScoreServiceIsNamedButNeverCalled)
@@ -507,4 +510,65 @@ TEST_F(HiscoresTest, AFileDamagedSinceItWasReadIsKeptAsideAndNotTakenIn)
     EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/hiscore.dat.bad"), std::string(16, 'x'));
     EXPECT_EQ(Rows(*Open("ann", "classic")),
               (std::vector<std::string>{"1|ann|100|a1", "2|ann|50|a2"}));
+}
+
+// Two stores raise one player's best (a table of best scores): whichever saves first, the higher
+// best stands, in the file and in both stores, and the player keeps one row. A best removed in
+// one store stays removed, even one the other raised since.
+TEST_F(HiscoresTest, TwoStoresRaisingOnePlayersBestKeepTheHigher)
+{
+    for (const bool higherFirst : {true, false})
+    {
+        SCOPED_TRACE(higherFirst ? "the higher saved first" : "the lower saved first");
+        std::filesystem::remove(mRoot + "/user/hiscore.dat");
+        Open("ann", "classic")->AddScore(100, true, "start");
+        auto a = Open("ann", "classic");
+        auto b = Open("ann", "classic");
+        a->AddScore(higherFirst ? 500 : 300, true, "a");
+        b->AddScore(higherFirst ? 300 : 500, true, "b");
+        const std::vector<std::string> best{higherFirst ? "1|ann|500|a" : "1|ann|500|b"};
+        EXPECT_EQ(Rows(*Open("cat", "classic")), best);
+        EXPECT_EQ(Rows(*b), best);
+        a->SetParameter(TQmHiscores::kParameterMode, "timed");
+        a->AddScore(5, false, "t");
+        a->SetParameter(TQmHiscores::kParameterMode, "classic");
+        EXPECT_EQ(Rows(*a), best);
+
+        b->AddScore(600, true, "b2");
+        a->RemoveUserScores("ann");
+        EXPECT_TRUE(Rows(*Open("cat", "classic")).empty());
+    }
+}
+
+// A file at what its reader takes (65,536 elements and attributes) and a new player's row: the
+// save drops the lowest rows, says so, and the next start reads every score left.
+TEST_F(HiscoresTest, ASaveNeverWritesMoreThanTheReaderTakes)
+{
+    // The declaration (2), 27 tables (2 each) and 13,096 rows of 5: 65,536.
+    std::string document = "<?xml version=\"1.0\"?>\n";
+    for (int table = 0; table < 27; ++table)
+    {
+        document += "<score name=\"t" + std::to_string(table) + "\">";
+        for (int row = 0; row < (table < 26 ? 500 : 96); ++row)
+            document += "<row rank=\"1\" score=\"" + std::to_string(1000 - row) +
+                        "\" submit=\"0\" name=\"p" + std::to_string(row) + "\"/>";
+        document += "</score>\n";
+    }
+    WriteScoreFile(MakeScoreFile(document));
+    ASSERT_EQ(Open("zed", "t26")->GetNumScores(true), 96) << Log();
+    auto store = Open("zed", "new");
+    store->AddScore(7, true, "");
+    EXPECT_NE(Log().find("HiScores: The scores held more than the 65536 elements and attributes "
+                         "a score file may hold: the 2 lowest rows were dropped."),
+              std::string::npos)
+        << Log();
+    auto next = Open("zed", "new");
+    EXPECT_EQ(Rows(*next), (std::vector<std::string>{"1|zed|7|"}));
+    // The last row of each of the longest tables.
+    for (const char* table : {"t0", "t1"})
+    {
+        next->SetParameter(TQmHiscores::kParameterMode, table);
+        ASSERT_EQ(next->GetNumScores(true), 499);
+        EXPECT_EQ(Rows(*next).back(), "1|p498|502|");
+    }
 }
