@@ -396,10 +396,9 @@ protected:
         std::string printed;
         for (const std::string& line : traces)
             printed += " " + line;
-        EXPECT_NE(log.find("ERROR:"), std::string::npos)
-            << "the location neither completed (the run printed" << printed
-            << ") nor said at its load why it cannot:\n"
-            << log;
+        EXPECT_GT(LoggedLines("ERROR:"), 0u) << "the location neither completed (the run printed"
+                                             << printed << ") nor said at its load why it cannot:\n"
+                                             << log;
     }
     // No script error, no fault of the program's own; the content's lines are judged above.
     void ExpectNoFaults()
