@@ -123,11 +123,12 @@ std::string LogSlotPath(const std::string& folder, int slot)
     return folder + (slot == 1 ? "/logfile.txt" : "/logfile" + std::to_string(slot) + ".txt");
 }
 
-// Claims the first free log of the folder (under the log's lock). When no lock file can be made at
-// all (a folder that cannot be written), the first log is written unclaimed, as a single copy's.
+// Claims the first free log of the folder (under the log's lock). When the first log's lock file
+// cannot be made at all (a folder that cannot be written), that log is written unclaimed, as a
+// single copy's.
 void ClaimLog(const std::string& folder)
 {
-    bool allBusy = true;
+    bool firstBusy = false;
     for (int slot = 1; slot <= kLogSlots; ++slot)
     {
         const std::string path = LogSlotPath(folder, slot);
@@ -139,15 +140,16 @@ void ClaimLog(const std::string& folder)
             gLogPath = path;
             return;
         }
-        allBusy = allBusy && busy;
+        firstBusy = firstBusy || (slot == 1 && busy);
     }
-    if (!allBusy)
+    if (!firstBusy)
     {
         gLogPath = LogSlotPath(folder, 1);
         return;
     }
-    gNoLogReason = "No log of its own can be had in '" + Escaped(folder.c_str()) + "' (" +
-                   std::to_string(kLogSlots) + " other copies of the game hold them)";
+    gNoLogReason = "No log of its own can be had in '" + Escaped(folder.c_str()) +
+                   "' (other copies of the game hold logfile.txt to logfile" +
+                   std::to_string(kLogSlots) + ".txt)";
 }
 } // namespace
 

@@ -273,15 +273,16 @@ TEST_F(ProfilesProgramTest, ADamagedFileThatFindsNoRoomToBeKeptIsNotReplaced)
         for (const auto& entry : fs::directory_iterator(after))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
-        // The saves' lock files too; no save of the file that is not replaced got as far as its
-        // lock.
+        // The log's and the saves' lock files too; no save of the file that is not replaced got
+        // as far as its lock.
         const std::vector<std::string> expected =
             std::string(name) == "prefs.dat"
-                ? std::vector<std::string>{"hiscore.dat", "hiscore.dat.lock", "logfile.txt",
-                                           "other.dat",   "prefs.dat",        "prefs.dat.bad"}
-                : std::vector<std::string>{"hiscore.dat",   "hiscore.dat.bad", "hiscore.dat.lock",
-                                           "logfile.txt",   "other.dat",       "prefs.dat",
-                                           "prefs.dat.lock"};
+                ? std::vector<std::string>{"hiscore.dat",      "hiscore.dat.lock", "logfile.txt",
+                                           "logfile.txt.lock", "other.dat",        "prefs.dat",
+                                           "prefs.dat.bad"}
+                : std::vector<std::string>{"hiscore.dat", "hiscore.dat.bad",  "hiscore.dat.lock",
+                                           "logfile.txt", "logfile.txt.lock", "other.dat",
+                                           "prefs.dat",   "prefs.dat.lock"};
         EXPECT_EQ(names, expected);
         const std::string log = ReadFile(after / "logfile.txt");
         EXPECT_NE(log.find(line), std::string::npos) << log;

@@ -289,8 +289,8 @@ TEST_F(LogTest, EachCopyOnOneFolderKeepsALogOfItsOwn)
     Log("the tenth copy's");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "ERROR: No log of its own can be had in '" + mRoot.string() +
-                  "' (9 other copies of the game hold them): its error lines go to standard "
-                  "error.\nERROR: the tenth copy's\n");
+                  "' (other copies of the game hold logfile.txt to logfile9.txt): its error lines "
+                  "go to standard error.\nERROR: the tenth copy's\n");
     EXPECT_EQ(ReadAll(mRoot / "logfile.txt"), "the first copy's\n");
 
     for (int handle : held)
