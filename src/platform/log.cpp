@@ -1,8 +1,10 @@
-// The log file: one line per call, opened and closed each time, wrapping back to 50 kB past 100 kB.
+// The log file: one line per call, opened and closed each time, wrapping back to 50 kB past 100 kB;
+// a log of its own for each copy of the game on one data folder.
 #include "platform/log.h"
 
 #include "sys/files/paths.h"
 #include "sys/process/process.h"
+#include "sys/utf8.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -45,48 +47,127 @@ std::string TimeStamp()
 }
 
 // A message as the log shows it. Messages carry names and texts that files supply (a pack's entry
-// names, a script's source, a document's values): a line break among them would start a line
-// that reads as the log's own, and other control characters would move a terminal's cursor. So
-// every control character is written as an escape ("\n", "\r", or "\x1b" and the like), except a
-// tab, and a line break that ends the message or is followed by a blank (a space or a tab): that
-// starts an indented continuation line, which no log line (it starts with its time stamp) can be
-// taken for, as script errors ("...\n\twhen running") and the display's blocks write them.
-std::string Escaped(const char* message)
+// names, a script's source, a document's values, a profile's name): a line break among them would
+// start a line that reads as the log's own, and control characters would move a terminal's cursor.
+// So each is written as an escape: C0 controls and DEL as "\n", "\r" or "\x1b" and the like; C1
+// controls and the line and paragraph separators, which many readers take as line breaks (U+0085)
+// or terminals as the start of a sequence (U+009B), as "\u{85}"; and bytes that are no UTF-8 as
+// "\xNN", so no reader takes one for a C1 control either. A tab stays, and so does a line break
+// that ends the message; the program's own continuation lines are written by LogLines.
+void AppendEscaped(std::string& shown, const char* message)
 {
-    std::string shown;
-    for (const char* p = message; *p != 0; ++p)
+    const size_t length = std::strlen(message);
+    size_t i = 0;
+    while (i < length)
     {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        const bool kept = c == '\t' || (c == '\n' && (p[1] == 0 || p[1] == '\t' || p[1] == ' '));
-        if ((c >= 0x20 && c != 0x7F) || kept)
+        // The run of characters shown as they are, appended whole.
+        size_t run = i;
+        int used = 1;
+        uint32_t code = 0;
+        for (; run < length; run += static_cast<size_t>(used))
         {
-            shown += *p;
-            continue;
+            const unsigned char c = static_cast<unsigned char>(message[run]);
+            used = 1;
+            if (c >= 0x20 && c < 0x7F)
+                continue;
+            if (c == '\t' || (c == '\n' && run + 1 == length))
+                continue;
+            if (c < 0x80)
+                break;
+            code = sys::ReadUtf8(message + run, length - run, used);
+            if (code == sys::kBrokenUtf8 || (code >= 0x80 && code <= 0x9F) || code == 0x2028 ||
+                code == 0x2029)
+                break;
         }
-        char escape[8];
+        shown.append(message + i, run - i);
+        if (run == length)
+            break;
+        const unsigned char c = static_cast<unsigned char>(message[run]);
+        char escape[16];
         if (c == '\n')
             std::snprintf(escape, sizeof escape, "\\n");
         else if (c == '\r')
             std::snprintf(escape, sizeof escape, "\\r");
-        else
+        else if (c < 0x80 || code == sys::kBrokenUtf8)
+        {
+            // One byte at a time: the next may begin a sequence of its own.
+            used = 1;
             std::snprintf(escape, sizeof escape, "\\x%02x", c);
+        }
+        else
+            std::snprintf(escape, sizeof escape, "\\u{%x}", code);
         shown += escape;
+        i = run + static_cast<size_t>(used);
     }
+}
+
+std::string Escaped(const char* message)
+{
+    std::string shown;
+    AppendEscaped(shown, message);
     return shown;
+}
+
+// Copies of the game on one data folder ("--multiple") each keep a log of their own, the first free
+// of "logfile.txt", "logfile2.txt" .. "logfile9.txt": each is claimed by its lock file
+// ("<name>.lock") for as long as the copy runs, so no start removes a running copy's log and no two
+// copies write over each other's lines. A copy alone writes "logfile.txt".
+constexpr int kLogSlots = 9;
+// The lock file handle of the claimed log; -1 when none is held.
+int gSlotLock = -1;
+// Set when every log of the folder is another running copy's: this copy then has none.
+std::string gNoLogReason;
+
+std::string LogSlotPath(const std::string& folder, int slot)
+{
+    return folder + (slot == 1 ? "/logfile.txt" : "/logfile" + std::to_string(slot) + ".txt");
+}
+
+// Claims the first free log of the folder (under the log's lock). When the first log's lock file
+// cannot be made at all (a folder that cannot be written), that log is written unclaimed, as a
+// single copy's.
+void ClaimLog(const std::string& folder)
+{
+    bool firstBusy = false;
+    for (int slot = 1; slot <= kLogSlots; ++slot)
+    {
+        const std::string path = LogSlotPath(folder, slot);
+        std::string reason;
+        bool busy = false;
+        gSlotLock = sys::LockFile(path + ".lock", 0, reason, &busy);
+        if (gSlotLock >= 0)
+        {
+            gLogPath = path;
+            return;
+        }
+        firstBusy = firstBusy || (slot == 1 && busy);
+    }
+    if (!firstBusy)
+    {
+        gLogPath = LogSlotPath(folder, 1);
+        return;
+    }
+    gNoLogReason = "No log of its own can be had in '" + Escaped(folder.c_str()) +
+                   "' (other copies of the game hold logfile.txt to logfile" +
+                   std::to_string(kLogSlots) + ".txt)";
 }
 } // namespace
 
 void SetLogFolder(const char* folder)
 {
-    const std::string path = folder != nullptr ? std::string(folder) + "/logfile.txt" : "";
     std::lock_guard<std::mutex> lock(gLogMutex);
-    gLogPath = path;
+    sys::UnlockFile(gSlotLock);
+    gSlotLock = -1;
+    gLogPath.clear();
+    gNoLogReason.clear();
+    gWriteOffset = 0;
+    gFailureSaid = false;
     if (folder == nullptr)
         return;
     sys::MakeFolder(folder);
-    sys::RemoveFile(gLogPath);
-    gWriteOffset = 0;
-    gFailureSaid = false;
+    ClaimLog(folder);
+    if (!gLogPath.empty())
+        sys::RemoveFile(gLogPath);
 }
 
 TString GetLogPath()
@@ -111,15 +192,14 @@ void Log(const char* format, ...)
 namespace
 {
 // A log that cannot be written (a full disk, a data folder gone read-only, a link put in its
-// place) must not leave a failure said nowhere: its error lines go to standard error, after one
-// line that says why.
-void SayUnwritten(const std::string& message, const std::string& reason)
+// place, no log free for this copy) must not leave a failure said nowhere: its error lines go to
+// standard error, after one line that says why.
+void SayUnwritten(const std::string& message, const std::string& why)
 {
     if (!gFailureSaid)
     {
         gFailureSaid = true;
-        sys::PrintNotice("ERROR: The log '" + Escaped(gLogPath.c_str()) + "' cannot be written (" +
-                         reason + "): its error lines go to standard error.");
+        sys::PrintNotice("ERROR: " + why + ": its error lines go to standard error.");
     }
     if (message.starts_with("ERROR"))
         sys::PrintNotice(message);
@@ -165,37 +245,54 @@ bool WriteLine(const std::string& line, std::string& reason)
     return error == 0;
 }
 
-// Logs the message as the log shows it (Escaped); false when the line did not reach the log (its
-// error lines then went to standard error). `shown` receives the message as shown.
-bool LogMessage(const char* message, std::string* shown = nullptr)
+// Logs a text as the log shows it (escaped, with its continuation lines); false when the line did
+// not reach the log (its error lines then went to standard error).
+bool LogShown(const std::string& text)
 {
-    std::string text = Escaped(message);
     // Built whole before the lock: the time stamp's own text must not meet the string's limit
     // under it.
     const std::string line = TimeStamp() + ": " + text + "\n";
-    if (shown != nullptr)
-        *shown = text;
     std::lock_guard<std::mutex> lock(gLogMutex);
+    if (!gNoLogReason.empty())
+    {
+        SayUnwritten(text, gNoLogReason);
+        return false;
+    }
     if (gLogPath.empty())
         return true;
     std::string reason;
     if (WriteLine(line, reason))
         return true;
-    SayUnwritten(text, reason);
+    SayUnwritten(text,
+                 "The log '" + Escaped(gLogPath.c_str()) + "' cannot be written (" + reason + ")");
     return false;
 }
 } // namespace
 
 void LogV(const char* format, va_list args)
 {
-    LogMessage(TString::FormatV(format, args).c_str());
+    LogShown(Escaped(TString::FormatV(format, args).c_str()));
+}
+
+void LogLines(const char* message, const std::vector<TString>& continuations)
+{
+    std::string text = Escaped(message);
+    for (const TString& continuation : continuations)
+    {
+        // Indented, so that no continuation reads as a line of the log's own.
+        text += '\n';
+        if (continuation.c_str()[0] != ' ' && continuation.c_str()[0] != '\t')
+            text += '\t';
+        AppendEscaped(text, continuation.c_str());
+    }
+    LogShown(text);
 }
 
 void LogAndSay(const char* line)
 {
     // An error line the log could not take is on standard error already.
-    std::string shown;
-    if (LogMessage(line, &shown) || std::strncmp(line, "ERROR", 5) != 0)
+    const std::string shown = Escaped(line);
+    if (LogShown(shown) || std::strncmp(line, "ERROR", 5) != 0)
         sys::PrintNotice(shown);
 }
 

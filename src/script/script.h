@@ -27,6 +27,14 @@ TVec4 PopScriptVec4(lua_State* L);
 // value that is neither nil, a boolean, a number nor a string is left on the stack).
 bool PopScriptBool(lua_State* L);
 
+// A script error as the log shows it: its line, and the "when ..." line written under it (empty
+// when there is none).
+struct TScriptErrorLine
+{
+    TString mLine;
+    TString mWhen;
+};
+
 class TScript : public TAnimTask
 {
 public:
@@ -106,13 +114,13 @@ private:
     struct TRepeatedError
     {
         TString mKey;
-        TString mFirstLine;
+        TScriptErrorLine mFirstLine;
         unsigned mCount = 0;
     };
     std::map<const void*, TRepeatedError> mRepeatedErrors;
     static void LogRepeatCount(const TRepeatedError& record);
     // Logs a repeated run's error lines, or counts them when they are the source's last ones again;
     // `text` (the run's statement) is left out of the comparison.
-    void JudgeRepeatedErrors(const void* source, const std::vector<TString>& lines,
+    void JudgeRepeatedErrors(const void* source, const std::vector<TScriptErrorLine>& lines,
                              const TString& text);
 };

@@ -116,23 +116,31 @@ TEST_F(HostileFilesTest, ASoundPackCutWhileTheMenuIsUpCostsItsSoundsNotTheGame)
     EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
 }
 
-// A refused pack entry whose name holds a line break, and after it what a log line looks like: the
-// name is logged on its refusal's one line with the break escaped, and no line of the log is the
-// forged one.
+// A refused pack entry whose name holds line breaks, and after them what a log line looks like
+// (after a blank too), a C1 control and a line separator: the name is logged on its refusal's one
+// line with each escaped, and no line of the log is a forged one.
 TEST_F(HostileFilesTest, AnEntryNameHoldingALineBreakIsLoggedOnOneLine)
 {
     const std::string forged = "Thu Jan  1 00:00:00 2026: Murkwell, version 9.9.9.9.";
+    const std::string indented = " Thu Jan  1 00:00:00 2026: ERROR: FORGED";
     const fs::path game = CopyGame("forged");
-    WriteFile(game / "assets/forged.qmp",
-              filetest::PackBuilder().Add("user:x\n" + forged + "\r\x1b[2J", "planted").Build());
+    WriteFile(
+        game / "assets/forged.qmp",
+        filetest::PackBuilder()
+            .Add("user:x\n" + forged + "\r\x1b[2J\n" + indented + "\xC2\x85\xE2\x80\xA8", "planted")
+            .Build());
 
     RunOk(game, "focus gained\nawait menu\nclose\n", "");
     const std::string log = ReadFile(LogFile());
-    EXPECT_NE(log.find(" (the first: 'user:x\\n" + forged + "\\r\\x1b[2J')\n"), std::string::npos)
+    EXPECT_NE(log.find(" (the first: 'user:x\\n" + forged + "\\r\\x1b[2J\\n" + indented +
+                       "\\u{85}\\u{2028}')\n"),
+              std::string::npos)
         << log;
     EXPECT_EQ(log.find("\n" + forged), std::string::npos) << log;
-    EXPECT_EQ(log.find('\r'), std::string::npos) << log;
-    EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
+    EXPECT_EQ(log.find("\n" + indented), std::string::npos) << log;
+    EXPECT_EQ(LoggedLines("ERROR:"), 0u) << log;
+    for (const char* raw : {"\r", "\x1b", "\xC2\x85", "\xE2\x80\xA8"})
+        EXPECT_EQ(log.find(raw), std::string::npos) << log;
 }
 
 } // namespace

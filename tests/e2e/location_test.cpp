@@ -587,7 +587,7 @@ TEST_F(LocationTest, AMissingPictureIsSaidOnce)
                     "start=scripts/dev/location.lua"),
               Traces{"start"});
     // The object's parts come from its picture: the part the found item gives is not there.
-    ExpectLogged("ERROR:", 2);
+    EXPECT_EQ(LoggedLines("ERROR:"), 2u) << ReadFile(LogFile());
     ExpectLogged("ERROR:CreateCollisionMaskAndHilite failed.", 1);
     ExpectLogged("ERROR: Inventory object 'dev_key' has no part 1 (it has 0)", 1);
 }
@@ -642,7 +642,7 @@ TEST_F(LocationTest, ObjectsChangedOrHeldByAnEventAndAMissingConversationLetTheL
             << shape.name;
         const std::string log = ReadFile(LogFile());
         const bool missing = shape.name == "missing_conversation";
-        EXPECT_EQ(log.find("ERROR:") == std::string::npos, !missing) << shape.name << log;
+        EXPECT_EQ(LoggedLines("ERROR:") == 0, !missing) << shape.name << log;
         if (missing)
             ExpectLogged("ERROR:Cannot find conversation 'dev_helo'; it is skipped");
     }
@@ -801,7 +801,7 @@ TEST_F(LocationTest, AMisspeltNextConversationRunsOnToTheEnd)
     ExpectLogged("ERROR:The location has no conversation 'dev_helo', which conversation "
                  "'dev_hello' names");
     ExpectLogged("ERROR:Cannot find conversation 'dev_helo'; it is skipped", 2);
-    ExpectLogged("ERROR:", 3);
+    EXPECT_EQ(LoggedLines("ERROR:"), 3u) << ReadFile(LogFile());
 }
 
 // Names looked for where the one using them looks: the first event starts a sound of the location
@@ -841,7 +841,7 @@ TEST_F(LocationTest, NamesWhereTheyAreUsedAndShapesThatNeverEndAreSaidAtLoad)
         ExpectLogged(line);
     // The part the key's picture lacks is said again when the item arrives.
     ExpectLogged("ERROR: Inventory object 'dev_key' has no part 2 (it has 1)");
-    ExpectLogged("ERROR:", 5);
+    EXPECT_EQ(LoggedLines("ERROR:"), 5u) << ReadFile(LogFile());
 }
 
 // Shapes said at load, one line each, on copies of the development location; each runs on as far

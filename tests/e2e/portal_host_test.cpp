@@ -46,11 +46,7 @@ protected:
     {
         GameProgramTest::SetUp();
         WriteScript("mainloop.lua", kStartScript);
-        fs::create_directories(mProgram.parent_path());
-        std::error_code linked;
-        fs::create_hard_link(MURKWELL_PROGRAM, mProgram, linked);
-        if (linked)
-            fs::copy_file(MURKWELL_PROGRAM, mProgram);
+        PlaceProgram(mProgram);
     }
 
     // Starts the copied program under the test host with `input`; its standard output goes to

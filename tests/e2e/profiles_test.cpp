@@ -171,19 +171,29 @@ TEST_F(ProfilesProgramTest, TheNameDialogShowsItsFieldAndCaretBeforeAKey)
     EXPECT_NE(lit.mPixels, Crop(Shot("dark"), 240, 188, 340, 64).mPixels);
 }
 
-// A name of blanks (spaces and a no-break space) is refused as an empty one is: "OK" stays hidden
-// and Enter does nothing; cleared and typed again, the name makes the one profile.
+// A name of blanks (spaces and a no-break space), or of a soft hyphen alone, which no glyph draws,
+// is refused as an empty one is: "OK" stays hidden and Enter does nothing; cleared and typed again,
+// the name makes the one profile.
 TEST_F(ProfilesProgramTest, ANameOfBlanksIsRefusedLikeAnEmptyOne)
 {
-    const std::string input = std::string("focus gained\nwait 30\n") + kNewProfile +
-                              "wait 36\ntext   \xC2\xA0 \nwait 3\nkey 13\nwait 20\n" + kNameOk +
-                              "wait 20\nkey 8\nkey 8\nkey 8\nkey 8\nwait 3\ntext Ann\nwait 3\n"
-                              "key 13\nwait 20\n" +
-                              kSelectProfile + "wait 60\nclose\n";
-    EXPECT_EQ(RunClean(mRepository, input, "start=scripts/selectplayer.lua"),
-              (Traces{"start", "profile Ann"}));
-    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
-                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+    for (const std::string blanks : {"  \xC2\xA0 ", "\xC2\xAD"})
+    {
+        std::string cleared;
+        for (size_t i = 0; i < blanks.size(); ++i)
+            cleared += (blanks[i] & 0xC0) == 0x80 ? "" : "key 8\n";
+        const std::string input = std::string("focus gained\nwait 30\n") + kNewProfile +
+                                  "wait 36\ntext " + blanks + "\nwait 3\nkey 13\nwait 20\n" +
+                                  kNameOk + "wait 20\n" + cleared + "wait 3\ntext Ann\nwait 3\n" +
+                                  "key 13\nwait 20\n" + kSelectProfile + "wait 60\nclose\n";
+        for (const char* file : {"prefs.dat", "hiscore.dat"})
+            fs::remove(mRoot / "data/Tovrix/Murkwell" / file);
+        EXPECT_EQ(RunClean(mRepository, input, "start=scripts/selectplayer.lua"),
+                  (Traces{"start", "profile Ann"}))
+            << blanks;
+        EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                               "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord)
+            << blanks;
+    }
 }
 
 // The game ended from inside a dialog the menu opened (the quit question answered "yes", or the
@@ -280,15 +290,16 @@ TEST_F(ProfilesProgramTest, ADamagedFileThatFindsNoRoomToBeKeptIsNotReplaced)
         for (const auto& entry : fs::directory_iterator(after))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
-        // The saves' lock files too; no save of the file that is not replaced got as far as its
-        // lock.
+        // The log's and the saves' lock files too; no save of the file that is not replaced got
+        // as far as its lock.
         const std::vector<std::string> expected =
             std::string(name) == "prefs.dat"
-                ? std::vector<std::string>{"hiscore.dat", "hiscore.dat.lock", "logfile.txt",
-                                           "other.dat",   "prefs.dat",        "prefs.dat.bad"}
-                : std::vector<std::string>{"hiscore.dat",   "hiscore.dat.bad", "hiscore.dat.lock",
-                                           "logfile.txt",   "other.dat",       "prefs.dat",
-                                           "prefs.dat.lock"};
+                ? std::vector<std::string>{"hiscore.dat",      "hiscore.dat.lock", "logfile.txt",
+                                           "logfile.txt.lock", "other.dat",        "prefs.dat",
+                                           "prefs.dat.bad"}
+                : std::vector<std::string>{"hiscore.dat", "hiscore.dat.bad",  "hiscore.dat.lock",
+                                           "logfile.txt", "logfile.txt.lock", "other.dat",
+                                           "prefs.dat",   "prefs.dat.lock"};
         EXPECT_EQ(names, expected);
         const std::string log = ReadFile(after / "logfile.txt");
         EXPECT_NE(log.find(line), std::string::npos) << log;

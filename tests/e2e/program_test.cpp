@@ -207,19 +207,7 @@ TEST_F(ProgramTest, ASecondInstanceEndsAtOnceWithoutLogging)
     ASSERT_TRUE(WaitForStart(first));
     // The first instance goes on logging while it sets its display up: the log is taken once that
     // is done and the file has stopped growing.
-    std::string log;
-    uint32_t start = sys::GetTimeMs();
-    while (sys::GetTimeMs() - start < kStartLimitMs &&
-           (log = ReadFile(LogFile())).find("  GUID:      ") == std::string::npos)
-        sys::SleepMs(20);
-    for (;;)
-    {
-        sys::SleepMs(200);
-        std::string again = ReadFile(LogFile());
-        if (again == log)
-            break;
-        log = again;
-    }
+    const std::string log = SettledLog(LogFile());
 
     int second = Start({});
     ASSERT_GT(second, 0);
@@ -283,6 +271,90 @@ TEST_F(ProgramTest, ASecondStartEndsWithinSecondsAndTheFirstRunsOnToItsClose)
     // The lock lies in the data folder, where it stays; nothing is left anywhere else.
     EXPECT_TRUE(fs::is_regular_file(mRoot / "data/Tovrix/Murkwell" / InstanceLockName()));
     EXPECT_TRUE(fs::is_empty(mRoot / "run"));
+}
+
+// Two copies on one data folder each keep a log of their own, whole: the second neither removes
+// the first's log nor writes into it, and logs to the next free name.
+TEST_F(ProgramTest, TwoCopiesOnOneDataFolderEachKeepALogOfTheirOwn)
+{
+    const fs::path data = mRoot / "data/Tovrix/Murkwell";
+    const int first = Start({"--multiple"});
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(WaitForStart(first));
+    const std::string log = SettledLog(LogFile());
+    const int second = Start({"--multiple"});
+    ASSERT_GT(second, 0);
+    ASSERT_TRUE(WaitForStart(second, data / "logfile2.txt"));
+    const std::string secondLog = SettledLog(data / "logfile2.txt");
+    for (int pid : {second, first})
+    {
+        sys::SignalProcess(pid, false);
+        EXPECT_EQ(WaitForEnd(pid), 0);
+    }
+    EXPECT_EQ(ReadFile(LogFile()), log);
+    EXPECT_EQ(ReadFile(data / "logfile2.txt"), secondLog);
+    for (const std::string& whole : {log, secondLog})
+    {
+        EXPECT_EQ(whole.find(": Murkwell, version "), 24u) << whole;
+        EXPECT_EQ(whole.find(": Murkwell, version ", 25), std::string::npos) << whole;
+        EXPECT_NE(whole.find("\n  GUID:      "), std::string::npos) << whole;
+    }
+}
+
+// Whatever lies between, a second start raises the first: a program installed so deep that its
+// lock's name and ".raise" do not fit a socket's address listens under a short name beside the
+// lock, and a hard-link copy of the data folder made while it runs (as backup tools make them)
+// stops neither its lock nor its log: its later lines reach the log, and the copy keeps the log
+// as it took it.
+TEST_F(ProgramTest, ASecondStartRaisesAFirstInstalledDeepAfterAHardLinkCopyOfItsDataFolder)
+{
+    const fs::path folder = mRoot / std::string(70, 'd') / std::string(70, 'e');
+    mStartedProgram = PlaceProgram(folder / "murkwell");
+    fs::create_directory_symlink(fs::path(MURKWELL_PROGRAM).parent_path() / "assets",
+                                 folder / "assets");
+    // A folder in the way of the late shot makes the first copy log a line after the copy is made.
+    const fs::path input = mRoot / "first.txt";
+    WriteFile(input, "focus gained\nwait 20\nshot ready\nwait 2000\nshot late\nwait 20\nclose\n");
+    fs::create_directory(mRoot / "late.png");
+    const int first = Start({kToolkitStart},
+                            {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16"});
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(WaitForStart(first));
+    const uint32_t start = sys::GetTimeMs();
+    while (!fs::exists(mRoot / "ready.png") && sys::GetTimeMs() - start < kStartLimitMs)
+        sys::SleepMs(20);
+    ASSERT_TRUE(fs::exists(mRoot / "ready.png"));
+    std::vector<std::string> sockets;
+    for (const auto& entry : fs::directory_iterator(mRoot / "data/Tovrix/Murkwell"))
+        if (entry.is_socket())
+            sockets.push_back(entry.path().filename().string());
+    ASSERT_EQ(sockets.size(), 1u);
+    EXPECT_TRUE(std::regex_match(sockets[0], std::regex("[0-9a-f]{16}\\.raise"))) << sockets[0];
+    int code = -1;
+    const int copy = sys::SpawnProcess(
+        {"cp", "-al", (mRoot / "data/Tovrix/Murkwell").string(), (mRoot / "backup").string()},
+        mEnv);
+    ASSERT_TRUE(sys::WaitProcess(copy, 5000, code));
+    ASSERT_EQ(code, 0);
+    const std::string copied = ReadFile(mRoot / "backup/logfile.txt");
+    ASSERT_NE(copied, "");
+
+    mErrorFile = mRoot / "second.txt";
+    const int second = Start({});
+    mErrorFile.clear();
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(sys::WaitProcess(second, 5000, code)) << "the second start did not end in 5 s";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadFile(mRoot / "second.txt"),
+              "Murkwell is already running; its window was raised.\n");
+
+    EXPECT_EQ(WaitForEnd(first), 0);
+    EXPECT_EQ(ReadFile(mRoot / "backup/logfile.txt"), copied);
+    const std::string log = ReadFile(LogFile());
+    EXPECT_EQ(log.compare(0, copied.size(), copied), 0) << log;
+    EXPECT_NE(log.find("could not be written to " + (mRoot / "late.png").string(), copied.size()),
+              std::string::npos)
+        << log;
 }
 
 // A lock file another user made and holds, where the old place of the lock and a data folder that

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -286,6 +287,18 @@ inline std::string WalkthroughScript(const std::string& from = "", const std::st
     return text.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
 }
 
+// The program as a file at `program` (its folders made): a hard link where the file system
+// allows, else a copy.
+inline fs::path PlaceProgram(const fs::path& program)
+{
+    fs::create_directories(program.parent_path());
+    std::error_code failed;
+    fs::create_hard_link(MURKWELL_PROGRAM, program, failed);
+    if (failed)
+        fs::copy_file(MURKWELL_PROGRAM, program);
+    return program;
+}
+
 class ProgramTest : public ::testing::Test
 {
 protected:
@@ -318,7 +331,7 @@ protected:
 
     int Start(std::vector<std::string> args, std::vector<std::string> extraEnv = {})
     {
-        args.insert(args.begin(), MURKWELL_PROGRAM);
+        args.insert(args.begin(), mStartedProgram.string());
         // What the scripts print goes to standard output: a shell that gives way to the program
         // sends it to the file.
         if (!mOutputFile.empty())
@@ -369,6 +382,25 @@ protected:
     }
     bool WaitForStart(int pid) { return WaitForStart(pid, LogFile()); }
 
+    // The log once the program has set its display up (its device identifier logged) and the file
+    // has stopped growing.
+    static std::string SettledLog(const fs::path& logFile)
+    {
+        std::string log;
+        const uint32_t start = sys::GetTimeMs();
+        while (sys::GetTimeMs() - start < kStartLimitMs &&
+               (log = ReadFile(logFile)).find("  GUID:      ") == std::string::npos)
+            sys::SleepMs(20);
+        for (;;)
+        {
+            sys::SleepMs(200);
+            const std::string again = ReadFile(logFile);
+            if (again == log)
+                return log;
+            log = again;
+        }
+    }
+
     int WaitForEnd(int pid)
     {
         int code = -1;
@@ -380,6 +412,8 @@ protected:
     fs::path mRoot = mScratch.Path();
     std::vector<std::string> mEnv;
     std::vector<int> mStarted;
+    // The program Start runs.
+    fs::path mStartedProgram = MURKWELL_PROGRAM;
     // Where the next runs' standard output goes; empty: it is not kept.
     fs::path mOutputFile;
     // How long a run may take: the whole game's play-through takes longer than the rest.
@@ -502,6 +536,20 @@ protected:
     {
         const std::string log = ReadFile(LogFile());
         EXPECT_NE(log.find(line), std::string::npos) << line << " not in\n" << log;
+    }
+
+    // How many of the log's own lines (each led by its time stamp) have a message that starts
+    // with `start`: "ERROR:" counts the error lines, never a name or a text from content that
+    // holds it, nor a line that says it twice.
+    size_t LoggedLines(const std::string& start) const
+    {
+        static const std::regex stamp(
+            R"(^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}: )");
+        std::istringstream log(ReadFile(LogFile()));
+        size_t count = 0;
+        for (std::string line; std::getline(log, line);)
+            count += std::regex_search(line, stamp) && line.compare(26, start.size(), start) == 0;
+        return count;
     }
 
     // The log holds `line` exactly `times` times.

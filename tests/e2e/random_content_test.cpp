@@ -598,7 +598,7 @@ protected:
         // Not completed: only a location whose load said why may stay unfinished.
         RunOk(game, "focus gained\nwait 40\nclose\n", "start=scripts/dev/location.lua");
         const std::string log = ReadFile(LogFile());
-        EXPECT_NE(log.find("ERROR:"), std::string::npos)
+        EXPECT_GT(LoggedLines("ERROR:"), 0u)
             << "the location neither completed nor said at its load why it cannot:\n"
             << log;
     }

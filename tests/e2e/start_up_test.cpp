@@ -37,16 +37,7 @@ protected:
 
     // The program as a file of a folder of its own, with nothing beside it: a link where the
     // file system allows, else a copy.
-    fs::path LoneProgram()
-    {
-        const fs::path program = mRoot / "bin/murkwell";
-        fs::create_directories(program.parent_path());
-        std::error_code failed;
-        fs::create_hard_link(MURKWELL_PROGRAM, program, failed);
-        if (failed)
-            fs::copy_file(MURKWELL_PROGRAM, program);
-        return program;
-    }
+    fs::path LoneProgram() { return PlaceProgram(mRoot / "bin/murkwell"); }
 
     // Starts `program` from `folder` with standard error kept, HOME and XDG_DATA_HOME left out
     // when `withoutDataFolder`; answers the exit code.

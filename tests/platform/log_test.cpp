@@ -2,6 +2,7 @@
 #include "platform/log.h"
 
 #include "support/files.h"
+#include "sys/files/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -165,8 +166,8 @@ TEST_F(LogTest, ErrorLinesGoToStandardErrorWhileTheLogCannotBeWritten)
     EXPECT_NE(ReadAll(mRoot / "logfile.txt").find(": ERROR: written\n"), std::string::npos);
 }
 
-// A link put in the log's place while the program runs (to a file of the player's, dangling, or a
-// hard link), or a FIFO, is never written through: the log says once on standard error why it
+// A link put in the log's place while the program runs (to a file of the player's, or dangling),
+// or a FIFO, is never written through: the log says once on standard error why it
 // cannot be written, and its error lines go there. Once the planted name is gone the log goes on.
 TEST_F(LogTest, ALinkOrAFifoPutInTheLogsPlaceIsNeverWrittenThrough)
 {
@@ -186,7 +187,6 @@ TEST_F(LogTest, ALinkOrAFifoPutInTheLogsPlaceIsNeverWrittenThrough)
     const std::vector<Planted> shapes = {
         {"a link to a file", [&] { fs::create_symlink(mRoot / "outside.txt", log); }, said},
         {"a dangling link", [&] { fs::create_symlink(mRoot / "nowhere.txt", log); }, said},
-        {"a hard link", [&] { fs::create_hard_link(mRoot / "outside.txt", log); }, said},
         {"a FIFO", [&] { ASSERT_EQ(mkfifo(log.c_str(), 0600), 0); },
          "ERROR: The log '" + log.string() +
              "' cannot be written (it is not a regular file): its error lines go to standard "
@@ -207,29 +207,116 @@ TEST_F(LogTest, ALinkOrAFifoPutInTheLogsPlaceIsNeverWrittenThrough)
     EXPECT_NE(ReadAll(log).find(": after\n"), std::string::npos);
 }
 
-// A line's own control characters are escaped, so that a name or a text from a file can neither
-// start a line that reads as the log's own nor move a terminal's cursor; a tab, and a line break
-// that ends the message or leads an indented continuation line, stay. Standard error shows the
-// same.
+// Every control character of a message is escaped, so that no name or text from a file can start
+// a line that reads as the log's own or move a terminal's cursor, a line break before a blank
+// included: C0 controls and DEL as "\n", "\r", "\x1b"; C1 controls and the line and paragraph
+// separators as "\u{85}"; bytes that are no UTF-8 as "\xNN". A tab stays, and so does the break
+// that ends a message. Only the program's own continuation lines (LogLines) start lines without a
+// time stamp, each indented. Standard error shows the same.
 TEST_F(LogTest, ControlCharactersOfAMessageAreEscaped)
 {
     SetLogFolder(mRoot.c_str());
-    Log("Pack p: the first: '%s'", "x:\nThu Jan  1 00:00:00 2026: forged");
-    Log("%s", "a\rb\x1b[2Jc\x7f\x01");
-    Log("%s", "Lua Error: e\n\twhen running\tx\n");
-    Log("%s", "two\n\nbreaks\n  indented");
-    std::istringstream lines(ReadAll(mRoot / "logfile.txt"));
-    std::vector<std::string> messages;
-    for (std::string line; std::getline(lines, line);)
-        messages.push_back(line.size() >= 26 ? line.substr(26) : "<" + line + ">");
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Pack p: the first: 'x:\\nThu Jan  1 00:00:00 2026: forged'",
-                            "a\\rb\\x1b[2Jc\\x7f\\x01", "Lua Error: e", "<\twhen running\tx>", "<>",
-                            "two\\n\\nbreaks", "<  indented>"}));
+    struct Shape
+    {
+        const char* mMessage;
+        const char* mShown;
+    };
+    const Shape shapes[] = {
+        {"a:\n Thu Jan  1 00:00:00 2026: ERROR: FORGED",
+         "a:\\n Thu Jan  1 00:00:00 2026: ERROR: FORGED"},
+        {"Lua Error: e\n\twhen running\tx", "Lua Error: e\\n\twhen running\tx"},
+        {"two\n\nbreaks", "two\\n\\nbreaks"},
+        {"a\rb\x1b[2Jc\x7f\x01", "a\\rb\\x1b[2Jc\\x7f\\x01"},
+        {"nel\xC2\x85"
+         "csi\xC2\x9B"
+         "2J\xC2\x80\xC2\x9F",
+         "nel\\u{85}csi\\u{9b}2J\\u{80}\\u{9f}"},
+        {"ls\xE2\x80\xA8ps\xE2\x80\xA9", "ls\\u{2028}ps\\u{2029}"},
+        // Letters whose UTF-8 holds the bytes of C1 controls stay as they are.
+        {"caf\xC3\xA9 \xC5\x85 \xE2\x80\xA6 \xF0\x9F\x8E\xB2 \xC2\xA0",
+         "caf\xC3\xA9 \xC5\x85 \xE2\x80\xA6 \xF0\x9F\x8E\xB2 \xC2\xA0"},
+        {"latin\x85one\xC2", "latin\\x85one\\xc2"},
+        {"\xE2\x80 cut", "\\xe2\\x80 cut"},
+        {"ends\n", "ends\n"},
+    };
+    for (const Shape& shape : shapes)
+        Log("%s", shape.mMessage);
+    LogLines("DoLuaString Lua Error: x\n Thu",
+             {TString("\twhen running a\nb"), TString("  Driver: 'd'"), TString("unindented")});
+
+    std::string expected;
+    for (const Shape& shape : shapes)
+        expected += std::string("|") + shape.mShown + "\n";
+    expected += "|DoLuaString Lua Error: x\\n Thu\n\twhen running a\\nb\n  Driver: 'd'\n"
+                "\tunindented\n";
+    const std::regex stamp(
+        R"((^|\n)[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}: )");
+    EXPECT_EQ(std::regex_replace(ReadAll(mRoot / "logfile.txt"), stamp, "$1|"), expected);
 
     testing::internal::CaptureStderr();
-    LogAndSay("said\nThu Jan  1 00:00:00 2026: forged");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "said\\nThu Jan  1 00:00:00 2026: forged\n");
+    LogAndSay("said\n Thu Jan  1 00:00:00 2026: forged\xC2\x9B");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "said\\n Thu Jan  1 00:00:00 2026: forged\\u{9b}\n");
+}
+
+// Copies of the game on one data folder each keep a log of their own: the log another copy holds
+// (its lock file held) is neither removed nor written, and the next free one is taken. With all
+// nine held, error lines go to standard error after a line that says why; a copy alone again takes
+// "logfile.txt" anew.
+TEST_F(LogTest, EachCopyOnOneFolderKeepsALogOfItsOwn)
+{
+    testsupport::WriteFile(mRoot / "logfile.txt", "the first copy's\n");
+    auto hold = [&](const std::string& log)
+    {
+        std::string reason;
+        const int handle = sys::LockFile((mRoot / (log + ".lock")).string(), 0, reason);
+        EXPECT_GE(handle, 0) << reason;
+        return handle;
+    };
+    std::vector<int> held = {hold("logfile.txt")};
+    SetLogFolder(mRoot.c_str());
+    Log("the second copy's");
+    EXPECT_EQ(ReadAll(mRoot / "logfile.txt"), "the first copy's\n");
+    EXPECT_EQ(std::string(GetLogPath().c_str()), (mRoot / "logfile2.txt").string());
+    EXPECT_NE(ReadAll(mRoot / "logfile2.txt").find(": the second copy's\n"), std::string::npos);
+
+    SetLogFolder(nullptr);
+    for (int copy = 2; copy <= 9; ++copy)
+        held.push_back(hold("logfile" + std::to_string(copy) + ".txt"));
+    SetLogFolder(mRoot.c_str());
+    testing::internal::CaptureStderr();
+    Log("ERROR: the tenth copy's");
+    Log("the tenth copy's");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ERROR: No log of its own can be had in '" + mRoot.string() +
+                  "' (other copies of the game hold logfile.txt to logfile9.txt): its error lines "
+                  "go to standard error.\nERROR: the tenth copy's\n");
+    EXPECT_EQ(ReadAll(mRoot / "logfile.txt"), "the first copy's\n");
+
+    for (int handle : held)
+        sys::UnlockFile(handle);
+    SetLogFolder(mRoot.c_str());
+    Log("alone");
+    EXPECT_EQ(ReadAll(mRoot / "logfile.txt").substr(24), ": alone\n");
+}
+
+// A hard-link copy of the data folder (as backup tools make them) neither stops the log nor has
+// its copy of the log changed: the log takes a file of its own at its name, its lines so far in it.
+TEST_F(LogTest, AHardLinkCopyOfTheFolderNeitherStopsTheLogNorChangesTheCopy)
+{
+    SetLogFolder(mRoot.c_str());
+    Log("before");
+    fs::create_directory(mRoot / "backup");
+    fs::create_hard_link(mRoot / "logfile.txt", mRoot / "backup/logfile.txt");
+    const std::string copied = ReadAll(mRoot / "backup/logfile.txt");
+    testing::internal::CaptureStderr();
+    Log("ERROR: after");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(ReadAll(mRoot / "backup/logfile.txt"), copied);
+    const std::string log = ReadAll(mRoot / "logfile.txt");
+    EXPECT_EQ(log.compare(0, copied.size(), copied), 0) << log;
+    EXPECT_EQ(log.substr(copied.size() + 24), ": ERROR: after\n");
+    EXPECT_EQ(fs::hard_link_count(mRoot / "logfile.txt"), 1u);
 }
 
 // Nothing the log does under its lock logs again: a line that fits the text limit but not with its

@@ -113,6 +113,16 @@ TEST_F(ScriptTaskTest, SyntaxErrorIsLoggedWithThePhaseAndTheText)
     EXPECT_EQ(lua_gettop(L), 0);
 }
 
+// The "when" line is the error's only line after its head, written as a line of its own: a line
+// break in the chunk, a blank and a time stamp after it, starts none.
+TEST_F(ScriptTaskTest, AnErrorsWhenLineIsItsOnlyContinuationLine)
+{
+    mScript->DoLuaString("local t = 1\n Thu Jan  1 00:00:00 2026: ERROR: FORGED");
+    EXPECT_EQ(LogText(), "DoLuaString Lua Error: [string \"local t = 1...\"]:2: `=' expected near "
+                         "`Jan'\n\twhen parsing local t = 1\\n Thu Jan  1 00:00:00 2026: ERROR: "
+                         "FORGED\n");
+}
+
 TEST_F(ScriptTaskTest, SyntaxErrorIsHandedToLuaErrorMessageWhenDefined)
 {
     mScript->DoLuaString("function LuaErrorMessage(m) seen = m end");

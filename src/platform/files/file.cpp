@@ -241,7 +241,6 @@ TFileLock::TFileLock(const TString& name)
             std::lock_guard<std::mutex> guard(LockWaits().mMutex);
             request.stop = LockWaits().mEnded;
         }
-        request.otherNamesAllowed = true;
         mHandle = sys::LockFile(mLocation.c_str(), request, reason, result);
     }
     if (mHandle >= 0)

@@ -158,9 +158,25 @@ void ReadPack(const TString& packName, TPathMap& map)
     }
     uint32_t rawCount = 0;
     bool whole = ReadUint32(file, rawCount);
-    int32_t count = static_cast<int32_t>(rawCount);
+    // The count is signed: a negative one holds nothing.
+    const int32_t count = whole ? std::max(static_cast<int32_t>(rawCount), 0) : 0;
+    // Refused unread, before its directory is taken in: the budget is the packs' together, and a
+    // pack takes what it put in the map.
+    uint64_t held = 0;
+    for (size_t i = 0; i < table.size(); ++i)
+        held += i == index ? 0 : table[i].GetEntryCount();
+    if (held + static_cast<uint64_t>(count) > kMaxPackEntries)
+    {
+        Log("Pack %s was not read: its directory holds %d entries, more than the %u the packs "
+            "may hold together (%llu in those read before it)",
+            packName.c_str(), static_cast<int>(count), kMaxPackEntries,
+            static_cast<unsigned long long>(held));
+        return;
+    }
     // A directory cut short ends the reading: the records read before the cut stay registered.
     int32_t registered = 0;
+    // The entries put in the map, what the pack takes of the budget.
+    uint32_t taken = 0;
     // An entry without a name would be the empty key, which folder walks take as "start again".
     int32_t nameless = 0;
     int32_t refused = 0;
@@ -204,8 +220,10 @@ void ReadPack(const TString& packName, TPathMap& map)
         key.MakeLower();
         map[key] = TString::Format("@%d:%u,%u", static_cast<int>(index),
                                    static_cast<unsigned>(offset), static_cast<unsigned>(size));
+        ++taken;
     }
     file.Close();
+    record.SetEntryCount(taken);
     if (nameless > 0)
         Log("Pack %s: %d entries without a name skipped", packName.c_str(),
             static_cast<int>(nameless));

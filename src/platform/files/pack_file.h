@@ -17,6 +17,9 @@ class TFileMapData;
 constexpr uint64_t kMaxPackFileBytes = 0xFFFFFFFFull;
 // The most bytes an entry may hold: an open file answers its length and position as an int.
 constexpr uint32_t kMaxPackEntryBytes = 0x7FFFFFFFu;
+// The most entries the packs' directories may hold together: each costs the path map about 190
+// bytes, so this bounds them at about 50 MB (a whole game in one pack holds a few thousand).
+constexpr uint32_t kMaxPackEntries = 1u << 18;
 
 class TFileMapHandler
 {
@@ -33,19 +36,23 @@ public:
     // The pack's size as it was opened.
     uint64_t GetSize() const;
     const TString& GetName() const { return mName; }
+    // The entries it put in the path map (what it takes of kMaxPackEntries).
+    uint32_t GetEntryCount() const { return mEntryCount; }
+    void SetEntryCount(uint32_t count) { mEntryCount = count; }
     const std::shared_ptr<TFileMapData>& GetMapping() const { return mData; }
 
 private:
     std::shared_ptr<TFileMapData> mData;
     TString mName;
+    uint32_t mEntryCount = 0;
 };
 
 // Reads every file whose name holds ".qmp" in `folder`, in sorted order, from the asset folder.
 void ScanPacks(const TString& folder, TPathMap& map);
 // Reads one pack's directory into the map and opens the pack. Entries whose names would reach
 // outside the assets (a ":", a ".." part, a leading "/") or that are larger than
-// kMaxPackEntryBytes are refused, and so is a pack larger than kMaxPackFileBytes, each with a log
-// line.
+// kMaxPackEntryBytes are refused, and so is a pack larger than kMaxPackFileBytes, or whose
+// directory would take the packs past kMaxPackEntries, each with a log line.
 void ReadPack(const TString& packName, TPathMap& map);
 // The number of packs read so far (indexes in entry locations).
 int GetPackCount();

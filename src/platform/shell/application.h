@@ -57,6 +57,8 @@ struct TApplicationIdentity
     bool mAllowMultiple = false;
     // Why the lock could not be taken (the game then runs as the only copy), for the log.
     TString mInstanceLockFailure;
+    // Why the held lock has no notice socket; empty when it has one.
+    TString mInstanceNoticeFailure;
 };
 
 // Embedding in a host window: PlatformMain sets the mode at start-up; SetDisplayMode writes the

@@ -210,6 +210,8 @@ void TApplicationImpl::TakeSingleInstanceLock()
     }
     if (result == sys::InstanceLockResult::Failed)
         mIdentity.mInstanceLockFailure = reason.c_str();
+    else
+        mIdentity.mInstanceNoticeFailure = reason.c_str();
 }
 
 TApplicationImpl::~TApplicationImpl()
@@ -426,6 +428,11 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
         Log("ERROR: The single-instance lock '%s' could not be taken (%s): no other copy is "
             "looked for.",
             impl->InstanceLockFile().c_str(), impl->mIdentity.mInstanceLockFailure.c_str());
+    // Held without its socket, a second start still ends, but this window is not raised by it.
+    if (impl->mIdentity.mInstanceNoticeFailure.Length() > 0)
+        Log("ERROR: The single-instance lock is held, but %s: a second start cannot bring this "
+            "window forward.",
+            impl->mIdentity.mInstanceNoticeFailure.c_str());
     if (!impl->mHost.mHosted || command.mHostPage)
         WarnIfUserFolderReadOnly(impl->mPaths.mUserFolder);
 

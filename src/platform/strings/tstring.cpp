@@ -653,6 +653,32 @@ bool IsSingleByteText(const TString& text)
     return true;
 }
 
+namespace
+{
+// Characters no glyph draws, as ranges: controls, white space of every width, the default-ignorable
+// characters (soft hyphen, joiners and marks, bidirectional controls, variation selectors, tags,
+// invisible operators), the fillers (Hangul's) and the blank Braille pattern. Sorted.
+constexpr uint32_t kUndrawn[][2] = {
+    {0x0000, 0x0020},   {0x007F, 0x00A0},   {0x00AD, 0x00AD}, {0x034F, 0x034F}, {0x061C, 0x061C},
+    {0x115F, 0x1160},   {0x1680, 0x1680},   {0x17B4, 0x17B5}, {0x180B, 0x180F}, {0x2000, 0x200F},
+    {0x2028, 0x202F},   {0x205F, 0x206F},   {0x2800, 0x2800}, {0x3000, 0x3000}, {0x3164, 0x3164},
+    {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0}, {0xFFF0, 0xFFFB}, {0x1BCA0, 0x1BCA3},
+    {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+};
+
+bool IsUndrawn(uint32_t c)
+{
+    for (const auto& range : kUndrawn)
+    {
+        if (c < range[0])
+            return false;
+        if (c <= range[1])
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 bool IsBlankText(const TString& text)
 {
     const char* p = text.c_str();
@@ -660,12 +686,7 @@ bool IsBlankText(const TString& text)
     while (left > 0)
     {
         int used = 1;
-        const uint32_t c = sys::ReadUtf8(p, left, used);
-        const bool blank = (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 ||
-                           c == 0x1680 || c == 0x180E || (c >= 0x2000 && c <= 0x200D) ||
-                           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
-                           c == 0x2060 || c == 0x3000 || c == 0xFEFF;
-        if (!blank)
+        if (!IsUndrawn(sys::ReadUtf8(p, left, used)))
             return false;
         p += used;
         left -= static_cast<size_t>(used);

@@ -112,6 +112,8 @@ uint32_t DecodeUtf8(const char* p);
 // True when no byte of the text is 0 or a UTF-8 lead byte (192 and above), so that every character
 // is one byte; the empty text passes. Text-edit input filters use it.
 bool IsSingleByteText(const TString& text);
-// True when the text shows nothing: it is empty or holds only white space, spaces of other widths
-// (no-break, ideographic...) and zero-width characters. A name such as a profile's must show more.
+// True when the text shows nothing: it is empty or holds only characters no glyph draws (controls,
+// white space of any width, zero-width and other default-ignorable characters such as the soft
+// hyphen, fillers, the blank Braille pattern). A name such as a profile's must show more; one with
+// such a character beside a drawn one is kept as it is.
 bool IsBlankText(const TString& text);

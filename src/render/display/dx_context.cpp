@@ -9,6 +9,7 @@
 #include "sys/process/identity.h"
 
 #include <cstring>
+#include <vector>
 
 using namespace sys::display;
 
@@ -47,20 +48,21 @@ uint32_t DepthBitFor(uint32_t bits)
 
 // The identifier block with only the lines that carry something: the software display leaves the
 // card's numbers at 0, and nine lines of zeros would read like a fault.
-TString IdentifierBlock(const DeviceIdentifier& id)
+std::vector<TString> IdentifierLines(const DeviceIdentifier& id)
 {
-    TString block = "Device identifier:  \n";
+    std::vector<TString> lines = {TString("Device identifier:  ")};
     if (!id.mDriver.empty())
-        block += TString::Format("  Driver: '%s'\n", id.mDriver.c_str());
+        lines.push_back(TString::Format("  Driver: '%s'", id.mDriver.c_str()));
     if (!id.mDescription.empty())
-        block += TString::Format("  Description: '%s'\n", id.mDescription.c_str());
+        lines.push_back(TString::Format("  Description: '%s'", id.mDescription.c_str()));
     if (id.mDriverVersionHigh != 0 || id.mDriverVersionLow != 0)
-        block += TString::Format("  Version: %x:%x\n", id.mDriverVersionHigh, id.mDriverVersionLow);
+        lines.push_back(
+            TString::Format("  Version: %x:%x", id.mDriverVersionHigh, id.mDriverVersionLow));
     // Each number in hexadecimal and decimal, after its label.
-    auto number = [&block](const char* label, uint32_t value)
+    auto number = [&lines](const char* label, uint32_t value)
     {
         if (value != 0)
-            block += TString::Format("  %s %x (%d)\n", label, value, static_cast<int>(value));
+            lines.push_back(TString::Format("  %s %x (%d)", label, value, static_cast<int>(value)));
     };
     number("Vendor ID:", id.mVendorId);
     number("Device ID:", id.mDeviceId);
@@ -68,8 +70,9 @@ TString IdentifierBlock(const DeviceIdentifier& id)
     number("Revision: ", id.mRevision);
     const uint32_t* guid = id.mDeviceIdentifier.mData;
     if (!(id.mDeviceIdentifier == Guid{}))
-        block += TString::Format("  GUID:      %x:%x:%x:%x\n", guid[0], guid[1], guid[2], guid[3]);
-    return block;
+        lines.push_back(
+            TString::Format("  GUID:      %x:%x:%x:%x", guid[0], guid[1], guid[2], guid[3]));
+    return lines;
 }
 
 bool IsHosted()
@@ -319,15 +322,17 @@ bool TDXContext::Create(sys::WindowHandle window, bool fullScreen, int width, in
 
     DeviceIdentifier id;
     directDraw.GetDeviceIdentifier(&id, 0);
-    const TString block = IdentifierBlock(id);
+    const std::vector<TString> lines = IdentifierLines(id);
     // Every mode change creates the device again, and the adapter stays the same: the block goes
-    // to the log the first time only.
+    // to the log the first time only, its fields as the head's continuation lines (the driver's
+    // words never start a line of the log's own).
     if (!mIdentifierLogged)
     {
-        Log("%s", block.c_str());
+        LogLines(lines.front().c_str(), std::vector<TString>(lines.begin() + 1, lines.end()));
         mIdentifierLogged = true;
     }
-    mDescription += block;
+    for (const TString& line : lines)
+        mDescription += line + "\n";
 
     TPlatform* platform = TPlatform::Instance();
     if (id.mDescription.find("Intel") != std::string::npos)

@@ -103,19 +103,35 @@ void CallGlobalWithText(lua_State* L, const char* global, const TString& text)
 }
 
 // The error lines of a repeated run are collected here instead of logged, for the run to judge.
-std::vector<TString>* gCollectedErrors = nullptr;
+std::vector<TScriptErrorLine>* gCollectedErrors = nullptr;
 
-void LogScriptError(const TString& line)
+void WriteScriptError(const TScriptErrorLine& error)
+{
+    if (error.mWhen.Length() == 0)
+        Log("%s", error.mLine.c_str());
+    else
+        LogLines(error.mLine.c_str(), {error.mWhen});
+}
+
+void LogScriptError(const TScriptErrorLine& error)
 {
     if (gCollectedErrors != nullptr)
-        gCollectedErrors->push_back(line);
+        gCollectedErrors->push_back(error);
     else
-        Log("%s", line.c_str());
+        WriteScriptError(error);
+}
+
+// The error line of a failed run of `chunk` in `phase` ("parsing", "running"), its "when" line
+// written by itself: the chunk's text comes from content, and no line break in it starts a line.
+TScriptErrorLine RunError(const char* error, const char* phase, const char* chunk)
+{
+    return {TString("DoLuaString Lua Error: ") + error,
+            TString::Format("\twhen %s %s", phase, chunk)};
 }
 
 int AlertFunction(lua_State* L)
 {
-    LogScriptError(TString("Lua error: ") + ErrorText(L, StackPosition(L).c_str()));
+    LogScriptError({TString("Lua error: ") + ErrorText(L, StackPosition(L).c_str()), TString()});
     return 0;
 }
 
@@ -391,7 +407,7 @@ void TScript::DoLuaString(const TString& text, int length, int nresults)
     if (lua_type(L, -1) == LUA_TSTRING)
     {
         TString message = TString::Format("Lua Error: %s\n\twhen %s", lua_tostring(L, -1), phase);
-        LogScriptError(TString::Format("DoLuaString %s %s", message.c_str(), chunk));
+        LogScriptError(RunError(lua_tostring(L, -1), phase, chunk));
         lua_getglobal(L, "LuaErrorMessage");
         bool defined = !lua_isnil(L, -1);
         lua_pop(L, 1);
@@ -404,8 +420,8 @@ void TScript::DoLuaString(const TString& text, int length, int nresults)
 
 void TScript::DoRepeatedLuaString(const void* source, const TString& text)
 {
-    std::vector<TString> lines;
-    std::vector<TString>* outer = gCollectedErrors;
+    std::vector<TScriptErrorLine> lines;
+    std::vector<TScriptErrorLine>* outer = gCollectedErrors;
     gCollectedErrors = &lines;
     DoLuaString(text);
     gCollectedErrors = outer;
@@ -428,8 +444,8 @@ bool TScript::CallRepeatedGlobal(const void* source, const char* name, double ar
         return false;
     }
     lua_pushnumber(L, argument);
-    std::vector<TString> lines;
-    std::vector<TString>* outer = gCollectedErrors;
+    std::vector<TScriptErrorLine> lines;
+    std::vector<TScriptErrorLine>* outer = gCollectedErrors;
     gCollectedErrors = &lines;
     // No result is asked for, as the statement returns none: nothing returned starts a coroutine.
     int status = RunFunction(1, 0);
@@ -440,7 +456,7 @@ bool TScript::CallRepeatedGlobal(const void* source, const char* name, double ar
     {
         text = TString::Format("%s(%f);", name, argument);
         TString message = TString::Format("Lua Error: %s\n\twhen running", lua_tostring(L, -1));
-        LogScriptError(TString::Format("DoLuaString %s %s", message.c_str(), text.c_str()));
+        LogScriptError(RunError(lua_tostring(L, -1), "running", text.c_str()));
         lua_getglobal(L, "LuaErrorMessage");
         bool defined = !lua_isnil(L, -1);
         lua_pop(L, 1);
@@ -454,7 +470,7 @@ bool TScript::CallRepeatedGlobal(const void* source, const char* name, double ar
     return true;
 }
 
-void TScript::JudgeRepeatedErrors(const void* source, const std::vector<TString>& lines,
+void TScript::JudgeRepeatedErrors(const void* source, const std::vector<TScriptErrorLine>& lines,
                                   const TString& text)
 {
     auto found = mRepeatedErrors.find(source);
@@ -469,8 +485,8 @@ void TScript::JudgeRepeatedErrors(const void* source, const std::vector<TString>
     }
     // The text itself may differ from run to run (a time step), and error messages quote it.
     TString key;
-    for (const TString& line : lines)
-        key += line + "\n";
+    for (const TScriptErrorLine& line : lines)
+        key += line.mLine + "\n" + line.mWhen + "\n";
     if (text.Length() != 0)
         key.Replace(text, TString(), kStringReplaceAll);
     TRepeatedError& record = mRepeatedErrors[source];
@@ -480,7 +496,7 @@ void TScript::JudgeRepeatedErrors(const void* source, const std::vector<TString>
         return;
     }
     LogRepeatCount(record);
-    for (const TString& line : lines)
+    for (const TScriptErrorLine& line : lines)
         LogScriptError(line);
     record.mKey = key;
     record.mFirstLine = lines.front();
@@ -499,7 +515,9 @@ void TScript::ForgetRepeatedErrors(const void* source)
 void TScript::LogRepeatCount(const TRepeatedError& record)
 {
     if (record.mCount > 0)
-        Log("The same error came %u more times: %s", record.mCount, record.mFirstLine.c_str());
+        WriteScriptError({TString::Format("The same error came %u more times: %s", record.mCount,
+                                          record.mFirstLine.mLine.c_str()),
+                          record.mFirstLine.mWhen});
 }
 
 bool TScript::RunScript(const TString& file)

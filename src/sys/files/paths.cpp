@@ -288,13 +288,20 @@ bool PathTaken(const std::string& path)
 
 namespace
 {
+// Whether a descriptor opened at a name may be used when its file has other names too (a hard
+// link): a file written at the name must not be, since writing it would write wherever those names
+// are; a lock file, which nothing is written to, may.
+enum class OtherNames
+{
+    Refused,
+    Allowed
+};
+
 // Opens `path` with `flags` (O_NONBLOCK added) when it is a regular file, and without O_NOFOLLOW
 // among them a link to one. With O_NOFOLLOW a file with other names (a hard link) is refused too,
-// unless `otherNamesAllowed`: writing it would write wherever those names are. The descriptor's
-// own status goes to `status` when one is given.
+// unless `otherNames` allows it. `st` receives the file's status.
 int OpenRegularDescriptor(const std::string& path, int flags, std::string& reason, bool& refused,
-                          mode_t permissions = 0666, struct stat* status = nullptr,
-                          bool otherNamesAllowed = false)
+                          mode_t permissions, OtherNames otherNames, struct stat& st)
 {
     refused = false;
     // Without O_NONBLOCK the open itself waits for a FIFO's other end, possibly for ever.
@@ -302,7 +309,6 @@ int OpenRegularDescriptor(const std::string& path, int flags, std::string& reaso
     if (fd < 0)
     {
         const int error = errno;
-        struct stat st;
         // A folder opened to write to, or a FIFO without a reader: no file either.
         const bool link = error == ELOOP && (flags & O_NOFOLLOW) != 0 &&
                           lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
@@ -315,15 +321,15 @@ int OpenRegularDescriptor(const std::string& path, int flags, std::string& reaso
         return -1;
     }
     // The descriptor's own kind: the path may have been replaced since anything looked at it.
-    struct stat st;
     if (fstat(fd, &st) != 0)
     {
         reason = std::strerror(errno);
         close(fd);
         return -1;
     }
-    if (!S_ISREG(st.st_mode) ||
-        ((flags & O_NOFOLLOW) != 0 && st.st_nlink > 1 && !otherNamesAllowed))
+    const bool linked =
+        (flags & O_NOFOLLOW) != 0 && otherNames == OtherNames::Refused && st.st_nlink > 1;
+    if (!S_ISREG(st.st_mode) || linked)
     {
         refused = true;
         reason = S_ISDIR(st.st_mode)   ? "it is a folder"
@@ -338,11 +344,53 @@ int OpenRegularDescriptor(const std::string& path, int flags, std::string& reaso
     return fd;
 }
 
-// The same, as a stream in `mode`, the descriptor made blocking again.
+// A file larger than this at a name the program writes is no file of the program's own: it is
+// not copied to give it a name of its own (the readers of the program's files take as much).
+constexpr off_t kMaxSeparatedBytes = 16 << 20;
+
+// Gives the regular file at `path` a name of its own when it has other names: a copy of it, made
+// under a temporary name, is renamed over the name, and the other names keep the file as it was.
+// So a hard-link copy of the data folder (as backup tools make them) neither stops a file that is
+// written at its name nor has its own copy changed by it. False when nothing was done: no such
+// file there, one name only, or the file could not be copied.
+bool SeparateFromOtherNames(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    std::vector<char> bytes;
+    bool whole = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink > 1 &&
+                 st.st_size <= kMaxSeparatedBytes;
+    if (whole)
+    {
+        bytes.resize(static_cast<size_t>(st.st_size));
+        size_t got = 0;
+        while (got < bytes.size())
+        {
+            const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        // A file that grew or shrank meanwhile is copied as far as it was read.
+        bytes.resize(got);
+    }
+    close(fd);
+    std::string reason;
+    return whole && ReplaceFileWith(path, bytes.data(), bytes.size(), reason);
+}
+
+// The same, as a stream in `mode`, the descriptor made blocking again. A file opened to be written
+// at its name (O_NOFOLLOW) that has other names is first given a name of its own.
 std::FILE* OpenRegular(const std::string& path, int flags, const char* mode, std::string& reason,
                        bool& refused)
 {
-    const int fd = OpenRegularDescriptor(path, flags, reason, refused);
+    struct stat st;
+    int fd = OpenRegularDescriptor(path, flags, reason, refused, 0666, OtherNames::Refused, st);
+    const bool writes = (flags & (O_WRONLY | O_RDWR)) != 0;
+    if (fd < 0 && refused && errno == ELOOP && writes && SeparateFromOtherNames(path))
+        fd = OpenRegularDescriptor(path, flags, reason, refused, 0666, OtherNames::Refused, st);
     if (fd < 0)
         return nullptr;
     const int status = fcntl(fd, F_GETFL);
@@ -391,7 +439,7 @@ int LockFile(const std::string& path, const LockRequest& request, std::string& r
     bool refused = false;
     struct stat st;
     const int fd = OpenRegularDescriptor(path, O_RDWR | O_CREAT | O_NOFOLLOW, reason, refused, 0600,
-                                         &st, request.otherNamesAllowed);
+                                         OtherNames::Allowed, st);
     if (fd < 0)
         return -1;
     if (st.st_uid != geteuid())

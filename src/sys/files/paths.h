@@ -72,15 +72,18 @@ bool PathTaken(const std::string& path);
 
 // Opens an existing file to read (a link to one included), or to append to (made when missing),
 // only when it is a regular file: a FIFO, a device or a folder is refused without blocking on it
-// and without reading from it, and `refused` says so ("it is a link" for an append to a link, or
-// to a file with other names: an append never writes anywhere but the file at the name). Null
-// with the reason otherwise.
+// and without reading from it, and `refused` says so ("it is a link" for an append to a link: an
+// append never writes anywhere but the file at the name). A file with other names (a hard link, as
+// a hard-link copy of its folder leaves) is first given the name to itself, a copy of it renamed
+// over the name, so the other names keep what they held; one past 16 MiB is refused as a link.
+// Null with the reason otherwise.
 std::FILE* OpenRegularFile(const std::string& path, bool append, std::string& reason,
                            bool& refused);
 // The same for the regular file at the name itself, never one a link there points to: opened to
-// read (an existing file), or with `update` to read and write anywhere in it (made when missing).
-// A link, or a file with other names, is refused with "it is a link". Every refusal and failure
-// leaves errno set (EISDIR for a folder, ELOOP for a link, ENXIO for any other kind of file).
+// read (an existing file), or with `update` to read and write anywhere in it (made when missing,
+// and given the name to itself as an append is). A link, or a file with other names that is only
+// read or cannot be copied, is refused with "it is a link". Every refusal and failure leaves errno
+// set (EISDIR for a folder, ELOOP for a link, ENXIO for any other kind of file).
 std::FILE* OpenRegularFileAtName(const std::string& path, bool update, std::string& reason,
                                  bool& refused);
 // The marker of the whole-file writes' temporary names; the start-up sweep looks for it.
@@ -113,10 +116,11 @@ bool FlushFolderToDisk(const std::string& folder);
 
 // Takes an exclusive lock (flock) on the lock file at `path`, made (mode 0600) when missing. It is
 // opened without following a link and taken only as a regular file of this process's own user: a
-// lock file someone else made (in a folder others may write) is never waited on or taken. While
+// lock file someone else made (in a folder others may write) is never waited on or taken. One with
+// other names (a hard-link copy of its folder) is taken: nothing is written to it, and a copy put
+// in its place would let a second holder in beside one holding the file. While
 // another process holds it, waits at most `waitMs` (0: not at all). The handle that UnlockFile
-// frees, or -1 with the reason; `busy`, when given, tells that another process held it. A lock
-// file with other names (a hard link) is refused.
+// frees, or -1 with the reason; `busy`, when given, tells that another process held it.
 int LockFile(const std::string& path, uint32_t waitMs, std::string& reason, bool* busy = nullptr);
 
 struct LockRequest
@@ -126,9 +130,6 @@ struct LockRequest
     uint32_t waitMs = 0;
     // Asked between tries: true ends the wait at once.
     std::function<bool()> stop;
-    // A lock file that also has other names (a hard-linked copy of its folder) is taken as it is:
-    // nothing is ever written to it, so nothing can reach those names through it.
-    bool otherNamesAllowed = false;
 };
 
 enum class LockResult

@@ -25,9 +25,32 @@ extern char** environ;
 namespace sys
 {
 
+namespace
+{
+// The longest socket file name that still fits a socket's address after "/proc/self/fd/<n>/", the
+// road MakeSocketAddress takes for a long folder.
+constexpr size_t kMaxNoticeNameBytes = 64;
+} // namespace
+
 std::string InstanceNoticePath(const std::string& lockPath)
 {
-    return lockPath + ".raise";
+    const size_t slash = lockPath.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::string name = lockPath.substr(nameStart) + ".raise";
+    if (name.size() <= kMaxNoticeNameBytes)
+        return lockPath + ".raise";
+    // A program installed deep gets a lock name too long for an address: a digest of it stays
+    // apart from other programs' sockets in the same folder (FNV-1a, 64 bits).
+    uint64_t digest = 0xcbf29ce484222325ull;
+    for (size_t i = nameStart; i < lockPath.size(); ++i)
+    {
+        digest ^= static_cast<unsigned char>(lockPath[i]);
+        digest *= 0x100000001b3ull;
+    }
+    char shortName[32];
+    std::snprintf(shortName, sizeof shortName, "%016llx.raise",
+                  static_cast<unsigned long long>(digest));
+    return lockPath.substr(0, nameStart) + shortName;
 }
 
 namespace
@@ -47,7 +70,8 @@ std::map<int, NoticeChannel>& NoticeChannels()
 
 // A socket's address holds about a hundred bytes of path, less than a data folder's path may take:
 // a longer path is reached through the folder opened by this process (`folder` keeps it open while
-// the address is used). False when even that does not fit: that lock then has no notice channel.
+// the address is used; InstanceNoticePath keeps the name short enough for that). False with errno
+// set when the folder cannot be opened or the address still does not fit.
 bool MakeSocketAddress(const std::string& path, sockaddr_un& address, int& folder)
 {
     std::memset(&address, 0, sizeof(address));
@@ -64,7 +88,10 @@ bool MakeSocketAddress(const std::string& path, sockaddr_un& address, int& folde
         reachable = "/proc/self/fd/" + std::to_string(folder) + path.substr(slash);
     }
     if (reachable.size() >= sizeof(address.sun_path))
+    {
+        errno = ENAMETOOLONG;
         return false;
+    }
     std::memcpy(address.sun_path, reachable.c_str(), reachable.size() + 1);
     return true;
 }
@@ -76,21 +103,25 @@ void CloseFolder(int folder)
 }
 
 // Only the lock's holder calls this, so whatever lies under the name is a leftover of an earlier
-// holder (killed before it could remove it) and goes first.
-int OpenNoticeChannel(const std::string& path)
+// holder (killed before it could remove it) and goes first. -1 with the reason when it cannot be
+// made.
+int OpenNoticeChannel(const std::string& path, std::string& reason)
 {
     sockaddr_un address;
     int folder = -1;
     if (!MakeSocketAddress(path, address, folder))
     {
+        reason = std::strerror(errno);
         CloseFolder(folder);
         return -1;
     }
     unlink(path.c_str());
     int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+    if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
     {
-        close(fd);
+        reason = std::strerror(errno);
+        if (fd >= 0)
+            close(fd);
         fd = -1;
     }
     CloseFolder(folder);
@@ -142,9 +173,11 @@ InstanceLockResult AcquireInstanceLock(const std::string& path, int& handle, boo
     handle = fd;
     NoticeChannel channel;
     channel.mPath = InstanceNoticePath(path);
-    channel.mSocket = OpenNoticeChannel(channel.mPath);
+    channel.mSocket = OpenNoticeChannel(channel.mPath, why);
     if (channel.mSocket >= 0)
         NoticeChannels()[fd] = channel;
+    else if (reason != nullptr)
+        *reason = "the notice socket '" + channel.mPath + "' could not be made (" + why + ")";
     return InstanceLockResult::Acquired;
 }
 

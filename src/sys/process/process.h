@@ -26,12 +26,15 @@ enum class InstanceLockResult
 // (InstanceNoticePath), made by the holder alone (a stale one left by a killed holder is removed
 // first). A start that finds the lock held sends one byte there, so that the holder brings its
 // window forward; a send that fails (no holder listening) changes nothing. `noticed`, when given,
-// tells whether a holder took that notice; `reason`, when given, why the lock Failed.
+// tells whether a holder took that notice; `reason`, when given, why the lock Failed, or, when
+// Acquired without a notice channel, why the channel could not be made (empty when it was).
 InstanceLockResult AcquireInstanceLock(const std::string& path, int& handle,
                                        bool* noticed = nullptr, std::string* reason = nullptr);
 // Closes and removes the holder's notice channel, then releases the lock.
 void ReleaseInstanceLock(int handle);
-// The notice channel's socket file: the lock file's path + ".raise".
+// The notice channel's socket file: the lock file's path + ".raise"; where the lock's file name is
+// longer than a socket's address can take beside the folder that reaches it (about 80 bytes),
+// sixteen hexadecimal digits (a digest of that name) + ".raise" in the same folder.
 std::string InstanceNoticePath(const std::string& lockPath);
 // True when another start has sent a notice to a lock this process holds since the last call;
 // takes every waiting notice. Never blocks.

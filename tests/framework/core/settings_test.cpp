@@ -152,13 +152,13 @@ TEST_F(SettingsTest, ProfilesAreMadeDeletedAndChosenAsTheEdgeCasesSay)
     EXPECT_EQ(Num("GetNumUsers()"), 0);
 }
 
-// A name that shows nothing (blanks of any width, zero-width characters) is taken as no name,
+// A name that shows nothing (blanks of any width, a soft hyphen, fillers) is taken as no name,
 // whether a script makes a profile of it or the file holds one an earlier version took: it is
 // never greeted, listed or told to the scores as "   ".
 TEST_F(SettingsTest, ANameOfBlanksIsNoNameMadeOrReadBack)
 {
-    const char* const blanks[] = {"   ", "\t \n", "\xC2\xA0", "\xE3\x80\x80 \xE2\x80\x8B",
-                                  "\xEF\xBB\xBF\xE2\x80\x83"};
+    const char* const blanks[] = {"   ", "\t \n", "\xC2\xAD", "\xE3\x80\x80 \xE2\x80\x8B",
+                                  "\xEF\xBB\xBF\xE3\x85\xA4\xE2\xA0\x80"};
     WritePrefs(
         [&](TPrefs& prefs)
         {
@@ -166,7 +166,8 @@ TEST_F(SettingsTest, ANameOfBlanksIsNoNameMadeOrReadBack)
                 prefs.SetString("name", blanks[i], i, false);
             prefs.SetString("name",
                             " \xC2\xA0"
-                            "Ann ",
+                            "An\xC2\xAD"
+                            "na ",
                             5, false);
             prefs.SetInt("curuser", 0, -1, false);
         });
@@ -179,10 +180,11 @@ TEST_F(SettingsTest, ANameOfBlanksIsNoNameMadeOrReadBack)
         EXPECT_EQ(Str("GetCurrentUserName()"), "") << i;
     }
     EXPECT_EQ(mSettings->GetUserName(5), TString(" \xC2\xA0"
-                                                 "Ann "));
+                                                 "An\xC2\xAD"
+                                                 "na "));
 
     gStore.mCalls.clear();
-    Run("CreateNewUser('  \\194\\160 ')");
+    Run("CreateNewUser('  \\194\\160 \\194\\173')");
     EXPECT_EQ(Num("GetNumUsers()"), 7);
     EXPECT_EQ(Stored("name", 6), "");
     EXPECT_EQ(gStore.mCalls, std::vector<std::string>{"SetParameter 1 "}); // no score

@@ -1251,7 +1251,6 @@ TEST_F(PrefsCopiesTest, ASaveWithoutTheLockIsPutOffAndItsWaitIsNotRepeated)
     const std::vector<uint8_t> before = ReadPrefsFile();
     std::string reason;
     sys::LockRequest request;
-    request.otherNamesAllowed = true;
     sys::LockResult result = sys::LockResult::kRefused;
     const int held = sys::LockFile(lock.string(), request, reason, result);
     ASSERT_GE(held, 0) << reason;

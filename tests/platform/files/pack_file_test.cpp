@@ -413,3 +413,39 @@ TEST_F(FileLayerTest, EntriesPastWhatAnIntHoldsAreRefusedAndNoFileAnswersANegati
     disk.Seek(0, kSeekEnd);
     EXPECT_EQ(disk.Tell(), 0x7FFFFFFF);
 }
+
+// Each entry costs the path map about 190 bytes: a pack whose directory would take the packs
+// together past kMaxPackEntries is refused unread with a line, as a document past its bound is,
+// and the packs within it are read.
+TEST_F(FileLayerTest, APackPastTheEntriesThePacksMayHoldIsRefusedUnreadWithALine)
+{
+    auto declaring = [](uint32_t count)
+    {
+        std::string pack = "QMPK";
+        PackBuilder::PutU32(pack, count);
+        return pack;
+    };
+    constexpr uint32_t kHalf = kMaxPackEntries / 2;
+    PackBuilder big;
+    for (uint32_t i = 0; i <= kHalf; ++i)
+        big.Add("e" + std::to_string(i), "");
+    Write("assets/a_lone.qmp", declaring(kMaxPackEntries + 1));
+    Write("assets/b_big.qmp", big.Build());
+    Write("assets/c_more.qmp", declaring(kHalf));
+    Write("assets/d_small.qmp", PackBuilder().Add("small.txt", "s").Build());
+    InitFileSystem();
+    EXPECT_EQ(GetPackCount(), 2);
+    EXPECT_TRUE(FileExists("e0"));
+    EXPECT_EQ(ReadEntry("small.txt"), "s");
+    const std::string log = Log();
+    EXPECT_NE(log.find(": Pack ::assets/a_lone.qmp was not read: its directory holds 262145 "
+                       "entries, more than the 262144 the packs may hold together (0 in those "
+                       "read before it)\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(": Pack ::assets/c_more.qmp was not read: its directory holds 131072 "
+                       "entries, more than the 262144 the packs may hold together (131073 in "
+                       "those read before it)\n"),
+              std::string::npos)
+        << log;
+}

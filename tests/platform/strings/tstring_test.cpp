@@ -509,3 +509,31 @@ TEST(Utf8, SingleByteTextRefusesLeadBytesOnly)
     EXPECT_FALSE(IsSingleByteText("caf\xC3\xA9"));
     EXPECT_FALSE(IsSingleByteText("\xFF"));
 }
+
+// A text no glyph draws is blank: white space of any width, controls, and the characters that are
+// ignored where they stand (soft hyphen, joiners, bidirectional marks, variation selectors, tags,
+// invisible operators), the Hangul fillers and the blank Braille pattern, alone or together. One
+// drawn character beside them makes a text: a soft hyphen inside a name keeps it a name.
+TEST(Utf8, TextNoGlyphDrawsIsBlank)
+{
+    const uint32_t undrawn[] = {0x0020, 0x0009, 0x0001, 0x007F,  0x0085,  0x009B,  0x00A0, 0x00AD,
+                                0x034F, 0x061C, 0x115F, 0x1160,  0x17B4,  0x180E,  0x200B, 0x200F,
+                                0x2028, 0x202E, 0x2060, 0x2064,  0x206F,  0x2800,  0x3000, 0x3164,
+                                0xFE0F, 0xFFA0, 0xFFF9, 0x1BCA0, 0x1D173, 0xE0001, 0xE0100};
+    TString all;
+    for (uint32_t code : undrawn)
+    {
+        const TString alone = TString::FromCodePoint(code);
+        EXPECT_TRUE(IsBlankText(alone)) << std::hex << code;
+        EXPECT_FALSE(IsBlankText(alone + "A")) << std::hex << code;
+        all += alone;
+    }
+    EXPECT_TRUE(IsBlankText(all));
+    EXPECT_TRUE(IsBlankText(TString()));
+    for (const char* drawn :
+         {"A",
+          "An\xC2\xAD"
+          "na",
+          "\xC3\xA9", "\xE3\x81\x82", "\xE2\xA0\x81", "\xE1\x84\x80", "\xF0\x9F\x8E\xB2", "\xFF"})
+        EXPECT_FALSE(IsBlankText(drawn)) << drawn;
+}

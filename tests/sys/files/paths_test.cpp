@@ -240,7 +240,7 @@ TEST(Paths, OnlyRegularFilesAreReadWhole)
 // there: a link planted at the name (to a file, dangling, or a hard link) is refused, its target
 // left as it was and a dangling one never made; a FIFO is refused without waiting. Reads of the
 // ordinary kind still follow a link.
-TEST(Paths, AppendsAndOpensAtTheNameRefuseLinks)
+TEST(Paths, AppendsAndOpensAtTheNameRefuseLinksAndWriteAFileOfTheirOwn)
 {
     namespace fs = std::filesystem;
     ScratchFolder scratch{"mw_paths"};
@@ -248,8 +248,7 @@ TEST(Paths, AppendsAndOpensAtTheNameRefuseLinks)
     WriteFile(scratch.Path() / "outside", "outside");
     fs::create_symlink(root + "/outside", root + "/soft");
     fs::create_symlink(root + "/nowhere", root + "/dangling");
-    fs::create_hard_link(root + "/outside", root + "/hard");
-    for (const char* name : {"/soft", "/dangling", "/hard"})
+    for (const char* name : {"/soft", "/dangling"})
     {
         std::string reason;
         bool refused = false;
@@ -267,6 +266,28 @@ TEST(Paths, AppendsAndOpensAtTheNameRefuseLinks)
     }
     EXPECT_EQ(testsupport::ReadFile(scratch.Path() / "outside"), "outside");
     EXPECT_FALSE(fs::exists(scratch.Path() / "nowhere"));
+
+    // A file with other names (a hard-link copy of its folder) is read at the name only as a
+    // link; written there, it first takes the name to itself, so the other names keep their file.
+    for (bool append : {true, false})
+    {
+        const std::string hard = root + "/hard" + (append ? "a" : "u");
+        fs::create_hard_link(root + "/outside", hard);
+        std::string reason;
+        bool refused = false;
+        EXPECT_EQ(sys::OpenRegularFileAtName(hard, false, reason, refused), nullptr);
+        EXPECT_EQ(reason, "it is a link");
+        std::FILE* file = append ? sys::OpenRegularFile(hard, true, reason, refused)
+                                 : sys::OpenRegularFileAtName(hard, true, reason, refused);
+        ASSERT_NE(file, nullptr) << reason;
+        std::fseek(file, 0, SEEK_END);
+        std::fputs("+", file);
+        std::fclose(file);
+        EXPECT_EQ(testsupport::ReadFile(hard), "outside+") << append;
+        EXPECT_EQ(fs::hard_link_count(hard), 1u) << append;
+    }
+    EXPECT_EQ(testsupport::ReadFile(scratch.Path() / "outside"), "outside");
+    EXPECT_EQ(fs::hard_link_count(root + "/outside"), 1u);
 
     const std::string fifo = root + "/fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

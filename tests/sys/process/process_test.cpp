@@ -111,26 +111,53 @@ TEST(InstanceLockTest, ASecondAcquisitionNotifiesTheHolderOnce)
     EXPECT_TRUE(std::filesystem::is_regular_file(path)) << "a waiter may be opening it";
 }
 
-// A data folder deep enough that its path does not fit a socket's address still carries the
-// notice: the window is raised wherever the player's data lies.
-TEST(InstanceLockTest, ALockInAFolderPastASocketsAddressStillTakesNotices)
+// The lock holds and carries the notice wherever it lies: in a data folder deep enough that its
+// path does not fit a socket's address, under a name that does not fit one beside its folder (a
+// program installed deep), and as a file with other names (a hard-link copy of its folder), which
+// is still the one lock.
+TEST(InstanceLockTest, ADeepLongNamedOrHardLinkedLockStillHoldsAndTakesNotices)
 {
+    namespace fs = std::filesystem;
     testsupport::ScratchFolder folder("mw_lock");
-    const std::filesystem::path deep = folder / (std::string(60, 'd') + "/" + std::string(60, 'e'));
-    std::filesystem::create_directories(deep);
-    const std::string path = (deep / "mw_lock_test_MUTEX").string();
-    ASSERT_GT(sys::InstanceNoticePath(path).size(), sizeof(sockaddr_un::sun_path));
-    int first = -1;
-    ASSERT_EQ(sys::AcquireInstanceLock(path, first), sys::InstanceLockResult::Acquired);
-    EXPECT_TRUE(std::filesystem::is_socket(sys::InstanceNoticePath(path)));
-    int second = -1;
-    bool noticed = false;
-    EXPECT_EQ(sys::AcquireInstanceLock(path, second, &noticed),
-              sys::InstanceLockResult::AlreadyHeld);
-    EXPECT_TRUE(noticed);
-    EXPECT_TRUE(sys::TakeInstanceNotice());
-    sys::ReleaseInstanceLock(first);
-    EXPECT_FALSE(std::filesystem::exists(sys::InstanceNoticePath(path)));
+    const fs::path deep = folder / (std::string(60, 'd') + "/" + std::string(60, 'e'));
+    fs::create_directories(deep);
+    const std::string longName = std::string(150, 'n') + "_MUTEX";
+    struct Shape
+    {
+        const char* mName;
+        fs::path mLock;
+        bool mHardLinked;
+    };
+    const Shape shapes[] = {{"a deep folder", deep / "mw_lock_test_MUTEX", false},
+                            {"a long name", folder / longName, false},
+                            {"both", deep / longName, false},
+                            {"hard-linked", folder / "linked_MUTEX", true}};
+    for (const Shape& shape : shapes)
+    {
+        const std::string path = shape.mLock.string();
+        if (shape.mHardLinked)
+        {
+            fs::create_directory(folder / "copy");
+            testsupport::WriteFile(shape.mLock, "");
+            fs::create_hard_link(shape.mLock, folder / "copy" / shape.mLock.filename());
+        }
+        int first = -1;
+        ASSERT_EQ(sys::AcquireInstanceLock(path, first), sys::InstanceLockResult::Acquired)
+            << shape.mName;
+        EXPECT_TRUE(fs::is_socket(sys::InstanceNoticePath(path))) << shape.mName;
+        EXPECT_EQ(fs::path(sys::InstanceNoticePath(path)).parent_path(), shape.mLock.parent_path());
+        int second = -1;
+        bool noticed = false;
+        EXPECT_EQ(sys::AcquireInstanceLock(path, second, &noticed),
+                  sys::InstanceLockResult::AlreadyHeld)
+            << shape.mName;
+        EXPECT_TRUE(noticed) << shape.mName;
+        EXPECT_TRUE(sys::TakeInstanceNotice()) << shape.mName;
+        sys::ReleaseInstanceLock(first);
+        EXPECT_FALSE(fs::exists(sys::InstanceNoticePath(path))) << shape.mName;
+    }
+    EXPECT_EQ(fs::path(sys::InstanceNoticePath((folder / longName).string())).filename().string(),
+              "35116d3da45e05dd.raise");
 }
 
 // The child side of the tests below, run as a process of its own (skipped otherwise): it takes
