@@ -339,8 +339,6 @@ int OpenRegularDescriptor(const std::string& path, int flags, std::string& reaso
         errno = S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? ELOOP : ENXIO;
         return -1;
     }
-    if (status != nullptr)
-        *status = st;
     return fd;
 }
 
