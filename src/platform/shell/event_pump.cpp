@@ -466,6 +466,7 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
             FullScreenUpkeep(*this);
         if (mManagers.mSoundManager)
             mManagers.mSoundManager->DispatchNotifications();
+        ReportFailedOpens();
         mManagers.mIdleTasks.Run(kTaskPassTime);
         SetEvent(event, kEventTick);
         // Until the next frame is due nothing but input has work: polling the display server

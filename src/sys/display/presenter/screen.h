@@ -75,6 +75,9 @@ public:
 
 private:
     void OnFrontChanged(Surface& front);
+    // After a switch to a window: its place asked for again while the window manager has it in
+    // the screen's corner, for a moment (see SetWindow).
+    void KeepWindowPlaced();
     // Full screen: tells the pointer mapping where the front's picture lies on the screen.
     void FitPointer(const Surface& front);
     // A same-size blit into the windowed primary: made and shown in one pass when the presenter
@@ -101,6 +104,15 @@ private:
     int mWindowedHeight = 0;
     int mPictureWidth = 0;
     int mPictureHeight = 0;
+    struct PendingPlace
+    {
+        bool mActive = false;
+        int mX = 0; // the window's place
+        int mY = 0;
+        int mCornerX = 0; // the screen's corner
+        int mCornerY = 0;
+        uint32_t mUntil = 0;
+    } mPlacing;
 };
 
 } // namespace sys::display
