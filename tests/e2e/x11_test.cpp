@@ -528,9 +528,9 @@ TEST_F(X11Test, TheFirstAltEnterShowsTheWindowWhereItStays)
 }
 
 // The first Alt+Enter of a game that started full screen, with a window manager, in several
-// processes (the window manager's own restore of the window's first place raced the game's request
-// in some): the window settles where the switches after it put it, never in the screen's corner,
-// and the game never had to put it back there.
+// processes (the window manager's own restore of the window's first place, the screen's corner,
+// came after the game's request in about half of them): the window settles where the switches
+// after it put it, never in the screen's corner.
 TEST_F(X11Test, TheFirstAltEnterPlacesTheWindowWhereLaterSwitchesDo)
 {
 #ifndef MURKWELL_X11_GRAB
@@ -581,8 +581,6 @@ TEST_F(X11Test, TheFirstAltEnterPlacesTheWindowWhereLaterSwitchesDo)
         ASSERT_GE(settled.size(), 2u) << "two switches to a window were not seen, run " << run;
         EXPECT_EQ(settled.front(), settled.back()) << "run " << run << ", windows at" << seen;
         EXPECT_GT(settled.front().left, 0u) << "the first window is in the corner, run " << run;
-        EXPECT_EQ(ReadFile(LogFile()).find("The window manager put the window"), std::string::npos)
-            << "run " << run;
     }
 #endif
 }

@@ -20,6 +20,25 @@ namespace
 constexpr uint32_t kPlacingMs = 1000;
 constexpr int kCornerSlackX = 8;
 constexpr int kCornerSlackY = 64;
+
+// The place a window left full screen for, while the window manager may still move it: kept
+// outside the screen, since the display that leaves full screen goes with its screen and the next
+// one's presents the window's frames.
+struct PendingPlace
+{
+    SDL_Window* mWindow = nullptr;
+    int mX = 0; // the window's place
+    int mY = 0;
+    int mCornerX = 0; // the screen's corner
+    int mCornerY = 0;
+    uint32_t mUntil = 0;
+};
+
+PendingPlace& Placing()
+{
+    static PendingPlace placing;
+    return placing;
+}
 } // namespace
 
 Screen::Screen() : mPresenter(std::make_unique<Presenter>(nullptr)) {}
@@ -169,10 +188,11 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
         // The window manager may still put the window back where it kept it from before full
         // screen (the screen's corner, for a window that was full screen from its start) after
         // the place asked for here: for a moment it is asked again if so.
-        mPlacing = PendingPlace{};
         if (windowed.w > 0 && windowed.h > 0)
-            mPlacing = PendingPlace{true,     windowed.x, windowed.y,
-                                    bounds.x, bounds.y,   sys::GetTimeMs() + kPlacingMs};
+            Placing() = PendingPlace{window,   windowed.x, windowed.y,
+                                     bounds.x, bounds.y,   sys::GetTimeMs() + kPlacingMs};
+        else if (Placing().mWindow == window && fullScreen)
+            Placing() = PendingPlace{};
     }
     // Made after the window's mode: the renderer may have to remake the window, which must happen
     // before the window is first shown, not as a second window later.
@@ -185,12 +205,12 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
 
 void Screen::KeepWindowPlaced()
 {
-    if (!mPlacing.mActive)
+    PendingPlace& placing = Placing();
+    if (placing.mWindow == nullptr || placing.mWindow != mWindow)
         return;
-    if (mFullScreen || mWindow == nullptr ||
-        static_cast<int32_t>(sys::GetTimeMs() - mPlacing.mUntil) >= 0)
+    if (mFullScreen || static_cast<int32_t>(sys::GetTimeMs() - placing.mUntil) >= 0)
     {
-        mPlacing.mActive = false;
+        placing = PendingPlace{};
         return;
     }
     // Only a window the manager put in the corner is moved again: where the frame goes around a
@@ -199,16 +219,16 @@ void Screen::KeepWindowPlaced()
     int y = 0;
     SDL_GetWindowPosition(mWindow, &x, &y);
     const bool cornered =
-        x - mPlacing.mCornerX <= kCornerSlackX && y - mPlacing.mCornerY <= kCornerSlackY;
-    const bool wantedCornered = mPlacing.mX - mPlacing.mCornerX <= kCornerSlackX &&
-                                mPlacing.mY - mPlacing.mCornerY <= kCornerSlackY;
+        x - placing.mCornerX <= kCornerSlackX && y - placing.mCornerY <= kCornerSlackY;
+    const bool wantedCornered = placing.mX - placing.mCornerX <= kCornerSlackX &&
+                                placing.mY - placing.mCornerY <= kCornerSlackY;
     if (!cornered || wantedCornered)
         return;
     // Said, so that a run where it happens shows it: the window was seen out of place.
     DisplayLog("The window manager put the window at %d, %d on leaving full screen; it goes back "
                "to %d, %d",
-               x, y, mPlacing.mX, mPlacing.mY);
-    SDL_SetWindowPosition(mWindow, mPlacing.mX, mPlacing.mY);
+               x, y, placing.mX, placing.mY);
+    SDL_SetWindowPosition(mWindow, placing.mX, placing.mY);
 }
 
 void Screen::FitPointer(const Surface& front)

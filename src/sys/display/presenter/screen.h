@@ -104,15 +104,6 @@ private:
     int mWindowedHeight = 0;
     int mPictureWidth = 0;
     int mPictureHeight = 0;
-    struct PendingPlace
-    {
-        bool mActive = false;
-        int mX = 0; // the window's place
-        int mY = 0;
-        int mCornerX = 0; // the screen's corner
-        int mCornerY = 0;
-        uint32_t mUntil = 0;
-    } mPlacing;
 };
 
 } // namespace sys::display
