@@ -60,9 +60,10 @@ ci: test release-tests
 build: deps $(REL_DIR)/build.ninja
 	cmake --build $(REL_DIR) -j $(JOBS)
 
-# The program alone: the first start does not wait for the benchmarks (`make bench` builds them).
+# The program and the two tools that read its files (the README names them): the first start does
+# not wait for the benchmarks (`make bench` builds them).
 run: deps assets $(REL_DIR)/build.ninja
-	cmake --build $(REL_DIR) -j $(JOBS) --target murkwell
+	cmake --build $(REL_DIR) -j $(JOBS) --target murkwell prefsdump hiscoredump
 	$(REL_DIR)/murkwell
 
 bench: build

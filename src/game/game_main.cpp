@@ -75,6 +75,7 @@ constexpr const char* kStartOption = "start";
 // The top modal that is itself the quit question: Escape there is only a key for it.
 constexpr const char* kQuitQuestion = "quitverify";
 constexpr const char* kAskToQuit = "DisplayQuitVerify();";
+constexpr const char* kAskToQuitAlone = "return function() DisplayQuitVerify() end";
 // The script functions the game binds for the loop, unbound before its last frame.
 constexpr const char* kBoundFunctions[] = {"GetConfig", "RunProcess"};
 // The destroy operations of the singletons made so far, run newest first when a run ends (where a
@@ -136,6 +137,17 @@ void SayStartFailed(const TString& line)
     sys::PrintNotice(line.c_str());
 }
 
+// The start-up script's coroutine is the only place where the game's screens and questions wait:
+// once an error has ended it, nothing could be waited for again (the quit question among them).
+// True, said, when that happened: the error goes in brackets between `what` and `after`.
+bool SayIfScreensFailed(const TWindowScript& script, const char* what, const char* after)
+{
+    if (!script.HasCoroutineFailed())
+        return false;
+    SayStartFailed(TString::Format("%s (%s): %s", what, script.GetCoroutineError().c_str(), after));
+    return true;
+}
+
 // The start-up script must return the function that becomes the window script's coroutine:
 // without it nothing would ever show, and the program would end with no word of why. The screen
 // "options=start=" names in place of the card and the splash must be a script that compiles: the
@@ -171,14 +183,22 @@ bool RunStartScript(TWindowScript& script)
         return false;
     }
     const unsigned resumes = script.GetResumeCount();
-    // A script that fails says so itself, and the game goes on as before.
-    if (script.RunScript(kStartScript) && script.GetResumeCount() == resumes)
+    // A script that fails leaves no function to run, or a coroutine that died at its first
+    // step: either way nothing will ever show, and no question could be answered.
+    if (!script.RunScript(kStartScript, &error))
+    {
+        SayStartFailed(TString::Format("The start-up script %s failed (%s): nothing to run",
+                                       kStartScript, error.c_str()));
+        return false;
+    }
+    if (script.GetResumeCount() == resumes)
     {
         SayStartFailed(TString::Format(
             "The start-up script %s returned no function: nothing to run", kStartScript));
         return false;
     }
-    return true;
+    return !SayIfScreensFailed(script, "The start-up script scripts/mainloop.lua failed",
+                               "nothing to run");
 }
 
 void RunExitList()
@@ -327,8 +347,10 @@ bool TGameRun::Handle(const TPlatformEvent& event)
     {
         TModalWindow* top = manager->GetTopModal();
         TWindowScript* script = manager->GetScript();
+        // The question waits for its answer, which only a coroutine can: with none waiting (the
+        // start-up script's function has returned) it starts as one of its own.
         if (script != nullptr && (top == nullptr || top->GetName().Compare(kQuitQuestion) != 0))
-            script->DoLuaString(kAskToQuit);
+            script->DoLuaString(script->IsYielded() ? kAskToQuit : kAskToQuitAlone);
     }
     if (Settings* settings = Settings::Instance())
     {
@@ -355,6 +377,14 @@ bool TGameRun::Handle(const TPlatformEvent& event)
     }
     if (manager != nullptr)
         manager->HandleEvent(event);
+    TWindowScript* script = manager != nullptr ? manager->GetScript() : nullptr;
+    if (script != nullptr &&
+        SayIfScreensFailed(*script, "The game's screens stopped on a script error",
+                           "the game cannot go on"))
+    {
+        mStartScriptFailed = true;
+        return false;
+    }
     return true;
 }
 
@@ -415,7 +445,9 @@ int GameMain(TApplication* application, const char*)
     if (started)
         game.Run(application);
     game.Stop(application);
-    gRunStatus = !started ? kStartFailedStatus : FatalErrorReported() ? kFatalErrorStatus : 0;
+    gRunStatus = !started || game.HasStartScriptFailed() ? kStartFailedStatus
+                 : FatalErrorReported()                  ? kFatalErrorStatus
+                                                         : 0;
     return gRunStatus;
 }
 

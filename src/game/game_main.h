@@ -36,15 +36,18 @@ public:
     TGameRun& operator=(const TGameRun&) = delete;
 
     // The framework's singletons, display options, window title, the frame driver's task, the
-    // stored display preferences, the window types, then the start-up script (a failing script
-    // is logged by the script and the game goes on); then the root stops clearing the display and
-    // "GetConfig" and "RunProcess" are bound for the scripts. False, logged, when the start-up
-    // script is missing or returns no function: there is nothing to run.
+    // stored display preferences, the window types, then the start-up script; then the root
+    // stops clearing the display and "GetConfig" and "RunProcess" are bound for the scripts.
+    // False, logged and said on standard error, when the start-up script is missing, fails or
+    // returns no function: there is nothing to run.
     bool Start(TApplication* application);
     // Escape asks the quit question unless it is up; updates the pointer and full-screen state
     // the settings keep, then hands the event on; false, without handing it on, for a close
-    // request or a quit.
+    // request or a quit, and false once the start-up script's coroutine has failed (said on
+    // standard error).
     bool Handle(const TPlatformEvent& event);
+    // Whether the run ended because the start-up script's coroutine failed.
+    bool HasStartScriptFailed() const { return mStartScriptFailed; }
     // Takes events until a close request or a quit.
     void Run(TApplication* application);
     // Pops every modal window above the root, unbinds the two script functions, one last tick,
@@ -54,6 +57,7 @@ public:
 
 private:
     TPlatformEvent mLastEvent;
+    bool mStartScriptFailed = false;
 };
 
 // The platform's callback: a whole run; the loop is skipped when the start gives nothing to run,

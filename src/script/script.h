@@ -67,9 +67,15 @@ public:
     // function: the caller runs the statement, whose error names the global.
     bool CallRepeatedGlobal(const void* source, const char* name, double argument);
     void ForgetRepeatedErrors(const void* source);
-    bool RunScript(const TString& file);
+    // Runs the file; false when it cannot be read, compiled or run. `error`, when given, takes
+    // the error's text (its lines are logged as ever).
+    bool RunScript(const TString& file, TString* error = nullptr);
     int Resume(int nargs);
     bool IsYielded() const;
+    // Whether the coroutine this script started has failed (an error ends a coroutine for good),
+    // and the error it failed with; a resume with no coroutine to resume is no such failure.
+    bool HasCoroutineFailed() const { return mCoroutineFailed; }
+    const TString& GetCoroutineError() const { return mCoroutineError; }
     // Counts the resumes of coroutines: by it a caller tells whether what it ran started one.
     unsigned GetResumeCount() const { return mResumeCount; }
     // The script deletes the object before its next run or resume (or when it is destroyed).
@@ -95,6 +101,7 @@ public:
 
 private:
     void DeleteQueued();
+    bool RunScriptLogged(const TString& file);
     // Runs "LUA_PATH='<path>' ;" so that `require` sees the search path.
     void SetLuaPath();
     // Starts the function on top as the script's coroutine: RunFunction does this when a call made
@@ -110,6 +117,10 @@ private:
     // Counts resumes, so that a caller can tell that the frame it pushed into was left even when
     // a new frame took the same place.
     unsigned mResumeCount = 0;
+    bool mCoroutineFailed = false;
+    TString mCoroutineError;
+    // Keeps the error of a coroutine of this script's that failed (its value on top).
+    void NoteCoroutineFailed(const TString& error);
     // The last error of each source of repeated runs, and how often it came again since.
     struct TRepeatedError
     {

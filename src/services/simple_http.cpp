@@ -189,8 +189,8 @@ struct TSimpleHttp::Worker
 namespace
 {
 
-// Folders below the user or common folder are made on the way to an output file there, as the file
-// layer does for any file it writes.
+// The folders on the way to an output file below the user or common folder are made, the folder
+// itself among them, as the file layer does for any file it writes.
 void MakeFoldersBelow(const std::string& location, const std::string& user,
                       const std::string& common)
 {
@@ -199,7 +199,7 @@ void MakeFoldersBelow(const std::string& location, const std::string& user,
         if (base->empty() || location.size() <= base->size() ||
             location.compare(0, base->size(), *base) != 0 || location[base->size()] != '/')
             continue;
-        for (size_t slash = location.find('/', base->size() + 1); slash != std::string::npos;
+        for (size_t slash = location.find('/', 1); slash != std::string::npos;
              slash = location.find('/', slash + 1))
             sys::MakeFolder(location.substr(0, slash));
         return;

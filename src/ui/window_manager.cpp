@@ -7,6 +7,7 @@
 #include "platform/seams/display_seam.h"
 #include "script/lua_bind.h"
 #include "script/window_script_seam.h"
+#include "sys/window/window.h"
 #include "ui/modal_window.h"
 #include "ui/window_script.h"
 
@@ -18,6 +19,34 @@ TWindowManager* gWindowManager = nullptr;
 
 constexpr uint32_t kFrameIntervalMs = 12;
 constexpr uint32_t kInactiveFrameIntervalMs = 200;
+// A picture the window kept showing this many frames in a row stands still: until it moves again
+// or the player acts, frames come this far apart, and once it has stood still for about a second
+// as far apart as an inactive window's. What starts to move by itself is seen that much later at
+// most; a frame after input comes at the usual pace.
+constexpr uint32_t kStillFrames = 8;
+constexpr uint32_t kStillFrameIntervalMs = 50;
+constexpr uint32_t kLongStillFrames = kStillFrames + 16;
+
+// Events after which the next frame is not held back by a still picture: the player's, and the
+// window server's request to paint what it lost.
+bool BringsAFrameForward(int32_t type)
+{
+    switch (type)
+    {
+    case kEventRepaint:
+    case kEventLeftDown:
+    case kEventButton:
+    case kEventLeftUp:
+    case kEventMouseMove:
+    case kEventKeyDown:
+    case kEventKeyUp:
+    case kEventChar:
+    case kEventWideChar:
+        return true;
+    default:
+        return false;
+    }
+}
 
 int GetMouseMode()
 {
@@ -111,6 +140,8 @@ void TWindowManager::HandleEvent(const TPlatformEvent& event)
         mRenderTarget.reset();
     if (event.mType == kEventClose && mScript != nullptr && mScript->IsYielded())
         mScript->Resume(0);
+    if (BringsAFrameForward(event.mType))
+        mInputSinceFrame = true;
     ProcessDeletions();
     TModalWindow* top = GetTopModal();
     if (top == nullptr)
@@ -564,14 +595,11 @@ void TWindowManager::DrawFrame()
     TApplication* app = TApplication::Get();
     if (app != nullptr && !app->IsPresentDone())
         return;
-    uint32_t interval = kFrameIntervalMs;
-    if (app != nullptr && !app->IsActive() && !app->GetImpl()->mCommandLine.mHostPage &&
-        !app->GetImpl()->mKeepFramePacing)
-        interval = kInactiveFrameIntervalMs;
     uint32_t now = GetTimer();
-    if (now - mLastFrameTime < interval)
+    if (now - mLastFrameTime < FrameInterval())
         return;
     mLastFrameTime = now;
+    mInputSinceFrame = false;
     if (!mModals.empty())
     {
         TModalWindow* bottom = mModals.back();
@@ -586,6 +614,27 @@ void TWindowManager::DrawFrame()
         app->GetTaskList()->Run(kTaskPassDraw);
     top->RunTasks(kTaskPassDraw);
     PaintFrame();
+}
+
+uint32_t TWindowManager::FrameInterval() const
+{
+    TApplication* app = TApplication::Get();
+    if (app != nullptr && !app->IsActive() && !app->GetImpl()->mCommandLine.mHostPage &&
+        !app->GetImpl()->mKeepFramePacing)
+        return kInactiveFrameIntervalMs;
+    const uint32_t still = mInputSinceFrame ? 0 : sys::GetUnchangedFrameRun();
+    if (still >= kLongStillFrames)
+        return kInactiveFrameIntervalMs;
+    if (still >= kStillFrames)
+        return kStillFrameIntervalMs;
+    return kFrameIntervalMs;
+}
+
+uint32_t TWindowManager::GetMsUntilNextFrame() const
+{
+    const uint32_t since = GetTimer() - mLastFrameTime;
+    const uint32_t interval = FrameInterval();
+    return since < interval ? interval - since : 0;
 }
 
 void TWindowManager::GetRootRect(int& left, int& top, int& right, int& bottom) const

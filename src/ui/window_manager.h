@@ -41,6 +41,7 @@ public:
     bool IsFilterExempt() const override { return mFilterExempt; }
     bool IsInputBlocked() const override { return mInputBlocked; }
     bool IsDrawingSuspended() const override { return mDrawingSuspended; }
+    uint32_t GetMsUntilNextFrame() const override;
     // The root window's rectangle; all 0 without a root.
     void GetRootRect(int& left, int& top, int& right, int& bottom) const override;
     // Builds the window script and installs it.
@@ -126,6 +127,9 @@ private:
     // The renderer's part of a frame: false, leaving the manager dirty, when no frame could start.
     bool PaintFrame();
     void DeleteScript();
+    // The time between two frames: longer while the application is inactive, or while the
+    // picture stands still and the player has not acted since the last frame.
+    uint32_t FrameInterval() const;
 
     std::shared_ptr<TTexture> mRenderTarget;
     TModalWindow* mRoot = nullptr;
@@ -135,6 +139,9 @@ private:
     // has opened what comes next.
     bool mPopUnannounced = false;
     uint32_t mLastFrameTime = 0;
+    // The player acted (or the window must be painted) since the last frame was drawn: the next
+    // is not held back.
+    bool mInputSinceFrame = false;
     // Front = top.
     std::list<TModalWindow*> mModals;
     std::vector<TWindow*> mPendingDelete;

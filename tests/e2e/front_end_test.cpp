@@ -247,13 +247,15 @@ constexpr const char* kMenuThenClose = "focus gained\nwait 30\nclose\n";
 INSTANTIATE_TEST_SUITE_P(
     Content, BadFrontEndTest,
     ::testing::Values(
-        // The splash swaps in a menu that does not compile: the screen stays empty.
+        // The splash swaps in a menu that does not compile: nothing could show or ask again,
+        // and the game ends by itself with 1.
         BadContent{"ScreenSyntaxError",
                    [](const fs::path& assets)
                    { WriteFile(assets / "scripts/mainmenu.lua", "MakeDialog { MainMenu {\n"); },
                    "", kSkipToTheMenu, Traces{"start"},
-                   "lua_resume ERROR: assets/scripts/mainmenu.lua:2: unexpected symbol near "
-                   "`<eof>'"},
+                   "The game's screens stopped on a script error (assets/scripts/mainmenu.lua:2: "
+                   "unexpected symbol near `<eof>'): the game cannot go on",
+                   1},
         // A missing picture just does not show.
         BadContent{"MissingImage",
                    [](const fs::path& assets) { fs::remove(assets / "menu/logo.png"); },

@@ -43,7 +43,8 @@ TEST_F(GameProgramTest, AnAddOnModuleThatAnswersMuteMutesTheGame)
 #endif
 }
 
-TEST_F(GameProgramTest, BadArgumentsAreScriptErrorsAndTheGameRunsOn)
+// The first screen fails on each, which ends the run with 1.
+TEST_F(GameProgramTest, BadArgumentsAreScriptErrorsNamingTheCall)
 {
     const std::pair<const char*, const char*> bad[] = {
         {"GetState()", "bad argument #1 to `GetState' (string expected, got no value)"},
@@ -56,7 +57,7 @@ TEST_F(GameProgramTest, BadArgumentsAreScriptErrorsAndTheGameRunsOn)
         WriteScript("bad.lua", std::string("print('before')\n") + call + "\nprint('after')\n");
         fs::remove(LogFile());
         mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
-        EXPECT_EQ(RunScripted(mGame, "wait 5\nclose\n", {"options=start=scripts/bad.lua"}), 0)
+        EXPECT_EQ(RunScripted(mGame, "wait 5\nclose\n", {"options=start=scripts/bad.lua"}), 1)
             << call;
         EXPECT_EQ(ReadFile(mOutputFile), "before\n") << call;
         const std::string log = ReadFile(LogFile());

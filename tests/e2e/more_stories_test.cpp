@@ -1,9 +1,10 @@
 // End-to-end runs of the "More stories" page: opened from the menu, a press on a game's link
 // handing exactly its address to the desktop's opener (a recording stand-in first on PATH), back
-// to the menu; and the page opened alone, with its content file and without it.
+// to the menu; the page opened alone, with its content file and without it; an opener that fails.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <system_error>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -83,6 +84,58 @@ TEST_F(MoreStoriesTest, ThePageAloneWithAndWithoutItsContent)
               (Traces{"start", "more"}));
     ExpectMatchesGolden(Shot("empty"), "more_empty.png");
     EXPECT_EQ(Opened(0), std::vector<std::string>{}) << "no site, nothing opened";
+}
+
+// The children of `parent` that have ended and wait to be reaped, from /proc.
+std::vector<int> ZombiesOf(int parent)
+{
+    std::vector<int> zombies;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator("/proc", ignored))
+    {
+        // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+        const std::string stat = ReadFile(entry.path() / "stat");
+        const size_t close = stat.rfind(')');
+        std::istringstream rest(close == std::string::npos ? "" : stat.substr(close + 1));
+        std::string state;
+        int ppid = 0;
+        if (rest >> state >> ppid && ppid == parent && state == "Z")
+            zombies.push_back(std::stoi(entry.path().filename().string()));
+    }
+    return zombies;
+}
+
+// With no browser the desktop's opener writes a line for each one it looked for, then fails. The
+// game reaps it while it runs on (no zombie is left until the next click) and says once, in the
+// log and on standard error, that the link could not be opened, with the opener's status and its
+// last line; the opener's other lines stay off the terminal.
+TEST_F(MoreStoriesTest, AnOpenerThatFailsIsReapedAndSaidOnce)
+{
+    std::string opener = "#!/bin/sh\n";
+    for (int i = 1; i <= 16; ++i)
+        opener += "echo \"/usr/bin/xdg-open: " + std::to_string(i) + ": browser" +
+                  std::to_string(i) + ": not found\" >&2\n";
+    opener += "echo \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n";
+    WriteFile(mRoot / "bin/xdg-open", opener);
+    mErrorFile = mRoot / "stderr.txt";
+    const int pid = StartScripted(mRepository, "focus gained\nwait 20\nclick 58 212\n",
+                                  {"options=start=scripts/moregames.lua"});
+    ASSERT_GT(pid, 0);
+    const std::string said =
+        "Could not open \"https://example.org/murkwell/reedcutter\": \"xdg-open\" ended with "
+        "status 3 (xdg-open: no method available for opening "
+        "'https://example.org/murkwell/reedcutter')";
+    const uint32_t start = sys::GetTimeMs();
+    while (ReadFile(LogFile()).find(said) == std::string::npos &&
+           sys::GetTimeMs() - start < kStartLimitMs)
+        sys::SleepMs(20);
+    EXPECT_EQ(ZombiesOf(pid), std::vector<int>{}) << "the opener was not reaped";
+    sys::SignalProcess(pid, false);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    EXPECT_EQ(ReadFile(mErrorFile), said + "\n");
+    const std::string log = ReadFile(LogFile());
+    EXPECT_NE(log.find(said), std::string::npos) << log;
+    EXPECT_EQ(log.find(said), log.rfind(said)) << log;
 }
 
 } // namespace

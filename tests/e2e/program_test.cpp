@@ -521,13 +521,14 @@ TEST_F(ScreenProgramTest, TheFirstScreensPictureRepeatsAndMatchesItsGolden)
 }
 
 // Spoilt content: one file of a copy of the content replaced; the run logs the fault, goes on, and
-// ends with 0 on a close request.
+// ends with 0 on a close request, or with 1 by itself when the first screen fails while it runs.
 struct BadContent
 {
     const char* mName;
     const char* mFile;
     const char* mText;
     const char* mLogLine;
+    int mStatus = 0;
 };
 
 void PrintTo(const BadContent& bad, std::ostream* out)
@@ -540,33 +541,81 @@ class BadContentProgramTest : public ScreenProgramTest,
 {
 };
 
-TEST_P(BadContentProgramTest, IsLoggedAndTheGameRunsOn)
+TEST_P(BadContentProgramTest, IsLoggedAndNothingCrashes)
 {
     const BadContent& bad = GetParam();
     const fs::path game = CopyGame("content");
     WriteFile(game / "assets" / bad.mFile, bad.mText);
     EXPECT_EQ(RunScripted(game, "focus gained\nwait 20\nclick 400 462\nwait 10\nclose\n",
                           {kToolkitStart}),
-              0);
+              bad.mStatus);
     const std::string log = ReadFile(LogFile());
     EXPECT_NE(log.find(bad.mLogLine), std::string::npos) << log;
 }
 
 const char* const kScreen = kToolkitScreen;
 
-INSTANTIATE_TEST_SUITE_P(
-    Content, BadContentProgramTest,
-    ::testing::Values(
-        BadContent{"MainLoopSyntax", "scripts/mainloop.lua", "return function() DoModal( end\n",
-                   ": Lua error: scripts/mainloop.lua:1: unexpected symbol near `end'"},
-        BadContent{"MainLoopRaising", "scripts/mainloop.lua", "error('no start')\n",
-                   ": Failed to run script scripts/mainloop.lua: 1"},
-        BadContent{"ScreenRaising", kScreen, "error('the screen broke')\n",
-                   ": lua_resume error: assets/scripts/dev/toolkit.lua:1: the screen broke"},
-        BadContent{"MissingLabel", kScreen,
-                   "MakeDialog { Text { label = 'no_such_label', w = 200, h = 40 } }\n",
-                   "Missing string for label 'no_such_label'"}),
-    [](const ::testing::TestParamInfo<BadContent>& info) { return info.param.mName; });
+INSTANTIATE_TEST_SUITE_P(Content, BadContentProgramTest,
+                         ::testing::Values(BadContent{
+                             "MissingLabel", kScreen,
+                             "MakeDialog { Text { label = 'no_such_label', w = 200, h = 40 } }\n",
+                             "Missing string for label 'no_such_label'"}),
+                         [](const ::testing::TestParamInfo<BadContent>& info)
+                         { return info.param.mName; });
+
+// A start-up script that fails while it runs, at once or in the first screen it opens, ends the
+// run as one that cannot be read: its error on standard error, status 1 (they ran on with an
+// empty screen whose quit question did nothing). One whose function returns leaves no screen
+// waiting, and the quit question still quits. The Escape and "Yes" come either way.
+TEST_F(ScreenProgramTest, AStartScriptThatFailsWhileItRunsEndsWithOneAndItsError)
+{
+    struct Shape
+    {
+        const char* mName;
+        std::vector<std::pair<const char*, const char*>> mFiles;
+        int mStatus;
+        std::string mSaid;
+    };
+    const std::string failed = "The start-up script scripts/mainloop.lua failed (";
+    const Shape shapes[] = {
+        {"raising",
+         {{"scripts/mainloop.lua", "error('no start')\n"}},
+         1,
+         failed + "scripts/mainloop.lua:1: no start): nothing to run\n"},
+        {"syntax",
+         {{"scripts/mainloop.lua", "return function() DoModal( end\n"}},
+         1,
+         failed + "scripts/mainloop.lua:1: unexpected symbol near `end'): nothing to run\n"},
+        {"first screen raising",
+         {{kToolkitScreen, "error('the screen broke')\n"}},
+         1,
+         failed + "assets/scripts/dev/toolkit.lua:1: the screen broke): nothing to run\n"},
+        {"first screen reading a broken location",
+         {{kToolkitScreen, "ReadFile('scripts/locations/broken.lua')\n"},
+          {"scripts/locations/broken.lua", "Location {\n"}},
+         1,
+         failed + "assets/scripts/locations/broken.lua:2: unexpected symbol near `<eof>'): "
+                  "nothing to run\n"},
+        {"a function that returns",
+         {{"scripts/mainloop.lua", "ReadFile('scripts/game.lua')\nreturn function() end\n"}},
+         0,
+         ""},
+    };
+    // A run that hangs fails in a minute, not in the five minutes a play-through may take.
+    mEndLimitMs = 60000;
+    mErrorFile = mRoot / "stderr.txt";
+    for (const Shape& shape : shapes)
+    {
+        const fs::path game = CopyGame(std::string("game ") + shape.mName);
+        for (const auto& [file, text] : shape.mFiles)
+            WriteFile(game / "assets" / file, text);
+        EXPECT_EQ(RunScripted(game, "focus gained\nwait 20\nkey 27\nwait 60\nclick 400 306\n",
+                              {kToolkitStart}),
+                  shape.mStatus)
+            << shape.mName;
+        EXPECT_EQ(ReadFile(mErrorFile), shape.mSaid) << shape.mName;
+    }
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Toolkit, BadContentProgramTest,
@@ -576,7 +625,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "  Text { label = 3, w = 'wide', h = {}, font = 'big' },\n"
                    "  Button { close = 'yes', graphics = 'none', x = {} } }\n"
                    "MakeDialog { Gadget { name = 'gadget' } }\n",
-                   "attempt to call global `Gadget' (a nil value)"},
+                   "attempt to call global `Gadget' (a nil value)", 1},
         // An image window without its file stays empty and says nothing; the label after it
         // still reaches the log.
         BadContent{"MissingImage", kScreen,

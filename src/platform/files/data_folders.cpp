@@ -81,9 +81,11 @@ int GetAppDataFolder(bool common, const TString& name, TString& out, int size, T
     TString publisherPart = publisher == absent ? TString("Quillmark/") : publisher + "/";
     std::string special;
     std::string why;
+    // The common folder is only named: nothing may ever be written there, and the file layer
+    // makes the folders on the way to the first file it writes.
     if (!sys::GetSpecialFolder(common ? sys::SpecialFolder::CommonAppData
                                       : sys::SpecialFolder::AppData,
-                               true, special, &why))
+                               !common, special, &why))
     {
         if (reason != nullptr)
             *reason = why.c_str();
@@ -95,9 +97,11 @@ int GetAppDataFolder(bool common, const TString& name, TString& out, int size, T
     if (needed > size)
         return needed;
     out = folder + publisherPart;
-    sys::MakeFolder(out.c_str());
+    if (!common)
+        sys::MakeFolder(out.c_str());
     out = out + name + "/";
-    sys::MakeFolder(out.c_str());
+    if (!common)
+        sys::MakeFolder(out.c_str());
     return 0;
 }
 

@@ -16,7 +16,8 @@
 
 namespace
 {
-// Creates the missing folders on the way to a disk file below the user or common folder.
+// Creates the missing folders on the way to a disk file below the user or common folder, the
+// folder itself among them (the common one is made only once something is written there).
 void MakeFoldersFor(const TString& location)
 {
     const TString* base = nullptr;
@@ -32,6 +33,13 @@ void MakeFoldersFor(const TString& location)
     }
     if (base == nullptr)
         return;
+    if (!sys::PathAccess(base->c_str(), 0))
+    {
+        for (int slash = base->FindChar('/', 0, 1); slash > 0;
+             slash = base->FindChar('/', 0, slash + 1))
+            sys::MakeFolder(base->Substr(0, slash).c_str());
+        sys::MakeFolder(base->c_str());
+    }
     TString built = *base;
     TString rest = location.Substr(base->Length() + 1);
     int start = 0;

@@ -2,6 +2,7 @@
 // toolkit's own manager implements this; until it exists a manager that does nothing stands in.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 class TWindowManagerSeam
@@ -45,6 +46,9 @@ public:
     virtual bool IsInputBlocked() const { return false; }
     // While set, nothing is drawn or presented.
     virtual bool IsDrawingSuspended() const { return false; }
+    // How long until the next frame is due (0: now). Between frames an idle loop has nothing to
+    // do but wait for input; with no windows it polls every millisecond.
+    virtual uint32_t GetMsUntilNextFrame() const { return 1; }
 
 protected:
     bool mScriptTextFlag = false;

@@ -195,6 +195,26 @@ void TApplication::Sleep(uint32_t ms)
     sys::SleepMs(ms);
 }
 
+namespace
+{
+// A link that opens nothing would otherwise leave the player clicking it again and again.
+void SayCouldNotOpen(const std::string& url, const std::string& why)
+{
+    const std::string line = "Could not open \"" + url + "\": " + why;
+    Log("%s", line.c_str());
+    sys::PrintNotice(line);
+}
+} // namespace
+
+void TApplicationImpl::ReportFailedOpens()
+{
+    for (const sys::FailedOpen& failed : sys::TakeFailedOpens())
+        SayCouldNotOpen(
+            failed.mOpened,
+            "\"" + failed.mProgram + "\" ended with status " + std::to_string(failed.mStatus) +
+                (failed.mLastLine.empty() ? std::string() : " (" + failed.mLastLine + ")"));
+}
+
 int TApplication::OpenUrl(const char* url)
 {
     if (!url)
@@ -212,13 +232,8 @@ int TApplication::OpenUrl(const char* url)
     const int result = mImpl->mHost.mHosted && program.Length() > 0
                            ? sys::ShellOpen(program.c_str(), url, &why)
                            : sys::ShellOpen(url, std::string(), &why);
-    // A link that opens nothing would otherwise leave the player clicking it again and again.
     if (result <= 32)
-    {
-        const std::string line = "Could not open \"" + std::string(url) + "\": " + why;
-        Log("%s", line.c_str());
-        sys::PrintNotice(line);
-    }
+        SayCouldNotOpen(url, why);
     return result;
 }
 

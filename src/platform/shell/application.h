@@ -147,6 +147,9 @@ public:
 
     // One event per call.
     void NextEvent(TPlatformEvent* event);
+    // Says each link whose opener has failed since the last call (the openers that ended are
+    // reaped); the pump calls it as it idles.
+    static void ReportFailedOpens();
 
     bool IsDisplayReady();
     // Writes the horizontal viewport scale and answers the hosted flag (the scale applies only

@@ -13,6 +13,8 @@
 #include "sys/clock.h"
 #include "sys/window/events.h"
 
+#include <algorithm>
+
 namespace
 {
 bool gHostAnnounced = false;
@@ -161,10 +163,15 @@ void FullScreenUpkeep(TApplicationImpl& impl)
         return;
     }
     // Every window here stays above the desktop while it has focus; keeping the focus and the
-    // desktop's top-left corner is what remains of the upkeep.
-    if (!sys::IsForegroundWindow(impl.mMainWindow) && !sys::SetForegroundWindow(impl.mMainWindow))
-        Log("Error using BringWindowToTop: %x", 0u);
-    sys::SetActiveWindow(impl.mMainWindow);
+    // desktop's top-left corner is what remains of the upkeep. A window that has the focus is the
+    // active one already: asking the window server again on every idle turn cost round trips and
+    // woke the loop with their answers.
+    if (!sys::IsForegroundWindow(impl.mMainWindow))
+    {
+        if (!sys::SetForegroundWindow(impl.mMainWindow))
+            Log("Error using BringWindowToTop: %x", 0u);
+        sys::SetActiveWindow(impl.mMainWindow);
+    }
     int x = 0;
     int y = 0;
     if (sys::GetWindowPosition(impl.mMainWindow, x, y) && (x != 0 || y != 0))
@@ -459,9 +466,13 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
             FullScreenUpkeep(*this);
         if (mManagers.mSoundManager)
             mManagers.mSoundManager->DispatchNotifications();
+        ReportFailedOpens();
         mManagers.mIdleTasks.Run(kTaskPassTime);
         SetEvent(event, kEventTick);
-        sys::WaitForInput(1);
+        // Until the next frame is due nothing but input has work: polling the display server
+        // meanwhile cost more than the frames.
+        const TWindowManagerSeam* manager = mManagers.mWindowManager.get();
+        sys::WaitForInput(manager != nullptr ? std::max(1u, manager->GetMsUntilNextFrame()) : 1);
         return;
     }
 

@@ -263,10 +263,14 @@ int TScript::Resume(int nargs)
     lua_State* L = mState;
     DeleteQueued();
     ++mResumeCount;
+    const bool hadCoroutine = IsYielded();
     int status = lua_resume(L, nargs);
     if (status != 0)
     {
-        Log("lua_resume ERROR: %s", ErrorText(L, GetFailedResumePosition(L)).c_str());
+        const TString error = ErrorText(L, GetFailedResumePosition(L));
+        Log("lua_resume ERROR: %s", error.c_str());
+        if (hadCoroutine)
+            NoteCoroutineFailed(error);
         PopIfAny(L);
         mCoroutineBase = -1;
     }
@@ -277,6 +281,15 @@ int TScript::Resume(int nargs)
         mCoroutineBase = -1;
     }
     return status;
+}
+
+void TScript::NoteCoroutineFailed(const TString& error)
+{
+    // The first failure is the one to tell: a later one can only follow from it.
+    if (mCoroutineFailed)
+        return;
+    mCoroutineFailed = true;
+    mCoroutineError = error;
 }
 
 void TScript::StartCoroutine()
@@ -291,7 +304,9 @@ void TScript::StartCoroutine()
     int status = lua_resume(L, 0);
     if (status != 0)
     {
-        Log("lua_resume error: %s", ErrorText(L, GetFailedResumePosition(L)).c_str());
+        const TString error = ErrorText(L, GetFailedResumePosition(L));
+        Log("lua_resume error: %s", error.c_str());
+        NoteCoroutineFailed(error);
         if (GetThreadFrame(L) == frame)
             lua_settop(L, std::max(0, std::min(base, lua_gettop(L) - 1)));
         mCoroutineBase = -1;
@@ -520,7 +535,26 @@ void TScript::LogRepeatCount(const TRepeatedError& record)
                           record.mFirstLine.mWhen});
 }
 
-bool TScript::RunScript(const TString& file)
+bool TScript::RunScript(const TString& file, TString* error)
+{
+    if (error == nullptr)
+        return RunScriptLogged(file);
+    // The error lines are collected on their way to the log, the first one kept for the caller.
+    std::vector<TString> lines;
+    std::vector<TString>* outer = gCollectedErrors;
+    gCollectedErrors = &lines;
+    const bool ok = RunScriptLogged(file);
+    gCollectedErrors = outer;
+    for (const TString& line : lines)
+        LogScriptError(line);
+    static const TString kPrefix("Lua error: ");
+    *error = lines.empty() ? TString() : lines.front();
+    if (error->Find(kPrefix) == 0)
+        *error = error->Substr(kPrefix.Length());
+    return ok;
+}
+
+bool TScript::RunScriptLogged(const TString& file)
 {
     if (file.Length() == 0 || !FileExists(file))
         return false;

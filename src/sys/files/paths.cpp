@@ -135,7 +135,13 @@ bool GetSpecialFolder(SpecialFolder which, bool create, std::string& out, std::s
     if (create && !MakeFolderTree(folder, said))
         return false;
     FileStat st;
-    if (!StatPath(folder, st) || !st.isFolder)
+    const bool there = StatPath(folder, st);
+    if (!create && !there)
+    {
+        out = folder;
+        return true;
+    }
+    if (!there || !st.isFolder)
     {
         said = "'" + folder + "' is not a folder";
         return false;

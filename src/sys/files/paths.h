@@ -31,8 +31,9 @@ enum class SpecialFolder
 };
 
 // Writes the folder (absolute, no trailing "/") to `out`. With `create`, the AppData and
-// CommonAppData folders are created when missing. False when the folder cannot be had, with the
-// reason in words in `reason` when one is given.
+// CommonAppData folders are created when missing; without, a missing one is answered all the same
+// (whoever writes there first makes it). False when the folder cannot be had, with the reason in
+// words in `reason` when one is given.
 bool GetSpecialFolder(SpecialFolder which, bool create, std::string& out,
                       std::string* reason = nullptr);
 

@@ -466,6 +466,14 @@ bool SetInputScript(const std::string& path)
     return Load(state, path);
 }
 
+bool IsInputScriptRunning()
+{
+    ScriptState& state = State();
+    std::lock_guard<std::mutex> lock(state.mMutex);
+    return !state.mSteps.empty() || state.mWaitLeft > 0 || state.mAwaiting ||
+           !state.mPendingShot.empty() || state.mJustFed;
+}
+
 bool FeedInputScript()
 {
     ScriptState& state = State();

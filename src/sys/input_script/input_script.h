@@ -50,6 +50,10 @@ bool SetInputScript(const std::string& path);
 // is followed by one empty poll, so the program ticks once between two steps.
 bool FeedInputScript();
 
+// Whether a script is running: it has steps left, or holds on a wait, an await or a shot. Its
+// waits count polls, so a poll then waits for no more than a moment.
+bool IsInputScriptRunning();
+
 // Told of each line the program prints for its reader (the script library's print), without its
 // line break. An "await" is satisfied by a line told since the line the previous one took, so a
 // line printed before the script reaches its "await" still counts; the latest few hundred are kept.

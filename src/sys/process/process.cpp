@@ -211,25 +211,41 @@ bool TakeInstanceNotice()
 namespace
 {
 // posix_spawnp, the child's ignored write signals back at their defaults: an ignored signal stays
-// ignored across exec, and a tool whose reader goes away expects to end by it.
-int SpawnWithDefaultSignals(pid_t* pid, char* const* args, char** env)
+// ignored across exec, and a tool whose reader goes away expects to end by it. `output`, when not
+// negative, becomes the child's standard output and error.
+int SpawnWithDefaultSignals(pid_t* pid, char* const* args, char** env, int output = -1)
 {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_t* redirect = nullptr;
+    if (output >= 0 && posix_spawn_file_actions_init(&actions) == 0)
+    {
+        redirect = &actions;
+        posix_spawn_file_actions_adddup2(redirect, output, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(redirect, output, STDERR_FILENO);
+    }
     posix_spawnattr_t attributes;
     if (posix_spawnattr_init(&attributes) != 0)
-        return posix_spawnp(pid, args[0], nullptr, nullptr, args, env);
+    {
+        const int error = posix_spawnp(pid, args[0], redirect, nullptr, args, env);
+        if (redirect != nullptr)
+            posix_spawn_file_actions_destroy(redirect);
+        return error;
+    }
     sigset_t defaults;
     sigemptyset(&defaults);
     for (int signal : kIgnoredWriteSignals)
         sigaddset(&defaults, signal);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    const int error = posix_spawnp(pid, args[0], nullptr, &attributes, args, env);
+    const int error = posix_spawnp(pid, args[0], redirect, &attributes, args, env);
     posix_spawnattr_destroy(&attributes);
+    if (redirect != nullptr)
+        posix_spawn_file_actions_destroy(redirect);
     return error;
 }
 
 // The child's id, or -1 with the reason in `error` when given.
-int Spawn(const std::vector<std::string>& argv, char** env, int* error = nullptr)
+int Spawn(const std::vector<std::string>& argv, char** env, int* error = nullptr, int output = -1)
 {
     if (argv.empty())
         return -1;
@@ -238,7 +254,7 @@ int Spawn(const std::vector<std::string>& argv, char** env, int* error = nullptr
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
-    const int failed = SpawnWithDefaultSignals(&pid, args.data(), env);
+    const int failed = SpawnWithDefaultSignals(&pid, args.data(), env, output);
     if (error != nullptr)
         *error = failed;
     if (failed != 0)
@@ -246,6 +262,106 @@ int Spawn(const std::vector<std::string>& argv, char** env, int* error = nullptr
     return static_cast<int>(pid);
 }
 } // namespace
+
+namespace
+{
+// The output an opener leaves for its failure line: the end of it, at most this many bytes.
+constexpr size_t kOpenerOutputKept = 4096;
+constexpr size_t kOpenerLineLimit = 200;
+
+// An opener started and not yet done with: its process until it is reaped, its output (the read
+// end of a pipe that it and whatever it starts write to) until the last of them closes it.
+struct Opener
+{
+    int mPid = -1;
+    int mOutput = -1;
+    std::string mProgram;
+    std::string mOpened;
+    std::string mKept;
+};
+
+std::vector<Opener>& Openers()
+{
+    static std::vector<Opener> openers;
+    return openers;
+}
+
+// Takes what the opener wrote since the last call, keeping the end; true at the end of its
+// output (every writer gone).
+bool DrainOpener(Opener& opener)
+{
+    char buffer[1024];
+    for (;;)
+    {
+        const ssize_t got = read(opener.mOutput, buffer, sizeof(buffer));
+        if (got > 0)
+        {
+            opener.mKept.append(buffer, static_cast<size_t>(got));
+            if (opener.mKept.size() > kOpenerOutputKept)
+                opener.mKept.erase(0, opener.mKept.size() - kOpenerOutputKept);
+            continue;
+        }
+        return got == 0 || (errno != EAGAIN && errno != EINTR);
+    }
+}
+
+// The last line the opener wrote, its control characters shown as escapes (it goes to the
+// terminal) and cut to a line's length.
+std::string LastLine(const std::string& output)
+{
+    size_t end = output.find_last_not_of("\r\n");
+    if (end == std::string::npos)
+        return std::string();
+    const size_t start = output.find_last_of('\n', end);
+    const std::string line = output.substr(start == std::string::npos ? 0 : start + 1,
+                                           end + 1 - (start == std::string::npos ? 0 : start + 1));
+    std::string shown;
+    for (unsigned char c : line)
+    {
+        if (c < 0x20 || c == 0x7F)
+        {
+            char escaped[8];
+            std::snprintf(escaped, sizeof(escaped), "\\x%02x", c);
+            shown += escaped;
+        }
+        else
+            shown += static_cast<char>(c);
+        if (shown.size() >= kOpenerLineLimit)
+        {
+            shown += "...";
+            break;
+        }
+    }
+    return shown;
+}
+} // namespace
+
+std::vector<FailedOpen> TakeFailedOpens()
+{
+    std::vector<FailedOpen> failed;
+    std::vector<Opener>& openers = Openers();
+    for (auto it = openers.begin(); it != openers.end();)
+    {
+        const bool ended = it->mOutput < 0 || DrainOpener(*it);
+        int status = 0;
+        if (it->mPid > 0 && waitpid(it->mPid, &status, WNOHANG) == it->mPid)
+        {
+            it->mPid = -1;
+            const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            if (code != 0)
+                failed.push_back(FailedOpen{it->mOpened, it->mProgram, code, LastLine(it->mKept)});
+        }
+        // A program the opener started (a browser) may write on long after the opener ended:
+        // the pipe is read until it closes, so that no writer of it ever meets a closed end.
+        if (ended && it->mOutput >= 0)
+        {
+            close(it->mOutput);
+            it->mOutput = -1;
+        }
+        it = it->mPid < 0 && it->mOutput < 0 ? openers.erase(it) : std::next(it);
+    }
+    return failed;
+}
 
 int ShellOpen(const std::string& file, const std::string& parameters, std::string* why)
 {
@@ -260,16 +376,19 @@ int ShellOpen(const std::string& file, const std::string& parameters, std::strin
         argv = {"xdg-open", file};
     else
         argv = {file, parameters};
-    // Openers are not waited for; those that ended since the last call are reaped here so they
-    // leave no zombies behind.
-    static std::vector<int> openers;
-    for (auto it = openers.begin(); it != openers.end();)
-    {
-        int status = 0;
-        it = waitpid(*it, &status, WNOHANG) != 0 ? openers.erase(it) : std::next(it);
-    }
+    // The opener's own lines (a failing one writes a line for every browser it looked for) go to
+    // a pipe of the game's rather than the player's terminal: its end says why in one line.
+    int pipeEnds[2] = {-1, -1};
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+        pipeEnds[0] = pipeEnds[1] = -1;
+    else
+        fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
     int error = 0;
-    int pid = Spawn(argv, environ, &error);
+    int pid = Spawn(argv, environ, &error, pipeEnds[1]);
+    if (pipeEnds[1] >= 0)
+        close(pipeEnds[1]);
+    if (pid < 0 && pipeEnds[0] >= 0)
+        close(pipeEnds[0]);
     if (pid < 0)
     {
         if (why != nullptr)
@@ -284,7 +403,8 @@ int ShellOpen(const std::string& file, const std::string& parameters, std::strin
         }
         return 2;
     }
-    openers.push_back(pid);
+    Openers().push_back(
+        Opener{pid, pipeEnds[0], argv[0], parameters.empty() ? file : parameters, std::string()});
     return 42;
 }
 

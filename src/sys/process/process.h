@@ -44,7 +44,22 @@ bool TakeInstanceNotice();
 // opener ("xdg-open"); with parameters `file` is the program to start with them. Answers a value
 // above 32 when the program started, 2 when it could not be started (the shell's "file not found"),
 // and then, in `why` when given, what was tried and why it failed.
+// The program's output goes to the game, not to the terminal: see TakeFailedOpens.
 int ShellOpen(const std::string& file, const std::string& parameters, std::string* why = nullptr);
+// A program that ShellOpen started and that ended with a status other than 0: what it was to
+// open, its name, its status (128 + signal when a signal ended it) and the last line it wrote
+// (control characters escaped, cut to about 200 bytes; empty when it wrote nothing).
+struct FailedOpen
+{
+    std::string mOpened;
+    std::string mProgram;
+    int mStatus = 0;
+    std::string mLastLine;
+};
+// Reaps the programs ShellOpen started that have ended since the last call, so that none is left
+// a zombie, and answers those that failed, each once; reads what they wrote meanwhile. Never
+// blocks: the game calls it as it idles.
+std::vector<FailedOpen> TakeFailedOpens();
 
 // Starts a program (looked up on PATH) with these arguments (argv[0] first) and extra "NAME=value"
 // environment entries; -1 on failure.

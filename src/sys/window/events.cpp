@@ -324,6 +324,7 @@ void Convert(const SDL_Event& e)
             Add(window, WM_CLOSE, 0, 0, 0);
             break;
         case SDL_WINDOWEVENT_EXPOSED:
+            detail::NoteExposed(window);
             Add(window, WM_PAINT, 0, 0, 0);
             break;
         case SDL_WINDOWEVENT_MINIMIZED:
@@ -603,6 +604,10 @@ void WaitForInput(uint32_t ms)
     // On the fixed step, time passes only at empty polls.
     if (GetFixedStepMs() != 0)
         return;
+    // Tests that drive the manual clock count its time in polls of a millisecond, and a script's
+    // "wait" counts polls: a longer wait would stretch either.
+    if (ms > 1 && (IsManualClock() || IsInputScriptRunning()))
+        ms = 1;
     if (IsManualClock())
     {
         SleepMs(ms);

@@ -63,7 +63,8 @@ LParam DispatchMessage(const Message& message);
 bool PostMessage(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
 void PostQuitMessage(int exitCode);
 
-// Waits until input arrives or `ms` pass. Under the manual clock it advances the clock instead.
+// Waits until input arrives or `ms` pass (at most 1 ms under the manual clock, which it advances
+// instead of waiting, or while an input script runs).
 void WaitForInput(uint32_t ms);
 
 // The key's state as of the last message taken: the high bit (negative value) while it is down.

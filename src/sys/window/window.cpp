@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace sys
 {
@@ -28,6 +29,7 @@ struct WindowRecord
     WindowHandle parent = 0;
     bool unicode = false;
     bool focused = false;
+    bool exposed = false;
     uint32_t style = 0;
     uint32_t exStyle = 0;
 };
@@ -68,6 +70,7 @@ struct WindowingState
     int pictureHeight = 0;
     ScreenRect shown; // where the picture lies in the window
     std::vector<WindowRequest> requestRecord;
+    uint32_t unchangedFrameRun = 0;
     // The picture point a switch of shape keeps the pointer on (see KeepPointerThroughReshape).
     struct KeptPointer
     {
@@ -1003,6 +1006,11 @@ std::string GetClipboardText()
     return out;
 }
 
+uint32_t GetUnchangedFrameRun()
+{
+    return State().unchangedFrameRun;
+}
+
 bool SetTimer(WindowHandle window, uintptr_t id, uint32_t periodMs)
 {
     if (!Find(window))
@@ -1053,6 +1061,28 @@ uint32_t SdlIdFromWindow(WindowHandle window)
 {
     WindowRecord* record = Find(window);
     return record ? SDL_GetWindowID(record->sdl) : 0;
+}
+
+void NoteFrameShown(bool changed)
+{
+    uint32_t& run = State().unchangedFrameRun;
+    run = changed ? 0 : run + (run < UINT32_MAX ? 1 : 0);
+}
+
+void NoteExposed(WindowHandle window)
+{
+    if (WindowRecord* record = Find(window))
+        record->exposed = true;
+}
+
+bool TakeExposed(SDL_Window* window)
+{
+    for (auto& [handle, record] : State().windows)
+    {
+        if (record->sdl == window)
+            return std::exchange(record->exposed, false);
+    }
+    return false;
 }
 
 void NoteFocus(WindowHandle window, bool focused)

@@ -355,6 +355,10 @@ bool SetClipboardText(const std::string& utf8);
 bool HasClipboardText();
 std::string GetClipboardText();
 
+// How many frames in a row, up to the last, a window kept showing because their picture was the
+// one it showed: while the picture stands still a loop may wait longer between its frames.
+uint32_t GetUnchangedFrameRun();
+
 // A repeating WM_TIMER for the window; a timer's message comes only when nothing else waits.
 bool SetTimer(WindowHandle window, uintptr_t id, uint32_t periodMs);
 bool KillTimer(WindowHandle window, uintptr_t id);
@@ -374,6 +378,14 @@ SDL_Window* SdlWindowFromHandle(WindowHandle window);
 void SetShownListener(SDL_Window* window, const void* owner, std::function<void()> listener);
 void ClearShownListener(const void* owner);
 bool TakeDueTimer(uint32_t now, WindowHandle& window, uintptr_t& id);
+// Told of each frame presented to a window: `changed` when it reached the window (a new picture,
+// or black), not when the window kept showing the same picture.
+void NoteFrameShown(bool changed);
+// The window server lost what the window showed (it was uncovered, or mapped again): the next
+// frame must reach the window even when its picture is the one shown before. Noted by the message
+// queue, taken (and cleared) by the presenter.
+void NoteExposed(WindowHandle window);
+bool TakeExposed(SDL_Window* window);
 } // namespace detail
 
 } // namespace sys

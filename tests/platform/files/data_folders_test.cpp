@@ -3,6 +3,8 @@
 #include "platform/files/data_folders.h"
 
 #include "platform/config/config.h"
+#include "platform/files/file.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
 #include "sys/process/identity.h"
 #include "sys/files/paths.h"
@@ -49,7 +51,9 @@ protected:
 
 } // namespace
 
-TEST_F(DataFolderTest, UserAndCommonFoldersAreMadeWhereTheMappingSays)
+// The user folder is made at once; the common folder, where nothing may ever be written, only
+// with the first file written there.
+TEST_F(DataFolderTest, UserAndCommonFoldersAreWhereTheMappingSaysTheCommonMadeByItsFirstFile)
 {
     SetConfig("publisher", "Tovrix");
     TString user;
@@ -59,7 +63,17 @@ TEST_F(DataFolderTest, UserAndCommonFoldersAreMadeWhereTheMappingSays)
     TString common;
     ASSERT_EQ(GetAppDataFolder(true, "Murkwell", common, kMaxPathBytes), 0);
     EXPECT_EQ(common, TString((mRoot + "/xdg/common/Tovrix/Murkwell/").c_str()));
-    EXPECT_TRUE(IsFolder(mRoot + "/xdg/common/Tovrix/Murkwell"));
+    EXPECT_FALSE(sys::PathAccess(mRoot + "/xdg/common", 0));
+
+    const TDataFolders folders =
+        FixDataFolders("Murkwell", "/exe/folder/", "/start", false, TCommandLine(""));
+    EXPECT_EQ(folders.mCommonFolder, TString((mRoot + "/xdg/common/Tovrix/Murkwell").c_str()));
+    EXPECT_FALSE(sys::PathAccess(mRoot + "/xdg/common", 0));
+    SetDataFolders(folders.mUserFolder, folders.mCommonFolder, folders.mDesktopFolder);
+    TString reason;
+    EXPECT_TRUE(WriteWholeFile("common:display.xml", "<Settings/>", 11, reason)) << reason.c_str();
+    EXPECT_TRUE(sys::PathAccess(mRoot + "/xdg/common/Tovrix/Murkwell/display.xml", 4));
+    SetDataFolders("", "", "");
 }
 
 TEST_F(DataFolderTest, UnsetPublisherIsQuillmark)

@@ -15,6 +15,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace sys::display
 {
@@ -106,6 +109,88 @@ bool IsSoftwareGl(SDL_Renderer* renderer)
     return false;
 }
 
+// Whether the processor draws the desktop's GL (found by the first presenter that asked): every
+// later presenter goes to the window surface at once, without making a GL renderer only to drop
+// it, which would remake the window at each switch of shape.
+bool gSoftwareGl = false;
+
+// One row of the scaling: each pixel from its source column.
+void GatherRow(uint32_t* __restrict out, const uint32_t* __restrict in,
+               const uint32_t* __restrict columns, uint32_t width)
+{
+    for (uint32_t x = 0; x < width; ++x)
+        out[x] = in[columns[x]];
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void GatherRowAvx2(uint32_t* __restrict out,
+                                                   const uint32_t* __restrict in,
+                                                   const uint32_t* __restrict columns,
+                                                   uint32_t width)
+{
+    uint32_t x = 0;
+    for (; x + 8 <= width; x += 8)
+    {
+        const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + x));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                            _mm256_i32gather_epi32(reinterpret_cast<const int*>(in), at, 4));
+    }
+    GatherRow(out + x, in, columns + x, width - x);
+}
+#endif
+
+// Nearest-pixel scaling of a frame of A8R8G8B8 pixels into `fit` of a 32-bit surface whose channel
+// order is the same: each destination pixel takes the source pixel under its middle, as the
+// pointer mapping does, and a row that shows the same source row as the one above is copied.
+void ScaleNearest(const uint32_t* frame, uint32_t frameWidth, uint32_t frameHeight, uint8_t* pixels,
+                  int pitch, const sys::ScreenRect& fit, std::vector<uint32_t>& columns)
+{
+    const auto width = static_cast<uint32_t>(fit.right - fit.left);
+    const auto height = static_cast<uint32_t>(fit.bottom - fit.top);
+    columns.resize(width);
+    for (uint32_t x = 0; x < width; ++x)
+        columns[x] = static_cast<uint32_t>((uint64_t(2 * x + 1) * frameWidth) / (2 * width));
+    const uint32_t* shownRow = nullptr;
+    uint32_t shownSource = frameHeight;
+    for (uint32_t y = 0; y < height; ++y)
+    {
+        auto* out =
+            reinterpret_cast<uint32_t*>(pixels + static_cast<ptrdiff_t>(fit.top + y) * pitch +
+                                        static_cast<ptrdiff_t>(fit.left) * 4);
+        const auto source =
+            static_cast<uint32_t>((uint64_t(2 * y + 1) * frameHeight) / (2 * height));
+        if (source == shownSource)
+            std::memcpy(out, shownRow, size_t(width) * 4);
+        else if (width == frameWidth)
+            std::memcpy(out, frame + size_t(source) * frameWidth, size_t(width) * 4);
+        else
+        {
+#if defined(__x86_64__)
+            static const bool wide = __builtin_cpu_supports("avx2");
+            if (wide)
+                GatherRowAvx2(out, frame + size_t(source) * frameWidth, columns.data(), width);
+            else
+#endif
+                GatherRow(out, frame + size_t(source) * frameWidth, columns.data(), width);
+        }
+        shownRow = out;
+        shownSource = source;
+    }
+}
+
+// Black where the fitted picture leaves the surface uncovered.
+void FillBars(SDL_Surface* surface, const sys::ScreenRect& fit)
+{
+    const Uint32 black = SDL_MapRGB(surface->format, 0, 0, 0);
+    const SDL_Rect bars[] = {{0, 0, surface->w, fit.top},
+                             {0, fit.bottom, surface->w, surface->h - fit.bottom},
+                             {0, fit.top, fit.left, fit.bottom - fit.top},
+                             {fit.right, fit.top, surface->w - fit.right, fit.bottom - fit.top}};
+    for (const SDL_Rect& bar : bars)
+        if (bar.w > 0 && bar.h > 0)
+            SDL_FillRect(surface, &bar, black);
+}
+
 bool IsDummyDriver()
 {
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -147,6 +232,7 @@ void Presenter::SetVSync(bool vsync)
 
 Rect Presenter::BeginFrame(const Surface& front, const Rect& region)
 {
+    mFrameIsShown = false;
     mFrameWidth = static_cast<uint32_t>(region.Width());
     mFrameHeight = static_cast<uint32_t>(region.Height());
     // The part of the region that lies on the surface; the rest stays black.
@@ -261,19 +347,29 @@ void Presenter::PresentCopy(Surface& front, const Rect& dst, const Surface& src,
 bool Presenter::CreateRenderer()
 {
     uint32_t flags = mVSync ? static_cast<uint32_t>(SDL_RENDERER_PRESENTVSYNC) : 0u;
-    mRenderer = SDL_CreateRenderer(mWindow, -1, flags | SDL_RENDERER_ACCELERATED);
+    if (!gSoftwareGl)
+        mRenderer = SDL_CreateRenderer(mWindow, -1, flags | SDL_RENDERER_ACCELERATED);
     if (mRenderer != nullptr && IsSoftwareGl(mRenderer))
     {
         // A GL drawn by the processor costs many times SDL's own software path for one picture a
         // frame (upload, scale, swap through its threads): the idle menu took half a core.
         SDL_DestroyRenderer(mRenderer);
         mRenderer = nullptr;
-        // SDL would otherwise put the software renderer's window surface on a GL texture of its
-        // own, the same GL again; this way it goes to the window as an image.
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        gSoftwareGl = true;
     }
-    if (mRenderer == nullptr)
-        mRenderer = SDL_CreateRenderer(mWindow, -1, flags | SDL_RENDERER_SOFTWARE);
+    if (mRenderer != nullptr)
+        return true;
+    // Without a GPU the frame goes to the window as an image. SDL would otherwise put the window
+    // surface on a GL texture of its own, the same GL again; and its software renderer would
+    // upload the frame once more and scale it through its general blitter, which cost a third of
+    // an idle full-screen game: the frame is scaled straight into the window surface.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (SDL_GetWindowSurface(mWindow) != nullptr)
+    {
+        mWindowSurface = true;
+        return true;
+    }
+    mRenderer = SDL_CreateRenderer(mWindow, -1, flags | SDL_RENDERER_SOFTWARE);
     if (mRenderer == nullptr)
     {
         DisplayLog("Presenter: no renderer for the window (%s)", SDL_GetError());
@@ -283,10 +379,87 @@ bool Presenter::CreateRenderer()
     return true;
 }
 
+bool Presenter::ShowOnWindowSurface()
+{
+    SDL_Surface* surface = SDL_GetWindowSurface(mWindow);
+    if (surface == nullptr)
+    {
+        DisplayLog("Presenter: no surface for the window (%s)", SDL_GetError());
+        mFailed = true;
+        return false;
+    }
+    const sys::ScreenRect fit = sys::FitPicture(
+        static_cast<int>(mFrameWidth), static_cast<int>(mFrameHeight), surface->w, surface->h);
+    FillBars(surface, fit);
+    const SDL_PixelFormat* format = surface->format;
+    if (format->BytesPerPixel == 4 && format->Rmask == 0x00FF0000 && format->Gmask == 0x0000FF00 &&
+        format->Bmask == 0x000000FF)
+    {
+        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
+            return false;
+        ScaleNearest(mFrame.data(), mFrameWidth, mFrameHeight,
+                     static_cast<uint8_t*>(surface->pixels), surface->pitch, fit, mColumns);
+        if (SDL_MUSTLOCK(surface))
+            SDL_UnlockSurface(surface);
+    }
+    else
+    {
+        // Another window format: SDL converts as it scales.
+        SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
+            mFrame.data(), static_cast<int>(mFrameWidth), static_cast<int>(mFrameHeight), 32,
+            static_cast<int>(mFrameWidth * 4), SDL_PIXELFORMAT_ARGB8888);
+        if (frame == nullptr)
+            return false;
+        SDL_Rect shown{fit.left, fit.top, fit.right - fit.left, fit.bottom - fit.top};
+        SDL_BlitScaled(frame, nullptr, surface, &shown);
+        SDL_FreeSurface(frame);
+    }
+    SDL_UpdateWindowSurface(mWindow);
+    return true;
+}
+
 void Presenter::Upload()
 {
-    if (mRenderer == nullptr && !CreateRenderer())
+    if (mRenderer == nullptr && !mWindowSurface && !CreateRenderer())
         return;
+    int outputWidth = 0;
+    int outputHeight = 0;
+    if (mWindowSurface)
+        SDL_GetWindowSize(mWindow, &outputWidth, &outputHeight);
+    else if (SDL_GetRendererOutputSize(mRenderer, &outputWidth, &outputHeight) != 0)
+        outputWidth = 0;
+    if (outputWidth <= 0 || outputHeight <= 0)
+    {
+        outputWidth = static_cast<int>(mFrameWidth);
+        outputHeight = static_cast<int>(mFrameHeight);
+    }
+    // An idle screen draws the same picture again and again: scaling it to the window and handing
+    // it to the window server again would cost more than drawing it.
+    if (sys::detail::TakeExposed(mWindow))
+        mShownValid = false;
+    if (mShownValid && mShown.size() == mFrame.size() && mShownWidth == mFrameWidth &&
+        mShownOutputWidth == outputWidth && mShownOutputHeight == outputHeight &&
+        std::memcmp(mShown.data(), mFrame.data(), mFrame.size() * sizeof(uint32_t)) == 0)
+    {
+        sys::detail::NoteFrameShown(false);
+        return;
+    }
+    if (mWindowSurface ? ShowOnWindowSurface() : ShowThroughRenderer(outputWidth, outputHeight))
+    {
+        ++mShownCount;
+        sys::detail::NoteFrameShown(true);
+        // The frame becomes what the window shows; the next frame is written over the older one.
+        mShown.swap(mFrame);
+        mFrameIsShown = true;
+        mShownValid = true;
+        mShownWidth = mFrameWidth;
+        mShownOutputWidth = outputWidth;
+        mShownOutputHeight = outputHeight;
+    }
+}
+
+bool Presenter::ShowThroughRenderer(int outputWidth, int outputHeight)
+{
     if (mTexture == nullptr || mTextureWidth != mFrameWidth || mTextureHeight != mFrameHeight)
     {
         if (mTexture != nullptr)
@@ -301,7 +474,7 @@ void Presenter::Upload()
             DisplayLog("Presenter: no %ux%u streaming texture (%s)", mFrameWidth, mFrameHeight,
                        SDL_GetError());
             mFailed = true;
-            return;
+            return false;
         }
         SDL_SetTextureBlendMode(mTexture, SDL_BLENDMODE_NONE);
         mTextureWidth = mFrameWidth;
@@ -311,14 +484,6 @@ void Presenter::Upload()
     // The picture keeps its proportions on a window of another shape (full screen), placed by the
     // same fit the pointer goes through, so a click lands where the picture shows it. SDL's own
     // logical size would map pointer events a second time.
-    int outputWidth = 0;
-    int outputHeight = 0;
-    if (SDL_GetRendererOutputSize(mRenderer, &outputWidth, &outputHeight) != 0 ||
-        outputWidth <= 0 || outputHeight <= 0)
-    {
-        outputWidth = static_cast<int>(mFrameWidth);
-        outputHeight = static_cast<int>(mFrameHeight);
-    }
     const sys::ScreenRect fit = sys::FitPicture(
         static_cast<int>(mFrameWidth), static_cast<int>(mFrameHeight), outputWidth, outputHeight);
     const SDL_Rect shown{fit.left, fit.top, fit.right - fit.left, fit.bottom - fit.top};
@@ -330,15 +495,29 @@ void Presenter::Upload()
     }
     SDL_RenderCopy(mRenderer, mTexture, nullptr, &shown);
     SDL_RenderPresent(mRenderer);
+    return true;
 }
 
 void Presenter::PresentBlack()
 {
-    if (mHeadless || mFailed || (mRenderer == nullptr && !CreateRenderer()))
+    if (mHeadless || mFailed || (mRenderer == nullptr && !mWindowSurface && !CreateRenderer()))
         return;
-    SDL_SetRenderDrawColor(mRenderer, 0, 0, 0, 255);
-    SDL_RenderClear(mRenderer);
-    SDL_RenderPresent(mRenderer);
+    if (mWindowSurface)
+    {
+        SDL_Surface* surface = SDL_GetWindowSurface(mWindow);
+        if (surface == nullptr)
+            return;
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        SDL_UpdateWindowSurface(mWindow);
+    }
+    else
+    {
+        SDL_SetRenderDrawColor(mRenderer, 0, 0, 0, 255);
+        SDL_RenderClear(mRenderer);
+        SDL_RenderPresent(mRenderer);
+    }
+    mShownValid = false;
+    sys::detail::NoteFrameShown(true);
 }
 
 } // namespace sys::display

@@ -54,11 +54,15 @@ public:
 
     // The last presented frame (it is also what SDL uploads) as A8R8G8B8, rows of GetFrameWidth()
     // pixels.
-    const std::vector<uint32_t>& GetLastFrame() const { return mFrame; }
+    const std::vector<uint32_t>& GetLastFrame() const { return mFrameIsShown ? mShown : mFrame; }
     uint32_t GetFrameWidth() const { return mFrameWidth; }
     uint32_t GetFrameHeight() const { return mFrameHeight; }
     Rect GetLastRegion() const { return mRegion; }
     uint32_t GetPresentCount() const { return mPresentCount; }
+    // The frames that reached the window: a frame whose picture, size and window are those of the
+    // one shown before is neither uploaded, scaled nor presented again (the window keeps showing
+    // it), unless the window server lost the window's content since.
+    uint32_t GetShownCount() const { return mShownCount; }
 
 private:
     // Sizes the frame for a non-empty region (black where it lies off the surface) and answers
@@ -73,6 +77,10 @@ private:
     // The frame's pixels in [x0, x1) of row y, from the front as it is.
     void CopyFromFront(const Surface& front, int32_t y, int32_t x0, int32_t x1);
     void Upload();
+    // The two ways the frame reaches the window: scaled by SDL's renderer (a GPU's), or by the
+    // presenter straight into the window's surface. False when nothing reached it.
+    bool ShowThroughRenderer(int outputWidth, int outputHeight);
+    bool ShowOnWindowSurface();
     bool CreateRenderer();
 
     SDL_Window* mWindow;
@@ -82,12 +90,24 @@ private:
     uint32_t mTextureHeight = 0;
     bool mHeadless;
     bool mVSync = false;
-    bool mFailed = false; // SDL refused once; later frames are only captured
+    bool mFailed = false;           // SDL refused once; later frames are only captured
+    bool mWindowSurface = false;    // no renderer: frames are scaled into the window's surface
+    std::vector<uint32_t> mColumns; // the scaling's source column of each window column
     std::vector<uint32_t> mFrame;
     uint32_t mFrameWidth = 0;
     uint32_t mFrameHeight = 0;
     Rect mRegion;
     uint32_t mPresentCount = 0;
+    uint32_t mShownCount = 0;
+    // What the window shows: the frame last shown (its buffer swapped with the next frame's, so
+    // mFrameIsShown tells which of the two the last frame is), and the window's output size then;
+    // not valid while the window shows something else (nothing yet, black, or lost content).
+    std::vector<uint32_t> mShown;
+    bool mShownValid = false;
+    bool mFrameIsShown = false;
+    uint32_t mShownWidth = 0;
+    int mShownOutputWidth = 0;
+    int mShownOutputHeight = 0;
 };
 
 } // namespace sys::display

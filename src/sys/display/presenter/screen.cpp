@@ -5,12 +5,41 @@
 #include "sys/display/presenter/presenter.h"
 #include "sys/display/surface.h"
 
+#include "sys/clock.h"
+#include "sys/display/display_log.h"
 #include "sys/window/window.h"
 
 #include <SDL.h>
 
 namespace sys::display
 {
+namespace
+{
+// How long after leaving full screen the window is put back in its place when the window manager
+// moved it to the screen's corner, and how near the corner counts (a frame's border and title).
+constexpr uint32_t kPlacingMs = 1000;
+constexpr int kCornerSlackX = 8;
+constexpr int kCornerSlackY = 64;
+
+// The place a window left full screen for, while the window manager may still move it: kept
+// outside the screen, since the display that leaves full screen goes with its screen and the next
+// one's presents the window's frames.
+struct PendingPlace
+{
+    SDL_Window* mWindow = nullptr;
+    int mX = 0; // the window's place
+    int mY = 0;
+    int mCornerX = 0; // the screen's corner
+    int mCornerY = 0;
+    uint32_t mUntil = 0;
+};
+
+PendingPlace& Placing()
+{
+    static PendingPlace placing;
+    return placing;
+}
+} // namespace
 
 Screen::Screen() : mPresenter(std::make_unique<Presenter>(nullptr)) {}
 
@@ -41,6 +70,12 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
         if ((flags & SDL_WINDOW_SHOWN) != 0 && ((flags & SDL_WINDOW_FULLSCREEN) != 0) != fullScreen)
             sys::KeepPointerThroughReshape();
     }
+    // The picture's size, for the mapping the full screen will give it: the last full screen's,
+    // else the window's own (a window shows the picture at its size).
+    int pictureWidth = mPictureWidth;
+    int pictureHeight = mPictureHeight;
+    if (changed && fullScreen && pictureWidth <= 0 && window != nullptr && window == mWindow)
+        SDL_GetWindowSize(window, &pictureWidth, &pictureHeight);
     SDL_Window* const previous = mWindow;
     mWindow = window;
     mFullScreen = fullScreen;
@@ -140,7 +175,24 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
         {
             SDL_SetWindowPosition(window, bounds.x, bounds.y);
             SDL_SetWindowSize(window, bounds.w, bounds.h);
+            // The first frame of the new shape is drawn before it is presented, and its drawn
+            // cursor (and every pointer event until then) would go through no mapping at all: at
+            // the pointer's unscaled point. The mapping is known now, and the pointer goes to its
+            // picture point at once, as in a window.
+            if (pictureWidth > 0 && pictureHeight > 0)
+            {
+                sys::SetPictureFit(pictureWidth, pictureHeight, bounds.w, bounds.h);
+                sys::PlaceKeptPointer();
+            }
         }
+        // The window manager may still put the window back where it kept it from before full
+        // screen (the screen's corner, for a window that was full screen from its start) after
+        // the place asked for here: for a moment it is asked again if so.
+        if (windowed.w > 0 && windowed.h > 0)
+            Placing() = PendingPlace{window,   windowed.x, windowed.y,
+                                     bounds.x, bounds.y,   sys::GetTimeMs() + kPlacingMs};
+        else if (Placing().mWindow == window && fullScreen)
+            Placing() = PendingPlace{};
     }
     // Made after the window's mode: the renderer may have to remake the window, which must happen
     // before the window is first shown, not as a second window later.
@@ -149,6 +201,34 @@ void Screen::SetWindow(SDL_Window* window, bool fullScreen)
     mPresenter = std::make_unique<Presenter>(window);
     if (shown)
         mPresenter->PresentBlack();
+}
+
+void Screen::KeepWindowPlaced()
+{
+    PendingPlace& placing = Placing();
+    if (placing.mWindow == nullptr || placing.mWindow != mWindow)
+        return;
+    if (mFullScreen || static_cast<int32_t>(sys::GetTimeMs() - placing.mUntil) >= 0)
+    {
+        placing = PendingPlace{};
+        return;
+    }
+    // Only a window the manager put in the corner is moved again: where the frame goes around a
+    // window elsewhere is the manager's to choose.
+    int x = 0;
+    int y = 0;
+    SDL_GetWindowPosition(mWindow, &x, &y);
+    const bool cornered =
+        x - placing.mCornerX <= kCornerSlackX && y - placing.mCornerY <= kCornerSlackY;
+    const bool wantedCornered = placing.mX - placing.mCornerX <= kCornerSlackX &&
+                                placing.mY - placing.mCornerY <= kCornerSlackY;
+    if (!cornered || wantedCornered)
+        return;
+    // Said, so that a run where it happens shows it: the window was seen out of place.
+    DisplayLog("The window manager put the window at %d, %d on leaving full screen; it goes back "
+               "to %d, %d",
+               x, y, placing.mX, placing.mY);
+    SDL_SetWindowPosition(mWindow, placing.mX, placing.mY);
 }
 
 void Screen::FitPointer(const Surface& front)
@@ -256,6 +336,7 @@ void Screen::OnFrontChanged(Surface& front)
         FitPointer(front);
     mPresenter->Present(front, mFullScreen ? front.GetRect() : GetWindowRect());
     sys::PlaceKeptPointer();
+    KeepWindowPlaced();
 }
 
 bool Screen::OnFrontCopied(Surface& front, const Rect& dst, const Surface& src, const Rect& from)
@@ -271,6 +352,7 @@ bool Screen::OnFrontCopied(Surface& front, const Rect& dst, const Surface& src, 
     mVSyncRequested = false;
     mPresenter->PresentCopy(front, dst, src, from, GetWindowRect());
     sys::PlaceKeptPointer();
+    KeepWindowPlaced();
     return true;
 }
 

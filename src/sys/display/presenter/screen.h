@@ -75,6 +75,9 @@ public:
 
 private:
     void OnFrontChanged(Surface& front);
+    // After a switch to a window: its place asked for again while the window manager has it in
+    // the screen's corner, for a moment (see SetWindow).
+    void KeepWindowPlaced();
     // Full screen: tells the pointer mapping where the front's picture lies on the screen.
     void FitPointer(const Surface& front);
     // A same-size blit into the windowed primary: made and shown in one pass when the presenter
