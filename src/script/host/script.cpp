@@ -540,15 +540,15 @@ bool TScript::RunScript(const TString& file, TString* error)
     if (error == nullptr)
         return RunScriptLogged(file);
     // The error lines are collected on their way to the log, the first one kept for the caller.
-    std::vector<TString> lines;
-    std::vector<TString>* outer = gCollectedErrors;
+    std::vector<TScriptErrorLine> lines;
+    std::vector<TScriptErrorLine>* outer = gCollectedErrors;
     gCollectedErrors = &lines;
     const bool ok = RunScriptLogged(file);
     gCollectedErrors = outer;
-    for (const TString& line : lines)
+    for (const TScriptErrorLine& line : lines)
         LogScriptError(line);
     static const TString kPrefix("Lua error: ");
-    *error = lines.empty() ? TString() : lines.front();
+    *error = lines.empty() ? TString() : lines.front().mLine;
     if (error->Find(kPrefix) == 0)
         *error = error->Substr(kPrefix.Length());
     return ok;
