@@ -748,11 +748,11 @@ TEST_F(SavesProgramTest, ACopyStoppedInsideASaveLosesNothingAnotherMadeMeanwhile
                                          TypeProfile("Cid") + "shot made\n",
                                      {"options=start=scripts/selectplayer.lua"});
     ASSERT_GT(second, 0);
-    EXPECT_TRUE(WaitFor([&] { return HasShot("made"); })) << ReadFile(LogFile());
+    EXPECT_TRUE(WaitFor([&] { return HasShot("made"); })) << ReadFile(LogFile(2));
     EXPECT_NE(
-        ReadFile(LogFile()).find("ERROR: The lock '" + lock.string() + "' could not be taken"),
+        ReadFile(LogFile(2)).find("ERROR: The lock '" + lock.string() + "' could not be taken"),
         std::string::npos)
-        << ReadFile(LogFile());
+        << ReadFile(LogFile(2));
     // The first goes on to the end of its save, and ends (its closing save after it).
     ASSERT_EQ(kill(first, SIGCONT), 0);
     ASSERT_EQ(kill(first, SIGTERM), 0);

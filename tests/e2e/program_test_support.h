@@ -360,6 +360,12 @@ protected:
     }
 
     fs::path LogFile() const { return mRoot / "data/Tovrix/Murkwell/logfile.txt"; }
+    // A copy started while another runs on the same folder keeps a log of its own.
+    fs::path LogFile(int copy) const
+    {
+        return copy <= 1 ? LogFile()
+                         : mRoot / ("data/Tovrix/Murkwell/logfile" + std::to_string(copy) + ".txt");
+    }
 
     // Waits until the log holds the start-up line: the program handles a request to end only
     // once it has started.

@@ -7,6 +7,8 @@
  * With a fourth argument "white", the grabs wait for a window manager (10 s at most; said when none
  * comes), and the screen's background (the root window) is painted white before the first grab, so
  * that a black window shows its shape on it.
+ * Beside the output file, "<output file>.ms" gets each grab's time (milliseconds since the first
+ * grab, one line each), so that a test can tell how long a screen was seen.
  * Usage: x11_grab <start file> <stop file> <output file> [white]; status 0 once the stop file came
  * or the display went, 1 when the start file never came or there is no display. */
 #include "x11_helper.h"
@@ -16,6 +18,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 enum
@@ -25,6 +28,14 @@ enum
 };
 
 static FILE* gOutput = NULL;
+static FILE* gTimes = NULL;
+
+static long NowMs(void)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
 
 /* The game's end takes the X server with it: what was grabbed is kept. */
 static int DisplayGone(Display* display)
@@ -32,6 +43,8 @@ static int DisplayGone(Display* display)
     (void)display;
     if (gOutput != NULL)
         fclose(gOutput);
+    if (gTimes != NULL)
+        fclose(gTimes);
     exit(0);
 }
 
@@ -46,8 +59,11 @@ int main(int argc, char** argv)
     if (display == NULL)
         return 1;
     XSetIOErrorHandler(DisplayGone);
+    char timesName[4096];
+    snprintf(timesName, sizeof timesName, "%s.ms", argv[3]);
     gOutput = fopen(argv[3], "wb");
-    if (gOutput == NULL)
+    gTimes = fopen(timesName, "w");
+    if (gOutput == NULL || gTimes == NULL)
     {
         fprintf(stderr, "x11_grab: cannot write %s\n", argv[3]);
         return 1;
@@ -65,8 +81,11 @@ int main(int argc, char** argv)
     const int blockWidth = attributes.width / kColumns;
     const int blockHeight = attributes.height / kRows;
     unsigned char grid[kColumns * kRows * 3];
+    long first = -1;
     while (!X11HelperFileExists(argv[2]))
     {
+        const long now = NowMs();
+        first = first < 0 ? now : first;
         XImage* image = XGetImage(display, root, 0, 0, (unsigned)attributes.width,
                                   (unsigned)attributes.height, AllPlanes, ZPixmap);
         if (image == NULL)
@@ -99,9 +118,12 @@ int main(int argc, char** argv)
         XDestroyImage(image);
         fwrite(grid, 1, sizeof grid, gOutput);
         fflush(gOutput);
+        fprintf(gTimes, "%ld\n", now - first);
+        fflush(gTimes);
         usleep(10000);
     }
     fclose(gOutput);
+    fclose(gTimes);
     XCloseDisplay(display);
     return 0;
 }

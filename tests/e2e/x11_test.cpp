@@ -52,6 +52,17 @@ std::vector<Grid> ReadGrabs(const fs::path& file)
     return grabs;
 }
 
+// When each grab was taken: milliseconds since the first, as the grabber wrote them beside the
+// grabs.
+std::vector<long> ReadGrabTimes(const fs::path& grabs)
+{
+    std::istringstream lines(ReadFile(grabs.string() + ".ms"));
+    std::vector<long> times;
+    for (long ms = 0; lines >> ms;)
+        times.push_back(ms);
+    return times;
+}
+
 class X11Test : public ScreenProgramTest
 {
 protected:
@@ -496,11 +507,14 @@ BlockBox WindowBlocks(const Grid& grab)
 }
 
 // The first Alt+Enter of a game that started full screen, with a window manager: from the full
-// screen the window goes straight to the place where it stays, never showing first somewhere else
-// (an empty window at the screen's corner that then jumps to the middle). Grabs that show the
-// window in its frame but not in its final place are counted: the window manager's own steps
-// (it first restores the shape the window was first shown in, the screen's, as a window) last a
-// few milliseconds, which a grab or two may see; the fault showed for some 0.3 s.
+// screen the window goes to the place where it stays, never resting somewhere else first (an
+// empty window at the screen's corner that then jumps to the middle: some 0.3 s). How long the
+// window is seen in its frame but not in its final place is measured: the window manager's own
+// steps last a grab or two (of some 13 to 40 ms each). At times the manager restores the shape the
+// window was first shown in (the screen's, as a window, at the corner) after the game's request;
+// the game says so and moves it back as soon as its new display draws, which the slow start of a
+// display may make longer: only a stay the game said it undid may last up to the second it watches
+// for one.
 TEST_F(X11Test, TheFirstAltEnterShowsTheWindowWhereItStays)
 {
 #ifndef MURKWELL_X11_GRAB
@@ -509,21 +523,40 @@ TEST_F(X11Test, TheFirstAltEnterShowsTheWindowWhereItStays)
     const std::vector<Grid> all = RunGrabbed(
         "focus gained\nwait 40\nshot before\nkey 13 alt\nwait 60\nshot windowed\nclose\n",
         (mRoot / "before.png").string(), "windowed");
+    const std::vector<long> times = ReadGrabTimes(mRoot / "grabs");
     ASSERT_GT(all.size(), 10u) << "the screen was not grabbed";
+    ASSERT_GE(times.size() + 1, all.size()) << "the grabs' times were not written";
     const BlockBox settled = WindowBlocks(all.back());
     ASSERT_GT(settled.left, 0u) << "the window did not leave full screen";
     std::string elsewhere;
-    for (size_t i = 0; i < all.size(); ++i)
+    long longest = 0;
+    size_t from = 0;
+    bool away = false;
+    for (size_t i = 0; i < std::min(all.size(), times.size()); ++i)
     {
         const BlockBox box = WindowBlocks(all[i]);
         const bool fullScreen = box == BlockBox{0, 0, kGridColumns - 1, kGridRows - 1} &&
                                 !IsWhite(all[i], 0, 0) && !IsWhite(all[i], kGridRows - 1, 0);
-        if (!fullScreen && box.left <= box.right && !(box == settled))
-            elsewhere += " " + std::to_string(i) + " (" + std::to_string(box.left) + ", " +
-                         std::to_string(box.top) + ")";
+        const bool now = !fullScreen && box.left <= box.right && !(box == settled);
+        if (now)
+            elsewhere += " " + std::to_string(i) + " at " + std::to_string(times[i]) + " ms (" +
+                         std::to_string(box.left) + ", " + std::to_string(box.top) + ")";
+        from = now && !away ? i : from;
+        // Seen elsewhere from its first grab until the grab that no longer shows it there.
+        if (away && !now)
+            longest = std::max(longest, times[i] - times[from]);
+        away = now;
     }
-    EXPECT_LE(std::count(elsewhere.begin(), elsewhere.end(), '('), 2)
-        << "grabs with the window elsewhere, of " << all.size() << ":" << elsewhere;
+    if (away)
+        longest = std::max(longest, times.back() - times[from]);
+    const bool undone =
+        ReadFile(LogFile()).find("The window manager put the window at ") != std::string::npos;
+    if (undone)
+        EXPECT_LT(longest, 1000) << "the window rested elsewhere, of " << all.size()
+                                 << " grabs:" << elsewhere;
+    else
+        EXPECT_LE(std::count(elsewhere.begin(), elsewhere.end(), '('), 2)
+            << "grabs with the window elsewhere, of " << all.size() << ":" << elsewhere;
 #endif
 }
 

@@ -213,6 +213,9 @@ void Screen::KeepWindowPlaced()
         placing = PendingPlace{};
         return;
     }
+    // Frames keep their pace meanwhile, though the picture stands still: the manager's move is
+    // seen and undone within a frame, not at a still picture's slow pace.
+    sys::detail::NoteFrameShown(true);
     // Only a window the manager put in the corner is moved again: where the frame goes around a
     // window elsewhere is the manager's to choose.
     int x = 0;
