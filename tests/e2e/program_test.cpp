@@ -236,16 +236,8 @@ TEST_F(ProgramTest, ASecondInstanceEndsAtOnceWithoutLogging)
 // lock held, tells it so and ends at once; the first runs on to the end of its input script.
 TEST_F(ProgramTest, ASecondStartEndsWithinSecondsAndTheFirstRunsOnToItsClose)
 {
-    const fs::path input = mRoot / "first.txt";
-    WriteFile(input, "focus gained\nwait 20\nshot ready\nwait 2000\nclose\n");
-    int first = Start({kToolkitStart},
-                      {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16"});
+    const int first = StartReadyCopy("focus gained\nwait 20\nshot ready\nwait 2000\nclose\n");
     ASSERT_GT(first, 0);
-    ASSERT_TRUE(WaitForStart(first));
-    const uint32_t start = sys::GetTimeMs();
-    while (!fs::exists(mRoot / "ready.png") && sys::GetTimeMs() - start < kStartLimitMs)
-        sys::SleepMs(20);
-    ASSERT_TRUE(fs::exists(mRoot / "ready.png"));
     const std::string log = ReadFile(LogFile());
     bool listening = false;
     for (const auto& entry : fs::directory_iterator(mRoot / "data/Tovrix/Murkwell"))
@@ -313,17 +305,10 @@ TEST_F(ProgramTest, ASecondStartRaisesAFirstInstalledDeepAfterAHardLinkCopyOfIts
     fs::create_directory_symlink(fs::path(MURKWELL_PROGRAM).parent_path() / "assets",
                                  folder / "assets");
     // A folder in the way of the late shot makes the first copy log a line after the copy is made.
-    const fs::path input = mRoot / "first.txt";
-    WriteFile(input, "focus gained\nwait 20\nshot ready\nwait 2000\nshot late\nwait 20\nclose\n");
     fs::create_directory(mRoot / "late.png");
-    const int first = Start({kToolkitStart},
-                            {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16"});
+    const int first =
+        StartReadyCopy("focus gained\nwait 20\nshot ready\nwait 2000\nshot late\nwait 20\nclose\n");
     ASSERT_GT(first, 0);
-    ASSERT_TRUE(WaitForStart(first));
-    const uint32_t start = sys::GetTimeMs();
-    while (!fs::exists(mRoot / "ready.png") && sys::GetTimeMs() - start < kStartLimitMs)
-        sys::SleepMs(20);
-    ASSERT_TRUE(fs::exists(mRoot / "ready.png"));
     std::vector<std::string> sockets;
     for (const auto& entry : fs::directory_iterator(mRoot / "data/Tovrix/Murkwell"))
         if (entry.is_socket())

@@ -388,6 +388,23 @@ protected:
     }
     bool WaitForStart(int pid) { return WaitForStart(pid, LogFile()); }
 
+    // Starts a copy on the toolkit screen that plays `input` (which takes the shot "ready" once
+    // running) at the fixed step, and waits for that shot. Answers the copy's process, or -1 when
+    // it did not get that far.
+    int StartReadyCopy(const std::string& input)
+    {
+        const fs::path file = mRoot / "first.txt";
+        WriteFile(file, input);
+        const int pid = Start({kToolkitStart},
+                              {"MURKWELL_INPUT_SCRIPT=" + file.string(), "MURKWELL_FIXED_STEP=16"});
+        if (pid <= 0 || !WaitForStart(pid))
+            return -1;
+        const uint32_t start = sys::GetTimeMs();
+        while (!fs::exists(mRoot / "ready.png") && sys::GetTimeMs() - start < kStartLimitMs)
+            sys::SleepMs(20);
+        return fs::exists(mRoot / "ready.png") ? pid : -1;
+    }
+
     // The log once the program has set its display up (its device identifier logged) and the file
     // has stopped growing.
     static std::string SettledLog(const fs::path& logFile)

@@ -642,29 +642,37 @@ bool ReplaceFileWith(const std::string& path, const void* data, size_t size, std
     return true;
 }
 
-bool IsTemporaryFileName(const std::string& name, const char* marker)
+namespace
+{
+// Where a temporary name's writer number starts after the marker, and the dash after it (npos
+// when there is none): false for a name that is no temporary.
+bool TemporaryNameParts(const std::string& name, const char* marker, size_t& from, size_t& dash)
 {
     const std::string mark = marker;
     const size_t at = name.rfind(mark);
     if (at == std::string::npos || at == 0)
         return false;
-    const size_t from = at + mark.size();
-    const size_t dash = name.find('-', from);
+    from = at + mark.size();
+    dash = name.find('-', from);
     if (dash == std::string::npos)
         return AllDigits(name, from, name.size());
     return AllDigits(name, from, dash) && AllDigits(name, dash + 1, name.size());
 }
+} // namespace
+
+bool IsTemporaryFileName(const std::string& name, const char* marker)
+{
+    size_t from = 0;
+    size_t dash = 0;
+    return TemporaryNameParts(name, marker, from, dash);
+}
 
 bool TemporaryFileWriter(const std::string& name, const char* marker, int& pid)
 {
-    const std::string mark = marker;
-    const size_t at = name.rfind(mark);
-    if (at == std::string::npos || at == 0)
-        return false;
-    const size_t from = at + mark.size();
-    const size_t dash = name.find('-', from);
-    if (dash == std::string::npos || dash - from > 9 || !AllDigits(name, from, dash) ||
-        !AllDigits(name, dash + 1, name.size()))
+    size_t from = 0;
+    size_t dash = 0;
+    if (!TemporaryNameParts(name, marker, from, dash) || dash == std::string::npos ||
+        dash - from > 9)
         return false;
     pid = std::atoi(name.c_str() + from);
     return pid > 0;
