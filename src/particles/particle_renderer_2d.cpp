@@ -235,7 +235,8 @@ void T2dParticleRenderer::Draw(const TVec3& position, float alpha, std::list<flo
         const TTextureData& data = *animated->GetData();
         float w = static_cast<float>(data.mSurfaceWidth);
         float h = static_cast<float>(data.mSurfaceHeight);
-        bool shifted = IsEnabled("animatedparticles");
+        static const TString kShifted("animatedparticles");
+        bool shifted = IsEnabled(kShifted);
         TRect first;
         animated->GetFrameRect(0, first);
         TVec2 firstReg = animated->GetFrameRegistration(0);

@@ -74,7 +74,10 @@ TString GetConfig(const TString& key, const TString& defaultValue)
 
 bool IsEnabled(const TString& key)
 {
-    return GetConfig(key, "").ToInt() != 0;
+    // Asked on every draw: no copy of the value, no default made.
+    const auto& store = Store();
+    auto found = store.find(key);
+    return found != store.end() && found->second.ToInt() != 0;
 }
 
 void ClearConfig()

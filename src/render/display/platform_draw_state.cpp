@@ -554,7 +554,8 @@ void TPlatform::DrawVertices(uint32_t primitive, const TVertexSet& set)
     TPlatformData& d = *mData;
     if (d.mDxBroken || !d.mDevice)
         return;
-    if (IsEnabled("brokenindexedverts"))
+    static const TString kBrokenIndexed("brokenindexedverts");
+    if (IsEnabled(kBrokenIndexed))
     {
         const uint32_t n = std::min(set.mCount, kMaxIndices);
         if (d.mIndexBuffer.empty() || d.mIndexCapacity < n)

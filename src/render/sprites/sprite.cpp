@@ -200,7 +200,8 @@ void TSprite::GetBounds(TRect& out, const TDrawSpec& parent, int depth)
 
 bool TSprite::HitTest(const TVec2& point, const TDrawSpec& parent, int threshold, int depth)
 {
-    if (!mTexture && !IsEnabled("hittestchildren"))
+    static const TString kChildren("hittestchildren");
+    if (!mTexture && !IsEnabled(kChildren))
         return false;
     if (!mVisible)
         return false;

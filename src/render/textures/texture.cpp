@@ -171,7 +171,8 @@ void TTexture::Draw(const TDrawSpec& spec)
     BuildQuadVertices(vertices, TVec2(), corners, uvTopLeft, uvBottomRight, spec.mMatrix,
                       spec.mAlpha, spec.mColor.x, spec.mColor.y, spec.mColor.z);
     const TRect clip = renderer->GetClipRect();
-    if (IsEnabled("softwaretextureculling") && clip.left < clip.right)
+    static const TString kCulling("softwaretextureculling");
+    if (IsEnabled(kCulling) && clip.left < clip.right)
     {
         const TRect viewport = renderer->GetViewport();
         const float left = static_cast<float>(clip.left - viewport.left);
