@@ -21,6 +21,10 @@ public:
         mStore.SetParameter(which, value);
     }
     void RemoveUserScores(const TString& name) override { mStore.RemoveUserScores(name); }
+    void ReplaceUserScore(const TString& name, int score, bool lowerFirst) override
+    {
+        mStore.ReplaceUserScore(name, score, lowerFirst, "");
+    }
     void SavePending() override { mStore.SavePending(); }
     int GetNumMedals() const override { return mStore.GetNumMedals(); }
     bool GetMedal(int index, TString* medalName, int* notGameType, TString* mode,

@@ -290,16 +290,12 @@ TEST_F(ProfilesProgramTest, ADamagedFileThatFindsNoRoomToBeKeptIsNotReplaced)
         for (const auto& entry : fs::directory_iterator(after))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
-        // The log's and the saves' lock files too; no save of the file that is not replaced got
-        // as far as its lock.
-        const std::vector<std::string> expected =
-            std::string(name) == "prefs.dat"
-                ? std::vector<std::string>{"hiscore.dat",      "hiscore.dat.lock", "logfile.txt",
-                                           "logfile.txt.lock", "other.dat",        "prefs.dat",
-                                           "prefs.dat.bad"}
-                : std::vector<std::string>{"hiscore.dat", "hiscore.dat.bad",  "hiscore.dat.lock",
-                                           "logfile.txt", "logfile.txt.lock", "other.dat",
-                                           "prefs.dat",   "prefs.dat.lock"};
+        // The log's and the saves' lock files too (the start tries the saves' locks).
+        std::vector<std::string> expected = {"hiscore.dat",      "hiscore.dat.lock", "logfile.txt",
+                                             "logfile.txt.lock", "other.dat",        "prefs.dat",
+                                             "prefs.dat.lock"};
+        expected.push_back(std::string(name) + ".bad");
+        std::sort(expected.begin(), expected.end());
         EXPECT_EQ(names, expected);
         const std::string log = ReadFile(after / "logfile.txt");
         EXPECT_NE(log.find(line), std::string::npos) << log;
@@ -419,17 +415,24 @@ TEST_F(ProfilesProgramTest, ADamagedScoreFileRemovedMeanwhileNeedsNoKeeping)
     EXPECT_FALSE(fs::exists(folder / "hiscore.dat.bad"));
 }
 
-// The data folder (a tmpfs in a mount namespace of the run's own) made read-only once the game has
-// started: the log cannot take the saves' failures, so standard error says that, and each of them.
+// The data folder, an ext4 image of the test's own on a loop device in a mount namespace of the
+// run's own, turned read-only by the kernel (an error forced with errors=remount-ro) once the game
+// has started, its files open: the log cannot take the saves' failures, so standard error says
+// that, and each of them. The loop device is freed when the mount goes, however the run ends
+// (mount's loop option frees it, and the namespace's mounts go with its last process).
 constexpr const char* kOnDiskGoneReadOnly =
-    "mount -t tmpfs -o size=8m tmpfs \"$MW_DISK\" || exit 96\n"
+    "truncate -s 8M \"$MW_IMAGE\" && mkfs.ext4 -q -F \"$MW_IMAGE\" >/dev/null 2>&1 || exit 96\n"
+    "mount -o loop,errors=remount-ro \"$MW_IMAGE\" \"$MW_DISK\" 2>/dev/null || exit 96\n"
+    "trap 'umount \"$MW_DISK\" 2>/dev/null' EXIT\n"
+    "trigger=/sys/fs/ext4/$(basename \"$(findmnt -n -o SOURCE \"$MW_DISK\")\")/trigger_fs_error\n"
+    "[ -w \"$trigger\" ] || exit 96\n"
     "\"$0\" \"$@\" >\"$MW_OUTPUT\" 2>\"$MW_ERRORS\" &\n"
     "game=$!\n"
     "until grep -q 'Murkwell, version' \"$MW_DISK/logfile.txt\" 2>/dev/null; do\n"
     "  kill -0 $game 2>/dev/null || break\n"
     "  sleep 0.02\n"
     "done\n"
-    "mount -o remount,ro \"$MW_DISK\" || { kill $game; wait $game; exit 96; }\n"
+    "echo 1 >\"$trigger\" || { kill $game; wait $game; exit 96; }\n"
     "wait $game\n";
 
 TEST_F(ProfilesProgramTest, SavesThatFailOnADiskGoneReadOnlyAreSaidOnStandardError)
@@ -444,9 +447,10 @@ TEST_F(ProfilesProgramTest, SavesThatFailOnADiskGoneReadOnlyAreSaidOnStandardErr
     std::vector<std::string> env = mEnv;
     env.insert(env.end(), {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
                            "MURKWELL_GUID_SEED=1", "MW_DISK=" + folder.string(),
+                           "MW_IMAGE=" + (mRoot / "disk.img").string(),
                            "MW_OUTPUT=" + output.string(), "MW_ERRORS=" + errors.string()});
     const int pid = sys::SpawnProcess(
-        {"unshare", "-rm", "/bin/sh", "-c", kOnDiskGoneReadOnly, MURKWELL_PROGRAM, "--multiple",
+        {"unshare", "-m", "/bin/sh", "-c", kOnDiskGoneReadOnly, MURKWELL_PROGRAM, "--multiple",
          "-wd=" + mRepository.string(), "options=trace=1&start=scripts/selectplayer.lua"},
         env);
     if (pid <= 0)
@@ -454,16 +458,18 @@ TEST_F(ProfilesProgramTest, SavesThatFailOnADiskGoneReadOnlyAreSaidOnStandardErr
     mStarted.push_back(pid);
     const int code = WaitForEnd(pid);
     if (code == kNoSmallDisk)
-        GTEST_SKIP() << "no tmpfs can be mounted and remounted in a mount namespace here (unshare "
-                        "-rm needs root or user namespaces): a disk gone read-only needs one";
+        GTEST_SKIP() << "no ext4 image can be mounted on a loop device and made to fail here "
+                        "(unshare -m, mount -o loop and /sys/fs/ext4/<device>/trigger_fs_error "
+                        "need root): a disk gone read-only needs them";
     EXPECT_EQ(code, 0);
     EXPECT_EQ(TraceLines(ReadFile(output)), (Traces{"start", "profile Ann"}));
     const std::string said = ReadFile(errors);
     const std::string readOnly = std::strerror(EROFS);
-    // The saves are put off (their lock files cannot be opened to take the locks), and the
-    // closing saves say that their changes are lost.
+    // The log's own write meets the failed disk (its reason is the kernel's); the saves are put
+    // off (their lock files cannot be opened to take the locks), and the closing saves say that
+    // their changes are lost.
     std::vector<std::string> lines = {"ERROR: The log '" + (folder / "logfile.txt").string() +
-                                      "' cannot be written (" + readOnly +
+                                          "' cannot be written (",
                                       "): its error lines go to standard error.\n"};
     for (const char* name : {"prefs.dat", "hiscore.dat"})
         lines.push_back("ERROR: The lock '" + (folder / name).string() +
@@ -477,6 +483,29 @@ TEST_F(ProfilesProgramTest, SavesThatFailOnADiskGoneReadOnlyAreSaidOnStandardErr
                     "' before the end: what changed since their last save is lost.\n");
     for (const std::string& line : lines)
         EXPECT_NE(said.find(line), std::string::npos) << line << " not in\n" << said;
+}
+
+// Save locks that cannot be had at all (a folder at each lock file's name and at its stand-in's):
+// the start says on standard error that changes will not be kept, as it says of a data folder
+// that cannot be written.
+TEST_F(ProfilesProgramTest, SaveLocksThatCannotBeHadAreSaidAtTheStart)
+{
+    const fs::path folder = mRoot / "data/Tovrix/Murkwell";
+    for (const char* name :
+         {"prefs.dat.lock", "prefs.dat.lock.x", "hiscore.dat.lock", "hiscore.dat.lock.x"})
+        fs::create_directories(folder / name);
+    const fs::path errors = mRoot / "errors.txt";
+    mErrorFile = errors;
+    RunOk(mRepository, "focus gained\nwait 30\nclose\n", "start=scripts/selectplayer.lua");
+    mErrorFile.clear();
+    const std::string said = ReadFile(errors);
+    for (const char* name : {"prefs.dat", "hiscore.dat"})
+        EXPECT_NE(said.find("ERROR: The lock of '" + (folder / name).string() +
+                            "' cannot be had (it is a folder, nor can its stand-in be made: "
+                            "something that is no file is at its name): changes made in this run "
+                            "will not be kept.\n"),
+                  std::string::npos)
+            << said;
 }
 
 // Two copies on one data folder, each making a player: the first reads the file, is held (stopped)
@@ -766,10 +795,10 @@ TEST_F(SavesProgramTest, ACopyStoppedInsideASaveLosesNothingAnotherMadeMeanwhile
             << prefs;
 }
 
-// Two copies each take Ann through the credits, whose end enters her score as her best: each read
+// Two copies each take Ann through the credits, whose end enters her time as her best: each read
 // the score file before the other's save, the copy with 500 saves first, the one with 300 after
-// it. The higher best stays, in one row.
-TEST_F(SavesProgramTest, TwoCopiesRaisingOnePlayersBestKeepTheHigher)
+// it. The better time stays, the lower (the table of times ranks lower first), in one row.
+TEST_F(SavesProgramTest, TwoCopiesEndingOnePlayersGameKeepTheBetterTime)
 {
     RunOk(mRepository,
           "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n",
@@ -804,7 +833,7 @@ TEST_F(SavesProgramTest, TwoCopiesRaisingOnePlayersBestKeepTheHigher)
         EXPECT_EQ(WaitForEnd(pid), 0);
     }
     EXPECT_EQ(DumpHiscores(Folder() / "hiscore.dat"),
-              "mode \"Adventure\" rank 1 score 500 name \"Ann\" gamedata \"\"\n");
+              "mode \"Adventure\" rank 1 score 300 name \"Ann\" gamedata \"\"\n");
 }
 
 // Two copies make one player's name, in letters of another case, each before it saw the other's:

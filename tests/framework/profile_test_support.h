@@ -55,6 +55,11 @@ public:
     {
         Store().mCalls.push_back(std::string("RemoveUserScores ") + name.c_str());
     }
+    void ReplaceUserScore(const TString& name, int score, bool lowerFirst) override
+    {
+        Store().mCalls.push_back(std::string("ReplaceUserScore ") + name.c_str() + " " +
+                                 std::to_string(score) + (lowerFirst ? " lower first" : ""));
+    }
     int GetNumMedals() const override { return static_cast<int>(Store().mMedals.size()); }
     bool GetMedal(int index, TString* name, int*, TString*, TString*) const override
     {

@@ -171,10 +171,9 @@ void PlayerData::SaveHighScore()
     int32_t best = settings->GetCurrentScore();
     if (!(mScore < best || best == 0))
         return;
-    // The table keeps a player's higher score as the better one; removing first lets the lower
-    // time stand.
-    store->RemoveUserScores(name);
-    store->AddScore(mScore, true, "");
+    // The table keeps a player's higher score as the better one; the player's rows go first so
+    // that the lower time stands, in the same save as the new row.
+    store->ReplaceUserScore(name, mScore, true);
 }
 
 bool PlayerData::IsTutorialShown(int index) const

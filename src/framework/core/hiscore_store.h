@@ -21,6 +21,15 @@ public:
     // Drops every entry of the player from all tables (with their medals), so that the next
     // AddScore enters the player's new score even where it is worse by the table's order.
     virtual void RemoveUserScores(const TString& name) = 0;
+    // RemoveUserScores then the current player's best AddScore, as one change (a store that saves
+    // makes one save of it: a crash leaves the old row or the new one). `lowerFirst`: a lower
+    // score is the better (a time), which a store merging other copies' saves keeps.
+    virtual void ReplaceUserScore(const TString& name, int score, bool lowerFirst)
+    {
+        (void)lowerFirst;
+        RemoveUserScores(name);
+        AddScore(score, true, "");
+    }
     // The save to make before the end: a save of this run that failed or was put off is tried
     // once more (said when it fails again).
     virtual void SavePending() {}

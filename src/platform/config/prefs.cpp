@@ -5,6 +5,7 @@
 #include "platform/config/config.h"
 #include "platform/files/file.h"
 #include "platform/files/file_layer.h"
+#include "platform/files/shared_save.h"
 #include "platform/log.h"
 
 #include <zlib.h>
@@ -138,6 +139,16 @@ std::vector<uint8_t> ReadWholeFile(TFile& file, size_t limit)
 
 constexpr size_t kMaxFile = static_cast<size_t>(kPrefsMaxFileBytes);
 
+const TSharedSave::TWords kPrefsWords = {
+    "ERROR: The damaged preferences '%s' could not be kept aside: %s; they are not saved over it",
+    "The damaged preferences '%s' are gone: nothing to keep aside",
+    "The damaged preferences were kept as '%s'",
+    "ERROR: Preferences could not be written to '%s': %s",
+    "ERROR: Preferences were not written to '%s': %s; they are kept for the next save",
+    "ERROR: Preferences could not be saved to '%s' before the end: what changed since their last "
+    "save is lost",
+};
+
 // One slot's keys: what this copy set, changed or removed since `base` (no slot there: all of it)
 // goes over what `disk` holds; the rest of `disk` stays.
 TPrefs::TSlot MergeSlot(const TPrefs::TSlot* base, const TPrefs::TSlot& mine,
@@ -250,7 +261,9 @@ bool ReadUserIndex(const std::vector<uint8_t>& value, int& index)
 
 } // namespace
 
-TPrefs::TPrefs(bool writable) : mCipher(EncryptionKeyFromConfig()), mWritable(writable)
+TPrefs::TPrefs(bool writable)
+    : mCipher(EncryptionKeyFromConfig()), mSaves("user:prefs.dat", kPrefsMaxFileBytes, kPrefsWords),
+      mWritable(writable)
 {
     mInstallKey = GetConfig("installkey", "");
     if (mInstallKey.Length() == 0)
@@ -296,6 +309,7 @@ void TPrefs::Load()
         break;
     case TFileRead::kRefused:
         mLoadedDamaged = true;
+        mSaves.MarkDamaged();
         RememberFile(data, false);
         break;
     case TFileRead::kRead:
@@ -303,6 +317,7 @@ void TPrefs::Load()
         {
             // No save writes an empty file: something emptied it, and it is kept as found.
             mLoadedDamaged = true;
+            mSaves.MarkDamaged();
             Log("ERROR: Preferences file '%s' is empty; nothing was read",
                 ShownPath(mFileName).c_str());
             RememberFile(data, true);
@@ -345,8 +360,12 @@ TPrefs::TFileRead TPrefs::ReadFileBytes(std::vector<uint8_t>& data)
 
 void TPrefs::RememberFile(const std::vector<uint8_t>& data, bool exists)
 {
-    mFileBytes = data;
-    mFileExisted = exists;
+    mSaves.Remember(data, exists);
+    RememberGroups();
+}
+
+void TPrefs::RememberGroups()
+{
     mBase = FileView();
     mGone.resize(mCurrent->size(), false);
     mOrigins.resize(mCurrent->size());
@@ -409,12 +428,14 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
         break;
     case TChunkReading::kStopped:
         mLoadedDamaged = true;
+        mSaves.MarkDamaged();
         // A lost profile must leave a trace: the player only sees that it is gone.
         Log("ERROR: Preferences file '%s' is damaged at byte %u; only what came before was read",
             mFileName.c_str(), static_cast<unsigned>(badChunk));
         break;
     case TChunkReading::kUnchecked:
         mLoadedDamaged = true;
+        mSaves.MarkDamaged();
         Log("ERROR: Preferences file '%s' has a damaged check record; it was read unchecked",
             mFileName.c_str());
         break;
@@ -756,31 +777,8 @@ std::vector<uint8_t> TPrefs::BuildFile()
 
 bool TPrefs::KeepDamagedFile()
 {
-    if (!mLoadedDamaged || mDamagedKept || !mWritable)
-    {
-        return true;
-    }
     // The first save drops everything after the bad chunk; the player's only copy goes aside.
-    TString keptAs;
-    TString reason;
-    if (!::KeepDamagedFile(mFileName, kPrefsMaxFileBytes, keptAs, reason))
-    {
-        if (!mKeepFailureSaid)
-        {
-            mKeepFailureSaid = true;
-            Log("ERROR: The damaged preferences '%s' could not be kept aside: %s; they are not "
-                "saved over it",
-                ShownPath(mFileName).c_str(), reason.c_str());
-        }
-        return false;
-    }
-    mDamagedKept = true;
-    if (keptAs.Length() == 0)
-        Log("The damaged preferences '%s' are gone: nothing to keep aside",
-            ShownPath(mFileName).c_str());
-    else
-        Log("The damaged preferences were kept as '%s'", keptAs.c_str());
-    return true;
+    return !mWritable || mSaves.KeepDamaged();
 }
 
 TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
@@ -850,8 +848,9 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
     std::vector<int> mergedOfDisk(disk.size(), -1);
     // This copy's players first, in its order, each in the place it has here: a caller may hold
     // an index across a save. Each with its changes over the file's. A player deleted there stays
-    // deleted unless this copy changed its slot since, or plays it; in this copy it stays in its
-    // place until the run ends, written to no file (gone), unless it is changed or played then.
+    // deleted unless this copy changed its slot since: being current on this copy's menu is no
+    // play. In this copy it stays in its place until the run ends, written to no file (gone),
+    // unless it is changed then.
     for (size_t k = 1; k < mine.size(); ++k)
     {
         const int i = k < origins.size() ? origins[k] : -1;
@@ -859,7 +858,6 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
         const int j = !wasGone && i > 0 && static_cast<size_t>(i) < base.size()
                           ? onDisk[static_cast<size_t>(i)]
                           : -1;
-        const bool played = static_cast<int>(k) == currentUser + 1;
         if (j > 0)
         {
             mergedOfDisk[static_cast<size_t>(j)] = static_cast<int>(merged.size());
@@ -874,11 +872,11 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
         if (there > 0)
         {
             mergedOfDisk[static_cast<size_t>(there)] = static_cast<int>(merged.size());
-            keep(wasGone && !played ? disk[static_cast<size_t>(there)]
-                                    : MergeSlot(nullptr, mine[k], disk[static_cast<size_t>(there)]),
+            keep(wasGone ? disk[static_cast<size_t>(there)]
+                         : MergeSlot(nullptr, mine[k], disk[static_cast<size_t>(there)]),
                  there, static_cast<int>(k), false);
         }
-        else if (madeHere || changedHere || played)
+        else if (madeHere || changedHere)
         {
             keep(mine[k], -1, static_cast<int>(k), false);
         }
@@ -931,24 +929,11 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
     return merged;
 }
 
-bool TPrefs::TakeInOtherSaves(TFileLock& lock)
+bool TPrefs::TakeIn(const std::vector<uint8_t>& data)
 {
-    std::vector<uint8_t> data;
-    const TFileRead read = ReadFileBytes(data);
-    if (read == TFileRead::kMissing ||
-        (read == TFileRead::kRead && mFileExisted && data == mFileBytes))
-    {
-        // Nothing written since: this copy's values are the whole file. A file removed meanwhile
-        // left nothing to take in.
-        return true;
-    }
     TGroups disk;
     size_t badChunk = 0;
-    if (read == TFileRead::kRefused)
-    {
-        // Logged by the read: something no reader takes (no regular file, or too large).
-    }
-    else if (data.empty())
+    if (data.empty())
     {
         Log("ERROR: Preferences file '%s' was emptied since it was read; it is not taken in",
             ShownPath(mFileName).c_str());
@@ -1019,21 +1004,9 @@ bool TPrefs::TakeInOtherSaves(TFileLock& lock)
         mGone = std::move(currentGone);
         mOrigins.resize(mCurrent->size(), -1);
         mGone.resize(mCurrent->size(), false);
-        mFileBytes = std::move(data);
-        mFileExisted = true;
         return true;
     }
-    // Not a preferences file as a save writes one: kept aside, as a damaged file found at the
-    // start is, and never taken in (an empty file would count every player as deleted there).
-    mLoadedDamaged = true;
-    mDamagedKept = false;
-    if (!KeepDamagedFile())
-    {
-        return false;
-    }
-    // Moved away or copied: what is at the name now is what the write may replace.
-    lock.NoteFile();
-    return true;
+    return false;
 }
 
 TPrefs::TGroups TPrefs::FileView() const
@@ -1072,7 +1045,9 @@ TPrefs::TGroups TPrefs::FileView() const
         if (key != kept[0].end() && ReadUserIndex(key->second, index) &&
             static_cast<size_t>(index) + 1 < written.size())
         {
-            const std::string text = std::to_string(written[static_cast<size_t>(index) + 1] - 1);
+            // A current player gone from the file leaves the file without one.
+            const int at = written[static_cast<size_t>(index) + 1];
+            const std::string text = at > 0 ? std::to_string(at - 1) : std::string("-1");
             key->second.assign(text.c_str(), text.c_str() + text.size() + 1);
         }
     }
@@ -1080,86 +1055,48 @@ TPrefs::TGroups TPrefs::FileView() const
     return file;
 }
 
+// The preferences' steps of the saves copies of the game share.
+class TPrefs::TStore : public TSharedSave::TStore
+{
+public:
+    explicit TStore(TPrefs& prefs) : mPrefs(prefs) {}
+
+    TSharedSave::TRead ReadFile(std::vector<uint8_t>& bytes) override
+    {
+        switch (mPrefs.ReadFileBytes(bytes))
+        {
+        case TFileRead::kMissing:
+            return TSharedSave::TRead::kMissing;
+        case TFileRead::kRead:
+            return TSharedSave::TRead::kRead;
+        default:
+            return TSharedSave::TRead::kRefused;
+        }
+    }
+    bool TakeIn(const std::vector<uint8_t>& bytes) override { return mPrefs.TakeIn(bytes); }
+    bool Build(std::vector<uint8_t>& bytes, TString&) override
+    {
+        bytes = mPrefs.BuildFile();
+        return true;
+    }
+    void Written() override { mPrefs.RememberGroups(); }
+
+private:
+    TPrefs& mPrefs;
+};
+
 bool TPrefs::Save()
 {
     if (!mWritable)
     {
         return true;
     }
-    // Whatever stops this save, what it was to write stays in memory for the next one.
-    mUnsaved = true;
-    // A damaged file that could not be kept is still the player's only copy of what it held.
-    if (!KeepDamagedFile())
-    {
-        return false;
-    }
-    // Another copy's read-and-replace of the file waits for this one, and this one for it; without
-    // the lock the file is not replaced (the lock says why, once).
-    TFileLock lock(mFileName);
-    if (!lock.Held())
-    {
-        return false;
-    }
-    lock.NoteFile();
-    // A player this copy plays is written, even one another copy deleted.
-    const int current = GetInt(mCurrentUserKey, -1, -1);
-    if (mCurrentUserKey.Length() > 0 && current >= 0 &&
-        static_cast<size_t>(current) + 1 < mGone.size() && mGone[static_cast<size_t>(current) + 1])
-    {
-        mGone[static_cast<size_t>(current) + 1] = false;
-        mOrigins[static_cast<size_t>(current) + 1] = -1;
-    }
-    if (!TakeInOtherSaves(lock))
-    {
-        return false;
-    }
-    std::vector<uint8_t> data = BuildFile();
-    if (data.size() > kMaxFile)
-    {
-        // The next start would refuse it, and lose every profile with it.
-        Log("ERROR: Preferences could not be written to '%s': %u bytes, more than the %d a "
-            "reader takes",
-            ShownPath(mFileName).c_str(), static_cast<unsigned>(data.size()), kPrefsMaxFileBytes);
-        return false;
-    }
-    // The file layer writes a temporary file and renames it over the old one when it is closed,
-    // so a crash mid-write leaves the previous profiles whole; the rename goes only while the
-    // lock is held and the file is the one taken in.
-    TString reason;
-    bool replaced = true;
-    const auto check = [&](TString& why)
-    {
-        replaced = lock.MayReplace(why);
-        return replaced;
-    };
-    if (!WriteWholeFile(mFileName, data.data(), static_cast<int>(data.size()), reason, check))
-    {
-        if (replaced)
-            Log("ERROR: Preferences could not be written to '%s': %s", ShownPath(mFileName).c_str(),
-                reason.c_str());
-        else
-            Log("ERROR: Preferences were not written to '%s': %s; they are kept for the next "
-                "save",
-                ShownPath(mFileName).c_str(), reason.c_str());
-        return false;
-    }
-    RememberFile(data, true);
-    mUnsaved = false;
-    return true;
+    TStore store(*this);
+    return mSaves.Save(store);
 }
 
 bool TPrefs::SavePending()
 {
-    if (!mUnsaved)
-    {
-        return true;
-    }
-    if (Save())
-    {
-        return true;
-    }
-    Log("ERROR: Preferences could not be saved to '%s' before the end: what changed since "
-        "their last save is lost",
-        ShownPath(mFileName).c_str());
-    return false;
+    TStore store(*this);
+    return mSaves.SavePending(store);
 }

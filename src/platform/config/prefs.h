@@ -12,13 +12,12 @@
 #pragma once
 
 #include "platform/config/cipher.h"
+#include "platform/files/shared_save.h"
 #include "platform/strings/tstring.h"
 
 #include <cstdint>
 #include <map>
 #include <vector>
-
-class TFileLock;
 
 // The limits of the file format: a chunk payload holds at most this many bytes, and a "USER" chunk
 // names a slot up to this index.
@@ -59,7 +58,7 @@ public:
     // Removes user index's slot; the later users move down by one. Nothing else moves a slot: a
     // player another copy deleted keeps its place in this copy's memory until the run ends (a
     // caller may hold its index across a save), but is written to no file unless this copy
-    // changes it or plays it.
+    // changes it (having it current is no change).
     void DeleteUser(int index);
 
     // How a save tells players' slots apart when it takes in another copy's: the key of a slot's
@@ -80,7 +79,7 @@ public:
     // The save to make before the end: once more when a save of this run failed or was put off
     // (said when it fails again: those changes are lost). True when nothing is left unsaved.
     bool SavePending();
-    bool HasUnsavedChanges() const { return mUnsaved; }
+    bool HasUnsavedChanges() const { return mSaves.HasUnsavedChanges(); }
     // Keeps the file as loaded, when it was damaged, under the first free "prefs.dat.bad" name
     // before anything replaces it (logged either way; a failure once). True when it was kept
     // already or there is nothing to keep.
@@ -112,15 +111,16 @@ private:
         kRefused, // something no reader takes (logged): no regular file, or too large
     };
     TFileRead ReadFileBytes(std::vector<uint8_t>& data);
-    // Takes in what another copy wrote since this one last read or wrote the file; false when
-    // the file was damaged meanwhile and could not be kept aside (nothing may replace it).
-    // `lock` notes the file again when it was kept aside.
-    bool TakeInOtherSaves(TFileLock& lock);
+    class TStore;
+    // Takes in what another copy wrote since this one last read or wrote the file; false (logged)
+    // when the bytes are no file a save writes.
+    bool TakeIn(const std::vector<uint8_t>& data);
     // The groups as a save writes them: without the players gone from the file, the current
     // player's index counted among those written.
     std::map<TString, TSlotList> FileView() const;
     // What was read or written is what the next save compares the file with.
     void RememberFile(const std::vector<uint8_t>& data, bool exists);
+    void RememberGroups();
     // One group's slots: this copy's (`mine`, each from `origins` in `base`, -1 made since or
     // gone) over the file's (`disk`). `current`: the group this copy plays in, whose current user
     // it keeps, and whose players keep their places (`gone` those deleted there).
@@ -156,16 +156,12 @@ private:
     TGroups mBase;
     std::vector<int> mOrigins;
     std::vector<bool> mGone;
-    // A save failed or was put off since the last one that wrote the file.
-    bool mUnsaved = false;
-    std::vector<uint8_t> mFileBytes;
-    bool mFileExisted = false;
+    // The file as this copy last read or wrote it, and how it is saved.
+    TSharedSave mSaves;
     TString mNameKey;
     TString mCurrentUserKey;
     TString mFileName;
     TString mInstallKey;
     bool mWritable;
     bool mLoadedDamaged = false;
-    bool mDamagedKept = false;
-    bool mKeepFailureSaid = false;
 };

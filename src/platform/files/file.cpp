@@ -245,6 +245,7 @@ TFileLock::TFileLock(const TString& name)
         MakeFoldersFor(mLocation);
         sys::LockRequest request;
         request.waitMs = GetFileLockWait(name);
+        request.standIn = true;
         {
             std::lock_guard<std::mutex> guard(LockWaits().mMutex);
             request.stop = LockWaits().mEnded;

@@ -176,6 +176,8 @@ int TDiskFileData::Close()
                     "written: %s",
                     folder.c_str(), mFinalPath.c_str(), DescribeError(errno).c_str());
         }
+        // Renamed or removed: its writer's lock is no longer needed.
+        sys::LetGoOfTemporary(mTempPath.c_str());
         mTempPath = TString();
         mFinalPath = TString();
     }

@@ -379,12 +379,14 @@ void RemoveLeftoversIn(const TString& folder, int minimumAgeSeconds, std::set<TS
         const std::string path = std::string(folder.c_str()) + "/" + leftover;
         // A name that carries its writer's process id is that writer's write in progress while it
         // runs (a copy started with "--multiple" beside this one, a save held up by a slow disk),
-        // whatever its age: only a dead writer's is left over. Names of earlier versions tell no
-        // writer, and go by their age.
+        // whatever its age, and while its writer's lock on it is held (a writer in another process
+        // namespace sharing the folder, whose id names no process here): only a gone writer's is
+        // left over. Names of earlier versions tell no writer, and go by their age.
         int writer = 0;
         const bool named = sys::TemporaryFileWriter(leftover, sys::kTemporaryMarker, writer);
         sys::FileStat st;
-        if (!sys::StatPath(path, st) || st.isFolder || (named && sys::ProcessRunning(writer)) ||
+        if (!sys::StatPath(path, st) || st.isFolder ||
+            (named && sys::TemporaryInUse(path, writer, now - st.modifiedSeconds)) ||
             (!named && minimumAgeSeconds > 0 && now - st.modifiedSeconds < minimumAgeSeconds))
             continue;
         if (sys::RemoveFile(path))

@@ -68,16 +68,42 @@ TString MakeInstanceName(const TString& exePath)
 
 // Profiles, options and scores would seem kept and be gone at the next start: the log and the
 // terminal say so once, at start-up, instead of each save failing quietly.
-void WarnIfUserFolderReadOnly(const TString& folder)
+// True when it can be written.
+bool WarnIfUserFolderReadOnly(const TString& folder)
 {
     std::string reason;
     if (folder.Length() == 0 || sys::CanWriteInFolder(folder.c_str(), reason))
-        return;
+        return true;
     const TString line = TString::Format(
         "ERROR: The data folder '%s' cannot be written (%s): profiles, options and scores will "
         "not be kept.",
         folder.c_str(), reason.c_str());
     LogAndSay(line.c_str());
+    return false;
+}
+
+// Said at the start, as a folder that cannot be written is: a save lock that cannot be had (nor
+// its stand-in) puts every save of its file off for good. One held by another copy will be had.
+void WarnIfSavesCannotBeLocked(const TString& folder)
+{
+    if (folder.Length() == 0)
+        return;
+    for (const char* name : {"prefs.dat", "hiscore.dat"})
+    {
+        const std::string file = std::string(folder.c_str()) + "/" + name;
+        sys::LockRequest request;
+        request.standIn = true;
+        std::string reason;
+        sys::LockResult result = sys::LockResult::kRefused;
+        const int handle = sys::LockFile(file + ".lock", request, reason, result);
+        sys::UnlockFile(handle);
+        if (handle >= 0 || result != sys::LockResult::kRefused)
+            continue;
+        LogAndSay(TString::Format("ERROR: The lock of '%s' cannot be had (%s): changes made in "
+                                  "this run will not be kept.",
+                                  file.c_str(), reason.c_str())
+                      .c_str());
+    }
 }
 
 // A second start ends at once; without a word, a player who started it from a terminal (or a
@@ -433,8 +459,9 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
         Log("ERROR: The single-instance lock is held, but %s: a second start cannot bring this "
             "window forward.",
             impl->mIdentity.mInstanceNoticeFailure.c_str());
-    if (!impl->mHost.mHosted || command.mHostPage)
-        WarnIfUserFolderReadOnly(impl->mPaths.mUserFolder);
+    if ((!impl->mHost.mHosted || command.mHostPage) &&
+        WarnIfUserFolderReadOnly(impl->mPaths.mUserFolder))
+        WarnIfSavesCannotBeLocked(impl->mPaths.mUserFolder);
 
     auto* application = new TApplication(impl);
     application->CreateMainWindow();

@@ -368,11 +368,16 @@ void MergeMap(const TMap& base, const TMap& mine, TMap& disk, TSame same)
 } // namespace
 
 void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THiscoreData& disk,
-                      const std::set<TString, TByteOrder>& bestModes)
+                      const THiscoreBestModes& bestModes)
 {
     for (const auto& [mode, table] : mine.mTables)
     {
-        const bool best = bestModes.count(mode) != 0;
+        const auto order = bestModes.find(mode);
+        const bool best = order != bestModes.end();
+        const bool lowerFirst = best && order->second;
+        // In a table of times 0 is no time yet (a new player's row), below every time.
+        const auto better = [&](int32_t a, int32_t b)
+        { return lowerFirst ? a != 0 && (b == 0 || a < b) : a > b; };
         std::map<std::string, const ScoreEntry*> before;
         if (auto found = base.mTables.find(mode); found != base.mTables.end())
             for (const ScoreEntry& e : found->second->GetEntries())
@@ -398,8 +403,8 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
                     continue;
                 const bool changed = is != now.end() &&
                                      (was == before.end() || !SameEntry(*was->second, *is->second));
-                // A best improved here and there: the higher stands.
-                const bool mineStands = changed && !(best && e.mScore > is->second->mScore);
+                // A best improved here and there: the better stands.
+                const bool mineStands = changed && !(best && better(e.mScore, is->second->mScore));
                 if (mineStands)
                     here.insert(id);
                 entries.push_back(mineStands ? *is->second : e);
@@ -421,7 +426,7 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
                          { return a.mScore > b.mScore; });
         if (best)
         {
-            // One entry a player, the highest (this copy's on a tie, as its name for the player
+            // One entry a player, the best (this copy's on a tie, as its name for the player
             // is the one its preferences keep): copies that each entered a player's best, or made
             // one player each under one name, keep one row.
             std::vector<ScoreEntry> kept;
@@ -432,7 +437,8 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
                                          { return SamePlayerName(k.mName, e.mName); });
                 if (same == kept.end())
                     kept.push_back(std::move(e));
-                else if (same->mScore == e.mScore && here.count(EntryIdentity(e)) != 0)
+                else if (better(e.mScore, same->mScore) ||
+                         (same->mScore == e.mScore && here.count(EntryIdentity(e)) != 0))
                     *same = std::move(e);
             }
             entries = std::move(kept);

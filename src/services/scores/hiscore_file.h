@@ -6,6 +6,7 @@
 #include "services/scores/score_table.h"
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -52,10 +53,12 @@ THiscoreData CopyHiscoreData(const THiscoreData& data);
 // Takes what this copy changed since it read `base` (entries added, improved or removed, told
 // apart by their GUIDs; a player's medals removed) into `disk`, what another copy of the game
 // saved since: the rest of `disk` stays. In a table of best scores (a mode in `bestModes`), each
-// player (by name, A-Z matching a-z) keeps one entry, the higher: a lower one changed here never
-// replaces a higher one there. Tables come out ordered and ranked as Insert keeps them.
+// player (by name, A-Z matching a-z) keeps one entry, the better by that table's order (true: a
+// lower score is better, as a time is, 0 being none yet): a worse one changed here never replaces a
+// better one there. Tables come out ordered and ranked as Insert keeps them.
+using THiscoreBestModes = std::map<TString, bool, TByteOrder>;
 void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THiscoreData& disk,
-                      const std::set<TString, TByteOrder>& bestModes = {});
+                      const THiscoreBestModes& bestModes = {});
 // The elements and attributes the reader counts in the document BuildHiscoreDocument makes.
 int CountHiscoreNodes(const THiscoreData& data);
 // Drops the lowest rows (the last of the longest table first) until the document holds at most

@@ -6,6 +6,7 @@
 #include "platform/config/config.h"
 #include "platform/files/file.h"
 #include "platform/files/file_layer.h"
+#include "platform/files/shared_save.h"
 #include "platform/log.h"
 #include "platform/config/xml.h"
 #include "services/scores/hiscore_file.h"
@@ -22,6 +23,17 @@ namespace
 const char* const kScoreFile = "user:hiscore.dat";
 // The first line of the address file is read into a buffer of this size.
 constexpr int kServerLineBytes = 512;
+
+const TSharedSave::TWords kScoreWords = {
+    "ERROR: HiScores: The damaged score data '%s' could not be kept aside: %s; the scores are not "
+    "saved over it.",
+    "HiScores: The damaged score data '%s' is gone: nothing to keep aside.",
+    "HiScores: The damaged score data was kept as '%s'.",
+    "ERROR: HiScores: The scores could not be saved to '%s': %s.",
+    "ERROR: HiScores: The scores were not saved to '%s': %s; they are kept for the next save.",
+    "ERROR: HiScores: The scores could not be saved to '%s' before the end: what changed since "
+    "their last save is lost.",
+};
 
 TString EncryptionKeyFromConfig()
 {
@@ -77,20 +89,13 @@ struct TQmHiscores::Record
     TString mDefaultError;
     TCipher mCipher;
     bool mSaveEnabled;
-    // The file on disk could not be read whole; its bytes are kept before it is replaced.
-    bool mKeepDamagedFile = false;
-    // The keep failed and the log said so: later saves that fail for it say nothing more.
-    bool mKeepFailureSaid = false;
-    // The file as this copy last read or wrote it (its bytes, or nothing there) and what it held:
-    // a save takes in what another copy of the game saved since.
+    // What the file held as this copy last read or wrote it: a save takes in what another copy
+    // of the game saved since.
     THiscoreData mBase;
-    std::vector<uint8_t> mFileBytes;
-    bool mFileExisted = false;
-    // The tables this copy entered a best score in (AddScore's bestOnly): a merge keeps each
-    // player's higher entry there.
-    std::set<TString, TByteOrder> mBestModes;
-    // A save failed or was put off since the last one that wrote the file.
-    bool mUnsaved = false;
+    TSharedSave mSaves{kScoreFile, kMaxHiscoreFileBytes, kScoreWords};
+    // The tables this copy entered a best score in (AddScore's bestOnly), each with its order
+    // (true: lower first): a merge keeps each player's better entry there.
+    THiscoreBestModes mBestModes;
 };
 
 TQmHiscores::TQmHiscores(bool saveEnabled)
@@ -111,10 +116,11 @@ TQmHiscores::~TQmHiscores() = default;
 
 void TQmHiscores::Load()
 {
-    THiscoreLoad result =
-        LoadHiscoreFile(mRecord->mCipher, kScoreFile, mRecord->mData, &mRecord->mFileBytes);
-    mRecord->mKeepDamagedFile = result == THiscoreLoad::kDamaged;
-    mRecord->mFileExisted = result != THiscoreLoad::kNoFile;
+    std::vector<uint8_t> bytes;
+    THiscoreLoad result = LoadHiscoreFile(mRecord->mCipher, kScoreFile, mRecord->mData, &bytes);
+    if (result == THiscoreLoad::kDamaged)
+        mRecord->mSaves.MarkDamaged();
+    mRecord->mSaves.Remember(bytes, result != THiscoreLoad::kNoFile);
     mRecord->mBase = CopyHiscoreData(mRecord->mData);
 }
 
@@ -152,137 +158,75 @@ void TQmHiscores::ReadServerAddress()
     mRecord->mServerUrl = TString(line, static_cast<unsigned>(length));
 }
 
-bool TQmHiscores::KeepDamagedFile()
+// The score file's steps of the saves copies of the game share.
+class TQmHiscores::Store : public TSharedSave::TStore
 {
-    TString keptAs;
-    TString reason;
-    if (!::KeepDamagedFile(kScoreFile, kMaxHiscoreFileBytes, keptAs, reason))
-    {
-        if (!mRecord->mKeepFailureSaid)
-            Log("ERROR: HiScores: The damaged score data '%s' could not be kept aside: %s; the "
-                "scores are not saved over it.",
-                ShownPath(kScoreFile).c_str(), reason.c_str());
-        mRecord->mKeepFailureSaid = true;
-        return false;
-    }
-    if (keptAs.Length() == 0)
-        Log("HiScores: The damaged score data '%s' is gone: nothing to keep aside.",
-            ShownPath(kScoreFile).c_str());
-    else
-        Log("HiScores: The damaged score data was kept as '%s'.", keptAs.c_str());
-    return true;
-}
+public:
+    explicit Store(Record& record) : mRecord(record) {}
 
-bool TQmHiscores::TakeInOtherSaves(TFileLock& lock)
-{
-    Record& r = *mRecord;
-    std::vector<uint8_t> bytes;
-    const THiscoreRead read = ReadHiscoreBytes(kScoreFile, bytes);
-    // Nothing written since (or the file removed): this copy's scores are the whole file.
-    if (read == THiscoreRead::kNoFile ||
-        (read == THiscoreRead::kRead && r.mFileExisted && bytes == r.mFileBytes))
-        return true;
-    THiscoreData disk;
-    if (read == THiscoreRead::kRead &&
-        DecodeHiscoreBytes(r.mCipher, bytes, disk) == THiscoreLoad::kLoaded)
+    TSharedSave::TRead ReadFile(std::vector<uint8_t>& bytes) override
     {
-        // From here this copy's scores stand on the file as it is now.
+        switch (ReadHiscoreBytes(kScoreFile, bytes))
+        {
+        case THiscoreRead::kNoFile:
+            return TSharedSave::TRead::kMissing;
+        case THiscoreRead::kRead:
+            return TSharedSave::TRead::kRead;
+        default:
+            return TSharedSave::TRead::kRefused;
+        }
+    }
+    bool TakeIn(const std::vector<uint8_t>& bytes) override
+    {
+        Record& r = mRecord;
+        THiscoreData disk;
+        if (DecodeHiscoreBytes(r.mCipher, bytes, disk) != THiscoreLoad::kLoaded)
+            return false;
         THiscoreData asRead = CopyHiscoreData(disk);
         MergeHiscoreData(r.mBase, r.mData, disk, r.mBestModes);
         r.mData = std::move(disk);
         r.mBase = std::move(asRead);
-        r.mFileBytes = std::move(bytes);
-        r.mFileExisted = true;
         return true;
     }
-    // Damaged since it was read, or no longer a file a reader takes (logged): kept aside, as a
-    // damaged file found at the start is, and never taken in.
-    if (!KeepDamagedFile())
-        return false;
-    // Moved away or copied: what is at the name now is what the write may replace.
-    lock.NoteFile();
-    return true;
-}
+    bool Build(std::vector<uint8_t>& bytes, TString& reason) override
+    {
+        Record& r = mRecord;
+        // A document past what the reader takes would lose every score at the next start: the
+        // lowest rows go first, here as in the file.
+        const int dropped = TrimHiscoreData(r.mData, kXmlMaxNodes);
+        if (dropped > 0)
+            Log("HiScores: The scores held more than the %d elements and attributes a score file "
+                "may hold: the %d lowest rows were dropped.",
+                kXmlMaxNodes, dropped);
+        if (dropped < 0)
+        {
+            reason = TString::Format("more than the %d elements and attributes a reader takes, "
+                                     "without a single row",
+                                     kXmlMaxNodes);
+            return false;
+        }
+        bytes = EncipherHiscoreDocument(r.mCipher, BuildHiscoreDocument(r.mData));
+        return true;
+    }
+    void Written() override { mRecord.mBase = CopyHiscoreData(mRecord.mData); }
+
+private:
+    Record& mRecord;
+};
 
 bool TQmHiscores::Save()
 {
     Record& r = *mRecord;
     if (!r.mSaveEnabled)
         return true;
-    // Whatever stops this save, what it was to write stays in memory for the next one.
-    r.mUnsaved = true;
-    // Another copy's read-and-replace of the file waits for this one, and this one for it; without
-    // the lock the file is not replaced (the lock says why, once).
-    TFileLock lock(kScoreFile);
-    if (!lock.Held())
-        return false;
-    lock.NoteFile();
-    // A damaged file that could not be kept is still the only copy of what it held.
-    if (r.mKeepDamagedFile)
-    {
-        if (!KeepDamagedFile())
-            return false;
-        r.mKeepDamagedFile = false;
-        lock.NoteFile();
-    }
-    if (!TakeInOtherSaves(lock))
-        return false;
-    // A document past what the reader takes would lose every score at the next start: the
-    // lowest rows go first, here as in the file.
-    const int dropped = TrimHiscoreData(r.mData, kXmlMaxNodes);
-    if (dropped > 0)
-        Log("HiScores: The scores held more than the %d elements and attributes a score file "
-            "may hold: the %d lowest rows were dropped.",
-            kXmlMaxNodes, dropped);
-    TString reason = "nothing to write";
-    std::vector<uint8_t> bytes;
-    if (dropped < 0)
-        reason = TString::Format("more than the %d elements and attributes a reader takes, "
-                                 "without a single row",
-                                 kXmlMaxNodes);
-    else
-        bytes = EncipherHiscoreDocument(r.mCipher, BuildHiscoreDocument(r.mData));
-    // A file the next start would refuse would lose every score with it.
-    if (bytes.size() > static_cast<size_t>(kMaxHiscoreFileBytes))
-        reason = TString::Format("%u bytes, more than the %d a reader takes",
-                                 static_cast<unsigned>(bytes.size()), kMaxHiscoreFileBytes);
-    // The file layer writes a temporary file and renames it over the old one when it is closed,
-    // only while the lock is held and the file is the one taken in.
-    bool replaced = true;
-    const auto check = [&](TString& why)
-    {
-        replaced = lock.MayReplace(why);
-        return replaced;
-    };
-    if (bytes.empty() || bytes.size() > static_cast<size_t>(kMaxHiscoreFileBytes) ||
-        !WriteWholeFile(kScoreFile, bytes.data(), static_cast<int>(bytes.size()), reason, check))
-    {
-        if (replaced)
-            Log("ERROR: HiScores: The scores could not be saved to '%s': %s.",
-                ShownPath(kScoreFile).c_str(), reason.c_str());
-        else
-            Log("ERROR: HiScores: The scores were not saved to '%s': %s; they are kept for the "
-                "next save.",
-                ShownPath(kScoreFile).c_str(), reason.c_str());
-        return false;
-    }
-    r.mBase = CopyHiscoreData(r.mData);
-    r.mFileBytes = std::move(bytes);
-    r.mFileExisted = true;
-    r.mUnsaved = false;
-    return true;
+    Store store(r);
+    return r.mSaves.Save(store);
 }
 
 bool TQmHiscores::SavePending()
 {
-    if (!mRecord->mUnsaved)
-        return true;
-    if (Save())
-        return true;
-    Log("ERROR: HiScores: The scores could not be saved to '%s' before the end: what changed "
-        "since their last save is lost.",
-        ShownPath(kScoreFile).c_str());
-    return false;
+    Store store(*mRecord);
+    return mRecord->mSaves.SavePending(store);
 }
 
 void TQmHiscores::SetParameter(int which, const TString& value)
@@ -313,6 +257,14 @@ void TQmHiscores::AddScore(int score, bool bestOnly, const char* gameData)
 void TQmHiscores::SubmitScore(int score, bool bestOnly, const char* gameData,
                               const char* serverData)
 {
+    if (bestOnly)
+        mRecord->mBestModes.emplace(mRecord->mCurrentMode, false);
+    Enter(score, bestOnly, gameData, serverData);
+    Save();
+}
+
+void TQmHiscores::Enter(int score, bool bestOnly, const char* gameData, const char* serverData)
+{
     Record& r = *mRecord;
     ScoreEntry entry;
     entry.mScore = score;
@@ -322,8 +274,6 @@ void TQmHiscores::SubmitScore(int score, bool bestOnly, const char* gameData,
     entry.mVersion = r.mVersion;
     entry.mLocal = 1;
     entry.mSubmitted = 0;
-    if (bestOnly)
-        r.mBestModes.insert(r.mCurrentMode);
 
     auto found = r.mData.mTables.find(r.mCurrentMode);
     if (found == r.mData.mTables.end())
@@ -333,7 +283,6 @@ void TQmHiscores::SubmitScore(int score, bool bestOnly, const char* gameData,
         auto table = std::make_unique<ScoreTable>(r.mCurrentMode);
         table->AppendStored(std::move(entry));
         r.mData.mTables[r.mCurrentMode] = std::move(table);
-        Save();
         return;
     }
     ScoreTable& table = *found->second;
@@ -361,14 +310,27 @@ void TQmHiscores::SubmitScore(int score, bool bestOnly, const char* gameData,
             entry.mGuid = NewGuidString();
         table.Insert(std::move(entry));
     }
-    Save();
 }
 
 void TQmHiscores::RemoveUserScores(const TString& player)
 {
+    DropPlayer(player);
+    Save();
+}
+
+void TQmHiscores::DropPlayer(const TString& player)
+{
     for (auto& [mode, table] : mRecord->mData.mTables)
         table->RemovePlayer(player);
     mRecord->mData.mMedals.erase(player);
+}
+
+void TQmHiscores::ReplaceUserScore(const TString& player, int score, bool lowerFirst,
+                                   const char* gameData)
+{
+    mRecord->mBestModes[mRecord->mCurrentMode] = lowerFirst;
+    DropPlayer(player);
+    Enter(score, true, gameData, nullptr);
     Save();
 }
 

@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <memory>
 
-class TFileLock;
-
 class TQmHiscores
 {
 public:
@@ -36,6 +34,10 @@ public:
     void SubmitScore(int score, bool bestOnly, const char* gameData, const char* serverData);
     // Drops the player's entries from every table and their medals; service accounts stay.
     void RemoveUserScores(const TString& player);
+    // RemoveUserScores, then the current player's score entered as AddScore's best, in one save:
+    // a crash leaves the old row or the new one. `lowerFirst`: the table ranks a lower score
+    // (a time) as the better, which a merge with another copy's save keeps.
+    void ReplaceUserScore(const TString& player, int score, bool lowerFirst, const char* gameData);
     // The save to make before the end: once more when a save of this run failed or was put off
     // (said when it fails again: those changes are lost). True when nothing is left unsaved.
     bool SavePending();
@@ -59,20 +61,17 @@ public:
 
 private:
     struct Record;
+    class Store;
 
     void Load();
     void ReadSettingsFile();
     void ReadServerAddress();
-    // False (and a log line with the reason) when the score file could not be written. Under the
-    // lock "hiscore.dat.lock", what another copy of the game saved since this one read the file
-    // is taken in first; without the lock nothing is written, and what was to be written waits
-    // in memory for the next save.
+    // False (and a log line with the reason) when the score file could not be written; saved as
+    // every shared data file is (TSharedSave), under the lock "hiscore.dat.lock".
     bool Save();
-    // False when the file was damaged meanwhile and could not be kept aside; `lock` notes the file
-    // again when it was.
-    bool TakeInOtherSaves(TFileLock& lock);
-    // Keeps the damaged file aside (logged); false, said once, when it could not be.
-    bool KeepDamagedFile();
+    // The changes of AddScore and RemoveUserScores, without their save.
+    void Enter(int score, bool bestOnly, const char* gameData, const char* serverData);
+    void DropPlayer(const TString& player);
 
     std::unique_ptr<Record> mRecord;
 };

@@ -10,7 +10,10 @@
 #include <ctime>
 #include <climits>
 #include <dirent.h>
+#include <map>
+#include <mutex>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -436,29 +439,163 @@ uint64_t MonotonicMs()
 }
 } // namespace
 
+namespace
+{
+// Tests: what every flock of a lock answers (0: the system's answer).
+std::atomic<int> gInjectedLockError{0};
+
+int TryLock(int fd)
+{
+    const int injected = gInjectedLockError.load();
+    if (injected != 0)
+    {
+        errno = injected;
+        return -1;
+    }
+    return flock(fd, LOCK_EX | LOCK_NB);
+}
+
+// The locks taken by an exclusive create (LockFile's fallback), by handle: released by removing
+// the file, and held while the name is still that file.
+struct ExclusiveLocks
+{
+    std::mutex mMutex;
+    std::map<int, std::string> mPaths;
+};
+
+ExclusiveLocks& Exclusives()
+{
+    static ExclusiveLocks locks;
+    return locks;
+}
+
+std::string ExclusivePath(int handle)
+{
+    std::lock_guard<std::mutex> guard(Exclusives().mMutex);
+    auto found = Exclusives().mPaths.find(handle);
+    return found == Exclusives().mPaths.end() ? std::string() : found->second;
+}
+
+bool SameFile(int handle, const std::string& path)
+{
+    struct stat held;
+    struct stat named;
+    return handle >= 0 && fstat(handle, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+enum class StandIn
+{
+    kRemoved, // its holder was gone: removed
+    kHeld,    // a holder has it
+    kNoFile,  // something else is at its name (a folder, a link...): no lock can be had there
+};
+
+// An exclusive lock file left at `path`: removed when it has no holder any more, that is when its
+// holder's lock on it is free (and it is older than the moment between its create and that lock),
+// or, where no flock can be had, when it is older than any save takes.
+StandIn RemoveStaleExclusive(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENOENT ? StandIn::kRemoved : StandIn::kNoFile;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    {
+        close(fd);
+        return StandIn::kNoFile;
+    }
+    struct timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t ageMs =
+        (static_cast<int64_t>(now.tv_sec) - static_cast<int64_t>(st.st_mtim.tv_sec)) * 1000 +
+        (now.tv_nsec - st.st_mtim.tv_nsec) / 1000000;
+    bool stale = false;
+    if (TryLock(fd) == 0)
+        stale = ageMs >= kExclusiveLockSettleMs;
+    else if (errno != EWOULDBLOCK && errno != EINTR)
+        stale = ageMs >= kExclusiveLockStaleMs;
+    // Removed only while the name is still the file found stale.
+    stale = stale && SameFile(fd, path) && unlink(path.c_str()) == 0;
+    close(fd);
+    return stale ? StandIn::kRemoved : StandIn::kHeld;
+}
+
+// The lock of a lock file that cannot be flocked (a file system without flock, one at the name
+// owned by another user, a folder there): the file "<path>.x" made new is the lock, so copies
+// still exclude each other. Its holder flocks it where it can, which tells it held.
+int ExclusiveLock(const std::string& path, const LockRequest& request, std::string& reason,
+                  LockResult& result, uint64_t start)
+{
+    const std::string exclusive = path + kExclusiveLockSuffix;
+    const uint32_t stepMs = 2;
+    for (;;)
+    {
+        const int fd =
+            open(exclusive.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0)
+        {
+            TryLock(fd);
+            std::lock_guard<std::mutex> guard(Exclusives().mMutex);
+            Exclusives().mPaths[fd] = exclusive;
+            result = LockResult::kTaken;
+            return fd;
+        }
+        const int error = errno;
+        if (error != EEXIST)
+        {
+            reason += std::string(", nor can its stand-in be made: ") + std::strerror(error);
+            return -1;
+        }
+        const StandIn standIn = RemoveStaleExclusive(exclusive);
+        if (standIn == StandIn::kRemoved)
+            continue;
+        if (standIn == StandIn::kNoFile)
+        {
+            reason += ", nor can its stand-in be made: something that is no file is at its name";
+            return -1;
+        }
+        const bool stopped = request.stop && request.stop();
+        if (stopped || MonotonicMs() - start >= request.waitMs)
+        {
+            result = stopped ? LockResult::kStopped : LockResult::kBusy;
+            reason = "another process holds it";
+            return -1;
+        }
+        struct timespec pause = {0, static_cast<long>(stepMs) * 1000000L};
+        nanosleep(&pause, nullptr);
+    }
+}
+} // namespace
+
 int LockFile(const std::string& path, const LockRequest& request, std::string& reason,
              LockResult& result)
 {
     result = LockResult::kRefused;
+    // The time is the clock's: a loaded machine sleeps longer than it asks.
+    const uint64_t start = MonotonicMs();
     bool refused = false;
     struct stat st;
     const int fd = OpenRegularDescriptor(path, O_RDWR | O_CREAT | O_NOFOLLOW, reason, refused, 0600,
                                          OtherNames::Allowed, st);
+    // Something at the name that is no file of ours (a folder, a link, another user's file this
+    // user may not open) is no lock; a folder that cannot be written has room for no stand-in
+    // either.
     if (fd < 0)
-        return -1;
+        return request.standIn && (refused || errno == EACCES || errno == EPERM)
+                   ? ExclusiveLock(path, request, reason, result, start)
+                   : -1;
     if (st.st_uid != geteuid())
     {
         reason = "it belongs to another user";
         close(fd);
-        return -1;
+        return request.standIn ? ExclusiveLock(path, request, reason, result, start) : -1;
     }
-    // Short steps: a holder keeps the lock for one read and write of a small file. The time is
-    // the clock's: a loaded machine sleeps longer than it asks.
-    const uint64_t start = MonotonicMs();
+    // Short steps: a holder keeps the lock for one read and write of a small file.
     const uint32_t stepMs = 2;
     for (;;)
     {
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        if (TryLock(fd) == 0)
         {
             result = LockResult::kTaken;
             return fd;
@@ -466,9 +603,10 @@ int LockFile(const std::string& path, const LockRequest& request, std::string& r
         const int error = errno;
         if (error != EWOULDBLOCK && error != EINTR)
         {
+            // No flock here (ENOLCK, EOPNOTSUPP): no copy can flock it either.
             reason = std::strerror(error);
             close(fd);
-            return -1;
+            return request.standIn ? ExclusiveLock(path, request, reason, result, start) : -1;
         }
         if (error == EWOULDBLOCK)
         {
@@ -488,10 +626,13 @@ int LockFile(const std::string& path, const LockRequest& request, std::string& r
 
 bool LockStillHeld(int handle, const std::string& path)
 {
-    struct stat held;
-    struct stat named;
-    return handle >= 0 && fstat(handle, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
-           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    const std::string exclusive = ExclusivePath(handle);
+    return SameFile(handle, exclusive.empty() ? path : exclusive);
+}
+
+void InjectLockFailure(int errorNumber)
+{
+    gInjectedLockError.store(errorNumber);
 }
 
 FileIdentity IdentifyFile(const std::string& path)
@@ -513,6 +654,19 @@ void UnlockFile(int handle)
 {
     if (handle < 0)
         return;
+    // An exclusive create's lock is let go by removing its file (while it is still this one).
+    std::string exclusive;
+    {
+        std::lock_guard<std::mutex> guard(Exclusives().mMutex);
+        auto found = Exclusives().mPaths.find(handle);
+        if (found != Exclusives().mPaths.end())
+        {
+            exclusive = found->second;
+            Exclusives().mPaths.erase(found);
+        }
+    }
+    if (!exclusive.empty() && SameFile(handle, exclusive))
+        unlink(exclusive.c_str());
     flock(handle, LOCK_UN);
     close(handle);
 }
@@ -584,6 +738,70 @@ bool AllDigits(const std::string& text, size_t from, size_t to)
 }
 } // namespace
 
+namespace
+{
+// The writer's lock of each temporary this process writes: a descriptor of its own on the file,
+// flocked, held until the file is renamed or removed (the stream's own is closed before that).
+struct WriterLocks
+{
+    std::mutex mMutex;
+    std::map<std::string, int> mHandles;
+};
+
+WriterLocks& Writers()
+{
+    static WriterLocks writers;
+    return writers;
+}
+
+bool ProcessIdRunning(int pid)
+{
+    // Another user's process cannot be signalled, and runs all the same.
+    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+}
+
+void HoldWriterLock(const std::string& temporary)
+{
+    const int fd = open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return;
+    if (TryLock(fd) != 0)
+    {
+        // No flock here: the sweep goes by the temporary's age.
+        close(fd);
+        return;
+    }
+    std::lock_guard<std::mutex> guard(Writers().mMutex);
+    Writers().mHandles[temporary] = fd;
+}
+} // namespace
+
+void LetGoOfTemporary(const std::string& temporary)
+{
+    std::lock_guard<std::mutex> guard(Writers().mMutex);
+    auto found = Writers().mHandles.find(temporary);
+    if (found == Writers().mHandles.end())
+        return;
+    close(found->second);
+    Writers().mHandles.erase(found);
+}
+
+bool TemporaryInUse(const std::string& path, int writer, int64_t ageSeconds)
+{
+    if (ProcessIdRunning(writer))
+        return true;
+    // The writer's id may name no process here and its writer run all the same, in another
+    // process namespace sharing the folder: its lock on the file tells.
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    bool inUse = false;
+    if (TryLock(fd) != 0)
+        inUse = errno == EWOULDBLOCK || errno == EINTR || ageSeconds < kTemporaryStaleSeconds;
+    close(fd);
+    return inUse;
+}
+
 std::FILE* CreateTemporaryFile(const std::string& path, const char* marker, std::string& temporary,
                                std::string& reason)
 {
@@ -615,6 +833,7 @@ std::FILE* CreateTemporaryFile(const std::string& path, const char* marker, std:
             return nullptr;
         }
         temporary = name;
+        HoldWriterLock(name);
         return stream;
     }
     reason = "no free temporary name beside it ('" + stem + "<n>' all taken)";
@@ -637,9 +856,9 @@ bool ReplaceFileWith(const std::string& path, const void* data, size_t size, std
     {
         reason = std::strerror(error != 0 ? error : EIO);
         unlink(temporary.c_str());
-        return false;
     }
-    return true;
+    LetGoOfTemporary(temporary);
+    return written && error == 0;
 }
 
 namespace

@@ -96,6 +96,14 @@ constexpr const char* kTemporaryMarker = ".tmp";
 // for the next. Null with the reason otherwise; `temporary` is the name made.
 std::FILE* CreateTemporaryFile(const std::string& path, const char* marker, std::string& temporary,
                                std::string& reason);
+// The temporary is flocked by its writer until LetGoOfTemporary, called once it was renamed or
+// removed: what tells a sweep that its writer still writes it, wherever that writer runs.
+void LetGoOfTemporary(const std::string& temporary);
+// Whether the temporary at `path`, of the writer process id `writer` (0: none named), may still be
+// written: its writer runs here, or its writer's lock on it is held, or, where no flock can be had
+// there, it is younger than any save takes.
+constexpr int64_t kTemporaryStaleSeconds = 600;
+bool TemporaryInUse(const std::string& path, int writer, int64_t ageSeconds);
 // Writes `size` bytes as the whole of the file at `path`: into a temporary file (as above), then
 // renamed over it, so a reader never meets half a file. False with the reason, nothing left
 // behind, and the old file as it was, when a step fails.
@@ -131,6 +139,10 @@ struct LockRequest
     uint32_t waitMs = 0;
     // Asked between tries: true ends the wait at once.
     std::function<bool()> stop;
+    // A lock held for one save: where the lock file cannot be flocked, an exclusive create of a
+    // stand-in stands for it (below). A lock held for a whole run does without, since where no
+    // flock can be had at all nothing tells a long-held stand-in from one left by a crash.
+    bool standIn = false;
 };
 
 enum class LockResult
@@ -144,12 +156,24 @@ enum class LockResult
 // LockFile as asked in `request`; the handle, or -1 with the reason and what happened in `result`.
 int LockFile(const std::string& path, const LockRequest& request, std::string& reason,
              LockResult& result);
+// With `standIn`, where the lock file cannot be flocked (a file system without flock, answering
+// ENOLCK or EOPNOTSUPP; one at the name owned by another user; a folder or anything else there),
+// the lock is the file "<path>.x" made new (O_EXCL), waited for as a flock is. Its holder flocks it
+// where it can: one left by a holder gone is removed once that lock is free and it is older than
+// this, or, where no flock can be had, once it is older than any save takes.
+constexpr const char* kExclusiveLockSuffix = ".x";
+constexpr int64_t kExclusiveLockSettleMs = 1000;
+constexpr int64_t kExclusiveLockStaleMs = 60000;
 // Whether the lock file at `path` is still the file `handle` locks: one removed or replaced since
 // is no lock any more, since another process may lock the new file at the name.
 bool LockStillHeld(int handle, const std::string& path);
 // Releases the lock and closes its file; the file stays, since another process may be opening it
-// to wait for the lock (a lock file removed under a waiter would let two holders in).
+// to wait for the lock (a lock file removed under a waiter would let two holders in). An
+// exclusive create's file is removed: that is its release.
 void UnlockFile(int handle);
+// Tests: every flock a lock takes answers this error number, as on a file system without flock;
+// 0 ends it.
+void InjectLockFailure(int errorNumber);
 
 // What is at a path, a link taken as itself: a file replaced (renamed over) or written since it was
 // identified has another identity.

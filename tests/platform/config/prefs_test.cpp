@@ -1114,11 +1114,11 @@ TEST_F(PrefsCopiesTest, APlayerDeletedHereIsNotBroughtBackAndOneDeletedThereStay
     }
     auto a = Copy();
     auto b = Copy();
-    // a deletes Bob and Dee; b, still playing Dee, changes Ann's and Cid's records meanwhile.
+    // a deletes Bob and Dee; b, still playing Dee, changes Dee's and Ann's records meanwhile.
     a->DeleteUser(3);
     a->DeleteUser(1);
     a->SetInt("curuser", 0, -1, true);
-    b->SetString("progress", "crypt", 2, true);
+    b->SetString("progress", "crypt", 3, true);
     b->SetString("progress", "hall", 0, true);
     EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "Cid", "Dee"}))
         << "Bob stays deleted; Dee, played by b, stays";
@@ -1126,7 +1126,7 @@ TEST_F(PrefsCopiesTest, APlayerDeletedHereIsNotBroughtBackAndOneDeletedThereStay
     // In b every player keeps the place it had (b may hold an index across the save).
     EXPECT_EQ(Names(*b), (Strings{"Ann", "Bob", "Cid", "Dee"}));
     EXPECT_EQ(b->GetInt("curuser", -1), 3);
-    EXPECT_STREQ(b->GetString("progress", "", 2).c_str(), "crypt");
+    EXPECT_STREQ(b->GetString("progress", "", 3).c_str(), "crypt");
 
     // Deleted here although the other copy changed that player since: not brought back.
     a->DeleteUser(1);
@@ -1193,7 +1193,8 @@ TEST_F(PrefsCopiesTest, AFileThatIsNoPreferencesFileSinceItWasReadIsKeptAsideAnd
 
 // A caller holds a player's index across a save (the profile list's rows): the save takes in
 // another copy's deletion and its new player without moving this copy's players in memory. The
-// player deleted there stays out of the file, unless this copy plays it.
+// player deleted there stays out of the file, even as this copy's current one, unless this copy
+// plays it (writes to its record) after the deletion.
 TEST_F(PrefsCopiesTest, APlayersIndexHoldsAcrossASave)
 {
     {
@@ -1211,8 +1212,14 @@ TEST_F(PrefsCopiesTest, APlayersIndexHoldsAcrossASave)
     EXPECT_STREQ(a->GetString("name", "", 2).c_str(), "Cid");
     EXPECT_EQ(a->GetInt("curuser", -1), 0);
     EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "Cid", "Dee"}));
-    // Still held in this copy, the deleted player is chosen and played: it is written again.
+    // Still held in this copy, the deleted player is chosen on its menu: no play, and the
+    // deletion stands, also against later saves of this copy.
     a->SetInt("curuser", 1, -1, true);
+    a->SetInt("musiclevel", 500, -1, true);
+    EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "Cid", "Dee"}));
+    EXPECT_EQ(Copy()->GetInt("curuser", -2), -1) << "the file's current player is gone";
+    // Played, its record written: it is written again.
+    a->SetString("progress", "hall", 1, true);
     auto file = Copy();
     EXPECT_EQ(Names(*file), (Strings{"Ann", "Bob", "Cid", "Dee"}));
     EXPECT_EQ(file->GetInt("curuser", -1), 1);
@@ -1276,6 +1283,29 @@ TEST_F(PrefsCopiesTest, ASaveWithoutTheLockIsPutOffAndItsWaitIsNotRepeated)
     EXPECT_EQ(file->GetInt("musiclevel", -1), 500);
     EXPECT_EQ(GetFileLockWait("user:prefs.dat"), 0u);
     SetFileLockWait(kFileLockWaitMs);
+}
+
+// The closing save cannot be made (the lock held for good by a copy stopped in its save): the
+// changes lost are said on standard error, where whoever started the game looks, not only in the
+// log.
+TEST_F(PrefsCopiesTest, ChangesLostAtTheEndAreSaidOnStandardError)
+{
+    auto a = Copy();
+    SetFileLockWait(20);
+    std::string reason;
+    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    EXPECT_FALSE(a->SetInt("soundlevel", 250, -1, true));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(a->SavePending());
+    const std::string said = testing::internal::GetCapturedStderr();
+    sys::UnlockFile(held);
+    SetFileLockWait(kFileLockWaitMs);
+    const std::string line = "ERROR: Preferences could not be saved to '" +
+                             (mUser / "prefs.dat").string() +
+                             "' before the end: what changed since their last save is lost";
+    EXPECT_NE(said.find(line), std::string::npos) << said;
+    EXPECT_NE(LogText().find(line), std::string::npos) << LogText();
 }
 
 // A save reads the file under the lock: what another copy writes while it holds the lock is

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -183,6 +185,128 @@ TEST_F(FileLayerTest, LeftoverTemporaryFilesOfKilledSavesAreRemovedAtStart)
                          "not finish\n"),
               std::string::npos)
         << Log();
+}
+
+// A save's lock file that cannot be flocked (a file system answering ENOLCK or EOPNOTSUPP,
+// another user's file, a folder at its name): the stand-in "prefs.dat.lock.x" made new is the
+// lock, so a second holder is kept out while it is held and let in once it is let go; one left by
+// a holder gone is taken over once its holder's lock is free, or, with no flock at all, once it is
+// older than any save takes.
+TEST_F(FileLayerTest, ALockThatCannotBeFlockedFallsBackToAStandInThatStillExcludes)
+{
+    namespace fs = std::filesystem;
+    const std::string lockFile = mRoot + "/user/prefs.dat.lock";
+    const std::string standIn = lockFile + sys::kExclusiveLockSuffix;
+    const struct
+    {
+        const char* mName;
+        int mError;
+        std::function<void()> mMake;
+        bool mNeedsRoot = false;
+    } shapes[] = {
+        {"no locks on the file system", ENOLCK, [] {}},
+        {"locks not supported", EOPNOTSUPP, [] {}},
+        {"another user's lock file", 0,
+         [&]
+         {
+             Write("user/prefs.dat.lock", "");
+             ASSERT_EQ(chown(lockFile.c_str(), 65534, 65534), 0) << std::strerror(errno);
+         },
+         true},
+        {"a folder at its name", 0, [&] { Folder("user/prefs.dat.lock"); }},
+    };
+    SetFileLockWait(20);
+    for (const auto& shape : shapes)
+    {
+        SCOPED_TRACE(shape.mName);
+        if (shape.mNeedsRoot && geteuid() != 0)
+        {
+            std::printf("[  NOTE    ] %s: not run, another user's file needs root\n", shape.mName);
+            continue;
+        }
+        fs::remove_all(lockFile);
+        shape.mMake();
+        sys::InjectLockFailure(shape.mError);
+        {
+            TFileLock first("user:prefs.dat");
+            ASSERT_TRUE(first.Held()) << first.GetReason().c_str();
+            EXPECT_TRUE(fs::exists(standIn));
+            TString reason;
+            first.NoteFile();
+            EXPECT_TRUE(first.MayReplace(reason)) << reason.c_str();
+            TFileLock second("user:prefs.dat");
+            EXPECT_FALSE(second.Held());
+            EXPECT_EQ(std::string(second.GetReason().c_str()).rfind("another process holds it", 0),
+                      0u)
+                << second.GetReason().c_str();
+        }
+        EXPECT_FALSE(fs::exists(standIn)) << "let go by its removal";
+
+        // Left by a holder killed a moment ago, then long ago.
+        const auto leftFor = [&](std::chrono::seconds age)
+        {
+            Write("user/prefs.dat.lock.x", "");
+            fs::last_write_time(standIn, fs::file_time_type::clock::now() - age);
+            return TFileLock("user:prefs.dat").Held();
+        };
+        EXPECT_EQ(leftFor(std::chrono::seconds(5)), shape.mError == 0)
+            << "taken once its holder's lock is free";
+        EXPECT_TRUE(leftFor(std::chrono::hours(1)));
+        EXPECT_FALSE(fs::exists(standIn));
+        sys::InjectLockFailure(0);
+    }
+    SetFileLockWait(kFileLockWaitMs);
+}
+
+// A temporary whose writer's id names no process here (a writer in another process namespace
+// sharing the folder): kept while its writer's lock on it is held, removed once it is free; where
+// no flock can be had, kept until it is older than any save takes. The rule is shown directly: a
+// second process namespace is not needed to hold a lock under a foreign id.
+TEST_F(FileLayerTest, ATemporaryIsSweptOnlyOnceItsWritersLockIsFree)
+{
+    namespace fs = std::filesystem;
+    const std::string name = "user/prefs.dat.tmp999999998-1";
+    const std::string path = mRoot + "/" + name;
+    Write(name, "their closing save");
+    const int held = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    RemoveLeftoverTemporaryFiles(0);
+    EXPECT_TRUE(fs::exists(path)) << "its writer still writes it";
+    close(held);
+
+    sys::InjectLockFailure(ENOLCK);
+    RemoveLeftoverTemporaryFiles(0);
+    EXPECT_TRUE(fs::exists(path)) << "no flock here: younger than any save takes";
+    fs::last_write_time(path, fs::file_time_type::clock::now() -
+                                  std::chrono::seconds(sys::kTemporaryStaleSeconds + 60));
+    RemoveLeftoverTemporaryFiles(0);
+    sys::InjectLockFailure(0);
+    EXPECT_FALSE(fs::exists(path));
+
+    Write(name, "a killed writer's");
+    RemoveLeftoverTemporaryFiles(0);
+    EXPECT_FALSE(fs::exists(path));
+}
+
+// The temporary a whole-file write fills is flocked by its writer until it is renamed.
+TEST_F(FileLayerTest, AWholeFileWriteHoldsItsTemporarysLockUntilTheRename)
+{
+    TFile file;
+    ASSERT_TRUE(file.Open("user:held.dat", kFileWriteBinary));
+    std::string temporary;
+    for (const auto& entry : std::filesystem::directory_iterator(mRoot + "/user"))
+        if (entry.path().filename().string().find(".tmp") != std::string::npos)
+            temporary = entry.path().string();
+    ASSERT_FALSE(temporary.empty());
+    const int probe = open(temporary.c_str(), O_RDONLY);
+    ASSERT_GE(probe, 0);
+    EXPECT_NE(flock(probe, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(errno, EWOULDBLOCK);
+    file.Write("x", 1);
+    file.Close();
+    EXPECT_EQ(flock(probe, LOCK_EX | LOCK_NB), 0) << "let go once renamed";
+    close(probe);
 }
 
 // A save holding the lock renames its new file only over the file it noted: one replaced or written

@@ -540,6 +540,57 @@ TEST_F(HiscoresTest, TwoStoresRaisingOnePlayersBestKeepTheHigher)
     }
 }
 
+// A player's time replaced (the end of the game): the old rows and the medals go and the new row
+// comes in one save. Two copies each replacing one player's time in a table of times: whichever
+// saves first, the lower time stands; a new player's 0 is no time.
+TEST_F(HiscoresTest, ReplacedTimesAreOneSaveAndTwoCopiesKeepTheBetterTime)
+{
+    WriteScoreFile(MakeScoreFile(kUsersAndMedals));
+    Open("ann", "timed")->AddScore(0, true, "");
+    auto one = Open("ann", "timed");
+    one->ReplaceUserScore("ann", 900, true, "first");
+    EXPECT_EQ(Rows(*Open("ann", "timed")), (std::vector<std::string>{"1|ann|900|first"}));
+    EXPECT_EQ(Open("ann", "classic")->GetNumMedals(), 0);
+
+    for (const bool lowerFirst : {true, false})
+    {
+        SCOPED_TRACE(lowerFirst ? "the lower saved first" : "the higher saved first");
+        auto a = Open("ann", "timed");
+        auto b = Open("ann", "timed");
+        a->ReplaceUserScore("ann", lowerFirst ? 300 : 400, true, "a");
+        b->ReplaceUserScore("ann", lowerFirst ? 400 : 300, true, "b");
+        const std::vector<std::string> best{lowerFirst ? "1|ann|300|a" : "1|ann|300|b"};
+        EXPECT_EQ(Rows(*Open("cat", "timed")), best);
+        EXPECT_EQ(Rows(*b), best);
+        Open("ann", "timed")->ReplaceUserScore("ann", 900, true, "first");
+    }
+}
+
+// Another copy holds the score file's lock: the save is put off, the file untouched, and the next
+// save that has the lock writes it.
+TEST_F(HiscoresTest, ScoresAreNeverSavedWithoutTheirLock)
+{
+    auto store = Open("ann", "classic");
+    store->AddScore(100, false, "a");
+    const std::string before = ScoreFile();
+    SetFileLockWait(20);
+    std::string reason;
+    const int held = sys::LockFile(mRoot + "/user/hiscore.dat.lock", 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    store->AddScore(200, false, "b");
+    EXPECT_EQ(ScoreFile(), before);
+    EXPECT_NE(Log().find("ERROR: The lock '" + mRoot +
+                         "/user/hiscore.dat.lock' could not be "
+                         "taken (another process holds it"),
+              std::string::npos)
+        << Log();
+    sys::UnlockFile(held);
+    EXPECT_TRUE(store->SavePending());
+    EXPECT_EQ(Rows(*Open("ann", "classic")),
+              (std::vector<std::string>{"1|ann|200|b", "2|ann|100|a"}));
+    SetFileLockWait(kFileLockWaitMs);
+}
+
 // A file at what its reader takes (65,536 elements and attributes) and a new player's row: the
 // save drops the lowest rows, says so, and the next start reads every score left.
 TEST_F(HiscoresTest, ASaveNeverWritesMoreThanTheReaderTakes)
