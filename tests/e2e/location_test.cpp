@@ -733,6 +733,29 @@ TEST_F(LocationTest, ALocationLeftDuringAUseEndsAtTheClose)
     EXPECT_NE(Prefs().find("  gamedata = \"\"\n"), std::string::npos) << Prefs();
 }
 
+// The chest's event ends the location itself ("scene_complete", no next event, no glow), and the
+// window is closed while its area's completion runs: the close completes the location.
+TEST_F(LocationTest, AWindowClosedWhileTheEndEventsAreaCompletesEndsTheLocation)
+{
+    const fs::path game = PlayerGame();
+    ASSERT_TRUE(
+        EditLocation(game, {{"animations = { \"dev_chest_glow\" },", ""},
+                            {"nextevent = \"dev_done\",", "action = \"scene_complete\","}}));
+    for (int waits : {19, 43})
+    {
+        SCOPED_TRACE(waits);
+        // A new player each time.
+        std::error_code ignored;
+        fs::remove_all(mRoot / "data", ignored);
+        std::string script = ToTheChestAndLeave(waits);
+        script.replace(script.find("click 770 30\n"), std::string("click 770 30\n").size(),
+                       "close\n");
+        EXPECT_EQ(RunClean(game, script, "start=scripts/devplayer.lua"),
+                  (Traces{"start", "complete 0"}));
+        EXPECT_NE(Prefs().find("  gamedata = \"\"\n"), std::string::npos) << Prefs();
+    }
+}
+
 // A lost focus opens the game's pause dialog over the location (it comes down once the focus is
 // back); "Resume" gives the location back.
 TEST_F(LocationTest, ALostFocusPausesTheLocation)
