@@ -325,6 +325,25 @@ TEST_F(SavedStateTest, ACloseMidFlightOrWithAnObjectHeldStoresTheSettledRecord)
     EXPECT_EQ(CountInLog("Too many callbacks reported"), 0);
 }
 
+// A location that never comes to rest (here a wait the test holds and never tells) does not hold
+// the close: the close runs it a bounded number of steps, says so and stores what stands.
+TEST_F(SavedStateTest, ALocationThatNeverComesToRestIsStoredAsItStands)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    WaitHandle held =
+        play->Expect(Gameplay::kCallbackReported, "the test's own wait", [] { return true; });
+    play->mExtra = {0x77};
+    Close(play);
+    EXPECT_EQ(CountInLog("Gameplay: the location did not come to rest within 3000 steps of its "
+                         "close (state 6, waiting for the test's own wait); it is stored as it "
+                         "stands"),
+              1)
+        << Log();
+    EXPECT_EQ(Stored().back(), 0x77);
+}
+
 TEST_F(SavedStateTest, ALocationGoesOnWhereItWasLeft)
 {
     SavedGameplay* play = Open();
