@@ -80,8 +80,9 @@ TEST_F(ElectronicLockTest, TheCornersThenTheCentreOpenTheCabinetAndTheRecordKeep
     const std::vector<int> open = {12, 22, 34};
     for (size_t c = 0; c < 3; ++c)
         EXPECT_NEAR(cabinet[c], open[c], 6) << c;
-    // The lock's two bytes, all nine lit, before its scene's own: no dialog, no animations.
-    EXPECT_TRUE(std::regex_search(Prefs(), std::regex("gamedata = hex [0-9a-f ]* ff 01 00 00 ")))
+    // The lock's two bytes, all nine lit and its completion asked for (the top bit: never asked
+    // again), before its scene's own: no dialog, no animations.
+    EXPECT_TRUE(std::regex_search(Prefs(), std::regex("gamedata = hex [0-9a-f ]* ff 81 00 00 ")))
         << Prefs();
 }
 

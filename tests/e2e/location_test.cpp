@@ -33,15 +33,17 @@ protected:
                   "ReadFile('scripts/dev/location.lua')\n");
         return game;
     }
-    // Ann finds the key, takes it to the chest and leaves `waits` frames later; the next start
-    // ends the location.
+    // Ann finds the key, takes it to the chest and leaves `waits` frames later.
+    static std::string ToTheChestAndLeave(int waits)
+    {
+        return "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
+               "move 410 300\nwait 5\nclick 410 300\nwait " +
+               std::to_string(waits) + "\nclick 770 30\nwait 30\n";
+    }
+    // Left after the chest; the next start ends the location.
     void LeaveAfterTheChestThenEnd(const fs::path& game, int waits)
     {
-        EXPECT_EQ(RunClean(game,
-                           "focus gained\nwait 40\nclick 224 354\nwait 80\nclick 390 560\nwait 5\n"
-                           "move 410 300\nwait 5\nclick 410 300\nwait " +
-                               std::to_string(waits) + "\nclick 770 30\nwait 30\n",
-                           "start=scripts/devplayer.lua"),
+        EXPECT_EQ(RunClean(game, ToTheChestAndLeave(waits), "start=scripts/devplayer.lua"),
                   Traces{"start"});
         EXPECT_EQ(RunClean(game, "focus gained\nwait 300\nclose\n", "start=scripts/devplayer.lua"),
                   (Traces{"start", "complete 0", "map"}));
@@ -721,12 +723,37 @@ TEST_F(LocationTest, AContentErrorThatEndsTheProgramSaysSoAndFails)
 }
 
 // Ann leaves six frames after the key went to the chest, while the key is still being used: the
-// close stores the use as ended, so the next start opens the chest and the location ends.
-TEST_F(LocationTest, ALocationLeftDuringAUseEndsOnTheNextStart)
+// close runs the use on, the chest opens and its chain ends the location, counted in the record
+// with the map next.
+TEST_F(LocationTest, ALocationLeftDuringAUseEndsAtTheClose)
 {
     const fs::path game = PlayerGame();
-    LeaveAfterTheChestThenEnd(game, 6);
+    EXPECT_EQ(RunClean(game, ToTheChestAndLeave(6), "start=scripts/devplayer.lua"),
+              (Traces{"start", "complete 0"}));
     EXPECT_NE(Prefs().find("  gamedata = \"\"\n"), std::string::npos) << Prefs();
+}
+
+// The chest's event ends the location itself ("scene_complete", no next event, no glow), and the
+// window is closed while its area's completion runs: the close completes the location.
+TEST_F(LocationTest, AWindowClosedWhileTheEndEventsAreaCompletesEndsTheLocation)
+{
+    const fs::path game = PlayerGame();
+    ASSERT_TRUE(
+        EditLocation(game, {{"animations = { \"dev_chest_glow\" },", ""},
+                            {"nextevent = \"dev_done\",", "action = \"scene_complete\","}}));
+    for (int waits : {19, 43})
+    {
+        SCOPED_TRACE(waits);
+        // A new player each time.
+        std::error_code ignored;
+        fs::remove_all(mRoot / "data", ignored);
+        std::string script = ToTheChestAndLeave(waits);
+        script.replace(script.find("click 770 30\n"), std::string("click 770 30\n").size(),
+                       "close\n");
+        EXPECT_EQ(RunClean(game, script, "start=scripts/devplayer.lua"),
+                  (Traces{"start", "complete 0"}));
+        EXPECT_NE(Prefs().find("  gamedata = \"\"\n"), std::string::npos) << Prefs();
+    }
 }
 
 // A lost focus opens the game's pause dialog over the location (it comes down once the focus is

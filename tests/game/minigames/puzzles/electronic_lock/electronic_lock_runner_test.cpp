@@ -144,7 +144,35 @@ TEST_F(ElectronicLockRunnerTest, TheCornersThenTheCentreOpenTheLockThroughTheRun
     const std::vector<uint8_t>& record = gameplay->GetStateBytes();
     ASSERT_GT(record.size(), LockAt(*gameplay) + 2);
     EXPECT_EQ(record[LockAt(*gameplay)], 0xFF);
-    EXPECT_EQ(record[LockAt(*gameplay) + 1], 0x01);
+    // The centre lit, and the completion asked for (the top bit): asked once in the location's
+    // life.
+    EXPECT_EQ(record[LockAt(*gameplay) + 1], 0x81);
+    Close(gameplay);
+}
+
+// Solved and closed at once: the close runs the completion (back to the room, its layer opened);
+// the next runner's lock, solved and shown again, asks for it no more, so the player stays there.
+TEST_F(ElectronicLockRunnerTest, ASolvedLockRunsItsCompletionOnceAcrossACloseAndStaysShown)
+{
+    LockGameplay* gameplay = Open();
+    ASSERT_NE(gameplay, nullptr) << Log();
+    for (TPoint corner : kCorners)
+        Press(*gameplay, corner);
+    Press(*gameplay, kCentre);
+    Close(gameplay);
+
+    gameplay = Open();
+    ASSERT_NE(gameplay, nullptr);
+    for (int i = 0; i < 60 && !InPlay(*gameplay); ++i)
+        Frame(16);
+    EXPECT_EQ(gameplay->GetActiveScene(), gameplay->FindScene("room"));
+    EXPECT_TRUE(Active(*gameplay, "open"));
+    gameplay->SwitchScene("lock");
+    for (int i = 0; i < 120; ++i)
+        Frame(16);
+    EXPECT_EQ(gameplay->GetActiveScene(), Lock(*gameplay));
+    EXPECT_EQ(Pattern(*Lock(*gameplay)), "111111111");
+    EXPECT_EQ(gameplay->GetNextEvent(), nullptr);
     Close(gameplay);
 }
 
