@@ -28,6 +28,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -1016,6 +1017,8 @@ TEST_F(PlayTest, AnObjectOnlyTheHandHoldsIsAlwaysTakeableAndNeverShutsTheWayOut)
         {"missed away from its scene", "a", "equip_stone", 450, 420, nullptr, "stone", "b"},
         {"missed in its scene", "b", "equip_stone", 450, 420, nullptr, "stone", "b"},
         {"missed with no scene", "b", "carry_charm", 450, 420, "charm", nullptr, ""},
+        // No rest to glide back to over the strip: it stays in the hand.
+        {"missed over the strip in its scene", "b", "equip_stone", 200, 550, "stone", nullptr, ""},
         {"equipped in a chain", "b", "equip_two", 0, 0, "amulet", "stone", "b"},
         {"equipped in a chain, no scene", "a", "equip_charm", 0, 0, "amulet", "charm", "a"},
     };
@@ -1128,6 +1131,117 @@ TEST_F(PlayTest, AWaitNothingCanEndIsLetGoAndSaid)
     mLetGoes = 2;
     Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// Each kind of wait whose holder's motion someone removed is let go in one line naming it: an
+// entity's change, an area's completion, an item's flight, the strip taking in new objects.
+TEST_F(PlayTest, EveryKindOfWaitNothingCanEndIsLetGo)
+{
+    mAmend = R"(
+        table.insert(g.events, { name = 'light', layerstoactivate = { 'glow_a' } })
+    )";
+    struct Kind
+    {
+        const char* line;
+        std::function<TM_Transform*(PlayGameplay&)> start;
+    };
+    const Kind kinds[] = {
+        {"layer 'glow_a' switched on (started by event 'light')",
+         [](PlayGameplay& play)
+         {
+             play.ActivateEvent("light", false);
+             return &play.FindLayer("glow_a")->GetTransform();
+         }},
+        {"area 'door' completed",
+         [](PlayGameplay& play)
+         {
+             play.CompleteArea("door", true);
+             return &play.FindArea("door")->GetSpriteTransform();
+         }},
+        {"item 'gem_item' flying to the strip",
+         [](PlayGameplay& play)
+         {
+             play.OnItemFound(play.FindItem("gem_item"));
+             return &play.FindItem("gem_item")->GetTransform();
+         }},
+        {"the strip taking in new objects (started by event 'give_coin')",
+         [](PlayGameplay& play)
+         {
+             play.ActivateEvent("give_coin", false);
+             return &play.FindInventory("coin")->GetImageTransform();
+         }},
+    };
+    for (const Kind& kind : kinds)
+    {
+        SCOPED_TRACE(kind.line);
+        PlayGameplay* play = Playing();
+        TM_Transform* motion = kind.start(*play);
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+        TransformManager::Instance()->RemoveTransforms(motion);
+        Frame(16);
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+        EXPECT_EQ(CountInLog(std::string("The location waited for ") + kind.line +
+                             ", which nothing can end any more: it goes on"),
+                  1)
+            << Log();
+        play->GetParent()->RemoveChild(play);
+        delete play;
+    }
+    mLetGoes = 4;
+}
+
+// A button of the location's script that starts a wait of its own and never ends it: after ten
+// seconds of clicks ignored while only such waits hold the location, one line says so; they are
+// not let go, and the script's end of them gives play back.
+TEST_F(PlayTest, AScriptsOwnWaitHoldingIgnoredClicksIsSaidOnce)
+{
+    PlayGameplay* play = Playing();
+    play->GameplayStartAnimation();
+    play->GameplayStartAnimation();
+    const std::string line = "The location has ignored clicks for 10 seconds while only its "
+                             "script's waits hold it: 2 started by GameplayStartAnimation and not "
+                             "ended";
+    // No click yet: nothing is said however long it waits.
+    for (int i = 0; i < 700; ++i)
+        Frame(16);
+    EXPECT_EQ(CountInLog(line), 0);
+    Press(*play, 450, 420);
+    for (int i = 0; i < 620; ++i)
+        Frame(16);
+    EXPECT_EQ(CountInLog(line), 0);
+    for (int i = 0; i < 20; ++i)
+        Press(*play, 450, 420);
+    EXPECT_EQ(CountInLog(line), 1) << Log();
+    for (int i = 0; i < 700; ++i)
+        Press(*play, 450, 420);
+    EXPECT_EQ(CountInLog(line), 1);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+    play->GameplayEndAnimation();
+    play->GameplayEndAnimation();
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+}
+
+// A flipbook awaited in a scene an event leaves ends with the left scene's pictures; the animation
+// it leads on to waits for that scene's next showing, and holds nothing in the scene entered.
+TEST_F(PlayTest, AnAnimationLedOnToAsItsSceneIsLeftWaitsForItsNextShowing)
+{
+    mAmend = R"(
+        table.insert(g.animations, { name = 'book', layer = 'glow_a', callback = true,
+                                     animation = 'once', framespeed = 2000,
+                                     nextanimations = { 'after' } })
+        table.insert(g.animations, { name = 'after', layer = 'bg_a', callback = true,
+            fade = { beginopacity = 1, endopacity = 0.5, duration = 100 } })
+        table.insert(g.events, { name = 'read_and_go', animations = { 'book' }, action = 'b' })
+    )";
+    PlayGameplay* play = Playing();
+    play->FindLayer("glow_a")->Activate(false, nullptr);
+    play->ActivateEvent("read_and_go", false);
+    EXPECT_TRUE(play->IsBlockingAnimation());
+    Until(*play, Gameplay::kPlay, 200);
+    EXPECT_EQ(play->GetActiveScene()->GetName(), TString("b"));
+    EXPECT_FALSE(play->IsBlockingAnimation());
+    EXPECT_EQ(play->FindScene("a")->TakePendingAnimations(),
+              std::vector<uint8_t>{play->FindAnimation("after")->GetId()});
 }
 
 // A negative delay of any block counts as none: each awaited block starts, ends, and the wait with
