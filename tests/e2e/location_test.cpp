@@ -579,7 +579,8 @@ TEST_F(LocationTest, TheRunnersWaitsAndObjectsLeaveNoWayClosed)
 // other scene, whose door answers its plain click with the charm held, and the first door takes
 // it; the charm with the first scene as its own, missed on the other's floor, lies in its scene,
 // is taken up there, missed again and taken up where it was dropped; two equipped by a chain, the
-// second held (the first lies in its scene), across a close and the next start.
+// second held (the first lies in its scene), carried into the other scene across a close and the
+// next start.
 TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
 {
     const std::string next = "nextevent = \"dev_done\",";
@@ -589,9 +590,11 @@ TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
     { return std::make_pair(keyEntry, keyEntry + "        { " + entry + " },\n"); };
     const auto more = [&](const std::string& added)
     { return std::make_pair(events, events + "\n        " + added); };
+    // The first scene's door, not the other's, ends the location when given the charm.
     const std::pair<std::string, std::string> doorTakesCharm = {
         "events = { default = { eventname = event } },",
-        "events = { default = { eventname = event }, dev_charm = { eventname = \"dev_done\" } },"};
+        "events = { default = { eventname = event }, dev_charm = name == \"dev_door\" and { "
+        "eventname = \"dev_done\" } or nil },"};
     const std::pair<std::string, std::string> noGreeting = {"dialog = \"dev_hello\",", ""};
     const std::string charm = "name = \"dev_charm\", image = \"dev/key\", partcount = 1, "
                               "canbeplacedinhud = false, x = 480, y = 400";
@@ -632,8 +635,9 @@ TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
             << shape.name;
     }
 
-    // Ann's chain puts the amulet (its scene the other) in the hand, then the charm: she leaves,
-    // and the next start has the charm in her hand for the door.
+    // Ann's chain puts the amulet (its scene the other) in the hand, then the charm, and switches
+    // to the other scene: she leaves there, and the next start has the charm in her hand, the
+    // other scene's door answering, for the first one's door.
     const fs::path game = PlayerGame();
     ASSERT_TRUE(EditLocation(
         game, {object(charm),
@@ -642,12 +646,13 @@ TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
                {next, "nextevent = \"dev_two\","},
                more("{ name = \"dev_two\", inventorytoequip = \"dev_amulet\", nextevent = "
                     "\"dev_three\" },\n        { name = \"dev_three\", inventorytoequip = "
-                    "\"dev_charm\" },"),
-               doorTakesCharm}));
+                    "\"dev_charm\", action = \"dev_b\" },"),
+               doorTakesCharm,
+               noGreeting}));
     EXPECT_EQ(RunClean(game, start + chest + "wait 150\nclick 770 30\nwait 30\n",
                        "start=scripts/devplayer.lua"),
               Traces{"start"});
-    EXPECT_EQ(RunClean(game, "focus gained\nwait 100\n" + toTheDoor + "wait 300\nclose\n",
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 100\n" + back + toTheDoor + "wait 300\nclose\n",
                        "start=scripts/devplayer.lua"),
               (Traces{"start", "complete 0", "map"}));
 }
