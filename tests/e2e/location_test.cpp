@@ -576,6 +576,89 @@ TEST_F(LocationTest, TheRunnersWaitsAndObjectsLeaveNoWayClosed)
               (Traces{"start", "complete 0", "map"}));
 }
 
+// Objects only the hand can hold, each on a copy of the development location, the location ending
+// each time: the chest's event puts the charm (no scene of its own) in the hand and switches to the
+// other scene, whose door answers its plain click with the charm held, and the first door takes
+// it; the charm with the first scene as its own, missed on the other's floor, lies in its scene,
+// is taken up there, missed again and taken up where it was dropped; two equipped by a chain, the
+// second held (the first lies in its scene), carried into the other scene across a close and the
+// next start.
+TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
+{
+    const std::string next = "nextevent = \"dev_done\",";
+    const std::string events = "{ name = \"dev_done\", action = \"scene_complete\" },";
+    const std::string keyEntry = "actualname = \"dev_key_name\", type = \"thessalor\" },\n";
+    const auto object = [&](const std::string& entry)
+    { return std::make_pair(keyEntry, keyEntry + "        { " + entry + " },\n"); };
+    const auto more = [&](const std::string& added)
+    { return std::make_pair(events, events + "\n        " + added); };
+    // The first scene's door, not the other's, ends the location when given the charm.
+    const std::pair<std::string, std::string> doorTakesCharm = {
+        "events = { default = { eventname = event } },",
+        "events = { default = { eventname = event }, dev_charm = name == \"dev_door\" and { "
+        "eventname = \"dev_done\" } or nil },"};
+    const std::pair<std::string, std::string> noGreeting = {"dialog = \"dev_hello\",", ""};
+    const std::string charm = "name = \"dev_charm\", image = \"dev/key\", partcount = 1, "
+                              "canbeplacedinhud = false, x = 480, y = 400";
+    const std::pair<std::string, std::string> carry = {next, "nextevent = \"dev_carry\","};
+    const std::pair<std::string, std::string> carryEvent =
+        more("{ name = \"dev_carry\", inventorytoequip = \"dev_charm\", action = \"dev_b\" },");
+    const std::string start = "focus gained\nwait 40\nclick 224 354\nwait 80\n";
+    const std::string chest = "click 390 560\nwait 5\nmove 410 300\nwait 5\nclick 410 300\n";
+    const std::string back = "wait 150\nmove 70 250\nwait 5\nclick 70 250\nwait 100\n";
+    const std::string toTheDoor = "move 650 250\nwait 5\nclick 650 250\n";
+    const auto clickAt = [](int x, int y)
+    {
+        const std::string at = std::to_string(x) + " " + std::to_string(y);
+        return "move " + at + "\nwait 5\nclick " + at + "\nwait 40\n";
+    };
+    struct Shape
+    {
+        std::string name;
+        Edits edits;
+        std::string script;
+    };
+    const std::vector<Shape> shapes = {
+        {"held_into_the_other_scene",
+         {object(charm), carry, carryEvent, doorTakesCharm, noGreeting},
+         start + chest + back + toTheDoor},
+        {"missed_away_and_at_home",
+         {object(charm + ", homescene = \"dev_a\""), carry, carryEvent, doorTakesCharm, noGreeting},
+         start + chest + "wait 150\n" + clickAt(400, 300) + back + clickAt(480, 400) +
+             clickAt(300, 450) + clickAt(300, 450) + toTheDoor},
+    };
+    for (const Shape& shape : shapes)
+    {
+        const fs::path game = CopyGame(shape.name);
+        ASSERT_TRUE(EditLocation(game, shape.edits));
+        EXPECT_EQ(
+            RunClean(game, shape.script + "wait 300\nclose\n", "start=scripts/dev/location.lua"),
+            (Traces{"start", "complete 0", "map"}))
+            << shape.name;
+    }
+
+    // Ann's chain puts the amulet (its scene the other) in the hand, then the charm, and switches
+    // to the other scene: she leaves there, and the next start has the charm in her hand, the
+    // other scene's door answering, for the first one's door.
+    const fs::path game = PlayerGame();
+    ASSERT_TRUE(EditLocation(
+        game, {object(charm),
+               object("name = \"dev_amulet\", image = \"dev/key\", partcount = 1, "
+                      "canbeplacedinhud = false, homescene = \"dev_b\", x = 300, y = 400"),
+               {next, "nextevent = \"dev_two\","},
+               more("{ name = \"dev_two\", inventorytoequip = \"dev_amulet\", nextevent = "
+                    "\"dev_three\" },\n        { name = \"dev_three\", inventorytoequip = "
+                    "\"dev_charm\", action = \"dev_b\" },"),
+               doorTakesCharm,
+               noGreeting}));
+    EXPECT_EQ(RunClean(game, start + chest + "wait 150\nclick 770 30\nwait 30\n",
+                       "start=scripts/devplayer.lua"),
+              Traces{"start"});
+    EXPECT_EQ(RunClean(game, "focus gained\nwait 100\n" + back + toTheDoor + "wait 300\nclose\n",
+                       "start=scripts/devplayer.lua"),
+              (Traces{"start", "complete 0", "map"}));
+}
+
 // The key's picture misspelt: the object in the strip has no picture nor mask, which is said once
 // for the whole run (it was asked for again at every frame), and the location goes on.
 TEST_F(LocationTest, AMissingPictureIsSaidOnce)

@@ -367,6 +367,17 @@ protected:
                          : mRoot / ("data/Tovrix/Murkwell/logfile" + std::to_string(copy) + ".txt");
     }
 
+    // The location's last resort against a wait nothing can end any more is a fault of the
+    // runner's.
+    void ExpectNoLetGo() const
+    {
+        for (int copy = 1; copy <= 9; ++copy)
+        {
+            const std::string log = ReadFile(LogFile(copy));
+            EXPECT_EQ(log.find(kLetGoLine), std::string::npos) << "a wait was let go:\n" << log;
+        }
+    }
+
     // Waits until the log holds the start-up line: the program handles a request to end only
     // once it has started.
     bool WaitForStart(int pid, const fs::path& logFile)
@@ -424,10 +435,12 @@ protected:
         }
     }
 
+    // Every run's end, however it came (a signal too), looks for a wait let go in the logs.
     int WaitForEnd(int pid)
     {
         int code = -1;
         EXPECT_TRUE(sys::WaitProcess(pid, mEndLimitMs, code)) << "the program did not end";
+        ExpectNoLetGo();
         return code;
     }
 
@@ -482,17 +495,7 @@ protected:
                     std::vector<std::string> args = {})
     {
         const int pid = StartScripted(game, script, std::move(args));
-        const int code = pid > 0 ? WaitForEnd(pid) : -1;
-        ExpectNoLetGo();
-        return code;
-    }
-
-    // The location's last resort against a wait nothing can end any more is a fault of the
-    // runner's.
-    void ExpectNoLetGo() const
-    {
-        const std::string log = ReadFile(LogFile());
-        EXPECT_EQ(log.find(kLetGoLine), std::string::npos) << "a wait was let go:\n" << log;
+        return pid > 0 ? WaitForEnd(pid) : -1;
     }
 
     // Runs `game` with the content's trace on, and `options` ("key=value&...") after it; answers
@@ -601,7 +604,8 @@ protected:
         return 400.0 * static_cast<double>(near) / static_cast<double>(a.mPixels.size());
     }
 
-    // The start line first, and none of the lines that tell of a fault.
+    // The start line first, and none of the lines that tell of a fault (a wait let go among them,
+    // for a run that ended by a signal too).
     void ExpectCleanLog()
     {
         const std::string log = ReadFile(LogFile());
@@ -612,7 +616,7 @@ protected:
             << log;
         for (const char* fault : {"ERROR:", "Lua Error", "Lua error", "lua_resume error",
                                   "Failed to run script", "Missing string for label", "DX Error",
-                                  "Cannot find cursor", "called when already in"})
+                                  "Cannot find cursor", "called when already in", kLetGoLine})
             EXPECT_EQ(log.find(fault), std::string::npos) << fault << " in\n" << log;
     }
 

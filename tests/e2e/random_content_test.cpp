@@ -157,8 +157,10 @@ public:
                 plan.mLua += EventChain(id, shapes);
                 break;
             case 6:
+                plan.mLua += Equip(id, shapes, false);
+                break;
             case 7:
-                plan.mLua += Equip(id, shapes);
+                plan.mLua += Equip(id, shapes, true);
                 break;
             case 8:
                 plan.mLua += Place(id, shapes);
@@ -370,21 +372,27 @@ private:
 
     // An object put in the hand by the chest's chain: one that no item hands out, or one with a
     // part more than anything gives; now and then a second one after it, the first still held.
-    std::string Equip(const std::string& id, std::vector<std::string>& shapes)
+    // Objects only the hand can hold: the first with the first scene as its own, the second with
+    // none.
+    std::string Equip(const std::string& id, std::vector<std::string>& shapes, bool handOnly)
     {
         const bool partial = mDice.Chance(50);
         const bool second = mDice.Chance(40);
         shapes.push_back(
             id + ": " +
             (partial ? "an object with parts still to find" : "an object no item gives") +
+            (handOnly ? " that only the hand holds" : "") +
             " put in the hand by the chest's chain" +
             (second ? ", then another while it is held" : ""));
         std::string lua;
         for (const std::string& gem : {id + "_gem", id + "_gem2"})
         {
-            lua += "table.insert(g.inventory, { name = " + Quote(gem) +
-                   ", image = \"dev/key\", homescene = \"dev_a\", partcount = " +
-                   (partial ? "2" : "1") + " })\nChained { name = " + Quote(gem + "_equip") +
+            const bool home = !handOnly || gem == id + "_gem";
+            lua += "table.insert(g.inventory, { name = " + Quote(gem) + ", image = \"dev/key\", " +
+                   (home ? "homescene = \"dev_a\", " : "") +
+                   (handOnly ? "canbeplacedinhud = false, " : "") +
+                   "partcount = " + (partial ? "2" : "1") +
+                   " })\nChained { name = " + Quote(gem + "_equip") +
                    ", inventorytoequip = " + Quote(gem) + " }\n";
             if (!second)
                 break;

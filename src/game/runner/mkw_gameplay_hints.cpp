@@ -642,7 +642,9 @@ void MKWGameplay::OnTokenMove(int32_t)
         mGameplayState = kWaiting;
         return;
     }
-    mTokenWait = Expect(kCallbackReported, "the hint token's way to its tracker");
+    // Told at once below.
+    mTokenWait =
+        Expect(kCallbackReported, "the hint token's way to its tracker", [] { return true; });
     mGameplayState = kWaiting;
     OnTrackerFilled();
 }

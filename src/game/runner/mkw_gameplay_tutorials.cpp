@@ -118,10 +118,11 @@ void MKWGameplay::CompleteTutorial(const TString& name)
 void MKWGameplay::CompleteTutorialWaiting(const TString& name)
 {
     MarkTutorialSeen(name);
-    WaitHandle hidden =
-        Expect(kCallbackReported, TString::Format("the tutorial '%s' hiding", name.c_str()));
-    mGameplayState = kWaiting;
     GameplayTutorial* prompt = mTutorials != nullptr ? mTutorials->GetActive() : nullptr;
+    WaitHandle hidden =
+        Expect(kCallbackReported, TString::Format("the tutorial '%s' hiding", name.c_str()),
+               [prompt] { return prompt != nullptr && prompt->CanEndHide(); });
+    mGameplayState = kWaiting;
     if (prompt != nullptr)
         prompt->Hide(std::move(hidden));
     // No prompt to hide: nothing to wait for.

@@ -179,6 +179,31 @@ TEST_F(MKWGameplayRunnerTest, ABurstWithTwoNumbersTakesTheDefaultsAndWaits)
     EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting);
 }
 
+// A burst whose fade someone removed is let go; the next burst is waited for again, whatever the
+// first left behind.
+TEST_F(MKWGameplayRunnerTest, ABurstAfterOneLetGoIsWaitedFor)
+{
+    mLetGoes = 1;
+    TestGameplay* gameplay = Open("{ name = 'e0' }");
+    ASSERT_NE(gameplay, nullptr);
+    for (int i = 0; i < 40 && gameplay->GetGameplayState() != Gameplay::kPlay; ++i)
+        Frame(16);
+    const int32_t waiting = gameplay->GetPendingCallbacks();
+    gameplay->PlayPuzzleComplete("complete(1,2,3)");
+    TransformManager::Instance()->RemoveTransforms(&gameplay->GetPuzzleCompleteFader());
+    Frame(16);
+    EXPECT_EQ(CountInLog("The location waited for the puzzle's completion burst, which nothing "
+                         "can end any more: it goes on"),
+              1);
+    ASSERT_EQ(gameplay->GetPendingCallbacks(), waiting);
+    gameplay->PlayPuzzleComplete("complete(1,2,3)");
+    EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kWaiting);
+    EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting + 1);
+    for (int i = 0; i < 40 && gameplay->GetPendingCallbacks() > waiting; ++i)
+        Frame(16);
+    EXPECT_EQ(gameplay->GetPendingCallbacks(), waiting);
+}
+
 // The first event's burst, asked for while the first scene loads, leaves the loading alone: it
 // plays once the scene is in, is waited for, and the location then plays.
 TEST_F(MKWGameplayRunnerTest, TheFirstEventsBurstPlaysOnceTheSceneIsIn)

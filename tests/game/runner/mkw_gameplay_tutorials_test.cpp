@@ -39,6 +39,7 @@ struct TestGameplay : MKWGameplay
     void SetPendingDialog(const char* name) { mPendingConversation = name; }
     void SetNextEvent(GameplayEvent* event) { mNextEvent = event; }
     GameplayTutorialController* GetTutorialController() const { return mTutorials.get(); }
+    using MKWGameplay::CompleteTutorialWaiting;
     bool HasValidHintTarget() override { return mValidTarget; }
     std::vector<GameplayInventory*> GetHintableInventory() override
     {
@@ -436,6 +437,24 @@ TEST_F(MKWGameplayTutorialsTest, TheItemsAndTheStripsPrompts)
     // Play is back, and with the key held the next prompt comes.
     EXPECT_EQ(gameplay->GetTutorialController()->GetActiveTutorialName(),
               TString("tutorial_solve"));
+}
+
+// A prompt's fade-out that someone removed can end no more: its wait is let go with the line.
+TEST_F(MKWGameplayTutorialsTest, AHideNothingCanEndIsLetGo)
+{
+    mLetGoes = 1;
+    TestGameplay* gameplay = Open();
+    ASSERT_NE(gameplay, nullptr);
+    ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 0), "tutorial_item");
+    gameplay->CompleteTutorialWaiting("tutorial_item");
+    ASSERT_EQ(gameplay->GetGameplayState(), Gameplay::kWaiting);
+    TransformManager::Instance()->RemoveTransforms(
+        &gameplay->GetTutorialController()->GetActive()->GetSpecTransform());
+    Frame(16);
+    EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_EQ(CountInLog("The location waited for the tutorial 'tutorial_item' hiding, which "
+                         "nothing can end any more: it goes on"),
+              1);
 }
 
 TEST_F(MKWGameplayTutorialsTest, TheDoorAndTheDoorway)

@@ -152,6 +152,7 @@ public:
     const ParticleVector& GetParticleSize() const { return mParticleSize; }
 
 protected:
+    const TM_Transform* GetChangeTransform() const override { return &mSpriteTransform; }
     // One fade of the image's alpha (from its current value) with the transform's callback.
     void StartImageFade(float end, int32_t ms, Callback* callback);
     bool HasFrames() const { return mHasActiveFrame || mHasCompletedFrame; }

@@ -41,6 +41,15 @@ void GameplayEntity::HoldReport(WaitHandle&& report)
         mHeldReport = std::move(report);
 }
 
+bool GameplayEntity::CanEndChange() const
+{
+    if (mCompletionPending != 0)
+        return true;
+    const TM_Transform* motion = GetChangeTransform();
+    const TransformManager* manager = TransformManager::Instance();
+    return motion != nullptr && manager != nullptr && manager->HasTransforms(motion);
+}
+
 void GameplayEntity::Update(uint32_t)
 {
     if (mCompletionPending != 0)

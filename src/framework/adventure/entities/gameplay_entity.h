@@ -82,11 +82,15 @@ public:
 
     // Whether a change in progress owes a report.
     bool HoldsReport() const { return mHeldReport.IsHeld(); }
+    // Whether the change in progress can still end: due at the next step, or its motion runs.
+    bool CanEndChange() const;
 
     // The length of this entity's block as saved at `data`; 0 when it does not fit in `size`.
     virtual size_t MeasureState(const uint8_t* data, size_t size) const;
 
 protected:
+    // What moves while a change runs (none: a change of this kind ends at the next step).
+    virtual const TM_Transform* GetChangeTransform() const { return nullptr; }
     // A copy of the own callback for the transform manager, which deletes the callbacks it gets.
     Callback* NewOwnCallback() { return new Callback(mOwnCallback); }
     // An offered report becomes the held one. One held already is told now: whoever counted on it

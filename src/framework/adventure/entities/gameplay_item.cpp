@@ -314,6 +314,11 @@ void GameplayItem::StopParticles()
             system->GetScript()->SetGlobalNumber("gActive", 0);
 }
 
+const TM_Transform* GameplayItem::GetChangeTransform() const
+{
+    return mTransform.get();
+}
+
 void GameplayItem::StartFoundAnimation(WaitHandle&& arrived, GameplayInventory* target)
 {
     mFlags |= kOverlayPass | kCrossFade;

@@ -95,6 +95,7 @@ public:
     int32_t GetTimeFadeAway() const { return mTimeFadeAway; }
 
 protected:
+    const TM_Transform* GetChangeTransform() const override;
     std::vector<int32_t> mInventoryParts;
     std::shared_ptr<TAnimatedSprite> mImage;
     std::shared_ptr<TSprite> mMask;

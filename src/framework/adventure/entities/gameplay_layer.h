@@ -56,6 +56,7 @@ public:
     int32_t GetFadeTime() const { return mFadeTime; }
 
 protected:
+    const TM_Transform* GetChangeTransform() const override { return &mTransform; }
     std::shared_ptr<AnimatedBitmap> mBitmap;
     TDrawSpec mSpec;
     // Over mSpec, so declared after it.

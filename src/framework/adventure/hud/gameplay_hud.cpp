@@ -503,6 +503,15 @@ bool GameplayHud::MergePendingInventory(bool animate, WaitHandle&& report)
     return true;
 }
 
+bool GameplayHud::CanEndMerge() const
+{
+    if (!mLateReports.empty())
+        return true;
+    return std::any_of(mShown.begin(), mShown.end(),
+                       [](const GameplayInventory* object)
+                       { return object->HoldsReport() && object->IsMotionRunning(); });
+}
+
 // --- subset for the hint choice -----------------------------------------------------------------
 
 void GameplayHud::ShowInventorySubset(std::vector<GameplayInventory*> objects, WaitHandle&& report)

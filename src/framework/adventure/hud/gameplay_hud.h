@@ -55,6 +55,9 @@ public:
     // False when nothing was pending: the report is left with the caller. Otherwise the first new
     // object fading in takes it, or, when none does, the next Update tells it.
     virtual bool MergePendingInventory(bool animate, WaitHandle&& report);
+    // Whether a merge's report can still be told: one due at the next step, or an object's fade
+    // into the strip that holds one still runs.
+    bool CanEndMerge() const;
     virtual void Pause();
     virtual void Resume();
     virtual void SetButtonsEnabled(bool enabled);

@@ -174,7 +174,9 @@ const TString& Gameplay::GetCursorName(int32_t kind) const
 
 void Gameplay::GameplayStartAnimation()
 {
-    mScriptAnimations.push_back(Expect(kCallbackReported, "an animation of the location's script"));
+    // The script may end it at any time: never let go.
+    mScriptAnimations.push_back(
+        Expect(kCallbackReported, "an animation of the location's script", [] { return true; }));
     mGameplayState = kWaiting;
 }
 

@@ -190,10 +190,10 @@ public:
     // A report the location is to wait for, counted now (so a report its holder replaces is told
     // without the count passing 0): its end step is the slot's; `what` names it, with the event
     // being carried out, in the line said if it is let go; `canReport` answers whether what holds
-    // it can still end it (none: it always can). Each is a handle of its own, told once: at its
-    // change's end, or when its holder replaces, clears or loses it.
+    // it can still end it, asked of every wait by the last resort. Each is a handle of its own,
+    // told once: at its change's end, or when its holder replaces, clears or loses it.
     using CanReport = std::function<bool()>;
-    WaitHandle Expect(size_t slot, const TString& what, CanReport canReport = nullptr);
+    WaitHandle Expect(size_t slot, const TString& what, CanReport canReport);
     // A report handed out that its holder did not take on: withdrawn as if never counted (the
     // state it found is back when nothing else is awaited). Nothing for an empty handle.
     void Withdraw(WaitHandle&& report);
@@ -327,6 +327,10 @@ protected:
     // whose holders can send them, and the awaited animations whose bitmaps hold nothing that can
     // still end. Checked each frame while the location waits.
     void LetGoOfWaitsNothingCanEnd();
+    // Clicks ignored for a while when only the script's own waits hold the location, said once
+    // a hold.
+    void WatchScriptHold(uint32_t elapsed);
+    static constexpr int64_t kScriptHoldSaidAfterMs = 10000;
     // Whether an awaited animation's layer still holds a part that can end.
     bool CanAnimationEnd(const GameplayAnimation& animation) const;
     // The entity-change rule: in the shown scene waited for unless instant, elsewhere at once.
@@ -347,6 +351,8 @@ protected:
     void ReportedInventoryChange(GameplayInventory& object, Change change, const char* what);
     // Whether the motion of an object, whose end tells the report it holds, still runs.
     static CanReport ObjectMotionRuns(const GameplayInventory& object);
+    // Whether the strip's merge can still tell the report it took (the strip is the location's).
+    CanReport StripMergeRuns() const;
     // An event's "inventorytoactivate": the objects joining the HUD and the items they gather.
     void HandOutInventory(const std::vector<TString>& handOut, bool animate);
     void OnAreaCompleted();
@@ -422,6 +428,11 @@ protected:
     std::shared_ptr<Gameplay*> mSelf = std::make_shared<Gameplay*>(this);
     // The location's script's animations, told in turn by its ends.
     std::vector<WaitHandle> mScriptAnimations;
+    // A click came while the location waited; the time clicks have gone unanswered while only
+    // script waits hold it (-1: none ignored yet); whether that was said.
+    bool mClickIgnored = false;
+    int64_t mScriptHoldIgnoredMs = -1;
+    bool mScriptHoldSaid = false;
     // The strip's last motion, whose end ends its busy time.
     std::weak_ptr<Wait> mStripMotion;
     void ScrollStrip(int32_t step);

@@ -35,7 +35,8 @@ void Gameplay::OnItemFound(GameplayItem* item)
                     kSource, __LINE__, false);
     mFlyingItem = item;
     WaitHandle arrived = Expect(
-        kItemArrived, TString::Format("item '%s' flying to the strip", item->GetName().c_str()));
+        kItemArrived, TString::Format("item '%s' flying to the strip", item->GetName().c_str()),
+        [item] { return item->CanEndChange(); });
     if (mHud != nullptr)
     {
         if (object != nullptr)
@@ -93,11 +94,15 @@ void Gameplay::PutHeldObjectBack()
         home->AddInventory(object, false, kUnsetPosition, nullptr);
         return;
     }
-    // Nothing else can hold it, and the hand takes the other one.
-    Log("Inventory object '%s' leaves play: another is put in the hand and it has no place to "
-        "go back to",
-        object->GetName().c_str());
-    object->ClearFlags(GameplayInventory::kShown);
+    // Neither the strip nor a scene of its own can take it, and the hand takes the other one:
+    // it is laid where the pointer is in the shown scene, to be taken up again there.
+    if (mActiveScene == nullptr)
+        return;
+    TPoint mouse;
+    if (Settings* settings = Settings::Instance())
+        mouse = TPoint{settings->mMouseX, settings->mMouseY};
+    mActiveScene->AddInventory(
+        object, false, TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y)), nullptr);
 }
 
 bool Gameplay::IsPlaced(const GameplayInventory& object) const
@@ -150,9 +155,10 @@ void Gameplay::UnequipInventory()
             {
                 TakeFromTheHand();
                 mHud->GetPendingInventory().push_back(object);
-                WaitHandle merged =
-                    Expect(kEventDone, TString::Format("object '%s' going to the strip",
-                                                       object->GetName().c_str()));
+                WaitHandle merged = Expect(
+                    kEventDone,
+                    TString::Format("object '%s' going to the strip", object->GetName().c_str()),
+                    StripMergeRuns());
                 if (mHud->MergePendingInventory(true, std::move(merged)))
                     mHud->SetButtonsEnabled(false);
                 Withdraw(std::move(merged));
@@ -161,15 +167,24 @@ void Gameplay::UnequipInventory()
             returnToRest();
             return;
         }
+        // Taken from a scene: it glides back to its place there.
+        if (IsPlaced(*object))
+        {
+            returnToRest();
+            return;
+        }
         // Nothing holds it and there is no scene to lay it in: it stays in the hand, rather
         // than a miss costing the location an object it may need.
-        if (!IsPlaced(*object) && (homeShown || FindScene(object->GetHomeScene()) == nullptr))
+        GameplayScene* home = FindScene(object->GetHomeScene());
+        if (homeShown || home == nullptr)
         {
             SetCursorPickup();
             return;
         }
-        object->ClearFlags(GameplayInventory::kShown);
-        mHeldInventory = nullptr;
+        // Missed away from its scene: it lies at its place there, to be taken up again.
+        TakeFromTheHand();
+        object->PutBack();
+        home->AddInventory(object, false, kUnsetPosition, nullptr);
         return;
     }
     if (overStrip)

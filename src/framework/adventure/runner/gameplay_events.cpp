@@ -63,7 +63,8 @@ void Gameplay::ChangeEntity(const TString& name, bool instant, FindInScene inSce
             // tells the one it replaces (a second change of one entity), so the count never passes
             // 0 on the way. A change that does nothing (an area already done) takes none, and its
             // report is withdrawn.
-            WaitHandle report = Expect(kCallbackReported, TString::Format(what, name.c_str()));
+            WaitHandle report = Expect(kCallbackReported, TString::Format(what, name.c_str()),
+                                       [entity] { return entity->CanEndChange(); });
             change(*entity, true, std::move(report));
             Withdraw(std::move(report));
             return;
@@ -76,6 +77,11 @@ void Gameplay::ChangeEntity(const TString& name, bool instant, FindInScene inSce
 Gameplay::CanReport Gameplay::ObjectMotionRuns(const GameplayInventory& object)
 {
     return [&object] { return object.IsMotionRunning(); };
+}
+
+Gameplay::CanReport Gameplay::StripMergeRuns() const
+{
+    return [this] { return mHud != nullptr && mHud->CanEndMerge(); };
 }
 
 template <class Change>
@@ -239,7 +245,8 @@ void Gameplay::ApplyEvent(const GameplayEvent& eventRef, bool instant)
     if (mHud != nullptr)
     {
         WaitHandle merged =
-            animate ? Expect(kEventDone, "the strip taking in new objects") : nullptr;
+            animate ? Expect(kEventDone, "the strip taking in new objects", StripMergeRuns())
+                    : nullptr;
         if (mHud->MergePendingInventory(animate, std::move(merged)) && animate)
         {
             mHud->SetButtonsEnabled(false);
@@ -339,7 +346,8 @@ bool Gameplay::CompleteArea(const TString& name, bool wait)
     const bool wasActive = (area->GetFlags() & GameplayEntity::kActive) != 0;
     // Counted only when the area took the report on now: an area done already takes none.
     WaitHandle done =
-        wait ? Expect(kAreaCompleted, TString::Format("area '%s' completed", name.c_str()))
+        wait ? Expect(kAreaCompleted, TString::Format("area '%s' completed", name.c_str()),
+                      [area] { return area->CanEndChange(); })
              : nullptr;
     area->Complete(std::move(done), inActive);
     Withdraw(std::move(done));
@@ -521,7 +529,7 @@ void Gameplay::LetGoOfWaitsNothingCanEnd()
         return;
     // Whatever can still report keeps the whole wait: its end may lead on to the rest.
     for (const std::shared_ptr<Wait>& wait : mWaits)
-        if (wait->mCanReport == nullptr || wait->mCanReport())
+        if (wait->mCanReport())
             return;
     std::vector<GameplayAnimation*> stuck;
     for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
@@ -557,6 +565,38 @@ void Gameplay::LetGoOfWaitsNothingCanEnd()
     for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
         busy = busy || animation->IsAwaited();
     mBlockingAnimation = busy ? 1 : 0;
+}
+
+void Gameplay::WatchScriptHold(uint32_t elapsed)
+{
+    const auto held =
+        static_cast<size_t>(std::count_if(mScriptAnimations.begin(), mScriptAnimations.end(),
+                                          [](const WaitHandle& wait) { return wait.IsHeld(); }));
+    const bool scriptOnly = mGameplayState == kWaiting && mBlockingAnimation == 0 &&
+                            !mWaits.empty() && held == mWaits.size();
+    const bool clicked = mClickIgnored;
+    mClickIgnored = false;
+    if (!scriptOnly)
+    {
+        mScriptHoldIgnoredMs = -1;
+        mScriptHoldSaid = false;
+        return;
+    }
+    if (mScriptHoldIgnoredMs < 0)
+    {
+        if (clicked)
+            mScriptHoldIgnoredMs = 0;
+        return;
+    }
+    mScriptHoldIgnoredMs += elapsed;
+    if (mScriptHoldSaid || mScriptHoldIgnoredMs < kScriptHoldSaidAfterMs)
+        return;
+    // Not let go: the script may still end its waits. Said so that a button that only starts one
+    // is found.
+    mScriptHoldSaid = true;
+    Log("The location has ignored clicks for %d seconds while only its script's waits hold it: "
+        "%zu started by GameplayStartAnimation and not ended",
+        static_cast<int>(kScriptHoldSaidAfterMs / 1000), held);
 }
 
 void Gameplay::OnHeldInventoryPlaced()

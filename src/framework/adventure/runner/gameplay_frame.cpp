@@ -104,6 +104,9 @@ bool Gameplay::OnMouseDown(TPoint point)
     case kHintSelect:
         mClickPending = 1;
         break;
+    case kWaiting:
+        mClickIgnored = true;
+        break;
     default:
         break;
     }
@@ -316,6 +319,7 @@ void Gameplay::Update()
         EndAnimationsOfStoppedLayers();
     if (mGameplayState == kWaiting || mBlockingAnimation != 0)
         LetGoOfWaitsNothingCanEnd();
+    WatchScriptHold(elapsed);
     UpdateToolTips(input.incomplete, input.toolTipVisible, input.toolTip, input.mouse,
                    mToolTipColor);
     if (mHintArmed != 0 && mClickPending != 0 && mGameplayState != kTutorial)
@@ -476,9 +480,19 @@ void Gameplay::PlayRoad(FrameInput& input)
                     }
                     // A plain-click event is nothing to run with the object: the use would find no
                     // event of its name and the object would be gone. The click passes on, and
-                    // without an area that takes the object it is a click on nothing.
-                    if (!takes)
+                    // without an area that takes the object it is a click on nothing, which puts
+                    // the object back. One the strip cannot take may have nowhere to go back to:
+                    // the area answers the plain click, the object staying in the hand, so that
+                    // holding it never shuts the way out of a scene.
+                    if (!takes && mHeldInventory->CanBePlacedInHud())
                         continue;
+                    if (!takes)
+                    {
+                        ClickArea(area);
+                        SetCursorPickup();
+                        handled = true;
+                        continue;
+                    }
                     ClickAreaWithObject(area);
                     handled = true;
                 }

@@ -237,12 +237,19 @@ void Gameplay::RestoreLocationRecord(const std::vector<uint8_t>& record, size_t 
         const uint8_t flags = object->GetFlags();
         if ((flags & GameplayInventory::kShown) == 0)
             continue;
+        // One the strip cannot take, held from nowhere, is in the hand alone; one an event's
+        // equip laid in the shown scene, having no scene of its own, lies in the scene shown.
+        GameplayScene* home = FindScene(object->GetHomeScene());
+        if (home == nullptr && !object->CanBePlacedInHud() && activeIndex < mScenes.size())
+            home = mScenes[activeIndex].get();
         if ((flags & GameplayInventory::kInScene) == 0)
         {
-            if (mHud != nullptr)
+            if (mHud != nullptr && object->CanBePlacedInHud())
                 mHud->GetPendingInventory().push_back(object.get());
+            else if (home != nullptr && (flags & GameplayInventory::kHeld) == 0)
+                home->AddInventory(object.get(), false, kUnsetPosition, nullptr);
         }
-        else if (GameplayScene* home = FindScene(object->GetHomeScene()))
+        else if (home != nullptr)
         {
             home->AddInventory(object.get(), false, object->GetHomePosition(), nullptr);
         }

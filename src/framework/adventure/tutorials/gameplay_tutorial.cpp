@@ -192,6 +192,12 @@ void GameplayTutorial::Hide(WaitHandle&& report)
                              new Callback(this, &GameplayTutorial::OnHidden));
 }
 
+bool GameplayTutorial::CanEndHide() const
+{
+    const TransformManager* transforms = TransformManager::Instance();
+    return transforms != nullptr && transforms->HasTransforms(&mSpecTransform);
+}
+
 void GameplayTutorial::Nudge()
 {
     TransformManager* transforms = TransformManager::Instance();

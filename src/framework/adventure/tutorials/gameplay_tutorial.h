@@ -43,6 +43,8 @@ public:
     // The report is told once the fade-out has ended, or when the prompt goes first; an empty one
     // leaves one offered before.
     void Hide(WaitHandle&& report);
+    // Whether the fade-out that holds the offered report still runs.
+    bool CanEndHide() const;
     // A shown prompt blinks twice: the answer to a click it did not ask for, which it held all
     // the same. Nothing while it fades in or out.
     void Nudge();

@@ -508,6 +508,20 @@ TEST_F(InventoryTest, AReplacedPendingReportIsToldAndOnlyTheNewOneAtTheEnd)
     EXPECT_EQ(second.Count(), 1u);
 }
 
+// A move that reports to no one (the strip re-arranged) keeps the report a fade into the strip
+// holds: the move's end tells it, not the move's start.
+TEST_F(InventoryTest, AnEmptyReportLeavesTheOneHeld)
+{
+    auto key = Make();
+    Calls calls;
+    key->PlaceInHud(calls.Report(), true);
+    key->MoveTo(10.0f, 20.0f, nullptr, 0);
+    EXPECT_EQ(calls.Count(), 0u);
+    EXPECT_TRUE(key->HoldsReport());
+    Run(400, key.get());
+    EXPECT_EQ(calls.Count(), 1u);
+}
+
 TEST_F(InventoryTest, PartsFadeInTogetherAndCompleteTheObject)
 {
     auto key = Make();

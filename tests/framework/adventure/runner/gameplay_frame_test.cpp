@@ -28,6 +28,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -982,6 +983,104 @@ TEST_F(PlayTest, ObjectsAnEventHandsOutOrPutsInTheHandStayInPlay)
     EXPECT_EQ(play->GetHeldInventory(), play->FindInventory("charm"));
 }
 
+// An object only the hand can hold ("stone" lies in b, "charm" and "amulet" have no scene) is
+// always in the hand or in a scene where it can be taken, and holding it never shuts the way out:
+// a door's plain click answers while it is held; missed away from its scene it lies there, missed
+// in it where it was dropped, missed with no scene it stays in the hand; put out of the hand by
+// another an event equips, it lies in its scene or, with none, in the shown one where the pointer
+// was.
+TEST_F(PlayTest, AnObjectOnlyTheHandHoldsIsAlwaysTakeableAndNeverShutsTheWayOut)
+{
+    mAmend = R"(
+        table.insert(g.inventory, { name = 'charm', image = 't/gem', canbeplacedinhud = false })
+        table.insert(g.inventory, { name = 'amulet', image = 't/gem', canbeplacedinhud = false })
+        table.insert(g.events, { name = 'carry_charm', inventorytoequip = 'charm', action = 'b' })
+        table.insert(g.events, { name = 'equip_stone', inventorytoequip = 'stone' })
+        table.insert(g.events, { name = 'equip_two', inventorytoequip = 'stone',
+                                 nextevent = 'equip_charm' })
+        table.insert(g.events, { name = 'equip_charm', inventorytoequip = 'charm',
+                                 nextevent = 'equip_amulet' })
+        table.insert(g.events, { name = 'equip_amulet', inventorytoequip = 'amulet' })
+    )";
+    struct Shape
+    {
+        const char* name;
+        const char* scene; // Shown when the event runs.
+        const char* event;
+        int missX, missY; // 0: no miss.
+        const char* held; // In the hand at the end (or null).
+        const char* lies; // An object and the scene it lies in at the end.
+        const char* in;
+    };
+    const Shape shapes[] = {
+        {"carried into b and out by its door", "a", "carry_charm", 0, 0, "charm", nullptr, ""},
+        {"missed away from its scene", "a", "equip_stone", 450, 420, nullptr, "stone", "b"},
+        {"missed in its scene", "b", "equip_stone", 450, 420, nullptr, "stone", "b"},
+        {"missed with no scene", "b", "carry_charm", 450, 420, "charm", nullptr, ""},
+        // No rest to glide back to over the strip: it stays in the hand.
+        {"missed over the strip in its scene", "b", "equip_stone", 200, 550, "stone", nullptr, ""},
+        {"equipped in a chain", "b", "equip_two", 0, 0, "amulet", "stone", "b"},
+        {"equipped in a chain, no scene", "a", "equip_charm", 0, 0, "amulet", "charm", "a"},
+    };
+    for (const Shape& shape : shapes)
+    {
+        SCOPED_TRACE(shape.name);
+        PlayGameplay* play = Playing();
+        if (TString(shape.scene) != TString("a"))
+        {
+            play->SwitchScene(shape.scene);
+            Until(*play, Gameplay::kPlay);
+        }
+        MoveTo(450, 420);
+        play->ActivateEvent(shape.event, false);
+        for (int i = 0; i < 60; ++i)
+            Frame(16);
+        if (TString(shape.event) == TString("carry_charm") && shape.missX == 0)
+        {
+            // Stuck in b today: the door's click was taken as a use of the charm.
+            ASSERT_EQ(play->GetActiveScene()->GetName(), TString("b"));
+            MoveTo(60, 200);
+            Frame(16);
+            Press(*play, 60, 200);
+            EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_a"));
+            Until(*play, Gameplay::kPlay);
+            for (int i = 0; i < 30; ++i)
+                Frame(16);
+            EXPECT_EQ(play->GetActiveScene()->GetName(), TString("a"));
+        }
+        if (shape.missX != 0)
+        {
+            MoveTo(shape.missX, shape.missY);
+            Frame(16);
+            Press(*play, shape.missX, shape.missY);
+            Until(*play, Gameplay::kPlay, 30);
+        }
+        EXPECT_EQ(play->GetHeldInventory(),
+                  shape.held != nullptr ? play->FindInventory(shape.held) : nullptr);
+        for (const std::shared_ptr<GameplayInventory>& object : play->GetInventory())
+        {
+            if ((object->GetFlags() & GameplayInventory::kShown) == 0 ||
+                object.get() == play->GetHeldInventory())
+                continue;
+            // Shown and not held: in the strip or lying in one scene.
+            int places = play->GetHud()->HasInventory(object->GetName()) ? 1 : 0;
+            for (const std::shared_ptr<GameplayScene>& scene : play->GetScenes())
+                for (GameplayInventory* placed : scene->GetPlacedInventory())
+                    places += placed == object.get() ? 1 : 0;
+            EXPECT_EQ(places, 1) << object->GetName().c_str();
+        }
+        if (shape.lies != nullptr)
+        {
+            const std::vector<GameplayInventory*>& placed =
+                play->FindScene(shape.in)->GetPlacedInventory();
+            EXPECT_NE(std::find(placed.begin(), placed.end(), play->FindInventory(shape.lies)),
+                      placed.end());
+        }
+        play->GetParent()->RemoveChild(play);
+        delete play;
+    }
+}
+
 // A wait that nothing alive can end any more is let go, in one line naming what it waited for and
 // the event that started it: an awaited animation whose transforms someone removed, an object
 // whose motion someone removed. A long wait that will end (a fade of a minute) is kept.
@@ -1032,6 +1131,117 @@ TEST_F(PlayTest, AWaitNothingCanEndIsLetGoAndSaid)
     mLetGoes = 2;
     Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// Each kind of wait whose holder's motion someone removed is let go in one line naming it: an
+// entity's change, an area's completion, an item's flight, the strip taking in new objects.
+TEST_F(PlayTest, EveryKindOfWaitNothingCanEndIsLetGo)
+{
+    mAmend = R"(
+        table.insert(g.events, { name = 'light', layerstoactivate = { 'glow_a' } })
+    )";
+    struct Kind
+    {
+        const char* line;
+        std::function<TM_Transform*(PlayGameplay&)> start;
+    };
+    const Kind kinds[] = {
+        {"layer 'glow_a' switched on (started by event 'light')",
+         [](PlayGameplay& play)
+         {
+             play.ActivateEvent("light", false);
+             return &play.FindLayer("glow_a")->GetTransform();
+         }},
+        {"area 'door' completed",
+         [](PlayGameplay& play)
+         {
+             play.CompleteArea("door", true);
+             return &play.FindArea("door")->GetSpriteTransform();
+         }},
+        {"item 'gem_item' flying to the strip",
+         [](PlayGameplay& play)
+         {
+             play.OnItemFound(play.FindItem("gem_item"));
+             return &play.FindItem("gem_item")->GetTransform();
+         }},
+        {"the strip taking in new objects (started by event 'give_coin')",
+         [](PlayGameplay& play)
+         {
+             play.ActivateEvent("give_coin", false);
+             return &play.FindInventory("coin")->GetImageTransform();
+         }},
+    };
+    for (const Kind& kind : kinds)
+    {
+        SCOPED_TRACE(kind.line);
+        PlayGameplay* play = Playing();
+        TM_Transform* motion = kind.start(*play);
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+        TransformManager::Instance()->RemoveTransforms(motion);
+        Frame(16);
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+        EXPECT_EQ(CountInLog(std::string("The location waited for ") + kind.line +
+                             ", which nothing can end any more: it goes on"),
+                  1)
+            << Log();
+        play->GetParent()->RemoveChild(play);
+        delete play;
+    }
+    mLetGoes = 4;
+}
+
+// A button of the location's script that starts a wait of its own and never ends it: after ten
+// seconds of clicks ignored while only such waits hold the location, one line says so; they are
+// not let go, and the script's end of them gives play back.
+TEST_F(PlayTest, AScriptsOwnWaitHoldingIgnoredClicksIsSaidOnce)
+{
+    PlayGameplay* play = Playing();
+    play->GameplayStartAnimation();
+    play->GameplayStartAnimation();
+    const std::string line = "The location has ignored clicks for 10 seconds while only its "
+                             "script's waits hold it: 2 started by GameplayStartAnimation and not "
+                             "ended";
+    // No click yet: nothing is said however long it waits.
+    for (int i = 0; i < 700; ++i)
+        Frame(16);
+    EXPECT_EQ(CountInLog(line), 0);
+    Press(*play, 450, 420);
+    for (int i = 0; i < 620; ++i)
+        Frame(16);
+    EXPECT_EQ(CountInLog(line), 0);
+    for (int i = 0; i < 20; ++i)
+        Press(*play, 450, 420);
+    EXPECT_EQ(CountInLog(line), 1) << Log();
+    for (int i = 0; i < 700; ++i)
+        Press(*play, 450, 420);
+    EXPECT_EQ(CountInLog(line), 1);
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
+    play->GameplayEndAnimation();
+    play->GameplayEndAnimation();
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+}
+
+// A flipbook awaited in a scene an event leaves ends with the left scene's pictures; the animation
+// it leads on to waits for that scene's next showing, and holds nothing in the scene entered.
+TEST_F(PlayTest, AnAnimationLedOnToAsItsSceneIsLeftWaitsForItsNextShowing)
+{
+    mAmend = R"(
+        table.insert(g.animations, { name = 'book', layer = 'glow_a', callback = true,
+                                     animation = 'once', framespeed = 2000,
+                                     nextanimations = { 'after' } })
+        table.insert(g.animations, { name = 'after', layer = 'bg_a', callback = true,
+            fade = { beginopacity = 1, endopacity = 0.5, duration = 100 } })
+        table.insert(g.events, { name = 'read_and_go', animations = { 'book' }, action = 'b' })
+    )";
+    PlayGameplay* play = Playing();
+    play->FindLayer("glow_a")->Activate(false, nullptr);
+    play->ActivateEvent("read_and_go", false);
+    EXPECT_TRUE(play->IsBlockingAnimation());
+    Until(*play, Gameplay::kPlay, 200);
+    EXPECT_EQ(play->GetActiveScene()->GetName(), TString("b"));
+    EXPECT_FALSE(play->IsBlockingAnimation());
+    EXPECT_EQ(play->FindScene("a")->TakePendingAnimations(),
+              std::vector<uint8_t>{play->FindAnimation("after")->GetId()});
 }
 
 // A negative delay of any block counts as none: each awaited block starts, ends, and the wait with
@@ -1213,13 +1423,14 @@ TEST_F(PlayTest, HeldObjectsGoBackOrOutOfPlayAndAreUsedOnAreas)
     EXPECT_EQ(play->GetGameplayState(), Gameplay::kWaiting);
     Until(*play, Gameplay::kPlay);
     EXPECT_EQ(play->GetHeldInventory(), nullptr);
-    // An object the strip cannot take leaves play at once.
+    // An object the strip cannot take, missed away from its scene, lies there.
     GameplayInventory* stone = play->FindInventory("stone");
     stone->AddFlags(GameplayInventory::kShown);
     play->EquipInventory(stone);
     play->UnequipInventory();
     EXPECT_EQ(play->GetHeldInventory(), nullptr);
-    EXPECT_EQ(stone->GetFlags() & GameplayInventory::kShown, 0);
+    EXPECT_EQ(play->FindScene("b")->GetPlacedInventory(), std::vector<GameplayInventory*>{stone});
+    play->FindScene("b")->RemoveInventory(stone);
 
     // Used: out of the strip at once; at the end the area's event is queued and marked used.
     play->SwitchScene("b");

@@ -388,6 +388,40 @@ TEST_F(SavedStateTest, ALocationGoesOnWhereItWasLeft)
     Close(again);
 }
 
+// An object only the hand holds is where it was after a close: held from nowhere, in the hand
+// again and not in the strip; having no scene of its own and laid in the shown one, lying there.
+TEST_F(SavedStateTest, AnObjectOnlyTheHandHoldsIsWhereItWasAfterAClose)
+{
+    Run("table.insert(gameplayinstructions.inventory, { name = 'charm', image = 't/obj', "
+        "partcount = 1, canbeplacedinhud = false })");
+    for (const bool held : {true, false})
+    {
+        SCOPED_TRACE(held ? "held" : "laid in the shown scene");
+        mSettings->DeletePlayerData("gamedata");
+        SavedGameplay* play = Open();
+        Settle(*play);
+        GameplayInventory* charm = play->FindInventory("charm");
+        charm->AddFlags(GameplayInventory::kShown | GameplayInventory::kVisible);
+        if (held)
+            play->EquipInventory(charm);
+        else
+            play->FindScene("a")->AddInventory(charm, false, TVec2(300, 200), nullptr);
+        play->SaveLocationState(false);
+        Close(play);
+
+        SavedGameplay* again = Open();
+        Frame(16);
+        GameplayInventory* restored = again->FindInventory("charm");
+        EXPECT_EQ(again->GetHeldInventory(), held ? restored : nullptr);
+        EXPECT_TRUE(again->GetHud()->GetShownInventory().empty());
+        EXPECT_EQ(again->FindScene("a")->GetPlacedInventory(),
+                  held ? std::vector<GameplayInventory*>{}
+                       : std::vector<GameplayInventory*>{restored});
+        EXPECT_EQ(CountInLog("Cannot add GameplayInventory to GameplayScene."), 0);
+        Close(again);
+    }
+}
+
 // An event armed to run on the next click, the location closed before that click: the next start
 // runs it, where it would otherwise be lost and the location never end.
 TEST_F(SavedStateTest, AnEventArmedForTheNextClickIsNotLostToAClose)

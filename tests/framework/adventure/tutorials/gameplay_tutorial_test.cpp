@@ -180,6 +180,22 @@ TEST_F(TutorialTest, FadesStatesAndWhatIsDrawn)
     EXPECT_EQ(prompt.GetState(), GameplayTutorial::kShown);
 }
 
+// A hide that offers no report (the prompt completed without a wait) keeps the one offered before:
+// it is told at the fade's end, once.
+TEST_F(TutorialTest, AHideWithoutAReportKeepsTheOfferedOne)
+{
+    auto controller = Make(kPrompts);
+    GameplayTutorial& prompt = *controller->GetTutorials()[0];
+    controller->ShowTutorial("tut_short", TVec2(0, 0));
+    Frames(11);
+    Calls calls;
+    prompt.Hide(calls.Report());
+    prompt.Hide(nullptr);
+    EXPECT_TRUE(calls.mArgs.empty());
+    Frames(11);
+    EXPECT_EQ(calls.mArgs, (std::vector<uint32_t>{0}));
+}
+
 TEST_F(TutorialTest, PromptDrawnWithItsFittedTextAndArrow)
 {
     auto controller = Make("{ name = 'tut_long', arrowx = 420, arrowy = 130, "
