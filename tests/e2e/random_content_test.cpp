@@ -374,7 +374,8 @@ private:
         {
             lua += "table.insert(g.inventory, { name = " + Quote(gem) +
                    ", image = \"dev/key\", homescene = \"dev_a\", partcount = " +
-                   (partial ? "2" : "1") + " })\nChained { name = " + Quote(gem + "_equip") +
+                   (partial ? "2" : "1") +
+                   ", type = \"lirae\" })\nChained { name = " + Quote(gem + "_equip") +
                    ", inventorytoequip = " + Quote(gem) + " }\n";
             if (!second)
                 break;
@@ -394,8 +395,8 @@ private:
                    ", inventorytoaddtoscene = { \"dev_key\" } }\n";
         const std::string gem = id + "_gem";
         return "table.insert(g.inventory, { name = " + Quote(gem) +
-               ", image = \"dev/key\", homescene = \"dev_a\", partcount = 1 })\n"
-               "Chained { name = " +
+               ", image = \"dev/key\", homescene = \"dev_a\", partcount = 1, "
+               "type = \"lirae\" })\nChained { name = " +
                Quote(id + "_equip") + ", inventorytoequip = " + Quote(gem) +
                " }\nChained { name = " + Quote(id + "_place") + ", inventorytoaddtoscene = { " +
                Quote(gem) + " } }\n";
