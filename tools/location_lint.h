@@ -104,9 +104,10 @@ LintLocation(const std::string& assets, const std::string& lint, const std::stri
     // A lint that stops half-way (a location shaped as it never expected) says so as a fault, so
     // the check never reads as clean.
     script.SetGlobalString("_lint", ReadBytes(lint).c_str());
-    script.DoLuaString("local run, why = loadstring(_lint, 'location_lint.lua')\n"
-                       "local ran, fault = pcall(run or error, why)\n"
-                       "if not ran then _result = 'fault the lint stopped: ' .. tostring(fault) end");
+    script.DoLuaString(
+        "local run, why = loadstring(_lint, 'location_lint.lua')\n"
+        "local ran, fault = pcall(run or error, why)\n"
+        "if not ran then _result = 'fault the lint stopped: ' .. tostring(fault) end");
     LintResult result;
     std::vector<Placed> prompts;
     std::vector<Placed> items;

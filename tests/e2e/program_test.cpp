@@ -143,8 +143,7 @@ TEST_F(ProgramTest, PrintedLinesReachAPipeWhileTheGameRuns)
     ASSERT_GT(pid, 0);
     std::string text;
     const uint32_t start = LoadTimeMs();
-    while (text.find("trace: start\n") == std::string::npos &&
-           LoadTimeMs() - start < kStartLimitMs)
+    while (text.find("trace: start\n") == std::string::npos && LoadTimeMs() - start < kStartLimitMs)
     {
         pollfd ready{reader, POLLIN, 0};
         char bytes[4096];
