@@ -908,4 +908,15 @@ TEST_F(ExitStatisticsProgramTest, AreKeptWhenTheSiteFails)
     EXPECT_NE(kept.find("\r\nDxDiag,The current date/time is: "), std::string::npos) << kept;
 }
 
+// The tests' limits keep the wall clock's pace up to a load of one runnable process a core and slow
+// in proportion beyond it (a load of 16 on 8 cores gives a limit twice the time).
+TEST(LoadClockTest, ALoadPastTheCoresSlowsTheLimitsInProportion)
+{
+    EXPECT_EQ(CoreShare("3.50 2.00 1.00 2/300 4242\n", 8), 1.0);
+    EXPECT_EQ(CoreShare("8.00 2.00 1.00 2/300 4242\n", 8), 1.0);
+    EXPECT_EQ(CoreShare("16.00 2.00 1.00 2/300 4242\n", 8), 0.5);
+    EXPECT_EQ(CoreShare("", 8), 1.0) << "no load average read";
+    EXPECT_EQ(CoreShare("16.00", 0), 1.0) << "no count of cores";
+}
+
 } // namespace
