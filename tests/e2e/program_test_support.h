@@ -59,17 +59,19 @@ inline uint32_t LoadTimeMs()
     return static_cast<uint32_t>(clock);
 }
 
-// sys::WaitProcess with its limit on LoadTimeMs's clock.
+// sys::WaitProcess with its limit on LoadTimeMs's clock: false at once, as there, for a process
+// that is no child of the test's (one already collected).
 inline bool WaitProcessLoaded(int pid, uint32_t limitMs, int& exitCode)
 {
     const uint32_t start = LoadTimeMs();
     for (;;)
     {
         const uint32_t spent = LoadTimeMs() - start;
-        if (sys::WaitProcess(pid, std::min<uint32_t>(200, limitMs - std::min(spent, limitMs)),
-                             exitCode))
+        const uint32_t slice = std::min<uint32_t>(200, limitMs - std::min(spent, limitMs));
+        const uint32_t before = sys::GetTimeMs();
+        if (sys::WaitProcess(pid, slice, exitCode))
             return true;
-        if (LoadTimeMs() - start >= limitMs)
+        if (sys::GetTimeMs() - before < slice || LoadTimeMs() - start >= limitMs)
             return false;
     }
 }
