@@ -60,10 +60,10 @@ ci: test release-tests
 build: deps $(REL_DIR)/build.ninja
 	cmake --build $(REL_DIR) -j $(JOBS)
 
-# The program and the two tools that read its files (the README names them): the first start does
-# not wait for the benchmarks (`make bench` builds them).
+# The program, the two tools that read its files and the location check (the README and the guide
+# name them): the first start does not wait for the benchmarks (`make bench` builds them).
 run: deps assets $(REL_DIR)/build.ninja
-	cmake --build $(REL_DIR) -j $(JOBS) --target murkwell prefsdump hiscoredump
+	cmake --build $(REL_DIR) -j $(JOBS) --target murkwell prefsdump hiscoredump locationcheck
 	$(REL_DIR)/murkwell
 
 bench: build

@@ -192,7 +192,7 @@ protected:
         EXPECT_GT(pid, 0);
         if (pid > 0)
         {
-            EXPECT_TRUE(sys::WaitProcess(pid, kEndLimitMs, code));
+            EXPECT_TRUE(WaitProcessLoaded(pid, kEndLimitMs, code));
         }
         return code;
     }

@@ -709,7 +709,7 @@ TEST_F(LocationTest, ObjectsChangedOrHeldByAnEventAndAMissingConversationLetTheL
           {"events = { default = { eventname = event } },",
            "events = { default = { eventname = event }, dev_gem = { eventname = \"dev_done\" } },"},
           {keyEntry, keyEntry + "        { name = \"dev_gem\", image = \"dev/key\", "
-                                "homescene = \"dev_a\", partcount = 1 },\n"}},
+                                "homescene = \"dev_a\", partcount = 1, type = \"lirae\" },\n"}},
          "wait 60\n" + toTheDoor},
         {"missing_conversation", {{open, open + " dialog = \"dev_helo\","}}, ""},
     };
@@ -933,7 +933,8 @@ TEST_F(LocationTest, NamesWhereTheyAreUsedAndShapesThatNeverEndAreSaidAtLoad)
                 "    scenes = { \"dev_a\", \"dev_b\" },"},
                {"actualname = \"dev_key_name\", type = \"thessalor\" },",
                 "actualname = \"dev_key_name\", type = \"thessalor\" },\n"
-                "        { name = \"dev_coin\", image = \"dev/key\", homescene = \"dev_a\" },"},
+                "        { name = \"dev_coin\", image = \"dev/key\", homescene = \"dev_a\", "
+                "type = \"lirae\" },"},
                {"inventory = \"dev_key\", inventoryparts = { 1 } },",
                 "inventory = \"dev_key\", inventoryparts = { 1, 2 } },"}}));
     EXPECT_EQ(RunOk(game,
@@ -991,9 +992,10 @@ TEST_F(LocationTest, ConversationCyclesAndWhatTheRecordCannotHoldAreSaidAtLoad)
         "    table.insert(g.scenes, 'dev_many_' .. i)\n"
         "    g['dev_many_' .. i] = {}\n"
         "end\n"
-        "table.insert(g.inventory, { name = 'dev_many', image = 'dev/key', partcount = 1 })\n"
+        "table.insert(g.inventory, { name = 'dev_many', image = 'dev/key', partcount = 1, "
+        "type = 'lirae' })\n"
         "table.insert(g.inventory, { name = string.rep('k', 256), image = 'dev/key', "
-        "partcount = 1 })\n"
+        "partcount = 1, type = 'lirae' })\n"
         "g.conversations[string.rep('c', 256)] = { charactertospeak = 'guide', text = 'dev_hello' "
         "}\n"
         "MakeDialog {";

@@ -179,9 +179,9 @@ TEST_F(MetricsProgramTest, LinksPlantedAtTheLogAndTheMetricsFileWhileTheGameRuns
         mOutputFile.clear();
         mErrorFile.clear();
         ASSERT_GT(pid, 0);
-        const uint32_t start = sys::GetTimeMs();
+        const uint32_t start = LoadTimeMs();
         while (ReadFile(mRoot / "output.txt").find("trace: menu") == std::string::npos &&
-               sys::GetTimeMs() - start < kStartLimitMs)
+               LoadTimeMs() - start < kStartLimitMs)
             sys::SleepMs(10);
         ASSERT_NE(ReadFile(mRoot / "output.txt").find("trace: menu"), std::string::npos);
         fs::remove(LogFile());

@@ -84,8 +84,8 @@ protected:
         EXPECT_GT(pid, 0);
         if (pid <= 0)
             return {};
-        const uint32_t start = sys::GetTimeMs();
-        while (!HasShot("ended") && sys::GetTimeMs() - start < kEndLimitMs)
+        const uint32_t start = LoadTimeMs();
+        while (!HasShot("ended") && LoadTimeMs() - start < kEndLimitMs)
             sys::SleepMs(50);
         EXPECT_TRUE(HasShot("ended")) << "the script did not reach its end";
         sys::SleepMs(200);
@@ -113,7 +113,7 @@ protected:
                                      MURKWELL_PREFSDUMP, "--hiscore", UserFile("hiscore.dat")},
                                     {"MW_OUTPUT=" + output.string()});
         int code = -1;
-        EXPECT_TRUE(pid > 0 && sys::WaitProcess(pid, kEndLimitMs, code) && code == 0);
+        EXPECT_TRUE(pid > 0 && WaitProcessLoaded(pid, kEndLimitMs, code) && code == 0);
         return ReadFile(output);
     }
     static std::string Click(const char* point) { return std::string("click ") + point + "\n"; }

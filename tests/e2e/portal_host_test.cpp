@@ -75,8 +75,8 @@ protected:
     // Waits (at most the start limit) until the host has received `count` event texts.
     void AwaitEvents(size_t count) const
     {
-        const uint32_t start = sys::GetTimeMs();
-        while (Events().size() < count && sys::GetTimeMs() - start < kStartLimitMs)
+        const uint32_t start = LoadTimeMs();
+        while (Events().size() < count && LoadTimeMs() - start < kStartLimitMs)
             sys::SleepMs(50);
     }
 
@@ -86,7 +86,7 @@ protected:
     {
         ::kill(pid, signal);
         int code = -1;
-        EXPECT_TRUE(sys::WaitProcess(pid, 6000, code)) << "held 6 s after signal " << signal;
+        EXPECT_TRUE(WaitProcessLoaded(pid, 6000, code)) << "held 6 s after signal " << signal;
         EXPECT_EQ(code, 0) << "after signal " << signal;
     }
 
@@ -151,7 +151,7 @@ TEST_F(PortalHostTest, TheFirstPortalHoldsTheGameUntilTheHostLetsGo)
                               "-msn", step.empty() ? Texts{} : Texts{step});
         ASSERT_GT(pid, 0);
         int code = -1;
-        EXPECT_TRUE(sys::WaitProcess(pid, kStartLimitMs, code)) << step;
+        EXPECT_TRUE(WaitProcessLoaded(pid, kStartLimitMs, code)) << step;
         EXPECT_EQ(code, 0) << step;
         EXPECT_EQ(ReadFile(mOutputFile), "tick msn\nafter\n") << step;
         EXPECT_EQ(Events(), step.empty() ? (Texts{kLoad, kReady, kGame, kScore})
@@ -178,8 +178,8 @@ TEST_F(PortalHostTest, HostPausesDrawNoFrame)
                       "host 4\nwait 50\nshot paused\nwait 300\n",
                       "-msn");
     ASSERT_GT(pid, 0);
-    const uint32_t start = sys::GetTimeMs();
-    while (!HasShot("resumed") && sys::GetTimeMs() - start < kStartLimitMs)
+    const uint32_t start = LoadTimeMs();
+    while (!HasShot("resumed") && LoadTimeMs() - start < kStartLimitMs)
         sys::SleepMs(50);
     EXPECT_TRUE(HasShot("resumed"));
     sys::SleepMs(2000);
@@ -194,7 +194,7 @@ TEST_F(PortalHostTest, ACloseRequestEndsAHeldGame)
     int pid = StartHosted("focus gained\nwait 100\nhost 7\nwait 300\nclose\n", "-msn");
     ASSERT_GT(pid, 0);
     int code = -1;
-    EXPECT_TRUE(sys::WaitProcess(pid, kStartLimitMs, code)) << "the held game did not end";
+    EXPECT_TRUE(WaitProcessLoaded(pid, kStartLimitMs, code)) << "the held game did not end";
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(mOutputFile), "tick msn\n");
     EXPECT_EQ(Events(), (Texts{kLoad, kReady, kGame, kScore}));

@@ -399,8 +399,8 @@ TEST_F(ProfilesProgramTest, ADamagedScoreFileRemovedMeanwhileNeedsNoKeeping)
         {"MURKWELL_INPUT_SCRIPT=" + input.string(), "MURKWELL_FIXED_STEP=16",
          "MURKWELL_GUID_SEED=1"});
     ASSERT_GT(pid, 0);
-    const uint32_t start = sys::GetTimeMs();
-    while (sys::GetTimeMs() - start < kStartLimitMs &&
+    const uint32_t start = LoadTimeMs();
+    while (LoadTimeMs() - start < kStartLimitMs &&
            ReadFile(LogFile()).find("HiScores: The saved score data is damaged") ==
                std::string::npos)
         sys::SleepMs(20);
@@ -523,8 +523,8 @@ TEST_F(ProfilesProgramTest, TwoCopiesOnOneDataFolderEachKeepTheirNewPlayer)
     mOutputFile.clear();
     ASSERT_GT(first, 0);
     // The screen is up once its script says "start": the preferences were read before it.
-    const uint32_t start = sys::GetTimeMs();
-    while (TraceLines(ReadFile(firstOutput)).empty() && sys::GetTimeMs() - start < kStartLimitMs)
+    const uint32_t start = LoadTimeMs();
+    while (TraceLines(ReadFile(firstOutput)).empty() && LoadTimeMs() - start < kStartLimitMs)
         sys::SleepMs(20);
     ASSERT_EQ(TraceLines(ReadFile(firstOutput)), Traces{"start"});
     ASSERT_EQ(kill(first, SIGSTOP), 0);
@@ -565,10 +565,10 @@ protected:
     // Waits until `done` holds, or the start limit passes; false then.
     static bool WaitFor(const std::function<bool()>& done)
     {
-        const uint32_t start = sys::GetTimeMs();
+        const uint32_t start = LoadTimeMs();
         while (!done())
         {
-            if (sys::GetTimeMs() - start > kStartLimitMs)
+            if (LoadTimeMs() - start > kStartLimitMs)
                 return false;
             sys::SleepMs(5);
         }
@@ -815,7 +815,7 @@ TEST_F(SavesProgramTest, TwoCopiesEndingOnePlayersGameKeepTheBetterTime)
                                            (Folder() / "prefs.dat").string()},
                                           {});
         int code = -1;
-        EXPECT_TRUE(pid > 0 && sys::WaitProcess(pid, kEndLimitMs, code) && code == 0);
+        EXPECT_TRUE(pid > 0 && WaitProcessLoaded(pid, kEndLimitMs, code) && code == 0);
     };
     const std::string play = "focus gained\nwait 300\n" + ClickLine(menupoints::kPlay) +
                              "await credits\nwait 400\nclose\n";

@@ -118,9 +118,9 @@ TEST_F(ProgramTest, SetsItsDisplayAndLogsTheDeviceIdentifier)
     int pid = Start({});
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitForStart(pid));
-    uint32_t start = sys::GetTimeMs();
+    uint32_t start = LoadTimeMs();
     std::string log;
-    while (sys::GetTimeMs() - start < kStartLimitMs &&
+    while (LoadTimeMs() - start < kStartLimitMs &&
            (log = ReadFile(LogFile())).find("  GUID:      ") == std::string::npos)
         sys::SleepMs(20);
     sys::SignalProcess(pid, false);
@@ -142,9 +142,8 @@ TEST_F(ProgramTest, PrintedLinesReachAPipeWhileTheGameRuns)
     mOutputFile.clear();
     ASSERT_GT(pid, 0);
     std::string text;
-    const uint32_t start = sys::GetTimeMs();
-    while (text.find("trace: start\n") == std::string::npos &&
-           sys::GetTimeMs() - start < kStartLimitMs)
+    const uint32_t start = LoadTimeMs();
+    while (text.find("trace: start\n") == std::string::npos && LoadTimeMs() - start < kStartLimitMs)
     {
         pollfd ready{reader, POLLIN, 0};
         char bytes[4096];
@@ -250,7 +249,7 @@ TEST_F(ProgramTest, ASecondStartEndsWithinSecondsAndTheFirstRunsOnToItsClose)
     mErrorFile.clear();
     ASSERT_GT(second, 0);
     int code = -1;
-    EXPECT_TRUE(sys::WaitProcess(second, 5000, code)) << "the second start did not end in 5 s";
+    EXPECT_TRUE(WaitProcessLoaded(second, 5000, code)) << "the second start did not end in 5 s";
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(mRoot / "second.txt"),
               "Murkwell is already running; its window was raised.\n");
@@ -319,7 +318,7 @@ TEST_F(ProgramTest, ASecondStartRaisesAFirstInstalledDeepAfterAHardLinkCopyOfIts
     const int copy = sys::SpawnProcess(
         {"cp", "-al", (mRoot / "data/Tovrix/Murkwell").string(), (mRoot / "backup").string()},
         mEnv);
-    ASSERT_TRUE(sys::WaitProcess(copy, 5000, code));
+    ASSERT_TRUE(WaitProcessLoaded(copy, 5000, code));
     ASSERT_EQ(code, 0);
     const std::string copied = ReadFile(mRoot / "backup/logfile.txt");
     ASSERT_NE(copied, "");
@@ -328,7 +327,7 @@ TEST_F(ProgramTest, ASecondStartRaisesAFirstInstalledDeepAfterAHardLinkCopyOfIts
     const int second = Start({});
     mErrorFile.clear();
     ASSERT_GT(second, 0);
-    EXPECT_TRUE(sys::WaitProcess(second, 5000, code)) << "the second start did not end in 5 s";
+    EXPECT_TRUE(WaitProcessLoaded(second, 5000, code)) << "the second start did not end in 5 s";
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(mRoot / "second.txt"),
               "Murkwell is already running; its window was raised.\n");
@@ -365,8 +364,8 @@ TEST_F(ProgramTest, ALockFileHeldByAnotherUserKeepsNoCopyFromStarting)
             {});
         ASSERT_GT(holder, 0);
         mStarted.push_back(holder);
-        const uint32_t start = sys::GetTimeMs();
-        while (!fs::exists(ready) && sys::GetTimeMs() - start < kStartLimitMs)
+        const uint32_t start = LoadTimeMs();
+        while (!fs::exists(ready) && LoadTimeMs() - start < kStartLimitMs)
             sys::SleepMs(20);
         ASSERT_TRUE(fs::exists(ready)) << "the other user's holder did not start";
     }
@@ -692,14 +691,14 @@ TEST_F(GameProgramTest, AQuitRequestALoopingScriptNeverTakesEndsTheProgram)
                             "while true do end\n");
     int pid = Start({"--multiple", "-wd=" + mGame.string(), "options=start=scripts/loop.lua"});
     ASSERT_GT(pid, 0);
-    const uint32_t start = sys::GetTimeMs();
+    const uint32_t start = LoadTimeMs();
     while (ReadFile(LogFile()).find("'now_looping'") == std::string::npos &&
-           sys::GetTimeMs() - start < kStartLimitMs)
+           LoadTimeMs() - start < kStartLimitMs)
         sys::SleepMs(20);
     ASSERT_NE(ReadFile(LogFile()).find("'now_looping'"), std::string::npos);
     sys::SignalProcess(pid, false);
     int code = 0;
-    ASSERT_TRUE(sys::WaitProcess(pid, 6000, code)) << "still running 6 s after the request";
+    ASSERT_TRUE(WaitProcessLoaded(pid, 6000, code)) << "still running 6 s after the request";
     EXPECT_EQ(code, 2);
     const std::string log = ReadFile(LogFile());
     EXPECT_NE(log.find(": quit request not answered in 5 s: ending\n"), std::string::npos) << log;
@@ -907,6 +906,17 @@ TEST_F(ExitStatisticsProgramTest, AreKeptWhenTheSiteFails)
     std::string kept = ReadFile(MetricsFile());
     EXPECT_EQ(kept.rfind("level=3&time=42DxInfo,The current date/time is: ", 0), 0u) << kept;
     EXPECT_NE(kept.find("\r\nDxDiag,The current date/time is: "), std::string::npos) << kept;
+}
+
+// The tests' limits keep the wall clock's pace up to a load of one runnable process a core and slow
+// in proportion beyond it (a load of 16 on 8 cores gives a limit twice the time).
+TEST(LoadClockTest, ALoadPastTheCoresSlowsTheLimitsInProportion)
+{
+    EXPECT_EQ(CoreShare("3.50 2.00 1.00 2/300 4242\n", 8), 1.0);
+    EXPECT_EQ(CoreShare("8.00 2.00 1.00 2/300 4242\n", 8), 1.0);
+    EXPECT_EQ(CoreShare("16.00 2.00 1.00 2/300 4242\n", 8), 0.5);
+    EXPECT_EQ(CoreShare("", 8), 1.0) << "no load average read";
+    EXPECT_EQ(CoreShare("16.00", 0), 1.0) << "no count of cores";
 }
 
 } // namespace

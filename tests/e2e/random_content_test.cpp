@@ -392,7 +392,7 @@ private:
                    (home ? "homescene = \"dev_a\", " : "") +
                    (handOnly ? "canbeplacedinhud = false, " : "") +
                    "partcount = " + (partial ? "2" : "1") +
-                   " })\nChained { name = " + Quote(gem + "_equip") +
+                   ", type = \"lirae\" })\nChained { name = " + Quote(gem + "_equip") +
                    ", inventorytoequip = " + Quote(gem) + " }\n";
             if (!second)
                 break;
@@ -412,8 +412,8 @@ private:
                    ", inventorytoaddtoscene = { \"dev_key\" } }\n";
         const std::string gem = id + "_gem";
         return "table.insert(g.inventory, { name = " + Quote(gem) +
-               ", image = \"dev/key\", homescene = \"dev_a\", partcount = 1 })\n"
-               "Chained { name = " +
+               ", image = \"dev/key\", homescene = \"dev_a\", partcount = 1, "
+               "type = \"lirae\" })\nChained { name = " +
                Quote(id + "_equip") + ", inventorytoequip = " + Quote(gem) +
                " }\nChained { name = " + Quote(id + "_place") + ", inventorytoaddtoscene = { " +
                Quote(gem) + " } }\n";

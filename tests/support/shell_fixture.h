@@ -44,6 +44,7 @@ struct Record
     std::vector<std::string> mDisplayModes; // "<w>x<h> full|window" per SetDisplay
     bool mDisplayExists = false;
     int mStatsToggles = 0;
+    uint32_t mMsUntilNextFrame = 1; // what the window manager answers the idle loop
 };
 
 inline Record& Recorded()
@@ -74,6 +75,7 @@ public:
     }
     bool IsFilterExempt() const override { return Recorded().mFilterExempt; }
     bool IsInputBlocked() const override { return Recorded().mInputBlocked; }
+    uint32_t GetMsUntilNextFrame() const override { return Recorded().mMsUntilNextFrame; }
     ~FakeWindowManager() override { Recorded().mCalls.push_back("~WindowManager"); }
 
 private:

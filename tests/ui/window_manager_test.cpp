@@ -7,6 +7,7 @@
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
 #include "support/shell_fixture.h"
+#include "sys/window/window.h"
 
 namespace
 {
@@ -267,6 +268,49 @@ TEST_F(ManagerTest, FramesArePacedTwelveMillisecondsApart)
     sys::AdvanceManualClock(100);
     Send(kEventRepaint);
     EXPECT_EQ(passes, 2);
+}
+
+// A picture the window keeps showing slows the frames: after 8 unchanged frames they come 50 ms
+// apart, after 24 as far apart as an inactive window's, 200 ms, never farther (a change that comes
+// without input, a timer or a sound's end, shows within that); the loop is told how long it may
+// sleep until the next frame is due; the player's input brings the usual 12 ms back at once.
+TEST_F(ManagerTest, AStillPictureSlowsTheFramesToTwoHundredMillisecondsAtMost)
+{
+    int passes = 0;
+    mRoot->AddTask(new DrawPassCounter(&passes));
+    sys::detail::NoteFrameShown(true);
+    Send(kEventTick);
+    ASSERT_EQ(passes, 1);
+    EXPECT_EQ(mManager->GetMsUntilNextFrame(), 12u);
+    const struct
+    {
+        uint32_t unchanged;
+        uint32_t interval;
+    } paces[] = {{7, 12}, {8, 50}, {23, 50}, {24, 200}, {1000, 200}};
+    uint32_t run = 0;
+    for (const auto& pace : paces)
+    {
+        SCOPED_TRACE(pace.unchanged);
+        for (; run < pace.unchanged; ++run)
+            sys::detail::NoteFrameShown(false);
+        EXPECT_EQ(mManager->GetMsUntilNextFrame(), pace.interval);
+        sys::AdvanceManualClock(pace.interval - 1);
+        EXPECT_EQ(mManager->GetMsUntilNextFrame(), 1u);
+        const int before = passes;
+        Send(kEventTick);
+        EXPECT_EQ(passes, before) << "a frame before it was due";
+        sys::AdvanceManualClock(1);
+        EXPECT_EQ(mManager->GetMsUntilNextFrame(), 0u);
+        Send(kEventTick);
+        EXPECT_EQ(passes, before + 1) << "no frame when due";
+    }
+    // Input brings the next frame 12 ms after the last.
+    Send(kEventMouseMove, 5, 5);
+    EXPECT_EQ(mManager->GetMsUntilNextFrame(), 12u);
+    sys::AdvanceManualClock(12);
+    Send(kEventTick);
+    EXPECT_EQ(passes, 7);
+    sys::detail::NoteFrameShown(true);
 }
 
 // A real application whose window manager is the toolkit's.

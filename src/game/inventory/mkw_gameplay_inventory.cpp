@@ -2,6 +2,7 @@
 // the parts bar drawn slot by slot.
 #include "game/inventory/mkw_gameplay_inventory.h"
 
+#include "framework/core/frame_services.h"
 #include "game/effects/game_particles.h"
 #include "particles/lua_particle_system.h"
 #include "render/sprites/sprite.h"
@@ -10,9 +11,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace
 {
+
+const char kSource[] = "mkwgameplayinventory";
 
 float Number(const TLuaTable& table, const char* key, double def = 0)
 {
@@ -61,6 +65,21 @@ MKWGameplayInventory::MKWGameplayInventory(const TLuaTable& object, const TLuaTa
         mCharacterMark = kThessalor;
         mParticlesName = shared.GetString("particlesystemthessalor");
         mSecondaryParticlesName = shared.GetString("particlesystemthessalorsecondary");
+    }
+    // The strip shows only the two characters' objects: one of neither would vanish from the floor
+    // when found and never show, and the location could not end. Said at load, with the other
+    // load-time lines; a hand-only object never goes to the strip.
+    if (mCharacterMark == kNoCharacter && CanBePlacedInHud())
+    {
+        const std::string written = type.Length() == 0
+                                        ? std::string("no \"type\"")
+                                        : "\"type\" '" + std::string(type.c_str()) + "'";
+        ReportError(TString::Format("Inventory object '%s' has %s: the strip shows only \"lirae\" "
+                                    "or \"thessalor\" objects, so its found parts never show and "
+                                    "the location cannot end",
+                                    GetName().c_str(), written.c_str())
+                        .c_str(),
+                    kSource, __LINE__, false);
     }
 }
 

@@ -1,6 +1,7 @@
 // The game's classes made by a runner's creation slots on a real location load: inventory objects
-// with their marks, events with their journal lists, the factory's items and areas, and a found
-// item and a completed area starting the effects their flags select.
+// with their marks (one of neither character said), events with their journal lists, the
+// factory's items and areas, and a found item and a completed area starting the effects their
+// flags select.
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/runner/gameplay.h"
 #include "framework/adventure/scene/gameplay_scene.h"
@@ -74,7 +75,8 @@ TEST_F(MKWGameplayTest, ALocationLoadsTheGamesClasses)
         "y = 10 } }, areas = { { name = 'door', events = {} } } }, "
         "events = { { name = 'e1', journaltoactivate = { 'goal_1', 2 } } }, "
         "inventory = { { name = 'key', type = 'thessalor', partcount = 1 }, "
-        "{ name = 'oil', type = 'lirae' }, { name = 'rope' } }, "
+        "{ name = 'oil', type = 'lirae' }, { name = 'rope' }, { name = 'lamp', type = 'Lirae' }, "
+        "{ name = 'charm', canbeplacedinhud = false } }, "
         "initial_event = 'e1', active_scene = 'a' }");
     mManager->GetScript()->DoLuaString(
         ("Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, "
@@ -95,14 +97,22 @@ TEST_F(MKWGameplayTest, ALocationLoadsTheGamesClasses)
     ASSERT_NE(gameplay, nullptr);
 
     const auto& inventory = gameplay->GetInventory();
-    ASSERT_EQ(inventory.size(), 3u);
-    int marks[3] = {-1, -1, -1};
-    for (size_t i = 0; i < 3; ++i)
+    ASSERT_EQ(inventory.size(), 5u);
+    int marks[5] = {-1, -1, -1, -1, -1};
+    for (size_t i = 0; i < 5; ++i)
         if (auto* object = dynamic_cast<MKWGameplayInventory*>(inventory[i].get()))
             marks[i] = object->GetCharacterMark();
     EXPECT_EQ(marks[0], 1);
     EXPECT_EQ(marks[1], 2);
     EXPECT_EQ(marks[2], 0);
+    EXPECT_EQ(marks[3], 0);
+    // An object the strip can show but of neither character is said at load; one only ever held
+    // in the hand needs no type.
+    const std::string lost = ": the strip shows only \"lirae\" or \"thessalor\" objects, so its "
+                             "found parts never show and the location cannot end";
+    EXPECT_EQ(CountInLog("ERROR:Inventory object 'rope' has no \"type\"" + lost), 1) << Log();
+    EXPECT_EQ(CountInLog("ERROR:Inventory object 'lamp' has \"type\" 'Lirae'" + lost), 1);
+    EXPECT_EQ(CountInLog(lost), 2);
 
     ASSERT_EQ(gameplay->GetEvents().size(), 1u);
     auto* event = dynamic_cast<MKWGameplayEvent*>(gameplay->GetEvents()[0].get());

@@ -444,6 +444,20 @@ TEST_F(EventPumpTest, AnEmptyQueueTicksEveryCallAndWaitsOneMillisecond)
     EXPECT_EQ(Recorded().mNotifications - notifications, 20);
 }
 
+// On the real clock, an empty queue waits until the window manager's next frame is due, not a
+// millisecond: a still picture's 200 ms between frames leave the loop asleep. (Only the lower
+// bound is measured: a busy machine makes the wait longer, never shorter.)
+TEST_F(EventPumpTest, AnEmptyQueueSleepsUntilTheNextFrameIsDue)
+{
+    Recorded().mMsUntilNextFrame = 150;
+    sys::SetManualClock(false);
+    const uint32_t start = sys::GetTimeMs();
+    EXPECT_EQ(Next().mType, kEventTick);
+    const uint32_t slept = sys::GetTimeMs() - start;
+    sys::SetManualClock(true, 100000);
+    EXPECT_GE(slept, 140u);
+}
+
 TEST_F(EventPumpTest, TheFirstCallAnnouncesToTheHostOnce)
 {
     ResetEventPumpState();

@@ -171,6 +171,38 @@ TEST_F(FrameTest, DepthIsClearedWhereAScenesDrawsFirstTestIt)
     }
 }
 
+// Viewports that overlap in part: the scene before leaves near depth (0.1) over the top-left
+// 64 x 64; then a red square at depth 0.5 fills a viewport (0, 0)-(40, 40), and a yellow one at
+// 0.7 a viewport (24, 24)-(56, 56). Where they meet, the depth the red wrote is not cleared again
+// (the red stays in front); the second viewport's band below and part right of the first, and
+// the corner of both, are cleared (the yellow shows over the old near depth).
+TEST_F(FrameTest, DepthOfViewportsOverlappingInPartIsClearedOnceEverywhere)
+{
+    ASSERT_TRUE(mRenderer->BeginDraw(false));
+    ASSERT_TRUE(mRenderer->Begin3d());
+    DepthSquare(*mRenderer, 0, 0, 64, 64, 0.1f, 0x00FF00);
+    mRenderer->End3d();
+    mRenderer->EndFrame(false);
+
+    ASSERT_TRUE(mRenderer->BeginDraw(false));
+    ASSERT_TRUE(mRenderer->Begin3d());
+    mRenderer->PushViewport(TRect(0, 0, 40, 40));
+    DepthSquare(*mRenderer, 0, 0, 40, 40, 0.5f, 0xFF0000);
+    mRenderer->PopViewport();
+    mRenderer->PushViewport(TRect(24, 24, 56, 56));
+    DepthSquare(*mRenderer, 24, 24, 56, 56, 0.7f, 0xFFFF00);
+    mRenderer->PopViewport();
+    mRenderer->End3d();
+    mRenderer->EndFrame(false);
+
+    const auto at = [&](int x, int y) { return Data().mBackBuffer->ReadPixel(x, y) & 0xFFFFFF; };
+    EXPECT_EQ(at(10, 10), 0xFF0000u) << "the first viewport cleared";
+    EXPECT_EQ(at(30, 30), 0xFF0000u) << "the overlap cleared twice";
+    EXPECT_EQ(at(50, 30), 0xFFFF00u) << "the part right of the first viewport missed";
+    EXPECT_EQ(at(30, 50), 0xFFFF00u) << "the band below the first viewport missed";
+    EXPECT_EQ(at(50, 50), 0xFFFF00u) << "the corner missed";
+}
+
 class SixteenBitFrameTest : public FrameTest
 {
 protected:

@@ -1,5 +1,5 @@
-// Surfaces and blits: locking, raw colour fills, same-size and overlapping copies, stretches,
-// refused rectangles, BltFast and copies between formats.
+// Surfaces and blits: locking, raw colour fills (16-bit ones at each end's parity), same-size and
+// overlapping copies, stretches, refused rectangles, BltFast and copies between formats.
 #include "sys/display/blit.h"
 #include "sys/display/surface.h"
 
@@ -92,6 +92,31 @@ TEST(Blit, ColourFillOfARectangleLeavesTheRest)
             {
                 const bool inside = x >= 1 && x < 4 && y == 2;
                 EXPECT_EQ(s->ReadRaw(x, y), inside ? full : 0u) << x << "," << y;
+            }
+    }
+}
+
+// A 16-bit fill goes in pairs through the 32-bit fill, with a lone unit before a start off the
+// 4-byte grid and one after an odd count: each start's and count's parity writes exactly its row.
+TEST(Blit, SixteenBitFillsWriteTheirFirstAndLastUnitAtEachParity)
+{
+    const struct
+    {
+        int32_t left, right;
+    } spans[] = {{2, 7}, {2, 8}, {3, 7}, {3, 8}, {3, 4}, {2, 3}};
+    for (const auto& span : spans)
+    {
+        auto s = Make(12, 3, FormatId::R5G6B5);
+        ASSERT_EQ(s->GetPitch() % 4, 0);
+        ASSERT_EQ(Fill(*s, nullptr, 0x0101), Result::Ok);
+        const Rect row{span.left, 1, span.right, 2};
+        ASSERT_EQ(Fill(*s, &row, 0x1234), Result::Ok);
+        for (uint32_t y = 0; y < 3; ++y)
+            for (uint32_t x = 0; x < 12; ++x)
+            {
+                const bool inside = y == 1 && int32_t(x) >= span.left && int32_t(x) < span.right;
+                EXPECT_EQ(s->ReadRaw(x, y), inside ? 0x1234u : 0x0101u)
+                    << span.left << "-" << span.right << " at " << x << "," << y;
             }
     }
 }

@@ -378,6 +378,104 @@ for name in pairs(scenes) do
     end
 end
 
+-- The shapes the engine says at load (see the guide's load-time lines) that the tables show.
+local function Count(list)
+    local n = 0
+    for _ in pairs(list or {}) do
+        n = n + 1
+    end
+    return n
+end
+local givers = {}
+for _, o in ipairs(g.inventory or {}) do
+    local parts = o.partcount or 0
+    if type(parts) ~= "number" or parts < 1 or parts > 255 then
+        Fault("inventory " .. o.name .. " has partcount " .. tostring(o.partcount)
+            .. "; it needs 1 to 255")
+    end
+    if string.len(o.name or "") > 255 then
+        Fault("inventory " .. string.sub(o.name, 1, 16) .. "... has a name past 255 bytes")
+    end
+    givers[o.name] = {}
+end
+for name in pairs(scenes) do
+    local scene = g[name] or {}
+    if Count(scene.areas) > 255 then
+        Fault("scene " .. name .. " has more than 255 areas")
+    end
+    for _, i in ipairs(scene.items or {}) do
+        local o = inventory[i.inventory or ""]
+        if type(i.inventoryparts) == "table" and o ~= nil then
+            if Count(i.inventoryparts) == 0 then
+                Fault("item " .. i.name .. " gives its object no part")
+            end
+            for _, part in ipairs(i.inventoryparts) do
+                if type(part) ~= "number" or part < 1 or part > (o.partcount or 0) then
+                    Fault("item " .. i.name .. " gives part " .. tostring(part) .. " of "
+                        .. o.name .. ", which has " .. tostring(o.partcount or 0) .. " parts")
+                elseif (o.partcount or 0) > 1 then
+                    local by = givers[o.name]
+                    if by[part] ~= nil then
+                        Fault("part " .. part .. " of inventory " .. o.name
+                            .. " is given by both " .. by[part] .. " and " .. i.name)
+                    end
+                    by[part] = i.name
+                end
+            end
+        end
+    end
+end
+for kind, count in pairs({ scenes = Count(scenes), events = Count(events),
+                           animations = Count(animations) }) do
+    if count > 255 then
+        Fault("the location has more than 255 " .. kind)
+    end
+end
+for name in pairs(conversations) do
+    if string.len(name) > 255 then
+        Fault("conversation " .. string.sub(name, 1, 16) .. "... has a name past 255 bytes")
+    end
+end
+-- A chain of next events, or of next conversations, that comes round again never ends (a chain
+-- through an event that ends the location is left alone).
+local function Round(start, nextOf, ends)
+    local seen, at = {}, start
+    while at ~= nil and not seen[at] do
+        if ends(at) then
+            return false
+        end
+        seen[at] = true
+        at = nextOf(at)
+    end
+    return at == start
+end
+for name in pairs(events) do
+    if Round(name, function(e) return events[e] and events[e].nextevent end,
+            function(e) return events[e] == nil or events[e].action == "scene_complete" end) then
+        Fault("event " .. name .. " leads back to itself through its next events")
+    end
+end
+for name in pairs(conversations) do
+    if Round(name, function(c) return conversations[c] and conversations[c].nextconversation end,
+            function() return false end) then
+        Fault("conversation " .. name .. " leads back to itself through its next conversations")
+    end
+end
+-- A time that is no number counts as 0; one past the clock's count is a wait nothing ends.
+local kTimeKeys = { "duration", "initialdelay", "delay", "mindelay", "maxdelay", "forwarddelay",
+    "backwarddelay" }
+for _, a in ipairs(g.animations or {}) do
+    for _, motion in ipairs({ "move", "rotate", "alpha", "fade", "path", "scale" }) do
+        for _, key in ipairs(kTimeKeys) do
+            local ms = (a[motion] or {})[key]
+            if ms ~= nil and (type(ms) ~= "number" or ms ~= ms or ms >= 2147483647) then
+                Fault("animation " .. a.name .. " has a " .. motion .. " " .. key .. " of "
+                    .. tostring(ms) .. ", no number or past the longest wait")
+            end
+        end
+    end
+end
+
 local entry = string.format("location%02d", gameplay.locationnumber or 0)
 if (gameplay.playlist or {})[entry] == nil then
     Fault("the playlist has no entry for the location's number")

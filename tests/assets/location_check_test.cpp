@@ -1,0 +1,104 @@
+// The author's location check (tools/locationcheck, run as the guide runs it) on a copy of the
+// Gatehouse's script beside the sample game's other files: clean as it is, and each mistake of the
+// guide's load-time list that a location's tables show found with its line.
+#include "support/files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+namespace
+{
+namespace fs = std::filesystem;
+
+const std::string kLocation = "scripts/locations/gatehouse.lua";
+
+class LocationCheckTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // The game's files linked in, its scripts copied so the test may spoil one.
+        const fs::path assets = fs::path(MURKWELL_SOURCE_DIR) / "assets";
+        fs::create_directory(mRoot / "assets");
+        for (const fs::directory_entry& entry : fs::directory_iterator(assets))
+            if (entry.path().filename() == "scripts")
+                fs::copy(entry.path(), mRoot / "assets/scripts", fs::copy_options::recursive);
+            else
+                fs::create_symlink(entry.path(), mRoot / "assets" / entry.path().filename());
+        mText = testsupport::ReadFile(assets / kLocation);
+    }
+    // The check's output on the location with `lua` run on its tables just before its window is
+    // made; `status` its exit status.
+    std::string Check(const std::string& lua, int& status)
+    {
+        std::string text = mText;
+        const size_t at = text.find("MakeDialog {");
+        text.insert(at, "local g = gameplayinstructions\n" + lua + "\n");
+        testsupport::WriteFile(mRoot / "assets" / kLocation, text);
+        const std::string command =
+            "cd '" + mRoot.string() + "' && '" MURKWELL_LOCATION_CHECK "' " + kLocation + " 2>&1";
+        std::FILE* pipe = popen(command.c_str(), "r");
+        std::string output;
+        char buffer[512];
+        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+            output += buffer;
+        const int raw = pipe != nullptr ? pclose(pipe) : -1;
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return output;
+    }
+
+    testsupport::ScratchFolder mScratch{"mw_locationcheck"};
+    fs::path mRoot = mScratch.Path();
+    std::string mText;
+};
+
+TEST_F(LocationCheckTest, FindsTheMistakesOfTheGuidesLoadTimeList)
+{
+    int status = -1;
+    EXPECT_EQ(Check("", status), kLocation + ": no faults\n");
+    EXPECT_EQ(status, 0);
+    const struct
+    {
+        const char* lua;
+        const char* line;
+    } mistakes[] = {
+        {"g.events[table.getn(g.events)].action = 'storoom'",
+         "event leave_lockpanel switches to an unknown scene"},
+        {"g.conversations.odo_thanks.nextconversation = 'odo_thank'",
+         "conversation odo_thanks goes on to an unknown one"},
+        {"g.animations[1].layer = 'gatehouse_dor'", "animation door_swing moves an unknown layer"},
+        {"g.storeroom.areas[1].events = nil", "area area_cabinet has no events"},
+        {"g.gatehouse.items[1].inventoryparts = nil", "item item_key_1 has no inventoryparts"},
+        {"g.inventory[2].type = nil", "inventory oilcan has no type lirae or thessalor"},
+        {"g.inventory[3].partcount = 0", "inventory lampglass has partcount 0; it needs 1 to 255"},
+        {"g.gatehouse.items[1].inventoryparts = {}", "item item_key_1 gives its object no part"},
+        {"g.gatehouse.items[2].inventoryparts = { 3 }",
+         "item item_key_2 gives part 3 of gatekey, which has 2 parts"},
+        {"g.gatehouse.items[2].inventoryparts = { 1 }",
+         "part 1 of inventory gatekey is given by both"},
+        {"table.insert(g.events, { name = 'tick', nextevent = 'tock' }) "
+         "table.insert(g.events, { name = 'tock', nextevent = 'tick' })",
+         "event tick leads back to itself through its next events"},
+        {"g.conversations.odo_intro2.nextconversation = 'odo_intro'",
+         "conversation odo_intro leads back to itself through its next conversations"},
+        {"g.animations[1].fade.duration = 3000000000",
+         "animation door_swing has a fade duration of "},
+        {"for i = 1, 256 do table.insert(g.events, { name = 'e' .. i }) end",
+         "the location has more than 255 events"},
+        {"g.inventory[4].image = 'inventory/wik'", "no image inventory/wik in assets"},
+    };
+    for (const auto& mistake : mistakes)
+    {
+        const std::string output = Check(mistake.lua, status);
+        EXPECT_NE(output.find(kLocation + ": " + mistake.line), std::string::npos)
+            << mistake.lua << "\n"
+            << output;
+        EXPECT_EQ(status, 1) << mistake.lua;
+    }
+}
+
+} // namespace

@@ -1,0 +1,172 @@
+#pragma once
+
+// The locations' lint (location_lint.lua) run by the engine over a location script and the scripts
+// its builder reads, and the check that every name the tables use exists in the assets folder: the
+// content tests and the author's `locationcheck` share it.
+#include "script/script.h"
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace locationlint
+{
+
+// A file's bytes; empty when it cannot be read.
+inline std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct LintResult
+{
+    std::vector<std::string> faults;
+    // "kind name" of each name the tables use.
+    std::vector<std::string> needs;
+    // "label sound" of each conversation line.
+    std::vector<std::string> voices;
+};
+
+// A picture drawn at a point: its name, the point, and what it is.
+struct Placed
+{
+    std::string picture;
+    int x = 0;
+    int y = 0;
+    std::string name;
+};
+
+// The drawn box of a picture left, top, right, bottom: a description's first frame with its
+// registration point, or a plain picture about its middle. Empty when there is neither.
+inline std::array<int, 4> Box(const std::string& assets, const Placed& placed)
+{
+    const std::string description = ReadBytes(assets + "/" + placed.picture + ".xml");
+    std::smatch frame;
+    static const std::regex kFrame(
+        "<frame [^>]*w=\"(\\d+)\" h=\"(\\d+)\"[^>]*regx=\"(-?\\d+)\" regy=\"(-?\\d+)\"");
+    if (std::regex_search(description, frame, kFrame))
+    {
+        const int left = placed.x - std::stoi(frame[3]);
+        const int top = placed.y - std::stoi(frame[4]);
+        return {left, top, left + std::stoi(frame[1]), top + std::stoi(frame[2])};
+    }
+    // A PNG's size stands big-endian in its header chunk.
+    const std::string png = ReadBytes(assets + "/" + placed.picture + ".png");
+    if (png.size() < 24)
+        return {0, 0, 0, 0};
+    auto word = [&](size_t at)
+    {
+        int value = 0;
+        for (size_t i = at; i < at + 4; ++i)
+            value = value * 256 + static_cast<unsigned char>(png[i]);
+        return value;
+    };
+    const int w = word(16);
+    const int h = word(20);
+    return {placed.x - w / 2, placed.y - h / 2, placed.x - w / 2 + w, placed.y - h / 2 + h};
+}
+
+inline bool Overlap(const std::array<int, 4>& a, const std::array<int, 4>& b)
+{
+    return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
+// Runs the lint script `lint` over `location` (a script's path below `assets`); `edit`, when given,
+// changes each script's text (path, text).
+inline LintResult
+LintLocation(const std::string& assets, const std::string& lint, const std::string& location,
+             const std::function<std::string(const std::string&, std::string)>& edit = nullptr)
+{
+    TScript script;
+    script.Init();
+    script.DoLuaString("_sources = {}");
+    for (const std::string& path :
+         {std::string("scripts/styles.lua"), std::string("scripts/tutorials.lua"),
+          std::string("scripts/journal.lua"), std::string("scripts/hud.lua"),
+          std::string("scripts/hintboard.lua"), std::string("scripts/hintlirae.lua"),
+          std::string("scripts/hintthessalor.lua"), std::string("scripts/locations/common.lua"),
+          location})
+    {
+        std::string text = ReadBytes(assets + "/" + path);
+        if (edit)
+            text = edit(path, text);
+        script.SetGlobalString("_text", text.c_str());
+        script.DoLuaString(("_sources['" + path + "'] = _text").c_str());
+    }
+    script.SetGlobalString("_location", location.c_str());
+    // A lint that stops half-way (a location shaped as it never expected) says so as a fault, so
+    // the check never reads as clean.
+    script.SetGlobalString("_lint", ReadBytes(lint).c_str());
+    script.DoLuaString(
+        "local run, why = loadstring(_lint, 'location_lint.lua')\n"
+        "local ran, fault = pcall(run or error, why)\n"
+        "if not ran then _result = 'fault the lint stopped: ' .. tostring(fault) end");
+    LintResult result;
+    std::vector<Placed> prompts;
+    std::vector<Placed> items;
+    std::istringstream lines(script.GetGlobalString("_result").c_str());
+    for (std::string line; std::getline(lines, line);)
+    {
+        if (line.rfind("fault ", 0) == 0)
+            result.faults.push_back(line.substr(6));
+        else if (line.rfind("need ", 0) == 0)
+            result.needs.push_back(line.substr(5));
+        else if (line.rfind("voice ", 0) == 0)
+            result.voices.push_back(line.substr(6));
+        else if (line.rfind("place ", 0) == 0)
+        {
+            std::istringstream fields(line.substr(6));
+            Placed placed;
+            std::string kind;
+            fields >> placed.picture >> placed.x >> placed.y >> kind >> placed.name;
+            (kind == "prompt" ? prompts : items).push_back(placed);
+        }
+    }
+    // A prompt holds the clicks it does not ask for: over an object to find it hides the object
+    // and takes its click.
+    for (const Placed& prompt : prompts)
+        for (const Placed& item : items)
+            if (Overlap(Box(assets, prompt), Box(assets, item)))
+                result.faults.push_back("prompt " + prompt.name + " covers item " + item.name);
+    return result;
+}
+
+inline bool HasLabel(const std::string& strings, const std::string& label)
+{
+    return strings.find("<Data ss:Type=\"String\">" + label + "</Data>") != std::string::npos;
+}
+
+// The names among `needs` that name nothing in `assets`.
+inline std::vector<std::string> MissingNames(const std::string& assets,
+                                             const std::vector<std::string>& needs)
+{
+    const std::string strings = ReadBytes(assets + "/strings.xml");
+    const std::string sounds = "," + ReadBytes(assets + "/audio/snd.txt");
+    std::vector<std::string> missing;
+    for (const std::string& need : needs)
+    {
+        const std::string kind = need.substr(0, need.find(' '));
+        const std::string name = need.substr(need.find(' ') + 1);
+        bool found = false;
+        if (kind == "image")
+            for (const char* extension : {".png", ".jpg", ".xml", ".anm"})
+                found = found || std::filesystem::exists(assets + "/" + name + extension);
+        else if (kind == "file")
+            found = std::filesystem::exists(assets + "/" + name);
+        else if (kind == "sound")
+            found = sounds.find("," + name.substr(0, name.find('?')) + ",") != std::string::npos;
+        else if (kind == "label")
+            found = HasLabel(strings, name);
+        if (!found)
+            missing.push_back(need);
+    }
+    return missing;
+}
+} // namespace locationlint
