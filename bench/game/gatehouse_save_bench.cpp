@@ -264,17 +264,6 @@ int gCloses = 0;
 double gCloseMs = 0;
 double gMostCloseMs = 0;
 
-// The location's runner: the gameplay window below the top modal.
-Gameplay* FindRunner(TWindow* window)
-{
-    if (auto* gameplay = dynamic_cast<Gameplay*>(window))
-        return gameplay;
-    for (TWindow* child : window->GetChildren())
-        if (Gameplay* found = FindRunner(child))
-            return found;
-    return nullptr;
-}
-
 void TimeClose(Gameplay& runner)
 {
     const double start = ProcessorMs();
@@ -292,7 +281,7 @@ int CloseBenchMain(TApplication* application, const char*)
     sys::PushWindowEvent(sys::WindowEventKind::FocusGained);
     Ticks(application, game, 240);
     TWindow* top = GetWindowManager()->GetTopModal();
-    Gameplay* runner = top != nullptr ? FindRunner(top) : nullptr;
+    Gameplay* runner = top != nullptr ? FindGameplay(top) : nullptr;
     // A greeting's lines clicked away.
     for (int line = 0;
          line < 4 && runner != nullptr && runner->GetGameplayState() != Gameplay::kPlay; ++line)
