@@ -57,17 +57,6 @@ void Ticks(TApplication* application, TGameRun& game, int count)
         Frame(application, game);
 }
 
-// The crypt's runner: the gameplay window below the top modal (which bears the same name).
-Gameplay* FindCrypt(TWindow* window)
-{
-    if (auto* gameplay = dynamic_cast<Gameplay*>(window))
-        return gameplay;
-    for (TWindow* child : window->GetChildren())
-        if (Gameplay* found = FindCrypt(child))
-            return found;
-    return nullptr;
-}
-
 // This thread's processor time in milliseconds: the display draws on it, and the machine's load
 // does not count (the mixer's thread is left out).
 double ThreadMs()
@@ -86,7 +75,7 @@ int CryptBenchMain(TApplication* application, const char*)
     sys::PushWindowEvent(sys::WindowEventKind::FocusGained);
     Ticks(application, game, kLoadTicks);
     TWindow* top = GetWindowManager()->GetTopModal();
-    Gameplay* crypt = top != nullptr ? FindCrypt(top) : nullptr;
+    Gameplay* crypt = top != nullptr ? FindGameplay(top) : nullptr;
     GameplayLayer* hearth = crypt != nullptr ? crypt->FindLayer("hearth_fire") : nullptr;
     if (hearth == nullptr)
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/adventure/runner/gameplay.h"
 #include "game/game_main.h"
 #include "platform/config/config.h"
 #include "platform/shell/platform_main.h"
@@ -74,4 +75,16 @@ inline void PushPictureButton(bool down, int x, int y)
 {
     sys::PictureToWindow(x, y);
     sys::PushMouseButton(1, down, x, y);
+}
+
+// A location's runner opened by its development entry: the gameplay window at or below `window`
+// (the top modal, which bears the same name).
+inline Gameplay* FindGameplay(TWindow* window)
+{
+    if (auto* gameplay = dynamic_cast<Gameplay*>(window))
+        return gameplay;
+    for (TWindow* child : window->GetChildren())
+        if (Gameplay* found = FindGameplay(child))
+            return found;
+    return nullptr;
 }

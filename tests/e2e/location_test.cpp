@@ -839,6 +839,22 @@ TEST_F(LocationTest, AWindowClosedWhileTheEndEventsAreaCompletesEndsTheLocation)
     }
 }
 
+// The same end under way when the pause dialog's "Main menu" is taken: the location, paused under
+// the dialog, is run on as a close runs it and completes.
+TEST_F(LocationTest, MainMenuTakenWhileTheEndEventsAreaCompletesEndsTheLocation)
+{
+    const fs::path game = PlayerGame();
+    ASSERT_TRUE(
+        EditLocation(game, {{"animations = { \"dev_chest_glow\" },", ""},
+                            {"nextevent = \"dev_done\",", "action = \"scene_complete\","}}));
+    std::string script = ToTheChestAndLeave(19);
+    script.replace(script.find("click 770 30\n"), std::string("click 770 30\n").size(),
+                   "focus lost\nwait 10\nfocus gained\nwait 40\nclick 400 358\nwait 60\n");
+    EXPECT_EQ(RunClean(game, script, "start=scripts/devplayer.lua"),
+              (Traces{"start", "pause", "complete 0"}));
+    EXPECT_NE(Prefs().find("  gamedata = \"\"\n"), std::string::npos) << Prefs();
+}
+
 // A lost focus opens the game's pause dialog over the location (it comes down once the focus is
 // back); "Resume" gives the location back.
 TEST_F(LocationTest, ALostFocusPausesTheLocation)

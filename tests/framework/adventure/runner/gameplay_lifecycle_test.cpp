@@ -344,6 +344,68 @@ TEST_F(SavedStateTest, ALocationThatNeverComesToRestIsStoredAsItStands)
     EXPECT_EQ(Stored().back(), 0x77);
 }
 
+// An item giving parts past the eighth, the object's record byte holding only eight: found before
+// a close, its parts come back at the next start from the item, so the item giving the rest makes
+// the object whole.
+TEST_F(SavedStateTest, PartsPastTheEighthFoundBeforeACloseAreFoundAfterIt)
+{
+    struct Shape
+    {
+        int parts;
+        const char* before; // found before the close
+        const char* after;  // found after it
+    };
+    for (const Shape& shape : {Shape{10, "{ 9, 10 }", "{ 1, 2, 3, 4, 5, 6, 7, 8 }"},
+                               Shape{9, "{ 8, 9 }", "{ 1, 2, 3, 4, 5, 6, 7 }"}})
+    {
+        SCOPED_TRACE(shape.before);
+        // The object's sheet: the whole, its silhouette, then a frame a part.
+        const int frames = shape.parts + 2;
+        Image("t/lamp.png", 16 * frames, 16, 0xFFFFFFFF);
+        std::string sheet = "<sequence><img w=\"" + std::to_string(16 * frames) +
+                            "\" h=\"16\" regx=\"8\" regy=\"8\" name=\"lamp.png\"/><framelist>";
+        for (int f = 0; f < frames; ++f)
+            sheet += "<frame x=\"" + std::to_string(f * 16) +
+                     "\" y=\"0\" w=\"16\" h=\"16\" regx=\"8\" regy=\"8\"/>";
+        File("t/lamp.xml", sheet + "</framelist></sequence>");
+        mSettings->DeletePlayerData("gamedata");
+        Run(kLocation);
+        Run(std::string("table.insert(gameplayinstructions.inventory, { name = 'lamp', image = "
+                        "'t/lamp', partcount = 2 }) "
+                        "table.insert(gameplayinstructions.a.items, { name = 'l1', image = "
+                        "'t/obj', inventory = 'lamp', inventoryparts = ") +
+            shape.before +
+            " }) table.insert(gameplayinstructions.a.items, { name = 'l2', image = 't/obj', "
+            "inventory = 'lamp', inventoryparts = " +
+            shape.after + " })");
+        SavedGameplay* play = Open();
+        ASSERT_NE(play, nullptr) << Log();
+        Settle(*play);
+        // In the strip, as an event shows it.
+        GameplayInventory* shown = play->FindInventory("lamp");
+        shown->AddFlags(GameplayInventory::kShown);
+        play->GetHud()->GetPendingInventory().push_back(shown);
+        play->GetHud()->MergePendingInventory(false, nullptr);
+        ASSERT_EQ(shown->GetParts().size(), static_cast<size_t>(shape.parts));
+        play->OnItemFound(play->FindItem("l1"));
+        for (int i = 0; i < 120; ++i)
+            Frame(16);
+        Close(play);
+
+        SavedGameplay* again = Open();
+        ASSERT_NE(again, nullptr);
+        Settle(*again);
+        GameplayInventory* lamp = again->FindInventory("lamp");
+        EXPECT_EQ(lamp->GetFlags() & GameplayInventory::kComplete, 0);
+        again->OnItemFound(again->FindItem("l2"));
+        for (int i = 0; i < 120; ++i)
+            Frame(16);
+        EXPECT_NE(lamp->GetFlags() & GameplayInventory::kComplete, 0) << "the lamp is whole";
+        EXPECT_TRUE(lamp->IsWhole());
+        Close(again);
+    }
+}
+
 TEST_F(SavedStateTest, ALocationGoesOnWhereItWasLeft)
 {
     SavedGameplay* play = Open();
