@@ -182,4 +182,26 @@ TEST_F(HostileFilesTest, PacksPastTheBoundLeaveTheDescriptorsThePlayersFilesNeed
     EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
 }
 
+// Under a 250 MB address space the Gatehouse cannot be loaded: the failed allocation is said in
+// the log and on standard error, the run ends with its status, and the new player saved before is
+// whole. The sanitizers need far more address space: this runs in the optimised tree only.
+TEST_F(HostileFilesTest, RunningOutOfMemoryIsSaidAndTheSavesBeforeStayWhole)
+{
+    const fs::path game = CopyGame("small");
+    mStartedProgram = mRoot / "limited.sh";
+    WriteFile(mStartedProgram, "#!/bin/sh\nulimit -v 250000 && exec \"" +
+                                   std::string(MURKWELL_PROGRAM) + "\" \"$@\"\n");
+    fs::permissions(mStartedProgram, fs::perms::owner_all);
+    mErrorFile = mRoot / "errors.txt";
+
+    int code = -1;
+    RunTraced(game, NewPlayer(), "", code);
+    EXPECT_EQ(code, 3);
+    const std::string said = "ERROR: Out of memory: the game cannot go on, and ends (what was "
+                             "saved before is kept).\n";
+    ExpectLogged(": " + said);
+    EXPECT_NE(ReadFile(mErrorFile).find(said), std::string::npos) << ReadFile(mErrorFile);
+    EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
+}
+
 } // namespace
