@@ -2,6 +2,7 @@
 // masking, the caret's blink, change messages, and the Tab group found by TextSpider.
 #include "ui/text_edit.h"
 
+#include "platform/log.h"
 #include "platform/shell/application.h"
 #include "render/text/font_map.h"
 #include "render/text/text_layout.h"
@@ -256,9 +257,15 @@ bool TTextEdit::AcceptEvent(int32_t kind, uint32_t code)
         TVectorFont* font = layout != nullptr ? fonts.GetFont(layout->GetSecondaryText()) : nullptr;
         TVectorFont* fallback = fonts.GetFont("fonts/default.mvec");
         bool refused = mUtf8 && CountChars(mText) >= mMaximum;
-        if (!refused && font != nullptr)
-            refused =
-                font->FindGlyph(code) < 0 && (fallback == nullptr || fallback->FindGlyph(code) < 0);
+        if (!refused && font != nullptr && font->FindGlyph(code) < 0 &&
+            (fallback == nullptr || fallback->FindGlyph(code) < 0))
+        {
+            // A letter that would show as nothing (a combining mark, a script the fonts lack)
+            // is refused rather than kept unseen in a name, and said: the player saw no key fail.
+            refused = true;
+            Log("Text field '%s': U+%04X refused, which its fonts cannot draw", GetName().c_str(),
+                static_cast<unsigned>(code));
+        }
         if (refused)
         {
             if (code < 128)

@@ -143,4 +143,65 @@ TEST_F(HostileFilesTest, AnEntryNameHoldingALineBreakIsLoggedOnOneLine)
         EXPECT_EQ(log.find(raw), std::string::npos) << log;
 }
 
+// Two links to the data folder inside it, and one to a tree that holds such a link: the scan
+// follows each once and the game reaches its menu, each link said.
+TEST_F(HostileFilesTest, LinksBackIntoTheDataFolderStillLeadToTheMenu)
+{
+    const fs::path game = CopyGame("linked");
+    fs::create_directories(DataFolder());
+    fs::create_directories(mRoot / "tree/inner");
+    fs::create_directory_symlink(".", DataFolder() / "a");
+    fs::create_directory_symlink(".", DataFolder() / "b");
+    fs::create_directory_symlink(".", mRoot / "tree/inner/again");
+    fs::create_directory_symlink(mRoot / "tree", DataFolder() / "tree");
+
+    RunOk(game, NewPlayer(), "");
+    for (const char* link : {"a", "b", "tree/inner/again"})
+        ExpectLogged(": The folder '" + (DataFolder() / link).string() +
+                     "' is not scanned again: it is a folder the scan of '" +
+                     DataFolder().string() + "' has met before\n");
+    EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
+}
+
+// 400 packs under a limit of 320 descriptors: those past the 256 the game keeps open are refused
+// with a line, and the new player is saved.
+TEST_F(HostileFilesTest, PacksPastTheBoundLeaveTheDescriptorsThePlayersFilesNeed)
+{
+    const fs::path game = CopyGame("packed");
+    for (int i = 0; i < 400; ++i)
+        WriteFile(game / ("assets/z" + std::to_string(1000 + i) + ".qmp"),
+                  filetest::PackBuilder().Add("z" + std::to_string(i), "z").Build());
+    mStartedProgram = mRoot / "limited.sh";
+    WriteFile(mStartedProgram, "#!/bin/sh\nulimit -n 320 && exec \"" +
+                                   std::string(MURKWELL_PROGRAM) + "\" \"$@\"\n");
+    fs::permissions(mStartedProgram, fs::perms::owner_all);
+
+    RunOk(game, NewPlayer(), "");
+    ExpectLogged(": ERROR: Pack ::assets/z1255.qmp was not read, nor any other past the 256 packs "
+                 "the game keeps open: the files in them are not found\n");
+    EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
+}
+
+// Under a 250 MB address space the Gatehouse cannot be loaded: the failed allocation is said in
+// the log and on standard error, the run ends with its status, and the new player saved before is
+// whole. The sanitizers need far more address space: this runs in the optimised tree only.
+TEST_F(HostileFilesTest, RunningOutOfMemoryIsSaidAndTheSavesBeforeStayWhole)
+{
+    const fs::path game = CopyGame("small");
+    mStartedProgram = mRoot / "limited.sh";
+    WriteFile(mStartedProgram, "#!/bin/sh\nulimit -v 250000 && exec \"" +
+                                   std::string(MURKWELL_PROGRAM) + "\" \"$@\"\n");
+    fs::permissions(mStartedProgram, fs::perms::owner_all);
+    mErrorFile = mRoot / "errors.txt";
+
+    int code = -1;
+    RunTraced(game, NewPlayer(), "", code);
+    EXPECT_EQ(code, 3);
+    const std::string said = "ERROR: Out of memory: the game cannot go on, and ends (what was "
+                             "saved before is kept).\n";
+    ExpectLogged(": " + said);
+    EXPECT_NE(ReadFile(mErrorFile).find(said), std::string::npos) << ReadFile(mErrorFile);
+    EXPECT_NE(Prefs().find("name = \"Ann\""), std::string::npos) << Prefs();
+}
+
 } // namespace

@@ -4,6 +4,9 @@
 // handled or passed, and a screen script that waits for the change messages.
 #include "text_window_test_support.h"
 
+#include "platform/log.h"
+#include "support/files.h"
+
 namespace
 {
 
@@ -102,6 +105,29 @@ TEST_F(TextEditTest, LengthLimitsInBothModesAndGlyphsFromTheFonts)
     // The refused code point is reported through AcceptEvent, a refused ASCII character through
     // FilterEvent.
     EXPECT_EQ(Refusals(), (Strings{"A233", "F32", "F67"}));
+}
+
+// A letter no font draws (a combining mark typed after its letter, a script the fonts lack) is
+// refused and said, not dropped without a word; one over the length limit is not a font's.
+TEST_F(TextEditTest, ALetterTheFontsCannotDrawIsRefusedWithALine)
+{
+    testsupport::ScratchFolder folder("mw_edit");
+    SetLogFolder(folder.Path().c_str());
+    Do("RecEdit{ name = 'n', w = 300, h = 30, font = { 'fonts/square.mvec', 10 }, utf8 = true, "
+       "length = 2 }()");
+    TTextEdit* edit = FindEdit("n");
+    ASSERT_NE(edit, nullptr);
+    mManager->SetFocus(edit);
+    Type("A");
+    Send(kEventWideChar, 0, 0, 0x301);
+    Type("~BC");
+    const std::string log = testsupport::ReadFile(GetLogPath().c_str());
+    SetLogFolder(nullptr);
+    EXPECT_EQ(Text(edit), "AB");
+    for (const char* line : {": Text field 'n': U+0301 refused, which its fonts cannot draw\n",
+                             ": Text field 'n': U+007E refused, which its fonts cannot draw\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_EQ(log.find("U+0043"), std::string::npos) << log;
 }
 
 TEST_F(TextEditTest, EditingKeysAtBothEndsAndTheirMessages)

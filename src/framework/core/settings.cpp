@@ -393,13 +393,11 @@ uint32_t Settings::GetNumUsers() const
 
 bool Settings::IsUserNameInUse(const TString& name) const
 {
-    TString wanted = name;
-    wanted.MakeLower();
+    // "ÉVA" and "éva" are one player to the eye, as "ANN" and "ann" are.
+    const TString wanted = FoldCase(name);
     for (int i = mPrefs->GetNumUsers() - 1; i >= 0; --i)
     {
-        TString have = GetUserName(i);
-        have.MakeLower();
-        if (have == wanted)
+        if (FoldCase(GetUserName(i)) == wanted)
             return true;
     }
     return false;

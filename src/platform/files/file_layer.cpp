@@ -75,6 +75,10 @@ TString PrefixedLocation(const TString& folder, const TString& rest)
     return folder + "/" + rest;
 }
 
+// A scan lists at most this many entries of a folder and those below it: a link to a large tree
+// (the system's own) would otherwise fill the path map with it. Each costs the map some 190 bytes.
+constexpr uint32_t kMaxScannedEntries = 100000;
+
 // Exclusion files of this size or more are ignored.
 constexpr long kMaxExclusionFileBytes = 100000;
 } // namespace
@@ -300,7 +304,32 @@ TString DescribeMissingFile(const TString& name)
                            state.mUnlistedFolder.c_str(), state.mUnlistedReason.c_str());
 }
 
-void ScanFolder(const TString& folder, const TString& prefix)
+namespace
+{
+// One scan of a data folder: the folders it has entered (by device and inode) and the entries
+// listed so far, against kMaxScannedEntries.
+struct FolderScan
+{
+    TString mTop;
+    std::set<std::pair<uint64_t, uint64_t>> mVisited;
+    uint32_t mEntries = 0;
+    bool mBoundSaid = false;
+
+    bool FirstVisit(const TString& path)
+    {
+        sys::FileStat st;
+        if (!sys::StatPath(path.c_str(), st))
+            return true;
+        if (mVisited.insert({st.device, st.inode}).second)
+            return true;
+        Log("The folder '%s' is not scanned again: it is a folder the scan of '%s' has met "
+            "before",
+            path.c_str(), mTop.c_str());
+        return false;
+    }
+};
+
+void ScanFolderOnce(const TString& folder, const TString& prefix, FolderScan& scan)
 {
     ScanPacks(folder, State().mPathMap);
 
@@ -322,7 +351,18 @@ void ScanFolder(const TString& folder, const TString& prefix)
     TString name;
     bool isFolder = false;
     while (search.Next(name, &isFolder))
+    {
+        if (++scan.mEntries > kMaxScannedEntries)
+        {
+            if (!scan.mBoundSaid)
+                Log("ERROR: The scan of '%s' stopped at %u entries, in '%s': the files past them "
+                    "are not found",
+                    scan.mTop.c_str(), kMaxScannedEntries, folder.c_str());
+            scan.mBoundSaid = true;
+            break;
+        }
         entries.emplace_back(name, isFolder);
+    }
     // A folder that is not there has nothing to find; one that cannot be listed hides its files,
     // which are then not missing, and the reason is said.
     if (const int error = search.GetError(); error != 0 && error != ENOENT)
@@ -347,14 +387,25 @@ void ScanFolder(const TString& folder, const TString& prefix)
         TString path = folder + "/" + name;
         if (isFolder)
         {
-            // Paths stay within the platform's limit, which also ends a folder linked into itself.
-            if (lowerName == ".svn" || path.Length() >= kMaxPathBytes)
+            // Paths stay within the platform's limit; a folder met before (a link back into the
+            // scan, or two links to one tree) is scanned once, or links to the folder itself would
+            // double the scan at each level.
+            if (lowerName == ".svn" || path.Length() >= kMaxPathBytes || !scan.FirstVisit(path))
                 continue;
-            ScanFolder(path, hasPrefix ? keyPrefix + lowerName + "/" : TString());
+            ScanFolderOnce(path, hasPrefix ? keyPrefix + lowerName + "/" : TString(), scan);
             continue;
         }
         State().mPathMap[key] = path;
     }
+}
+} // namespace
+
+void ScanFolder(const TString& folder, const TString& prefix)
+{
+    FolderScan scan;
+    scan.mTop = folder;
+    scan.FirstVisit(folder);
+    ScanFolderOnce(folder, prefix, scan);
 }
 
 namespace

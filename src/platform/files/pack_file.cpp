@@ -25,6 +25,9 @@ std::vector<TFileMapHandler>& PackTable()
     return table;
 }
 
+// Packs refused past kMaxOpenPacks since the table was last cleared: the first is said.
+int gPacksPastTheBound = 0;
+
 // Reads smaller than this read this much ahead.
 constexpr uint32_t kReadAheadBytes = 8192;
 
@@ -107,6 +110,7 @@ int GetPackCount()
 void ClearPackTable()
 {
     PackTable().clear();
+    gPacksPastTheBound = 0;
 }
 
 void ScanPacks(const TString& folder, TPathMap& map)
@@ -136,6 +140,16 @@ void ReadPack(const TString& packName, TPathMap& map)
             table[i].Close();
             break;
         }
+    }
+    // Each pack read holds a descriptor for the whole run: past the bound, the player's files
+    // would find none left.
+    if (index == table.size() && table.size() >= kMaxOpenPacks)
+    {
+        if (gPacksPastTheBound++ == 0)
+            Log("ERROR: Pack %s was not read, nor any other past the %d packs the game keeps open: "
+                "the files in them are not found",
+                packName.c_str(), kMaxOpenPacks);
+        return;
     }
 
     TFile file;

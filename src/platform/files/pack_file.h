@@ -21,6 +21,10 @@ constexpr uint32_t kMaxPackEntryBytes = 0x7FFFFFFFu;
 // bytes, so this bounds them at about 50 MB (a whole game in one pack holds a few thousand).
 constexpr uint32_t kMaxPackEntries = 1u << 18;
 
+// The most packs read in a run: each keeps a file descriptor open while the game runs, and the
+// player's files (the log, the saves and their locks) need some of the usual 1,024.
+constexpr int kMaxOpenPacks = 256;
+
 class TFileMapHandler
 {
 public:
@@ -52,7 +56,8 @@ void ScanPacks(const TString& folder, TPathMap& map);
 // Reads one pack's directory into the map and opens the pack. Entries whose names would reach
 // outside the assets (a ":", a ".." part, a leading "/") or that are larger than
 // kMaxPackEntryBytes are refused, and so is a pack larger than kMaxPackFileBytes, or whose
-// directory would take the packs past kMaxPackEntries, each with a log line.
+// directory would take the packs past kMaxPackEntries, each with a log line; a pack past
+// kMaxOpenPacks is refused, the first of them with a line.
 void ReadPack(const TString& packName, TPathMap& map);
 // The number of packs read so far (indexes in entry locations).
 int GetPackCount();

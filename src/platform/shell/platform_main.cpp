@@ -25,7 +25,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -64,6 +67,47 @@ TString MakeInstanceName(const TString& exePath)
     if (out.size() > static_cast<size_t>(kMaxInstanceNameBytes))
         out = out.substr(out.size() - kMaxInstanceNameBytes);
     return TString(out.c_str());
+}
+
+// Memory held back for saying that memory ran out: the line is built and written after it is
+// given back.
+constexpr size_t kMemoryReserveBytes = 1 << 20;
+char* gMemoryReserve = nullptr;
+std::terminate_handler gDefaultTerminate = nullptr;
+
+// An allocation that fails where nothing catches it (loading a location under a lowered address
+// space, say) ends the program with a line in the log and on standard error, and the status
+// kOutOfMemoryStatus, rather than an abort that says nothing to the player. Nothing is unwound:
+// what was saved before stays as it was, each file written whole under a temporary name.
+[[noreturn]] void EndOnUncaughtException()
+{
+    bool outOfMemory = false;
+    if (const std::exception_ptr current = std::current_exception())
+    {
+        try
+        {
+            std::rethrow_exception(current);
+        }
+        catch (const std::bad_alloc&)
+        {
+            outOfMemory = true;
+        }
+        catch (...)
+        {
+        }
+    }
+    if (!outOfMemory)
+    {
+        if (gDefaultTerminate != nullptr)
+            gDefaultTerminate();
+        std::abort();
+    }
+    delete[] gMemoryReserve;
+    gMemoryReserve = nullptr;
+    LogAndSay("ERROR: Out of memory: the game cannot go on, and ends (what was saved before is "
+              "kept).");
+    std::fflush(stderr);
+    _exit(kOutOfMemoryStatus);
 }
 
 // Profiles, options and scores would seem kept and be gone at the next start: the log and the
@@ -358,6 +402,11 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
                   TGameMainFn gameMain, bool allowMultiple)
 {
     sys::KeepFreedMemoryForReuse();
+    if (gMemoryReserve == nullptr)
+    {
+        gMemoryReserve = new char[kMemoryReserveBytes];
+        gDefaultTerminate = std::set_terminate(&EndOnUncaughtException);
+    }
     // Before any part of SDL starts, so that the system's requests to end are the watch's.
     sys::StartQuitWatch();
     // A save waiting for another copy's lock must not keep the main loop from answering a quit

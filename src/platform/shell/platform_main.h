@@ -8,6 +8,10 @@
 // point it at another command line), it answers the harness window (0 for none).
 using TTestHookFn = uintptr_t (*)(char** commandLine);
 
+// The exit status of a run that ran out of memory (an allocation failed where nothing could do
+// without it): the log and standard error say so.
+constexpr int kOutOfMemoryStatus = 3;
+
 // Never returns early except by ending the process: code -1 for a host window that is not a window,
 // 0 for a second instance.
 void PlatformMain(void* instance, void* previousInstance, const char* commandLine, int showCommand,

@@ -693,3 +693,67 @@ bool IsBlankText(const TString& text)
     }
     return true;
 }
+
+namespace
+{
+// How a range of capitals folds: each by `delta`, or (kPairs) the first of each pair of
+// neighbours, the capital's place given by `first`.
+struct FoldRange
+{
+    uint32_t first;
+    uint32_t last;
+    int32_t delta;
+    bool pairs;
+};
+
+constexpr FoldRange kFoldRanges[] = {
+    {0x41, 0x5A, 32, false},    {0xB5, 0xB5, 0x307, false},  {0xC0, 0xD6, 32, false},
+    {0xD8, 0xDE, 32, false},    {0x100, 0x12F, 1, true},     {0x132, 0x137, 1, true},
+    {0x139, 0x148, 1, true},    {0x14A, 0x177, 1, true},     {0x178, 0x178, -121, false},
+    {0x179, 0x17E, 1, true},    {0x17F, 0x17F, -268, false}, {0x370, 0x373, 1, true},
+    {0x376, 0x376, 1, false},   {0x37F, 0x37F, 116, false},  {0x386, 0x386, 38, false},
+    {0x388, 0x38A, 37, false},  {0x38C, 0x38C, 64, false},   {0x38E, 0x38F, 63, false},
+    {0x391, 0x3A1, 32, false},  {0x3A3, 0x3AB, 32, false},   {0x3C2, 0x3C2, 1, false},
+    {0x3CF, 0x3CF, 8, false},   {0x3D0, 0x3D0, -30, false},  {0x3D1, 0x3D1, -25, false},
+    {0x3D5, 0x3D5, -15, false}, {0x3D6, 0x3D6, -22, false},  {0x3D8, 0x3EF, 1, true},
+    {0x3F0, 0x3F0, -54, false}, {0x3F1, 0x3F1, -48, false},  {0x3F4, 0x3F4, -60, false},
+    {0x3F5, 0x3F5, -64, false}, {0x3F7, 0x3F7, 1, false},    {0x3F9, 0x3F9, -7, false},
+    {0x3FA, 0x3FA, 1, false},   {0x3FD, 0x3FF, -130, false}, {0x400, 0x40F, 80, false},
+    {0x410, 0x42F, 32, false},  {0x460, 0x481, 1, true},     {0x48A, 0x4BF, 1, true},
+    {0x4C0, 0x4C0, 15, false},  {0x4C1, 0x4CE, 1, true},     {0x4D0, 0x52F, 1, true},
+};
+
+uint32_t FoldCodePoint(uint32_t c)
+{
+    for (const FoldRange& range : kFoldRanges)
+    {
+        if (c < range.first || c > range.last)
+            continue;
+        if (range.pairs && (c - range.first) % 2 != 0)
+            return c;
+        return static_cast<uint32_t>(static_cast<int32_t>(c) + range.delta);
+    }
+    return c;
+}
+} // namespace
+
+TString FoldCase(const TString& text)
+{
+    std::string folded;
+    const char* p = text.c_str();
+    size_t left = static_cast<size_t>(text.Length());
+    while (left > 0)
+    {
+        int used = 1;
+        const uint32_t c = sys::ReadUtf8(p, left, used);
+        char bytes[4];
+        const int written = c == sys::kBrokenUtf8 ? 0 : EncodeUtf8(FoldCodePoint(c), bytes);
+        if (written > 0)
+            folded.append(bytes, static_cast<size_t>(written));
+        else
+            folded.append(p, static_cast<size_t>(used));
+        p += used;
+        left -= static_cast<size_t>(used);
+    }
+    return TString(folded.c_str());
+}

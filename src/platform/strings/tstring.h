@@ -117,3 +117,7 @@ bool IsSingleByteText(const TString& text);
 // hyphen, fillers, the blank Braille pattern). A name such as a profile's must show more; one with
 // such a character beside a drawn one is kept as it is.
 bool IsBlankText(const TString& text);
+// The text with each letter of two cases as its small one, by Unicode's simple case folding for
+// ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic (final sigma as sigma, long s as s), so
+// "ÉVA" and "éva" compare equal; other characters and bytes that are no UTF-8 stay as they are.
+TString FoldCase(const TString& text);

@@ -124,7 +124,8 @@ private:
 class NullOutput : public Output
 {
 public:
-    explicit NullOutput(std::shared_ptr<Mixer> mixer) : mMixer(std::move(mixer))
+    explicit NullOutput(std::shared_ptr<Mixer> mixer)
+        : mMixer(std::move(mixer)), mStart(NullOutputClockMicroseconds())
     {
         mThread = std::thread([this] { Run(); });
     }
@@ -141,11 +142,14 @@ public:
 private:
     void Run()
     {
-        using Clock = std::chrono::steady_clock;
-        const auto start = Clock::now();
         const auto period =
             std::chrono::microseconds(uint64_t(kPeriodFrames) * 1000000 / kOutputRate);
         std::vector<int16_t> scratch(kPeriodFrames * kOutputChannels);
+        // Time is taken in steps, each between 0 and a second: a clock read earlier than the last
+        // reading (a broken monotonic clock, a virtual machine restored) adds nothing, and one
+        // that leaps ahead (a suspend) is not made up for by minutes of mixing.
+        int64_t last = mStart;
+        uint64_t elapsed = 0;
         uint64_t consumed = 0;
         std::unique_lock<std::mutex> lock(mMutex);
         while (!mStop)
@@ -153,11 +157,13 @@ private:
             mWake.wait_for(lock, period);
             if (mStop)
                 break;
-            const auto elapsed =
-                std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
-            const uint64_t due = uint64_t(elapsed.count()) * kOutputRate / 1000000;
+            const int64_t now = NullOutputClockMicroseconds();
+            elapsed +=
+                static_cast<uint64_t>(std::clamp<int64_t>(now - last, 0, kMaxStepMicroseconds));
+            last = now;
+            const uint64_t due = elapsed * kOutputRate / 1000000;
             lock.unlock();
-            while (consumed < due)
+            while (consumed < due && !mStop)
             {
                 const uint32_t frames =
                     static_cast<uint32_t>(std::min<uint64_t>(due - consumed, kPeriodFrames));
@@ -168,10 +174,15 @@ private:
         }
     }
 
+    static constexpr int64_t kMaxStepMicroseconds = 1000000;
+
     std::shared_ptr<Mixer> mMixer;
+    // Read when the output opens, not when its thread first runs.
+    int64_t mStart;
     std::mutex mMutex;
     std::condition_variable mWake;
-    bool mStop = false;
+    // Set under the mutex, read without it by the mixing loop.
+    std::atomic<bool> mStop{false};
     std::thread mThread;
 };
 

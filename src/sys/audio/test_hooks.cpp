@@ -1,6 +1,8 @@
 // Injected failures and the buffers' call log, both process-wide and safe from any thread.
 #include "sys/audio/test_hooks.h"
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -13,7 +15,22 @@ std::mutex gMutex;
 std::map<Fault, std::deque<Result>> gFaults;
 bool gLogEnabled = false;
 std::vector<CallRecord> gLog;
+std::atomic<MicrosecondClock> gNullOutputClock{nullptr};
 } // namespace
+
+void SetNullOutputClock(MicrosecondClock clock)
+{
+    gNullOutputClock = clock;
+}
+
+int64_t NullOutputClockMicroseconds()
+{
+    if (const MicrosecondClock clock = gNullOutputClock.load())
+        return clock();
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 void InjectFault(Fault fault, Result answer)
 {

@@ -29,6 +29,12 @@ void ClearFaults();
 // The front answer for the fault, Ok when none is queued. Used by the stand-in itself.
 Result TakeFault(Fault fault);
 
+// The null output's clock, in microseconds (steady, from an arbitrary start); tests interpose one
+// of their own to move it as no real clock should. Null gives the system's back.
+using MicrosecondClock = int64_t (*)();
+void SetNullOutputClock(MicrosecondClock clock);
+int64_t NullOutputClockMicroseconds();
+
 // The call log: while enabled, every secondary buffer appends a line per call it receives, such
 // as "CreateSoundBuffer 352800 0x18180", "SetVolume -1250", "Lock 0 176400", "Unlock 176400 0",
 // "Play 0", "Stop", "Restore", "SetNotificationPositions 0 176400", "Release". Status and cursor

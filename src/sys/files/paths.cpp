@@ -213,6 +213,8 @@ bool StatPath(const std::string& path, FileStat& out)
     out.isFolder = S_ISDIR(st.st_mode);
     out.size = static_cast<uint64_t>(st.st_size);
     out.modifiedSeconds = static_cast<int64_t>(st.st_mtime);
+    out.device = static_cast<uint64_t>(st.st_dev);
+    out.inode = static_cast<uint64_t>(st.st_ino);
     return true;
 }
 

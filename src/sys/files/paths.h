@@ -52,6 +52,8 @@ struct FileStat
     bool isFolder = false;
     uint64_t size = 0;
     int64_t modifiedSeconds = 0;
+    uint64_t device = 0;
+    uint64_t inode = 0;
 };
 
 // Follows symbolic links. False when nothing is at the path.

@@ -150,6 +150,13 @@ TEST_F(SettingsTest, ProfilesAreMadeDeletedAndChosenAsTheEdgeCasesSay)
     EXPECT_EQ(Stored("curuser"), "-1");
     Run("SetGameMode(2, 'hard')");
     EXPECT_EQ(Num("GetNumUsers()"), 0);
+
+    // Case is folded beyond ASCII: accented Latin, Greek and Cyrillic capitals.
+    Profiles({"\xC3\xA9va", "\xCF\x83\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1", "\xD1\x91\xD0\xB6"});
+    for (const char* other :
+         {"\xC3\x89VA", "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x8A\xCE\x91", "\xD0\x81\xD0\x96"})
+        EXPECT_TRUE(Bool(std::string("IsUserNameInUse('") + other + "')")) << other;
+    EXPECT_FALSE(Bool("IsUserNameInUse('EVA')"));
 }
 
 // A name that shows nothing (blanks of any width, a soft hyphen, fillers) is taken as no name,

@@ -827,17 +827,57 @@ TEST_F(FileLayerTest, DeleteFileOnlyTouchesUserAndCommonDiskFilesAndMemoryNames)
     EXPECT_FALSE(FileExists("mem.txt"));
 }
 
-TEST_F(FileLayerTest, FolderLinkedIntoItselfEndsAtThePathLimit)
+// Links back into the folder (two of them would double the scan at each level, for ever as far
+// as the player can tell) or to a folder scanned already are followed once, each said.
+TEST_F(FileLayerTest, AFolderMetAgainThroughALinkIsScannedOnce)
 {
     Folder("assets/loop");
     Write("assets/loop/x.txt", "x");
-    std::error_code ec;
-    std::filesystem::create_directory_symlink(mRoot + "/assets/loop", mRoot + "/assets/loop/again",
-                                              ec);
-    ASSERT_FALSE(ec);
+    Write("user/prefs.dat", "p");
+    for (const auto& [link, target] :
+         std::vector<std::pair<std::string, std::string>>{{"assets/loop/again", "assets/loop"},
+                                                          {"assets/loop/up", "assets"},
+                                                          {"user/a", "user"},
+                                                          {"user/b", "user"}})
+    {
+        std::error_code ec;
+        std::filesystem::create_directory_symlink(mRoot + "/" + target, mRoot + "/" + link, ec);
+        ASSERT_FALSE(ec) << link;
+    }
     InitFileSystem();
     EXPECT_TRUE(FileExists("loop/x.txt"));
-    EXPECT_TRUE(FileExists("loop/again/x.txt"));
+    EXPECT_TRUE(FileExists("user:prefs.dat"));
+    std::vector<std::string> keys;
     for (const auto& entry : GetPathMap())
-        EXPECT_LT(entry.second.Length(), 260 + 64);
+        keys.emplace_back(entry.first.c_str());
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"__systemcursor__.png", "loop/x.txt", "user:prefs.dat"}));
+    for (const char* folder : {"assets/loop/again", "assets/loop/up", "user/a", "user/b"})
+    {
+        const std::string top =
+            std::string(folder).starts_with("user") ? mRoot + "/user" : "assets";
+        const std::string path =
+            std::string(folder).starts_with("user") ? mRoot + "/" + folder : folder;
+        EXPECT_NE(Log().find(": The folder '" + path +
+                             "' is not scanned again: it is a folder the "
+                             "scan of '" +
+                             top + "' has met before\n"),
+                  std::string::npos)
+            << Log();
+    }
+}
+
+// A scan takes 100000 entries at most, and says where it stopped.
+TEST_F(FileLayerTest, AScanStopsAtItsBoundOfEntriesWithALine)
+{
+    Folder("user/many");
+    for (int i = 0; i <= 100000; ++i)
+        close(open((mRoot + "/user/many/" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0600));
+    InitFileSystem();
+    EXPECT_EQ(GetPathMap().size(), 100000u);
+    EXPECT_NE(Log().find(": ERROR: The scan of '" + mRoot +
+                         "/user' stopped at 100000 entries, in '" + mRoot +
+                         "/user/many': the files past them are not found\n"),
+              std::string::npos)
+        << Log();
 }

@@ -3,6 +3,7 @@
 
 #include "platform/files/file.h"
 
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -448,4 +449,28 @@ TEST_F(FileLayerTest, APackPastTheEntriesThePacksMayHoldIsRefusedUnreadWithALine
                        "those read before it)\n"),
               std::string::npos)
         << log;
+}
+
+// Each pack read keeps a descriptor for the run: past 256 they are refused, the first with a line,
+// and a pack read again keeps its place.
+TEST_F(FileLayerTest, PacksPastTheBoundAreRefusedAndTheFirstIsSaid)
+{
+    for (int i = 0; i < kMaxOpenPacks + 2; ++i)
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "assets/p%03d.qmp", i);
+        Write(name, PackBuilder().Add("e" + std::to_string(i), "x").Build());
+    }
+    InitFileSystem();
+    EXPECT_EQ(GetPackCount(), 256);
+    EXPECT_TRUE(FileExists("e255"));
+    EXPECT_FALSE(FileExists("e256"));
+    ReadPack("::assets/p000.qmp", GetPathMap());
+    EXPECT_EQ(GetPackCount(), 256);
+    const std::string log = Log();
+    EXPECT_NE(log.find(": ERROR: Pack ::assets/p256.qmp was not read, nor any other past the 256 "
+                       "packs the game keeps open: the files in them are not found\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("p257.qmp"), std::string::npos) << log;
 }

@@ -537,3 +537,26 @@ TEST(Utf8, TextNoGlyphDrawsIsBlank)
           "\xC3\xA9", "\xE3\x81\x82", "\xE2\xA0\x81", "\xE1\x84\x80", "\xF0\x9F\x8E\xB2", "\xFF"})
         EXPECT_FALSE(IsBlankText(drawn)) << drawn;
 }
+
+// Simple case folding over the table's ranges: both cases of a pair, the odd ones out of each
+// block, and what has no case or is no UTF-8, kept.
+TEST(TStringFoldCase, FoldsEachCapitalOfTheTableAndKeepsTheRest)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"ANN \xC3\x89VA \xC3\x9E", "ann \xC3\xA9va \xC3\xBE"}, // Latin-1, Þ
+        {"\xC3\x97\xC3\x9F", "\xC3\x97\xC3\x9F"},               // × and ß have no pair
+        {"\xC2\xB5", "\xCE\xBC"},                               // micro sign as mu
+        {"\xC4\x80\xC4\xB2\xC4\xBF\xC5\x8A\xC5\xB8\xC5\xBD",
+         "\xC4\x81\xC4\xB3\xC5\x80\xC5\x8B\xC3\xBF\xC5\xBE"},
+        {"\xC5\xBF\xC4\xB1", "s\xC4\xB1"}, // long s; dotless i stays
+        {"\xCE\x86\xCE\x8F\xCE\xA3\xCF\x82\xCF\x90", "\xCE\xAC\xCF\x8E\xCF\x83\xCF\x83\xCE\xB2"},
+        {"\xD0\x80\xD0\xAF\xD1\xA0\xD3\x80\xD3\x81\xD4\xAE",
+         "\xD1\x90\xD1\x8F\xD1\xA1\xD3\x8F\xD3\x82\xD4\xAF"},
+        {"\xFF"
+         "A\xC3",
+         "\xFF"
+         "a\xC3"}, // bytes that are no UTF-8
+    };
+    for (const auto& [text, folded] : cases)
+        EXPECT_EQ(std::string(FoldCase(TString(text)).c_str()), folded) << text;
+}

@@ -2,6 +2,7 @@
 // real-time null output, and the "none" output that makes creation fail.
 #include "audio_test_support.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -86,4 +87,45 @@ TEST(AudioDevice, NullOutputConsumesInRealTime)
     auto buffer = device.Buffer(44100, 1, std::vector<int16_t>(44100, 1));
     buffer->Play(0, 0, DSBPLAY_LOOPING);
     EXPECT_TRUE(CursorMoves(*buffer));
+}
+
+namespace
+{
+std::atomic<int64_t> gClockMicroseconds{0};
+int64_t TestClock()
+{
+    return gClockMicroseconds.load();
+}
+
+// Waits (bounded) until the buffer's play cursor stands at `bytes`; answers where it stands.
+uint32_t CursorReaches(SoundBuffer& buffer, uint32_t bytes)
+{
+    for (int i = 0; i < 400 && Cursors(buffer).first != bytes; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return Cursors(buffer).first;
+}
+} // namespace
+
+// The null output mixes what its clock says has passed: a reading earlier than the last adds
+// nothing (rather than a count near 2^64), a leap of days adds one second, and the close ends.
+TEST(AudioDevice, NullOutputTakesAClockThatRunsBackOrLeapsAndStillCloses)
+{
+    gClockMicroseconds = 1000000000;
+    SetNullOutputClock(&TestClock);
+    {
+        ManualDevice device(OutputKind::Null);
+        // Two seconds of mono 44.1 kHz, 2 bytes a frame.
+        auto buffer = device.Buffer(44100, 1, std::vector<int16_t>(88200, 1));
+        buffer->Play(0, 0, DSBPLAY_LOOPING);
+        gClockMicroseconds += 250000;
+        EXPECT_EQ(CursorReaches(*buffer, 22050), 22050u);
+        gClockMicroseconds -= 5000000;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        gClockMicroseconds += 250000;
+        EXPECT_EQ(CursorReaches(*buffer, 44100), 44100u);
+        gClockMicroseconds += int64_t{1} << 50;
+        EXPECT_EQ(CursorReaches(*buffer, 132300), 132300u);
+        buffer.reset();
+    }
+    SetNullOutputClock(nullptr);
 }
