@@ -12,6 +12,7 @@
 #include "ui/window_script.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace
 {
@@ -26,8 +27,10 @@ constexpr uint32_t kInactiveFrameIntervalMs = 200;
 constexpr uint32_t kStillFrames = 8;
 constexpr uint32_t kStillFrameIntervalMs = 50;
 constexpr uint32_t kLongStillFrames = kStillFrames + 16;
-// Two presses this close are one double click (the desktop's usual time).
+// Two presses this close in time and place are one double click (the desktop's usual time, and
+// a few points more than its usual square, for a hand that shakes).
 constexpr uint32_t kDoubleClickMs = 400;
+constexpr int32_t kDoubleClickPoints = 6;
 
 // Events after which the next frame is not held back by a still picture: the player's, and the
 // window server's request to paint what it lost.
@@ -201,9 +204,12 @@ bool TWindowManager::TakesClick(const TPlatformEvent& event)
     if (event.mType == kEventLeftDown)
     {
         const uint32_t now = GetTimer();
-        const bool again = mPressed && now - mLastPressTime < kDoubleClickMs;
+        const bool again = mPressed && now - mLastPressTime < kDoubleClickMs &&
+                           std::abs(event.mX - mLastPress.x) <= kDoubleClickPoints &&
+                           std::abs(event.mY - mLastPress.y) <= kDoubleClickPoints;
         mPressed = true;
         mLastPressTime = now;
+        mLastPress = TPoint{event.mX, event.mY};
         mPressRefused = again && mTopChanges != mPressTopChanges;
         mPressOpen = !mPressRefused;
         if (mPressOpen)

@@ -122,8 +122,9 @@ public:
 
 private:
     // A click belongs to the screen it was pressed on: false for a left press that comes within a
-    // double-click time of the last one while the top modal changed since the last press taken,
-    // and for the release of a press not taken or taken while another modal was on top.
+    // double click of the last one (in time and place) while the top modal changed since the last
+    // press taken, and for the release of a press not taken or taken while another modal was on
+    // top.
     bool TakesClick(const TPlatformEvent& event);
     void RouteMouse(const TPlatformEvent& event, TModalWindow* top);
     void SendMouseLeaveToCaptures(TModalWindow* top);
@@ -152,6 +153,7 @@ private:
     uint32_t mTopChanges = 0;
     uint32_t mPressTopChanges = 0;
     uint32_t mLastPressTime = 0;
+    TPoint mLastPress;
     bool mPressed = false;
     bool mPressRefused = false;
     // A press was taken and its release has not come.

@@ -292,8 +292,8 @@ private:
 
 // A click belongs to the screen it was pressed on: a double or triple click on a button that
 // opens a screen, or closes one, does what one click does, whatever button lies under the pointer
-// on the screen that shows next; a press there once a double-click time has passed is its own;
-// a button pressed twice on one screen is pressed twice.
+// on the screen that shows next; a press there once a double-click time has passed, or at once
+// elsewhere, is its own; a button pressed twice on one screen is pressed twice.
 TEST_F(ManagerTest, AClickBelongsToTheScreenItWasPressedOn)
 {
     auto click = [&](int times)
@@ -330,6 +330,15 @@ TEST_F(ManagerTest, AClickBelongsToTheScreenItWasPressedOn)
                   (Log{"options down 50,50", "options up 50,50", "ok down 50,50", "ok up 50,50"}))
             << times << " clicks";
     }
+    // A press elsewhere is no double click's second half: the new screen takes it at once.
+    mLog.clear();
+    for (const int at : {50, 80})
+    {
+        Send(kEventLeftDown, at, at);
+        Send(kEventLeftUp, at, at);
+    }
+    EXPECT_EQ(mLog,
+              (Log{"options down 50,50", "options up 50,50", "ok down 80,80", "ok up 80,80"}));
     mRoot->AddChild(new ProbeWindow(&mLog, "twice", {200, 0, 300, 100}), false);
     mLog.clear();
     for (int i = 0; i < 2; ++i)
