@@ -60,11 +60,13 @@
 #include "sound/sound.h"
 #include "sound/sound_link.h"
 #include "sys/process/process.h"
+#include "ui/button.h"
 #include "ui/modal_window.h"
 #include "ui/window_manager.h"
 #include "ui/window_script.h"
 
 #include <new>
+#include <string>
 #include <vector>
 
 namespace
@@ -137,14 +139,49 @@ void SayStartFailed(const TString& line)
     sys::PrintNotice(line.c_str());
 }
 
+// The script file an error was raised in, as its text begins ("<file>:<line>: ..."); empty for
+// code that came from no file.
+std::string ScriptOfError(const TString& error)
+{
+    const std::string text = error.c_str();
+    for (size_t colon = text.find(':'); colon != std::string::npos;
+         colon = text.find(':', colon + 1))
+    {
+        size_t end = colon + 1;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9')
+            ++end;
+        if (end > colon + 1 && end < text.size() && text[end] == ':')
+        {
+            const std::string file = text.substr(0, colon);
+            return file.size() > 4 && file.compare(file.size() - 4, 4, ".lua") == 0 ? file
+                                                                                    : std::string();
+        }
+    }
+    return std::string();
+}
+
+// A failure is told by the script it happened in: a screen's own script is the one its author
+// must look at, not the start-up script that opened the screen. Otherwise the error goes in
+// brackets between `what` and `after`.
+void SayScriptFailed(const TString& error, const char* what, const char* after)
+{
+    const std::string file = ScriptOfError(error);
+    const std::string start = std::string("assets/") + kStartScript;
+    if (!file.empty() && file != kStartScript && file != start)
+        SayStartFailed(TString::Format("The screen script %s failed (%s): the game stops",
+                                       file.c_str(), error.c_str()));
+    else
+        SayStartFailed(TString::Format("%s (%s): %s", what, error.c_str(), after));
+}
+
 // The start-up script's coroutine is the only place where the game's screens and questions wait:
 // once an error has ended it, nothing could be waited for again (the quit question among them).
-// True, said, when that happened: the error goes in brackets between `what` and `after`.
+// True, said, when that happened.
 bool SayIfScreensFailed(const TWindowScript& script, const char* what, const char* after)
 {
     if (!script.HasCoroutineFailed())
         return false;
-    SayStartFailed(TString::Format("%s (%s): %s", what, script.GetCoroutineError().c_str(), after));
+    SayScriptFailed(script.GetCoroutineError(), what, after);
     return true;
 }
 
@@ -187,8 +224,7 @@ bool RunStartScript(TWindowScript& script)
     // step: either way nothing will ever show, and no question could be answered.
     if (!script.RunScript(kStartScript, &error))
     {
-        SayStartFailed(TString::Format("The start-up script %s failed (%s): nothing to run",
-                                       kStartScript, error.c_str()));
+        SayScriptFailed(error, "The start-up script scripts/mainloop.lua failed", "nothing to run");
         return false;
     }
     if (script.GetResumeCount() == resumes)
@@ -343,13 +379,25 @@ bool TGameRun::Handle(const TPlatformEvent& event)
         return false;
     mLastEvent = event;
     TWindowManager* manager = GetWindowManager();
+    const bool escapeRepeats = mEscapeHeld;
+    if (event.mParam == 27 && (event.mType == kEventKeyDown || event.mType == kEventKeyUp))
+        mEscapeHeld = event.mType == kEventKeyDown;
     if (event.mType == kEventKeyDown && event.mParam == 27 && manager != nullptr)
     {
         TModalWindow* top = manager->GetTopModal();
         TWindowScript* script = manager->GetScript();
         // The question waits for its answer, which only a coroutine can: with none waiting (the
-        // start-up script's function has returned) it starts as one of its own.
-        if (script != nullptr && (top == nullptr || top->GetName().Compare(kQuitQuestion) != 0))
+        // start-up script's function has returned) it starts as one of its own. Escape over the
+        // question takes it back, as its "No" does: a player who pressed Escape by mistake
+        // presses it again. Only a new press does: not the key's repeats while the Escape that
+        // opened the question is held, nor its character, which is no key-down.
+        const bool asking = top != nullptr && top->GetName().Compare(kQuitQuestion) == 0;
+        auto* no = asking && !escapeRepeats
+                       ? dynamic_cast<TButton*>(top->FindChild("no", UINT32_MAX))
+                       : nullptr;
+        if (no != nullptr)
+            no->Click();
+        else if (script != nullptr && !asking)
             script->DoLuaString(script->IsYielded() ? kAskToQuit : kAskToQuitAlone);
     }
     if (Settings* settings = Settings::Instance())

@@ -58,6 +58,8 @@ public:
 private:
     TPlatformEvent mLastEvent;
     bool mStartScriptFailed = false;
+    // Between an Escape's press and its release: the key's repeats are no new press.
+    bool mEscapeHeld = false;
 };
 
 // The platform's callback: a whole run; the loop is skipped when the start gives nothing to run,

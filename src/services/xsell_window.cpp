@@ -7,6 +7,7 @@
 #include "platform/shell/application.h"
 #include "script/lua_bind.h"
 #include "script/window_script_seam.h"
+#include "render/text/text_markup.h"
 #include "ui/text_window.h"
 #include "ui/window_style.h"
 
@@ -22,6 +23,9 @@ const char kDefaultColour[] = "003cff";
 // The description and button slots a page may hide: one past the seven games.
 constexpr int kSlotCount = 8;
 constexpr uint32_t kAnyDepth = 0xFFFFFFFFu;
+
+// The page told of links that did not open: the newest page, as only one is ever up.
+TXSellWindow* gNotingPage = nullptr;
 
 TString Numbered(const char* prefix, int n)
 {
@@ -44,6 +48,13 @@ TXSellWindow::TXSellWindow()
         LuaBindMember(L, kSetupName, this, &TXSellWindow::SetupXSell);
         LuaBindMember(L, kLaunchName, this, &TXSellWindow::LaunchGameLink);
     }
+    gNotingPage = this;
+    TApplication::SetOpenFailedListener(
+        [](const std::string& url)
+        {
+            if (gNotingPage != nullptr)
+                gNotingPage->SayNotOpened(url);
+        });
 }
 
 TXSellWindow::~TXSellWindow()
@@ -55,6 +66,33 @@ TXSellWindow::~TXSellWindow()
         LuaUnbindMemberIfBound(L, kSetupName, this);
         LuaUnbindMemberIfBound(L, kLaunchName, this);
     }
+    if (gNotingPage == this)
+    {
+        gNotingPage = nullptr;
+        TApplication::SetOpenFailedListener({});
+    }
+}
+
+void TXSellWindow::TakeNoteLead()
+{
+    TWindow* note = FindChild("linknote", kAnyDepth);
+    if (mNoteLeadTaken || note == nullptr || !note->IsKindOf(TText::GetClassId()))
+        return;
+    mNoteLead = static_cast<TText*>(note)->GetText();
+    mNoteLeadTaken = true;
+    note->ClearFlagBits(kWindowVisible);
+}
+
+void TXSellWindow::SayNotOpened(const std::string& url)
+{
+    TakeNoteLead();
+    TWindow* note = FindChild("linknote", kAnyDepth);
+    if (note == nullptr || !note->IsKindOf(TText::GetClassId()))
+        return;
+    auto* text = static_cast<TText*>(note);
+    // The address is shown as it is, never read as mark-up.
+    text->SetText(mNoteLead + " " + markup::Escape(TString(url.c_str())));
+    note->AddFlagBits(kWindowVisible);
 }
 
 TWindow* TXSellWindow::Create()
@@ -137,6 +175,8 @@ void TXSellWindow::SetupXSell()
     Reanchor("sitelogo");
     Reanchor("quillmarklogo");
     Reanchor("gamesite");
+    // The note waits, hidden, for a link that does not open.
+    TakeNoteLead();
 }
 
 void TXSellWindow::LaunchGameLink(const char* number)

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <set>
+#include <string>
 
 class TXSellWindow : public TWindow
 {
@@ -38,6 +39,10 @@ public:
     // nothing.
     void LaunchGameLink(const char* number);
 
+    // Shows the "linknote" text, the words it was made with and the address: the player sees
+    // that the page did not open, and where it lies.
+    void SayNotOpened(const std::string& url);
+
     const TString& GetGameLink(int n) const { return mGameLinks[static_cast<size_t>(n)]; }
     const TString& GetSiteLink() const { return mSiteLink; }
     const TString& GetConfigFile() const { return mConfigFile; }
@@ -45,6 +50,8 @@ public:
 
 private:
     void Hide(const TString& name);
+    // Keeps the "linknote" text's words and hides it, once.
+    void TakeNoteLead();
     // Moves the window so that its given position becomes its centre, once.
     void Reanchor(const TString& name);
 
@@ -53,6 +60,9 @@ private:
     TString mSiteLink;
     TString mConfigFile = "xsell/xsell.xml";
     bool mAutoExpand = false;
+    // What the "linknote" text said before an address was put after it.
+    TString mNoteLead;
+    bool mNoteLeadTaken = false;
     // The windows already re-anchored, by id: a second setup leaves them where the first put them.
     std::set<uint32_t> mReanchored;
 };

@@ -12,6 +12,7 @@
 #include "ui/window_script.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace
 {
@@ -26,6 +27,10 @@ constexpr uint32_t kInactiveFrameIntervalMs = 200;
 constexpr uint32_t kStillFrames = 8;
 constexpr uint32_t kStillFrameIntervalMs = 50;
 constexpr uint32_t kLongStillFrames = kStillFrames + 16;
+// Two presses this close in time and place are one double click (the desktop's usual time, and
+// a few points more than its usual square, for a hand that shakes).
+constexpr uint32_t kDoubleClickMs = 400;
+constexpr int32_t kDoubleClickPoints = 6;
 
 // Events after which the next frame is not held back by a still picture: the player's, and the
 // window server's request to paint what it lost.
@@ -175,7 +180,8 @@ void TWindowManager::HandleEvent(const TPlatformEvent& event)
     case kEventLeftUp:
     case kEventMouseMove:
     case kEventHover:
-        RouteMouse(event, top);
+        if (TakesClick(event))
+            RouteMouse(event, top);
         break;
     case kEventKeyDown:
     case kEventKeyUp:
@@ -189,6 +195,35 @@ void TWindowManager::HandleEvent(const TPlatformEvent& event)
         top->HandleEvent(event, false);
         break;
     }
+}
+
+bool TWindowManager::TakesClick(const TPlatformEvent& event)
+{
+    // The screen a click opened (or uncovered) would otherwise take the double click's second
+    // press: a button under it would act unasked, as "Quit" under "Back" did.
+    if (event.mType == kEventLeftDown)
+    {
+        const uint32_t now = GetTimer();
+        const bool again = mPressed && now - mLastPressTime < kDoubleClickMs &&
+                           std::abs(event.mX - mLastPress.x) <= kDoubleClickPoints &&
+                           std::abs(event.mY - mLastPress.y) <= kDoubleClickPoints;
+        mPressed = true;
+        mLastPressTime = now;
+        mLastPress = TPoint{event.mX, event.mY};
+        mPressRefused = again && mTopChanges != mPressTopChanges;
+        mPressOpen = !mPressRefused;
+        if (mPressOpen)
+            mPressTopChanges = mTopChanges;
+        return mPressOpen;
+    }
+    if (event.mType == kEventLeftUp)
+    {
+        const bool refused = mPressRefused || (mPressOpen && mTopChanges != mPressTopChanges);
+        mPressRefused = false;
+        mPressOpen = false;
+        return !refused;
+    }
+    return true;
 }
 
 bool TWindowManager::IsCaptured(const TWindow* window) const
@@ -305,6 +340,7 @@ void TWindowManager::PushModal(TModalWindow* window)
     }
     TModalWindow* oldTop = GetTopModal();
     mModals.push_front(window);
+    ++mTopChanges;
     if (oldTop != nullptr)
     {
         oldTop->AddChild(window, false);
@@ -328,6 +364,7 @@ void TWindowManager::PopModal()
         parent->RemoveChild(popped);
     ScheduleDelete(popped);
     mModals.pop_front();
+    ++mTopChanges;
     popped->ClearTasks();
     if (TModalWindow* top = GetTopModal())
     {

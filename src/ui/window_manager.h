@@ -121,6 +121,11 @@ public:
     void RenderModals(int pass);
 
 private:
+    // A click belongs to the screen it was pressed on: false for a left press that comes within a
+    // double click of the last one (in time and place) while the top modal changed since the last
+    // press taken, and for the release of a press not taken or taken while another modal was on
+    // top.
+    bool TakesClick(const TPlatformEvent& event);
     void RouteMouse(const TPlatformEvent& event, TModalWindow* top);
     void SendMouseLeaveToCaptures(TModalWindow* top);
     bool IsCaptured(const TWindow* window) const;
@@ -144,6 +149,15 @@ private:
     bool mInputSinceFrame = false;
     // Front = top.
     std::list<TModalWindow*> mModals;
+    // Counts the changes of the top modal (a push, a pop): what TakesClick compares.
+    uint32_t mTopChanges = 0;
+    uint32_t mPressTopChanges = 0;
+    uint32_t mLastPressTime = 0;
+    TPoint mLastPress;
+    bool mPressed = false;
+    bool mPressRefused = false;
+    // A press was taken and its release has not come.
+    bool mPressOpen = false;
     std::vector<TWindow*> mPendingDelete;
     std::vector<TWindow*> mOverlays;
     bool mDrawingSuspended = false;

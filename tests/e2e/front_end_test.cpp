@@ -78,11 +78,11 @@ TEST_F(FrontEndTest, TheStartShowsCardSplashAndMenuAndACloseEndsIt)
 }
 
 // A click ends the card, a key the publisher's stage and a click the studio's: the menu is up
-// within 2.3 s. Escape asks; Escape again while the question is up asks nothing more; "No" goes
-// back to the menu; Escape asks again and "Yes" ends the game. Two runs give the same pictures.
+// within 2.3 s. Escape asks; Escape again while the question is up answers "No", back to the
+// menu; Escape asks again and "Yes" ends the game. Two runs give the same pictures.
 constexpr const char* kSkipAndQuit =
     "focus gained\nwait 20\nclick 400 300\nwait 20\nkey 32\nwait 40\nclick 400 300\nwait 60\n"
-    "shot menu\nkey 27\nwait 40\nshot question\nkey 27\nwait 20\nclick 400 362\nwait 40\n"
+    "shot menu\nkey 27\nwait 40\nshot question\nkey 27\nwait 40\n"
     "key 27\nwait 40\nclick 400 306\nwait 20\nshot after\nclose\n";
 
 TEST_F(FrontEndTest, StagesAreSkippedByClickAndKeyAndEscapeAsksBeforeTheGameEnds)
@@ -105,6 +105,47 @@ TEST_F(FrontEndTest, StagesAreSkippedByClickAndKeyAndEscapeAsksBeforeTheGameEnds
         RemoveShots({"menu", "question"});
     }
     ExpectMatchesGolden(first[1], "front_question.png");
+}
+
+// A click belongs to the screen it was pressed on: a button clicked twice or three times does
+// what one click does, whatever the screen it opens or uncovers has under the pointer: the menu's
+// "Quit" under "More stories"' "Back", the options' display button over the menu's "Options".
+// What is compared: the trace, whether the game ran on, and what it saved.
+TEST_F(FrontEndTest, ADoubleOrTripleClickDoesWhatOneClickDoes)
+{
+    struct Shape
+    {
+        const char* mName;
+        std::string mBefore;
+        const char* mPoint;
+    };
+    const Shape shapes[] = {
+        {"More stories, Back", "click 674 566\nwait 30\n", "400 562"},
+        {"Options", "", "400 382"},
+    };
+    const fs::path prefs = mRoot / "data/Tovrix/Murkwell/prefs.dat";
+    for (const Shape& shape : shapes)
+    {
+        std::string once;
+        for (int clicks = 1; clicks <= 3; ++clicks)
+        {
+            fs::remove_all(mRoot / "data");
+            std::string script = "focus gained\nwait 40\n" + shape.mBefore;
+            for (int i = 0; i < clicks; ++i)
+                script += std::string("click ") + shape.mPoint + "\n";
+            std::string seen;
+            for (const std::string& trace :
+                 RunClean(mRepository, script + "wait 60\nshot end\nclose\n",
+                          "start=scripts/mainmenu.lua"))
+                seen += trace + ", ";
+            seen += (HasShot("end") ? "ran on\n" : "ended\n") + DumpPrefs(prefs);
+            RemoveShots({"end"});
+            if (clicks == 1)
+                once = seen;
+            else
+                EXPECT_EQ(seen, once) << shape.mName << ", " << clicks << " clicks";
+        }
+    }
 }
 
 // The credits' whole height passes the screen. On the content as it stands that takes a thousand
@@ -253,8 +294,9 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const fs::path& assets)
                    { WriteFile(assets / "scripts/mainmenu.lua", "MakeDialog { MainMenu {\n"); },
                    "", kSkipToTheMenu, Traces{"start"},
-                   "The game's screens stopped on a script error (assets/scripts/mainmenu.lua:2: "
-                   "unexpected symbol near `<eof>'): the game cannot go on",
+                   "The screen script assets/scripts/mainmenu.lua failed "
+                   "(assets/scripts/mainmenu.lua:2: unexpected symbol near `<eof>'): the game "
+                   "stops",
                    1},
         // A missing picture just does not show.
         BadContent{"MissingImage",

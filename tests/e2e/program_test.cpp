@@ -549,7 +549,8 @@ INSTANTIATE_TEST_SUITE_P(Content, BadContentProgramTest,
 
 // A start-up script that fails while it runs, at once or in the first screen it opens, ends the
 // run as one that cannot be read: its error on standard error, status 1 (they ran on with an
-// empty screen whose quit question did nothing). One whose function returns leaves no screen
+// empty screen whose quit question did nothing). A screen's failure names the screen's own
+// script, not the start-up script that opened it. One whose function returns leaves no screen
 // waiting, and the quit question still quits. The Escape and "Yes" come either way.
 TEST_F(ScreenProgramTest, AStartScriptThatFailsWhileItRunsEndsWithOneAndItsError)
 {
@@ -573,13 +574,16 @@ TEST_F(ScreenProgramTest, AStartScriptThatFailsWhileItRunsEndsWithOneAndItsError
         {"first screen raising",
          {{kToolkitScreen, "error('the screen broke')\n"}},
          1,
-         failed + "assets/scripts/dev/toolkit.lua:1: the screen broke): nothing to run\n"},
+         "The screen script assets/scripts/dev/toolkit.lua failed "
+         "(assets/scripts/dev/toolkit.lua:1: "
+         "the screen broke): the game stops\n"},
         {"first screen reading a broken location",
          {{kToolkitScreen, "ReadFile('scripts/locations/broken.lua')\n"},
           {"scripts/locations/broken.lua", "Location {\n"}},
          1,
-         failed + "assets/scripts/locations/broken.lua:2: unexpected symbol near `<eof>'): "
-                  "nothing to run\n"},
+         "The screen script assets/scripts/locations/broken.lua failed "
+         "(assets/scripts/locations/broken.lua:2: unexpected symbol near `<eof>'): the game "
+         "stops\n"},
         {"a function that returns",
          {{"scripts/mainloop.lua", "ReadFile('scripts/game.lua')\nreturn function() end\n"}},
          0,

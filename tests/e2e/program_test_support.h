@@ -77,6 +77,10 @@ inline bool WaitProcessLoaded(int pid, uint32_t limitMs, int& exitCode)
 }
 
 // The toolkit's own screen, opened first instead of the card and the splash screen.
+// The log's lines of a script that failed: the engine says a failed resume as "lua_resume ERROR:"
+// and a coroutine that failed as it started as "lua_resume error:".
+constexpr const char* kScriptFaults[] = {"Lua Error", "Lua error", "lua_resume error",
+                                         "lua_resume ERROR", "Failed to run script"};
 constexpr const char* kToolkitScreen = "scripts/dev/toolkit.lua";
 constexpr const char* kToolkitStart = "options=start=scripts/dev/toolkit.lua";
 
@@ -726,7 +730,7 @@ protected:
         mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
         code = RunScripted(mGame, input, {"options=start=scripts/" + screen});
         const std::string log = ReadFile(LogFile());
-        for (const char* fault : {"Lua error", "lua_resume error", "Failed to run script"})
+        for (const char* fault : kScriptFaults)
             EXPECT_EQ(log.find(fault), std::string::npos) << fault << " in\n" << log;
         return ReadFile(mOutputFile);
     }

@@ -630,8 +630,9 @@ protected:
         if (SeedIsChosen())
             std::cout << "the run with " << options << " printed" << printed << std::endl;
         const std::string log = ReadFile(LogFile());
-        for (const char* fault :
-             {"Lua Error", "Lua error", "lua_resume error", "Failed to run script", kLetGoLine})
+        std::vector<const char*> faults(std::begin(kScriptFaults), std::end(kScriptFaults));
+        faults.push_back(kLetGoLine);
+        for (const char* fault : faults)
             EXPECT_EQ(log.find(fault), std::string::npos)
                 << fault << " in the run with " << options << ", which printed" << printed << ":\n"
                 << log;

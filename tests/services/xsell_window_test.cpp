@@ -85,9 +85,11 @@ protected:
                    ? static_cast<TXSellWindow*>(page)
                    : nullptr;
     }
-    // Presses the page's closing button: the page and its windows go.
+    // Presses the page's closing button: the page and its windows go. The press comes a second
+    // after the last one, or it would be the second half of a double click.
     void Close()
     {
+        Tick(1000);
         TRect button = Find("close")->GetScreenRect();
         Mouse(kEventLeftDown, button.left + 5, button.top + 5);
         Mouse(kEventLeftUp, button.left + 5, button.top + 5);
@@ -205,6 +207,26 @@ TEST_F(XSellWindowTest, OpensOnlyTheNamedPages)
     EXPECT_EQ(Opened(1), (std::vector<std::string>{"https://a.test/3"}));
     Do("LaunchGameLink(2.9)");
     EXPECT_EQ(Opened(2), (std::vector<std::string>{"https://a.test/3", "https://a.test/2"}));
+}
+
+// With no opener, the page shows its note, hidden until then, with the address after its words.
+TEST_F(XSellWindowTest, ALinkThatDoesNotOpenIsSaidOnThePage)
+{
+    Serve("xsell/test.xml", kThreeGames);
+    ASSERT_NE(Page("xsell/test.xml", "",
+                   "Text{ name = 'linknote', y = 460, w = 500, h = 20, label = 'Not opened:' }, "),
+              nullptr);
+    Do("SetupXSell()");
+    EXPECT_FALSE(Shown("linknote"));
+    // No opener anywhere on the path.
+    std::filesystem::remove(mBin / "xdg-open");
+    mPath.reset();
+    mPath.emplace("PATH", mBin.Path().string());
+    Do("LaunchGameLink(2)");
+    EXPECT_TRUE(Shown("linknote"));
+    EXPECT_EQ(TextOf("linknote"), "Not opened: https://a.test/2");
+    Do("LaunchGameLink(3)");
+    EXPECT_EQ(TextOf("linknote"), "Not opened: https://a.test/3");
 }
 
 TEST_F(XSellWindowTest, APressOnALinkFiresItsButton)

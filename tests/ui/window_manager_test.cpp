@@ -9,6 +9,8 @@
 #include "support/shell_fixture.h"
 #include "sys/window/window.h"
 
+#include <functional>
+
 namespace
 {
 
@@ -311,6 +313,85 @@ TEST_F(ManagerTest, AStillPictureSlowsTheFramesToTwoHundredMillisecondsAtMost)
     Send(kEventTick);
     EXPECT_EQ(passes, 7);
     sys::detail::NoteFrameShown(true);
+}
+
+// Opens a screen, or closes its own, when its click is released, as a screen's button does.
+class ScreenButton : public ProbeWindow
+{
+public:
+    ScreenButton(std::vector<std::string>* log, const char* name, std::function<void()> action)
+        : ProbeWindow(log, name, {0, 0, 100, 100}), mAction(std::move(action))
+    {
+    }
+    bool OnMouseUp(TPoint p) override
+    {
+        ProbeWindow::OnMouseUp(p);
+        mAction();
+        return true;
+    }
+
+private:
+    std::function<void()> mAction;
+};
+
+// A click belongs to the screen it was pressed on: a double or triple click on a button that
+// opens a screen, or closes one, does what one click does, whatever button lies under the pointer
+// on the screen that shows next; a press there once a double-click time has passed, or at once
+// elsewhere, is its own; a button pressed twice on one screen is pressed twice.
+TEST_F(ManagerTest, AClickBelongsToTheScreenItWasPressedOn)
+{
+    auto click = [&](int times)
+    {
+        for (int i = 0; i < times; ++i)
+        {
+            Send(kEventLeftDown, 50, 50);
+            sys::AdvanceManualClock(40);
+            Send(kEventLeftUp, 50, 50);
+            sys::AdvanceManualClock(80);
+        }
+        sys::AdvanceManualClock(1000);
+        Send(kEventTick);
+    };
+    mRoot->AddChild(
+        new ScreenButton(&mLog, "options",
+                         [&]
+                         {
+                             auto* screen = new TModalWindow();
+                             screen->AddChild(
+                                 new ScreenButton(&mLog, "ok", [&] { mManager->PopModal(); }),
+                                 false);
+                             mManager->PushModal(screen);
+                         }),
+        false);
+    for (int times : {1, 2, 3})
+    {
+        mLog.clear();
+        click(times);
+        EXPECT_EQ(mManager->GetModals().size(), 2u) << times << " clicks";
+        click(times);
+        EXPECT_EQ(mManager->GetModals().size(), 1u) << times << " clicks";
+        EXPECT_EQ(mLog,
+                  (Log{"options down 50,50", "options up 50,50", "ok down 50,50", "ok up 50,50"}))
+            << times << " clicks";
+    }
+    // A press elsewhere is no double click's second half: the new screen takes it at once.
+    mLog.clear();
+    for (const int at : {50, 80})
+    {
+        Send(kEventLeftDown, at, at);
+        Send(kEventLeftUp, at, at);
+    }
+    EXPECT_EQ(mLog,
+              (Log{"options down 50,50", "options up 50,50", "ok down 80,80", "ok up 80,80"}));
+    mRoot->AddChild(new ProbeWindow(&mLog, "twice", {200, 0, 300, 100}), false);
+    mLog.clear();
+    for (int i = 0; i < 2; ++i)
+    {
+        Send(kEventLeftDown, 250, 50);
+        Send(kEventLeftUp, 250, 50);
+    }
+    EXPECT_EQ(mLog,
+              (Log{"twice down 50,50", "twice up 50,50", "twice down 50,50", "twice up 50,50"}));
 }
 
 // A real application whose window manager is the toolkit's.

@@ -190,14 +190,16 @@ TString GameplayJournal::Coloured(const TString& text) const
 TString GameplayJournal::BuildGoalText(const std::vector<GameplayInventory*>& shown,
                                        const std::vector<GameplayArea*>& areas) const
 {
-    // One group of display names per area, in the areas' order.
+    // One group of display names per area, in the areas' order. Only a step the player can take
+    // is told: an object still missing parts is in no hand to be used.
     std::vector<std::vector<TString>> groups(areas.size());
     for (size_t a = 0; a < areas.size(); ++a)
     {
         if (areas[a] == nullptr)
             continue;
         for (GameplayInventory* object : shown)
-            if (object != nullptr && areas[a]->HasEventForInventory(object->GetName()))
+            if (object != nullptr && object->IsWhole() &&
+                areas[a]->HasEventForInventory(object->GetName()))
                 groups[a].push_back(Localised(object->GetActualName()));
     }
     // A name that fits two areas is shared out: the first half to the earlier area, the rest to
@@ -263,15 +265,16 @@ void GameplayJournal::Open(const std::vector<GameplayInventory*>& shown,
         transforms->RemoveTransforms(&mPageTransform);
     mState = kWaitingForPage;
     mCloseCallback = closeCallback;
-    // The note in italics, set apart from the goals it points to.
+    // The note in italics, set apart from the goals it points to; the goals, then the steps
+    // towards them.
     std::string text =
         note.Length() > 0 ? "<i>" + std::string(Localised(note).c_str()) + "</i><br>" : "";
-    text += BuildGoalText(shown, areas).c_str();
     for (const TString& entry : entries)
     {
         text += Localised(entry).c_str();
         text += "<br>";
     }
+    text += BuildGoalText(shown, areas).c_str();
     if (mGoalText != nullptr)
         mGoalText->SetText(TString(text.c_str()));
     mPageSprite->SetTexture(nullptr);

@@ -197,14 +197,23 @@ void TApplication::Sleep(uint32_t ms)
 
 namespace
 {
+std::function<void(const std::string&)> gOpenFailedListener;
+
 // A link that opens nothing would otherwise leave the player clicking it again and again.
 void SayCouldNotOpen(const std::string& url, const std::string& why)
 {
     const std::string line = "Could not open \"" + url + "\": " + why;
     Log("%s", line.c_str());
     sys::PrintNotice(line);
+    if (gOpenFailedListener)
+        gOpenFailedListener(url);
 }
 } // namespace
+
+void TApplication::SetOpenFailedListener(std::function<void(const std::string& url)> listener)
+{
+    gOpenFailedListener = std::move(listener);
+}
 
 void TApplicationImpl::ReportFailedOpens()
 {

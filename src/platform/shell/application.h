@@ -11,7 +11,9 @@
 #include "sys/window/window.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 class TAssetManager;
 class TDisplaySeam;
@@ -203,6 +205,9 @@ public:
     void NextEvent(TPlatformEvent* event);
     void Sleep(uint32_t ms);
     int OpenUrl(const char* url);
+    // Told the address of each page that could not be opened, as the log is (a page on screen
+    // shows it to the player); an empty function for none.
+    static void SetOpenFailedListener(std::function<void(const std::string& url)> listener);
     TStringTable* GetStringTable();
     bool InitSoundManager();
     TSoundManagerSeam* GetSoundManager();

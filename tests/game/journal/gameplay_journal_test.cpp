@@ -83,9 +83,10 @@ protected:
                    ? static_cast<GameplayJournal*>(window)
                    : nullptr;
     }
-    GameplayInventory* Object(const std::string& name, const std::string& actual)
+    GameplayInventory* Object(const std::string& name, const std::string& actual, int parts = 0)
     {
-        Do("_o = { name = '" + name + "', actualname = '" + actual + "' } _s = {}");
+        Do("_o = { name = '" + name + "', actualname = '" + actual +
+           "', partcount = " + std::to_string(parts) + " } _s = {}");
         std::unique_ptr<TLuaTable> object(mScript->GetGlobalTable("_o"));
         std::unique_ptr<TLuaTable> shared(mScript->GetGlobalTable("_s"));
         mObjects.push_back(std::make_unique<GameplayInventory>(*object, *shared));
@@ -146,6 +147,10 @@ TEST_F(JournalTest, GoalLinesSeparatorsSharedNamesAndTheAreasOrder)
     EXPECT_EQ(journal->BuildGoalText({key, oil, wick}, {lamp, door}).c_str(),
               "- " + F("Oil") + " and " + F("Wick") + " at " + F("Lamp") + ".<br>- " + F("Key") +
                   " at " + F("Door") + ".<br>");
+    // An object whose parts are not all found is no step yet.
+    GameplayInventory* can = Object("can", "inv_oil", 2);
+    EXPECT_EQ(journal->BuildGoalText({key, can}, {door, Area("area_lamp", {"can"})}).c_str(),
+              "- " + F("Key") + " at " + F("Door") + ".<br>");
     // Nothing usable: empty.
     EXPECT_EQ(journal->BuildGoalText({wick}, {door}).c_str(), std::string());
     EXPECT_EQ(journal->BuildGoalText({}, {}).c_str(), std::string());
@@ -166,8 +171,9 @@ TEST_F(JournalTest, OpensFliesInStaysOpenAndFliesBackCallingBackOnce)
     GameplayInventory* key = Object("key", "inv_key");
     journal->Open({key}, {Area("area_door", {"key"})}, {"journal_lamp"}, &closed.mCallback);
     EXPECT_EQ(journal->GetState(), GameplayJournal::kWaitingForPage);
+    // The goal first, then the steps.
     EXPECT_EQ(journal->GetGoalText()->GetText().c_str(),
-              "- " + F("Key") + " at " + F("Door") + ".<br>The lamp is dark.<br>");
+              "The lamp is dark.<br>- " + F("Key") + " at " + F("Door") + ".<br>");
     std::shared_ptr<TTexture> first = journal->GetPageSprite()->GetTexture();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->GetWidth(), 200u);
