@@ -156,13 +156,17 @@ protected:
     {
         fs::copy_file(mRoot / "placed.dat", PrefsFile(), fs::copy_options::overwrite_existing);
     }
-    LocationRecord Record() const
+    // The player's slot: the location's record (its play time left out) and the player record.
+    Slot Player() const
     {
-        const std::vector<Slot> slots = ParseDump(Prefs());
-        if (slots.size() < 2 || !slots[1].contains("gamedata"))
+        std::vector<Slot> slots = ParseDump(Prefs());
+        if (slots.size() < 2)
             return {};
-        return ReadLocation(slots[1].at("gamedata"), mPlay.mObjects);
+        std::vector<uint8_t>& record = slots[1]["gamedata"];
+        std::fill_n(record.begin(), std::min<size_t>(4, record.size()), 0);
+        return slots[1];
     }
+    LocationRecord Record() const { return ReadLocation(Player()["gamedata"], mPlay.mObjects); }
     bool Completes(const Traces& traces) const
     {
         return std::find(traces.begin(), traces.end(),
@@ -176,6 +180,8 @@ protected:
     size_t mRest = 0;
     fs::path mGame;
     std::vector<int> mExpected;
+    // The profiles (player record, then location record) whose play-on completed the location.
+    std::vector<std::vector<uint8_t>> mCompleted;
 };
 
 // At each frame of the window: the use, the close (or "Main menu" and "Play" again, then the
@@ -196,17 +202,26 @@ TEST_P(CloseSweepTest, EveryCloseInTheWindowPlaysOnToTheCompletion)
         const Traces first = RunOk(mGame, play + cut + "close\n", "start=scripts/mainmenu.lua");
         if (Completes(first))
             break;
-        const LocationRecord record = Record();
-        ASSERT_TRUE(record.mValid) << "no record stored";
+        Slot player = Player();
+        const LocationRecord record = ReadLocation(player["gamedata"], mPlay.mObjects);
+        EXPECT_TRUE(record.mValid) << "no record stored";
         if (!mUse.mEnd)
         {
             EXPECT_EQ(ObjectsFoundAndUsed(record), mExpected);
         }
+        // A profile already played on to the completion plays on the same way: the program runs
+        // on the fixed step, and the restore takes nothing but the records.
+        const std::vector<uint8_t> bytes = player["gamedata"];
+        std::vector<uint8_t> profile = player["playerdata"];
+        profile.insert(profile.end(), bytes.begin(), bytes.end());
+        if (std::find(mCompleted.begin(), mCompleted.end(), profile) != mCompleted.end())
+            continue;
         const Traces second = RunOk(
             mGame, play + Joined(mPlay.mLines, mRest, mPlay.mLines.size()) + "wait 30\nclose\n",
             "start=scripts/mainmenu.lua");
         EXPECT_TRUE(Completes(second)) << testing::PrintToString(second);
-        ASSERT_FALSE(HasFailure());
+        if (Completes(second))
+            mCompleted.push_back(profile);
     }
 }
 
