@@ -6,7 +6,7 @@
 //
 // Each window starts from a profile placed just before its use (the location played there and
 // closed at a calm point). MURKWELL_CLOSE_SWEEP=full (`make close-sweep`) takes every frame;
-// without it, the sample `make test` runs: the end windows whole, the rest every fifth frame.
+// without it, the sample: the end windows whole, the rest every fifth frame.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,18 +85,20 @@ std::vector<Window> Windows()
     return windows;
 }
 
-bool FullSweep()
+// MURKWELL_CLOSE_SWEEP: "full" every frame, "fifth" every fifth frame of every window; otherwise
+// the sample.
+std::string Sweep()
 {
     const char* sweep = std::getenv("MURKWELL_CLOSE_SWEEP");
-    return sweep != nullptr && std::string(sweep) == "full";
+    return sweep != nullptr ? sweep : "";
 }
 
-// The frames of a window the run takes: every frame (every third for "Main menu") in the full
-// sweep and in an end window, every fifth (fifteenth) in the sample's switch windows.
+// The frames of a window the run takes ("Main menu" every third of them): every frame in the full
+// sweep and, in the sample, in an end window; every fifth otherwise.
 std::vector<int> Frames(const Use& use, Road road)
 {
-    const int step =
-        (road == Road::kMainMenu ? 3 : 1) * (FullSweep() || use.mEnd ? 1 : kSampleStep);
+    const bool whole = Sweep() == "full" || (use.mEnd && Sweep() != "fifth");
+    const int step = (road == Road::kMainMenu ? 3 : 1) * (whole ? 1 : kSampleStep);
     std::vector<int> frames;
     for (int frame = 0; frame < (use.mEnd ? kLongestEnd : kSwitchWindow); frame += step)
         frames.push_back(frame);
