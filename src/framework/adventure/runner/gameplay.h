@@ -556,6 +556,8 @@ protected:
     // has passed (`mSinceCalmStore`, game time).
     std::vector<uint8_t> mCalmBytes;
     bool mCalmStoreDue = false;
+    // Set when a store could not be saved: the rest of the run leaves them to the close.
+    bool mCalmStoreOff = false;
     uint32_t mSinceCalmStore = kCalmStoreIntervalMs;
     // Marks the record just built as the calm point's when the location is calm and it holds news.
     void NoteCalmRecord();

@@ -173,7 +173,8 @@ bool Gameplay::MayStoreRecord() const
 void Gameplay::StoreCalmRecordWhenDue(uint32_t elapsed)
 {
     mSinceCalmStore = std::min(mSinceCalmStore + elapsed, kCalmStoreIntervalMs);
-    if (!mCalmStoreDue || mSinceCalmStore < kCalmStoreIntervalMs || !MayStoreRecord())
+    if (!mCalmStoreDue || mCalmStoreOff || mSinceCalmStore < kCalmStoreIntervalMs ||
+        !MayStoreRecord())
         return;
     Settings* settings = Settings::Instance();
     if (settings == nullptr || settings->GetNumUsers() == 0)
@@ -188,6 +189,14 @@ void Gameplay::StoreCalmRecordWhenDue(uint32_t elapsed)
         player->SaveProfile();
     }
     settings->SetPlayerData(kRecordKey, mCalmBytes.data(), static_cast<int>(mCalmBytes.size()));
+    // A disk that refuses the file would refuse it every few seconds, each time said in the log:
+    // the close stores the location, and says whether it could.
+    if (settings->GetPrefs() != nullptr && settings->GetPrefs()->HasUnsavedChanges())
+    {
+        mCalmStoreOff = true;
+        Log("Gameplay: the location's calm points are not stored any more in this run, since the "
+            "preferences could not be saved; the close stores it");
+    }
 }
 
 size_t Gameplay::CheckLocationRecord(const std::vector<uint8_t>& record) const
