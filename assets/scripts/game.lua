@@ -205,6 +205,14 @@ function LocationComplete()
     end
 end
 
+-- A location completed as it closed (its end was under way when the window closed or the pause
+-- dialog's "Main menu" was chosen): the runner has counted it in the record, and the next "Play"
+-- goes on from the map.
+function LocationCompletedAtClose()
+    Trace("complete " .. (GetCurrentLocation(true) - 1))
+    SetState("playing", 0)
+end
+
 -- The map's travel is over.
 function ContinueMap()
     gRoute = "mapdone"

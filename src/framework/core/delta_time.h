@@ -21,6 +21,9 @@ public:
     // Direct writes, for code that drives frames without the frame driver.
     void SetFrameTime(uint32_t time) { mFrameTime = time; }
     void SetStep(uint32_t step) { mStep = step; }
+    // Moves the clock on by `ms` at once, as a frame of that length, and keeps every later reading
+    // that far ahead, so the clock never runs back (a location run forward as it closes).
+    void Skip(uint32_t ms);
 
     // "now" of the current frame, 0 while no clock exists.
     static uint32_t Now();
@@ -29,4 +32,5 @@ private:
     uint8_t mSkipNext = 1;
     uint32_t mFrameTime = 0;
     uint32_t mStep = 0;
+    uint32_t mSkipped = 0;
 };

@@ -140,7 +140,7 @@ std::unique_ptr<TM_Transform2D> MKWGameplay::MakePlacedMover(TDrawSpec* spec)
 
 void MKWGameplay::Update()
 {
-    if (GetState() != kIdle || mPaused != 0)
+    if (!IsRunning())
     {
         Gameplay::Update();
         return;
@@ -170,7 +170,8 @@ void MKWGameplay::Update()
     game_particles::Advance(mHintParticle, dt);
     game_particles::Advance(mHintParticleSecondary, dt);
 
-    CheckTutorials();
+    if (!mSettling)
+        CheckTutorials();
     for (const std::shared_ptr<Godray>& ray : mGodrays)
         ray->Update();
     for (SoundEffect* sound : SoundEffects())
@@ -183,7 +184,7 @@ void MKWGameplay::Update()
     if (mMiniHintElapsed >= mTimeHintShowDestination)
         SwitchHudMiniHint(hud, 0);
 
-    if (mClickPending == 0 && mGameplayState == kPlay && mHintArmed == 0)
+    if (mClickPending == 0 && mGameplayState == kPlay && mHintArmed == 0 && !mSettling)
     {
         mIdleElapsed += dt;
         if (mIdleElapsed >= mTimeHintMiniShow)
@@ -391,12 +392,13 @@ void MKWGameplay::StartMinigame(uint32_t minigame)
 
 void MKWGameplay::SettleForClose()
 {
-    Gameplay::SettleForClose();
+    // A hint on its way when the location closes is not spent: the player never saw it.
     if (mFlightMedallion != nullptr && mTokenWait.IsHeld())
         mFlightMedallion->SetAvailableMask(
             static_cast<uint8_t>(mFlightMedallion->GetAvailableMask() | mFlightTrackers));
     mFlightMedallion = nullptr;
     mFlightTrackers = 0;
+    Gameplay::SettleForClose();
 }
 
 void MKWGameplay::OnHintArrived()

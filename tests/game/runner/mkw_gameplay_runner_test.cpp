@@ -67,7 +67,8 @@ protected:
         mManager->GetScript()->DoLuaString("gameplayinstructions = nil");
         ScreenTest::TearDown();
     }
-    // The location's instructions are left as they are when `events` is empty.
+    // The location's instructions are left as they are when `events` is empty; `keys` go over the
+    // style's own.
     TestGameplay* Open(const std::string& events, const std::string& children = "",
                        const std::string& keys = "")
     {
@@ -78,7 +79,7 @@ protected:
                  events + " }, inventory = {}, initial_event = 'e0', active_scene = 'a' }")
                     .c_str());
         mManager->GetScript()->DoLuaString(
-            (std::string("Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, ") + keys +
+            (std::string("Gameplay{ name = 'gameplay', x = 0, y = 0, w = 800, h = 600, ") +
              "particlepuzzlecompletepositionx = 40, particlepuzzlecompletepositiony = 50, "
              "particlepuzzlecompletesize = 6, puzzlecompletefade = 100, puzzlecompletetotal = 300, "
              "characterinfo = { scrim = {}, conversation_info = {}, info = {} }, "
@@ -88,7 +89,7 @@ protected:
              "GameplayHud{ name = 'hud', x = 0, y = 500, w = 800, h = 100, "
              "background = { image = 'hud/bg.png' }, foreground = { image = 'hud/bg.png' }, "
              "progressbar = { image = 'hud/bg.png' }, inventorybounds = { w = 300, h = 80 } }, " +
-             children + " }()")
+             keys + children + " }()")
                 .c_str());
         return dynamic_cast<TestGameplay*>(mManager->GetRoot()->FindChild("gameplay", 0xFFFFFFFFu));
     }
@@ -309,6 +310,68 @@ TEST_F(MKWGameplayRunnerTest, AClosedLocationIsTakenUpByTheNextRunner)
         Frame(16);
     EXPECT_EQ(again->GetLastUsedCharacter(), 1) << Log();
     EXPECT_EQ(again->GetJournalGoals(), (std::vector<TString>{"journal_lamp", "x"}));
+}
+
+// An end event (its action "scene_complete") whose waits still run when the location closes: the
+// close runs the location on, so the location is completed as play completes it (the player's
+// location counted, the map next, no record left) and the game's screens are not handed over.
+TEST_F(MKWGameplayRunnerTest, ACloseDuringAnEndEventsWaitsCompletesTheLocation)
+{
+    mSettings->CreateNewUser("player");
+    PlayerData player;
+    Image("t/lit.png", 64, 64, 0xFFFFFFFF);
+    Run("function LocationComplete() handed = (handed or 0) + 1 end");
+    struct Shape
+    {
+        const char* what;
+        const char* events;
+        int frames;
+    };
+    const Shape shapes[] = {
+        {"an awaited glow of 2 s",
+         "{ name = 'end', animations = { 'glow' }, action = "
+         "'scene_complete' }",
+         45},
+        {"an area completed and a layer faded in",
+         "{ name = 'end', areastocomplete = { 'hearth' }, layerstoactivate = { 'lit' }, "
+         "action = 'scene_complete' }",
+         3},
+        {"a chain through a switch",
+         "{ name = 'end', action = 'b', nextevent = 'last' }, "
+         "{ name = 'last', animations = { 'glow' }, action = 'scene_complete' }",
+         1},
+        {"no wait of its own", "{ name = 'end', action = 'scene_complete' }", 0},
+    };
+    for (const Shape& shape : shapes)
+    {
+        SCOPED_TRACE(shape.what);
+        player.SetLocation(0);
+        player.SetGameState(PlayerData::kInLocation);
+        mSettings->DeletePlayerData("gamedata");
+        Run(std::string("handed = 0; gameplayinstructions = { conversations = {}, "
+                        "scenes = { 'a', 'b' }, a = { layers = { { name = 'lit', image = 't/lit', "
+                        "x = 0, y = 0, depth = 10, visible = 0 } }, areas = { { name = 'hearth', "
+                        "image = 't/lit', x = 100, y = 100, events = {} } } }, b = {}, "
+                        "animations = { { name = 'glow', layer = 'lit', callback = 1, "
+                        "fade = { beginopacity = 0, endopacity = 1, duration = 2000 } } }, "
+                        "events = { { name = 'e0' }, ") +
+            shape.events + " }, inventory = {}, initial_event = 'e0', active_scene = 'a' }");
+        TestGameplay* gameplay = Open("", "",
+                                      "entityinfo = { iteminfo = {}, areainfo = {}, "
+                                      "layerinfo = { fadetime = 300 }, textinfo = {} }, ");
+        ASSERT_NE(gameplay, nullptr);
+        for (int i = 0; i < 40 && gameplay->GetGameplayState() != Gameplay::kPlay; ++i)
+            Frame(16);
+        gameplay->ActivateEvent("end", false);
+        RunFrames(shape.frames);
+        gameplay->OnClose();
+        mManager->GetRoot()->RemoveChild(gameplay);
+        delete gameplay;
+        EXPECT_EQ(player.GetLocation(), 1) << Log();
+        EXPECT_EQ(player.GetGameState(), PlayerData::kOnMap);
+        EXPECT_FALSE(mSettings->HasPlayerData("gamedata"));
+        EXPECT_EQ(mManager->GetScript()->GetGlobalNumber("handed"), 0);
+    }
 }
 
 } // namespace

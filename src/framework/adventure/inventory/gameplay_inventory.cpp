@@ -16,6 +16,7 @@
 #include "script/lua_object_wrapper.h"
 #include "script/script.h"
 
+#include <algorithm>
 #include <cmath>
 
 const TVec2 kUnsetPosition(-9999.0f, -9999.0f);
@@ -571,7 +572,7 @@ void GameplayInventory::SaveState(std::vector<uint8_t>& out) const
     for (size_t i = 0; i < mParts.size(); ++i)
     {
         missing = missing || !mParts[i];
-        if (mParts[i] && i < 8)
+        if (mParts[i] && i < static_cast<size_t>(kPartsARecordHolds))
             found |= static_cast<uint8_t>(1u << i);
     }
     if (!mFadingParts.empty() && !missing)
@@ -611,7 +612,7 @@ bool GameplayInventory::RestoreState(const uint8_t* record, size_t size)
     bool missing = false;
     for (size_t i = 0; i < mParts.size(); ++i)
     {
-        mParts[i] = i < 8 && (record[1] >> i & 1u) != 0;
+        mParts[i] = i < static_cast<size_t>(kPartsARecordHolds) && (record[1] >> i & 1u) != 0;
         missing = missing || !mParts[i];
     }
     if (!missing && !mParts.empty())
@@ -624,6 +625,18 @@ bool GameplayInventory::RestoreState(const uint8_t* record, size_t size)
     mHomePosition =
         TVec2(static_cast<float>(GetInt32(record + 3)), static_cast<float>(GetInt32(record + 7)));
     return true;
+}
+
+void GameplayInventory::RestorePart(int32_t part)
+{
+    if (part <= kPartsARecordHolds || static_cast<size_t>(part) > mParts.size() ||
+        (mFlags & kUsed) != 0)
+        return;
+    mParts[static_cast<size_t>(part - 1)] = true;
+    if (std::find(mParts.begin(), mParts.end(), false) != mParts.end())
+        return;
+    mFlags |= kComplete;
+    mBarTransform.SetAlpha(0.0f);
 }
 
 // --- per frame ----------------------------------------------------------------------------------

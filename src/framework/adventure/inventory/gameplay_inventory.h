@@ -110,6 +110,10 @@ public:
     void SaveState(std::vector<uint8_t>& out) const;
     // False, nothing changed, for a record shorter than kSavedStateSize.
     bool RestoreState(const uint8_t* record, size_t size);
+    // The record's part byte holds the first eight parts: one past them that a found item gave
+    // is found again after a restore, without being counted or faded in.
+    static constexpr int32_t kPartsARecordHolds = 8;
+    void RestorePart(int32_t part);
 
     const TString& GetName() const { return mName; }
     TString GetActualName() const { return mActualName; }

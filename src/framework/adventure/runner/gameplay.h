@@ -283,6 +283,9 @@ public:
     // location runs, so a crash loses at most the last calm point's changes.
     static constexpr uint32_t kCalmStoreIntervalMs = 3000;
     bool IsPaused() const { return mPaused != 0; }
+    // How far a close runs the location forward at most, in steps of the settle's frame.
+    static constexpr int kMostSettleSteps = 3000;
+    static constexpr uint32_t kSettleStepMs = 100;
     bool IsLocationComplete() const { return mLocationComplete != 0; }
 
 protected:
@@ -535,9 +538,17 @@ protected:
     // offset of the game's part, or 0 for a record that is not this location's.
     size_t CheckLocationRecord(const std::vector<uint8_t>& record) const;
     void RestoreLocationRecord(const std::vector<uint8_t>& record, size_t extraAt);
-    // What is on its way when the location closes arrives at once: a found item lands in its
-    // object, as its flight's end would have it.
+    // The location run on to its next calm point, as play runs it, without drawing and with the
+    // clock moved on at each step so that every wait ends at once: pending events run, chains go
+    // on, a completion that would come comes. What waits for the player (an armed event, a
+    // conversation, a puzzle, a prompt) stays as it is for the record.
     virtual void SettleForClose();
+    // Nothing awaited, nothing on its way, and nothing play would do next without the player.
+    bool IsCalm();
+    // Play's frame step runs: the window is idle and the location not paused, or it settles.
+    bool IsRunning() const { return (GetState() == kIdle || mSettling) && mPaused == 0; }
+    // Set while a close runs the location forward.
+    bool mSettling = false;
     // Only the shown scene stays; what pointed into the others is let go first.
     void DropInactiveScenes();
     // The inventory, hint and basic tool tips, then the tutorial prompts.

@@ -272,7 +272,7 @@ void Gameplay::Update()
         break;
     }
 
-    if (GetState() != kIdle || mPaused != 0 || mLocationComplete != 0)
+    if (!IsRunning() || mLocationComplete != 0)
     {
         mClickPending = 0;
         return;
@@ -290,7 +290,9 @@ void Gameplay::Update()
     FrameInput input;
     if (Settings* settings = Settings::Instance())
         input.mouse = TPoint{settings->mMouseX, settings->mMouseY};
-    CheckTutorials();
+    // A prompt is for the player: a location run forward as it closes shows none.
+    if (!mSettling)
+        CheckTutorials();
     if (mActiveScene != nullptr)
         input.wantedCursor = mActiveScene->GetCursorName();
     switch (mGameplayState)
@@ -326,7 +328,8 @@ void Gameplay::Update()
     // event put it there) is stepped here, so that it follows the pointer.
     if (mHeldInventory != nullptr && !IsPlaced(*mHeldInventory))
         mHeldInventory->Update(elapsed);
-    AddPlayTime(elapsed);
+    if (!mSettling)
+        AddPlayTime(elapsed);
     mModelPortals->StepCurrentModelPortal();
     mClickPending = 0;
 }

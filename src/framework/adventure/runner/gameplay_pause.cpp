@@ -166,6 +166,10 @@ void Gameplay::CompleteLocation()
         player->SetScore(
             static_cast<int32_t>(static_cast<uint32_t>(player->GetScore()) + mPlayTime));
         player->SetLocation(static_cast<uint8_t>(player->GetLocation() + 1));
+        // Completed as the location closes: the game's screens are not handed over, and the next
+        // start goes on from the map a completed location leads to, as the map's start marks it.
+        if (mSettling)
+            player->SetGameState(PlayerData::kOnMap);
         if (Settings* settings = Settings::Instance())
             settings->DeletePlayerData("gamedata");
         player->SaveProfile();
@@ -175,6 +179,14 @@ void Gameplay::CompleteLocation()
         settings->DeletePlayerData("gamedata");
     }
     mLocationComplete = 1;
+    if (mSettling)
+    {
+        // The game's script learns of it, if it asks to, without being handed the screens.
+        if (TScript* script = GetWindowScript())
+            script->DoLuaString(
+                "if LocationCompletedAtClose ~= nil then LocationCompletedAtClose() end");
+        return;
+    }
 
     DropInactiveScenes();
 

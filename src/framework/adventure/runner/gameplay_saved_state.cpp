@@ -13,9 +13,11 @@
 #include "framework/adventure/scene/gameplay_animation.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_scene.h"
+#include "framework/core/delta_time.h"
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "framework/sound/sound_effect.h"
+#include "framework/transforms/transform_manager.h"
 #include "platform/log.h"
 
 #include <algorithm>
@@ -28,11 +30,27 @@ const char kRecordKey[] = "gamedata";
 // Play time and the three indices.
 constexpr size_t kRecordHead = 7;
 constexpr size_t kMaxByteField = Gameplay::kMostARecordByteHolds;
-// An event armed for the next click while another is pending as well lies in the first scene's
-// pending-dialog byte, whose reader looks only at its lowest bit: the seven above it hold 1 + the
-// event's index, 0 for none, so every record written before reads as holding none.
+// An event armed for the next click while another is pending as well lies in the scenes'
+// pending-dialog bytes, whose reader looks only at their lowest bit: the seven above it in the
+// first scene's hold the low bits of 1 + the event's index (0 for none), the second scene's the
+// eighth, so every record written before reads as holding none.
 constexpr int kArmedShift = 1;
-constexpr size_t kMaxArmed = 0x7F;
+constexpr unsigned kArmedLowBits = 7;
+constexpr size_t kMaxArmedInOneScene = (1u << kArmedLowBits) - 1;
+
+// The armed event's bits a scene's pending-dialog byte holds, by the scene's place in the list.
+unsigned ArmedPart(size_t armed, size_t scene)
+{
+    if (scene == 0)
+        return static_cast<unsigned>(armed & kMaxArmedInOneScene);
+    return scene == 1 ? static_cast<unsigned>(armed >> kArmedLowBits) : 0u;
+}
+
+size_t ArmedFrom(uint8_t first, uint8_t second)
+{
+    return (static_cast<size_t>(first) >> kArmedShift) |
+           (static_cast<size_t>(second >> kArmedShift) << kArmedLowBits);
+}
 
 template <class List, class Entry> uint8_t IndexPlusOne(const List& list, const Entry* entry)
 {
@@ -107,20 +125,19 @@ bool Gameplay::BuildLocationRecord(std::vector<uint8_t>& out)
         mHud->SaveState(out);
     for (const std::shared_ptr<GameplayInventory>& object : mInventory)
         object->SaveState(out);
-    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+    if (armed > kMaxArmedInOneScene && mScenes.size() < 2)
+        Log("Gameplay: event '%s', armed for the next click beside the pending event '%s', is "
+            "event number %u of a location of one scene: only the first %zu fit its record, so it "
+            "is not stored",
+            mDeferredEvent->GetName().c_str(), mNextEvent->GetName().c_str(),
+            static_cast<unsigned>(armed), kMaxArmedInOneScene);
+    for (size_t i = 0; i < mScenes.size(); ++i)
     {
         const size_t start = out.size();
-        scene->SaveState(out);
-        if (armed == 0 || scene != mScenes.front())
-            continue;
-        if (armed <= kMaxArmed)
-            out[start + scene->GetLeadingStateSize()] |= static_cast<uint8_t>(armed << kArmedShift);
-        else
-            Log("Gameplay: event '%s', armed for the next click beside the pending event '%s', is "
-                "event number %u of the location: only the first %zu fit the record, so it is not "
-                "stored",
-                mDeferredEvent->GetName().c_str(), mNextEvent->GetName().c_str(),
-                static_cast<unsigned>(armed), kMaxArmed);
+        mScenes[i]->SaveState(out);
+        if (mScenes.size() >= 2 || armed <= kMaxArmedInOneScene)
+            out[start + mScenes[i]->GetLeadingStateSize()] |=
+                static_cast<uint8_t>(ArmedPart(armed, i) << kArmedShift);
     }
     out.push_back(static_cast<uint8_t>(mAnimationIds.size()));
     out.insert(out.end(), mAnimationIds.begin(), mAnimationIds.end());
@@ -224,19 +241,23 @@ size_t Gameplay::CheckLocationRecord(const std::vector<uint8_t>& record) const
         return 0;
     if (!take(GameplayInventory::kSavedStateSize * mInventory.size()))
         return 0;
-    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+    uint8_t armedBytes[2] = {0, 0};
+    for (size_t i = 0; i < mScenes.size(); ++i)
     {
-        const size_t length = scene->MeasureState(data + at, size - at);
+        const GameplayScene& scene = *mScenes[i];
+        const size_t length = scene.MeasureState(data + at, size - at);
         // The held names lie in the base scene's part, after a puzzle's own bytes.
-        const size_t lead = scene->GetLeadingStateSize();
+        const size_t lead = scene.GetLeadingStateSize();
         if (length <= lead ||
-            !HeldNamesKnown(*scene, data + at + lead, length - lead,
+            !HeldNamesKnown(scene, data + at + lead, length - lead,
                             [this](const TString& name) { return FindInventory(name) != nullptr; }))
             return 0;
-        if (scene == mScenes.front() && (data[at + lead] >> kArmedShift) > mEvents.size())
-            return 0;
+        if (i < 2)
+            armedBytes[i] = data[at + lead];
         at += length;
     }
+    if (ArmedFrom(armedBytes[0], armedBytes[1]) > mEvents.size())
+        return 0;
     if (!take(1))
         return 0;
     const size_t started = data[at - 1];
@@ -293,18 +314,26 @@ void Gameplay::RestoreLocationRecord(const std::vector<uint8_t>& record, size_t 
                 mSoundInventoryEquip->mPending = mSoundInventoryEquip->GetStartDelay();
         }
     }
-    size_t armed = 0;
-    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+    uint8_t armedBytes[2] = {0, 0};
+    for (size_t i = 0; i < mScenes.size(); ++i)
     {
+        const std::shared_ptr<GameplayScene>& scene = mScenes[i];
         const size_t length = scene->MeasureState(data + at, record.size() - at);
-        if (scene == mScenes.front())
-            armed = data[at + scene->GetLeadingStateSize()] >> kArmedShift;
+        if (i < 2)
+            armedBytes[i] = data[at + scene->GetLeadingStateSize()];
         scene->LoadState(data + at, length);
         at += length;
         for (GameplayArea* area : scene->GetAreas())
             if (area->GetHeldInventoryName().Length() > 0)
                 if (GameplayInventory* held = FindInventory(area->GetHeldInventoryName()))
                     area->HoldInventory(held);
+        // The parts past what an object's record holds come back from the items that gave them.
+        for (GameplayItem* item : scene->GetItems())
+            if ((item->GetFlags() & GameplayItem::kFound) != 0)
+                if (GameplayInventory* object = FindInventory(item->GetInventoryName()))
+                    if ((object->GetFlags() & GameplayInventory::kShown) != 0)
+                        for (int32_t part : item->GetInventoryParts())
+                            object->RestorePart(part);
     }
     if (!mScenes.empty())
         mActiveScene = mScenes[activeIndex].get();
@@ -320,6 +349,7 @@ void Gameplay::RestoreLocationRecord(const std::vector<uint8_t>& record, size_t 
     if (mHud != nullptr)
         mHud->MergePendingInventory(false, nullptr);
     mNextEvent = eventIndex > 0 ? mEvents[eventIndex - 1].get() : nullptr;
+    const size_t armed = ArmedFrom(armedBytes[0], armedBytes[1]);
     mDeferredEvent = armed > 0 ? mEvents[armed - 1].get() : nullptr;
     mLastClickedArea = areaIndex > 0 && mActiveScene != nullptr
                            ? mActiveScene->GetAreas()[areaIndex - 1]
@@ -352,26 +382,80 @@ bool Gameplay::LoadLocationState()
     return true;
 }
 
+bool Gameplay::IsCalm()
+{
+    if (!mWaits.empty() || mBlockingAnimation != 0)
+        return false;
+    switch (mGameplayState)
+    {
+    case kFirstFrame:
+    case kSceneSwitch:
+    case kSceneLoading:
+    case kSceneFadingIn:
+    case kWaiting:
+        return false;
+    case kPlay:
+        // Play's next frame would end the location or run the pending event; a conversation
+        // comes first and waits for the player.
+        return !IsLocationDone() && (mNextEvent == nullptr || mPendingConversation.Length() > 0);
+    default:
+        return true;
+    }
+}
+
 void Gameplay::SettleForClose()
 {
-    // A switch under way (its fade, or one waiting for a scene's load to end) is stored as made:
-    // the record holds its event's other changes, and the event may be the only way in. The
-    // click that led to it was in the scene left.
-    GameplayScene* target = mNextScene;
-    if (mPendingSceneSwitch.Length() > 0)
-        target = FindScene(mPendingSceneSwitch);
-    if (target != nullptr && target != mActiveScene)
+    TransformManager* transforms = TransformManager::Instance();
+    DeltaTime* clock = DeltaTime::Instance();
+    Settings* settings = Settings::Instance();
+    const bool paused = mPaused != 0;
+    if (paused)
+        ResumeGame();
+    const bool suspended = transforms != nullptr && transforms->IsSuspended();
+    if (suspended)
+        transforms->ResumeAll();
+    // The pointer is off the picture: nothing is hovered or lit on the way.
+    TPoint mouse;
+    if (settings != nullptr)
     {
-        mActiveScene = target;
-        mLastClickedArea = nullptr;
+        mouse = TPoint{settings->mMouseX, settings->mMouseY};
+        settings->mMouseX = settings->mMouseY = -1;
     }
-    mNextScene = nullptr;
-    mPendingSceneSwitch = TString();
-    if (mFlyingItem != nullptr)
-        mFlyingItem->Land();
-    // An object being used: its use ends, so the record holds the event it leads to.
-    if (mHeldInventory != nullptr && (mHeldInventory->GetFlags() & GameplayInventory::kUsed) != 0)
-        mHeldInventory->FinishUse();
+    const uint32_t step = clock != nullptr ? clock->GetStep() : 0;
+    mSettling = true;
+    mClickPending = 0;
+    int steps = 0;
+    while (mLocationComplete == 0 && !IsCalm())
+    {
+        if (steps++ == kMostSettleSteps)
+        {
+            const std::vector<TString> waits = DescribeWaits();
+            Log("Gameplay: the location did not come to rest within %d steps of its close (state "
+                "%d%s%s); it is stored as it stands",
+                kMostSettleSteps, mGameplayState, waits.empty() ? "" : ", waiting for ",
+                waits.empty() ? "" : waits.front().c_str());
+            break;
+        }
+        if (clock != nullptr)
+            clock->Skip(kSettleStepMs);
+        if (transforms != nullptr)
+            transforms->Update();
+        Update();
+        if (mHud != nullptr)
+            mHud->Update();
+    }
+    mSettling = false;
+    if (clock != nullptr)
+        clock->SetStep(step);
+    if (settings != nullptr)
+    {
+        settings->mMouseX = mouse.x;
+        settings->mMouseY = mouse.y;
+    }
+    if (suspended)
+        transforms->PauseAll();
+    if (paused && mLocationComplete == 0)
+        PauseGame();
 }
 
 void Gameplay::SaveOnClose()
@@ -383,10 +467,12 @@ void Gameplay::SaveOnClose()
         (player != nullptr && player->GetLocation() != mLocationByteAtStart))
         return;
     // The last calm point may lie well before the close: a puzzle's progress since its scene faded
-    // in, a use whose event animation still runs, an object picked up. The record is built from
-    // the state as it stands, with what is on its way taken as arrived (a started animation counts
-    // as ended, as a restore ends it), so nothing the player did since is lost.
+    // in, a use whose event animation still runs, an end event waiting for its effects. The
+    // location runs on to its next calm point first, so nothing the player did since is lost and
+    // an end under way ends it.
     SettleForClose();
+    if (mLocationComplete != 0)
+        return;
     std::vector<uint8_t> record;
     if (BuildLocationRecord(record))
         mStateBytes.swap(record);

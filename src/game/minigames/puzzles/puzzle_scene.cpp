@@ -36,7 +36,11 @@ void PuzzleScene::AskForCompletion(const TString& eventName)
 
 void PuzzleScene::SaveState(std::vector<uint8_t>& out)
 {
+    const size_t start = out.size();
     SaveOwnState(out);
+    if (mCompletionAsked && AsksForCompletion() && mOwnStateSize > 0 &&
+        out.size() == start + mOwnStateSize)
+        out.back() = static_cast<uint8_t>(out.back() | kCompletionAskedBit);
     GameplayScene::SaveState(out);
 }
 
@@ -61,7 +65,14 @@ bool PuzzleScene::LoadState(const uint8_t* data, size_t size)
             mName.c_str(), mRecordName, size);
         return false;
     }
-    LoadOwnState(data);
+    std::vector<uint8_t> own(data, data + mOwnStateSize);
+    if (!own.empty() && AsksForCompletion())
+    {
+        // A puzzle whose completion ran before the close does not ask for it again.
+        mCompletionAsked = (own.back() & kCompletionAskedBit) != 0;
+        own.back() = static_cast<uint8_t>(own.back() & ~kCompletionAskedBit);
+    }
+    LoadOwnState(own.data());
     return GameplayScene::LoadState(data + mOwnStateSize, size - mOwnStateSize);
 }
 

@@ -21,7 +21,7 @@ class TVertexSet;
 
 // A puzzle is a scene of the runner whose record holds its own bytes before the base scene's.
 // The record's size and measure, and the refusal of one that does not fit, are made here; a
-// puzzle writes and reads only its own bytes.
+// puzzle writes and reads only its own bytes, the top bit of its last one left free.
 class PuzzleScene : public GameplayScene
 {
 public:
@@ -47,8 +47,14 @@ protected:
     // it would be run before any click each frame, and when it leaves the puzzle shown, its next
     // event would never run and every click would be lost.
     void AskForCompletion(const TString& eventName);
+    // Whether the puzzle ends by AskForCompletion, whose flag its record then keeps; a puzzle
+    // that runs its event itself as it is solved uses its own bytes whole.
+    virtual bool AsksForCompletion() const { return true; }
 
 private:
+    // Set in the last of the puzzle's own bytes, whose top bit no puzzle uses: its completion was
+    // asked for, and runs once in the location's life, across closes.
+    static constexpr uint8_t kCompletionAskedBit = 0x80;
     size_t mOwnStateSize;
     const char* mRecordName;
     bool mCompletionAsked = false;

@@ -86,23 +86,27 @@ protected:
     // Five 16 x 16 frames registered at their centre: the whole object (orange), its silhouette
     // (grey), part 1 (left half green), part 2 (right half blue) and part 3 (top half magenta,
     // under part 1 where they meet); and the glow's source.
-    void Sheet(const std::string& name = "inv/key")
+    // More frames than five are empty parts.
+    void Sheet(const std::string& name = "inv/key", int frames = 5)
     {
-        std::vector<uint32_t> pixels(80 * 16, 0);
+        const int width = 16 * frames;
+        std::vector<uint32_t> pixels(static_cast<size_t>(width) * 16, 0);
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x)
             {
-                pixels[y * 80 + x] = 0xFFE08020;
-                pixels[y * 80 + 16 + x] = 0xFF606060;
-                pixels[y * 80 + 32 + x] = x < 8 ? 0xFF20C020 : 0;
-                pixels[y * 80 + 48 + x] = x >= 8 ? 0xFF2040E0 : 0;
-                pixels[y * 80 + 64 + x] = y < 8 ? 0xFFC020C0 : 0;
+                pixels[y * width + x] = 0xFFE08020;
+                pixels[y * width + 16 + x] = 0xFF606060;
+                pixels[y * width + 32 + x] = x < 8 ? 0xFF20C020 : 0;
+                pixels[y * width + 48 + x] = x >= 8 ? 0xFF2040E0 : 0;
+                pixels[y * width + 64 + x] = y < 8 ? 0xFFC020C0 : 0;
             }
-        std::vector<uint8_t> png = sys::display::EncodePng(pixels.data(), 80, 16);
+        std::vector<uint8_t> png =
+            sys::display::EncodePng(pixels.data(), static_cast<uint32_t>(width), 16);
         File(name + ".png", std::string(png.begin(), png.end()));
-        std::string xml = "<sequence><img w=\"80\" h=\"16\" regx=\"8\" regy=\"8\" name=\"" +
+        std::string xml = "<sequence><img w=\"" + std::to_string(width) +
+                          "\" h=\"16\" regx=\"8\" regy=\"8\" name=\"" +
                           name.substr(name.find('/') + 1) + ".png\"/><framelist>";
-        for (int f = 0; f < 5; ++f)
+        for (int f = 0; f < frames; ++f)
             xml += "<frame x=\"" + std::to_string(f * 16) +
                    "\" y=\"0\" w=\"16\" h=\"16\" regx=\"8\" regy=\"8\"/>";
         File(name + ".xml", xml + "</framelist></sequence>");
@@ -291,6 +295,35 @@ TEST_F(InventoryTest, ShownObjectRoundTripsItsPartsAndACompleteOneHidesItsBar)
     ASSERT_TRUE(complete->RestoreState(full.data(), full.size()));
     EXPECT_EQ(complete->GetFlags(), 0x99);
     EXPECT_EQ(complete->GetBarAlpha(), 0.0f);
+}
+
+// The record's part byte holds eight parts: those past it, given by found items, are found again
+// after a restore (one item giving parts 9 and 10 here), so the object's last item makes it whole.
+TEST_F(InventoryTest, PartsPastTheEighthAreFoundAgainAfterARestore)
+{
+    Sheet("inv/lamp", 12);
+    const std::string lamp = "{ name = 'lamp', image = 'inv/lamp', partcount = 2 }";
+    auto object = Make(lamp);
+    object->PlaceInHud(nullptr, false);
+    ASSERT_EQ(object->GetParts().size(), 10u);
+    object->AddPart(9, true);
+    object->AddPart(10, false);
+    Run(200, object.get());
+    const std::vector<uint8_t> saved = Saved(*object);
+
+    auto restored = Make(lamp);
+    ASSERT_TRUE(restored->RestoreState(saved.data(), saved.size()));
+    for (int part : {8, 9, 10, 11})
+        restored->RestorePart(part);
+    std::vector<bool> found(10, false);
+    found[8] = found[9] = true;
+    EXPECT_EQ(restored->GetParts(), found);
+    EXPECT_EQ(restored->GetPartsFound(), 1) << "nothing counted twice";
+    for (int part = 1; part <= 8; ++part)
+        restored->AddPart(part, part == 1);
+    Run(200, restored.get());
+    EXPECT_NE(restored->GetFlags() & GameplayInventory::kComplete, 0);
+    EXPECT_TRUE(restored->IsWhole());
 }
 
 TEST_F(InventoryTest, EquipUnequipAndUse)

@@ -277,22 +277,13 @@ TEST_F(SavedStateTest, CalmPointsAreStoredWithoutACloseAtMostOnceAnInterval)
     Close(play);
 }
 
-// A use's event animation still running at the close, an object held, or anything changed since the
-// last calm point (a puzzle's progress): what changed is stored, not the calm point before it.
-TEST_F(SavedStateTest, ACloseDuringAnEventAnimationStoresTheStateAsItStands)
+// An object held, or anything changed since the last calm point (a puzzle's progress): what changed
+// is stored, not the calm point before it.
+TEST_F(SavedStateTest, ACloseStoresTheStateAsItStands)
 {
+    // Closed with an object held since the last calm point.
     SavedGameplay* play = Open();
     ASSERT_NE(play, nullptr);
-    Settle(*play);
-    play->mExtra = {0x11};
-    play->SaveLocationState(false);
-    play->mExtra = {0x22};
-    play->Block(true);
-    Close(play);
-    EXPECT_EQ(Stored().back(), 0x22);
-
-    // Closed with an object held since the last calm point: the same.
-    play = Open();
     Settle(*play);
     play->mExtra = {0x33};
     play->SaveLocationState(false);
@@ -365,12 +356,12 @@ TEST_F(SavedStateTest, ACloseMidFlightOrWithAnObjectHeldStoresTheSettledRecord)
     EXPECT_EQ(closed(kFlying, 20), landed) << "flying";
     EXPECT_EQ(closed(kHeld, 2), closed(kHeld, 60)) << "held";
 
-    // Six frames into a use of 300 ms: the next event is the door's ("later", the second); the
-    // coin's flag byte (after the three indices, the HUD's two bytes and the key's record) says
-    // used, which a restore takes as out of play.
+    // Six frames into a use of 300 ms: the use ends and the door's event ("later") runs, as the
+    // same play left alone runs it; the coin's flag byte (after the three indices, the HUD's two
+    // bytes and the key's record) says used, which a restore takes as out of play.
     const std::vector<uint8_t> using_ = closed(kUsed, 6);
     ASSERT_GT(using_.size(), 3 + 2 + 3 * GameplayInventory::kSavedStateSize);
-    EXPECT_EQ(using_[1], 2) << "the event the use leads to";
+    EXPECT_EQ(using_[1], 0) << "the event the use leads to has run";
     EXPECT_NE(using_[3 + 2 + GameplayInventory::kSavedStateSize] & GameplayInventory::kUsed, 0);
     EXPECT_EQ(CountInLog("Too many callbacks reported"), 0);
 }
@@ -438,43 +429,62 @@ TEST_F(SavedStateTest, AnEventArmedForTheNextClickIsNotLostToAClose)
     Close(again);
 }
 
-// An event armed for the next click while another is pending: the close keeps both, the armed one
-// in the first scene's pending-dialog byte above its lowest bit, and the next start has both as
-// they were. One past the event list there makes the record a damaged one.
-TEST_F(SavedStateTest, AnEventArmedBesideAPendingOneIsKeptWithItAcrossAClose)
+// An event armed for the next click while another is pending, in a calm point's record: both are
+// kept, the armed one in the scenes' pending-dialog bytes above their lowest bit (its low seven
+// bits in the first scene's, the eighth in the second's), and the next start has both as they
+// were. One past the event list there makes the record a damaged one.
+TEST_F(SavedStateTest, AnEventArmedBesideAPendingOneIsKeptInTheRecord)
 {
-    SavedGameplay* play = Open();
-    ASSERT_NE(play, nullptr);
-    Settle(*play);
-    play->ActivateEvent("armed_next", true);
-    ASSERT_EQ(play->GetNextEvent(), play->FindEvent("start"));
-    ASSERT_EQ(play->GetDeferredEvent(), play->FindEvent("later"));
-    const size_t firstScene =
-        7 + play->GetHud()->GetSavedStateSize() + 3 * GameplayInventory::kSavedStateSize;
-    Close(play);
-    const std::vector<uint8_t> stored = Stored();
-    ASSERT_GT(stored.size(), firstScene);
-    EXPECT_EQ(stored[5], 1) << "the pending event: 'start'";
-    EXPECT_EQ(stored[firstScene], 2 << 1) << "'later' armed; no dialog pending";
+    // 130 more events: 'far' is the location's 135th.
+    Run("for i = 1, 130 do table.insert(gameplayinstructions.events, { name = 'pad' .. i }) end "
+        "table.insert(gameplayinstructions.events, { name = 'far' }) "
+        "table.insert(gameplayinstructions.events, { name = 'armed_far', nextevent = 'start', "
+        "eventtoactivateonclick = 'far' })");
+    for (const char* armed : {"later", "far"})
+    {
+        SCOPED_TRACE(armed);
+        SavedGameplay* play = Open();
+        ASSERT_NE(play, nullptr);
+        Settle(*play);
+        play->ActivateEvent(std::string(armed) == "far" ? "armed_far" : "armed_next", true);
+        ASSERT_EQ(play->GetNextEvent(), play->FindEvent("start"));
+        ASSERT_EQ(play->GetDeferredEvent(), play->FindEvent(armed));
+        play->SaveLocationState(false);
+        const std::vector<uint8_t> stored = play->GetStateBytes();
+        const size_t firstScene =
+            7 + play->GetHud()->GetSavedStateSize() + 3 * GameplayInventory::kSavedStateSize;
+        const size_t secondScene = firstScene + play->GetScenes()[0]->GetStateSize();
+        Close(play);
+        Store(stored);
+        ASSERT_GT(stored.size(), secondScene);
+        EXPECT_EQ(stored[5], 1) << "the pending event: 'start'";
+        const unsigned index = std::string(armed) == "far" ? 135 : 2;
+        EXPECT_EQ(stored[firstScene], (index & 0x7F) << 1);
+        EXPECT_EQ(stored[secondScene], (index >> 7) << 1);
+        EXPECT_EQ(CountInLog("armed for the next click"), 0);
 
-    SavedGameplay* again = Open();
-    ASSERT_NE(again, nullptr);
-    Frame(16);
-    EXPECT_EQ(again->GetNextEvent(), again->FindEvent("start"));
-    EXPECT_EQ(again->GetDeferredEvent(), again->FindEvent("later"));
-    Close(again);
+        SavedGameplay* again = Open();
+        ASSERT_NE(again, nullptr);
+        Frame(16);
+        EXPECT_EQ(again->GetNextEvent(), again->FindEvent("start"));
+        EXPECT_EQ(again->GetDeferredEvent(), again->FindEvent(armed)) << Log();
+        again->GetParent()->RemoveChild(again);
+        static_cast<Gameplay*>(again)->CompleteLocation();
+        delete again;
 
-    std::vector<uint8_t> bad = stored;
-    bad[firstScene] = 5 << 1;
-    Store(bad);
-    SavedGameplay* fresh = Open();
-    ASSERT_NE(fresh, nullptr);
-    Frame(16);
-    EXPECT_EQ(CountInLog("does not fit this location; it starts fresh"), 1);
-    EXPECT_EQ(fresh->GetDeferredEvent(), nullptr);
-    fresh->GetParent()->RemoveChild(fresh);
-    static_cast<Gameplay*>(fresh)->CompleteLocation();
-    delete fresh;
+        std::vector<uint8_t> bad = stored;
+        bad[firstScene] = 0x7F << 1;
+        bad[secondScene] = 1 << 1;
+        Store(bad);
+        SavedGameplay* fresh = Open();
+        ASSERT_NE(fresh, nullptr);
+        Frame(16);
+        EXPECT_EQ(fresh->GetDeferredEvent(), nullptr);
+        fresh->GetParent()->RemoveChild(fresh);
+        static_cast<Gameplay*>(fresh)->CompleteLocation();
+        delete fresh;
+    }
+    EXPECT_EQ(CountInLog("does not fit this location; it starts fresh"), 2);
 }
 
 TEST_F(SavedStateTest, ADamagedRecordIsNoSavedStateAndStaysInTheProfile)

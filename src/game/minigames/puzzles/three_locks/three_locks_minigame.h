@@ -43,6 +43,8 @@ public:
                        const TLuaTable& scene, const TLuaTable* playlist,
                        const TLuaTable& sceneInfo, TScript& script);
     ~ThreeLocksMinigame() override;
+    // Its event runs at the solving click; its byte's top bit says solved.
+    bool AsksForCompletion() const override { return false; }
 
     // Shown and in play: waiting, it starts once the status area is completed (the eyes dark
     // again), then shows the sequence. The turn sound counts down always; the base runs last.

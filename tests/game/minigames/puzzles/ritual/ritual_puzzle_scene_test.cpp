@@ -291,7 +291,7 @@ TEST_F(RitualPuzzleSceneTest, SavesThePatternIndexAndRestoresIt)
     EXPECT_TRUE(restored->GetPattern(1).IsShowing());
 
     // Saved at 5, or past it: complete again, so the request still comes 2000 ms later.
-    for (uint8_t index : {5, 200})
+    for (uint8_t index : {5, 100})
     {
         auto done = Make(Script());
         saved[0] = index;
@@ -302,7 +302,17 @@ TEST_F(RitualPuzzleSceneTest, SavesThePatternIndexAndRestoresIt)
         done->Update(2000, true, true);
     }
     EXPECT_EQ(Activations(), 2);
-    EXPECT_EQ(CountInLog("saved ritual pattern 200 is past the last"), 1);
+    EXPECT_EQ(CountInLog("saved ritual pattern 100 is past the last"), 1);
+    // Saved once its completion was asked for (the top bit): complete, and never asked again.
+    auto asked = Make(Script());
+    saved[0] = 0x85;
+    ASSERT_TRUE(asked->LoadState(saved.data(), saved.size()));
+    EXPECT_TRUE(asked->IsComplete());
+    asked->Update(5000, true, true);
+    EXPECT_EQ(Activations(), 2);
+    std::vector<uint8_t> again;
+    asked->SaveState(again);
+    EXPECT_EQ(again[0], 0x85);
 
     // Cut short anywhere, refused whole.
     auto fresh = Make(Script());

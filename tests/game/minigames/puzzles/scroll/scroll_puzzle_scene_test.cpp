@@ -262,7 +262,7 @@ TEST_F(ScrollPuzzleSceneTest, FiveFoundCompletesOnceShownInPlayAndTakesNoMorePre
     EXPECT_EQ(Look(*scroll), "5:11111:5");
     std::vector<uint8_t> saved;
     scroll->SaveState(saved);
-    EXPECT_EQ(saved[0], 5);
+    EXPECT_EQ(saved[0], 0x85) << "five found, the completion asked for";
 }
 
 TEST_F(ScrollPuzzleSceneTest, TheMeshFollowsTheLensWhileTheSymbolsStayOnTheScreen)
