@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,12 @@ struct Window
     size_t mUse;
     Road mRoad;
 };
+
+// How ctest lists a window: its use's line and road.
+void PrintTo(const Window& window, std::ostream* out)
+{
+    *out << kUses[window.mUse].mLine << (window.mRoad == Road::kClose ? ", close" : ", main menu");
+}
 
 std::vector<Window> Windows()
 {
