@@ -57,7 +57,8 @@ protected:
 };
 
 // Each start after a kill traces the record in the location (game state 3) and finds the
-// location's record, its progress never behind the last one's; the last start completes it.
+// location's record, its progress never behind the last one's, and takes the location up where
+// the last calm point left it; the last start completes it.
 TEST_P(CrashSaveTest, AKillAfterEachCalmPointKeepsItsRecord)
 {
     const LocationPlay play = LocationPlays()[GetParam()];
@@ -70,6 +71,7 @@ TEST_P(CrashSaveTest, AKillAfterEachCalmPointKeepsItsRecord)
     ASSERT_GE(ends.size(), 3u);
     int progress = -1;
     size_t from = 0;
+    std::vector<uint8_t> last;
     for (size_t step = 0; step < ends.size(); ++step)
     {
         SCOPED_TRACE("killed after line " + std::to_string(ends[step]) + ": " +
@@ -77,7 +79,6 @@ TEST_P(CrashSaveTest, AKillAfterEachCalmPointKeepsItsRecord)
         const Traces traces =
             PlayAndKill(game, PlayToLocation(play.mNumber) + Joined(play.mLines, from, ends[step]) +
                                   kPastTheStore);
-        from = ends[step];
         ASSERT_GE(traces.size(), 4u);
         EXPECT_EQ(traces[3], step == 0 ? "record 0 " + std::to_string(play.mNumber)
                                        : "record 3 " + std::to_string(play.mNumber));
@@ -89,6 +90,13 @@ TEST_P(CrashSaveTest, AKillAfterEachCalmPointKeepsItsRecord)
         EXPECT_GE(record.mProgress, progress);
         progress = record.mProgress;
         EXPECT_EQ(slots[1].at("playerdata")[9], 3) << "the game state: in the location";
+        // A step that ends waiting for the player (a hint's choice) is no calm point: the next
+        // start resumes at the last one, and plays the step again. The play time is no news.
+        std::vector<uint8_t> kept = slots[1].at("playerdata");
+        kept.insert(kept.end(), slots[1].at("gamedata").begin() + 4, slots[1].at("gamedata").end());
+        if (kept != last)
+            from = ends[step];
+        last = kept;
     }
     const Traces traces =
         RunOk(game,
