@@ -48,21 +48,21 @@ struct Use
 
 // What switches the scene or opens a puzzle, and each location's last use.
 const Use kUses[] = {
-    {0, "click 550 270", 2},       // through the doorway to the storeroom
-    {0, "click 640 250", 1},       // the cabinet's lock
-    {0, "click 400 280", 1},       // the lock opened, back in the storeroom
-    {0, "click 30 300", 1},        // back to the hall
-    {0, "click 330 246", 1, true}, // the wick on the lamp
-    {1, "click 160 320", 1},       // the scroll
-    {1, "click 440 230", 1},       // its last symbol: the lens
-    {1, "click 620 180", 1},       // the eyepiece: the sky
-    {1, "click 260 330", 1, true}, // the last constellation
-    {2, "click 400 240", 1},       // the altar
-    {2, "click 160 265", -1},      // the ritual's last crystal
-    {2, "click 160 260", 1},       // the vault
-    {2, "click 400 360", 1},       // its cover: the locks
-    {2, "click 400 170", -1},      // the last lock
-    {2, "click 300 420", 1, true}, // the hearthstone on the hearth
+    {0, "click 550 270", 2},            // through the doorway to the storeroom
+    {0, "click 640 250", 1},            // the cabinet's lock
+    {0, "click 400 280", 1, false, 8},  // the lock opened, back in the storeroom
+    {0, "click 30 300", 1},             // back to the hall
+    {0, "click 330 246", 1, true},      // the wick on the lamp
+    {1, "click 160 320", 1},            // the scroll
+    {1, "click 440 230", 1, false, 18}, // its last symbol: the lens
+    {1, "click 620 180", 1},            // the eyepiece: the sky
+    {1, "click 260 330", 1, true},      // the last constellation
+    {2, "click 400 240", 1},            // the altar
+    {2, "click 160 265", -1, false, 9}, // the ritual's last crystal
+    {2, "click 160 260", 1},            // the vault
+    {2, "click 400 360", 1},            // its cover: the locks
+    {2, "click 400 170", -1, false, 4}, // the last lock
+    {2, "click 300 420", 1, true},      // the hearthstone on the hearth
 };
 
 enum class Road
