@@ -130,6 +130,11 @@ void PlayerData::SaveProfile()
     StoreRecord(false);
 }
 
+bool PlayerData::HasUnstoredChanges() const
+{
+    return !mKnownValid || ToBytes() != mKnown;
+}
+
 void PlayerData::StoreRecord(bool always)
 {
     Settings* settings = RequireSettings("SaveProfile");

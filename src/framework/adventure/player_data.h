@@ -37,6 +37,8 @@ public:
     // it for that profile: another copy of the game may have saved that profile's record since,
     // and an unchanged one here is no change to put over it.
     void SaveProfile();
+    // Whether the record differs from the one this copy last read or stored for the profile.
+    bool HasUnstoredChanges() const;
     // A zero record, saved, and the location in progress forgotten.
     void NewGame();
     // Enters the score in the high-score table when it beats the player's best (less is better:

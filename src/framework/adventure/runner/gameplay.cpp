@@ -461,6 +461,9 @@ bool Gameplay::Animate()
 {
     const bool result = GameWindow::Animate();
     Update();
+    // Paused or under a dialog too: a calm point's record waits no longer than the interval.
+    if (const DeltaTime* clock = DeltaTime::Instance())
+        StoreCalmRecordWhenDue(clock->GetStep());
     return result;
 }
 

@@ -279,6 +279,9 @@ public:
     // The player record saved and, unless the location is complete, the location's record
     // stored as the profile's "gamedata".
     void SaveOnClose();
+    // The least time between two stores of the calm record (and the tutorial marks) while the
+    // location runs, so a crash loses at most the last calm point's changes.
+    static constexpr uint32_t kCalmStoreIntervalMs = 3000;
     bool IsPaused() const { return mPaused != 0; }
     // How far a close runs the location forward at most, in steps of the settle's frame.
     static constexpr int kMostSettleSteps = 3000;
@@ -570,6 +573,21 @@ protected:
     // The player's location byte when the location began: a game that counted the location
     // itself has finished it, and its record is not stored.
     uint8_t mLocationByteAtStart = 0;
+    // The record of the last calm point (nothing pending, no wait running), and whether it (or
+    // a tutorial mark) is newer than the profile's; stored when the interval since the last store
+    // has passed (`mSinceCalmStore`, game time).
+    std::vector<uint8_t> mCalmBytes;
+    bool mCalmStoreDue = false;
+    // Set when a store could not be saved: the rest of the run leaves them to the close.
+    bool mCalmStoreOff = false;
+    uint32_t mSinceCalmStore = kCalmStoreIntervalMs;
+    // Marks the record just built as the calm point's when the location is calm and it holds news.
+    void NoteCalmRecord();
+    // The calm record and the player's record to the preferences, when due and the interval has
+    // passed.
+    void StoreCalmRecordWhenDue(uint32_t elapsed);
+    // Whether the location's record may be stored: entered, not complete, not counted by the game.
+    bool MayStoreRecord() const;
 
 private:
     // Each global is cleared only while it still calls this window.

@@ -1,5 +1,6 @@
 // The location's record: built at every calm point, stored in the player's profile as "gamedata"
-// when the window closes, and read back on the location's first frame. Numbers are stored most
+// when the window closes (and, at most every few seconds, at calm points, so a crash keeps the
+// last one), and read back on the location's first frame. Numbers are stored most
 // significant byte first; counts, indices and lengths take one byte, indices + 1 with 0 for none.
 #include "framework/adventure/runner/gameplay.h"
 
@@ -160,6 +161,59 @@ void Gameplay::SaveLocationState(bool refreshOnly)
     if (!BuildLocationRecord(record))
         record.clear();
     mStateBytes.swap(record);
+    NoteCalmRecord();
+}
+
+void Gameplay::NoteCalmRecord()
+{
+    if (mStateBytes.empty() || !mWaits.empty() || mNextEvent != nullptr ||
+        mPendingSceneSwitch.Length() > 0)
+        return;
+    // The play time alone is no news: it goes with the next store that has some.
+    const bool same =
+        mCalmBytes.size() == mStateBytes.size() &&
+        std::equal(mStateBytes.begin() + 4, mStateBytes.end(), mCalmBytes.begin() + 4);
+    const PlayerData* player = PlayerData::Instance();
+    if (same && (player == nullptr || !player->HasUnstoredChanges()))
+        return;
+    mCalmBytes = mStateBytes;
+    mCalmStoreDue = true;
+}
+
+bool Gameplay::MayStoreRecord() const
+{
+    const PlayerData* player = PlayerData::Instance();
+    return mLocationComplete == 0 && mLocationEntered &&
+           (player == nullptr || player->GetLocation() == mLocationByteAtStart);
+}
+
+void Gameplay::StoreCalmRecordWhenDue(uint32_t elapsed)
+{
+    mSinceCalmStore = std::min(mSinceCalmStore + elapsed, kCalmStoreIntervalMs);
+    if (!mCalmStoreDue || mCalmStoreOff || mSinceCalmStore < kCalmStoreIntervalMs ||
+        !MayStoreRecord())
+        return;
+    Settings* settings = Settings::Instance();
+    if (settings == nullptr || settings->GetNumUsers() == 0)
+        return;
+    mCalmStoreDue = false;
+    mSinceCalmStore = 0;
+    // The game state first: a start after a crash goes back into the location. Each is saved
+    // under the preferences' lock and written to a temporary name first, as every save is.
+    if (PlayerData* player = PlayerData::Instance())
+    {
+        player->SetGameState(PlayerData::kInLocation);
+        player->SaveProfile();
+    }
+    settings->SetPlayerData(kRecordKey, mCalmBytes.data(), static_cast<int>(mCalmBytes.size()));
+    // A disk that refuses the file would refuse it every few seconds, each time said in the log:
+    // the close stores the location, and says whether it could.
+    if (settings->GetPrefs() != nullptr && settings->GetPrefs()->HasUnsavedChanges())
+    {
+        mCalmStoreOff = true;
+        Log("Gameplay: the location's calm points are not stored any more in this run, since the "
+            "preferences could not be saved; the close stores it");
+    }
 }
 
 size_t Gameplay::CheckLocationRecord(const std::vector<uint8_t>& record) const

@@ -236,6 +236,47 @@ TEST_F(SavedStateTest, ACloseBeforeAnyCalmPointBuildsTheWholeRecord)
     EXPECT_EQ(mPlayer->GetGameState(), PlayerData::kInLocation);
 }
 
+// While the location runs, its calm points' records reach the profile without a close, so a crash
+// keeps them: the first at once, a later one once the interval since the last store has passed;
+// the play time alone, or a record built while an event is pending, is no calm point's news.
+// A tutorial mark alone is stored too, with the game state saying the player is in the location.
+TEST_F(SavedStateTest, CalmPointsAreStoredWithoutACloseAtMostOnceAnInterval)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    play->mExtra = {7};
+    Settle(*play);
+    Frame(16);
+    ASSERT_FALSE(Stored().empty()) << "stored without a close";
+    EXPECT_EQ(Stored().back(), 7);
+    EXPECT_EQ(mPlayer->GetGameState(), PlayerData::kInLocation);
+    EXPECT_FALSE(mPlayer->HasUnstoredChanges());
+
+    constexpr int kInterval = (Gameplay::kCalmStoreIntervalMs + 15) / 16;
+    play->mExtra = {8};
+    play->SaveLocationState(false);
+    RunFrames(kInterval - 8);
+    EXPECT_EQ(Stored().back(), 7) << "within the interval";
+    RunFrames(10);
+    EXPECT_EQ(Stored().back(), 8);
+
+    play->Set(5, "later", nullptr, "");
+    play->mExtra = {9};
+    play->SaveLocationState(false);
+    RunFrames(kInterval + 1);
+    EXPECT_EQ(Stored().back(), 8) << "an event pending";
+
+    play->Set(5, nullptr, nullptr, "");
+    play->mExtra = {8};
+    play->SaveLocationState(false);
+    mPlayer->SetTutorialShown(3);
+    play->SaveLocationState(false);
+    ASSERT_TRUE(mPlayer->HasUnstoredChanges());
+    RunFrames(kInterval + 1);
+    EXPECT_FALSE(mPlayer->HasUnstoredChanges()) << "the tutorial mark stored";
+    Close(play);
+}
+
 // An object held, or anything changed since the last calm point (a puzzle's progress): what changed
 // is stored, not the calm point before it.
 TEST_F(SavedStateTest, ACloseStoresTheStateAsItStands)

@@ -1,0 +1,116 @@
+// A run ended by SIGKILL keeps the location as its last calm point left it: each location of the
+// play-through is played step by step, every step (which ends calm) followed by a kill, and the
+// next start's "Play" takes the location up where the kill found it, to its completion.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "e2e/location_plays.h"
+#include "e2e/location_record.h"
+
+namespace
+{
+using namespace e2etest;
+
+// Frames past a step's end: the calm record is stored within the store interval (3 s, some 190
+// frames on the 16 ms step) of the calm point.
+constexpr const char* kPastTheStore = "wait 200\n";
+
+class CrashSaveTest : public ScreenProgramTest, public ::testing::WithParamInterface<size_t>
+{
+protected:
+    // The location's lines cut after each step: a long wait (90 frames or more) that the next
+    // line acts after.
+    static std::vector<size_t> StepEnds(const std::vector<std::string>& lines)
+    {
+        std::vector<size_t> ends;
+        for (size_t i = 0; i + 1 < lines.size(); ++i)
+            if (lines[i].starts_with("wait ") && std::stoi(lines[i].substr(5)) >= 90 &&
+                !lines[i + 1].starts_with("wait "))
+                ends.push_back(i + 1);
+        return ends;
+    }
+
+    // Starts `game` on the menu with `script`, waits for its shot "calm" and kills it; answers the
+    // traces.
+    Traces PlayAndKill(const fs::path& game, const std::string& script)
+    {
+        std::error_code ignored;
+        fs::remove(mRoot / "calm.png", ignored);
+        mOutputFile = mRoot / ("output" + std::to_string(mRuns + 1) + ".txt");
+        const int pid = StartScripted(game, script + "shot calm\nwait 100000\n",
+                                      {"options=trace=1&start=scripts/mainmenu.lua"});
+        mOutputFile.clear();
+        if (pid <= 0)
+            return {};
+        int code = 0;
+        while (!HasShot("calm") && !sys::WaitProcess(pid, 0, code))
+            sys::SleepMs(20);
+        EXPECT_TRUE(HasShot("calm")) << "the run ended before its last step";
+        sys::SignalProcess(pid, true);
+        WaitForEnd(pid);
+        ExpectNoLetGo();
+        return TraceLines(ReadFile(mRoot / ("output" + std::to_string(mRuns) + ".txt")));
+    }
+};
+
+// Each start after a kill traces the record in the location (game state 3) and finds the
+// location's record, its progress never behind the last one's, and takes the location up where
+// the last calm point left it; the last start completes it.
+TEST_P(CrashSaveTest, AKillAfterEachCalmPointKeepsItsRecord)
+{
+    const LocationPlay play = LocationPlays()[GetParam()];
+    const fs::path game = CopyGame("content");
+    WriteFile(game / "assets/scripts/make.lua", PlayerAtScript(play.mNumber));
+    RunOk(game, "wait 5\nclose\n", "start=scripts/make.lua");
+    mEndLimitMs = 900000;
+    const std::string location = "location " + std::to_string(play.mNumber);
+    const std::vector<size_t> ends = StepEnds(play.mLines);
+    ASSERT_GE(ends.size(), 3u);
+    int progress = -1;
+    size_t from = 0;
+    std::vector<uint8_t> last;
+    for (size_t step = 0; step < ends.size(); ++step)
+    {
+        SCOPED_TRACE("killed after line " + std::to_string(ends[step]) + ": " +
+                     play.mLines[ends[step] - 1]);
+        const Traces traces =
+            PlayAndKill(game, PlayToLocation(play.mNumber) + Joined(play.mLines, from, ends[step]) +
+                                  kPastTheStore);
+        ASSERT_GE(traces.size(), 4u);
+        EXPECT_EQ(traces[3], step == 0 ? "record 0 " + std::to_string(play.mNumber)
+                                       : "record 3 " + std::to_string(play.mNumber));
+        const std::vector<Slot> slots = ParseDump(Prefs());
+        ASSERT_EQ(slots.size(), 2u);
+        ASSERT_TRUE(slots[1].contains("gamedata")) << Prefs();
+        const LocationRecord record = ReadLocation(slots[1].at("gamedata"), play.mObjects);
+        ASSERT_TRUE(record.mValid);
+        EXPECT_GE(record.mProgress, progress);
+        progress = record.mProgress;
+        EXPECT_EQ(slots[1].at("playerdata")[9], 3) << "the game state: in the location";
+        // A step that ends waiting for the player (a hint's choice) is no calm point: the next
+        // start resumes at the last one, and plays the step again. The play time is no news.
+        std::vector<uint8_t> kept = slots[1].at("playerdata");
+        kept.insert(kept.end(), slots[1].at("gamedata").begin() + 4, slots[1].at("gamedata").end());
+        if (kept != last)
+            from = ends[step];
+        last = kept;
+    }
+    const Traces traces =
+        RunOk(game,
+              PlayToLocation(play.mNumber) + Joined(play.mLines, from, play.mLines.size()) +
+                  "wait 30\n" + "close\n",
+              "start=scripts/mainmenu.lua");
+    EXPECT_EQ(std::count(traces.begin(), traces.end(), location), 1);
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "complete " + std::to_string(play.mNumber)),
+              traces.end())
+        << testing::PrintToString(traces);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locations, CrashSaveTest, ::testing::Values(0, 1, 2),
+                         [](const testing::TestParamInfo<size_t>& info)
+                         { return kLocationNames[info.param]; });
+
+} // namespace
