@@ -28,7 +28,6 @@
 #include <exception>
 #include <new>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace
@@ -106,8 +105,7 @@ std::terminate_handler gDefaultTerminate = nullptr;
     gMemoryReserve = nullptr;
     LogAndSay("ERROR: Out of memory: the game cannot go on, and ends (what was saved before is "
               "kept).");
-    std::fflush(stderr);
-    _exit(kOutOfMemoryStatus);
+    sys::ExitProcess(kOutOfMemoryStatus);
 }
 
 // Profiles, options and scores would seem kept and be gone at the next start: the log and the

@@ -468,6 +468,13 @@ void Gameplay::SettleForClose()
 void Gameplay::SaveOnClose()
 {
     PlayerData* player = PlayerData::Instance();
+    Settings* settings = Settings::Instance();
+    // A game that counted the location itself has finished it: a record a calm point stored while
+    // it ran is no location to go back to.
+    if (mLocationComplete == 0 && mLocationEntered && player != nullptr &&
+        player->GetLocation() != mLocationByteAtStart && settings != nullptr &&
+        settings->GetNumUsers() > 0 && settings->HasPlayerData(kRecordKey))
+        settings->DeletePlayerData(kRecordKey);
     if (player != nullptr)
         player->SaveProfile();
     if (mLocationComplete != 0 || !mLocationEntered ||
@@ -485,7 +492,6 @@ void Gameplay::SaveOnClose()
         mStateBytes.swap(record);
     else
         SaveLocationState(true);
-    Settings* settings = Settings::Instance();
     if (settings != nullptr && settings->GetNumUsers() > 0 && !mStateBytes.empty())
         settings->SetPlayerData(kRecordKey, mStateBytes.data(),
                                 static_cast<int>(mStateBytes.size()));
