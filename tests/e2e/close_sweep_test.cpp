@@ -220,7 +220,7 @@ TEST_P(CloseSweepTest, EveryCloseInTheWindowPlaysOnToTheCompletion)
             continue;
         Slot player = Player();
         const LocationRecord record = ReadLocation(player["gamedata"], mPlay.mObjects);
-        EXPECT_TRUE(record.mValid) << "no record stored";
+        EXPECT_TRUE(record.mValid) << "no record stored: " << testing::PrintToString(first) << Prefs();
         if (!mUse.mEnd)
         {
             EXPECT_EQ(ObjectsFoundAndUsed(record), mExpected);
@@ -236,7 +236,7 @@ TEST_P(CloseSweepTest, EveryCloseInTheWindowPlaysOnToTheCompletion)
                                     play + Joined(mPlay.mLines, mRest, mPlay.mLines.size() - 1) +
                                         AwaitTheEnd() + "close\n",
                                     "start=scripts/mainmenu.lua");
-        EXPECT_TRUE(Completes(second)) << testing::PrintToString(second);
+        EXPECT_TRUE(Completes(second)) << testing::PrintToString(second) << testing::PrintToString(first) << testing::PrintToString(bytes);
         if (Completes(second))
             mCompleted.push_back(profile);
     }

@@ -817,42 +817,38 @@ TEST_F(LocationTest, ALocationLeftDuringAUseEndsAtTheClose)
 }
 
 // The chest's event ends the location itself ("scene_complete", no next event, no glow), and the
-// window is closed while its area's completion runs: the close completes the location.
-TEST_F(LocationTest, AWindowClosedWhileTheEndEventsAreaCompletesEndsTheLocation)
+// window is closed, or the pause dialog's "Main menu" taken, while its area's completion runs: the
+// location, run on as it closes (paused under the dialog or not), completes.
+TEST_F(LocationTest, LeftWhileTheEndEventsAreaCompletesTheLocationEnds)
 {
     const fs::path game = PlayerGame();
     ASSERT_TRUE(
         EditLocation(game, {{"animations = { \"dev_chest_glow\" },", ""},
                             {"nextevent = \"dev_done\",", "action = \"scene_complete\","}}));
-    for (int waits : {19, 43})
+    const struct
     {
-        SCOPED_TRACE(waits);
+        int waits;
+        const char* leave;
+        Traces traces;
+    } roads[] = {
+        {19, "close\n", {"start", "complete 0"}},
+        {43, "close\n", {"start", "complete 0"}},
+        {19,
+         "focus lost\nwait 10\nfocus gained\nwait 40\nclick 400 358\nwait 60\n",
+         {"start", "pause", "complete 0"}},
+    };
+    for (const auto& road : roads)
+    {
+        SCOPED_TRACE(std::to_string(road.waits) + " " + road.leave);
         // A new player each time.
         std::error_code ignored;
         fs::remove_all(mRoot / "data", ignored);
-        std::string script = ToTheChestAndLeave(waits);
+        std::string script = ToTheChestAndLeave(road.waits);
         script.replace(script.find("click 770 30\n"), std::string("click 770 30\n").size(),
-                       "close\n");
-        EXPECT_EQ(RunClean(game, script, "start=scripts/devplayer.lua"),
-                  (Traces{"start", "complete 0"}));
+                       road.leave);
+        EXPECT_EQ(RunClean(game, script, "start=scripts/devplayer.lua"), road.traces);
         EXPECT_NE(Prefs().find("  gamedata = \"\"\n"), std::string::npos) << Prefs();
     }
-}
-
-// The same end under way when the pause dialog's "Main menu" is taken: the location, paused under
-// the dialog, is run on as a close runs it and completes.
-TEST_F(LocationTest, MainMenuTakenWhileTheEndEventsAreaCompletesEndsTheLocation)
-{
-    const fs::path game = PlayerGame();
-    ASSERT_TRUE(
-        EditLocation(game, {{"animations = { \"dev_chest_glow\" },", ""},
-                            {"nextevent = \"dev_done\",", "action = \"scene_complete\","}}));
-    std::string script = ToTheChestAndLeave(19);
-    script.replace(script.find("click 770 30\n"), std::string("click 770 30\n").size(),
-                   "focus lost\nwait 10\nfocus gained\nwait 40\nclick 400 358\nwait 60\n");
-    EXPECT_EQ(RunClean(game, script, "start=scripts/devplayer.lua"),
-              (Traces{"start", "pause", "complete 0"}));
-    EXPECT_NE(Prefs().find("  gamedata = \"\"\n"), std::string::npos) << Prefs();
 }
 
 // A lost focus opens the game's pause dialog over the location (it comes down once the focus is
