@@ -58,7 +58,7 @@ const Use kUses[] = {
     {1, "click 620 180", 1},            // the eyepiece: the sky
     {1, "click 260 330", 1, true},      // the last constellation
     {2, "click 400 240", 1},            // the altar
-    {2, "click 160 265", -1, false, 9}, // the ritual's last crystal
+    {2, "click 640 265", -1, false, 5}, // the ritual's last crystal
     {2, "click 160 260", 1},            // the vault
     {2, "click 400 360", 1},            // its cover: the locks
     {2, "click 400 170", -1, false, 4}, // the last lock
@@ -220,7 +220,8 @@ TEST_P(CloseSweepTest, EveryCloseInTheWindowPlaysOnToTheCompletion)
             continue;
         Slot player = Player();
         const LocationRecord record = ReadLocation(player["gamedata"], mPlay.mObjects);
-        EXPECT_TRUE(record.mValid) << "no record stored: " << testing::PrintToString(first) << Prefs();
+        EXPECT_TRUE(record.mValid)
+            << "no record stored: " << testing::PrintToString(first) << Prefs();
         if (!mUse.mEnd)
         {
             EXPECT_EQ(ObjectsFoundAndUsed(record), mExpected);
@@ -236,7 +237,9 @@ TEST_P(CloseSweepTest, EveryCloseInTheWindowPlaysOnToTheCompletion)
                                     play + Joined(mPlay.mLines, mRest, mPlay.mLines.size() - 1) +
                                         AwaitTheEnd() + "close\n",
                                     "start=scripts/mainmenu.lua");
-        EXPECT_TRUE(Completes(second)) << testing::PrintToString(second) << testing::PrintToString(first) << testing::PrintToString(bytes);
+        EXPECT_TRUE(Completes(second))
+            << testing::PrintToString(second) << testing::PrintToString(first)
+            << testing::PrintToString(bytes);
         if (Completes(second))
             mCompleted.push_back(profile);
     }

@@ -72,8 +72,9 @@ struct LocationRecord
 };
 
 // `objects` is the location's count of inventory objects. The game's block is found from the end:
-// the shortest tail that reads whole as one, after the base's empty pending conversation (a record
-// built at a calm point has none).
+// the shortest tail that reads whole as one, after the base's pending conversation (a record
+// built at a calm point has none; one a close built may keep the conversation waiting for the
+// player).
 inline LocationRecord ReadLocation(const std::vector<uint8_t>& bytes, size_t objects)
 {
     LocationRecord record;
@@ -105,7 +106,13 @@ inline LocationRecord ReadLocation(const std::vector<uint8_t>& bytes, size_t obj
                                bytes.begin() + static_cast<std::ptrdiff_t>(next + 1 + length));
             next += 1 + length;
         }
-        if (next == bytes.size() && goals.size() == bytes[at + 1] && bytes[at - 1] == 0)
+        // Before the game's block, the base's pending conversation: none (a 0), or its name
+        // after its length (a close while a conversation waits for the player keeps it).
+        bool afterConversation = bytes[at - 1] == 0;
+        for (size_t length = 1; !afterConversation && length < 256 && length + 1 < at - head;
+             ++length)
+            afterConversation = bytes[at - 1 - length] == length;
+        if (next == bytes.size() && goals.size() == bytes[at + 1] && afterConversation)
         {
             record.mValid = true;
             record.mCharacter = bytes[at];
