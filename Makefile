@@ -56,7 +56,7 @@ release-tests: deps assets $(REL_TESTS_DIR)/build.ninja
 
 ci: test release-tests
 
-# The whole close sweep (`make test` runs a sample of it): every frame of each location's windows,
+# The whole close sweep (`make ci` runs a sample of it): every frame of each location's windows,
 # in the optimised tree, where its thousands of runs take a fraction of the sanitizers' time.
 close-sweep: deps assets $(REL_TESTS_DIR)/build.ninja
 	cmake --build $(REL_TESTS_DIR) -j $(JOBS) --target test_close_sweep
