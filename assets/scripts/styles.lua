@@ -7,6 +7,8 @@ local fonts = {
     -- Dark ink on the dialogs' parchment faces.
     dialog = { "fonts/title.mvec", 22, { 0.3, 0.18, 0.08, 1 } },
     button = { "fonts/title.mvec", 20, { 0.95, 0.9, 0.75, 1 } },
+    -- The caption of a button that cannot be pressed yet, faded as its face is.
+    buttongreyed = { "fonts/title.mvec", 20, { 0.85, 0.82, 0.76, 0.6 } },
     small = { "fonts/default.mvec", 14, { 0.85, 0.8, 0.7, 1 } },
 }
 

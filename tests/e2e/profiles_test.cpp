@@ -171,6 +171,50 @@ TEST_F(ProfilesProgramTest, TheNameDialogShowsItsFieldAndCaretBeforeAKey)
     EXPECT_NE(lit.mPixels, Crop(Shot("dark"), 240, 188, 340, 64).mPixels);
 }
 
+// "OK" stands on the name dialog from its opening, greyed while no name is typed, where the
+// pressable one comes at the first letter: a click on it and Enter keep the dialog and make no
+// profile; the name typed then is taken by the same click.
+TEST_F(ProfilesProgramTest, TheNameDialogOpensWithAGreyedOkThatTakesNoPress)
+{
+    const std::string input = std::string("focus gained\nwait 30\n") + kNewProfile +
+                              "wait 40\nshot opened\n" + kNameOk + "wait 20\nkey 13\nwait 20\n" +
+                              "move 600 560\nwait 3\nshot kept\ntext Ann\nwait 3\nshot named\n" +
+                              kNameOk + "wait 20\n" + kSelectProfile + "wait 60\nclose\n";
+    EXPECT_EQ(RunClean(mRepository, input, "start=scripts/selectplayer.lua"),
+              (Traces{"start", "profile Ann"}));
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+    // The button's place, below the field (the pointer moved off it for the second shot).
+    const Picture opened = Crop(Shot("opened"), 280, 250, 240, 52);
+    ExpectMatchesGolden(opened, "name_ok_greyed.png");
+    EXPECT_EQ(Crop(Shot("kept"), 280, 250, 240, 52).mPixels, opened.mPixels);
+    EXPECT_NE(Crop(Shot("named"), 280, 250, 240, 52).mPixels, opened.mPixels);
+}
+
+// The dialog's own "OK" refuses a blank name, not only the field that hides it: with the hiding
+// taken out of the script, neither a click on "OK" nor Enter hands back nothing or spaces.
+TEST_F(ProfilesProgramTest, TheNameDialogRefusesABlankNameWithItsOkShown)
+{
+    const fs::path game = CopyGame("shown");
+    const fs::path dialog = game / "assets/scripts/newplayer.lua";
+    const std::string script = ReadFile(dialog);
+    const std::string shown =
+        std::regex_replace(std::regex_replace(script, std::regex("enablewindow = \"ok\","), ""),
+                           std::regex("\nEnableWindow\\(\"ok\", false\\)"), "\n");
+    ASSERT_EQ(shown.size() +
+                  std::string("enablewindow = \"ok\",EnableWindow(\"ok\", false)").size(),
+              script.size());
+    WriteFile(dialog, shown);
+    const std::string input = std::string("focus gained\nwait 30\n") + kNewProfile + "wait 36\n" +
+                              kNameOk + "wait 20\ntext   \nwait 3\nkey 13\nwait 20\n" + kNameOk +
+                              "wait 20\nkey 8\nkey 8\nkey 8\ntext Ann\nwait 3\n" + kNameOk +
+                              "wait 20\n" + kSelectProfile + "wait 60\nclose\n";
+    EXPECT_EQ(RunClean(game, input, "start=scripts/selectplayer.lua"),
+              (Traces{"start", "profile Ann"}));
+    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+}
+
 // A name of blanks (spaces and a no-break space), or of a soft hyphen alone, which no glyph draws,
 // is refused as an empty one is: "OK" stays hidden and Enter does nothing; cleared and typed again,
 // the name makes the one profile.

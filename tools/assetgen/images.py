@@ -137,7 +137,8 @@ def logo(p, rng):
 
 def button(p, rng):
     """A push button face: bronze rim, fen-green body; "pressed" sinks and darkens, "hover" lights
-    the rim and glows. The face is inset so the glow stays inside the image."""
+    the rim and glows, "disabled" is a faded, greyed face that plainly takes no press. The face is
+    inset so the glow stays inside the image."""
     w, h = size = tuple(p["size"])
     state = p["state"]
     img = Image.new("RGBA", size, (0, 0, 0, 0))
@@ -150,6 +151,8 @@ def button(p, rng):
     rim_top, rim_bottom = (AMBER_PALE, BRONZE) if state == "hover" else (AMBER, BRONZE_DARK)
     if state == "pressed":
         rim_top, rim_bottom = BRONZE_DARK, BRONZE
+    if state == "disabled":
+        rim_top, rim_bottom = (112, 104, 92), (70, 64, 56)
     rim = paint.rounded_rect_mask(size, box, radius)
     img.paste(paint.vertical_gradient(size, [(0.0, rim_top + (255,)),
                                              (1.0, rim_bottom + (255,))], "RGBA"), (0, 0), rim)
@@ -158,18 +161,22 @@ def button(p, rng):
     body = paint.rounded_rect_mask(size, body_box, radius - 3)
     top, bottom = {"normal": ((44, 72, 54), (16, 30, 22)),
                    "pressed": ((12, 24, 18), (30, 52, 40)),
-                   "hover": ((62, 98, 74), (22, 42, 30))}[state]
+                   "hover": ((62, 98, 74), (22, 42, 30)),
+                   "disabled": ((70, 76, 72), (46, 50, 48))}[state]
     img.paste(paint.vertical_gradient(size, [(0.0, top + (255,)), (1.0, bottom + (255,))], "RGBA"),
               (0, 0), body)
     # A faint sheen across the upper half, and a little grain so the face is not flat.
     sheen = paint.rounded_rect_mask(size, (body_box[0] + 4, body_box[1] + 2, body_box[2] - 4,
                                            (body_box[1] + body_box[3]) // 2), radius - 6)
-    if state != "pressed":
+    if state in ("normal", "hover"):
         img = Image.alpha_composite(img, paint.coloured(size, (255, 255, 255),
                                                         paint.scale_mask(sheen, 0.08)))
     grain = paint.scale_mask(paint.value_noise(rng, size, 8, octaves=2), 0.06)
     img = Image.alpha_composite(img, paint.coloured(size, (0, 0, 0),
                                                     ImageChops.multiply(grain, body)))
+    if state == "disabled":
+        # Half see-through, so the parchment behind shows the button is not there to be pressed.
+        img.putalpha(paint.scale_mask(img.getchannel("A"), 0.7))
     return img
 
 

@@ -119,6 +119,7 @@ IMAGES = [
     image("ui/button_n.png", "button", size=(220, 44), state="normal"),
     image("ui/button_p.png", "button", size=(220, 44), state="pressed"),
     image("ui/button_h.png", "button", size=(220, 44), state="hover"),
+    image("ui/button_d.png", "button", size=(220, 44), state="disabled"),
     image("cursor/pointer.png", "pointer", size=(32, 32)),
     image("cursor/pointer_soft.png", "pointer_soft", size=(32, 32)),
 ]

@@ -27,10 +27,11 @@ const char kPlayerDataKey[] = "playerdata";
 
 // In the order the globals are registered.
 const char* const kScriptFunctions[] = {
-    "CreateNewUser",   "GetCurrentUserName", "SetCurrentUser", "GetNumUsers",      "DeleteUser",
-    "IsUserNameInUse", "ToggleFullScreen",   "IsFullScreen",   "DeletePlayerData", "HasPlayerData",
-    "SetGameMode",     "GetGameMode",        "IsWindows",      "IsUsingCursorOS",  "SetCursorOSuse",
-    "GetGameVersion",  "HasEarnedMedal",     "GetCurrentScore"};
+    "CreateNewUser",  "GetCurrentUserName", "SetCurrentUser",  "GetNumUsers",
+    "DeleteUser",     "IsUserNameInUse",    "IsBlankName",     "ToggleFullScreen",
+    "IsFullScreen",   "DeletePlayerData",   "HasPlayerData",   "SetGameMode",
+    "GetGameMode",    "IsWindows",          "IsUsingCursorOS", "SetCursorOSuse",
+    "GetGameVersion", "HasEarnedMedal",     "GetCurrentScore"};
 
 TString PlayerDataKey(const TString& key)
 {
@@ -139,6 +140,7 @@ void Settings::RegisterScriptFunctions()
     LuaBindMember(L, "GetNumUsers", this, &Settings::GetNumUsers);
     LuaBindMember(L, "DeleteUser", this, &Settings::ScriptDeleteUser);
     LuaBindMember(L, "IsUserNameInUse", this, &Settings::ScriptIsUserNameInUse);
+    LuaBindMember(L, "IsBlankName", this, &Settings::ScriptIsBlankName);
     LuaBindMember(L, "ToggleFullScreen", this, &Settings::ToggleFullScreen);
     LuaBindMember(L, "IsFullScreen", this, &Settings::IsFullScreen);
     LuaBindMember(L, "DeletePlayerData", this, &Settings::ScriptDeletePlayerData);
@@ -517,6 +519,17 @@ bool Settings::ScriptIsUserNameInUse(TScriptText name)
         return false;
     }
     return IsUserNameInUse(name.mText);
+}
+
+bool Settings::ScriptIsBlankName(TScriptText name)
+{
+    // Anything but a string is no name a dialog may hand back.
+    if (!name.mValid)
+    {
+        LogWrongArgument("IsBlankName", 1, "string");
+        return true;
+    }
+    return IsBlankText(name.mText);
 }
 
 void Settings::ScriptDeletePlayerData(TScriptText key)

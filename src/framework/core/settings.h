@@ -119,6 +119,9 @@ private:
     void ScriptSetCurrentUser(TScriptNumber index);
     void ScriptDeleteUser(TScriptNumber index);
     bool ScriptIsUserNameInUse(TScriptText name);
+    // True when the name shows nothing (blanks and other undrawn characters alone), as a stored
+    // name that reads as none; a non-string answers true.
+    bool ScriptIsBlankName(TScriptText name);
     void ScriptDeletePlayerData(TScriptText key);
     bool ScriptHasPlayerData(TScriptText key);
     void ScriptSetGameMode(TScriptNumber mode, TScriptText modeName);

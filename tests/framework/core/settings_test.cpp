@@ -195,6 +195,24 @@ TEST_F(SettingsTest, ANameOfBlanksIsNoNameMadeOrReadBack)
     EXPECT_EQ(Num("GetNumUsers()"), 7);
     EXPECT_EQ(Stored("name", 6), "");
     EXPECT_EQ(gStore.mCalls, std::vector<std::string>{"SetParameter 1 "}); // no score
+
+    // A dialog asks the same rule before it hands a name back; what is no string is no name.
+    const auto blank = [&](const std::string& name)
+    {
+        std::string literal;
+        for (unsigned char c : name)
+            literal += "\\" + std::to_string(c);
+        return Bool("IsBlankName('" + literal + "')");
+    };
+    for (const char* name : blanks)
+        EXPECT_TRUE(blank(name)) << name;
+    EXPECT_TRUE(blank(""));
+    EXPECT_FALSE(blank(" \xC2\xA0"
+                       "An\xC2\xAD"
+                       "na "));
+    EXPECT_FALSE(blank("."));
+    EXPECT_TRUE(Bool("IsBlankName(nil)"));
+    EXPECT_TRUE(Logged("Script function IsBlankName: argument 1 is not a string; nothing done"));
 }
 
 TEST_F(SettingsTest, TheThousandAndTwentyFifthProfileIsNotMade)
@@ -439,12 +457,12 @@ TEST_F(SettingsTest, WrongTypedArgumentsToEveryFunctionAreLoggedOrHarmless)
     EXPECT_TRUE(Logged("Script function SetCurrentUser: argument 1 is not a number; nothing done"));
     EXPECT_TRUE(Logged("Script function DeletePlayerData: argument 1 is not a string"));
 
-    const char* functions[] = {"CreateNewUser",    "GetCurrentUserName", "SetCurrentUser",
-                               "GetNumUsers",      "DeleteUser",         "IsUserNameInUse",
-                               "ToggleFullScreen", "IsFullScreen",       "DeletePlayerData",
-                               "HasPlayerData",    "SetGameMode",        "GetGameMode",
-                               "IsWindows",        "IsUsingCursorOS",    "SetCursorOSuse",
-                               "GetGameVersion",   "HasEarnedMedal",     "GetCurrentScore"};
+    const char* functions[] = {
+        "CreateNewUser",  "GetCurrentUserName", "SetCurrentUser",  "GetNumUsers",
+        "DeleteUser",     "IsUserNameInUse",    "IsBlankName",     "ToggleFullScreen",
+        "IsFullScreen",   "DeletePlayerData",   "HasPlayerData",   "SetGameMode",
+        "GetGameMode",    "IsWindows",          "IsUsingCursorOS", "SetCursorOSuse",
+        "GetGameVersion", "HasEarnedMedal",     "GetCurrentScore"};
     const char* arguments[] = {"nil", "{}", "true", "print", "0/0", "1e300", "-1e300"};
     Run("failures = 0");
     for (const char* function : functions)
