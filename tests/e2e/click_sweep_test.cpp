@@ -47,6 +47,8 @@ struct Button
     // Pages one press hands to the desktop's opener.
     size_t mOpens = 0;
     int mSpread = 10;
+    // The Gatehouse without its tutorial prompts, as the hint boards' runs play it.
+    bool mUnprompted = false;
 };
 
 void PrintTo(const Button& button, std::ostream* out)
@@ -77,6 +79,19 @@ const std::string kToLocation = "click 400 272\nawait \"location 0\"\nwait 80\n"
                                 kPassALine + kPassALine + "wait 80\n";
 const std::string kToPause = kToLocation + "click 616 574\nwait 60\n";
 const std::string kToJournal = kToLocation + "click 616 524\nwait 60\n";
+const std::string kToLocationQuestion = kToLocation + kToQuitQuestion;
+// Into the storeroom, where Lirae's tracker is spent on the oil can and the can found: her
+// medallion opens her board with its help dialog.
+std::string Step(const char* point, int wait)
+{
+    return std::string("move ") + point + "\nwait 3\nclick " + point + "\nwait " +
+           std::to_string(wait) + "\n";
+}
+const std::string kToLiraeHelp = kToLocation + Step(kKeyHalf2, 120) + Step(kKeyHalf1, 150) +
+                                 Step(kStripOne, 5) + Step(kDoor, 120) + Step(kDoor, 120) +
+                                 Step(kLiraeTracker, 150) + Step(kStripOilcan, 160) +
+                                 Step(kOilcan, 150) + Step(kLiraeMedallion, 60);
+const std::string kToLiraeBoard = kToLiraeHelp + Step(kBoardOk, 40);
 
 // Another screen on top differs in far more: a dialog's dimming covers the whole picture.
 constexpr double kAlikePercent = 99.0;
@@ -101,6 +116,9 @@ const Button kButtons[] = {
     {"Players_Up", kPlayersMenu, kToPlayers, "524 166", Repeat::kCounter, kArrowWhy},
     {"Players_Down", kPlayersMenu, kToPlayers, "524 346", Repeat::kCounter, kArrowWhy},
     {"Players_New", kPlayersMenu, kToPlayers, "280 406"},
+    {"PlayersName_Ok", kPlayersMenu, kToPlayers + "click 280 406\nwait 60\ntext Cy\nwait 10\n",
+     "400 276"},
+    {"PlayersName_Cancel", kPlayersMenu, kToPlayers + "click 280 406\nwait 60\n", "400 332"},
     {"Players_Delete", kPlayersMenu, kToPlayers, "520 406"},
     {"Players_Select", kPlayersMenu, kToPlayers, "280 462"},
     {"Players_Cancel", kPlayersMenu, kToPlayers, "520 462"},
@@ -133,6 +151,12 @@ const Button kButtons[] = {
     {"Pause_Options", kPlayersMenu, kToPause, "400 302"},
     {"Pause_MainMenu", kPlayersMenu, kToPause, "400 358"},
     {"PauseOptions_Ok", kPlayersMenu, kToPause + "click 400 302\nwait 60\n", "400 462"},
+    {"LocationQuestion_Yes", kPlayersMenu, kToLocationQuestion, "400 306"},
+    {"LocationQuestion_No", kPlayersMenu, kToLocationQuestion, "400 362"},
+    {"LocationQuestion_Escape", kPlayersMenu, kToLocationQuestion, "key 27"},
+    {"Board_HelpOk", kPlayersMenu, kToLiraeHelp, "534 254", Repeat::kOnce, "", 0, 10, true},
+    {"Board_Help", kPlayersMenu, kToLiraeBoard, "726 32", Repeat::kOnce, "", 0, 10, true},
+    {"Board_Exit", kPlayersMenu, kToLiraeBoard, "770 32", Repeat::kOnce, "", 0, 10, true},
     {"Journal_Close", kPlayersMenu, kToJournal, "672 88"},
     {"Map_Menu", kMap, "wait 60\n", "100 562"},
     {"Map_Continue", kMap, "wait 60\n", "670 562"},
@@ -150,7 +174,8 @@ protected:
     void SetUp() override
     {
         ScreenProgramTest::SetUp();
-        mGame = CopyGame("content");
+        mGame = GetParam().mUnprompted ? CopyEdited(kGatehouseScript, kGatehousePrompts)
+                                       : CopyGame("content");
         const fs::path scripts = mGame / "assets/scripts";
         WriteFile(scripts / "sweep_players.lua",
                   "CreateNewUser('Ann')\nCreateNewUser('Bob')\nReadFile('scripts/mainmenu.lua')\n");
