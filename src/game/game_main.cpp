@@ -395,11 +395,6 @@ bool TGameRun::Handle(const TPlatformEvent& event)
         auto* no = asking && !escapeRepeats
                        ? dynamic_cast<TButton*>(top->FindChild("no", UINT32_MAX))
                        : nullptr;
-        // A question already answered has disabled its buttons while it leaves, and a mouse
-        // press finds them so: a second answer would start its exit again, the play held the
-        // longer.
-        if (auto* shown = dynamic_cast<TVButton*>(no); shown != nullptr && shown->IsDisabled())
-            no = nullptr;
         if (no != nullptr)
             no->Click();
         else if (script != nullptr && !asking)

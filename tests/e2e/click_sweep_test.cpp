@@ -1,10 +1,11 @@
-// The click sweep: every button of the game's screens pressed once, twice and three times at a
-// double click's spacing (150 ms, the same point), each count in a run of its own from the same
-// start. What follows the presses is compared with what one press does: the trace, the picture
-// once things have settled (the top screen), whether the game ran on, its exit, the saved
-// preferences and the pages handed to the desktop's opener. A button meant to be pressed again
-// (a toggle, a counter) is listed with its reason: a toggle's three presses do what one does; a
-// counter's runs only have to end cleanly.
+// The click sweep: the buttons of the game's screens (the front end's, a location's HUD, pause
+// dialog, quit question and journal, Lirae's hint board, the lock panel, the travel map, the
+// cut-scene and the end credits) pressed once, twice and three times at a double click's spacing
+// (150 ms, the same point), each count in a run of its own from the same start. What follows the
+// presses is compared with what one press does: the trace, the picture once things have settled
+// (the top screen), whether the game ran on, its exit, the saved preferences and the pages handed
+// to the desktop's opener. A button meant to be pressed again (a toggle, a counter) is listed with
+// its reason: a toggle's three presses do what one does; a counter's runs only have to end cleanly.
 //
 // The runs take the same frames whatever the count: a press left out is a move to the point and
 // the frames a press would have taken.
@@ -34,8 +35,8 @@ enum class Repeat
 
 // A button of a screen: the screen reached from a start screen by the input lines `mReach`, then
 // pressed at `mPress`: a point "x y" (clicked `mSpread` points above and below it, in runs of
-// their own: a button's halves lie over different things beneath), or "key 27" (Escape over a
-// screen it answers).
+// their own: a button's halves lie over different things beneath), or a key: "key 27" (Escape
+// over a screen it answers), "key 13" (Enter for a dialog's default button).
 struct Button
 {
     const char* mName;
@@ -92,12 +93,17 @@ const std::string kToLiraeHelp = kToLocation + Step(kKeyHalf2, 120) + Step(kKeyH
                                  Step(kLiraeTracker, 150) + Step(kStripOilcan, 160) +
                                  Step(kOilcan, 150) + Step(kLiraeMedallion, 60);
 const std::string kToLiraeBoard = kToLiraeHelp + Step(kBoardOk, 40);
+// The storeroom's two objects found, then the cabinet: its lock panel.
+const std::string kToLock = kToLocation + Step(kKeyHalf2, 120) + Step(kKeyHalf1, 150) +
+                            Step(kStripOne, 5) + Step(kDoor, 120) + Step(kDoor, 120) +
+                            Step(kOilcan, 120) + Step(kLampGlass, 120) + Step(kCabinet, 120);
 
 // Another screen on top differs in far more: a dialog's dimming covers the whole picture.
 constexpr double kAlikePercent = 99.0;
 
 constexpr const char* kToggleWhy = "a toggle: each press turns it over";
 constexpr const char* kArrowWhy = "each press scrolls the list a row";
+constexpr const char* kKeyWhy = "each press is a step of the lock's pattern";
 
 const Button kButtons[] = {
     {"Menu_Play", kMenu, "", "400 272"},
@@ -111,6 +117,7 @@ const Button kButtons[] = {
     {"Menu_NewGameOfAPlayer", kPlayersMenu, "", "400 327"},
     {"Name_Ok", kMenu, kToNameDialog, "400 276"},
     {"Name_Cancel", kMenu, kToNameDialog, "400 332"},
+    {"Name_Enter", kMenu, kToNameDialog, "key 13"},
     {"Players_FirstRow", kPlayersMenu, kToPlayers, "340 168"},
     {"Players_SecondRow", kPlayersMenu, kToPlayers, "340 212"},
     {"Players_Up", kPlayersMenu, kToPlayers, "524 166", Repeat::kCounter, kArrowWhy},
@@ -157,6 +164,8 @@ const Button kButtons[] = {
     {"Board_HelpOk", kPlayersMenu, kToLiraeHelp, "534 254", Repeat::kOnce, "", 0, 10, true},
     {"Board_Help", kPlayersMenu, kToLiraeBoard, "726 32", Repeat::kOnce, "", 0, 10, true},
     {"Board_Exit", kPlayersMenu, kToLiraeBoard, "770 32", Repeat::kOnce, "", 0, 10, true},
+    {"Lock_Back", kPlayersMenu, kToLock, "400 480", Repeat::kOnce, "", 0, 10, true},
+    {"Lock_Key", kPlayersMenu, kToLock, "320 200", Repeat::kCounter, kKeyWhy, 0, 10, true},
     {"Journal_Close", kPlayersMenu, kToJournal, "672 88"},
     {"Map_Menu", kMap, "wait 60\n", "100 562"},
     {"Map_Continue", kMap, "wait 60\n", "670 562"},
