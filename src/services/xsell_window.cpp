@@ -9,6 +9,7 @@
 #include "script/window_script_seam.h"
 #include "render/text/text_markup.h"
 #include "ui/text_window.h"
+#include "ui/window_manager.h"
 #include "ui/window_style.h"
 
 #include <cmath>
@@ -197,6 +198,13 @@ void TXSellWindow::LaunchGameLink(const char* number)
     // An empty address would start a bare opener: nothing is opened.
     if (url.Length() == 0)
         return;
+    // The second press of a double click lands on this same page, so the window manager lets it
+    // through: a player would get the page twice.
+    const uint32_t now = GetTimer();
+    if (url == mLastOpened && now - mLastOpenedTime < TWindowManager::kDoubleClickMs)
+        return;
+    mLastOpened = url;
+    mLastOpenedTime = now;
     if (TApplication* application = TApplication::Get())
         application->OpenUrl(url.c_str());
 }

@@ -36,7 +36,7 @@ public:
     // without a word.
     void SetupXSell();
     // Opens the site's page for 0 and game n's for 1 to 7; anything else, or no number, opens
-    // nothing.
+    // nothing. The page opened last is not opened again within a double click's time.
     void LaunchGameLink(const char* number);
 
     // Shows the "linknote" text, the words it was made with and the address: the player sees
@@ -60,6 +60,9 @@ private:
     TString mSiteLink;
     TString mConfigFile = "xsell/xsell.xml";
     bool mAutoExpand = false;
+    // The page opened last, and when: a double click on a link asks for it once.
+    TString mLastOpened;
+    uint32_t mLastOpenedTime = 0;
     // What the "linknote" text said before an address was put after it.
     TString mNoteLead;
     bool mNoteLeadTaken = false;

@@ -27,9 +27,8 @@ constexpr uint32_t kInactiveFrameIntervalMs = 200;
 constexpr uint32_t kStillFrames = 8;
 constexpr uint32_t kStillFrameIntervalMs = 50;
 constexpr uint32_t kLongStillFrames = kStillFrames + 16;
-// Two presses this close in time and place are one double click (the desktop's usual time, and
-// a few points more than its usual square, for a hand that shakes).
-constexpr uint32_t kDoubleClickMs = 400;
+// Two presses a double click's time apart and this close are one double click (a few points more
+// than the desktop's usual square, for a hand that shakes).
 constexpr int32_t kDoubleClickPoints = 6;
 
 // Events after which the next frame is not held back by a still picture: the player's, and the

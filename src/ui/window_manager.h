@@ -27,6 +27,10 @@ public:
 class TWindowManager : public TWindowManagerSeam
 {
 public:
+    // Two presses this close in time (and a few points apart) are one double click: the desktop's
+    // usual time.
+    static constexpr uint32_t kDoubleClickMs = 400;
+
     // The newest manager is the one GetWindowManager answers.
     TWindowManager();
     ~TWindowManager() override;

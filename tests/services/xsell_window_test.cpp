@@ -209,6 +209,24 @@ TEST_F(XSellWindowTest, OpensOnlyTheNamedPages)
     EXPECT_EQ(Opened(2), (std::vector<std::string>{"https://a.test/3", "https://a.test/2"}));
 }
 
+// A double click on a link is one request: the same page again within 400 ms is not opened, another
+// page is, and the same page a double click's time later is.
+TEST_F(XSellWindowTest, ADoubleClickOnALinkOpensItsPageOnce)
+{
+    Serve("xsell/test.xml", kThreeGames);
+    ASSERT_NE(Page("xsell/test.xml"), nullptr);
+    Do("SetupXSell()");
+    Do("LaunchGameLink(2)");
+    EXPECT_EQ(Opened(1), (std::vector<std::string>{"https://a.test/2"}));
+    Tick(399);
+    Do("LaunchGameLink(2) LaunchGameLink(3)");
+    EXPECT_EQ(Opened(2), (std::vector<std::string>{"https://a.test/2", "https://a.test/3"}));
+    Tick(400);
+    Do("LaunchGameLink(3)");
+    EXPECT_EQ(Opened(3), (std::vector<std::string>{"https://a.test/2", "https://a.test/3",
+                                                   "https://a.test/3"}));
+}
+
 // With no opener, the page shows its note, hidden until then, with the address after its words.
 TEST_F(XSellWindowTest, ALinkThatDoesNotOpenIsSaidOnThePage)
 {

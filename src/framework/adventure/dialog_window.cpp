@@ -326,6 +326,11 @@ void DialogWindow::OnEnterDone()
 
 void DialogWindow::Close(const TString& value)
 {
+    // The same answer again while leaving is the answer already given (a key pressed twice on
+    // the button that gave it, which the mouse finds disabled by then): the exit is not started
+    // over, which would hold what comes next back by a whole exit.
+    if (mState == kExiting && value == mReturnValue)
+        return;
     mReturnValue = value;
     StartExit();
 }

@@ -228,6 +228,27 @@ TEST_F(DialogWindowTest, ASecondWindowReturnWhileLeavingRestartsTheExitAndHandsO
     EXPECT_EQ(mManager->GetTopModal(), mRoot);
 }
 
+// The same answer again while leaving (Enter pressed twice on a default button) leaves once: the
+// value comes back when the first exit ends.
+TEST_F(DialogWindowTest, TheSameAnswerAgainWhileLeavingDoesNotStartTheExitOver)
+{
+    Serve("dlg.lua", std::string("GameWindow{ name = 'gamewindow', DialogWindow{ name = 'dlg', ") +
+                         kFace + ", transform = { timeexit = 100, timeenter = 100 } } }()");
+    Do("return function() result = DoModal('dlg.lua') end");
+    DialogWindow* dialog = Dialog();
+    for (int i = 0; i < 4; ++i)
+        Step(100);
+    ASSERT_EQ(dialog->GetState(), DialogWindow::kShown);
+    Do("WindowReturn('yes')");
+    Step(16);
+    Step(60);
+    Do("WindowReturn('yes')");
+    Step(16);
+    Step(40);
+    Step(0);
+    EXPECT_EQ(Global("result"), "yes");
+}
+
 TEST_F(DialogWindowTest, ACoveringModalPausesItAndItsClosingResumesAndRebindsWindowReturn)
 {
     Serve("dot.png", uitest::FlatPng(10, 10, 0x0000FF));
