@@ -20,7 +20,10 @@
 #include "framework/sound/audio_manager.h"
 #include "framework/sound/sound_group.h"
 #include "framework/sound/sound_play_record.h"
+#include "platform/files/file.h"
+#include "platform/files/file_layer.h"
 #include "script/lua_object_wrapper.h"
+#include "sys/files/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -275,6 +278,34 @@ TEST_F(SavedStateTest, CalmPointsAreStoredWithoutACloseAtMostOnceAnInterval)
     RunFrames(kInterval + 1);
     EXPECT_FALSE(mPlayer->HasUnstoredChanges()) << "the tutorial mark stored";
     Close(play);
+}
+
+// A calm point's store the preferences cannot save (another copy holds their lock) stops the
+// stores for the run, said once: a refusing disk is not tried at every interval.
+TEST_F(SavedStateTest, ACalmStoreThePreferencesCannotSaveStopsTheStoresWithOneLine)
+{
+    const std::string prefs = ResolvePath(mSettings->GetPrefs()->GetFileName(), false).c_str();
+    SetFileLockWait(50);
+    std::string reason;
+    const int held = sys::LockFile(prefs + ".lock", 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    Frame(16);
+    for (const uint8_t extra : {8, 9})
+    {
+        play->mExtra = {extra};
+        play->SaveLocationState(false);
+        RunFrames((Gameplay::kCalmStoreIntervalMs + 15) / 16 + 1);
+    }
+    EXPECT_EQ(CountInLog("Gameplay: the location's calm points are not stored any more in this "
+                         "run, since the preferences could not be saved; the close stores it\n"),
+              1)
+        << Log();
+    Close(play);
+    sys::UnlockFile(held);
+    SetFileLockWait(kFileLockWaitMs);
 }
 
 // An object held, or anything changed since the last calm point (a puzzle's progress): what changed
