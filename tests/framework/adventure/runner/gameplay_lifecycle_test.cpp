@@ -407,13 +407,19 @@ TEST_F(SavedStateTest, ALocationThatNeverComesToRestIsStoredAsItStands)
     WaitHandle held =
         play->Expect(Gameplay::kCallbackReported, "the test's own wait", [] { return true; });
     play->mExtra = {0x77};
+    play->Set(258, nullptr, nullptr, "");
     Close(play);
     EXPECT_EQ(CountInLog("Gameplay: the location did not come to rest within 3000 steps of its "
                          "close (state 6, waiting for the test's own wait); it is stored as it "
                          "stands"),
               1)
         << Log();
-    EXPECT_EQ(Stored().back(), 0x77);
+    const std::vector<uint8_t> stored = Stored();
+    ASSERT_GT(stored.size(), 4u);
+    EXPECT_EQ(stored.back(), 0x77);
+    // The steps run on the close's own clock: none of it is the player's play time.
+    EXPECT_EQ(std::vector<uint8_t>(stored.begin(), stored.begin() + 4),
+              (std::vector<uint8_t>{0, 0, 1, 2}));
 }
 
 // An item giving parts past the eighth, the object's record byte holding only eight: found before
