@@ -1,7 +1,10 @@
 // The game-state script functions in the running program: a first screen sets and reads states,
 // mutes and asks the store's questions, with and without an add-on module that answers them; bad
-// arguments are script errors in the log and the game runs on.
+// arguments are script errors in the log and the game runs on; the runs' own look at the log finds
+// a screen's failure however the engine words it.
 #include "program_test_support.h"
+
+#include <gtest/gtest-spi.h>
 
 namespace
 {
@@ -63,6 +66,33 @@ TEST_F(GameProgramTest, BadArgumentsAreScriptErrorsNamingTheCall)
         const std::string log = ReadFile(LogFile());
         EXPECT_NE(log.find(std::string("lua_resume error: ")), std::string::npos) << log;
         EXPECT_NE(log.find(line), std::string::npos) << call << "\n" << log;
+    }
+}
+
+// A screen that fails as it is read fails as the start-up script's coroutine starts, said
+// "lua_resume error:"; a button's command that fails after a wait fails in a later resume, said
+// "lua_resume ERROR:". The runs' look at the log reports each, once.
+TEST_F(GameProgramTest, AScreenFailingAtItsStartOrAfterAWaitIsReportedByTheRunsLogCheck)
+{
+    const std::pair<const char*, const char*> screens[] = {
+        {"print('before')\nerror('at once')\n", "lua_resume error in"},
+        {"print('before')\nMakeDialog { GameWindow { name = 'w', x = 0, y = 0, w = 800, h = 600,\n"
+         "  Button { name = 'go', x = 300, y = 250, w = 200, h = 100, spritecollision = false,\n"
+         "    command = function() Pause(50) error('after a wait') end } } }\n",
+         "lua_resume ERROR in"},
+    };
+    for (const auto& [text, reported] : screens)
+    {
+        WriteScript("failing.lua", text);
+        fs::remove(LogFile());
+        int code = -1;
+        std::string output;
+        EXPECT_NONFATAL_FAILURE(
+            output = RunScreen("failing.lua",
+                               "focus gained\nwait 20\nclick 400 300\nwait 60\nclose\n", code),
+            reported);
+        EXPECT_EQ(output, "before\n") << text;
+        EXPECT_EQ(code, 1) << text;
     }
 }
 

@@ -818,7 +818,8 @@ TEST_F(LocationTest, ALocationLeftDuringAUseEndsAtTheClose)
 
 // The chest's event ends the location itself ("scene_complete", no next event, no glow), and the
 // window is closed, or the pause dialog's "Main menu" taken, while its area's completion runs: the
-// location, run on as it closes (paused under the dialog or not), completes.
+// location, run on as it closes, completes. "Main menu" lets the location go on before it closes;
+// a window closed while the focus is away closes it still paused, its motions held.
 TEST_F(LocationTest, LeftWhileTheEndEventsAreaCompletesTheLocationEnds)
 {
     const fs::path game = PlayerGame();
@@ -836,6 +837,7 @@ TEST_F(LocationTest, LeftWhileTheEndEventsAreaCompletesTheLocationEnds)
         {19,
          "focus lost\nwait 10\nfocus gained\nwait 40\nclick 400 358\nwait 60\n",
          {"start", "pause", "complete 0"}},
+        {19, "focus lost\nwait 10\nclose\n", {"start", "pause", "complete 0"}},
     };
     for (const auto& road : roads)
     {

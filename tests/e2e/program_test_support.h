@@ -76,11 +76,11 @@ inline bool WaitProcessLoaded(int pid, uint32_t limitMs, int& exitCode)
     }
 }
 
-// The toolkit's own screen, opened first instead of the card and the splash screen.
 // The log's lines of a script that failed: the engine says a failed resume as "lua_resume ERROR:"
 // and a coroutine that failed as it started as "lua_resume error:".
 constexpr const char* kScriptFaults[] = {"Lua Error", "Lua error", "lua_resume error",
                                          "lua_resume ERROR", "Failed to run script"};
+// The toolkit's own screen, opened first instead of the card and the splash screen.
 constexpr const char* kToolkitScreen = "scripts/dev/toolkit.lua";
 constexpr const char* kToolkitStart = "options=start=scripts/dev/toolkit.lua";
 

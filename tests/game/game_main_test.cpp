@@ -371,15 +371,17 @@ int LoopMain(TApplication* application, const char*)
     script->DoLuaString("gConfig = GetConfig('gamename') .. '|' .. GetConfig('nokey', 'fallback')"
                         " .. '|' .. GetConfig('nokey') .. '|' .. GetConfig('vsync', '0')");
     gLoop.mConfig = script->GetGlobalString("gConfig").c_str();
-    TPlatformEvent escape = Event(kEventKeyDown);
-    escape.mParam = 27;
-    for (int i = 0; i < 2; ++i)
+    // A press, a repeat of the held key, its release and a new press.
+    for (const int32_t type : {kEventKeyDown, kEventKeyDown, kEventKeyUp, kEventKeyDown})
     {
+        TPlatformEvent escape = Event(type);
+        escape.mParam = 27;
         game.Handle(escape);
         Pump(application, game, 2);
         gLoop.mAfterEscape.push_back(
             std::to_string(static_cast<int>(script->GetGlobalNumber("gAsked"))) + " asked " +
             std::to_string(static_cast<int>(script->GetGlobalNumber("gKeys"))) + " keys " +
+            std::to_string(static_cast<int>(script->GetGlobalNumber("gNo"))) + " no " +
             manager->GetTopModal()->GetName().c_str());
     }
     game.Stop(application);
@@ -729,13 +731,16 @@ TEST_F(GameMainTest, ADamagedRecordEndsTheGameAndTheNextStartFindsAZeroOne)
     }
 }
 
-TEST_F(GameMainTest, EscapeAsksToQuitUnlessTheQuestionIsUpAndTheKeyGoesOnEitherWay)
+TEST_F(GameMainTest, EscapeAsksToQuitANewPressOverTheQuestionAnswersNoAndTheKeyGoesOnEitherWay)
 {
     // The question is a modal named as the game's; every key a modal does not use reaches the
-    // start-up script's coroutine as a message.
+    // start-up script's coroutine as a message. The held key's repeat leaves the question up: only
+    // a press after its release is the player's "No".
     const std::string commandLine = FixtureGame(
-        "gAsked = 0; gKeys = 0\n"
-        "function DisplayQuitVerify() gAsked = gAsked + 1; PushModal('quitverify') end\n"
+        "gAsked = 0; gKeys = 0; gNo = 0\n"
+        "function DisplayQuitVerify() gAsked = gAsked + 1; PushModal('quitverify')\n"
+        "  MakeDialog { Button { name = 'no', w = 10, h = 10,\n"
+        "    command = function() gNo = gNo + 1; PopModal('quitverify') end } } end\n"
         "return function() while true do local m = WaitForMessage()\n"
         "  if m ~= nil and m.type == kPressAnyKey then gKeys = gKeys + 1 end end end\n");
     gLoop = Loop();
@@ -743,7 +748,9 @@ TEST_F(GameMainTest, EscapeAsksToQuitUnlessTheQuestionIsUpAndTheKeyGoesOnEitherW
     EXPECT_TRUE(gLoop.mRootNeverClears);
     // Two arguments: the stored value or the default; one: an absent key reads as empty.
     EXPECT_EQ(gLoop.mConfig, "Murkwell|fallback||1");
-    EXPECT_EQ(gLoop.mAfterEscape,
-              (std::vector<std::string>{"1 asked 1 keys quitverify", "1 asked 2 keys quitverify"}));
+    EXPECT_EQ(gLoop.mAfterEscape, (std::vector<std::string>{"1 asked 1 keys 0 no quitverify",
+                                                            "1 asked 2 keys 0 no quitverify",
+                                                            "1 asked 2 keys 0 no quitverify",
+                                                            "1 asked 3 keys 1 no _screen_"}));
     EXPECT_EQ(gLoop.mAfterStop, "nil nil");
 }

@@ -337,7 +337,8 @@ private:
 // A click belongs to the screen it was pressed on: a double or triple click on a button that
 // opens a screen, or closes one, does what one click does, whatever button lies under the pointer
 // on the screen that shows next; a press there once a double-click time has passed, or at once
-// elsewhere, is its own; a button pressed twice on one screen is pressed twice.
+// elsewhere, is its own; a button pressed twice on one screen is pressed twice; a release after
+// another screen opened over its press is nobody's.
 TEST_F(ManagerTest, AClickBelongsToTheScreenItWasPressedOn)
 {
     auto click = [&](int times)
@@ -392,6 +393,17 @@ TEST_F(ManagerTest, AClickBelongsToTheScreenItWasPressedOn)
     }
     EXPECT_EQ(mLog,
               (Log{"twice down 50,50", "twice up 50,50", "twice down 50,50", "twice up 50,50"}));
+    // A screen opened by no click between a press and its release: the release reaches neither.
+    sys::AdvanceManualClock(1000);
+    mLog.clear();
+    Send(kEventLeftDown, 50, 50);
+    auto* cover = new TModalWindow();
+    cover->AddChild(new ProbeWindow(&mLog, "cover", {0, 0, 100, 100}), false);
+    mManager->PushModal(cover);
+    Send(kEventLeftUp, 50, 50);
+    EXPECT_EQ(mLog, (Log{"options down 50,50"}));
+    EXPECT_EQ(mManager->GetModals().size(), 2u);
+    mManager->PopModal();
 }
 
 // A real application whose window manager is the toolkit's.

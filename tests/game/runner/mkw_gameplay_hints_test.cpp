@@ -429,6 +429,21 @@ TEST_F(HintsTest, TheMiniHintComesAfterIdlePlayAndGoesAfterItsTime)
     EXPECT_EQ(hud->GetGlobalNumber("gActive"), 0);
 }
 
+// A close runs the location on without the player: idle in play through its whole bound of steps
+// (a wait of the test's own holds it), it points at no item.
+TEST_F(HintsTest, ACloseRunningTheLocationOnShowsNoMiniHint)
+{
+    HintGameplay* play = Open("timehintminishow = 96, timehintshowdestination = 64, ");
+    ASSERT_NE(play, nullptr);
+    play->ActivateEvent("give", true);
+    const WaitHandle held =
+        play->Expect(Gameplay::kCallbackReported, "the test's own wait", [] { return true; });
+    play->SetState(Gameplay::kPlay);
+    play->SettleForClose();
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_EQ(Hud(*play).GetHintParticles().GetScript()->GetGlobalNumber("gActive"), 0);
+}
+
 TEST_F(HintsTest, AnIdleTimeOfZeroShowsTheMiniHintEveryIdleFrame)
 {
     HintGameplay* play = Open("timehintminishow = 0, timehintshowdestination = 64, ");

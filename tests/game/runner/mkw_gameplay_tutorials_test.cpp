@@ -359,6 +359,21 @@ TEST_F(MKWGameplayTutorialsTest, ThePromptsComeInTheirOrderEachWhenItsConditionH
     EXPECT_EQ(gameplay->GetGameplayState(), G::kPlay);
 }
 
+// A close runs the location on without the player: in play through its whole bound of steps (a wait
+// of the test's own holds it), it shows no prompt, and the prompt stays unseen.
+TEST_F(MKWGameplayTutorialsTest, ACloseRunningTheLocationOnShowsNoPrompt)
+{
+    TestGameplay* gameplay = Open();
+    ASSERT_NE(gameplay, nullptr);
+    Seen(0);
+    const WaitHandle held =
+        gameplay->Expect(Gameplay::kCallbackReported, "the test's own wait", [] { return true; });
+    gameplay->SetState(Gameplay::kPlay);
+    gameplay->SettleForClose();
+    EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kPlay);
+    EXPECT_FALSE(Bit(0));
+}
+
 TEST_F(MKWGameplayTutorialsTest, MissingPromptsCountAsSeenAndNoTableShowsNothing)
 {
     TestGameplay* gameplay = Open(Tutorials("tutorial_item"));

@@ -20,7 +20,10 @@
 #include "framework/sound/audio_manager.h"
 #include "framework/sound/sound_group.h"
 #include "framework/sound/sound_play_record.h"
+#include "platform/files/file.h"
+#include "platform/files/file_layer.h"
 #include "script/lua_object_wrapper.h"
+#include "sys/files/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -277,6 +280,34 @@ TEST_F(SavedStateTest, CalmPointsAreStoredWithoutACloseAtMostOnceAnInterval)
     Close(play);
 }
 
+// A calm point's store the preferences cannot save (another copy holds their lock) stops the
+// stores for the run, said once: a refusing disk is not tried at every interval.
+TEST_F(SavedStateTest, ACalmStoreThePreferencesCannotSaveStopsTheStoresWithOneLine)
+{
+    const std::string prefs = ResolvePath(mSettings->GetPrefs()->GetFileName(), false).c_str();
+    SetFileLockWait(50);
+    std::string reason;
+    const int held = sys::LockFile(prefs + ".lock", 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    Frame(16);
+    for (const uint8_t extra : {8, 9})
+    {
+        play->mExtra = {extra};
+        play->SaveLocationState(false);
+        RunFrames((Gameplay::kCalmStoreIntervalMs + 15) / 16 + 1);
+    }
+    EXPECT_EQ(CountInLog("Gameplay: the location's calm points are not stored any more in this "
+                         "run, since the preferences could not be saved; the close stores it\n"),
+              1)
+        << Log();
+    Close(play);
+    sys::UnlockFile(held);
+    SetFileLockWait(kFileLockWaitMs);
+}
+
 // An object held, or anything changed since the last calm point (a puzzle's progress): what changed
 // is stored, not the calm point before it.
 TEST_F(SavedStateTest, ACloseStoresTheStateAsItStands)
@@ -376,13 +407,19 @@ TEST_F(SavedStateTest, ALocationThatNeverComesToRestIsStoredAsItStands)
     WaitHandle held =
         play->Expect(Gameplay::kCallbackReported, "the test's own wait", [] { return true; });
     play->mExtra = {0x77};
+    play->Set(258, nullptr, nullptr, "");
     Close(play);
     EXPECT_EQ(CountInLog("Gameplay: the location did not come to rest within 3000 steps of its "
                          "close (state 6, waiting for the test's own wait); it is stored as it "
                          "stands"),
               1)
         << Log();
-    EXPECT_EQ(Stored().back(), 0x77);
+    const std::vector<uint8_t> stored = Stored();
+    ASSERT_GT(stored.size(), 4u);
+    EXPECT_EQ(stored.back(), 0x77);
+    // The steps run on the close's own clock: none of it is the player's play time.
+    EXPECT_EQ(std::vector<uint8_t>(stored.begin(), stored.begin() + 4),
+              (std::vector<uint8_t>{0, 0, 1, 2}));
 }
 
 // An item giving parts past the eighth, the object's record byte holding only eight: found before
