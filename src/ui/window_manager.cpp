@@ -5,8 +5,11 @@
 #include "platform/shell/application.h"
 #include "platform/config/config.h"
 #include "platform/seams/display_seam.h"
+#include "render/text/text_layout.h"
+#include "render/text/vector_rasteriser.h"
 #include "script/lua_bind.h"
 #include "script/window_script_seam.h"
+#include "sys/process/memory.h"
 #include "sys/window/window.h"
 #include "ui/modal_window.h"
 #include "ui/window_script.h"
@@ -380,6 +383,7 @@ void TWindowManager::PopModal()
     SetDirty();
     mModalsChanged = true;
     mPopUnannounced = true;
+    mScreenClosing = true;
 }
 
 void TWindowManager::DoPopModal(const TString& nameOrId)
@@ -599,6 +603,17 @@ void TWindowManager::ProcessDeletions()
     for (TWindow* window : doomed)
         delete window;
     SetDirty();
+    // A closed screen may free tens of megabytes of pictures and sounds. Kept by the heap, they
+    // sit at places the next screen's blocks do not all fit, and the process holds more pages
+    // after each round of screens: the heap's free pages and the text runs the screen drew go
+    // back, and the next screen faults in what it needs once.
+    if (mScreenClosing)
+    {
+        mScreenClosing = false;
+        if (TQmMiniVecDraw* draw = GetTextRasteriser())
+            draw->ReleaseCache();
+        sys::GiveBackFreedMemory();
+    }
 }
 
 void TWindowManager::WindowGone(TWindow* window)

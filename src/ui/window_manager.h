@@ -147,6 +147,8 @@ private:
     // whoever opened it: no frame until then, or the modal below would show before the opener
     // has opened what comes next.
     bool mPopUnannounced = false;
+    // A modal was popped and waits for its deletion, after which what it freed is handed back.
+    bool mScreenClosing = false;
     uint32_t mLastFrameTime = 0;
     // The player acted (or the window must be painted) since the last frame was drawn: the next
     // is not held back.

@@ -1,11 +1,14 @@
 // The window manager on synthetic events: capture, overlays, focus, bubbling, the one "mouse:up",
-// message delivery, the modal stack with its clocks and deferred deletion, cover sets, frame
-// pacing; and, with a real application, quitting, relative mouse mode, inactive pacing and the
-// root made on the first display-mode change.
+// message delivery, the modal stack with its clocks and deferred deletion (a deleted screen's text
+// runs released), cover sets, frame pacing; and, with a real application, quitting, relative mouse
+// mode, inactive pacing and the root made on the first display-mode change.
 #include "ui_test_support.h"
 
 #include "platform/shell/application.h"
 #include "platform/shell/command_line.h"
+#include "render/text/text_layout.h"
+#include "render/text/vector_rasteriser.h"
+#include "render/vector_test_support.h"
 #include "support/shell_fixture.h"
 #include "sys/window/window.h"
 
@@ -215,6 +218,26 @@ TEST_F(ManagerTest, ModalStackClocksPopsAndDeferredDeletion)
 
     mManager->DoPopModal("A");
     EXPECT_EQ(mManager->GetTopModal(), mRoot);
+}
+
+// The text runs cached while a screen was up go with it once it is deleted: a game played again
+// and again would otherwise hold more of them at each menu.
+TEST_F(ManagerTest, AClosedScreenTakesTheCachedTextRunsAlong)
+{
+    TQmMiniVecDraw draw(nullptr);
+    SetTextRasteriser(&draw);
+    const std::vector<uint8_t> glyph =
+        vectest::Outline().Group().Left(1).Rect(0, 0, 4, 4).End().Bytes();
+    draw.SetScale(4, 4);
+    draw.BeginDraw(0, 0, nullptr);
+    draw.DrawGlyph(glyph.data(), static_cast<uint32_t>(glyph.size()), 0, 0);
+    draw.Flush();
+    mManager->PushModal(new TModalWindow());
+    mManager->PopModal();
+    EXPECT_EQ(draw.GetCacheBlockCount(), 1) << "kept until the screen is deleted";
+    Send(kEventTick);
+    EXPECT_EQ(draw.GetCacheBlockCount(), 0);
+    SetTextRasteriser(nullptr);
 }
 
 TEST_F(ManagerTest, PoppedRootIsForgottenAndEmptyStackPopsNothing)

@@ -329,6 +329,12 @@ void TQmMiniVecDraw::ClearCache()
     mRunCount = 0;
 }
 
+void TQmMiniVecDraw::ReleaseCache()
+{
+    ClearCache();
+    std::vector<TCacheEntry>().swap(mEntries);
+}
+
 void TQmMiniVecDraw::AppendRun(int x0, int x1, int y, int coverage, int layer)
 {
     if (mBlocks.empty() || mRunCount == kRunsPerBlock)

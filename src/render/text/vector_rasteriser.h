@@ -54,6 +54,10 @@ public:
     void Flush();
     // Calibrates the pixel offsets on the device.
     void SelfTest();
+    // Empties the run cache and gives its memory back. A closed screen's text is not drawn again,
+    // and text zoomed or turned as it moves adds runs every frame: without this they would stay
+    // until the cap, and a game played again and again would hold more at each menu.
+    void ReleaseCache();
 
     bool GetSelfTestResult() const { return mSelfTestOk; }
     int GetBatchLimit() const { return mBatchLimit; }

@@ -19,6 +19,11 @@ void KeepFreedMemoryForReuse()
     mallopt(M_TRIM_THRESHOLD, 4 * kLargestKeptBlock);
 }
 
+void GiveBackFreedMemory()
+{
+    malloc_trim(0);
+}
+
 void* MapZeroedPages(size_t bytes)
 {
     void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

@@ -11,6 +11,12 @@ namespace sys
 // time of a texture load. Called once at start-up.
 void KeepFreedMemoryForReuse();
 
+// Hands back to the system the free pages KeepFreedMemoryForReuse keeps in the heap. Large blocks
+// freed and taken again at other sizes and places leave free pages all over the heap, and the
+// resident set only grows with them: a caller that has just freed much gives them back, and the
+// blocks taken later fault their pages in once.
+void GiveBackFreedMemory();
+
 // Blocks of whole pages taken straight from the system, which supplies them zeroed and leaves each
 // page out of the resident set until it is first written: for a large block that grows by
 // doubling and may stay partly unused. A growth or shrink moves the pages instead of copying
