@@ -79,6 +79,7 @@ const std::string kPassALine = "move 400 120\nwait 3\nclick 400 120\nwait 70\n";
 const std::string kToLocation = "click 400 272\nawait \"location 0\"\nwait 80\n" + kPassALine +
                                 kPassALine + kPassALine + "wait 80\n";
 const std::string kToPause = kToLocation + "click 616 574\nwait 60\n";
+const std::string kToPauseOptions = kToPause + "click 400 302\nwait 60\n";
 const std::string kToJournal = kToLocation + "click 616 524\nwait 60\n";
 const std::string kToLocationQuestion = kToLocation + kToQuitQuestion;
 // Into the storeroom, where Lirae's tracker is spent on the oil can and the can found: her
@@ -157,7 +158,12 @@ const Button kButtons[] = {
     {"Pause_Resume", kPlayersMenu, kToPause, "400 246"},
     {"Pause_Options", kPlayersMenu, kToPause, "400 302"},
     {"Pause_MainMenu", kPlayersMenu, kToPause, "400 358"},
-    {"PauseOptions_Ok", kPlayersMenu, kToPause + "click 400 302\nwait 60\n", "400 462"},
+    {"PauseOptions_SoundRail", kPlayersMenu, kToPauseOptions, "420 205"},
+    {"PauseOptions_MusicRail", kPlayersMenu, kToPauseOptions, "420 255"},
+    {"PauseOptions_Cursor", kPlayersMenu, kToPauseOptions, "186 300", Repeat::kToggle, kToggleWhy},
+    {"PauseOptions_Dialogs", kPlayersMenu, kToPauseOptions, "186 340", Repeat::kToggle, kToggleWhy},
+    {"PauseOptions_Display", kPlayersMenu, kToPauseOptions, "400 398", Repeat::kToggle, kToggleWhy},
+    {"PauseOptions_Ok", kPlayersMenu, kToPauseOptions, "400 462"},
     {"LocationQuestion_Yes", kPlayersMenu, kToLocationQuestion, "400 306"},
     {"LocationQuestion_No", kPlayersMenu, kToLocationQuestion, "400 362"},
     {"LocationQuestion_Escape", kPlayersMenu, kToLocationQuestion, "key 27"},
