@@ -20,11 +20,13 @@
 #include <string>
 #include <vector>
 
+#include "e2e/hint_board_test_support.h"
 #include "e2e/program_test_support.h"
 
 namespace
 {
 using namespace e2etest;
+using hinte2e::Click;
 
 enum class Repeat
 {
@@ -82,22 +84,18 @@ const std::string kToPause = kToLocation + "click 616 574\nwait 60\n";
 const std::string kToPauseOptions = kToPause + "click 400 302\nwait 60\n";
 const std::string kToJournal = kToLocation + "click 616 524\nwait 60\n";
 const std::string kToLocationQuestion = kToLocation + kToQuitQuestion;
-// Into the storeroom, where Lirae's tracker is spent on the oil can and the can found: her
-// medallion opens her board with its help dialog.
-std::string Step(const char* point, int wait)
-{
-    return std::string("move ") + point + "\nwait 3\nclick " + point + "\nwait " +
-           std::to_string(wait) + "\n";
-}
-const std::string kToLiraeHelp = kToLocation + Step(kKeyHalf2, 120) + Step(kKeyHalf1, 150) +
-                                 Step(kStripOne, 5) + Step(kDoor, 120) + Step(kDoor, 120) +
-                                 Step(kLiraeTracker, 150) + Step(kStripOilcan, 160) +
-                                 Step(kOilcan, 150) + Step(kLiraeMedallion, 60);
-const std::string kToLiraeBoard = kToLiraeHelp + Step(kBoardOk, 40);
+// Through the hall into the storeroom (its door's key made of the two halves).
+const std::string kToStoreroom = kToLocation + Click(kKeyHalf2, 120) + Click(kKeyHalf1, 150) +
+                                 Click(kStripOne, 5) + Click(kDoor, 120) + Click(kDoor, 120);
+// There Lirae's tracker is spent on the oil can and the can found: her medallion opens her board
+// with its help dialog.
+const std::string kToLiraeHelp = kToStoreroom + Click(kLiraeTracker, 150) +
+                                 Click(kStripOilcan, 160) + Click(kOilcan, 150) +
+                                 Click(kLiraeMedallion, 60);
+const std::string kToLiraeBoard = kToLiraeHelp + Click(kBoardOk, 40);
 // The storeroom's two objects found, then the cabinet: its lock panel.
-const std::string kToLock = kToLocation + Step(kKeyHalf2, 120) + Step(kKeyHalf1, 150) +
-                            Step(kStripOne, 5) + Step(kDoor, 120) + Step(kDoor, 120) +
-                            Step(kOilcan, 120) + Step(kLampGlass, 120) + Step(kCabinet, 120);
+const std::string kToLock =
+    kToStoreroom + Click(kOilcan, 120) + Click(kLampGlass, 120) + Click(kCabinet, 120);
 
 // Another screen on top differs in far more: a dialog's dimming covers the whole picture.
 constexpr double kAlikePercent = 99.0;
