@@ -582,7 +582,8 @@ TEST_F(LocationTest, TheRunnersWaitsAndObjectsLeaveNoWayClosed)
 // it; the charm with the first scene as its own, missed on the other's floor, lies in its scene,
 // is taken up there, missed again and taken up where it was dropped; two equipped by a chain, the
 // second held (the first lies in its scene), carried into the other scene across a close and the
-// next start.
+// next start; two equipped by a chain in the first scene, the second having nowhere to go: a click
+// on the first trades them, whichever the door takes.
 TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
 {
     const std::string next = "nextevent = \"dev_done\",";
@@ -592,11 +593,15 @@ TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
     { return std::make_pair(keyEntry, keyEntry + "        { " + entry + " },\n"); };
     const auto more = [&](const std::string& added)
     { return std::make_pair(events, events + "\n        " + added); };
-    // The first scene's door, not the other's, ends the location when given the charm.
-    const std::pair<std::string, std::string> doorTakesCharm = {
-        "events = { default = { eventname = event } },",
-        "events = { default = { eventname = event }, dev_charm = name == \"dev_door\" and { "
-        "eventname = \"dev_done\" } or nil },"};
+    // The first scene's door, not the other's, ends the location when given `held`.
+    const auto doorTakes = [](const std::string& held)
+    {
+        return std::make_pair(std::string("events = { default = { eventname = event } },"),
+                              "events = { default = { eventname = event }, " + held +
+                                  " = name == \"dev_door\" and { eventname = \"dev_done\" } or "
+                                  "nil },");
+    };
+    const std::pair<std::string, std::string> doorTakesCharm = doorTakes("dev_charm");
     const std::pair<std::string, std::string> noGreeting = {"dialog = \"dev_hello\",", ""};
     const std::string charm = "name = \"dev_charm\", image = \"dev/key\", partcount = 1, "
                               "canbeplacedinhud = false, x = 480, y = 400";
@@ -618,7 +623,30 @@ TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
         Edits edits;
         std::string script;
     };
+    // The chest's chain puts the gem in the hand, then the coin: the gem lies where it was put
+    // back (at its place in its scene, or, having none, where the hand was) and a click on it
+    // trades the coin for it, whichever of them the door takes.
+    const std::string coin = "name = \"dev_coin\", image = \"dev/key\", partcount = 1, "
+                             "canbeplacedinhud = false";
+    const std::string gem = "name = \"dev_gem\", image = \"dev/key\", partcount = 1, "
+                            "canbeplacedinhud = false";
+    const std::pair<std::string, std::string> gemThenCoin = {next,
+                                                             "nextevent = \"dev_equip_gem\","};
+    const std::pair<std::string, std::string> gemThenCoinEvents =
+        more("{ name = \"dev_equip_gem\", inventorytoequip = \"dev_gem\", nextevent = "
+             "\"dev_equip_coin\" },\n        { name = \"dev_equip_coin\", inventorytoequip = "
+             "\"dev_coin\" },");
     const std::vector<Shape> shapes = {
+        {"two_from_nowhere_the_first_taken",
+         {object(gem), object(coin), gemThenCoin, gemThenCoinEvents, doorTakes("dev_gem")},
+         start + chest + "wait 150\n" + clickAt(410, 300) + toTheDoor},
+        {"two_from_nowhere_the_second_kept",
+         {object(gem), object(coin), gemThenCoin, gemThenCoinEvents, doorTakes("dev_coin")},
+         start + chest + "wait 150\n" + toTheDoor},
+        {"the_first_at_home_taken",
+         {object(gem + ", homescene = \"dev_a\", x = 480, y = 400"), object(coin), gemThenCoin,
+          gemThenCoinEvents, doorTakes("dev_gem")},
+         start + chest + "wait 150\n" + clickAt(480, 400) + toTheDoor},
         {"held_into_the_other_scene",
          {object(charm), carry, carryEvent, doorTakesCharm, noGreeting},
          start + chest + back + toTheDoor},

@@ -25,13 +25,14 @@ namespace
 using namespace e2etest;
 
 // The seeds `make test` plays, about a minute under the sanitizers, chosen among seeds 1 to 600
-// (all of which end): the three roads, the lock, scene switches there and back, a second object
-// put in the hand, conversations coming round again, a loop of events said at load, and the shapes
-// that once locked: a lock's completion event that leaves its scene shown (18), a switch to the
-// lock lost to "Main menu" (14), a flipbook awaited in the scene an event leaves (45), a layer
-// switched on and off by one event (46), an end event closed while its awaited glow runs (956,
-// 992).
-constexpr uint32_t kSeeds[] = {14, 18, 24, 45, 46, 51, 136, 165, 956, 992};
+// and 1301 to 1700 (all of which end): the three roads, the lock, scene switches there and back, a
+// second object put in the hand, conversations coming round again, a loop of events said at load,
+// and the shapes that once locked: a lock's completion event that leaves its scene shown (18), a
+// switch to the lock lost to "Main menu" (14), a flipbook awaited in the scene an event leaves
+// (45), a layer switched on and off by one event (46), an end event closed while its awaited glow
+// runs (956, 992); and two awaited loops on one layer from one event, each start cutting the other
+// short, which once crashed the program (1347, 1589).
+constexpr uint32_t kSeeds[] = {14, 18, 24, 45, 46, 51, 136, 165, 956, 992, 1347, 1589};
 // Shapes a run combines.
 constexpr int kMostShapes = 3;
 // The latest cut, in frames after the key's use: past the end of three chained shapes (each

@@ -374,6 +374,10 @@ protected:
         TString event;
     };
     void StartAnimation(const TString& name, bool animate, const AnimationChain& chain);
+    // The starts put off from the last frame (see mAnimationsPutOff), in their order.
+    void StartAnimationsPutOff();
+    // Whether an awaited animation runs, or one put off to the next frame will be awaited.
+    bool AwaitsAnAnimation() const;
     // An awaited animation whose layer was put away is no longer advanced: it ends.
     void EndAnimationsOfStoppedLayers();
     void OnHeldInventoryPlaced();
@@ -386,6 +390,9 @@ protected:
     // In the strip or lying in a scene: there it is stepped each frame, and it goes nowhere at a
     // miss.
     bool IsPlaced(const GameplayInventory& object) const;
+    // The strip cannot take it, it has no scene of its own and lies in none: a miss leaves it in
+    // the hand.
+    bool HasNowhereToGo(const GameplayInventory& object) const;
     // An event's changes, in their fixed order.
     void ApplyEvent(const GameplayEvent& event, bool instant);
     void OnInventoryUsed();
@@ -489,6 +496,18 @@ protected:
     std::map<uint8_t, TString> mAnimationEvents;
     // Animations already said to come round again in their chain.
     std::vector<uint8_t> mAnimationsRunOn;
+    // The animations being started, innermost last. An end told inside a start (a run cut short
+    // by the start of another on its layer, or one ending as it is set up) leads on at once; one
+    // it leads back to that is still being started further out starts at the next frame instead,
+    // so that runs ending as they start come round once a frame, not without end in one.
+    std::vector<uint8_t> mAnimationsStarting;
+    struct PutOffStart
+    {
+        uint8_t id = 0;
+        AnimationChain chain;
+        bool awaited = false;
+    };
+    std::vector<PutOffStart> mAnimationsPutOff;
     std::vector<uint8_t> mStateBytes;
     std::map<TString, TString> mGroupEvents;
     std::shared_ptr<PlaylistController> mPlaylists;

@@ -118,6 +118,12 @@ bool Gameplay::IsPlaced(const GameplayInventory& object) const
     return false;
 }
 
+bool Gameplay::HasNowhereToGo(const GameplayInventory& object) const
+{
+    return !object.CanBePlacedInHud() && FindScene(object.GetHomeScene()) == nullptr &&
+           !IsPlaced(object);
+}
+
 void Gameplay::UnequipInventory()
 {
     GameplayInventory* object = mHeldInventory;

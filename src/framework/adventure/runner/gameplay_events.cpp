@@ -375,6 +375,24 @@ void Gameplay::StartAnimation(const TString& name, bool animate, const Animation
                     __LINE__, false);
         return;
     }
+    const uint8_t startingId = animation->GetId();
+    if (animate && std::find(mAnimationsStarting.begin(), mAnimationsStarting.end(), startingId) !=
+                       mAnimationsStarting.end())
+    {
+        const bool awaited = animation->HasCallback() && !chain.unawaited &&
+                             std::find(chain.lineage.begin(), chain.lineage.end(), startingId) ==
+                                 chain.lineage.end();
+        mAnimationsPutOff.push_back(PutOffStart{startingId, chain, awaited});
+        if (awaited)
+            mBlockingAnimation = 1;
+        return;
+    }
+    mAnimationsStarting.push_back(startingId);
+    struct Started
+    {
+        std::vector<uint8_t>& starting;
+        ~Started() { starting.pop_back(); }
+    } started{mAnimationsStarting};
     GameplayLayer* layer =
         mActiveScene != nullptr ? mActiveScene->FindLayer(animation->GetLayer()) : nullptr;
     bool soundsAtOnce = true;
@@ -491,10 +509,27 @@ void Gameplay::OnAnimationFinished(uint32_t id)
     }
     // Only what is awaited holds the clicks: an ambient loop runs for good, and one deferred to
     // another scene or ended at once is not waited for.
-    bool busy = false;
+    mBlockingAnimation = AwaitsAnAnimation() ? 1 : 0;
+}
+
+bool Gameplay::AwaitsAnAnimation() const
+{
     for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
-        busy = busy || animation->IsAwaited();
-    mBlockingAnimation = busy ? 1 : 0;
+        if (animation->IsAwaited())
+            return true;
+    return std::any_of(mAnimationsPutOff.begin(), mAnimationsPutOff.end(),
+                       [](const PutOffStart& start) { return start.awaited; });
+}
+
+void Gameplay::StartAnimationsPutOff()
+{
+    // Those put off again while these start wait for the frame after.
+    const std::vector<PutOffStart> due = std::move(mAnimationsPutOff);
+    mAnimationsPutOff.clear();
+    for (const PutOffStart& start : due)
+        if (start.id < mAnimations.size())
+            StartAnimation(mAnimations[start.id]->GetName(), true, start.chain);
+    mBlockingAnimation = AwaitsAnAnimation() ? 1 : 0;
 }
 
 void Gameplay::EndAnimationsOfStoppedLayers()
@@ -561,10 +596,7 @@ void Gameplay::LetGoOfWaitsNothingCanEnd()
         GameplayLayer* layer = FindLayer(animation->GetLayer());
         animation->End(layer != nullptr ? layer->GetBitmap() : nullptr);
     }
-    bool busy = false;
-    for (const std::shared_ptr<GameplayAnimation>& animation : mAnimations)
-        busy = busy || animation->IsAwaited();
-    mBlockingAnimation = busy ? 1 : 0;
+    mBlockingAnimation = AwaitsAnAnimation() ? 1 : 0;
 }
 
 void Gameplay::WatchScriptHold(uint32_t elapsed)

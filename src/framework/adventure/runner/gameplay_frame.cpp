@@ -281,6 +281,8 @@ void Gameplay::Update()
         return;
     }
     const uint32_t elapsed = FrameStep();
+    if (!mAnimationsPutOff.empty())
+        StartAnimationsPutOff();
     for (uint32_t& age : mMissClickTimes)
         age += elapsed;
     const auto limit = static_cast<uint32_t>(std::max(mCrazyClickTimeToRemoveClick, 0));
@@ -426,7 +428,11 @@ void Gameplay::PlayRoad(FrameInput& input)
                     SetCursorDefault();
                 }
             }
-        if (!handled && mHeldInventory == nullptr && mActiveScene != nullptr)
+        // One held that nothing else can take (no scene of its own, not the strip's, lying
+        // nowhere) stays in the hand at a miss: a click on another object lying in the scene
+        // trades them, the held one laid where the pointer is, or no other could ever be taken.
+        const bool trades = click && mHeldInventory != nullptr && HasNowhereToGo(*mHeldInventory);
+        if (!handled && (mHeldInventory == nullptr || trades) && mActiveScene != nullptr)
             for (GameplayInventory* object : mActiveScene->GetInventoryAt(mouse))
             {
                 GameplayArea* holder = mActiveScene->FindAreaHolding(object);
@@ -435,6 +441,7 @@ void Gameplay::PlayRoad(FrameInput& input)
                 handled = true;
                 if (click)
                 {
+                    PutHeldObjectBack();
                     EquipInventory(object);
                     SetCursorPickup();
                 }

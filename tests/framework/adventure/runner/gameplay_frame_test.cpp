@@ -857,6 +857,37 @@ TEST_F(PlayTest, AJoinIsWaitedForUntilItsLastStartEnds)
     EXPECT_EQ(CountInLog("comes round again"), 0);
 }
 
+// Animations whose end starts them again at the moment they start: two awaited loops on one layer
+// from one event (each start cuts the other's fade short, which is its end), and a loop of a
+// one-frame flipbook (it ends as it is set up). Each comes round at most once a frame, nothing
+// holds the clicks, and the location plays on.
+TEST_F(PlayTest, AnimationsEndingAsTheyStartComeRoundOnceAFrame)
+{
+    mAmend = R"(
+        local function add(a) table.insert(g.animations, a) end
+        add({ name = 'one', layer = 'glow_a', callback = true, nextanimations = { 'one' },
+              fade = { beginopacity = 0, endopacity = 1, duration = 500 } })
+        add({ name = 'two', layer = 'glow_a', callback = true, nextanimations = { 'two' },
+              fade = { beginopacity = 0, endopacity = 1, duration = 400, initialdelay = 284 } })
+        add({ name = 'blink', layer = 'bg_a', callback = true, animation = 'once',
+              framespeed = 50, nextanimations = { 'blink' } })
+        table.insert(g.events, { name = 'two_loops', animations = { 'one', 'two' } })
+        table.insert(g.events, { name = 'blinking', animations = { 'blink' } })
+    )";
+    PlayGameplay* play = Playing();
+    for (const char* name : {"two_loops", "blinking"})
+    {
+        play->ActivateEvent(name, false);
+        for (int i = 0; i < 40; ++i)
+            Frame(16);
+        EXPECT_FALSE(play->IsBlockingAnimation()) << name;
+        EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay) << name;
+    }
+    EXPECT_EQ(CountInLog("comes round again in its chain"), 3);
+    Press(*play, 650, 200);
+    EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
 // Objects an event puts in the hand or takes from it: placed in its scene by an event, the held
 // object leaves the hand (a miss after it is a plain miss, nothing waits); one from nowhere (no
 // strip nor scene holds it) goes to the strip at a miss; one whose parts were not all found is
