@@ -881,6 +881,37 @@ TEST_F(LocationTest, LeftWhileTheEndEventsAreaCompletesTheLocationEnds)
     }
 }
 
+// The same end as the game's first location, opened from the menu for a new player: closed while
+// the chest's completion runs, the location completes, and the next "Play" goes on from the map
+// it leads to, as after an end the player saw, not into the next location.
+TEST_F(LocationTest, ALocationCompletedAsItClosesGoesOnFromTheMap)
+{
+    const fs::path game = PlayerGame();
+    ASSERT_TRUE(
+        EditLocation(game, {{"animations = { \"dev_chest_glow\" },", ""},
+                            {"nextevent = \"dev_done\",", "action = \"scene_complete\","}}));
+    const fs::path rules = game / "assets/scripts/game.lua";
+    std::string text = ReadFile(rules);
+    const std::string first = "[0] = \"scripts/locations/gatehouse.lua\"";
+    ASSERT_NE(text.find(first), std::string::npos);
+    text.replace(text.find(first), first.size(), "[0] = \"scripts/dev/location.lua\"");
+    WriteFile(rules, text);
+    const Traces played =
+        RunClean(game,
+                 kNewPlayer + "click 224 354\nwait 80\nclick 390 560\nwait 5\nmove 410 300\n"
+                              "wait 5\nclick 410 300\nwait 19\nclose\n",
+                 "start=scripts/mainmenu.lua");
+    EXPECT_NE(std::find(played.begin(), played.end(), "complete 0"), played.end())
+        << ::testing::PrintToString(played);
+    EXPECT_EQ(std::find(played.begin(), played.end(), "map"), played.end())
+        << ::testing::PrintToString(played);
+    EXPECT_EQ(RunClean(game,
+                       "focus gained\nwait 40\n" + menupoints::ClickLine(menupoints::kPlay) +
+                           "wait 60\nclose\n",
+                       "start=scripts/mainmenu.lua"),
+              (Traces{"start", "menu Ann", "profile Ann", "record 1 1", "map"}));
+}
+
 // A lost focus opens the game's pause dialog over the location (it comes down once the focus is
 // back); "Resume" gives the location back.
 TEST_F(LocationTest, ALostFocusPausesTheLocation)

@@ -16,6 +16,7 @@
 #include "framework/adventure/adventure_test_support.h"
 #include "framework/widgets/tool_tip.h"
 #include "framework/widgets/animated_bitmap.h"
+#include "framework/core/delta_time.h"
 #include "framework/core/frame_services.h"
 #include "framework/core/settings.h"
 #include "framework/adventure/runner/scene_factory_support.h"
@@ -1857,6 +1858,58 @@ TEST_F(PlayTest, APausedLocationHoldsItsShowingPrompt)
 
 namespace
 {
+
+// A close with an event pending runs the location on past it: the door's click queued its switch,
+// and the location is stored in the other scene, nothing pending.
+TEST_F(PlayTest, ACloseRunsAPendingEventBeforeTheLocationIsStored)
+{
+    PlayGameplay* play = Playing();
+    Press(*play, 650, 200);
+    ASSERT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+    play->OnClose();
+    EXPECT_EQ(play->GetNextEvent(), nullptr);
+    EXPECT_EQ(play->GetActiveScene(), play->FindScene("b"));
+    EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
+}
+
+// The steps a close runs the location on by are none of the player's. A click pressed as the
+// window closes is not acted on: the held gem stays in the hand, as the close found it.
+TEST_F(PlayTest, AClickPressedAsTheLocationClosesIsNotActedOn)
+{
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("give", true);
+    RunFrames(8);
+    GameplayInventory* gem = play->FindInventory("gem");
+    play->EquipInventory(gem);
+    MoveTo(300, 450);
+    RunFrames(8);
+    // The glow holds the clicks for 100 ms: the close's first step ends it, and play goes on.
+    play->ActivateEvent("glow_wait", false);
+    RunFrames(2);
+    ASSERT_TRUE(play->IsBlockingAnimation());
+    Click(*play, 300, 450);
+    play->OnClose();
+    EXPECT_FALSE(play->IsBlockingAnimation());
+    EXPECT_EQ(play->GetHeldInventory(), gem);
+}
+
+// Nor is the pointer on the picture while a close runs the location on: the door it rests on is
+// not lit, its sound not played. The frames after the close's steps step as before them.
+TEST_F(PlayTest, AClosesStepsLeaveThePointerOffThePictureAndTheFramesAsTheyWere)
+{
+    PlayGameplay* play = Playing(", audio = { areahilight = 'boom' }");
+    MoveTo(300, 450);
+    RunFrames(8);
+    play->ActivateEvent("glow_wait", false);
+    ASSERT_TRUE(play->IsBlockingAnimation());
+    MoveTo(650, 200);
+    play->OnClose();
+    EXPECT_FALSE(play->IsBlockingAnimation());
+    EXPECT_NE(mAudio->GetSoundState("boom"), SoundEntry::kPlaying);
+    EXPECT_EQ(play->FindArea("door")->GetFlags() & GameplayArea::kHilighted, 0);
+    Frame(16);
+    EXPECT_EQ(DeltaTime::Instance()->GetStep(), 16u);
+}
 
 // The hint trackers are asked in the HUD window's coordinates (the HUD stands at y 500): a click
 // tests an available tracker, then selects it when a hint has a target; without a target the
