@@ -3,6 +3,7 @@
 
 #include "platform/files/file.h"
 #include "platform/log.h"
+#include "sys/input_script/input_script.h"
 
 TSharedSave::TSharedSave(const TString& name, int maxBytes, const TWords& words)
     : mName(name), mMaxBytes(maxBytes), mWords(words)
@@ -108,6 +109,8 @@ bool TSharedSave::Save(TStore& store)
         Log(replaced ? mWords.failed : mWords.putOff, ShownPath(mName).c_str(), reason.c_str());
         return false;
     }
+    // The whole-program tests' seam (MURKWELL_SAVE_VERSIONS): each version put in place, copied.
+    sys::KeepSavedVersion(mName.c_str(), bytes.data(), bytes.size());
     Remember(bytes, true);
     store.Written();
     mUnsaved = false;
