@@ -63,11 +63,14 @@ inline PlayerState ReadPlayerState(const fs::path& prefs)
 {
     PlayerState player;
     const std::vector<Slot> slots = ParseDump(DumpPrefs(prefs));
-    if (slots.size() < 2 || !slots[1].contains("playerdata") ||
-        slots[1].at("playerdata").size() < 10)
+    if (slots.size() < 2)
+        return player;
+    // A player just made has no record yet: a new game's.
+    player.mHasPlayer = true;
+    player.mMarks.assign(4, 0);
+    if (!slots[1].contains("playerdata") || slots[1].at("playerdata").size() < 10)
         return player;
     const std::vector<uint8_t>& data = slots[1].at("playerdata");
-    player.mHasPlayer = true;
     player.mPlayerData = data;
     player.mScore = uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
                     uint32_t(data[3]) << 24;
