@@ -109,6 +109,34 @@ TEST_P(CrashSaveTest, AKillAfterEachCalmPointKeepsItsRecord)
         << testing::PrintToString(traces);
 }
 
+using LocationCloseTest = ScreenProgramTest;
+
+// Odo's greeting on the screen when the game closes: the next "Play" shows it again from its start,
+// as a new player's first visit shows it, and the story's set-up is not lost.
+TEST_F(LocationCloseTest, TheConversationOnTheScreenAtACloseIsShownAgainAfterPlay)
+{
+    const fs::path game = CopyGame("content");
+    WriteFile(game / "assets/scripts/make.lua", PlayerAtScript(0));
+    RunOk(game, "wait 5\nclose\n", "start=scripts/make.lua");
+    const std::string greeting =
+        "focus gained\nwait 40\n" + menupoints::ClickLine(menupoints::kPlay) +
+        "await \"location 0\"\nwait 80\n";
+    RunOk(game, greeting + "shot first\nwait 60\nclose\n", "start=scripts/mainmenu.lua");
+    const std::vector<Slot> slots = ParseDump(Prefs());
+    ASSERT_EQ(slots.size(), 2u);
+    ASSERT_TRUE(slots[1].contains("gamedata")) << Prefs();
+    const std::vector<uint8_t>& record = slots[1].at("gamedata");
+    const std::string name = "odo_intro";
+    EXPECT_NE(std::search(record.begin(), record.end(), name.begin(), name.end()), record.end())
+        << "the conversation in the record";
+
+    const Traces traces =
+        RunOk(game, greeting + "shot again\nwait 10\nclose\n", "start=scripts/mainmenu.lua");
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "record 3 0"), traces.end())
+        << testing::PrintToString(traces);
+    EXPECT_GE(Alike(Shot("first"), Shot("again")), 99.0) << "Odo's first line again";
+}
+
 INSTANTIATE_TEST_SUITE_P(Locations, CrashSaveTest, ::testing::Values(0, 1, 2),
                          [](const testing::TestParamInfo<size_t>& info)
                          { return kLocationNames[info.param]; });

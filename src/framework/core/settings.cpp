@@ -362,9 +362,9 @@ int Settings::GetPlayerData(const TString& key, void* buffer, int size) const
     return mPrefs->GetData(PlayerDataKey(key), buffer, size, CurrentUser());
 }
 
-void Settings::SetPlayerData(const TString& key, const void* data, int length)
+void Settings::SetPlayerData(const TString& key, const void* data, int length, bool save)
 {
-    mPrefs->SetData(PlayerDataKey(key), data, length, CurrentUser(), true);
+    mPrefs->SetData(PlayerDataKey(key), data, length, CurrentUser(), save);
 }
 
 void Settings::LoadAsset(const TString& name, bool isSound)
@@ -425,11 +425,16 @@ bool Settings::IsFullScreen() const
     return app != nullptr && app->IsFullscreen();
 }
 
-void Settings::DeletePlayerData(const TString& key)
+void Settings::DeletePlayerData(const TString& key, bool save)
 {
     // One byte counts as no data; the entry stays.
     const uint8_t cleared = 0;
-    mPrefs->SetData(PlayerDataKey(key), &cleared, 1, CurrentUser(), true);
+    mPrefs->SetData(PlayerDataKey(key), &cleared, 1, CurrentUser(), save);
+}
+
+bool Settings::SavePreferences()
+{
+    return mPrefs->Save();
 }
 
 bool Settings::HasPlayerData(const TString& key) const

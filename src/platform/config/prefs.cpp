@@ -1079,7 +1079,11 @@ public:
         bytes = mPrefs.BuildFile();
         return true;
     }
-    void Written() override { mPrefs.RememberGroups(); }
+    void Written() override
+    {
+        mPrefs.RememberGroups();
+        ++mPrefs.mVersionsWritten;
+    }
 
 private:
     TPrefs& mPrefs;

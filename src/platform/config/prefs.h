@@ -80,6 +80,9 @@ public:
     // (said when it fails again: those changes are lost). True when nothing is left unsaved.
     bool SavePending();
     bool HasUnsavedChanges() const { return mSaves.HasUnsavedChanges(); }
+    // How many versions of the file this object has put in place: each is one state a reader
+    // may find there.
+    uint32_t GetVersionsWritten() const { return mVersionsWritten; }
     // Keeps the file as loaded, when it was damaged, under the first free "prefs.dat.bad" name
     // before anything replaces it (logged either way; a failure once). True when it was kept
     // already or there is nothing to keep.
@@ -158,6 +161,7 @@ private:
     std::vector<bool> mGone;
     // The file as this copy last read or wrote it, and how it is saved.
     TSharedSave mSaves;
+    uint32_t mVersionsWritten = 0;
     TString mNameKey;
     TString mCurrentUserKey;
     TString mFileName;
