@@ -109,8 +109,9 @@ bool TSharedSave::Save(TStore& store)
         Log(replaced ? mWords.failed : mWords.putOff, ShownPath(mName).c_str(), reason.c_str());
         return false;
     }
-    // The whole-program tests' seam (MURKWELL_SAVE_VERSIONS): each version put in place, copied.
-    sys::KeepSavedVersion(mName.c_str(), bytes.data(), bytes.size());
+    // The whole-program tests' seam (MURKWELL_SAVE_VERSIONS): each version put in place, copied
+    // with the input line done when it was built.
+    sys::KeepSavedVersion(mName.c_str(), bytes.data(), bytes.size(), sys::InputScriptLineDone());
     Remember(bytes, true);
     store.Written();
     mUnsaved = false;

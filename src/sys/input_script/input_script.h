@@ -72,9 +72,10 @@ int InputScriptLineDone();
 // The saved versions' test seam: with MURKWELL_SAVE_VERSIONS naming a folder, each version of a
 // data file that a save has put in place (`path`, its name after a folder or "user:"; `size`
 // bytes) is copied there as "<sequence>-<line>-<file name>": the sequence counts this run's
-// versions of every file from 1, the line is InputScriptLineDone's (four digits each). A copy that
-// cannot be written is said on standard error. Without the variable nothing is done.
-void KeepSavedVersion(const std::string& path, const void* data, size_t size);
+// versions of every file from 1 in the order they were put in place; `line` (four digits) is
+// InputScriptLineDone's when the version was built. A copy that cannot be written is said on
+// standard error. Without the variable nothing is done.
+void KeepSavedVersion(const std::string& path, const void* data, size_t size, int line);
 
 // The file of a pending "shot" line, taken by the first frame presented after it; false when none
 // is pending.

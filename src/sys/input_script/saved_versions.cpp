@@ -13,7 +13,7 @@
 namespace sys
 {
 
-void KeepSavedVersion(const std::string& path, const void* data, size_t size)
+void KeepSavedVersion(const std::string& path, const void* data, size_t size, int line)
 {
     static const std::string folder = GetEnvironmentVariable("MURKWELL_SAVE_VERSIONS");
     if (folder.empty())
@@ -23,7 +23,7 @@ void KeepSavedVersion(const std::string& path, const void* data, size_t size)
     static int sequence = 0;
     const std::lock_guard<std::mutex> lock(guard);
     char prefix[32];
-    std::snprintf(prefix, sizeof prefix, "%04d-%04d-", ++sequence, InputScriptLineDone());
+    std::snprintf(prefix, sizeof prefix, "%04d-%04d-", ++sequence, line);
     const size_t slash = path.find_last_of("/:");
     const std::string copy =
         folder + "/" + prefix + (slash == std::string::npos ? path : path.substr(slash + 1));
