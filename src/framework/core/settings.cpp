@@ -100,6 +100,8 @@ Settings::Settings()
     mPrefs->SetProfileKeys("name", kCurrentUserKey);
     KeepDamagedPrefs();
     mHiscores = CreateHiscoreStore(true);
+    // No save waits on the frame loop for another copy's lock or the disk.
+    SetBackgroundSaves(true);
     mArrowCursor = sys::LoadArrowCursor();
     RegisterScriptFunctions();
     mAssets.SetAutoLoad(true);
@@ -114,8 +116,8 @@ Settings::~Settings()
     if (lua_State* L = GetWindowScriptState())
         for (const char* name : kScriptFunctions)
             LuaUnbindMemberIfBound(L, name, this);
-    // The closing save: what a save of this run put off (another copy held the file's lock) or
-    // failed to write.
+    // The closing save: waits for the saves on their way, then makes what a save of this run put
+    // off (another copy held the file's lock) or failed to write.
     mPrefs->SavePending();
     if (mHiscores)
         mHiscores->SavePending();
@@ -124,6 +126,27 @@ Settings::~Settings()
     mCursorTexture.reset();
     mCursorSoftTexture.reset();
     mOverlays.clear();
+}
+
+void Settings::PollSaves()
+{
+    mPrefs->PollSaves();
+    if (mHiscores)
+        mHiscores->PollSaves();
+}
+
+void Settings::WaitForSaves()
+{
+    mPrefs->WaitForSaves();
+    if (mHiscores)
+        mHiscores->WaitForSaves();
+}
+
+void Settings::SetBackgroundSaves(bool background)
+{
+    mPrefs->SetBackgroundSaves(background);
+    if (mHiscores)
+        mHiscores->SetBackgroundSaves(background);
 }
 
 void Settings::RegisterScriptFunctions()

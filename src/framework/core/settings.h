@@ -89,6 +89,15 @@ public:
     bool HasEarnedMedal(const TString& medalName) const;
     int32_t GetCurrentScore() const;
 
+    // Saves of the preferences and the scores are made by savers beside the frame loop: the
+    // frame loop calls this each frame (what a saver found is taken in, a save asked for while
+    // another was on its way handed over), and whoever reads the files as saved calls
+    // WaitForSaves first. The close waits and makes what is pending (the destructor).
+    void PollSaves();
+    void WaitForSaves();
+    // Saves on the caller's thread (false), as a tool or a test of the file's steps wants them.
+    void SetBackgroundSaves(bool background);
+
     TPrefs* GetPrefs() const { return mPrefs.get(); }
     THiscoreStore* GetHiscores() const { return mHiscores.get(); }
     TAssetMap& GetAssets() { return mAssets; }
