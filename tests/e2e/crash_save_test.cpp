@@ -118,9 +118,9 @@ TEST_F(LocationCloseTest, TheConversationOnTheScreenAtACloseIsShownAgainAfterPla
     const fs::path game = CopyGame("content");
     WriteFile(game / "assets/scripts/make.lua", PlayerAtScript(0));
     RunOk(game, "wait 5\nclose\n", "start=scripts/make.lua");
-    const std::string greeting =
-        "focus gained\nwait 40\n" + menupoints::ClickLine(menupoints::kPlay) +
-        "await \"location 0\"\nwait 80\n";
+    const std::string greeting = "focus gained\nwait 40\n" +
+                                 menupoints::ClickLine(menupoints::kPlay) +
+                                 "await \"location 0\"\nwait 80\n";
     RunOk(game, greeting + "shot first\nwait 60\nclose\n", "start=scripts/mainmenu.lua");
     const std::vector<Slot> slots = ParseDump(Prefs());
     ASSERT_EQ(slots.size(), 2u);
@@ -156,7 +156,7 @@ const Moment kMoments[] = {
     {"ElectronicLock", 0, "click 480 200", 1}, // two of the lock's corners
     {"Scroll", 1, "click 320 300", 1},         // three of the scroll's five signs
     {"Heavens", 1, "click 250 110", 1},        // three of the five constellations
-    {"Ritual", 2, "click 640 265", 4},         // the ritual's first two patterns answered
+    {"Ritual", 2, "click 640 265", 4},         // three patterns answered, the first wrong once
     {"ThreeLocks", 2, "click 400 170", 1},     // the first of the locks' sequences entered
     {"TutorialPrompt", 0, "click 676 86", 1},  // the journal closed: Lirae's medallion prompted
 };
