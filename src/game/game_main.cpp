@@ -402,9 +402,6 @@ bool TGameRun::Handle(const TPlatformEvent& event)
     }
     if (Settings* settings = Settings::Instance())
     {
-        // The savers' news each frame: what another copy saved is taken in, the next save handed
-        // over.
-        settings->PollSaves();
         switch (event.mType)
         {
         case kEventLeftDown:

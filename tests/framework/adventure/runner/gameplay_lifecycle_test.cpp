@@ -318,6 +318,8 @@ TEST_F(SavedStateTest, ACalmStoreThePreferencesCannotSaveStopsTheStoresWithOneLi
         play->mExtra = {extra};
         play->SaveLocationState(false);
         RunFrames((Gameplay::kCalmStoreIntervalMs + 15) / 16 + 1);
+        // The store's save has met the lock on its saver's thread.
+        mSettings->WaitForSaves();
     }
     EXPECT_EQ(CountInLog("Gameplay: the location's calm points are not stored any more in this "
                          "run, since the preferences could not be saved; the close stores it\n"),
