@@ -11,7 +11,7 @@ REL_TESTS_DIR := build/release-tests
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: test run bench deps build release-tests ci fuzz clean assets close-sweep
+.PHONY: test run bench deps build release-tests ci fuzz clean assets close-sweep version-sweep
 
 deps:
 	@tools/install-deps
@@ -62,6 +62,13 @@ close-sweep: deps assets $(REL_TESTS_DIR)/build.ninja
 	cmake --build $(REL_TESTS_DIR) -j $(JOBS) --target test_close_sweep
 	cd $(REL_TESTS_DIR) && MURKWELL_CLOSE_SWEEP=full SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
 	    ctest --output-on-failure -j $(JOBS) -L closesweep
+
+# The whole version sweep (`make ci` runs a sample of it): a new start from every version of the
+# player's files the play-through puts in place, each played on to the credits.
+version-sweep: deps assets $(REL_TESTS_DIR)/build.ninja
+	cmake --build $(REL_TESTS_DIR) -j $(JOBS) --target test_version_sweep
+	cd $(REL_TESTS_DIR) && MURKWELL_VERSION_SWEEP=full SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
+	    ctest --output-on-failure -j $(JOBS) -L versionsweep
 
 # The optimised program, its tools and the benchmarks.
 build: deps $(REL_DIR)/build.ninja

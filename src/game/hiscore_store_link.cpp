@@ -26,6 +26,9 @@ public:
         mStore.ReplaceUserScore(name, score, lowerFirst, "");
     }
     void SavePending() override { mStore.SavePending(); }
+    void SetBackgroundSaves(bool background) override { mStore.SetBackgroundSaves(background); }
+    void PollSaves() override { mStore.PollSaves(); }
+    void WaitForSaves() override { mStore.WaitForSaves(); }
     int GetNumMedals() const override { return mStore.GetNumMedals(); }
     bool GetMedal(int index, TString* medalName, int* notGameType, TString* mode,
                   TString* gameData) const override

@@ -109,8 +109,169 @@ TEST_P(CrashSaveTest, AKillAfterEachCalmPointKeepsItsRecord)
         << testing::PrintToString(traces);
 }
 
+using LocationCloseTest = ScreenProgramTest;
+
+// Odo's greeting on the screen when the game closes: the next "Play" shows it again from its start,
+// as a new player's first visit shows it, and the story's set-up is not lost.
+TEST_F(LocationCloseTest, TheConversationOnTheScreenAtACloseIsShownAgainAfterPlay)
+{
+    const fs::path game = CopyGame("content");
+    WriteFile(game / "assets/scripts/make.lua", PlayerAtScript(0));
+    RunOk(game, "wait 5\nclose\n", "start=scripts/make.lua");
+    const std::string greeting = "focus gained\nwait 40\n" +
+                                 menupoints::ClickLine(menupoints::kPlay) +
+                                 "await \"location 0\"\nwait 80\n";
+    RunOk(game, greeting + "shot first\nwait 60\nclose\n", "start=scripts/mainmenu.lua");
+    const std::vector<Slot> slots = ParseDump(Prefs());
+    ASSERT_EQ(slots.size(), 2u);
+    ASSERT_TRUE(slots[1].contains("gamedata")) << Prefs();
+    const std::vector<uint8_t>& record = slots[1].at("gamedata");
+    const std::string name = "odo_intro";
+    EXPECT_NE(std::search(record.begin(), record.end(), name.begin(), name.end()), record.end())
+        << "the conversation in the record";
+
+    const Traces traces =
+        RunOk(game, greeting + "shot again\nwait 10\nclose\n", "start=scripts/mainmenu.lua");
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "record 3 0"), traces.end())
+        << testing::PrintToString(traces);
+    EXPECT_GE(Alike(Shot("first"), Shot("again")), 99.0) << "Odo's first line again";
+}
+
 INSTANTIATE_TEST_SUITE_P(Locations, CrashSaveTest, ::testing::Values(0, 1, 2),
                          [](const testing::TestParamInfo<size_t>& info)
                          { return kLocationNames[info.param]; });
+
+// A moment of play that waits for the player: part way through a puzzle, or a tutorial prompt
+// shown. The `occurrence`-th line (from 1) reading `line` in a location's lines is the last move;
+// the moment is a few seconds after it.
+struct Moment
+{
+    const char* mName;
+    size_t mLocation;
+    const char* mLine;
+    int mOccurrence;
+};
+
+const Moment kMoments[] = {
+    {"ElectronicLock", 0, "click 480 200", 1}, // two of the lock's corners
+    {"Scroll", 1, "click 320 300", 1},         // three of the scroll's five signs
+    {"Heavens", 1, "click 250 110", 1},        // three of the five constellations
+    {"Ritual", 2, "click 640 265", 4},         // three patterns answered, the first wrong once
+    {"ThreeLocks", 2, "click 400 170", 1},     // the first of the locks' sequences entered
+    {"TutorialPrompt", 0, "click 676 86", 1},  // the journal closed: Lirae's medallion prompted
+};
+
+class KillMomentTest : public CrashSaveTest
+{
+protected:
+    void SetUp() override
+    {
+        CrashSaveTest::SetUp();
+        mMoment = kMoments[GetParam()];
+        mPlay = LocationPlays()[mMoment.mLocation];
+        int seen = 0;
+        for (size_t i = 0; i < mPlay.mLines.size() && mAt == SIZE_MAX; ++i)
+            if (mPlay.mLines[i] == mMoment.mLine && ++seen == mMoment.mOccurrence)
+                mAt = i;
+        ASSERT_LT(mAt, mPlay.mLines.size()) << mMoment.mLine;
+        // The waits after the move go with it.
+        while (mAt + 1 < mPlay.mLines.size() && mPlay.mLines[mAt + 1].starts_with("wait "))
+            ++mAt;
+        mGame = CopyGame("content");
+        WriteFile(mGame / "assets/scripts/make.lua", PlayerAtScript(mPlay.mNumber));
+        RunOk(mGame, "wait 5\nclose\n", "start=scripts/make.lua");
+        fs::copy_file(PrefsFile(), mRoot / "placed.dat");
+        mEndLimitMs = 900000;
+    }
+
+    fs::path PrefsFile() const { return mRoot / "data/Tovrix/Murkwell/prefs.dat"; }
+    void Place() const
+    {
+        fs::copy_file(mRoot / "placed.dat", PrefsFile(), fs::copy_options::overwrite_existing);
+    }
+    // The location's lines up to the moment, and a few seconds past it.
+    std::string ToTheMoment() const
+    {
+        return PlayToLocation(mPlay.mNumber) + Joined(mPlay.mLines, 0, mAt + 1) + "wait 250\n";
+    }
+    // The player's slot with the play time taken out of the location's record.
+    Slot Player() const
+    {
+        std::vector<Slot> slots = ParseDump(Prefs());
+        if (slots.size() < 2)
+            return {};
+        std::vector<uint8_t>& record = slots[1]["gamedata"];
+        std::fill_n(record.begin(), std::min<size_t>(4, record.size()), 0);
+        return slots[1];
+    }
+
+    Moment mMoment;
+    LocationPlay mPlay;
+    size_t mAt = SIZE_MAX;
+    fs::path mGame;
+};
+
+// Killed a few seconds after the moment, the game keeps what a close there keeps (the puzzle's
+// moves, the marks earned), play time apart; the next "Play" takes the location up there, and its
+// remaining lines complete it.
+TEST_P(KillMomentTest, AKillAFewSecondsAfterTheLastMoveKeepsWhatACloseKeeps)
+{
+    Place();
+    RunOk(mGame, ToTheMoment() + "close\n", "start=scripts/mainmenu.lua");
+    const Slot closed = Player();
+    const std::string closedDump = Prefs();
+    ASSERT_TRUE(closed.contains("gamedata")) << closedDump;
+
+    Place();
+    PlayAndKill(mGame, ToTheMoment());
+    EXPECT_TRUE(Player() == closed) << "kept at the close:\n"
+                                    << closedDump << "kept at the kill:\n"
+                                    << Prefs();
+
+    const Traces traces =
+        RunOk(mGame,
+              PlayToLocation(mPlay.mNumber) + Joined(mPlay.mLines, mAt + 1, mPlay.mLines.size()) +
+                  "wait 30\nclose\n",
+              "start=scripts/mainmenu.lua");
+    EXPECT_TRUE(std::find(traces.begin(), traces.end(),
+                          "complete " + std::to_string(mPlay.mNumber)) != traces.end())
+        << "not completed from the moment on: " << testing::PrintToString(traces);
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, KillMomentTest, ::testing::Range<size_t>(0, std::size(kMoments)),
+                         [](const testing::TestParamInfo<size_t>& info)
+                         { return kMoments[info.param].mName; });
+
+// Odo's greeting on the screen as the game closes: the next "Play" shows it again (from the line
+// where it stood, or its start) rather than the first prompt, and the Gatehouse plays on from it
+// as a new player's does.
+class CloseConversationTest : public ScreenProgramTest
+{
+};
+
+TEST_F(CloseConversationTest, TheConversationOnScreenAtACloseIsOnScreenAfterPlay)
+{
+    // The greeting's bubble, and Odo beside it.
+    const auto bubble = [](const Picture& shot) { return Crop(shot, 400, 90, 330, 100); };
+    const auto odo = [](const Picture& shot) { return Crop(shot, 100, 150, 220, 300); };
+    const fs::path game = CopyGame("content");
+    WriteFile(game / "assets/scripts/make.lua", PlayerAtScript(0));
+    RunOk(game, "wait 5\nclose\n", "start=scripts/make.lua");
+    mEndLimitMs = 900000;
+    const std::string play = "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
+                             "await \"location 0\"\nwait 80\n";
+    RunOk(game, play + "shot greeting\nwait 5\nclose\n", "start=scripts/mainmenu.lua");
+    ASSERT_TRUE(HasShot("greeting"));
+    const std::vector<std::string> gatehouse = LocationPlays()[0].mLines;
+    const Traces traces = RunOk(
+        game, play + "shot again\n" + Joined(gatehouse, 0, gatehouse.size()) + "wait 30\nclose\n",
+        "start=scripts/mainmenu.lua");
+    EXPECT_GE(Alike(bubble(Shot("again")), bubble(Shot("greeting"))), 99.0)
+        << "the greeting's bubble is not on the screen after Play";
+    EXPECT_GE(Alike(odo(Shot("again")), odo(Shot("greeting"))), 99.0)
+        << "Odo is not on the screen after Play";
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "complete 0"), traces.end())
+        << testing::PrintToString(traces);
+}
 
 } // namespace

@@ -130,27 +130,33 @@ void PlayerData::SaveProfile()
     StoreRecord(false);
 }
 
+bool PlayerData::StageProfile()
+{
+    return StoreRecord(false, false);
+}
+
 bool PlayerData::HasUnstoredChanges() const
 {
     return !mKnownValid || ToBytes() != mKnown;
 }
 
-void PlayerData::StoreRecord(bool always)
+bool PlayerData::StoreRecord(bool always, bool save)
 {
     Settings* settings = RequireSettings("SaveProfile");
     if (settings == nullptr || settings->GetNumUsers() == 0 || CurrentProfile() < 0)
-        return;
+        return false;
     const Record bytes = ToBytes();
     const TString profile = settings->GetCurrentUserName();
     // The preferences may hold a newer record of this profile, taken in from another copy's save:
     // one left as it was here would roll it back.
     if (!always && mKnownValid && bytes == mKnown && profile.Length() > 0 &&
         std::strcmp(profile.c_str(), mKnownProfile.c_str()) == 0)
-        return;
-    settings->SetPlayerData(kRecordKey, bytes.data(), kRecordSize);
+        return false;
+    settings->SetPlayerData(kRecordKey, bytes.data(), kRecordSize, save);
     mKnown = bytes;
     mKnownProfile = profile;
     mKnownValid = true;
+    return true;
 }
 
 void PlayerData::NewGame()

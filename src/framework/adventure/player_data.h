@@ -37,6 +37,9 @@ public:
     // it for that profile: another copy of the game may have saved that profile's record since,
     // and an unchanged one here is no change to put over it.
     void SaveProfile();
+    // As SaveProfile, but the preferences are not saved: the caller's one save of the moment
+    // writes the record beside what else that moment changed. True when the record was set.
+    bool StageProfile();
     // Whether the record differs from the one this copy last read or stored for the profile.
     bool HasUnstoredChanges() const;
     // A zero record, saved, and the location in progress forgotten.
@@ -66,8 +69,9 @@ public:
 private:
     // The current profile's slot, or -1 when there is none (or no settings).
     int CurrentProfile() const;
-    // Stores the record for the current profile (`always`: even when it is as last read).
-    void StoreRecord(bool always);
+    // Stores the record for the current profile (`always`: even when it is as last read), saving
+    // the preferences when `save`.
+    bool StoreRecord(bool always, bool save = true);
 
     int ScriptGetCurrentLocation(bool raw) const;
     void ScriptSetCurrentLocation(TScriptNumber location);

@@ -33,6 +33,12 @@ public:
     // The save to make before the end: a save of this run that failed or was put off is tried
     // once more (said when it fails again).
     virtual void SavePending() {}
+    // Saves on a saver thread beside the frame loop from now on; the frame loop polls each frame
+    // (what the saver found is taken in, a save asked for meanwhile handed over); a reader of the
+    // file waits for what is on its way.
+    virtual void SetBackgroundSaves(bool background) { (void)background; }
+    virtual void PollSaves() {}
+    virtual void WaitForSaves() {}
     // The current player's medals; false past the end.
     virtual int GetNumMedals() const = 0;
     virtual bool GetMedal(int index, TString* medalName, int* notGameType, TString* mode,

@@ -100,6 +100,8 @@ Settings::Settings()
     mPrefs->SetProfileKeys("name", kCurrentUserKey);
     KeepDamagedPrefs();
     mHiscores = CreateHiscoreStore(true);
+    // No save waits on the frame loop for another copy's lock or the disk.
+    SetBackgroundSaves(true);
     mArrowCursor = sys::LoadArrowCursor();
     RegisterScriptFunctions();
     mAssets.SetAutoLoad(true);
@@ -114,8 +116,8 @@ Settings::~Settings()
     if (lua_State* L = GetWindowScriptState())
         for (const char* name : kScriptFunctions)
             LuaUnbindMemberIfBound(L, name, this);
-    // The closing save: what a save of this run put off (another copy held the file's lock) or
-    // failed to write.
+    // The closing save: waits for the saves on their way, then makes what a save of this run put
+    // off (another copy held the file's lock) or failed to write.
     mPrefs->SavePending();
     if (mHiscores)
         mHiscores->SavePending();
@@ -124,6 +126,27 @@ Settings::~Settings()
     mCursorTexture.reset();
     mCursorSoftTexture.reset();
     mOverlays.clear();
+}
+
+void Settings::PollSaves()
+{
+    mPrefs->PollSaves();
+    if (mHiscores)
+        mHiscores->PollSaves();
+}
+
+void Settings::WaitForSaves()
+{
+    mPrefs->WaitForSaves();
+    if (mHiscores)
+        mHiscores->WaitForSaves();
+}
+
+void Settings::SetBackgroundSaves(bool background)
+{
+    mPrefs->SetBackgroundSaves(background);
+    if (mHiscores)
+        mHiscores->SetBackgroundSaves(background);
 }
 
 void Settings::RegisterScriptFunctions()
@@ -362,9 +385,9 @@ int Settings::GetPlayerData(const TString& key, void* buffer, int size) const
     return mPrefs->GetData(PlayerDataKey(key), buffer, size, CurrentUser());
 }
 
-void Settings::SetPlayerData(const TString& key, const void* data, int length)
+void Settings::SetPlayerData(const TString& key, const void* data, int length, bool save)
 {
-    mPrefs->SetData(PlayerDataKey(key), data, length, CurrentUser(), true);
+    mPrefs->SetData(PlayerDataKey(key), data, length, CurrentUser(), save);
 }
 
 void Settings::LoadAsset(const TString& name, bool isSound)
@@ -425,11 +448,16 @@ bool Settings::IsFullScreen() const
     return app != nullptr && app->IsFullscreen();
 }
 
-void Settings::DeletePlayerData(const TString& key)
+void Settings::DeletePlayerData(const TString& key, bool save)
 {
     // One byte counts as no data; the entry stays.
     const uint8_t cleared = 0;
-    mPrefs->SetData(PlayerDataKey(key), &cleared, 1, CurrentUser(), true);
+    mPrefs->SetData(PlayerDataKey(key), &cleared, 1, CurrentUser(), save);
+}
+
+bool Settings::SavePreferences()
+{
+    return mPrefs->Save();
 }
 
 bool Settings::HasPlayerData(const TString& key) const

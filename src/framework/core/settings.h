@@ -66,7 +66,9 @@ public:
     // 0 when copied, the needed size when the buffer is too small, -1 when absent; an empty key
     // means "playerdata".
     int GetPlayerData(const TString& key, void* buffer, int size) const;
-    void SetPlayerData(const TString& key, const void* data, int length);
+    // `save` false leaves the change in memory for the caller's one save of the moment it belongs
+    // to (SavePreferences), so the file never holds half of it.
+    void SetPlayerData(const TString& key, const void* data, int length, bool save = true);
     void LoadAsset(const TString& name, bool isSound);
 
     // What the script functions answer and do, for native callers too.
@@ -75,7 +77,10 @@ public:
     bool IsUserNameInUse(const TString& name) const;
     bool ToggleFullScreen();
     bool IsFullScreen() const;
-    void DeletePlayerData(const TString& key);
+    void DeletePlayerData(const TString& key, bool save = true);
+    // One save of the preferences with what was set without saving; false when it could not be
+    // made (the change then waits in memory for the next save).
+    bool SavePreferences();
     bool HasPlayerData(const TString& key) const;
     int32_t GetGameMode() const;
     bool IsUsingCursorOS() const { return mUseOsCursor; }
@@ -83,6 +88,15 @@ public:
     TString GetGameVersion() const;
     bool HasEarnedMedal(const TString& medalName) const;
     int32_t GetCurrentScore() const;
+
+    // Saves of the preferences and the scores are made by savers beside the frame loop: the
+    // frame loop calls this each frame (what a saver found is taken in, a save asked for while
+    // another was on its way handed over), and whoever reads the files as saved calls
+    // WaitForSaves first. The close waits and makes what is pending (the destructor).
+    void PollSaves();
+    void WaitForSaves();
+    // Saves on the caller's thread (false), as a tool or a test of the file's steps wants them.
+    void SetBackgroundSaves(bool background);
 
     TPrefs* GetPrefs() const { return mPrefs.get(); }
     THiscoreStore* GetHiscores() const { return mHiscores.get(); }

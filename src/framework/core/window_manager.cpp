@@ -4,6 +4,7 @@
 #include "framework/sound/audio_manager.h"
 #include "framework/core/delta_time.h"
 #include "framework/core/frame_services.h"
+#include "framework/core/settings.h"
 #include "framework/screens/game_window.h"
 #include "framework/transforms/transform_manager.h"
 #include "platform/shell/application.h"
@@ -135,6 +136,10 @@ bool WindowManager::Animate()
     DeltaTime* clock = DeltaTime::Instance();
     if (clock != nullptr)
         clock->Advance(GetTime());
+    // The savers' news, each frame (paused or not): what another copy saved is taken in, and a
+    // save asked for while another was on its way is handed over.
+    if (Settings* settings = Settings::Instance())
+        settings->PollSaves();
 
     mApplicationActive = ReadApplicationActive() ? 1 : 0;
     TransformManager* transforms = TransformManager::Instance();

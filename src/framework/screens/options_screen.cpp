@@ -157,11 +157,14 @@ void Options::SaveVolumes()
         return;
     const char* sliders[2] = {kSfxSlider, kMusicSlider};
     const char* keys[2] = {kSfxLevel, kMusicLevel};
+    // A level not stored yet is stored as shown, unless a save is on its way: what another copy
+    // stored meanwhile is known only once that save has read the file, and stays.
+    const bool settled = !prefs->IsSaving();
     for (int i = 0; i < 2; ++i)
         if (Slider* slider = FindSlider(this, sliders[i]))
         {
             const int level = static_cast<int>(std::trunc(slider->GetValue() * 1000.0f));
-            if (level != mOpenedLevels[i] || prefs->GetData(keys[i], nullptr, 0) < 0)
+            if (level != mOpenedLevels[i] || (settled && prefs->GetData(keys[i], nullptr, 0) < 0))
                 prefs->SetInt(keys[i], level);
         }
 }

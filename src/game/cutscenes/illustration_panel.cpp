@@ -134,8 +134,13 @@ TClassId IllustrationPanel::GetClassId()
 void IllustrationPanel::PostInit(TWindowStyle& style)
 {
     GameWindow::PostInit(style);
+    // Stored as the map stores itself: a start after a crash shows the cut-scene again, not the
+    // map before it.
     if (PlayerData* record = PlayerData::Instance())
+    {
         record->SetGameState(PlayerData::kInCutScene);
+        record->SaveProfile();
+    }
 
     mCurrentLocation = style.GetInt("currentlocation", 0);
     TopLeft(mBackground, style.GetString("background", ""));

@@ -393,3 +393,22 @@ void MKWGameplay::LoadExtraState(const uint8_t* data, size_t size)
     mLastUsedCharacter = data[0];
     mJournalGoals = std::move(goals);
 }
+
+TString MKWGameplay::DescribeGameplayState() const
+{
+    switch (mGameplayState)
+    {
+    case kJournal:
+        return "in the journal";
+    case kThessalorMinigame:
+        return "on Thessalor's hint board";
+    case kLiraeMinigame:
+        return "on Lirae's hint board";
+    case kThessalorHintShown:
+        return "showing Thessalor's hint";
+    case kLiraeHintShown:
+        return "showing Lirae's hint";
+    default:
+        return Gameplay::DescribeGameplayState();
+    }
+}

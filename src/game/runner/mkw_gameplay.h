@@ -108,6 +108,7 @@ public:
                                                const TLuaTable& sceneInfo,
                                                const TString& minigame) override;
     bool IsLocationDone() override { return mLocationDone; }
+    TString DescribeGameplayState() const override;
 
     bool ActivateEvent(const TString& name, bool instant) override;
     // The tutorial prompts and the medallions in play.

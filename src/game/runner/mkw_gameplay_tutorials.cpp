@@ -485,7 +485,6 @@ void MKWGameplay::EndMinigame(uint32_t)
     mHudBusy = 0;
     if (mHud != nullptr)
         mHud->SetButtonsEnabled(true);
-    SaveLocationState(false);
 }
 
 void MKWGameplay::ReleaseInput()

@@ -261,9 +261,112 @@ bool ReadUserIndex(const std::vector<uint8_t>& value, int& index)
 
 } // namespace
 
+// One version of the file: the groups as a save writes them, made at the request, and what the
+// saver needs of its own to read the file again and write this one.
+class TPrefs::TVersion : public TSharedSave::TVersion
+{
+public:
+    TSharedSave::TRead ReadFile(const TString& location, std::vector<uint8_t>& bytes) override
+    {
+        TFile file;
+        file.OpenAt(location, kFileReadBinary);
+        switch (ReadOpenFile(file, location, bytes))
+        {
+        case TFileRead::kMissing:
+            return TSharedSave::TRead::kMissing;
+        case TFileRead::kRead:
+            return TSharedSave::TRead::kRead;
+        default:
+            return TSharedSave::TRead::kRefused;
+        }
+    }
+    std::unique_ptr<TSharedSave::TTaken> Parse(const std::vector<uint8_t>& bytes) override
+    {
+        auto taken = std::make_unique<TTaken>();
+        if (!ParseTakeIn(*mCipher, mFileName, mShown, bytes, taken->mDisk))
+            return nullptr;
+        return taken;
+    }
+    bool Build(std::vector<uint8_t>& bytes, TString&) override
+    {
+        bytes = BuildChunks(*mCipher, mView, mInstallKey);
+        return true;
+    }
+
+    struct TTaken : TSharedSave::TTaken
+    {
+        TGroups mDisk;
+    };
+
+    TGroups mView;
+    TString mInstallKey;
+    TString mFileName;
+    TString mShown;
+    // Of the saver alone (one version at a time is used).
+    std::shared_ptr<TCipher> mCipher;
+    // For each slot of the current group as it was made: its place among those written, or -1
+    // (gone from the file).
+    std::vector<int> mWritten;
+};
+
+// The preferences' steps of the saves copies of the game share.
+class TPrefs::TStore : public TSharedSave::TStore
+{
+public:
+    explicit TStore(TPrefs& prefs) : mPrefs(prefs) {}
+
+    std::unique_ptr<TSharedSave::TVersion> Snapshot() override
+    {
+        TPrefs& p = mPrefs;
+        auto version = std::make_unique<TVersion>();
+        version->mView = p.FileView();
+        version->mInstallKey = p.mInstallKey;
+        version->mFileName = p.mFileName;
+        version->mShown = ShownPath(p.mFileName);
+        version->mCipher = p.mSaverCipher;
+        const size_t count = p.mCurrent->size();
+        version->mWritten.assign(count, -1);
+        p.mSnapSlots.resize(count);
+        int written = 0;
+        for (size_t i = 0; i < count; ++i)
+        {
+            if (!(i > 0 && i < p.mGone.size() && p.mGone[i]))
+                version->mWritten[i] = written++;
+            p.mSnapSlots[i] = static_cast<int>(i);
+        }
+        return version;
+    }
+    void TakeIn(TSharedSave::TTaken& taken) override
+    {
+        mPrefs.TakeIn(std::move(static_cast<TVersion::TTaken&>(taken).mDisk));
+    }
+    void Written(TSharedSave::TVersion& written) override
+    {
+        // What the file holds now is what the next save compares with; the slots changed, made
+        // or deleted since the version was made stay changes over it.
+        TPrefs& p = mPrefs;
+        auto& version = static_cast<TVersion&>(written);
+        p.mBase = std::move(version.mView);
+        const size_t count = p.mCurrent->size();
+        p.mOrigins.assign(count, -1);
+        p.mGone.resize(count, false);
+        for (size_t k = 0; k < count && k < p.mSnapSlots.size(); ++k)
+        {
+            const int at = p.mSnapSlots[k];
+            if (at >= 0 && static_cast<size_t>(at) < version.mWritten.size())
+                p.mOrigins[k] = version.mWritten[static_cast<size_t>(at)];
+        }
+    }
+
+private:
+    TPrefs& mPrefs;
+};
+
 TPrefs::TPrefs(bool writable)
-    : mCipher(EncryptionKeyFromConfig()), mSaves("user:prefs.dat", kPrefsMaxFileBytes, kPrefsWords),
-      mWritable(writable)
+    : mCipher(EncryptionKeyFromConfig()),
+      mSaverCipher(std::make_shared<TCipher>(GetConfig("encryptionkey", ""))),
+      mSaves("user:prefs.dat", kPrefsMaxFileBytes, kPrefsWords),
+      mStore(std::make_unique<TStore>(*this)), mWritable(writable)
 {
     mInstallKey = GetConfig("installkey", "");
     if (mInstallKey.Length() == 0)
@@ -330,13 +433,20 @@ void TPrefs::Load()
 
 TPrefs::TFileRead TPrefs::ReadFileBytes(std::vector<uint8_t>& data)
 {
-    data.clear();
     TFile file;
-    if (!file.Open(mFileName, kFileReadBinary))
+    file.Open(mFileName, kFileReadBinary);
+    return ReadOpenFile(file, ShownPath(mFileName), data);
+}
+
+TPrefs::TFileRead TPrefs::ReadOpenFile(TFile& file, const TString& shown,
+                                       std::vector<uint8_t>& data)
+{
+    data.clear();
+    if (!file.IsOpen())
     {
         if (!file.Refused())
             return TFileRead::kMissing;
-        Log("ERROR: Preferences file '%s' was not read: %s", ShownPath(mFileName).c_str(),
+        Log("ERROR: Preferences file '%s' was not read: %s", shown.c_str(),
             file.GetError().c_str());
         return TFileRead::kRefused;
     }
@@ -351,8 +461,8 @@ TPrefs::TFileRead TPrefs::ReadFileBytes(std::vector<uint8_t>& data)
     if (!fits || data.size() > kMaxFile)
     {
         data.clear();
-        Log("ERROR: Preferences file '%s' was not read: it is larger than %d bytes",
-            ShownPath(mFileName).c_str(), kPrefsMaxFileBytes);
+        Log("ERROR: Preferences file '%s' was not read: it is larger than %d bytes", shown.c_str(),
+            kPrefsMaxFileBytes);
         return TFileRead::kRefused;
     }
     return TFileRead::kRead;
@@ -376,8 +486,8 @@ void TPrefs::RememberGroups()
     }
 }
 
-bool TPrefs::ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4],
-                       std::vector<uint8_t>& payload)
+bool TPrefs::ReadChunk(TCipher& cipher, const uint8_t* data, size_t size, size_t& pos,
+                       char tag[4], std::vector<uint8_t>& payload)
 {
     if (pos > size || size - pos < 8)
     {
@@ -397,12 +507,12 @@ bool TPrefs::ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4
         return true;
     }
     payload.assign(PaddedLength(length), 0);
-    if (mCipher.Decrypt(body, static_cast<int>(length), payload.data(),
+    if (cipher.Decrypt(body, static_cast<int>(length), payload.data(),
                         static_cast<int>(payload.size()), false) != 0)
     {
         return false;
     }
-    int plain = mCipher.GetLastLength();
+    int plain = cipher.GetLastLength();
     if (plain <= 0 || static_cast<size_t>(plain) > length)
     {
         return false;
@@ -415,7 +525,8 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
 {
     size_t badChunk = 0;
     TString firstKey;
-    const TChunkReading reading = ReadAllChunks(data, size, mGroups, &firstKey, badChunk);
+    const TChunkReading reading =
+        ReadAllChunks(mCipher, data, size, mGroups, &firstKey, badChunk);
     if (installFileEmpty && firstKey.Length() > 0)
     {
         mInstallKey = firstKey;
@@ -442,8 +553,8 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
     }
 }
 
-TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, TGroups& groups,
-                                            TString* firstKey, size_t& badChunk)
+TPrefs::TChunkReading TPrefs::ReadAllChunks(TCipher& cipher, const uint8_t* data, size_t size,
+                                            TGroups& groups, TString* firstKey, size_t& badChunk)
 {
     size_t pos = 0;
     char tag[4];
@@ -453,7 +564,7 @@ TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, TG
     {
         return TChunkReading::kWhole;
     }
-    if (!ReadChunk(data, size, pos, tag, payload) || tag[0] != 'I')
+    if (!ReadChunk(cipher, data, size, pos, tag, payload) || tag[0] != 'I')
     {
         return TChunkReading::kStopped;
     }
@@ -474,7 +585,7 @@ TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, TG
     for (size_t chunk = 0;; ++chunk)
     {
         badChunk = pos;
-        if (!ReadChunk(data, size, pos, tag, payload))
+        if (!ReadChunk(cipher, data, size, pos, tag, payload))
         {
             if (badChunk != size || (checked && chunk != sums.size()))
             {
@@ -574,6 +685,7 @@ TPrefs::TSlot* TPrefs::SlotForWriting(const TString& key, int user, size_t value
         mCurrent->resize(static_cast<size_t>(user + 2));
         mOrigins.resize(mCurrent->size(), -1);
         mGone.resize(mCurrent->size(), false);
+        mSnapSlots.resize(mCurrent->size(), -1);
     }
     // A player another copy deleted comes back once this copy changes it.
     const size_t at = static_cast<size_t>(user + 1);
@@ -691,6 +803,10 @@ void TPrefs::DeleteUser(int index)
         {
             mGone.erase(mGone.begin() + index + 1);
         }
+        if (static_cast<size_t>(index) + 1 < mSnapSlots.size())
+        {
+            mSnapSlots.erase(mSnapSlots.begin() + index + 1);
+        }
     }
 }
 
@@ -700,8 +816,8 @@ void TPrefs::SetProfileKeys(const TString& nameKey, const TString& currentUserKe
     mCurrentUserKey = currentUserKey;
 }
 
-void TPrefs::AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8_t* plain, size_t n,
-                         bool encipher)
+void TPrefs::AppendChunk(TCipher& cipher, std::vector<uint8_t>& out, const char* tag,
+                         const uint8_t* plain, size_t n, bool encipher)
 {
     out.insert(out.end(), tag, tag + 4);
     if (!encipher)
@@ -714,17 +830,25 @@ void TPrefs::AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8
     PutU32(out, static_cast<uint32_t>(padded));
     size_t at = out.size();
     out.resize(at + padded);
-    mCipher.Encrypt(plain, static_cast<int>(n), out.data() + at, static_cast<int>(padded), false);
+    cipher.Encrypt(plain, static_cast<int>(n), out.data() + at, static_cast<int>(padded), false);
 }
 
 std::vector<uint8_t> TPrefs::BuildFile()
+{
+    // Only a copy that keeps players gone from the file writes other groups than it holds.
+    const bool anyGone = std::find(mGone.begin(), mGone.end(), true) != mGone.end();
+    return BuildChunks(mCipher, anyGone ? FileView() : mGroups, mInstallKey);
+}
+
+std::vector<uint8_t> TPrefs::BuildChunks(TCipher& cipher, const TGroups& groups,
+                                         const TString& installKey)
 {
     std::vector<uint8_t> body;
     std::vector<uint32_t> sums;
     auto append = [&](const char* tag, const uint8_t* plain, size_t n, bool encipher)
     {
         const size_t at = body.size();
-        AppendChunk(body, tag, plain, n, encipher);
+        AppendChunk(cipher, body, tag, plain, n, encipher);
         sums.push_back(Checksum(body.data() + at, body.size() - at));
     };
     auto appendKey = [&](const TString& key)
@@ -733,10 +857,7 @@ std::vector<uint8_t> TPrefs::BuildFile()
                static_cast<size_t>(key.Length()) + 1, true);
     };
     std::vector<uint8_t> plain;
-    // Only a copy that keeps players gone from the file writes other groups than it holds.
-    const bool anyGone = std::find(mGone.begin(), mGone.end(), true) != mGone.end();
-    const TGroups view = anyGone ? FileView() : TGroups();
-    for (const auto& [groupKey, slots] : anyGone ? view : mGroups)
+    for (const auto& [groupKey, slots] : groups)
     {
         appendKey(groupKey);
         for (size_t s = 0; s < slots.size(); ++s)
@@ -757,7 +878,7 @@ std::vector<uint8_t> TPrefs::BuildFile()
     // The first chunk: the current install key as every reader takes it (up to its first NUL), the
     // NUL, and the check record of the chunks after it (left out, as earlier builds wrote the
     // chunk, when it would not fit in one chunk).
-    const char* key = mInstallKey.c_str();
+    const char* key = installKey.c_str();
     std::vector<uint8_t> head(key, key + std::strlen(key) + 1);
     if (PaddedLength(head.size() + 8 + 4 * sums.size()) <= kPrefsMaxChunk)
     {
@@ -770,15 +891,9 @@ std::vector<uint8_t> TPrefs::BuildFile()
     }
     std::vector<uint8_t> out;
     out.reserve(PaddedLength(head.size()) + 8 + body.size());
-    AppendChunk(out, "IKEY", head.data(), head.size(), true);
+    AppendChunk(cipher, out, "IKEY", head.data(), head.size(), true);
     out.insert(out.end(), body.begin(), body.end());
     return out;
-}
-
-bool TPrefs::KeepDamagedFile()
-{
-    // The first save drops everything after the bad chunk; the player's only copy goes aside.
-    return !mWritable || mSaves.KeepDamaged();
 }
 
 TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
@@ -929,84 +1044,86 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
     return merged;
 }
 
-bool TPrefs::TakeIn(const std::vector<uint8_t>& data)
+bool TPrefs::ParseTakeIn(TCipher& cipher, const TString& fileName, const TString& shown,
+                         const std::vector<uint8_t>& data, TGroups& disk)
 {
-    TGroups disk;
     size_t badChunk = 0;
     if (data.empty())
     {
         Log("ERROR: Preferences file '%s' was emptied since it was read; it is not taken in",
-            ShownPath(mFileName).c_str());
+            shown.c_str());
+        return false;
     }
-    else if (ReadAllChunks(data.data(), data.size(), disk, nullptr, badChunk) !=
-             TChunkReading::kWhole)
+    if (ReadAllChunks(cipher, data.data(), data.size(), disk, nullptr, badChunk) !=
+        TChunkReading::kWhole)
     {
         Log("ERROR: Preferences file '%s' was damaged since it was read (at byte %u); it is "
             "not taken in",
-            mFileName.c_str(), static_cast<unsigned>(badChunk));
+            fileName.c_str(), static_cast<unsigned>(badChunk));
+        return false;
     }
-    else
+    return true;
+}
+
+void TPrefs::TakeIn(TGroups disk)
+{
+    TGroups merged;
+    std::vector<int> currentOrigins;
+    std::vector<bool> currentGone;
+    std::vector<TString> names;
+    for (const TGroups* groups : {&mGroups, &disk})
     {
-        TGroups merged;
-        std::vector<int> currentOrigins;
-        std::vector<bool> currentGone;
-        std::vector<TString> names;
-        for (const TGroups* groups : {&mGroups, &disk})
+        for (const auto& [name, slots] : *groups)
         {
-            for (const auto& [name, slots] : *groups)
-            {
-                names.push_back(name);
-            }
+            names.push_back(name);
         }
-        static const TSlotList kNoSlots;
-        for (const TString& name : names)
-        {
-            if (merged.count(name) != 0)
-            {
-                continue;
-            }
-            auto slotsOf = [&](const TGroups& groups) -> const TSlotList&
-            {
-                auto found = groups.find(name);
-                return found == groups.end() ? kNoSlots : found->second;
-            };
-            const TSlotList& mine = slotsOf(mGroups);
-            // Only the current group changes here; another keeps the slots it was read with.
-            const bool current = &mine == mCurrent;
-            std::vector<int> origins;
-            if (current)
-            {
-                origins = mOrigins;
-            }
-            else
-            {
-                for (size_t i = 0; i < mine.size(); ++i)
-                {
-                    origins.push_back(static_cast<int>(i));
-                }
-            }
-            std::vector<int> mergedOrigins;
-            std::vector<bool> mergedGone;
-            TSlotList slots = MergeSlots(current, slotsOf(mBase), mine, origins, mGone,
-                                         slotsOf(disk), mergedOrigins, mergedGone);
-            if (current)
-            {
-                currentOrigins = mergedOrigins;
-                currentGone = mergedGone;
-            }
-            merged[name] = std::move(slots);
-        }
-        // From here this copy's values stand on the file as it is now.
-        mGroups = std::move(merged);
-        SelectCurrentGroup();
-        mBase = std::move(disk);
-        mOrigins = std::move(currentOrigins);
-        mGone = std::move(currentGone);
-        mOrigins.resize(mCurrent->size(), -1);
-        mGone.resize(mCurrent->size(), false);
-        return true;
     }
-    return false;
+    static const TSlotList kNoSlots;
+    for (const TString& name : names)
+    {
+        if (merged.count(name) != 0)
+        {
+            continue;
+        }
+        auto slotsOf = [&](const TGroups& groups) -> const TSlotList&
+        {
+            auto found = groups.find(name);
+            return found == groups.end() ? kNoSlots : found->second;
+        };
+        const TSlotList& mine = slotsOf(mGroups);
+        // Only the current group changes here; another keeps the slots it was read with.
+        const bool current = &mine == mCurrent;
+        std::vector<int> origins;
+        if (current)
+        {
+            origins = mOrigins;
+        }
+        else
+        {
+            for (size_t i = 0; i < mine.size(); ++i)
+            {
+                origins.push_back(static_cast<int>(i));
+            }
+        }
+        std::vector<int> mergedOrigins;
+        std::vector<bool> mergedGone;
+        TSlotList slots = MergeSlots(current, slotsOf(mBase), mine, origins, mGone,
+                                     slotsOf(disk), mergedOrigins, mergedGone);
+        if (current)
+        {
+            currentOrigins = mergedOrigins;
+            currentGone = mergedGone;
+        }
+        merged[name] = std::move(slots);
+    }
+    // From here this copy's values stand on the file as it is now.
+    mGroups = std::move(merged);
+    SelectCurrentGroup();
+    mBase = std::move(disk);
+    mOrigins = std::move(currentOrigins);
+    mGone = std::move(currentGone);
+    mOrigins.resize(mCurrent->size(), -1);
+    mGone.resize(mCurrent->size(), false);
 }
 
 TPrefs::TGroups TPrefs::FileView() const
@@ -1055,48 +1172,48 @@ TPrefs::TGroups TPrefs::FileView() const
     return file;
 }
 
-// The preferences' steps of the saves copies of the game share.
-class TPrefs::TStore : public TSharedSave::TStore
-{
-public:
-    explicit TStore(TPrefs& prefs) : mPrefs(prefs) {}
-
-    TSharedSave::TRead ReadFile(std::vector<uint8_t>& bytes) override
-    {
-        switch (mPrefs.ReadFileBytes(bytes))
-        {
-        case TFileRead::kMissing:
-            return TSharedSave::TRead::kMissing;
-        case TFileRead::kRead:
-            return TSharedSave::TRead::kRead;
-        default:
-            return TSharedSave::TRead::kRefused;
-        }
-    }
-    bool TakeIn(const std::vector<uint8_t>& bytes) override { return mPrefs.TakeIn(bytes); }
-    bool Build(std::vector<uint8_t>& bytes, TString&) override
-    {
-        bytes = mPrefs.BuildFile();
-        return true;
-    }
-    void Written() override { mPrefs.RememberGroups(); }
-
-private:
-    TPrefs& mPrefs;
-};
-
 bool TPrefs::Save()
 {
     if (!mWritable)
     {
         return true;
     }
-    TStore store(*this);
-    return mSaves.Save(store);
+    return mSaves.Save(*mStore);
 }
 
 bool TPrefs::SavePending()
 {
-    TStore store(*this);
-    return mSaves.SavePending(store);
+    return mSaves.SavePending(*mStore);
+}
+
+void TPrefs::SetBackgroundSaves(bool background)
+{
+    if (!background)
+        mSaves.Wait(*mStore);
+    mSaves.SetBackground(background && mWritable);
+}
+
+void TPrefs::PollSaves()
+{
+    mSaves.Poll(*mStore);
+}
+
+void TPrefs::WaitForSaves()
+{
+    mSaves.Wait(*mStore);
+}
+
+TPrefs::~TPrefs()
+{
+    // What is on its way is written before the store it was made of goes.
+    mSaves.Wait(*mStore);
+}
+
+bool TPrefs::KeepDamagedFile()
+{
+    // The first save drops everything after the bad chunk; the player's only copy goes aside.
+    if (!mWritable)
+        return true;
+    mSaves.Wait(*mStore);
+    return mSaves.KeepDamaged();
 }

@@ -9,6 +9,10 @@
 // this copy's own changes (values set or removed, profiles made or deleted) go over the file's,
 // and what the other copy added or changed stays. Without the lock nothing is written: the save
 // is put off, and what it was to write stays for the next one.
+//
+// The game's store saves on a saver thread beside the frame loop (SetBackgroundSaves): a save
+// then costs the frame the copy of the values it hands over; the frame loop calls PollSaves, and
+// whoever needs the file as saved (the close, a reader of the file) calls WaitForSaves.
 #pragma once
 
 #include "platform/config/cipher.h"
@@ -17,7 +21,10 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
+
+class TFile;
 
 // The limits of the file format: a chunk payload holds at most this many bytes, and a "USER" chunk
 // names a slot up to this index.
@@ -35,6 +42,10 @@ public:
     using TSlotList = std::vector<TSlot>;
 
     explicit TPrefs(bool writable);
+    // Waits for the saves on their way.
+    ~TPrefs();
+    TPrefs(const TPrefs&) = delete;
+    TPrefs& operator=(const TPrefs&) = delete;
 
     // Number of user slots of the current install key.
     int GetNumUsers() const;
@@ -75,11 +86,34 @@ public:
     // answers false and leaves the old file as it was, and what was to be written waits in memory
     // for the next save. A damaged file is kept aside first (KeepDamagedFile); while it cannot be,
     // nothing is written over it.
+    // With background saves: handed to the saver (true), which does all of that; what it meets
+    // is logged there, and shows in HasUnsavedChanges after a later PollSaves.
     bool Save();
-    // The save to make before the end: once more when a save of this run failed or was put off
-    // (said when it fails again: those changes are lost). True when nothing is left unsaved.
+    // The save to make before the end: waits for the saves on their way, then once more when a
+    // save of this run failed or was put off (said when it fails again: those changes are lost).
+    // True when nothing is left unsaved.
     bool SavePending();
+    // A save of this run failed or was put off, and none was made since (with background saves:
+    // as far as the last PollSaves learnt).
     bool HasUnsavedChanges() const { return mSaves.HasUnsavedChanges(); }
+    // How many versions of the file this object has put in place: each is one state a reader
+    // may find there.
+    uint32_t GetVersionsWritten() const
+    {
+        return static_cast<uint32_t>(mSaves.GetCounts().written);
+    }
+    // Saves on a saver thread beside the caller's from now on (nothing for a read-only store);
+    // false waits for those on their way and saves on the caller's thread again.
+    void SetBackgroundSaves(bool background);
+    // The frame loop's turn: what the saver took in from another copy's save is taken into
+    // these values, and a save asked for while another was on its way is handed over.
+    void PollSaves();
+    // Until every save asked for so far is made or has failed: the file is then as saved.
+    void WaitForSaves();
+    // A save is asked for and not yet made or failed.
+    bool IsSaving() const { return mSaves.IsSaving(); }
+    // What the saver did so far: versions written, saves ended without writing.
+    TSharedSave::TCounts GetSaveCounts() const { return mSaves.GetCounts(); }
     // Keeps the file as loaded, when it was damaged, under the first free "prefs.dat.bad" name
     // before anything replaces it (logged either way; a failure once). True when it was kept
     // already or there is nothing to keep.
@@ -111,10 +145,17 @@ private:
         kRefused, // something no reader takes (logged): no regular file, or too large
     };
     TFileRead ReadFileBytes(std::vector<uint8_t>& data);
+    // `shown`: the file as the log names it.
+    static TFileRead ReadOpenFile(TFile& file, const TString& shown, std::vector<uint8_t>& data);
+    class TVersion;
     class TStore;
-    // Takes in what another copy wrote since this one last read or wrote the file; false (logged)
-    // when the bytes are no file a save writes.
-    bool TakeIn(const std::vector<uint8_t>& data);
+    // Another copy's file taken apart; false (logged) when the bytes are no file a save writes.
+    static bool ParseTakeIn(TCipher& cipher, const TString& fileName, const TString& shown,
+                            const std::vector<uint8_t>& data, TGroups& disk);
+    // Takes in what another copy wrote since this one last read or wrote the file.
+    void TakeIn(TGroups disk);
+    static std::vector<uint8_t> BuildChunks(TCipher& cipher, const TGroups& groups,
+                                            const TString& installKey);
     // The groups as a save writes them: without the players gone from the file, the current
     // player's index counted among those written.
     std::map<TString, TSlotList> FileView() const;
@@ -132,8 +173,8 @@ private:
     // Grows the current group to hold user's slot; null (and a log line) for an invalid user.
     TSlot* SlotForWriting(const TString& key, int user, size_t valueLength);
     const TSlot* SlotForReading(int user) const;
-    bool ReadChunk(const uint8_t* data, size_t size, size_t& pos, char tag[4],
-                   std::vector<uint8_t>& payload);
+    static bool ReadChunk(TCipher& cipher, const uint8_t* data, size_t size, size_t& pos,
+                          char tag[4], std::vector<uint8_t>& payload);
     enum class TChunkReading
     {
         kWhole,     // every chunk read (and, when the file carries its check record, checked)
@@ -142,12 +183,14 @@ private:
     };
     // LoadChunks without its report.
     // Into `groups`; `firstKey` is the first chunk's install key (lower case) when it was read.
-    TChunkReading ReadAllChunks(const uint8_t* data, size_t size, TGroups& groups,
-                                TString* firstKey, size_t& badChunk);
-    void AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8_t* plain, size_t n,
-                     bool encipher);
+    static TChunkReading ReadAllChunks(TCipher& cipher, const uint8_t* data, size_t size,
+                                       TGroups& groups, TString* firstKey, size_t& badChunk);
+    static void AppendChunk(TCipher& cipher, std::vector<uint8_t>& out, const char* tag,
+                            const uint8_t* plain, size_t n, bool encipher);
 
     TCipher mCipher;
+    // The cipher the saves use (on the saver's thread, one at a time).
+    std::shared_ptr<TCipher> mSaverCipher;
     TGroups mGroups;
     TSlotList* mCurrent = nullptr;
     // The file as this copy last read or wrote it (mFileBytes, or nothing there), the groups it
@@ -156,8 +199,12 @@ private:
     TGroups mBase;
     std::vector<int> mOrigins;
     std::vector<bool> mGone;
+    // For each slot of the current group, its place in the last version handed to a save (-1:
+    // made since): what the file holds once that version is written.
+    std::vector<int> mSnapSlots;
     // The file as this copy last read or wrote it, and how it is saved.
     TSharedSave mSaves;
+    std::unique_ptr<TStore> mStore;
     TString mNameKey;
     TString mCurrentUserKey;
     TString mFileName;

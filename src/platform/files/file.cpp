@@ -98,6 +98,32 @@ bool TFile::Open(const TString& name, int mode)
     return true;
 }
 
+bool TFile::OpenAt(const TString& location, int mode)
+{
+    Close();
+    mError = TString();
+    mRefused = false;
+    if (location.Length() == 0)
+    {
+        mError = "no such file";
+        return false;
+    }
+    if (mode >= kFileWriteBinary && mode <= kFileAppendText)
+        MakeFoldersFor(location);
+    auto* data = new TDiskFileData();
+    if (!data->Open(location, mode))
+    {
+        mError = data->GetError();
+        mRefused = data->Refused();
+        if (mError.Length() == 0)
+            mError = "no such file";
+        delete data;
+        return false;
+    }
+    mData = data;
+    return true;
+}
+
 void TFile::SetReplaceCheck(TReplaceCheck check)
 {
     if (mData != nullptr)
@@ -116,15 +142,11 @@ bool TFile::Close()
     return result == 0;
 }
 
-bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason,
-                    const TReplaceCheck& check)
+namespace
 {
-    TFile file;
-    if (!file.Open(name, kFileWriteBinary))
-    {
-        reason = file.GetError();
-        return false;
-    }
+bool WriteWholeOpenFile(TFile& file, const void* data, int size, TString& reason,
+                        const TReplaceCheck& check)
+{
     if (check)
         file.SetReplaceCheck(check);
     const int written = file.Write(data, size);
@@ -141,6 +163,31 @@ bool WriteWholeFile(const TString& name, const void* data, int size, TString& re
         return false;
     }
     return true;
+}
+} // namespace
+
+bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason,
+                    const TReplaceCheck& check)
+{
+    TFile file;
+    if (!file.Open(name, kFileWriteBinary))
+    {
+        reason = file.GetError();
+        return false;
+    }
+    return WriteWholeOpenFile(file, data, size, reason, check);
+}
+
+bool WriteWholeFileAt(const TString& location, const void* data, int size, TString& reason,
+                      const TReplaceCheck& check)
+{
+    TFile file;
+    if (!file.OpenAt(location, kFileWriteBinary))
+    {
+        reason = file.GetError();
+        return false;
+    }
+    return WriteWholeOpenFile(file, data, size, reason, check);
 }
 
 namespace
@@ -224,27 +271,37 @@ void SetFileLockWaitEnd(std::function<bool()> ended)
     LockWaits().mEnded = std::move(ended);
 }
 
-uint32_t GetFileLockWait(const TString& name)
+namespace
+{
+// By the lock file on the disk: a name may stand for another folder's file later in the run.
+uint32_t LockWaitAt(const TString& lockLocation)
 {
     TLockWaits& waits = LockWaits();
     std::lock_guard<std::mutex> guard(waits.mMutex);
-    // By the file on the disk: a name may stand for another folder's file later in the run.
-    const TString location = ResolvePath(name + ".lock", false);
-    return waits.mWaitedOut.count(location.c_str()) != 0 ? 0 : waits.mWaitMs;
+    return waits.mWaitedOut.count(lockLocation.c_str()) != 0 ? 0 : waits.mWaitMs;
+}
+} // namespace
+
+uint32_t GetFileLockWait(const TString& name)
+{
+    return LockWaitAt(ResolvePath(name + ".lock", false));
 }
 
-TFileLock::TFileLock(const TString& name)
+TFileLock::TFileLock(const TString& name) : TFileLock(name, ResolvePath(name, false)) {}
+
+TFileLock::TFileLock(const TString& name, const TString& location)
 {
     const TString lockName = name + ".lock";
-    mLocation = ResolvePath(lockName, false);
-    mFileLocation = ResolvePath(name, false);
+    // Beside the data file, as the data folder's name of it would put it.
+    mLocation = location.Length() > 0 ? location + ".lock" : TString();
+    mFileLocation = location;
     std::string reason = "it is not a file on the disk";
     sys::LockResult result = sys::LockResult::kRefused;
     if (mLocation.Length() > 0 && mLocation.CharAt(0) != '@' && mLocation.CharAt(0) != '&')
     {
         MakeFoldersFor(mLocation);
         sys::LockRequest request;
-        request.waitMs = GetFileLockWait(name);
+        request.waitMs = LockWaitAt(mLocation);
         request.standIn = true;
         {
             std::lock_guard<std::mutex> guard(LockWaits().mMutex);
@@ -268,9 +325,11 @@ TFileLock::TFileLock(const TString& name)
         if (!waits.mSaid.insert(mLocation.c_str()).second)
             return;
     }
+    const auto shown = [](const TString& at, const TString& logical)
+    { return at.Length() > 0 && at.CharAt(0) != '@' && at.CharAt(0) != '&' ? at : logical; };
     Log("ERROR: The lock '%s' could not be taken (%s): '%s' is not saved without it; the "
         "changes are kept for a later save.",
-        ShownPath(lockName).c_str(), mReason.c_str(), ShownPath(name).c_str());
+        shown(mLocation, lockName).c_str(), mReason.c_str(), shown(location, name).c_str());
 }
 
 TFileLock::~TFileLock()
@@ -306,15 +365,22 @@ bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString
         reason = "it is not a file on the disk";
         return false;
     }
+    return KeepDamagedFileAt(name, location, maxBytes, keptAs, reason);
+}
+
+bool KeepDamagedFileAt(const TString& name, const TString& location, int maxBytes,
+                       TString& keptAs, TString& reason)
+{
     for (int number = 0; number < kMaxKeptCopies; ++number)
     {
-        const TString copyName =
-            number == 0 ? name + ".bad" : name + TString::Format(".bad%d", number);
-        const TString copyLocation = ResolvePath(copyName, false);
+        const TString suffix = number == 0 ? TString(".bad") : TString::Format(".bad%d", number);
+        const TString copyName = name + suffix;
+        // Beside the file, as the data folder's name of it would put it.
+        const TString copyLocation = location + suffix;
         if (sys::PathTaken(copyLocation.c_str()))
             continue;
         TFile from;
-        const bool opened = from.Open(name, kFileReadBinary);
+        const bool opened = from.OpenAt(location, kFileReadBinary);
         if (!opened && !from.Refused())
         {
             if (!sys::PathTaken(location.c_str()))

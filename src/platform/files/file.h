@@ -71,6 +71,9 @@ public:
 
     // Opens a logical name; read modes need the name to be known, write modes may create it.
     bool Open(const TString& name, int mode);
+    // Opens the disk file at a location already resolved (ResolvePath): what a thread beside the
+    // main one opens, since only the main thread looks names up.
+    bool OpenAt(const TString& location, int mode);
     // False when the file could not be finished: for a write, the data did not reach the disk or
     // the temporary file did not replace the old one.
     bool Close();
@@ -105,6 +108,9 @@ private:
 // as it was.
 bool WriteWholeFile(const TString& name, const void* data, int size, TString& reason,
                     const TReplaceCheck& check = nullptr);
+// The same for the disk file at a resolved location.
+bool WriteWholeFileAt(const TString& location, const void* data, int size, TString& reason,
+                      const TReplaceCheck& check = nullptr);
 
 // How many kept copies of one damaged file there may be: "<name>.bad", then "<name>.bad1" up to
 // "<name>.bad9". A fault that damages the file at every start would otherwise fill the disk with
@@ -120,6 +126,9 @@ constexpr int kMaxKeptCopies = 10;
 // too) or the move failed: the file must then not be replaced. `keptAs` is the logical name it
 // went to; empty (and true) when nothing is at the name any more, since nothing is left to lose.
 bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString& reason);
+// The same for the file `name` resolved to the disk location `location`; the copies go beside it.
+bool KeepDamagedFileAt(const TString& name, const TString& location, int maxBytes,
+                       TString& keptAs, TString& reason);
 
 // How long a save waits for another copy of the game to finish its own save of the same file.
 constexpr uint32_t kFileLockWaitMs = 5000;
@@ -137,6 +146,9 @@ class TFileLock
 {
 public:
     explicit TFileLock(const TString& name);
+    // For the data file `name` resolved to the disk location `location` (a thread beside the main
+    // one looks no name up); the lock file lies beside it.
+    TFileLock(const TString& name, const TString& location);
     ~TFileLock();
     TFileLock(const TFileLock&) = delete;
     TFileLock& operator=(const TFileLock&) = delete;

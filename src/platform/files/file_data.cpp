@@ -4,6 +4,7 @@
 #include "platform/log.h"
 #include "sys/files/paths.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -24,7 +25,8 @@ uint64_t ParseDecimal(const char* p)
     return value;
 }
 
-int gInjectedCloseError = 0;
+// Set by a test's thread, met by the saver's.
+std::atomic<int> gInjectedCloseError{0};
 
 TString DescribeError(int number)
 {
@@ -43,7 +45,7 @@ std::string FolderOf(const std::string& path)
 
 void InjectDiskCloseFailure(int errorNumber)
 {
-    gInjectedCloseError = errorNumber;
+    gInjectedCloseError.store(errorNumber);
 }
 
 // ---- TDiskFileData ----
@@ -143,11 +145,11 @@ int TDiskFileData::Close()
     mLastRead = -1;
     if (replacing)
     {
-        if (result == 0 && gInjectedCloseError != 0)
+        const int injected = result == 0 ? gInjectedCloseError.exchange(0) : 0;
+        if (injected != 0)
         {
             result = -1;
-            error = gInjectedCloseError;
-            gInjectedCloseError = 0;
+            error = injected;
         }
         // Asked last, after the flush that may take long: what it checks holds at the rename.
         TString refusal;

@@ -1,12 +1,29 @@
-// The save steps shared by every data file copies of the game share.
+// The save steps shared by every data file copies of the game share, on the owner's thread or on a
+// saver beside it.
 #include "platform/files/shared_save.h"
 
 #include "platform/files/file.h"
+#include "platform/files/file_layer.h"
 #include "platform/log.h"
+#include "sys/input_script/input_script.h"
+
+#include <utility>
 
 TSharedSave::TSharedSave(const TString& name, int maxBytes, const TWords& words)
     : mName(name), mMaxBytes(maxBytes), mWords(words)
 {
+}
+
+TSharedSave::~TSharedSave()
+{
+    if (!mSaver.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> guard(mMutex);
+        mStop = true;
+    }
+    mChanged.notify_all();
+    mSaver.join();
 }
 
 void TSharedSave::Remember(const std::vector<uint8_t>& bytes, bool exists)
@@ -22,71 +39,102 @@ void TSharedSave::MarkDamaged()
 
 bool TSharedSave::KeepDamaged()
 {
+    TJob job;
+    job.location = ResolvePath(mName, false);
+    job.shown = ShownPath(mName);
+    return KeepDamagedAt(job);
+}
+
+bool TSharedSave::KeepDamagedAt(const TJob& job)
+{
     if (!mDamaged)
         return true;
     TString keptAs;
-    TString reason;
-    if (!::KeepDamagedFile(mName, mMaxBytes, keptAs, reason))
+    TString reason = "it is not a file on the disk";
+    const bool onDisk =
+        job.location.Length() > 0 && job.location.CharAt(0) != '@' && job.location.CharAt(0) != '&';
+    if (!onDisk || !::KeepDamagedFileAt(mName, job.location, mMaxBytes, keptAs, reason))
     {
         if (!mKeepFailureSaid)
-            Log(mWords.keepFailed, ShownPath(mName).c_str(), reason.c_str());
+            Log(mWords.keepFailed, job.shown.c_str(), reason.c_str());
         mKeepFailureSaid = true;
         return false;
     }
     mDamaged = false;
     if (keptAs.Length() == 0)
-        Log(mWords.gone, ShownPath(mName).c_str());
+        Log(mWords.gone, job.shown.c_str());
     else
         Log(mWords.kept, keptAs.c_str());
     return true;
 }
 
-bool TSharedSave::TakeInOtherSaves(TStore& store, TFileLock& lock)
+void TSharedSave::SetBackground(bool background)
 {
-    std::vector<uint8_t> bytes;
-    const TRead read = store.ReadFile(bytes);
-    // Nothing written since (or the file removed): this copy's values are the whole file.
-    if (read == TRead::kMissing || (read == TRead::kRead && mFileExisted && bytes == mFileBytes))
-        return true;
-    if (read == TRead::kRead && store.TakeIn(bytes))
-    {
-        // From here this copy's values stand on the file as it is now.
-        Remember(bytes, true);
-        return true;
-    }
-    // Damaged since it was read, or no longer a file a reader takes (logged): kept aside, as a
-    // damaged file found at the start is, and never taken in (an empty file would count every
-    // record as deleted there).
-    mDamaged = true;
-    if (!KeepDamaged())
-        return false;
-    // Moved away or copied: what is at the name now is what the write may replace.
-    lock.NoteFile();
-    return true;
+    mBackground = background;
 }
 
-bool TSharedSave::Save(TStore& store)
+TSharedSave::TJob TSharedSave::MakeJob(TStore& store)
 {
-    // Whatever stops this save, what it was to write stays in memory for the next one.
-    mUnsaved = true;
+    TJob job;
+    job.version = store.Snapshot();
+    job.line = sys::InputScriptLineDone();
+    // Names are looked up here, on the owner's thread: the saver opens locations.
+    job.location = ResolvePath(mName, false);
+    job.shown = ShownPath(mName);
+    return job;
+}
+
+TSharedSave::TResult TSharedSave::Run(TJob& job, TStore* inlineStore)
+{
+    TResult result;
     // Another copy's read-and-replace of the file waits for this one, and this one for it; without
     // the lock the file is not replaced (the lock says why, once).
-    TFileLock lock(mName);
+    TFileLock lock(mName, job.location);
     if (!lock.Held())
-        return false;
+        return result;
     lock.NoteFile();
     // A damaged file that could not be kept is still the only copy of what it held.
     if (mDamaged)
     {
-        if (!KeepDamaged())
-            return false;
+        if (!KeepDamagedAt(job))
+            return result;
         lock.NoteFile();
     }
-    if (!TakeInOtherSaves(store, lock))
-        return false;
-    TString reason = "nothing to write";
     std::vector<uint8_t> bytes;
-    if (store.Build(bytes, reason) && bytes.size() > static_cast<size_t>(mMaxBytes))
+    const TRead read = job.version->ReadFile(job.location, bytes);
+    // Nothing written since (or the file removed): this copy's values are the whole file.
+    if (!(read == TRead::kMissing || (read == TRead::kRead && mFileExisted && bytes == mFileBytes)))
+    {
+        std::unique_ptr<TTaken> taken = read == TRead::kRead ? job.version->Parse(bytes) : nullptr;
+        if (taken)
+        {
+            // From here this copy's values stand on the file as it is now: its owner takes it in
+            // before it makes the next version.
+            Remember(bytes, true);
+            if (inlineStore == nullptr)
+            {
+                result.outcome = TOutcome::kTaken;
+                result.taken = std::move(taken);
+                return result;
+            }
+            inlineStore->TakeIn(*taken);
+            job.version = inlineStore->Snapshot();
+        }
+        else
+        {
+            // Damaged since it was read, or no longer a file a reader takes (logged): kept aside,
+            // as a damaged file found at the start is, and never taken in (an empty file would
+            // count every record as deleted there).
+            mDamaged = true;
+            if (!KeepDamagedAt(job))
+                return result;
+            // Moved away or copied: what is at the name now is what the write may replace.
+            lock.NoteFile();
+        }
+    }
+    TString reason = "nothing to write";
+    bytes.clear();
+    if (job.version->Build(bytes, reason) && bytes.size() > static_cast<size_t>(mMaxBytes))
     {
         // The next start would refuse it, and lose everything in it.
         reason = TString::Format("%u bytes, more than the %d a reader takes",
@@ -102,23 +150,139 @@ bool TSharedSave::Save(TStore& store)
         replaced = lock.MayReplace(why);
         return replaced;
     };
-    if (bytes.empty() ||
-        !WriteWholeFile(mName, bytes.data(), static_cast<int>(bytes.size()), reason, check))
+    if (bytes.empty() || !WriteWholeFileAt(job.location, bytes.data(),
+                                           static_cast<int>(bytes.size()), reason, check))
     {
-        Log(replaced ? mWords.failed : mWords.putOff, ShownPath(mName).c_str(), reason.c_str());
-        return false;
+        Log(replaced ? mWords.failed : mWords.putOff, job.shown.c_str(), reason.c_str());
+        return result;
     }
+    // The whole-program tests' seam (MURKWELL_SAVE_VERSIONS): each version put in place, copied
+    // with the input line done when it was taken.
+    sys::KeepSavedVersion(mName.c_str(), bytes.data(), bytes.size(), job.line);
     Remember(bytes, true);
-    store.Written();
-    mUnsaved = false;
-    return true;
+    result.outcome = TOutcome::kWritten;
+    result.version = std::move(job.version);
+    return result;
+}
+
+void TSharedSave::Adopt(TStore& store, TResult& result)
+{
+    switch (result.outcome)
+    {
+    case TOutcome::kWritten:
+        store.Written(*result.version);
+        mUnsaved = false;
+        break;
+    case TOutcome::kTaken:
+        store.TakeIn(*result.taken);
+        // What was to be written is not yet: once more, over what was taken in.
+        mWanted = true;
+        break;
+    case TOutcome::kFailed:
+        // What it was to write stays in memory for the next one.
+        mUnsaved = true;
+        break;
+    }
+}
+
+bool TSharedSave::Save(TStore& store)
+{
+    if (mBackground)
+    {
+        mWanted = true;
+        Poll(store);
+        return true;
+    }
+    TJob job = MakeJob(store);
+    TResult result = Run(job, &store);
+    {
+        std::lock_guard<std::mutex> guard(mMutex);
+        ++(result.outcome == TOutcome::kWritten ? mCounts.written : mCounts.notWritten);
+    }
+    Adopt(store, result);
+    return result.outcome == TOutcome::kWritten;
+}
+
+void TSharedSave::Poll(TStore& store)
+{
+    std::unique_ptr<TResult> result;
+    if (mInFlight)
+    {
+        std::lock_guard<std::mutex> guard(mMutex);
+        result = std::move(mResult);
+    }
+    if (result)
+    {
+        mInFlight = false;
+        Adopt(store, *result);
+    }
+    if (!mWanted || mInFlight)
+        return;
+    if (!mBackground)
+    {
+        mWanted = false;
+        Save(store);
+        return;
+    }
+    auto job = std::make_unique<TJob>(MakeJob(store));
+    mWanted = false;
+    mInFlight = true;
+    {
+        std::lock_guard<std::mutex> guard(mMutex);
+        mJob = std::move(job);
+        if (!mSaver.joinable())
+            mSaver = std::thread([this] { SaverLoop(); });
+    }
+    mChanged.notify_all();
+}
+
+void TSharedSave::Wait(TStore& store)
+{
+    for (;;)
+    {
+        Poll(store);
+        if (!mInFlight)
+            return;
+        std::unique_lock<std::mutex> guard(mMutex);
+        mChanged.wait(guard, [&] { return mResult != nullptr; });
+    }
+}
+
+void TSharedSave::SaverLoop()
+{
+    std::unique_lock<std::mutex> guard(mMutex);
+    for (;;)
+    {
+        mChanged.wait(guard, [&] { return mStop || mJob != nullptr; });
+        if (mJob == nullptr)
+            return;
+        std::unique_ptr<TJob> job = std::move(mJob);
+        guard.unlock();
+        auto result = std::make_unique<TResult>(Run(*job, nullptr));
+        guard.lock();
+        ++(result->outcome == TOutcome::kWritten ? mCounts.written : mCounts.notWritten);
+        mResult = std::move(result);
+        mChanged.notify_all();
+    }
 }
 
 bool TSharedSave::SavePending(TStore& store)
 {
-    if (!mUnsaved || Save(store))
+    Wait(store);
+    if (mUnsaved)
+    {
+        Save(store);
+        Wait(store);
+    }
+    if (!mUnsaved)
         return true;
     // The player must hear of it where the program was started, not only in a log few open.
     LogAndSay(TString::Format(mWords.lost, ShownPath(mName).c_str()).c_str());
     return false;
+}
+
+TSharedSave::TCounts TSharedSave::GetCounts() const
+{
+    std::lock_guard<std::mutex> guard(mMutex);
+    return mCounts;
 }

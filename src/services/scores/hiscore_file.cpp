@@ -217,11 +217,12 @@ bool ParseHiscoreDocument(const char* text, uint32_t length, THiscoreData& data)
     return whole;
 }
 
-THiscoreRead ReadHiscoreBytes(const TString& name, std::vector<uint8_t>& bytes)
+namespace
+{
+THiscoreRead ReadOpenHiscoreFile(TFile& file, std::vector<uint8_t>& bytes)
 {
     bytes.clear();
-    TFile file;
-    if (!file.Open(name, kFileReadBinary))
+    if (!file.IsOpen())
     {
         if (!file.Refused())
             return THiscoreRead::kNoFile;
@@ -244,6 +245,21 @@ THiscoreRead ReadHiscoreBytes(const TString& name, std::vector<uint8_t>& bytes)
         return THiscoreRead::kFailed;
     }
     return THiscoreRead::kRead;
+}
+} // namespace
+
+THiscoreRead ReadHiscoreBytes(const TString& name, std::vector<uint8_t>& bytes)
+{
+    TFile file;
+    file.Open(name, kFileReadBinary);
+    return ReadOpenHiscoreFile(file, bytes);
+}
+
+THiscoreRead ReadHiscoreBytesAt(const TString& location, std::vector<uint8_t>& bytes)
+{
+    TFile file;
+    file.OpenAt(location, kFileReadBinary);
+    return ReadOpenHiscoreFile(file, bytes);
 }
 
 THiscoreLoad DecodeHiscoreBytes(TCipher& cipher, const std::vector<uint8_t>& bytes,

@@ -42,6 +42,9 @@ enum class THiscoreRead
 
 // The named file's bytes.
 THiscoreRead ReadHiscoreBytes(const TString& name, std::vector<uint8_t>& bytes);
+// The bytes of the disk file at a resolved location (a thread beside the main one looks no name
+// up).
+THiscoreRead ReadHiscoreBytesAt(const TString& location, std::vector<uint8_t>& bytes);
 // Checks, deciphers and parses a score file's bytes into data (which the caller gives empty).
 THiscoreLoad DecodeHiscoreBytes(TCipher& cipher, const std::vector<uint8_t>& bytes,
                                 THiscoreData& data);

@@ -93,15 +93,111 @@ struct TQmHiscores::Record
     // of the game saved since.
     THiscoreData mBase;
     TSharedSave mSaves{kScoreFile, kMaxHiscoreFileBytes, kScoreWords};
+    std::unique_ptr<TSharedSave::TStore> mStore;
+    // The cipher the saves read another copy's file with, on the saver's thread.
+    std::shared_ptr<TCipher> mSaverCipher;
     // The tables this copy entered a best score in (AddScore's bestOnly), each with its order
     // (true: lower first): a merge keeps each player's better entry there.
     THiscoreBestModes mBestModes;
+};
+
+// One version of the score file: its bytes, built at the request, and the data they hold.
+class TScoreVersion : public TSharedSave::TVersion
+{
+public:
+    struct TTaken : TSharedSave::TTaken
+    {
+        THiscoreData mDisk;
+    };
+
+    TSharedSave::TRead ReadFile(const TString& location, std::vector<uint8_t>& bytes) override
+    {
+        switch (ReadHiscoreBytesAt(location, bytes))
+        {
+        case THiscoreRead::kNoFile:
+            return TSharedSave::TRead::kMissing;
+        case THiscoreRead::kRead:
+            return TSharedSave::TRead::kRead;
+        default:
+            return TSharedSave::TRead::kRefused;
+        }
+    }
+    std::unique_ptr<TSharedSave::TTaken> Parse(const std::vector<uint8_t>& bytes) override
+    {
+        auto taken = std::make_unique<TTaken>();
+        if (DecodeHiscoreBytes(*mCipher, bytes, taken->mDisk) != THiscoreLoad::kLoaded)
+            return nullptr;
+        return taken;
+    }
+    bool Build(std::vector<uint8_t>& bytes, TString& reason) override
+    {
+        bytes = mBytes;
+        reason = mReason;
+        return mBuilt;
+    }
+
+    std::vector<uint8_t> mBytes;
+    bool mBuilt = false;
+    TString mReason;
+    THiscoreData mData;
+    // Of the saver alone (one version at a time is used).
+    std::shared_ptr<TCipher> mCipher;
+};
+
+// The score file's steps of the saves copies of the game share.
+class TQmHiscores::Store : public TSharedSave::TStore
+{
+public:
+    explicit Store(Record& record) : mRecord(record) {}
+
+    std::unique_ptr<TSharedSave::TVersion> Snapshot() override
+    {
+        Record& r = mRecord;
+        auto version = std::make_unique<TScoreVersion>();
+        version->mCipher = r.mSaverCipher;
+        // A document past what the reader takes would lose every score at the next start: the
+        // lowest rows go first, here as in the file.
+        const int dropped = TrimHiscoreData(r.mData, kXmlMaxNodes);
+        if (dropped > 0)
+            Log("HiScores: The scores held more than the %d elements and attributes a score file "
+                "may hold: the %d lowest rows were dropped.",
+                kXmlMaxNodes, dropped);
+        if (dropped < 0)
+        {
+            version->mReason = TString::Format("more than the %d elements and attributes a reader "
+                                               "takes, without a single row",
+                                               kXmlMaxNodes);
+            return version;
+        }
+        version->mBytes = EncipherHiscoreDocument(r.mCipher, BuildHiscoreDocument(r.mData));
+        version->mBuilt = true;
+        version->mData = CopyHiscoreData(r.mData);
+        return version;
+    }
+    void TakeIn(TSharedSave::TTaken& taken) override
+    {
+        Record& r = mRecord;
+        THiscoreData& disk = static_cast<TScoreVersion::TTaken&>(taken).mDisk;
+        THiscoreData asRead = CopyHiscoreData(disk);
+        MergeHiscoreData(r.mBase, r.mData, disk, r.mBestModes);
+        r.mData = std::move(disk);
+        r.mBase = std::move(asRead);
+    }
+    void Written(TSharedSave::TVersion& version) override
+    {
+        mRecord.mBase = std::move(static_cast<TScoreVersion&>(version).mData);
+    }
+
+private:
+    Record& mRecord;
 };
 
 TQmHiscores::TQmHiscores(bool saveEnabled)
 {
     TString key = EncryptionKeyFromConfig();
     mRecord = std::make_unique<Record>(key, saveEnabled);
+    mRecord->mStore = std::make_unique<Store>(*mRecord);
+    mRecord->mSaverCipher = std::make_shared<TCipher>(key);
     mRecord->mGameHandle = GameHandleFromConfig();
     mRecord->mVersion = GetConfig("version");
     mRecord->mLanguage = "en";
@@ -112,7 +208,11 @@ TQmHiscores::TQmHiscores(bool saveEnabled)
     ReadServerAddress();
 }
 
-TQmHiscores::~TQmHiscores() = default;
+TQmHiscores::~TQmHiscores()
+{
+    // What is on its way is written before the tables it was made of go.
+    mRecord->mSaves.Wait(*mRecord->mStore);
+}
 
 void TQmHiscores::Load()
 {
@@ -158,75 +258,35 @@ void TQmHiscores::ReadServerAddress()
     mRecord->mServerUrl = TString(line, static_cast<unsigned>(length));
 }
 
-// The score file's steps of the saves copies of the game share.
-class TQmHiscores::Store : public TSharedSave::TStore
-{
-public:
-    explicit Store(Record& record) : mRecord(record) {}
-
-    TSharedSave::TRead ReadFile(std::vector<uint8_t>& bytes) override
-    {
-        switch (ReadHiscoreBytes(kScoreFile, bytes))
-        {
-        case THiscoreRead::kNoFile:
-            return TSharedSave::TRead::kMissing;
-        case THiscoreRead::kRead:
-            return TSharedSave::TRead::kRead;
-        default:
-            return TSharedSave::TRead::kRefused;
-        }
-    }
-    bool TakeIn(const std::vector<uint8_t>& bytes) override
-    {
-        Record& r = mRecord;
-        THiscoreData disk;
-        if (DecodeHiscoreBytes(r.mCipher, bytes, disk) != THiscoreLoad::kLoaded)
-            return false;
-        THiscoreData asRead = CopyHiscoreData(disk);
-        MergeHiscoreData(r.mBase, r.mData, disk, r.mBestModes);
-        r.mData = std::move(disk);
-        r.mBase = std::move(asRead);
-        return true;
-    }
-    bool Build(std::vector<uint8_t>& bytes, TString& reason) override
-    {
-        Record& r = mRecord;
-        // A document past what the reader takes would lose every score at the next start: the
-        // lowest rows go first, here as in the file.
-        const int dropped = TrimHiscoreData(r.mData, kXmlMaxNodes);
-        if (dropped > 0)
-            Log("HiScores: The scores held more than the %d elements and attributes a score file "
-                "may hold: the %d lowest rows were dropped.",
-                kXmlMaxNodes, dropped);
-        if (dropped < 0)
-        {
-            reason = TString::Format("more than the %d elements and attributes a reader takes, "
-                                     "without a single row",
-                                     kXmlMaxNodes);
-            return false;
-        }
-        bytes = EncipherHiscoreDocument(r.mCipher, BuildHiscoreDocument(r.mData));
-        return true;
-    }
-    void Written() override { mRecord.mBase = CopyHiscoreData(mRecord.mData); }
-
-private:
-    Record& mRecord;
-};
-
 bool TQmHiscores::Save()
 {
     Record& r = *mRecord;
     if (!r.mSaveEnabled)
         return true;
-    Store store(r);
-    return r.mSaves.Save(store);
+    return r.mSaves.Save(*r.mStore);
 }
 
 bool TQmHiscores::SavePending()
 {
-    Store store(*mRecord);
-    return mRecord->mSaves.SavePending(store);
+    return mRecord->mSaves.SavePending(*mRecord->mStore);
+}
+
+void TQmHiscores::SetBackgroundSaves(bool background)
+{
+    Record& r = *mRecord;
+    if (!background)
+        r.mSaves.Wait(*r.mStore);
+    r.mSaves.SetBackground(background && r.mSaveEnabled);
+}
+
+void TQmHiscores::PollSaves()
+{
+    mRecord->mSaves.Poll(*mRecord->mStore);
+}
+
+void TQmHiscores::WaitForSaves()
+{
+    mRecord->mSaves.Wait(*mRecord->mStore);
 }
 
 void TQmHiscores::SetParameter(int which, const TString& value)

@@ -41,6 +41,11 @@ public:
     // The save to make before the end: once more when a save of this run failed or was put off
     // (said when it fails again: those changes are lost). True when nothing is left unsaved.
     bool SavePending();
+    // Saves on a saver thread beside the caller's from now on (false: on the caller's again, once
+    // those on their way are made); the frame loop polls, and a reader of the file waits.
+    void SetBackgroundSaves(bool background);
+    void PollSaves();
+    void WaitForSaves();
 
     // With false: the service's table, which stays empty.
     int GetNumScores(bool currentModeOnly) const;

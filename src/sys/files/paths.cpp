@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <dirent.h>
 #include <map>
 #include <mutex>
@@ -901,12 +903,77 @@ bool TemporaryFileWriter(const std::string& name, const char* marker, int& pid)
 
 namespace
 {
+// Tests: MURKWELL_SLOW_FLUSH_MS=<ms> makes every flush to the disk take that much longer, as a
+// slow or busy disk does, so that a run can show that no frame waits for one; SetSlowFlushMs
+// changes it, and wakes the flushes waiting.
+struct SlowFlushes
+{
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    int64_t mMs = -1; // -1: as the environment says
+    int mWaiting = 0;
+};
+
+SlowFlushes& Slow()
+{
+    static SlowFlushes slow;
+    return slow;
+}
+
+uint32_t SlowFlushMsFromEnvironment()
+{
+    static const uint32_t ms = []
+    {
+        const char* text = std::getenv("MURKWELL_SLOW_FLUSH_MS");
+        char* end = nullptr;
+        const unsigned long value = text != nullptr ? std::strtoul(text, &end, 10) : 0;
+        return text != nullptr && *text != 0 && *end == 0 && value <= 600000
+                   ? static_cast<uint32_t>(value)
+                   : 0u;
+    }();
+    return ms;
+}
+
+void WaitAsASlowDiskWould()
+{
+    SlowFlushes& slow = Slow();
+    std::unique_lock<std::mutex> guard(slow.mMutex);
+    const auto current = [&]
+    { return slow.mMs >= 0 ? static_cast<uint32_t>(slow.mMs) : SlowFlushMsFromEnvironment(); };
+    const uint32_t ms = current();
+    if (ms == 0)
+        return;
+    ++slow.mWaiting;
+    slow.mChanged.notify_all();
+    slow.mChanged.wait_for(guard, std::chrono::milliseconds(ms), [&] { return current() < ms; });
+    --slow.mWaiting;
+}
+
 // A file system that cannot flush at all (EINVAL, ENOTSUP) leaves nothing more to wait for.
 bool Synced(int fd)
 {
+    WaitAsASlowDiskWould();
     return fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
 }
 } // namespace
+
+void SetSlowFlushMs(uint32_t ms)
+{
+    SlowFlushes& slow = Slow();
+    {
+        std::lock_guard<std::mutex> guard(slow.mMutex);
+        slow.mMs = ms;
+    }
+    slow.mChanged.notify_all();
+}
+
+bool WaitForSlowFlush(uint32_t ms)
+{
+    SlowFlushes& slow = Slow();
+    std::unique_lock<std::mutex> guard(slow.mMutex);
+    return slow.mChanged.wait_for(guard, std::chrono::milliseconds(ms),
+                                  [&] { return slow.mWaiting > 0; });
+}
 
 bool FlushFileToDisk(std::FILE* stream)
 {

@@ -121,6 +121,11 @@ bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& text
 // fsync), so that a rename after it cannot leave an empty or partial file under the real name when
 // the power fails. A file system that cannot flush counts as flushed. False with errno set.
 bool FlushFileToDisk(std::FILE* stream);
+// Tests: every flush to the disk (file or folder) waits `ms` first, as a slow disk would (the
+// environment's MURKWELL_SLOW_FLUSH_MS sets it at the start); a lower value ends the waits that
+// run. WaitForSlowFlush: until a flush waits so (false after `ms` without one).
+void SetSlowFlushMs(uint32_t ms);
+bool WaitForSlowFlush(uint32_t ms);
 // The same for a folder's entries: a rename inside it is on the disk once this answers true. False
 // with errno set.
 bool FlushFolderToDisk(const std::string& folder);

@@ -10,6 +10,7 @@
 #include "sys/process/process.h"
 #include "sys/window/window.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
@@ -58,6 +59,9 @@ struct Step
     int mB = 0;
     std::string mText;
     uint32_t mMods = 0; // keys: the modifiers held
+    // The file line it came from, and whether it is that line's last step.
+    int mLine = 0;
+    bool mEndsLine = false;
 };
 
 struct ScriptState
@@ -79,6 +83,10 @@ struct ScriptState
     std::string mAwaitText;
     int mAwaitLimit = 0;
     int mAwaitPolls = 0;
+    int mAwaitLine = 0;
+    // The last file line whose steps have all been taken (a wait's once it started, an await's
+    // once its line came): read by the saved versions' seam, from whichever thread saves.
+    std::atomic<int> mLineDone{0};
 };
 
 ScriptState& State()
@@ -190,6 +198,7 @@ bool Load(ScriptState& state, const std::string& path)
     state.mPendingShot.clear();
     state.mFolder.clear();
     state.mAwaiting = false;
+    state.mLineDone = 0;
     if (path.empty())
         return true;
     // Read as every file of the program is: a FIFO in its place would hold the start.
@@ -211,7 +220,14 @@ bool Load(ScriptState& state, const std::string& path)
         InputAction action;
         std::string error;
         if (ParseInputLine(line, action, error))
+        {
+            const size_t before = state.mSteps.size();
             AddSteps(state.mSteps, action, state.mFolder);
+            for (size_t i = before; i < state.mSteps.size(); ++i)
+                state.mSteps[i].mLine = number;
+            if (state.mSteps.size() > before)
+                state.mSteps.back().mEndsLine = true;
+        }
         else if (!error.empty())
             std::fprintf(stderr, "%s:%d: %s; line skipped\n", path.c_str(), number, error.c_str());
     }
@@ -516,6 +532,7 @@ bool FeedInputScript()
             return state.mJustFed;
         }
         state.mAwaiting = false;
+        state.mLineDone = state.mAwaitLine;
     }
     if (state.mSteps.empty() && state.mPointerHeld && HasRealVideoDriver())
     {
@@ -531,13 +548,19 @@ bool FeedInputScript()
         if (step.mKind == Step::Kind::Await)
         {
             if (TakeOutputLine(step.mText))
+            {
+                state.mLineDone = step.mLine;
                 continue;
+            }
             state.mAwaiting = true;
             state.mAwaitText = step.mText;
             state.mAwaitLimit = step.mA;
             state.mAwaitPolls = 0;
+            state.mAwaitLine = step.mLine;
             return false;
         }
+        if (step.mEndsLine)
+            state.mLineDone = step.mLine;
         if (step.mKind == Step::Kind::Wait)
         {
             if (step.mA == 0)
@@ -554,6 +577,11 @@ bool FeedInputScript()
             return false;
     }
     return false;
+}
+
+int InputScriptLineDone()
+{
+    return State().mLineDone;
 }
 
 bool TakeShotRequest(std::string& path)

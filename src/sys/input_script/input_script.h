@@ -4,6 +4,7 @@
 // wait for.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -63,6 +64,18 @@ void NoteOutputLine(const std::string& line);
 bool TakeOutputLine(const std::string& text);
 // Drops every line told so far.
 void ForgetOutputLines();
+
+// The script file's line number of the last line whose steps have all been taken: a wait's once it
+// started, an await's once its line came; 0 before any (or without a script). Any thread may ask.
+int InputScriptLineDone();
+
+// The saved versions' test seam: with MURKWELL_SAVE_VERSIONS naming a folder, each version of a
+// data file that a save has put in place (`path`, its name after a folder or "user:"; `size`
+// bytes) is copied there as "<sequence>-<line>-<file name>": the sequence counts this run's
+// versions of every file from 1 in the order they were put in place; `line` (four digits) is
+// InputScriptLineDone's when the version was built. A copy that cannot be written is said on
+// standard error. Without the variable nothing is done.
+void KeepSavedVersion(const std::string& path, const void* data, size_t size, int line);
 
 // The file of a pending "shot" line, taken by the first frame presented after it; false when none
 // is pending.

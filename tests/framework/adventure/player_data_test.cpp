@@ -60,6 +60,9 @@ protected:
     // A value as the file holds it, read through a table of its own; Absent() when it has none.
     Bytes Stored(const char* key, int user)
     {
+        // The file as saved: the saves on their way first.
+        if (mSettings)
+            mSettings->WaitForSaves();
         ClearPathMap();
         TPrefs prefs(false);
         int length = prefs.GetData(key, nullptr, 0, user);

@@ -69,6 +69,9 @@ protected:
     // A preference as the file holds it, read through a table of its own.
     std::string Stored(const char* key, int user = -1)
     {
+        // The file as saved: the saves on their way first.
+        if (mSettings)
+            mSettings->WaitForSaves();
         ClearPathMap();
         TPrefs prefs(false);
         if (prefs.GetData(key, nullptr, 0, user) < 0)

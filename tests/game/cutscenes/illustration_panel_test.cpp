@@ -164,6 +164,10 @@ TEST_F(PanelTest, OneCellPlaysReturnsAndContinuesOnceWithoutAScroll)
     IllustrationPanel* panel = Open(std::string("{ ") + kNoEvents + "cell_1 = Cell() }");
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(mRecord->GetGameState(), PlayerData::kInCutScene);
+    // Stored at once, as the map stores itself: a start after a crash shows the cut-scene again.
+    std::array<uint8_t, PlayerData::kRecordSize> stored{};
+    ASSERT_EQ(mSettings->GetPlayerData("playerdata", stored.data(), PlayerData::kRecordSize), 0);
+    EXPECT_EQ(stored[9], PlayerData::kInCutScene);
     ASSERT_EQ(panel->GetCells().size(), 1u);
     EXPECT_FALSE(panel->GetCells()[0]->IsSkipEnabled()) << "the last cell cannot be skipped";
     EXPECT_EQ(panel->GetPanelState(), IllustrationPanel::kPanelStarting);

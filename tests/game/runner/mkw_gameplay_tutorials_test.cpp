@@ -760,7 +760,8 @@ TEST_F(MKWGameplayTutorialsTest, EndMinigameAndReleaseInputByState)
         EXPECT_EQ(gameplay->GetGameplayState(), back ? Gameplay::kPlay : state) << state;
         EXPECT_FALSE(gameplay->IsHudBusy());
         EXPECT_TRUE(gameplay->GetHud()->AreButtonsEnabled());
-        EXPECT_EQ(gameplay->mSaves, saves + 1);
+        // No record built here: the frame stores the next calm point it finds.
+        EXPECT_EQ(gameplay->mSaves, saves);
     }
 
     auto* lirae = static_cast<RecordingHint*>(gameplay->GetHintWindowLirae());

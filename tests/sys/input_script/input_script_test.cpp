@@ -209,6 +209,29 @@ TEST_F(InputScriptTest, AnAwaitHoldsTheScriptUntilAPrintedLineHoldsItsTextOrClos
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "input script: await location timed out\n");
 }
 
+// The line done, which the saved versions' seam names its copies by: a click's once its release
+// is pushed, a wait's as it starts, an await's once its line came; comments count as lines.
+TEST_F(InputScriptTest, TheLineDoneIsTheLastLineWhoseStepsWereAllTaken)
+{
+    testsupport::WriteFile(mScratch / "lines.txt",
+                           "# a comment\nclick 10 20\nwait 3\nawait ready\nkey 65\n");
+    ASSERT_TRUE(sys::SetInputScript((mScratch / "lines.txt").string()));
+    EXPECT_EQ(sys::InputScriptLineDone(), 0);
+    std::vector<int> done;
+    for (int poll = 0; poll < 16; ++poll)
+    {
+        if (poll == 12)
+            sys::NoteOutputLine("trace: ready");
+        Poll(1);
+        done.push_back(sys::InputScriptLineDone());
+    }
+    // Move, down, up (each with a tick after); the wait's three polls; the await held until the
+    // line came, the key's down pushed in that poll; its up.
+    EXPECT_EQ(done, (std::vector<int>{0, 0, 0, 0, 2, 2, 3, 3, 3, 3, 3, 3, 4, 4, 5, 5}));
+    sys::SetInputScript("");
+    EXPECT_EQ(sys::InputScriptLineDone(), 0);
+}
+
 TEST_F(InputScriptTest, AShotRepaintsAndHoldsTheScriptUntilAFrameTakesIt)
 {
     testsupport::WriteFile(mScratch / "shots.txt", "shot first\nmove 5 6\n");

@@ -263,7 +263,6 @@ void Gameplay::OnWaitsEnded()
         return;
     if (mGameplayState == kWaiting)
         mGameplayState = kPlay;
-    SaveLocationState(false);
 }
 
 std::vector<TString> Gameplay::DescribeWaits() const
@@ -347,7 +346,6 @@ void Gameplay::RunCallback(size_t slot, uint32_t argument)
     case kEventDone:
         if (mHud != nullptr)
             mHud->SetButtonsEnabled(true);
-        SaveLocationState(false);
         break;
     default:
         break;
@@ -463,7 +461,7 @@ bool Gameplay::Animate()
     Update();
     // Paused or under a dialog too: a calm point's record waits no longer than the interval.
     if (const DeltaTime* clock = DeltaTime::Instance())
-        StoreCalmRecordWhenDue(clock->GetStep());
+        StoreCalmPointWhenDue(clock->GetStep());
     return result;
 }
 

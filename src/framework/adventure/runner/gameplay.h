@@ -474,6 +474,8 @@ protected:
     uint32_t mCurrentMinigame = 0;
     GameplayArea* mLastClickedArea = nullptr;
     TString mPendingConversation;
+    // The conversation on the screen (started from the pending one), until it ends.
+    TString mShownConversation;
     TString mToolTipHintValidTarget;
     TString mToolTipHintNoValidTarget;
     TString mToolTipProgressBar;
@@ -575,6 +577,8 @@ protected:
     virtual void SettleForClose();
     // Nothing awaited, nothing on its way, and nothing play would do next without the player.
     bool IsCalm();
+    // The gameplay state in words, for lines an author reads.
+    virtual TString DescribeGameplayState() const;
     // Play's frame step runs: the window is idle and the location not paused, or it settles.
     bool IsRunning() const { return (GetState() == kIdle || mSettling) && mPaused == 0; }
     // Set while a close runs the location forward.
@@ -592,19 +596,16 @@ protected:
     // The player's location byte when the location began: a game that counted the location
     // itself has finished it, and its record is not stored.
     uint8_t mLocationByteAtStart = 0;
-    // The record of the last calm point (nothing pending, no wait running), and whether it (or
-    // a tutorial mark) is newer than the profile's; stored when the interval since the last store
-    // has passed (`mSinceCalmStore`, game time).
-    std::vector<uint8_t> mCalmBytes;
-    bool mCalmStoreDue = false;
+    // The location's record as last stored by a calm point, and the game time since (the first
+    // calm point stores at once).
+    std::vector<uint8_t> mStoredBytes;
     // Set when a store could not be saved: the rest of the run leaves them to the close.
     bool mCalmStoreOff = false;
     uint32_t mSinceCalmStore = kCalmStoreIntervalMs;
-    // Marks the record just built as the calm point's when the location is calm and it holds news.
-    void NoteCalmRecord();
-    // The calm record and the player's record to the preferences, when due and the interval has
-    // passed.
-    void StoreCalmRecordWhenDue(uint32_t elapsed);
+    // At every frame: when the interval has passed and the location is calm (as a close finds it
+    // calm), the location's record and the player's, built now, go to the preferences in one
+    // save if either holds news.
+    void StoreCalmPointWhenDue(uint32_t elapsed);
     // Whether the location's record may be stored: entered, not complete, not counted by the game.
     bool MayStoreRecord() const;
 

@@ -273,5 +273,4 @@ void Gameplay::EndMinigame(uint32_t)
     mHudBusy = 0;
     if (mHud != nullptr)
         mHud->SetButtonsEnabled(true);
-    SaveLocationState(false);
 }

@@ -185,7 +185,6 @@ void Gameplay::EnterNextScene()
 
 void Gameplay::OnSceneFadeInDone()
 {
-    SaveLocationState(false);
     mGameplayState = mWaits.empty() ? kPlay : kWaiting;
     if (mActiveScene == nullptr)
         return;

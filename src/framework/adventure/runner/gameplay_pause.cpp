@@ -126,6 +126,7 @@ void Gameplay::StartConversation(const TString& name, Callback* callback)
     }
     SetCursorDefault();
     mGameplayState = kConversation;
+    mShownConversation = name;
     if (mConversations != nullptr)
         mConversations->StartConversation(name, &mCallbacks[kConversationEnded], TString(),
                                           callback);
@@ -139,6 +140,7 @@ void Gameplay::StartConversation(const TString& name, Callback* callback)
 void Gameplay::EndConversation(uint32_t)
 {
     mGameplayState = kPlay;
+    mShownConversation = TString();
     // A finished location keeps the music low; the next frame completes it.
     if (mLocationComplete != 0 || IsLocationDone())
         return;
@@ -147,7 +149,6 @@ void Gameplay::EndConversation(uint32_t)
     if (mPlaylists != nullptr)
         mPlaylists->FadeVolume(mPlaylistDialogVolume, 1.0f,
                                static_cast<uint32_t>(std::max(mPlaylistDialogFadeTime, 0)));
-    SaveLocationState(false);
 }
 
 bool Gameplay::IsLocationDone()
@@ -161,20 +162,24 @@ bool Gameplay::IsLocationDone()
 
 void Gameplay::CompleteLocation()
 {
+    // The score, the next location, the game state the game hands over to and the record's
+    // removal reach the file in one save: a reader never meets the location forgotten but not
+    // counted, nor counted but opened again. Every completion leads to the map (after the last,
+    // the location byte leads to the credits), as the map's own start marks it.
+    Settings* settings = Settings::Instance();
     if (PlayerData* player = PlayerData::Instance())
     {
         player->SetScore(
             static_cast<int32_t>(static_cast<uint32_t>(player->GetScore()) + mPlayTime));
         player->SetLocation(static_cast<uint8_t>(player->GetLocation() + 1));
-        // Completed as the location closes: the game's screens are not handed over, and the next
-        // start goes on from the map a completed location leads to, as the map's start marks it.
-        if (mSettling)
-            player->SetGameState(PlayerData::kOnMap);
-        if (Settings* settings = Settings::Instance())
-            settings->DeletePlayerData("gamedata");
-        player->SaveProfile();
+        player->SetGameState(PlayerData::kOnMap);
+        if (settings != nullptr)
+            settings->DeletePlayerData("gamedata", false);
+        player->StageProfile();
+        if (settings != nullptr)
+            settings->SavePreferences();
     }
-    else if (Settings* settings = Settings::Instance())
+    else if (settings != nullptr)
     {
         settings->DeletePlayerData("gamedata");
     }

@@ -98,9 +98,15 @@ bool HeldNamesKnown(const GameplayScene& scene, const uint8_t* data, size_t size
 bool Gameplay::BuildLocationRecord(std::vector<uint8_t>& out)
 {
     const size_t areas = mActiveScene != nullptr ? mActiveScene->GetAreas().size() : 0;
+    // A conversation on the screen is stored as still to come: the next start shows it from its
+    // first line, and what it leads to is not lost.
+    const TString& conversation =
+        mPendingConversation.Length() == 0 && mGameplayState == kConversation
+            ? mShownConversation
+            : mPendingConversation;
     if (mScenes.size() > kMaxByteField || mEvents.size() > kMaxByteField || areas > kMaxByteField ||
         mAnimationIds.size() > kMaxByteField ||
-        static_cast<size_t>(mPendingConversation.Length()) > kMaxByteField)
+        static_cast<size_t>(conversation.Length()) > kMaxByteField)
     {
         if (!mRecordTooLongReported)
             Log("Gameplay: the location has more than 255 scenes, events, areas or started "
@@ -141,9 +147,8 @@ bool Gameplay::BuildLocationRecord(std::vector<uint8_t>& out)
     }
     out.push_back(static_cast<uint8_t>(mAnimationIds.size()));
     out.insert(out.end(), mAnimationIds.begin(), mAnimationIds.end());
-    out.push_back(static_cast<uint8_t>(mPendingConversation.Length()));
-    out.insert(out.end(), mPendingConversation.c_str(),
-               mPendingConversation.c_str() + mPendingConversation.Length());
+    out.push_back(static_cast<uint8_t>(conversation.Length()));
+    out.insert(out.end(), conversation.c_str(), conversation.c_str() + conversation.Length());
     SaveExtraState(out);
     return true;
 }
@@ -161,23 +166,6 @@ void Gameplay::SaveLocationState(bool refreshOnly)
     if (!BuildLocationRecord(record))
         record.clear();
     mStateBytes.swap(record);
-    NoteCalmRecord();
-}
-
-void Gameplay::NoteCalmRecord()
-{
-    if (mStateBytes.empty() || !mWaits.empty() || mNextEvent != nullptr ||
-        mPendingSceneSwitch.Length() > 0)
-        return;
-    // The play time alone is no news: it goes with the next store that has some.
-    const bool same =
-        mCalmBytes.size() == mStateBytes.size() &&
-        std::equal(mStateBytes.begin() + 4, mStateBytes.end(), mCalmBytes.begin() + 4);
-    const PlayerData* player = PlayerData::Instance();
-    if (same && (player == nullptr || !player->HasUnstoredChanges()))
-        return;
-    mCalmBytes = mStateBytes;
-    mCalmStoreDue = true;
 }
 
 bool Gameplay::MayStoreRecord() const
@@ -187,28 +175,41 @@ bool Gameplay::MayStoreRecord() const
            (player == nullptr || player->GetLocation() == mLocationByteAtStart);
 }
 
-void Gameplay::StoreCalmRecordWhenDue(uint32_t elapsed)
+void Gameplay::StoreCalmPointWhenDue(uint32_t elapsed)
 {
     mSinceCalmStore = std::min(mSinceCalmStore + elapsed, kCalmStoreIntervalMs);
-    if (!mCalmStoreDue || mCalmStoreOff || mSinceCalmStore < kCalmStoreIntervalMs ||
-        !MayStoreRecord())
+    if (mCalmStoreOff || mSettling || mSinceCalmStore < kCalmStoreIntervalMs ||
+        !MayStoreRecord() || !IsCalm())
         return;
     Settings* settings = Settings::Instance();
     if (settings == nullptr || settings->GetNumUsers() == 0)
         return;
-    mCalmStoreDue = false;
+    SaveLocationState(false);
+    if (mStateBytes.empty())
+        return;
+    // The play time alone is no news: it goes with the next store that has some.
+    PlayerData* player = PlayerData::Instance();
+    const bool same =
+        mStoredBytes.size() == mStateBytes.size() &&
+        std::equal(mStateBytes.begin() + 4, mStateBytes.end(), mStoredBytes.begin() + 4);
+    if (same && (player == nullptr || (!player->HasUnstoredChanges() &&
+                                       player->GetGameState() == PlayerData::kInLocation)))
+        return;
+    mStoredBytes = mStateBytes;
     mSinceCalmStore = 0;
-    // The game state first: a start after a crash goes back into the location. Each is saved
-    // under the preferences' lock and written to a temporary name first, as every save is.
-    if (PlayerData* player = PlayerData::Instance())
+    // The player's record and the location's, as they stand at this one frame, in one save: a
+    // reader of the file meets both of this calm point or both of an earlier one. A start after a
+    // crash goes back into the location.
+    if (player != nullptr)
     {
         player->SetGameState(PlayerData::kInLocation);
-        player->SaveProfile();
+        player->StageProfile();
     }
-    settings->SetPlayerData(kRecordKey, mCalmBytes.data(), static_cast<int>(mCalmBytes.size()));
+    settings->SetPlayerData(kRecordKey, mStateBytes.data(), static_cast<int>(mStateBytes.size()),
+                            false);
     // A disk that refuses the file would refuse it every few seconds, each time said in the log:
     // the close stores the location, and says whether it could.
-    if (settings->GetPrefs() != nullptr && settings->GetPrefs()->HasUnsavedChanges())
+    if (!settings->SavePreferences())
     {
         mCalmStoreOff = true;
         Log("Gameplay: the location's calm points are not stored any more in this run, since the "
@@ -410,6 +411,35 @@ bool Gameplay::IsCalm()
     }
 }
 
+TString Gameplay::DescribeGameplayState() const
+{
+    switch (mGameplayState)
+    {
+    case kPlay:
+        return "in play";
+    case kConversation:
+        return "in a conversation";
+    case kSceneSwitch:
+        return "switching scenes";
+    case kTutorial:
+        return "showing a tutorial prompt";
+    case kMinigame:
+        return "in a puzzle";
+    case kHintSelect:
+        return "choosing an object to hint";
+    case kWaiting:
+        return "holding play for its waits";
+    case kFirstFrame:
+        return "before its first frame";
+    case kSceneLoading:
+        return "loading a scene";
+    case kSceneFadingIn:
+        return "fading a scene in";
+    default:
+        return TString::Format("in state %d", static_cast<int>(mGameplayState));
+    }
+}
+
 void Gameplay::SettleForClose()
 {
     TransformManager* transforms = TransformManager::Instance();
@@ -437,10 +467,10 @@ void Gameplay::SettleForClose()
         if (steps++ == kMostSettleSteps)
         {
             const std::vector<TString> waits = DescribeWaits();
-            Log("Gameplay: the location did not come to rest within %d steps of its close (state "
-                "%d%s%s); it is stored as it stands",
-                kMostSettleSteps, mGameplayState, waits.empty() ? "" : ", waiting for ",
-                waits.empty() ? "" : waits.front().c_str());
+            Log("Gameplay: the location did not come to rest within %d steps of its close (%s%s%s); "
+                "it is stored as it stands",
+                kMostSettleSteps, DescribeGameplayState().c_str(),
+                waits.empty() ? "" : ", waiting for ", waits.empty() ? "" : waits.front().c_str());
             break;
         }
         if (clock != nullptr)
@@ -469,21 +499,29 @@ void Gameplay::SaveOnClose()
 {
     PlayerData* player = PlayerData::Instance();
     Settings* settings = Settings::Instance();
-    // A game that counted the location itself has finished it: a record a calm point stored while
-    // it ran is no location to go back to.
-    if (mLocationComplete == 0 && mLocationEntered && player != nullptr &&
-        player->GetLocation() != mLocationByteAtStart && settings != nullptr &&
-        settings->GetNumUsers() > 0 && settings->HasPlayerData(kRecordKey))
-        settings->DeletePlayerData(kRecordKey);
-    if (player != nullptr)
-        player->SaveProfile();
-    if (mLocationComplete != 0 || !mLocationEntered ||
-        (player != nullptr && player->GetLocation() != mLocationByteAtStart))
+    const bool stores = settings != nullptr && settings->GetNumUsers() > 0;
+    const bool counted =
+        player != nullptr && mLocationEntered && player->GetLocation() != mLocationByteAtStart;
+    if (mLocationComplete != 0 || !mLocationEntered || counted)
+    {
+        // A game that counted the location itself has finished it: a record a calm point stored
+        // while it ran is no location to go back to. The player's record goes in the same save.
+        bool changed = false;
+        if (mLocationComplete == 0 && counted && stores && settings->HasPlayerData(kRecordKey))
+        {
+            settings->DeletePlayerData(kRecordKey, false);
+            changed = true;
+        }
+        if (player != nullptr)
+            changed = player->StageProfile() || changed;
+        if (changed && settings != nullptr)
+            settings->SavePreferences();
         return;
-    // The last calm point may lie well before the close: a puzzle's progress since its scene faded
-    // in, a use whose event animation still runs, an end event waiting for its effects. The
-    // location runs on to its next calm point first, so nothing the player did since is lost and
-    // an end under way ends it.
+    }
+    // The last calm store may lie up to its interval before the close: a puzzle's progress, a
+    // use whose event animation still runs, an end event waiting for its effects. The location
+    // runs on to its next calm point first, so nothing the player did since is lost and an end
+    // under way ends it (its completion is its own one save).
     SettleForClose();
     if (mLocationComplete != 0)
         return;
@@ -492,12 +530,17 @@ void Gameplay::SaveOnClose()
         mStateBytes.swap(record);
     else
         SaveLocationState(true);
-    if (settings != nullptr && settings->GetNumUsers() > 0 && !mStateBytes.empty())
+    // The location's record and the player's, of this one moment, in one save.
+    if (stores && !mStateBytes.empty())
         settings->SetPlayerData(kRecordKey, mStateBytes.data(),
-                                static_cast<int>(mStateBytes.size()));
-    // Stored by the next save of the player record.
+                                static_cast<int>(mStateBytes.size()), false);
     if (player != nullptr)
+    {
         player->SetGameState(PlayerData::kInLocation);
+        player->StageProfile();
+    }
+    if (settings != nullptr)
+        settings->SavePreferences();
 }
 
 void Gameplay::OnClose()

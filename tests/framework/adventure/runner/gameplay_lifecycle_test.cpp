@@ -20,6 +20,7 @@
 #include "framework/sound/audio_manager.h"
 #include "framework/sound/sound_group.h"
 #include "framework/sound/sound_play_record.h"
+#include "platform/config/prefs.h"
 #include "platform/files/file.h"
 #include "platform/files/file_layer.h"
 #include "script/lua_object_wrapper.h"
@@ -161,6 +162,24 @@ protected:
         for (int i = 0; i < 40 && play.GetGameplayState() != Gameplay::kPlay; ++i)
             Frame(16);
     }
+    // A value as the file on disk holds it for the player (what a start after a kill reads).
+    std::vector<uint8_t> OnDisk(const char* key) const
+    {
+        ClearPathMap();
+        TPrefs prefs(false);
+        const int length = prefs.GetData(key, nullptr, 0, 0);
+        std::vector<uint8_t> value(length > 0 ? static_cast<size_t>(length) : 0);
+        if (length > 0)
+            prefs.GetData(key, value.data(), length, 0);
+        return value;
+    }
+    uint32_t Versions() const { return mSettings->GetPrefs()->GetVersionsWritten(); }
+    static bool Marked(const std::vector<uint8_t>& player, int tutorial)
+    {
+        return player.size() == PlayerData::kRecordSize &&
+               ((player[4 + tutorial / 8] >> (tutorial % 8)) & 1) != 0;
+    }
+    static constexpr int kInterval = (Gameplay::kCalmStoreIntervalMs + 15) / 16;
     void Store(const std::vector<uint8_t>& bytes)
     {
         mSettings->SetPlayerData("gamedata", bytes.data(), static_cast<int>(bytes.size()));
@@ -241,7 +260,7 @@ TEST_F(SavedStateTest, ACloseBeforeAnyCalmPointBuildsTheWholeRecord)
 
 // While the location runs, its calm points' records reach the profile without a close, so a crash
 // keeps them: the first at once, a later one once the interval since the last store has passed;
-// the play time alone, or a record built while an event is pending, is no calm point's news.
+// the play time alone is no news, and a location with a wait running is not calm.
 // A tutorial mark alone is stored too, with the game state saying the player is in the location.
 TEST_F(SavedStateTest, CalmPointsAreStoredWithoutACloseAtMostOnceAnInterval)
 {
@@ -255,7 +274,6 @@ TEST_F(SavedStateTest, CalmPointsAreStoredWithoutACloseAtMostOnceAnInterval)
     EXPECT_EQ(mPlayer->GetGameState(), PlayerData::kInLocation);
     EXPECT_FALSE(mPlayer->HasUnstoredChanges());
 
-    constexpr int kInterval = (Gameplay::kCalmStoreIntervalMs + 15) / 16;
     play->mExtra = {8};
     play->SaveLocationState(false);
     RunFrames(kInterval - 8);
@@ -263,11 +281,13 @@ TEST_F(SavedStateTest, CalmPointsAreStoredWithoutACloseAtMostOnceAnInterval)
     RunFrames(10);
     EXPECT_EQ(Stored().back(), 8);
 
-    play->Set(5, "later", nullptr, "");
+    WaitHandle held =
+        play->Expect(Gameplay::kCallbackReported, "the test's own wait", [] { return true; });
     play->mExtra = {9};
-    play->SaveLocationState(false);
     RunFrames(kInterval + 1);
-    EXPECT_EQ(Stored().back(), 8) << "an event pending";
+    EXPECT_EQ(Stored().back(), 8) << "a wait running";
+    play->mExtra = {8};
+    play->Withdraw(std::move(held));
 
     play->Set(5, nullptr, nullptr, "");
     play->mExtra = {8};
@@ -298,6 +318,8 @@ TEST_F(SavedStateTest, ACalmStoreThePreferencesCannotSaveStopsTheStoresWithOneLi
         play->mExtra = {extra};
         play->SaveLocationState(false);
         RunFrames((Gameplay::kCalmStoreIntervalMs + 15) / 16 + 1);
+        // The store's save has met the lock on its saver's thread.
+        mSettings->WaitForSaves();
     }
     EXPECT_EQ(CountInLog("Gameplay: the location's calm points are not stored any more in this "
                          "run, since the preferences could not be saved; the close stores it\n"),
@@ -306,6 +328,152 @@ TEST_F(SavedStateTest, ACalmStoreThePreferencesCannotSaveStopsTheStoresWithOneLi
     Close(play);
     sys::UnlockFile(held);
     SetFileLockWait(kFileLockWaitMs);
+}
+
+// A calm point is one save: the location's record and the player's, built at the same frame, put
+// in place as one version of the file; a calm frame with no news puts none.
+TEST_F(SavedStateTest, OneCalmPointIsOneVersionOfTheFileHoldingBothRecords)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    play->mExtra = {7};
+    Settle(*play);
+    const uint32_t before = Versions();
+    Frame(16);
+    EXPECT_EQ(Versions(), before + 1) << "the first calm point at once, in one save";
+    EXPECT_EQ(OnDisk("gamedata").back(), 7);
+    ASSERT_EQ(OnDisk("playerdata").size(), size_t(PlayerData::kRecordSize));
+    EXPECT_EQ(OnDisk("playerdata")[9], PlayerData::kInLocation);
+
+    RunFrames(kInterval + 1);
+    EXPECT_EQ(Versions(), before + 1) << "nothing new, nothing saved";
+    play->mExtra = {8};
+    mPlayer->SetTutorialShown(3);
+    RunFrames(kInterval + 1);
+    EXPECT_EQ(Versions(), before + 2);
+    EXPECT_EQ(OnDisk("gamedata").back(), 8);
+    EXPECT_TRUE(Marked(OnDisk("playerdata"), 3));
+    Close(play);
+}
+
+// The marks earned while the location is not calm (a use's effects under way) wait for the calm
+// point after them, and go to the file with that point's record: never beside the record of an
+// earlier calm point, which may lack what the marks' prompts lead to.
+TEST_F(SavedStateTest, MarksEarnedAwayFromCalmGoWithTheRecordOfTheirOwnMoment)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    play->mExtra = {0x20};
+    Settle(*play);
+    Frame(16);
+    ASSERT_EQ(OnDisk("gamedata").back(), 0x20);
+    play->mExtra = {0x21};
+    play->SaveLocationState(false);
+    RunFrames(5);
+    WaitHandle held =
+        play->Expect(Gameplay::kCallbackReported, "the test's own wait", [] { return true; });
+    play->mExtra = {0x22};
+    mPlayer->SetTutorialShown(4);
+    RunFrames(kInterval + 1);
+    EXPECT_FALSE(Marked(OnDisk("playerdata"), 4)) << "stored while the use went on";
+    EXPECT_EQ(OnDisk("gamedata").back(), 0x20);
+    const uint32_t before = Versions();
+    play->Withdraw(std::move(held));
+    RunFrames(2);
+    EXPECT_EQ(Versions(), before + 1);
+    EXPECT_TRUE(Marked(OnDisk("playerdata"), 4));
+    EXPECT_EQ(OnDisk("gamedata").back(), 0x22);
+    Close(play);
+}
+
+// What waits for the player is calm: a puzzle's moves (changes no event follows) and a mark earned
+// while a prompt waits reach the next store of the interval, with nothing else to set them off.
+TEST_F(SavedStateTest, PuzzleMovesAndMarksUnderAPromptReachTheNextCalmStore)
+{
+    for (const int32_t state : {int32_t(Gameplay::kMinigame), int32_t(Gameplay::kTutorial)})
+    {
+        SCOPED_TRACE(state);
+        SavedGameplay* play = Open();
+        ASSERT_NE(play, nullptr);
+        play->mExtra = {0x40};
+        Settle(*play);
+        Frame(16);
+        play->SetState(state);
+        play->mExtra = {static_cast<uint8_t>(0x41 + state)};
+        mPlayer->SetTutorialShown(6 + state);
+        RunFrames(kInterval + 1);
+        EXPECT_EQ(OnDisk("gamedata").back(), 0x41 + state);
+        EXPECT_TRUE(Marked(OnDisk("playerdata"), 6 + state));
+        play->SetState(Gameplay::kPlay);
+        Close(play);
+    }
+}
+
+// A completion is one save: the score, the next location, the map as what comes next and the
+// record's removal; so is a completion the close comes to as it settles the location.
+TEST_F(SavedStateTest, ACompletionIsOneVersionOfTheFileHandingOverToTheMap)
+{
+    for (const bool atClose : {false, true})
+    {
+        SCOPED_TRACE(atClose ? "at the close" : "in play");
+        mPlayer->SetLocation(0);
+        mPlayer->SetGameState(PlayerData::kInLocation);
+        mPlayer->SaveProfile();
+        SavedGameplay* play = Open();
+        ASSERT_NE(play, nullptr);
+        Settle(*play);
+        Frame(16);
+        ASSERT_FALSE(OnDisk("gamedata").size() <= 1) << "a calm point stored";
+        const uint32_t before = Versions();
+        if (atClose)
+        {
+            play->GetHud()->SetProgressMax(0);
+            Close(play);
+        }
+        else
+        {
+            play->CompleteLocation();
+        }
+        EXPECT_EQ(Versions(), before + 1);
+        EXPECT_LE(OnDisk("gamedata").size(), 1u) << "the record removed";
+        const std::vector<uint8_t> player = OnDisk("playerdata");
+        ASSERT_EQ(player.size(), size_t(PlayerData::kRecordSize));
+        EXPECT_EQ(player[8], 1) << "the location counted";
+        EXPECT_EQ(player[9], PlayerData::kOnMap);
+        if (!atClose)
+            Close(play);
+        EXPECT_EQ(Versions(), before + 1) << "a completed location's close saves nothing more";
+    }
+}
+
+// The conversation on the screen is in the record, stored at a calm point while it shows and at
+// the close: the next start shows it again from its beginning.
+TEST_F(SavedStateTest, AConversationOnTheScreenAtACloseIsShownAgain)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    Settle(*play);
+    play->StandInConversations();
+    play->Set(300, nullptr, nullptr, "hello");
+    play->mExtra = {0x51};
+    RunFrames(kInterval + 1);
+    ASSERT_EQ(play->GetGameplayState(), Gameplay::kConversation);
+    EXPECT_TRUE(play->GetPendingConversation().Length() == 0) << "started";
+    const std::vector<uint8_t> calm = OnDisk("gamedata");
+    ASSERT_GE(calm.size(), 7u);
+    EXPECT_EQ(std::vector<uint8_t>(calm.end() - 7, calm.end()),
+              (std::vector<uint8_t>{5, 'h', 'e', 'l', 'l', 'o', 0x51}));
+    Close(play);
+    const std::vector<uint8_t> closed = OnDisk("gamedata");
+    ASSERT_GE(closed.size(), 7u);
+    EXPECT_EQ(std::vector<uint8_t>(closed.end() - 7, closed.end() - 1),
+              (std::vector<uint8_t>{5, 'h', 'e', 'l', 'l', 'o'}));
+
+    SavedGameplay* again = Open();
+    ASSERT_NE(again, nullptr);
+    Frame(16);
+    EXPECT_EQ(again->GetPendingConversation(), TString("hello"));
+    Close(again);
 }
 
 // An object held, or anything changed since the last calm point (a puzzle's progress): what changed
@@ -410,8 +578,8 @@ TEST_F(SavedStateTest, ALocationThatNeverComesToRestIsStoredAsItStands)
     play->Set(258, nullptr, nullptr, "");
     Close(play);
     EXPECT_EQ(CountInLog("Gameplay: the location did not come to rest within 3000 steps of its "
-                         "close (state 6, waiting for the test's own wait); it is stored as it "
-                         "stands"),
+                         "close (holding play for its waits, waiting for the test's own "
+                         "wait); it is stored as it stands"),
               1)
         << Log();
     const std::vector<uint8_t> stored = Stored();
@@ -802,19 +970,21 @@ TEST_F(SavedStateTest, AConversationTakesTheScreenAndGivesItBack)
     EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
     EXPECT_FLOAT_EQ(musicAfter(2), 1.0f - 0.75f * 32 / 100);
     EXPECT_FLOAT_EQ(musicAfter(8), 0.25f);
+    const int saves = play->mSaves;
     play->RunCallbackSlot(Gameplay::kConversationEnded, 0);
     EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
     EXPECT_TRUE(play->GetHud()->AreButtonsEnabled());
-    EXPECT_EQ(play->mSaves, 1);
+    EXPECT_EQ(play->mSaves, saves) << "the frame stores the next calm point it finds";
     EXPECT_FLOAT_EQ(musicAfter(8), 1.0f);
 
     // Ending while the location is done: nothing saved, the HUD stays off, completed next frame.
     play->GetHud()->SetProgressMax(0);
     play->StartConversation("nobody", nullptr);
+    const int savesBeforeEnd = play->mSaves;
     play->RunCallbackSlot(Gameplay::kConversationEnded, 0);
     EXPECT_EQ(play->GetGameplayState(), Gameplay::kPlay);
     EXPECT_FALSE(play->GetHud()->AreButtonsEnabled());
-    EXPECT_EQ(play->mSaves, 1);
+    EXPECT_EQ(play->mSaves, savesBeforeEnd);
     EXPECT_TRUE(play->IsLocationDone());
     EXPECT_FALSE(play->IsLocationComplete());
     EXPECT_FLOAT_EQ(musicAfter(8), 0.25f) << "the music stays low";

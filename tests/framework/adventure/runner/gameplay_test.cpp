@@ -212,14 +212,13 @@ TEST_F(GameplayTest, StartsAndEndsOfAnimationsCountCallbacks)
     Run("GameplayStartAnimation() GameplayStartAnimation() GameplayEndAnimation()");
     EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kWaiting);
     EXPECT_EQ(gameplay->GetPendingCallbacks(), 1);
-    EXPECT_EQ(gameplay->mSaves, 0);
     Run("GameplayEndAnimation()");
     EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kPlay);
-    EXPECT_EQ(gameplay->mSaves, 1);
     Run("GameplayEndAnimation()");
     EXPECT_EQ(CountInLog("ERROR:Too many callbacks reported   FILE:gameplay"), 1);
     EXPECT_EQ(gameplay->GetPendingCallbacks(), 0);
-    EXPECT_EQ(gameplay->mSaves, 2);
+    // The waits' end builds no record: the frame stores a calm point when it finds one.
+    EXPECT_EQ(gameplay->mSaves, 0);
     // The slot's own callback is no report: only the script's end ends its wait.
     Run("GameplayStartAnimation()");
     gameplay->GetCallback(Gameplay::kCallbackReported)->Call(nullptr, 5);

@@ -1,0 +1,216 @@
+// Tests of the preferences saved beside the frame loop: a save asked for never waits for another
+// copy's lock or a slow disk, versions reach the file in their order, changes made meanwhile are
+// kept, another copy's save is taken in, and the close waits for what is on its way.
+#include "platform/config/prefs.h"
+
+#include "platform/config/config.h"
+#include "platform/files/file.h"
+#include "platform/files/file_layer.h"
+#include "platform/log.h"
+#include "support/files.h"
+#include "sys/files/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+class PrefsSaverTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        mUser = mRoot / "user";
+        fs::create_directories(mUser);
+        fs::create_directories(mRoot / "log");
+        SetLogFolder((mRoot / "log").c_str());
+        ClearPathMap();
+        SetDataFolders(TString(mUser.c_str()), TString((mRoot / "common").c_str()), TString());
+        SetConfig("encryptionkey", "Tk7pQ2mW9xLr");
+        SetConfig("installkey", "C:/Games/Murk");
+    }
+    void TearDown() override
+    {
+        sys::SetSlowFlushMs(0);
+        SetFileLockWait(kFileLockWaitMs);
+        ClearPathMap();
+        SetLogFolder(nullptr);
+    }
+    // The game's store: its saves are made beside the thread that asks for them.
+    static std::unique_ptr<TPrefs> Frame()
+    {
+        auto prefs = std::make_unique<TPrefs>(true);
+        prefs->SetProfileKeys("name", "curuser");
+        prefs->SetBackgroundSaves(true);
+        return prefs;
+    }
+    // The file as a new start reads it.
+    static std::unique_ptr<TPrefs> OnDisk()
+    {
+        auto prefs = std::make_unique<TPrefs>(false);
+        prefs->SetProfileKeys("name", "curuser");
+        return prefs;
+    }
+    static std::vector<std::string> Names(const TPrefs& prefs)
+    {
+        std::vector<std::string> names;
+        for (int u = 0; u < prefs.GetNumUsers(); ++u)
+            names.push_back(prefs.GetString("name", "?", u).c_str());
+        return names;
+    }
+    using Strings = std::vector<std::string>;
+    std::string LogText() const { return testsupport::ReadFile(mRoot / "log" / "logfile.txt"); }
+
+    testsupport::ScratchFolder mScratch{"mw_prefs_saver"};
+    fs::path mRoot = mScratch.Path();
+    fs::path mUser;
+};
+
+// Another copy holds the lock (stopped inside its own save): the frame's saves are handed over
+// and return, none written, while the saver waits; once the lock is free the newest state is
+// written (the requests made meanwhile joined into one save), and nothing after it.
+TEST_F(PrefsSaverTest, ASaveNeverWaitsForTheLockAnotherCopyHolds)
+{
+    auto prefs = Frame();
+    // Longer than any pause of the test's own: the saver waits until the lock is let go.
+    SetFileLockWait(600000);
+    std::string reason;
+    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    EXPECT_TRUE(prefs->SetString("name", "Ann", 0, true));
+    EXPECT_TRUE(prefs->SetInt("curuser", 0, -1, true));
+    for (int level = 1; level <= 5; ++level)
+        EXPECT_TRUE(prefs->SetInt("soundlevel", level * 100, -1, true));
+    // Every call returned while the lock is held: none of them waited for it or wrote.
+    EXPECT_EQ(prefs->GetSaveCounts().written, 0);
+    EXPECT_TRUE(prefs->IsSaving());
+    EXPECT_FALSE(fs::exists(mUser / "prefs.dat"));
+    EXPECT_FALSE(prefs->HasUnsavedChanges());
+
+    sys::UnlockFile(held);
+    prefs->WaitForSaves();
+    EXPECT_FALSE(prefs->IsSaving());
+    // The first version, then one of everything asked for while it waited.
+    EXPECT_EQ(prefs->GetSaveCounts().written, 2);
+    EXPECT_EQ(prefs->GetSaveCounts().notWritten, 0);
+    auto file = OnDisk();
+    EXPECT_EQ(Names(*file), (Strings{"Ann"}));
+    EXPECT_EQ(file->GetInt("soundlevel", -1), 500);
+    EXPECT_EQ(file->GetInt("curuser", -1), 0);
+}
+
+// Every flush slowed: a save asked for while the saver is inside a flush returns at once; the
+// versions are written in their order, and a change made without a save while one was on its way
+// stays a change the next save writes.
+TEST_F(PrefsSaverTest, ASaveNeverWaitsForTheDiskAndVersionsKeepTheirOrder)
+{
+    auto prefs = Frame();
+    // Long enough that nothing but the test's own release ends a flush.
+    sys::SetSlowFlushMs(600000);
+    EXPECT_TRUE(prefs->SetInt("musiclevel", 100, -1, true));
+    ASSERT_TRUE(sys::WaitForSlowFlush(60000)) << "the saver never flushed";
+    EXPECT_TRUE(prefs->SetInt("musiclevel", 200, -1, true));
+    prefs->SetInt("cursorosuse", 1, -1, false);
+    EXPECT_EQ(prefs->GetSaveCounts().written, 0) << "a save waited for the flush";
+    EXPECT_FALSE(fs::exists(mUser / "prefs.dat"));
+
+    sys::SetSlowFlushMs(0);
+    prefs->WaitForSaves();
+    EXPECT_EQ(prefs->GetSaveCounts().written, 2);
+    auto file = OnDisk();
+    EXPECT_EQ(file->GetInt("musiclevel", -1), 200);
+    EXPECT_EQ(file->GetInt("cursorosuse", -1), 1) << "taken in the joined save's version";
+    prefs->SetInt("fullscreen", 0, -1, false);
+    EXPECT_TRUE(prefs->SavePending());
+    EXPECT_EQ(prefs->GetSaveCounts().written, 2) << "nothing failed: the close has nothing to do";
+}
+
+// What another copy saved is taken in on the frame's turn and written again with this copy's own
+// changes over it, those made while a save was on its way (and not in it) included: a player made
+// then keeps its place and is no player the other copy deleted, a value set then goes over the
+// other copy's, and this copy keeps its current player.
+TEST_F(PrefsSaverTest, AnotherCopysSaveIsTakenInAndChangesMadeMeanwhileAreKept)
+{
+    auto a = Frame();
+    sys::SetSlowFlushMs(600000);
+    a->SetString("name", "Ann", 0, false);
+    a->SetInt("curuser", 0, -1, true);
+    ASSERT_TRUE(sys::WaitForSlowFlush(60000));
+    // Made while Ann's save flushes, and not saved yet.
+    a->SetString("name", "Cid", 1, false);
+    a->SetInt("soundlevel", 300, -1, false);
+    sys::SetSlowFlushMs(0);
+    a->WaitForSaves();
+    EXPECT_EQ(Names(*OnDisk()), (Strings{"Ann"}));
+    EXPECT_EQ(a->GetSaveCounts().written, 1);
+
+    {
+        // Another copy adds its player, plays it and turns the sound down.
+        TPrefs other(true);
+        other.SetProfileKeys("name", "curuser");
+        other.SetString("name", "Bob", 1, false);
+        other.SetInt("soundlevel", 100, -1, false);
+        other.SetInt("curuser", 1, -1, true);
+    }
+    a->SetInt("musiclevel", 400, -1, true);
+    a->WaitForSaves();
+    EXPECT_EQ(Names(*a), (Strings{"Ann", "Cid", "Bob"}));
+    EXPECT_EQ(a->GetInt("curuser", -1), 0);
+    auto file = OnDisk();
+    EXPECT_EQ(Names(*file), (Strings{"Ann", "Cid", "Bob"}));
+    EXPECT_EQ(file->GetInt("curuser", -1), 0);
+    EXPECT_EQ(file->GetInt("soundlevel", -1), 300);
+    EXPECT_EQ(file->GetInt("musiclevel", -1), 400);
+    const auto counts = a->GetSaveCounts();
+    EXPECT_EQ(counts.written, 2);
+    EXPECT_EQ(counts.notWritten, 1) << "the save that found Bob's hands it to the frame";
+}
+
+// The close waits for the save on its way and makes what is pending; what it cannot make (the lock
+// held for good) is said on standard error.
+TEST_F(PrefsSaverTest, TheCloseWaitsForWhatIsPendingAndSaysWhatItCouldNotSave)
+{
+    {
+        auto prefs = Frame();
+        sys::SetSlowFlushMs(600000);
+        prefs->SetInt("soundlevel", 100, -1, true);
+        ASSERT_TRUE(sys::WaitForSlowFlush(60000));
+        prefs->SetInt("soundlevel", 250, -1, true);
+        std::thread disk(
+            []
+            {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                sys::SetSlowFlushMs(0);
+            });
+        EXPECT_TRUE(prefs->SavePending());
+        disk.join();
+        EXPECT_EQ(OnDisk()->GetInt("soundlevel", -1), 250);
+    }
+
+    auto prefs = Frame();
+    SetFileLockWait(20);
+    std::string reason;
+    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    EXPECT_TRUE(prefs->SetInt("soundlevel", 700, -1, true));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(prefs->SavePending());
+    const std::string said = testing::internal::GetCapturedStderr();
+    sys::UnlockFile(held);
+    const std::string line = "ERROR: Preferences could not be saved to '" +
+                             (mUser / "prefs.dat").string() +
+                             "' before the end: what changed since their last save is lost";
+    EXPECT_NE(said.find(line), std::string::npos) << said;
+    EXPECT_EQ(OnDisk()->GetInt("soundlevel", -1), 250);
+}
+
+} // namespace
