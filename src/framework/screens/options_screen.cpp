@@ -157,15 +157,16 @@ void Options::SaveVolumes()
         return;
     const char* sliders[2] = {kSfxSlider, kMusicSlider};
     const char* keys[2] = {kSfxLevel, kMusicLevel};
-    // A level not stored yet is stored as shown, unless a save is on its way: what another copy
-    // stored meanwhile is known only once that save has read the file, and stays.
-    const bool settled = !prefs->IsSaving();
     for (int i = 0; i < 2; ++i)
         if (Slider* slider = FindSlider(this, sliders[i]))
         {
             const int level = static_cast<int>(std::trunc(slider->GetValue() * 1000.0f));
-            if (level != mOpenedLevels[i] || (settled && prefs->GetData(keys[i], nullptr, 0) < 0))
+            if (level != mOpenedLevels[i])
                 prefs->SetInt(keys[i], level);
+            // A level not stored yet is stored as shown, unless another copy stored one since
+            // this one read the file (its save is read only by the saver, later): that one stays.
+            else if (prefs->GetData(keys[i], nullptr, 0) < 0)
+                prefs->SetDefaultInt(keys[i], level);
         }
 }
 

@@ -775,6 +775,19 @@ bool TPrefs::SetData(const TString& key, const void* data, int length, int user,
     return !save || Save();
 }
 
+bool TPrefs::SetDefaultInt(const TString& key, int value, int user, bool save)
+{
+    if (!SetInt(key, value, user, false))
+        return false;
+    // As if the file as last read held it already: only another copy's value counts as a change.
+    const size_t at = static_cast<size_t>(user + 1);
+    const int origin = at < mOrigins.size() ? mOrigins[at] : -1;
+    auto group = mBase.find(mInstallKey);
+    if (origin >= 0 && group != mBase.end() && static_cast<size_t>(origin) < group->second.size())
+        group->second[static_cast<size_t>(origin)][key] = (*mCurrent)[at][key];
+    return !save || Save();
+}
+
 bool TPrefs::DeleteData(const TString& key, int user, bool save)
 {
     const size_t at = static_cast<size_t>(user + 1);

@@ -62,6 +62,9 @@ public:
     bool SetString(const TString& key, const TString& value, int user = -1, bool save = true);
     bool SetInt(const TString& key, int value, int user = -1, bool save = true);
     bool SetData(const TString& key, const void* data, int length, int user = -1, bool save = true);
+    // SetInt of a value this copy stores only where the file holds none: a value another copy
+    // stored since this one read the file stays, as a value not changed here would.
+    bool SetDefaultInt(const TString& key, int value, int user = -1, bool save = true);
     // Removes one key of a slot; false when the slot or the key does not exist (nothing written)
     // or, with `save`, the file could not be written.
     bool DeleteData(const TString& key, int user = -1, bool save = true);

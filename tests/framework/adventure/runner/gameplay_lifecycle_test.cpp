@@ -306,6 +306,8 @@ TEST_F(SavedStateTest, ACalmStoreThePreferencesCannotSaveStopsTheStoresWithOneLi
 {
     const std::string prefs = ResolvePath(mSettings->GetPrefs()->GetFileName(), false).c_str();
     SetFileLockWait(50);
+    // The saves of the set-up first: their saver holds the lock while it writes.
+    mSettings->WaitForSaves();
     std::string reason;
     const int held = sys::LockFile(prefs + ".lock", 0, reason);
     ASSERT_GE(held, 0) << reason;
