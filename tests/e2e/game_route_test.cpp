@@ -90,11 +90,10 @@ TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndThe
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0",
                       "map", "story", "location 1", "complete 1", "map", "location 2", "complete 2",
                       "credits"}));
-    // The last location's completion handed over in the map's state (past the last location the
-    // credits come first); the Gatehouse's play time is the score, its prompts and both boards'
-    // help seen.
+    // The last location's runner marked the record as in a location; the Gatehouse's play time
+    // is the score, its prompts and both boards' help seen.
     EXPECT_TRUE(std::regex_search(Prefs(), std::regex("playerdata = hex (?!00 00 00 00)(.. ){4}ff "
-                                                      "3f 00 00 03 01 00 00\n")))
+                                                      "3f 00 00 03 03 00 00\n")))
         << Prefs();
 
     // Early in the overlay over the first location; the large map with the first place's dot, and
