@@ -163,8 +163,9 @@ TEST_F(AuthoringMistakesTest, TheCheckNamesEachAndTheLoadSaysThoseThatLeaveTheLo
         {"for i = 1, 256 do table.insert(g.events, { name = 'e' .. i }) end",
          "the location has more than 255 events", kSaid,
          "The location has 268 events; its record holds at most 255"},
-        {"g.inventory[4].image = 'inventory/wik'", "no image inventory/wik in assets", kSaid,
-         "Cannot find picture 'inventory/wik' of 'wick'"},
+        {"g.gatehouse.layers[2].image = 'scenes/gatehouse/dor'",
+         "no image scenes/gatehouse/dor in assets", kSaid,
+         "Cannot find picture 'scenes/gatehouse/dor' of 'gatehouse_door'"},
     };
     for (const auto& mistake : mistakes)
     {

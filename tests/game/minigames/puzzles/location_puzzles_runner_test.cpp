@@ -451,6 +451,7 @@ TEST_F(LocationPuzzlesRunnerTest, APuzzlesEventTheLocationLacksIsSaidAtLoadAndWh
     const TPoint lock[3] = {{250, 170}, {400, 170}, {550, 170}};
     Wait(5);
     gameplay->GameplayActivateEvent("lift");
+    Wait(2);
     Frames(gameplay, 100);
     for (const int index : {1, 2, 0, 1})
     {
