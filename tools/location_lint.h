@@ -181,12 +181,11 @@ LintLocation(const std::string& assets, const std::string& lint, const std::stri
         if (w > 0 && h > 0 && (w < kScreenWidth || h < kScreenHeight))
         {
             const size_t colon = backdrop.name.find(':');
-            result.faults.push_back("scene " + backdrop.name.substr(0, colon) + " has a backdrop, "
-                                    "layer " + backdrop.name.substr(colon + 1) + "'s image " +
-                                    backdrop.picture + ", of " + std::to_string(w) + " x " +
-                                    std::to_string(h) + ", smaller than the screen's " +
-                                    std::to_string(kScreenWidth) + " x " +
-                                    std::to_string(kScreenHeight));
+            result.faults.push_back(
+                "scene " + backdrop.name.substr(0, colon) + " has a backdrop, layer " +
+                backdrop.name.substr(colon + 1) + "'s image " + backdrop.picture + ", of " +
+                std::to_string(w) + " x " + std::to_string(h) + ", smaller than the screen's " +
+                std::to_string(kScreenWidth) + " x " + std::to_string(kScreenHeight));
         }
     }
     return result;

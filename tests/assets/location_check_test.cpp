@@ -126,9 +126,9 @@ TEST_F(LocationCheckTest, ShippedLocationsReadCleanAndASyntaxErrorNamesItsFileAn
     int status = -1;
     const std::string said = Check("g.scenes = { 'gatehouse' )", status);
     const size_t line = static_cast<size_t>(
-        std::count(mText.begin(), mText.begin() + static_cast<std::ptrdiff_t>(
-                                                       mText.find("MakeDialog {")),
-                   '\n') + 2);
+        std::count(mText.begin(),
+                   mText.begin() + static_cast<std::ptrdiff_t>(mText.find("MakeDialog {")), '\n') +
+        2);
     EXPECT_EQ(said.rfind(kLocation + ": " + kLocation + ":" + std::to_string(line) + ": ", 0), 0u)
         << said;
     EXPECT_NE(said.find("}' expected near "), std::string::npos) << said;

@@ -25,9 +25,9 @@ protected:
     // it); its exit status in `status`.
     static std::string Check(const fs::path& game, int& status)
     {
-        const std::string command = "cd '" + game.string() + "' && '" MURKWELL_LOCATION_CHECK
-                                    "' assets/" +
-                                    kLocation + " 2>&1";
+        const std::string command = "cd '" + game.string() +
+                                    "' && '" MURKWELL_LOCATION_CHECK "' assets/" + kLocation +
+                                    " 2>&1";
         std::FILE* pipe = popen(command.c_str(), "r");
         std::string output;
         char buffer[512];

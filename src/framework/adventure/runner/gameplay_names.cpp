@@ -420,15 +420,15 @@ void Gameplay::ReportWhatNoPlayerReaches()
         for (GameplayItem* item : scene->GetItems())
         {
             const std::string where = Who("scene", scene->GetName());
-            const auto [first, added] = named.try_emplace(std::string(View(item->GetName())), where);
+            const auto [first, added] =
+                named.try_emplace(std::string(View(item->GetName())), where);
             if (!added)
                 Say(TString::Format("Item '%s' is named twice (in %s and %s): items are found by "
                                     "name, so one of them can never be found",
                                     item->GetName().c_str(), first->second.c_str(), where.c_str()));
             const float x = item->GetTransform().GetX();
             const float y = item->GetTransform().GetY();
-            if (x < 0 || y < 0 || x >= static_cast<float>(width) ||
-                y >= static_cast<float>(height))
+            if (x < 0 || y < 0 || x >= static_cast<float>(width) || y >= static_cast<float>(height))
                 Say(TString::Format("Item '%s' lies at (%g, %g), off the picture (%d x %d): it "
                                     "can never be found",
                                     item->GetName().c_str(), x, y, width, height));
