@@ -13,6 +13,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace locationlint
@@ -73,6 +74,42 @@ inline std::array<int, 4> Box(const std::string& assets, const Placed& placed)
     return {placed.x - w / 2, placed.y - h / 2, placed.x - w / 2 + w, placed.y - h / 2 + h};
 }
 
+constexpr int kScreenWidth = 800;
+constexpr int kScreenHeight = 600;
+
+// A picture's width and height: a description's first frame, a PNG's header or a JPEG's frame
+// header; 0, 0 when there is none of them.
+inline std::pair<int, int> Size(const std::string& assets, const std::string& picture)
+{
+    const auto word = [](const std::string& bytes, size_t at, size_t count)
+    {
+        int value = 0;
+        for (size_t i = at; i < at + count; ++i)
+            value = value * 256 + static_cast<unsigned char>(bytes[i]);
+        return value;
+    };
+    const std::string description = ReadBytes(assets + "/" + picture + ".xml");
+    std::smatch frame;
+    static const std::regex kSize("<frame [^>]*w=\"(\\d+)\" h=\"(\\d+)\"");
+    if (std::regex_search(description, frame, kSize))
+        return {std::stoi(frame[1]), std::stoi(frame[2])};
+    const std::string png = ReadBytes(assets + "/" + picture + ".png");
+    if (png.size() >= 24)
+        return {word(png, 16, 4), word(png, 20, 4)};
+    // A JPEG's segments follow one another, each with its length, up to the frame's header.
+    const std::string jpg = ReadBytes(assets + "/" + picture + ".jpg");
+    for (size_t at = 2; at + 9 < jpg.size();)
+    {
+        if (static_cast<unsigned char>(jpg[at]) != 0xFF)
+            break;
+        const int marker = static_cast<unsigned char>(jpg[at + 1]);
+        if (marker >= 0xC0 && marker <= 0xC3)
+            return {word(jpg, at + 7, 2), word(jpg, at + 5, 2)};
+        at += 2 + static_cast<size_t>(word(jpg, at + 2, 2));
+    }
+    return {0, 0};
+}
+
 inline bool Overlap(const std::array<int, 4>& a, const std::array<int, 4>& b)
 {
     return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
@@ -107,10 +144,12 @@ LintLocation(const std::string& assets, const std::string& lint, const std::stri
     script.DoLuaString(
         "local run, why = loadstring(_lint, 'location_lint.lua')\n"
         "local ran, fault = pcall(run or error, why)\n"
-        "if not ran then _result = 'fault the lint stopped: ' .. tostring(fault) end");
+        "if type(fault) == 'table' then _result = 'fault ' .. tostring(fault.fault)\n"
+        "elseif not ran then _result = 'fault the lint stopped: ' .. tostring(fault) end");
     LintResult result;
     std::vector<Placed> prompts;
     std::vector<Placed> items;
+    std::vector<Placed> backdrops;
     std::istringstream lines(script.GetGlobalString("_result").c_str());
     for (std::string line; std::getline(lines, line);)
     {
@@ -126,7 +165,7 @@ LintLocation(const std::string& assets, const std::string& lint, const std::stri
             Placed placed;
             std::string kind;
             fields >> placed.picture >> placed.x >> placed.y >> kind >> placed.name;
-            (kind == "prompt" ? prompts : items).push_back(placed);
+            (kind == "prompt" ? prompts : kind == "backdrop" ? backdrops : items).push_back(placed);
         }
     }
     // A prompt holds the clicks it does not ask for: over an object to find it hides the object
@@ -135,6 +174,20 @@ LintLocation(const std::string& assets, const std::string& lint, const std::stri
         for (const Placed& item : items)
             if (Overlap(Box(assets, prompt), Box(assets, item)))
                 result.faults.push_back("prompt " + prompt.name + " covers item " + item.name);
+    // A backdrop smaller than the screen leaves black bands beside it.
+    for (const Placed& backdrop : backdrops)
+    {
+        const auto [w, h] = Size(assets, backdrop.picture);
+        if (w > 0 && h > 0 && (w < kScreenWidth || h < kScreenHeight))
+        {
+            const size_t colon = backdrop.name.find(':');
+            result.faults.push_back(
+                "scene " + backdrop.name.substr(0, colon) + " has a backdrop, layer " +
+                backdrop.name.substr(colon + 1) + "'s image " + backdrop.picture + ", of " +
+                std::to_string(w) + " x " + std::to_string(h) + ", smaller than the screen's " +
+                std::to_string(kScreenWidth) + " x " + std::to_string(kScreenHeight));
+        }
+    }
     return result;
 }
 

@@ -17,13 +17,23 @@ function GetString(label)
     return label
 end
 
+-- A script that does not compile, or stops as it runs, stops the lint with its own file and line
+-- ("scripts/locations/well.lua:37: '}' expected ..."): the caller says it as the one fault.
 function ReadFile(path)
     local text = _sources[path]
     if text == nil then
         Fault("ReadFile of a script not given: " .. path)
         return nil
     end
-    return loadstring(text, path)()
+    local chunk, why = loadstring(text, "@" .. path)
+    if chunk == nil then
+        error({ fault = why })
+    end
+    local ran, result = pcall(chunk)
+    if not ran then
+        error(type(result) == "table" and result or { fault = tostring(result) })
+    end
+    return result
 end
 
 kHAlignCenter = 1
@@ -198,6 +208,17 @@ end
 Walk(g, "", {})
 
 local scenes = Set(g.scenes)
+-- The screen, and the HUD's bar across its bottom.
+local kScreenWidth, kScreenHeight, kHudTop = 800, 600, 500
+-- The game's puzzle classes and the event each runs once solved (the three locks' is its script's
+-- "eventoncomplete").
+local kPuzzles = {
+    electroniclockscene = "event_electroniclockcomplete",
+    scrollpuzzlescene = "event_scrollcomplete",
+    ritualpuzzlescene = "event_ritualcomplete",
+    heavensscene = "event_heavenscomplete",
+    threelocksscene = "event_threelockscomplete",
+}
 local events, layers, areas, items, particles, sounds, groups = {}, {}, {}, {}, {}, {}, {}
 local inventory, conversations, animations = {}, g.conversations or {}, {}
 for _, e in ipairs(g.events or {}) do
@@ -205,8 +226,14 @@ for _, e in ipairs(g.events or {}) do
 end
 for _, o in ipairs(g.inventory or {}) do
     inventory[o.name] = o
-    if o.type ~= "lirae" and o.type ~= "thessalor" then
+    -- Only the strip answers for the type: an object only the hand holds needs none.
+    if o.type ~= "lirae" and o.type ~= "thessalor" and o.canbeplacedinhud ~= false then
         Fault("inventory " .. o.name .. " has no type lirae or thessalor")
+    end
+    -- Any value but false (the word "false" too) lets the object go to the strip.
+    if o.canbeplacedinhud ~= nil and type(o.canbeplacedinhud) ~= "boolean" then
+        Fault("inventory " .. o.name .. " has canbeplacedinhud " .. string.format("%q",
+            tostring(o.canbeplacedinhud)) .. ", no true or false: it is taken as true")
     end
     Need("label", o.actualname or "")
 end
@@ -216,7 +243,7 @@ end
 for _, s in ipairs(g.soundeffects or {}) do
     sounds[s.name] = true
 end
-for name in pairs(scenes) do
+for _, name in ipairs(g.scenes or {}) do
     local scene = g[name]
     if scene == nil then
         Fault("scene " .. name .. " has no table")
@@ -233,7 +260,22 @@ for name in pairs(scenes) do
         layers[t.name] = true
     end
     for _, i in ipairs(scene.items or {}) do
-        items[i.name] = true
+        -- Entities are found by name: of two items of one name, one is never found.
+        if items[i.name] then
+            Fault("item " .. tostring(i.name) .. " is named twice (" .. items[i.name]
+                .. " and " .. name .. ")")
+        end
+        items[i.name] = name
+        -- Found by a click on the scene's picture above the HUD's bar.
+        local x, y = i.x or 0, i.y or 0
+        if type(x) ~= "number" or type(y) ~= "number" or x < 0 or x >= kScreenWidth or y < 0 then
+            Fault("item " .. tostring(i.name) .. " lies at x " .. tostring(x) .. ", y "
+                .. tostring(y) .. ", off the picture (0 to " .. kScreenWidth .. ", 0 to "
+                .. kHudTop .. ")")
+        elseif y >= kHudTop then
+            Fault("item " .. tostring(i.name) .. " lies at y " .. y .. ", under the HUD's bar (y "
+                .. kHudTop .. " to " .. kScreenHeight .. ")")
+        end
         if type(i.inventoryparts) ~= "table" then
             Fault("item " .. i.name .. " has no inventoryparts")
         end
@@ -263,9 +305,16 @@ end
 if not scenes[g.active_scene or ""] then
     Fault("active_scene is not a scene")
 end
-for name in pairs(g.minigames or {}) do
+for name, class in pairs(g.minigames or {}) do
     if not scenes[name] then
         Fault("minigame scene " .. name .. " is not a scene")
+    end
+    if kPuzzles[class] == nil then
+        Fault("minigame scene " .. name .. " has the puzzle class " .. tostring(class)
+            .. " in minigames, which is none of the game's: it is a plain scene")
+    elseif events[kPuzzles[class]] == nil then
+        Fault("minigame scene " .. name .. " runs the event " .. kPuzzles[class]
+            .. " when solved, which the location's events lack")
     end
 end
 for name, c in pairs(conversations) do
@@ -378,6 +427,38 @@ for name in pairs(scenes) do
     end
 end
 
+-- An object reaches the player only through an event that hands it to the strip, places it in
+-- its scene or puts it in the hand: its items show only with it.
+local handed = {}
+for _, e in pairs(events) do
+    for _, key in ipairs({ "inventorytoactivate", "inventorytoaddtoscene", "inventorytoequip" }) do
+        local list = e[key]
+        for _, v in ipairs(type(list) == "table" and list or { list }) do
+            handed[v] = true
+        end
+    end
+end
+for _, o in ipairs(g.inventory or {}) do
+    if not handed[o.name] then
+        Fault("inventory " .. o.name .. " is handed out by no event's inventorytoactivate, "
+            .. "inventorytoaddtoscene or inventorytoequip")
+    end
+end
+-- A scene's deepest layer is its backdrop: smaller than the screen, it leaves black bands.
+for name in pairs(scenes) do
+    local deepest
+    for _, l in ipairs((g[name] or {}).layers or {}) do
+        if type(l.image) == "string" and l.image ~= ""
+            and (deepest == nil or (l.depth or 0) > (deepest.depth or 0)) then
+            deepest = l
+        end
+    end
+    if deepest ~= nil then
+        table.insert(lines, string.format("place %s %d %d backdrop %s:%s", deepest.image,
+            deepest.x or 0, deepest.y or 0, name, tostring(deepest.name)))
+    end
+end
+
 -- The shapes the engine says at load (see the guide's load-time lines) that the tables show.
 local function Count(list)
     local n = 0
@@ -423,6 +504,26 @@ for name in pairs(scenes) do
                 end
             end
         end
+    end
+end
+-- Each find counts a part: an object whose items give fewer parts than its count is never whole
+-- as drawn.
+local given = {}
+for name in pairs(scenes) do
+    for _, i in ipairs((g[name] or {}).items or {}) do
+        if type(i.inventoryparts) == "table" and inventory[i.inventory or ""] ~= nil then
+            given[i.inventory] = given[i.inventory] or {}
+            for _, part in ipairs(i.inventoryparts) do
+                given[i.inventory][part] = true
+            end
+        end
+    end
+end
+for _, o in ipairs(g.inventory or {}) do
+    local parts = given[o.name]
+    if parts ~= nil and type(o.partcount) == "number" and Count(parts) < o.partcount then
+        Fault("inventory " .. o.name .. " has partcount " .. o.partcount .. "; its items' "
+            .. "inventoryparts give " .. Count(parts))
     end
 end
 for kind, count in pairs({ scenes = Count(scenes), events = Count(events),

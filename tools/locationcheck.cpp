@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace
@@ -51,8 +52,19 @@ int main(int argc, char** argv)
         return 2;
     }
     int faults = 0;
-    for (const std::string& location : locations)
+    for (std::string location : locations)
     {
+        // A path from where the check runs (as a shell completes it) names the same script as one
+        // below the assets folder.
+        if (!std::filesystem::is_regular_file(assets + "/" + location) &&
+            std::filesystem::is_regular_file(location))
+        {
+            std::error_code error;
+            const std::filesystem::path below = std::filesystem::relative(
+                std::filesystem::absolute(location), std::filesystem::absolute(assets), error);
+            if (!error && !below.empty() && *below.begin() != "..")
+                location = below.generic_string();
+        }
         if (!std::filesystem::is_regular_file(assets + "/" + location))
         {
             std::fprintf(stderr, "locationcheck: %s/%s: no such file\n", assets.c_str(),

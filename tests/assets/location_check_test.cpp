@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -101,6 +102,38 @@ TEST_F(LocationCheckTest, FindsTheMistakesOfTheGuidesLoadTimeList)
             << output;
         EXPECT_EQ(status, 1) << mistake.lua;
     }
+}
+
+// Every shipped location reads clean, named below the assets folder or from the repository as a
+// shell completes it; a script that does not compile is named with its own file and line.
+TEST_F(LocationCheckTest, ShippedLocationsReadCleanAndASyntaxErrorNamesItsFileAndLine)
+{
+    const std::string command = "cd '" + mRoot.string() + "' && '" MURKWELL_LOCATION_CHECK "' " +
+                                kLocation + " assets/scripts/locations/observatory.lua " +
+                                "scripts/locations/crypt.lua 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[512];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        output += buffer;
+    const int raw = pipe != nullptr ? pclose(pipe) : -1;
+    EXPECT_EQ(output, kLocation + ": no faults\n" +
+                          "scripts/locations/observatory.lua: no faults\n" +
+                          "scripts/locations/crypt.lua: no faults\n");
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+
+    // A table closed with the wrong bracket on the line after the inserted one.
+    int status = -1;
+    const std::string said = Check("g.scenes = { 'gatehouse' )", status);
+    const size_t line = static_cast<size_t>(
+        std::count(mText.begin(),
+                   mText.begin() + static_cast<std::ptrdiff_t>(mText.find("MakeDialog {")), '\n') +
+        2);
+    EXPECT_EQ(said.rfind(kLocation + ": " + kLocation + ":" + std::to_string(line) + ": ", 0), 0u)
+        << said;
+    EXPECT_NE(said.find("}' expected near "), std::string::npos) << said;
+    EXPECT_EQ(said.find("the lint stopped"), std::string::npos) << said;
+    EXPECT_EQ(status, 1);
 }
 
 } // namespace

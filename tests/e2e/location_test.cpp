@@ -989,8 +989,8 @@ TEST_F(LocationTest, AMisspeltNextConversationRunsOnToTheEnd)
 
 // Names looked for where the one using them looks: the first event starts a sound of the location
 // (not of a scene), which no event can start, so the load says so; then a chain of next events
-// that comes round again, an object of no parts and an item giving a part its object lacks, one
-// line each. The location plays on to its end.
+// that comes round again, an object of no parts that no event hands out (two lines) and an item
+// giving a part its object lacks, one line each. The location plays on to its end.
 TEST_F(LocationTest, NamesWhereTheyAreUsedAndShapesThatNeverEndAreSaidAtLoad)
 {
     const fs::path game = CopyGame("shapes");
@@ -1020,12 +1020,15 @@ TEST_F(LocationTest, NamesWhereTheyAreUsedAndShapesThatNeverEndAreSaidAtLoad)
           "ERROR:Event 'dev_tick' leads back to itself through its next events ('dev_tick' -> "
           "'dev_tock' -> 'dev_tick'); the chain never ends",
           "ERROR:Inventory object 'dev_coin' has \"partcount\" 0; it needs at least 1 part",
+          "ERROR:Inventory object 'dev_coin' is handed out by no event (\"inventorytoactivate\", "
+          "\"inventorytoaddtoscene\" or \"inventorytoequip\"): its items never show and no hand "
+          "holds it",
           "ERROR:Item 'dev_item_key' gives part 2 of inventory object 'dev_key', which has 1 "
           "parts"})
         ExpectLogged(line);
     // The part the key's picture lacks is said again when the item arrives.
     ExpectLogged("ERROR: Inventory object 'dev_key' has no part 2 (it has 1)");
-    EXPECT_EQ(LoggedLines("ERROR:"), 5u) << ReadFile(LogFile());
+    EXPECT_EQ(LoggedLines("ERROR:"), 6u) << ReadFile(LogFile());
 }
 
 // Shapes said at load, one line each, on copies of the development location; each runs on as far
@@ -1137,6 +1140,8 @@ TEST_F(LocationTest, ConversationCyclesAndWhatTheRecordCannotHoldAreSaidAtLoad)
           "Inventory object '" + std::string(256, 'k') +
               "' has a name of 256 bytes; the location's record keeps at most 255, so a record "
               "with it held by an area is refused when read back",
+          "Inventory object 'dev_many' is handed out by no event",
+          "Inventory object '" + std::string(256, 'k') + "' is handed out by no event",
           "Conversation '" + std::string(256, 'c') +
               "' has a name of 256 bytes; the location's record keeps at most 255, so the record "
               "is not stored while it waits to be shown and a close loses the player's "

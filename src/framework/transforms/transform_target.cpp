@@ -140,7 +140,9 @@ void TM_Transform2D::RotateBy(float turns)
         return;
     // A rotation mixes the columns, so a column remembered at 0 no longer describes the matrix.
     mColumnZeroed[0] = mColumnZeroed[1] = false;
-    mSpec->mMatrix = mSpec->mMatrix * MakeRotationMatrix(-turns * kTwoPi);
+    // The turn acts in the target's own frame and keeps its translation: a placed picture turns
+    // about its registration point, whether it was turned before it was placed or after.
+    mSpec->mMatrix.Rotate(-turns * kTwoPi);
 }
 
 void TM_Transform2D::SetRotationZ(float r)

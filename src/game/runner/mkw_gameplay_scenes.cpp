@@ -87,6 +87,13 @@ MKWGameplay::CreateScene(const TString& name, GameplayFactory& factory, const TL
                          const TLuaTable& sceneInfo, const TString& minigame)
 {
     const SceneRow* row = FindRow(minigame);
+    if (row == nullptr && minigame.Length() > 0)
+        // Its puzzle's parts (the locks, the dials) would stand there dead.
+        ReportError(TString::Format("The game has no puzzle scene '%s', which scene '%s' names in "
+                                    "\"minigames\"; it is a plain scene",
+                                    minigame.c_str(), name.c_str())
+                        .c_str(),
+                    kScenesSource, __LINE__, false);
     if (row == nullptr)
         return Gameplay::CreateScene(name, factory, scene, entityInfo, playlist, sceneInfo,
                                      minigame);

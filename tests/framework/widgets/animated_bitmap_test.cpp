@@ -10,8 +10,10 @@
 #include "render/renderer/draw_spec.h"
 #include "render/sprites/sprite.h"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
+#include <vector>
 
 namespace
 {
@@ -504,6 +506,48 @@ TEST_F(BitmapTest, BoundsAndTheCrossFadePicture)
     EXPECT_NEAR(int(mixed & 0xFF), 64, 2);
     EXPECT_EQ(Back(39, 42), 0u);
     EXPECT_EQ(Back(48, 42), 0u);
+}
+
+// A rope hung at one end from a beam: its registration point is the knot. Turned or grown by a
+// motion it swings or grows about the knot, which stays where it was, and ends drawn as the same
+// picture turned or grown still.
+TEST_F(BitmapTest, MotionsTurnAndGrowAboutTheRegistrationPointAsTheStillKeysDo)
+{
+    // 40 x 8: a red knot (the 4 columns at the left), then green rope.
+    std::vector<uint32_t> pixels(40 * 8, 0xFF00FF00);
+    for (uint32_t y = 0; y < 8; ++y)
+        for (uint32_t x = 0; x < 4; ++x)
+            pixels[y * 40 + x] = 0xFFFF0000;
+    const std::vector<uint8_t> png = sys::display::EncodePng(pixels.data(), 40, 8);
+    File("rope.png", std::string(png.begin(), png.end()));
+    const std::string placed = "image = 'rope', xcenter = 2, ycenter = 4, x = 300, y = 200";
+    const std::pair<const char*, const char*> motions[] = {
+        {"rotate = { endrotation = 0.25, duration = 200 }", "rotation = 0.25"},
+        {"scale = { beginscale = 1, endscale = 2, duration = 200 }", "initialscale = 2"},
+    };
+    for (const auto& [motion, still] : motions)
+    {
+        SCOPED_TRACE(motion);
+        auto moved = Make("{ " + placed + ", " + motion + " }");
+        auto kept = Make("{ " + placed + ", " + still + " }");
+        for (int i = 0; i < 3; ++i)
+            Step(*moved, 100);
+        EXPECT_EQ(moved->GetPosition(), TVec2(300, 200));
+        std::vector<uint32_t> drawn[2];
+        int at = 0;
+        for (AnimatedBitmap* bitmap : {moved.get(), kept.get()})
+        {
+            ASSERT_TRUE(Draw2d([&] { bitmap->Draw(TDrawSpec()); }));
+            for (int y = 100; y < 300; ++y)
+                for (int x = 200; x < 400; ++x)
+                    drawn[at].push_back(Back(x, y));
+            ++at;
+        }
+        // The knot where it hung, the rope drawn from it, and the two pictures alike.
+        EXPECT_EQ(drawn[0][100 * 200 + 100], 0xFF0000u);
+        EXPECT_GT(std::count(drawn[0].begin(), drawn[0].end(), 0x00FF00u), 200);
+        EXPECT_TRUE(drawn[0] == drawn[1]);
+    }
 }
 
 TEST_F(BitmapTest, RestartOperations)

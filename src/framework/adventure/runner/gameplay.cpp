@@ -290,6 +290,11 @@ std::vector<TString> Gameplay::DescribeWaits() const
 void Gameplay::GameplayActivateEvent(const TString& name)
 {
     mNextEvent = FindEvent(name);
+    // A puzzle asks for its event once, when solved: one the location lacks leaves the player on
+    // the solved puzzle, which the log says as for every other event not found.
+    if (mNextEvent == nullptr)
+        ReportError(TString::Format("Cannot find event named '%s'", name.c_str()).c_str(),
+                    "gameplay", __LINE__, false);
 }
 
 // The completion callbacks.

@@ -343,6 +343,7 @@ protected:
     // Each name an event, item, area, object, animation, scene or the location refers to and the
     // location lacks, logged once with who refers to it.
     void ReportLackingNames(const TString& initialEvent);
+    void ReportWhatNoPlayerReaches();
     // Content that can never end, one line each: objects of no parts, items giving parts their
     // object lacks, chains of next events that come round again.
     void ReportShapesThatNeverEnd();

@@ -12,12 +12,14 @@
 #include "framework/adventure/entities/gameplay_layer.h"
 #include "framework/adventure/entities/gameplay_particle.h"
 #include "framework/adventure/entities/gameplay_sound.h"
+#include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
 #include "framework/adventure/scene/gameplay_animation.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/conversation/conversation_controller.h"
 #include "framework/core/frame_services.h"
+#include "framework/transforms/transform_target.h"
 #include "script/lua_object_wrapper.h"
 
 #include <algorithm>
@@ -320,6 +322,7 @@ void Gameplay::ReportLackingNames(const TString& initialEvent)
     for (const std::shared_ptr<GameplayScene>& scene : mScenes)
     {
         conversation(scene->GetDialog(), Who("scene", scene->GetName()));
+        events.Refer(scene->GetCompletionEvent(), Who("puzzle scene", scene->GetName()));
         for (GameplayItem* item : scene->GetItems())
             objects.Refer(item->GetInventoryName(), Who("item", item->GetName()));
         for (GameplayArea* area : scene->GetAreas())
@@ -378,11 +381,62 @@ void Gameplay::ReportShapesThatNeverEnd()
                                         static_cast<int>(object->GetPartCount())));
         }
     ReportPartsGivenTwice(mScenes, mInventory);
+    ReportWhatNoPlayerReaches();
     ReportWaitsPastTheLongest(mAnimations);
     ReportEndlessEventChains();
     if (mConversations != nullptr)
         ReportEndlessConversations(*mConversations);
     ReportWhatTheRecordCannotHold();
+}
+
+// What the player can never reach, so the location can never end: an object no event hands out
+// (its items never show, no hand holds it), an item off the picture or under the HUD's bar, and
+// one of two items of one name (entities are found by name).
+void Gameplay::ReportWhatNoPlayerReaches()
+{
+    std::unordered_set<std::string> handed;
+    for (const std::shared_ptr<GameplayEvent>& event : mEvents)
+    {
+        for (const auto* list :
+             {&event->GetInventoryToActivate(), &event->GetInventoryToAddToScene()})
+            for (const TString& name : *list)
+                handed.insert(std::string(View(name)));
+        handed.insert(std::string(View(event->GetInventoryToEquip())));
+    }
+    for (const std::shared_ptr<GameplayInventory>& object : mInventory)
+        if (handed.count(std::string(View(object->GetName()))) == 0)
+            Say(TString::Format("Inventory object '%s' is handed out by no event "
+                                "(\"inventorytoactivate\", \"inventorytoaddtoscene\" or "
+                                "\"inventorytoequip\"): its items never show and no hand holds "
+                                "it",
+                                object->GetName().c_str()));
+    // The picture is the window's; the HUD's bar lies over its bottom.
+    const TRect& screen = GetRect();
+    const int32_t width = screen.right - screen.left;
+    const int32_t height = screen.bottom - screen.top;
+    const int32_t hudTop = mHud != nullptr ? mHud->GetRect().top : height;
+    std::unordered_map<std::string, std::string> named;
+    for (const std::shared_ptr<GameplayScene>& scene : mScenes)
+        for (GameplayItem* item : scene->GetItems())
+        {
+            const std::string where = Who("scene", scene->GetName());
+            const auto [first, added] =
+                named.try_emplace(std::string(View(item->GetName())), where);
+            if (!added)
+                Say(TString::Format("Item '%s' is named twice (in %s and %s): items are found by "
+                                    "name, so one of them can never be found",
+                                    item->GetName().c_str(), first->second.c_str(), where.c_str()));
+            const float x = item->GetTransform().GetX();
+            const float y = item->GetTransform().GetY();
+            if (x < 0 || y < 0 || x >= static_cast<float>(width) || y >= static_cast<float>(height))
+                Say(TString::Format("Item '%s' lies at (%g, %g), off the picture (%d x %d): it "
+                                    "can never be found",
+                                    item->GetName().c_str(), x, y, width, height));
+            else if (y >= static_cast<float>(hudTop))
+                Say(TString::Format("Item '%s' lies at (%g, %g), under the HUD's bar (y %d to "
+                                    "%d): it can never be found",
+                                    item->GetName().c_str(), x, y, hudTop, height));
+        }
 }
 
 // Each event has at most one next event, so the chains form paths that may end in a cycle: every

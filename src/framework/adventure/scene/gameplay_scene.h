@@ -66,6 +66,8 @@ public:
     // False at the first entity that could not rebuild.
     virtual bool RestoreTextures();
     virtual TString GetCursorName() const;
+    // The event a puzzle scene runs once solved; empty for a plain scene.
+    virtual TString GetCompletionEvent() const { return TString(); }
     virtual bool IsItemType(uint32_t type) const;
     virtual bool IsAreaType(uint32_t type) const;
     virtual bool IsLayerType(uint32_t type) const;

@@ -240,8 +240,8 @@ TEST_F(GameplayTest, AFullLocationLoadsEveryListInTableOrder)
     ProbeGameplay* gameplay =
         Load("gameplayinstructions = { conversations = {}, scenes = { 'c', 'a', 'b' }, "
              "a = {}, b = {}, c = {}, minigames = { a = 'puzzle' }, "
-             "events = { { name = 'e1' }, { name = 'e2' } }, "
-             "groupevents = { [1] = 'one', ['1'] = 'uno', g = 'e2' }, "
+             "events = { { name = 'e1' }, { name = 'e2', inventorytoactivate = { 'i1', 'i2' } } "
+             "}, groupevents = { [1] = 'one', ['1'] = 'uno', g = 'e2' }, "
              "inventory = { { name = 'i1', partcount = 1 }, { name = 'i2', partcount = 1 } }, "
              "soundeffects = { { name = 's1', groupid = 9, sounds = {} }, { name = 's2', sounds = "
              "{} } }, "

@@ -433,6 +433,37 @@ TEST_F(LocationPuzzlesRunnerTest, TheLocksAreTurnedThroughTheRunnerAndKeptByTheN
     EXPECT_EQ(Completed(gameplay, "vault"), ThreeLocksMinigame::kSolvedByte);
 }
 
+// A solved puzzle whose event the location lacks (misspelt there): said as the location loads,
+// with the scene that names it, and again when the solved puzzle asks for it; the player stays.
+TEST_F(LocationPuzzlesRunnerTest, APuzzlesEventTheLocationLacksIsSaidAtLoadAndWhenAskedFor)
+{
+    std::string location = Location("vault");
+    location.replace(location.find("name = 'locks_done'"), 19, "name = 'locks_dnoe'");
+    PuzzleGameplay* gameplay = OpenRunner(location);
+    ASSERT_NE(gameplay, nullptr) << Log();
+    EXPECT_EQ(CountInLog("ERROR:The location has no event 'locks_done', which puzzle scene "
+                         "'vault' names"),
+              1)
+        << Log();
+    EXPECT_EQ(CountInLog("which puzzle scene"), 1);
+    auto* locks = Puzzle<ThreeLocksMinigame>(*gameplay, "vault");
+    ASSERT_NE(locks, nullptr);
+    const TPoint lock[3] = {{250, 170}, {400, 170}, {550, 170}};
+    Wait(5);
+    gameplay->GameplayActivateEvent("lift");
+    Wait(2);
+    Frames(gameplay, 100);
+    for (const int index : {1, 2, 0, 1})
+    {
+        Touch(*gameplay, lock[index]);
+        Frames(gameplay, 100);
+    }
+    EXPECT_EQ(locks->GetState(), ThreeLocksMinigame::kSolved);
+    EXPECT_EQ(CountInLog("ERROR:Cannot find event named 'locks_done'"), 1) << Log();
+    EXPECT_EQ(gameplay->GetActiveScene(), locks);
+    Close(gameplay);
+}
+
 // Each puzzle's script broken: the runner's fatal line and the scene's own, and until the quit
 // the scene takes presses, draws and is kept in the record.
 TEST_F(LocationPuzzlesRunnerTest, AScriptThatDoesNotRunIsFatalAndItsSceneStaysUsable)

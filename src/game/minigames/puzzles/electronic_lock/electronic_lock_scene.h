@@ -25,6 +25,7 @@ public:
     static constexpr size_t kOwnStateSize = 2;
     static constexpr const char* kRecordName = "lock";
     static constexpr const char* kCompleteEvent = "event_electroniclockcomplete";
+    TString GetCompletionEvent() const override { return TString(kCompleteEvent); }
 
     // The base scene from the first six, then "gs_cursorHandOpen", "gs_cursorHandClosed" and the
     // table "electroniclock" from `script`. A missing table is a fatal report and the scene stays

@@ -29,6 +29,7 @@ public:
     // The lens works where the mouse is this high or higher on the screen.
     static constexpr int32_t kSkyBottom = 400;
     static constexpr const char* kCompleteEvent = "event_heavenscomplete";
+    TString GetCompletionEvent() const override { return TString(kCompleteEvent); }
     // The scene layers that show the constellations once found, in answer order.
     static const std::array<const char*, kAnswers> kLayerNames;
 

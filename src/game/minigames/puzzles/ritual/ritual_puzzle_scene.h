@@ -25,6 +25,7 @@ public:
     static constexpr const char* kRecordName = "ritual";
     static constexpr uint32_t kCompletionDelayMs = 2000;
     static constexpr const char* kCompleteEvent = "event_ritualcomplete";
+    TString GetCompletionEvent() const override { return TString(kCompleteEvent); }
     // The layer shown as pattern n is answered is element n - 1.
     static const char* const kPatternLayers[kPatterns];
 

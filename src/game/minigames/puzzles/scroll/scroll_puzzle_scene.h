@@ -27,6 +27,7 @@ public:
     static constexpr size_t kOwnStateSize = 1;
     static constexpr const char* kRecordName = "scroll";
     static constexpr const char* kCompleteEvent = "event_scrollcomplete";
+    TString GetCompletionEvent() const override { return TString(kCompleteEvent); }
 
     // The base scene from the first six, then the table "scrollpuzzle" of `script`. A missing
     // table is a fatal report and the scene stays as far as it got.

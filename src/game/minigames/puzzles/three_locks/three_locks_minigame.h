@@ -56,6 +56,7 @@ public:
     void Resume(bool active) override;
     // The lock cursor over a lock while a click is awaited.
     TString GetCursorName() const override;
+    TString GetCompletionEvent() const override { return mEventOnComplete; }
 
     // The index of the first lock whose bounds hold the point (half-open); -1 over none.
     int32_t FindLockAt(const TPoint& point) const;
