@@ -86,8 +86,6 @@ struct TPumpFlags
     bool mApplicationActivationChanged = false;
     bool mInactiveFullScreen = false;
     bool mRepaintRequested = false;
-    // The last poll tried to restore a lost display: this one reads the messages.
-    bool mRestoreTried = false;
     // The click that activated the window, and when, so the pump can drop it.
     bool mActivationClick = false;
     uint32_t mActivationTime = 0;

@@ -413,19 +413,13 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
             return;
         }
     }
-    // A restore may wait on what only the messages tell (the application active again after the
-    // window came back from the taskbar), or the display may be lost again as soon as it is made:
-    // a try at every poll would read no message again, not even a close. Tries and reads take
-    // turns.
     if (!mPump.mInactiveFullScreen && mPump.mWindowActive && !mPump.mActivationChanged &&
-        haveDisplay && !mPump.mRestoreTried && !display.CheckDevice())
+        haveDisplay && !display.CheckDevice())
     {
-        mPump.mRestoreTried = true;
         display.Restore();
         SetEvent(event, kEventNothing);
         return;
     }
-    mPump.mRestoreTried = false;
 
     if (mPump.mDisplayModeSet)
     {
