@@ -43,9 +43,10 @@ table.insert(children, Button(ButtonStyle {
     name = "back", text = "xsell_back", x = kCenter, y = 540, close = true,
 }))
 -- Shown by the page when a link's page could not be opened (no browser): the words, then the
--- address, which the player may open by hand.
+-- address, which the player may open by hand. It sits above "All our stories", clear of every
+-- button.
 table.insert(children, Text {
-    name = "linknote", label = "xsell_notopened", x = kCenter, y = 566, w = 760, h = 30,
+    name = "linknote", label = "xsell_notopened", x = kCenter, y = 440, w = 760, h = 30,
     flags = gStyles.centred, font = gStyles.fonts.light,
 })
 

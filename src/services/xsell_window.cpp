@@ -88,7 +88,10 @@ void TXSellWindow::SayNotOpened(const std::string& url)
 {
     TakeNoteLead();
     TWindow* note = FindChild("linknote", kAnyDepth);
-    if (note == nullptr || !note->IsKindOf(TText::GetClassId()))
+    // An earlier link's opener may fail after another link was pressed: the note names the
+    // link pressed last.
+    if (note == nullptr || !note->IsKindOf(TText::GetClassId()) ||
+        mLastOpened != TString(url.c_str()))
         return;
     auto* text = static_cast<TText*>(note);
     // The address is shown as it is, never read as mark-up.
@@ -205,6 +208,9 @@ void TXSellWindow::LaunchGameLink(const char* number)
         return;
     mLastOpened = url;
     mLastOpenedTime = now;
+    // Whatever the note said was about another press; it comes back if this page fails too.
+    TakeNoteLead();
+    Hide("linknote");
     if (TApplication* application = TApplication::Get())
         application->OpenUrl(url.c_str());
 }

@@ -40,7 +40,8 @@ public:
     void LaunchGameLink(const char* number);
 
     // Shows the "linknote" text, the words it was made with and the address: the player sees
-    // that the page did not open, and where it lies.
+    // that the page did not open, and where it lies. Only for the page opened last: a press on
+    // a link hides the note until its own opener fails.
     void SayNotOpened(const std::string& url);
 
     const TString& GetGameLink(int n) const { return mGameLinks[static_cast<size_t>(n)]; }

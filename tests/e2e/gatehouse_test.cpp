@@ -400,6 +400,22 @@ TEST_F(GatehouseTest, TheDevelopmentEntryPlaysTheWalkthroughWithoutPromptsOrHint
     ExpectMatchesGolden(Shot("storeroom"), "gatehouse_storeroom.png");
 }
 
+// Alt+Enter over the pause dialog, to a window and back twice: a display switch says no error
+// and changes no picture (a shot is the game's 800 x 600 picture, whatever the window's size).
+TEST_F(GatehouseTest, ADisplaySwitchOverThePauseDialogSaysNoErrorAndChangesNoPicture)
+{
+    std::string script = "focus gained\nwait 60\nshot hall\nmove 616 574\nwait 3\nclick 616 574\n"
+                         "wait 60\nshot paused\n";
+    for (int i = 1; i <= 4; ++i)
+        script += "key 13 alt\nwait 60\nshot switch" + std::to_string(i) + "\n";
+    RunClean(mRepository, script + "close\n", "start=scripts/dev/gatehouse.lua");
+    const Picture paused = Shot("paused");
+    ASSERT_GT(paused.mWidth, 0u);
+    EXPECT_NE(At(Shot("hall"), 400, 246), At(paused, 400, 246)) << "the dialog's Resume is up";
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_TRUE(Shot("switch" + std::to_string(i)).mPixels == paused.mPixels) << i;
+}
+
 // The wind through the gate: the first event starts it, and it is a sound of the hall, where an
 // event finds sounds, so the hall's record holds it started and the load names nothing the
 // location lacks. It was a sound of the location, which no event can start: the hall's one sound

@@ -46,6 +46,19 @@ protected:
     }
 };
 
+// Without an opener a link's page cannot be opened: the note says so above "All our stories",
+// clear of every button, with the address of the link pressed last.
+TEST_F(MoreStoriesTest, TheNoteOfALinkNotOpenedStandsClearOfTheButtons)
+{
+    fs::remove(mRoot / "bin/xdg-open");
+    mRunEnv = {"PATH=" + (mRoot / "bin").string()};
+    RunOk(mRepository,
+          "focus gained\nwait 20\nclick 660 160\nwait 10\nclick 660 204\nmove 400 330\n"
+          "wait 20\nshot note\nclose\n",
+          "start=scripts/moregames.lua");
+    ExpectMatchesGolden(Shot("note"), "more_link_note.png");
+}
+
 // "More stories" in the menu's corner, the page, the second game's link, "Back".
 TEST_F(MoreStoriesTest, TheMenuOpensThePageWhoseLinkOpensItsGameAndBackReturns)
 {

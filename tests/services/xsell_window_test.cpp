@@ -247,6 +247,33 @@ TEST_F(XSellWindowTest, ALinkThatDoesNotOpenIsSaidOnThePage)
     EXPECT_EQ(TextOf("linknote"), "Not opened: https://a.test/3");
 }
 
+// The note speaks of the link pressed last: a press hides it until that link's own page fails,
+// and an earlier link's opener failing after the press does not bring its address back.
+TEST_F(XSellWindowTest, TheNoteNamesTheLinkPressedLast)
+{
+    Serve("xsell/test.xml", kThreeGames);
+    TXSellWindow* page = Page("xsell/test.xml", "",
+                              "Text{ name = 'linknote', y = 460, w = 500, h = 20, "
+                              "label = 'Not opened:' }, ");
+    ASSERT_NE(page, nullptr);
+    Do("SetupXSell()");
+    mPath.reset();
+    mPath.emplace("PATH", (mBin / "none").string());
+    Do("LaunchGameLink(2)");
+    EXPECT_EQ(TextOf("linknote"), "Not opened: https://a.test/2");
+    // The opener there again: this press's answer comes later.
+    mPath.reset();
+    mPath.emplace("PATH", mBin.Path().string());
+    Do("LaunchGameLink(3)");
+    EXPECT_FALSE(Shown("linknote"));
+    page->SayNotOpened("https://a.test/2");
+    EXPECT_FALSE(Shown("linknote"));
+    page->SayNotOpened("https://a.test/3");
+    EXPECT_TRUE(Shown("linknote"));
+    EXPECT_EQ(TextOf("linknote"), "Not opened: https://a.test/3");
+    EXPECT_EQ(Opened(1), (std::vector<std::string>{"https://a.test/3"}));
+}
+
 TEST_F(XSellWindowTest, APressOnALinkFiresItsButton)
 {
     Serve("xsell/test.xml", kThreeGames);

@@ -10,6 +10,7 @@
 #include "render/text/vector_rasteriser.h"
 #include "render/vector_test_support.h"
 #include "support/shell_fixture.h"
+#include "sys/process/memory.h"
 #include "sys/window/window.h"
 
 #include <functional>
@@ -238,6 +239,27 @@ TEST_F(ManagerTest, AClosedScreenTakesTheCachedTextRunsAlong)
     Send(kEventTick);
     EXPECT_EQ(draw.GetCacheBlockCount(), 0);
     SetTextRasteriser(nullptr);
+}
+
+// The pictures of a closed screen go with it, and the heap's free pages are handed back then,
+// without the frame waiting for them; no other deletion asks for that.
+TEST_F(ManagerTest, AClosedScreenGivesTheHeapsFreePagesBack)
+{
+    const uint64_t before = sys::CountFreedMemoryGiveBacks();
+    auto* dialog = new TModalWindow();
+    mManager->PushModal(dialog);
+    ProbeWindow* child = Add(dialog, "child", {0, 0, 10, 10});
+    dialog->RemoveChild(child);
+    mManager->ScheduleDelete(child);
+    Send(kEventTick);
+    EXPECT_EQ(sys::CountFreedMemoryGiveBacks(), before);
+    mManager->PopModal();
+    EXPECT_EQ(sys::CountFreedMemoryGiveBacks(), before) << "not before the screen is deleted";
+    Send(kEventTick);
+    EXPECT_EQ(sys::CountFreedMemoryGiveBacks(), before + 1);
+    Send(kEventTick);
+    EXPECT_EQ(sys::CountFreedMemoryGiveBacks(), before + 1);
+    sys::WaitForFreedMemoryGivenBack();
 }
 
 TEST_F(ManagerTest, PoppedRootIsForgottenAndEmptyStackPopsNothing)

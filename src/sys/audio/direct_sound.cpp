@@ -136,6 +136,7 @@ public:
             mStop = true;
         }
         mWake.notify_all();
+        RunNullOutputStopHook();
         mThread.join();
     }
 

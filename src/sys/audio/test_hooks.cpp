@@ -16,7 +16,19 @@ std::map<Fault, std::deque<Result>> gFaults;
 bool gLogEnabled = false;
 std::vector<CallRecord> gLog;
 std::atomic<MicrosecondClock> gNullOutputClock{nullptr};
+std::atomic<NullOutputStopHook> gNullOutputStopHook{nullptr};
 } // namespace
+
+void SetNullOutputStopHook(NullOutputStopHook hook)
+{
+    gNullOutputStopHook = hook;
+}
+
+void RunNullOutputStopHook()
+{
+    if (const NullOutputStopHook hook = gNullOutputStopHook.load())
+        hook();
+}
 
 void SetNullOutputClock(MicrosecondClock clock)
 {

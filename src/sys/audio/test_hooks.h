@@ -34,6 +34,11 @@ Result TakeFault(Fault fault);
 using MicrosecondClock = int64_t (*)();
 void SetNullOutputClock(MicrosecondClock clock);
 int64_t NullOutputClockMicroseconds();
+// Run by a closing null output once its mixing is asked to stop, before it waits for the mixing
+// to end: a test holds the mixer's lock until then, so that the stop lands inside a mix.
+using NullOutputStopHook = void (*)();
+void SetNullOutputStopHook(NullOutputStopHook hook);
+void RunNullOutputStopHook();
 
 // The call log: while enabled, every secondary buffer appends a line per call it receives, such
 // as "CreateSoundBuffer 352800 0x18180", "SetVolume -1250", "Lock 0 176400", "Unlock 176400 0",

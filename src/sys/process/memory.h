@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace sys
 {
@@ -14,8 +15,13 @@ void KeepFreedMemoryForReuse();
 // Hands back to the system the free pages KeepFreedMemoryForReuse keeps in the heap. Large blocks
 // freed and taken again at other sizes and places leave free pages all over the heap, and the
 // resident set only grows with them: a caller that has just freed much gives them back, and the
-// blocks taken later fault their pages in once.
+// blocks taken later fault their pages in once. The pages go back on a thread of their own: the
+// caller does not wait for them.
 void GiveBackFreedMemory();
+// Waits until every give-back asked for so far has run (a measure of the resident set, a test).
+void WaitForFreedMemoryGivenBack();
+// How many give-backs were asked for since the program started.
+uint64_t CountFreedMemoryGiveBacks();
 
 // Blocks of whole pages taken straight from the system, which supplies them zeroed and leaves each
 // page out of the resident set until it is first written: for a large block that grows by

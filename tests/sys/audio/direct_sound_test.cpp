@@ -1,10 +1,12 @@
 // The device and its outputs: capabilities, the output setting, SDL under its dummy driver, the
 // real-time null output, and the "none" output that makes creation fail.
 #include "audio_test_support.h"
+#include "sys/audio/mixer.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 using namespace audio_test;
@@ -127,5 +129,54 @@ TEST(AudioDevice, NullOutputTakesAClockThatRunsBackOrLeapsAndStillCloses)
         EXPECT_EQ(CursorReaches(*buffer, 132300), 132300u);
         buffer.reset();
     }
+    SetNullOutputClock(nullptr);
+}
+
+namespace
+{
+std::atomic<bool> gLeapRead{false};
+std::atomic<bool> gStopAsked{false};
+constexpr int64_t kLeapFrom = 2000000000;
+int64_t LeapingClock()
+{
+    const int64_t now = gClockMicroseconds.load();
+    if (now > kLeapFrom)
+        gLeapRead = true;
+    return now;
+}
+void NoteStop()
+{
+    gStopAsked = true;
+}
+} // namespace
+
+// A close that comes while the null output mixes a long stretch (its clock leapt a second) ends
+// the mixing after the period under way, not after the whole second: the mixer is held inside
+// the stretch's first period until the close has asked for the stop.
+TEST(AudioDevice, NullOutputStopsMixingAtThePeriodAfterItsClose)
+{
+    gClockMicroseconds = kLeapFrom;
+    gLeapRead = false;
+    gStopAsked = false;
+    SetNullOutputClock(&LeapingClock);
+    SetNullOutputStopHook(&NoteStop);
+    ManualDevice device(OutputKind::Null);
+    const std::shared_ptr<Mixer> mixer = device->GetMixer();
+    auto buffer = device.Buffer(44100, 1, std::vector<int16_t>(88200, 1));
+    buffer->Play(0, 0, DSBPLAY_LOOPING);
+    const uint64_t before = mixer->GetRenderedFrames();
+    std::thread closing;
+    {
+        std::lock_guard<std::mutex> held(mixer->GetMutex());
+        gClockMicroseconds += 1000000;
+        while (!gLeapRead)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        closing = std::thread([&] { device.reset(); });
+        while (!gStopAsked)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    closing.join();
+    EXPECT_LE(mixer->GetRenderedFrames() - before, uint64_t{mixer->GetPeriodFrames()});
+    SetNullOutputStopHook(nullptr);
     SetNullOutputClock(nullptr);
 }

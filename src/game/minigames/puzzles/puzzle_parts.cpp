@@ -7,13 +7,27 @@
 #include "game/minigames/puzzles/heavens/heavens_plate.h"
 #include "game/minigames/puzzles/puzzle_scene.h"
 #include "game/minigames/puzzles/scroll/scroll_glow.h"
+#include "platform/shell/application.h"
 #include "render/renderer/draw_spec.h"
 #include "render/sprites/animated_texture.h"
 #include "render/sprites/sprite.h"
 #include "render/textures/texture.h"
 #include "script/lua_object_wrapper.h"
+#include "ui/window_manager.h"
 
 #include <cstdio>
+
+bool PuzzleSecondPress::Repeats(int32_t answer) const
+{
+    return mAnswer != kNone && answer == mAnswer &&
+           GetTimer() - mTime < TWindowManager::kDoubleClickMs;
+}
+
+void PuzzleSecondPress::Took(int32_t answer)
+{
+    mAnswer = answer;
+    mTime = GetTimer();
+}
 
 PuzzleButton::PuzzleButton(const PuzzleButtonLooks& looks)
     : mLooks(looks), mSprite(TAnimatedSprite::Create(0))

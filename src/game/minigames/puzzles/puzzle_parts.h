@@ -6,6 +6,7 @@
 // `spriteDrop` pixels below that point and carries five parts (the scroll's glows, the sky's
 // plates) drawn under its spec; its collision rectangle, moved with the point, is what presses
 // test.
+// PuzzleSecondPress: the answer a puzzle's last press took, and when.
 #pragma once
 
 #include "platform/maths/geometry.h"
@@ -80,6 +81,24 @@ struct PuzzleLensTraits
     int32_t spriteDrop;
     // Whether a missing rectangle also leaves the parts unloaded.
     bool missingRectStops;
+};
+
+// A double click on an answer is one press to the player, but its second press reaches the puzzle
+// too, which would count the answer already taken again (most often as a wrong one, starting the
+// puzzle over). A puzzle notes each answer a press took; a press on that same answer within the
+// desktop's double-click time is that second press, and does nothing more.
+class PuzzleSecondPress
+{
+public:
+    // True when a press now on `answer` is the second press of a double click whose first took it.
+    bool Repeats(int32_t answer) const;
+    void Took(int32_t answer);
+    void Forget() { mAnswer = kNone; }
+
+private:
+    static constexpr int32_t kNone = -1;
+    int32_t mAnswer = kNone;
+    uint32_t mTime = 0;
 };
 
 template <class Part> class PuzzleLens

@@ -71,7 +71,7 @@ void RitualPattern::Update(uint32_t elapsedMs)
     mShowing = false;
 }
 
-void RitualPattern::Answer(int32_t crystal)
+bool RitualPattern::Answer(int32_t crystal)
 {
     if (RitualCrystal* hit = Crystal(crystal))
         hit->SetLit(true);
@@ -80,11 +80,12 @@ void RitualPattern::Answer(int32_t crystal)
         ++mAnswered;
         if (mAnswered >= mStepCount)
             mSolved = true;
-        return;
+        return true;
     }
     mAnswered = 0;
     StartDemonstration();
     for (size_t c = 0; c < kCrystals; ++c)
         if (mCrystals != nullptr)
             mCrystals[c].SetLit(false);
+    return false;
 }

@@ -25,8 +25,13 @@ public:
     // From the first step, after the idle wait.
     void StartDemonstration();
     // The crystal named (1 to 5) is lit; the answer counted, or on a wrong one the count cleared,
-    // every crystal put out and the demonstration started again.
-    void Answer(int32_t crystal);
+    // every crystal put out and the demonstration started again. True when it was the step due.
+    bool Answer(int32_t crystal);
+    // The crystal the next answer must name; 0 once all are answered.
+    int32_t GetDue() const
+    {
+        return mAnswered < mStepCount ? mAnswer[static_cast<size_t>(mAnswered)] : 0;
+    }
 
     int32_t GetStep(size_t k) const { return mSteps[k]; }
     int32_t GetAnswer(size_t k) const { return mAnswer[k]; }

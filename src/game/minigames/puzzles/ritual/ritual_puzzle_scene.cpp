@@ -170,7 +170,14 @@ bool RitualPuzzleScene::OnMouseDown(TPoint point)
     const int32_t crystal = FindCrystal(point);
     if (crystal == 0)
         return false;
-    mPatterns[mCurrentPattern].Answer(crystal);
+    // A pattern may name one crystal twice in a row, and then a quick second press is its step.
+    RitualPattern& pattern = mPatterns[mCurrentPattern];
+    if (mSecondPress.Repeats(crystal) && pattern.GetDue() != crystal)
+        return true;
+    if (pattern.Answer(crystal))
+        mSecondPress.Took(crystal);
+    else
+        mSecondPress.Forget();
     return true;
 }
 

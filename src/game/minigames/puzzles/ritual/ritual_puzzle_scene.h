@@ -5,6 +5,7 @@
 #pragma once
 
 #include "game/minigames/puzzles/ritual/ritual_crystal.h"
+#include "game/minigames/puzzles/puzzle_parts.h"
 #include "game/minigames/puzzles/puzzle_scene.h"
 #include "game/minigames/puzzles/ritual/ritual_pattern.h"
 
@@ -79,4 +80,5 @@ private:
     bool mComplete = false;
     uint32_t mCurrentPattern = 0;
     uint32_t mCompletionTimer = 0;
+    PuzzleSecondPress mSecondPress;
 };

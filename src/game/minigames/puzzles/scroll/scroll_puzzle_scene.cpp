@@ -147,6 +147,7 @@ void ScrollPuzzleScene::Draw(const TDrawSpec&)
 void ScrollPuzzleScene::Reset()
 {
     mFound = 0;
+    mSecondPress.Forget();
     mLens.UnlightGlows();
     for (ScrollButton& button : mButtons)
         button.SetLit(false);
@@ -200,6 +201,9 @@ bool ScrollPuzzleScene::OnMouseDown(TPoint)
     if (mComplete || mFound >= static_cast<int32_t>(kAnswers))
         return false;
     const TRect& lens = mLens.GetCollisionRect();
+    if (mFound > 0 && RectsTouch(lens, mAnswers[static_cast<size_t>(mFound - 1)]) &&
+        mSecondPress.Repeats(mFound - 1))
+        return true;
     for (size_t i = 0; i < kAnswers; ++i)
     {
         if (!RectsTouch(lens, mAnswers[i]))
@@ -212,6 +216,7 @@ bool ScrollPuzzleScene::OnMouseDown(TPoint)
             continue;
         }
         ++mFound;
+        mSecondPress.Took(static_cast<int32_t>(i));
         mButtons[i].SetLit(true);
         mLens.LightNextGlow();
         ArmSoundEffect(mSoundClick.get());

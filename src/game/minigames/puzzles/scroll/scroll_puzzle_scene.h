@@ -86,6 +86,7 @@ private:
     ScrollLens mLens;
     std::array<TRect, kAnswers> mAnswers{};
     int32_t mFound = 0;
+    PuzzleSecondPress mSecondPress;
     std::shared_ptr<SoundEffect> mSoundReset;
     std::vector<TString> mResetNote;
     uint32_t mResetNoteTime = 0;

@@ -299,14 +299,20 @@ bool ThreeLocksMinigame::OnMouseDown(TPoint point)
     if (lock < 0)
         return false;
     const std::vector<int32_t>& sequence = mSequences[mCurrentSequence];
-    if (mCurrentStep < sequence.size() && lock == sequence[mCurrentStep])
+    const bool due = mCurrentStep < sequence.size() && lock == sequence[mCurrentStep];
+    // A turn ends within a double click: its second press would turn the locks back.
+    if (!due && mSecondPress.Repeats(lock))
+        return true;
+    if (due)
     {
         mState = kAnimating;
         RotateLock(mLocks[static_cast<size_t>(lock)], mRotationAmount, true);
         ++mCurrentStep;
+        mSecondPress.Took(lock);
     }
     else
     {
+        mSecondPress.Forget();
         // Every lock turned in this sequence turns back at once, the latest first.
         while (mCurrentStep > 0)
         {

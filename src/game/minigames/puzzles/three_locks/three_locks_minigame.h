@@ -5,6 +5,7 @@
 // event runs. It draws nothing of its own: the locks and eyes are layers of the scene.
 #pragma once
 
+#include "game/minigames/puzzles/puzzle_parts.h"
 #include "game/minigames/puzzles/puzzle_scene.h"
 
 #include <cstddef>
@@ -97,6 +98,7 @@ private:
     std::vector<std::vector<int32_t>> mSequences;
     size_t mCurrentSequence = 0;
     size_t mCurrentStep = 0;
+    PuzzleSecondPress mSecondPress;
     GameplayArea* mStatusArea = nullptr;
     float mRotationAmount = 0;
     int32_t mRotationTime = 0;

@@ -7,6 +7,8 @@
 #include "game/minigames/puzzles/puzzle_scene_test_support.h"
 #include "game/minigames/puzzles/ritual/ritual_puzzle_scene.h"
 #include "game/runner/mkw_gameplay_factory.h"
+#include "sys/clock.h"
+#include "ui/window_manager.h"
 #include "render/sprites/sprite.h"
 #include "sys/display/presenter/surface_png.h"
 
@@ -223,6 +225,26 @@ TEST_F(RitualPuzzleSceneTest, AWrongClickPutsAllOutAndReplaysTheWholePattern)
     EXPECT_EQ(Demonstrate(*ritual), "31415");
     Answer(*ritual, {5, 1, 4, 1, 3});
     EXPECT_TRUE(first.IsSolved());
+}
+
+// A double click on a crystal is one answer, unless the pattern names that crystal twice in a
+// row: then the second press is the next step.
+TEST_F(RitualPuzzleSceneTest, ADoubleClickAnswersOnceUnlessTheCrystalIsDueAgain)
+{
+    auto ritual = Make(Script("step01 = 3, step02 = 1, step03 = 1, step04 = 4, step05 = 5"));
+    Demonstrate(*ritual);
+    const RitualPattern& first = ritual->GetPattern(0);
+    Answer(*ritual, {5, 5});
+    EXPECT_EQ(first.GetAnswered(), 1);
+    sys::AdvanceManualClock(TWindowManager::kDoubleClickMs - 1);
+    Answer(*ritual, {5, 4, 4, 1, 1});
+    EXPECT_EQ(first.GetAnswered(), 4);
+    EXPECT_FALSE(first.IsShowing());
+    // Past the double click the same crystal again is a wrong answer.
+    sys::AdvanceManualClock(TWindowManager::kDoubleClickMs);
+    Answer(*ritual, {1});
+    EXPECT_EQ(first.GetAnswered(), 0);
+    EXPECT_TRUE(first.IsShowing());
 }
 
 TEST_F(RitualPuzzleSceneTest, ARepeatedStepIsPutOutAndLitAgainInOneUpdate)

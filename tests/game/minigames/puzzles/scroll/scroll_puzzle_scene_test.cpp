@@ -6,6 +6,8 @@
 #include "game/minigames/puzzles/puzzle_scene_test_support.h"
 #include "game/minigames/puzzles/scroll/scroll_puzzle_scene.h"
 #include "render/sprites/sprite.h"
+#include "sys/clock.h"
+#include "ui/window_manager.h"
 
 #include <gtest/gtest.h>
 
@@ -212,6 +214,29 @@ TEST_F(ScrollPuzzleSceneTest, AnswersInOrderLightAndAnythingElseStartsAgain)
     // A press on the scroll touching nothing is used and starts again.
     Press(*scroll, kAnswers[0]);
     EXPECT_TRUE(Press(*scroll, TPoint{500, 380}));
+    EXPECT_EQ(Look(*scroll), "0:00000:0");
+}
+
+// A double click on the sign due is one press: its second press finds the sign taken, which
+// alone would be a wrong answer. Past the double click it is one again.
+TEST_F(ScrollPuzzleSceneTest, ADoubleClickOnTheSignDueTakesItOnce)
+{
+    auto scroll = MakeWhole();
+    for (int32_t sign = 0; sign < 2; ++sign)
+    {
+        EXPECT_TRUE(Press(*scroll, kAnswers[sign]));
+        sys::AdvanceManualClock(TWindowManager::kDoubleClickMs - 1);
+        EXPECT_TRUE(Press(*scroll, kAnswers[sign]));
+        EXPECT_EQ(scroll->GetFound(), sign + 1) << sign;
+        sys::AdvanceManualClock(1);
+    }
+    EXPECT_EQ(Look(*scroll), "2:11000:2");
+    EXPECT_TRUE(Press(*scroll, kAnswers[1]));
+    EXPECT_EQ(Look(*scroll), "0:00000:0");
+    // A sign taken earlier than the last is no second press, however quick.
+    Press(*scroll, kAnswers[0]);
+    Press(*scroll, kAnswers[1]);
+    EXPECT_TRUE(Press(*scroll, kAnswers[0]));
     EXPECT_EQ(Look(*scroll), "0:00000:0");
 }
 

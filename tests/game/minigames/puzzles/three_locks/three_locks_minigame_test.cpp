@@ -8,6 +8,8 @@
 #include "game/minigames/puzzles/puzzle_scene_test_support.h"
 #include "game/minigames/puzzles/three_locks/three_locks_minigame.h"
 #include "game/runner/mkw_gameplay_factory.h"
+#include "sys/clock.h"
+#include "ui/window_manager.h"
 
 #include <gtest/gtest.h>
 
@@ -205,6 +207,24 @@ TEST_F(ThreeLocksMinigameTest, RightClicksTurnTheLocksAndAWrongOneTurnsThemBack)
     std::vector<uint8_t> saved;
     locks->SaveState(saved);
     EXPECT_EQ(saved[0], 0x80);
+}
+
+// A turn is quicker than a double click: the second press of one on the lock just turned turns
+// nothing back. Later it is a wrong lock as any other.
+TEST_F(ThreeLocksMinigameTest, ADoubleClickOnTheLockDueTurnsItOnce)
+{
+    auto locks = Make(Script("{ { 0, 2 } }"));
+    Start(*locks);
+    Settle(*locks);
+    EXPECT_TRUE(locks->OnMouseDown(Lock(0)));
+    Settle(*locks);
+    EXPECT_TRUE(locks->OnMouseDown(Lock(0)));
+    EXPECT_EQ(locks->GetState(), ThreeLocksMinigame::kAwaitingClick);
+    EXPECT_EQ(locks->GetCurrentStep(), 1u);
+    EXPECT_FLOAT_EQ(Turn(*locks, 0), 0.25f);
+    sys::AdvanceManualClock(TWindowManager::kDoubleClickMs);
+    EXPECT_TRUE(locks->OnMouseDown(Lock(0)));
+    EXPECT_EQ(locks->GetCurrentStep(), 0u);
 }
 
 TEST_F(ThreeLocksMinigameTest, ALockNamedTwiceTurnsTwiceAndSequencesFollowOneAnother)
