@@ -29,6 +29,7 @@ constexpr long kConnectTimeoutMs = 60000;
 constexpr long kStalledSeconds = 60;
 
 std::atomic<int> sLiveWorkers{0};
+std::atomic<void (*)()> sStatusPublished{nullptr};
 
 // The one process-wide client library set-up; it lives for the rest of the process.
 bool OpenSession()
@@ -375,8 +376,13 @@ void TSimpleHttp::Worker::Run()
             status = kHttpFailed;
         if (status == kHttpFinished && !CommitOutput())
             status = kHttpFailed;
+        // A failed answer's partial file goes before the status says the request ended: a reader
+        // of the status (or a program that ends on it) finds the old file alone.
+        DiscardOutput();
         mResponseCode = static_cast<int>(code);
         mStatus = status;
+        if (auto published = sStatusPublished.load())
+            published();
     }
 
     curl_multi_remove_handle(multi, easy);
@@ -499,4 +505,9 @@ int TSimpleHttp::GetResponseCode() const
 int TSimpleHttp::GetLiveWorkerCount()
 {
     return sLiveWorkers.load();
+}
+
+void TSimpleHttp::SetStatusPublishedHook(void (*hook)())
+{
+    sStatusPublished = hook;
 }

@@ -59,6 +59,9 @@ public:
 
     // Worker threads of all clients that have not ended yet.
     static int GetLiveWorkerCount();
+    // Called on a worker's thread at once after it publishes its request's end (null: nothing), so
+    // that a test sees what a reader of the status finds at that moment.
+    static void SetStatusPublishedHook(void (*hook)());
 
     // One request's record, shared with its worker thread (defined with the worker).
     struct Worker;

@@ -6,10 +6,12 @@
 //
 // Each window starts from a profile placed just before its use (the location played there and
 // closed at a calm point). MURKWELL_CLOSE_SWEEP=full (`make close-sweep`) takes every frame;
-// without it, the sample: the end windows whole, the rest every fifth frame.
+// without it, the sample: the end windows whole, the rest every fifth frame, of which a machine
+// with fewer than eight processors takes a share (MURKWELL_SAMPLE_CORES=8: the whole sample).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -101,11 +103,16 @@ std::string Sweep()
 }
 
 // The frames of a window the run takes ("Main menu" every third of them): every frame in the full
-// sweep and, in the sample, in an end window; every fifth otherwise.
+// sweep and, in the sample, in an end window; every fifth otherwise. A machine with fewer than
+// eight processors takes its share of the sample (SampleShare: on two, every fourth frame of an
+// end window and every twentieth of the others).
 std::vector<int> Frames(const Use& use, Road road)
 {
     const bool whole = Sweep() == "full" || (use.mEnd && Sweep() != "fifth");
-    const int step = (road == Road::kMainMenu ? 3 : 1) * (whole ? 1 : kSampleStep);
+    int step = whole ? 1 : kSampleStep;
+    if (Sweep() != "full")
+        step = static_cast<int>(std::lround(step / SampleShare()));
+    step *= road == Road::kMainMenu ? 3 : 1;
     std::vector<int> frames;
     for (int frame = 0; frame < (use.mEnd ? kLongestEnd : kSwitchWindow); frame += step)
         frames.push_back(frame);

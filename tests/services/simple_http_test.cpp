@@ -9,6 +9,29 @@ using httptest::LoopbackServer;
 
 namespace
 {
+// The names in a folder, in the listing's order.
+std::vector<std::string> FolderNames(const std::string& folder)
+{
+    sys::FolderListing listing;
+    std::vector<std::string> names;
+    if (!listing.Open(folder))
+        return names;
+    std::string name;
+    bool isFolder = false;
+    while (listing.Next(name, isFolder))
+        names.push_back(name);
+    return names;
+}
+
+// What a reader of a request's status finds in one folder the moment the status says the request
+// ended (the hook runs on the worker's thread, which its owner joins before the test reads this).
+std::string sWatchedFolder;
+std::vector<std::string> sNamesAtEnd;
+void ListWatchedFolder()
+{
+    sNamesAtEnd = FolderNames(sWatchedFolder);
+}
+
 int CountOccurrences(const std::string& text, const std::string& part)
 {
     int count = 0;
@@ -173,19 +196,24 @@ TEST_F(HttpTest, ABrokenOffAnswerLeavesTheOldOutputFile)
     LoopbackServer server(200, "partial");
     server.BreakOffAnswers();
     Write("user/old.txt", "previous");
-    TSimpleHttp http;
-    ASSERT_TRUE(Fetch(http, 0, server.Url("/file"), false, "user:old.txt"));
-    EXPECT_EQ(http.GetStatus(), 2);
+    sWatchedFolder = mRoot + "/user";
+    sNamesAtEnd = {"the status was never published"};
+    struct Hook
+    {
+        Hook() { TSimpleHttp::SetStatusPublishedHook(ListWatchedFolder); }
+        ~Hook() { TSimpleHttp::SetStatusPublishedHook(nullptr); }
+    };
+    {
+        Hook hook;
+        TSimpleHttp http;
+        ASSERT_TRUE(Fetch(http, 0, server.Url("/file"), false, "user:old.txt"));
+        EXPECT_EQ(http.GetStatus(), 2);
+        // The worker has ended once its owner is gone, before the hook.
+    }
     EXPECT_EQ(filetest::ReadBytes(mRoot + "/user/old.txt"), "previous");
-    // No temporary file is left beside it.
-    sys::FolderListing listing;
-    ASSERT_TRUE(listing.Open(mRoot + "/user"));
-    std::string name;
-    bool isFolder = false;
-    std::vector<std::string> names;
-    while (listing.Next(name, isFolder))
-        names.push_back(name);
-    EXPECT_EQ(names, std::vector<std::string>{"old.txt"});
+    // No temporary file is left beside it, nor there when the status said the request failed.
+    EXPECT_EQ(FolderNames(mRoot + "/user"), std::vector<std::string>{"old.txt"});
+    EXPECT_EQ(sNamesAtEnd, std::vector<std::string>{"old.txt"});
 }
 
 TEST_F(HttpTest, AnAnswerTooLargeForMemoryFailsAtOnce)

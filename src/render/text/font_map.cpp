@@ -4,6 +4,10 @@
 #include "platform/files/file.h"
 #include "platform/log.h"
 
+#include <mutex>
+#include <set>
+#include <string>
+
 namespace
 {
 
@@ -12,20 +16,36 @@ constexpr const char* kDefaultFontFile = "fonts/default.mvec";
 
 TFontMap* gInstalled = nullptr;
 
+// A font file that cannot be read is said once a run, whichever map asks and however often: a
+// missing file otherwise goes unnoticed, its text drawn in a fall-back font.
+void SayUnreadable(const TString& name)
+{
+    static std::mutex guard;
+    static std::set<std::string> said;
+    std::lock_guard<std::mutex> lock(guard);
+    if (said.insert(name.c_str()).second)
+        Log("TFontMap: cannot read the font file %s: its text takes a fall-back font",
+            name.c_str());
+}
+
 // A font read whole from a logical file; null when the file cannot be read or holds no font.
 std::unique_ptr<TVectorFont> LoadFontFile(const TString& name)
 {
     TFile file;
     if (!file.Open(name, kFileReadBinary))
+    {
+        SayUnreadable(name);
         return nullptr;
+    }
     file.Seek(0, kSeekEnd);
     int size = file.Tell();
     file.Seek(0, kSeekStart);
-    if (size <= 0)
+    auto data = std::make_unique<uint8_t[]>(static_cast<size_t>(size > 0 ? size : 1));
+    if (size <= 0 || file.Read(data.get(), size) != size)
+    {
+        SayUnreadable(name);
         return nullptr;
-    auto data = std::make_unique<uint8_t[]>(static_cast<size_t>(size));
-    if (file.Read(data.get(), size) != size)
-        return nullptr;
+    }
     auto font = std::make_unique<TVectorFont>();
     // A file that is not a font would draw nothing at all: the next source is tried instead.
     if (!font->Load(std::move(data), static_cast<uint32_t>(size)))

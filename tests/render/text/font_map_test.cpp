@@ -52,6 +52,28 @@ TEST_F(FontMap, DamagedFileFallsBackWithALogLine)
     RegisterMemoryFileName("fonts/junk.mvec", nullptr, 0);
 }
 
+// A font a screen names that cannot be read (a tree built without its fonts) is said in the log,
+// once a run: not again from the cache, after a clear, nor from another map.
+TEST_F(FontMap, AnUnreadableFontFileIsSaidOnce)
+{
+    vectest::LogCapture log;
+    const std::string line = "TFontMap: cannot read the font file fonts/never_made.mvec: its text "
+                             "takes a fall-back font";
+    TFontMap map;
+    ASSERT_NE(map.GetFont("fonts/never_made.mvec"), nullptr);
+    EXPECT_NE(log.Text().find(line), std::string::npos) << log.Text();
+    map.GetFont("fonts/never_made.mvec");
+    map.Clear();
+    map.GetFont("fonts/never_made.mvec");
+    TFontMap other;
+    other.GetFont("fonts/never_made.mvec");
+    const std::string text = log.Text();
+    EXPECT_EQ(text.find(line), text.rfind(line)) << text;
+    // A font that is read says nothing.
+    map.GetFont("fonts/square.mvec");
+    EXPECT_EQ(log.Text().find("fonts/square.mvec"), std::string::npos) << log.Text();
+}
+
 TEST_F(FontMap, InstalledMapAnswersUntilLetGo)
 {
     EXPECT_EQ(&GetFontMap(), &mMap);
