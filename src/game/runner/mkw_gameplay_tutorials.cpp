@@ -165,6 +165,16 @@ bool MKWGameplay::TutorialConditionHolds(int32_t row) const
     }
 }
 
+bool MKWGameplay::IsChoosingHint() const
+{
+    if (Gameplay::IsChoosingHint())
+        return true;
+    if (mGameplayState != kTutorial || mTutorials == nullptr || mTutorials->GetActive() == nullptr)
+        return false;
+    const int32_t row = RowOf(mTutorials->GetActive()->GetName());
+    return row == kRowHintSelect || row == kRowHintSelectLirae;
+}
+
 void MKWGameplay::CheckTutorials()
 {
     if (mNextEvent != nullptr || mPendingConversation.Length() > 0 || mGameplayState == kTutorial ||

@@ -18,6 +18,7 @@
 #include "framework/core/settings.h"
 #include "framework/sound/sound_effect.h"
 #include "framework/transforms/transform_manager.h"
+#include "platform/config/prefs.h"
 #include "platform/log.h"
 
 #include <algorithm>
@@ -178,8 +179,10 @@ bool Gameplay::MayStoreRecord() const
 void Gameplay::StoreCalmPointWhenDue(uint32_t elapsed)
 {
     mSinceCalmStore = std::min(mSinceCalmStore + elapsed, kCalmStoreIntervalMs);
+    // A hint's choice waits for the player as calmly as a puzzle, but no record holds it: a start
+    // from a store made during it would find the hint asked for and no choice to make.
     if (mCalmStoreOff || mSettling || mSinceCalmStore < kCalmStoreIntervalMs ||
-        !MayStoreRecord() || !IsCalm())
+        !MayStoreRecord() || !IsCalm() || IsChoosingHint())
         return;
     Settings* settings = Settings::Instance();
     if (settings == nullptr || settings->GetNumUsers() == 0)
@@ -208,8 +211,10 @@ void Gameplay::StoreCalmPointWhenDue(uint32_t elapsed)
     settings->SetPlayerData(kRecordKey, mStateBytes.data(), static_cast<int>(mStateBytes.size()),
                             false);
     // A disk that refuses the file would refuse it every few seconds, each time said in the log:
-    // the close stores the location, and says whether it could.
-    if (!settings->SavePreferences())
+    // the close stores the location, and says whether it could. A save made beside the frame
+    // says its failure at a later frame, so the failure of the store before counts too.
+    const TPrefs* prefs = settings->GetPrefs();
+    if ((prefs != nullptr && prefs->HasUnsavedChanges()) || !settings->SavePreferences())
     {
         mCalmStoreOff = true;
         Log("Gameplay: the location's calm points are not stored any more in this run, since the "

@@ -338,8 +338,9 @@ TEST_F(PlayTest, ScenesSwitchThroughLoadingAndFades)
     EXPECT_EQ(play->FindArea("door")->GetFlags() & GameplayEntity::kActive,
               GameplayEntity::kActive);
     EXPECT_EQ(play->GetTransitionAlpha(), 0.0f);
-    const int saves = play->mSaves;
-    EXPECT_GE(saves, 1);
+    // The record is built at calm stores alone, which want a player: none here, none built on
+    // the way, whatever the scenes do.
+    EXPECT_EQ(play->mSaves, 0);
 
     // The door: the click queues its event, the next frame runs it, the switch follows.
     Press(*play, 650, 200);
@@ -350,7 +351,7 @@ TEST_F(PlayTest, ScenesSwitchThroughLoadingAndFades)
         (std::vector<int32_t>{Gameplay::kSceneSwitch, Gameplay::kSceneLoading,
                               Gameplay::kSceneFadingIn, Gameplay::kSceneSwitch, Gameplay::kPlay}));
     EXPECT_EQ(play->GetActiveScene()->GetName(), TString("b"));
-    EXPECT_GT(play->mSaves, saves);
+    EXPECT_EQ(play->mSaves, 0);
     // Presses while switching are swallowed.
     play->SwitchScene("a");
     EXPECT_TRUE(play->OnMouseDown(TPoint(30, 200)));
@@ -1432,7 +1433,7 @@ TEST_F(PlayTest, FoundItemsFlyToTheStripAndCompleteTheirObject)
     EXPECT_EQ(play->GetHud()->GetProgress(), 1);
     EXPECT_TRUE(play->GetHud()->AreButtonsEnabled());
     EXPECT_EQ(play->FindInventory("gem")->GetPartsFound(), 1);
-    EXPECT_GT(play->mSaves, saves);
+    EXPECT_EQ(play->mSaves, saves);
     // Its last part queues the object's event for the play road.
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("loop"));
 

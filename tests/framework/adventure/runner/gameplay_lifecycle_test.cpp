@@ -162,9 +162,11 @@ protected:
         for (int i = 0; i < 40 && play.GetGameplayState() != Gameplay::kPlay; ++i)
             Frame(16);
     }
-    // A value as the file on disk holds it for the player (what a start after a kill reads).
+    // A value as the file on disk holds it for the player (what a start after a kill reads),
+    // once the saves asked for so far are made.
     std::vector<uint8_t> OnDisk(const char* key) const
     {
+        mSettings->WaitForSaves();
         ClearPathMap();
         TPrefs prefs(false);
         const int length = prefs.GetData(key, nullptr, 0, 0);
@@ -173,7 +175,11 @@ protected:
             prefs.GetData(key, value.data(), length, 0);
         return value;
     }
-    uint32_t Versions() const { return mSettings->GetPrefs()->GetVersionsWritten(); }
+    uint32_t Versions() const
+    {
+        mSettings->WaitForSaves();
+        return mSettings->GetPrefs()->GetVersionsWritten();
+    }
     static bool Marked(const std::vector<uint8_t>& player, int tutorial)
     {
         return player.size() == PlayerData::kRecordSize &&
@@ -409,6 +415,26 @@ TEST_F(SavedStateTest, PuzzleMovesAndMarksUnderAPromptReachTheNextCalmStore)
         play->SetState(Gameplay::kPlay);
         Close(play);
     }
+}
+
+// A hint's choice waits for the player, but the record cannot hold it: nothing is stored while it
+// runs, and the store comes as play takes over again.
+TEST_F(SavedStateTest, AHintsChoiceIsNoPointToStoreAt)
+{
+    SavedGameplay* play = Open();
+    ASSERT_NE(play, nullptr);
+    play->mExtra = {0x50};
+    Settle(*play);
+    Frame(16);
+    ASSERT_EQ(OnDisk("gamedata").back(), 0x50);
+    play->SetState(Gameplay::kHintSelect);
+    play->mExtra = {0x51};
+    RunFrames(kInterval + 1);
+    EXPECT_EQ(OnDisk("gamedata").back(), 0x50) << "stored during the choice";
+    play->SetState(Gameplay::kPlay);
+    RunFrames(2);
+    EXPECT_EQ(OnDisk("gamedata").back(), 0x51);
+    Close(play);
 }
 
 // A completion is one save: the score, the next location, the map as what comes next and the

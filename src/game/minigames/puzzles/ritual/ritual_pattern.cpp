@@ -5,6 +5,7 @@
 #include "game/minigames/puzzles/ritual/ritual_crystal.h"
 #include "script/lua_object_wrapper.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -69,6 +70,17 @@ void RitualPattern::Update(uint32_t elapsedMs)
     }
     mIdleTimer = 0;
     mShowing = false;
+}
+
+void RitualPattern::TakeAnswersFrom(int32_t answered)
+{
+    mAnswered = std::clamp(answered, 0, mStepCount - 1);
+    mShowing = false;
+    mIdleTimer = 0;
+    mStepTimer = 0;
+    for (int32_t k = 0; k < mAnswered; ++k)
+        if (RitualCrystal* lit = Crystal(mAnswer[static_cast<size_t>(k)]))
+            lit->SetLit(true);
 }
 
 bool RitualPattern::Answer(int32_t crystal)

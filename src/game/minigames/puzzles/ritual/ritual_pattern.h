@@ -27,6 +27,9 @@ public:
     // The crystal named (1 to 5) is lit; the answer counted, or on a wrong one the count cleared,
     // every crystal put out and the demonstration started again. True when it was the step due.
     bool Answer(int32_t crystal);
+    // A record's answers taken up: the first `answered` crystals of the answer lit and counted,
+    // and the pattern waiting for the next (no demonstration first).
+    void TakeAnswersFrom(int32_t answered);
     // The crystal the next answer must name; 0 once all are answered.
     int32_t GetDue() const
     {

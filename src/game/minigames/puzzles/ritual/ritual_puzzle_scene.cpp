@@ -221,21 +221,32 @@ void RitualPuzzleScene::ReleaseTextures()
 
 void RitualPuzzleScene::SaveOwnState(std::vector<uint8_t>& out)
 {
-    out.push_back(static_cast<uint8_t>(std::min<uint32_t>(mCurrentPattern, kPatterns)));
+    const uint32_t pattern = std::min<uint32_t>(mCurrentPattern, kPatterns);
+    // The crystals of the pattern under way answered so far: a record stored between two clicks
+    // takes the pattern up where the player stood, not from its first crystal.
+    uint32_t answered = 0;
+    if (pattern < kPatterns && !mPatterns[pattern].IsSolved())
+        answered = static_cast<uint32_t>(mPatterns[pattern].GetAnswered());
+    out.push_back(static_cast<uint8_t>(pattern | (answered << kAnsweredShift)));
 }
 
 void RitualPuzzleScene::LoadOwnState(const uint8_t* data)
 {
-    uint32_t pattern = data[0];
-    if (pattern > kPatterns)
+    uint32_t pattern = data[0] & kPatternMask;
+    uint32_t answered = static_cast<uint32_t>(data[0]) >> kAnsweredShift;
+    if (pattern > kPatterns || answered >= RitualPattern::kSteps ||
+        (pattern == kPatterns && answered > 0))
     {
         Log("Scene '%s': saved ritual pattern %u is past the last; taken as all answered",
-            mName.c_str(), static_cast<unsigned>(pattern));
+            mName.c_str(), static_cast<unsigned>(data[0]));
         pattern = static_cast<uint32_t>(kPatterns);
+        answered = 0;
     }
     mCurrentPattern = pattern;
     PutOutAll();
     // Completion is not saved: a puzzle saved after its fifth answer must still end.
     mComplete = pattern == kPatterns;
     mCompletionTimer = 0;
+    if (pattern < kPatterns && answered > 0)
+        mPatterns[pattern].TakeAnswersFrom(static_cast<int32_t>(answered));
 }

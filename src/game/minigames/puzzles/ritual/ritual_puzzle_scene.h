@@ -23,6 +23,8 @@ public:
     static constexpr size_t kCrystals = 5;
     static constexpr size_t kPatterns = 5;
     static constexpr size_t kOwnStateSize = 1;
+    static constexpr uint32_t kPatternMask = 0xF;
+    static constexpr uint32_t kAnsweredShift = 4;
     static constexpr const char* kRecordName = "ritual";
     static constexpr uint32_t kCompletionDelayMs = 2000;
     static constexpr const char* kCompleteEvent = "event_ritualcomplete";
@@ -64,10 +66,12 @@ public:
     int32_t FindCrystal(const TPoint& point) const;
 
 protected:
-    // Byte 0: the current pattern index.
+    // Byte 0: the current pattern index in its low four bits, the crystals of that pattern
+    // answered so far in the three above them (0 in every record of a pattern boundary, and so
+    // in every record written before they were kept).
     void SaveOwnState(std::vector<uint8_t>& out) override;
-    // The pattern index (above 5 taken as 5; 5 sets complete with its timer at 0), the pattern
-    // taking answers at once.
+    // The pattern index (a byte no save writes, logged, taken as 5; 5 sets complete with its
+    // timer at 0), the pattern taking answers at once, from the answers it holds.
     void LoadOwnState(const uint8_t* data) override;
 
 private:

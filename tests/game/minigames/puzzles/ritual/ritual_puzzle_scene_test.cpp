@@ -312,6 +312,24 @@ TEST_F(RitualPuzzleSceneTest, SavesThePatternIndexAndRestoresIt)
     EXPECT_TRUE(restored->OnMouseDown(At(1)));
     EXPECT_TRUE(restored->GetPattern(1).IsShowing());
 
+    // Saved between two clicks of a pattern: the answers so far in the bits above the index,
+    // lit again, the pattern waiting for the next (a store comes at any calm frame, and a
+    // record that dropped them would have the player's next click start the pattern over).
+    auto partway = Make(Script());
+    Demonstrate(*partway);
+    Answer(*partway, {5, 1, 4});
+    std::vector<uint8_t> between;
+    partway->SaveState(between);
+    EXPECT_EQ(between[0], 0x30);
+    auto resumed = Make(Script());
+    ASSERT_TRUE(resumed->LoadState(between.data(), between.size()));
+    EXPECT_EQ(resumed->GetPattern(0).GetAnswered(), 3);
+    EXPECT_FALSE(resumed->GetPattern(0).IsShowing());
+    EXPECT_TRUE(resumed->GetCrystal(3).IsLit());
+    Answer(*resumed, {1, 3});
+    resumed->Update(20, true, true);
+    EXPECT_EQ(resumed->GetCurrentPattern(), 1u);
+
     // Saved at 5, or past it: complete again, so the request still comes 2000 ms later.
     for (uint8_t index : {5, 100})
     {
