@@ -6,6 +6,7 @@
 #include "platform/files/pack_file.h"
 #include "platform/log.h"
 #include "sys/files/paths.h"
+#include "sys/process/quit_watch.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -303,9 +304,18 @@ TFileLock::TFileLock(const TString& name, const TString& location)
         sys::LockRequest request;
         request.waitMs = LockWaitAt(mLocation);
         request.standIn = true;
+        std::function<bool()> ended;
         {
             std::lock_guard<std::mutex> guard(LockWaits().mMutex);
-            request.stop = LockWaits().mEnded;
+            ended = LockWaits().mEnded;
+        }
+        // A save's saver waits beside the main loop, which may answer a quit request while the
+        // wait goes on: a request that came since the wait began ends it all the same.
+        if (ended)
+        {
+            const uint32_t before = sys::QuitRequestCount();
+            request.stop = [ended, before]
+            { return ended() || sys::QuitRequestCount() != before; };
         }
         mHandle = sys::LockFile(mLocation.c_str(), request, reason, result);
     }

@@ -121,6 +121,11 @@ bool QuitRequestPending()
     return gAnswered.load() < gRequested.load();
 }
 
+uint32_t QuitRequestCount()
+{
+    return gRequested.load();
+}
+
 void AnswerQuitRequests()
 {
     gAnswered.store(gTaken.load());

@@ -28,6 +28,9 @@ bool TakeQuitRequest();
 // Whether a request arrived that the main loop has not answered yet: whatever holds the loop (a
 // wait) gives way, or the watch ends the program.
 bool QuitRequestPending();
+// How many requests arrived in the run so far: a wait beside the main loop (a save's, on its own
+// thread) gives way to one that arrived since it began, though the loop has answered it.
+uint32_t QuitRequestCount();
 // The pump handed a close or a quit to the game: the requests taken so far are answered.
 void AnswerQuitRequests();
 // Where the watch's line goes (the platform's log); standard error while empty.
