@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace
@@ -181,19 +182,17 @@ TPrefs::TSlot MergeSlot(const TPrefs::TSlot* base, const TPrefs::TSlot& mine,
     return merged;
 }
 
-// What tells a player's slot from another: its name, whose letters A-Z match a-z (as a copy's own
-// check of a new name takes them: two copies making "Ann" and "ann" made one player); a slot
-// without one has none.
+// What tells a player's slot from another: its name, folded as a copy's own check of a new name
+// folds it ("ÉVA" and "éva", "Ann" and "ann" made in two copies are one player); a slot without
+// one has none.
 bool SlotName(const TPrefs::TSlot& slot, const TString& nameKey, std::string& name)
 {
     auto found = slot.find(nameKey);
     if (found == slot.end())
         return false;
-    name.assign(found->second.begin(),
-                std::find(found->second.begin(), found->second.end(), uint8_t{0}));
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    const std::string text(found->second.begin(),
+                           std::find(found->second.begin(), found->second.end(), uint8_t{0}));
+    name = FoldCase(TString(text.c_str(), static_cast<unsigned>(text.size()))).c_str();
     return true;
 }
 
@@ -259,11 +258,53 @@ bool ReadUserIndex(const std::vector<uint8_t>& value, int& index)
     return true;
 }
 
+// Which copies' saves a file took in, written where the file's first group names its install key,
+// after its NUL (every reader takes the key up to it and passes over the rest): for each copy,
+// most recent first, its id (u64) and how many of its saves carried this (u32). A file written
+// while the lock was a stand-in carries it, as does each file saved over one that did: a stand-in
+// taken from a holder that still runs lets that holder replace the file out of turn, and a copy
+// whose own last save a file does not count knows the file was written without it.
+constexpr size_t kTurnBytes = 12;
+constexpr size_t kMaxTurns = 32;
+
+void ReadTurns(const std::vector<uint8_t>& payload, TPrefsTurns& turns)
+{
+    turns.clear();
+    const auto nul = std::find(payload.begin(), payload.end(), uint8_t{0});
+    if (nul == payload.end())
+    {
+        return;
+    }
+    const size_t start = static_cast<size_t>(nul - payload.begin()) + 1;
+    const size_t rest = payload.size() - start;
+    if (rest % kTurnBytes != 0 || rest / kTurnBytes > kMaxTurns)
+    {
+        return;
+    }
+    for (size_t at = start; at < payload.size(); at += kTurnBytes)
+    {
+        const uint64_t copy = uint64_t(ReadU32(&payload[at])) | uint64_t(ReadU32(&payload[at + 4]))
+                                                                    << 32;
+        turns.push_back({copy, ReadU32(&payload[at + 8])});
+    }
+}
+
+uint64_t NewCopyId()
+{
+    std::random_device device;
+    uint64_t id = 0;
+    while (id == 0)
+    {
+        id = uint64_t(device()) << 32 | device();
+    }
+    return id;
+}
+
 } // namespace
 
 TPrefs::TPrefs(bool writable)
     : mCipher(EncryptionKeyFromConfig()), mSaves("user:prefs.dat", kPrefsMaxFileBytes, kPrefsWords),
-      mWritable(writable)
+      mCopyId(NewCopyId()), mWritable(writable)
 {
     mInstallKey = GetConfig("installkey", "");
     if (mInstallKey.Length() == 0)
@@ -415,7 +456,8 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
 {
     size_t badChunk = 0;
     TString firstKey;
-    const TChunkReading reading = ReadAllChunks(data, size, mGroups, &firstKey, badChunk);
+    const TChunkReading reading =
+        ReadAllChunks(data, size, mGroups, &firstKey, badChunk, &mBaseTurns);
     if (installFileEmpty && firstKey.Length() > 0)
     {
         mInstallKey = firstKey;
@@ -443,8 +485,13 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
 }
 
 TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, TGroups& groups,
-                                            TString* firstKey, size_t& badChunk)
+                                            TString* firstKey, size_t& badChunk, TTurns* turns)
 {
+    if (turns != nullptr)
+    {
+        turns->clear();
+    }
+    bool firstGroup = true;
     size_t pos = 0;
     char tag[4];
     std::vector<uint8_t> payload;
@@ -492,6 +539,11 @@ TPrefs::TChunkReading TPrefs::ReadAllChunks(const uint8_t* data, size_t size, TG
         case 'I':
             group = &groups[LowerCase(PayloadText(payload))];
             slot = -1;
+            if (turns != nullptr && firstGroup)
+            {
+                ReadTurns(payload, *turns);
+            }
+            firstGroup = false;
             break;
         case 'U':
         {
@@ -732,13 +784,42 @@ std::vector<uint8_t> TPrefs::BuildFile()
         append("IKEY", reinterpret_cast<const uint8_t*>(key.c_str()),
                static_cast<size_t>(key.Length()) + 1, true);
     };
+    // Counted from the file taken in; begun by a save under a stand-in.
+    mBuiltTurns.clear();
+    if (mSaves.HoldsStandIn() || !mBaseTurns.empty())
+    {
+        mBuiltTurns.push_back({mCopyId, mWrittenTurn + 1});
+        for (const TPrefsTurn& turn : mBaseTurns)
+        {
+            if (turn.mCopy != mCopyId && mBuiltTurns.size() < kMaxTurns)
+            {
+                mBuiltTurns.push_back(turn);
+            }
+        }
+    }
+    bool firstGroup = true;
     std::vector<uint8_t> plain;
     // Only a copy that keeps players gone from the file writes other groups than it holds.
     const bool anyGone = std::find(mGone.begin(), mGone.end(), true) != mGone.end();
     const TGroups view = anyGone ? FileView() : TGroups();
     for (const auto& [groupKey, slots] : anyGone ? view : mGroups)
     {
-        appendKey(groupKey);
+        if (firstGroup && !mBuiltTurns.empty())
+        {
+            plain.assign(groupKey.c_str(), groupKey.c_str() + groupKey.Length() + 1);
+            for (const TPrefsTurn& turn : mBuiltTurns)
+            {
+                PutU32(plain, static_cast<uint32_t>(turn.mCopy));
+                PutU32(plain, static_cast<uint32_t>(turn.mCopy >> 32));
+                PutU32(plain, turn.mSaves);
+            }
+            append("IKEY", plain.data(), plain.size(), true);
+        }
+        else
+        {
+            appendKey(groupKey);
+        }
+        firstGroup = false;
         for (size_t s = 0; s < slots.size(); ++s)
         {
             plain.clear();
@@ -783,7 +864,8 @@ bool TPrefs::KeepDamagedFile()
 
 TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
                                      const std::vector<int>& origins, const std::vector<bool>& gone,
-                                     const TSlotList& disk, std::vector<int>& mergedOrigins,
+                                     const TSlotList& disk, bool outOfTurn,
+                                     std::vector<int>& mergedOrigins,
                                      std::vector<bool>& mergedGone) const
 {
     mergedOrigins.clear();
@@ -876,8 +958,9 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
                          : MergeSlot(nullptr, mine[k], disk[static_cast<size_t>(there)]),
                  there, static_cast<int>(k), false);
         }
-        else if (madeHere || changedHere)
+        else if (madeHere || changedHere || (outOfTurn && !wasGone))
         {
+            // A file written out of turn never had this player to delete.
             keep(mine[k], -1, static_cast<int>(k), false);
         }
         else if (current)
@@ -932,13 +1015,14 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
 bool TPrefs::TakeIn(const std::vector<uint8_t>& data)
 {
     TGroups disk;
+    TTurns diskTurns;
     size_t badChunk = 0;
     if (data.empty())
     {
         Log("ERROR: Preferences file '%s' was emptied since it was read; it is not taken in",
             ShownPath(mFileName).c_str());
     }
-    else if (ReadAllChunks(data.data(), data.size(), disk, nullptr, badChunk) !=
+    else if (ReadAllChunks(data.data(), data.size(), disk, nullptr, badChunk, &diskTurns) !=
              TChunkReading::kWhole)
     {
         Log("ERROR: Preferences file '%s' was damaged since it was read (at byte %u); it is "
@@ -947,6 +1031,19 @@ bool TPrefs::TakeIn(const std::vector<uint8_t>& data)
     }
     else
     {
+        // This copy's last save is not among those the file took in: it was written by a copy
+        // that held the lock no more (taken from it as left), over this copy's save.
+        const bool outOfTurn =
+            mWrittenTurn > 0 &&
+            std::none_of(diskTurns.begin(), diskTurns.end(),
+                         [&](const TPrefsTurn& turn)
+                         { return turn.mCopy == mCopyId && turn.mSaves >= mWrittenTurn; });
+        if (outOfTurn)
+        {
+            Log("ERROR: Preferences file '%s' was replaced by a copy that had not read this "
+                "one's last save; the players it lacks are kept",
+                ShownPath(mFileName).c_str());
+        }
         TGroups merged;
         std::vector<int> currentOrigins;
         std::vector<bool> currentGone;
@@ -988,7 +1085,7 @@ bool TPrefs::TakeIn(const std::vector<uint8_t>& data)
             std::vector<int> mergedOrigins;
             std::vector<bool> mergedGone;
             TSlotList slots = MergeSlots(current, slotsOf(mBase), mine, origins, mGone,
-                                         slotsOf(disk), mergedOrigins, mergedGone);
+                                         slotsOf(disk), outOfTurn, mergedOrigins, mergedGone);
             if (current)
             {
                 currentOrigins = mergedOrigins;
@@ -1000,6 +1097,7 @@ bool TPrefs::TakeIn(const std::vector<uint8_t>& data)
         mGroups = std::move(merged);
         SelectCurrentGroup();
         mBase = std::move(disk);
+        mBaseTurns = std::move(diskTurns);
         mOrigins = std::move(currentOrigins);
         mGone = std::move(currentGone);
         mOrigins.resize(mCurrent->size(), -1);
@@ -1079,7 +1177,15 @@ public:
         bytes = mPrefs.BuildFile();
         return true;
     }
-    void Written() override { mPrefs.RememberGroups(); }
+    void Written() override
+    {
+        mPrefs.RememberGroups();
+        mPrefs.mBaseTurns = mPrefs.mBuiltTurns;
+        if (!mPrefs.mBuiltTurns.empty())
+        {
+            mPrefs.mWrittenTurn = mPrefs.mBuiltTurns.front().mSaves;
+        }
+    }
 
 private:
     TPrefs& mPrefs;

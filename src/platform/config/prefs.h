@@ -28,6 +28,14 @@ constexpr int kPrefsMaxSlot = 1024;
 // A larger file is damage (or something else put there), refused before it is read.
 constexpr int kPrefsMaxFileBytes = 4 * static_cast<int>(kPrefsMaxChunk);
 
+// A copy's place among the saves a file took in (see prefs.cpp).
+struct TPrefsTurn
+{
+    uint64_t mCopy;
+    uint32_t mSaves;
+};
+using TPrefsTurns = std::vector<TPrefsTurn>;
+
 class TPrefs
 {
 public:
@@ -102,6 +110,7 @@ public:
 
 private:
     using TGroups = std::map<TString, TSlotList>;
+    using TTurns = TPrefsTurns;
 
     void Load();
     enum class TFileRead
@@ -123,10 +132,12 @@ private:
     void RememberGroups();
     // One group's slots: this copy's (`mine`, each from `origins` in `base`, -1 made since or
     // gone) over the file's (`disk`). `current`: the group this copy plays in, whose current user
-    // it keeps, and whose players keep their places (`gone` those deleted there).
+    // it keeps, and whose players keep their places (`gone` those deleted there). `outOfTurn`: the
+    // file was written over this copy's last save without taking it in, so a player it lacks was
+    // not deleted there.
     TSlotList MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
                          const std::vector<int>& origins, const std::vector<bool>& gone,
-                         const TSlotList& disk, std::vector<int>& mergedOrigins,
+                         const TSlotList& disk, bool outOfTurn, std::vector<int>& mergedOrigins,
                          std::vector<bool>& mergedGone) const;
     void SelectCurrentGroup();
     // Grows the current group to hold user's slot; null (and a log line) for an invalid user.
@@ -143,7 +154,7 @@ private:
     // LoadChunks without its report.
     // Into `groups`; `firstKey` is the first chunk's install key (lower case) when it was read.
     TChunkReading ReadAllChunks(const uint8_t* data, size_t size, TGroups& groups,
-                                TString* firstKey, size_t& badChunk);
+                                TString* firstKey, size_t& badChunk, TTurns* turns = nullptr);
     void AppendChunk(std::vector<uint8_t>& out, const char* tag, const uint8_t* plain, size_t n,
                      bool encipher);
 
@@ -158,6 +169,13 @@ private:
     std::vector<bool> mGone;
     // The file as this copy last read or wrote it, and how it is saved.
     TSharedSave mSaves;
+    // This copy's id among the saves a file took in, how many of its saves a file it wrote
+    // counted (0: none yet), the count of the file as last read or written, and the one the last
+    // file built carries.
+    uint64_t mCopyId;
+    uint32_t mWrittenTurn = 0;
+    TTurns mBaseTurns;
+    TTurns mBuiltTurns;
     TString mNameKey;
     TString mCurrentUserKey;
     TString mFileName;

@@ -74,6 +74,7 @@ bool TSharedSave::Save(TStore& store)
     TFileLock lock(mName);
     if (!lock.Held())
         return false;
+    mStandIn = lock.HeldByStandIn();
     lock.NoteFile();
     // A damaged file that could not be kept is still the only copy of what it held.
     if (mDamaged)

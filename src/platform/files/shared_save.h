@@ -70,6 +70,9 @@ public:
     // When it fails again those changes are lost, which is said in the log and on standard error.
     bool SavePending(TStore& store);
     bool HasUnsavedChanges() const { return mUnsaved; }
+    // Whether the save under way holds its lock by a stand-in (which a copy that cannot ask its
+    // holder takes as left once old enough): what the store builds then tells a later reader.
+    bool HoldsStandIn() const { return mStandIn; }
 
 private:
     bool TakeInOtherSaves(TStore& store, TFileLock& lock);
@@ -82,4 +85,5 @@ private:
     bool mDamaged = false;
     bool mKeepFailureSaid = false;
     bool mUnsaved = false;
+    bool mStandIn = false;
 };
