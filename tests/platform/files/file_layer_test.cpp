@@ -233,6 +233,11 @@ TEST_F(FileLayerTest, ALockThatCannotBeFlockedFallsBackToAStandInThatStillExclud
             TFileLock first("user:prefs.dat");
             ASSERT_TRUE(first.Held()) << first.GetReason().c_str();
             EXPECT_TRUE(fs::exists(standIn));
+            // Its holder touches it at each check before a rename: one held for an hour by a copy
+            // that cannot be asked (another machine's) is held all the same once checked.
+            std::ofstream(standIn, std::ios::binary | std::ios::trunc)
+                << "another-boot/pid:[1] 77 1234\n";
+            fs::last_write_time(standIn, fs::file_time_type::clock::now() - std::chrono::hours(1));
             TString reason;
             first.NoteFile();
             EXPECT_TRUE(first.MayReplace(reason)) << reason.c_str();
