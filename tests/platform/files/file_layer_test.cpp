@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -292,12 +293,22 @@ TEST_F(FileLayerTest, AStandInsHolderThatCanBeAskedIsAskedWhateverItsAge)
             sys::LockResult result = sys::LockResult::kRefused;
             const int fd = sys::LockFile(lockFile, request, reason, result);
             const char said = fd >= 0 ? 'y' : 'n';
-            if (write(ready[1], &said, 1) != 1 || !running)
+            if (write(ready[1], &said, 1) != 1 || !running || fd < 0)
                 _exit(0);
             pause();
             _exit(0);
         }
         close(ready[1]);
+        // Ended whatever the test finds: a holder left stopped would hold the test's output open.
+        struct Reaped
+        {
+            pid_t mPid;
+            ~Reaped()
+            {
+                if (kill(mPid, SIGKILL) == 0)
+                    waitpid(mPid, nullptr, 0);
+            }
+        } reaped{holder};
         char said = 0;
         ASSERT_EQ(read(ready[0], &said, 1), 1);
         close(ready[0]);
@@ -317,6 +328,7 @@ TEST_F(FileLayerTest, AStandInsHolderThatCanBeAskedIsAskedWhateverItsAge)
             EXPECT_TRUE(TFileLock("user:prefs.dat").Held()) << "taken once its holder ended";
         }
         EXPECT_FALSE(fs::exists(standIn));
+        fs::remove(standIn);
     }
     sys::InjectLockFailure(0);
     SetFileLockWait(kFileLockWaitMs);
