@@ -16,6 +16,7 @@
 #include "script/window_script_seam.h"
 
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 
@@ -503,7 +504,9 @@ int32_t Settings::GetCurrentScore() const
 {
     if (!mHiscores)
         return 0;
-    TString name = GetCurrentUserName();
+    // A row another copy entered under the name in another case is this player's, as its profile
+    // is.
+    const TString name = FoldCase(GetCurrentUserName());
     for (int i = 0; i < mHiscores->GetNumScores(true); ++i)
     {
         char entryName[64] = {};
@@ -512,7 +515,7 @@ int32_t Settings::GetCurrentScore() const
                                  nullptr, 0))
             continue;
         entryName[sizeof entryName - 1] = '\0';
-        if (name == TString(entryName))
+        if (std::strcmp(FoldCase(TString(entryName)).c_str(), name.c_str()) == 0)
             return score;
     }
     return 0;

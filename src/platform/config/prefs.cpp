@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace
@@ -181,19 +182,17 @@ TPrefs::TSlot MergeSlot(const TPrefs::TSlot* base, const TPrefs::TSlot& mine,
     return merged;
 }
 
-// What tells a player's slot from another: its name, whose letters A-Z match a-z (as a copy's own
-// check of a new name takes them: two copies making "Ann" and "ann" made one player); a slot
-// without one has none.
+// What tells a player's slot from another: its name, folded as a copy's own check of a new name
+// folds it ("ÉVA" and "éva", "Ann" and "ann" made in two copies are one player); a slot without
+// one has none.
 bool SlotName(const TPrefs::TSlot& slot, const TString& nameKey, std::string& name)
 {
     auto found = slot.find(nameKey);
     if (found == slot.end())
         return false;
-    name.assign(found->second.begin(),
-                std::find(found->second.begin(), found->second.end(), uint8_t{0}));
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    const std::string text(found->second.begin(),
+                           std::find(found->second.begin(), found->second.end(), uint8_t{0}));
+    name = FoldCase(TString(text.c_str(), static_cast<unsigned>(text.size()))).c_str();
     return true;
 }
 
@@ -259,6 +258,48 @@ bool ReadUserIndex(const std::vector<uint8_t>& value, int& index)
     return true;
 }
 
+// Which copies' saves a file took in, written where the file's first group names its install key,
+// after its NUL (every reader takes the key up to it and passes over the rest): for each copy,
+// most recent first, its id (u64) and how many of its saves carried this (u32). A file written
+// while the lock was a stand-in carries it, as does each file saved over one that did: a stand-in
+// taken from a holder that still runs lets that holder replace the file out of turn, and a copy
+// whose own last save a file does not count knows the file was written without it.
+constexpr size_t kTurnBytes = 12;
+constexpr size_t kMaxTurns = 32;
+
+void ReadTurns(const std::vector<uint8_t>& payload, TPrefsTurns& turns)
+{
+    turns.clear();
+    const auto nul = std::find(payload.begin(), payload.end(), uint8_t{0});
+    if (nul == payload.end())
+    {
+        return;
+    }
+    const size_t start = static_cast<size_t>(nul - payload.begin()) + 1;
+    const size_t rest = payload.size() - start;
+    if (rest % kTurnBytes != 0 || rest / kTurnBytes > kMaxTurns)
+    {
+        return;
+    }
+    for (size_t at = start; at < payload.size(); at += kTurnBytes)
+    {
+        const uint64_t copy = uint64_t(ReadU32(&payload[at])) | uint64_t(ReadU32(&payload[at + 4]))
+                                                                    << 32;
+        turns.push_back({copy, ReadU32(&payload[at + 8])});
+    }
+}
+
+uint64_t NewCopyId()
+{
+    std::random_device device;
+    uint64_t id = 0;
+    while (id == 0)
+    {
+        id = uint64_t(device()) << 32 | device();
+    }
+    return id;
+}
+
 } // namespace
 
 // One version of the file: the groups as a save writes them, made at the request, and what the
@@ -283,19 +324,23 @@ public:
     std::unique_ptr<TSharedSave::TTaken> Parse(const std::vector<uint8_t>& bytes) override
     {
         auto taken = std::make_unique<TTaken>();
-        if (!ParseTakeIn(*mCipher, mFileName, mShown, bytes, taken->mDisk))
+        if (!ParseTakeIn(*mCipher, mFileName, mShown, bytes, taken->mDisk, taken->mTurns))
             return nullptr;
         return taken;
     }
-    bool Build(std::vector<uint8_t>& bytes, TString&) override
+    bool Build(std::vector<uint8_t>& bytes, TString&, bool standIn) override
     {
-        bytes = BuildChunks(*mCipher, mView, mInstallKey);
+        // Whether the lock is a stand-in is known only here, as the saver holds it.
+        mBuiltTurns = NextTurns(mCopyId, mWrittenTurn, mBaseTurns, standIn);
+        bytes = BuildChunks(*mCipher, mView, mInstallKey, mBuiltTurns);
         return true;
     }
 
     struct TTaken : TSharedSave::TTaken
     {
         TGroups mDisk;
+        // The copies' saves the file took in: the owner's out-of-turn check.
+        TTurns mTurns;
     };
 
     TGroups mView;
@@ -307,6 +352,12 @@ public:
     // For each slot of the current group as it was made: its place among those written, or -1
     // (gone from the file).
     std::vector<int> mWritten;
+    // This copy's id, its last save's turn and the turns of the file it stands on, as they were
+    // when the version was made; the turns the file built carries (the saver's, until written).
+    uint64_t mCopyId = 0;
+    uint32_t mWrittenTurn = 0;
+    TTurns mBaseTurns;
+    TTurns mBuiltTurns;
 };
 
 // The preferences' steps of the saves copies of the game share.
@@ -324,6 +375,9 @@ public:
         version->mFileName = p.mFileName;
         version->mShown = ShownPath(p.mFileName);
         version->mCipher = p.mSaverCipher;
+        version->mCopyId = p.mCopyId;
+        version->mWrittenTurn = p.mWrittenTurn;
+        version->mBaseTurns = p.mBaseTurns;
         const size_t count = p.mCurrent->size();
         version->mWritten.assign(count, -1);
         p.mSnapSlots.resize(count);
@@ -338,7 +392,8 @@ public:
     }
     void TakeIn(TSharedSave::TTaken& taken) override
     {
-        mPrefs.TakeIn(std::move(static_cast<TVersion::TTaken&>(taken).mDisk));
+        auto& disk = static_cast<TVersion::TTaken&>(taken);
+        mPrefs.TakeIn(std::move(disk.mDisk), std::move(disk.mTurns));
     }
     void Written(TSharedSave::TVersion& written) override
     {
@@ -347,6 +402,11 @@ public:
         TPrefs& p = mPrefs;
         auto& version = static_cast<TVersion&>(written);
         p.mBase = std::move(version.mView);
+        p.mBaseTurns = std::move(version.mBuiltTurns);
+        if (!p.mBaseTurns.empty())
+        {
+            p.mWrittenTurn = p.mBaseTurns.front().mSaves;
+        }
         const size_t count = p.mCurrent->size();
         p.mOrigins.assign(count, -1);
         p.mGone.resize(count, false);
@@ -366,7 +426,7 @@ TPrefs::TPrefs(bool writable)
     : mCipher(EncryptionKeyFromConfig()),
       mSaverCipher(std::make_shared<TCipher>(GetConfig("encryptionkey", ""))),
       mSaves("user:prefs.dat", kPrefsMaxFileBytes, kPrefsWords),
-      mStore(std::make_unique<TStore>(*this)), mWritable(writable)
+      mStore(std::make_unique<TStore>(*this)), mCopyId(NewCopyId()), mWritable(writable)
 {
     mInstallKey = GetConfig("installkey", "");
     if (mInstallKey.Length() == 0)
@@ -486,8 +546,8 @@ void TPrefs::RememberGroups()
     }
 }
 
-bool TPrefs::ReadChunk(TCipher& cipher, const uint8_t* data, size_t size, size_t& pos,
-                       char tag[4], std::vector<uint8_t>& payload)
+bool TPrefs::ReadChunk(TCipher& cipher, const uint8_t* data, size_t size, size_t& pos, char tag[4],
+                       std::vector<uint8_t>& payload)
 {
     if (pos > size || size - pos < 8)
     {
@@ -508,7 +568,7 @@ bool TPrefs::ReadChunk(TCipher& cipher, const uint8_t* data, size_t size, size_t
     }
     payload.assign(PaddedLength(length), 0);
     if (cipher.Decrypt(body, static_cast<int>(length), payload.data(),
-                        static_cast<int>(payload.size()), false) != 0)
+                       static_cast<int>(payload.size()), false) != 0)
     {
         return false;
     }
@@ -526,7 +586,7 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
     size_t badChunk = 0;
     TString firstKey;
     const TChunkReading reading =
-        ReadAllChunks(mCipher, data, size, mGroups, &firstKey, badChunk);
+        ReadAllChunks(mCipher, data, size, mGroups, &firstKey, badChunk, &mBaseTurns);
     if (installFileEmpty && firstKey.Length() > 0)
     {
         mInstallKey = firstKey;
@@ -554,8 +614,14 @@ void TPrefs::LoadChunks(const uint8_t* data, size_t size, bool installFileEmpty)
 }
 
 TPrefs::TChunkReading TPrefs::ReadAllChunks(TCipher& cipher, const uint8_t* data, size_t size,
-                                            TGroups& groups, TString* firstKey, size_t& badChunk)
+                                            TGroups& groups, TString* firstKey, size_t& badChunk,
+                                            TTurns* turns)
 {
+    if (turns != nullptr)
+    {
+        turns->clear();
+    }
+    bool firstGroup = true;
     size_t pos = 0;
     char tag[4];
     std::vector<uint8_t> payload;
@@ -603,6 +669,11 @@ TPrefs::TChunkReading TPrefs::ReadAllChunks(TCipher& cipher, const uint8_t* data
         case 'I':
             group = &groups[LowerCase(PayloadText(payload))];
             slot = -1;
+            if (turns != nullptr && firstGroup)
+            {
+                ReadTurns(payload, *turns);
+            }
+            firstGroup = false;
             break;
         case 'U':
         {
@@ -850,11 +921,30 @@ std::vector<uint8_t> TPrefs::BuildFile()
 {
     // Only a copy that keeps players gone from the file writes other groups than it holds.
     const bool anyGone = std::find(mGone.begin(), mGone.end(), true) != mGone.end();
-    return BuildChunks(mCipher, anyGone ? FileView() : mGroups, mInstallKey);
+    return BuildChunks(mCipher, anyGone ? FileView() : mGroups, mInstallKey,
+                       NextTurns(mCopyId, mWrittenTurn, mBaseTurns, false));
+}
+
+TPrefs::TTurns TPrefs::NextTurns(uint64_t copyId, uint32_t writtenTurn, const TTurns& base,
+                                 bool standIn)
+{
+    TTurns turns;
+    if (standIn || !base.empty())
+    {
+        turns.push_back({copyId, writtenTurn + 1});
+        for (const TPrefsTurn& turn : base)
+        {
+            if (turn.mCopy != copyId && turns.size() < kMaxTurns)
+            {
+                turns.push_back(turn);
+            }
+        }
+    }
+    return turns;
 }
 
 std::vector<uint8_t> TPrefs::BuildChunks(TCipher& cipher, const TGroups& groups,
-                                         const TString& installKey)
+                                         const TString& installKey, const TTurns& turns)
 {
     std::vector<uint8_t> body;
     std::vector<uint32_t> sums;
@@ -869,10 +959,26 @@ std::vector<uint8_t> TPrefs::BuildChunks(TCipher& cipher, const TGroups& groups,
         append("IKEY", reinterpret_cast<const uint8_t*>(key.c_str()),
                static_cast<size_t>(key.Length()) + 1, true);
     };
+    bool firstGroup = true;
     std::vector<uint8_t> plain;
     for (const auto& [groupKey, slots] : groups)
     {
-        appendKey(groupKey);
+        if (firstGroup && !turns.empty())
+        {
+            plain.assign(groupKey.c_str(), groupKey.c_str() + groupKey.Length() + 1);
+            for (const TPrefsTurn& turn : turns)
+            {
+                PutU32(plain, static_cast<uint32_t>(turn.mCopy));
+                PutU32(plain, static_cast<uint32_t>(turn.mCopy >> 32));
+                PutU32(plain, turn.mSaves);
+            }
+            append("IKEY", plain.data(), plain.size(), true);
+        }
+        else
+        {
+            appendKey(groupKey);
+        }
+        firstGroup = false;
         for (size_t s = 0; s < slots.size(); ++s)
         {
             plain.clear();
@@ -911,7 +1017,8 @@ std::vector<uint8_t> TPrefs::BuildChunks(TCipher& cipher, const TGroups& groups,
 
 TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
                                      const std::vector<int>& origins, const std::vector<bool>& gone,
-                                     const TSlotList& disk, std::vector<int>& mergedOrigins,
+                                     const TSlotList& disk, bool outOfTurn,
+                                     std::vector<int>& mergedOrigins,
                                      std::vector<bool>& mergedGone) const
 {
     mergedOrigins.clear();
@@ -1004,8 +1111,9 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
                          : MergeSlot(nullptr, mine[k], disk[static_cast<size_t>(there)]),
                  there, static_cast<int>(k), false);
         }
-        else if (madeHere || changedHere)
+        else if (madeHere || changedHere || (outOfTurn && !wasGone))
         {
+            // A file written out of turn never had this player to delete.
             keep(mine[k], -1, static_cast<int>(k), false);
         }
         else if (current)
@@ -1058,7 +1166,7 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
 }
 
 bool TPrefs::ParseTakeIn(TCipher& cipher, const TString& fileName, const TString& shown,
-                         const std::vector<uint8_t>& data, TGroups& disk)
+                         const std::vector<uint8_t>& data, TGroups& disk, TTurns& turns)
 {
     size_t badChunk = 0;
     if (data.empty())
@@ -1067,7 +1175,7 @@ bool TPrefs::ParseTakeIn(TCipher& cipher, const TString& fileName, const TString
             shown.c_str());
         return false;
     }
-    if (ReadAllChunks(cipher, data.data(), data.size(), disk, nullptr, badChunk) !=
+    if (ReadAllChunks(cipher, data.data(), data.size(), disk, nullptr, badChunk, &turns) !=
         TChunkReading::kWhole)
     {
         Log("ERROR: Preferences file '%s' was damaged since it was read (at byte %u); it is "
@@ -1078,8 +1186,21 @@ bool TPrefs::ParseTakeIn(TCipher& cipher, const TString& fileName, const TString
     return true;
 }
 
-void TPrefs::TakeIn(TGroups disk)
+void TPrefs::TakeIn(TGroups disk, TTurns diskTurns)
 {
+    // This copy's last save is not among those the file took in: it was written by a copy that
+    // held the lock no more (taken from it as left), over this copy's save.
+    const bool outOfTurn = mWrittenTurn > 0 && std::none_of(diskTurns.begin(), diskTurns.end(),
+                                                            [&](const TPrefsTurn& turn) {
+                                                                return turn.mCopy == mCopyId &&
+                                                                       turn.mSaves >= mWrittenTurn;
+                                                            });
+    if (outOfTurn)
+    {
+        Log("ERROR: Preferences file '%s' was replaced by a copy that had not read this one's last "
+            "save; the players it lacks are kept",
+            ShownPath(mFileName).c_str());
+    }
     TGroups merged;
     std::vector<int> currentOrigins;
     std::vector<bool> currentGone;
@@ -1120,8 +1241,8 @@ void TPrefs::TakeIn(TGroups disk)
         }
         std::vector<int> mergedOrigins;
         std::vector<bool> mergedGone;
-        TSlotList slots = MergeSlots(current, slotsOf(mBase), mine, origins, mGone,
-                                     slotsOf(disk), mergedOrigins, mergedGone);
+        TSlotList slots = MergeSlots(current, slotsOf(mBase), mine, origins, mGone, slotsOf(disk),
+                                     outOfTurn, mergedOrigins, mergedGone);
         if (current)
         {
             currentOrigins = mergedOrigins;
@@ -1133,6 +1254,7 @@ void TPrefs::TakeIn(TGroups disk)
     mGroups = std::move(merged);
     SelectCurrentGroup();
     mBase = std::move(disk);
+    mBaseTurns = std::move(diskTurns);
     mOrigins = std::move(currentOrigins);
     mGone = std::move(currentGone);
     mOrigins.resize(mCurrent->size(), -1);

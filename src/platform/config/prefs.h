@@ -35,6 +35,14 @@ constexpr int kPrefsMaxSlot = 1024;
 // A larger file is damage (or something else put there), refused before it is read.
 constexpr int kPrefsMaxFileBytes = 4 * static_cast<int>(kPrefsMaxChunk);
 
+// A copy's place among the saves a file took in (see prefs.cpp).
+struct TPrefsTurn
+{
+    uint64_t mCopy;
+    uint32_t mSaves;
+};
+using TPrefsTurns = std::vector<TPrefsTurn>;
+
 class TPrefs
 {
 public:
@@ -139,6 +147,7 @@ public:
 
 private:
     using TGroups = std::map<TString, TSlotList>;
+    using TTurns = TPrefsTurns;
 
     void Load();
     enum class TFileRead
@@ -153,12 +162,18 @@ private:
     class TVersion;
     class TStore;
     // Another copy's file taken apart; false (logged) when the bytes are no file a save writes.
+    // `turns`: the copies' saves the file took in.
     static bool ParseTakeIn(TCipher& cipher, const TString& fileName, const TString& shown,
-                            const std::vector<uint8_t>& data, TGroups& disk);
-    // Takes in what another copy wrote since this one last read or wrote the file.
-    void TakeIn(TGroups disk);
+                            const std::vector<uint8_t>& data, TGroups& disk, TTurns& turns);
+    // Takes in what another copy wrote since this one last read or wrote the file (`diskTurns`
+    // the saves it took in).
+    void TakeIn(TGroups disk, TTurns diskTurns);
+    // The turns a file this copy writes carries: counted from the file taken in (`base`), begun
+    // by a save under a stand-in; none otherwise.
+    static TTurns NextTurns(uint64_t copyId, uint32_t writtenTurn, const TTurns& base,
+                            bool standIn);
     static std::vector<uint8_t> BuildChunks(TCipher& cipher, const TGroups& groups,
-                                            const TString& installKey);
+                                            const TString& installKey, const TTurns& turns);
     // The groups as a save writes them: without the players gone from the file, the current
     // player's index counted among those written.
     std::map<TString, TSlotList> FileView() const;
@@ -167,10 +182,12 @@ private:
     void RememberGroups();
     // One group's slots: this copy's (`mine`, each from `origins` in `base`, -1 made since or
     // gone) over the file's (`disk`). `current`: the group this copy plays in, whose current user
-    // it keeps, and whose players keep their places (`gone` those deleted there).
+    // it keeps, and whose players keep their places (`gone` those deleted there). `outOfTurn`: the
+    // file was written over this copy's last save without taking it in, so a player it lacks was
+    // not deleted there.
     TSlotList MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
                          const std::vector<int>& origins, const std::vector<bool>& gone,
-                         const TSlotList& disk, std::vector<int>& mergedOrigins,
+                         const TSlotList& disk, bool outOfTurn, std::vector<int>& mergedOrigins,
                          std::vector<bool>& mergedGone) const;
     void SelectCurrentGroup();
     // Grows the current group to hold user's slot; null (and a log line) for an invalid user.
@@ -187,7 +204,8 @@ private:
     // LoadChunks without its report.
     // Into `groups`; `firstKey` is the first chunk's install key (lower case) when it was read.
     static TChunkReading ReadAllChunks(TCipher& cipher, const uint8_t* data, size_t size,
-                                       TGroups& groups, TString* firstKey, size_t& badChunk);
+                                       TGroups& groups, TString* firstKey, size_t& badChunk,
+                                       TTurns* turns = nullptr);
     static void AppendChunk(TCipher& cipher, std::vector<uint8_t>& out, const char* tag,
                             const uint8_t* plain, size_t n, bool encipher);
 
@@ -208,6 +226,11 @@ private:
     // The file as this copy last read or wrote it, and how it is saved.
     TSharedSave mSaves;
     std::unique_ptr<TStore> mStore;
+    // This copy's id among the saves a file took in, how many of its saves a file it wrote
+    // counted (0: none yet), and the count of the file as last read or written.
+    uint64_t mCopyId;
+    uint32_t mWrittenTurn = 0;
+    TTurns mBaseTurns;
     TString mNameKey;
     TString mCurrentUserKey;
     TString mFileName;

@@ -251,6 +251,8 @@ struct TLockWaits
     std::set<std::string> mWaitedOut;
     std::set<std::string> mSaid;
     std::function<bool()> mEnded;
+    // Tests: run after a replace check passed, before the rename.
+    std::function<void()> mReplaceChecked;
 };
 
 TLockWaits& LockWaits()
@@ -347,6 +349,11 @@ TFileLock::~TFileLock()
     sys::UnlockFile(mHandle);
 }
 
+bool TFileLock::HeldByStandIn() const
+{
+    return mHandle >= 0 && sys::LockIsStandIn(mHandle);
+}
+
 void TFileLock::NoteFile()
 {
     mNoted = sys::IdentifyFile(mFileLocation.c_str());
@@ -364,7 +371,20 @@ bool TFileLock::MayReplace(TString& reason) const
         reason = "it was replaced or written by something else while it was written";
         return false;
     }
+    std::function<void()> checked;
+    {
+        std::lock_guard<std::mutex> guard(LockWaits().mMutex);
+        checked = LockWaits().mReplaceChecked;
+    }
+    if (checked)
+        checked();
     return true;
+}
+
+void SetReplaceCheckedHook(std::function<void()> hook)
+{
+    std::lock_guard<std::mutex> guard(LockWaits().mMutex);
+    LockWaits().mReplaceChecked = std::move(hook);
 }
 
 bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString& reason)

@@ -154,6 +154,9 @@ public:
     TFileLock& operator=(const TFileLock&) = delete;
 
     bool Held() const { return mHandle >= 0; }
+    // Held by a stand-in: a copy that cannot ask whether its holder still runs may take it as
+    // left.
+    bool HeldByStandIn() const;
     // Why it is not held.
     const TString& GetReason() const { return mReason; }
     // Notes what is at the data file's name now: called under the lock before the file is read,
@@ -180,6 +183,9 @@ uint32_t GetFileLockWait(const TString& name);
 // What ends a wait for a lock at once when it holds: the program's shell gives a quit request the
 // main loop must answer. Nothing by default.
 void SetFileLockWaitEnd(std::function<bool()> ended);
+// Tests: run each time a replace check passed, just before the rename it allows (a copy stopped
+// there, as long as the hook runs); empty ends it.
+void SetReplaceCheckedHook(std::function<void()> hook);
 
 // Tests: the next disk write's close fails with the given system error number as a full disk would
 // (the temporary file removed, the old file kept); 0 cancels.

@@ -134,7 +134,8 @@ TSharedSave::TResult TSharedSave::Run(TJob& job, TStore* inlineStore)
     }
     TString reason = "nothing to write";
     bytes.clear();
-    if (job.version->Build(bytes, reason) && bytes.size() > static_cast<size_t>(mMaxBytes))
+    if (job.version->Build(bytes, reason, lock.HeldByStandIn()) &&
+        bytes.size() > static_cast<size_t>(mMaxBytes))
     {
         // The next start would refuse it, and lose everything in it.
         reason = TString::Format("%u bytes, more than the %d a reader takes",

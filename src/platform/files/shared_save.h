@@ -55,7 +55,10 @@ public:
         // writes: they are then kept aside and never taken in.
         virtual std::unique_ptr<TTaken> Parse(const std::vector<uint8_t>& bytes) = 0;
         // The whole file to write; false with the reason when nothing may be written.
-        virtual bool Build(std::vector<uint8_t>& bytes, TString& reason) = 0;
+        // `standIn`: the lock this save holds is a stand-in (which a copy that cannot ask its
+        // holder takes as left once old enough), known only once it is held: what is built then
+        // tells a later reader.
+        virtual bool Build(std::vector<uint8_t>& bytes, TString& reason, bool standIn) = 0;
     };
 
     // What a store does at the steps of its saves, on the owner's thread.

@@ -124,8 +124,8 @@ bool WarnIfUserFolderReadOnly(const TString& folder)
     return false;
 }
 
-// Said at the start, as a folder that cannot be written is: a save lock that cannot be had (nor
-// its stand-in) puts every save of its file off for good. One held by another copy will be had.
+} // namespace
+
 void WarnIfSavesCannotBeLocked(const TString& folder)
 {
     if (folder.Length() == 0)
@@ -135,10 +135,17 @@ void WarnIfSavesCannotBeLocked(const TString& folder)
         const std::string file = std::string(folder.c_str()) + "/" + name;
         sys::LockRequest request;
         request.standIn = true;
+        std::string aging;
+        request.agingNote = &aging;
         std::string reason;
         sys::LockResult result = sys::LockResult::kRefused;
         const int handle = sys::LockFile(file + ".lock", request, reason, result);
         sys::UnlockFile(handle);
+        if (handle < 0 && result == sys::LockResult::kBusy && !aging.empty())
+            LogAndSay(TString::Format("ERROR: The lock of '%s' is held (%s): saves wait until "
+                                      "then, and a run that ends sooner loses its changes.",
+                                      file.c_str(), aging.c_str())
+                          .c_str());
         if (handle >= 0 || result != sys::LockResult::kRefused)
             continue;
         LogAndSay(TString::Format("ERROR: The lock of '%s' cannot be had (%s): changes made in "
@@ -148,6 +155,8 @@ void WarnIfSavesCannotBeLocked(const TString& folder)
     }
 }
 
+namespace
+{
 // A second start ends at once; without a word, a player who started it from a terminal (or a
 // launcher whose window is hidden) cannot tell a refusal from a crash.
 void SayAlreadyRunning(bool raised)

@@ -20,5 +20,11 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
 // The "options=" pairs of a command line, stored with SetConfig.
 void StoreCommandLineOptions(const TCommandLine& commandLine);
 
+// Said at the start (log and standard error), as a data folder that cannot be written is: a save
+// lock of "prefs.dat" or "hiscore.dat" in `folder` that cannot be had (nor its stand-in) puts every
+// save of its file off for good; a stand-in only its age will free puts them off until then. One
+// held by another copy that can be asked will be had.
+void WarnIfSavesCannotBeLocked(const TString& folder);
+
 // The runtime generator's start-up seed for a tick count: (ticks * 8627) mod 104729, wrapping.
 uint32_t StartupSeed(uint32_t ticks);

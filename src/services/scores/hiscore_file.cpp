@@ -436,7 +436,7 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
             here.insert(id);
             entries.push_back(e);
         }
-        // Best first, as Insert keeps them; the lowest past the table's limit fall off.
+        // Higher first, as Insert keeps them.
         std::stable_sort(entries.begin(), entries.end(),
                          [](const ScoreEntry& a, const ScoreEntry& b)
                          { return a.mScore > b.mScore; });
@@ -459,8 +459,10 @@ void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THisco
             }
             entries = std::move(kept);
         }
-        if (entries.size() > static_cast<size_t>(kMaxScoreEntries))
-            entries.resize(static_cast<size_t>(kMaxScoreEntries));
+        // Past the table's limit, the worst by its order fall off (in a table of times the
+        // slowest).
+        while (entries.size() > static_cast<size_t>(kMaxScoreEntries))
+            entries.erase(entries.begin() + static_cast<long>(WorstScoreRow(entries, lowerFirst)));
         auto merged = std::make_unique<ScoreTable>(mode);
         for (ScoreEntry& e : entries)
             merged->AppendStored(std::move(e));
@@ -500,7 +502,7 @@ int CountHiscoreNodes(const THiscoreData& data)
     return nodes;
 }
 
-int TrimHiscoreData(THiscoreData& data, int maxNodes)
+int TrimHiscoreData(THiscoreData& data, int maxNodes, const THiscoreBestModes& bestModes)
 {
     int nodes = CountHiscoreNodes(data);
     int dropped = 0;
@@ -513,8 +515,11 @@ int TrimHiscoreData(THiscoreData& data, int maxNodes)
                 longest = table.get();
         if (longest == nullptr)
             return -1;
-        nodes -= RowNodes(longest->GetEntries().back());
-        longest->RemoveAt(longest->GetCount() - 1);
+        const auto order = bestModes.find(longest->GetName());
+        const size_t worst =
+            WorstScoreRow(longest->GetEntries(), order != bestModes.end() && order->second);
+        nodes -= RowNodes(longest->GetEntries()[worst]);
+        longest->RemoveAt(static_cast<int>(worst));
         ++dropped;
     }
     return dropped;

@@ -56,17 +56,18 @@ THiscoreData CopyHiscoreData(const THiscoreData& data);
 // Takes what this copy changed since it read `base` (entries added, improved or removed, told
 // apart by their GUIDs; a player's medals removed) into `disk`, what another copy of the game
 // saved since: the rest of `disk` stays. In a table of best scores (a mode in `bestModes`), each
-// player (by name, A-Z matching a-z) keeps one entry, the better by that table's order (true: a
-// lower score is better, as a time is, 0 being none yet): a worse one changed here never replaces a
-// better one there. Tables come out ordered and ranked as Insert keeps them.
+// player (by name, folded as SamePlayerName folds it) keeps one entry, the better by that table's
+// order (true: a lower score is better, as a time is, 0 being none yet): a worse one changed here
+// never replaces a better one there. Tables come out ordered and ranked as Insert keeps them.
 using THiscoreBestModes = std::map<TString, bool, TByteOrder>;
 void MergeHiscoreData(const THiscoreData& base, const THiscoreData& mine, THiscoreData& disk,
                       const THiscoreBestModes& bestModes = {});
 // The elements and attributes the reader counts in the document BuildHiscoreDocument makes.
 int CountHiscoreNodes(const THiscoreData& data);
-// Drops the lowest rows (the last of the longest table first) until the document holds at most
-// `maxNodes`; the number dropped, or -1 when it cannot hold that few even with no row left.
-int TrimHiscoreData(THiscoreData& data, int maxNodes);
+// Drops the worst rows (of the longest table first, each by its order: WorstScoreRow, a table of
+// times by `bestModes`) until the document holds at most `maxNodes`; the number dropped, or -1
+// when it cannot hold that few even with no row left.
+int TrimHiscoreData(THiscoreData& data, int maxNodes, const THiscoreBestModes& bestModes = {});
 // The three passes over a deciphered document of exactly length bytes: users, tables made only
 // from a row, medals. False when a table had to be cut to its first 500 rows (logged).
 bool ParseHiscoreDocument(const char* text, uint32_t length, THiscoreData& data);

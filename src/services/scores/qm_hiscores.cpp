@@ -63,6 +63,16 @@ TString OrEmpty(const char* text)
     return text ? TString(text) : TString();
 }
 
+// A player's medals, by the name folded as every player name is compared: the exact name first.
+auto FindMedals(THiscoreData& data, const TString& player)
+{
+    auto found = data.mMedals.find(player);
+    if (found != data.mMedals.end())
+        return found;
+    return std::find_if(data.mMedals.begin(), data.mMedals.end(),
+                        [&](const auto& medals) { return SamePlayerName(medals.first, player); });
+}
+
 } // namespace
 
 struct TQmHiscores::Record
@@ -129,7 +139,7 @@ public:
             return nullptr;
         return taken;
     }
-    bool Build(std::vector<uint8_t>& bytes, TString& reason) override
+    bool Build(std::vector<uint8_t>& bytes, TString& reason, bool) override
     {
         bytes = mBytes;
         reason = mReason;
@@ -157,7 +167,7 @@ public:
         version->mCipher = r.mSaverCipher;
         // A document past what the reader takes would lose every score at the next start: the
         // lowest rows go first, here as in the file.
-        const int dropped = TrimHiscoreData(r.mData, kXmlMaxNodes);
+        const int dropped = TrimHiscoreData(r.mData, kXmlMaxNodes, r.mBestModes);
         if (dropped > 0)
             Log("HiScores: The scores held more than the %d elements and attributes a score file "
                 "may hold: the %d lowest rows were dropped.",
@@ -368,7 +378,8 @@ void TQmHiscores::Enter(int score, bool bestOnly, const char* gameData, const ch
     {
         if (!replacing)
             entry.mGuid = NewGuidString();
-        table.Insert(std::move(entry));
+        const auto order = r.mBestModes.find(r.mCurrentMode);
+        table.Insert(std::move(entry), order != r.mBestModes.end() && order->second);
     }
 }
 
@@ -382,7 +393,9 @@ void TQmHiscores::DropPlayer(const TString& player)
 {
     for (auto& [mode, table] : mRecord->mData.mTables)
         table->RemovePlayer(player);
-    mRecord->mData.mMedals.erase(player);
+    auto& medals = mRecord->mData.mMedals;
+    for (auto it = medals.begin(); it != medals.end();)
+        it = SamePlayerName(it->first, player) ? medals.erase(it) : std::next(it);
 }
 
 void TQmHiscores::ReplaceUserScore(const TString& player, int score, bool lowerFirst,
@@ -430,14 +443,14 @@ bool TQmHiscores::GetScore(bool currentModeOnly, int index, int* rank, char* nam
 
 int TQmHiscores::GetNumMedals() const
 {
-    auto found = mRecord->mData.mMedals.find(mRecord->mCurrentUser);
+    auto found = FindMedals(mRecord->mData, mRecord->mCurrentUser);
     return found == mRecord->mData.mMedals.end() ? 0 : static_cast<int>(found->second.size());
 }
 
 bool TQmHiscores::GetMedal(int index, TString* medalName, int* notGameType, TString* mode,
                            TString* gameData) const
 {
-    auto found = mRecord->mData.mMedals.find(mRecord->mCurrentUser);
+    auto found = FindMedals(mRecord->mData, mRecord->mCurrentUser);
     if (found == mRecord->mData.mMedals.end() || index < 0 ||
         index >= static_cast<int>(found->second.size()))
         return false;

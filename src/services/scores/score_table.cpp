@@ -2,38 +2,40 @@
 #include "services/scores/score_table.h"
 
 #include <algorithm>
+#include <cstring>
 
 bool SamePlayerName(const TString& a, const TString& b)
 {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    const char* x = a.c_str();
-    const char* y = b.c_str();
-    while (*x != 0 && lower(*x) == lower(*y))
-    {
-        ++x;
-        ++y;
-    }
-    return *x == 0 && *y == 0;
+    return std::strcmp(FoldCase(a).c_str(), FoldCase(b).c_str()) == 0;
 }
 
-bool ScoreTable::Insert(ScoreEntry entry)
+size_t WorstScoreRow(const std::vector<ScoreEntry>& entries, bool lowerFirst, int newest)
+{
+    const size_t last = entries.empty() ? 0 : entries.size() - 1;
+    if (!lowerFirst || entries.empty() || entries.back().mScore == 0)
+        return newest >= 0 && entries[static_cast<size_t>(newest)].mScore == entries[last].mScore
+                   ? static_cast<size_t>(newest)
+                   : last;
+    return newest >= 0 && entries[static_cast<size_t>(newest)].mScore == entries.front().mScore
+               ? static_cast<size_t>(newest)
+               : 0;
+}
+
+bool ScoreTable::Insert(ScoreEntry entry, bool lowerFirst)
 {
     auto place = std::find_if(mEntries.begin(), mEntries.end(),
                               [&](const ScoreEntry& e) { return e.mScore < entry.mScore; });
-    if (place == mEntries.end())
+    const int at = static_cast<int>(place - mEntries.begin());
+    mEntries.insert(place, std::move(entry));
+    bool entered = true;
+    if (GetCount() > kMaxScoreEntries)
     {
-        if (GetCount() >= kMaxScoreEntries)
-            return false;
-        mEntries.push_back(std::move(entry));
-    }
-    else
-    {
-        mEntries.insert(place, std::move(entry));
-        if (GetCount() > kMaxScoreEntries)
-            mEntries.pop_back();
+        const size_t worst = WorstScoreRow(mEntries, lowerFirst, at);
+        entered = worst != static_cast<size_t>(at);
+        mEntries.erase(mEntries.begin() + static_cast<long>(worst));
     }
     Rerank();
-    return true;
+    return entered;
 }
 
 int ScoreTable::FindPlayer(const TString& player) const

@@ -36,12 +36,12 @@ public:
     int GetCount() const { return static_cast<int>(mEntries.size()); }
     const std::vector<ScoreEntry>& GetEntries() const { return mEntries; }
 
-    // Puts the entry behind every entry scoring at least as much; when the table is full the last
-    // entry falls off, or the entry is not entered at all when it would be last. Re-ranks.
-    // Returns false when it was not entered.
-    bool Insert(ScoreEntry entry);
-    // The index of the first entry of that player, or -1. A player's name matches with A-Z as
-    // a-z, as profile names do (no two profiles differ only so).
+    // Puts the entry behind every entry scoring at least as much; when the table is full the worst
+    // row by its order falls off (WorstScoreRow), or the entry is not entered at all when it would
+    // be that row. Re-ranks. Returns false when it was not entered.
+    bool Insert(ScoreEntry entry, bool lowerFirst = false);
+    // The index of the first entry of that player, or -1. A player's name matches folded, as
+    // profile names do (no two profiles differ only so).
     int FindPlayer(const TString& player) const;
     // Removes one entry; the ones behind it move up. Ranks are not touched.
     void RemoveAt(int index);
@@ -73,7 +73,13 @@ struct UserRecord
     TString mPass;
 };
 
-// Whether two player names name one player: A-Z match a-z, every other byte itself.
+// The row a full table drops first, of entries kept higher first: the last; in a table of times
+// (`lowerFirst`: a lower score is better, 0 is no time yet) a row without a time, else the slowest,
+// the first. Of rows that tie for it, `newest` (an index, -1 none) when it is one of them.
+size_t WorstScoreRow(const std::vector<ScoreEntry>& entries, bool lowerFirst, int newest = -1);
+
+// Whether two player names name one player: folded as the name dialog folds a new name (FoldCase:
+// "ÉVA" is "éva", "ANN" is "ann"), every other byte itself.
 bool SamePlayerName(const TString& a, const TString& b);
 
 // Names compare byte by byte, whatever collation the text functions use.

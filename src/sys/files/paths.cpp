@@ -490,21 +490,125 @@ bool SameFile(int handle, const std::string& path)
 
 enum class StandIn
 {
-    kRemoved, // its holder was gone: removed
-    kHeld,    // a holder has it
+    kRemoved, // its holder was gone: removed (or the name changed meanwhile: look again)
+    kHeld,    // a holder has it, or may have it still
+    kAging,   // no holder can be asked, nor its flock tried: held until it is old enough
     kNoFile,  // something else is at its name (a folder, a link...): no lock can be had there
+    kStuck,   // left by a holder gone, and this user cannot remove it (`reason` says why)
 };
 
-// An exclusive lock file left at `path`: removed when it has no holder any more, that is when its
-// holder's lock on it is free (and it is older than the moment between its create and that lock),
-// or, where no flock can be had, when it is older than any save takes.
-StandIn RemoveStaleExclusive(const std::string& path)
+// Tests: what opening and removing a stand-in found at its name answer (0: the system's answer), as
+// for another user's stand-in in a folder this user may not change; root is refused neither.
+std::atomic<int> gInjectedStandInError{0};
+
+// Where a holder can be asked whether it still runs: the machine's boot and the process id space it
+// runs in. A holder in another (another machine sharing the folder, a container) cannot be asked.
+const std::string& ProcessSpace()
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return errno == ENOENT ? StandIn::kRemoved : StandIn::kNoFile;
+    static const std::string space = []
+    {
+        std::string boot;
+        if (std::FILE* file = std::fopen("/proc/sys/kernel/random/boot_id", "r"))
+        {
+            char line[64] = {};
+            if (std::fgets(line, sizeof line, file) != nullptr)
+                boot.assign(line, std::strcspn(line, "\n"));
+            std::fclose(file);
+        }
+        char ns[64] = {};
+        const ssize_t n = readlink("/proc/self/ns/pid", ns, sizeof ns - 1);
+        return boot.empty() || n <= 0 ? std::string() : boot + "/" + std::string(ns, size_t(n));
+    }();
+    return space;
+}
+
+// When the process started, in clock ticks after the boot (field 22 of its stat line); empty when
+// no such process runs. A process id taken again later by another process starts later.
+std::string ProcessStart(long pid)
+{
+    std::string text;
+    if (std::FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r"))
+    {
+        char line[1024] = {};
+        const size_t n = std::fread(line, 1, sizeof line - 1, file);
+        std::fclose(file);
+        text.assign(line, n);
+    }
+    const size_t name = text.rfind(')');
+    if (name == std::string::npos)
+        return std::string();
+    // The fields after the name start at the third.
+    size_t at = name + 1;
+    for (int field = 3; field <= 22; ++field)
+    {
+        at = text.find_first_not_of(' ', at);
+        if (at == std::string::npos)
+            return std::string();
+        const size_t end = text.find(' ', at);
+        if (field == 22)
+            return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end;
+    }
+    return std::string();
+}
+
+// The line a holder writes into its stand-in: where it runs, its process id and its start.
+std::string HolderLine()
+{
+    const long pid = static_cast<long>(getpid());
+    return ProcessSpace() + " " + std::to_string(pid) + " " + ProcessStart(pid) + "\n";
+}
+
+enum class Holder
+{
+    kRunning, // a process of this machine's process ids, which still runs
+    kGone,    // one of them, which ended
+    kUnknown, // none named (not written yet, an earlier build's) or one that cannot be asked
+};
+
+Holder StandInHolder(int fd)
+{
+    char line[512] = {};
+    const ssize_t n = pread(fd, line, sizeof line - 1, 0);
+    if (n <= 0 || ProcessSpace().empty())
+        return Holder::kUnknown;
+    const std::string text(line, static_cast<size_t>(n));
+    const size_t first = text.find(' ');
+    const size_t second = first == std::string::npos ? first : text.find(' ', first + 1);
+    const size_t end = text.find('\n');
+    if (second == std::string::npos || end == std::string::npos || end < second ||
+        text.compare(0, first, ProcessSpace()) != 0 || first != ProcessSpace().size())
+        return Holder::kUnknown;
+    char* stop = nullptr;
+    const std::string pid = text.substr(first + 1, second - first - 1);
+    const long id = std::strtol(pid.c_str(), &stop, 10);
+    if (pid.empty() || *stop != 0 || id <= 0)
+        return Holder::kUnknown;
+    const std::string start = text.substr(second + 1, end - second - 1);
+    return !start.empty() && ProcessStart(id) == start ? Holder::kRunning : Holder::kGone;
+}
+
+// An exclusive lock file left at `path`: removed when it has no holder any more. A holder this
+// machine can ask is asked; otherwise its lock on the file tells (free, and older than the moment
+// between its create and that lock), or, where no flock can be had (nor the file read), its time:
+// older than any save takes. A holder keeps it fresh (LockStillHeld) while it works. A time ahead
+// of the clock (the clock set back, another machine's clock on a shared folder) tells nothing but
+// that it is no holder's of now: it is stale. `reason` says why one found stale stays.
+StandIn RemoveStaleExclusive(const std::string& path, std::string& reason, int64_t& leftMs)
+{
+    leftMs = 0;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? StandIn::kRemoved : StandIn::kNoFile;
+    if (!S_ISREG(st.st_mode))
+        return StandIn::kNoFile;
+    const int injected = gInjectedStandInError.load();
+    const int fd = injected != 0 ? (errno = injected, -1)
+                                 : open(path.c_str(),
+                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 && errno == ENOENT)
+        return StandIn::kRemoved;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)))
     {
         close(fd);
         return StandIn::kNoFile;
@@ -514,20 +618,49 @@ StandIn RemoveStaleExclusive(const std::string& path)
     const int64_t ageMs =
         (static_cast<int64_t>(now.tv_sec) - static_cast<int64_t>(st.st_mtim.tv_sec)) * 1000 +
         (now.tv_nsec - st.st_mtim.tv_nsec) / 1000000;
+    // Beyond the clocks' small differences between two machines on one folder.
+    const bool ahead = ageMs < -kExclusiveLockSettleMs;
     bool stale = false;
-    if (TryLock(fd) == 0)
-        stale = ageMs >= kExclusiveLockSettleMs;
-    else if (errno != EWOULDBLOCK && errno != EINTR)
-        stale = ageMs >= kExclusiveLockStaleMs;
+    bool aging = false;
+    const Holder holder = fd < 0 ? Holder::kUnknown : StandInHolder(fd);
+    if (holder != Holder::kUnknown)
+        stale = holder == Holder::kGone;
+    else if (fd >= 0 && TryLock(fd) == 0)
+        stale = ahead || ageMs >= kExclusiveLockSettleMs;
+    else if (fd < 0 || (errno != EWOULDBLOCK && errno != EINTR))
+    {
+        stale = ahead || ageMs >= kExclusiveLockStaleMs;
+        aging = true;
+        leftMs = kExclusiveLockStaleMs - ageMs;
+    }
+    if (!stale)
+    {
+        if (fd >= 0)
+            close(fd);
+        return aging ? StandIn::kAging : StandIn::kHeld;
+    }
     // Removed only while the name is still the file found stale.
-    stale = stale && SameFile(fd, path) && unlink(path.c_str()) == 0;
-    close(fd);
-    return stale ? StandIn::kRemoved : StandIn::kHeld;
+    struct stat named;
+    const bool same = fd >= 0 ? SameFile(fd, path)
+                              : lstat(path.c_str(), &named) == 0 && named.st_dev == st.st_dev &&
+                                    named.st_ino == st.st_ino;
+    if (fd >= 0)
+        close(fd);
+    if (!same)
+        return StandIn::kRemoved;
+    const int removed = injected != 0 ? (errno = injected, -1) : unlink(path.c_str());
+    if (removed == 0 || errno == ENOENT)
+        return StandIn::kRemoved;
+    reason = "'" + path +
+             "' was left there by a copy that ended, and this user cannot remove it (" +
+             std::strerror(errno) + ")";
+    return StandIn::kStuck;
 }
 
 // The lock of a lock file that cannot be flocked (a file system without flock, one at the name
 // owned by another user, a folder there): the file "<path>.x" made new is the lock, so copies
-// still exclude each other. Its holder flocks it where it can, which tells it held.
+// still exclude each other. Its holder flocks it where it can, which tells it held, and writes in
+// it where it runs, which tells a holder gone at once.
 int ExclusiveLock(const std::string& path, const LockRequest& request, std::string& reason,
                   LockResult& result, uint64_t start)
 {
@@ -540,6 +673,11 @@ int ExclusiveLock(const std::string& path, const LockRequest& request, std::stri
         if (fd >= 0)
         {
             TryLock(fd);
+            const std::string line = HolderLine();
+            if (pwrite(fd, line.data(), line.size(), 0) != static_cast<ssize_t>(line.size()))
+            {
+                // Told held by its flock or its age, as an earlier build's.
+            }
             std::lock_guard<std::mutex> guard(Exclusives().mMutex);
             Exclusives().mPaths[fd] = exclusive;
             result = LockResult::kTaken;
@@ -551,7 +689,9 @@ int ExclusiveLock(const std::string& path, const LockRequest& request, std::stri
             reason += std::string(", nor can its stand-in be made: ") + std::strerror(error);
             return -1;
         }
-        const StandIn standIn = RemoveStaleExclusive(exclusive);
+        std::string stuck;
+        int64_t leftMs = 0;
+        const StandIn standIn = RemoveStaleExclusive(exclusive, stuck, leftMs);
         if (standIn == StandIn::kRemoved)
             continue;
         if (standIn == StandIn::kNoFile)
@@ -559,11 +699,22 @@ int ExclusiveLock(const std::string& path, const LockRequest& request, std::stri
             reason += ", nor can its stand-in be made: something that is no file is at its name";
             return -1;
         }
+        if (standIn == StandIn::kStuck)
+        {
+            reason += ", nor can its stand-in be made: " + stuck;
+            return -1;
+        }
         const bool stopped = request.stop && request.stop();
         if (stopped || MonotonicMs() - start >= request.waitMs)
         {
             result = stopped ? LockResult::kStopped : LockResult::kBusy;
             reason = "another process holds it";
+            if (request.agingNote != nullptr && standIn == StandIn::kAging)
+                *request.agingNote =
+                    "its stand-in '" + exclusive +
+                    "' names no copy this machine can ask whether it still runs, nor can its "
+                    "lock tell: it is taken as left only once it is a minute old, in " +
+                    std::to_string((leftMs + 999) / 1000) + " s";
             return -1;
         }
         struct timespec pause = {0, static_cast<long>(stepMs) * 1000000L};
@@ -631,12 +782,28 @@ int LockFile(const std::string& path, const LockRequest& request, std::string& r
 bool LockStillHeld(int handle, const std::string& path)
 {
     const std::string exclusive = ExclusivePath(handle);
-    return SameFile(handle, exclusive.empty() ? path : exclusive);
+    if (!SameFile(handle, exclusive.empty() ? path : exclusive))
+        return false;
+    // Still held: a stand-in's time is the last moment its holder was known to work, which a copy
+    // that can ask neither it nor its flock goes by.
+    if (!exclusive.empty())
+        futimens(handle, nullptr);
+    return true;
 }
 
 void InjectLockFailure(int errorNumber)
 {
     gInjectedLockError.store(errorNumber);
+}
+
+bool LockIsStandIn(int handle)
+{
+    return !ExclusivePath(handle).empty();
+}
+
+void InjectStandInFailure(int errorNumber)
+{
+    gInjectedStandInError.store(errorNumber);
 }
 
 FileIdentity IdentifyFile(const std::string& path)

@@ -150,6 +150,8 @@ struct LockRequest
     // stand-in stands for it (below). A lock held for a whole run does without, since where no
     // flock can be had at all nothing tells a long-held stand-in from one left by a crash.
     bool standIn = false;
+    // When given: a wait that ends on a stand-in only its age will free (below) says so here.
+    std::string* agingNote = nullptr;
 };
 
 enum class LockResult
@@ -166,14 +168,22 @@ int LockFile(const std::string& path, const LockRequest& request, std::string& r
 // With `standIn`, where the lock file cannot be flocked (a file system without flock, answering
 // ENOLCK or EOPNOTSUPP; one at the name owned by another user; a folder or anything else there),
 // the lock is the file "<path>.x" made new (O_EXCL), waited for as a flock is. Its holder flocks it
-// where it can: one left by a holder gone is removed once that lock is free and it is older than
-// this, or, where no flock can be had, once it is older than any save takes.
+// where it can and writes in it where it runs (the machine's boot, its process id space, its id and
+// start). One left by a holder gone is removed: at once when its holder ran where this process can
+// ask it (a holder running there holds it, whatever its age); otherwise once its holder's lock is
+// free and it is older than the settle time, or, where no flock can be had (nor the file read),
+// once it is older than any save takes since its holder last touched it (LockStillHeld). A time
+// ahead of the clock by more than the settle time is no holder's of now: stale. One found stale
+// that cannot be removed makes no lock: the reason names it.
 constexpr const char* kExclusiveLockSuffix = ".x";
 constexpr int64_t kExclusiveLockSettleMs = 1000;
 constexpr int64_t kExclusiveLockStaleMs = 60000;
 // Whether the lock file at `path` is still the file `handle` locks: one removed or replaced since
-// is no lock any more, since another process may lock the new file at the name.
+// is no lock any more, since another process may lock the new file at the name. A stand-in held is
+// touched: its time counts from this check.
 bool LockStillHeld(int handle, const std::string& path);
+// Whether the lock `handle` holds is a stand-in "<path>.x".
+bool LockIsStandIn(int handle);
 // Releases the lock and closes its file; the file stays, since another process may be opening it
 // to wait for the lock (a lock file removed under a waiter would let two holders in). An
 // exclusive create's file is removed: that is its release.
@@ -181,6 +191,10 @@ void UnlockFile(int handle);
 // Tests: every flock a lock takes answers this error number, as on a file system without flock;
 // 0 ends it.
 void InjectLockFailure(int errorNumber);
+// Tests: opening or removing a stand-in found at its name answers this error number, as another
+// user's in a folder this user may not change answers (root, who runs the tests in CI, is refused
+// neither); 0 ends it.
+void InjectStandInFailure(int errorNumber);
 
 // What is at a path, a link taken as itself: a file replaced (renamed over) or written since it was
 // identified has another identity.

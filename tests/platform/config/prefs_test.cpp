@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -1225,21 +1226,89 @@ TEST_F(PrefsCopiesTest, APlayersIndexHoldsAcrossASave)
     EXPECT_EQ(file->GetInt("curuser", -1), 1);
 }
 
-// Two copies each make a player of one name, in letters of another case: one player, as a single
-// copy refuses the second name; what each stored stays.
+// Two copies each make a player of one name, in letters of another case (as the name dialog folds
+// them: Latin-1, Greek and Cyrillic as well as A-Z): one player, as a single copy refuses the
+// second name; what each stored stays.
 TEST_F(PrefsCopiesTest, ANameMadeByBothCopiesIsOnePlayer)
 {
+    const struct
+    {
+        const char* mOne;
+        const char* mOther;
+    } names[] = {
+        {"Ann", "ANN"},
+        {"\xc3\x89va", "\xc3\xa9va"},
+        {"\xce\xa3\xce\xbf\xcf\x86\xce\xaf\xce\xb1", "\xcf\x83\xce\xbf\xcf\x86\xce\xaf\xce\xb1"},
+        {"\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd", "\xd0\xb8\xd0\xb2\xd0\xb0\xd0\xbd"},
+    };
+    for (const auto& name : names)
+    {
+        SCOPED_TRACE(name.mOther);
+        fs::remove(mUser / "prefs.dat");
+        auto a = Copy();
+        auto b = Copy();
+        MakePlayer(*a, name.mOne);
+        a->SetString("progress", "hall", 0, true);
+        MakePlayer(*b, name.mOther);
+        b->SetString("medal", "gold", 0, true);
+        auto file = Copy();
+        EXPECT_EQ(Names(*file), (Strings{name.mOther}));
+        EXPECT_STREQ(file->GetString("progress", "", 0).c_str(), "hall");
+        EXPECT_STREQ(file->GetString("medal", "", 0).c_str(), "gold");
+        EXPECT_EQ(file->GetInt("curuser", -1), 0);
+    }
+}
+
+// A copy whose lock is a stand-in (no flock here) is stopped just after its last check before the
+// rename, for longer than a stand-in is waited for, on a machine the other copy cannot ask whether
+// it still runs. The hook stands in for the stop: it makes the stand-in another machine's and over
+// a minute old, and runs the other copy's saves there. That copy takes the stand-in as left and
+// saves Bob and Cid; the stopped copy's rename then puts its older file over them. The other copy's
+// next save keeps them (said in the log): the file that lacks them never had them to delete.
+TEST_F(PrefsCopiesTest, ACopyStoppedAfterItsCheckPastTheStandInsAgeLosesNoOtherCopysPlayer)
+{
+    sys::InjectLockFailure(ENOLCK);
+    {
+        auto first = Copy();
+        MakePlayer(*first, "Ann");
+        MakePlayer(*first, "Dan");
+    }
     auto a = Copy();
     auto b = Copy();
-    MakePlayer(*a, "Ann");
-    a->SetString("progress", "hall", 0, true);
-    MakePlayer(*b, "ANN");
-    b->SetString("medal", "gold", 0, true);
-    auto file = Copy();
-    EXPECT_EQ(Names(*file), (Strings{"ANN"}));
-    EXPECT_STREQ(file->GetString("progress", "", 0).c_str(), "hall");
-    EXPECT_STREQ(file->GetString("medal", "", 0).c_str(), "gold");
-    EXPECT_EQ(file->GetInt("curuser", -1), 0);
+    const fs::path standIn = mUser / "prefs.dat.lock.x";
+    bool stopped = false;
+    SetReplaceCheckedHook(
+        [&]
+        {
+            if (stopped)
+                return;
+            stopped = true;
+            std::ofstream(standIn, std::ios::binary | std::ios::trunc)
+                << "another-boot/pid:[1] 77 1234\n";
+            fs::last_write_time(standIn,
+                                fs::file_time_type::clock::now() - std::chrono::seconds(61));
+            MakePlayer(*b, "Bob");
+            MakePlayer(*b, "Cid");
+        });
+    MakePlayer(*a, "Zed");
+    SetReplaceCheckedHook(nullptr);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "Dan", "Zed"})) << "the older file went over";
+
+    EXPECT_TRUE(b->SetInt("soundlevel", 250, -1, true));
+    Strings names = Names(*Copy());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Strings{"Ann", "Bob", "Cid", "Dan", "Zed"}));
+    EXPECT_NE(LogText().find("was replaced by a copy that had not read this one's last save; the "
+                             "players it lacks are kept"),
+              std::string::npos)
+        << LogText();
+    // The copy that went over it takes them in at its next save.
+    EXPECT_TRUE(a->SetInt("musiclevel", 500, -1, true));
+    names = Names(*a);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Strings{"Ann", "Bob", "Cid", "Dan", "Zed"}));
+    sys::InjectLockFailure(0);
 }
 
 // Another copy holds the lock (stopped inside its save): a save waits for it once in the run, then

@@ -2,12 +2,14 @@
 #include "support/file_layer_fixture.h"
 
 #include "platform/files/file.h"
+#include "platform/shell/platform_main.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -231,6 +234,11 @@ TEST_F(FileLayerTest, ALockThatCannotBeFlockedFallsBackToAStandInThatStillExclud
             TFileLock first("user:prefs.dat");
             ASSERT_TRUE(first.Held()) << first.GetReason().c_str();
             EXPECT_TRUE(fs::exists(standIn));
+            // Its holder touches it at each check before a rename: one held for an hour by a copy
+            // that cannot be asked (another machine's) is held all the same once checked.
+            std::ofstream(standIn, std::ios::binary | std::ios::trunc)
+                << "another-boot/pid:[1] 77 1234\n";
+            fs::last_write_time(standIn, fs::file_time_type::clock::now() - std::chrono::hours(1));
             TString reason;
             first.NoteFile();
             EXPECT_TRUE(first.MayReplace(reason)) << reason.c_str();
@@ -252,10 +260,125 @@ TEST_F(FileLayerTest, ALockThatCannotBeFlockedFallsBackToAStandInThatStillExclud
         EXPECT_EQ(leftFor(std::chrono::seconds(5)), shape.mError == 0)
             << "taken once its holder's lock is free";
         EXPECT_TRUE(leftFor(std::chrono::hours(1)));
+        // The clock set back since, or another machine's clock ahead on a shared folder.
+        EXPECT_TRUE(leftFor(-std::chrono::hours(24))) << "dated a day ahead: no holder's of now";
         EXPECT_FALSE(fs::exists(standIn));
         sys::InjectLockFailure(0);
     }
     SetFileLockWait(kFileLockWaitMs);
+}
+
+// A stand-in names where its holder runs: a holder this machine can ask is asked, where no flock
+// can be had too. One whose holder ended (killed, never letting go) is taken at once, however
+// young; one whose holder still runs (stopped) is held, however old.
+TEST_F(FileLayerTest, AStandInsHolderThatCanBeAskedIsAskedWhateverItsAge)
+{
+    namespace fs = std::filesystem;
+    const std::string lockFile = mRoot + "/user/prefs.dat.lock";
+    const std::string standIn = lockFile + sys::kExclusiveLockSuffix;
+    SetFileLockWait(20);
+    sys::InjectLockFailure(ENOLCK);
+    for (const bool running : {false, true})
+    {
+        SCOPED_TRACE(running ? "its holder runs" : "its holder ended");
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t holder = fork();
+        ASSERT_GE(holder, 0);
+        if (holder == 0)
+        {
+            sys::LockRequest request;
+            request.standIn = true;
+            std::string reason;
+            sys::LockResult result = sys::LockResult::kRefused;
+            const int fd = sys::LockFile(lockFile, request, reason, result);
+            const char said = fd >= 0 ? 'y' : 'n';
+            if (write(ready[1], &said, 1) != 1 || !running || fd < 0)
+                _exit(0);
+            pause();
+            _exit(0);
+        }
+        close(ready[1]);
+        // Ended whatever the test finds: a holder left stopped would hold the test's output open.
+        struct Reaped
+        {
+            pid_t mPid;
+            ~Reaped()
+            {
+                if (kill(mPid, SIGKILL) == 0)
+                    waitpid(mPid, nullptr, 0);
+            }
+        } reaped{holder};
+        char said = 0;
+        ASSERT_EQ(read(ready[0], &said, 1), 1);
+        close(ready[0]);
+        ASSERT_EQ(said, 'y');
+        if (!running)
+        {
+            ASSERT_EQ(waitpid(holder, nullptr, 0), holder);
+        }
+        ASSERT_TRUE(fs::exists(standIn));
+        fs::last_write_time(standIn, fs::file_time_type::clock::now() -
+                                         (running ? std::chrono::hours(1) : std::chrono::hours(0)));
+        EXPECT_EQ(TFileLock("user:prefs.dat").Held(), !running);
+        if (running)
+        {
+            kill(holder, SIGKILL);
+            ASSERT_EQ(waitpid(holder, nullptr, 0), holder);
+            EXPECT_TRUE(TFileLock("user:prefs.dat").Held()) << "taken once its holder ended";
+        }
+        EXPECT_FALSE(fs::exists(standIn));
+        fs::remove(standIn);
+    }
+    sys::InjectLockFailure(0);
+    SetFileLockWait(kFileLockWaitMs);
+}
+
+// What the start says of a save lock's stand-in, where no flock can be had: one left by a copy that
+// ended that this user cannot remove (another user's, in a folder this user may not change: the
+// failure is injected, since root, who runs the tests in CI, is refused neither the read nor the
+// removal), and one that names no copy this machine can ask, which only its age will free.
+TEST_F(FileLayerTest, AStandInThatStopsSavesIsSaidAtTheStartInTrueWords)
+{
+    namespace fs = std::filesystem;
+    const std::string folder = mRoot + "/user";
+    const std::string standIn = folder + "/prefs.dat.lock" + sys::kExclusiveLockSuffix;
+    const std::string noLocks = std::strerror(ENOLCK);
+    const struct
+    {
+        const char* mName;
+        int mError;
+        std::chrono::seconds mAge;
+        std::string mSaid;
+    } shapes[] = {
+        {"left by a copy that ended, and cannot be removed", EACCES, std::chrono::hours(1),
+         "ERROR: The lock of '" + folder + "/prefs.dat' cannot be had (" + noLocks +
+             ", nor can its stand-in be made: '" + standIn +
+             "' was left there by a copy that ended, and this user cannot remove it (" +
+             std::strerror(EACCES) + ")): changes made in this run will not be kept.\n"},
+        {"of a copy this machine cannot ask", 0, std::chrono::seconds(30),
+         "ERROR: The lock of '" + folder + "/prefs.dat' is held (its stand-in '" + standIn +
+             "' names no copy this machine can ask whether it still runs, nor can its lock tell: "
+             "it is taken as left only once it is a minute old, in 30 s): saves wait until then, "
+             "and a run that ends sooner loses its changes.\n"},
+    };
+    sys::InjectLockFailure(ENOLCK);
+    for (const auto& shape : shapes)
+    {
+        SCOPED_TRACE(shape.mName);
+        Write("user/prefs.dat.lock.x", "another-boot/pid:[1] 77 1234\n");
+        fs::last_write_time(standIn, fs::file_time_type::clock::now() - shape.mAge);
+        sys::InjectStandInFailure(shape.mError);
+        testing::internal::CaptureStderr();
+        WarnIfSavesCannotBeLocked(folder.c_str());
+        const std::string said = testing::internal::GetCapturedStderr();
+        sys::InjectStandInFailure(0);
+        EXPECT_EQ(said, shape.mSaid);
+        EXPECT_NE(Log().find(shape.mSaid), std::string::npos) << Log();
+        EXPECT_TRUE(fs::exists(standIn));
+        fs::remove(standIn);
+    }
+    sys::InjectLockFailure(0);
 }
 
 // A temporary whose writer's id names no process here (a writer in another process namespace

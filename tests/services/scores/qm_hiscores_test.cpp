@@ -4,6 +4,7 @@
 #include "services/http_test_support.h"
 
 #include "platform/files/file.h"
+#include "services/scores/hiscore_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -563,6 +564,107 @@ TEST_F(HiscoresTest, ReplacedTimesAreOneSaveAndTwoCopiesKeepTheBetterTime)
         EXPECT_EQ(Rows(*Open("cat", "timed")), best);
         EXPECT_EQ(Rows(*b), best);
         Open("ann", "timed")->ReplaceUserScore("ann", 900, true, "first");
+    }
+}
+
+// A full table of times (a lower time ranks better; kept higher first, as every table is): past its
+// 500 rows the slowest falls off, not the fastest, whether the new time is entered here, taken in
+// from another copy's save, or the file trimmed to what a reader takes; a time slower than every
+// row is not entered.
+TEST_F(HiscoresTest, AFullTableOfTimesKeepsTheFastest)
+{
+    std::string document = "<?xml version=\"1.0\"?>\n<score name=\"timed\">";
+    for (int i = 0; i < 500; ++i)
+        document += "<row rank=\"" + std::to_string(i + 1) + "\" score=\"" +
+                    std::to_string(1000 - i) + "\" submit=\"0\" name=\"p" + std::to_string(i) +
+                    "\"/>";
+    const std::string full = MakeScoreFile(document + "</score>\n");
+
+    WriteScoreFile(full);
+    auto store = Open("fast", "timed");
+    store->ReplaceUserScore("fast", 50, true, "");
+    std::vector<std::string> rows = Rows(*store);
+    ASSERT_EQ(rows.size(), 500u);
+    EXPECT_EQ(rows.front(), "1|p1|999|") << "the slowest fell off";
+    EXPECT_EQ(rows.back(), "500|fast|50|");
+    store->SetParameter(TQmHiscores::kParameterUser, "slow");
+    store->ReplaceUserScore("slow", 2000, true, "");
+    EXPECT_EQ(Rows(*store), rows) << "slower than every row";
+    EXPECT_EQ(Rows(*Open("cat", "timed")), rows);
+
+    // Two copies each enter a fast time over the same full table.
+    WriteScoreFile(full);
+    auto a = Open("a", "timed");
+    auto b = Open("b", "timed");
+    a->ReplaceUserScore("a", 40, true, "");
+    b->ReplaceUserScore("b", 30, true, "");
+    rows = Rows(*Open("cat", "timed"));
+    ASSERT_EQ(rows.size(), 500u);
+    EXPECT_EQ(rows.front(), "1|p2|998|");
+    EXPECT_EQ(rows[498], "499|a|40|");
+    EXPECT_EQ(rows.back(), "500|b|30|");
+
+    // Trimmed to a bound one row short: the slowest goes; a table of another order loses its
+    // lowest.
+    THiscoreData data;
+    for (const char* mode : {"timed", "points"})
+    {
+        auto table = std::make_unique<ScoreTable>(mode);
+        for (int score : {900, 500, 100})
+        {
+            ScoreEntry entry;
+            entry.mScore = score;
+            entry.mName = "p";
+            table->Insert(entry);
+        }
+        data.mTables[mode] = std::move(table);
+    }
+    const int rowNodes = 5; // the element, rank, score, submit and the name
+    EXPECT_EQ(TrimHiscoreData(data, CountHiscoreNodes(data) - 2 * rowNodes, {{"timed", true}}), 2);
+    auto scores = [&](const char* mode)
+    {
+        std::vector<int> kept;
+        for (const ScoreEntry& e : data.mTables[mode]->GetEntries())
+            kept.push_back(e.mScore);
+        return kept;
+    };
+    EXPECT_EQ(scores("timed"), (std::vector<int>{500, 100}));
+    EXPECT_EQ(scores("points"), (std::vector<int>{900, 500}));
+}
+
+// Names are one player across copies as the name dialog takes them: folded for Latin-1, Greek and
+// Cyrillic letters, not A-Z alone. A player's rows and medals go with either spelling, and a table
+// of best scores keeps one row for two copies' spellings.
+TEST_F(HiscoresTest, NamesInAnyCaseAreOnePlayerAcrossCopies)
+{
+    const struct
+    {
+        const char* mOne;
+        const char* mOther;
+    } names[] = {
+        {"Ann", "ANN"},
+        {"\xc3\x89va", "\xc3\xa9va"},
+        {"\xce\xa3\xce\xbf\xcf\x86\xce\xaf\xce\xb1", "\xcf\x83\xce\xbf\xcf\x86\xce\xaf\xce\xb1"},
+        {"\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd", "\xd0\xb8\xd0\xb2\xd0\xb0\xd0\xbd"}};
+    for (const auto& name : names)
+    {
+        SCOPED_TRACE(name.mOther);
+        std::filesystem::remove(mRoot + "/user/hiscore.dat");
+        WriteScoreFile(MakeScoreFile(std::string("<?xml version=\"1.0\"?>\n<medals user=\"") +
+                                     name.mOne +
+                                     "\"><medal medalname=\"gold\" type=\"game\" mode=\"m\"/>"
+                                     "</medals>\n"));
+        auto a = Open(name.mOne, "classic");
+        auto b = Open(name.mOther, "classic");
+        EXPECT_EQ(b->GetNumMedals(), 1);
+        a->AddScore(100, true, "a");
+        b->AddScore(300, true, "b");
+        EXPECT_EQ(Rows(*Open("cat", "classic")),
+                  (std::vector<std::string>{std::string("1|") + name.mOther + "|300|b"}));
+        Open(name.mOne, "classic")->RemoveUserScores(name.mOther);
+        auto after = Open(name.mOne, "classic");
+        EXPECT_TRUE(Rows(*after).empty());
+        EXPECT_EQ(after->GetNumMedals(), 0);
     }
 }
 
