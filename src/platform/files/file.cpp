@@ -6,7 +6,6 @@
 #include "platform/files/pack_file.h"
 #include "platform/log.h"
 #include "sys/files/paths.h"
-#include "sys/process/quit_watch.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -251,6 +250,7 @@ struct TLockWaits
     std::set<std::string> mWaitedOut;
     std::set<std::string> mSaid;
     std::function<bool()> mEnded;
+    std::function<uint32_t()> mRequests;
     // Tests: run after a replace check passed, before the rename.
     std::function<void()> mReplaceChecked;
 };
@@ -272,6 +272,12 @@ void SetFileLockWaitEnd(std::function<bool()> ended)
 {
     std::lock_guard<std::mutex> guard(LockWaits().mMutex);
     LockWaits().mEnded = std::move(ended);
+}
+
+void SetFileLockWaitRequests(std::function<uint32_t()> requests)
+{
+    std::lock_guard<std::mutex> guard(LockWaits().mMutex);
+    LockWaits().mRequests = std::move(requests);
 }
 
 namespace
@@ -307,18 +313,21 @@ TFileLock::TFileLock(const TString& name, const TString& location)
         request.waitMs = LockWaitAt(mLocation);
         request.standIn = true;
         std::function<bool()> ended;
+        std::function<uint32_t()> requests;
         {
             std::lock_guard<std::mutex> guard(LockWaits().mMutex);
             ended = LockWaits().mEnded;
+            requests = LockWaits().mRequests;
         }
         // A save's saver waits beside the main loop, which may answer a quit request while the
         // wait goes on: a request that came since the wait began ends it all the same.
-        if (ended)
+        if (ended && requests)
         {
-            const uint32_t before = sys::QuitRequestCount();
-            request.stop = [ended, before]
-            { return ended() || sys::QuitRequestCount() != before; };
+            const uint32_t before = requests();
+            request.stop = [ended, requests, before] { return ended() || requests() != before; };
         }
+        else
+            request.stop = ended;
         mHandle = sys::LockFile(mLocation.c_str(), request, reason, result);
     }
     if (mHandle >= 0)

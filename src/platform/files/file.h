@@ -183,6 +183,10 @@ uint32_t GetFileLockWait(const TString& name);
 // What ends a wait for a lock at once when it holds: the program's shell gives a quit request the
 // main loop must answer. Nothing by default.
 void SetFileLockWaitEnd(std::function<bool()> ended);
+// How many requests to end have come in the run: a save's saver waits beside the main loop, which
+// may answer a request while the wait goes on, so one that came since the wait began ends it too.
+// Nothing by default.
+void SetFileLockWaitRequests(std::function<uint32_t()> requests);
 // Tests: run each time a replace check passed, just before the rename it allows (a copy stopped
 // there, as long as the hook runs); empty ends it.
 void SetReplaceCheckedHook(std::function<void()> hook);

@@ -419,6 +419,7 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     // A save waiting for another copy's lock must not keep the main loop from answering a quit
     // request before the watch ends the program.
     SetFileLockWaitEnd([] { return sys::QuitRequestPending(); });
+    SetFileLockWaitRequests([] { return sys::QuitRequestCount(); });
     // The harness may point the command line elsewhere, into memory of its own; the library stays
     // loaded until the end.
     std::string original = commandLine ? commandLine : "";
