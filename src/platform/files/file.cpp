@@ -85,17 +85,7 @@ bool TFile::Open(const TString& name, int mode)
             MakeFoldersFor(location);
         data = new TDiskFileData();
     }
-    if (!data->Open(location, mode))
-    {
-        mError = data->GetError();
-        mRefused = data->Refused();
-        if (mError.Length() == 0)
-            mError = "no such file";
-        delete data;
-        return false;
-    }
-    mData = data;
-    return true;
+    return Take(data, location, mode);
 }
 
 bool TFile::OpenAt(const TString& location, int mode)
@@ -110,7 +100,11 @@ bool TFile::OpenAt(const TString& location, int mode)
     }
     if (mode >= kFileWriteBinary && mode <= kFileAppendText)
         MakeFoldersFor(location);
-    auto* data = new TDiskFileData();
+    return Take(new TDiskFileData(), location, mode);
+}
+
+bool TFile::Take(TFileData* data, const TString& location, int mode)
+{
     if (!data->Open(location, mode))
     {
         mError = data->GetError();

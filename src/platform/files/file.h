@@ -98,6 +98,8 @@ public:
     int ReadError() const;
 
 private:
+    // Opens `data` at the location and keeps it, or takes its error and deletes it.
+    bool Take(TFileData* data, const TString& location, int mode);
     TFileData* mData = nullptr;
     TString mError;
     bool mRefused = false;
