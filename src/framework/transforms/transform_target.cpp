@@ -351,3 +351,37 @@ float TM_Transform3D::GetAlpha()
 {
     return mModel->GetAlpha();
 }
+
+namespace
+{
+// The change made with the matrix's translation as it was.
+template <class Change> void KeepingPlace(TDrawSpec& spec, Change change)
+{
+    float(&m)[3][3] = spec.mMatrix.m;
+    const float x = m[2][0];
+    const float y = m[2][1];
+    change();
+    m[2][0] = x;
+    m[2][1] = y;
+}
+} // namespace
+
+void PlacedTransform2D::SetScaleX(float s)
+{
+    KeepingPlace(*GetSpec(), [&] { TM_Transform2D::SetScaleX(s); });
+}
+
+void PlacedTransform2D::SetScaleY(float s)
+{
+    KeepingPlace(*GetSpec(), [&] { TM_Transform2D::SetScaleY(s); });
+}
+
+void PlacedTransform2D::SetScale(const TVec3& scale)
+{
+    KeepingPlace(*GetSpec(), [&] { TM_Transform2D::SetScale(scale); });
+}
+
+void PlacedTransform2D::SetScale(float x, float y, float z)
+{
+    KeepingPlace(*GetSpec(), [&] { TM_Transform2D::SetScale(x, y, z); });
+}

@@ -115,6 +115,19 @@ private:
     bool mColumnZeroed[2] = {};
 };
 
+// A 2-D transform that grows about its registration point, as every 2-D transform turns: the plain
+// one scales its translation too, which would carry a placed picture (a layer in a "scale" block,
+// the hint token growing) away from its place.
+class PlacedTransform2D : public TM_Transform2D
+{
+public:
+    using TM_Transform2D::TM_Transform2D;
+    void SetScaleX(float s) override;
+    void SetScaleY(float s) override;
+    void SetScale(const TVec3& scale) override;
+    void SetScale(float x, float y, float z) override;
+};
+
 // Forwards everything to the model; alpha is clamped to 0..1.
 class TM_Transform3D : public TM_Transform
 {

@@ -21,41 +21,6 @@
 namespace
 {
 
-// A bitmap grows about its registration point, as it turns: scaled, the framework's 2-D transform
-// scales its translation too, which would carry a placed picture away from its place while a
-// "scale" block runs. The "initialscale" is set before the place, so it was never carried.
-class PlacedTransform2D : public TM_Transform2D
-{
-public:
-    using TM_Transform2D::TM_Transform2D;
-    void SetScaleX(float s) override
-    {
-        Keeping([&] { TM_Transform2D::SetScaleX(s); });
-    }
-    void SetScaleY(float s) override
-    {
-        Keeping([&] { TM_Transform2D::SetScaleY(s); });
-    }
-    void SetScale(const TVec3& scale) override
-    {
-        Keeping([&] { TM_Transform2D::SetScale(scale); });
-    }
-    void SetScale(float x, float y, float z) override
-    {
-        Keeping([&] { TM_Transform2D::SetScale(x, y, z); });
-    }
-
-private:
-    template <class Change> void Keeping(Change change)
-    {
-        float(&m)[3][3] = GetSpec()->mMatrix.m;
-        const float x = m[2][0];
-        const float y = m[2][1];
-        change();
-        m[2][0] = x;
-        m[2][1] = y;
-    }
-};
 // The "no anchor given" value of "xcenter" and "ycenter".
 constexpr float kNoCenter = 1e8f;
 

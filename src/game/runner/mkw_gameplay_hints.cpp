@@ -50,53 +50,6 @@ uint32_t Ms(int32_t ms)
     return ms > 0 ? static_cast<uint32_t>(ms) : 0u;
 }
 
-// The framework's 2-D transform scales and turns the translation with the picture, which would
-// send a growing or turning token across the screen: this one keeps it where it is.
-class PlacedTransform2D : public TM_Transform2D
-{
-public:
-    using TM_Transform2D::TM_Transform2D;
-    void SetScaleX(float s) override
-    {
-        Keeping([&] { TM_Transform2D::SetScaleX(s); });
-    }
-    void SetScaleY(float s) override
-    {
-        Keeping([&] { TM_Transform2D::SetScaleY(s); });
-    }
-    void SetScale(const TVec3& scale) override
-    {
-        Keeping([&] { TM_Transform2D::SetScale(scale); });
-    }
-    void SetScale(float x, float y, float z) override
-    {
-        Keeping([&] { TM_Transform2D::SetScale(x, y, z); });
-    }
-    void SetRotationZ(float r) override
-    {
-        Keeping([&] { TM_Transform2D::SetRotationZ(r); });
-    }
-    void SetRotation(const TVec3& rotation) override
-    {
-        Keeping([&] { TM_Transform2D::SetRotation(rotation); });
-    }
-    void SetRotation(float x, float y, float z) override
-    {
-        Keeping([&] { TM_Transform2D::SetRotation(x, y, z); });
-    }
-
-private:
-    template <class Change> void Keeping(Change change)
-    {
-        float(&m)[3][3] = GetSpec()->mMatrix.m;
-        const float x = m[2][0];
-        const float y = m[2][1];
-        change();
-        m[2][0] = x;
-        m[2][1] = y;
-    }
-};
-
 void Restart(SoundEffect* sound)
 {
     if (sound == nullptr)
