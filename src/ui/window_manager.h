@@ -89,6 +89,8 @@ public:
     void SetCapture(TWindow* window);
     void ReleaseCapture(TWindow* window);
     const std::vector<TWindow*>& GetCaptures() const { return mCaptures; }
+    // A left press was taken and its release has not come: half a click.
+    bool IsPressOpen() const { return mPressOpen; }
     // Owned from here on.
     void AddOverlayWindow(TWindow* window);
     void SetFocus(TWindow* window);

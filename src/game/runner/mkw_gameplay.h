@@ -113,8 +113,8 @@ public:
     bool ActivateEvent(const TString& name, bool instant) override;
     // The tutorial prompts and the medallions in play.
     void CheckTutorials() override;
-    // The choice itself, or a prompt shown over it.
-    bool IsChoosingHint() const override;
+    // The choice of an object or a prompt shown over it, a character's board, and a hint shown.
+    bool IsHintUnderWay() const override;
     void HandleTutorialMouse(const TPoint& point, TString& rollover) override;
     bool HandleMedallionMouse() override;
     // The medallion whose trackers lie under the point (screen coordinates) glows them this frame.

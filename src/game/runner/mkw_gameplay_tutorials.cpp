@@ -165,9 +165,14 @@ bool MKWGameplay::TutorialConditionHolds(int32_t row) const
     }
 }
 
-bool MKWGameplay::IsChoosingHint() const
+bool MKWGameplay::IsHintUnderWay() const
 {
-    if (Gameplay::IsChoosingHint())
+    // A character's board and a hint being shown are in no record: a start from a store made
+    // meanwhile would find the prompt that led to the board answered, or the tracker spent and no
+    // hint shown.
+    if (Gameplay::IsHintUnderWay() || mGameplayState == kThessalorMinigame ||
+        mGameplayState == kLiraeMinigame || mGameplayState == kThessalorHintShown ||
+        mGameplayState == kLiraeHintShown)
         return true;
     if (mGameplayState != kTutorial || mTutorials == nullptr || mTutorials->GetActive() == nullptr)
         return false;

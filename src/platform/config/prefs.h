@@ -107,6 +107,8 @@ public:
     // A save of this run failed or was put off, and none was made since (with background saves:
     // as far as the last PollSaves learnt).
     bool HasUnsavedChanges() const { return mSaves.HasUnsavedChanges(); }
+    // Those changes wait only for another copy (its lock or its turn), not for a refusing disk.
+    bool WasShutOut() const { return mSaves.WasShutOut(); }
     // How many versions of the file this object has put in place: each is one state a reader
     // may find there.
     uint32_t GetVersionsWritten() const

@@ -91,7 +91,10 @@ TSharedSave::TResult TSharedSave::Run(TJob& job, TStore* inlineStore)
     // the lock the file is not replaced (the lock says why, once).
     TFileLock lock(mName, job.location);
     if (!lock.Held())
+    {
+        result.shutOut = true;
         return result;
+    }
     lock.NoteFile();
     // A damaged file that could not be kept is still the only copy of what it held.
     if (mDamaged)
@@ -155,6 +158,7 @@ TSharedSave::TResult TSharedSave::Run(TJob& job, TStore* inlineStore)
                                            static_cast<int>(bytes.size()), reason, check))
     {
         Log(replaced ? mWords.failed : mWords.putOff, job.shown.c_str(), reason.c_str());
+        result.shutOut = !replaced;
         return result;
     }
     // The whole-program tests' seam (MURKWELL_SAVE_VERSIONS): each version put in place, copied
@@ -173,6 +177,7 @@ void TSharedSave::Adopt(TStore& store, TResult& result)
     case TOutcome::kWritten:
         store.Written(*result.version);
         mUnsaved = false;
+        mShutOut = false;
         break;
     case TOutcome::kTaken:
         store.TakeIn(*result.taken);
@@ -182,6 +187,7 @@ void TSharedSave::Adopt(TStore& store, TResult& result)
     case TOutcome::kFailed:
         // What it was to write stays in memory for the next one.
         mUnsaved = true;
+        mShutOut = result.shutOut;
         break;
     }
 }

@@ -128,6 +128,9 @@ public:
     // A save of this run failed or was put off, and none made since (in the background: as far
     // as the owner has learnt at its Poll).
     bool HasUnsavedChanges() const { return mUnsaved; }
+    // Those changes wait only for another copy: it held the lock, or saved since this copy's
+    // save began. A later save may well be made, where a disk that refused may refuse again.
+    bool WasShutOut() const { return mUnsaved && mShutOut; }
     // A save is asked for, handed over or not yet learnt of.
     bool IsSaving() const { return mWanted || mInFlight; }
 
@@ -159,6 +162,8 @@ private:
         TOutcome outcome = TOutcome::kFailed;
         std::unique_ptr<TVersion> version;
         std::unique_ptr<TTaken> taken;
+        // Failed for another copy's sake (the lock, or its turn), not the disk's.
+        bool shutOut = false;
     };
 
     TJob MakeJob(TStore& store);
@@ -179,6 +184,7 @@ private:
     bool mKeepFailureSaid = false;
     // The owner's.
     bool mUnsaved = false;
+    bool mShutOut = false;
     bool mBackground = false;
     bool mWanted = false;
     bool mInFlight = false;

@@ -23,6 +23,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -694,6 +695,26 @@ TEST_F(MKWGameplayTutorialsTest, TheCharactersPromptsStartTheirMinigameOrJustEnd
                   windows ? int32_t(MKWGameplay::kThessalorMinigame) : int32_t(Gameplay::kPlay));
     }
     EXPECT_EQ(gHintCalls, (std::vector<std::string>{"hintlirae.start", "hintthessalor.start"}));
+}
+
+// No record holds a character's board or a hint being shown (the tracker already spent): the
+// location's calm stores wait for play to take over again, as they do through a hint's choice. A
+// puzzle and the journal are stored as they stand.
+TEST_F(MKWGameplayTutorialsTest, ABoardOrAHintShownIsAHintUnderWay)
+{
+    TestGameplay* gameplay = Open();
+    ASSERT_NE(gameplay, nullptr);
+    const std::pair<int32_t, bool> states[] = {
+        {Gameplay::kHintSelect, true},        {MKWGameplay::kThessalorMinigame, true},
+        {MKWGameplay::kLiraeMinigame, true},  {MKWGameplay::kThessalorHintShown, true},
+        {MKWGameplay::kLiraeHintShown, true}, {Gameplay::kPlay, false},
+        {Gameplay::kMinigame, false},         {MKWGameplay::kJournal, false}};
+    for (const auto& [state, underWay] : states)
+    {
+        gameplay->SetState(state);
+        EXPECT_EQ(gameplay->IsHintUnderWay(), underWay) << "state " << state;
+    }
+    gameplay->SetState(Gameplay::kPlay);
 }
 
 TEST_F(MKWGameplayTutorialsTest, MedallionsInPlay)

@@ -125,9 +125,9 @@ public:
     virtual void HintInventory(GameplayInventory* inventory, bool flag);
     virtual void EndHint();
     virtual bool HasValidHintTarget();
-    // An object is being chosen for a hint (with any prompt over the choice): the record cannot
-    // hold the choice, so a store made now would come back as play without it.
-    virtual bool IsChoosingHint() const { return mGameplayState == kHintSelect; }
+    // A hint is under way, as an object is chosen for it (with any prompt over the choice): the
+    // record cannot hold it, so a store made now would come back as play without it.
+    virtual bool IsHintUnderWay() const { return mGameplayState == kHintSelect; }
     virtual bool FindAreaForInventory(GameplayInventory* inventory);
     virtual bool LoadLocationState();
     virtual void SaveLocationState(bool flag);

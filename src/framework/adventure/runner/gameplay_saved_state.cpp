@@ -20,6 +20,7 @@
 #include "framework/transforms/transform_manager.h"
 #include "platform/config/prefs.h"
 #include "platform/log.h"
+#include "ui/window_manager.h"
 
 #include <algorithm>
 
@@ -179,10 +180,15 @@ bool Gameplay::MayStoreRecord() const
 void Gameplay::StoreCalmPointWhenDue(uint32_t elapsed)
 {
     mSinceCalmStore = std::min(mSinceCalmStore + elapsed, kCalmStoreIntervalMs);
-    // A hint's choice waits for the player as calmly as a puzzle, but no record holds it: a start
+    // A hint under way waits for the player as calmly as a puzzle, but no record holds it: a start
     // from a store made during it would find the hint asked for and no choice to make.
-    if (mCalmStoreOff || mSettling || mSinceCalmStore < kCalmStoreIntervalMs ||
-        !MayStoreRecord() || !IsCalm() || IsChoosingHint())
+    if (mCalmStoreOff || mSettling || mSinceCalmStore < kCalmStoreIntervalMs || !MayStoreRecord() ||
+        !IsCalm() || IsHintUnderWay())
+        return;
+    // Half a click is no point to store at either: what the press did would be stored without what
+    // its release does. The store comes with the release, so every version holds whole clicks.
+    if (const TWindowManager* manager = GetWindowManager();
+        manager != nullptr && manager->IsPressOpen())
         return;
     Settings* settings = Settings::Instance();
     if (settings == nullptr || settings->GetNumUsers() == 0)
@@ -212,9 +218,11 @@ void Gameplay::StoreCalmPointWhenDue(uint32_t elapsed)
                             false);
     // A disk that refuses the file would refuse it every few seconds, each time said in the log:
     // the close stores the location, and says whether it could. A save made beside the frame
-    // says its failure at a later frame, so the failure of the store before counts too.
+    // says its failure at a later frame, so the failure of the store before counts too. Another
+    // copy holding the file only puts a store off: the next calm point tries again.
     const TPrefs* prefs = settings->GetPrefs();
-    if ((prefs != nullptr && prefs->HasUnsavedChanges()) || !settings->SavePreferences())
+    const bool refused = prefs != nullptr && prefs->HasUnsavedChanges() && !prefs->WasShutOut();
+    if (refused || !settings->SavePreferences())
     {
         mCalmStoreOff = true;
         Log("Gameplay: the location's calm points are not stored any more in this run, since the "
@@ -472,8 +480,8 @@ void Gameplay::SettleForClose()
         if (steps++ == kMostSettleSteps)
         {
             const std::vector<TString> waits = DescribeWaits();
-            Log("Gameplay: the location did not come to rest within %d steps of its close (%s%s%s); "
-                "it is stored as it stands",
+            Log("Gameplay: the location did not come to rest within %d steps of its close "
+                "(%s%s%s); it is stored as it stands",
                 kMostSettleSteps, DescribeGameplayState().c_str(),
                 waits.empty() ? "" : ", waiting for ", waits.empty() ? "" : waits.front().c_str());
             break;

@@ -306,36 +306,48 @@ TEST_F(SavedStateTest, CalmPointsAreStoredWithoutACloseAtMostOnceAnInterval)
     Close(play);
 }
 
-// A calm point's store the preferences cannot save (another copy holds their lock) stops the
-// stores for the run, said once: a refusing disk is not tried at every interval.
-TEST_F(SavedStateTest, ACalmStoreThePreferencesCannotSaveStopsTheStoresWithOneLine)
+// A calm point's store the disk refuses stops the stores for the run, said once: a refusing disk
+// is not tried at every interval. Another copy holding the lock only puts the stores off: once it
+// is free, the next calm point is stored.
+TEST_F(SavedStateTest, ACalmStoreTheDiskRefusesStopsTheStoresAndOneAnotherCopyHoldsWaits)
 {
-    const std::string prefs = ResolvePath(mSettings->GetPrefs()->GetFileName(), false).c_str();
-    SetFileLockWait(50);
-    // The saves of the set-up first: their saver holds the lock while it writes.
-    mSettings->WaitForSaves();
-    std::string reason;
-    const int held = sys::LockFile(prefs + ".lock", 0, reason);
-    ASSERT_GE(held, 0) << reason;
-    SavedGameplay* play = Open();
-    ASSERT_NE(play, nullptr);
-    Settle(*play);
-    Frame(16);
-    for (const uint8_t extra : {8, 9})
+    const std::string stopped = "Gameplay: the location's calm points are not stored any more in "
+                                "this run, since the preferences could not be saved; the close "
+                                "stores it\n";
+    for (const bool diskRefuses : {true, false})
     {
-        play->mExtra = {extra};
-        play->SaveLocationState(false);
-        RunFrames((Gameplay::kCalmStoreIntervalMs + 15) / 16 + 1);
-        // The store's save has met the lock on its saver's thread.
+        SCOPED_TRACE(diskRefuses ? "the disk refuses" : "another copy holds the lock");
+        const std::string prefs = ResolvePath(mSettings->GetPrefs()->GetFileName(), false).c_str();
+        SetFileLockWait(50);
+        // The saves of the set-up first: their saver holds the lock while it writes.
         mSettings->WaitForSaves();
+        const int before = CountInLog(stopped);
+        std::string reason;
+        const int held = diskRefuses ? -1 : sys::LockFile(prefs + ".lock", 0, reason);
+        ASSERT_TRUE(diskRefuses || held >= 0) << reason;
+        SavedGameplay* play = Open();
+        ASSERT_NE(play, nullptr);
+        Settle(*play);
+        Frame(16);
+        for (const uint8_t extra : {8, 9})
+        {
+            // A full disk refuses each save.
+            if (diskRefuses)
+                InjectDiskCloseFailure(ENOSPC);
+            play->mExtra = {extra};
+            RunFrames((Gameplay::kCalmStoreIntervalMs + 15) / 16 + 1);
+            // The store's save has met the lock or the disk on its saver's thread.
+            mSettings->WaitForSaves();
+        }
+        if (held >= 0)
+            sys::UnlockFile(held);
+        play->mExtra = {10};
+        RunFrames((Gameplay::kCalmStoreIntervalMs + 15) / 16 + 1);
+        EXPECT_EQ(CountInLog(stopped) - before, diskRefuses ? 1 : 0) << Log();
+        EXPECT_EQ(OnDisk("gamedata").back() == 10, !diskRefuses);
+        Close(play);
+        SetFileLockWait(kFileLockWaitMs);
     }
-    EXPECT_EQ(CountInLog("Gameplay: the location's calm points are not stored any more in this "
-                         "run, since the preferences could not be saved; the close stores it\n"),
-              1)
-        << Log();
-    Close(play);
-    sys::UnlockFile(held);
-    SetFileLockWait(kFileLockWaitMs);
 }
 
 // A calm point is one save: the location's record and the player's, built at the same frame, put
@@ -417,24 +429,44 @@ TEST_F(SavedStateTest, PuzzleMovesAndMarksUnderAPromptReachTheNextCalmStore)
     }
 }
 
-// A hint's choice waits for the player, but the record cannot hold it: nothing is stored while it
-// runs, and the store comes as play takes over again.
-TEST_F(SavedStateTest, AHintsChoiceIsNoPointToStoreAt)
+// No point to store at: a hint's choice (it waits for the player, but the record cannot hold it)
+// and half a click (a press whose release has not come: the press may have acted, the release not
+// yet). Nothing is stored while either lasts, and the store comes as it ends.
+TEST_F(SavedStateTest, AHintsChoiceAndHalfAClickAreNoPointsToStoreAt)
 {
-    SavedGameplay* play = Open();
-    ASSERT_NE(play, nullptr);
-    play->mExtra = {0x50};
-    Settle(*play);
-    Frame(16);
-    ASSERT_EQ(OnDisk("gamedata").back(), 0x50);
-    play->SetState(Gameplay::kHintSelect);
-    play->mExtra = {0x51};
-    RunFrames(kInterval + 1);
-    EXPECT_EQ(OnDisk("gamedata").back(), 0x50) << "stored during the choice";
-    play->SetState(Gameplay::kPlay);
-    RunFrames(2);
-    EXPECT_EQ(OnDisk("gamedata").back(), 0x51);
-    Close(play);
+    struct Hold
+    {
+        const char* mName;
+        std::function<void(SavedGameplay&)> mBegin;
+        std::function<void(SavedGameplay&)> mEnd;
+    };
+    const Hold holds[] = {
+        {"a hint's choice", [](SavedGameplay& play) { play.SetState(Gameplay::kHintSelect); },
+         [](SavedGameplay& play) { play.SetState(Gameplay::kPlay); }},
+        {"half a click",
+         [this](SavedGameplay&)
+         { mManager->HandleEvent(uitest::MakeEvent(kEventLeftDown, 700, 20)); },
+         [this](SavedGameplay&)
+         { mManager->HandleEvent(uitest::MakeEvent(kEventLeftUp, 700, 20)); }},
+    };
+    for (const Hold& hold : holds)
+    {
+        SCOPED_TRACE(hold.mName);
+        SavedGameplay* play = Open();
+        ASSERT_NE(play, nullptr);
+        play->mExtra = {0x50};
+        Settle(*play);
+        Frame(16);
+        ASSERT_EQ(OnDisk("gamedata").back(), 0x50);
+        hold.mBegin(*play);
+        play->mExtra = {0x51};
+        RunFrames(kInterval + 1);
+        EXPECT_EQ(OnDisk("gamedata").back(), 0x50) << "stored while it lasted";
+        hold.mEnd(*play);
+        RunFrames(2);
+        EXPECT_EQ(OnDisk("gamedata").back(), 0x51);
+        Close(play);
+    }
 }
 
 // A completion is one save: the score, the next location, the map as what comes next and the
