@@ -121,14 +121,15 @@ protected:
         }
         return true;
     }
-    bool UntilTraced(int pid, const std::string& trace)
+    // Until the trace has printed `trace` `times` times.
+    bool UntilTraced(int pid, const std::string& trace, long times = 1)
     {
         return Until(
             pid,
             [&]
             {
                 const Traces traces = TracesSoFar();
-                return std::find(traces.begin(), traces.end(), trace) != traces.end();
+                return std::count(traces.begin(), traces.end(), trace) >= times;
             },
             "the trace " + trace);
     }
@@ -237,6 +238,10 @@ INSTANTIATE_TEST_SUITE_P(Locks, GatehouseSavesTest,
                          [](const testing::TestParamInfo<size_t>& info)
                          { return kLocksNames[info.param]; });
 
+// A lost focus brings the pause dialog up: its "Main menu" leaves the location, which is stored.
+constexpr const char* kToTheMenu =
+    "focus lost\nwait 10\nfocus gained\nwait 40\nclick 400 358\nwait 80\n";
+
 // Where the players' screen and the options screen take their clicks (centres).
 constexpr const char* kNewPlayer = "click 280 406\n";
 constexpr const char* kDeletePlayer = "click 520 406\n";
@@ -259,7 +264,8 @@ using MenuSavesTest = FrameLoopSavesTest;
 
 // The locks held and every flush slowed, the menus that read and change the players and the
 // options: two players made, Ann selected, the effects turned down, Bob deleted after the
-// question, the screen left, and "Play" opening Ann's Gatehouse. No frame waits on a save. The
+// question, the screen left, "Play" opening Ann's Gatehouse, the pause dialog's "Main menu"
+// leaving it and "Play" taking it up again. No frame waits on a save. The
 // close asked for once the locks are free saves it all; the game quit from the Gatehouse (Escape,
 // "Yes") while they are held says what it could not save.
 TEST_F(MenuSavesTest, TheMenusThatReadAndChangePlayersNeverWaitOnASave)
@@ -271,15 +277,20 @@ TEST_F(MenuSavesTest, TheMenusThatReadAndChangePlayersNeverWaitOnASave)
         "wait 60\ndrag 534 201 406 201\nwait 5\n" + kOptionsOk + "wait 60\n" +
         ClickLine(menupoints::kPlayers) + "wait 60\n" + Row(1) + "wait 3\n" + kDeletePlayer +
         "wait 36\n" + kYes + "wait 20\n" + kCancelPlayers + "wait 60\n" +
+        ClickLine(menupoints::kPlay) + "await \"location 0\"\nwait 80\n" + kToTheMenu +
         ClickLine(menupoints::kPlay) + "await \"location 0\"\nwait 80\n";
     {
         SCOPED_TRACE("the locks freed before the close");
         HoldLocks();
         const int pid = StartTraced(menus, "&start=scripts/mainmenu.lua");
         ASSERT_GT(pid, 0);
-        ASSERT_TRUE(UntilTraced(pid, "location 0"));
+        ASSERT_TRUE(UntilTraced(pid, "location 0", 2));
         ASSERT_TRUE(UntilLogged(pid, PutOff("prefs.dat")));
         EXPECT_EQ(VersionsPutInPlace(), 0u) << "a version was written without the lock";
+        // The second "Play" took up the record the first left in memory.
+        EXPECT_EQ(TracesSoFar(),
+                  (Traces{"start", "menu", "profile Ann", "profile Ann", "record 0 0", "location 0",
+                          "pause", "profile Ann", "record 3 0", "location 0"}));
         FreeLocks();
         Close(pid);
         const std::string errors = ReadFile(mErrorFile);
@@ -288,6 +299,9 @@ TEST_F(MenuSavesTest, TheMenusThatReadAndChangePlayersNeverWaitOnASave)
         for (const char* line : {"name = \"Ann\"", "soundlevel = \"250\"", "curuser = \"0\""})
             EXPECT_NE(prefs.find(line), std::string::npos) << line << " not in\n" << prefs;
         EXPECT_EQ(prefs.find("name = \"Bob\""), std::string::npos) << prefs;
+        const PlayerState player = ReadPlayerState(File("prefs.dat"));
+        EXPECT_EQ(player.mState, kStateInLocation);
+        EXPECT_FALSE(player.mGameData.empty()) << "the Gatehouse's record";
         const std::string scores = DumpHiscores(File("hiscore.dat"));
         EXPECT_NE(scores.find("name \"Ann\""), std::string::npos) << scores;
     }
