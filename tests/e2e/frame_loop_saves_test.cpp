@@ -176,9 +176,9 @@ class GatehouseSavesTest : public FrameLoopSavesTest, public ::testing::WithPara
 
 // A new player's Gatehouse to its completion and the map's journey: the frame loop never waits on
 // a save. Held locks: nothing is written during play, both saves are put off once their wait runs
-// out, and the close saves the completed Gatehouse and its score once the locks are free, or says
-// it could not. Free locks: several versions reach the disk during play, each through two slowed
-// flushes.
+// out, and the close saves the completed Gatehouse and the new player's score row once the locks
+// are free, or says it could not. Free locks: several versions reach the disk during play, each
+// through two slowed flushes.
 TEST_P(GatehouseSavesTest, NoFrameOfPlayWaitsOnASave)
 {
     const size_t locks = GetParam();
@@ -243,7 +243,7 @@ constexpr const char* kToTheMenu =
     "focus lost\nwait 10\nfocus gained\nwait 40\nclick 400 358\nwait 80\n";
 
 // Where the players' screen and the options screen take their clicks (centres).
-constexpr const char* kNewPlayer = "click 280 406\n";
+constexpr const char* kNewPlayerButton = "click 280 406\n";
 constexpr const char* kDeletePlayer = "click 520 406\n";
 constexpr const char* kSelectPlayer = "click 280 462\n";
 constexpr const char* kCancelPlayers = "click 520 462\n";
@@ -253,7 +253,8 @@ constexpr const char* kOptionsOk = "click 400 462\n";
 
 std::string TypePlayer(const std::string& name)
 {
-    return std::string(kNewPlayer) + "wait 36\ntext " + name + "\nwait 3\n" + kNameOk + "wait 20\n";
+    return std::string(kNewPlayerButton) + "wait 36\ntext " + name + "\nwait 3\n" + kNameOk +
+           "wait 20\n";
 }
 std::string Row(int row)
 {
