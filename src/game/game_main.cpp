@@ -59,6 +59,8 @@
 #include "services/host/platform_link.h"
 #include "sound/sound.h"
 #include "sound/sound_link.h"
+#include "sys/files/paths.h"
+#include "sys/files/save_waits.h"
 #include "sys/process/process.h"
 #include "ui/button.h"
 #include "ui/modal_window.h"
@@ -245,6 +247,17 @@ void RunExitList()
         gExitList.pop_back();
         destroy();
     }
+}
+
+// As the close begins, on a slowed disk: the runs that show that no frame waits for a save read
+// it there.
+void SayFrameLoopWaits()
+{
+    if (sys::GetSlowFlushMs() == 0)
+        return;
+    const sys::SaveWaits waits = sys::GetSaveWaits();
+    Log("The frame loop waited %u times on a save before the close (the longest %u ms%s%s)",
+        waits.count, waits.longestMs, waits.count > 0 ? ": " : "", waits.longest.c_str());
 }
 
 } // namespace
@@ -438,10 +451,15 @@ bool TGameRun::Handle(const TPlatformEvent& event)
 
 void TGameRun::Run(TApplication* application)
 {
+    // Saves are made beside the frame loop: no frame of play waits for a file's lock, the disk or
+    // a save on its way. Counted up to the close, whose wait for what is pending comes after.
+    sys::WatchSaveWaits(true);
     TPlatformEvent event;
     do
         application->NextEvent(&event);
     while (Handle(event));
+    sys::WatchSaveWaits(false);
+    SayFrameLoopWaits();
 }
 
 void TGameRun::Stop(TApplication* application)

@@ -5,8 +5,10 @@
 #include "platform/files/file.h"
 #include "platform/files/file_layer.h"
 #include "platform/log.h"
+#include "sys/files/save_waits.h"
 #include "sys/input_script/input_script.h"
 
+#include <optional>
 #include <utility>
 
 TSharedSave::TSharedSave(const TString& name, int maxBytes, const TWords& words)
@@ -200,6 +202,8 @@ bool TSharedSave::Save(TStore& store)
         Poll(store);
         return true;
     }
+    // The caller waits for the lock, the write and the flushes.
+    const sys::SaveWait wait(TString::Format("a save of '%s'", mName.c_str()).c_str());
     TJob job = MakeJob(store);
     TResult result = Run(job, &store);
     {
@@ -245,11 +249,14 @@ void TSharedSave::Poll(TStore& store)
 
 void TSharedSave::Wait(TStore& store)
 {
+    std::optional<sys::SaveWait> wait;
     for (;;)
     {
         Poll(store);
         if (!mInFlight)
             return;
+        if (!wait)
+            wait.emplace(TString::Format("the save of '%s' on its way", mName.c_str()).c_str());
         std::unique_lock<std::mutex> guard(mMutex);
         mChanged.wait(guard, [&] { return mResult != nullptr; });
     }

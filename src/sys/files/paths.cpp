@@ -2,6 +2,8 @@
 // stat.
 #include "sys/files/paths.h"
 
+#include "sys/files/save_waits.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include <dirent.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -726,6 +729,10 @@ int ExclusiveLock(const std::string& path, const LockRequest& request, std::stri
 int LockFile(const std::string& path, const LockRequest& request, std::string& reason,
              LockResult& result)
 {
+    // A lock that is only tried is no wait.
+    std::optional<SaveWait> wait;
+    if (request.waitMs > 0)
+        wait.emplace("the lock '" + path + "'");
     result = LockResult::kRefused;
     // The time is the clock's: a loaded machine sleeps longer than it asks.
     const uint64_t start = MonotonicMs();
@@ -1119,10 +1126,18 @@ void WaitAsASlowDiskWould()
 // A file system that cannot flush at all (EINVAL, ENOTSUP) leaves nothing more to wait for.
 bool Synced(int fd)
 {
+    const SaveWait wait("a flush to the disk");
     WaitAsASlowDiskWould();
     return fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
 }
 } // namespace
+
+uint32_t GetSlowFlushMs()
+{
+    SlowFlushes& slow = Slow();
+    std::lock_guard<std::mutex> guard(slow.mMutex);
+    return slow.mMs >= 0 ? static_cast<uint32_t>(slow.mMs) : SlowFlushMsFromEnvironment();
+}
 
 void SetSlowFlushMs(uint32_t ms)
 {

@@ -125,6 +125,7 @@ bool FlushFileToDisk(std::FILE* stream);
 // environment's MURKWELL_SLOW_FLUSH_MS sets it at the start); a lower value ends the waits that
 // run. WaitForSlowFlush: until a flush waits so (false after `ms` without one).
 void SetSlowFlushMs(uint32_t ms);
+uint32_t GetSlowFlushMs();
 bool WaitForSlowFlush(uint32_t ms);
 // The same for a folder's entries: a rename inside it is on the disk once this answers true. False
 // with errno set.

@@ -9,6 +9,7 @@
 #include "platform/log.h"
 #include "support/files.h"
 #include "sys/files/paths.h"
+#include "sys/files/save_waits.h"
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,43 @@ TEST_F(PrefsSaverTest, ASaveNeverWaitsForTheLockAnotherCopyHolds)
     EXPECT_EQ(Names(*file), (Strings{"Ann"}));
     EXPECT_EQ(file->GetInt("soundlevel", -1), 500);
     EXPECT_EQ(file->GetInt("curuser", -1), 0);
+}
+
+// The frame loop's count of its waits on saves' behalf: the saves it asks for while another copy
+// holds the lock and every flush is slowed add none (the saver waits, on its own thread); a wait
+// for the saves on their way adds one, and a save made on its own thread one (the lock and the
+// flushes inside it not counted again); nothing counts once the watch has ended.
+TEST_F(PrefsSaverTest, TheFrameLoopsWaitsOnSavesAreCountedAndItsSavesAddNone)
+{
+    auto prefs = Frame();
+    SetFileLockWait(600000);
+    sys::SetSlowFlushMs(20);
+    std::string reason;
+    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    sys::WatchSaveWaits(true);
+    const uint32_t before = sys::GetSaveWaits().count;
+    for (int level = 1; level <= 5; ++level)
+        EXPECT_TRUE(prefs->SetInt("soundlevel", level * 100, -1, true));
+    EXPECT_EQ(sys::GetSaveWaits().count, before);
+
+    sys::UnlockFile(held);
+    prefs->WaitForSaves();
+    sys::SaveWaits waits = sys::GetSaveWaits();
+    EXPECT_EQ(waits.count, before + 1);
+    EXPECT_EQ(waits.longest, "the save of 'user:prefs.dat' on its way");
+    // Two versions, each through two flushes of 20 ms (its wait began as the lock was let go).
+    EXPECT_GE(waits.longestMs, 60u);
+    prefs->WaitForSaves();
+    EXPECT_EQ(sys::GetSaveWaits().count, before + 1) << "nothing on its way: no wait";
+
+    prefs->SetBackgroundSaves(false);
+    EXPECT_TRUE(prefs->SetInt("musiclevel", 300, -1, true));
+    EXPECT_EQ(sys::GetSaveWaits().count, before + 2);
+    sys::WatchSaveWaits(false);
+    EXPECT_TRUE(prefs->SetInt("musiclevel", 400, -1, true));
+    EXPECT_EQ(sys::GetSaveWaits().count, before + 2);
+    EXPECT_EQ(OnDisk()->GetInt("musiclevel", -1), 400);
 }
 
 // Every flush slowed: a save asked for while the saver is inside a flush returns at once; the
