@@ -2,7 +2,8 @@
 // Gatehouse as the play-through does, then the two later locations by their stand-in, with the
 // travel map between them and the cut-scene after the first journey, then the credits and the menu,
 // its metrics records written; a run closed on the map is on the map again after "Play"; a lost
-// focus on the map pauses the journey until "Resume".
+// focus on the map pauses the journey until "Resume"; a run killed after the credits shows them
+// again at "Play".
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -60,12 +61,21 @@ protected:
 };
 
 // The profile after a run: the new game's location entry (emptied) and the player's record with its
-// location byte and game state.
-std::string AnnWith(const std::string& record)
+// score (four bytes as the dump shows them), no prompt seen, its location byte and game state.
+std::string AnnWith(const std::string& score, const std::string& record)
 {
     return std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
-           "  gamemode = \"1\"\n  name = \"Ann\"\n  playerdata = hex 00 00 00 00 00 00 00 00 " +
+           "  gamemode = \"1\"\n  name = \"Ann\"\n  playerdata = hex " + score + " 00 00 00 00 " +
            record + " 00 00\n";
+}
+
+// The score bytes of the player's record in a dump, "" when there is none.
+std::string ScoreOf(const std::string& prefs)
+{
+    std::smatch found;
+    return std::regex_search(prefs, found, std::regex("playerdata = hex ((?:.. ){3}..)"))
+               ? found[1].str()
+               : std::string();
 }
 
 // Lightning is pushed past the shots (its first strike comes at a random time after four
@@ -90,10 +100,14 @@ TEST_F(GameRouteTest, ANewGameRunsThroughTheLocationsAndTheMapToTheCreditsAndThe
               (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0",
                       "map", "story", "location 1", "complete 1", "map", "location 2", "complete 2",
                       "credits"}));
-    // The last location's runner marked the record as in a location; the Gatehouse's play time
-    // is the score, its prompts and both boards' help seen.
+    // Past the last location, in the state the last completion handed over in, the map's (the
+    // credits have none of their own), as the Crypt's own completion leaves it: "Play" shows the
+    // credits again. The stand-ins end as every location does, through the runner's completion,
+    // which counts the location and its play time, names the screen it hands over to and removes
+    // the location's record in one save. The locations' play time is the score; the Gatehouse's
+    // prompts and both boards' help seen.
     EXPECT_TRUE(std::regex_search(Prefs(), std::regex("playerdata = hex (?!00 00 00 00)(.. ){4}ff "
-                                                      "3f 00 00 03 03 00 00\n")))
+                                                      "3f 00 00 03 01 00 00\n")))
         << Prefs();
 
     // Early in the overlay over the first location; the large map with the first place's dot, and
@@ -132,7 +146,10 @@ TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
     EXPECT_EQ(
         RunOk(game, kNewProfile + kContinue + Wait(200) + "close\n", "start=scripts/mainmenu.lua"),
         (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0", "map"}));
-    EXPECT_EQ(Prefs(), AnnWith("01 01"));
+    // The first location's play time counted, once.
+    const std::string score = ScoreOf(Prefs());
+    EXPECT_NE(score, "00 00 00 00");
+    EXPECT_EQ(Prefs(), AnnWith(score, "01 01"));
 
     // "Play", the map from its start, a lost focus during the crossing and a long pause; the
     // crossing's remaining time after "Resume".
@@ -145,8 +162,60 @@ TEST_F(GameRouteTest, AJourneyClosedOnTheMapResumesThereAndAPauseHoldsIt)
                       "location 1"}));
     EXPECT_TRUE(fs::exists(mRoot / "paused.png")) << "the pause ended the journey";
     EXPECT_EQ(MarkSavedLocation(Prefs()),
-              std::regex_replace(AnnWith("01 03"), std::regex("gamedata = \"\""),
+              std::regex_replace(AnnWith(score, "01 03"), std::regex("gamedata = \"\""),
                                  "gamedata = (location)"));
+}
+
+// A run killed on the menu after the credits: the record stands past the last location in the
+// map's state, the score entered once. The next start's "Play" shows the credits again and back to
+// the menu, the record and the score table as they were (an equal time is no new best).
+TEST_F(GameRouteTest, AGameKilledOnTheMenuAfterTheCreditsShowsThemAgainAtPlay)
+{
+    const fs::path game = StandInGame(CopyGame("content"));
+    Edit(game / "assets/scripts/credits.lua", "scrollspeed = (\\d+)", "scrollspeed = 6 * $1");
+    mOutputFile = mRoot / "output.txt";
+    const int pid =
+        StartScripted(game,
+                      kNewProfile + kContinue + kSkipStory + "await \"location 1\"\nwait 80\n" +
+                          kContinue + "await \"location 2\"\nwait 80\n" + kContinue +
+                          "await credits\nwait 300\nshot menu\nwait 100000\n",
+                      {"options=trace=1&start=scripts/mainmenu.lua"});
+    mOutputFile.clear();
+    ASSERT_GT(pid, 0);
+    int code = 0;
+    while (!HasShot("menu") && !sys::WaitProcess(pid, 0, code))
+        sys::SleepMs(20);
+    ASSERT_TRUE(HasShot("menu")) << "the run ended before the menu came back";
+    sys::SignalProcess(pid, true);
+    WaitForEnd(pid);
+    EXPECT_EQ(TraceLines(ReadFile(mRoot / "output.txt")),
+              (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "complete 0",
+                      "map", "story", "location 1", "complete 1", "map", "location 2", "complete 2",
+                      "credits"}));
+    // Back on the menu after the credits.
+    ExpectMatchesGolden(Crop(Shot("menu"), 100, 196, 600, 36), "front_greeting.png");
+    const std::string prefs = Prefs();
+    const std::string score = ScoreOf(prefs);
+    ASSERT_FALSE(score.empty()) << prefs;
+    EXPECT_EQ(prefs, AnnWith(score, "03 01"));
+    int dumped = -1;
+    const std::string scores = DumpHiscores(UserFile("hiscore.dat"), &dumped);
+    EXPECT_EQ(dumped, 0);
+    uint32_t time = 0;
+    for (int i = 3; i >= 0; --i)
+        time = time * 256 + std::stoul(score.substr(size_t(i) * 3, 2), nullptr, 16);
+    EXPECT_GT(time, 0u);
+    EXPECT_EQ(scores, "mode \"Adventure\" rank 1 score " + std::to_string(time) +
+                          " name \"Ann\" gamedata \"\"\n");
+
+    EXPECT_EQ(RunClean(game,
+                       "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) +
+                           "await credits\nwait 300\nshot again\nclose\n",
+                       "start=scripts/mainmenu.lua"),
+              (Traces{"start", "menu Ann", "profile Ann", "record 1 3", "credits"}));
+    ExpectMatchesGolden(Crop(Shot("again"), 100, 196, 600, 36), "front_greeting.png");
+    EXPECT_EQ(Prefs(), prefs);
+    EXPECT_EQ(DumpHiscores(UserFile("hiscore.dat")), scores);
 }
 
 // A run closed during the cut-scene leaves its game state (2) in the record: "Play" opens the

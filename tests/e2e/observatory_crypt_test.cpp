@@ -222,8 +222,9 @@ TEST_F(ObservatoryCryptTest, TheObservatoryAndTheCryptPlayOnToTheCreditsAndTheMe
     // The scroll's burst over the observatory, where it came back to.
     EXPECT_NE(At(Shot("burst"), 400, 260), At(Shot("desk"), 400, 260));
 
-    // Past the last location, in the state every completion hands over with (the map's; past the
-    // last location the credits come first); the score is the time the two locations took (fixed
+    // Past the last location, in the state every completion hands over in: the map's, the
+    // credits having none of their own (the location byte past the last sends "Play" to the
+    // credits again, whatever the state); the score is the time the two locations took (fixed
     // steps).
     const std::string prefs = DumpPrefs(UserFile("prefs.dat"));
     std::smatch record;

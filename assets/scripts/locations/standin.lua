@@ -1,7 +1,8 @@
 -- A location whose own script is not written yet: the gameplay window with one backdrop, the
--- scene HUD, the location's name from the map and a "Continue" button that completes it the way
--- the scene runner does (the location byte counted, the record saved, "LocationComplete();").
--- Opened by game.lua with the location byte as `number`.
+-- scene HUD, the location's name from the map and a "Continue" button that ends it as every
+-- location ends, by an event whose action is "scene_complete": the runner's completion counts it,
+-- hands the record over to the next screen and removes the location's record in one save, then
+-- runs "LocationComplete();". Opened by game.lua with the location byte as `number`.
 gScreen = "gameplay"
 local t = gDialogTable or {}
 local number = t.number or 0
@@ -16,6 +17,7 @@ gameplayinstructions = {
     conversations = {},
     events = {
         { name = "standin_start", layerstoactivate = { "standin_bg" } },
+        { name = "standin_done", action = "scene_complete" },
     },
     scenes = { "standin" },
     standin = {
@@ -31,16 +33,17 @@ gameplayinstructions = {
 local playlist = {}
 playlist[string.format("location%02d", number + 1)] = { standin = {} }
 
--- Once: a second press before the map covers the location counts nothing more.
+-- Once: a second press before the map covers the location asks for nothing more. The script does
+-- not count the location itself: the location byte moved and the profile saved here would reach
+-- the file in the game state "in a location" beside the location's record, which only the close
+-- removes, and a start between the two would go straight into the next location, past the map.
 local completed = false
 local function Complete()
     if completed then
         return
     end
     completed = true
-    SetCurrentLocation(GetCurrentLocation(true) + 1)
-    SaveProfile()
-    LocationComplete()
+    GameplayActivateEvent("standin_done")
 end
 
 MakeDialog {
