@@ -107,6 +107,33 @@ TEST_F(FrontEndTest, StagesAreSkippedByClickAndKeyAndEscapeAsksBeforeTheGameEnds
     ExpectMatchesGolden(first[1], "front_question.png");
 }
 
+// Another program takes the full-screen display during the card's film (a window raised over it):
+// the surfaces are lost and every restore is refused until the display is given back. The frame
+// loop reads its messages all the while, also once the film has ended under the loss: Escape asks
+// the quit question within a few polls, and once the display is back "Yes" ends the game; left
+// alone, the menu comes once the display is back, as it comes without the loss. The awaits count
+// polls: a run the loss stopped would time out.
+TEST_F(FrontEndTest, TheCardsFilmWithItsDisplayTakenAnswersEscapeAndGoesOnWhenItComesBack)
+{
+    mErrorFile = mRoot / "errors.txt";
+    EXPECT_EQ(RunOk(mRepository,
+                    "focus gained\nwait 20\ndisplay taken\nwait 120\nkey 27\nawait quitverify 40\n"
+                    "wait 10\ndisplay back\nwait 40\nclick 400 306\nwait 20\nshot after\nclose\n",
+                    ""),
+              (Traces{"start", "menu", "quitverify"}));
+    EXPECT_FALSE(HasShot("after")) << "\"Yes\" did not end the game";
+    EXPECT_GT(LoggedLines("DX Error: SURFACELOST"), 0u) << "the display was not lost";
+    EXPECT_EQ(ReadFile(mErrorFile), "");
+
+    EXPECT_EQ(RunOk(mRepository,
+                    "focus gained\nwait 20\ndisplay taken\nwait 60\ndisplay back\n"
+                    "await menu 400\nwait 60\nshot menu\nclose\n",
+                    ""),
+              (Traces{"start", "menu"}));
+    EXPECT_EQ(ReadFile(mErrorFile), "");
+    ExpectMatchesGolden(Shot("menu"), "front_menu.png");
+}
+
 // A click belongs to the screen it was pressed on: a button clicked twice or three times does
 // what one click does, whatever the screen it opens or uncovers has under the pointer: the menu's
 // "Quit" under "More stories"' "Back", the options' display button over the menu's "Options".

@@ -416,6 +416,26 @@ TEST_F(GatehouseTest, ADisplaySwitchOverThePauseDialogSaysNoErrorAndChangesNoPic
         EXPECT_TRUE(Shot("switch" + std::to_string(i)).mPixels == paused.mPixels) << i;
 }
 
+// The same over the pause dialog that a lost focus opened while the hall was still loading (its
+// pictures not read yet, the scene hidden behind the dialog): the display's return leaves the
+// loading to read them, and no area says its mask failed.
+TEST_F(GatehouseTest, ADisplaySwitchOverThePauseDialogWhileTheHallLoadsSaysNoError)
+{
+    std::string script = "focus gained\nawait menu\nwait 40\n" +
+                         menupoints::ClickLine(menupoints::kPlay) +
+                         "wait 60\ntext Ann\nwait 10\nclick 400 276\nawait \"location 0\"\n"
+                         "wait 1\nfocus lost\nwait 5\nfocus gained\nwait 60\nshot paused\n";
+    for (int i = 1; i <= 4; ++i)
+        script += "key 13 alt\nwait 60\nshot switch" + std::to_string(i) + "\n";
+    EXPECT_EQ(RunOk(mRepository, script + "close\n", ""),
+              (Traces{"start", "menu", "profile Ann", "record 0 0", "location 0", "pause"}));
+    EXPECT_EQ(LoggedLines("ERROR:"), 0u) << ReadFile(LogFile());
+    const Picture paused = Shot("paused");
+    ASSERT_GT(paused.mWidth, 0u);
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_TRUE(Shot("switch" + std::to_string(i)).mPixels == paused.mPixels) << i;
+}
+
 // The wind through the gate: the first event starts it, and it is a sound of the hall, where an
 // event finds sounds, so the hall's record holds it started and the load names nothing the
 // location lacks. It was a sound of the location, which no event can start: the hall's one sound

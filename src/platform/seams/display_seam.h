@@ -21,6 +21,8 @@ public:
     virtual bool CheckDevice() = 0;
     // Restores lost surfaces or sets the display up again.
     virtual void Restore() = 0;
+    // A restore cannot finish until a moment has passed, whatever the messages say.
+    virtual bool IsRestoreHeldOff() = 0;
     virtual bool IsFullScreen() const = 0;
     // Switches between full screen and a window at the current size; the handler's answer.
     virtual bool SetFullScreen(bool full) = 0;
@@ -71,6 +73,7 @@ public:
     bool Exists() const override { return false; }
     bool CheckDevice() override { return true; }
     void Restore() override {}
+    bool IsRestoreHeldOff() override { return false; }
     bool IsFullScreen() const override { return false; }
     bool SetFullScreen(bool) override { return false; }
     bool SetDisplay(sys::WindowHandle window, int width, int height, bool full,

@@ -413,12 +413,21 @@ void TApplicationImpl::NextEvent(TPlatformEvent* event)
             return;
         }
     }
+    // A restore that cannot finish yet (the window back from the taskbar before the focus is, the
+    // display taken by another program) may wait on what only the messages tell: the poll then
+    // reads them as any other does, so a close, a key and the focus that lets the next try finish
+    // come through, and the frame loop ticks on while nothing is drawn. Only a hosted display's
+    // hold-off, which time alone ends, is retried at once: a hosted start reads its host's commands
+    // once its first display is made, as the host expects.
     if (!mPump.mInactiveFullScreen && mPump.mWindowActive && !mPump.mActivationChanged &&
         haveDisplay && !display.CheckDevice())
     {
         display.Restore();
-        SetEvent(event, kEventNothing);
-        return;
+        if (display.CheckDevice() || display.IsRestoreHeldOff())
+        {
+            SetEvent(event, kEventNothing);
+            return;
+        }
     }
 
     if (mPump.mDisplayModeSet)

@@ -149,6 +149,9 @@ public:
     void UpdateDesktopMode();
     bool IsDisplayReady() const;
     bool CheckDevice();
+    // Hosted, a display marked broken is made again only a second after the mark: until then a
+    // restore cannot finish, and needs nothing but the time to pass.
+    bool IsRestoreHeldOff() const;
     void SetVSync(bool on);
 
     void MarkDirectXBroken();

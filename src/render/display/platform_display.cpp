@@ -53,6 +53,15 @@ struct TReentryGuard
 bool gDefaultCursorSet = false;
 } // namespace
 
+bool TPlatform::IsRestoreHeldOff() const
+{
+    const TApplication* application = TApplication::Get();
+    if (!application || !application->GetImpl() ||
+        application->GetImpl()->mHost.mExternalWindowParent == 0)
+        return false;
+    return mData->mDxBroken && GetPlatformTime() - mData->mBrokenTime < kHostedHoldOffMs;
+}
+
 void TPlatform::SetDisplay(int width, int height, bool fullScreen, bool force, bool quiet,
                            bool hosted)
 {
@@ -132,7 +141,7 @@ void TPlatform::SetDisplay(int width, int height, bool fullScreen, bool force, b
         sys::ExitProcess(-1);
     // Hold off for a second after DirectX was marked broken (the mark taken as a time in the
     // past, not the other way round).
-    if (hostWindow != 0 && d.mDxBroken && GetPlatformTime() - d.mBrokenTime < kHostedHoldOffMs)
+    if (IsRestoreHeldOff())
     {
         // The size asked for is kept for the retry, which asks again for the size it finds here:
         // a hosted start (platform time near 0, the device checked before it exists) would

@@ -52,6 +52,12 @@ bool TRenderDisplaySeam::CheckDevice()
     return Exists() ? GetPlatform()->CheckDevice() : true;
 }
 
+bool TRenderDisplaySeam::IsRestoreHeldOff()
+{
+    TPlatform* platform = GetPlatform();
+    return Exists() && platform != nullptr && platform->IsRestoreHeldOff();
+}
+
 void TRenderDisplaySeam::Restore()
 {
     if (TPlatform* platform = GetPlatform())

@@ -23,6 +23,7 @@ public:
     // was never set.
     bool Exists() const override { return mExists && GetPlatform() != nullptr; }
     bool CheckDevice() override;
+    bool IsRestoreHeldOff() override;
     void Restore() override;
     bool IsFullScreen() const override;
     bool SetFullScreen(bool full) override;

@@ -52,6 +52,7 @@ struct Step
         Shot,
         Host,
         HostGone,
+        Display,
         Await
     };
     Kind mKind = Kind::Wait;
@@ -93,6 +94,13 @@ ScriptState& State()
 {
     static ScriptState state;
     return state;
+}
+
+// Set and read apart from the script's state, which the display's questions need not lock.
+std::atomic<bool>& DisplayTaken()
+{
+    static std::atomic<bool> taken{false};
+    return taken;
 }
 
 bool ReadInt(std::istringstream& in, int& value)
@@ -181,6 +189,9 @@ void AddSteps(std::deque<Step>& steps, const InputAction& action, const std::str
     case Kind::HostGone:
         steps.push_back(MakeStep(Step::Kind::HostGone));
         break;
+    case Kind::Display:
+        steps.push_back(MakeStep(Step::Kind::Display, a[0]));
+        break;
     case Kind::Shot:
         steps.push_back(MakeStep(Step::Kind::Shot, 0, 0, folder + action.mText + ".png"));
         break;
@@ -199,6 +210,7 @@ bool Load(ScriptState& state, const std::string& path)
     state.mFolder.clear();
     state.mAwaiting = false;
     state.mLineDone = 0;
+    DisplayTaken().store(false);
     if (path.empty())
         return true;
     // Read as every file of the program is: a FIFO in its place would hold the start.
@@ -280,6 +292,9 @@ bool Perform(ScriptState& state, const Step& step)
         return PostMessage(GetMainWindow(), kHostCommandMessage, WParam(uint32_t(step.mA)), 0);
     case Step::Kind::HostGone:
         EndTestHostWindows();
+        return false;
+    case Step::Kind::Display:
+        DisplayTaken().store(step.mA != 0);
         return false;
     case Step::Kind::Shot:
         state.mPendingShot = step.mText;
@@ -418,6 +433,19 @@ bool ParseInputLine(const std::string& line, InputAction& action, std::string& e
     }
     else if (word == "await")
         return ParseAwait(in, action, error);
+    else if (word == "display")
+    {
+        action.mKind = Kind::Display;
+        std::string which;
+        in >> which;
+        if ((which != "taken" && which != "back") || !AtEnd(in))
+        {
+            error = "\"display\" takes taken or back";
+            return false;
+        }
+        a[0] = which == "taken";
+        return true;
+    }
     else if (word == "focus")
     {
         action.mKind = Kind::Focus;
@@ -577,6 +605,11 @@ bool FeedInputScript()
             return false;
     }
     return false;
+}
+
+bool IsDisplayTakenByScript()
+{
+    return DisplayTaken().load();
 }
 
 int InputScriptLineDone()

@@ -30,6 +30,8 @@ struct InputAction
         Shot,     // shot <name>: the next presented frame as <name>.png beside the script
         Host,     // host <n>: a host command (WM_USER, wParam n) posted to the main window
         HostGone, // host gone: every window of the test host stops existing
+        Display,  // display taken|back: another program takes the full-screen display (mArgs[0]
+                  // 1) or gives it back (0)
         Await     // await <text> [<polls>]: until a printed line holds the text (mText, polls in
                   // mArgs[0]); a text with blanks is quoted
     };
@@ -76,6 +78,11 @@ int InputScriptLineDone();
 // InputScriptLineDone's when the version was built. A copy that cannot be written is said on
 // standard error. Without the variable nothing is done.
 void KeepSavedVersion(const std::string& path, const void* data, size_t size, int line);
+
+// Whether a "display taken" line holds the full-screen display away from the program (until a
+// "display back"): its surfaces are lost as when another program takes the display, and restoring
+// them is refused. Any thread may ask.
+bool IsDisplayTakenByScript();
 
 // The file of a pending "shot" line, taken by the first frame presented after it; false when none
 // is pending.

@@ -97,6 +97,35 @@ TEST_F(RestoreTest, TooFewFramesSinceActivationMakeTheDisplayAgain)
     EXPECT_STREQ(GetConfig("dxbroken").c_str(), "1");
 }
 
+// The window back from the taskbar before the application is active again: the restore cannot
+// finish until the activation is read. A poll whose try fails reads the messages all the same, so
+// a close comes through, and the focus coming back lets the restore finish.
+TEST_F(RestoreTest, ARestoreThatCannotFinishLeavesTheMessagesRead)
+{
+    // The display made as the game makes it, so that the event pump sees its device.
+    mSeam->SetDisplay(mWindow, 800, 600, false, false);
+    mDevices = Device::CreatedCount();
+    Platform().MarkDirectXBroken();
+    Data().mWorkingCount = 0;
+    mImpl->mPump.mApplicationActive = false;
+    mImpl->mPump.mWindowActive = true;
+    sys::PushWindowEvent(sys::WindowEventKind::Close);
+    TPlatformEvent event;
+    int polls = 0;
+    do
+        mApp->NextEvent(&event);
+    while (event.mType != kEventClose && ++polls < 10);
+    EXPECT_EQ(event.mType, kEventClose);
+    EXPECT_FALSE(Platform().CheckDevice());
+    EXPECT_FALSE(DisplayWasMadeAgain());
+
+    sys::PushWindowEvent(sys::WindowEventKind::FocusGained);
+    for (polls = 0; polls < 10 && !Platform().CheckDevice(); ++polls)
+        mApp->NextEvent(&event);
+    EXPECT_TRUE(Platform().CheckDevice());
+    EXPECT_TRUE(mImpl->mPump.mApplicationActive);
+}
+
 TEST_F(RestoreTest, CooperativeLevelAnswersTakeTheirBranches)
 {
     Live().mTestCooperativeLevelAnswers = {Result::NoExclusiveMode};

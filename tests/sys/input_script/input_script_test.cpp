@@ -32,6 +32,11 @@ TEST(InputScriptLineTest, ActionsAndTheirArguments)
     EXPECT_EQ(action.mText, " é b") << "the rest of the line after one space";
     ASSERT_TRUE(sys::ParseInputLine("  focus gained", action, error));
     EXPECT_EQ(action.mArgs[0], 1);
+    ASSERT_TRUE(sys::ParseInputLine("display taken", action, error));
+    EXPECT_EQ(action.mKind, Kind::Display);
+    EXPECT_EQ(action.mArgs[0], 1);
+    ASSERT_TRUE(sys::ParseInputLine("display back", action, error));
+    EXPECT_EQ(action.mArgs[0], 0);
     ASSERT_TRUE(sys::ParseInputLine("key 27", action, error));
     EXPECT_EQ(action.mKind, Kind::Key);
     EXPECT_EQ(action.mArgs[1], 0);
@@ -62,6 +67,8 @@ TEST(InputScriptLineTest, BadLinesSayWhy)
         {"down 3", "\"down\" has more than 0 arguments"},
         {"close now", "\"close\" has more than 0 arguments"},
         {"focus away", "\"focus\" takes lost or gained"},
+        {"display lost", "\"display\" takes taken or back"},
+        {"display back now", "\"display\" takes taken or back"},
         {"key 0", "no key gives virtual-key 0"},
         {"key 13 shift", "\"key\" takes a virtual-key and, held with it, alt"},
         {"text", "\"text\" needs a text"},

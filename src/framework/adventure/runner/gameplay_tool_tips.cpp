@@ -72,7 +72,11 @@ bool Gameplay::RecreateTextures()
     for (const std::shared_ptr<GameplayInventory>& object : mInventory)
         if (!object->CreateCollisionMaskAndHilite())
             return false;
-    if (mActiveScene != nullptr && !mActiveScene->RestoreTextures())
+    // A scene still loading has not read its pictures yet (its areas have no masks to make): its
+    // own loading reads them from the display that is there then. Rebuilt now, each shown area
+    // said its mask failed (a display switch over the pause dialog opened while the scene loaded).
+    if (mActiveScene != nullptr && mGameplayState != kSceneLoading &&
+        !mActiveScene->RestoreTextures())
         return false;
     // The inventory tool tip is optional: without one there is nothing to rebuild.
     return mInventoryToolTip == nullptr || mInventoryToolTip->CreateTextures();

@@ -7,6 +7,7 @@
 
 #include "sys/clock.h"
 #include "sys/display/display_log.h"
+#include "sys/input_script/input_script.h"
 #include "sys/window/window.h"
 
 #include <SDL.h>
@@ -301,6 +302,11 @@ bool Screen::HasLostExclusiveFocus() const
     if (mFocusOverride)
     {
         focused = *mFocusOverride;
+    }
+    else if (IsDisplayTakenByScript())
+    {
+        // A test's input script stands for the program that took the display.
+        return true;
     }
     else
     {
