@@ -11,6 +11,8 @@
 
 #include "e2e/program_test_support.h"
 
+namespace game_route_test
+{
 namespace
 {
 using namespace e2etest;
@@ -169,3 +171,5 @@ TEST_F(GameRouteTest, ACutSceneClosedHalfWayIsShownAgainAfterPlay)
 }
 
 } // namespace
+
+} // namespace game_route_test

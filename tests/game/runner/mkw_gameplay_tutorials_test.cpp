@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+namespace mkw_gameplay_tutorials_test
+{
 namespace
 {
 
@@ -792,3 +794,5 @@ TEST_F(MKWGameplayTutorialsTest, EndMinigameAndReleaseInputByState)
 }
 
 } // namespace
+
+} // namespace mkw_gameplay_tutorials_test
