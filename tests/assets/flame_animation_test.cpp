@@ -5,6 +5,8 @@
 
 #include "render/sprites/animated_texture.h"
 
+namespace flame_animation_test
+{
 namespace
 {
 const std::string kAssets = std::string(MURKWELL_SOURCE_DIR) + "/assets";
@@ -45,3 +47,5 @@ TEST_F(FlameAnimationTest, GeneratedDescriptionGivesFourFramesOverItsSheet)
     }
     EXPECT_EQ(Log().find("Animation"), std::string::npos) << Log();
 }
+
+} // namespace flame_animation_test

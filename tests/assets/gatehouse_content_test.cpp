@@ -20,6 +20,8 @@
 #include <tuple>
 #include <utility>
 
+namespace gatehouse_content_test
+{
 namespace
 {
 using locationlint::kAssets;
@@ -202,3 +204,5 @@ TEST_F(GatehouseLoaders, TheLoadingCursorTheLanternAndTheLitOverlayLoad)
     lit->Unlock();
 }
 } // namespace
+
+} // namespace gatehouse_content_test

@@ -8,6 +8,8 @@
 #include "render/sprites/animated_texture.h"
 #include "render/textures/image_decoders.h"
 
+namespace map_art_test
+{
 namespace
 {
 const std::string kAssets = std::string(MURKWELL_SOURCE_DIR) + "/assets";
@@ -62,3 +64,5 @@ TEST_F(MapArtTest, PackedBoatDescriptionGivesTwoFramesOverItsSheet)
     EXPECT_EQ(d.mFrames[1].mX, 96);
     EXPECT_EQ(boat->GetWidth(), 96u);
 }
+
+} // namespace map_art_test

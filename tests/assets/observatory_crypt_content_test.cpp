@@ -15,6 +15,8 @@
 #include <sstream>
 #include <tuple>
 
+namespace observatory_crypt_content_test
+{
 namespace
 {
 using locationlint::kAssets;
@@ -159,3 +161,5 @@ TEST_F(ObservatoryCryptLoaders, AreasObjectsItemsAndFiresGiveTheirFramesRegister
     EXPECT_EQ(Log().find("Animation"), std::string::npos) << Log();
 }
 } // namespace
+
+} // namespace observatory_crypt_content_test

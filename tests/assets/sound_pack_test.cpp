@@ -17,6 +17,8 @@
 #include <set>
 #include <sstream>
 
+namespace sound_pack_test
+{
 namespace
 {
 const std::string kAssets = std::string(MURKWELL_SOURCE_DIR) + "/assets";
@@ -328,3 +330,5 @@ TEST(SoundTable, NamesTheThirtyOneSoundsNumberedWithoutGaps)
     }
     EXPECT_EQ(tokens.back(), "31\n");
 }
+
+} // namespace sound_pack_test

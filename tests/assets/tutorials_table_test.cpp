@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+namespace tutorials_table_test
+{
 namespace
 {
 
@@ -52,3 +54,5 @@ TEST(TutorialTable, AllPromptsFirstThenTheMedallionPromptsLabelledAndEachOnItsOw
 }
 
 } // namespace
+
+} // namespace tutorials_table_test

@@ -12,6 +12,8 @@
 
 #include "e2e/program_test_support.h"
 
+namespace game_route_test
+{
 namespace
 {
 using namespace e2etest;
@@ -238,3 +240,5 @@ TEST_F(GameRouteTest, ACutSceneClosedHalfWayIsShownAgainAfterPlay)
 }
 
 } // namespace
+
+} // namespace game_route_test

@@ -12,6 +12,8 @@
 
 #include "e2e/program_test_support.h"
 
+namespace gatehouse_hints_test
+{
 namespace
 {
 using namespace e2etest;
@@ -152,3 +154,5 @@ TEST_F(GatehouseHintsTest, ASelectionWithoutItsToolTipSaysTheMissingLabelOnce)
     ExpectLogged(" ##### : Missing string for label ''", 1);
 }
 } // namespace
+
+} // namespace gatehouse_hints_test

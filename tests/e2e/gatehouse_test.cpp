@@ -20,6 +20,8 @@
 #include "e2e/location_record.h"
 #include "e2e/program_test_support.h"
 
+namespace gatehouse_test
+{
 namespace
 {
 using namespace e2etest;
@@ -679,3 +681,5 @@ TEST_F(GatehouseTest, AMissingLabelIsLogged)
     ExpectLogged("Missing string for label 'conv_odo_1'");
 }
 } // namespace
+
+} // namespace gatehouse_test

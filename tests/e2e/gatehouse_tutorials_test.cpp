@@ -10,6 +10,8 @@
 
 #include "e2e/hint_board_test_support.h"
 
+namespace gatehouse_tutorials_test
+{
 namespace
 {
 using namespace hinte2e;
@@ -88,3 +90,5 @@ TEST_F(GatehouseTutorialsTest, ANewPlayerIsLedThroughThePromptsAndPlaysOnToTheEn
 }
 
 } // namespace
+
+} // namespace gatehouse_tutorials_test

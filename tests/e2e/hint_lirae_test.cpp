@@ -14,6 +14,8 @@
 
 #include "e2e/hint_board_test_support.h"
 
+namespace hint_lirae_test
+{
 namespace
 {
 using namespace hinte2e;
@@ -120,3 +122,5 @@ TEST_F(HintLiraeTest, PausedUnderItsHelpTheBoardKeepsItsTimeUntilOk)
 }
 
 } // namespace
+
+} // namespace hint_lirae_test

@@ -14,6 +14,8 @@
 
 #include "e2e/hint_board_test_support.h"
 
+namespace hint_thessalor_test
+{
 namespace
 {
 using namespace hinte2e;
@@ -101,3 +103,5 @@ TEST_F(HintThessalorTest, PausedUnderItsHelpTheBoardStartsAtOk)
 }
 
 } // namespace
+
+} // namespace hint_thessalor_test

@@ -10,6 +10,8 @@
 #include <limits>
 #include <memory>
 
+namespace particle_nodes_test
+{
 using namespace particle_test;
 
 namespace
@@ -496,3 +498,5 @@ TEST(ParticleNodeTypes, FactoriesClassNamesAndIdentities)
     EXPECT_EQ(push.GetWidth(0, nullptr), 3);
     EXPECT_EQ(member.GetWidth(0, nullptr), 2);
 }
+
+} // namespace particle_nodes_test

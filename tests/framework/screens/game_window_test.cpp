@@ -23,6 +23,8 @@
 #include <memory>
 #include <string>
 
+namespace game_window_test
+{
 namespace
 {
 
@@ -506,3 +508,5 @@ TEST_F(GameWindowDrawTest, TexturesAreMadeAgainAfterADeviceLossAndAFailureHoldsT
 }
 
 } // namespace
+
+} // namespace game_window_test

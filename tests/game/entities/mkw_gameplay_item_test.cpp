@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace mkw_gameplay_item_test
+{
 namespace
 {
 
@@ -116,3 +118,5 @@ TEST_F(MKWItemTest, EventsKeepTheirJournalListsInOrder)
 }
 
 } // namespace
+
+} // namespace mkw_gameplay_item_test

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace mkw_gameplay_runner_test
+{
 namespace
 {
 
@@ -532,3 +534,5 @@ TEST_F(MKWGameplayRunnerTest, ClosedMidBurstWithTheJournalOpenAndHintWindowsStar
 }
 
 } // namespace
+
+} // namespace mkw_gameplay_runner_test

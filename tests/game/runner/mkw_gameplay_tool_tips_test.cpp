@@ -15,6 +15,8 @@
 
 #include <string>
 
+namespace mkw_gameplay_tool_tips_test
+{
 namespace
 {
 
@@ -210,3 +212,5 @@ TEST_F(MKWGameplayToolTipsTest, TheFiveCasesFirstMatchWins)
 }
 
 } // namespace
+
+} // namespace mkw_gameplay_tool_tips_test

@@ -26,6 +26,8 @@
 #include <utility>
 #include <vector>
 
+namespace mkw_gameplay_tutorials_test
+{
 namespace
 {
 
@@ -813,3 +815,5 @@ TEST_F(MKWGameplayTutorialsTest, EndMinigameAndReleaseInputByState)
 }
 
 } // namespace
+
+} // namespace mkw_gameplay_tutorials_test

@@ -4,6 +4,8 @@
 #include "pack_writer.h"
 #include "platform/files/file.h"
 
+namespace pack_tool_test
+{
 using filetest::FileLayerTest;
 using filetest::PackBuilder;
 
@@ -118,3 +120,5 @@ TEST_F(FileLayerTest, OnlyAWholeDotDotPartIsRefusedByTheGameAndThePackTool)
     EXPECT_FALSE(DeleteFile("user:..\\common/keep.txt"));
     EXPECT_TRUE(sys::PathAccess(mRoot + "/common/keep.txt", 0));
 }
+
+} // namespace pack_tool_test

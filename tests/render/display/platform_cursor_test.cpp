@@ -6,6 +6,8 @@
 #include "platform/shell/system_cursor.h"
 #include "render/textures/texture.h"
 
+namespace platform_cursor_test
+{
 using namespace rendertest;
 using namespace spritetest;
 using namespace sys::display;
@@ -164,3 +166,5 @@ TEST_F(FullScreenPlatformCursorTest, DrawnOnTheScreenAndRefreshedEvery16Ms)
     Platform().GetDrawnMousePosition(x, y);
     EXPECT_EQ(x, 300) << "read from the pointer again";
 }
+
+} // namespace platform_cursor_test

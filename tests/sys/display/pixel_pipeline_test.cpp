@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+namespace pixel_pipeline_test
+{
 using namespace devtest;
 
 namespace
@@ -211,3 +213,5 @@ TEST(PixelPipeline, FourthByteOfAnOpaqueTargetIsBlendedAndCopiesIntoAlphaTexture
     ASSERT_EQ(texture->Blt(nullptr, target.get(), nullptr, BLT_WAIT, nullptr), Result::Ok);
     EXPECT_EQ(texture->ReadPixel(1, 1), 0xB0D06804u);
 }
+
+} // namespace pixel_pipeline_test

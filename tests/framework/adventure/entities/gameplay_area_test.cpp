@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+namespace gameplay_area_test
+{
 namespace
 {
 
@@ -519,3 +521,5 @@ TEST_F(AreaTest, ParticlesOfTheCompletionAndOfAPortalsHilight)
 }
 
 } // namespace
+
+} // namespace gameplay_area_test

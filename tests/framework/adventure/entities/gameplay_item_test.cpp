@@ -18,6 +18,8 @@
 #include <cmath>
 #include <memory>
 
+namespace gameplay_item_test
+{
 namespace
 {
 
@@ -406,3 +408,5 @@ TEST_F(ItemTest, DestroyedInEachPhaseLeavesNothingBehind)
 }
 
 } // namespace
+
+} // namespace gameplay_item_test

@@ -33,6 +33,8 @@
 #include <string>
 #include <vector>
 
+namespace gameplay_frame_test
+{
 namespace
 {
 
@@ -1934,3 +1936,5 @@ TEST_F(PlayTest, HintTrackersAreAskedInTheHudsOwnPlace)
 }
 
 } // namespace
+
+} // namespace gameplay_frame_test

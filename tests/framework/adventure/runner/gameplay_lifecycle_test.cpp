@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+namespace gameplay_lifecycle_test
+{
 namespace
 {
 
@@ -1152,3 +1154,5 @@ TEST_F(SavedStateTest, WithoutToolTipsNothingIsShownAndTheTexturesComeBack)
 }
 
 } // namespace
+
+} // namespace gameplay_lifecycle_test

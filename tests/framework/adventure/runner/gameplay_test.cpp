@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+namespace gameplay_test
+{
 namespace
 {
 
@@ -426,3 +428,5 @@ TEST(GameplayFactoryTest, AppendMissingStringsKeepsTheSourceOrderOnce)
 }
 
 } // namespace
+
+} // namespace gameplay_test

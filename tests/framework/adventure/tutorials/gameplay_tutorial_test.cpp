@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace gameplay_tutorial_test
+{
 namespace
 {
 
@@ -240,3 +242,5 @@ TEST_F(TutorialTest, BrokenTablesReportAndBuildNothingMore)
 }
 
 } // namespace
+
+} // namespace gameplay_tutorial_test

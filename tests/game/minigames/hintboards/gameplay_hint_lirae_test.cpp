@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <set>
 
+namespace gameplay_hint_lirae_test
+{
 namespace
 {
 
@@ -447,3 +449,5 @@ TEST_F(LiraeTest, GoldenBoardMidRunAndFinale)
 }
 
 } // namespace
+
+} // namespace gameplay_hint_lirae_test

@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <set>
 
+namespace gameplay_hint_thessalor_test
+{
 namespace
 {
 
@@ -571,3 +573,5 @@ TEST_F(ThessalorTest, GoldenBoardMidRunAndWithTwoGoalsSolved)
 }
 
 } // namespace
+
+} // namespace gameplay_hint_thessalor_test

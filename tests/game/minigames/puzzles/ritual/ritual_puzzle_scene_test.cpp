@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace ritual_puzzle_scene_test
+{
 namespace
 {
 
@@ -459,3 +461,5 @@ TEST_F(RitualPuzzleSceneTest, BrokenTablesAreFatalAndStopThere)
 }
 
 } // namespace
+
+} // namespace ritual_puzzle_scene_test

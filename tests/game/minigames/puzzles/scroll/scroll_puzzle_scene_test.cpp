@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+namespace scroll_puzzle_scene_test
+{
 namespace
 {
 
@@ -465,3 +467,5 @@ TEST_F(ScrollPuzzleSceneTest, BrokenTablesAreReportedAndLeaveAUsableScene)
 }
 
 } // namespace
+
+} // namespace scroll_puzzle_scene_test

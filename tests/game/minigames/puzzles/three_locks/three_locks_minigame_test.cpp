@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace three_locks_minigame_test
+{
 namespace
 {
 
@@ -388,3 +390,5 @@ TEST_F(ThreeLocksMinigameTest, BrokenGlobalsAreReportedAndBadDataDropped)
 }
 
 } // namespace
+
+} // namespace three_locks_minigame_test
