@@ -2,14 +2,13 @@
 // Gatehouse's script beside the sample game's other files: clean as it is, and each mistake of the
 // guide's load-time list that a location's tables show found with its line.
 #include "support/files.h"
+#include "support/shell.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 namespace
 {
@@ -42,14 +41,7 @@ protected:
         testsupport::WriteFile(mRoot / "assets" / kLocation, text);
         const std::string command =
             "cd '" + mRoot.string() + "' && '" MURKWELL_LOCATION_CHECK "' " + kLocation + " 2>&1";
-        std::FILE* pipe = popen(command.c_str(), "r");
-        std::string output;
-        char buffer[512];
-        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-            output += buffer;
-        const int raw = pipe != nullptr ? pclose(pipe) : -1;
-        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        return output;
+        return testsupport::ShellOutput(command, status);
     }
 
     testsupport::ScratchFolder mScratch{"mw_locationcheck"};
@@ -111,16 +103,12 @@ TEST_F(LocationCheckTest, ShippedLocationsReadCleanAndASyntaxErrorNamesItsFileAn
     const std::string command = "cd '" + mRoot.string() + "' && '" MURKWELL_LOCATION_CHECK "' " +
                                 kLocation + " assets/scripts/locations/observatory.lua " +
                                 "scripts/locations/crypt.lua 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char buffer[512];
-    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-        output += buffer;
-    const int raw = pipe != nullptr ? pclose(pipe) : -1;
+    int shipped = -1;
+    const std::string output = testsupport::ShellOutput(command, shipped);
     EXPECT_EQ(output, kLocation + ": no faults\n" +
                           "scripts/locations/observatory.lua: no faults\n" +
                           "scripts/locations/crypt.lua: no faults\n");
-    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+    EXPECT_EQ(shipped, 0);
 
     // A table closed with the wrong bracket on the line after the inserted one.
     int status = -1;

@@ -5,12 +5,11 @@
 // words of its other lines.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "e2e/program_test_support.h"
+#include "support/shell.h"
 
 namespace
 {
@@ -28,14 +27,7 @@ protected:
         const std::string command = "cd '" + game.string() +
                                     "' && '" MURKWELL_LOCATION_CHECK "' assets/" + kLocation +
                                     " 2>&1";
-        std::FILE* pipe = popen(command.c_str(), "r");
-        std::string output;
-        char buffer[512];
-        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-            output += buffer;
-        const int raw = pipe != nullptr ? pclose(pipe) : -1;
-        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        return output;
+        return testsupport::ShellOutput(command, status);
     }
 };
 
