@@ -44,6 +44,7 @@
 #include "platform/config/config.h"
 #include "platform/files/file.h"
 #include "platform/files/file_layer.h"
+#include "platform/files/shared_save.h"
 #include "platform/log.h"
 #include "platform/seams/display_seam.h"
 #include "platform/shell/platform_main.h"
@@ -524,5 +525,9 @@ int RunProgram(int argc, char** argv)
     TString commandLine = TCommandLine::Join(argc, argv);
     gRunStatus = 0;
     PlatformMain(nullptr, nullptr, commandLine.c_str(), 1, &GameMain, false);
+    // A saver the close left to a hung disk still writes: the program's statics are not torn down
+    // under it (its file is written under a temporary name, so ending it harms nothing saved).
+    if (TSharedSave::AnySaverLeftWriting())
+        sys::ExitProcess(gRunStatus);
     return gRunStatus;
 }

@@ -25,7 +25,10 @@ public:
     {
         mStore.ReplaceUserScore(name, score, lowerFirst, "");
     }
-    void SavePending() override { mStore.SavePending(); }
+    void SavePending(std::chrono::steady_clock::time_point closeBegan) override
+    {
+        mStore.SavePending(closeBegan);
+    }
     void SetBackgroundSaves(bool background) override { mStore.SetBackgroundSaves(background); }
     void PollSaves() override { mStore.PollSaves(); }
     void WaitForSaves() override { mStore.WaitForSaves(); }

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/location_plays.h"
@@ -194,7 +196,7 @@ TEST_P(GatehouseSavesTest, NoFrameOfPlayWaitsOnASave)
     if (locks != kFree)
     {
         // The new player's saves (the profile, the score table's row) each waited their 5 s for
-        // the lock beside the frames; later saves are put off at once.
+        // the lock beside the frames, as each later save does before it is put off.
         ASSERT_TRUE(UntilLogged(pid, PutOff("prefs.dat")));
         ASSERT_TRUE(UntilLogged(pid, PutOff("hiscore.dat")));
         EXPECT_EQ(VersionsPutInPlace(), 0u) << "a version was written without the lock";
@@ -324,6 +326,126 @@ TEST_F(MenuSavesTest, TheMenusThatReadAndChangePlayersNeverWaitOnASave)
     EXPECT_NE(errors.find(ScoresNotSaved()), std::string::npos) << errors;
     EXPECT_FALSE(fs::exists(File("prefs.dat")));
     EXPECT_FALSE(fs::exists(File("hiscore.dat")));
+}
+
+// The close and another copy or a hung disk: the close waits for another copy's ordinary save
+// however often a wait ran out before, and for a disk that never answers only its bound.
+class CloseSavesTest : public FrameLoopSavesTest
+{
+protected:
+    // "Play" on a folder without players, the name dialog, `name`, "OK": the Gatehouse opens.
+    static std::string NewPlayer(const std::string& name)
+    {
+        return "focus gained\nwait 40\n" + ClickLine(menupoints::kPlay) + "wait 60\ntext " + name +
+               "\nwait 10\nclick 400 276\nawait \"location 0\"\n";
+    }
+    // The players in the file, each with its record's game state and whether its location's
+    // record is there.
+    std::map<std::string, std::pair<int, bool>> Players() const
+    {
+        std::map<std::string, std::pair<int, bool>> players;
+        const std::vector<Slot> slots = ParseDump(Prefs());
+        for (size_t at = 1; at < slots.size(); ++at)
+        {
+            const Slot& slot = slots[at];
+            if (!slot.contains("name"))
+                continue;
+            const std::string name(reinterpret_cast<const char*>(slot.at("name").data()));
+            const bool record = slot.contains("gamedata") && slot.at("gamedata").size() > 1;
+            const int state = slot.contains("playerdata") && slot.at("playerdata").size() >= 10
+                                  ? slot.at("playerdata")[9]
+                                  : -1;
+            players[name] = {state, record};
+        }
+        return players;
+    }
+};
+
+// A copy stopped in its save holds the preferences' lock past this copy's wait for its new
+// player's save; it goes on, and its next save holds the lock a moment (50 ms) just as this copy
+// closes: the close waits for it and stores the player in the Gatehouse with its record.
+TEST_F(CloseSavesTest, ACloseMeetingAnotherCopysSaveAfterAWaitRanOutStoresItsRecord)
+{
+    const fs::path lock = File("prefs.dat.lock");
+    std::string reason;
+    const int held = sys::LockFile(lock.string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    mHeld.push_back(held);
+    const int pid = StartTraced(NewPlayer("Ann") + "wait 80\n", "");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(UntilTraced(pid, "location 0"));
+    ASSERT_TRUE(UntilLogged(pid, PutOff("prefs.dat")));
+    EXPECT_FALSE(fs::exists(File("prefs.dat")));
+
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    ASSERT_TRUE(Until(
+        pid, [&] { return HoldsOpen(pid, lock); }, "a wait for the lock"));
+    sys::SleepMs(50);
+    FreeLocks();
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    const std::string errors = ReadFile(mErrorFile);
+    EXPECT_EQ(errors.find("before the end"), std::string::npos) << errors;
+    const auto players = Players();
+    ASSERT_TRUE(players.contains("Ann")) << Prefs();
+    EXPECT_EQ(players.at("Ann"), std::make_pair(kStateInLocation, true)) << Prefs();
+}
+
+// Two copies on a disk whose flushes take 2.6 s (a save holds the lock through two of them, longer
+// than a wait's bound): each makes its player and plays into the Gatehouse, then each closes. The
+// file keeps both players, each in the Gatehouse with its record.
+TEST_F(CloseSavesTest, TwoCopiesOnASlowDiskEachKeepTheirPlayerAndProgress)
+{
+    mRunEnv = {"MURKWELL_SLOW_FLUSH_MS=2600"};
+    const std::vector<std::string> names = {"Ann", "Bob"};
+    std::vector<int> copies;
+    std::vector<fs::path> outputs;
+    for (const std::string& name : names)
+    {
+        mErrorFile = mRoot / ("errors_" + name + ".txt");
+        copies.push_back(StartTraced(NewPlayer(name) + "wait 400\n", ""));
+        ASSERT_GT(copies.back(), 0);
+        outputs.push_back(mOutput);
+    }
+    for (size_t copy = 0; copy < copies.size(); ++copy)
+    {
+        mOutput = outputs[copy];
+        ASSERT_TRUE(UntilTraced(copies[copy], "location 0"));
+        EXPECT_EQ(TracesSoFar(),
+                  (Traces{"start", "menu", "profile " + names[copy], "record 0 0", "location 0"}));
+    }
+    for (size_t copy = 0; copy < copies.size(); ++copy)
+    {
+        ASSERT_EQ(kill(copies[copy], SIGTERM), 0);
+        EXPECT_EQ(WaitForEnd(copies[copy]), 0);
+        const std::string errors = ReadFile(mRoot / ("errors_" + names[copy] + ".txt"));
+        EXPECT_EQ(errors.find("before the end"), std::string::npos) << errors;
+    }
+    const auto players = Players();
+    for (const std::string& name : names)
+    {
+        ASSERT_TRUE(players.contains(name)) << name << " not in\n" << Prefs();
+        EXPECT_EQ(players.at(name), std::make_pair(kStateInLocation, true)) << name;
+    }
+}
+
+// Every flush hangs (a minute each: a dead network mount) while the new player's saves are at the
+// disk: the close waits for them only its bound, ends, and says on standard error what it could
+// not save; nothing was put in place.
+TEST_F(CloseSavesTest, ACloseWhileEveryFlushHangsEndsWithinItsBoundAndSaysWhatIsLost)
+{
+    mRunEnv = {"MURKWELL_SLOW_FLUSH_MS=60000", "MURKWELL_SAVE_VERSIONS=" + mVersions.string()};
+    const int pid = StartTraced(NewPlayer("Ann") + "wait 80\n", "");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(UntilTraced(pid, "location 0"));
+    const uint32_t asked = LoadTimeMs();
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    // The bound is 5 s; a close that waited for the disk took minutes.
+    EXPECT_LT(LoadTimeMs() - asked, 30000u);
+    EXPECT_EQ(VersionsPutInPlace(), 0u) << "a flush came to its end before the close did";
+    const std::string errors = ReadFile(mErrorFile);
+    EXPECT_NE(errors.find(NotSaved()), std::string::npos) << errors;
+    EXPECT_NE(errors.find(ScoresNotSaved()), std::string::npos) << errors;
 }
 
 } // namespace

@@ -642,20 +642,6 @@ protected:
               "start=scripts/selectplayer.lua");
     }
 
-    // Whether the process has the file open.
-    static bool HoldsOpen(int pid, const fs::path& file)
-    {
-        std::error_code error;
-        for (const auto& entry :
-             fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
-        {
-            std::error_code unread;
-            if (fs::read_symlink(entry.path(), unread) == file)
-                return true;
-        }
-        return false;
-    }
-
     // The lines of a player's record and location state in a prefsdump.
     static std::string Records(const std::string& dump)
     {
@@ -827,8 +813,9 @@ TEST_F(SavesProgramTest, ACopyStoppedInsideASaveLosesNothingAnotherMadeMeanwhile
     EXPECT_TRUE(WaitFor(
         [&]
         {
-            return ReadFile(LogFile(2)).find("ERROR: The lock '" + lock.string() +
-                                             "' could not be taken") != std::string::npos;
+            return ReadFile(LogFile(2))
+                       .find("ERROR: The lock '" + lock.string() + "' could not be taken") !=
+                   std::string::npos;
         }))
         << ReadFile(LogFile(2));
     // The first goes on to the end of its save, and ends (its closing save after it).

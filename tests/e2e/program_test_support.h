@@ -78,6 +78,19 @@ inline double SampleShare()
     return std::clamp(static_cast<double>(cores) / 8.0, 1.0 / 8.0, 1.0);
 }
 
+// Whether the process has the file open (a copy waiting for a lock holds its lock file open).
+inline bool HoldsOpen(int pid, const fs::path& file)
+{
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+    {
+        std::error_code unread;
+        if (fs::read_symlink(entry.path(), unread) == file)
+            return true;
+    }
+    return false;
+}
+
 // sys::WaitProcess with its limit on LoadTimeMs's clock: false at once, as there, for a process
 // that is no child of the test's (one already collected).
 inline bool WaitProcessLoaded(int pid, uint32_t limitMs, int& exitCode)

@@ -4,6 +4,7 @@
 
 #include "platform/strings/tstring.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,8 +32,9 @@ public:
         AddScore(score, true, "");
     }
     // The save to make before the end: a save of this run that failed or was put off is tried
-    // once more (said when it fails again).
-    virtual void SavePending() {}
+    // once more (said when it fails again). A save at a hung disk is waited for only a bound,
+    // counted from `closeBegan` at the earliest.
+    virtual void SavePending(std::chrono::steady_clock::time_point closeBegan) { (void)closeBegan; }
     // Saves on a saver thread beside the frame loop from now on; the frame loop polls each frame
     // (what the saver found is taken in, a save asked for meanwhile handed over); a reader of the
     // file waits for what is on its way.

@@ -15,6 +15,7 @@
 #include "script/script.h"
 #include "script/window_script_seam.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <cstdint>
@@ -118,10 +119,12 @@ Settings::~Settings()
         for (const char* name : kScriptFunctions)
             LuaUnbindMemberIfBound(L, name, this);
     // The closing save: waits for the saves on their way, then makes what a save of this run put
-    // off (another copy held the file's lock) or failed to write.
-    mPrefs->SavePending();
+    // off (another copy held the file's lock) or failed to write. Both savers run side by side: a
+    // hung disk costs the close one bound, not one for each file.
+    const auto closeBegan = std::chrono::steady_clock::now();
+    mPrefs->SavePending(closeBegan);
     if (mHiscores)
-        mHiscores->SavePending();
+        mHiscores->SavePending(closeBegan);
     mPrefs.reset();
     mHiscores.reset();
     mCursorTexture.reset();

@@ -1316,9 +1316,9 @@ bool TPrefs::Save()
     return mSaves.Save(*mStore);
 }
 
-bool TPrefs::SavePending()
+bool TPrefs::SavePending(TSharedSave::TClock::time_point closeBegan)
 {
-    return mSaves.SavePending(*mStore);
+    return mSaves.SavePending(*mStore, closeBegan);
 }
 
 void TPrefs::SetBackgroundSaves(bool background)

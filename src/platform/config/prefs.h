@@ -102,8 +102,9 @@ public:
     bool Save();
     // The save to make before the end: waits for the saves on their way, then once more when a
     // save of this run failed or was put off (said when it fails again: those changes are lost).
-    // True when nothing is left unsaved.
-    bool SavePending();
+    // True when nothing is left unsaved. A save at a hung disk is waited for only a bound
+    // (TSharedSave::SavePending), counted from `closeBegan` at the earliest.
+    bool SavePending(TSharedSave::TClock::time_point closeBegan = TSharedSave::TClock::now());
     // A save of this run failed or was put off, and none was made since (with background saves:
     // as far as the last PollSaves learnt).
     bool HasUnsavedChanges() const { return mSaves.HasUnsavedChanges(); }

@@ -276,23 +276,25 @@ void SetFileLockWaitRequests(std::function<uint32_t()> requests)
 
 namespace
 {
-// By the lock file on the disk: a name may stand for another folder's file later in the run.
-uint32_t LockWaitAt(const TString& lockLocation)
+// By the lock file on the disk: a name may stand for another folder's file later in the run. Only
+// a wait that holds the thread asking for the save is cut short by an earlier one that ran out: a
+// saver's holds no frame, and cut short it would give up at once on another copy's ordinary save.
+uint32_t LockWaitAt(const TString& lockLocation, bool besideTheLoop)
 {
     TLockWaits& waits = LockWaits();
     std::lock_guard<std::mutex> guard(waits.mMutex);
-    return waits.mWaitedOut.count(lockLocation.c_str()) != 0 ? 0 : waits.mWaitMs;
+    return !besideTheLoop && waits.mWaitedOut.count(lockLocation.c_str()) != 0 ? 0 : waits.mWaitMs;
 }
 } // namespace
 
 uint32_t GetFileLockWait(const TString& name)
 {
-    return LockWaitAt(ResolvePath(name + ".lock", false));
+    return LockWaitAt(ResolvePath(name + ".lock", false), false);
 }
 
 TFileLock::TFileLock(const TString& name) : TFileLock(name, ResolvePath(name, false)) {}
 
-TFileLock::TFileLock(const TString& name, const TString& location)
+TFileLock::TFileLock(const TString& name, const TString& location, bool besideTheLoop)
 {
     const TString lockName = name + ".lock";
     // Beside the data file, as the data folder's name of it would put it.
@@ -304,7 +306,7 @@ TFileLock::TFileLock(const TString& name, const TString& location)
     {
         MakeFoldersFor(mLocation);
         sys::LockRequest request;
-        request.waitMs = LockWaitAt(mLocation);
+        request.waitMs = LockWaitAt(mLocation, besideTheLoop);
         request.standIn = true;
         std::function<bool()> ended;
         std::function<uint32_t()> requests;
@@ -401,8 +403,8 @@ bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString
     return KeepDamagedFileAt(name, location, maxBytes, keptAs, reason);
 }
 
-bool KeepDamagedFileAt(const TString& name, const TString& location, int maxBytes,
-                       TString& keptAs, TString& reason)
+bool KeepDamagedFileAt(const TString& name, const TString& location, int maxBytes, TString& keptAs,
+                       TString& reason)
 {
     for (int number = 0; number < kMaxKeptCopies; ++number)
     {

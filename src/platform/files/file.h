@@ -129,8 +129,8 @@ constexpr int kMaxKeptCopies = 10;
 // went to; empty (and true) when nothing is at the name any more, since nothing is left to lose.
 bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString& reason);
 // The same for the file `name` resolved to the disk location `location`; the copies go beside it.
-bool KeepDamagedFileAt(const TString& name, const TString& location, int maxBytes,
-                       TString& keptAs, TString& reason);
+bool KeepDamagedFileAt(const TString& name, const TString& location, int maxBytes, TString& keptAs,
+                       TString& reason);
 
 // How long a save waits for another copy of the game to finish its own save of the same file.
 constexpr uint32_t kFileLockWaitMs = 5000;
@@ -140,17 +140,21 @@ constexpr uint32_t kFileLockWaitMs = 5000;
 // do no harm, since nothing is written to it) for as long as it lives: copies of the game on one
 // data folder take turns to read what is there and replace it, and nothing replaces the file
 // without the lock. A lock another copy holds is waited for; the wait ends at once when a quit
-// request comes (the main loop must answer it), and once a wait for a name has run out, later
-// locks of that name in this run are only tried: a copy stopped while it holds the lock costs one
-// wait, not one at every save. A lock not had is logged once for each name; the caller puts its
-// save off.
+// request comes (the main loop must answer it). A lock taken beside the frame loop (a saver's, the
+// close's saves among them) waits the whole bound every time, so another copy's ordinary save is
+// always waited for and only a holder past the bound (a copy stopped in its save) puts the save
+// off. One taken on the thread that asks for the save holds that thread: once a wait for a name
+// has run out, later such locks of that name in this run are only tried, so a stopped copy costs
+// it one wait, not one at every save. A lock not had is logged once for each name; the caller puts
+// its save off.
 class TFileLock
 {
 public:
     explicit TFileLock(const TString& name);
     // For the data file `name` resolved to the disk location `location` (a thread beside the main
-    // one looks no name up); the lock file lies beside it.
-    TFileLock(const TString& name, const TString& location);
+    // one looks no name up); the lock file lies beside it. `besideTheLoop`: taken by a saver, which
+    // waits the whole bound every time.
+    TFileLock(const TString& name, const TString& location, bool besideTheLoop = false);
     ~TFileLock();
     TFileLock(const TFileLock&) = delete;
     TFileLock& operator=(const TFileLock&) = delete;
@@ -178,8 +182,9 @@ private:
     sys::FileIdentity mNoted;
 };
 
-// The wait of a lock whose name has not run out a wait yet in this run (tests shorten it), and the
-// wait the next lock of a data file's name takes.
+// The wait of a lock taken beside the frame loop, or of one whose name has not run out a wait yet
+// in this run (tests shorten it), and the wait the next lock of a data file's name takes on the
+// thread that asks for its save.
 void SetFileLockWait(uint32_t ms);
 uint32_t GetFileLockWait(const TString& name);
 // What ends a wait for a lock at once when it holds: the program's shell gives a quit request the

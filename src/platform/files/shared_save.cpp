@@ -8,46 +8,148 @@
 #include "sys/files/save_waits.h"
 #include "sys/input_script/input_script.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <string>
 #include <utility>
 
+struct TSharedSave::TCore
+{
+    TCore(const TString& name, int maxBytes, const TWords& words)
+        : mName(name), mMaxBytes(maxBytes), mWords(words)
+    {
+    }
+
+    void Remember(const std::vector<uint8_t>& bytes, bool exists)
+    {
+        mFileBytes = bytes;
+        mFileExisted = exists;
+    }
+    bool KeepDamagedAt(const TJob& job);
+    // The save's steps. `inlineStore`: the owner's store, when this runs on the owner's thread
+    // (another copy's save is then taken in under the same lock).
+    TResult Run(TJob& job, TStore* inlineStore);
+    void SaverLoop();
+    // Where the save on its way is: waiting for the lock (which ends by its own bound) or past it.
+    void NotePhase(bool lockWaiting)
+    {
+        {
+            std::lock_guard<std::mutex> guard(mMutex);
+            mLockWaiting = lockWaiting;
+            mSince = TClock::now();
+        }
+        mChanged.notify_all();
+    }
+
+    const TString mName;
+    const int mMaxBytes;
+    const TWords mWords;
+    // The saver's while a job runs; the owner's while none is on its way.
+    std::vector<uint8_t> mFileBytes;
+    bool mFileExisted = false;
+    bool mDamaged = false;
+    bool mKeepFailureSaid = false;
+    // Between the two threads, under mMutex (never held for the disk or the lock).
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    std::unique_ptr<TJob> mJob;
+    std::unique_ptr<TResult> mResult;
+    bool mStop = false;
+    TCounts mCounts;
+    bool mLockWaiting = false;
+    TClock::time_point mSince;
+};
+
+namespace
+{
+std::atomic<uint32_t> gCloseDiskWaitMs{kCloseDiskWaitMs};
+std::atomic<bool> gSaverLeftWriting{false};
+
+// The "lost" line of each file whose changes wait to be written, for the quit watch.
+struct TUnsavedLines
+{
+    std::mutex mMutex;
+    std::map<const void*, std::string> mLines;
+};
+
+TUnsavedLines& UnsavedLines()
+{
+    // Never torn down: the quit watch may read it as the program ends.
+    static TUnsavedLines* lines = new TUnsavedLines;
+    return *lines;
+}
+
+void ForgetUnsaved(const void* owner)
+{
+    TUnsavedLines& unsaved = UnsavedLines();
+    std::lock_guard<std::mutex> guard(unsaved.mMutex);
+    unsaved.mLines.erase(owner);
+}
+} // namespace
+
 TSharedSave::TSharedSave(const TString& name, int maxBytes, const TWords& words)
-    : mName(name), mMaxBytes(maxBytes), mWords(words)
+    : mCore(std::make_shared<TCore>(name, maxBytes, words))
 {
 }
 
 TSharedSave::~TSharedSave()
 {
+    ForgetUnsaved(this);
     if (!mSaver.joinable())
         return;
     {
-        std::lock_guard<std::mutex> guard(mMutex);
-        mStop = true;
+        std::lock_guard<std::mutex> guard(mCore->mMutex);
+        mCore->mStop = true;
     }
-    mChanged.notify_all();
-    mSaver.join();
+    mCore->mChanged.notify_all();
+    if (!mLeft)
+    {
+        mSaver.join();
+        return;
+    }
+    // A hung disk holds it: it ends with its write, holding the core it shares.
+    gSaverLeftWriting = true;
+    mSaver.detach();
 }
 
 void TSharedSave::Remember(const std::vector<uint8_t>& bytes, bool exists)
 {
-    mFileBytes = bytes;
-    mFileExisted = exists;
+    mCore->Remember(bytes, exists);
+}
+
+const std::vector<uint8_t>& TSharedSave::GetFileBytes() const
+{
+    return mCore->mFileBytes;
+}
+
+bool TSharedSave::FileExisted() const
+{
+    return mCore->mFileExisted;
 }
 
 void TSharedSave::MarkDamaged()
 {
-    mDamaged = true;
+    mCore->mDamaged = true;
+}
+
+bool TSharedSave::IsDamaged() const
+{
+    return mCore->mDamaged;
 }
 
 bool TSharedSave::KeepDamaged()
 {
     TJob job;
-    job.location = ResolvePath(mName, false);
-    job.shown = ShownPath(mName);
-    return KeepDamagedAt(job);
+    job.location = ResolvePath(mCore->mName, false);
+    job.shown = ShownPath(mCore->mName);
+    return mCore->KeepDamagedAt(job);
 }
 
-bool TSharedSave::KeepDamagedAt(const TJob& job)
+bool TSharedSave::TCore::KeepDamagedAt(const TJob& job)
 {
     if (!mDamaged)
         return true;
@@ -81,17 +183,20 @@ TSharedSave::TJob TSharedSave::MakeJob(TStore& store)
     job.version = store.Snapshot();
     job.line = sys::InputScriptLineDone();
     // Names are looked up here, on the owner's thread: the saver opens locations.
-    job.location = ResolvePath(mName, false);
-    job.shown = ShownPath(mName);
+    job.location = ResolvePath(mCore->mName, false);
+    job.shown = ShownPath(mCore->mName);
     return job;
 }
 
-TSharedSave::TResult TSharedSave::Run(TJob& job, TStore* inlineStore)
+TSharedSave::TResult TSharedSave::TCore::Run(TJob& job, TStore* inlineStore)
 {
     TResult result;
     // Another copy's read-and-replace of the file waits for this one, and this one for it; without
-    // the lock the file is not replaced (the lock says why, once).
-    TFileLock lock(mName, job.location);
+    // the lock the file is not replaced (the lock says why, once). A saver waits the whole bound
+    // each time: it holds no frame, and another copy's ordinary save is worth its wait.
+    NotePhase(true);
+    TFileLock lock(mName, job.location, inlineStore == nullptr);
+    NotePhase(false);
     if (!lock.Held())
     {
         result.shutOut = true;
@@ -203,24 +308,29 @@ bool TSharedSave::Save(TStore& store)
         return true;
     }
     // The caller waits for the lock, the write and the flushes.
-    const sys::SaveWait wait(TString::Format("a save of '%s'", mName.c_str()).c_str());
+    const sys::SaveWait wait(TString::Format("a save of '%s'", mCore->mName.c_str()).c_str());
     TJob job = MakeJob(store);
-    TResult result = Run(job, &store);
+    TResult result = mCore->Run(job, &store);
     {
-        std::lock_guard<std::mutex> guard(mMutex);
-        ++(result.outcome == TOutcome::kWritten ? mCounts.written : mCounts.notWritten);
+        std::lock_guard<std::mutex> guard(mCore->mMutex);
+        ++(result.outcome == TOutcome::kWritten ? mCore->mCounts.written
+                                                : mCore->mCounts.notWritten);
     }
     Adopt(store, result);
+    NoteUnsaved();
     return result.outcome == TOutcome::kWritten;
 }
 
 void TSharedSave::Poll(TStore& store)
 {
+    // The close has left the file to its saver: nothing more is handed to it.
+    if (mLeft)
+        return;
     std::unique_ptr<TResult> result;
     if (mInFlight)
     {
-        std::lock_guard<std::mutex> guard(mMutex);
-        result = std::move(mResult);
+        std::lock_guard<std::mutex> guard(mCore->mMutex);
+        result = std::move(mCore->mResult);
     }
     if (result)
     {
@@ -228,7 +338,10 @@ void TSharedSave::Poll(TStore& store)
         Adopt(store, *result);
     }
     if (!mWanted || mInFlight)
+    {
+        NoteUnsaved();
         return;
+    }
     if (!mBackground)
     {
         mWanted = false;
@@ -239,12 +352,15 @@ void TSharedSave::Poll(TStore& store)
     mWanted = false;
     mInFlight = true;
     {
-        std::lock_guard<std::mutex> guard(mMutex);
-        mJob = std::move(job);
+        std::lock_guard<std::mutex> guard(mCore->mMutex);
+        mCore->mJob = std::move(job);
+        mCore->mLockWaiting = false;
+        mCore->mSince = TClock::now();
         if (!mSaver.joinable())
-            mSaver = std::thread([this] { SaverLoop(); });
+            mSaver = std::thread([core = mCore] { core->SaverLoop(); });
     }
-    mChanged.notify_all();
+    mCore->mChanged.notify_all();
+    NoteUnsaved();
 }
 
 void TSharedSave::Wait(TStore& store)
@@ -253,16 +369,48 @@ void TSharedSave::Wait(TStore& store)
     for (;;)
     {
         Poll(store);
-        if (!mInFlight)
+        if (!mInFlight || mLeft)
             return;
         if (!wait)
-            wait.emplace(TString::Format("the save of '%s' on its way", mName.c_str()).c_str());
-        std::unique_lock<std::mutex> guard(mMutex);
-        mChanged.wait(guard, [&] { return mResult != nullptr; });
+            wait.emplace(
+                TString::Format("the save of '%s' on its way", mCore->mName.c_str()).c_str());
+        std::unique_lock<std::mutex> guard(mCore->mMutex);
+        mCore->mChanged.wait(guard, [&] { return mCore->mResult != nullptr; });
     }
 }
 
-void TSharedSave::SaverLoop()
+bool TSharedSave::WaitAtMost(TStore& store, TClock::time_point closeBegan)
+{
+    std::optional<sys::SaveWait> wait;
+    for (;;)
+    {
+        Poll(store);
+        if (!mInFlight)
+            return true;
+        if (!wait)
+            wait.emplace(
+                TString::Format("the save of '%s' on its way", mCore->mName.c_str()).c_str());
+        TCore& core = *mCore;
+        std::unique_lock<std::mutex> guard(core.mMutex);
+        while (core.mResult == nullptr)
+        {
+            // The lock's wait has its own bound; the disk is given one from when the save reached
+            // it, or from the close's start when it was there already.
+            if (core.mLockWaiting)
+            {
+                core.mChanged.wait(guard);
+                continue;
+            }
+            const TClock::time_point until =
+                std::max(core.mSince, closeBegan) + std::chrono::milliseconds(gCloseDiskWaitMs);
+            if (TClock::now() >= until)
+                return false;
+            core.mChanged.wait_until(guard, until);
+        }
+    }
+}
+
+void TSharedSave::TCore::SaverLoop()
 {
     std::unique_lock<std::mutex> guard(mMutex);
     for (;;)
@@ -280,23 +428,69 @@ void TSharedSave::SaverLoop()
     }
 }
 
-bool TSharedSave::SavePending(TStore& store)
+bool TSharedSave::SavePending(TStore& store, TClock::time_point closeBegan)
 {
-    Wait(store);
-    if (mUnsaved)
+    bool waited = !mLeft && WaitAtMost(store, closeBegan);
+    if (waited && mUnsaved)
     {
         Save(store);
-        Wait(store);
+        waited = WaitAtMost(store, closeBegan);
     }
-    if (!mUnsaved)
+    if (waited && !mUnsaved)
         return true;
+    if (!waited && !mLeft)
+    {
+        Log("A save of '%s' was at the disk for more than %u ms: the close does not wait for it",
+            mCore->mName.c_str(), static_cast<unsigned>(gCloseDiskWaitMs));
+        mLeft = true;
+    }
+    // Said here, not again by the quit watch.
+    mNotedUnsaved = false;
+    ForgetUnsaved(this);
     // The player must hear of it where the program was started, not only in a log few open.
-    LogAndSay(TString::Format(mWords.lost, ShownPath(mName).c_str()).c_str());
+    LogAndSay(TString::Format(mCore->mWords.lost, ShownPath(mCore->mName).c_str()).c_str());
     return false;
+}
+
+void TSharedSave::NoteUnsaved()
+{
+    const bool unsaved = mUnsaved || mWanted || mInFlight;
+    if (unsaved == mNotedUnsaved)
+        return;
+    mNotedUnsaved = unsaved;
+    TUnsavedLines& lines = UnsavedLines();
+    std::lock_guard<std::mutex> guard(lines.mMutex);
+    if (unsaved)
+        lines.mLines[this] =
+            TString::Format(mCore->mWords.lost, ShownPath(mCore->mName).c_str()).c_str();
+    else
+        lines.mLines.erase(this);
+}
+
+void TSharedSave::SayWhatIsLost()
+{
+    std::map<const void*, std::string> said;
+    {
+        TUnsavedLines& lines = UnsavedLines();
+        std::lock_guard<std::mutex> guard(lines.mMutex);
+        said.swap(lines.mLines);
+    }
+    for (const auto& [owner, line] : said)
+        LogAndSay(line.c_str());
+}
+
+bool TSharedSave::AnySaverLeftWriting()
+{
+    return gSaverLeftWriting;
+}
+
+void TSharedSave::SetCloseDiskWait(uint32_t ms)
+{
+    gCloseDiskWaitMs = ms;
 }
 
 TSharedSave::TCounts TSharedSave::GetCounts() const
 {
-    std::lock_guard<std::mutex> guard(mMutex);
-    return mCounts;
+    std::lock_guard<std::mutex> guard(mCore->mMutex);
+    return mCore->mCounts;
 }

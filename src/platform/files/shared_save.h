@@ -12,19 +12,21 @@
 // one save of the newest state once it is done. The owner's state is touched on the owner's
 // thread only: another copy's save is read and taken apart by the saver, and taken in by the
 // owner at its next Poll (which then saves again); the owner learns that a version was written
-// at a Poll too. Wait (and so SavePending, which the close makes) waits for all of it.
+// at a Poll too. Wait waits for all of it; SavePending, which the close makes, waits for another
+// copy's lock as long as a save does, but for the disk only a bound: a saver a hung disk holds is
+// left to end its write on its own, and what it was to write is said lost.
 #pragma once
 
 #include "platform/strings/tstring.h"
 
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
-class TFileLock;
+// How long the close waits for a save that has its lock (or waits for none) to reach the disk.
+constexpr uint32_t kCloseDiskWaitMs = 5000;
 
 class TSharedSave
 {
@@ -93,15 +95,17 @@ public:
     TSharedSave(const TSharedSave&) = delete;
     TSharedSave& operator=(const TSharedSave&) = delete;
 
+    using TClock = std::chrono::steady_clock;
+
     // The file as this copy read or wrote it last: what the next save compares the file with.
     // While no save is on its way (at the load).
     void Remember(const std::vector<uint8_t>& bytes, bool exists);
-    const std::vector<uint8_t>& GetFileBytes() const { return mFileBytes; }
-    bool FileExisted() const { return mFileExisted; }
+    const std::vector<uint8_t>& GetFileBytes() const;
+    bool FileExisted() const;
 
     // The file read was damaged: it is kept aside before anything replaces it.
     void MarkDamaged();
-    bool IsDamaged() const { return mDamaged; }
+    bool IsDamaged() const;
     // Keeps a damaged file aside under the first free "<name>.bad" name (logged either way; a
     // failure once). True when it was kept already or there is nothing to keep. While no save is
     // on its way (Wait first).
@@ -123,8 +127,12 @@ public:
     void Wait(TStore& store);
     // The save to make before the end: waits for those on their way, then once more when a save
     // of this run failed or was put off. When it fails again those changes are lost, which is
-    // said in the log and on standard error.
-    bool SavePending(TStore& store);
+    // said in the log and on standard error. A save waits for another copy's lock as ever; one
+    // at the disk is waited for kCloseDiskWaitMs from when it got there or from `closeBegan`,
+    // whichever is later (the close of several files gives them one start, as their savers run
+    // side by side). Past that it is left to its saver (never joined again, the owner saves no
+    // more), and its changes are said lost.
+    bool SavePending(TStore& store, TClock::time_point closeBegan = TClock::now());
     // A save of this run failed or was put off, and none made since (in the background: as far
     // as the owner has learnt at its Poll).
     bool HasUnsavedChanges() const { return mUnsaved; }
@@ -133,6 +141,18 @@ public:
     bool WasShutOut() const { return mUnsaved && mShutOut; }
     // A save is asked for, handed over or not yet learnt of.
     bool IsSaving() const { return mWanted || mInFlight; }
+    // The close stopped waiting for this file's saver (SavePending).
+    bool IsLeftToItsSaver() const { return mLeft; }
+
+    // A saver the close stopped waiting for may still be writing: the program must end without
+    // tearing down what it uses (sys::ExitProcess).
+    static bool AnySaverLeftWriting();
+    // Says, in the log and on standard error, the "lost" line of each file with changes not yet
+    // written (asked for, on their way, or failed), once: the program is ended before its close
+    // could save them (the quit watch). Any thread.
+    static void SayWhatIsLost();
+    // Tests: the close's wait for the disk (kCloseDiskWaitMs).
+    static void SetCloseDiskWait(uint32_t ms);
 
     // What the saver did (tests): versions written, and saves it ended without writing.
     struct TCounts
@@ -165,35 +185,25 @@ private:
         // Failed for another copy's sake (the lock, or its turn), not the disk's.
         bool shutOut = false;
     };
+    // What the saver's thread uses: shared with it, so that a saver the close left to a hung disk
+    // ends its write on its own after the owner is gone.
+    struct TCore;
 
     TJob MakeJob(TStore& store);
-    // The save's steps. `inlineStore`: the owner's store, when this runs on the owner's thread
-    // (another copy's save is then taken in under the same lock).
-    TResult Run(TJob& job, TStore* inlineStore);
-    bool KeepDamagedAt(const TJob& job);
     void Adopt(TStore& store, TResult& result);
-    void SaverLoop();
+    // Wait, for the close: false when a save at the disk outlasted its bound.
+    bool WaitAtMost(TStore& store, TClock::time_point closeBegan);
+    // Keeps the line the quit watch says true: whether changes wait to be written.
+    void NoteUnsaved();
 
-    TString mName;
-    int mMaxBytes;
-    TWords mWords;
-    // The saver's while a job runs; the owner's while none is on its way.
-    std::vector<uint8_t> mFileBytes;
-    bool mFileExisted = false;
-    bool mDamaged = false;
-    bool mKeepFailureSaid = false;
+    std::shared_ptr<TCore> mCore;
     // The owner's.
     bool mUnsaved = false;
     bool mShutOut = false;
     bool mBackground = false;
     bool mWanted = false;
     bool mInFlight = false;
-    // Between the two threads, under mMutex (never held for the disk or the lock).
-    mutable std::mutex mMutex;
-    std::condition_variable mChanged;
-    std::unique_ptr<TJob> mJob;
-    std::unique_ptr<TResult> mResult;
-    bool mStop = false;
-    TCounts mCounts;
+    bool mLeft = false;
+    bool mNotedUnsaved = false;
     std::thread mSaver;
 };

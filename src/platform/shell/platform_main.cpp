@@ -8,6 +8,7 @@
 #include "platform/files/file.h"
 #include "platform/seams/display_seam.h"
 #include "platform/files/file_layer.h"
+#include "platform/files/shared_save.h"
 #include "platform/seams/host_services_seam.h"
 #include "platform/log.h"
 #include "platform/seams/sound_manager_seam.h"
@@ -489,6 +490,8 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     if (!impl->mHost.mHosted || command.mHostPage)
         SetLogFolder(impl->mPaths.mUserFolder.c_str());
     sys::SetQuitWatchLogSink([](const std::string& text) { Log("%s", text.c_str()); });
+    // A forced end loses what its close would have saved: said as the close says it.
+    sys::SetQuitWatchLastWords([] { TSharedSave::SayWhatIsLost(); });
     // The switch was made before the log existed; its line is written now.
     if (command.mWorkingFolderGiven)
     {
@@ -552,6 +555,7 @@ void PlatformMain(void* instance, void* previousInstance, const char* commandLin
     sys::PostMessage(harnessWindow, sys::WM_QUIT, 0, 0);
     services.DestroyGameState();
     delete application;
+    sys::SetQuitWatchLastWords({});
     sys::SetQuitWatchLogSink({});
     sys::FreeLibrary(harness);
 }

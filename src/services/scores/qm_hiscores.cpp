@@ -276,9 +276,9 @@ bool TQmHiscores::Save()
     return r.mSaves.Save(*r.mStore);
 }
 
-bool TQmHiscores::SavePending()
+bool TQmHiscores::SavePending(std::chrono::steady_clock::time_point closeBegan)
 {
-    return mRecord->mSaves.SavePending(*mRecord->mStore);
+    return mRecord->mSaves.SavePending(*mRecord->mStore, closeBegan);
 }
 
 void TQmHiscores::SetBackgroundSaves(bool background)

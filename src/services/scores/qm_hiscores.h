@@ -5,6 +5,7 @@
 
 #include "platform/strings/tstring.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -39,8 +40,10 @@ public:
     // (a time) as the better, which a merge with another copy's save keeps.
     void ReplaceUserScore(const TString& player, int score, bool lowerFirst, const char* gameData);
     // The save to make before the end: once more when a save of this run failed or was put off
-    // (said when it fails again: those changes are lost). True when nothing is left unsaved.
-    bool SavePending();
+    // (said when it fails again: those changes are lost). True when nothing is left unsaved. A
+    // save at a hung disk is waited for only a bound, counted from `closeBegan` at the earliest.
+    bool SavePending(
+        std::chrono::steady_clock::time_point closeBegan = std::chrono::steady_clock::now());
     // Saves on a saver thread beside the caller's from now on (false: on the caller's again, once
     // those on their way are made); the frame loop polls, and a reader of the file waits.
     void SetBackgroundSaves(bool background);

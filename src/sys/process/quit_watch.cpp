@@ -51,6 +51,18 @@ void OnQuitSignal(int)
     errno = saved;
 }
 
+std::mutex& LastWordsMutex()
+{
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
+}
+
+std::function<void()>& LastWords()
+{
+    static auto* say = new std::function<void()>;
+    return *say;
+}
+
 // Sleeps until a request arrives, then gives the main loop the grace time to answer it.
 void Watch()
 {
@@ -68,6 +80,13 @@ void Watch()
         {
             WriteLine("quit request not answered in %u s: ending",
                       static_cast<unsigned>(kQuitGraceMs / 1000));
+            std::function<void()> say;
+            {
+                std::lock_guard<std::mutex> guard(LastWordsMutex());
+                say = LastWords();
+            }
+            if (say)
+                say();
             ExitProcess(kUnansweredQuitStatus);
         }
     }
@@ -134,6 +153,12 @@ void AnswerQuitRequests()
 void SetQuitWatchLogSink(std::function<void(const std::string&)> sink)
 {
     Channel().SetSink(std::move(sink));
+}
+
+void SetQuitWatchLastWords(std::function<void()> say)
+{
+    std::lock_guard<std::mutex> guard(LastWordsMutex());
+    LastWords() = std::move(say);
 }
 
 } // namespace sys

@@ -35,5 +35,8 @@ uint32_t QuitRequestCount();
 void AnswerQuitRequests();
 // Where the watch's line goes (the platform's log); standard error while empty.
 void SetQuitWatchLogSink(std::function<void(const std::string&)> sink);
+// What the watch runs, on its own thread, before it ends the program: the platform says there what
+// the end loses (the saves not yet written). Nothing while empty.
+void SetQuitWatchLastWords(std::function<void()> say);
 
 } // namespace sys

@@ -6,6 +6,7 @@
 #include "platform/config/config.h"
 #include "platform/files/file.h"
 #include "platform/files/file_layer.h"
+#include "platform/files/shared_save.h"
 #include "platform/log.h"
 #include "support/files.h"
 #include "sys/files/paths.h"
@@ -43,6 +44,7 @@ protected:
     {
         sys::SetSlowFlushMs(0);
         SetFileLockWait(kFileLockWaitMs);
+        TSharedSave::SetCloseDiskWait(kCloseDiskWaitMs);
         ClearPathMap();
         SetLogFolder(nullptr);
     }
@@ -69,6 +71,11 @@ protected:
         return names;
     }
     using Strings = std::vector<std::string>;
+    std::string LostLine() const
+    {
+        return "ERROR: Preferences could not be saved to '" + (mUser / "prefs.dat").string() +
+               "' before the end: what changed since their last save is lost";
+    }
     std::string LogText() const { return testsupport::ReadFile(mRoot / "log" / "logfile.txt"); }
 
     testsupport::ScratchFolder mScratch{"mw_prefs_saver"};
@@ -249,6 +256,94 @@ TEST_F(PrefsSaverTest, TheCloseWaitsForWhatIsPendingAndSaysWhatItCouldNotSave)
                              "' before the end: what changed since their last save is lost";
     EXPECT_NE(said.find(line), std::string::npos) << said;
     EXPECT_EQ(OnDisk()->GetInt("soundlevel", -1), 250);
+}
+
+// A copy stopped in its save once made a wait run out; it goes on, and its next ordinary save
+// holds the lock a moment as the close begins: the saver waits for it as for any other, and the
+// close stores everything.
+TEST_F(PrefsSaverTest, AfterAWaitRanOutTheCloseStillWaitsForAnotherCopysSave)
+{
+    auto prefs = Frame();
+    SetFileLockWait(50);
+    std::string reason;
+    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    EXPECT_TRUE(prefs->SetInt("soundlevel", 100, -1, true));
+    prefs->WaitForSaves();
+    ASSERT_TRUE(prefs->HasUnsavedChanges()) << "the wait ran out";
+
+    // The bound is long again, and the holder lets go after a moment.
+    SetFileLockWait(600000);
+    prefs->SetInt("musiclevel", 300, -1, false);
+    std::thread other(
+        [held]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            sys::UnlockFile(held);
+        });
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(prefs->SavePending());
+    const std::string said = testing::internal::GetCapturedStderr();
+    other.join();
+    EXPECT_EQ(said.find("lost"), std::string::npos) << said;
+    auto file = OnDisk();
+    EXPECT_EQ(file->GetInt("soundlevel", -1), 100);
+    EXPECT_EQ(file->GetInt("musiclevel", -1), 300);
+}
+
+// Every flush hangs (a dead network mount): the close waits for the save at the disk only its
+// bound, says on standard error what it could not save, and leaves the save to its saver, which
+// ends the write on its own once the disk answers (the owner long gone).
+TEST_F(PrefsSaverTest, TheCloseWaitsForAHungDiskOnlyItsBoundAndSaysWhatIsLost)
+{
+    TSharedSave::SetCloseDiskWait(100);
+    auto prefs = Frame();
+    sys::SetSlowFlushMs(600000);
+    prefs->SetInt("soundlevel", 100, -1, true);
+    ASSERT_TRUE(sys::WaitForSlowFlush(60000)) << "the saver never flushed";
+    prefs->SetInt("soundlevel", 250, -1, true);
+    // Waited for to the end, the close would find the disk back and everything saved.
+    std::thread disk(
+        []
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+            sys::SetSlowFlushMs(0);
+        });
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(prefs->SavePending());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(sys::GetSlowFlushMs(), 600000u) << "the close waited for the disk";
+    EXPECT_NE(said.find(LostLine()), std::string::npos) << said;
+    prefs.reset();
+    disk.join();
+    const auto start = std::chrono::steady_clock::now();
+    while (OnDisk()->GetInt("soundlevel", -1) != 100 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(60))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(OnDisk()->GetInt("soundlevel", -1), 100) << "the saver's write never ended";
+}
+
+// An end forced before the close (the quit watch) says, once, what the saves not yet written lose,
+// in the close's words; nothing once they are written.
+TEST_F(PrefsSaverTest, AForcedEndSaysWhatTheSavesNotYetWrittenLose)
+{
+    auto prefs = Frame();
+    sys::SetSlowFlushMs(600000);
+    prefs->SetInt("soundlevel", 100, -1, true);
+    ASSERT_TRUE(sys::WaitForSlowFlush(60000)) << "the saver never flushed";
+    const auto forcedEnd = []
+    {
+        testing::internal::CaptureStderr();
+        TSharedSave::SayWhatIsLost();
+        return testing::internal::GetCapturedStderr();
+    };
+    EXPECT_EQ(forcedEnd(), LostLine() + "\n");
+    EXPECT_EQ(forcedEnd(), "") << "said twice";
+    sys::SetSlowFlushMs(0);
+    prefs->WaitForSaves();
+    prefs->SetInt("soundlevel", 200, -1, true);
+    prefs->WaitForSaves();
+    EXPECT_EQ(forcedEnd(), "");
 }
 
 } // namespace

@@ -1311,10 +1311,10 @@ TEST_F(PrefsCopiesTest, ACopyStoppedAfterItsCheckPastTheStandInsAgeLosesNoOtherC
     sys::InjectLockFailure(0);
 }
 
-// Another copy holds the lock (stopped inside its save): a save waits for it once in the run, then
-// is put off, its values kept in memory and said once; later saves only try the lock, and the first
-// that has it writes everything. A lock file with another name (a hard-linked copy of the folder)
-// is a lock all the same.
+// Another copy holds the lock (stopped inside its save): a save made on the thread that asks for it
+// (which it holds) waits for it once in the run, then is put off, its values kept in memory and
+// said once; later such saves only try the lock, and the first that has it writes everything. A
+// lock file with another name (a hard-linked copy of the folder) is a lock all the same.
 TEST_F(PrefsCopiesTest, ASaveWithoutTheLockIsPutOffAndItsWaitIsNotRepeated)
 {
     const fs::path lock = mUser / "prefs.dat.lock";
