@@ -333,6 +333,7 @@ TEST_F(MenuSavesTest, TheMenusThatReadAndChangePlayersNeverWaitOnASave)
 class CloseSavesTest : public FrameLoopSavesTest
 {
 protected:
+    static constexpr const char* kFromTheMenu = "&start=scripts/mainmenu.lua";
     // "Play" on a folder without players, the name dialog, `name`, "OK": the Gatehouse opens.
     static std::string NewPlayer(const std::string& name)
     {
@@ -371,7 +372,7 @@ TEST_F(CloseSavesTest, ACloseMeetingAnotherCopysSaveAfterAWaitRanOutStoresItsRec
     const int held = sys::LockFile(lock.string(), 0, reason);
     ASSERT_GE(held, 0) << reason;
     mHeld.push_back(held);
-    const int pid = StartTraced(NewPlayer("Ann") + "wait 80\n", "");
+    const int pid = StartTraced(NewPlayer("Ann") + "wait 80\n", kFromTheMenu);
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(UntilTraced(pid, "location 0"));
     ASSERT_TRUE(UntilLogged(pid, PutOff("prefs.dat")));
@@ -402,7 +403,7 @@ TEST_F(CloseSavesTest, TwoCopiesOnASlowDiskEachKeepTheirPlayerAndProgress)
     for (const std::string& name : names)
     {
         mErrorFile = mRoot / ("errors_" + name + ".txt");
-        copies.push_back(StartTraced(NewPlayer(name) + "wait 400\n", ""));
+        copies.push_back(StartTraced(NewPlayer(name) + "wait 400\n", kFromTheMenu));
         ASSERT_GT(copies.back(), 0);
         outputs.push_back(mOutput);
     }
@@ -410,8 +411,10 @@ TEST_F(CloseSavesTest, TwoCopiesOnASlowDiskEachKeepTheirPlayerAndProgress)
     {
         mOutput = outputs[copy];
         ASSERT_TRUE(UntilTraced(copies[copy], "location 0"));
-        EXPECT_EQ(TracesSoFar(),
-                  (Traces{"start", "menu", "profile " + names[copy], "record 0 0", "location 0"}));
+        // Each copy made its own player: neither had read the other's when it started.
+        const Traces traces = TracesSoFar();
+        EXPECT_NE(std::find(traces.begin(), traces.end(), "profile " + names[copy]), traces.end())
+            << testing::PrintToString(traces);
     }
     for (size_t copy = 0; copy < copies.size(); ++copy)
     {
@@ -434,7 +437,7 @@ TEST_F(CloseSavesTest, TwoCopiesOnASlowDiskEachKeepTheirPlayerAndProgress)
 TEST_F(CloseSavesTest, ACloseWhileEveryFlushHangsEndsWithinItsBoundAndSaysWhatIsLost)
 {
     mRunEnv = {"MURKWELL_SLOW_FLUSH_MS=60000", "MURKWELL_SAVE_VERSIONS=" + mVersions.string()};
-    const int pid = StartTraced(NewPlayer("Ann") + "wait 80\n", "");
+    const int pid = StartTraced(NewPlayer("Ann") + "wait 80\n", kFromTheMenu);
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(UntilTraced(pid, "location 0"));
     const uint32_t asked = LoadTimeMs();
