@@ -403,8 +403,8 @@ bool KeepDamagedFile(const TString& name, int maxBytes, TString& keptAs, TString
     return KeepDamagedFileAt(name, location, maxBytes, keptAs, reason);
 }
 
-bool KeepDamagedFileAt(const TString& name, const TString& location, int maxBytes, TString& keptAs,
-                       TString& reason)
+bool KeepDamagedFileAt(const TString& name, const TString& location, int maxBytes,
+                       TString& keptAs, TString& reason)
 {
     for (int number = 0; number < kMaxKeptCopies; ++number)
     {
