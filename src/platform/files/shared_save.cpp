@@ -431,7 +431,9 @@ void TSharedSave::TCore::SaverLoop()
 bool TSharedSave::SavePending(TStore& store, TClock::time_point closeBegan)
 {
     bool waited = !mLeft && WaitAtMost(store, closeBegan);
-    if (waited && mUnsaved)
+    // Another copy's ordinary save may hold the lock longer than one wait where the disk is slow;
+    // a holder that outlasts two is taken for a copy stopped in its save.
+    for (int tries = 0; waited && mUnsaved && tries < 2 && (tries == 0 || mShutOut); ++tries)
     {
         Save(store);
         waited = WaitAtMost(store, closeBegan);

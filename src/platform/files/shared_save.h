@@ -25,8 +25,10 @@
 #include <thread>
 #include <vector>
 
-// How long the close waits for a save that has its lock (or waits for none) to reach the disk.
-constexpr uint32_t kCloseDiskWaitMs = 5000;
+// How long the close waits for a save that has its lock (or waits for none) to reach the disk:
+// longer than the two flushes of an ordinary save on a slow disk, short of what a player waits for
+// a close.
+constexpr uint32_t kCloseDiskWaitMs = 8000;
 
 class TSharedSave
 {
@@ -126,8 +128,9 @@ public:
     // Until every save asked for so far is made or has failed (each failure logged).
     void Wait(TStore& store);
     // The save to make before the end: waits for those on their way, then once more when a save
-    // of this run failed or was put off. When it fails again those changes are lost, which is
-    // said in the log and on standard error. A save waits for another copy's lock as ever; one
+    // of this run failed or was put off (twice while only another copy keeps it out: its ordinary
+    // save on a slow disk may outlast one wait). When it fails again those changes are lost, which
+    // is said in the log and on standard error. A save waits for another copy's lock as ever; one
     // at the disk is waited for kCloseDiskWaitMs from when it got there or from `closeBegan`,
     // whichever is later (the close of several files gives them one start, as their savers run
     // side by side). Past that it is left to its saver (never joined again, the owner saves no
