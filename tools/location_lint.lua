@@ -59,7 +59,19 @@ end
 
 gStyles = ReadFile("scripts/styles.lua")
 ReadFile("scripts/tutorials.lua")
+-- A name in lower case the location reads but nothing sets is a text left without its quotes
+-- ({ lever } for { "lever" }): it is nil, and the list it stands in is shorter by it.
+local unset = {}
+setmetatable(_G, { __index = function(_, key)
+    if type(key) == "string" and string.find(key, "^%l[%l%d_]*$") and not unset[key] then
+        unset[key] = true
+        Fault("the location reads " .. key .. ", a name nothing sets: it is nil (a name meant as "
+            .. "text is written \"" .. key .. "\")")
+    end
+    return nil
+end })
 ReadFile(_location)
+setmetatable(_G, nil)
 
 local function Set(list)
     local s = {}

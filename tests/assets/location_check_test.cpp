@@ -89,6 +89,8 @@ TEST_F(LocationCheckTest, FindsTheMistakesOfTheGuidesLoadTimeList)
         {"g.gatehouse.items[1].x = 'left'", "item item_key_1 lies at x \"left\", y 410"},
         {"g.events[2].layerstoactivate = 'gatehouse_door'",
          "event open_door has layerstoactivate = \"gatehouse_door\", no list: it is never read"},
+        {"g.events[6].inventorytoactivate = { wick }",
+         "the location reads wick, a name nothing sets: it is nil"},
         // A table of another shape stops the lint itself, which is no clean location.
         {"g.events = 5", "the lint stopped: "},
     };
