@@ -5,12 +5,16 @@
 // content tests and the author's `locationcheck` share it.
 #include "script/script.h"
 
+#include <png.h>
+
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -110,6 +114,81 @@ inline std::pair<int, int> Size(const std::string& assets, const std::string& pi
     return {0, 0};
 }
 
+// The file a description's frames are cut from: its "img" name beside the description, or from the
+// assets folder, as the engine looks for it. `described` says whether the picture has a
+// description; the result is empty when it has none or its sheet is in neither place.
+inline std::string SheetOf(const std::string& assets, const std::string& picture, bool& described,
+                           std::string& named)
+{
+    const std::string description = ReadBytes(assets + "/" + picture + ".xml");
+    described = !description.empty();
+    std::smatch img;
+    static const std::regex kImg("<img [^>]*name=\"([^\"]*)\"");
+    if (!described || !std::regex_search(description, img, kImg))
+        return std::string();
+    named = img[1];
+    const std::string folder = std::filesystem::path(assets + "/" + picture).parent_path().string();
+    for (const std::string& candidate : {folder + "/" + named, assets + "/" + named})
+        if (std::filesystem::is_regular_file(candidate))
+            return candidate;
+    return std::string();
+}
+
+// Whether a picture shows anything: its first frame's part of its sheet (or the whole picture
+// without a description) has a pixel that is not wholly transparent. True when the picture is no
+// PNG that can be read (a missing file is said apart; a JPEG has no transparency).
+inline bool ShowsAnything(const std::string& assets, const std::string& picture)
+{
+    bool described = false;
+    std::string named;
+    std::string file = SheetOf(assets, picture, described, named);
+    std::array<int, 4> frame = {0, 0, -1, -1};
+    if (described)
+    {
+        const std::string description = ReadBytes(assets + "/" + picture + ".xml");
+        std::smatch tag;
+        static const std::regex kFrame("<frame [^>]*>");
+        if (file.empty() || !std::regex_search(description, tag, kFrame))
+            return true;
+        const std::string attributes = tag[0];
+        const char* const keys[] = {"x", "y", "w", "h"};
+        for (size_t i = 0; i < 4; ++i)
+        {
+            std::smatch value;
+            if (std::regex_search(attributes, value,
+                                  std::regex(std::string("\\s") + keys[i] + "=\"(-?\\d+)\"")))
+                frame[i] = std::stoi(value[1]);
+        }
+    }
+    else
+        file = assets + "/" + picture + ".png";
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, file.c_str()))
+        return true;
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+    {
+        png_image_free(&image);
+        return true;
+    }
+    const int width = static_cast<int>(image.width);
+    const int height = static_cast<int>(image.height);
+    const int left = std::clamp(frame[0], 0, width);
+    const int top = std::clamp(frame[1], 0, height);
+    const int right = frame[2] < 0 ? width : std::clamp(left + frame[2], left, width);
+    const int bottom = frame[3] < 0 ? height : std::clamp(top + frame[3], top, height);
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            if (pixels[(static_cast<size_t>(y) * static_cast<size_t>(width) +
+                        static_cast<size_t>(x)) *
+                           4 +
+                       3] != 0)
+                return true;
+    return false;
+}
+
 inline bool Overlap(const std::array<int, 4>& a, const std::array<int, 4>& b)
 {
     return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
@@ -129,7 +208,8 @@ LintLocation(const std::string& assets, const std::string& lint, const std::stri
           std::string("scripts/journal.lua"), std::string("scripts/hud.lua"),
           std::string("scripts/hintboard.lua"), std::string("scripts/hintlirae.lua"),
           std::string("scripts/hintthessalor.lua"), std::string("scripts/locations/common.lua"),
-          location})
+          std::string("scripts/game.lua"), std::string("scripts/map.lua"),
+          std::string("scripts/minigames/ritualpuzzle.lua"), location})
     {
         std::string text = ReadBytes(assets + "/" + path);
         if (edit)
@@ -150,6 +230,7 @@ LintLocation(const std::string& assets, const std::string& lint, const std::stri
     std::vector<Placed> prompts;
     std::vector<Placed> items;
     std::vector<Placed> backdrops;
+    std::vector<std::pair<std::string, std::string>> pieces;
     std::istringstream lines(script.GetGlobalString("_result").c_str());
     for (std::string line; std::getline(lines, line);)
     {
@@ -159,6 +240,14 @@ LintLocation(const std::string& assets, const std::string& lint, const std::stri
             result.needs.push_back(line.substr(5));
         else if (line.rfind("voice ", 0) == 0)
             result.voices.push_back(line.substr(6));
+        else if (line.rfind("piece ", 0) == 0)
+        {
+            std::istringstream fields(line.substr(6));
+            std::string picture;
+            std::string item;
+            fields >> picture >> item;
+            pieces.emplace_back(picture, item);
+        }
         else if (line.rfind("place ", 0) == 0)
         {
             std::istringstream fields(line.substr(6));
@@ -187,6 +276,30 @@ LintLocation(const std::string& assets, const std::string& lint, const std::stri
                 std::to_string(w) + " x " + std::to_string(h) + ", smaller than the screen's " +
                 std::to_string(kScreenWidth) + " x " + std::to_string(kScreenHeight));
         }
+    }
+    // A piece whose picture is wholly transparent has nothing to see or to click.
+    for (const auto& [picture, item] : pieces)
+        if (!ShowsAnything(assets, picture))
+            result.faults.push_back("item " + item + "'s picture " + picture +
+                                    " is wholly transparent: nothing to see or click");
+    // A description is read without its sheet; the picture then shows nothing, said only when it
+    // is first drawn.
+    std::set<std::string> looked;
+    for (const std::string& need : result.needs)
+    {
+        if (need.rfind("image ", 0) != 0 || !looked.insert(need).second)
+            continue;
+        const std::string picture = need.substr(6);
+        bool described = false;
+        std::string named;
+        if (SheetOf(assets, picture, described, named).empty() && described && !named.empty())
+            result.faults.push_back("image " + picture + ": its description " + picture +
+                                    ".xml names the sheet " + named + ", which is in neither " +
+                                    std::filesystem::path(assets + "/" + picture)
+                                        .parent_path()
+                                        .lexically_relative(assets)
+                                        .generic_string() +
+                                    " nor the assets folder");
     }
     return result;
 }

@@ -59,7 +59,19 @@ end
 
 gStyles = ReadFile("scripts/styles.lua")
 ReadFile("scripts/tutorials.lua")
+-- A name in lower case the location reads but nothing sets is a text left without its quotes
+-- ({ lever } for { "lever" }): it is nil, and the list it stands in is shorter by it.
+local unset = {}
+setmetatable(_G, { __index = function(_, key)
+    if type(key) == "string" and string.find(key, "^%l[%l%d_]*$") and not unset[key] then
+        unset[key] = true
+        Fault("the location reads " .. key .. ", a name nothing sets: it is nil (a name meant as "
+            .. "text is written \"" .. key .. "\")")
+    end
+    return nil
+end })
 ReadFile(_location)
+setmetatable(_G, nil)
 
 local function Set(list)
     local s = {}
@@ -67,6 +79,21 @@ local function Set(list)
         s[v] = true
     end
     return s
+end
+-- A number as the engine reads one from a table: a number, or a text that reads as one ("3"); any
+-- other value is nil here and 0 in the game.
+local function AsNumber(value)
+    if type(value) == "number" or type(value) == "string" then
+        return tonumber(value)
+    end
+    return nil
+end
+-- A value as written: a text in quotes, so "3" is told from 3.
+local function Shown(value)
+    if type(value) == "string" then
+        return string.format("%q", value)
+    end
+    return tostring(value)
 end
 
 -- The gameplay window and its two children.
@@ -253,11 +280,16 @@ for _, name in ipairs(g.scenes or {}) do
         Fault("scene " .. name .. " opens an unknown conversation")
     end
     -- Events show and hide texts through the layers' lists.
-    for _, l in ipairs(scene.layers or {}) do
-        layers[l.name] = true
-    end
-    for _, t in ipairs(scene.text or {}) do
-        layers[t.name] = true
+    for _, list in ipairs({ scene.layers or {}, scene.text or {} }) do
+        for _, l in ipairs(list) do
+            layers[l.name] = true
+            -- The picture's own registration point is taken only as a pair.
+            if (l.xcenter == nil) ~= (l.ycenter == nil) then
+                Fault("layer " .. tostring(l.name) .. " has "
+                    .. (l.xcenter == nil and "ycenter without xcenter" or "xcenter without ycenter")
+                    .. ": the one given is ignored")
+            end
+        end
     end
     for _, i in ipairs(scene.items or {}) do
         -- Entities are found by name: of two items of one name, one is never found.
@@ -267,10 +299,10 @@ for _, name in ipairs(g.scenes or {}) do
         end
         items[i.name] = name
         -- Found by a click on the scene's picture above the HUD's bar.
-        local x, y = i.x or 0, i.y or 0
-        if type(x) ~= "number" or type(y) ~= "number" or x < 0 or x >= kScreenWidth or y < 0 then
-            Fault("item " .. tostring(i.name) .. " lies at x " .. tostring(x) .. ", y "
-                .. tostring(y) .. ", off the picture (0 to " .. kScreenWidth .. ", 0 to "
+        local x, y = AsNumber(i.x or 0), AsNumber(i.y or 0)
+        if x == nil or y == nil or x < 0 or x >= kScreenWidth or y < 0 then
+            Fault("item " .. tostring(i.name) .. " lies at x " .. Shown(i.x) .. ", y "
+                .. Shown(i.y) .. ", off the picture (0 to " .. kScreenWidth .. ", 0 to "
                 .. kHudTop .. ")")
         elseif y >= kHudTop then
             Fault("item " .. tostring(i.name) .. " lies at y " .. y .. ", under the HUD's bar (y "
@@ -328,10 +360,17 @@ for name, c in pairs(conversations) do
     if c.nextconversation ~= nil and conversations[c.nextconversation] == nil then
         Fault("conversation " .. name .. " goes on to an unknown one")
     end
+    local characters = type(gameplay.characterinfo) == "table" and gameplay.characterinfo or {}
     for _, who in ipairs(c.characterstoshow or {}) do
-        if gameplay.characterinfo[who] == nil then
+        if characters[who] == nil then
             Fault("conversation " .. name .. " shows an unknown character")
         end
+    end
+    -- The speaker is found among the characters the lines show: one the window's characters lack
+    -- never is, and its line is skipped.
+    if c.charactertospeak ~= nil and characters[c.charactertospeak] == nil then
+        Fault("conversation " .. name .. " is spoken by " .. Shown(c.charactertospeak)
+            .. ", which the gameplay window's characterinfo lacks: the line is skipped")
     end
     for _, who in ipairs(c.characterstohide or {}) do
         if who == c.charactertospeak then
@@ -369,16 +408,38 @@ local kLists = {
     particlestoactivate = particles, particlestodeactivate = particles, soundstoactivate = sounds,
     soundstodeactivate = sounds, animations = animations,
 }
+-- An event's lists are read only as lists: a text in their place is no list, and nothing of it is
+-- done (a name meant alone is written { "name" }).
+local kListKeys = { "areastoactivate", "areastomakevisible", "areastocomplete",
+    "areastoincomplete", "areastodeactivate", "inventorytoactivate", "inventorytoaddtoscene",
+    "inventorytodeactivate", "inventorytomakeinvisible", "layerstoactivate", "layerstodeactivate",
+    "particlestoactivate", "particlestodeactivate", "animations", "soundstoactivate",
+    "soundstodeactivate", "journaltoactivate", "journaltodeactivate" }
+local function List(e, key)
+    return type(e[key]) == "table" and e[key] or {}
+end
+for _, e in ipairs(g.events or {}) do
+    for _, key in ipairs(kListKeys) do
+        if e[key] ~= nil and type(e[key]) ~= "table" then
+            Fault("event " .. tostring(e.name) .. " has " .. key .. " = " .. Shown(e[key])
+                .. ", no list: it is never read (a list of one is { " .. Shown(e[key]) .. " })")
+        end
+    end
+    if type(e.inventorytoequip) == "table" or type(e.inventorytoequip) == "boolean" then
+        Fault("event " .. tostring(e.name) .. " has inventorytoequip = " .. Shown(e.inventorytoequip)
+            .. ", no name: it is never read")
+    end
+end
 for name, e in pairs(events) do
     for key, known in pairs(kLists) do
-        for _, v in ipairs(e[key] or {}) do
+        for _, v in ipairs(List(e, key)) do
             if not known[v] then
-                Fault("event " .. name .. " lists an unknown " .. key .. " " .. v)
+                Fault("event " .. name .. " lists an unknown " .. key .. " " .. tostring(v))
             end
         end
     end
     for _, key in ipairs({ "journaltoactivate", "journaltodeactivate" }) do
-        for _, v in ipairs(e[key] or {}) do
+        for _, v in ipairs(List(e, key)) do
             Need("label", v)
         end
     end
@@ -416,30 +477,47 @@ end
 local info = (gameplay.tutorials or {}).info or {}
 for _, entry in ipairs(gameplay.tutorials or {}) do
     table.insert(lines, string.format("place %s %d %d prompt %s", info.dialog or "",
-        entry.dialogx or 0, entry.dialogy or 0, entry.name or ""))
+        AsNumber(entry.dialogx) or 0, AsNumber(entry.dialogy) or 0, entry.name or ""))
 end
 for name in pairs(scenes) do
     if (g.minigames or {})[name] == nil then
         for _, i in ipairs((g[name] or {}).items or {}) do
-            table.insert(lines, string.format("place %s %d %d item %s", i.image or "", i.x or 0,
-                i.y or 0, i.name))
+            table.insert(lines, string.format("place %s %d %d item %s", i.image or "",
+                AsNumber(i.x) or 0, AsNumber(i.y) or 0, tostring(i.name)))
+        end
+    end
+end
+-- The pieces to find, in every scene ("piece <picture> <item>" lines): the caller looks at each
+-- picture, which must show something to be seen and clicked.
+for name in pairs(scenes) do
+    for _, i in ipairs((g[name] or {}).items or {}) do
+        if type(i.image) == "string" and i.image ~= "" then
+            table.insert(lines, "piece " .. i.image .. " " .. tostring(i.name))
         end
     end
 end
 
 -- An object reaches the player only through an event that hands it to the strip, places it in
 -- its scene or puts it in the hand: its items show only with it.
-local handed = {}
-for _, e in pairs(events) do
-    for _, key in ipairs({ "inventorytoactivate", "inventorytoaddtoscene", "inventorytoequip" }) do
-        local list = e[key]
-        for _, v in ipairs(type(list) == "table" and list or { list }) do
+local handed, asText = {}, {}
+for _, e in ipairs(g.events or {}) do
+    for _, key in ipairs({ "inventorytoactivate", "inventorytoaddtoscene" }) do
+        for _, v in ipairs(List(e, key)) do
             handed[v] = true
         end
+        if type(e[key]) == "string" then
+            asText[e[key]] = "event " .. tostring(e.name) .. "'s " .. key
+        end
+    end
+    if type(e.inventorytoequip) == "string" then
+        handed[e.inventorytoequip] = true
     end
 end
 for _, o in ipairs(g.inventory or {}) do
-    if not handed[o.name] then
+    if not handed[o.name] and asText[o.name] ~= nil then
+        Fault("inventory " .. o.name .. " is handed out by no event: " .. asText[o.name]
+            .. " names it as a text, which is no list and never read")
+    elseif not handed[o.name] then
         Fault("inventory " .. o.name .. " is handed out by no event's inventorytoactivate, "
             .. "inventorytoaddtoscene or inventorytoequip")
     end
@@ -449,13 +527,13 @@ for name in pairs(scenes) do
     local deepest
     for _, l in ipairs((g[name] or {}).layers or {}) do
         if type(l.image) == "string" and l.image ~= ""
-            and (deepest == nil or (l.depth or 0) > (deepest.depth or 0)) then
+            and (deepest == nil or (AsNumber(l.depth) or 0) > (AsNumber(deepest.depth) or 0)) then
             deepest = l
         end
     end
     if deepest ~= nil then
         table.insert(lines, string.format("place %s %d %d backdrop %s:%s", deepest.image,
-            deepest.x or 0, deepest.y or 0, name, tostring(deepest.name)))
+            AsNumber(deepest.x) or 0, AsNumber(deepest.y) or 0, name, tostring(deepest.name)))
     end
 end
 
@@ -468,10 +546,14 @@ local function Count(list)
     return n
 end
 local givers = {}
+-- Part counts and parts are read as the engine reads numbers: a text that reads as one counts.
+local function PartCount(o)
+    return AsNumber(o.partcount) or 0
+end
 for _, o in ipairs(g.inventory or {}) do
-    local parts = o.partcount or 0
-    if type(parts) ~= "number" or parts < 1 or parts > 255 then
-        Fault("inventory " .. o.name .. " has partcount " .. tostring(o.partcount)
+    local parts = PartCount(o)
+    if parts < 1 or parts > 255 then
+        Fault("inventory " .. o.name .. " has partcount " .. Shown(o.partcount)
             .. "; it needs 1 to 255")
     end
     if string.len(o.name or "") > 255 then
@@ -490,11 +572,16 @@ for name in pairs(scenes) do
             if Count(i.inventoryparts) == 0 then
                 Fault("item " .. i.name .. " gives its object no part")
             end
-            for _, part in ipairs(i.inventoryparts) do
-                if type(part) ~= "number" or part < 1 or part > (o.partcount or 0) then
-                    Fault("item " .. i.name .. " gives part " .. tostring(part) .. " of "
-                        .. o.name .. ", which has " .. tostring(o.partcount or 0) .. " parts")
-                elseif (o.partcount or 0) > 1 then
+            for _, written in ipairs(i.inventoryparts) do
+                local part = AsNumber(written)
+                if part == nil then
+                    Fault("item " .. i.name .. " has " .. Shown(written) .. " in its "
+                        .. "inventoryparts, which is no part number: the game takes it as 0, "
+                        .. "no part of " .. o.name)
+                elseif part < 1 or part > PartCount(o) then
+                    Fault("item " .. i.name .. " gives part " .. Shown(written) .. " of "
+                        .. o.name .. ", which has " .. PartCount(o) .. " parts")
+                elseif PartCount(o) > 1 then
                     local by = givers[o.name]
                     if by[part] ~= nil then
                         Fault("part " .. part .. " of inventory " .. o.name
@@ -514,15 +601,18 @@ for name in pairs(scenes) do
         if type(i.inventoryparts) == "table" and inventory[i.inventory or ""] ~= nil then
             given[i.inventory] = given[i.inventory] or {}
             for _, part in ipairs(i.inventoryparts) do
-                given[i.inventory][part] = true
+                local number = AsNumber(part)
+                if number ~= nil then
+                    given[i.inventory][number] = true
+                end
             end
         end
     end
 end
 for _, o in ipairs(g.inventory or {}) do
     local parts = given[o.name]
-    if parts ~= nil and type(o.partcount) == "number" and Count(parts) < o.partcount then
-        Fault("inventory " .. o.name .. " has partcount " .. o.partcount .. "; its items' "
+    if parts ~= nil and Count(parts) < PartCount(o) then
+        Fault("inventory " .. o.name .. " has partcount " .. Shown(o.partcount) .. "; its items' "
             .. "inventoryparts give " .. Count(parts))
     end
 end
@@ -568,10 +658,152 @@ local kTimeKeys = { "duration", "initialdelay", "delay", "mindelay", "maxdelay",
 for _, a in ipairs(g.animations or {}) do
     for _, motion in ipairs({ "move", "rotate", "alpha", "fade", "path", "scale" }) do
         for _, key in ipairs(kTimeKeys) do
-            local ms = (a[motion] or {})[key]
-            if ms ~= nil and (type(ms) ~= "number" or ms ~= ms or ms >= 2147483647) then
+            local written = (type(a[motion]) == "table" and a[motion] or {})[key]
+            local ms = AsNumber(written)
+            if written ~= nil and (ms == nil or ms ~= ms) then
                 Fault("animation " .. a.name .. " has a " .. motion .. " " .. key .. " of "
-                    .. tostring(ms) .. ", no number or past the longest wait")
+                    .. Shown(written) .. ", no number: it is taken as 0")
+            elseif written ~= nil and ms >= 2147483647 then
+                Fault("animation " .. a.name .. " has a " .. motion .. " " .. key .. " of "
+                    .. Shown(written) .. ", past the longest wait")
+            end
+        end
+    end
+end
+
+-- The keys each kind of entity is read for: any other (a misspelt "nextevent") is never read, and
+-- what it meant silently never happens.
+local kKnownKeys = {
+    event = Set({ "name", "areastoactivate", "areastomakevisible", "areastocomplete",
+        "areastoincomplete", "areastodeactivate", "inventorytoactivate", "inventorytoaddtoscene",
+        "inventorytodeactivate", "inventorytomakeinvisible", "layerstoactivate",
+        "layerstodeactivate", "particlestoactivate", "particlestodeactivate", "animations",
+        "soundstoactivate", "soundstodeactivate", "inventorytoequip", "action", "dialog",
+        "minigame", "nextevent", "eventtoactivateonclick", "journaltoactivate",
+        "journaltodeactivate" }),
+    inventory = Set({ "name", "actualname", "event", "image", "homescene", "x", "y", "partcount",
+        "canbeplacedinhud", "type" }),
+    item = Set({ "name", "depth", "inventory", "image", "inventoryparts", "x", "y" }),
+}
+local function UnknownKeys(kind, t)
+    local names = {}
+    for key in pairs(type(t) == "table" and t or {}) do
+        if type(key) == "string" and not kKnownKeys[kind][key] then
+            table.insert(names, key)
+        end
+    end
+    table.sort(names)
+    for _, key in ipairs(names) do
+        Fault(kind .. " " .. tostring(t.name) .. " has the key " .. key .. ", which no " .. kind
+            .. " has: it is never read")
+    end
+end
+for _, e in ipairs(g.events or {}) do
+    UnknownKeys("event", e)
+end
+for _, o in ipairs(g.inventory or {}) do
+    UnknownKeys("inventory", o)
+end
+for name in pairs(scenes) do
+    for _, i in ipairs((g[name] or {}).items or {}) do
+        UnknownKeys("item", i)
+    end
+end
+
+-- The game's own scripts that the location meets outside its tables, each run apart from the
+-- location's globals; a name of the program's (SetState) does nothing there.
+local function Apart()
+    local env = {}
+    setmetatable(env, { __index = function(_, key)
+        local value = _G[key]
+        if value == nil and type(key) == "string" and string.find(key, "^%u") then
+            return function() end
+        end
+        return value
+    end })
+    return env
+end
+local function RunApart(path, env)
+    local text = _sources[path]
+    if text == nil or text == "" then
+        return false
+    end
+    local chunk, why = loadstring(text, "@" .. path)
+    if chunk == nil then
+        Fault(tostring(why))
+        return false
+    end
+    setfenv(chunk, env)
+    local ran, fault = pcall(chunk)
+    if not ran then
+        Fault(path .. " stopped as the check ran it: "
+            .. tostring(type(fault) == "table" and fault.fault or fault))
+    end
+    return ran
+end
+-- The journey to a location the game lists (past the first) opens the travel map at that
+-- location's stop, "location%02d" of its place in the list plus 1; a stop the map lacks ends the
+-- game there, and every later "Play" of that player.
+local game = Apart()
+if RunApart("scripts/game.lua", game) then
+    local records = {}
+    for at, path in pairs(type(game.kLocationScripts) == "table" and game.kLocationScripts or {}) do
+        if path == _location and type(at) == "number" and at >= 1 then
+            table.insert(records, at)
+        end
+    end
+    table.sort(records)
+    game.Map = Maker("Map")
+    game.MakeDialog = function(t)
+        game.mapdialog = t
+    end
+    if table.getn(records) > 0 and RunApart("scripts/map.lua", game) then
+        local map = {}
+        for _, child in ipairs(game.mapdialog or {}) do
+            if type(child) == "table" and child._kind == "Map" then
+                map = child
+            end
+        end
+        for _, record in ipairs(records) do
+            local stop = string.format("location%02d", record + 1)
+            local here = (type(map.locations) == "table" and map.locations or {})[stop]
+            if type(here) ~= "table" then
+                Fault("scripts/map.lua has no stop " .. stop .. " in the map's locations for this "
+                    .. "location, kLocationScripts[" .. record .. "] of scripts/game.lua: the "
+                    .. "journey to it ends the game")
+            elseif (type(map.travel) == "table" and map.travel or {})[here.travel or ""] == nil then
+                Fault("scripts/map.lua's stop " .. stop .. " names the travel "
+                    .. Shown(here.travel) .. ", which the map's travel table lacks: the journey "
+                    .. "to this location ends the game")
+            end
+        end
+    end
+end
+-- The ritual's patterns are the shared puzzle script's: a step that names no crystal ends the
+-- game as the puzzle's scene loads, in every location that has one.
+local ritualPath = "scripts/minigames/ritualpuzzle.lua"
+local hasRitual = false
+for _, class in pairs(g.minigames or {}) do
+    hasRitual = hasRitual or class == "ritualpuzzlescene"
+end
+local ritual = Apart()
+if hasRitual and RunApart(ritualPath, ritual) then
+    local patterns = type(ritual.ritualpuzzle) == "table" and ritual.ritualpuzzle.patterns or nil
+    for n = 1, 5 do
+        local key = string.format("pattern%02d", n)
+        local pattern = type(patterns) == "table" and patterns[key] or nil
+        if type(pattern) ~= "table" then
+            Fault(ritualPath .. " has no ritualpuzzle.patterns." .. key
+                .. ": the ritual's scene ends the game as it loads")
+        else
+            for k = 1, 5 do
+                local step = string.format("step%02d", k)
+                local crystal = AsNumber(pattern[step]) or 0
+                if crystal ~= crystal or crystal < 1 or crystal >= 6 then
+                    Fault(ritualPath .. "'s ritualpuzzle.patterns." .. key .. " has " .. step
+                        .. " = " .. Shown(pattern[step]) .. ", no crystal of the five (1 to 5): "
+                        .. "the ritual's scene ends the game as it loads")
+                end
             end
         end
     end

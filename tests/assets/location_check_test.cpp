@@ -83,6 +83,14 @@ TEST_F(LocationCheckTest, FindsTheMistakesOfTheGuidesLoadTimeList)
         {"for i = 1, 256 do table.insert(g.events, { name = 'e' .. i }) end",
          "the location has more than 255 events"},
         {"g.inventory[4].image = 'inventory/wik'", "no image inventory/wik in assets"},
+        // A value of another kind is named with its key, and the check goes on.
+        {"g.inventory[1].partcount = 'three'",
+         "inventory gatekey has partcount \"three\"; it needs 1 to 255"},
+        {"g.gatehouse.items[1].x = 'left'", "item item_key_1 lies at x \"left\", y 410"},
+        {"g.events[2].layerstoactivate = 'gatehouse_door'",
+         "event open_door has layerstoactivate = \"gatehouse_door\", no list: it is never read"},
+        {"g.events[6].inventorytoactivate = { wick }",
+         "the location reads wick, a name nothing sets: it is nil"},
         // A table of another shape stops the lint itself, which is no clean location.
         {"g.events = 5", "the lint stopped: "},
     };

@@ -1,8 +1,9 @@
-// A content author's mistakes planted one at a time in a copy of the Gatehouse, each run through
-// the author's location check (tools/locationcheck, as the guide runs it) and through the game's
-// load of the location: the check names every one with its entity and key, and the load says every
-// one that leaves the location unfinishable (or that the guide's load-time list names) in the
-// words of its other lines.
+// A content author's mistakes planted one at a time in a copy of the Gatehouse (and of the files
+// the game shares with it), each run through the author's location check (tools/locationcheck, as
+// the guide runs it) and through the game's load of the location: the check names every one with
+// its entity, key or file, and the load says every one that leaves the location unfinishable (or
+// that the guide's load-time list names) in the words of its other lines, a fatal one with its
+// file and value.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -54,6 +55,10 @@ TEST_F(AuthoringMistakesTest, TheCheckNamesEachAndTheLoadSaysThoseThatLeaveTheLo
           "canbeplacedinhud = false }) g.events[1].inventorytoaddtoscene = { 'crank' }");
     EXPECT_EQ(Check(game, status), kLocation + ": no faults\n");
     EXPECT_EQ(status, 0);
+    // Numbers written as texts are read as the game reads them.
+    plant("g.animations[1].fade.duration = '1500' g.gatehouse.items[2].inventoryparts = { '2' }");
+    EXPECT_EQ(Check(game, status), kLocation + ": no faults\n");
+    EXPECT_EQ(status, 0);
 
     enum Load
     {
@@ -67,6 +72,11 @@ TEST_F(AuthoringMistakesTest, TheCheckNamesEachAndTheLoadSaysThoseThatLeaveTheLo
         const char* check;
         Load load;
         const char* said;
+        // A file below assets/ the mistake is in: `from` replaced by `to` in its text, or the
+        // file taken away when `from` is null.
+        const char* file = nullptr;
+        const char* from = nullptr;
+        const char* to = nullptr;
     } mistakes[] = {
         // What leaves the location unfinishable.
         {"g.events[6].inventorytoactivate = nil",
@@ -158,20 +168,86 @@ TEST_F(AuthoringMistakesTest, TheCheckNamesEachAndTheLoadSaysThoseThatLeaveTheLo
         {"g.gatehouse.layers[2].image = 'scenes/gatehouse/dor'",
          "no image scenes/gatehouse/dor in assets", kSaid,
          "Cannot find picture 'scenes/gatehouse/dor' of 'gatehouse_door'"},
+        // What the files the location shares with the game hold.
+        {"",
+         "scripts/map.lua has no stop location04 in the map's locations for this location, "
+         "kLocationScripts[3] of scripts/game.lua: the journey to it ends the game",
+         kQuiet, "", "scripts/game.lua", "    \"scripts/locations/crypt.lua\",\n",
+         "    \"scripts/locations/crypt.lua\", \"scripts/locations/gatehouse.lua\",\n"},
+        {"g.minigames.lockpanel = 'ritualpuzzlescene'",
+         "scripts/minigames/ritualpuzzle.lua's ritualpuzzle.patterns.pattern01 has step03 = 9, no "
+         "crystal of the five (1 to 5): the ritual's scene ends the game as it loads",
+         kFatal,
+         "ERROR: Bad step in pattern01 for RitualPuzzleScene! The pattern in "
+         "scripts/minigames/ritualpuzzle.lua has step03 = 9; the crystals are 1 to 5",
+         "scripts/minigames/ritualpuzzle.lua", "step03 = 4", "step03 = 9"},
+        {"g.events[10].nextevnt, g.events[10].nextevent = g.events[10].nextevent",
+         "event lamp_lit has the key nextevnt, which no event has: it is never read", kQuiet, ""},
+        {"g.gatehouse.items[1].inventroy = 'gatekey'",
+         "item item_key_1 has the key inventroy, which no item has: it is never read", kQuiet, ""},
+        {"",
+         "item item_key_1's picture items/key_half1 is wholly transparent: nothing to see or "
+         "click",
+         kQuiet, "", "items/key_half1.xml", "<frame x=\"0\" y=\"0\" w=\"40\" h=\"40\"",
+         "<frame x=\"0\" y=\"0\" w=\"2\" h=\"2\""},
+        {"",
+         "image items/key_half2: its description items/key_half2.xml names the sheet "
+         "key_half2.png, which is in neither items nor the assets folder",
+         kQuiet, "", "items/key_half2.png"},
+        {"",
+         "image inventory/wick: its description inventory/wick.xml names the sheet objects.png, "
+         "which is in neither inventory nor the assets folder",
+         kSaid,
+         "Inventory object 'gatekey' cannot read its picture 'inventory/gatekey': its description "
+         "inventory/gatekey.xml names the frame sheet 'inventory/objects.png', which cannot be "
+         "read",
+         "inventory/objects.png"},
+        {"g.inventory[1].partcount = '3'",
+         "inventory gatekey has partcount \"3\"; its items' inventoryparts give 2", kQuiet, ""},
+        {"g.gatehouse.items[1].inventoryparts = { 'one' }",
+         "item item_key_1 has \"one\" in its inventoryparts, which is no part number", kSaid,
+         "Item 'item_key_1' gives part 0 of inventory object 'gatekey', which has 2 parts"},
+        {"g.events[1].inventorytoactivate = 'gatekey'",
+         "inventory gatekey is handed out by no event: event start's inventorytoactivate names it "
+         "as a text, which is no list and never read",
+         kSaid,
+         "Event 'start' has \"inventorytoactivate\" = 'gatekey', a text where a list is read: it "
+         "is never read (a list of one is { 'gatekey' })"},
+        {"g.conversations.odo_thanks.charactertospeak = 'miller'",
+         "conversation odo_thanks is spoken by \"miller\", which the gameplay window's "
+         "characterinfo lacks: the line is skipped",
+         kQuiet, ""},
+        {"g.gatehouse.layers[2].xcenter = 12",
+         "layer gatehouse_door has xcenter without ycenter: the one given is ignored", kQuiet, ""},
     };
     for (const auto& mistake : mistakes)
     {
-        SCOPED_TRACE(mistake.lua);
+        SCOPED_TRACE(mistake.lua + std::string(" ") + (mistake.file ? mistake.file : ""));
         plant(mistake.lua);
+        const fs::path shared = game / "assets" / (mistake.file ? mistake.file : "");
+        const std::string kept = mistake.file ? ReadFile(shared) : "";
+        if (mistake.file && mistake.from == nullptr)
+            fs::remove(shared);
+        else if (mistake.file)
+        {
+            std::string spoilt = kept;
+            ASSERT_NE(spoilt.find(mistake.from), std::string::npos) << mistake.from;
+            WriteFile(shared, spoilt.replace(spoilt.find(mistake.from),
+                                             std::string(mistake.from).size(), mistake.to));
+        }
         const std::string output = Check(game, status);
         EXPECT_NE(output.find(kLocation + ": " + mistake.check), std::string::npos) << output;
         EXPECT_EQ(status, 1);
-        if (mistake.load == kQuiet)
-            continue;
-        int code = -1;
-        RunTraced(game, "focus gained\nwait 40\nclose\n", "start=scripts/dev/gatehouse.lua", code);
-        EXPECT_EQ(code, mistake.load == kFatal ? kFatalErrorStatus : 0);
-        EXPECT_EQ(LoggedLines(std::string("ERROR:") + mistake.said), 1u) << ReadFile(LogFile());
+        if (mistake.load != kQuiet)
+        {
+            int code = -1;
+            RunTraced(game, "focus gained\nwait 40\nclose\n", "start=scripts/dev/gatehouse.lua",
+                      code);
+            EXPECT_EQ(code, mistake.load == kFatal ? kFatalErrorStatus : 0);
+            EXPECT_EQ(LoggedLines(std::string("ERROR:") + mistake.said), 1u) << ReadFile(LogFile());
+        }
+        if (mistake.file)
+            WriteFile(shared, kept);
     }
 }
 

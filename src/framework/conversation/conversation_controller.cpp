@@ -272,9 +272,16 @@ ConversationController::LineStart ConversationController::StartLine(const TStrin
     FadeScrim(mScrimTransform, mMaxAlpha, mFadeTime);
     if (speaks)
         return LineStart::kSpeaks;
+    // A speaker no character stands for is told apart from one that has walked off.
+    const TString why =
+        mSpeaker != nullptr
+            ? TString()
+            : TString::Format(" No character '%s' was loaded: \"characterinfo\" lacks it, or no "
+                              "line's \"characterstoshow\" names it.",
+                              found->mSpeaker.c_str());
     ReportError(TString::Format("Conversation '%s': its speaker '%s' is not on screen; the line "
-                                "is skipped.",
-                                name.c_str(), found->mSpeaker.c_str())
+                                "is skipped.%s",
+                                name.c_str(), found->mSpeaker.c_str(), why.c_str())
                     .c_str(),
                 __FILE__, __LINE__, false);
     return LineStart::kSkipped;

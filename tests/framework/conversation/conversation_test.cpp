@@ -225,7 +225,8 @@ TEST_F(ConversationTest, FatalMessagesAskToQuitAndLeaveASafeController)
     EXPECT_EQ(Names(c.mLeftCharacters), (std::vector<std::string>{"ann"}));
     EXPECT_STREQ(c.mCurrent->mSpeaker.c_str(), "ann");
     EXPECT_EQ(CountInLog("ERROR:Conversation 'a': its speaker 'zed' is not on screen; the line "
-                         "is skipped."),
+                         "is skipped. No character 'zed' was loaded: \"characterinfo\" lacks it, "
+                         "or no line's \"characterstoshow\" names it."),
               1);
     EXPECT_EQ(Quits(), 3);
 

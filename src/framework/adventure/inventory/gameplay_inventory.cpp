@@ -533,6 +533,8 @@ bool GameplayInventory::CreateCollisionMaskAndHilite()
         // for again at every frame, which would also keep the location's other textures from
         // coming back. Only a mask that could not be made from files at hand is tried again.
         const bool missing = mask == nullptr;
+        if (texture == nullptr && !mMissingPictureSaid)
+            ReportUnreadablePicture();
         if (!missing || !mMissingPictureSaid)
             ReportError("CreateCollisionMaskAndHilite failed.",
                         "Framework\\src\\casual adventure\\gameplayinventory", 600, false);
@@ -551,6 +553,29 @@ bool GameplayInventory::CreateCollisionMaskAndHilite()
     if (mParts.empty() && texture->GetFrameCount() > 2)
         mParts.assign(static_cast<size_t>(texture->GetFrameCount() - 2), false);
     return true;
+}
+
+// The failure's own line names nothing: this one names the object and the file it lacks, the
+// frame sheet its description names when the description is there.
+void GameplayInventory::ReportUnreadablePicture() const
+{
+    TAnimatedTexture description;
+    if (!description.Load(mImage))
+    {
+        ReportError(TString::Format("Inventory object '%s' cannot read its picture '%s': no such "
+                                    "picture or description",
+                                    mName.c_str(), mImage.c_str())
+                        .c_str(),
+                    "gameplayinventory", __LINE__, false);
+        return;
+    }
+    const TAnimationDescription& d = description.GetDescription();
+    ReportError(TString::Format("Inventory object '%s' cannot read its picture '%s': its "
+                                "description %s names the frame sheet '%s', which cannot be read",
+                                mName.c_str(), mImage.c_str(), d.mFilePath.c_str(),
+                                (d.mFolder + d.mImageName).c_str())
+                    .c_str(),
+                "gameplayinventory", __LINE__, false);
 }
 
 TRect GameplayInventory::GetRect() const

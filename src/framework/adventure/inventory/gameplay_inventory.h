@@ -255,6 +255,8 @@ protected:
     TRect mBarRect;
 
 private:
+    void ReportUnreadablePicture() const;
+
     // Set by the destructor, so an end handler whose callback destroyed the object stops.
     bool* mDestroyed = nullptr;
 };

@@ -111,8 +111,13 @@ void Map::PostInit(TWindowStyle& style)
     std::unique_ptr<TLuaTable> here(
         locations->GetTable(TString::Format("location%02d", n).c_str()));
     if (here == nullptr)
-        return ReportError(TString::Format("ERROR: No location data for location %02d!", n).c_str(),
-                           kSourceName, 85, true);
+        return ReportError(
+            TString::Format("ERROR: No location data for location %02d! The map's \"locations\" "
+                            "(scripts/map.lua) have no \"location%02d\", the stop of the "
+                            "player's location byte %d",
+                            n, n, n - 1)
+                .c_str(),
+            kSourceName, 85, true);
     TString travelName = here->GetString("travel", "");
     std::unique_ptr<TLuaTable> entry(travels->GetTable(travelName.c_str()));
     if (entry == nullptr)

@@ -397,6 +397,11 @@ void Gameplay::ReportWhatNoPlayerReaches()
     std::unordered_set<std::string> handed;
     for (const std::shared_ptr<GameplayEvent>& event : mEvents)
     {
+        // Said first: an object such a text names is handed out by nothing, which follows.
+        for (const auto& [key, text] : event->GetListsGivenAsText())
+            Say(TString::Format("Event '%s' has \"%s\" = '%s', a text where a list is read: "
+                                "it is never read (a list of one is { '%s' })",
+                                event->GetName().c_str(), key.c_str(), text.c_str(), text.c_str()));
         for (const auto* list :
              {&event->GetInventoryToActivate(), &event->GetInventoryToAddToScene()})
             for (const TString& name : *list)

@@ -48,7 +48,14 @@ GameplayEvent::GameplayEvent(const TLuaTable& table)
         {"soundstodeactivate", &mSoundsToDeactivate},
     };
     for (const auto& [key, list] : lists)
+    {
         *list = ReadStringList(table, key);
+        // A text where a list is read is no list: kept so the load can say so.
+        if (list->empty())
+            if (std::unique_ptr<TLuaTable> value{table.GetTable(key)}; value == nullptr)
+                if (const TString text = table.GetString(key, TString()); text.Length() != 0)
+                    mListsGivenAsText.emplace_back(key, text);
+    }
 }
 
 GameplayEvent::~GameplayEvent() = default;

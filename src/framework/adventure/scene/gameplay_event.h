@@ -5,6 +5,7 @@
 
 #include "platform/strings/tstring.h"
 
+#include <utility>
 #include <vector>
 
 class TLuaTable;
@@ -45,6 +46,11 @@ public:
     const TString& GetMinigame() const { return mMinigame; }
     const TString& GetNextEvent() const { return mNextEvent; }
     const TString& GetEventToActivateOnClick() const { return mEventToActivateOnClick; }
+    // The list keys given a text instead of a list (key, text): read as empty lists.
+    const std::vector<std::pair<TString, TString>>& GetListsGivenAsText() const
+    {
+        return mListsGivenAsText;
+    }
 
 protected:
     TString mName;
@@ -70,6 +76,7 @@ protected:
     TString mMinigame;
     TString mNextEvent;
     TString mEventToActivateOnClick;
+    std::vector<std::pair<TString, TString>> mListsGivenAsText;
 };
 
 // The values of table[key] as script text, in the table's iteration order; empty when the entry

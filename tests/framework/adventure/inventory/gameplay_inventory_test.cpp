@@ -658,6 +658,9 @@ TEST_F(InventoryTest, TexturesMasksAndTheGlow)
     EXPECT_EQ(rendertest::CountOf(Log(), "ERROR:CreateCollisionMaskAndHilite failed.   "
                                          "FILE:gameplayinventory LINE:600"),
               1);
+    EXPECT_EQ(rendertest::CountOf(Log(), "ERROR:Inventory object 'lost' cannot read its picture "
+                                         "'inv/lost': no such picture or description"),
+              1);
     EXPECT_EQ(lost->GetImageSprite()->GetTexture(), nullptr);
     EXPECT_FALSE(frames.AreTexturesPending());
     EXPECT_TRUE(lost->GetParts().empty());

@@ -211,7 +211,9 @@ TEST_F(MapTest, AMissingTableIsFatalAndNamedInTheLog)
         {"t.locations = nil", "ERROR:ERROR: No locations table for Map!"},
         {"t.travel = nil", "ERROR:ERROR: No travel table for Map!"},
         {"t.modifiers = nil", "ERROR:ERROR: No modifiers table for Map!"},
-        {"t.locations.location01 = nil", "ERROR:ERROR: No location data for location 01!"},
+        {"t.locations.location01 = nil",
+         "ERROR:ERROR: No location data for location 01! The map's \"locations\" "
+         "(scripts/map.lua) have no \"location01\", the stop of the player's location byte 0"},
         {"t.locations.location01.travel = 'cart'", "ERROR:cart   FILE:map"},
         {"t.travel.boat.travel = nil",
          "ERROR:Cannot find table 'travel' for MapTravel!   FILE:maptravel"},

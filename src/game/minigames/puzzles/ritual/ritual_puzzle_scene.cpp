@@ -19,6 +19,24 @@
 namespace
 {
 const char kSource[] = "ritualpuzzlescene";
+// Where the game's puzzle rows read the ritual's tables from, named so a fault there is found.
+const char kScriptFile[] = "scripts/minigames/ritualpuzzle.lua";
+
+// The first step of a pattern that names no crystal, as written: "step03 = 9", "no step04".
+TString BadStep(const RitualPattern& pattern, const TLuaTable& table)
+{
+    for (size_t k = 0; k < RitualPattern::kSteps; ++k)
+    {
+        const int32_t crystal = pattern.GetStep(k);
+        if (crystal >= 1 && crystal <= static_cast<int32_t>(RitualPattern::kCrystals))
+            continue;
+        const TString key = TString::Format("step%02d", static_cast<int>(k + 1));
+        const TString written = table.GetString(key.c_str(), "");
+        return written.Length() == 0 ? TString::Format("no %s", key.c_str())
+                                     : TString::Format("%s = %s", key.c_str(), written.c_str());
+    }
+    return TString();
+}
 } // namespace
 
 const char* const RitualPuzzleScene::kPatternLayers[kPatterns] = {
@@ -92,8 +110,11 @@ RitualPuzzleScene::RitualPuzzleScene(GameplayFactory& factory, const TLuaTable& 
         // A step naming no crystal would light nothing and could never be answered.
         if (!mPatterns[n].Load(*pattern, *patternInfo, mCrystals.data()))
         {
-            ReportError(TString::Format("ERROR: Bad step in pattern%02d for RitualPuzzleScene!",
-                                        static_cast<int>(n + 1))
+            ReportError(TString::Format("ERROR: Bad step in pattern%02d for RitualPuzzleScene! "
+                                        "The pattern in %s has %s; the crystals are 1 to %d",
+                                        static_cast<int>(n + 1), kScriptFile,
+                                        BadStep(mPatterns[n], *pattern).c_str(),
+                                        static_cast<int>(kCrystals))
                             .c_str(),
                         kSource, __LINE__, true);
             return;

@@ -438,9 +438,11 @@ TEST_F(RitualPuzzleSceneTest, BrokenTablesAreFatalAndStopThere)
         {"ritualpuzzle = { " + all + info + "patterns = {}, patterninfo = {} }",
          "ERROR:ERROR: No pattern index table for RitualPuzzleScene!"},
         {Script("step01 = 3, step02 = 1, step03 = 6, step04 = 1, step05 = 5"),
-         "ERROR:ERROR: Bad step in pattern01 for RitualPuzzleScene!"},
+         "ERROR:ERROR: Bad step in pattern01 for RitualPuzzleScene! The pattern in "
+         "scripts/minigames/ritualpuzzle.lua has step03 = 6; the crystals are 1 to 5"},
         {Script("step01 = 3, step02 = 1, step03 = 4, step04 = 1"),
-         "ERROR:ERROR: Bad step in pattern01 for RitualPuzzleScene!"},
+         "ERROR:ERROR: Bad step in pattern01 for RitualPuzzleScene! The pattern in "
+         "scripts/minigames/ritualpuzzle.lua has no step05; the crystals are 1 to 5"},
     };
     for (const auto& each : cases)
     {
