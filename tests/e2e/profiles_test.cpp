@@ -6,6 +6,7 @@
 // meanwhile; a FIFO as exclusion file; two copies on one data folder each keeping the player they
 // made.
 #include "e2e/program_test_support.h"
+#include "e2e/saved_versions.h"
 #include "sys/files/paths.h"
 
 #include <sys/stat.h>
@@ -664,9 +665,19 @@ TEST_F(SavesProgramTest, ACopyThatNeverPlayedAProfileLeavesItsRecordAsTheOtherSa
           "focus gained\nwait 30\n" + TypeProfile("Ann") + kSelectProfile + "wait 60\nclose\n",
           "start=scripts/selectplayer.lua");
     const fs::path output = mRoot / "options_output.txt";
+    const fs::path versions = mRoot / "options_versions";
+    fs::create_directories(versions);
+    mRunEnv = {"MURKWELL_SAVE_VERSIONS=" + versions.string()};
     const int options = StartCopy("focus gained\nwait 300\ndrag 534 201 406 201\nwait 5\n"
                                   "click 400 462\nwait 60\nclose\n",
                                   "options.lua", output);
+    mRunEnv.clear();
+    // The copy saves as it starts; stopped while that save held the file's lock, it would keep
+    // the other copy from saving at all. It is stopped once that save is in place and the lock
+    // let go, however long the saver took.
+    ASSERT_TRUE(WaitFor([&] { return !ReadSavedVersions(versions).empty(); }))
+        << ReadFile(LogFile());
+    ASSERT_TRUE(WaitFor([&] { return !HoldsOpen(options, Folder() / "prefs.dat.lock"); }));
     ASSERT_EQ(kill(options, SIGSTOP), 0);
 
     const std::string play = "focus gained\nwait 40\n" + ClickLine(menupoints::kOptions) +
@@ -689,7 +700,9 @@ TEST_F(SavesProgramTest, ACopyThatNeverPlayedAProfileLeavesItsRecordAsTheOtherSa
     EXPECT_NE(after.find("musiclevel = \"500\""), std::string::npos) << after;
 }
 
-// A player deleted and the game killed (SIGKILL) a moment later: the deletion was saved at once.
+// A player deleted and the game killed (SIGKILL) a moment later: the deletion was saved at once,
+// with nothing to wait for but its own save (which may take a while on a loaded machine), and
+// nothing after it brings the player back.
 TEST_F(SavesProgramTest, APlayerDeletedStaysDeletedAfterTheGameIsKilled)
 {
     MakeAnnAndBob();
@@ -697,11 +710,15 @@ TEST_F(SavesProgramTest, APlayerDeletedStaysDeletedAfterTheGameIsKilled)
                               kDeleteProfile + "wait 36\n" + kYes + "wait 20\nshot deleted\n";
     const int pid = StartScripted(mRepository, input, {"options=start=scripts/selectplayer.lua"});
     ASSERT_GT(pid, 0);
+    const std::string deleted =
+        std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
+        "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord;
     ASSERT_TRUE(WaitFor([&] { return HasShot("deleted"); })) << ReadFile(LogFile());
+    EXPECT_TRUE(WaitFor([&] { return Prefs() == deleted; })) << "the deletion was not saved\n"
+                                                             << Prefs();
     ASSERT_EQ(kill(pid, SIGKILL), 0);
     WaitForEnd(pid);
-    EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
-                           "  gamemode = \"1\"\n  name = \"Ann\"\n" + kZeroRecord);
+    EXPECT_EQ(Prefs(), deleted);
 }
 
 // The preferences file emptied while the game runs: the next save keeps the empty file aside and

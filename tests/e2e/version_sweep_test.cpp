@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -446,6 +447,149 @@ TEST_F(VersionSweepTest, EveryVersionStartedAgainPlaysOnToTheCreditsOnce)
             }
             it = running.erase(it);
         }
+    }
+}
+
+// A data folder for a new start from `prefs`, with the score file as the play-through had it when
+// the version `sequence` was put in place.
+void PrepareData(const fs::path& folder, const fs::path& prefs, int sequence,
+                 const Reference& reference)
+{
+    fs::create_directories(folder / "data/Tovrix/Murkwell");
+    fs::copy_file(prefs, folder / "data/Tovrix/Murkwell/prefs.dat");
+    for (const SavedVersion& other : reference.mVersions)
+        if (other.mFile == "hiscore.dat" && other.mSequence < sequence)
+            fs::copy_file(other.mPath, folder / "data/Tovrix/Murkwell/hiscore.dat",
+                          fs::copy_options::overwrite_existing);
+}
+
+// "Play" from a player's record and the play-through's lines after `line`, up to the map the
+// Gatehouse's completion opens.
+std::string GatehouseToItsEnd(const PlayerState& player, int line)
+{
+    const std::string script = ResumedScript(player, line);
+    const std::string map = "await map\n";
+    const size_t at = script.find(map);
+    return at == std::string::npos ? script : script.substr(0, at + map.size()) + "close\n";
+}
+
+// Starts the runs, at most half the cores' worth at a time, and answers each one's exit code once
+// all have ended.
+std::vector<int> RunAll(std::vector<std::function<ProgramRun()>> starts,
+                        std::vector<ProgramRun>& runs)
+{
+    const size_t parallel = std::max(1u, std::thread::hardware_concurrency() / 2);
+    runs.assign(starts.size(), ProgramRun{});
+    std::vector<int> codes(starts.size(), -1);
+    for (size_t first = 0; first < starts.size(); first += parallel)
+    {
+        const size_t end = std::min(starts.size(), first + parallel);
+        for (size_t i = first; i < end; ++i)
+            runs[i] = starts[i]();
+        for (size_t i = first; i < end; ++i)
+            codes[i] = EndOf(runs[i]);
+    }
+    return codes;
+}
+
+// "New game" -> "Yes" from a player part way through the Gatehouse puts one version in place: the
+// zero record with the location's record gone, never the zero record beside the old location's
+// record (whose start brought the old Gatehouse back with every prompt's mark cleared, and never
+// ended). Every version the run puts in place, taken as a new start, completes the Gatehouse: the
+// old game's from where it stood, or the new one's from its beginning.
+TEST_F(VersionSweepTest, NewGameFromTheGatehousePutsOneVersionInPlaceAndEachStartCompletesIt)
+{
+    const Reference& reference = TheReference();
+    ASSERT_EQ(reference.mCode, 0);
+    std::vector<SavedVersion> inGatehouse;
+    for (const SavedVersion& version : reference.mPrefs)
+    {
+        const PlayerState& state = reference.mStates.at(version.mSequence);
+        if (StageOf(state) == Stage::kGatehouse && !state.mGameData.empty())
+            inGatehouse.push_back(version);
+    }
+    ASSERT_GE(inGatehouse.size(), 3u);
+    const std::vector<SavedVersion> points = {
+        inGatehouse.front(), inGatehouse[inGatehouse.size() / 2], inGatehouse.back()};
+    const std::string newGame = "focus gained\nwait 40\n" + ClickLine(menupoints::kNewGame) +
+                                "wait 40\nclick 400 286\nawait \"location 0\"\nwait 80\nclose\n";
+    std::vector<std::function<ProgramRun()>> starts;
+    for (const SavedVersion& point : points)
+        starts.push_back(
+            [&, point]
+            {
+                const fs::path folder = mScratch.Path() / ("new" + std::to_string(point.mSequence));
+                PrepareData(folder, point.mPath, point.mSequence, reference);
+                return StartRun(folder, newGame, "scripts/mainmenu.lua");
+            });
+    std::vector<ProgramRun> newRuns;
+    const std::vector<int> newCodes = RunAll(starts, newRuns);
+
+    // Each version a "New game" run put in place, by the point it started from.
+    struct Start
+    {
+        SavedVersion mPoint;
+        SavedVersion mVersion;
+        PlayerState mState;
+        bool mOld = false;
+    };
+    std::vector<Start> resumed;
+    for (size_t i = 0; i < points.size(); ++i)
+    {
+        const PlayerState& old = reference.mStates.at(points[i].mSequence);
+        SCOPED_TRACE("New game from version " + std::to_string(points[i].mSequence) +
+                     " after line " + std::to_string(points[i].mLine) + ", run in " +
+                     newRuns[i].mFolder.string());
+        EXPECT_EQ(newCodes[i], 0);
+        bool changed = false;
+        for (const SavedVersion& version : ReadSavedVersions(newRuns[i].Versions()))
+        {
+            if (version.mFile != "prefs.dat")
+                continue;
+            const PlayerState state = ReadPlayerState(version.mPath);
+            const bool oldRecord = state.mPlayerData == old.mPlayerData;
+            EXPECT_FALSE(!oldRecord && state.mGameData == old.mGameData)
+                << "version " << version.mSequence
+                << ": the new record beside the old location's record";
+            if (!changed && !oldRecord)
+            {
+                changed = true;
+                EXPECT_EQ(state.mPlayerData, std::vector<uint8_t>(12, 0))
+                    << "the first version after \"Yes\" is the new game's whole";
+                EXPECT_TRUE(state.mGameData.empty()) << "the old location's record kept";
+            }
+            resumed.push_back({points[i], version, state, oldRecord});
+        }
+        EXPECT_TRUE(changed) << "no version of the new game";
+    }
+
+    starts.clear();
+    for (const Start& start : resumed)
+        starts.push_back(
+            [&, start]
+            {
+                const fs::path folder =
+                    mScratch.Path() / ("new" + std::to_string(start.mPoint.mSequence) + "_" +
+                                       std::to_string(start.mVersion.mSequence));
+                PrepareData(folder, start.mVersion.mPath, start.mPoint.mSequence, reference);
+                const int line =
+                    start.mOld ? start.mPoint.mLine : ArrivalLine(Stage::kGatehouse) - 1;
+                return StartRun(folder, GatehouseToItsEnd(start.mState, line),
+                                "scripts/mainmenu.lua");
+            });
+    std::vector<ProgramRun> runs;
+    const std::vector<int> codes = RunAll(starts, runs);
+    for (size_t i = 0; i < resumed.size(); ++i)
+    {
+        SCOPED_TRACE("version " + std::to_string(resumed[i].mVersion.mSequence) +
+                     " of the New game from version " +
+                     std::to_string(resumed[i].mPoint.mSequence) +
+                     (resumed[i].mOld ? " (the old game)" : " (the new game)") + ", run in " +
+                     runs[i].mFolder.string());
+        EXPECT_EQ(codes[i], 0);
+        const Traces traces = TracesOf(runs[i]);
+        EXPECT_NE(std::find(traces.begin(), traces.end(), "complete 0"), traces.end());
+        EXPECT_EQ(ReadPlayerState(runs[i].Data() / "prefs.dat").mLocation, 1);
     }
 }
 

@@ -64,7 +64,7 @@ PlayerData::PlayerData()
     if (lua_State* L = GetWindowScriptState())
     {
         LuaBindMember(L, "LoadProfile", this, &PlayerData::LoadProfile);
-        LuaBindMember(L, "SaveProfile", this, &PlayerData::SaveProfile);
+        LuaBindMember(L, "SaveProfile", this, &PlayerData::RequestSave);
         LuaBindMember(L, "NewGame", this, &PlayerData::NewGame);
         LuaBindMember(L, "GetGameState", this, &PlayerData::ScriptGetGameState);
         LuaBindMember(L, "GetCurrentLocation", this, &PlayerData::ScriptGetCurrentLocation);
@@ -135,6 +135,27 @@ bool PlayerData::StageProfile()
     return StoreRecord(false, false);
 }
 
+void PlayerData::RequestSave()
+{
+    // A save of the record alone, beside the location's record of an earlier moment, would be
+    // a version no start can trust (the location counted and its record still there): the
+    // runner's next calm store, its completion or its close writes the record with its own.
+    if (mSavesHeldBy != nullptr)
+        return;
+    SaveProfile();
+}
+
+void PlayerData::HoldScriptSaves(const void* runner)
+{
+    mSavesHeldBy = runner;
+}
+
+void PlayerData::ReleaseScriptSaves(const void* runner)
+{
+    if (mSavesHeldBy == runner)
+        mSavesHeldBy = nullptr;
+}
+
 bool PlayerData::HasUnstoredChanges() const
 {
     return !mKnownValid || ToBytes() != mKnown;
@@ -165,9 +186,12 @@ void PlayerData::NewGame()
     Settings* settings = RequireSettings("NewGame");
     if (settings == nullptr || CurrentProfile() < 0)
         return;
-    // Starting again is a change even to a record that reads as new already.
-    StoreRecord(true);
-    settings->DeletePlayerData(kLocationKey);
+    // Starting again is a change even to a record that reads as new already. The zero record
+    // and the location's removal go in one save: the zero record beside the old location's
+    // record would bring that location back with every prompt's mark cleared.
+    StoreRecord(true, false);
+    settings->DeletePlayerData(kLocationKey, false);
+    settings->SavePreferences();
 }
 
 void PlayerData::SaveHighScore()

@@ -40,6 +40,14 @@ public:
     // As SaveProfile, but the preferences are not saved: the caller's one save of the moment
     // writes the record beside what else that moment changed. True when the record was set.
     bool StageProfile();
+    // The script's SaveProfile, and the screens' that open over a location: as SaveProfile, but
+    // while a location runs (HoldScriptSaves) the record is left to the runner's next save (a calm
+    // point, the completion, the close), which writes it beside the location's record.
+    void RequestSave();
+    // While a location runs, its runner writes the player's record with the location's; released
+    // by the same runner only.
+    void HoldScriptSaves(const void* runner);
+    void ReleaseScriptSaves(const void* runner);
     // Whether the record differs from the one this copy last read or stored for the profile.
     bool HasUnstoredChanges() const;
     // A zero record, saved, and the location in progress forgotten.
@@ -86,4 +94,6 @@ private:
     Record mKnown{};
     TString mKnownProfile;
     bool mKnownValid = false;
+    // The runner whose saves the script's SaveProfile waits for, or null.
+    const void* mSavesHeldBy = nullptr;
 };

@@ -185,7 +185,13 @@ TEST_F(PlayerDataTest, NewGameZeroesSavesAndForgetsTheLocationInProgress)
     Profiles({"Ann"});
     StoreRecordBytes(kCrafted);
     mSettings->SetPlayerData("gamedata", "\1\2\3", 3);
-    Run("LoadProfile() NewGame()");
+    Run("LoadProfile()");
+    // One version of the file: the zero record never stands beside the old location's record.
+    mSettings->WaitForSaves();
+    const uint32_t versions = mSettings->GetPrefs()->GetVersionsWritten();
+    Run("NewGame()");
+    mSettings->WaitForSaves();
+    EXPECT_EQ(mSettings->GetPrefs()->GetVersionsWritten(), versions + 1);
     EXPECT_EQ(mData->ToBytes(), PlayerData::Record{});
     EXPECT_EQ(Stored("playerdata", 0), Bytes(12, 0));
     EXPECT_EQ(Stored("gamedata", 0), Bytes{0});

@@ -8,6 +8,8 @@
 #include "framework/transforms/transform_target.h"
 #include "ui/ui_test_support.h"
 #include "framework/framework_test_support.h"
+#include "framework/screen_test_support.h"
+#include "platform/config/prefs.h"
 #include "render/renderer/draw_spec.h"
 #include "script/lua_bind.h"
 #include "script/script.h"
@@ -15,6 +17,10 @@
 #include "sys/clock.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
 
 namespace
 {
@@ -275,5 +281,43 @@ TEST_F(FrameWindowsTest, OnlyGameWindowsRefreshAndAFailureIsRetriedEachFrame)
     EXPECT_FALSE(mFrames->AreTexturesPending());
     // Every game window under the root, the top modal's included, each attempt.
     EXPECT_EQ(refreshed, (std::vector<std::string>{"bad", "good", "bad", "good", "bad", "good"}));
+}
+
+// The frame hands the savers' news over: a save asked for while another is on its way is made at
+// the next frame, not left for the next request or the close.
+class FrameSavesTest : public screentest::ScreenTest
+{
+protected:
+    // Until the saver has written `count` versions; false when it has not within a bound that only
+    // a stopped machine reaches.
+    bool WrittenReaches(uint32_t count) const
+    {
+        const TPrefs* prefs = mSettings->GetPrefs();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (prefs->GetVersionsWritten() < count)
+        {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+};
+
+TEST_F(FrameSavesTest, ASaveAskedWhileAnotherIsOnItsWayIsMadeAtTheNextFrame)
+{
+    mSettings->SetBackgroundSaves(true);
+    TPrefs* prefs = mSettings->GetPrefs();
+    const uint32_t before = prefs->GetVersionsWritten();
+    prefs->SetInt("musiclevel", 100, -1, true);
+    prefs->SetInt("musiclevel", 200, -1, true);
+    ASSERT_TRUE(WrittenReaches(before + 1));
+    Frame(16);
+    EXPECT_TRUE(WrittenReaches(before + 2)) << "the second save waits for a request or the close";
+    mSettings->WaitForSaves();
+    EXPECT_EQ(prefs->GetVersionsWritten(), before + 2);
+    ClearPathMap();
+    EXPECT_EQ(TPrefs(false).GetInt("musiclevel", 0), 200);
+    mSettings->SetBackgroundSaves(false);
 }
 } // namespace

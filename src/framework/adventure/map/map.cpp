@@ -184,7 +184,7 @@ void Map::PostInit(TWindowStyle& style)
     if (record != nullptr)
     {
         record->SetGameState(PlayerData::kOnMap);
-        record->SaveProfile();
+        record->RequestSave();
     }
 
     TModalWindow* own = FindModalParent();

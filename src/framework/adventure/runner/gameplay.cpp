@@ -6,6 +6,7 @@
 #include "framework/adventure/entities/gameplay_sound.h"
 #include "framework/adventure/hud/gameplay_hud.h"
 #include "framework/adventure/inventory/gameplay_inventory.h"
+#include "framework/adventure/player_data.h"
 #include "framework/adventure/scene/gameplay_animation.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_scene.h"
@@ -95,6 +96,8 @@ Gameplay::~Gameplay()
     // The fallback: a subclass's part of the record is only reached through OnClose.
     if (mSaveOnClose != 0)
         SaveOnClose();
+    if (PlayerData* player = PlayerData::Instance())
+        player->ReleaseScriptSaves(this);
     UnbindScriptFunctions();
 
     if (AudioManager* audio = AudioManager::Instance())

@@ -279,6 +279,9 @@ public:
     // The end of the location and its record in the player's profile.
     // Scores the player's time, forgets the saved location and hands over to the game's script.
     void CompleteLocation();
+    // After a completion, the location byte stays where the completion counted it, whatever the
+    // game's script did to it since.
+    void KeepCountedLocation();
     // The player record saved and, unless the location is complete, the location's record
     // stored as the profile's "gamedata".
     void SaveOnClose();

@@ -16,6 +16,7 @@
 #include "framework/sound/playlist.h"
 #include "framework/sound/sound_effect.h"
 #include "framework/widgets/cursor_overlay.h"
+#include "platform/log.h"
 #include "script/script.h"
 #include "script/window_script_seam.h"
 
@@ -171,7 +172,10 @@ void Gameplay::CompleteLocation()
     {
         player->SetScore(
             static_cast<int32_t>(static_cast<uint32_t>(player->GetScore()) + mPlayTime));
-        player->SetLocation(static_cast<uint8_t>(player->GetLocation() + 1));
+        // Counted from the byte the location began with: a script that counted it as well
+        // does not move the player on by two.
+        player->SetLocation(mLocationEntered ? static_cast<uint8_t>(mLocationByteAtStart + 1)
+                                             : static_cast<uint8_t>(player->GetLocation() + 1));
         player->SetGameState(PlayerData::kOnMap);
         if (settings != nullptr)
             settings->DeletePlayerData("gamedata", false);
@@ -190,6 +194,7 @@ void Gameplay::CompleteLocation()
         if (TScript* script = GetWindowScript())
             script->DoLuaString(
                 "if LocationCompletedAtClose ~= nil then LocationCompletedAtClose() end");
+        KeepCountedLocation();
         return;
     }
 
@@ -197,8 +202,23 @@ void Gameplay::CompleteLocation()
 
     if (TScript* script = GetWindowScript())
         script->DoLuaString("LocationComplete();");
+    KeepCountedLocation();
     if (mPlaylists != nullptr)
         mPlaylists->FadeOutTrack();
+}
+
+void Gameplay::KeepCountedLocation()
+{
+    PlayerData* player = PlayerData::Instance();
+    if (player == nullptr || mLocationComplete == 0 || !mLocationEntered)
+        return;
+    const uint8_t counted = static_cast<uint8_t>(mLocationByteAtStart + 1);
+    if (player->GetLocation() == counted)
+        return;
+    Log("Gameplay: the game's script moved the location byte to %u after the location was "
+        "counted; one completion counts it once, to %u",
+        static_cast<unsigned>(player->GetLocation()), static_cast<unsigned>(counted));
+    player->SetLocation(counted);
 }
 
 void Gameplay::DropInactiveScenes()

@@ -381,7 +381,10 @@ bool Gameplay::LoadLocationState()
 {
     mLocationEntered = true;
     if (PlayerData* player = PlayerData::Instance())
+    {
         mLocationByteAtStart = player->GetLocation();
+        player->HoldScriptSaves(this);
+    }
     Settings* settings = Settings::Instance();
     if (settings == nullptr || !settings->HasPlayerData(kRecordKey))
         return false;
@@ -517,6 +520,7 @@ void Gameplay::SaveOnClose()
         player != nullptr && mLocationEntered && player->GetLocation() != mLocationByteAtStart;
     if (mLocationComplete != 0 || !mLocationEntered || counted)
     {
+        KeepCountedLocation();
         // A game that counted the location itself has finished it: a record a calm point stored
         // while it ran is no location to go back to. The player's record goes in the same save.
         bool changed = false;
@@ -559,6 +563,8 @@ void Gameplay::SaveOnClose()
 void Gameplay::OnClose()
 {
     SaveOnClose();
+    if (PlayerData* player = PlayerData::Instance())
+        player->ReleaseScriptSaves(this);
     DropInactiveScenes();
     mSaveOnClose = 0;
 }

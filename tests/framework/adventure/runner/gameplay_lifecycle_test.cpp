@@ -508,6 +508,110 @@ TEST_F(SavedStateTest, ACompletionIsOneVersionOfTheFileHandingOverToTheMap)
     }
 }
 
+// A close is one version holding both records of its moment, also when the game's script saved
+// the player itself while the location ran (a mark, or the location counted): the script's save
+// waits for the runner's, so no version holds the player's record beside an older location's.
+TEST_F(SavedStateTest, ACloseIsOneVersionAlsoAfterTheScriptSavedThePlayer)
+{
+    struct Row
+    {
+        const char* mName;
+        const char* mScript;
+        int mLocation;
+    };
+    const Row rows[] = {
+        {"nothing from the script", "", 0},
+        {"a mark the script saved", "SaveProfile()", 0},
+        {"the location counted by the script",
+         "SetCurrentLocation(GetCurrentLocation())\n"
+         "SaveProfile()",
+         1},
+    };
+    int mark = 9;
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.mName);
+        ++mark;
+        mPlayer->SetLocation(0);
+        mPlayer->SaveProfile();
+        SavedGameplay* play = Open();
+        ASSERT_NE(play, nullptr);
+        play->mExtra = {0x60};
+        Settle(*play);
+        Frame(16);
+        ASSERT_EQ(OnDisk("gamedata").back(), 0x60);
+        const uint32_t before = Versions();
+        play->mExtra = {0x61};
+        mPlayer->SetTutorialShown(mark);
+        Run(row.mScript);
+        EXPECT_EQ(Versions(), before) << "the script's save went to the file on its own";
+        Close(play);
+        EXPECT_EQ(Versions(), before + 1);
+        const std::vector<uint8_t> player = OnDisk("playerdata");
+        ASSERT_EQ(player.size(), size_t(PlayerData::kRecordSize));
+        EXPECT_TRUE(Marked(player, mark));
+        EXPECT_EQ(player[8], row.mLocation);
+        if (row.mLocation == 0)
+            EXPECT_EQ(OnDisk("gamedata").back(), 0x61);
+        else
+            EXPECT_LE(OnDisk("gamedata").size(), 1u) << "a counted location's record kept";
+        mSettings->DeletePlayerData("gamedata");
+    }
+}
+
+// A completion moves the location byte by one, in one version, whatever the game's script counts
+// itself: before the completion, in its completion handler, or in the handler of a completion the
+// close comes to.
+TEST_F(SavedStateTest, ACompletionCountsTheLocationOnceWhateverTheScriptCounts)
+{
+    const char kCount[] = "SetCurrentLocation(GetCurrentLocation())\nSaveProfile()\n";
+    struct Row
+    {
+        const char* mName;
+        std::string mBefore;
+        std::string mHandlers;
+        bool mAtClose;
+    };
+    const Row rows[] = {
+        {"counted before the completion", kCount, "", false},
+        {"counted in the completion handler", "",
+         std::string("function LocationComplete()\n") + kCount + "end", false},
+        {"counted in the handler at the close", "",
+         std::string("function LocationCompletedAtClose()\n") + kCount + "end", true},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.mName);
+        Run("function LocationComplete() end\nLocationCompletedAtClose = nil\n" + row.mHandlers);
+        mPlayer->SetLocation(0);
+        mPlayer->SetGameState(PlayerData::kInLocation);
+        mPlayer->SaveProfile();
+        SavedGameplay* play = Open();
+        ASSERT_NE(play, nullptr);
+        Settle(*play);
+        Frame(16);
+        const uint32_t before = Versions();
+        Run(row.mBefore);
+        if (row.mAtClose)
+        {
+            play->GetHud()->SetProgressMax(0);
+            Close(play);
+        }
+        else
+        {
+            play->CompleteLocation();
+            EXPECT_EQ(mPlayer->GetLocation(), 1);
+            Close(play);
+        }
+        EXPECT_EQ(Versions(), before + 1);
+        const std::vector<uint8_t> player = OnDisk("playerdata");
+        ASSERT_EQ(player.size(), size_t(PlayerData::kRecordSize));
+        EXPECT_EQ(player[8], 1) << "the location counted once";
+        EXPECT_EQ(player[9], PlayerData::kOnMap);
+        EXPECT_EQ(mPlayer->GetLocation(), 1);
+    }
+}
+
 // The conversation on the screen is in the record, stored at a calm point while it shows and at
 // the close: the next start shows it again from its beginning.
 TEST_F(SavedStateTest, AConversationOnTheScreenAtACloseIsShownAgain)
