@@ -582,8 +582,8 @@ TEST_F(LocationTest, TheRunnersWaitsAndObjectsLeaveNoWayClosed)
 // it; the charm with the first scene as its own, missed on the other's floor, lies in its scene,
 // is taken up there, missed again and taken up where it was dropped; two equipped by a chain, the
 // second held (the first lies in its scene), carried into the other scene across a close and the
-// next start; two equipped by a chain in the first scene, the second having nowhere to go: a click
-// on the first trades them, whichever the door takes.
+// next start; two, three or four equipped by a chain in the first scene, the last having nowhere to
+// go: those put back lie in a pile, clicks on it take each in turn, whichever the door takes.
 TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
 {
     const std::string next = "nextevent = \"dev_done\",";
@@ -623,29 +623,59 @@ TEST_F(LocationTest, ObjectsOnlyTheHandHoldsLetTheLocationEnd)
         Edits edits;
         std::string script;
     };
-    // The chest's chain puts the gem in the hand, then the coin: the gem lies where it was put
-    // back (at its place in its scene, or, having none, where the hand was) and a click on it
-    // trades the coin for it, whichever of them the door takes.
-    const std::string coin = "name = \"dev_coin\", image = \"dev/key\", partcount = 1, "
-                             "canbeplacedinhud = false";
-    const std::string gem = "name = \"dev_gem\", image = \"dev/key\", partcount = 1, "
-                            "canbeplacedinhud = false";
-    const std::pair<std::string, std::string> gemThenCoin = {next,
-                                                             "nextevent = \"dev_equip_gem\","};
-    const std::pair<std::string, std::string> gemThenCoinEvents =
-        more("{ name = \"dev_equip_gem\", inventorytoequip = \"dev_gem\", nextevent = "
-             "\"dev_equip_coin\" },\n        { name = \"dev_equip_coin\", inventorytoequip = "
-             "\"dev_coin\" },");
+    // The chest's chain puts the gem in the hand, then the coin (and more): each put back lies
+    // where it belongs (at its place in its scene, or, having none, where the hand was, all in one
+    // pile) and a click on one lying trades the held one for it, whichever the door takes.
+    const auto handOnly = [](const std::string& name)
+    {
+        const std::string entry = "image = \"dev/key\", partcount = 1, canbeplacedinhud = false";
+        return "name = \"dev_" + name + "\", " + entry;
+    };
+    const std::string gem = handOnly("gem");
+    // The chain's edits; the gem's entry is the caller's, the others have no scene of their own.
+    const auto chain = [&](const std::vector<std::string>& names)
+    {
+        Edits edits = {{next, "nextevent = \"dev_equip_gem\","}};
+        std::string chained;
+        for (size_t i = 0; i < names.size(); ++i)
+        {
+            if (i > 0)
+                edits.push_back(object(handOnly(names[i])));
+            chained += "{ name = \"dev_equip_" + names[i] + "\", inventorytoequip = \"dev_" +
+                       names[i] + "\"" +
+                       (i + 1 < names.size() ? ", nextevent = \"dev_equip_" + names[i + 1] + "\""
+                                             : std::string()) +
+                       " },\n        ";
+        }
+        edits.push_back(more(chained));
+        return edits;
+    };
+    const auto shape = [&](const std::string& gemEntry, const std::vector<std::string>& names,
+                           const std::string& taken)
+    {
+        Edits edits = chain(names);
+        edits.insert(edits.begin(), object(gemEntry));
+        edits.push_back(doorTakes("dev_" + taken));
+        return edits;
+    };
+    // The pile at the chest: a click takes the one on top, which goes under the others; a miss
+    // with it puts it back there.
+    const std::string pile = clickAt(410, 300);
     const std::vector<Shape> shapes = {
-        {"two_from_nowhere_the_first_taken",
-         {object(gem), object(coin), gemThenCoin, gemThenCoinEvents, doorTakes("dev_gem")},
-         start + chest + "wait 150\n" + clickAt(410, 300) + toTheDoor},
-        {"two_from_nowhere_the_second_kept",
-         {object(gem), object(coin), gemThenCoin, gemThenCoinEvents, doorTakes("dev_coin")},
+        {"three_from_nowhere_the_middle_taken", shape(gem, {"gem", "coin", "pearl"}, "coin"),
+         start + chest + "wait 150\n" + pile + toTheDoor},
+        {"three_from_nowhere_the_first_taken", shape(gem, {"gem", "coin", "pearl"}, "gem"),
+         start + chest + "wait 150\n" + pile + pile + "wait 40\n" + pile + pile + "wait 40\n" +
+             pile + toTheDoor},
+        {"four_from_nowhere_the_second_taken", shape(gem, {"gem", "coin", "pearl", "ring"}, "coin"),
+         start + chest + "wait 150\n" + pile + pile + "wait 40\n" + pile + pile + "wait 40\n" +
+             pile + toTheDoor},
+        {"two_from_nowhere_the_first_taken", shape(gem, {"gem", "coin"}, "gem"),
+         start + chest + "wait 150\n" + pile + toTheDoor},
+        {"two_from_nowhere_the_second_kept", shape(gem, {"gem", "coin"}, "coin"),
          start + chest + "wait 150\n" + toTheDoor},
         {"the_first_at_home_taken",
-         {object(gem + ", homescene = \"dev_a\", x = 480, y = 400"), object(coin), gemThenCoin,
-          gemThenCoinEvents, doorTakes("dev_gem")},
+         shape(gem + ", homescene = \"dev_a\", x = 480, y = 400", {"gem", "coin"}, "gem"),
          start + chest + "wait 150\n" + clickAt(480, 400) + toTheDoor},
         {"held_into_the_other_scene",
          {object(charm), carry, carryEvent, doorTakesCharm, noGreeting},

@@ -432,15 +432,22 @@ void Gameplay::PlayRoad(FrameInput& input)
         // trades them, the held one laid where the pointer is, or no other could ever be taken.
         const bool trades = click && mHeldInventory != nullptr && HasNowhereToGo(*mHeldInventory);
         if (!handled && (mHeldInventory == nullptr || trades) && mActiveScene != nullptr)
-            for (GameplayInventory* object : mActiveScene->GetInventoryAt(mouse))
+        {
+            // The one drawn over the others is taken, and goes under them: objects laid where the
+            // hand was, one after another, lie in a pile, and clicks on it take each in turn.
+            const std::vector<GameplayInventory*> lying = mActiveScene->GetInventoryAt(mouse);
+            for (auto it = lying.rbegin(); it != lying.rend(); ++it)
             {
+                GameplayInventory* object = *it;
                 GameplayArea* holder = mActiveScene->FindAreaHolding(object);
-                if (holder != nullptr && holder->HoldsCorrectInventory())
+                if (object == mHeldInventory ||
+                    (holder != nullptr && holder->HoldsCorrectInventory()))
                     continue;
                 handled = true;
                 if (click)
                 {
                     PutHeldObjectBack();
+                    mActiveScene->PutUnderTheOthers(object);
                     EquipInventory(object);
                     SetCursorPickup();
                 }
@@ -451,6 +458,7 @@ void Gameplay::PlayRoad(FrameInput& input)
                 }
                 break;
             }
+        }
         if (!handled && click && mActiveScene != nullptr)
             for (GameplayItem* item : mActiveScene->GetItems())
             {

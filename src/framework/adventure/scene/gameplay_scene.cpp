@@ -383,6 +383,13 @@ void GameplayScene::RemoveInventory(GameplayInventory* inventory)
     mPlacedInventory.erase(it);
 }
 
+void GameplayScene::PutUnderTheOthers(GameplayInventory* inventory)
+{
+    auto it = std::find(mPlacedInventory.begin(), mPlacedInventory.end(), inventory);
+    if (it != mPlacedInventory.end())
+        std::rotate(mPlacedInventory.begin(), it, it + 1);
+}
+
 TString GameplayScene::TakeDialog()
 {
     TString dialog = mDialog;

@@ -87,6 +87,9 @@ public:
                       WaitHandle&& report);
     // The area holding the object lets go of it, and it leaves the list.
     void RemoveInventory(GameplayInventory* inventory);
+    // A placed object taken up goes first in the placing order: lying there again, it is drawn
+    // under the others.
+    void PutUnderTheOthers(GameplayInventory* inventory);
     // The dialog to show once; empty afterwards.
     TString TakeDialog();
     // Starts the delayed reveal of the active areas that hold nothing.

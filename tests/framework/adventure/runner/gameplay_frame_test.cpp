@@ -97,6 +97,7 @@ struct PlayGameplay : Gameplay
         return std::make_shared<ListedEntityFactory>();
     }
     void SaveLocationState(bool) override { ++mSaves; }
+    bool HasStartsPutOff() const { return !mAnimationsPutOff.empty(); }
     bool HasValidHintTarget() override { return mValidHint || Gameplay::HasValidHintTarget(); }
     bool mValidHint = false;
     // The location's conversations are not built here.
@@ -890,6 +891,31 @@ TEST_F(PlayTest, AnimationsEndingAsTheyStartComeRoundOnceAFrame)
     EXPECT_EQ(CountInLog("comes round again in its chain"), 3);
     Press(*play, 650, 200);
     EXPECT_EQ(play->GetNextEvent(), play->FindEvent("go_b"));
+}
+
+// A glow's fade cut short by the flash it leads to, as the flash starts: the flash's second start
+// is put off to the next frame, its first run ending as it is set up. Awaited, that start holds
+// the clicks from the moment it is asked, and a close then makes it before the location is stored.
+TEST_F(PlayTest, AnAwaitedStartPutOffToTheNextFrameHoldsTheLocationUntilItIsMade)
+{
+    mAmend = R"(
+        local function add(a) a.layer = 'glow_a'; a.callback = true; table.insert(g.animations, a) end
+        add({ name = 'glowing', fade = { beginopacity = 0, endopacity = 1, duration = 500 },
+              nextanimations = { 'flash' } })
+        add({ name = 'flash', animation = 'once', framespeed = 50, clearprevious = true })
+        table.insert(g.events, { name = 'glow', animations = { 'glowing' } })
+        table.insert(g.events, { name = 'flash_now', animations = { 'flash' } })
+    )";
+    PlayGameplay* play = Playing();
+    play->ActivateEvent("glow", false);
+    RunFrames(4);
+    play->ActivateEvent("flash_now", false);
+    ASSERT_EQ(play->FindAnimation("glowing")->GetState(), GameplayAnimation::kIdle);
+    ASSERT_TRUE(play->HasStartsPutOff());
+    EXPECT_TRUE(play->IsBlockingAnimation());
+    play->OnClose();
+    EXPECT_FALSE(play->HasStartsPutOff());
+    EXPECT_FALSE(play->IsBlockingAnimation());
 }
 
 // Objects an event puts in the hand or takes from it: placed in its scene by an event, the held
