@@ -308,7 +308,8 @@ TEST_P(CloseMomentTest, EachVersionTheCloseKeepsPlaysOnToTheLocationsEnd)
     if (moment.mPress)
     {
         const size_t at = Find(lines, moment.mLine, moment.mOccurrence);
-        script += Joined(lines, 0, at) + "down" + std::string(moment.mLine).substr(5) + "\n";
+        script += Joined(lines, 0, at) + "move" + std::string(moment.mLine).substr(5) +
+                  "\nwait 3\ndown\n";
     }
     else
     {
