@@ -9,6 +9,7 @@
 
 #include "e2e/location_plays.h"
 #include "e2e/location_record.h"
+#include "e2e/saved_versions.h"
 
 namespace
 {
@@ -241,6 +242,110 @@ TEST_P(KillMomentTest, AKillAFewSecondsAfterTheLastMoveKeepsWhatACloseKeeps)
 INSTANTIATE_TEST_SUITE_P(Moments, KillMomentTest, ::testing::Range<size_t>(0, std::size(kMoments)),
                          [](const testing::TestParamInfo<size_t>& info)
                          { return kMoments[info.param].mName; });
+
+// A close while the player's move is under way in the Gatehouse: the `occurrence`-th line
+// reading `line` is the last move, and the close comes a few frames after its waits (`press`: only
+// its press, the release never comes). A start from each version the close puts in place (a kill
+// right after it) takes the location up with the play-through's lines from the
+// `resumeOccurrence`-th line reading `resume` (after it and its waits when `after`), and completes
+// it.
+struct CloseMoment
+{
+    const char* mName;
+    const char* mLine;
+    int mOccurrence;
+    bool mPress;
+    const char* mResume;
+    int mResumeOccurrence;
+    bool mAfter;
+};
+
+// A hint taken back starts again at its tracker's click; a board is left as its exit leaves it;
+// the press of a click holds what the click does.
+const CloseMoment kCloseMoments[] = {
+    {"HintChoice", "click 110 528", 1, false, "move 110 528", 1, false},
+    {"HintShownUnderAPrompt", "click 376 550", 1, false, "move 110 528", 1, false},
+    {"LiraesHintShown", "click 305 550", 1, false, "move 690 528", 1, false},
+    {"LiraesBoard", "click 534 254", 1, false, "click 770 32", 1, true},
+    {"ThessalorsBoard", "click 534 254", 2, false, "click 770 32", 2, true},
+    {"OpenPress", "click 480 200", 1, true, "click 480 200", 1, true},
+};
+
+class CloseMomentTest : public ScreenProgramTest, public ::testing::WithParamInterface<size_t>
+{
+protected:
+    // The index after the `occurrence`-th line reading `line`, with the waits after it.
+    static size_t After(const std::vector<std::string>& lines, const std::string& line,
+                        int occurrence)
+    {
+        size_t at = Find(lines, line, occurrence);
+        while (at + 1 < lines.size() && lines[at + 1].starts_with("wait "))
+            ++at;
+        return at + 1;
+    }
+    static size_t Find(const std::vector<std::string>& lines, const std::string& line,
+                       int occurrence)
+    {
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i] == line && --occurrence == 0)
+                return i;
+        ADD_FAILURE() << "no line " << line;
+        return lines.size();
+    }
+};
+
+TEST_P(CloseMomentTest, EachVersionTheCloseKeepsPlaysOnToTheLocationsEnd)
+{
+    const CloseMoment moment = kCloseMoments[GetParam()];
+    const std::vector<std::string> lines = LocationPlays()[0].mLines;
+    const fs::path game = CopyGame("content");
+    WriteFile(game / "assets/scripts/make.lua", PlayerAtScript(0));
+    RunOk(game, "wait 5\nclose\n", "start=scripts/make.lua");
+    const fs::path prefs = mRoot / "data/Tovrix/Murkwell/prefs.dat";
+    mEndLimitMs = 900000;
+
+    std::string script = PlayToLocation(0);
+    if (moment.mPress)
+    {
+        const size_t at = Find(lines, moment.mLine, moment.mOccurrence);
+        script += Joined(lines, 0, at) + "move" + std::string(moment.mLine).substr(5) +
+                  "\nwait 3\ndown\n";
+    }
+    else
+    {
+        script += Joined(lines, 0, After(lines, moment.mLine, moment.mOccurrence));
+    }
+    script += "wait 20\n";
+    const int waited = static_cast<int>(std::count(script.begin(), script.end(), '\n'));
+    const fs::path versions = mRoot / "versions";
+    fs::create_directories(versions);
+    mRunEnv = {"MURKWELL_SAVE_VERSIONS=" + versions.string()};
+    RunOk(game, script + "close\n", "start=scripts/mainmenu.lua");
+    mRunEnv.clear();
+
+    const size_t resume = moment.mAfter ? After(lines, moment.mResume, moment.mResumeOccurrence)
+                                        : Find(lines, moment.mResume, moment.mResumeOccurrence);
+    int closed = 0;
+    for (const SavedVersion& version : ReadSavedVersions(versions))
+    {
+        if (version.mFile != "prefs.dat" || version.mLine < waited)
+            continue;
+        ++closed;
+        SCOPED_TRACE("the close's version " + std::to_string(version.mSequence));
+        fs::copy_file(version.mPath, prefs, fs::copy_options::overwrite_existing);
+        const Traces traces = RunOk(
+            game, PlayToLocation(0) + Joined(lines, resume, lines.size()) + "wait 30\nclose\n",
+            "start=scripts/mainmenu.lua");
+        EXPECT_NE(std::find(traces.begin(), traces.end(), "complete 0"), traces.end())
+            << testing::PrintToString(traces);
+    }
+    EXPECT_GE(closed, 1) << "the close put no version in place";
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, CloseMomentTest,
+                         ::testing::Range<size_t>(0, std::size(kCloseMoments)),
+                         [](const testing::TestParamInfo<size_t>& info)
+                         { return kCloseMoments[info.param].mName; });
 
 // Odo's greeting on the screen as the game closes: the next "Play" shows it again (from the line
 // where it stood, or its start) rather than the first prompt, and the Gatehouse plays on from it

@@ -132,6 +132,10 @@ public:
     void SaveExtraState(std::vector<uint8_t>& out) override;
     // A hint on its way to its item was never shown: the trackers it spent are kept.
     void SettleForClose() override;
+    // A hint's choice, or a hint arriving or shown before its item is found, goes back to the
+    // moment its tracker was clicked: the trackers and the prompts' marks as they were then. A
+    // character's board is left as its exit leaves it, with what it earned.
+    void TakeBackHintForClose() override;
 
     // The script function "HudJournalPressed".
     void HudJournalPressed();
@@ -298,6 +302,16 @@ protected:
     // close before then gives them back, as no hint was shown.
     GameplayHint* mFlightMedallion = nullptr;
     uint8_t mFlightTrackers = 0;
+    // The medallions' available trackers (Lirae's, Thessalor's) and the player's tutorial marks
+    // as the last hint's choice began, for a close that takes the hint back.
+    // Where the tutorial marks lie in the player's record.
+    static constexpr size_t kMarksAt = 4;
+    struct BeforeHint
+    {
+        bool kept = false;
+        std::array<uint8_t, 2> trackers{};
+        std::array<uint8_t, 4> marks{};
+    } mBeforeHint;
     // The burst asked for while a scene loaded.
     TString mDeferredPuzzleComplete;
     TDrawSpec mMiniHintSpec;

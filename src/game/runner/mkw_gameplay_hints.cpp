@@ -216,6 +216,17 @@ void MKWGameplay::ShowMiniHint()
 
 void MKWGameplay::BeginHintSelect()
 {
+    MKWGameplayHud* hud = GetGameHud();
+    GameplayHint* lirae = hud != nullptr ? hud->GetLiraeMedallion() : nullptr;
+    GameplayHint* thessalor = hud != nullptr ? hud->GetThessalorMedallion() : nullptr;
+    mBeforeHint.kept = true;
+    mBeforeHint.trackers = {lirae != nullptr ? lirae->GetAvailableMask() : uint8_t{0},
+                            thessalor != nullptr ? thessalor->GetAvailableMask() : uint8_t{0}};
+    if (const PlayerData* player = PlayerData::Instance())
+    {
+        const PlayerData::Record record = player->ToBytes();
+        std::copy_n(record.begin() + kMarksAt, mBeforeHint.marks.size(), mBeforeHint.marks.begin());
+    }
     Gameplay::BeginHintSelect();
     if (mGameplayState == kHintSelect && mSoundShowHintSelect != nullptr)
     {

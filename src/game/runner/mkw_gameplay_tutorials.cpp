@@ -169,15 +169,52 @@ bool MKWGameplay::IsHintUnderWay() const
 {
     // A character's board and a hint being shown are in no record: a start from a store made
     // meanwhile would find the prompt that led to the board answered, or the tracker spent and no
-    // hint shown.
+    // hint shown. A hint fading in, and one shown under the prompt that asks for its item, are
+    // shown hints too until the item is found.
     if (Gameplay::IsHintUnderWay() || mGameplayState == kThessalorMinigame ||
         mGameplayState == kLiraeMinigame || mGameplayState == kThessalorHintShown ||
         mGameplayState == kLiraeHintShown)
+        return true;
+    if (mHintItem != nullptr && !mHintItem->IsFound() &&
+        (mGameplayState == kMinigame || mHintArmed != 0))
         return true;
     if (mGameplayState != kTutorial || mTutorials == nullptr || mTutorials->GetActive() == nullptr)
         return false;
     const int32_t row = RowOf(mTutorials->GetActive()->GetName());
     return row == kRowHintSelect || row == kRowHintSelectLirae;
+}
+
+void MKWGameplay::TakeBackHintForClose()
+{
+    const bool board = mGameplayState == kThessalorMinigame || mGameplayState == kLiraeMinigame;
+    MKWGameplayHud* hud = GetGameHud();
+    if (!board && mBeforeHint.kept && hud != nullptr)
+    {
+        if (GameplayHint* lirae = hud->GetLiraeMedallion())
+            lirae->SetAvailableMask(mBeforeHint.trackers[0]);
+        if (GameplayHint* thessalor = hud->GetThessalorMedallion())
+            thessalor->SetAvailableMask(mBeforeHint.trackers[1]);
+    }
+    // The marks of the prompts that lead through a hint come back with it, so that the next start
+    // asks for the tracker again; any other mark stays as play left it.
+    PlayerData* player = PlayerData::Instance();
+    if (!board && mBeforeHint.kept && player != nullptr)
+    {
+        PlayerData::Record record = player->ToBytes();
+        for (int32_t row : {kRowHint, kRowHintSelect, kRowHintLirae, kRowHintSelectLirae})
+        {
+            const int32_t bit = GetTutorialBit(kTutorialNames[row]);
+            if (bit < 0)
+                continue;
+            uint8_t& now = record[kMarksAt + static_cast<size_t>(bit / 8)];
+            const auto mask = static_cast<uint8_t>(1u << (bit % 8));
+            now = static_cast<uint8_t>((now & ~mask) |
+                                       (mBeforeHint.marks[static_cast<size_t>(bit / 8)] & mask));
+        }
+        player->FromBytes(record);
+    }
+    mBeforeHint.kept = false;
+    Gameplay::TakeBackHintForClose();
 }
 
 void MKWGameplay::CheckTutorials()

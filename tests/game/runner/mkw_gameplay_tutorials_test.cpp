@@ -23,6 +23,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,11 @@ struct TestGameplay : MKWGameplay
     void SetHudBusy(bool on) { mHudBusy = on ? 1 : 0; }
     void SetPendingDialog(const char* name) { mPendingConversation = name; }
     void SetNextEvent(GameplayEvent* event) { mNextEvent = event; }
+    void ShowHintOn(GameplayItem* item)
+    {
+        mHintItem = item;
+        mHintArmed = item != nullptr ? 1 : 0;
+    }
     GameplayTutorialController* GetTutorialController() const { return mTutorials.get(); }
     using MKWGameplay::CompleteTutorialWaiting;
     bool HasValidHintTarget() override { return mValidTarget; }
@@ -716,7 +722,83 @@ TEST_F(MKWGameplayTutorialsTest, ABoardOrAHintShownIsAHintUnderWay)
         gameplay->SetState(state);
         EXPECT_EQ(gameplay->IsHintUnderWay(), underWay) << "state " << state;
     }
+    // A prompt over the choice is the choice still; any other prompt waits calmly.
+    gameplay->SetHudBusy(false);
+    const std::tuple<int32_t, int, const char*, bool> prompts[] = {
+        {Gameplay::kHintSelect, 2, "tutorial_hintselect", true},
+        {Gameplay::kHintSelect, 8, "tutorial_hintselectlirae", true},
+        {Gameplay::kPlay, 0, "tutorial_item", false}};
+    for (const auto& [state, seen, prompt, underWay] : prompts)
+    {
+        ASSERT_EQ(Shown(gameplay, state, seen), prompt);
+        EXPECT_EQ(gameplay->IsHintUnderWay(), underWay) << prompt;
+    }
+    // A hint shown under the prompt that asks for its item, until the item is found.
+    GameplayItem* half = gameplay->FindItem("item_key_1");
+    gameplay->ShowHintOn(half);
+    EXPECT_TRUE(gameplay->IsHintUnderWay());
+    half->SetFlags(half->GetFlags() | GameplayItem::kFound);
+    EXPECT_FALSE(gameplay->IsHintUnderWay());
+    gameplay->ShowHintOn(nullptr);
     gameplay->SetState(Gameplay::kPlay);
+}
+
+// A close finds a hint's object still to choose, or the hint shown with its tracker spent: it
+// stores the moment the tracker was clicked, the tracker unspent and the prompts that led there
+// to come again; the board of a character is stored as its exit leaves it.
+TEST_F(MKWGameplayTutorialsTest, ACloseTakesAHintUnderWayBackToItsTrackersClick)
+{
+    for (const bool shown : {false, true})
+    {
+        SCOPED_TRACE(shown ? "the hint shown" : "the object to choose");
+        TestGameplay* gameplay = Open();
+        ASSERT_NE(gameplay, nullptr);
+        Give(gameplay, "one");
+        GameplayHint* thessalor = Hud(gameplay)->GetThessalorMedallion();
+        thessalor->SetAvailableMask(0x01);
+        gameplay->mValidTarget = true;
+        ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 1), "tutorial_hint");
+        Mouse(gameplay, 120, 520, true);
+        ASSERT_EQ(gameplay->GetGameplayState(), Gameplay::kHintSelect);
+        gameplay->SetHudBusy(false);
+        gameplay->CheckTutorials();
+        ASSERT_EQ(gameplay->GetTutorialController()->GetActiveTutorialName(),
+                  TString("tutorial_hintselect"));
+        if (shown)
+        {
+            const TPoint key = StripPoint(gameplay, "gatekey");
+            Mouse(gameplay, key.x, key.y, true);
+            // The rays, under the prompt that asks for the other half once they are in.
+            const auto rays = [gameplay]
+            {
+                const int32_t state = gameplay->GetGameplayState();
+                return state == MKWGameplay::kThessalorHintShown || state == Gameplay::kTutorial;
+            };
+            for (int f = 0; f < 300 && !rays(); ++f)
+                Frame(16);
+            ASSERT_TRUE(rays()) << gameplay->GetGameplayState();
+            EXPECT_EQ(thessalor->GetAvailableMask(), 0) << "spent";
+            EXPECT_TRUE(gameplay->IsHintUnderWay());
+        }
+        gameplay->OnClose();
+        EXPECT_TRUE(Bit(0));
+        EXPECT_FALSE(Bit(1)) << "the tracker's prompt comes again";
+        EXPECT_FALSE(Bit(2));
+        EXPECT_EQ(thessalor->GetAvailableMask(), 0x01) << "the tracker unspent";
+        EXPECT_EQ(thessalor->GetSelectedMask(), 0);
+        EXPECT_FALSE(gameplay->IsHintUnderWay());
+    }
+
+    TestGameplay* gameplay = Open(Tutorials(), kHintWindows);
+    ASSERT_NE(gameplay, nullptr);
+    Hud(gameplay)->GetLiraeMedallion()->SetAvailableMask(0x01);
+    ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 10), "tutorial_lirae");
+    Mouse(gameplay, 750, 550, true);
+    ASSERT_EQ(gameplay->GetGameplayState(), MKWGameplay::kLiraeMinigame);
+    gameplay->OnClose();
+    EXPECT_TRUE(Bit(10)) << "the board was entered";
+    EXPECT_EQ(Hud(gameplay)->GetLiraeMedallion()->GetAvailableMask(), 0x01);
+    EXPECT_FALSE(gameplay->IsHintUnderWay());
 }
 
 TEST_F(MKWGameplayTutorialsTest, MedallionsInPlay)

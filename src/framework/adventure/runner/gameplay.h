@@ -128,6 +128,11 @@ public:
     // A hint is under way, as an object is chosen for it (with any prompt over the choice): the
     // record cannot hold it, so a store made now would come back as play without it.
     virtual bool IsHintUnderWay() const { return mGameplayState == kHintSelect; }
+    // A moment a calm store may store, and the one a close stores: calm, and no hint under way.
+    bool IsStorableMoment() { return IsCalm() && !IsHintUnderWay(); }
+    // A close that finds a hint under way (it waits for the player, and no record holds it) takes
+    // it back to where it began: the selection ends unspent and play takes over again.
+    virtual void TakeBackHintForClose();
     virtual bool FindAreaForInventory(GameplayInventory* inventory);
     virtual bool LoadLocationState();
     virtual void SaveLocationState(bool flag);
@@ -580,7 +585,8 @@ protected:
     // The location run on to its next calm point, as play runs it, without drawing and with the
     // clock moved on at each step so that every wait ends at once: pending events run, chains go
     // on, a completion that would come comes. What waits for the player (an armed event, a
-    // conversation, a puzzle, a prompt) stays as it is for the record.
+    // conversation, a puzzle, a prompt) stays as it is for the record; a hint under way is taken
+    // back.
     virtual void SettleForClose();
     // Nothing awaited, nothing on its way, and nothing play would do next without the player.
     bool IsCalm();

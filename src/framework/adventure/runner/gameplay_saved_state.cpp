@@ -183,7 +183,7 @@ void Gameplay::StoreCalmPointWhenDue(uint32_t elapsed)
     // A hint under way waits for the player as calmly as a puzzle, but no record holds it: a start
     // from a store made during it would find the hint asked for and no choice to make.
     if (mCalmStoreOff || mSettling || mSinceCalmStore < kCalmStoreIntervalMs || !MayStoreRecord() ||
-        !IsCalm() || IsHintUnderWay())
+        !IsStorableMoment())
         return;
     // Half a click is no point to store at either: what the press did would be stored without what
     // its release does. The store comes with the release, so every version holds whole clicks.
@@ -196,7 +196,11 @@ void Gameplay::StoreCalmPointWhenDue(uint32_t elapsed)
     SaveLocationState(false);
     if (mStateBytes.empty())
         return;
-    // The play time alone is no news: it goes with the next store that has some.
+    // The play time alone is no news: it goes with the next store that has some. A store another
+    // copy put off is news still: what it held reaches the disk with this one.
+    const TPrefs* prefs = settings->GetPrefs();
+    if (prefs != nullptr && prefs->WasShutOut())
+        mStoredBytes.clear();
     PlayerData* player = PlayerData::Instance();
     const bool same =
         mStoredBytes.size() == mStateBytes.size() &&
@@ -220,7 +224,6 @@ void Gameplay::StoreCalmPointWhenDue(uint32_t elapsed)
     // the close stores the location, and says whether it could. A save made beside the frame
     // says its failure at a later frame, so the failure of the store before counts too. Another
     // copy holding the file only puts a store off: the next calm point tries again.
-    const TPrefs* prefs = settings->GetPrefs();
     const bool refused = prefs != nullptr && prefs->HasUnsavedChanges() && !prefs->WasShutOut();
     if (refused || !settings->SavePreferences())
     {
@@ -478,7 +481,7 @@ void Gameplay::SettleForClose()
     mSettling = true;
     mClickPending = 0;
     int steps = 0;
-    while (mLocationComplete == 0 && !IsCalm())
+    while (mLocationComplete == 0 && !IsStorableMoment())
     {
         if (steps++ == kMostSettleSteps)
         {
@@ -488,6 +491,12 @@ void Gameplay::SettleForClose()
                 kMostSettleSteps, DescribeGameplayState().c_str(),
                 waits.empty() ? "" : ", waiting for ", waits.empty() ? "" : waits.front().c_str());
             break;
+        }
+        // Calm, and still no moment a store could have stored: a hint waits for the player.
+        if (IsCalm())
+        {
+            TakeBackHintForClose();
+            continue;
         }
         if (clock != nullptr)
             clock->Skip(kSettleStepMs);
@@ -509,6 +518,15 @@ void Gameplay::SettleForClose()
         transforms->PauseAll();
     if (paused && mLocationComplete == 0)
         PauseGame();
+}
+
+void Gameplay::TakeBackHintForClose()
+{
+    if (mHud != nullptr)
+        mHud->EndHintSelect(false);
+    mHintArmed = 0;
+    mHudBusy = 0;
+    mGameplayState = kPlay;
 }
 
 void Gameplay::SaveOnClose()
@@ -538,7 +556,8 @@ void Gameplay::SaveOnClose()
     // The last calm store may lie up to its interval before the close: a puzzle's progress, a
     // use whose event animation still runs, an end event waiting for its effects. The location
     // runs on to its next calm point first, so nothing the player did since is lost and an end
-    // under way ends it (its completion is its own one save).
+    // under way ends it (its completion is its own one save). It stores what a calm store could
+    // have stored: a hint under way is taken back to where it began.
     SettleForClose();
     if (mLocationComplete != 0)
         return;

@@ -310,7 +310,7 @@ TEST_F(SavedStateTest, CalmPointsAreStoredWithoutACloseAtMostOnceAnInterval)
 
 // A calm point's store the disk refuses stops the stores for the run, said once: a refusing disk
 // is not tried at every interval. Another copy holding the lock only puts the stores off: once it
-// is free, the next calm point is stored.
+// is free, the next calm point stores again, news or not.
 TEST_F(SavedStateTest, ACalmStoreTheDiskRefusesStopsTheStoresAndOneAnotherCopyHoldsWaits)
 {
     const std::string stopped = "Gameplay: the location's calm points are not stored any more in "
@@ -342,7 +342,12 @@ TEST_F(SavedStateTest, ACalmStoreTheDiskRefusesStopsTheStoresAndOneAnotherCopyHo
             mSettings->WaitForSaves();
         }
         if (held >= 0)
+        {
             sys::UnlockFile(held);
+            // What the lock put off is made at the next calm point, with nothing changed since.
+            RunFrames(kInterval + 1);
+            EXPECT_EQ(OnDisk("gamedata").back(), 9);
+        }
         play->mExtra = {10};
         RunFrames((Gameplay::kCalmStoreIntervalMs + 15) / 16 + 1);
         EXPECT_EQ(CountInLog(stopped) - before, diskRefuses ? 1 : 0) << Log();
