@@ -72,7 +72,7 @@ bool TSharedSave::KeepDamagedAt(const TJob& job)
 
 void TSharedSave::SetBackground(bool background)
 {
-    mBackground = background;
+    mBackground = background && !sys::FrameThreadSavesAsked();
 }
 
 TSharedSave::TJob TSharedSave::MakeJob(TStore& store)
