@@ -8,10 +8,11 @@ TOOLS_DIR := build/tools
 # Debian's python3-pil is installed for the system interpreter.
 PYTHON := /usr/bin/python3
 REL_TESTS_DIR := build/release-tests
+TSAN_DIR := build/tsan
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: test run bench deps build release-tests ci fuzz clean assets close-sweep version-sweep
+.PHONY: test run bench deps build release-tests ci fuzz clean assets close-sweep version-sweep tsan
 
 deps:
 	@tools/install-deps
@@ -40,6 +41,10 @@ $(REL_TESTS_DIR)/build.ninja: | deps
 	cmake -S . -B $(REL_TESTS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMURKWELL_BENCH=ON \
 	    -DMURKWELL_WERROR=ON
 
+$(TSAN_DIR)/build.ninja: | deps
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMURKWELL_TSAN=ON \
+	    -DMURKWELL_WERROR=ON
+
 $(FUZZ_DIR)/build.ninja: | deps
 	@tools/install-deps clang
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -55,6 +60,21 @@ release-tests: deps assets $(REL_TESTS_DIR)/build.ninja
 	    ctest --output-on-failure -j $(JOBS)
 
 ci: test release-tests
+
+# The tests that start threads, built with the thread sanitizer: the savers of the shared files, the
+# heap's give-back, the download worker, the sound service and its mixer, the rasteriser's helpers,
+# the quit watch, and the menus of a whole headless game. A race fails its test (the sanitizer's
+# exit code).
+TSAN_TARGETS := test_sys test_sys_audio test_sys_display test_platform test_sound test_ui \
+    test_services test_e2e
+TSAN_SUITES := PrefsSaverTest PrefsCopiesTest HiscoresTest HttpTest SoundTest SoundStreamVolume \
+    AudioDevice AudioBuffer RasterThreads MemoryPages QuitWatchTest MenuSavesTest FrameThreadSavesTest
+empty :=
+TSAN_TESTS := ^($(subst $(empty) $(empty),|,$(strip $(TSAN_SUITES))))\.|^ManagerTest\.AClosedScreen
+tsan: deps assets $(TSAN_DIR)/build.ninja
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_TARGETS)
+	cd $(TSAN_DIR) && TSAN_OPTIONS=second_deadlock_stack=1 SDL_VIDEODRIVER=dummy \
+	    SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 # The whole close sweep (`make ci` runs a sample of it): every frame of each location's windows,
 # in the optimised tree, where its thousands of runs take a fraction of the sanitizers' time.

@@ -117,10 +117,12 @@ bool TSoundManager::Init()
                 }
             });
     }
+    // The sound thread reads the clock under the lock: an Init after one that found no device
+    // finds the thread already running.
+    TSoundLock lock(this);
     mServiceClock.Reset();
     mServiceClock.Start();
 
-    TSoundLock lock(this);
     const audio::Result created = audio::DirectSoundCreate(nullptr, &mImpl->mDirectSound);
     // Without a sound device the audio layer has already said why, in one line ending "no audio
     // output"; an error line after it would only name the same cause again.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -446,6 +447,33 @@ TEST_F(CloseSavesTest, ACloseWhileEveryFlushHangsEndsWithinItsBoundAndSaysWhatIs
     const std::string errors = ReadFile(mErrorFile);
     EXPECT_NE(errors.find(NotSaved()), std::string::npos) << errors;
     EXPECT_NE(errors.find(ScoresNotSaved()), std::string::npos) << errors;
+}
+
+// The count those runs read 0 from is kept: with the shared files' saves kept on the frame loop's
+// thread (the seam that puts them where they were before they moved beside it), a new player's
+// save, made through two slowed flushes, is counted as the frame loop's wait.
+using FrameThreadSavesTest = FrameLoopSavesTest;
+
+TEST_F(FrameThreadSavesTest, ASaveMadeOnTheFrameThreadIsCounted)
+{
+    mRunEnv.push_back("MURKWELL_FRAME_THREAD_SAVES=1");
+    const int pid = StartTraced("focus gained\nwait 40\n" + ClickLine(menupoints::kPlayers) +
+                                    "wait 60\n" + TypePlayer("Ann"),
+                                "&start=scripts/mainmenu.lua");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(Until(
+        pid, [&] { return VersionsPutInPlace() > 0; }, "a version of the new player's save"));
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitForEnd(pid), 0);
+    const std::string log = ReadFile(LogFile());
+    std::smatch waited;
+    ASSERT_TRUE(std::regex_search(
+        log, waited,
+        std::regex("The frame loop waited ([0-9]+) times on a save before the close \\(the "
+                   "longest ([0-9]+) ms: a save of '[^']*(prefs\\.dat|hiscore\\.dat)'\\)\n")))
+        << log;
+    EXPECT_GT(std::stoul(waited[1]), 0u);
+    EXPECT_GE(std::stoul(waited[2]), 400u) << "two flushes of 200 ms";
 }
 
 } // namespace

@@ -174,7 +174,7 @@ bool TSharedSave::TCore::KeepDamagedAt(const TJob& job)
 
 void TSharedSave::SetBackground(bool background)
 {
-    mBackground = background;
+    mBackground = background && !sys::FrameThreadSavesAsked();
 }
 
 TSharedSave::TJob TSharedSave::MakeJob(TStore& store)

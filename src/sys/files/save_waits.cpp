@@ -2,6 +2,7 @@
 #include "sys/files/save_waits.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <utility>
 
@@ -43,6 +44,16 @@ SaveWaits GetSaveWaits()
     Watch& w = TheWatch();
     std::lock_guard<std::mutex> guard(w.mMutex);
     return w.mWaits;
+}
+
+bool FrameThreadSavesAsked()
+{
+    static const bool asked = []
+    {
+        const char* text = std::getenv("MURKWELL_FRAME_THREAD_SAVES");
+        return text != nullptr && std::string(text) == "1";
+    }();
+    return asked;
 }
 
 SaveWait::SaveWait(std::string what) : mWhat(std::move(what))

@@ -25,6 +25,11 @@ struct SaveWaits
 };
 SaveWaits GetSaveWaits();
 
+// Tests: MURKWELL_FRAME_THREAD_SAVES=1 keeps the shared files' saves on the thread that asks for
+// them, where they were made before they moved beside the frame loop, so that a run can show the
+// count above is kept.
+bool FrameThreadSavesAsked();
+
 // A wait on a save's behalf, from its making to its end: `what` names it ("the lock
 // '/home/ann/.local/share/.../prefs.dat.lock'").
 class SaveWait

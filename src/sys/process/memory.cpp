@@ -63,6 +63,12 @@ public:
         return mAsked;
     }
 
+    std::thread::id ServedOn()
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mServedOn;
+    }
+
 private:
     void Run()
     {
@@ -77,6 +83,7 @@ private:
             malloc_trim(0);
             lock.lock();
             mServed = serving;
+            mServedOn = std::this_thread::get_id();
             mDone.notify_all();
         }
     }
@@ -87,6 +94,7 @@ private:
     uint64_t mAsked = 0;
     uint64_t mServed = 0;
     bool mStopping = false;
+    std::thread::id mServedOn;
     std::thread mThread;
 };
 
@@ -110,6 +118,11 @@ void WaitForFreedMemoryGivenBack()
 uint64_t CountFreedMemoryGiveBacks()
 {
     return Worker().Asked();
+}
+
+std::thread::id FreedMemoryGivenBackOn()
+{
+    return Worker().ServedOn();
 }
 
 void* MapZeroedPages(size_t bytes)

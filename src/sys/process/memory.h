@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 
 namespace sys
 {
@@ -22,6 +23,9 @@ void GiveBackFreedMemory();
 void WaitForFreedMemoryGivenBack();
 // How many give-backs were asked for since the program started.
 uint64_t CountFreedMemoryGiveBacks();
+// The thread the last give-back ran on (none before the first): a test's check that it is not the
+// caller's.
+std::thread::id FreedMemoryGivenBackOn();
 
 // Blocks of whole pages taken straight from the system, which supplies them zeroed and leaves each
 // page out of the resident set until it is first written: for a large block that grows by

@@ -1,5 +1,6 @@
 // Folders and paths: XDG mapping of the special folders, full paths, folder listing, file calls.
 #include "sys/files/paths.h"
+#include "sys/files/save_waits.h"
 
 #include "support/environment.h"
 #include "support/files.h"
@@ -16,6 +17,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 
 namespace
 {
@@ -168,6 +170,32 @@ TEST(Paths, AFolderIsWritableOnlyWhenAFileCanBeMadeInIt)
     EXPECT_EQ(reason, std::strerror(ENOTDIR));
     EXPECT_FALSE(sys::CanWriteInFolder((scratch.Path() / "missing/deeper").string(), reason));
     EXPECT_EQ(reason, std::strerror(ENOENT));
+}
+
+// A flush of a file or a folder made on the watched thread (the frame loop's) counts as a wait on a
+// save's behalf, whatever asked for it; one on another thread, or once the watch has ended, does
+// not.
+TEST(Paths, AFlushOnTheWatchedThreadCountsAsAWaitOnASave)
+{
+    ScratchFolder scratch{"mw_paths"};
+    const std::string folder = scratch.Path().string();
+    sys::SetSlowFlushMs(20);
+    sys::WatchSaveWaits(true);
+    const uint32_t before = sys::GetSaveWaits().count;
+    std::FILE* file = std::fopen((scratch.Path() / "saved").c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("x", file);
+    EXPECT_TRUE(sys::FlushFileToDisk(file));
+    std::fclose(file);
+    EXPECT_TRUE(sys::FlushFolderToDisk(folder));
+    std::thread([&] { EXPECT_TRUE(sys::FlushFolderToDisk(folder)); }).join();
+    sys::WatchSaveWaits(false);
+    EXPECT_TRUE(sys::FlushFolderToDisk(folder));
+    sys::SetSlowFlushMs(0);
+    const sys::SaveWaits waits = sys::GetSaveWaits();
+    EXPECT_EQ(waits.count, before + 2);
+    EXPECT_EQ(waits.longest, "a flush to the disk");
+    EXPECT_GE(waits.longestMs, 20u);
 }
 
 // A whole-file write's temporary file is made new under a name of this process's own: a link

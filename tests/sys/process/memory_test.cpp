@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace
@@ -50,6 +51,17 @@ TEST(MemoryPages, FreedBlocksKeptForReuseLeaveTheResidentSetWhenGivenBack)
     EXPECT_EQ(sys::CountFreedMemoryGiveBacks(), asked + 1);
     sys::WaitForFreedMemoryGivenBack();
     EXPECT_LT(ResidentBytes(), kept - 32LL * kBlock) << "kept " << kept;
+}
+
+// The walk holds the heap's lock for milliseconds, over a hundred after a large screen: the thread
+// that asks for it (the frame loop's) never makes it.
+TEST(MemoryPages, TheGiveBackRunsOffTheThreadThatAsksForIt)
+{
+    sys::GiveBackFreedMemory();
+    sys::WaitForFreedMemoryGivenBack();
+    const std::thread::id on = sys::FreedMemoryGivenBackOn();
+    EXPECT_NE(on, std::thread::id()) << "no give-back ran";
+    EXPECT_NE(on, std::this_thread::get_id());
 }
 
 TEST(MemoryPages, GrowthsAfterShrinksReadZeroPastTheKeptBytes)
