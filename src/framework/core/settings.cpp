@@ -120,6 +120,7 @@ Settings::~Settings()
     // The closing save: waits for the saves on their way, then makes what a save of this run put
     // off (another copy held the file's lock) or failed to write.
     mPrefs->SavePending();
+    FollowRenames();
     if (mHiscores)
         mHiscores->SavePending();
     mPrefs.reset();
@@ -132,6 +133,7 @@ Settings::~Settings()
 void Settings::PollSaves()
 {
     mPrefs->PollSaves();
+    FollowRenames();
     if (mHiscores)
         mHiscores->PollSaves();
 }
@@ -139,8 +141,22 @@ void Settings::PollSaves()
 void Settings::WaitForSaves()
 {
     mPrefs->WaitForSaves();
+    FollowRenames();
     if (mHiscores)
         mHiscores->WaitForSaves();
+}
+
+void Settings::FollowRenames()
+{
+    // The current player's scores go under the name it has now, and the table lists it as it
+    // lists a player just made.
+    for (const TPrefs::TRename& rename : mPrefs->TakeRenames())
+    {
+        if (rename.mUser != CurrentUser() || !mHiscores)
+            continue;
+        mHiscores->SetParameter(1, GetUserName(rename.mUser));
+        mHiscores->AddScore(0, true, "");
+    }
 }
 
 void Settings::SetBackgroundSaves(bool background)
