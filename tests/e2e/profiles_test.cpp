@@ -5,6 +5,7 @@
 // files; saves past planted links, on a disk gone read-only, and a damaged score file removed
 // meanwhile; a FIFO as exclusion file; two copies on one data folder each keeping the player they
 // made.
+#include "e2e/location_plays.h"
 #include "e2e/program_test_support.h"
 #include "e2e/saved_versions.h"
 #include "sys/files/paths.h"
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -890,8 +892,9 @@ TEST_F(SavesProgramTest, TwoCopiesEndingOnePlayersGameKeepTheBetterTime)
 }
 
 // Two copies make one player's name, in letters of another case, each before it saw the other's:
-// one player and one score row, by the name of the copy that saved last.
-TEST_F(SavesProgramTest, OneNameMadeByTwoCopiesIsOnePlayerWithOneScoreRow)
+// two players. The copy that saved first keeps the name; the other's player takes it with a number
+// and has a score row of its own.
+TEST_F(SavesProgramTest, OneNameMadeByTwoCopiesIsTwoPlayersTheLaterRenamed)
 {
     const int first = StartCopy("focus gained\nwait 300\n" + TypeProfile("ann") + kSelectProfile +
                                     "wait 60\nclose\n",
@@ -903,9 +906,151 @@ TEST_F(SavesProgramTest, OneNameMadeByTwoCopiesIsOnePlayerWithOneScoreRow)
     ASSERT_EQ(kill(first, SIGCONT), 0);
     EXPECT_EQ(WaitForEnd(first), 0);
     EXPECT_EQ(Prefs(), std::string("USER 0\n  curuser = \"0\"\nUSER 1\n  gamedata = \"\"\n") +
-                           "  gamemode = \"1\"\n  name = \"ann\"\n" + kZeroRecord);
-    EXPECT_EQ(DumpHiscores(Folder() / "hiscore.dat"),
-              "mode \"\" rank 1 score 0 name \"ann\" gamedata \"\"\n");
+                           "  gamemode = \"1\"\n  name = \"ann 2\"\n" + kZeroRecord +
+                           "USER 2\n  gamedata = \"\"\n  gamemode = \"1\"\n  name = \"Ann\"\n" +
+                           kZeroRecord);
+    ExpectLogged("Another copy of the game made a player named 'ann' at the same time; this copy's "
+                 "player of that name is now 'ann 2'\n");
+    const std::string scores = DumpHiscores(Folder() / "hiscore.dat");
+    EXPECT_EQ(std::count(scores.begin(), scores.end(), '\n'), 2) << scores;
+    EXPECT_NE(scores.find("score 0 name \"ann 2\""), std::string::npos) << scores;
+}
+
+// Two copies on a fresh folder make "ann" and "ANN" at once (each read the file before the other's
+// player was in it) and both play into the Gatehouse, one further than the other, every flush
+// slowed so that the versions they put in place follow one another in time. Across every version
+// of the preferences, no player's record goes back (its play time and its tutorial marks), and
+// the final file holds each copy's last record of its own player.
+TEST_F(SavesProgramTest, TwoCopiesMakingOneNameAtOnceEachKeepTheirPlayersProgress)
+{
+    const std::string front = WalkthroughScript("front", "gatehouse");
+    const std::vector<std::string> gatehouse = PlayLines(WalkthroughScript("gatehouse", "journey"));
+    const auto script = [&](const std::string& name, size_t lines)
+    {
+        std::string input;
+        for (const std::string& line : PlayLines(front))
+            if (!line.starts_with("await \"profile "))
+                input += (line == "text Ann" ? "text " + name : line) + "\n";
+        return input + Joined(gatehouse, 0, lines) + "wait 100\nclose\n";
+    };
+    const fs::path versions[] = {mRoot / "versions1", mRoot / "versions2"};
+    std::vector<int> copies;
+    for (int copy = 0; copy < 2; ++copy)
+    {
+        fs::create_directories(versions[copy]);
+        mRunEnv = {"MURKWELL_SLOW_FLUSH_MS=40",
+                   "MURKWELL_SAVE_VERSIONS=" + versions[copy].string()};
+        mOutputFile = mRoot / ("copy" + std::to_string(copy + 1) + ".txt");
+        copies.push_back(StartScripted(
+            mRepository, script(copy == 0 ? "ann" : "ANN", 45 - copy * 15), {"options=trace=1"}));
+        mOutputFile.clear();
+        ASSERT_GT(copies.back(), 0);
+        // Up once the trace says "start": the preferences were read before it.
+        const fs::path output = mRoot / ("copy" + std::to_string(copy + 1) + ".txt");
+        ASSERT_TRUE(WaitFor([&] { return !TraceLines(ReadFile(output)).empty(); }));
+        if (copy == 0)
+        {
+            ASSERT_EQ(kill(copies[0], SIGSTOP), 0);
+        }
+    }
+    // The second copy's player is in the file before the first makes its own (however long that
+    // takes on a loaded machine: only the copy's end stops the wait); from then on both play at
+    // once.
+    const auto made = [&]
+    {
+        for (const SavedVersion& version : ReadSavedVersions(versions[1]))
+            if (DumpPrefs(version.mPath).find("\"ANN\"") != std::string::npos)
+                return true;
+        return false;
+    };
+    while (!made())
+    {
+        const std::string stat = ReadFile("/proc/" + std::to_string(copies[1]) + "/stat");
+        const size_t end = stat.rfind(") ");
+        ASSERT_TRUE(end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z')
+            << "the second copy ended before its player was saved\n"
+            << ReadFile(LogFile(2));
+        sys::SleepMs(20);
+    }
+    ASSERT_EQ(kill(copies[0], SIGCONT), 0);
+    for (int pid : copies)
+        EXPECT_EQ(WaitForEnd(pid), 0);
+
+    // Every version of the preferences either copy put in place, in the order they were.
+    struct Version
+    {
+        fs::file_time_type mWhen;
+        int mCopy;
+        fs::path mPath;
+    };
+    std::vector<Version> all;
+    for (int copy = 0; copy < 2; ++copy)
+        for (const SavedVersion& version : ReadSavedVersions(versions[copy]))
+            if (version.mFile == "prefs.dat")
+                all.push_back({fs::last_write_time(version.mPath), copy, version.mPath});
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Version& a, const Version& b) { return a.mWhen < b.mWhen; });
+    const auto slotsOf = [](const fs::path& file) { return ParseDump(DumpPrefs(file)); };
+    const auto text = [](const Slot& slot, const std::string& key)
+    {
+        const auto found = slot.find(key);
+        return found == slot.end()
+                   ? std::string()
+                   : std::string(found->second.begin(),
+                                 std::find(found->second.begin(), found->second.end(), uint8_t{0}));
+    };
+    std::map<std::string, std::vector<uint8_t>> seen;
+    // Each copy's player and its last record, as its last version holds them.
+    std::map<int, std::pair<std::string, Slot>> last;
+    for (const Version& version : all)
+    {
+        const std::vector<Slot> slots = slotsOf(version.mPath);
+        ASSERT_FALSE(slots.empty());
+        for (size_t s = 1; s < slots.size(); ++s)
+        {
+            const std::string name = text(slots[s], "name");
+            const auto record = slots[s].find("playerdata");
+            if (record == slots[s].end() || record->second.size() < 8)
+                continue;
+            const std::vector<uint8_t>& now = record->second;
+            auto& before = seen[name];
+            if (!before.empty())
+            {
+                uint32_t was = 0;
+                uint32_t is = 0;
+                std::memcpy(&was, before.data(), 4);
+                std::memcpy(&is, now.data(), 4);
+                EXPECT_GE(is, was) << name << "'s play time went back in " << version.mPath;
+                for (size_t b = 4; b < 8; ++b)
+                    EXPECT_EQ(now[b] & before[b], before[b])
+                        << name << "'s marks went back in " << version.mPath;
+            }
+            before = now;
+        }
+        const int current = std::stoi("0" + text(slots[0], "curuser"));
+        ASSERT_LT(static_cast<size_t>(current) + 1, slots.size());
+        last[version.mCopy] = {text(slots[current + 1], "name"), slots[current + 1]};
+    }
+    ASSERT_EQ(last.size(), 2u);
+    EXPECT_EQ(last[1].first, "ANN");
+    EXPECT_EQ(last[0].first, "ann 2");
+    const std::vector<Slot> file = slotsOf(Folder() / "prefs.dat");
+    ASSERT_EQ(file.size(), 3u) << Prefs();
+    for (const auto& [copy, player] : last)
+    {
+        const auto slot =
+            std::find_if(file.begin() + 1, file.end(),
+                         [&](const Slot& s) { return text(s, "name") == player.first; });
+        ASSERT_NE(slot, file.end()) << player.first << " not in\n" << Prefs();
+        EXPECT_EQ(slot->at("playerdata"), player.second.at("playerdata")) << player.first;
+        EXPECT_EQ(slot->count("gamedata") ? slot->at("gamedata") : std::vector<uint8_t>{},
+                  player.second.count("gamedata") ? player.second.at("gamedata")
+                                                  : std::vector<uint8_t>{})
+            << player.first;
+    }
+    EXPECT_NE(ReadFile(LogFile()).find("this copy's player of that name is now 'ann 2'"),
+              std::string::npos)
+        << ReadFile(LogFile());
 }
 
 } // namespace

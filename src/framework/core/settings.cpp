@@ -123,6 +123,7 @@ Settings::~Settings()
     // hung disk costs the close one bound, not one for each file.
     const auto closeBegan = std::chrono::steady_clock::now();
     mPrefs->SavePending(closeBegan);
+    FollowRenames();
     if (mHiscores)
         mHiscores->SavePending(closeBegan);
     mPrefs.reset();
@@ -135,6 +136,7 @@ Settings::~Settings()
 void Settings::PollSaves()
 {
     mPrefs->PollSaves();
+    FollowRenames();
     if (mHiscores)
         mHiscores->PollSaves();
 }
@@ -142,8 +144,22 @@ void Settings::PollSaves()
 void Settings::WaitForSaves()
 {
     mPrefs->WaitForSaves();
+    FollowRenames();
     if (mHiscores)
         mHiscores->WaitForSaves();
+}
+
+void Settings::FollowRenames()
+{
+    // The current player's scores go under the name it has now, and the table lists it as it
+    // lists a player just made.
+    for (const TPrefs::TRename& rename : mPrefs->TakeRenames())
+    {
+        if (rename.mUser != CurrentUser() || !mHiscores)
+            continue;
+        mHiscores->SetParameter(1, GetUserName(rename.mUser));
+        mHiscores->AddScore(0, true, "");
+    }
 }
 
 void Settings::SetBackgroundSaves(bool background)

@@ -125,6 +125,8 @@ private:
     void KeepDamagedPrefs();
     // A stored current profile that names no profile becomes none.
     void CheckStoredCurrentUser();
+    // A player of this copy renamed by a save that took in another copy's player of its name.
+    void FollowRenames();
     // A stored volume in thousandths, kept within 0-1000.
     int ReadVolume(const char* key) const;
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 
 namespace
@@ -183,8 +184,8 @@ TPrefs::TSlot MergeSlot(const TPrefs::TSlot* base, const TPrefs::TSlot& mine,
 }
 
 // What tells a player's slot from another: its name, folded as a copy's own check of a new name
-// folds it ("ÉVA" and "éva", "Ann" and "ann" made in two copies are one player); a slot without
-// one has none.
+// folds it ("ÉVA" and "éva", "Ann" and "ann" are one player to the eye); a slot without one has
+// none.
 bool SlotName(const TPrefs::TSlot& slot, const TString& nameKey, std::string& name)
 {
     auto found = slot.find(nameKey);
@@ -239,6 +240,33 @@ std::vector<int> FindSlots(const TPrefs::TSlotList& base, const TPrefs::TSlotLis
         }
     }
     return at;
+}
+
+// The longest name the name dialog takes, in letters.
+constexpr size_t kMaxNameLetters = 16;
+
+// A name no player of `taken` (folded names) has: `name` followed by the first free number, the
+// name cut (at a letter's start) so that the whole stays as long as the name dialog allows.
+std::string FreeName(const std::string& name, const std::set<std::string>& taken)
+{
+    for (int number = 2;; ++number)
+    {
+        const std::string suffix = " " + std::to_string(number);
+        size_t end = 0;
+        size_t letters = 0;
+        while (end < name.size() && letters + suffix.size() < kMaxNameLetters)
+        {
+            ++end;
+            while (end < name.size() && (static_cast<uint8_t>(name[end]) & 0xC0) == 0x80)
+                ++end;
+            ++letters;
+        }
+        const std::string candidate = name.substr(0, end) + suffix;
+        const TString folded =
+            FoldCase(TString(candidate.c_str(), static_cast<unsigned>(candidate.size())));
+        if (taken.count(folded.c_str()) == 0)
+            return candidate;
+    }
 }
 
 bool ReadUserIndex(const std::vector<uint8_t>& value, int& index)
@@ -1018,8 +1046,8 @@ std::vector<uint8_t> TPrefs::BuildChunks(TCipher& cipher, const TGroups& groups,
 TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
                                      const std::vector<int>& origins, const std::vector<bool>& gone,
                                      const TSlotList& disk, bool outOfTurn,
-                                     std::vector<int>& mergedOrigins,
-                                     std::vector<bool>& mergedGone) const
+                                     std::vector<int>& mergedOrigins, std::vector<bool>& mergedGone,
+                                     std::vector<TRename>& renamed) const
 {
     mergedOrigins.clear();
     mergedGone.clear();
@@ -1067,7 +1095,7 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
         }
     }
     // A player the other copy made under a name this copy has made too (or one it deleted there
-    // and made again): one player, not two.
+    // and made again).
     auto madeThereAs = [&](const TSlot& slot) -> int
     {
         for (size_t j = 1; j < disk.size(); ++j)
@@ -1104,7 +1132,34 @@ TPrefs::TSlotList TPrefs::MergeSlots(bool current, const TSlotList& base, const 
         const bool changedHere =
             !wasGone && i > 0 && static_cast<size_t>(i) < base.size() && mine[k] != base[i];
         const int there = madeHere || wasGone ? madeThereAs(mine[k]) : -1;
-        if (there > 0)
+        if (there > 0 && madeHere)
+        {
+            // Made in both copies at once: two players, each played and written by its own copy
+            // alone, as one record written by two would go back and forth between them. The
+            // other copy's, saved first, keeps the name; this one takes a free one.
+            matched[static_cast<size_t>(there)] = false;
+            std::set<std::string> taken;
+            for (const TSlotList* slots : {&mine, &disk})
+                for (size_t s = 1; s < slots->size(); ++s)
+                {
+                    std::string name;
+                    if (!(slots == &mine && s == k) && SlotName((*slots)[s], mNameKey, name))
+                        taken.insert(name);
+                }
+            for (const TRename& done : renamed)
+                taken.insert(FoldCase(done.mTo).c_str());
+            TSlot slot = mine[k];
+            std::vector<uint8_t>& value = slot[mNameKey];
+            const std::string was(value.begin(), std::find(value.begin(), value.end(), uint8_t{0}));
+            const std::string now = FreeName(was, taken);
+            value.assign(now.begin(), now.end());
+            value.push_back(0);
+            renamed.push_back({static_cast<int>(k) - 1,
+                               TString(was.c_str(), static_cast<unsigned>(was.size())),
+                               TString(now.c_str(), static_cast<unsigned>(now.size()))});
+            keep(std::move(slot), -1, static_cast<int>(k), false);
+        }
+        else if (there > 0)
         {
             mergedOfDisk[static_cast<size_t>(there)] = static_cast<int>(merged.size());
             keep(wasGone ? disk[static_cast<size_t>(there)]
@@ -1204,6 +1259,7 @@ void TPrefs::TakeIn(TGroups disk, TTurns diskTurns)
     TGroups merged;
     std::vector<int> currentOrigins;
     std::vector<bool> currentGone;
+    std::vector<TRename> renamed;
     std::vector<TString> names;
     for (const TGroups* groups : {&mGroups, &disk})
     {
@@ -1242,13 +1298,20 @@ void TPrefs::TakeIn(TGroups disk, TTurns diskTurns)
         std::vector<int> mergedOrigins;
         std::vector<bool> mergedGone;
         TSlotList slots = MergeSlots(current, slotsOf(mBase), mine, origins, mGone, slotsOf(disk),
-                                     outOfTurn, mergedOrigins, mergedGone);
+                                     outOfTurn, mergedOrigins, mergedGone, renamed);
         if (current)
         {
             currentOrigins = mergedOrigins;
             currentGone = mergedGone;
         }
         merged[name] = std::move(slots);
+    }
+    for (const TRename& rename : renamed)
+    {
+        Log("Another copy of the game made a player named '%s' at the same time; this copy's "
+            "player of that name is now '%s'",
+            rename.mFrom.c_str(), rename.mTo.c_str());
+        mRenamed.push_back(rename);
     }
     // From here this copy's values stand on the file as it is now.
     mGroups = std::move(merged);

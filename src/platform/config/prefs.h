@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TFile;
@@ -88,6 +89,19 @@ public:
     // That index is this copy's own (the player it plays): a save writes it, moved to where that
     // player's slot ends up. Without a name key, slots are matched by their place.
     void SetProfileKeys(const TString& nameKey, const TString& currentUserKey);
+
+    // A player this copy made while another copy made one of the same name (folded as the name
+    // dialog folds it) stays a player of its own: the copy whose save came first keeps the name,
+    // and the other's player is renamed when it takes that save in (logged), the name followed by
+    // a number. Each copy then writes only its own player's record.
+    struct TRename
+    {
+        int mUser; // the player's index in this copy
+        TString mFrom;
+        TString mTo;
+    };
+    // The renames taken in since the last call, the oldest first.
+    std::vector<TRename> TakeRenames() { return std::exchange(mRenamed, {}); }
 
     // Writes the whole file (a temporary file renamed over the old one); nothing when read-only.
     // Under the lock, what another copy saved since this one read the file is taken in first
@@ -187,11 +201,11 @@ private:
     // gone) over the file's (`disk`). `current`: the group this copy plays in, whose current user
     // it keeps, and whose players keep their places (`gone` those deleted there). `outOfTurn`: the
     // file was written over this copy's last save without taking it in, so a player it lacks was
-    // not deleted there.
+    // not deleted there. `renamed`: this copy's players renamed for one the file made meanwhile.
     TSlotList MergeSlots(bool current, const TSlotList& base, const TSlotList& mine,
                          const std::vector<int>& origins, const std::vector<bool>& gone,
                          const TSlotList& disk, bool outOfTurn, std::vector<int>& mergedOrigins,
-                         std::vector<bool>& mergedGone) const;
+                         std::vector<bool>& mergedGone, std::vector<TRename>& renamed) const;
     void SelectCurrentGroup();
     // Grows the current group to hold user's slot; null (and a log line) for an invalid user.
     TSlot* SlotForWriting(const TString& key, int user, size_t valueLength);
@@ -236,6 +250,7 @@ private:
     TTurns mBaseTurns;
     TString mNameKey;
     TString mCurrentUserKey;
+    std::vector<TRename> mRenamed;
     TString mFileName;
     TString mInstallKey;
     bool mWritable;

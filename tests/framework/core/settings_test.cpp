@@ -325,6 +325,9 @@ TEST_F(SettingsTest, ScoresAndMedalsComeFromTheStoreAndWithoutOneAreNone)
     gStore.mScores = {{"Annie", 5}, {"Ann", 40}, {"Ann", 7}};
     gStore.mMedals = {"gold", "speed"};
     EXPECT_EQ(Num("GetCurrentScore()"), 40);
+    // Another copy's row of the player, under the name in other letters, is the player's.
+    gStore.mScores = {{"Annie", 5}, {"aNN", 30}};
+    EXPECT_EQ(Num("GetCurrentScore()"), 30);
     EXPECT_TRUE(Bool("HasEarnedMedal('speed')"));
     EXPECT_FALSE(Bool("HasEarnedMedal('Speed')"));
 

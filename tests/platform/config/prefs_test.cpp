@@ -1226,37 +1226,80 @@ TEST_F(PrefsCopiesTest, APlayersIndexHoldsAcrossASave)
     EXPECT_EQ(file->GetInt("curuser", -1), 1);
 }
 
-// Two copies each make a player of one name, in letters of another case (as the name dialog folds
-// them: Latin-1, Greek and Cyrillic as well as A-Z): one player, as a single copy refuses the
-// second name; what each stored stays.
-TEST_F(PrefsCopiesTest, ANameMadeByBothCopiesIsOnePlayer)
+// Two copies each make a player of one name at once, in letters of another case (as the name
+// dialog folds them: Latin-1, Greek and Cyrillic as well as A-Z) or the same: two players, as one
+// record written by both would go back and forth between their plays. The copy that saved first
+// keeps the name; the other's player takes the name with a number (said in the log) at the save
+// that met it, and each copy's record of its own player stays its last, save after save.
+TEST_F(PrefsCopiesTest, ANameMadeByBothCopiesAtOnceIsTwoPlayersEachWrittenByItsCopy)
 {
     const struct
     {
         const char* mOne;
         const char* mOther;
+        const char* mRenamed;
     } names[] = {
-        {"Ann", "ANN"},
-        {"\xc3\x89va", "\xc3\xa9va"},
-        {"\xce\xa3\xce\xbf\xcf\x86\xce\xaf\xce\xb1", "\xcf\x83\xce\xbf\xcf\x86\xce\xaf\xce\xb1"},
-        {"\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd", "\xd0\xb8\xd0\xb2\xd0\xb0\xd0\xbd"},
+        {"Ann", "ANN", "ANN 2"},
+        {"Ann", "Ann", "Ann 2"},
+        {"\xc3\x89va", "\xc3\xa9va", "\xc3\xa9va 2"},
+        {"\xce\xa3\xce\xbf\xcf\x86\xce\xaf\xce\xb1", "\xcf\x83\xce\xbf\xcf\x86\xce\xaf\xce\xb1",
+         "\xcf\x83\xce\xbf\xcf\x86\xce\xaf\xce\xb1 2"},
+        {"\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd", "\xd0\xb8\xd0\xb2\xd0\xb0\xd0\xbd",
+         "\xd0\xb8\xd0\xb2\xd0\xb0\xd0\xbd 2"},
+        // As long as the name dialog allows: cut at a letter to make room for the number.
+        {"\xc3\x85sa\xc3\x85sa\xc3\x85sa\xc3\x85sa\xc3\x85sa\xc3\x85",
+         "\xc3\xa5SA\xc3\xa5SA\xc3\xa5SA\xc3\xa5SA\xc3\xa5SA\xc3\xa5",
+         "\xc3\xa5SA\xc3\xa5SA\xc3\xa5SA\xc3\xa5SA\xc3\xa5S 2"},
     };
     for (const auto& name : names)
     {
-        SCOPED_TRACE(name.mOther);
+        SCOPED_TRACE(name.mRenamed);
         fs::remove(mUser / "prefs.dat");
         auto a = Copy();
         auto b = Copy();
         MakePlayer(*a, name.mOne);
-        a->SetString("progress", "hall", 0, true);
+        a->SetString("progress", "hall 1", 0, true);
         MakePlayer(*b, name.mOther);
-        b->SetString("medal", "gold", 0, true);
-        auto file = Copy();
-        EXPECT_EQ(Names(*file), (Strings{name.mOther}));
-        EXPECT_STREQ(file->GetString("progress", "", 0).c_str(), "hall");
-        EXPECT_STREQ(file->GetString("medal", "", 0).c_str(), "gold");
-        EXPECT_EQ(file->GetInt("curuser", -1), 0);
+        EXPECT_EQ(Names(*b), (Strings{name.mRenamed, name.mOne}));
+        EXPECT_NE(LogText().find(std::string("Another copy of the game made a player named '") +
+                                 name.mOther +
+                                 "' at the same time; this copy's player of that name is now '" +
+                                 name.mRenamed + "'"),
+                  std::string::npos)
+            << LogText();
+        const std::vector<TPrefs::TRename> renames = b->TakeRenames();
+        ASSERT_EQ(renames.size(), 1u);
+        EXPECT_EQ(renames[0].mUser, 0);
+        EXPECT_TRUE(b->TakeRenames().empty());
+        // Both play on, their saves interleaved: each player's record in the file is always its
+        // own copy's last.
+        for (int step = 2; step <= 4; ++step)
+        {
+            const std::string mine = "hall " + std::to_string(step);
+            b->SetString("progress", ("vault " + std::to_string(step)).c_str(), 0, true);
+            a->SetString("progress", mine.c_str(), 0, true);
+            auto file = Copy();
+            EXPECT_EQ(Names(*file), (Strings{name.mOne, name.mRenamed}));
+            EXPECT_EQ(file->GetString("progress", "", 0).c_str(), mine);
+            EXPECT_EQ(file->GetString("progress", "", 1).c_str(), "vault " + std::to_string(step));
+            EXPECT_EQ(file->GetInt("curuser", -1), 0) << "a saved last, playing its own";
+        }
+        EXPECT_EQ(b->GetInt("curuser", -1), 0);
+        EXPECT_STREQ(b->GetString("progress", "", 0).c_str(), "vault 4");
     }
+}
+
+// Three copies each make "Ann" on a fresh folder: three players, no two of one name.
+TEST_F(PrefsCopiesTest, ThreeCopiesMakingOneNameAtOnceLeaveThreeNames)
+{
+    auto a = Copy();
+    auto b = Copy();
+    auto c = Copy();
+    MakePlayer(*a, "Ann");
+    MakePlayer(*b, "ann");
+    MakePlayer(*c, "ANN");
+    EXPECT_TRUE(a->SetInt("soundlevel", 250, -1, true));
+    EXPECT_EQ(Names(*Copy()), (Strings{"Ann", "ANN 3", "ann 2"}));
 }
 
 // A copy whose lock is a stand-in (no flock here) is stopped just after its last check before the
