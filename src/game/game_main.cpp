@@ -419,6 +419,8 @@ bool TGameRun::Handle(const TPlatformEvent& event)
         switch (event.mType)
         {
         case kEventLeftDown:
+            // The pointer is where it was pressed, whether or not a move said so first.
+            settings->UpdateCursorAt(TPoint{event.mX, event.mY});
             settings->UpdateCursor();
             break;
         case kEventLeftUp:

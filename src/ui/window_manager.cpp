@@ -55,6 +55,12 @@ bool BringsAFrameForward(int32_t type)
     }
 }
 
+bool IsPress(const TPlatformEvent& event)
+{
+    return event.mType == kEventLeftDown ||
+           (event.mType == kEventButton && event.mParam == kButtonRightDown);
+}
+
 int GetMouseMode()
 {
     TApplication* app = TApplication::Get();
@@ -205,17 +211,22 @@ bool TWindowManager::TakesClick(const TPlatformEvent& event)
     // press: a button under it would act unasked, as "Quit" under "Back" did.
     if (event.mType == kEventLeftDown)
     {
+        // Measured from the last press taken: a refused press starts no double click of its
+        // own, or presses a little quicker than the double-click time, each refused as the second
+        // of the one before, would never reach a screen again (a title clicked through stayed).
         const uint32_t now = GetTimer();
         const bool again = mPressed && now - mLastPressTime < kDoubleClickMs &&
                            std::abs(event.mX - mLastPress.x) <= kDoubleClickPoints &&
                            std::abs(event.mY - mLastPress.y) <= kDoubleClickPoints;
-        mPressed = true;
-        mLastPressTime = now;
-        mLastPress = TPoint{event.mX, event.mY};
         mPressRefused = again && mTopChanges != mPressTopChanges;
         mPressOpen = !mPressRefused;
         if (mPressOpen)
+        {
+            mPressed = true;
+            mLastPressTime = now;
+            mLastPress = TPoint{event.mX, event.mY};
             mPressTopChanges = mTopChanges;
+        }
         return mPressOpen;
     }
     if (event.mType == kEventLeftUp)
@@ -253,6 +264,7 @@ void TWindowManager::RouteMouse(const TPlatformEvent& event, TModalWindow* top)
     if (!mCaptures.empty())
     {
         mCaptureChanged = false;
+        bool delivered = false;
         std::vector<TWindow*> walk = mCaptures;
         for (size_t i = 0; i < walk.size(); ++i)
         {
@@ -271,6 +283,7 @@ void TWindowManager::RouteMouse(const TPlatformEvent& event, TModalWindow* top)
                 copy.mX = p.x;
                 copy.mY = p.y;
             }
+            delivered = true;
             w->HandleEvent(copy, false);
             if (GetTopModal() != top)
                 break;
@@ -278,7 +291,10 @@ void TWindowManager::RouteMouse(const TPlatformEvent& event, TModalWindow* top)
                 break;
         }
         DispatchMessages();
-        return;
+        // A press away from every window that held the pointer (it came with no move that let
+        // them go first) belongs to the window under its own point, not to the one hovered.
+        if (delivered || !IsPress(event) || GetTopModal() != top || !mCaptures.empty())
+            return;
     }
     if (event.mType == kEventMouseMove && GetMouseMode() == 1)
         return;

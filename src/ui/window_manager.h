@@ -128,9 +128,8 @@ public:
 
 private:
     // A click belongs to the screen it was pressed on: false for a left press that comes within a
-    // double click of the last one (in time and place) while the top modal changed since the last
-    // press taken, and for the release of a press not taken or taken while another modal was on
-    // top.
+    // double click of the last press taken (in time and place) while the top modal changed since
+    // it, and for the release of a press not taken or taken while another modal was on top.
     bool TakesClick(const TPlatformEvent& event);
     void RouteMouse(const TPlatformEvent& event, TModalWindow* top);
     void SendMouseLeaveToCaptures(TModalWindow* top);

@@ -13,6 +13,7 @@
 #include "sys/process/memory.h"
 #include "sys/window/window.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace
@@ -449,6 +450,58 @@ TEST_F(ManagerTest, AClickBelongsToTheScreenItWasPressedOn)
     EXPECT_EQ(mLog, (Log{"options down 50,50"}));
     EXPECT_EQ(mManager->GetModals().size(), 2u);
     mManager->PopModal();
+}
+
+// Presses a little quicker than a double click at one point, each screen opening the next as the
+// title and the splash do: only the second press of one double click is refused (measured from
+// the press taken), so every third press reaches the screen shown.
+TEST_F(ManagerTest, PressesQuickerThanADoubleClickReachEveryScreen)
+{
+    std::function<void()> open = [&]
+    {
+        auto* screen = new TModalWindow();
+        screen->AddChild(new ScreenButton(&mLog, "next", open), false);
+        mManager->PushModal(screen);
+    };
+    mRoot->AddChild(new ScreenButton(&mLog, "first", open), false);
+    for (int press = 0; press < 7; ++press)
+    {
+        Send(kEventLeftDown, 50, 50);
+        sys::AdvanceManualClock(40);
+        Send(kEventLeftUp, 50, 50);
+        sys::AdvanceManualClock(104);
+    }
+    EXPECT_EQ(mManager->GetModals().size(), 4u);
+    EXPECT_EQ(std::count(mLog.begin(), mLog.end(), "next up 50,50"), 2);
+}
+
+// Lets go of the pointer when it leaves, as a button does.
+class HoverProbe : public ProbeWindow
+{
+public:
+    using ProbeWindow::ProbeWindow;
+    bool OnMouseMove(TPoint p) override
+    {
+        GetWindowManager()->SetCapture(this);
+        return ProbeWindow::OnMouseMove(p);
+    }
+    bool OnMouseLeave() override
+    {
+        GetWindowManager()->ReleaseCapture(this);
+        return ProbeWindow::OnMouseLeave();
+    }
+};
+
+// A press that comes with no move to its point is the window's under that point, not the one
+// that held the pointer last.
+TEST_F(ManagerTest, APressAwayFromTheHoveredWindowReachesTheOneUnderIt)
+{
+    mRoot->AddChild(new HoverProbe(&mLog, "hovered", {0, 0, 100, 100}), false);
+    Add(mRoot, "other", {200, 0, 300, 100}, {kEventLeftDown});
+    Send(kEventMouseMove, 50, 50);
+    ASSERT_EQ(mManager->GetCaptures().size(), 1u);
+    Send(kEventLeftDown, 250, 50);
+    EXPECT_EQ(mLog, (Log{"hovered move 50,50", "hovered leave", "other down 50,50"}));
 }
 
 // A real application whose window manager is the toolkit's.

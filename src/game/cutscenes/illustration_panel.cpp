@@ -675,12 +675,9 @@ bool IllustrationPanel::OnMouseDown(TPoint point)
     IllustrationPanelCell* cell = CurrentCell();
     if (cell == nullptr)
         return false;
-    const Settings* settings = Settings::Instance();
+    // Where it was pressed: the pointer may have moved on since, or come with the press.
     TPoint mouse = point;
-    if (settings != nullptr)
-        mouse = TPoint{settings->mMouseX, settings->mMouseY};
-    else
-        ClientToScreen(mouse);
+    ClientToScreen(mouse);
     if (!cell->IsOverSkipText(mScrollSpec, mouse.x, mouse.y))
         return false;
     cell->StopSpeech();

@@ -11,7 +11,6 @@
 #include "framework/adventure/tutorials/gameplay_tutorial.h"
 #include "framework/core/delta_time.h"
 #include "framework/core/frame_services.h"
-#include "framework/core/settings.h"
 #include "framework/core/window_manager.h"
 #include "framework/sound/audio_manager.h"
 #include "framework/sound/playlist.h"
@@ -100,9 +99,8 @@ void MKWGameplay::Update()
     }
     const DeltaTime* clock = DeltaTime::Instance();
     const uint32_t dt = clock != nullptr ? clock->GetStep() : 0;
-    TVec2 mouse(0, 0);
-    if (const Settings* settings = Settings::Instance())
-        mouse = TVec2(static_cast<float>(settings->mMouseX), static_cast<float>(settings->mMouseY));
+    const TPoint road = RoadPoint();
+    const TVec2 mouse(static_cast<float>(road.x), static_cast<float>(road.y));
 
     mMiniHintLocus.mValue[0] = mMiniHintMover.GetX();
     mMiniHintLocus.mValue[1] = mMiniHintMover.GetY();
@@ -174,7 +172,7 @@ bool MKWGameplay::OnMouseDown(TPoint point)
     if (GetState() == kIdle &&
         (mGameplayState == kThessalorHintShown || mGameplayState == kLiraeHintShown))
     {
-        mClickPending = 1;
+        TakeClick(point);
         return true;
     }
     return Gameplay::OnMouseDown(point);
@@ -250,12 +248,13 @@ bool MKWGameplay::FindAreaForInventory(GameplayInventory* inventory)
             wanted = 2;
         else if (thessalor != nullptr && thessalor->GetFirstSelectedTracker() >= 0)
             wanted = 1;
-        else if (const Settings* settings = Settings::Instance())
+        else
         {
             // The trackers answer in the HUD's own coordinates.
             const TVec2 offset = hud->GetHudOffset();
-            wanted = hud->HitTrackers({settings->mMouseX + static_cast<int32_t>(offset.x),
-                                       settings->mMouseY + static_cast<int32_t>(offset.y)});
+            const TPoint road = RoadPoint();
+            wanted = hud->HitTrackers(
+                {road.x + static_cast<int32_t>(offset.x), road.y + static_cast<int32_t>(offset.y)});
         }
     }
     if (wanted == 0)

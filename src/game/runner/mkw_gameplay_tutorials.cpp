@@ -10,7 +10,6 @@
 #include "framework/adventure/player_data.h"
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/tutorials/gameplay_tutorial.h"
-#include "framework/core/settings.h"
 #include "framework/widgets/cursor_overlay.h"
 #include "framework/widgets/framework_button.h"
 #include "game/hud/gameplay_hint.h"
@@ -480,9 +479,7 @@ bool MKWGameplay::HandleMedallionMouse()
     MKWGameplayHud* hud = GetGameHud();
     if (hud == nullptr)
         return false;
-    TPoint mouse;
-    if (Settings* settings = Settings::Instance())
-        mouse = TPoint{settings->mMouseX, settings->mMouseY};
+    const TPoint mouse = RoadPoint();
     const TIntPoint local = HudPoint(mouse);
     const bool click = mClickPending != 0;
     // A medallion whose trackers are all available has nothing to earn: it is not in the way.

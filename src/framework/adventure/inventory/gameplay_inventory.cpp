@@ -666,12 +666,16 @@ void GameplayInventory::RestorePart(int32_t part)
 
 // --- per frame ----------------------------------------------------------------------------------
 
-void GameplayInventory::Update(uint32_t elapsed)
+void GameplayInventory::FollowPointer(TIntPoint point)
 {
     if ((mFlags & (kHeld | kFollowsMouse)) == (kHeld | kFollowsMouse))
-        if (Settings* settings = Settings::Instance())
-            mImageTransform.SetPosition(static_cast<float>(settings->mMouseX),
-                                        static_cast<float>(settings->mMouseY), 1.0f);
+        mImageTransform.SetPosition(static_cast<float>(point.x), static_cast<float>(point.y), 1.0f);
+}
+
+void GameplayInventory::Update(uint32_t elapsed)
+{
+    if (Settings* settings = Settings::Instance())
+        FollowPointer(TIntPoint{settings->mMouseX, settings->mMouseY});
     if ((mFlags & kMoving) != 0)
     {
         mLocus.mValue[0] = mImageTransform.GetX();

@@ -56,6 +56,8 @@ public:
     // Loads the progress bar.
     virtual void Init(const TLuaTable& object, const TLuaTable& shared);
     virtual void Update(uint32_t elapsed);
+    // One held that follows the pointer is placed at `point` (on the screen); others stay.
+    void FollowPointer(TIntPoint point);
     virtual void Draw(const TDrawSpec& parent);
     // Inclusive left and top, exclusive right and bottom of the rectangle the last bar drawing
     // left.

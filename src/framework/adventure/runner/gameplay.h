@@ -102,7 +102,7 @@ public:
     void PostInit(TWindowStyle& style) override;
     // Losing activation asks for the pause dialog; regaining it keeps a paused location still.
     bool OnMessage(TMessage* message) override;
-    // Presses only raise the pending click; the next frame acts on it.
+    // Presses only raise the pending click; the next frame acts on it, at the press's point.
     bool OnMouseDown(TPoint point) override;
     bool OnMouseUp(TPoint point) override;
     bool OnKeyDown(char key, int32_t modifiers) override;
@@ -317,6 +317,11 @@ protected:
         GameplayInventory* incomplete = nullptr;
     };
     void EnterFirstScene();
+    // The pending click, to be judged where it was pressed (`point`, the window's own).
+    void TakeClick(TPoint point);
+    // Where the frame's road looks: a pending press's own point, whatever the pointer did after
+    // it, else the pointer's last.
+    TPoint RoadPoint() const;
     void PlayRoad(FrameInput& input);
     void Hover(GameplayInventory* object, FrameInput& input);
     void ClickArea(GameplayArea* area);
@@ -464,6 +469,8 @@ protected:
     uint8_t mPaused = 0;
     uint8_t mLocationComplete = 0;
     uint8_t mClickPending = 0;
+    // Where the pending click was pressed, on the screen.
+    TPoint mClickPoint;
     uint8_t mHintRequested = 0;
     uint8_t mHintRequestMode = 0;
     uint8_t mHudBusy = 0;

@@ -9,7 +9,6 @@
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/core/frame_services.h"
-#include "framework/core/settings.h"
 #include "framework/sound/sound_effect.h"
 #include "platform/log.h"
 
@@ -98,9 +97,7 @@ void Gameplay::PutHeldObjectBack()
     // it is laid where the pointer is in the shown scene, to be taken up again there.
     if (mActiveScene == nullptr)
         return;
-    TPoint mouse;
-    if (Settings* settings = Settings::Instance())
-        mouse = TPoint{settings->mMouseX, settings->mMouseY};
+    const TPoint mouse = RoadPoint();
     mActiveScene->AddInventory(
         object, false, TVec2(static_cast<float>(mouse.x), static_cast<float>(mouse.y)), nullptr);
 }
@@ -143,9 +140,7 @@ void Gameplay::UnequipInventory()
             TakeFromTheHand();
         }
     };
-    TPoint mouse;
-    if (Settings* settings = Settings::Instance())
-        mouse = TPoint{settings->mMouseX, settings->mMouseY};
+    const TPoint mouse = RoadPoint();
     const bool homeShown =
         mActiveScene != nullptr && object->GetHomeScene() == mActiveScene->GetName();
     const bool overStrip =

@@ -98,11 +98,11 @@ bool Gameplay::OnMouseDown(TPoint point)
         break;
     case kPlay:
         if (mActiveScene == nullptr || !mActiveScene->OnMouseDown(point))
-            mClickPending = 1;
+            TakeClick(point);
         break;
     case kTutorial:
     case kHintSelect:
-        mClickPending = 1;
+        TakeClick(point);
         break;
     case kWaiting:
         mClickIgnored = true;
@@ -111,6 +111,21 @@ bool Gameplay::OnMouseDown(TPoint point)
         break;
     }
     return true;
+}
+
+void Gameplay::TakeClick(TPoint point)
+{
+    ClientToScreen(point);
+    mClickPending = 1;
+    mClickPoint = point;
+}
+
+TPoint Gameplay::RoadPoint() const
+{
+    if (mClickPending != 0)
+        return mClickPoint;
+    const Settings* settings = Settings::Instance();
+    return settings != nullptr ? TPoint{settings->mMouseX, settings->mMouseY} : TPoint{};
 }
 
 bool Gameplay::OnMouseUp(TPoint point)
@@ -292,8 +307,11 @@ void Gameplay::Update()
         sound->Update(elapsed);
 
     FrameInput input;
-    if (Settings* settings = Settings::Instance())
-        input.mouse = TPoint{settings->mMouseX, settings->mMouseY};
+    input.mouse = RoadPoint();
+    // The object in the hand was last moved to the pointer by the frame before: a press that came
+    // with the pointer's arrival would test the drop where the object was.
+    if (mHeldInventory != nullptr)
+        mHeldInventory->FollowPointer(TIntPoint{input.mouse.x, input.mouse.y});
     // A prompt is for the player: a location run forward as it closes shows none.
     if (!mSettling)
         CheckTutorials();
@@ -740,19 +758,18 @@ uint32_t Gameplay::TransitionAlphaByte()
 
 void Gameplay::Draw()
 {
-    if (mGameplayState == kFirstFrame)
-    {
-        GameWindow::Draw();
-        return;
-    }
     TRenderer* renderer = TRenderer::Existing();
     if (renderer == nullptr)
         return;
     const bool entered = !renderer->InBegin2d() && renderer->Begin2d();
     GameWindow::Draw();
     const TDrawSpec identity;
-    if (mActiveScene != nullptr && mGameplayState != kSceneLoading &&
-        mGameplayState != kSceneFadingIn)
+    // Before its first frame the location has read none of its pictures, and the screen under
+    // it (the menu) would show through the transition's cover left out: a pause dialog opened
+    // then (the focus lost as the location opened) stays over that frame until "Resume". The
+    // cover the first scene fades in from is drawn from the start.
+    if (mActiveScene != nullptr && mGameplayState != kFirstFrame &&
+        mGameplayState != kSceneLoading && mGameplayState != kSceneFadingIn)
         mActiveScene->Draw(identity);
     const uint32_t alpha = TransitionAlphaByte();
     if (alpha != 0)

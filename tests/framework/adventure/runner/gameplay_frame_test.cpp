@@ -1446,6 +1446,20 @@ TEST_F(PlayTest, TheTransitionQuadOverTheSceneAndOverALoadingFrame)
     shot("gameplay_transition_loading.png");
 }
 
+// Before its first frame the location covers what lies under it (the menu, white here) as its
+// first scene's loading does: a pause dialog opened then shows over black, not over the menu.
+TEST_F(PlayTest, TheFirstFrameCoversTheScreenUnderIt)
+{
+    PlayGameplay* play = Open();
+    ASSERT_EQ(play->GetGameplayState(), Gameplay::kFirstFrame);
+    TRenderer* renderer = TRenderer::Instance();
+    ASSERT_TRUE(renderer->BeginDraw(false));
+    renderer->FillRect(TRect(0, 0, 800, 600), TVec4(1, 1, 1, 1));
+    play->Draw();
+    EndFrame();
+    EXPECT_EQ(Data().mBackBuffer->ReadPixel(400, 300) & 0xFFFFFFu, 0u);
+}
+
 TEST_F(PlayTest, FoundItemsFlyToTheStripAndCompleteTheirObject)
 {
     PlayGameplay* play = Playing();
@@ -1703,6 +1717,35 @@ TEST_F(PlayTest, AHeldObjectOnADoorWithoutItsEventGoesBackUnused)
     RunFrames(8);
     Press(*play, 70, 200);
     EXPECT_EQ(play->mUsed, std::vector<GameplayArea*>{back});
+}
+
+// The object in the hand is used where it was pressed, whatever the last frame drew: pressed on
+// the door as the pointer arrives there, and pressed there as the pointer moves on before the
+// next frame.
+TEST_F(PlayTest, AHeldObjectIsUsedWhereItWasPressed)
+{
+    PlayGameplay* play = Playing();
+    play->SwitchScene("b");
+    Until(*play, Gameplay::kPlay);
+    play->ActivateEvent("give", true);
+    RunFrames(8);
+    GameplayInventory* gem = play->FindInventory("gem");
+    GameplayArea* back = play->FindArea("back");
+    back->GetClickEvents().front()->inventory = "gem";
+    for (const bool movesOn : {false, true})
+    {
+        play->mUsed.clear();
+        play->EquipInventory(gem);
+        MoveTo(700, 450);
+        RunFrames(8);
+        if (!movesOn)
+            MoveTo(70, 200);
+        play->OnMouseDown(TPoint(70, 200));
+        Frame(16);
+        EXPECT_EQ(play->mUsed, std::vector<GameplayArea*>{back}) << movesOn;
+        play->UnequipInventory();
+        Until(*play, Gameplay::kPlay);
+    }
 }
 
 } // namespace

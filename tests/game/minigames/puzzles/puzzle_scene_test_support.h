@@ -70,7 +70,7 @@ protected:
     template <class Scene> bool Press(Scene& puzzle, TPoint point)
     {
         Hover(puzzle, point);
-        return puzzle.OnMouseDown(TPoint{0, 0});
+        return puzzle.OnMouseDown(point);
     }
     int Activations()
     {

@@ -115,9 +115,7 @@ void HeavensScene::Update(uint32_t elapsedMs, bool active, bool playing)
     const Settings* settings = Settings::Instance();
     const TPoint mouse = settings != nullptr ? TPoint{settings->mMouseX, settings->mMouseY}
                                              : TPoint{mLens.GetX(), mLens.GetY()};
-    mLensActive = mouse.y <= kSkyBottom;
-    if (mLensActive)
-        mLens.FollowMouse(mouse);
+    FollowPointer(mouse);
     for (HeavensConstellation& constellation : mConstellations)
         constellation.Update();
     if (mFound >= static_cast<int32_t>(kAnswers))
@@ -135,8 +133,18 @@ void HeavensScene::Draw(const TDrawSpec&)
     mLens.Draw();
 }
 
-bool HeavensScene::OnMouseDown(TPoint)
+void HeavensScene::FollowPointer(const TPoint& mouse)
 {
+    mLensActive = mouse.y <= kSkyBottom;
+    if (mLensActive)
+        mLens.FollowMouse(mouse);
+}
+
+bool HeavensScene::OnMouseDown(TPoint point)
+{
+    // The lens last followed the pointer at the frame before: a press that came with the
+    // pointer's arrival is judged where it was pressed, not where the lens was drawn.
+    FollowPointer(point);
     const TRect& lens = mLens.GetCollisionRect();
     for (size_t i = 0; i < kAnswers; ++i)
     {

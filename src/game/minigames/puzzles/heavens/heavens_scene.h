@@ -46,8 +46,9 @@ public:
     void Update(uint32_t elapsedMs, bool active, bool playing) override;
     // The sky, the base, the constellations, the lens and its plates.
     void Draw(const TDrawSpec& spec) override;
-    // The lens decides, even where it stopped: the first unlit answer it touches is found; else
-    // the press is used while the lens is active. Wrong presses cost nothing.
+    // The lens decides, even where it stopped, once brought to the press's point as a frame
+    // brings it: the first unlit answer it touches is found; else the press is used while the
+    // lens is active. Wrong presses cost nothing.
     bool OnMouseDown(TPoint point) override;
     bool OnMouseUp(TPoint point) override;
     void Pause(bool active) override;
@@ -74,6 +75,9 @@ protected:
     void LoadOwnState(const uint8_t* data) override;
 
 private:
+    // The lens goes with a pointer in the sky; below it, the lens stays where it stopped.
+    void FollowPointer(const TPoint& mouse);
+
     bool mComplete = false;
     bool mLensActive = true;
     HeavensBackground mBackground;

@@ -129,7 +129,11 @@ void ScrollPuzzleScene::Update(uint32_t elapsedMs, bool active, bool playing)
     const Settings* settings = Settings::Instance();
     if (settings == nullptr)
         return;
-    const TPoint mouse{settings->mMouseX, settings->mMouseY};
+    FollowPointer(TPoint{settings->mMouseX, settings->mMouseY});
+}
+
+void ScrollPuzzleScene::FollowPointer(const TPoint& mouse)
+{
     mLensOverScroll = mSymbols.HitTest(mouse);
     if (mLensOverScroll)
         mLens.FollowMouse(mouse);
@@ -192,13 +196,16 @@ void ScrollPuzzleScene::Show(int32_t found)
     }
 }
 
-bool ScrollPuzzleScene::OnMouseDown(TPoint)
+bool ScrollPuzzleScene::OnMouseDown(TPoint point)
 {
-    if (!mLensOverScroll)
-        return false;
     // Once solved a press would otherwise start again on an answer index that never matches,
     // losing the solved puzzle before its completion is saved.
     if (mComplete || mFound >= static_cast<int32_t>(kAnswers))
+        return false;
+    // The lens last followed the pointer at the frame before: a press that came with the
+    // pointer's arrival is judged where it was pressed, not where the lens was drawn.
+    FollowPointer(point);
+    if (!mLensOverScroll)
         return false;
     const TRect& lens = mLens.GetCollisionRect();
     if (mFound > 0 && RectsTouch(lens, mAnswers[static_cast<size_t>(mFound - 1)]) &&

@@ -42,8 +42,9 @@ public:
     void Update(uint32_t elapsedMs, bool active, bool playing) override;
     // The base, the buttons, the revealed symbols, the lens and its glows.
     void Draw(const TDrawSpec& spec) override;
-    // The lens decides, not the point: off the scroll the press is not used; on it, the next
-    // answer touched is found, anything else starts again. A solved puzzle takes no presses.
+    // The lens decides, once brought to the press's point as a frame brings it: off the scroll
+    // the press is not used; on it, the next answer touched is found, anything else starts again.
+    // A solved puzzle takes no presses.
     bool OnMouseDown(TPoint point) override;
     bool OnMouseUp(TPoint point) override;
     void Pause(bool active) override;
@@ -70,6 +71,8 @@ protected:
     void LoadOwnState(const uint8_t* data) override;
 
 private:
+    // The lens goes with a pointer over the scroll; off it, the lens stays where it stopped.
+    void FollowPointer(const TPoint& mouse);
     void Reset();
     // A miss that loses found symbols is said: the reset sound, and the scene's note (the layers
     // and texts listed by "resetnote") shown for "resetnotetime" ms.

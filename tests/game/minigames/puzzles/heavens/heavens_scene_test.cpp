@@ -228,11 +228,15 @@ TEST_F(HeavensSceneTest, BelowTheSkyTheLensStaysWhereItStopped)
     EXPECT_TRUE(Press(*heavens, TPoint{kAnswers[4].x, 450}));
     EXPECT_EQ(Plates(*heavens), "1:00001");
     EXPECT_FALSE(Press(*heavens, TPoint{kAnswers[4].x, 450}));
+    // In the sky the lens is brought to a press's own point, wherever the last frame drew it.
+    Hover(*heavens, TPoint{300, 250});
+    EXPECT_TRUE(heavens->OnMouseDown(kAnswers[1]));
+    EXPECT_EQ(Plates(*heavens), "2:01001");
     // Not shown in play: the lens is not active and stays.
     mSettings->mMouseY = 100;
     heavens->Update(16, true, false);
     EXPECT_FALSE(heavens->IsLensActive());
-    EXPECT_EQ(heavens->GetLens().GetY(), kAnswers[4].y);
+    EXPECT_EQ(heavens->GetLens().GetY(), kAnswers[1].y);
 }
 
 TEST_F(HeavensSceneTest, TheSkyMagnifiesAndTheConstellationsShowTheirFrameInTheirClip)

@@ -187,8 +187,9 @@ TEST_F(ScrollPuzzleSceneTest, OffTheScrollTheLensStaysAndPressesAreNotUsed)
     EXPECT_EQ(scroll->GetLens().GetX(), 300);
     EXPECT_EQ(scroll->GetLens().GetCollisionRect().left, 270);
     EXPECT_STREQ(scroll->GetCursorName().c_str(), "default");
-    EXPECT_FALSE(scroll->OnMouseDown(TPoint{kAnswers[0].x, kAnswers[0].y}));
+    EXPECT_FALSE(scroll->OnMouseDown(TPoint{700, 500}));
     EXPECT_EQ(Look(*scroll), "0:00000:0");
+    EXPECT_EQ(scroll->GetLens().GetX(), 300);
     // Shown but not in play, nothing follows.
     mSettings->mMouseX = 300;
     scroll->Update(16, true, false);
@@ -217,6 +218,21 @@ TEST_F(ScrollPuzzleSceneTest, AnswersInOrderLightAndAnythingElseStartsAgain)
     Press(*scroll, kAnswers[0]);
     EXPECT_TRUE(Press(*scroll, TPoint{500, 380}));
     EXPECT_EQ(Look(*scroll), "0:00000:0");
+}
+
+// A press is judged where it was pressed: the lens drawn at the last frame, elsewhere on the
+// scroll or off it, is brought there first (a press that came with the pointer's arrival).
+TEST_F(ScrollPuzzleSceneTest, APressIsJudgedAtItsOwnPoint)
+{
+    auto scroll = MakeWhole();
+    for (const TPoint before : {TPoint{500, 380}, TPoint{700, 500}})
+    {
+        Hover(*scroll, before);
+        EXPECT_TRUE(scroll->OnMouseDown(kAnswers[scroll->GetFound()])) << before.x;
+    }
+    EXPECT_EQ(Look(*scroll), "2:11000:2");
+    EXPECT_EQ(scroll->GetLens().GetX(), kAnswers[1].x);
+    EXPECT_TRUE(scroll->IsLensOverScroll());
 }
 
 // A double click on the sign due is one press: its second press finds the sign taken, which
