@@ -144,8 +144,6 @@ public:
     bool WasShutOut() const { return mUnsaved && mShutOut; }
     // A save is asked for, handed over or not yet learnt of.
     bool IsSaving() const { return mWanted || mInFlight; }
-    // The close stopped waiting for this file's saver (SavePending).
-    bool IsLeftToItsSaver() const { return mLeft; }
 
     // A saver the close stopped waiting for may still be writing: the program must end without
     // tearing down what it uses (sys::ExitProcess).
