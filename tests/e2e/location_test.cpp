@@ -729,8 +729,12 @@ TEST_F(LocationTest, AMissingPictureIsSaidOnce)
                     "click 650 300\nwait 60\nclose\n",
                     "start=scripts/dev/location.lua"),
               Traces{"start"});
-    // The object's parts come from its picture: the part the found item gives is not there.
-    EXPECT_EQ(LoggedLines("ERROR:"), 2u) << ReadFile(LogFile());
+    // The object's parts come from its picture: the part the found item gives is not there. The
+    // picture is named once, before the mask's failure.
+    EXPECT_EQ(LoggedLines("ERROR:"), 3u) << ReadFile(LogFile());
+    ExpectLogged("ERROR:Inventory object 'dev_key' cannot read its picture 'dev/kye': no such "
+                 "picture or description",
+                 1);
     ExpectLogged("ERROR:CreateCollisionMaskAndHilite failed.", 1);
     ExpectLogged("ERROR: Inventory object 'dev_key' has no part 1 (it has 0)", 1);
 }

@@ -9,6 +9,7 @@
 #include "framework/adventure/scene/gameplay_event.h"
 #include "framework/adventure/scene/gameplay_scene.h"
 #include "framework/adventure/tutorials/gameplay_tutorial.h"
+#include "framework/core/settings.h"
 #include "framework/screen_test_support.h"
 #include "framework/widgets/framework_button.h"
 #include "game/frame_sheet_support.h"
@@ -38,7 +39,13 @@ struct TestGameplay : MKWGameplay
 {
     static TWindow* Create() { return new TestGameplay; }
     void SetState(int32_t state) { mGameplayState = state; }
-    void SetClick(bool on) { mClickPending = on ? 1 : 0; }
+    // A click pressed where the pointer stands.
+    void SetClick(bool on)
+    {
+        mClickPending = on ? 1 : 0;
+        if (const Settings* settings = Settings::Instance())
+            mClickPoint = TPoint{settings->mMouseX, settings->mMouseY};
+    }
     void SetHudBusy(bool on) { mHudBusy = on ? 1 : 0; }
     void SetPendingDialog(const char* name) { mPendingConversation = name; }
     void SetNextEvent(GameplayEvent* event) { mNextEvent = event; }
@@ -295,6 +302,23 @@ protected:
         gameplay->EquipInventory(gameplay->FindInventory(object));
         EXPECT_EQ(Shown(gameplay, Gameplay::kPlay, 5), "tutorial_solve");
         RunFrames(6);
+        return gameplay;
+    }
+
+    // Open, with the key's half given out and Thessalor's tracker clicked: an object to choose
+    // for the hint, the strip ready.
+    TestGameplay* Choosing()
+    {
+        TestGameplay* gameplay = Open();
+        if (gameplay == nullptr)
+            return nullptr;
+        Give(gameplay, "one");
+        Hud(gameplay)->GetThessalorMedallion()->SetAvailableMask(0x01);
+        gameplay->mValidTarget = true;
+        EXPECT_EQ(Shown(gameplay, Gameplay::kPlay, 1), "tutorial_hint");
+        Mouse(gameplay, 120, 520, true);
+        EXPECT_EQ(gameplay->GetGameplayState(), Gameplay::kHintSelect);
+        gameplay->SetHudBusy(false);
         return gameplay;
     }
 
@@ -615,16 +639,10 @@ TEST_F(MKWGameplayTutorialsTest, TheHintPromptsSelectFromTheTrackersAndTheStrip)
 // no line, the tracker not spent, the selection ended, and its prompt left for the next one.
 TEST_F(MKWGameplayTutorialsTest, APickWithoutATargetLeftEndsTheSelectionUnspentAndUnseen)
 {
-    TestGameplay* gameplay = Open();
+    TestGameplay* gameplay = Choosing();
     ASSERT_NE(gameplay, nullptr);
-    Give(gameplay, "one");
-    GameplayHint* thessalor = Hud(gameplay)->GetThessalorMedallion();
-    thessalor->SetAvailableMask(0x01);
-    gameplay->mValidTarget = true;
-    ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 1), "tutorial_hint");
-    Mouse(gameplay, 120, 520, true);
     ASSERT_EQ(gameplay->GetGameplayState(), Gameplay::kHintSelect);
-    gameplay->SetHudBusy(false);
+    GameplayHint* thessalor = Hud(gameplay)->GetThessalorMedallion();
     ASSERT_EQ(Shown(gameplay, Gameplay::kHintSelect, 2), "tutorial_hintselect");
     const TPoint key = StripPoint(gameplay, "gatekey");
     ASSERT_GE(key.x, 0);
@@ -751,16 +769,10 @@ TEST_F(MKWGameplayTutorialsTest, ACloseTakesAHintUnderWayBackToItsTrackersClick)
     for (const bool shown : {false, true})
     {
         SCOPED_TRACE(shown ? "the hint shown" : "the object to choose");
-        TestGameplay* gameplay = Open();
+        TestGameplay* gameplay = Choosing();
         ASSERT_NE(gameplay, nullptr);
-        Give(gameplay, "one");
-        GameplayHint* thessalor = Hud(gameplay)->GetThessalorMedallion();
-        thessalor->SetAvailableMask(0x01);
-        gameplay->mValidTarget = true;
-        ASSERT_EQ(Shown(gameplay, Gameplay::kPlay, 1), "tutorial_hint");
-        Mouse(gameplay, 120, 520, true);
         ASSERT_EQ(gameplay->GetGameplayState(), Gameplay::kHintSelect);
-        gameplay->SetHudBusy(false);
+        GameplayHint* thessalor = Hud(gameplay)->GetThessalorMedallion();
         gameplay->CheckTutorials();
         ASSERT_EQ(gameplay->GetTutorialController()->GetActiveTutorialName(),
                   TString("tutorial_hintselect"));

@@ -1,16 +1,27 @@
 // Events: the keys read in their fixed order.
 #include "framework/adventure/scene/gameplay_event.h"
 
+#include "script/lua.h"
 #include "script/lua_object_wrapper.h"
 
 #include <memory>
 
-std::vector<TString> ReadStringList(const TLuaTable& table, const char* key)
+std::vector<TString> ReadStringList(const TLuaTable& table, const char* key, TString* text)
 {
     std::vector<TString> values;
-    std::unique_ptr<TLuaTable> list(table.GetTable(key));
-    if (list == nullptr)
+    // One read through the table's metamethods, whatever the value turns out to be: content may
+    // watch the order its keys are read in.
+    lua_State* L = table.GetState();
+    if (!table.PushField(key))
         return values;
+    if (!lua_istable(L, -1))
+    {
+        if (text != nullptr)
+            *text = LuaGetString(L, -1);
+        lua_pop(L, 1);
+        return values;
+    }
+    std::unique_ptr<TLuaTable> list(new TLuaTable(L));
     TLuaObjectWrapper* at = nullptr;
     while (TLuaTable* value = list->Next(&at))
     {
@@ -49,12 +60,11 @@ GameplayEvent::GameplayEvent(const TLuaTable& table)
     };
     for (const auto& [key, list] : lists)
     {
-        *list = ReadStringList(table, key);
         // A text where a list is read is no list: kept so the load can say so.
-        if (list->empty())
-            if (std::unique_ptr<TLuaTable> value{table.GetTable(key)}; value == nullptr)
-                if (const TString text = table.GetString(key, TString()); text.Length() != 0)
-                    mListsGivenAsText.emplace_back(key, text);
+        TString text;
+        *list = ReadStringList(table, key, &text);
+        if (text.Length() != 0)
+            mListsGivenAsText.emplace_back(key, text);
     }
 }
 

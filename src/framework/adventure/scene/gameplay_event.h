@@ -80,5 +80,7 @@ protected:
 };
 
 // The values of table[key] as script text, in the table's iteration order; empty when the entry
-// is no table.
-std::vector<TString> ReadStringList(const TLuaTable& table, const char* key);
+// is no table. The key is read once; where it holds a text (or a number) instead of a list and
+// `text` is given, the text is put there.
+std::vector<TString> ReadStringList(const TLuaTable& table, const char* key,
+                                    TString* text = nullptr);
