@@ -39,6 +39,15 @@ inline std::vector<std::string> PlayLines(const std::string& text)
     return lines;
 }
 
+// The Observatory's points the content keeps for its tests (the art keeps them solid): the candle,
+// the desk it lights, the scroll on it, and the scroll's five symbols in the order they are
+// answered.
+inline constexpr const char* kCandle = "640 430";
+inline constexpr const char* kDesk = "300 400";
+inline constexpr const char* kScroll = "160 320";
+inline constexpr const char* kScrollAnswers[] = {"200 200", "560 360", "320 300", "600 190",
+                                                 "440 230"};
+
 inline constexpr const char* kLocationNames[] = {"Gatehouse", "Observatory", "Crypt"};
 
 // Each location from its arrival (after the wait the play-through gives it) to its completion.

@@ -9,18 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "e2e/location_plays.h"
 #include "e2e/program_test_support.h"
 
 namespace
 {
 using namespace e2etest;
 
-// The screen points the content keeps for its tests (the art keeps them solid).
-constexpr const char* kCandle = "640 430";
-constexpr const char* kDesk = "300 400";
-constexpr const char* kScroll = "160 320";
-// The scroll's five symbols, in the order they are answered.
-constexpr const char* kScrollAnswers[] = {"200 200", "560 360", "320 300", "600 190", "440 230"};
+// The screen points the content keeps for its tests (the art keeps them solid): the Observatory's
+// first, in location_plays.h.
 constexpr const char* kLens = "150 200";
 constexpr const char* kTelescope = "560 300";
 constexpr const char* kEyepiece = "620 180";

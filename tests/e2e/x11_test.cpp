@@ -3,11 +3,13 @@
 // Escape asks and "Yes" ends the game with status 0 and a clean log; one pointer in a window and
 // full screen with the system's pointer chosen or not; a pointer moved by another program is where
 // the game draws and clicks, also after a script moved it; a shot waits for its frame while the X
-// server holds frames back; the game's screens follow one another on the X screen without the menu
-// showing between them. Under a window manager (openbox): the start shows the full-screen window
-// in no other shape first, Alt+Enter shows no picture out of place, the first switch to a window
-// puts it where later ones do, and a switch draws the cursor only where the new shape shows the
-// pointer. Skipped, saying so, where xvfb-run is not installed.
+// server holds frames back; presses a quick hand makes with the pointer's arrival count where they
+// are pressed (the scroll's symbols, an object from the strip); the game's screens follow one
+// another on the X screen without the menu showing between them. Under a window manager (openbox):
+// the start shows the full-screen window in no other shape first, Alt+Enter shows no picture out of
+// place, the first switch to a window puts it where later ones do, and a switch draws the cursor
+// only where the new shape shows the pointer. Skipped, saying so, where xvfb-run is not installed.
+#include "e2e/location_plays.h"
 #include "e2e/program_test_support.h"
 
 #include <algorithm>
@@ -160,6 +162,42 @@ protected:
         const auto x = static_cast<uint32_t>(at.first - 12);
         const auto y = static_cast<uint32_t>(at.second - 12);
         EXPECT_GE(Alike(Crop(shot, x, y, 56, 64), Crop(expected, x, y, 56, 64)), 99.0) << what;
+    }
+#endif
+
+#ifdef MURKWELL_X11_PRESS
+    // Ann, whose record stands at the Observatory, plays it in a real window: "Play", the script's
+    // `arrive` and the shot "ready", then another program presses at each of the picture's
+    // `points` in turn, each press sent with the pointer's arrival there, and then Escape. The
+    // script holds until the quit question comes (so after every press), lets Escape answer "no"
+    // and the scenes the presses opened settle, takes the shot "after" and ends the game with
+    // "yes".
+    void PressOnArrivalInTheObservatory(const std::string& arrive,
+                                        const std::vector<const char*>& points)
+    {
+        mGame = CopyGame("content");
+        WriteFile(mGame / "assets/scripts/make.lua", PlayerAtScript(1));
+        RunOk(mGame, "wait 5\nclose\n", "start=scripts/make.lua");
+        std::string presses =
+            std::string(MURKWELL_X11_PRESS) + " " + (mRoot / "ready.png").string() + " wait:500";
+        for (const char* point : points)
+        {
+            int x = 0;
+            int y = 0;
+            std::istringstream(point) >> x >> y;
+            // Full screen, picture point (x, y) shows at screen point (1.28 x, 1.28 y).
+            presses +=
+                " " + std::to_string(x * 32 / 25) + "," + std::to_string(y * 32 / 25) + " wait:600";
+        }
+        EXPECT_EQ(RunInX(PlayToLocation(1) + arrive +
+                             "shot ready\nawait quitverify 100000\nwait 60\nkey 27\nwait 200\n"
+                             "shot after\nkey 27\nwait 60\nclick 400 306\n",
+                         "&start=scripts/mainmenu.lua", presses + " key:Escape"),
+                  0)
+            << mOutput;
+        EXPECT_EQ(TraceLines(mOutput),
+                  (std::vector<std::string>{"start", "menu Ann", "profile Ann", "record 0 1",
+                                            "location 1", "quitverify", "quitverify"}));
     }
 #endif
 
@@ -358,6 +396,58 @@ TEST_F(X11Test, TheRealPointerTakesOverFromAScriptThatMovedIt)
         << "the drawn arrow stayed where the script put it";
     EXPECT_LT(Alike(Crop(moved, 395, 542, 30, 40), Crop(warped, 395, 542, 30, 40)), 90.0)
         << "no drawn arrow where the real pointer is";
+#endif
+}
+
+// An input line clicking picture point `point` ("x y").
+std::string ClickAt(const char* point)
+{
+    return std::string("click ") + point + "\n";
+}
+
+// A quick hand in a real window takes the candle from the strip and lights the desk with it: the
+// press that drops it comes with the pointer's arrival over the desk, and uses it there.
+TEST_F(X11Test, AnObjectUsedFromTheStripOnArrivalIsUsed)
+{
+#ifndef MURKWELL_X11_PRESS
+    GTEST_SKIP() << "built without libXtst's development files: no presses with the arrival";
+#else
+    PressOnArrivalInTheObservatory(ClickAt(kCandle) + "wait 120\n", {kStripOne, kDesk});
+    ExpectCleanLog();
+    const Picture ready = Shot("ready");
+    const Picture after = Shot("after");
+    for (const Picture* shot : {&ready, &after})
+        ASSERT_EQ(shot->mWidth, 800u) << "a shot was not taken";
+    // The candle left the strip's slot (sent back, it would lie there again) and lights the desk.
+    const auto slot = [](const Picture& shot) { return Crop(shot, 346, 520, 60, 60); };
+    EXPECT_LT(Alike(slot(after), slot(ready)), 90.0) << "the candle went back to the strip";
+    ExpectMatchesGolden(Crop(after, 180, 220, 240, 240), "observatory_desk_lit.png");
+#endif
+}
+
+// A quick hand in a real window reads the scroll: each symbol pressed as the lens arrives over it
+// counts, and the five in order solve it (the lens then lies in the Observatory to be found).
+TEST_F(X11Test, TheScrollPressedOnArrivalAtEachSymbolIsSolved)
+{
+#ifndef MURKWELL_X11_PRESS
+    GTEST_SKIP() << "built without libXtst's development files: no presses with the arrival";
+#else
+    PressOnArrivalInTheObservatory(
+        ClickAt(kCandle) + "wait 120\n" + ClickAt(kStripOne) + "wait 5\nmove " + kDesk +
+            "\nwait 5\n" + ClickAt(kDesk) + "wait 120\nshot lit\n" + ClickAt(kScroll) +
+            "wait 120\n",
+        std::vector<const char*>(std::begin(kScrollAnswers), std::end(kScrollAnswers)));
+    ExpectCleanLog();
+    const Picture lit = Shot("lit");
+    const Picture after = Shot("after");
+    for (const Picture* shot : {&lit, &after})
+        ASSERT_EQ(shot->mWidth, 800u) << "a shot was not taken";
+    // Back in the Observatory (the burst's last sparks fading over it), the lens on the shelf
+    // where there was none.
+    EXPECT_GE(Alike(Crop(after, 500, 0, 300, 120), Crop(lit, 500, 0, 300, 120)), 90.0)
+        << "the scroll was not solved";
+    EXPECT_LT(Alike(Crop(after, 120, 170, 60, 60), Crop(lit, 120, 170, 60, 60)), 90.0)
+        << "no lens came";
 #endif
 }
 
