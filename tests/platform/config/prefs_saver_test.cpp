@@ -48,6 +48,15 @@ protected:
         ClearPathMap();
         SetLogFolder(nullptr);
     }
+    // The lock of prefs.dat held as another copy holds it while it saves: its descriptor, or -1
+    // with the reason among the test's failures.
+    int HoldTheLock() const
+    {
+        std::string reason;
+        const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
+        EXPECT_GE(held, 0) << reason;
+        return held;
+    }
     // The game's store: its saves are made beside the thread that asks for them.
     static std::unique_ptr<TPrefs> Frame()
     {
@@ -91,9 +100,8 @@ TEST_F(PrefsSaverTest, ASaveNeverWaitsForTheLockAnotherCopyHolds)
     auto prefs = Frame();
     // Longer than any pause of the test's own: the saver waits until the lock is let go.
     SetFileLockWait(600000);
-    std::string reason;
-    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
-    ASSERT_GE(held, 0) << reason;
+    const int held = HoldTheLock();
+    ASSERT_GE(held, 0);
     EXPECT_TRUE(prefs->SetString("name", "Ann", 0, true));
     EXPECT_TRUE(prefs->SetInt("curuser", 0, -1, true));
     for (int level = 1; level <= 5; ++level)
@@ -125,9 +133,8 @@ TEST_F(PrefsSaverTest, TheFrameLoopsWaitsOnSavesAreCountedAndItsSavesAddNone)
     auto prefs = Frame();
     SetFileLockWait(600000);
     sys::SetSlowFlushMs(20);
-    std::string reason;
-    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
-    ASSERT_GE(held, 0) << reason;
+    const int held = HoldTheLock();
+    ASSERT_GE(held, 0);
     sys::WatchSaveWaits(true);
     const uint32_t before = sys::GetSaveWaits().count;
     for (int level = 1; level <= 5; ++level)
@@ -243,9 +250,8 @@ TEST_F(PrefsSaverTest, TheCloseWaitsForWhatIsPendingAndSaysWhatItCouldNotSave)
 
     auto prefs = Frame();
     SetFileLockWait(20);
-    std::string reason;
-    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
-    ASSERT_GE(held, 0) << reason;
+    const int held = HoldTheLock();
+    ASSERT_GE(held, 0);
     EXPECT_TRUE(prefs->SetInt("soundlevel", 700, -1, true));
     testing::internal::CaptureStderr();
     EXPECT_FALSE(prefs->SavePending());
@@ -265,9 +271,8 @@ TEST_F(PrefsSaverTest, AfterAWaitRanOutTheCloseStillWaitsForAnotherCopysSave)
 {
     auto prefs = Frame();
     SetFileLockWait(50);
-    std::string reason;
-    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
-    ASSERT_GE(held, 0) << reason;
+    const int held = HoldTheLock();
+    ASSERT_GE(held, 0);
     EXPECT_TRUE(prefs->SetInt("soundlevel", 100, -1, true));
     prefs->WaitForSaves();
     ASSERT_TRUE(prefs->HasUnsavedChanges()) << "the wait ran out";

@@ -280,6 +280,14 @@ protected:
         Until(*play, Gameplay::kPlay);
         return play;
     }
+    // Scene "b" in play and its event "give" run: the gem in the strip, the door "back" shown.
+    void ToTheGem(PlayGameplay& play)
+    {
+        play.SwitchScene("b");
+        Until(play, Gameplay::kPlay);
+        play.ActivateEvent("give", true);
+        RunFrames(8);
+    }
     // Frames of 16 ms until the state is `state` (at most `limit`); the states seen on the way,
     // each once.
     std::vector<int32_t> Until(PlayGameplay& play, int32_t state, int limit = 100)
@@ -1684,10 +1692,7 @@ TEST_F(PlayTest, AHeldObjectOnADoorWithoutItsEventGoesBackUnused)
 {
     PlayGameplay* play = Playing(", audio = { inventoryunequip = 'boom' }");
     const int loadErrors = CountInLog("ERROR:");
-    play->SwitchScene("b");
-    Until(*play, Gameplay::kPlay);
-    play->ActivateEvent("give", true);
-    RunFrames(8);
+    ToTheGem(*play);
     GameplayInventory* gem = play->FindInventory("gem");
     GameplayArea* back = play->FindArea("back");
     // On the door, and left of it with the gem's picture (right of and below the mouse) over it.
@@ -1725,10 +1730,7 @@ TEST_F(PlayTest, AHeldObjectOnADoorWithoutItsEventGoesBackUnused)
 TEST_F(PlayTest, AHeldObjectIsUsedWhereItWasPressed)
 {
     PlayGameplay* play = Playing();
-    play->SwitchScene("b");
-    Until(*play, Gameplay::kPlay);
-    play->ActivateEvent("give", true);
-    RunFrames(8);
+    ToTheGem(*play);
     GameplayInventory* gem = play->FindInventory("gem");
     GameplayArea* back = play->FindArea("back");
     back->GetClickEvents().front()->inventory = "gem";

@@ -164,6 +164,27 @@ protected:
         for (int i = 0; i < 40 && play.GetGameplayState() != Gameplay::kPlay; ++i)
             Frame(16);
     }
+    // The player's record in play at location 0, saved; the location opened on it, settled and a
+    // frame on.
+    SavedGameplay* OpenInPlay()
+    {
+        mPlayer->SetLocation(0);
+        mPlayer->SetGameState(PlayerData::kInLocation);
+        mPlayer->SaveProfile();
+        return OpenSettled({});
+    }
+    // The location opened with `extra` after its own record, settled and a frame on.
+    SavedGameplay* OpenSettled(const std::vector<uint8_t>& extra)
+    {
+        SavedGameplay* play = Open();
+        if (play != nullptr)
+        {
+            play->mExtra = extra;
+            Settle(*play);
+            Frame(16);
+        }
+        return play;
+    }
     // A value as the file on disk holds it for the player (what a start after a kill reads),
     // once the saves asked for so far are made.
     std::vector<uint8_t> OnDisk(const char* key) const
@@ -394,11 +415,8 @@ TEST_F(SavedStateTest, OneCalmPointIsOneVersionOfTheFileHoldingBothRecords)
 // earlier calm point, which may lack what the marks' prompts lead to.
 TEST_F(SavedStateTest, MarksEarnedAwayFromCalmGoWithTheRecordOfTheirOwnMoment)
 {
-    SavedGameplay* play = Open();
+    SavedGameplay* play = OpenSettled({0x20});
     ASSERT_NE(play, nullptr);
-    play->mExtra = {0x20};
-    Settle(*play);
-    Frame(16);
     ASSERT_EQ(OnDisk("gamedata").back(), 0x20);
     play->mExtra = {0x21};
     play->SaveLocationState(false);
@@ -426,11 +444,8 @@ TEST_F(SavedStateTest, PuzzleMovesAndMarksUnderAPromptReachTheNextCalmStore)
     for (const int32_t state : {int32_t(Gameplay::kMinigame), int32_t(Gameplay::kTutorial)})
     {
         SCOPED_TRACE(state);
-        SavedGameplay* play = Open();
+        SavedGameplay* play = OpenSettled({0x40});
         ASSERT_NE(play, nullptr);
-        play->mExtra = {0x40};
-        Settle(*play);
-        Frame(16);
         play->SetState(state);
         play->mExtra = {static_cast<uint8_t>(0x41 + state)};
         mPlayer->SetTutorialShown(6 + state);
@@ -465,11 +480,8 @@ TEST_F(SavedStateTest, AHintsChoiceAndHalfAClickAreNoPointsToStoreAt)
     for (const Hold& hold : holds)
     {
         SCOPED_TRACE(hold.mName);
-        SavedGameplay* play = Open();
+        SavedGameplay* play = OpenSettled({0x50});
         ASSERT_NE(play, nullptr);
-        play->mExtra = {0x50};
-        Settle(*play);
-        Frame(16);
         ASSERT_EQ(OnDisk("gamedata").back(), 0x50);
         hold.mBegin(*play);
         play->mExtra = {0x51};
@@ -489,13 +501,8 @@ TEST_F(SavedStateTest, ACompletionIsOneVersionOfTheFileHandingOverToTheMap)
     for (const bool atClose : {false, true})
     {
         SCOPED_TRACE(atClose ? "at the close" : "in play");
-        mPlayer->SetLocation(0);
-        mPlayer->SetGameState(PlayerData::kInLocation);
-        mPlayer->SaveProfile();
-        SavedGameplay* play = Open();
+        SavedGameplay* play = OpenInPlay();
         ASSERT_NE(play, nullptr);
-        Settle(*play);
-        Frame(16);
         ASSERT_FALSE(OnDisk("gamedata").size() <= 1) << "a calm point stored";
         const uint32_t before = Versions();
         if (atClose)
@@ -545,11 +552,8 @@ TEST_F(SavedStateTest, ACloseIsOneVersionAlsoAfterTheScriptSavedThePlayer)
         ++mark;
         mPlayer->SetLocation(0);
         mPlayer->SaveProfile();
-        SavedGameplay* play = Open();
+        SavedGameplay* play = OpenSettled({0x60});
         ASSERT_NE(play, nullptr);
-        play->mExtra = {0x60};
-        Settle(*play);
-        Frame(16);
         ASSERT_EQ(OnDisk("gamedata").back(), 0x60);
         const uint32_t before = Versions();
         play->mExtra = {0x61};
@@ -594,13 +598,8 @@ TEST_F(SavedStateTest, ACompletionCountsTheLocationOnceWhateverTheScriptCounts)
     {
         SCOPED_TRACE(row.mName);
         Run("function LocationComplete() end\nLocationCompletedAtClose = nil\n" + row.mHandlers);
-        mPlayer->SetLocation(0);
-        mPlayer->SetGameState(PlayerData::kInLocation);
-        mPlayer->SaveProfile();
-        SavedGameplay* play = Open();
+        SavedGameplay* play = OpenInPlay();
         ASSERT_NE(play, nullptr);
-        Settle(*play);
-        Frame(16);
         const uint32_t before = Versions();
         Run(row.mBefore);
         if (row.mAtClose)
