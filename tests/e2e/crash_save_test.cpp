@@ -142,6 +142,17 @@ INSTANTIATE_TEST_SUITE_P(Locations, CrashSaveTest, ::testing::Values(0, 1, 2),
                          [](const testing::TestParamInfo<size_t>& info)
                          { return kLocationNames[info.param]; });
 
+// The player's slot of a prefs.dat dump, with the play time taken out of the location's record.
+Slot PlayerSlot(const std::string& dump)
+{
+    std::vector<Slot> slots = ParseDump(dump);
+    if (slots.size() < 2)
+        return {};
+    std::vector<uint8_t>& record = slots[1]["gamedata"];
+    std::fill_n(record.begin(), std::min<size_t>(4, record.size()), 0);
+    return slots[1];
+}
+
 // A moment of play that waits for the player: part way through a puzzle, or a tutorial prompt
 // shown. The `occurrence`-th line (from 1) reading `line` in a location's lines is the last move;
 // the moment is a few seconds after it.
@@ -195,16 +206,7 @@ protected:
     {
         return PlayToLocation(mPlay.mNumber) + Joined(mPlay.mLines, 0, mAt + 1) + "wait 250\n";
     }
-    // The player's slot with the play time taken out of the location's record.
-    Slot Player() const
-    {
-        std::vector<Slot> slots = ParseDump(Prefs());
-        if (slots.size() < 2)
-            return {};
-        std::vector<uint8_t>& record = slots[1]["gamedata"];
-        std::fill_n(record.begin(), std::min<size_t>(4, record.size()), 0);
-        return slots[1];
-    }
+    Slot Player() const { return PlayerSlot(Prefs()); }
 
     Moment mMoment;
     LocationPlay mPlay;
@@ -248,7 +250,8 @@ INSTANTIATE_TEST_SUITE_P(Moments, KillMomentTest, ::testing::Range<size_t>(0, st
 // its press, the release never comes). A start from each version the close puts in place (a kill
 // right after it) takes the location up with the play-through's lines from the
 // `resumeOccurrence`-th line reading `resume` (after it and its waits when `after`), and completes
-// it.
+// it. A close that takes play back to before the moment (not `after`) keeps what a close at that
+// line keeps.
 struct CloseMoment
 {
     const char* mName;
@@ -304,6 +307,21 @@ TEST_P(CloseMomentTest, EachVersionTheCloseKeepsPlaysOnToTheLocationsEnd)
     const fs::path prefs = mRoot / "data/Tovrix/Murkwell/prefs.dat";
     mEndLimitMs = 900000;
 
+    const size_t resume = moment.mAfter ? After(lines, moment.mResume, moment.mResumeOccurrence)
+                                        : Find(lines, moment.mResume, moment.mResumeOccurrence);
+    // A close that takes play back to where it resumes keeps what a close there keeps. A hint the
+    // close kept as spent would come back with its prompts answered and its tracker gone, and the
+    // lines after would still end the location.
+    std::string taken;
+    if (!moment.mAfter)
+    {
+        fs::copy_file(prefs, mRoot / "placed.dat");
+        RunOk(game, PlayToLocation(0) + Joined(lines, 0, resume) + "wait 20\nclose\n",
+              "start=scripts/mainmenu.lua");
+        taken = Prefs();
+        ASSERT_TRUE(PlayerSlot(taken).contains("gamedata")) << taken;
+        fs::copy_file(mRoot / "placed.dat", prefs, fs::copy_options::overwrite_existing);
+    }
     std::string script = PlayToLocation(0);
     if (moment.mPress)
     {
@@ -323,8 +341,6 @@ TEST_P(CloseMomentTest, EachVersionTheCloseKeepsPlaysOnToTheLocationsEnd)
     RunOk(game, script + "close\n", "start=scripts/mainmenu.lua");
     mRunEnv.clear();
 
-    const size_t resume = moment.mAfter ? After(lines, moment.mResume, moment.mResumeOccurrence)
-                                        : Find(lines, moment.mResume, moment.mResumeOccurrence);
     int closed = 0;
     for (const SavedVersion& version : ReadSavedVersions(versions))
     {
@@ -332,6 +348,14 @@ TEST_P(CloseMomentTest, EachVersionTheCloseKeepsPlaysOnToTheLocationsEnd)
             continue;
         ++closed;
         SCOPED_TRACE("the close's version " + std::to_string(version.mSequence));
+        const std::string kept = DumpPrefs(version.mPath);
+        if (!moment.mAfter)
+        {
+            EXPECT_TRUE(PlayerSlot(kept) == PlayerSlot(taken))
+                << "kept at the close:\n"
+                << kept << "kept where play resumes:\n"
+                << taken;
+        }
         fs::copy_file(version.mPath, prefs, fs::copy_options::overwrite_existing);
         const Traces traces = RunOk(
             game, PlayToLocation(0) + Joined(lines, resume, lines.size()) + "wait 30\nclose\n",

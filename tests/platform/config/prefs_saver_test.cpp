@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -294,6 +295,35 @@ TEST_F(PrefsSaverTest, AfterAWaitRanOutTheCloseStillWaitsForAnotherCopysSave)
     auto file = OnDisk();
     EXPECT_EQ(file->GetInt("soundlevel", -1), 100);
     EXPECT_EQ(file->GetInt("musiclevel", -1), 300);
+}
+
+// Another copy's saves on a slow disk hold the lock past the wait of the save on its way and of
+// the close's first try (an ordinary save through two slowed flushes outlasts one wait): the close
+// tries once more, and stores everything once the holder lets go.
+TEST_F(PrefsSaverTest, TheCloseTriesAgainWhileAnotherCopysSavesOutlastItsFirstTry)
+{
+    auto prefs = Frame();
+    SetFileLockWait(500);
+    std::string reason;
+    const int held = sys::LockFile((mUser / "prefs.dat.lock").string(), 0, reason);
+    ASSERT_GE(held, 0) << reason;
+    EXPECT_TRUE(prefs->SetInt("soundlevel", 100, -1, true));
+    std::atomic<bool> closed{false};
+    std::thread other(
+        [&]
+        {
+            while (prefs->GetSaveCounts().notWritten < 2 && !closed)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            sys::UnlockFile(held);
+        });
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(prefs->SavePending());
+    const std::string said = testing::internal::GetCapturedStderr();
+    closed = true;
+    other.join();
+    EXPECT_EQ(said.find("lost"), std::string::npos) << said;
+    EXPECT_EQ(prefs->GetSaveCounts().notWritten, 2) << "the save on its way and the first try";
+    EXPECT_EQ(OnDisk()->GetInt("soundlevel", -1), 100);
 }
 
 // Every flush hangs (a dead network mount): the close waits for the save at the disk only its
