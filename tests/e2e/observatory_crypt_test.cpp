@@ -48,9 +48,7 @@ protected:
     fs::path GameAt(int location, const std::string& copy = "content")
     {
         const fs::path game = CopyGame(copy);
-        WriteFile(game / "assets/scripts/make.lua", "CreateNewUser('Ann')\nSetCurrentLocation(" +
-                                                        std::to_string(location) +
-                                                        ")\nSaveProfile()\n");
+        WriteFile(game / "assets/scripts/make.lua", PlayerAtScript(location));
         RunOk(game, "wait 5\nclose\n", "start=scripts/make.lua");
         return game;
     }
